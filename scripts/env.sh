@@ -1,0 +1,72 @@
+# Shared by scripts/test, scripts/run and scripts/bench: configure and build, and start
+# (and later stop) the display and the sound server the program needs under Wine.
+# Source it; it defines functions only.
+
+tarvex_top=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+TARVEX_BUILD_DIR=${TARVEX_BUILD_DIR:-$tarvex_top/build}
+
+tarvex_build() { # [targets...]
+  "$tarvex_top/scripts/bootstrap"
+  local deps
+  deps=$("$tarvex_top/scripts/build-deps" --print-dir)
+  if [ ! -f "$TARVEX_BUILD_DIR/build.ninja" ] || ! grep -qs "TARVEX_DEPS_DIR:PATH=$deps\$" "$TARVEX_BUILD_DIR/CMakeCache.txt"; then
+    cmake -S "$tarvex_top" -B "$TARVEX_BUILD_DIR" -G Ninja \
+      -DCMAKE_TOOLCHAIN_FILE="$tarvex_top/cmake/toolchain-i686-mingw.cmake" \
+      -DTARVEX_DEPS_DIR="$deps" >/dev/null
+  fi
+  if [ $# -gt 0 ]; then
+    cmake --build "$TARVEX_BUILD_DIR" --target "$@"
+  else
+    cmake --build "$TARVEX_BUILD_DIR"
+  fi
+}
+
+tarvex_started_pids=()
+
+# An Xvfb of our own at 1920x1080x24 (the window may be that large), on a free display.
+tarvex_start_display() {
+  local n=90
+  while [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ]; do n=$((n + 1)); done
+  Xvfb ":$n" -screen 0 1920x1080x24 -nolisten tcp >/dev/null 2>&1 &
+  tarvex_started_pids+=($!)
+  export DISPLAY=":$n"
+  for _ in $(seq 1 50); do
+    [ -e "/tmp/.X11-unix/X$n" ] && return 0
+    sleep 0.1
+  done
+  echo "tarvex: Xvfb did not start on :$n" >&2
+  return 1
+}
+
+# A PulseAudio null sink with its own runtime folder: DirectSound then plays in real time,
+# and `parec -d nul.monitor` records what the program plays.
+tarvex_start_sound() {
+  export XDG_RUNTIME_DIR
+  XDG_RUNTIME_DIR=$(mktemp -d "${TMPDIR:-/tmp}/tarvex-pulse.XXXXXX")
+  chmod 700 "$XDG_RUNTIME_DIR"
+  export PULSE_RUNTIME_PATH="$XDG_RUNTIME_DIR/pulse"
+  pulseaudio -n --daemonize=no --exit-idle-time=-1 --disallow-exit --disable-shm=true \
+    -L "module-null-sink sink_name=nul" -L module-native-protocol-unix >"$XDG_RUNTIME_DIR/pulseaudio.log" 2>&1 &
+  tarvex_started_pids+=($!)
+  for _ in $(seq 1 50); do
+    [ -S "$PULSE_RUNTIME_PATH/native" ] && return 0
+    sleep 0.1
+  done
+  echo "tarvex: PulseAudio did not start (see $XDG_RUNTIME_DIR/pulseaudio.log)" >&2
+  return 1
+}
+
+tarvex_stop_started() {
+  # Wine's server for our prefix goes first, then what we started, by process id.
+  WINEPREFIX=${WINEPREFIX:-$TARVEX_BUILD_DIR/wineprefix} wineserver -k >/dev/null 2>&1 || true
+  local pid
+  for pid in "${tarvex_started_pids[@]}"; do
+    kill "$pid" >/dev/null 2>&1 || true
+  done
+  for pid in "${tarvex_started_pids[@]}"; do
+    wait "$pid" >/dev/null 2>&1 || true
+  done
+  tarvex_started_pids=()
+  [ -n "${XDG_RUNTIME_DIR:-}" ] && case "$XDG_RUNTIME_DIR" in *tarvex-pulse.*) rm -rf "$XDG_RUNTIME_DIR" ;; esac
+  return 0
+}
