@@ -1,0 +1,3 @@
+// ZoVuz core services: the public API of the library's core, as the application calls it.
+// Each topic of the core declares its calls in its own header, included here.
+#pragma once
