@@ -1,3 +1,6 @@
 // ZoVuz core services: the public API of the library's core, as the application calls it.
 // Each topic of the core declares its calls in its own header, included here.
 #pragma once
+#include "zovuz/core/log.h"
+#include "zovuz/core/threads.h"
+#include "zovuz/core/memory.h"
