@@ -1,0 +1,103 @@
+#include "app/engine/song_engine.h"
+
+#if __has_include("app/engine/plugin_slot.h")
+#include "app/engine/plugin_slot.h"
+#define TARVEX_HAVE_PLUGIN_SLOT 1
+#endif
+
+SongEngine g_songs[kSongCount];
+
+namespace {
+
+// A cleared event: end of track, with articulate 1 so that a note the
+// compiler later writes over it ends normally unless it says otherwise.
+constexpr SongEvent kClearedEvent = {kEvEnd, 0, 0, 0, 1};
+
+void ClearTrackEvents(SongEvent* events) {
+  for (int i = 0; i < kEventsPerTrack; ++i) events[i] = kClearedEvent;
+}
+
+// Puts the instrument of a track back to a neutral state before a compile:
+// full expression, pitch centred, pan centred, effect sends of the FM
+// instrument off. The parameter numbers are those of the two recognised FM
+// instruments; any other plug-in only gets the indexes it actually has.
+void ResetTrackInstrument(int track) {
+#ifdef TARVEX_HAVE_PLUGIN_SLOT
+  SetInstrumentParameterChecked(track, 97, 1.0f);
+  SetInstrumentParameterChecked(track, 57, 1.0f);
+  SendPitchBend(track, 0);  // queued even for an empty slot
+  SetInstrumentPan(track, 64);
+  static const int kClearedParams[] = {89, 63, 68, 74, 80, 85, 55};
+  for (int index : kClearedParams) SetInstrumentParameterChecked(track, index, 0.0f);
+#else
+  (void)track;
+#endif
+}
+
+}  // namespace
+
+void SongTrack::Reset() {
+  uint8_t keepFm = fmInstrument;  // set by the user interface when a plug-in loads
+  *this = SongTrack{};
+  fmInstrument = keepFm;
+  defaultLength = 48;
+  volume = 256;
+  pan = 64;
+  mixerVolume = 1.0f;
+  mixerPan = 0.5f;
+}
+
+SongEngine::SongEngine() {
+  loaded = playing = paused = ended = 0;
+  for (auto& track : events) ClearTrackEvents(track);
+  tempo = 120;
+  volumeScale = 1.0f;
+  clockBase = pauseStart = lastClock = 0;
+  microsPerTick = 0.0;
+  tickPosition = 0.0;
+  for (auto& t : tracks) {
+    t = SongTrack{};
+    t.Reset();
+    t.fmInstrument = 1;
+  }
+  sampleMode = 0;
+  listCount = 0;
+  for (auto& e : sampleList) e = SongSampleListEntry{};
+  bankLastIndex = -1;
+  for (int i = 0; i < kSampleBankSize; ++i) {
+    bankSamples[i] = nullptr;
+    bankKeys[i] = 0;
+    bankLengths[i] = 0;
+  }
+  for (auto& v : voices) v = PcmVoice{};
+  for (auto& t : tones) t = FmTone{};
+  for (auto& e : effects) e = FmEffectDef{};
+  capture = nullptr;
+  title[0] = '\0';
+  for (char& c : title) c = '\0';
+}
+
+void ResetSongEngine() {
+  SongEngine& song = g_songs[0];
+  song.loaded = song.playing = song.paused = song.ended = 0;
+  song.clockBase = 0;
+  song.pauseStart = 0;
+  song.tempo = 120;
+  song.volumeScale = 1.0f;
+  song.listCount = 0;
+  song.sampleMode = 0;
+  // The buffers stay with the sample loader that made them; the table only
+  // forgets them so that the new song cannot reach the old samples.
+  for (int i = 0; i < kSampleBankSize; ++i) song.bankSamples[i] = nullptr;
+  song.bankLastIndex = -1;
+  for (int t = 0; t < kSongTrackCount; ++t) {
+    song.tracks[t].Reset();
+    ClearTrackEvents(song.events[t]);
+    if (t < kInstrumentTrackCount) ResetTrackInstrument(t);
+  }
+}
+
+float FmToneParamToPlugin(int index, int32_t value) {
+  if (index < 0 || index >= kFmToneParamCount) return 0.0f;
+  return static_cast<float>(value) / static_cast<float>(kFmToneFullScale[index]);
+}
