@@ -4,3 +4,7 @@
 #include "zovuz/core/log.h"
 #include "zovuz/core/threads.h"
 #include "zovuz/core/memory.h"
+#include "zovuz/core/char_code.h"
+#include "zovuz/core/base_helpers.h"
+#include "zovuz/core/random.h"
+#include "zovuz/core/cpu_features.h"
