@@ -1,0 +1,107 @@
+// Run-time loading of the Windows functions in WinAPIFunctionTable.
+#include "zovuz/core/windows/api_table.h"
+
+#include <cstddef>
+
+WinAPIFunctionTable WinAPIData;
+
+namespace {
+
+// One function entry of the table: its exported name and the field that receives it.
+struct WinAPIFunctionSlot
+{
+    const char *Name;   // exported name passed to GetProcAddress
+    FARPROC *Field;     // the entry in WinAPIData
+};
+
+#define ZOVUZ_WINAPI_SLOT(Name, Ret, Params) {#Name, reinterpret_cast<FARPROC *>(&WinAPIData.Name##Func)},
+#define ZOVUZ_WINAPI_SLOTS(Prefix, File, List) \
+    const WinAPIFunctionSlot Prefix##Slots[] = {List(ZOVUZ_WINAPI_SLOT)};
+ZOVUZ_WINAPI_DLLS(ZOVUZ_WINAPI_SLOTS)
+
+// One DLL of the table.
+struct WinAPIDll
+{
+    const wchar_t *File;              // name given to LoadLibraryW
+    HMODULE *Module;                  // its module handle in WinAPIData
+    const WinAPIFunctionSlot *Slots;  // its functions, in lookup order
+    size_t SlotCount;                 // number of functions
+};
+
+#define ZOVUZ_WINAPI_DLL_ENTRY(Prefix, File, List) \
+    {File, &WinAPIData.Prefix##DLL, Prefix##Slots, sizeof(Prefix##Slots) / sizeof(Prefix##Slots[0])},
+const WinAPIDll WinAPIDlls[] = {ZOVUZ_WINAPI_DLLS(ZOVUZ_WINAPI_DLL_ENTRY)};
+
+enum WinAPIDllIndex
+{
+    DllWs2_32, DllImm32, DllWinMM, DllKernel32, DllOle32, DllOleAut32, DllComctl32,
+    DllUser32, DllGdi32, DllNtdll, DllMfplat, DllMfreadwrite, DllPropsys, DllDwmapi, DllCount
+};
+static_assert(sizeof(WinAPIDlls) / sizeof(WinAPIDlls[0]) == DllCount, "DLL index list out of step");
+
+// The window and display DLLs go first so that nothing is left pointing into a freed user32
+// while the others are released.
+const WinAPIDllIndex ReleaseOrder[DllCount] = {
+    DllDwmapi, DllUser32, DllWs2_32, DllImm32, DllWinMM, DllKernel32, DllOle32,
+    DllOleAut32, DllComctl32, DllGdi32, DllNtdll, DllMfplat, DllMfreadwrite, DllPropsys,
+};
+
+// Loader state besides the table itself.
+struct WinAPILoaderState
+{
+    int LoadLibraryCount;  // LoadLibraryW calls made, so a second LoadWinAPI can be shown to load nothing
+};
+WinAPILoaderState WinAPILoader;
+
+} // namespace
+
+int LoadWinAPI(void)
+{
+    for (const WinAPIDll &dll : WinAPIDlls)
+    {
+        if (*dll.Module != NULL)
+            continue;
+        *dll.Module = LoadLibraryW(dll.File);
+        WinAPILoader.LoadLibraryCount++;
+        // A DLL that did not load leaves its functions null; GetProcAddress is not asked with a
+        // null module, which would search the program's own exports instead.
+        if (*dll.Module == NULL)
+            continue;
+        for (size_t i = 0; i < dll.SlotCount; i++)
+            *dll.Slots[i].Field = GetProcAddress(*dll.Module, dll.Slots[i].Name);
+    }
+    return 0;
+}
+
+int ReleaseWinAPI(void)
+{
+    for (WinAPIDllIndex index : ReleaseOrder)
+    {
+        const WinAPIDll &dll = WinAPIDlls[index];
+        if (*dll.Module == NULL)
+            continue;
+        FreeLibrary(*dll.Module);
+        *dll.Module = NULL;
+        for (size_t i = 0; i < dll.SlotCount; i++)
+            *dll.Slots[i].Field = NULL;
+    }
+    return 0;
+}
+
+int GetWinAPILoadLibraryCount(void)
+{
+    return WinAPILoader.LoadLibraryCount;
+}
+
+HRESULT CoCreateInstance_ASync(REFCLSID rclsid, LPUNKNOWN pUnkOuter, DWORD dwClsContext, REFIID riid,
+    LPVOID *ppv, int ASyncThread)
+{
+    if (ASyncThread != 0)
+    {
+        // Only an asynchronous-load worker may hand the creation to the main thread.
+        return -1;
+    }
+    if (WinAPIData.CoCreateInstanceFunc == NULL)
+        return E_NOTIMPL;
+    return WinAPIData.CoCreateInstanceFunc(rclsid, pUnkOuter, dwClsContext, riid, ppv);
+}
