@@ -24,8 +24,14 @@ HWND MakeProbeWindow() {
   wc.hInstance = GetModuleHandleW(nullptr);
   wc.lpszClassName = L"tarvex_env_probe";
   RegisterClassW(&wc);
-  return CreateWindowW(L"tarvex_env_probe", L"probe", WS_OVERLAPPEDWINDOW, 0, 0, 320, 240, nullptr, nullptr,
-                       wc.hInstance, nullptr);
+  // A shown window: Direct3D under Wine draws into the window's X drawable.
+  HWND window = CreateWindowW(L"tarvex_env_probe", L"probe", WS_OVERLAPPEDWINDOW, 0, 0, 320, 240, nullptr, nullptr,
+                              wc.hInstance, nullptr);
+  if (window) {
+    ShowWindow(window, SW_SHOWNORMAL);
+    UpdateWindow(window);
+  }
+  return window;
 }
 
 }  // namespace
