@@ -8,3 +8,4 @@
 #include "zovuz/core/base_helpers.h"
 #include "zovuz/core/random.h"
 #include "zovuz/core/cpu_features.h"
+#include "zovuz/core/format_print.h"
