@@ -1,0 +1,104 @@
+// Loading, opening and closing plug-in libraries in the slots.
+#include <windows.h>
+
+#include <cstdio>
+
+#include "app/engine/plugin_slot.h"
+#include "app/engine/plugin_text.h"
+
+namespace {
+
+PluginSlot* SlotAt(int32_t track, int32_t position) {
+  if (track < 0 || track >= kPluginChannelCount || position < 0 || position >= kPluginPositionCount)
+    return nullptr;
+  return &g_pluginSlots[track * kPluginPositionCount + position];
+}
+
+// What the entry point returned is only believed when it looks like an instance we can
+// drive: the magic, a dispatcher, and channel and parameter counts a host can honour.
+bool IsUsableInstance(const AEffect* e) {
+  if (!e || e->magic != kEffectMagic || !e->dispatcher) return false;
+  if (e->numInputs < 0 || e->numInputs > kPluginMaxChannels) return false;
+  if (e->numOutputs < 0 || e->numOutputs > kPluginMaxChannels) return false;
+  if (e->numParams < 0 || e->numParams > kPluginMaxParams) return false;
+  if (e->numPrograms < 0 || e->numPrograms > kPluginMaxPrograms) return false;
+  return true;
+}
+
+// Empties the slot: closes its instance and frees whatever library it holds, including
+// one left without an instance. The caller holds the engine lock.
+void EmptySlot(PluginSlot* slot) {
+  if (slot->effect) {
+    AEffect* instance = slot->effect;
+    slot->Close(instance);
+    slot->effect = nullptr;
+  } else if (slot->module) {
+    FreeLibrary(slot->module);
+    slot->module = nullptr;
+  }
+}
+
+}  // namespace
+
+PluginSlot::~PluginSlot() {
+  Close(effect);
+  effect = nullptr;
+}
+
+void PluginSlot::Close(AEffect* instance) {
+  if (editorOpen) {
+    if (effect && effect->dispatcher) effect->dispatcher(effect, effEditClose, 0, 0, nullptr, 0.0f);
+    editorOpen = 0;
+  }
+  if (instance && instance->dispatcher) {
+    instance->dispatcher(instance, effStopProcess, 0, 0, nullptr, 0.0f);
+    instance->dispatcher(instance, effMainsChanged, 0, 0, nullptr, 0.0f);
+    instance->dispatcher(instance, effClose, 0, 0, nullptr, 0.0f);
+  }
+  if (module) {
+    FreeLibrary(module);
+    module = nullptr;
+  }
+}
+
+int32_t LoadPlugin(int32_t track, int32_t slot, const char* path) {
+  PluginSlot* s = SlotAt(track, slot);
+  if (!s || !path) return -1;
+  EngineLock lock = LockEngine();
+  EmptySlot(s);
+
+  s->module = LoadLibraryA(path);
+  if (!s->module) {
+    std::printf("Failed trying to load VST from '%s', error %d\n", path, static_cast<int>(GetLastError()));
+    return -1;
+  }
+  FARPROC entry = GetProcAddress(s->module, "VSTPluginMain");
+  if (!entry) entry = GetProcAddress(s->module, "main");
+  if (!entry) {
+    // Nothing can ever use a library without an entry point: freed at once.
+    FreeLibrary(s->module);
+    s->module = nullptr;
+    return -1;
+  }
+
+  AEffect* instance = reinterpret_cast<VstPluginMainProc>(reinterpret_cast<void*>(entry))(HostCallback);
+  if (!IsUsableInstance(instance)) {
+    // Not an instance (or not one we can drive): nothing of it is called, the library goes.
+    FreeLibrary(s->module);
+    s->module = nullptr;
+    return -1;
+  }
+  s->effect = instance;
+  s->host = &g_hostContext;
+  s->bypass = 0;
+  s->Open(kPluginSampleRate);
+  if (s->name.empty()) s->name = PluginNameFromPath(path);
+  return 0;
+}
+
+void UnloadPlugin(int32_t track, int32_t slot) {
+  PluginSlot* s = SlotAt(track, slot);
+  if (!s) return;
+  EngineLock lock = LockEngine();
+  EmptySlot(s);
+}
