@@ -1,0 +1,175 @@
+// Handles: every library object is known to callers only as a signed 32-bit value. This is
+// the registry behind those values: one manager per handle type, a HandleInfo header at the
+// start of every object record, creation with slot choice and check numbers, validation,
+// deletion with a per-type terminate callback, bulk deletion, and the bookkeeping that ties
+// a handle to a running asynchronous load (async_load.h).
+//
+// Lock order: a type's lock is taken before the asynchronous loader's lock, never after it.
+#pragma once
+
+#include "zovuz/core/threads.h"
+
+// Handle value layout: bit 31 error, bits 26-30 type, bits 16-25 check number, bits 0-15 slot.
+#define DX_HANDLEERROR_MASK 0x80000000u
+#define DX_HANDLETYPE_MASK 0x7C000000
+#define DX_HANDLECHECK_MASK 0x03FF0000
+#define DX_HANDLEINDEX_MASK 0x0000FFFF
+#define DX_HANDLETYPE_ADDRESS 26
+#define DX_HANDLECHECK_ADDRESS 16
+
+// Check numbers run 1, 2, ..., 1022, then 0 (1023 values).
+#define DX_HANDLECHECK_COUNT 1023
+
+// Number of handle types (entries of the manager table) and the largest slot count of a type.
+#define DX_HANDLETYPE_NUM 32
+#define DX_HANDLEINDEX_MAX 65536
+
+// Handle type numbers.
+#define DX_HANDLETYPE_GRAPH 1
+#define DX_HANDLETYPE_SOFTIMAGE 2
+#define DX_HANDLETYPE_SOUND 3
+#define DX_HANDLETYPE_SOFTSOUND 4
+#define DX_HANDLETYPE_MUSIC 5
+#define DX_HANDLETYPE_MOVIE 6
+#define DX_HANDLETYPE_MASK_IMAGE 7  // the "Mask" type
+#define DX_HANDLETYPE_FONT 8
+#define DX_HANDLETYPE_NETWORK 10    // never registered: every network handle creation fails
+#define DX_HANDLETYPE_SHADER 12
+#define DX_HANDLETYPE_VERTEX_BUFFER 15
+#define DX_HANDLETYPE_INDEX_BUFFER 16
+#define DX_HANDLETYPE_FILE 17
+#define DX_HANDLETYPE_SHADOWMAP 18
+#define DX_HANDLETYPE_SHADER_CONSTANT_BUFFER 19
+
+// Maximum handle counts of the registered types.
+#define DX_MAX_GRAPH_NUM 32768
+#define DX_MAX_SOFTIMAGE_NUM 8192
+#define DX_MAX_SOUND_NUM 32768
+#define DX_MAX_SOFTSOUND_NUM 8192
+#define DX_MAX_MUSIC_NUM 256
+#define DX_MAX_MOVIE_NUM 100
+#define DX_MAX_MASK_NUM 512
+#define DX_MAX_FONT_NUM 40
+#define DX_MAX_SHADER_NUM 4096
+#define DX_MAX_VERTEX_BUFFER_NUM 16384
+#define DX_MAX_INDEX_BUFFER_NUM 16384
+#define DX_MAX_FILE_NUM 32768
+#define DX_MAX_SHADOWMAP_NUM 8192
+#define DX_MAX_SHADER_CONSTANT_BUFFER_NUM 8192
+
+// Longest converted type name kept for messages, in UTF-16 code units.
+#define DX_HANDLE_NAME_LENGTH 64
+
+typedef int HandleValue;
+
+// Doubly linked list node. A list is a head and a tail node, both with handle -1 and no
+// record; the head's Prev and the tail's Next are null. The sound system keeps lists of its
+// own with these nodes.
+struct HandleListNode {
+    int Handle;            // handle value of the linked record
+    void *Data;            // the record
+    HandleListNode *Prev;  // previous node (toward the head)
+    HandleListNode *Next;  // next node (toward the tail)
+};
+
+// The first fields of every handle record; the owner's own fields follow.
+struct HandleInfo {
+    int ID;                 // check number, equal to bits 16-25 of the record's handle
+    int Handle;             // the record's handle value
+    int AllocSize;          // record size in bytes, as created or last resized
+    int *DeleteFlag;        // delete-notify: receives -1 on deletion; null = none
+    int ASyncLoadCount;     // non-zero while the object is still being loaded asynchronously
+    int ASyncDataNumber;    // queue slot of the load job, -1 = none
+    int DeleteRequestFlag;  // when set, the handle is deleted as soon as ASyncLoadCount falls to 0
+    HandleListNode List;    // links the record into its type's list of live handles
+};
+
+typedef int (*HandleInitFunction)(HandleInfo *Info);  // result ignored
+typedef int (*HandleTermFunction)(HandleInfo *Info);  // 1 keeps the record: its owner deletes it later
+typedef int (*HandleKeepTest)(HandleInfo *Info);      // non-zero keeps the record in DeleteHandleTypeAll
+
+// One per handle type.
+struct HandleManage {
+    int InitializeFlag;                          // every operation refuses a type whose flag is 0
+    HandleInfo **Handle;                         // one record pointer per slot, null = free slot
+    HandleListNode ListFirst;                    // head of the list of live handles (newest first)
+    HandleListNode ListLast;                     // tail of that list
+    int HandleTypeMask;                          // type << 26
+    int OneSize;                                 // record size in bytes
+    int MaxNum;                                  // maximum count (slots)
+    int Num;                                     // used count
+    int AreaMin;                                 // lowest used slot, 0 when empty
+    int AreaMax;                                 // highest used slot, 0 when empty
+    int NextID;                                  // last check number handed out; survives re-registration
+    DxCriticalSection CriticalSection;           // the type's lock, re-entrant
+    HandleInitFunction InitializeFunction;       // called under the lock with each new record
+    HandleTermFunction TerminateFunction;        // called under the lock before a record is freed
+    const wchar_t *Name;                         // the name as registered
+    wchar_t NameUTF16[DX_HANDLE_NAME_LENGTH + 1];  // the name in UTF-16 for the messages, terminated
+};
+
+// The manager table, indexed by type number. Lookups read it without a lock.
+extern HandleManage HandleManageArray[DX_HANDLETYPE_NUM];
+
+// Registers a type: -1 when already registered, the type number is out of range, the record
+// is smaller than HandleInfo, the count is outside 1..65536 or the slot array can't be had.
+int InitializeHandleType(int HandleType, int OneSize, int MaxNum, HandleInitFunction InitializeFunction,
+                         HandleTermFunction TerminateFunction, const wchar_t *Name);
+
+// Deletes every handle of the type and unregisters it (the check-number counter stays).
+int TerminateHandleType(int HandleType);
+
+// Creates a handle and returns it, or -1. ASyncFlag non-zero creates it with a load count of 1.
+// ReuseHandle is -1 or an earlier handle of this type whose number is to be used again.
+int AddHandle(int HandleType, int ASyncFlag, int ReuseHandle);
+
+// Deletes a handle; waits for (or cancels) its asynchronous load first. 0 / -1. A term
+// callback that keeps the record is not an error: 0.
+int SubHandle(int Handle);
+
+// Deletes every handle of a type for which KeepTest (if given) answers 0.
+int DeleteHandleTypeAll(int HandleType, HandleKeepTest KeepTest);
+
+// The record, or null when the handle fails the check. No lock; does not look at the load count.
+HandleInfo *GetHandleData(int Handle);
+
+// Resizes a record (at least sizeof(HandleInfo)). 0, or -1 with the record unchanged.
+int ReallocHandleData(int Handle, int NewSize);
+
+// Stores the delete-notify pointer (no lock). 0 / -1.
+int SetHandleDeleteNotify(int Handle, int *DeleteFlag);
+
+// The asynchronous-load count of a handle, under the type's lock.
+int IncASyncLoadCount(int Handle, int ASyncDataNumber);
+int DecASyncLoadCount(int Handle);     // deletes the handle when it reaches 0 and a delete was requested
+int IsHandleASyncLoading(int Handle);  // 1 loading, 0 not, -1 invalid handle
+int WaitHandleASyncLoad(int Handle);   // returns when the count is 0, serving main-thread requests
+
+void InitializeHandleList(HandleListNode *First, HandleListNode *Last);
+void HandleListAdd(HandleListNode *First, HandleListNode *Node, int Handle, void *Data);
+void HandleListRemove(HandleListNode *Node);
+
+// The validity rule every lookup applies: the type is registered, the value is not negative,
+// its type bits match, its slot is in range and holds a record, and the record's check number
+// matches. Owners' ordinary lookups use HandleCheckReady, which also refuses a record that is
+// still loading, so an object is invisible to all but its loader and the handle layer.
+inline HandleInfo *HandleCheck(int Handle)
+{
+    if (Handle < 0) return nullptr;
+    HandleManage *m = &HandleManageArray[(Handle & DX_HANDLETYPE_MASK) >> DX_HANDLETYPE_ADDRESS];
+    if (m->InitializeFlag == 0) return nullptr;
+    if ((Handle & DX_HANDLETYPE_MASK) != m->HandleTypeMask) return nullptr;
+    int slot = Handle & DX_HANDLEINDEX_MASK;
+    if (slot >= m->MaxNum) return nullptr;
+    HandleInfo *info = m->Handle[slot];
+    if (info == nullptr) return nullptr;
+    if ((info->ID << DX_HANDLECHECK_ADDRESS) != (Handle & DX_HANDLECHECK_MASK)) return nullptr;
+    return info;
+}
+
+inline HandleInfo *HandleCheckReady(int Handle)
+{
+    HandleInfo *info = HandleCheck(Handle);
+    if (info == nullptr || info->ASyncLoadCount != 0) return nullptr;
+    return info;
+}
