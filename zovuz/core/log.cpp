@@ -2,6 +2,8 @@
 // record. The file itself is written by windows/log_win.cpp.
 #include "zovuz/core/log.h"
 
+#include "zovuz/core/char_code.h"
+#include "zovuz/core/format_print.h"
 #include "zovuz/core/log_platform.h"
 #include "zovuz/core/memory.h"
 #include "zovuz/core/threads.h"
@@ -184,15 +186,18 @@ int AddLogStringInCode(const void *String, int CharCode, int ErrorCode)
 {
     if (String == nullptr)
         return WriteLogLine(ErrorCode, L"");
-    size_t length = static_cast<size_t>(LogTextLength(String, CharCode));
-    if (length > static_cast<size_t>(INT_MAX / 4 - 64))
+    int units = GetCharCodeStringLength(CharCode, static_cast<const char *>(String));
+    if (units < 0 || units > INT_MAX / 4 - 64)
         return -1;
+    size_t length = static_cast<size_t>(units);
     // The local room serves texts below 497 units; the heap block is (length + 16) characters.
     LogBuffer<wchar_t, LogLocalConvertUnits> converted(length + 16 < 513 ? 0 : length + 16);
     if (converted.Data == nullptr)
         return -1;
-    size_t units = length + 16 < 513 ? LogLocalConvertUnits : length + 16;
-    LogTextToWide(String, CharCode, converted.Data, static_cast<int>(units * sizeof(wchar_t)));
+    size_t room = length + 16 < 513 ? LogLocalConvertUnits : length + 16;
+    if (ConvertCharCode(static_cast<const char *>(String), CharCode, reinterpret_cast<char *>(converted.Data),
+                        room * sizeof(wchar_t), CHAR_CODE_UTF16LE) == 0)
+        converted.Data[0] = L'\0';
     return WriteLogLine(ErrorCode, converted.Data);
 }
 
@@ -344,7 +349,7 @@ int WriteLogLine(int ErrorCode, const wchar_t *String)
 
 int AddLogString(const char *String)
 {
-    return AddLogStringInCode(String, LogTextMultiByteCode(), 0);
+    return AddLogStringInCode(String, GetCurrentCharCodeFormat(), 0);
 }
 
 int AddLogStringShiftJis(const char *String)
@@ -354,7 +359,7 @@ int AddLogStringShiftJis(const char *String)
 
 int AddLogStringWide(const wchar_t *String)
 {
-    return AddLogStringInCode(String, 1200, 0);
+    return AddLogStringInCode(String, CHAR_CODE_UTF16LE, 0);
 }
 
 int AddLogStringWchar(const wchar_t *String)
@@ -364,7 +369,7 @@ int AddLogStringWchar(const wchar_t *String)
 
 int AddLogStringWideErrorCode(int ErrorCode, const wchar_t *String)
 {
-    return AddLogStringInCode(String, 1200, ErrorCode);
+    return AddLogStringInCode(String, CHAR_CODE_UTF16LE, ErrorCode);
 }
 
 int AddLogFormatShiftJis(const char *FormatString, ...)
@@ -372,8 +377,9 @@ int AddLogFormatShiftJis(const char *FormatString, ...)
     char text[2048];
     va_list args;
     va_start(args, FormatString);
-    int code = LogTextMultiByteCode();
-    LogTextFormat(code, 0, code, 1200, text, sizeof(text), FormatString, args);
+    int code = GetCurrentCharCodeFormat();
+    if (CharCodeFormatString(code, 0, code, CHAR_CODE_UTF16LE, text, sizeof(text), FormatString, args) < 0)
+        text[0] = '\0';
     va_end(args);
     size_t length = strlen(text);
     if (length + 2 <= sizeof(text))
@@ -394,7 +400,10 @@ struct LogWideFormatText
     wchar_t Text[Units];
     LogWideFormatText(const wchar_t *FormatString, va_list Args)
     {
-        LogTextFormat(1200, 1, LogTextMultiByteCode(), 1200, Text, Units, FormatString, Args);
+        if (CharCodeFormatString(CHAR_CODE_UTF16LE, 1, GetCurrentCharCodeFormat(), CHAR_CODE_UTF16LE,
+                                 reinterpret_cast<char *>(Text), Units, reinterpret_cast<const char *>(FormatString),
+                                 Args) < 0)
+            Text[0] = L'\0';
         AppendLineFeedWide(Text, Units);
     }
 };

@@ -10,10 +10,3 @@ int LogPlatformGetDirectory(wchar_t *Buffer, int BufferBytes);
 // Local date and time: year, month, day, hour, minute, second.
 void LogPlatformLocalTime(int DateTime[6]);
 
-// Text services of the log until the library's own converters are linked in.
-#include <stdarg.h>
-int LogTextMultiByteCode(void);
-int LogTextLength(const void *String, int CharCode);
-int LogTextToWide(const void *String, int CharCode, wchar_t *Buffer, int BufferBytes);
-int LogTextFormat(int OutCode, int WideForm, int NarrowCode, int WideCode, void *Buffer, int Units,
-    const void *FormatString, va_list Args);

@@ -4,7 +4,6 @@
 #include "zovuz/core/windows/api_table.h"
 
 #include <windows.h>
-#include <stdio.h>
 #include <string.h>
 #include <wchar.h>
 
@@ -78,54 +77,5 @@ int WriteLogFileText(const wchar_t *Path, const wchar_t *String)
     OutputDebugStringW(String);
     if (file != INVALID_HANDLE_VALUE)
         CloseHandle(file);
-    return 0;
-}
-
-int LogTextMultiByteCode(void)
-{
-    return 932;
-}
-
-int LogTextLength(const void *String, int CharCode)
-{
-    if (CharCode == 1200)
-        return static_cast<int>(wcslen(static_cast<const wchar_t *>(String)));
-    return static_cast<int>(strlen(static_cast<const char *>(String)));
-}
-
-int LogTextToWide(const void *String, int CharCode, wchar_t *Buffer, int BufferBytes)
-{
-    int units = BufferBytes / static_cast<int>(sizeof(wchar_t));
-    if (units <= 0)
-        return 0;
-    if (CharCode == 1200)
-    {
-        lstrcpynW(Buffer, static_cast<const wchar_t *>(String), units);
-        return 0;
-    }
-    int length = MultiByteToWideChar(CharCode, 0, static_cast<const char *>(String), -1, Buffer, units);
-    if (length == 0)
-        Buffer[units - 1] = L'\0';
-    return 0;
-}
-
-int LogTextFormat(int OutCode, int WideForm, int NarrowCode, int WideCode, void *Buffer, int Units,
-    const void *FormatString, va_list Args)
-{
-    (void)NarrowCode;
-    (void)WideCode;
-    (void)WideForm;
-    if (OutCode == 1200)
-    {
-        wchar_t *out = static_cast<wchar_t *>(Buffer);
-        _vsnwprintf(out, Units - 1, static_cast<const wchar_t *>(FormatString), Args);
-        out[Units - 1] = L'\0';
-    }
-    else
-    {
-        char *out = static_cast<char *>(Buffer);
-        _vsnprintf(out, Units - 1, static_cast<const char *>(FormatString), Args);
-        out[Units - 1] = '\0';
-    }
     return 0;
 }
