@@ -1,9 +1,6 @@
 #include "app/engine/song_engine.h"
 
-#if __has_include("app/engine/plugin_slot.h")
 #include "app/engine/plugin_slot.h"
-#define TARVEX_HAVE_PLUGIN_SLOT 1
-#endif
 
 SongEngine g_songs[kSongCount];
 
@@ -22,16 +19,12 @@ void ClearTrackEvents(SongEvent* events) {
 // instrument off. The parameter numbers are those of the two recognised FM
 // instruments; any other plug-in only gets the indexes it actually has.
 void ResetTrackInstrument(int track) {
-#ifdef TARVEX_HAVE_PLUGIN_SLOT
   SetInstrumentParameterChecked(track, 97, 1.0f);
   SetInstrumentParameterChecked(track, 57, 1.0f);
   SendPitchBend(track, 0);  // queued even for an empty slot
   SetInstrumentPan(track, 64);
   static const int kClearedParams[] = {89, 63, 68, 74, 80, 85, 55};
   for (int index : kClearedParams) SetInstrumentParameterChecked(track, index, 0.0f);
-#else
-  (void)track;
-#endif
 }
 
 }  // namespace

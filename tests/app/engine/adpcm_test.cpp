@@ -1,0 +1,113 @@
+#include "app/engine/adpcm.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+namespace {
+
+AdpcmDecoder MakeDecoder() {
+  AdpcmDecoder d;
+  d.bitWidth = 16;
+  d.Init();
+  return d;
+}
+
+// Packs codes two to a byte, low nibble first.
+std::vector<uint8_t> Pack(const std::vector<int>& codes) {
+  std::vector<uint8_t> out((codes.size() + 1) / 2, 0);
+  for (size_t i = 0; i < codes.size(); ++i) {
+    out[i / 2] |= static_cast<uint8_t>((codes[i] & 15) << ((i & 1) ? 4 : 0));
+  }
+  return out;
+}
+
+TEST(AdpcmDecoder, SilentCodesClimbFromMinusTwo) {
+  AdpcmDecoder d = MakeDecoder();
+  std::vector<uint8_t> in = Pack({0, 0, 0});
+  int16_t out[3];
+  d.Decode(in.data(), 3, out);
+  EXPECT_EQ(out[0], 0);
+  EXPECT_EQ(out[1], 32);
+  EXPECT_EQ(out[2], 64);
+  EXPECT_EQ(d.predictor, 4);
+  EXPECT_EQ(d.stepIndex, 0);
+}
+
+TEST(AdpcmDecoder, CodeSevenAddsAllMagnitudeBitsAndRaisesTheStep) {
+  AdpcmDecoder d = MakeDecoder();
+  std::vector<uint8_t> in = Pack({7});
+  int16_t out[1];
+  d.Decode(in.data(), 1, out);
+  EXPECT_EQ(d.predictor, -2 + 30);
+  EXPECT_EQ(out[0], 28 * 16);
+  EXPECT_EQ(d.stepIndex, 8);
+}
+
+TEST(AdpcmDecoder, DifferenceTableFollowsTheStepLadder) {
+  AdpcmDecoder d = MakeDecoder();
+  struct Case { int index, code, diff; } cases[] = {
+      {0, 0, 2},   {0, 8, -2},  {0, 7, 30}, {0, 15, -30},
+      {1, 4, 19},  // step 17: 17/8 + 17
+      {47, 0, 176},  // step 1411
+      {48, 7, 194 + 1552 + 776 + 388}, {48, 15, -(194 + 1552 + 776 + 388)},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(d.diffTable[c.index][c.code], c.diff) << "step index " << c.index << " code " << c.code;
+  }
+}
+
+TEST(AdpcmDecoder, NibblesAreReadLowFirst) {
+  AdpcmDecoder d = MakeDecoder();
+  uint8_t in[] = {0x70};  // code 0, then code 7
+  int16_t out[2];
+  d.Decode(in, 2, out);
+  EXPECT_EQ(out[0], 0);
+  EXPECT_EQ(out[1], (0 + 30) * 16);
+}
+
+TEST(AdpcmDecoder, SaturatesAndKeepsTheStepIndexInRange) {
+  AdpcmDecoder d = MakeDecoder();
+  std::vector<uint8_t> up(200, 0x77), down(200, 0xFF);
+  std::vector<int16_t> out(400);
+  d.Decode(up.data(), 400, out.data());
+  EXPECT_EQ(out.back(), 32767);
+  EXPECT_EQ(d.stepIndex, 48);
+  EXPECT_EQ(d.predictor, 32767);
+  d.Decode(down.data(), 400, out.data());
+  EXPECT_EQ(out.back(), -32768);
+  EXPECT_EQ(d.predictor, -32768);
+}
+
+TEST(AdpcmDecoder, EveryCallStartsAfresh) {
+  AdpcmDecoder d = MakeDecoder();
+  std::vector<uint8_t> in = Pack({7, 7, 3, 12});
+  int16_t first[4], second[4];
+  d.Decode(in.data(), 4, first);
+  d.Decode(in.data(), 4, second);
+  for (int i = 0; i < 4; ++i) EXPECT_EQ(first[i], second[i]);
+}
+
+TEST(AdpcmStretch, ThousandBytesBecome5653Samples) {
+  EXPECT_EQ(AdpcmStretchedLength(2000), 5653u);
+  EXPECT_EQ(AdpcmStretchedLength(0), 0u);
+  EXPECT_EQ(AdpcmStretchedLength(1), 2u);
+}
+
+TEST(AdpcmStretch, RepeatsTheNearestEarlierSample) {
+  std::vector<int16_t> in(2000);
+  for (size_t i = 0; i < in.size(); ++i) in[i] = static_cast<int16_t>(i);
+  std::vector<int16_t> out(AdpcmStretchedLength(2000));
+  AdpcmStretch(in.data(), 2000, out.data());
+  EXPECT_EQ(out[0], 0);
+  EXPECT_EQ(out[1], 0);
+  EXPECT_EQ(out[2], 0);
+  EXPECT_EQ(out[3], 1);  // 3 / 2.8269 = 1.06
+  EXPECT_EQ(out.back(), 1999);
+  for (size_t j = 1; j < out.size(); ++j) {
+    ASSERT_GE(out[j], out[j - 1]);
+    ASSERT_LE(out[j] - out[j - 1], 1);
+  }
+}
+
+}  // namespace
