@@ -1,7 +1,10 @@
 // Run-time loading of the Windows functions in WinAPIFunctionTable.
 #include "zovuz/core/windows/api_table.h"
 
+#include "zovuz/core/async_load.h"
+
 #include <cstddef>
+#include <cstring>
 
 WinAPIFunctionTable WinAPIData;
 
@@ -93,15 +96,49 @@ int GetWinAPILoadLibraryCount(void)
     return WinAPILoader.LoadLibraryCount;
 }
 
+namespace {
+
+// A CoCreateInstance call handed to the main thread. The GUIDs are copied into the request, so
+// the asking worker's own GUID objects need not outlive the call.
+struct CoCreateInstanceRequest
+{
+    ASyncLoadRequestInfo Info;  // the request header; must come first
+    CLSID ClassId;              // copied class id
+    IID InterfaceId;            // copied interface id
+    LPUNKNOWN Outer;            // aggregating object
+    DWORD ClassContext;         // class context
+    LPVOID *Out;                // receives the interface pointer
+};
+
+int CoCreateInstanceOnMainThread(ASyncLoadRequestInfo *Info)
+{
+    CoCreateInstanceRequest *request = reinterpret_cast<CoCreateInstanceRequest *>(Info);
+    CLSID classId = request->ClassId;
+    IID interfaceId = request->InterfaceId;
+    if (WinAPIData.CoCreateInstanceFunc == NULL)
+        return E_NOTIMPL;
+    return WinAPIData.CoCreateInstanceFunc(classId, request->Outer, request->ClassContext, interfaceId, request->Out);
+}
+
+} // namespace
+
 HRESULT CoCreateInstance_ASync(REFCLSID rclsid, LPUNKNOWN pUnkOuter, DWORD dwClsContext, REFIID riid,
     LPVOID *ppv, int ASyncThread)
 {
-    if (ASyncThread != 0)
+    if (ASyncThread == 0)
     {
-        // Only an asynchronous-load worker may hand the creation to the main thread.
-        return -1;
+        if (WinAPIData.CoCreateInstanceFunc == NULL)
+            return E_NOTIMPL;
+        return WinAPIData.CoCreateInstanceFunc(rclsid, pUnkOuter, dwClsContext, riid, ppv);
     }
-    if (WinAPIData.CoCreateInstanceFunc == NULL)
-        return E_NOTIMPL;
-    return WinAPIData.CoCreateInstanceFunc(rclsid, pUnkOuter, dwClsContext, riid, ppv);
+    CoCreateInstanceRequest request;
+    memset(&request, 0, sizeof(request));
+    request.Info.Function = CoCreateInstanceOnMainThread;
+    request.ClassId = rclsid;
+    request.InterfaceId = riid;
+    request.Outer = pUnkOuter;
+    request.ClassContext = dwClsContext;
+    request.Out = ppv;
+    // The result is the HRESULT, or -1 when the caller is not an asynchronous-load worker.
+    return RequestMainThreadCall(&request.Info);
 }
