@@ -1,0 +1,88 @@
+// State shared by the MML compiler's files: the compile state and the event writers.
+// Only the compiler's own files include this.
+#pragma once
+#include "app/engine/mml_compile.h"
+#include "app/engine/song_engine.h"
+
+// One text track while it compiles.
+struct MmlTrackState {
+  uint32_t tick;         // current tick
+  int eventCount;        // events written; the next one goes at this index
+  int octave;            // current octave; "<" and ">" may take it outside 0-7
+  int gate;              // eighths of the length (mode 0) or ticks before the end (mode 1)
+  int gateMode;          // 0: "q", 1: "@q"
+  int volumeStep;        // the last non-zero amount of "~" or "_"
+  int repeatStart;       // index of the last repeat start
+  int defaultLength;     // ticks of a note without a length; copied to the SongTrack record
+  bool stopped;          // the track met a limit: nothing more is written into it
+};
+
+// A note-off of an open chord, waiting for the chord's end.
+struct MmlPendingNoteOff {
+  int track;        // the track the chord note went into
+  SongEvent event;  // the note-off itself, tick included
+};
+
+// Paths of the ".a" directive. The drive and folder are those of the song file.
+enum { kMmlPathChars = 260 };
+struct MmlSampleFile {
+  char name[kMmlNameChars];          // as the directive wrote it
+  char drive[kMmlPathChars];         // "X:" or empty
+  char folder[kMmlPathChars];        // with its trailing separator, or empty
+  char path[3 * kMmlPathChars];      // drive + folder + name, empty when no file was named
+};
+
+// The text of a "(t n)" beyond the 16 tracks compiles into this extra state and is thrown away.
+enum { kMmlNoTrack = kMmlTrackCount };
+
+struct MmlCompileState {
+  SongEngine *song;                    // song 0
+  MmlReader reader;                    // the song text
+  const char *songPath;                // where the text came from; may be null
+  int track;                           // current track, or kMmlNoTrack
+  int tempo;                           // base of relative tempo changes
+  bool octaveReversed;                 // ".o r": "<" and ">" swap
+  MmlTrackState tracks[kMmlTrackCount + 1];
+
+  bool chordOn;                        // between the two apostrophes of a chord
+  int chordNotes;                      // notes of the open chord
+  int chordOctave;                     // octave at the chord's start
+  int chordLastLength;                 // length of the chord's last note
+  MmlPendingNoteOff chordOffs[kMmlChordNotes];
+
+  bool tieFlag;                        // "&" after a chord: the next notes may merge
+  int tieCount;                        // notes of the last chord; 0 after a plain note
+  int tieEventCount;                   // event count when that "&" was read
+
+  bool tupletOn;                       // inside "{ }"
+  int tupletRemaining;                 // ticks the tuplet still has
+  int tupletStep;                      // length of its next note or rest
+};
+
+// The compile state and the sample file of the last compile.
+MmlCompileState &MmlState();
+MmlSampleFile &MmlSample();
+
+// The current track's state (the throw-away state when no track is selected).
+MmlTrackState &MmlTrack(MmlCompileState &st);
+
+// True when Count more events fit in the current track; otherwise the track stops (no more events
+// are written into it) and false is returned. Always false without a track.
+bool MmlReserveEvents(MmlCompileState &st, int Count);
+// Writes one event into the current track at its tick; returns its index, or -1 when the track
+// has no room (the track then stops).
+int MmlWriteEvent(MmlCompileState &st, uint32_t Type, int32_t Value);
+int MmlWriteEventAt(MmlCompileState &st, uint32_t Type, int32_t Value, uint32_t Tick);
+// Moves the current track's tick on by Length; stops the track instead when the tick would pass
+// kMmlMaxTick. Returns false when the track is stopped.
+bool MmlAdvanceTick(MmlCompileState &st, int Length);
+
+// Commands of the other compiler files. Each gets the character that started it.
+void MmlAtCommand(MmlCompileState &st);           // "@..."
+void MmlParenthesisedForm(MmlCompileState &st);   // "(..."
+void MmlDirective(MmlCompileState &st);           // "...."
+
+// Splits a song path into its drive and folder (code page 932 aware). Returns false, leaving
+// both empty, when a part of the path does not fit its buffer.
+bool MmlSplitSongPath(const char *Path, char *Drive, size_t DriveSize, char *Folder,
+                      size_t FolderSize);
