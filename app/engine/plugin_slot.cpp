@@ -24,12 +24,6 @@ PluginHostState g_pluginHost;
 // plug-ins write past them; the answer is cut to the stated length afterwards.
 const size_t kPluginTextBufferSize = 1024;
 
-PluginSlot* SlotAt(int32_t track, int32_t position) {
-  if (track < 0 || track >= kPluginChannelCount || position < 0 || position >= kPluginPositionCount)
-    return nullptr;
-  return &g_pluginSlots[track * kPluginPositionCount + position];
-}
-
 int32_t Clamp(int32_t v, int32_t lo, int32_t hi) { return v < lo ? lo : (v > hi ? hi : v); }
 
 VstMidiEvent MidiBytes(int status, int data1, int data2) {
@@ -42,7 +36,7 @@ VstMidiEvent MidiBytes(int status, int data1, int data2) {
 }
 
 void QueueToInstrument(int32_t track, int status, int data1, int data2) {
-  PluginSlot* slot = SlotAt(track, 0);
+  PluginSlot* slot = PluginSlotAt(track, 0);
   if (slot) slot->QueueMidiEvent(MidiBytes(status, data1, data2));
 }
 
@@ -67,6 +61,12 @@ std::string AskText(AEffect* e, VstInt32 opcode, VstInt32 index, VstIntPtr value
 }
 
 }  // namespace
+
+PluginSlot* PluginSlotAt(int32_t track, int32_t position) {
+  if (track < 0 || track >= kPluginChannelCount || position < 0 || position >= kPluginPositionCount)
+    return nullptr;
+  return &g_pluginSlots[track * kPluginPositionCount + position];
+}
 
 EngineLock LockEngine() { return EngineLock(g_pluginHost.engineMutex); }
 
@@ -207,7 +207,7 @@ void PluginSlot::Open(float sampleRate) {
 // --- track-level calls -------------------------------------------------------------------
 
 void SetInstrumentParameter(int32_t track, int32_t index, float value) {
-  PluginSlot* slot = SlotAt(track, 0);
+  PluginSlot* slot = PluginSlotAt(track, 0);
   if (slot) slot->SetParameter(index, value);
 }
 
@@ -227,17 +227,17 @@ void SendPitchBend(int32_t track, int32_t bend) {
 }
 
 void SetInstrumentVolume(int32_t track, int32_t volume) {
-  PluginSlot* slot = SlotAt(track, 0);
+  PluginSlot* slot = PluginSlotAt(track, 0);
   if (slot) slot->volume = Clamp(volume, 0, 255);
 }
 
 void SetInstrumentPan(int32_t track, int32_t pan) {
-  PluginSlot* slot = SlotAt(track, 0);
+  PluginSlot* slot = PluginSlotAt(track, 0);
   if (slot) slot->pan = Clamp(pan, 0, 127);
 }
 
 void RenderInstrumentTrack(int32_t track, float* out) {
-  PluginSlot* slot = SlotAt(track, 0);
+  PluginSlot* slot = PluginSlotAt(track, 0);
   if (!slot || !out) return;
   EngineLock lock = LockEngine();
   if (!slot->effect || !slot->host) return;
@@ -258,7 +258,7 @@ void RenderInstrumentTrack(int32_t track, float* out) {
 }
 
 void ProcessInsertChain(int32_t track, float* buffer) {
-  PluginSlot* first = SlotAt(track, 1);
+  PluginSlot* first = PluginSlotAt(track, 1);
   if (!first || !buffer) return;
   EngineLock lock = LockEngine();
   for (int i = 0; i < kPluginBlockFrames; ++i) {
@@ -267,7 +267,7 @@ void ProcessInsertChain(int32_t track, float* buffer) {
   }
   float** previous = first->Process();
   for (int position = 2; position < kPluginPositionCount; ++position) {
-    PluginSlot* slot = SlotAt(track, position);
+    PluginSlot* slot = PluginSlotAt(track, position);
     std::copy(previous[0], previous[0] + kPluginBlockFrames, slot->inputBuffers[0].begin());
     std::copy(previous[1], previous[1] + kPluginBlockFrames, slot->inputBuffers[1].begin());
     previous = slot->Process();

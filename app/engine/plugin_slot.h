@@ -110,6 +110,9 @@ struct PluginSlot {
 
 extern PluginSlot g_pluginSlots[kPluginSlotCount];
 
+// The slot at channel `track` (0-18), position `position` (0-4); null when out of range.
+PluginSlot* PluginSlotAt(int32_t track, int32_t position);
+
 // The engine lock: held by each render tick of either engine and by every operation that
 // replaces or removes a plug-in instance, so that no tick runs an instance being closed or
 // a library being freed. Re-entrant: the slot calls below take it themselves as well.

@@ -8,12 +8,6 @@
 
 namespace {
 
-PluginSlot* SlotAt(int32_t track, int32_t position) {
-  if (track < 0 || track >= kPluginChannelCount || position < 0 || position >= kPluginPositionCount)
-    return nullptr;
-  return &g_pluginSlots[track * kPluginPositionCount + position];
-}
-
 // What the entry point returned is only believed when it looks like an instance we can
 // drive: the magic, a dispatcher, and channel and parameter counts a host can honour.
 bool IsUsableInstance(const AEffect* e) {
@@ -62,7 +56,7 @@ void PluginSlot::Close(AEffect* instance) {
 }
 
 int32_t LoadPlugin(int32_t track, int32_t slot, const char* path) {
-  PluginSlot* s = SlotAt(track, slot);
+  PluginSlot* s = PluginSlotAt(track, slot);
   if (!s || !path) return -1;
   EngineLock lock = LockEngine();
   EmptySlot(s);
@@ -97,7 +91,7 @@ int32_t LoadPlugin(int32_t track, int32_t slot, const char* path) {
 }
 
 void UnloadPlugin(int32_t track, int32_t slot) {
-  PluginSlot* s = SlotAt(track, slot);
+  PluginSlot* s = PluginSlotAt(track, slot);
   if (!s) return;
   EngineLock lock = LockEngine();
   EmptySlot(s);

@@ -1,0 +1,544 @@
+// The plug-in host with real DLLs: loading and closing, MIDI delivery, processing, the
+// instrument render laws, the insert chain, parameters and hostile plug-ins.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstring>
+#include <thread>
+
+#include "tests/app/engine/plugin_test_support.h"
+
+namespace {
+
+class PluginHost : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    g_hostContext.sampleRate = 44100;  // as the shell stores them before any load
+    g_hostContext.blockSize = 1024;
+    ResetPluginSlots();
+  }
+  void TearDown() override { ResetPluginSlots(); }
+
+  // Renders one block of a track's instrument and returns the 882 interleaved floats.
+  std::vector<float> Render(int track) {
+    std::vector<float> out(2 * kPluginBlockFrames, -7.0f);
+    RenderInstrumentTrack(track, out.data());
+    return out;
+  }
+};
+
+std::vector<int32_t> OpenSequence(int params, int programs) {
+  std::vector<int32_t> ops = {effOpen, effSetSampleRate, effSetBlockSize, effMainsChanged, effGetEffectName};
+  for (int i = 0; i < programs; ++i) ops.push_back(effGetProgramNameIndexed);
+  for (int i = 0; i < params; ++i) {
+    ops.push_back(effGetParamLabel);
+    ops.push_back(effGetParamDisplay);
+    ops.push_back(effGetParamName);
+  }
+  return ops;
+}
+
+bool ModuleLoaded(const char* file) { return GetModuleHandleA(file) != nullptr; }
+
+TEST_F(PluginHost, LoadOpensInstanceInOrderAndReadsItsTexts) {
+  TestPluginLibrary lib(TestPluginPath("tp_vornalt"));
+  ASSERT_TRUE(lib.ok());
+  ASSERT_EQ(0, LoadPlugin(2, 0, TestPluginPath("tp_vornalt").c_str()));
+  PluginSlot& slot = SlotOf(2, 0);
+  ASSERT_NE(nullptr, slot.effect);
+  EXPECT_EQ(&g_hostContext, slot.host);
+  EXPECT_EQ(&slot, slot.effect->user);
+  TpInstance* t = TestPluginLibrary::Of(slot.effect);
+
+  EXPECT_EQ(OpenSequence(kTpParamCount, kTpProgramCount), DispatchOpcodes(t));
+  EXPECT_FLOAT_EQ(44100.0f, t->dispatchLog[1].opt);
+  EXPECT_EQ(1024, t->dispatchLog[2].value);
+  EXPECT_EQ(1, t->dispatchLog[3].value);
+  for (int i = 0; i < kTpProgramCount; ++i) {
+    EXPECT_EQ(i, t->dispatchLog[5 + i].index);
+    EXPECT_EQ(0, t->dispatchLog[5 + i].value);
+  }
+  for (int i = 0; i < kTpParamCount; ++i) EXPECT_EQ(i, t->dispatchLog[8 + 3 * i + 2].index);
+  // The instance was bound before effOpen: its questions there got the real answers.
+  EXPECT_EQ(44100, t->openSampleRate);
+  EXPECT_EQ(1024, t->openBlockSize);
+
+  EXPECT_EQ("Vornalt", slot.name);
+  EXPECT_EQ((std::vector<std::string>{"Init", "Bright", "unknown"}), slot.programNames);
+  ASSERT_EQ(static_cast<size_t>(kTpParamCount), slot.paramNames.size());
+  EXPECT_EQ("Paramete", slot.paramNames[5]);  // "Parameter5" cut to 8
+  EXPECT_EQ("dB", slot.paramLabels[99]);
+  EXPECT_EQ("0", slot.paramDisplays[0]);
+  EXPECT_EQ(2u, slot.outputPointers.size());
+}
+
+TEST_F(PluginHost, UnloadClosesInOrderFreesModuleAndKeepsNames) {
+  {
+    TestPluginLibrary lib(TestPluginPath("tp_kezmir"));
+    ASSERT_EQ(0, LoadPlugin(3, 0, TestPluginPath("tp_kezmir").c_str()));
+    PluginSlot& slot = SlotOf(3, 0);
+    TpInstance* t = TestPluginLibrary::Of(slot.effect);
+    int opened = t->dispatchTotal;
+    slot.editorOpen = 1;
+    UnloadPlugin(3, 0);
+    EXPECT_EQ((std::vector<int32_t>{effEditClose, effStopProcess, effMainsChanged, effClose}),
+              DispatchOpcodes(t, opened));
+    EXPECT_EQ(0, t->dispatchLog[opened + 2].value);
+    EXPECT_EQ(0, slot.editorOpen);
+    EXPECT_EQ(nullptr, slot.effect);
+    EXPECT_EQ(nullptr, slot.module);
+    EXPECT_EQ("Kezmir", slot.name);
+    EXPECT_EQ(&g_hostContext, slot.host);
+    UnloadPlugin(3, 0);  // an empty slot: nothing happens
+    EXPECT_EQ(opened + 4, t->dispatchTotal);
+  }
+  ASSERT_FALSE(ModuleLoaded("tp_kezmir.dll"));
+  ASSERT_EQ(0, LoadPlugin(3, 0, TestPluginPath("tp_kezmir").c_str()));
+  EXPECT_TRUE(ModuleLoaded("tp_kezmir.dll"));
+  UnloadPlugin(3, 0);
+  EXPECT_FALSE(ModuleLoaded("tp_kezmir.dll"));
+}
+
+TEST_F(PluginHost, LoadReplacesAndTwoSlotsKeepSeparateInstances) {
+  TestPluginLibrary lib(TestPluginPath("tp_vornalt"));
+  std::string path = TestPluginPath("tp_vornalt");
+  ASSERT_EQ(0, LoadPlugin(0, 0, path.c_str()));
+  TpInstance* first = TestPluginLibrary::Of(SlotOf(0, 0).effect);
+  ASSERT_EQ(0, LoadPlugin(1, 0, path.c_str()));
+  TpInstance* other = TestPluginLibrary::Of(SlotOf(1, 0).effect);
+  ASSERT_NE(first, other);
+  SendNoteOn(0, 60, 100);
+  Render(0);
+  Render(1);
+  EXPECT_EQ(1, first->midiTotal);
+  EXPECT_EQ(0, other->midiTotal);
+
+  ASSERT_EQ(0, LoadPlugin(0, 0, path.c_str()));  // replaces the first instance
+  EXPECT_EQ(1, first->closed);
+  EXPECT_EQ(effClose, DispatchOpcodes(first).back());
+  EXPECT_NE(first, TestPluginLibrary::Of(SlotOf(0, 0).effect));
+  EXPECT_EQ(0, other->closed);
+}
+
+TEST_F(PluginHost, QueuedEventsCarryFixedFieldsAndClampedBytes) {
+  struct Case {
+    const char* what;
+    void (*send)();
+    int status, data1, data2;
+  };
+  const Case cases[] = {
+      {"note on clamps key and velocity", [] { SendNoteOn(4, 130, -5); }, 0x90, 0x7F, 0x00},
+      {"note on in range", [] { SendNoteOn(4, 60, 100); }, 0x90, 60, 100},
+      {"note off clamps key, velocity 100", [] { SendNoteOff(4, -3); }, 0x80, 0x00, 100},
+      {"bend above range", [] { SendPitchBend(4, 10000); }, 0xE0, 0x7F, 0x7F},
+      {"bend below range", [] { SendPitchBend(4, -10000); }, 0xE0, 0x00, 0x00},
+      {"bend centre", [] { SendPitchBend(4, 0); }, 0xE0, 0x00, 0x40},
+      {"bend one semitone", [] { SendPitchBend(4, 64); }, 0xE0, 0x40, 0x40},
+      {"program change clamps", [] { SendProgramChange(4, 300); }, 0xC0, 0x7F, 0x00},
+      {"slot program change keeps low 8 bits", [] { SlotOf(4, 0).ProgramChange(300); }, 0xC0, 0x2C, 0x00},
+  };
+  PluginSlot& slot = SlotOf(4, 0);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    {
+      boost::unique_lock<boost::mutex> lock = slot.LockEvents();
+      slot.pendingEvents.clear();
+    }
+    c.send();
+    ASSERT_EQ(1u, slot.pendingEvents.size());
+    const VstMidiEvent& e = slot.pendingEvents[0];
+    EXPECT_EQ(c.status, static_cast<unsigned char>(e.midiData[0]));
+    EXPECT_EQ(c.data1, static_cast<unsigned char>(e.midiData[1]));
+    EXPECT_EQ(c.data2, static_cast<unsigned char>(e.midiData[2]));
+    EXPECT_EQ(0, e.midiData[3]);
+    EXPECT_EQ(kVstMidiType, e.type);
+    EXPECT_EQ(32, e.byteSize);
+    EXPECT_EQ(0, e.deltaFrames);
+    EXPECT_EQ(kVstMidiEventIsRealtime, e.flags);
+    EXPECT_EQ(0, e.noteLength);
+    EXPECT_EQ(0, e.noteOffset);
+    EXPECT_EQ(0, e.detune);
+    EXPECT_EQ(100, static_cast<unsigned char>(e.noteOffVelocity));
+    EXPECT_EQ(0, e.reserved1);
+    EXPECT_EQ(0, e.reserved2);
+  }
+  // Out-of-range tracks are ignored, not written anywhere.
+  SendNoteOn(19, 60, 100);
+  SendNoteOn(-1, 60, 100);
+  SetInstrumentVolume(19, 10);
+  SetInstrumentPan(-1, 10);
+  for (int i = 0; i < kPluginSlotCount; ++i) {
+    if (i != 4 * kPluginPositionCount) EXPECT_TRUE(PendingMidiBytes(g_pluginSlots[i]).empty()) << i;
+  }
+}
+
+TEST_F(PluginHost, QueuedEventsReachThePluginAtTheStartOfTheNextBlockInOrder) {
+  TestPluginLibrary lib(TestPluginPath("tp_vornalt"));
+  // A note queued while the slot is empty waits for the next plug-in loaded there.
+  SendNoteOn(5, 64, 90);
+  ASSERT_EQ(0, LoadPlugin(5, 0, TestPluginPath("tp_vornalt").c_str()));
+  TpInstance* t = TestPluginLibrary::Of(SlotOf(5, 0).effect);
+  SendPitchBend(5, -8192);
+  EXPECT_EQ(0, t->midiTotal);  // nothing goes out before a block is rendered
+
+  std::vector<float> out = Render(5);
+  ASSERT_EQ(2, t->midiTotal);
+  EXPECT_EQ(1, t->eventBatches);
+  for (int i = 0; i < 2; ++i) {
+    EXPECT_EQ(0, t->midiLog[i].block);  // before the first process call
+    EXPECT_EQ(2, t->midiLog[i].batchSize);
+    EXPECT_EQ(0, t->midiLog[i].event.deltaFrames);
+  }
+  EXPECT_EQ(0x90, static_cast<unsigned char>(t->midiLog[0].event.midiData[0]));
+  EXPECT_EQ(64, t->midiLog[0].event.midiData[1]);
+  EXPECT_EQ(0xE0, static_cast<unsigned char>(t->midiLog[1].event.midiData[0]));
+  EXPECT_EQ(kTpDcLeft * 3 / 1024, out[0]);  // sounds from this block on, at volume 127's gain
+
+  int requests = t->dispatchTotal;
+  Render(5);  // nothing queued: no effProcessEvents
+  EXPECT_EQ(requests, t->dispatchTotal);
+
+  SendNoteOff(5, 64);
+  out = Render(5);
+  ASSERT_EQ(3, t->midiTotal);
+  EXPECT_EQ(2, t->midiLog[2].block);
+  EXPECT_EQ(0.0f, out[0]);
+  EXPECT_EQ(3, t->processCalls);
+  EXPECT_EQ(441, t->lastFrames);
+  EXPECT_EQ(0, t->oddFrameCalls);
+}
+
+TEST_F(PluginHost, SecondDeliveryBeforeProcessKeepsTheFirstBlock) {
+  TestPluginLibrary lib(TestPluginPath("tp_vornalt"));
+  ASSERT_EQ(0, LoadPlugin(6, 0, TestPluginPath("tp_vornalt").c_str()));
+  PluginSlot& slot = SlotOf(6, 0);
+  TpInstance* t = TestPluginLibrary::Of(slot.effect);
+  SendNoteOn(6, 1, 1);
+  slot.DeliverEvents();
+  VstEvents* block = slot.eventBlock;
+  ASSERT_NE(nullptr, block);
+  SendNoteOn(6, 2, 2);
+  slot.DeliverEvents();
+  EXPECT_EQ(block, slot.eventBlock);
+  EXPECT_EQ(1, block->numEvents);
+  EXPECT_EQ(1, static_cast<int>(reinterpret_cast<VstMidiEvent*>(block->events[0])->midiData[1]));
+  slot.Process();
+  EXPECT_EQ(nullptr, slot.eventBlock);
+  slot.DeliverEvents();
+  slot.Process();
+  ASSERT_EQ(2, t->midiTotal);
+  EXPECT_EQ(2, t->eventBatches);
+  EXPECT_EQ(2, t->midiLog[1].event.midiData[1]);
+  EXPECT_EQ(1, t->midiLog[1].block);
+}
+
+TEST_F(PluginHost, InstrumentRenderAppliesVolumeAndPanLaws) {
+  struct Case {
+    int volume, pan;
+    float left, right;
+  };
+  // The plug-in holds 0.5 left and 0.25 right.
+  const Case cases[] = {
+      {240, 64, 0.25f, 0.125f},                           // half level
+      {224, 64, 0.125f, 0.0625f},                         // a quarter
+      {255, 64, 0.5f * 980 / 1024, 0.25f * 980 / 1024},   // the loudest is just below unity
+      {127, 64, 0.5f * 3 / 1024, 0.25f * 3 / 1024},
+      {96, 64, 0.5f / 1024, 0.25f / 1024},
+      {95, 64, 0.0f, 0.0f},                               // below 96 is silent
+      {300, 64, 0.5f * 980 / 1024, 0.25f * 980 / 1024},  // clamped to 255
+      {-4, 64, 0.0f, 0.0f},                               // clamped to 0
+      {240, 127, 0.0f, 0.125f},                           // hard right silences the left
+      {240, 0, 0.25f, 0.0f},                              // hard left silences the right
+      {240, 96, 0.25f * 31 / 64, 0.125f},
+      {240, 32, 0.25f, 0.125f * 32 / 64},
+      {240, 500, 0.0f, 0.125f},                           // clamped to 127
+  };
+  TestPluginLibrary lib(TestPluginPath("tp_vornalt"));
+  ASSERT_EQ(0, LoadPlugin(7, 0, TestPluginPath("tp_vornalt").c_str()));
+  SendNoteOn(7, 60, 127);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << "volume " << c.volume << " pan " << c.pan);
+    SetInstrumentVolume(7, c.volume);
+    SetInstrumentPan(7, c.pan);
+    std::vector<float> out = Render(7);
+    for (int i = 0; i < kPluginBlockFrames; ++i) {
+      ASSERT_EQ(c.left, out[2 * i]) << i;
+      ASSERT_EQ(c.right, out[2 * i + 1]) << i;
+    }
+  }
+  // An empty instrument slot leaves the caller's buffer untouched.
+  std::vector<float> untouched = Render(8);
+  for (float v : untouched) ASSERT_EQ(-7.0f, v);
+}
+
+TEST_F(PluginHost, MonoPluginLeavesMissingChannelSilent) {
+  TestPluginLibrary lib(TestPluginPath("tp_vornalt"));
+  TpConfig mono = {-1, 1, 0, {0, 0, 0, 0}};
+  lib.Configure(&mono);
+  ASSERT_EQ(0, LoadPlugin(0, 0, TestPluginPath("tp_vornalt").c_str()));
+  EXPECT_EQ(1, SlotOf(0, 0).outputCount);
+  SetInstrumentVolume(0, 240);
+  SendNoteOn(0, 60, 127);
+  std::vector<float> out = Render(0);
+  EXPECT_EQ(0.25f, out[0]);
+  EXPECT_EQ(0.0f, out[1]);
+}
+
+TEST_F(PluginHost, InsertChainRunsInOrderAndHonoursBypass) {
+  std::vector<float> buffer(2 * kPluginBlockFrames);
+  for (size_t i = 0; i < buffer.size(); ++i) buffer[i] = static_cast<float>(i % 7) * 0.125f - 0.25f;
+  const std::vector<float> original = buffer;
+  ProcessInsertChain(2, buffer.data());
+  EXPECT_EQ(original, buffer);  // no plug-ins: unchanged
+
+  TestPluginLibrary lib(TestPluginPath("tp_effect"));
+  std::string path = TestPluginPath("tp_effect");
+  ASSERT_EQ(0, LoadPlugin(2, 1, path.c_str()));
+  ASSERT_EQ(0, LoadPlugin(2, 3, path.c_str()));
+  SlotOf(2, 1).SetParameter(0, 0.5f);   // out = in * 0.5 + 0.25
+  SlotOf(2, 1).SetParameter(1, 0.25f);
+  SlotOf(2, 3).SetParameter(0, 0.75f);  // out = in * 0.75 + 0.125
+  SlotOf(2, 3).SetParameter(1, 0.125f);
+  ProcessInsertChain(2, buffer.data());
+  for (size_t i = 0; i < buffer.size(); ++i)
+    ASSERT_EQ((original[i] * 0.5f + 0.25f) * 0.75f + 0.125f, buffer[i]) << i;
+
+  buffer = original;
+  SlotOf(2, 1).bypass = 1;
+  ProcessInsertChain(2, buffer.data());
+  for (size_t i = 0; i < buffer.size(); ++i) ASSERT_EQ(original[i] * 0.75f + 0.125f, buffer[i]) << i;
+
+  // Inserts never get events, and each processed exactly 441 frames per call.
+  SendNoteOn(2, 60, 100);
+  ProcessInsertChain(2, buffer.data());
+  TpInstance* last = TestPluginLibrary::Of(SlotOf(2, 3).effect);
+  EXPECT_EQ(0, last->eventBatches);
+  EXPECT_EQ(3, last->processCalls);
+  EXPECT_EQ(0, last->oddFrameCalls);
+  EXPECT_EQ(1, TestPluginLibrary::Of(SlotOf(2, 1).effect)->processCalls);  // bypassed since
+}
+
+TEST_F(PluginHost, ParameterWritesReachThePluginInOrderAndOutOfRangeOnesAreSkipped) {
+  TestPluginLibrary lib(TestPluginPath("tp_vornalt"));
+  ASSERT_EQ(0, LoadPlugin(1, 0, TestPluginPath("tp_vornalt").c_str()));
+  TpInstance* t = TestPluginLibrary::Of(SlotOf(1, 0).effect);
+  SetInstrumentParameter(1, 97, 1.0f);
+  SetInstrumentParameter(1, 100, 0.5f);  // the plug-in has 100: skipped
+  SetInstrumentParameter(1, -1, 0.5f);
+  SetInstrumentParameterChecked(1, 57, 0.25f);
+  SlotOf(1, 0).SetParameter(99, 0.75f);
+  SlotOf(1, 0).SetParameter(1000000, 0.75f);
+  SetInstrumentParameter(9, 3, 0.5f);  // an empty slot: nothing
+  SetInstrumentParameter(25, 3, 0.5f);
+  ASSERT_EQ(3, t->paramTotal);
+  EXPECT_EQ(97, t->paramLog[0].index);
+  EXPECT_EQ(1.0f, t->paramLog[0].value);
+  EXPECT_EQ(57, t->paramLog[1].index);
+  EXPECT_EQ(0.25f, t->paramLog[1].value);
+  EXPECT_EQ(99, t->paramLog[2].index);
+  EXPECT_EQ(0.75f, SlotOf(1, 0).GetParameter(99));
+  EXPECT_EQ(0.0f, SlotOf(1, 0).GetParameter(100));
+  EXPECT_EQ(0.0f, SlotOf(9, 0).GetParameter(0));
+}
+
+TEST_F(PluginHost, EntryPointsAndNames) {
+  // "main" is the fallback entry.
+  ASSERT_EQ(0, LoadPlugin(0, 0, TestPluginPath("tp_mainonly").c_str()));
+  EXPECT_EQ("MainOnly", SlotOf(0, 0).name);
+
+  // An empty effect name falls back to the library's file name.
+  char folder[MAX_PATH];
+  ASSERT_NE(0u, GetCurrentDirectoryA(MAX_PATH, folder));
+  struct Case {
+    const char* file;
+    const char* name;
+  };
+  const Case cases[] = {
+      {"Bright Pad.dll", "Bright Pad"},
+      {"An extremely long plug-in file name.v2.dll", "An extremely long plug-in file "},
+  };
+  for (const Case& c : cases) {
+    std::string copy = std::string(folder) + "\\" + c.file;
+    ASSERT_TRUE(CopyFileA(TestPluginPath("tp_noname").c_str(), copy.c_str(), FALSE)) << c.file;
+    ASSERT_EQ(0, LoadPlugin(1, 2, copy.c_str()));
+    EXPECT_EQ(c.name, SlotOf(1, 2).name);
+    UnloadPlugin(1, 2);
+    DeleteFileA(copy.c_str());
+  }
+}
+
+TEST_F(PluginHost, RefusedLibrariesLeaveSlotEmptyAndModuleFreed) {
+  struct Case {
+    const char* dll;
+    bool entryCalled;
+  };
+  const Case cases[] = {{"tp_noentry", false}, {"tp_nullinstance", true}, {"tp_badmagic", true}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.dll);
+    std::string file = std::string(c.dll) + ".dll";
+    {
+      TestPluginLibrary lib(TestPluginPath(c.dll));
+      ASSERT_TRUE(lib.ok());
+      EXPECT_EQ(-1, LoadPlugin(9, 0, TestPluginPath(c.dll).c_str()));
+      EXPECT_EQ(nullptr, SlotOf(9, 0).effect);
+      EXPECT_EQ(nullptr, SlotOf(9, 0).module);
+      TpInstance* t = lib.Latest();
+      if (c.entryCalled) {
+        ASSERT_NE(nullptr, t);
+        EXPECT_EQ(0, t->dispatchTotal);  // nothing of a refused instance is called
+      } else {
+        EXPECT_EQ(nullptr, t);
+      }
+    }
+    EXPECT_FALSE(ModuleLoaded(file.c_str()));
+    // Loading it with no reference of ours leaks nothing either.
+    EXPECT_EQ(-1, LoadPlugin(9, 0, TestPluginPath(c.dll).c_str()));
+    EXPECT_FALSE(ModuleLoaded(file.c_str()));
+  }
+  EXPECT_EQ(-1, LoadPlugin(9, 0, TestPluginPath("no_such_plugin").c_str()));
+  EXPECT_EQ(nullptr, SlotOf(9, 0).module);
+  EXPECT_EQ(-1, LoadPlugin(9, 0, nullptr));
+  EXPECT_EQ(-1, LoadPlugin(19, 0, TestPluginPath("tp_vornalt").c_str()));
+  EXPECT_EQ(-1, LoadPlugin(0, 5, TestPluginPath("tp_vornalt").c_str()));
+  EXPECT_EQ(-1, LoadPlugin(-1, 0, TestPluginPath("tp_vornalt").c_str()));
+  EXPECT_FALSE(ModuleLoaded("tp_vornalt.dll"));
+}
+
+TEST_F(PluginHost, ImplausibleChannelCountsAreRefused) {
+  {
+    TestPluginLibrary lib(TestPluginPath("tp_effect"));
+    TpConfig huge = {2, 100000, 0, {0, 0, 0, 0}};
+    lib.Configure(&huge);
+    EXPECT_EQ(-1, LoadPlugin(0, 1, TestPluginPath("tp_effect").c_str()));
+    TpConfig negative = {-5, 2, 0, {0, 0, 0, 0}};
+    lib.Configure(&negative);
+    EXPECT_EQ(-1, LoadPlugin(0, 1, TestPluginPath("tp_effect").c_str()));
+    EXPECT_EQ(nullptr, SlotOf(0, 1).effect);
+  }
+  EXPECT_FALSE(ModuleLoaded("tp_effect.dll"));
+}
+
+TEST_F(PluginHost, HostileTextsAreCutAndMissingEntriesNeverCalled) {
+  ASSERT_EQ(0, LoadPlugin(0, 0, TestPluginPath("tp_longtext").c_str()));
+  PluginSlot& slot = SlotOf(0, 0);
+  EXPECT_EQ("ABCDEFGHIJKLMNOPQRSTUVWXYZABCDEF", slot.name);
+  EXPECT_EQ("ABCDEFGHIJKLMNOPQRSTUVWX", slot.programNames[0]);
+  EXPECT_EQ("unknown", slot.programNames[2]);
+  EXPECT_EQ("ABCDEFGH", slot.paramNames[0]);
+  EXPECT_EQ("ABCDEFGH", slot.paramLabels[99]);
+  EXPECT_EQ("ABCDEFGH", slot.paramDisplays[50]);
+
+  // No processReplacing, setParameter or getParameter: the insert passes audio through.
+  ASSERT_EQ(0, LoadPlugin(0, 1, TestPluginPath("tp_noreplacing").c_str()));
+  slot.Process();
+  SlotOf(0, 1).SetParameter(0, 0.5f);
+  EXPECT_EQ(0.0f, SlotOf(0, 1).GetParameter(0));
+  std::vector<float> buffer(2 * kPluginBlockFrames, 0.375f);
+  ProcessInsertChain(0, buffer.data());
+  for (float v : buffer) ASSERT_EQ(0.375f, v);
+}
+
+TEST_F(PluginHost, EngineLockHoldsOffReplacement) {
+  ASSERT_EQ(0, LoadPlugin(0, 0, TestPluginPath("tp_vornalt").c_str()));
+  std::atomic<int> done{0};
+  std::thread unloader;
+  {
+    EngineLock lock = LockEngine();
+    unloader = std::thread([&] {
+      UnloadPlugin(0, 0);
+      done = 1;
+    });
+    Sleep(50);
+    EXPECT_EQ(0, done.load());
+    EXPECT_NE(nullptr, SlotOf(0, 0).effect);
+  }
+  unloader.join();
+  EXPECT_EQ(1, done.load());
+  EXPECT_EQ(nullptr, SlotOf(0, 0).effect);
+}
+
+TEST_F(PluginHost, ReplacingWhileAnotherThreadRendersDoesNotCrash) {
+  std::string instrument = TestPluginPath("tp_vornalt");
+  std::string effect = TestPluginPath("tp_effect");
+  ASSERT_EQ(0, LoadPlugin(0, 0, instrument.c_str()));
+  std::atomic<bool> stop{false};
+  std::atomic<int> blocks{0};
+  std::thread render([&] {
+    std::vector<float> out(2 * kPluginBlockFrames);
+    while (!stop) {
+      EngineLock tick = LockEngine();  // as each render tick does
+      SendNoteOn(0, 60, 100);
+      RenderInstrumentTrack(0, out.data());
+      ProcessInsertChain(0, out.data());
+      ++blocks;
+    }
+  });
+  for (int i = 0; i < 40; ++i) {
+    EXPECT_EQ(0, LoadPlugin(0, i % 2 ? 0 : 1, i % 2 ? instrument.c_str() : effect.c_str()));
+    if (i % 3 == 0) UnloadPlugin(0, 0);
+  }
+  stop = true;
+  render.join();
+  EXPECT_GT(blocks.load(), 0);
+}
+
+}  // namespace
+
+namespace {
+
+HWND MakeEditorWindow() {
+  WNDCLASSA wc = {};
+  wc.lpfnWndProc = DefWindowProcA;
+  wc.hInstance = GetModuleHandleA(nullptr);
+  wc.lpszClassName = "tarvex_plugin_fit_test";
+  RegisterClassA(&wc);  // may already exist from an earlier case
+  return CreateWindowExA(0, "tarvex_plugin_fit_test", "fit", WS_OVERLAPPEDWINDOW, 40, 30, 100, 100, nullptr,
+                         nullptr, wc.hInstance, nullptr);
+}
+
+TEST_F(PluginHost, EditorWindowFitsTheEditorRectOrTheGenericView) {
+  struct Case {
+    const char* what;
+    int hasRect;
+    ERect rect;
+    RECT client;  // what the window's client area must become
+  };
+  const Case cases[] = {
+      {"editor rectangle plus 24 below", 1, {0, 0, 200, 300}, {0, 0, 300, 224}},
+      {"offset editor rectangle", 1, {10, 20, 110, 220}, {20, 10, 220, 134}},
+      {"no rectangle: generic view of 4 parameters", 0, {0, 0, 0, 0}, {0, 0, 238, 30 * 4 + 54}},
+  };
+  TestPluginLibrary lib(TestPluginPath("tp_vornalt"));
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    TpConfig config = {-1, -1, c.hasRect, c.rect};
+    lib.Configure(&config);
+    ASSERT_EQ(0, LoadPlugin(0, 0, TestPluginPath("tp_vornalt").c_str()));
+    PluginSlot& slot = SlotOf(0, 0);
+    if (!c.hasRect) slot.effect->numParams = 4;  // a window the screen can hold
+    HWND window = MakeEditorWindow();
+    ASSERT_NE(nullptr, window);
+    slot.FitEditorWindow(window);
+
+    RECT expected = c.client;
+    AdjustWindowRectEx(&expected, WS_OVERLAPPEDWINDOW, FALSE, 0);
+    EXPECT_EQ(expected.left, slot.editorRect.left);
+    EXPECT_EQ(expected.top, slot.editorRect.top);
+    EXPECT_EQ(expected.right, slot.editorRect.right);
+    EXPECT_EQ(expected.bottom, slot.editorRect.bottom);
+    RECT outer;
+    GetWindowRect(window, &outer);
+    EXPECT_EQ(40, outer.left);  // not moved
+    EXPECT_EQ(30, outer.top);
+    EXPECT_EQ(expected.right - expected.left, outer.right - outer.left);
+    EXPECT_EQ(expected.bottom - expected.top, outer.bottom - outer.top);
+    RECT client;
+    GetClientRect(window, &client);
+    EXPECT_EQ(c.client.right - c.client.left, client.right);
+    EXPECT_EQ(c.client.bottom - c.client.top, client.bottom);
+    DestroyWindow(window);
+    slot.effect->numParams = kTpParamCount;
+  }
+}
+
+}  // namespace

@@ -1,0 +1,74 @@
+#include "tests/app/engine/plugin_test_support.h"
+
+#include <algorithm>
+
+TestPluginLibrary::TestPluginLibrary(const std::string& path)
+    : module_(LoadLibraryA(path.c_str())),
+      instanceAt_(nullptr),
+      instanceCount_(nullptr),
+      callHost_(nullptr),
+      configure_(nullptr) {
+  if (!module_) return;
+  instanceAt_ = reinterpret_cast<TpInstanceAtProc>(reinterpret_cast<void*>(GetProcAddress(module_, "TpInstanceAt")));
+  instanceCount_ =
+      reinterpret_cast<TpInstanceCountProc>(reinterpret_cast<void*>(GetProcAddress(module_, "TpInstanceCount")));
+  callHost_ = reinterpret_cast<TpCallHostProc>(reinterpret_cast<void*>(GetProcAddress(module_, "TpCallHost")));
+  configure_ = reinterpret_cast<TpConfigureProc>(reinterpret_cast<void*>(GetProcAddress(module_, "TpConfigure")));
+}
+
+TestPluginLibrary::~TestPluginLibrary() {
+  if (configure_) configure_(nullptr);
+  if (module_) FreeLibrary(module_);
+}
+
+TpInstance* TestPluginLibrary::Latest(int back) const {
+  if (!instanceCount_ || !instanceAt_) return nullptr;
+  return instanceAt_(instanceCount_() - 1 - back);
+}
+
+VstIntPtr TestPluginLibrary::CallHost(AEffect* effect, int32_t opcode, int32_t index, VstIntPtr value, void* ptr,
+                                      float opt) const {
+  return callHost_ ? callHost_(effect, opcode, index, value, ptr, opt) : -12345;
+}
+
+void TestPluginLibrary::Configure(const TpConfig* config) const {
+  if (configure_) configure_(config);
+}
+
+void ResetPluginSlots() {
+  for (int i = 0; i < kPluginSlotCount; ++i) {
+    UnloadPlugin(i / kPluginPositionCount, i % kPluginPositionCount);
+    PluginSlot& s = g_pluginSlots[i];
+    {
+      boost::unique_lock<boost::mutex> lock = s.LockEvents();
+      s.pendingEvents.clear();
+    }
+    s.Process();  // drops a delivered block left by a test
+    s.editorOpen = 0;
+    s.bypass = 0;
+    s.volume = 127;
+    s.pan = 64;
+    s.name.clear();
+    for (auto& b : s.inputBuffers) std::fill(b.begin(), b.end(), 0.0f);
+    for (auto& b : s.outputBuffers) std::fill(b.begin(), b.end(), 0.0f);
+  }
+}
+
+PluginSlot& SlotOf(int track, int position) { return g_pluginSlots[track * kPluginPositionCount + position]; }
+
+std::vector<int32_t> DispatchOpcodes(const TpInstance* instance, int from) {
+  std::vector<int32_t> ops;
+  if (!instance) return ops;
+  int n = std::min(instance->dispatchTotal, kTpDispatchLogSize);
+  for (int i = from; i < n; ++i) ops.push_back(instance->dispatchLog[i].opcode);
+  return ops;
+}
+
+std::vector<std::vector<int>> PendingMidiBytes(PluginSlot& slot) {
+  std::vector<std::vector<int>> out;
+  boost::unique_lock<boost::mutex> lock = slot.LockEvents();
+  for (const VstMidiEvent& e : slot.pendingEvents)
+    out.push_back({static_cast<unsigned char>(e.midiData[0]), static_cast<unsigned char>(e.midiData[1]),
+                   static_cast<unsigned char>(e.midiData[2])});
+  return out;
+}

@@ -1,0 +1,54 @@
+// Helpers for the plug-in host tests: the test plug-in DLLs of this build, a reference
+// of the test's own on one of them (so its logs stay readable after the host lets go),
+// and a reset of the 95 slots between tests.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "app/engine/plugin_slot.h"
+#include "tools/test_plugins/test_plugin_api.h"
+
+#ifdef TARVEX_BUILD_DIR
+inline std::string TestPluginPath(const char* name) {
+  return std::string(TARVEX_BUILD_DIR) + "/testbin/" + name + ".dll";
+}
+#endif
+
+// The test's own reference on a test plug-in DLL and its exports.
+class TestPluginLibrary {
+ public:
+  explicit TestPluginLibrary(const std::string& path);
+  ~TestPluginLibrary();
+  TestPluginLibrary(const TestPluginLibrary&) = delete;
+  TestPluginLibrary& operator=(const TestPluginLibrary&) = delete;
+
+  bool ok() const { return module_ && instanceAt_ && instanceCount_ && callHost_ && configure_; }
+  HMODULE module() const { return module_; }
+  // The instance behind an effect of this DLL, or the one created `back` instances ago.
+  static TpInstance* Of(AEffect* effect) { return effect ? static_cast<TpInstance*>(effect->object) : nullptr; }
+  TpInstance* Latest(int back = 0) const;
+  VstIntPtr CallHost(AEffect* effect, int32_t opcode, int32_t index = 0, VstIntPtr value = 0, void* ptr = nullptr,
+                     float opt = 0.0f) const;
+  void Configure(const TpConfig* config) const;
+
+ private:
+  HMODULE module_;
+  TpInstanceAtProc instanceAt_;
+  TpInstanceCountProc instanceCount_;
+  TpCallHostProc callHost_;
+  TpConfigureProc configure_;
+};
+
+// Unloads every slot and puts every field the tests touch back to its start value.
+void ResetPluginSlots();
+
+PluginSlot& SlotOf(int track, int position);
+
+// The opcodes of an instance's dispatcher log, from entry `from` on.
+std::vector<int32_t> DispatchOpcodes(const TpInstance* instance, int from = 0);
+
+// A fresh copy of the three MIDI bytes of every event pending in a slot.
+std::vector<std::vector<int>> PendingMidiBytes(PluginSlot& slot);

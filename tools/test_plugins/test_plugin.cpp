@@ -1,0 +1,291 @@
+// A VST 2 plug-in for the host's tests, built as several DLLs (see CMakeLists.txt):
+//   TP_INSTRUMENT        an instrument: a constant level on its outputs while a note is held;
+//                        otherwise an effect: out = in * g + c, g = parameter 0, c = parameter 1
+//   TP_NAME              the effect name it reports (may be empty)
+//   TP_ENTRY_MAIN        exports only "main"; TP_ENTRY_NONE exports no entry point
+//   TP_HOSTILE_*         the misbehaviours of real plug-ins the host must survive
+// Every instance records every dispatcher request, every MIDI event with the block it
+// arrived in, and every parameter write, for the tests to read through the exports.
+#include <cstdio>
+#include <cstring>
+
+#include "tools/test_plugins/test_plugin_api.h"
+
+#define TP_STRINGIFY2(x) #x
+#define TP_STRINGIFY(x) TP_STRINGIFY2(x)
+
+namespace {
+
+const char kEffectName[] = TP_STRINGIFY(TP_NAME);
+const char* const kProgramNames[kTpProgramCount] = {"Init", "Bright", nullptr};  // the last is refused
+
+struct TestPluginState {
+  TpInstance instances[kTpMaxInstances];  // the pool; a closed instance is reused last
+  int32_t created;                        // instances created so far
+  TpConfig config;                        // shape of the next instances
+};
+
+TestPluginState g_tp;
+
+TpConfig DefaultConfig() {
+  TpConfig c;
+  c.numInputs = -1;
+  c.numOutputs = -1;
+  c.hasEditorRect = 0;
+  c.rect.top = c.rect.left = c.rect.bottom = c.rect.right = 0;
+  return c;
+}
+
+TpInstance* FromEffect(AEffect* e) { return e ? static_cast<TpInstance*>(e->object) : nullptr; }
+
+// Writes an answer text the way a careless plug-in does: the whole text, however long.
+void WriteText(void* ptr, const char* text) {
+  if (!ptr) return;
+#ifdef TP_HOSTILE_LONG_TEXT
+  (void)text;
+  char* out = static_cast<char*>(ptr);
+  for (int i = 0; i < 300; ++i) out[i] = static_cast<char>('A' + i % 26);
+  out[300] = 0;
+#else
+  std::strcpy(static_cast<char*>(ptr), text);
+#endif
+}
+
+void RecordMidi(TpInstance* t, const VstEvents* events) {
+  if (!events) return;
+  for (int32_t i = 0; i < events->numEvents; ++i) {
+    const VstEvent* ev = events->events[i];
+    if (!ev || ev->type != kVstMidiType) continue;
+    const VstMidiEvent* m = reinterpret_cast<const VstMidiEvent*>(ev);
+    if (t->midiTotal < kTpMidiLogSize) {
+      TpMidiRecord& r = t->midiLog[t->midiTotal];
+      r.event = *m;
+      r.block = t->processCalls;
+      r.batch = t->eventBatches;
+      r.batchSize = events->numEvents;
+    }
+    ++t->midiTotal;
+    unsigned status = static_cast<unsigned char>(m->midiData[0]) & 0xF0;
+    unsigned key = static_cast<unsigned char>(m->midiData[1]) & 0x7F;
+    unsigned velocity = static_cast<unsigned char>(m->midiData[2]);
+    if (status == 0x90 && velocity > 0) t->keyHeld[key] = 1;
+    if (status == 0x80 || (status == 0x90 && velocity == 0)) t->keyHeld[key] = 0;
+  }
+  ++t->eventBatches;
+}
+
+VstIntPtr VST_CALL Dispatcher(AEffect* e, VstInt32 opcode, VstInt32 index, VstIntPtr value, void* ptr, float opt) {
+  TpInstance* t = FromEffect(e);
+  if (!t) return 0;
+  if (t->dispatchTotal < kTpDispatchLogSize) {
+    TpDispatchRecord& r = t->dispatchLog[t->dispatchTotal];
+    r.opcode = opcode;
+    r.index = index;
+    r.value = value;
+    r.opt = opt;
+    r.block = t->processCalls;
+  }
+  ++t->dispatchTotal;
+  char text[64];
+  switch (opcode) {
+    case effOpen:
+      t->opened = 1;
+      // The host binds the instance before opening it: these must be its real answers.
+      t->openSampleRate = t->host(e, audioMasterGetSampleRate, 0, 0, nullptr, 0.0f);
+      t->openBlockSize = t->host(e, audioMasterGetBlockSize, 0, 0, nullptr, 0.0f);
+      return 0;
+    case effClose:
+      t->closed = 1;
+      return 0;
+    case effSetProgram:
+      t->program = static_cast<int32_t>(value);
+      return 0;
+    case effGetProgram:
+      return t->program;
+    case effGetProgramNameIndexed:
+      if (index < 0 || index >= kTpProgramCount || !kProgramNames[index]) return 0;
+      WriteText(ptr, kProgramNames[index]);
+      return 1;
+    case effGetParamLabel:
+      WriteText(ptr, "dB");
+      return 0;
+    case effGetParamDisplay:
+      std::snprintf(text, sizeof text, "%d", index >= 0 && index < kTpParamCount ? (int)(t->params[index] * 100) : 0);
+      WriteText(ptr, text);
+      return 0;
+    case effGetParamName:
+      // Longer than the nominal 8 characters, as many real plug-ins write.
+      std::snprintf(text, sizeof text, "Parameter%d", index);
+      WriteText(ptr, text);
+      return 0;
+    case effGetEffectName:
+      WriteText(ptr, kEffectName);
+      return 1;
+    case effEditGetRect:
+      if (!t->hasEditorRect || !ptr) return 0;
+      *static_cast<ERect**>(ptr) = &t->rect;
+      return 1;
+    case effEditIdle:
+      ++t->editorIdles;
+      return 0;
+    case effProcessEvents:
+      RecordMidi(t, static_cast<const VstEvents*>(ptr));
+      return 1;
+    default:
+      return 0;
+  }
+}
+
+#ifndef TP_HOSTILE_NO_REPLACING
+void VST_CALL ProcessReplacing(AEffect* e, float** inputs, float** outputs, VstInt32 frames) {
+  TpInstance* t = FromEffect(e);
+  if (!t) return;
+  ++t->processCalls;
+  t->lastFrames = frames;
+  if (frames != 441) ++t->oddFrameCalls;
+#ifdef TP_INSTRUMENT
+  (void)inputs;
+  bool held = false;
+  for (int k = 0; k < 128; ++k) held = held || t->keyHeld[k];
+  for (int c = 0; c < e->numOutputs; ++c) {
+    float level = !held ? 0.0f : c == 0 ? kTpDcLeft : c == 1 ? kTpDcRight : 0.0f;
+    for (int i = 0; i < frames; ++i) outputs[c][i] = level;
+  }
+#else
+  float g = t->params[0];
+  float offset = t->params[1];
+  int channels = e->numInputs < e->numOutputs ? e->numInputs : e->numOutputs;
+  for (int c = 0; c < channels; ++c)
+    for (int i = 0; i < frames; ++i) outputs[c][i] = inputs[c][i] * g + offset;
+  for (int c = channels; c < e->numOutputs; ++c)
+    for (int i = 0; i < frames; ++i) outputs[c][i] = 0.0f;
+#endif
+}
+
+void VST_CALL SetParameter(AEffect* e, VstInt32 index, float value) {
+  TpInstance* t = FromEffect(e);
+  if (!t) return;
+  if (t->paramTotal < kTpParamLogSize) {
+    t->paramLog[t->paramTotal].index = index;
+    t->paramLog[t->paramTotal].value = value;
+  }
+  ++t->paramTotal;
+  if (index >= 0 && index < kTpParamCount) t->params[index] = value;
+}
+
+float VST_CALL GetParameter(AEffect* e, VstInt32 index) {
+  TpInstance* t = FromEffect(e);
+  return t && index >= 0 && index < kTpParamCount ? t->params[index] : 0.0f;
+}
+#endif
+
+TpInstance* NewInstance() {
+  TpInstance* t = nullptr;
+  for (int i = 0; i < kTpMaxInstances && !t; ++i)
+    if (!g_tp.instances[i].used) t = &g_tp.instances[i];
+  for (int i = 0; i < kTpMaxInstances && !t; ++i)
+    if (g_tp.instances[i].closed) t = &g_tp.instances[i];
+  if (!t) return nullptr;
+  std::memset(t, 0, sizeof *t);
+  t->used = 1;
+  t->serial = g_tp.created++;
+  t->hasEditorRect = g_tp.config.hasEditorRect;
+  t->rect = g_tp.config.rect;
+#ifndef TP_INSTRUMENT
+  t->params[0] = 1.0f;  // unity gain, no offset until a test sets them
+#endif
+
+  AEffect& e = t->effect;
+#ifdef TP_HOSTILE_BAD_MAGIC
+  e.magic = 0x56737458;  // 'VstX'
+#else
+  e.magic = kEffectMagic;
+#endif
+  e.dispatcher = Dispatcher;
+#ifndef TP_HOSTILE_NO_REPLACING
+  e.setParameter = SetParameter;
+  e.getParameter = GetParameter;
+  e.processReplacing = ProcessReplacing;
+#endif
+  e.numPrograms = kTpProgramCount;
+  e.numParams = kTpParamCount;
+#ifdef TP_INSTRUMENT
+  e.numInputs = 0;
+  e.flags = effFlagsCanReplacing | effFlagsIsSynth | effFlagsHasEditor;
+#else
+  e.numInputs = 2;
+  e.flags = effFlagsCanReplacing | effFlagsHasEditor;
+#endif
+  e.numOutputs = 2;
+  if (g_tp.config.numInputs != -1) e.numInputs = g_tp.config.numInputs;
+  if (g_tp.config.numOutputs != -1) e.numOutputs = g_tp.config.numOutputs;
+  e.object = t;
+  e.uniqueID = kTpUniqueId;
+  e.version = 1;
+  return t;
+}
+
+[[maybe_unused]] AEffect* Entry(audioMasterCallback host) {
+  TpInstance* t = NewInstance();
+  if (!t) return nullptr;
+  t->host = host;
+  // What real plug-ins ask before the host has the instance: first with no instance,
+  // then with their own, not yet bound one.
+  struct Ask {
+    int32_t opcode;
+    int32_t withEffect;
+  };
+  const Ask asks[kTpEntryCallCount] = {{audioMasterVersion, 0},
+                                       {audioMasterGetTime, 0},
+                                       {audioMasterVersion, 1},
+                                       {audioMasterGetSampleRate, 1},
+                                       {audioMasterGetTime, 1}};
+  for (int i = 0; i < kTpEntryCallCount; ++i) {
+    t->entryAnswers[i].opcode = asks[i].opcode;
+    t->entryAnswers[i].withEffect = asks[i].withEffect;
+    t->entryAnswers[i].answer = host(asks[i].withEffect ? &t->effect : nullptr, asks[i].opcode, 0, 0, nullptr, 0.0f);
+  }
+#ifdef TP_HOSTILE_NULL_INSTANCE
+  t->closed = 1;
+  return nullptr;
+#else
+  return &t->effect;
+#endif
+}
+
+}  // namespace
+
+#if defined(TP_ENTRY_MAIN)
+// Older plug-ins export their entry as "main". The assembler name keeps the compiler from
+// treating this function as a program's main; the export is asked of the linker directly.
+extern "C" AEffect* VST_CALL TpMainEntry(audioMasterCallback host) __asm__("_main");
+extern "C" AEffect* VST_CALL TpMainEntry(audioMasterCallback host) { return Entry(host); }
+__asm__(".section .drectve\n\t.ascii \" -export:main\"\n\t.text");
+#elif !defined(TP_ENTRY_NONE)
+extern "C" __declspec(dllexport) AEffect* VST_CALL VSTPluginMain(audioMasterCallback host) { return Entry(host); }
+#endif
+
+extern "C" __declspec(dllexport) TpInstance* VST_CALL TpInstanceAt(int32_t serial) {
+  for (int i = 0; i < kTpMaxInstances; ++i)
+    if (g_tp.instances[i].used && g_tp.instances[i].serial == serial) return &g_tp.instances[i];
+  return nullptr;
+}
+
+extern "C" __declspec(dllexport) int32_t VST_CALL TpInstanceCount() { return g_tp.created; }
+
+extern "C" __declspec(dllexport) VstIntPtr VST_CALL TpCallHost(AEffect* effect, int32_t opcode, int32_t index,
+                                                               VstIntPtr value, void* ptr, float opt) {
+  TpInstance* t = FromEffect(effect);
+  if (!t || !t->host) return 0;
+  return t->host(effect, opcode, index, value, ptr, opt);
+}
+
+extern "C" __declspec(dllexport) void VST_CALL TpConfigure(const TpConfig* config) {
+  g_tp.config = config ? *config : DefaultConfig();
+}
+
+namespace {
+struct ConfigDefaults {
+  ConfigDefaults() { g_tp.config = DefaultConfig(); }
+} g_configDefaults;
+}  // namespace

@@ -1,0 +1,91 @@
+// What the test plug-ins record and export, shared by the plug-in source and the tests
+// that read it. Every test plug-in DLL keeps a pool of instances in its own memory, so a
+// test that holds its own reference to the DLL can read an instance's logs even after
+// the host closed the instance and released its reference.
+#pragma once
+
+#include <cstdint>
+
+#include "app/engine/vst_abi.h"
+
+const int kTpMaxInstances = 64;
+const int kTpParamCount = 100;
+const int kTpProgramCount = 3;
+const int kTpDispatchLogSize = 2048;
+const int kTpMidiLogSize = 512;
+const int kTpParamLogSize = 1024;
+const int kTpEntryCallCount = 5;
+const int kTpUniqueId = 0x54507631;  // 'TPv1'
+
+// An instrument holding a note outputs these levels on its first two outputs.
+const float kTpDcLeft = 0.5f;
+const float kTpDcRight = 0.25f;
+
+struct TpDispatchRecord {
+  int32_t opcode;
+  int32_t index;
+  VstIntPtr value;
+  float opt;
+  int32_t block;  // process calls made before this request
+};
+
+struct TpMidiRecord {
+  VstMidiEvent event;  // as received
+  int32_t block;       // process calls made before it arrived
+  int32_t batch;       // which effProcessEvents call brought it (0, 1, ...)
+  int32_t batchSize;   // numEvents of that call
+};
+
+struct TpParamRecord {
+  int32_t index;
+  float value;
+};
+
+struct TpHostAnswer {
+  int32_t opcode;
+  int32_t withEffect;  // 1: asked with the (not yet bound) instance, 0: with a null instance
+  VstIntPtr answer;
+};
+
+// Shape of the instances created next (TpConfigure); -1 keeps the variant's default.
+struct TpConfig {
+  int32_t numInputs;
+  int32_t numOutputs;
+  int32_t hasEditorRect;  // 1: effEditGetRect hands out `rect`
+  ERect rect;
+};
+
+struct TpInstance {
+  AEffect effect;
+  int32_t used;
+  int32_t serial;                  // creation order within the DLL
+  int32_t opened;
+  int32_t closed;
+  audioMasterCallback host;        // saved from the entry call
+  float params[kTpParamCount];
+  int32_t program;
+  int32_t processCalls;
+  int32_t lastFrames;
+  int32_t oddFrameCalls;           // process calls with a frame count other than 441
+  int32_t editorIdles;
+  uint8_t keyHeld[128];
+  int32_t hasEditorRect;
+  ERect rect;
+  VstIntPtr openSampleRate;        // host's answers asked from inside effOpen
+  VstIntPtr openBlockSize;
+  TpHostAnswer entryAnswers[kTpEntryCallCount];  // asked from inside the entry call
+  int32_t dispatchTotal;
+  TpDispatchRecord dispatchLog[kTpDispatchLogSize];
+  int32_t eventBatches;
+  int32_t midiTotal;
+  TpMidiRecord midiLog[kTpMidiLogSize];
+  int32_t paramTotal;
+  TpParamRecord paramLog[kTpParamLogSize];
+};
+
+// Exports of every test plug-in DLL.
+typedef TpInstance*(VST_CALL* TpInstanceAtProc)(int32_t serial);
+typedef int32_t(VST_CALL* TpInstanceCountProc)();
+typedef VstIntPtr(VST_CALL* TpCallHostProc)(AEffect* effect, int32_t opcode, int32_t index, VstIntPtr value,
+                                            void* ptr, float opt);
+typedef void(VST_CALL* TpConfigureProc)(const TpConfig* config);  // null: defaults again
