@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "memory_log_reader.h"
+#include "zovuz/core/threads.h"
 #include "zovuz/core/tlsf_heap.h"
 
 namespace {
@@ -240,6 +241,55 @@ TEST(TrackedMemory, DumpShowsEachLiveBlock)
     EXPECT_NE(log.find(L"  user size:        32(     0.031kb)  time:"), std::wstring::npos) << log;
     EXPECT_NE(log.find(L"  file:" + file + L"  line:70001   ID:"), std::wstring::npos) << log;
     EXPECT_NE(log.find(L"  data:[00 01 02 03 04 05 06 07 08 09 0a 0b 0c 0d 0e 0f]\r\n"), std::wstring::npos) << log;
+    DxFree(block);
+}
+
+// All threads of the library allocate through the allocator lock: four threads churning blocks
+// at once must leave the heaps consistent and the counters where they started.
+TEST(TrackedMemory, FourThreadsAllocatingAtOnce)
+{
+    const int num = GetAllocNum();
+    const int total = GetTotalAllocSize();
+    ThreadRecord threads[4] = {};
+    for (int t = 0; t < 4; ++t) {
+        ASSERT_EQ(ThreadCreate(&threads[t], [](ThreadRecord *, void *param) {
+            std::mt19937 rng(static_cast<uint32_t>(reinterpret_cast<uintptr_t>(param)));
+            std::vector<uint8_t *> mine;
+            for (int i = 0; i < 20000; ++i) {
+                if (mine.size() < 64 && (mine.empty() || rng() % 2 == 0)) {
+                    size_t size = RandomSize(rng);
+                    uint8_t *block = static_cast<uint8_t *>(DXALLOC(size));
+                    if (block == nullptr) continue;
+                    memset(block, static_cast<int>(size), size < 64 ? size : 64);
+                    mine.push_back(block);
+                } else {
+                    size_t index = rng() % mine.size();
+                    DxFree(mine[index]);
+                    mine[index] = mine.back();
+                    mine.pop_back();
+                }
+            }
+            for (uint8_t *block : mine) DxFree(block);
+        }, reinterpret_cast<void *>(uintptr_t(t + 1))), 0);
+    }
+    for (ThreadRecord &thread : threads) while (ThreadResume(&thread) == 0) ThreadSleep(0);
+    for (ThreadRecord &thread : threads) {
+        ASSERT_EQ(ThreadWaitEnd(&thread, 60000), 0);
+        ThreadRelease(&thread);
+    }
+    EXPECT_EQ(CheckMemory(), 0);
+    EXPECT_EQ(GetAllocNum(), num);
+    EXPECT_EQ(GetTotalAllocSize(), total);
+}
+
+TEST(TrackedMemory, TagsCarryTheTimeStampInSeconds)
+{
+    EXPECT_EQ(UpdateMemoryTagTime(), 0);
+    int expected = HeapNowMilliCount() / 1000;
+    void *block = DXALLOC(8);
+    ASSERT_NE(block, nullptr);
+    int stamp = FindCheckedTag(block, HEAP_CHECK_SIZE)->Time;
+    EXPECT_LE((expected - stamp) & 0xFFFF, 1);
     DxFree(block);
 }
 
