@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstring>
+#include <new>
 
 #include "app/engine/plugin_text.h"
 #include "app/engine/volume_law.h"
@@ -117,7 +118,12 @@ void PluginSlot::QueueMidiEvent(VstMidiEvent event) {
   event.reserved1 = 0;
   event.reserved2 = 0;
   boost::unique_lock<boost::mutex> lock(eventMutex);
-  pendingEvents.push_back(event);
+  try {
+    pendingEvents.push_back(event);
+  } catch (const std::bad_alloc&) {
+    // Out of memory on the MIDI-input or timer thread: this one event is dropped rather
+    // than letting the exception end the process from inside a system callback.
+  }
 }
 
 void PluginSlot::ProgramChange(int32_t program) {

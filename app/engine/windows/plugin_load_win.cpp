@@ -84,7 +84,6 @@ int32_t LoadPlugin(int32_t track, int32_t slot, const char* path) {
   }
   s->effect = instance;
   s->host = &g_hostContext;
-  s->bypass = 0;
   s->Open(kPluginSampleRate);
   if (s->name.empty()) s->name = PluginNameFromPath(path);
   return 0;
