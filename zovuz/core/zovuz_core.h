@@ -9,3 +9,4 @@
 #include "zovuz/core/random.h"
 #include "zovuz/core/cpu_features.h"
 #include "zovuz/core/format_print.h"
+#include "zovuz/core/system_info.h"

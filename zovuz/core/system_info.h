@@ -1,0 +1,83 @@
+// System information, COM and the clipboard.
+//
+// At start-up OutputSystemInfo writes a description of the machine to the log and keeps the
+// figures that other parts choose their paths by: the Windows version code (DirectInput only
+// before Vista, the text-services sink from Windows 7) and the logical processor count (the
+// sound refill runs in the message pump below 2 processors; the load workers are sized by it).
+#pragma once
+
+#include <stdint.h>
+
+struct _FILETIME;
+
+// Windows version codes.
+#define WINDOWS_VERSION_31      0x000
+#define WINDOWS_VERSION_95      0x001
+#define WINDOWS_VERSION_98      0x002
+#define WINDOWS_VERSION_ME      0x003
+#define WINDOWS_VERSION_NT31    0x104
+#define WINDOWS_VERSION_NT40    0x105
+#define WINDOWS_VERSION_2000    0x106
+#define WINDOWS_VERSION_XP      0x107
+#define WINDOWS_VERSION_VISTA   0x108
+#define WINDOWS_VERSION_7       0x109
+#define WINDOWS_VERSION_8       0x10A
+#define WINDOWS_VERSION_8_1     0x10B
+#define WINDOWS_VERSION_10      0x10C
+
+// What OutputSystemInfo found.
+struct SystemInfoData
+{
+    int WindowsVersion;          // one of the codes above
+    wchar_t OSName[256];         // "Windows" + version name, with the build when known
+    int DirectXVersion;          // always 0x70000
+    int ProcessorCount;          // logical processors from GetSystemInfo
+    int CpuidAvailable;          // 1 when the CPUID instruction exists
+    int ProcessorLevel;          // 0 no CPUID, 1 no MMX, 3 MMX, 4 + SSE, 5 + SSE2
+    int MMXFlag;                 // 1 when MMX is usable
+    int SSEFlag;                 // 1 when SSE is usable
+    int SSE2Flag;                // 1 when SSE2 is usable
+    int RDTSCFlag;               // 1 when the time-stamp counter exists
+    int CpuSpeedMHz;             // processor clock measured over 100 ms
+    int64_t CpuCyclesPerSecond;  // the same in cycles per second
+    char CpuVendor[13];          // CPUID vendor text, terminated
+    wchar_t CpuName[256];        // CPUID brand string, empty when the processor has none
+};
+
+// Fills the system information and logs it. Returns 0.
+int OutputSystemInfo(void);
+
+// The figures found (the processor count and version are filled on first use when
+// OutputSystemInfo has not run yet).
+const SystemInfoData *GetSystemInfoData(void);
+int GetWindowsVersionCode(void);
+int GetProcessorCount(void);
+int GetMMXFlag(void);
+
+// Test hook: a Count above 0 stands in for the processor count the system reports (Wine always
+// reports the host's); 0 gives the reported count back. Returns 0.
+int SetProcessorCountOverride(int Count);
+
+// COM on the calling thread: InitializeCom -1 when already started, 0 on success, -1 when
+// CoInitializeEx fails; TerminateCom -1 when not started, else 0.
+int InitializeCom(void);
+int TerminateCom(void);
+
+// Puts UTF-16 text on the clipboard. Always 0 (a clipboard that can't be opened is skipped).
+int SetClipboardText(const wchar_t *Text);
+
+// Reads the clipboard's UTF-16 text. Without a buffer: the clipboard block's size in bytes + 1,
+// for sizing the buffer. With a buffer: copies the text, at most as many bytes as the last
+// sizing call reported (the clipboard can change in between), always terminated; 0. -1 when
+// the clipboard can't be opened, holds no text, or (with a buffer) no sizing call was made.
+int GetClipboardText(wchar_t *DestBuffer);
+
+// File time to local year, month, day, hour, minute, second. 0, or -1 when it can't be converted.
+int FileTimeToDateTime(const _FILETIME *FileTime, int *DateTime);
+
+// Truncation toward zero.
+int DoubleToInt(double Value);
+int FloatToInt(float Value);
+
+// 16-bit units before the terminator (0 for a null text).
+int GetWideStringLength(const wchar_t *String);
