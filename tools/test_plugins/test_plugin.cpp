@@ -245,9 +245,12 @@ TpInstance* NewInstance() {
     t->entryAnswers[i].withEffect = asks[i].withEffect;
     t->entryAnswers[i].answer = host(asks[i].withEffect ? &t->effect : nullptr, asks[i].opcode, 0, 0, nullptr, 0.0f);
   }
-#ifdef TP_HOSTILE_NULL_INSTANCE
+#if defined(TP_HOSTILE_NULL_INSTANCE)
   t->closed = 1;
   return nullptr;
+#elif defined(TP_HOSTILE_WILD_INSTANCE)
+  t->closed = 1;
+  return reinterpret_cast<AEffect*>(static_cast<uintptr_t>(0x10));  // no memory there
 #else
   return &t->effect;
 #endif

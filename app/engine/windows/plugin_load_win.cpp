@@ -10,8 +10,25 @@ namespace {
 
 // What the entry point returned is only believed when it looks like an instance we can
 // drive: the magic, a dispatcher, and channel and parameter counts a host can honour.
+// True when every byte of [p, p + size) is committed, readable memory: an entry point
+// may hand back a stray pointer, and reading its magic must not be what crashes the host.
+bool IsReadableMemory(const void* p, size_t size) {
+  const char* at = static_cast<const char*>(p);
+  const char* end = at + size;
+  while (at < end) {
+    MEMORY_BASIC_INFORMATION info;
+    if (VirtualQuery(at, &info, sizeof info) != sizeof info) return false;
+    const DWORD readable = PAGE_READONLY | PAGE_READWRITE | PAGE_WRITECOPY | PAGE_EXECUTE_READ |
+                           PAGE_EXECUTE_READWRITE | PAGE_EXECUTE_WRITECOPY;
+    if (info.State != MEM_COMMIT || !(info.Protect & readable) || (info.Protect & PAGE_GUARD)) return false;
+    at = static_cast<const char*>(info.BaseAddress) + info.RegionSize;
+  }
+  return true;
+}
+
 bool IsUsableInstance(const AEffect* e) {
-  if (!e || e->magic != kEffectMagic || !e->dispatcher) return false;
+  if (!e || !IsReadableMemory(e, sizeof(AEffect))) return false;
+  if (e->magic != kEffectMagic || !e->dispatcher) return false;
   if (e->numInputs < 0 || e->numInputs > kPluginMaxChannels) return false;
   if (e->numOutputs < 0 || e->numOutputs > kPluginMaxChannels) return false;
   if (e->numParams < 0 || e->numParams > kPluginMaxParams) return false;

@@ -372,7 +372,10 @@ TEST_F(PluginHost, RefusedLibrariesLeaveSlotEmptyAndModuleFreed) {
     const char* dll;
     bool entryCalled;
   };
-  const Case cases[] = {{"tp_noentry", false}, {"tp_nullinstance", true}, {"tp_badmagic", true}};
+  const Case cases[] = {{"tp_noentry", false},
+                         {"tp_nullinstance", true},
+                         {"tp_badmagic", true},
+                         {"tp_wildinstance", true}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.dll);
     std::string file = std::string(c.dll) + ".dll";
