@@ -6,11 +6,9 @@
 
 namespace {
 
-// Sets up the header template before any code that could render runs, and
-// releases the last render's buffers at exit.
-struct WaveFileInit {
-  WaveFileInit() { g_waveFile.InitHeader(); }
-  ~WaveFileInit() { g_waveFile.FreeBuffers(); }
+// Releases the last render's buffers at exit.
+struct WaveFileRelease {
+  ~WaveFileRelease() { g_waveFile.FreeBuffers(); }
 };
 
 // The largest frame count whose data and RIFF sizes still fit their 32-bit
@@ -28,8 +26,14 @@ void PutU32(uint8_t* p, uint32_t v) {
 
 }  // namespace
 
-WaveFile g_waveFile;
-static WaveFileInit s_waveFileInit;
+// The header template is constant data, so it stands before any static
+// initialiser of another file could start a render; InitHeader gives the
+// same state.
+WaveFile g_waveFile = {
+    {'R', 'I', 'F', 'F', 'W', 'A', 'V', 'E'}, {'f', 'm', 't', ' ', 'd', 'a', 't', 'a'},
+    0, 16, 1, 2, 0, 0, 0, 0, 0,
+    0, 0, 44100, 16, 0, nullptr, nullptr};
+static WaveFileRelease s_waveFileRelease;
 
 void WaveFile::InitHeader() {
   std::memcpy(riffWave, "RIFFWAVE", 8);
