@@ -14,10 +14,10 @@ void ClearTrackEvents(SongEvent* events) {
   for (int i = 0; i < kEventsPerTrack; ++i) events[i] = kClearedEvent;
 }
 
-// Puts the instrument of a track back to a neutral state before a compile:
-// full expression, pitch centred, pan centred, effect sends of the FM
-// instrument off. The parameter numbers are those of the two recognised FM
-// instruments; any other plug-in only gets the indexes it actually has.
+// Puts the instrument of a track back to its start-of-song settings before a
+// compile, pitch and pan centred. The parameter numbers are those of the two
+// recognised FM instruments; any other plug-in only gets the indexes it
+// actually has.
 void ResetTrackInstrument(int track) {
   SetInstrumentParameterChecked(track, 97, 1.0f);
   SetInstrumentParameterChecked(track, 57, 1.0f);
@@ -66,7 +66,6 @@ SongEngine::SongEngine() {
   for (auto& t : tones) t = FmTone{};
   for (auto& e : effects) e = FmEffectDef{};
   capture = nullptr;
-  title[0] = '\0';
   for (char& c : title) c = '\0';
 }
 
