@@ -2,7 +2,11 @@
 // main-thread requests served by the pump call, and the tie to handle deletion.
 #include <gtest/gtest.h>
 
+#include <stdio.h>
+#include <stdlib.h>
+
 #include <atomic>
+#include <memory>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -230,10 +234,38 @@ TEST(ASyncLoadQueue, SlotsAndRemovalWithoutWorkers)
     EXPECT_EQ(0, GetASyncLoadNum());
 }
 
+// A loader that deadlocks would hang the whole program: end it with a message instead.
+class Watchdog {
+public:
+    explicit Watchdog(int seconds)
+        : done_(EventCreate(1, 0)), thread_([this, seconds] {
+              if (EventWait(done_, seconds * 1000) != 0)
+              {
+                  fprintf(stderr, "watchdog: %s hung\n", ::testing::UnitTest::GetInstance()->current_test_info()->name());
+                  fflush(stderr);
+                  _Exit(3);
+              }
+          })
+    {
+    }
+    ~Watchdog()
+    {
+        EventSet(done_);
+        thread_.join();
+        EventClose(done_);
+    }
+
+private:
+    void *done_;
+    std::thread thread_;
+};
+
 class ASyncLoadWorkers : public ::testing::Test {
 protected:
+    std::unique_ptr<Watchdog> watchdog_;
     void SetUp() override
     {
+        watchdog_.reset(new Watchdog(30));
         g_log.Reset();
         g_log.gate = EventCreate(1, 0);
         ASSERT_EQ(0, InitializeASyncLoad(ThreadGetCurrentId()));
@@ -247,6 +279,7 @@ protected:
         EXPECT_EQ(0, StopASyncLoadThreads());
         EXPECT_EQ(0, TerminateASyncLoad());
         EventClose(g_log.gate);
+        watchdog_.reset();
     }
     std::vector<int> Order()
     {
