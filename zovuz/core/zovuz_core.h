@@ -10,3 +10,6 @@
 #include "zovuz/core/cpu_features.h"
 #include "zovuz/core/format_print.h"
 #include "zovuz/core/system_info.h"
+#include "zovuz/core/handle.h"
+#include "zovuz/core/ring_buffer.h"
+#include "zovuz/core/async_load.h"
