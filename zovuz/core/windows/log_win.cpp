@@ -1,6 +1,7 @@
 // The log's file and clock over Win32.
 #include "zovuz/core/log.h"
 #include "zovuz/core/log_platform.h"
+#include "zovuz/core/system_info.h"
 #include "zovuz/core/windows/api_table.h"
 
 #include <windows.h>
@@ -16,6 +17,9 @@ int LogPlatformNowMilli(void)
     return static_cast<int>(WinAPIData.timeGetTimeFunc() & 0x7FFFFFFF);
 }
 
+// The log asks Windows for the current directory itself rather than going through the file
+// access table: the file layer logs, and its locks must never be waited for while the log holds
+// its own. For the library's own table both give the same directory.
 int LogPlatformGetDirectory(wchar_t *Buffer, int BufferBytes)
 {
     DWORD units = static_cast<DWORD>(BufferBytes / sizeof(wchar_t));
@@ -32,14 +36,9 @@ int LogPlatformGetDirectory(wchar_t *Buffer, int BufferBytes)
 
 void LogPlatformLocalTime(int DateTime[6])
 {
-    SYSTEMTIME now;
-    GetLocalTime(&now);
-    DateTime[0] = now.wYear;
-    DateTime[1] = now.wMonth;
-    DateTime[2] = now.wDay;
-    DateTime[3] = now.wHour;
-    DateTime[4] = now.wMinute;
-    DateTime[5] = now.wSecond;
+    FILETIME now;
+    GetSystemTimeAsFileTime(&now);
+    FileTimeToDateTime(&now, DateTime);
 }
 
 int CreateLogFile(const wchar_t *Path)
