@@ -13,7 +13,7 @@
 
 #include <stddef.h>
 
-// Block of Size bytes, or null. DxCalloc zero-fills it.
+// A block of AllocSize bytes, or null. DxCalloc zero-fills it.
 void *DxAlloc(size_t AllocSize, const char *File, int Line);
 void *DxCalloc(size_t AllocSize, const char *File, int Line);
 

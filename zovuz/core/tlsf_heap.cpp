@@ -271,6 +271,21 @@ void UnlinkUsed(VaZuri *heap, MemTag *tag)
     tag->ListPrev = tag->ListNext = NULL;
 }
 
+bool NextIsFree(const MemTag *tag)
+{
+    return (tag->Flags & MEMTAG_FLAG_NEXT) != 0 && (tag->Next->Flags & MEMTAG_FLAG_USE) == 0;
+}
+
+// Joins the following block of the same piece into the tag; the caller has taken whichever of
+// the two was free out of its class and keeps the counts.
+void JoinNext(VaZuri *heap, MemTag *tag)
+{
+    MemTag *next = tag->Next;
+    tag->Size += next->Size;
+    tag->Flags = static_cast<uint8_t>((tag->Flags & ~MEMTAG_FLAG_NEXT) | (next->Flags & MEMTAG_FLAG_NEXT));
+    Unlink(heap, next);
+}
+
 // Splits what lies past NewEnd off a used block as a free block, when it is large enough to hold
 // one; a following free block of the same piece is joined to it so free blocks never touch.
 void SplitTail(VaZuri *heap, MemTag *tag, uint8_t *newEnd)
@@ -287,12 +302,9 @@ void SplitTail(VaZuri *heap, MemTag *tag, uint8_t *newEnd)
     heap->TotalFreeSize += rest->Size;
     heap->FreeTagNum++;
 
-    MemTag *next = rest->Next;
-    if ((rest->Flags & MEMTAG_FLAG_NEXT) != 0 && (next->Flags & MEMTAG_FLAG_USE) == 0) {
-        RemoveFree(heap, next);
-        rest->Size += next->Size;
-        rest->Flags = static_cast<uint8_t>((rest->Flags & ~MEMTAG_FLAG_NEXT) | (next->Flags & MEMTAG_FLAG_NEXT));
-        Unlink(heap, next);
+    if (NextIsFree(rest)) {
+        RemoveFree(heap, rest->Next);
+        JoinNext(heap, rest);
         heap->FreeTagNum--;
     }
     InsertFree(heap, rest);
@@ -345,18 +357,13 @@ void FreeTag(VaZuri *heap, MemTag *tag)
     if ((tag->Flags & MEMTAG_FLAG_PREV) != 0 && (tag->Prev->Flags & MEMTAG_FLAG_USE) == 0) {
         MemTag *prev = tag->Prev;
         RemoveFree(heap, prev);
-        prev->Size += tag->Size;
-        prev->Flags = static_cast<uint8_t>((prev->Flags & ~MEMTAG_FLAG_NEXT) | (tag->Flags & MEMTAG_FLAG_NEXT));
-        Unlink(heap, tag);
+        JoinNext(heap, prev);
         heap->FreeTagNum--;
         tag = prev;
     }
-    if ((tag->Flags & MEMTAG_FLAG_NEXT) != 0 && (tag->Next->Flags & MEMTAG_FLAG_USE) == 0) {
-        MemTag *next = tag->Next;
-        RemoveFree(heap, next);
-        tag->Size += next->Size;
-        tag->Flags = static_cast<uint8_t>((tag->Flags & ~MEMTAG_FLAG_NEXT) | (next->Flags & MEMTAG_FLAG_NEXT));
-        Unlink(heap, next);
+    if (NextIsFree(tag)) {
+        RemoveFree(heap, tag->Next);
+        JoinNext(heap, tag);
         heap->FreeTagNum--;
     }
     InsertFree(heap, tag);
@@ -679,18 +686,15 @@ void *ReallocMemory(void *Address, size_t NewSize, uint32_t Alignment, const cha
     uint64_t need = rounded + HEAP_GUARD_SIZE;
     bool inPlace = false;
     if ((Addr(user) % alignment) == 0) {
-        MemTag *next = tag->Next;
         if (uint64_t(BlockEnd(tag) - user) >= need) {
             inPlace = true;
-        } else if ((tag->Flags & MEMTAG_FLAG_NEXT) != 0 && (next->Flags & MEMTAG_FLAG_USE) == 0 &&
-                   uint64_t(BlockEnd(next) - user) >= need) {
-            RemoveFree(heap, next);
-            tag->Size += next->Size;
-            tag->Flags = static_cast<uint8_t>((tag->Flags & ~MEMTAG_FLAG_NEXT) | (next->Flags & MEMTAG_FLAG_NEXT));
-            Unlink(heap, next);
+        } else if (NextIsFree(tag) && uint64_t(BlockEnd(tag->Next) - user) >= need) {
+            uint32_t joined = tag->Next->Size;
+            RemoveFree(heap, tag->Next);
+            JoinNext(heap, tag);
             heap->FreeTagNum--;
-            heap->TotalFreeSize -= next->Size;
-            heap->TotalUseSize += next->Size;
+            heap->TotalFreeSize -= joined;
+            heap->TotalUseSize += joined;
             inPlace = true;
         }
     }
