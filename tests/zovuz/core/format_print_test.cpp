@@ -241,6 +241,13 @@ TEST(FormatPrint, LongFormatsAndLargePrecisionsUseHeapScratch)
     Printed printed = PrintIn(CHAR_CODE_UTF16LE, 4000, 0, longFormat, 42);
     EXPECT_EQ(3002, printed.Result);
 
+    // 300 one-byte katakana of code page 932 grow to 900 bytes of UTF-8: the converted copy
+    // must not be cut at the 512 bytes that the source fits in.
+    std::string kana(300, '\xB6');
+    Printed grown = PrintIn(CHAR_CODE_UTF8, 2000, 0, "%s|", kana.c_str());
+    ASSERT_EQ(901, grown.Result);
+    EXPECT_EQ("|", grown.Bytes.substr(900));
+
     Printed precise = PrintIn(CHAR_CODE_UTF8, 3000, 0, "%.1500f", 0.5);
     ASSERT_EQ(1502, precise.Result);
     EXPECT_EQ("0.5000", precise.Bytes.substr(0, 6));
