@@ -28,6 +28,19 @@ HandleManage *ManageOfHandle(int Handle)
 void Lock(HandleManage *m, int Line) { CriticalSectionLock(&m->CriticalSection, __FILE__, Line); }
 void Unlock(HandleManage *m) { CriticalSectionUnlock(&m->CriticalSection); }
 
+// Takes the handle's type lock and checks the handle: the record with the lock held, or null
+// with no lock held.
+HandleInfo *LockHandle(int Handle, HandleManage **Manage, int Line)
+{
+    HandleManage *m = ManageOfHandle(Handle);
+    *Manage = m;
+    if (m == nullptr) return nullptr;
+    Lock(m, Line);
+    HandleInfo *info = HandleCheck(Handle);
+    if (info == nullptr) Unlock(m);
+    return info;
+}
+
 // Reads the load count of a record that another thread may change.
 int LoadCountOf(HandleInfo *info) { return *(volatile int *)&info->ASyncLoadCount; }
 
@@ -352,14 +365,9 @@ int ReallocHandleData(int Handle, int NewSize)
     if (info == nullptr || NewSize < (int)sizeof(HandleInfo)) return -1;
     if (NewSize == info->AllocSize) return 0;
 
-    HandleManage *m = ManageOfHandle(Handle);
-    Lock(m, __LINE__);
-    info = HandleCheck(Handle);
-    if (info == nullptr)
-    {
-        Unlock(m);
-        return -1;
-    }
+    HandleManage *m;
+    info = LockHandle(Handle, &m, __LINE__);
+    if (info == nullptr) return -1;
     HandleInfo *moved = (HandleInfo *)DxRealloc(info, (size_t)NewSize, __FILE__, __LINE__);
     if (moved == nullptr)
     {
@@ -388,15 +396,9 @@ int SetHandleDeleteNotify(int Handle, int *DeleteFlag)
 
 int IncASyncLoadCount(int Handle, int ASyncDataNumber)
 {
-    HandleManage *m = ManageOfHandle(Handle);
-    if (m == nullptr) return -1;
-    Lock(m, __LINE__);
-    HandleInfo *info = HandleCheck(Handle);
-    if (info == nullptr)
-    {
-        Unlock(m);
-        return -1;
-    }
+    HandleManage *m;
+    HandleInfo *info = LockHandle(Handle, &m, __LINE__);
+    if (info == nullptr) return -1;
     info->ASyncLoadCount++;
     info->ASyncDataNumber = ASyncDataNumber;
     Unlock(m);
@@ -405,15 +407,9 @@ int IncASyncLoadCount(int Handle, int ASyncDataNumber)
 
 int DecASyncLoadCount(int Handle)
 {
-    HandleManage *m = ManageOfHandle(Handle);
-    if (m == nullptr) return -1;
-    Lock(m, __LINE__);
-    HandleInfo *info = HandleCheck(Handle);
-    if (info == nullptr)
-    {
-        Unlock(m);
-        return -1;
-    }
+    HandleManage *m;
+    HandleInfo *info = LockHandle(Handle, &m, __LINE__);
+    if (info == nullptr) return -1;
     info->ASyncLoadCount--;
     if (info->ASyncLoadCount == 0)
     {
@@ -426,25 +422,18 @@ int DecASyncLoadCount(int Handle)
 
 int IsHandleASyncLoading(int Handle)
 {
-    HandleManage *m = ManageOfHandle(Handle);
-    if (m == nullptr) return -1;
-    Lock(m, __LINE__);
-    HandleInfo *info = HandleCheck(Handle);
-    int rc = info == nullptr ? -1 : (info->ASyncLoadCount != 0 ? 1 : 0);
+    HandleManage *m;
+    HandleInfo *info = LockHandle(Handle, &m, __LINE__);
+    if (info == nullptr) return -1;
+    int rc = info->ASyncLoadCount != 0 ? 1 : 0;
     Unlock(m);
     return rc;
 }
 
 int WaitHandleASyncLoad(int Handle)
 {
-    HandleManage *m = ManageOfHandle(Handle);
-    if (m == nullptr) return -1;
-    Lock(m, __LINE__);
-    if (HandleCheck(Handle) == nullptr)
-    {
-        Unlock(m);
-        return -1;
-    }
+    HandleManage *m;
+    if (LockHandle(Handle, &m, __LINE__) == nullptr) return -1;
     HandleInfo *info = WaitLoadUnlocked(m, Handle);
     Unlock(m);
     return info == nullptr ? -1 : 0;
