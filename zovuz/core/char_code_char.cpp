@@ -54,21 +54,20 @@ int PutCharCodeUnchecked(uint32_t CharCode, int CharCodeFormat, char *Dest)
     return WriteAny(F, CharCode, reinterpret_cast<uint8_t *>(Dest));
 }
 
-static bool IsUnicodeCode(int CharCodeFormat)
+// 32765 holds Unicode values 0-255, so it converts like a Unicode code whose range ends at
+// 255: its bytes go through the tables into a table code, and a table code's characters reach
+// it by their Unicode values (a raw 1252 byte 0x80 is the euro sign, not U+0080).
+static bool IsUnicodeValued(int CharCodeFormat)
 {
-    const Family F = FamilyOf(CharCodeFormat);
-    return F == FAMILY_UTF16LE || F == FAMILY_UTF16BE || F == FAMILY_UTF32LE ||
-           F == FAMILY_UTF32BE || F == FAMILY_UTF8;
+    return CharCodeTableSlotOf(CharCodeFormat) < 0;
 }
 
 uint32_t ConvertCharCodeOne(uint32_t CharCode, int SrcCharCodeFormat, int DestCharCodeFormat)
 {
     if (FamilyOf(SrcCharCodeFormat) == FAMILY_NONE || FamilyOf(DestCharCodeFormat) == FAMILY_NONE)
         return 0;
-    if (SrcCharCodeFormat == DestCharCodeFormat || SrcCharCodeFormat == CHAR_CODE_UNICODE_BYTE)
+    if (SrcCharCodeFormat == DestCharCodeFormat)
         return CharCode;
-    if (DestCharCodeFormat == CHAR_CODE_UNICODE_BYTE)
-        return CharCode <= 0xFF ? CharCode : 0;
 
     uint32_t Unicode = CharCode;
     const int SrcSlot = CharCodeTableSlotOf(SrcCharCodeFormat);
@@ -78,7 +77,9 @@ uint32_t ConvertCharCodeOne(uint32_t CharCode, int SrcCharCodeFormat, int DestCh
         const uint16_t *Forward = CharCodeForwardTable(SrcSlot);
         Unicode = CharCode <= Limit && Forward != nullptr ? Forward[CharCode] : 0;
     }
-    if (IsUnicodeCode(DestCharCodeFormat))
+    if (DestCharCodeFormat == CHAR_CODE_UNICODE_BYTE)
+        return Unicode <= 0xFF ? Unicode : 0;
+    if (IsUnicodeValued(DestCharCodeFormat))
         return Unicode;
 
     const uint16_t *Reverse = CharCodeReverseTable(CharCodeTableSlotOf(DestCharCodeFormat));
