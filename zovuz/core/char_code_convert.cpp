@@ -68,9 +68,9 @@ int CopySameAny(Family F, const uint8_t *P, uint8_t *Out, size_t Room)
 // Characters above 255 bound for 32765, code points above 0xFFFF bound for 932, and code points
 // the target form can't hold at all are dropped; a character with no table entry becomes a zero
 // character.
-template <Family S, Family D>
-int ConvertDirect(const uint8_t *P, uint8_t *Out, size_t Room, const uint16_t *Forward,
-                  const uint16_t *Reverse)
+template <Family S, Family D, bool Write>
+int ConvertDirectPass(const uint8_t *P, uint8_t *Out, size_t Room, const uint16_t *Forward,
+                      const uint16_t *Reverse)
 {
     constexpr int Unit = UnitSize(D);
     size_t Used = 0;
@@ -97,7 +97,7 @@ int ConvertDirect(const uint8_t *P, uint8_t *Out, size_t Room, const uint16_t *F
         const int Need = CharBytes<D>(Code);
         if (Need == 0)
             continue;
-        if (Out != nullptr)
+        if constexpr (Write)
         {
             if (Used + Need + Unit > Room)
                 break;
@@ -105,9 +105,18 @@ int ConvertDirect(const uint8_t *P, uint8_t *Out, size_t Room, const uint16_t *F
         }
         Used += Need;
     }
-    if (Out != nullptr)
+    if constexpr (Write)
         PutTerminator(Out + Used, Unit);
     return int(Used + Unit);
+}
+
+// A null output measures: the same pass without the room check and the writes.
+template <Family S, Family D>
+int ConvertDirect(const uint8_t *P, uint8_t *Out, size_t Room, const uint16_t *Forward,
+                  const uint16_t *Reverse)
+{
+    return Out != nullptr ? ConvertDirectPass<S, D, true>(P, Out, Room, Forward, Reverse)
+                          : ConvertDirectPass<S, D, false>(P, Out, Room, Forward, Reverse);
 }
 
 using DirectRoutine = int (*)(const uint8_t *, uint8_t *, size_t, const uint16_t *, const uint16_t *);
