@@ -384,14 +384,16 @@ struct LoadRecord {
     int Value;
 };
 
-// A loader's protocol: create the handle, queue the job, tie the two; the job lowers the count.
+// A loader's protocol: the handle is made loading; under the type's lock the job is queued and
+// tied to it; the creator then drops its own count, and the job's end drops the last one.
 int QueueLoad(int type, int id, int block, int request)
 {
-    int h = AddHandle(type, 0, -1);
+    int h = AddHandle(type, 1, -1);
     ASyncLoadData *job = MakeJob(id, h, block, request);
-    int index = -1;
-    if (AddASyncLoadJob(job) == 0) index = job->Index;
-    IncASyncLoadCount(h, index);
+    CRITICALSECTION_LOCK(&HandleManageArray[type].CriticalSection);
+    if (AddASyncLoadJob(job) == 0) IncASyncLoadCount(h, job->Index);
+    CRITICALSECTION_UNLOCK(&HandleManageArray[type].CriticalSection);
+    DecASyncLoadCount(h);
     return h;
 }
 
