@@ -4,6 +4,7 @@
 
 #include <string.h>
 
+#include "zovuz/core/archive.h"
 #include "zovuz/core/char_code.h"
 #include "zovuz/core/handle.h"
 #include "zovuz/core/log.h"
@@ -29,10 +30,11 @@ struct FileAccessState {
 };
 
 FileAccessState State = {
-    // Until SetStreamFunctionTable runs, file access reads through the default set.
-    {OpenFileStream, CloseFileStream, TellFileStream, SeekFileStream, ReadFileStream, EofFileStream,
-     IdleCheckFileStream, ChangeDirFileStream, GetDirFileStream, GetDirSizedFileStream,
-     FindFirstFileStream, FindNextFileStream, FindCloseFileStream},
+    // Until SetStreamFunctionTable runs, file access reads through the default set: archives
+    // along the path first, then loose files.
+    {ArchiveFileOpen, ArchiveFileClose, ArchiveFileTell, ArchiveFileSeek, ArchiveFileRead, ArchiveFileEof,
+     ArchiveFileIdleCheck, ArchiveFileChangeDir, ArchiveFileGetDir, ArchiveFileGetDirSized,
+     ArchiveFileFindFirst, ArchiveFileFindNext, ArchiveFileFindClose},
     {},
     0,
 };
@@ -167,7 +169,7 @@ struct PathBuilder {
 int SetStreamFunctionTable(const FileAccessFunctionTableA *CallerTable)
 {
     if (CallerTable == nullptr) {
-        State.Active = *GetLooseFileFunctionTable();
+        State.Active = *GetArchiveFunctionTable();
         return 0;
     }
     State.Caller = *CallerTable;

@@ -5,6 +5,7 @@
 #include <string.h>
 
 #include "zovuz/core/file_access.h"
+#include "zovuz/core/archive_internal.h"
 #include "zovuz/core/memory.h"
 #include "zovuz/core/windows/file_read_win.h"
 
@@ -30,6 +31,18 @@ void ToDateTime(const FILETIME &Time, FileDateTime *Out)
     Out->Min = system.wMinute;
     Out->Sec = system.wSecond;
 }
+
+}  // namespace
+
+void FileTimeToFileDateTime(uint64_t FileTime, FileDateTime *DateTime)
+{
+    FILETIME time;
+    time.dwLowDateTime = (DWORD)FileTime;
+    time.dwHighDateTime = (DWORD)(FileTime >> 32);
+    ToDateTime(time, DateTime);
+}
+
+namespace {
 
 void ToFindRecord(const WIN32_FIND_DATAW &Data, FileFindRecord *Out)
 {
