@@ -124,10 +124,6 @@ EngineLock LockEngine();
 int32_t LoadPlugin(int32_t track, int32_t slot, const char* path);
 void UnloadPlugin(int32_t track, int32_t slot);
 void SetInstrumentParameter(int32_t track, int32_t index, float value);
-// The same call: SetInstrumentParameter already skips indexes the plug-in does not have.
-inline void SetInstrumentParameterChecked(int32_t track, int32_t index, float value) {
-  SetInstrumentParameter(track, index, value);
-}
 void SendProgramChange(int32_t track, int32_t program);
 void SendNoteOn(int32_t track, int32_t key, int32_t velocity);
 void SendNoteOff(int32_t track, int32_t key);

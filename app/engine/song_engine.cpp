@@ -19,12 +19,12 @@ void ClearTrackEvents(SongEvent* events) {
 // recognised FM instruments; any other plug-in only gets the indexes it
 // actually has.
 void ResetTrackInstrument(int track) {
-  SetInstrumentParameterChecked(track, 97, 1.0f);
-  SetInstrumentParameterChecked(track, 57, 1.0f);
+  SetInstrumentParameter(track, 97, 1.0f);
+  SetInstrumentParameter(track, 57, 1.0f);
   SendPitchBend(track, 0);  // queued even for an empty slot
   SetInstrumentPan(track, 64);
   static const int kClearedParams[] = {89, 63, 68, 74, 80, 85, 55};
-  for (int index : kClearedParams) SetInstrumentParameterChecked(track, index, 0.0f);
+  for (int index : kClearedParams) SetInstrumentParameter(track, index, 0.0f);
 }
 
 }  // namespace

@@ -325,7 +325,7 @@ TEST_F(PluginHost, ParameterWritesReachThePluginInOrderAndOutOfRangeOnesAreSkipp
   SetInstrumentParameter(1, 97, 1.0f);
   SetInstrumentParameter(1, 100, 0.5f);  // the plug-in has 100: skipped
   SetInstrumentParameter(1, -1, 0.5f);
-  SetInstrumentParameterChecked(1, 57, 0.25f);
+  SetInstrumentParameter(1, 57, 0.25f);
   SlotOf(1, 0).SetParameter(99, 0.75f);
   SlotOf(1, 0).SetParameter(1000000, 0.75f);
   SetInstrumentParameter(9, 3, 0.5f);  // an empty slot: nothing
