@@ -45,6 +45,7 @@ void ResetCompileState(MmlCompileState &st, const void *data, size_t size, const
     tr.volumeStep = upper ? 1 : 0;
     tr.repeatStart = 0;
     tr.defaultLength = t < kMmlTrackCount ? st.song->tracks[t].defaultLength : 48;
+    tr.noNoteOnBelow = 0;
     tr.stopped = false;
   }
   st.chordOn = false;
@@ -57,6 +58,9 @@ void ResetCompileState(MmlCompileState &st, const void *data, size_t size, const
   st.tupletOn = false;
   st.tupletRemaining = 0;
   st.tupletStep = 0;
+  st.tupletScanValid = false;
+  st.tupletScanFrom = st.tupletScanClose = 0;
+  st.tupletScanLetters = 0;
 }
 
 SongEvent *TrackEvents(MmlCompileState &st) { return st.song->events[st.track]; }
@@ -196,30 +200,53 @@ void Ampersand(MmlCompileState &st) {
   }
   // A slur: the events after the last note-on (its note-off, normally) go, and the note runs
   // on into the next one. Without a note-on before it there is nothing to slur from.
-  for (int i = tr.eventCount - 1; i >= 0; --i) {
+  for (int i = tr.eventCount - 1; i >= tr.noNoteOnBelow; --i) {
     if (events[i].type != kEvNoteOn) continue;
     for (int j = i + 1; j < tr.eventCount; ++j) events[j] = SongEvent{kEvEnd, 0, 0, 0, 1};
     tr.eventCount = i + 1;
     events[i].articulate = 0;
     return;
   }
+  tr.noNoteOnBelow = tr.eventCount;
+}
+
+int CountTupletLetters(const MmlReader &rd, size_t from, size_t to) {
+  int letters = 0;
+  for (size_t i = from; i < to; ++i) letters += IsTupletLetter(rd.Data[i]) ? 1 : 0;
+  return letters;
+}
+
+// Finds the "}" that closes a tuplet whose text starts at `from` and counts its letters.
+// Returns the position of the "}", or the text's size when there is none.
+size_t ScanTuplet(MmlCompileState &st, size_t from, int *letters) {
+  const MmlReader &rd = st.reader;
+  if (st.tupletScanValid && from > st.tupletScanFrom && from <= st.tupletScanClose) {
+    st.tupletScanLetters -= CountTupletLetters(rd, st.tupletScanFrom, from);
+  } else {
+    const void *close = memchr(rd.Data + from, '}', rd.Size - from);
+    st.tupletScanClose = close ? static_cast<size_t>(static_cast<const uint8_t *>(close) - rd.Data)
+                               : rd.Size;
+    st.tupletScanLetters = CountTupletLetters(rd, from, st.tupletScanClose);
+    st.tupletScanValid = true;
+  }
+  st.tupletScanFrom = from;
+  *letters = st.tupletScanLetters;
+  return st.tupletScanClose;
 }
 
 void OpenTuplet(MmlCompileState &st) {
   MmlReader &rd = st.reader;
   size_t afterBrace = rd.Pos;
   int letters = 0;
-  int c;
-  while ((c = MmlGetChar(&rd)) != kMmlEnd && c != '}') {
-    if (IsTupletLetter(c)) ++letters;
-  }
-  if (c == kMmlEnd) {
+  size_t close = ScanTuplet(st, afterBrace, &letters);
+  if (close >= rd.Size) {
     // A "{" that never closes has no length to share out; the track stops here and keeps what
     // it holds, and the rest of the text is read on as usual.
     rd.Pos = afterBrace;
     MmlTrack(st).stopped = true;
     return;
   }
+  rd.Pos = close + 1;
   int total = ReadMmlTiedLength(&rd, MmlTrack(st).defaultLength);
   rd.Pos = afterBrace;
   // Without a note or rest there is nothing to divide the length among: no tuplet.

@@ -14,6 +14,7 @@ struct MmlTrackState {
   int volumeStep;        // the last non-zero amount of "~" or "_"
   int repeatStart;       // index of the last repeat start
   int defaultLength;     // ticks of a note without a length; copied to the SongTrack record
+  int noNoteOnBelow;     // events below this index hold no note-on (spares "&" a long search)
   bool stopped;          // the track met a limit: nothing more is written into it
 };
 
@@ -57,6 +58,12 @@ struct MmlCompileState {
   bool tupletOn;                       // inside "{ }"
   int tupletRemaining;                 // ticks the tuplet still has
   int tupletStep;                      // length of its next note or rest
+  // The last scan for a tuplet's "}": a "{" inside the scanned stretch reuses it, so a text of
+  // many "{" is read once, not once per brace.
+  bool tupletScanValid;                // the three fields below hold a scan
+  size_t tupletScanFrom;               // where the scan (or its reuse) started
+  size_t tupletScanClose;              // position of the "}", or the text's size when none
+  int tupletScanLetters;               // note and rest letters from tupletScanFrom to the "}"
 };
 
 // The compile state and the sample file of the last compile.

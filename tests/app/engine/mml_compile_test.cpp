@@ -580,4 +580,102 @@ TEST(MmlCompile, TimeBeyondTheLimitStopsTheTrack) {
   EXPECT_EQ(ev.size(), 2u * (kMmlMaxTick / kMmlMaxLength));
 }
 
+// ---- fixture files --------------------------------------------------------------------------
+
+void CompileFixture(const char *name) { CompileMml(MmlFixturePath(name).c_str()); }
+
+TEST(MmlFixtures, TitleSoloSetSampleFileAndTracks) {
+  CompileFixture("title_solo.zms");
+  ASSERT_EQ(Song().loaded, 1);
+  EXPECT_STREQ(Song().title, " 春の小川");
+  for (int t = 0; t < 16; ++t) EXPECT_EQ(Song().tracks[t].mute, (t == 0 || t == 8) ? 0 : 1) << t;
+  EXPECT_EQ(std::string(GetMmlSampleFilePath()), MmlFixturePath("kit.zpd"));
+  EXPECT_STREQ(GetMmlSampleFileName(), "kit.zpd");
+  EXPECT_EQ(MmlTrackEvents(0), (V{{kEvTempo, 0, 132},
+                                  {kEvNoteOn, 0, 60},
+                                  {kEvNoteOff, 24, 60},
+                                  {kEvNoteOn, 24, 62},
+                                  {kEvNoteOff, 48, 62},
+                                  {kEvNoteOn, 48, 64},
+                                  {kEvNoteOff, 96, 64}}));
+  EXPECT_EQ(MmlTrackEvents(8), (V{{kEvNoteOn, 0, 24},
+                                  {kEvNoteOff, 48, 24},
+                                  {kEvRest, 48, 0},
+                                  {kEvNoteOff, 96, 0},
+                                  {kEvNoteOn, 96, 24},
+                                  {kEvNoteOff, 144, 24}}));
+  EXPECT_EQ(MmlTrackEventsOfType(2, {kEvNoteOn}),
+            (V{{kEvNoteOn, 0, 52}, {kEvNoteOn, 48, 52}, {kEvNoteOn, 96, 52}}));
+  EXPECT_EQ(Song().tracks[0].defaultLength, 24);
+}
+
+TEST(MmlFixtures, TonesAndEffectDefinitions) {
+  for (FmTone &t : Song().tones) t = FmTone{};
+  CompileFixture("tones.zms");
+  const FmTone &op = Song().tones[5];
+  EXPECT_EQ(op.used, 1);
+  const int expectOp[55] = {4,  7,  15, 0, 0,  0,  0, 0, 0, 3, 0,  // channel 3-10 keep the default
+                            31, 4,  2,  4, 11, 26, 1, 1, 6, 0, 0,
+                            31, 0,  0,  4, 0,  47, 1, 8, 0, 2, 0,
+                            31, 31, 8,  4, 0,  41, 1, 1, 7, 0, 0,
+                            20, 31, 3,  6, 0,  0,  1, 2, 0, 0, 0};
+  for (int i = 0; i < 55; ++i) EXPECT_EQ(op.params[i], expectOp[i]) << "tone 5 parameter " << i;
+
+  const FmTone &line = Song().tones[12];
+  EXPECT_EQ(line.used, 1);
+  const int expectLine[55] = {3,  7, 15, 0, 0,  0,  0, 0, 0, 3, 0,
+                              28, 5, 3,  5, 10, 24, 2, 3, 0, 0, 0,
+                              29, 6, 4,  6, 11, 25, 1, 4, 1, 0, 0,
+                              30, 7, 5,  7, 12, 26, 3, 5, 2, 0, 0,
+                              31, 8, 6,  8, 13, 27, 0, 6, 3, 0, 0};
+  for (int i = 0; i < 55; ++i) EXPECT_EQ(line.params[i], expectLine[i]) << "tone 12 parameter " << i;
+
+  const FmEffectDef &fx = Song().effects[2];
+  EXPECT_EQ(fx.kind, 3);
+  EXPECT_EQ(fx.first, 4);
+  const float expectFx[11] = {100, 90, 80, 70, 60, 50, 40, 30, 20, 10, 5};
+  for (int i = 0; i < 11; ++i) EXPECT_FLOAT_EQ(fx.values[i], expectFx[i]) << i;
+
+  EXPECT_EQ(MmlTrackEvents(0), (V{{kEvTone, 0, 5},
+                                  {kEvNoteOn, 0, 48},
+                                  {kEvNoteOff, 48, 48},
+                                  {kEvTone, 48, 12},
+                                  {kEvFmEffect, 48, 2},
+                                  {kEvNoteOn, 48, 50},
+                                  {kEvNoteOff, 96, 50}}));
+  for (int t = 0; t < 16; ++t) EXPECT_EQ(Song().tracks[t].mute, 0);
+  EXPECT_STREQ(Song().title, "");
+}
+
+TEST(MmlFixtures, MelodyWithRepeatChordsTieTupletPortamentoAndLoop) {
+  CompileFixture("melody.zms");
+  EXPECT_STREQ(Song().title, " melody");
+  EXPECT_EQ(MmlTrackEvents(0), (V{{kEvTempo, 0, 120},
+                                  // |:2 c8 d8 | e :|
+                                  {kEvNoteOn, 0, 48}, {kEvNoteOff, 24, 48},
+                                  {kEvNoteOn, 24, 50}, {kEvNoteOff, 48, 50},
+                                  {kEvNop, 48, 0},
+                                  {kEvNoteOn, 48, 52}, {kEvNoteOff, 96, 52},
+                                  {kEvNoteOn, 96, 48}, {kEvNoteOff, 120, 48},
+                                  {kEvNoteOn, 120, 50}, {kEvNoteOff, 144, 50},
+                                  // 'c e g' & 'c g': c and g hold on, e ends
+                                  {kEvNoteOn, 144, 48}, {kEvNoteOn, 144, 52}, {kEvNoteOn, 144, 55},
+                                  {kEvNop, 192, 48}, {kEvNoteOff, 192, 52}, {kEvNop, 192, 55},
+                                  {kEvNop, 192, 48}, {kEvNop, 192, 55},
+                                  {kEvNoteOff, 240, 48}, {kEvNoteOff, 240, 55},
+                                  // {f g a}4
+                                  {kEvNoteOn, 240, 53}, {kEvNoteOff, 256, 53},
+                                  {kEvNoteOn, 256, 55}, {kEvNoteOff, 272, 55},
+                                  {kEvNoteOn, 272, 57}, {kEvNoteOff, 288, 57},
+                                  // (b8,>c) & d
+                                  {kEvPortamentoStart, 288, 59}, {kEvPortamentoEnd, 312, 36, 0},
+                                  {kEvNoteOn, 312, 38}, {kEvNoteOff, 360, 38},
+                                  // r2 [d] e8 [l]
+                                  {kEvRest, 360, 0}, {kEvNoteOff, 456, 0},
+                                  {kEvLoopPoint, 456, 0},
+                                  {kEvNoteOn, 456, 40}, {kEvNoteOff, 480, 40},
+                                  {kEvLoopJump, 480, 0}}));
+  EXPECT_EQ(Song().tracks[0].loopPointTick, 456);
+}
+
 }  // namespace
