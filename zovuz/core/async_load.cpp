@@ -199,6 +199,9 @@ int SetASyncLoadThreadCount(int Count)
 int StartASyncLoadThreads(int ProcessorNum)
 {
     if (!ASyncLoad.InitializeFlag) return -1;
+    // Starting again over live workers would lose them.
+    for (int i = 0; i < ASyncLoad.ThreadNum; ++i)
+        if (ThreadIsValid(&ASyncLoad.Thread[i].Thread)) return -1;
     ASyncLoad.ThreadMaxResumeNum = ASyncLoad.ThreadMaxResumeNumSet
         ? ClampLimit(ASyncLoad.ThreadMaxResumeNum)
         : ClampLimit(ProcessorNum - 1);

@@ -372,6 +372,7 @@ TEST_F(ASyncLoadWorkers, ARequestFromANonWorkerIsRefusedAndLoadingGoesOn)
 
 TEST_F(ASyncLoadWorkers, ARunningJobCannotBeRemovedWhenOnlyUnstartedOnesMayBe)
 {
+    EXPECT_EQ(-1, StartASyncLoadThreads(8));  // the workers are already there
     ASyncLoadData *job = MakeJob(0, -1, 1);
     ASSERT_EQ(0, AddASyncLoadJob(job));
     ASSERT_TRUE(WaitFor([&] { return g_log.running == 1; }));
