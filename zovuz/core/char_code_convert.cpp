@@ -47,21 +47,13 @@ int CopySameCode(const uint8_t *P, uint8_t *Out, size_t Room)
     return int(Used + Unit);
 }
 
-int CopySameAny(Family F, const uint8_t *P, uint8_t *Out, size_t Room)
+struct CopySameOp
 {
-    switch (F)
+    template <Family F> static int Run(const uint8_t *P, uint8_t *Out, size_t Room)
     {
-    case FAMILY_SJIS: return CopySameCode<FAMILY_SJIS>(P, Out, Room);
-    case FAMILY_DBCS: return CopySameCode<FAMILY_DBCS>(P, Out, Room);
-    case FAMILY_BYTE: return CopySameCode<FAMILY_BYTE>(P, Out, Room);
-    case FAMILY_UTF16LE: return CopySameCode<FAMILY_UTF16LE>(P, Out, Room);
-    case FAMILY_UTF16BE: return CopySameCode<FAMILY_UTF16BE>(P, Out, Room);
-    case FAMILY_UTF32LE: return CopySameCode<FAMILY_UTF32LE>(P, Out, Room);
-    case FAMILY_UTF32BE: return CopySameCode<FAMILY_UTF32BE>(P, Out, Room);
-    case FAMILY_UTF8: return CopySameCode<FAMILY_UTF8>(P, Out, Room);
-    default: return 0;
+        return CopySameCode<F>(P, Out, Room);
     }
-}
+};
 
 // A direct routine. S is the source family (FAMILY_SJIS means 932 through its forward table),
 // D the target (FAMILY_SJIS means 932 through its reverse table, FAMILY_BYTE means 32765).
@@ -198,7 +190,7 @@ int ConvertCharCode(const char *Src, int SrcCharCodeFormat, char *Dest, size_t D
     uint8_t *Out = reinterpret_cast<uint8_t *>(Dest);
 
     if (SrcCharCodeFormat == DestCharCodeFormat)
-        return CopySameAny(SF, P, Out, DestBytes);
+        return OnFamily<CopySameOp>(SF, P, Out, DestBytes);
 
     const int Row = DirectIndexOf(SrcCharCodeFormat);
     const int Column = DirectIndexOf(DestCharCodeFormat);

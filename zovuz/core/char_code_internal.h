@@ -22,8 +22,8 @@ enum CharCodeTableSlot
 
 // The slot of a table code, or -1.
 int CharCodeTableSlotOf(int CharCodeFormat);
-// Code -> Unicode and Unicode -> code (65536 entries each, 0 where nothing maps). Both build the
-// tables when needed; null only when they could not be built.
+// Code -> Unicode and Unicode -> code (65536 entries each, 0 where nothing maps; all 0 when the
+// platform lacks the code page). Both build the tables when needed; null for a bad slot.
 const uint16_t *CharCodeForwardTable(int Slot);
 const uint16_t *CharCodeReverseTable(int Slot);
 
@@ -268,56 +268,43 @@ inline int WriteChar(uint32_t Code, uint8_t *D)
     }
 }
 
+// Runs Op::Run<F>(Args...) for a family chosen at run time; unsupported families give 0.
+template <typename Op, typename... Args>
+inline int OnFamily(Family F, Args... A)
+{
+    switch (F)
+    {
+    case FAMILY_SJIS: return Op::template Run<FAMILY_SJIS>(A...);
+    case FAMILY_DBCS: return Op::template Run<FAMILY_DBCS>(A...);
+    case FAMILY_BYTE: return Op::template Run<FAMILY_BYTE>(A...);
+    case FAMILY_UTF16LE: return Op::template Run<FAMILY_UTF16LE>(A...);
+    case FAMILY_UTF16BE: return Op::template Run<FAMILY_UTF16BE>(A...);
+    case FAMILY_UTF32LE: return Op::template Run<FAMILY_UTF32LE>(A...);
+    case FAMILY_UTF32BE: return Op::template Run<FAMILY_UTF32BE>(A...);
+    case FAMILY_UTF8: return Op::template Run<FAMILY_UTF8>(A...);
+    default: return 0;
+    }
+}
+
+struct ReadOp
+{
+    template <Family F> static int Run(const uint8_t *P, uint32_t *Code) { return ReadChar<F>(P, Code); }
+};
+struct BytesOp
+{
+    template <Family F> static int Run(uint32_t Code) { return CharBytes<F>(Code); }
+};
+struct WriteOp
+{
+    template <Family F> static int Run(uint32_t Code, uint8_t *D) { return WriteChar<F>(Code, D); }
+};
+
 // Reads one character of any family: the ReadChar contract.
-inline int ReadAny(Family F, const uint8_t *P, uint32_t *Code)
-{
-    switch (F)
-    {
-    case FAMILY_SJIS: return ReadChar<FAMILY_SJIS>(P, Code);
-    case FAMILY_DBCS: return ReadChar<FAMILY_DBCS>(P, Code);
-    case FAMILY_BYTE: return ReadChar<FAMILY_BYTE>(P, Code);
-    case FAMILY_UTF16LE: return ReadChar<FAMILY_UTF16LE>(P, Code);
-    case FAMILY_UTF16BE: return ReadChar<FAMILY_UTF16BE>(P, Code);
-    case FAMILY_UTF32LE: return ReadChar<FAMILY_UTF32LE>(P, Code);
-    case FAMILY_UTF32BE: return ReadChar<FAMILY_UTF32BE>(P, Code);
-    case FAMILY_UTF8: return ReadChar<FAMILY_UTF8>(P, Code);
-    default: return 0;
-    }
-}
-
+inline int ReadAny(Family F, const uint8_t *P, uint32_t *Code) { return OnFamily<ReadOp>(F, P, Code); }
 // Bytes needed to write Code in any family (0 when it can't be written).
-inline int BytesAny(Family F, uint32_t Code)
-{
-    switch (F)
-    {
-    case FAMILY_SJIS: return CharBytes<FAMILY_SJIS>(Code);
-    case FAMILY_DBCS: return CharBytes<FAMILY_DBCS>(Code);
-    case FAMILY_BYTE: return CharBytes<FAMILY_BYTE>(Code);
-    case FAMILY_UTF16LE: return CharBytes<FAMILY_UTF16LE>(Code);
-    case FAMILY_UTF16BE: return CharBytes<FAMILY_UTF16BE>(Code);
-    case FAMILY_UTF32LE: return CharBytes<FAMILY_UTF32LE>(Code);
-    case FAMILY_UTF32BE: return CharBytes<FAMILY_UTF32BE>(Code);
-    case FAMILY_UTF8: return CharBytes<FAMILY_UTF8>(Code);
-    default: return 0;
-    }
-}
-
+inline int BytesAny(Family F, uint32_t Code) { return OnFamily<BytesOp>(F, Code); }
 // Writes Code in any family; it must be writable and fit.
-inline int WriteAny(Family F, uint32_t Code, uint8_t *D)
-{
-    switch (F)
-    {
-    case FAMILY_SJIS: return WriteChar<FAMILY_SJIS>(Code, D);
-    case FAMILY_DBCS: return WriteChar<FAMILY_DBCS>(Code, D);
-    case FAMILY_BYTE: return WriteChar<FAMILY_BYTE>(Code, D);
-    case FAMILY_UTF16LE: return WriteChar<FAMILY_UTF16LE>(Code, D);
-    case FAMILY_UTF16BE: return WriteChar<FAMILY_UTF16BE>(Code, D);
-    case FAMILY_UTF32LE: return WriteChar<FAMILY_UTF32LE>(Code, D);
-    case FAMILY_UTF32BE: return WriteChar<FAMILY_UTF32BE>(Code, D);
-    case FAMILY_UTF8: return WriteChar<FAMILY_UTF8>(Code, D);
-    default: return 0;
-    }
-}
+inline int WriteAny(Family F, uint32_t Code, uint8_t *D) { return OnFamily<WriteOp>(F, Code, D); }
 
 // True when the unit at P is a zero unit of the given size.
 inline bool IsZeroUnit(const uint8_t *P, int Unit)

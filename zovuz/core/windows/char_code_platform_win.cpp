@@ -2,9 +2,8 @@
 // the OEM code page for the default choice, and the current directory in the wide code.
 #include <windows.h>
 
-#include <vector>
-
 #include "zovuz/core/char_code_internal.h"
+#include "zovuz/core/memory.h"
 
 namespace {
 
@@ -73,15 +72,14 @@ wchar_t *GetCurrentDirectoryCharCode(wchar_t *Buffer, size_t BufferBytes)
         Buffer[0] = 0;
         return Buffer;
     }
-    std::vector<wchar_t> Whole(Needed + 1);
-    const DWORD Got = GetCurrentDirectoryW(DWORD(Whole.size()), Whole.data());
-    if (Got == 0 || Got >= Whole.size())
-    {
+    wchar_t *Whole = static_cast<wchar_t *>(DXALLOC((size_t(Needed) + 1) * sizeof(wchar_t)));
+    const DWORD Got = Whole != nullptr ? GetCurrentDirectoryW(Needed + 1, Whole) : 0;
+    if (Got == 0 || Got > Needed)
         Buffer[0] = 0;
-        return Buffer;
-    }
-    // Copying within the same code cuts at a whole character when the buffer is short.
-    ConvertCharCode(reinterpret_cast<const char *>(Whole.data()), CHAR_CODE_UTF16LE,
-                    reinterpret_cast<char *>(Buffer), BufferBytes, CHAR_CODE_UTF16LE);
+    else
+        // Copying within the same code cuts at a whole character when the buffer is short.
+        ConvertCharCode(reinterpret_cast<const char *>(Whole), CHAR_CODE_UTF16LE,
+                        reinterpret_cast<char *>(Buffer), BufferBytes, CHAR_CODE_UTF16LE);
+    DXFREE(Whole);
     return Buffer;
 }
