@@ -43,7 +43,7 @@ int CriticalSectionLock(DxCriticalSection *CriticalSection, const char *FilePath
     // length that counts, capped to the field.
     size_t length = 0;
     if (FilePath != NULL) {
-        while (length < DX_CRITICALSECTION_PATH_MAX && FilePath[length] != '\0') ++length;
+        length = strnlen(FilePath, DX_CRITICALSECTION_PATH_MAX);
         memcpy(CriticalSection->FilePath, FilePath, length);
     }
     CriticalSection->FilePath[length] = '\0';
