@@ -40,6 +40,25 @@ void ArchiveKeyConvert(void *Data, size_t Size, uint64_t Position, const unsigne
 {
     unsigned char *bytes = (unsigned char *)Data;
     unsigned int k = (unsigned int)(Position % ARCHIVE_KEY_BYTES);
+
+    // Whole archives pass through here: the key, rotated to this position, repeats every 24
+    // bytes, which is three 64-bit words, so the bulk goes a word at a time.
+    if (Size >= 48) {
+        uint64_t words[3];
+        unsigned char *pattern = (unsigned char *)words;
+        for (int i = 0; i < 24; i++) pattern[i] = Key[(k + i) % ARCHIVE_KEY_BYTES];
+        size_t i = 0;
+        for (; i + 24 <= Size; i += 24) {
+            uint64_t chunk[3];
+            memcpy(chunk, bytes + i, 24);
+            chunk[0] ^= words[0];
+            chunk[1] ^= words[1];
+            chunk[2] ^= words[2];
+            memcpy(bytes + i, chunk, 24);
+        }
+        bytes += i;
+        Size -= i;  // i is a multiple of 24, so the key phase is unchanged
+    }
     for (size_t i = 0; i < Size; i++) {
         bytes[i] ^= Key[k];
         if (++k == ARCHIVE_KEY_BYTES) k = 0;

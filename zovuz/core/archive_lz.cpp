@@ -71,10 +71,14 @@ int64_t Expand(const unsigned char *Src, uint64_t SrcSize, unsigned char *Dest, 
         distance += 1;
         if (distance > out || length > expanded - out) return -1;
         // The source may overlap what is being written: a short distance repeats its pattern,
-        // so the copy goes byte by byte.
+        // so such a copy goes byte by byte.
         unsigned char *to = Dest + out;
         const unsigned char *from = to - distance;
-        for (uint64_t i = 0; i < length; i++) to[i] = from[i];
+        if (distance >= length) {
+            memcpy(to, from, (size_t)length);
+        } else {
+            for (uint64_t i = 0; i < length; i++) to[i] = from[i];
+        }
         out += length;
     }
     if (out != expanded) return -1;

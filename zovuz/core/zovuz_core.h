@@ -13,3 +13,6 @@
 #include "zovuz/core/handle.h"
 #include "zovuz/core/ring_buffer.h"
 #include "zovuz/core/async_load.h"
+#include "zovuz/core/stream.h"
+#include "zovuz/core/file_access.h"
+#include "zovuz/core/archive.h"
