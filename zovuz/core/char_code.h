@@ -64,7 +64,7 @@ int PutCharCode(uint32_t CharCode, int CharCodeFormat, char *Dest, size_t DestBy
 // The same without a room check: Dest must hold the character (at most 6 bytes).
 int PutCharCodeUnchecked(uint32_t CharCode, int CharCodeFormat, char *Dest);
 
-// The character in the target code, 0 when it has none there.
+// The character in the target code, 0 when it has none there. 32765 counts as Unicode 0-255.
 uint32_t ConvertCharCodeOne(uint32_t CharCode, int SrcCharCodeFormat, int DestCharCodeFormat);
 
 // ---- strings ---------------------------------------------------------------------------------
@@ -90,13 +90,16 @@ int GetCharCodeCharCount(const char *String, int CharCodeFormat);
 const char *CharCodeAdvance(const char *String, int CharCodeFormat, int CharNum);
 
 // String family: every call takes the code first, works on units of the code's unit size and
-// compares raw unit values. Sizes are in bytes; N counts units.
+// compares raw unit values. Sizes are in bytes; N counts units. The sized copies cut at the last
+// whole character that fits with the terminator.
 char *CharCodeStrCopy(int CharCodeFormat, char *Dest, const char *Src);
 char *CharCodeStrCopyS(int CharCodeFormat, char *Dest, size_t DestBytes, const char *Src);
 char *CharCodeStrCat(int CharCodeFormat, char *Dest, const char *Src);
 char *CharCodeStrCatS(int CharCodeFormat, char *Dest, size_t DestBytes, const char *Src);
 // Copies at most N units and zero-fills the rest of the N; no terminator when N were copied.
 char *CharCodeStrNCopy(int CharCodeFormat, char *Dest, const char *Src, size_t N);
+// As above within DestBytes: an N that reaches the end of the buffer is cut one unit short and
+// that last unit zeroed, so the buffer always ends terminated.
 char *CharCodeStrNCopyS(int CharCodeFormat, char *Dest, size_t DestBytes, const char *Src, size_t N);
 int CharCodeStrCmp(int CharCodeFormat, const char *A, const char *B);          // -1, 0, 1
 int CharCodeStrCmpAscii(int CharCodeFormat, const char *A, const char *AsciiB); // B is 8-bit text
