@@ -156,6 +156,20 @@ TEST(FileStream, ThreadedReadReportsWhatTheFileGave)
         VirtualFree(readOnly, 0, MEM_RELEASE);
         EXPECT_EQ(ReadOnlyFileAccessClose(&record), 0);
     }
+
+    // Asynchronously the failure is known once the read is over.
+    FileStreamId stream = OpenFileStream(L"short.bin", 0, 0, 1);
+    ASSERT_NE(stream, 0u);
+    void *readOnly = VirtualAlloc(nullptr, 4096, MEM_COMMIT | MEM_RESERVE, PAGE_READONLY);
+    ReadFileStream(readOnly, 1, 64, stream);
+    while (IdleCheckFileStream(stream) == 0) Sleep(0);
+    EXPECT_EQ(FileStreamErrorCheck(stream), 1);
+    unsigned char good[8];
+    SeekFileStream(stream, 0, FILE_SEEK_SET);
+    EXPECT_EQ(ReadAndWait(good, 8, 1, stream), 1u);
+    EXPECT_EQ(FileStreamErrorCheck(stream), 0);
+    VirtualFree(readOnly, 0, MEM_RELEASE);
+    EXPECT_EQ(CloseFileStream(stream), 0);
 }
 
 TEST(FileStream, MissingFileFailsAndLeavesNoThread)
@@ -170,8 +184,7 @@ TEST(FileStream, MissingFileFailsAndLeavesNoThread)
     }
     EXPECT_EQ(ThreadsOfThisProcess(), before);
 
-    // A file that vanishes between the size check and the thread's own open: the thread
-    // reports the failure, ends, and nothing stays behind.
+    // An over-long path is refused the same way.
     ReadOnlyFileRecord record = {};
     std::wstring tooLong(FILE_PATH_MAX_CHARS + 10, L'x');
     EXPECT_EQ(ReadOnlyFileAccessOpen(&record, tooLong.c_str(), 1), -1);
@@ -197,7 +210,9 @@ TEST(FileSearch, ListsAFolderWithJapaneseNames)
             EXPECT_EQ(record.DirFlag, 0);
             EXPECT_GE(record.LastWriteTime.Year, 2020);
         }
-        if (std::wstring(record.Name) == L"サブ") EXPECT_EQ(record.DirFlag, 1);
+        if (std::wstring(record.Name) == L"サブ") {
+            EXPECT_EQ(record.DirFlag, 1);
+        }
     } while (FindNextFileStream(id, &record) == 0);
     EXPECT_EQ(FindCloseFileStream(id), 0);
     EXPECT_EQ(found, expected);

@@ -257,7 +257,10 @@ int ReadOnlyFileAccessSeek(ReadOnlyFileRecord *Record, uint64_t Position)
 int ReadOnlyFileAccessIdleCheck(ReadOnlyFileRecord *Record)
 {
     if (!Record->ThreadFlag) return 1;
-    return WaitForSingleObject(Record->Thread.ResultEvent, 0) == WAIT_TIMEOUT ? 0 : 1;
+    if (WaitForSingleObject(Record->Thread.ResultEvent, 0) == WAIT_TIMEOUT) return 0;
+    // Idle: the outcome of the last read, asynchronous ones included, can be read safely.
+    Record->ErrorFlag = Record->Thread.ReadError;
+    return 1;
 }
 
 int ReadOnlyFileAccessClose(ReadOnlyFileRecord *Record)
