@@ -14,6 +14,7 @@ namespace {
 // Image modes address the archive with size_t; tables are allocated whole.
 const uint64_t ImageSizeLimit = 0x7FFFFFFFu;
 const uint64_t TableSizeLimit = 0x10000000u;
+const uint64_t MaxExpansionPerByte = 2049;
 
 uint16_t U16(const unsigned char *p) { return (uint16_t)(p[0] | (p[1] << 8)); }
 uint32_t U32(const unsigned char *p) { return p[0] | (p[1] << 8) | (p[2] << 16) | ((uint32_t)p[3] << 24); }
@@ -143,6 +144,9 @@ bool DataIsSound(const DxArchiveRecord *Record, const ArchiveFileEntry &Entry)
     uint64_t stored = Entry.DataSize;
     if (ArchiveIsPacked(Record, &Entry)) {
         if (Entry.PackedSize < ARCHIVE_PACK_HEADER_BYTES) return false;
+        // One code of at most four bytes yields at most 8195 bytes: a larger claim is false,
+        // and refusing it here spares allocating for it.
+        if (Entry.DataSize / MaxExpansionPerByte > Entry.PackedSize - ARCHIVE_PACK_HEADER_BYTES) return false;
         stored = Entry.PackedSize;
     }
     if (!FitsWithin(Record->DataPosition, Entry.DataOffset, Record->ArchiveSize)) return false;
@@ -357,11 +361,12 @@ int ArchiveLookup(const DxArchiveRecord *Record, const char *Path, int WantDirec
         uint32_t c = 0;
         for (;;) {
             c = GetCharCode(p, Record->CodePage, &bytes);
-            if (c == 0 || bytes <= 0 || c == '\\' || c == '/') break;
+            if (bytes <= 0) return -1;  // not text of this code page: no name matches it
+            if (c == 0 || c == '\\' || c == '/') break;
             p += bytes;
         }
         const size_t length = (size_t)(p - start);
-        const bool last = (c == 0 || bytes <= 0);
+        const bool last = c == 0;
         if (!last) p += bytes;
 
         ArchiveDirEntry dir;

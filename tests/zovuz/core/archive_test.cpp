@@ -242,6 +242,17 @@ TEST(ArchiveRecord, FindFileGivesThePositionOfAStoredFile)
     EXPECT_EQ(ArchiveFindFile(&record, CHAR_CODE_SHIFTJIS, "sub/missing.dat", &position, &size), -1);
     EXPECT_EQ(ArchiveFindFile(&record, CHAR_CODE_SHIFTJIS, "sub", &position, &size), -1);  // a folder
     ArchiveCloseRecord(&record);
+
+    // Bytes that are no text of the archive's code page never match a shorter name.
+    options.CodePage = CHAR_CODE_UTF8;
+    ArchiveWriterItem top;
+    top.Path = "top.txt";
+    archive = Build({top}, options);
+    ASSERT_EQ(OpenArchiveFromMemory(&record, archive.data(), archive.size(), 0, 0, nullptr, nullptr), 0);
+    EXPECT_EQ(ArchiveFindFile(&record, CHAR_CODE_UTF8, "top.txt", &position, &size), 0);
+    EXPECT_EQ(ArchiveFindFile(&record, CHAR_CODE_UTF8, "top.txt\xFF", &position, &size), -1);
+    EXPECT_EQ(ArchiveFindFile(&record, CHAR_CODE_UTF8, "top\xFF.txt", &position, &size), -1);
+    ArchiveCloseRecord(&record);
 }
 
 TEST(ArchiveRecord, CodePageFollowsTheVersionAndTheStoredValue)
