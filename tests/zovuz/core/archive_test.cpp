@@ -546,6 +546,33 @@ TEST(ArchiveHostile, CorruptedArchivesAreRefusedOrReadSafely)
     EXPECT_EQ(CheckMemory(), 0);
 }
 
+TEST_F(ArchiveLayerFixture, CorruptedArchiveOnDiskStillLeavesEveryFileReadable)
+{
+    std::vector<ArchiveWriterItem> items = SampleItems();
+    items[1].Data.resize(3000);
+    WriteBytes(L"data\\top.txt", Text("loose top"));
+    std::mt19937 random(7);
+    const int allocsBefore = GetAllocNum();
+    for (int round = 0; round < 300; round++) {
+        ArchiveWriterOptions options;
+        options.Version = round % 2 ? 6 : 5;
+        options.Pack = round % 3 != 0;
+        Bytes archive = Damaged(Build(items, options), [&](Bytes &plain) {
+            for (int n = 1 + random() % 3; n > 0; n--) plain[random() % plain.size()] ^= (unsigned char)(1 + random() % 255);
+        });
+        WriteBytes(L"data.dxa", archive);
+        // Whatever the damage, the file opens (from the archive or loose) and reads to its end.
+        Bytes top = ReadThroughTable(L"data\\top.txt", round % 4 == 1);
+        EXPECT_NE(top, Text("<not opened>"));
+        ReadThroughTable(L"data\\sub\\inner.bin");
+        FileAccessFindClose(FileAccessFindFirst(L"data\\sub\\*", nullptr));
+        TerminateArchiveSystem();
+        InitializeArchiveSystem();
+    }
+    EXPECT_EQ(GetAllocNum(), allocsBefore);
+    EXPECT_EQ(CheckMemory(), 0);
+}
+
 TEST(ArchiveHostile, InconsistentTablesAreRefused)
 {
     ArchiveWriterOptions options;
