@@ -21,10 +21,7 @@ struct MmlCompilerGlobals {
 };
 MmlCompilerGlobals g_mml;  // the compiler runs on the user-interface thread only
 
-bool IsNoteLetter(int c) { return (c >= 'a' && c <= 'g') || (c >= 'A' && c <= 'G'); }
-bool IsTupletLetter(int c) { return IsNoteLetter(c) || c == 'r' || c == 'R'; }
-
-int Clamp(int v, int lo, int hi) { return v < lo ? lo : (v > hi ? hi : v); }
+bool IsTupletLetter(int c) { return MmlIsNoteLetter(c) || c == 'r' || c == 'R'; }
 
 void ResetCompileState(MmlCompileState &st, const void *data, size_t size, const char *songPath) {
   st.song = &g_songs[0];
@@ -271,7 +268,7 @@ void Tempo(MmlCompileState &st) {
     MmlPutBack(&st.reader, c);
     tempo = ReadMmlNumber(&st.reader);
   }
-  st.tempo = Clamp(tempo, 30, 300);
+  st.tempo = MmlClamp(tempo, 30, 300);
   MmlWriteEvent(st, kEvTempo, st.tempo);
 }
 
@@ -315,7 +312,7 @@ void RepeatBar(MmlCompileState &st) {
   int c = MmlGetChar(&st.reader);
   if (c == ':') {
     int n = ReadMmlNumber(&st.reader);
-    n = n == 0 ? 2 : Clamp(n, 2, 999);
+    n = n == 0 ? 2 : MmlClamp(n, 2, 999);
     int index = MmlWriteEvent(st, kEvRepeatStart, n);
     if (index >= 0) MmlTrack(st).repeatStart = index;
     return;
@@ -345,7 +342,7 @@ void Bracket(MmlCompileState &st) {
 void Command(MmlCompileState &st, int c) {
   MmlReader &rd = st.reader;
   MmlTrackState &tr = MmlTrack(st);
-  if (IsNoteLetter(c)) {
+  if (MmlIsNoteLetter(c)) {
     Note(st, c);
     return;
   }
@@ -355,44 +352,28 @@ void Command(MmlCompileState &st, int c) {
     case '&': Ampersand(st); break;
     case '{': OpenTuplet(st); break;
     case '}': ReadMmlTiedLength(&rd, tr.defaultLength); break;
-    case 'o': case 'O': tr.octave = Clamp(ReadMmlNumber(&rd), 0, 7); break;
+    case 'o': case 'O': tr.octave = MmlClamp(ReadMmlNumber(&rd), 0, 7); break;
     case '<': Octave(st, +1); break;
     case '>': Octave(st, -1); break;
     case 'l': case 'L': tr.defaultLength = ReadMmlTiedLength(&rd, tr.defaultLength); break;
     case 'v': case 'V': MmlWriteEvent(st, kEvVolumeStep, ReadMmlNumber(&rd)); break;
     case '~': VolumeStepCommand(st, kEvVolumeUp); break;
     case '_': VolumeStepCommand(st, kEvVolumeDown); break;
-    case 'k': case 'K': {
-      int sign = 1;
-      int s = MmlGetChar(&rd);
-      if (s == '-') {
-        sign = -1;
-      } else {
-        MmlPutBack(&rd, s);  // there is no "+" form: "k+3" reads as 0
-      }
-      MmlWriteEvent(st, kEvKeyShift, sign * ReadMmlNumber(&rd));
-      break;
-    }
+    case 'k': case 'K': MmlWriteEvent(st, kEvKeyShift, ReadMmlMinusNumber(&rd)); break;
     case 't': case 'T': Tempo(st); break;
     case 'p': case 'P': {
       static const int kPan[3] = {0, 127, 64};
-      MmlWriteEvent(st, kEvPan, kPan[Clamp(ReadMmlNumber(&rd), 1, 3) - 1]);
+      MmlWriteEvent(st, kEvPan, kPan[MmlClamp(ReadMmlNumber(&rd), 1, 3) - 1]);
       break;
     }
     case 'q': case 'Q':
-      tr.gate = Clamp(ReadMmlNumber(&rd), 0, 8);
+      tr.gate = MmlClamp(ReadMmlNumber(&rd), 0, 8);
       tr.gateMode = 0;
       break;
-    case 's': case 'S': {
+    case 's': case 'S':
       ReadMmlNumber(&rd);
-      int s = MmlGetChar(&rd);
-      if (s == ',') {
-        ReadMmlNumber(&rd);
-      } else {
-        MmlPutBack(&rd, s);
-      }
+      SkipMmlSecondNumber(&rd);
       break;
-    }
     case 'z': case 'Z': VolumeSequence(st); break;
     case '|': RepeatBar(st); break;
     case ':': Colon(st); break;

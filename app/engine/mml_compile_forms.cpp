@@ -7,10 +7,6 @@
 
 namespace {
 
-bool IsNoteLetter(int c) { return (c >= 'a' && c <= 'g') || (c >= 'A' && c <= 'G'); }
-
-int Clamp(int v, int lo, int hi) { return v < lo ? lo : (v > hi ? hi : v); }
-
 // Lead bytes of a double-byte character in code page 932: its trail byte may be '\\'.
 bool IsCp932LeadByte(uint8_t b) { return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC); }
 
@@ -23,7 +19,7 @@ void AtTempo(MmlCompileState &st) {
     // The timer value 256 would divide by zero; it is the fastest setting, like 255.
     tempo = 300;
   } else {
-    tempo = Clamp(78125 / ((256 - n) * 16), 30, 300);
+    tempo = MmlClamp(78125 / ((256 - n) * 16), 30, 300);
   }
   st.tempo = tempo;
   MmlWriteEvent(st, kEvTempo, tempo);
@@ -40,7 +36,7 @@ void AtPan(MmlCompileState &st) {
     MmlWriteEvent(st, kEvPanLeft, n == 0 ? -1 : -n);
   } else {
     MmlPutBack(&rd, c);
-    MmlWriteEvent(st, kEvPan, Clamp(ReadMmlNumber(&rd), 0, 127));
+    MmlWriteEvent(st, kEvPan, MmlClamp(ReadMmlNumber(&rd), 0, 127));
   }
 }
 
@@ -126,12 +122,12 @@ void Portamento(MmlCompileState &st, int letter) {
   } else if (c == '>') {
     tr.octave += st.octaveReversed ? 1 : -1;
   } else if (c == 'o' || c == 'O') {
-    tr.octave = Clamp(ReadMmlNumber(&rd), 1, 7);
+    tr.octave = MmlClamp(ReadMmlNumber(&rd), 1, 7);
   } else {
     MmlPutBack(&rd, c);
   }
   c = MmlGetChar(&rd);
-  if (!IsNoteLetter(c)) {
+  if (!MmlIsNoteLetter(c)) {
     // A glide needs its target: without one the form writes nothing, so the sequencer never
     // takes an unrelated event for the portamento's end.
     MmlPutBack(&rd, c);
@@ -204,7 +200,7 @@ void SoloSet(MmlCompileState &st) {
   SkipPastByte(&rd, ' ');
   bool listed[kMmlTrackCount] = {};
   for (int count = 0; count < kMmlTrackCount;) {
-    listed[Clamp(ReadMmlNumberOrNone(&rd) - 1, 0, kMmlTrackCount - 1)] = true;
+    listed[MmlClamp(ReadMmlNumberOrNone(&rd) - 1, 0, kMmlTrackCount - 1)] = true;
     ++count;
     int c = MmlGetChar(&rd);
     if (c != ',' || count == kMmlTrackCount) {
@@ -232,16 +228,10 @@ void MmlAtCommand(MmlCompileState &st) {
   switch (c) {
     case 'v': case 'V': MmlWriteEvent(st, kEvVolume, ReadMmlNumber(&rd)); break;
     case 'm': MmlWriteEvent(st, kEvVibratoDepth, ReadMmlNumber(&rd)); break;
-    case 'h': {
+    case 'h':
       MmlWriteEvent(st, kEvVibratoDelay, ReadMmlNumber(&rd));
-      int s = MmlGetChar(&rd);
-      if (s == ',') {
-        ReadMmlNumber(&rd);
-      } else {
-        MmlPutBack(&rd, s);
-      }
+      SkipMmlSecondNumber(&rd);
       break;
-    }
     case 's': MmlWriteEvent(st, kEvVibratoPeriod, ReadMmlNumber(&rd)); break;
     case 'e': case 'E': {
       // Only the 32 definitions exist; a number beyond them selects nothing.
@@ -249,13 +239,7 @@ void MmlAtCommand(MmlCompileState &st) {
       if (n < kFmEffectDefCount) MmlWriteEvent(st, kEvFmEffect, n);
       break;
     }
-    case 'k': case 'K': {
-      int s = MmlGetChar(&rd);
-      int sign = s == '-' ? -1 : 1;
-      if (s != '-') MmlPutBack(&rd, s);
-      MmlWriteEvent(st, kEvDetune, sign * ReadMmlNumber(&rd));
-      break;
-    }
+    case 'k': case 'K': MmlWriteEvent(st, kEvDetune, ReadMmlMinusNumber(&rd)); break;
     case 'p': case 'P': AtPan(st); break;
     case 'q': case 'Q':
       tr.gate = ReadMmlNumber(&rd);
@@ -274,7 +258,7 @@ void MmlAtCommand(MmlCompileState &st) {
 
 void MmlParenthesisedForm(MmlCompileState &st) {
   int c = MmlGetChar(&st.reader);
-  if (IsNoteLetter(c)) {
+  if (MmlIsNoteLetter(c)) {
     Portamento(st, c);
     return;
   }

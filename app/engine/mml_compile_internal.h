@@ -66,6 +66,14 @@ struct MmlCompileState {
   int tupletScanLetters;               // note and rest letters from tupletScanFrom to the "}"
 };
 
+inline bool MmlIsNoteLetter(int c) { return (c >= 'a' && c <= 'g') || (c >= 'A' && c <= 'G'); }
+inline int MmlClamp(int v, int lo, int hi) { return v < lo ? lo : (v > hi ? hi : v); }
+
+// A number with an optional "-" before it ("k-3", "@k-32"); there is no "+" form.
+int ReadMmlMinusNumber(MmlReader *Reader);
+// The ignored second number of "s n,n" and "@h n,n": read when a "," follows.
+void SkipMmlSecondNumber(MmlReader *Reader);
+
 // The compile state and the sample file of the last compile.
 MmlCompileState &MmlState();
 MmlSampleFile &MmlSample();

@@ -1,5 +1,5 @@
 // The MML text reader and the lexers of numbers, lengths and note names.
-#include "app/engine/mml_compile.h"
+#include "app/engine/mml_compile_internal.h"
 
 #include <string.h>
 
@@ -150,4 +150,20 @@ void SkipPastByte(MmlReader *Reader, int Byte) {
   do {
     c = MmlGetChar(Reader);
   } while (c != kMmlEnd && c != Byte);
+}
+
+int ReadMmlMinusNumber(MmlReader *Reader) {
+  int c = MmlGetChar(Reader);
+  if (c == '-') return -ReadMmlNumber(Reader);
+  MmlPutBack(Reader, c);  // "+3" reads as 0: the "+" and digits are skipped by the command loop
+  return ReadMmlNumber(Reader);
+}
+
+void SkipMmlSecondNumber(MmlReader *Reader) {
+  int c = MmlGetChar(Reader);
+  if (c == ',') {
+    ReadMmlNumber(Reader);
+  } else {
+    MmlPutBack(Reader, c);
+  }
 }
