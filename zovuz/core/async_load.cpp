@@ -1,6 +1,7 @@
 // Asynchronous loading: the job queue, the 32 workers and the requests they hand to the main
 // thread. Workers suspend and resume themselves and each other; the active count limits how
 // many run at once, so that loading leaves processors to the main thread.
+#include "zovuz/core/clock.h"
 #include "zovuz/core/async_load.h"
 
 #include <string.h>
@@ -99,7 +100,7 @@ void ResumeASyncLoadThread(int ExtraPlaces)
 void SleepWorkerAndUnlock(ASyncLoadThreadInfo *Self)
 {
     Self->SuspendFlag = 1;
-    Self->SuspendStartTime = ASyncLoadGetNowMilliCount();
+    Self->SuspendStartTime = GetNowMilliCount();
     ASyncLoad.ThreadResumeNum--;
     Unlock();
     ThreadSuspendSelf();
@@ -220,7 +221,7 @@ int StartASyncLoadThreads(int ProcessorNum)
         }
         ThreadSetPriority(&t->Thread, 0);
         t->SuspendFlag = 1;
-        t->SuspendStartTime = ASyncLoadGetNowMilliCount();
+        t->SuspendStartTime = GetNowMilliCount();
     }
     ThreadSleep(16);
     return rc;
@@ -360,7 +361,7 @@ int AddASyncLoadJob(ASyncLoadData *Data)
     }
     Data->Index = slot;
     Data->Run = 0;
-    Data->StartTime = ASyncLoadGetNowMilliCount();
+    Data->StartTime = GetNowMilliCount();
     ASyncLoad.Data[slot] = Data;
     if (slot == ASyncLoad.DataArea) ASyncLoad.DataArea++;
     ASyncLoad.DataNum++;
@@ -442,11 +443,11 @@ int ProcessMainThreadRequests(void)
     if (!ASyncLoad.InitializeFlag || !IsMainThread()) return -1;
     Lock(__LINE__);
 
-    int start = ASyncLoadGetNowMilliCount();
+    int start = GetNowMilliCount();
     int served = 0;
     while (served < ASyncLoad.RequestNum)
     {
-        if (served > 0 && ASyncLoadGetNowMilliCount() - start > 2) break;
+        if (served > 0 && GetNowMilliCount() - start > 2) break;
         ASyncLoadRequestInfo *info = ASyncLoad.Request[served];
         info->Result = info->Function(info);
         ASyncLoad.Thread[info->ThreadNo].MainThreadRequest = 0;

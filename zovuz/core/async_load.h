@@ -91,5 +91,3 @@ int ProcessMainThreadRequests(void);
 // 1 on the main thread given at initialisation, else 0.
 int IsMainThread(void);
 
-// Platform side: the millisecond clock the queue times use (31 bits, never negative).
-int ASyncLoadGetNowMilliCount(void);

@@ -1,5 +1,6 @@
 // The library's log: line assembly (stamp, indent, CR LF), the entry forms and the last-error
 // record. The file itself is written by windows/log_win.cpp.
+#include "zovuz/core/clock.h"
 #include "zovuz/core/log.h"
 
 #include "zovuz/core/char_code.h"
@@ -156,7 +157,7 @@ int StartLogFileLocked()
     CreateLogFile(Log.FilePath);
     Log.IndentDepth = 0;
     Log.InLine = 0;
-    Log.StartTime = LogPlatformNowMilli();
+    Log.StartTime = GetNowMilliCount();
     Log.Started = 1;
     return 0;
 }
@@ -310,7 +311,7 @@ int WriteLogLine(int ErrorCode, const wchar_t *String)
     {
         if (!Log.StampOff)
         {
-            int elapsed = (LogPlatformNowMilli() - Log.StartTime) & 0x7FFFFFFF;
+            int elapsed = (GetNowMilliCount() - Log.StartTime) & 0x7FFFFFFF;
             pos += static_cast<size_t>(DecimalText(out, elapsed));
             out[pos++] = L':';
         }

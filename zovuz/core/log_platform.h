@@ -1,9 +1,6 @@
 // The log's few platform services, supplied by windows/log_win.cpp. Internal to the log.
 #pragma once
 
-// Milliseconds of the system clock masked to 31 bits, or -1 when the clock is not available.
-int LogPlatformNowMilli(void);
-
 // The current directory in UTF-16, terminated, within BufferBytes bytes; 0, or -1 on failure.
 int LogPlatformGetDirectory(wchar_t *Buffer, int BufferBytes);
 

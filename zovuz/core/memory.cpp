@@ -1,5 +1,6 @@
 // Tracked memory (see memory.h): the library's four allocation calls over two TLSF heaps, with
 // the live-block counters, the trace, the dump and the heap check.
+#include "zovuz/core/clock.h"
 #include "zovuz/core/memory.h"
 
 #include <string.h>
@@ -197,7 +198,7 @@ int UpdateMemoryTagTime(void)
 {
     MemoryLockGuard lock(__LINE__);
     if (SetupHeaps() != 0) return 0;
-    int now = HeapNowMilliCount();
+    int now = GetNowMilliCount();
     // The clock is 31 bits wide; a clock below the start has wrapped.
     int elapsed = now >= Allocator.StartTime ? now - Allocator.StartTime : now - Allocator.StartTime + 0x7FFFFFFF;
     uint16_t stamp = static_cast<uint16_t>(elapsed / 1000);

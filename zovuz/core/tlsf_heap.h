@@ -183,5 +183,3 @@ int HeapPageFree(void *ProviderArg, HeapPageRecord *Record);
 // Ends the process at once: the heap can no longer be trusted.
 [[noreturn]] void HeapStopProgram(void);
 
-// Milliseconds of the system clock, masked to 31 bits, for the tags' time stamps.
-int HeapNowMilliCount(void);

@@ -16,3 +16,4 @@
 #include "zovuz/core/stream.h"
 #include "zovuz/core/file_access.h"
 #include "zovuz/core/archive.h"
+#include "zovuz/core/clock.h"

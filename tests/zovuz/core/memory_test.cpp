@@ -1,4 +1,5 @@
 // The tracked allocator: counters, heap choice, the dump, refusals and misuse that stops.
+#include "zovuz/core/clock.h"
 #include "zovuz/core/memory.h"
 
 #include <gtest/gtest.h>
@@ -285,7 +286,7 @@ TEST(TrackedMemory, FourThreadsAllocatingAtOnce)
 TEST(TrackedMemory, TagsCarryTheTimeStampInSeconds)
 {
     EXPECT_EQ(UpdateMemoryTagTime(), 0);
-    int expected = HeapNowMilliCount() / 1000;
+    int expected = GetNowMilliCount() / 1000;
     void *block = DXALLOC(8);
     ASSERT_NE(block, nullptr);
     int stamp = FindCheckedTag(block, HEAP_CHECK_SIZE)->Time;

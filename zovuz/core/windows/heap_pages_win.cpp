@@ -2,7 +2,6 @@
 #include "zovuz/core/tlsf_heap.h"
 
 #include <windows.h>
-#include <mmsystem.h>
 
 int HeapPageAlloc(void *, size_t Size, HeapPageRecord *Record)
 {
@@ -45,7 +44,3 @@ void HeapStopProgram(void)
     for (;;) Sleep(INFINITE);
 }
 
-int HeapNowMilliCount(void)
-{
-    return static_cast<int>(timeGetTime() & 0x7FFFFFFF);
-}

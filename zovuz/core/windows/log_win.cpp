@@ -8,15 +8,6 @@
 #include <string.h>
 #include <wchar.h>
 
-int LogPlatformNowMilli(void)
-{
-    if (WinAPIData.timeGetTimeFunc == NULL)
-        LoadWinAPI();
-    if (WinAPIData.timeGetTimeFunc == NULL)
-        return -1;
-    return static_cast<int>(WinAPIData.timeGetTimeFunc() & 0x7FFFFFFF);
-}
-
 // The log asks Windows for the current directory itself rather than going through the file
 // access table: the file layer logs, and its locks must never be waited for while the log holds
 // its own. For the library's own table both give the same directory.
