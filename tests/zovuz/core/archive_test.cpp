@@ -381,8 +381,16 @@ TEST_F(ArchiveLayerFixture, SeekTellAndEndFollowTheStreamRules)
         TerminateArchiveSystem();
         InitializeArchiveSystem();
     }
-    EXPECT_EQ(FileAccessClose(0xF0001234u), -1);
-    EXPECT_EQ(FileAccessClose(12), -1);
+    // Ids that were never handed out are refused by every operation.
+    for (FileStreamId bad : {(FileStreamId)0, (FileStreamId)12, (FileStreamId)0xF0001234u, (FileStreamId)0xF0FFFFFFu}) {
+        char byte;
+        EXPECT_EQ(FileAccessClose(bad), -1);
+        EXPECT_EQ(FileAccessRead(&byte, 1, 1, bad), 0u);
+        EXPECT_EQ(FileAccessSeek(bad, 0, FILE_SEEK_SET), -1);
+        EXPECT_EQ(FileAccessTell(bad), -1);
+    }
+    EXPECT_EQ(FileAccessOpen(nullptr, 0, 0, 0), 0u);
+    EXPECT_EQ(FileAccessFindClose(FILE_FIND_ID_NONE), -1);
 }
 
 TEST_F(ArchiveLayerFixture, TwoOpensShareOneRecordThatStaysOpenWhenIdle)
