@@ -10,17 +10,6 @@
 #include "zovuz/core/log.h"
 #include "zovuz/core/memory.h"
 
-// A File handle: an open stream or a memory image handed to the library.
-struct FileHandleData {
-    HandleInfo Info;                          // handle header
-    int Kind;                                 // 0 an open stream, 1 a memory image
-    FileStreamId Stream;                      // kind 0: the stream, 0 once closed
-    void (*ReleaseCallback)(void *Argument);  // kind 1: told when the image is no longer needed
-    void *ReleaseArgument;                    // kind 1: the callback's argument
-    int PrivateCopy;                          // kind 1: Image is the library's own copy
-    void *Image;                              // kind 1: the image (or its copy)
-};
-
 namespace {
 
 struct FileAccessState {

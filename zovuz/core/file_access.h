@@ -10,6 +10,7 @@
 #include <stddef.h>
 #include <stdint.h>
 
+#include "zovuz/core/handle.h"
 #include "zovuz/core/stream.h"
 
 // Stream ids and find ids are pointer-sized. A stream id of 0 means "no stream"; a find id
@@ -121,8 +122,16 @@ int InitializeFileSystem(void);
 int TerminateFileSystem(void);
 
 // File handle record (type 17). Nothing in this system makes File handles; deleting one
-// releases what it holds.
-struct FileHandleData;
+// releases what it holds through FileHandleTerminate.
+struct FileHandleData {
+    HandleInfo Info;                          // handle header
+    int Kind;                                 // 0 an open stream, 1 a memory image
+    FileStreamId Stream;                      // kind 0: the stream, 0 once closed
+    void (*ReleaseCallback)(void *Argument);  // kind 1: told when the image is no longer needed
+    void *ReleaseArgument;                    // kind 1: the callback's argument
+    int PrivateCopy;                          // kind 1: Image is the library's own copy (DxAlloc)
+    void *Image;                              // kind 1: the image (or its copy)
+};
 int FileHandleTerminate(FileHandleData *Data);
 
 // The loose-file set (windows/file_win.cpp): plain files through the Windows file layer, with

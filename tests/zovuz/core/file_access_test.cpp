@@ -1,6 +1,7 @@
 // The file-access table: path normalising and a program's own table in the multibyte code.
 #include <gtest/gtest.h>
 
+#include <windows.h>
 #include <string.h>
 
 #include <string>
@@ -8,6 +9,7 @@
 
 #include "zovuz/core/char_code.h"
 #include "zovuz/core/file_access.h"
+#include "zovuz/core/memory.h"
 
 namespace {
 
@@ -150,13 +152,42 @@ TEST_F(CallerTableFixture, AnOverLongPathNeverReachesTheCallersTable)
     EXPECT_TRUE(Log.openPath.empty());
 }
 
-TEST(FileSystem, StartsOnceAndEndsOnce)
+int Released = 0;
+void CountRelease(void *Argument) { Released += *(int *)Argument; }
+
+TEST(FileSystem, StartsOnceEndsOnceAndFileHandlesReleaseWhatTheyHold)
 {
     EXPECT_EQ(TerminateFileSystem(), -1);
     EXPECT_EQ(InitializeFileSystem(), 0);
     EXPECT_EQ(InitializeFileSystem(), -1);
+
+    // A memory image: its release callback runs, a private copy is freed.
+    int weight = 5;
+    int image = AddHandle(DX_HANDLETYPE_FILE, 0, -1);
+    ASSERT_NE(image, -1);
+    FileHandleData *data = (FileHandleData *)GetHandleData(image);
+    data->Kind = 1;
+    data->ReleaseCallback = CountRelease;
+    data->ReleaseArgument = &weight;
+    data->PrivateCopy = 1;
+    data->Image = DXALLOC(100);
+    const int allocs = GetAllocNum();
+    EXPECT_EQ(SubHandle(image), 0);
+    EXPECT_EQ(Released, 5);
+    EXPECT_EQ(GetAllocNum(), allocs - 2);  // the copy and the handle record
+
+    // An open stream is closed through the table.
+    CloseHandle(CreateFileW(L"handle.bin", GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    FileStreamId stream = FileAccessOpen(L"handle.bin", 0, 0, 0);
+    ASSERT_NE(stream, 0u);
+    int opened = AddHandle(DX_HANDLETYPE_FILE, 0, -1);
+    ((FileHandleData *)GetHandleData(opened))->Stream = stream;
+    EXPECT_EQ(SubHandle(opened), 0);
+    EXPECT_EQ(FileAccessClose(stream), -1);  // already closed
+
     EXPECT_EQ(TerminateFileSystem(), 0);
     EXPECT_EQ(TerminateFileSystem(), -1);
+    EXPECT_EQ(AddHandle(DX_HANDLETYPE_FILE, 0, -1), -1);
 }
 
 }  // namespace
