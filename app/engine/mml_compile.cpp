@@ -110,8 +110,7 @@ void Note(MmlCompileState &st, int letter) {
     return;
   }
   int len = NoteLength(st);
-  int reserve = st.chordOn ? 2 + st.chordNotes : 2;
-  if (tr.stopped || !MmlReserveEvents(st, reserve)) return;
+  if (!MmlReserveEvents(st, 2)) return;  // the note-on and its note-off, now or at the chord's end
   if (static_cast<long long>(tr.tick) + len > kMmlMaxTick) {
     tr.stopped = true;
     return;
@@ -141,7 +140,7 @@ void Note(MmlCompileState &st, int letter) {
 void Rest(MmlCompileState &st) {
   MmlTrackState &tr = MmlTrack(st);
   int len = NoteLength(st);
-  if (tr.stopped || !MmlReserveEvents(st, 2)) return;
+  if (!MmlReserveEvents(st, 2)) return;
   if (static_cast<long long>(tr.tick) + len > kMmlMaxTick) {
     tr.stopped = true;
     return;
@@ -159,7 +158,7 @@ void EndChord(MmlCompileState &st) {
   for (int i = 0; i < st.chordNotes; ++i) {
     const MmlPendingNoteOff &off = st.chordOffs[i];
     MmlTrackState &owner = st.tracks[off.track];
-    // Room for these was reserved with each chord note.
+    // MmlReserveEvents kept room for these.
     if (owner.eventCount < kMmlMaxTrackEvents) {
       st.song->events[off.track][owner.eventCount++] = off.event;
     }
@@ -426,7 +425,10 @@ bool MmlReserveEvents(MmlCompileState &st, int Count) {
   if (st.track == kMmlNoTrack) return false;
   MmlTrackState &tr = st.tracks[st.track];
   if (tr.stopped) return false;
-  if (tr.eventCount + Count > kMmlMaxTrackEvents) {
+  // The note-offs an open chord still owes this track keep their room.
+  int owed = 0;
+  for (int i = 0; st.chordOn && i < st.chordNotes; ++i) owed += st.chordOffs[i].track == st.track;
+  if (tr.eventCount + owed + Count > kMmlMaxTrackEvents) {
     // A track that is full ends here, whole: nothing later is half written into it.
     tr.stopped = true;
     return false;

@@ -567,6 +567,11 @@ TEST(MmlCompile, AFullTrackStopsWholeAndOthersGoOn) {
   EXPECT_EQ(ev.back().type, kEvNoteOff);
   EXPECT_EQ(Song().events[0][kEventsPerTrack - 1].type, kEvEnd);
   EXPECT_EQ(MmlTrackEvents(1).size(), 2u);
+
+  // Inside a chord the note-offs it owes keep their room, whatever else fills the track.
+  CompileMmlText(std::string(9995, 'v') + "'c" + std::string(20, '~') + "'");
+  EXPECT_EQ(MmlTrackEventsOfType(0, {kEvNoteOn}).size(), 1u);
+  EXPECT_EQ(MmlTrackEventsOfType(0, {kEvNoteOff}).size(), 1u);
 }
 
 TEST(MmlCompile, TimeBeyondTheLimitStopsTheTrack) {
