@@ -250,7 +250,7 @@ int NextArchiveItem(ArchiveFind *Find, FileFindRecord *Record)
     DxArchiveRecord *archive = Layer.Archives[Find->ArchiveIndex].Record;
     ArchiveDirEntry dir;
     ArchiveGetDirEntry(archive, Find->DirOffset, &dir);
-    const bool root = dir.ParentOffset == (archive->Is64Bit ? ARCHIVE_NO_PARENT : 0xFFFFFFFFu);
+    const bool root = dir.ParentOffset == ARCHIVE_NO_PARENT;
     const uint64_t items = dir.FileCount + (root ? 1 : 2);
 
     while (Find->Next < items) {

@@ -159,7 +159,6 @@ int CheckTables(const DxArchiveRecord *Record)
 {
     const uint64_t fileBytes = ArchiveFileEntryBytes(Record);
     const uint64_t dirBytes = ArchiveDirEntryBytes(Record);
-    const uint64_t none = Record->Is64Bit ? ARCHIVE_NO_PARENT : 0xFFFFFFFFu;
     if (Record->FileTableOffset > Record->TableSize || Record->DirTableOffset > Record->TableSize) return -1;
     const uint64_t fileCount = (Record->TableSize - Record->FileTableOffset) / fileBytes;
     const uint64_t dirCount = (Record->TableSize - Record->DirTableOffset) / dirBytes;
@@ -175,7 +174,7 @@ int CheckTables(const DxArchiveRecord *Record)
     }
     ArchiveDirEntry root;
     ArchiveGetDirEntry(Record, 0, &root);
-    if (root.ParentOffset != none) return -1;
+    if (root.ParentOffset != ARCHIVE_NO_PARENT) return -1;
     dirSeen[0] = 1;
     pending.push_back(0);
 
@@ -271,44 +270,50 @@ uint32_t ArchiveDirEntryBytes(const DxArchiveRecord *Record)
     return Record->Is64Bit ? ARCHIVE_DIR_ENTRY_BYTES_V6 : ARCHIVE_DIR_ENTRY_BYTES_V0;
 }
 
+namespace {
+
+// Reads table fields in order: words are 64-bit in version 6 tables and 32-bit before, and a
+// 32-bit all-ones word means the same as a 64-bit one.
+struct FieldReader {
+    const unsigned char *At;  // next field
+    bool Wide;                // 64-bit words
+
+    uint64_t Word()
+    {
+        uint64_t value = Wide ? U64(At) : U32(At);
+        At += Wide ? 8 : 4;
+        return !Wide && value == 0xFFFFFFFFu ? ~0ull : value;
+    }
+    uint64_t Time()
+    {
+        uint64_t value = U64(At);
+        At += 8;
+        return value;
+    }
+};
+
+}  // namespace
+
 void ArchiveGetFileEntry(const DxArchiveRecord *Record, uint64_t Offset, ArchiveFileEntry *Entry)
 {
-    const unsigned char *p = Record->Table + Record->FileTableOffset + Offset;
-    if (Record->Is64Bit) {
-        Entry->NameOffset = U64(p);
-        Entry->Attributes = U64(p + 8);
-        Entry->CreationTime = U64(p + 16);
-        Entry->LastAccessTime = U64(p + 24);
-        Entry->LastWriteTime = U64(p + 32);
-        Entry->DataOffset = U64(p + 40);
-        Entry->DataSize = U64(p + 48);
-        Entry->PackedSize = U64(p + 56);
-        return;
-    }
-    Entry->NameOffset = U32(p);
-    Entry->Attributes = U32(p + 4);
-    Entry->CreationTime = U64(p + 8);
-    Entry->LastAccessTime = U64(p + 16);
-    Entry->LastWriteTime = U64(p + 24);
-    Entry->DataOffset = U32(p + 32);
-    Entry->DataSize = U32(p + 36);
-    Entry->PackedSize = Record->Version >= 2 && U32(p + 40) != 0xFFFFFFFFu ? U32(p + 40) : ARCHIVE_NOT_PACKED;
+    FieldReader field = {Record->Table + Record->FileTableOffset + Offset, Record->Is64Bit != 0};
+    Entry->NameOffset = field.Word();
+    Entry->Attributes = field.Word();
+    Entry->CreationTime = field.Time();
+    Entry->LastAccessTime = field.Time();
+    Entry->LastWriteTime = field.Time();
+    Entry->DataOffset = field.Word();
+    Entry->DataSize = field.Word();
+    Entry->PackedSize = Record->Version >= 2 ? field.Word() : ARCHIVE_NOT_PACKED;
 }
 
 void ArchiveGetDirEntry(const DxArchiveRecord *Record, uint64_t Offset, ArchiveDirEntry *Entry)
 {
-    const unsigned char *p = Record->Table + Record->DirTableOffset + Offset;
-    if (Record->Is64Bit) {
-        Entry->FileEntryOffset = U64(p);
-        Entry->ParentOffset = U64(p + 8);
-        Entry->FileCount = U64(p + 16);
-        Entry->FirstFileOffset = U64(p + 24);
-        return;
-    }
-    Entry->FileEntryOffset = U32(p);
-    Entry->ParentOffset = U32(p + 4);
-    Entry->FileCount = U32(p + 8);
-    Entry->FirstFileOffset = U32(p + 12);
+    FieldReader field = {Record->Table + Record->DirTableOffset + Offset, Record->Is64Bit != 0};
+    Entry->FileEntryOffset = field.Word();
+    Entry->ParentOffset = field.Word();
+    Entry->FileCount = field.Word();
+    Entry->FirstFileOffset = field.Word();
 }
 
 int ArchiveIsPacked(const DxArchiveRecord *, const ArchiveFileEntry *Entry)
@@ -375,7 +380,7 @@ int ArchiveLookup(const DxArchiveRecord *Record, const char *Path, int WantDirec
         if (length == 0 || dots == 1) {
             // stays in this directory
         } else if (dots == 2) {
-            if (dir.ParentOffset != (Record->Is64Bit ? ARCHIVE_NO_PARENT : 0xFFFFFFFFu)) dirOffset = dir.ParentOffset;
+            if (dir.ParentOffset != ARCHIVE_NO_PARENT) dirOffset = dir.ParentOffset;
         } else {
             if (ArchiveMakeSearchKey(start, length, Record->CodePage, &key) != 0) return -1;
             const bool needDirectory = !last || WantDirectory;
