@@ -68,12 +68,11 @@ int ReadSource(const ArchiveSource &Source, const unsigned char *Key, uint64_t P
 // the table block, and checks them. 0, or -1.
 int ReadHeaderAndTables(DxArchiveRecord *Record, const ArchiveSource &Source, const char *KeyString)
 {
-    unsigned char raw[ARCHIVE_HEADER_BYTES_V6];
+    // The first four bytes as they are (a zero key changes nothing); each key is tried on a copy.
+    unsigned char raw[4];
     if (Source.Size < ARCHIVE_HEADER_BYTES_V0) return -1;
-    ArchiveSource plain = Source;
-    plain.ImageScrambled = true;  // read raw, then try each key on a copy
     const unsigned char none[ARCHIVE_KEY_BYTES] = {};
-    if (ReadSource(plain, none, 0, raw, 4) != 0) return -1;
+    if (ReadSource(Source, none, 0, raw, 4) != 0) return -1;
 
     bool found = false;
     for (int attempt = 0; attempt < 2 && !found; attempt++) {
