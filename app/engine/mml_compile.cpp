@@ -387,11 +387,7 @@ void Command(MmlCompileState &st, int c) {
 
 void Compile(const void *data, size_t size, const char *songPath) {
   MmlCompileState &st = g_mml.state;
-  MmlSampleFile &sample = g_mml.sample;
-  memset(&sample, 0, sizeof sample);
   ResetCompileState(st, data, size, songPath);
-  // A song without a title must not show the previous song's.
-  memset(st.song->title, 0, sizeof st.song->title);
 
   // Every command reads at least one byte, so this bound is never reached by a text that reads
   // forward; it guards against a command that could put back its way into a loop.
@@ -407,6 +403,14 @@ void Compile(const void *data, size_t size, const char *songPath) {
   }
   ExpandMmlRepeats();
   st.song->loaded = 1;
+}
+
+// Every compile starts here, also one whose file then does not open.
+void ResetSong() {
+  ResetSongEngine();
+  // Nothing of the previous song may stay that this one does not set: its title, its samples.
+  memset(g_songs[0].title, 0, sizeof g_songs[0].title);
+  memset(&g_mml.sample, 0, sizeof g_mml.sample);
 }
 
 }  // namespace
@@ -460,12 +464,12 @@ bool MmlAdvanceTick(MmlCompileState &st, int Length) {
 }
 
 void CompileMmlFromMemory(const void *Data, size_t Size, const char *SongPath) {
-  ResetSongEngine();
+  ResetSong();
   Compile(Data, Data ? Size : 0, SongPath);
 }
 
 void CompileMml(const char *Path) {
-  ResetSongEngine();
+  ResetSong();
   if (Path == nullptr) return;
   FILE *file = fopen(Path, "rb");
   if (file == nullptr) return;  // song 0 stays reset and not loaded

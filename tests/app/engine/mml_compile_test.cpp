@@ -539,10 +539,12 @@ TEST(MmlDirectives, OptionSwitchesOctaveReversal) {
 // ---- files and limits -----------------------------------------------------------------------
 
 TEST(MmlCompile, FileThatDoesNotOpenLeavesTheSongResetAndNotLoaded) {
-  CompileMmlText("c d e");
+  CompileMmlText(".ctitle\r\n.a=kit.zpd\r\nc d e");
   CompileMml("Z:\\no\\such\\folder\\song.zms");
   EXPECT_EQ(Song().loaded, 0);
   EXPECT_TRUE(MmlTrackEvents(0).empty());
+  EXPECT_STREQ(Song().title, "");
+  EXPECT_STREQ(GetMmlSampleFilePath(), "");
   CompileMml(nullptr);
   EXPECT_EQ(Song().loaded, 0);
   CompileMmlFromMemory(nullptr, 100, nullptr);
