@@ -138,28 +138,28 @@ struct ScratchBlock
 };
 
 // Sign, fill and text of a conversion whose text is plain ASCII (numbers, special values).
-void PutFilled(PrintOutput &Out, const ConversionSpec &Spec, const char *Sign, const char *Prefix,
+void PutFilled(PrintOutput &Out, const ConversionSpec &Conv, const char *Sign, const char *Prefix,
                bool ZeroFill, int64_t LeadingZeros, const char *Text, size_t TextLength)
 {
     size_t signLength = strlen(Sign);
     size_t prefixLength = strlen(Prefix);
     int64_t body = static_cast<int64_t>(signLength + prefixLength + TextLength) + LeadingZeros;
-    int64_t pad = Spec.Width > body ? Spec.Width - body : 0;
-    if (!Spec.Left && !ZeroFill)
+    int64_t pad = Conv.Width > body ? Conv.Width - body : 0;
+    if (!Conv.Left && !ZeroFill)
         Out.PutRepeat(' ', pad);
     Out.PutAscii(Sign, signLength);
     Out.PutAscii(Prefix, prefixLength);
-    if (!Spec.Left && ZeroFill)
+    if (!Conv.Left && ZeroFill)
         Out.PutRepeat('0', pad);
     Out.PutRepeat('0', LeadingZeros);
     Out.PutAscii(Text, TextLength);
-    if (Spec.Left)
+    if (Conv.Left)
         Out.PutRepeat(' ', pad);
 }
 
 // ---- integers ----------------------------------------------------------------------------------
 
-void FormatIntegerText(PrintOutput &Out, const ConversionSpec &Spec, uint32_t Letter, bool Negative,
+void FormatIntegerText(PrintOutput &Out, const ConversionSpec &Conv, uint32_t Letter, bool Negative,
                        uint64_t Magnitude)
 {
     unsigned int radix = 10;
@@ -185,18 +185,18 @@ void FormatIntegerText(PrintOutput &Out, const ConversionSpec &Spec, uint32_t Le
     for (size_t i = 0; i < count; i++)
         digits[i] = reversed[count - 1 - i];
 
-    int precision = Spec.Precision < 0 ? 1 : Spec.Precision;
+    int precision = Conv.Precision < 0 ? 1 : Conv.Precision;
     int64_t leadingZeros = precision > static_cast<int>(count) ? precision - static_cast<int64_t>(count) : 0;
 
     const char *sign = "";
     if (Letter == 'd' || Letter == 'i')
-        sign = Negative ? "-" : Spec.Plus ? "+" : Spec.Space ? " " : "";
+        sign = Negative ? "-" : Conv.Plus ? "+" : Conv.Space ? " " : "";
     const char *prefix = "";
-    if (Spec.Alternate)
+    if (Conv.Alternate)
         prefix = Letter == 'o' ? "0" : Letter == 'x' ? "0x" : (Letter == 'X' || Letter == 'p') ? "0X" : "";
 
-    bool zeroFill = Spec.Zero && !Spec.Left && Spec.Precision < 0;
-    PutFilled(Out, Spec, sign, prefix, zeroFill, leadingZeros, digits, count);
+    bool zeroFill = Conv.Zero && !Conv.Left && Conv.Precision < 0;
+    PutFilled(Out, Conv, sign, prefix, zeroFill, leadingZeros, digits, count);
 }
 
 // ---- floating point ----------------------------------------------------------------------------
@@ -458,12 +458,12 @@ void SpecialFixedText(FloatText &Out, bool IsNan, int Precision, bool Alternate,
             Out.Add('0');
 }
 
-void FormatFloatText(PrintOutput &Out, const ConversionSpec &Spec, uint32_t Letter, double Value)
+void FormatFloatText(PrintOutput &Out, const ConversionSpec &Conv, uint32_t Letter, double Value)
 {
     bool isNan = Value != Value;
     bool isInf = !isNan && (Value > 1.7976931348623157e308 || Value < -1.7976931348623157e308);
     bool upper = Letter == 'E' || Letter == 'G' || Letter == 'A';
-    int precision = Spec.Precision < 0 ? 6 : Spec.Precision;
+    int precision = Conv.Precision < 0 ? 6 : Conv.Precision;
 
     // A special text is short; a digit text needs the precision plus the integer digits.
     size_t textBytes = static_cast<size_t>(precision) + FloatTextReserve;
@@ -481,27 +481,27 @@ void FormatFloatText(PrintOutput &Out, const ConversionSpec &Spec, uint32_t Lett
         if (isInf && Value < 0)
             sign = "-";
         else if (isInf)
-            sign = Spec.Plus ? "+" : Spec.Space ? " " : "";
+            sign = Conv.Plus ? "+" : Conv.Space ? " " : "";
         switch (Letter)
         {
         case 'f':
-            SpecialFixedText(body, isNan, precision, Spec.Alternate, true);
+            SpecialFixedText(body, isNan, precision, Conv.Alternate, true);
             break;
         case 'e':
         case 'E':
-            SpecialFixedText(body, isNan, precision, Spec.Alternate, true);
+            SpecialFixedText(body, isNan, precision, Conv.Alternate, true);
             for (const char *c = upper ? "E+000" : "e+000"; *c != '\0'; c++)
                 body.Add(*c);
             break;
         case 'g':
         case 'G':
-            SpecialFixedText(body, isNan, Spec.Precision < 0 ? 5 : Spec.Precision == 0 ? 0 : Spec.Precision - 1,
-                             Spec.Alternate, false);
+            SpecialFixedText(body, isNan, Conv.Precision < 0 ? 5 : Conv.Precision == 0 ? 0 : Conv.Precision - 1,
+                             Conv.Alternate, false);
             break;
         default:  // 'a', 'A'
             body.Add('0');
             body.Add('x');
-            SpecialFixedText(body, isNan, precision, Spec.Alternate, true);
+            SpecialFixedText(body, isNan, precision, Conv.Alternate, true);
             for (const char *c = upper ? "P+0" : "p+0"; *c != '\0'; c++)
                 body.Add(*c);
             break;
@@ -511,55 +511,55 @@ void FormatFloatText(PrintOutput &Out, const ConversionSpec &Spec, uint32_t Lett
     {
         bool negative = Value < 0.0;  // -0.0 prints without a sign
         double magnitude = fabs(Value);
-        sign = negative ? "-" : Spec.Plus ? "+" : Spec.Space ? " " : "";
+        sign = negative ? "-" : Conv.Plus ? "+" : Conv.Space ? " " : "";
         switch (Letter)
         {
         case 'f':
-            FormatFixed(body, magnitude, precision, Spec.Alternate);
+            FormatFixed(body, magnitude, precision, Conv.Alternate);
             break;
         case 'e':
         case 'E':
-            FormatScientific(body, magnitude, precision, Spec.Alternate, upper);
+            FormatScientific(body, magnitude, precision, Conv.Alternate, upper);
             break;
         case 'g':
         case 'G':
-            FormatGeneral(body, scratch.Data, magnitude, Spec.Precision, Spec.Alternate, upper);
+            FormatGeneral(body, scratch.Data, magnitude, Conv.Precision, Conv.Alternate, upper);
             break;
         default:
-            FormatHexFloat(body, magnitude, precision, Spec.Alternate, upper);
+            FormatHexFloat(body, magnitude, precision, Conv.Alternate, upper);
             break;
         }
     }
-    bool zeroFill = Spec.Zero && !Spec.Left;
-    PutFilled(Out, Spec, sign, "", zeroFill, 0, body.Text, body.Length);
+    bool zeroFill = Conv.Zero && !Conv.Left;
+    PutFilled(Out, Conv, sign, "", zeroFill, 0, body.Text, body.Length);
 }
 
 // ---- characters and strings --------------------------------------------------------------------
 
-void PutPadded(PrintOutput &Out, const ConversionSpec &Spec, int64_t Length)
+void PutPadded(PrintOutput &Out, const ConversionSpec &Conv, int64_t Length)
 {
-    int64_t pad = Spec.Width > Length ? Spec.Width - Length : 0;
-    Out.PutRepeat(Spec.Zero ? '0' : ' ', pad);
+    int64_t pad = Conv.Width > Length ? Conv.Width - Length : 0;
+    Out.PutRepeat(Conv.Zero ? '0' : ' ', pad);
 }
 
-void FormatCharacter(PrintOutput &Out, const ConversionSpec &Spec, uint32_t Slot, int ArgCode)
+void FormatCharacter(PrintOutput &Out, const ConversionSpec &Conv, uint32_t Slot, int ArgCode)
 {
     int unit = GetCharCodeUnitSize(ArgCode);
     uint32_t charCode = unit == 1 ? (Slot & 0xFF) : unit == 2 ? (Slot & 0xFFFF) : Slot;
     if (ArgCode != Out.Code)
         charCode = ConvertCharCodeOne(charCode, ArgCode, Out.Code);
-    int64_t pad = Spec.Width > 1 ? Spec.Width - 1 : 0;
-    if (Spec.Left)
+    int64_t pad = Conv.Width > 1 ? Conv.Width - 1 : 0;
+    if (Conv.Left)
     {
         Out.PutChar(charCode);
         Out.PutRepeat(' ', pad);
         return;
     }
-    PutPadded(Out, Spec, 1);
+    PutPadded(Out, Conv, 1);
     Out.PutChar(charCode);
 }
 
-void FormatStringArgument(PrintOutput &Out, const ConversionSpec &Spec, const char *String, int ArgCode)
+void FormatStringArgument(PrintOutput &Out, const ConversionSpec &Conv, const char *String, int ArgCode)
 {
     if (String == nullptr)
         return;
@@ -587,15 +587,15 @@ void FormatStringArgument(PrintOutput &Out, const ConversionSpec &Spec, const ch
     int length = GetCharCodeStringLength(Out.Code, text);
     if (length < 0)
         return;
-    if (Spec.Precision >= 0 && length > Spec.Precision)
-        length = Spec.Precision;
-    if (Spec.Left)
+    if (Conv.Precision >= 0 && length > Conv.Precision)
+        length = Conv.Precision;
+    if (Conv.Left)
     {
         Out.PutUnits(text, static_cast<uint64_t>(length));
-        Out.PutRepeat(' ', Spec.Width > length ? Spec.Width - static_cast<int64_t>(length) : 0);
+        Out.PutRepeat(' ', Conv.Width > length ? Conv.Width - static_cast<int64_t>(length) : 0);
         return;
     }
-    PutPadded(Out, Spec, length);
+    PutPadded(Out, Conv, length);
     Out.PutUnits(text, static_cast<uint64_t>(length));
 }
 
@@ -642,7 +642,7 @@ struct PrintCodes
     int WideCode;     // code of wide string and character arguments
 };
 
-void RunConversion(PrintOutput &Out, const PrintCodes &Codes, const ConversionSpec &Spec, uint32_t Letter,
+void RunConversion(PrintOutput &Out, const PrintCodes &Codes, const ConversionSpec &Conv, uint32_t Letter,
                    va_list *Args)
 {
     switch (Letter)
@@ -651,14 +651,14 @@ void RunConversion(PrintOutput &Out, const PrintCodes &Codes, const ConversionSp
     case 'i':
     {
         int64_t value;
-        if (Spec.Size == Size64)
+        if (Conv.Size == Size64)
             value = va_arg(*Args, long long);
-        else if (Spec.Size == Size16)
+        else if (Conv.Size == Size16)
             value = static_cast<int16_t>(va_arg(*Args, int));
         else
             value = va_arg(*Args, int);
         uint64_t magnitude = value < 0 ? 0ull - static_cast<uint64_t>(value) : static_cast<uint64_t>(value);
-        FormatIntegerText(Out, Spec, Letter, value < 0, magnitude);
+        FormatIntegerText(Out, Conv, Letter, value < 0, magnitude);
         break;
     }
     case 'u':
@@ -667,18 +667,18 @@ void RunConversion(PrintOutput &Out, const PrintCodes &Codes, const ConversionSp
     case 'X':
     {
         uint64_t value;
-        if (Spec.Size == Size64)
+        if (Conv.Size == Size64)
             value = va_arg(*Args, unsigned long long);
-        else if (Spec.Size == Size16)
+        else if (Conv.Size == Size16)
             value = static_cast<uint16_t>(va_arg(*Args, unsigned int));
         else
             value = va_arg(*Args, unsigned int);
-        FormatIntegerText(Out, Spec, Letter, false, value);
+        FormatIntegerText(Out, Conv, Letter, false, value);
         break;
     }
     case 'p':
     {
-        ConversionSpec pointerSpec = Spec;
+        ConversionSpec pointerSpec = Conv;
         pointerSpec.Precision = 8;
         FormatIntegerText(Out, pointerSpec, Letter, false, va_arg(*Args, unsigned int));
         break;
@@ -687,20 +687,20 @@ void RunConversion(PrintOutput &Out, const PrintCodes &Codes, const ConversionSp
     case 'C':
     {
         bool narrow = (Letter == 'c') == (Codes.WideForm == 0);
-        FormatCharacter(Out, Spec, va_arg(*Args, unsigned int), narrow ? Codes.NarrowCode : Codes.WideCode);
+        FormatCharacter(Out, Conv, va_arg(*Args, unsigned int), narrow ? Codes.NarrowCode : Codes.WideCode);
         break;
     }
     case 's':
     case 'S':
     {
         bool narrow = (Letter == 's') == (Codes.WideForm == 0);
-        FormatStringArgument(Out, Spec, va_arg(*Args, const char *), narrow ? Codes.NarrowCode : Codes.WideCode);
+        FormatStringArgument(Out, Conv, va_arg(*Args, const char *), narrow ? Codes.NarrowCode : Codes.WideCode);
         break;
     }
     case 'n':
         break;
     default:  // e E f g G a A
-        FormatFloatText(Out, Spec, Letter, va_arg(*Args, double));
+        FormatFloatText(Out, Conv, Letter, va_arg(*Args, double));
         break;
     }
 }
@@ -711,9 +711,9 @@ void RunConversion(PrintOutput &Out, const PrintCodes &Codes, const ConversionSp
 void ParseConversion(PrintOutput &Out, const PrintCodes &Codes, const uint32_t *Format, size_t *Index,
                      va_list *Args)
 {
-    ConversionSpec spec{};
-    spec.Width = -1;
-    spec.Precision = -1;
+    ConversionSpec conv{};
+    conv.Width = -1;
+    conv.Precision = -1;
     size_t i = *Index + 1;
     for (;;)
     {
@@ -722,93 +722,93 @@ void ParseConversion(PrintOutput &Out, const PrintCodes &Codes, const uint32_t *
             break;
         if (c == ' ' || c == '#' || c == '+' || c == '-')
         {
-            if (spec.FlagsClosed)
+            if (conv.FlagsClosed)
                 break;
             if (c == ' ')
-                spec.Space = true;
+                conv.Space = true;
             else if (c == '#')
-                spec.Alternate = true;
+                conv.Alternate = true;
             else if (c == '+')
-                spec.Plus = true;
+                conv.Plus = true;
             else
-                spec.Left = true;
+                conv.Left = true;
             i++;
             continue;
         }
         if (c == '*')
         {
-            if (spec.SizeSeen)
+            if (conv.SizeSeen)
                 break;
             int value = va_arg(*Args, int);
             if (value < 0)
                 value = -1;
-            if (spec.PrecisionSeen)
-                spec.Precision = value;
+            if (conv.PrecisionSeen)
+                conv.Precision = value;
             else
-                spec.Width = value;
+                conv.Width = value;
             i++;
             continue;
         }
         if (c == '.')
         {
-            if (spec.PrecisionSeen)
+            if (conv.PrecisionSeen)
                 break;
-            spec.FlagsClosed = true;
-            spec.PrecisionSeen = true;
-            spec.Precision = 0;
+            conv.FlagsClosed = true;
+            conv.PrecisionSeen = true;
+            conv.Precision = 0;
             i++;
             continue;
         }
         if (IsDigit(c))
         {
-            if (spec.SizeSeen)
+            if (conv.SizeSeen)
                 break;
-            if (spec.PrecisionSeen)
+            if (conv.PrecisionSeen)
             {
-                spec.Precision = ReadDigitRun(Format, &i);
+                conv.Precision = ReadDigitRun(Format, &i);
             }
-            else if (c == '0' && !spec.FlagsClosed)
+            else if (c == '0' && !conv.FlagsClosed)
             {
-                spec.Zero = true;
+                conv.Zero = true;
                 i++;
             }
             else
             {
-                spec.FlagsClosed = true;
-                spec.Width = ReadDigitRun(Format, &i);
+                conv.FlagsClosed = true;
+                conv.Width = ReadDigitRun(Format, &i);
             }
             continue;
         }
         if (c == 'h' || c == 'l' || c == 'w' || c == 'I')
         {
-            spec.FlagsClosed = true;
-            spec.PrecisionSeen = true;
-            spec.SizeSeen = true;
+            conv.FlagsClosed = true;
+            conv.PrecisionSeen = true;
+            conv.SizeSeen = true;
             i++;
             if (c == 'h')
-                spec.Size = Size16;
+                conv.Size = Size16;
             else if (c == 'l' && Format[i] == 'l')
             {
-                spec.Size = Size64;
+                conv.Size = Size64;
                 i++;
             }
             else if (c == 'I' && Format[i] == '3' && Format[i + 1] == '2')
             {
-                spec.Size = Size32;
+                conv.Size = Size32;
                 i += 2;
             }
             else if (c == 'I' && Format[i] == '6' && Format[i + 1] == '4')
             {
-                spec.Size = Size64;
+                conv.Size = Size64;
                 i += 2;
             }
             else
-                spec.Size = Size32;
+                conv.Size = Size32;
             continue;
         }
         if (IsConversionLetter(c))
         {
-            RunConversion(Out, Codes, spec, c, Args);
+            RunConversion(Out, Codes, conv, c, Args);
             *Index = i + 1;
             return;
         }
