@@ -19,9 +19,8 @@ double MillisSince(Clock::time_point start) {
 }
 
 std::vector<uint8_t> MakeSong(std::mt19937& rng) {
-  std::vector<uint8_t> out;
   const char* head = "Benchmark song\r\n\x1A" "benchbank";
-  out.insert(out.end(), head, head + std::strlen(head));
+  std::vector<uint8_t> out(head, head + std::strlen(head));
   out.push_back(0);
   size_t data = out.size();
   const int tracks = 16, trackBytes = 4000, tones = 64;
