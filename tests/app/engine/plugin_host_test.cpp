@@ -168,7 +168,9 @@ TEST_F(PluginHost, QueuedEventsCarryFixedFieldsAndClampedBytes) {
   SetInstrumentVolume(19, 10);
   SetInstrumentPan(-1, 10);
   for (int i = 0; i < kPluginSlotCount; ++i) {
-    if (i != 4 * kPluginPositionCount) EXPECT_TRUE(PendingMidiBytes(g_pluginSlots[i]).empty()) << i;
+    if (i != 4 * kPluginPositionCount) {
+      EXPECT_TRUE(PendingMidiBytes(g_pluginSlots[i]).empty()) << i;
+    }
   }
 }
 

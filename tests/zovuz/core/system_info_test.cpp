@@ -121,7 +121,9 @@ TEST(SystemInfo, ReportLinesCarryTheValuesWineReports)
     std::wstring vendor(data->CpuVendor, data->CpuVendor + 12);
     EXPECT_TRUE(stamped(L"\tＣＰＵベンダ：" + vendor));
     if (data->CpuName[0] != L'\0')
+    {
         EXPECT_TRUE(stamped(std::wstring(L"\tＣＰＵ名：") + data->CpuName));
+    }
     if (data->RDTSCFlag)
     {
         EXPECT_GT(data->CpuSpeedMHz, 0);

@@ -94,7 +94,9 @@ TEST_F(TlsfHeap, EmptyPiecesGoBackToTheSystem)
     std::shuffle(blocks.begin(), blocks.end(), rng);
     for (size_t i = 0; i < blocks.size(); ++i) {
         FreeMemory(blocks[i]);
-        if (i % 100 == 0) ASSERT_EQ(HeapErrorCheck(&heap_), 0) << i;
+        if (i % 100 == 0) {
+            ASSERT_EQ(HeapErrorCheck(&heap_), 0) << i;
+        }
     }
     EXPECT_EQ(heap_.HeapMemNum, 0);
     EXPECT_EQ(heap_.TotalSize, 0u);
