@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "app/engine/mdx_song.h"
+#include "app/engine/plugin_slot.h"
 
 MdxPlayerData g_mdx;
 
@@ -149,8 +150,8 @@ void UnpackTone(const uint8_t* rec, FmTone& tone) {
 }
 
 void ReplaceTrack(int t, uint8_t* buffer, uint16_t length) {
-  // The timer skips a track of length 2 or less while its buffer changes.
-  g_mdx.state.trackLength[t] = 0;
+  // Runs under the engine lock (see LoadImage), so no tick sees the new
+  // buffer with the old length.
   uint8_t* old = g_mdx.trackData[t];
   g_mdx.trackData[t] = buffer;
   g_mdx.state.trackLength[t] = length;
@@ -235,6 +236,11 @@ void LoadImage(MdxSong& song, const uint8_t* data, size_t imageSize, int64_t fil
     }
   }
 
+  // A reload runs while the player's timer may be ticking: the tick holds the
+  // engine lock, so the track lengths, buffers and tones change between two
+  // ticks, never under one. The work inside is small (at most 16 tracks of
+  // 64 KB and 64 tones).
+  EngineLock lock = LockEngine();
   LoadDataBlock(song, r, fileSize);
 }
 

@@ -7,6 +7,7 @@
 
 #include "app/engine/adpcm.h"
 #include "app/engine/mdx_song.h"
+#include "app/engine/plugin_slot.h"
 
 // --- FileReadStream -------------------------------------------------------
 
@@ -93,10 +94,11 @@ int PdxFile::ReadHeader(const char* path) {
 namespace {
 
 // Puts a new sample in place. The player's timer may be mixing this sample
-// number right now: it sees length 0 while the pointer changes, and the old
-// buffer is not freed here but handed on.
+// number: its tick holds the engine lock, so the pointer and the length change
+// together between two ticks. The old buffer is not freed here but handed on.
 void ReplaceSample(int16_t* samples[], int32_t lengths[], int i, int16_t* buffer, int32_t length,
                    void (*retire)(void*)) {
+  EngineLock lock = LockEngine();
   lengths[i] = 0;
   int16_t* old = samples[i];
   samples[i] = buffer;

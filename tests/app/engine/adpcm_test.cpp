@@ -55,6 +55,15 @@ TEST(AdpcmDecoder, DifferenceTableFollowsTheStepLadder) {
   for (const Case& c : cases) {
     EXPECT_EQ(d.diffTable[c.index][c.code], c.diff) << "step index " << c.index << " code " << c.code;
   }
+  // The whole ladder, floor(16 x 1.1^n): bit 2 of a code adds one full step.
+  const int kSteps[kAdpcmStepCount] = {
+      16,  17,  19,  21,  23,  25,  28,  31,  34,  37,  41,  45,  50,  55,  60,  66,  73,
+      80,  88,  97,  107, 118, 130, 143, 157, 173, 190, 209, 230, 253, 279, 307, 337, 371,
+      408, 449, 494, 544, 598, 658, 724, 796, 876, 963, 1060, 1166, 1282, 1411, 1552};
+  for (int n = 0; n < kAdpcmStepCount; ++n) {
+    EXPECT_EQ(d.diffTable[n][4] - d.diffTable[n][0], kSteps[n]) << "step index " << n;
+    EXPECT_EQ(d.diffTable[n][0], kSteps[n] / 8) << "step index " << n;
+  }
 }
 
 TEST(AdpcmDecoder, NibblesAreReadLowFirst) {

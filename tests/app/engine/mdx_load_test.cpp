@@ -4,11 +4,15 @@
 
 #include <cstdio>
 #include <cstring>
+#include <atomic>
+#include <chrono>
 #include <random>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "app/engine/adpcm.h"
+#include "app/engine/plugin_slot.h"
 #include "mdx_builder.h"
 
 namespace {
@@ -345,6 +349,44 @@ TEST_F(MdxLoad, LoadsSongAndBankFromFiles) {
   ASSERT_TRUE(song.Load("file_song.mdx"));
   EXPECT_STREQ(song.bankPath, "missing.pdx");
   EXPECT_GT(g_mdx.sampleLengths[7], 0);
+}
+
+// A reload while the player's timer runs: the tick holds the engine lock, and
+// no track or sample may change under it.
+TEST_F(MdxLoad, ReloadWaitsForTheRenderTick) {
+  MdxBuilder b;
+  b.bankName = "bank";
+  b.tracks = {Bytes({1, 2, 3, 4})};
+  std::vector<uint8_t> pdx = BuildPdx({{0, Noise(10, 21)}});
+  LoadBytes(b.Build(), &pdx);
+  uint8_t* oldTrack = g_mdx.trackData[0];
+  int16_t* oldSample = g_mdx.samples[0];
+  ASSERT_NE(oldTrack, nullptr);
+  ASSERT_NE(oldSample, nullptr);
+
+  b.tracks = {Bytes({5, 6, 7, 8, 9})};
+  const std::vector<uint8_t> next = b.Build();
+  const std::vector<uint8_t> nextBank = BuildPdx({{0, Noise(20, 22)}});
+  std::atomic<bool> done{false};
+  {
+    EngineLock tick = LockEngine();
+    std::thread loader([&] {
+      LoadBytes(next, &nextBank);
+      done = true;
+    });
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    EXPECT_FALSE(done);
+    EXPECT_EQ(g_mdx.trackData[0], oldTrack);
+    EXPECT_EQ(g_mdx.state.trackLength[0], 4);
+    EXPECT_EQ(g_mdx.samples[0], oldSample);
+    EXPECT_EQ(g_mdx.sampleLengths[0], static_cast<int32_t>(AdpcmStretchedLength(20)));
+    tick.unlock();
+    loader.join();
+  }
+  EXPECT_TRUE(done);
+  EXPECT_EQ(g_mdx.state.trackLength[0], 5);
+  EXPECT_EQ(g_mdx.trackData[0][4], 9);
+  EXPECT_EQ(g_mdx.sampleLengths[0], static_cast<int32_t>(AdpcmStretchedLength(40)));
 }
 
 // Corrupted songs and banks must load as far as they are sound or be
