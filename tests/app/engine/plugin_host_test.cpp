@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cstdio>
 #include <cstring>
+#include <string>
 #include <thread>
 
 #include "tests/app/engine/plugin_test_support.h"
@@ -284,6 +286,23 @@ TEST_F(PluginHost, MonoPluginLeavesMissingChannelSilent) {
   std::vector<float> out = Render(0);
   EXPECT_EQ(0.25f, out[0]);
   EXPECT_EQ(0.0f, out[1]);
+
+  // A mono insert after a bypassed block: the right channel the bypass copy filled must
+  // not linger once the plug-in processes again.
+  TestPluginLibrary effect(TestPluginPath("tp_effect"));
+  TpConfig monoEffect = {2, 1, 0, {0, 0, 0, 0}};
+  effect.Configure(&monoEffect);
+  ASSERT_EQ(0, LoadPlugin(0, 4, TestPluginPath("tp_effect").c_str()));
+  std::vector<float> buffer(2 * kPluginBlockFrames, 0.375f);
+  SlotOf(0, 4).bypass = 1;
+  ProcessInsertChain(0, buffer.data());
+  EXPECT_EQ(0.375f, buffer[1]);
+  SlotOf(0, 4).bypass = 0;
+  ProcessInsertChain(0, buffer.data());
+  for (int i = 0; i < kPluginBlockFrames; ++i) {
+    ASSERT_EQ(0.375f, buffer[2 * i]) << i;
+    ASSERT_EQ(0.0f, buffer[2 * i + 1]) << i;
+  }
 }
 
 TEST_F(PluginHost, InsertChainRunsInOrderAndHonoursBypass) {
@@ -400,7 +419,17 @@ TEST_F(PluginHost, RefusedLibrariesLeaveSlotEmptyAndModuleFreed) {
     EXPECT_EQ(-1, LoadPlugin(9, 0, TestPluginPath(c.dll).c_str()));
     EXPECT_FALSE(ModuleLoaded(file.c_str()));
   }
-  EXPECT_EQ(-1, LoadPlugin(9, 0, TestPluginPath("no_such_plugin").c_str()));
+  // A library that does not load is reported on the standard output with its path.
+  std::string missing = TestPluginPath("no_such_plugin");
+  testing::internal::CaptureStdout();
+  int32_t result = LoadPlugin(9, 0, missing.c_str());
+  DWORD error = GetLastError();
+  std::fflush(stdout);
+  std::string printed = testing::internal::GetCapturedStdout();
+  EXPECT_EQ(-1, result);
+  EXPECT_NE(0u, error);
+  std::string expected = "Failed trying to load VST from '" + missing + "', error " + std::to_string(error) + "\n";
+  EXPECT_EQ(expected, printed);
   EXPECT_EQ(nullptr, SlotOf(9, 0).module);
   EXPECT_EQ(-1, LoadPlugin(9, 0, nullptr));
   EXPECT_EQ(-1, LoadPlugin(19, 0, TestPluginPath("tp_vornalt").c_str()));
