@@ -184,6 +184,9 @@ void Apostrophe(MmlCompileState &st) {
 void Ampersand(MmlCompileState &st) {
   if (st.track == kMmlNoTrack) return;
   MmlTrackState &tr = MmlTrack(st);
+  // A stopped track keeps what it holds as it is: a slur here would take the note-off of its
+  // last note, and no later note would ever end it.
+  if (tr.stopped) return;
   SongEvent *events = TrackEvents(st);
   if (tr.eventCount > 0 && events[tr.eventCount - 1].type == kEvPortamentoEnd) {
     events[tr.eventCount - 1].articulate = 0;

@@ -258,7 +258,8 @@ void MmlAtCommand(MmlCompileState &st) {
 
 void MmlParenthesisedForm(MmlCompileState &st) {
   int c = MmlGetChar(&st.reader);
-  if (MmlIsNoteLetter(c)) {
+  // Only a lower-case letter opens a glide; "(Bass)" and the like are remarks, skipped whole.
+  if (c >= 'a' && c <= 'g') {
     Portamento(st, c);
     return;
   }

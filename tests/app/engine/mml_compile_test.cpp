@@ -448,6 +448,11 @@ TEST(MmlPortamento, SkippedAndRefusedForms) {
   }
   CompileMmlText("(c4,x) c");
   EXPECT_EQ(MmlTrackEvents(0)[0], (MmlEv{kEvNoteOn, 0, 48}));
+  // Only a lower-case letter opens the form; an upper-case one is a remark skipped to ")".
+  for (const char *text : {"(C4,D) c", "(Bass) c", "(Echo) c"}) {
+    CompileMmlText(text);
+    EXPECT_EQ(MmlTrackEvents(0), (V{{kEvNoteOn, 0, 48}, {kEvNoteOff, 48, 48}})) << text;
+  }
 }
 
 // ---- tracks and directives -----------------------------------------------------------------
@@ -574,6 +579,22 @@ TEST(MmlCompile, AFullTrackStopsWholeAndOthersGoOn) {
   CompileMmlText(std::string(9995, 'v') + "'c" + std::string(20, '~') + "'");
   EXPECT_EQ(MmlTrackEventsOfType(0, {kEvNoteOn}).size(), 1u);
   EXPECT_EQ(MmlTrackEventsOfType(0, {kEvNoteOff}).size(), 1u);
+}
+
+TEST(MmlCompile, AStoppedTrackIsLeftAsItStands) {
+  // An unclosed "{" stops the track: a later "&" must not take the note-off of its last note.
+  CompileMmlText("c4 { & d4");
+  EXPECT_EQ(MmlTrackEvents(0), (V{{kEvNoteOn, 0, 48}, {kEvNoteOff, 48, 48}}));
+  CompileMmlText("(c4,d) { & e");
+  EXPECT_EQ(MmlTrackEvents(0)[1], (MmlEv{kEvPortamentoEnd, 48, 50}));
+  // Nor in a track that is full.
+  std::string full;
+  for (int i = 0; i < kMmlMaxTrackEvents / 2 + 1; ++i) full += "c";
+  CompileMmlText(full + " & d");
+  V ev = MmlTrackEvents(0);
+  ASSERT_EQ(ev.size(), static_cast<size_t>(kMmlMaxTrackEvents - 1));
+  EXPECT_EQ(ev[ev.size() - 2].articulate, 1);
+  EXPECT_EQ(ev.back().type, kEvNoteOff);
 }
 
 TEST(MmlCompile, TimeBeyondTheLimitStopsTheTrack) {
