@@ -399,13 +399,12 @@ int ResolveArchivePath(const wchar_t *Path, int *ArchiveIndex, char *InnerPath, 
     if (index < 0) return -1;
 
     const wchar_t *inner = full + prefix + 1;
-    int code = Layer.Archives[index].Record->CodePage;
-    int need = ConvertCharCode((const char *)inner, CHAR_CODE_UTF16LE, nullptr, 0, code);
-    if (need <= 0 || (size_t)need > InnerPathBytes) {
+    // A name the archive's code page cannot spell is in no archive: the loose file is next.
+    if (ArchiveConvertName((const char *)inner, CHAR_CODE_UTF16LE, InnerPath, InnerPathBytes,
+                           Layer.Archives[index].Record->CodePage) != 0) {
         ReleaseArchive(index);
         return -1;
     }
-    ConvertCharCode((const char *)inner, CHAR_CODE_UTF16LE, InnerPath, InnerPathBytes, code);
     *ArchiveIndex = index;
     return 0;
 }

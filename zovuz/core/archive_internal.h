@@ -43,6 +43,11 @@ void ArchiveGetDirEntry(const DxArchiveRecord *Record, uint64_t Offset, ArchiveD
 void ArchiveCopyStoredName(const DxArchiveRecord *Record, const ArchiveFileEntry *Entry, char *Out);
 int ArchiveIsPacked(const DxArchiveRecord *Record, const ArchiveFileEntry *Entry);
 
+// Converts a name or path into another code (the archive's, on the way in). 0 only when the
+// whole text fits and every character has a code there: one without a code would become a zero
+// and end the text early, naming a shorter member. -1 otherwise.
+int ArchiveConvertName(const char *Src, int SrcCharCodeFormat, char *Dest, size_t DestBytes, int DestCharCodeFormat);
+
 // Builds the search key of Length bytes of a name in CodePage. -1 when too long.
 int ArchiveMakeSearchKey(const char *Name, size_t Length, int CodePage, ArchiveSearchKey *Key);
 

@@ -328,6 +328,16 @@ void ArchiveCopyStoredName(const DxArchiveRecord *Record, const ArchiveFileEntry
     memset(Out + bytes, 0, 4);
 }
 
+int ArchiveConvertName(const char *Src, int SrcCharCodeFormat, char *Dest, size_t DestBytes, int DestCharCodeFormat)
+{
+    const int need = ConvertCharCode(Src, SrcCharCodeFormat, nullptr, 0, DestCharCodeFormat);
+    if (need <= 0 || (size_t)need > DestBytes) return -1;
+    const int written = ConvertCharCode(Src, SrcCharCodeFormat, Dest, DestBytes, DestCharCodeFormat);
+    const int units = GetCharCodeStringLength(DestCharCodeFormat, Dest);
+    if (written != need || units < 0 || (units + 1) * GetCharCodeUnitSize(DestCharCodeFormat) != written) return -1;
+    return 0;
+}
+
 int ArchiveMakeSearchKey(const char *Name, size_t Length, int CodePage, ArchiveSearchKey *Key)
 {
     if (Length + 4 > ARCHIVE_NAME_MAX_BYTES) return -1;
@@ -520,9 +530,7 @@ int ArchiveFindFile(DxArchiveRecord *Record, int CharCodeFormat, const char *Nam
     char converted[ARCHIVE_NAME_MAX_BYTES * 2];
     const char *path = Name;
     if (CharCodeFormat != Record->CodePage) {
-        int need = ConvertCharCode(Name, CharCodeFormat, nullptr, 0, Record->CodePage);
-        if (need <= 0 || (size_t)need > sizeof(converted)) return -1;
-        ConvertCharCode(Name, CharCodeFormat, converted, sizeof(converted), Record->CodePage);
+        if (ArchiveConvertName(Name, CharCodeFormat, converted, sizeof(converted), Record->CodePage) != 0) return -1;
         path = converted;
     }
     ArchiveWaitReadEnd(Record);

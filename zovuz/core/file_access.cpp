@@ -30,13 +30,17 @@ FileAccessState State = {
 
 // ---- adaptors around a program's table (paths in the current multibyte code) -----------------
 
-// Converts a wide path for the caller's table; -1 when it does not fit the 3 KB buffer.
+// Converts a wide path for the caller's table; -1 when it does not fit the 3 KB buffer, or when
+// a character has no code in the multibyte code: it would become a zero there and hand the
+// caller a shorter path, naming another file.
 int ToMultiByte(const wchar_t *Path, char *Buffer)
 {
     int code = GetCurrentCharCodeFormat();
     int need = ConvertCharCode((const char *)Path, CHAR_CODE_UTF16LE, nullptr, 0, code);
     if (need <= 0 || need > FILE_PATH_MAX_BYTES / 2) return -1;
-    return ConvertCharCode((const char *)Path, CHAR_CODE_UTF16LE, Buffer, FILE_PATH_MAX_BYTES / 2, code) > 0 ? 0 : -1;
+    int written = ConvertCharCode((const char *)Path, CHAR_CODE_UTF16LE, Buffer, FILE_PATH_MAX_BYTES / 2, code);
+    int units = GetCharCodeStringLength(code, Buffer);
+    return written == need && units >= 0 && (units + 1) * GetCharCodeUnitSize(code) == written ? 0 : -1;
 }
 
 void ConvertFindDataToWide(const FileFindRecordA &Src, FileFindRecord *Dest)

@@ -356,6 +356,29 @@ TEST_F(ArchiveLayerFixture, ArchiveComesBeforeTheLooseFileAndMissingMembersFallB
     EXPECT_EQ(FileAccessOpen(L"data\\sub", 0, 0, 0), 0u);
 }
 
+TEST_F(ArchiveLayerFixture, ANameTheArchiveCodePageCannotSpellIsNeverAShorterMember)
+{
+    // U+2603 has no code in 932: such a name cannot be in the archive, and it must not turn
+    // into "top.txt" on the way there.
+    MakeDataArchive(ArchiveWriterOptions());
+    DeleteFileW(L"data\\top.txt\x2603");  // left by an earlier run
+    for (const wchar_t *path : {L"data\\top.txt\x2603", L"data\\sub\x2603\\inner.bin"}) {
+        FileStreamId id = FileAccessOpen(path, 0, 0, 0);
+        EXPECT_EQ(id, 0u) << "opened as a shorter name";
+        if (id != 0) FileAccessClose(id);
+    }
+    WriteBytes(L"data\\top.txt\x2603", Text("loose snowman"));
+    EXPECT_EQ(ReadThroughTable(L"data\\top.txt\x2603"), Text("loose snowman"));
+
+    DxArchiveRecord record;
+    Bytes archive = Build(SampleItems(), ArchiveWriterOptions());
+    ASSERT_EQ(OpenArchiveFromMemory(&record, archive.data(), archive.size(), 0, 0, nullptr, nullptr), 0);
+    uint64_t position = 0, size = 0;
+    EXPECT_EQ(ArchiveFindFile(&record, CHAR_CODE_UTF16LE, (const char *)L"top.txt\x2603", &position, &size), -1);
+    EXPECT_EQ(ArchiveFindFile(&record, CHAR_CODE_UTF16LE, (const char *)L"top.txt", &position, &size), 0);
+    ArchiveCloseRecord(&record);
+}
+
 TEST_F(ArchiveLayerFixture, SeekTellAndEndFollowTheStreamRules)
 {
     for (bool pack : {false, true}) {

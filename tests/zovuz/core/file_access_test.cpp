@@ -150,6 +150,14 @@ TEST_F(CallerTableFixture, AnOverLongPathNeverReachesTheCallersTable)
     std::wstring path(1000, L'音');  // 2000 bytes in code page 932
     EXPECT_EQ(FileAccessOpen(path.c_str(), 0, 0, 0), 0u);
     EXPECT_TRUE(Log.openPath.empty());
+
+    // U+2603 has no code in 932: the path is refused rather than cut at that character.
+    EXPECT_EQ(FileAccessOpen(L"C:\\a.txt\x2603", 0, 0, 0), 0u);
+    EXPECT_EQ(FileAccessChangeDir(L"C:\\dir\x2603"), -1);
+    EXPECT_EQ(FileAccessFindFirst(L"C:\\x\x2603*", nullptr), FILE_FIND_ID_NONE);
+    EXPECT_TRUE(Log.openPath.empty());
+    EXPECT_TRUE(Log.chdirPath.empty());
+    EXPECT_TRUE(Log.findPattern.empty());
 }
 
 int Released = 0;
