@@ -342,7 +342,7 @@ MemTag *CheckedTag(void *address, const TagCheckMessages &messages)
     }
     MemTag *tag = reinterpret_cast<MemTag *>(Bytes(address) - distance);
     if (tag->Magic != MEMTAG_MAGIC) Stop(messages.BadMagic, NULL);
-    if ((tag->Flags & MEMTAG_FLAG_USE) == 0) Stop(messages.NotInUse, NULL);
+    if ((tag->Flags & MEMTAG_FLAG_USE) == 0) Stop(messages.NotInUse, tag);
     if (tag->UserAddress != address) Stop(messages.BadMagic, NULL);
     if (messages.BadGuard != NULL && !GuardsIntact(tag)) Stop(messages.BadGuard, tag);
     return tag;
@@ -405,7 +405,8 @@ int Grow(VaZuri *heap, uint32_t total, int fli, int sli)
 void DumpTag(MemTag *tag)
 {
     char data[16 * 3 + 1];
-    size_t n = tag->UserSize < 16 ? tag->UserSize : 16;
+    // A tag that is not in use (a double free shows the freed block's tag) has no user data.
+    size_t n = (tag->Flags & MEMTAG_FLAG_USE) == 0 ? 0 : tag->UserSize < 16 ? tag->UserSize : 16;
     const uint8_t *user = Bytes(tag->UserAddress);
     for (size_t i = 0; i < n; ++i) snprintf(data + i * 3, 4, "%02x ", user[i]);
     // The closing bracket is written over the blank after the last byte.
@@ -781,22 +782,27 @@ private:
         uintptr_t prevPiece = 0;
         for (HeapMemInfo *piece = heap_->FirstHeapMem; piece != NULL; piece = piece->Next) {
             ++pieces_;
-            if (Addr(piece->Address) < prevPiece) return Fail("ヒープメモリの順序が壊れています  HeapMemInfo:0x%08x", unsigned(Addr(piece)));
+            // Strictly rising, so a piece linked to itself can't keep the walk going.
+            if (Addr(piece->Address) <= prevPiece) return Fail("ヒープメモリの順序が壊れています  HeapMemInfo:0x%08x", unsigned(Addr(piece)));
             prevPiece = Addr(piece->Address);
             uintptr_t begin = Addr(piece->Address);
             uintptr_t end = (begin + piece->Size) & ~uintptr_t(15);
             MemTag *tag = piece->FirstTag;
-            if (tag == NULL || tag->Prev != prevTag || (prevTag == NULL && heap_->FirstTag != tag) ||
+            if (!TagInRange(tag, begin, end) || tag->Prev != prevTag || (prevTag == NULL && heap_->FirstTag != tag) ||
                 (prevTag != NULL && prevTag->Next != tag)) {
                 return Fail("ヒープメモリ間のアドレスリンクが壊れています  HeapMemInfo:0x%08x", unsigned(Addr(piece)));
             }
             int used = 0;
             bool previousFree = false;
+            MemTag *below = NULL;  // the tag before this one in the piece
             for (bool first = true;; first = false) {
                 if (Addr(tag) < begin || Addr(tag) + sizeof(MemTag) > end) {
                     return Fail("メモリタグがヒープメモリの範囲外です  MemTag:0x%08x", unsigned(Addr(tag)));
                 }
                 if ((Addr(tag) & 15) != 0) return Fail("メモリタグのアドレスが整列されていません  MemTag:0x%08x", unsigned(Addr(tag)));
+                if (below != NULL && tag->Prev != below) {
+                    return Fail("アドレス順のリンクが壊れています  MemTag:0x%08x", unsigned(Addr(below)));
+                }
                 if (tag->Magic != MEMTAG_MAGIC) return Fail("メモリタグの MagicID が不正です  MemTag:0x%08x", unsigned(Addr(tag)));
                 if (tag->Size < kUserOffset + 2 * HEAP_GUARD_SIZE || Addr(tag) + tag->Size > end || tag->UseHeapMem != piece || tag->Heap != heap_) {
                     return Fail("メモリタグのサイズかヒープメモリ情報が不正です  MemTag:0x%08x  Size:%u", unsigned(Addr(tag)), unsigned(tag->Size));
@@ -823,11 +829,12 @@ private:
                     }
                     break;
                 }
-                MemTag *next = tag->Next;
-                if (next != reinterpret_cast<MemTag *>(BlockEnd(tag)) || next->Prev != tag) {
+                // The following tag is read only once the loop's top has found it inside the piece.
+                if (tag->Next != reinterpret_cast<MemTag *>(BlockEnd(tag))) {
                     return Fail("アドレス順のリンクが壊れています  MemTag:0x%08x", unsigned(Addr(tag)));
                 }
-                tag = next;
+                below = tag;
+                tag = tag->Next;
             }
             if (used != piece->UseMemTagCount) {
                 return Fail("ヒープメモリの使用メモリタグ数が一致しません  HeapMemInfo->UseMemTagCount:%d(%d)", piece->UseMemTagCount, used);
@@ -838,6 +845,30 @@ private:
             return Fail("末尾のメモリタグが一致しません");
         }
         return true;
+    }
+
+    static bool TagInRange(const MemTag *tag, uintptr_t begin, uintptr_t end)
+    {
+        return (Addr(tag) & 15) == 0 && Addr(tag) >= begin && Addr(tag) + sizeof(MemTag) <= end;
+    }
+
+    // Whether a list link points at a tag's room inside one of the heap's pieces (whose list the
+    // piece walk has already checked), so that it can be read.
+    bool InsideAPiece(const MemTag *tag) const
+    {
+        for (HeapMemInfo *piece = heap_->FirstHeapMem; piece != NULL; piece = piece->Next) {
+            uintptr_t begin = Addr(piece->Address);
+            if (TagInRange(tag, begin, (begin + piece->Size) & ~uintptr_t(15))) return true;
+        }
+        return false;
+    }
+
+    // The first used tag at or after the given one in address order (a chain the piece walk has
+    // checked), or null.
+    static MemTag *UsedFrom(MemTag *tag)
+    {
+        while (tag != NULL && (tag->Flags & MEMTAG_FLAG_USE) == 0) tag = tag->Next;
+        return tag;
     }
 
     bool CheckUsedTag(MemTag *tag)
@@ -857,19 +888,26 @@ private:
         return true;
     }
 
+    // The used list must be exactly the used tags in address order; a link is compared with the
+    // tag it should name before it is followed.
     bool CheckUsedList()
     {
-        int count = 0;
         MemTag *prev = NULL;
-        for (MemTag *tag = heap_->FirstUseTag; tag != NULL; tag = tag->ListNext) {
-            if (++count > useNum_) return Fail("使用リストのメモリタグが多すぎます");
-            if ((tag->Flags & MEMTAG_FLAG_USE) == 0) return Fail("使用リストに空きメモリタグがあります  MemTag:0x%08x", unsigned(Addr(tag)));
-            if (tag->ListPrev != prev || (prev != NULL && Addr(prev) >= Addr(tag))) {
-                return Fail("使用リストのリンクが壊れています  MemTag:0x%08x", unsigned(Addr(tag)));
+        MemTag *expect = UsedFrom(heap_->FirstTag);
+        for (MemTag *tag = heap_->FirstUseTag;; tag = tag->ListNext) {
+            if (tag != expect) {
+                if (tag == NULL || expect == NULL) return Fail("使用リストのメモリタグ数が一致しません  MemTag:0x%08x", unsigned(Addr(prev)));
+                if (InsideAPiece(tag) && tag->Magic == MEMTAG_MAGIC && (tag->Flags & MEMTAG_FLAG_USE) == 0) {
+                    return Fail("使用リストに空きメモリタグがあります  MemTag:0x%08x", unsigned(Addr(tag)));
+                }
+                return Fail("使用リストのリンクが壊れています  MemTag:0x%08x", unsigned(Addr(prev)));
             }
+            if (tag == NULL) break;
+            if (tag->ListPrev != prev) return Fail("使用リストのリンクが壊れています  MemTag:0x%08x", unsigned(Addr(tag)));
             prev = tag;
+            expect = UsedFrom(tag->Next);
         }
-        if (count != useNum_ || heap_->LastUseTag != prev) return Fail("使用リストのメモリタグ数が一致しません  %d(%d)", count, useNum_);
+        if (heap_->LastUseTag != prev) return Fail("使用リストの末尾が一致しません  MemTag:0x%08x", unsigned(Addr(prev)));
         return true;
     }
 
@@ -888,6 +926,9 @@ private:
                 MemTag *prev = NULL;
                 for (MemTag *tag = head; tag != NULL; tag = tag->ListNext) {
                     if (++count > freeNum_) return Fail("空きリストのメモリタグが多すぎます");
+                    if (!InsideAPiece(tag)) {
+                        return Fail("空きリストのリンクが壊れています  FLI:%d  SLI:%d  MemTag:0x%08x", f, s, unsigned(Addr(tag)));
+                    }
                     int tf, ts;
                     if (tag->Magic != MEMTAG_MAGIC || (tag->Flags & MEMTAG_FLAG_USE) != 0) {
                         return Fail("空きリストに使用メモリタグがあります  MemTag:0x%08x", unsigned(Addr(tag)));

@@ -300,6 +300,7 @@ struct MisuseCase {
     const char *Name;
     void (*Misuse)();
     const wchar_t *Message;
+    const wchar_t *TagLine;  // the block's tag line that must follow the message, or null
 };
 
 uint8_t *g_keepPiece;  // keeps the small heap's piece alive while a block in it is freed twice
@@ -353,11 +354,13 @@ void SizeOfFreedBlock()
 }
 
 const MisuseCase kMisuseCases[] = {
-    {"FreeTwice", FreeTwice, L"FreeMemory Error : 解放済みのメモリに対して再度解放しようとしました"},
+    {"FreeTwice", FreeTwice, L"FreeMemory Error : 解放済みのメモリに対して再度解放しようとしました",
+     L"  file:Free                        line:0       ID:0      addr:00000000  data:[]\r\n"},
     {"FreeTwiceAfterPieceWentBack", FreeTwiceAfterPieceWentBack,
      L"FreeMemory Error : メモリタグの MagicID が不正です、誤ったメモリアドレスが渡されたか、メモリが破壊されています"},
     {"WriteOnePastTheEnd", WriteOnePastTheEnd,
-     L"FreeMemory Error : デバッグ領域の破壊を確認しました、メモリの不正なアクセスが発生したことが考えられます"},
+     L"FreeMemory Error : デバッグ領域の破壊を確認しました、メモリの不正なアクセスが発生したことが考えられます",
+     L"  user size:        10(     0.010kb)  time:"},
     {"WriteBeforeTheStart", WriteBeforeTheStart,
      L"FreeMemory Error : デバッグ領域の破壊を確認しました、メモリの不正なアクセスが発生したことが考えられます"},
     {"FreeForeignAddress", FreeForeignAddress,
@@ -374,6 +377,11 @@ TEST(TrackedMemoryDeathTest, MisuseStopsWithTheHeapsMessage)
         MemoryTestRemoveLog();
         EXPECT_EXIT(misuse.Misuse(), testing::ExitedWithCode(3), "") << misuse.Name;
         EXPECT_TRUE(LogContains(misuse.Message)) << misuse.Name;
+        if (misuse.TagLine != nullptr) {
+            std::wstring log = MemoryTestReadLog();
+            size_t message = log.find(misuse.Message);
+            EXPECT_NE(log.find(misuse.TagLine, message), std::wstring::npos) << misuse.Name << "\n" << log;
+        }
     }
     DxFree(g_keepPiece);
 }

@@ -201,6 +201,13 @@ TEST(TlsfHeapCallerMemory, IsUsedButNeverGivenBack)
     EXPECT_EQ(InitializeHeap(&heap, 0, 16, 0, 0, NULL, NULL, NULL, NULL, NULL, NULL, 0), -1);  // first-fit not built
 }
 
+// The most significant byte of a pointer field (little-endian).
+template <typename T>
+uint8_t *HighByte(T **field)
+{
+    return reinterpret_cast<uint8_t *>(field) + sizeof(T *) - 1;
+}
+
 // Each kind of damage is found (and logged), and the heap checks clean again once it is undone.
 TEST_F(TlsfHeap, ErrorCheckFindsDamage)
 {
@@ -228,6 +235,12 @@ TEST_F(TlsfHeap, ErrorCheckFindsDamage)
         {"size", reinterpret_cast<uint8_t *>(&tagA->Size), static_cast<uint8_t>(tagA->Size + 16)},
         {"second-level bitmap", reinterpret_cast<uint8_t *>(&heap_.SLBitmap[0]), 1},
         {"use count", reinterpret_cast<uint8_t *>(&heap_.UseTagNum), static_cast<uint8_t>(heap_.UseTagNum + 1)},
+        // Damaged links must be reported, not followed: each of these points outside the heap.
+        {"next flag on the piece's last tag", &heap_.LastTag->Flags,
+         static_cast<uint8_t>(heap_.LastTag->Flags | MEMTAG_FLAG_NEXT)},
+        {"piece's first tag", HighByte(&tagA->UseHeapMem->FirstTag), 0xFF},
+        {"used list link", HighByte(&tagA->ListNext), 0xFF},
+        {"free list link", HighByte(&freeTag->ListNext), 0xFF},
     };
     for (const Damage &damage : damages) {
         uint8_t saved = *damage.Byte;
