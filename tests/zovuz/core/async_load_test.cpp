@@ -11,6 +11,7 @@
 #include <thread>
 #include <vector>
 
+#include "memory_log_reader.h"
 #include "zovuz/core/async_load.h"
 #include "zovuz/core/handle.h"
 #include "zovuz/core/memory.h"
@@ -22,6 +23,8 @@ namespace {
 struct JobLog {
     std::mutex lock;
     std::vector<int> order;          // ids of the jobs in the order they started
+    std::vector<int> asked_order;    // ids of the jobs in the order they asked the main thread
+    std::vector<int> served_order;   // ids of the requests in the order the main thread ran them
     std::atomic<int> running{0};     // jobs running at this moment
     std::atomic<int> max_running{0};
     std::atomic<int> asked{0};       // jobs that have issued a main-thread request
@@ -33,6 +36,8 @@ struct JobLog {
     {
         std::lock_guard<std::mutex> g(lock);
         order.clear();
+        asked_order.clear();
+        served_order.clear();
         running = max_running = asked = served = request_result = 0;
         served_thread = 0;
     }
@@ -61,6 +66,10 @@ int OnMainThread(ASyncLoadRequestInfo *info)
 {
     g_log.served_thread = ThreadGetCurrentId();
     if (info->Data[1] > 0) ThreadSleep((int)info->Data[1]);
+    {
+        std::lock_guard<std::mutex> g(g_log.lock);
+        g_log.served_order.push_back((int)info->Data[0]);
+    }
     g_log.served++;
     return 40 + (int)info->Data[0];
 }
@@ -82,6 +91,12 @@ void TestJob(ASyncLoadData *d)
         req.Function = OnMainThread;
         req.Data[0] = (uintptr_t)p.id;
         req.Data[1] = (uintptr_t)p.request;
+        {
+            // A worker that asks lets the next one run only from inside its request, so this
+            // is the order in which the requests arrive.
+            std::lock_guard<std::mutex> g(g_log.lock);
+            g_log.asked_order.push_back(p.id);
+        }
         g_log.asked++;
         g_log.request_result = RequestMainThreadCall(&req);
     }
@@ -350,6 +365,10 @@ TEST_F(ASyncLoadWorkers, RequestsBeyondTheTimeBudgetWaitForTheNextPass)
         ThreadSleep(1);
     }
     EXPECT_EQ(3, g_log.served.load());
+    {
+        std::lock_guard<std::mutex> g(g_log.lock);
+        EXPECT_EQ(g_log.asked_order, g_log.served_order);  // held-over requests keep their order
+    }
     ASSERT_TRUE(PumpUntilIdle());
 }
 
@@ -362,6 +381,8 @@ TEST_F(ASyncLoadWorkers, ARequestFromANonWorkerIsRefusedAndLoadingGoesOn)
     std::thread([&] { from_other = RequestMainThreadCall(&req); }).join();
     EXPECT_EQ(-1, from_other);
     EXPECT_EQ(0, g_log.served.load());
+    EXPECT_NE(std::wstring::npos,
+              MemoryTestReadLog().find(L"非同期読み込みスレッド以外からメインスレッドへの処理依頼が行われました"));
 
     // The refusals left the loader's lock free: a worker can still take and finish a job,
     // and another thread can still queue one.

@@ -8,6 +8,7 @@
 #include <thread>
 #include <vector>
 
+#include "memory_log_reader.h"
 #include "zovuz/core/handle.h"
 
 namespace {
@@ -94,6 +95,26 @@ TEST(Handle, SlotChoiceGrowsUpThenDownThenScansFromZero)
     EXPECT_EQ(0, t.m().Num);
     EXPECT_EQ(0, t.m().AreaMin);
     EXPECT_EQ(0, t.m().AreaMax);
+}
+
+// A full type refuses the next handle with its message and leaves the manager as it was.
+TEST(Handle, FullTypeLogsItsLimitAndChangesNothing)
+{
+    ScopedType t(24, 2);
+    int a = AddHandle(24, 0, -1);
+    int b = AddHandle(24, 0, -1);
+    ASSERT_GE(b, 0);
+    int counter = t.m().NextID;
+    EXPECT_EQ(-1, AddHandle(24, 0, -1));
+    EXPECT_EQ(-1, AddHandle(24, 1, a));  // a reuse request is refused alike
+    EXPECT_EQ(2, t.m().Num);
+    EXPECT_EQ(0, t.m().AreaMin);
+    EXPECT_EQ(1, t.m().AreaMax);
+    EXPECT_EQ(counter, t.m().NextID);
+    EXPECT_EQ(a, t.m().Handle[0]->Handle);
+    EXPECT_EQ(b, t.m().Handle[1]->Handle);
+    EXPECT_NE(std::wstring::npos,
+              MemoryTestReadLog().find(L"Testハンドルの数が限界数( 2 )に達していて新たなハンドルを作成できません"));
 }
 
 TEST(Handle, ReuseKeepsTheOldNumberWithoutMovingTheCounter)

@@ -6,6 +6,7 @@
 #include <random>
 #include <vector>
 
+#include "memory_log_reader.h"
 #include "zovuz/core/ring_buffer.h"
 
 namespace {
@@ -128,8 +129,16 @@ TEST(RingBuffer, FailedGrowthKeepsEveryQueuedByte)
     EXPECT_EQ(-1, RingBufferReSize(&ring.r, 0x7FFFFFFF));
     EXPECT_EQ(0, memcmp(&before, &ring.r, sizeof(before)));
 
-    // The ring still works and holds the same 3500 bytes in order.
+    // A failed append says which size it tried and how long the append was; the bytes stay.
     unsigned char z = 0x5A;
+    EXPECT_EQ(-1, RingBufferDataAdd(&ring.r, &z, 0x7F000000));  // fails before any copy
+    EXPECT_EQ(0, memcmp(&before, &ring.r, sizeof(before)));
+    std::wstring log = MemoryTestReadLog();
+    EXPECT_NE(std::wstring::npos,
+              log.find(L"リングバッファの再確保に失敗しました(確保しようとしたサイズ 2130712682 byte)"));
+    EXPECT_NE(std::wstring::npos, log.find(L"リングバッファへのデータの追加に失敗しました(追加する長さ 2130706432 byte)"));
+
+    // The ring still works and holds the same 3500 bytes in order.
     ASSERT_EQ(0, RingBufferDataAdd(&ring.r, &z, 1));
     std::vector<unsigned char> out(3501);
     ASSERT_EQ(0, RingBufferDataGet(&ring.r, out.data(), 3501, 0));
