@@ -507,13 +507,18 @@ TEST_F(PluginHost, ReplacingWhileAnotherThreadRendersDoesNotCrash) {
       ++blocks;
     }
   });
+  int rendered = 0;  // replacements followed by at least one rendered block
   for (int i = 0; i < 40; ++i) {
+    int before = blocks.load();
     EXPECT_EQ(0, LoadPlugin(0, i % 2 ? 0 : 1, i % 2 ? instrument.c_str() : effect.c_str()));
     if (i % 3 == 0) UnloadPlugin(0, 0);
+    // Let the render thread run between replacements, so the two really interleave.
+    for (int wait = 0; wait < 2000 && blocks.load() == before; ++wait) Sleep(1);
+    if (blocks.load() != before) ++rendered;
   }
   stop = true;
   render.join();
-  EXPECT_GT(blocks.load(), 0);
+  EXPECT_EQ(40, rendered);
 }
 
 }  // namespace
