@@ -497,20 +497,24 @@ int OpenArchiveFromMemory(DxArchiveRecord *Record, void *Image, uint64_t ImageSi
 
 void *ArchiveWaitReadEnd(DxArchiveRecord *Record)
 {
-    if (!Record->ImageLoading) return Record->Image;
-    while (IdleCheckFileStream(Record->LoadStream) == 0) ThreadSleep(0);
-    // Several files of one archive may meet the finished read at once: one of them unscrambles.
-    CRITICALSECTION_LOCK(ArchiveLayerLock());
-    if (Record->ImageLoading) {
-        bool failed = FileStreamErrorCheck(Record->LoadStream) != 0;
-        CloseFileStream(Record->LoadStream);
-        Record->LoadStream = 0;
-        ArchiveKeyConvert(Record->Image, (size_t)Record->ArchiveSize, 0, Record->Key);
-        if (failed) memset(Record->Image, 0, (size_t)Record->ArchiveSize);
-        Record->ImageLoading = 0;
+    // Several files of one archive may meet the finished read at once: one of them unscrambles
+    // and closes the load stream, so the others look at that stream only under the lock.
+    for (;;) {
+        CRITICALSECTION_LOCK(ArchiveLayerLock());
+        bool done = !Record->ImageLoading;
+        if (!done && IdleCheckFileStream(Record->LoadStream) != 0) {
+            bool failed = FileStreamErrorCheck(Record->LoadStream) != 0;
+            CloseFileStream(Record->LoadStream);
+            Record->LoadStream = 0;
+            ArchiveKeyConvert(Record->Image, (size_t)Record->ArchiveSize, 0, Record->Key);
+            if (failed) memset(Record->Image, 0, (size_t)Record->ArchiveSize);
+            Record->ImageLoading = 0;
+            done = true;
+        }
+        CRITICALSECTION_UNLOCK(ArchiveLayerLock());
+        if (done) return Record->Image;
+        ThreadSleep(0);
     }
-    CRITICALSECTION_UNLOCK(ArchiveLayerLock());
-    return Record->Image;
 }
 
 int ArchiveCloseRecord(DxArchiveRecord *Record)

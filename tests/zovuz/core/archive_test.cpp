@@ -7,6 +7,7 @@
 #include <functional>
 #include <random>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "tools/archive_writer/archive_writer.h"
@@ -253,6 +254,32 @@ TEST(ArchiveRecord, FindFileGivesThePositionOfAStoredFile)
     EXPECT_EQ(ArchiveFindFile(&record, CHAR_CODE_UTF8, "top.txt\xFF", &position, &size), -1);
     EXPECT_EQ(ArchiveFindFile(&record, CHAR_CODE_UTF8, "top\xFF.txt", &position, &size), -1);
     ArchiveCloseRecord(&record);
+}
+
+TEST(ArchiveRecord, ThreadsMeetingTheEndOfAWholeFileLoadShareItSafely)
+{
+    // Several threads read one archive while its whole-file load finishes: one of them closes
+    // the load stream, and the others must never touch that stream afterwards.
+    ArchiveWriterItem big;
+    big.Path = "big.bin";
+    big.Data = Compressible(1 << 20, 11);
+    WriteBytes(L"whole.dxa", Build({big}, ArchiveWriterOptions()));
+    const int allocsBefore = GetAllocNum();
+    for (int round = 0; round < 40; round++) {
+        DxArchiveRecord record;
+        ASSERT_EQ(OpenArchiveFileToMemory(&record, L"whole.dxa", nullptr, 1), 0);
+        std::vector<std::thread> readers;
+        std::vector<int> good(12, 0);
+        for (size_t t = 0; t < good.size(); t++)
+            readers.emplace_back([&, t] {
+                Bytes got;
+                good[t] = ReadMember(&record, "big.bin", got) && got == big.Data;
+            });
+        for (std::thread &reader : readers) reader.join();
+        EXPECT_EQ(good, std::vector<int>(good.size(), 1)) << round;
+        ArchiveCloseRecord(&record);
+    }
+    EXPECT_EQ(GetAllocNum(), allocsBefore);
 }
 
 TEST(ArchiveRecord, CodePageFollowsTheVersionAndTheStoredValue)
