@@ -1,5 +1,6 @@
 // Read throughput of files inside an unpacked and a packed archive, beside the same files
 // loose, all through the default file-access set in the same run.
+#include "bench/bench_clock.h"
 #include <windows.h>
 
 #include <stdio.h>
@@ -16,14 +17,6 @@ namespace {
 const int FileCount = 96;
 const size_t FileBytes = 512u << 10;  // 48 MB in all
 const int Rounds = 3;
-
-double Now()
-{
-    LARGE_INTEGER counter, frequency;
-    QueryPerformanceCounter(&counter);
-    QueryPerformanceFrequency(&frequency);
-    return (double)counter.QuadPart / (double)frequency.QuadPart;
-}
 
 bool WriteWhole(const std::wstring &Path, const std::vector<unsigned char> &Data)
 {
@@ -55,7 +48,7 @@ double TimeFolder(const std::wstring &Folder)
     std::vector<unsigned char> chunk(64u << 10);
     double best = 1e9;
     for (int round = 0; round < Rounds; round++) {
-        double start = Now();
+        double start = BenchSeconds();
         for (int i = 0; i < FileCount; i++) {
             std::string name = NameOf(i);
             std::wstring path = Folder + L"\\" + std::wstring(name.begin(), name.end());
@@ -66,7 +59,7 @@ double TimeFolder(const std::wstring &Folder)
             FileAccessClose(id);
             if (total != FileBytes) return -1;
         }
-        double time = Now() - start;
+        double time = BenchSeconds() - start;
         if (time < best) best = time;
     }
     return best;

@@ -1,5 +1,6 @@
 // Conversion speed of the library's converter for its two most frequent inputs, Shift-JIS and
 // UTF-8 to UTF-16, beside the platform's MultiByteToWideChar on the same text in the same run.
+#include "bench/bench_clock.h"
 #include <windows.h>
 
 #include <stdio.h>
@@ -10,18 +11,6 @@
 #include "zovuz/core/char_code.h"
 
 namespace {
-
-double Seconds()
-{
-    static LARGE_INTEGER Frequency = [] {
-        LARGE_INTEGER F;
-        QueryPerformanceFrequency(&F);
-        return F;
-    }();
-    LARGE_INTEGER Now;
-    QueryPerformanceCounter(&Now);
-    return double(Now.QuadPart) / double(Frequency.QuadPart);
-}
 
 // Mixed text as song titles and paths have it: ASCII, kana, kanji and half-width kana.
 std::wstring SampleText(size_t Characters)
@@ -48,16 +37,16 @@ void Compare(const char *Name, const std::string &Source, int Code, UINT CodePag
     const size_t OutBytes = Out.size() * sizeof(wchar_t);
     ConvertCharCode(Source.data(), Code, reinterpret_cast<char *>(Out.data()), OutBytes, CHAR_CODE_UTF16LE);
 
-    double Start = Seconds();
+    double Start = BenchSeconds();
     for (int i = 0; i < Rounds; i++)
         ConvertCharCode(Source.data(), Code, reinterpret_cast<char *>(Out.data()), OutBytes, CHAR_CODE_UTF16LE);
-    const double Library = Seconds() - Start;
+    const double Library = BenchSeconds() - Start;
     const std::wstring Ours(Out.data());
 
-    Start = Seconds();
+    Start = BenchSeconds();
     for (int i = 0; i < Rounds; i++)
         MultiByteToWideChar(CodePage, 0, Source.data(), int(Source.size()), Out.data(), int(Out.size()));
-    const double Platform = Seconds() - Start;
+    const double Platform = BenchSeconds() - Start;
     const bool Same = Ours == std::wstring(Out.data());
 
     const double Megabytes = double(Source.size()) * Rounds / 1e6;

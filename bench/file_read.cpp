@@ -1,5 +1,6 @@
 // Sequential read throughput of a 64 MB file through the file-access table (direct, with the
 // access thread's read-ahead cache, asynchronous), beside plain ReadFile in the same run.
+#include "bench/bench_clock.h"
 #include <windows.h>
 
 #include <stdio.h>
@@ -13,14 +14,6 @@ namespace {
 const size_t FileBytes = 64u << 20;
 const size_t ChunkBytes = 64u << 10;
 const int Rounds = 3;
-
-double Now()
-{
-    LARGE_INTEGER counter, frequency;
-    QueryPerformanceCounter(&counter);
-    QueryPerformanceFrequency(&frequency);
-    return (double)counter.QuadPart / (double)frequency.QuadPart;
-}
 
 bool MakeFile(const wchar_t *Path)
 {
@@ -42,14 +35,14 @@ double TimePlainReadFile(const wchar_t *Path, std::vector<unsigned char> &Chunk)
 {
     double best = 1e9;
     for (int round = 0; round < Rounds; round++) {
-        double start = Now();
+        double start = BenchSeconds();
         HANDLE file = CreateFileW(Path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
         size_t total = 0;
         DWORD got = 0;
         while (ReadFile(file, Chunk.data(), (DWORD)Chunk.size(), &got, nullptr) && got > 0) total += got;
         CloseHandle(file);
         if (total != FileBytes) return -1;
-        double time = Now() - start;
+        double time = BenchSeconds() - start;
         if (time < best) best = time;
     }
     return best;
@@ -59,7 +52,7 @@ double TimeTable(const wchar_t *Path, int Cache, int Async, std::vector<unsigned
 {
     double best = 1e9;
     for (int round = 0; round < Rounds; round++) {
-        double start = Now();
+        double start = BenchSeconds();
         FileStreamId id = FileAccessOpen(Path, Cache, 0, Async);
         if (id == 0) return -1;
         size_t total = 0;
@@ -71,7 +64,7 @@ double TimeTable(const wchar_t *Path, int Cache, int Async, std::vector<unsigned
         }
         FileAccessClose(id);
         if (total != FileBytes) return -1;
-        double time = Now() - start;
+        double time = BenchSeconds() - start;
         if (time < best) best = time;
     }
     return best;

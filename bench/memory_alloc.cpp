@@ -4,6 +4,7 @@
 // Each thread keeps a ring of live blocks and replaces one per step (free the oldest, allocate a
 // new one of a size from a fixed random table), so the heaps work with a standing population of
 // blocks as they do in the running program, rather than giving a piece back on every free.
+#include "bench/bench_clock.h"
 #include <windows.h>
 
 #include <stdio.h>
@@ -36,18 +37,6 @@ struct CrtAllocator {
     static void Free(void *p) { free(p); }
 };
 
-double Now()
-{
-    static LARGE_INTEGER frequency = [] {
-        LARGE_INTEGER f;
-        QueryPerformanceFrequency(&f);
-        return f;
-    }();
-    LARGE_INTEGER t;
-    QueryPerformanceCounter(&t);
-    return double(t.QuadPart) / double(frequency.QuadPart);
-}
-
 template <typename Allocator>
 void Churn(const std::vector<size_t> &sizes, int steps, unsigned offset)
 {
@@ -70,7 +59,7 @@ void Churn(const std::vector<size_t> &sizes, int steps, unsigned offset)
 template <typename Allocator>
 double Measure(const std::vector<size_t> &sizes, int steps, int threads)
 {
-    double start = Now();
+    double start = BenchSeconds();
     if (threads == 1) {
         Churn<Allocator>(sizes, steps, 0);
     } else {
@@ -80,7 +69,7 @@ double Measure(const std::vector<size_t> &sizes, int steps, int threads)
         }
         for (std::thread &thread : pool) thread.join();
     }
-    double seconds = Now() - start;
+    double seconds = BenchSeconds() - start;
     return double(steps) * threads / seconds;
 }
 

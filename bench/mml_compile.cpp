@@ -1,6 +1,7 @@
 // Compile time of a 200 KB ".zms" song with 16 busy tracks, from its file and from memory,
 // beside one pass of the C run-time over the same text (strtol on every number, isalpha on
 // every other byte) as the reference.
+#include "bench/bench_clock.h"
 #include <windows.h>
 
 #include <ctype.h>
@@ -13,17 +14,6 @@
 #include "app/engine/song_engine.h"
 
 namespace {
-
-double Seconds() {
-  static LARGE_INTEGER frequency = [] {
-    LARGE_INTEGER f;
-    QueryPerformanceFrequency(&f);
-    return f;
-  }();
-  LARGE_INTEGER now;
-  QueryPerformanceCounter(&now);
-  return double(now.QuadPart) / double(frequency.QuadPart);
-}
 
 // One bar of a busy track: notes with lengths, a chord, a tie, a tuplet, a small repeat,
 // parameters, a portamento and a comment, as hand-written songs mix them.
@@ -77,13 +67,13 @@ int main() {
 
   const int rounds = 20;
   CompileMml(path);  // warm up
-  double start = Seconds();
+  double start = BenchSeconds();
   for (int i = 0; i < rounds; ++i) CompileMml(path);
-  const double fromFile = (Seconds() - start) / rounds;
+  const double fromFile = (BenchSeconds() - start) / rounds;
 
-  start = Seconds();
+  start = BenchSeconds();
   for (int i = 0; i < rounds; ++i) CompileMmlFromMemory(text.data(), text.size(), path);
-  const double fromMemory = (Seconds() - start) / rounds;
+  const double fromMemory = (BenchSeconds() - start) / rounds;
 
   long events = 0, fullest = 0;
   for (int t = 0; t < kSongTrackCount; ++t) {
@@ -94,15 +84,15 @@ int main() {
   }
 
   // The parts: the reset every compile starts with, and the repeat expansion it ends with.
-  start = Seconds();
+  start = BenchSeconds();
   for (int i = 0; i < rounds; ++i) ResetSongEngine();
-  const double reset = (Seconds() - start) / rounds;
+  const double reset = (BenchSeconds() - start) / rounds;
   double expand = 0;
   for (int i = 0; i < rounds; ++i) {
     CompileMmlFromMemory(text.data(), text.size(), path);
-    start = Seconds();
+    start = BenchSeconds();
     ExpandMmlRepeats();  // nothing left to expand: the scan alone
-    expand += Seconds() - start;
+    expand += BenchSeconds() - start;
   }
   expand /= rounds;
 
@@ -110,14 +100,14 @@ int main() {
   std::string flat = text;
   for (size_t at; (at = flat.find("|:2")) != std::string::npos;) flat.replace(at, 3, "   ");
   for (size_t at; (at = flat.find(":|")) != std::string::npos;) flat.replace(at, 2, "  ");
-  start = Seconds();
+  start = BenchSeconds();
   for (int i = 0; i < rounds; ++i) CompileMmlFromMemory(flat.data(), flat.size(), path);
-  const double withoutRepeats = (Seconds() - start) / rounds;
+  const double withoutRepeats = (BenchSeconds() - start) / rounds;
 
   volatile long sink = 0;
-  start = Seconds();
+  start = BenchSeconds();
   for (int i = 0; i < rounds; ++i) sink += ReferenceScan(text);
-  const double reference = (Seconds() - start) / rounds;
+  const double reference = (BenchSeconds() - start) / rounds;
 
   printf("MML compile of %u bytes, 16 tracks: %ld events (fullest track %ld), loaded %d\n",
          static_cast<unsigned>(text.size()), events, fullest, g_songs[0].loaded);

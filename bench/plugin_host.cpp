@@ -3,6 +3,7 @@
 // the insert chains of all 19 channels. Reference: the same plug-ins' processReplacing
 // called directly on plain buffers, which is what the plug-ins themselves cost; the
 // ratio shows what the host adds around them.
+#include "bench/bench_clock.h"
 #include <windows.h>
 
 #include <cstdio>
@@ -17,17 +18,6 @@ const int kInstruments = 8;
 const int kWarmupBlocks = 200;
 const int kBlocks = 5000;
 const double kBudgetMicros = 10000.0;  // one render tick
-
-double NowMicros() {
-  static LARGE_INTEGER frequency = [] {
-    LARGE_INTEGER f;
-    QueryPerformanceFrequency(&f);
-    return f;
-  }();
-  LARGE_INTEGER now;
-  QueryPerformanceCounter(&now);
-  return static_cast<double>(now.QuadPart) * 1e6 / static_cast<double>(frequency.QuadPart);
-}
 
 float g_sink = 0.0f;  // keeps the work from being optimised away
 
@@ -74,9 +64,9 @@ int main() {
 
   std::vector<std::vector<float>> tracks(kPluginChannelCount, std::vector<float>(2 * kPluginBlockFrames));
   for (int b = 0; b < kWarmupBlocks; ++b) HostBlock(b, tracks);
-  double start = NowMicros();
+  double start = BenchSeconds() * 1e6;
   for (int b = 0; b < kBlocks; ++b) HostBlock(b, tracks);
-  double hostMicros = (NowMicros() - start) / kBlocks;
+  double hostMicros = (BenchSeconds() * 1e6 - start) / kBlocks;
 
   Direct d;
   for (int t = 0; t < kInstruments; ++t)
@@ -86,9 +76,9 @@ int main() {
   for (auto& b : d.in) d.inPtr.push_back(b.data());
   for (auto& b : d.out) d.outPtr.push_back(b.data());
   for (int b = 0; b < kWarmupBlocks; ++b) DirectBlock(d);
-  start = NowMicros();
+  start = BenchSeconds() * 1e6;
   for (int b = 0; b < kBlocks; ++b) DirectBlock(d);
-  double directMicros = (NowMicros() - start) / kBlocks;
+  double directMicros = (BenchSeconds() * 1e6 - start) / kBlocks;
 
   std::printf("plugin_host: 8 instruments + 16 inserts, 19 insert chains, %d blocks of %d frames\n", kBlocks,
               kPluginBlockFrames);
