@@ -7,6 +7,7 @@
 #include <windows.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -49,7 +50,9 @@ void DirectBlock(Direct& d) {
 int main() {
   g_hostContext.sampleRate = 44100;
   g_hostContext.blockSize = 1024;
-  std::string dir = std::string(TARVEX_BUILD_DIR) + "/testbin/";
+  // scripts/bench gives the build folder; by hand, set TARVEX_BUILD_DIR to it.
+  const char* build = std::getenv("TARVEX_BUILD_DIR");
+  std::string dir = std::string(build ? build : ".") + "/testbin/";
   std::string instrument = dir + "tp_vornalt.dll";
   std::string effect = dir + "tp_effect.dll";
   for (int t = 0; t < kInstruments; ++t) {

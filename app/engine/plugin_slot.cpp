@@ -15,12 +15,6 @@ PluginSlot g_pluginSlots[kPluginSlotCount];
 
 namespace {
 
-struct PluginHostState {
-  boost::recursive_mutex engineMutex;  // the engine lock: render ticks vs. plug-in replacement
-};
-
-PluginHostState g_pluginHost;
-
 // Text buffers handed to plug-ins: far larger than the nominal limits, because real
 // plug-ins write past them; the answer is cut to the stated length afterwards.
 const size_t kPluginTextBufferSize = 1024;
@@ -69,8 +63,6 @@ PluginSlot* PluginSlotAt(int32_t track, int32_t position) {
   return &g_pluginSlots[track * kPluginPositionCount + position];
 }
 
-EngineLock LockEngine() { return EngineLock(g_pluginHost.engineMutex); }
-
 PluginSlot::PluginSlot()
     : host(nullptr),
       effect(nullptr),
@@ -87,7 +79,7 @@ PluginSlot::PluginSlot()
   ShapeBuffers(inputBuffers, inputPointers, 2);
 }
 
-boost::unique_lock<boost::mutex> PluginSlot::LockEvents() { return boost::unique_lock<boost::mutex>(eventMutex); }
+EventQueueLock PluginSlot::LockEvents() { return EventQueueLock(eventMutex); }
 
 void PluginSlot::SetParameter(int32_t index, float value) {
   EngineLock lock = LockEngine();
@@ -117,7 +109,7 @@ void PluginSlot::QueueMidiEvent(VstMidiEvent event) {
   event.noteOffVelocity = 100;
   event.reserved1 = 0;
   event.reserved2 = 0;
-  boost::unique_lock<boost::mutex> lock(eventMutex);
+  EventQueueLock lock(eventMutex);
   try {
     pendingEvents.push_back(event);
   } catch (const std::bad_alloc&) {
@@ -137,7 +129,7 @@ void PluginSlot::DeliverEvents() {
   // events wait in the queue for the next delivery instead of replacing it.
   if (eventBlock) return;
   {
-    boost::unique_lock<boost::mutex> events(eventMutex);
+    EventQueueLock events(eventMutex);
     pendingEvents.swap(deliveredEvents);
   }
   if (deliveredEvents.empty()) return;

@@ -8,10 +8,7 @@
 #include <string>
 #include <vector>
 
-#include <boost/thread/lock_types.hpp>
-#include <boost/thread/mutex.hpp>
-#include <boost/thread/recursive_mutex.hpp>
-
+#include "app/engine/engine_lock.h"
 #include "app/engine/vst_abi.h"
 
 // Window and module handles as <windows.h> declares them, so this header needs no
@@ -66,7 +63,7 @@ struct PluginSlot {
   std::vector<std::vector<float>> inputBuffers;   // 1024 floats per input channel
   std::vector<float*> outputPointers;             // handed to processReplacing as outputs
   std::vector<float*> inputPointers;              // handed to processReplacing as inputs
-  boost::mutex eventMutex;                        // guards pendingEvents and nothing else
+  EventQueueMutex eventMutex;                     // guards pendingEvents and nothing else
   std::vector<VstMidiEvent> pendingEvents;        // queued by any thread
   uint8_t editorOpen;                             // set by the UI while the editor is open
   std::string name;                               // effect name, or the library's file name
@@ -91,7 +88,7 @@ struct PluginSlot {
   PluginSlot(const PluginSlot&) = delete;
   PluginSlot& operator=(const PluginSlot&) = delete;
 
-  boost::unique_lock<boost::mutex> LockEvents();
+  EventQueueLock LockEvents();
   // setParameter on the instance; skipped for an empty slot, a missing entry, or an index
   // outside 0..numParams-1.
   void SetParameter(int32_t index, float value);
@@ -113,11 +110,8 @@ extern PluginSlot g_pluginSlots[kPluginSlotCount];
 // The slot at channel `track` (0-18), position `position` (0-4); null when out of range.
 PluginSlot* PluginSlotAt(int32_t track, int32_t position);
 
-// The engine lock: held by each render tick of either engine and by every operation that
-// replaces or removes a plug-in instance, so that no tick runs an instance being closed or
-// a library being freed. Re-entrant: the slot calls below take it themselves as well.
-typedef boost::unique_lock<boost::recursive_mutex> EngineLock;
-EngineLock LockEngine();
+// The engine lock (engine_lock.h) is held by each render tick and by every operation that
+// replaces or removes a plug-in instance; the slot calls below take it themselves as well.
 
 // Track-level calls: track = channel 0-18, slot = position 0-4. Out-of-range tracks and
 // slots are ignored (or refused with -1).

@@ -8,6 +8,8 @@
 
 #include <string>
 
+#include "tests/support/test_paths.h"
+
 namespace {
 
 template <typename T>
@@ -131,7 +133,7 @@ TEST(Platform, DirectSoundPlaysInRealTime) {
 }
 
 TEST(Platform, DllOfThisBuildLoadsAndItsExportIsCalled) {
-  const std::string path = std::string(TARVEX_BUILD_DIR) + "/testbin/env_probe.dll";
+  const std::string path = TestBinPath("env_probe.dll");
   HMODULE module = LoadLibraryA(path.c_str());
   ASSERT_NE(module, nullptr) << "LoadLibraryA(" << path << ") failed with " << GetLastError();
   using ProbeFn = int(__cdecl*)(int);

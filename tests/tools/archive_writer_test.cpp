@@ -8,34 +8,22 @@
 
 #include <string>
 
+#include "tests/support/test_files.h"
+#include "tests/support/test_paths.h"
 #include "zovuz/core/archive.h"
 
 namespace {
 
 void WriteText(const std::wstring &Path, const std::string &Text)
 {
-    HANDLE file = CreateFileW(Path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    ASSERT_NE(file, INVALID_HANDLE_VALUE);
-    DWORD written = 0;
-    WriteFile(file, Text.data(), (DWORD)Text.size(), &written, nullptr);
-    CloseHandle(file);
+    ASSERT_TRUE(WriteFileBytes(Path, Text));
 }
 
 // Runs the writer with Arguments; its exit code, or -1 when it could not start.
 int RunWriter(const std::wstring &Arguments)
 {
-    std::string exe = TARVEX_BUILD_DIR "/tools/archive_writer/archive_writer.exe";
-    std::wstring command = L"\"" + std::wstring(exe.begin(), exe.end()) + L"\" " + Arguments;
-    STARTUPINFOW startup = {};
-    startup.cb = sizeof(startup);
-    PROCESS_INFORMATION process = {};
-    if (!CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process)) return -1;
-    WaitForSingleObject(process.hProcess, INFINITE);
-    DWORD code = 0;
-    GetExitCodeProcess(process.hProcess, &code);
-    CloseHandle(process.hProcess);
-    CloseHandle(process.hThread);
-    return (int)code;
+    std::string exe = TestBuildDir() + "/tools/archive_writer/archive_writer.exe";
+    return RunProgram(L"\"" + std::wstring(exe.begin(), exe.end()) + L"\" " + Arguments);
 }
 
 std::string ReadMember(DxArchiveRecord *Record, int CodePage, const char *Name)

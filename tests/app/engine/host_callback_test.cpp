@@ -4,7 +4,7 @@
 
 #include <cstring>
 
-#include "tests/app/engine/plugin_test_support.h"
+#include "tests/support/engine/plugin_fixture.h"
 
 namespace {
 

@@ -1,8 +1,11 @@
 #include "tests/app/engine/mml_test_support.h"
 
 #include <algorithm>
+#include <fstream>
+#include <sstream>
 
 #include "app/engine/mml_compile.h"
+#include "tests/support/test_paths.h"
 
 const char kMmlTestSongPath[] = "C:\\songs\\test.zms";
 
@@ -31,4 +34,13 @@ std::vector<MmlEv> MmlTrackEventsOfType(int Track, std::vector<uint32_t> Types) 
     if (std::find(Types.begin(), Types.end(), e.type) != Types.end()) out.push_back(e);
   }
   return out;
+}
+
+std::string MmlFixturePath(const std::string &Name) { return TestDataDir() + "/zms/" + Name; }
+
+std::string ReadMmlFixture(const std::string &Name) {
+  std::ifstream in(MmlFixturePath(Name), std::ios::binary);
+  std::stringstream ss;
+  ss << in.rdbuf();
+  return ss.str();
 }

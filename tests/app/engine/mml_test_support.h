@@ -1,8 +1,6 @@
 // Helpers of the MML compiler tests: compile a text into song 0 and read a track back.
 #pragma once
-#include <fstream>
 #include <ostream>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -29,16 +27,6 @@ void CompileMmlText(const std::string &Text);
 std::vector<MmlEv> MmlTrackEvents(int Track);
 // Only the events of the given types, in order.
 std::vector<MmlEv> MmlTrackEventsOfType(int Track, std::vector<uint32_t> Types);
-// A file of tests/data/zms as bytes, and its path for CompileMml. Inline: the data folder is
-// known only to the test programs themselves.
-#ifdef TARVEX_TEST_DATA_DIR
-inline std::string MmlFixturePath(const std::string &Name) {
-  return std::string(TARVEX_TEST_DATA_DIR) + "/zms/" + Name;
-}
-inline std::string ReadMmlFixture(const std::string &Name) {
-  std::ifstream in(MmlFixturePath(Name), std::ios::binary);
-  std::stringstream ss;
-  ss << in.rdbuf();
-  return ss.str();
-}
-#endif
+// A file of tests/data/zms: its path for CompileMml, and its bytes.
+std::string MmlFixturePath(const std::string &Name);
+std::string ReadMmlFixture(const std::string &Name);

@@ -8,7 +8,7 @@
 #include <string>
 #include <thread>
 
-#include "tests/app/engine/plugin_test_support.h"
+#include "tests/support/engine/plugin_fixture.h"
 
 namespace {
 
@@ -143,7 +143,7 @@ TEST_F(PluginHost, QueuedEventsCarryFixedFieldsAndClampedBytes) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     {
-      boost::unique_lock<boost::mutex> lock = slot.LockEvents();
+      EventQueueLock lock = slot.LockEvents();
       slot.pendingEvents.clear();
     }
     c.send();

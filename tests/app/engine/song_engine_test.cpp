@@ -6,7 +6,7 @@
 
 #include "app/engine/plugin_slot.h"
 #include "app/engine/volume_law.h"
-#include "plugin_test_support.h"
+#include "tests/support/engine/plugin_fixture.h"
 
 namespace {
 

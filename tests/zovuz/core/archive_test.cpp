@@ -10,6 +10,7 @@
 #include <thread>
 #include <vector>
 
+#include "tests/support/test_files.h"
 #include "tools/archive_writer/archive_writer.h"
 #include "zovuz/core/archive.h"
 #include "zovuz/core/archive_internal.h"
@@ -32,11 +33,7 @@ Bytes Compressible(size_t Size, unsigned Seed)
 
 void WriteBytes(const std::wstring &Path, const Bytes &Data)
 {
-    HANDLE file = CreateFileW(Path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    ASSERT_NE(file, INVALID_HANDLE_VALUE);
-    DWORD written = 0;
-    if (!Data.empty()) WriteFile(file, Data.data(), (DWORD)Data.size(), &written, nullptr);
-    CloseHandle(file);
+    ASSERT_TRUE(WriteFileBytes(Path, Data));
 }
 
 // The content every archive of these tests holds; paths in code page 932 (narrow literals).

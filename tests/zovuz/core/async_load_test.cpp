@@ -11,7 +11,7 @@
 #include <thread>
 #include <vector>
 
-#include "memory_log_reader.h"
+#include "tests/support/test_files.h"
 #include "zovuz/core/async_load.h"
 #include "zovuz/core/handle.h"
 #include "zovuz/core/memory.h"
@@ -382,7 +382,7 @@ TEST_F(ASyncLoadWorkers, ARequestFromANonWorkerIsRefusedAndLoadingGoesOn)
     EXPECT_EQ(-1, from_other);
     EXPECT_EQ(0, g_log.served.load());
     EXPECT_NE(std::wstring::npos,
-              MemoryTestReadLog().find(L"非同期読み込みスレッド以外からメインスレッドへの処理依頼が行われました"));
+              ReadLogText().find(L"非同期読み込みスレッド以外からメインスレッドへの処理依頼が行われました"));
 
     // The refusals left the loader's lock free: a worker can still take and finish a job,
     // and another thread can still queue one.

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/test_files.h"
 #include "zovuz/core/file_access.h"
 #include "zovuz/core/windows/file_read_win.h"
 
@@ -23,12 +24,7 @@ std::vector<unsigned char> Pattern(size_t Size)
 
 void WriteWholeFile(const std::wstring &Path, const std::vector<unsigned char> &Data)
 {
-    HANDLE file = CreateFileW(Path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    ASSERT_NE(file, INVALID_HANDLE_VALUE);
-    DWORD written = 0;
-    if (!Data.empty()) WriteFile(file, Data.data(), (DWORD)Data.size(), &written, nullptr);
-    CloseHandle(file);
-    ASSERT_EQ(written, Data.size());
+    ASSERT_TRUE(WriteFileBytes(Path, Data));
 }
 
 int ThreadsOfThisProcess()

@@ -8,7 +8,7 @@
 #include <thread>
 #include <vector>
 
-#include "memory_log_reader.h"
+#include "tests/support/test_files.h"
 #include "zovuz/core/handle.h"
 
 namespace {
@@ -114,7 +114,7 @@ TEST(Handle, FullTypeLogsItsLimitAndChangesNothing)
     EXPECT_EQ(a, t.m().Handle[0]->Handle);
     EXPECT_EQ(b, t.m().Handle[1]->Handle);
     EXPECT_NE(std::wstring::npos,
-              MemoryTestReadLog().find(L"Testハンドルの数が限界数( 2 )に達していて新たなハンドルを作成できません"));
+              ReadLogText().find(L"Testハンドルの数が限界数( 2 )に達していて新たなハンドルを作成できません"));
 }
 
 TEST(Handle, ReuseKeepsTheOldNumberWithoutMovingTheCounter)

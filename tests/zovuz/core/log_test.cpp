@@ -5,6 +5,7 @@
 // The log is process-wide and stays started once its file exists, so the test with output off
 // must run before any other test writes (tests run in the order they are written here).
 #include "zovuz/core/log.h"
+#include "tests/support/test_files.h"
 
 #include <gtest/gtest.h>
 #include <windows.h>
@@ -18,17 +19,6 @@
 #include <vector>
 
 namespace {
-
-std::string ReadFileBytes(const wchar_t *Path)
-{
-    std::ifstream file(Path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
-}
-
-bool FileExists(const wchar_t *Path)
-{
-    return GetFileAttributesW(Path) != INVALID_FILE_ATTRIBUTES;
-}
 
 // Reads what the log appended to "Log.txt" since the fixture began, with every time stamp
 // replaced by "#" (the stamp is the milliseconds since the log started, not repeatable).

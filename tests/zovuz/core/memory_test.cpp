@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "memory_log_reader.h"
+#include "tests/support/test_files.h"
 #include "zovuz/core/threads.h"
 #include "zovuz/core/tlsf_heap.h"
 
@@ -20,7 +20,7 @@ namespace {
 
 bool LogContains(const wchar_t *text)
 {
-    return MemoryTestReadLog().find(text) != std::wstring::npos;
+    return ReadLogText().find(text) != std::wstring::npos;
 }
 
 size_t HeapGrowUnitOf(void *block)
@@ -194,7 +194,7 @@ TEST(TrackedMemory, CallocZeroFillsReusedMemory)
 TEST(TrackedMemory, ZeroByteRequestFailsAfterDumpingLiveBlocks)
 {
     const int num = GetAllocNum();
-    MemoryTestRemoveLog();
+    RemoveLogFile();
     EXPECT_EQ(DXALLOC(0), nullptr);
     EXPECT_EQ(GetAllocNum(), num);
     EXPECT_TRUE(LogContains(L"Alloc memory dump\r\n"));
@@ -212,11 +212,11 @@ TEST(TrackedMemory, SizesThatOverflowAreRefused)
     const int num = GetAllocNum();
     const int total = GetTotalAllocSize();
     for (size_t size : sizes) {
-        MemoryTestRemoveLog();
+        RemoveLogFile();
         EXPECT_EQ(DXALLOC(size), nullptr) << size;
         EXPECT_EQ(DXCALLOC(size), nullptr) << size;
         EXPECT_EQ(DXREALLOC(block, size), nullptr) << size;
-        std::wstring log = MemoryTestReadLog();
+        std::wstring log = ReadLogText();
         EXPECT_NE(log.find(L"確保サイズ"), std::wstring::npos) << size;
         EXPECT_EQ(log.find(L"Alloc memory dump"), std::wstring::npos) << size;
     }
@@ -233,9 +233,9 @@ TEST(TrackedMemory, DumpShowsEachLiveBlock)
     uint8_t *block = static_cast<uint8_t *>(DxAlloc(32, path.c_str(), 70001));
     ASSERT_NE(block, nullptr);
     for (int i = 0; i < 32; ++i) block[i] = static_cast<uint8_t>(i);
-    MemoryTestRemoveLog();
+    RemoveLogFile();
     EXPECT_EQ(DumpAllocMemory(), 0);
-    std::wstring log = MemoryTestReadLog();
+    std::wstring log = ReadLogText();
     std::string tail = path.substr(path.size() - 17);
     std::wstring file(tail.begin(), tail.end());
     file.resize(26, L' ');
@@ -374,11 +374,11 @@ TEST(TrackedMemoryDeathTest, MisuseStopsWithTheHeapsMessage)
 {
     g_keepPiece = static_cast<uint8_t *>(DXALLOC(16));
     for (const MisuseCase &misuse : kMisuseCases) {
-        MemoryTestRemoveLog();
+        RemoveLogFile();
         EXPECT_EXIT(misuse.Misuse(), testing::ExitedWithCode(3), "") << misuse.Name;
         EXPECT_TRUE(LogContains(misuse.Message)) << misuse.Name;
         if (misuse.TagLine != nullptr) {
-            std::wstring log = MemoryTestReadLog();
+            std::wstring log = ReadLogText();
             size_t message = log.find(misuse.Message);
             EXPECT_NE(log.find(misuse.TagLine, message), std::wstring::npos) << misuse.Name << "\n" << log;
         }

@@ -6,7 +6,7 @@
 #include <random>
 #include <vector>
 
-#include "memory_log_reader.h"
+#include "tests/support/test_files.h"
 #include "zovuz/core/ring_buffer.h"
 
 namespace {
@@ -133,7 +133,7 @@ TEST(RingBuffer, FailedGrowthKeepsEveryQueuedByte)
     unsigned char z = 0x5A;
     EXPECT_EQ(-1, RingBufferDataAdd(&ring.r, &z, 0x7F000000));  // fails before any copy
     EXPECT_EQ(0, memcmp(&before, &ring.r, sizeof(before)));
-    std::wstring log = MemoryTestReadLog();
+    std::wstring log = ReadLogText();
     EXPECT_NE(std::wstring::npos,
               log.find(L"リングバッファの再確保に失敗しました(確保しようとしたサイズ 2130712682 byte)"));
     EXPECT_NE(std::wstring::npos, log.find(L"リングバッファへのデータの追加に失敗しました(追加する長さ 2130706432 byte)"));

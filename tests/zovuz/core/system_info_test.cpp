@@ -3,6 +3,7 @@
 #include "zovuz/core/system_info.h"
 
 #include "zovuz/core/log.h"
+#include "tests/support/test_files.h"
 
 #include <gtest/gtest.h>
 #include <windows.h>
@@ -33,11 +34,7 @@ public:
     }
 
 private:
-    static std::string Bytes()
-    {
-        std::ifstream file("Log.txt", std::ios::binary);
-        return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
-    }
+    static std::string Bytes() { return ReadFileBytes(L"Log.txt"); }
     size_t start_ = 0;
 };
 

@@ -12,7 +12,7 @@
 #include <set>
 #include <vector>
 
-#include "memory_log_reader.h"
+#include "tests/support/test_files.h"
 #include "zovuz/core/log.h"
 
 namespace {
@@ -245,9 +245,9 @@ TEST_F(TlsfHeap, ErrorCheckFindsDamage)
     for (const Damage &damage : damages) {
         uint8_t saved = *damage.Byte;
         *damage.Byte = damage.Value;
-        MemoryTestRemoveLog();
+        RemoveLogFile();
         EXPECT_EQ(HeapErrorCheck(&heap_), -1) << damage.Name;
-        EXPECT_NE(MemoryTestReadLog().find(L"HeapErrorCheck Error : "), std::wstring::npos) << damage.Name;
+        EXPECT_NE(ReadLogText().find(L"HeapErrorCheck Error : "), std::wstring::npos) << damage.Name;
         *damage.Byte = saved;
         EXPECT_EQ(HeapErrorCheck(&heap_), 0) << damage.Name;
     }

@@ -1,4 +1,4 @@
-// Helpers for the plug-in host tests: the test plug-in DLLs of this build, a reference
+// Fixtures of the plug-in host for the engine tests (and the shell tests to come): the test plug-in DLLs of this build, a reference
 // of the test's own on one of them (so its logs stay readable after the host lets go),
 // and a reset of the 95 slots between tests.
 #pragma once
@@ -11,11 +11,8 @@
 #include "app/engine/plugin_slot.h"
 #include "tools/test_plugins/test_plugin_api.h"
 
-#ifdef TARVEX_BUILD_DIR
-inline std::string TestPluginPath(const char* name) {
-  return std::string(TARVEX_BUILD_DIR) + "/testbin/" + name + ".dll";
-}
-#endif
+// The test plug-in DLL `name` of this build (tools/test_plugins).
+std::string TestPluginPath(const char* name);
 
 // The test's own reference on a test plug-in DLL and its exports.
 class TestPluginLibrary {

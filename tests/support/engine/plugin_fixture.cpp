@@ -1,6 +1,10 @@
-#include "tests/app/engine/plugin_test_support.h"
+#include "tests/support/engine/plugin_fixture.h"
+
+#include "tests/support/test_paths.h"
 
 #include <algorithm>
+
+std::string TestPluginPath(const char* name) { return TestBinPath(std::string(name) + ".dll"); }
 
 TestPluginLibrary::TestPluginLibrary(const std::string& path)
     : module_(LoadLibraryA(path.c_str())),
@@ -40,7 +44,7 @@ void ResetPluginSlots() {
     UnloadPlugin(i / kPluginPositionCount, i % kPluginPositionCount);
     PluginSlot& s = g_pluginSlots[i];
     {
-      boost::unique_lock<boost::mutex> lock = s.LockEvents();
+      EventQueueLock lock = s.LockEvents();
       s.pendingEvents.clear();
     }
     s.Process();  // drops a delivered block left by a test
@@ -66,7 +70,7 @@ std::vector<int32_t> DispatchOpcodes(const TpInstance* instance, int from) {
 
 std::vector<std::vector<int>> PendingMidiBytes(PluginSlot& slot) {
   std::vector<std::vector<int>> out;
-  boost::unique_lock<boost::mutex> lock = slot.LockEvents();
+  EventQueueLock lock = slot.LockEvents();
   for (const VstMidiEvent& e : slot.pendingEvents)
     out.push_back({static_cast<unsigned char>(e.midiData[0]), static_cast<unsigned char>(e.midiData[1]),
                    static_cast<unsigned char>(e.midiData[2])});

@@ -1,0 +1,51 @@
+// The engine's locks, with no platform or Boost header behind them: the song loaders and
+// parsers that include this stay portable, and no Windows macro renames their functions.
+//
+// - The engine lock: one re-entrant lock, held by each render tick of either engine and by
+//   every operation that replaces or removes a plug-in instance or a song's tracks and samples,
+//   so that no tick runs an instance being closed or data being freed. Hold it to swap prepared
+//   pointers, not to prepare them: never load a file or start a plug-in while holding it.
+// - A slot's event mutex: guards that slot's queue of pending MIDI events and nothing else; any
+//   thread may queue while holding it.
+//
+// Both are Boost mutexes living in opaque storage here; windows/engine_lock_win.cpp holds the
+// only code that sees them and checks the storage against their real size.
+#pragma once
+
+#include <mutex>
+
+// The mutex of a slot's event queue. Usable with std::unique_lock and std::lock_guard.
+class EventQueueMutex {
+ public:
+  EventQueueMutex();
+  ~EventQueueMutex();
+  EventQueueMutex(const EventQueueMutex&) = delete;
+  EventQueueMutex& operator=(const EventQueueMutex&) = delete;
+
+  void lock();
+  void unlock();
+
+ private:
+  alignas(8) unsigned char storage_[16];  // a boost::mutex
+};
+
+// The engine's re-entrant lock; the one instance is reached through LockEngine().
+class EngineMutex {
+ public:
+  EngineMutex();
+  ~EngineMutex();
+  EngineMutex(const EngineMutex&) = delete;
+  EngineMutex& operator=(const EngineMutex&) = delete;
+
+  void lock();
+  void unlock();
+
+ private:
+  alignas(8) unsigned char storage_[32];  // a boost::recursive_mutex
+};
+
+typedef std::unique_lock<EventQueueMutex> EventQueueLock;
+typedef std::unique_lock<EngineMutex> EngineLock;
+
+// Takes the engine lock for the caller's scope (re-entrant for the holding thread).
+EngineLock LockEngine();

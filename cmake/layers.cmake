@@ -1,0 +1,51 @@
+# The link layers of the library and the application, lowest first: each target, the folder
+# it is built from, and the targets it uses by name. This table is the one place the layering
+# is written down. The build links each target to exactly what it uses (there are no link
+# groups, so a cycle fails the link), the tests of a folder link only that folder's target, and
+# the layering test (tools/layering/check_layers.cmake) checks every include against it.
+#
+# A target's folder is its own files and those of its windows/ folder. A subsystem publishes
+# its calls in one header, zovuz/<sub>/zovuz_<sub>.h, which zovuz/zovuz.h includes; another
+# target includes only that header, never the subsystem's other headers. A new subsystem adds
+# its line here (after everything it uses) and its public header to zovuz/zovuz.h.
+#
+# Read with include(): it defines tarvex_layer() and fills TARVEX_LAYERS (names, lowest first),
+# TARVEX_LAYER_DIR_<name> and TARVEX_LAYER_USES_<name>.
+
+set(TARVEX_LAYERS "")
+macro(tarvex_layer name dir)
+  cmake_parse_arguments(_layer "" "" "USES" ${ARGN})
+  foreach(_used IN LISTS _layer_USES)
+    if(NOT _used IN_LIST TARVEX_LAYERS)
+      message(FATAL_ERROR "layers.cmake: ${name} uses ${_used}, which is not a lower layer")
+    endif()
+  endforeach()
+  list(APPEND TARVEX_LAYERS ${name})
+  set(TARVEX_LAYER_DIR_${name} ${dir})
+  set(TARVEX_LAYER_USES_${name} ${_layer_USES})
+endmacro()
+
+# 1. Core services: below everything. It reaches higher subsystems at run time only through
+#    the hook table that start-up fills.
+tarvex_layer(zovuz_core     zovuz/core)
+# 2-4. The subsystems built on core.
+tarvex_layer(zovuz_sound    zovuz/sound    USES zovuz_core)
+tarvex_layer(zovuz_graphics zovuz/graphics USES zovuz_core)
+tarvex_layer(zovuz_d3d11    zovuz/d3d11    USES zovuz_graphics zovuz_core)
+tarvex_layer(zovuz_d3d9     zovuz/d3d9     USES zovuz_graphics zovuz_core)
+tarvex_layer(zovuz_filter   zovuz/filter   USES zovuz_d3d11 zovuz_d3d9 zovuz_graphics zovuz_core)
+tarvex_layer(zovuz_movie    zovuz/movie    USES zovuz_d3d11 zovuz_d3d9 zovuz_graphics zovuz_sound zovuz_core)
+# 5. Start-up and shut-down: names every subsystem's start and end calls; nothing below calls it.
+tarvex_layer(zovuz_startup  zovuz/core/startup
+  USES zovuz_movie zovuz_filter zovuz_d3d11 zovuz_d3d9 zovuz_graphics zovuz_sound zovuz_core)
+# 6. The application: the engine on the library, the shell on both.
+tarvex_layer(tarvex_engine  app/engine     USES zovuz_sound zovuz_core)
+tarvex_layer(tarvex_shell   app/shell
+  USES tarvex_engine zovuz_startup zovuz_movie zovuz_filter zovuz_d3d11 zovuz_d3d9 zovuz_graphics
+       zovuz_sound zovuz_core)
+
+# The umbrella header zovuz/zovuz.h stands for the whole library: only a target that uses every
+# library layer (the shell) may include it.
+set(TARVEX_UMBRELLA_HEADER zovuz/zovuz.h)
+set(TARVEX_UMBRELLA_LAYERS
+  zovuz_core zovuz_sound zovuz_graphics zovuz_d3d11 zovuz_d3d9 zovuz_filter zovuz_movie zovuz_startup)
