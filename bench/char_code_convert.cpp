@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "zovuz/core/char_code.h"
+#include "zovuz/core/char_code_internal.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include <random>
 #include <vector>
 
-#include "app/engine/mdx_song.h"
+#include "app/engine/mdx_player.h"
 
 namespace {
 

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "zovuz/core/memory.h"
+#include "zovuz/core/memory_internal.h"
 
 namespace {
 

@@ -1,3 +1,9 @@
 // ZoVuz: the library's public API, one header per subsystem.
+//
+// Each subsystem publishes what the application and the other subsystems call in exactly one
+// header, zovuz/<sub>/zovuz_<sub>.h, included here in layer order (cmake/layers.cmake). A new
+// subsystem adds its include below and its line to cmake/layers.cmake. Its internals stay in
+// *_internal.h beside its code. This umbrella is for the shell: the engine and the subsystems
+// include only the public headers of the layers they use (the layering test checks this).
 #pragma once
 #include "zovuz/core/zovuz_core.h"

@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "app/engine/mdx_song.h"
+#include "app/engine/mdx_player.h"
 #include "app/engine/plugin_slot.h"
 
 MdxPlayerData g_mdx;

@@ -1,8 +1,40 @@
-// State shared by the MML compiler's files: the compile state and the event writers.
-// Only the compiler's own files include this.
+// State shared by the MML compiler's files: the text reader and its lexers, the compile state
+// and the event writers. Only the compiler's own files (and its tests) include this.
 #pragma once
 #include "app/engine/mml_compile.h"
 #include "app/engine/song_engine.h"
+
+// ---- the text reader and its lexers ---------------------------------------------------------
+// Each lexer reads from the reader and puts back the one character that ended it.
+
+struct MmlReader {
+  const uint8_t *Data;  // the song text
+  size_t Size;          // bytes before the first 0xFF (which ends the text like the file's end)
+  size_t Pos;           // next byte to read
+};
+
+enum { kMmlEnd = -1 };  // what MmlGetChar gives at the end of the text
+
+void MmlReaderInit(MmlReader *Reader, const void *Data, size_t Size);
+int MmlGetChar(MmlReader *Reader);             // next byte 0-254, or kMmlEnd
+void MmlPutBack(MmlReader *Reader, int Char);  // puts back the byte just read; kMmlEnd is ignored
+
+// Up to three decimal digits; 0 when the next character is not a digit.
+int ReadMmlNumber(MmlReader *Reader);
+// -1 when the next character is not a digit; otherwise digits in groups of three, the last
+// group giving the value ("1234" gives 4).
+int ReadMmlNumberOrNone(MmlReader *Reader);
+// A length in ticks: "*n" ticks, or 192 / n with up to three dots, or the default (one dot
+// after no number gives 1.5 times the default).
+int ReadMmlLength(MmlReader *Reader, int DefaultLength);
+// A length and up to two more after "^", added; a total of 0 gives the default.
+int ReadMmlTiedLength(MmlReader *Reader, int DefaultLength);
+// The semitone 0-11 of a note letter with its accidental ("+" or "#" up, "-" down, wrapping).
+int ReadMmlNoteName(MmlReader *Reader, int Letter);
+// One comma-separated field inside parentheses ("," alone is -1, a "-" makes it negative).
+int ReadMmlSignedNumber(MmlReader *Reader);
+// Reads until Byte has been read or the text ends.
+void SkipPastByte(MmlReader *Reader, int Byte);
 
 // One text track while it compiles.
 struct MmlTrackState {

@@ -9,6 +9,7 @@
 #include <memory>
 
 #include "zovuz/core/archive.h"
+#include "zovuz/core/archive_internal.h"
 
 namespace {
 

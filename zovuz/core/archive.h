@@ -37,13 +37,6 @@
 
 // ---- key and packing -------------------------------------------------------------------------
 
-// The 12-byte key of a key string (null: no string).
-void MakeArchiveKey(const char *KeyString, unsigned char *Key);
-// Twelve 0xFF bytes: the key tried when an archive's header does not decode with the first.
-void MakeArchiveFallbackKey(unsigned char *Key);
-// Scrambles or unscrambles (the same operation) Size bytes lying at Position in the archive.
-void ArchiveKeyConvert(void *Data, size_t Size, uint64_t Position, const unsigned char *Key);
-
 // Expands a packed block of SrcSize bytes (header included) into DestSize bytes of room: the
 // expanded size, or -1 when the block is inconsistent. A null Dest only reads the size.
 int64_t ArchiveDecompressChecked(const void *Src, uint64_t SrcSize, void *Dest, uint64_t DestSize);
@@ -96,32 +89,3 @@ void *ArchiveWaitReadEnd(DxArchiveRecord *Record);
 // 0, or -1 when not found or packed.
 int ArchiveFindFile(DxArchiveRecord *Record, int CharCodeFormat, const char *Name, uint64_t *Position, uint64_t *Size);
 
-// ---- the default file-access set -------------------------------------------------------------
-
-int InitializeArchiveSystem(void);   // 0, or -1 when already started
-int TerminateArchiveSystem(void);    // 0, or -1 when not started
-const FileAccessFunctionTable *GetArchiveFunctionTable(void);
-
-// Stream ids of this set are the open-file table index with 0xF0000000 set; 0 means failure.
-FileStreamId ArchiveFileOpen(const wchar_t *Path, int UseCacheFlag, int BlockReadFlag, int UseASyncReadFlag);
-int ArchiveFileClose(FileStreamId Handle);
-int64_t ArchiveFileTell(FileStreamId Handle);
-int ArchiveFileSeek(FileStreamId Handle, int64_t SeekPoint, int SeekType);
-size_t ArchiveFileRead(void *Buffer, size_t BlockSize, size_t DataNum, FileStreamId Handle);
-int ArchiveFileEof(FileStreamId Handle);        // -1 at the end, else 0
-int ArchiveFileIdleCheck(FileStreamId Handle);  // 1 when no asynchronous read is pending
-int ArchiveFileChangeDir(const wchar_t *Path);
-int ArchiveFileGetDir(wchar_t *Buffer);
-int ArchiveFileGetDirSized(wchar_t *Buffer, size_t BufferBytes);
-FileFindId ArchiveFileFindFirst(const wchar_t *FilePath, FileFindRecord *Buffer);
-int ArchiveFileFindNext(FileFindId FindHandle, FileFindRecord *Buffer);
-int ArchiveFileFindClose(FileFindId FindHandle);
-
-// When Path leads into an archive "<folder>.DXA" along its way: 0, the archive open and
-// referenced under *ArchiveIndex, and the rest of the path in the archive's code page in
-// InnerPath. -1 otherwise.
-int ResolveArchivePath(const wchar_t *Path, int *ArchiveIndex, char *InnerPath, size_t InnerPathBytes);
-
-// Open archives and their reference counts (an idle archive stays open with count 0).
-int GetOpenArchiveCount(void);
-int GetArchiveReferenceCount(int ArchiveIndex);

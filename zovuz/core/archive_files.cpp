@@ -8,6 +8,7 @@
 #include "zovuz/core/char_code.h"
 #include "zovuz/core/log.h"
 #include "zovuz/core/memory.h"
+#include "zovuz/core/file_access_internal.h"
 
 namespace {
 

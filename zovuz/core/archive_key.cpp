@@ -7,6 +7,7 @@
 // one call, and any stretch of the archive can be unscrambled on its own once its position is
 // known. The all-0xFF key that the reader falls back to is simply twelve 0xFF bytes.
 #include "zovuz/core/archive.h"
+#include "zovuz/core/archive_internal.h"
 
 #include <string.h>
 

@@ -7,7 +7,9 @@
 
 #include "zovuz/core/archive_internal.h"
 #include "zovuz/core/char_code.h"
+#include "zovuz/core/char_code_internal.h"
 #include "zovuz/core/memory.h"
+#include "zovuz/core/file_access_internal.h"
 
 namespace {
 

@@ -3,12 +3,14 @@
 // many run at once, so that loading leaves processors to the main thread.
 #include "zovuz/core/clock.h"
 #include "zovuz/core/async_load.h"
+#include "zovuz/core/async_load_internal.h"
 
 #include <string.h>
 
 #include "zovuz/core/log.h"
 #include "zovuz/core/memory.h"
 #include "zovuz/core/threads.h"
+#include "zovuz/core/threads_internal.h"
 
 namespace {
 

@@ -44,17 +44,6 @@ struct ASyncLoadRequestInfo {
     uintptr_t Data[16];                 // the call's arguments, as the caller packs them
 };
 
-// Start and end (main-window creation and end). InitializeASyncLoad: 0, or -1 when already
-// initialised. StartASyncLoadThreads: makes the 32 workers, asleep; 0 or -1.
-int InitializeASyncLoad(uint32_t MainThreadID);
-int StartASyncLoadThreads(int ProcessorNum);
-int StopASyncLoadThreads(void);
-int TerminateASyncLoad(void);
-
-// Number of workers that may run at once. Set before StartASyncLoadThreads it replaces the
-// default of max(processors - 1, 1); kept within 1..32.
-int SetASyncLoadThreadCount(int Count);
-
 // A job record with room for ParamSize parameter bytes, or null (logged).
 ASyncLoadData *AllocASyncLoadData(int ParamSize);
 
@@ -90,4 +79,3 @@ int RequestMainThreadCall(ASyncLoadRequestInfo *Info);
 int ProcessMainThreadRequests(void);
 // 1 on the main thread given at initialisation, else 0.
 int IsMainThread(void);
-

@@ -9,6 +9,7 @@
 
 #include "zovuz/core/char_code_internal.h"
 #include "zovuz/core/format_print.h"
+#include "zovuz/core/format_print_internal.h"
 
 namespace {
 

@@ -31,28 +31,12 @@ constexpr int CHAR_CODE_UNICODE_BYTE = 32765;    // bytes whose values are Unico
 constexpr int CHAR_CODE_UTF32LE = 32766;
 constexpr int CHAR_CODE_UTF32BE = 32767;
 
-// The library's current codes. Each runs the default choice first when no code is chosen yet.
-int GetCurrentCharCodeFormat(void); // the current multibyte code
-int GetWideCharCodeFormat(void);    // the wide code, 1200 unless set otherwise
-
 // Chooses the current codes once: the multibyte code follows the OEM code page (1252, 32764,
 // 950, 936, 949; anything else gives 932), the wide code becomes 1200. Nothing happens when a
 // character set is already chosen. Returns 0.
 int SetDefaultCharCodeFormat(void);
 
-// Builds the conversion tables of the table codes (932, 936, 949, 950, 1252, 32764) once; the
-// converters call it on first use. 0, or -1 when the tables could not be had.
-int SetupCharCodeTables(void);
-
 // ---- single characters -----------------------------------------------------------------------
-
-// 1, 2 or 4; -1 for an unsupported code.
-int GetCharCodeUnitSize(int CharCodeFormat);
-
-// Byte length of the character starting at CharCode; -1 when no character can start there
-// (an invalid lead, a character cut short by the terminator, a null pointer, unsupported code).
-// At the terminator the length of one unit.
-int GetCharCodeBytes(const char *CharCode, int CharCodeFormat);
 
 // The character code starting at CharCode; *CharBytes (may be null) receives its length in
 // bytes. At the terminator 0 with the length of one unit; at an invalid start 0 with length 0.
@@ -76,18 +60,8 @@ uint32_t ConvertCharCodeOne(uint32_t CharCode, int SrcCharCodeFormat, int DestCh
 int ConvertCharCode(const char *Src, int SrcCharCodeFormat, char *Dest, size_t DestBytes,
                     int DestCharCodeFormat);
 
-// Decodes a string into 32-bit character codes with a zero at the end; Dest null measures.
-// Returns the bytes of the decoded array, its zero included (0 for an unsupported code).
-int DecodeCharCodeString(const char *String, int CharCodeFormat, uint32_t *Dest);
-
 // Units before the terminator (-1 for an unsupported code or a null string).
 int GetCharCodeStringLength(int CharCodeFormat, const char *String);
-
-// Characters before the terminator or the first invalid start.
-int GetCharCodeCharCount(const char *String, int CharCodeFormat);
-
-// The position CharNum characters on; earlier at the terminator or an invalid start.
-const char *CharCodeAdvance(const char *String, int CharCodeFormat, int CharNum);
 
 // String family: every call takes the code first, works on units of the code's unit size and
 // compares raw unit values. Sizes are in bytes; N counts units. The sized copies cut at the last
@@ -118,8 +92,3 @@ int CharCodeAtoi(int CharCodeFormat, const char *String);
 // terminator; Buffer must hold 33 characters plus the terminator. Returns Buffer; a radix out
 // of range writes an empty string.
 char *CharCodeItoa(int CharCodeFormat, int Value, char *Buffer, int Radix);
-
-// Current directory with paths in the wide code. Set: 0 / -1. Get: the path, cut at a whole
-// character to fit BufferBytes (always terminated when a unit fits); returns Buffer.
-int SetCurrentDirectoryCharCode(const wchar_t *Path);
-wchar_t *GetCurrentDirectoryCharCode(wchar_t *Buffer, size_t BufferBytes);

@@ -316,3 +316,36 @@ inline bool IsZeroUnit(const uint8_t *P, int Unit)
 }
 
 } // namespace charcode
+
+// ---- the core's own calls, not part of the public header ----
+
+// The library's current codes. Each runs the default choice first when no code is chosen yet.
+int GetCurrentCharCodeFormat(void); // the current multibyte code
+int GetWideCharCodeFormat(void);    // the wide code, 1200 unless set otherwise
+
+// Builds the conversion tables of the table codes (932, 936, 949, 950, 1252, 32764) once; the
+// converters call it on first use. 0, or -1 when the tables could not be had.
+int SetupCharCodeTables(void);
+
+// 1, 2 or 4; -1 for an unsupported code.
+int GetCharCodeUnitSize(int CharCodeFormat);
+
+// Byte length of the character starting at CharCode; -1 when no character can start there
+// (an invalid lead, a character cut short by the terminator, a null pointer, unsupported code).
+// At the terminator the length of one unit.
+int GetCharCodeBytes(const char *CharCode, int CharCodeFormat);
+
+// Decodes a string into 32-bit character codes with a zero at the end; Dest null measures.
+// Returns the bytes of the decoded array, its zero included (0 for an unsupported code).
+int DecodeCharCodeString(const char *String, int CharCodeFormat, uint32_t *Dest);
+
+// Characters before the terminator or the first invalid start.
+int GetCharCodeCharCount(const char *String, int CharCodeFormat);
+
+// The position CharNum characters on; earlier at the terminator or an invalid start.
+const char *CharCodeAdvance(const char *String, int CharCodeFormat, int CharNum);
+
+// Current directory with paths in the wide code. Set: 0 / -1. Get: the path, cut at a whole
+// character to fit BufferBytes (always terminated when a unit fits); returns Buffer.
+int SetCurrentDirectoryCharCode(const wchar_t *Path);
+wchar_t *GetCurrentDirectoryCharCode(wchar_t *Buffer, size_t BufferBytes);

@@ -28,15 +28,6 @@ int CharCodeFormatString(int DestCharCodeFormat, int WideForm, int NarrowCharCod
                          int WideCharCodeFormat, char *Buffer, int BufferLength,
                          const char *FormatString, va_list Args);
 
-int CharCodeSPrintf(int DestCharCodeFormat, int WideForm, int NarrowCharCodeFormat,
-                    int WideCharCodeFormat, char *Buffer, int BufferLength, const char *FormatString, ...);
-
-// As above with the length taken as CHAR_CODE_PRINT_UNLIMITED: the caller guarantees the room.
-int CharCodeSPrintfUnlimited(int DestCharCodeFormat, int WideForm, int NarrowCharCodeFormat,
-                             int WideCharCodeFormat, char *Buffer, const char *FormatString, ...);
-int CharCodeVSPrintf(int DestCharCodeFormat, int WideForm, int NarrowCharCodeFormat,
-                     int WideCharCodeFormat, char *Buffer, const char *FormatString, va_list Args);
-
 // Narrow form in the library's current multibyte code (output and "%s"), "%S" in its wide code;
 // unlimited.
 int FormatCharString(char *Buffer, const char *FormatString, ...);

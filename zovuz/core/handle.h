@@ -145,10 +145,6 @@ int DecASyncLoadCount(int Handle);     // deletes the handle when it reaches 0 a
 int IsHandleASyncLoading(int Handle);  // 1 loading, 0 not, -1 invalid handle
 int WaitHandleASyncLoad(int Handle);   // returns when the count is 0, serving main-thread requests
 
-void InitializeHandleList(HandleListNode *First, HandleListNode *Last);
-void HandleListAdd(HandleListNode *First, HandleListNode *Node, int Handle, void *Data);
-void HandleListRemove(HandleListNode *Node);
-
 // The validity rule every lookup applies: the type is registered, the value is not negative,
 // its type bits match, its slot is in range and holds a record, and the record's check number
 // matches. Owners' ordinary lookups use HandleCheckReady, which also refuses a record that is

@@ -2,8 +2,10 @@
 // record. The file itself is written by windows/log_win.cpp.
 #include "zovuz/core/clock.h"
 #include "zovuz/core/log.h"
+#include "zovuz/core/log_internal.h"
 
 #include "zovuz/core/char_code.h"
+#include "zovuz/core/char_code_internal.h"
 #include "zovuz/core/format_print.h"
 #include "zovuz/core/log_platform.h"
 #include "zovuz/core/memory.h"

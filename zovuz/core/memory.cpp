@@ -2,6 +2,7 @@
 // the live-block counters, the trace, the dump and the heap check.
 #include "zovuz/core/clock.h"
 #include "zovuz/core/memory.h"
+#include "zovuz/core/memory_internal.h"
 
 #include <string.h>
 

@@ -1,5 +1,4 @@
 // Mersenne Twister (MT19937): a plain and an MMX regeneration with the same results.
-#include "zovuz/core/random.h"
 
 #include <mmintrin.h>
 #include <string.h>

@@ -2,6 +2,7 @@
 // (one and a half times the stored bytes plus the request plus 1000 bytes), so a steady
 // producer causes few reallocations. The buffer never shrinks until it is terminated.
 #include "zovuz/core/ring_buffer.h"
+#include "zovuz/core/ring_buffer_internal.h"
 
 #include <limits.h>
 #include <string.h>

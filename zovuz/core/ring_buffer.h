@@ -14,9 +14,6 @@ struct RingBuffer
     int BufferSize;            // bytes allocated
 };
 
-// Clears the record (no allocation). 0.
-int RingBufferInitialize(RingBuffer* ring);
-
 // Appends size bytes, growing the buffer when needed. 0, or -1 when the growth failed;
 // a failed append leaves every queued byte in place.
 int RingBufferDataAdd(RingBuffer* ring, const void* data, int size);
@@ -25,10 +22,3 @@ int RingBufferDataAdd(RingBuffer* ring, const void* data, int size);
 // peek 0 consumes them, peek 1 leaves the ring unchanged. -1, with nothing copied, when
 // fewer than size bytes are stored.
 int RingBufferDataGet(RingBuffer* ring, void* dest, int size, int peek);
-
-// Makes room for size_to_add more bytes. 0, or -1 when the new buffer could not be had;
-// the old buffer and its bytes then stay as they were.
-int RingBufferReSize(RingBuffer* ring, int size_to_add);
-
-// Frees the data and clears the record. 0.
-int RingBufferTerminate(RingBuffer* ring);

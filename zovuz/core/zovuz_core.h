@@ -1,12 +1,13 @@
-// ZoVuz core services: the public API of the library's core, as the application calls it.
-// Each topic of the core declares its calls in its own header, included here.
+// ZoVuz core services: the public API of the library's core, what the application and the other
+// subsystems call. Each topic of the core declares its public calls in its own header, included
+// here; the calls that only the core's own files (and its tests) use are in <topic>_internal.h
+// beside the code. Outside zovuz/core, include this header only, never a topic header.
 #pragma once
 #include "zovuz/core/log.h"
 #include "zovuz/core/threads.h"
 #include "zovuz/core/memory.h"
 #include "zovuz/core/char_code.h"
 #include "zovuz/core/base_helpers.h"
-#include "zovuz/core/random.h"
 #include "zovuz/core/cpu_features.h"
 #include "zovuz/core/format_print.h"
 #include "zovuz/core/system_info.h"

@@ -1,4 +1,4 @@
-#include "app/engine/mdx_song.h"
+#include "app/engine/mdx_player.h"
 
 #include <gtest/gtest.h>
 

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "app/engine/mml_compile.h"
+#include "app/engine/mml_compile_internal.h"
 #include "tests/app/engine/mml_test_support.h"
 
 namespace {

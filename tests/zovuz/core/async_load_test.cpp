@@ -13,9 +13,11 @@
 
 #include "tests/support/test_files.h"
 #include "zovuz/core/async_load.h"
+#include "zovuz/core/async_load_internal.h"
 #include "zovuz/core/handle.h"
 #include "zovuz/core/memory.h"
 #include "zovuz/core/threads.h"
+#include "zovuz/core/threads_internal.h"
 
 namespace {
 

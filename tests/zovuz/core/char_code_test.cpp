@@ -14,6 +14,7 @@
 #include "zovuz/core/char_code.h"
 #include "zovuz/core/char_code_internal.h"
 #include "zovuz/core/memory.h"
+#include "zovuz/core/memory_internal.h"
 
 namespace {
 

@@ -8,7 +8,9 @@
 #include <vector>
 
 #include "zovuz/core/char_code.h"
+#include "zovuz/core/char_code_internal.h"
 #include "zovuz/core/file_access.h"
+#include "zovuz/core/file_access_internal.h"
 #include "zovuz/core/memory.h"
 
 namespace {

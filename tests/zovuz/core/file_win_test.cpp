@@ -11,6 +11,7 @@
 
 #include "tests/support/test_files.h"
 #include "zovuz/core/file_access.h"
+#include "zovuz/core/file_access_internal.h"
 #include "zovuz/core/windows/file_read_win.h"
 
 namespace {

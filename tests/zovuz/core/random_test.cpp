@@ -10,7 +10,6 @@
 #include <vector>
 
 #include "zovuz/core/cpu_features.h"
-#include "zovuz/core/random.h"
 #include "zovuz/core/random_internal.h"
 
 namespace {

@@ -8,6 +8,7 @@
 
 #include "tests/support/test_files.h"
 #include "zovuz/core/ring_buffer.h"
+#include "zovuz/core/ring_buffer_internal.h"
 
 namespace {
 

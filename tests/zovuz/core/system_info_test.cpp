@@ -1,8 +1,10 @@
 // The start-up report of the machine (its log lines against what Wine reports), the processor
 // count hook, COM start and end, the clipboard and the small conversions.
 #include "zovuz/core/system_info.h"
+#include "zovuz/core/system_info_internal.h"
 
 #include "zovuz/core/log.h"
+#include "zovuz/core/log_internal.h"
 #include "tests/support/test_files.h"
 
 #include <gtest/gtest.h>

@@ -1,5 +1,6 @@
 // Threads and locks: the self-suspending start, the resume protocol, lock records and events.
 #include "zovuz/core/threads.h"
+#include "zovuz/core/threads_internal.h"
 
 #include <gtest/gtest.h>
 #include <windows.h>

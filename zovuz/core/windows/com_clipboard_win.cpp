@@ -1,5 +1,6 @@
 // COM start and end for the library's thread, and the clipboard's UTF-16 text.
 #include "zovuz/core/system_info.h"
+#include "zovuz/core/system_info_internal.h"
 
 #include "zovuz/core/log.h"
 #include "zovuz/core/windows/api_table.h"

@@ -1,7 +1,9 @@
 // The log's file and clock over Win32.
 #include "zovuz/core/log.h"
+#include "zovuz/core/log_internal.h"
 #include "zovuz/core/log_platform.h"
 #include "zovuz/core/system_info.h"
+#include "zovuz/core/system_info_internal.h"
 #include "zovuz/core/windows/api_table.h"
 
 #include <windows.h>

@@ -1,8 +1,11 @@
 // The start-up report of the machine and the figures other parts choose their paths by.
 #include "zovuz/core/system_info.h"
+#include "zovuz/core/system_info_internal.h"
 
 #include "zovuz/core/char_code.h"
+#include "zovuz/core/char_code_internal.h"
 #include "zovuz/core/format_print.h"
+#include "zovuz/core/format_print_internal.h"
 #include "zovuz/core/log.h"
 #include "zovuz/core/windows/api_table.h"
 

@@ -1,5 +1,6 @@
 // Threads and locks over the Windows calls (see threads.h).
 #include "zovuz/core/threads.h"
+#include "zovuz/core/threads_internal.h"
 
 #include <windows.h>
 #include <string.h>
