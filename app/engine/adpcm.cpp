@@ -1,5 +1,6 @@
 #include "app/engine/adpcm.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -35,12 +36,10 @@ void AdpcmDecoder::Decode(const uint8_t* in, uint32_t count, int16_t* out) {
     uint8_t byte = in[i / 2];
     int code = (i & 1) ? (byte >> 4) : (byte & 0x0F);
     int64_t p = static_cast<int64_t>(predictor) + diffTable[stepIndex][code];
-    predictor = static_cast<int32_t>(p < low ? low : (p > high ? high : p));
-    stepIndex += kIndexDelta[code & 7];
-    if (stepIndex < 0) stepIndex = 0;
-    if (stepIndex > kAdpcmStepCount - 1) stepIndex = kAdpcmStepCount - 1;
+    predictor = static_cast<int32_t>(std::clamp<int64_t>(p, low, high));
+    stepIndex = std::clamp(stepIndex + kIndexDelta[code & 7], 0, kAdpcmStepCount - 1);
     int64_t s = static_cast<int64_t>(predictor) * 16;
-    out[i] = static_cast<int16_t>(s < -32768 ? -32768 : (s > 32767 ? 32767 : s));
+    out[i] = static_cast<int16_t>(std::clamp<int64_t>(s, -32768, 32767));
   }
 }
 

@@ -6,6 +6,7 @@
 
 #include "app/engine/mdx_player.h"
 #include "app/engine/plugin_slot.h"
+#include "zovuz/core/zovuz_core.h"
 
 MdxPlayerData g_mdx;
 
@@ -86,36 +87,17 @@ void TakeTitle(const uint8_t* buf, int stored, char* title) {
   std::memcpy(title, text, kSongTitleSize);
 }
 
-bool IsShiftJisLead(uint8_t c) { return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC); }
-
 // The file-name part of a bank name (no drive, directory or extension),
 // into `out` (32 bytes). False when the name is empty or any part is longer
 // than the splitter takes: drive 7, directory 63, name 31, extension 7.
 bool BankFileName(const char* name, char* out) {
-  size_t len = std::strlen(name);
-  size_t start = 0;
-  if (len >= 2 && name[1] == ':' && !IsShiftJisLead(static_cast<uint8_t>(name[0]))) start = 2;
   // Separators and dots are searched character by character: the second
   // byte of a Shift JIS character can look like a backslash.
-  size_t nameStart = start;
-  size_t lastDot = SIZE_MAX;
-  for (size_t i = start; i < len; ++i) {
-    uint8_t c = static_cast<uint8_t>(name[i]);
-    if (IsShiftJisLead(c) && i + 1 < len) {
-      ++i;
-      continue;
-    }
-    if (c == '\\' || c == '/') {
-      nameStart = i + 1;
-      lastDot = SIZE_MAX;
-    } else if (c == '.') {
-      lastDot = i;
-    }
-  }
-  size_t nameEnd = lastDot == SIZE_MAX ? len : lastDot;
-  size_t dirLen = nameStart - start;
-  size_t fileLen = nameEnd - nameStart;
-  size_t extLen = len - nameEnd;
+  const Cp932PathParts parts = SplitCp932Path(name);
+  size_t nameStart = parts.NameStart;
+  size_t dirLen = parts.NameStart - parts.DriveEnd;
+  size_t fileLen = parts.ExtensionStart - parts.NameStart;
+  size_t extLen = parts.Length - parts.ExtensionStart;
   if (dirLen > 63 || fileLen > 31 || extLen > 7 || fileLen == 0) return false;
   std::memcpy(out, name + nameStart, fileLen);
   out[fileLen] = '\0';

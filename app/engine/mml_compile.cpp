@@ -270,7 +270,7 @@ void Tempo(MmlCompileState &st) {
     MmlPutBack(&st.reader, c);
     tempo = ReadMmlNumber(&st.reader);
   }
-  st.tempo = MmlClamp(tempo, 30, 300);
+  st.tempo = std::clamp(tempo, 30, 300);
   MmlWriteEvent(st, kEvTempo, st.tempo);
 }
 
@@ -314,7 +314,7 @@ void RepeatBar(MmlCompileState &st) {
   int c = MmlGetChar(&st.reader);
   if (c == ':') {
     int n = ReadMmlNumber(&st.reader);
-    n = n == 0 ? 2 : MmlClamp(n, 2, 999);
+    n = n == 0 ? 2 : std::clamp(n, 2, 999);
     int index = MmlWriteEvent(st, kEvRepeatStart, n);
     if (index >= 0) MmlTrack(st).repeatStart = index;
     return;
@@ -354,7 +354,7 @@ void Command(MmlCompileState &st, int c) {
     case '&': Ampersand(st); break;
     case '{': OpenTuplet(st); break;
     case '}': ReadMmlTiedLength(&rd, tr.defaultLength); break;
-    case 'o': case 'O': tr.octave = MmlClamp(ReadMmlNumber(&rd), 0, 7); break;
+    case 'o': case 'O': tr.octave = std::clamp(ReadMmlNumber(&rd), 0, 7); break;
     case '<': Octave(st, +1); break;
     case '>': Octave(st, -1); break;
     case 'l': case 'L': tr.defaultLength = ReadMmlTiedLength(&rd, tr.defaultLength); break;
@@ -365,11 +365,11 @@ void Command(MmlCompileState &st, int c) {
     case 't': case 'T': Tempo(st); break;
     case 'p': case 'P': {
       static const int kPan[3] = {0, 127, 64};
-      MmlWriteEvent(st, kEvPan, kPan[MmlClamp(ReadMmlNumber(&rd), 1, 3) - 1]);
+      MmlWriteEvent(st, kEvPan, kPan[std::clamp(ReadMmlNumber(&rd), 1, 3) - 1]);
       break;
     }
     case 'q': case 'Q':
-      tr.gate = MmlClamp(ReadMmlNumber(&rd), 0, 8);
+      tr.gate = std::clamp(ReadMmlNumber(&rd), 0, 8);
       tr.gateMode = 0;
       break;
     case 's': case 'S':

@@ -5,10 +5,11 @@
 #include <stdio.h>
 #include <string.h>
 
-namespace {
+#include <algorithm>
 
-// Lead bytes of a double-byte character in code page 932: its trail byte may be '\\'.
-bool IsCp932LeadByte(uint8_t b) { return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC); }
+#include "zovuz/core/zovuz_core.h"
+
+namespace {
 
 // ---- "@" commands ---------------------------------------------------------------------------
 
@@ -19,7 +20,7 @@ void AtTempo(MmlCompileState &st) {
     // The timer value 256 would divide by zero; it is the fastest setting, like 255.
     tempo = 300;
   } else {
-    tempo = MmlClamp(78125 / ((256 - n) * 16), 30, 300);
+    tempo = std::clamp(78125 / ((256 - n) * 16), 30, 300);
   }
   st.tempo = tempo;
   MmlWriteEvent(st, kEvTempo, tempo);
@@ -36,7 +37,7 @@ void AtPan(MmlCompileState &st) {
     MmlWriteEvent(st, kEvPanLeft, n == 0 ? -1 : -n);
   } else {
     MmlPutBack(&rd, c);
-    MmlWriteEvent(st, kEvPan, MmlClamp(ReadMmlNumber(&rd), 0, 127));
+    MmlWriteEvent(st, kEvPan, std::clamp(ReadMmlNumber(&rd), 0, 127));
   }
 }
 
@@ -122,7 +123,7 @@ void Portamento(MmlCompileState &st, int letter) {
   } else if (c == '>') {
     tr.octave += st.octaveReversed ? 1 : -1;
   } else if (c == 'o' || c == 'O') {
-    tr.octave = MmlClamp(ReadMmlNumber(&rd), 1, 7);
+    tr.octave = std::clamp(ReadMmlNumber(&rd), 1, 7);
   } else {
     MmlPutBack(&rd, c);
   }
@@ -200,7 +201,7 @@ void SoloSet(MmlCompileState &st) {
   SkipPastByte(&rd, ' ');
   bool listed[kMmlTrackCount] = {};
   for (int count = 0; count < kMmlTrackCount;) {
-    listed[MmlClamp(ReadMmlNumberOrNone(&rd) - 1, 0, kMmlTrackCount - 1)] = true;
+    listed[std::clamp(ReadMmlNumberOrNone(&rd) - 1, 0, kMmlTrackCount - 1)] = true;
     ++count;
     int c = MmlGetChar(&rd);
     if (c != ',' || count == kMmlTrackCount) {
@@ -289,20 +290,11 @@ void MmlDirective(MmlCompileState &st) {
 bool MmlSplitSongPath(const char *Path, char *Drive, size_t DriveSize, char *Folder,
                       size_t FolderSize) {
   Drive[0] = Folder[0] = '\0';
-  const uint8_t *p = reinterpret_cast<const uint8_t *>(Path);
-  size_t len = strlen(Path);
-  size_t driveLen = (len >= 2 && !IsCp932LeadByte(p[0]) && p[1] == ':') ? 2 : 0;
   // The folder runs to the last separator that is not the trail byte of a double-byte character.
-  size_t folderEnd = driveLen;
-  for (size_t i = driveLen; i < len; ++i) {
-    if (IsCp932LeadByte(p[i]) && i + 1 < len) {
-      ++i;
-    } else if (p[i] == '\\' || p[i] == '/') {
-      folderEnd = i + 1;
-    }
-  }
-  size_t folderLen = folderEnd - driveLen;
-  size_t nameLen = len - folderEnd;
+  const Cp932PathParts parts = SplitCp932Path(Path);
+  size_t driveLen = parts.DriveEnd;
+  size_t folderLen = parts.NameStart - parts.DriveEnd;
+  size_t nameLen = parts.Length - parts.NameStart;
   // Room for every part, as the path is split for the sample loaders.
   if (driveLen >= DriveSize || folderLen >= FolderSize || nameLen >= kMmlPathChars) return false;
   memcpy(Drive, Path, driveLen);

@@ -99,7 +99,6 @@ struct MmlCompileState {
 };
 
 inline bool MmlIsNoteLetter(int c) { return (c >= 'a' && c <= 'g') || (c >= 'A' && c <= 'G'); }
-inline int MmlClamp(int v, int lo, int hi) { return v < lo ? lo : (v > hi ? hi : v); }
 
 // A number with an optional "-" before it ("k-3", "@k-32"); there is no "+" form.
 int ReadMmlMinusNumber(MmlReader *Reader);

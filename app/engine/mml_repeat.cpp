@@ -35,7 +35,7 @@ long long WritePasses(RepeatScratch &sc, int s, long long endTick, int remaining
   // The end never stands before its start in time; were it to (a chord's note-offs can come out
   // of order), the passes would fold back onto each other.
   const long long passLength = std::max(0LL, endTick - t0);
-  const int passes = std::min(std::max(static_cast<int>(sc.out[s].value), 2), 999);
+  const int passes = std::clamp(static_cast<int>(sc.out[s].value), 2, 999);
   const size_t room = static_cast<size_t>(std::max(0, kMmlMaxTrackEvents - remaining));
 
   sc.body.assign(sc.out.begin() + s + 1, sc.out.end());

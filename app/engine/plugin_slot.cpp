@@ -19,7 +19,6 @@ namespace {
 // plug-ins write past them; the answer is cut to the stated length afterwards.
 const size_t kPluginTextBufferSize = 1024;
 
-int32_t Clamp(int32_t v, int32_t lo, int32_t hi) { return v < lo ? lo : (v > hi ? hi : v); }
 
 VstMidiEvent MidiBytes(int status, int data1, int data2) {
   VstMidiEvent e;
@@ -176,14 +175,14 @@ void PluginSlot::Open(float sampleRate) {
   e->dispatcher(e, effSetBlockSize, 0, kPluginBufferFrames, nullptr, 0.0f);
   e->dispatcher(e, effMainsChanged, 0, 1, nullptr, 0.0f);
 
-  inputCount = Clamp(e->numInputs, 0, kPluginMaxChannels);
-  outputCount = Clamp(e->numOutputs, 0, kPluginMaxChannels);
+  inputCount = std::clamp(e->numInputs, 0, kPluginMaxChannels);
+  outputCount = std::clamp(e->numOutputs, 0, kPluginMaxChannels);
   ShapeBuffers(inputBuffers, inputPointers, inputCount);
   ShapeBuffers(outputBuffers, outputPointers, outputCount);
 
   name = AskText(e, effGetEffectName, 0, 0, kVstMaxEffectNameLen, nullptr);
 
-  int32_t programs = Clamp(e->numPrograms, 0, kPluginMaxPrograms);
+  int32_t programs = std::clamp(e->numPrograms, 0, kPluginMaxPrograms);
   programNames.assign(static_cast<size_t>(programs), std::string());
   for (int32_t i = 0; i < programs; ++i) {
     VstIntPtr answer = 0;
@@ -191,7 +190,7 @@ void PluginSlot::Open(float sampleRate) {
     programNames[i] = answer == 0 ? std::string("unknown") : text;
   }
 
-  int32_t params = Clamp(e->numParams, 0, kPluginMaxParams);
+  int32_t params = std::clamp(e->numParams, 0, kPluginMaxParams);
   paramLabels.assign(static_cast<size_t>(params), std::string());
   paramDisplays.assign(static_cast<size_t>(params), std::string());
   paramNames.assign(static_cast<size_t>(params), std::string());
@@ -210,28 +209,28 @@ void SetInstrumentParameter(int32_t track, int32_t index, float value) {
 }
 
 void SendProgramChange(int32_t track, int32_t program) {
-  QueueToInstrument(track, 0xC0, Clamp(program, 0, 127), 0);
+  QueueToInstrument(track, 0xC0, std::clamp(program, 0, 127), 0);
 }
 
 void SendNoteOn(int32_t track, int32_t key, int32_t velocity) {
-  QueueToInstrument(track, 0x90, Clamp(key, 0, 127), Clamp(velocity, 0, 127));
+  QueueToInstrument(track, 0x90, std::clamp(key, 0, 127), std::clamp(velocity, 0, 127));
 }
 
-void SendNoteOff(int32_t track, int32_t key) { QueueToInstrument(track, 0x80, Clamp(key, 0, 127), 100); }
+void SendNoteOff(int32_t track, int32_t key) { QueueToInstrument(track, 0x80, std::clamp(key, 0, 127), 100); }
 
 void SendPitchBend(int32_t track, int32_t bend) {
-  int32_t v = Clamp(bend, -8192, 8191) + 8192;
+  int32_t v = std::clamp(bend, -8192, 8191) + 8192;
   QueueToInstrument(track, 0xE0, v & 0x7F, (v >> 7) & 0x7F);
 }
 
 void SetInstrumentVolume(int32_t track, int32_t volume) {
   PluginSlot* slot = PluginSlotAt(track, 0);
-  if (slot) slot->volume = Clamp(volume, 0, 255);
+  if (slot) slot->volume = std::clamp(volume, 0, 255);
 }
 
 void SetInstrumentPan(int32_t track, int32_t pan) {
   PluginSlot* slot = PluginSlotAt(track, 0);
-  if (slot) slot->pan = Clamp(pan, 0, 127);
+  if (slot) slot->pan = std::clamp(pan, 0, 127);
 }
 
 void RenderInstrumentTrack(int32_t track, float* out) {
@@ -243,8 +242,8 @@ void RenderInstrumentTrack(int32_t track, float* out) {
   float** outputs = slot->Process();
   const float* left = outputs[0];
   const float* right = outputs[1];
-  const int32_t pan = Clamp(slot->pan, 0, 127);
-  const float gain = VolumeGain(Clamp(slot->volume, 0, 255));
+  const int32_t pan = std::clamp(slot->pan, 0, 127);
+  const float gain = VolumeGain(std::clamp(slot->volume, 0, 255));
   for (int i = 0; i < kPluginBlockFrames; ++i) {
     float l = left[i];
     float r = right[i];

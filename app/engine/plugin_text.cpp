@@ -2,9 +2,9 @@
 
 #include <cstring>
 
-namespace {
+#include "zovuz/core/zovuz_core.h"
 
-bool IsCp932LeadByte(unsigned char c) { return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC); }
+namespace {
 
 // Length of s[0..n) with a trailing lone lead byte removed, walking characters from the
 // start (a trail byte can look like a lead byte, so the end alone cannot tell).
@@ -31,28 +31,7 @@ std::string CutPluginText(const char* buffer, size_t bufferSize, size_t maxChars
 
 std::string PluginNameFromPath(const char* path) {
   if (!path) return std::string();
-  size_t length = std::strlen(path);
-  // The file name starts after the last separator; a trail byte of a double-byte
-  // character can equal '\\', so separators are found by walking characters.
-  size_t start = 0;
-  for (size_t i = 0; i < length;) {
-    unsigned char c = static_cast<unsigned char>(path[i]);
-    if (IsCp932LeadByte(c) && i + 1 < length) {
-      i += 2;
-      continue;
-    }
-    if (c == '\\' || c == '/' || c == ':') start = i + 1;
-    ++i;
-  }
-  size_t end = length;
-  for (size_t i = start; i < length;) {
-    unsigned char c = static_cast<unsigned char>(path[i]);
-    if (IsCp932LeadByte(c) && i + 1 < length) {
-      i += 2;
-      continue;
-    }
-    if (c == '.') end = i;
-    ++i;
-  }
-  return CutPluginText(path + start, end - start, kFallbackNameMaxChars);
+  // The file name after the drive and folder, without its extension.
+  const Cp932PathParts parts = SplitCp932Path(path);
+  return CutPluginText(path + parts.NameStart, parts.ExtensionStart - parts.NameStart, kFallbackNameMaxChars);
 }

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include "zovuz/core/zovuz_core.h"
 
 namespace {
 
@@ -15,14 +16,6 @@ struct WaveFileRelease {
 // header fields (4 bytes a frame, 36 bytes of header in the RIFF size).
 constexpr uint64_t kMaxWaveFrames = (0xFFFFFFFFull - 36) / 4;
 
-void PutU16(uint8_t* p, uint16_t v) {
-  p[0] = static_cast<uint8_t>(v);
-  p[1] = static_cast<uint8_t>(v >> 8);
-}
-
-void PutU32(uint8_t* p, uint32_t v) {
-  for (int i = 0; i < 4; ++i) p[i] = static_cast<uint8_t>(v >> (8 * i));
-}
 
 }  // namespace
 
@@ -105,18 +98,18 @@ bool WaveFile::Write(const char* path) {
 
   uint8_t header[kWaveHeaderBytes];
   std::memcpy(header + 0, riffWave, 4);
-  PutU32(header + 4, riffSize);
+  WriteLe32(header + 4, riffSize);
   std::memcpy(header + 8, riffWave + 4, 4);
   std::memcpy(header + 12, fmtData, 4);
-  PutU32(header + 16, fmtSize);
-  PutU16(header + 20, formatTag);
-  PutU16(header + 22, channelCount);
-  PutU32(header + 24, sampleRateField);
-  PutU32(header + 28, byteRate);
-  PutU16(header + 32, blockAlign);
-  PutU16(header + 34, bitsField);
+  WriteLe32(header + 16, fmtSize);
+  WriteLe16(header + 20, formatTag);
+  WriteLe16(header + 22, channelCount);
+  WriteLe32(header + 24, sampleRateField);
+  WriteLe32(header + 28, byteRate);
+  WriteLe16(header + 32, blockAlign);
+  WriteLe16(header + 34, bitsField);
   std::memcpy(header + 36, fmtData + 4, 4);
-  PutU32(header + 40, dataSize);
+  WriteLe32(header + 40, dataSize);
 
   FILE* file = std::fopen(path, "wb");
   if (!file) return false;
@@ -129,8 +122,8 @@ bool WaveFile::Write(const char* path) {
     uint32_t n = frames - done;
     if (n > 4096) n = 4096;
     for (uint32_t i = 0; i < n; ++i) {
-      PutU16(block + 4 * i, static_cast<uint16_t>(left[done + i]));
-      PutU16(block + 4 * i + 2, static_cast<uint16_t>(right[done + i]));
+      WriteLe16(block + 4 * i, static_cast<uint16_t>(left[done + i]));
+      WriteLe16(block + 4 * i + 2, static_cast<uint16_t>(right[done + i]));
     }
     ok = std::fwrite(block, 4, n, file) == n;
     done += n;

@@ -3,6 +3,7 @@
 #include "tools/archive_writer/archive_writer.h"
 
 #include <string.h>
+#include "zovuz/core/base_helpers.h"
 
 namespace {
 
@@ -14,17 +15,10 @@ const int HashBits = 16;
 
 uint32_t Hash4(const unsigned char *p)
 {
-    uint32_t v = p[0] | (p[1] << 8) | (p[2] << 16) | ((uint32_t)p[3] << 24);
+    uint32_t v = ReadLe32(p);
     return (v * 2654435761u) >> (32 - HashBits);
 }
 
-void PutU32(unsigned char *p, uint32_t v)
-{
-    p[0] = (unsigned char)v;
-    p[1] = (unsigned char)(v >> 8);
-    p[2] = (unsigned char)(v >> 16);
-    p[3] = (unsigned char)(v >> 24);
-}
 
 }  // namespace
 
@@ -87,8 +81,8 @@ std::vector<unsigned char> ArchivePack(const unsigned char *Data, size_t Size)
         for (size_t k = 0; k < bestLength; k++) insert(i + k);
         i += bestLength;
     }
-    PutU32(out.data(), (uint32_t)Size);
-    PutU32(out.data() + 4, (uint32_t)out.size());
+    WriteLe32(out.data(), (uint32_t)Size);
+    WriteLe32(out.data() + 4, (uint32_t)out.size());
     out[8] = escape;
     return out;
 }

@@ -9,6 +9,7 @@
 #include <memory>
 
 #include "zovuz/core/archive.h"
+#include "zovuz/core/char_code.h"
 #include "zovuz/core/archive_internal.h"
 
 namespace {
@@ -27,7 +28,7 @@ struct Node {
 
 bool IsLead(unsigned char c, int CodePage)
 {
-    if (CodePage == 932) return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC);
+    if (CodePage == 932) return IsCp932LeadByte(c);
     if (CodePage == 936 || CodePage == 949 || CodePage == 950) return c >= 0x81;
     return false;
 }

@@ -9,6 +9,7 @@
 #include "zovuz/core/log.h"
 #include "zovuz/core/memory.h"
 #include "zovuz/core/file_access_internal.h"
+#include "zovuz/core/base_helpers.h"
 
 namespace {
 
@@ -64,11 +65,6 @@ struct ArchiveLayer {
 };
 
 ArchiveLayer Layer;
-
-struct LayerLockGuard {
-    LayerLockGuard() { CRITICALSECTION_LOCK(ArchiveLayerLock()); }
-    ~LayerLockGuard() { CRITICALSECTION_UNLOCK(ArchiveLayerLock()); }
-};
 
 void UpperAscii(wchar_t *Text)
 {
@@ -135,8 +131,8 @@ uint64_t DataStart(const ArchiveOpenFile *File) { return File->Archive->DataPosi
 int ExpandPacked(ArchiveOpenFile *File)
 {
     const unsigned char *p = File->PackedData;
-    uint32_t expanded = p[0] | (p[1] << 8) | (p[2] << 16) | ((uint32_t)p[3] << 24);
-    uint32_t packed = p[4] | (p[5] << 8) | (p[6] << 16) | ((uint32_t)p[7] << 24);
+    uint32_t expanded = ReadLe32(p);
+    uint32_t packed = ReadLe32(p + 4);
     int64_t result = -1;
     if (expanded == File->Entry.DataSize && packed == File->Entry.PackedSize)
         result = ArchiveDecompressChecked(p, File->Entry.PackedSize, File->Expanded, File->Entry.DataSize);
@@ -293,7 +289,7 @@ int StartArchiveFind(const wchar_t *FilePath, ArchiveFind *Find)
     // Split the inner path into its folder and the name pattern after the last separator.
     wchar_t wide[FILE_PATH_MAX_CHARS];
     if (ConvertCharCode(inner, archive->CodePage, (char *)wide, sizeof(wide), CHAR_CODE_UTF16LE) == 0) {
-        LayerLockGuard lock;
+        CRITICALSECTION_GUARD(lock, ArchiveLayerLock());
         ReleaseArchive(index);
         return -1;
     }
@@ -309,7 +305,7 @@ int StartArchiveFind(const wchar_t *FilePath, ArchiveFind *Find)
     ArchiveFileEntry entry;
     if (ConvertCharCode((const char *)wide, CHAR_CODE_UTF16LE, folder, sizeof(folder), archive->CodePage) == 0 ||
         ArchiveLookup(archive, folder, 1, &entry, &Find->DirOffset) != 0) {
-        LayerLockGuard lock;
+        CRITICALSECTION_GUARD(lock, ArchiveLayerLock());
         ReleaseArchive(index);
         return -1;
     }
@@ -342,7 +338,7 @@ const FileAccessFunctionTable *GetArchiveFunctionTable(void) { return &ArchiveTa
 int InitializeArchiveSystem(void)
 {
     if (Layer.Initialized) return -1;
-    LayerLockGuard lock;
+    CRITICALSECTION_GUARD(lock, ArchiveLayerLock());
     CloseIdleArchives();
     Layer.Initialized = 1;
     return 0;
@@ -351,7 +347,7 @@ int InitializeArchiveSystem(void)
 int TerminateArchiveSystem(void)
 {
     if (!Layer.Initialized) return -1;
-    LayerLockGuard lock;
+    CRITICALSECTION_GUARD(lock, ArchiveLayerLock());
     CloseIdleArchives();
     Layer.Initialized = 0;
     return 0;
@@ -372,7 +368,7 @@ int ResolveArchivePath(const wchar_t *Path, int *ArchiveIndex, char *InnerPath, 
     UpperAscii(full);
     const size_t length = wcslen(full);
 
-    LayerLockGuard lock;
+    CRITICALSECTION_GUARD(lock, ArchiveLayerLock());
     int index = -1;
     size_t prefix = 0;
     if (Layer.LastPrefixLength > 0 && Layer.LastPrefixLength < length && IsSeparator(full[Layer.LastPrefixLength]) &&
@@ -413,7 +409,7 @@ int ResolveArchivePath(const wchar_t *Path, int *ArchiveIndex, char *InnerPath, 
 FileStreamId ArchiveFileOpen(const wchar_t *Path, int UseCacheFlag, int BlockReadFlag, int UseASyncReadFlag)
 {
     if (Path == nullptr) return 0;
-    LayerLockGuard lock;
+    CRITICALSECTION_GUARD(lock, ArchiveLayerLock());
     if (Layer.FileCount >= MaxOpenFiles) {
         AddLogStringShiftJis("同時に開けるファイルの数が限界を超えました\n");
         return 0;
@@ -455,7 +451,7 @@ FileStreamId ArchiveFileOpen(const wchar_t *Path, int UseCacheFlag, int BlockRea
 
 int ArchiveFileClose(FileStreamId Handle)
 {
-    LayerLockGuard lock;
+    CRITICALSECTION_GUARD(lock, ArchiveLayerLock());
     ArchiveOpenFile *file = FileOf(Handle);
     if (file == nullptr) return -1;
     if (file->InArchive) {
@@ -564,7 +560,7 @@ FileFindId ArchiveFileFindFirst(const wchar_t *FilePath, FileFindRecord *Buffer)
     if (find == nullptr) return FILE_FIND_ID_NONE;
     if (StartArchiveFind(FilePath, find) == 0) {
         if (NextArchiveItem(find, Buffer) == 0) return (FileFindId)find;
-        LayerLockGuard lock;
+        CRITICALSECTION_GUARD(lock, ArchiveLayerLock());
         ReleaseArchive(find->ArchiveIndex);
         DXFREE(find);
         return FILE_FIND_ID_NONE;
@@ -590,7 +586,7 @@ int ArchiveFileFindClose(FileFindId FindHandle)
     ArchiveFind *find = (ArchiveFind *)FindHandle;
     if (find == nullptr || FindHandle == FILE_FIND_ID_NONE) return -1;
     if (find->InArchive) {
-        LayerLockGuard lock;
+        CRITICALSECTION_GUARD(lock, ArchiveLayerLock());
         ReleaseArchive(find->ArchiveIndex);
     } else if (FindCloseFileStream(find->LooseId) != 0) {
         return -1;

@@ -8,10 +8,10 @@
 #include "zovuz/core/archive.h"
 
 #include <string.h>
+#include "zovuz/core/base_helpers.h"
 
 namespace {
 
-uint32_t ReadU32(const unsigned char *p) { return p[0] | (p[1] << 8) | (p[2] << 16) | ((uint32_t)p[3] << 24); }
 
 // Expands into Dest (DestSize bytes of room) from Src (SrcSize bytes including the header).
 // The expanded size, or -1 when the block is inconsistent: sizes that disagree with the room,
@@ -20,8 +20,8 @@ uint32_t ReadU32(const unsigned char *p) { return p[0] | (p[1] << 8) | (p[2] << 
 int64_t Expand(const unsigned char *Src, uint64_t SrcSize, unsigned char *Dest, uint64_t DestSize)
 {
     if (SrcSize < ARCHIVE_PACK_HEADER_BYTES) return -1;
-    const uint64_t expanded = ReadU32(Src);
-    const uint64_t packed = ReadU32(Src + 4);
+    const uint64_t expanded = ReadLe32(Src);
+    const uint64_t packed = ReadLe32(Src + 4);
     const unsigned char escape = Src[8];
     if (packed < ARCHIVE_PACK_HEADER_BYTES || packed > SrcSize || expanded > DestSize) return -1;
 
@@ -90,7 +90,7 @@ int64_t Expand(const unsigned char *Src, uint64_t SrcSize, unsigned char *Dest, 
 int64_t ArchiveDecompressChecked(const void *Src, uint64_t SrcSize, void *Dest, uint64_t DestSize)
 {
     if (Src == nullptr || SrcSize < ARCHIVE_PACK_HEADER_BYTES) return -1;
-    if (Dest == nullptr) return ReadU32((const unsigned char *)Src);
+    if (Dest == nullptr) return ReadLe32((const unsigned char *)Src);
     return Expand((const unsigned char *)Src, SrcSize, (unsigned char *)Dest, DestSize);
 }
 
@@ -100,7 +100,7 @@ int64_t ArchiveDecompress(const void *Src, void *Dest)
     // and the stream is still checked against them.
     const unsigned char *src = (const unsigned char *)Src;
     if (src == nullptr) return -1;
-    uint32_t expanded = ReadU32(src);
+    uint32_t expanded = ReadLe32(src);
     if (Dest == nullptr) return expanded;
-    return Expand(src, ReadU32(src + 4), (unsigned char *)Dest, expanded);
+    return Expand(src, ReadLe32(src + 4), (unsigned char *)Dest, expanded);
 }

@@ -10,6 +10,7 @@
 #include "zovuz/core/char_code_internal.h"
 #include "zovuz/core/memory.h"
 #include "zovuz/core/file_access_internal.h"
+#include "zovuz/core/base_helpers.h"
 
 namespace {
 
@@ -18,9 +19,6 @@ const uint64_t ImageSizeLimit = 0x7FFFFFFFu;
 const uint64_t TableSizeLimit = 0x10000000u;
 const uint64_t MaxExpansionPerByte = 2049;
 
-uint16_t U16(const unsigned char *p) { return (uint16_t)(p[0] | (p[1] << 8)); }
-uint32_t U32(const unsigned char *p) { return p[0] | (p[1] << 8) | (p[2] << 16) | ((uint32_t)p[3] << 24); }
-uint64_t U64(const unsigned char *p) { return U32(p) | ((uint64_t)U32(p + 4) << 32); }
 
 // a + b <= limit, without wrapping.
 bool FitsWithin(uint64_t a, uint64_t b, uint64_t limit) { return a <= limit && b <= limit - a; }
@@ -83,15 +81,15 @@ int ReadHeaderAndTables(DxArchiveRecord *Record, const ArchiveSource &Source, co
         unsigned char head[4];
         memcpy(head, raw, 4);
         ArchiveKeyConvert(head, 4, 0, Record->Key);
-        found = U16(head) == ARCHIVE_MAGIC;
+        found = ReadLe16(head) == ARCHIVE_MAGIC;
     }
     if (!found) return -1;
 
     unsigned char header[ARCHIVE_HEADER_BYTES_V6];
     memcpy(header, raw, 4);
     ArchiveKeyConvert(header, 4, 0, Record->Key);
-    Record->Magic = U16(header);
-    Record->Version = U16(header + 2);
+    Record->Magic = ReadLe16(header);
+    Record->Version = ReadLe16(header + 2);
     if (Record->Version > ARCHIVE_MAX_VERSION) return -1;
 
     const uint32_t headerBytes = Record->Version >= 6 ? ARCHIVE_HEADER_BYTES_V6
@@ -99,21 +97,21 @@ int ReadHeaderAndTables(DxArchiveRecord *Record, const ArchiveSource &Source, co
     if (ReadSource(Source, Record->Key, 4, header + 4, headerBytes - 4) != 0) return -1;
 
     Record->Is64Bit = Record->Version >= 6;
-    Record->TableSize = U32(header + 4);
+    Record->TableSize = ReadLe32(header + 4);
     uint64_t codePage = 932;
     if (Record->Is64Bit) {
-        Record->DataPosition = U64(header + 8);
-        Record->TablePosition = U64(header + 16);
-        Record->FileTableOffset = U64(header + 24);
-        Record->DirTableOffset = U64(header + 32);
-        Record->StoredCodePage = U64(header + 40);
+        Record->DataPosition = ReadLe64(header + 8);
+        Record->TablePosition = ReadLe64(header + 16);
+        Record->FileTableOffset = ReadLe64(header + 24);
+        Record->DirTableOffset = ReadLe64(header + 32);
+        Record->StoredCodePage = ReadLe64(header + 40);
         codePage = Record->StoredCodePage;
     } else {
-        Record->DataPosition = U32(header + 8);
-        Record->TablePosition = U32(header + 12);
-        Record->FileTableOffset = U32(header + 16);
-        Record->DirTableOffset = U32(header + 20);
-        if (Record->Version >= 4) codePage = Record->StoredCodePage = U32(header + 24);
+        Record->DataPosition = ReadLe32(header + 8);
+        Record->TablePosition = ReadLe32(header + 12);
+        Record->FileTableOffset = ReadLe32(header + 16);
+        Record->DirTableOffset = ReadLe32(header + 20);
+        if (Record->Version >= 4) codePage = Record->StoredCodePage = ReadLe32(header + 24);
     }
     Record->CodePage = Record->Version >= 4 && IsKnownCodePage(codePage) ? (int)codePage : 932;
     Record->ArchiveSize = Source.Size;
@@ -133,7 +131,7 @@ bool NameIsSound(const DxArchiveRecord *Record, uint64_t NameOffset)
 {
     if (!FitsWithin(NameOffset, 4, Record->TableSize)) return false;
     const unsigned char *p = Record->Table + NameOffset;
-    uint64_t bytes = (uint64_t)U16(p) * 4;
+    uint64_t bytes = (uint64_t)ReadLe16(p) * 4;
     if (bytes == 0 || bytes > ARCHIVE_NAME_MAX_BYTES) return false;
     if (!FitsWithin(NameOffset + 4, bytes * 2, Record->TableSize)) return false;
     // Both forms end within their padding.
@@ -281,13 +279,13 @@ struct FieldReader {
 
     uint64_t Word()
     {
-        uint64_t value = Wide ? U64(At) : U32(At);
+        uint64_t value = Wide ? ReadLe64(At) : ReadLe32(At);
         At += Wide ? 8 : 4;
         return !Wide && value == 0xFFFFFFFFu ? ~0ull : value;
     }
     uint64_t Time()
     {
-        uint64_t value = U64(At);
+        uint64_t value = ReadLe64(At);
         At += 8;
         return value;
     }
@@ -325,7 +323,7 @@ int ArchiveIsPacked(const DxArchiveRecord *, const ArchiveFileEntry *Entry)
 void ArchiveCopyStoredName(const DxArchiveRecord *Record, const ArchiveFileEntry *Entry, char *Out)
 {
     const unsigned char *p = Record->Table + Entry->NameOffset;
-    size_t bytes = (size_t)U16(p) * 4;
+    size_t bytes = (size_t)ReadLe16(p) * 4;
     memcpy(Out, p + 4 + bytes, bytes);
     memset(Out + bytes, 0, 4);
 }
@@ -402,7 +400,7 @@ int ArchiveLookup(const DxArchiveRecord *Record, const char *Path, int WantDirec
                 ArchiveGetFileEntry(Record, entryOffset, &entry);
                 if (((entry.Attributes & ARCHIVE_ATTRIBUTE_DIRECTORY) != 0) != needDirectory) continue;
                 const unsigned char *name = Record->Table + entry.NameOffset;
-                if (U16(name) != key.Units || U16(name + 2) != key.Check) continue;
+                if (ReadLe16(name) != key.Units || ReadLe16(name + 2) != key.Check) continue;
                 if (memcmp(name + 4, key.Name, key.Units * 4) != 0) continue;
                 found = true;
                 if (last) {

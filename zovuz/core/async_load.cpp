@@ -11,6 +11,7 @@
 #include "zovuz/core/memory.h"
 #include "zovuz/core/threads.h"
 #include "zovuz/core/threads_internal.h"
+#include "zovuz/core/base_helpers.h"
 
 namespace {
 
@@ -162,12 +163,8 @@ int CurrentWorkerIndex()
 }
 
 // A 16-bit length field at an arbitrary offset.
-void PutLength(unsigned char *p, int Length)
-{
-    p[0] = (unsigned char)(Length & 0xFF);
-    p[1] = (unsigned char)((Length >> 8) & 0xFF);
-}
-int GetLength(const unsigned char *p) { return p[0] | (p[1] << 8); }
+void PutLength(unsigned char *p, int Length) { WriteLe16(p, (uint16_t)Length); }
+int GetLength(const unsigned char *p) { return ReadLe16(p); }
 
 }  // namespace
 

@@ -42,6 +42,38 @@ void MemMove(void *Dest, const void *Src, size_t Count);    // overlapping range
 void MemSet(void *Dest, int Value, size_t Count);
 void MemFill32(void *Dest, uint32_t Value, size_t WordCount);
 
+// ---- little-endian fields of files and records (any alignment) --------------------------------
+inline uint16_t ReadLe16(const void *P)
+{
+    const uint8_t *b = static_cast<const uint8_t *>(P);
+    return static_cast<uint16_t>(b[0] | (b[1] << 8));
+}
+inline uint32_t ReadLe32(const void *P)
+{
+    const uint8_t *b = static_cast<const uint8_t *>(P);
+    return b[0] | (b[1] << 8) | (b[2] << 16) | (static_cast<uint32_t>(b[3]) << 24);
+}
+inline uint64_t ReadLe64(const void *P)
+{
+    return ReadLe32(P) | (static_cast<uint64_t>(ReadLe32(static_cast<const uint8_t *>(P) + 4)) << 32);
+}
+inline void WriteLe16(void *P, uint16_t Value)
+{
+    uint8_t *b = static_cast<uint8_t *>(P);
+    b[0] = static_cast<uint8_t>(Value);
+    b[1] = static_cast<uint8_t>(Value >> 8);
+}
+inline void WriteLe32(void *P, uint32_t Value)
+{
+    uint8_t *b = static_cast<uint8_t *>(P);
+    for (int i = 0; i < 4; i++) b[i] = static_cast<uint8_t>(Value >> (8 * i));
+}
+inline void WriteLe64(void *P, uint64_t Value)
+{
+    WriteLe32(P, static_cast<uint32_t>(Value));
+    WriteLe32(static_cast<uint8_t *>(P) + 4, static_cast<uint32_t>(Value >> 32));
+}
+
 // ---- the character-code record ------------------------------------------------------------------
 // Character-set index: 0 not chosen, 1 = 932, 2 = 949, 3 = 950, 4 = 936, 5 = 1252, 6 = 32764,
 // 7 = 65001. The font system and the default-code choice read it.

@@ -92,3 +92,25 @@ int CharCodeAtoi(int CharCodeFormat, const char *String);
 // terminator; Buffer must hold 33 characters plus the terminator. Returns Buffer; a radix out
 // of range writes an empty string.
 char *CharCodeItoa(int CharCodeFormat, int Value, char *Buffer, int Radix);
+
+// ---- code page 932 text ----------------------------------------------------------------------
+
+// A byte that starts a double-byte character in code page 932; its trail byte may equal '\\',
+// '/', '.' or ':', so code that looks for those walks the text character by character.
+inline bool IsCp932LeadByte(unsigned char Byte)
+{
+    return (Byte >= 0x81 && Byte <= 0x9F) || (Byte >= 0xE0 && Byte <= 0xFC);
+}
+
+// Where the parts of a code page 932 path begin, as byte offsets into the path: a leading "X:"
+// drive ends at DriveEnd (0 without one); the folder runs from there to NameStart, just after the
+// last '\\' or '/' that is a whole character; the file name's extension starts at its last '.'
+// (ExtensionStart; Length when the name has no '.'). A lead byte at the very end counts alone.
+struct Cp932PathParts
+{
+    size_t DriveEnd;
+    size_t NameStart;
+    size_t ExtensionStart;
+    size_t Length;
+};
+Cp932PathParts SplitCp932Path(const char *Path);

@@ -87,7 +87,7 @@ constexpr int UnitSize(Family F)
          : F == FAMILY_NONE ? -1 : 1;
 }
 
-inline bool IsSjisLead(uint8_t B) { return (B >= 0x81 && B <= 0x9F) || (B >= 0xE0 && B <= 0xFC); }
+inline bool IsSjisLead(uint8_t B) { return IsCp932LeadByte(B); }
 
 inline uint32_t Load16(const uint8_t *P, bool Big)
 {

@@ -307,3 +307,25 @@ char *CharCodeItoa(int CharCodeFormat, int Value, char *Buffer, int Radix)
     WriteAny(F, 0, Out);
     return Buffer;
 }
+
+Cp932PathParts SplitCp932Path(const char *Path)
+{
+    const unsigned char *p = reinterpret_cast<const unsigned char *>(Path);
+    Cp932PathParts parts = {};
+    size_t length = strlen(Path);
+    parts.Length = length;
+    parts.DriveEnd = (length >= 2 && !IsCp932LeadByte(p[0]) && p[1] == ':') ? 2 : 0;
+    parts.NameStart = parts.DriveEnd;
+    parts.ExtensionStart = length;
+    for (size_t i = parts.DriveEnd; i < length; ++i) {
+        if (IsCp932LeadByte(p[i]) && i + 1 < length) {
+            ++i;
+        } else if (p[i] == '\\' || p[i] == '/') {
+            parts.NameStart = i + 1;
+            parts.ExtensionStart = length;
+        } else if (p[i] == '.') {
+            parts.ExtensionStart = i;
+        }
+    }
+    return parts;
+}

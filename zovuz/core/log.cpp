@@ -61,14 +61,6 @@ DxCriticalSection &LogLock()
     return holder.Section;
 }
 
-struct LogLockGuard
-{
-    LogLockGuard() { CRITICALSECTION_LOCK(&LogLock()); }
-    ~LogLockGuard() { CriticalSectionUnlock(&LogLock()); }
-    LogLockGuard(const LogLockGuard &) = delete;
-    LogLockGuard &operator=(const LogLockGuard &) = delete;
-};
-
 // Appends Text to Buffer at *Pos, within Units units including the terminator. 0, or -1 when
 // it does not fit (nothing is appended then).
 int AppendWide(wchar_t *Buffer, int *Pos, int Units, const wchar_t *Text)
@@ -219,7 +211,7 @@ void AppendLineFeedWide(wchar_t *Buffer, int Units)
 
 int SetLastErrorInfo(int ErrorCode, const wchar_t *String)
 {
-    LogLockGuard guard;
+    CRITICALSECTION_GUARD(guard, &LogLock());
     LastError.Code = ErrorCode;
     size_t maxUnits = sizeof(LastError.Text) / sizeof(wchar_t) - 1;
     size_t length = 0;
@@ -234,7 +226,7 @@ int SetLastErrorInfo(int ErrorCode, const wchar_t *String)
 
 int GetLastErrorInfo(wchar_t *Buffer, int BufferBytes)
 {
-    LogLockGuard guard;
+    CRITICALSECTION_GUARD(guard, &LogLock());
     if (Buffer != nullptr && BufferBytes >= static_cast<int>(sizeof(wchar_t)))
     {
         size_t maxUnits = static_cast<size_t>(BufferBytes) / sizeof(wchar_t) - 1;
@@ -249,20 +241,20 @@ int GetLastErrorInfo(wchar_t *Buffer, int BufferBytes)
 
 int StartLogFile(void)
 {
-    LogLockGuard guard;
+    CRITICALSECTION_GUARD(guard, &LogLock());
     return StartLogFileLocked();
 }
 
 int LogIndentUp(void)
 {
-    LogLockGuard guard;
+    CRITICALSECTION_GUARD(guard, &LogLock());
     Log.IndentDepth++;
     return 0;
 }
 
 int LogIndentDown(void)
 {
-    LogLockGuard guard;
+    CRITICALSECTION_GUARD(guard, &LogLock());
     if (Log.IndentDepth > 0)
         Log.IndentDepth--;
     return 0;
@@ -270,7 +262,7 @@ int LogIndentDown(void)
 
 int SetLogFileOutputFlag(int Flag)
 {
-    LogLockGuard guard;
+    CRITICALSECTION_GUARD(guard, &LogLock());
     Log.OutputOff = Flag == 0 ? 1 : 0;
     return 0;
 }
@@ -287,7 +279,7 @@ int WriteLogLine(int ErrorCode, const wchar_t *String)
         return -1;
     int indentSnapshot;
     {
-        LogLockGuard guard;
+        CRITICALSECTION_GUARD(guard, &LogLock());
         if (Log.OutputOff)
             return -1;
         indentSnapshot = Log.IndentDepth;
@@ -301,7 +293,7 @@ int WriteLogLine(int ErrorCode, const wchar_t *String)
         return -1;
     size_t capacity = need <= LogLocalWorkUnits - 1 ? LogLocalWorkUnits : need;
 
-    LogLockGuard guard;
+    CRITICALSECTION_GUARD(guard, &LogLock());
     if (Log.OutputOff)
         return -1;
     if (!Log.Started && StartLogFileLocked() != 0)

@@ -48,13 +48,15 @@ void EnsureLock()
     while (Allocator.LockState.load(std::memory_order_acquire) != 2) ThreadSleep(0);
 }
 
-struct MemoryLockGuard {
-    explicit MemoryLockGuard(int line)
-    {
-        EnsureLock();
-        CriticalSectionLock(&Allocator.Lock, __FILE__, line);
-    }
-    ~MemoryLockGuard() { CriticalSectionUnlock(&Allocator.Lock); }
+// The allocator's lock (made on first use), recorded at this file's calling line.
+DxCriticalSection *ReadyLock()
+{
+    EnsureLock();
+    return &Allocator.Lock;
+}
+
+struct MemoryLockGuard : CriticalSectionGuard {
+    explicit MemoryLockGuard(int line) : CriticalSectionGuard(ReadyLock(), __FILE__, line) {}
 };
 
 // Under the lock.

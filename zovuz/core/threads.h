@@ -39,6 +39,26 @@ int CriticalSectionUnlock(DxCriticalSection *CriticalSection);
 #define CRITICALSECTION_LOCK(cs) CriticalSectionLock((cs), __FILE__, __LINE__)
 #define CRITICALSECTION_UNLOCK(cs) CriticalSectionUnlock(cs)
 
+// Holds a section until the end of the enclosing scope. The section records the file and line
+// given here, so take it through CRITICALSECTION_GUARD (the caller's own place), or pass the
+// caller's line from a guard of one file.
+class CriticalSectionGuard
+{
+public:
+    CriticalSectionGuard(DxCriticalSection *CriticalSection, const char *FilePath, int LineNo)
+        : Section(CriticalSection)
+    {
+        CriticalSectionLock(Section, FilePath, LineNo);
+    }
+    ~CriticalSectionGuard() { CriticalSectionUnlock(Section); }
+    CriticalSectionGuard(const CriticalSectionGuard &) = delete;
+    CriticalSectionGuard &operator=(const CriticalSectionGuard &) = delete;
+
+private:
+    DxCriticalSection *Section;
+};
+#define CRITICALSECTION_GUARD(name, cs) CriticalSectionGuard name((cs), __FILE__, __LINE__)
+
 struct ThreadRecord;
 typedef void (*ThreadProcedure)(ThreadRecord *Thread, void *Param);
 

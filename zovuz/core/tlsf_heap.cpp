@@ -419,10 +419,9 @@ void DumpTag(MemTag *tag)
         static_cast<int>(tag->ID), static_cast<unsigned>(Addr(tag->UserAddress)), data);
 }
 
-struct HeapLockGuard {
-    explicit HeapLockGuard(VaZuri *heap, int line) : Heap(heap) { CriticalSectionLock(&heap->Lock, __FILE__, line); }
-    ~HeapLockGuard() { CriticalSectionUnlock(&Heap->Lock); }
-    VaZuri *Heap;
+// The heap's lock, recorded at this file's calling line.
+struct HeapLockGuard : CriticalSectionGuard {
+    HeapLockGuard(VaZuri *heap, int line) : CriticalSectionGuard(&heap->Lock, __FILE__, line) {}
 };
 
 }  // namespace

@@ -593,3 +593,29 @@ TEST(CharCode, RandomBytesStayInBoundsInEveryCode)
 }
 
 } // namespace
+
+// The one path splitter of code page 932 paths: drive, folder, name and extension offsets.
+TEST(Cp932Path, SplitsAtWholeCharacters)
+{
+    struct Case { const char *path; size_t drive, name, ext; };
+    const Case cases[] = {
+        {"C:\\dir\\song.mdx", 2, 7, 11},
+        {"C:song.v2.mdx", 2, 2, 9},
+        {"dir.d/noext", 0, 6, 11},
+        {"\\", 0, 1, 1},
+        {"", 0, 0, 0},
+        // 0x95 0x5C is one character whose trail byte equals '\\'; 0x81 0x2E one whose trail is '.'.
+        {"C:\\\x95\x5C.pdx", 2, 3, 5},
+        {"\x81\x2E" "a", 0, 0, 3},
+        // A drive needs a single-byte first character; a lone lead byte at the end counts alone.
+        {"\x81:x", 0, 0, 3},
+        {"a\\\x81", 0, 2, 3},
+    };
+    for (const Case &c : cases) {
+        Cp932PathParts parts = SplitCp932Path(c.path);
+        EXPECT_EQ(parts.DriveEnd, c.drive) << c.path;
+        EXPECT_EQ(parts.NameStart, c.name) << c.path;
+        EXPECT_EQ(parts.ExtensionStart, c.ext) << c.path;
+        EXPECT_EQ(parts.Length, strlen(c.path)) << c.path;
+    }
+}

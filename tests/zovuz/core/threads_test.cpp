@@ -160,6 +160,31 @@ TEST(CriticalSection, RecordsTruncatedPathLineAndThread)
     EXPECT_EQ(CriticalSectionDelete(&section), 0);
 }
 
+// A scope guard records the place that made it, not the guard's own header, and unlocks at the
+// end of the scope.
+TEST(CriticalSection, GuardRecordsItsCallerAndUnlocksAtScopeEnd)
+{
+    DxCriticalSection section;
+    ASSERT_EQ(CriticalSectionInitialize(&section), 0);
+    int line = 0;
+    {
+        CRITICALSECTION_GUARD(guard, &section); line = __LINE__;
+        EXPECT_NE(std::string(section.FilePath).find("threads_test.cpp"), std::string::npos) << section.FilePath;
+        EXPECT_EQ(section.LineNo, line);
+    }
+    // Released: another thread can take it at once.
+    ThreadRecord thread = {};
+    ASSERT_EQ(ThreadCreate(&thread, [](ThreadRecord *, void *param) {
+        CriticalSectionLock(static_cast<DxCriticalSection *>(param), "other.cpp", 7);
+        CriticalSectionUnlock(static_cast<DxCriticalSection *>(param));
+    }, &section), 0);
+    while (ThreadResume(&thread) == 0) ThreadSleep(0);
+    ASSERT_EQ(ThreadWaitEnd(&thread, 5000), 0);
+    ThreadRelease(&thread);
+    EXPECT_STREQ(section.FilePath, "other.cpp");
+    EXPECT_EQ(CriticalSectionDelete(&section), 0);
+}
+
 struct Counter {
     DxCriticalSection Section;
     long long Value = 0;
