@@ -9,10 +9,13 @@ tarvex_build() { # [targets...]
   "$tarvex_top/scripts/bootstrap"
   local deps
   deps=$("$tarvex_top/scripts/build-deps" --print-dir)
-  if [ ! -f "$TARVEX_BUILD_DIR/build.ninja" ] || ! grep -qs "TARVEX_DEPS_DIR:PATH=$deps\$" "$TARVEX_BUILD_DIR/CMakeCache.txt"; then
+  # Warnings fail the build (TARVEX_WERROR=OFF in the environment turns that off for a local try).
+  local werror=${TARVEX_WERROR:-ON}
+  if [ ! -f "$TARVEX_BUILD_DIR/build.ninja" ] || ! grep -qs "TARVEX_DEPS_DIR:PATH=$deps\$" "$TARVEX_BUILD_DIR/CMakeCache.txt" ||
+     ! grep -qs "TARVEX_WERROR:BOOL=$werror\$" "$TARVEX_BUILD_DIR/CMakeCache.txt"; then
     cmake -S "$tarvex_top" -B "$TARVEX_BUILD_DIR" -G Ninja \
       -DCMAKE_TOOLCHAIN_FILE="$tarvex_top/cmake/toolchain-i686-mingw.cmake" \
-      -DTARVEX_DEPS_DIR="$deps" >/dev/null
+      -DTARVEX_DEPS_DIR="$deps" -DTARVEX_WERROR="$werror" >/dev/null
   fi
   if [ $# -gt 0 ]; then
     cmake --build "$TARVEX_BUILD_DIR" --target "$@"
@@ -23,19 +26,22 @@ tarvex_build() { # [targets...]
 
 tarvex_started_pids=()
 
-# An Xvfb of our own at 1920x1080x24 (the window may be that large), on a free display.
+# An Xvfb of our own at 1920x1080x24 (the window may be that large). Xvfb picks a free display
+# itself and writes its number to the -displayfd pipe once it accepts clients, so two runs
+# started at once never race for the same number.
 tarvex_start_display() {
-  local n=90
-  while [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ]; do n=$((n + 1)); done
-  Xvfb ":$n" -screen 0 1920x1080x24 -nolisten tcp >/dev/null 2>&1 &
+  local fifo n=""
+  fifo=$(mktemp -u "${TMPDIR:-/tmp}/tarvex-xvfb.XXXXXX")
+  mkfifo "$fifo"
+  Xvfb -displayfd 9 -screen 0 1920x1080x24 -nolisten tcp 9>"$fifo" >/dev/null 2>&1 &
   tarvex_started_pids+=($!)
+  read -r -t 20 n <"$fifo" || true
+  rm -f "$fifo"
+  if [ -z "$n" ]; then
+    echo "tarvex: Xvfb did not start" >&2
+    return 1
+  fi
   export DISPLAY=":$n"
-  for _ in $(seq 1 50); do
-    [ -e "/tmp/.X11-unix/X$n" ] && return 0
-    sleep 0.1
-  done
-  echo "tarvex: Xvfb did not start on :$n" >&2
-  return 1
 }
 
 # A PulseAudio null sink with its own runtime folder: DirectSound then plays in real time,
