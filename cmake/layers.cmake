@@ -9,8 +9,8 @@
 # target includes only that header, never the subsystem's other headers. A new subsystem adds
 # its line here (after everything it uses) and its public header to zovuz/zovuz.h.
 #
-# Read with include(): it defines tarvex_layer() and fills TARVEX_LAYERS (names, lowest first),
-# TARVEX_LAYER_DIR_<name> and TARVEX_LAYER_USES_<name>.
+# Read with include(): it defines tarvex_layer() and tarvex_layer_of(), and fills TARVEX_LAYERS
+# (names, lowest first), TARVEX_LAYER_DIR_<name> and TARVEX_LAYER_USES_<name>.
 
 set(TARVEX_LAYERS "")
 macro(tarvex_layer name dir)
@@ -24,6 +24,22 @@ macro(tarvex_layer name dir)
   set(TARVEX_LAYER_DIR_${name} ${dir})
   set(TARVEX_LAYER_USES_${name} ${_layer_USES})
 endmacro()
+
+# tarvex_layer_of(path out): the layer that owns a path relative to the top of the sources (the
+# longest matching folder; the folder itself counts), or "" for none.
+function(tarvex_layer_of path out)
+  set(best "")
+  set(best_length 0)
+  foreach(layer ${TARVEX_LAYERS})
+    set(dir ${TARVEX_LAYER_DIR_${layer}})
+    string(LENGTH "${dir}" length)
+    if((path STREQUAL dir OR path MATCHES "^${dir}/") AND length GREATER best_length)
+      set(best ${layer})
+      set(best_length ${length})
+    endif()
+  endforeach()
+  set(${out} "${best}" PARENT_SCOPE)
+endfunction()
 
 # 1. Core services: below everything. It reaches higher subsystems at run time only through
 #    the hook table that start-up fills.

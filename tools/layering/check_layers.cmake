@@ -19,21 +19,6 @@ include(${TARVEX_SOURCE_DIR}/cmake/layers.cmake)
 set(windows_header_regex
   "^(windows|winbase|windef|winuser|wingdi|winnt|winnls|winerror|winreg|winver|winsock|winsock2|ws2tcpip|mmsystem|mmreg|msacm|objbase|ole2|oleauto|olectl|unknwn|combaseapi|objidl|comdef|comip|shlwapi|shlobj|shellapi|commdlg|commctrl|imm|msctf|dwmapi|dsound|dinput|xinput|xaudio2|ddraw|dshow|strmif|control|uuids|mfapi|mfidl|mfreadwrite|mferror|wincodec|tlhelp32|d3d9|d3d9types|d3d11|d3d11_1|d3dcompiler|dxgi|dxgi1_2)\\.h$|^boost/thread|^boost/winapi/|^boost/detail/winapi/|^boost/asio")
 
-# The layer that owns a path (the longest matching folder), or "" for none.
-function(owner_of path out)
-  set(best "")
-  set(best_length 0)
-  foreach(layer ${TARVEX_LAYERS})
-    set(dir ${TARVEX_LAYER_DIR_${layer}})
-    string(LENGTH "${dir}" length)
-    if(path MATCHES "^${dir}/" AND length GREATER best_length)
-      set(best ${layer})
-      set(best_length ${length})
-    endif()
-  endforeach()
-  set(${out} "${best}" PARENT_SCOPE)
-endfunction()
-
 file(GLOB_RECURSE files RELATIVE ${TARVEX_SOURCE_DIR}
   ${TARVEX_SOURCE_DIR}/zovuz/*.h ${TARVEX_SOURCE_DIR}/zovuz/*.hpp ${TARVEX_SOURCE_DIR}/zovuz/*.c
   ${TARVEX_SOURCE_DIR}/zovuz/*.cpp ${TARVEX_SOURCE_DIR}/zovuz/*.inl
@@ -97,7 +82,7 @@ macro(violation file line text)
 endmacro()
 
 foreach(file ${files})
-  owner_of(${file} owner)
+  tarvex_layer_of(${file} owner)
   set(in_windows FALSE)
   if(file MATCHES "(^|/)windows/")
     set(in_windows TRUE)
@@ -138,7 +123,7 @@ foreach(file ${files})
       endforeach()
       continue()
     endif()
-    owner_of(${path} target)
+    tarvex_layer_of(${path} target)
     if(NOT target OR target STREQUAL owner)
       continue()
     endif()
