@@ -29,7 +29,7 @@ void AdpcmDecoder::Decode(const uint8_t* in, uint32_t count, int16_t* out) {
   predictor = -2;
   stepIndex = 0;
   int width = bitWidth;
-  if (width < 2 || width > 31) width = 16;
+  if (width < 2 || width > 31) width = kAdpcmPredictorBits;
   const int32_t high = static_cast<int32_t>((1u << (width - 1)) - 1);
   const int32_t low = -high - 1;
   for (uint32_t i = 0; i < count; ++i) {

@@ -6,9 +6,15 @@
 
 constexpr int kAdpcmStepCount = 49;
 
+// Width of the predictor. The banks are encoded for the sound chip's 12-bit
+// decoder: a sample that reaches the edge of the range must stop there, or it
+// drifts off centre for the rest of its length. The output is the predictor
+// x 16, so at this width the output clamp never acts.
+constexpr int kAdpcmPredictorBits = 12;
+
 struct AdpcmDecoder {
   int32_t diffTable[kAdpcmStepCount][16];  // difference by step index and 4-bit code
-  uint8_t bitWidth = 16;                   // the predictor is clamped to this width
+  uint8_t bitWidth = kAdpcmPredictorBits;  // the predictor is clamped to this width
   int32_t predictor = -2;
   int32_t stepIndex = 0;                   // 0-48
 

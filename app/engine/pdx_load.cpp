@@ -151,7 +151,7 @@ int DecodePdxBank(ReadStream& stream, int16_t* samples[kMdxSampleCount],
   ReadPdxEntries(stream, entries);
 
   AdpcmDecoder table;
-  table.bitWidth = 16;
+  table.bitWidth = kAdpcmPredictorBits;
   table.Init();
 
   int loaded = 0;

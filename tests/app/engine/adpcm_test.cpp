@@ -6,9 +6,9 @@
 
 namespace {
 
+// A decoder as both bank loaders make one: the default predictor width.
 AdpcmDecoder MakeDecoder() {
   AdpcmDecoder d;
-  d.bitWidth = 16;
   d.Init();
   return d;
 }
@@ -75,17 +75,27 @@ TEST(AdpcmDecoder, NibblesAreReadLowFirst) {
   EXPECT_EQ(out[1], (0 + 30) * 16);
 }
 
-TEST(AdpcmDecoder, SaturatesAndKeepsTheStepIndexInRange) {
+TEST(AdpcmDecoder, PredictorStopsAtThe12BitEdgeAndComesStraightBack) {
+  // The banks are made for the chip's 12-bit decoder: at the edge the
+  // predictor stops at -2048..2047, so the first step back lands where the
+  // chip puts it instead of thousands of units off centre.
   AdpcmDecoder d = MakeDecoder();
-  std::vector<uint8_t> up(200, 0x77), down(200, 0xFF);
-  std::vector<int16_t> out(400);
-  d.Decode(up.data(), 400, out.data());
-  EXPECT_EQ(out.back(), 32767);
+  std::vector<int> codes(40, 7);  // full steps up: the step index reaches 48
+  codes.push_back(15);            // one full step down: -(194 + 1552 + 776 + 388)
+  std::vector<uint8_t> up = Pack(codes);
+  std::vector<int16_t> out(codes.size());
+  d.Decode(up.data(), static_cast<uint32_t>(codes.size()), out.data());
+  EXPECT_EQ(out[39], 2047 * 16);
   EXPECT_EQ(d.stepIndex, 48);
-  EXPECT_EQ(d.predictor, 32767);
+  EXPECT_EQ(d.predictor, 2047 - 2910);
+  EXPECT_EQ(out.back(), (2047 - 2910) * 16);
+
+  std::vector<uint8_t> down(200, 0xFF);
+  out.resize(400);
   d.Decode(down.data(), 400, out.data());
-  EXPECT_EQ(out.back(), -32768);
-  EXPECT_EQ(d.predictor, -32768);
+  EXPECT_EQ(d.predictor, -2048);
+  EXPECT_EQ(out[399], -32768);
+  EXPECT_EQ(d.stepIndex, 48);
 }
 
 TEST(AdpcmDecoder, EveryCallStartsAfresh) {

@@ -35,10 +35,11 @@ std::vector<uint8_t> Bytes(std::initializer_list<int> list) {
   return out;
 }
 
-// Decodes and stretches ADPCM bytes as the bank loader is expected to.
+// Decodes and stretches ADPCM bytes as the bank loader is expected to: with
+// the chip's 12-bit predictor (noise samples run into its edge).
 std::vector<int16_t> ExpectedSample(const std::vector<uint8_t>& adpcm) {
   AdpcmDecoder d;
-  d.bitWidth = 16;
+  d.bitWidth = 12;
   d.Init();
   uint32_t codes = static_cast<uint32_t>(adpcm.size() * 2);
   std::vector<int16_t> decoded(codes);
