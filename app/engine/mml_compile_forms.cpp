@@ -72,8 +72,14 @@ void ToneDefinition(MmlCompileState &st) {
 // "(v n" in the line layout: the connection and feedback on one line, then a line per operator.
 void ToneLines(MmlCompileState &st) {
   MmlReader &rd = st.reader;
-  // The number stands alone on the form's first line; the rest of that line is free text.
-  FmTone *tone = ToneForDefinition(st, ReadMmlNumber(&rd));
+  // The number stands alone on the form's first line, after any blanks; the rest of that line
+  // is free text. A form without its number defines no tone.
+  int c;
+  do {
+    c = MmlGetChar(&rd);
+  } while (c == ' ' || c == '\t');
+  MmlPutBack(&rd, c);
+  FmTone *tone = c >= '0' && c <= '9' ? ToneForDefinition(st, ReadMmlNumber(&rd)) : nullptr;
   if (tone != nullptr) {
     SkipPastByte(&rd, '\n');
     int x = ReadMmlSignedNumber(&rd);
@@ -128,21 +134,22 @@ void Portamento(MmlCompileState &st, int letter) {
     MmlPutBack(&rd, c);
   }
   c = MmlGetChar(&rd);
-  if (!MmlIsNoteLetter(c)) {
-    // A glide needs its target: without one the form writes nothing, so the sequencer never
-    // takes an unrelated event for the portamento's end.
+  // Without a target the form cannot glide ("(c4, d)", "(c4,)"): its start note still plays
+  // for the form's length, so the notes after it keep their time.
+  bool glide = MmlIsNoteLetter(c);
+  int targetKey = 0;
+  if (glide) {
+    targetKey = ReadMmlNoteName(&rd, c) + 12 * tr.octave;
+  } else {
     MmlPutBack(&rd, c);
-    SkipPastByte(&rd, ')');
-    return;
   }
-  int targetKey = ReadMmlNoteName(&rd, c) + 12 * tr.octave;
   SkipPastByte(&rd, ')');
   // Both events or neither.
   if (!MmlReserveEvents(st, 2)) return;
   uint32_t startTick = tr.tick;
   if (!MmlAdvanceTick(st, len)) return;
-  MmlWriteEventAt(st, kEvPortamentoStart, startKey, startTick);
-  MmlWriteEvent(st, kEvPortamentoEnd, targetKey);
+  MmlWriteEventAt(st, glide ? kEvPortamentoStart : kEvNoteOn, startKey, startTick);
+  MmlWriteEvent(st, glide ? kEvPortamentoEnd : kEvNoteOff, glide ? targetKey : startKey);
 }
 
 // ---- directives -----------------------------------------------------------------------------

@@ -373,27 +373,40 @@ TEST(MmlTones, ParenthesisedToneFillsOperatorsThenChannel) {
 }
 
 TEST(MmlTones, LineLayoutTone) {
-  for (FmTone &t : Song().tones) t = FmTone{};
-  CompileMmlText(
-      "(v7 / lead\r\n"
-      "58\r\n"
-      "31,4,2,4,11,26,1,1,6,0,9\r\n"
-      "30,0,0,4,0,47,1,8,0,2,9\r\n"
-      "29,31,8,4,0,41,1,1,7,0,9\r\n"
-      "20,31,3,6,0,0,1,2,0,0,9\r\n"
-      ")\r\nc");
-  const FmTone &tone = Song().tones[7];
-  EXPECT_EQ(tone.used, 1);
-  EXPECT_EQ(tone.params[0], 2);  // 58 & 7
-  EXPECT_EQ(tone.params[1], 7);  // 58 / 8
-  EXPECT_EQ(tone.params[2], kDefaultFmTone[2]);
-  EXPECT_EQ(tone.params[11], 31);
-  EXPECT_EQ(tone.params[22], 30);
-  EXPECT_EQ(tone.params[33], 29);
-  EXPECT_EQ(tone.params[44], 20);
-  EXPECT_EQ(tone.params[16], 26);
-  for (int op = 0; op < 4; ++op) EXPECT_EQ(tone.params[21 + 11 * op], 0) << op;
-  EXPECT_EQ(MmlTrackEventsOfType(0, {kEvNoteOn}).size(), 1u);
+  // Blanks may stand before the number, as in "(@"; a form without a number defines nothing.
+  struct Case {
+    const char *head;
+    int tone;  // -1: no tone
+  } cases[] = {{"(v7 / lead", 7}, {"(V 7 / lead", 7}, {"(v\t 12", 12}, {"(v / lead", -1}, {"(v\r\n", -1}};
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.head);
+    for (FmTone &t : Song().tones) t = FmTone{};
+    CompileMmlText(std::string(c.head) +
+                   "\r\n"
+                   "58\r\n"
+                   "31,4,2,4,11,26,1,1,6,0,9\r\n"
+                   "30,0,0,4,0,47,1,8,0,2,9\r\n"
+                   "29,31,8,4,0,41,1,1,7,0,9\r\n"
+                   "20,31,3,6,0,0,1,2,0,0,9\r\n"
+                   ")\r\nc");
+    EXPECT_EQ(MmlTrackEventsOfType(0, {kEvNoteOn}).size(), 1u);
+    if (c.tone < 0) {
+      for (const FmTone &t : Song().tones) ASSERT_TRUE(t.used == 0 && t.params == kDefaultFmTone);
+      continue;
+    }
+    const FmTone &tone = Song().tones[c.tone];
+    EXPECT_EQ(tone.used, 1);
+    EXPECT_EQ(Song().tones[0].used, 0);
+    EXPECT_EQ(tone.params[0], 2);  // 58 & 7
+    EXPECT_EQ(tone.params[1], 7);  // 58 / 8
+    EXPECT_EQ(tone.params[2], kDefaultFmTone[2]);
+    EXPECT_EQ(tone.params[11], 31);
+    EXPECT_EQ(tone.params[22], 30);
+    EXPECT_EQ(tone.params[33], 29);
+    EXPECT_EQ(tone.params[44], 20);
+    EXPECT_EQ(tone.params[16], 26);
+    for (int op = 0; op < 4; ++op) EXPECT_EQ(tone.params[21 + 11 * op], 0) << op;
+  }
 }
 
 TEST(MmlTones, EffectDefinition) {
@@ -439,19 +452,32 @@ TEST(MmlPortamento, GlideEventsAndOctaveChange) {
   EXPECT_EQ(ev[9].value, 93);  // "o" inside the form clamps to 1-7
 }
 
-TEST(MmlPortamento, SkippedAndRefusedForms) {
-  // "0", "F" or "A" after the letter: the form is skipped. A missing target writes nothing.
-  for (const char *text : {"(a0,3) c", "(cF) c", "(eA c) c", "(c4,x) c", "(c4,) c", "(c4"}) {
+TEST(MmlPortamento, SkippedForms) {
+  // "0", "F" or "A" after the letter: the form is skipped.
+  for (const char *text : {"(a0,3) c", "(cF) c", "(eA c) c"}) {
     CompileMmlText(text);
-    EXPECT_EQ(MmlTrackEventsOfType(0, {kEvPortamentoStart, kEvPortamentoEnd}).size(), 0u) << text;
+    EXPECT_EQ(MmlTrackEvents(0), (V{{kEvNoteOn, 0, 48}, {kEvNoteOff, 48, 48}})) << text;
   }
-  CompileMmlText("(c4,x) c");
-  EXPECT_EQ(MmlTrackEvents(0)[0], (MmlEv{kEvNoteOn, 0, 48}));
   // Only a lower-case letter opens the form; an upper-case one is a remark skipped to ")".
   for (const char *text : {"(C4,D) c", "(Bass) c", "(Echo) c"}) {
     CompileMmlText(text);
     EXPECT_EQ(MmlTrackEvents(0), (V{{kEvNoteOn, 0, 48}, {kEvNoteOff, 48, 48}})) << text;
   }
+}
+
+TEST(MmlPortamento, WithoutATargetTheStartNotePlaysForItsLength) {
+  // The glide is lost, never the time: the next note still starts a beat later.
+  for (const char *text : {"(c4, d) e", "(c4,) e", "(c4,x) e", "(c4 d) e", "(c4,>) <e"}) {
+    CompileMmlText(text);
+    EXPECT_EQ(MmlTrackEvents(0),
+              (V{{kEvNoteOn, 0, 48}, {kEvNoteOff, 48, 48}, {kEvNoteOn, 48, 52}, {kEvNoteOff, 96, 52}}))
+        << text;
+  }
+  // Like a note, it can be slurred into the next.
+  CompileMmlText("(c4, d)&e");
+  EXPECT_EQ(MmlTrackEvents(0), (V{{kEvNoteOn, 0, 48, 0}, {kEvNoteOn, 48, 52}, {kEvNoteOff, 96, 52}}));
+  CompileMmlText("(c4");
+  EXPECT_EQ(MmlTrackEvents(0), (V{{kEvNoteOn, 0, 48}, {kEvNoteOff, 48, 48}}));
 }
 
 // ---- tracks and directives -----------------------------------------------------------------
