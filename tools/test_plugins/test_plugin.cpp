@@ -6,8 +6,10 @@
 //   TP_HOSTILE_*         the misbehaviours of real plug-ins the host must survive
 // Every instance records every dispatcher request, every MIDI event with the block it
 // arrived in, and every parameter write, for the tests to read through the exports.
+#include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <thread>
 
 #include "tools/test_plugins/test_plugin_api.h"
 
@@ -33,7 +35,15 @@ TpConfig DefaultConfig() {
   c.numOutputs = -1;
   c.hasEditorRect = 0;
   c.rect.top = c.rect.left = c.rect.bottom = c.rect.right = 0;
+  c.numParams = -1;
+  c.numPrograms = -1;
+  c.startupMs = 0;
   return c;
+}
+
+// What a plug-in that loads samples or builds tables at start-up costs its host.
+void SlowStartUp() {
+  if (g_tp.config.startupMs > 0) std::this_thread::sleep_for(std::chrono::milliseconds(g_tp.config.startupMs));
 }
 
 TpInstance* FromEffect(AEffect* e) { return e ? static_cast<TpInstance*>(e->object) : nullptr; }
@@ -89,6 +99,7 @@ VstIntPtr VST_CALL Dispatcher(AEffect* e, VstInt32 opcode, VstInt32 index, VstIn
   char text[64];
   switch (opcode) {
     case effOpen:
+      SlowStartUp();
       t->opened = 1;
       // The host binds the instance before opening it: these must be its real answers.
       t->openSampleRate = t->host(e, audioMasterGetSampleRate, 0, 0, nullptr, 0.0f);
@@ -219,6 +230,8 @@ TpInstance* NewInstance() {
   e.numOutputs = 2;
   if (g_tp.config.numInputs != -1) e.numInputs = g_tp.config.numInputs;
   if (g_tp.config.numOutputs != -1) e.numOutputs = g_tp.config.numOutputs;
+  if (g_tp.config.numParams != -1) e.numParams = g_tp.config.numParams;
+  if (g_tp.config.numPrograms != -1) e.numPrograms = g_tp.config.numPrograms;
   e.object = t;
   e.uniqueID = kTpUniqueId;
   e.version = 1;
@@ -226,6 +239,7 @@ TpInstance* NewInstance() {
 }
 
 [[maybe_unused]] AEffect* Entry(audioMasterCallback host) {
+  SlowStartUp();
   TpInstance* t = NewInstance();
   if (!t) return nullptr;
   t->host = host;

@@ -53,6 +53,9 @@ struct TpConfig {
   int32_t numOutputs;
   int32_t hasEditorRect;  // 1: effEditGetRect hands out `rect`
   ERect rect;
+  int32_t numParams;
+  int32_t numPrograms;
+  int32_t startupMs;      // a slow start-up: the entry call and effOpen each take this long
 };
 
 struct TpInstance {

@@ -169,12 +169,15 @@ TEST_F(HostCallbackTest, IdleCallsBackOnlyWhileTheEditorIsOpen) {
 }
 
 TEST_F(HostCallbackTest, UnboundOrForeignInstancesGetOnlyTheVersion) {
-  // An instance whose user field does not name one of our slots is not bound.
+  // An instance is bound only when its user field names one of our slots and that slot holds
+  // this very instance: naming a slot that holds another plug-in is not enough.
   AEffect stranger;
   std::memset(&stranger, 0, sizeof stranger);
   stranger.magic = kEffectMagic;
   int local = 0;
-  const void* users[] = {nullptr, &local, reinterpret_cast<char*>(&g_pluginSlots[3]) + 4, &g_pluginSlots[3]};
+  ASSERT_EQ(effect_, SlotOf(0, 0).effect);
+  const void* users[] = {nullptr, &local, reinterpret_cast<char*>(&g_pluginSlots[3]) + 4, &g_pluginSlots[3],
+                         &SlotOf(0, 0)};
   for (const void* user : users) {
     stranger.user = const_cast<void*>(user);
     EXPECT_EQ(2400, HostCallback(&stranger, audioMasterVersion, 0, 0, nullptr, 0.0f));

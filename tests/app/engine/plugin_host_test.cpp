@@ -5,6 +5,7 @@
 #include <atomic>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <thread>
 
@@ -277,7 +278,7 @@ TEST_F(PluginHost, InstrumentRenderAppliesVolumeAndPanLaws) {
 
 TEST_F(PluginHost, MonoPluginLeavesMissingChannelSilent) {
   TestPluginLibrary lib(TestPluginPath("tp_vornalt"));
-  TpConfig mono = {-1, 1, 0, {0, 0, 0, 0}};
+  TpConfig mono = {-1, 1, 0, {0, 0, 0, 0}, -1, -1, 0};
   lib.Configure(&mono);
   ASSERT_EQ(0, LoadPlugin(0, 0, TestPluginPath("tp_vornalt").c_str()));
   EXPECT_EQ(1, SlotOf(0, 0).outputCount);
@@ -290,7 +291,7 @@ TEST_F(PluginHost, MonoPluginLeavesMissingChannelSilent) {
   // A mono insert after a bypassed block: the right channel the bypass copy filled must
   // not linger once the plug-in processes again.
   TestPluginLibrary effect(TestPluginPath("tp_effect"));
-  TpConfig monoEffect = {2, 1, 0, {0, 0, 0, 0}};
+  TpConfig monoEffect = {2, 1, 0, {0, 0, 0, 0}, -1, -1, 0};
   effect.Configure(&monoEffect);
   ASSERT_EQ(0, LoadPlugin(0, 4, TestPluginPath("tp_effect").c_str()));
   std::vector<float> buffer(2 * kPluginBlockFrames, 0.375f);
@@ -438,18 +439,76 @@ TEST_F(PluginHost, RefusedLibrariesLeaveSlotEmptyAndModuleFreed) {
   EXPECT_FALSE(ModuleLoaded("tp_vornalt.dll"));
 }
 
-TEST_F(PluginHost, ImplausibleChannelCountsAreRefused) {
+TEST_F(PluginHost, FailedLoadIntoAnOccupiedSlotLeavesItEmpty) {
+  std::string instrument = TestPluginPath("tp_vornalt");
+  const TpConfig kDefault = {-1, -1, 0, {0, 0, 0, 0}, -1, -1, 0};
+  struct Case {
+    const char* what;
+    const char* dll;
+    TpConfig config;  // for tp_effect: counts no host can honour are refused before any call
+  };
+  const Case cases[] = {
+      {"missing library", "no_such_plugin", kDefault},
+      {"no entry point", "tp_noentry", kDefault},
+      {"no instance", "tp_nullinstance", kDefault},
+      {"too many outputs", "tp_effect", {2, 100000, 0, {0, 0, 0, 0}, -1, -1, 0}},
+      {"negative inputs", "tp_effect", {-5, 2, 0, {0, 0, 0, 0}, -1, -1, 0}},
+      {"too many parameters", "tp_effect", {-1, -1, 0, {0, 0, 0, 0}, 100000, -1, 0}},
+      {"negative parameters", "tp_effect", {-1, -1, 0, {0, 0, 0, 0}, -3, -1, 0}},
+      {"too many programs", "tp_effect", {-1, -1, 0, {0, 0, 0, 0}, -1, 100000, 0}},
+      {"negative programs", "tp_effect", {-1, -1, 0, {0, 0, 0, 0}, -1, -2, 0}},
+  };
   {
-    TestPluginLibrary lib(TestPluginPath("tp_effect"));
-    TpConfig huge = {2, 100000, 0, {0, 0, 0, 0}};
-    lib.Configure(&huge);
-    EXPECT_EQ(-1, LoadPlugin(0, 1, TestPluginPath("tp_effect").c_str()));
-    TpConfig negative = {-5, 2, 0, {0, 0, 0, 0}};
-    lib.Configure(&negative);
-    EXPECT_EQ(-1, LoadPlugin(0, 1, TestPluginPath("tp_effect").c_str()));
-    EXPECT_EQ(nullptr, SlotOf(0, 1).effect);
+    TestPluginLibrary lib(instrument);
+    TestPluginLibrary effect(TestPluginPath("tp_effect"));
+    for (const Case& c : cases) {
+      SCOPED_TRACE(c.what);
+      ASSERT_EQ(0, LoadPlugin(6, 0, instrument.c_str()));
+      TpInstance* old = TestPluginLibrary::Of(SlotOf(6, 0).effect);
+      SendNoteOn(6, 60, 100);
+      effect.Configure(&c.config);
+      int created = effect.Latest() ? effect.Latest()->serial : -1;
+      EXPECT_EQ(-1, LoadPlugin(6, 0, TestPluginPath(c.dll).c_str()));
+      EXPECT_EQ(nullptr, SlotOf(6, 0).effect);
+      EXPECT_EQ(nullptr, SlotOf(6, 0).module);
+      EXPECT_EQ(1, old->closed);
+      EXPECT_EQ(effClose, DispatchOpcodes(old).back());
+      std::vector<float> out = Render(6);  // nothing plays in the slot any more
+      EXPECT_EQ(-7.0f, out[0]);
+      EXPECT_EQ(0, old->processCalls);
+      if (effect.Latest() && effect.Latest()->serial != created) {
+        EXPECT_EQ(0, effect.Latest()->dispatchTotal);  // nothing of a refused instance is called
+      }
+    }
+    effect.Configure(nullptr);
   }
   EXPECT_FALSE(ModuleLoaded("tp_effect.dll"));
+  EXPECT_FALSE(ModuleLoaded("tp_vornalt.dll"));
+}
+
+TEST_F(PluginHost, ADestroyedSlotClosesItsPluginAndFreesItsLibrary) {
+  // What the slots' destructors do at exit, on a slot of the test's own.
+  {
+    TestPluginLibrary lib(TestPluginPath("tp_kezmir"));
+    ASSERT_EQ(0, LoadPlugin(7, 0, TestPluginPath("tp_kezmir").c_str()));
+    std::unique_ptr<PluginSlot> slot(new PluginSlot);
+    std::swap(slot->effect, SlotOf(7, 0).effect);
+    std::swap(slot->module, SlotOf(7, 0).module);
+    slot->host = &g_hostContext;
+    slot->editorOpen = 1;
+    TpInstance* t = TestPluginLibrary::Of(slot->effect);
+    int opened = t->dispatchTotal;
+    slot.reset();
+    EXPECT_EQ((std::vector<int32_t>{effEditClose, effStopProcess, effMainsChanged, effClose}),
+              DispatchOpcodes(t, opened));
+  }
+  EXPECT_FALSE(ModuleLoaded("tp_kezmir.dll"));
+  // A library held without an instance goes too.
+  std::unique_ptr<PluginSlot> slot(new PluginSlot);
+  slot->module = LoadLibraryA(TestPluginPath("tp_noentry").c_str());
+  ASSERT_NE(nullptr, slot->module);
+  slot.reset();
+  EXPECT_FALSE(ModuleLoaded("tp_noentry.dll"));
 }
 
 TEST_F(PluginHost, HostileTextsAreCutAndMissingEntriesNeverCalled) {
@@ -550,7 +609,7 @@ TEST_F(PluginHost, EditorWindowFitsTheEditorRectOrTheGenericView) {
   TestPluginLibrary lib(TestPluginPath("tp_vornalt"));
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
-    TpConfig config = {-1, -1, c.hasRect, c.rect};
+    TpConfig config = {-1, -1, c.hasRect, c.rect, -1, -1, 0};
     lib.Configure(&config);
     ASSERT_EQ(0, LoadPlugin(0, 0, TestPluginPath("tp_vornalt").c_str()));
     PluginSlot& slot = SlotOf(0, 0);
