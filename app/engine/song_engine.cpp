@@ -69,6 +69,13 @@ SongEngine::SongEngine() {
   for (char& c : title) c = '\0';
 }
 
+int SongEngine::FindFreeVoice() const {
+  for (int i = 0; i < kSongVoiceCount; ++i) {
+    if (!voices[i].active) return i;
+  }
+  return -1;
+}
+
 void ResetSongEngine() {
   SongEngine& song = g_songs[0];
   song.loaded = song.playing = song.paused = song.ended = 0;

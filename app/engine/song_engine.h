@@ -194,6 +194,9 @@ struct SongSampleListEntry {
 struct SongEngine {
   SongEngine();
 
+  // Index of the first of the 64 voices that is not active, or -1 when all are.
+  int FindFreeVoice() const;
+
   uint8_t loaded;   // set by the compiler
   uint8_t playing;  // set by the transport and the tick
   uint8_t paused;

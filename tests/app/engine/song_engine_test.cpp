@@ -166,6 +166,22 @@ TEST_F(ResetSongEngineTest, SkipsParametersTheInstrumentDoesNotHave) {
   EXPECT_EQ(indexes, (std::vector<int>{57, 55}));
 }
 
+TEST(SongEngine, FindFreeVoiceGivesTheFirstInactiveVoice) {
+  struct Case {
+    std::vector<int> active;  // voices set active
+    int expected;
+  } cases[] = {{{}, 0}, {{0, 1}, 2}, {{0, 1, 3}, 2}, {{1}, 0}, {{}, -1}};
+  SongEngine& song = g_songs[4];
+  for (const Case& c : cases) {
+    for (PcmVoice& v : song.voices) v.active = c.expected == -1 ? 1 : 0;
+    for (int i : c.active) song.voices[i].active = 1;
+    EXPECT_EQ(song.FindFreeVoice(), c.expected);
+  }
+  song.voices[63].active = 0;  // only the last one free
+  EXPECT_EQ(song.FindFreeVoice(), 63);
+  for (PcmVoice& v : song.voices) v.active = 0;
+}
+
 TEST(VolumeLaw, GainHalvesEvery16StepsAndFallsSilentBelow96) {
   struct Case { int v; float gain; } cases[] = {
       {256, 1.0f}, {255, 980.0f / 1024}, {240, 0.5f}, {224, 0.25f}, {127, 3.0f / 1024},
