@@ -151,6 +151,29 @@ TEST_F(MdxLoad, TrackLengthsAreTakenIn16Bits) {
   for (int i = 4; i <= 65536 - 5; ++i) ASSERT_EQ(g_mdx.trackData[3][i], 0) << i;
 }
 
+TEST_F(MdxLoad, OffsetBytesMissingAtTheEndReadAsZero) {
+  MdxBuilder b;
+  b.tracks = {Bytes({1, 2, 3, 4}), Bytes({5, 6, 7, 8})};
+  const std::vector<uint8_t> full = b.Build();
+  const size_t data = b.DataStart();
+  ASSERT_EQ(full[data + 3], 6);  // the first track right after three offsets
+
+  // Cut inside the first track offset: its missing low byte is 0, so no track is read.
+  std::vector<uint8_t> mdx(full.begin(), full.begin() + data + 3);
+  LoadBytes(mdx);
+  EXPECT_EQ(song.trackOffsets[0], 0);
+  EXPECT_EQ(g_mdx.state.trackCount, 0);
+
+  // Cut inside the second: it reads as 0, and the first track's length wraps in 16 bits.
+  mdx.assign(full.begin(), full.begin() + data + 5);
+  LoadBytes(mdx);
+  EXPECT_EQ(song.trackOffsets[0], 6);
+  EXPECT_EQ(song.trackOffsets[1], 0);
+  EXPECT_EQ(g_mdx.state.trackCount, 2);
+  EXPECT_EQ(g_mdx.state.trackLength[0], 65536 - 6);
+  for (int t = 2; t < kMdxTrackCount; ++t) EXPECT_EQ(song.trackOffsets[t], 0) << t;
+}
+
 TEST_F(MdxLoad, ShortTracksKeepTheirOldBuffer) {
   MdxBuilder b;
   b.tracks = {Bytes({9, 9, 9, 9})};

@@ -75,6 +75,36 @@ TEST_F(WaveFileTest, PartialCaptureWritesWhatWasCapturedThenSilence) {
   }
 }
 
+TEST_F(WaveFileTest, LongRenderIsByteExactAcrossWriteChunks) {
+  // Three seconds: many write chunks and a partial last one. Every frame is distinct, so a
+  // chunk written twice, skipped or shifted shows.
+  ASSERT_TRUE(wave.AllocBuffers(3));
+  wave.armed = 1;
+  for (int i = 0; i < wave.frameCount; ++i) {
+    wave.Capture(static_cast<int16_t>(i * 7 + 1), static_cast<int16_t>(~(i * 3)));
+  }
+  ASSERT_TRUE(wave.Write("long.wav"));
+  std::vector<uint8_t> file = ReadAll("long.wav");
+  ASSERT_EQ(file.size(), 44u + 3 * 176400u);
+  for (size_t f = 0; f < 3 * 44100; ++f) {
+    ASSERT_EQ(SampleAt(file, f, 0), static_cast<int16_t>(f * 7 + 1)) << "frame " << f;
+    ASSERT_EQ(SampleAt(file, f, 1), static_cast<int16_t>(~(f * 3))) << "frame " << f;
+  }
+}
+
+TEST_F(WaveFileTest, NewBuffersDisarmTheCaptureAndRestartItsIndex) {
+  // A render started while another one captures must not carry the old index into the new
+  // buffers, nor capture before the dialog arms it again.
+  ASSERT_TRUE(wave.AllocBuffers(1));
+  wave.armed = 1;
+  for (int i = 0; i < 10; ++i) wave.Capture(1, 1);
+  ASSERT_TRUE(wave.AllocBuffers(2));
+  EXPECT_EQ(wave.armed, 0);
+  EXPECT_EQ(wave.captureIndex, 0);
+  wave.Capture(5, 5);
+  EXPECT_EQ(wave.left[0], 0);
+}
+
 TEST_F(WaveFileTest, CaptureDisarmsWhenFullAndStoresNothingAfter) {
   ASSERT_TRUE(wave.AllocBuffers(1));
   wave.armed = 1;
