@@ -1,10 +1,12 @@
 // The engine's locks, with no platform or Boost header behind them: the song loaders and
 // parsers that include this stay portable, and no Windows macro renames their functions.
 //
-// - The engine lock: one re-entrant lock, held by each render tick of either engine and by
-//   every operation that replaces or removes a plug-in instance or a song's tracks and samples,
-//   so that no tick runs an instance being closed or data being freed. Hold it to swap prepared
-//   pointers, not to prepare them: never load a file or start a plug-in while holding it.
+// - The engine lock: one re-entrant lock. Every render tick of either engine holds it for the
+//   whole tick. Replacing or removing a plug-in instance or a song's tracks, tones and samples
+//   takes it only to swap prepared pointers in and out, so that no tick runs an instance being
+//   closed or reads data being freed. Nothing that holds it may wait for a timer callback or a
+//   plug-in's start-up: no library loading, plug-in opening or closing, file reading or
+//   decoding, and no killing of an engine timer while it is held.
 // - A slot's event mutex: guards that slot's queue of pending MIDI events and nothing else; any
 //   thread may queue while holding it.
 //

@@ -73,7 +73,8 @@ PluginSlot::PluginSlot()
       pan(64),
       editorRect{0, 0, 0, 0},
       inputCount(2),
-      outputCount(2) {
+      outputCount(2),
+      opening(nullptr) {
   ShapeBuffers(outputBuffers, outputPointers, 2);
   ShapeBuffers(inputBuffers, inputPointers, 2);
 }
@@ -167,19 +168,24 @@ float** PluginSlot::Process() {
 }
 
 void PluginSlot::Open(float sampleRate) {
-  AEffect* e = effect;
+  AEffect* e = opening;
   if (!e || !e->dispatcher) return;
-  e->user = this;  // binds the instance for the host callback before it hears anything
+  // The start-up runs while ticks go on: the instance is bound for the host callback before it
+  // hears anything, but the render does not see it until it is in place below.
+  e->user = this;
   e->dispatcher(e, effOpen, 0, 0, nullptr, 0.0f);
   e->dispatcher(e, effSetSampleRate, 0, 0, nullptr, sampleRate);
   e->dispatcher(e, effSetBlockSize, 0, kPluginBufferFrames, nullptr, 0.0f);
   e->dispatcher(e, effMainsChanged, 0, 1, nullptr, 0.0f);
 
-  inputCount = std::clamp(e->numInputs, 0, kPluginMaxChannels);
-  outputCount = std::clamp(e->numOutputs, 0, kPluginMaxChannels);
-  ShapeBuffers(inputBuffers, inputPointers, inputCount);
-  ShapeBuffers(outputBuffers, outputPointers, outputCount);
+  const int32_t inputs = std::clamp(e->numInputs, 0, kPluginMaxChannels);
+  const int32_t outputs = std::clamp(e->numOutputs, 0, kPluginMaxChannels);
+  std::vector<std::vector<float>> newInputs, newOutputs;
+  std::vector<float*> newInputPointers, newOutputPointers;
+  ShapeBuffers(newInputs, newInputPointers, inputs);
+  ShapeBuffers(newOutputs, newOutputPointers, outputs);
 
+  // The texts are the user interface's, which is the thread loading: no lock needed.
   name = AskText(e, effGetEffectName, 0, 0, kVstMaxEffectNameLen, nullptr);
 
   int32_t programs = std::clamp(e->numPrograms, 0, kPluginMaxPrograms);
@@ -199,6 +205,17 @@ void PluginSlot::Open(float sampleRate) {
     paramDisplays[i] = AskText(e, effGetParamDisplay, i, 0, kVstMaxParamStrLen, nullptr);
     paramNames[i] = AskText(e, effGetParamName, i, 0, kVstMaxParamStrLen, nullptr);
   }
+
+  EngineLock lock = LockEngine();
+  inputBuffers.swap(newInputs);
+  outputBuffers.swap(newOutputs);
+  inputPointers.swap(newInputPointers);
+  outputPointers.swap(newOutputPointers);
+  inputCount = inputs;
+  outputCount = outputs;
+  effect = e;
+  opening = nullptr;
+  // The old buffers are released after the lock, when the locals go.
 }
 
 // --- track-level calls -------------------------------------------------------------------

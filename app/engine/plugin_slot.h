@@ -82,6 +82,8 @@ struct PluginSlot {
   int32_t inputCount;                             // channels the plug-in reads (after open)
   int32_t outputCount;                            // channels the plug-in writes (after open)
   std::vector<uint8_t> eventBlockStorage;         // reused memory behind eventBlock
+  AEffect* opening;                               // an instance starting up: bound for the host
+                                                  // callback, not yet run by the render
 
   PluginSlot();
   ~PluginSlot();
@@ -100,8 +102,11 @@ struct PluginSlot {
   void FitEditorWindow(HWND window);
   void DeliverEvents();
   float** Process();
+  // Starts the instance waiting in `opening` (its start-up runs without the engine lock), then
+  // puts it and its buffers in place under the lock: from then on the render runs it.
   void Open(float sampleRate);
-  // Stops the given instance and frees the library; does not clear `effect`.
+  // Stops the given instance and frees the library; does not clear `effect`. The instance must
+  // no longer be reachable by the render (the destructor at exit, or after it was taken out).
   void Close(AEffect* instance);
 };
 
@@ -115,6 +120,10 @@ PluginSlot* PluginSlotAt(int32_t track, int32_t position);
 
 // Track-level calls: track = channel 0-18, slot = position 0-4. Out-of-range tracks and
 // slots are ignored (or refused with -1).
+//
+// Loading and unloading take the engine lock only to take the old instance out of the render
+// and to put the started new one in; the library load and the plug-in's start-up and shut-down
+// run outside it, so ticks go on meanwhile. Never call them while holding the engine lock.
 int32_t LoadPlugin(int32_t track, int32_t slot, const char* path);
 void UnloadPlugin(int32_t track, int32_t slot);
 void SetInstrumentParameter(int32_t track, int32_t index, float value);

@@ -37,13 +37,14 @@ TpConfig DefaultConfig() {
   c.rect.top = c.rect.left = c.rect.bottom = c.rect.right = 0;
   c.numParams = -1;
   c.numPrograms = -1;
-  c.startupMs = 0;
+  c.slowMs = 0;
   return c;
 }
 
-// What a plug-in that loads samples or builds tables at start-up costs its host.
-void SlowStartUp() {
-  if (g_tp.config.startupMs > 0) std::this_thread::sleep_for(std::chrono::milliseconds(g_tp.config.startupMs));
+// What a plug-in that loads samples or builds tables at start-up (and frees them at the end)
+// costs its host.
+void TakeLong() {
+  if (g_tp.config.slowMs > 0) std::this_thread::sleep_for(std::chrono::milliseconds(g_tp.config.slowMs));
 }
 
 TpInstance* FromEffect(AEffect* e) { return e ? static_cast<TpInstance*>(e->object) : nullptr; }
@@ -99,13 +100,14 @@ VstIntPtr VST_CALL Dispatcher(AEffect* e, VstInt32 opcode, VstInt32 index, VstIn
   char text[64];
   switch (opcode) {
     case effOpen:
-      SlowStartUp();
+      TakeLong();
       t->opened = 1;
       // The host binds the instance before opening it: these must be its real answers.
       t->openSampleRate = t->host(e, audioMasterGetSampleRate, 0, 0, nullptr, 0.0f);
       t->openBlockSize = t->host(e, audioMasterGetBlockSize, 0, 0, nullptr, 0.0f);
       return 0;
     case effClose:
+      TakeLong();
       t->closed = 1;
       return 0;
     case effSetProgram:
@@ -239,7 +241,7 @@ TpInstance* NewInstance() {
 }
 
 [[maybe_unused]] AEffect* Entry(audioMasterCallback host) {
-  SlowStartUp();
+  TakeLong();
   TpInstance* t = NewInstance();
   if (!t) return nullptr;
   t->host = host;

@@ -55,7 +55,8 @@ struct TpConfig {
   ERect rect;
   int32_t numParams;
   int32_t numPrograms;
-  int32_t startupMs;      // a slow start-up: the entry call and effOpen each take this long
+  int32_t slowMs;         // a slow start-up and shut-down: the entry call, effOpen and effClose
+                          // each take this long
 };
 
 struct TpInstance {

@@ -17,7 +17,7 @@ const char* const kHostCanDo[] = {"sendVstEvents", "sendVstMidiEvents", "sizeWin
 
 // The slot an instance is bound to, or null while it is not bound (during its entry
 // call, or for an instance this host never opened). The user field is only trusted when
-// it names one of our slots and that slot holds this very instance.
+// it names one of our slots and that slot holds this very instance, in place or starting up.
 PluginSlot* BoundSlot(AEffect* effect) {
   if (!effect) return nullptr;
   uintptr_t user = reinterpret_cast<uintptr_t>(effect->user);
@@ -25,7 +25,7 @@ PluginSlot* BoundSlot(AEffect* effect) {
   uintptr_t end = reinterpret_cast<uintptr_t>(&g_pluginSlots[kPluginSlotCount]);
   if (user < first || user >= end || (user - first) % sizeof(PluginSlot) != 0) return nullptr;
   PluginSlot* slot = reinterpret_cast<PluginSlot*>(user);
-  return slot->effect == effect ? slot : nullptr;
+  return slot->effect == effect || slot->opening == effect ? slot : nullptr;
 }
 
 void FillTimeInfo(VstTimeInfo& t, int32_t sampleRate) {
@@ -66,7 +66,9 @@ VstIntPtr HostContext::Dispatch(PluginSlot* slot, int32_t index, VstIntPtr value
     case audioMasterVersion:
       return kHostVstVersion;
     case audioMasterCurrentId:
-      return slot && slot->effect ? slot->effect->uniqueID : 0;
+      if (!slot) return 0;
+      if (slot->effect) return slot->effect->uniqueID;
+      return slot->opening ? slot->opening->uniqueID : 0;  // asked during its start-up
     case audioMasterIdle:
       if (slot && slot->editorOpen && slot->effect && slot->effect->dispatcher)
         slot->effect->dispatcher(slot->effect, effEditIdle, 0, 0, nullptr, 0.0f);

@@ -2,6 +2,7 @@
 #include <windows.h>
 
 #include <cstdio>
+#include <mutex>
 
 #include "app/engine/plugin_slot.h"
 #include "app/engine/plugin_text.h"
@@ -36,17 +37,23 @@ bool IsUsableInstance(const AEffect* e) {
   return true;
 }
 
-// Empties the slot: closes its instance and frees whatever library it holds, including
-// one left without an instance. The caller holds the engine lock.
+// Loads and unloads one after the other, whatever thread asks: each runs mostly outside the
+// engine lock, and two of them must not interleave on a slot. Ticks never take this lock.
+struct PluginLoaderState {
+  std::mutex serial;
+};
+PluginLoaderState g_pluginLoader;
+
+// Empties the slot: takes its instance out of the render under the engine lock, then closes it
+// and frees whatever library the slot holds (one left without an instance too) outside it.
 void EmptySlot(PluginSlot* slot) {
-  if (slot->effect) {
-    AEffect* instance = slot->effect;
-    slot->Close(instance);
+  AEffect* instance;
+  {
+    EngineLock lock = LockEngine();
+    instance = slot->effect;
     slot->effect = nullptr;
-  } else if (slot->module) {
-    FreeLibrary(slot->module);
-    slot->module = nullptr;
   }
+  slot->Close(instance);
 }
 
 }  // namespace
@@ -58,7 +65,10 @@ PluginSlot::~PluginSlot() {
 
 void PluginSlot::Close(AEffect* instance) {
   if (editorOpen) {
-    if (effect && effect->dispatcher) effect->dispatcher(effect, effEditClose, 0, 0, nullptr, 0.0f);
+    // The editor is that of the instance being closed, which its caller has already taken out
+    // of the slot.
+    AEffect* editor = instance ? instance : effect;
+    if (editor && editor->dispatcher) editor->dispatcher(editor, effEditClose, 0, 0, nullptr, 0.0f);
     editorOpen = 0;
   }
   if (instance && instance->dispatcher) {
@@ -75,9 +85,11 @@ void PluginSlot::Close(AEffect* instance) {
 int32_t LoadPlugin(int32_t track, int32_t slot, const char* path) {
   PluginSlot* s = PluginSlotAt(track, slot);
   if (!s || !path) return -1;
-  EngineLock lock = LockEngine();
+  std::lock_guard<std::mutex> serial(g_pluginLoader.serial);
   EmptySlot(s);
 
+  // From here on the render passes the slot by: the library load, the entry call and the
+  // plug-in's start-up all run while ticks go on.
   s->module = LoadLibraryA(path);
   if (!s->module) {
     std::printf("Failed trying to load VST from '%s', error %d\n", path, static_cast<int>(GetLastError()));
@@ -99,8 +111,10 @@ int32_t LoadPlugin(int32_t track, int32_t slot, const char* path) {
     s->module = nullptr;
     return -1;
   }
-  s->effect = instance;
+  // The render reads the host pointer only of a slot that holds an instance, and this one holds
+  // none until Open puts the new one in place under the lock.
   s->host = &g_hostContext;
+  s->opening = instance;
   s->Open(kPluginSampleRate);
   if (s->name.empty()) s->name = PluginNameFromPath(path);
   return 0;
@@ -109,6 +123,6 @@ int32_t LoadPlugin(int32_t track, int32_t slot, const char* path) {
 void UnloadPlugin(int32_t track, int32_t slot) {
   PluginSlot* s = PluginSlotAt(track, slot);
   if (!s) return;
-  EngineLock lock = LockEngine();
+  std::lock_guard<std::mutex> serial(g_pluginLoader.serial);
   EmptySlot(s);
 }

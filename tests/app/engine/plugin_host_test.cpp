@@ -5,6 +5,7 @@
 #include <atomic>
 #include <cstdio>
 #include <cstring>
+#include <functional>
 #include <memory>
 #include <string>
 #include <thread>
@@ -548,6 +549,60 @@ TEST_F(PluginHost, EngineLockHoldsOffReplacement) {
   unloader.join();
   EXPECT_EQ(1, done.load());
   EXPECT_EQ(nullptr, SlotOf(0, 0).effect);
+}
+
+int32_t Volatile(const int32_t& field) { return *static_cast<const volatile int32_t*>(&field); }
+
+TEST_F(PluginHost, TicksGoOnWhilePluginsStartAndStop) {
+  // The library load and the plug-ins' start-up and shut-down run outside the engine lock: a
+  // tick that comes while the old instance sits in a slow effClose, or the new one in a slow
+  // effOpen, gets the lock at once and finds the slot empty.
+  std::string path = TestPluginPath("tp_vornalt");
+  TestPluginLibrary lib(path);
+  ASSERT_EQ(0, LoadPlugin(3, 0, path.c_str()));
+  TpInstance* old = TestPluginLibrary::Of(SlotOf(3, 0).effect);
+  const TpConfig slow = {-1, -1, 0, {0, 0, 0, 0}, -1, -1, 1000};
+  lib.Configure(&slow);
+  std::atomic<bool> loaded{false};
+  std::thread loader([&] {
+    EXPECT_EQ(0, LoadPlugin(3, 0, path.c_str()));
+    loaded = true;
+  });
+  // Waits for the moment `inside` says, then ticks; true when the tick got the lock while
+  // `done` was still false and found no instance to run.
+  auto tickWhen = [&](const std::function<bool()>& inside, const std::function<bool()>& done) {
+    bool seen = false;
+    for (int wait = 0; wait < 30000 && !loaded && !seen; ++wait) {
+      seen = inside();
+      if (!seen) Sleep(1);
+    }
+    if (!seen) return false;
+    EngineLock tick = LockEngine();
+    return !done() && SlotOf(3, 0).effect == nullptr;
+  };
+  TpInstance* fresh = nullptr;
+  bool tickedDuringShutDown = tickWhen(
+      [&] {
+        int n = Volatile(old->dispatchTotal);
+        return n > 0 && old->dispatchLog[n - 1].opcode == effClose;
+      },
+      [&] { return Volatile(old->closed) != 0; });
+  bool tickedDuringStartUp = tickWhen(
+      [&] {
+        TpInstance* latest = lib.Latest();
+        if (latest != old && latest && Volatile(latest->dispatchTotal) > 0) fresh = latest;
+        return fresh != nullptr;
+      },
+      [&] { return Volatile(fresh->opened) != 0; });
+  loader.join();
+  lib.Configure(nullptr);
+  EXPECT_TRUE(tickedDuringShutDown);
+  EXPECT_TRUE(tickedDuringStartUp);
+  ASSERT_NE(nullptr, fresh);
+  EXPECT_EQ(1, old->closed);
+  EXPECT_EQ(&fresh->effect, SlotOf(3, 0).effect);
+  EXPECT_EQ(OpenSequence(kTpParamCount, kTpProgramCount), DispatchOpcodes(fresh));
+  EXPECT_EQ(44100, fresh->openSampleRate);  // bound for the host callback while starting up
 }
 
 TEST_F(PluginHost, ReplacingWhileAnotherThreadRendersDoesNotCrash) {
