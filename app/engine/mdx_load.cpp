@@ -3,6 +3,8 @@
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
+#include <new>
 
 #include "app/engine/mdx_player.h"
 #include "app/engine/plugin_slot.h"
@@ -17,9 +19,10 @@ namespace {
 // from the data block, and at most 64 tone records.
 constexpr size_t kMdxReadLimit = 256 * 1024;
 
-// Buffers a load replaced. The player's timer may still be inside one of
-// them for the rest of its tick, so they are freed by the next load (or at
-// exit), never by the load that replaced them.
+// Buffers a load replaced. They leave the player's tables under the engine
+// lock, and are freed by the next load (or at exit), never by the load that
+// replaced them, so that nothing the player took in an earlier tick points
+// into freed memory.
 constexpr int kMaxRetired = kMdxTrackCount + kMdxSampleCount;
 struct MdxLoaderState {
   void* retired[kMaxRetired];  // buffers replaced by the last load
@@ -131,17 +134,27 @@ void UnpackTone(const uint8_t* rec, FmTone& tone) {
   }
 }
 
-void ReplaceTrack(int t, uint8_t* buffer, uint16_t length) {
-  // Runs under the engine lock (see LoadImage), so no tick sees the new
-  // buffer with the old length.
-  uint8_t* old = g_mdx.trackData[t];
-  g_mdx.trackData[t] = buffer;
-  g_mdx.state.trackLength[t] = length;
-  Retire(old);
+int FirstFreeTone(const FmTone* tones) {
+  for (int i = 0; i < kFmToneCount; ++i) {
+    if (!tones[i].used) return i;
+  }
+  return -1;
 }
 
+// Everything a load puts in place for the player, made ready without the
+// engine lock.
+struct MdxPrepared {
+  int trackCount;
+  uint16_t trackLength[kMdxTrackCount];
+  uint8_t* trackData[kMdxTrackCount];  // null: the track keeps its buffer
+  FmTone tones[kFmToneCount];
+  bool bank;                           // a bank was read: all 96 samples are replaced
+  int16_t* samples[kMdxSampleCount];
+  int32_t sampleLengths[kMdxSampleCount];
+};
+
 // Everything after the title and bank name: offsets, lengths, tones, tracks.
-void LoadDataBlock(MdxSong& song, ByteReader& r, int64_t fileSize) {
+void PrepareDataBlock(MdxSong& song, ByteReader& r, int64_t fileSize, MdxPrepared& p) {
   song.dataStart = static_cast<int64_t>(r.pos);
   uint16_t toneOffset = r.GetU16();
   for (int t = 0; t < kMdxTrackCount; ++t) song.trackOffsets[t] = r.GetU16();
@@ -151,22 +164,27 @@ void LoadDataBlock(MdxSong& song, ByteReader& r, int64_t fileSize) {
   int count = song.trackOffsets[0] / 2 - 1;
   if (count < 0) count = 0;
   if (count > kMdxTrackCount) count = kMdxTrackCount;
+  p.trackCount = count;
 
-  uint16_t lengths[kMdxTrackCount] = {};
-  for (int t = 0; t < count; ++t) {
+  for (int t = 0; t < kMdxTrackCount; ++t) {
+    p.trackLength[t] = 0;
+    if (t >= count) continue;
     uint16_t next = (t + 1 < count) ? song.trackOffsets[t + 1] : toneOffset;
     // Taken in 16 bits: a next offset below this one wraps to a long track.
-    lengths[t] = static_cast<uint16_t>(next - song.trackOffsets[t]);
+    p.trackLength[t] = static_cast<uint16_t>(next - song.trackOffsets[t]);
   }
 
   song.endPosition = fileSize;
 
-  for (auto& tone : g_mdx.tones) tone.used = 0;
+  // The records' other fields keep what they held: the tones start as the
+  // player's own (only the user interface's thread writes them).
+  std::memcpy(p.tones, g_mdx.tones, sizeof p.tones);
+  for (auto& tone : p.tones) tone.used = 0;
   size_t pos = static_cast<size_t>(song.dataStart) + toneOffset;
-  for (int i; (i = FindFreeFmTone()) >= 0;) {
+  for (int i; (i = FirstFreeTone(p.tones)) >= 0;) {
     // A record cut short by the end of the file is not a tone.
     if (pos > r.size || r.size - pos < static_cast<size_t>(kMdxToneRecordBytes)) break;
-    FmTone& tone = g_mdx.tones[i];
+    FmTone& tone = p.tones[i];
     tone.used = 1;
     UnpackTone(r.data + pos, tone);
     pos += kMdxToneRecordBytes;
@@ -174,15 +192,13 @@ void LoadDataBlock(MdxSong& song, ByteReader& r, int64_t fileSize) {
   }
 
   for (int t = 0; t < kMdxTrackCount; ++t) {
-    uint16_t length = lengths[t];
-    if (t >= count || length <= 2) {
-      // Too short to play: the old buffer stays, unreachable behind length <= 2.
-      g_mdx.state.trackLength[t] = length;
-      continue;
-    }
+    p.trackData[t] = nullptr;
+    uint16_t length = p.trackLength[t];
+    // Too short to play: the old buffer stays, unreachable behind length <= 2.
+    if (t >= count || length <= 2) continue;
     uint8_t* buffer = static_cast<uint8_t*>(std::calloc(size_t{length} + 1, 1));
     if (!buffer) {
-      g_mdx.state.trackLength[t] = 0;
+      p.trackLength[t] = 0;
       continue;
     }
     // Command bytes past the end of the file read as 0 rather than as
@@ -192,17 +208,46 @@ void LoadDataBlock(MdxSong& song, ByteReader& r, int64_t fileSize) {
       size_t n = r.size - from < length ? r.size - from : length;
       std::memcpy(buffer, r.data + from, n);
     }
-    ReplaceTrack(t, buffer, length);
+    p.trackData[t] = buffer;
   }
-  g_mdx.state.trackCount = count;
 }
 
-// `bank` is asked for the bank once its name is known: it returns the open
-// bank stream, or null when the bank file is missing.
+// Puts a prepared load in place. A reload runs while the player's timer may
+// be ticking: the tick holds the engine lock, so the tracks, tones and
+// samples change between two ticks, never under one. Only pointers, lengths
+// and the tone table move here; the buffers replaced are retired.
+void Install(MdxPrepared& p) {
+  EngineLock lock = LockEngine();
+  for (int t = 0; t < kMdxTrackCount; ++t) {
+    if (p.trackData[t]) {
+      Retire(g_mdx.trackData[t]);
+      g_mdx.trackData[t] = p.trackData[t];
+    }
+    g_mdx.state.trackLength[t] = p.trackLength[t];
+  }
+  g_mdx.state.trackCount = p.trackCount;
+  std::memcpy(g_mdx.tones, p.tones, sizeof p.tones);
+  if (p.bank) {
+    // A number this bank does not provide must not keep an earlier song's sample.
+    for (int i = 0; i < kMdxSampleCount; ++i) {
+      Retire(g_mdx.samples[i]);
+      g_mdx.samples[i] = p.samples[i];
+      g_mdx.sampleLengths[i] = p.sampleLengths[i];
+    }
+  }
+}
+
+// `openBank` is asked for the bank once its name is known: it decodes the
+// bank into the prepared samples and returns true, or false when the bank
+// file is missing.
 template <typename OpenBank>
 void LoadImage(MdxSong& song, const uint8_t* data, size_t imageSize, int64_t fileSize, OpenBank openBank) {
   // Buffers replaced by the previous load are long out of the timer's reach.
   FreeRetired();
+  // Large (the tone table): kept off the stack of the user interface's thread.
+  std::unique_ptr<MdxPrepared> prepared(new (std::nothrow) MdxPrepared());
+  if (!prepared) return;
+  MdxPrepared& p = *prepared;
   song.fileSize = fileSize > INT32_MAX ? INT32_MAX : static_cast<int32_t>(fileSize);
 
   ByteReader r{data, imageSize, 0};
@@ -214,26 +259,17 @@ void LoadImage(MdxSong& song, const uint8_t* data, size_t imageSize, int64_t fil
     char fileName[32];
     if (BankFileName(reinterpret_cast<const char*>(buf), fileName)) {
       std::snprintf(song.bankPath, sizeof song.bankPath, "%s.pdx", fileName);
-      openBank(song.bankPath);
+      p.bank = openBank(song.bankPath, p.samples, p.sampleLengths);
     }
   }
 
-  // A reload runs while the player's timer may be ticking: the tick holds the
-  // engine lock, so the track lengths, buffers and tones change between two
-  // ticks, never under one. The work inside is small (at most 16 tracks of
-  // 64 KB and 64 tones).
-  EngineLock lock = LockEngine();
-  LoadDataBlock(song, r, fileSize);
+  PrepareDataBlock(song, r, fileSize, p);
+  Install(p);
 }
 
 }  // namespace
 
-int FindFreeFmTone() {
-  for (int i = 0; i < kFmToneCount; ++i) {
-    if (!g_mdx.tones[i].used) return i;
-  }
-  return -1;
-}
+int FindFreeFmTone() { return FirstFreeTone(g_mdx.tones); }
 
 void FreeMdxBuffers() {
   FreeRetired();
@@ -268,14 +304,15 @@ bool MdxSong::Load(const char* path) {
   size_t got = std::fread(image, 1, want, file);
   std::fclose(file);
 
-  LoadImage(*this, image, got, size, [](const char* bankPath) {
+  LoadImage(*this, image, got, size, [](const char* bankPath, int16_t** samples, int32_t* lengths) {
     // The bank is looked up in the current directory by its file name.
     FILE* probe = std::fopen(bankPath, "r");
-    if (!probe) return;
+    if (!probe) return false;
     std::fclose(probe);
     PdxFile bank;
-    if (bank.ReadHeader(bankPath) != 0) return;
-    DecodePdxBank(bank, g_mdx.samples, g_mdx.sampleLengths, Retire);
+    if (bank.ReadHeader(bankPath) != 0) return false;
+    DecodePdxBank(bank, samples, lengths);
+    return true;
   });
   std::free(image);
   return true;
@@ -283,9 +320,11 @@ bool MdxSong::Load(const char* path) {
 
 void MdxSong::LoadFromMemory(const uint8_t* mdx, size_t mdxSize, const uint8_t* pdx, size_t pdxSize) {
   if (!mdx) mdxSize = 0;
-  LoadImage(*this, mdx, mdxSize, static_cast<int64_t>(mdxSize), [pdx, pdxSize](const char*) {
-    if (!pdx) return;
-    MemoryReadStream bank(pdx, pdxSize);
-    DecodePdxBank(bank, g_mdx.samples, g_mdx.sampleLengths, Retire);
-  });
+  LoadImage(*this, mdx, mdxSize, static_cast<int64_t>(mdxSize),
+            [pdx, pdxSize](const char*, int16_t** samples, int32_t* lengths) {
+              if (!pdx) return false;
+              MemoryReadStream bank(pdx, pdxSize);
+              DecodePdxBank(bank, samples, lengths);
+              return true;
+            });
 }

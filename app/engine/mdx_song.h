@@ -116,13 +116,11 @@ void ReadPdxEntries(ReadStream& stream, PdxEntry entries[kMdxSampleCount]);
 // 15,600 Hz); longer entries are refused.
 constexpr uint32_t kMaxPdxSampleBytes = 8u * 1024 * 1024;
 
-// Decodes every sample of a bank and stretches it to 44,100 Hz. Entries are
-// bounded by the stream's length: data reaching past the end is cut at the
-// end, an entry starting beyond it is refused. Each decoded sample replaces
-// `samples[i]`/`lengths[i]` (the old buffer goes to `retire`, which takes
-// ownership); sample numbers the bank does not provide are emptied the same
-// way. Returns the number of samples loaded.
-int DecodePdxBank(ReadStream& stream, int16_t* samples[kMdxSampleCount],
-                  int32_t lengths[kMdxSampleCount], void (*retire)(void*));
+// Decodes every sample of a bank and stretches it to 44,100 Hz, into new
+// buffers that the caller owns: `samples[i]`/`lengths[i]` for every sample
+// number, null and 0 where the bank provides none. Entries are bounded by the
+// stream's length: data reaching past the end is cut at the end, an entry
+// starting beyond it is refused. Returns the number of samples decoded.
+int DecodePdxBank(ReadStream& stream, int16_t* samples[kMdxSampleCount], int32_t lengths[kMdxSampleCount]);
 
 #endif

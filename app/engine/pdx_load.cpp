@@ -7,7 +7,6 @@
 
 #include "app/engine/adpcm.h"
 #include "app/engine/mdx_song.h"
-#include "app/engine/plugin_slot.h"
 
 // --- FileReadStream -------------------------------------------------------
 
@@ -93,19 +92,6 @@ int PdxFile::ReadHeader(const char* path) {
 
 namespace {
 
-// Puts a new sample in place. The player's timer may be mixing this sample
-// number: its tick holds the engine lock, so the pointer and the length change
-// together between two ticks. The old buffer is not freed here but handed on.
-void ReplaceSample(int16_t* samples[], int32_t lengths[], int i, int16_t* buffer, int32_t length,
-                   void (*retire)(void*)) {
-  EngineLock lock = LockEngine();
-  lengths[i] = 0;
-  int16_t* old = samples[i];
-  samples[i] = buffer;
-  lengths[i] = buffer ? length : 0;
-  if (old && retire) retire(old);
-}
-
 // Decodes one entry of `length` bytes (already bounded by the bank's size)
 // into a new buffer of samples at 44,100 Hz. Null when memory runs out.
 int16_t* DecodeEntry(ReadStream& stream, const AdpcmDecoder& table, uint32_t offset, uint32_t length,
@@ -141,8 +127,11 @@ int16_t* DecodeEntry(ReadStream& stream, const AdpcmDecoder& table, uint32_t off
 
 }  // namespace
 
-int DecodePdxBank(ReadStream& stream, int16_t* samples[kMdxSampleCount],
-                  int32_t lengths[kMdxSampleCount], void (*retire)(void*)) {
+int DecodePdxBank(ReadStream& stream, int16_t* samples[kMdxSampleCount], int32_t lengths[kMdxSampleCount]) {
+  for (int i = 0; i < kMdxSampleCount; ++i) {
+    samples[i] = nullptr;
+    lengths[i] = 0;
+  }
   if (stream.Seek(0, SEEK_END) != 0) return 0;
   int64_t fileSize = stream.Tell();
   if (fileSize < 0) return 0;
@@ -167,8 +156,8 @@ int DecodePdxBank(ReadStream& stream, int16_t* samples[kMdxSampleCount],
       if (bytes <= kMaxPdxSampleBytes) buffer = DecodeEntry(stream, table, e.offset, bytes, &length);
     }
     if (buffer) ++loaded;
-    // A number this bank does not provide must not keep an earlier song's sample.
-    ReplaceSample(samples, lengths, i, buffer, length, retire);
+    samples[i] = buffer;
+    lengths[i] = buffer ? length : 0;
   }
   return loaded;
 }

@@ -376,8 +376,9 @@ TEST_F(MdxLoad, LoadsSongAndBankFromFiles) {
 }
 
 // A reload while the player's timer runs: the tick holds the engine lock, and
-// no track or sample may change under it.
-TEST_F(MdxLoad, ReloadWaitsForTheRenderTick) {
+// no track or sample may change under it; the reading, parsing and decoding
+// are done meanwhile, and only the swap waits for the tick.
+TEST_F(MdxLoad, ReloadPreparesDuringTheRenderTickAndSwapsAfterIt) {
   MdxBuilder b;
   b.bankName = "bank";
   b.tracks = {Bytes({1, 2, 3, 4})};
@@ -398,7 +399,14 @@ TEST_F(MdxLoad, ReloadWaitsForTheRenderTick) {
       LoadBytes(next, &nextBank);
       done = true;
     });
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    // The second offset is read from the new track's first bytes, after the
+    // bank is decoded: once it shows, the load has done all but the swap.
+    bool prepared = false;
+    for (int wait = 0; wait < 10000 && !prepared && !done; ++wait) {
+      prepared = *static_cast<volatile uint16_t*>(&song.trackOffsets[1]) == 0x0506;
+      if (!prepared) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    EXPECT_TRUE(prepared);
     EXPECT_FALSE(done);
     EXPECT_EQ(g_mdx.trackData[0], oldTrack);
     EXPECT_EQ(g_mdx.state.trackLength[0], 4);
