@@ -7,3 +7,4 @@
 // include only the public headers of the layers they use (the layering test checks this).
 #pragma once
 #include "zovuz/core/zovuz_core.h"
+#include "zovuz/sound/zovuz_sound.h"

@@ -1,0 +1,185 @@
+// Sound conversion: a converter recognises a sound file's format on a stream and delivers
+// plain PCM block by block, with seeking, its total size and loop points.
+//
+// Formats are tried in a fixed order, one entry each in the recogniser table of
+// sound_convert.cpp: WAVE, Ogg Vorbis, Ogg Opus, ACM WAVE, MP3 through ACM, MP3 through
+// DirectShow, Media Foundation. A caller's skip mask leaves any of them out. Every method
+// fills one row of the method table (decode, seek, size, loop points, release); a format
+// without a recogniser answers "not this format".
+//
+// A converter is used by one thread at a time and takes no lock. The stream belongs to the
+// caller and is never closed here; everything else the converter allocates is freed by
+// SoundConvert_Release.
+#pragma once
+
+#include <stddef.h>
+#include <stdint.h>
+
+#include "zovuz/core/stream.h"
+
+// The 18-byte wave format record of sound files and sound buffers (the layout of Windows'
+// WAVEFORMATEX), spelt out so the portable converter needs no system header.
+#pragma pack(push, 1)
+struct SoundWaveFormat {
+    uint16_t wFormatTag;       // 1 PCM, 3 IEEE float, other tags are compressed formats
+    uint16_t nChannels;        // interleaved channels per frame
+    uint32_t nSamplesPerSec;   // frames per second
+    uint32_t nAvgBytesPerSec;  // bytes per second as the file states it
+    uint16_t nBlockAlign;      // bytes per frame
+    uint16_t wBitsPerSample;   // bits of one sample
+    uint16_t cbSize;           // extra format bytes after these 18
+};
+#pragma pack(pop)
+static_assert(sizeof(SoundWaveFormat) == 18, "the wave format record is 18 bytes");
+
+constexpr uint16_t SOUND_FORMAT_TAG_PCM = 1;
+constexpr uint16_t SOUND_FORMAT_TAG_IEEE_FLOAT = 3;
+
+// Converter methods (the format that took the stream).
+enum SoundConvertMethodId {
+    SOUND_CONV_METHOD_WAVE = 0,
+    SOUND_CONV_METHOD_OGG_VORBIS = 1,
+    SOUND_CONV_METHOD_OGG_OPUS = 2,
+    SOUND_CONV_METHOD_ACM = 3,
+    SOUND_CONV_METHOD_DSMP3 = 4,
+    SOUND_CONV_METHOD_MF = 5,
+    SOUND_CONV_METHOD_COUNT = 6,
+};
+
+// Skip-mask bits of SetupSoundConvert, one per recogniser.
+constexpr int SOUND_CONV_SKIP_WAVE = 1;
+constexpr int SOUND_CONV_SKIP_OGG_VORBIS = 2;
+constexpr int SOUND_CONV_SKIP_OGG_OPUS = 4;
+constexpr int SOUND_CONV_SKIP_ACM_WAVE = 8;
+constexpr int SOUND_CONV_SKIP_ACM_MP3 = 16;
+constexpr int SOUND_CONV_SKIP_DSHOW_MP3 = 32;
+constexpr int SOUND_CONV_SKIP_MF = 64;
+
+struct OggVorbis_File;
+struct OggOpusFile;
+
+// WAVE method state.
+struct SoundConvertWave {
+    unsigned char *FloatBuffer;  // one block of float source frames (float sources only)
+    uint32_t FloatBufferSize;    // its size in bytes, a whole number of source frames
+    int LoopStart;               // "smpl" loop start in frames, -1 = none
+    int LoopEnd;                 // "smpl" loop end in frames, exclusive, -1 = none
+    SoundWaveFormat SrcFormat;   // the file's own format
+    uint32_t DataRead;           // source bytes of the data chunk consumed so far
+};
+
+// Ogg Vorbis method state.
+struct SoundConvertOggVorbis {
+    int OpenFlag;               // 1 while File is open
+    OggVorbis_File *File;       // the vorbisfile record (allocated)
+    int SampleWidth;            // bytes per decoded sample, 1 (unsigned) or 2 (signed)
+    int LoopStart;              // from the comments, frames, -1 = none
+    int LoopEnd;                // exclusive, -1 = none
+    int LinkCount;              // leading links decoded (those sharing the first's format)
+    int64_t TotalFrames;        // frames of those links
+};
+
+// Ogg Opus method state.
+struct SoundConvertOggOpus {
+    int OpenFlag;               // 1 while File is open
+    OggOpusFile *File;          // the opusfile decoder
+    int FrameSize;              // output bytes per frame (channels x 2)
+    int LinkCount;              // leading links decoded (those sharing the first's channels)
+    int64_t TotalFrames;        // frames of those links
+};
+
+// One converter, embedded in its owner.
+struct SoundConvertState {
+    int InitializeFlag;          // 1 after a successful set-up
+    int EndFlag;                 // 1 once the source is exhausted, cleared by a seek
+    int Method;                  // SoundConvertMethodId
+    StreamFunctionTable Stream;  // the caller's stream operations
+    void *StreamData;            // and stream
+    int64_t FormatChunkPosition; // "fmt " chunk data in the stream (WAVE, ACM WAVE)
+    uint32_t FormatChunkSize;
+    int64_t DataPosition;        // first data byte in the stream
+    uint32_t DataSize;           // data bytes present, a whole number of source frames
+    SoundWaveFormat OutFormat;   // the output format, always PCM
+    union {                      // the method's own state
+        SoundConvertWave Wave;
+        SoundConvertOggVorbis OggVorbis;
+        SoundConvertOggOpus OggOpus;
+    };
+    unsigned char *DestBuffer;   // output buffer
+    uint32_t DestBufferSize;     // its size in bytes, chosen by the recogniser
+    uint32_t DestBufferValid;    // bytes still unread in it
+    uint32_t DestBufferReadOffset;  // next unread byte
+    int64_t DestOutputPosition;  // output byte offset of the next byte delivered
+    int64_t PreDecodePosition;   // output byte offset decoded ahead (ACM)
+    int OggVorbisBitDepth;       // Ogg Vorbis sample width asked for, 1 or 2 bytes
+    int OggVorbisDecoder;        // Vorbis open selector: 0 one-step open, else test open
+};
+
+// Start and end of the conversion system: InitializeSoundConvert / TerminateSoundConvert
+// are declared in zovuz_sound.h.
+
+// 0 with an initialised converter on the stream, -1 when no format takes it. The stream's
+// operations are copied. Mask: SOUND_CONV_SKIP_* bits of the formats to leave out.
+int SetupSoundConvert(SoundConvertState *Conv, const StreamFunctionTable *Stream, void *StreamData,
+                      int SkipMask, int OggVorbisBitDepth, int OggVorbisDecoder);
+// Up to Bytes converted bytes into Dest: the count written, 0 after the end, -1 when the
+// converter is not initialised.
+int RunSoundConvert(SoundConvertState *Conv, void *Dest, int Bytes);
+// Moves to a frame; a move of less than 16 bytes does nothing. The method's result.
+int SoundConvert_SetPosition(SoundConvertState *Conv, int64_t Sample);
+int SoundConvert_SetPreDecodePosition(SoundConvertState *Conv, int64_t Sample);
+// Total bytes of converted PCM.
+int64_t SoundConvert_GetDestSize(SoundConvertState *Conv);
+int SoundConvert_GetFormat(SoundConvertState *Conv, SoundWaveFormat *Format);
+// Loop points in frames (end exclusive); both -1 and result -1 when there are none.
+int SoundConvert_GetLoopInfo(SoundConvertState *Conv, int *LoopStart, int *LoopEnd);
+// The whole sound in one new block (DXFREE it): 0, or -1.
+int SoundConvert_ReadAll(SoundConvertState *Conv, SoundWaveFormat *Format, void **Dest, int *DestBytes);
+int SoundConvert_Release(SoundConvertState *Conv);
+
+// ---- shared by the recognisers ------------------------------------------------------------
+
+// Reads up to Bytes bytes from the converter's stream: the bytes actually read.
+size_t SoundConvert_ReadStream(SoundConvertState *Conv, void *Buffer, size_t Bytes);
+int SoundConvert_SeekStream(SoundConvertState *Conv, int64_t Position);
+int64_t SoundConvert_TellStream(SoundConvertState *Conv);
+// The stream's length in bytes (the position is kept), or INT64_MAX when it cannot be told.
+int64_t SoundConvert_StreamSize(SoundConvertState *Conv);
+
+// RIFF chunk scan from the stream's position: headers are read one after the other, chunks
+// skipped with their size rounded up to even, until one with the 4-character Id starts
+// before Limit. 0 with the stream at its data and *Size its stated size; -1 when the stream
+// or the limit ends first (a short header read ends the scan).
+int SoundConvert_FindChunk(SoundConvertState *Conv, const char *Id, int64_t Limit, uint32_t *Size);
+
+// Reads a "fmt " chunk of Size bytes at the stream's position into Format (the first 18
+// bytes at most, the rest zero); a 16-byte PCM chunk gets its bits from the block
+// alignment. 0, or -1 for a chunk under 16 bytes or one whose counts cannot describe sound
+// (no channels, no rate, no bytes per second, a block too small for its samples).
+int SoundConvert_ReadFormatChunk(SoundConvertState *Conv, uint32_t Size, SoundWaveFormat *Format);
+
+// Trims a loop to the sound: the end is clamped to TotalFrames, and a loop that starts
+// below 0 or does not end after its start becomes no loop (both -1).
+void SoundConvert_ClampLoop(int64_t Start, int64_t End, int64_t TotalFrames, int *LoopStart, int *LoopEnd);
+
+// ---- the methods --------------------------------------------------------------------------
+
+int SetupSoundConvertWave(SoundConvertState *Conv);
+int SoundConvert_Wave_Decode(SoundConvertState *Conv);
+int SoundConvert_Wave_Seek(SoundConvertState *Conv, int64_t Sample);
+int64_t SoundConvert_Wave_GetDestSize(SoundConvertState *Conv);
+int SoundConvert_Wave_GetLoopInfo(SoundConvertState *Conv, int *LoopStart, int *LoopEnd);
+void SoundConvert_Wave_Release(SoundConvertState *Conv);
+
+int SoundConvert_OggVorbis_Open(SoundConvertState *Conv);
+int SoundConvert_OggVorbis_Decode(SoundConvertState *Conv);
+int SoundConvert_OggVorbis_Seek(SoundConvertState *Conv, int64_t Sample);
+int64_t SoundConvert_OggVorbis_GetTotalSample(SoundConvertState *Conv);
+int SoundConvert_Ogg_GetLoopInfo(SoundConvertState *Conv, int *LoopStart, int *LoopEnd);
+void SoundConvert_OggVorbis_Close(SoundConvertState *Conv);
+
+int SoundConvert_OggOpus_Open(SoundConvertState *Conv);
+int SoundConvert_OggOpus_Decode(SoundConvertState *Conv);
+int SoundConvert_OggOpus_Seek(SoundConvertState *Conv, int64_t Sample);
+int64_t SoundConvert_OggOpus_GetTotalSample(SoundConvertState *Conv);
+void SoundConvert_OggOpus_Close(SoundConvertState *Conv);
