@@ -40,9 +40,10 @@ add_library(tarvex_boost INTERFACE)
 target_include_directories(tarvex_boost SYSTEM INTERFACE ${TARVEX_BOOST_INCLUDE})
 target_compile_definitions(tarvex_boost INTERFACE BOOST_ALL_NO_LIB)
 
+# ssp: the deps' opus is built with fortified string calls (__memcpy_chk).
 add_library(tarvex_system_libs INTERFACE)
 target_link_libraries(tarvex_system_libs INTERFACE
-  comdlg32 shlwapi shell32 winmm ole32 oleaut32 uuid strmiids dxguid mfuuid gdi32 user32 version)
+  comdlg32 shlwapi shell32 winmm ole32 oleaut32 uuid strmiids dxguid mfuuid gdi32 user32 version ssp)
 
 find_package(GTest CONFIG REQUIRED PATHS ${TARVEX_DEPS_DIR} NO_DEFAULT_PATH)
 

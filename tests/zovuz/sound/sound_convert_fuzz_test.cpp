@@ -1,0 +1,116 @@
+// Hostile WAVE images: thousands of seeded mutations of valid files must be refused, or read
+// to a consistent end without a crash, a hang or damage to the heap.
+#include <gtest/gtest.h>
+
+#include <string.h>
+
+#include <random>
+
+#include "tests/zovuz/sound/sound_test_support.h"
+#include "zovuz/core/memory.h"
+
+namespace {
+
+std::vector<Bytes> Seeds()
+{
+    std::vector<Bytes> seeds;
+    for (const char *name : {"pcm8_mono.wav", "pcm16_stereo.wav", "float32_mono.wav"}) {
+        seeds.push_back(ReadSoundFixture(name));
+        EXPECT_FALSE(seeds.back().empty()) << name;
+    }
+    Bytes ramp(600);
+    for (size_t i = 0; i < ramp.size(); i++) ramp[i] = (uint8_t)(i * 13);
+    seeds.push_back(BuildRiffWave({{"LIST", Bytes(5, 'i')},
+                                   {"fmt ", PlainFormatBody(1, 2, 22050, 16)},
+                                   {"data", ramp},
+                                   {"smpl", SampleLoopBody(1, 10, 100)}}));
+    seeds.push_back(BuildRiffWave({{"smpl", SampleLoopBody(1, 0, 40)},
+                                   {"fmt ", PlainFormatBody(1, 3, 8000, 24)},
+                                   {"fact", Bytes(4, 0)},
+                                   {"data", Bytes(ramp.begin(), ramp.begin() + 360)}}));
+    seeds.push_back(BuildRiffWave({{"fmt ", FormatBody(3, 2, 1000, 8004, 8, 32, 18)}, {"data", ramp}}));
+    return seeds;
+}
+
+// Offsets where a size or count field may sit: every 4-byte step of the headers.
+void PutLe32(Bytes &B, size_t At, uint32_t V)
+{
+    for (int i = 0; i < 4 && At + i < B.size(); i++) B[At + i] = (uint8_t)(V >> (8 * i));
+}
+
+Bytes Mutate(const Bytes &Seed, std::mt19937 &Rng)
+{
+    static const uint32_t kExtremes[] = {0, 1, 2, 3, 15, 16, 17, 59, 60, 0x7FFFFFFF, 0x80000000, 0xFFFFFFFE, 0xFFFFFFFF};
+    Bytes b = Seed;
+    int edits = 1 + Rng() % 4;
+    for (int e = 0; e < edits && !b.empty(); e++) {
+        size_t at = Rng() % b.size();
+        switch (Rng() % 6) {
+        case 0: b[at] ^= (uint8_t)(1u << (Rng() % 8)); break;
+        case 1: b[at] = (uint8_t)Rng(); break;
+        case 2: PutLe32(b, at & ~(size_t)1, kExtremes[Rng() % (sizeof kExtremes / sizeof kExtremes[0])]); break;
+        case 3: PutLe32(b, (at % 64) & ~(size_t)1, (uint32_t)Rng()); break;
+        case 4: b.resize(at); break;
+        case 5: b.insert(b.begin() + at, (size_t)(1 + Rng() % 9), (uint8_t)Rng()); break;
+        }
+    }
+    return b;
+}
+
+// What a converter that took an image must show: a playable PCM format, totals and loop
+// points within the image, and a delivery that ends exactly at the total (or, for a stream
+// that cannot tell its size, no later).
+::testing::AssertionResult ReadsConsistently(MemConverter &Mc, const Bytes &Image, bool Sizeless, std::mt19937 &Rng)
+{
+    SoundWaveFormat f = Mc.Format();
+    if (f.wFormatTag != 1 || f.nChannels == 0 || f.wBitsPerSample == 0 ||
+        f.nBlockAlign < f.nChannels * ((f.wBitsPerSample + 7) / 8)) {
+        return ::testing::AssertionFailure() << "unplayable format";
+    }
+    int64_t total = SoundConvert_GetDestSize(&Mc.Conv);
+    if (total < 0 || total % f.nBlockAlign != 0 || (!Sizeless && total > (int64_t)Image.size())) {
+        return ::testing::AssertionFailure() << "total " << total;
+    }
+    int start, end;
+    if (SoundConvert_GetLoopInfo(&Mc.Conv, &start, &end) == 0 &&
+        (start < 0 || end <= start || end > total / f.nBlockAlign)) {
+        return ::testing::AssertionFailure() << "loop " << start << ".." << end;
+    }
+    Bytes piece(1 + Rng() % 3000);
+    int64_t got = 0;
+    for (int n; (n = RunSoundConvert(&Mc.Conv, piece.data(), (int)piece.size())) > 0;) got += n;
+    if (Sizeless ? got > total : got != total) return ::testing::AssertionFailure() << got << " of " << total;
+    if (got > (int64_t)Image.size() * 2) return ::testing::AssertionFailure() << "more than the image holds";
+
+    int64_t frame = (int64_t)(Rng() % (total / f.nBlockAlign + 2));
+    SoundConvert_SetPosition(&Mc.Conv, frame);
+    int64_t rest = 0;
+    for (int n; (n = RunSoundConvert(&Mc.Conv, piece.data(), (int)piece.size())) > 0;) rest += n;
+    if (rest > got - frame * f.nBlockAlign && rest > 0) return ::testing::AssertionFailure() << "after a seek " << rest;
+    return ::testing::AssertionSuccess();
+}
+
+TEST(SoundConvertFuzz, MutatedWaveImages)
+{
+    const std::vector<Bytes> seeds = Seeds();
+    std::mt19937 rng(19);
+    const int allocs = GetAllocNum();
+    int taken = 0;
+    const int cases = 4000;
+    for (int i = 0; i < cases; i++) {
+        const Bytes image = Mutate(seeds[i % seeds.size()], rng);
+        const bool sizeless = i % 5 == 0;
+        MemConverter mc(image, sizeless);
+        mc.ReadLimit = 100000;
+        if (mc.Setup() != 0) continue;
+        taken++;
+        ASSERT_TRUE(ReadsConsistently(mc, image, sizeless, rng)) << "case " << i;
+    }
+    // Most mutations keep the file readable; many do not.
+    EXPECT_GT(taken, cases / 4);
+    EXPECT_LT(taken, cases);
+    EXPECT_EQ(allocs, GetAllocNum());
+    EXPECT_EQ(0, CheckMemory());
+}
+
+}  // namespace

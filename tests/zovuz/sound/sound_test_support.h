@@ -1,0 +1,76 @@
+// Test support for the sound tests: RIFF WAVE images built chunk by chunk, converters over
+// memory (also over a stream that cannot tell its size), and the committed fixtures.
+#pragma once
+
+#include <stdint.h>
+
+#include <string>
+#include <vector>
+
+#include "zovuz/core/stream.h"
+#include "zovuz/sound/sound_convert_internal.h"
+
+using Bytes = std::vector<uint8_t>;
+
+struct RiffChunk {
+    std::string Id;               // four characters
+    Bytes Body;                   // written as it is, padded to even
+    int64_t StatedSize = -1;      // the size field; -1 = the body's size
+};
+
+// "RIFF", size, "WAVE" and the chunks in order.
+Bytes BuildRiffWave(const std::vector<RiffChunk> &Chunks);
+
+// A "fmt " body of 16 or 18 bytes.
+Bytes FormatBody(uint16_t Tag, uint16_t Channels, uint32_t Rate, uint32_t BytesPerSecond, uint16_t BlockAlign,
+                 uint16_t Bits, int Size = 16);
+// The usual body for PCM or float: bytes per second and block alignment follow the counts.
+Bytes PlainFormatBody(uint16_t Tag, uint16_t Channels, uint32_t Rate, uint16_t Bits);
+// A "smpl" body of 60 bytes (one loop; Size cuts or extends it).
+Bytes SampleLoopBody(uint32_t LoopCount, uint32_t Start, uint32_t End, int Size = 60);
+
+// The whole of a file (empty when missing).
+Bytes ReadWholeFile(const std::string &Path);
+
+// The whole of a committed fixture in tests/data/sound (the folder is known to test programs
+// only, hence inline).
+#ifdef TARVEX_TEST_DATA_DIR
+inline Bytes ReadSoundFixture(const char *Name)
+{
+    return ReadWholeFile(std::string(TARVEX_TEST_DATA_DIR) + "/sound/" + Name);
+}
+#endif
+
+// A converter over a copy of an image, released on destruction. Sizeless streams refuse to
+// seek to their end, as some file systems' streams do, so only short reads show the end.
+class MemConverter {
+public:
+    explicit MemConverter(const Bytes &Image, bool Sizeless = false);
+    ~MemConverter();
+    MemConverter(const MemConverter &) = delete;
+    MemConverter &operator=(const MemConverter &) = delete;
+
+    int Setup(int SkipMask = 0, int VorbisWidth = 2, int VorbisDecoder = 0);
+    // Everything still to come, read in pieces of Piece bytes; stops after MaxBytes.
+    Bytes ReadRest(int Piece = 1000, size_t MaxBytes = 64u << 20);
+    SoundWaveFormat Format();
+
+    SoundConvertState Conv;
+    int StreamReads = 0;  // reads the converter made of the stream
+    // A reader that goes on reading past this many reads is stuck: the read throws, so the
+    // test fails instead of hanging.
+    int ReadLimit = 1000000;
+
+private:
+    static int64_t Tell(void *Data);
+    static int Seek(void *Data, int64_t Point, int Type);
+    static size_t Read(void *Buffer, size_t Block, size_t Count, void *Data);
+    static int Eof(void *Data);
+    static int Idle(void *Data);
+    static int Close(void *Data);
+
+    Bytes Image;
+    MemStream *Stream;
+    bool Sizeless;
+    StreamFunctionTable Table;
+};
