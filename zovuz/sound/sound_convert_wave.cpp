@@ -151,8 +151,7 @@ int SoundConvert_Wave_Decode(SoundConvertState *Conv)
     if (want > left) want = left;
     uint32_t got = (uint32_t)SoundConvert_ReadStream(Conv, block, want);
     w.DataRead += got;
-    // A stream that gives less than it promised ends the sound here.
-    if (got < want) Conv->DataSize = w.DataRead;
+    // A stream that gives less than it promised ends the sound at its next read.
     uint32_t frames = got / srcAlign;
     if (frames == 0) return -1;
 

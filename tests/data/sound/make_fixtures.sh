@@ -19,6 +19,9 @@ sox -r 44100 -c 1 -n -b 16 -t wavpcm "$tmp/short.wav" synth 8000s sine 440 vol 0
 oggenc -Q -q 0 -c LOOPSTART=44100 -c LOOPLENGTH=88200 -o vorbis_loop_both.ogg "$tmp/long.wav"
 oggenc -Q -q 0 -c LOOPSTART=1000 -o vorbis_loop_start.ogg "$tmp/short.wav"
 oggenc -Q -q 0 -c LOOPLENGTH=5000 -o vorbis_loop_length.ogg "$tmp/short.wav"
+# Tags that only look like loop tags are ignored; a later tag of a kind replaces an earlier one.
+oggenc -Q -q 0 -c LOOPSTART=300 -c LOOPSTARTED=999 -c loopstart=7 -c LOOPLENGTH=100 -c LOOPLENGTH=2000 \
+  -o vorbis_loop_tags_repeated.ogg "$tmp/short.wav"
 
 # Chained Ogg Vorbis: a tone link, then a silent link of the same format; and a tone link
 # followed by a stereo link, which cannot share its output format.

@@ -94,6 +94,7 @@ TEST(SoundConvertFiles, VorbisLoopTags)
         {"vorbis_loop_both.ogg", 140000, 44100, 132300},
         {"vorbis_loop_start.ogg", 8000, 1000, 8000},
         {"vorbis_loop_length.ogg", 8000, 0, 5000},
+        {"vorbis_loop_tags_repeated.ogg", 8000, 300, 2300},
         {"vorbis_chained.ogg", 14000, -1, -1},
     };
     for (const Case &c : cases) {
@@ -150,19 +151,28 @@ TEST(SoundConvertFiles, VorbisChainedLinks)
     EXPECT_EQ(16000u, mixed.Data.size());
 }
 
-// A seek lands on the frame asked for: what follows equals the same stretch of a whole decode.
+// A seek lands on the frame asked for (or the end): what follows equals the same stretch of a
+// whole decode.
 TEST(SoundConvertFiles, VorbisSeekIsExact)
 {
     Decoded whole = DecodeFixture("vorbis_loop_start.ogg");
     MemConverter mc(ReadSoundFixture("vorbis_loop_start.ogg"));
     ASSERT_EQ(0, mc.Setup());
-    for (int frame : {4000, 123, 7999, 0}) {
+    for (int frame : {4000, 9000, 123, 7999, 0}) {
         SCOPED_TRACE(frame);
         ASSERT_EQ(0, SoundConvert_SetPosition(&mc.Conv, frame));
         Bytes got(200);
-        int want = std::min(200, (8000 - frame) * 2);
+        int want = std::max(0, std::min(200, (8000 - frame) * 2));
         ASSERT_EQ(want, RunSoundConvert(&mc.Conv, got.data(), 200));
-        EXPECT_EQ(0, memcmp(got.data(), &whole.Data[frame * 2], want));
+        if (want > 0) {
+            EXPECT_EQ(0, memcmp(got.data(), &whole.Data[frame * 2], want));
+        }
+        if (frame == 7999) {
+            // Once the end is met the decoder is not asked again until a seek.
+            int reads = mc.StreamReads;
+            EXPECT_EQ(0, RunSoundConvert(&mc.Conv, got.data(), 200));
+            EXPECT_EQ(reads, mc.StreamReads);
+        }
     }
 }
 

@@ -1,0 +1,205 @@
+// Conversion speed in multiples of real time, read in 4096-byte pieces as a stream sound's
+// refill reads: WAVE (16-bit PCM and 32-bit float, one minute of stereo at 44100 Hz, in
+// memory) and the committed Ogg Vorbis and Opus fixtures. Beside each, a reference in the
+// same run: a plain copy of the same bytes for WAVE, the decoder library called directly for
+// Ogg; the ratio shows the converter's own cost.
+#include "bench/bench_clock.h"
+
+#include <math.h>
+#include <stdio.h>
+#include <string.h>
+
+#include <string>
+#include <vector>
+
+#define OV_EXCLUDE_STATIC_CALLBACKS
+#include <vorbis/vorbisfile.h>
+#include <opusfile.h>
+
+#include "zovuz/core/memory.h"
+#include "zovuz/core/stream.h"
+#include "zovuz/sound/sound_convert_internal.h"
+#include "zovuz/sound/wave_image_internal.h"
+
+namespace {
+
+const int Piece = 4096;
+const int Rounds = 3;
+
+std::vector<unsigned char> ReadFile(const std::string &Path)
+{
+    std::vector<unsigned char> out;
+    FILE *f = fopen(Path.c_str(), "rb");
+    if (f == nullptr) return out;
+    unsigned char chunk[4096];
+    size_t got;
+    while ((got = fread(chunk, 1, sizeof chunk, f)) > 0) out.insert(out.end(), chunk, chunk + got);
+    fclose(f);
+    return out;
+}
+
+// One converter pass over the image: seconds, and the seconds of sound it delivered.
+double TimeConverter(const std::vector<unsigned char> &Image, double *SoundSeconds)
+{
+    std::vector<unsigned char> piece(Piece);
+    double best = 1e9;
+    for (int round = 0; round < Rounds; round++) {
+        MemStream *stream = CreateMemStream(Image.data(), (uint32_t)Image.size());
+        SoundConvertState conv;
+        double start = BenchSeconds();
+        if (SetupSoundConvert(&conv, GetMemStreamFunctionTable(), stream, 0, 2, 0) != 0) {
+            MemStreamClose(stream);
+            return -1;
+        }
+        int64_t bytes = 0;
+        for (int n; (n = RunSoundConvert(&conv, piece.data(), Piece)) > 0;) bytes += n;
+        double time = BenchSeconds() - start;
+        *SoundSeconds = double(bytes) / conv.OutFormat.nAvgBytesPerSec;
+        SoundConvert_Release(&conv);
+        MemStreamClose(stream);
+        if (time < best) best = time;
+    }
+    return best;
+}
+
+double TimeCopy(const std::vector<unsigned char> &Image)
+{
+    std::vector<unsigned char> piece(Piece);
+    double best = 1e9;
+    for (int round = 0; round < Rounds; round++) {
+        double start = BenchSeconds();
+        for (size_t at = 0; at < Image.size(); at += Piece) {
+            size_t n = Image.size() - at < (size_t)Piece ? Image.size() - at : Piece;
+            memcpy(piece.data(), &Image[at], n);
+        }
+        double time = BenchSeconds() - start;
+        if (piece[0] == 1 && piece[1] == 2) time += 1e-12;  // keep the copies
+        if (time < best) best = time;
+    }
+    return best;
+}
+
+// The decoder libraries read straight from memory.
+struct MemSource {
+    const std::vector<unsigned char> *Data;
+    size_t At;
+};
+
+size_t SourceRead(void *Buffer, size_t Size, size_t Count, void *S)
+{
+    MemSource *m = (MemSource *)S;
+    size_t n = Size * Count, left = m->Data->size() - m->At;
+    if (n > left) n = left;
+    memcpy(Buffer, m->Data->data() + m->At, n);
+    m->At += n;
+    return n / Size;
+}
+
+int SourceSeek(void *S, ogg_int64_t Offset, int Origin)
+{
+    MemSource *m = (MemSource *)S;
+    int64_t base = Origin == SEEK_CUR ? (int64_t)m->At : Origin == SEEK_END ? (int64_t)m->Data->size() : 0;
+    int64_t to = base + Offset;
+    if (to < 0 || to > (int64_t)m->Data->size()) return -1;
+    m->At = (size_t)to;
+    return 0;
+}
+
+long SourceTell(void *S) { return (long)((MemSource *)S)->At; }
+int OpusSourceRead(void *S, unsigned char *Buffer, int Bytes) { return (int)SourceRead(Buffer, 1, Bytes, S); }
+opus_int64 OpusSourceTell(void *S) { return ((MemSource *)S)->At; }
+
+double TimeVorbisDirect(const std::vector<unsigned char> &File)
+{
+    std::vector<char> piece(Piece);
+    double best = 1e9;
+    for (int round = 0; round < Rounds; round++) {
+        MemSource source = {&File, 0};
+        OggVorbis_File vf;
+        ov_callbacks cb = {SourceRead, SourceSeek, nullptr, SourceTell};
+        double start = BenchSeconds();
+        if (ov_open_callbacks(&source, &vf, nullptr, 0, cb) != 0) return -1;
+        int link;
+        while (ov_read(&vf, piece.data(), Piece, 0, 2, 1, &link) > 0) {
+        }
+        ov_clear(&vf);
+        double time = BenchSeconds() - start;
+        if (time < best) best = time;
+    }
+    return best;
+}
+
+double TimeOpusDirect(const std::vector<unsigned char> &File)
+{
+    std::vector<opus_int16> piece(Piece / 2);
+    double best = 1e9;
+    for (int round = 0; round < Rounds; round++) {
+        MemSource source = {&File, 0};
+        OpusFileCallbacks cb = {OpusSourceRead, SourceSeek, OpusSourceTell, nullptr};
+        double start = BenchSeconds();
+        OggOpusFile *of = op_open_callbacks(&source, &cb, nullptr, 0, nullptr);
+        if (of == nullptr) return -1;
+        while (op_read(of, piece.data(), (int)piece.size(), nullptr) > 0) {
+        }
+        op_free(of);
+        double time = BenchSeconds() - start;
+        if (time < best) best = time;
+    }
+    return best;
+}
+
+std::vector<unsigned char> MinuteOfWave(bool Float)
+{
+    const int rate = 44100, frames = rate * 60;
+    std::vector<unsigned char> pcm(frames * (Float ? 8 : 4));
+    for (int i = 0; i < frames; i++) {
+        float l = 0.5f * sinf(i * 0.0627f), r = 0.4f * sinf(i * 0.0314f);
+        if (Float) {
+            memcpy(&pcm[i * 8], &l, 4);
+            memcpy(&pcm[i * 8 + 4], &r, 4);
+        } else {
+            int16_t s[2] = {(int16_t)(l * 32767), (int16_t)(r * 32767)};
+            memcpy(&pcm[i * 4], s, 4);
+        }
+    }
+    uint16_t align = Float ? 8 : 4;
+    SoundWaveFormat fmt = {uint16_t(Float ? 3 : 1), 2, (uint32_t)rate, (uint32_t)rate * align, align,
+                           uint16_t(Float ? 32 : 16), 0};
+    void *image = nullptr;
+    size_t size = 0;
+    if (BuildWaveFileImage(&image, &size, &fmt, sizeof fmt, pcm.data(), pcm.size()) != 0) return {};
+    std::vector<unsigned char> out((unsigned char *)image, (unsigned char *)image + size);
+    DXFREE(image);
+    return out;
+}
+
+void Report(const char *Name, double Time, double Sound, const char *RefName, double RefTime)
+{
+    if (Time <= 0 || RefTime <= 0) {
+        printf("%-28s failed\n", Name);
+        return;
+    }
+    printf("%-28s %9.1f x real time   (%s %9.1f x real time; converter / reference time %.2f)\n", Name,
+           Sound / Time, RefName, Sound / RefTime, Time / RefTime);
+}
+
+}  // namespace
+
+int main()
+{
+    double sound = 0;
+    std::vector<unsigned char> pcm = MinuteOfWave(false), flt = MinuteOfWave(true);
+    double t = TimeConverter(pcm, &sound);
+    Report("WAVE 16-bit stereo 44100", t, sound, "plain copy", TimeCopy(pcm));
+    t = TimeConverter(flt, &sound);
+    Report("WAVE float stereo 44100", t, sound, "plain copy", TimeCopy(flt));
+
+    const std::string data = std::string(TARVEX_SOURCE_DIR) + "/tests/data/sound/";
+    std::vector<unsigned char> vorbis = ReadFile(data + "vorbis_loop_both.ogg");
+    t = TimeConverter(vorbis, &sound);
+    Report("Ogg Vorbis mono 44100", t, sound, "vorbisfile", TimeVorbisDirect(vorbis));
+    std::vector<unsigned char> opus = ReadFile(data + "opus_stereo_48000.opus");
+    t = TimeConverter(opus, &sound);
+    Report("Ogg Opus stereo 48000", t, sound, "opusfile", TimeOpusDirect(opus));
+    return 0;
+}
