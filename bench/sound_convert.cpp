@@ -1,12 +1,13 @@
 // Conversion speed in multiples of real time, read in 4096-byte pieces as a stream sound's
 // refill reads: WAVE (16-bit PCM and 32-bit float, one minute of stereo at 44100 Hz, in
-// memory) and the committed Ogg Vorbis and Opus fixtures. Beside each, a reference in the
+// memory) and the Ogg Vorbis and Opus test fixtures. Beside each, a reference in the
 // same run: a plain copy of the same bytes for WAVE, the decoder library called directly for
 // Ogg; the ratio shows the converter's own cost.
 #include "bench/bench_clock.h"
 
 #include <math.h>
 #include <stdio.h>
+#include <stdlib.h>
 #include <string.h>
 
 #include <string>
@@ -16,8 +17,7 @@
 #include <vorbis/vorbisfile.h>
 #include <opusfile.h>
 
-#include "zovuz/core/memory.h"
-#include "zovuz/core/stream.h"
+#include "zovuz/core/zovuz_core.h"
 #include "zovuz/sound/sound_convert_internal.h"
 #include "zovuz/sound/wave_image_internal.h"
 
@@ -194,7 +194,9 @@ int main()
     t = TimeConverter(flt, &sound);
     Report("WAVE float stereo 44100", t, sound, "plain copy", TimeCopy(flt));
 
-    const std::string data = std::string(TARVEX_SOURCE_DIR) + "/tests/data/sound/";
+    // scripts/bench gives the test data folder; by hand, set TARVEX_TEST_DATA_DIR to it.
+    const char *dataDir = getenv("TARVEX_TEST_DATA_DIR");
+    const std::string data = std::string(dataDir ? dataDir : ".") + "/sound/";
     std::vector<unsigned char> vorbis = ReadFile(data + "vorbis_loop_both.ogg");
     t = TimeConverter(vorbis, &sound);
     Report("Ogg Vorbis mono 44100", t, sound, "vorbisfile", TimeVorbisDirect(vorbis));

@@ -5,7 +5,7 @@
 #include <limits.h>
 #include <string.h>
 
-#include "zovuz/core/memory.h"
+#include "zovuz/core/zovuz_core.h"
 #include "zovuz/sound/zovuz_sound.h"
 
 namespace {

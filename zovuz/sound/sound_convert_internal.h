@@ -15,7 +15,7 @@
 #include <stddef.h>
 #include <stdint.h>
 
-#include "zovuz/core/stream.h"
+#include "zovuz/core/zovuz_core.h"
 
 // The 18-byte wave format record of sound files and sound buffers (the layout of Windows'
 // WAVEFORMATEX), spelt out so the portable converter needs no system header.

@@ -9,8 +9,7 @@
 
 #include <string.h>
 
-#include "zovuz/core/char_code.h"
-#include "zovuz/core/memory.h"
+#include "zovuz/core/zovuz_core.h"
 #include "zovuz/sound/sound_convert_internal.h"
 
 namespace {

@@ -3,7 +3,7 @@
 #include <limits.h>
 #include <string.h>
 
-#include "zovuz/core/memory.h"
+#include "zovuz/core/zovuz_core.h"
 #include "zovuz/sound/sound_convert_internal.h"
 
 namespace {

@@ -4,8 +4,7 @@
 #include <stdint.h>
 #include <string.h>
 
-#include "zovuz/core/log.h"
-#include "zovuz/core/memory.h"
+#include "zovuz/core/zovuz_core.h"
 
 namespace {
 

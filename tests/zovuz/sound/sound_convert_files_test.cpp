@@ -8,7 +8,7 @@
 #include <algorithm>
 
 #include "tests/zovuz/sound/sound_test_support.h"
-#include "zovuz/core/memory.h"
+#include "zovuz/core/zovuz_core.h"
 
 namespace {
 

@@ -7,7 +7,8 @@
 #include <random>
 
 #include "tests/zovuz/sound/sound_test_support.h"
-#include "zovuz/core/memory.h"
+#include "zovuz/core/memory_internal.h"
+#include "zovuz/core/zovuz_core.h"
 
 namespace {
 

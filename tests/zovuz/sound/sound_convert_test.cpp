@@ -9,7 +9,7 @@
 #include <string.h>
 
 #include "tests/zovuz/sound/sound_test_support.h"
-#include "zovuz/core/memory.h"
+#include "zovuz/core/zovuz_core.h"
 #include "zovuz/sound/zovuz_sound.h"
 
 // The portable format record must be the system's WAVEFORMATEX, byte for byte.

@@ -1,6 +1,7 @@
 #include "tests/zovuz/sound/sound_test_support.h"
+#include "tests/support/test_files.h"
+#include "tests/support/test_paths.h"
 
-#include <stdio.h>
 #include <string.h>
 
 #include <stdexcept>
@@ -72,16 +73,11 @@ Bytes SampleLoopBody(uint32_t LoopCount, uint32_t Start, uint32_t End, int Size)
     return out;
 }
 
-Bytes ReadWholeFile(const std::string &Path)
+Bytes ReadSoundFixture(const char *Name)
 {
-    Bytes out;
-    FILE *f = fopen(Path.c_str(), "rb");
-    if (f == nullptr) return out;
-    uint8_t chunk[4096];
-    size_t got;
-    while ((got = fread(chunk, 1, sizeof chunk, f)) > 0) out.insert(out.end(), chunk, chunk + got);
-    fclose(f);
-    return out;
+    std::string path = TestDataDir() + "/sound/" + Name;
+    std::string bytes = ReadFileBytes(std::wstring(path.begin(), path.end()));
+    return Bytes(bytes.begin(), bytes.end());
 }
 
 MemConverter::MemConverter(const Bytes &Image, bool Sizeless) : Image(Image), Sizeless(Sizeless)

@@ -29,17 +29,8 @@ Bytes PlainFormatBody(uint16_t Tag, uint16_t Channels, uint32_t Rate, uint16_t B
 // A "smpl" body of 60 bytes (one loop; Size cuts or extends it).
 Bytes SampleLoopBody(uint32_t LoopCount, uint32_t Start, uint32_t End, int Size = 60);
 
-// The whole of a file (empty when missing).
-Bytes ReadWholeFile(const std::string &Path);
-
-// The whole of a committed fixture in tests/data/sound (the folder is known to test programs
-// only, hence inline).
-#ifdef TARVEX_TEST_DATA_DIR
-inline Bytes ReadSoundFixture(const char *Name)
-{
-    return ReadWholeFile(std::string(TARVEX_TEST_DATA_DIR) + "/sound/" + Name);
-}
-#endif
+// The whole of a committed fixture in tests/data/sound (empty when missing).
+Bytes ReadSoundFixture(const char *Name);
 
 // A converter over a copy of an image, released on destruction. Sizeless streams refuse to
 // seek to their end, as some file systems' streams do, so only short reads show the end.

@@ -4,7 +4,7 @@
 #include <string.h>
 
 #include "tests/zovuz/sound/sound_test_support.h"
-#include "zovuz/core/memory.h"
+#include "zovuz/core/zovuz_core.h"
 #include "zovuz/sound/wave_image_internal.h"
 
 namespace {
