@@ -77,11 +77,6 @@ int SeekMethod(SoundConvertState *Conv, int64_t Sample)
     return result;
 }
 
-uint32_t ReadLe32(const unsigned char *p)
-{
-    return (uint32_t)p[0] | (uint32_t)p[1] << 8 | (uint32_t)p[2] << 16 | (uint32_t)p[3] << 24;
-}
-
 }  // namespace
 
 int InitializeSoundConvert(void)
@@ -295,7 +290,7 @@ int SoundConvert_FindChunk(SoundConvertState *Conv, const char *Id, int64_t Limi
     while (pos < Limit && pos <= end - 8) {
         unsigned char header[8];
         if (SoundConvert_ReadStream(Conv, header, 8) != 8) return -1;
-        uint32_t size = ReadLe32(header + 4);
+        uint32_t size = SoundReadLe32(header + 4);
         if (memcmp(header, Id, 4) == 0) {
             *Size = size;
             return 0;
