@@ -8,3 +8,4 @@
 #pragma once
 #include "zovuz/core/zovuz_core.h"
 #include "zovuz/sound/zovuz_sound.h"
+#include "zovuz/graphics/zovuz_graphics.h"

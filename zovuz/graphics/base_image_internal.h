@@ -1,0 +1,114 @@
+// Inside the library: the shared pixel tables, the DXT size rules, the screen format that
+// GetColorValue packs into, and the image-load parameter block. Never included from app/.
+#pragma once
+
+#include <stdint.h>
+
+#include "zovuz/core/file_access.h"
+#include "zovuz/core/stream.h"
+#include "zovuz/graphics/zovuz_graphics.h"
+
+// ---- Shared lookup tables -----------------------------------------------------------------
+
+// Built once (BuildBaseImageTables) and read without a lock afterwards: the alpha
+// premultiplication, the graph filters and the movie-frame converters read them.
+struct BaseImageTableData
+{
+    uint8_t ClampBytes[1280];    // index i - 512 clamped to 0..255, for i in -512..767
+    int32_t YuvVToRed[256];      // 26148 * (i - 128), 14 fractional bits (limited-range BT.601)
+    int32_t YuvUToGreen[256];    // -6406 * (i - 128)
+    int32_t YuvVToGreen[256];    // -13320 * (i - 128)
+    int32_t YuvUToBlue[256];     // 33062 * (i - 128)
+    int32_t YuvLuma[256];        // 19070 * (i - 16)
+    uint8_t MulTable[256][256];  // [a][b] = a * b / 255, truncated
+    uint8_t DivTable[256][256];  // [a][b] = min(255 * a / b, 255), 0 for b = 0
+    int Built;                   // the tables hold their values
+    int Initialized;             // InitializeBaseImageTables ran and TerminateBaseImageTables not yet
+};
+extern BaseImageTableData BaseImageTables;
+
+// The clamp table indexed by a value in -512..767.
+inline const uint8_t *BaseImageClampTable() { return BaseImageTables.ClampBytes + 512; }
+
+// Fills the tables when they are not filled yet (no lock: library start runs it first).
+void BuildBaseImageTables(void);
+
+// ---- DXT ----------------------------------------------------------------------------------
+
+// Bytes of one face of a DXT image: every stored level (MipCount 0 or 1 = one), each level
+// ceil(w / 4) * ceil(h / 4) blocks of 8 (DXT1) or 16 bytes, w and h halving down to 1.
+// 0 for a plain format, -1 for an unknown one or a size that does not fit in an int.
+int GetDxtImageDataSize(int Format, int Width, int Height, int MipCount);
+
+// Widens a transfer rectangle of a DXT image to whole 4 x 4 blocks: left and top round down,
+// right and bottom round up, so every pixel of the rectangle stays inside.
+void AlignDxtTransferRect(ImageRect *Rect);
+
+// ---- Colour values ------------------------------------------------------------------------
+
+// What GetColorValue and SplitColor pack into; the graphics start-up and screen-mode code
+// write it whenever the back end or the software screen's depth changes.
+struct ColorValueTargetData
+{
+    int HardwareFlag;    // 1 while a Direct3D back end is in use
+    int ScreenBitDepth;  // software screen: 16 (5-6-5) or 32 (XRGB)
+};
+extern ColorValueTargetData ColorValueTarget;
+
+// ---- Conversion internals -----------------------------------------------------------------
+
+struct ColorConvertSettingsData
+{
+    int PixelStep;  // pixels per step of the 16-bit fast pairs: 0 = by the MMX check, or 2 / 4
+};
+extern ColorConvertSettingsData ColorConvertSettings;
+
+// The fast pairs of ConvertColorDataBlt: 1 when the pair was converted, 0 when it is not one.
+int ConvertColorDataFastPair(uint8_t *Dest, int DestPitch, const COLORDATA &DestColor,
+                             const uint8_t *Src, int SrcPitch, const COLORDATA &SrcColor,
+                             int Width, int Height, int ColorKeyAlphaTest, uint32_t ColorKey);
+
+// ---- Image-load parameters ----------------------------------------------------------------
+
+// A stream of an image loader: the stream operations and the stream they work on.
+struct ImageStreamPair
+{
+    StreamFunctionTable Table;
+    void *Stream;
+};
+
+// An image loader: 0 = accepted (the image is complete), -1 = not its format or failed.
+typedef int (*ImageLoaderFunction)(ImageStreamPair *Stream, BASEIMAGE *Image, int HeaderOnly);
+
+#define IMAGE_LOADER_LIST_MAX 10
+
+// The block every image load starts from.
+struct ImageLoadParam
+{
+    ImageLoaderFunction Loaders[IMAGE_LOADER_LIST_MAX]; // the caller's loaders, tried first
+    int LoaderCount;                                    // how many of them
+    int HeaderOnly;                                     // the loaders fill the header only
+    FileAccessFunctionTable FileOperations;             // to open and close image files
+    StreamFunctionTable FileStreamTable;                // streams of opened files
+    StreamFunctionTable MemStreamTable;                 // streams over memory images
+    int PremultipliedAlphaFlag;                         // deliver premultiplied colour
+    int TransparentColorFlag;                           // the transparent colour applies
+    uint32_t TransparentColor;                          // 0x00RRGGBB
+};
+
+// The library-wide load settings copied into every ImageLoadParam. The draw-state set-up
+// writes the transparent-colour flag and the transparent-colour setter its colour.
+struct ImageLoadDefaultsData
+{
+    ImageLoaderFunction Loaders[IMAGE_LOADER_LIST_MAX]; // registered default loaders (none)
+    int LoaderCount;                                    // number registered
+    int PremultipliedAlphaFlag;                         // never set in this system
+    int TransparentColorFlag;                           // 1 by default
+    uint32_t TransparentColor;                          // 0x00RRGGBB
+};
+extern ImageLoadDefaultsData ImageLoadDefaults;
+
+// Copies the registered loader list, its count and the flag into the block.
+void CopyImageLoadParams(ImageLoadParam *Param, int HeaderOnly);
+// The whole block from the current settings (loaders, file and stream operations, alpha settings).
+void InitImageLoadParams(ImageLoadParam *Param, int HeaderOnly);

@@ -1,0 +1,223 @@
+// ZoVuz graphics: the public API of the library's graphics, images and fonts.
+//
+// Images in memory: COLORDATA describes a pixel format, BASEIMAGE is an image in any such
+// format. Every loader produces a BASEIMAGE; graphs, software images, fonts, filters, movies
+// and the Direct3D back ends consume one. ConvertColorDataBlt turns any format into any other.
+//
+// Image data is little-endian, rows top to bottom at the image's pitch. 32-bit colour is
+// stored as blue, green, red, alpha bytes (0xAARRGGBB as a value).
+#pragma once
+
+#include <stdint.h>
+
+// ---- Pixel formats ------------------------------------------------------------------------
+
+// Format byte of a COLORDATA.
+#define COLORDATA_FORMAT_PLAIN 0
+#define COLORDATA_FORMAT_DXT1 1
+#define COLORDATA_FORMAT_DXT2 2
+#define COLORDATA_FORMAT_DXT3 3
+#define COLORDATA_FORMAT_DXT4 4
+#define COLORDATA_FORMAT_DXT5 5
+
+// One palette entry: blue, green, red, alpha bytes (0xAARRGGBB read as a 32-bit value).
+struct COLORPALETTE
+{
+    uint8_t Blue;
+    uint8_t Green;
+    uint8_t Red;
+    uint8_t Alpha;
+};
+
+// A pixel format. Plain formats are described by masks; channel formats (from DDS files only)
+// by a channel count and bits per channel, channels in red, green, blue, alpha order, with
+// every mask, width and location 0. In an 8-bit palette format the pixel byte is a palette
+// index and the masks describe a palette entry as a 32-bit value.
+struct COLORDATA
+{
+    uint8_t Format;       // COLORDATA_FORMAT_*: 0 plain, 1..5 DXT1..DXT5
+    uint8_t ChannelCount; // channel formats: 1..4, else 0
+    uint8_t ChannelBits;  // channel formats: bits per channel (8, 16 or 32), else 0
+    uint8_t FloatFlag;    // 1 = the channels are IEEE floats (halves or singles)
+    uint8_t PixelBytes;   // 1..4 for plain formats; count * bits / 8 for channel formats
+    uint8_t BitDepth;     // bits per pixel of a plain format; 4 (DXT1) or 8 (DXT2..5)
+    uint8_t NoneLoc;      // lowest bit of the unassigned bits
+    uint8_t NoneWidth;    // number of unassigned bits
+    uint8_t RedWidth, GreenWidth, BlueWidth, AlphaWidth; // bits per channel, 0 = absent
+    uint8_t RedLoc, GreenLoc, BlueLoc, AlphaLoc;         // lowest bit of each channel
+    uint32_t RedMask, GreenMask, BlueMask, AlphaMask;     // each channel's bits in the pixel
+    uint32_t NoneMask;    // bits of the pixel that belong to no channel
+    uint32_t PaletteTop;  // highest palette index (255 for 8-bit palettes), else 0
+    COLORPALETTE Palette[256];
+};
+
+// An image in memory. Pixel (x, y) of a plain image lies at Pixels + y * Pitch + x * PixelBytes.
+// Block-compressed images pack their blocks (Pitch 0); a cube map stores six faces, each with
+// its mip levels, one after another.
+struct BASEIMAGE
+{
+    COLORDATA ColorData;
+    int Width;       // pixels
+    int Height;      // pixels
+    int Pitch;       // bytes from one row to the next; 0 for DXT images
+    void *Pixels;    // owned by the image (DxAlloc), freed by ReleaseBaseImage; null = header only
+    int MipCount;    // mip levels stored one after another (0 or 1 = one level)
+    int CubeFlag;    // 0 = one image, 6 = a cube map of six faces
+};
+
+// Four-float colour.
+struct COLOR_F
+{
+    float r, g, b, a;
+};
+
+// A rectangle of four 32-bit edges, right and bottom exclusive (laid out as a Windows RECT).
+struct ImageRect
+{
+    int32_t left, top, right, bottom;
+};
+
+// ---- Formats and colours ------------------------------------------------------------------
+
+// Fills a format from a bit depth and four masks, or, when ChannelCount and ChannelBits are
+// both non-zero, as a channel format. The whole record (palette included) is cleared first. 0.
+int SetColorData(COLORDATA *ColorData, int BitDepth, uint32_t RedMask, uint32_t GreenMask,
+                 uint32_t BlueMask, uint32_t AlphaMask, int ChannelCount, int ChannelBits,
+                 int FloatFlag);
+
+// The standard formats: 32-bit ARGB, 32-bit XRGB, 24-bit RGB, 8-bit palette (palette cleared,
+// top 255) and 8-bit grey palette (entry i = i, i, i). The palette is untouched by the first
+// three. 0.
+int CreateARGB8ColorData(COLORDATA *ColorData);
+int CreateXRGB8ColorData(COLORDATA *ColorData);
+int CreateFullColorData(COLORDATA *ColorData);
+int CreatePalette8ColorData(COLORDATA *ColorData);
+int CreateGrayPaletteColorData(COLORDATA *ColorData);
+
+// Recomputes the unassigned-bits mask from the bit depth and the four channel masks.
+void SetColorDataNoneMask(COLORDATA *ColorData);
+
+// A colour packed into the format: the nearest palette entry for 1-byte formats, else each
+// channel's top bits at its location with every unassigned bit set.
+uint32_t MakeColorDataValue(const COLORDATA *ColorData, int Red, int Green, int Blue, int Alpha);
+
+// Splits a pixel value into 0..255 channels (see base_image.cpp for the exact scaling). Any
+// output pointer may be null. 0.
+int GetColorDataRGBA(const COLORDATA *ColorData, uint32_t Value, int *Red, int *Green, int *Blue,
+                     int *Alpha);
+
+// The colour value of the drawing calls: 0xFF000000 | rgb while a Direct3D back end is in use,
+// else packed into the software screen's format. SplitColor is its inverse. 0.
+uint32_t GetColorValue(int Red, int Green, int Blue);
+int SplitColor(uint32_t Color, int *Red, int *Green, int *Blue);
+
+COLOR_F MakeColorF(COLOR_F *Out, float Red, float Green, float Blue, float Alpha);
+uint32_t MakeColorARGB(int Red, int Green, int Blue, int Alpha);
+
+// IEEE half <-> single, the library's cheap forms: no rounding, no special exponents.
+float Float16ToFloat32(uint16_t Half);
+uint16_t Float32ToFloat16(float Value);
+
+// ---- BASEIMAGE ----------------------------------------------------------------------------
+
+// A width x height 32-bit image (pitch width * 4), pixels left uninitialised. 0, or -1 when the
+// size is refused or memory is short (the format and size are then written, pixels null).
+int CreateARGB8ColorBaseImage(int Width, int Height, BASEIMAGE *Image);
+int CreateXRGB8ColorBaseImage(int Width, int Height, BASEIMAGE *Image);
+
+// Frees the pixels (when present) and clears the record. 0.
+int ReleaseBaseImage(BASEIMAGE *Image);
+
+// A view of the rectangle (x1, y1)-(x2, y2) of a plain one-level image, sharing its pixels.
+// The view must not be released. 0 / -1.
+int CreateBaseImageView(const BASEIMAGE *Source, int X1, int Y1, int X2, int Y2, BASEIMAGE *View);
+
+// Copies a rectangle between two images of any formats, clipping to both (DXT images are
+// decoded in place first). 0 / -1.
+int BltBaseImage(int SrcX, int SrcY, int Width, int Height, int DestX, int DestY,
+                 BASEIMAGE *Source, BASEIMAGE *Dest);
+int BltBaseImageWhole(int DestX, int DestY, BASEIMAGE *Source, BASEIMAGE *Dest);
+
+// Clearing to zero bytes and filling with a colour, whole or a rectangle clipped to the image.
+int ClearRectBaseImage(BASEIMAGE *Image, int X, int Y, int Width, int Height);
+int FillBaseImage(BASEIMAGE *Image, int Red, int Green, int Blue, int Alpha);
+int FillRectBaseImage(BASEIMAGE *Image, int X, int Y, int Width, int Height, int Red, int Green,
+                      int Blue, int Alpha);
+
+// Pixel access. GetBaseImagePixelARGB places each channel unscaled at the top of its byte of
+// 0xAARRGGBB (0 outside the image). GetPixelBaseImage gives 0..255 channels (DXT images are
+// decoded first); SetPixelBaseImage writes one. 0 / -1.
+uint32_t GetBaseImagePixelARGB(const BASEIMAGE *Image, int X, int Y);
+int GetPixelBaseImage(BASEIMAGE *Image, int X, int Y, int *Red, int *Green, int *Blue, int *Alpha);
+int SetPixelBaseImage(BASEIMAGE *Image, int X, int Y, int Red, int Green, int Blue, int Alpha);
+
+// Bytes of the stored pixels of one face (all mip levels), -1 for an unknown format.
+int GetBaseImageDataSize(const BASEIMAGE *Image);
+
+// The highest palette index used by an 8-bit image, -1 for other images.
+int GetBaseImageMaxIndex(const BASEIMAGE *Image);
+
+// Decodes a DXT1..DXT5 image in place into 32-bit ARGB, every face and mip level. With
+// FreeFlag the old pixels are freed. 0 (also for a plain image) / -1.
+int DecompressDxtBaseImage(BASEIMAGE *Image, int FreeFlag);
+
+// Premultiplies colour by alpha, converting the image to 32-bit ARGB first when needed.
+int MultiplyAlphaBaseImage(BASEIMAGE *Image);
+
+// Mirrors every row left to right. 0 / -1.
+int ReverseBaseImageH(BASEIMAGE *Image);
+
+// Writes the half-size image of the source: each destination pixel averages a 2 x 2 block
+// (pairs for a source 1 pixel high or wide). 16- and 32-bit formats only. 0 / -1.
+int ShrinkImageHalf(const COLORDATA *ColorData, void *DestPixels, int DestPitch,
+                    const void *SrcPixels, int SrcPitch, int DestX, int DestY, int SrcX, int SrcY,
+                    int SrcWidth, int SrcHeight);
+
+// ---- Conversion ---------------------------------------------------------------------------
+
+// Dither modes of ConvertColorDataBlt.
+#define COLOR_DITHER_NONE 0
+#define COLOR_DITHER_ORDERED 1
+#define COLOR_DITHER_CARRY 2
+
+// Copies the source rectangle to (DestX, DestY), converting each pixel between the two
+// formats; AlphaPixels (may be null) is a separate image whose red channel gives alpha.
+// Options: Mirror writes rows right to left; ColorKeyAlphaTest gives pixels of colour
+// ColorKey (0x00RRGGBB) alpha 0; DitherMode COLOR_DITHER_*; AlphaOnly keeps alpha alone;
+// RedIsAlpha takes alpha from red; SkipColorKey leaves pixels of the key unwritten;
+// PaletteRemap maps 8-bit indices between differing palettes.
+// The caller guarantees that the rectangle lies in the source and fits the destination.
+// 0, -1 for an empty rectangle or a pair it cannot convert, and, for an 8-bit index copy,
+// the highest index copied.
+int ConvertColorDataBlt(void *DestPixels, int DestPitch, const COLORDATA *DestColorData,
+                        const void *SrcPixels, int SrcPitch, const COLORDATA *SrcColorData,
+                        const void *AlphaPixels, int AlphaPitch, const COLORDATA *AlphaColorData,
+                        int DestX, int DestY, const ImageRect *SrcRect, int Mirror,
+                        int ColorKeyAlphaTest, uint32_t ColorKey, int DitherMode, int AlphaOnly,
+                        int RedIsAlpha, int SkipColorKey, int PaletteRemap);
+
+// The shared lookup tables (clamp, YUV, multiply, divide): built at library start, released at
+// its end. 0, or -1 when already built / not built.
+int InitializeBaseImageTables(void);
+int TerminateBaseImageTables(void);
+
+// ---- Movie frames -------------------------------------------------------------------------
+
+// One tightly packed YUV frame of Width x Height into the image's 32-bit pixels (blue, green,
+// red, 255 at the image's pitch). 0, or -1 for a null pointer or an image smaller than the
+// frame or not of 4 bytes per pixel.
+int ConvertYV12ToXRGB32(const void *Source, int Width, int Height, BASEIMAGE *Dest);
+int ConvertNV12ToXRGB32(const void *Source, int Width, int Height, BASEIMAGE *Dest);
+int ConvertYUY2ToXRGB32(const void *Source, int Width, int Height, BASEIMAGE *Dest);
+int ConvertUYVYToXRGB32(const void *Source, int Width, int Height, BASEIMAGE *Dest);
+int ConvertYVYUToXRGB32(const void *Source, int Width, int Height, BASEIMAGE *Dest);
+int ConvertNV11ToXRGB32(const void *Source, int Width, int Height, BASEIMAGE *Dest);
+
+// The same frame split into a luma buffer (Height rows of Width bytes) and an interleaved
+// U, V buffer that keeps the source's sharing (see yuv_convert.cpp). 0, or -1 for a null pointer.
+int ConvertYV12ToYUVImage(const void *Source, int Width, int Height, void *Luma, void *Chroma);
+int ConvertNV12ToYUVImage(const void *Source, int Width, int Height, void *Luma, void *Chroma);
+int ConvertYUY2ToYUVImage(const void *Source, int Width, int Height, void *Luma, void *Chroma);
+int ConvertUYVYToYUVImage(const void *Source, int Width, int Height, void *Luma, void *Chroma);
+int ConvertYVYUToYUVImage(const void *Source, int Width, int Height, void *Luma, void *Chroma);
+int ConvertNV11ToYUVImage(const void *Source, int Width, int Height, void *Luma, void *Chroma);
