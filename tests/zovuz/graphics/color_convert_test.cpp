@@ -42,7 +42,7 @@ COLORDATA Ch2() { return ChannelFormat(2, 8, 0); }
 COLORDATA PaletteWithTwo()
 {
     COLORDATA c = Pal8();
-    SetEntry(c, 0, 0x00FF8040);
+    SetEntry(c, 0, 0x80FF8040);  // the fourth byte plays no part in the key
     SetEntry(c, 1, 0x00102030);
     return c;
 }
@@ -126,7 +126,7 @@ TEST(ConvertColorDataBlt, FastPairsAndTheirGeneralCounterparts)
     }
 }
 
-TEST(ConvertColorDataBlt, WhiteFiveSixFiveDiffersBetweenFastAndGeneralPaths)
+TEST(ConvertColorDataBlt, GeneralPathScalesEveryChannelThatChangesWidth)
 {
     COLORDATA s = R565(), d = Xrgb();
     PixelRows rows(s, 1, 1);
@@ -140,6 +140,12 @@ TEST(ConvertColorDataBlt, WhiteFiveSixFiveDiffersBetweenFastAndGeneralPaths)
     // The general path widens a 5-bit 16 to 131 and 31 to 255.
     rows.Row({0x8000});
     EXPECT_EQ(0xFF830000u, Convert(d, s, rows, skip).Dest.Get(0, 0));
+
+    // Blue alone changing width is scaled too (0x80 of 8 bits is 32 of 6).
+    COLORDATA x = Xrgb(), blue6 = MaskFormat(32, 0xFF0000, 0xFF00, 0x3F, 0);
+    PixelRows b(x, 1, 1);
+    b.Row({0x00000080});
+    EXPECT_EQ(0xFF0000E0u, Convert(blue6, x, b).Dest.Get(0, 0));
 }
 
 TEST(ConvertColorDataBlt, SixteenBitPairsGiveTheSameResultInTwoAndFourPixelSteps)
@@ -227,6 +233,8 @@ TEST(ConvertColorDataBlt, EightBitDestinations)
     EXPECT_EQ(9u, r.Dest.Get(1, 0));
     EXPECT_EQ(0u, r.Dest.Get(2, 0));
     EXPECT_EQ(2, Convert(dst, src, p).Result);  // without remapping the indices are copied
+    // Equal palettes are copied, not remapped (index 2 stays although entry 0 is the same).
+    EXPECT_EQ(200, Convert(pal, pal, idx, remap).Result);
 
     // Packed pixels find the nearest entry; 5-bit channels are widened to 0..255 first.
     COLORDATA s565 = R565();
@@ -242,13 +250,13 @@ TEST(ConvertColorDataBlt, FourBitDestinationsPackPairsFromEvenPositions)
     COLORDATA pal = Pal8(), nib = Pal8();
     nib.BitDepth = 4;
     PixelRows src(pal, 3, 1);
-    src.Row({0x01, 0x0E, 0x07});
+    src.Row({0x01, 0x0E, 0x27});
     PixelRows dst(pal, 4, 1, 0xCC);
     ImageRect rect = {0, 0, 3, 1};
     ASSERT_EQ(0, ConvertColorDataBlt(dst.Data.data(), dst.Pitch, &nib, src.Data.data(), src.Pitch,
                                      &pal, nullptr, 0, nullptr, 2, 0, &rect, 0, 0, 0, 0, 0, 0, 0, 0));
     EXPECT_EQ(0xE1, dst.Data[1]);  // left pixel in the low nibble
-    EXPECT_EQ(0x07, dst.Data[2]);  // an odd last pixel keeps its byte
+    EXPECT_EQ(0x27, dst.Data[2]);  // an odd last pixel keeps its byte
     EXPECT_EQ(0xCC, dst.Data[0]);
     EXPECT_EQ(-1, ConvertColorDataBlt(dst.Data.data(), dst.Pitch, &nib, src.Data.data(), src.Pitch,
                                       &pal, nullptr, 0, nullptr, 1, 0, &rect, 0, 0, 0, 0, 0, 0, 0, 0));
@@ -293,6 +301,16 @@ TEST(ConvertColorDataBlt, MirrorAndColourKeySkip)
     Converted general = Convert(x, s565, p, skip);
     EXPECT_EQ(0xCCCCCCCCu, general.Dest.Get(0, 0));
     EXPECT_EQ(0xFF00FF00u, general.Dest.Get(1, 0));
+    // The general path compares only the bits the source has.
+    skip.Key = 0xAAFF00FF;
+    rows.Row({0x00FF00FF, 0x00102030});
+    Converted narrowed = Convert(s565, x, rows, skip);
+    EXPECT_EQ(0xCCCCu, narrowed.Dest.Get(0, 0));
+    EXPECT_EQ(0x1106u, narrowed.Dest.Get(1, 0));
+    // Mirroring switches the skip off.
+    skip.Mirror = 1;
+    Converted mirrored = Convert(s565, x, rows, skip);
+    EXPECT_EQ(0xF81Fu, mirrored.Dest.Get(2, 0));
 }
 
 TEST(ConvertColorDataBlt, ColourKeyAlphaTest)
@@ -322,6 +340,19 @@ TEST(ConvertColorDataBlt, ColourKeyAlphaTest)
     PixelRows q(s565, 1, 1);
     q.Row({0xF81F});
     EXPECT_EQ(0x00F800F8u, Convert(x, s565, q, key).Dest.Get(0, 0));
+    // Red as alpha, or a separate alpha image, switch the test off.
+    Opt redKey = key;
+    redKey.RedIsAlpha = 1;
+    EXPECT_EQ(0xFFFF00FEu, Convert(a, x, rows, redKey).Dest.Get(1, 0));
+    EXPECT_EQ(0xFFFF00FFu, Convert(a, x, rows, redKey).Dest.Get(0, 0));
+    COLORDATA grey;
+    CreateGrayPaletteColorData(&grey);
+    PixelRows alpha(grey, 2, 1);
+    alpha.Row({0x40, 0x50});
+    Opt imageKey = key;
+    imageKey.AlphaRows = &alpha;
+    imageKey.AlphaFormat = &grey;
+    EXPECT_EQ(0x40FF00FFu, Convert(a, x, rows, imageKey).Dest.Get(0, 0));
 
     // General path (mirror keeps the fast pairs out): the key is compared in source units.
     key.Mirror = 1;
@@ -397,6 +428,13 @@ TEST(ConvertColorDataBlt, DitherModesRoundNarrowedChannels)
     EXPECT_EQ(0x0821u, c.Dest.Get(3, 0));
     EXPECT_EQ(0x0821u, c.Dest.Get(1, 1));
 
+    // The carry adds only once it passes the dropped-bit mask: 7, then 14.
+    PixelRows sevens(x, 2, 1);
+    sevens.Row({0x00070707, 0x00070707});
+    Converted c7 = Convert(s565, x, sevens, carry);
+    EXPECT_EQ(0x0020u, c7.Dest.Get(0, 0));
+    EXPECT_EQ(0x0841u, c7.Dest.Get(1, 0));  // green carries 3, then 6
+
     // A value at the top of its range stays inside the channel.
     rows.Set(0, 0, 0x00FFFFFF);
     EXPECT_EQ(0xFFFFu, Convert(s565, x, rows, ordered).Dest.Get(0, 0));
@@ -416,6 +454,15 @@ TEST(ConvertColorDataBlt, FloatAndSixteenBitChannels)
     const float quarter = 0.25f;
     memcpy(gr.At(0, 0), &quarter, 4);
     EXPECT_EQ(0xFF3FFFFFu, Convert(a, g32, gr).Dest.Get(0, 0));
+    // A packed source without alpha gives float alpha 1.0.
+    COLORDATA x = Xrgb();
+    PixelRows xr(x, 1, 1);
+    xr.Row({0x00FF0000});
+    float got[4];
+    memcpy(got, Convert(f32, x, xr).Dest.At(0, 0), 16);
+    EXPECT_EQ(1.0f, got[0]);
+    EXPECT_EQ(0.0f, got[1]);
+    EXPECT_EQ(1.0f, got[3]);
 
     // Packed into halves and 16-bit integers: value / maximum.
     PixelRows pr(a, 1, 1);

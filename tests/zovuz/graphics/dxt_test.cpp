@@ -82,13 +82,16 @@ TEST(Dxt, BlocksDecodeToArgb)
          {0xFFFF0000, 0xFFFF0000, 0xFFFF0000, 0x00FF0000}},
         {"DXT1 c0 < c1: halfway colour", 1, Colour(0x0000, 0x001F, kFirstFour),
          {0xFF000000, 0xFF0000FF, 0xFF00007F, 0x0000007F}},
+        // Blocks with their own alpha always use four colours, even when c0 <= c1.
         {"DXT3 explicit alpha", 3,
-         Concat({0x0F, 0x08, 0x00, 0x00, 0, 0, 0, 0}, Colour(0x001F, 0x001F, kFirstFour)),
-         {0xFF0000FF, 0x000000FF, 0x880000FF, 0x000000FF}},
+         Concat({0x0F, 0x08, 0x00, 0x00, 0, 0, 0, 0}, Colour(0x0000, 0x001F, kFirstFour)),
+         {0xFF000000, 0x000000FF, 0x88000055, 0x000000AA}},
         {"DXT5 eight alphas", 5, Concat({200, 100, 0x88, 0x0E, 0, 0, 0, 0}, white),
          {0xC8FFFFFF, 0x64FFFFFF, 0xB9FFFFFF, 0x72FFFFFF}},
         {"DXT5 six alphas with 0 and 255", 5, Concat({40, 100, 0x8E, 0x0E, 0, 0, 0, 0}, white),
          {0x00FFFFFF, 0x64FFFFFF, 0x34FFFFFF, 0xFFFFFFFF}},
+        {"DXT5 equal endpoints use six alphas", 5, Concat({100, 100, 0x3E, 0, 0, 0, 0, 0}, white),
+         {0x00FFFFFF, 0xFFFFFFFF, 0x64FFFFFF, 0x64FFFFFF}},
         // Premultiplied colour is divided back; an impossible colour stops at 255.
         {"DXT4 un-premultiplied", 4, Concat({128, 128, 0, 0, 0, 0, 0, 0}, Colour(0x4208, 0xFFFF, 0x40)),
          {0x80817F81, 0x80817F81, 0x80817F81, 0x80FFFFFF}},

@@ -17,7 +17,8 @@ TEST(YuvConvert, ColourOfOneSample)
     } cases[] = {
         {0, 128, 128, 0xFF000000},   {255, 128, 128, 0xFFFFFFFF},
         {255, 128, 255, 0xFFFFA4FF}, {0, 0, 128, 0xFF002C00},
-        {100, 90, 200, 0xFFC83D20},
+        {100, 90, 200, 0xFFC83D20},  {0, 128, 255, 0xFFB20000},
+        {0, 255, 128, 0xFF0000E1},   {128, 255, 0, 0xFF00AFFF},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(testing::Message() << (int)c.Y << "," << (int)c.U << "," << (int)c.V);
