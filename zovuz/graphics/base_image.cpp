@@ -86,6 +86,17 @@ bool ClipRect(const BASEIMAGE *Image, int &X, int &Y, int &Width, int &Height, i
     return Width > 0 && Height > 0;
 }
 
+// The row holding pixel (X, Y), a DXT image being decoded in place first; null when the image
+// has no pixels, cannot be decoded, or the position lies outside (negative included).
+uint8_t *DecodedPixelRow(BASEIMAGE *Image, int X, int Y)
+{
+    if (Image == nullptr || Image->Pixels == nullptr || DecompressDxtBaseImage(Image, 1) < 0)
+        return nullptr;
+    if ((unsigned)X >= (unsigned)Image->Width || (unsigned)Y >= (unsigned)Image->Height)
+        return nullptr;
+    return (uint8_t *)Image->Pixels + (ptrdiff_t)Y * Image->Pitch;
+}
+
 }  // namespace
 
 int CreateARGB8ColorBaseImage(int Width, int Height, BASEIMAGE *Image)
@@ -221,14 +232,10 @@ uint32_t GetBaseImagePixelARGB(const BASEIMAGE *Image, int X, int Y)
 
 int GetPixelBaseImage(BASEIMAGE *Image, int X, int Y, int *Red, int *Green, int *Blue, int *Alpha)
 {
-    if (Image == nullptr || Image->Pixels == nullptr)
-        return -1;
-    if (DecompressDxtBaseImage(Image, 1) < 0)
-        return -1;
-    if ((unsigned)X >= (unsigned)Image->Width || (unsigned)Y >= (unsigned)Image->Height)
+    const uint8_t *row = DecodedPixelRow(Image, X, Y);
+    if (row == nullptr)
         return -1;
     const COLORDATA &cd = Image->ColorData;
-    const uint8_t *row = (const uint8_t *)Image->Pixels + (ptrdiff_t)Y * Image->Pitch;
     if (!cd.FloatFlag) {
         if (cd.PixelBytes == 1) {
             const COLORPALETTE &e = cd.Palette[row[X]];
@@ -265,14 +272,10 @@ int GetPixelBaseImage(BASEIMAGE *Image, int X, int Y, int *Red, int *Green, int 
 
 int SetPixelBaseImage(BASEIMAGE *Image, int X, int Y, int Red, int Green, int Blue, int Alpha)
 {
-    if (Image == nullptr || Image->Pixels == nullptr)
-        return -1;
-    if (DecompressDxtBaseImage(Image, 1) < 0)
-        return -1;
-    if ((unsigned)X >= (unsigned)Image->Width || (unsigned)Y >= (unsigned)Image->Height)
+    uint8_t *row = DecodedPixelRow(Image, X, Y);
+    if (row == nullptr)
         return -1;
     const COLORDATA &cd = Image->ColorData;
-    uint8_t *row = (uint8_t *)Image->Pixels + (ptrdiff_t)Y * Image->Pitch;
     if (cd.FloatFlag) {
         if (cd.ChannelBits != 16 && cd.ChannelBits != 32)
             return -1;

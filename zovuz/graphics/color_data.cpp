@@ -53,9 +53,11 @@ uint32_t PackChannel(int Value, int Width, int Loc)
     return Loc >= 32 ? 0 : v << Loc;
 }
 
-// Fills the standard 8-8-8 layouts: masks as ARGB, bytes and depth as given.
-void StandardColorData(COLORDATA *Cd, int Bytes, int Alpha, int NoneBits)
+// Fills the standard 8-8-8 layouts: masks as ARGB, bytes and depth as given. 0 / -1.
+int StandardColorData(COLORDATA *Cd, int Bytes, int Alpha, int NoneBits)
 {
+    if (Cd == nullptr)
+        return -1;
     Cd->Format = 0;
     Cd->ChannelCount = 0;
     Cd->ChannelBits = 0;
@@ -76,6 +78,7 @@ void StandardColorData(COLORDATA *Cd, int Bytes, int Alpha, int NoneBits)
     Cd->NoneWidth = NoneBits ? 8 : 0;
     Cd->NoneMask = NoneBits ? 0xFF000000u : 0;
     Cd->PaletteTop = 0;
+    return 0;
 }
 
 }  // namespace
@@ -111,25 +114,23 @@ int SetColorData(COLORDATA *Cd, int BitDepth, uint32_t RedMask, uint32_t GreenMa
 
 int CreateARGB8ColorData(COLORDATA *Cd)
 {
-    StandardColorData(Cd, 4, 1, 0);
-    return 0;
+    return StandardColorData(Cd, 4, 1, 0);
 }
 
 int CreateXRGB8ColorData(COLORDATA *Cd)
 {
-    StandardColorData(Cd, 4, 0, 1);
-    return 0;
+    return StandardColorData(Cd, 4, 0, 1);
 }
 
 int CreateFullColorData(COLORDATA *Cd)
 {
-    StandardColorData(Cd, 3, 0, 0);
-    return 0;
+    return StandardColorData(Cd, 3, 0, 0);
 }
 
 int CreatePalette8ColorData(COLORDATA *Cd)
 {
-    StandardColorData(Cd, 1, 0, 1);
+    if (StandardColorData(Cd, 1, 0, 1) < 0)
+        return -1;
     Cd->PaletteTop = 255;
     memset(Cd->Palette, 0, sizeof(Cd->Palette));
     return 0;
@@ -137,7 +138,8 @@ int CreatePalette8ColorData(COLORDATA *Cd)
 
 int CreateGrayPaletteColorData(COLORDATA *Cd)
 {
-    CreatePalette8ColorData(Cd);
+    if (CreatePalette8ColorData(Cd) < 0)
+        return -1;
     for (int i = 0; i < 256; ++i) {
         Cd->Palette[i].Blue = Cd->Palette[i].Green = Cd->Palette[i].Red = (uint8_t)i;
         Cd->Palette[i].Alpha = 0;

@@ -101,159 +101,151 @@ int Split422(const uint8_t *Src, int Width, int Height, uint8_t *Luma, uint8_t *
     return 0;
 }
 
-bool SplitArgs(const void *Source, const void *Luma, const void *Chroma)
+// The checks every converter makes: 0 for an empty frame, -1 for refused arguments, else the
+// conversion's result.
+template <typename F>
+int RgbFrame(const void *Source, int Width, int Height, BASEIMAGE *Dest, F Convert)
 {
-    return Source != nullptr && Luma != nullptr && Chroma != nullptr;
+    if (Width <= 0 || Height <= 0)
+        return 0;
+    if (!DestFits(Source, Width, Height, Dest))
+        return -1;
+    return Convert((const uint8_t *)Source);
+}
+
+template <typename F>
+int SplitFrame(const void *Source, int Width, int Height, void *Luma, void *Chroma, F Split)
+{
+    if (Width <= 0 || Height <= 0)
+        return 0;
+    if (Source == nullptr || Luma == nullptr || Chroma == nullptr)
+        return -1;
+    return Split((const uint8_t *)Source, (uint8_t *)Luma, (uint8_t *)Chroma);
 }
 
 }  // namespace
 
 int ConvertYV12ToXRGB32(const void *Source, int Width, int Height, BASEIMAGE *Dest)
 {
-    if (Width <= 0 || Height <= 0)
-        return 0;
-    if (!DestFits(Source, Width, Height, Dest))
-        return -1;
-    const uint8_t *src = (const uint8_t *)Source;
-    const uint8_t *vPlane = src + (ptrdiff_t)Width * Height;
-    const uint8_t *uPlane = vPlane + (ptrdiff_t)(Width / 2) * (Height / 2);
-    int chromaPitch = Width / 2;
-    return Convert420(src, Width, Height, Dest, [&](int bx, int by, int &u, int &v) {
-        u = uPlane[(ptrdiff_t)by * chromaPitch + bx];
-        v = vPlane[(ptrdiff_t)by * chromaPitch + bx];
+    return RgbFrame(Source, Width, Height, Dest, [&](const uint8_t *src) {
+        const uint8_t *vPlane = src + (ptrdiff_t)Width * Height;
+        const uint8_t *uPlane = vPlane + (ptrdiff_t)(Width / 2) * (Height / 2);
+        int chromaPitch = Width / 2;
+        return Convert420(src, Width, Height, Dest, [&](int bx, int by, int &u, int &v) {
+            u = uPlane[(ptrdiff_t)by * chromaPitch + bx];
+            v = vPlane[(ptrdiff_t)by * chromaPitch + bx];
+        });
     });
 }
 
 int ConvertNV12ToXRGB32(const void *Source, int Width, int Height, BASEIMAGE *Dest)
 {
-    if (Width <= 0 || Height <= 0)
-        return 0;
-    if (!DestFits(Source, Width, Height, Dest))
-        return -1;
-    const uint8_t *src = (const uint8_t *)Source;
-    const uint8_t *uv = src + (ptrdiff_t)Width * Height;
-    return Convert420(src, Width, Height, Dest, [&](int bx, int by, int &u, int &v) {
-        u = uv[(ptrdiff_t)by * Width + 2 * bx];
-        v = uv[(ptrdiff_t)by * Width + 2 * bx + 1];
+    return RgbFrame(Source, Width, Height, Dest, [&](const uint8_t *src) {
+        const uint8_t *uv = src + (ptrdiff_t)Width * Height;
+        return Convert420(src, Width, Height, Dest, [&](int bx, int by, int &u, int &v) {
+            u = uv[(ptrdiff_t)by * Width + 2 * bx];
+            v = uv[(ptrdiff_t)by * Width + 2 * bx + 1];
+        });
     });
 }
 
 int ConvertYUY2ToXRGB32(const void *Source, int Width, int Height, BASEIMAGE *Dest)
 {
-    if (Width <= 0 || Height <= 0)
-        return 0;
-    if (!DestFits(Source, Width, Height, Dest))
-        return -1;
-    return Convert422((const uint8_t *)Source, Width, Height, Dest, 0, 1, 2, 3);
+    return RgbFrame(Source, Width, Height, Dest, [&](const uint8_t *src) {
+        return Convert422(src, Width, Height, Dest, 0, 1, 2, 3);
+    });
 }
 
 int ConvertUYVYToXRGB32(const void *Source, int Width, int Height, BASEIMAGE *Dest)
 {
-    if (Width <= 0 || Height <= 0)
-        return 0;
-    if (!DestFits(Source, Width, Height, Dest))
-        return -1;
-    return Convert422((const uint8_t *)Source, Width, Height, Dest, 1, 0, 3, 2);
+    return RgbFrame(Source, Width, Height, Dest, [&](const uint8_t *src) {
+        return Convert422(src, Width, Height, Dest, 1, 0, 3, 2);
+    });
 }
 
 int ConvertYVYUToXRGB32(const void *Source, int Width, int Height, BASEIMAGE *Dest)
 {
-    if (Width <= 0 || Height <= 0)
-        return 0;
-    if (!DestFits(Source, Width, Height, Dest))
-        return -1;
-    return Convert422((const uint8_t *)Source, Width, Height, Dest, 0, 3, 2, 1);
+    return RgbFrame(Source, Width, Height, Dest, [&](const uint8_t *src) {
+        return Convert422(src, Width, Height, Dest, 0, 3, 2, 1);
+    });
 }
 
 int ConvertNV11ToXRGB32(const void *Source, int Width, int Height, BASEIMAGE *Dest)
 {
-    if (Width <= 0 || Height <= 0)
-        return 0;
-    if (!DestFits(Source, Width, Height, Dest))
-        return -1;
-    const uint8_t *src = (const uint8_t *)Source;
-    const uint8_t *uvPlane = src + (ptrdiff_t)Width * Height;
-    for (int y = 0; y < Height; ++y) {
-        const uint8_t *l = src + (ptrdiff_t)y * Width;
-        const uint8_t *uv = uvPlane + (ptrdiff_t)y * (Width / 2);
-        uint8_t *d = DestRow(Dest, y);
-        for (int g = 0; g < Width / 4; ++g, l += 4, d += 16) {
-            ChromaTerms c = Chroma(uv[2 * g], uv[2 * g + 1]);
-            for (int i = 0; i < 4; ++i)
-                PutPixel(d + 4 * i, l[i], c);
+    return RgbFrame(Source, Width, Height, Dest, [&](const uint8_t *src) {
+        const uint8_t *uvPlane = src + (ptrdiff_t)Width * Height;
+        for (int y = 0; y < Height; ++y) {
+            const uint8_t *l = src + (ptrdiff_t)y * Width;
+            const uint8_t *uv = uvPlane + (ptrdiff_t)y * (Width / 2);
+            uint8_t *d = DestRow(Dest, y);
+            for (int g = 0; g < Width / 4; ++g, l += 4, d += 16) {
+                ChromaTerms c = Chroma(uv[2 * g], uv[2 * g + 1]);
+                for (int i = 0; i < 4; ++i)
+                    PutPixel(d + 4 * i, l[i], c);
+            }
         }
-    }
-    return 0;
+        return 0;
+    });
 }
 
 int ConvertYV12ToYUVImage(const void *Source, int Width, int Height, void *Luma, void *Chroma)
 {
-    if (Width <= 0 || Height <= 0)
-        return 0;
-    if (!SplitArgs(Source, Luma, Chroma))
-        return -1;
-    const uint8_t *src = (const uint8_t *)Source;
-    memcpy(Luma, src, (size_t)Width * Height);
-    const uint8_t *vPlane = src + (ptrdiff_t)Width * Height;
-    const uint8_t *uPlane = vPlane + (ptrdiff_t)(Width / 2) * (Height / 2);
-    for (int r = 0; r < Height / 2; ++r) {
-        uint8_t *c = (uint8_t *)Chroma + (ptrdiff_t)r * Width;
-        for (int i = 0; i < Width / 2; ++i) {
-            c[2 * i] = uPlane[(ptrdiff_t)r * (Width / 2) + i];
-            c[2 * i + 1] = vPlane[(ptrdiff_t)r * (Width / 2) + i];
+    return SplitFrame(Source, Width, Height, Luma, Chroma,
+                      [&](const uint8_t *src, uint8_t *luma, uint8_t *chroma) {
+        memcpy(luma, src, (size_t)Width * Height);
+        const uint8_t *vPlane = src + (ptrdiff_t)Width * Height;
+        const uint8_t *uPlane = vPlane + (ptrdiff_t)(Width / 2) * (Height / 2);
+        for (int r = 0; r < Height / 2; ++r) {
+            uint8_t *c = chroma + (ptrdiff_t)r * Width;
+            for (int i = 0; i < Width / 2; ++i) {
+                c[2 * i] = uPlane[(ptrdiff_t)r * (Width / 2) + i];
+                c[2 * i + 1] = vPlane[(ptrdiff_t)r * (Width / 2) + i];
+            }
         }
-    }
-    return 0;
+        return 0;
+    });
 }
 
 int ConvertNV12ToYUVImage(const void *Source, int Width, int Height, void *Luma, void *Chroma)
 {
-    if (Width <= 0 || Height <= 0)
+    return SplitFrame(Source, Width, Height, Luma, Chroma,
+                      [&](const uint8_t *src, uint8_t *luma, uint8_t *chroma) {
+        memcpy(luma, src, (size_t)Width * Height);
+        memcpy(chroma, src + (ptrdiff_t)Width * Height, (size_t)Width * (Height / 2));
         return 0;
-    if (!SplitArgs(Source, Luma, Chroma))
-        return -1;
-    memcpy(Luma, Source, (size_t)Width * Height);
-    memcpy(Chroma, (const uint8_t *)Source + (ptrdiff_t)Width * Height, (size_t)Width * (Height / 2));
-    return 0;
+    });
 }
 
 int ConvertYUY2ToYUVImage(const void *Source, int Width, int Height, void *Luma, void *Chroma)
 {
-    if (Width <= 0 || Height <= 0)
-        return 0;
-    if (!SplitArgs(Source, Luma, Chroma))
-        return -1;
-    return Split422((const uint8_t *)Source, Width, Height, (uint8_t *)Luma, (uint8_t *)Chroma, 0, 1,
-                    2, 3);
+    return SplitFrame(Source, Width, Height, Luma, Chroma,
+                      [&](const uint8_t *src, uint8_t *luma, uint8_t *chroma) {
+        return Split422(src, Width, Height, luma, chroma, 0, 1, 2, 3);
+    });
 }
 
 int ConvertUYVYToYUVImage(const void *Source, int Width, int Height, void *Luma, void *Chroma)
 {
-    if (Width <= 0 || Height <= 0)
-        return 0;
-    if (!SplitArgs(Source, Luma, Chroma))
-        return -1;
-    return Split422((const uint8_t *)Source, Width, Height, (uint8_t *)Luma, (uint8_t *)Chroma, 1, 0,
-                    3, 2);
+    return SplitFrame(Source, Width, Height, Luma, Chroma,
+                      [&](const uint8_t *src, uint8_t *luma, uint8_t *chroma) {
+        return Split422(src, Width, Height, luma, chroma, 1, 0, 3, 2);
+    });
 }
 
 int ConvertYVYUToYUVImage(const void *Source, int Width, int Height, void *Luma, void *Chroma)
 {
-    if (Width <= 0 || Height <= 0)
-        return 0;
-    if (!SplitArgs(Source, Luma, Chroma))
-        return -1;
-    return Split422((const uint8_t *)Source, Width, Height, (uint8_t *)Luma, (uint8_t *)Chroma, 0, 3,
-                    2, 1);
+    return SplitFrame(Source, Width, Height, Luma, Chroma,
+                      [&](const uint8_t *src, uint8_t *luma, uint8_t *chroma) {
+        return Split422(src, Width, Height, luma, chroma, 0, 3, 2, 1);
+    });
 }
 
 int ConvertNV11ToYUVImage(const void *Source, int Width, int Height, void *Luma, void *Chroma)
 {
-    if (Width <= 0 || Height <= 0)
+    return SplitFrame(Source, Width, Height, Luma, Chroma,
+                      [&](const uint8_t *src, uint8_t *luma, uint8_t *chroma) {
+        memcpy(luma, src, (size_t)Width * Height);
+        memcpy(chroma, src + (ptrdiff_t)Width * Height, (size_t)(Width / 2) * Height);
         return 0;
-    if (!SplitArgs(Source, Luma, Chroma))
-        return -1;
-    memcpy(Luma, Source, (size_t)Width * Height);
-    memcpy(Chroma, (const uint8_t *)Source + (ptrdiff_t)Width * Height, (size_t)(Width / 2) * Height);
-    return 0;
+    });
 }
