@@ -211,14 +211,17 @@ namespace {
 // The software screen's format: 5-6-5 at 16 bits, XRGB at 32.
 const COLORDATA &SoftwareScreenColorData()
 {
-    static COLORDATA screen16, screen32;
-    static bool made = false;
-    if (!made) {
-        SetColorData(&screen16, 16, 0xF800, 0x07E0, 0x001F, 0, 0, 0, 0);
-        SetColorData(&screen32, 32, 0xFF0000, 0xFF00, 0xFF, 0, 0, 0, 0);
-        made = true;
-    }
-    return ColorValueTarget.ScreenBitDepth == 16 ? screen16 : screen32;
+    struct Formats
+    {
+        COLORDATA Screen16, Screen32;
+    };
+    static const Formats formats = [] {
+        Formats f;
+        SetColorData(&f.Screen16, 16, 0xF800, 0x07E0, 0x001F, 0, 0, 0, 0);
+        SetColorData(&f.Screen32, 32, 0xFF0000, 0xFF00, 0xFF, 0, 0, 0, 0);
+        return f;
+    }();
+    return ColorValueTarget.ScreenBitDepth == 16 ? formats.Screen16 : formats.Screen32;
 }
 
 }  // namespace
