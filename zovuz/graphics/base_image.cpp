@@ -2,7 +2,7 @@
 // mirroring, premultiplication and release.
 #include <string.h>
 
-#include "zovuz/core/memory.h"
+#include "zovuz/core/zovuz_core.h"
 #include "zovuz/graphics/base_image_internal.h"
 
 namespace {

@@ -4,8 +4,7 @@
 
 #include <stdint.h>
 
-#include "zovuz/core/file_access.h"
-#include "zovuz/core/stream.h"
+#include "zovuz/core/zovuz_core.h"
 #include "zovuz/graphics/zovuz_graphics.h"
 
 // ---- Shared lookup tables -----------------------------------------------------------------

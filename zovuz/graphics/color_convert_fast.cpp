@@ -4,7 +4,7 @@
 // general conversion gives 0xFFFFFFFF). The "key" pairs give pixels of the colour key alpha 0.
 #include <string.h>
 
-#include "zovuz/core/cpu_features.h"
+#include "zovuz/core/zovuz_core.h"
 #include "zovuz/graphics/base_image_internal.h"
 
 ColorConvertSettingsData ColorConvertSettings = {0};

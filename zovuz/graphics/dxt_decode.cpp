@@ -5,7 +5,7 @@
 // keeps that order: per face, every level as w x h pixels of 4 bytes, rows of w * 4 bytes.
 #include <string.h>
 
-#include "zovuz/core/memory.h"
+#include "zovuz/core/zovuz_core.h"
 #include "zovuz/graphics/base_image_internal.h"
 
 namespace {

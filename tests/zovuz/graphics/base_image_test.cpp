@@ -2,8 +2,8 @@
 // and writing, mirroring, half-size reduction, sizes and premultiplication.
 #include <gtest/gtest.h>
 
-#include "pixel_fixture.h"
-#include "zovuz/core/memory.h"
+#include "tests/zovuz/graphics/pixel_fixture.h"
+#include "zovuz/core/zovuz_core.h"
 #include "zovuz/graphics/base_image_internal.h"
 
 namespace {

@@ -3,7 +3,7 @@
 // 4-bit packing), options, float and 16-bit channels, and refused calls.
 #include <gtest/gtest.h>
 
-#include "pixel_fixture.h"
+#include "tests/zovuz/graphics/pixel_fixture.h"
 #include "zovuz/graphics/base_image_internal.h"
 
 namespace {

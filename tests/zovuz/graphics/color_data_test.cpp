@@ -2,7 +2,7 @@
 // values, half floats and the shared lookup tables.
 #include <gtest/gtest.h>
 
-#include "pixel_fixture.h"
+#include "tests/zovuz/graphics/pixel_fixture.h"
 #include "zovuz/graphics/base_image_internal.h"
 
 namespace {

@@ -4,8 +4,8 @@
 
 #include <vector>
 
-#include "pixel_fixture.h"
-#include "zovuz/core/memory.h"
+#include "tests/zovuz/graphics/pixel_fixture.h"
+#include "zovuz/core/zovuz_core.h"
 #include "zovuz/graphics/base_image_internal.h"
 
 namespace {

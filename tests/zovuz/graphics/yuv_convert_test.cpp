@@ -4,7 +4,7 @@
 
 #include <vector>
 
-#include "pixel_fixture.h"
+#include "tests/zovuz/graphics/pixel_fixture.h"
 
 namespace {
 
