@@ -18,3 +18,7 @@
 #include "zovuz/core/file_access.h"
 #include "zovuz/core/archive.h"
 #include "zovuz/core/clock.h"
+#include "zovuz/core/api_lock.h"
+#include "zovuz/core/window.h"
+#include "zovuz/core/input_char.h"
+#include "zovuz/core/vector_math.h"

@@ -3,6 +3,7 @@
 #include "zovuz/core/system_info_internal.h"
 
 #include "zovuz/core/log.h"
+#include "zovuz/core/window.h"
 #include "zovuz/core/windows/api_table.h"
 
 #include <windows.h>
@@ -23,7 +24,8 @@ ComClipboardState ComClipboard;
 struct ClipboardGuard
 {
     bool Opened;
-    ClipboardGuard() : Opened(OpenClipboard(NULL) != FALSE) {}
+    // The main window owns what the library puts on the clipboard (none before it exists).
+    ClipboardGuard() : Opened(OpenClipboard(GetMainWindowHandle()) != FALSE) {}
     ~ClipboardGuard()
     {
         if (Opened)

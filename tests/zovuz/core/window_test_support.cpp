@@ -1,0 +1,27 @@
+#include "window_test_support.h"
+
+#include "zovuz/core/windows/window_state_win.h"
+
+void ApplyApplicationWindowSettings(void)
+{
+    SetWindowSizeChangeEnableFlag(1, 0);
+    SetWindowMaxSize(1920, 1080);
+    SetWindowMinSize(640, 600);
+    ChangeWindowMode(1);
+    SetWindowSize(1299, 755);
+    SetAlwaysRunFlag(1);
+    SetMainWindowText("tarvex");
+    SetDoubleStartValidFlag(0);
+}
+
+void EndMainWindowForTest(void)
+{
+    HWND window = GetMainWindowHandle();
+    TerminateMainWindow();
+    while (window != NULL && IsWindow(window)) {
+        DestroyWindow(window);
+        MSG message;
+        while (PeekMessageW(&message, NULL, 0, 0, PM_REMOVE)) DispatchMessageW(&message);
+    }
+    UnregisterClassW(MainWindowState.Setup.ClassName, GetModuleHandleW(NULL));
+}

@@ -1,0 +1,15 @@
+// The library-wide state flags.
+#include "zovuz/core/library_state.h"
+
+LibraryStateData LibraryState;
+
+void SetLibraryQuitFlags(void)
+{
+    LibraryState.Quit = 1;
+    LibraryState.LibraryEnd = 1;
+}
+
+int GetLibraryEndFlag(void)
+{
+    return LibraryState.LibraryEnd;
+}

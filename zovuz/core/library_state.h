@@ -1,0 +1,26 @@
+// The library-wide state flags that say whether the library is starting, running or ending.
+//
+// They are plain words written by the thread that holds the API lock or by the window procedure
+// on the main thread, and read without locking from other threads.
+#pragma once
+
+#include <stdint.h>
+
+struct LibraryStateData
+{
+    int Started;                  // the library has passed its last start-up step that can fail
+    int Starting;                 // 1 while the library start-up runs
+    int Ending;                   // 1 from the start of shut-down, 4 after WM_CLOSE; 0 once a window is made
+    int Quit;                     // WM_QUIT taken, window destroyed or window start-up failed
+    int LibraryEnd;               // set with Quit; read by GetLibraryEndFlag
+    int PerformanceCounterFlag;   // 1 when the microsecond clock reads the performance counter
+    int64_t PerformanceFrequency; // performance-counter counts per second
+};
+
+extern LibraryStateData LibraryState;
+
+// Sets the quit flag and the library end flag together, as every path that ends the program does.
+void SetLibraryQuitFlags(void);
+
+// The library end flag: 1 once the program has been told to end.
+int GetLibraryEndFlag(void);
