@@ -162,17 +162,11 @@ HWND CreateWindowInMode(void)
     if (WinAPIData.CreateWindowExWFunc == NULL)
         return NULL;
 
-    DisplayRecordInfo display;
-    GetUseDisplayRecordOrPrimary(&display);
-    int displayWidth = display.Right - display.Left;
-    int displayHeight = display.Bottom - display.Top;
-
     if (w.Setup.WindowModeFlag)
     {
         AddLogStringWide(L"ウインドウモード起動用のウインドウを作成します\n");
         w.MouseDispSetting = 1;
         DWORD style = MAINWINDOW_STYLE_WINDOW | (w.Setup.SizeChangeEnableFlag ? WS_THICKFRAME : 0);
-        DWORD exStyle = MAINWINDOW_EXSTYLE_WINDOW;
 
         int drawWidth, drawHeight;
         GetDrawScreenSizeOrDefault(&drawWidth, &drawHeight);
@@ -202,26 +196,16 @@ HWND CreateWindowInMode(void)
             w.MenuAttachedFlag = 1;
             w.Setup.MenuShownLastFlag = 1;
         }
-        RECT rect = {0, 0, clientWidth, clientHeight};
-        AdjustWindowRectEx(&rect, style, menu != NULL, exStyle);
-        w.FrameLeft = -rect.left;
-        w.FrameTop = -rect.top;
-        w.FrameRight = rect.right - clientWidth;
-        w.FrameBottom = rect.bottom - clientHeight;
-        int width = rect.right - rect.left;
-        int height = rect.bottom - rect.top;
-        int x = display.Left + (displayWidth - width) / 2;
-        int y = display.Top + (displayHeight - height) / 2;
-        if (w.Setup.PositionSetFlag)
-        {
-            x = w.Setup.PositionX;
-            y = w.Setup.PositionY;
-        }
-        return WinAPIData.CreateWindowExWFunc(exStyle, w.Setup.ClassName, w.Setup.WindowText, style, x, y, width,
-                                              height, NULL, menu, w.Instance, NULL);
+        SIZE size = AdjustMainWindowFrame(style, menu != NULL, clientWidth, clientHeight);
+        POINT origin = {0, 0};
+        POINT place = PlaceMainWindow(size.cx, size.cy, 1, origin);
+        return WinAPIData.CreateWindowExWFunc(MAINWINDOW_EXSTYLE_WINDOW, w.Setup.ClassName, w.Setup.WindowText, style,
+                                              place.x, place.y, size.cx, size.cy, NULL, menu, w.Instance, NULL);
     }
 
     AddLogStringWide(L"フルスクリーンモード用のウインドウを作成します\n");
+    DisplayRecordInfo display;
+    GetUseDisplayRecordOrPrimary(&display);
     w.MouseDispSetting = 0;
     int width = 0, height = 0;
     if (SubsystemHooksData.SelectFullScreenDisplayMode == NULL

@@ -110,30 +110,14 @@ void ApplyWindowModeStyle(HWND Window, int CenterFlag)
     int clientWidth, clientHeight;
     WindowModeClientSize(client, &clientWidth, &clientHeight);
 
-    RECT rect = {0, 0, clientWidth, clientHeight};
-    AdjustWindowRectEx(&rect, style, w.MenuAttachedFlag, MAINWINDOW_EXSTYLE_WINDOW);
-    w.FrameLeft = -rect.left;
-    w.FrameTop = -rect.top;
-    w.FrameRight = rect.right - clientWidth;
-    w.FrameBottom = rect.bottom - clientHeight;
-    int width = rect.right - rect.left;
-    int height = rect.bottom - rect.top;
+    SIZE size = AdjustMainWindowFrame(style, w.MenuAttachedFlag, clientWidth, clientHeight);
+    POINT current = {window.left, window.top};
+    POINT place = PlaceMainWindow(size.cx, size.cy, CenterFlag, current);
+    SetWindowPos(Window, HWND_NOTOPMOST, place.x, place.y, size.cx, size.cy, 0);
+    SetWindowPos(Window, NULL, place.x, place.y, size.cx, size.cy, SWP_NOZORDER);
 
     DisplayRecordInfo display;
     GetUseDisplayRecordOrPrimary(&display);
-    int x = window.left, y = window.top;
-    if (CenterFlag)
-    {
-        x = display.Left + (display.Right - display.Left - width) / 2;
-        y = display.Top + (display.Bottom - display.Top - height) / 2;
-    }
-    if (w.Setup.PositionSetFlag)
-    {
-        x = w.Setup.PositionX;
-        y = w.Setup.PositionY;
-    }
-    SetWindowPos(Window, HWND_NOTOPMOST, x, y, width, height, 0);
-    SetWindowPos(Window, NULL, x, y, width, height, SWP_NOZORDER);
 
     GetClientRect(Window, &client);
     MapWindowPoints(Window, NULL, reinterpret_cast<POINT *>(&client), 2);
@@ -157,6 +141,36 @@ void ApplyWindowModeStyle(HWND Window, int CenterFlag)
 }
 
 } // namespace
+
+SIZE AdjustMainWindowFrame(DWORD Style, BOOL MenuFlag, int ClientWidth, int ClientHeight)
+{
+    MainWindowData &w = MainWindowState;
+    RECT rect = {0, 0, ClientWidth, ClientHeight};
+    AdjustWindowRectEx(&rect, Style, MenuFlag, MAINWINDOW_EXSTYLE_WINDOW);
+    w.FrameLeft = -rect.left;
+    w.FrameTop = -rect.top;
+    w.FrameRight = rect.right - ClientWidth;
+    w.FrameBottom = rect.bottom - ClientHeight;
+    SIZE size = {rect.right - rect.left, rect.bottom - rect.top};
+    return size;
+}
+
+POINT PlaceMainWindow(int Width, int Height, int CenterFlag, POINT Current)
+{
+    const MainWindowData &w = MainWindowState;
+    if (w.Setup.PositionSetFlag)
+    {
+        POINT set = {w.Setup.PositionX, w.Setup.PositionY};
+        return set;
+    }
+    if (!CenterFlag)
+        return Current;
+    DisplayRecordInfo display;
+    GetUseDisplayRecordOrPrimary(&display);
+    POINT centre = {display.Left + (display.Right - display.Left - Width) / 2,
+                    display.Top + (display.Bottom - display.Top - Height) / 2};
+    return centre;
+}
 
 int ChangeWindowStyle(int CenterFlag)
 {

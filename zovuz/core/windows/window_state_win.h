@@ -146,6 +146,12 @@ void ClearMenuItemTable(void);
 // Detaches and destroys the menu, when one exists.
 void DestroyWindowMenu(void);
 
+// The window size for a client size in window mode (frame sizes noted in the state).
+SIZE AdjustMainWindowFrame(DWORD Style, BOOL MenuFlag, int ClientWidth, int ClientHeight);
+// Where a window of this size goes: centred on the display in use, or at Current; a position set
+// by SetWindowPosition wins either way.
+POINT PlaceMainWindow(int Width, int Height, int CenterFlag, POINT Current);
+
 // The extend rates with a rate not above 0 read as 1.0.
 double GetStoredExtendRateX(void);
 double GetStoredExtendRateY(void);
