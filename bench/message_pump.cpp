@@ -5,10 +5,7 @@
 
 #include <stdio.h>
 
-#include "zovuz/core/api_lock.h"
-#include "zovuz/core/log.h"
-#include "zovuz/core/window.h"
-#include "zovuz/core/window_internal.h"
+#include "zovuz/core/zovuz_core.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 // The library-wide API lock: re-entrant, first come first served, one event per waiter.
-#include "zovuz/core/api_lock.h"
+#include "zovuz/core/api_lock_internal.h"
 
-#include "zovuz/core/threads.h"
+#include "zovuz/core/threads_internal.h"
 
 #include <atomic>
 #include <string.h>

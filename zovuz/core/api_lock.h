@@ -25,7 +25,3 @@ void LeaveDxFunctionLock(void);
 // Closes the lock's events and guard (library end and the fatal exit); the next enter makes
 // them again. Nothing when they were never made. Only call it while no thread holds or waits.
 void CloseDxFunctionLock(void);
-
-// Inspection, for tests and diagnostics: threads waiting now, and the owner's depth (0 free).
-int GetDxFunctionLockWaitingNum(void);
-int GetDxFunctionLockDepth(void);

@@ -1,6 +1,6 @@
 // Stand-ins for the keyboard, mouse, joypad and IME layers, which are not built yet: nothing is
 // read and no IME message is handled. The keyboard/mouse/joypad and IME work replaces this file.
-#include "zovuz/core/input_pending.h"
+#include "zovuz/core/input_pending_internal.h"
 
 int RefreshKeyboardInput(int)
 {

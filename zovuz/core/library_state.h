@@ -1,4 +1,6 @@
 // The library-wide state flags that say whether the library is starting, running or ending.
+// The library's start-up and shut-down set most of them; the window procedure and the message
+// pump set the quit flags.
 //
 // They are plain words written by the thread that holds the API lock or by the window procedure
 // on the main thread, and read without locking from other threads.

@@ -1,5 +1,5 @@
 // Touch frames of the main window.
-#include "zovuz/core/touch_record.h"
+#include "zovuz/core/touch_record_internal.h"
 
 #include <string.h>
 

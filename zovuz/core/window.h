@@ -27,6 +27,29 @@ void WaitWhileWindowInactive(void);
 // 1 when a drawing call must wait for the window to become active, else 0.
 int CheckNeedInactiveWait(void);
 
+// ProcessMessage for callers that already hold the API lock (the library's end, the window's
+// end, waits inside library calls).
+int ProcessMessageNoLock(void);
+
+// 1 while an activation change of the main window is being handled (calls that wait for an
+// active window do not wait then).
+int GetWindowActivationBusyFlag(void);
+
+// ---- the window's start and end (the library's start-up and shut-down) ---------------------
+
+// Makes the main window with the stored settings, together with asynchronous loading and the
+// file system. 0, or -1: a second instance refused (0x1010002), no window (0x1010003), loader
+// threads not started (0x1010004).
+int CreateMainWindow(void);
+
+// Closes the window, unregisters its class and ends asynchronous loading and the file system.
+// 0; nothing without a window.
+int TerminateMainWindow(void);
+
+// Brings Window to the front even from a background process; with TopMostFlag 1 the main window
+// also becomes topmost.
+void ForceForegroundWindow(HWND__ *Window, int TopMostFlag);
+
 // ---- window settings (before LibraryInit, or at any time) ----------------------------------
 
 // The application's menu callback: receives the WM_COMMAND item id.

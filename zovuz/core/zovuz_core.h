@@ -19,6 +19,7 @@
 #include "zovuz/core/archive.h"
 #include "zovuz/core/clock.h"
 #include "zovuz/core/api_lock.h"
+#include "zovuz/core/library_state.h"
 #include "zovuz/core/window.h"
-#include "zovuz/core/input_char.h"
+#include "zovuz/core/subsystem_hooks.h"
 #include "zovuz/core/vector_math.h"

@@ -1,5 +1,5 @@
 // The library-wide API lock: re-entry, strict arrival order, newcomers behind waiters.
-#include "zovuz/core/api_lock.h"
+#include "zovuz/core/api_lock_internal.h"
 
 #include <gtest/gtest.h>
 #include <windows.h>

@@ -2,11 +2,11 @@
 // wheel and typed characters, clipboard ownership, menu item names and the single instance.
 #include "window_test_support.h"
 
-#include "zovuz/core/char_code.h"
-#include "zovuz/core/input_char.h"
+#include "zovuz/core/char_code_internal.h"
+#include "zovuz/core/input_char_internal.h"
 #include "zovuz/core/library_state.h"
-#include "zovuz/core/log.h"
-#include "zovuz/core/system_info.h"
+#include "zovuz/core/log_internal.h"
+#include "zovuz/core/system_info_internal.h"
 #include "zovuz/core/windows/window_state_win.h"
 
 #include <gtest/gtest.h>

@@ -1,14 +1,14 @@
 // Making and ending the library's main window.
 #include "zovuz/core/windows/window_state_win.h"
 
-#include "zovuz/core/async_load.h"
+#include "zovuz/core/async_load_internal.h"
 #include "zovuz/core/base_helpers.h"
 #include "zovuz/core/clock.h"
-#include "zovuz/core/file_access.h"
-#include "zovuz/core/input_pending.h"
+#include "zovuz/core/file_access_internal.h"
+#include "zovuz/core/input_pending_internal.h"
 #include "zovuz/core/library_state.h"
 #include "zovuz/core/log.h"
-#include "zovuz/core/random.h"
+#include "zovuz/core/random_internal.h"
 #include "zovuz/core/subsystem_hooks.h"
 #include "zovuz/core/system_info.h"
 #include "zovuz/core/windows/api_table.h"

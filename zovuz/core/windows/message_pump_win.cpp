@@ -5,9 +5,9 @@
 #include "zovuz/core/api_lock.h"
 #include "zovuz/core/async_load.h"
 #include "zovuz/core/clock.h"
-#include "zovuz/core/input_pending.h"
+#include "zovuz/core/input_pending_internal.h"
 #include "zovuz/core/library_state.h"
-#include "zovuz/core/memory.h"
+#include "zovuz/core/memory_internal.h"
 #include "zovuz/core/subsystem_hooks.h"
 #include "zovuz/core/system_info.h"
 

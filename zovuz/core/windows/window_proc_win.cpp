@@ -2,8 +2,8 @@
 // that arrives as messages (clicks, wheel, touch, characters, menu commands).
 #include "zovuz/core/windows/window_state_win.h"
 
-#include "zovuz/core/input_char.h"
-#include "zovuz/core/input_pending.h"
+#include "zovuz/core/input_char_internal.h"
+#include "zovuz/core/input_pending_internal.h"
 #include "zovuz/core/library_state.h"
 #include "zovuz/core/log.h"
 #include "zovuz/core/memory.h"

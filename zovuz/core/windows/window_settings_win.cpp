@@ -3,8 +3,8 @@
 #include "zovuz/core/windows/window_state_win.h"
 
 #include "zovuz/core/base_helpers.h"
-#include "zovuz/core/char_code.h"
-#include "zovuz/core/input_pending.h"
+#include "zovuz/core/char_code_internal.h"
+#include "zovuz/core/input_pending_internal.h"
 #include "zovuz/core/log.h"
 #include "zovuz/core/memory.h"
 #include "zovuz/core/subsystem_hooks.h"

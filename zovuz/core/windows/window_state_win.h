@@ -3,7 +3,7 @@
 #pragma once
 
 #include "zovuz/core/subsystem_hooks.h"
-#include "zovuz/core/touch_record.h"
+#include "zovuz/core/touch_record_internal.h"
 #include "zovuz/core/window.h"
 #include "zovuz/core/window_internal.h"
 
