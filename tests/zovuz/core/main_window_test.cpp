@@ -214,6 +214,36 @@ TEST_F(MainWindow, MenuItemNamesAndItems)
     EXPECT_EQ(5, MainWindowState.MenuItemNum);
 }
 
+// In scaling mode a window size becomes extend rates over the draw screen (640 x 480 without a
+// graphics layer) instead of a stored size.
+TEST_F(MainWindow, WindowSizeInScalingModeBecomesExtendRates)
+{
+    int width = 0, height = 0, depth = 0;
+    GetDisplayInfo(&width, &height, &depth, nullptr, nullptr, nullptr, nullptr, nullptr);
+    EXPECT_EQ(1920, width);
+    EXPECT_EQ(1080, height);
+    EXPECT_EQ(32, depth);
+
+    SetWindowSizeChangeEnableFlag(1, 1);
+    EXPECT_EQ(0, SetWindowSize(1280, 720));
+    double x = 0, y = 0;
+    EXPECT_EQ(2.0, GetWindowSizeExtendRate(&x, &y));
+    EXPECT_EQ(2.0, x);
+    EXPECT_EQ(1.5, y);
+    EXPECT_EQ(0, MainWindowState.Setup.WindowSizeSetFlag);
+    GetWindowClientSize(&width, &height);
+    EXPECT_EQ(1280, width);
+    EXPECT_EQ(720, height);
+
+    // Back to the application's free size.
+    SetWindowSizeChangeEnableFlag(1, 0);
+    SetWindowSize(1299, 755);
+    ChangeWindowStyle(1);
+    GetWindowClientSize(&width, &height);
+    EXPECT_EQ(1299, width);
+    EXPECT_EQ(755, height);
+}
+
 // Runs only in the second copy of this program that the next test starts.
 TEST(MainWindowChild, SecondInstanceIsRefused)
 {
