@@ -1,2 +1,15 @@
 # The archive writer program's test reads what the program wrote with the library's reader.
 target_link_libraries(tools_archive_writer_test PRIVATE archive_writer_lib)
+
+# The shader emitter's host tests are native programs built by its own project
+# (tools/shader_emitter); they run here like every other test of the area.
+file(GLOB host_tests CONFIGURE_DEPENDS ${CMAKE_CURRENT_LIST_DIR}/host/*_test.cpp)
+foreach(src ${host_tests})
+  get_filename_component(program ${src} NAME_WE)
+  string(REGEX REPLACE "_test$" "" topic ${program})
+  add_test(NAME tools.${topic} COMMAND ${CMAKE_BINARY_DIR}/host/shader_emitter/${program})
+  set_tests_properties(tools.${topic} PROPERTIES LABELS tools TIMEOUT 300)
+endforeach()
+
+# Draws in a window of its own.
+set_tests_properties(tools.shader_d3d11 PROPERTIES RESOURCE_LOCK main_window)

@@ -1,0 +1,444 @@
+// The shader emitter's representative set on the platform's Direct3D 11: every shader is
+// created, input layouts are created against the vertex shaders, and draws read back exactly
+// (alpha tests by discard, the textured quad in both shader models, the filter's loop and
+// tone curve through both transfer vertex shaders). The set is written at build time by the
+// host emitter into the build folder.
+#include <windows.h>
+#include <d3d11.h>
+
+#include <gtest/gtest.h>
+
+#include <math.h>
+#include <stdint.h>
+#include <stdio.h>
+#include <string.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+template <typename T>
+struct Com {
+    T *p = nullptr;
+    Com() = default;
+    Com(const Com &) = delete;
+    Com &operator=(const Com &) = delete;
+    ~Com()
+    {
+        if (p) p->Release();
+    }
+    T *operator->() const { return p; }
+};
+
+constexpr int Size = 64;  // the draw target is Size x Size
+
+std::vector<unsigned char> ReadShader(const char *Name)
+{
+    const std::string Path = std::string(TARVEX_BUILD_DIR) + "/shaders/representative/" + Name;
+    std::vector<unsigned char> Data;
+    FILE *File = fopen(Path.c_str(), "rb");
+    EXPECT_NE(File, nullptr) << "the build did not write " << Path;
+    if (!File) return Data;
+    unsigned char Block[4096];
+    size_t Got;
+    while ((Got = fread(Block, 1, sizeof Block, File)) > 0) Data.insert(Data.end(), Block, Block + Got);
+    fclose(File);
+    return Data;
+}
+
+uint32_t Rgba(unsigned R, unsigned G, unsigned B, unsigned A)
+{
+    return R | G << 8 | B << 16 | A << 24;
+}
+
+struct VertexNoTex {
+    float X, Y, Z, Rhw;
+    uint32_t Colour;
+};
+struct Vertex2D {
+    float X, Y, Z, Rhw;
+    uint32_t Colour;
+    float U, V;
+};
+struct VertexTransfer8 {
+    float X, Y;
+    float Uv[8][2];
+};
+
+const D3D11_INPUT_ELEMENT_DESC LayoutNoTex[] = {
+    {"POSITION", 0, DXGI_FORMAT_R32G32B32A32_FLOAT, 0, 0, D3D11_INPUT_PER_VERTEX_DATA, 0},
+    {"COLOR", 0, DXGI_FORMAT_R8G8B8A8_UNORM, 0, 16, D3D11_INPUT_PER_VERTEX_DATA, 0}};
+const D3D11_INPUT_ELEMENT_DESC Layout2D[] = {
+    {"POSITION", 0, DXGI_FORMAT_R32G32B32A32_FLOAT, 0, 0, D3D11_INPUT_PER_VERTEX_DATA, 0},
+    {"COLOR", 0, DXGI_FORMAT_R8G8B8A8_UNORM, 0, 16, D3D11_INPUT_PER_VERTEX_DATA, 0},
+    {"TEXCOORD", 0, DXGI_FORMAT_R32G32_FLOAT, 0, 20, D3D11_INPUT_PER_VERTEX_DATA, 0}};
+const D3D11_INPUT_ELEMENT_DESC LayoutBlend2D[] = {
+    {"POSITION", 0, DXGI_FORMAT_R32G32B32A32_FLOAT, 0, 0, D3D11_INPUT_PER_VERTEX_DATA, 0},
+    {"COLOR", 0, DXGI_FORMAT_R8G8B8A8_UNORM, 0, 16, D3D11_INPUT_PER_VERTEX_DATA, 0},
+    {"COLOR", 1, DXGI_FORMAT_R8G8B8A8_UNORM, 0, 20, D3D11_INPUT_PER_VERTEX_DATA, 0},
+    {"TEXCOORD", 0, DXGI_FORMAT_R32G32_FLOAT, 0, 24, D3D11_INPUT_PER_VERTEX_DATA, 0},
+    {"TEXCOORD", 1, DXGI_FORMAT_R32G32_FLOAT, 0, 32, D3D11_INPUT_PER_VERTEX_DATA, 0}};
+const D3D11_INPUT_ELEMENT_DESC LayoutTransfer[] = {
+    {"POSITION", 0, DXGI_FORMAT_R32G32_FLOAT, 0, 0, D3D11_INPUT_PER_VERTEX_DATA, 0},
+    {"TEXCOORD", 0, DXGI_FORMAT_R32G32_FLOAT, 0, 8, D3D11_INPUT_PER_VERTEX_DATA, 0},
+    {"TEXCOORD", 1, DXGI_FORMAT_R32G32_FLOAT, 0, 16, D3D11_INPUT_PER_VERTEX_DATA, 0}};
+const D3D11_INPUT_ELEMENT_DESC LayoutTransfer8[] = {
+    {"POSITION", 0, DXGI_FORMAT_R32G32_FLOAT, 0, 0, D3D11_INPUT_PER_VERTEX_DATA, 0},
+    {"TEXCOORD", 0, DXGI_FORMAT_R32G32_FLOAT, 0, 8, D3D11_INPUT_PER_VERTEX_DATA, 0},
+    {"TEXCOORD", 1, DXGI_FORMAT_R32G32_FLOAT, 0, 16, D3D11_INPUT_PER_VERTEX_DATA, 0},
+    {"TEXCOORD", 2, DXGI_FORMAT_R32G32_FLOAT, 0, 24, D3D11_INPUT_PER_VERTEX_DATA, 0},
+    {"TEXCOORD", 3, DXGI_FORMAT_R32G32_FLOAT, 0, 32, D3D11_INPUT_PER_VERTEX_DATA, 0},
+    {"TEXCOORD", 4, DXGI_FORMAT_R32G32_FLOAT, 0, 40, D3D11_INPUT_PER_VERTEX_DATA, 0},
+    {"TEXCOORD", 5, DXGI_FORMAT_R32G32_FLOAT, 0, 48, D3D11_INPUT_PER_VERTEX_DATA, 0},
+    {"TEXCOORD", 6, DXGI_FORMAT_R32G32_FLOAT, 0, 56, D3D11_INPUT_PER_VERTEX_DATA, 0},
+    {"TEXCOORD", 7, DXGI_FORMAT_R32G32_FLOAT, 0, 64, D3D11_INPUT_PER_VERTEX_DATA, 0}};
+
+struct Layout {
+    const char *VertexShader;
+    const D3D11_INPUT_ELEMENT_DESC *Elements;
+    UINT Count;
+};
+const Layout Layouts[] = {{"base2d_notex.vso", LayoutNoTex, 2},   {"base2d_tex1.vso", Layout2D, 3},
+                          {"base2d_tex2.vso", LayoutBlend2D, 5},   {"transfer.vso", LayoutTransfer, 3},
+                          {"transfer8.vso", LayoutTransfer8, 9}};
+
+// One device, one window and one draw target for the whole suite.
+class ShaderSet : public ::testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        WNDCLASSW Class = {};
+        Class.lpfnWndProc = DefWindowProcW;
+        Class.hInstance = GetModuleHandleW(nullptr);
+        Class.lpszClassName = L"tarvex_shader_set";
+        RegisterClassW(&Class);
+        Window = CreateWindowW(L"tarvex_shader_set", L"shader set", WS_OVERLAPPEDWINDOW, 0, 0, 200, 200, nullptr, nullptr,
+                               Class.hInstance, nullptr);
+        ASSERT_NE(Window, nullptr);
+        ShowWindow(Window, SW_SHOWNORMAL);
+
+        HMODULE Library = LoadLibraryA("d3d11.dll");
+        ASSERT_NE(Library, nullptr);
+        auto Create = reinterpret_cast<PFN_D3D11_CREATE_DEVICE_AND_SWAP_CHAIN>(GetProcAddress(Library, "D3D11CreateDeviceAndSwapChain"));
+        ASSERT_NE(Create, nullptr);
+        DXGI_SWAP_CHAIN_DESC Chain = {};
+        Chain.BufferCount = 1;
+        Chain.BufferDesc.Width = Size;
+        Chain.BufferDesc.Height = Size;
+        Chain.BufferDesc.Format = DXGI_FORMAT_R8G8B8A8_UNORM;
+        Chain.BufferUsage = DXGI_USAGE_RENDER_TARGET_OUTPUT;
+        Chain.OutputWindow = Window;
+        Chain.SampleDesc.Count = 1;
+        Chain.Windowed = TRUE;
+        ASSERT_EQ(Create(nullptr, D3D_DRIVER_TYPE_HARDWARE, nullptr, 0, nullptr, 0, D3D11_SDK_VERSION, &Chain, &SwapChain, &Device,
+                         nullptr, &Context),
+                  S_OK);
+
+        D3D11_TEXTURE2D_DESC Desc = {};
+        Desc.Width = Desc.Height = Size;
+        Desc.MipLevels = Desc.ArraySize = 1;
+        Desc.Format = DXGI_FORMAT_R8G8B8A8_UNORM;
+        Desc.SampleDesc.Count = 1;
+        Desc.BindFlags = D3D11_BIND_RENDER_TARGET;
+        ASSERT_EQ(Device->CreateTexture2D(&Desc, nullptr, &Target), S_OK);
+        ASSERT_EQ(Device->CreateRenderTargetView(Target, nullptr, &TargetView), S_OK);
+        Desc.BindFlags = 0;
+        Desc.Usage = D3D11_USAGE_STAGING;
+        Desc.CPUAccessFlags = D3D11_CPU_ACCESS_READ;
+        ASSERT_EQ(Device->CreateTexture2D(&Desc, nullptr, &Staging), S_OK);
+
+        D3D11_RASTERIZER_DESC Raster = {};
+        Raster.FillMode = D3D11_FILL_SOLID;
+        Raster.CullMode = D3D11_CULL_NONE;
+        Raster.DepthClipEnable = TRUE;
+        ASSERT_EQ(Device->CreateRasterizerState(&Raster, &Rasterizer), S_OK);
+        D3D11_SAMPLER_DESC Sampling = {};
+        Sampling.Filter = D3D11_FILTER_MIN_MAG_MIP_POINT;
+        Sampling.AddressU = Sampling.AddressV = Sampling.AddressW = D3D11_TEXTURE_ADDRESS_CLAMP;
+        Sampling.MaxLOD = D3D11_FLOAT32_MAX;
+        ASSERT_EQ(Device->CreateSamplerState(&Sampling, &PointSampler), S_OK);
+    }
+
+    static void TearDownTestSuite()
+    {
+        for (IUnknown *P : std::initializer_list<IUnknown *>{PointSampler, Rasterizer, Staging, TargetView, Target, Context, Device, SwapChain})
+            if (P) P->Release();
+        PointSampler = nullptr;
+        Rasterizer = nullptr;
+        Staging = nullptr;
+        TargetView = nullptr;
+        Target = nullptr;
+        Context = nullptr;
+        Device = nullptr;
+        SwapChain = nullptr;
+        if (Window) DestroyWindow(Window);
+        Window = nullptr;
+    }
+
+    void SetUp() override
+    {
+        ASSERT_NE(Device, nullptr);
+        const float Clear[4] = {0, 0, 0, 0};
+        Context->ClearRenderTargetView(TargetView, Clear);
+        Context->OMSetRenderTargets(1, &TargetView, nullptr);
+        D3D11_VIEWPORT View = {0, 0, float(Size), float(Size), 0, 1};
+        Context->RSSetViewports(1, &View);
+        Context->RSSetState(Rasterizer);
+        Context->PSSetSamplers(0, 1, &PointSampler);
+    }
+
+    static HRESULT MakeVertexShader(const char *Name, ID3D11VertexShader **Out, std::vector<unsigned char> *Code = nullptr)
+    {
+        std::vector<unsigned char> Data = ReadShader(Name);
+        if (Data.empty()) return E_FAIL;
+        const HRESULT Result = Device->CreateVertexShader(Data.data(), Data.size(), nullptr, Out);
+        if (Code) *Code = Data;
+        return Result;
+    }
+
+    static HRESULT MakePixelShader(const char *Name, ID3D11PixelShader **Out)
+    {
+        std::vector<unsigned char> Data = ReadShader(Name);
+        if (Data.empty()) return E_FAIL;
+        return Device->CreatePixelShader(Data.data(), Data.size(), nullptr, Out);
+    }
+
+    static ID3D11Buffer *MakeBuffer(UINT Bind, const void *Data, UINT Bytes)
+    {
+        D3D11_BUFFER_DESC Desc = {};
+        Desc.ByteWidth = Bytes;
+        Desc.Usage = D3D11_USAGE_DEFAULT;
+        Desc.BindFlags = Bind;
+        D3D11_SUBRESOURCE_DATA Init = {Data, 0, 0};
+        ID3D11Buffer *Buffer = nullptr;
+        EXPECT_EQ(Device->CreateBuffer(&Desc, &Init, &Buffer), S_OK);
+        return Buffer;
+    }
+
+    // Draws Count vertices as a triangle list with the named shaders and the vertex shader's
+    // own layout; VertexConstants go to vertex slot 1, PixelConstants to pixel slot PixelSlot.
+    void Draw(const char *VertexShader, const char *PixelShader, const void *Vertices, UINT Stride, UINT Count,
+              const void *VertexConstants, const void *PixelConstants, UINT PixelSlot, UINT PixelBytes)
+    {
+        const Layout *L = nullptr;
+        for (const Layout &Each : Layouts)
+            if (strcmp(Each.VertexShader, VertexShader) == 0) L = &Each;
+        ASSERT_NE(L, nullptr);
+        Com<ID3D11VertexShader> Vs;
+        Com<ID3D11PixelShader> Ps;
+        Com<ID3D11InputLayout> InputLayout;
+        std::vector<unsigned char> Code;
+        ASSERT_EQ(MakeVertexShader(VertexShader, &Vs.p, &Code), S_OK);
+        ASSERT_EQ(MakePixelShader(PixelShader, &Ps.p), S_OK);
+        ASSERT_EQ(Device->CreateInputLayout(L->Elements, L->Count, Code.data(), Code.size(), &InputLayout.p), S_OK);
+        Com<ID3D11Buffer> Buffer, VsConstants, PsConstants;
+        Buffer.p = MakeBuffer(D3D11_BIND_VERTEX_BUFFER, Vertices, Stride * Count);
+        ASSERT_NE(Buffer.p, nullptr);
+        if (VertexConstants) VsConstants.p = MakeBuffer(D3D11_BIND_CONSTANT_BUFFER, VertexConstants, 256);
+        if (PixelConstants) PsConstants.p = MakeBuffer(D3D11_BIND_CONSTANT_BUFFER, PixelConstants, PixelBytes);
+        const UINT Offset = 0;
+        Context->IASetInputLayout(InputLayout.p);
+        Context->IASetVertexBuffers(0, 1, &Buffer.p, &Stride, &Offset);
+        Context->IASetPrimitiveTopology(D3D11_PRIMITIVE_TOPOLOGY_TRIANGLELIST);
+        Context->VSSetShader(Vs.p, nullptr, 0);
+        Context->PSSetShader(Ps.p, nullptr, 0);
+        if (VsConstants.p) Context->VSSetConstantBuffers(1, 1, &VsConstants.p);
+        if (PsConstants.p) Context->PSSetConstantBuffers(PixelSlot, 1, &PsConstants.p);
+        Context->Draw(Count, 0);
+    }
+
+    std::vector<uint32_t> ReadBack()
+    {
+        std::vector<uint32_t> Pixels(Size * Size, 0xdeadbeef);
+        Context->CopyResource(Staging, Target);
+        D3D11_MAPPED_SUBRESOURCE Mapped = {};
+        EXPECT_EQ(Context->Map(Staging, 0, D3D11_MAP_READ, 0, &Mapped), S_OK);
+        if (!Mapped.pData) return Pixels;
+        for (int Y = 0; Y < Size; ++Y) memcpy(&Pixels[Y * Size], static_cast<const char *>(Mapped.pData) + Y * Mapped.RowPitch, Size * 4);
+        Context->Unmap(Staging, 0);
+        return Pixels;
+    }
+
+    static ID3D11Texture2D *MakeTexture(int Width, int Height, const uint32_t *Texels, ID3D11ShaderResourceView **View)
+    {
+        D3D11_TEXTURE2D_DESC Desc = {};
+        Desc.Width = Width;
+        Desc.Height = Height;
+        Desc.MipLevels = Desc.ArraySize = 1;
+        Desc.Format = DXGI_FORMAT_R8G8B8A8_UNORM;
+        Desc.SampleDesc.Count = 1;
+        Desc.BindFlags = D3D11_BIND_SHADER_RESOURCE;
+        D3D11_SUBRESOURCE_DATA Init = {Texels, UINT(Width * 4), 0};
+        ID3D11Texture2D *Texture = nullptr;
+        EXPECT_EQ(Device->CreateTexture2D(&Desc, &Init, &Texture), S_OK);
+        if (Texture) EXPECT_EQ(Device->CreateShaderResourceView(Texture, nullptr, View), S_OK);
+        return Texture;
+    }
+
+    static HWND Window;
+    static IDXGISwapChain *SwapChain;
+    static ID3D11Device *Device;
+    static ID3D11DeviceContext *Context;
+    static ID3D11Texture2D *Target, *Staging;
+    static ID3D11RenderTargetView *TargetView;
+    static ID3D11RasterizerState *Rasterizer;
+    static ID3D11SamplerState *PointSampler;
+};
+
+HWND ShaderSet::Window;
+IDXGISwapChain *ShaderSet::SwapChain;
+ID3D11Device *ShaderSet::Device;
+ID3D11DeviceContext *ShaderSet::Context;
+ID3D11Texture2D *ShaderSet::Target, *ShaderSet::Staging;
+ID3D11RenderTargetView *ShaderSet::TargetView;
+ID3D11RasterizerState *ShaderSet::Rasterizer;
+ID3D11SamplerState *ShaderSet::PointSampler;
+
+// The draw-area matrix from target pixels to clip space, stored transposed (one row per
+// output component), at the start of the 256-byte vertex base buffer.
+struct VertexBase {
+    float Rows[64] = {2.0f / Size, 0, 0, -1, 0, -2.0f / Size, 0, 1, 0, 0, 1, 0, 0, 0, 0, 1};
+};
+
+// The 64-byte pixel base buffer: factor colour, alpha reference / 255 at byte 20 and the
+// comparison at byte 32.
+struct PixelBase {
+    float Factor[4] = {1, 1, 1, 1};
+    float Pad0 = 0, Reference = 0.5f, Pad1[2] = {0, 0};
+    uint32_t Comparison = 5;
+    uint32_t Pad2[7] = {};
+};
+static_assert(sizeof(PixelBase) == 64, "pixel base layout");
+
+void Box(VertexNoTex *Out, float X1, float Y1, float X2, float Y2, uint32_t Colour)
+{
+    const float Corners[6][2] = {{X1, Y1}, {X2, Y1}, {X1, Y2}, {X2, Y1}, {X2, Y2}, {X1, Y2}};
+    for (int i = 0; i < 6; ++i) Out[i] = {Corners[i][0], Corners[i][1], 0.0f, 1.0f, Colour};
+}
+
+}  // namespace
+
+TEST_F(ShaderSet, EveryShaderIsCreatedAndEveryLayoutMatchesItsVertexShader)
+{
+    const char *const Vertex[] = {"base2d_notex.vso", "base2d_tex1.vso", "base2d_tex2.vso", "transfer.vso", "transfer8.vso"};
+    const char *const Pixel[] = {"untextured_alphatest.pso", "textured_alphatest.pso", "textured_alphatest_sm5.pso",
+                                 "shadow_compare.pso",       "filter_tone.pso",        "instruction_tour.pso"};
+    for (const char *Name : Vertex) {
+        Com<ID3D11VertexShader> Shader;
+        EXPECT_EQ(MakeVertexShader(Name, &Shader.p), S_OK) << Name;
+    }
+    for (const char *Name : Pixel) {
+        Com<ID3D11PixelShader> Shader;
+        EXPECT_EQ(MakePixelShader(Name, &Shader.p), S_OK) << Name;
+    }
+    for (const Layout &L : Layouts) {
+        std::vector<unsigned char> Code = ReadShader(L.VertexShader);
+        Com<ID3D11InputLayout> InputLayout;
+        EXPECT_EQ(Device->CreateInputLayout(L.Elements, L.Count, Code.data(), Code.size(), &InputLayout.p), S_OK) << L.VertexShader;
+    }
+}
+
+TEST_F(ShaderSet, AlphaTestByDiscardKeepsExactlyTheBoxesThatPass)
+{
+    // A 20x20 box of alpha 255 and a 10x10 box of alpha 16, against reference 0.5 under each
+    // comparison of the untextured shader.
+    VertexNoTex Vertices[12];
+    Box(Vertices, 10, 10, 30, 30, Rgba(255, 255, 255, 255));
+    Box(Vertices + 6, 40, 40, 50, 50, Rgba(255, 255, 255, 16));
+    const struct {
+        uint32_t Comparison;
+        int Lit;
+    } Cases[] = {{5, 400}, {7, 400}, {2, 100}, {4, 100}, {6, 500}, {8, 500}, {1, 0}, {0, 0}};
+    for (const auto &Case : Cases) {
+        SetUp();
+        VertexBase Vb;
+        PixelBase Pb;
+        Pb.Comparison = Case.Comparison;
+        Draw("base2d_notex.vso", "untextured_alphatest.pso", Vertices, sizeof(VertexNoTex), 12, &Vb, &Pb, 1, sizeof Pb);
+        int Lit = 0;
+        for (uint32_t P : ReadBack()) Lit += P != 0;
+        EXPECT_EQ(Lit, Case.Lit) << "comparison " << Case.Comparison;
+    }
+}
+
+TEST_F(ShaderSet, TexturedQuadLosesTexelsBelowTheReference)
+{
+    // Texels of alpha 16 (left half) vanish, texels of alpha 240 (right half) stay, multiplied
+    // by the vertex colour; both shader models draw the same.
+    const uint32_t Texels[2] = {Rgba(255, 0, 0, 16), Rgba(0, 255, 0, 240)};
+    Com<ID3D11ShaderResourceView> View;
+    Com<ID3D11Texture2D> Texture;
+    Texture.p = MakeTexture(2, 1, Texels, &View.p);
+    ASSERT_NE(View.p, nullptr);
+    const float X1 = 16, Y1 = 8, X2 = 48, Y2 = 40;
+    const uint32_t White = Rgba(255, 255, 255, 255);
+    const Vertex2D Vertices[6] = {{X1, Y1, 0, 1, White, 0, 0}, {X2, Y1, 0, 1, White, 1, 0}, {X1, Y2, 0, 1, White, 0, 1},
+                                  {X2, Y1, 0, 1, White, 1, 0}, {X2, Y2, 0, 1, White, 1, 1}, {X1, Y2, 0, 1, White, 0, 1}};
+    for (const char *Shader : {"textured_alphatest.pso", "textured_alphatest_sm5.pso"}) {
+        SetUp();
+        Context->PSSetShaderResources(0, 1, &View.p);
+        VertexBase Vb;
+        PixelBase Pb;
+        Draw("base2d_tex1.vso", Shader, Vertices, sizeof(Vertex2D), 6, &Vb, &Pb, 1, sizeof Pb);
+        const std::vector<uint32_t> Pixels = ReadBack();
+        int Kept = 0, Wrong = 0;
+        for (int Y = 0; Y < Size; ++Y)
+            for (int X = 0; X < Size; ++X) {
+                const bool Right = X >= 32 && X < X2 && Y >= Y1 && Y < Y2;
+                const uint32_t Expected = Right ? Texels[1] : 0;
+                Kept += Pixels[Y * Size + X] == Texels[1];
+                Wrong += Pixels[Y * Size + X] != Expected;
+            }
+        EXPECT_EQ(Kept, 16 * 32) << Shader;
+        EXPECT_EQ(Wrong, 0) << Shader << ": first pixels " << std::hex << Pixels[Size * 20 + 20] << " " << Pixels[Size * 20 + 40];
+    }
+}
+
+TEST_F(ShaderSet, FilterSumsItsTapsAndAppliesItsToneCurve)
+{
+    // A uniform image (0.2, 0.6, 0.8, 1.0) through three taps of weights 0.5, 0.25, 0.25:
+    // red = frc(0.2 * 2.25), green = 0.6 ^ 2, blue = sqrt(0.8), and the inverted variant.
+    std::vector<uint32_t> Texels(16, Rgba(51, 153, 204, 255));
+    Com<ID3D11ShaderResourceView> View;
+    Com<ID3D11Texture2D> Texture;
+    Texture.p = MakeTexture(4, 4, Texels.data(), &View.p);
+    ASSERT_NE(View.p, nullptr);
+    VertexTransfer8 Quad[6] = {};
+    const float Corners[6][2] = {{-1, 1}, {1, 1}, {-1, -1}, {1, 1}, {1, -1}, {-1, -1}};
+    for (int i = 0; i < 6; ++i) {
+        Quad[i].X = Corners[i][0];
+        Quad[i].Y = Corners[i][1];
+        Quad[i].Uv[0][0] = (Corners[i][0] + 1) / 2;
+        Quad[i].Uv[0][1] = (1 - Corners[i][1]) / 2;
+    }
+    // The transfer layout is the same quad's first 24 bytes per vertex.
+    float Transfer[6][6] = {};
+    for (int i = 0; i < 6; ++i) memcpy(Transfer[i], &Quad[i], sizeof Transfer[i]);
+
+    const float Red = 0.2f * 2.25f - floorf(0.2f * 2.25f), Green = 0.36f, Blue = sqrtf(0.8f);
+    for (const char *VertexShader : {"transfer.vso", "transfer8.vso"}) {
+        for (float Invert : {0.0f, 1.0f}) {
+            SetUp();
+            Context->PSSetShaderResources(0, 1, &View.p);
+            float Filter[64] = {3, 2.25f, Invert, 2.0f, 0, 0, 0.5f, 0, 0.25f, 0, 0.25f, 0, 0, 0.25f, 0.25f, 0};
+            const bool Eight = strcmp(VertexShader, "transfer8.vso") == 0;
+            Draw(VertexShader, "filter_tone.pso", Eight ? static_cast<const void *>(Quad) : Transfer,
+                 Eight ? sizeof(VertexTransfer8) : sizeof Transfer[0], 6, nullptr, Filter, 3, sizeof Filter);
+            auto Level = [&](float V) { return int(lroundf((Invert != 0 ? 1 - V : V) * 255)); };
+            const int Expected[4] = {Level(Red), Level(Green), Level(Blue), 255};
+            int Off = 0;
+            uint32_t Sample = 0;
+            for (uint32_t P : ReadBack()) {
+                for (int c = 0; c < 4; ++c)
+                    if (abs(int((P >> (8 * c)) & 0xff) - Expected[c]) > 1) {
+                        ++Off;
+                        Sample = P;
+                        break;
+                    }
+            }
+            EXPECT_EQ(Off, 0) << VertexShader << " invert " << Invert << ": e.g. " << std::hex << Sample << ", expected about "
+                              << std::dec << Expected[0] << " " << Expected[1] << " " << Expected[2] << " " << Expected[3];
+        }
+    }
+}
