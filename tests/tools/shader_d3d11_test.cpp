@@ -3,9 +3,6 @@
 // (alpha tests by discard, the textured quad in both shader models, the filter's loop and
 // tone curve through both transfer vertex shaders). The set is written at build time by the
 // host emitter into the build folder.
-#include <windows.h>
-#include <d3d11.h>
-
 #include <gtest/gtest.h>
 
 #include <math.h>
@@ -16,36 +13,11 @@
 #include <string>
 #include <vector>
 
+#include "d3d11_test_device.h"
+
 namespace {
 
-template <typename T>
-struct Com {
-    T *p = nullptr;
-    Com() = default;
-    Com(const Com &) = delete;
-    Com &operator=(const Com &) = delete;
-    ~Com()
-    {
-        if (p) p->Release();
-    }
-    T *operator->() const { return p; }
-};
-
 constexpr int Size = 64;  // the draw target is Size x Size
-
-std::vector<unsigned char> ReadShader(const char *Name)
-{
-    const std::string Path = std::string(TARVEX_BUILD_DIR) + "/shaders/representative/" + Name;
-    std::vector<unsigned char> Data;
-    FILE *File = fopen(Path.c_str(), "rb");
-    EXPECT_NE(File, nullptr) << "the build did not write " << Path;
-    if (!File) return Data;
-    unsigned char Block[4096];
-    size_t Got;
-    while ((Got = fread(Block, 1, sizeof Block, File)) > 0) Data.insert(Data.end(), Block, Block + Got);
-    fclose(File);
-    return Data;
-}
 
 uint32_t Rgba(unsigned R, unsigned G, unsigned B, unsigned A)
 {
@@ -103,117 +75,44 @@ const Layout Layouts[] = {{"base2d_notex.vso", LayoutNoTex, 2},   {"base2d_tex1.
                           {"base2d_tex2.vso", LayoutBlend2D, 5},   {"transfer.vso", LayoutTransfer, 3},
                           {"transfer8.vso", LayoutTransfer8, 9}};
 
-// One device, one window and one draw target for the whole suite.
+// One window and device for the whole suite; each draw starts on a cleared Size x Size target.
 class ShaderSet : public ::testing::Test {
 protected:
     static void SetUpTestSuite()
     {
-        WNDCLASSW Class = {};
-        Class.lpfnWndProc = DefWindowProcW;
-        Class.hInstance = GetModuleHandleW(nullptr);
-        Class.lpszClassName = L"tarvex_shader_set";
-        RegisterClassW(&Class);
-        Window = CreateWindowW(L"tarvex_shader_set", L"shader set", WS_OVERLAPPEDWINDOW, 0, 0, 200, 200, nullptr, nullptr,
-                               Class.hInstance, nullptr);
-        ASSERT_NE(Window, nullptr);
-        ShowWindow(Window, SW_SHOWNORMAL);
-
-        HMODULE Library = LoadLibraryA("d3d11.dll");
-        ASSERT_NE(Library, nullptr);
-        auto Create = reinterpret_cast<PFN_D3D11_CREATE_DEVICE_AND_SWAP_CHAIN>(GetProcAddress(Library, "D3D11CreateDeviceAndSwapChain"));
-        ASSERT_NE(Create, nullptr);
-        DXGI_SWAP_CHAIN_DESC Chain = {};
-        Chain.BufferCount = 1;
-        Chain.BufferDesc.Width = Size;
-        Chain.BufferDesc.Height = Size;
-        Chain.BufferDesc.Format = DXGI_FORMAT_R8G8B8A8_UNORM;
-        Chain.BufferUsage = DXGI_USAGE_RENDER_TARGET_OUTPUT;
-        Chain.OutputWindow = Window;
-        Chain.SampleDesc.Count = 1;
-        Chain.Windowed = TRUE;
-        ASSERT_EQ(Create(nullptr, D3D_DRIVER_TYPE_HARDWARE, nullptr, 0, nullptr, 0, D3D11_SDK_VERSION, &Chain, &SwapChain, &Device,
-                         nullptr, &Context),
-                  S_OK);
-
-        D3D11_TEXTURE2D_DESC Desc = {};
-        Desc.Width = Desc.Height = Size;
-        Desc.MipLevels = Desc.ArraySize = 1;
-        Desc.Format = DXGI_FORMAT_R8G8B8A8_UNORM;
-        Desc.SampleDesc.Count = 1;
-        Desc.BindFlags = D3D11_BIND_RENDER_TARGET;
-        ASSERT_EQ(Device->CreateTexture2D(&Desc, nullptr, &Target), S_OK);
-        ASSERT_EQ(Device->CreateRenderTargetView(Target, nullptr, &TargetView), S_OK);
-        Desc.BindFlags = 0;
-        Desc.Usage = D3D11_USAGE_STAGING;
-        Desc.CPUAccessFlags = D3D11_CPU_ACCESS_READ;
-        ASSERT_EQ(Device->CreateTexture2D(&Desc, nullptr, &Staging), S_OK);
-
-        D3D11_RASTERIZER_DESC Raster = {};
-        Raster.FillMode = D3D11_FILL_SOLID;
-        Raster.CullMode = D3D11_CULL_NONE;
-        Raster.DepthClipEnable = TRUE;
-        ASSERT_EQ(Device->CreateRasterizerState(&Raster, &Rasterizer), S_OK);
+        if (!D3D.Open()) return;
         D3D11_SAMPLER_DESC Sampling = {};
         Sampling.Filter = D3D11_FILTER_MIN_MAG_MIP_POINT;
         Sampling.AddressU = Sampling.AddressV = Sampling.AddressW = D3D11_TEXTURE_ADDRESS_CLAMP;
         Sampling.MaxLOD = D3D11_FLOAT32_MAX;
-        ASSERT_EQ(Device->CreateSamplerState(&Sampling, &PointSampler), S_OK);
+        EXPECT_EQ(D3D.Device->CreateSamplerState(&Sampling, &PointSampler), S_OK);
     }
 
     static void TearDownTestSuite()
     {
-        for (IUnknown *P : std::initializer_list<IUnknown *>{PointSampler, Rasterizer, Staging, TargetView, Target, Context, Device, SwapChain})
-            if (P) P->Release();
+        if (PointSampler) PointSampler->Release();
         PointSampler = nullptr;
-        Rasterizer = nullptr;
-        Staging = nullptr;
-        TargetView = nullptr;
-        Target = nullptr;
-        Context = nullptr;
-        Device = nullptr;
-        SwapChain = nullptr;
-        if (Window) DestroyWindow(Window);
-        Window = nullptr;
+        D3D.Close();
     }
 
     void SetUp() override
     {
-        ASSERT_NE(Device, nullptr);
-        const float Clear[4] = {0, 0, 0, 0};
-        Context->ClearRenderTargetView(TargetView, Clear);
-        Context->OMSetRenderTargets(1, &TargetView, nullptr);
-        D3D11_VIEWPORT View = {0, 0, float(Size), float(Size), 0, 1};
-        Context->RSSetViewports(1, &View);
-        Context->RSSetState(Rasterizer);
-        Context->PSSetSamplers(0, 1, &PointSampler);
+        ASSERT_TRUE(D3D.Begin(Size, Size, DXGI_FORMAT_R8G8B8A8_UNORM, 4));
+        D3D.Context->PSSetSamplers(0, 1, &PointSampler);
     }
 
-    static HRESULT MakeVertexShader(const char *Name, ID3D11VertexShader **Out, std::vector<unsigned char> *Code = nullptr)
+    static HRESULT MakeVertexShader(const char *Name, ID3D11VertexShader **Out)
     {
-        std::vector<unsigned char> Data = ReadShader(Name);
+        std::vector<unsigned char> Data = ReadSetShader(TARVEX_BUILD_DIR, Name);
         if (Data.empty()) return E_FAIL;
-        const HRESULT Result = Device->CreateVertexShader(Data.data(), Data.size(), nullptr, Out);
-        if (Code) *Code = Data;
-        return Result;
+        return D3D.Device->CreateVertexShader(Data.data(), Data.size(), nullptr, Out);
     }
 
     static HRESULT MakePixelShader(const char *Name, ID3D11PixelShader **Out)
     {
-        std::vector<unsigned char> Data = ReadShader(Name);
+        std::vector<unsigned char> Data = ReadSetShader(TARVEX_BUILD_DIR, Name);
         if (Data.empty()) return E_FAIL;
-        return Device->CreatePixelShader(Data.data(), Data.size(), nullptr, Out);
-    }
-
-    static ID3D11Buffer *MakeBuffer(UINT Bind, const void *Data, UINT Bytes)
-    {
-        D3D11_BUFFER_DESC Desc = {};
-        Desc.ByteWidth = Bytes;
-        Desc.Usage = D3D11_USAGE_DEFAULT;
-        Desc.BindFlags = Bind;
-        D3D11_SUBRESOURCE_DATA Init = {Data, 0, 0};
-        ID3D11Buffer *Buffer = nullptr;
-        EXPECT_EQ(Device->CreateBuffer(&Desc, &Init, &Buffer), S_OK);
-        return Buffer;
+        return D3D.Device->CreatePixelShader(Data.data(), Data.size(), nullptr, Out);
     }
 
     // Draws Count vertices as a triangle list with the named shaders and the vertex shader's
@@ -228,71 +127,44 @@ protected:
         Com<ID3D11VertexShader> Vs;
         Com<ID3D11PixelShader> Ps;
         Com<ID3D11InputLayout> InputLayout;
-        std::vector<unsigned char> Code;
-        ASSERT_EQ(MakeVertexShader(VertexShader, &Vs.p, &Code), S_OK);
+        const std::vector<unsigned char> Code = ReadSetShader(TARVEX_BUILD_DIR, VertexShader);
+        ASSERT_EQ(MakeVertexShader(VertexShader, &Vs.p), S_OK);
         ASSERT_EQ(MakePixelShader(PixelShader, &Ps.p), S_OK);
-        ASSERT_EQ(Device->CreateInputLayout(L->Elements, L->Count, Code.data(), Code.size(), &InputLayout.p), S_OK);
+        ASSERT_EQ(D3D.Device->CreateInputLayout(L->Elements, L->Count, Code.data(), Code.size(), &InputLayout.p), S_OK);
         Com<ID3D11Buffer> Buffer, VsConstants, PsConstants;
-        Buffer.p = MakeBuffer(D3D11_BIND_VERTEX_BUFFER, Vertices, Stride * Count);
+        Buffer.p = D3D.MakeBuffer(D3D11_BIND_VERTEX_BUFFER, Vertices, Stride * Count);
         ASSERT_NE(Buffer.p, nullptr);
-        if (VertexConstants) VsConstants.p = MakeBuffer(D3D11_BIND_CONSTANT_BUFFER, VertexConstants, 256);
-        if (PixelConstants) PsConstants.p = MakeBuffer(D3D11_BIND_CONSTANT_BUFFER, PixelConstants, PixelBytes);
+        if (VertexConstants) VsConstants.p = D3D.MakeBuffer(D3D11_BIND_CONSTANT_BUFFER, VertexConstants, 256);
+        if (PixelConstants) PsConstants.p = D3D.MakeBuffer(D3D11_BIND_CONSTANT_BUFFER, PixelConstants, PixelBytes);
         const UINT Offset = 0;
-        Context->IASetInputLayout(InputLayout.p);
-        Context->IASetVertexBuffers(0, 1, &Buffer.p, &Stride, &Offset);
-        Context->IASetPrimitiveTopology(D3D11_PRIMITIVE_TOPOLOGY_TRIANGLELIST);
-        Context->VSSetShader(Vs.p, nullptr, 0);
-        Context->PSSetShader(Ps.p, nullptr, 0);
-        if (VsConstants.p) Context->VSSetConstantBuffers(1, 1, &VsConstants.p);
-        if (PsConstants.p) Context->PSSetConstantBuffers(PixelSlot, 1, &PsConstants.p);
-        Context->Draw(Count, 0);
+        D3D.Context->IASetInputLayout(InputLayout.p);
+        D3D.Context->IASetVertexBuffers(0, 1, &Buffer.p, &Stride, &Offset);
+        D3D.Context->IASetPrimitiveTopology(D3D11_PRIMITIVE_TOPOLOGY_TRIANGLELIST);
+        D3D.Context->VSSetShader(Vs.p, nullptr, 0);
+        D3D.Context->PSSetShader(Ps.p, nullptr, 0);
+        if (VsConstants.p) D3D.Context->VSSetConstantBuffers(1, 1, &VsConstants.p);
+        if (PsConstants.p) D3D.Context->PSSetConstantBuffers(PixelSlot, 1, &PsConstants.p);
+        D3D.Context->Draw(Count, 0);
     }
 
     std::vector<uint32_t> ReadBack()
     {
-        std::vector<uint32_t> Pixels(Size * Size, 0xdeadbeef);
-        Context->CopyResource(Staging, Target);
-        D3D11_MAPPED_SUBRESOURCE Mapped = {};
-        EXPECT_EQ(Context->Map(Staging, 0, D3D11_MAP_READ, 0, &Mapped), S_OK);
-        if (!Mapped.pData) return Pixels;
-        for (int Y = 0; Y < Size; ++Y) memcpy(&Pixels[Y * Size], static_cast<const char *>(Mapped.pData) + Y * Mapped.RowPitch, Size * 4);
-        Context->Unmap(Staging, 0);
+        const std::vector<unsigned char> Bytes = D3D.ReadBack();
+        std::vector<uint32_t> Pixels(Bytes.size() / 4);
+        memcpy(Pixels.data(), Bytes.data(), Pixels.size() * 4);
         return Pixels;
     }
 
     static ID3D11Texture2D *MakeTexture(int Width, int Height, const uint32_t *Texels, ID3D11ShaderResourceView **View)
     {
-        D3D11_TEXTURE2D_DESC Desc = {};
-        Desc.Width = Width;
-        Desc.Height = Height;
-        Desc.MipLevels = Desc.ArraySize = 1;
-        Desc.Format = DXGI_FORMAT_R8G8B8A8_UNORM;
-        Desc.SampleDesc.Count = 1;
-        Desc.BindFlags = D3D11_BIND_SHADER_RESOURCE;
-        D3D11_SUBRESOURCE_DATA Init = {Texels, UINT(Width * 4), 0};
-        ID3D11Texture2D *Texture = nullptr;
-        EXPECT_EQ(Device->CreateTexture2D(&Desc, &Init, &Texture), S_OK);
-        if (Texture) EXPECT_EQ(Device->CreateShaderResourceView(Texture, nullptr, View), S_OK);
-        return Texture;
+        return D3D.MakeTexture(Width, Height, DXGI_FORMAT_R8G8B8A8_UNORM, Texels, UINT(Width * 4), View);
     }
 
-    static HWND Window;
-    static IDXGISwapChain *SwapChain;
-    static ID3D11Device *Device;
-    static ID3D11DeviceContext *Context;
-    static ID3D11Texture2D *Target, *Staging;
-    static ID3D11RenderTargetView *TargetView;
-    static ID3D11RasterizerState *Rasterizer;
+    static D3D11TestDevice D3D;
     static ID3D11SamplerState *PointSampler;
 };
 
-HWND ShaderSet::Window;
-IDXGISwapChain *ShaderSet::SwapChain;
-ID3D11Device *ShaderSet::Device;
-ID3D11DeviceContext *ShaderSet::Context;
-ID3D11Texture2D *ShaderSet::Target, *ShaderSet::Staging;
-ID3D11RenderTargetView *ShaderSet::TargetView;
-ID3D11RasterizerState *ShaderSet::Rasterizer;
+D3D11TestDevice ShaderSet::D3D;
 ID3D11SamplerState *ShaderSet::PointSampler;
 
 // The draw-area matrix from target pixels to clip space, stored transposed (one row per
@@ -333,9 +205,9 @@ TEST_F(ShaderSet, EveryShaderIsCreatedAndEveryLayoutMatchesItsVertexShader)
         EXPECT_EQ(MakePixelShader(Name, &Shader.p), S_OK) << Name;
     }
     for (const Layout &L : Layouts) {
-        std::vector<unsigned char> Code = ReadShader(L.VertexShader);
+        std::vector<unsigned char> Code = ReadSetShader(TARVEX_BUILD_DIR, L.VertexShader);
         Com<ID3D11InputLayout> InputLayout;
-        EXPECT_EQ(Device->CreateInputLayout(L.Elements, L.Count, Code.data(), Code.size(), &InputLayout.p), S_OK) << L.VertexShader;
+        EXPECT_EQ(D3D.Device->CreateInputLayout(L.Elements, L.Count, Code.data(), Code.size(), &InputLayout.p), S_OK) << L.VertexShader;
     }
 }
 
@@ -377,7 +249,7 @@ TEST_F(ShaderSet, TexturedQuadLosesTexelsBelowTheReference)
                                   {X2, Y1, 0, 1, White, 1, 0}, {X2, Y2, 0, 1, White, 1, 1}, {X1, Y2, 0, 1, White, 0, 1}};
     for (const char *Shader : {"textured_alphatest.pso", "textured_alphatest_sm5.pso"}) {
         SetUp();
-        Context->PSSetShaderResources(0, 1, &View.p);
+        D3D.Context->PSSetShaderResources(0, 1, &View.p);
         VertexBase Vb;
         PixelBase Pb;
         Draw("base2d_tex1.vso", Shader, Vertices, sizeof(Vertex2D), 6, &Vb, &Pb, 1, sizeof Pb);
@@ -420,7 +292,7 @@ TEST_F(ShaderSet, FilterSumsItsTapsAndAppliesItsToneCurve)
     for (const char *VertexShader : {"transfer.vso", "transfer8.vso"}) {
         for (float Invert : {0.0f, 1.0f}) {
             SetUp();
-            Context->PSSetShaderResources(0, 1, &View.p);
+            D3D.Context->PSSetShaderResources(0, 1, &View.p);
             float Filter[64] = {3, 2.25f, Invert, 2.0f, 0, 0, 0.5f, 0, 0.25f, 0, 0.25f, 0, 0, 0.25f, 0.25f, 0};
             const bool Eight = strcmp(VertexShader, "transfer8.vso") == 0;
             Draw(VertexShader, "filter_tone.pso", Eight ? static_cast<const void *>(Quad) : Transfer,

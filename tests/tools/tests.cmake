@@ -11,5 +11,5 @@ foreach(src ${host_tests})
   set_tests_properties(tools.${topic} PROPERTIES LABELS tools TIMEOUT 300)
 endforeach()
 
-# Draws in a window of its own.
-set_tests_properties(tools.shader_d3d11 PROPERTIES RESOURCE_LOCK main_window)
+# These draw in a window of their own.
+set_tests_properties(tools.shader_d3d11 tools.shader_instructions PROPERTIES RESOURCE_LOCK main_window)

@@ -706,8 +706,12 @@ void ShaderBuilder::SinCos(Reg Sin, Reg Cos, Reg A)
     const uint32_t SinMask = Destination(T, Sin, true);
     const uint32_t CosMask = Destination(T, Cos, true);
     if (!SinMask && !CosMask) Fail("both destinations are null");
-    if (SinMask && CosMask && SinMask != CosMask) Fail("the two destinations have different masks");
-    const uint32_t Mask = SinMask ? SinMask : CosMask;
+    // Different masks are fine for one replicated component; otherwise the source could not
+    // be lined up with both.
+    const bool OneComponent = A.Type == RegisterType::Immediate32 ? A.ImmediateCount == 1 : A.Components.size() == 1;
+    if (SinMask && CosMask && SinMask != CosMask && !OneComponent)
+        Fail("destinations with different masks need a source of one component");
+    const uint32_t Mask = SinMask | CosMask;
     Source(T, A, Mask);
     MarkWritten(Sin, SinMask);
     MarkWritten(Cos, CosMask);

@@ -131,7 +131,7 @@ public:
     void IShr(Reg D, Reg A, Reg B) { Binary(Opcode::IShr, D, A, B); }
     void UShr(Reg D, Reg A, Reg B) { Binary(Opcode::UShr, D, A, B); }
     void IMad(Reg D, Reg A, Reg B, Reg C) { Ternary(Opcode::IMad, D, A, B, C); }
-    // Either destination may be Null().
+    // Either destination may be Null(); their masks may differ only for a one-component source.
     void SinCos(Reg Sin, Reg Cos, Reg A);
 
     // --- dot products: sources read by position

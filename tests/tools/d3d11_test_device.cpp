@@ -1,0 +1,156 @@
+#include "d3d11_test_device.h"
+
+#include <gtest/gtest.h>
+
+#include <stdio.h>
+#include <string.h>
+
+#include <string>
+
+bool D3D11TestDevice::Open()
+{
+    WNDCLASSW Class = {};
+    Class.lpfnWndProc = DefWindowProcW;
+    Class.hInstance = GetModuleHandleW(nullptr);
+    Class.lpszClassName = L"tarvex_shader_test";
+    RegisterClassW(&Class);
+    // A shown window: Direct3D under Wine draws into the window's X drawable.
+    Window = CreateWindowW(L"tarvex_shader_test", L"shader test", WS_OVERLAPPEDWINDOW, 0, 0, 200, 200, nullptr, nullptr,
+                           Class.hInstance, nullptr);
+    EXPECT_NE(Window, nullptr) << "no window: is DISPLAY set to a running Xvfb?";
+    if (!Window) return false;
+    ShowWindow(Window, SW_SHOWNORMAL);
+
+    HMODULE Library = LoadLibraryA("d3d11.dll");
+    auto Create = Library ? reinterpret_cast<PFN_D3D11_CREATE_DEVICE_AND_SWAP_CHAIN>(GetProcAddress(Library, "D3D11CreateDeviceAndSwapChain"))
+                          : nullptr;
+    EXPECT_NE(Create, nullptr) << "d3d11.dll does not load";
+    if (!Create) return false;
+    DXGI_SWAP_CHAIN_DESC Chain = {};
+    Chain.BufferCount = 1;
+    Chain.BufferDesc.Width = 64;
+    Chain.BufferDesc.Height = 64;
+    Chain.BufferDesc.Format = DXGI_FORMAT_R8G8B8A8_UNORM;
+    Chain.BufferUsage = DXGI_USAGE_RENDER_TARGET_OUTPUT;
+    Chain.OutputWindow = Window;
+    Chain.SampleDesc.Count = 1;
+    Chain.Windowed = TRUE;
+    const HRESULT Result = Create(nullptr, D3D_DRIVER_TYPE_HARDWARE, nullptr, 0, nullptr, 0, D3D11_SDK_VERSION, &Chain,
+                                  &SwapChain, &Device, nullptr, &Context);
+    EXPECT_EQ(Result, S_OK) << "D3D11CreateDeviceAndSwapChain";
+    if (Result != S_OK) return false;
+
+    D3D11_RASTERIZER_DESC Raster = {};
+    Raster.FillMode = D3D11_FILL_SOLID;
+    Raster.CullMode = D3D11_CULL_NONE;
+    Raster.DepthClipEnable = TRUE;
+    return Device->CreateRasterizerState(&Raster, &Rasterizer) == S_OK;
+}
+
+void D3D11TestDevice::Close()
+{
+    for (IUnknown *P : std::initializer_list<IUnknown *>{Rasterizer, Staging, TargetView, Target, Context, Device, SwapChain})
+        if (P) P->Release();
+    Rasterizer = nullptr;
+    Staging = nullptr;
+    TargetView = nullptr;
+    Target = nullptr;
+    Context = nullptr;
+    Device = nullptr;
+    SwapChain = nullptr;
+    if (Window) DestroyWindow(Window);
+    Window = nullptr;
+}
+
+bool D3D11TestDevice::Begin(int TargetWidth, int TargetHeight, DXGI_FORMAT Format, UINT BytesPerPixel)
+{
+    if (!Device) return false;
+    if (Staging) Staging->Release();
+    if (TargetView) TargetView->Release();
+    if (Target) Target->Release();
+    Staging = nullptr;
+    TargetView = nullptr;
+    Target = nullptr;
+    Width = TargetWidth;
+    Height = TargetHeight;
+    PixelBytes = BytesPerPixel;
+    D3D11_TEXTURE2D_DESC Desc = {};
+    Desc.Width = Width;
+    Desc.Height = Height;
+    Desc.MipLevels = Desc.ArraySize = 1;
+    Desc.Format = Format;
+    Desc.SampleDesc.Count = 1;
+    Desc.BindFlags = D3D11_BIND_RENDER_TARGET;
+    if (Device->CreateTexture2D(&Desc, nullptr, &Target) != S_OK) return false;
+    if (Device->CreateRenderTargetView(Target, nullptr, &TargetView) != S_OK) return false;
+    Desc.BindFlags = 0;
+    Desc.Usage = D3D11_USAGE_STAGING;
+    Desc.CPUAccessFlags = D3D11_CPU_ACCESS_READ;
+    if (Device->CreateTexture2D(&Desc, nullptr, &Staging) != S_OK) return false;
+
+    const float Clear[4] = {0, 0, 0, 0};
+    Context->ClearRenderTargetView(TargetView, Clear);
+    Context->OMSetRenderTargets(1, &TargetView, nullptr);
+    D3D11_VIEWPORT View = {0, 0, float(Width), float(Height), 0, 1};
+    Context->RSSetViewports(1, &View);
+    Context->RSSetState(Rasterizer);
+    return true;
+}
+
+std::vector<unsigned char> D3D11TestDevice::ReadBack()
+{
+    std::vector<unsigned char> Pixels(size_t(Width) * Height * PixelBytes, 0xcd);
+    Context->CopyResource(Staging, Target);
+    D3D11_MAPPED_SUBRESOURCE Mapped = {};
+    EXPECT_EQ(Context->Map(Staging, 0, D3D11_MAP_READ, 0, &Mapped), S_OK);
+    if (!Mapped.pData) return Pixels;
+    for (int Y = 0; Y < Height; ++Y)
+        memcpy(&Pixels[size_t(Y) * Width * PixelBytes], static_cast<const char *>(Mapped.pData) + Y * Mapped.RowPitch, Width * PixelBytes);
+    Context->Unmap(Staging, 0);
+    return Pixels;
+}
+
+ID3D11Buffer *D3D11TestDevice::MakeBuffer(UINT Bind, const void *Data, UINT Bytes)
+{
+    D3D11_BUFFER_DESC Desc = {};
+    Desc.ByteWidth = Bytes;
+    Desc.Usage = D3D11_USAGE_DEFAULT;
+    Desc.BindFlags = Bind;
+    D3D11_SUBRESOURCE_DATA Init = {Data, 0, 0};
+    ID3D11Buffer *Buffer = nullptr;
+    EXPECT_EQ(Device->CreateBuffer(&Desc, &Init, &Buffer), S_OK);
+    return Buffer;
+}
+
+ID3D11Texture2D *D3D11TestDevice::MakeTexture(int TextureWidth, int TextureHeight, DXGI_FORMAT Format, const void *Texels,
+                                              UINT Pitch, ID3D11ShaderResourceView **View)
+{
+    D3D11_TEXTURE2D_DESC Desc = {};
+    Desc.Width = TextureWidth;
+    Desc.Height = TextureHeight;
+    Desc.MipLevels = Desc.ArraySize = 1;
+    Desc.Format = Format;
+    Desc.SampleDesc.Count = 1;
+    Desc.BindFlags = D3D11_BIND_SHADER_RESOURCE;
+    D3D11_SUBRESOURCE_DATA Init = {Texels, Pitch, 0};
+    ID3D11Texture2D *Texture = nullptr;
+    EXPECT_EQ(Device->CreateTexture2D(&Desc, &Init, &Texture), S_OK);
+    if (Texture) {
+        EXPECT_EQ(Device->CreateShaderResourceView(Texture, nullptr, View), S_OK);
+    }
+    return Texture;
+}
+
+std::vector<unsigned char> ReadSetShader(const char *BuildFolder, const char *Name)
+{
+    const std::string Path = std::string(BuildFolder) + "/shaders/representative/" + Name;
+    std::vector<unsigned char> Data;
+    FILE *File = fopen(Path.c_str(), "rb");
+    EXPECT_NE(File, nullptr) << "the build did not write " << Path;
+    if (!File) return Data;
+    unsigned char Block[4096];
+    size_t Got;
+    while ((Got = fread(Block, 1, sizeof Block, File)) > 0) Data.insert(Data.end(), Block, Block + Got);
+    fclose(File);
+    return Data;
+}
