@@ -208,6 +208,8 @@ TEST(ShaderBuilder, OperandsReadAsWritten)
          "mov r1.xyzw, cb1[r2.x].xyzw"},
         {[](ShaderBuilder &B, Reg C, Reg, Reg Cb) { B.FtoI(R(2)("x"), C("x")); B.Mov(R(1), Cb.At(R(2)("x"), 2)); },
          "mov r1.xyzw, cb1[r2.x + 2].xyzw"},
+        {[](ShaderBuilder &B, Reg C, Reg, Reg Cb) { B.FtoI(R(2)("x"), C("x")); B.Mov(R(1), Cb.At(R(2)("x"), 2)); },
+         "dcl_constantbuffer cb1[4].xyzw, dynamicIndexed"},
         {[](ShaderBuilder &B, Reg C, Reg, Reg) { B.Discard(When::Zero, C("w")); }, "discard_z v1.w"},
         {[](ShaderBuilder &B, Reg C, Reg, Reg) { B.If(When::NonZero, C("y")); B.EndIf(); }, "if_nz v1.y"},
         {[](ShaderBuilder &B, Reg C, Reg, Reg) { B.SinCos(Null(), R(1)("xy"), C("zw")); }, "sincos null, r1.xy, v1.zwxx"},
@@ -379,6 +381,30 @@ TEST(DxbcReaders, RefuseDamagedContainersWithoutReadingOutside)
         std::string Error;
         EXPECT_FALSE(ReadContainer(Case.Data.data(), Case.Data.size(), Chunks, &Error)) << Case.What;
         EXPECT_NE(Error.find(Case.Error), std::string::npos) << Case.What << ": " << Error;
+    }
+
+    // Programs whose lengths do not add up are refused by the dumper, with the reason.
+    size_t Program = 0;  // the program chunk's data
+    for (uint32_t i = 0; i < ReadU32(&Good[28]); ++i) {
+        const uint32_t At = ReadU32(&Good[32 + 4 * i]);
+        if (ReadU32(&Good[At]) == TagShader4) Program = At + 8;
+    }
+    ASSERT_NE(Program, 0u);
+    const size_t LastToken = Good.size() - 4;  // ret
+    const struct {
+        const char *What;
+        Bytes Data;
+        const char *Listing;
+    } Programs[] = {
+        {"program length short of the chunk", Resealed(Put(Good, Program + 4, ReadU32(&Good[Program + 4]) - 1)), "length token"},
+        {"program length beyond the chunk", Resealed(Put(Good, Program + 4, ReadU32(&Good[Program + 4]) + 1)), "length token"},
+        {"instruction of length 0", Resealed(Put(Good, LastToken, 0x0000003e)), "has length 0"},
+        {"instruction running past the program", Resealed(Put(Good, LastToken, 0x0200003e)), "has length 2"},
+    };
+    for (const auto &Case : Programs) {
+        std::string Text;
+        EXPECT_FALSE(DumpContainer(Case.Data.data(), Case.Data.size(), Text)) << Case.What;
+        EXPECT_NE(Text.find(Case.Listing), std::string::npos) << Case.What << ":\n" << Text;
     }
 
     // A seeded mutation loop over every container the tests know: the readers and the dumper
