@@ -2,10 +2,11 @@
 
 #include <gtest/gtest.h>
 
-#include <stdio.h>
 #include <string.h>
 
 #include <string>
+
+#include "tools/shader_emitter/file_bytes.h"
 
 bool D3D11TestDevice::Open()
 {
@@ -144,13 +145,7 @@ ID3D11Texture2D *D3D11TestDevice::MakeTexture(int TextureWidth, int TextureHeigh
 std::vector<unsigned char> ReadSetShader(const char *BuildFolder, const char *Name)
 {
     const std::string Path = std::string(BuildFolder) + "/shaders/representative/" + Name;
-    std::vector<unsigned char> Data;
-    FILE *File = fopen(Path.c_str(), "rb");
-    EXPECT_NE(File, nullptr) << "the build did not write " << Path;
-    if (!File) return Data;
-    unsigned char Block[4096];
-    size_t Got;
-    while ((Got = fread(Block, 1, sizeof Block, File)) > 0) Data.insert(Data.end(), Block, Block + Got);
-    fclose(File);
+    dxbc::Bytes Data;
+    EXPECT_TRUE(dxbc::ReadFileBytes(Path, Data)) << "the build did not write " << Path;
     return Data;
 }

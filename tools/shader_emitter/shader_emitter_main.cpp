@@ -7,38 +7,11 @@
 #include <string>
 #include <vector>
 
+#include "file_bytes.h"
 #include "representative_set.h"
 #include "sm4_dump.h"
 
 namespace {
-
-bool ReadFile(const std::string &Path, dxbc::Bytes &Data)
-{
-    FILE *File = fopen(Path.c_str(), "rb");
-    if (!File) return false;
-    Data.clear();
-    unsigned char Block[65536];
-    size_t Got;
-    while ((Got = fread(Block, 1, sizeof Block, File)) > 0 && Data.size() <= dxbc::MaxContainerSize)
-        Data.insert(Data.end(), Block, Block + Got);
-    const bool Good = !ferror(File);
-    fclose(File);
-    return Good;
-}
-
-// Writes through a temporary name, so a build that stops half-way leaves no short file.
-bool WriteFile(const std::string &Path, const dxbc::Bytes &Data)
-{
-    const std::string Temporary = Path + ".partial";
-    FILE *File = fopen(Temporary.c_str(), "wb");
-    if (!File) return false;
-    const bool Written = fwrite(Data.data(), 1, Data.size(), File) == Data.size();
-    if (fclose(File) != 0 || !Written) {
-        remove(Temporary.c_str());
-        return false;
-    }
-    return rename(Temporary.c_str(), Path.c_str()) == 0;
-}
 
 int WriteSet(const std::string &Folder)
 {
@@ -49,7 +22,7 @@ int WriteSet(const std::string &Folder)
         return 1;
     }
     for (const dxbc::NamedShader &Shader : Set) {
-        if (!WriteFile(Folder + "/" + Shader.FileName, Shader.Code)) {
+        if (!dxbc::WriteFileBytes(Folder + "/" + Shader.FileName, Shader.Code)) {
             fprintf(stderr, "shader_emitter: cannot write %s/%s\n", Folder.c_str(), Shader.FileName.c_str());
             return 1;
         }
@@ -62,7 +35,7 @@ int Dump(int Count, char **Paths)
     int Result = 0;
     for (int i = 0; i < Count; ++i) {
         dxbc::Bytes Data;
-        if (!ReadFile(Paths[i], Data)) {
+        if (!dxbc::ReadFileBytes(Paths[i], Data)) {
             fprintf(stderr, "shader_emitter: cannot read %s\n", Paths[i]);
             Result = 1;
             continue;

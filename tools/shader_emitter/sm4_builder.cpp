@@ -116,13 +116,18 @@ Reg Reg::operator-() const
     return Copy;
 }
 
-Reg R(uint32_t Register)
+Reg Register(RegisterType Type, uint32_t Index)
 {
     Reg S;
-    S.Type = RegisterType::Temp;
-    S.Index[0] = Register;
+    S.Type = Type;
+    S.Index[0] = Index;
     S.IndexCount = 1;
     return S;
+}
+
+Reg R(uint32_t Index)
+{
+    return Register(RegisterType::Temp, Index);
 }
 
 Reg Null()
@@ -221,10 +226,7 @@ Reg ShaderBuilder::DeclareInput(const SignatureElement &Element, Interpolation M
 
     InputRegisters[Element.Register] = {Element.Mask, 0, Inputs.size()};
     Inputs.push_back(Element);
-    Reg S;
-    S.Type = RegisterType::Input;
-    S.Index[0] = Element.Register;
-    S.IndexCount = 1;
+    Reg S = Register(RegisterType::Input, Element.Register);
     S.Components = Element.Mask == 0xf ? "" : MaskText(Element.Mask);
     return S;
 }
@@ -279,10 +281,7 @@ Reg ShaderBuilder::DeclareOutput(const SignatureElement &Element)
     if (Named) OutputDeclarations.push_back(uint32_t(Element.Value));
     OutputRegisters[Element.Register] = {Element.Mask, 0, Outputs.size()};
     Outputs.push_back(Element);
-    Reg S;
-    S.Type = RegisterType::Output;
-    S.Index[0] = Element.Register;
-    S.IndexCount = 1;
+    Reg S = Register(RegisterType::Output, Element.Register);
     S.Components = Element.Mask == 0xf ? "" : MaskText(Element.Mask);
     return S;
 }
@@ -329,11 +328,7 @@ Reg ShaderBuilder::ConstantBuffer(uint32_t Slot, uint32_t Vectors, bool DynamicI
     if (Vectors == 0 || Vectors > 4096) Fail("a constant buffer holds 1-4096 vectors");
     if (ConstantBuffers.count(Slot)) Fail("declared twice");
     ConstantBuffers[Slot] = {Vectors, DynamicIndexed};
-    Reg S;
-    S.Type = RegisterType::ConstantBuffer;
-    S.Index[0] = Slot;
-    S.IndexCount = 1;
-    return S;
+    return Register(RegisterType::ConstantBuffer, Slot);
 }
 
 Reg ShaderBuilder::Sampler(uint32_t Slot, SamplerMode Mode)
@@ -342,11 +337,7 @@ Reg ShaderBuilder::Sampler(uint32_t Slot, SamplerMode Mode)
     if (Slot > 15) Fail("sampler slots are 0-15");
     if (Samplers.count(Slot)) Fail("declared twice");
     Samplers[Slot] = Mode;
-    Reg S;
-    S.Type = RegisterType::Sampler;
-    S.Index[0] = Slot;
-    S.IndexCount = 1;
-    return S;
+    return Register(RegisterType::Sampler, Slot);
 }
 
 Reg ShaderBuilder::Texture2D(uint32_t Slot, ReturnType Type)
@@ -355,24 +346,16 @@ Reg ShaderBuilder::Texture2D(uint32_t Slot, ReturnType Type)
     if (Slot > 127) Fail("resource slots are 0-127");
     if (Textures.count(Slot)) Fail("declared twice");
     Textures[Slot] = Type;
-    Reg S;
-    S.Type = RegisterType::Resource;
-    S.Index[0] = Slot;
-    S.IndexCount = 1;
-    return S;
+    return Register(RegisterType::Resource, Slot);
 }
 
-Reg ShaderBuilder::IndexableTemp(uint32_t Register, uint32_t Size, uint32_t Components)
+Reg ShaderBuilder::IndexableTemp(uint32_t Number, uint32_t Size, uint32_t Components)
 {
-    Context = "indexable temp x" + std::to_string(Register);
-    if (IndexableTemps.count(Register)) Fail("declared twice");
+    Context = "indexable temp x" + std::to_string(Number);
+    if (IndexableTemps.count(Number)) Fail("declared twice");
     if (Size == 0 || Size > 4096 || Components == 0 || Components > 4) Fail("size 1-4096 of 1-4 components");
-    IndexableTemps[Register] = {Size, Components};
-    Reg S;
-    S.Type = RegisterType::IndexableTemp;
-    S.Index[0] = Register;
-    S.IndexCount = 1;
-    return S;
+    IndexableTemps[Number] = {Size, Components};
+    return Register(RegisterType::IndexableTemp, Number);
 }
 
 // ------------------------------------------------------------------ operand encoding

@@ -55,7 +55,8 @@ struct Reg {
     Reg operator-() const;
 };
 
-Reg R(uint32_t Register);                   // temp r#
+Reg Register(RegisterType Type, uint32_t Index);  // e.g. the t# or s# a declaration returned
+Reg R(uint32_t Index);                      // temp r#
 Reg Null();                                 // the null destination
 Reg Abs(Reg Operand);
 Reg Sat(Reg Destination);
@@ -85,7 +86,7 @@ public:
     Reg ConstantBuffer(uint32_t Slot, uint32_t Vectors, bool DynamicIndexed = false);
     Reg Sampler(uint32_t Slot, SamplerMode Mode = SamplerMode::Default);
     Reg Texture2D(uint32_t Slot, ReturnType Type = ReturnType::Float);
-    Reg IndexableTemp(uint32_t Register, uint32_t Size, uint32_t Components);
+    Reg IndexableTemp(uint32_t Number, uint32_t Size, uint32_t Components);
 
     // --- arithmetic and logic, component by component
     void Mov(Reg D, Reg A) { Unary(Opcode::Mov, D, A); }

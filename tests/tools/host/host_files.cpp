@@ -2,10 +2,11 @@
 
 #include <gtest/gtest.h>
 
-#include <stdio.h>
 #include <stdlib.h>
 
 #include <filesystem>
+
+#include "file_bytes.h"
 
 const std::vector<std::string> &ReferenceNames()
 {
@@ -23,22 +24,13 @@ dxbc::Bytes ReadReference(const std::string &Name)
 dxbc::Bytes ReadBytes(const std::string &Path)
 {
     dxbc::Bytes Data;
-    FILE *File = fopen(Path.c_str(), "rb");
-    EXPECT_NE(File, nullptr) << "cannot open " << Path;
-    if (!File) return Data;
-    unsigned char Block[4096];
-    size_t Got;
-    while ((Got = fread(Block, 1, sizeof Block, File)) > 0) Data.insert(Data.end(), Block, Block + Got);
-    fclose(File);
+    EXPECT_TRUE(dxbc::ReadFileBytes(Path, Data)) << "cannot read " << Path;
     return Data;
 }
 
 void WriteBytes(const std::string &Path, const dxbc::Bytes &Data)
 {
-    FILE *File = fopen(Path.c_str(), "wb");
-    ASSERT_NE(File, nullptr) << "cannot write " << Path;
-    fwrite(Data.data(), 1, Data.size(), File);
-    fclose(File);
+    ASSERT_TRUE(dxbc::WriteFileBytes(Path, Data)) << "cannot write " << Path;
 }
 
 namespace {

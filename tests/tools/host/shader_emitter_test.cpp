@@ -33,23 +33,6 @@ const Chunk &ChunkOf(const std::vector<Chunk> &Chunks, uint32_t Tag)
     return C ? *C : None;
 }
 
-// Texture and sampler registers by slot, as their declarations return them.
-Reg Texture(uint32_t Slot)
-{
-    Reg S;
-    S.Type = RegisterType::Resource;
-    S.Index[0] = Slot;
-    S.IndexCount = 1;
-    return S;
-}
-
-Reg Sampler(uint32_t Slot)
-{
-    Reg S = Texture(Slot);
-    S.Type = RegisterType::Sampler;
-    return S;
-}
-
 // A pixel shader around Body, with a colour input v1, a coordinate input v2.xy, a texture and
 // sampler in slot 0, constant buffer 1 (4 vectors, indexable) and one target.
 Bytes PixelShader(const std::function<void(ShaderBuilder &, Reg Colour, Reg Uv, Reg Cb, Reg Target)> &Body,
@@ -213,9 +196,9 @@ TEST(ShaderBuilder, OperandsReadAsWritten)
         {[](ShaderBuilder &B, Reg C, Reg, Reg) { B.Discard(When::Zero, C("w")); }, "discard_z v1.w"},
         {[](ShaderBuilder &B, Reg C, Reg, Reg) { B.If(When::NonZero, C("y")); B.EndIf(); }, "if_nz v1.y"},
         {[](ShaderBuilder &B, Reg C, Reg, Reg) { B.SinCos(Null(), R(1)("xy"), C("zw")); }, "sincos null, r1.xy, v1.zwxx"},
-        {[](ShaderBuilder &B, Reg, Reg U, Reg) { B.Sample(R(1)("x"), U, Texture(0)("w"), Sampler(0)); },
+        {[](ShaderBuilder &B, Reg, Reg U, Reg) { B.Sample(R(1)("x"), U, Register(RegisterType::Resource, 0)("w"), Register(RegisterType::Sampler, 0)); },
          "sample r1.x, v2.xyxx, t0.wxxx, s0"},
-        {[](ShaderBuilder &B, Reg, Reg U, Reg) { B.SampleL(R(1), U, Texture(0), Sampler(0), Imm(2.0f)); },
+        {[](ShaderBuilder &B, Reg, Reg U, Reg) { B.SampleL(R(1), U, Register(RegisterType::Resource, 0), Register(RegisterType::Sampler, 0), Imm(2.0f)); },
          "sample_l r1.xyzw, v2.xyxx, t0.xyzw, s0, l(2.0)"},
     };
     for (const auto &Case : Cases) {
@@ -262,10 +245,10 @@ TEST(ShaderBuilder, RefusesWhatCannotRun)
         {"scalar operand of two components", [&](ShaderBuilder &B, Reg C, Reg, Reg, Reg T) { B.Discard(When::NonZero, C("xy")); Ends(B, T); },
          "exactly one component"},
         {"comparison sample with a plain sampler",
-         [&](ShaderBuilder &B, Reg C, Reg U, Reg, Reg T) { B.SampleC(R(0)("x"), U, Texture(0), Sampler(0), C("z")); Ends(B, T); },
+         [&](ShaderBuilder &B, Reg C, Reg U, Reg, Reg T) { B.SampleC(R(0)("x"), U, Register(RegisterType::Resource, 0), Register(RegisterType::Sampler, 0), C("z")); Ends(B, T); },
          "needs a comparison sampler"},
         {"undeclared texture",
-         [&](ShaderBuilder &B, Reg, Reg U, Reg, Reg T) { B.Sample(R(0), U, Texture(5), Sampler(0)); Ends(B, T); },
+         [&](ShaderBuilder &B, Reg, Reg U, Reg, Reg T) { B.Sample(R(0), U, Register(RegisterType::Resource, 5), Register(RegisterType::Sampler, 0)); Ends(B, T); },
          "t5 is not declared"},
         {"else without if", [&](ShaderBuilder &B, Reg, Reg, Reg, Reg T) { B.Else(); Ends(B, T); }, "else without an open if"},
         {"break outside a loop", [&](ShaderBuilder &B, Reg, Reg, Reg, Reg T) { B.Break(); Ends(B, T); }, "break outside a loop"},
