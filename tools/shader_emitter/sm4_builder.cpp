@@ -638,42 +638,24 @@ void ShaderBuilder::Instruction(Opcode Op, uint32_t Controls, std::vector<uint32
     LastOpcode = uint32_t(Op);
 }
 
-void ShaderBuilder::Unary(Opcode Op, Reg D, Reg A)
+void ShaderBuilder::Begin(const char *Name)
 {
-    Context = "instruction " + std::to_string(Instructions + 1) + " (" + OpcodeName(uint32_t(Op)) + ")";
-    std::vector<uint32_t> T;
-    const uint32_t Mask = Destination(T, D);
-    Source(T, A, Mask);
-    MarkWritten(D, Mask);
-    Instruction(Op, D.Saturate ? token::Saturate : 0, T);
+    Context = "instruction " + std::to_string(Instructions + 1) + " (" + Name + ")";
 }
 
-void ShaderBuilder::Binary(Opcode Op, Reg D, Reg A, Reg B)
+void ShaderBuilder::Lanewise(Opcode Op, const Reg &D, std::initializer_list<Reg> Sources)
 {
-    Context = "instruction " + std::to_string(Instructions + 1) + " (" + OpcodeName(uint32_t(Op)) + ")";
+    Begin(OpcodeName(uint32_t(Op)).c_str());
     std::vector<uint32_t> T;
     const uint32_t Mask = Destination(T, D);
-    Source(T, A, Mask);
-    Source(T, B, Mask);
-    MarkWritten(D, Mask);
-    Instruction(Op, D.Saturate ? token::Saturate : 0, T);
-}
-
-void ShaderBuilder::Ternary(Opcode Op, Reg D, Reg A, Reg B, Reg C)
-{
-    Context = "instruction " + std::to_string(Instructions + 1) + " (" + OpcodeName(uint32_t(Op)) + ")";
-    std::vector<uint32_t> T;
-    const uint32_t Mask = Destination(T, D);
-    Source(T, A, Mask);
-    Source(T, B, Mask);
-    Source(T, C, Mask);
+    for (const Reg &S : Sources) Source(T, S, Mask);
     MarkWritten(D, Mask);
     Instruction(Op, D.Saturate ? token::Saturate : 0, T);
 }
 
 void ShaderBuilder::Dot(Opcode Op, uint32_t Count, Reg D, Reg A, Reg B)
 {
-    Context = "instruction " + std::to_string(Instructions + 1) + " (" + OpcodeName(uint32_t(Op)) + ")";
+    Begin(OpcodeName(uint32_t(Op)).c_str());
     std::vector<uint32_t> T;
     const uint32_t Mask = Destination(T, D);
     PositionalSource(T, A, Count);
@@ -684,7 +666,7 @@ void ShaderBuilder::Dot(Opcode Op, uint32_t Count, Reg D, Reg A, Reg B)
 
 void ShaderBuilder::SinCos(Reg Sin, Reg Cos, Reg A)
 {
-    Context = "instruction " + std::to_string(Instructions + 1) + " (sincos)";
+    Begin("sincos");
     std::vector<uint32_t> T;
     const uint32_t SinMask = Destination(T, Sin, true);
     const uint32_t CosMask = Destination(T, Cos, true);
@@ -703,7 +685,7 @@ void ShaderBuilder::SinCos(Reg Sin, Reg Cos, Reg A)
 
 void ShaderBuilder::SampleCommon(Opcode Op, Reg D, Reg Coord, Reg Texture, Reg SamplerReg, const Reg *Extra)
 {
-    Context = "instruction " + std::to_string(Instructions + 1) + " (" + OpcodeName(uint32_t(Op)) + ")";
+    Begin(OpcodeName(uint32_t(Op)).c_str());
     const bool Derivatives = Op == Opcode::Sample || Op == Opcode::SampleC;
     if (Derivatives && Kind != Stage::Pixel) Fail("only a pixel shader samples with derivatives; use an explicit level");
     std::vector<uint32_t> T;
@@ -743,7 +725,7 @@ void ShaderBuilder::SampleCLz(Reg D, Reg Coord, Reg Texture, Reg SamplerReg, Reg
 
 void ShaderBuilder::Conditional(Opcode Op, When Condition, Reg Scalar)
 {
-    Context = "instruction " + std::to_string(Instructions + 1) + " (" + OpcodeName(uint32_t(Op)) + ")";
+    Begin(OpcodeName(uint32_t(Op)).c_str());
     std::vector<uint32_t> T;
     ScalarSource(T, Scalar);
     Instruction(Op, Condition == When::NonZero ? token::TestNonZero : 0, T);
@@ -751,7 +733,7 @@ void ShaderBuilder::Conditional(Opcode Op, When Condition, Reg Scalar)
 
 void ShaderBuilder::Plain(Opcode Op)
 {
-    Context = "instruction " + std::to_string(Instructions + 1) + " (" + OpcodeName(uint32_t(Op)) + ")";
+    Begin(OpcodeName(uint32_t(Op)).c_str());
     Instruction(Op, 0, {});
 }
 

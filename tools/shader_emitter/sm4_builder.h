@@ -24,6 +24,7 @@
 
 #include <stdint.h>
 
+#include <initializer_list>
 #include <map>
 #include <string>
 #include <vector>
@@ -89,49 +90,49 @@ public:
     Reg IndexableTemp(uint32_t Number, uint32_t Size, uint32_t Components);
 
     // --- arithmetic and logic, component by component
-    void Mov(Reg D, Reg A) { Unary(Opcode::Mov, D, A); }
-    void Add(Reg D, Reg A, Reg B) { Binary(Opcode::Add, D, A, B); }
-    void Mul(Reg D, Reg A, Reg B) { Binary(Opcode::Mul, D, A, B); }
-    void Div(Reg D, Reg A, Reg B) { Binary(Opcode::Div, D, A, B); }
-    void Min(Reg D, Reg A, Reg B) { Binary(Opcode::Min, D, A, B); }
-    void Max(Reg D, Reg A, Reg B) { Binary(Opcode::Max, D, A, B); }
-    void Mad(Reg D, Reg A, Reg B, Reg C) { Ternary(Opcode::Mad, D, A, B, C); }
-    void Movc(Reg D, Reg Condition, Reg IfTrue, Reg IfFalse) { Ternary(Opcode::Movc, D, Condition, IfTrue, IfFalse); }
-    void Eq(Reg D, Reg A, Reg B) { Binary(Opcode::Eq, D, A, B); }
-    void Ne(Reg D, Reg A, Reg B) { Binary(Opcode::Ne, D, A, B); }
-    void Lt(Reg D, Reg A, Reg B) { Binary(Opcode::Lt, D, A, B); }
-    void Ge(Reg D, Reg A, Reg B) { Binary(Opcode::Ge, D, A, B); }
-    void And(Reg D, Reg A, Reg B) { Binary(Opcode::And, D, A, B); }
-    void Or(Reg D, Reg A, Reg B) { Binary(Opcode::Or, D, A, B); }
-    void Xor(Reg D, Reg A, Reg B) { Binary(Opcode::Xor, D, A, B); }
-    void Not(Reg D, Reg A) { Unary(Opcode::Not, D, A); }
-    void Frc(Reg D, Reg A) { Unary(Opcode::Frc, D, A); }
-    void Exp(Reg D, Reg A) { Unary(Opcode::Exp, D, A); }   // 2^a
-    void Log(Reg D, Reg A) { Unary(Opcode::Log, D, A); }   // log2 a
-    void Sqrt(Reg D, Reg A) { Unary(Opcode::Sqrt, D, A); }
-    void Rsq(Reg D, Reg A) { Unary(Opcode::Rsq, D, A); }
-    void RoundNe(Reg D, Reg A) { Unary(Opcode::RoundNe, D, A); }
-    void RoundNi(Reg D, Reg A) { Unary(Opcode::RoundNi, D, A); }
-    void RoundPi(Reg D, Reg A) { Unary(Opcode::RoundPi, D, A); }
-    void RoundZ(Reg D, Reg A) { Unary(Opcode::RoundZ, D, A); }
-    void FtoI(Reg D, Reg A) { Unary(Opcode::FtoI, D, A); }
-    void FtoU(Reg D, Reg A) { Unary(Opcode::FtoU, D, A); }
-    void ItoF(Reg D, Reg A) { Unary(Opcode::ItoF, D, A); }
-    void UtoF(Reg D, Reg A) { Unary(Opcode::UtoF, D, A); }
-    void IAdd(Reg D, Reg A, Reg B) { Binary(Opcode::IAdd, D, A, B); }
-    void INeg(Reg D, Reg A) { Unary(Opcode::INeg, D, A); }
-    void IEq(Reg D, Reg A, Reg B) { Binary(Opcode::IEq, D, A, B); }
-    void INe(Reg D, Reg A, Reg B) { Binary(Opcode::INe, D, A, B); }
-    void ILt(Reg D, Reg A, Reg B) { Binary(Opcode::ILt, D, A, B); }
-    void IGe(Reg D, Reg A, Reg B) { Binary(Opcode::IGe, D, A, B); }
-    void ULt(Reg D, Reg A, Reg B) { Binary(Opcode::ULt, D, A, B); }
-    void UGe(Reg D, Reg A, Reg B) { Binary(Opcode::UGe, D, A, B); }
-    void IMin(Reg D, Reg A, Reg B) { Binary(Opcode::IMin, D, A, B); }
-    void IMax(Reg D, Reg A, Reg B) { Binary(Opcode::IMax, D, A, B); }
-    void IShl(Reg D, Reg A, Reg B) { Binary(Opcode::IShl, D, A, B); }
-    void IShr(Reg D, Reg A, Reg B) { Binary(Opcode::IShr, D, A, B); }
-    void UShr(Reg D, Reg A, Reg B) { Binary(Opcode::UShr, D, A, B); }
-    void IMad(Reg D, Reg A, Reg B, Reg C) { Ternary(Opcode::IMad, D, A, B, C); }
+    void Mov(Reg D, Reg A) { Lanewise(Opcode::Mov, D, {A}); }
+    void Add(Reg D, Reg A, Reg B) { Lanewise(Opcode::Add, D, {A, B}); }
+    void Mul(Reg D, Reg A, Reg B) { Lanewise(Opcode::Mul, D, {A, B}); }
+    void Div(Reg D, Reg A, Reg B) { Lanewise(Opcode::Div, D, {A, B}); }
+    void Min(Reg D, Reg A, Reg B) { Lanewise(Opcode::Min, D, {A, B}); }
+    void Max(Reg D, Reg A, Reg B) { Lanewise(Opcode::Max, D, {A, B}); }
+    void Mad(Reg D, Reg A, Reg B, Reg C) { Lanewise(Opcode::Mad, D, {A, B, C}); }
+    void Movc(Reg D, Reg Condition, Reg IfTrue, Reg IfFalse) { Lanewise(Opcode::Movc, D, {Condition, IfTrue, IfFalse}); }
+    void Eq(Reg D, Reg A, Reg B) { Lanewise(Opcode::Eq, D, {A, B}); }
+    void Ne(Reg D, Reg A, Reg B) { Lanewise(Opcode::Ne, D, {A, B}); }
+    void Lt(Reg D, Reg A, Reg B) { Lanewise(Opcode::Lt, D, {A, B}); }
+    void Ge(Reg D, Reg A, Reg B) { Lanewise(Opcode::Ge, D, {A, B}); }
+    void And(Reg D, Reg A, Reg B) { Lanewise(Opcode::And, D, {A, B}); }
+    void Or(Reg D, Reg A, Reg B) { Lanewise(Opcode::Or, D, {A, B}); }
+    void Xor(Reg D, Reg A, Reg B) { Lanewise(Opcode::Xor, D, {A, B}); }
+    void Not(Reg D, Reg A) { Lanewise(Opcode::Not, D, {A}); }
+    void Frc(Reg D, Reg A) { Lanewise(Opcode::Frc, D, {A}); }
+    void Exp(Reg D, Reg A) { Lanewise(Opcode::Exp, D, {A}); }   // 2^a
+    void Log(Reg D, Reg A) { Lanewise(Opcode::Log, D, {A}); }   // log2 a
+    void Sqrt(Reg D, Reg A) { Lanewise(Opcode::Sqrt, D, {A}); }
+    void Rsq(Reg D, Reg A) { Lanewise(Opcode::Rsq, D, {A}); }
+    void RoundNe(Reg D, Reg A) { Lanewise(Opcode::RoundNe, D, {A}); }
+    void RoundNi(Reg D, Reg A) { Lanewise(Opcode::RoundNi, D, {A}); }
+    void RoundPi(Reg D, Reg A) { Lanewise(Opcode::RoundPi, D, {A}); }
+    void RoundZ(Reg D, Reg A) { Lanewise(Opcode::RoundZ, D, {A}); }
+    void FtoI(Reg D, Reg A) { Lanewise(Opcode::FtoI, D, {A}); }
+    void FtoU(Reg D, Reg A) { Lanewise(Opcode::FtoU, D, {A}); }
+    void ItoF(Reg D, Reg A) { Lanewise(Opcode::ItoF, D, {A}); }
+    void UtoF(Reg D, Reg A) { Lanewise(Opcode::UtoF, D, {A}); }
+    void IAdd(Reg D, Reg A, Reg B) { Lanewise(Opcode::IAdd, D, {A, B}); }
+    void INeg(Reg D, Reg A) { Lanewise(Opcode::INeg, D, {A}); }
+    void IEq(Reg D, Reg A, Reg B) { Lanewise(Opcode::IEq, D, {A, B}); }
+    void INe(Reg D, Reg A, Reg B) { Lanewise(Opcode::INe, D, {A, B}); }
+    void ILt(Reg D, Reg A, Reg B) { Lanewise(Opcode::ILt, D, {A, B}); }
+    void IGe(Reg D, Reg A, Reg B) { Lanewise(Opcode::IGe, D, {A, B}); }
+    void ULt(Reg D, Reg A, Reg B) { Lanewise(Opcode::ULt, D, {A, B}); }
+    void UGe(Reg D, Reg A, Reg B) { Lanewise(Opcode::UGe, D, {A, B}); }
+    void IMin(Reg D, Reg A, Reg B) { Lanewise(Opcode::IMin, D, {A, B}); }
+    void IMax(Reg D, Reg A, Reg B) { Lanewise(Opcode::IMax, D, {A, B}); }
+    void IShl(Reg D, Reg A, Reg B) { Lanewise(Opcode::IShl, D, {A, B}); }
+    void IShr(Reg D, Reg A, Reg B) { Lanewise(Opcode::IShr, D, {A, B}); }
+    void UShr(Reg D, Reg A, Reg B) { Lanewise(Opcode::UShr, D, {A, B}); }
+    void IMad(Reg D, Reg A, Reg B, Reg C) { Lanewise(Opcode::IMad, D, {A, B, C}); }
     // Either destination may be Null(); their masks may differ only for a one-component source.
     void SinCos(Reg Sin, Reg Cos, Reg A);
 
@@ -175,9 +176,8 @@ private:
     };
 
     void Fail(const std::string &Why);
-    void Unary(Opcode Op, Reg D, Reg A);
-    void Binary(Opcode Op, Reg D, Reg A, Reg B);
-    void Ternary(Opcode Op, Reg D, Reg A, Reg B, Reg C);
+    void Begin(const char *Name);
+    void Lanewise(Opcode Op, const Reg &D, std::initializer_list<Reg> Sources);
     void Dot(Opcode Op, uint32_t Count, Reg D, Reg A, Reg B);
     void SampleCommon(Opcode Op, Reg D, Reg Coord, Reg Texture, Reg SamplerReg, const Reg *Extra);
     void Conditional(Opcode Op, When Condition, Reg Scalar);
