@@ -6,7 +6,8 @@
 
 #include <string>
 
-#include "tools/shader_emitter/file_bytes.h"
+#include "tests/support/test_files.h"
+#include "tests/support/test_paths.h"
 
 bool D3D11TestDevice::Open()
 {
@@ -142,10 +143,10 @@ ID3D11Texture2D *D3D11TestDevice::MakeTexture(int TextureWidth, int TextureHeigh
     return Texture;
 }
 
-std::vector<unsigned char> ReadSetShader(const char *BuildFolder, const char *Name)
+std::vector<unsigned char> ReadSetShader(const char *Name)
 {
-    const std::string Path = std::string(BuildFolder) + "/shaders/representative/" + Name;
-    dxbc::Bytes Data;
-    EXPECT_TRUE(dxbc::ReadFileBytes(Path, Data)) << "the build did not write " << Path;
-    return Data;
+    const std::string Path = TestBuildDir() + "/shaders/representative/" + Name;
+    const std::string Data = ReadFileBytes(std::wstring(Path.begin(), Path.end()));
+    EXPECT_FALSE(Data.empty()) << "the build did not write " << Path;
+    return std::vector<unsigned char>(Data.begin(), Data.end());
 }

@@ -47,6 +47,5 @@ struct D3D11TestDevice {
                                  ID3D11ShaderResourceView **View);
 };
 
-// A shader of the representative set the build wrote into BuildFolder (TARVEX_BUILD_DIR of
-// the test program); empty, with a test failure, when it is missing.
-std::vector<unsigned char> ReadSetShader(const char *BuildFolder, const char *Name);
+// A shader of the representative set the build wrote (empty, with a test failure, if missing).
+std::vector<unsigned char> ReadSetShader(const char *Name);

@@ -103,14 +103,14 @@ protected:
 
     static HRESULT MakeVertexShader(const char *Name, ID3D11VertexShader **Out)
     {
-        std::vector<unsigned char> Data = ReadSetShader(TARVEX_BUILD_DIR, Name);
+        std::vector<unsigned char> Data = ReadSetShader(Name);
         if (Data.empty()) return E_FAIL;
         return D3D.Device->CreateVertexShader(Data.data(), Data.size(), nullptr, Out);
     }
 
     static HRESULT MakePixelShader(const char *Name, ID3D11PixelShader **Out)
     {
-        std::vector<unsigned char> Data = ReadSetShader(TARVEX_BUILD_DIR, Name);
+        std::vector<unsigned char> Data = ReadSetShader(Name);
         if (Data.empty()) return E_FAIL;
         return D3D.Device->CreatePixelShader(Data.data(), Data.size(), nullptr, Out);
     }
@@ -127,7 +127,7 @@ protected:
         Com<ID3D11VertexShader> Vs;
         Com<ID3D11PixelShader> Ps;
         Com<ID3D11InputLayout> InputLayout;
-        const std::vector<unsigned char> Code = ReadSetShader(TARVEX_BUILD_DIR, VertexShader);
+        const std::vector<unsigned char> Code = ReadSetShader(VertexShader);
         ASSERT_EQ(MakeVertexShader(VertexShader, &Vs.p), S_OK);
         ASSERT_EQ(MakePixelShader(PixelShader, &Ps.p), S_OK);
         ASSERT_EQ(D3D.Device->CreateInputLayout(L->Elements, L->Count, Code.data(), Code.size(), &InputLayout.p), S_OK);
@@ -205,7 +205,7 @@ TEST_F(ShaderSet, EveryShaderIsCreatedAndEveryLayoutMatchesItsVertexShader)
         EXPECT_EQ(MakePixelShader(Name, &Shader.p), S_OK) << Name;
     }
     for (const Layout &L : Layouts) {
-        std::vector<unsigned char> Code = ReadSetShader(TARVEX_BUILD_DIR, L.VertexShader);
+        std::vector<unsigned char> Code = ReadSetShader(L.VertexShader);
         Com<ID3D11InputLayout> InputLayout;
         EXPECT_EQ(D3D.Device->CreateInputLayout(L.Elements, L.Count, Code.data(), Code.size(), &InputLayout.p), S_OK) << L.VertexShader;
     }

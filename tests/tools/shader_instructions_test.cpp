@@ -279,7 +279,7 @@ protected:
         EXPECT_FALSE(Code.empty()) << B.Error();
         if (Code.empty()) return false;
 
-        const std::vector<unsigned char> VertexCode = ReadSetShader(TARVEX_BUILD_DIR, "transfer.vso");
+        const std::vector<unsigned char> VertexCode = ReadSetShader("transfer.vso");
         Com<ID3D11VertexShader> Vs;
         Com<ID3D11PixelShader> Ps;
         Com<ID3D11InputLayout> Layout;

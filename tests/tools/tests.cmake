@@ -1,6 +1,9 @@
 # The archive writer program's test reads what the program wrote with the library's reader.
 target_link_libraries(tools_archive_writer_test PRIVATE archive_writer_lib)
 
+# The Direct3D 11 shader tests read the emitter's output and build shaders with its library.
+target_link_libraries(test_support_tools PUBLIC shader_emitter_cross)
+
 # The shader emitter's host tests are native programs built by its own project
 # (tools/shader_emitter); they run here like every other test of the area.
 file(GLOB host_tests CONFIGURE_DEPENDS ${CMAKE_CURRENT_LIST_DIR}/host/*_test.cpp)
@@ -8,7 +11,8 @@ foreach(src ${host_tests})
   get_filename_component(program ${src} NAME_WE)
   string(REGEX REPLACE "_test$" "" topic ${program})
   add_test(NAME tools.${topic} COMMAND ${CMAKE_BINARY_DIR}/host/shader_emitter/${program})
-  set_tests_properties(tools.${topic} PROPERTIES LABELS tools TIMEOUT 300)
+  set_tests_properties(tools.${topic} PROPERTIES LABELS tools TIMEOUT 300
+    ENVIRONMENT "TARVEX_TEST_DATA_DIR=${CMAKE_SOURCE_DIR}/tests/data")
 endforeach()
 
 # These draw in a window of their own.

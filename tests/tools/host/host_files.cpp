@@ -18,7 +18,9 @@ const std::vector<std::string> &ReferenceNames()
 
 dxbc::Bytes ReadReference(const std::string &Name)
 {
-    return ReadBytes(std::string(TARVEX_TEST_DATA_DIR) + "/shader/reference/" + Name);
+    const char *Data = getenv("TARVEX_TEST_DATA_DIR");
+    EXPECT_NE(Data, nullptr) << "TARVEX_TEST_DATA_DIR is not set (CTest sets it to tests/data)";
+    return ReadBytes(std::string(Data ? Data : ".") + "/shader/reference/" + Name);
 }
 
 dxbc::Bytes ReadBytes(const std::string &Path)

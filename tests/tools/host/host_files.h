@@ -7,7 +7,8 @@
 
 #include "dxbc_container.h"
 
-// The reference containers under tests/data/shader/reference/, by file name.
+// The reference containers under tests/data/shader/reference/, by file name. The data folder
+// comes from the environment (TARVEX_TEST_DATA_DIR), as for every test of the suite.
 const std::vector<std::string> &ReferenceNames();
 dxbc::Bytes ReadReference(const std::string &Name);
 
