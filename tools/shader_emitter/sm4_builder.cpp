@@ -408,6 +408,7 @@ void ShaderBuilder::EncodeRegister(std::vector<uint32_t> &Tokens, const Reg &S, 
 void ShaderBuilder::CheckRead(const Reg &S, uint32_t Components)
 {
     const std::string Name = RegisterText(S);
+    if (S.Saturate) Fail("saturation belongs to the destination, not to " + Name);
     if (S.Relative) {
         if (S.RelativeRegister == ~0u || S.RelativeComponent > 3) {
             Fail("the index of " + Name + " must be one temp component");
@@ -500,9 +501,12 @@ uint32_t ShaderBuilder::Destination(std::vector<uint32_t> &Tokens, const Reg &D,
                  MaskText(Declared->second.Mask));
         break;
     }
-    case RegisterType::IndexableTemp:
-        CheckRead(D, Mask);  // the same declaration and range checks
+    case RegisterType::IndexableTemp: {
+        Reg Element = D;  // the same declaration and range checks as a read
+        Element.Saturate = false;
+        CheckRead(Element, Mask);
         break;
+    }
     default:
         Fail(Name + " cannot be written");
         break;

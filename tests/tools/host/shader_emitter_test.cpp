@@ -241,6 +241,7 @@ TEST(ShaderBuilder, RefusesWhatCannotRun)
          "index register of cb1"},
         {"source does not fit the mask", [&](ShaderBuilder &B, Reg C, Reg, Reg, Reg T) { B.Mov(R(0)("xy"), C("xyz")); Ends(B, T); },
          "selects 3 components for a destination of 2"},
+        {"saturated source", [&](ShaderBuilder &B, Reg C, Reg, Reg, Reg T) { B.Mov(R(0), Sat(C)); Ends(B, T); }, "belongs to the destination"},
         {"mask out of order", [&](ShaderBuilder &B, Reg C, Reg, Reg, Reg T) { B.Mov(R(0)("yx"), C("xy")); Ends(B, T); }, "is not a write mask"},
         {"scalar operand of two components", [&](ShaderBuilder &B, Reg C, Reg, Reg, Reg T) { B.Discard(When::NonZero, C("xy")); Ends(B, T); },
          "exactly one component"},
@@ -336,6 +337,7 @@ TEST(DxbcReaders, RefuseDamagedContainersWithoutReadingOutside)
 {
     // Containers whose size fields lie are refused by name.
     const Bytes Good = ReadReference("textured.ps.dxbc");
+    ASSERT_GT(Good.size(), ContainerHeaderSize);
     auto Resealed = [](Bytes Data) {
         uint32_t Sum[4];
         ComputeChecksum(Data.data(), Data.size(), Sum);
