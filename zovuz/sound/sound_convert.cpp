@@ -6,14 +6,8 @@
 #include <string.h>
 
 #include "zovuz/core/zovuz_core.h"
-#include "zovuz/sound/zovuz_sound.h"
 
 namespace {
-
-struct SoundConvertSystem {
-    int InitializeFlag;  // 1 between InitializeSoundConvert and TerminateSoundConvert
-};
-SoundConvertSystem g_SoundConvert;
 
 // One format the framework can recognise. A null Setup is a format this build cannot read:
 // it never takes a stream.
@@ -22,14 +16,14 @@ struct SoundConvertRecogniser {
     int (*Setup)(SoundConvertState *Conv);   // 0 with Method set, or -1 (nothing held)
 };
 
-// The recognition order. ACM WAVE and both MP3 paths make method 3 or 4, Media Foundation
-// method 5; their recognisers live with the platform's decoders.
+// The recognition order. ACM WAVE and MP3 through ACM make method 3, MP3 through DirectShow
+// method 4, Media Foundation method 5.
 const SoundConvertRecogniser g_Recognisers[] = {
     {SOUND_CONV_SKIP_WAVE, SetupSoundConvertWave},
     {SOUND_CONV_SKIP_OGG_VORBIS, SoundConvert_OggVorbis_Open},
     {SOUND_CONV_SKIP_OGG_OPUS, SoundConvert_OggOpus_Open},
-    {SOUND_CONV_SKIP_ACM_WAVE, nullptr},
-    {SOUND_CONV_SKIP_ACM_MP3, nullptr},
+    {SOUND_CONV_SKIP_ACM_WAVE, SoundConvert_SetupWAVE},
+    {SOUND_CONV_SKIP_ACM_MP3, SoundConvert_SetupMP3},
     {SOUND_CONV_SKIP_DSHOW_MP3, nullptr},
     {SOUND_CONV_SKIP_MF, nullptr},
 };
@@ -51,7 +45,8 @@ const SoundConvertMethod g_Methods[SOUND_CONV_METHOD_COUNT] = {
      SoundConvert_Ogg_GetLoopInfo, SoundConvert_OggVorbis_Close},
     {SoundConvert_OggOpus_Decode, SoundConvert_OggOpus_Seek, SoundConvert_OggOpus_GetTotalSample,
      nullptr, SoundConvert_OggOpus_Close},
-    {nullptr, nullptr, nullptr, nullptr, nullptr},
+    {SoundConvert_ACM_Decode, SoundConvert_ACM_Seek, SoundConvert_ACM_GetDestSize, nullptr,
+     SoundConvert_ACM_Release},
     {nullptr, nullptr, nullptr, nullptr, nullptr},
     {nullptr, nullptr, nullptr, nullptr, nullptr},
 };
@@ -78,20 +73,6 @@ int SeekMethod(SoundConvertState *Conv, int64_t Sample)
 }
 
 }  // namespace
-
-int InitializeSoundConvert(void)
-{
-    if (g_SoundConvert.InitializeFlag) return -1;
-    g_SoundConvert.InitializeFlag = 1;
-    return 0;
-}
-
-int TerminateSoundConvert(void)
-{
-    if (!g_SoundConvert.InitializeFlag) return -1;
-    g_SoundConvert.InitializeFlag = 0;
-    return 0;
-}
 
 int SetupSoundConvert(SoundConvertState *Conv, const StreamFunctionTable *Stream, void *StreamData,
                       int SkipMask, int OggVorbisBitDepth, int OggVorbisDecoder)

@@ -88,6 +88,23 @@ struct SoundConvertOggOpus {
     int64_t TotalFrames;        // frames of those links
 };
 
+// ACM method state (compressed WAVE and MP3 sources). The compressed data is read whole at
+// set-up; a second stream on the same formats (the look-ahead) decodes ahead, up to the
+// converter's pre-decode position, so that a jump back there needs no decoding from the start.
+struct SoundConvertAcm {
+    unsigned char *SrcFormat;       // the source format as ACM takes it (allocated, extra bytes included)
+    void *Stream;                   // main ACM stream
+    void *LookAheadStream;          // look-ahead ACM stream
+    unsigned char *SrcData;         // the whole compressed data
+    uint32_t SrcDataSize;           // its size in bytes, whole source blocks
+    uint32_t SrcPiece;              // source bytes handed to one conversion, whole blocks
+    uint32_t SrcOffset;             // main stream's read offset in SrcData
+    int64_t TotalSamples;           // frames of an MP3 source; -1 for WAVE (ACM tells the size)
+    uint32_t LookAheadOffset;       // look-ahead stream's read offset in SrcData
+    int64_t LookAheadPosition;      // and its output position in bytes
+    unsigned char *LookAheadBuffer; // its output, thrown away (DestBufferSize bytes)
+};
+
 // One converter, embedded in its owner.
 struct SoundConvertState {
     int InitializeFlag;          // 1 after a successful set-up
@@ -104,6 +121,7 @@ struct SoundConvertState {
         SoundConvertWave Wave;
         SoundConvertOggVorbis OggVorbis;
         SoundConvertOggOpus OggOpus;
+        SoundConvertAcm Acm;
     };
     unsigned char *DestBuffer;   // output buffer
     uint32_t DestBufferSize;     // its size in bytes, chosen by the recogniser
@@ -116,7 +134,8 @@ struct SoundConvertState {
 };
 
 // Start and end of the conversion system: InitializeSoundConvert / TerminateSoundConvert
-// are declared in zovuz_sound.h.
+// are declared in zovuz_sound.h. They live with the system's ACM loader (windows/), so the
+// portable files call nothing of the platform.
 
 // 0 with an initialised converter on the stream, -1 when no format takes it. The stream's
 // operations are copied. Mask: SOUND_CONV_SKIP_* bits of the formats to leave out.
@@ -189,3 +208,69 @@ int SoundConvert_OggOpus_Decode(SoundConvertState *Conv);
 int SoundConvert_OggOpus_Seek(SoundConvertState *Conv, int64_t Sample);
 int64_t SoundConvert_OggOpus_GetTotalSample(SoundConvertState *Conv);
 void SoundConvert_OggOpus_Close(SoundConvertState *Conv);
+
+// ---- ACM: compressed WAVE and MP3 -------------------------------------------------------
+
+// The audio compression manager as the ACM method uses it: the system's msacm32, loaded at
+// run time, behind calls that need no system header. Null (no ACM) until SoundConvert_LoadACM
+// succeeds; without it both ACM recognisers refuse at once.
+struct SoundAcmApi {
+    // Completes Dest, whose tag is set to PCM, as the PCM format the codec suggests for Src: 0, -1.
+    int (*FormatSuggest)(const void *Src, SoundWaveFormat *Dest);
+    // The largest format record of any installed codec in bytes, or -1.
+    int (*MaxFormatSize)(void);
+    // A non-real-time stream from Src to Dest, or null.
+    void *(*StreamOpen)(const void *Src, const SoundWaveFormat *Dest);
+    void (*StreamClose)(void *Stream);
+    // Converts whole source blocks of Src into Dest: 0 with the bytes used and produced (both 0
+    // when the codec refused the piece), -1 when the stream header cannot be prepared.
+    int (*StreamConvert)(void *Stream, const void *Src, uint32_t SrcBytes, void *Dest, uint32_t DestBytes,
+                         uint32_t *SrcUsed, uint32_t *DestUsed);
+    // Output bytes of SrcBytes source bytes, or -1.
+    int64_t (*StreamSize)(void *Stream, uint32_t SrcBytes);
+};
+
+// Start and end of the system's ACM (Windows): 0, or -1 when msacm32 or one of its functions
+// is missing (what was found stays loaded until SoundConvert_Platform_Terminate).
+int SoundConvert_LoadACM(void);
+int SoundConvert_Platform_Terminate(void);
+// The ACM the converters use, null when none is loaded.
+const SoundAcmApi *SoundConvert_GetACM(void);
+void SoundConvert_SetACM(const SoundAcmApi *Api);
+
+// One MPEG audio frame header.
+struct SoundMp3FrameInfo {
+    int Layer;            // 0 Layer I, 1 Layer II, 2 Layer III
+    int Version;          // 0 MPEG-1, 1 MPEG-2
+    int BitRateIndex;
+    int SampleRateIndex;
+    int Padding;          // 1 when the frame has its padding slot
+    int Channels;         // 1 or 2
+    int SampleRate;       // Hz
+    int BitRate;          // kbit/s; 0 for a free-format frame
+    int FrameLength;      // bytes, header included
+    int SamplesPerFrame;  // 384, 1152 or 576
+};
+// Parses the 4 header bytes: 0, -1 for a reserved or invalid field, -2 without a sync.
+int SoundConvert_AnalyseMP3FrameHeader(const unsigned char *Header, SoundMp3FrameInfo *Info);
+
+// Where an MP3 file's frames are: tags skipped (ID3v2 at the start, ID3v1 "TAG" at the end),
+// the frame chain followed from the first sync.
+struct SoundMp3Layout {
+    int64_t AudioStart;          // first byte after an ID3v2 tag (0 without one)
+    int64_t AudioEnd;            // the end of the stream, less an ID3v1 tag
+    int64_t FirstFrame;          // the first frame header
+    int64_t DataEnd;             // end of the data handed to the decoder
+    int64_t TotalSamples;        // frames found x samples per frame
+    SoundMp3FrameInfo First;     // the first frame
+};
+// Scans the converter's stream from its start: 0, or -1 when no frame is found or a sync
+// leads to an invalid header.
+int SoundConvert_ScanMP3(SoundConvertState *Conv, SoundMp3Layout *Layout);
+
+int SoundConvert_SetupWAVE(SoundConvertState *Conv);
+int SoundConvert_SetupMP3(SoundConvertState *Conv);
+int SoundConvert_ACM_Decode(SoundConvertState *Conv);
+int SoundConvert_ACM_Seek(SoundConvertState *Conv, int64_t Sample);
+int64_t SoundConvert_ACM_GetDestSize(SoundConvertState *Conv);
+void SoundConvert_ACM_Release(SoundConvertState *Conv);

@@ -36,3 +36,22 @@ cat "$tmp/a.ogg" "$tmp/c.ogg" > vorbis_chained_mixed.ogg
 # Ogg Opus: stereo, 48000 frames at 48000 Hz.
 sox -r 48000 -c 2 -n -b 16 -t wavpcm "$tmp/opus.wav" synth 48000s sine 440 vol 0.3
 opusenc --quiet --bitrate 12 "$tmp/opus.wav" opus_stereo_48000.opus
+
+# Compressed WAVE for the ACM converter: the same 1 kHz half-scale tone at 8000 Hz in each codec
+# sox writes. The IMA ADPCM file is long enough for seeks back past a look-ahead; the GSM file
+# is longer than one 2048-byte piece, whose output is more than a second of sound.
+sox -D -r 8000 -c 2 -n -e ima-adpcm -t wav acm_ima_adpcm_stereo.wav synth 16000s sine 1000 vol 0.5
+sox -D -r 8000 -c 1 -n -e ms-adpcm -t wav acm_ms_adpcm_mono.wav synth 8000s sine 1000 vol 0.5
+sox -D -r 8000 -c 1 -n -e gsm-full-rate -t wav acm_gsm_mono.wav synth 16000s sine 1000 vol 0.5
+sox -D -r 8000 -c 1 -n -e a-law -t wav acm_alaw_mono.wav synth 4000s sine 1000 vol 0.5
+sox -D -r 8000 -c 1 -n -e u-law -t wav acm_mulaw_mono.wav synth 4000s sine 1000 vol 0.5
+# 24-bit PCM as sox writes it by default: WAVE_FORMAT_EXTENSIBLE, which ACM does not convert.
+sox -D -r 8000 -c 1 -n -b 24 -t wav extensible_pcm24_mono.wav synth 800s sine 1000 vol 0.5
+
+# MP3 (lame): MPEG-1 CBR 128 kbit/s stereo at 44100 Hz, MPEG-2 32 kbit/s mono at 22050 Hz, and
+# one with an ID3v2 tag at its start and an ID3v1 tag at its end.
+sox -D -r 44100 -c 2 -n -b 16 -t wavpcm "$tmp/mp3_44100.wav" synth 0.5 sine 1000 vol 0.5
+sox -D -r 22050 -c 1 -n -b 16 -t wavpcm "$tmp/mp3_22050.wav" synth 1 sine 1000 vol 0.5
+lame --quiet -b 128 "$tmp/mp3_44100.wav" mp3_cbr_44100_stereo.mp3
+lame --quiet -b 32 "$tmp/mp3_22050.wav" mp3_mpeg2_22050_mono.mp3
+lame --quiet -b 64 --resample 44.1 --add-id3v2 --tt "Tone" --ta "tarvex" "$tmp/mp3_44100.wav" mp3_id3_tags.mp3
