@@ -41,18 +41,42 @@ struct Mp3WaveFormat {
 static_assert(sizeof(Mp3WaveFormat) == 30, "MPEGLAYER3WAVEFORMAT is 30 bytes");
 constexpr uint16_t kMp3ExtraBytes = sizeof(Mp3WaveFormat) - sizeof(SoundWaveFormat);
 
-// A format ACM may be handed: every count that codecs divide by is set. The system's PCM
-// converter takes a PCM format with no bytes per second down with the whole process, so such
-// a format must never reach it, as source or as target.
-bool AcmFormatUsable(const SoundWaveFormat &F)
+// The system's ADPCM codecs decode as many samples per block as the format's extra field says,
+// reading past the block when it says more than the block holds: the field must be what the
+// block alignment gives. Other codecs check their own formats.
+constexpr uint16_t kFormatTagMsAdpcm = 2;
+constexpr uint16_t kFormatTagImaAdpcm = 0x11;
+
+bool CodecFieldsConsistent(const unsigned char *Format)
 {
-    return F.nChannels != 0 && F.nSamplesPerSec != 0 && F.nAvgBytesPerSec != 0 && F.nBlockAlign != 0;
+    SoundWaveFormat f;
+    memcpy(&f, Format, sizeof f);
+    const unsigned char *extra = Format + sizeof f;
+    const uint32_t ch = f.nChannels, align = f.nBlockAlign;
+    switch (f.wFormatTag) {
+    case kFormatTagImaAdpcm: {
+        if (f.cbSize < 2 || (f.wBitsPerSample != 3 && f.wBitsPerSample != 4) || align <= 4 * ch) return false;
+        uint32_t perBlock = (align - 4 * ch) * 8 / (f.wBitsPerSample * ch) + 1;
+        return (uint32_t)(extra[0] | extra[1] << 8) == perBlock;
+    }
+    case kFormatTagMsAdpcm: {
+        if (f.cbSize < 4 || f.wBitsPerSample != 4 || align <= 7 * ch) return false;
+        uint32_t perBlock = (align - 7 * ch) * 8 / (4 * ch) + 2;
+        uint32_t coefficients = extra[2] | extra[3] << 8;
+        return (uint32_t)(extra[0] | extra[1] << 8) == perBlock && coefficients >= 1 &&
+               4 + 4 * coefficients <= f.cbSize;
+    }
+    default:
+        return true;
+    }
 }
 
-// The PCM target ACM suggested: usable, and laid out as plain PCM.
+// The PCM target ACM suggested: every count set, laid out as plain PCM. The system's PCM
+// converter takes a PCM format with no bytes per second down with the whole process, so such a
+// format must never reach it, as target or as source (the "fmt " reader refuses those).
 bool PcmTargetUsable(const SoundWaveFormat &F)
 {
-    if (!AcmFormatUsable(F) || F.wFormatTag != SOUND_FORMAT_TAG_PCM) return false;
+    if (F.wFormatTag != SOUND_FORMAT_TAG_PCM || F.nChannels == 0 || F.nSamplesPerSec == 0) return false;
     if (F.wBitsPerSample != 8 && F.wBitsPerSample != 16) return false;
     return F.nBlockAlign == F.nChannels * (F.wBitsPerSample / 8) &&
            (uint64_t)F.nAvgBytesPerSec == (uint64_t)F.nSamplesPerSec * F.nBlockAlign;
@@ -180,7 +204,7 @@ int OpenStreams(SoundConvertState *Conv, int64_t DataBytes, const SoundMp3FrameI
 {
     SoundConvertAcm &a = Conv->Acm;
     const SoundAcmApi *api = g_AcmSystem.Api;
-    if (!AcmFormatUsable(SourceFormat(Conv))) return -1;
+    if (!CodecFieldsConsistent(a.SrcFormat)) return -1;
     memset(&Conv->OutFormat, 0, sizeof Conv->OutFormat);
     Conv->OutFormat.wFormatTag = SOUND_FORMAT_TAG_PCM;
     if (api->FormatSuggest(a.SrcFormat, &Conv->OutFormat) != 0 || !PcmTargetUsable(Conv->OutFormat)) return -1;
@@ -223,6 +247,15 @@ int OpenStreams(SoundConvertState *Conv, int64_t DataBytes, const SoundMp3FrameI
     Conv->DestBufferSize = (uint32_t)buffer;
     a.LookAheadBuffer = (unsigned char *)DXALLOC(Conv->DestBufferSize);
     if (a.LookAheadBuffer == nullptr) return -1;
+    // The total: an MP3's frames, or what ACM says the data makes (it ends the delivery too,
+    // should a damaged block give more).
+    if (a.TotalSamples >= 0) {
+        a.TotalBytes = a.TotalSamples * out.nBlockAlign;
+    } else {
+        a.TotalBytes = api->StreamSize(a.Stream, a.SrcDataSize);
+        a.TotalBytes -= a.TotalBytes % out.nBlockAlign;
+    }
+    if (a.TotalBytes <= 0) return -1;
     a.SrcOffset = 0;
     a.LookAheadOffset = 0;
     a.LookAheadPosition = 0;
@@ -333,9 +366,9 @@ int SoundConvert_ACM_Decode(SoundConvertState *Conv)
     if (StepLookAhead(Conv) != 0) return -1;
 
     if (a.SrcOffset >= a.SrcDataSize) return -1;
-    // An MP3 ends with its last frame's samples, whatever the codec still has to give.
-    int64_t limit = a.TotalSamples >= 0 ? a.TotalSamples * Conv->OutFormat.nBlockAlign - Conv->DestOutputPosition
-                                        : INT64_MAX;
+    // The sound ends at its total (an MP3 with its last frame's samples), whatever the codec
+    // still has to give.
+    int64_t limit = a.TotalBytes - Conv->DestOutputPosition;
     uint32_t produced;
     if (limit <= 0 || ConvertPiece(Conv, a.Stream, &a.SrcOffset, Conv->DestBuffer, &produced) != 0) return -1;
     if (produced > limit) produced = (uint32_t)limit;
@@ -383,13 +416,7 @@ int SoundConvert_ACM_Seek(SoundConvertState *Conv, int64_t Sample)
     return 0;
 }
 
-int64_t SoundConvert_ACM_GetDestSize(SoundConvertState *Conv)
-{
-    SoundConvertAcm &a = Conv->Acm;
-    if (a.TotalSamples >= 0) return a.TotalSamples * Conv->OutFormat.nBlockAlign;
-    int64_t size = g_AcmSystem.Api != nullptr ? g_AcmSystem.Api->StreamSize(a.Stream, a.SrcDataSize) : -1;
-    return size > 0 ? size - size % Conv->OutFormat.nBlockAlign : 0;
-}
+int64_t SoundConvert_ACM_GetDestSize(SoundConvertState *Conv) { return Conv->Acm.TotalBytes; }
 
 void SoundConvert_ACM_Release(SoundConvertState *Conv)
 {

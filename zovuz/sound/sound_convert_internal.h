@@ -100,6 +100,7 @@ struct SoundConvertAcm {
     uint32_t SrcPiece;              // source bytes handed to one conversion, whole blocks
     uint32_t SrcOffset;             // main stream's read offset in SrcData
     int64_t TotalSamples;           // frames of an MP3 source; -1 for WAVE (ACM tells the size)
+    int64_t TotalBytes;             // the output's size: what is delivered, at most
     uint32_t LookAheadOffset;       // look-ahead stream's read offset in SrcData
     int64_t LookAheadPosition;      // and its output position in bytes
     unsigned char *LookAheadBuffer; // its output, thrown away (DestBufferSize bytes)

@@ -48,10 +48,11 @@ sox -D -r 8000 -c 1 -n -e u-law -t wav acm_mulaw_mono.wav synth 4000s sine 1000 
 # 24-bit PCM as sox writes it by default: WAVE_FORMAT_EXTENSIBLE, which ACM does not convert.
 sox -D -r 8000 -c 1 -n -b 24 -t wav extensible_pcm24_mono.wav synth 800s sine 1000 vol 0.5
 
-# MP3 (lame): MPEG-1 CBR 128 kbit/s stereo at 44100 Hz, MPEG-2 32 kbit/s mono at 22050 Hz, and
+# MP3 (lame): MPEG-1 CBR 128 kbit/s stereo at 44100 Hz, MPEG-2 32 kbit/s mono at 22050 Hz (long
+# enough for seeks back past a look-ahead), and
 # one with an ID3v2 tag at its start and an ID3v1 tag at its end.
 sox -D -r 44100 -c 2 -n -b 16 -t wavpcm "$tmp/mp3_44100.wav" synth 0.5 sine 1000 vol 0.5
-sox -D -r 22050 -c 1 -n -b 16 -t wavpcm "$tmp/mp3_22050.wav" synth 1 sine 1000 vol 0.5
+sox -D -r 22050 -c 1 -n -b 16 -t wavpcm "$tmp/mp3_22050.wav" synth 4 sine 1000 vol 0.5
 lame --quiet -b 128 "$tmp/mp3_44100.wav" mp3_cbr_44100_stereo.mp3
 lame --quiet -b 32 "$tmp/mp3_22050.wav" mp3_mpeg2_22050_mono.mp3
 lame --quiet -b 64 --resample 44.1 --add-id3v2 --tt "Tone" --ta "tarvex" "$tmp/mp3_44100.wav" mp3_id3_tags.mp3

@@ -137,7 +137,7 @@ TEST(AcmMp3, FilesDecodeTheTone)
     };
     const Case cases[] = {
         {"mp3_cbr_44100_stereo.mp3", 2, 44100, 1152, 0.5},
-        {"mp3_mpeg2_22050_mono.mp3", 1, 22050, 576, 1.0},
+        {"mp3_mpeg2_22050_mono.mp3", 1, 22050, 576, 4.0},
         {"mp3_id3_tags.mp3", 2, 44100, 1152, 0.5},
     };
     for (const Case &c : cases) {
@@ -312,6 +312,12 @@ TEST(AcmWave, ChunkLayoutsAndHeaders)
         {"fmt after data", with({}, [](std::vector<RiffChunk> &C) { std::swap(C[0], C[2]); }), false},
         {"fmt size wraps", with({}, [](std::vector<RiffChunk> &C) { ChunkNamed(C, "fmt ").StatedSize = 0xFFFFFFFF; }), false},
         {"no data", BuildRiffWave({chunks[0]}), false},
+        // The codec would decode this many samples from each 512-byte block.
+        {"samples per block beyond the block", with({}, [](std::vector<RiffChunk> &C) {
+             ChunkNamed(C, "fmt ").Body[18] = 0x7D;
+             ChunkNamed(C, "fmt ").Body[19] = 0x5E;
+         }), false},
+        {"no extra bytes", with({}, [](std::vector<RiffChunk> &C) { ChunkNamed(C, "fmt ").Body.resize(18); }), false},
     };
     ASSERT_EQ("fmt ", chunks[0].Id);
     ASSERT_EQ("data", chunks[2].Id);
@@ -322,6 +328,86 @@ TEST(AcmWave, ChunkLayoutsAndHeaders)
         if (!c.Taken) continue;
         EXPECT_EQ(reference.Data, d.Data);
     }
+}
+
+// Microsoft ADPCM: the coefficient table must lie within the extra bytes, the samples per
+// block must fit the block.
+TEST(AcmWave, MsAdpcmFields)
+{
+    const Bytes file = ReadSoundFixture("acm_ms_adpcm_mono.wav");
+    const Decoded reference = Decode(file);
+    ASSERT_EQ(0, reference.Setup);
+    struct Case {
+        const char *Name;
+        size_t At;
+        uint8_t Value;
+        int Setup;
+    };
+    const Case cases[] = {
+        {"as written", 0, 0x02, 0},  // the tag, unchanged
+        {"more coefficients than bytes", 20, 8, -1},
+        {"samples per block beyond the block", 19, 0x10, -1},
+        {"no coefficients", 20, 0, -1},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.Name);
+        std::vector<RiffChunk> chunks = ChunksOf(file);
+        ChunkNamed(chunks, "fmt ").Body[c.At] = c.Value;
+        Decoded d = Decode(BuildRiffWave(chunks));
+        ASSERT_EQ(c.Setup, d.Setup);
+        if (c.Setup == 0) {
+            EXPECT_EQ(reference.Data, d.Data);
+        }
+    }
+}
+
+// The PCM target the codec suggests is used only when it describes plain 8- or 16-bit PCM:
+// nothing is opened on any other.
+namespace fake {
+SoundWaveFormat g_Suggested;
+int g_Opens;
+int Suggest(const void *, SoundWaveFormat *Dest)
+{
+    *Dest = g_Suggested;
+    return 0;
+}
+int MaxFormatSize(void) { return 50; }
+void *Open(const void *, const SoundWaveFormat *)
+{
+    g_Opens++;
+    return nullptr;
+}
+void Close(void *) {}
+int Convert(void *, const void *, uint32_t, void *, uint32_t, uint32_t *, uint32_t *) { return -1; }
+int64_t Size(void *, uint32_t) { return -1; }
+const SoundAcmApi kApi = {Suggest, MaxFormatSize, Open, Close, Convert, Size};
+}  // namespace fake
+
+TEST(AcmWave, RefusesUnusableTargets)
+{
+    const SoundWaveFormat cases[] = {
+        {1, 1, 8000, 0, 2, 16, 0},           // no bytes per second
+        {1, 0, 8000, 0, 0, 16, 0},           // no channels
+        {1, 1, 0, 0, 2, 16, 0},              // no rate
+        {1, 2, 8000, 16000, 2, 16, 0},       // block too small for its samples
+        {1, 1, 8000, 24000, 3, 24, 0},       // not 8 or 16 bits
+        {2, 1, 8000, 16000, 2, 16, 0},       // not PCM
+        {1, 2, 0x80000000, 0, 4, 16, 0},     // bytes per second beyond 32 bits
+    };
+    const Bytes file = ReadSoundFixture("acm_alaw_mono.wav");
+    const SoundAcmApi *real = SoundConvert_GetACM();
+    SoundConvert_SetACM(&fake::kApi);
+    for (const SoundWaveFormat &f : cases) {
+        fake::g_Suggested = f;
+        fake::g_Opens = 0;
+        EXPECT_EQ(-1, Decode(file).Setup);
+        EXPECT_EQ(0, fake::g_Opens) << f.nChannels << " " << f.nSamplesPerSec << " " << f.nAvgBytesPerSec;
+    }
+    fake::g_Suggested = {1, 1, 8000, 16000, 2, 16, 0};
+    fake::g_Opens = 0;
+    EXPECT_EQ(-1, Decode(file).Setup);
+    EXPECT_GT(fake::g_Opens, 0);
+    SoundConvert_SetACM(real);
 }
 
 // A PCM source may reach ACM when the WAVE reader is skipped. With no bytes per second the
@@ -364,42 +450,51 @@ TEST(AcmWave, FormatsWithoutACodec)
 }
 
 // Seeks: forward within the buffer and beyond it, back before the look-ahead (decoded again
-// from the start) and back to the look-ahead's reach (the look-ahead stream takes over).
+// from the start) and back to the look-ahead's reach (the look-ahead stream takes over, in
+// the state a decode from the start would have).
 TEST(AcmSeek, DeliversTheRightBytes)
 {
-    const Bytes file = ReadSoundFixture("acm_ima_adpcm_stereo.wav");
-    const Decoded whole = Decode(file);
-    ASSERT_EQ(0, whole.Setup);
-    const int align = whole.Format.nBlockAlign;
-    auto expectAt = [&](MemConverter &Mc, int64_t Frame) {
-        Bytes got(1000);
-        ASSERT_EQ(1000, RunSoundConvert(&Mc.Conv, got.data(), 1000)) << Frame;
-        EXPECT_TRUE(std::equal(got.begin(), got.end(), whole.Data.begin() + Frame * align)) << Frame;
+    struct Case {
+        const char *File;
+        int64_t LoopStart;  // the pre-decode position, in frames
     };
+    const Case cases[] = {{"acm_ima_adpcm_stereo.wav", 12000}, {"mp3_mpeg2_22050_mono.mp3", 80000}};
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.File);
+        const Bytes file = ReadSoundFixture(c.File);
+        const Decoded whole = Decode(file);
+        ASSERT_EQ(0, whole.Setup);
+        const int align = whole.Format.nBlockAlign;
+        auto expectAt = [&](MemConverter &Mc, int64_t Frame) {
+            Bytes got(1000);
+            ASSERT_EQ(1000, RunSoundConvert(&Mc.Conv, got.data(), 1000)) << Frame;
+            EXPECT_TRUE(std::equal(got.begin(), got.end(), whole.Data.begin() + Frame * align)) << Frame;
+        };
 
-    MemConverter mc(file);
-    ASSERT_EQ(0, mc.Setup());
-    const int64_t loopStart = 12000;
-    ASSERT_EQ(0, SoundConvert_SetPreDecodePosition(&mc.Conv, loopStart));
-    for (int64_t frame : {(int64_t)100, (int64_t)150, (int64_t)9000, (int64_t)3}) {
-        ASSERT_EQ(0, SoundConvert_SetPosition(&mc.Conv, frame));
-        expectAt(mc, frame);
+        MemConverter mc(file);
+        ASSERT_EQ(0, mc.Setup());
+        ASSERT_EQ(0, SoundConvert_SetPreDecodePosition(&mc.Conv, c.LoopStart));
+        for (int64_t frame : {(int64_t)100, (int64_t)150, (int64_t)9000, (int64_t)3}) {
+            ASSERT_EQ(0, SoundConvert_SetPosition(&mc.Conv, frame));
+            expectAt(mc, frame);
+        }
+        // Play on to the end: the look-ahead moves towards the loop start meanwhile, and never
+        // past it.
+        mc.ReadRest();
+        EXPECT_GT(mc.Conv.Acm.LookAheadPosition, 0);
+        EXPECT_LE(mc.Conv.Acm.LookAheadPosition, c.LoopStart * align);
+        void *lookAhead = mc.Conv.Acm.LookAheadStream;
+        ASSERT_EQ(0, SoundConvert_SetPosition(&mc.Conv, c.LoopStart));
+        EXPECT_EQ(lookAhead, mc.Conv.Acm.Stream);
+        expectAt(mc, c.LoopStart);
+
+        // Past the end: nothing more comes, and a seek back brings the sound again.
+        ASSERT_EQ(0, SoundConvert_SetPosition(&mc.Conv, 1000000));
+        Bytes buf(100);
+        EXPECT_EQ(0, RunSoundConvert(&mc.Conv, buf.data(), 100));
+        ASSERT_EQ(0, SoundConvert_SetPosition(&mc.Conv, 40));
+        expectAt(mc, 40);
     }
-    // Play on to the end: the look-ahead moves towards the loop start meanwhile.
-    mc.ReadRest();
-    EXPECT_GT(mc.Conv.Acm.LookAheadPosition, 0);
-    EXPECT_LE(mc.Conv.Acm.LookAheadPosition, loopStart * align);
-    void *lookAhead = mc.Conv.Acm.LookAheadStream;
-    ASSERT_EQ(0, SoundConvert_SetPosition(&mc.Conv, loopStart));
-    EXPECT_EQ(lookAhead, mc.Conv.Acm.Stream);
-    expectAt(mc, loopStart);
-
-    // Past the end: nothing more comes, and a seek back brings the sound again.
-    ASSERT_EQ(0, SoundConvert_SetPosition(&mc.Conv, 1000000));
-    Bytes buf(100);
-    EXPECT_EQ(0, RunSoundConvert(&mc.Conv, buf.data(), 100));
-    ASSERT_EQ(0, SoundConvert_SetPosition(&mc.Conv, 40));
-    expectAt(mc, 40);
 }
 
 // Whole conversion matches the streamed one; every block comes back on release; without
