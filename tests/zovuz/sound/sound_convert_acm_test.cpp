@@ -70,27 +70,6 @@ RiffChunk &ChunkNamed(std::vector<RiffChunk> &Chunks, const char *Id)
     return Chunks.front();
 }
 
-struct Decoded {
-    int Setup = -1;
-    int Method = -1;
-    SoundWaveFormat Format = {};
-    int64_t DestSize = -1;
-    Bytes Data;
-};
-
-Decoded Decode(const Bytes &Image, int SkipMask = 0, bool Sizeless = false)
-{
-    Decoded d;
-    MemConverter mc(Image, Sizeless);
-    d.Setup = mc.Setup(SkipMask);
-    if (d.Setup != 0) return d;
-    d.Method = mc.Conv.Method;
-    d.Format = mc.Format();
-    d.DestSize = SoundConvert_GetDestSize(&mc.Conv);
-    d.Data = mc.ReadRest(3001);
-    return d;
-}
-
 // Each codec of the fixtures decodes to the size ACM states for its data, with the tone at
 // half scale.
 TEST(AcmWave, CodecsDecodeTheTone)
@@ -110,7 +89,7 @@ TEST(AcmWave, CodecsDecodeTheTone)
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.File);
-        Decoded d = Decode(ReadSoundFixture(c.File));
+        DecodedSound d = DecodeSound(ReadSoundFixture(c.File));
         ASSERT_EQ(0, d.Setup);
         EXPECT_EQ(SOUND_CONV_METHOD_ACM, d.Method);
         EXPECT_EQ(1, d.Format.wFormatTag);
@@ -143,7 +122,7 @@ TEST(AcmMp3, FilesDecodeTheTone)
     for (const Case &c : cases) {
         SCOPED_TRACE(c.File);
         Bytes file = ReadSoundFixture(c.File);
-        Decoded d = Decode(file);
+        DecodedSound d = DecodeSound(file);
         ASSERT_EQ(0, d.Setup);
         EXPECT_EQ(SOUND_CONV_METHOD_ACM, d.Method);
         EXPECT_EQ(c.Channels, d.Format.nChannels);
@@ -275,8 +254,8 @@ TEST(AcmMp3, ScanFindsTheFrames)
         EXPECT_EQ(c.Samples, layout.TotalSamples);
     }
     // A first frame that states no bit rate gives ACM no bytes per second: refused.
-    EXPECT_EQ(-1, Decode(Cat({freeFormat, Frames(4)})).Setup);
-    EXPECT_EQ(0, Decode(Cat({Frames(4), freeFormat, Frames(4)})).Setup);
+    EXPECT_EQ(-1, DecodeSound(Cat({freeFormat, Frames(4)})).Setup);
+    EXPECT_EQ(0, DecodeSound(Cat({Frames(4), freeFormat, Frames(4)})).Setup);
 }
 
 // The recogniser finds "fmt " wherever it stands and skips chunks with their pad byte; it
@@ -284,7 +263,7 @@ TEST(AcmMp3, ScanFindsTheFrames)
 TEST(AcmWave, ChunkLayoutsAndHeaders)
 {
     const Bytes file = ReadSoundFixture("acm_ima_adpcm_stereo.wav");
-    const Decoded reference = Decode(file);
+    const DecodedSound reference = DecodeSound(file);
     ASSERT_EQ(0, reference.Setup);
     const std::vector<RiffChunk> chunks = ChunksOf(file);
 
@@ -328,7 +307,7 @@ TEST(AcmWave, ChunkLayoutsAndHeaders)
     ASSERT_EQ("data", chunks[2].Id);
     for (const Case &c : cases) {
         SCOPED_TRACE(c.Name);
-        Decoded d = Decode(c.Image);
+        DecodedSound d = DecodeSound(c.Image);
         ASSERT_EQ(c.Taken ? 0 : -1, d.Setup);
         if (!c.Taken) continue;
         EXPECT_EQ(reference.Data, d.Data);
@@ -340,7 +319,7 @@ TEST(AcmWave, ChunkLayoutsAndHeaders)
 TEST(AcmWave, MsAdpcmFields)
 {
     const Bytes file = ReadSoundFixture("acm_ms_adpcm_mono.wav");
-    const Decoded reference = Decode(file);
+    const DecodedSound reference = DecodeSound(file);
     ASSERT_EQ(0, reference.Setup);
     struct Case {
         const char *Name;
@@ -358,7 +337,7 @@ TEST(AcmWave, MsAdpcmFields)
         SCOPED_TRACE(c.Name);
         std::vector<RiffChunk> chunks = ChunksOf(file);
         ChunkNamed(chunks, "fmt ").Body[c.At] = c.Value;
-        Decoded d = Decode(BuildRiffWave(chunks));
+        DecodedSound d = DecodeSound(BuildRiffWave(chunks));
         ASSERT_EQ(c.Setup, d.Setup);
         if (c.Setup == 0) {
             EXPECT_EQ(reference.Data, d.Data);
@@ -407,18 +386,18 @@ TEST(AcmWave, RefusesUnusableTargets)
     for (const SoundWaveFormat &f : cases) {
         fake::g_Suggested = f;
         fake::g_Opens = 0;
-        EXPECT_EQ(-1, Decode(file).Setup);
+        EXPECT_EQ(-1, DecodeSound(file).Setup);
         EXPECT_EQ(0, fake::g_Opens) << f.nChannels << " " << f.nSamplesPerSec << " " << f.nAvgBytesPerSec;
     }
     fake::g_Suggested = {1, 1, 8000, 16000, 2, 16, 0};
     fake::g_Opens = 0;
-    EXPECT_EQ(-1, Decode(file).Setup);
+    EXPECT_EQ(-1, DecodeSound(file).Setup);
     EXPECT_GT(fake::g_Opens, 0);
 
     // A codec copies the extra bytes the format states: never more than the chunk holds.
     std::vector<RiffChunk> chunks = ChunksOf(file);
     ChunkNamed(chunks, "fmt ").Body[16] = 0xFF;
-    Decode(BuildRiffWave(chunks));
+    DecodeSound(BuildRiffWave(chunks));
     EXPECT_EQ(0, fake::g_SourceExtra);
     SoundConvert_SetACM(real);
 }
@@ -430,15 +409,15 @@ TEST(AcmWave, PcmThroughAcm)
     Bytes ramp(4000);
     for (size_t i = 0; i < ramp.size(); i++) ramp[i] = (uint8_t)(i * 7);
     const Bytes plain = BuildRiffWave({{"fmt ", PlainFormatBody(1, 2, 8000, 16)}, {"data", ramp}});
-    Decoded d = Decode(plain, SOUND_CONV_SKIP_WAVE);
+    DecodedSound d = DecodeSound(plain, SOUND_CONV_SKIP_WAVE);
     ASSERT_EQ(0, d.Setup);
     EXPECT_EQ(SOUND_CONV_METHOD_ACM, d.Method);
     EXPECT_EQ(ramp, d.Data);
 
     const Bytes noRate = BuildRiffWave({{"fmt ", FormatBody(1, 2, 8000, 0, 4, 16)}, {"data", ramp}});
-    EXPECT_EQ(-1, Decode(noRate, SOUND_CONV_SKIP_WAVE).Setup);
+    EXPECT_EQ(-1, DecodeSound(noRate, SOUND_CONV_SKIP_WAVE).Setup);
     const Bytes noRateExtra = BuildRiffWave({{"fmt ", FormatBody(1, 1, 8000, 0, 2, 16, 18)}, {"data", ramp}});
-    EXPECT_EQ(-1, Decode(noRateExtra, SOUND_CONV_SKIP_WAVE).Setup);
+    EXPECT_EQ(-1, DecodeSound(noRateExtra, SOUND_CONV_SKIP_WAVE).Setup);
 }
 
 // Files ACM has no converter for are refused cleanly, whatever formats are tried.
@@ -456,7 +435,7 @@ TEST(AcmWave, FormatsWithoutACodec)
     for (const Bytes &image : images) {
         for (int mask : {0, SOUND_CONV_SKIP_WAVE}) {
             int before = GetAllocNum();
-            EXPECT_EQ(-1, Decode(image, mask).Setup);
+            EXPECT_EQ(-1, DecodeSound(image, mask).Setup);
             EXPECT_EQ(before, GetAllocNum());
         }
     }
@@ -475,7 +454,7 @@ TEST(AcmSeek, DeliversTheRightBytes)
     for (const Case &c : cases) {
         SCOPED_TRACE(c.File);
         const Bytes file = ReadSoundFixture(c.File);
-        const Decoded whole = Decode(file);
+        const DecodedSound whole = DecodeSound(file);
         ASSERT_EQ(0, whole.Setup);
         const int align = whole.Format.nBlockAlign;
         auto expectAt = [&](MemConverter &Mc, int64_t Frame) {
@@ -519,7 +498,7 @@ TEST(AcmWave, ReadAllReleaseAndSkipping)
     for (const char *name : {"acm_gsm_mono.wav", "mp3_mpeg2_22050_mono.mp3"}) {
         SCOPED_TRACE(name);
         const Bytes file = ReadSoundFixture(name);
-        const Decoded streamed = Decode(file);
+        const DecodedSound streamed = DecodeSound(file);
         ASSERT_EQ(0, streamed.Setup);
         int before = GetAllocNum();
         {
@@ -536,17 +515,17 @@ TEST(AcmWave, ReadAllReleaseAndSkipping)
             DXFREE(block);
         }
         EXPECT_EQ(before, GetAllocNum());
-        EXPECT_EQ(-1, Decode(file, SOUND_CONV_SKIP_ACM_WAVE | SOUND_CONV_SKIP_ACM_MP3).Setup);
-        EXPECT_EQ(0, Decode(file, kSkipPlain).Setup);
-        EXPECT_EQ(0, Decode(file, 0, true).Setup);
+        EXPECT_EQ(-1, DecodeSound(file, SOUND_CONV_SKIP_ACM_WAVE | SOUND_CONV_SKIP_ACM_MP3).Setup);
+        EXPECT_EQ(0, DecodeSound(file, kSkipPlain).Setup);
+        EXPECT_EQ(0, DecodeSound(file, 0, true).Setup);
     }
-    EXPECT_EQ(-1, Decode(ReadSoundFixture("acm_gsm_mono.wav"), SOUND_CONV_SKIP_ACM_WAVE).Setup);
-    EXPECT_EQ(-1, Decode(ReadSoundFixture("mp3_cbr_44100_stereo.mp3"), SOUND_CONV_SKIP_ACM_MP3).Setup);
+    EXPECT_EQ(-1, DecodeSound(ReadSoundFixture("acm_gsm_mono.wav"), SOUND_CONV_SKIP_ACM_WAVE).Setup);
+    EXPECT_EQ(-1, DecodeSound(ReadSoundFixture("mp3_cbr_44100_stereo.mp3"), SOUND_CONV_SKIP_ACM_MP3).Setup);
 
     ASSERT_EQ(0, TerminateSoundConvert());
     EXPECT_EQ(nullptr, SoundConvert_GetACM());
-    EXPECT_EQ(-1, Decode(ReadSoundFixture("acm_gsm_mono.wav")).Setup);
-    EXPECT_EQ(-1, Decode(ReadSoundFixture("mp3_cbr_44100_stereo.mp3")).Setup);
+    EXPECT_EQ(-1, DecodeSound(ReadSoundFixture("acm_gsm_mono.wav")).Setup);
+    EXPECT_EQ(-1, DecodeSound(ReadSoundFixture("mp3_cbr_44100_stereo.mp3")).Setup);
     ASSERT_EQ(0, InitializeSoundConvert());
 }
 

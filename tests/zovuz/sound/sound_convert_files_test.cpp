@@ -28,28 +28,14 @@ int Peak(const std::vector<int> &S, size_t From, size_t To)
     return peak;
 }
 
-// One converter over a fixture, read whole.
-struct Decoded {
-    int Setup = -1;
-    int Method = -1;
-    SoundWaveFormat Format = {};
-    int64_t DestSize = -1;
-    Bytes Data;
-};
+using Decoded = DecodedSound;
 
+// One converter over a fixture, read whole.
 Decoded DecodeFixture(const char *Name, int SkipMask = 0, int Width = 2, int Decoder = 0)
 {
-    Decoded d;
     Bytes file = ReadSoundFixture(Name);
     EXPECT_FALSE(file.empty()) << Name;
-    MemConverter mc(file);
-    d.Setup = mc.Setup(SkipMask, Width, Decoder);
-    if (d.Setup != 0) return d;
-    d.Method = mc.Conv.Method;
-    d.Format = mc.Format();
-    d.DestSize = SoundConvert_GetDestSize(&mc.Conv);
-    d.Data = mc.ReadRest(3000);
-    return d;
+    return DecodeSound(file, SkipMask, false, Width, Decoder);
 }
 
 // The three WAVE layouts of one tone agree once each is on the 16-bit scale.

@@ -136,3 +136,16 @@ size_t MemConverter::Read(void *Buffer, size_t Block, size_t Count, void *Data)
 int MemConverter::Eof(void *Data) { return MemStreamEof(((MemConverter *)Data)->Stream); }
 int MemConverter::Idle(void *) { return 1; }
 int MemConverter::Close(void *) { return 0; }
+
+DecodedSound DecodeSound(const Bytes &Image, int SkipMask, bool Sizeless, int VorbisWidth, int VorbisDecoder)
+{
+    DecodedSound d;
+    MemConverter mc(Image, Sizeless);
+    d.Setup = mc.Setup(SkipMask, VorbisWidth, VorbisDecoder);
+    if (d.Setup != 0) return d;
+    d.Method = mc.Conv.Method;
+    d.Format = mc.Format();
+    d.DestSize = SoundConvert_GetDestSize(&mc.Conv);
+    d.Data = mc.ReadRest(3001);
+    return d;
+}

@@ -65,3 +65,14 @@ private:
     bool Sizeless;
     StreamFunctionTable Table;
 };
+
+// One converter over an image, read whole in pieces of 3001 bytes.
+struct DecodedSound {
+    int Setup = -1;            // SetupSoundConvert's result; nothing below is set unless 0
+    int Method = -1;
+    SoundWaveFormat Format = {};
+    int64_t DestSize = -1;     // SoundConvert_GetDestSize
+    Bytes Data;
+};
+DecodedSound DecodeSound(const Bytes &Image, int SkipMask = 0, bool Sizeless = false, int VorbisWidth = 2,
+                         int VorbisDecoder = 0);
