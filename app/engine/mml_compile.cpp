@@ -2,6 +2,7 @@
 // one-letter parameters. The "@" commands, parenthesised forms and directives are in
 // mml_compile_forms.cpp, the repeat expansion in mml_repeat.cpp.
 #include "app/engine/mml_compile_internal.h"
+#include "app/engine/sample_load.h"
 
 #include <stdio.h>
 #include <string.h>
@@ -410,6 +411,8 @@ void Compile(const void *data, size_t size, const char *songPath) {
 
 // Every compile starts here, also one whose file then does not open.
 void ResetSong() {
+  // The previous song's samples go first: the reset below only forgets them.
+  ReleaseSongSamples();
   ResetSongEngine();
   // Nothing of the previous song may stay that this one does not set: its title, its samples.
   memset(g_songs[0].title, 0, sizeof g_songs[0].title);

@@ -1,6 +1,7 @@
 // The MML compiler's "@" commands, parenthesised forms (track, tones, effect definitions,
 // portamento) and directives (sample file, title, solo set, options).
 #include "app/engine/mml_compile_internal.h"
+#include "app/engine/sample_load.h"
 
 #include <stdio.h>
 #include <string.h>
@@ -191,7 +192,9 @@ void SampleFile(MmlCompileState &st) {
                      sizeof sample.folder);
   }
   snprintf(sample.path, sizeof sample.path, "%s%s%s", sample.drive, sample.folder, sample.name);
-  // The sample-list and sample-bank loaders take the file from here (GetMmlSampleFile*).
+  // Offered to both loaders: each takes the file only when its first byte is its own magic.
+  LoadSampleList(sample.name, sample.drive, sample.folder);
+  LoadSampleBank(sample.name, sample.drive, sample.folder);
 }
 
 void Title(MmlCompileState &st) {

@@ -123,7 +123,12 @@ struct SongTrack {
   uint8_t sendOn[2];      // bus 16, bus 17
   float sendLevel[2];
 
-  int32_t spare[4];       // unused; keeps the record at its 252-byte size
+  // The bend last sent to the instrument, detune included (0 after reset, which centres it).
+  // Every bend the sequencer sends goes through SendTrackBend, which records it here, so the
+  // tick can send a bend only when the sum it wants differs, and so bring the pitch back to
+  // the centre when a vibrato, a glide or a slur has ended.
+  int32_t sentBend;
+  int32_t spare[3];       // unused; keeps the record at its 252-byte size
 
   void Reset();
 };
@@ -141,6 +146,14 @@ struct PcmVoice {
   int32_t track = 0;     // track buffer the voice is mixed into
 };
 static_assert(sizeof(PcmVoice) == 32, "PcmVoice is a 32-byte record");
+
+// Track volumes of a volume step (event type 6), indexed by the step 0-16; the track's volume
+// becomes entry x 2.
+constexpr int kVolumeStepCount = 17;
+constexpr std::array<int32_t, kVolumeStepCount> kInstrumentVolumeSteps = {
+    85, 87, 90, 93, 95, 98, 101, 103, 106, 109, 111, 114, 117, 119, 122, 125, 127};
+constexpr std::array<int32_t, kVolumeStepCount> kSampleVolumeSteps = {
+    0, 7, 15, 23, 31, 39, 47, 55, 63, 71, 79, 87, 95, 103, 111, 119, 127};
 
 // Tone values a fresh FmTone holds: channel values, then operators 1-4.
 constexpr std::array<int32_t, kFmToneParamCount> kDefaultFmTone = {
