@@ -8,6 +8,7 @@
 #include <cmath>
 
 #include "app/engine/plugin_slot.h"
+#include "app/engine/volume_law.h"
 
 namespace {
 
@@ -23,9 +24,6 @@ int32_t ScaledVolume(int32_t volume, float scale) {
   if (std::isnan(v)) return 0;
   return static_cast<int32_t>(std::clamp<double>(v, INT32_MIN, INT32_MAX));
 }
-
-// A volume step above the tables is their loudest entry.
-int VolumeStepIndex(int32_t step) { return std::clamp(step, 0, kVolumeStepCount - 1); }
 
 // The next value of the track's volume sequence. The index wraps to the first value after the
 // 16th, or when the value after this one is 0 (the end of a shorter list).
@@ -337,7 +335,7 @@ void DispatchInstrumentTrackEvent(int32_t track, SongEngine& song) {
       SetInstrumentPan(track, v);
       break;
     case kEvVolumeStep:
-      t.volume = kInstrumentVolumeSteps[VolumeStepIndex(v)] * 2;
+      t.volume = VolumeFromStep(track, v);
       SendInstrumentVolume(song, track);
       break;
     case kEvVolumeUp:
@@ -406,7 +404,7 @@ void DispatchSampleTrackEvent(int32_t track, SongEngine& song) {
       t.pan = v;
       break;
     case kEvVolumeStep:
-      t.volume = kSampleVolumeSteps[VolumeStepIndex(v)] * 2;
+      t.volume = VolumeFromStep(track, v);
       break;
     case kEvVolumeUp:
       t.volume = Saturate(int64_t{t.volume} + v);

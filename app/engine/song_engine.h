@@ -147,14 +147,6 @@ struct PcmVoice {
 };
 static_assert(sizeof(PcmVoice) == 32, "PcmVoice is a 32-byte record");
 
-// Track volumes of a volume step (event type 6), indexed by the step 0-16; the track's volume
-// becomes entry x 2.
-constexpr int kVolumeStepCount = 17;
-constexpr std::array<int32_t, kVolumeStepCount> kInstrumentVolumeSteps = {
-    85, 87, 90, 93, 95, 98, 101, 103, 106, 109, 111, 114, 117, 119, 122, 125, 127};
-constexpr std::array<int32_t, kVolumeStepCount> kSampleVolumeSteps = {
-    0, 7, 15, 23, 31, 39, 47, 55, 63, 71, 79, 87, 95, 103, 111, 119, 127};
-
 // Tone values a fresh FmTone holds: channel values, then operators 1-4.
 constexpr std::array<int32_t, kFmToneParamCount> kDefaultFmTone = {
     2,  7,  15, 0, 0,  0,  0, 0, 0, 3, 0,   // channel
