@@ -172,15 +172,24 @@ TEST_F(DispatchTest, HeldNotesFollowNoteOnsAndOffs) {
   for (int key = 40; key < 49; ++key) Play(0, {Ev(kEvNoteOn, key)});
   Play(0, {Ev(kEvNoteOn, 40)});
   EXPECT_EQ(std::vector<int>(t.heldNotes, t.heldNotes + 8), (std::vector<int>{40, 41, 42, 43, 44, 45, 46, 47}));
-  Play(0, {Ev(kEvNoteOff, 41), Ev(kEvNoteOn, 50)});
+  Play(0, {Ev(kEvNoteOff, 41), Ev(kEvNoteOn, 42), Ev(kEvNoteOn, 50)});
   EXPECT_EQ(t.heldNotes[1], 50);
 }
 
 TEST_F(DispatchTest, SlurredNoteBendsTheSoundingKeyAndItsNoteOffEndsIt) {
   SongTrack& t = song->tracks[0];
-  Play(0, {Ev(kEvNoteOn, 48, 0), Ev(kEvNoteOn, 50)});
+  t.vibValue = 5.0f;
+  song->tickPosition = 100.5;
+  Play(0, {Ev(kEvNoteOn, 48, 0)});
+  EXPECT_EQ(t.vibValue, 0.0f);  // a new note starts its vibrato from the centre, now
+  EXPECT_EQ(t.vibStartTick, 100);
+  t.vibValue = 2.0f;
+  song->tickPosition = 120.0;
+  Play(0, {Ev(kEvNoteOn, 50)});
   EXPECT_EQ(TakeMidi(0), (Midi{Bend(0), On(48, 127)}));  // no second note-on
   EXPECT_EQ(t.portaBend, 128);                            // the tick sends it
+  EXPECT_EQ(t.vibValue, 2.0f);                            // the vibrato swings on
+  EXPECT_EQ(t.vibStartTick, 100);
   Play(0, {Ev(kEvNoteOff, 50)});
   EXPECT_EQ(TakeMidi(0), (Midi{Off(48)}));
   EXPECT_EQ(t.portaBend, 0);
@@ -191,7 +200,9 @@ TEST_F(DispatchTest, SlurredNoteBendsTheSoundingKeyAndItsNoteOffEndsIt) {
 TEST_F(DispatchTest, GlidesStartEndAndLandOnTheirTarget) {
   SongTrack& t = song->tracks[0];
   t.detune = 10;
-  // c to d over 96 ticks, ending normally.
+  t.vibValue = 3.0f;
+  song->tickPosition = 290.7;
+  // c to d over 96 ticks, ending normally: the vibrato starts again from the end.
   Play(0, {Ev(kEvPortamentoStart, 48, 1, 192), Ev(kEvPortamentoEnd, 50, 1, 288)});
   EXPECT_EQ(TakeMidi(0), (Midi{Bend(10), On(48, 127), Bend(138), Off(48)}));
   EXPECT_EQ(t.portaStartKey, 48);
@@ -199,6 +210,9 @@ TEST_F(DispatchTest, GlidesStartEndAndLandOnTheirTarget) {
   EXPECT_EQ(t.portaDuration, 96);
   EXPECT_EQ(t.portaStartTick, 192);
   EXPECT_EQ(t.portaActive, 0);
+  EXPECT_EQ(t.vibValue, 0.0f);
+  EXPECT_EQ(t.vibStartTick, 290);
+  EXPECT_EQ(t.vibLastBendTick, 290);
 
   // A glide that continues a slurred note is measured from the sounding key, start and end.
   song = std::make_unique<SongEngine>();
@@ -213,6 +227,14 @@ TEST_F(DispatchTest, GlidesStartEndAndLandOnTheirTarget) {
   EXPECT_EQ(u.sentBend, -1344);
   Play(0, {Ev(kEvNoteOn, 50), Ev(kEvNoteOff, 50)});
   EXPECT_EQ(TakeMidi(0), (Midi{Off(48)}));
+  for (int k : u.heldNotes) EXPECT_EQ(k, 0);
+
+  // After a note that ended normally a glide starts a note of its own; one that continues a
+  // held note and ends normally releases that note.
+  Play(0, {Ev(kEvNoteOn, 60), Ev(kEvNoteOff, 60), Ev(kEvPortamentoStart, 62), Ev(kEvPortamentoEnd, 64)});
+  EXPECT_EQ(TakeMidi(0), (Midi{Bend(0), On(60, 127), Off(60), Bend(0), On(62, 127), Bend(128), Off(62)}));
+  Play(0, {Ev(kEvNoteOn, 40, 0), Ev(kEvPortamentoStart, 41), Ev(kEvPortamentoEnd, 43)});
+  EXPECT_EQ(TakeMidi(0), (Midi{Bend(0), On(40, 127), Bend(64), Bend(192), Off(40)}));
   for (int k : u.heldNotes) EXPECT_EQ(k, 0);
 }
 
