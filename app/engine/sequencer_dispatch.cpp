@@ -110,6 +110,27 @@ bool DispatchCommonEvent(SongEngine& song, int32_t track, const SongEvent& e) {
   }
 }
 
+// The volume events of both kinds of track; an instrument track's volume moves by `factor`
+// (2) times the amount, a sample track's by the amount. False for any other type.
+bool ChangeVolume(int32_t track, SongTrack& t, const SongEvent& e, int factor) {
+  switch (e.type) {
+    case kEvVolumeStep:
+      t.volume = VolumeFromStep(track, e.value);
+      return true;
+    case kEvVolumeUp:
+      t.volume = Saturate(t.volume + int64_t{factor} * e.value);
+      return true;
+    case kEvVolumeDown:
+      t.volume = Saturate(t.volume - int64_t{factor} * e.value);
+      return true;
+    case kEvVolume:
+      t.volume = Saturate(2 * int64_t{e.value});
+      return true;
+    default:
+      return false;
+  }
+}
+
 // --- instrument tracks ----------------------------------------------------------------------
 
 void SelectTone(SongEngine& song, int32_t track, int32_t number) {
@@ -334,22 +355,6 @@ void DispatchInstrumentTrackEvent(int32_t track, SongEngine& song) {
       t.pan = v;
       SetInstrumentPan(track, v);
       break;
-    case kEvVolumeStep:
-      t.volume = VolumeFromStep(track, v);
-      SendInstrumentVolume(song, track);
-      break;
-    case kEvVolumeUp:
-      t.volume = Saturate(t.volume + 2 * int64_t{v});
-      SendInstrumentVolume(song, track);
-      break;
-    case kEvVolumeDown:
-      t.volume = Saturate(t.volume - 2 * int64_t{v});
-      SendInstrumentVolume(song, track);
-      break;
-    case kEvVolume:
-      t.volume = Saturate(2 * int64_t{v});
-      SendInstrumentVolume(song, track);
-      break;
     case kEvDetune:
       t.detune = v;
       SendTrackBend(song, track, v);
@@ -389,7 +394,11 @@ void DispatchInstrumentTrackEvent(int32_t track, SongEngine& song) {
       MoveInstrumentPan(song, track, v);
       break;
     default:
-      DispatchCommonEvent(song, track, e);
+      if (ChangeVolume(track, t, e, 2)) {
+        SendInstrumentVolume(song, track);
+      } else {
+        DispatchCommonEvent(song, track, e);
+      }
       break;
   }
 }
@@ -403,18 +412,6 @@ void DispatchSampleTrackEvent(int32_t track, SongEngine& song) {
     case kEvPan:
       t.pan = v;
       break;
-    case kEvVolumeStep:
-      t.volume = VolumeFromStep(track, v);
-      break;
-    case kEvVolumeUp:
-      t.volume = Saturate(int64_t{t.volume} + v);
-      break;
-    case kEvVolumeDown:
-      t.volume = Saturate(int64_t{t.volume} - v);
-      break;
-    case kEvVolume:
-      t.volume = Saturate(2 * int64_t{v});
-      break;
     case kEvNoteOn:
       if (t.mute) break;
       if (song.sampleMode == 1) {
@@ -424,7 +421,7 @@ void DispatchSampleTrackEvent(int32_t track, SongEngine& song) {
       }
       break;
     default:
-      DispatchCommonEvent(song, track, e);
+      if (!ChangeVolume(track, t, e, 1)) DispatchCommonEvent(song, track, e);
       break;
   }
 }

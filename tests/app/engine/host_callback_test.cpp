@@ -8,18 +8,14 @@
 
 namespace {
 
-class HostCallbackTest : public ::testing::Test {
+class HostCallbackTest : public PluginSlotsTest {
  protected:
   void SetUp() override {
-    g_hostContext.sampleRate = 44100;
-    g_hostContext.blockSize = 1024;
-    ResetPluginSlots();
+    PluginSlotsTest::SetUp();
     ASSERT_TRUE(lib_.ok());
     ASSERT_EQ(0, LoadPlugin(0, 0, TestPluginPath("tp_vornalt").c_str()));
     effect_ = SlotOf(0, 0).effect;
   }
-  void TearDown() override { ResetPluginSlots(); }
-
   VstIntPtr Ask(int32_t opcode, void* ptr = nullptr, AEffect* effect = nullptr) {
     return lib_.CallHost(effect ? effect : effect_, opcode, 0, 0, ptr, 0.0f);
   }

@@ -14,14 +14,8 @@
 
 namespace {
 
-class PluginHost : public ::testing::Test {
+class PluginHost : public PluginSlotsTest {
  protected:
-  void SetUp() override {
-    g_hostContext.sampleRate = 44100;  // as the shell stores them before any load
-    g_hostContext.blockSize = 1024;
-    ResetPluginSlots();
-  }
-  void TearDown() override { ResetPluginSlots(); }
 
   // Renders one block of a track's instrument and returns the 882 interleaved floats.
   std::vector<float> Render(int track) {

@@ -25,15 +25,8 @@ std::vector<int> Bend(int units) {
 std::vector<int> On(int key, int velocity) { return {0x90, key, velocity}; }
 std::vector<int> Off(int key) { return {0x80, key, 100}; }
 
-class DispatchTest : public ::testing::Test {
+class DispatchTest : public PluginSlotsTest {
  protected:
-  void SetUp() override {
-    g_hostContext.sampleRate = 44100;
-    g_hostContext.blockSize = 1024;
-    ResetPluginSlots();
-  }
-  void TearDown() override { ResetPluginSlots(); }
-
   // Appends the events to the track and runs each in turn, as the tick does.
   // All are written first: a glide's start reads its end from the event after it.
   void Play(int track, const std::vector<SongEvent>& events) {

@@ -74,15 +74,7 @@ TEST(SongTrack, ResetKeepsOnlyTheFmInstrumentFlag) {
   EXPECT_EQ(t.mixerPan, 0.5f);
 }
 
-class ResetSongEngineTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    g_hostContext.sampleRate = 44100;
-    g_hostContext.blockSize = 1024;
-    ResetPluginSlots();
-  }
-  void TearDown() override { ResetPluginSlots(); }
-};
+typedef PluginSlotsTest ResetSongEngineTest;
 
 TEST_F(ResetSongEngineTest, ClearsTheSongButLeavesBusesAndVoices) {
   SongEngine& song = g_songs[0];

@@ -60,6 +60,14 @@ void ResetPluginSlots() {
 
 PluginSlot& SlotOf(int track, int position) { return g_pluginSlots[track * kPluginPositionCount + position]; }
 
+void PluginSlotsTest::SetUp() {
+  g_hostContext.sampleRate = 44100;
+  g_hostContext.blockSize = 1024;
+  ResetPluginSlots();
+}
+
+void PluginSlotsTest::TearDown() { ResetPluginSlots(); }
+
 std::vector<int32_t> DispatchOpcodes(const TpInstance* instance, int from) {
   std::vector<int32_t> ops;
   if (!instance) return ops;

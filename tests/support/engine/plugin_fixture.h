@@ -3,6 +3,7 @@
 // and a reset of the 95 slots between tests.
 #pragma once
 
+#include <gtest/gtest.h>
 #include <windows.h>
 
 #include <string>
@@ -43,6 +44,14 @@ class TestPluginLibrary {
 void ResetPluginSlots();
 
 PluginSlot& SlotOf(int track, int position);
+
+// A test of the plug-in slots: the host format stored as the shell stores it before any load,
+// and every slot reset before and after the test.
+class PluginSlotsTest : public ::testing::Test {
+ protected:
+  void SetUp() override;
+  void TearDown() override;
+};
 
 // The opcodes of an instance's dispatcher log, from entry `from` on.
 std::vector<int32_t> DispatchOpcodes(const TpInstance* instance, int from = 0);
