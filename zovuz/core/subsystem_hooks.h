@@ -22,11 +22,13 @@ struct DisplayRecordInfo
 struct SubsystemHooks
 {
     // ---- sound -----------------------------------------------------------------------------
-    // The sound thread's three refill steps; the message pump runs them itself on machines with
-    // fewer than 2 logical processors, where no sound thread exists.
+    // The sound thread's three refill steps; the message pump runs them itself whenever no sound
+    // thread runs (fewer than 2 logical processors, or a thread that could not be made).
     int (*ProcessStreamSounds)(void);
     int (*ProcessSoftSoundPlayers)(void);
     int (*ProcessPlayedSoundList)(void);
+    // 1 while the sound thread runs. Null: the processor count decides (a thread from 2 up).
+    int (*SoundThreadExists)(void);
     // Sounds played with delete-on-end; every pump pass.
     int (*ProcessDeleteOnPlayEndSounds)(void);
     // MIDI music handles; once per pump call.

@@ -54,6 +54,13 @@ int GetWindowsVersionCode(void);
 int GetProcessorCount(void);
 int GetMMXFlag(void);
 
+// COM objects of the library's subsystems: CoCreateInstance through the Windows API table (loaded
+// when needed), on the calling thread. The class and interface IDs are the addresses of their
+// GUIDs and Object receives the interface pointer, so that the header needs no Windows types.
+// The HRESULT; E_NOTIMPL when ole32 offers no CoCreateInstance.
+long CreateComInstance(const void *ClassId, void *Outer, unsigned long ClassContext, const void *InterfaceId,
+                       void **Object);
+
 // Truncation toward zero.
 int DoubleToInt(double Value);
 int FloatToInt(float Value);

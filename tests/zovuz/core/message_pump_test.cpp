@@ -66,22 +66,27 @@ protected:
     }
 };
 
-// Without a second processor there is no sound thread, and the pump refills the sound buffers.
+// Without a sound thread (one processor, or the sound layer says none runs) the pump refills the
+// sound buffers.
 TEST_F(MessagePump, PerCallWorkRunsInOrderAndRefillsSoundOnOneProcessor)
 {
     struct Case {
         int Processors;
+        int (*ThreadExists)(void);  // the sound layer's answer; null when it has none
         const char *Expected;
     } cases[] = {
-        {1, "stream players played delete textures music "},
-        {2, "delete textures music "},
-        {8, "delete textures music "},
+        {1, nullptr, "stream players played delete textures music "},
+        {2, nullptr, "delete textures music "},
+        {8, nullptr, "delete textures music "},
+        {8, [] { return 0; }, "stream players played delete textures music "},  // the thread was not made
+        {8, [] { return 1; }, "delete textures music "},
     };
     for (const Case &c : cases) {
         SetProcessorCountOverride(c.Processors);
+        SubsystemHooksData.SoundThreadExists = c.ThreadExists;
         Calls.clear();
         EXPECT_EQ(0, ProcessMessage());
-        EXPECT_EQ(c.Expected, Calls) << c.Processors;
+        EXPECT_EQ(c.Expected, Calls) << c.Processors << (c.ThreadExists ? " with the thread hook" : "");
     }
 }
 

@@ -2,6 +2,7 @@
 #include "zovuz/core/windows/api_table.h"
 
 #include "zovuz/core/async_load.h"
+#include "zovuz/core/system_info.h"
 
 #include <cstddef>
 #include <cstring>
@@ -141,4 +142,13 @@ HRESULT CoCreateInstance_ASync(REFCLSID rclsid, LPUNKNOWN pUnkOuter, DWORD dwCls
     request.Out = ppv;
     // The result is the HRESULT, or -1 when the caller is not an asynchronous-load worker.
     return RequestMainThreadCall(&request.Info);
+}
+
+long CreateComInstance(const void *ClassId, void *Outer, unsigned long ClassContext, const void *InterfaceId,
+                       void **Object)
+{
+    if (WinAPIData.CoCreateInstanceFunc == NULL)
+        LoadWinAPI();
+    return CoCreateInstance_ASync(*static_cast<const CLSID *>(ClassId), static_cast<IUnknown *>(Outer), ClassContext,
+                                  *static_cast<const IID *>(InterfaceId), Object, 0);
 }

@@ -34,10 +34,13 @@ void CallHook(int (*Hook)(void))
         Hook();
 }
 
-// Without a second processor no sound thread exists, and the pump refills the sound buffers.
+// Without a sound thread (one processor, or the thread could not be made) the pump refills the
+// sound buffers.
 void RunSingleProcessorSoundService(void)
 {
-    if (GetProcessorCount() >= 2)
+    int threadRuns = SubsystemHooksData.SoundThreadExists != NULL ? SubsystemHooksData.SoundThreadExists()
+                                                                   : GetProcessorCount() >= 2;
+    if (threadRuns)
         return;
     CallHook(SubsystemHooksData.ProcessStreamSounds);
     CallHook(SubsystemHooksData.ProcessSoftSoundPlayers);

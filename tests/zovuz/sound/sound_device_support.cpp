@@ -1,0 +1,205 @@
+// Support for the sound tests.
+#include "sound_device_support.h"
+
+#include <algorithm>
+#include <fstream>
+#include <iterator>
+#include <regex>
+#include <string.h>
+
+namespace {
+
+std::string ReadLogBytes()
+{
+    std::ifstream file("Log.txt", std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+}
+
+ScriptedSoundDevice *Current;
+
+ScriptedDeviceBuffer *Scripted(SOUNDBUFFER *Buffer)
+{
+    return static_cast<ScriptedDeviceBuffer *>(Buffer->DeviceBuffer);
+}
+
+int Initialize(SOUNDBUFFER *Buffer, uint32_t Bytes, const SoundWaveFormat *Format, SOUNDBUFFER *Src, int)
+{
+    Buffer->DeviceBuffer = nullptr;
+    if (Current->FailInitialize)
+        return -1;
+    const SoundWaveFormat &format = Src != nullptr ? Src->Format : *Format;
+    uint32_t bytes = Src != nullptr ? Src->SampleNum * format.nBlockAlign : Bytes;
+    ScriptedDeviceBuffer *buffer = new ScriptedDeviceBuffer;
+    buffer->Data.assign(bytes, 0);
+    Buffer->DeviceBuffer = buffer;
+    Current->LiveBuffers++;
+    return 0;
+}
+
+int Terminate(SOUNDBUFFER *Buffer)
+{
+    delete Scripted(Buffer);
+    Buffer->DeviceBuffer = nullptr;
+    Current->LiveBuffers--;
+    return 0;
+}
+
+int GetStatus(SOUNDBUFFER *Buffer)
+{
+    return Current->FailDeviceCalls ? -1 : Scripted(Buffer)->Playing ? 1 : 0;
+}
+
+int Play(SOUNDBUFFER *Buffer, int Loop)
+{
+    if (Current->FailDeviceCalls)
+        return -1;
+    Scripted(Buffer)->Playing = true;
+    Scripted(Buffer)->LoopFlag = Loop;
+    return 0;
+}
+
+int Stop(SOUNDBUFFER *Buffer, int)
+{
+    Scripted(Buffer)->Playing = false;
+    return 0;
+}
+
+int GetCurrentPosition(SOUNDBUFFER *Buffer, uint32_t *PlayCursor, uint32_t *WriteCursor)
+{
+    if (Current->AnswerOwnState)
+        return SOUND_PLATFORM_ANSWER_OWN_STATE;
+    if (PlayCursor != nullptr)
+        *PlayCursor = Scripted(Buffer)->PlayCursor;
+    if (WriteCursor != nullptr)
+        *WriteCursor = Scripted(Buffer)->WriteCursor;
+    return 0;
+}
+
+int SetCurrentPosition(SOUNDBUFFER *Buffer, uint32_t BytePosition)
+{
+    Scripted(Buffer)->PlayCursor = BytePosition;
+    return 0;
+}
+
+int GetFrequency(SOUNDBUFFER *Buffer, uint32_t *Frequency)
+{
+    if (Current->AnswerOwnState)
+        return SOUND_PLATFORM_ANSWER_OWN_STATE;
+    if (Current->FailDeviceCalls)
+        return -1;
+    uint32_t frequency = Scripted(Buffer)->Frequency;
+    *Frequency = frequency != 0 ? frequency : Buffer->Format.nSamplesPerSec;
+    return 0;
+}
+
+int SetFrequency(SOUNDBUFFER *Buffer, uint32_t Frequency)
+{
+    Scripted(Buffer)->Frequency = Frequency;
+    return 0;
+}
+
+// As DirectSound: a region inside the buffer, wrapping to its start.
+int Lock(SOUNDBUFFER *Buffer, uint32_t Offset, uint32_t Bytes, void **Ptr1, uint32_t *Size1, void **Ptr2,
+         uint32_t *Size2)
+{
+    if (Current->AnswerOwnState)
+        return SOUND_PLATFORM_ANSWER_OWN_STATE;
+    std::vector<uint8_t> &data = Scripted(Buffer)->Data;
+    if (Current->FailDeviceCalls || Offset >= data.size() || Bytes > data.size())
+        return -1;
+    uint32_t first = std::min<uint32_t>(Bytes, uint32_t(data.size()) - Offset);
+    *Ptr1 = data.data() + Offset;
+    *Size1 = first;
+    *Ptr2 = first < Bytes ? data.data() : nullptr;
+    *Size2 = Bytes - first;
+    Scripted(Buffer)->OpenLocks++;
+    return 0;
+}
+
+int Unlock(SOUNDBUFFER *Buffer, void *, uint32_t, void *, uint32_t)
+{
+    Scripted(Buffer)->OpenLocks--;
+    return 0;
+}
+
+int RefreshVolume(SOUNDBUFFER *Buffer)
+{
+    Scripted(Buffer)->VolumeRefreshes++;
+    return 0;
+}
+
+int Refresh3DSound(SOUNDBUFFER *Buffer)
+{
+    Scripted(Buffer)->Refreshes3D++;
+    return Current->Refresh3DResult;
+}
+
+int ProcessPostStop(SOUNDBUFFER *)
+{
+    return -1;
+}
+
+const SoundBufferPlatformFunctions ScriptedFunctions = {
+    Initialize, Terminate, GetStatus, Play, Stop, GetCurrentPosition, SetCurrentPosition, GetFrequency,
+    SetFrequency, Lock, Unlock, RefreshVolume, Refresh3DSound, ProcessPostStop,
+};
+
+}  // namespace
+
+LogReader::LogReader() : start_(ReadLogBytes().size()) {}
+
+std::wstring LogReader::Appended() const
+{
+    std::string bytes = ReadLogBytes();
+    if (bytes.size() <= start_)
+        return std::wstring();
+    std::wstring text((bytes.size() - start_) / 2, L'\0');
+    memcpy(&text[0], bytes.data() + start_, text.size() * 2);
+    text = std::regex_replace(text, std::wregex(L"\r\n"), L"\n");
+    return std::regex_replace(text, std::wregex(L"(^|\n)[0-9]+:"), L"$1#:");
+}
+
+bool LogReader::HasInOrder(const std::vector<std::wstring> &Pieces) const
+{
+    std::wstring text = Appended();
+    size_t at = 0;
+    for (const std::wstring &piece : Pieces)
+    {
+        at = text.find(piece, at);
+        if (at == std::wstring::npos)
+            return false;
+        at += piece.size();
+    }
+    return true;
+}
+
+ScriptedSoundDevice::ScriptedSoundDevice()
+{
+    Current = this;
+    previous_ = SoundPlatform_SetBufferFunctions(&ScriptedFunctions);
+}
+
+ScriptedSoundDevice::~ScriptedSoundDevice()
+{
+    SoundPlatform_SetBufferFunctions(previous_);
+    Current = nullptr;
+}
+
+ScriptedDeviceBuffer *ScriptedSoundDevice::Of(const SOUNDBUFFER *Buffer)
+{
+    return SoundPlatform_GetBufferFunctions() == &ScriptedFunctions
+               ? static_cast<ScriptedDeviceBuffer *>(Buffer->DeviceBuffer)
+               : nullptr;
+}
+
+SoundWaveFormat Pcm16Format(int Channels, uint32_t Rate)
+{
+    SoundWaveFormat format = {};
+    format.wFormatTag = 1;
+    format.nChannels = uint16_t(Channels);
+    format.nSamplesPerSec = Rate;
+    format.wBitsPerSample = 16;
+    format.nBlockAlign = uint16_t(2 * Channels);
+    format.nAvgBytesPerSec = Rate * format.nBlockAlign;
+    return format;
+}

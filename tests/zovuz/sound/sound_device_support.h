@@ -1,0 +1,64 @@
+// Support for the sound tests: reading the library log back, and a scripted sound device that
+// stands in for DirectSound behind the buffer layer.
+#pragma once
+
+#include "zovuz/sound/sound_buffer_internal.h"
+#include "zovuz/sound/sound_platform_internal.h"
+
+#include <stdint.h>
+
+#include <string>
+#include <vector>
+
+// What "Log.txt" in the current folder gained since the reader was made, with LF line ends and
+// without time stamps (each line's "<ms>:" becomes "#:").
+class LogReader
+{
+public:
+    LogReader();
+    std::wstring Appended() const;
+    // True when every piece occurs in the appended text, each after the one before.
+    bool HasInOrder(const std::vector<std::wstring> &Pieces) const;
+
+private:
+    size_t start_;
+};
+
+// One device buffer of the scripted device: memory, cursors the test moves, and counters.
+struct ScriptedDeviceBuffer {
+    std::vector<uint8_t> Data;   // the buffer's bytes
+    uint32_t PlayCursor = 0;     // what GetCurrentPosition reports
+    uint32_t WriteCursor = 0;
+    bool Playing = false;        // between Play and Stop
+    int LoopFlag = 0;            // the loop flag of the last Play
+    uint32_t Frequency = 0;      // the last SetFrequency value (0 = the format's rate)
+    int OpenLocks = 0;           // Lock calls not yet matched by Unlock
+    int VolumeRefreshes = 0;     // RefreshVolume calls
+    int Refreshes3D = 0;         // Refresh3DSound calls
+};
+
+// Installs a scripted table of buffer operations while it lives (one at a time) and puts the
+// previous table back at the end.
+class ScriptedSoundDevice
+{
+public:
+    ScriptedSoundDevice();
+    ~ScriptedSoundDevice();
+    ScriptedSoundDevice(const ScriptedSoundDevice &) = delete;
+    ScriptedSoundDevice &operator=(const ScriptedSoundDevice &) = delete;
+
+    // The scripted side of a buffer made while this device was installed; null when none.
+    static ScriptedDeviceBuffer *Of(const SOUNDBUFFER *Buffer);
+
+    bool FailInitialize = false;      // Initialize fails
+    bool FailDeviceCalls = false;     // GetStatus, GetFrequency, Lock and Play fail
+    bool AnswerOwnState = false;      // GetCurrentPosition, GetFrequency and Lock answer 2
+    int Refresh3DResult = 0;          // what Refresh3DSound returns
+    int LiveBuffers = 0;              // device buffers made and not yet terminated
+
+private:
+    const SoundBufferPlatformFunctions *previous_;
+};
+
+// A made 16-bit PCM format.
+SoundWaveFormat Pcm16Format(int Channels, uint32_t Rate);

@@ -1,0 +1,12 @@
+# Tests that play sound into the sound server's null sink hold the sound_sink lock, so that the
+# recording test hears only its own tone. The recording test runs the device test's tone case
+# while parec records the sink, then checks the recording with sox.
+set_tests_properties(sound.dsound_device PROPERTIES RESOURCE_LOCK sound_sink)
+add_test(NAME sound.tone_recording
+  COMMAND ${CMAKE_CURRENT_LIST_DIR}/tone_recording.sh ${CMAKE_BINARY_DIR}/wine-run $<TARGET_FILE:sound_dsound_device_test>
+  WORKING_DIRECTORY ${CMAKE_BINARY_DIR}/testrun/sound.dsound_device)
+set_tests_properties(sound.tone_recording PROPERTIES LABELS sound TIMEOUT 300 RESOURCE_LOCK sound_sink
+  ENVIRONMENT "${tarvex_test_environment}")
+
+# The sound thread's tests open the library's main window, which all processes of the prefix share.
+set_tests_properties(sound.sound_thread PROPERTIES RESOURCE_LOCK main_window)
