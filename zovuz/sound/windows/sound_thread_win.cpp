@@ -51,6 +51,9 @@ int StartSoundThread(void)
         DWORD id = 0;
         HANDLE thread = nullptr;
         DWORD error = ERROR_NOT_ENOUGH_MEMORY;
+        // A stop asked after an earlier thread had already ended by itself would end the new
+        // thread at once: a new thread starts with a clear flag.
+        InterlockedExchange(&SoundThread.StopFlag, 0);
         if (!SoundThread.FailCreateForTest)
         {
             thread = CreateThread(nullptr, 0, SoundThreadMain, nullptr, CREATE_SUSPENDED, &id);
