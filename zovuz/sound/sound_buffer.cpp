@@ -43,6 +43,21 @@ int Apply3DChange(SOUNDBUFFER *Buffer)
     return 0;
 }
 
+// A 3D vector setter: the stored vector, and the device layer's setter for it.
+int Set3DVector(SOUNDBUFFER *Buffer, float (SOUNDBUFFER::*Member)[3],
+                int (*PlatformSet)(SOUNDBUFFER *, float, float, float), float X, float Y, float Z)
+{
+    if (Buffer == nullptr || !Buffer->Is3D)
+        return -1;
+    const float value[3] = {X, Y, Z};
+    float *stored = Buffer->*Member;
+    if (!Differs(stored, value, 3))
+        return 0;
+    Set3(stored, X, Y, Z);
+    PlatformSet(Buffer, X, Y, Z);
+    return Apply3DChange(Buffer);
+}
+
 }  // namespace
 
 // ---------------------------------------------------------------------------------------------
@@ -347,26 +362,12 @@ int SoundBuffer_Unlock(SOUNDBUFFER *Buffer, void *Ptr1, uint32_t Size1, void *Pt
 
 int SoundBuffer_Set3DPosition(SOUNDBUFFER *Buffer, float X, float Y, float Z)
 {
-    if (Buffer == nullptr || !Buffer->Is3D)
-        return -1;
-    const float value[3] = {X, Y, Z};
-    if (!Differs(Buffer->Position3D, value, 3))
-        return 0;
-    Set3(Buffer->Position3D, X, Y, Z);
-    SoundBuffer_Platform_Set3DPosition(Buffer, X, Y, Z);
-    return Apply3DChange(Buffer);
+    return Set3DVector(Buffer, &SOUNDBUFFER::Position3D, SoundBuffer_Platform_Set3DPosition, X, Y, Z);
 }
 
 int SoundBuffer_Set3DVelocity(SOUNDBUFFER *Buffer, float X, float Y, float Z)
 {
-    if (Buffer == nullptr || !Buffer->Is3D)
-        return -1;
-    const float value[3] = {X, Y, Z};
-    if (!Differs(Buffer->Velocity3D, value, 3))
-        return 0;
-    Set3(Buffer->Velocity3D, X, Y, Z);
-    SoundBuffer_Platform_Set3DVelocity(Buffer, X, Y, Z);
-    return Apply3DChange(Buffer);
+    return Set3DVector(Buffer, &SOUNDBUFFER::Velocity3D, SoundBuffer_Platform_Set3DVelocity, X, Y, Z);
 }
 
 int SoundBuffer_Set3DDistanceScale(SOUNDBUFFER *Buffer, float Scale)

@@ -52,6 +52,19 @@ WAVEFORMATEX ToWaveFormat(const SoundWaveFormat &Format)
     return format;
 }
 
+WAVEFORMATEX PcmFormat(WORD Channels, WORD Bits, DWORD Rate)
+{
+    WAVEFORMATEX format = {};
+    format.wFormatTag = WAVE_FORMAT_PCM;
+    format.nChannels = Channels;
+    format.nSamplesPerSec = Rate;
+    format.wBitsPerSample = Bits;
+    format.nBlockAlign = WORD(Bits / 8 * Channels);
+    format.nAvgBytesPerSec = format.nBlockAlign * Rate;
+    format.cbSize = 0;
+    return format;
+}
+
 const wchar_t *OkOrNo(DWORD Flags, DWORD Flag)
 {
     return (Flags & Flag) != 0 ? L"OK" : L"NO";
@@ -70,14 +83,10 @@ void SetPrimaryFormat()
     DSCAPS caps = {};
     caps.dwSize = sizeof(caps);
     DirectSoundDevice.DirectSound->GetCaps(&caps);
-    WAVEFORMATEX format = {};
-    format.wFormatTag = WAVE_FORMAT_PCM;
-    format.nChannels = (caps.dwFlags & DSCAPS_PRIMARYSTEREO) ? 2 : 1;
-    format.wBitsPerSample = (caps.dwFlags & DSCAPS_PRIMARY16BIT) ? 16 : 8;
-    format.nSamplesPerSec = caps.dwMaxSecondarySampleRate < PreferredRate ? caps.dwMaxSecondarySampleRate : PreferredRate;
-    format.nBlockAlign = WORD(format.wBitsPerSample / 8 * format.nChannels);
-    format.nAvgBytesPerSec = format.nBlockAlign * format.nSamplesPerSec;
-    format.cbSize = 0;
+    WAVEFORMATEX format = PcmFormat((caps.dwFlags & DSCAPS_PRIMARYSTEREO) ? 2 : 1,
+                                    (caps.dwFlags & DSCAPS_PRIMARY16BIT) ? 16 : 8,
+                                    caps.dwMaxSecondarySampleRate < PreferredRate ? caps.dwMaxSecondarySampleRate
+                                                                                  : PreferredRate);
     if (FAILED(DirectSoundDevice.PrimaryBuffer->SetFormat(&format)))
         AddLogStringWide(L"DirectSoundのプライマリサウンドバッファのフォーマット設定に失敗しました\n");
 }
@@ -86,13 +95,7 @@ void SetPrimaryFormat()
 // and the device goes on without it.
 void StartSilentBuffer()
 {
-    WAVEFORMATEX format = {};
-    format.wFormatTag = WAVE_FORMAT_PCM;
-    format.nChannels = 2;
-    format.nSamplesPerSec = 44100;
-    format.wBitsPerSample = 16;
-    format.nBlockAlign = 4;
-    format.nAvgBytesPerSec = 44100 * 4;
+    WAVEFORMATEX format = PcmFormat(2, 16, 44100);
     DSBUFFERDESC desc = {};
     desc.dwSize = sizeof(desc);
     desc.dwFlags = DSBCAPS_STATIC | DSBCAPS_GLOBALFOCUS;
