@@ -62,6 +62,13 @@ HandleInfo *WaitLoadUnlocked(HandleManage *m, int Handle)
     }
 }
 
+// Stores a record pointer in a slot, ordered after every write to the record before it: a
+// lookup on another thread that finds the pointer also finds the record's contents.
+void PublishSlot(HandleManage *m, int Slot, HandleInfo *Info)
+{
+    __atomic_store_n(&m->Handle[Slot], Info, __ATOMIC_RELEASE);
+}
+
 // Moves the used-slot bounds after the record in Slot has been freed.
 void ShrinkUsedArea(HandleManage *m, int Slot)
 {
@@ -131,7 +138,7 @@ int SubHandleLocked(HandleManage *m, int Handle)
 
     int slot = Handle & DX_HANDLEINDEX_MASK;
     HandleListRemove(&info->List);
-    m->Handle[slot] = nullptr;
+    PublishSlot(m, slot, nullptr);
     DxFree(info);
     m->Num--;
     ShrinkUsedArea(m, slot);
@@ -268,7 +275,6 @@ int AddHandle(int HandleType, int ASyncFlag, int ReuseHandle)
         AddLogFormat(L"%sハンドルのデータを格納するメモリ領域の確保に失敗しました", m->NameUTF16);
         return -1;
     }
-    m->Handle[slot] = info;
 
     // A reused number keeps its check bits and leaves the counter where it is.
     int id;
@@ -308,7 +314,10 @@ int AddHandle(int HandleType, int ASyncFlag, int ReuseHandle)
     HandleListAdd(&m->ListFirst, &info->List, info->Handle, info);
     if (m->InitializeFunction != nullptr) m->InitializeFunction(info);
 
+    // Lookups read the slot without the lock: the record goes into it only once its header
+    // and the init callback's work are complete, so no lookup can match a half-built record.
     int handle = info->Handle;
+    PublishSlot(m, slot, info);
     Unlock(m);
     return handle;
 }
@@ -378,7 +387,7 @@ int ReallocHandleData(int Handle, int NewSize)
     moved->AllocSize = NewSize;
     if (moved != info)
     {
-        m->Handle[Handle & DX_HANDLEINDEX_MASK] = moved;
+        PublishSlot(m, Handle & DX_HANDLEINDEX_MASK, moved);
         moved->List.Data = moved;
         moved->List.Prev->Next = &moved->List;
         moved->List.Next->Prev = &moved->List;

@@ -131,6 +131,13 @@ int SubHandle(int Handle);
 int DeleteHandleTypeAll(int HandleType, HandleKeepTest KeepTest);
 
 // The record, or null when the handle fails the check. No lock; does not look at the load count.
+// A lookup may run while other threads create and delete other handles of the type: a live
+// handle is always found, and a record still being made (header, init callback) is never
+// returned. The pointer stays valid until the handle is deleted (SubHandle, DeleteHandleTypeAll,
+// TerminateHandleType, or the DecASyncLoadCount that completes a requested deletion) or its
+// record is resized (ReallocHandleData). The caller makes sure no other thread deletes or
+// resizes the handle while it looks it up or uses the pointer: a lookup that races with the
+// deletion of the same handle may read a freed record.
 HandleInfo *GetHandleData(int Handle);
 
 // Resizes a record (at least sizeof(HandleInfo)). 0, or -1 with the record unchanged.
@@ -157,7 +164,7 @@ inline HandleInfo *HandleCheck(int Handle)
     if ((Handle & DX_HANDLETYPE_MASK) != m->HandleTypeMask) return nullptr;
     int slot = Handle & DX_HANDLEINDEX_MASK;
     if (slot >= m->MaxNum) return nullptr;
-    HandleInfo *info = m->Handle[slot];
+    HandleInfo *info = __atomic_load_n(&m->Handle[slot], __ATOMIC_ACQUIRE);  // pairs with AddHandle's publication
     if (info == nullptr) return nullptr;
     if ((info->ID << DX_HANDLECHECK_ADDRESS) != (Handle & DX_HANDLECHECK_MASK)) return nullptr;
     return info;

@@ -333,40 +333,48 @@ TEST(Handle, LoadCountAndDeferredDeletion)
     EXPECT_EQ(0, WaitHandleASyncLoad(ready));
 }
 
-// Four threads create and delete handles of two types while looking up their own and
-// others' handles. Every live handle must be unique, found, and point at its own record.
+// Four threads create and delete handles of two types while looking up their own handles and
+// the others' long-lived ones. A lookup is promised only for handles that no other thread is
+// deleting meanwhile: each of those must be found, pointing at its own record.
 TEST(Handle, ConcurrentCreateDeleteAndLookupLoseNothing)
 {
     ScopedType a(31, 4096);
     ScopedType b(19, 4096);
     const int types[2] = {31, 19};
+    constexpr int kThreads = 4, kPinned = 16;
     std::atomic<int> failures{0};
-    std::atomic<int> published[4][64];
-    for (auto &row : published)
-        for (auto &v : row) v = -1;
+    std::atomic<int> ready{0}, finished{0};
+    std::pair<int, int> pinned[kThreads][kPinned];  // handle, marker; alive for the whole churn
 
     auto worker = [&](int id) {
         std::mt19937 rng(1000 + id);
+        for (int i = 0; i < kPinned; ++i)
+        {
+            int h = AddHandle(types[i % 2], 0, -1);
+            if (h < 0) { failures++; continue; }
+            int marker = (id << 24) | 0x800000 | i;
+            ((TestRecord *)GetHandleData(h))->Marker = marker;
+            pinned[id][i] = {h, marker};
+        }
+        ready++;
+        while (ready.load() < kThreads) std::this_thread::yield();
+
         std::vector<std::pair<int, int>> mine;  // handle, marker
         for (int op = 0; op < 20000; ++op)
         {
             int choice = (int)(rng() % 10);
             if (choice < 4 || mine.empty())
             {
-                int type = types[rng() % 2];
-                int h = AddHandle(type, 0, -1);
+                int h = AddHandle(types[rng() % 2], 0, -1);
                 if (h < 0) { failures++; continue; }
                 int marker = (id << 24) | op;
                 ((TestRecord *)GetHandleData(h))->Marker = marker;
                 mine.push_back({h, marker});
-                published[id][rng() % 64] = h;
             }
             else if (choice < 7)
             {
                 size_t i = rng() % mine.size();
-                int h = mine[i].first;
-                if (SubHandle(h) != 0) failures++;
-                if (GetHandleData(h) != nullptr && ((TestRecord *)GetHandleData(h))->Marker == mine[i].second) failures++;
+                if (SubHandle(mine[i].first) != 0) failures++;
                 mine[i] = mine.back();
                 mine.pop_back();
             }
@@ -377,18 +385,21 @@ TEST(Handle, ConcurrentCreateDeleteAndLookupLoseNothing)
                     TestRecord *r = (TestRecord *)GetHandleData(p.first);
                     if (r == nullptr || r->Marker != p.second || r->Info.Handle != p.first) failures++;
                 }
-                // Others' handles may be deleted at any moment: only a found record must match.
-                int other = published[rng() % 4][rng() % 64];
-                HandleInfo *r = GetHandleData(other);
-                if (r != nullptr && r->Handle != other) failures++;
+                const std::pair<int, int> &other = pinned[rng() % kThreads][rng() % kPinned];
+                TestRecord *r = (TestRecord *)GetHandleData(other.first);
+                if (r == nullptr || r->Marker != other.second || r->Info.Handle != other.first) failures++;
             }
         }
         for (auto &p : mine)
             if (SubHandle(p.first) != 0) failures++;
+        finished++;
+        while (finished.load() < kThreads) std::this_thread::yield();
+        for (auto &p : pinned[id])
+            if (SubHandle(p.first) != 0) failures++;
     };
 
     std::vector<std::thread> threads;
-    for (int i = 0; i < 4; ++i) threads.emplace_back(worker, i);
+    for (int i = 0; i < kThreads; ++i) threads.emplace_back(worker, i);
     for (auto &t : threads) t.join();
 
     EXPECT_EQ(0, failures.load());
@@ -397,6 +408,44 @@ TEST(Handle, ConcurrentCreateDeleteAndLookupLoseNothing)
     EXPECT_EQ(&a.m().ListLast, a.m().ListFirst.Next);
     EXPECT_EQ(&b.m().ListLast, b.m().ListFirst.Next);
     for (int s = 0; s < 4096; ++s) ASSERT_EQ(nullptr, a.m().Handle[s]);
+}
+
+// A lookup that runs while the handle it asks for is being made finds nothing, or the finished
+// record: never one whose header or init callback's work is still missing. The handle has
+// check number 0, the value a zero-filled record's header would match.
+std::atomic<int> g_init_spin{0};
+int SlowInit(HandleInfo *info)
+{
+    for (int i = 0; i < 2000; ++i) g_init_spin.fetch_add(1, std::memory_order_relaxed);
+    ((TestRecord *)info)->Marker = 0x5EED;
+    return 0;
+}
+
+TEST(Handle, LookupNeverSeesAHalfMadeRecord)
+{
+    ScopedType t(29, 64, SlowInit);
+    const int wanted = (29 << DX_HANDLETYPE_ADDRESS) | 5;  // slot 5, check number 0
+    std::atomic<int> round{0}, seen{0}, bad{0};
+    constexpr int kRounds = 400;
+    std::thread observer([&] {
+        for (int r = 0; r < kRounds; ++r)
+        {
+            TestRecord *rec;
+            while ((rec = (TestRecord *)GetHandleData(wanted)) == nullptr) {}
+            if (rec->Marker != 0x5EED || rec->Info.Handle != wanted || rec->Info.AllocSize != (int)sizeof(TestRecord)) bad++;
+            seen = r + 1;
+            while (round.load() == r) std::this_thread::yield();
+        }
+    });
+    for (int r = 0; r < kRounds; ++r)
+    {
+        ASSERT_EQ(wanted, AddHandle(29, 0, wanted));
+        while (seen.load() != r + 1) std::this_thread::yield();
+        ASSERT_EQ(0, SubHandle(wanted));  // the observer no longer looks
+        round = r + 1;
+    }
+    observer.join();
+    EXPECT_EQ(0, bad.load());
 }
 
 // With everything alive at once, no two live handles may share a value or a slot.
