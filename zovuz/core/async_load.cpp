@@ -366,7 +366,9 @@ int AddASyncLoadJob(ASyncLoadData *Data)
     ASyncLoad.DataNum++;
     ResumeASyncLoadThread(0);
     Unlock();
-    return 0;
+    // The slot, not 0: callers tie it to their handle, and a handle whose deletion removes an
+    // unstarted job must name its own job.
+    return slot;
 }
 
 int DeleteASyncLoadJob(int Index, int OnlyNotStarted)

@@ -59,11 +59,12 @@ int GetASyncLoadParamInt(void *Block, int *Addr);
 const wchar_t *GetASyncLoadParamString(void *Block, int *Addr);
 void *GetASyncLoadParamData(void *Block, int *Addr);
 
-// Queues a job and wakes a worker: 0, or -1 (logged) when the queue is full. From then on the
-// job may run and be freed at any moment. A loader that ties the job to its handle therefore
-// holds the handle type's lock across AddASyncLoadJob, the read of Data->Index and
-// IncASyncLoadCount: the job's closing DecASyncLoadCount waits for that lock, so the record
-// cannot go away in between (the type's lock before the loader's lock, as always).
+// Queues a job and wakes a worker: the job's queue slot (0 or more), or -1 (logged) when the
+// queue is full. From then on the job may run and be freed at any moment, so use the returned
+// slot rather than Data->Index. A loader that ties the job to its handle holds the handle
+// type's lock across AddASyncLoadJob and IncASyncLoadCount(handle, slot): the job's closing
+// DecASyncLoadCount waits for that lock, so the slot cannot be freed and given to another job
+// in between (the type's lock before the loader's lock, as always).
 int AddASyncLoadJob(ASyncLoadData *Data);
 // Removes and frees the job in a queue slot: 0 removed, -1 no job there, -2 the job is running
 // and OnlyNotStarted asked not to remove a running job.

@@ -16,8 +16,12 @@
 #include "zovuz/core/async_load_internal.h"
 #include "zovuz/core/handle.h"
 #include "zovuz/core/memory.h"
+#include "zovuz/core/system_info.h"
 #include "zovuz/core/threads.h"
 #include "zovuz/core/threads_internal.h"
+#include "zovuz/core/windows/api_table.h"
+
+#include <shlobj.h>
 
 namespace {
 
@@ -223,7 +227,7 @@ TEST(ASyncLoadQueue, SlotsAndRemovalWithoutWorkers)
     for (int i = 0; i < 3; ++i)
     {
         j[i] = MakeJob(i);
-        ASSERT_EQ(0, AddASyncLoadJob(j[i]));
+        ASSERT_EQ(i, AddASyncLoadJob(j[i]));  // the slot, which the handle layer is given
         EXPECT_EQ(i, j[i]->Index);
         EXPECT_EQ(0, j[i]->Run);
     }
@@ -237,14 +241,11 @@ TEST(ASyncLoadQueue, SlotsAndRemovalWithoutWorkers)
     ASSERT_EQ(0, DeleteASyncLoadJob(2, 1));
     EXPECT_EQ(-1, DeleteASyncLoadJob(2, 1));
     ASyncLoadData *next = MakeJob(9);
-    ASSERT_EQ(0, AddASyncLoadJob(next));
-    EXPECT_EQ(1, next->Index);
+    EXPECT_EQ(1, AddASyncLoadJob(next));
     ASSERT_EQ(0, DeleteASyncLoadJob(1, 0));
     ASSERT_EQ(0, DeleteASyncLoadJob(0, 0));
     EXPECT_EQ(0, GetASyncLoadNum());
-    ASyncLoadData *first = MakeJob(10);
-    ASSERT_EQ(0, AddASyncLoadJob(first));
-    EXPECT_EQ(0, first->Index);
+    EXPECT_EQ(0, AddASyncLoadJob(MakeJob(10)));
 
     // Terminating frees what never ran.
     EXPECT_EQ(0, TerminateASyncLoad());
@@ -280,14 +281,16 @@ private:
 class ASyncLoadWorkers : public ::testing::Test {
 protected:
     std::unique_ptr<Watchdog> watchdog_;
+    int limit_ = 1;             // workers that may run at once
+    bool start_workers_ = true;  // start them in SetUp
     void SetUp() override
     {
         watchdog_.reset(new Watchdog(30));
         g_log.Reset();
         g_log.gate = EventCreate(1, 0);
         ASSERT_EQ(0, InitializeASyncLoad(ThreadGetCurrentId()));
-        SetASyncLoadThreadCount(1);
-        ASSERT_EQ(0, StartASyncLoadThreads(8));
+        SetASyncLoadThreadCount(limit_);
+        if (start_workers_) ASSERT_EQ(0, StartASyncLoadThreads(8));
     }
     void TearDown() override
     {
@@ -308,12 +311,12 @@ protected:
 TEST_F(ASyncLoadWorkers, WithOneActiveWorkerJobsRunOneAtATimeOldestFirst)
 {
     // A blocking job holds the only place while the others queue up with distinct times.
-    ASSERT_EQ(0, AddASyncLoadJob(MakeJob(0, -1, 1)));
+    ASSERT_LE(0, AddASyncLoadJob(MakeJob(0, -1, 1)));
     ASSERT_TRUE(WaitFor([&] { return g_log.running == 1; }));
     for (int id = 1; id <= 4; ++id)
     {
         ThreadSleep(3);
-        ASSERT_EQ(0, AddASyncLoadJob(MakeJob(id)));
+        ASSERT_LE(0, AddASyncLoadJob(MakeJob(id)));
     }
     ThreadSleep(50);
     EXPECT_EQ(std::vector<int>({0}), Order());  // nothing else started meanwhile
@@ -325,13 +328,13 @@ TEST_F(ASyncLoadWorkers, WithOneActiveWorkerJobsRunOneAtATimeOldestFirst)
 
 TEST_F(ASyncLoadWorkers, OfEqualQueueTimesTheLaterSlotGoesFirst)
 {
-    ASSERT_EQ(0, AddASyncLoadJob(MakeJob(0, -1, 1)));
+    ASSERT_LE(0, AddASyncLoadJob(MakeJob(0, -1, 1)));
     ASSERT_TRUE(WaitFor([&] { return g_log.running == 1; }));
     // Two jobs queued back to back; their times are read while the first job still blocks.
     ASyncLoadData *a = MakeJob(1);
     ASyncLoadData *b = MakeJob(2);
-    ASSERT_EQ(0, AddASyncLoadJob(a));
-    ASSERT_EQ(0, AddASyncLoadJob(b));
+    ASSERT_LE(0, AddASyncLoadJob(a));
+    ASSERT_LE(0, AddASyncLoadJob(b));
     bool tie = a->StartTime == b->StartTime;
     EventSet(g_log.gate);
     ASSERT_TRUE(PumpUntilIdle());
@@ -340,7 +343,7 @@ TEST_F(ASyncLoadWorkers, OfEqualQueueTimesTheLaterSlotGoesFirst)
 
 TEST_F(ASyncLoadWorkers, AWorkersRequestIsServedByThePumpCallOnTheMainThread)
 {
-    ASSERT_EQ(0, AddASyncLoadJob(MakeJob(2, -1, 0, 0)));
+    ASSERT_LE(0, AddASyncLoadJob(MakeJob(2, -1, 0, 0)));
     ASSERT_TRUE(WaitFor([&] { return g_log.asked == 1; }));
     ThreadSleep(50);
     EXPECT_EQ(0, g_log.served.load());  // nothing runs it but the pump
@@ -354,7 +357,7 @@ TEST_F(ASyncLoadWorkers, RequestsBeyondTheTimeBudgetWaitForTheNextPass)
 {
     // While a worker waits for the main thread another takes its place, so several
     // requests can be pending; each takes 5 ms, so a pass serves only the first.
-    for (int id = 0; id < 3; ++id) ASSERT_EQ(0, AddASyncLoadJob(MakeJob(id, -1, 0, 5)));
+    for (int id = 0; id < 3; ++id) ASSERT_LE(0, AddASyncLoadJob(MakeJob(id, -1, 0, 5)));
     ASSERT_TRUE(WaitFor([&] { return g_log.asked == 3; }));
     ThreadSleep(50);
     int passes = 0;
@@ -388,13 +391,13 @@ TEST_F(ASyncLoadWorkers, ARequestFromANonWorkerIsRefusedAndLoadingGoesOn)
 
     // The refusals left the loader's lock free: a worker can still take and finish a job,
     // and another thread can still queue one.
-    ASSERT_EQ(0, AddASyncLoadJob(MakeJob(5, -1, 0, 0)));
+    ASSERT_LE(0, AddASyncLoadJob(MakeJob(5, -1, 0, 0)));
     ASSERT_TRUE(PumpUntilIdle());
     EXPECT_EQ(std::vector<int>({5}), Order());
     EXPECT_EQ(45, g_log.request_result.load());
     int queued = -2;
     std::thread([&] { queued = AddASyncLoadJob(MakeJob(6)); }).join();
-    EXPECT_EQ(0, queued);
+    EXPECT_LE(0, queued);
     ASSERT_TRUE(PumpUntilIdle());
 }
 
@@ -402,7 +405,7 @@ TEST_F(ASyncLoadWorkers, ARunningJobCannotBeRemovedWhenOnlyUnstartedOnesMayBe)
 {
     EXPECT_EQ(-1, StartASyncLoadThreads(8));  // the workers are already there
     ASyncLoadData *job = MakeJob(0, -1, 1);
-    ASSERT_EQ(0, AddASyncLoadJob(job));
+    ASSERT_LE(0, AddASyncLoadJob(job));
     ASSERT_TRUE(WaitFor([&] { return g_log.running == 1; }));
     EXPECT_EQ(-2, DeleteASyncLoadJob(job->Index, 1));
     EXPECT_EQ(1, GetASyncLoadNum());
@@ -420,7 +423,8 @@ int QueueLoad(int type, int id, int block, int request)
     int h = AddHandle(type, 1, -1);
     ASyncLoadData *job = MakeJob(id, h, block, request);
     CRITICALSECTION_LOCK(&HandleManageArray[type].CriticalSection);
-    if (AddASyncLoadJob(job) == 0) IncASyncLoadCount(h, job->Index);
+    int slot = AddASyncLoadJob(job);
+    if (slot >= 0) IncASyncLoadCount(h, slot);
     CRITICALSECTION_UNLOCK(&HandleManageArray[type].CriticalSection);
     DecASyncLoadCount(h);
     return h;
@@ -470,13 +474,114 @@ TEST_F(ASyncLoadWorkers, WaitingForALoadServesItsRequests)
 
 TEST_F(ASyncLoadWorkers, StopEndsWorkersThatWaitForTheMainThread)
 {
-    ASSERT_EQ(0, AddASyncLoadJob(MakeJob(7, -1, 0, 0)));
+    ASSERT_LE(0, AddASyncLoadJob(MakeJob(7, -1, 0, 0)));
     ASSERT_TRUE(WaitFor([&] { return g_log.asked == 1; }));
     ThreadSleep(20);
     EXPECT_EQ(0, StopASyncLoadThreads());  // serves the pending request so the worker can end
     EXPECT_EQ(1, g_log.served.load());
     EXPECT_EQ(47, g_log.request_result.load());
     EXPECT_EQ(0, GetASyncLoadNum());
+}
+
+// Three workers may run at once: a fourth and fifth job wait for a place.
+class ASyncLoadThreeWorkers : public ASyncLoadWorkers {
+protected:
+    ASyncLoadThreeWorkers() { limit_ = 3; }
+};
+
+TEST_F(ASyncLoadThreeWorkers, JobsRunThreeAtATime)
+{
+    for (int id = 0; id < 5; ++id) ASSERT_LE(0, AddASyncLoadJob(MakeJob(id, -1, 1)));
+    ASSERT_TRUE(WaitFor([&] { return g_log.running == 3; }));
+    ThreadSleep(50);
+    EXPECT_EQ(3, g_log.running.load());
+    EventSet(g_log.gate);
+    ASSERT_TRUE(PumpUntilIdle());
+    EXPECT_EQ(5u, Order().size());
+    EXPECT_EQ(3, g_log.max_running.load());
+}
+
+// Jobs queued before the workers exist wake nobody; the pump's top-up then wakes workers up to
+// one less than the limit (two of three), and no further on later passes.
+class ASyncLoadQueuedBeforeStart : public ASyncLoadWorkers {
+protected:
+    ASyncLoadQueuedBeforeStart()
+    {
+        limit_ = 3;
+        start_workers_ = false;
+    }
+};
+
+TEST_F(ASyncLoadQueuedBeforeStart, ThePumpTopsUpTheRunningWorkers)
+{
+    for (int id = 0; id < 4; ++id) ASSERT_EQ(id, AddASyncLoadJob(MakeJob(id, -1, 1)));
+    ASSERT_EQ(0, StartASyncLoadThreads(8));
+    ThreadSleep(50);
+    EXPECT_EQ(0, g_log.running.load());
+    ASSERT_EQ(0, ProcessMainThreadRequests());
+    ASSERT_TRUE(WaitFor([&] { return g_log.running == 2; }));
+    ASSERT_EQ(0, ProcessMainThreadRequests());
+    ThreadSleep(50);
+    EXPECT_EQ(2, g_log.running.load());
+    EventSet(g_log.gate);
+    ASSERT_TRUE(PumpUntilIdle());
+    EXPECT_EQ(4u, Order().size());
+}
+
+// A worker's COM object is made on the main thread, where COM is started; the worker itself
+// has no COM and could not make it.
+HRESULT g_created_hr = E_FAIL;
+IUnknown *g_created = nullptr;
+
+void CreateOnMainThreadJob(ASyncLoadData *)
+{
+    g_created_hr = CoCreateInstance_ASync(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown,
+                                          reinterpret_cast<void **>(&g_created), 1);
+}
+
+TEST_F(ASyncLoadWorkers, AWorkerMakesACOMObjectThroughTheMainThread)
+{
+    LoadWinAPI();
+    ASSERT_EQ(0, InitializeCom());
+    ASyncLoadData *job = AllocASyncLoadData(0);
+    ASSERT_NE(nullptr, job);
+    job->ProcessFunction = CreateOnMainThreadJob;
+    ASSERT_LE(0, AddASyncLoadJob(job));
+    ASSERT_TRUE(PumpUntilIdle());
+    EXPECT_EQ(S_OK, g_created_hr);
+    ASSERT_NE(nullptr, g_created);
+    g_created->Release();
+    EXPECT_EQ(0, TerminateCom());
+}
+
+// Without workers nothing leaves the queue: it fills, and the next job is refused with the
+// message and stays the caller's. A slot freed in a full queue is the next one given out.
+TEST(ASyncLoadQueue, AFullQueueRefusesWithItsMessage)
+{
+    ASSERT_EQ(0, InitializeASyncLoad(ThreadGetCurrentId()));
+    for (int i = 0; i < ASYNCLOADDATA_MAXNUM; ++i) ASSERT_EQ(i, AddASyncLoadJob(MakeJob(i)));
+    MemoryTestRemoveLog();
+    ASyncLoadData *extra = MakeJob(-1);
+    EXPECT_EQ(-1, AddASyncLoadJob(extra));
+    EXPECT_NE(std::wstring::npos, MemoryTestReadLog().find(L"非同期読み込みデータの数が許容量を越えました終了します"));
+    ASSERT_EQ(0, DeleteASyncLoadJob(100, 0));
+    EXPECT_EQ(100, AddASyncLoadJob(extra));
+    EXPECT_EQ(0, TerminateASyncLoad());
+}
+
+// Deleting a loading handle removes its own queued job and no other.
+TEST(ASyncLoadQueue, DeletingAHandleRemovesOnlyItsOwnJob)
+{
+    ASSERT_EQ(0, InitializeASyncLoad(ThreadGetCurrentId()));
+    ASSERT_EQ(0, InitializeHandleType(25, sizeof(LoadRecord), 16, nullptr, nullptr, L"Load"));
+    int first = QueueLoad(25, 1, 0, -1);
+    int second = QueueLoad(25, 2, 0, -1);
+    EXPECT_EQ(0, SubHandle(second));
+    EXPECT_EQ(1, IsHandleASyncLoading(first));
+    EXPECT_EQ(0, SubHandle(first));
+    EXPECT_EQ(0, GetASyncLoadNum());
+    EXPECT_EQ(0, TerminateHandleType(25));
+    EXPECT_EQ(0, TerminateASyncLoad());
 }
 
 }  // namespace
