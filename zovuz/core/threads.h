@@ -2,8 +2,8 @@
 // uses, so that all of them lock and start threads the same way.
 //
 // Every lock records the source file, line and thread that took it last, so that a hang can be
-// traced to the code that holds the section. A thread made here suspends itself before it runs
-// its procedure, so its creator can finish filling what the procedure reads and then resume it.
+// traced to the code that holds the section. A thread made here starts suspended, so its
+// creator can finish filling what the procedure reads and then resume it.
 //
 // This header does not include <windows.h>: the Windows objects are kept as opaque storage of
 // the right size and alignment, checked against the real types in windows/threads_win.cpp.
@@ -71,12 +71,15 @@ struct ThreadRecord {
     uint32_t ThreadID;          // Windows thread id
 };
 
-// Makes the thread; it suspends itself at once and runs Procedure(Thread, Param) only after
-// ThreadResume. 0, or -1 (handle null) when the thread can't be made.
+// Makes the thread suspended; it runs Procedure(Thread, Param) only after ThreadResume. 0, or
+// -1 (handle null) when the thread can't be made.
 int ThreadCreate(ThreadRecord *Thread, ThreadProcedure Procedure, void *Param);
 
-// Resumes the thread: 1 when it was suspended (or the call failed), 0 when it was not suspended
-// yet. A creator polls it, yielding with ThreadSleep(0) while it gives 0:
+// Resumes the thread: 1 when it was suspended (or the call failed), 0 when it was running.
+// The first resume of a new thread always starts it and gives 1, so callers that expect
+// "non-zero on success" from a single resume are right. 0 is met only by a thread that
+// suspends itself (ThreadSuspendSelf) and was resumed before it got there; a caller that must
+// wake such a thread polls, yielding with ThreadSleep(0) while it gives 0:
 //     while (ThreadResume(&t) == 0) ThreadSleep(0);
 int ThreadResume(ThreadRecord *Thread);
 

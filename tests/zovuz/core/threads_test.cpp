@@ -1,4 +1,4 @@
-// Threads and locks: the self-suspending start, the resume protocol, lock records and events.
+// Threads and locks: the suspended start, the resume protocol, lock records and events.
 #include "zovuz/core/threads.h"
 #include "zovuz/core/threads_internal.h"
 
@@ -51,14 +51,15 @@ TEST(Threads, NeverResumedThreadNeverRuns)
 }
 
 // The creator fills what the procedure reads after ThreadCreate and before the first resume.
-TEST(Threads, ResumeProtocolRunsProcedureOnceWithLateFilledData)
+// One resume, made at once, starts the thread and reports success.
+TEST(Threads, OneResumeStartsTheThreadWithLateFilledData)
 {
     for (int round = 0; round < 20; ++round) {
         Probe probe;
         ThreadRecord thread = {};
         ASSERT_EQ(ThreadCreate(&thread, CountRun, &probe), 0);
         probe.ValueFilledAfterCreate = 1000 + round;
-        ResumeUntilSuspended(&thread);
+        ASSERT_EQ(ThreadResume(&thread), 1);
         ASSERT_EQ(ThreadWaitEnd(&thread, 5000), 0);
         EXPECT_EQ(probe.Runs.load(), 1);
         EXPECT_EQ(probe.SeenValue.load(), 1000 + round);

@@ -59,12 +59,13 @@ int CriticalSectionUnlock(DxCriticalSection *CriticalSection)
     return 0;
 }
 
-// The new thread parks itself before touching its procedure, so the creator can finish filling
-// whatever the procedure reads between ThreadCreate and the first resume.
+// The thread is made suspended, so it cannot touch its procedure before its creator has
+// finished filling what the procedure reads and resumed it. (Were it to suspend itself here, a
+// resume that came before it had parked would find it running, return 0, and the thread would
+// then park for good: callers that resume once expect the thread to start.)
 static DWORD WINAPI ThreadStartRoutine(LPVOID Argument)
 {
     ThreadRecord *thread = static_cast<ThreadRecord *>(Argument);
-    SuspendThread(GetCurrentThread());
     thread->Procedure(thread, thread->Param);
     ExitThread(0);
     return 0;
@@ -75,7 +76,7 @@ int ThreadCreate(ThreadRecord *Thread, ThreadProcedure Procedure, void *Param)
     Thread->Procedure = Procedure;
     Thread->Param = Param;
     DWORD threadId = 0;
-    HANDLE handle = CreateThread(NULL, 0, ThreadStartRoutine, Thread, 0, &threadId);
+    HANDLE handle = CreateThread(NULL, 0, ThreadStartRoutine, Thread, CREATE_SUSPENDED, &threadId);
     Thread->ThreadHandle = handle;
     Thread->ThreadID = handle != NULL ? threadId : 0;
     return handle != NULL ? 0 : -1;
@@ -83,9 +84,10 @@ int ThreadCreate(ThreadRecord *Thread, ThreadProcedure Procedure, void *Param)
 
 int ThreadResume(ThreadRecord *Thread)
 {
-    // ResumeThread gives the previous suspend count: 0 means the new thread has not suspended
-    // itself yet, and the creator must yield and try again. A failure (-1) also counts as
-    // non-zero, so a dead handle never keeps a creator polling.
+    // ResumeThread gives the previous suspend count: 0 means the thread was running (a worker
+    // that has decided to sleep but not yet suspended itself), and a caller that wants it woken
+    // yields and tries again. A failure (-1) also counts as non-zero, so a dead handle never
+    // keeps a caller polling.
     return ResumeThread(static_cast<HANDLE>(Thread->ThreadHandle)) != 0 ? 1 : 0;
 }
 
