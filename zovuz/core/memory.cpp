@@ -144,6 +144,13 @@ void DxFree(void *Memory)
 {
     if (Memory == NULL) return;
     MemoryLockGuard lock(__LINE__);
+    // A block that outlived its heap (freed after TerminateMemory, through a shut-down order
+    // mistake) has nothing left to free: say so and go on rather than end the program at exit.
+    if (HeapAddressOfEndedHeap(Memory)) {
+        AddLogFormatShiftJis("DxFree : 終了したヒープのメモリが解放されました、何もしません  addr:%08x",
+                             static_cast<unsigned>(reinterpret_cast<uintptr_t>(Memory)));
+        return;
+    }
     if (Allocator.CheckEveryCall) CheckMemory();
     // The free's own checks come first, so a double free is reported as one.
     MemTag *tag = FindCheckedTag(Memory, HEAP_CHECK_FREE);

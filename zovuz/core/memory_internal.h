@@ -21,5 +21,5 @@ int UpdateMemoryTagTime(void);
 int InitializeMemory(void);
 
 // Ends both heaps at library end: every piece goes back to the system. Any block still live is
-// lost. Returns 0.
+// lost; freeing one later with DxFree is logged and does nothing. Returns 0.
 int TerminateMemory(void);

@@ -31,6 +31,10 @@ struct HeapGlobalState {
     // its tag is read, so a double free after the piece went back to the system is reported
     // instead of faulting on released pages.
     std::atomic<uint8_t> GranuleUse[kGranuleCount];  // pieces touching each granule
+    // Granules that held a piece of a heap that has since been terminated, and that no piece has
+    // touched since. A block freed there late (after its heap ended) is told apart from a foreign
+    // address, so that a shut-down order mistake need not end the program.
+    std::atomic<uint8_t> GranuleRetired[kGranuleCount];  // 1 = a terminated heap's memory
 };
 HeapGlobalState HeapGlobal;
 
@@ -117,6 +121,17 @@ void MarkGranules(void *address, size_t size, int delta)
     uint64_t last = (uint64_t(Addr(address)) + size - 1) >> kGranuleShift;
     for (uint64_t g = first; g <= last && g < kGranuleCount; ++g) {
         HeapGlobal.GranuleUse[g].fetch_add(static_cast<uint8_t>(delta), std::memory_order_relaxed);
+        if (delta > 0) HeapGlobal.GranuleRetired[g].store(0, std::memory_order_relaxed);
+    }
+}
+
+void MarkRetired(void *address, size_t size)
+{
+    if (size == 0) return;
+    uint64_t first = uint64_t(Addr(address)) >> kGranuleShift;
+    uint64_t last = (uint64_t(Addr(address)) + size - 1) >> kGranuleShift;
+    for (uint64_t g = first; g <= last && g < kGranuleCount; ++g) {
+        HeapGlobal.GranuleRetired[g].store(1, std::memory_order_relaxed);
     }
 }
 
@@ -464,6 +479,7 @@ int TerminateHeap(VaZuri *Heap)
     for (HeapMemInfo *piece = Heap->FirstHeapMem; piece != NULL;) {
         HeapMemInfo *next = piece->Next;
         MarkGranules(piece->Address, piece->Size, -1);
+        MarkRetired(piece->Address, piece->Size);
         if ((piece->Flags & HEAPMEM_FLAG_AUTO_ALLOC) != 0) {
             HeapPageRecord record = piece->PageRecord;  // the record lives in the piece itself
             Heap->PageFree(Heap->ProviderArg, &record);
@@ -654,6 +670,15 @@ void FreeCheckedTag(MemTag *Tag)
     VaZuri *heap = Tag->Heap;
     HeapLockGuard lock(heap, __LINE__);
     FreeTag(heap, Tag);
+}
+
+int HeapAddressOfEndedHeap(const void *Address)
+{
+    uint64_t g = uint64_t(Addr(Address)) >> kGranuleShift;
+    return g < kGranuleCount && HeapGlobal.GranuleUse[g].load(std::memory_order_relaxed) == 0 &&
+                   HeapGlobal.GranuleRetired[g].load(std::memory_order_relaxed) != 0
+               ? 1
+               : 0;
 }
 
 int HeapRequestTooLarge(size_t Size, uint32_t Alignment)

@@ -165,6 +165,10 @@ MemTag *FindCheckedTag(void *Address, HeapCheckPurpose Purpose);
 // Frees a block whose tag FindCheckedTag gave.
 void FreeCheckedTag(MemTag *Tag);
 
+// 1 when Address lies in memory that a heap held until TerminateHeap gave it back (and no heap
+// has taken since), else 0: a block freed there outlived its heap.
+int HeapAddressOfEndedHeap(const void *Address);
+
 // 1 when a request of Size bytes at Alignment (0: 16) is refused because its rounding or overhead
 // would not fit in 32 bits, else 0.
 int HeapRequestTooLarge(size_t Size, uint32_t Alignment);

@@ -388,4 +388,31 @@ TEST(TrackedMemoryDeathTest, MisuseStopsWithTheHeapsMessage)
     DxFree(g_keepPiece);
 }
 
+// A block freed after the heaps ended (a later subsystem ending in the wrong order) is logged
+// and ignored: the program goes on, and the heaps start again on the next allocation. Runs in a
+// child process, since ending the heaps loses every live block.
+void FreeAfterTheHeapsEnded()
+{
+    void *small = DXALLOC(100);
+    void *large = DXALLOC(100000);
+    TerminateMemory();
+    DxFree(small);
+    DxFree(large);
+    bool quiet = GetAllocNum() == 0 && GetTotalAllocSize() == 0;
+    void *again = DXALLOC(100);
+    bool fine = quiet && again != nullptr && CheckMemory() == 0 && GetAllocNum() == 1;
+    DxFree(again);
+    _exit(fine ? 0 : 1);
+}
+
+TEST(TrackedMemoryDeathTest, AFreeAfterTheHeapsEndedIsALoggedNoOp)
+{
+    MemoryTestRemoveLog();
+    EXPECT_EXIT(FreeAfterTheHeapsEnded(), testing::ExitedWithCode(0), "");
+    std::wstring log = MemoryTestReadLog();
+    size_t first = log.find(L"DxFree : 終了したヒープのメモリが解放されました、何もしません");
+    ASSERT_NE(first, std::wstring::npos) << log;
+    EXPECT_NE(log.find(L"DxFree : 終了したヒープのメモリが解放されました", first + 1), std::wstring::npos) << log;
+}
+
 }  // namespace
