@@ -229,22 +229,51 @@ TEST(TrackedMemory, SizesThatOverflowAreRefused)
     DxFree(block);
 }
 
-TEST(TrackedMemory, DumpShowsEachLiveBlock)
+// The dump's line for a block, field by field, and the totals line with kilobytes to three
+// decimals.
+TEST(TrackedMemory, DumpAndTotalsLinesCarryEveryField)
 {
     const std::string path = "C:/work/source/library/sample_loader_file.cpp";
-    uint8_t *block = static_cast<uint8_t *>(DxAlloc(32, path.c_str(), 70001));
+    uint8_t *block = static_cast<uint8_t *>(DxAlloc(1500, path.c_str(), 70001));
     ASSERT_NE(block, nullptr);
-    for (int i = 0; i < 32; ++i) block[i] = static_cast<uint8_t>(i);
+    for (int i = 0; i < 1500; ++i) block[i] = static_cast<uint8_t>(i);
+    MemTag *tag = FindCheckedTag(block, HEAP_CHECK_SIZE);
+    wchar_t line[400];
+    swprintf(line, 400,
+             L"\tsize:%10d(%10.3fkb)  user size:      1500(     1.465kb)  time:%05d  file:%-26hs  line:70001   "
+             L"ID:%-5d  addr:%08x  data:[00 01 02 03 04 05 06 07 08 09 0a 0b 0c 0d 0e 0f]\r\n",
+             (int)tag->Size, tag->Size / 1024.0, (int)tag->Time, path.substr(path.size() - 17).c_str(), (int)tag->ID,
+             (unsigned)reinterpret_cast<uintptr_t>(block));
+
     RemoveLogFile();
     EXPECT_EQ(DumpAllocMemory(), 0);
     std::wstring log = ReadLogText();
-    std::string tail = path.substr(path.size() - 17);
-    std::wstring file(tail.begin(), tail.end());
-    file.resize(26, L' ');
-    EXPECT_NE(log.find(L"  user size:        32(     0.031kb)  time:"), std::wstring::npos) << log;
-    EXPECT_NE(log.find(L"  file:" + file + L"  line:70001   ID:"), std::wstring::npos) << log;
-    EXPECT_NE(log.find(L"  data:[00 01 02 03 04 05 06 07 08 09 0a 0b 0c 0d 0e 0f]\r\n"), std::wstring::npos) << log;
+    EXPECT_NE(log.find(line), std::wstring::npos) << line << "\n" << log;
+
+    RemoveLogFile();
+    EXPECT_EQ(LogAllocTotal(), 0);
+    wchar_t totals[100];
+    swprintf(totals, 100, L"\tTotal size:%d(%.3fkb)  Alloc num:%d\r\n", GetTotalAllocSize(),
+             GetTotalAllocSize() / 1024.0, GetAllocNum());
+    EXPECT_NE(ReadLogText().find(totals), std::wstring::npos) << totals;
     DxFree(block);
+}
+
+// The check looks at both heaps and reports damage until it is undone.
+TEST(TrackedMemory, CheckReportsDamageInEitherHeap)
+{
+    for (size_t size : {40u, 100000u}) {
+        uint8_t *block = static_cast<uint8_t *>(DXALLOC(size));
+        ASSERT_NE(block, nullptr);
+        EXPECT_EQ(CheckMemory(), 0);
+        block[size] = 0;  // the first guard byte after the data
+        RemoveLogFile();
+        EXPECT_EQ(CheckMemory(), -1) << size;
+        EXPECT_TRUE(LogContains(L"HeapErrorCheck Error : ")) << size;
+        block[size] = HEAP_GUARD_BYTE;
+        EXPECT_EQ(CheckMemory(), 0) << size;
+        DxFree(block);
+    }
 }
 
 // All threads of the library allocate through the allocator lock: four threads churning blocks
@@ -407,9 +436,9 @@ void FreeAfterTheHeapsEnded()
 
 TEST(TrackedMemoryDeathTest, AFreeAfterTheHeapsEndedIsALoggedNoOp)
 {
-    MemoryTestRemoveLog();
+    RemoveLogFile();
     EXPECT_EXIT(FreeAfterTheHeapsEnded(), testing::ExitedWithCode(0), "");
-    std::wstring log = MemoryTestReadLog();
+    std::wstring log = ReadLogText();
     size_t first = log.find(L"DxFree : 終了したヒープのメモリが解放されました、何もしません");
     ASSERT_NE(first, std::wstring::npos) << log;
     EXPECT_NE(log.find(L"DxFree : 終了したヒープのメモリが解放されました", first + 1), std::wstring::npos) << log;
