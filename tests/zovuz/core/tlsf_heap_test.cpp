@@ -201,6 +201,35 @@ TEST(TlsfHeapCallerMemory, IsUsedButNeverGivenBack)
     EXPECT_EQ(InitializeHeap(&heap, 0, 16, 0, 0, NULL, NULL, NULL, NULL, NULL, NULL, 0), -1);  // first-fit not built
 }
 
+// With no growth, a request whose own class list is empty is served from the smallest larger
+// class: one of the same first level (a higher second level), or one of a higher first level.
+// The heap is filled with blocks of one size, one is freed, and a smaller request must reuse it.
+TEST(TlsfHeapCallerMemory, ARequestIsServedFromALargerClass)
+{
+    struct Case {
+        size_t Fill;     // size of the blocks that fill the heap
+        size_t Request;  // smaller request that only the freed block can hold
+    } cases[] = {
+        {3000, 2200},  // both classed in the 2-4 KB level
+        {3000, 600},   // the request's level (512 B-1 KB) holds nothing at all
+    };
+    alignas(16) static uint8_t memory[64 * 1024];
+    for (const Case &c : cases) {
+        VaZuri heap = {};
+        ASSERT_EQ(InitializeHeap(&heap, HEAP_KIND_TLSF, 16, 0, 0, NULL, NULL, NULL, NULL, NULL, memory, sizeof memory), 0);
+        std::vector<void *> blocks;
+        while (void *block = AllocMemory(&heap, c.Fill, 0, __FILE__, __LINE__)) blocks.push_back(block);
+        while (void *block = AllocMemory(&heap, 16, 0, __FILE__, __LINE__)) blocks.push_back(block);
+        ASSERT_GT(blocks.size(), 4u);
+        void *freed = blocks[2];
+        FreeMemory(freed);
+        void *got = AllocMemory(&heap, c.Request, 0, __FILE__, __LINE__);
+        EXPECT_EQ(got, freed) << c.Fill << " " << c.Request;
+        EXPECT_EQ(HeapErrorCheck(&heap), 0);
+        TerminateHeap(&heap);
+    }
+}
+
 // The most significant byte of a pointer field (little-endian).
 template <typename T>
 uint8_t *HighByte(T **field)
