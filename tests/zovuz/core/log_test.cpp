@@ -8,6 +8,8 @@
 #include "zovuz/core/log_internal.h"
 #include "tests/support/test_files.h"
 
+#include "zovuz/core/clock.h"
+
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -71,13 +73,27 @@ TEST(LogStart, ReplacesAnOlderFileWithTheSignatureAlone)
         std::ofstream old("Log.txt", std::ios::binary);
         old << "an older log that must go";
     }
+    const int before_start = GetNowMilliCount();
     EXPECT_EQ(0, StartLogFile());
+    const int after_start = GetNowMilliCount();
     EXPECT_EQ(std::string("\xFF\xFE", 2), ReadFileBytes(L"Log.txt"));
     // Starting again keeps the file.
+    Sleep(100);
     EXPECT_EQ(0, StartLogFile());
+    const int before_write = GetNowMilliCount();
     AddLogStringWchar(L"kept\n");
-    EXPECT_EQ(std::string("\xFF\xFE", 2), ReadFileBytes(L"Log.txt").substr(0, 2));
-    EXPECT_GT(ReadFileBytes(L"Log.txt").size(), 2u);
+    const int after_write = GetNowMilliCount();
+    std::string bytes = ReadFileBytes(L"Log.txt");
+    EXPECT_EQ(std::string("\xFF\xFE", 2), bytes.substr(0, 2));
+
+    // The line's stamp is the milliseconds since the file was started, then ":".
+    std::wstring text((bytes.size() - 2) / 2, L'\0');
+    memcpy(&text[0], bytes.data() + 2, text.size() * 2);
+    std::wsmatch stamp;
+    ASSERT_TRUE(std::regex_match(text, stamp, std::wregex(L"([0-9]+):kept\r\n"))) << bytes;
+    const int ms = std::stoi(stamp[1].str());
+    EXPECT_GE(ms, before_write - after_start);
+    EXPECT_LE(ms, after_write - before_start);
 }
 
 TEST_F(LogFile, StampAndIndentBeginOnlyANewLine)

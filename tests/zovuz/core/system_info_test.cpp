@@ -151,6 +151,9 @@ TEST(Com, StartsAndEndsOnceEach)
     EXPECT_EQ(-1, TerminateCom());
     EXPECT_EQ(0, InitializeCom());
     EXPECT_EQ(-1, InitializeCom());
+    // The apartment is single-threaded, as text services and DirectShow need: the thread can't
+    // be made multi-threaded now.
+    EXPECT_EQ(RPC_E_CHANGED_MODE, CoInitializeEx(nullptr, COINIT_MULTITHREADED));
     EXPECT_EQ(0, TerminateCom());
     EXPECT_EQ(-1, TerminateCom());
     std::wstring text = log.Appended();
