@@ -62,18 +62,34 @@ std::wstring LogAppendReader::Appended() const
     return Utf16(bytes, bytes.size() >= start_ ? start_ : 0);
 }
 
-int RunProgram(const std::wstring &CommandLine)
+int RunProgram(const std::wstring &CommandLine, std::string *Output)
 {
     std::wstring command = CommandLine;
     STARTUPINFOW startup = {};
     startup.cb = sizeof(startup);
+    // The program's output streams go to a file of the test's folder, read back afterwards.
+    const wchar_t *outputPath = L"program_output.txt";
+    HANDLE output = INVALID_HANDLE_VALUE;
+    if (Output != nullptr)
+    {
+        SECURITY_ATTRIBUTES inherit = {sizeof(inherit), nullptr, TRUE};
+        output = CreateFileW(outputPath, GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+                             nullptr);
+        if (output == INVALID_HANDLE_VALUE) return -1;
+        startup.dwFlags = STARTF_USESTDHANDLES;
+        startup.hStdOutput = output;
+        startup.hStdError = output;
+    }
     PROCESS_INFORMATION process = {};
-    if (!CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
-        return -1;
+    BOOL started = CreateProcessW(nullptr, &command[0], nullptr, nullptr, Output != nullptr, 0, nullptr, nullptr,
+                                  &startup, &process);
+    if (output != INVALID_HANDLE_VALUE) CloseHandle(output);
+    if (!started) return -1;
     WaitForSingleObject(process.hProcess, INFINITE);
     DWORD code = 0;
     GetExitCodeProcess(process.hProcess, &code);
     CloseHandle(process.hProcess);
     CloseHandle(process.hThread);
+    if (Output != nullptr) *Output = ReadFileBytes(outputPath);
     return (int)code;
 }

@@ -43,4 +43,5 @@ private:
 };
 
 // Runs a command line and waits for the program: its exit code, or -1 when it did not start.
-int RunProgram(const std::wstring &CommandLine);
+// With Output, what the program wrote to its output and error streams is kept there (as bytes).
+int RunProgram(const std::wstring &CommandLine, std::string *Output = nullptr);

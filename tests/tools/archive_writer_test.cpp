@@ -19,11 +19,20 @@ void WriteText(const std::wstring &Path, const std::string &Text)
     ASSERT_TRUE(WriteFileBytes(Path, Text));
 }
 
-// Runs the writer with Arguments; its exit code, or -1 when it could not start.
-int RunWriter(const std::wstring &Arguments)
+// Runs the writer with Arguments: its exit code (-1 when it could not start) and, in Messages,
+// what it wrote to its output and error streams.
+int RunWriter(const std::wstring &Arguments, std::wstring *Messages = nullptr)
 {
     std::string exe = TestBuildDir() + "/tools/archive_writer/archive_writer.exe";
-    return RunProgram(L"\"" + std::wstring(exe.begin(), exe.end()) + L"\" " + Arguments);
+    std::string output;
+    int code = RunProgram(L"\"" + std::wstring(exe.begin(), exe.end()) + L"\" " + Arguments, &output);
+    if (Messages != nullptr) {
+        // The writer names files in the system's code page.
+        Messages->assign(output.size(), L'\0');
+        int units = MultiByteToWideChar(CP_ACP, 0, output.data(), (int)output.size(), &(*Messages)[0], (int)output.size());
+        Messages->resize(units > 0 ? (size_t)units : 0);
+    }
+    return code;
 }
 
 std::string ReadMember(DxArchiveRecord *Record, int CodePage, const char *Name)
@@ -65,8 +74,43 @@ TEST(ArchiveWriterProgram, PacksAFolderTheReaderReadsBack)
     EXPECT_EQ(ArchiveFindFile(&record, 1200, (const char *)L"a.txt", &position, &size), -1);
     ArchiveCloseRecord(&record);
 
-    EXPECT_NE(RunWriter(L"-v 3 src out.dxa"), 0);
-    EXPECT_NE(RunWriter(L"src"), 0);
+    // A key is taken, with a warning: the default file access would not open the archive.
+    std::wstring messages;
+    ASSERT_EQ(RunWriter(L"-v 6 -k secret src out.dxa", &messages), 0);
+    EXPECT_NE(messages.find(L"warning"), std::wstring::npos) << messages;
+    ASSERT_EQ(RunWriter(L"-v 6 src out.dxa", &messages), 0);
+    EXPECT_EQ(messages.find(L"warning"), std::wstring::npos) << messages;
+}
+
+// Input the writer cannot pack as it is gives no archive, an exit code of 1 and a message that
+// names the file, never an empty or damaged archive and success.
+TEST(ArchiveWriterProgram, RefusesWhatItCannotPackAsItIs)
+{
+    CreateDirectoryW(L"given", nullptr);
+    WriteText(L"given\\a.txt", "first file");
+    CreateDirectoryW(L"latin", nullptr);
+    WriteText(L"latin\\曲.txt", "a name code page 1252 has no letters for");
+    WriteText(L"latin\\歌.txt", "another, which would also become ?.txt");
+
+    struct Case { const wchar_t *arguments; const wchar_t *named; const wchar_t *reason; };
+    const Case cases[] = {
+        {L"missing out.dxa", L"missing", L"cannot find"},
+        {L"given\\a.txt out.dxa", L"given\\a.txt", L"not a folder"},
+        {L"-v 5 -cp 1252 latin out.dxa", L"latin\\", L"cannot spell"},
+        {L"-v 7 given out.dxa", L"", L"version"},
+        {L"-v 1 -p given out.dxa", L"", L"packing"},
+    };
+    for (const Case &c : cases) {
+        DeleteFileW(L"out.dxa");
+        std::wstring messages;
+        EXPECT_EQ(RunWriter(c.arguments, &messages), 1) << c.arguments;
+        EXPECT_NE(messages.find(c.named), std::wstring::npos) << c.arguments << ": " << messages;
+        EXPECT_NE(messages.find(c.reason), std::wstring::npos) << c.arguments << ": " << messages;
+        EXPECT_EQ(GetFileAttributesW(L"out.dxa"), INVALID_FILE_ATTRIBUTES) << c.arguments;
+    }
+    // Code page 932 spells both names.
+    EXPECT_EQ(RunWriter(L"-v 5 -cp 932 latin out.dxa"), 0);
+    EXPECT_NE(RunWriter(L"given"), 0);  // no archive named
 }
 
 }  // namespace

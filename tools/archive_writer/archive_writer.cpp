@@ -103,12 +103,14 @@ int BuildArchive(const std::vector<ArchiveWriterItem> &Items, const ArchiveWrite
         return -1;
     };
     const int version = Options.Version;
-    if (version != 2 && version != 5 && version != 6) return fail("version must be 2, 5 or 6");
+    if (version < 0 || version > ARCHIVE_MAX_VERSION) return fail("version must be 0 to 6");
+    if (Options.Pack && version < 2) return fail("packing needs version 2 or later");
     const int codePage = version >= 4 ? Options.CodePage : 932;
     if (codePage != 932 && codePage != 65001 && codePage != 1252 && codePage != 936 && codePage != 949 && codePage != 950)
         return fail("unsupported code page for names");
     const bool wide = version >= 6;
-    const uint64_t fileBytes = wide ? ARCHIVE_FILE_ENTRY_BYTES_V6 : ARCHIVE_FILE_ENTRY_BYTES_V2;
+    const uint64_t fileBytes = wide ? ARCHIVE_FILE_ENTRY_BYTES_V6
+                               : version >= 2 ? ARCHIVE_FILE_ENTRY_BYTES_V2 : ARCHIVE_FILE_ENTRY_BYTES_V0;
     const uint64_t dirBytes = wide ? ARCHIVE_DIR_ENTRY_BYTES_V6 : ARCHIVE_DIR_ENTRY_BYTES_V0;
     const uint64_t headerBytes = wide ? ARCHIVE_HEADER_BYTES_V6 : version >= 4 ? ARCHIVE_HEADER_BYTES_V4 : ARCHIVE_HEADER_BYTES_V0;
 
@@ -188,7 +190,7 @@ int BuildArchive(const std::vector<ArchiveWriterItem> &Items, const ArchiveWrite
         Put(table, at + 2 * w + 16, item ? item->LastWriteTime : 0, 8);
         Put(table, at + 2 * w + 24, node->Directory ? node->DirIndex * dirBytes : node->DataOffset, w);
         Put(table, at + 3 * w + 24, node->Directory ? 0 : node->DataSize, w);
-        Put(table, at + 4 * w + 24, node->Directory ? ARCHIVE_NOT_PACKED : node->PackedSize, w);
+        if (version >= 2) Put(table, at + 4 * w + 24, node->Directory ? ARCHIVE_NOT_PACKED : node->PackedSize, w);
     }
     for (size_t i = 0; i < dirs.size(); i++) {
         const Node *dir = dirs[i];

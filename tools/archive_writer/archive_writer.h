@@ -1,4 +1,4 @@
-// Makes the library's "DX" archives (versions 2, 5 and 6) from a list of files, exactly as the
+// Makes the library's "DX" archives (versions 0 to 6) from a list of files, exactly as the
 // library's archive reader expects them. Platform-independent: the tests build archives in
 // memory with it; archive_writer_main.cpp packs a folder from the command line.
 #pragma once
@@ -18,15 +18,16 @@ struct ArchiveWriterItem {
 };
 
 struct ArchiveWriterOptions {
-    int Version = 6;                  // 2, 5 or 6
+    int Version = 6;                  // 0 to 6; packing needs 2 or later
     int CodePage = 932;               // the names' code page (stored from version 4 on)
-    bool Pack = false;                // LZ-pack every file
+    bool Pack = false;                // LZ-pack every file (version 2 or later)
     const char *KeyString = nullptr;  // the key string; null = no string
     bool FallbackKey = false;         // scramble with twelve 0xFF bytes instead
 };
 
 // Builds the archive into Out. Files of one folder keep the order given. 0, or -1 with a
-// reason in Error (unsupported version or code page, a name too long, an item twice).
+// reason in Error (unsupported version or code page, packing before version 2, a name too
+// long, an item twice).
 int BuildArchive(const std::vector<ArchiveWriterItem> &Items, const ArchiveWriterOptions &Options,
                  std::vector<unsigned char> &Out, std::string *Error);
 

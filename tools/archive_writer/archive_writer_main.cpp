@@ -1,7 +1,10 @@
-// archive_writer [-v 2|5|6] [-p] [-k key | -ff] [-cp codepage] <folder> <archive.dxa>
-// Packs every file and folder under <folder> into one "DX" archive.
+// archive_writer [-v 0-6] [-p] [-k key | -ff] [-cp codepage] <folder> <archive.dxa>
+// Packs every file and folder under <folder> into one "DX" archive. Refuses (exit code 1, with
+// a message naming the file) a folder that is missing or is a file, a file it cannot read, and
+// a name the archive's code page cannot spell.
 #include <windows.h>
 
+#include <locale.h>
 #include <stdio.h>
 
 #include <string>
@@ -28,19 +31,42 @@ bool ReadWholeFile(const std::wstring &Path, std::vector<unsigned char> &Data)
 
 uint64_t Time64(const FILETIME &Time) { return ((uint64_t)Time.dwHighDateTime << 32) | Time.dwLowDateTime; }
 
-// Adds the folder's entries (names converted to the archive's code page) depth first.
+// The name in the code page, when the code page spells it exactly: converting it back must give
+// the same name (a character the code page lacks would become "?" or a look-alike, which opens
+// nothing and may collide with another name).
+bool SpellName(const std::wstring &Name, int CodePage, std::string &Out)
+{
+    int bytes = WideCharToMultiByte(CodePage, 0, Name.c_str(), (int)Name.size(), nullptr, 0, nullptr, nullptr);
+    if (bytes <= 0) return false;
+    Out.assign((size_t)bytes, '\0');
+    WideCharToMultiByte(CodePage, 0, Name.c_str(), (int)Name.size(), &Out[0], bytes, nullptr, nullptr);
+    int units = MultiByteToWideChar(CodePage, 0, Out.data(), bytes, nullptr, 0);
+    std::wstring back((size_t)(units > 0 ? units : 0), L'\0');
+    if (units > 0) MultiByteToWideChar(CodePage, 0, Out.data(), bytes, &back[0], units);
+    return back == Name;
+}
+
+// Adds the folder's entries (names converted to the archive's code page) depth first. False,
+// after a message naming the file, when anything can't be taken as it is.
 bool AddFolder(const std::wstring &Folder, const std::string &Prefix, int CodePage, std::vector<ArchiveWriterItem> &Items)
 {
     WIN32_FIND_DATAW found;
     HANDLE find = FindFirstFileW((Folder + L"\\*").c_str(), &found);
-    if (find == INVALID_HANDLE_VALUE) return true;
+    if (find == INVALID_HANDLE_VALUE) {
+        fwprintf(stderr, L"archive_writer: cannot list the folder %ls\n", Folder.c_str());
+        return false;
+    }
     bool ok = true;
     do {
         std::wstring name = found.cFileName;
         if (name == L"." || name == L"..") continue;
-        int bytes = WideCharToMultiByte(CodePage, 0, name.c_str(), -1, nullptr, 0, nullptr, nullptr);
-        std::string converted(bytes > 0 ? bytes - 1 : 0, '\0');
-        WideCharToMultiByte(CodePage, 0, name.c_str(), -1, &converted[0], bytes, nullptr, nullptr);
+        const std::wstring path = Folder + L"\\" + name;
+        std::string converted;
+        if (!SpellName(name, CodePage, converted)) {
+            fwprintf(stderr, L"archive_writer: code page %d cannot spell the name of %ls\n", CodePage, path.c_str());
+            ok = false;
+            break;
+        }
         ArchiveWriterItem item;
         item.Path = Prefix + converted;
         item.CreationTime = Time64(found.ftCreationTime);
@@ -49,10 +75,10 @@ bool AddFolder(const std::wstring &Folder, const std::string &Prefix, int CodePa
         if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
             item.Directory = true;
             Items.push_back(item);
-            ok = AddFolder(Folder + L"\\" + name, item.Path + "/", CodePage, Items);
+            ok = AddFolder(path, item.Path + "/", CodePage, Items);
         } else {
-            ok = ReadWholeFile(Folder + L"\\" + name, item.Data);
-            if (!ok) fwprintf(stderr, L"cannot read %ls\\%ls\n", Folder.c_str(), name.c_str());
+            ok = ReadWholeFile(path, item.Data);
+            if (!ok) fwprintf(stderr, L"archive_writer: cannot read %ls\n", path.c_str());
             Items.push_back(item);
         }
     } while (ok && FindNextFileW(find, &found));
@@ -62,14 +88,14 @@ bool AddFolder(const std::wstring &Folder, const std::string &Prefix, int CodePa
 
 int Usage()
 {
-    fprintf(stderr, "usage: archive_writer [-v 2|5|6] [-p] [-k key | -ff] [-cp codepage] <folder> <archive.dxa>\n");
+    fprintf(stderr, "usage: archive_writer [-v 0-6] [-p] [-k key | -ff] [-cp codepage] <folder> <archive.dxa>\n");
     return 2;
 }
 
 }  // namespace
-
 int wmain(int argc, wchar_t **argv)
 {
+    setlocale(LC_ALL, "");  // messages name files in the system's own code page
     ArchiveWriterOptions options;
     std::string key;
     std::vector<std::wstring> paths;
@@ -88,6 +114,19 @@ int wmain(int argc, wchar_t **argv)
         else paths.push_back(arg);
     }
     if (paths.size() != 2) return Usage();
+
+    const DWORD attributes = GetFileAttributesW(paths[0].c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) {
+        fwprintf(stderr, L"archive_writer: cannot find the folder %ls\n", paths[0].c_str());
+        return 1;
+    }
+    if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+        fwprintf(stderr, L"archive_writer: %ls is a file, not a folder\n", paths[0].c_str());
+        return 1;
+    }
+    if (options.KeyString != nullptr)
+        fprintf(stderr, "archive_writer: warning: the library's default file access uses no key string, "
+                        "so it will not open this archive; only a caller that passes the same key will\n");
 
     std::vector<ArchiveWriterItem> items;
     if (!AddFolder(paths[0], "", options.Version >= 4 ? options.CodePage : 932, items)) return 1;

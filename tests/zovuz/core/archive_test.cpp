@@ -172,9 +172,10 @@ std::string Describe(const Variant &v)
 std::vector<Variant> AllVariants()
 {
     std::vector<Variant> variants;
-    for (int version : {2, 5, 6})
+    for (int version = 0; version <= ARCHIVE_MAX_VERSION; version++)
         for (bool pack : {false, true})
-            for (int k = 0; k < 3; k++) variants.push_back({version, pack, k == 1 ? "secret" : nullptr, k == 2});
+            if (!pack || version >= 2)  // packing came with version 2
+                for (int k = 0; k < 3; k++) variants.push_back({version, pack, k == 1 ? "secret" : nullptr, k == 2});
     return variants;
 }
 
@@ -284,7 +285,8 @@ TEST(ArchiveRecord, ThreadsMeetingTheEndOfAWholeFileLoadShareItSafely)
 TEST(ArchiveRecord, CodePageFollowsTheVersionAndTheStoredValue)
 {
     struct Case { int version; uint32_t stored; int expected; };
-    const Case cases[] = {{5, 65001, 65001}, {5, 32765, 932}, {5, 1252, 1252}, {6, 65001, 65001}, {6, 12345, 932}};
+    const Case cases[] = {{4, 65001, 65001}, {4, 32765, 932}, {5, 65001, 65001}, {5, 32765, 932},
+                          {5, 1252, 1252}, {6, 65001, 65001}, {6, 12345, 932}};
     for (const Case &c : cases) {
         ArchiveWriterOptions options;
         options.Version = c.version;
@@ -301,15 +303,17 @@ TEST(ArchiveRecord, CodePageFollowsTheVersionAndTheStoredValue)
         EXPECT_EQ(record.CodePage, c.expected) << c.version << " " << c.stored;
         ArchiveCloseRecord(&record);
     }
-    // Version 2 names are code page 932 whatever the writer was told.
-    ArchiveWriterOptions options;
-    options.Version = 2;
-    options.CodePage = 65001;
-    Bytes archive = Build(SampleItems(), options);
-    DxArchiveRecord record;
-    ASSERT_EQ(OpenArchiveFromMemory(&record, archive.data(), archive.size(), 0, 0, nullptr, nullptr), 0);
-    EXPECT_EQ(record.CodePage, 932);
-    ArchiveCloseRecord(&record);
+    // Names before version 4 are code page 932 whatever the writer was told.
+    for (int version = 0; version < 4; version++) {
+        ArchiveWriterOptions options;
+        options.Version = version;
+        options.CodePage = 65001;
+        Bytes archive = Build(SampleItems(), options);
+        DxArchiveRecord record;
+        ASSERT_EQ(OpenArchiveFromMemory(&record, archive.data(), archive.size(), 0, 0, nullptr, nullptr), 0);
+        EXPECT_EQ(record.CodePage, 932) << version;
+        ArchiveCloseRecord(&record);
+    }
 }
 
 // ---- the default file-access set -------------------------------------------------------------
@@ -645,6 +649,14 @@ TEST(ArchiveHostile, InconsistentTablesAreRefused)
         {"directory table past the table", [&](Bytes &p) { header(p, 20, 0x7FFFFFFF); }},
         {"file table past the table", [&](Bytes &p) { header(p, 16, 0x7FFFFFFF); }},
         {"too short for a header", [&](Bytes &p) { p.resize(20); }},
+        // The second directory ("Sub") names a parent far outside the directory table: ".."
+        // from inside it would lead there.
+        {"parent outside the directory table", [&](Bytes &p) {
+             uint32_t table, dirs;
+             memcpy(&table, &p[12], 4);
+             memcpy(&dirs, &p[20], 4);
+             header(p, table + dirs + ARCHIVE_DIR_ENTRY_BYTES_V0 + 4, 0x7FFFFFF0u);
+         }},
     };
     for (const Case &c : cases) {
         Bytes bad = Damaged(archive, c.damage);
