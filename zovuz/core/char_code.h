@@ -45,7 +45,9 @@ uint32_t GetCharCode(const char *CharCode, int CharCodeFormat, int *CharBytes);
 // Writes one character: the bytes written, 0 when it doesn't fit in DestBytes or can't be
 // written in that code. A null Dest only measures.
 int PutCharCode(uint32_t CharCode, int CharCodeFormat, char *Dest, size_t DestBytes);
-// The same without a room check: Dest must hold the character (at most 6 bytes).
+// The same without a room check: Dest must hold the character (at most 6 bytes). Callers that
+// know a "PutCharCode (code, code page, destination)" with three arguments want this one; with
+// a room in bytes they want PutCharCode.
 int PutCharCodeUnchecked(uint32_t CharCode, int CharCodeFormat, char *Dest);
 
 // The character in the target code, 0 when it has none there. 32765 counts as Unicode 0-255.
@@ -60,7 +62,10 @@ uint32_t ConvertCharCodeOne(uint32_t CharCode, int SrcCharCodeFormat, int DestCh
 int ConvertCharCode(const char *Src, int SrcCharCodeFormat, char *Dest, size_t DestBytes,
                     int DestCharCodeFormat);
 
-// Units before the terminator (-1 for an unsupported code or a null string).
+// Units before the terminator (-1 for an unsupported code or a null string): bytes in a
+// multibyte code, 16-bit units in UTF-16. Not characters: a caller that wants a "string length
+// in characters" of a code page counts them with GetCharCode (the library's own files with
+// GetCharCodeCharCount).
 int GetCharCodeStringLength(int CharCodeFormat, const char *String);
 
 // String family: every call takes the code first, works on units of the code's unit size and

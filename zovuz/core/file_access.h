@@ -113,5 +113,7 @@ int ConvertFullPath(const wchar_t *Src, wchar_t *Dest, size_t BufferBytes, const
 
 // Makes a new empty temporary file "tmp*.tmp" in the temporary folder, open for writing
 // without sharing. Its full path goes into PathBuffer (within BufferBytes) when one is given.
-// The Windows handle, or INVALID_HANDLE_VALUE ((void *)-1) / null on failure.
+// The Windows handle; on failure null (no temporary folder or name) or INVALID_HANDLE_VALUE
+// ((void *)-1, the file could not be made). Callers that expect "an open handle or null" must
+// test for both.
 void *CreateTemporaryFile(wchar_t *PathBuffer, size_t BufferBytes);

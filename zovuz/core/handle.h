@@ -84,7 +84,9 @@ struct HandleInfo {
     HandleListNode List;    // links the record into its type's list of live handles
 };
 
-typedef int (*HandleInitFunction)(HandleInfo *Info);  // result ignored
+// Called under the type's lock with the new record, before lookups can find it (so it must not
+// look its own handle up, or make another handle of the same type); result ignored.
+typedef int (*HandleInitFunction)(HandleInfo *Info);
 typedef int (*HandleTermFunction)(HandleInfo *Info);  // 1 keeps the record: its owner deletes it later
 typedef int (*HandleKeepTest)(HandleInfo *Info);      // non-zero keeps the record in DeleteHandleTypeAll
 
@@ -127,7 +129,10 @@ int AddHandle(int HandleType, int ASyncFlag, int ReuseHandle);
 // callback that keeps the record is not an error: 0.
 int SubHandle(int Handle);
 
-// Deletes every handle of a type for which KeepTest (if given) answers 0.
+// Deletes every handle of a type for which KeepTest (if given) answers 0. Any non-zero answer
+// keeps the record, a negative one included: callers that think of it as a filter that "skips a
+// handle when it returns a positive value" must not return a negative value for a handle they
+// want deleted. 0, or -1 when the type is not registered.
 int DeleteHandleTypeAll(int HandleType, HandleKeepTest KeepTest);
 
 // The record, or null when the handle fails the check. No lock; does not look at the load count.

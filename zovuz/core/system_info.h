@@ -51,6 +51,8 @@ int OutputSystemInfo(void);
 // OutputSystemInfo has not run yet).
 const SystemInfoData *GetSystemInfoData(void);
 int GetWindowsVersionCode(void);
+// The logical processor count; what other subsystems call "ProcessorCount" (more than one: the
+// sound and load threads run; one: the message pump refills the sound).
 int GetProcessorCount(void);
 int GetMMXFlag(void);
 
