@@ -110,6 +110,9 @@ struct VaZuri {
     uint32_t SLBitmap[HEAP_FLI_COUNT];        // second level: bit s set when the list is not empty
     MemTag *FreeList[HEAP_FLI_COUNT][HEAP_SLI_COUNT];  // free-list heads per class
     DxCriticalSection Lock;                   // the heap's own lock
+    int OwnerLocked;                          // set by an owner that reaches the heap only under a
+                                              // lock of its own (the tracked allocator); the heap
+                                              // then takes no second lock inside it
 };
 
 // Sets up the heap; a first piece of memory may be given (it is never given back). 0 / -1.

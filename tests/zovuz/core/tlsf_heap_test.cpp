@@ -230,6 +230,56 @@ TEST(TlsfHeapCallerMemory, ARequestIsServedFromALargerClass)
     }
 }
 
+// A tag keeps the last 17 characters of the requesting path (all of a shorter one), wherever the
+// path lies in memory and whatever its length.
+TEST_F(TlsfHeap, TagsKeepThePathsTailAtAnyAlignment)
+{
+    Start(0x100000);
+    alignas(16) char buffer[128];
+    for (size_t offset = 0; offset < 16; ++offset) {
+        for (size_t length : {0u, 1u, 5u, 15u, 16u, 17u, 18u, 31u, 32u, 33u, 47u, 70u}) {
+            char *path = buffer + offset;
+            for (size_t i = 0; i < length; ++i) path[i] = static_cast<char>('a' + (i * 7 + offset) % 26);
+            path[length] = '\0';
+            memset(path + length + 1, 'x', sizeof buffer - offset - length - 1);  // no zero after the end
+            void *block = AllocMemory(&heap_, 8, 0, path, 1);
+            ASSERT_NE(block, nullptr);
+            const std::string expected = length > 17 ? std::string(path + length - 17) : std::string(path);
+            EXPECT_EQ(std::string(FindCheckedTag(block, HEAP_CHECK_SIZE)->File), expected) << offset << " " << length;
+            FreeMemory(block);
+        }
+    }
+}
+
+// Every guard byte counts: for blocks whose guard runs have many lengths, damaging any single
+// byte of either run is found, and the heap checks clean once it is undone.
+TEST_F(TlsfHeap, EveryGuardByteIsChecked)
+{
+    Start(0x100000);
+    SetLogFileOutputFlag(0);  // each damaged byte logs its fault
+    std::vector<void *> keep;  // used neighbours, so a short remainder stays inside the block
+    for (size_t size = 1; size <= 200; size += 7) {
+        keep.push_back(Alloc(16));
+        uint8_t *block = static_cast<uint8_t *>(Alloc(size));
+        keep.push_back(Alloc(16));
+        MemTag *tag = FindCheckedTag(block, HEAP_CHECK_SIZE);
+        uint8_t *front = reinterpret_cast<uint8_t *>(tag) + sizeof(MemTag);
+        uint8_t *end = reinterpret_cast<uint8_t *>(tag) + tag->Size;
+        std::vector<uint8_t *> guard;
+        for (int i = 0; i < HEAP_GUARD_SIZE; ++i) guard.push_back(front + i);
+        for (uint8_t *p = block + size; p < end; ++p) guard.push_back(p);
+        for (uint8_t *byte : guard) {
+            *byte = 0x55;
+            ASSERT_EQ(HeapErrorCheck(&heap_), -1) << size << " " << (byte - block);
+            *byte = HEAP_GUARD_BYTE;
+        }
+        ASSERT_EQ(HeapErrorCheck(&heap_), 0) << size;
+        keep.push_back(block);
+    }
+    SetLogFileOutputFlag(1);
+    for (void *block : keep) FreeMemory(block);
+}
+
 // The most significant byte of a pointer field (little-endian).
 template <typename T>
 uint8_t *HighByte(T **field)
