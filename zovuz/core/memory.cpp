@@ -8,8 +8,13 @@
 
 #include <atomic>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "zovuz/core/log.h"
 #include "zovuz/core/threads.h"
+#include "zovuz/core/threads_internal.h"
 #include "zovuz/core/tlsf_heap.h"
 
 namespace {
@@ -18,9 +23,23 @@ constexpr size_t kSmallHeapLimit = 65536;        // larger requests go to the la
 constexpr size_t kSmallHeapGrowUnit = 0x400000;  // 4 MB pieces
 constexpr size_t kLargeHeapGrowUnit = 0x2000000; // 32 MB pieces
 
+// The allocator lock: re-entrant for its owner thread, taken by every call of the allocator.
+// Every allocation and free of the library passes through it, so it costs one atomic exchange to
+// take and a plain store to give back. A thread that finds it taken spins briefly (the lock is
+// held for a fraction of a microsecond), then yields, then sleeps a millisecond at a time, so
+// that a holder of lower priority still gets to run and give it back. Like every library lock it
+// records the file, line and thread of its last locker, as a trace.
+struct AllocatorLock {
+    std::atomic<uint32_t> Owner;                     // id of the thread holding it, 0 when free
+    int Depth;                                       // times the owner has taken it
+    char FilePath[DX_CRITICALSECTION_PATH_MAX + 1];  // source path of the last locker, terminated
+    const char *FilePathSource;                      // the literal FilePath was copied from
+    int LineNo;                                      // source line of the last locker
+    uint32_t ThreadID;                               // thread id of the last locker
+};
+
 struct MemoryState {
-    std::atomic<int> LockState;  // 0 no lock yet, 1 being made, 2 ready
-    DxCriticalSection Lock;      // the allocator lock, made on first use
+    AllocatorLock Lock;          // the allocator lock
     int HeapsReady;              // both heaps are set up
     VaZuri SmallHeap;            // requests of at most 65536 bytes
     VaZuri LargeHeap;            // larger requests
@@ -34,29 +53,49 @@ struct MemoryState {
 };
 MemoryState Allocator;
 
-// The lock is made by whichever thread allocates first; others spin until it is ready, which
-// happens once per process.
-void EnsureLock()
+void TakeAllocatorLock(const char *path, int line)
 {
-    if (Allocator.LockState.load(std::memory_order_acquire) == 2) return;
-    int expected = 0;
-    if (Allocator.LockState.compare_exchange_strong(expected, 1, std::memory_order_acq_rel)) {
-        CriticalSectionInitialize(&Allocator.Lock);
-        Allocator.LockState.store(2, std::memory_order_release);
+    AllocatorLock &lock = Allocator.Lock;
+    const uint32_t self = ThreadGetCurrentId();
+    if (lock.Owner.load(std::memory_order_relaxed) == self) {
+        ++lock.Depth;
         return;
     }
-    while (Allocator.LockState.load(std::memory_order_acquire) != 2) ThreadSleep(0);
+    for (int attempt = 0;; ++attempt) {
+        uint32_t free = 0;
+        if (lock.Owner.load(std::memory_order_relaxed) == 0 &&
+            lock.Owner.compare_exchange_weak(free, self, std::memory_order_acquire, std::memory_order_relaxed)) {
+            break;
+        }
+        if (attempt < 64) {
+#if defined(__SSE2__)
+            _mm_pause();
+#endif
+        } else {
+            ThreadSleep(attempt < 96 ? 0 : 1);
+        }
+    }
+    lock.Depth = 1;
+    // The paths are this file's own literals: one already copied needn't be copied again.
+    if (path != lock.FilePathSource) {
+        size_t length = 0;
+        for (; length < DX_CRITICALSECTION_PATH_MAX && path[length] != '\0'; ++length) lock.FilePath[length] = path[length];
+        lock.FilePath[length] = '\0';
+        lock.FilePathSource = path;
+    }
+    lock.LineNo = line;
+    lock.ThreadID = self;
 }
 
-// The allocator's lock (made on first use), recorded at this file's calling line.
-DxCriticalSection *ReadyLock()
+void GiveAllocatorLockBack()
 {
-    EnsureLock();
-    return &Allocator.Lock;
+    AllocatorLock &lock = Allocator.Lock;
+    if (--lock.Depth == 0) lock.Owner.store(0, std::memory_order_release);
 }
 
-struct MemoryLockGuard : CriticalSectionGuard {
-    explicit MemoryLockGuard(int line) : CriticalSectionGuard(ReadyLock(), __FILE__, line) {}
+struct MemoryLockGuard {
+    explicit MemoryLockGuard(int line) { TakeAllocatorLock(__FILE_NAME__, line); }
+    ~MemoryLockGuard() { GiveAllocatorLockBack(); }
 };
 
 // Under the lock.
@@ -72,6 +111,10 @@ int SetupHeaps()
         TerminateHeap(&Allocator.SmallHeap);
         return -1;
     }
+    // Every call into the two heaps comes from here with the allocator lock held, so a second
+    // lock inside each heap would only double the cost of every allocation and free.
+    Allocator.SmallHeap.OwnerLocked = 1;
+    Allocator.LargeHeap.OwnerLocked = 1;
     Allocator.HeapsReady = 1;
     return 0;
 }
@@ -108,7 +151,8 @@ void *DxAlloc(size_t AllocSize, const char *File, int Line)
         AddLogString("mem alloc  ");
         DumpMemoryTag(block);
     }
-    Allocator.TotalAllocSize += static_cast<int>(GetAllocSize(block));
+    // The block's user size is the size asked for: no need to look its tag up again.
+    Allocator.TotalAllocSize += static_cast<int>(AllocSize);
     Allocator.AllocNum++;
     AfterCall();
     return block;

@@ -42,10 +42,13 @@ int CriticalSectionLock(DxCriticalSection *CriticalSection, const char *FilePath
     // Only the thread that has just entered writes the trace, so it needs no guard of its own.
     // Source paths are plain bytes in the current multibyte code; their byte length is the
     // length that counts, capped to the field.
+    // One pass that measures and copies: locks are taken on every allocation.
     size_t length = 0;
     if (FilePath != NULL) {
-        length = strnlen(FilePath, DX_CRITICALSECTION_PATH_MAX);
-        memcpy(CriticalSection->FilePath, FilePath, length);
+        while (length < DX_CRITICALSECTION_PATH_MAX && FilePath[length] != '\0') {
+            CriticalSection->FilePath[length] = FilePath[length];
+            ++length;
+        }
     }
     CriticalSection->FilePath[length] = '\0';
     CriticalSection->LineNo = LineNo;
