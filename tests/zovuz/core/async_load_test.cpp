@@ -17,6 +17,7 @@
 #include "zovuz/core/handle.h"
 #include "zovuz/core/memory.h"
 #include "zovuz/core/system_info.h"
+#include "zovuz/core/system_info_internal.h"
 #include "zovuz/core/threads.h"
 #include "zovuz/core/threads_internal.h"
 #include "zovuz/core/windows/api_table.h"
@@ -290,7 +291,10 @@ protected:
         g_log.gate = EventCreate(1, 0);
         ASSERT_EQ(0, InitializeASyncLoad(ThreadGetCurrentId()));
         SetASyncLoadThreadCount(limit_);
-        if (start_workers_) ASSERT_EQ(0, StartASyncLoadThreads(8));
+        if (start_workers_)
+        {
+            ASSERT_EQ(0, StartASyncLoadThreads(8));
+        }
     }
     void TearDown() override
     {
@@ -560,10 +564,10 @@ TEST(ASyncLoadQueue, AFullQueueRefusesWithItsMessage)
 {
     ASSERT_EQ(0, InitializeASyncLoad(ThreadGetCurrentId()));
     for (int i = 0; i < ASYNCLOADDATA_MAXNUM; ++i) ASSERT_EQ(i, AddASyncLoadJob(MakeJob(i)));
-    MemoryTestRemoveLog();
+    RemoveLogFile();
     ASyncLoadData *extra = MakeJob(-1);
     EXPECT_EQ(-1, AddASyncLoadJob(extra));
-    EXPECT_NE(std::wstring::npos, MemoryTestReadLog().find(L"非同期読み込みデータの数が許容量を越えました終了します"));
+    EXPECT_NE(std::wstring::npos, ReadLogText().find(L"非同期読み込みデータの数が許容量を越えました終了します"));
     ASSERT_EQ(0, DeleteASyncLoadJob(100, 0));
     EXPECT_EQ(100, AddASyncLoadJob(extra));
     EXPECT_EQ(0, TerminateASyncLoad());
