@@ -15,6 +15,8 @@ struct TiffClientRecord
     ImageStreamPair *Stream;
     int64_t Base;    // stream position when the file was opened
     int64_t Length;  // bytes from Base to the end
+    int64_t PatchAt; // offset of a rows-per-strip value of 0 shown to libtiff as all ones, or -1
+    int PatchBytes;  // its size: 2 or 4
 };
 
 int64_t Position(TiffClientRecord *Rec)
@@ -30,7 +32,14 @@ tmsize_t TiffReadProc(thandle_t Handle, void *Buffer, tmsize_t Size)
         Size = left > 0 ? (tmsize_t)left : 0;
     if (Size <= 0)
         return 0;
-    return (tmsize_t)rec->Stream->Table.Read(Buffer, 1, (size_t)Size, rec->Stream->Stream);
+    const int64_t at = Position(rec);
+    tmsize_t read = (tmsize_t)rec->Stream->Table.Read(Buffer, 1, (size_t)Size, rec->Stream->Stream);
+    for (int i = 0; i < rec->PatchBytes; ++i) {
+        int64_t k = rec->PatchAt + i - at;
+        if (rec->PatchAt >= 0 && k >= 0 && k < read)
+            ((uint8_t *)Buffer)[k] = 0xFF;
+    }
+    return read;
 }
 
 tmsize_t TiffWriteProc(thandle_t, void *, tmsize_t Size) { return Size; }
@@ -68,6 +77,39 @@ TIFF *OpenTiff(TiffClientRecord *Rec)
                                   TiffCloseProc, TiffSizeProc, TiffMapProc, TiffUnmapProc, options);
     TIFFOpenOptionsFree(options);
     return tif;
+}
+
+// libtiff refuses a rows-per-strip value of 0, which such files use for one strip of the whole
+// image. The first directory is searched for it so that the reader can show libtiff the
+// all-ones value that means exactly that.
+void FindZeroRowsPerStrip(ImageReader &R, TiffClientRecord &Rec)
+{
+    Rec.PatchAt = -1;
+    Rec.PatchBytes = 0;
+    uint8_t head[8];
+    if (!R.Seek(0) || !R.Read(head, 8))
+        return;
+    const bool little = head[0] == 'I';
+    auto u16 = [little](const uint8_t *p) { return little ? ReadLe16(p) : (uint16_t)(p[0] << 8 | p[1]); };
+    auto u32 = [little](const uint8_t *p) {
+        return little ? ReadLe32(p) : (uint32_t)p[0] << 24 | (uint32_t)p[1] << 16 | (uint32_t)p[2] << 8 | p[3];
+    };
+    uint8_t count[2];
+    const int64_t directory = u32(head + 4);
+    if (u16(head + 2) != 42 || !R.Seek(directory) || !R.Read(count, 2))
+        return;
+    for (int i = 0; i < u16(count); ++i) {
+        uint8_t e[12];
+        if (!R.Read(e, 12))
+            return;
+        const uint16_t tag = u16(e), type = u16(e + 2);
+        if (tag == TIFFTAG_ROWSPERSTRIP && u32(e + 4) == 1 && (type == TIFF_SHORT || type == TIFF_LONG) &&
+            (type == TIFF_SHORT ? u16(e + 8) : u32(e + 8)) == 0) {
+            Rec.PatchAt = directory + 2 + 12 * i + 8;
+            Rec.PatchBytes = type == TIFF_SHORT ? 2 : 4;
+            return;
+        }
+    }
 }
 
 // libtiff's RGBA reader premultiplies unassociated alpha. Marking the alpha as associated
@@ -120,6 +162,9 @@ int LoadTiffImage(ImageStreamPair *Stream, BASEIMAGE *Image, int HeaderOnly)
     record.Stream = Stream;
     record.Base = r.Start;
     record.Length = r.Size;
+    FindZeroRowsPerStrip(r, record);
+    if (!r.Seek(0))
+        return -1;
     TIFF *tif = OpenTiff(&record);
     if (tif == nullptr)
         return -1;
