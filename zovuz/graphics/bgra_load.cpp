@@ -16,19 +16,13 @@ int LoadBgraToBaseImage(ImageStreamPair *Stream, BASEIMAGE *Image, int HeaderOnl
     if (channels != 0x08080808 && channels != 0x10101010)
         return -1;
     const bool wide = channels == 0x10101010;
+    BASEIMAGE image;
     size_t bytes;
-    if (width > (uint32_t)kImageMaxSide || height > (uint32_t)kImageMaxSide ||
-        !ImageByteCount(width, height, 4, &bytes))
+    if (!StartArgbImage(width, height, &image, &bytes))
         return -1;
     // The stored pixels must all be there before anything is allocated.
     if (!HeaderOnly && r.Remaining() < (int64_t)bytes * (wide ? 2 : 1))
         return -1;
-
-    BASEIMAGE image = {};
-    CreateARGB8ColorData(&image.ColorData);
-    image.Width = (int)width;
-    image.Height = (int)height;
-    image.Pitch = (int)width * 4;
     if (!HeaderOnly) {
         uint8_t *out = (uint8_t *)DXALLOC(bytes);
         if (out == nullptr)

@@ -23,6 +23,18 @@ bool ImageByteCount(int64_t A, int64_t B, int64_t C, size_t *Bytes)
     return true;
 }
 
+bool StartArgbImage(uint32_t Width, uint32_t Height, BASEIMAGE *Image, size_t *Bytes)
+{
+    memset(Image, 0, sizeof(*Image));
+    if (Width > (uint32_t)kImageMaxSide || Height > (uint32_t)kImageMaxSide || !ImageByteCount(Width, Height, 4, Bytes))
+        return false;
+    CreateARGB8ColorData(&Image->ColorData);
+    Image->Width = (int)Width;
+    Image->Height = (int)Height;
+    Image->Pitch = (int)Width * 4;
+    return true;
+}
+
 ImageReader::ImageReader(ImageStreamPair *Pair) : Stream(Pair), Start(0), Size(0), Failed(false)
 {
     const StreamFunctionTable &t = Pair->Table;

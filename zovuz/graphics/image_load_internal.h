@@ -18,6 +18,10 @@ constexpr int kImageMaxSide = 0x10000;
 // A * B * C as a byte count when all are positive and the product is at most kImageMaxBytes.
 bool ImageByteCount(int64_t A, int64_t B, int64_t C, size_t *Bytes);
 
+// A cleared 32-bit ARGB image record of Width x Height (pitch Width * 4, no pixels), and its
+// pixel bytes. False when a side is 0 or above kImageMaxSide or the bytes are too many.
+bool StartArgbImage(uint32_t Width, uint32_t Height, BASEIMAGE *Image, size_t *Bytes);
+
 // ---- Bounded reading ----------------------------------------------------------------------
 
 inline uint16_t ReadLe16(const uint8_t *P) { return (uint16_t)(P[0] | P[1] << 8); }

@@ -176,17 +176,12 @@ int LoadTiffImage(ImageStreamPair *Stream, BASEIMAGE *Image, int HeaderOnly)
     // A missing or 0 count, or one past the height, means one strip of the whole image.
     if (rowsPerStrip == 0 || rowsPerStrip > height)
         rowsPerStrip = height;
+    BASEIMAGE image;
     size_t imageBytes, stripBytes;
-    if (width > (uint32_t)kImageMaxSide || height > (uint32_t)kImageMaxSide ||
-        !ImageByteCount(width, height, 4, &imageBytes) || !ImageByteCount(width, rowsPerStrip, 4, &stripBytes)) {
+    if (!StartArgbImage(width, height, &image, &imageBytes) || !ImageByteCount(width, rowsPerStrip, 4, &stripBytes)) {
         TIFFClose(tif);
         return -1;
     }
-    BASEIMAGE image = {};
-    CreateARGB8ColorData(&image.ColorData);
-    image.Width = (int)width;
-    image.Height = (int)height;
-    image.Pitch = (int)width * 4;
     if (!HeaderOnly) {
         uint32_t *strip = (uint32_t *)DXALLOC(stripBytes);
         image.Pixels = DXALLOC(imageBytes);

@@ -165,12 +165,7 @@ TEST(BmpLoad, DamagedAndHostileFilesAreRefused)
         s.Data.assign(48, 0x5A);
         return s;
     };
-    struct Case
-    {
-        const char *Name;
-        Bytes File;
-    };
-    std::vector<Case> cases;
+    NamedFiles cases;
     {
         Bytes f = BuildBmp(base());
         f.resize(f.size() - 13);  // more than the last row's padding is missing
@@ -230,14 +225,7 @@ TEST(BmpLoad, DamagedAndHostileFilesAreRefused)
         SetLe32(f, 10, 0x7FFFFFF0);
         cases.push_back({"pixel offset past the end", f});
     }
-    const int allocs = GetAllocNum();
-    for (const Case &c : cases) {
-        LoadedImage img;
-        LoadBytes(LoadBmpToBaseImage, c.File, img);
-        EXPECT_EQ(img.Result, -1) << c.Name;
-        EXPECT_EQ(img.Image.Pixels, nullptr) << c.Name;
-    }
-    EXPECT_EQ(GetAllocNum(), allocs);
+    ExpectAllRefused(LoadBmpToBaseImage, cases);
 }
 
 TEST(BmpLoad, LastRowWithoutPaddingStillLoads)
@@ -394,7 +382,7 @@ TEST(TgaLoad, ColourDepthsMapsAndShortFiles)
 
 TEST(TgaLoad, DamagedAndHostileFilesAreRefused)
 {
-    std::vector<std::pair<const char *, Bytes>> cases;
+    NamedFiles cases;
     {
         TgaSpec s = TgaOf(2, 0x20, false);
         s.Width = 8193;
@@ -431,13 +419,7 @@ TEST(TgaLoad, DamagedAndHostileFilesAreRefused)
         f[6] = 0xFF;  // a 65535-entry map the file does not hold
         cases.push_back({"colour map past the end", f});
     }
-    const int allocs = GetAllocNum();
-    for (auto &c : cases) {
-        LoadedImage img;
-        LoadBytes(LoadTgaToBaseImage, c.second, img);
-        EXPECT_EQ(img.Result, -1) << c.first;
-    }
-    EXPECT_EQ(GetAllocNum(), allocs);
+    ExpectAllRefused(LoadTgaToBaseImage, cases);
 }
 
 }  // namespace

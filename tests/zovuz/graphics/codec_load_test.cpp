@@ -147,19 +147,13 @@ TEST(PngLoad, HeaderOnlyCutAndHostileFiles)
     EXPECT_EQ(img.Image.Width, 40);
     EXPECT_EQ(img.Image.Pixels, nullptr);
 
-    const int allocs = GetAllocNum();
-    const std::pair<const char *, Bytes> refused[] = {
+    ExpectAllRefused(LoadPngImage, {
         {"cut in the image data", Bytes(file.begin(), file.begin() + file.size() / 2)},
         {"cut in the header", Bytes(file.begin(), file.begin() + 20)},
         {"wider than any image", WithSize(file, 70000, 1)},
         {"larger than memory", WithSize(file, 60000, 60000)},
         {"signature damaged", [&] { Bytes b = file; b[1] = 'Q'; return b; }()},
-    };
-    for (auto &c : refused) {
-        LoadBytes(LoadPngImage, c.second, img);
-        EXPECT_EQ(img.Result, -1) << c.first;
-    }
-    EXPECT_EQ(GetAllocNum(), allocs);
+    });
 }
 
 // ---- JPEG ----
@@ -242,20 +236,14 @@ TEST(JpegLoad, CutScanStillDecodesHeaderAndHostileFilesRefused)
 
     ReleaseBaseImage(&full.Image);
     ReleaseBaseImage(&cut.Image);
-    const int allocs = GetAllocNum();
     Bytes notJpeg = file;
     notJpeg[0] = 0xFE;
-    const std::pair<const char *, Bytes> refused[] = {
+    ExpectAllRefused(LoadJpegImage, {
         {"first byte not 0xFF", notJpeg},
         {"cut in the header", Bytes(file.begin(), file.begin() + 100)},
         {"start of image only", Bytes{0xFF, 0xD8}},
         {"empty after the marker byte", Bytes{0xFF}},
-    };
-    for (auto &c : refused) {
-        LoadBytes(LoadJpegImage, c.second, img);
-        EXPECT_EQ(img.Result, -1) << c.first;
-    }
-    EXPECT_EQ(GetAllocNum(), allocs);
+    });
 }
 
 // ---- TIFF ----
@@ -314,19 +302,12 @@ TEST(TiffLoad, DamagedAndHostileFilesAreRefused)
     Bytes bm = good;
     bm[0] = 'B';
     bm[1] = 'M';
-    const int allocs = GetAllocNum();
-    const std::pair<const char *, Bytes> refused[] = {
+    ExpectAllRefused(LoadTiffImage, {
         {"strip data cut", Bytes(good.begin(), good.begin() + 40)},
         {"wider than any image", BuildTiff(wide)},
         {"not a byte-order mark", bm},
         {"header only", Bytes(good.begin(), good.begin() + 8)},
-    };
-    for (auto &c : refused) {
-        LoadedImage img;
-        LoadBytes(LoadTiffImage, c.second, img);
-        EXPECT_EQ(img.Result, -1) << c.first;
-    }
-    EXPECT_EQ(GetAllocNum(), allocs);
+    });
 }
 
 }  // namespace

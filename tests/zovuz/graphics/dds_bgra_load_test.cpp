@@ -217,13 +217,10 @@ TEST(DdsLoad, DamagedAndHostileFilesAreRefused)
         s.Caps2 = kCubeCaps2;
         cases.push_back({"cube without a whole last face", s});
     }
-    const int allocs = GetAllocNum();
-    for (auto &c : cases) {
-        LoadedImage img;
-        LoadBytes(LoadDdsToBaseImage, BuildDds(c.second), img);
-        EXPECT_EQ(img.Result, -1) << c.first;
-    }
-    EXPECT_EQ(GetAllocNum(), allocs);
+    NamedFiles files;
+    for (auto &c : cases)
+        files.push_back({c.first, BuildDds(c.second)});
+    ExpectAllRefused(LoadDdsToBaseImage, files);
 }
 
 TEST(BgraLoad, EightAndSixteenBitChannels)
@@ -244,19 +241,13 @@ TEST(BgraLoad, EightAndSixteenBitChannels)
     EXPECT_EQ(img.Raw(0, 1), 0x88776655u);
 
     ReleaseBaseImage(&img.Image);
-    const int allocs = GetAllocNum();
-    const std::pair<const char *, Bytes> refused[] = {
+    ExpectAllRefused(LoadBgraToBaseImage, {
         {"channel word", BuildBgra(0x08080810, 1, 1, Bytes(4, 0))},
         {"cut pixels", BuildBgra(0x08080808, 2, 1, Bytes(7, 0))},
         {"cut wide pixels", BuildBgra(0x10101010, 1, 1, Bytes(7, 0))},
         {"huge size", BuildBgra(0x08080808, 0x40000, 0x40000, Bytes(8, 0))},
         {"zero width", BuildBgra(0x08080808, 0, 1, Bytes(8, 0))},
-    };
-    for (auto &c : refused) {
-        LoadBytes(LoadBgraToBaseImage, c.second, img);
-        EXPECT_EQ(img.Result, -1) << c.first;
-    }
-    EXPECT_EQ(GetAllocNum(), allocs);
+    });
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <stdint.h>
 
 #include <initializer_list>
+#include <utility>
 #include <vector>
 
 #include "zovuz/graphics/image_load_internal.h"
@@ -28,6 +29,10 @@ struct LoadedImage
     // A palette image's entry at a pixel as 0xAARRGGBB.
     uint32_t Entry(int X, int Y) const;
 };
+
+// Each file is refused by the loader (-1, no pixels) and no block stays allocated.
+using NamedFiles = std::vector<std::pair<const char *, Bytes>>;
+void ExpectAllRefused(ImageLoaderFunction Loader, const NamedFiles &Files);
 
 // Runs one loader (or, with a null loader, the whole dispatch) over the bytes in memory.
 void LoadBytes(ImageLoaderFunction Loader, const Bytes &File, LoadedImage &Out, int HeaderOnly = 0);
