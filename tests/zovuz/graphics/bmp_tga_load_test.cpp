@@ -386,7 +386,14 @@ TEST(TgaLoad, DamagedAndHostileFilesAreRefused)
     {
         TgaSpec s = TgaOf(2, 0x20, false);
         s.Width = 8193;
+        s.Height = 1;
+        s.Data.assign(8193 * 3, 1);
         cases.push_back({"width over 8192", BuildTga(s)});
+    }
+    {
+        TgaSpec s = TgaOf(10, 0x20, false);
+        s.Data = {0x05, 1, 2, 3};  // a literal packet of six pixels holding one
+        cases.push_back({"literal packet cut", BuildTga(s)});
     }
     {
         Bytes f = BuildTga(TgaOf(2, 0x20, false));

@@ -146,6 +146,9 @@ TEST(PngLoad, HeaderOnlyCutAndHostileFiles)
     ASSERT_EQ(img.Result, 0);
     EXPECT_EQ(img.Image.Width, 40);
     EXPECT_EQ(img.Image.Pixels, nullptr);
+    // Sides past the limit are refused from the header alone.
+    LoadBytes(LoadPngImage, WithSize(file, 70000, 1), img, 1);
+    EXPECT_EQ(img.Result, -1);
 
     ExpectAllRefused(LoadPngImage, {
         {"cut in the image data", Bytes(file.begin(), file.begin() + file.size() / 2)},
@@ -262,8 +265,8 @@ TiffSpec Rgb10Rows(int RowsPerStrip)
 
 TEST(TiffLoad, StripsInEveryArrangement)
 {
-    // -1: no rows-per-strip tag; 0 and 20: one strip of the whole image.
-    for (int rows : {4, 8, 10, 1, -1, 0, 20}) {
+    // -1: no rows-per-strip tag; 0, 20 and 2^31 - 1: one strip of the whole image.
+    for (int rows : {4, 8, 10, 1, -1, 0, 20, 0x7FFFFFFF}) {
         SCOPED_TRACE(rows);
         LoadedImage img;
         LoadBytes(LoadTiffImage, BuildTiff(Rgb10Rows(rows)), img);

@@ -153,6 +153,11 @@ TEST(DdsLoad, PlainChainsKeepEachLevelsPitchAndEachFacesChain)
         EXPECT_EQ(img.Image.CubeFlag, 6);
         EXPECT_EQ(img.Image.MipCount, 2);
         ExpectPixels(img, s.Data, 0, 120);
+        // A cube that lacks some faces is read as its first face alone.
+        s.Caps2 = 0x200 | 0x400;
+        LoadBytes(LoadDdsToBaseImage, BuildDds(s), img);
+        ASSERT_EQ(img.Result, 0);
+        EXPECT_EQ(img.Image.CubeFlag, 0);
     }
     {
         // A chain cut after level 1 keeps two levels.
