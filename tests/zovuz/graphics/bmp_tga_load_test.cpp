@@ -83,7 +83,7 @@ TEST(BmpLoad, PaletteImagesSpreadToOneIndexPerByte)
         // A short palette is common in small files: only the counted entries are stored.
         {4, 3, 3, 40, 15}, {8, 5, 5, 40, 255},
         // The palette follows the header's own size.
-        {8, 4, 4, 124, 255},
+        {8, 4, 4, 124, 255}, {8, 4, 4, 140, 255},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(testing::Message() << c.Bits << " bits, " << c.Stored << " entries, header " << c.HeaderSize);

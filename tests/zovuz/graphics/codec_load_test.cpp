@@ -146,6 +146,9 @@ TEST(PngLoad, HeaderOnlyCutAndHostileFiles)
     ASSERT_EQ(img.Result, 0);
     EXPECT_EQ(img.Image.Width, 40);
     EXPECT_EQ(img.Image.Pixels, nullptr);
+    // A file that ends after its image data (no end chunk) keeps the image.
+    LoadBytes(LoadPngImage, Bytes(file.begin(), file.end() - 12), img);
+    EXPECT_EQ(img.Result, 0);
     // Sides past the limit are refused from the header alone.
     LoadBytes(LoadPngImage, WithSize(file, 70000, 1), img, 1);
     EXPECT_EQ(img.Result, -1);
