@@ -10,8 +10,8 @@
 
 #define INPUT_CHAR_BUFFER_UNITS 1025
 
-// Empties the buffer. 0.
-int InitializeInputCharBuffer(void);
+// InitializeInputCharBuffer, which empties the buffer, is one of the library's start-up steps.
+#include "zovuz/core/library_core.h"
 
 // Adds one unit: 0, or -1 when the buffer is full (the unit is dropped).
 int StoreInputChar(uint16_t Unit);

@@ -51,6 +51,11 @@ int GetImeUseFlag(void)
     return 0;
 }
 
+int RestoreImeOnActivate(void)
+{
+    return 0;
+}
+
 int TerminateTextServices(void)
 {
     return 0;

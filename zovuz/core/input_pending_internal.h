@@ -33,4 +33,6 @@ void SetInputMessageFlag(int Index, int Value);
 int ProcessInputString(void);
 intptr_t ImeWindowMessageHandler(HWND__ *Window, unsigned int Message, uintptr_t WParam, intptr_t LParam);
 int GetImeUseFlag(void);
+// The window became active again: an IME that was open restores its composition.
+int RestoreImeOnActivate(void);
 int TerminateTextServices(void);

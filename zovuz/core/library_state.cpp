@@ -13,3 +13,14 @@ int GetLibraryEndFlag(void)
 {
     return LibraryState.LibraryEnd;
 }
+
+int GetUseASyncLoadFlag(void)
+{
+    return LibraryState.UseASyncLoadFlag != 0 ? 1 : 0;
+}
+
+int SetUseASyncLoadFlag(int Flag)
+{
+    LibraryState.UseASyncLoadFlag = Flag;
+    return 0;
+}

@@ -17,6 +17,7 @@ struct LibraryStateData
     int LibraryEnd;               // set with Quit; read by GetLibraryEndFlag
     int PerformanceCounterFlag;   // 1 when the microsecond clock reads the performance counter
     int64_t PerformanceFrequency; // performance-counter counts per second
+    int UseASyncLoadFlag;         // loading calls pass it on as their asynchronous argument; 0 by default
 };
 
 extern LibraryStateData LibraryState;
@@ -26,3 +27,8 @@ void SetLibraryQuitFlags(void);
 
 // The library end flag: 1 once the program has been told to end.
 int GetLibraryEndFlag(void);
+
+// The asynchronous-load switch: Get gives 1 when it is on, else 0; Set stores the flag and
+// returns 0.
+int GetUseASyncLoadFlag(void);
+int SetUseASyncLoadFlag(int Flag);

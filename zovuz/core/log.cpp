@@ -239,6 +239,27 @@ int GetLastErrorInfo(wchar_t *Buffer, int BufferBytes)
     return LastError.Code;
 }
 
+int GetLogFilePath(wchar_t *Buffer, int BufferBytes)
+{
+    int units = BufferBytes / static_cast<int>(sizeof(wchar_t));
+    if (Buffer == nullptr || units < 1)
+        return -1;
+    wchar_t path[LogPathUnits];
+    int result;
+    {
+        CRITICALSECTION_GUARD(guard, &LogLock());
+        result = BuildLogFilePath(path, LogPathUnits);
+    }
+    if (result != 0)
+        path[0] = L'\0';
+    size_t length = wcslen(path);
+    if (length >= static_cast<size_t>(units))
+        length = static_cast<size_t>(units - 1);
+    memcpy(Buffer, path, length * sizeof(wchar_t));
+    Buffer[length] = L'\0';
+    return result;
+}
+
 int StartLogFile(void)
 {
     CRITICALSECTION_GUARD(guard, &LogLock());

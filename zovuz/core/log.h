@@ -23,5 +23,10 @@ int AddLogFormatWide(const wchar_t *FormatString, ...);            // format in 
 int LogIndentUp(void);
 int LogIndentDown(void);
 
+// The log file's full path: the current directory, a backslash, "Log.txt". Copied within
+// BufferBytes bytes (cut short and terminated when longer). 0, or -1 when the directory can't be
+// read (an empty text then).
+int GetLogFilePath(wchar_t *Buffer, int BufferBytes);
+
 // 0 switches file output off (every entry then returns at once), any other value on. Returns 0.
 int SetLogFileOutputFlag(int Flag);

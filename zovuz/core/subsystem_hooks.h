@@ -46,7 +46,8 @@ struct SubsystemHooks
     // ---- graphics --------------------------------------------------------------------------
     // Releases cached system-memory textures unused for 2000 ms; every pump call.
     int (*Graphics_Hardware_ExpireMemoryTextureCache)(void);
-    // Presents the back screen into the window again (paint and the pump's pending repaint).
+    // Presents the back screen into the window again (paint and the pump's pending repaint),
+    // with the back screen as draw target and no vertical-sync wait for the duration.
     int (*RefreshScreen)(void);
     // Draw-screen size. Fallback: 640 x 480.
     int (*GetDrawScreenSize)(int *Width, int *Height);
@@ -77,6 +78,22 @@ struct SubsystemHooks
     int (*Graphics_Hardware_ReleaseDeviceObjects)(void);
     int (*RestoreGraphicsDevice)(void);
     int (*Graphics_Hardware_RestoreLostDevice)(void);
+    // 1 when the screen is in full-screen mode.
+    int (*IsFullScreenMode)(void);
+    // Full screen: a desktop position to draw-screen coordinates; negative when it cannot.
+    int (*ConvertWindowPosToScreenPos)(int X, int Y, int *ScreenX, int *ScreenY);
+    // The colour the window is filled with until start-up has ended: 0, or -1 when none is set.
+    // Fallback: black.
+    int (*GetBackgroundColor)(int *Red, int *Green, int *Blue);
+
+    // ---- the saved screen copy of an inactive full-screen window ---------------------------
+    // The graphics layer fills it when it releases the device objects on deactivation.
+    int (*IsSavedScreenCopyHeld)(void);
+    // Draws the copy over the back screen (stretched to the draw screen), presents it and puts
+    // the back screen back: 0, or -1 without a copy.
+    int (*DrawSavedScreenCopy)(void);
+    // Releases the copy and its graph (the window's end).
+    int (*ReleaseSavedScreenCopy)(void);
 
     // ---- the on-screen log -----------------------------------------------------------------
     // The device test of the on-screen log: the back end in use and whether its device exists.
@@ -87,7 +104,11 @@ struct SubsystemHooks
     int (*DrawStringToHandleW)(int X, int Y, const wchar_t *String, unsigned int Color, int FontHandle,
                                unsigned int EdgeColor, int VerticalFlag);
     int (*DeleteFontToHandle)(int FontHandle);
+
+    // ---- the library's start-up layer ------------------------------------------------------
+    // Ends the library without the API lock (the fatal-error exit).
+    int (*TerminateLibrary)(void);
 };
 
-// The table; all entries null until the library's start-up fills it.
+// The table; all entries null until the library's start-up fills it, and again after its end.
 extern SubsystemHooks SubsystemHooksData;

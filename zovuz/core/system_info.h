@@ -63,6 +63,11 @@ int GetMMXFlag(void);
 long CreateComInstance(const void *ClassId, void *Outer, unsigned long ClassContext, const void *InterfaceId,
                        void **Object);
 
+// COM on the calling thread (the library's start-up and end): InitializeCom -1 when already
+// started, 0 on success, -1 when CoInitializeEx fails; TerminateCom -1 when not started, else 0.
+int InitializeCom(void);
+int TerminateCom(void);
+
 // Truncation toward zero.
 int DoubleToInt(double Value);
 int FloatToInt(float Value);

@@ -8,11 +8,6 @@
 // reports the host's); 0 gives the reported count back. Returns 0.
 int SetProcessorCountOverride(int Count);
 
-// COM on the calling thread: InitializeCom -1 when already started, 0 on success, -1 when
-// CoInitializeEx fails; TerminateCom -1 when not started, else 0.
-int InitializeCom(void);
-int TerminateCom(void);
-
 // Puts UTF-16 text on the clipboard. Always 0 (a clipboard that can't be opened is skipped).
 int SetClipboardText(const wchar_t *Text);
 

@@ -15,6 +15,8 @@ int GetWindowActivateQueueNum(void);
 
 // Desktop position to draw-screen position. 0.
 int ScreenPosToDrawScreenPos(int ScreenX, int ScreenY, int *DrawScreenX, int *DrawScreenY);
+// The cursor's position on the draw screen. 0.
+int GetCursorDrawScreenPos(int *DrawScreenX, int *DrawScreenY);
 
 // Window state read by the input and IME layers.
 uint32_t GetMainThreadID(void);

@@ -23,3 +23,6 @@
 #include "zovuz/core/window.h"
 #include "zovuz/core/subsystem_hooks.h"
 #include "zovuz/core/vector_math.h"
+#include "zovuz/core/network.h"
+#include "zovuz/core/screen_log.h"
+#include "zovuz/core/library_core.h"

@@ -1,41 +1,57 @@
-// Process entry of tarvex. The library start-up and the panes come with the shell;
-// until then the program opens its main window and runs the message loop until the
-// window is closed or Escape is pressed.
+// Process entry of tarvex: the library's set-up calls, the library's start, the frame loop and
+// the library's end.
+//
+// Lines marked "NOT YET BUILT" stand where a set-up call of a part that does not exist yet goes.
+// Until the panes draw and ScreenFlip paces the frame loop, the loop only processes the
+// window's messages and sleeps between passes.
 #include <windows.h>
+
+#include "zovuz/zovuz.h"
 
 namespace {
 
-LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
-  switch (message) {
-    case WM_KEYDOWN:
-      if (wparam == VK_ESCAPE) DestroyWindow(window);
-      return 0;
-    case WM_DESTROY:
-      PostQuitMessage(0);
-      return 0;
-    default:
-      return DefWindowProcW(window, message, wparam, lparam);
-  }
+constexpr int FramePauseMilliSeconds = 16;
+
+// The library's log stays off as the program's set-up asks, unless TARVEX_LOG=1 (the program's
+// tests read the log of a run).
+int LogFileRequested() {
+  wchar_t value[8];
+  DWORD length = GetEnvironmentVariableW(L"TARVEX_LOG", value, 8);
+  return length == 1 && value[0] == L'1' ? 1 : 0;
+}
+
+// The library's set-up and start. 0, or -1 when the library did not start.
+int InitLibraryAndScreen() {
+  SetWindowSizeChangeEnableFlag(1, 0);
+  // NOT YET BUILT (graphics): SetGraphicsResetOnScreenModeChangeFlag(0);
+  SetWindowMaxSize(1920, 1080);
+  SetWindowMinSize(640, 600);
+  ChangeWindowMode(1);
+  SetWindowSize(1299, 755);
+  // NOT YET BUILT (graphics): SetGraphMode(1920, 1080, 32, 60);
+  SetAlwaysRunFlag(1);
+  SetWindowIconId(106);
+  SetMainWindowText("tarvex");
+  // NOT YET BUILT (graphics): SetUseDisplayIndex(1);
+  // NOT YET BUILT (input): SetDirectInputUseFlag(0);
+  SetUseMenuFlag(1);
+  SetDisplayMenuFlag(1);
+  SetMenuAutoDisplayFlag(1);
+  // NOT YET BUILT (shell menu commands): SetWindowMenuFromResource(109, OnMenuCommand);
+  SetDoubleStartValidFlag(0);
+  SetLogFileOutputFlag(LogFileRequested());
+  if (LibraryInit() == -1) return -1;
+  // NOT YET BUILT (graphics): the 960 x 540 draw screen and the transport background image.
+  return 0;
 }
 
 }  // namespace
 
-int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show) {
-  WNDCLASSW wc = {};
-  wc.lpfnWndProc = MainWindowProc;
-  wc.hInstance = instance;
-  wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
-  wc.hbrBackground = static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH));
-  wc.lpszClassName = L"tarvex";
-  if (!RegisterClassW(&wc)) return 1;
-  HWND window = CreateWindowW(L"tarvex", L"tarvex", WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, CW_USEDEFAULT,
-                              1299, 755, nullptr, nullptr, instance, nullptr);
-  if (!window) return 1;
-  ShowWindow(window, show);
-  MSG msg;
-  while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
-    TranslateMessage(&msg);
-    DispatchMessageW(&msg);
-  }
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+  if (InitLibraryAndScreen() != 0) return 0;
+
+  while (ProcessMessage() == 0) ThreadSleep(FramePauseMilliSeconds);
+
+  LibraryEnd();
   return 0;
 }

@@ -6,6 +6,7 @@
 #include "zovuz/core/input_char_internal.h"
 #include "zovuz/core/library_state.h"
 #include "zovuz/core/log_internal.h"
+#include "zovuz/core/subsystem_hooks.h"
 #include "zovuz/core/system_info_internal.h"
 #include "zovuz/core/windows/window_state_win.h"
 
@@ -224,6 +225,8 @@ TEST_F(MainWindow, WindowSizeInScalingModeBecomesExtendRates)
     EXPECT_EQ(1080, height);
     EXPECT_EQ(32, depth);
 
+    // Without a graphics layer the draw screen is 640 x 480.
+    SubsystemHooksData.GetDrawScreenSize = nullptr;
     SetWindowSizeChangeEnableFlag(1, 1);
     EXPECT_EQ(0, SetWindowSize(1280, 720));
     double x = 0, y = 0;
@@ -235,7 +238,8 @@ TEST_F(MainWindow, WindowSizeInScalingModeBecomesExtendRates)
     EXPECT_EQ(1280, width);
     EXPECT_EQ(720, height);
 
-    // Back to the application's free size.
+    // Back to the application's free size and draw screen.
+    SubsystemHooksData.GetDrawScreenSize = ApplicationDrawScreenSize;
     SetWindowSizeChangeEnableFlag(1, 0);
     SetWindowSize(1299, 755);
     ChangeWindowStyle(1);

@@ -2,8 +2,16 @@
 
 #include "zovuz/core/windows/window_state_win.h"
 
+int ApplicationDrawScreenSize(int *Width, int *Height)
+{
+    *Width = 1920;
+    *Height = 1080;
+    return 0;
+}
+
 void ApplyApplicationWindowSettings(void)
 {
+    SubsystemHooksData.GetDrawScreenSize = ApplicationDrawScreenSize;
     SetWindowSizeChangeEnableFlag(1, 0);
     SetWindowMaxSize(1920, 1080);
     SetWindowMinSize(640, 600);

@@ -3,8 +3,12 @@
 
 // The set-up calls the application makes before start-up (window mode, 1299 x 755 client,
 // resizable within 640 x 600 .. 1920 x 1080, keep running while inactive, title "tarvex", no
-// second instance), without the menu.
+// second instance), without the menu; and the draw-screen size of its graph mode (1920 x 1080),
+// which a graphics layer would report, in the hook table.
 void ApplyApplicationWindowSettings(void);
+
+// The draw-screen hook of the application's graph mode: 1920 x 1080.
+int ApplicationDrawScreenSize(int *Width, int *Height);
 
 // Ends the main window as the library's end does, including a window the pump left alive
 // because its quit flag was already set, and unregisters the class.

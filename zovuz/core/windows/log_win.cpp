@@ -1,9 +1,8 @@
 // The log's file and clock over Win32.
+#include "zovuz/core/clock.h"
 #include "zovuz/core/log.h"
 #include "zovuz/core/log_internal.h"
 #include "zovuz/core/log_platform.h"
-#include "zovuz/core/system_info.h"
-#include "zovuz/core/system_info_internal.h"
 #include "zovuz/core/windows/api_table.h"
 
 #include <windows.h>
@@ -29,9 +28,7 @@ int LogPlatformGetDirectory(wchar_t *Buffer, int BufferBytes)
 
 void LogPlatformLocalTime(int DateTime[6])
 {
-    FILETIME now;
-    GetSystemTimeAsFileTime(&now);
-    FileTimeToDateTime(&now, DateTime);
+    GetLocalDateTime(DateTime);
 }
 
 int CreateLogFile(const wchar_t *Path)

@@ -6,6 +6,7 @@
 #include "zovuz/core/clock.h"
 #include "zovuz/core/file_access_internal.h"
 #include "zovuz/core/input_pending_internal.h"
+#include "zovuz/core/library_core.h"
 #include "zovuz/core/library_state.h"
 #include "zovuz/core/log.h"
 #include "zovuz/core/random_internal.h"
@@ -59,12 +60,7 @@ void LogMemorySize(void)
 // The microsecond clock reads the performance counter unless the multimedia timer proves finer.
 void CheckTimerResolution(void)
 {
-    LARGE_INTEGER frequency;
-    if (!QueryPerformanceFrequency(&frequency))
-        frequency.QuadPart = 0;
-    LibraryState.PerformanceFrequency = frequency.QuadPart;
-    if (frequency.QuadPart != 0)
-        LibraryState.PerformanceCounterFlag = 1;
+    SetupPerformanceCounter();
 
     if (WinAPIData.timeGetTimeFunc == NULL)
         LoadWinAPI();
@@ -111,7 +107,7 @@ void CheckTimerResolution(void)
     else
     {
         AddLogFormat(L"パフォーマンスカウンターを使用します タイマー精度 : %lf KHz ",
-                     static_cast<double>(frequency.QuadPart) / 1000.0);
+                     static_cast<double>(LibraryState.PerformanceFrequency) / 1000.0);
     }
 }
 
@@ -358,12 +354,43 @@ int TerminateMainWindow(void)
     }
 
     TerminateTextServices();
+    if (SubsystemHooksData.ReleaseSavedScreenCopy != NULL)
+        SubsystemHooksData.ReleaseSavedScreenCopy();
 
     StopASyncLoadThreads();
     TerminateFileSystem();
     TerminateASyncLoad();
 
     EndTimerPeriod();
+    return 0;
+}
+
+int ReleaseMainWindowClass(void)
+{
+    MainWindowData &w = MainWindowState;
+    while (!LibraryState.Quit && !w.WindowDestroyedFlag && ProcessMessageNoLock() == 0)
+    {
+    }
+    UnregisterClassW(w.Setup.ClassName, w.Instance);
+    // A window that outlived its close (a program that kept it from closing) is destroyed here;
+    // a window of the same class that belongs to another program is left alone.
+    while (w.MainWindow != NULL && FindWindowW(w.Setup.ClassName, NULL) == w.MainWindow)
+    {
+        DestroyWindow(w.MainWindow);
+        Sleep(100);
+    }
+    return 0;
+}
+
+int FinishLibraryStarting(void)
+{
+    MainWindowData &w = MainWindowState;
+    LibraryState.Starting = 0;
+    if (w.WindowSizeForgetDeferredFlag)
+    {
+        w.Setup.WindowSizeSetFlag = 0;
+        w.WindowSizeForgetDeferredFlag = 0;
+    }
     return 0;
 }
 

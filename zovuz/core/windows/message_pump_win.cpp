@@ -8,6 +8,7 @@
 #include "zovuz/core/input_pending_internal.h"
 #include "zovuz/core/library_state.h"
 #include "zovuz/core/memory_internal.h"
+#include "zovuz/core/network.h"
 #include "zovuz/core/subsystem_hooks.h"
 #include "zovuz/core/system_info.h"
 

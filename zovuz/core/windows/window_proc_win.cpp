@@ -168,6 +168,7 @@ void OnMove(HWND Window, LPARAM LParam)
 {
     MainWindowData &w = MainWindowState;
     GetWindowRect(Window, &w.WindowRect);
+    NoteRestoredWindowRect();
     if (w.Setup.WindowModeFlag && !w.InsideWindowModeChangeFlag)
     {
         int width = w.ClientRect.right - w.ClientRect.left;

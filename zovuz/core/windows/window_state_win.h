@@ -109,6 +109,12 @@ struct MainWindowData
     int ActivateQueueRead;
     int ActivateQueueWrite;
 
+    int DeviceLostFlag;                      // full screen: the device was released on deactivation
+    int RefitBusyFlag;                       // RefitMainWindow runs (its own moves do not refit again)
+    int WindowSizeForgetDeferredFlag;        // the set size is forgotten once start-up has ended
+    RECT RestoredWindowRect;                 // the window rectangle before the last maximise
+    RECT MaximizedWindowRect;                // the window rectangle of the maximised window
+
     int RepaintPendingFlag;                  // a partial repaint waits for the pump
     int LastRepaintTime;                     // ms
     int PumpActiveFlag;                      // ProcessMessageNoLock runs its loop
@@ -161,13 +167,22 @@ void GetDrawScreenSizeOrDefault(int *Width, int *Height);
 void GetUseDisplayRecordOrPrimary(DisplayRecordInfo *Record);
 
 // ---- activation, painting and sizing (window_activation_win.cpp) ---------------------------
+// WM_PAINT's work in window mode (the caller sets the inside-paint flag around it).
 void PaintMainWindow(HDC DC, const RECT *PaintRect);
+// Recomputes the window-mode rectangle from the size settings and applies it.
 void RefitMainWindow(void);
+// WM_SIZE's maximise bookkeeping. The window's rectangle while it is neither maximised nor
+// minimised is noted on every move and size, so a maximise can be compared with it.
 void UpdateWindowMaximizeState(WPARAM SizeType);
+void NoteRestoredWindowRect(void);
+// WM_SIZING in window mode: limits the proposed rectangle for the dragged edge.
 void ConstrainWindowSizing(WPARAM Edge, RECT *Rect);
+// The message pump's full-screen menu check after its loop (nothing in window mode).
 void CheckFullScreenMenuDisplay(void);
+// The graphics layer's saved screen copy: held; drawn into the window (0 at once while the
+// library ends, -1 without a copy).
 int IsSavedScreenCopyHeld(void);
+int RestoreScreenFromCopy(void);
 
-// ---- the network layer's hooks (window_activation_win.cpp until it is built) ------------
-int ProcessNetworkMessages(int SweepFlag);
+// ---- the network layer's socket message (windows/network_win.cpp) -----------------------
 LRESULT ProcessNetworkSocketMessage(WPARAM WParam, LPARAM LParam);

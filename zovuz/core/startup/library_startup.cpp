@@ -1,0 +1,153 @@
+// The library's start-up and shut-down: every part of the library in one fixed order, and the
+// reverse order at the end.
+//
+// Lines marked "NOT YET BUILT" stand where a subsystem's start or end call goes once that
+// subsystem exists: whoever builds it puts the call there (and fills its entries of the hook
+// table in FillSubsystemHooks). Until then nothing runs and nothing is logged in its place.
+#include "zovuz/core/startup/startup_internal.h"
+
+#include "zovuz/core/zovuz_core.h"
+#include "zovuz/graphics/zovuz_graphics.h"
+#include "zovuz/sound/zovuz_sound.h"
+
+namespace {
+
+constexpr int ErrorCode24BitColor = 0x1010001;
+
+// The entries of the core's hook table that the linked subsystems answer. Entries of subsystems
+// not built yet stay as they are (null in a program).
+void FillSubsystemHooks(void)
+{
+    SubsystemHooks &h = SubsystemHooksData;
+    h.TerminateLibrary = TerminateLibrary;
+    // NOT YET BUILT (sound): ProcessStreamSounds, ProcessSoftSoundPlayers, ProcessPlayedSoundList,
+    //   ProcessDeleteOnPlayEndSounds, ProcessMusicHandles, ProcessMidiMciNotify, PauseAllSoundHandles,
+    //   PauseAllSoftSoundPlayers.
+    // NOT YET BUILT (movies): PauseAllMovies, ResumeAllMovies.
+    // NOT YET BUILT (graphics): Graphics_Hardware_ExpireMemoryTextureCache, RefreshScreen,
+    //   GetDrawScreenSize, GetScreenColorBitDepth, IsRestoreGraphCallbackSet, GetUseDisplayRecord,
+    //   SelectFullScreenDisplayMode, ChangeScreenMode, GetHardwareGraphicsFlag,
+    //   GetScreenFlipRunningFlag, GetDrawScreenHandle, GetUseMaskScreenFlag, SetUseMaskScreenFlag,
+    //   Graphics_Hardware_SetDialogBoxMode, Graphics_Hardware_GetDialogBoxModeFlag,
+    //   Graphics_Hardware_ReleaseDeviceObjects, RestoreGraphicsDevice,
+    //   Graphics_Hardware_RestoreLostDevice, IsFullScreenMode, ConvertWindowPosToScreenPos,
+    //   GetBackgroundColor, IsSavedScreenCopyHeld, DrawSavedScreenCopy, ReleaseSavedScreenCopy,
+    //   GetGraphicsAPIType, DrawStringToHandleW, DeleteFontToHandle.
+    // NOT YET BUILT (Direct3D back ends): DirectDraw7_GetObject, D3D11Device_IsValid.
+}
+
+// A failed step among the window, input and graphics: the library is left as far as it came.
+int FailStartup(void)
+{
+    TerminateLibrary();
+    LogIndentDown();
+    AddLogFormat(L"RUrazadの初期化処理失敗");
+    LibraryState.Starting = 0;
+    return -1;
+}
+
+} // namespace
+
+int InitializeLibrary(void)
+{
+    if (LibraryState.Started)
+        return 0;
+    FillSubsystemHooks();
+
+    AddLogFormat(L"RUrazadの初期化処理開始");
+    LogIndentUp();
+    LibraryState.Starting = 1;
+    LibraryState.Quit = 0;
+    LibraryState.LibraryEnd = 0;
+
+    InitializeCoreServices();
+
+    // NOT YET BUILT (graphics): in full screen, the requested screen mode (GetScreenColorBitDepth,
+    //   GetDrawScreenSize) checked against the display's modes (GetDisplayModeNum, GetDisplayMode),
+    //   a missing 640x480x16 becoming 640x480x32 (SetGraphMode).
+    // NOT YET BUILT (graphics): a requested colour depth of 24 (GetScreenColorBitDepth) is refused too.
+    if (GetDesktopColorBitDepth() == 24 && GetWindowModeFlag() == 1)
+    {
+        AddLogStringWide(L"RUrazadは２４ビットカラーモードに対応していません\n");
+        LogIndentDown();
+        AddLogStringWideErrorCode(ErrorCode24BitColor, L"RUrazadの初期化処理失敗\n");
+        return -1;
+    }
+
+    SetupPerformanceCounter();
+    OutputSystemInfo();
+    // NOT YET BUILT (graphics): SetRestoreGraphCallback(NULL);
+    InitializeCom();
+    if (CreateMainWindow() != 0)
+        return FailStartup();
+    // NOT YET BUILT (input): if (InitializeInput() == -1) return FailStartup();
+
+    InitializeSoundConvert();
+    // NOT YET BUILT (sound): InitializeSoundSystem();
+
+    InitializeBaseImageTables();
+    // NOT YET BUILT (graphics): InitializeSoftImageManage();
+    // NOT YET BUILT (movies): InitializeMovieSystem();
+    // NOT YET BUILT (graphics): if (InitializeGraphics() < 0) return FailStartup();
+
+    InitializeInputCharBuffer();
+    LibraryState.Started = 1;
+    if (!GetWindowModeFlag())
+        ForceForegroundWindow(GetMainWindowHandle(), 1);
+    InitializeScreenLog();
+    // NOT YET BUILT (graphics): SetDrawScreen(-2); SetDrawScreen(-4);
+    FinishLibraryStarting();
+
+    LogIndentDown();
+    AddLogFormat(L"RUrazadの初期化処理終了");
+    return 0;
+}
+
+int TerminateLibrary(void)
+{
+    if (!LibraryState.Started)
+        return 0;
+    LibraryState.Ending = 1;
+
+    // NOT YET BUILT (graphics): DeleteAllSoftImages();
+    TerminateScreenLog();
+    TerminateNetwork();
+    // NOT YET BUILT (sound): StopCurrentMusic();
+    // NOT YET BUILT (graphics): TerminateGraphics();
+    TerminateBaseImageTables();
+    // NOT YET BUILT (graphics): TerminateSoftImageManage();
+    // NOT YET BUILT (movies): TerminateMovieSystem();
+    // NOT YET BUILT (input): TerminateInput();
+    // NOT YET BUILT (sound): TerminateSoundSystem();
+    TerminateSoundConvert();
+
+    TerminateMainWindow();
+    TerminateCom();
+    LibraryState.Started = 0;
+    ReleaseMainWindowClass();
+    TerminateCoreServices();
+
+    SubsystemHooksData = SubsystemHooks();
+    return 0;
+}
+
+int LibraryInit(void)
+{
+    if (LibraryState.Started)
+        return 0;
+    EnterDxFunctionLock();
+    int result = InitializeLibrary();
+    LeaveDxFunctionLock();
+    return result;
+}
+
+int LibraryEnd(void)
+{
+    if (!LibraryState.Started)
+        return 0;
+    EnterDxFunctionLock();
+    int result = TerminateLibrary();
+    LeaveDxFunctionLock();
+    CloseDxFunctionLock();
+    return result;
+}
