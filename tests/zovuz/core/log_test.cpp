@@ -208,4 +208,20 @@ TEST(LogFileText, UnopenableFileStillEchoesAndReportsSuccess)
     EXPECT_FALSE(FileExists(L"Z:\\no\\such\\folder\\Log.txt"));
 }
 
+TEST(LogFilePath, IsTheCurrentFolderAndLogTxtCutToTheBuffer)
+{
+    wchar_t folder[MAX_PATH];
+    GetCurrentDirectoryW(MAX_PATH, folder);
+    const std::wstring full = std::wstring(folder) + L"\\Log.txt";
+    wchar_t path[MAX_PATH + 16];
+    EXPECT_EQ(0, GetLogFilePath(path, sizeof(path)));
+    EXPECT_EQ(full, path);
+
+    wchar_t small[8];
+    wmemset(small, L'#', 8);
+    GetLogFilePath(small, 6 * sizeof(wchar_t));
+    EXPECT_EQ(full.substr(0, 5), small);   // five characters and the terminator
+    EXPECT_EQ(L'#', small[6]);
+}
+
 } // namespace

@@ -26,24 +26,13 @@ int DeleteOnEnd() { Calls += "delete "; DeleteOnEndCalls++; return 0; }
 int ExpireTextures() { Calls += "textures "; return 0; }
 int MusicHandles() { Calls += "music "; return 0; }
 
-// Other programs of the test run share the desktop and may take the focus at any moment. The
-// pump tests set the window's activity themselves, so the focus changes the system sends are
-// kept from the window.
-WNDPROC LibraryWindowProc;
-LRESULT CALLBACK WithoutSystemFocusChanges(HWND Window, UINT Message, WPARAM WParam, LPARAM LParam)
-{
-    if (Message == WM_ACTIVATE || Message == WM_ACTIVATEAPP) return DefWindowProcW(Window, Message, WParam, LParam);
-    return CallWindowProcW(LibraryWindowProc, Window, Message, WParam, LParam);
-}
-
 class MessagePump : public testing::Test {
 protected:
     void SetUp() override
     {
         ApplyApplicationWindowSettings();
         ASSERT_EQ(0, CreateMainWindow());
-        LibraryWindowProc = reinterpret_cast<WNDPROC>(SetWindowLongPtrW(
-            GetMainWindowHandle(), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(WithoutSystemFocusChanges)));
+        KeepSystemFocusChangesAway();
         ProcessMessage();  // whatever the window's creation queued
         MainWindowState.WindowActiveFlag = 1;
         SubsystemHooksData = SubsystemHooks();

@@ -7,3 +7,4 @@ set_tests_properties(core.main_window core.message_pump PROPERTIES RESOURCE_LOCK
 # The main-window test's menu resource (Japanese texts, UTF-8 source).
 target_sources(core_main_window_test PRIVATE ${CMAKE_CURRENT_LIST_DIR}/main_window_test.rc)
 set_source_files_properties(${CMAKE_CURRENT_LIST_DIR}/main_window_test.rc PROPERTIES COMPILE_OPTIONS "-c;65001")
+set_tests_properties(core.window_activation PROPERTIES RESOURCE_LOCK main_window)

@@ -33,3 +33,22 @@ void EndMainWindowForTest(void)
     }
     UnregisterClassW(MainWindowState.Setup.ClassName, GetModuleHandleW(NULL));
 }
+
+namespace {
+
+WNDPROC LibraryWindowProc;
+
+LRESULT CALLBACK WithoutSystemFocusChanges(HWND Window, UINT Message, WPARAM WParam, LPARAM LParam)
+{
+    if ((Message == WM_ACTIVATE || Message == WM_ACTIVATEAPP) && LParam != kTestActivationLParam)
+        return DefWindowProcW(Window, Message, WParam, LParam);
+    return CallWindowProcW(LibraryWindowProc, Window, Message, WParam, LParam);
+}
+
+}  // namespace
+
+void KeepSystemFocusChangesAway(void)
+{
+    LibraryWindowProc = reinterpret_cast<WNDPROC>(SetWindowLongPtrW(
+        GetMainWindowHandle(), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(WithoutSystemFocusChanges)));
+}

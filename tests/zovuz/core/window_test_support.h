@@ -13,3 +13,9 @@ int ApplicationDrawScreenSize(int *Width, int *Height);
 // Ends the main window as the library's end does, including a window the pump left alive
 // because its quit flag was already set, and unregisters the class.
 void EndMainWindowForTest(void);
+
+// Other programs of the test run share the desktop and may take the focus at any moment. Tests
+// that set the window's activity themselves keep the focus changes the system sends from the
+// window; activation messages a test posts itself with kTestActivationLParam still reach it.
+constexpr long kTestActivationLParam = 0x7E57;
+void KeepSystemFocusChangesAway(void);

@@ -38,15 +38,15 @@ LRESULT ProcessNetworkSocketMessage(WPARAM, LPARAM)
 
 int NetworkLog(const wchar_t *FormatString, ...)
 {
+    // The error is read first: formatting and file calls may change the thread's last error.
+    if (WinAPIData.WSAGetLastErrorFunc == NULL)
+        LoadWinAPI();
+    int error = WinAPIData.WSAGetLastErrorFunc != NULL ? WinAPIData.WSAGetLastErrorFunc() : 0;
     wchar_t text[NetworkLogUnits];
-    text[0] = L'\0';
     va_list args;
     va_start(args, FormatString);
     if (VFormatWideStringN(text, NetworkLogUnits, FormatString, args) < 0)
         text[0] = L'\0';
     va_end(args);
-    if (WinAPIData.WSAGetLastErrorFunc == NULL)
-        LoadWinAPI();
-    int error = WinAPIData.WSAGetLastErrorFunc != NULL ? WinAPIData.WSAGetLastErrorFunc() : 0;
     return AddLogFormat(L"ネットワークログ。%s[%d]", text, error);
 }

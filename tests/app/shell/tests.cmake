@@ -1,0 +1,4 @@
+# The program test runs tarvex.exe, whose main window (class "tarvex") every process of the Wine
+# prefix shares with the library's window tests.
+add_dependencies(shell_tarvex_program_test tarvex)
+set_tests_properties(shell.tarvex_program PROPERTIES RESOURCE_LOCK main_window)
