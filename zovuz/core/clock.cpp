@@ -47,6 +47,11 @@ int64_t MicroCountFromCounter(uint64_t Count, uint64_t Frequency)
     return static_cast<int64_t>(quotient * MicroPerSecond + fraction);
 }
 
+int64_t WaitEndMicroCount(int64_t Start, int MilliSeconds)
+{
+    return Start + static_cast<int64_t>(MilliSeconds) * 1000;
+}
+
 int WaitMilliseconds(int MilliSeconds)
 {
     int64_t start = GetNowMicroCount();
@@ -57,9 +62,8 @@ int WaitMilliseconds(int MilliSeconds)
         ThreadSleep(MilliSeconds);
         return 0;
     }
-    int64_t length = static_cast<int64_t>(MilliSeconds) * 1000;
-    int64_t target = start + length;
-    if (length > SpinMicroSeconds && ProcessMessage() == 0)
+    int64_t target = WaitEndMicroCount(start, MilliSeconds);
+    if (target - start > SpinMicroSeconds && ProcessMessage() == 0)
     {
         int64_t early = target - SpinMicroSeconds;
         while (GetNowMicroCount() < early)

@@ -34,10 +34,9 @@ int InitLibraryAndScreen() {
   SetMainWindowText("tarvex");
   // NOT YET BUILT (graphics): SetUseDisplayIndex(1);
   // NOT YET BUILT (input): SetDirectInputUseFlag(0);
-  SetUseMenuFlag(1);
-  SetDisplayMenuFlag(1);
-  SetMenuAutoDisplayFlag(1);
-  // NOT YET BUILT (shell menu commands): SetWindowMenuFromResource(109, OnMenuCommand);
+  // NOT YET BUILT (shell menu commands, with menu resource 109; without it the window would get
+  //   an empty menu bar): SetUseMenuFlag(1); SetDisplayMenuFlag(1); SetMenuAutoDisplayFlag(1);
+  //   SetWindowMenuFromResource(109, OnMenuCommand);
   SetDoubleStartValidFlag(0);
   SetLogFileOutputFlag(LogFileRequested());
   if (LibraryInit() == -1) return -1;

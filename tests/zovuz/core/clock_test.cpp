@@ -91,6 +91,20 @@ TEST(Clock, WaitLastsAtLeastItsLength)
     }
 }
 
+TEST(Clock, LongWaitsDoNotWrap)
+{
+    struct Case {
+        int64_t Start;
+        int MilliSeconds;
+        int64_t End;
+    } cases[] = {
+        {1000, 50, 51000},
+        {0, 2147484, 2147484000ll},         // 35.8 minutes: past 32 bits of microseconds
+        {5, 0x7FFFFFFF, 2147483647000ll + 5},
+    };
+    for (const Case &c : cases) EXPECT_EQ(c.End, WaitEndMicroCount(c.Start, c.MilliSeconds)) << c.MilliSeconds;
+}
+
 TEST(Clock, WaitWithoutAnyClockSleepsInstead)
 {
     LibraryState.PerformanceCounterFlag = 0;

@@ -253,6 +253,31 @@ TEST_F(WindowActivation, DraggingStopsAtTheApplicationsLimits)
     EXPECT_EQ(100, proposed.top);
 }
 
+// A set client size is held within the draw screen times the extend rates and the set limits.
+TEST_F(WindowActivation, RefitHoldsTheSizeWithinTheScaledSizeAndTheLimits)
+{
+    struct Case {
+        bool ApplicationDrawScreen;  // 1920 x 1080, else no graphics layer: 640 x 480
+        int Width, Height, ClientWidth, ClientHeight;
+    } cases[] = {
+        {true, 1299, 755, 1299, 755},
+        {true, 300, 200, 640, 600},     // raised to the minimum
+        {true, 2000, 1000, 1920, 1000}, // lowered to the maximum
+        {false, 1299, 755, 640, 600},   // lowered to the draw screen, then raised to the minimum
+    };
+    for (const Case &c : cases) {
+        SubsystemHooksData.GetDrawScreenSize = c.ApplicationDrawScreen ? ApplicationDrawScreenSize : nullptr;
+        SetWindowSize(c.Width, c.Height);
+        int width = 0, height = 0;
+        GetWindowClientSize(&width, &height);
+        EXPECT_EQ(c.ClientWidth, width) << c.Width << " x " << c.Height;
+        EXPECT_EQ(c.ClientHeight, height) << c.Width << " x " << c.Height;
+        EXPECT_EQ(0, MainWindowState.Setup.WindowSizeSetFlag);  // resizable: the set size is forgotten
+    }
+    SubsystemHooksData.GetDrawScreenSize = ApplicationDrawScreenSize;
+    SetWindowSize(1299, 755);
+}
+
 // Wine without a window manager takes a real maximise back at once, so the window is grown
 // to the display as a maximise would, and WM_SIZE's bookkeeping is run on it.
 TEST_F(WindowActivation, MaximisedScaledDrawingMapsPositionsBack)

@@ -379,6 +379,8 @@ int ReleaseMainWindowClass(void)
         DestroyWindow(w.MainWindow);
         Sleep(100);
     }
+    // The set-up calls made before the next start must not act on the old window.
+    w.MainWindow = NULL;
     return 0;
 }
 

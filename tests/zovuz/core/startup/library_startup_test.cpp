@@ -6,6 +6,7 @@
 #include "zovuz/core/api_lock_internal.h"
 #include "zovuz/core/library_state.h"
 #include "zovuz/core/log_internal.h"
+#include "zovuz/core/windows/window_state_win.h"
 #include "zovuz/core/zovuz_core.h"
 
 #include <gtest/gtest.h>
@@ -20,9 +21,18 @@ namespace {
 const wchar_t kChildVariable[] = L"TARVEX_STARTUP_CHILD";
 constexpr int kChildExitRefused = 42;
 
-// The application's set-up calls that the library has so far (menu resource aside).
+int ApplicationDrawScreenSize(int *Width, int *Height)
+{
+    *Width = 1920;
+    *Height = 1080;
+    return 0;
+}
+
+// The application's set-up calls that the program makes so far (no menu yet), and the
+// draw-screen size of its graph mode, which the graphics layer will report.
 void ApplyApplicationSetup()
 {
+    SubsystemHooksData.GetDrawScreenSize = ApplicationDrawScreenSize;
     SetWindowSizeChangeEnableFlag(1, 0);
     SetWindowMaxSize(1920, 1080);
     SetWindowMinSize(640, 600);
@@ -31,9 +41,6 @@ void ApplyApplicationSetup()
     SetAlwaysRunFlag(1);
     SetWindowIconId(106);
     SetMainWindowText("tarvex");
-    SetUseMenuFlag(1);
-    SetDisplayMenuFlag(1);
-    SetMenuAutoDisplayFlag(1);
     SetDoubleStartValidFlag(0);
 }
 
@@ -103,6 +110,7 @@ TEST_F(LibraryStartup, StartsAndEndsInTheirOrderAgainAndAgain)
     EXPECT_EQ(0, LibraryEnd());  // before any start: nothing to end
     for (int round = 0; round < 2; ++round) {
         SCOPED_TRACE(round);
+        ApplyApplicationSetup();
         ASSERT_EQ(0, LibraryInit());
         HWND window = GetMainWindowHandle();
         ASSERT_NE(nullptr, window);
@@ -110,6 +118,12 @@ TEST_F(LibraryStartup, StartsAndEndsInTheirOrderAgainAndAgain)
         EXPECT_EQ(1, LibraryState.Started);
         EXPECT_EQ(0, LibraryState.Starting);
         EXPECT_NE(nullptr, SubsystemHooksData.TerminateLibrary);
+        // The set size holds through start-up and is forgotten once it has ended.
+        RECT client;
+        GetClientRect(window, &client);
+        EXPECT_EQ(1299, client.right);
+        EXPECT_EQ(755, client.bottom);
+        EXPECT_EQ(0, MainWindowState.Setup.WindowSizeSetFlag);
         EXPECT_EQ(0, ProcessMessage());
 
         EXPECT_EQ(0, LibraryInit());  // already started: nothing happens
