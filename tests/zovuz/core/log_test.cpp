@@ -217,11 +217,11 @@ TEST(LogFilePath, IsTheCurrentFolderAndLogTxtCutToTheBuffer)
     EXPECT_EQ(0, GetLogFilePath(path, sizeof(path)));
     EXPECT_EQ(full, path);
 
-    wchar_t small[8];
-    wmemset(small, L'#', 8);
-    GetLogFilePath(small, 6 * sizeof(wchar_t));
-    EXPECT_EQ(full.substr(0, 5), small);   // five characters and the terminator
-    EXPECT_EQ(L'#', small[6]);
+    // A buffer of exactly the path's length holds all but its last character and the terminator.
+    std::vector<wchar_t> exact(full.size() + 1, L'#');
+    GetLogFilePath(exact.data(), static_cast<int>(full.size() * sizeof(wchar_t)));
+    EXPECT_EQ(full.substr(0, full.size() - 1), exact.data());
+    EXPECT_EQ(L'#', exact[full.size()]);
 }
 
 } // namespace

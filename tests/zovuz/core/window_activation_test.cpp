@@ -335,8 +335,9 @@ TEST_F(WindowActivation, DesktopPositionsBecomeDrawScreenPositions)
     } cases[] = {
         {1.0, 1.0, 100, 200, 0, 0},
         {1.0, 1.0, 90, 250, -10, 50},
-        {2.0, 2.0, 103, 205, 2, 2},   // 1.5 and 2.5: halves go to the even neighbour
-        {2.0, 0.5, 107, 201, 4, 2},   // 3.5 rounds to 4
+        {2.0, 2.0, 105, 203, 2, 2},   // 2.5 and 1.5: halves go to the even neighbour
+        {2.0, 2.0, 107, 205, 4, 2},   // 3.5 and 2.5
+        {1.0, 0.5, 110, 201, 10, 2},
     };
     for (const Case &c : cases) {
         w.Setup.ExtendRateX = c.RateX;

@@ -51,6 +51,8 @@ TEST(WindowSizing, FreeSizeStaysWithinTheLimits)
     const WindowSizingLimits bare = Limits(0, 640, 480, 0, 0, 0, 0);
     // A minimum above what the draw screen allows wins.
     const WindowSizingLimits crossed = Limits(0, 640, 480, 640, 600, 0, 0);
+    // Limits beyond the 1920 x 1080 display: the display holds the size.
+    const WindowSizingLimits wide = Limits(0, 2560, 1440, 640, 600, 2560, 1440);
     struct Case {
         const WindowSizingLimits *Limits;
         int Edge, Width, Height, ExpectedWidth, ExpectedHeight;
@@ -63,6 +65,7 @@ TEST(WindowSizing, FreeSizeStaysWithinTheLimits)
         {&bare, SIZING_BOTTOMRIGHT, 10, 5, 16, 16},
         {&bare, SIZING_BOTTOMRIGHT, 700, 500, 640, 480},
         {&crossed, SIZING_BOTTOMRIGHT, 700, 700, 640, 600},
+        {&wide, SIZING_BOTTOMRIGHT, 2500, 1400, 1920, 1080},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(testing::Message() << "edge " << c.Edge << ", " << c.Width << " x " << c.Height);
