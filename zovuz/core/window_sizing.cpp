@@ -17,20 +17,25 @@ bool MovesBottomSide(int Edge)
     return Edge == SIZING_BOTTOM || Edge == SIZING_BOTTOMLEFT || Edge == SIZING_BOTTOMRIGHT;
 }
 
+// Holds one side within the set limits: true when it had to be moved.
+bool HoldWithinLimits(int MinSetFlag, int Min, int MaxSetFlag, int Max, int *Side)
+{
+    int held = *Side;
+    if (MinSetFlag && held < Min)
+        held = Min;
+    if (MaxSetFlag && held > Max)
+        held = Max;
+    bool moved = held != *Side;
+    *Side = held;
+    return moved;
+}
+
 // Scaling mode: the new client size keeps the draw screen's proportions.
 void ScaledClientSize(const WindowSizingLimits &L, int Edge, int *Width, int *Height, double *Rate)
 {
     int width = *Width, height = *Height;
-    if (L.MinSizeSetFlag)
-    {
-        width = std::max(width, L.MinWidth);
-        height = std::max(height, L.MinHeight);
-    }
-    if (L.MaxSizeSetFlag)
-    {
-        width = std::min(width, L.MaxWidth);
-        height = std::min(height, L.MaxHeight);
-    }
+    HoldWithinLimits(L.MinSizeSetFlag, L.MinWidth, L.MaxSizeSetFlag, L.MaxWidth, &width);
+    HoldWithinLimits(L.MinSizeSetFlag, L.MinHeight, L.MaxSizeSetFlag, L.MaxHeight, &height);
     bool widthDecides;
     if (Edge == SIZING_LEFT || Edge == SIZING_RIGHT)
         widthDecides = true;
@@ -45,14 +50,8 @@ void ScaledClientSize(const WindowSizingLimits &L, int Edge, int *Width, int *He
     if (widthDecides)
     {
         height = width * L.DrawHeight / L.DrawWidth;
-        int limited = height;
-        if (L.MinSizeSetFlag && limited < L.MinHeight)
-            limited = L.MinHeight;
-        if (L.MaxSizeSetFlag && limited > L.MaxHeight)
-            limited = L.MaxHeight;
-        if (limited != height)
+        if (HoldWithinLimits(L.MinSizeSetFlag, L.MinHeight, L.MaxSizeSetFlag, L.MaxHeight, &height))
         {
-            height = limited;
             width = height * L.DrawWidth / L.DrawHeight;
             widthDecides = false;
         }
@@ -60,14 +59,8 @@ void ScaledClientSize(const WindowSizingLimits &L, int Edge, int *Width, int *He
     else
     {
         width = height * L.DrawWidth / L.DrawHeight;
-        int limited = width;
-        if (L.MinSizeSetFlag && limited < L.MinWidth)
-            limited = L.MinWidth;
-        if (L.MaxSizeSetFlag && limited > L.MaxWidth)
-            limited = L.MaxWidth;
-        if (limited != width)
+        if (HoldWithinLimits(L.MinSizeSetFlag, L.MinWidth, L.MaxSizeSetFlag, L.MaxWidth, &width))
         {
-            width = limited;
             height = width * L.DrawHeight / L.DrawWidth;
             widthDecides = true;
         }

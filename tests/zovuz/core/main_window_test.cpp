@@ -261,24 +261,7 @@ TEST(MainWindowChild, SecondInstanceIsRefused)
 
 TEST_F(MainWindow, SecondProcessIsRefused)
 {
-    wchar_t path[MAX_PATH];
-    GetModuleFileNameW(nullptr, path, MAX_PATH);
-    std::wstring command = L"\"" + std::wstring(path) + L"\" --gtest_filter=MainWindowChild.*";
-    SetEnvironmentVariableW(kChildVariable, L"1");
-    STARTUPINFOW startup = {};
-    startup.cb = sizeof(startup);
-    PROCESS_INFORMATION process = {};
-    BOOL started = CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process);
-    SetEnvironmentVariableW(kChildVariable, nullptr);
-    ASSERT_TRUE(started);
-    // The child's start-up broadcasts a setting change to every window, ours included: keep pumping.
-    while (MsgWaitForMultipleObjects(1, &process.hProcess, FALSE, 60000, QS_ALLINPUT) == WAIT_OBJECT_0 + 1)
-        ProcessMessage();
-    DWORD exitCode = 0;
-    GetExitCodeProcess(process.hProcess, &exitCode);
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
-    EXPECT_EQ(static_cast<DWORD>(kChildExitRefused), exitCode);
+    EXPECT_EQ(static_cast<unsigned long>(kChildExitRefused), RunThisProgramAgain(L"MainWindowChild.*", kChildVariable));
     EXPECT_TRUE(IsWindow(GetMainWindowHandle()));  // the first window keeps running
 }
 

@@ -22,6 +22,14 @@ SizingRect RectFor(int Edge, int Width, int Height)
     return rect;
 }
 
+void ExpectRect(const SizingRect &Expected, const SizingRect &Rect)
+{
+    EXPECT_EQ(Expected.Left, Rect.Left);
+    EXPECT_EQ(Expected.Top, Rect.Top);
+    EXPECT_EQ(Expected.Right, Rect.Right);
+    EXPECT_EQ(Expected.Bottom, Rect.Bottom);
+}
+
 WindowSizingLimits Limits(int Scaling, int DrawWidth, int DrawHeight, int MinWidth, int MinHeight, int MaxWidth,
                           int MaxHeight)
 {
@@ -72,11 +80,7 @@ TEST(WindowSizing, FreeSizeStaysWithinTheLimits)
         SizingRect rect = RectFor(c.Edge, c.Width, c.Height);
         double rate = -1.0;
         ConstrainSizingRect(*c.Limits, c.Edge, &rect, &rate);
-        SizingRect expected = RectFor(c.Edge, c.ExpectedWidth, c.ExpectedHeight);
-        EXPECT_EQ(expected.Left, rect.Left);
-        EXPECT_EQ(expected.Top, rect.Top);
-        EXPECT_EQ(expected.Right, rect.Right);
-        EXPECT_EQ(expected.Bottom, rect.Bottom);
+        ExpectRect(RectFor(c.Edge, c.ExpectedWidth, c.ExpectedHeight), rect);
         EXPECT_EQ(-1.0, rate);  // free size never changes the extend rate
     }
 }
@@ -108,11 +112,7 @@ TEST(WindowSizing, ScalingKeepsTheDrawScreensShape)
         SizingRect rect = RectFor(c.Edge, c.Width, c.Height);
         double rate = -1.0;
         ConstrainSizingRect(*c.Limits, c.Edge, &rect, &rate);
-        SizingRect expected = RectFor(c.Edge, c.ExpectedWidth, c.ExpectedHeight);
-        EXPECT_EQ(expected.Left, rect.Left);
-        EXPECT_EQ(expected.Top, rect.Top);
-        EXPECT_EQ(expected.Right, rect.Right);
-        EXPECT_EQ(expected.Bottom, rect.Bottom);
+        ExpectRect(RectFor(c.Edge, c.ExpectedWidth, c.ExpectedHeight), rect);
         EXPECT_DOUBLE_EQ(c.ExpectedRate, rate);
     }
 }

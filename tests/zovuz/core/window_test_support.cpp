@@ -2,6 +2,8 @@
 
 #include "zovuz/core/windows/window_state_win.h"
 
+#include <string>
+
 int ApplicationDrawScreenSize(int *Width, int *Height)
 {
     *Width = 1920;
@@ -18,6 +20,7 @@ void ApplyApplicationWindowSettings(void)
     ChangeWindowMode(1);
     SetWindowSize(1299, 755);
     SetAlwaysRunFlag(1);
+    SetWindowIconId(106);
     SetMainWindowText("tarvex");
     SetDoubleStartValidFlag(0);
 }
@@ -51,4 +54,27 @@ void KeepSystemFocusChangesAway(void)
 {
     LibraryWindowProc = reinterpret_cast<WNDPROC>(SetWindowLongPtrW(
         GetMainWindowHandle(), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(WithoutSystemFocusChanges)));
+}
+
+unsigned long RunThisProgramAgain(const wchar_t *Filter, const wchar_t *Variable)
+{
+    wchar_t path[MAX_PATH];
+    GetModuleFileNameW(nullptr, path, MAX_PATH);
+    std::wstring command = L"\"" + std::wstring(path) + L"\" --gtest_filter=" + Filter;
+    SetEnvironmentVariableW(Variable, L"1");
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION process = {};
+    BOOL started = CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process);
+    SetEnvironmentVariableW(Variable, nullptr);
+    if (!started) return 0xDEAD;
+    while (MsgWaitForMultipleObjects(1, &process.hProcess, FALSE, 60000, QS_ALLINPUT) == WAIT_OBJECT_0 + 1) {
+        MSG message;
+        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&message);
+    }
+    DWORD exitCode = 0;
+    GetExitCodeProcess(process.hProcess, &exitCode);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    return exitCode;
 }

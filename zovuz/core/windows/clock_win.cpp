@@ -3,6 +3,7 @@
 #include "zovuz/core/clock_internal.h"
 
 #include "zovuz/core/library_state.h"
+#include "zovuz/core/system_info_internal.h"
 #include "zovuz/core/windows/api_table.h"
 
 int GetNowMilliCount(void)
@@ -40,13 +41,8 @@ int SetupPerformanceCounter(void)
 
 int GetLocalDateTime(int DateTime[6])
 {
-    SYSTEMTIME now;
-    GetLocalTime(&now);
-    DateTime[0] = now.wYear;
-    DateTime[1] = now.wMonth;
-    DateTime[2] = now.wDay;
-    DateTime[3] = now.wHour;
-    DateTime[4] = now.wMinute;
-    DateTime[5] = now.wSecond;
+    FILETIME now;
+    GetSystemTimeAsFileTime(&now);
+    FileTimeToDateTime(&now, DateTime);
     return 0;
 }

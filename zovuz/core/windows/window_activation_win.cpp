@@ -26,22 +26,14 @@ int CallHook(int (*Hook)(void))
     return Hook != NULL ? Hook() : 0;
 }
 
-void PauseAllPlayback(void)
+// Pauses (1) or resumes (0) every movie, sound and SoftSound player.
+void PauseAllPlayback(int PauseFlag)
 {
-    CallHook(SubsystemHooksData.PauseAllMovies);
+    CallHook(PauseFlag ? SubsystemHooksData.PauseAllMovies : SubsystemHooksData.ResumeAllMovies);
     if (SubsystemHooksData.PauseAllSoundHandles != NULL)
-        SubsystemHooksData.PauseAllSoundHandles(1);
+        SubsystemHooksData.PauseAllSoundHandles(PauseFlag);
     if (SubsystemHooksData.PauseAllSoftSoundPlayers != NULL)
-        SubsystemHooksData.PauseAllSoftSoundPlayers(1);
-}
-
-void ResumeAllPlayback(void)
-{
-    CallHook(SubsystemHooksData.ResumeAllMovies);
-    if (SubsystemHooksData.PauseAllSoundHandles != NULL)
-        SubsystemHooksData.PauseAllSoundHandles(0);
-    if (SubsystemHooksData.PauseAllSoftSoundPlayers != NULL)
-        SubsystemHooksData.PauseAllSoftSoundPlayers(0);
+        SubsystemHooksData.PauseAllSoftSoundPlayers(PauseFlag);
 }
 
 // The screen is in full-screen mode with a DirectDraw object: the device state a full-screen
@@ -79,7 +71,7 @@ int Deactivate(int SkipRedrawFlag)
                 }
                 return -1;
             }
-            PauseAllPlayback();
+            PauseAllPlayback(1);
             w.DeviceLostFlag = 1;
             pausePlayback = false;
         }
@@ -87,7 +79,7 @@ int Deactivate(int SkipRedrawFlag)
     if (pausePlayback)
     {
         if (!w.Setup.AlwaysRunFlag)
-            PauseAllPlayback();
+            PauseAllPlayback(1);
         RefreshDeviceCooperation();
     }
     if (!SkipRedrawFlag)
@@ -105,11 +97,11 @@ void Activate(void)
     {
         CallHook(SubsystemHooksData.RestoreGraphicsDevice);
         w.DeviceLostFlag = 0;
-        ResumeAllPlayback();
+        PauseAllPlayback(0);
     }
     else if (!w.Setup.AlwaysRunFlag)
     {
-        ResumeAllPlayback();
+        PauseAllPlayback(0);
     }
     RefreshDeviceCooperation();
 }

@@ -3,6 +3,7 @@
 #include "zovuz/core/startup/startup_internal.h"
 
 #include "tests/support/test_files.h"
+#include "tests/zovuz/core/window_test_support.h"
 #include "zovuz/core/api_lock_internal.h"
 #include "zovuz/core/library_state.h"
 #include "zovuz/core/log_internal.h"
@@ -20,29 +21,6 @@ namespace {
 
 const wchar_t kChildVariable[] = L"TARVEX_STARTUP_CHILD";
 constexpr int kChildExitRefused = 42;
-
-int ApplicationDrawScreenSize(int *Width, int *Height)
-{
-    *Width = 1920;
-    *Height = 1080;
-    return 0;
-}
-
-// The application's set-up calls that the program makes so far (no menu yet), and the
-// draw-screen size of its graph mode, which the graphics layer will report.
-void ApplyApplicationSetup()
-{
-    SubsystemHooksData.GetDrawScreenSize = ApplicationDrawScreenSize;
-    SetWindowSizeChangeEnableFlag(1, 0);
-    SetWindowMaxSize(1920, 1080);
-    SetWindowMinSize(640, 600);
-    ChangeWindowMode(1);
-    SetWindowSize(1299, 755);
-    SetAlwaysRunFlag(1);
-    SetWindowIconId(106);
-    SetMainWindowText("tarvex");
-    SetDoubleStartValidFlag(0);
-}
 
 bool IsChild() { return GetEnvironmentVariableW(kChildVariable, nullptr, 0) != 0; }
 
@@ -64,30 +42,7 @@ const std::vector<std::wstring> kStartSteps = {
 const std::vector<std::wstring> kEndSteps = {
     L"ウインドウを閉じようとしています", L"ウインドウが破棄されようとしています", L"ＣＯＭを終了", L"Alloc memory dump"};
 
-// Runs this program again with only the tests of Filter, pumping the messages of our own window
-// meanwhile (a child's start-up broadcasts a setting change to every window). Its exit code.
-DWORD RunChild(const wchar_t *Filter)
-{
-    wchar_t path[MAX_PATH];
-    GetModuleFileNameW(nullptr, path, MAX_PATH);
-    std::wstring command = L"\"" + std::wstring(path) + L"\" --gtest_filter=" + Filter;
-    SetEnvironmentVariableW(kChildVariable, L"1");
-    STARTUPINFOW startup = {};
-    startup.cb = sizeof(startup);
-    PROCESS_INFORMATION process = {};
-    BOOL started = CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process);
-    SetEnvironmentVariableW(kChildVariable, nullptr);
-    if (!started) return 0xDEAD;
-    while (MsgWaitForMultipleObjects(1, &process.hProcess, FALSE, 60000, QS_ALLINPUT) == WAIT_OBJECT_0 + 1) {
-        MSG message;
-        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&message);
-    }
-    DWORD exitCode = 0;
-    GetExitCodeProcess(process.hProcess, &exitCode);
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
-    return exitCode;
-}
+DWORD RunChild(const wchar_t *Filter) { return RunThisProgramAgain(Filter, kChildVariable); }
 
 class LibraryStartup : public testing::Test {
 protected:
@@ -95,7 +50,7 @@ protected:
     {
         if (IsChild()) GTEST_SKIP();
         RemoveLogFile();
-        ApplyApplicationSetup();
+        ApplyApplicationWindowSettings();
     }
     void TearDown() override
     {
@@ -110,7 +65,7 @@ TEST_F(LibraryStartup, StartsAndEndsInTheirOrderAgainAndAgain)
     EXPECT_EQ(0, LibraryEnd());  // before any start: nothing to end
     for (int round = 0; round < 2; ++round) {
         SCOPED_TRACE(round);
-        ApplyApplicationSetup();
+        ApplyApplicationWindowSettings();
         ASSERT_EQ(0, LibraryInit());
         HWND window = GetMainWindowHandle();
         ASSERT_NE(nullptr, window);
@@ -192,7 +147,7 @@ TEST_F(LibraryStartup, A24BitDesktopIsRefusedInWindowModeOnly)
 TEST(LibraryStartupChild, SecondInstanceIsRefused)
 {
     if (!IsChild()) GTEST_SKIP();
-    ApplyApplicationSetup();
+    ApplyApplicationWindowSettings();
     int result = LibraryInit();
     int error = GetLastErrorInfo(nullptr, 0);
     _exit(result == -1 && error == 0x1010002 && LibraryState.Started == 0 ? kChildExitRefused : 1);
@@ -210,7 +165,7 @@ TEST_F(LibraryStartup, SecondInstanceIsRefused)
 TEST(LibraryStartupChild, FatalErrorExit)
 {
     if (!IsChild()) GTEST_SKIP();
-    ApplyApplicationSetup();
+    ApplyApplicationWindowSettings();
     if (LibraryInit() != 0) _exit(1);
     FatalErrorExitFormat(L"致命的な誤り %d %s", 7, L"文字");
     _exit(2);  // not reached

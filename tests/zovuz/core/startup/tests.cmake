@@ -1,3 +1,6 @@
 # The start-up tests open the library's main window (class "tarvex"), which all processes of one
 # Wine prefix share.
 set_tests_properties(${TARVEX_DIR_TESTS} PROPERTIES RESOURCE_LOCK main_window)
+
+# The application's window set-up and the child-process runner of the core's window tests.
+target_link_libraries(${TARVEX_DIR_TARGETS} PRIVATE test_support_zovuz_core)
