@@ -452,11 +452,3 @@ int AddLogFormatWide(const wchar_t *FormatString, ...)
     va_end(args);
     return AddLogStringWchar(text.Text);
 }
-
-int GetScreenLogDeviceReady(void)
-{
-    // Ready needs the main window and the graphics back end's device object: the Direct3D 11
-    // device, or the DirectDraw object that the Direct3D 9 and software paths make. No graphics
-    // back end makes one yet, so the on-screen log is never ready and its set-up refuses.
-    return 0;
-}

@@ -23,7 +23,3 @@ int SetLastErrorInfo(int ErrorCode, const wchar_t *String);
 // always terminated) when Buffer is not null.
 int GetLastErrorInfo(wchar_t *Buffer, int BufferBytes);
 
-// The on-screen log (drawn at each screen flip when enabled; nothing in this system enables it):
-// 1 when the main window and the graphics back end's device object exist, else 0. Library
-// start-up asks it; the log's screen set-up refuses while it gives 0.
-int GetScreenLogDeviceReady(void);
