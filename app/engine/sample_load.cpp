@@ -26,8 +26,10 @@ typedef std::array<std::unique_ptr<int16_t[]>, kSampleBankSize> BankBuffers;
 // a list loads, and each entry keeps its key with handle and length -1.
 int32_t LoadLibrarySoftSound(const char*, int32_t*, int32_t*) { return -1; }
 void ReleaseLibrarySoftSound(int32_t) {}
+int ReadLibrarySoftSound(int32_t, int32_t, int32_t*, int32_t*) { return -1; }
 
-constexpr SampleSoundOps kLibrarySoundOps = {LoadLibrarySoftSound, ReleaseLibrarySoftSound};
+constexpr SampleSoundOps kLibrarySoundOps = {LoadLibrarySoftSound, ReleaseLibrarySoftSound,
+                                             ReadLibrarySoftSound};
 
 // What lies behind song 0's sample tables.
 struct SampleStore {
@@ -297,4 +299,9 @@ void ReleaseSongSamples() {
 
 void SetSampleSoundOps(const SampleSoundOps* ops) {
   g_samples.sound = ops && ops->load && ops->release ? *ops : kLibrarySoundOps;
+  if (!g_samples.sound.read) g_samples.sound.read = ReadLibrarySoftSound;
+}
+
+int ReadSampleSoundFrame(int32_t handle, int32_t frame, int32_t* left, int32_t* right) {
+  return g_samples.sound.read(handle, frame, left, right);
 }

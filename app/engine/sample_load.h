@@ -47,5 +47,12 @@ struct SampleSoundOps {
   // count, or -1 when it does not load.
   int32_t (*load)(const char* path, int32_t* frames, int32_t* channels);
   void (*release)(int32_t handle);
+  // One frame of a loaded sound as integers: 0, or -1 when the frame or the handle is not
+  // there. Called by the render tick for every frame of a playing list voice.
+  int (*read)(int32_t handle, int32_t frame, int32_t* left, int32_t* right);
 };
+// Null, or a null entry: the library's own.
 void SetSampleSoundOps(const SampleSoundOps* ops);
+
+// Reads one frame of a list entry's sound through the ops in place.
+int ReadSampleSoundFrame(int32_t handle, int32_t frame, int32_t* left, int32_t* right);

@@ -7,12 +7,13 @@
 #include <climits>
 #include <cmath>
 
+#include "app/engine/channel_mixer.h"
 #include "app/engine/plugin_slot.h"
 #include "app/engine/volume_law.h"
 
 namespace {
 
-int32_t Saturate(int64_t v) { return static_cast<int32_t>(std::clamp<int64_t>(v, INT32_MIN, INT32_MAX)); }
+int32_t Saturate(int64_t v) { return SaturateInt32(v); }
 
 int32_t ShiftedKey(int32_t key, int32_t shift) { return Saturate(int64_t{key} + shift); }
 
@@ -20,9 +21,7 @@ int32_t BendOf(int64_t semitones) { return Saturate(semitones * kBendUnitsPerSem
 
 // trunc(volume x scale): a track volume on its way to an instrument or a voice.
 int32_t ScaledVolume(int32_t volume, float scale) {
-  const float v = static_cast<float>(volume) * scale;
-  if (std::isnan(v)) return 0;
-  return static_cast<int32_t>(std::clamp<double>(v, INT32_MIN, INT32_MAX));
+  return TruncToInt32(static_cast<float>(volume) * scale);
 }
 
 // The next value of the track's volume sequence. The index wraps to the first value after the
@@ -332,10 +331,7 @@ bool CursorInTrack(const SongTrack& t) { return t.eventCursor >= 0 && t.eventCur
 
 }  // namespace
 
-int32_t WholeTicks(double tickPosition) {
-  if (std::isnan(tickPosition)) return 0;
-  return static_cast<int32_t>(std::clamp<double>(tickPosition, INT32_MIN, INT32_MAX));
-}
+int32_t WholeTicks(double tickPosition) { return TruncToInt32(tickPosition); }
 
 void SendTrackBend(SongEngine& song, int32_t track, int32_t bend) {
   SendPitchBend(track, bend);
