@@ -61,7 +61,7 @@ void SequencerTest::Tick(int calls) {
   }
 }
 
-std::vector<Frame> SequencerTest::Render(int calls) {
+void SequencerTest::Arm(int calls) {
   const int frames = calls * kMixFrames;
   left.assign(frames, -1);
   right.assign(frames, -1);
@@ -70,12 +70,20 @@ std::vector<Frame> SequencerTest::Render(int calls) {
   wave.frameCount = frames;
   wave.captureIndex = 0;
   wave.armed = 1;
-  Tick(calls);
+}
+
+std::vector<Frame> SequencerTest::Captured() {
   std::vector<Frame> out;
-  for (int i = 0; i < frames; ++i) out.emplace_back(left[i], right[i]);
+  for (size_t i = 0; i < left.size(); ++i) out.emplace_back(left[i], right[i]);
   wave.left = wave.right = nullptr;
   wave.armed = 0;
   return out;
+}
+
+std::vector<Frame> SequencerTest::Render(int calls) {
+  Arm(calls);
+  Tick(calls);
+  return Captured();
 }
 
 TpInstance* SequencerTest::LoadInstrument(int track) {

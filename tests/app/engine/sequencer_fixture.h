@@ -32,6 +32,10 @@ class SequencerTest : public PluginSlotsTest {
   void SetTrack(int track, const std::vector<SongEvent>& events);
   // `calls` render ticks, the clock 10 ms later before each.
   void Tick(int calls = 1);
+  // Arms the capture for the frames of the next `calls` ticks.
+  void Arm(int calls);
+  // The frames captured since Arm, and the capture disarmed.
+  std::vector<Frame> Captured();
   // The frames the next `calls` ticks push out.
   std::vector<Frame> Render(int calls = 1);
   // The test instrument in slot 0 of `track`, or null.
