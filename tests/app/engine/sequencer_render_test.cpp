@@ -190,6 +190,11 @@ TEST_F(SequencerRender, ListVoicesMixAtTheVolumeLawAndVoicePan) {
     EXPECT_EQ(SoundingFrames(10), n);
   }
   EXPECT_EQ(song.voices[0].active, 0);
+
+  // A voice aimed outside the track buffers ends without being mixed.
+  song.voices[1] = Voice(1, 5000, 256, 64, 2, kMixerChannelCount);
+  Tick();
+  EXPECT_EQ(song.voices[1].active, 0);
 }
 
 TEST_F(SequencerRender, BankVoicesPlayEachSampleAtFifteenThousandSixHundredHertz) {

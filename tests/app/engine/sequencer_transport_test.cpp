@@ -261,6 +261,13 @@ TEST_F(SequencerTransport, StopAllStopsEverySongAndMakesEveryEventDueAgain) {
   EXPECT_EQ(song.events[0][1].dispatched, 0);
   EXPECT_EQ(g_songs[3].playing, 0);
   EXPECT_EQ(g_songs[3].voices[0].active, 0);
+
+  // Playing from the top keeps the instrument tracks' settings but not the sample tracks' volume.
+  song.tracks[1].volume = 100;
+  song.tracks[9].volume = 100;
+  PlaySequencerFromTop();
+  EXPECT_EQ(song.tracks[1].volume, 100);
+  EXPECT_EQ(song.tracks[9].volume, 256);
 }
 
 TEST_F(SequencerTransport, GlideStepsEveryTickLandsOnItsTargetAndReturnsToTheCentre) {
