@@ -46,11 +46,11 @@ void MixListVoice(PcmVoice& v, float* out) {
 void MixBankVoice(const SongEngine& song, PcmVoice& v, float* out) {
   const int last = std::min(song.bankLastIndex, kSampleBankSize - 1);
   const int16_t* samples = v.sample >= 0 && v.sample <= last ? song.bankSamples[v.sample] : nullptr;
-  const int32_t length = samples ? song.bankLengths[v.sample] : 0;
-  if (length <= 0) {
+  if (!samples) {
     v.active = 0;
     return;
   }
+  const int32_t length = song.bankLengths[v.sample];
   const int64_t lastFrame = static_cast<int64_t>(length * kBankStretch);
   for (int i = 0; i < kMixFrames; ++i) {
     const int64_t frame = int64_t{v.position} + i;

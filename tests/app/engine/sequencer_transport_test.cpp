@@ -295,14 +295,15 @@ TEST_F(SequencerTransport, GlideStepsEveryTickLandsOnItsTargetAndReturnsToTheCen
 TEST_F(SequencerTransport, VibratoSwingsAndItsEndBringsThePitchBackBeforeTheNoteEnds) {
   TpInstance* inst = LoadInstrument(0);
   ASSERT_NE(inst, nullptr);
-  SetTrack(0, {Event(kEvVibratoPeriod, 0, 4), Event(kEvVibratoDelay, 0, 0), Event(kEvVibratoDepth, 0, 160),
-               Event(kEvNoteOn, 0, 60), Event(kEvVibratoPeriod, 10, 0), Event(kEvNoteOff, 14, 60),
+  // A cycle of 8 ticks after a delay of 1: up in its first and last quarter, down in between.
+  SetTrack(0, {Event(kEvVibratoPeriod, 0, 2), Event(kEvVibratoDelay, 0, 1), Event(kEvVibratoDepth, 0, 160),
+               Event(kEvNoteOn, 0, 60), Event(kEvVibratoPeriod, 11, 0), Event(kEvNoteOff, 14, 60),
                Event(kEvRest, kFar)});
   PlayAndDropBursts();
-  Tick(11);  // up to tick 10: three steps up, three down, three more down
+  Tick(12);  // up to tick 11
   Midi swing = BendsOf(TakeMidi(inst));
-  EXPECT_EQ(swing, (Midi{BendBytes(0), BendBytes(10), BendBytes(20), BendBytes(30), BendBytes(20), BendBytes(10),
-                         BendBytes(0), BendBytes(-10), BendBytes(-20), BendBytes(-30), BendBytes(0)}));
+  EXPECT_EQ(swing, (Midi{BendBytes(0), BendBytes(10), BendBytes(0), BendBytes(-10), BendBytes(-20), BendBytes(-30),
+                         BendBytes(-20), BendBytes(-10), BendBytes(0), BendBytes(10), BendBytes(0)}));
   EXPECT_EQ(song.tracks[0].vibActive, 0);
   Tick(5);  // past the note-off: no bend left to send
   EXPECT_EQ(TakeMidi(inst), (Midi{NoteOffBytes(60)}));
