@@ -307,6 +307,18 @@ TEST_F(SequencerTransport, VibratoSwingsAndItsEndBringsThePitchBackBeforeTheNote
   EXPECT_EQ(song.tracks[0].vibActive, 0);
   Tick(5);  // past the note-off: no bend left to send
   EXPECT_EQ(TakeMidi(inst), (Midi{NoteOffBytes(60)}));
+
+  // At tempo 60 the swing steps at every timer tick, two to a song tick, and the bend follows
+  // it once a song tick.
+  SetTrack(0, {Event(kEvVibratoPeriod, 0, 2), Event(kEvVibratoDepth, 0, 160), Event(kEvNoteOn, 0, 60),
+               Event(kEvRest, kFar)});
+  PlayAndDropBursts();
+  song.tempo = 60;
+  Tick(21);  // 10.08 song ticks
+  // Values at the first timer tick of each song tick 1-9 (those equal to the last one sent are
+  // not sent again): 10, 10, -10, -30, -50, -50, -30, -10, 10.
+  EXPECT_EQ(BendsOf(TakeMidi(inst)), (Midi{BendBytes(0), BendBytes(10), BendBytes(-10), BendBytes(-30),
+                                           BendBytes(-50), BendBytes(-30), BendBytes(-10), BendBytes(10)}));
 }
 
 TEST_F(SequencerTransport, SlurBendIsSentOnceAndReleasedAtTheNoteOff) {
