@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "app/engine/plugin_slot.h"
+#include "bench/direct_plugins.h"
 #include "bench/tick_probe.h"
 #include "tools/test_plugins/test_plugin_api.h"
 
@@ -46,17 +47,6 @@ void ConfigureTestPlugin(HMODULE lib, const TpConfig* config) {
   if (configure) reinterpret_cast<TpConfigureProc>(reinterpret_cast<void*>(configure))(config);
 }
 
-struct Direct {
-  std::vector<AEffect*> effects;
-  std::vector<std::vector<float>> in, out;
-  std::vector<float*> inPtr, outPtr;
-};
-
-void DirectBlock(Direct& d) {
-  for (AEffect* e : d.effects) e->processReplacing(e, d.inPtr.data(), d.outPtr.data(), kPluginBlockFrames);
-  g_sink += d.out[0][0];
-}
-
 }  // namespace
 
 int main() {
@@ -83,16 +73,13 @@ int main() {
   for (int b = 0; b < kBlocks; ++b) HostBlock(b, tracks);
   double hostMicros = (BenchSeconds() * 1e6 - start) / kBlocks;
 
-  Direct d;
+  std::vector<AEffect*> effects;
   for (int t = 0; t < kInstruments; ++t)
-    for (int p = 0; p < 3; ++p) d.effects.push_back(g_pluginSlots[t * kPluginPositionCount + p].effect);
-  d.in.assign(2, std::vector<float>(kPluginBufferFrames, 0.25f));
-  d.out.assign(2, std::vector<float>(kPluginBufferFrames, 0.0f));
-  for (auto& b : d.in) d.inPtr.push_back(b.data());
-  for (auto& b : d.out) d.outPtr.push_back(b.data());
-  for (int b = 0; b < kWarmupBlocks; ++b) DirectBlock(d);
+    for (int p = 0; p < 3; ++p) effects.push_back(g_pluginSlots[t * kPluginPositionCount + p].effect);
+  DirectPlugins direct(effects);
+  for (int b = 0; b < kWarmupBlocks; ++b) g_sink += direct.Block();
   start = BenchSeconds() * 1e6;
-  for (int b = 0; b < kBlocks; ++b) DirectBlock(d);
+  for (int b = 0; b < kBlocks; ++b) g_sink += direct.Block();
   double directMicros = (BenchSeconds() * 1e6 - start) / kBlocks;
 
   std::printf("plugin_host: 8 instruments + 16 inserts, 19 insert chains, %d blocks of %d frames\n", kBlocks,

@@ -13,6 +13,7 @@
 
 #include "app/engine/plugin_slot.h"
 #include "app/engine/sequencer.h"
+#include "bench/direct_plugins.h"
 
 namespace {
 
@@ -66,18 +67,9 @@ void SequencerCall() {
   SequencerTimerProc(0, 0, 0, 0, 0);
 }
 
-struct Direct {
-  std::vector<AEffect*> effects;
-  std::vector<std::vector<float>> in, out;
-  std::vector<float*> inPtr, outPtr;
-};
-Direct g_direct;
+DirectPlugins* g_direct = nullptr;
 
-void DirectCall() {
-  for (AEffect* e : g_direct.effects)
-    e->processReplacing(e, g_direct.inPtr.data(), g_direct.outPtr.data(), kPluginBlockFrames);
-  g_sink += g_direct.out[0][0];
-}
+void DirectCall() { g_sink += g_direct->Block(); }
 
 }  // namespace
 
@@ -109,21 +101,20 @@ int main() {
   for (const PcmVoice& v : song.voices) voices += v.active;
   const bool busy = song.playing && !song.ended && voices == kSongTrackCount - kInstrumentTrackCount;
 
+  std::vector<AEffect*> effects;
   for (int track = 0; track < kSongTrackCount; ++track) {
     for (int position = 0; position < 2; ++position) {
       AEffect* e = g_pluginSlots[track * kPluginPositionCount + position].effect;
-      if (e) g_direct.effects.push_back(e);
+      if (e) effects.push_back(e);
     }
   }
-  g_direct.in.assign(2, std::vector<float>(kPluginBufferFrames, 0.25f));
-  g_direct.out.assign(2, std::vector<float>(kPluginBufferFrames, 0.0f));
-  for (auto& b : g_direct.in) g_direct.inPtr.push_back(b.data());
-  for (auto& b : g_direct.out) g_direct.outPtr.push_back(b.data());
+  DirectPlugins direct(effects);
+  g_direct = &direct;
   for (int i = 0; i < kWarmupCalls; ++i) DirectCall();
   const double directMicros = MicrosPerCall(DirectCall, kCalls);
 
   std::printf("sequencer_tick: 16 busy tracks, %zu plug-ins (8 instruments, 16 inserts), %d calls%s\n",
-              g_direct.effects.size(), kCalls, busy ? "" : "  NOT ALL TRACKS BUSY");
+              direct.Count(), kCalls, busy ? "" : "  NOT ALL TRACKS BUSY");
   std::printf("  one SequencerTimerProc call: %8.2f us  (%.2f%% of the 10 ms budget; target at most 2%%)\n",
               tickMicros, 100.0 * tickMicros / kBudgetMicros);
   std::printf("  plug-ins called directly:    %8.2f us  (reference, %.2f%% of the budget)\n", directMicros,

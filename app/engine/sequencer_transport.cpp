@@ -51,6 +51,21 @@ void EndPitchMovement(SongTrack& t) {
   t.vibValue = 0.0f;
 }
 
+// The song at tick 0 from now: its clock, and every track's position, events and pitch.
+void BackToTheTop(SongEngine& song) {
+  song.clockBase = song.lastClock = SequencerNow();
+  song.tickPosition = 0.0;
+  for (int track = 0; track < kSongTrackCount; ++track) {
+    SongTrack& t = song.tracks[track];
+    t.eventCursor = 0;
+    t.endReached = 0;
+    t.tickOffset = 0;
+    t.vibLastBendTick = 0;
+    EndPitchMovement(t);
+    ClearDispatched(song, track);
+  }
+}
+
 // The latest tick at which any unfinished track of the song still has an event, offsets
 // included: where the song ends if nothing loops.
 double SongEndTick(const SongEngine& song) {
@@ -170,15 +185,10 @@ void PlaySequencerFromTop() {
   SongEngine& song = g_songs[0];
   song.playing = 1;
   song.ended = 0;
-  song.clockBase = song.lastClock = SequencerNow();
-  song.tickPosition = 0.0;
+  BackToTheTop(song);
   for (int track = 0; track < kSongTrackCount; ++track) {
-    SongTrack& t = song.tracks[track];
-    t.endReached = 0;
-    t.stopped = 0;
-    t.tickOffset = 0;
-    t.vibLastBendTick = 0;
-    if (track >= kInstrumentTrackCount) t.volume = 256;
+    song.tracks[track].stopped = 0;
+    if (track >= kInstrumentTrackCount) song.tracks[track].volume = 256;
   }
 }
 
@@ -219,19 +229,11 @@ void RewindSequencer() {
   EngineLock lock = LockEngine();
   SongEngine& song = g_songs[0];
   NoteOffBurst(song);
-  song.clockBase = song.lastClock = SequencerNow();
-  song.tickPosition = 0.0;
-  for (int track = 0; track < kSongTrackCount; ++track) {
-    SongTrack& t = song.tracks[track];
-    t.eventCursor = 0;
-    t.endReached = 0;
-    t.tickOffset = 0;
-    t.vibLastBendTick = 0;
-    EndPitchMovement(t);
-    ClearDispatched(song, track);
-    // A track that had ended plays again from the top, so the song can end again. While
-    // paused every track stays stopped until the resume.
-    if (!song.paused) t.stopped = 0;
+  BackToTheTop(song);
+  // A track that had ended plays again from the top, so the song can end again. While paused
+  // every track stays stopped until the resume.
+  if (!song.paused) {
+    for (int track = 0; track < kSongTrackCount; ++track) song.tracks[track].stopped = 0;
   }
 }
 

@@ -41,15 +41,7 @@ class SequencerRender : public SequencerTest {
     SequencerTest::TearDown();
   }
   static PcmVoice Voice(int32_t sample, int32_t length, int32_t volume, int32_t pan, int32_t channels, int32_t track) {
-    PcmVoice v;
-    v.active = 1;
-    v.sample = sample;
-    v.length = length;
-    v.volume = volume;
-    v.pan = pan;
-    v.channels = channels;
-    v.track = track;
-    return v;
+    return PcmVoice{1, sample, 0, length, pan, volume, channels, track};
   }
   // Frames of track buffer `track` with any sound in them.
   static int SoundingFrames(int track) {
