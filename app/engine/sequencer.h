@@ -33,7 +33,7 @@ extern SequencerData g_sequencer;
 void SetSequencerClock(SequencerClock clock);
 // The current reading of the sequencer's clock.
 uint64_t SequencerNow();
-// The system's microsecond clock.
+// The library's microsecond clock (GetNowMicroCount); 0 before the library has one.
 uint64_t ReadSystemMicroClock();
 
 // Start-up: the SoftSound player, a 1 ms timer resolution, the bank tables of every song

@@ -9,6 +9,7 @@
 #include "app/engine/plugin_slot.h"
 #include "app/engine/sequencer.h"
 #include "app/engine/sequencer_dispatch.h"
+#include "zovuz/core/zovuz_core.h"
 
 SequencerData g_sequencer;
 
@@ -157,6 +158,12 @@ void SendBend(SongEngine& song, int track, int32_t now) {
 // --- clock --------------------------------------------------------------------------------
 
 void SetSequencerClock(SequencerClock clock) { g_sequencer.clock = clock; }
+
+uint64_t ReadSystemMicroClock() {
+  // -1 means the library has no clock (it has not started): time stands still.
+  const int64_t now = GetNowMicroCount();
+  return now < 0 ? 0 : static_cast<uint64_t>(now);
+}
 
 uint64_t SequencerNow() { return g_sequencer.clock ? g_sequencer.clock() : ReadSystemMicroClock(); }
 

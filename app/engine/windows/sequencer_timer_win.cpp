@@ -1,5 +1,4 @@
-// The sequencer's start-up and shut-down, its 10 ms multimedia timer and the system clock its
-// song clocks read.
+// The sequencer's start-up and shut-down and its 10 ms multimedia timer.
 #include <windows.h>
 #include <mmsystem.h>
 
@@ -8,20 +7,6 @@
 #include "app/engine/sound_player.h"
 
 static_assert(sizeof(DWORD_PTR) == sizeof(unsigned long), "the timer callback's user words");
-
-uint64_t ReadSystemMicroClock() {
-  static const LONGLONG frequency = [] {
-    LARGE_INTEGER f;
-    return QueryPerformanceFrequency(&f) && f.QuadPart > 0 ? f.QuadPart : 0;
-  }();
-  if (frequency == 0) return static_cast<uint64_t>(timeGetTime()) * 1000;
-  LARGE_INTEGER now;
-  QueryPerformanceCounter(&now);
-  // Whole seconds and the rest apart, so the product cannot overflow.
-  const uint64_t count = static_cast<uint64_t>(now.QuadPart);
-  const uint64_t f = static_cast<uint64_t>(frequency);
-  return count / f * 1000000 + count % f * 1000000 / f;
-}
 
 int InitSequencerAudio() {
   g_sequencer.player = MakeEnginePlayer();

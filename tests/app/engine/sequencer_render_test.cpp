@@ -8,6 +8,7 @@
 
 #include "app/engine/mml_compile.h"
 #include "app/engine/sample_load.h"
+#include "zovuz/core/zovuz_core.h"
 #include "tests/app/engine/mml_test_support.h"
 #include "tests/app/engine/sequencer_fixture.h"
 
@@ -285,6 +286,7 @@ TEST_F(SequencerRender, ACompiledSongIsHeardWhereItsEventsAre) {
 
 TEST_F(SequencerRender, TheTimerTicksUntilShutDownAndNotAfter) {
   SetSequencerClock(nullptr);
+  SetupPerformanceCounter();  // the library's start-up step behind its microsecond clock
   EXPECT_EQ(InitSequencerAudio(), 1);
   SetTrack(0, {Event(kEvRest, 1000000)});
   PlaySequencerFromTop();
