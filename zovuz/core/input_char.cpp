@@ -37,11 +37,10 @@ int Prev(int Index)
 
 } // namespace
 
-int InitializeInputCharBuffer(void)
+void ClearInputCharRing(void)
 {
     InputChar.ReadIndex = 0;
     InputChar.WriteIndex = 0;
-    return 0;
 }
 
 int IsInputCharBufferFull(void)
@@ -98,4 +97,19 @@ uint16_t GetEditingKeyInputCode(unsigned int VirtualKey)
         if (key.VirtualKey == VirtualKey)
             return key.Code;
     return 0;
+}
+
+int CountCharsInUnits(const uint16_t *String, int Units)
+{
+    int chars = 0;
+    int i = 0;
+    while (i < Units && String[i] != 0)
+    {
+        // A high surrogate and the low one after it are one character; either alone is one too.
+        bool pair = String[i] >= 0xD800 && String[i] <= 0xDBFF && i + 1 < Units && String[i + 1] >= 0xDC00
+                    && String[i + 1] <= 0xDFFF;
+        i += pair ? 2 : 1;
+        chars++;
+    }
+    return chars;
 }

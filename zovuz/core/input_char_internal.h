@@ -10,8 +10,8 @@
 
 #define INPUT_CHAR_BUFFER_UNITS 1025
 
-// InitializeInputCharBuffer, which empties the buffer, is one of the library's start-up steps.
-#include "zovuz/core/library_core.h"
+// Empties the buffer (part of InitializeInputCharBuffer, the IME layer's start).
+void ClearInputCharRing(void);
 
 // Adds one unit: 0, or -1 when the buffer is full (the unit is dropped).
 int StoreInputChar(uint16_t Unit);
@@ -29,3 +29,7 @@ int IsInputControlCode(uint16_t Unit);
 
 // The control code an editing key's virtual key puts into the buffer, 0 for other keys.
 uint16_t GetEditingKeyInputCode(unsigned int VirtualKey);
+
+// Characters in the first Units units of a UTF-16 string: a surrogate pair counts once, a
+// terminator ends the count, and a count below 1 gives 0.
+int CountCharsInUnits(const uint16_t *String, int Units);

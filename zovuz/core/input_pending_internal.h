@@ -1,12 +1,10 @@
-// Calls that the message pump and the window procedure make into the keyboard, mouse, joypad
-// and IME layers of the core. Those layers are not built yet: input_pending.cpp answers each
-// call as a program without them behaves (nothing read, nothing handled), and the keyboard,
-// mouse, joypad and IME work replaces that file and this header.
+// Calls that the message pump and the window procedure make into the keyboard, mouse and joypad
+// layers of the core. Those layers are not built yet: input_pending.cpp answers each call as a
+// program without them behaves (nothing read), and the keyboard, mouse and joypad work replaces
+// that file and this header.
 #pragma once
 
 #include <stdint.h>
-
-struct HWND__;
 
 // Keyboard table refresh, run by the pump on every pass with PumpFirst 0. 1 when refreshed.
 int RefreshKeyboardInput(int PumpFirst);
@@ -26,13 +24,3 @@ int GetDirectInputWheelRotation(int ClearFlag);
 // The two input message flags set by the window procedure on messages 0x46F (Index 0) and
 // 0x470 (Index 1).
 void SetInputMessageFlag(int Index, int Value);
-
-// IME: the pump's text-input step, the window procedure's IME message handler, whether the
-// program uses IME input (the window's creation enables or disables the IME from it), and the
-// end of the text-services objects at the window's end.
-int ProcessInputString(void);
-intptr_t ImeWindowMessageHandler(HWND__ *Window, unsigned int Message, uintptr_t WParam, intptr_t LParam);
-int GetImeUseFlag(void);
-// The window became active again: an IME that was open restores its composition.
-int RestoreImeOnActivate(void);
-int TerminateTextServices(void);

@@ -10,7 +10,8 @@
 // log file. (The vector math computes its sines directly: there is no sine table to set up.) 0.
 int InitializeCoreServices(void);
 
-// Empties the typed-character buffer of the IME layer. 0.
+// The IME layer's start (ime_internal.h): clears the text-input state, empties the typed-character
+// buffer and, on Windows 7 and later, sets up the text services with their UI element sink. 0.
 int InitializeInputCharBuffer(void);
 
 // The last start-up step: clears the starting flag, and the window's set size when a refit

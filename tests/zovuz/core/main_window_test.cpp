@@ -3,6 +3,7 @@
 #include "window_test_support.h"
 
 #include "zovuz/core/char_code_internal.h"
+#include "zovuz/core/ime_internal.h"
 #include "zovuz/core/input_char_internal.h"
 #include "zovuz/core/library_state.h"
 #include "zovuz/core/log_internal.h"

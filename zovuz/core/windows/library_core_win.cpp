@@ -8,7 +8,7 @@
 #include "zovuz/core/char_code_internal.h"
 #include "zovuz/core/file_access.h"
 #include "zovuz/core/file_access_internal.h"
-#include "zovuz/core/input_pending_internal.h"
+#include "zovuz/core/ime_internal.h"
 #include "zovuz/core/log.h"
 #include "zovuz/core/log_internal.h"
 #include "zovuz/core/memory.h"

@@ -5,6 +5,7 @@
 #include "zovuz/core/base_helpers.h"
 #include "zovuz/core/clock.h"
 #include "zovuz/core/file_access_internal.h"
+#include "zovuz/core/ime_internal.h"
 #include "zovuz/core/input_pending_internal.h"
 #include "zovuz/core/library_core.h"
 #include "zovuz/core/library_state.h"
@@ -289,8 +290,7 @@ int CreateMainWindow(void)
     }
 
     AddLogStringWide(L"ＩＭＥを無効にしました\n");
-    if (WinAPIData.WINNLSEnableIMEFunc != NULL)
-        WinAPIData.WINNLSEnableIMEFunc(w.MainWindow, GetImeUseFlag() ? TRUE : FALSE);
+    EnableImeForWindow(w.MainWindow, GetImeUseFlag());
 
     if (w.Setup.WindowModeFlag)
     {
@@ -321,10 +321,11 @@ int TerminateMainWindow(void)
     if (w.MainWindow == NULL)
         return 0;
 
+    // The input strings go while the window they switch the IME of still exists.
+    DeleteAllInputStrings();
     SystemParametersInfoW(SPI_SETSCREENSAVEACTIVE, 1, NULL, SPIF_SENDCHANGE);
 
-    if (WinAPIData.WINNLSEnableIMEFunc != NULL)
-        WinAPIData.WINNLSEnableIMEFunc(w.MainWindow, TRUE);
+    EnableImeForWindow(w.MainWindow, TRUE);
     w.MouseDispSetting = 1;
     if (!w.MouseDispState)
     {

@@ -3,6 +3,7 @@
 #include "zovuz/core/windows/window_state_win.h"
 
 #include "zovuz/core/input_char_internal.h"
+#include "zovuz/core/ime_internal.h"
 #include "zovuz/core/input_pending_internal.h"
 #include "zovuz/core/library_state.h"
 #include "zovuz/core/log.h"
