@@ -351,9 +351,13 @@ TEST_F(Ime, CompositionClausesAttributesAndCursorFollowTheMessages)
 
     Fake.Composition = L"ん";
     Send(WM_IME_COMPOSITION, 0, GCS_COMPSTR);
+    Fake.Cursor = 1;
+    Send(WM_IME_COMPOSITION, 0, GCS_CURSORPOS);
     EXPECT_EQ(0, Send(WM_IME_ENDCOMPOSITION, 0, 0));
     EXPECT_EQ(0, ImeInputState.ComposingFlag);
     EXPECT_STREQ(L"", ImeInputState.CompositionString);
+    Send(WM_IME_STARTCOMPOSITION, 0, 0);  // the next composition starts at its beginning
+    EXPECT_EQ(0, ImeInputState.CompositionCursor);
 }
 
 TEST_F(Ime, CandidateListThroughTheImeMessages)
