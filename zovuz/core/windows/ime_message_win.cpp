@@ -1,6 +1,7 @@
 // The IME's window messages and the pump's restore of an open composition.
 #include "zovuz/core/windows/ime_state_win.h"
 
+#include "zovuz/core/clock.h"
 #include "zovuz/core/input_char_internal.h"
 #include "zovuz/core/log.h"
 #include "zovuz/core/memory.h"
@@ -12,16 +13,6 @@
 #include <string.h>
 
 namespace {
-
-// The microsecond clock of the open-status wait; -1 when the counter cannot be read.
-int64_t WaitMicroCount(void)
-{
-    LARGE_INTEGER count, frequency;
-    if (!QueryPerformanceFrequency(&frequency) || frequency.QuadPart == 0 || !QueryPerformanceCounter(&count))
-        return -1;
-    return static_cast<int64_t>(count.QuadPart / frequency.QuadPart * 1000000
-                                + count.QuadPart % frequency.QuadPart * 1000000 / frequency.QuadPart);
-}
 
 // A window's input context for the length of a scope. Without IMM (or without a context) every
 // read gives nothing and every change is skipped.
@@ -176,10 +167,10 @@ void OnSetOpenStatus(HWND Window, WPARAM WParam, LPARAM LParam)
     // message is still running: activation changes later in its dispatch must still be queued.
     MainWindowData &w = MainWindowState;
     int pumpActive = w.PumpActiveFlag;
-    int64_t start = WaitMicroCount();
+    int64_t start = GetNowMicroCount();
     while (ProcessMessageNoLock() == 0)
     {
-        int64_t now = WaitMicroCount();
+        int64_t now = GetNowMicroCount();
         if (now < 0 || now - start > 1999)
             break;
     }
