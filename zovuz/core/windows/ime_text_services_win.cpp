@@ -51,6 +51,23 @@ D_ITfCandidateListUIElement *AsCandidateList(ITfUIElement *Element)
     return list;
 }
 
+// Looks the element of an id up and hands it to OnCandidateList when it is a candidate list:
+// E_INVALIDARG when the id names no element, else S_OK.
+template <class Action>
+HRESULT WithUIElement(DWORD Id, Action OnCandidateList)
+{
+    ITfUIElement *element = FindUIElement(Id);
+    if (element == NULL)
+        return E_INVALIDARG;
+    if (D_ITfCandidateListUIElement *list = AsCandidateList(element))
+    {
+        OnCandidateList(list);
+        list->Release();
+    }
+    element->Release();
+    return S_OK;
+}
+
 // Units of a candidate text, terminator not counted; 0 for a failed or null text.
 UINT CandidateUnits(HRESULT Result, BSTR Text)
 {
@@ -175,52 +192,31 @@ ULONG STDMETHODCALLTYPE DX_UIElementSink::Release(void)
 
 HRESULT STDMETHODCALLTYPE DX_UIElementSink::BeginUIElement(DWORD dwUIElementId, BOOL *pbShow)
 {
-    ITfUIElement *element = FindUIElement(dwUIElementId);
-    if (element == NULL)
-        return E_INVALIDARG;
-    if (pbShow != NULL)
-        *pbShow = FALSE;
-    if (D_ITfCandidateListUIElement *list = AsCandidateList(element))
-    {
+    HRESULT result = WithUIElement(dwUIElementId, [](D_ITfCandidateListUIElement *List) {
         ImeInputState.OpenCandidateNum++;
-        ReadCandidateListElement(list);
-        list->Release();
-    }
-    element->Release();
-    return S_OK;
+        ReadCandidateListElement(List);
+    });
+    // The system shows no window for any element.
+    if (result == S_OK && pbShow != NULL)
+        *pbShow = FALSE;
+    return result;
 }
 
 HRESULT STDMETHODCALLTYPE DX_UIElementSink::UpdateUIElement(DWORD dwUIElementId)
 {
-    ITfUIElement *element = FindUIElement(dwUIElementId);
-    if (element == NULL)
-        return E_INVALIDARG;
-    if (D_ITfCandidateListUIElement *list = AsCandidateList(element))
-    {
-        ReadCandidateListElement(list);
-        list->Release();
-    }
-    element->Release();
-    return S_OK;
+    return WithUIElement(dwUIElementId, [](D_ITfCandidateListUIElement *List) { ReadCandidateListElement(List); });
 }
 
 HRESULT STDMETHODCALLTYPE DX_UIElementSink::EndUIElement(DWORD dwUIElementId)
 {
-    ITfUIElement *element = FindUIElement(dwUIElementId);
-    if (element == NULL)
-        return E_INVALIDARG;
-    if (D_ITfCandidateListUIElement *list = AsCandidateList(element))
-    {
+    return WithUIElement(dwUIElementId, [](D_ITfCandidateListUIElement *) {
         // An end without its begin does not take the count below 0.
         ImeInputData &ime = ImeInputState;
         if (ime.OpenCandidateNum > 0)
             ime.OpenCandidateNum--;
         if (ime.OpenCandidateNum == 0)
             DropCandidateList();
-        list->Release();
-    }
-    element->Release();
-    return S_OK;
+    });
 }
 
 } // namespace ZoVuz
