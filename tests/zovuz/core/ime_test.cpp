@@ -82,6 +82,10 @@ BOOL WINAPI FakeSetCompositionString(HIMC, DWORD Index, LPVOID Text, DWORD Bytes
 }
 BOOL WINAPI FakeEnableIme(HWND, BOOL Enable) { Fake.Calls += Enable ? L"enable " : L"disable "; return TRUE; }
 
+// Interface methods the code under test never calls.
+#define UNUSED(Name, ...) \
+    HRESULT STDMETHODCALLTYPE Name(__VA_ARGS__) override { return E_NOTIMPL; }
+
 // A UI element of the text services; a candidate list unless made otherwise.
 struct FakeElement : D_ITfCandidateListUIElement {
     std::vector<std::wstring> Texts;
@@ -105,12 +109,8 @@ struct FakeElement : D_ITfCandidateListUIElement {
     }
     ULONG STDMETHODCALLTYPE AddRef() override { return ++Refs; }
     ULONG STDMETHODCALLTYPE Release() override { return --Refs; }
-    HRESULT STDMETHODCALLTYPE GetDescription(BSTR *) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE GetGUID(GUID *) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE Show(WINBOOL) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE IsShown(WINBOOL *) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE GetUpdatedFlags(DWORD *) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE GetDocumentMgr(ITfDocumentMgr **) override { return E_NOTIMPL; }
+    UNUSED(GetDescription, BSTR *) UNUSED(GetGUID, GUID *) UNUSED(Show, WINBOOL) UNUSED(IsShown, WINBOOL *)
+    UNUSED(GetUpdatedFlags, DWORD *) UNUSED(GetDocumentMgr, ITfDocumentMgr **)
     HRESULT STDMETHODCALLTYPE GetCount(UINT *Count) override
     {
         *Count = static_cast<UINT>(Texts.size());
@@ -125,9 +125,7 @@ struct FakeElement : D_ITfCandidateListUIElement {
         *Text = SysAllocStringLen(text.data(), static_cast<UINT>(text.size()));
         return S_OK;
     }
-    HRESULT STDMETHODCALLTYPE GetPageIndex(UINT *, UINT, UINT *) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE SetPageIndex(UINT *, UINT) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE GetCurrentPage(UINT *) override { return E_NOTIMPL; }
+    UNUSED(GetPageIndex, UINT *, UINT, UINT *) UNUSED(SetPageIndex, UINT *, UINT) UNUSED(GetCurrentPage, UINT *)
 };
 
 // A thread manager with its source and UI element manager, handed out by a stand-in
@@ -155,24 +153,20 @@ struct FakeTextServices : ITfThreadMgrEx, ITfSource, ITfUIElementMgr {
     }
     ULONG STDMETHODCALLTYPE AddRef() override { return ++Refs; }
     ULONG STDMETHODCALLTYPE Release() override { return --Refs; }
-    HRESULT STDMETHODCALLTYPE Activate(TfClientId *) override { return E_NOTIMPL; }
+    UNUSED(Activate, TfClientId *)
     HRESULT STDMETHODCALLTYPE Deactivate() override { Active = false; return S_OK; }
-    HRESULT STDMETHODCALLTYPE CreateDocumentMgr(ITfDocumentMgr **) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE EnumDocumentMgrs(IEnumTfDocumentMgrs **) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE GetFocus(ITfDocumentMgr **) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE SetFocus(ITfDocumentMgr *) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE AssociateFocus(HWND, ITfDocumentMgr *, ITfDocumentMgr **) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE IsThreadFocus(WINBOOL *) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE GetFunctionProvider(REFCLSID, ITfFunctionProvider **) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE EnumFunctionProviders(IEnumTfFunctionProviders **) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE GetGlobalCompartment(ITfCompartmentMgr **) override { return E_NOTIMPL; }
+    UNUSED(CreateDocumentMgr, ITfDocumentMgr **) UNUSED(EnumDocumentMgrs, IEnumTfDocumentMgrs **)
+    UNUSED(GetFocus, ITfDocumentMgr **) UNUSED(SetFocus, ITfDocumentMgr *)
+    UNUSED(AssociateFocus, HWND, ITfDocumentMgr *, ITfDocumentMgr **) UNUSED(IsThreadFocus, WINBOOL *)
+    UNUSED(GetFunctionProvider, REFCLSID, ITfFunctionProvider **)
+    UNUSED(EnumFunctionProviders, IEnumTfFunctionProviders **) UNUSED(GetGlobalCompartment, ITfCompartmentMgr **)
     HRESULT STDMETHODCALLTYPE ActivateEx(TfClientId *Id, DWORD Flags) override
     {
         *Id = 1;
         Active = SUCCEEDED(ActivateResult) && Flags == TF_TMAE_UIELEMENTENABLEDONLY;
         return ActivateResult;
     }
-    HRESULT STDMETHODCALLTYPE GetActiveFlags(DWORD *) override { return E_NOTIMPL; }
+    UNUSED(GetActiveFlags, DWORD *)
     HRESULT STDMETHODCALLTYPE AdviseSink(REFIID Id, IUnknown *Object, DWORD *Cookie) override
     {
         if (FAILED(AdviseResult)) return AdviseResult;
@@ -189,9 +183,8 @@ struct FakeTextServices : ITfThreadMgrEx, ITfSource, ITfUIElementMgr {
         Sink = nullptr;
         return S_OK;
     }
-    HRESULT STDMETHODCALLTYPE BeginUIElement(ITfUIElement *, WINBOOL *, DWORD *) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE UpdateUIElement(DWORD) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE EndUIElement(DWORD) override { return E_NOTIMPL; }
+    UNUSED(BeginUIElement, ITfUIElement *, WINBOOL *, DWORD *) UNUSED(UpdateUIElement, DWORD)
+    UNUSED(EndUIElement, DWORD)
     HRESULT STDMETHODCALLTYPE GetUIElement(DWORD Id, ITfUIElement **Element) override
     {
         *Element = nullptr;
@@ -203,7 +196,7 @@ struct FakeTextServices : ITfThreadMgrEx, ITfSource, ITfUIElementMgr {
             }
         return E_INVALIDARG;
     }
-    HRESULT STDMETHODCALLTYPE EnumUIElements(IEnumTfUIElements **) override { return E_NOTIMPL; }
+    UNUSED(EnumUIElements, IEnumTfUIElements **)
 
     ITfUIElementSink *AdvisedSink() { return reinterpret_cast<ITfUIElementSink *>(Sink); }
 };
