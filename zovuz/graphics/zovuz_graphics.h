@@ -221,3 +221,55 @@ int ConvertYUY2ToYUVImage(const void *Source, int Width, int Height, void *Luma,
 int ConvertUYVYToYUVImage(const void *Source, int Width, int Height, void *Luma, void *Chroma);
 int ConvertYVYUToYUVImage(const void *Source, int Width, int Height, void *Luma, void *Chroma);
 int ConvertNV11ToYUVImage(const void *Source, int Width, int Height, void *Luma, void *Chroma);
+
+// ---- Software images ----------------------------------------------------------------------
+
+// The format of software images made without one: 1 (32-bit) when the screen depth is 32,
+// else 0 (16-bit). The graphics start-up and the Direct3D device set-up set it. 0.
+int SetMemImgDefaultColorType(int ColorType);
+
+// The SoftImage handle type (handles holding a BASEIMAGE), registered at the library's start.
+// 0, or -1 when already registered / not registered.
+int InitializeSoftImageManage(void);
+void DeleteAllSoftImages(void);
+int TerminateSoftImageManage(void);
+
+// ---- Displays -----------------------------------------------------------------------------
+
+struct DisplayRecordInfo;
+
+// One display mode; all -1 for a mode that does not exist.
+struct DISPLAYMODEDATA
+{
+    int Width, Height;
+    int ColorBitDepth;  // bits per pixel
+    int RefreshRate;    // Hz
+};
+
+// Modes listed for a display (16 bits or more), -1 for a display that does not exist.
+int GetDisplayModeNum(int DisplayIndex);
+// A listed mode, also written to *Mode when given; all -1 for an index out of range.
+DISPLAYMODEDATA GetDisplayMode(DISPLAYMODEDATA *Mode, int ModeIndex, int DisplayIndex);
+
+// Chooses the display used for the window and full screen (before or after start-up). 0, or -1
+// for an index outside the display table (the display in use then stays).
+int SetUseDisplayIndex(int Index);
+
+// The record of the display in use (display 0 until one is chosen). 0 / -1.
+int GetUseDisplayRecord(DisplayRecordInfo *Record);
+
+// Chooses the full-screen display mode for the current screen size and gives its size. 0 / -1.
+int SelectFullScreenDisplayModeSize(int *Width, int *Height);
+
+// ---- The vertical blank -------------------------------------------------------------------
+
+// The DirectDraw object through which presents wait for the vertical blank: made at the start
+// of the software renderer (and by the Direct3D 9 back end), released at its end. 0 / -1.
+int DirectDraw7_Create(void);
+int DirectDraw7_Release(void);
+// The IDirectDraw7 object, or null.
+void *DirectDraw7_GetObject(void);
+// Measures the period of the vertical blank (at most 60 waits). 0.
+int DirectDraw7_MeasureVSyncPeriod(void);
+// Waits for the next vertical blank, sleeping until shortly before it. 0.
+int DirectDraw7_WaitVSync(void);

@@ -1,0 +1,26 @@
+// Window captures for picture tests: what a window shows, read back pixel-exactly with BitBlt
+// from its device context into a 32-bit top-down DIB section. Under Wine and Xvfb the capture
+// equals what GDI, Direct3D 9 or Direct3D 11 presented.
+#pragma once
+
+#include <stdint.h>
+
+#include <vector>
+
+struct HWND__;
+
+struct WindowCapture
+{
+    int Width = 0, Height = 0;
+    std::vector<uint32_t> Pixels;  // 0x00RRGGBB, rows top to bottom
+
+    uint32_t At(int X, int Y) const { return Pixels[(size_t)Y * Width + X]; }
+    bool Empty() const { return Pixels.empty(); }
+};
+
+// The rectangle (X, Y, Width, Height) of the window's client area; empty when it cannot be read.
+WindowCapture CaptureWindow(HWND__ *Window, int X, int Y, int Width, int Height);
+
+// Fills the rectangle of the window's client area with one colour (0x00RRGGBB) through GDI, so
+// that a test can see what a later drawing leaves untouched.
+void PaintWindow(HWND__ *Window, int X, int Y, int Width, int Height, uint32_t Color);

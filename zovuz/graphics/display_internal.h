@@ -1,0 +1,106 @@
+// Inside the library: the display table, the screen-mode settings, the software screens and
+// their presentation through GDI, and the timing of the vertical-blank waits.
+#pragma once
+
+#include <stdint.h>
+#include <wchar.h>
+
+#include "zovuz/core/zovuz_core.h"
+#include "zovuz/graphics/memimg_internal.h"
+#include "zovuz/graphics/zovuz_graphics.h"
+
+// ---- The display table --------------------------------------------------------------------
+
+#define DISPLAY_NAME_LENGTH 128
+
+// One monitor.
+struct GraphicsDisplayInfo
+{
+    ImageRect MonitorRect;                // in desktop coordinates
+    int Width, Height;                    // resolution
+    int DesktopWidth, DesktopHeight;      // Width and Height when the device reports less than 1
+    int ColorBitDepth;                    // bits per pixel x planes
+    int RefreshRate;                      // Hz
+    wchar_t Name[DISPLAY_NAME_LENGTH];    // the monitor's device name, terminated
+    int ModeNum;                          // listed modes (16 bits or more)
+    DISPLAYMODEDATA *ModeData;            // ModeNum modes in enumeration order
+};
+
+// Built on first need by SetupDisplayInfo; records and mode lists come from the process heap.
+struct GraphicsDisplayTableData
+{
+    GraphicsDisplayInfo *Info;  // the records; null until built
+    int Num;                    // records in Info
+    int EnumCount;              // monitors seen by the enumeration callback
+    int InjectedFlag;           // Info belongs to a test and is never freed here
+};
+extern GraphicsDisplayTableData GraphicsDisplayTable;
+
+// Builds the table from the system's display enumeration. 0, -1 when memory runs out.
+int SetupDisplayInfo(void);
+// Builds the table when it does not exist yet. 0 / -1.
+int SetupDisplayInfoIfNeeded(void);
+// Frees the records and their mode lists (graphics shut-down).
+void TerminateDisplayInfo(void);
+// Puts a table the caller owns in place of the system's (tests). Null removes it again.
+void SetDisplayInfoForTest(GraphicsDisplayInfo *Info, int Num);
+
+// ---- Screen-mode settings -----------------------------------------------------------------
+
+// Full-screen scaling modes.
+#define FULLSCREEN_SCALING_DESKTOP 0  // the desktop's own size; the screen stretched into it
+#define FULLSCREEN_SCALING_EXACT 1    // a display mode of the screen size, shown unscaled
+#define FULLSCREEN_SCALING_SCALED 2   // a large display mode; the screen stretched into it
+
+struct GraphicsScreenSettingsData
+{
+    int MainScreenWidth, MainScreenHeight;  // 0 = 640 x 480
+    int MainScreenColorBitDepth;            // 0 = 16
+    int MainScreenRefreshRate;              // 0 = the display's default
+    DISPLAYMODEDATA FullScreenMode;         // the display mode chosen for full screen
+    int FullScreenScalingMode;              // requested, FULLSCREEN_SCALING_*
+    int FullScreenScalingModeInEffect;      // what the choice of display mode allowed
+    ImageRect FullScreenScalingRect;        // where the screen is shown in full screen
+    int Emulation320x240Flag;               // a 320 x 240 screen shown at 640 x 480
+    int DisplayModeChangedFlag;             // ChangeDisplayMode changed the display
+    int BorderRepaintCount;                 // full-screen presents that still paint the border
+    int NotWaitVSyncFlag;                   // presents do not wait for the vertical blank
+    int UseDisplayIndex;                    // the display chosen by SetUseDisplayIndex
+    int DisplayChosenFlag;                  // SetUseDisplayIndex succeeded
+};
+extern GraphicsScreenSettingsData GraphicsScreenSettings;
+
+// The software screens: the screen (the software draw target), the auxiliary screen and two
+// work images. The present shows the first.
+struct SoftwareScreenData
+{
+    MEMIMG Screen;       // what is presented
+    MEMIMG AuxScreen;    // auxiliary screen
+    MEMIMG WorkScreen;   // third image
+    MEMIMG AlphaScreen;  // fourth image, with alpha
+};
+extern SoftwareScreenData SoftwareScreen;
+
+// Chooses the full-screen display mode for the screen size (FullScreenMode and the scaling
+// mode in effect). 0, -1 without a display table.
+int SelectFullScreenDisplayMode(void);
+
+// The letter-box rectangle of the scaling modes 0 and 2. 0, -1 without a display table.
+int SetupFullScreenScalingRect(void);
+
+// The full-screen display-mode change of the software renderer. 0 / -1.
+int ChangeDisplayMode(void);
+
+// Shows the finished frame: with a device through its back end, else the software screen
+// through GDI. 0 / -1.
+int Graphics_Hardware_PresentFrame(void);
+
+// ---- Vertical-blank timing ----------------------------------------------------------------
+
+// The period from measured intervals between vertical blanks (microseconds): ten in a row, each
+// within 1000 of the one before, averaged; -1 when that never happens.
+int64_t VSyncPeriodFromIntervals(const int64_t *Intervals, int Count);
+
+// How long after the last blank a wait first sleeps (microseconds): 3 ms short of a known
+// period, else 4 ms.
+int64_t VSyncWaitThreshold(int64_t Period);
