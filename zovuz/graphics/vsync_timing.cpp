@@ -10,7 +10,8 @@ int64_t VSyncPeriodFromIntervals(const int64_t *Intervals, int Count)
         int64_t change = interval - previous;
         if (change < 0)
             change = -change;
-        if (change < 1000) {
+        // The first interval has nothing to be compared with.
+        if (i > 0 && change < 1000) {
             sum += interval;
             if (++steady == 10)
                 return sum / steady;

@@ -1,0 +1,233 @@
+// Displays: queries and the choice of the display and of the full-screen mode on a display table
+// put in by the test, the letter box, the vertical-blank arithmetic, and the system's own table
+// and display-mode change under Wine (one monitor, one mode).
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "tests/support/test_files.h"
+#include "zovuz/graphics/display_internal.h"
+
+namespace {
+
+// Two displays: a large one with many modes and a small second one.
+struct InjectedDisplays
+{
+    std::vector<DISPLAYMODEDATA> Modes0 = {
+        {640, 480, 32, 60},    {1280, 960, 32, 60},  {800, 600, 16, 60}, {1600, 1200, 16, 75},
+        {1920, 1080, 32, 60},  {2560, 1920, 32, 60}, {1280, 960, 16, 75},
+    };
+    std::vector<DISPLAYMODEDATA> Modes1 = {{1024, 768, 32, 60}};
+    GraphicsDisplayInfo Info[2] = {};
+
+    explicit InjectedDisplays(std::vector<DISPLAYMODEDATA> Modes = {})
+    {
+        if (!Modes.empty())
+            Modes0 = Modes;
+        Info[0] = {{0, 0, 1920, 1080}, 1920, 1080, 1920, 1080, 32, 60, L"\\\\.\\DISPLAY1", (int)Modes0.size(), Modes0.data()};
+        Info[1] = {{1920, 0, 2944, 768}, 1024, 768, 1024, 768, 32, 60, L"\\\\.\\DISPLAY2", 1, Modes1.data()};
+        SetDisplayInfoForTest(Info, 2);
+        GraphicsScreenSettings = {};
+    }
+    ~InjectedDisplays()
+    {
+        SetDisplayInfoForTest(nullptr, 0);
+        GraphicsScreenSettings = {};
+    }
+};
+
+void SetScreen(int Width, int Height, int Depth, int Refresh, int Scaling)
+{
+    GraphicsScreenSettingsData &s = GraphicsScreenSettings;
+    s.MainScreenWidth = Width;
+    s.MainScreenHeight = Height;
+    s.MainScreenColorBitDepth = Depth;
+    s.MainScreenRefreshRate = Refresh;
+    s.FullScreenScalingMode = Scaling;
+}
+
+bool SameMode(const DISPLAYMODEDATA &a, const DISPLAYMODEDATA &b)
+{
+    return a.Width == b.Width && a.Height == b.Height && a.ColorBitDepth == b.ColorBitDepth &&
+           a.RefreshRate == b.RefreshRate;
+}
+
+TEST(Displays, ModeQueriesRefuseIndicesOutsideTheTable)
+{
+    InjectedDisplays displays;
+    EXPECT_EQ(-1, GetDisplayModeNum(-1));
+    EXPECT_EQ(-1, GetDisplayModeNum(2));
+    EXPECT_EQ(7, GetDisplayModeNum(0));
+    EXPECT_EQ(1, GetDisplayModeNum(1));
+    DISPLAYMODEDATA out = {1, 2, 3, 4};
+    EXPECT_TRUE(SameMode({-1, -1, -1, -1}, GetDisplayMode(&out, 7, 0)));
+    EXPECT_TRUE(SameMode({-1, -1, -1, -1}, out));
+    EXPECT_TRUE(SameMode({-1, -1, -1, -1}, GetDisplayMode(nullptr, 0, 2)));
+    EXPECT_TRUE(SameMode({1600, 1200, 16, 75}, GetDisplayMode(&out, 3, 0)));
+    EXPECT_TRUE(SameMode({1024, 768, 32, 60}, GetDisplayMode(nullptr, 0, 1)));
+}
+
+TEST(Displays, UseDisplayIndexChoosesTheRecord)
+{
+    InjectedDisplays displays;
+    DisplayRecordInfo record;
+    ASSERT_EQ(0, GetUseDisplayRecord(&record));
+    EXPECT_EQ(1920, record.Right);
+    EXPECT_EQ(-1, SetUseDisplayIndex(2));
+    EXPECT_EQ(-1, SetUseDisplayIndex(-1));
+    EXPECT_EQ(0, GraphicsScreenSettings.DisplayChosenFlag);
+    EXPECT_EQ(0, SetUseDisplayIndex(1));
+    ASSERT_EQ(0, GetUseDisplayRecord(&record));
+    EXPECT_EQ(1920, record.Left);
+    EXPECT_EQ(1024, record.DesktopWidth);
+    // Full screen uses the chosen display's modes.
+    SetScreen(512, 384, 32, 60, FULLSCREEN_SCALING_EXACT);
+    ASSERT_EQ(0, SelectFullScreenDisplayMode());
+    EXPECT_TRUE(SameMode({1024, 768, 32, 60}, GraphicsScreenSettings.FullScreenMode));
+}
+
+TEST(Displays, FullScreenModeChoice)
+{
+    struct Case
+    {
+        const char *Name;
+        int Scaling, Width, Height, Depth, Refresh;
+        DISPLAYMODEDATA Want;
+        int InEffect;
+    } cases[] = {
+        {"exact size", 1, 640, 480, 32, 60, {640, 480, 32, 60}, 1},
+        {"smallest whole multiple", 1, 320, 240, 32, 60, {640, 480, 32, 60}, 2},
+        {"refresh refused, same depth", 1, 640, 480, 32, 75, {640, 480, 32, 60}, 2},
+        {"refresh 0 matches any", 1, 640, 480, 32, 0, {640, 480, 32, 60}, 1},
+        {"16-bit multiple", 1, 400, 300, 16, 0, {800, 600, 16, 60}, 2},
+        {"other depth", 1, 400, 300, 32, 60, {800, 600, 16, 60}, 2},
+        {"no multiple: desktop", 1, 1000, 700, 32, 60, {1920, 1080, 32, 60}, 0},
+        {"defaults 640 x 480 x 16", 1, 0, 0, 0, 0, {1280, 960, 16, 75}, 2},
+        {"desktop", 0, 1920, 1080, 32, 60, {1920, 1080, 32, 60}, 0},
+        {"desktop too small", 0, 2000, 1000, 32, 60, {2560, 1920, 32, 60}, 2},
+        {"scaled: largest of the depth", 2, 640, 480, 16, 60, {1600, 1200, 16, 75}, 2},
+    };
+    for (const Case &c : cases) {
+        InjectedDisplays displays;
+        SetScreen(c.Width, c.Height, c.Depth, c.Refresh, c.Scaling);
+        ASSERT_EQ(0, SelectFullScreenDisplayMode()) << c.Name;
+        const DISPLAYMODEDATA &m = GraphicsScreenSettings.FullScreenMode;
+        EXPECT_TRUE(SameMode(c.Want, m)) << c.Name << ": " << m.Width << "x" << m.Height << "x"
+                                         << m.ColorBitDepth << " " << m.RefreshRate;
+        EXPECT_EQ(c.InEffect, GraphicsScreenSettings.FullScreenScalingModeInEffect) << c.Name;
+    }
+}
+
+TEST(Displays, LetterBoxKeepsTheScreensAspect)
+{
+    struct Case { int W, H, DisplayW, DisplayH; ImageRect Want; } cases[] = {
+        {640, 480, 1920, 1080, {240, 0, 1680, 1080}},
+        {1920, 1080, 1920, 1080, {0, 0, 1920, 1080}},
+        {960, 540, 1280, 1024, {0, 152, 1280, 872}},
+        {300, 200, 1001, 400, {200, 0, 800, 400}},
+        {333, 100, 1000, 1000, {0, 350, 1000, 650}},
+    };
+    for (const Case &c : cases) {
+        InjectedDisplays displays;
+        SetScreen(c.W, c.H, 32, 60, FULLSCREEN_SCALING_SCALED);
+        GraphicsScreenSettings.FullScreenMode = {c.DisplayW, c.DisplayH, 32, 60};
+        ASSERT_EQ(0, SetupFullScreenScalingRect());
+        const ImageRect &r = GraphicsScreenSettings.FullScreenScalingRect;
+        EXPECT_EQ(c.Want.left, r.left) << c.W << "x" << c.H;
+        EXPECT_EQ(c.Want.top, r.top) << c.W << "x" << c.H;
+        EXPECT_EQ(c.Want.right, r.right) << c.W << "x" << c.H;
+        EXPECT_EQ(c.Want.bottom, r.bottom) << c.W << "x" << c.H;
+    }
+}
+
+TEST(Displays, VerticalBlankArithmetic)
+{
+    std::vector<int64_t> steady(12, 16667), jumpy;
+    steady[0] = 900;  // the first interval is compared with nothing and starts over
+    for (int i = 0; i < 60; ++i)
+        jumpy.push_back(i % 2 ? 16000 : 17000);
+    std::vector<int64_t> settling = {30000, 5000, 16600, 16700, 16650, 16680, 16620, 16700, 16690,
+                                     16600, 16640, 16660, 16650, 99999};
+    EXPECT_EQ(16667, VSyncPeriodFromIntervals(steady.data(), (int)steady.size()));
+    EXPECT_EQ(-1, VSyncPeriodFromIntervals(steady.data(), 10));
+    EXPECT_EQ(-1, VSyncPeriodFromIntervals(jumpy.data(), (int)jumpy.size()));
+    EXPECT_EQ(16659, VSyncPeriodFromIntervals(settling.data(), (int)settling.size()));
+    EXPECT_EQ(4000, VSyncWaitThreshold(-1));
+    EXPECT_EQ(13667, VSyncWaitThreshold(16667));
+    EXPECT_EQ(-3000, VSyncWaitThreshold(0));  // an unpaced display: never a division, no sleep
+}
+
+// The system's table: Xvfb under Wine has one monitor with one 32-bit mode.
+class SystemDisplays : public testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        SetDisplayInfoForTest(nullptr, 0);
+        GraphicsScreenSettings = {};
+    }
+    void TearDown() override
+    {
+        ChangeDisplaySettingsA(nullptr, 0);
+        TerminateDisplayInfo();
+        GraphicsScreenSettings = {};
+    }
+};
+
+TEST_F(SystemDisplays, TableIsBuiltFromTheEnumeration)
+{
+    LogAppendReader log;
+    ASSERT_EQ(1, GetDisplayModeNum(0) >= 1);
+    EXPECT_EQ(-1, GetDisplayModeNum(1));
+    ASSERT_EQ(1, GraphicsDisplayTable.Num);
+    const GraphicsDisplayInfo &d = GraphicsDisplayTable.Info[0];
+    EXPECT_EQ(GetSystemMetrics(SM_CXSCREEN), d.Width);
+    EXPECT_EQ(GetSystemMetrics(SM_CYSCREEN), d.Height);
+    EXPECT_EQ(d.Width, d.MonitorRect.right - d.MonitorRect.left);
+    EXPECT_EQ(32, d.ColorBitDepth);
+    EXPECT_NE(L'\0', d.Name[0]);
+    bool current = false;
+    for (int i = 0; i < d.ModeNum; ++i) {
+        EXPECT_GE(d.ModeData[i].ColorBitDepth, 16);
+        current |= d.ModeData[i].Width == d.Width && d.ModeData[i].Height == d.Height &&
+                   d.ModeData[i].ColorBitDepth == 32;
+    }
+    EXPECT_TRUE(current);
+    std::wstring text = log.Appended();
+    EXPECT_NE(std::wstring::npos, text.find(L"モニターの数：1  ディスプレイデバイスの数："));
+    EXPECT_NE(std::wstring::npos, text.find(L"No.0  モニター名："));
+    EXPECT_NE(std::wstring::npos, text.find(L"ディスプレイ情報のセットアップ完了"));
+}
+
+TEST_F(SystemDisplays, DisplayModeChange)
+{
+    int width = GetSystemMetrics(SM_CXSCREEN), height = GetSystemMetrics(SM_CYSCREEN);
+    GraphicsScreenSettingsData &s = GraphicsScreenSettings;
+
+    // A depth the software renderer cannot show.
+    LogAppendReader log;
+    SetScreen(width, height, 24, 0, FULLSCREEN_SCALING_DESKTOP);
+    EXPECT_EQ(-1, ChangeDisplayMode());
+    EXPECT_NE(std::wstring::npos, log.Appended().find(L"RUrazadが対応していない画面カラーモードが指定されました"));
+    EXPECT_EQ(0, s.DisplayModeChangedFlag);
+
+    // A refresh rate the display refuses is dropped; the mode is set without it.
+    SetScreen(width, height, 32, 75, FULLSCREEN_SCALING_EXACT);
+    ASSERT_EQ(0, ChangeDisplayMode());
+    EXPECT_EQ(0, s.MainScreenRefreshRate);
+    EXPECT_EQ(1, s.DisplayModeChangedFlag);
+    EXPECT_EQ(10, s.BorderRepaintCount);
+
+    // A mode the display does not have is refused twice.
+    InjectedDisplays displays({{1280, 720, 32, 60}});
+    SetScreen(1280, 720, 32, 60, FULLSCREEN_SCALING_EXACT);
+    log.Mark();
+    EXPECT_EQ(-1, ChangeDisplayMode());
+    EXPECT_NE(std::wstring::npos, log.Appended().find(L"画面モードの変更に失敗しました"));
+    EXPECT_EQ(0, s.BorderRepaintCount);
+}
+
+}  // namespace
