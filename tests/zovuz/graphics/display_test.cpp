@@ -18,7 +18,7 @@ struct InjectedDisplays
 {
     std::vector<DISPLAYMODEDATA> Modes0 = {
         {640, 480, 32, 60},    {1280, 960, 32, 60},  {800, 600, 16, 60}, {1600, 1200, 16, 75},
-        {1920, 1080, 32, 60},  {2560, 1920, 32, 60}, {1280, 960, 16, 75},
+        {1920, 1080, 32, 60},  {2560, 1920, 32, 60}, {1280, 960, 16, 75}, {400, 320, 16, 60},
     };
     std::vector<DISPLAYMODEDATA> Modes1 = {{1024, 768, 32, 60}};
     GraphicsDisplayInfo Info[2] = {};
@@ -60,10 +60,10 @@ TEST(Displays, ModeQueriesRefuseIndicesOutsideTheTable)
     InjectedDisplays displays;
     EXPECT_EQ(-1, GetDisplayModeNum(-1));
     EXPECT_EQ(-1, GetDisplayModeNum(2));
-    EXPECT_EQ(7, GetDisplayModeNum(0));
+    EXPECT_EQ(8, GetDisplayModeNum(0));
     EXPECT_EQ(1, GetDisplayModeNum(1));
     DISPLAYMODEDATA out = {1, 2, 3, 4};
-    EXPECT_TRUE(SameMode({-1, -1, -1, -1}, GetDisplayMode(&out, 7, 0)));
+    EXPECT_TRUE(SameMode({-1, -1, -1, -1}, GetDisplayMode(&out, 8, 0)));
     EXPECT_TRUE(SameMode({-1, -1, -1, -1}, out));
     EXPECT_TRUE(SameMode({-1, -1, -1, -1}, GetDisplayMode(nullptr, 0, 2)));
     EXPECT_TRUE(SameMode({1600, 1200, 16, 75}, GetDisplayMode(&out, 3, 0)));
@@ -129,6 +129,7 @@ TEST(Displays, LetterBoxKeepsTheScreensAspect)
         {960, 540, 1280, 1024, {0, 152, 1280, 872}},
         {300, 200, 1001, 400, {200, 0, 800, 400}},
         {333, 100, 1000, 1000, {0, 350, 1000, 650}},
+        {300, 200, 400, 267, {0, 0, 400, 266}},  // 400.5 wide: the height is fitted
     };
     for (const Case &c : cases) {
         InjectedDisplays displays;
@@ -149,11 +150,13 @@ TEST(Displays, VerticalBlankArithmetic)
     steady[0] = 900;  // the first interval is compared with nothing and starts over
     for (int i = 0; i < 60; ++i)
         jumpy.push_back(i % 2 ? 16000 : 17000);
-    std::vector<int64_t> settling = {30000, 5000, 16600, 16700, 16650, 16680, 16620, 16700, 16690,
-                                     16600, 16640, 16660, 16650, 99999};
+    std::vector<int64_t> settling = {30000, 16600, 16700, 16650, 5000,  16600, 16700, 16650, 16680,
+                                     16620, 16700, 16690, 16600, 16640, 16660, 16650, 99999};
+    std::vector<int64_t> fast(10, 500);
     EXPECT_EQ(16667, VSyncPeriodFromIntervals(steady.data(), (int)steady.size()));
     EXPECT_EQ(-1, VSyncPeriodFromIntervals(steady.data(), 10));
     EXPECT_EQ(-1, VSyncPeriodFromIntervals(jumpy.data(), (int)jumpy.size()));
+    EXPECT_EQ(-1, VSyncPeriodFromIntervals(fast.data(), 10));
     EXPECT_EQ(16659, VSyncPeriodFromIntervals(settling.data(), (int)settling.size()));
     EXPECT_EQ(4000, VSyncWaitThreshold(-1));
     EXPECT_EQ(13667, VSyncWaitThreshold(16667));
@@ -220,6 +223,10 @@ TEST_F(SystemDisplays, DisplayModeChange)
     EXPECT_EQ(0, s.MainScreenRefreshRate);
     EXPECT_EQ(1, s.DisplayModeChangedFlag);
     EXPECT_EQ(10, s.BorderRepaintCount);
+
+    // A screen smaller than the desktop: the desktop's own mode.
+    SetScreen(640, 480, 32, 0, FULLSCREEN_SCALING_DESKTOP);
+    EXPECT_EQ(0, ChangeDisplayMode());
 
     // A mode the display does not have is refused twice.
     InjectedDisplays displays({{1280, 720, 32, 60}});

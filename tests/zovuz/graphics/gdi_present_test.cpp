@@ -58,9 +58,9 @@ void MakeScreens(int Width, int Height, int ColorType)
 
 // Changes the window's size scale. The core's window-mode restyling drops WS_VISIBLE, so the
 // window is shown again here until the core keeps it.
-void SetRate(double Rate)
+void SetRate(double RateX, double RateY)
 {
-    SetWindowSizeExtendRate(Rate, Rate);
+    SetWindowSizeExtendRate(RateX, RateY);
     ShowWindow((HWND)GetMainWindowHandle(), SW_SHOWNA);
 }
 
@@ -77,14 +77,15 @@ HWND Window()
     return (HWND)GetMainWindowHandle();
 }
 
-// Counts the pixels of a capture rectangle (in screen pixels, each shown Scale x Scale at Left,
-// Top) that do not show the pattern.
-int Mismatches(const WindowCapture &c, int Left, int Top, int Width, int Height, int Scale, bool Bits16)
+// Counts the pixels of a capture rectangle (in screen pixels, each shown ScaleX x ScaleY at
+// Left, Top) that do not show the pattern.
+int Mismatches(const WindowCapture &c, int Left, int Top, int Width, int Height, int ScaleX,
+               int ScaleY, bool Bits16)
 {
     int bad = 0;
-    for (int y = 0; y < Height * Scale; ++y)
-        for (int x = 0; x < Width * Scale; ++x)
-            bad += !Shows(Pattern(x / Scale, y / Scale, Bits16), c.At(Left + x, Top + y), Bits16);
+    for (int y = 0; y < Height * ScaleY; ++y)
+        for (int x = 0; x < Width * ScaleX; ++x)
+            bad += !Shows(Pattern(x / ScaleX, y / ScaleY, Bits16), c.At(Left + x, Top + y), Bits16);
     return bad;
 }
 
@@ -123,19 +124,20 @@ protected:
 
 TEST_F(GdiPresent, WindowModeShowsTheScreenExactlyOrStretched)
 {
-    struct Case { const char *Name; int Width, Height, ColorType, Rate, Emulation, Scale; } cases[] = {
-        {"1x", 640, 480, MEMIMG_COLORTYPE_XRGB8, 1, 0, 1},
-        {"2x", 640, 480, MEMIMG_COLORTYPE_XRGB8, 2, 0, 2},
-        {"320 x 240 emulation", 320, 240, MEMIMG_COLORTYPE_XRGB8, 1, 1, 2},
-        {"16 bits, rows padded to 8 pixels", 100, 50, MEMIMG_COLORTYPE_565, 1, 0, 1},
-        {"16 bits stretched", 100, 50, MEMIMG_COLORTYPE_565, 2, 0, 2},
+    struct Case { const char *Name; int Width, Height, ColorType, RateX, RateY, Emulation, ScaleX, ScaleY; } cases[] = {
+        {"1x", 640, 480, MEMIMG_COLORTYPE_XRGB8, 1, 1, 0, 1, 1},
+        {"2x", 640, 480, MEMIMG_COLORTYPE_XRGB8, 2, 2, 0, 2, 2},
+        {"2x wide", 640, 480, MEMIMG_COLORTYPE_XRGB8, 2, 1, 0, 2, 1},
+        {"320 x 240 emulation", 320, 240, MEMIMG_COLORTYPE_XRGB8, 1, 1, 1, 2, 2},
+        {"16 bits, rows padded to 8 pixels", 100, 50, MEMIMG_COLORTYPE_565, 1, 1, 0, 1, 1},
+        {"16 bits stretched", 100, 50, MEMIMG_COLORTYPE_565, 2, 2, 0, 2, 2},
     };
     for (const Case &c : cases) {
-        SetRate(c.Rate);
+        SetRate(c.RateX, c.RateY);
         PumpMessages();
         int clientWidth = 0, clientHeight = 0;
         GetWindowClientSize(&clientWidth, &clientHeight);
-        ASSERT_GE(clientWidth, c.Width * c.Scale) << c.Name;
+        ASSERT_GE(clientWidth, c.Width * c.ScaleX) << c.Name;
         MakeScreens(c.Width, c.Height, c.ColorType);
         GraphicsScreenSettings.Emulation320x240Flag = c.Emulation;
         PaintWindow(Window(), 0, 0, clientWidth, clientHeight, 0xFFFFFF);
@@ -143,8 +145,8 @@ TEST_F(GdiPresent, WindowModeShowsTheScreenExactlyOrStretched)
         WindowCapture shot = CaptureWindow(Window(), 0, 0, clientWidth, clientHeight);
         ASSERT_FALSE(shot.Empty());
         bool bits16 = c.ColorType == MEMIMG_COLORTYPE_565;
-        EXPECT_EQ(0, Mismatches(shot, 0, 0, c.Width, c.Height, c.Scale, bits16)) << c.Name;
-        int right = c.Width * c.Scale, bottom = c.Height * c.Scale;
+        EXPECT_EQ(0, Mismatches(shot, 0, 0, c.Width, c.Height, c.ScaleX, c.ScaleY, bits16)) << c.Name;
+        int right = c.Width * c.ScaleX, bottom = c.Height * c.ScaleY;
         if (right < clientWidth) {
             EXPECT_EQ(0xFFFFFFu, shot.At(right, 0)) << c.Name;
         }
@@ -152,7 +154,7 @@ TEST_F(GdiPresent, WindowModeShowsTheScreenExactlyOrStretched)
             EXPECT_EQ(0xFFFFFFu, shot.At(0, bottom)) << c.Name;
         }
     }
-    SetRate(1);
+    SetRate(1, 1);
     PumpMessages();
 }
 
@@ -182,7 +184,7 @@ TEST_F(GdiPresent, FullScreenPaintsTheBorderTenTimesThenShowsTheScreenByScalingM
         ASSERT_EQ(0, Graphics_Hardware_PresentFrame());
         WindowCapture shot = CaptureWindow(Window(), 0, 0, 640, 480);
         ASSERT_FALSE(shot.Empty());
-        EXPECT_EQ(0, Mismatches(shot, 0, 0, 320, 240, 1, false)) << present;
+        EXPECT_EQ(0, Mismatches(shot, 0, 0, 320, 240, 1, 1, false)) << present;
         uint32_t border = present < 10 ? 0 : 0xFFFFFF;
         EXPECT_EQ(border, shot.At(320, 0)) << present;
         EXPECT_EQ(border, shot.At(639, 479)) << present;
@@ -197,7 +199,7 @@ TEST_F(GdiPresent, FullScreenPaintsTheBorderTenTimesThenShowsTheScreenByScalingM
     ASSERT_EQ(0, Graphics_Hardware_PresentFrame());
     WindowCapture shot = CaptureWindow(Window(), 0, 0, 640, 480);
     ASSERT_FALSE(shot.Empty());
-    EXPECT_EQ(0, Mismatches(shot, 0, 80, 320, 160, 2, false));
+    EXPECT_EQ(0, Mismatches(shot, 0, 80, 320, 160, 2, 2, false));
     EXPECT_EQ(0xFFFFFFu, shot.At(0, 79));
     EXPECT_EQ(0xFFFFFFu, shot.At(639, 400));
 
@@ -224,7 +226,7 @@ TEST_F(GdiPresent, PresentsWaitThroughTheDirectDrawObject)
     for (int i = 0; i < 3; ++i)
         EXPECT_EQ(0, Graphics_Hardware_PresentFrame());
     WindowCapture shot = CaptureWindow(Window(), 0, 0, 64, 64);
-    EXPECT_EQ(0, Mismatches(shot, 0, 0, 64, 64, 1, false));
+    EXPECT_EQ(0, Mismatches(shot, 0, 0, 64, 64, 1, 1, false));
     EXPECT_EQ(0, DirectDraw7_Release());
     EXPECT_EQ(nullptr, DirectDraw7_GetObject());
 }

@@ -239,7 +239,7 @@ TEST(MemImg, RunTableCodesEachRow)
 TEST(MemImg, WholeTransferBuildsThePremultipliedCopyAndAPartialOneClearsTheFlags)
 {
     View v32, v565;
-    Source s(ArgbFormat(), 2, {0x80FF4020, 0xFF102030, 0x00FFFFFF, 0x40808080});
+    Source s(ArgbFormat(), 2, {0x80FFFF20, 0xFF102030, 0x00FFFFFF, 0x40808080});
     ASSERT_EQ(0, CreateMemImg(&v32, 2, 2, -1, 0, 1, 0, 1, 1, nullptr));
     ASSERT_EQ(0, CreateMemImg(&v565, 2, 2, -1, 0, 0, 0, 1, 1, nullptr));
     BltBaseImageToMemImg(&s, nullptr, &v32, 0, 0, 2, 2, 0, 0, 0);
@@ -251,17 +251,17 @@ TEST(MemImg, WholeTransferBuildsThePremultipliedCopyAndAPartialOneClearsTheFlags
         memcpy(&p, v.UsePremultipliedImage + Y * v.Base->Pitch + X * 4, 4);
         return p;
     };
-    EXPECT_EQ(0x807F2010u, pre(v32, 0, 0));
+    EXPECT_EQ(0x807F7F10u, pre(v32, 0, 0));
     EXPECT_EQ(0xFF0F1F2Fu, pre(v32, 1, 0));
     EXPECT_EQ(0x00000000u, pre(v32, 0, 1));
     EXPECT_EQ(0x40202020u, pre(v32, 1, 1));
-    EXPECT_EQ(0x80FA04u, v565.Pixel(0, 0) & 0xFFFFFF);  // 5-6-5 colour, alpha in bits 16..23
-    EXPECT_EQ(0x807902u, pre(v565, 0, 0));
+    EXPECT_EQ(0x80FFE4u, v565.Pixel(0, 0) & 0xFFFFFF);  // 5-6-5 colour, alpha in bits 16..23
+    EXPECT_EQ(0x807BE2u, pre(v565, 0, 0));
 
     // A partial transfer: both flags cleared, the copy and the table left as they were.
     uint32_t before = pre(v32, 0, 0);
-    Source white(ArgbFormat(), 1, {0xFFFFFFFF});
-    BltBaseImageToMemImg(&white, nullptr, &v32, 0, 0, 1, 1, 0, 0, 0);
+    Source white(ArgbFormat(), 1, {0xFFFFFFFF, 0xFFFFFFFF});
+    BltBaseImageToMemImg(&white, nullptr, &v32, 0, 0, 1, 2, 0, 0, 0);
     EXPECT_EQ(0xFFFFFFFFu, v32.Pixel(0, 0));
     EXPECT_EQ(0, v32.Base->PremultipliedValid);
     EXPECT_EQ(0, v32.Base->RunTableValid);
@@ -309,6 +309,8 @@ TEST(MemImg, ColorKeyOfTransfers)
     EXPECT_EQ(0xFFu, a32.Pixel(1, 0) >> 24);
     EXPECT_EQ(0u, (a565.Pixel(0, 0) >> 16) & 0xFF);
     EXPECT_EQ(0xFFu, (a565.Pixel(1, 0) >> 16) & 0xFF);
+    // An alpha image keeps its own flag.
+    BltBaseImageToMemImg(&s, nullptr, &a565, 0, 0, 2, 1, 0, 0, 0);
     EXPECT_EQ(1, a565.Base->ColorKeyFlag);
 }
 
