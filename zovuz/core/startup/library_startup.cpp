@@ -20,20 +20,23 @@ void FillSubsystemHooks(void)
 {
     SubsystemHooks &h = SubsystemHooksData;
     h.TerminateLibrary = TerminateLibrary;
+    h.GetUseDisplayRecord = GetUseDisplayRecord;
+    h.SelectFullScreenDisplayMode = SelectFullScreenDisplayModeSize;
+    h.DirectDraw7_GetObject = DirectDraw7_GetObject;
     // NOT YET BUILT (sound): ProcessStreamSounds, ProcessSoftSoundPlayers, ProcessPlayedSoundList,
     //   ProcessDeleteOnPlayEndSounds, ProcessMusicHandles, ProcessMidiMciNotify, PauseAllSoundHandles,
     //   PauseAllSoftSoundPlayers.
     // NOT YET BUILT (movies): PauseAllMovies, ResumeAllMovies.
     // NOT YET BUILT (graphics): Graphics_Hardware_ExpireMemoryTextureCache, RefreshScreen,
-    //   GetDrawScreenSize, GetScreenColorBitDepth, IsRestoreGraphCallbackSet, GetUseDisplayRecord,
-    //   SelectFullScreenDisplayMode, ChangeScreenMode, GetHardwareGraphicsFlag,
+    //   GetDrawScreenSize, GetScreenColorBitDepth, IsRestoreGraphCallbackSet, ChangeScreenMode,
+    //   GetHardwareGraphicsFlag,
     //   GetScreenFlipRunningFlag, GetDrawScreenHandle, GetUseMaskScreenFlag, SetUseMaskScreenFlag,
     //   Graphics_Hardware_SetDialogBoxMode, Graphics_Hardware_GetDialogBoxModeFlag,
     //   Graphics_Hardware_ReleaseDeviceObjects, RestoreGraphicsDevice,
     //   Graphics_Hardware_RestoreLostDevice, IsFullScreenMode, ConvertWindowPosToScreenPos,
     //   GetBackgroundColor, IsSavedScreenCopyHeld, DrawSavedScreenCopy, ReleaseSavedScreenCopy,
     //   GetGraphicsAPIType, DrawStringToHandleW, DeleteFontToHandle.
-    // NOT YET BUILT (Direct3D back ends): DirectDraw7_GetObject, D3D11Device_IsValid.
+    // NOT YET BUILT (Direct3D back ends): D3D11Device_IsValid.
 }
 
 // A failed step among the window, input and graphics: the library is left as far as it came.
@@ -86,7 +89,7 @@ int InitializeLibrary(void)
     // NOT YET BUILT (sound): InitializeSoundSystem();
 
     InitializeBaseImageTables();
-    // NOT YET BUILT (graphics): InitializeSoftImageManage();
+    InitializeSoftImageManage();
     // NOT YET BUILT (movies): InitializeMovieSystem();
     // NOT YET BUILT (graphics): if (InitializeGraphics() < 0) return FailStartup();
 
@@ -109,13 +112,13 @@ int TerminateLibrary(void)
         return 0;
     LibraryState.Ending = 1;
 
-    // NOT YET BUILT (graphics): DeleteAllSoftImages();
+    DeleteAllSoftImages();
     TerminateScreenLog();
     TerminateNetwork();
     // NOT YET BUILT (sound): StopCurrentMusic();
     // NOT YET BUILT (graphics): TerminateGraphics();
     TerminateBaseImageTables();
-    // NOT YET BUILT (graphics): TerminateSoftImageManage();
+    TerminateSoftImageManage();
     // NOT YET BUILT (movies): TerminateMovieSystem();
     // NOT YET BUILT (input): TerminateInput();
     // NOT YET BUILT (sound): TerminateSoundSystem();
