@@ -56,13 +56,6 @@ void MakeScreens(int Width, int Height, int ColorType)
     GraphicsScreenSettings.MainScreenHeight = Height;
 }
 
-// Changes the window's size scale. The core's window-mode restyling drops WS_VISIBLE, so the
-// window is shown again here until the core keeps it.
-void SetRate(double RateX, double RateY)
-{
-    SetWindowSizeExtendRate(RateX, RateY);
-    ShowWindow((HWND)GetMainWindowHandle(), SW_SHOWNA);
-}
 
 void PumpMessages()
 {
@@ -133,7 +126,7 @@ TEST_F(GdiPresent, WindowModeShowsTheScreenExactlyOrStretched)
         {"16 bits stretched", 100, 50, MEMIMG_COLORTYPE_565, 2, 2, 0, 2, 2},
     };
     for (const Case &c : cases) {
-        SetRate(c.RateX, c.RateY);
+        SetWindowSizeExtendRate(c.RateX, c.RateY);
         PumpMessages();
         int clientWidth = 0, clientHeight = 0;
         GetWindowClientSize(&clientWidth, &clientHeight);
@@ -154,7 +147,7 @@ TEST_F(GdiPresent, WindowModeShowsTheScreenExactlyOrStretched)
             EXPECT_EQ(0xFFFFFFu, shot.At(0, bottom)) << c.Name;
         }
     }
-    SetRate(1, 1);
+    SetWindowSizeExtendRate(1, 1);
     PumpMessages();
 }
 
@@ -211,7 +204,6 @@ TEST_F(GdiPresent, FullScreenPaintsTheBorderTenTimesThenShowsTheScreenByScalingM
 
     TerminateDisplayInfo();
     ChangeWindowMode(1);
-    ShowWindow(Window(), SW_SHOWNA);
     PumpMessages();
 }
 
