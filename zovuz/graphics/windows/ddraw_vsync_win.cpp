@@ -16,15 +16,6 @@ struct DirectDrawVSyncData
 };
 DirectDrawVSyncData DirectDrawVSync = {nullptr, -1, 0};
 
-int64_t NowMicroseconds()
-{
-    LARGE_INTEGER count, frequency;
-    QueryPerformanceCounter(&count);
-    QueryPerformanceFrequency(&frequency);
-    return (int64_t)(count.QuadPart / frequency.QuadPart * 1000000 +
-                     count.QuadPart % frequency.QuadPart * 1000000 / frequency.QuadPart);
-}
-
 void WaitForBlank()
 {
     DirectDrawVSync.Object->WaitForVerticalBlank(DDWAITVB_BLOCKBEGIN, nullptr);
@@ -80,11 +71,11 @@ int DirectDraw7_MeasureVSyncPeriod(void)
     int64_t intervals[maxWaits];
     int count = 0;
     WaitForBlank();
-    int64_t last = NowMicroseconds();
+    int64_t last = GetNowMicroCount();
     // Stops at the first ten steady intervals; the arithmetic is VSyncPeriodFromIntervals.
     while (count < maxWaits) {
         WaitForBlank();
-        int64_t now = NowMicroseconds();
+        int64_t now = GetNowMicroCount();
         intervals[count++] = now - last;
         last = now;
         int64_t period = VSyncPeriodFromIntervals(intervals, count);
@@ -104,15 +95,20 @@ int DirectDraw7_WaitVSync(void)
     if (v.Object == nullptr)
         return 0;
     int64_t threshold = VSyncWaitThreshold(v.Period);
-    if (NowMicroseconds() - v.LastWait < threshold) {
+    // Without a clock there is nothing to sleep by: wait for the blank at once.
+    if (GetNowMicroCount() < 0) {
+        WaitForBlank();
+        return 0;
+    }
+    if (GetNowMicroCount() - v.LastWait < threshold) {
         Sleep(0);
-        while (NowMicroseconds() - v.LastWait < threshold)
+        while (GetNowMicroCount() - v.LastWait < threshold)
             Sleep(1);
         WaitForBlank();
-        v.LastWait = NowMicroseconds();
+        v.LastWait = GetNowMicroCount();
     } else {
         WaitForBlank();
-        v.LastWait = NowMicroseconds();
+        v.LastWait = GetNowMicroCount();
         Sleep(0);
     }
     return 0;
