@@ -84,6 +84,18 @@ void RecordTouchFrame(TouchRecordData *Record, const TouchInputData *Frame)
     Record->MainIndex = 0;
 }
 
+int GetMainTouchPosition(const TouchRecordData *Record, int *X, int *Y)
+{
+    const TouchInputData &frame = Record->Previous;
+    if (frame.PointNum <= 0 || Record->MainID < 0 || Record->MainIndex < 0 || Record->MainIndex >= frame.PointNum)
+        return 0;
+    if (X != nullptr)
+        *X = frame.Point[Record->MainIndex].PositionX;
+    if (Y != nullptr)
+        *Y = frame.Point[Record->MainIndex].PositionY;
+    return 1;
+}
+
 const TouchInputData *GetTouchLogFrame(const TouchRecordData *Record, int Index)
 {
     if (Index < 0 || Index >= Record->LogNum)

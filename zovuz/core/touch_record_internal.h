@@ -51,6 +51,10 @@ int AddTouchInputPoint(TouchInputData *Frame, int ID, int PositionX, int Positio
 // otherwise moves to the frame's first point.
 void RecordTouchFrame(TouchRecordData *Record, const TouchInputData *Frame);
 
+// 1 while a point is down and the main touch is on one: its position into X and Y (either may
+// be null). 0 otherwise, X and Y untouched.
+int GetMainTouchPosition(const TouchRecordData *Record, int *X, int *Y);
+
 // Frame Index of the log, 0 the oldest kept; null outside the log.
 const TouchInputData *GetTouchLogFrame(const TouchRecordData *Record, int Index);
 // Changed point Index, 0 the oldest kept; null outside the log.

@@ -18,6 +18,7 @@
 #include "zovuz/core/file_access.h"
 #include "zovuz/core/archive.h"
 #include "zovuz/core/clock.h"
+#include "zovuz/core/input.h"
 #include "zovuz/core/api_lock.h"
 #include "zovuz/core/library_state.h"
 #include "zovuz/core/window.h"

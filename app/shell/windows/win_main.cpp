@@ -33,7 +33,7 @@ int InitLibraryAndScreen() {
   SetWindowIconId(106);
   SetMainWindowText("tarvex");
   // NOT YET BUILT (graphics): SetUseDisplayIndex(1);
-  // NOT YET BUILT (input): SetDirectInputUseFlag(0);
+  SetDirectInputUseFlag(0);
   // NOT YET BUILT (shell menu commands, with menu resource 109; without it the window would get
   //   an empty menu bar): SetUseMenuFlag(1); SetDisplayMenuFlag(1); SetMenuAutoDisplayFlag(1);
   //   SetWindowMenuFromResource(109, OnMenuCommand);

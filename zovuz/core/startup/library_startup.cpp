@@ -83,7 +83,8 @@ int InitializeLibrary(void)
     InitializeCom();
     if (CreateMainWindow() != 0)
         return FailStartup();
-    // NOT YET BUILT (input): if (InitializeInput() == -1) return FailStartup();
+    if (InitializeInput() == -1)
+        return FailStartup();
 
     InitializeSoundConvert();
     // NOT YET BUILT (sound): InitializeSoundSystem();
@@ -120,7 +121,7 @@ int TerminateLibrary(void)
     TerminateBaseImageTables();
     TerminateSoftImageManage();
     // NOT YET BUILT (movies): TerminateMovieSystem();
-    // NOT YET BUILT (input): TerminateInput();
+    TerminateInput();
     // NOT YET BUILT (sound): TerminateSoundSystem();
     TerminateSoundConvert();
 

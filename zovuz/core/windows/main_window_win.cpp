@@ -6,7 +6,6 @@
 #include "zovuz/core/clock.h"
 #include "zovuz/core/file_access_internal.h"
 #include "zovuz/core/ime_internal.h"
-#include "zovuz/core/input_pending_internal.h"
 #include "zovuz/core/library_core.h"
 #include "zovuz/core/library_state.h"
 #include "zovuz/core/log.h"

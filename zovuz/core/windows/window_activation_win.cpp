@@ -6,7 +6,7 @@
 
 #include "zovuz/core/clock.h"
 #include "zovuz/core/ime_internal.h"
-#include "zovuz/core/input_pending_internal.h"
+#include "zovuz/core/input_internal.h"
 #include "zovuz/core/library_state.h"
 #include "zovuz/core/log.h"
 #include "zovuz/core/subsystem_hooks.h"

@@ -4,12 +4,29 @@
 
 #include "zovuz/core/input_char_internal.h"
 #include "zovuz/core/ime_internal.h"
-#include "zovuz/core/input_pending_internal.h"
+#include "zovuz/core/input_internal.h"
 #include "zovuz/core/library_state.h"
 #include "zovuz/core/log.h"
 #include "zovuz/core/memory.h"
 #include "zovuz/core/subsystem_hooks.h"
 #include "zovuz/core/windows/api_table.h"
+
+void MakeTouchFrame(const TOUCHINPUT *Inputs, int Count, TouchInputData *Frame)
+{
+    *Frame = TouchInputData();
+    if (Count <= 0)
+        return;
+    Frame->Time = static_cast<int64_t>(Inputs[0].dwTime) * 1000;
+    // A frame holds 16 points; further points of a larger contact are left out.
+    for (int i = 0; i < Count && Frame->PointNum < TOUCHINPUTPOINT_MAXNUM; ++i)
+    {
+        if (Inputs[i].dwFlags & TOUCHEVENTF_UP)
+            continue;
+        int x = 0, y = 0;
+        ScreenPosToDrawScreenPos(Inputs[i].x / 100, Inputs[i].y / 100, &x, &y);
+        AddTouchInputPoint(Frame, static_cast<int>(Inputs[i].dwID), x, y);
+    }
+}
 
 namespace {
 
@@ -75,17 +92,8 @@ void RecordTouch(LPARAM LParam, WPARAM WParam)
         inputs = static_cast<TOUCHINPUT *>(DXALLOC(sizeof(TOUCHINPUT) * count));
     if (inputs != NULL && count > 0 && WinAPIData.GetTouchInputInfoFunc(handle, count, inputs, sizeof(TOUCHINPUT)))
     {
-        TouchInputData frame = {};
-        frame.Time = static_cast<int64_t>(inputs[0].dwTime) * 1000;
-        // A frame holds 16 points; further points of a larger contact are left out.
-        for (int i = 0; i < count && frame.PointNum < TOUCHINPUTPOINT_MAXNUM; ++i)
-        {
-            if (inputs[i].dwFlags & TOUCHEVENTF_UP)
-                continue;
-            int x = 0, y = 0;
-            ScreenPosToDrawScreenPos(inputs[i].x / 100, inputs[i].y / 100, &x, &y);
-            AddTouchInputPoint(&frame, static_cast<int>(inputs[i].dwID), x, y);
-        }
+        TouchInputData frame;
+        MakeTouchFrame(inputs, count, &frame);
         RecordTouchFrame(&MainWindowState.Touch, &frame);
     }
     if (inputs != local && inputs != NULL)

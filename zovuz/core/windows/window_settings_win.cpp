@@ -4,7 +4,7 @@
 
 #include "zovuz/core/base_helpers.h"
 #include "zovuz/core/char_code_internal.h"
-#include "zovuz/core/input_pending_internal.h"
+#include "zovuz/core/input.h"
 #include "zovuz/core/log.h"
 #include "zovuz/core/memory.h"
 #include "zovuz/core/subsystem_hooks.h"

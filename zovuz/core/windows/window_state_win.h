@@ -142,6 +142,11 @@ extern MainWindowData MainWindowState;
 
 LRESULT CALLBACK MainWindowProc(HWND Window, UINT Message, WPARAM WParam, LPARAM LParam);
 
+// The frame of the touch points in Inputs that are down (at most 16), in draw-screen positions
+// (hundredths of a pixel on the desktop converted through the window), stamped with the first
+// point's time in microseconds.
+void MakeTouchFrame(const TOUCHINPUT *Inputs, int Count, TouchInputData *Frame);
+
 // Applies the window-mode or full-screen style and size to the existing window; with
 // CenterFlag the window is centred on the display. Nothing without a window.
 int ChangeWindowStyle(int CenterFlag);
