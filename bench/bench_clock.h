@@ -3,6 +3,8 @@
 
 #include <windows.h>
 
+#include <stdio.h>
+
 inline double BenchSeconds()
 {
     static const double frequency = [] {
@@ -13,4 +15,20 @@ inline double BenchSeconds()
     LARGE_INTEGER now;
     QueryPerformanceCounter(&now);
     return double(now.QuadPart) / frequency;
+}
+
+// Seconds per call of Work, over Rounds calls.
+template <typename Work>
+double BenchSecondsPerCall(int Rounds, Work work)
+{
+    double start = BenchSeconds();
+    for (int i = 0; i < Rounds; ++i) work();
+    return (BenchSeconds() - start) / Rounds;
+}
+
+// One line: our figure beside the reference figure of the same run, and their ratio.
+inline void PrintBenchRatio(const char *Name, double Ours, const char *ReferenceName, double Reference, const char *Unit)
+{
+    printf("%-36s %10.2f %s   %-26s %10.2f %s   ratio %.2f\n", Name, Ours, Unit, ReferenceName, Reference, Unit,
+           Ours / Reference);
 }

@@ -2,12 +2,12 @@
 // table, the others read it) beside one GetKeyboardState, in the same run; and one refreshing
 // GetAllKeyState (a new tick each call: pump pass, GetKeyboardState, 109 copies) beside it.
 #include "bench/bench_clock.h"
+#include "bench/bench_window.h"
 #include <windows.h>
 
 #include <stdio.h>
 
 #include "zovuz/core/windows/api_table.h"
-#include "zovuz/core/zovuz_core.h"
 
 namespace {
 
@@ -18,29 +18,14 @@ DWORD WINAPI HeldTimeGetTime(void) { return Tick; }
 template <typename Work>
 double MicrosecondsPerRound(int Rounds, Work work)
 {
-    double start = BenchSeconds();
-    for (int i = 0; i < Rounds; ++i) work();
-    return (BenchSeconds() - start) * 1e6 / Rounds;
-}
-
-void Print(const char *Name, double Ours, const char *ReferenceName, double Reference)
-{
-    printf("%-40s %9.2f us   %-24s %9.2f us   ratio %.2f\n", Name, Ours, ReferenceName, Reference, Ours / Reference);
+    return BenchSecondsPerCall(Rounds, work) * 1e6;
 }
 
 }  // namespace
 
 int main()
 {
-    SetLogFileOutputFlag(0);
-    ChangeWindowMode(1);
-    SetAlwaysRunFlag(1);
-    SetMainWindowText("tarvex bench");
-    if (CreateMainWindow() != 0) {
-        printf("the main window could not be made\n");
-        return 1;
-    }
-    ProcessMessage();
+    if (!StartBenchWindow()) return 1;
     SetDirectInputUseFlag(0);
     InitializeInput();
     DWORD(WINAPI *realTimeGetTime)(void) = WinAPIData.timeGetTimeFunc;
@@ -54,13 +39,13 @@ int main()
         for (int i = 0; i < 1000; ++i) GetAllKeyState(keys);
     });
     double one = MicrosecondsPerRound(rounds, [&state] { GetKeyboardState(state); });
-    Print("1000 x GetAllKeyState in one tick", thousand, "1 x GetKeyboardState", one);
+    PrintBenchRatio("1000 x GetAllKeyState in one tick", thousand, "1 x GetKeyboardState", one, "us");
 
     double refreshing = MicrosecondsPerRound(rounds, [&keys] {
         Tick++;
         GetAllKeyState(keys);
     });
-    Print("GetAllKeyState on a new tick", refreshing, "1 x GetKeyboardState", one);
+    PrintBenchRatio("GetAllKeyState on a new tick", refreshing, "1 x GetKeyboardState", one, "us");
 
     TerminateInput();
     WinAPIData.timeGetTimeFunc = realTimeGetTime;

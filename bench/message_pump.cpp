@@ -1,46 +1,30 @@
 // One ProcessMessage pass with an empty queue beside a bare PeekMessageW, and an uncontended
 // DxFunctionLock enter/leave pair beside a bare critical section, in the same run.
 #include "bench/bench_clock.h"
+#include "bench/bench_window.h"
 #include <windows.h>
 
 #include <stdio.h>
-
-#include "zovuz/core/zovuz_core.h"
 
 namespace {
 
 template <typename Work>
 double NanosecondsPerCall(int Rounds, Work work)
 {
-    double start = BenchSeconds();
-    for (int i = 0; i < Rounds; ++i) work();
-    return (BenchSeconds() - start) * 1e9 / Rounds;
-}
-
-void Print(const char *Name, double Ours, const char *ReferenceName, double Reference)
-{
-    printf("%-32s %9.1f ns   %-26s %9.1f ns   ratio %.2f\n", Name, Ours, ReferenceName, Reference, Ours / Reference);
+    return BenchSecondsPerCall(Rounds, work) * 1e9;
 }
 
 }  // namespace
 
 int main()
 {
-    SetLogFileOutputFlag(0);
-    ChangeWindowMode(1);
-    SetAlwaysRunFlag(1);
-    SetMainWindowText("tarvex bench");
-    if (CreateMainWindow() != 0) {
-        printf("the main window could not be made\n");
-        return 1;
-    }
-    ProcessMessage();  // what the window's creation queued
+    if (!StartBenchWindow()) return 1;
 
     const int pumpRounds = 20000;
     MSG message;
     double pump = NanosecondsPerCall(pumpRounds, [] { ProcessMessage(); });
     double peek = NanosecondsPerCall(pumpRounds, [&message] { PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE); });
-    Print("ProcessMessage (empty queue)", pump, "PeekMessageW", peek);
+    PrintBenchRatio("ProcessMessage (empty queue)", pump, "PeekMessageW", peek, "ns");
 
     const int lockRounds = 2000000;
     CRITICAL_SECTION section;
@@ -56,7 +40,7 @@ int main()
         LeaveCriticalSection(&section);
     });
     DeleteCriticalSection(&section);
-    Print("DxFunctionLock enter + leave", lock, "critical section pair", bare);
+    PrintBenchRatio("DxFunctionLock enter + leave", lock, "critical section pair", bare, "ns");
 
     TerminateMainWindow();
     return 0;

@@ -330,6 +330,7 @@ TEST_F(DirectInputDevices, StartLogsEachDeviceAndEndReleasesThem)
         EXPECT_TRUE(LogHas(StartLog, line)) << StartLog;
     EXPECT_EQ(1, IsDirectInputMouseUsed());
     ASSERT_NE(nullptr, InputState.KeyboardDevice);
+    EXPECT_EQ(GetModuleHandleW(L"xinput1_4.dll"), InputState.XInput.Module) << "the first of the three";
 
     LogAppendReader log;
     EXPECT_EQ(0, TerminateInput());

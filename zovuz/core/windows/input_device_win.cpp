@@ -10,13 +10,6 @@
 
 namespace {
 
-DWORD DeviceTime(void)
-{
-    if (WinAPIData.timeGetTimeFunc == NULL)
-        LoadWinAPI();
-    return WinAPIData.timeGetTimeFunc != NULL ? WinAPIData.timeGetTimeFunc() : 0;
-}
-
 void ReleaseDevice(IDirectInputDevice8W *&Device)
 {
     if (Device != NULL)
@@ -139,9 +132,9 @@ bool StartDirectInput(void)
     SetupJoypads();
     StartMouseDevice(object);
 
-    s.LastKeyboardUpdateTime = DeviceTime();
+    s.LastKeyboardUpdateTime = GetInputTime();
     StartKeyboardDevice(object);
-    s.LastKeyboardUpdateTime = DeviceTime();
+    s.LastKeyboardUpdateTime = GetInputTime();
     LogIndentDown();
     AddLogStringWide(L"DirectInput 関連の初期化は正常に終了しました\n");
     return true;
@@ -184,7 +177,8 @@ int TerminateDirectInput(void)
     {
         AddLogStringWide(L"入力関連の終了処理... 完了\n");
         s.DirectInput = NULL;
-        // XInput stays loaded when DirectInput failed after it.
+        // XInput is loaded before DirectInput is asked for: a DirectInput that failed leaves it
+        // loaded on this path.
         FreeXInput();
         return 0;
     }

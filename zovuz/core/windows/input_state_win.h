@@ -89,6 +89,9 @@ inline bool DirectInputObjectInUse(void)
     return InputState.DirectInput != NULL && InputState.DirectInput != DIRECTINPUT_WINDOWS_PATH;
 }
 
+// timeGetTime through the Windows API table: the keyboard's update tick.
+DWORD GetInputTime(void);
+
 // 1 when DirectInput may be used at all: the off flag is clear and it is forced or Windows is
 // older than Vista.
 int DirectInputPathAllowed(void);

@@ -13,13 +13,6 @@ InputStateData InputState;
 
 namespace {
 
-DWORD InputTime(void)
-{
-    if (WinAPIData.timeGetTimeFunc == NULL)
-        LoadWinAPI();
-    return WinAPIData.timeGetTimeFunc != NULL ? WinAPIData.timeGetTimeFunc() : 0;
-}
-
 bool VistaOrLater(void)
 {
     return GetWindowsVersionCode() >= WINDOWS_VERSION_VISTA;
@@ -58,7 +51,7 @@ int ReadDeviceState(IDirectInputDevice8W *Device, DWORD Size, void *Data)
 int UpdateDirectInputKeyboard(int PumpFirst)
 {
     InputStateData &s = InputState;
-    DWORD now = InputTime();
+    DWORD now = GetInputTime();
     if (now == s.LastKeyboardUpdateTime && WaitForSingleObject(s.KeyboardEvent, 0) != WAIT_OBJECT_0)
         return 0;
     if (PumpFirst && ProcessMessageNoLock() != 0)
@@ -84,7 +77,7 @@ int UpdateWindowsKeyboard(int PumpFirst)
     InputStateData &s = InputState;
     if (GetCurrentThreadId() != GetMainThreadID())
         return 0;
-    DWORD now = InputTime();
+    DWORD now = GetInputTime();
     if (now == s.LastKeyboardUpdateTime)
         return 0;
     s.LastKeyboardUpdateTime = now;
@@ -109,6 +102,13 @@ int StartInputOnDemand(void)
 }
 
 } // namespace
+
+DWORD GetInputTime(void)
+{
+    if (WinAPIData.timeGetTimeFunc == NULL)
+        LoadWinAPI();
+    return WinAPIData.timeGetTimeFunc != NULL ? WinAPIData.timeGetTimeFunc() : 0;
+}
 
 int DirectInputPathAllowed(void)
 {

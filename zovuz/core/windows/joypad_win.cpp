@@ -167,6 +167,22 @@ void DropDevice(JoypadRecord &Pad, IDirectInputDevice8W *Device, HANDLE Event)
         CloseHandle(Event);
 }
 
+// Sets a property on each of the six axes by offset; failures on X and Y are logged.
+template <typename Property>
+void SetEachAxis(IDirectInputDevice8W *Device, REFGUID Guid, Property Value, const wchar_t *const Failures[2])
+{
+    for (int i = 0; i < 6; ++i)
+    {
+        Property p = Value;
+        p.diph.dwSize = sizeof(p);
+        p.diph.dwHeaderSize = sizeof(p.diph);
+        p.diph.dwHow = DIPH_BYOFFSET;
+        p.diph.dwObj = JoypadAxisOffsets[i];
+        if (FAILED(Device->SetProperty(Guid, &p.diph)) && i < 2)
+            AddLogStringWide(Failures[i]);
+    }
+}
+
 void SetAxisProperties(IDirectInputDevice8W *Device)
 {
     static const wchar_t *const rangeFailures[2] = {
@@ -174,29 +190,30 @@ void SetAxisProperties(IDirectInputDevice8W *Device)
     static const wchar_t *const deadZoneFailures[2] = {
         L"ジョイパッドデバイスのＸ軸の無効ゾーンの設定に失敗しました\n",
         L"ジョイパッドデバイスのＹ軸の無効ゾーンの設定に失敗しました\n"};
-    for (int i = 0; i < 6; ++i)
-    {
-        DIPROPRANGE range = {};
-        range.diph.dwSize = sizeof(range);
-        range.diph.dwHeaderSize = sizeof(range.diph);
-        range.diph.dwHow = DIPH_BYOFFSET;
-        range.diph.dwObj = JoypadAxisOffsets[i];
-        range.lMin = -1000;
-        range.lMax = 1000;
-        if (FAILED(Device->SetProperty(DIPROP_RANGE, &range.diph)) && i < 2)
-            AddLogStringWide(rangeFailures[i]);
-    }
-    for (int i = 0; i < 6; ++i)
-    {
-        DIPROPDWORD deadZone = {};
-        deadZone.diph.dwSize = sizeof(deadZone);
-        deadZone.diph.dwHeaderSize = sizeof(deadZone.diph);
-        deadZone.diph.dwHow = DIPH_BYOFFSET;
-        deadZone.diph.dwObj = JoypadAxisOffsets[i];
-        deadZone.dwData = 3499;
-        if (FAILED(Device->SetProperty(DIPROP_DEADZONE, &deadZone.diph)) && i < 2)
-            AddLogStringWide(deadZoneFailures[i]);
-    }
+    DIPROPRANGE range = {};
+    range.lMin = -1000;
+    range.lMax = 1000;
+    SetEachAxis(Device, DIPROP_RANGE, range, rangeFailures);
+    DIPROPDWORD deadZone = {};
+    deadZone.dwData = 3499;
+    SetEachAxis(Device, DIPROP_DEADZONE, deadZone, deadZoneFailures);
+}
+
+// An effect of full gain and no end over the X and Y axes, started by no button.
+DIEFFECT EffectOverXAndY(DWORD CoordinateFlag, DWORD *Axes, LONG *Direction, void *Parameters, DWORD ParametersSize)
+{
+    DIEFFECT effect = {};
+    effect.dwSize = sizeof(effect);
+    effect.dwFlags = CoordinateFlag | DIEFF_OBJECTOFFSETS;
+    effect.dwDuration = INFINITE;
+    effect.dwGain = 10000;
+    effect.dwTriggerButton = DIEB_NOTRIGGER;
+    effect.cAxes = 2;
+    effect.rgdwAxes = Axes;
+    effect.rglDirection = Direction;
+    effect.cbTypeSpecificParams = ParametersSize;
+    effect.lpvTypeSpecificParams = Parameters;
+    return effect;
 }
 
 void CreateVibrationEffects(IDirectInputDevice8W *Device, JoypadRecord &Pad)
@@ -206,34 +223,14 @@ void CreateVibrationEffects(IDirectInputDevice8W *Device, JoypadRecord &Pad)
     LONG polarDirection[2] = {0, 0};
     DIENVELOPE envelope = {sizeof(DIENVELOPE), 0, 500000, 0, 1000000};
     DIPERIODIC periodic = {10000, 0, 0, 1500000};
-    DIEFFECT sine = {};
-    sine.dwSize = sizeof(sine);
-    sine.dwFlags = DIEFF_POLAR | DIEFF_OBJECTOFFSETS;
-    sine.dwDuration = INFINITE;
-    sine.dwGain = 10000;
-    sine.dwTriggerButton = DIEB_NOTRIGGER;
-    sine.cAxes = 2;
-    sine.rgdwAxes = axes;
-    sine.rglDirection = polarDirection;
+    DIEFFECT sine = EffectOverXAndY(DIEFF_POLAR, axes, polarDirection, &periodic, sizeof(periodic));
     sine.lpEnvelope = &envelope;
-    sine.cbTypeSpecificParams = sizeof(periodic);
-    sine.lpvTypeSpecificParams = &periodic;
     if (FAILED(Device->CreateEffect(GUID_Sine, &sine, &Pad.Vibration[1].Effect, NULL)))
         Pad.Vibration[1].Effect = NULL;
 
     LONG cartesianDirection[2] = {0, 0};
     DICONSTANTFORCE constant = {10000};
-    DIEFFECT force = {};
-    force.dwSize = sizeof(force);
-    force.dwFlags = DIEFF_CARTESIAN | DIEFF_OBJECTOFFSETS;
-    force.dwDuration = INFINITE;
-    force.dwGain = 10000;
-    force.dwTriggerButton = DIEB_NOTRIGGER;
-    force.cAxes = 2;
-    force.rgdwAxes = axes;
-    force.rglDirection = cartesianDirection;
-    force.cbTypeSpecificParams = sizeof(constant);
-    force.lpvTypeSpecificParams = &constant;
+    DIEFFECT force = EffectOverXAndY(DIEFF_CARTESIAN, axes, cartesianDirection, &constant, sizeof(constant));
     if (FAILED(Device->CreateEffect(GUID_ConstantForce, &force, &Pad.Vibration[0].Effect, NULL)))
     {
         Pad.Vibration[0].Effect = NULL;
@@ -260,7 +257,14 @@ void LoadXInput(void)
     {
         x.Module = LoadLibraryW(name);
         if (x.Module != NULL)
+        {
+            // XInput runs a thread of its own that can outlive a FreeLibrary of the module and
+            // then executes unmapped code: the module stays mapped for the process, and the
+            // FreeLibrary of the device end only gives back this start's reference.
+            HMODULE pinned = NULL;
+            GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_PIN, name, &pinned);
             break;
+        }
     }
     if (x.Module == NULL)
     {
