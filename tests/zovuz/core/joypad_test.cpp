@@ -242,6 +242,30 @@ TEST_F(Joypad, WindowsPathCountsWinmmJoysticksUntilTheFirstThatFails)
     EXPECT_EQ(0, InputState.Joypad[3].DeadZone);
 }
 
+HRESULT WINAPI FailingCoCreateInstance(REFCLSID, LPUNKNOWN, DWORD, REFIID, LPVOID *Object)
+{
+    *Object = NULL;
+    return REGDB_E_CLASSNOTREG;
+}
+
+// Without a DirectInput object the start takes the Windows path and the end gives XInput back.
+TEST_F(Joypad, DirectInputRefusedFallsBackToTheWindowsPath)
+{
+    WinAPIData.CoCreateInstanceFunc = FailingCoCreateInstance;
+    SetDirectInputUseFlag(1);
+    LogAppendReader log;
+    ASSERT_EQ(0, InitializeInput());
+    std::wstring text = log.Appended();
+    EXPECT_NE(std::wstring::npos, text.find(L"DirectInput8 の取得を試みます...取得に失敗。DirectInput を使用しません。"));
+    EXPECT_NE(std::wstring::npos, text.find(L"パッドの数は 0 個です"));
+    EXPECT_EQ(DIRECTINPUT_WINDOWS_PATH, InputState.DirectInput);
+    EXPECT_EQ(1, InputState.NoUseDirectInputFlag);
+    EXPECT_NE(nullptr, InputState.XInput.Module);
+    EXPECT_EQ(0, TerminateInput());
+    EXPECT_EQ(nullptr, InputState.XInput.Module);
+    EXPECT_EQ(nullptr, InputState.XInput.GetStateFunc);
+}
+
 TEST_F(Joypad, XInputPadsComeFirstAndTheirDirectInputTwinsAreLeftOut)
 {
     struct Case {
