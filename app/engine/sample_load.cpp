@@ -14,6 +14,7 @@
 #include "app/engine/engine_lock.h"
 #include "app/engine/mdx_song.h"
 #include "app/engine/song_engine.h"
+#include "zovuz/sound/zovuz_sound.h"
 
 namespace {
 
@@ -22,11 +23,23 @@ constexpr size_t kSamplePathChars = 1024;
 
 typedef std::array<std::unique_ptr<int16_t[]>, kSampleBankSize> BankBuffers;
 
-// The library's SoftSound loader is not part of this build yet: until it is, no sound file of
-// a list loads, and each entry keeps its key with handle and length -1.
-int32_t LoadLibrarySoftSound(const char*, int32_t*, int32_t*) { return -1; }
-void ReleaseLibrarySoftSound(int32_t) {}
-int ReadLibrarySoftSound(int32_t, int32_t, int32_t*, int32_t*) { return -1; }
+// A list's sound file as the library's SoftSound data, with its length and channel count.
+int32_t LoadLibrarySoftSound(const char* path, int32_t* frames, int32_t* channels) {
+  int handle = LoadSoftSound(path);
+  if (handle < 0) return -1;
+  int count = 0;
+  if (GetSoftSoundFormat(handle, &count, nullptr, nullptr, nullptr) < 0) {
+    DeleteSoftSound(handle);
+    return -1;
+  }
+  *frames = GetSoftSoundSampleNum(handle);
+  *channels = count;
+  return handle;
+}
+void ReleaseLibrarySoftSound(int32_t handle) { DeleteSoftSound(handle); }
+int ReadLibrarySoftSound(int32_t handle, int32_t frame, int32_t* left, int32_t* right) {
+  return ReadSoftSoundData(handle, frame, left, right);
+}
 
 constexpr SampleSoundOps kLibrarySoundOps = {LoadLibrarySoftSound, ReleaseLibrarySoftSound,
                                              ReadLibrarySoftSound};

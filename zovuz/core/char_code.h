@@ -36,6 +36,10 @@ constexpr int CHAR_CODE_UTF32BE = 32767;
 // character set is already chosen. Returns 0.
 int SetDefaultCharCodeFormat(void);
 
+// The library's current codes. Each runs the default choice first when no code is chosen yet.
+int GetCurrentCharCodeFormat(void); // the current multibyte code: text arguments of the library's calls
+int GetWideCharCodeFormat(void);    // the wide code, 1200 unless set otherwise
+
 // ---- single characters -----------------------------------------------------------------------
 
 // The character code starting at CharCode; *CharBytes (may be null) receives its length in

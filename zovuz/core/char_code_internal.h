@@ -319,10 +319,6 @@ inline bool IsZeroUnit(const uint8_t *P, int Unit)
 
 // ---- the core's own calls, not part of the public header ----
 
-// The library's current codes. Each runs the default choice first when no code is chosen yet.
-int GetCurrentCharCodeFormat(void); // the current multibyte code
-int GetWideCharCodeFormat(void);    // the wide code, 1200 unless set otherwise
-
 // Builds the conversion tables of the table codes (932, 936, 949, 950, 1252, 32764) once; the
 // converters call it on first use. 0, or -1 when the tables could not be had.
 int SetupCharCodeTables(void);

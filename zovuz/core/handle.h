@@ -110,6 +110,13 @@ struct HandleManage {
     wchar_t NameUTF16[DX_HANDLE_NAME_LENGTH + 1];  // the name in UTF-16 for the messages, terminated
 };
 
+// Lists of handle records: InitializeHandleList links an empty list's head and tail; Add links a
+// node directly after the head; Remove unlinks a linked node.
+// No lock: the list's owner guards it.
+void InitializeHandleList(HandleListNode *First, HandleListNode *Last);
+void HandleListAdd(HandleListNode *First, HandleListNode *Node, int Handle, void *Data);
+void HandleListRemove(HandleListNode *Node);
+
 // The manager table, indexed by type number. Lookups read it without a lock.
 extern HandleManage HandleManageArray[DX_HANDLETYPE_NUM];
 

@@ -14,6 +14,12 @@ struct RingBuffer
     int BufferSize;            // bytes allocated
 };
 
+// Clears the record (no allocation). 0.
+int RingBufferInitialize(RingBuffer* ring);
+
+// Frees the data and clears the record. 0.
+int RingBufferTerminate(RingBuffer* ring);
+
 // Appends size bytes, growing the buffer when needed. 0, or -1 when the growth failed;
 // a failed append leaves every queued byte in place.
 int RingBufferDataAdd(RingBuffer* ring, const void* data, int size);

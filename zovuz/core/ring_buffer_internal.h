@@ -4,12 +4,6 @@
 
 #include "zovuz/core/ring_buffer.h"
 
-// Clears the record (no allocation). 0.
-int RingBufferInitialize(RingBuffer* ring);
-
 // Makes room for size_to_add more bytes. 0, or -1 when the new buffer could not be had;
 // the old buffer and its bytes then stay as they were.
 int RingBufferReSize(RingBuffer* ring, int size_to_add);
-
-// Frees the data and clears the record. 0.
-int RingBufferTerminate(RingBuffer* ring);

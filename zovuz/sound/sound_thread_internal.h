@@ -8,6 +8,8 @@
 // hook table: SoundThreadExists tells it whether a thread runs.
 #pragma once
 
+#include "zovuz/sound/zovuz_sound.h"
+
 // The sound system's side of the service. The sound system fills the table when it starts; a
 // null entry has nothing to do. With IsSoundSystemStarted null, the device's presence stands in
 // for the sound system's started flag.
@@ -37,9 +39,8 @@ int StartSoundThread(void);
 // 0 otherwise (at once when there is no thread).
 int StopSoundThread(void);
 
-// 1 while a sound thread has been made and not yet stopped, else 0 (the message pump then runs
-// the refill steps itself).
-int SoundThreadExists(void);
+// SoundThreadExists (zovuz_sound.h): 1 while a sound thread has been made and not yet stopped,
+// else 0 (the message pump then runs the refill steps itself).
 
 // The stop flag: 1 = asked to stop, 2 = the thread has stopped; other values let it run.
 int GetSoundThreadStopFlag(void);

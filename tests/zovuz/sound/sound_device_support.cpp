@@ -1,6 +1,9 @@
 // Support for the sound tests.
 #include "sound_device_support.h"
 
+#include "zovuz/core/system_info_internal.h"
+#include "zovuz/sound/sound_thread_internal.h"
+
 #include <algorithm>
 #include <fstream>
 #include <iterator>
@@ -202,4 +205,17 @@ SoundWaveFormat Pcm16Format(int Channels, uint32_t Rate)
     format.nBlockAlign = uint16_t(2 * Channels);
     format.nAvgBytesPerSec = Rate * format.nBlockAlign;
     return format;
+}
+
+SoundSystemSession::SoundSystemSession(bool WithThread)
+{
+    InitializeCom();
+    SetSoundThreadCreateFailForTest(WithThread ? 0 : 1);
+    StartResult = InitializeSoundSystem();
+    SetSoundThreadCreateFailForTest(0);
+}
+
+SoundSystemSession::~SoundSystemSession()
+{
+    TerminateSoundSystem();
 }

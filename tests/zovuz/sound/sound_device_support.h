@@ -62,3 +62,17 @@ private:
 
 // A made 16-bit PCM format.
 SoundWaveFormat Pcm16Format(int Channels, uint32_t Rate);
+
+// The sound system started on the real device (COM first) for the life of the record, without
+// a sound thread unless asked for, so a test drives the refills itself. Handles made on a
+// scripted device must be deleted (DeleteAllSoftSoundHandles) before that device goes.
+class SoundSystemSession
+{
+public:
+    explicit SoundSystemSession(bool WithThread = false);
+    ~SoundSystemSession();
+    SoundSystemSession(const SoundSystemSession &) = delete;
+    SoundSystemSession &operator=(const SoundSystemSession &) = delete;
+
+    int StartResult;  // InitializeSoundSystem's result
+};

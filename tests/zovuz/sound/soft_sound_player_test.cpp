@@ -1,0 +1,386 @@
+// The SoftSound player on a scripted device whose play cursor the test sets: buffer and lead
+// sizes, clamped frames, the refill's window, amounts, silence and wrap, start, stop, pause and
+// the pass over every player.
+#include "sound_device_support.h"
+
+#include "zovuz/sound/soft_sound_internal.h"
+#include "zovuz/sound/zovuz_sound.h"
+
+#include <gtest/gtest.h>
+
+#include <string.h>
+
+#include <vector>
+
+namespace {
+
+constexpr uint32_t Size = 176400;  // one second of 2-channel 16-bit sound at 44100 Hz
+constexpr uint32_t Lead = 8268;    // 12/256 s of it, whole frames
+
+class SoftSoundPlayerTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_EQ(0, session_.StartResult);
+        device_ = new ScriptedSoundDevice;
+    }
+    void TearDown() override
+    {
+        DeleteAllSoftSoundHandles();
+        delete device_;
+    }
+
+    // A stereo 16-bit 44100 Hz player whose device bytes all read 0xAA until written.
+    int MakePlayer()
+    {
+        int handle = MakeSoftSoundPlayer2Ch16Bit44100Hz();
+        if (handle >= 0)
+            Device(handle).Data.assign(Device(handle).Data.size(), 0xAA);
+        return handle;
+    }
+    static SoftSoundHandleData &Record(int Handle)
+    {
+        return *reinterpret_cast<SoftSoundHandleData *>(HandleCheck(Handle));
+    }
+    static ScriptedDeviceBuffer &Device(int Handle)
+    {
+        return *ScriptedSoundDevice::Of(&Record(Handle).Player.Buffer);
+    }
+    static std::vector<int16_t> Queued(int Handle)
+    {
+        RingBuffer &queue = Record(Handle).Player.Queue;
+        std::vector<int16_t> samples(queue.DataLength / 2);
+        RingBufferDataGet(&queue, samples.data(), queue.DataLength, 1);
+        return samples;
+    }
+    static int16_t DeviceSample(int Handle, uint32_t ByteOffset)
+    {
+        int16_t value;
+        memcpy(&value, &Device(Handle).Data[ByteOffset], 2);
+        return value;
+    }
+    // The refill run with the cursor at Play: the bytes it wrote (how far the write offset moved).
+    static uint32_t RefillAt(int Handle, uint32_t Play)
+    {
+        Device(Handle).PlayCursor = Play;
+        uint32_t before = Record(Handle).Player.WriteOffset;
+        EXPECT_EQ(0, UpdateSoftSoundPlayer(&Record(Handle)));
+        return (Record(Handle).Player.WriteOffset + Size - before) % Size;
+    }
+    static void Push(int Handle, int Frames, int First = 1)
+    {
+        for (int i = 0; i < Frames; i++)
+            ASSERT_EQ(0, AddOneDataSoftSoundPlayer(Handle, First + i, -(First + i)));
+    }
+
+    SoundSystemSession session_;
+    ScriptedSoundDevice *device_ = nullptr;
+};
+
+TEST_F(SoftSoundPlayerTest, DeviceBufferIsOneSecondAndTheLeadTwelve256thsInWholeFrames)
+{
+    struct Case {
+        int Channels, Bits, Rate;
+        uint32_t Bytes, Lead;
+    } cases[] = {
+        {2, 16, 44100, 176400, 8268},
+        {1, 8, 22050, 22050, 1033},
+        {1, 16, 11025, 22050, 1034},  // 1033.5 rounded down, then up to a whole frame
+    };
+    for (const Case &c : cases)
+    {
+        int handle = MakeSoftSoundHandle(1, c.Channels, c.Bits, c.Rate, 0, 0, -1, 0);
+        ASSERT_GE(handle, 0) << c.Rate;
+        EXPECT_EQ(c.Bytes, Record(handle).Player.BufferBytes) << c.Rate;
+        EXPECT_EQ(c.Bytes, Device(handle).Data.size()) << c.Rate;
+        EXPECT_EQ(c.Lead, Record(handle).Player.LeadBytes) << c.Rate;
+        EXPECT_EQ(0u, Record(handle).Player.WriteOffset);
+        EXPECT_FALSE(Device(handle).Playing);
+    }
+}
+
+TEST_F(SoftSoundPlayerTest, FramesAreClampedToTheSampleWidth)
+{
+    struct Case {
+        int Channels, Bits, Left, Right;
+        std::vector<uint8_t> Queued;
+    } cases[] = {
+        {2, 16, 40000, -40000, {0xFF, 0x7F, 0x00, 0x80}},
+        {2, 16, -2, 3, {0xFE, 0xFF, 0x03, 0x00}},
+        {2, 8, 300, -5, {255, 0}},
+        {1, 16, 1000, 5000, {0xE8, 0x03}},  // a mono player takes the left value only
+        {1, 8, 100, 200, {100}},
+    };
+    for (const Case &c : cases)
+    {
+        int handle = MakeSoftSoundHandle(1, c.Channels, c.Bits, 44100, 0, 0, -1, 0);
+        ASSERT_GE(handle, 0);
+        ASSERT_EQ(0, AddOneDataSoftSoundPlayer(handle, c.Left, c.Right));
+        RingBuffer &queue = Record(handle).Player.Queue;
+        std::vector<uint8_t> bytes(queue.DataLength);
+        RingBufferDataGet(&queue, bytes.data(), queue.DataLength, 1);
+        EXPECT_EQ(c.Queued, bytes) << c.Channels << " x " << c.Bits << " bits, " << c.Left;
+        EXPECT_EQ(1, Record(handle).Player.QueuedFrames);
+    }
+
+    // Formats the producer path cannot build take no frames; data is no player.
+    int floatPlayer = MakeSoftSoundHandle(1, 2, 32, 44100, 0, 1, -1, 0);
+    int quad = MakeSoftSoundHandle(1, 4, 16, 44100, 0, 0, -1, 0);
+    int data = MakeSoftSoundHandle(0, 2, 16, 44100, 10, 0, -1, 0);
+    ASSERT_GE(floatPlayer, 0);
+    ASSERT_GE(quad, 0);
+    EXPECT_EQ(-1, AddOneDataSoftSoundPlayer(floatPlayer, 1, 1));
+    EXPECT_EQ(-1, AddOneDataSoftSoundPlayer(quad, 1, 1));
+    EXPECT_EQ(-1, AddOneDataSoftSoundPlayer(data, 1, 1));
+    EXPECT_EQ(-1, AddOneDataSoftSoundPlayer(-1, 1, 1));
+    EXPECT_EQ(0, Record(floatPlayer).Player.QueuedFrames);
+}
+
+TEST_F(SoftSoundPlayerTest, StartWithAnEmptyQueueWritesTwoLeadsOfSilenceAndLoops)
+{
+    int handle = MakePlayer();
+    ASSERT_GE(handle, 0);
+    ASSERT_EQ(0, StartSoftSoundPlayer(handle));
+    EXPECT_TRUE(Device(handle).Playing);
+    EXPECT_EQ(1, Device(handle).LoopFlag);
+    EXPECT_EQ(2 * Lead, Record(handle).Player.WriteOffset);
+    std::vector<uint8_t> &data = Device(handle).Data;
+    EXPECT_EQ(std::vector<uint8_t>(2 * Lead, 0), std::vector<uint8_t>(data.begin(), data.begin() + 2 * Lead));
+    EXPECT_EQ(0xAA, data[2 * Lead]);
+    EXPECT_EQ(0, Device(handle).OpenLocks);
+
+    // Started twice is still one start.
+    EXPECT_EQ(0, StartSoftSoundPlayer(handle));
+    EXPECT_EQ(2 * Lead, Record(handle).Player.WriteOffset);
+}
+
+TEST_F(SoftSoundPlayerTest, RefillWritesOnlyQueuedFramesAndSilenceOnlyWhenTheQueueIsEmpty)
+{
+    int handle = MakePlayer();
+    ASSERT_EQ(0, StartSoftSoundPlayer(handle));  // W = 16536
+    Push(handle, 100);
+
+    // B = 8268; with the cursor at 16000, 4000 frames are due but only 100 are queued.
+    EXPECT_EQ(400u, RefillAt(handle, 16000));
+    EXPECT_EQ(0, Record(handle).Player.QueuedFrames);
+    EXPECT_EQ(1, DeviceSample(handle, 16536));
+    EXPECT_EQ(-1, DeviceSample(handle, 16538));
+    EXPECT_EQ(100, DeviceSample(handle, 16536 + 99 * 4));
+    EXPECT_EQ(0xAA, Device(handle).Data[16936]);
+
+    // Now the queue is empty: (8268 + 16000 - 8668) / 4 = 3900 frames of silence.
+    EXPECT_EQ(3900u * 4, RefillAt(handle, 16000));
+    EXPECT_EQ(0, DeviceSample(handle, 16936));
+    EXPECT_EQ(0, DeviceSample(handle, 16936 + 3899 * 4 + 2));
+    EXPECT_EQ(0xAA, Device(handle).Data[16936 + 3900 * 4]);
+
+    // Frames queued since then go after the silence.
+    Push(handle, 5000, 7);
+    uint32_t at = Record(handle).Player.WriteOffset;
+    EXPECT_EQ(4134u * 4, RefillAt(handle, at));  // the cursor at W: two leads are due
+    EXPECT_EQ(7, DeviceSample(handle, at));
+    EXPECT_EQ(5000 - 4134, Record(handle).Player.QueuedFrames);
+}
+
+TEST_F(SoftSoundPlayerTest, RefillActsOnlyWithinOneLeadBehindTheWriteOffset)
+{
+    struct Case {
+        uint32_t Write, Play, Frames;  // Frames 0: nothing is written
+    } cases[] = {
+        // Write offset past the lead: the window is B = W - L .. W.
+        {16536, 8268, 2067},  // at B: one lead's worth
+        {16536, 8267, 0},     // just behind B: more than a lead is ahead
+        {16536, 16536, 4134},
+        {16536, 16537, 0},    // past the write offset
+        // Write offset below the lead: the window wraps, B = W - L + S.
+        {400, 168532, 2067},  // at B
+        {400, 170000, 2434},
+        {400, 168531, 0},
+        {400, 200, 4084},
+        {400, 401, 0},
+        {400, 100000, 0},
+    };
+    int handle = MakePlayer();
+    Record(handle).Player.PlayingFlag = 1;
+    for (const Case &c : cases)
+    {
+        Record(handle).Player.WriteOffset = c.Write;
+        EXPECT_EQ(c.Frames * 4, RefillAt(handle, c.Play)) << c.Write << " / " << c.Play;
+    }
+
+    // A player that does not play is never refilled.
+    Record(handle).Player.PlayingFlag = 0;
+    Record(handle).Player.WriteOffset = 16536;
+    EXPECT_EQ(0u, RefillAt(handle, 16536));
+}
+
+TEST_F(SoftSoundPlayerTest, RegionAcrossTheEndIsSplitAndTheWriteOffsetWraps)
+{
+    int handle = MakePlayer();
+    Record(handle).Player.PlayingFlag = 1;
+    Record(handle).Player.WriteOffset = 176000;
+    Push(handle, 200);
+    EXPECT_EQ(800u, RefillAt(handle, 176000 - Lead));
+    EXPECT_EQ(400u, Record(handle).Player.WriteOffset);
+    EXPECT_EQ(1, DeviceSample(handle, 176000));
+    EXPECT_EQ(100, DeviceSample(handle, 176396));
+    EXPECT_EQ(101, DeviceSample(handle, 0));
+    EXPECT_EQ(-200, DeviceSample(handle, 398));
+    EXPECT_EQ(0xAA, Device(handle).Data[400]);
+    EXPECT_EQ(0, Device(handle).OpenLocks);
+
+    // Silence across the end as well.
+    Record(handle).Player.WriteOffset = 170000;
+    EXPECT_EQ(4134u * 4, RefillAt(handle, 170000));
+    EXPECT_EQ(uint32_t(170000 + 4134 * 4 - Size), Record(handle).Player.WriteOffset);
+    EXPECT_EQ(0, DeviceSample(handle, 176398));
+    EXPECT_EQ(0, DeviceSample(handle, 400));
+}
+
+TEST_F(SoftSoundPlayerTest, EightBitSilenceIsTheMiddleOfTheRange)
+{
+    int handle = MakeSoftSoundHandle(1, 1, 8, 22050, 0, 0, -1, 0);
+    ASSERT_EQ(0, StartSoftSoundPlayer(handle));
+    EXPECT_EQ(2066u, Record(handle).Player.WriteOffset);
+    EXPECT_EQ(0x7F, Device(handle).Data[0]);
+    EXPECT_EQ(0x7F, Device(handle).Data[2065]);
+}
+
+TEST_F(SoftSoundPlayerTest, LockFailureWritesNothing)
+{
+    int handle = MakePlayer();
+    Record(handle).Player.PlayingFlag = 1;
+    Push(handle, 10);
+    device_->FailDeviceCalls = true;
+    Device(handle).PlayCursor = 0;
+    EXPECT_EQ(-1, UpdateSoftSoundPlayer(&Record(handle)));
+    EXPECT_EQ(0u, Record(handle).Player.WriteOffset);
+    EXPECT_EQ(10, Record(handle).Player.QueuedFrames);
+}
+
+TEST_F(SoftSoundPlayerTest, StopAndStartKeepTheQueueAndTheWriteOffset)
+{
+    int handle = MakePlayer();
+    ASSERT_EQ(0, StartSoftSoundPlayer(handle));
+    ASSERT_EQ(0, StopSoftSoundPlayer(handle));
+    EXPECT_FALSE(Device(handle).Playing);
+    EXPECT_EQ(0, Record(handle).Player.PlayingFlag);
+    EXPECT_EQ(0, StopSoftSoundPlayer(handle));  // already stopped
+
+    // Stopped, it still queues, and nothing is refilled.
+    Push(handle, 50);
+    EXPECT_EQ(0, ProcessSoftSoundPlayers());
+    EXPECT_EQ(50, Record(handle).Player.QueuedFrames);
+
+    // The cursor stayed where the device stopped; the start continues at the kept offset.
+    Device(handle).PlayCursor = 2 * Lead;
+    ASSERT_EQ(0, StartSoftSoundPlayer(handle));
+    EXPECT_EQ(2 * Lead + 200, Record(handle).Player.WriteOffset);
+    EXPECT_EQ(1, DeviceSample(handle, 2 * Lead));
+    EXPECT_EQ(0, Record(handle).Player.QueuedFrames);
+}
+
+TEST_F(SoftSoundPlayerTest, AStartTheDeviceRefusesLeavesThePlayerStoppedForTheNextStart)
+{
+    int handle = MakePlayer();
+    device_->FailDeviceCalls = true;
+    EXPECT_EQ(-1, StartSoftSoundPlayer(handle));
+    EXPECT_EQ(0, Record(handle).Player.PlayingFlag);
+    EXPECT_FALSE(Device(handle).Playing);
+
+    device_->FailDeviceCalls = false;
+    EXPECT_EQ(0, StartSoftSoundPlayer(handle));
+    EXPECT_TRUE(Device(handle).Playing);
+}
+
+TEST_F(SoftSoundPlayerTest, OnePassRefillsEveryPlayingPlayer)
+{
+    int playing[2] = {MakePlayer(), MakePlayer()};
+    int stopped = MakePlayer();
+    for (int handle : playing)
+        ASSERT_EQ(0, StartSoftSoundPlayer(handle));
+    for (int handle : {playing[0], playing[1], stopped})
+    {
+        Push(handle, 10);
+        Record(handle).Player.WriteOffset = 2 * Lead;
+        Device(handle).PlayCursor = 2 * Lead;
+    }
+    EXPECT_EQ(0, ProcessSoftSoundPlayers());
+    for (int handle : playing)
+        EXPECT_EQ(2 * Lead + 40, Record(handle).Player.WriteOffset);
+    EXPECT_EQ(2 * Lead, Record(stopped).Player.WriteOffset);
+    EXPECT_EQ(10, Record(stopped).Player.QueuedFrames);
+
+    // A deleted player leaves the pass.
+    ASSERT_EQ(0, DeleteSoftSoundPlayer(playing[0]));
+    EXPECT_EQ(nullptr, HandleCheck(playing[0]));
+    Push(playing[1], 10);
+    Device(playing[1]).PlayCursor = 2 * Lead + 40;
+    EXPECT_EQ(0, ProcessSoftSoundPlayers());
+    EXPECT_EQ(2 * Lead + 80, Record(playing[1]).Player.WriteOffset);
+}
+
+TEST_F(SoftSoundPlayerTest, PauseAllStopsPlayingBuffersAndResumeRestartsOnlyThose)
+{
+    int playing = MakePlayer();
+    int stopped = MakePlayer();
+    ASSERT_EQ(0, StartSoftSoundPlayer(playing));
+
+    ASSERT_EQ(0, PauseAllSoftSoundPlayers(1));
+    EXPECT_FALSE(Device(playing).Playing);
+    EXPECT_EQ(1, Record(playing).Player.PausedFlag);
+    EXPECT_EQ(1, Record(playing).Player.WasPlayingFlag);
+    EXPECT_EQ(1, Record(playing).Player.PlayingFlag);  // still a playing player
+    EXPECT_EQ(1, Record(stopped).Player.PausedFlag);
+    EXPECT_EQ(0, Record(stopped).Player.WasPlayingFlag);
+
+    // A second pause keeps what the first one saw.
+    ASSERT_EQ(0, PauseAllSoftSoundPlayers(1));
+    EXPECT_EQ(1, Record(playing).Player.WasPlayingFlag);
+
+    Device(playing).LoopFlag = 0;
+    ASSERT_EQ(0, PauseAllSoftSoundPlayers(0));
+    EXPECT_TRUE(Device(playing).Playing);
+    EXPECT_EQ(1, Device(playing).LoopFlag);
+    EXPECT_EQ(0, Record(playing).Player.PausedFlag);
+    EXPECT_FALSE(Device(stopped).Playing);
+    EXPECT_EQ(0, Record(stopped).Player.PausedFlag);
+
+    // A status the device cannot give leaves the player unpaused.
+    device_->FailDeviceCalls = true;
+    ASSERT_EQ(0, PauseAllSoftSoundPlayers(1));
+    EXPECT_EQ(0, Record(playing).Player.PausedFlag);
+}
+
+TEST_F(SoftSoundPlayerTest, DeletionsRefuseTheOtherKind)
+{
+    int player = MakePlayer();
+    int data = MakeSoftSoundHandle(0, 2, 16, 44100, 100, 0, -1, 0);
+    ASSERT_GE(data, 0);
+    EXPECT_EQ(-1, DeleteSoftSound(player));
+    EXPECT_EQ(-1, DeleteSoftSoundPlayer(data));
+    EXPECT_NE(nullptr, HandleCheck(player));
+    EXPECT_NE(nullptr, HandleCheck(data));
+    EXPECT_EQ(-1, GetSoftSoundSampleNum(player));
+    EXPECT_EQ(-1, StartSoftSoundPlayer(data));
+    EXPECT_EQ(-1, StopSoftSoundPlayer(data));
+
+    EXPECT_EQ(1, device_->LiveBuffers);
+    EXPECT_EQ(0, DeleteSoftSoundPlayer(player));
+    EXPECT_EQ(0, device_->LiveBuffers);
+    EXPECT_EQ(0, DeleteSoftSound(data));
+    EXPECT_EQ(nullptr, HandleCheck(data));
+    EXPECT_EQ(-1, DeleteSoftSound(data));
+}
+
+TEST_F(SoftSoundPlayerTest, APlayerWhoseDeviceBufferFailsIsNotMade)
+{
+    device_->FailInitialize = true;
+    LogReader log;
+    EXPECT_EQ(-1, MakeSoftSoundPlayer2Ch16Bit44100Hz());
+    EXPECT_EQ(0, HandleManageArray[DX_HANDLETYPE_SOFTSOUND].Num);
+    EXPECT_TRUE(log.HasInOrder({L"ソフトサウンドプレイヤー用サウンドバッファの作成に失敗しました\n"})) << log.Appended();
+}
+
+}  // namespace

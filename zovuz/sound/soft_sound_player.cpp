@@ -1,0 +1,269 @@
+// The SoftSound player: a producer appends frames one at a time to the player's queue; the
+// refill, run by the sound thread (or the message pump) every 10 ms, moves them into a looping
+// device buffer of one second, keeping between one and about two leads (12/256 s each) of
+// written sound ahead of the play cursor. It writes silence only when the queue is empty.
+#include "zovuz/sound/soft_sound_internal.h"
+#include "zovuz/sound/sound_platform_internal.h"
+
+#include <string.h>
+
+namespace {
+
+// The record of a live player (not loading), or null.
+SoftSoundHandleData *PlayerOf(int Handle)
+{
+    if (Handle < 0 || (Handle & DX_HANDLETYPE_MASK) >> DX_HANDLETYPE_ADDRESS != DX_HANDLETYPE_SOFTSOUND)
+        return nullptr;
+    SoftSoundHandleData *sound = reinterpret_cast<SoftSoundHandleData *>(HandleCheckReady(Handle));
+    return sound != nullptr && sound->IsPlayer ? sound : nullptr;
+}
+
+int Clamp(int Value, int Low, int High)
+{
+    return Value < Low ? Low : Value > High ? High : Value;
+}
+
+// Builds one frame of the player's format: its size in bytes, or 0 for a format that takes no
+// frames (only 8- and 16-bit PCM in one or two channels does).
+int BuildFrame(const SoundWaveFormat &Format, int Left, int Right, uint8_t Frame[4])
+{
+    if (Format.wFormatTag != SOUND_FORMAT_TAG_PCM || Format.nChannels > 2)
+        return 0;
+    bool stereo = Format.nChannels == 2;
+    if (Format.wBitsPerSample == 8)
+    {
+        Frame[0] = uint8_t(Clamp(Left, 0, 255));
+        if (stereo)
+            Frame[1] = uint8_t(Clamp(Right, 0, 255));
+        return Format.nBlockAlign;
+    }
+    if (Format.wBitsPerSample == 16)
+    {
+        int16_t samples[2] = {int16_t(Clamp(Left, -32768, 32767)), int16_t(Clamp(Right, -32768, 32767))};
+        memcpy(Frame, samples, sizeof(samples));
+        return Format.nBlockAlign;
+    }
+    return 0;
+}
+
+// The queue's frames, whatever the producer or the refill last did with it.
+void CountQueuedFrames(SoftSoundHandleData *Player)
+{
+    Player->Player.QueuedFrames = Player->Player.Queue.DataLength / Player->BufferFormat.nBlockAlign;
+}
+
+// The two locked parts of a device region, written in order as one span.
+struct LockedRegion {
+    uint8_t *Part[2];
+    uint32_t Size[2];
+
+    // Fills Bytes bytes from Offset in the span with Byte.
+    void Fill(uint32_t Offset, uint32_t Bytes, uint8_t Byte)
+    {
+        for (int i = 0; i < 2 && Bytes > 0; i++)
+        {
+            if (Offset >= Size[i])
+            {
+                Offset -= Size[i];
+                continue;
+            }
+            uint32_t n = Size[i] - Offset < Bytes ? Size[i] - Offset : Bytes;
+            memset(Part[i] + Offset, Byte, n);
+            Bytes -= n;
+            Offset = 0;
+        }
+    }
+};
+
+}  // namespace
+
+DxCriticalSection *SoftSoundPlayerLock(void)
+{
+    return SoundHandleTypeLock(DX_HANDLETYPE_SOFTSOUND);
+}
+
+uint32_t SoftSoundPlayerBufferBytes(uint32_t AvgBytesPerSec, uint32_t BlockAlign)
+{
+    if (BlockAlign == 0)
+        return 0;
+    uint64_t bytes = (uint64_t(AvgBytesPerSec) + BlockAlign - 1) / BlockAlign * BlockAlign;
+    return bytes <= 0xFFFFFFFFu ? uint32_t(bytes) : 0;
+}
+
+uint32_t SoftSoundPlayerLeadBytes(uint32_t AvgBytesPerSec, uint32_t BlockAlign)
+{
+    if (BlockAlign == 0)
+        return 0;
+    uint64_t lead = uint64_t(AvgBytesPerSec) * 12 / 256;
+    return uint32_t((lead + BlockAlign - 1) / BlockAlign * BlockAlign);
+}
+
+int AddOneDataSoftSoundPlayer(int SoftSoundPlayerHandle, int Left, int Right)
+{
+    if (!IsSoundSystemInitialized())
+        return -1;
+    // Looked up under the lock, so that a deletion on another thread cannot free the record
+    // between the check and the append.
+    CRITICALSECTION_GUARD(guard, SoftSoundPlayerLock());
+    SoftSoundHandleData *player = PlayerOf(SoftSoundPlayerHandle);
+    if (player == nullptr)
+        return -1;
+    uint8_t frame[4];
+    int bytes = BuildFrame(player->BufferFormat, Left, Right, frame);
+    // A queue that cannot grow keeps what it held: the frame is dropped, nothing else.
+    if (bytes == 0 || RingBufferDataAdd(&player->Player.Queue, frame, bytes) < 0)
+        return -1;
+    CountQueuedFrames(player);
+    return 0;
+}
+
+int UpdateSoftSoundPlayer(SoftSoundHandleData *Player)
+{
+    auto &p = Player->Player;
+    if (!p.PlayingFlag)
+        return 0;
+    CRITICALSECTION_GUARD(guard, SoftSoundPlayerLock());
+
+    uint32_t play = 0;
+    if (SoundBuffer_GetCurrentPosition(&p.Buffer, &play, nullptr) < 0)
+        return -1;
+    const uint32_t size = p.BufferBytes;
+    const uint32_t write = p.WriteOffset;
+    const uint32_t lead = p.LeadBytes;
+    const uint32_t frameBytes = Player->BufferFormat.nBlockAlign;
+
+    // Write only when the play cursor is within one lead behind the write offset.
+    uint32_t back = write >= lead ? write - lead : write + size - lead;
+    bool due = back < write ? back <= play && play <= write : back > write && (play >= back || play <= write);
+    if (!due)
+        return 0;
+
+    // Enough frames to bring the write offset about two leads ahead of the cursor.
+    uint32_t distance = play >= back ? play - back : play + size - back;
+    uint32_t needed = (lead + distance) / frameBytes;
+    uint32_t queued = uint32_t(p.QueuedFrames);
+    uint32_t fromQueue = queued < needed ? queued : needed;
+    uint32_t silent = queued == 0 ? needed : 0;
+    uint32_t bytes = (fromQueue + silent) * frameBytes;
+    if (bytes == 0)
+        return 0;
+
+    LockedRegion region;
+    void *part1 = nullptr;
+    void *part2 = nullptr;
+    if (SoundBuffer_Lock(&p.Buffer, write, bytes, &part1, &region.Size[0], &part2, &region.Size[1]) < 0)
+        return -1;
+    region.Part[0] = static_cast<uint8_t *>(part1);
+    region.Part[1] = static_cast<uint8_t *>(part2);
+    if (region.Part[1] == nullptr)
+        region.Size[1] = 0;
+
+    // Never more than the device gave, and whole frames only.
+    uint32_t locked = region.Size[0] + region.Size[1];
+    uint32_t queueBytes = fromQueue * frameBytes;
+    if (queueBytes > locked)
+        queueBytes = locked / frameBytes * frameBytes;
+    uint32_t first = queueBytes < region.Size[0] ? queueBytes : region.Size[0];
+    RingBufferDataGet(&p.Queue, region.Part[0], int(first), 0);
+    RingBufferDataGet(&p.Queue, region.Part[1], int(queueBytes - first), 0);
+    CountQueuedFrames(Player);
+    if (silent > 0)
+    {
+        // 8-bit samples are unsigned: their silence is the middle of the range.
+        bool unsigned8 = Player->BufferFormat.wFormatTag == SOUND_FORMAT_TAG_PCM &&
+                         Player->BufferFormat.wBitsPerSample == 8;
+        region.Fill(queueBytes, locked - queueBytes, unsigned8 ? 0x7F : 0);
+    }
+    SoundBuffer_Unlock(&p.Buffer, part1, region.Size[0], part2, region.Size[1]);
+
+    uint32_t next = write + locked;
+    p.WriteOffset = next >= size ? next - size : next;
+    return 0;
+}
+
+int ProcessSoftSoundPlayers(void)
+{
+    if (!IsSoundDeviceReady())
+        return -1;
+    if (!IsSoundSystemInitialized())
+        return 0;
+    CRITICALSECTION_GUARD(guard, SoftSoundPlayerLock());
+    for (HandleListNode *node = SoundSystem.SoftSoundPlayerListFirst.Next; node->Next != nullptr; node = node->Next)
+        UpdateSoftSoundPlayer(static_cast<SoftSoundHandleData *>(node->Data));
+    return 0;
+}
+
+int StartSoftSoundPlayer(int SoftSoundPlayerHandle)
+{
+    if (!IsSoundSystemInitialized())
+        return -1;
+    CRITICALSECTION_GUARD(guard, SoftSoundPlayerLock());
+    SoftSoundHandleData *player = PlayerOf(SoftSoundPlayerHandle);
+    if (player == nullptr)
+        return -1;
+    if (player->Player.PlayingFlag)
+        return 0;
+    player->Player.PlayingFlag = 1;
+    UpdateSoftSoundPlayer(player);
+    if (SoundBuffer_Play(&player->Player.Buffer, 1) < 0)
+    {
+        // Not playing: the next start must try the device again.
+        player->Player.PlayingFlag = 0;
+        return -1;
+    }
+    return 0;
+}
+
+int StopSoftSoundPlayer(int SoftSoundPlayerHandle)
+{
+    if (!IsSoundSystemInitialized())
+        return -1;
+    CRITICALSECTION_GUARD(guard, SoftSoundPlayerLock());
+    SoftSoundHandleData *player = PlayerOf(SoftSoundPlayerHandle);
+    if (player == nullptr)
+        return -1;
+    if (player->Player.PlayingFlag)
+    {
+        SoundBuffer_Stop(&player->Player.Buffer, 1);
+        player->Player.PlayingFlag = 0;
+    }
+    return 0;
+}
+
+int PauseAllSoftSoundPlayers(int PauseFlag)
+{
+    if (!IsSoundSystemInitialized() || !IsSoundDeviceReady())
+        return -1;
+    CRITICALSECTION_GUARD(guard, SoftSoundPlayerLock());
+    for (HandleListNode *node = SoundSystem.SoftSoundPlayerListFirst.Next; node->Next != nullptr; node = node->Next)
+    {
+        auto &p = static_cast<SoftSoundHandleData *>(node->Data)->Player;
+        bool onDevice = p.Buffer.Valid && SoundBuffer_Platform_HasDeviceBuffer(&p.Buffer);
+        if (PauseFlag)
+        {
+            if (!onDevice || p.PausedFlag)
+                continue;
+            int status = SoundBuffer_GetStatus(&p.Buffer);
+            if (status < 0)
+            {
+                p.PausedFlag = 0;
+                continue;
+            }
+            p.PausedFlag = 1;
+            p.WasPlayingFlag = status == 1 ? 1 : 0;
+            if (status == 1)
+                SoundBuffer_Stop(&p.Buffer, 1);
+        }
+        else if (!p.PlayingFlag)
+        {
+            p.PausedFlag = 0;
+        }
+        else if (onDevice)
+        {
+            if (p.PausedFlag && p.WasPlayingFlag)
+                SoundBuffer_Play(&p.Buffer, p.Buffer.Loop);
+            p.PausedFlag = 0;
+        }
+    }
+    return 0;
+}
