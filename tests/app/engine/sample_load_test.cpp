@@ -13,6 +13,8 @@
 #include "app/engine/mml_compile.h"
 #include "app/engine/song_engine.h"
 #include "mdx_builder.h"
+#include "zovuz/core/system_info_internal.h"
+#include "zovuz/sound/zovuz_sound.h"
 
 namespace {
 
@@ -236,6 +238,36 @@ TEST_F(SampleLoadTest, ListEntriesTakeTheirKeysAndSoundsFromTheSongsFolder) {
   EXPECT_EQ(song.listCount, 1);
   EXPECT_EQ(song.sampleList[0].key, 50);
   EXPECT_EQ(g_fake.released, (std::vector<int32_t>{100, 101, 102, 103}));
+}
+
+TEST_F(SampleLoadTest, ListSoundFilesLoadAsTheLibrarysSoftSoundData) {
+  InitializeCom();
+  ASSERT_EQ(0, InitializeSoundSystem());
+  SetSampleSoundOps(nullptr);
+  CreateDirectoryA("kit", nullptr);
+  ASSERT_TRUE(WriteTestFile("kit\\bd.wav", WaveBytes(1, 1000)));
+  ASSERT_TRUE(WriteTestFile("kit\\sn.wav", WaveBytes(2, 250)));
+  const std::string folder = CurrentFolder() + "kit\\";
+  LoadListText("Z        4 c bd.wav 4 d sn.wav 4 e none.wav", folder.c_str());
+
+  ASSERT_EQ(song.listCount, 3);
+  const SongSampleListEntry* e = song.sampleList;
+  ASSERT_GE(e[0].handle, 0);
+  ASSERT_GE(e[1].handle, 0);
+  EXPECT_EQ(e[0].frames, 1000);
+  EXPECT_EQ(e[0].channels, 1);
+  EXPECT_EQ(e[1].frames, 250);
+  EXPECT_EQ(e[1].channels, 2);
+  EXPECT_EQ(GetSoftSoundSampleNum(e[1].handle), 250);
+  EXPECT_EQ(e[2].handle, -1);
+
+  // The next list deletes the sounds of this one.
+  const int first = e[0].handle;
+  LoadListText("Z        4 c sn.wav", folder.c_str());
+  EXPECT_EQ(GetSoftSoundSampleNum(first), -1);
+  EXPECT_EQ(GetSoftSoundSampleNum(song.sampleList[0].handle), 250);
+  ReleaseSongSamples();
+  EXPECT_EQ(TerminateSoundSystem(), 0);
 }
 
 TEST_F(SampleLoadTest, HostileListsAreCutWithoutACrash) {
