@@ -1,11 +1,19 @@
 # Tests that play sound into the sound server's null sink hold the sound_sink lock, so that the
 # recording test hears only its own tone. The recording test runs the device test's tone case
 # while parec records the sink, then checks the recording with sox.
-set_tests_properties(sound.dsound_device PROPERTIES RESOURCE_LOCK sound_sink)
+set_tests_properties(sound.dsound_device sound.soft_sound_device PROPERTIES RESOURCE_LOCK sound_sink)
 add_test(NAME sound.tone_recording
   COMMAND ${CMAKE_CURRENT_LIST_DIR}/tone_recording.sh ${CMAKE_BINARY_DIR}/wine-run $<TARGET_FILE:sound_dsound_device_test>
   WORKING_DIRECTORY ${CMAKE_BINARY_DIR}/testrun/sound.dsound_device)
 set_tests_properties(sound.tone_recording PROPERTIES LABELS sound TIMEOUT 300 RESOURCE_LOCK sound_sink
+  ENVIRONMENT "${tarvex_test_environment}")
+
+# A SoftSound player fed by a 10 ms timer for 11 s while parec records the sink; the recording
+# is checked sample by sample for lost, repeated or silent stretches.
+add_test(NAME sound.softsound_recording
+  COMMAND ${CMAKE_CURRENT_LIST_DIR}/softsound_recording.sh ${CMAKE_BINARY_DIR}/wine-run $<TARGET_FILE:sound_soft_sound_device_test>
+  WORKING_DIRECTORY ${CMAKE_BINARY_DIR}/testrun/sound.soft_sound_device)
+set_tests_properties(sound.softsound_recording PROPERTIES LABELS sound TIMEOUT 300 RESOURCE_LOCK sound_sink
   ENVIRONMENT "${tarvex_test_environment}")
 
 # The sound thread's tests open the library's main window, which all processes of the prefix share.

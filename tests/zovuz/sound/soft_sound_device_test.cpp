@@ -1,0 +1,97 @@
+// A SoftSound player on the real device, fed as the engines feed theirs: a 10 ms multimedia
+// timer pushes 441 frames a tick while the sound thread refills the device buffer. The left
+// channel carries a 1 kHz tone at half scale, the right one a ramp that climbs 16 a frame and
+// falls back every 4093 frames, so that a recording shows any frame lost, repeated or replaced
+// by silence (softsound_recording.sh). TARVEX_TONE_SECONDS sets how long it plays (1 s).
+//
+// A quarter of a second is queued before the start. Wine's play cursor runs about 60 ms ahead
+// of the sound at the start, which takes up most of the two leads of silence a start writes;
+// without the queued quarter the first refill that found the queue empty between two ticks
+// would write two leads of silence once, and only from then on keep a margin.
+#include "sound_device_support.h"
+
+#include "zovuz/sound/soft_sound_internal.h"
+#include "zovuz/sound/zovuz_sound.h"
+
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <math.h>
+#include <stdlib.h>
+
+#include <atomic>
+
+namespace {
+
+constexpr int FramesPerTick = 441;
+constexpr int RampPeriod = 4093;
+constexpr int RampStep = 16;
+constexpr int QueuedBeforeStart = 11025;
+
+struct Producer {
+    int Player;
+    int64_t Frame;                  // frames pushed so far
+    std::atomic<int> Refused{0};    // frames the player did not take
+    std::atomic<int> MostQueued{0}; // the longest queue seen after a tick
+};
+
+void Push(Producer &p, int Frames)
+{
+    for (int i = 0; i < Frames; i++, p.Frame++)
+    {
+        int left = int(lround(0.5 * 32767.0 * sin(2.0 * M_PI * 1000.0 * double(p.Frame) / 44100.0)));
+        int right = int(p.Frame % RampPeriod) * RampStep - 32768;
+        if (AddOneDataSoftSoundPlayer(p.Player, left, right) < 0)
+            p.Refused++;
+    }
+}
+
+void CALLBACK Tick(UINT, UINT, DWORD_PTR User, DWORD_PTR, DWORD_PTR)
+{
+    Producer &p = *reinterpret_cast<Producer *>(User);
+    Push(p, FramesPerTick);
+    SoftSoundHandleData *record = reinterpret_cast<SoftSoundHandleData *>(HandleCheck(p.Player));
+    int queued = record->Player.QueuedFrames;
+    if (queued > p.MostQueued)
+        p.MostQueued = queued;
+}
+
+double PlaySeconds()
+{
+    const char *text = getenv("TARVEX_TONE_SECONDS");
+    double seconds = text != nullptr ? atof(text) : 0.0;
+    return seconds > 0.0 ? seconds : 1.0;
+}
+
+TEST(SoftSoundPlayerDevice, TimerFedPlayerKeepsPaceWithTheDevice)
+{
+    SoundSystemSession session(true);
+    ASSERT_EQ(0, session.StartResult);
+    ASSERT_EQ(1, SoundThreadExists());
+    Producer producer;
+    producer.Player = MakeSoftSoundPlayer2Ch16Bit44100Hz();
+    producer.Frame = 0;
+    ASSERT_GE(producer.Player, 0);
+    Push(producer, QueuedBeforeStart);
+    ASSERT_EQ(0, StartSoftSoundPlayer(producer.Player));
+
+    timeBeginPeriod(1);
+    UINT timer = timeSetEvent(10, 1, Tick, reinterpret_cast<DWORD_PTR>(&producer), TIME_PERIODIC | TIME_CALLBACK_FUNCTION);
+    ASSERT_NE(0u, timer);
+    Sleep(DWORD(PlaySeconds() * 1000.0));
+    timeKillEvent(timer);
+    timeEndPeriod(1);
+
+    // Every frame was taken, and the device kept pace: the queue never grew by a tenth of a
+    // second over what was queued before the start.
+    SoftSoundHandleData *record = reinterpret_cast<SoftSoundHandleData *>(HandleCheck(producer.Player));
+    EXPECT_EQ(0, producer.Refused);
+    EXPECT_GT(producer.Frame, int64_t(PlaySeconds() * 44100.0 * 0.8));
+    EXPECT_LT(producer.MostQueued, QueuedBeforeStart + 4410);
+    EXPECT_LT(record->Player.QueuedFrames, QueuedBeforeStart + 4410);
+
+    EXPECT_EQ(0, StopSoftSoundPlayer(producer.Player));
+    EXPECT_EQ(0, DeleteSoftSoundPlayer(producer.Player));
+}
+
+}  // namespace
