@@ -23,9 +23,15 @@ void FillSubsystemHooks(void)
     h.GetUseDisplayRecord = GetUseDisplayRecord;
     h.SelectFullScreenDisplayMode = SelectFullScreenDisplayModeSize;
     h.DirectDraw7_GetObject = DirectDraw7_GetObject;
-    // NOT YET BUILT (sound): ProcessStreamSounds, ProcessSoftSoundPlayers, ProcessPlayedSoundList,
-    //   ProcessDeleteOnPlayEndSounds, ProcessMusicHandles, ProcessMidiMciNotify, PauseAllSoundHandles,
-    //   PauseAllSoftSoundPlayers.
+    h.ProcessStreamSounds = ProcessStreamSounds;
+    h.ProcessSoftSoundPlayers = ProcessSoftSoundPlayers;
+    h.ProcessPlayedSoundList = ProcessPlayedSoundList;
+    h.SoundThreadExists = SoundThreadExists;
+    h.ProcessDeleteOnPlayEndSounds = ProcessDeleteOnPlayEndSounds;
+    h.ProcessMusicHandles = ProcessMusicHandles;
+    h.PauseAllSoundHandles = PauseAllSoundHandles;
+    h.PauseAllSoftSoundPlayers = PauseAllSoftSoundPlayers;
+    // NOT YET BUILT (sound): ProcessMidiMciNotify.
     // NOT YET BUILT (movies): PauseAllMovies, ResumeAllMovies.
     // NOT YET BUILT (graphics): Graphics_Hardware_ExpireMemoryTextureCache, RefreshScreen,
     //   GetDrawScreenSize, GetScreenColorBitDepth, IsRestoreGraphCallbackSet, ChangeScreenMode,
@@ -87,7 +93,7 @@ int InitializeLibrary(void)
         return FailStartup();
 
     InitializeSoundConvert();
-    // NOT YET BUILT (sound): InitializeSoundSystem();
+    InitializeSoundSystem();
 
     InitializeBaseImageTables();
     InitializeSoftImageManage();
@@ -116,13 +122,13 @@ int TerminateLibrary(void)
     DeleteAllSoftImages();
     TerminateScreenLog();
     TerminateNetwork();
-    // NOT YET BUILT (sound): StopCurrentMusic();
+    StopCurrentMusic();
     // NOT YET BUILT (graphics): TerminateGraphics();
     TerminateBaseImageTables();
     TerminateSoftImageManage();
     // NOT YET BUILT (movies): TerminateMovieSystem();
     TerminateInput();
-    // NOT YET BUILT (sound): TerminateSoundSystem();
+    TerminateSoundSystem();
     TerminateSoundConvert();
 
     TerminateMainWindow();

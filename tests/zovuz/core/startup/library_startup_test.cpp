@@ -9,6 +9,7 @@
 #include "zovuz/core/log_internal.h"
 #include "zovuz/core/windows/window_state_win.h"
 #include "zovuz/core/zovuz_core.h"
+#include "zovuz/sound/zovuz_sound.h"
 
 #include <gtest/gtest.h>
 #include <windows.h>
@@ -38,9 +39,10 @@ std::vector<size_t> Positions(const std::wstring &Log, const std::vector<std::ws
 
 const std::vector<std::wstring> kStartSteps = {
     L"RUrazadの初期化処理開始", L"システムの情報を出力します", L"ＣＯＭの初期化", L"非同期読み込み処理の初期化",
-    L"ウインドウの作成に成功しました", L"RUrazadの初期化処理終了"};
+    L"ウインドウの作成に成功しました", L"DirectSound の初期化を行います", L"DirectSound の初期化は正常に終了しました",
+    L"RUrazadの初期化処理終了"};
 const std::vector<std::wstring> kEndSteps = {
-    L"ウインドウを閉じようとしています", L"ウインドウが破棄されようとしています", L"ＣＯＭを終了", L"Alloc memory dump"};
+    L"DirectSound の終了処理は正常に終了しました", L"ウインドウを閉じようとしています", L"ウインドウが破棄されようとしています", L"ＣＯＭを終了", L"Alloc memory dump"};
 
 DWORD RunChild(const wchar_t *Filter) { return RunThisProgramAgain(Filter, kChildVariable); }
 
@@ -73,6 +75,11 @@ TEST_F(LibraryStartup, StartsAndEndsInTheirOrderAgainAndAgain)
         EXPECT_EQ(1, LibraryState.Started);
         EXPECT_EQ(0, LibraryState.Starting);
         EXPECT_NE(nullptr, SubsystemHooksData.TerminateLibrary);
+        EXPECT_EQ(SubsystemHooksData.ProcessSoftSoundPlayers, &ProcessSoftSoundPlayers);
+        EXPECT_EQ(SubsystemHooksData.SoundThreadExists, &SoundThreadExists);
+        const int player = MakeSoftSoundPlayer2Ch16Bit44100Hz();
+        EXPECT_GE(player, 0);
+        EXPECT_EQ(0, StartSoftSoundPlayer(player));
         // The set size holds through start-up and is forgotten once it has ended.
         RECT client;
         GetClientRect(window, &client);
@@ -89,6 +96,8 @@ TEST_F(LibraryStartup, StartsAndEndsInTheirOrderAgainAndAgain)
         EXPECT_FALSE(IsWindow(window));
         EXPECT_EQ(nullptr, FindWindowW(L"tarvex", nullptr));
         EXPECT_EQ(nullptr, SubsystemHooksData.TerminateLibrary);
+        EXPECT_EQ(-1, AddOneDataSoftSoundPlayer(player, 0, 0));  // the sound system has ended
+        EXPECT_EQ(0, SoundThreadExists());
         EXPECT_EQ(0, GetDxFunctionLockDepth());
         EXPECT_EQ(0, LibraryEnd());
     }
