@@ -35,19 +35,33 @@ void WaitForActiveWindow(void)
         WaitWhileWindowInactive();
 }
 
-// Queues Job for a handle made for it, tying the job to the handle under the type's lock (the
-// job's closing DecASyncLoadCount waits for that lock). 0, or -1 with the job freed.
-int QueueHandleJob(int Handle, ASyncLoadData *Job)
+// Queues Function as the job that finishes a handle made for it, with the parameters Pack
+// writes (called with a null block to measure them, then to write them). The job is tied to
+// the handle under the type's lock, for which its closing DecASyncLoadCount waits. The handle,
+// or -1 with the handle deleted.
+template <typename Packer>
+int QueueHandleJob(int Handle, ASyncLoadFunction Function, Packer Pack)
 {
-    DxCriticalSection *lock = SoftSoundPlayerLock();
-    CRITICALSECTION_LOCK(lock);
-    int result = AddASyncLoadJob(Job);
-    if (result == 0)
-        IncASyncLoadCount(Handle, Job->Index);
-    CRITICALSECTION_UNLOCK(lock);
-    if (result != 0)
-        DXFREE(Job);
-    return result;
+    int size = 0;
+    Pack(nullptr, &size);
+    ASyncLoadData *job = AllocASyncLoadData(size);
+    if (job != nullptr)
+    {
+        job->ProcessFunction = Function;
+        int at = 0;
+        Pack(job->Data, &at);
+        DxCriticalSection *lock = SoftSoundPlayerLock();
+        CRITICALSECTION_LOCK(lock);
+        int slot = AddASyncLoadJob(job);
+        if (slot >= 0)
+            IncASyncLoadCount(Handle, slot);
+        CRITICALSECTION_UNLOCK(lock);
+        if (slot >= 0)
+            return Handle;
+        DXFREE(job);
+    }
+    SubHandle(Handle);
+    return -1;
 }
 
 // The end of a creation job: the handle is no longer loading, and goes when its set-up failed.
@@ -155,25 +169,10 @@ int MakeSoftSoundHandle(int IsPlayer, int Channels, int BitsPerSample, int Sampl
 
     const int values[8] = {handle, IsPlayer, Channels, BitsPerSample, SamplesPerSec, SampleNum, IsFloatType,
                            FormatSourceHandle};
-    int size = 0;
-    for (int value : values)
-        AddASyncLoadParamInt(nullptr, &size, value);
-    ASyncLoadData *job = AllocASyncLoadData(size);
-    if (job == nullptr)
-    {
-        SubHandle(handle);
-        return -1;
-    }
-    job->ProcessFunction = SetupSoftSoundHandleASyncCallback;
-    int at = 0;
-    for (int value : values)
-        AddASyncLoadParamInt(job->Data, &at, value);
-    if (QueueHandleJob(handle, job) < 0)
-    {
-        SubHandle(handle);
-        return -1;
-    }
-    return handle;
+    return QueueHandleJob(handle, SetupSoftSoundHandleASyncCallback, [&values](void *Block, int *At) {
+        for (int value : values)
+            AddASyncLoadParamInt(Block, At, value);
+    });
 }
 
 int SetupSoftSoundHandle(int SoftSoundHandle, int IsPlayer, int Channels, int BitsPerSample, int SamplesPerSec,
@@ -310,31 +309,13 @@ int LoadSoftSoundBase(const LoadSoundParam *Param, const wchar_t *FileName, cons
         }
         path = absolute;
     }
-    int size = 0;
-    AddASyncLoadParamData(nullptr, &size, Param, sizeof(*Param));
-    AddASyncLoadParamInt(nullptr, &size, handle);
-    AddASyncLoadParamString(nullptr, &size, path);
-    AddASyncLoadParamData(nullptr, &size, &FileImage, sizeof(FileImage));
-    AddASyncLoadParamInt(nullptr, &size, FileImageSize);
-    ASyncLoadData *job = AllocASyncLoadData(size);
-    if (job == nullptr)
-    {
-        SubHandle(handle);
-        return -1;
-    }
-    job->ProcessFunction = LoadSoftSoundBaseASyncCallback;
-    int at = 0;
-    AddASyncLoadParamData(job->Data, &at, Param, sizeof(*Param));
-    AddASyncLoadParamInt(job->Data, &at, handle);
-    AddASyncLoadParamString(job->Data, &at, path);
-    AddASyncLoadParamData(job->Data, &at, &FileImage, sizeof(FileImage));
-    AddASyncLoadParamInt(job->Data, &at, FileImageSize);
-    if (QueueHandleJob(handle, job) < 0)
-    {
-        SubHandle(handle);
-        return -1;
-    }
-    return handle;
+    return QueueHandleJob(handle, LoadSoftSoundBaseASyncCallback, [&](void *Block, int *At) {
+        AddASyncLoadParamData(Block, At, Param, sizeof(*Param));
+        AddASyncLoadParamInt(Block, At, handle);
+        AddASyncLoadParamString(Block, At, path);
+        AddASyncLoadParamData(Block, At, &FileImage, sizeof(FileImage));
+        AddASyncLoadParamInt(Block, At, FileImageSize);
+    });
 }
 
 int LoadSoftSoundBaseSync(const LoadSoundParam *Param, int SoftSoundHandle, const wchar_t *FileName,

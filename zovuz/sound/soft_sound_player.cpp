@@ -18,6 +18,19 @@ SoftSoundHandleData *PlayerOf(int Handle)
     return sound != nullptr && sound->IsPlayer ? sound : nullptr;
 }
 
+// Runs Work with the live player of Handle under the player lock: its result, or -1 when the
+// sound system is not started or Handle is no live player. The lookup is made under the lock,
+// so that a deletion on another thread cannot free the record in between.
+template <typename Work>
+int WithPlayer(int Handle, Work work)
+{
+    if (!IsSoundSystemInitialized())
+        return -1;
+    CRITICALSECTION_GUARD(guard, SoftSoundPlayerLock());
+    SoftSoundHandleData *player = PlayerOf(Handle);
+    return player != nullptr ? work(player) : -1;
+}
+
 int Clamp(int Value, int Low, int High)
 {
     return Value < Low ? Low : Value > High ? High : Value;
@@ -100,21 +113,15 @@ uint32_t SoftSoundPlayerLeadBytes(uint32_t AvgBytesPerSec, uint32_t BlockAlign)
 
 int AddOneDataSoftSoundPlayer(int SoftSoundPlayerHandle, int Left, int Right)
 {
-    if (!IsSoundSystemInitialized())
-        return -1;
-    // Looked up under the lock, so that a deletion on another thread cannot free the record
-    // between the check and the append.
-    CRITICALSECTION_GUARD(guard, SoftSoundPlayerLock());
-    SoftSoundHandleData *player = PlayerOf(SoftSoundPlayerHandle);
-    if (player == nullptr)
-        return -1;
-    uint8_t frame[4];
-    int bytes = BuildFrame(player->BufferFormat, Left, Right, frame);
-    // A queue that cannot grow keeps what it held: the frame is dropped, nothing else.
-    if (bytes == 0 || RingBufferDataAdd(&player->Player.Queue, frame, bytes) < 0)
-        return -1;
-    CountQueuedFrames(player);
-    return 0;
+    return WithPlayer(SoftSoundPlayerHandle, [Left, Right](SoftSoundHandleData *Player) {
+        uint8_t frame[4];
+        int bytes = BuildFrame(Player->BufferFormat, Left, Right, frame);
+        // A queue that cannot grow keeps what it held: the frame is dropped, nothing else.
+        if (bytes == 0 || RingBufferDataAdd(&Player->Player.Queue, frame, bytes) < 0)
+            return -1;
+        CountQueuedFrames(Player);
+        return 0;
+    });
 }
 
 int UpdateSoftSoundPlayer(SoftSoundHandleData *Player)
@@ -195,39 +202,31 @@ int ProcessSoftSoundPlayers(void)
 
 int StartSoftSoundPlayer(int SoftSoundPlayerHandle)
 {
-    if (!IsSoundSystemInitialized())
-        return -1;
-    CRITICALSECTION_GUARD(guard, SoftSoundPlayerLock());
-    SoftSoundHandleData *player = PlayerOf(SoftSoundPlayerHandle);
-    if (player == nullptr)
-        return -1;
-    if (player->Player.PlayingFlag)
+    return WithPlayer(SoftSoundPlayerHandle, [](SoftSoundHandleData *Player) {
+        if (Player->Player.PlayingFlag)
+            return 0;
+        Player->Player.PlayingFlag = 1;
+        UpdateSoftSoundPlayer(Player);
+        if (SoundBuffer_Play(&Player->Player.Buffer, 1) < 0)
+        {
+            // Not playing: the next start must try the device again.
+            Player->Player.PlayingFlag = 0;
+            return -1;
+        }
         return 0;
-    player->Player.PlayingFlag = 1;
-    UpdateSoftSoundPlayer(player);
-    if (SoundBuffer_Play(&player->Player.Buffer, 1) < 0)
-    {
-        // Not playing: the next start must try the device again.
-        player->Player.PlayingFlag = 0;
-        return -1;
-    }
-    return 0;
+    });
 }
 
 int StopSoftSoundPlayer(int SoftSoundPlayerHandle)
 {
-    if (!IsSoundSystemInitialized())
-        return -1;
-    CRITICALSECTION_GUARD(guard, SoftSoundPlayerLock());
-    SoftSoundHandleData *player = PlayerOf(SoftSoundPlayerHandle);
-    if (player == nullptr)
-        return -1;
-    if (player->Player.PlayingFlag)
-    {
-        SoundBuffer_Stop(&player->Player.Buffer, 1);
-        player->Player.PlayingFlag = 0;
-    }
-    return 0;
+    return WithPlayer(SoftSoundPlayerHandle, [](SoftSoundHandleData *Player) {
+        if (Player->Player.PlayingFlag)
+        {
+            SoundBuffer_Stop(&Player->Player.Buffer, 1);
+            Player->Player.PlayingFlag = 0;
+        }
+        return 0;
+    });
 }
 
 int PauseAllSoftSoundPlayers(int PauseFlag)

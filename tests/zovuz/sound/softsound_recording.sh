@@ -13,32 +13,13 @@ set -euo pipefail
 wine_run=$1
 program=$2
 capture=$PWD/softsound.raw
-rm -f "$capture"
-
-if ! pactl info >/dev/null 2>&1; then
-  echo "softsound_recording: no sound server (scripts/test starts a PulseAudio null sink)" >&2
-  exit 1
-fi
-
-parec -d nul.monitor --latency-msec=20 --format=s16le --rate=44100 --channels=2 >"$capture" &
-recorder=$!
-trap 'kill $recorder 2>/dev/null || true' EXIT
-# The recording stream takes a while to start: play only once sound data arrives.
-for _ in $(seq 1 100); do
-  [ -s "$capture" ] && break
-  sleep 0.1
-done
-if [ ! -s "$capture" ]; then
-  echo "softsound_recording: parec records nothing from nul.monitor" >&2
-  exit 1
-fi
+source "$(dirname "$0")/sink_recording.sh"
+start_sink_recording "$capture"
 TARVEX_TONE_SECONDS=13 "$wine_run" "$program" --gtest_filter=SoftSoundPlayerDevice.*
-sleep 0.5  # what the server still holds reaches the recorder
-kill "$recorder"
-wait "$recorder" 2>/dev/null || true
-trap - EXIT
+stop_sink_recording
 
-# From the first sample of the tone on, skip 2 s and judge the next 10 s. Samples are read as 16-bit integers.
+# From the first sample of the tone on, skip 2 s and judge the next 10 s. Samples are read as
+# 16-bit integers.
 od -An -v -t d2 -w4 "$capture" | awk '
   function abs(v) { return v < 0 ? -v : v }
   BEGIN {

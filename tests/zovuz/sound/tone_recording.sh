@@ -9,31 +9,12 @@ set -euo pipefail
 wine_run=$1
 program=$2
 capture=$PWD/tone.raw
-rm -f "$capture"
-
-if ! pactl info >/dev/null 2>&1; then
-  echo "tone_recording: no sound server (scripts/test starts a PulseAudio null sink)" >&2
-  exit 1
-fi
+source "$(dirname "$0")/sink_recording.sh"
+start_sink_recording "$capture"
 
 raw="-t raw -e signed -b 16 -r 44100 -c 2"
-parec -d nul.monitor --latency-msec=20 --format=s16le --rate=44100 --channels=2 >"$capture" &
-recorder=$!
-trap 'kill $recorder 2>/dev/null || true' EXIT
-# The recording stream takes a while to start: play only once sound data arrives.
-for _ in $(seq 1 100); do
-  [ -s "$capture" ] && break
-  sleep 0.1
-done
-if [ ! -s "$capture" ]; then
-  echo "tone_recording: parec records nothing from nul.monitor" >&2
-  exit 1
-fi
 "$wine_run" "$program" --gtest_filter=DirectSoundBufferTest.PlaysAOneKilohertzTone
-sleep 0.5  # what the server still holds reaches the recorder
-kill "$recorder"
-wait "$recorder" 2>/dev/null || true
-trap - EXIT
+stop_sink_recording
 
 # Keep 0.8 s from just after the tone begins; a sine of peak 0.5 has an RMS of 0.354 (-9 dBFS).
 status=0
