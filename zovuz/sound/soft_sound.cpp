@@ -96,17 +96,15 @@ void LoadSoftSoundBaseASyncCallback(ASyncLoadData *Job)
     FinishHandleJob(handle, LoadSoftSoundBaseSync(&param, handle, path, image, imageSize));
 }
 
-// The stored width of a converted format's samples: the bits rounded up to their container
-// (a 12-bit sample in 16 bits reads as 16-bit, its low bits zero). 0 when the frame is not a
-// whole number of 1..4-byte samples.
+// The stored width of a converted format's samples: their container (a 12-bit sample in 16
+// bits reads as 16-bit, its low bits zero; the converter never gives a sample wider than its
+// container). 0 when the frame is not a whole number of 1..4-byte samples.
 int ContainerBits(const SoundWaveFormat &Format)
 {
     if (Format.nChannels == 0 || Format.nBlockAlign % Format.nChannels != 0)
         return 0;
     int bytes = Format.nBlockAlign / Format.nChannels;
-    if (bytes < 1 || bytes > 4 || Format.wBitsPerSample > bytes * 8)
-        return 0;
-    return bytes * 8;
+    return bytes >= 1 && bytes <= 4 ? bytes * 8 : 0;
 }
 
 // One sample of a frame on the signed 16-bit scale.

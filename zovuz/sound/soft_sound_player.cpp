@@ -37,10 +37,10 @@ int Clamp(int Value, int Low, int High)
 }
 
 // Builds one frame of the player's format: its size in bytes, or 0 for a format that takes no
-// frames (only 8- and 16-bit PCM in one or two channels does).
+// frames (only 8- and 16-bit PCM in one or two channels does; float is always 32-bit).
 int BuildFrame(const SoundWaveFormat &Format, int Left, int Right, uint8_t Frame[4])
 {
-    if (Format.wFormatTag != SOUND_FORMAT_TAG_PCM || Format.nChannels > 2)
+    if (Format.nChannels > 2)
         return 0;
     bool stereo = Format.nChannels == 2;
     if (Format.wBitsPerSample == 8)

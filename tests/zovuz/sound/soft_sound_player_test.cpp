@@ -230,6 +230,12 @@ TEST_F(SoftSoundPlayerTest, RegionAcrossTheEndIsSplitAndTheWriteOffsetWraps)
     EXPECT_EQ(0xAA, Device(handle).Data[400]);
     EXPECT_EQ(0, Device(handle).OpenLocks);
 
+    // A region that ends with the buffer wraps the write offset to 0.
+    Push(handle, 100);
+    Record(handle).Player.WriteOffset = 176000;
+    EXPECT_EQ(400u, RefillAt(handle, 176000));
+    EXPECT_EQ(0u, Record(handle).Player.WriteOffset);
+
     // Silence across the end as well.
     Record(handle).Player.WriteOffset = 170000;
     EXPECT_EQ(4134u * 4, RefillAt(handle, 170000));

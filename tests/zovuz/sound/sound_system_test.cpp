@@ -175,6 +175,26 @@ TEST(SoundSystem, StopCurrentMusicDeletesItAndMusicDataIsFreed)
     EXPECT_EQ(0, StopCurrentMusic());
 }
 
+TEST(SoundTones, ABufferThatCannotBeMadeOrIsMadeAlreadyFailsTheirStart)
+{
+    ScriptedSoundDevice device;
+    LogReader log;
+    ASSERT_EQ(0, InitializeSoundTones());
+    EXPECT_EQ(3, device.LiveBuffers);
+    EXPECT_EQ(44100u, ScriptedSoundDevice::Of(&SoundSystem.Tone[2].Buffer)->Data.size());
+    EXPECT_EQ(-1, InitializeSoundTones());  // already made
+    EXPECT_EQ(0, TerminateSoundTones());
+    EXPECT_EQ(0, device.LiveBuffers);
+
+    device.FailInitialize = true;
+    EXPECT_EQ(-1, InitializeSoundTones());
+    EXPECT_EQ(0, device.LiveBuffers);
+    EXPECT_TRUE(log.HasInOrder({L"BEEP音用のサウンドバッファの作成に失敗しました\n",
+                                L"BEEP音用のサウンドバッファの作成に失敗しました\n"}))
+        << log.Appended();
+    TerminateSoundTones();
+}
+
 class SoundToneTest : public ::testing::Test
 {
 protected:
