@@ -1,16 +1,24 @@
 #include "app/engine/sound_player.h"
 
-// The library's SoftSound player is not part of this build yet. Until it is, no player is
-// made and the engines render without sound output (the WAV capture still works); this file is
-// the one place that will call MakeSoftSoundPlayer2Ch16Bit44100Hz, StartSoftSoundPlayer,
-// AddOneDataSoftSoundPlayer, StopSoftSoundPlayer and DeleteSoftSoundPlayer.
+#include "zovuz/sound/zovuz_sound.h"
 
-int32_t MakeEnginePlayer() { return -1; }
+int32_t MakeEnginePlayer() {
+  int player = MakeSoftSoundPlayer2Ch16Bit44100Hz();
+  if (player < 0) return -1;
+  // A player that does not play would only queue: the engine then renders without one.
+  if (StartSoftSoundPlayer(player) < 0) {
+    DeleteSoftSoundPlayer(player);
+    return -1;
+  }
+  return player;
+}
 
-void DeleteEnginePlayer(int32_t player) { (void)player; }
+void DeleteEnginePlayer(int32_t player) {
+  if (player < 0) return;
+  StopSoftSoundPlayer(player);
+  DeleteSoftSoundPlayer(player);
+}
 
 void PushEnginePlayerFrame(int32_t player, int32_t left, int32_t right) {
-  (void)player;
-  (void)left;
-  (void)right;
+  if (player >= 0) AddOneDataSoftSoundPlayer(player, left, right);
 }

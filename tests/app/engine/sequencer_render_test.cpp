@@ -8,7 +8,10 @@
 
 #include "app/engine/mml_compile.h"
 #include "app/engine/sample_load.h"
+#include "zovuz/core/system_info_internal.h"
 #include "zovuz/core/zovuz_core.h"
+#include "zovuz/sound/soft_sound_internal.h"
+#include "zovuz/sound/sound_thread_internal.h"
 #include "tests/app/engine/mml_test_support.h"
 #include "tests/app/engine/sequencer_fixture.h"
 
@@ -309,6 +312,33 @@ TEST_F(SequencerRender, TheTimerTicksUntilShutDownAndNotAfter) {
   const double stopped = song.tickPosition;
   Sleep(100);
   EXPECT_EQ(song.tickPosition, stopped);
+}
+
+TEST_F(SequencerRender, TheTimerPushesEveryFrameIntoTheLibrarysPlayer) {
+  SetSequencerClock(nullptr);
+  SetupPerformanceCounter();
+  InitializeCom();
+  SetSoundThreadCreateFailForTest(1);  // nothing takes the frames out of the queue
+  ASSERT_EQ(InitializeSoundSystem(), 0);
+  SetSoundThreadCreateFailForTest(0);
+  EXPECT_EQ(InitSequencerAudio(), 1);
+  const int32_t player = g_sequencer.player;
+  ASSERT_GE(player, 0);
+  auto* record = reinterpret_cast<SoftSoundHandleData*>(HandleCheck(player));
+  EXPECT_EQ(record->Player.PlayingFlag, 1);
+
+  SetTrack(0, {Event(kEvRest, 1000000)});
+  PlaySequencerFromTop();
+  StartSequencerTimer();
+  Sleep(200);
+  StopSequencerTimer();
+  EXPECT_GE(record->Player.QueuedFrames, 5 * 441);
+  EXPECT_EQ(record->Player.QueuedFrames % 441, 0);  // whole ticks
+
+  TermSequencerAudio();
+  EXPECT_EQ(g_sequencer.player, -1);
+  EXPECT_EQ(HandleCheck(player), nullptr);
+  EXPECT_EQ(TerminateSoundSystem(), 0);
 }
 
 }  // namespace
