@@ -27,12 +27,25 @@ SoftSoundHandleData *SoftSoundDataOf(int Handle)
     return sound != nullptr && !sound->IsPlayer ? sound : nullptr;
 }
 
-// Creation calls made while the main window is inactive wait until it is active again, unless
-// they run inside the handling of an activation change.
-void WaitForActiveWindow(void)
+// A new SoftSound handle for a creation call, or -1 when the sound system is not started or the
+// table is full. A creation made while the main window is inactive waits until it is active
+// again, unless it runs inside the handling of an activation change.
+int NewSoftSoundHandle(void)
 {
+    if (!IsSoundSystemInitialized())
+        return -1;
     if (!GetWindowActiveFlag() && !GetWindowActivationBusyFlag())
         WaitWhileWindowInactive();
+    return AddHandle(DX_HANDLETYPE_SOFTSOUND, 0, -1);
+}
+
+// The handle when its set-up succeeded; otherwise it is deleted and the result is -1.
+int KeepIfSetUp(int Handle, int SetupResult)
+{
+    if (SetupResult >= 0)
+        return Handle;
+    SubHandle(Handle);
+    return -1;
 }
 
 // Queues Function as the job that finishes a handle made for it, with the parameters Pack
@@ -60,8 +73,7 @@ int QueueHandleJob(int Handle, ASyncLoadFunction Function, Packer Pack)
             return Handle;
         DXFREE(job);
     }
-    SubHandle(Handle);
-    return -1;
+    return KeepIfSetUp(Handle, -1);
 }
 
 // The end of a creation job: the handle is no longer loading, and goes when its set-up failed.
@@ -145,25 +157,15 @@ int MakeSoftSoundPlayer2Ch16Bit44100Hz(void)
 int MakeSoftSoundHandle(int IsPlayer, int Channels, int BitsPerSample, int SamplesPerSec, int SampleNum,
                         int IsFloatType, int FormatSourceHandle, int ASyncLoadFlag)
 {
-    if (!IsSoundSystemInitialized())
-        return -1;
-    WaitForActiveWindow();
-    int handle = AddHandle(DX_HANDLETYPE_SOFTSOUND, 0, -1);
+    int handle = NewSoftSoundHandle();
     if (handle < 0)
         return -1;
     // Known at once, so that a delete while the set-up job waits tells data from a player.
     SoftSoundOf(handle, false)->IsPlayer = IsPlayer ? 1 : 0;
 
     if (!ASyncLoadFlag)
-    {
-        if (SetupSoftSoundHandle(handle, IsPlayer, Channels, BitsPerSample, SamplesPerSec, SampleNum, IsFloatType,
-                                 FormatSourceHandle) < 0)
-        {
-            SubHandle(handle);
-            return -1;
-        }
-        return handle;
-    }
+        return KeepIfSetUp(handle, SetupSoftSoundHandle(handle, IsPlayer, Channels, BitsPerSample, SamplesPerSec,
+                                                        SampleNum, IsFloatType, FormatSourceHandle));
 
     const int values[8] = {handle, IsPlayer, Channels, BitsPerSample, SamplesPerSec, SampleNum, IsFloatType,
                            FormatSourceHandle};
@@ -278,22 +280,11 @@ int LoadSoftSound(const char *FileName)
 int LoadSoftSoundBase(const LoadSoundParam *Param, const wchar_t *FileName, const void *FileImage,
                       int FileImageSize, int ASyncLoadFlag)
 {
-    if (!IsSoundSystemInitialized())
-        return -1;
-    WaitForActiveWindow();
-    int handle = AddHandle(DX_HANDLETYPE_SOFTSOUND, 0, -1);
+    int handle = NewSoftSoundHandle();
     if (handle < 0)
         return -1;
-
     if (!ASyncLoadFlag)
-    {
-        if (LoadSoftSoundBaseSync(Param, handle, FileName, FileImage, FileImageSize) < 0)
-        {
-            SubHandle(handle);
-            return -1;
-        }
-        return handle;
-    }
+        return KeepIfSetUp(handle, LoadSoftSoundBaseSync(Param, handle, FileName, FileImage, FileImageSize));
 
     // The job may run after the current folder has changed: it gets the absolute path.
     wchar_t absolute[AbsolutePathBytes / sizeof(wchar_t)];
@@ -301,10 +292,7 @@ int LoadSoftSoundBase(const LoadSoundParam *Param, const wchar_t *FileName, cons
     if (FileName != nullptr)
     {
         if (ConvertFullPath(FileName, absolute, sizeof(absolute), nullptr) < 0)
-        {
-            SubHandle(handle);
-            return -1;
-        }
+            return KeepIfSetUp(handle, -1);
         path = absolute;
     }
     return QueueHandleJob(handle, LoadSoftSoundBaseASyncCallback, [&](void *Block, int *At) {
