@@ -9,6 +9,7 @@
 #include <stdint.h>
 
 struct _FILETIME;
+struct HWND__;
 
 // Windows version codes.
 #define WINDOWS_VERSION_31      0x000
@@ -67,6 +68,13 @@ long CreateComInstance(const void *ClassId, void *Outer, unsigned long ClassCont
 // started, 0 on success, -1 when CoInitializeEx fails; TerminateCom -1 when not started, else 0.
 int InitializeCom(void);
 int TerminateCom(void);
+
+// A window timer of the subsystems, set through the Windows API table (loaded when needed). The
+// procedure has the shape of a Windows TIMERPROC. SetTimer's result: 0 when it fails or user32
+// offers no SetTimer.
+typedef void(__stdcall *WindowTimerProc)(HWND__ *Window, unsigned int Message, uintptr_t TimerId,
+                                         unsigned long Time);
+uintptr_t SetWindowTimer(HWND__ *Window, uintptr_t TimerId, unsigned int Elapse, WindowTimerProc Proc);
 
 // Truncation toward zero.
 int DoubleToInt(double Value);

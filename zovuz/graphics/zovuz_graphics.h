@@ -273,3 +273,40 @@ void *DirectDraw7_GetObject(void);
 int DirectDraw7_MeasureVSyncPeriod(void);
 // Waits for the next vertical blank, sleeping until shortly before it. 0.
 int DirectDraw7_WaitVSync(void);
+
+// ---- Calls that other subsystems know by other names or shapes ------------------------------
+//
+// Each call has one name and one shape here, those of the graphics layer's own description:
+// - ShrinkImageHalf: format, destination, destination pitch, source, source pitch, destination x,
+//   y, source x, y, width, height (the Direct3D back ends pass the source before the destination
+//   in their own description; they call this order);
+// - SplitColor: bytes 2, 1, 0 of the value while a Direct3D back end is in use, the screen
+//   format's masks (scaled to 0-255) on the software renderer;
+// - SetColorData: nine arguments, without the extra 0 before the channel count;
+// - the device capabilities: one record, GraphicsDeviceCaps (graphics_hardware.h);
+// - the front-screen timer's procedure: FrontScreenTimerProc (graphics_hardware.h), shared by the
+//   software renderer and both back ends.
+
+struct HBITMAP__;
+
+// Transfers a colour image and an optional alpha image into an existing graph at (X, Y): with
+// BmpFlag the two GDI bitmaps (described by BmpColorData), else the two BASEIMAGEs. The source
+// is kept for the restore after a device loss. 0, the transfer's failure code, or -1 before
+// graphics start. (The Direct3D back ends call this "CreateGraphFromBitmap".)
+int BltBmpOrBaseImageToGraph(const COLORDATA *BmpColorData, HBITMAP__ *RgbBmp, HBITMAP__ *AlphaBmp, int BmpFlag,
+                             const BASEIMAGE *RgbImage, const BASEIMAGE *AlphaImage, int X, int Y, int GraphHandle);
+
+// Locks Rect of a draw target for reading and describes its pixels as Image (the pixel pointer at
+// the rectangle's first pixel): TargetHandle -1 = the current draw screen, else a graph (or a
+// screen value); Surface and MipLevel choose the surface; TextureIndex the drawing piece of a
+// graph held in several textures. 0, or -1 when the rectangle is not inside the target or the
+// lock fails. UnlockDrawScreenBuffer ends the lock.
+int LockDrawScreenBuffer(const ImageRect *Rect, BASEIMAGE *Image, int TargetHandle, int Surface, int MipLevel,
+                         int ReadOnly, int TextureIndex);
+int UnlockDrawScreenBuffer(void);
+
+// ---- The draw state, the dispatch layer, shaders and lights ---------------------------------
+// (These headers are part of this one: include zovuz_graphics.h, never them directly.)
+#include "zovuz/graphics/graphics_hardware.h"
+#include "zovuz/graphics/draw_state.h"
+#include "zovuz/graphics/shader_light.h"

@@ -152,3 +152,12 @@ long CreateComInstance(const void *ClassId, void *Outer, unsigned long ClassCont
     return CoCreateInstance_ASync(*static_cast<const CLSID *>(ClassId), static_cast<IUnknown *>(Outer), ClassContext,
                                   *static_cast<const IID *>(InterfaceId), Object, 0);
 }
+
+uintptr_t SetWindowTimer(HWND__ *Window, uintptr_t TimerId, unsigned int Elapse, WindowTimerProc Proc)
+{
+    if (WinAPIData.SetTimerFunc == NULL)
+        LoadWinAPI();
+    if (WinAPIData.SetTimerFunc == NULL)
+        return 0;
+    return WinAPIData.SetTimerFunc(Window, TimerId, Elapse, reinterpret_cast<TIMERPROC>(Proc));
+}

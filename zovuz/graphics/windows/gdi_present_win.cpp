@@ -37,7 +37,8 @@ ScreenBitmapInfo DescribeScreen(const MEMIMG &Screen)
 
 int Graphics_Hardware_PresentFrame(void)
 {
-    // No Direct3D back end exists yet: every present is the software renderer's.
+    if (GraphicsAPIType != GRAPHICS_API_SOFTWARE)
+        return Graphics_Hardware_PresentFrameOnDevice();
     GraphicsScreenSettingsData &s = GraphicsScreenSettings;
     const MEMIMG &screen = SoftwareScreen.Screen;
     int screenWidth = s.MainScreenWidth != 0 ? s.MainScreenWidth : 640;

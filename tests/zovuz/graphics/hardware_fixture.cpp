@@ -1,0 +1,105 @@
+#include "tests/zovuz/graphics/hardware_fixture.h"
+
+#include <stdarg.h>
+#include <stdio.h>
+
+#include "zovuz/graphics/display_internal.h"
+
+FakeHardwareData FakeHardware;
+
+namespace {
+
+void Record(const char *Format, ...) __attribute__((format(printf, 1, 2)));
+void Record(const char *Format, ...)
+{
+    char line[256];
+    va_list args;
+    va_start(args, Format);
+    vsnprintf(line, sizeof(line), Format, args);
+    va_end(args);
+    FakeHardware.Calls.push_back(line);
+}
+
+}  // namespace
+
+GraphicsHardwareFunctions RecordingHardwareTable(void)
+{
+    GraphicsHardwareFunctions t = {};
+    t.Startup = [] { Record("Startup"); return FakeHardware.StartupResult; };
+    t.PixelCenterTest = [] { Record("PixelCenterTest"); return 0; };
+    t.IsDeviceValid = [] { return FakeHardware.DeviceValid; };
+    t.ReleaseDeviceObjects = [] { Record("ReleaseDeviceObjects"); return 0; };
+    t.ChangeScreenMode = [](int f, int w, int h, int b, int r) { Record("ChangeScreenMode %d %d %d %d %d", f, w, h, b, r); return 0; };
+    t.PresentFrame = [] { Record("PresentFrame"); return 0; };
+    t.Terminate = [] { Record("Terminate"); return 7; };
+    t.SetDialogBoxMode = [](int f) { Record("SetDialogBoxMode %d", f); return 0; };
+    t.StartFrontScreenTimer = [](int s) { Record("StartFrontScreenTimer %d", s); return 0; };
+    t.FillGraph = [](GraphHandleData *, int, int, int, int) { Record("FillGraph"); return FakeHardware.FillGraphResult; };
+    t.CheckRenderTargetGraph = [](int, GraphHandleData *) { Record("CheckRenderTargetGraph"); return -1; };
+    t.ExpireMemoryTextures = [] { Record("ExpireMemoryTextures"); return 0; };
+    t.ExpireMemorySurfaces = [] { Record("ExpireMemorySurfaces"); return 0; };
+    t.DrawLine = [](int x1, int y1, int x2, int y2, unsigned c) { Record("DrawLine %d %d %d %d %08X", x1, y1, x2, y2, c); return 0; };
+    t.RenderVertexBuffer = [](int a) { Record("RenderVertexBuffer %d", a); return 0; };
+    t.SetDrawScreen = [](int s, int, int, GraphHandleData *, GraphHandleData *, ShadowMapHandleData *, ShadowMapHandleData *) { Record("SetDrawScreen %d", s); return 0; };
+    t.UpdateDrawScreenAlphaFlag = [] { Record("UpdateDrawScreenAlphaFlag"); return 0; };
+    t.SetDrawArea = [] { Record("SetDrawArea"); return 0; };
+    t.SetDrawMode = [](int m) { Record("SetDrawMode %d", m); return 0; };
+    t.UpdateDiffuseColor = [] { Record("UpdateDiffuseColor"); return 0; };
+    t.SetBlendGraphParam = [](GraphHandleData *g, int type, const int *p) { Record("SetBlendGraphParam %d %d %d %d", g != nullptr, type, p[0], p[1]); return 0; };
+    t.SetTransformToView = [](const MATRIX *) { Record("SetTransformToView"); return 0; };
+    t.SetTransformToProjection = [](const MATRIX *) { Record("SetTransformToProjection"); return 0; };
+    t.SetTransformToWorld = [](const MATRIX *) { Record("SetTransformToWorld"); return 0; };
+    t.SetUseLighting = [](int f) { Record("SetUseLighting %d", f); return 0; };
+    t.SetLightEnable = [](int i, int f) { Record("SetLightEnable %d %d", i, f); return 0; };
+    t.SetLightParam = [](int i, const LIGHTPARAM *p) { Record("SetLightParam %d %d", i, p->LightType); return 0; };
+    t.SetFogEnable = [](int f) { Record("SetFogEnable %d", f); return 0; };
+    t.SetFogMode = [](int m) { Record("SetFogMode %d", m); return 0; };
+    t.SetFogColor = [](unsigned c) { Record("SetFogColor %08X", c); return 0; };
+    t.SetFogStartEnd = [](float s, float e) { Record("SetFogStartEnd %g %g", s, e); return 0; };
+    t.ShaderConstantBuffer_Release = [](ShaderConstantBufferHandleData *) { Record("ShaderConstantBuffer_Release"); return 0; };
+    t.CreateShaderHandle = [](ShaderHandleData *, int v, const void *, int size, int option, int async) { Record("CreateShaderHandle %d %d %d %d", v, size, option, async); return FakeHardware.CreateShaderResult; };
+    t.Shader_Release = [](ShaderHandleData *s) { Record("Shader_Release %d", s->Info.Handle); return 0; };
+    t.GetShaderVersion = [] { return 300; };
+    t.UpdateShadowMapParams = [] { Record("UpdateShadowMapParams"); return 0; };
+    return t;
+}
+
+std::vector<std::string> CallsStartingWith(const std::string &Prefix)
+{
+    std::vector<std::string> found;
+    for (const std::string &line : FakeHardware.Calls)
+        if (line.compare(0, Prefix.size(), Prefix) == 0)
+            found.push_back(line);
+    return found;
+}
+
+void GraphicsStateTest::SetUp()
+{
+    FakeHardware = FakeHardwareData();
+    RegisterGraphicsHardwareFunctions(GRAPHICS_API_D3D11, nullptr);
+    RegisterGraphicsHardwareFunctions(GRAPHICS_API_D3D9, nullptr);
+    GraphicsAPIType = GRAPHICS_API_SOFTWARE;
+    GraphicsState.HardwareInUseFlag = 0;
+    GraphicsState.SoftwareRenderRequestFlag = 0;
+    GraphicsScreenSettings = {};
+    GraphicsDeviceCaps = {};
+    DeleteLightHandleAll();
+    ResetDrawSettings();
+}
+
+void GraphicsStateTest::TearDown()
+{
+    DeleteLightHandleAll();
+    GraphicsAPIType = GRAPHICS_API_SOFTWARE;
+    GraphicsState.HardwareInUseFlag = 0;
+    RegisterGraphicsHardwareFunctions(GRAPHICS_API_D3D11, nullptr);
+    RegisterGraphicsHardwareFunctions(GRAPHICS_API_D3D9, nullptr);
+}
+
+void GraphicsStateTest::UseFakeBackend(int APIType)
+{
+    RegisterGraphicsHardwareFunctions(APIType, &Table);
+    GraphicsAPIType = APIType;
+    GraphicsState.HardwareInUseFlag = 1;
+    FakeHardware.Calls.clear();
+}

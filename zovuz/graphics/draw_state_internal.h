@@ -1,0 +1,41 @@
+// Inside the graphics layer: what the draw state, the transforms, the lights and the shader
+// handles share. Never included from app/.
+#pragma once
+
+#include "zovuz/core/zovuz_core.h"
+#include "zovuz/graphics/display_internal.h"
+#include "zovuz/graphics/graphics_dispatch_internal.h"
+#include "zovuz/graphics/memimg_internal.h"
+#include "zovuz/graphics/zovuz_graphics.h"
+
+// The camera's field of view after a reset and for a new draw target (pi / 3 as a float).
+#define DEFAULT_CAMERA_FOV 1.0471975803375244
+// tan(30 degrees): the camera distance at which the draw target fills that field of view.
+#define DEFAULT_CAMERA_TAN_HALF_FOV 0.57735026
+
+// The library has started (or is starting): set-up calls that only count before it stop.
+inline int GraphicsLibraryInitialized() { return LibraryState.Started || LibraryState.Starting; }
+
+// Draws the batched vertices before a state change (nothing on the software renderer).
+inline void FlushVertexBuffer() { Graphics_Hardware_RenderVertexBuffer(0); }
+
+// The record of a live handle of one type, or null; a handle still loading only with AllowLoading.
+inline HandleInfo *GetTypedHandle(int Handle, int HandleType, int AllowLoading)
+{
+    if (Handle < 0 || ((Handle & DX_HANDLETYPE_MASK) >> DX_HANDLETYPE_ADDRESS) != HandleType)
+        return nullptr;
+    return AllowLoading ? HandleCheck(Handle) : HandleCheckReady(Handle);
+}
+
+// A graph's record for the back ends (its fields are the graph handles' own), or null.
+inline GraphHandleData *GetGraphRecord(int GraphHandle)
+{
+    return reinterpret_cast<GraphHandleData *>(GetTypedHandle(GraphHandle, DX_HANDLETYPE_GRAPH, 0));
+}
+
+// The draw-state steps of SetDrawScreen for a screen value (-2, -4): slot 0, the draw size, the
+// back end's target, the area and camera for it, and the front-screen timer. 0.
+int SelectScreenAsDrawTarget(int DrawScreen);
+
+// Marks the derived matrices out of date and recomputes them.
+void InvalidateTransformMatrices(void);
