@@ -140,6 +140,7 @@ int ResetDrawSettings(void)
     d.RenderTarget[0] = DX_SCREEN_BACK;
     SelectScreenAsDrawTarget(DX_SCREEN_FRONT);
     SetDrawAreaState(0, 0, d.DrawSizeX, d.DrawSizeY);
+    d.DrawAreaRequest = request;  // the area in effect is the whole screen; the request stays
 
     MakeDefaultLight();
 
