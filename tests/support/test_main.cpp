@@ -1,0 +1,70 @@
+// The entry of every test program: runs the tests on the process's main thread, then ends the
+// process only once no other thread of it is left.
+//
+// GoogleTest gives every thread that uses its thread-local values (a SCOPED_TRACE, a failed
+// assertion) a watcher thread that waits for that thread to end. A process that ends while such a
+// thread still waits in the server runs into a race in Wine's process exit: under load, Wine
+// sends the waiting thread its termination signal twice and the process dies of SIGSEGV after all
+// its tests have passed. Ending the main thread first lets the watcher finish its wait and leave;
+// a last thread then ends the process alone, with the tests' result.
+#include <windows.h>
+#include <tlhelp32.h>
+
+#include <stdio.h>
+#include <stdlib.h>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+struct FinishData
+{
+    HANDLE MainThread;  // ends first
+    int Result;         // the process's exit code
+};
+
+// Threads of this process other than the caller.
+int OtherThreadCount()
+{
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+    if (snapshot == INVALID_HANDLE_VALUE)
+        return 0;
+    int count = 0;
+    THREADENTRY32 entry;
+    entry.dwSize = sizeof(entry);
+    for (BOOL more = Thread32First(snapshot, &entry); more; more = Thread32Next(snapshot, &entry))
+        if (entry.th32OwnerProcessID == GetCurrentProcessId() && entry.th32ThreadID != GetCurrentThreadId())
+            ++count;
+    CloseHandle(snapshot);
+    return count;
+}
+
+DWORD WINAPI FinishProcess(void *Parameter)
+{
+    const FinishData *finish = static_cast<const FinishData *>(Parameter);
+    WaitForSingleObject(finish->MainThread, INFINITE);
+    // A thread a test left running does not hold the result back for long.
+    DWORD start = GetTickCount();
+    while (OtherThreadCount() > 0 && GetTickCount() - start < 2000)
+        Sleep(1);
+    exit(finish->Result);
+}
+
+}  // namespace
+
+int main(int argc, char **argv)
+{
+    testing::InitGoogleTest(&argc, argv);
+    static FinishData finish;
+    finish.Result = RUN_ALL_TESTS();
+    fflush(stdout);
+    fflush(stderr);
+    if (!DuplicateHandle(GetCurrentProcess(), GetCurrentThread(), GetCurrentProcess(), &finish.MainThread,
+                         SYNCHRONIZE, FALSE, 0))
+        return finish.Result;
+    HANDLE finisher = CreateThread(nullptr, 0, FinishProcess, &finish, 0, nullptr);
+    if (finisher == nullptr)
+        return finish.Result;
+    CloseHandle(finisher);
+    ExitThread((DWORD)finish.Result);
+}
