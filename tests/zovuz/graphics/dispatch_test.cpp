@@ -256,6 +256,14 @@ TEST_F(Dispatch, DialogBoxModeReachesOnlyADirect3D9Device)
     EXPECT_EQ(std::vector<std::string>{"SetDialogBoxMode 1"}, FakeHardware.Calls);
 }
 
+TEST_F(Dispatch, OnlyTheFrontScreenStartsTheSoftwareTimer)
+{
+    // No window exists here, so the front screen's timer cannot be set; the others never try.
+    EXPECT_EQ(-1, Graphics_Hardware_StartFrontScreenTimer(DX_SCREEN_FRONT));
+    EXPECT_EQ(0, Graphics_Hardware_StartFrontScreenTimer(DX_SCREEN_BACK));
+    EXPECT_EQ(0, Graphics_Hardware_StartFrontScreenTimer(0x04000001));  // a graph
+}
+
 TEST_F(Dispatch, SoftwareScreenModeChangeKeepsOrTakesTheNewMode)
 {
     GraphicsState.SoftwareRenderRequestFlag = 1;

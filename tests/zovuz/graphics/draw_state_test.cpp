@@ -65,6 +65,8 @@ TEST_F(DrawState, ResetGivesTheDefaults)
     EXPECT_NEAR(0.57735f, light->Param.Direction.x, 1e-5);
     EXPECT_NEAR(-0.57735f, light->Param.Direction.y, 1e-5);
     EXPECT_EQ(1, GraphicsLightState.Num);  // a second reset replaces it
+    DeleteLightHandle(GraphicsState.DefaultLightHandle);
+    EXPECT_EQ(-1, GraphicsState.DefaultLightHandle);
 
     // The requested area outlives the reset.
     EXPECT_EQ(2, d.DrawAreaRequest.top);
@@ -131,6 +133,10 @@ TEST_F(DrawState, RestoreGivesBackWhatWasSaved)
     MATRIX_D camera;
     CreateOrthoMatrixD(&camera, 3.0, 1.0, 50.0, 0.5);
     SetCameraProjectionMatrix(&camera);
+    d.Camera.Near = 2.0;
+    d.Camera.Far = 900.0;
+    d.Camera.AspectScale = 1.5;
+    SetCameraScreenCenter(100.0, 50.0);  // a viewport of its own, not the draw area's
     DrawSettingsSaveData saved;
     SaveDrawSettings(&saved);
     const MATRIX_D projection = d.Matrix.Projection, viewport = d.Matrix.Viewport;
@@ -154,11 +160,18 @@ TEST_F(DrawState, RestoreGivesBackWhatWasSaved)
     EXPECT_TRUE(SameMatrix(projection, d.Matrix.Projection));
     EXPECT_TRUE(SameMatrix(viewport, d.Matrix.Viewport));
     EXPECT_EQ(DX_CAMERA_MATRIX, d.Camera.ProjectionMode);
+    EXPECT_DOUBLE_EQ(2.0, d.Camera.Near);
+    EXPECT_DOUBLE_EQ(900.0, d.Camera.Far);
+    EXPECT_DOUBLE_EQ(1.5, d.Camera.AspectScale);
 }
 
 TEST_F(DrawState, CameraForANewTargetInExactNumbers)
 {
     GraphicsDrawSettingsData &d = GraphicsDrawSettings;
+    MATRIX_D world;
+    CreateIdentityMatrixD(&world);
+    world.m[0][0] = 3.0;
+    SetTransformToWorldD(&world);
     SetDrawScreenState(DX_SCREEN_BACK, 640, 480);
     ResetCameraForDrawScreen(DX_SCREEN_BACK);
     const double distance = 415.6922004330612;  // (480 / 2) / tan 30
@@ -182,6 +195,7 @@ TEST_F(DrawState, CameraForANewTargetInExactNumbers)
     EXPECT_DOUBLE_EQ(320.0, v.m[3][0]);
     EXPECT_DOUBLE_EQ(240.0, v.m[3][1]);
     EXPECT_TRUE(IsIdentity(d.Matrix.World));
+    EXPECT_TRUE(IsIdentity(d.Matrix.ViewRotation));  // the view without its translation
     EXPECT_DOUBLE_EQ(distance * 0.1, d.Camera.Near);
     EXPECT_DOUBLE_EQ(distance + 20000.0, d.Camera.Far);
     EXPECT_DOUBLE_EQ(0.0, d.Camera.VerticalAngle);
@@ -238,10 +252,14 @@ TEST_F(DrawState, DrawAreaIsOrderedAndClampedToTheTarget)
     EXPECT_DOUBLE_EQ(-230.0, d.Matrix.Viewport.m[1][1]);
     EXPECT_EQ(1u, CallsStartingWith("SetDrawArea").size());
 
+    // Nothing visible, in either direction: the viewport stays.
     FakeHardware.Calls.clear();
-    SetDrawAreaState(10, 10, 10, 50);
-    EXPECT_EQ(1, d.DrawAreaEmptyFlag);
-    EXPECT_DOUBLE_EQ(250.0, d.Matrix.Viewport.m[3][1]);  // nothing visible: the viewport stays
+    for (ImageRect empty : {ImageRect{10, 10, 10, 50}, ImageRect{10, 500, 50, 600}}) {
+        SetDrawAreaState(empty.left, empty.top, empty.right, empty.bottom);
+        EXPECT_EQ(1, d.DrawAreaEmptyFlag);
+        EXPECT_DOUBLE_EQ(250.0, d.Matrix.Viewport.m[3][1]);
+    }
+    EXPECT_EQ(480, d.DrawArea.top);
     EXPECT_TRUE(CallsStartingWith("SetDrawArea").empty());
 }
 
@@ -298,7 +316,8 @@ TEST_F(DrawState, CameraAnglesComeBackFromTheViewMatrix)
     {
         double Horizontal, Vertical, Twist;
     } cases[] = {
-        {0.0, 0.0, 0.0}, {0.5, 0.3, 0.0}, {-2.0, -0.4, 0.2}, {3.0, 1.2, -1.0}, {0.0, -M_PI / 2, 0.0}, {0.0, M_PI / 2, 0.0},
+        {0.0, 0.0, 0.0},        {0.5, 0.3, 0.0},        {-2.0, -0.4, 0.2}, {3.0, 1.2, -1.0},
+        {0.0, -M_PI / 2, 0.0}, {0.0, M_PI / 2, 0.0}, {0.5, 2.5, 0.0},  // the last up-side down
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(testing::Message() << c.Horizontal << " " << c.Vertical << " " << c.Twist);

@@ -59,15 +59,16 @@ TEST_F(Lights, HandlesAllocateDeleteAndRefuseADoubleDelete)
 TEST_F(Lights, AFullTableFillsItsGapsThenRefuses)
 {
     int fifth = -1;
-    for (int i = 0; i < DX_LIGHT_TABLE_NUM; ++i) {
+    for (int i = 0; i < DX_LIGHT_TABLE_NUM - 1; ++i) {
         int handle = AllocLightHandle();
         ASSERT_GE(handle, 0) << i;
         if (i == 5)
             fifth = handle;
     }
-    EXPECT_EQ(-1, AllocLightHandle());
     DeleteLightHandle(fifth);
+    EXPECT_EQ(DX_LIGHT_TABLE_NUM - 1, SlotOf(AllocLightHandle()));  // the last slot before the gap
     EXPECT_EQ(5, SlotOf(AllocLightHandle()));
+    EXPECT_EQ(-1, AllocLightHandle());
     EXPECT_EQ(0, DeleteLightHandleAll());
     EXPECT_EQ(0, GraphicsLightState.Num);
     EXPECT_EQ(0, SlotOf(AllocLightHandle()));
@@ -243,7 +244,7 @@ TEST_F(Shaders, TextureStagesTakeLiveGraphs)
         int Stage, Handle, Result, Stored;
     } cases[] = {
         {3, graph, 0, graph},  {3, -1, 0, 0},       {15, graph, 0, graph}, {16, graph, -1, 0},
-        {-1, graph, -1, 0},    {4, shader, -1, 0},  {4, graph + 0x10000, -1, 0},
+        {-1, graph, -1, 0},    {4, shader, -1, 0},  {4, graph + 0x10000, -1, 0}, {5, -2, -1, 0},
     };
     for (const Case &c : cases) {
         EXPECT_EQ(c.Result, SetUseTextureToShader(c.Stage, c.Handle)) << c.Stage << " " << c.Handle;
