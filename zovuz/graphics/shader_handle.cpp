@@ -179,7 +179,7 @@ int CreateShaderHandle(int IsVertexShader, const void *Code, int CodeSize, int O
 
 int LoadPixelShaderFromMem(const void *Code, int CodeSize)
 {
-    return CreateShaderHandle(0, Code, CodeSize, 0, 0, 0);
+    return CreateShaderHandle(0, Code, CodeSize, 0, GetUseASyncLoadFlag(), 0);
 }
 
 namespace {

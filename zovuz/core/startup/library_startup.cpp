@@ -32,16 +32,24 @@ void FillSubsystemHooks(void)
     h.PauseAllSoundHandles = PauseAllSoundHandles;
     h.PauseAllSoftSoundPlayers = PauseAllSoftSoundPlayers;
     // NOT YET BUILT (sound): ProcessMidiMciNotify.
+    h.Graphics_Hardware_ExpireMemoryTextureCache = Graphics_Hardware_ExpireMemoryTextureCache;
+    h.Graphics_Hardware_SetDialogBoxMode = Graphics_Hardware_SetDialogBoxMode;
+    h.Graphics_Hardware_GetDialogBoxModeFlag = Graphics_Hardware_GetDialogBoxModeFlag;
+    h.Graphics_Hardware_ReleaseDeviceObjects = Graphics_Hardware_ReleaseDeviceObjects;
+    h.Graphics_Hardware_RestoreLostDevice = Graphics_Hardware_RestoreLostDevice;
+    h.GetHardwareGraphicsFlag = GetHardwareGraphicsFlag;
+    h.GetGraphicsAPIType = GetGraphicsAPIType;
+    h.GetDrawScreenSize = GetDrawScreenSize;
+    h.GetDrawScreenHandle = GetDrawScreenHandle;
+    h.GetBackgroundColor = GetBackgroundColor;
     // NOT YET BUILT (movies): PauseAllMovies, ResumeAllMovies.
-    // NOT YET BUILT (graphics): Graphics_Hardware_ExpireMemoryTextureCache, RefreshScreen,
-    //   GetDrawScreenSize, GetScreenColorBitDepth, IsRestoreGraphCallbackSet, ChangeScreenMode,
-    //   GetHardwareGraphicsFlag,
-    //   GetScreenFlipRunningFlag, GetDrawScreenHandle, GetUseMaskScreenFlag, SetUseMaskScreenFlag,
-    //   Graphics_Hardware_SetDialogBoxMode, Graphics_Hardware_GetDialogBoxModeFlag,
-    //   Graphics_Hardware_ReleaseDeviceObjects, RestoreGraphicsDevice,
-    //   Graphics_Hardware_RestoreLostDevice, IsFullScreenMode, ConvertWindowPosToScreenPos,
-    //   GetBackgroundColor, IsSavedScreenCopyHeld, DrawSavedScreenCopy, ReleaseSavedScreenCopy,
-    //   GetGraphicsAPIType, DrawStringToHandleW, DeleteFontToHandle.
+    // NOT YET BUILT (graphics): RefreshScreen, ChangeScreenMode, GetScreenFlipRunningFlag,
+    //   GetUseMaskScreenFlag, SetUseMaskScreenFlag, RestoreGraphicsDevice,
+    //   ConvertWindowPosToScreenPos, IsSavedScreenCopyHeld, DrawSavedScreenCopy,
+    //   ReleaseSavedScreenCopy, DrawStringToHandleW, DeleteFontToHandle; and, with graphics
+    //   start-up (they decide whether a display change or a full-screen deactivation ends the
+    //   program, so they wait for the graph mode and the restore callback to be set):
+    //   GetScreenColorBitDepth, IsRestoreGraphCallbackSet, IsFullScreenMode.
     // NOT YET BUILT (Direct3D back ends): D3D11Device_IsValid.
 }
 
