@@ -12,6 +12,25 @@ Record *RecordOf(HandleInfo *Info)
     return reinterpret_cast<Record *>(Info);
 }
 
+// The init callbacks: each record keeps its back end's part in its own tail.
+template <typename Record>
+int PointAtOwnBackendPart(HandleInfo *Info)
+{
+    Record *record = RecordOf<Record>(Info);
+    record->PF = &record->Backend;
+    return 0;
+}
+
+// A buffer's device object and its system copy.
+template <typename Record>
+void ReleaseBuffer(HandleInfo *Info, int (*Release)(Record *))
+{
+    Record *buffer = RecordOf<Record>(Info);
+    Release(buffer);
+    DxFree(buffer->Buffer);
+    buffer->Buffer = nullptr;
+}
+
 // Shader creation's arguments, packed into the load job: the code is the handle's own copy.
 void CreateShaderJob(ASyncLoadData *Data)
 {
@@ -56,12 +75,7 @@ int QueueCreateShaderJob(int Handle, int Option)
 
 // ---- Handle callbacks --------------------------------------------------------------------------
 
-int InitializeShaderHandle(HandleInfo *Info)
-{
-    ShaderHandleData *shader = RecordOf<ShaderHandleData>(Info);
-    shader->PF = &shader->Backend;
-    return 0;
-}
+int InitializeShaderHandle(HandleInfo *Info) { return PointAtOwnBackendPart<ShaderHandleData>(Info); }
 
 int TerminateShaderHandle(HandleInfo *Info)
 {
@@ -79,9 +93,7 @@ int TerminateShaderHandle(HandleInfo *Info)
 
 int InitializeShaderConstantBufferHandle(HandleInfo *Info)
 {
-    ShaderConstantBufferHandleData *buffer = RecordOf<ShaderConstantBufferHandleData>(Info);
-    buffer->PF = &buffer->Backend;
-    return 0;
+    return PointAtOwnBackendPart<ShaderConstantBufferHandleData>(Info);
 }
 
 int TerminateShaderConstantBufferHandle(HandleInfo *Info)
@@ -93,25 +105,16 @@ int TerminateShaderConstantBufferHandle(HandleInfo *Info)
 int InitializeVertexIndexBufferHandle(HandleInfo *Info)
 {
     // Both records put their back-end part at the same place.
-    VertexBufferHandleData *buffer = RecordOf<VertexBufferHandleData>(Info);
-    buffer->PF = &buffer->Backend;
-    return 0;
+    return PointAtOwnBackendPart<VertexBufferHandleData>(Info);
 }
 
 int ReleaseVertexIndexBufferHandle(HandleInfo *Info)
 {
     int type = (Info->Handle & DX_HANDLETYPE_MASK) >> DX_HANDLETYPE_ADDRESS;
-    if (type == DX_HANDLETYPE_INDEX_BUFFER) {
-        IndexBufferHandleData *buffer = RecordOf<IndexBufferHandleData>(Info);
-        Graphics_Hardware_IndexBuffer_Release(buffer);
-        DxFree(buffer->Buffer);
-        buffer->Buffer = nullptr;
-    } else {
-        VertexBufferHandleData *buffer = RecordOf<VertexBufferHandleData>(Info);
-        Graphics_Hardware_VertexBuffer_Release(buffer);
-        DxFree(buffer->Buffer);
-        buffer->Buffer = nullptr;
-    }
+    if (type == DX_HANDLETYPE_INDEX_BUFFER)
+        ReleaseBuffer<IndexBufferHandleData>(Info, Graphics_Hardware_IndexBuffer_Release);
+    else
+        ReleaseBuffer<VertexBufferHandleData>(Info, Graphics_Hardware_VertexBuffer_Release);
     return 0;
 }
 
@@ -122,8 +125,7 @@ int InitializeShadowMapHandle(HandleInfo *Info)
     map->AdjustDepth = 0.002f;
     map->GradationParam = 0.0007f;
     map->Scale[0] = map->Scale[1] = 1.0f;
-    map->PF = &map->Backend;
-    return 0;
+    return PointAtOwnBackendPart<ShadowMapHandleData>(Info);
 }
 
 int TerminateShadowMapHandle(HandleInfo *Info)

@@ -14,6 +14,19 @@ void StoreMatrix(MATRIX_D *Double, MATRIX *Float, const MATRIX_D &Value)
     ConvertMatrixDToF(Float, Double);
 }
 
+// One of the world, view and viewport transforms changes: the batch is drawn first, the derived
+// matrices follow, the device is sent Sent and the back ends see the flag.
+int ChangeTransform(MATRIX_D *Double, MATRIX *Float, const MATRIX_D &Value, int (*Send)(const MATRIX *),
+                    const MATRIX *Sent, int *ChangedFlag)
+{
+    FlushVertexBuffer();
+    StoreMatrix(Double, Float, Value);
+    InvalidateTransformMatrices();
+    Send(Sent);
+    *ChangedFlag = 1;
+    return 0;
+}
+
 VECTOR_D Vector(double X, double Y, double Z) { return VECTOR_D{X, Y, Z}; }
 
 // The plane through three points, its normal from the cross product of their differences.
@@ -136,12 +149,8 @@ int UpdateCameraProjection(void)
 int SetTransformToWorldD(const MATRIX_D *Matrix)
 {
     DrawMatrixData &m = Matrices();
-    FlushVertexBuffer();
-    StoreMatrix(&m.World, &m.WorldF, *Matrix);
-    InvalidateTransformMatrices();
-    Graphics_Hardware_SetTransformToWorld(&m.WorldF);
-    m.WorldChangedFlag = 1;
-    return 0;
+    return ChangeTransform(&m.World, &m.WorldF, *Matrix, Graphics_Hardware_SetTransformToWorld, &m.WorldF,
+                           &m.WorldChangedFlag);
 }
 
 int SetTransformToWorld(const MATRIX *Matrix)
@@ -154,23 +163,16 @@ int SetTransformToWorld(const MATRIX *Matrix)
 int SetTransformToView(const MATRIX_D *Matrix)
 {
     DrawMatrixData &m = Matrices();
-    FlushVertexBuffer();
-    StoreMatrix(&m.View, &m.ViewF, *Matrix);
-    InvalidateTransformMatrices();
-    Graphics_Hardware_SetTransformToView(&m.ViewF);
-    m.ViewChangedFlag = 1;
-    return 0;
+    return ChangeTransform(&m.View, &m.ViewF, *Matrix, Graphics_Hardware_SetTransformToView, &m.ViewF,
+                           &m.ViewChangedFlag);
 }
 
 int SetTransformToViewportD(const MATRIX_D *Matrix)
 {
+    // The device takes the viewport inside its projection.
     DrawMatrixData &m = Matrices();
-    FlushVertexBuffer();
-    StoreMatrix(&m.Viewport, &m.ViewportF, *Matrix);
-    InvalidateTransformMatrices();
-    Graphics_Hardware_SetTransformToProjection(&m.ProjectionF);
-    m.ProjectionChangedFlag = 1;
-    return 0;
+    return ChangeTransform(&m.Viewport, &m.ViewportF, *Matrix, Graphics_Hardware_SetTransformToProjection,
+                           &m.ProjectionF, &m.ProjectionChangedFlag);
 }
 
 int SetCameraProjectionMatrix(const MATRIX_D *Matrix)
