@@ -30,15 +30,27 @@ void Meter(float out, float& peak) {
 }  // namespace
 
 void RunChannelStrip(int32_t channel, float* buffer, float volume, float pan, float& peakLeft, float& peakRight,
-                     float* sum) {
+                     float* sum, MeterPoint meter) {
   ProcessInsertChain(channel, buffer);
   const float left = PanGainLeft(pan);
   const float right = PanGainRight(pan);
   for (int i = 0; i < kMixSamples; i += 2) {
     const float l = buffer[i] * volume * left;
     const float r = buffer[i + 1] * volume * right;
-    Meter(l, peakLeft);
-    Meter(r, peakRight);
+    switch (meter) {
+      case MeterPoint::kAfterFader:
+        Meter(l, peakLeft);
+        Meter(r, peakRight);
+        break;
+      case MeterPoint::kBeforePan:
+        Meter(buffer[i], peakLeft);
+        Meter(buffer[i + 1], peakRight);
+        break;
+      case MeterPoint::kAfterPan:
+        Meter(buffer[i] * left, peakLeft);
+        Meter(buffer[i + 1] * right, peakRight);
+        break;
+    }
     if (sum) {
       sum[i] += l;
       sum[i + 1] += r;

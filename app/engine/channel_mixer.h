@@ -24,12 +24,17 @@ int32_t TruncToInt32(double v);
 // bus += track x level, frame by frame (the send takes the track before its own strip).
 void AddSend(const float* track, float level, float* bus);
 
+// Where a strip's meters read the signal: the sequencer's after the fader and pan; the MDX
+// player's channel meters before pan and fader, its master meters after the pan and before
+// the fader.
+enum class MeterPoint { kAfterFader, kBeforePan, kAfterPan };
+
 // One channel strip: the channel's insert chain on `buffer` in place, then per frame
 // out = sample x volume x side gain of `pan`, and the meters (each falls by kPeakFallPerFrame a
-// frame and rises to |out|). The output is added into `sum`; with a null `sum` (the master
-// strip) it replaces the buffer's contents.
+// frame and rises to the level at `meter`). The output is added into `sum`; with a null `sum`
+// (the master strip) it replaces the buffer's contents.
 void RunChannelStrip(int32_t channel, float* buffer, float volume, float pan, float& peakLeft, float& peakRight,
-                     float* sum);
+                     float* sum, MeterPoint meter = MeterPoint::kAfterFader);
 
 // A master value as a 16-bit sample: x 32767, clamped to -32768..32767, NaN silent.
 int16_t OutputSample(float value);

@@ -63,7 +63,22 @@ struct MdxPlayerState {
   float channelVolume[kMixerChannelCount];
   float peakLeft[kMixerChannelCount];
   float peakRight[kMixerChannelCount];
+  // The clock's part of the current tick, microseconds: time after a tempo command is counted
+  // at the new rate from the tick the command ran in.
+  double microsIntoTick;
+  int32_t wholeTick;                     // the tick position's integer part: the last tick run
+  uint8_t ended[kMdxTrackCount];         // reached its end: stays off when the song resumes
+
+  // Back to the top: clock, tracks and channel strips (see the .cpp for what is kept).
+  void Reset();
+  // The track's detune as a bend, then (unless muted) a note-on of its last key at 127.
+  void NoteOn(int32_t track);
+  // A note-off of the track's last key.
+  void NoteOff(int32_t track);
 };
+
+// The clock the player reads, in microseconds; replaceable so tests drive the ticks.
+typedef uint64_t (*MdxClock)();
 
 struct WaveFile;
 
@@ -80,12 +95,67 @@ struct MdxPlayerData {
   float masterBuffer[kMdxFrameCount * 2] = {};
   MdxPlayerState state = {};
   WaveFile* capture = nullptr;                       // set by the application shell
+  MdxClock clock = nullptr;                          // null: the library's microsecond clock
 };
 
 extern MdxPlayerData g_mdx;
 
 // Index of the first of the 64 tones whose used flag is clear, or -1.
 int FindFreeFmTone();
+
+// ---------------------------------------------------------------------------
+// The player. Every 10 ms MdxTimerProc advances the song (TickMdxSequencer), renders the
+// instruments and the PCM voices, runs the sends, the channel strips and the master, and
+// pushes 441 frames into the player's SoftSound player and the WAV capture. It holds the
+// engine lock for its whole run; the transport calls (MdxSong, mdx_song.h) take it for their
+// own short run, so none lands in the middle of a tick.
+
+// Puts a clock in place of the library's (null: the library's again).
+void SetMdxClock(MdxClock clock);
+// The current reading of the player's clock.
+uint64_t MdxNow();
+
+// Microseconds per tick at a Timer-B value: (256 - value) x 256, the chip's Timer B.
+double MdxMicrosPerTick(float timerB);
+
+// Work one call does at most, so that no song can hold the timer thread: ticks a late call
+// catches up (the rest of the time is carried to the next call), and commands per track (a
+// track with more due waits for the next call).
+constexpr int kMdxTicksPerCall = 1024;
+constexpr int kMdxCommandsPerCall = 1024;
+
+// Advances the song by the time since the last call and runs what falls due, tick by tick.
+void TickMdxSequencer();
+// Adds PCM voices 8-15 into channel buffers 8-15.
+void MixMdxPcmChannels();
+// The multimedia-timer callback: one render tick. The arguments are not used.
+void __stdcall MdxTimerProc(unsigned int timerId, unsigned int message, unsigned long user,
+                            unsigned long reserved1, unsigned long reserved2);
+// Starts the 10 ms timer unless one runs.
+void StartMdxTimer();
+// Kills the timer, waiting for a tick in progress, and sets its id to 0. Never call it while
+// holding the engine lock.
+void StopMdxTimer();
+// Exit: the timer first (so no tick reads a freed buffer), then the buffers and the player.
+void TermMdxPlayer();
+
+// ---------------------------------------------------------------------------
+// The command interpreter (mdx_commands.cpp).
+
+// Bytes of the command at `position` of a track's data of `length` bytes, arguments
+// included; 0 when it does not fit in the data.
+int32_t MdxCommandBytes(const uint8_t* data, int32_t length, int32_t position);
+// Run the command at the track's read position and leave the read position on its last byte
+// (the caller moves on by one). FM tracks 0-7 and PCM tracks 8-15 respectively. A jump or a
+// repeat the track's data and tables cannot hold ends the track.
+void StepMdxFmTrack(int32_t track);
+void StepMdxPcmTrack(int32_t track);
+// Ends a track: it is disabled and stays off, also when the song resumes.
+void EndMdxTrack(int32_t track);
+// The instrument volume of every track below the track count, from the track volumes.
+void ApplyMdxTrackVolumes();
+// The instrument volume (0-255) of an MDX volume at a volume scale.
+int32_t MdxInstrumentVolume(int32_t volume, int32_t volumeMode, float volumeScale);
 
 // Frees the track and sample buffers, including those that loads replaced.
 // Only once the player's timer can no longer read them (at exit).

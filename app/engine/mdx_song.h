@@ -41,6 +41,18 @@ struct MdxSong {
   // The same from memory: `pdx` stands for the bank file when the song names
   // one (null: no bank file found).
   void LoadFromMemory(const uint8_t* mdx, size_t mdxSize, const uint8_t* pdx, size_t pdxSize);
+
+  // The player's transport (mdx_player.cpp). Init at start-up makes and starts the player's
+  // SoftSound player and leaves the player stopped at the top; true.
+  bool Init();
+  // From the top: notes off, reset, playing, every track on, FM instruments set up.
+  void Play();
+  // Tracks off, notes off, PCM voices off; the pause starts now.
+  void Pause();
+  // Tracks on again (except those that reached their end); the pause is taken off the clock.
+  void Resume();
+  // Notes and voices off, back to the top, stopped.
+  void Rewind();
 };
 
 // ---------------------------------------------------------------------------

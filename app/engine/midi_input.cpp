@@ -1,0 +1,78 @@
+#include "app/engine/midi_input.h"
+
+#include <algorithm>
+
+#include "app/engine/channel_mixer.h"
+#include "app/engine/engine_lock.h"
+#include "app/engine/plugin_slot.h"
+#include "app/engine/song_engine.h"
+
+MidiInputState g_midiInput;
+
+namespace {
+
+// A sample track's played key names a sample as a note of that track does: a list entry with
+// the key, or a bank record with the key an octave up.
+bool FindSampleOfKey(const SongEngine& song, int32_t key, int32_t& sample, int32_t& length, int32_t& channels) {
+  if (song.sampleMode == 1) {
+    const int last = std::min(song.bankLastIndex, kSampleBankSize - 1);
+    for (int i = 0; i <= last; ++i) {
+      if (song.bankKeys[i] != key + 12) continue;
+      sample = i;
+      length = song.bankLengths[i];
+      channels = 1;
+      return true;
+    }
+    return false;
+  }
+  const int count = std::clamp(song.listCount, 0, kSampleListSize);
+  for (int i = 0; i < count; ++i) {
+    if (song.sampleList[i].key != key) continue;
+    sample = song.sampleList[i].handle;
+    length = song.sampleList[i].frames;
+    channels = song.sampleList[i].channels;
+    return true;
+  }
+  return false;
+}
+
+void StartSampleVoice(int32_t track, int32_t key) {
+  // The voices and sample tables are the render's: a load swaps them under this lock.
+  EngineLock lock = LockEngine();
+  SongEngine& song = g_songs[0];
+  int32_t sample = 0, length = 0, channels = 1;
+  if (!FindSampleOfKey(song, key, sample, length, channels)) return;
+  const int index = song.FindFreeVoice();
+  if (index < 0) return;
+  const SongTrack& t = song.tracks[track];
+  PcmVoice& v = song.voices[index];
+  v.sample = sample;
+  v.position = 0;
+  v.length = length;
+  v.pan = std::clamp(t.pan, 0, 127);
+  v.volume = TruncToInt32(static_cast<double>(t.volume) * static_cast<double>(song.volumeScale));
+  v.channels = channels;
+  v.track = track;
+  v.active = 1;
+}
+
+}  // namespace
+
+void PlayMidiInMessage(uint32_t message) {
+  const int32_t status = message & 0xF0;
+  const int32_t key = (message >> 8) & 0x7F;
+  const int32_t velocity = (message >> 16) & 0x7F;
+  const bool noteOn = status == 0x90 && velocity > 0;
+  const bool noteOff = status == 0x80 || (status == 0x90 && velocity == 0);
+  const int32_t track = g_midiInput.currentTrack;
+  if (track < 0 || track >= kSongTrackCount || (!noteOn && !noteOff)) return;
+  if (track < kInstrumentTrackCount) {
+    if (noteOn) {
+      SendNoteOn(track, key, velocity);
+    } else {
+      SendNoteOff(track, key);
+    }
+  } else if (noteOn) {
+    StartSampleVoice(track, key);
+  }
+}

@@ -1,0 +1,87 @@
+#include "app/engine/windows/midi_input_win.h"
+
+#include "app/engine/midi_input.h"
+
+namespace {
+
+constexpr DWORD kMidiInBufferBytes = 1024;
+
+struct MidiDevice {
+  HMIDIIN handle;   // device 0 while open
+  MIDIHDR* header;  // its input buffer's header
+  bool open;        // prepared, queued and started
+};
+MidiDevice s_device;
+
+void FreeHeader(MIDIHDR* header) {
+  if (!header) return;
+  HeapFree(GetProcessHeap(), 0, header->lpData);
+  HeapFree(GetProcessHeap(), 0, header);
+}
+
+}  // namespace
+
+uint32_t OpenMidiInHandle(HMIDIIN* handle, MIDIHDR** header) {
+  if (!handle || !header) return 0;
+  if (*handle) {
+    midiInStop(*handle);
+    midiInReset(*handle);
+    if (*header) midiInUnprepareHeader(*handle, *header, sizeof(MIDIHDR));
+    midiInClose(*handle);
+    *handle = nullptr;
+  }
+  FreeHeader(*header);
+  *header = nullptr;
+
+  HMIDIIN opened = nullptr;
+  if (midiInOpen(&opened, 0, reinterpret_cast<DWORD_PTR>(MidiInCallback), 0, CALLBACK_FUNCTION) != MMSYSERR_NOERROR)
+    return 0;
+  MIDIHDR* h = static_cast<MIDIHDR*>(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, sizeof(MIDIHDR)));
+  char* data = static_cast<char*>(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, kMidiInBufferBytes));
+  if (!h || !data) {
+    HeapFree(GetProcessHeap(), 0, data);
+    HeapFree(GetProcessHeap(), 0, h);
+    midiInClose(opened);
+    return 0;
+  }
+  h->lpData = data;
+  h->dwBufferLength = kMidiInBufferBytes;
+  *handle = opened;
+  *header = h;
+  return 1;
+}
+
+void CALLBACK MidiInCallback(HMIDIIN, UINT message, DWORD_PTR, DWORD_PTR param1, DWORD_PTR) {
+  if (message == MIM_DATA) PlayMidiInMessage(static_cast<uint32_t>(param1));
+}
+
+bool OpenMidiInput() {
+  // The devices are listed as the device set-up does; device 0 is the one played.
+  const UINT count = midiInGetNumDevs();
+  for (UINT i = 0; i < count; ++i) {
+    MIDIINCAPSA caps;
+    midiInGetDevCapsA(i, &caps, sizeof caps);
+  }
+  s_device.open = false;
+  if (!OpenMidiInHandle(&s_device.handle, &s_device.header)) return false;
+  midiInPrepareHeader(s_device.handle, s_device.header, sizeof(MIDIHDR));
+  midiInAddBuffer(s_device.handle, s_device.header, sizeof(MIDIHDR));
+  midiInStart(s_device.handle);
+  s_device.open = true;
+  return true;
+}
+
+void CloseMidiInput() {
+  if (s_device.handle) {
+    midiInStop(s_device.handle);
+    midiInReset(s_device.handle);
+    if (s_device.header) midiInUnprepareHeader(s_device.handle, s_device.header, sizeof(MIDIHDR));
+    midiInClose(s_device.handle);
+    s_device.handle = nullptr;
+  }
+  FreeHeader(s_device.header);
+  s_device.header = nullptr;
+  s_device.open = false;
+}
+
+bool MidiInputIsOpen() { return s_device.open; }

@@ -1,0 +1,355 @@
+// The MDX player heard from outside: when notes reach the instrument for songs built here,
+// against the Timer-B arithmetic, and what the render tick puts out.
+#include <gtest/gtest.h>
+
+#include <set>
+
+#include "tests/app/engine/mdx_player_fixture.h"
+
+namespace {
+
+// The call in which tick `tick` runs when the first command sets `timerB` and the tempo stays.
+int CallOfTick(int tick, int timerB) { return CallReaching(TickTime(tick, timerB)); }
+
+std::vector<int> CallsOfTicks(std::initializer_list<int> ticks, int timerB) {
+  std::vector<int> calls;
+  for (int t : ticks) calls.push_back(CallOfTick(t, timerB));
+  return calls;
+}
+
+TEST_F(MdxPlayerTest, TimerBSetsTheTickFromTheFirstCommandAtTick1UntilTheEnd) {
+  const struct {
+    int timerB;
+    double micros;
+    int tempo;
+  } cases[] = {{0, 65536, 19}, {200, 14336, 87}, {240, 4096, 305}, {255, 256, 4882}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.timerB);
+    TpInstance* inst = LoadInstrument(0);
+    Play({MdxTrack().Tempo(c.timerB).Note(60, 8).Note(62, 8).Note(64, 8).Note(65, 8).End()});
+    // Until the tempo command runs at tick 1, ticks last 65536 microseconds.
+    const int first = CallOfTick(1, 0);
+    Tick(first);
+    EXPECT_EQ(state.timerB, 0.0f);
+    const int endCall = CallOfTick(33, c.timerB);
+    Tick(endCall - first);
+    EXPECT_EQ(state.timerB, static_cast<float>(c.timerB));
+    EXPECT_EQ(state.microsPerTick, c.micros);
+    EXPECT_EQ(state.tempo, c.tempo);
+    EXPECT_TRUE(state.enabled[0]) << "the end command at tick 33 has not run yet";
+    Tick(1);
+    EXPECT_FALSE(state.enabled[0]);
+    EXPECT_EQ(CallsOf(inst, NoteOnBytes(60)), CallsOfTicks({1}, c.timerB));
+    EXPECT_EQ(CallsOf(inst, NoteOnBytes(62)), CallsOfTicks({9}, c.timerB));
+    EXPECT_EQ(CallsOf(inst, NoteOnBytes(65)), CallsOfTicks({25}, c.timerB));
+    ResetPluginSlots();
+  }
+}
+
+TEST_F(MdxPlayerTest, NotesLandOnTheirTicksThroughRepeatsTiesAndTempoChanges) {
+  TpInstance* inst = LoadInstrument(0);
+  MdxTrack t;
+  t.Tempo(200);
+  const size_t start = t.Here();
+  t.RepeatStart(3).Note(60, 12);
+  const size_t escape = t.Here();
+  t.RepeatEscape().Note(62, 6);
+  const size_t end = t.Here();
+  t.RepeatEnd(start).EscapeTo(escape, end);
+  t.Tie().Note(64, 24).Note(64, 24).Tempo(240).Note(65, 12).End();
+  Play({t});
+  // Ticks 1-97 at Timer-B 200, then at 240.
+  const uint64_t at97 = TickTime(97, 200);
+  const int endCall = CallReaching(at97 + 12 * 4096);
+  Tick(endCall);
+  EXPECT_TRUE(state.enabled[0]);
+  Tick(1);
+  EXPECT_FALSE(state.enabled[0]);
+  // Three passes; the escape leaves the third before its second note.
+  EXPECT_EQ(CallsOf(inst, NoteOnBytes(60)), CallsOfTicks({1, 19, 37}, 200));
+  EXPECT_EQ(CallsOf(inst, NoteOnBytes(62)), CallsOfTicks({13, 31}, 200));
+  // The tied note is struck once and released once, at the end of its continuation.
+  EXPECT_EQ(CallsOf(inst, NoteOnBytes(64)), CallsOfTicks({49}, 200));
+  EXPECT_EQ(CallsOf(inst, NoteOffBytes(64)), CallsOfTicks({97}, 200));
+  EXPECT_EQ(CallsOf(inst, NoteOnBytes(65)), std::vector<int>{CallReaching(at97)});
+}
+
+TEST_F(MdxPlayerTest, TimeAfterATempoChangeInACallRunsAtTheNewRate) {
+  TpInstance* inst = LoadInstrument(0);
+  Play({MdxTrack().Tempo(255).Rest(40).Tempo(200).Note(60, 10).Note(62, 10).End()});
+  Tick(30);
+  // Tick 41 comes 40 x 256 microseconds after tick 1, in the middle of a call; the ten ticks
+  // after it last 14336 microseconds each.
+  const uint64_t at41 = TickTime(41, 255);
+  EXPECT_EQ(CallsOf(inst, NoteOnBytes(60)), std::vector<int>{CallReaching(at41)});
+  EXPECT_EQ(CallsOf(inst, NoteOnBytes(62)), std::vector<int>{CallReaching(at41 + 10 * 14336)});
+}
+
+TEST_F(MdxPlayerTest, ALoopJumpPlaysOnWithoutEnd) {
+  TpInstance* inst = LoadInstrument(0);
+  MdxTrack t;
+  t.Tempo(200);
+  const size_t top = t.Here();
+  t.Note(60, 4).Rest(2).JumpTo(top);
+  Play({t});
+  Tick(CallOfTick(25, 200) + 1);
+  EXPECT_EQ(CallsOf(inst, NoteOnBytes(60)), CallsOfTicks({1, 7, 13, 19, 25}, 200));
+  EXPECT_TRUE(state.enabled[0]);
+}
+
+// No key-off is lost however many ticks a call covers: on a one-voice track no two keys ever
+// sound together, and nothing is held after the end.
+TEST_F(MdxPlayerTest, EveryNoteIsReleasedBeforeTheNextWhateverTheTicksPerCall) {
+  for (uint64_t micros : {10000u, 30000u, 100000u}) {
+    SCOPED_TRACE(micros);
+    TpInstance* inst = LoadInstrument(0);
+    MdxTrack t;
+    t.Tempo(240);
+    const size_t start = t.Here();
+    t.RepeatStart(6).Note(60, 12).Note(62, 2).Note(64, 2).Note(65, 12).Note(67, 2).RepeatEnd(start).End();
+    Play({t});
+    // 180 ticks of 4096 microseconds after the first.
+    Tick(static_cast<int>(TickTime(181, 240) / micros) + 1, micros);
+    EXPECT_FALSE(state.enabled[0]);
+    std::set<int> held;
+    int onCount = 0;
+    for (const MidiAt& m : Log(inst)) {
+      if (m.bytes[0] == 0x90) {
+        ++onCount;
+        held.insert(m.bytes[1]);
+        EXPECT_EQ(held.size(), 1u) << "key " << m.bytes[1] << " in call " << m.call;
+      }
+      if (m.bytes[0] == 0x80) held.erase(m.bytes[1]);
+    }
+    EXPECT_EQ(onCount, 30);
+    EXPECT_TRUE(held.empty());
+    ResetPluginSlots();
+  }
+}
+
+TEST_F(MdxPlayerTest, AFullGateReleasesInTheCallTheNextNoteStrikes) {
+  TpInstance* inst = LoadInstrument(0);
+  Play({MdxTrack().Tempo(200).Note(60, 4).Note(62, 4).End()});
+  Tick(CallOfTick(9, 200) + 1);
+  const std::vector<MidiAt> log = Log(inst);
+  std::vector<MidiBytes> atFive;
+  for (const MidiAt& m : log) {
+    if (m.call == CallOfTick(5, 200) && m.bytes[0] != 0xE0) atFive.push_back(m.bytes);
+  }
+  EXPECT_EQ(atFive, (std::vector<MidiBytes>{NoteOffBytes(60), NoteOnBytes(62)}));
+  EXPECT_EQ(CallsOf(inst, NoteOffBytes(62)), CallsOfTicks({9}, 200));
+}
+
+// The default gate lasts trunc(q x (length - 1) / 8) + 1 ticks from the note-on; the "ticks
+// before the end" form releases `value` ticks before the length is over, counted from the
+// note's start a tick before its note-on. At Timer-B 200 every tick has a call of its own.
+TEST_F(MdxPlayerTest, GatesReleaseNotesAfterTheirTicks) {
+  const struct {
+    int gate;
+    int length;
+    int ticksSounding;
+  } cases[] = {{8, 1, 1}, {8, 6, 6}, {1, 8, 1}, {1, 15, 2}, {4, 48, 24}, {0, 16, 2}, {0xFE, 48, 46}, {0xF0, 48, 32}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::Message() << "gate " << c.gate << " length " << c.length);
+    TpInstance* inst = LoadInstrument(0);
+    state.lastKey[0] = 0;  // not the key of the case before
+    PutSample(3, 1000000, 1000);
+    Play({MdxTrack().Tempo(200).Gate(c.gate).Note(60, c.length).Rest(60).End(), {}, {}, {}, {}, {}, {}, {},
+          MdxTrack().Tempo(200).Gate(c.gate).Sample(3, c.length).Rest(60).End()});
+    const int offCall = CallOfTick(1 + c.ticksSounding, 200);
+    Tick(offCall);
+    EXPECT_TRUE(g_mdx.voices[8].active);
+    Tick(1);
+    EXPECT_FALSE(g_mdx.voices[8].active);
+    EXPECT_EQ(CallsOf(inst, NoteOnBytes(60)), CallsOfTicks({1}, 200));
+    EXPECT_EQ(CallsOf(inst, NoteOffBytes(60)), std::vector<int>{offCall});
+    ResetPluginSlots();
+  }
+}
+
+TEST_F(MdxPlayerTest, TiesHoldTheKeyOrBendToTheNextAndARestEndsThem) {
+  const struct {
+    const char* name;
+    MdxTrack track;
+    std::vector<MidiBytes> heard;  // note-ons, note-offs and bends after the first note-on
+  } cases[] = {
+      {"same key", MdxTrack().Tempo(200).Tie().Note(60, 4).Note(60, 4).Rest(4).End(),
+       {NoteOnBytes(60), NoteOffBytes(60)}},
+      {"two semitones up", MdxTrack().Tempo(200).Tie().Note(60, 4).Note(62, 4).Rest(4).End(),
+       {NoteOnBytes(60), BendBytes(128), NoteOffBytes(60)}},
+      {"rest between", MdxTrack().Tempo(200).Tie().Note(60, 4).Rest(4).Note(62, 4).Rest(4).End(),
+       {NoteOnBytes(60), NoteOffBytes(60), NoteOnBytes(62), NoteOffBytes(62)}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    TpInstance* inst = LoadInstrument(0);
+    Play({c.track});
+    Tick(CallOfTick(18, 200));
+    // From the first note-on, with bends taken only where they change.
+    std::vector<MidiBytes> heard;
+    MidiBytes lastBend = BendBytes(0);
+    for (const MidiAt& m : Log(inst)) {
+      if (m.bytes[0] == 0xE0) {
+        if (m.bytes != lastBend && !heard.empty()) heard.push_back(m.bytes);
+        lastBend = m.bytes;
+      } else if (m.bytes[0] == 0x90 || !heard.empty()) {
+        heard.push_back(m.bytes);
+      }
+    }
+    EXPECT_EQ(heard, c.heard);
+    ResetPluginSlots();
+  }
+}
+
+TEST_F(MdxPlayerTest, APcmNoteAfterATiedNoteAndARestRestartsItsSample) {
+  PutSample(5, 1000000, 1000);
+  Play({{}, {}, {}, {}, {}, {}, {}, {}, MdxTrack().Tempo(200).Tie().Sample(5, 4).Rest(4).Sample(5, 4).Rest(8).End()});
+  Tick(CallOfTick(5, 200));
+  EXPECT_TRUE(g_mdx.voices[8].active);
+  Tick(1);
+  EXPECT_FALSE(g_mdx.voices[8].active) << "the rest releases the tied sample";
+  Tick(CallOfTick(9, 200) - CallOfTick(5, 200));
+  EXPECT_TRUE(g_mdx.voices[8].active);
+  EXPECT_EQ(g_mdx.voices[8].position, kMdxFrameCount) << "struck again in the call it started";
+}
+
+// The square LFO of step 512 and period 10 is +256 and -512 for ten ticks each: the same at
+// every tick whatever the ticks per call, and sent as bends of +1 and -2.
+TEST_F(MdxPlayerTest, ThePitchLfoStepsOncePerTick) {
+  for (uint64_t micros : {10000u, 30000u, 70000u}) {
+    SCOPED_TRACE(micros);
+    TpInstance* inst = LoadInstrument(0);
+    Play({MdxTrack().Tempo(200).Lfo(1, 10, 512).Note(60, 200).End()});
+    std::set<std::vector<int>> bends;
+    for (int i = 0; i < 40; ++i) {
+      Tick(1, micros);
+      const int x = state.wholeTick - 1;  // ticks since the note-on at tick 1
+      if (x > 0) {
+        EXPECT_EQ(state.lfoValue[0], (x / 10) % 2 == 0 ? 256 : -512) << "tick " << state.wholeTick;
+      }
+    }
+    for (const MidiAt& m : Log(inst)) {
+      if (m.bytes[0] == 0xE0) bends.insert(m.bytes);
+    }
+    EXPECT_EQ(bends, (std::set<std::vector<int>>{BendBytes(0), BendBytes(1), BendBytes(-2)}));
+    ResetPluginSlots();
+  }
+}
+
+TEST_F(MdxPlayerTest, PortamentoBendsFromTheNoteByItsSpeedUntilItsEnd) {
+  TpInstance* inst = LoadInstrument(0);
+  // 4 bend units a tick (1024 / 256) for the 8 ticks of the note, then back to the key.
+  Play({MdxTrack().Tempo(200).Portamento(1024).Note(60, 8).Rest(8).End()});
+  Tick(CallOfTick(10, 200) + 1);
+  std::vector<MidiBytes> bends;
+  for (const MidiAt& m : Log(inst)) {
+    if (m.bytes[0] == 0xE0) bends.push_back(m.bytes);
+  }
+  // A centre bend with the note-on, then the slide once a tick: start tick 0, end tick 8.
+  EXPECT_EQ(bends, (std::vector<MidiBytes>{BendBytes(0), BendBytes(4), BendBytes(8), BendBytes(12), BendBytes(16),
+                                           BendBytes(20), BendBytes(24), BendBytes(28), BendBytes(0), BendBytes(0),
+                                           BendBytes(0)}));
+}
+
+TEST_F(MdxPlayerTest, PauseReleasesResumeContinuesAndRewindStopsAtTheTop) {
+  TpInstance* inst = LoadInstrument(0);
+  Play({MdxTrack().Tempo(200).Note(60, 10).Note(62, 10).End()});
+  Tick(CallOfTick(1, 200) + 1);
+  song.Pause();
+  EXPECT_EQ(TakeQueued(0), std::vector<MidiBytes>{NoteOffBytes(60)});
+  const uint64_t startBefore = song.startTime;
+  Tick(50);  // 0.5 s paused: nothing moves
+  song.Resume();
+  EXPECT_EQ(song.startTime, startBefore + 500000);
+  Tick(CallOfTick(11, 200) - CallOfTick(1, 200));
+  EXPECT_EQ(CallsOf(inst, NoteOnBytes(62)), std::vector<int>{CallOfTick(11, 200) + 50});
+  // Resume only resumes a paused song.
+  song.Resume();
+  EXPECT_EQ(song.startTime, startBefore + 500000);
+  Tick(CallOfTick(21, 200) - CallOfTick(11, 200));
+  EXPECT_FALSE(state.enabled[0]);
+  // A track that reached its end stays off after a pause.
+  song.Pause();
+  song.Resume();
+  EXPECT_FALSE(state.enabled[0]);
+  song.Rewind();
+  EXPECT_EQ(state.playing, 0);
+  EXPECT_EQ(state.readPosition[0], 0);
+  EXPECT_EQ(state.timerB, 0.0f);
+  song.Resume();
+  Tick(CallOfTick(1, 0) + 1);
+  EXPECT_EQ(CallsOf(inst, NoteOnBytes(60)).size(), 2u) << "played again from the top";
+}
+
+TEST_F(MdxPlayerTest, PlaySetsUpRecognisedFmInstrumentsOnly) {
+  TpInstance* fm = LoadInstrument(0, true);
+  TpInstance* plain = LoadInstrument(1, false);
+  SlotOf(0, 0).pan = 0;
+  SlotOf(1, 0).pan = 0;
+  const int fmParams = fm->paramTotal, plainParams = plain->paramTotal;
+  Play({MdxTrack().Tempo(200).Note(60, 4).End(), MdxTrack().Tempo(200).Note(60, 4).End()});
+  std::vector<std::pair<int, float>> writes;
+  for (int i = fmParams; i < fm->paramTotal; ++i) writes.emplace_back(fm->paramLog[i].index, fm->paramLog[i].value);
+  const std::vector<std::pair<int, float>> expected = {
+      {97, 1.0f}, {57, 0.125f}, {89, 0.0f}, {63, 0.0f}, {68, 0.0f},           {74, 0.0f},        {80, 0.0f},
+      {85, 0.0f}, {55, 0.0f},   {63, 0.125f}, {64, 120.0f / 127.0f}, {65, 1.0f / 127.0f}, {85, 0.0f}};
+  EXPECT_EQ(writes, expected);
+  EXPECT_EQ(plain->paramTotal, plainParams);
+  EXPECT_EQ(SlotOf(0, 0).pan, 64);
+  EXPECT_EQ(SlotOf(1, 0).pan, 0);
+  EXPECT_EQ(TakeQueued(0), (std::vector<MidiBytes>{NoteOffBytes(0), BendBytes(0)}));
+  EXPECT_EQ(TakeQueued(1), std::vector<MidiBytes>{NoteOffBytes(0)});
+}
+
+// PCM voices: the sample at unity gain, pan 1 and 2 keeping one side; channel meters before
+// the strip's fader and pan, the master's after its pan and before its fader; the capture
+// takes the frames.
+TEST_F(MdxPlayerTest, PcmVoicesPanMeterAndReachTheCapture) {
+  const struct {
+    int pan;
+    int left, right;
+  } cases[] = {{3, 8192, 4096}, {1, 8192, 0}, {2, 0, 4096}, {0, 8192, 4096}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.pan);
+    state.Reset();
+    PutSample(7, 100000, 16384);
+    Play({{}, {}, {}, {}, {}, {}, {}, {}, MdxTrack().Tempo(200).Pan(c.pan).Sample(7, 40).End()});
+    state.channelVolume[8] = 0.5f;
+    state.channelPan[kMasterChannel] = 0.25f;  // right side at half
+    Tick(CallOfTick(1, 200));
+    const std::vector<Frame> frames = Render(2);
+    // Channel: 0.5 of the sample; master right at half again.
+    EXPECT_NEAR(frames[500].first, c.left, 1);
+    EXPECT_NEAR(frames[500].second, c.right, 1);
+    EXPECT_NEAR(state.peakLeft[8], c.left ? 0.5f : 0.0f, 0.001f);
+    EXPECT_NEAR(state.peakRight[8], c.right ? 0.5f : 0.0f, 0.001f);
+    EXPECT_NEAR(state.peakLeft[kMasterChannel], c.left / 32767.0f, 0.001f);
+    EXPECT_NEAR(state.peakRight[kMasterChannel], c.right / 32767.0f, 0.001f);
+    state.channelVolume[kMasterChannel] = 0.5f;
+    const std::vector<Frame> half = Render(1);
+    EXPECT_NEAR(half[100].first, c.left / 2, 1);
+    EXPECT_NEAR(state.peakLeft[kMasterChannel], c.left / 32767.0f, 0.001f) << "master meter before its fader";
+  }
+}
+
+TEST_F(MdxPlayerTest, AVoiceEndsWithItsSampleOrAtOnceWithoutOne) {
+  PutSample(2, 1000, 100);
+  Play({{}, {}, {}, {}, {}, {}, {}, {}, MdxTrack().Tempo(200).Sample(2, 100).End(),
+        MdxTrack().Tempo(200).Sample(40, 100).End(), MdxTrack().Tempo(200).Sample(120, 100).End()});
+  Tick(CallOfTick(1, 200) + 1);
+  EXPECT_TRUE(g_mdx.voices[8].active);
+  EXPECT_FALSE(g_mdx.voices[9].active) << "a number the bank has no sample for";
+  EXPECT_FALSE(g_mdx.voices[10].active) << "a number beyond the bank";
+  Tick(2);
+  EXPECT_FALSE(g_mdx.voices[8].active) << "1000 samples: 441, 441, then the end";
+}
+
+TEST_F(MdxPlayerTest, StoppedThePlayerStillRendersAndPushesSilence) {
+  TpInstance* inst = LoadInstrument(0);
+  const int before = inst->processCalls;
+  const std::vector<Frame> frames = Render(3);
+  EXPECT_EQ(inst->processCalls, before + 3);
+  for (const Frame& f : frames) ASSERT_EQ(f, Frame(0, 0));
+}
+
+}  // namespace
