@@ -105,6 +105,7 @@ bool StepCommon(int32_t track, const CommandBytes& c) {
   switch (op) {
     case 0xE9:
       s.lfoDelay[track] = c.At(1);
+      s.readPosition[track] += 1;
       return true;
     case 0xF1:
       if (c.At(1) == 0) {

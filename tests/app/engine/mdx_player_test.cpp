@@ -352,4 +352,24 @@ TEST_F(MdxPlayerTest, StoppedThePlayerStillRendersAndPushesSilence) {
   for (const Frame& f : frames) ASSERT_EQ(f, Frame(0, 0));
 }
 
+TEST_F(MdxPlayerTest, TheRealTimerTicksUntilTheEndAndNotAfter) {
+  TpInstance* inst = LoadInstrument(0);
+  g_mdx.tones[3].used = 1;
+  EXPECT_TRUE(song.Init());
+  EXPECT_EQ(state.playing, 0);
+  EXPECT_EQ(g_mdx.tones[3].used, 0);
+  EXPECT_EQ(g_mdx.timerId, 0u);
+  Play({MdxTrack().Tempo(200).Note(60, 40).End()});
+  StartMdxTimer();
+  ASSERT_NE(g_mdx.timerId, 0u);
+  for (int i = 0; i < 200 && inst->processCalls < 5; ++i) Sleep(10);
+  TermMdxPlayer();
+  const int calls = inst->processCalls;
+  EXPECT_GE(calls, 5);
+  EXPECT_EQ(g_mdx.timerId, 0u);
+  EXPECT_EQ(g_mdx.trackData[0], nullptr);
+  Sleep(60);
+  EXPECT_EQ(inst->processCalls, calls);
+}
+
 }  // namespace

@@ -1,0 +1,109 @@
+// MIDI input: the device's failure path (this machine has no MIDI input device), and the
+// callback's notes on the current track, called as WinMM would call it.
+#include <gtest/gtest.h>
+
+#include "app/engine/midi_input.h"
+#include "app/engine/song_engine.h"
+#include "app/engine/windows/midi_input_win.h"
+#include "tests/support/engine/plugin_fixture.h"
+
+namespace {
+
+class MidiInputTest : public PluginSlotsTest {
+ protected:
+  void SetUp() override {
+    PluginSlotsTest::SetUp();
+    ResetSongEngine();
+    for (PcmVoice& v : g_songs[0].voices) v = PcmVoice{};
+    // What the reset queued (bends to the centre) is not the keyboard's.
+    for (PluginSlot& slot : g_pluginSlots) {
+      EventQueueLock lock = slot.LockEvents();
+      slot.pendingEvents.clear();
+    }
+  }
+  void TearDown() override {
+    g_midiInput.currentTrack = 0;
+    ResetSongEngine();
+    for (PcmVoice& v : g_songs[0].voices) v = PcmVoice{};
+    PluginSlotsTest::TearDown();
+  }
+  // The callback with a short message, as WinMM calls it.
+  static void Receive(uint32_t message, UINT type = MIM_DATA) { MidiInCallback(nullptr, type, 0, message, 0); }
+};
+
+TEST_F(MidiInputTest, WithoutADeviceOpeningFailsAndAllocatesNothing) {
+  HMIDIIN handle = nullptr;
+  MIDIHDR* header = nullptr;
+  EXPECT_EQ(OpenMidiInHandle(&handle, &header), 0u);
+  EXPECT_EQ(handle, nullptr);
+  EXPECT_EQ(header, nullptr);
+  EXPECT_FALSE(OpenMidiInput());
+  EXPECT_FALSE(MidiInputIsOpen());
+  CloseMidiInput();
+  EXPECT_FALSE(MidiInputIsOpen());
+}
+
+TEST_F(MidiInputTest, KeysOnAnInstrumentTrackQueueNotesOnItsInstrument) {
+  const struct {
+    uint32_t message;
+    UINT type;
+    std::vector<std::vector<int>> queued;
+  } cases[] = {
+      {0x7F3C90, MIM_DATA, {{0x90, 60, 127}}},  {0x203C93, MIM_DATA, {{0x90, 60, 32}}},
+      {0x003C90, MIM_DATA, {{0x80, 60, 100}}},  {0x403C80, MIM_DATA, {{0x80, 60, 100}}},
+      {0x7F3CB0, MIM_DATA, {}},                 {0x7F3CE0, MIM_DATA, {}},
+      {0x7F3C90, MIM_OPEN, {}},                 {0x7F3C90, MIM_LONGDATA, {}},
+  };
+  g_midiInput.currentTrack = 2;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::Message() << std::hex << c.message << " " << c.type);
+    Receive(c.message, c.type);
+    EXPECT_EQ(PendingMidiBytes(SlotOf(2, 0)), c.queued);
+    EXPECT_TRUE(PendingMidiBytes(SlotOf(0, 0)).empty());
+    EventQueueLock lock = SlotOf(2, 0).LockEvents();
+    SlotOf(2, 0).pendingEvents.clear();
+  }
+}
+
+TEST_F(MidiInputTest, KeysOnASampleTrackStartTheFirstFreeVoiceOfSong0) {
+  SongEngine& song = g_songs[0];
+  song.tracks[11].volume = 200;
+  song.tracks[11].pan = 30;
+  song.volumeScale = 0.5f;
+  song.voices[0].active = 1;
+  song.voices[1].active = 1;
+  // Bank mode: the record whose key is the played key an octave up.
+  song.sampleMode = 1;
+  song.bankLastIndex = 1;
+  song.bankKeys[0] = 48;
+  song.bankKeys[1] = 72;
+  song.bankLengths[1] = 5000;
+  g_midiInput.currentTrack = 11;
+  Receive(0x403C90);
+  const PcmVoice& v = song.voices[2];
+  EXPECT_TRUE(v.active);
+  EXPECT_EQ(v.sample, 1);
+  EXPECT_EQ(v.length, 5000);
+  EXPECT_EQ(v.volume, 100);
+  EXPECT_EQ(v.pan, 30);
+  EXPECT_EQ(v.track, 11);
+  EXPECT_EQ(v.channels, 1);
+  // A key no record carries, and a note-off, start nothing.
+  Receive(0x403D90);
+  Receive(0x403C80);
+  EXPECT_FALSE(song.voices[3].active);
+  // List mode: the entry with the key; with every voice busy nothing is started.
+  song.sampleMode = 0;
+  song.listCount = 1;
+  song.sampleList[0] = SongSampleListEntry{60, 1234, 777, 2};
+  Receive(0x403C90);
+  EXPECT_EQ(song.voices[3].sample, 1234);
+  EXPECT_EQ(song.voices[3].channels, 2);
+  for (PcmVoice& each : song.voices) each.active = 1;
+  song.voices[3].sample = 0;
+  Receive(0x403C90);
+  EXPECT_EQ(song.voices[3].sample, 0);
+  EXPECT_TRUE(PendingMidiBytes(SlotOf(11, 0)).empty());
+}
+
+}  // namespace
