@@ -91,6 +91,7 @@ TEST_F(MdxPlayerTest, VolumeCommandsSetTheInstrumentVolume) {
     SlotOf(8, 0).volume = 99;
     Tick(CallOfTick(1) + 1);
     EXPECT_EQ(SlotOf(8, 0).volume, 99) << "a PCM track's volume commands leave the slot alone";
+    EXPECT_EQ(state.volume[0], c.volume);
     state.volumeScale = c.scale;
     ApplyMdxTrackVolumes();
     EXPECT_EQ(state.volume[0], c.volume);
@@ -150,7 +151,11 @@ TEST_F(MdxPlayerTest, AToneCommandSendsTheToneToARecognisedFmInstrument) {
     int number;
     bool fm;
     int index;  // tone record selected; -1: nothing sent
-  } cases[] = {{9, true, 1}, {5, true, 0}, {77, true, 0}, {9, false, -1}};
+  } cases[] = {{9, true, 1}, {5, true, 0}, {77, true, 0}, {0, true, 2}, {9, false, -1}};
+  // Records past the song's tones are unused; the search does not look at that. An
+  // operator's eleventh value goes out as 0 whatever the record holds.
+  g_mdx.tones[2].number = 0;
+  g_mdx.tones[2].params[21] = 3;
   for (const auto& c : cases) {
     SCOPED_TRACE(c.number);
     TpInstance* inst = LoadInstrument(0, c.fm);

@@ -2,6 +2,7 @@
 // against the Timer-B arithmetic, and what the render tick puts out.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <set>
 
 #include "tests/app/engine/mdx_player_fixture.h"
@@ -39,6 +40,10 @@ TEST_F(MdxPlayerTest, TimerBSetsTheTickFromTheFirstCommandAtTick1UntilTheEnd) {
     EXPECT_TRUE(state.enabled[0]) << "the end command at tick 33 has not run yet";
     Tick(1);
     EXPECT_FALSE(state.enabled[0]);
+    // An ended track sends nothing more.
+    const size_t heard = Log(inst).size();
+    Tick(5);
+    EXPECT_EQ(Log(inst).size(), heard);
     EXPECT_EQ(CallsOf(inst, NoteOnBytes(60)), CallsOfTicks({1}, c.timerB));
     EXPECT_EQ(CallsOf(inst, NoteOnBytes(62)), CallsOfTicks({9}, c.timerB));
     EXPECT_EQ(CallsOf(inst, NoteOnBytes(65)), CallsOfTicks({25}, c.timerB));
@@ -148,7 +153,8 @@ TEST_F(MdxPlayerTest, GatesReleaseNotesAfterTheirTicks) {
     int gate;
     int length;
     int ticksSounding;
-  } cases[] = {{8, 1, 1}, {8, 6, 6}, {1, 8, 1}, {1, 15, 2}, {4, 48, 24}, {0, 16, 2}, {0xFE, 48, 46}, {0xF0, 48, 32}};
+  } cases[] = {{8, 1, 1},     {8, 6, 6},       {1, 8, 1},       {1, 15, 2}, {4, 48, 24},
+               {0, 16, 2},    {0xFE, 48, 46},  {0xF0, 48, 32},  {0xF0, 10, 0}};
   for (const auto& c : cases) {
     SCOPED_TRACE(testing::Message() << "gate " << c.gate << " length " << c.length);
     TpInstance* inst = LoadInstrument(0);
@@ -158,7 +164,8 @@ TEST_F(MdxPlayerTest, GatesReleaseNotesAfterTheirTicks) {
           MdxTrack().Tempo(200).Gate(c.gate).Sample(3, c.length).Rest(60).End()});
     const int offCall = CallOfTick(1 + c.ticksSounding, 200);
     Tick(offCall);
-    EXPECT_TRUE(g_mdx.voices[8].active);
+    // A gate that has passed when the note starts releases it in the tick it is struck.
+    EXPECT_EQ(g_mdx.voices[8].active, c.ticksSounding > 0);
     Tick(1);
     EXPECT_FALSE(g_mdx.voices[8].active);
     EXPECT_EQ(CallsOf(inst, NoteOnBytes(60)), CallsOfTicks({1}, 200));
@@ -272,11 +279,14 @@ TEST_F(MdxPlayerTest, PauseReleasesResumeContinuesAndRewindStopsAtTheTop) {
   song.Pause();
   song.Resume();
   EXPECT_FALSE(state.enabled[0]);
+  Tick(5);
   song.Rewind();
   EXPECT_EQ(state.playing, 0);
   EXPECT_EQ(state.readPosition[0], 0);
   EXPECT_EQ(state.timerB, 0.0f);
+  Tick(10);
   song.Resume();
+  EXPECT_EQ(song.startTime, g_mdxFakeClock) << "the song's time starts when it is resumed from the top";
   Tick(CallOfTick(1, 0) + 1);
   EXPECT_EQ(CallsOf(inst, NoteOnBytes(60)).size(), 2u) << "played again from the top";
 }
@@ -342,6 +352,50 @@ TEST_F(MdxPlayerTest, AVoiceEndsWithItsSampleOrAtOnceWithoutOne) {
   EXPECT_FALSE(g_mdx.voices[10].active) << "a number beyond the bank";
   Tick(2);
   EXPECT_FALSE(g_mdx.voices[8].active) << "1000 samples: 441, 441, then the end";
+  // A reload that puts a shorter sample under the number ends the voice at the new end.
+  Play({{}, {}, {}, {}, {}, {}, {}, {}, MdxTrack().Tempo(200).Sample(2, 100).End()});
+  Tick(CallOfTick(1, 200) + 1);
+  PutSample(2, 500, 100);
+  Tick(1);
+  EXPECT_FALSE(g_mdx.voices[8].active);
+}
+
+// The output stage clamps the master as a floating-point value: a NaN is silence, and
+// nothing outside the 16-bit range wraps. The master insert puts the value there.
+TEST_F(MdxPlayerTest, OutputClampsInFloatingPointAndSilencesNaN) {
+  ASSERT_EQ(LoadPlugin(kMasterChannel, 1, TestPluginPath("tp_effect").c_str()), 0);
+  PluginSlot& insert = SlotOf(kMasterChannel, 1);
+  insert.SetParameter(0, 0.0f);
+  const struct {
+    float value;
+    int out;
+  } cases[] = {{1.0f, 32767},      {-1.0f, -32767}, {-1.5f, -32768}, {1.5f, 32767},        {0.5f, 16383},
+               {1e30f, 32767},     {-1e30f, -32768}, {NAN, 0},       {INFINITY, 32767},    {-INFINITY, -32768}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.value);
+    insert.SetParameter(1, c.value);
+    const std::vector<Frame> frames = Render(1);
+    EXPECT_EQ(frames[0], Frame(c.out, c.out));
+    EXPECT_EQ(frames[440], Frame(c.out, c.out));
+  }
+}
+
+// A call that comes very late runs a bounded number of ticks and hands the rest of the time
+// to the next calls: the song catches up with every note and loses no time.
+TEST_F(MdxPlayerTest, ALateCallCatchesUpOverTheNextCallsWithoutLosingTime) {
+  TpInstance* inst = LoadInstrument(0);
+  MdxTrack t;
+  t.Tempo(255);
+  const size_t top = t.Here();
+  t.Note(60, 250).JumpTo(top);
+  Play({t});
+  Tick(1, 2000000);
+  EXPECT_EQ(state.wholeTick, kMdxTicksPerCall);
+  Tick(10);
+  // 2.1 s after the start; tick 1 at 65536 microseconds, then one every 256.
+  const int tick = 1 + static_cast<int>((2100000 - 65536) / 256);
+  EXPECT_EQ(state.wholeTick, tick);
+  EXPECT_EQ(static_cast<int>(CallsOf(inst, NoteOnBytes(60)).size()), 1 + (tick - 1) / 250);
 }
 
 TEST_F(MdxPlayerTest, StoppedThePlayerStillRendersAndPushesSilence) {
@@ -370,6 +424,62 @@ TEST_F(MdxPlayerTest, TheRealTimerTicksUntilTheEndAndNotAfter) {
   EXPECT_EQ(g_mdx.trackData[0], nullptr);
   Sleep(60);
   EXPECT_EQ(inst->processCalls, calls);
+}
+
+// The pitch LFO's waveforms tick by tick after a note-on at tick 1 (x = ticks since it).
+TEST_F(MdxPlayerTest, PitchLfoWaveformsStepByTheirShape) {
+  const struct {
+    const char* name;
+    int delay, waveform, period, step;
+    std::vector<int> values;  // x = 1, 2, ...
+  } cases[] = {
+      {"saw", 0, 0, 8, 100, {100, 200, 300, -400, -300, -200, -100, 0, 100, 200, 300, -400}},
+      {"triangle", 0, 2, 8, 100, {100, 200, 300, 200, 100, 0, -100, -200, -300, -400, -500, -400}},
+      {"square, negative step", 0, 1, 4, -512, {-256, -256, -256, 512, 512, 512, 512, -256, -256, -256, -256, 512}},
+      {"square after a delay", 3, 1, 4, 512, {0, 0, 0, 256, 256, 256, -512, -512, -512, -512, 256, 256}},
+      {"unknown waveform", 0, 3, 4, 512, {0, 0, 0, 0}},
+      {"square of period 0", 0, 1, 0, 512, {0, 0, 0, 0}},
+      {"saw of period 1", 0, 0, 1, 512, {0, 0, 0, 0}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    Play({MdxTrack().Tempo(200).LfoDelay(c.delay).Lfo(c.waveform, c.period, c.step).Note(60, 100).End()});
+    Tick(CallOfTick(1, 200) + 1);
+    std::vector<int> values;
+    while (values.size() < c.values.size()) {
+      const int tick = state.wholeTick;
+      Tick(1);
+      if (state.wholeTick != tick) values.push_back(state.lfoValue[0]);
+    }
+    EXPECT_EQ(values, c.values);
+  }
+}
+
+TEST_F(MdxPlayerTest, AMutedTrackStrikesNothingButStillReleases) {
+  TpInstance* inst = LoadInstrument(0);
+  PutSample(3, 100000, 1000);
+  Play({MdxTrack().Tempo(200).Note(60, 4).Rest(4).End(), {}, {}, {}, {}, {}, {}, {},
+        MdxTrack().Tempo(200).Sample(3, 4).Rest(4).End()});
+  state.mute[0] = state.mute[8] = 1;
+  Tick(CallOfTick(9, 200));
+  EXPECT_TRUE(CallsOf(inst, NoteOnBytes(60)).empty());
+  EXPECT_EQ(CallsOf(inst, NoteOffBytes(60)), CallsOfTicks({5}, 200));
+  EXPECT_FALSE(g_mdx.voices[8].active);
+}
+
+// A send takes the track before its strip: with the track's fader down, only the bus is heard.
+TEST_F(MdxPlayerTest, SendsFeedTheBusesFromBeforeTheTrackStrip) {
+  PutSample(7, 100000, 16384);
+  Play({{}, {}, {}, {}, {}, {}, {}, {}, MdxTrack().Tempo(200).Sample(7, 40).End()});
+  state.channelVolume[8] = 0.0f;
+  state.sendOn[8][1] = 1;
+  state.sendLevel[8][1] = 0.5f;
+  Tick(CallOfTick(1, 200));
+  const std::vector<Frame> frames = Render(2);
+  EXPECT_NEAR(frames[600].first, 8192, 1);
+  EXPECT_NEAR(frames[600].second, 8192, 1);
+  EXPECT_NEAR(state.peakLeft[kEffectBusFirst + 1], 0.25f, 0.001f);
+  EXPECT_EQ(state.peakLeft[kEffectBusFirst], 0.0f);
 }
 
 }  // namespace
