@@ -5,31 +5,26 @@
 //    the same 24 plug-ins' processReplacing called directly, what the plug-ins themselves cost.
 // 2. A 3-minute song rendered into the WAV capture with the clock driven as fast as it goes,
 //    as a multiple of real time.
-#include "bench/bench_clock.h"
-#include <windows.h>
-
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <string>
 #include <vector>
 
 #include "app/engine/mdx_player.h"
-#include "app/engine/plugin_slot.h"
+#include "app/engine/sequencer.h"
 #include "app/engine/wave_file.h"
-#include "bench/direct_plugins.h"
+#include "bench/render_tick_bench.h"
 #include "tests/app/engine/mdx_builder.h"
 #include "tests/app/engine/mdx_player_fixture.h"
 
+using namespace render_tick_bench;
+
 namespace {
 
-const int kWarmupCalls = 200;
-const int kCalls = 3000;
-const double kBudgetMicros = 10000.0;  // one render tick
 const int kSongSeconds = 180;
 
 uint64_t g_clock = 1000000000;
 uint64_t Clock() { return g_clock; }
-float g_sink = 0.0f;
 
 // Every track loops for ever: FM tracks two notes under a triangle LFO, PCM tracks a sample.
 std::vector<uint8_t> BuildSong() {
@@ -48,20 +43,10 @@ std::vector<uint8_t> BuildSong() {
   return b.Build();
 }
 
-double MicrosPerCall(void (*call)(), int calls) {
-  const double start = BenchSeconds();
-  for (int i = 0; i < calls; ++i) call();
-  return (BenchSeconds() - start) * 1e6 / calls;
-}
-
 void PlayerCall() {
   g_clock += 10000;
   MdxTimerProc(0, 0, 0, 0, 0);
 }
-
-DirectPlugins* g_direct = nullptr;
-
-void DirectCall() { g_sink += g_direct->Block(); }
 
 bool AllBusy() {
   int voices = 0;
@@ -74,21 +59,7 @@ bool AllBusy() {
 }  // namespace
 
 int main() {
-  g_hostContext.sampleRate = 44100;
-  g_hostContext.blockSize = 1024;
-  // scripts/bench gives the build folder; by hand, set TARVEX_BUILD_DIR to it.
-  const char* build = std::getenv("TARVEX_BUILD_DIR");
-  const std::string dir = std::string(build ? build : ".") + "/testbin/";
-  const std::string instrument = dir + "tp_vornalt.dll";
-  const std::string effect = dir + "tp_effect.dll";
-  for (int track = 0; track < kMdxTrackCount; ++track) {
-    if ((track < kMdxFmTrackCount && LoadPlugin(track, 0, instrument.c_str()) != 0) ||
-        LoadPlugin(track, 1, effect.c_str()) != 0) {
-      std::printf("mdx_player: cannot load the test plug-ins from %s\n", dir.c_str());
-      return 1;
-    }
-    g_pluginSlots[track * kPluginPositionCount + 1].SetParameter(0, 0.5f);
-  }
+  if (!LoadTrackPlugins("mdx_player")) return 1;
 
   MdxSong song;
   const std::vector<uint8_t> mdx = BuildSong();
@@ -99,27 +70,14 @@ int main() {
     g_mdx.sampleLengths[n] = 44100;
   }
   for (int t = 0; t < kMdxFmTrackCount; ++t) g_mdx.state.fmInstrument[t] = 1;
-  SetMdxClock(Clock);
+  SetSequencerClock(Clock);
   song.Play();
   for (int t = 0; t < kMdxTrackCount; ++t) {
     g_mdx.state.sendOn[t][t % 2] = 1;
     g_mdx.state.sendLevel[t][t % 2] = 0.25f;
   }
-  for (int i = 0; i < kWarmupCalls; ++i) PlayerCall();
-  const double tickMicros = MicrosPerCall(PlayerCall, kCalls);
-  const bool busy = AllBusy();
-
-  std::vector<AEffect*> effects;
-  for (int track = 0; track < kMdxTrackCount; ++track) {
-    for (int position = 0; position < 2; ++position) {
-      AEffect* e = g_pluginSlots[track * kPluginPositionCount + position].effect;
-      if (e) effects.push_back(e);
-    }
-  }
-  DirectPlugins direct(effects);
-  g_direct = &direct;
-  for (int i = 0; i < kWarmupCalls; ++i) DirectCall();
-  const double directMicros = MicrosPerCall(DirectCall, kCalls);
+  const double tickMicros = MicrosPerCall(PlayerCall);
+  PrintTickFigures("mdx_player", "MdxTimerProc", tickMicros, AllBusy());
 
   // The render: from the top, every call's frames into the capture until it is full.
   WaveFile wave;
@@ -137,13 +95,6 @@ int main() {
   const double renderSeconds = BenchSeconds() - start;
   rendered = rendered && calls == kSongSeconds * 100;
 
-  std::printf("mdx_player: 16 busy tracks, %zu plug-ins (8 instruments, 16 inserts), %d calls%s\n", direct.Count(),
-              kCalls, busy ? "" : "  NOT ALL TRACKS BUSY");
-  std::printf("  one MdxTimerProc call:       %8.2f us  (%.2f%% of the 10 ms budget; target at most 2%%)\n",
-              tickMicros, 100.0 * tickMicros / kBudgetMicros);
-  std::printf("  plug-ins called directly:    %8.2f us  (reference, %.2f%% of the budget)\n", directMicros,
-              100.0 * directMicros / kBudgetMicros);
-  std::printf("  ratio tick / direct:         %8.2f\n", directMicros > 0 ? tickMicros / directMicros : 0.0);
   std::printf("  %d s song rendered to WAV:   %8.3f s   (%.1f x real time)%s\n", kSongSeconds, renderSeconds,
               renderSeconds > 0 ? kSongSeconds / renderSeconds : 0.0, rendered ? "" : "  RENDER INCOMPLETE");
   std::printf("  (sink %g)\n", static_cast<double>(g_sink + (wave.left ? wave.left[kSongSeconds * 44100 / 2] : 0)));
@@ -151,8 +102,8 @@ int main() {
   song.Rewind();
   g_mdx.capture = nullptr;
   wave.FreeBuffers();
-  SetMdxClock(nullptr);
-  for (int i = 0; i < kPluginSlotCount; ++i) UnloadPlugin(i / kPluginPositionCount, i % kPluginPositionCount);
+  SetSequencerClock(nullptr);
+  UnloadAllPlugins();
   FreeMdxBuffers();
   return 0;
 }

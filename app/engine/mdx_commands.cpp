@@ -60,6 +60,21 @@ void SetTrackInstrumentVolume(int32_t track) {
   SetInstrumentVolume(track, MdxInstrumentVolume(s.volume[track], s.volumeMode[track], s.volumeScale));
 }
 
+// The note or rest after the current one starts where its length ends.
+void EndCurrentLength(int32_t track) {
+  MdxPlayerState& s = g_mdx.state;
+  s.startTick[track] = Saturate(int64_t{s.startTick[track]} + s.currentLength[track]);
+}
+
+// A note after the tie command gets no key-off: the next note continues it.
+void TakePendingTie(int32_t track) {
+  MdxPlayerState& s = g_mdx.state;
+  if (!s.tiePending[track]) return;
+  s.tied[track] = 1;
+  s.tiePending[track] = 0;
+  s.gatePending[track] = 0;
+}
+
 // The next command is at `target`: the read position is left just before it. A target
 // outside the track's data is refused and ends the track.
 void JumpTo(int32_t track, int64_t target) {
@@ -84,7 +99,7 @@ void KeyOff(int32_t track) {
 // rest is struck again rather than continued.
 void Rest(int32_t track, int32_t byte) {
   MdxPlayerState& s = g_mdx.state;
-  s.startTick[track] = Saturate(int64_t{s.startTick[track]} + s.currentLength[track]);
+  EndCurrentLength(track);
   s.currentLength[track] = byte + 1;
   s.portaBase[track] = 0;
   s.portaSpeed[track] = 0;
@@ -109,7 +124,7 @@ bool StepCommon(int32_t track, const CommandBytes& c) {
       return true;
     case 0xF1:
       if (c.At(1) == 0) {
-        s.startTick[track] = Saturate(int64_t{s.startTick[track]} + s.currentLength[track]);
+        EndCurrentLength(track);
         s.readPosition[track] += 1;
         EndMdxTrack(track);
       } else {
@@ -273,12 +288,8 @@ void FmNote(int32_t track, const CommandBytes& c) {
     s.gatePending[track] = 1;
     s.legato[track] = 0;
   }
-  if (s.tiePending[track]) {
-    s.tied[track] = 1;
-    s.tiePending[track] = 0;
-    s.gatePending[track] = 0;
-  }
-  s.startTick[track] = Saturate(int64_t{s.startTick[track]} + s.currentLength[track]);
+  TakePendingTie(track);
+  EndCurrentLength(track);
   if (s.portaPending[track]) {
     s.portaPending[track] = 0;
     s.portaActive[track] = 1;
@@ -311,12 +322,8 @@ void PcmNote(int32_t track, const CommandBytes& c) {
     }
     s.gatePending[track] = 1;
   }
-  if (s.tiePending[track]) {
-    s.tied[track] = 1;
-    s.tiePending[track] = 0;
-    s.gatePending[track] = 0;
-  }
-  s.startTick[track] = Saturate(int64_t{s.startTick[track]} + s.currentLength[track]);
+  TakePendingTie(track);
+  EndCurrentLength(track);
   s.currentLength[track] = c.At(1) + 1;
   s.readPosition[track] += 1;
 }

@@ -8,9 +8,9 @@
 #include "app/engine/engine_lock.h"
 #include "app/engine/mdx_player.h"
 #include "app/engine/plugin_slot.h"
+#include "app/engine/sequencer.h"
 #include "app/engine/sound_player.h"
 #include "app/engine/volume_law.h"
-#include "zovuz/core/zovuz_core.h"
 
 namespace {
 
@@ -170,17 +170,6 @@ void PitchStep(const bool ran[kMdxTrackCount]) {
 
 }  // namespace
 
-// ---------------------------------------------------------------------------
-// The clock.
-
-void SetMdxClock(MdxClock clock) { g_mdx.clock = clock; }
-
-uint64_t MdxNow() {
-  if (g_mdx.clock) return g_mdx.clock();
-  const int64_t now = GetNowMicroCount();
-  return now > 0 ? static_cast<uint64_t>(now) : 0;
-}
-
 double MdxMicrosPerTick(float timerB) { return (256.0 - static_cast<double>(timerB)) * 256.0; }
 
 // ---------------------------------------------------------------------------
@@ -245,7 +234,7 @@ bool MdxSong::Init() {
   g_mdx.softSoundPlayer = MakeEnginePlayer();
   EngineLock lock = LockEngine();
   g_mdx.state.Reset();
-  g_mdx.state.lastClock = MdxNow();
+  g_mdx.state.lastClock = SequencerNow();
   startTime = g_mdx.state.lastClock;
   FreeMdxBuffers();
   g_mdx.state.trackCount = 0;
@@ -260,7 +249,7 @@ void MdxSong::Play() {
   MdxPlayerState& s = g_mdx.state;
   NotesOff();
   s.Reset();
-  s.lastClock = MdxNow();
+  s.lastClock = SequencerNow();
   startTime = s.lastClock;
   s.playing = 1;
   for (uint8_t& on : s.enabled) on = 1;
@@ -279,7 +268,7 @@ void MdxSong::Pause() {
   for (uint8_t& on : g_mdx.state.enabled) on = 0;
   NotesOff();
   g_mdx.state.playing = 0;
-  pauseStart = MdxNow();
+  pauseStart = SequencerNow();
 }
 
 void MdxSong::Resume() {
@@ -288,7 +277,7 @@ void MdxSong::Resume() {
   // Only a stopped song resumes: the pause is taken off the clock once.
   if (s.playing) return;
   for (int t = 0; t < kMdxTrackCount; ++t) s.enabled[t] = !s.ended[t];
-  const uint64_t now = MdxNow();
+  const uint64_t now = SequencerNow();
   s.lastClock = now;
   if (now > pauseStart) startTime += now - pauseStart;
   s.playing = 1;
@@ -298,7 +287,7 @@ void MdxSong::Rewind() {
   EngineLock lock = LockEngine();
   NotesOff();
   g_mdx.state.Reset();
-  g_mdx.state.lastClock = MdxNow();
+  g_mdx.state.lastClock = SequencerNow();
   startTime = g_mdx.state.lastClock;
   // Stopped at the top: a resume from here starts the clock from here.
   pauseStart = startTime;
@@ -309,7 +298,7 @@ void MdxSong::Rewind() {
 
 void TickMdxSequencer() {
   MdxPlayerState& s = g_mdx.state;
-  const uint64_t now = MdxNow();
+  const uint64_t now = SequencerNow();
   double budget = now > s.lastClock ? static_cast<double>(now - s.lastClock) : 0.0;
   s.lastClock = now;
   bool ran[kMdxTrackCount] = {};

@@ -77,9 +77,6 @@ struct MdxPlayerState {
   void NoteOff(int32_t track);
 };
 
-// The clock the player reads, in microseconds; replaceable so tests drive the ticks.
-typedef uint64_t (*MdxClock)();
-
 struct WaveFile;
 
 // Globals of the MDX player, in one place.
@@ -95,7 +92,6 @@ struct MdxPlayerData {
   float masterBuffer[kMdxFrameCount * 2] = {};
   MdxPlayerState state = {};
   WaveFile* capture = nullptr;                       // set by the application shell
-  MdxClock clock = nullptr;                          // null: the library's microsecond clock
 };
 
 extern MdxPlayerData g_mdx;
@@ -110,10 +106,8 @@ int FindFreeFmTone();
 // engine lock for its whole run; the transport calls (MdxSong, mdx_song.h) take it for their
 // own short run, so none lands in the middle of a tick.
 
-// Puts a clock in place of the library's (null: the library's again).
-void SetMdxClock(MdxClock clock);
-// The current reading of the player's clock.
-uint64_t MdxNow();
+// The player reads "now" from the engines' one clock, SequencerNow() (sequencer.h), which
+// tests replace with SetSequencerClock.
 
 // Microseconds per tick at a Timer-B value: (256 - value) x 256, the chip's Timer B.
 double MdxMicrosPerTick(float timerB);

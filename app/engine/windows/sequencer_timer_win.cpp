@@ -1,12 +1,8 @@
 // The sequencer's start-up and shut-down and its 10 ms multimedia timer.
-#include <windows.h>
-#include <mmsystem.h>
-
 #include "app/engine/sample_load.h"
 #include "app/engine/sequencer.h"
 #include "app/engine/sound_player.h"
-
-static_assert(sizeof(DWORD_PTR) == sizeof(unsigned long), "the timer callback's user words");
+#include "app/engine/windows/engine_timer_win.h"
 
 int InitSequencerAudio() {
   g_sequencer.player = MakeEnginePlayer();
@@ -17,18 +13,9 @@ int InitSequencerAudio() {
   return 1;
 }
 
-void StartSequencerTimer() {
-  if (g_sequencer.timerId != 0) return;
-  // Killing a timer made with TIME_KILL_SYNCHRONOUS waits for a callback in progress.
-  g_sequencer.timerId =
-      timeSetEvent(10, 0, SequencerTimerProc, 0, TIME_PERIODIC | TIME_CALLBACK_FUNCTION | TIME_KILL_SYNCHRONOUS);
-}
+void StartSequencerTimer() { StartEngineTimer(g_sequencer.timerId, SequencerTimerProc); }
 
-void StopSequencerTimer() {
-  if (g_sequencer.timerId == 0) return;
-  timeKillEvent(g_sequencer.timerId);
-  g_sequencer.timerId = 0;
-}
+void StopSequencerTimer() { StopEngineTimer(g_sequencer.timerId); }
 
 void TermSequencerAudio() {
   // No tick may run once the samples go: the timer first.

@@ -6,10 +6,8 @@
 
 #include "tests/app/engine/mdx_builder.h"
 
-uint64_t g_mdxFakeClock = 0;
-
 namespace {
-uint64_t FakeClock() { return g_mdxFakeClock; }
+uint64_t FakeClock() { return g_fakeClock; }
 }  // namespace
 
 MdxTrack& MdxTrack::Raw(std::initializer_list<int> b) {
@@ -40,17 +38,10 @@ MdxTrack& MdxTrack::JumpTo(size_t target) {
   return Raw({0xF1, (offset >> 8) & 0xFF, offset & 0xFF});
 }
 
-MidiBytes NoteOnBytes(int key) { return {0x90, key, 127}; }
-MidiBytes NoteOffBytes(int key) { return {0x80, key, 100}; }
-MidiBytes BendBytes(int units) {
-  const int v = std::clamp(units, -8192, 8191) + 8192;
-  return {0xE0, v & 0x7F, v >> 7};
-}
-
 void MdxPlayerTest::SetUp() {
   PluginSlotsTest::SetUp();
-  SetMdxClock(FakeClock);
-  g_mdxFakeClock = 100000000;  // 100 s: far from 0, as the system clock is
+  SetSequencerClock(FakeClock);
+  g_fakeClock = 100000000;  // 100 s: far from 0, as the system clock is
   for (uint8_t& flag : state.fmInstrument) flag = 0;
   for (int32_t& key : state.lastKey) key = 0;
   for (PcmVoice& v : g_mdx.voices) v = PcmVoice{};
@@ -62,7 +53,7 @@ void MdxPlayerTest::SetUp() {
 void MdxPlayerTest::TearDown() {
   song.Rewind();
   g_mdx.capture = nullptr;
-  SetMdxClock(nullptr);
+  SetSequencerClock(nullptr);
   FreeMdxBuffers();
   state.trackCount = 0;
   PluginSlotsTest::TearDown();
@@ -90,26 +81,15 @@ void MdxPlayerTest::Play(const std::vector<MdxTrack>& tracks) {
 
 void MdxPlayerTest::Tick(int calls, uint64_t micros) {
   for (int i = 0; i < calls; ++i) {
-    g_mdxFakeClock += micros;
+    g_fakeClock += micros;
     MdxTimerProc(0, 0, 0, 0, 0);
   }
 }
 
 std::vector<Frame> MdxPlayerTest::Render(int calls) {
-  const int frames = calls * kMdxFrameCount;
-  left.assign(frames, -1);
-  right.assign(frames, -1);
-  wave.left = left.data();
-  wave.right = right.data();
-  wave.frameCount = frames;
-  wave.captureIndex = 0;
-  wave.armed = 1;
+  ArmTestCapture(wave, left, right, calls);
   Tick(calls);
-  std::vector<Frame> out;
-  for (int i = 0; i < frames; ++i) out.emplace_back(left[i], right[i]);
-  wave.left = wave.right = nullptr;
-  wave.armed = 0;
-  return out;
+  return TakeTestCapture(wave, left, right);
 }
 
 TpInstance* MdxPlayerTest::LoadInstrument(int track, bool fm) {

@@ -12,6 +12,7 @@
 
 #include "app/engine/mdx_player.h"
 #include "app/engine/wave_file.h"
+#include "tests/app/engine/sequencer_fixture.h"
 #include "tests/support/engine/plugin_fixture.h"
 
 // One MDX track's command bytes, written command by command. Keys are numbered as the player
@@ -54,14 +55,6 @@ struct MidiAt {
   int call;
   MidiBytes bytes;
 };
-typedef std::pair<int, int> Frame;
-
-MidiBytes NoteOnBytes(int key);
-MidiBytes NoteOffBytes(int key);
-MidiBytes BendBytes(int units);
-
-// The fake clock's reading, in microseconds.
-extern uint64_t g_mdxFakeClock;
 
 class MdxPlayerTest : public PluginSlotsTest {
  protected:

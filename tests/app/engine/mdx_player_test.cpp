@@ -286,7 +286,7 @@ TEST_F(MdxPlayerTest, PauseReleasesResumeContinuesAndRewindStopsAtTheTop) {
   EXPECT_EQ(state.timerB, 0.0f);
   Tick(10);
   song.Resume();
-  EXPECT_EQ(song.startTime, g_mdxFakeClock) << "the song's time starts when it is resumed from the top";
+  EXPECT_EQ(song.startTime, g_fakeClock) << "the song's time starts when it is resumed from the top";
   Tick(CallOfTick(1, 0) + 1);
   EXPECT_EQ(CallsOf(inst, NoteOnBytes(60)).size(), 2u) << "played again from the top";
 }

@@ -61,7 +61,7 @@ void SequencerTest::Tick(int calls) {
   }
 }
 
-void SequencerTest::Arm(int calls) {
+void ArmTestCapture(WaveFile& wave, std::vector<int16_t>& left, std::vector<int16_t>& right, int calls) {
   const int frames = calls * kMixFrames;
   left.assign(frames, -1);
   right.assign(frames, -1);
@@ -72,13 +72,18 @@ void SequencerTest::Arm(int calls) {
   wave.armed = 1;
 }
 
-std::vector<Frame> SequencerTest::Captured() {
+std::vector<Frame> TakeTestCapture(WaveFile& wave, const std::vector<int16_t>& left,
+                                   const std::vector<int16_t>& right) {
   std::vector<Frame> out;
   for (size_t i = 0; i < left.size(); ++i) out.emplace_back(left[i], right[i]);
   wave.left = wave.right = nullptr;
   wave.armed = 0;
   return out;
 }
+
+void SequencerTest::Arm(int calls) { ArmTestCapture(wave, left, right, calls); }
+
+std::vector<Frame> SequencerTest::Captured() { return TakeTestCapture(wave, left, right); }
 
 std::vector<Frame> SequencerTest::Render(int calls) {
   Arm(calls);

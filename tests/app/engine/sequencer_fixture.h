@@ -18,6 +18,12 @@ typedef std::pair<int, int> Frame;
 // The fake clock's reading, in microseconds.
 extern uint64_t g_fakeClock;
 
+// Arms `wave` to capture the frames of the next `calls` ticks into `left` and `right`.
+void ArmTestCapture(WaveFile& wave, std::vector<int16_t>& left, std::vector<int16_t>& right, int calls);
+// The frames captured since, and the capture disarmed.
+std::vector<Frame> TakeTestCapture(WaveFile& wave, const std::vector<int16_t>& left,
+                                   const std::vector<int16_t>& right);
+
 SongEvent Event(uint32_t type, uint32_t tick, int32_t value = 0, uint8_t articulate = 1);
 std::vector<int> BendBytes(int units);
 std::vector<int> NoteOnBytes(int key, int velocity = 127);
