@@ -177,8 +177,9 @@ double MdxMicrosPerTick(float timerB) { return (256.0 - static_cast<double>(time
 
 void MdxPlayerState::Reset() {
   // Kept: the track lengths and count, volumes and volume modes, last keys, the FM-instrument
-  // flags, the portamento's pending and active flags, speed, start and end, and the LFO's
-  // waveform, step and period.
+  // flags, the portamento's speed, start and end, and the LFO's waveform, step and period. A
+  // portamento given or sliding when the song stopped ends here: kept, it would bend the first
+  // notes of the next play towards a tick of the old one.
   tickPosition = 0.0;
   microsIntoTick = 0.0;
   wholeTick = 0;
@@ -208,6 +209,8 @@ void MdxPlayerState::Reset() {
     mute[t] = 0;
     legato[t] = 0;
     portaHold[t] = 0;
+    portaPending[t] = 0;
+    portaActive[t] = 0;
     tied[t] = 0;
     tiePending[t] = 0;
     lfoOn[t] = 0;

@@ -256,6 +256,20 @@ TEST_F(MdxPlayerTest, PortamentoBendsFromTheNoteByItsSpeedUntilItsEnd) {
   EXPECT_EQ(bends, (std::vector<MidiBytes>{BendBytes(0), BendBytes(4), BendBytes(8), BendBytes(12), BendBytes(16),
                                            BendBytes(20), BendBytes(24), BendBytes(28), BendBytes(0), BendBytes(0),
                                            BendBytes(0)}));
+  // A slide cut short by a rewind, or one given just before it, does not reach the next play.
+  for (const MdxTrack& cut : {MdxTrack().Tempo(200).Portamento(1024).Note(60, 100).End(),
+                              MdxTrack().Tempo(200).Note(60, 1).Portamento(1024).End()}) {
+    Play({cut});
+    Tick(CallOfTick(3, 200));
+    song.Rewind();
+    const size_t before = Log(inst).size();
+    Play({MdxTrack().Tempo(200).Note(62, 20).End()});
+    Tick(CallOfTick(5, 200));
+    const std::vector<MidiAt> log = Log(inst);
+    ASSERT_GT(log.size(), before + 4);
+    for (size_t i = before; i < log.size(); ++i) printf("%d: %d %d %d\n", log[i].call, log[i].bytes[0], log[i].bytes[1], log[i].bytes[2]);
+    for (size_t i = before; i < log.size(); ++i) EXPECT_TRUE(log[i].bytes[0] != 0xE0 || log[i].bytes == BendBytes(0));
+  }
 }
 
 TEST_F(MdxPlayerTest, PauseReleasesResumeContinuesAndRewindStopsAtTheTop) {
