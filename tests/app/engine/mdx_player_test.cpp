@@ -6,6 +6,10 @@
 #include <set>
 
 #include "tests/app/engine/mdx_player_fixture.h"
+#include "zovuz/core/system_info_internal.h"
+#include "zovuz/core/zovuz_core.h"
+#include "zovuz/sound/soft_sound_internal.h"
+#include "zovuz/sound/sound_thread_internal.h"
 
 namespace {
 
@@ -420,22 +424,44 @@ TEST_F(MdxPlayerTest, StoppedThePlayerStillRendersAndPushesSilence) {
   for (const Frame& f : frames) ASSERT_EQ(f, Frame(0, 0));
 }
 
-TEST_F(MdxPlayerTest, TheRealTimerTicksUntilTheEndAndNotAfter) {
+// End to end: the real timer and clock play the song and push every frame into the player's
+// own SoftSound player; after the end nothing ticks and the player is gone.
+TEST_F(MdxPlayerTest, TheRealTimerPlaysIntoTheSoftSoundPlayerUntilTheEnd) {
   TpInstance* inst = LoadInstrument(0);
+  SetSequencerClock(nullptr);
+  SetupPerformanceCounter();
+  InitializeCom();
+  SetSoundThreadCreateFailForTest(1);  // nothing takes the frames out of the queue
+  ASSERT_EQ(InitializeSoundSystem(), 0);
+  SetSoundThreadCreateFailForTest(0);
   g_mdx.tones[3].used = 1;
   EXPECT_TRUE(song.Init());
   EXPECT_EQ(state.playing, 0);
   EXPECT_EQ(g_mdx.tones[3].used, 0);
   EXPECT_EQ(g_mdx.timerId, 0u);
-  Play({MdxTrack().Tempo(200).Note(60, 40).End()});
+  const int32_t player = g_mdx.softSoundPlayer;
+  ASSERT_GE(player, 0);
+  auto* record = reinterpret_cast<SoftSoundHandleData*>(HandleCheck(player));
+  EXPECT_EQ(record->Player.PlayingFlag, 1);
+
+  Play({MdxTrack().Tempo(255).Note(60, 40).End()});
   StartMdxTimer();
   ASSERT_NE(g_mdx.timerId, 0u);
-  for (int i = 0; i < 200 && inst->processCalls < 5; ++i) Sleep(10);
+  for (int i = 0; i < 300 && CallsOf(inst, NoteOffBytes(60)).empty(); ++i) Sleep(10);
+  StopMdxTimer();
+  EXPECT_EQ(CallsOf(inst, NoteOnBytes(60)).size(), 1u);
+  EXPECT_FALSE(state.enabled[0]) << "tick 41 comes 75.8 ms after the start";
+  EXPECT_GE(record->Player.QueuedFrames, 5 * 441);
+  EXPECT_EQ(record->Player.QueuedFrames % 441, 0);  // whole ticks
+
+  StartMdxTimer();
   TermMdxPlayer();
   const int calls = inst->processCalls;
-  EXPECT_GE(calls, 5);
   EXPECT_EQ(g_mdx.timerId, 0u);
   EXPECT_EQ(g_mdx.trackData[0], nullptr);
+  EXPECT_EQ(g_mdx.softSoundPlayer, -1);
+  EXPECT_EQ(HandleCheck(player), nullptr);
+  EXPECT_EQ(TerminateSoundSystem(), 0);
   Sleep(60);
   EXPECT_EQ(inst->processCalls, calls);
 }
