@@ -6,10 +6,8 @@
 #include <set>
 
 #include "tests/app/engine/mdx_player_fixture.h"
-#include "zovuz/core/system_info_internal.h"
 #include "zovuz/core/zovuz_core.h"
 #include "zovuz/sound/soft_sound_internal.h"
-#include "zovuz/sound/sound_thread_internal.h"
 
 namespace {
 
@@ -429,11 +427,7 @@ TEST_F(MdxPlayerTest, StoppedThePlayerStillRendersAndPushesSilence) {
 TEST_F(MdxPlayerTest, TheRealTimerPlaysIntoTheSoftSoundPlayerUntilTheEnd) {
   TpInstance* inst = LoadInstrument(0);
   SetSequencerClock(nullptr);
-  SetupPerformanceCounter();
-  InitializeCom();
-  SetSoundThreadCreateFailForTest(1);  // nothing takes the frames out of the queue
-  ASSERT_EQ(InitializeSoundSystem(), 0);
-  SetSoundThreadCreateFailForTest(0);
+  ASSERT_TRUE(StartSoundSystemWithoutThread());
   g_mdx.tones[3].used = 1;
   EXPECT_TRUE(song.Init());
   EXPECT_EQ(state.playing, 0);

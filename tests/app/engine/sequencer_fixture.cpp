@@ -3,6 +3,9 @@
 #include <algorithm>
 
 #include "app/engine/sample_load.h"
+#include "zovuz/core/system_info_internal.h"
+#include "zovuz/core/zovuz_core.h"
+#include "zovuz/sound/sound_thread_internal.h"
 
 uint64_t g_fakeClock = 0;
 
@@ -59,6 +62,15 @@ void SequencerTest::Tick(int calls) {
     g_fakeClock += 10000;
     SequencerTimerProc(0, 0, 0, 0, 0);
   }
+}
+
+bool StartSoundSystemWithoutThread() {
+  SetupPerformanceCounter();
+  InitializeCom();
+  SetSoundThreadCreateFailForTest(1);  // nothing takes the frames out of the queue
+  const bool started = InitializeSoundSystem() == 0;
+  SetSoundThreadCreateFailForTest(0);
+  return started;
 }
 
 void ArmTestCapture(WaveFile& wave, std::vector<int16_t>& left, std::vector<int16_t>& right, int calls) {

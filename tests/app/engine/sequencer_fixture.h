@@ -18,6 +18,10 @@ typedef std::pair<int, int> Frame;
 // The fake clock's reading, in microseconds.
 extern uint64_t g_fakeClock;
 
+// The library's clock and sound system started with no sound thread, so that the frames the
+// engines push stay queued in their players. False when the sound system does not start.
+bool StartSoundSystemWithoutThread();
+
 // Arms `wave` to capture the frames of the next `calls` ticks into `left` and `right`.
 void ArmTestCapture(WaveFile& wave, std::vector<int16_t>& left, std::vector<int16_t>& right, int calls);
 // The frames captured since, and the capture disarmed.

@@ -316,11 +316,7 @@ TEST_F(SequencerRender, TheTimerTicksUntilShutDownAndNotAfter) {
 
 TEST_F(SequencerRender, TheTimerPushesEveryFrameIntoTheLibrarysPlayer) {
   SetSequencerClock(nullptr);
-  SetupPerformanceCounter();
-  InitializeCom();
-  SetSoundThreadCreateFailForTest(1);  // nothing takes the frames out of the queue
-  ASSERT_EQ(InitializeSoundSystem(), 0);
-  SetSoundThreadCreateFailForTest(0);
+  ASSERT_TRUE(StartSoundSystemWithoutThread());
   EXPECT_EQ(InitSequencerAudio(), 1);
   const int32_t player = g_sequencer.player;
   ASSERT_GE(player, 0);
