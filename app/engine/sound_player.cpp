@@ -2,9 +2,21 @@
 
 #include "zovuz/sound/zovuz_sound.h"
 
+namespace {
+
+// Silence queued before the start, so that the refill always finds frames queued between two
+// ticks. Without it the player runs with only the device's lead ahead of the sound: the device's
+// cursor soon takes up most of the lead of silence the start writes, and the next refill that
+// finds the queue empty between two ticks writes a lead of silence into whatever plays then (a
+// song played at once loses 60 ms from a note); so does any tick that comes late later on.
+constexpr int kStartMarginFrames = 11025;  // a quarter of a second
+
+}  // namespace
+
 int32_t MakeEnginePlayer() {
   int player = MakeSoftSoundPlayer2Ch16Bit44100Hz();
   if (player < 0) return -1;
+  for (int i = 0; i < kStartMarginFrames; ++i) AddOneDataSoftSoundPlayer(player, 0, 0);
   // A player that does not play would only queue: the engine then renders without one.
   if (StartSoftSoundPlayer(player) < 0) {
     DeleteSoftSoundPlayer(player);
