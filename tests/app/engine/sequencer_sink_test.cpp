@@ -2,7 +2,8 @@
 // it, the sequencer's audio and its 10 ms timer, two test instruments (DC on a held note) on
 // tracks 0 and 1 panned hard left and right, a ".zms" song compiled and played from the top
 // while a WAV render of the same stretch is armed, the window's messages processed as the
-// frame loop does. The render is written to "sink_render.wav" in the working folder;
+// frame loop does. The song starts right after the player, the hardest case for its margin
+// against a refill that finds no frames queued. The render is written to "sink_render.wav" in the working folder;
 // sequencer_sink.sh records the sound server while this plays and compares the two.
 // TARVEX_SINK_SECONDS sets the length of the render (1 s).
 #include <gtest/gtest.h>
