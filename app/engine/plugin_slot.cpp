@@ -123,6 +123,11 @@ void PluginSlot::ProgramChange(int32_t program) {
   QueueMidiEvent(MidiBytes(0xC0, program & 0xFF, 0));
 }
 
+void PluginSlot::DropPendingEvents() {
+  EventQueueLock events(eventMutex);
+  pendingEvents.clear();  // keeps its storage, as delivery does
+}
+
 void PluginSlot::DeliverEvents() {
   EngineLock lock = LockEngine();
   // A block handed over earlier and not yet processed stays valid for the plug-in; new
@@ -213,6 +218,8 @@ void PluginSlot::Open(float sampleRate) {
   outputPointers.swap(newOutputPointers);
   inputCount = inputs;
   outputCount = outputs;
+  // Whatever was queued while the slot had no instance is not this plug-in's to play.
+  DropPendingEvents();
   effect = e;
   opening = nullptr;
   // The old buffers are released after the lock, when the locals go.
@@ -254,7 +261,12 @@ void RenderInstrumentTrack(int32_t track, float* out) {
   PluginSlot* slot = PluginSlotAt(track, 0);
   if (!slot || !out) return;
   EngineLock lock = LockEngine();
-  if (!slot->effect || !slot->host) return;
+  if (!slot->effect || !slot->host) {
+    // Nothing hears these events: kept, they would pile up for as long as a song plays to the
+    // empty slot and all sound at once in a plug-in loaded later.
+    slot->DropPendingEvents();
+    return;
+  }
   slot->DeliverEvents();
   float** outputs = slot->Process();
   const float* left = outputs[0];

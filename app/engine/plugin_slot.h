@@ -99,6 +99,10 @@ struct PluginSlot {
   // Fills in every field except midiData[0..2] and appends the event; any thread.
   void QueueMidiEvent(VstMidiEvent event);
   void ProgramChange(int32_t program);
+  // Empties the queue of pending events (under the event mutex). A slot without an instance
+  // keeps nothing: the render drops what was queued for it at each tick, and a plug-in put in
+  // place starts with an empty queue, never with a backlog meant for no one.
+  void DropPendingEvents();
   void FitEditorWindow(HWND window);
   void DeliverEvents();
   float** Process();
@@ -133,7 +137,8 @@ void SendNoteOff(int32_t track, int32_t key);
 void SendPitchBend(int32_t track, int32_t bend);
 void SetInstrumentVolume(int32_t track, int32_t volume);
 void SetInstrumentPan(int32_t track, int32_t pan);
-// 441 interleaved stereo frames (882 floats); overwritten, left untouched for an empty slot.
+// 441 interleaved stereo frames (882 floats); overwritten, left untouched for an empty slot,
+// whose queued events are dropped instead of delivered.
 void RenderInstrumentTrack(int32_t track, float* out);
 // 441 interleaved stereo frames through inserts 1-4 of the channel, in place.
 void ProcessInsertChain(int32_t track, float* buffer);

@@ -172,12 +172,27 @@ TEST_F(PluginHost, QueuedEventsCarryFixedFieldsAndClampedBytes) {
   }
 }
 
-TEST_F(PluginHost, QueuedEventsReachThePluginAtTheStartOfTheNextBlockInOrder) {
+TEST_F(PluginHost, AnEmptySlotKeepsNoEvents) {
   TestPluginLibrary lib(TestPluginPath("tp_vornalt"));
-  // A note queued while the slot is empty waits for the next plug-in loaded there.
+  // A song bending a track with no instrument every tick: each render drops what came.
+  for (int i = 0; i < 100; ++i) {
+    SendPitchBend(5, i);
+    Render(5);
+  }
+  EXPECT_TRUE(PendingMidiBytes(SlotOf(5, 0)).empty());
+  // A plug-in loaded later starts with an empty queue: no stale note sounds at its load.
   SendNoteOn(5, 64, 90);
   ASSERT_EQ(0, LoadPlugin(5, 0, TestPluginPath("tp_vornalt").c_str()));
   TpInstance* t = TestPluginLibrary::Of(SlotOf(5, 0).effect);
+  Render(5);
+  EXPECT_EQ(0, t->midiTotal);
+}
+
+TEST_F(PluginHost, QueuedEventsReachThePluginAtTheStartOfTheNextBlockInOrder) {
+  TestPluginLibrary lib(TestPluginPath("tp_vornalt"));
+  ASSERT_EQ(0, LoadPlugin(5, 0, TestPluginPath("tp_vornalt").c_str()));
+  TpInstance* t = TestPluginLibrary::Of(SlotOf(5, 0).effect);
+  SendNoteOn(5, 64, 90);
   SendPitchBend(5, -8192);
   EXPECT_EQ(0, t->midiTotal);  // nothing goes out before a block is rendered
 

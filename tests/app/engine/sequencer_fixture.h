@@ -54,7 +54,9 @@ class SequencerTest : public PluginSlotsTest {
   TpInstance* LoadInsert(int channel, int position, float gain, float offset);
   // The MIDI bytes an instance received since the last call for it.
   Midi TakeMidi(TpInstance* instance);
-  // The MIDI bytes queued to slot 0 of `track` and not yet delivered; the queue empties.
+  // The MIDI bytes queued to slot 0 of `track` since the last tick and not yet delivered; the
+  // queue empties. A tick drops what is queued to an empty slot: after ticks, load an
+  // instrument and read what it received instead.
   Midi TakeQueued(int track);
 
   SongEngine& song = g_songs[0];

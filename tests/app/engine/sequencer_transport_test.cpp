@@ -111,15 +111,17 @@ TEST_F(SequencerTransport, FastForwardRunsEveryEventOnTheWayButStopsAtTheEnd) {
   }
   events.push_back(Event(kEvRest, 1000));
   SetTrack(0, events);
+  TpInstance* inst = LoadInstrument(0);
+  ASSERT_NE(inst, nullptr);
   PlaySequencerFromTop();
   Tick(1);
-  TakeQueued(0);
+  TakeMidi(inst);
   FastForwardSequencer(400);
   EXPECT_EQ(g_fakeClock - song.clockBase, 410000u);
   Tick(1);
   EXPECT_NEAR(song.tickPosition, 0.96 + 0.96 + 38.4, 1e-9);
   int ons = 0;
-  for (const auto& m : TakeQueued(0)) ons += m[0] == 0x90;
+  for (const auto& m : TakeMidi(inst)) ons += m[0] == 0x90;
   EXPECT_EQ(ons, 19);  // every note after the first, which had run before the jump
 
   // Far beyond the end: the song lands on its last event (tick 1000) and ends there.
@@ -133,6 +135,8 @@ TEST_F(SequencerTransport, FastForwardRunsEveryEventOnTheWayButStopsAtTheEnd) {
 
 TEST_F(SequencerTransport, EveryTrackEndedPausesAndEndsTheSongAndResumePlaysFromTheTop) {
   SetTrack(0, {Event(kEvNoteOn, 0, 60), Event(kEvNoteOff, 4, 60)});
+  TpInstance* inst = LoadInstrument(0);
+  ASSERT_NE(inst, nullptr);
   PlaySequencerFromTop();
   Tick(4);
   EXPECT_EQ(song.ended, 0);
@@ -142,27 +146,29 @@ TEST_F(SequencerTransport, EveryTrackEndedPausesAndEndsTheSongAndResumePlaysFrom
   EXPECT_EQ(song.ended, 1);
   Tick(3);
   EXPECT_NEAR(song.tickPosition, 4.8, 1e-9);
-  TakeQueued(0);
+  TakeMidi(inst);
   ResumeSequencer();
   EXPECT_EQ(song.ended, 0);
   EXPECT_EQ(song.paused, 0);
   Tick(1);
   EXPECT_NEAR(song.tickPosition, 0.96, 1e-9);
-  EXPECT_EQ(CountOf(TakeQueued(0), NoteOnBytes(60)), 1);
+  EXPECT_EQ(CountOf(TakeMidi(inst), NoteOnBytes(60)), 1);
 }
 
 TEST_F(SequencerTransport, RewindDuringPlayReplaysEveryTrackAndTheSongEndsAgain) {
   // Track 1 and the empty tracks end before the rewind; after it they play (or end) again.
   SetTrack(0, {Event(kEvNoteOn, 0, 60), Event(kEvNoteOff, 20, 60)});
   SetTrack(1, {Event(kEvNoteOn, 0, 50), Event(kEvNoteOff, 2, 50)});
+  TpInstance* inst = LoadInstrument(1);
+  ASSERT_NE(inst, nullptr);
   PlaySequencerFromTop();
   Tick(5);
   EXPECT_EQ(song.tracks[1].endReached, 1);
-  TakeQueued(1);
+  TakeMidi(inst);
   RewindSequencer();
   EXPECT_EQ(song.tickPosition, 0.0);
   Tick(1);
-  EXPECT_EQ(CountOf(TakeQueued(1), NoteOnBytes(50)), 1);
+  EXPECT_EQ(CountOf(TakeMidi(inst), NoteOnBytes(50)), 1);
   Tick(21);
   EXPECT_EQ(song.ended, 1);
   EXPECT_EQ(song.paused, 1);
@@ -170,6 +176,8 @@ TEST_F(SequencerTransport, RewindDuringPlayReplaysEveryTrackAndTheSongEndsAgain)
 
 TEST_F(SequencerTransport, RewindWhilePausedStaysPausedAtTheTopUntilResume) {
   SetTrack(0, {Event(kEvNoteOn, 0, 60), Event(kEvNoteOff, 40, 60), Event(kEvRest, kFar)});
+  TpInstance* inst = LoadInstrument(0);
+  ASSERT_NE(inst, nullptr);
   PlaySequencerFromTop();
   Tick(10);
   PauseSequencer();
@@ -177,11 +185,11 @@ TEST_F(SequencerTransport, RewindWhilePausedStaysPausedAtTheTopUntilResume) {
   Tick(3);
   EXPECT_EQ(song.paused, 1);
   EXPECT_EQ(song.tickPosition, 0.0);
-  TakeQueued(0);
+  TakeMidi(inst);
   ResumeSequencer();
   Tick(1);
   EXPECT_NEAR(song.tickPosition, 0.96, 1e-9);
-  EXPECT_EQ(CountOf(TakeQueued(0), NoteOnBytes(60)), 1);
+  EXPECT_EQ(CountOf(TakeMidi(inst), NoteOnBytes(60)), 1);
 }
 
 TEST_F(SequencerTransport, CallsOutsideTheirStateChangeNothing) {
