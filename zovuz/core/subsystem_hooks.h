@@ -61,8 +61,9 @@ struct SubsystemHooks
     // Full-screen display size chosen for the current screen mode (the window's base size in
     // full screen). Fallback: the draw-screen size.
     int (*SelectFullScreenDisplayMode)(int *Width, int *Height);
-    // Applies a window / full-screen switch or a new mode (-1 keeps a value).
-    int (*ChangeScreenMode)(int Width, int Height, int ColorBitDepth, int WindowFlag, int RefreshRate);
+    // Applies a new screen mode (-1 keeps a value); Force redoes an unchanged one (a window /
+    // full-screen switch).
+    int (*ChangeScreenMode)(int Width, int Height, int ColorBitDepth, int Force, int RefreshRate);
     // Non-zero while a Direct3D back end drives the screen.
     int (*GetHardwareGraphicsFlag)(void);
     // 1 while ScreenFlip runs (drawing calls then never wait for activation).

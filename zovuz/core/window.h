@@ -95,6 +95,10 @@ int GetMouseWheelRotation(int ClearFlag);
 int GetDisplayInfo(int *Width, int *Height, int *ColorBitDepth, int *RefreshRate, int *Left, int *Top,
                    int *DesktopWidth, int *DesktopHeight);
 int ApplyDragFileAcceptFlag(void);
+// Applies the window-mode or full-screen style and size to the existing window (after a change of
+// the screen mode too); with CenterFlag the window is centred on the display. Nothing without a
+// window.
+int ChangeWindowStyle(int CenterFlag);
 
 // ---- menu items ----------------------------------------------------------------------------
 

@@ -67,6 +67,9 @@ struct GraphicsScreenSettingsData
     int NotWaitVSyncFlag;                   // presents do not wait for the vertical blank
     int UseDisplayIndex;                    // the display chosen by SetUseDisplayIndex
     int DisplayChosenFlag;                  // SetUseDisplayIndex succeeded
+    int NotGraphicsResetFlag;               // mode changes keep the graphs (the inverse of
+                                            // SetGraphicsResetOnScreenModeChangeFlag)
+    int ModeChangeBusyFlag;                 // ChangeScreenMode runs
 };
 extern GraphicsScreenSettingsData GraphicsScreenSettings;
 

@@ -246,6 +246,8 @@ struct MovieFunctions
     void *(*TheoraDecode_GetSurface)(MovieHandleData *Movie);
     const BASEIMAGE *(*TheoraDecode_SetupImage)(MovieHandleData *Movie, int ImageFlag, int GraphFlag,
                                                 int SurfaceFlag, int ASyncThread);
+    // Deletes the movie that feeds a graph (the graph's deletion calls it).
+    int (*DeleteMovie)(int MovieHandle);
 };
 
 // Registers (or, with null, removes) the table of one back end: GRAPHICS_API_D3D11 or

@@ -310,3 +310,5 @@ int UnlockDrawScreenBuffer(void);
 #include "zovuz/graphics/graphics_hardware.h"
 #include "zovuz/graphics/draw_state.h"
 #include "zovuz/graphics/shader_light.h"
+#include "zovuz/graphics/graph_handle.h"
+#include "zovuz/graphics/draw_screen.h"

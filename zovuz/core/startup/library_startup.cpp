@@ -7,6 +7,7 @@
 #include "zovuz/core/startup/startup_internal.h"
 
 #include "zovuz/core/zovuz_core.h"
+#include "zovuz/graphics/display_internal.h"
 #include "zovuz/graphics/zovuz_graphics.h"
 #include "zovuz/sound/zovuz_sound.h"
 
@@ -42,15 +43,46 @@ void FillSubsystemHooks(void)
     h.GetDrawScreenSize = GetDrawScreenSize;
     h.GetDrawScreenHandle = GetDrawScreenHandle;
     h.GetBackgroundColor = GetBackgroundColor;
+    h.RefreshScreen = RefreshScreen;
+    h.ChangeScreenMode = ChangeScreenMode;
+    h.GetScreenFlipRunningFlag = GetScreenFlipRunningFlag;
+    h.GetUseMaskScreenFlag = GetUseMaskScreenFlag;
+    h.SetUseMaskScreenFlag = SetUseMaskScreenFlag;
+    h.RestoreGraphicsDevice = RestoreGraphicsDevice;
+    h.ConvertWindowPosToScreenPos = ConvertWindowPosToScreenPos;
+    h.GetScreenColorBitDepth = GetScreenColorBitDepth;
+    h.IsRestoreGraphCallbackSet = IsRestoreGraphCallbackSet;
+    h.IsFullScreenMode = IsFullScreenMode;
     // NOT YET BUILT (movies): PauseAllMovies, ResumeAllMovies.
-    // NOT YET BUILT (graphics): RefreshScreen, ChangeScreenMode, GetScreenFlipRunningFlag,
-    //   GetUseMaskScreenFlag, SetUseMaskScreenFlag, RestoreGraphicsDevice,
-    //   ConvertWindowPosToScreenPos, IsSavedScreenCopyHeld, DrawSavedScreenCopy,
-    //   ReleaseSavedScreenCopy, DrawStringToHandleW, DeleteFontToHandle; and, with graphics
-    //   start-up (they decide whether a display change or a full-screen deactivation ends the
-    //   program, so they wait for the graph mode and the restore callback to be set):
-    //   GetScreenColorBitDepth, IsRestoreGraphCallbackSet, IsFullScreenMode.
+    // NOT YET BUILT (graphics): IsSavedScreenCopyHeld, DrawSavedScreenCopy, ReleaseSavedScreenCopy
+    //   (they draw with graphs), DrawStringToHandleW, DeleteFontToHandle (fonts).
     // NOT YET BUILT (Direct3D back ends): D3D11Device_IsValid.
+}
+
+// Full screen: the requested mode is looked for among the display's modes. Only a 640x480x16
+// request that the display lacks is changed (to 32 bits); any other goes on as it is.
+void CheckFullScreenMode(void)
+{
+    for (;;)
+    {
+        int width, height;
+        int depth = GetScreenColorBitDepth();
+        GetDrawScreenSize(&width, &height);
+        AddLogFormat(L"設定されている画面設定 %dx%d %dbit color", width, height, depth);
+        const GraphicsScreenSettingsData &s = GraphicsScreenSettings;
+        int display = s.DisplayChosenFlag ? s.UseDisplayIndex : 0;
+        int count = GetDisplayModeNum(display);
+        for (int i = 0; i < count; ++i)
+        {
+            DISPLAYMODEDATA mode = GetDisplayMode(nullptr, i, display);
+            if (mode.Width == width && mode.Height == height && mode.ColorBitDepth == depth)
+                return;
+        }
+        AddLogFormat(L"対応している画面モードなし");
+        if (width != 640 || height != 480 || depth != 16)
+            return;
+        SetGraphMode(640, 480, 32, s.MainScreenRefreshRate);
+    }
 }
 
 // A failed step among the window, input and graphics: the library is left as far as it came.
@@ -79,11 +111,9 @@ int InitializeLibrary(void)
 
     InitializeCoreServices();
 
-    // NOT YET BUILT (graphics): in full screen, the requested screen mode (GetScreenColorBitDepth,
-    //   GetDrawScreenSize) checked against the display's modes (GetDisplayModeNum, GetDisplayMode),
-    //   a missing 640x480x16 becoming 640x480x32 (SetGraphMode).
-    // NOT YET BUILT (graphics): a requested colour depth of 24 (GetScreenColorBitDepth) is refused too.
-    if (GetDesktopColorBitDepth() == 24 && GetWindowModeFlag() == 1)
+    if (!GetWindowModeFlag())
+        CheckFullScreenMode();
+    if ((GetDesktopColorBitDepth() == 24 && GetWindowModeFlag() == 1) || GetScreenColorBitDepth() == 24)
     {
         AddLogStringWide(L"RUrazadは２４ビットカラーモードに対応していません\n");
         LogIndentDown();
@@ -93,7 +123,7 @@ int InitializeLibrary(void)
 
     SetupPerformanceCounter();
     OutputSystemInfo();
-    // NOT YET BUILT (graphics): SetRestoreGraphCallback(NULL);
+    SetRestoreGraphCallback(NULL);
     InitializeCom();
     if (CreateMainWindow() != 0)
         return FailStartup();
@@ -106,14 +136,16 @@ int InitializeLibrary(void)
     InitializeBaseImageTables();
     InitializeSoftImageManage();
     // NOT YET BUILT (movies): InitializeMovieSystem();
-    // NOT YET BUILT (graphics): if (InitializeGraphics() < 0) return FailStartup();
+    if (InitializeGraphics() < 0)
+        return FailStartup();
 
     InitializeInputCharBuffer();
     LibraryState.Started = 1;
     if (!GetWindowModeFlag())
         ForceForegroundWindow(GetMainWindowHandle(), 1);
     InitializeScreenLog();
-    // NOT YET BUILT (graphics): SetDrawScreen(-2); SetDrawScreen(-4);
+    SetDrawScreen(DX_SCREEN_BACK);
+    SetDrawScreen(DX_SCREEN_FRONT);
     FinishLibraryStarting();
 
     LogIndentDown();
@@ -131,7 +163,7 @@ int TerminateLibrary(void)
     TerminateScreenLog();
     TerminateNetwork();
     StopCurrentMusic();
-    // NOT YET BUILT (graphics): TerminateGraphics();
+    TerminateGraphics();
     TerminateBaseImageTables();
     TerminateSoftImageManage();
     // NOT YET BUILT (movies): TerminateMovieSystem();

@@ -213,7 +213,7 @@ int ChangeWindowMode(int WindowFlag)
     ChangeWindowStyle(1);
     int result = 0;
     if (SubsystemHooksData.ChangeScreenMode != NULL)
-        result = SubsystemHooksData.ChangeScreenMode(-1, -1, -1, flag, -1);
+        result = SubsystemHooksData.ChangeScreenMode(-1, -1, -1, 1, -1);  // the current mode, redone
     if (!flag)
         w.FullScreenMenuShownCount = 0;
     w.InsideWindowModeChangeFlag = 0;

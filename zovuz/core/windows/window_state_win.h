@@ -147,10 +147,6 @@ LRESULT CALLBACK MainWindowProc(HWND Window, UINT Message, WPARAM WParam, LPARAM
 // point's time in microseconds.
 void MakeTouchFrame(const TOUCHINPUT *Inputs, int Count, TouchInputData *Frame);
 
-// Applies the window-mode or full-screen style and size to the existing window; with
-// CenterFlag the window is centred on the display. Nothing without a window.
-int ChangeWindowStyle(int CenterFlag);
-
 // The menu item table: rebuilt from the menu and its submenus; emptied.
 void RebuildMenuItemTable(void);
 void ClearMenuItemTable(void);

@@ -1,0 +1,213 @@
+// The mask screen: one byte per draw-target pixel deciding where drawing may land, and the Mask
+// handle type. While the mask is in effect, drawing goes into a work image and is copied back
+// only where the mask byte is 0. Nothing in this system creates the mask screen, so the mask is
+// never in effect; the operations work all the same. The Direct3D back ends keep their own
+// mask surfaces (not built): the hardware path here does the front end's part only.
+#include <string.h>
+
+#include "zovuz/graphics/graph_internal.h"
+
+MaskScreenData MaskScreen;
+
+namespace {
+
+int TerminateMaskHandle(HandleInfo *Info)
+{
+    MaskHandleData *mask = reinterpret_cast<MaskHandleData *>(Info);
+    DXFREE(mask->ImageBuffer);
+    mask->ImageBuffer = nullptr;
+    return 0;
+}
+
+void ReleaseWorkImage()
+{
+    MaskScreenData &m = MaskScreen;
+    if (m.WorkImageFlag) {
+        TerminateMemImg(&m.WorkImage);
+        m.WorkImageFlag = 0;
+    }
+}
+
+// The rectangle ordered and clipped to the draw area.
+ImageRect ClipToDrawArea(int X1, int Y1, int X2, int Y2)
+{
+    ImageRect rect = {X1, Y1, X2, Y2};
+    ClipRect(&rect, &GraphicsDrawSettings.DrawArea);
+    return rect;
+}
+
+}  // namespace
+
+int InitializeMaskSystem(void)
+{
+    MaskScreenData &m = MaskScreen;
+    if (m.InitializeFlag)
+        return -1;
+    InitializeHandleType(DX_HANDLETYPE_MASK_IMAGE, sizeof(MaskHandleData), DX_MAX_MASK_NUM,
+                         [](HandleInfo *) { return 0; }, TerminateMaskHandle, L"Mask");
+    m.InitializeFlag = 1;
+    return 0;
+}
+
+int TerminateMaskSystem(void)
+{
+    MaskScreenData &m = MaskScreen;
+    if (!m.InitializeFlag)
+        return -1;
+    DeleteMaskScreen();
+    DeleteHandleTypeAll(DX_HANDLETYPE_MASK_IMAGE, nullptr);
+    m.InitializeFlag = 0;
+    TerminateHandleType(DX_HANDLETYPE_MASK_IMAGE);
+    return 0;
+}
+
+int CreateMaskScreen(int CreateFlag, int Width, int Height)
+{
+    MaskScreenData &m = MaskScreen;
+    if (!CreateFlag)
+        return 0;
+    if (Width < 1 || Height < 1)
+        return -1;
+
+    // A mask that grows keeps its old bytes (and work image) to copy into the larger one.
+    uint8_t *oldBuffer = nullptr;
+    int oldPitch = 0, oldWidth = 0, oldHeight = 0;
+    MEMIMG oldWork = MEMIMG();
+    if (m.MaskBuffer != nullptr) {
+        int width = Width > m.Width ? Width : m.Width;
+        int height = Height > m.Height ? Height : m.Height;
+        if (width == m.Width && height == m.Height)
+            return 0;
+        oldBuffer = m.MaskBuffer;
+        oldPitch = m.Pitch;
+        oldWidth = m.Width;
+        oldHeight = m.Height;
+        oldWork = m.WorkImage;
+        m.WorkImage = MEMIMG();
+        m.WorkImageFlag = 0;
+        m.MaskBuffer = nullptr;
+        Width = width;
+        Height = height;
+    }
+
+    m.Width = Width;
+    m.Height = Height;
+    m.Pitch = (Width + 3) / 4 * 4;
+    m.MaskBuffer = (uint8_t *)DXCALLOC((size_t)m.Pitch * Height);
+    int result = 0;
+    if (m.MaskBuffer == nullptr) {
+        result = -1;
+    } else if (!GraphicsState.HardwareInUseFlag && !CheckValidMemImg(&m.WorkImage)) {
+        if (InitializeMemImg(&m.WorkImage, Width, Height, -1) < 0) {
+            AddLogStringWide(L"マスク用 MEMIMG の作成に失敗しました\n");
+            result = -1;
+        } else {
+            m.WorkImageFlag = 1;
+        }
+    }
+    if (result == 0 && oldBuffer != nullptr) {
+        for (int y = 0; y < oldHeight; ++y)
+            memcpy(m.MaskBuffer + (size_t)y * m.Pitch, oldBuffer + (size_t)y * oldPitch, (size_t)oldWidth);
+        if (CheckValidMemImg(&oldWork))
+            BltMemImg(&m.WorkImage, &oldWork, nullptr, 0, 0);
+    }
+    DXFREE(oldBuffer);
+    TerminateMemImg(&oldWork);
+    if (result < 0) {
+        DXFREE(m.MaskBuffer);
+        m.MaskBuffer = nullptr;
+        ReleaseWorkImage();
+    }
+    return result;
+}
+
+int DeleteMaskScreen(void)
+{
+    MaskScreenData &m = MaskScreen;
+    if (!m.InitializeFlag)
+        return -1;
+    if (GraphicsDrawSettings.UseMaskScreenFlag)
+        SetUseMaskScreenFlag(0);
+    DXFREE(m.MaskBuffer);
+    m.MaskBuffer = nullptr;
+    ReleaseWorkImage();
+    m.CreatedFlag = 0;
+    GraphicsDrawSettings.MaskValidFlag = 0;
+    return 0;
+}
+
+int ReCreateMaskScreen(void)
+{
+    MaskScreenData &m = MaskScreen;
+    if (!m.InitializeFlag)
+        return -1;
+    CreateMaskScreen(m.CreatedFlag, GraphicsDrawSettings.DrawSizeX, GraphicsDrawSettings.DrawSizeY);
+    if (GraphicsDrawSettings.UseMaskScreenFlag)
+        SetUseMaskScreenFlag(1);
+    return 0;
+}
+
+int ReleaseMaskScreen(void)
+{
+    MaskScreenData &m = MaskScreen;
+    DXFREE(m.MaskBuffer);
+    m.MaskBuffer = nullptr;
+    ReleaseWorkImage();
+    return 0;
+}
+
+int GetUseMaskScreenFlag(void) { return GraphicsDrawSettings.UseMaskScreenFlag; }
+
+int SetUseMaskScreenFlag(int Flag)
+{
+    MaskScreenData &m = MaskScreen;
+    if (!m.InitializeFlag || m.MaskBuffer == nullptr)
+        return -1;
+    // The software draw target follows these two flags (GetSoftwareDrawTarget).
+    GraphicsDrawSettings.UseMaskScreenFlag = Flag;
+    GraphicsDrawSettings.MaskValidFlag = Flag && m.CreatedFlag ? 1 : 0;
+    return 0;
+}
+
+int MaskDrawBegin(int X1, int Y1, int X2, int Y2)
+{
+    MaskScreenData &m = MaskScreen;
+    if (++m.HookCount != 1)
+        return 0;
+    ImageRect rect = ClipToDrawArea(X1, Y1, X2, Y2);
+    if (GraphicsState.HardwareInUseFlag || !GraphicsDrawSettings.MaskValidFlag)
+        return 0;
+    // Drawing starts from the present picture of the rectangle.
+    if (rect.right > rect.left && rect.bottom > rect.top)
+        BltMemImg(&m.WorkImage, GetSoftwareDrawTargetImage(), &rect, rect.left, rect.top);
+    return 0;
+}
+
+int MaskDrawEnd(int X1, int Y1, int X2, int Y2)
+{
+    MaskScreenData &m = MaskScreen;
+    if (m.HookCount <= 0 || --m.HookCount != 0)
+        return 0;
+    ImageRect rect = ClipToDrawArea(X1, Y1, X2, Y2);
+    if (rect.left == rect.right || rect.top == rect.bottom)
+        return 0;
+    if (GraphicsState.HardwareInUseFlag || !GraphicsDrawSettings.MaskValidFlag || m.MaskBuffer == nullptr)
+        return 0;
+    MEMIMG *target = GetSoftwareDrawTargetImage();
+    if (!CheckValidMemImg(target) || !CheckValidMemImg(&m.WorkImage))
+        return 0;
+    int bytes = GetMemImgPixelBytes(target->Base);
+    if ((bytes != 2 && bytes != 4) || GetMemImgPixelBytes(m.WorkImage.Base) != bytes)
+        return 0;
+    // The rectangle lies in the draw area, which lies in the target; the mask and work image are
+    // at least the target's size.
+    for (int y = rect.top; y < rect.bottom && y < m.Height; ++y) {
+        const uint8_t *mask = m.MaskBuffer + (size_t)y * m.Pitch;
+        const uint8_t *src = m.WorkImage.UseImage + (size_t)y * m.WorkImage.Base->Pitch;
+        uint8_t *dest = target->UseImage + (size_t)y * target->Base->Pitch;
+        for (int x = rect.left; x < rect.right && x < m.Width; ++x)
+            if (mask[x] == 0)
+                memcpy(dest + x * bytes, src + x * bytes, (size_t)bytes);
+    }
+    return 0;
+}
