@@ -183,7 +183,8 @@ int SetGraphMode(int Width, int Height, int ColorBitDepth, int RefreshRate)
     if (ColorBitDepth != 8 && ColorBitDepth != 16 && ColorBitDepth != 32)
         return -1;
 
-    if (!GraphicsLibraryInitialized()) {
+    // Until graphics have started (the library's start-up included) the mode is only stored.
+    if (!GraphicsState.GraphicsStartedFlag) {
         SetMainScreenSize(Width, Height);
         s.MainScreenRefreshRate = RefreshRate;
         s.MainScreenColorBitDepth = ColorBitDepth;
