@@ -4,6 +4,7 @@
 #include <stdio.h>
 
 #include "zovuz/graphics/display_internal.h"
+#include "zovuz/graphics/graph_internal.h"
 
 FakeHardwareData FakeHardware;
 
@@ -34,6 +35,14 @@ GraphicsHardwareFunctions RecordingHardwareTable(void)
     t.Terminate = [] { Record("Terminate"); return 7; };
     t.SetDialogBoxMode = [](int f) { Record("SetDialogBoxMode %d", f); return 0; };
     t.StartFrontScreenTimer = [](int s) { Record("StartFrontScreenTimer %d", s); return 0; };
+    t.CreateTexture = [](GraphImageRecord *image, int) {
+        std::string line = "CreateTexture";
+        for (int i = 0; i < image->TextureNum; ++i)
+            line += " " + std::to_string(image->Texture[i].TexWidth) + "x" + std::to_string(image->Texture[i].TexHeight);
+        Record("%s", line.c_str());
+        return 0;
+    };
+    t.ReleaseGraphTexture = [](GraphImageRecord *) { Record("ReleaseGraphTexture"); return 0; };
     t.FillGraph = [](GraphHandleData *, int, int, int, int) { Record("FillGraph"); return FakeHardware.FillGraphResult; };
     t.CheckRenderTargetGraph = [](int, GraphHandleData *) { Record("CheckRenderTargetGraph"); return -1; };
     t.ExpireMemoryTextures = [] { Record("ExpireMemoryTextures"); return 0; };

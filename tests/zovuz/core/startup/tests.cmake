@@ -3,4 +3,6 @@
 set_tests_properties(${TARVEX_DIR_TESTS} PROPERTIES RESOURCE_LOCK main_window)
 
 # The application's window set-up and the child-process runner of the core's window tests.
-target_link_libraries(${TARVEX_DIR_TARGETS} PRIVATE test_support_zovuz_core)
+foreach(target ${TARVEX_DIR_TARGETS})
+  target_link_libraries(${target} PRIVATE test_support_zovuz_core)
+endforeach()

@@ -1,0 +1,202 @@
+// Graphics start-up and its failure, the draw screen's settings and lock, the screen-mode change
+// with and without the graphics reset, and the software mask screen.
+#include "tests/zovuz/graphics/graphics_start_fixture.h"
+#include "zovuz/graphics/base_image_internal.h"
+
+#include <windows.h>
+
+#include <functional>
+
+namespace {
+
+TEST(GraphicsStartup, AScreenThatCannotBeMadeFailsTheStartAndLeavesGraphicsEnded)
+{
+    CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    EXPECT_EQ(-1, StartSoftwareGraphics(30000, 30000, 32));  // 3.6 GB of screen
+    EXPECT_EQ(0, GraphicsState.GraphicsStartedFlag);
+    EXPECT_EQ(0, HandleManageArray[DX_HANDLETYPE_GRAPH].InitializeFlag);
+    EXPECT_EQ(0, HandleManageArray[DX_HANDLETYPE_MASK_IMAGE].InitializeFlag);
+    EXPECT_EQ(nullptr, DirectDraw7_GetObject());
+    EXPECT_EQ(-1, MakeGraph(8, 8, 0));
+    // A start that can make its screens works afterwards, and an end leaves nothing behind.
+    int blocks = GetAllocNum();
+    ASSERT_EQ(0, StartSoftwareGraphics(64, 48, 16));
+    EXPECT_EQ(64, SoftwareScreen.Screen.Width);
+    EXPECT_EQ(16, ColorValueTarget.ScreenBitDepth);
+    EXPECT_EQ(DX_SCREEN_FRONT, GetDrawScreenHandle());
+    EXPECT_GE(MakeGraph(8, 8, 0), 0);
+    EXPECT_EQ(0, TerminateGraphics());
+    EXPECT_EQ(0, HandleManageArray[DX_HANDLETYPE_GRAPH].InitializeFlag);
+    EXPECT_EQ(blocks, GetAllocNum());
+    CoUninitialize();
+}
+
+class DrawScreen : public SoftwareGraphics
+{
+protected:
+    void TearDown() override
+    {
+        LibraryState.Started = 0;
+        SetGraphicsResetOnScreenModeChangeFlag(1);
+    }
+    // Mode changes act only once the library runs.
+    void StartLibrary() { LibraryState.Started = 1; }
+    int ScreenWidthNow() { return GraphicsScreenSettings.MainScreenWidth; }
+};
+
+TEST_F(DrawScreen, SettingsAreCheckedAndClampedAsTheyAreStored)
+{
+    const GraphicsDrawSettingsData &d = GraphicsDrawSettings;
+    struct Case
+    {
+        const char *Name;
+        std::function<int()> Call;
+        int Result;
+        std::function<bool()> Stored;
+    } cases[] = {
+        {"blend parameter above 255", [] { return SetDrawBlendMode(1, 300); }, 0,
+         [&] { return d.BlendMode == 1 && d.BlendParam == 255; }},
+        {"blend parameter below 0", [] { return SetDrawBlendMode(1, -5); }, 0, [&] { return d.BlendParam == 0; }},
+        {"bright clamped", [] { return SetDrawBright(300, -1, 7); }, 0,
+         [&] { return d.DrawBrightRed == 255 && d.DrawBrightGreen == 0 && d.DrawBrightBlue == 7; }},
+        {"alpha test parameter clamped", [] { return SetDrawAlphaTest(2, 999); }, 0,
+         [&] { return d.AlphaTestMode == 2 && d.AlphaTestParam == 255; }},
+        {"area corners ordered", [] { return SetDrawArea(100, 100, 50, 50); }, 0,
+         [&] { return d.DrawArea.left == 50 && d.DrawArea.bottom == 100 && !d.DrawAreaEmptyFlag; }},
+        {"area clamped to the target", [] { return SetDrawArea(-10, 20, 500, 30); }, 0,
+         [&] { return d.DrawArea.left == 0 && d.DrawArea.right == kScreenWidth; }},
+        {"empty area", [] { return SetDrawArea(0, 0, 0, 0); }, 0, [&] { return d.DrawAreaEmptyFlag == 1; }},
+        {"24-bit mode", [] { return SetGraphMode(kScreenWidth, kScreenHeight, 24, 60); }, -1,
+         [] { return GetScreenColorBitDepth() == 32; }},
+        {"no width", [] { return SetGraphMode(0, 100, 32, 60); }, -1, [] { return true; }},
+        {"a display past the only one", [] { return SetUseDisplayIndex(1); }, -1,
+         [] { return GraphicsScreenSettings.DisplayChosenFlag == 0; }},
+        {"blend graph type 3", [] { return SetBlendGraphParam(-1, 3); }, -1, [] { return true; }},
+        {"transparent colour", [] { return SetTransColor(0x12, 0x345, 0x56); }, 0, [] {
+             int r, g, b;
+             return GetTransColor(&r, &g, &b) == 0 && r == 0x12 && g == 0x45 && b == 0x56;
+         }},
+    };
+    for (const Case &c : cases) {
+        EXPECT_EQ(c.Result, c.Call()) << c.Name;
+        EXPECT_TRUE(c.Stored()) << c.Name;
+    }
+    EXPECT_EQ(0xFFFFFFFFu, GetPixel(-1, 0));
+    EXPECT_EQ(0xFFFFFFFFu, GetPixel(0, kScreenHeight));
+    SetDrawBright(255, 255, 255);
+    SetDrawAlphaTest(-1, 0);
+    SetTransColor(0, 0, 0);
+}
+
+TEST_F(DrawScreen, ALockDescribesTheTargetsPixelsInsideIt)
+{
+    struct Case
+    {
+        const char *Name;
+        ImageRect Rect;
+        int Result;
+    } cases[] = {
+        {"inside", {3, 4, 10, 6}, 0},   {"whole", {0, 0, kScreenWidth, kScreenHeight}, 0},
+        {"negative", {-1, 0, 4, 4}, -1}, {"past the right", {0, 0, kScreenWidth + 1, 4}, -1},
+        {"empty", {4, 4, 4, 8}, -1},
+    };
+    for (const Case &c : cases) {
+        BASEIMAGE image;
+        ASSERT_EQ(c.Result, LockDrawScreenBuffer(&c.Rect, &image, -1, 0, 0, 0, 0)) << c.Name;
+        if (c.Result < 0)
+            continue;
+        EXPECT_EQ(c.Rect.right - c.Rect.left, image.Width) << c.Name;
+        // The first pixel of the description is the rectangle's: what is written there is read back.
+        *(uint32_t *)image.Pixels = 0x00ABCDEF;
+        UnlockDrawScreenBuffer();
+        EXPECT_EQ(0x00ABCDEFu, GetPixel(c.Rect.left, c.Rect.top)) << c.Name;
+    }
+    EXPECT_EQ(0, UnlockDrawScreenBuffer());
+}
+
+TEST_F(DrawScreen, AModeChangeWithoutResetKeepsGraphsAndFollowsWithTheScreen)
+{
+    StartLibrary();
+    SetGraphicsResetOnScreenModeChangeFlag(0);
+    int graph = MakeGraph(16, 16, 0);
+    FillGraph(graph, 1, 2, 3, 255);
+    EXPECT_EQ(0, ChangeScreenMode(-1, -1, -1, 0, -1));  // nothing changes
+    ASSERT_EQ(0, ChangeScreenMode(100, 80, -1, 0, -1));
+    EXPECT_EQ(100, SoftwareScreen.Screen.Width);
+    EXPECT_EQ(100, GraphicsDrawSettings.DrawSizeX);  // the back screen is the draw target still
+    EXPECT_EQ(DX_SCREEN_BACK, GetDrawScreenHandle());
+    EXPECT_EQ(0xFFFFFFFFu, GetPixel(120, 0));
+    EXPECT_EQ(0x010203u, ReadPixels(graph, 0, 0, 1, 1)[0] & 0xFFFFFF);
+    // A window larger than the desktop is not asked for.
+    EXPECT_EQ(0, ChangeScreenMode(100000, 80, -1, 0, -1));
+    EXPECT_EQ(100, ScreenWidthNow());
+    // SetGraphMode after the start says what took effect.
+    EXPECT_EQ(0, SetGraphMode(100, 80, 32, 60));
+    EXPECT_EQ(0, SetGraphMode(kScreenWidth, kScreenHeight, 32, 60));
+    EXPECT_EQ(kScreenWidth, SoftwareScreen.Screen.Width);
+    DeleteGraph(graph);
+}
+
+TEST_F(DrawScreen, AModeChangeWithResetStartsGraphicsAgainOrFallsBack)
+{
+    StartLibrary();
+    SetDrawValidGraphCreateFlag(1);
+    int graph = MakeGraph(16, 16, 0);
+    SetDrawValidGraphCreateFlag(0);
+    ASSERT_EQ(0, SetDrawScreen(graph));
+    ASSERT_EQ(0, ChangeScreenMode(128, 96, 32, 0, 60));
+    EXPECT_EQ(0, IsValidGraphHandle(graph));
+    EXPECT_EQ(DX_SCREEN_FRONT, GetDrawScreenHandle());
+    EXPECT_EQ(128, GraphicsDrawSettings.DrawSizeX);
+    // A mode whose screens cannot be made falls back to the mode before it.
+    EXPECT_EQ(0, ChangeScreenMode(30000, 30000, 32, 0, 60));
+    EXPECT_EQ(128, ScreenWidthNow());
+    EXPECT_EQ(1, GraphicsState.GraphicsStartedFlag);
+    EXPECT_EQ(-1, SetGraphMode(30000, 30000, 32, 60));  // nothing took effect
+    ASSERT_EQ(0, ChangeScreenMode(kScreenWidth, kScreenHeight, 32, 0, 60));
+}
+
+TEST_F(DrawScreen, TheMaskLetsDrawingThroughWhereItsBytesAreZero)
+{
+    MaskScreenData &m = MaskScreen;
+    EXPECT_EQ(-1, SetUseMaskScreenFlag(1));  // no mask buffer
+    EXPECT_EQ(0, CreateMaskScreen(0, 5, 3));
+    EXPECT_EQ(nullptr, m.MaskBuffer);
+    ASSERT_EQ(0, CreateMaskScreen(1, 5, 3));
+    EXPECT_EQ(8, m.Pitch);
+    m.MaskBuffer[1 * 8 + 1] = 1;
+    ASSERT_EQ(0, CreateMaskScreen(1, 2, 2));  // smaller: the larger size stays
+    EXPECT_EQ(5, m.Width);
+    ASSERT_EQ(0, CreateMaskScreen(1, kScreenWidth, kScreenHeight));  // grows, keeping its bytes
+    EXPECT_EQ(1, m.MaskBuffer[1 * m.Pitch + 1]);
+    EXPECT_EQ(0, m.MaskBuffer[1 * m.Pitch + 2]);
+
+    m.CreatedFlag = 1;
+    ASSERT_EQ(0, SetUseMaskScreenFlag(1));
+    EXPECT_EQ(&m.WorkImage, GetSoftwareDrawTarget());
+    BASEIMAGE screen;
+    ImageRect rect = {0, 0, 4, 4};
+    ASSERT_EQ(0, LockDrawScreenBuffer(&rect, &screen, -1, 0, 0, 0, 0));
+    for (int y = 0; y < 4; ++y)
+        for (int x = 0; x < 4; ++x)
+            *(uint32_t *)((uint8_t *)screen.Pixels + y * screen.Pitch + x * 4) = PatternA(x, y);
+    UnlockDrawScreenBuffer();
+    // Drawing starts from the present picture; only the outermost pair acts.
+    MaskDrawBegin(0, 0, 4, 4);
+    MaskDrawBegin(0, 0, 4, 4);
+    auto work = [&](int X, int Y) { return (uint32_t *)(m.WorkImage.UseImage + Y * m.WorkImage.Base->Pitch + X * 4); };
+    EXPECT_EQ(PatternA(3, 3), *work(3, 3));
+    *work(1, 1) = *work(2, 1) = 0x00777777;
+    MaskDrawEnd(0, 0, 4, 4);
+    EXPECT_EQ(PatternA(2, 1), GetPixel(2, 1));
+    MaskDrawEnd(0, 0, 4, 4);
+    EXPECT_EQ(0x00777777u, GetPixel(2, 1));
+    EXPECT_EQ(PatternA(1, 1), GetPixel(1, 1));  // masked
+
+    ASSERT_EQ(0, DeleteMaskScreen());
+    EXPECT_EQ(0, GraphicsDrawSettings.MaskValidFlag);
+    EXPECT_EQ(&SoftwareScreen.Screen, GetSoftwareDrawTarget());
+    GraphicsDrawSettings.UseMaskScreenFlag = 1;
+}
+
+}  // namespace
