@@ -9,9 +9,13 @@
 
 namespace {
 
-TEST(GraphicsStartup, AScreenThatCannotBeMadeFailsTheStartAndLeavesGraphicsEnded)
+TEST(GraphicsStartup, AFailedStartLeavesGraphicsEnded)
 {
+    // Without COM the vertical-blank object cannot be made: the software renderer fails to start.
+    EXPECT_EQ(-1, StartSoftwareGraphics(64, 48, 32));
+    EXPECT_EQ(0, HandleManageArray[DX_HANDLETYPE_GRAPH].InitializeFlag);
     CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    EXPECT_EQ(-1, SetGraphMode(64, 48, 24, 60));
     EXPECT_EQ(-1, StartSoftwareGraphics(30000, 30000, 32));  // 3.6 GB of screen
     EXPECT_EQ(0, GraphicsState.GraphicsStartedFlag);
     EXPECT_EQ(0, HandleManageArray[DX_HANDLETYPE_GRAPH].InitializeFlag);
@@ -20,9 +24,13 @@ TEST(GraphicsStartup, AScreenThatCannotBeMadeFailsTheStartAndLeavesGraphicsEnded
     EXPECT_EQ(-1, MakeGraph(8, 8, 0));
     // A start that can make its screens works afterwards, and an end leaves nothing behind.
     int blocks = GetAllocNum();
+    SetBackgroundColor(0, 0, 255);
     ASSERT_EQ(0, StartSoftwareGraphics(64, 48, 16));
     EXPECT_EQ(64, SoftwareScreen.Screen.Width);
     EXPECT_EQ(16, ColorValueTarget.ScreenBitDepth);
+    EXPECT_EQ(2, GetMemImgPixelBytes(SoftwareScreen.Screen.Base));
+    EXPECT_EQ(0x001Fu, GetPixel(63, 47));  // the background, as a 5-6-5 value
+    GraphicsState.BackgroundSetFlag = 0;
     EXPECT_EQ(DX_SCREEN_FRONT, GetDrawScreenHandle());
     EXPECT_GE(MakeGraph(8, 8, 0), 0);
     EXPECT_EQ(0, TerminateGraphics());
@@ -116,11 +124,24 @@ TEST_F(DrawScreen, ALockDescribesTheTargetsPixelsInsideIt)
 
 TEST_F(DrawScreen, AModeChangeWithoutResetKeepsGraphsAndFollowsWithTheScreen)
 {
-    StartLibrary();
     SetGraphicsResetOnScreenModeChangeFlag(0);
+    EXPECT_EQ(0, ChangeScreenMode(100, 80, -1, 0, -1));  // the library does not run yet
+    EXPECT_EQ(kScreenWidth, ScreenWidthNow());
+    StartLibrary();
     int graph = MakeGraph(16, 16, 0);
     FillGraph(graph, 1, 2, 3, 255);
-    EXPECT_EQ(0, ChangeScreenMode(-1, -1, -1, 0, -1));  // nothing changes
+    // The same mode changes nothing unless forced; forced, the screens are made anew.
+    ImageRect one = {0, 0, 1, 1};
+    BASEIMAGE lock;
+    ASSERT_EQ(0, LockDrawScreenBuffer(&one, &lock, -1, 0, 0, 0, 0));
+    *(uint32_t *)lock.Pixels = 0x00123456;
+    UnlockDrawScreenBuffer();
+    EXPECT_EQ(0, ChangeScreenMode(-1, -1, -1, 0, -1));
+    EXPECT_EQ(0x00123456u, GetPixel(0, 0));
+    int blocks = GetAllocNum();
+    EXPECT_EQ(0, ChangeScreenMode(-1, -1, -1, 1, -1));
+    EXPECT_EQ(GetColorValue(0, 0, 0), GetPixel(0, 0));
+    EXPECT_EQ(blocks, GetAllocNum());
     ASSERT_EQ(0, ChangeScreenMode(100, 80, -1, 0, -1));
     EXPECT_EQ(100, SoftwareScreen.Screen.Width);
     EXPECT_EQ(100, GraphicsDrawSettings.DrawSizeX);  // the back screen is the draw target still
@@ -171,6 +192,8 @@ TEST_F(DrawScreen, TheMaskLetsDrawingThroughWhereItsBytesAreZero)
     EXPECT_EQ(1, m.MaskBuffer[1 * m.Pitch + 1]);
     EXPECT_EQ(0, m.MaskBuffer[1 * m.Pitch + 2]);
 
+    ASSERT_EQ(0, SetUseMaskScreenFlag(1));
+    EXPECT_EQ(0, GraphicsDrawSettings.MaskValidFlag);  // not created: not in effect
     m.CreatedFlag = 1;
     ASSERT_EQ(0, SetUseMaskScreenFlag(1));
     EXPECT_EQ(&m.WorkImage, GetSoftwareDrawTarget());
@@ -182,11 +205,11 @@ TEST_F(DrawScreen, TheMaskLetsDrawingThroughWhereItsBytesAreZero)
             *(uint32_t *)((uint8_t *)screen.Pixels + y * screen.Pitch + x * 4) = PatternA(x, y);
     UnlockDrawScreenBuffer();
     // Drawing starts from the present picture; only the outermost pair acts.
-    MaskDrawBegin(0, 0, 4, 4);
-    MaskDrawBegin(0, 0, 4, 4);
     auto work = [&](int X, int Y) { return (uint32_t *)(m.WorkImage.UseImage + Y * m.WorkImage.Base->Pitch + X * 4); };
+    MaskDrawBegin(0, 0, 4, 4);
     EXPECT_EQ(PatternA(3, 3), *work(3, 3));
     *work(1, 1) = *work(2, 1) = 0x00777777;
+    MaskDrawBegin(0, 0, 4, 4);
     MaskDrawEnd(0, 0, 4, 4);
     EXPECT_EQ(PatternA(2, 1), GetPixel(2, 1));
     MaskDrawEnd(0, 0, 4, 4);

@@ -18,9 +18,11 @@ TEST(TexturePieces, SidesAreCutByTheDevicesLimits)
     } cases[] = {
         {"any size fits", 0, 0, 4096, 960, 0, {960}},
         {"power of two rounds up", 1, 0, 4096, 960, 0, {1024}},
+        {"a power of two stays", 1, 0, 4096, 512, 0, {512}},
         {"conditional allowance", 1, 1, 4096, 960, 0, {960}},
         {"past the maximum: the 392 rest doubles to 1024", 1, 0, 4096, 5000, 0, {4096, 1024}},
         {"past the maximum on any device", 0, 0, 4096, 5000, 0, {4096, 1024}},
+        {"a rest of exactly three quarters does not double", 1, 0, 4096, 4992, 0, {4096, 512, 256, 128}},
         {"exactly the maximum", 1, 0, 4096, 4096, 0, {4096}},
         {"twice the maximum", 1, 0, 4096, 8000, 0, {4096, 4096}},
         {"no device maximum: 256", 1, 0, 0, 300, 0, {256, 32, 8, 4}},
@@ -128,7 +130,10 @@ TEST_F(GraphHandles, SharedImageGoesWithItsLastGraph)
     EXPECT_EQ(1, childLost);
     EXPECT_EQ(blocks, GetAllocNum());  // record, image and views all freed
     // A handle of another type is not deleted as a graph.
-    EXPECT_EQ(-1, DeleteGraph(DX_HANDLETYPE_SHADER << DX_HANDLETYPE_ADDRESS));
+    int mask = AddHandle(DX_HANDLETYPE_MASK_IMAGE, 0, -1);
+    EXPECT_EQ(-1, DeleteGraph(mask));
+    EXPECT_NE(nullptr, GetHandleData(mask));
+    SubHandle(mask);
 }
 
 TEST_F(GraphHandles, TheDrawScreenIsADrawValidGraphOrAScreen)
@@ -193,9 +198,16 @@ TEST_F(GraphHandles, TransfersIntoAGraphAreClippedToItsImage)
         }
     }
 
-    // A derived graph's coordinates are its own; with Whole they are those of the whole image.
+    // A derived graph's coordinates are its own and it takes no more than its size; with Whole
+    // they are those of the whole image.
+    int corner = DeriveGraph(0, 0, 8, 8, graph);
+    ImageRect rect = {0, 0, 20, 20};
+    FillGraph(graph, 0, 0, 0, 0);
+    ASSERT_EQ(0, BltBaseImageToGraph(&rect, 0, 0, corner, &image.Image, nullptr, 0, 0, 0, 0));
+    EXPECT_EQ(0u, ReadPixels(graph, 8, 1, 1, 1)[0] & 0xFFFFFF);
+    DeleteGraph(corner);
     int part = DeriveGraph(16, 16, 16, 16, graph);
-    ImageRect rect = {0, 0, 4, 4};
+    rect = {0, 0, 4, 4};
     FillGraph(graph, 0, 0, 0, 0);
     ASSERT_EQ(0, BltBaseImageToGraph(&rect, 1, 1, part, &image.Image, nullptr, 0, 0, 0, 0));
     EXPECT_EQ(Expected(0, 0, 4, 4, PatternB), ColorBits(ReadPixels(graph, 17, 17, 4, 4)));
@@ -276,9 +288,11 @@ TEST_F(GraphHandles, CopiesBetweenGraphsAndFromTheDrawScreen)
 
 TEST_F(GraphHandles, RestoreFillsGraphsAgainFromTheirKeptSources)
 {
+    int blocks = GetAllocNum();
     TestImage image = MakeTestImage(48, 40, PatternB);
-    int graph = MakeGraph(48, 40, 0);
-    ASSERT_EQ(0, BltBmpOrBaseImageToGraph(nullptr, nullptr, nullptr, 0, &image.Image, nullptr, 0, 0, graph));
+    int graph = MakeGraph(40, 30, 0);  // shows the image from (5, 4) on
+    ASSERT_EQ(0, BltBmpOrBaseImageToGraph(nullptr, nullptr, nullptr, 0, &image.Image, nullptr, 5, 4, graph));
+    EXPECT_EQ(Expected(5, 4, 40, 30, PatternB), ColorBits(ReadPixels(graph, 0, 0, 40, 30)));
     int part = DeriveGraph(10, 12, 8, 8, graph);  // shares the kept source, shows its own part
     int unkept = MakeGraph(8, 8, 0);
     image.Pixels.assign(image.Pixels.size(), 0);  // the kept source is a copy
@@ -286,8 +300,8 @@ TEST_F(GraphHandles, RestoreFillsGraphsAgainFromTheirKeptSources)
     FillGraph(unkept, 1, 2, 3, 0);
     GraphicsState.RestoreGraphCallback = nullptr;
     ASSERT_EQ(0, RestoreGraphics());
-    EXPECT_EQ(Expected(0, 0, 48, 40, PatternB), ColorBits(ReadPixels(graph, 0, 0, 48, 40)));
-    EXPECT_EQ(Expected(10, 12, 8, 8, PatternB), ColorBits(ReadPixels(part, 0, 0, 8, 8)));
+    EXPECT_EQ(Expected(5, 4, 40, 30, PatternB), ColorBits(ReadPixels(graph, 0, 0, 40, 30)));
+    EXPECT_EQ(Expected(15, 16, 8, 8, PatternB), ColorBits(ReadPixels(part, 0, 0, 8, 8)));
     EXPECT_EQ(std::vector<uint32_t>(1, 0x010203u), ColorBits(ReadPixels(unkept, 0, 0, 1, 1)));
 
     // A restore callback takes the place of the walk.
@@ -301,17 +315,22 @@ TEST_F(GraphHandles, RestoreFillsGraphsAgainFromTheirKeptSources)
     DeleteGraph(part);
     DeleteGraph(graph);
     DeleteGraph(unkept);
+    EXPECT_EQ(blocks, GetAllocNum());  // the kept copy went with its last graph
 }
 
 TEST_F(GraphHandles, TheWhiteGraphIsMadeOnceAndAgainAfterItsDeletion)
 {
     int white = GetWhiteTextureGraph();
     ASSERT_GE(white, 0);
+    EXPECT_EQ(GRAPH_SOFT_FORMAT_ALPHA_RGB16, GetGraphEntry(white, 0)->Image->PixelFormat);
+    int own = MakeGraph(4, 4, 0);
     EXPECT_EQ(white, GetWhiteTextureGraph());
     // A 16-bit image with alpha: 5-6-5 white with alpha 255 above it.
     EXPECT_EQ(std::vector<uint32_t>(64, 0xFFFFFFu), ColorBits(ReadPixels(white, 0, 0, 8, 8)));
     EXPECT_EQ(0, DeleteInternalGraphs());
     EXPECT_EQ(0, IsValidGraphHandle(white));
+    EXPECT_EQ(1, IsValidGraphHandle(own));  // only the library's own graphs go
+    DeleteGraph(own);
     EXPECT_EQ(-1, DrawScreenState.WhiteGraph);  // told by the deletion
     EXPECT_GE(GetWhiteTextureGraph(), 0);
 }
@@ -364,7 +383,14 @@ TEST_F(HardwareGraphs, GraphsAreTiledIntoTexturesAndDrawnInPieces)
     EXPECT_FLOAT_EQ(4000.0f / 4096.0f, left.Vertex[0].u);
     EXPECT_FLOAT_EQ(104.0f / 1024.0f, right.Vertex[3].u);
     EXPECT_EQ(1, left.VertexOnDiagonal[0]);  // top left lies above the diagonal, bottom right below
+    EXPECT_EQ(1, right.VertexOnDiagonal[1]);  // top right lies on it
     EXPECT_EQ(0, right.VertexOnDiagonal[3]);
+    EXPECT_EQ(904, g->Image->Texture[1].Width);  // the last texture holds the image's rest
+    // A graph inside the second texture starts at its place in it.
+    int inner = DeriveGraph(4100, 0, 50, 20, wide);
+    const GraphDrawPiece &p = GetGraphEntry(inner, 0)->Piece[0];
+    EXPECT_EQ((std::vector<int>{0, 4, 50}), (std::vector<int>{p.DrawX, p.UsePosX, p.Width}));
+    DeleteGraph(inner);
 
     // The textures go with the last graph of the record.
     DeleteGraph(wide);
@@ -372,6 +398,37 @@ TEST_F(HardwareGraphs, GraphsAreTiledIntoTexturesAndDrawnInPieces)
     DeleteGraph(seam);
     EXPECT_EQ(1u, CallsStartingWith("ReleaseGraphTexture").size());
     DeleteGraph(screen);
+
+    // More pieces than the record holds: the record grows for them.
+    GraphicsDeviceCaps.MaxTextureSize = 256;
+    int tiled = MakeGraph(1024, 512, 0);
+    g = GetGraphEntry(tiled, 0);
+    ASSERT_EQ(8, g->PieceNum);
+    EXPECT_GE(g->Info.AllocSize, (int)(sizeof(GraphHandleData) + 4 * sizeof(GraphDrawPiece)));
+    const GraphDrawPiece &last = g->Piece[g->PieceNum - 1];
+    EXPECT_EQ((std::vector<int>{768, 256}), (std::vector<int>{last.DrawX, last.DrawY}));
+    DeleteGraph(tiled);
+    // An alpha graph takes 32 bits on a 16-bit screen.
+    GraphCreateParam param;
+    InitGraphCreateParam(&param);
+    param.AlphaChannelFlag = 1;
+    int alpha = MakeGraphWithCreateParam(&param, 8, 8, 0, 0, 0, 0, 0);
+    EXPECT_EQ(PIXEL_FORMAT_ALPHA_RGB32, GetGraphEntry(alpha, 0)->Image->PixelFormat);
+    DeleteGraph(alpha);
+}
+
+TEST_F(HardwareGraphs, LeavingTheFrontScreenShowsItOnceTheLibraryRuns)
+{
+    LibraryState.Started = 1;
+    ASSERT_EQ(DX_SCREEN_FRONT, GetDrawScreenHandle());
+    ASSERT_EQ(0, SetDrawScreen(DX_SCREEN_BACK));
+    ASSERT_EQ(0, SetDrawScreen(DX_SCREEN_BACK));
+    EXPECT_EQ(1u, CallsStartingWith("PresentFrame").size());
+    LibraryState.LibraryEnd = 1;
+    EXPECT_EQ(-1, ScreenFlip());
+    EXPECT_EQ(1u, CallsStartingWith("PresentFrame").size());
+    LibraryState.LibraryEnd = 0;
+    LibraryState.Started = 0;
 }
 
 }  // namespace
