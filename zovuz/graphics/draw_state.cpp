@@ -198,8 +198,10 @@ int RestoreDrawSettings(const DrawSettingsSaveData *Save)
         GraphicsScreenSettings.NotWaitVSyncFlag = !Save->WaitVSyncFlag;
         GraphicsState.SoftwareRenderRequestFlag = !Save->HardwareFlag;
     }
-    if (Save->DrawScreen == DX_SCREEN_BACK || Save->DrawScreen == DX_SCREEN_FRONT)
-        SelectScreenAsDrawTarget(Save->DrawScreen);
+    if (GraphicsState.GraphicsStartedFlag)
+        SetDrawScreen(Save->DrawScreen);
+    else if (Save->DrawScreen == DX_SCREEN_BACK || Save->DrawScreen == DX_SCREEN_FRONT)
+        SelectScreenAsDrawTarget(Save->DrawScreen);  // the draw state alone, before graphics start
     SetDrawAreaState(Save->DrawArea.left, Save->DrawArea.top, Save->DrawArea.right, Save->DrawArea.bottom);
     SetTransformToWorldD(&Save->World);
     SetTransformToView(&Save->View);

@@ -154,6 +154,12 @@ TEST_F(GraphHandles, TheDrawScreenIsADrawValidGraphOrAScreen)
     EXPECT_EQ(PatternA(5, 6), GetPixel(5, 6) & 0xFFFFFF);  // read from the target graph
     EXPECT_EQ(0xFFFFFFFFu, GetPixel(64, 0));
     EXPECT_EQ(0, IsDrawScreenSizeMatch(plain));
+    // Saved draw settings bring a graph target back.
+    DrawSettingsSaveData saved;
+    SaveDrawSettings(&saved);
+    SetDrawScreen(DX_SCREEN_BACK);
+    RestoreDrawSettings(&saved);
+    EXPECT_EQ(target, GetDrawScreenHandle());
 
     int lost = 0;
     SetGraphLostFlag(target, &lost);

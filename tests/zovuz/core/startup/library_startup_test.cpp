@@ -9,6 +9,7 @@
 #include "zovuz/core/log_internal.h"
 #include "zovuz/core/windows/window_state_win.h"
 #include "zovuz/core/zovuz_core.h"
+#include "zovuz/graphics/zovuz_graphics.h"
 #include "zovuz/sound/zovuz_sound.h"
 
 #include <gtest/gtest.h>
@@ -139,6 +140,8 @@ TEST_F(LibraryStartup, A24BitDesktopIsRefusedInWindowModeOnly)
         const std::wstring log = ReadLogText();
         if (c.Result == 0) {
             EXPECT_NE(nullptr, GetMainWindowHandle());
+            // Full screen: this display lists no 640x480x16 mode, so the default request took 32 bits.
+            EXPECT_EQ(c.WindowMode ? 16 : 32, GetScreenColorBitDepth());
             EXPECT_EQ(0, GetLastErrorInfo(nullptr, 0));
             EXPECT_EQ(0, LibraryEnd());
             continue;
