@@ -99,6 +99,12 @@ int SetUseDisplayIndex(int Index)
     return 0;
 }
 
+int GetUseDisplayIndex(void)
+{
+    const GraphicsScreenSettingsData &s = GraphicsScreenSettings;
+    return s.DisplayChosenFlag ? s.UseDisplayIndex : 0;
+}
+
 int GetUseDisplayRecord(DisplayRecordInfo *Record)
 {
     const GraphicsDisplayInfo *d = UseDisplay();

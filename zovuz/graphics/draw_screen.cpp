@@ -212,6 +212,8 @@ int SetGraphMode(int Width, int Height, int ColorBitDepth, int RefreshRate)
     return refresh == 0 ? -2 : -1;
 }
 
+int GetScreenRefreshRate(void) { return GraphicsScreenSettings.MainScreenRefreshRate; }
+
 int ConvertWindowPosToScreenPos(int X, int Y, int *ScreenX, int *ScreenY)
 {
     const GraphicsScreenSettingsData &s = GraphicsScreenSettings;

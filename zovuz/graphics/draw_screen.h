@@ -49,6 +49,8 @@ int GetScreenFlipRunningFlag(void);
 // The screen mode: before the library's start it is stored (0 / -1); after it, the mode is
 // changed and the result says what took effect: 0, -1 or -2 (see draw_screen.cpp).
 int SetGraphMode(int Width, int Height, int ColorBitDepth, int RefreshRate);
+// The refresh rate of the screen mode (0 = the display's default).
+int GetScreenRefreshRate(void);
 
 // The colour of a draw-target pixel: the raw screen value on the software renderer (16- or 32-bit
 // by the screen depth), 0xFFRRGGBB with a device. -1 outside the draw target.

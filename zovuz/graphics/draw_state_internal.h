@@ -27,6 +27,21 @@ inline HandleInfo *GetTypedHandle(int Handle, int HandleType, int AllowLoading)
     return AllowLoading ? HandleCheck(Handle) : HandleCheckReady(Handle);
 }
 
+// Queues a handle's creation job and counts it on the handle; a refused job is freed. The type's
+// lock is held from the queueing until the handle counts the job, so the job's closing
+// DecASyncLoadCount cannot come first. 0 / -1.
+inline int QueueHandleLoadJob(int HandleType, int Handle, ASyncLoadData *Job)
+{
+    CRITICALSECTION_GUARD(guard, &HandleManageArray[HandleType].CriticalSection);
+    int slot = AddASyncLoadJob(Job);
+    if (slot < 0) {
+        DXFREE(Job);
+        return -1;
+    }
+    IncASyncLoadCount(Handle, slot);
+    return 0;
+}
+
 // A graph's record for the back ends (its fields are the graph handles' own), or null.
 inline GraphHandleData *GetGraphRecord(int GraphHandle)
 {

@@ -175,14 +175,7 @@ int QueueMakeGraphJob(const GraphCreateParam *Param, int Handle, int Width, int 
     AddASyncLoadParamData(job->Data, &addr, Param, sizeof(*Param));
     for (int v : values)
         AddASyncLoadParamInt(job->Data, &addr, v);
-    CRITICALSECTION_GUARD(guard, &HandleManageArray[DX_HANDLETYPE_GRAPH].CriticalSection);
-    int slot = AddASyncLoadJob(job);
-    if (slot < 0) {
-        DXFREE(job);
-        return -1;
-    }
-    IncASyncLoadCount(Handle, slot);
-    return 0;
+    return QueueHandleLoadJob(DX_HANDLETYPE_GRAPH, Handle, job);
 }
 
 }  // namespace
@@ -259,30 +252,34 @@ void InitGraphCreateParam(GraphCreateParam *Param)
     Param->FontCacheFlag = s.FontCacheFlag;
 }
 
-void InitDrawValidGraphCreateParam(GraphCreateParam *Param, int BitDepth, int AlphaFlag)
+namespace {
+
+// The words both fillers set alike.
+void InitFilledGraphCreateParam(GraphCreateParam *Param, int BitDepth, int AlphaFlag)
 {
     memset(Param, 0, sizeof(*Param));
     Param->TransColor = 0xFF00FF;
     Param->ColorBitDepth = BitDepth;
     Param->AlphaChannelFlag = AlphaFlag;
-    Param->DrawValidFlag = 1;
-    Param->DrawValidAlphaFlag = AlphaFlag;
     Param->MipLevels = 1;
     Param->Word23 = 1;
     Param->NotLoadAlphaImageFlag = 1;
 }
 
+}  // namespace
+
+void InitDrawValidGraphCreateParam(GraphCreateParam *Param, int BitDepth, int AlphaFlag)
+{
+    InitFilledGraphCreateParam(Param, BitDepth, AlphaFlag);
+    Param->DrawValidFlag = 1;
+    Param->DrawValidAlphaFlag = AlphaFlag;
+}
+
 void InitLoadGraphParam(GraphCreateParam *Param, int BitDepth, int AlphaFlag, int Option5)
 {
-    memset(Param, 0, sizeof(*Param));
-    Param->TransColor = 0xFF00FF;
-    Param->ColorBitDepth = BitDepth;
+    InitFilledGraphCreateParam(Param, BitDepth, AlphaFlag);
     Param->TextureOption = Option5;
-    Param->AlphaChannelFlag = AlphaFlag;
     Param->TextureOptionByte = 1;
-    Param->MipLevels = 1;
-    Param->Word23 = 1;
-    Param->NotLoadAlphaImageFlag = 1;
 }
 
 void SetupGraphFormatRequest(GraphFormatRequest *Request, const GraphCreateParam *Param, int Width, int Height,
@@ -478,15 +475,21 @@ int DeleteInternalGraphs(void)
 
 int IsGraphKeptInFirstPass(GraphHandleData *Graph) { return Graph->FontCacheFlag; }
 
-int GetGraphSize(int GraphHandle, int *Width, int *Height)
+namespace {
+
+// The size of a graph (with TextureFlag the size of the texture behind a hardware graph), of a
+// shadow map, or of the screen for -2 and -4. 0 / -1.
+int GraphOrShadowMapSize(int Handle, bool TextureFlag, int *Width, int *Height)
 {
     int w, h;
-    if (GraphHandle == DX_SCREEN_BACK || GraphHandle == DX_SCREEN_FRONT) {
+    GraphHandleData *graph = GetGraphEntry(Handle, 0);
+    if (!TextureFlag && (Handle == DX_SCREEN_BACK || Handle == DX_SCREEN_FRONT)) {
         GetDrawScreenSize(&w, &h);
-    } else if (GraphHandleData *graph = GetGraphEntry(GraphHandle, 0)) {
-        w = graph->Width;
-        h = graph->Height;
-    } else if (ShadowMapHandleData *map = GetShadowMapEntry(GraphHandle, 0)) {
+    } else if (graph != nullptr && graph->Image != nullptr) {
+        bool texture = TextureFlag && graph->Image->Format.HardwareFlag && graph->PieceNum >= 1;
+        w = texture ? graph->Piece[0].Texture->TexWidth : graph->Width;
+        h = texture ? graph->Piece[0].Texture->TexHeight : graph->Height;
+    } else if (ShadowMapHandleData *map = GetShadowMapEntry(Handle, 0)) {
         w = map->Width;
         h = map->Height;
     } else {
@@ -499,29 +502,16 @@ int GetGraphSize(int GraphHandle, int *Width, int *Height)
     return 0;
 }
 
+}  // namespace
+
+int GetGraphSize(int GraphHandle, int *Width, int *Height)
+{
+    return GraphOrShadowMapSize(GraphHandle, false, Width, Height);
+}
+
 int GetGraphTextureSize(int GraphHandle, int *Width, int *Height)
 {
-    int w, h;
-    GraphHandleData *graph = GetGraphEntry(GraphHandle, 0);
-    if (graph != nullptr && graph->Image != nullptr) {
-        if (!graph->Image->Format.HardwareFlag || graph->PieceNum < 1) {
-            w = graph->Width;
-            h = graph->Height;
-        } else {
-            w = graph->Piece[0].Texture->TexWidth;
-            h = graph->Piece[0].Texture->TexHeight;
-        }
-    } else if (ShadowMapHandleData *map = GetShadowMapEntry(GraphHandle, 0)) {
-        w = map->Width;
-        h = map->Height;
-    } else {
-        return -1;
-    }
-    if (Width != nullptr)
-        *Width = w;
-    if (Height != nullptr)
-        *Height = h;
-    return 0;
+    return GraphOrShadowMapSize(GraphHandle, true, Width, Height);
 }
 
 int GetGraphDrawTargetOptionFlag(int GraphHandle)

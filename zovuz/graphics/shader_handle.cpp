@@ -47,8 +47,7 @@ void CreateShaderJob(ASyncLoadData *Data)
         SubHandle(handle);
 }
 
-// Queues the back-end creation. The type's lock is held from the job's queueing until the handle
-// counts it, so the job's closing DecASyncLoadCount cannot come first.
+// Queues the back-end creation.
 int QueueCreateShaderJob(int Handle, int Option)
 {
     int size = 0;
@@ -61,14 +60,7 @@ int QueueCreateShaderJob(int Handle, int Option)
     int addr = 0;
     AddASyncLoadParamInt(job->Data, &addr, Handle);
     AddASyncLoadParamInt(job->Data, &addr, Option);
-    CRITICALSECTION_GUARD(guard, &HandleManageArray[DX_HANDLETYPE_SHADER].CriticalSection);
-    int slot = AddASyncLoadJob(job);
-    if (slot < 0) {
-        DxFree(job);
-        return -1;
-    }
-    IncASyncLoadCount(Handle, slot);
-    return 0;
+    return QueueHandleLoadJob(DX_HANDLETYPE_SHADER, Handle, job);
 }
 
 }  // namespace

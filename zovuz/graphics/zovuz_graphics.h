@@ -254,6 +254,9 @@ DISPLAYMODEDATA GetDisplayMode(DISPLAYMODEDATA *Mode, int ModeIndex, int Display
 // Chooses the display used for the window and full screen (before or after start-up). 0, or -1
 // for an index outside the display table (the display in use then stays).
 int SetUseDisplayIndex(int Index);
+// The display chosen by SetUseDisplayIndex, or 0 while none is (the library's start looks for the
+// full-screen mode among its modes).
+int GetUseDisplayIndex(void);
 
 // The record of the display in use (display 0 until one is chosen). 0 / -1.
 int GetUseDisplayRecord(DisplayRecordInfo *Record);

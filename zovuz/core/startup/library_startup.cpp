@@ -7,7 +7,6 @@
 #include "zovuz/core/startup/startup_internal.h"
 
 #include "zovuz/core/zovuz_core.h"
-#include "zovuz/graphics/display_internal.h"
 #include "zovuz/graphics/zovuz_graphics.h"
 #include "zovuz/sound/zovuz_sound.h"
 
@@ -69,8 +68,7 @@ void CheckFullScreenMode(void)
         int depth = GetScreenColorBitDepth();
         GetDrawScreenSize(&width, &height);
         AddLogFormat(L"設定されている画面設定 %dx%d %dbit color", width, height, depth);
-        const GraphicsScreenSettingsData &s = GraphicsScreenSettings;
-        int display = s.DisplayChosenFlag ? s.UseDisplayIndex : 0;
+        int display = GetUseDisplayIndex();
         int count = GetDisplayModeNum(display);
         for (int i = 0; i < count; ++i)
         {
@@ -81,7 +79,7 @@ void CheckFullScreenMode(void)
         AddLogFormat(L"対応している画面モードなし");
         if (width != 640 || height != 480 || depth != 16)
             return;
-        SetGraphMode(640, 480, 32, s.MainScreenRefreshRate);
+        SetGraphMode(640, 480, 32, GetScreenRefreshRate());
     }
 }
 
