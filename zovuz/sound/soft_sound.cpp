@@ -39,51 +39,6 @@ int NewSoftSoundHandle(void)
     return AddHandle(DX_HANDLETYPE_SOFTSOUND, 0, -1);
 }
 
-// The handle when its set-up succeeded; otherwise it is deleted and the result is -1.
-int KeepIfSetUp(int Handle, int SetupResult)
-{
-    if (SetupResult >= 0)
-        return Handle;
-    SubHandle(Handle);
-    return -1;
-}
-
-// Queues Function as the job that finishes a handle made for it, with the parameters Pack
-// writes (called with a null block to measure them, then to write them). The job is tied to
-// the handle under the type's lock, for which its closing DecASyncLoadCount waits. The handle,
-// or -1 with the handle deleted.
-template <typename Packer>
-int QueueHandleJob(int Handle, ASyncLoadFunction Function, Packer Pack)
-{
-    int size = 0;
-    Pack(nullptr, &size);
-    ASyncLoadData *job = AllocASyncLoadData(size);
-    if (job != nullptr)
-    {
-        job->ProcessFunction = Function;
-        int at = 0;
-        Pack(job->Data, &at);
-        DxCriticalSection *lock = SoftSoundPlayerLock();
-        CRITICALSECTION_LOCK(lock);
-        int slot = AddASyncLoadJob(job);
-        if (slot >= 0)
-            IncASyncLoadCount(Handle, slot);
-        CRITICALSECTION_UNLOCK(lock);
-        if (slot >= 0)
-            return Handle;
-        DXFREE(job);
-    }
-    return KeepIfSetUp(Handle, -1);
-}
-
-// The end of a creation job: the handle is no longer loading, and goes when its set-up failed.
-void FinishHandleJob(int Handle, int Result)
-{
-    DecASyncLoadCount(Handle);
-    if (Result < 0)
-        SubHandle(Handle);
-}
-
 void SetupSoftSoundHandleASyncCallback(ASyncLoadData *Job)
 {
     int at = 0;
@@ -92,7 +47,7 @@ void SetupSoftSoundHandleASyncCallback(ASyncLoadData *Job)
         value = GetASyncLoadParamInt(Job->Data, &at);
     int result = SetupSoftSoundHandle(values[0], values[1], values[2], values[3], values[4], values[5], values[6],
                                       values[7]);
-    FinishHandleJob(values[0], result);
+    FinishSoundLayerHandleJob(values[0], result);
 }
 
 void LoadSoftSoundBaseASyncCallback(ASyncLoadData *Job)
@@ -105,7 +60,7 @@ void LoadSoftSoundBaseASyncCallback(ASyncLoadData *Job)
     const void *image = nullptr;
     memcpy(&image, GetASyncLoadParamData(Job->Data, &at), sizeof(image));
     int imageSize = GetASyncLoadParamInt(Job->Data, &at);
-    FinishHandleJob(handle, LoadSoftSoundBaseSync(&param, handle, path, image, imageSize));
+    FinishSoundLayerHandleJob(handle, LoadSoftSoundBaseSync(&param, handle, path, image, imageSize));
 }
 
 // The stored width of a converted format's samples: their container (a 12-bit sample in 16
@@ -164,12 +119,12 @@ int MakeSoftSoundHandle(int IsPlayer, int Channels, int BitsPerSample, int Sampl
     SoftSoundOf(handle, false)->IsPlayer = IsPlayer ? 1 : 0;
 
     if (!ASyncLoadFlag)
-        return KeepIfSetUp(handle, SetupSoftSoundHandle(handle, IsPlayer, Channels, BitsPerSample, SamplesPerSec,
+        return KeepSoundLayerHandleIfSetUp(handle, SetupSoftSoundHandle(handle, IsPlayer, Channels, BitsPerSample, SamplesPerSec,
                                                         SampleNum, IsFloatType, FormatSourceHandle));
 
     const int values[8] = {handle, IsPlayer, Channels, BitsPerSample, SamplesPerSec, SampleNum, IsFloatType,
                            FormatSourceHandle};
-    return QueueHandleJob(handle, SetupSoftSoundHandleASyncCallback, [&values](void *Block, int *At) {
+    return QueueSoundLayerHandleJob(handle, SetupSoftSoundHandleASyncCallback, [&values](void *Block, int *At) {
         for (int value : values)
             AddASyncLoadParamInt(Block, At, value);
     });
@@ -284,7 +239,7 @@ int LoadSoftSoundBase(const LoadSoundParam *Param, const wchar_t *FileName, cons
     if (handle < 0)
         return -1;
     if (!ASyncLoadFlag)
-        return KeepIfSetUp(handle, LoadSoftSoundBaseSync(Param, handle, FileName, FileImage, FileImageSize));
+        return KeepSoundLayerHandleIfSetUp(handle, LoadSoftSoundBaseSync(Param, handle, FileName, FileImage, FileImageSize));
 
     // The job may run after the current folder has changed: it gets the absolute path.
     wchar_t absolute[AbsolutePathBytes / sizeof(wchar_t)];
@@ -292,10 +247,10 @@ int LoadSoftSoundBase(const LoadSoundParam *Param, const wchar_t *FileName, cons
     if (FileName != nullptr)
     {
         if (ConvertFullPath(FileName, absolute, sizeof(absolute), nullptr) < 0)
-            return KeepIfSetUp(handle, -1);
+            return KeepSoundLayerHandleIfSetUp(handle, -1);
         path = absolute;
     }
-    return QueueHandleJob(handle, LoadSoftSoundBaseASyncCallback, [&](void *Block, int *At) {
+    return QueueSoundLayerHandleJob(handle, LoadSoftSoundBaseASyncCallback, [&](void *Block, int *At) {
         AddASyncLoadParamData(Block, At, Param, sizeof(*Param));
         AddASyncLoadParamInt(Block, At, handle);
         AddASyncLoadParamString(Block, At, path);

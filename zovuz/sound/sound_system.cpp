@@ -1,10 +1,13 @@
 // The sound system's start and end, its handle types, locks and lists, the load parameters
 // every loader starts from, and the periodic steps of the Sound handles.
 #include "zovuz/sound/sound_system_internal.h"
+#include "zovuz/sound/sound_handle_internal.h"
 #include "zovuz/sound/soft_sound_internal.h"
 #include "zovuz/sound/sound_convert_internal.h"
 #include "zovuz/sound/sound_platform_internal.h"
 #include "zovuz/sound/sound_thread_internal.h"
+
+#include <string.h>
 
 SoundSystemData SoundSystem;
 
@@ -21,10 +24,10 @@ struct HandleTypeEntry {
     const wchar_t *Name;
 };
 
-// The handle types of the sound layer. Sound handles are not built yet: their type has no
-// callbacks.
+// The handle types of the sound layer.
 const HandleTypeEntry SoundHandleTypes[] = {
-    {DX_HANDLETYPE_SOUND, sizeof(SoundHandleData), DX_MAX_SOUND_NUM, nullptr, nullptr, L"Sound"},
+    {DX_HANDLETYPE_SOUND, sizeof(SoundHandleData), DX_MAX_SOUND_NUM, InitializeSoundHandle, TerminateSoundHandle,
+     L"Sound"},
     {DX_HANDLETYPE_SOFTSOUND, sizeof(SoftSoundHandleData), DX_MAX_SOFTSOUND_NUM, nullptr, TerminateSoftSoundHandle,
      L"SoftSound"},
     {DX_HANDLETYPE_MUSIC, sizeof(MusicHandleData), DX_MAX_MUSIC_NUM, InitializeMusicHandle, TerminateMusicHandle,
@@ -87,10 +90,23 @@ int SoundSystemStarted(void)
     return SoundSystem.InitializeFlag;
 }
 
-// Refills every playing stream sound on the stream list. Stream sounds are not built yet: the
-// list stays empty.
-void RefillStreamSounds(void)
+// The 3D listener and its cone as the start leaves them.
+void SetListenerDefaults(void)
 {
+    auto &l = SoundSystem.Listener3D;
+    const float zero[3] = {0.0f, 0.0f, 0.0f};
+    memcpy(l.Position, zero, sizeof(zero));
+    memcpy(l.Velocity, zero, sizeof(zero));
+    l.Front[0] = 0.0f;
+    l.Front[1] = 0.0f;
+    l.Front[2] = 1.0f;
+    l.InnerAngle = 2.6179941f;
+    l.OuterAngle = 5.7595868f;
+    l.InnerVolume = 1.0f;
+    l.OuterVolume = 0.75f;
+    l.ConeFilter[0] = 1.0f;
+    l.ConeFilter[1] = 0.0f;
+    l.ConeFilter[2] = 0.0f;
 }
 
 }  // namespace
@@ -109,6 +125,35 @@ DxCriticalSection *SoundHandleTypeLock(int HandleType)
 {
     HandleManage *manage = &HandleManageArray[HandleType];
     return manage->InitializeFlag ? &manage->CriticalSection : nullptr;
+}
+
+int KeepSoundLayerHandleIfSetUp(int Handle, int SetupResult)
+{
+    if (SetupResult >= 0)
+        return Handle;
+    SubHandle(Handle);
+    return -1;
+}
+
+int QueueSoundLayerHandleJob(int Handle, ASyncLoadData *Job)
+{
+    DxCriticalSection *lock = SoundHandleTypeLock((Handle & DX_HANDLETYPE_MASK) >> DX_HANDLETYPE_ADDRESS);
+    CRITICALSECTION_LOCK(lock);
+    int slot = AddASyncLoadJob(Job);
+    if (slot >= 0)
+        IncASyncLoadCount(Handle, slot);
+    CRITICALSECTION_UNLOCK(lock);
+    if (slot >= 0)
+        return Handle;
+    DXFREE(Job);
+    return KeepSoundLayerHandleIfSetUp(Handle, -1);
+}
+
+void FinishSoundLayerHandleJob(int Handle, int Result)
+{
+    DecASyncLoadCount(Handle);
+    if (Result < 0)
+        SubHandle(Handle);
 }
 
 int InitLoadSoundParam(LoadSoundParam *Param)
@@ -138,6 +183,7 @@ int InitializeSoundSystem(void)
         return -1;
     }
 
+    SetListenerDefaults();
     LoadSoundParam &settings = s.CreateSoundParam;
     settings = LoadSoundParam();
     settings.PitchRate = 1.0f;
@@ -186,40 +232,12 @@ int ProcessStreamSounds(void)
     DxCriticalSection *soundLock = SoundHandleTypeLock(DX_HANDLETYPE_SOUND);
     CRITICALSECTION_LOCK(soundLock);
     CRITICALSECTION_LOCK(&SoundSystem.StreamListLock);
-    RefillStreamSounds();
+    ProcessStreamSoundList();
     CRITICALSECTION_UNLOCK(&SoundSystem.StreamListLock);
 
     int now = GetNowMilliCount();
     for (SoundToneData &tone : SoundSystem.Tone)
         ProcessSoundTone(&tone, now);
     CRITICALSECTION_UNLOCK(soundLock);
-    return 0;
-}
-
-int ProcessPlayedSoundList(void)
-{
-    if (!IsSoundDeviceReady() || !IsSoundSystemInitialized())
-        return -1;
-    // The played list holds 3D Sound handles whose buffers need the device's post-stop step.
-    // Sound handles are not built yet: the list stays empty.
-    CRITICALSECTION_GUARD(guard, &SoundSystem.PlayedListLock);
-    return 0;
-}
-
-int ProcessDeleteOnPlayEndSounds(void)
-{
-    if (!IsSoundDeviceReady() || !IsSoundSystemInitialized())
-        return -1;
-    // Sound handles that asked to be deleted when they end. Sound handles are not built yet:
-    // the list stays empty.
-    return 0;
-}
-
-int PauseAllSoundHandles(int PauseFlag)
-{
-    (void)PauseFlag;
-    if (!IsSoundSystemInitialized() || !IsSoundDeviceReady())
-        return -1;
-    // Every device buffer of every Sound handle. Sound handles are not built yet: none exists.
     return 0;
 }

@@ -13,30 +13,6 @@
 #include "zovuz/sound/sound_buffer_internal.h"
 #include "zovuz/sound/zovuz_sound.h"
 
-// The load parameters every sound loader is given: fifteen 32-bit words.
-struct LoadSoundParam {
-    int KeepFlag;                  // 1: the handle survives the sound layer's delete-all
-    int Is3DSound;                 // 1: a 3D sound
-    int CreateType;                // 0 memory sound; 1, 2, 3 stream sound of that source kind
-    int PitchChangeFlag;           // always 0 here: sounds keep their pitch
-    float PitchRate;               // 1.0
-    int TimeStretchFlag;           // always 0 here: sounds keep their length
-    float TimeStretchRate;         // 1.0
-    int LoopStartMilliSec;         // loop start in milliseconds
-    int LoopStartSample;           // loop start in frames
-    int LoopEndMilliSec;           // loop end in milliseconds
-    int LoopEndSample;             // loop end in frames
-    int IgnoreFileLoop;            // 1: the file's own loop is not used
-    int ConvertSkipMask;           // SOUND_CONV_SKIP_* bits of the converters to leave out
-    int ConvertOggVorbisBitDepth;  // Ogg Vorbis sample width in bytes (2)
-    int ConvertOggVorbisDecoder;   // Ogg Vorbis open selector
-};
-static_assert(sizeof(LoadSoundParam) == 60, "the load parameters are fifteen words");
-
-// Fills the parameters from the sound-creation settings. A memory sound asked for with a loop
-// becomes a stream sound of the image (create type 2). 0.
-int InitLoadSoundParam(LoadSoundParam *Param);
-
 // One tone buffer: half a second of mono 16-bit sound at 44100 Hz, refilled from a wave table
 // while it plays.
 constexpr int SOUND_TONE_NUM = 3;
@@ -53,13 +29,6 @@ struct SoundToneData {
     int VolumeRestoreTime;    // millisecond clock
     int StopFlag;             // 1: the buffer stops 16 ms after StopTime
     int StopTime;             // millisecond clock
-};
-
-// The Sound handle record. Sound handles are not built yet: the type is registered so that the
-// layer's locks, lists and deletions are in place, and no Sound handle is ever made.
-struct SoundHandleData {
-    HandleInfo HandleInfo;
-    int KeepFlag;  // 1: survives the sound layer's delete-all
 };
 
 // The Music handle record.
@@ -92,6 +61,19 @@ struct SoundSystemData {
 
     SoundToneData Tone[SOUND_TONE_NUM];       // the tone buffers
 
+    // The one 3D listener and its sound cone, set by the start and read by the device layer's
+    // 3D refresh. Angles in radians.
+    struct {
+        float Position[3];                    // (0, 0, 0)
+        float Front[3];                       // (0, 0, 1)
+        float Velocity[3];                    // (0, 0, 0)
+        float InnerAngle;                     // 150 degrees
+        float OuterAngle;                     // 330 degrees
+        float InnerVolume;                    // 1.0
+        float OuterVolume;                    // 0.75
+        float ConeFilter[3];                  // the cone's three further factors: 1.0, 0, 0
+    } Listener3D;
+
     int CurrentMusicHandle;                   // the current music, 0 when none
     int CurrentMusicIsSound;                  // 1: CurrentMusicHandle is a Sound handle
 };
@@ -103,6 +85,34 @@ int IsSoundSystemInitialized(void);
 int IsSoundDeviceReady(void);
 // The lock of a registered handle type (the sound lock, the player lock), else null.
 DxCriticalSection *SoundHandleTypeLock(int HandleType);
+
+// ---- handle creation jobs (sound_system.cpp) -------------------------------------------------
+
+// The handle when its set-up succeeded; otherwise it is deleted and the result is -1.
+int KeepSoundLayerHandleIfSetUp(int Handle, int SetupResult);
+// Queues a job record for the handle it finishes, tied to it under the handle type's lock, for
+// which the job's closing DecASyncLoadCount waits. The handle, or -1 with the job freed and the
+// handle deleted.
+int QueueSoundLayerHandleJob(int Handle, ASyncLoadData *Job);
+// The end of a creation job: the handle is no longer loading, and goes when its set-up failed.
+void FinishSoundLayerHandleJob(int Handle, int Result);
+
+// Queues Function as the job that finishes a handle made for it, with the parameters Pack
+// writes (called with a null block to measure them, then to write them). The handle, or -1 with
+// the handle deleted.
+template <typename Packer>
+int QueueSoundLayerHandleJob(int Handle, ASyncLoadFunction Function, Packer Pack)
+{
+    int size = 0;
+    Pack(nullptr, &size);
+    ASyncLoadData *job = AllocASyncLoadData(size);
+    if (job == nullptr)
+        return KeepSoundLayerHandleIfSetUp(Handle, -1);
+    job->ProcessFunction = Function;
+    int at = 0;
+    Pack(job->Data, &at);
+    return QueueSoundLayerHandleJob(Handle, job);
+}
 
 // ---- tone buffers (sound_tone.cpp) ----------------------------------------------------------
 

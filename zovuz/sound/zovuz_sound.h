@@ -80,3 +80,96 @@ int GetSoftSoundSampleNum(int SoftSoundHandle);
 // clamped). A mono sound's right value is 0. Either output may be null. 0, or -1 for a player or
 // an index outside the data.
 int ReadSoftSoundData(int SoftSoundHandle, int SamplePosition, int *Left, int *Right);
+
+// ---- Sound handles --------------------------------------------------------------------------
+//
+// A Sound handle plays a sound file or a file image in memory. A memory sound holds the whole
+// sound as PCM in 1 to 10 device buffers, so that up to 10 plays of it can overlap; a stream
+// sound plays one looping device buffer that the sound service refills while it plays, from up
+// to three sources in turn, with repeats and a loop point. A sound becomes a stream sound when
+// its load parameters ask for one, when it has a loop (its own, or one from a "_loop.txt" file
+// beside it), when it lasts more than 180 seconds, or when its buffers cannot be made.
+//
+// Every call returns -1 when the sound device is not ready or the handle is not a live Sound
+// handle; a handle still loading asynchronously counts as live only where a call takes an
+// AllowLoading argument of 1.
+
+// The load parameters every sound loader is given: fifteen 32-bit words.
+struct LoadSoundParam {
+    int KeepFlag;                  // 1: the handle survives the sound layer's delete-all
+    int Is3DSound;                 // 1: a 3D sound
+    int CreateType;                // 0 memory sound; 1, 2, 3 stream sound of that source kind
+    int PitchChangeFlag;           // always 0 here: sounds keep their pitch
+    float PitchRate;               // 1.0
+    int TimeStretchFlag;           // always 0 here: sounds keep their length
+    float TimeStretchRate;         // 1.0
+    int LoopStartMilliSec;         // loop start in milliseconds
+    int LoopStartSample;           // loop start in frames
+    int LoopEndMilliSec;           // loop end in milliseconds
+    int LoopEndSample;             // loop end in frames
+    int IgnoreFileLoop;            // 1: the file's own loop is not used
+    int ConvertSkipMask;           // bits of the sound-file formats not to try (see the converters)
+    int ConvertOggVorbisBitDepth;  // Ogg Vorbis sample width in bytes (2)
+    int ConvertOggVorbisDecoder;   // Ogg Vorbis open selector
+};
+static_assert(sizeof(LoadSoundParam) == 60, "the load parameters are fifteen words");
+
+// Fills the parameters from the sound-creation settings. A memory sound asked for with a loop
+// becomes a stream sound of the image (create type 2). 0.
+int InitLoadSoundParam(LoadSoundParam *Param);
+
+// Play types.
+#define DX_PLAYTYPE_NORMAL 0  // plays and waits, pumping window messages, until the sound ends
+#define DX_PLAYTYPE_BACK 1    // plays once in the background
+#define DX_PLAYTYPE_LOOP 3    // plays in the background, over and over
+
+// Loads a sound file (UTF-16 path) into a new handle with BufferNum buffers (1..10). A stream
+// sound may play through the buffer of SharingHandle (-1 for none). ASyncLoadFlag queues the
+// load as a job and returns the handle at once; ASyncThread says the caller is itself a job.
+// The handle, or -1.
+int LoadSoundMemFromFile(const LoadSoundParam *Param, const wchar_t *FileName, int BufferNum, int SharingHandle,
+                         int ASyncLoadFlag, int ASyncThread);
+// Loads a file image into a new handle (CreateFlag 1: the handle, or -1) or into SoundHandle
+// (CreateFlag 0: 0, or -1); an existing stream sound gains the image as a further source. An
+// asynchronous load reads the image later: it must stay until the load is done.
+int LoadSoundMemFromMemImage(const LoadSoundParam *Param, int CreateFlag, int SoundHandle, const void *FileImage,
+                             int FileImageSize, int BufferNum, int SharingHandle, int ASyncLoadFlag,
+                             int ASyncThread);
+
+// Plays: a memory sound on its next buffer in turn (while that buffer still plays, nothing
+// happens unless TopPositionFlag restarts it), a stream sound from where it stands, or from
+// its start with TopPositionFlag. 0 / -1.
+int PlaySoundHandle(int SoundHandle, int PlayType, int TopPositionFlag);
+int StopSoundHandle(int SoundHandle);
+// 1 while it plays (or was playing when the window's deactivation paused it), 0 when not.
+int CheckSoundPlaying(int SoundHandle);
+// Length in frames, and in milliseconds.
+int GetSoundTotalSample(int SoundHandle, int AllowLoading);
+int GetSoundTotalTime(int SoundHandle);
+// The play position in bytes; the set calls move it (in bytes or milliseconds).
+int GetSoundCurrentPosition(int SoundHandle);
+int SetSoundCurrentPosition(int BytePosition, int SoundHandle);
+int SetSoundCurrentTime(int MilliSec, int SoundHandle);
+// Playback rate in Hz; -1 sets the sound's own rate.
+int GetSoundFrequency(int SoundHandle);
+int SetSoundFrequency(int Frequency, int SoundHandle);
+// Pan -10000 (left) .. 10000 (right).
+int GetSoundPan(int SoundHandle);
+int SetSoundPan(int Pan, int SoundHandle);
+// Volume 0 (silent) .. 10000 (full), in hundredths of a decibel above silence; Get reads one
+// channel (0..7).
+int GetSoundVolume(int Channel, int SoundHandle);
+int SetSoundVolume(int Volume, int SoundHandle);
+// Makes a memory sound a stream sound under the same handle value. 0, also when it already
+// streams; -1.
+int ConvertSoundMemToStream(int SoundHandle);
+
+// Loop points: playback that reaches the loop end goes on from the loop start, for ever.
+// Setting one on a memory sound makes it a stream sound; a sound of more than one source
+// takes none. Start and end in frames or milliseconds; -1 clears a point. 0 / -1.
+int SetSoundLoopSamples(int LoopStartSample, int LoopEndSample, int SoundHandle, int AllowLoading);
+int SetSoundLoopTimes(int LoopStartMilliSec, int LoopEndMilliSec, int SoundHandle, int AllowLoading);
+int SetSoundLoopStartSample(int LoopStartSample, int SoundHandle, int AllowLoading);
+int SetSoundLoopStartTime(int LoopStartMilliSec, int SoundHandle, int AllowLoading);
+int SetSoundLoopEndSample(int LoopEndSample, int SoundHandle, int AllowLoading);
+int SetSoundLoopEndTime(int LoopEndMilliSec, int SoundHandle, int AllowLoading);

@@ -52,6 +52,19 @@ Bytes FormatBody(uint16_t Tag, uint16_t Channels, uint32_t Rate, uint32_t BytesP
     return out;
 }
 
+Bytes PcmWaveImage(uint16_t Channels, uint16_t Bits, uint32_t Rate, int Frames,
+                   const std::function<int(int, int)> &Sample, const std::vector<RiffChunk> &Extra)
+{
+    Bytes data;
+    for (int frame = 0; frame < Frames; frame++)
+        for (int channel = 0; channel < Channels; channel++)
+            for (int b = 0, value = Sample(frame, channel); b < Bits / 8; b++)
+                data.push_back((uint8_t)(uint32_t(value) >> (8 * b)));
+    std::vector<RiffChunk> chunks = {{"fmt ", PlainFormatBody(1, Channels, Rate, Bits)}, {"data", data}};
+    chunks.insert(chunks.end(), Extra.begin(), Extra.end());
+    return BuildRiffWave(chunks);
+}
+
 Bytes PlainFormatBody(uint16_t Tag, uint16_t Channels, uint32_t Rate, uint16_t Bits)
 {
     uint16_t align = (uint16_t)(Channels * (Bits / 8));

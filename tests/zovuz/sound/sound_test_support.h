@@ -4,6 +4,7 @@
 
 #include <stdint.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -26,6 +27,10 @@ Bytes FormatBody(uint16_t Tag, uint16_t Channels, uint32_t Rate, uint32_t BytesP
                  uint16_t Bits, int Size = 16);
 // The usual body for PCM or float: bytes per second and block alignment follow the counts.
 Bytes PlainFormatBody(uint16_t Tag, uint16_t Channels, uint32_t Rate, uint16_t Bits);
+// A PCM WAVE image of Frames frames: sample (frame, channel) is the low Bits bits of
+// Sample(frame, channel); Extra chunks follow the data.
+Bytes PcmWaveImage(uint16_t Channels, uint16_t Bits, uint32_t Rate, int Frames,
+                   const std::function<int(int, int)> &Sample, const std::vector<RiffChunk> &Extra = {});
 // A "smpl" body of 60 bytes (one loop; Size cuts or extends it).
 Bytes SampleLoopBody(uint32_t LoopCount, uint32_t Start, uint32_t End, int Size = 60);
 
