@@ -19,3 +19,13 @@ set_tests_properties(sound.softsound_recording PROPERTIES LABELS sound TIMEOUT 3
 
 # The sound thread's tests open the library's main window, which all processes of the prefix share.
 set_tests_properties(sound.sound_thread PROPERTIES RESOURCE_LOCK main_window)
+
+# A stream sound with a loop point plays for 5 s while parec records the sink; the recording is
+# checked sample by sample across three loop jumps. It runs alone for the same reason as the
+# SoftSound recording.
+set_tests_properties(sound.stream_sound_device PROPERTIES RESOURCE_LOCK sound_sink)
+add_test(NAME sound.stream_recording
+  COMMAND ${CMAKE_CURRENT_LIST_DIR}/stream_recording.sh ${CMAKE_BINARY_DIR}/wine-run $<TARGET_FILE:sound_stream_sound_device_test>
+  WORKING_DIRECTORY ${CMAKE_BINARY_DIR}/testrun/sound.stream_sound_device)
+set_tests_properties(sound.stream_recording PROPERTIES LABELS sound TIMEOUT 300 RESOURCE_LOCK sound_sink RUN_SERIAL ON
+  ENVIRONMENT "${tarvex_test_environment}")

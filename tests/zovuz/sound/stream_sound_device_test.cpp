@@ -1,0 +1,102 @@
+// Stream sounds on the real device, refilled by the sound thread: a looped stream still plays
+// after twice its length, one that does not loop stops by itself back at position 0, and a
+// fourth source is refused. A ramp with a loop point plays for TARVEX_TONE_SECONDS (1 s) while
+// stream_recording.sh records the sink and checks that nothing is lost or repeated where the
+// sound jumps back.
+#include "sound_device_support.h"
+#include "sound_test_support.h"
+
+#include "zovuz/sound/sound_handle_internal.h"
+
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <stdlib.h>
+
+namespace {
+
+// The recorded ramp: each channel climbs 8 a frame and falls back every 4410 frames, the right
+// one half a period later. A loop from 1 s to 2 s spans ten periods, so the jump is seamless.
+constexpr int RampPeriod = 4410;
+constexpr int LoopStart = 44100, LoopEnd = 88200;
+
+int StreamFromImage(const Bytes &Image, int LoopStartSample = 0, int LoopEndSample = 0)
+{
+    LoadSoundParam param;
+    InitLoadSoundParam(&param);
+    param.CreateType = STREAM_SOURCE_KIND_FILE_IMAGE;
+    param.LoopStartSample = LoopStartSample;
+    param.LoopEndSample = LoopEndSample;
+    return LoadSoundMemFromMemImage(&param, 1, -1, Image.data(), int(Image.size()), 1, -1, 0, 0);
+}
+
+Bytes Silence(int Frames)
+{
+    return PcmWaveImage(2, 16, 44100, Frames, [](int, int) { return 0; });
+}
+
+double PlaySeconds()
+{
+    const char *text = getenv("TARVEX_TONE_SECONDS");
+    double seconds = text != nullptr ? atof(text) : 0.0;
+    return seconds > 0.0 ? seconds : 1.0;
+}
+
+TEST(StreamSoundDevice, ALoopedStreamGoesOnAndAnotherStopsAtItsEnd)
+{
+    SoundSystemSession session(true);
+    ASSERT_EQ(0, session.StartResult);
+    ASSERT_EQ(1, SoundThreadExists());
+    int looped = StreamFromImage(Silence(22050));  // 0.5 s
+    int once = StreamFromImage(Silence(13230));    // 0.3 s
+    ASSERT_GE(looped, 0);
+    ASSERT_GE(once, 0);
+
+    DWORD start = GetTickCount();
+    ASSERT_EQ(0, PlaySoundHandle(looped, DX_PLAYTYPE_LOOP, 1));
+    ASSERT_EQ(0, PlaySoundHandle(once, DX_PLAYTYPE_BACK, 1));
+    while (CheckSoundPlaying(once) == 1 && GetTickCount() - start < 5000)
+        Sleep(10);
+    EXPECT_EQ(0, CheckSoundPlaying(once));
+    EXPECT_GE(GetTickCount() - start, 250u);
+    EXPECT_EQ(0, GetSoundCurrentPosition(once));
+
+    Sleep(1100 - (GetTickCount() - start) % 1100);
+    EXPECT_EQ(1, CheckSoundPlaying(looped));
+    int position = GetSoundCurrentPosition(looped);
+    EXPECT_GE(position, 0);
+    EXPECT_LT(position, 22050 * 4);
+    EXPECT_EQ(0, StopSoundHandle(looped));
+
+    LoadSoundParam param;
+    InitLoadSoundParam(&param);
+    Bytes more = Silence(100);
+    for (int source = 2; source <= 3; source++)
+        EXPECT_EQ(0, AddStreamSoundMemImage(&param, more.data(), int(more.size()), 0, once, 2, -1, 0)) << source;
+    LogReader log;
+    EXPECT_EQ(-1, AddStreamSoundMemImage(&param, more.data(), int(more.size()), 0, once, 2, -1, 0));
+    EXPECT_TRUE(log.HasInOrder({L"ストリーム風サウンドの制御データ領域がいっぱいです\n"})) << log.Appended();
+}
+
+TEST(StreamSoundDevice, ALoopPointPlaysOnWithoutAGap)
+{
+    SoundSystemSession session(true);
+    ASSERT_EQ(0, session.StartResult);
+    Bytes ramp = PcmWaveImage(2, 16, 44100, LoopEnd + 22050, [](int Frame, int Channel) {
+        return (Frame + Channel * RampPeriod / 2) % RampPeriod * 8 - 32768;
+    });
+    int handle = StreamFromImage(ramp, LoopStart, LoopEnd);
+    ASSERT_GE(handle, 0);
+    ASSERT_EQ(0, PlaySoundHandle(handle, DX_PLAYTYPE_BACK, 1));
+    Sleep(DWORD(PlaySeconds() * 1000.0));
+    EXPECT_EQ(1, CheckSoundPlaying(handle));
+    int position = GetSoundCurrentPosition(handle) / 4;
+    EXPECT_LT(position, LoopEnd);
+    if (PlaySeconds() > 2.2)
+    {
+        EXPECT_GE(position, LoopStart);
+    }
+    EXPECT_EQ(0, StopSoundHandle(handle));
+}
+
+}  // namespace
