@@ -119,8 +119,9 @@ int MakeSoftSoundHandle(int IsPlayer, int Channels, int BitsPerSample, int Sampl
     SoftSoundOf(handle, false)->IsPlayer = IsPlayer ? 1 : 0;
 
     if (!ASyncLoadFlag)
-        return KeepSoundLayerHandleIfSetUp(handle, SetupSoftSoundHandle(handle, IsPlayer, Channels, BitsPerSample, SamplesPerSec,
-                                                        SampleNum, IsFloatType, FormatSourceHandle));
+        return KeepSoundLayerHandleIfSetUp(
+            handle, SetupSoftSoundHandle(handle, IsPlayer, Channels, BitsPerSample, SamplesPerSec, SampleNum,
+                                         IsFloatType, FormatSourceHandle));
 
     const int values[8] = {handle, IsPlayer, Channels, BitsPerSample, SamplesPerSec, SampleNum, IsFloatType,
                            FormatSourceHandle};
@@ -239,7 +240,8 @@ int LoadSoftSoundBase(const LoadSoundParam *Param, const wchar_t *FileName, cons
     if (handle < 0)
         return -1;
     if (!ASyncLoadFlag)
-        return KeepSoundLayerHandleIfSetUp(handle, LoadSoftSoundBaseSync(Param, handle, FileName, FileImage, FileImageSize));
+        return KeepSoundLayerHandleIfSetUp(handle,
+                                           LoadSoftSoundBaseSync(Param, handle, FileName, FileImage, FileImageSize));
 
     // The job may run after the current folder has changed: it gets the absolute path.
     wchar_t absolute[AbsolutePathBytes / sizeof(wchar_t)];

@@ -21,16 +21,13 @@ bool LoopPairSet(const LoadSoundParam &Param)
 // and a memory sound becomes a stream sound of the file image.
 void TakeLoopFile(LoadSoundParam *Param, const wchar_t *FileName)
 {
-    if (LoopPairSet(*Param))
-        return;
+    if (LoopPairSet(*Param)) return;
     wchar_t path[SOUND_LOOP_FILE_PATH_BYTES / sizeof(wchar_t)];
     int start, end;
-    if (MakeLoopInfoFilePath(FileName, path, sizeof(path)) < 0 || ReadLoopInfoFile(path, &start, &end) < 0)
-        return;
+    if (MakeLoopInfoFilePath(FileName, path, sizeof(path)) < 0 || ReadLoopInfoFile(path, &start, &end) < 0) return;
     Param->LoopStartSample = start;
     Param->LoopEndSample = end;
-    if (Param->CreateType == 0)
-        Param->CreateType = STREAM_SOURCE_KIND_FILE_IMAGE;
+    if (Param->CreateType == 0) Param->CreateType = STREAM_SOURCE_KIND_FILE_IMAGE;
 }
 
 // A stream sound whose source was just added: its buffer is filled ahead and the loop of the
@@ -38,8 +35,7 @@ void TakeLoopFile(LoadSoundParam *Param, const wchar_t *FileName)
 int FinishStreamLoad(const LoadSoundParam *Param, int SoundHandle, int AllowLoading)
 {
     SoundHandleData *sound = SoundHandleOf(SoundHandle, AllowLoading);
-    if (sound == nullptr)
-        return -1;
+    if (sound == nullptr) return -1;
     PrepareStreamSound(sound, SoundHandle);
     return ApplyLoadSoundLoop(Param, SoundHandle);
 }
@@ -75,8 +71,7 @@ void LoadSoundMemByMemImageBaseASyncCallback(ASyncLoadData *Job)
 // count goes down, and the handle goes on failure either way. The handle, or -1.
 int FinishLoadAtOnce(int SoundHandle, int ASyncThread, int Result)
 {
-    if (!ASyncThread)
-        return KeepSoundLayerHandleIfSetUp(SoundHandle, Result);
+    if (!ASyncThread) return KeepSoundLayerHandleIfSetUp(SoundHandle, Result);
     FinishSoundLayerHandleJob(SoundHandle, Result);
     return Result < 0 ? -1 : SoundHandle;
 }
@@ -85,20 +80,16 @@ int FinishLoadAtOnce(int SoundHandle, int ASyncThread, int Result)
 int TransferPcm(SoundHandleData *Sound)
 {
     uint32_t bytes = uint32_t(Sound->Normal.WaveSize);
-    for (int i = 0; i < Sound->BufferNum; i++)
-    {
+    for (int i = 0; i < Sound->BufferNum; i++) {
         void *part1, *part2;
         uint32_t size1, size2;
-        if (SoundBuffer_Lock(&Sound->Buffer[i], 0, bytes, &part1, &size1, &part2, &size2) < 0)
-        {
+        if (SoundBuffer_Lock(&Sound->Buffer[i], 0, bytes, &part1, &size1, &part2, &size2) < 0) {
             AddLogStringWide(L"サウンドデータの転送に失敗しました_1");
             return -1;
         }
         memcpy(part1, Sound->Normal.WaveData, size1);
-        if (part2 != nullptr)
-            memcpy(part2, static_cast<char *>(Sound->Normal.WaveData) + size1, size2);
-        if (SoundBuffer_Unlock(&Sound->Buffer[i], part1, size1, part2, size2) < 0)
-        {
+        if (part2 != nullptr) memcpy(part2, static_cast<char *>(Sound->Normal.WaveData) + size1, size2);
+        if (SoundBuffer_Unlock(&Sound->Buffer[i], part1, size1, part2, size2) < 0) {
             AddLogStringWide(L"サウンドデータの転送に失敗しました_2");
             return -1;
         }
@@ -110,15 +101,13 @@ int TransferPcm(SoundHandleData *Sound)
 void StopMemorySound(SoundHandleData *Sound)
 {
     for (int i = 0; i < Sound->BufferNum; i++)
-        if (SoundBuffer_GetStatus(&Sound->Buffer[i]) == 1)
-            SoundBuffer_Stop(&Sound->Buffer[i], 1);
+        if (SoundBuffer_GetStatus(&Sound->Buffer[i]) == 1) SoundBuffer_Stop(&Sound->Buffer[i], 1);
 }
 
 void Unlink(DxCriticalSection *Lock, HandleListNode *Node)
 {
     CRITICALSECTION_GUARD(guard, Lock);
-    if (Node->Prev != nullptr)
-        HandleListRemove(Node);
+    if (Node->Prev != nullptr) HandleListRemove(Node);
 }
 
 }  // namespace
@@ -139,13 +128,11 @@ int InitializeSoundHandle(HandleInfo *Info)
 {
     SoundHandleData *sound = reinterpret_cast<SoundHandleData *>(Info);
     sound->BufferPlayIndex = 0;
-    for (int i = 0; i < SOUNDBUFFER_MAX_CHANNEL_NUM; i++)
-    {
+    for (int i = 0; i < SOUNDBUFFER_MAX_CHANNEL_NUM; i++) {
         sound->Volume[i] = 0;
         sound->LinearVolume[i] = 255;
     }
-    for (int i = 0; i < 3; i++)
-    {
+    for (int i = 0; i < 3; i++) {
         sound->Position3D[i] = 0.0f;
         sound->Velocity3D[i] = 0.0f;
     }
@@ -164,16 +151,13 @@ int InitializeSoundHandle(HandleInfo *Info)
 
 int AddSoundHandle(int Is3DSound, int KeepFlag, int ASyncThread, int ReuseHandle)
 {
-    if (!IsSoundSystemInitialized())
-        return -1;
+    if (!IsSoundSystemInitialized()) return -1;
     int handle = AddHandle(DX_HANDLETYPE_SOUND, ASyncThread, ReuseHandle);
-    if (handle < 0)
-        return -1;
+    if (handle < 0) return -1;
     SoundHandleData *sound = reinterpret_cast<SoundHandleData *>(HandleCheck(handle));
     sound->Is3DSound = Is3DSound ? 1 : 0;
     sound->KeepFlag = KeepFlag ? 1 : 0;
-    if (sound->Is3DSound)
-    {
+    if (sound->Is3DSound) {
         CRITICALSECTION_GUARD(guard, &SoundSystem.Sound3DListLock);
         HandleListAdd(&SoundSystem.Sound3DListFirst, &sound->List3D, handle, sound);
     }
@@ -184,33 +168,24 @@ int TerminateSoundHandle(HandleInfo *Info)
 {
     SoundHandleData *sound = reinterpret_cast<SoundHandleData *>(Info);
     int handle = Info->Handle;
-    if (sound->Type == SOUND_TYPE_STREAM)
-    {
-        if (!sound->Stream.WaitingDelete)
-            StopStreamSound(handle);
-    }
-    else
-    {
+    if (sound->Type == SOUND_TYPE_STREAM) {
+        if (!sound->Stream.WaitingDelete) StopStreamSound(handle);
+    } else {
         StopMemorySound(sound);
     }
-    if (sound->Is3DSound)
-    {
+    if (sound->Is3DSound) {
         Unlink(&SoundSystem.Sound3DListLock, &sound->List3D);
         Unlink(&SoundSystem.PlayedListLock, &sound->PlayedList);
         sound->OnPlayedList = 0;
     }
-    if (sound->DeleteOnPlayEndList.Prev != nullptr)
-        HandleListRemove(&sound->DeleteOnPlayEndList);
+    if (sound->DeleteOnPlayEndList.Prev != nullptr) HandleListRemove(&sound->DeleteOnPlayEndList);
     sound->DeleteOnPlayEnd = 0;
 
-    if (sound->Type == SOUND_TYPE_STREAM)
-        return TerminateStreamSound(sound, handle);
+    if (sound->Type == SOUND_TYPE_STREAM) return TerminateStreamSound(sound, handle);
 
-    for (int i = 0; i < sound->BufferNum; i++)
-        SoundBuffer_Terminate(&sound->Buffer[i]);
+    for (int i = 0; i < sound->BufferNum; i++) SoundBuffer_Terminate(&sound->Buffer[i]);
     sound->BufferNum = 0;
-    if (sound->Normal.WaveDataUseCount != nullptr && --*sound->Normal.WaveDataUseCount == 0)
-    {
+    if (sound->Normal.WaveDataUseCount != nullptr && --*sound->Normal.WaveDataUseCount == 0) {
         DXFREE(sound->Normal.WaveData);
         DXFREE(sound->Normal.WaveDataUseCount);
     }
@@ -225,19 +200,15 @@ int TerminateSoundHandle(HandleInfo *Info)
 int LoadSoundMemFromFile(const LoadSoundParam *Param, const wchar_t *FileName, int BufferNum, int SharingHandle,
                          int ASyncLoadFlag, int ASyncThread)
 {
-    if (Param == nullptr || FileName == nullptr || !IsSoundDeviceReady())
-        return -1;
+    if (Param == nullptr || FileName == nullptr || !IsSoundDeviceReady()) return -1;
     int handle = AddSoundHandle(Param->Is3DSound, Param->KeepFlag, ASyncThread);
-    if (handle < 0)
-        return -1;
+    if (handle < 0) return -1;
 
     // A job may run after the current folder has changed: it gets the absolute path.
     wchar_t path[FILE_PATH_MAX_CHARS];
-    if (ConvertFullPath(FileName, path, sizeof(path), nullptr) < 0)
-        return FinishLoadAtOnce(handle, ASyncThread, -1);
+    if (ConvertFullPath(FileName, path, sizeof(path), nullptr) < 0) return FinishLoadAtOnce(handle, ASyncThread, -1);
     LoadSoundParam param = *Param;
-    if (ASyncLoadFlag && !ASyncThread)
-    {
+    if (ASyncLoadFlag && !ASyncThread) {
         return QueueSoundLayerHandleJob(handle, SetupSoundHandleFromFileASyncCallback, [&](void *Block, int *At) {
             AddASyncLoadParamData(Block, At, &param, sizeof(param));
             AddASyncLoadParamInt(Block, At, handle);
@@ -253,12 +224,10 @@ int LoadSoundMemFromFile(const LoadSoundParam *Param, const wchar_t *FileName, i
 int SetupSoundHandleFromFile(LoadSoundParam *Param, int SoundHandle, const wchar_t *FileName, int BufferNum,
                              int SharingHandle, int AllowLoading)
 {
-    if (SoundHandleOf(SoundHandle, AllowLoading) == nullptr || FileName == nullptr)
-        return -1;
+    if (SoundHandleOf(SoundHandle, AllowLoading) == nullptr || FileName == nullptr) return -1;
     TakeLoopFile(Param, FileName);
 
-    if (Param->CreateType != 0)
-    {
+    if (Param->CreateType != 0) {
         if (AddStreamSoundFile(Param, FileName, 0, SoundHandle, Param->CreateType, SharingHandle, AllowLoading) < 0)
             return -1;
         return FinishStreamLoad(Param, SoundHandle, AllowLoading);
@@ -268,20 +237,15 @@ int SetupSoundHandleFromFile(LoadSoundParam *Param, int SoundHandle, const wchar
     void *image = nullptr;
     int imageSize = 0;
     int read = -1;
-    if (file == 0)
-    {
+    if (file == 0) {
         AddLogFormat(L"File Open Error : %s", FileName);
-    }
-    else
-    {
-        read = ReadWholeStream(GetFileStreamFunctionTable(), reinterpret_cast<void *>(file), &image, &imageSize,
-                               INT_MAX);
+    } else {
+        read =
+            ReadWholeStream(GetFileStreamFunctionTable(), reinterpret_cast<void *>(file), &image, &imageSize, INT_MAX);
         FileAccessClose(file);
-        if (read == -2)
-            AddLogFormat(L"File Load : Memory Alloc Error : %s", FileName);
+        if (read == -2) AddLogFormat(L"File Load : Memory Alloc Error : %s", FileName);
     }
-    if (read < 0)
-    {
+    if (read < 0) {
         AddLogFormat(L"Sound File Load Error : %s", FileName);
         return -1;
     }
@@ -289,8 +253,7 @@ int SetupSoundHandleFromFile(LoadSoundParam *Param, int SoundHandle, const wchar
                                             BufferNum > SOUND_BUFFER_MAX_NUM ? SOUND_BUFFER_MAX_NUM : BufferNum,
                                             SharingHandle, AllowLoading);
     DXFREE(image);
-    if (result < 0)
-    {
+    if (result < 0) {
         AddLogFormat(L"Sound File Setup Error : %s", FileName);
         return -1;
     }
@@ -300,19 +263,17 @@ int SetupSoundHandleFromFile(LoadSoundParam *Param, int SoundHandle, const wchar
 int LoadSoundMemFromMemImage(const LoadSoundParam *Param, int CreateFlag, int SoundHandle, const void *FileImage,
                              int FileImageSize, int BufferNum, int SharingHandle, int ASyncLoadFlag, int ASyncThread)
 {
-    if (Param == nullptr || FileImage == nullptr || FileImageSize < 0 || !IsSoundDeviceReady())
-        return -1;
+    if (Param == nullptr || FileImage == nullptr || FileImageSize < 0 || !IsSoundDeviceReady()) return -1;
     LoadSoundParam param = *Param;
-    if (!CreateFlag)
-    {
-        return LoadSoundMemByMemImageBase(&param, SoundHandle, FileImage, FileImageSize, BufferNum, SharingHandle,
-                                          0) < 0 ? -1 : 0;
+    if (!CreateFlag) {
+        return LoadSoundMemByMemImageBase(&param, SoundHandle, FileImage, FileImageSize, BufferNum, SharingHandle, 0) <
+                       0
+                   ? -1
+                   : 0;
     }
     int handle = AddSoundHandle(Param->Is3DSound, Param->KeepFlag, ASyncThread);
-    if (handle < 0)
-        return -1;
-    if (ASyncLoadFlag && !ASyncThread)
-    {
+    if (handle < 0) return -1;
+    if (ASyncLoadFlag && !ASyncThread) {
         return QueueSoundLayerHandleJob(handle, LoadSoundMemByMemImageBaseASyncCallback, [&](void *Block, int *At) {
             AddASyncLoadParamData(Block, At, &param, sizeof(param));
             AddASyncLoadParamInt(Block, At, handle);
@@ -322,39 +283,36 @@ int LoadSoundMemFromMemImage(const LoadSoundParam *Param, int CreateFlag, int So
             AddASyncLoadParamInt(Block, At, SharingHandle);
         });
     }
-    return FinishLoadAtOnce(handle, ASyncThread,
-                            LoadSoundMemByMemImageBase(&param, handle, FileImage, FileImageSize, BufferNum,
-                                                       SharingHandle, 1));
+    return FinishLoadAtOnce(
+        handle, ASyncThread,
+        LoadSoundMemByMemImageBase(&param, handle, FileImage, FileImageSize, BufferNum, SharingHandle, 1));
 }
 
 int LoadSoundMemByMemImageBase(LoadSoundParam *Param, int SoundHandle, const void *FileImage, int FileImageSize,
                                int BufferNum, int SharingHandle, int AllowLoading)
 {
     SoundHandleData *sound = SoundHandleOf(SoundHandle, AllowLoading);
-    if (sound == nullptr || BufferNum < 1 || BufferNum > SOUND_BUFFER_MAX_NUM)
-        return -1;
+    if (sound == nullptr || BufferNum < 1 || BufferNum > SOUND_BUFFER_MAX_NUM) return -1;
 
-    if (Param->CreateType != 0)
-    {
+    if (Param->CreateType != 0) {
         if (AddStreamSoundMemImage(Param, FileImage, FileImageSize, 0, SoundHandle, Param->CreateType, SharingHandle,
                                    AllowLoading) < 0)
             return -1;
         return FinishStreamLoad(Param, SoundHandle, AllowLoading);
     }
     // A memory sound is made once: a handle that holds a sound already takes no second one.
-    if (sound->BufferNum > 0 || sound->Stream.SourceNum > 0)
-        return -1;
+    if (sound->BufferNum > 0 || sound->Stream.SourceNum > 0) return -1;
 
-    struct {
+    struct
+    {
         SoundWaveFormat Format;
         void *Pcm;
         int PcmBytes, LoopStart, LoopEnd;
     } decoded;
-    int decode = DecodeSoundFileImage(Param, FileImage, FileImageSize, !LoopPairSet(*Param) && !Param->IgnoreFileLoop,
-                                      &decoded.Format, &decoded.Pcm, &decoded.PcmBytes, &decoded.LoopStart,
-                                      &decoded.LoopEnd);
-    if (decode < 0)
-    {
+    int decode =
+        DecodeSoundFileImage(Param, FileImage, FileImageSize, !LoopPairSet(*Param) && !Param->IgnoreFileLoop,
+                             &decoded.Format, &decoded.Pcm, &decoded.PcmBytes, &decoded.LoopStart, &decoded.LoopEnd);
+    if (decode < 0) {
         AddLogStringWide(decode == -1 ? L"音声ファイルのＰＣＭへの変換に失敗しました"
                                       : L"音声ファイルを格納するメモリ領域の確保に失敗しました");
         return -1;
@@ -365,11 +323,9 @@ int LoadSoundMemByMemImageBase(LoadSoundParam *Param, int SoundHandle, const voi
     bool ownLoop = decoded.LoopStart >= 0 && decoded.LoopEnd >= 0;
     bool stream = ownLoop || decoded.PcmBytes / decoded.Format.nAvgBytesPerSec > uint32_t(MemorySoundMaxSeconds) ||
                   SetupSoundBuffers(sound, SoundHandle, BufferNum, uint32_t(decoded.PcmBytes), &decoded.Format, 0) < 0;
-    if (stream)
-    {
+    if (stream) {
         DXFREE(decoded.Pcm);
-        if (ownLoop)
-        {
+        if (ownLoop) {
             Param->LoopStartSample = decoded.LoopStart;
             Param->LoopEndSample = decoded.LoopEnd;
         }
@@ -383,8 +339,7 @@ int LoadSoundMemByMemImageBase(LoadSoundParam *Param, int SoundHandle, const voi
     for (int i = 0; i < sound->BufferNum; i++)
         SoundBuffer_SetFrequency(&sound->Buffer[i], decoded.Format.nSamplesPerSec);
     int *useCount = static_cast<int *>(DXALLOC(sizeof(int)));
-    if (useCount == nullptr)
-    {
+    if (useCount == nullptr) {
         AddLogStringWide(L"サウンドデータの参照数を保存するメモリ領域の確保に失敗しました");
         DXFREE(decoded.Pcm);
         return -1;
@@ -393,8 +348,7 @@ int LoadSoundMemByMemImageBase(LoadSoundParam *Param, int SoundHandle, const voi
     sound->Normal.WaveDataUseCount = useCount;
     sound->Normal.WaveData = decoded.Pcm;
     sound->Normal.WaveSize = decoded.PcmBytes;
-    if (TransferPcm(sound) < 0)
-        return -1;
+    if (TransferPcm(sound) < 0) return -1;
     return ApplyLoadSoundLoop(Param, SoundHandle);
 }
 
@@ -402,14 +356,12 @@ int SetupSoundBuffers(SoundHandleData *Sound, int SoundHandle, int BufferNum, ui
                       const SoundWaveFormat *Format, int IsStream)
 {
     Sound->BufferFormat = *Format;
-    if (SoundBuffer_Initialize(&Sound->Buffer[0], Bytes, Format, nullptr, Sound->Is3DSound) < 0)
-    {
+    if (SoundBuffer_Initialize(&Sound->Buffer[0], Bytes, Format, nullptr, Sound->Is3DSound) < 0) {
         AddLogStringWide(IsStream ? L"ストリーム風サウンドバッファの作成に失敗しました\n"
                                   : L"DirectSoundBuffer の作成に失敗しました\n");
         return -1;
     }
-    if (IsStream)
-    {
+    if (IsStream) {
         Sound->Type = SOUND_TYPE_STREAM;
         Sound->BufferNum = 1;
         CRITICALSECTION_GUARD(guard, &SoundSystem.StreamListLock);
@@ -418,10 +370,8 @@ int SetupSoundBuffers(SoundHandleData *Sound, int SoundHandle, int BufferNum, ui
     }
     // A duplicate that cannot be made ends the count: the sound plays on the buffers it has.
     int made = 1;
-    for (; made < BufferNum; made++)
-    {
-        if (SoundBuffer_Duplicate(&Sound->Buffer[made], &Sound->Buffer[0], Sound->Is3DSound) < 0)
-            break;
+    for (; made < BufferNum; made++) {
+        if (SoundBuffer_Duplicate(&Sound->Buffer[made], &Sound->Buffer[0], Sound->Is3DSound) < 0) break;
         Sound->BufferDuplicate[made] = 1;
     }
     Sound->Type = SOUND_TYPE_MEMORY;
@@ -437,15 +387,12 @@ int DecodeSoundFileImage(const LoadSoundParam *Param, const void *FileImage, int
     MemStream *stream = FileImageSize >= 0 ? CreateMemStream(FileImage, uint32_t(FileImageSize)) : nullptr;
     SoundConvertState conv = {};
     if (stream == nullptr || SetupSoundConvert(&conv, GetMemStreamFunctionTable(), stream, Param->ConvertSkipMask,
-                                               Param->ConvertOggVorbisBitDepth, Param->ConvertOggVorbisDecoder) < 0)
-    {
-        if (stream != nullptr)
-            MemStreamClose(stream);
+                                               Param->ConvertOggVorbisBitDepth, Param->ConvertOggVorbisDecoder) < 0) {
+        if (stream != nullptr) MemStreamClose(stream);
         return -1;
     }
     int result = SoundConvert_ReadAll(&conv, Format, Pcm, PcmBytes) < 0 ? -2 : 0;
-    if (result == 0 && WithLoop)
-        SoundConvert_GetLoopInfo(&conv, LoopStart, LoopEnd);
+    if (result == 0 && WithLoop) SoundConvert_GetLoopInfo(&conv, LoopStart, LoopEnd);
     SoundConvert_Release(&conv);
     MemStreamClose(stream);
     return result;
@@ -453,17 +400,13 @@ int DecodeSoundFileImage(const LoadSoundParam *Param, const void *FileImage, int
 
 int ReadWholeStream(const StreamFunctionTable *Table, void *Stream, void **Data, int *Size, int MaxBytes)
 {
-    if (Table->Seek(Stream, 0, FILE_SEEK_END) != 0)
-        return -1;
+    if (Table->Seek(Stream, 0, FILE_SEEK_END) != 0) return -1;
     int64_t size = Table->Tell(Stream);
     Table->Seek(Stream, 0, FILE_SEEK_SET);
-    if (size < 0 || size > MaxBytes)
-        return -1;
+    if (size < 0 || size > MaxBytes) return -1;
     void *block = DXALLOC(size > 0 ? size_t(size) : 1);
-    if (block == nullptr)
-        return -2;
-    if (Table->Read(block, 1, size_t(size), Stream) != size_t(size))
-    {
+    if (block == nullptr) return -2;
+    if (Table->Read(block, 1, size_t(size), Stream) != size_t(size)) {
         DXFREE(block);
         return -1;
     }
@@ -472,10 +415,7 @@ int ReadWholeStream(const StreamFunctionTable *Table, void *Stream, void **Data,
     return 0;
 }
 
-int ConvertMilliSecToSample(int SamplesPerSec, int MilliSec)
-{
-    return int(int64_t(SamplesPerSec) * MilliSec / 1000);
-}
+int ConvertMilliSecToSample(int SamplesPerSec, int MilliSec) { return int(int64_t(SamplesPerSec) * MilliSec / 1000); }
 
 int ConvertSampleToMilliSec(int SamplesPerSec, int Sample)
 {
@@ -488,15 +428,13 @@ int ConvertSampleToMilliSec(int SamplesPerSec, int Sample)
 int ConvertSoundMemToStream(int SoundHandle)
 {
     SoundHandleData *sound = SoundHandleOf(SoundHandle, 0);
-    if (sound == nullptr || sound->BufferNum < 1)
-        return -1;
-    if (sound->Type == SOUND_TYPE_STREAM)
-        return 0;
+    if (sound == nullptr || sound->BufferNum < 1) return -1;
+    if (sound->Type == SOUND_TYPE_STREAM) return 0;
 
     void *image;
     size_t imageSize;
-    if (BuildWaveFileImage(&image, &imageSize, &sound->BufferFormat, sizeof(SoundWaveFormat),
-                           sound->Normal.WaveData, size_t(sound->Normal.WaveSize)) < 0)
+    if (BuildWaveFileImage(&image, &imageSize, &sound->BufferFormat, sizeof(SoundWaveFormat), sound->Normal.WaveData,
+                           size_t(sound->Normal.WaveSize)) < 0)
         return -1;
     int volume = sound->Volume[0];
     int position = GetSoundCurrentPosition(SoundHandle);
@@ -508,28 +446,24 @@ int ConvertSoundMemToStream(int SoundHandle)
     StopSoundHandle(SoundHandle);
     SubHandle(SoundHandle);
     int result = -1;
-    if (AddSoundHandle(is3D, keep, 0, SoundHandle) == SoundHandle)
-    {
+    if (AddSoundHandle(is3D, keep, 0, SoundHandle) == SoundHandle) {
         LoadSoundParam param;
         InitLoadSoundParam(&param);
         MemStream *stream = CreateMemStream(image, uint32_t(imageSize));
         int canClose = 1;
-        if (stream != nullptr)
-        {
+        if (stream != nullptr) {
             result = AddSreamSound(&param, GetMemStreamFunctionTable(), stream, 0, SoundHandle,
                                    STREAM_SOURCE_KIND_FILE_IMAGE, &canClose, -1, 0);
             MemStreamClose(stream);
         }
     }
     DXFREE(image);
-    if (result < 0)
-    {
+    if (result < 0) {
         AddLogStringWide(L"ストリームサウンドハンドルの作成に失敗しました\n");
         return -1;
     }
     SetSoundVolume(volume + 10000, SoundHandle);
-    if (position > 0)
-        SetStreamSoundCurrentPosition(position, SoundHandle);
+    if (position > 0) SetStreamSoundCurrentPosition(position, SoundHandle);
     SetSoundFrequency(frequency == 0 ? -1 : frequency, SoundHandle);
     SetSoundPan(pan, SoundHandle);
     return 0;

@@ -17,11 +17,11 @@
 #include "zovuz/sound/sound_convert_internal.h"
 #include "zovuz/sound/sound_system_internal.h"
 
-constexpr int SOUND_BUFFER_MAX_NUM = 10;          // buffers of a memory sound
-constexpr int STREAM_SOURCE_MAX_NUM = 3;          // sources of a stream sound
-constexpr int STREAM_REPEAT_LOOP_POINT = 255;     // repeat count of a source that loops at its loop point
+constexpr int SOUND_BUFFER_MAX_NUM = 10;            // buffers of a memory sound
+constexpr int STREAM_SOURCE_MAX_NUM = 3;            // sources of a stream sound
+constexpr int STREAM_REPEAT_LOOP_POINT = 255;       // repeat count of a source that loops at its loop point
 constexpr int STREAM_WRITE_OFFSET_UNFILLED = -800;  // write offset of a buffer not filled yet
-constexpr int SOUND_LOOP_FILE_PATH_BYTES = 3072;  // room for a loop-file path
+constexpr int SOUND_LOOP_FILE_PATH_BYTES = 3072;    // room for a loop-file path
 
 // Source kinds of a stream sound.
 constexpr int STREAM_SOURCE_KIND_PCM_IMAGE = 0;   // converted whole to PCM at once, held as a WAVE image
@@ -29,74 +29,79 @@ constexpr int STREAM_SOURCE_KIND_FILE_IMAGE = 2;  // the file's bytes held in me
 constexpr int STREAM_SOURCE_KIND_STREAM = 3;      // the caller's stream, read as it plays (13 s buffer)
 
 // One source of a stream sound.
-struct StreamSoundSource {
-    int Kind;                       // STREAM_SOURCE_KIND_*
-    int RepeatCount;                // extra plays (0..254); STREAM_REPEAT_LOOP_POINT: loop at the loop point
-    void *Image;                    // bytes the source owns (kinds 0 and 2), or null
-    int ImageSize;                  // their size
-    StreamFunctionTable Table;      // the stream read: a memory stream over Image, or the caller's
-    void *Stream;                   // and its stream pointer
-    int KeepStream;                 // 1: the caller's stream is closed with the source (kind 3)
-    SoundConvertState Conv;         // the converter over the stream
-    int LoopStartSample;            // where a loop goes back to, frames (0 when none)
-    int LoopEndSample;              // where a loop jumps back, frames (-1 when none)
+struct StreamSoundSource
+{
+    int Kind;                   // STREAM_SOURCE_KIND_*
+    int RepeatCount;            // extra plays (0..254); STREAM_REPEAT_LOOP_POINT: loop at the loop point
+    void *Image;                // bytes the source owns (kinds 0 and 2), or null
+    int ImageSize;              // their size
+    StreamFunctionTable Table;  // the stream read: a memory stream over Image, or the caller's
+    void *Stream;               // and its stream pointer
+    int KeepStream;             // 1: the caller's stream is closed with the source (kind 3)
+    SoundConvertState Conv;     // the converter over the stream
+    int LoopStartSample;        // where a loop goes back to, frames (0 when none)
+    int LoopEndSample;          // where a loop jumps back, frames (-1 when none)
 };
 
 // The stream state of a Sound handle.
-struct StreamSoundData {
+struct StreamSoundData
+{
     StreamSoundSource Source[STREAM_SOURCE_MAX_NUM];
-    int SourceNum;                  // sources added
-    int SourceIndex;                // the source being read
-    int RepeatsDone;                // repeats of that source done
-    int BigBlock;                   // 1 when a source of kind 3 was added: 13 s buffer and leads
-    int TotalSample;                // frames of all sources together (each counted once)
-    uint32_t BufferBytes;           // the device buffer's size
-    int WriteOffset;                // where the next refill writes; STREAM_WRITE_OFFSET_UNFILLED before the first
-    int RefillStart;                // start of the refill window (the window runs to WriteOffset)
-    int StreamPosition;             // bytes of the current source read so far
-    int PlayPosition;               // bytes played, following the play cursor
-    int LastPlayCursor;             // the play cursor when PlayPosition was last brought up to date
-    uint8_t Prepared;               // the buffer holds data from PlayPosition on: the refill runs
-    uint8_t Ended;                  // the last data is written; the buffer stops once played through
-    uint8_t LoopPending;            // a loop jump is written and not yet played
-    uint8_t AllPlayed;              // every source has been read to its end
-    int EndOffset;                  // end record: the buffer offset where the data ends
-    int EndPlayCursor;              // and the play cursor when it was written
-    int JumpOffset;                 // jump record: the buffer offset where the jump was written
-    int JumpPosition;               // and the play position it leads to
-    int SharedFromHandle;           // the handle whose buffer this one plays through, -1 none
-    int ShareCount;                 // handles playing through this one's buffer
-    int CurrentUser;                // the handle using this one's buffer now, -1 none
-    int WaitingDelete;              // deleted while others still share its buffer
-    HandleListNode List;            // node in the list of stream sounds; Prev is null while not on it
+    int SourceNum;         // sources added
+    int SourceIndex;       // the source being read
+    int RepeatsDone;       // repeats of that source done
+    int BigBlock;          // 1 when a source of kind 3 was added: 13 s buffer and leads
+    int TotalSample;       // frames of all sources together (each counted once)
+    uint32_t BufferBytes;  // the device buffer's size
+    int WriteOffset;       // where the next refill writes; STREAM_WRITE_OFFSET_UNFILLED before the first
+    int RefillStart;       // start of the refill window (the window runs to WriteOffset)
+    int StreamPosition;    // bytes of the current source read so far
+    int PlayPosition;      // bytes played, following the play cursor
+    int LastPlayCursor;    // the play cursor when PlayPosition was last brought up to date
+    uint8_t Prepared;      // the buffer holds data from PlayPosition on: the refill runs
+    uint8_t Ended;         // the last data is written; the buffer stops once played through
+    uint8_t LoopPending;   // a loop jump is written and not yet played
+    uint8_t AllPlayed;     // every source has been read to its end
+    int EndOffset;         // end record: the buffer offset where the data ends
+    int EndPlayCursor;     // and the play cursor when it was written
+    int JumpOffset;        // jump record: the buffer offset where the jump was written
+    int JumpPosition;      // and the play position it leads to
+    int SharedFromHandle;  // the handle whose buffer this one plays through, -1 none
+    int ShareCount;        // handles playing through this one's buffer
+    int CurrentUser;       // the handle using this one's buffer now, -1 none
+    int WaitingDelete;     // deleted while others still share its buffer
+    HandleListNode List;   // node in the list of stream sounds; Prev is null while not on it
 };
 
 // A value the next play uses instead of the handle's own, once.
 template <typename T>
-struct SoundNextPlayValue {
-    int Flag;                       // 1: set for the next play
+struct SoundNextPlayValue
+{
+    int Flag;  // 1: set for the next play
     T Value;
 };
 
 // The Sound handle record.
-struct SoundHandleData {
+struct SoundHandleData
+{
     HandleInfo HandleInfo;
-    HandleListNode List3D;                          // node in the list of 3D sounds
-    int Is3DSound;                                  // 1: a 3D sound
-    int OnPlayedList;                               // 1 while on the played list
-    HandleListNode PlayedList;                      // its node there
-    int DeleteOnPlayEnd;                            // 1 while on the delete-after-play list
-    HandleListNode DeleteOnPlayEndList;             // its node there
-    int KeepFlag;                                   // 1: survives the sound layer's delete-all
-    int BufferNum;                                  // buffers made (memory sound), 1 for a stream sound
-    int BufferPaused[SOUND_BUFFER_MAX_NUM];         // stopped by the window's deactivation
-    int BufferWasPlaying[SOUND_BUFFER_MAX_NUM];     // it was playing then
-    SOUNDBUFFER Buffer[SOUND_BUFFER_MAX_NUM];       // the device buffers
-    SoundWaveFormat BufferFormat;                   // their format
-    int Type;                                       // SOUND_TYPE_MEMORY or SOUND_TYPE_STREAM
-    int PlayType;                                   // play type of the last stream play
-    StreamSoundData Stream;                         // stream sounds
-    struct {
+    HandleListNode List3D;                       // node in the list of 3D sounds
+    int Is3DSound;                               // 1: a 3D sound
+    int OnPlayedList;                            // 1 while on the played list
+    HandleListNode PlayedList;                   // its node there
+    int DeleteOnPlayEnd;                         // 1 while on the delete-after-play list
+    HandleListNode DeleteOnPlayEndList;          // its node there
+    int KeepFlag;                                // 1: survives the sound layer's delete-all
+    int BufferNum;                               // buffers made (memory sound), 1 for a stream sound
+    int BufferPaused[SOUND_BUFFER_MAX_NUM];      // stopped by the window's deactivation
+    int BufferWasPlaying[SOUND_BUFFER_MAX_NUM];  // it was playing then
+    SOUNDBUFFER Buffer[SOUND_BUFFER_MAX_NUM];    // the device buffers
+    SoundWaveFormat BufferFormat;                // their format
+    int Type;                                    // SOUND_TYPE_MEMORY or SOUND_TYPE_STREAM
+    int PlayType;                                // play type of the last stream play
+    StreamSoundData Stream;                      // stream sounds
+    struct
+    {
         int WaveSize;                               // PCM bytes
         void *WaveData;                             // the PCM (shared by its owners)
         int *WaveDataUseCount;                      // owners of the PCM (separately allocated)
@@ -112,14 +117,15 @@ struct SoundHandleData {
     float Velocity3D[3];                            // 3D velocity
     int FrequencyScaleFlag;                         // 1: frequencies are scaled by FrequencyScale
     float FrequencyScale;
-    struct {
+    struct
+    {
         SoundNextPlayValue<int> Volume[SOUNDBUFFER_MAX_CHANNEL_NUM];
         SoundNextPlayValue<int> Pan;
         SoundNextPlayValue<int> Frequency;
         SoundNextPlayValue<float[3]> Position3D;
         SoundNextPlayValue<float> DistanceScale3D;
         SoundNextPlayValue<float[3]> Velocity3D;
-    } NextPlay;                                     // overrides for the next play
+    } NextPlay;  // overrides for the next play
 };
 
 constexpr int SOUND_TYPE_MEMORY = 0;

@@ -12,8 +12,7 @@ namespace {
 // handle has none.
 SOUNDBUFFER *CurrentBuffer(SoundHandleData *Sound)
 {
-    if (Sound->Type == SOUND_TYPE_STREAM)
-        return StreamSoundBuffer(Sound);
+    if (Sound->Type == SOUND_TYPE_STREAM) return StreamSoundBuffer(Sound);
     return Sound->BufferNum > 0 ? &Sound->Buffer[Sound->BufferPlayIndex] : nullptr;
 }
 
@@ -21,21 +20,17 @@ SOUNDBUFFER *CurrentBuffer(SoundHandleData *Sound)
 template <typename Function>
 void ForEachBuffer(SoundHandleData *Sound, Function Apply)
 {
-    if (Sound->Type == SOUND_TYPE_STREAM)
-    {
-        if (SOUNDBUFFER *buffer = StreamSoundBuffer(Sound))
-            Apply(buffer);
+    if (Sound->Type == SOUND_TYPE_STREAM) {
+        if (SOUNDBUFFER *buffer = StreamSoundBuffer(Sound)) Apply(buffer);
         return;
     }
-    for (int i = 0; i < Sound->BufferNum; i++)
-        Apply(&Sound->Buffer[i]);
+    for (int i = 0; i < Sound->BufferNum; i++) Apply(&Sound->Buffer[i]);
 }
 
 // A frequency as the buffers take it: 0 is the format's own rate, and the scale applies to it.
 uint32_t BufferFrequency(const SoundHandleData *Sound, int Frequency)
 {
-    if (!Sound->FrequencyScaleFlag)
-        return uint32_t(Frequency);
+    if (!Sound->FrequencyScaleFlag) return uint32_t(Frequency);
     double base = Frequency != 0 ? Frequency : double(Sound->BufferFormat.nSamplesPerSec);
     return uint32_t(base * Sound->FrequencyScale);
 }
@@ -43,16 +38,14 @@ uint32_t BufferFrequency(const SoundHandleData *Sound, int Frequency)
 template <typename T>
 const T &Take(SoundNextPlayValue<T> &Next, const T &Own)
 {
-    if (!Next.Flag)
-        return Own;
+    if (!Next.Flag) return Own;
     Next.Flag = 0;
     return Next.Value;
 }
 
 const float *Take3(SoundNextPlayValue<float[3]> &Next, const float *Own)
 {
-    if (!Next.Flag)
-        return Own;
+    if (!Next.Flag) return Own;
     Next.Flag = 0;
     return Next.Value;
 }
@@ -63,8 +56,7 @@ bool StillPlaying(SoundHandleData *Sound)
     if (Sound->Type == SOUND_TYPE_STREAM)
         return CheckStreamSoundPlaying(Sound->HandleInfo.Handle) == 1 || Sound->BufferPaused[0];
     for (int i = 0; i < Sound->BufferNum; i++)
-        if (Sound->BufferPaused[i] || SoundBuffer_GetStatus(&Sound->Buffer[i]) == 1)
-            return true;
+        if (Sound->BufferPaused[i] || SoundBuffer_GetStatus(&Sound->Buffer[i]) == 1) return true;
     return false;
 }
 
@@ -80,37 +72,30 @@ void ApplySoundHandleSettings(SoundHandleData *Sound, SOUNDBUFFER *Buffer)
         SoundBuffer_SetVolume(Buffer, channel, Take(next.Volume[channel], Sound->Volume[channel]));
     SoundBuffer_SetPan(Buffer, Take(next.Pan, Sound->Pan));
     SoundBuffer_SetFrequency(Buffer, BufferFrequency(Sound, Take(next.Frequency, Sound->Frequency)));
-    if (!Sound->Is3DSound)
-        return;
+    if (!Sound->Is3DSound) return;
     const float *position = Take3(next.Position3D, Sound->Position3D);
     SoundBuffer_Set3DPosition(Buffer, position[0], position[1], position[2]);
     SoundBuffer_Set3DDistanceScale(Buffer, Take(next.DistanceScale3D, Sound->DistanceScale3D));
     const float *velocity = Take3(next.Velocity3D, Sound->Velocity3D);
     SoundBuffer_Set3DVelocity(Buffer, velocity[0], velocity[1], velocity[2]);
-    if (Buffer->Changed3D && SoundBuffer_Platform_Refresh3DSound(Buffer) == 0)
-        Buffer->Changed3D = 0;
+    if (Buffer->Changed3D && SoundBuffer_Platform_Refresh3DSound(Buffer) == 0) Buffer->Changed3D = 0;
 }
 
 void AddToPlayedSoundList(SoundHandleData *Sound, int SoundHandle)
 {
-    if (!Sound->Is3DSound)
-        return;
+    if (!Sound->Is3DSound) return;
     CRITICALSECTION_GUARD(guard, &SoundSystem.PlayedListLock);
-    if (Sound->OnPlayedList)
-        return;
+    if (Sound->OnPlayedList) return;
     HandleListAdd(&SoundSystem.PlayedListFirst, &Sound->PlayedList, SoundHandle, Sound);
     Sound->OnPlayedList = 1;
 }
 
 int WaitSoundPlayEnd(int SoundHandle)
 {
-    if (ProcessMessageNoLock() != 0)
-        return 0;
-    while (CheckSoundPlaying(SoundHandle) == 1)
-    {
+    if (ProcessMessageNoLock() != 0) return 0;
+    while (CheckSoundPlaying(SoundHandle) == 1) {
         ThreadSleep(1);
-        if (ProcessMessageNoLock() != 0)
-            break;
+        if (ProcessMessageNoLock() != 0) break;
     }
     return 0;
 }
@@ -118,34 +103,26 @@ int WaitSoundPlayEnd(int SoundHandle)
 int PlaySoundHandle(int SoundHandle, int PlayType, int TopPositionFlag)
 {
     SoundHandleData *sound = SoundHandleOf(SoundHandle, 0);
-    if (sound == nullptr)
-        return -1;
-    if (!GetWindowActiveFlag() && !GetWindowActivationBusyFlag())
-        WaitWhileWindowInactive();
-    if (sound->Type == SOUND_TYPE_STREAM)
-        return PlayStreamSound(SoundHandle, PlayType, TopPositionFlag);
-    if (sound->BufferNum < 1)
-        return -1;
+    if (sound == nullptr) return -1;
+    if (!GetWindowActiveFlag() && !GetWindowActivationBusyFlag()) WaitWhileWindowInactive();
+    if (sound->Type == SOUND_TYPE_STREAM) return PlayStreamSound(SoundHandle, PlayType, TopPositionFlag);
+    if (sound->BufferNum < 1) return -1;
 
     // The next buffer in turn. One still playing is restarted only from the top.
     int previous = sound->BufferPlayIndex;
     int index = (previous + 1) % sound->BufferNum;
     sound->BufferPlayIndex = index;
     SOUNDBUFFER *buffer = &sound->Buffer[index];
-    if (SoundBuffer_GetStatus(buffer) == 1)
-    {
-        if (!TopPositionFlag)
-            return 0;
+    if (SoundBuffer_GetStatus(buffer) == 1) {
+        if (!TopPositionFlag) return 0;
         SoundBuffer_Stop(buffer, 1);
     }
     uint32_t position = 0;
-    if (!TopPositionFlag)
-        SoundBuffer_GetCurrentPosition(&sound->Buffer[previous], &position, nullptr);
+    if (!TopPositionFlag) SoundBuffer_GetCurrentPosition(&sound->Buffer[previous], &position, nullptr);
     SoundBuffer_SetCurrentPosition(buffer, position);
     ApplySoundHandleSettings(sound, buffer);
 
-    if (SoundBuffer_Play(buffer, PlayType == DX_PLAYTYPE_LOOP ? 1 : 0) < 0)
-        return -1;
+    if (SoundBuffer_Play(buffer, PlayType == DX_PLAYTYPE_LOOP ? 1 : 0) < 0) return -1;
     AddToPlayedSoundList(sound, SoundHandle);
     return PlayType == DX_PLAYTYPE_NORMAL ? WaitSoundPlayEnd(SoundHandle) : 0;
 }
@@ -153,19 +130,14 @@ int PlaySoundHandle(int SoundHandle, int PlayType, int TopPositionFlag)
 int StopSoundHandle(int SoundHandle)
 {
     SoundHandleData *sound = SoundHandleOf(SoundHandle, 0);
-    if (sound == nullptr)
-        return -1;
-    if (sound->Type == SOUND_TYPE_STREAM)
-        return StopStreamSound(SoundHandle);
-    for (int i = 0; i < sound->BufferNum; i++)
-    {
+    if (sound == nullptr) return -1;
+    if (sound->Type == SOUND_TYPE_STREAM) return StopStreamSound(SoundHandle);
+    for (int i = 0; i < sound->BufferNum; i++) {
         sound->BufferPaused[i] = 0;
         sound->BufferWasPlaying[i] = 0;
         int status = SoundBuffer_GetStatus(&sound->Buffer[i]);
-        if (status < 0)
-            return -1;
-        if (status == 1)
-            SoundBuffer_Stop(&sound->Buffer[i], 1);
+        if (status < 0) return -1;
+        if (status == 1) SoundBuffer_Stop(&sound->Buffer[i], 1);
     }
     return 0;
 }
@@ -173,13 +145,10 @@ int StopSoundHandle(int SoundHandle)
 int CheckSoundPlaying(int SoundHandle)
 {
     SoundHandleData *sound = SoundHandleOf(SoundHandle, 0);
-    if (sound == nullptr)
-        return -1;
-    if (sound->Type == SOUND_TYPE_STREAM)
-        return CheckStreamSoundPlaying(SoundHandle);
+    if (sound == nullptr) return -1;
+    if (sound->Type == SOUND_TYPE_STREAM) return CheckStreamSoundPlaying(SoundHandle);
     // A buffer paused by the window's deactivation counts as playing when it was playing then.
-    for (int i = 0; i < sound->BufferNum; i++)
-    {
+    for (int i = 0; i < sound->BufferNum; i++) {
         if (sound->BufferPaused[i] ? sound->BufferWasPlaying[i] : SoundBuffer_GetStatus(&sound->Buffer[i]) == 1)
             return 1;
     }
@@ -192,51 +161,41 @@ int CheckSoundPlaying(int SoundHandle)
 int GetSoundTotalSample(int SoundHandle, int AllowLoading)
 {
     SoundHandleData *sound = SoundHandleOf(SoundHandle, AllowLoading);
-    if (sound == nullptr || sound->BufferFormat.nBlockAlign == 0)
-        return -1;
-    if (sound->Type == SOUND_TYPE_STREAM)
-        return sound->Stream.TotalSample;
+    if (sound == nullptr || sound->BufferFormat.nBlockAlign == 0) return -1;
+    if (sound->Type == SOUND_TYPE_STREAM) return sound->Stream.TotalSample;
     return sound->Normal.WaveSize / sound->BufferFormat.nBlockAlign;
 }
 
 int GetSoundTotalTime(int SoundHandle)
 {
     int samples = GetSoundTotalSample(SoundHandle, 0);
-    if (samples < 0)
-        return -1;
+    if (samples < 0) return -1;
     return ConvertSampleToMilliSec(int(SoundHandleOf(SoundHandle, 0)->BufferFormat.nSamplesPerSec), samples);
 }
 
 int GetSoundCurrentPosition(int SoundHandle)
 {
     SoundHandleData *sound = SoundHandleOf(SoundHandle, 0);
-    if (sound == nullptr)
-        return -1;
-    if (sound->Type == SOUND_TYPE_STREAM)
-        return GetStreamSoundCurrentPosition(SoundHandle);
+    if (sound == nullptr) return -1;
+    if (sound->Type == SOUND_TYPE_STREAM) return GetStreamSoundCurrentPosition(SoundHandle);
     uint32_t cursor;
-    if (SoundBuffer_GetCurrentPosition(CurrentBuffer(sound), &cursor, nullptr) < 0)
-        return -1;
+    if (SoundBuffer_GetCurrentPosition(CurrentBuffer(sound), &cursor, nullptr) < 0) return -1;
     return int(cursor);
 }
 
 int SetSoundCurrentPosition(int BytePosition, int SoundHandle)
 {
     SoundHandleData *sound = SoundHandleOf(SoundHandle, 0);
-    if (sound == nullptr || BytePosition < 0)
-        return -1;
-    if (sound->Type == SOUND_TYPE_STREAM)
-        return SetStreamSoundCurrentPosition(BytePosition, SoundHandle);
+    if (sound == nullptr || BytePosition < 0) return -1;
+    if (sound->Type == SOUND_TYPE_STREAM) return SetStreamSoundCurrentPosition(BytePosition, SoundHandle);
     return SoundBuffer_SetCurrentPosition(CurrentBuffer(sound), uint32_t(BytePosition));
 }
 
 int SetSoundCurrentTime(int MilliSec, int SoundHandle)
 {
     SoundHandleData *sound = SoundHandleOf(SoundHandle, 0);
-    if (sound == nullptr || MilliSec < 0)
-        return -1;
-    if (sound->Type == SOUND_TYPE_STREAM)
-        return SetStreamSoundCurrentTime(MilliSec, SoundHandle);
+    if (sound == nullptr || MilliSec < 0) return -1;
+    if (sound->Type == SOUND_TYPE_STREAM) return SetStreamSoundCurrentTime(MilliSec, SoundHandle);
     int sample = ConvertMilliSecToSample(int(sound->BufferFormat.nSamplesPerSec), MilliSec);
     return SoundBuffer_SetCurrentPosition(CurrentBuffer(sound), uint32_t(sample) * sound->BufferFormat.nBlockAlign);
 }
@@ -248,16 +207,14 @@ int GetSoundFrequency(int SoundHandle)
 {
     SoundHandleData *sound = SoundHandleOf(SoundHandle, 0);
     uint32_t frequency;
-    if (sound == nullptr || SoundBuffer_GetFrequency(CurrentBuffer(sound), &frequency) < 0)
-        return -1;
+    if (sound == nullptr || SoundBuffer_GetFrequency(CurrentBuffer(sound), &frequency) < 0) return -1;
     return int(frequency);
 }
 
 int SetSoundFrequency(int Frequency, int SoundHandle)
 {
     SoundHandleData *sound = SoundHandleOf(SoundHandle, 0);
-    if (sound == nullptr || Frequency < -1)
-        return -1;
+    if (sound == nullptr || Frequency < -1) return -1;
     int stored = Frequency == -1 ? 0 : Frequency;
     uint32_t applied = BufferFrequency(sound, stored);
     ForEachBuffer(sound, [applied](SOUNDBUFFER *Buffer) { SoundBuffer_SetFrequency(Buffer, applied); });
@@ -269,16 +226,14 @@ int GetSoundPan(int SoundHandle)
 {
     SoundHandleData *sound = SoundHandleOf(SoundHandle, 0);
     int pan;
-    if (sound == nullptr || SoundBuffer_GetPan(CurrentBuffer(sound), &pan) < 0)
-        return -1;
+    if (sound == nullptr || SoundBuffer_GetPan(CurrentBuffer(sound), &pan) < 0) return -1;
     return pan;
 }
 
 int SetSoundPan(int Pan, int SoundHandle)
 {
     SoundHandleData *sound = SoundHandleOf(SoundHandle, 0);
-    if (sound == nullptr)
-        return -1;
+    if (sound == nullptr) return -1;
     Pan = Pan < SOUNDBUFFER_PAN_LEFT ? SOUNDBUFFER_PAN_LEFT : Pan > SOUNDBUFFER_PAN_RIGHT ? SOUNDBUFFER_PAN_RIGHT : Pan;
     ForEachBuffer(sound, [Pan](SOUNDBUFFER *Buffer) { SoundBuffer_SetPan(Buffer, Pan); });
     sound->Pan = Pan;
@@ -289,21 +244,18 @@ int GetSoundVolume(int Channel, int SoundHandle)
 {
     SoundHandleData *sound = SoundHandleOf(SoundHandle, 0);
     int volume;
-    if (sound == nullptr || SoundBuffer_GetVolume(CurrentBuffer(sound), Channel, &volume) < 0)
-        return -1;
+    if (sound == nullptr || SoundBuffer_GetVolume(CurrentBuffer(sound), Channel, &volume) < 0) return -1;
     return volume + 10000;
 }
 
 int SetSoundVolume(int Volume, int SoundHandle)
 {
     SoundHandleData *sound = SoundHandleOf(SoundHandle, 0);
-    if (sound == nullptr)
-        return -1;
+    if (sound == nullptr) return -1;
     int volume = Volume < 0 ? -10000 : Volume - 10000;
     ForEachBuffer(sound, [volume](SOUNDBUFFER *Buffer) { SoundBuffer_SetVolumeAll(Buffer, volume); });
     int linear = int(256.0 * pow(10.0, volume / 5000.0) / 0.9999999999);
-    for (int channel = 0; channel < SOUNDBUFFER_MAX_CHANNEL_NUM; channel++)
-    {
+    for (int channel = 0; channel < SOUNDBUFFER_MAX_CHANNEL_NUM; channel++) {
         sound->Volume[channel] = volume;
         sound->LinearVolume[channel] = linear;
     }
@@ -315,20 +267,16 @@ int SetSoundVolume(int Volume, int SoundHandle)
 
 int ProcessPlayedSoundList(void)
 {
-    if (!IsSoundDeviceReady() || !IsSoundSystemInitialized())
-        return -1;
+    if (!IsSoundDeviceReady() || !IsSoundSystemInitialized()) return -1;
     // A 3D sound stays on the list while the device has post-stop work for one of its buffers.
     CRITICALSECTION_GUARD(guard, &SoundSystem.PlayedListLock);
     HandleListNode *node = SoundSystem.PlayedListFirst.Next;
-    while (node->Next != nullptr)
-    {
+    while (node->Next != nullptr) {
         SoundHandleData *sound = static_cast<SoundHandleData *>(node->Data);
         bool needed = false;
         for (SOUNDBUFFER &buffer : sound->Buffer)
-            if (buffer.Valid && SoundBuffer_Platform_ProcessPostStop(&buffer) != -1)
-                needed = true;
-        if (needed)
-        {
+            if (buffer.Valid && SoundBuffer_Platform_ProcessPostStop(&buffer) != -1) needed = true;
+        if (needed) {
             node = node->Next;
             continue;
         }
@@ -341,15 +289,12 @@ int ProcessPlayedSoundList(void)
 
 int ProcessDeleteOnPlayEndSounds(void)
 {
-    if (!IsSoundDeviceReady() || !IsSoundSystemInitialized())
-        return -1;
+    if (!IsSoundDeviceReady() || !IsSoundSystemInitialized()) return -1;
     CRITICALSECTION_GUARD(guard, SoundHandleTypeLock(DX_HANDLETYPE_SOUND));
     HandleListNode *node = SoundSystem.DeleteOnPlayEndListFirst.Next;
-    while (node->Next != nullptr)
-    {
+    while (node->Next != nullptr) {
         SoundHandleData *sound = SoundHandleOf(node->Handle, 0);
-        if (sound == nullptr || StillPlaying(sound))
-        {
+        if (sound == nullptr || StillPlaying(sound)) {
             node = node->Next;
             continue;
         }
@@ -361,36 +306,26 @@ int ProcessDeleteOnPlayEndSounds(void)
 
 int PauseAllSoundHandles(int PauseFlag)
 {
-    if (!IsSoundSystemInitialized() || !IsSoundDeviceReady())
-        return -1;
+    if (!IsSoundSystemInitialized() || !IsSoundDeviceReady()) return -1;
     HandleManage &manage = HandleManageArray[DX_HANDLETYPE_SOUND];
     CRITICALSECTION_GUARD(guard, &manage.CriticalSection);
-    for (HandleListNode *node = manage.ListFirst.Next; node->Next != nullptr; node = node->Next)
-    {
+    for (HandleListNode *node = manage.ListFirst.Next; node->Next != nullptr; node = node->Next) {
         SoundHandleData *sound = static_cast<SoundHandleData *>(node->Data);
-        if (sound->HandleInfo.ASyncLoadCount != 0)
-            continue;
-        for (int i = 0; i < SOUND_BUFFER_MAX_NUM; i++)
-        {
+        if (sound->HandleInfo.ASyncLoadCount != 0) continue;
+        for (int i = 0; i < SOUND_BUFFER_MAX_NUM; i++) {
             SOUNDBUFFER *buffer = &sound->Buffer[i];
-            if (!buffer->Valid || !SoundBuffer_Platform_HasDeviceBuffer(buffer))
-                continue;
-            if (!PauseFlag)
-            {
-                if (sound->BufferPaused[i] && sound->BufferWasPlaying[i])
-                    SoundBuffer_Play(buffer, buffer->Loop);
+            if (!buffer->Valid || !SoundBuffer_Platform_HasDeviceBuffer(buffer)) continue;
+            if (!PauseFlag) {
+                if (sound->BufferPaused[i] && sound->BufferWasPlaying[i]) SoundBuffer_Play(buffer, buffer->Loop);
                 sound->BufferPaused[i] = 0;
                 continue;
             }
-            if (sound->BufferPaused[i])
-                continue;
+            if (sound->BufferPaused[i]) continue;
             int status = SoundBuffer_GetStatus(buffer);
-            if (status < 0)
-                continue;
+            if (status < 0) continue;
             sound->BufferPaused[i] = 1;
             sound->BufferWasPlaying[i] = status == 1 ? 1 : 0;
-            if (status == 1)
-                SoundBuffer_Stop(buffer, 1);
+            if (status == 1) SoundBuffer_Stop(buffer, 1);
         }
     }
     return 0;

@@ -20,31 +20,24 @@ SoundHandleData *LoopTarget(int SoundHandle, int AllowLoading, int Position, int
                             const wchar_t *ManySourcesMessage)
 {
     SoundHandleData *sound = SoundHandleOf(SoundHandle, AllowLoading);
-    if (sound == nullptr)
-        return nullptr;
-    if (sound->Type == SOUND_TYPE_MEMORY)
-    {
-        if (sound->HandleInfo.ASyncLoadCount != 0 || ConvertSoundMemToStream(SoundHandle) < 0)
-            return nullptr;
+    if (sound == nullptr) return nullptr;
+    if (sound->Type == SOUND_TYPE_MEMORY) {
+        if (sound->HandleInfo.ASyncLoadCount != 0 || ConvertSoundMemToStream(SoundHandle) < 0) return nullptr;
         sound = SoundHandleOf(SoundHandle, AllowLoading);  // a new record under the same value
-        if (sound == nullptr)
-            return nullptr;
+        if (sound == nullptr) return nullptr;
     }
-    if (sound->Stream.SourceNum >= 2)
-    {
+    if (sound->Stream.SourceNum >= 2) {
         AddLogStringWide(ManySourcesMessage);
         return nullptr;
     }
-    if (sound->Stream.SourceNum == 0 || Position > sound->Stream.TotalSample - 1 + PastLast)
-        return nullptr;
+    if (sound->Stream.SourceNum == 0 || Position > sound->Stream.TotalSample - 1 + PastLast) return nullptr;
     return sound;
 }
 
 int MilliSecToSample(int SoundHandle, int MilliSec, int AllowLoading, int *Sample)
 {
     SoundHandleData *sound = SoundHandleOf(SoundHandle, AllowLoading);
-    if (sound == nullptr)
-        return -1;
+    if (sound == nullptr) return -1;
     *Sample = MilliSec == -1 ? -1 : ConvertMilliSecToSample(int(sound->BufferFormat.nSamplesPerSec), MilliSec);
     return 0;
 }
@@ -53,14 +46,11 @@ int MilliSecToSample(int SoundHandle, int MilliSec, int AllowLoading, int *Sampl
 // for a larger number.
 int ReadNumber(const wchar_t *&Text)
 {
-    if (*Text < L'0' || *Text > L'9')
-        return -1;
+    if (*Text < L'0' || *Text > L'9') return -1;
     int64_t value = 0;
-    for (; *Text >= L'0' && *Text <= L'9'; Text++)
-    {
+    for (; *Text >= L'0' && *Text <= L'9'; Text++) {
         value = value * 10 + (*Text - L'0');
-        if (value > 0x7FFFFFFF)
-            return -1;
+        if (value > 0x7FFFFFFF) return -1;
     }
     return int(value);
 }
@@ -69,10 +59,8 @@ int ReadNumber(const wchar_t *&Text)
 int ReadValueAfterEquals(const wchar_t *&Text)
 {
     Text = wcschr(Text, L'=');
-    if (Text == nullptr)
-        return -1;
-    while (*Text != 0 && (*Text < L'0' || *Text > L'9'))
-        Text++;
+    if (Text == nullptr) return -1;
+    while (*Text != 0 && (*Text < L'0' || *Text > L'9')) Text++;
     return ReadNumber(Text);
 }
 
@@ -80,23 +68,17 @@ int ReadValueAfterEquals(const wchar_t *&Text)
 int ParseLoopText(const wchar_t *Text, int *LoopStart, int *LoopEnd)
 {
     Text = wcschr(Text, L'L');
-    if (Text == nullptr || wcsncmp(Text, L"LOOPSTART", 9) != 0)
-        return -1;
+    if (Text == nullptr || wcsncmp(Text, L"LOOPSTART", 9) != 0) return -1;
     int start = ReadValueAfterEquals(Text);
-    if (start < 0 || *Text == 0)
-        return -1;
+    if (start < 0 || *Text == 0) return -1;
     Text = wcschr(Text, L'L');
-    if (Text == nullptr)
-        return -1;
+    if (Text == nullptr) return -1;
     bool length = wcsncmp(Text, L"LOOPLENGTH", 10) == 0;
-    if (!length && wcsncmp(Text, L"LOOPEND", 7) != 0)
-        return -1;
+    if (!length && wcsncmp(Text, L"LOOPEND", 7) != 0) return -1;
     int value = ReadValueAfterEquals(Text);
-    if (value < 0)
-        return -1;
+    if (value < 0) return -1;
     int64_t end = length ? int64_t(start) + value : value;
-    if (end > 0x7FFFFFFF || start >= end)
-        return -1;
+    if (end > 0x7FFFFFFF || start >= end) return -1;
     *LoopStart = start;
     *LoopEnd = int(end);
     return 0;
@@ -109,15 +91,13 @@ int ParseLoopText(const wchar_t *Text, int *LoopStart, int *LoopEnd)
 
 int SetSoundLoopStartSample(int LoopStartSample, int SoundHandle, int AllowLoading)
 {
-    SoundHandleData *sound = LoopTarget(
-        SoundHandle, AllowLoading, LoopStartSample, 0,
-        L"二つ以上の音声ファイルから作成されたサウンドハンドルにループポイントを指定する事は出来ません\n");
-    if (sound == nullptr)
-        return -1;
+    SoundHandleData *sound =
+        LoopTarget(SoundHandle, AllowLoading, LoopStartSample, 0,
+                   L"二つ以上の音声ファイルから作成されたサウンドハンドルにループポイントを指定する事は出来ません\n");
+    if (sound == nullptr) return -1;
     CRITICALSECTION_GUARD(guard, SoundHandleTypeLock(DX_HANDLETYPE_SOUND));
     StreamSoundSource &source = sound->Stream.Source[0];
-    if (LoopStartSample < 0)
-    {
+    if (LoopStartSample < 0) {
         source.LoopStartSample = 0;
         source.RepeatCount = 0;
         return 0;
@@ -130,11 +110,10 @@ int SetSoundLoopStartSample(int LoopStartSample, int SoundHandle, int AllowLoadi
 
 int SetSoundLoopEndSample(int LoopEndSample, int SoundHandle, int AllowLoading)
 {
-    SoundHandleData *sound = LoopTarget(
-        SoundHandle, AllowLoading, LoopEndSample, 1,
-        L"二つ以上の音声ファイルから作成されたサウンドハンドルにループ開始位置を指定する事は出来ません\n");
-    if (sound == nullptr)
-        return -1;
+    SoundHandleData *sound =
+        LoopTarget(SoundHandle, AllowLoading, LoopEndSample, 1,
+                   L"二つ以上の音声ファイルから作成されたサウンドハンドルにループ開始位置を指定する事は出来ません\n");
+    if (sound == nullptr) return -1;
     CRITICALSECTION_GUARD(guard, SoundHandleTypeLock(DX_HANDLETYPE_SOUND));
     StreamSoundSource &source = sound->Stream.Source[0];
     source.LoopEndSample = LoopEndSample < 0 ? -1 : LoopEndSample;
@@ -148,26 +127,22 @@ int SetSoundLoopEndSample(int LoopEndSample, int SoundHandle, int AllowLoading)
 
 int SetSoundLoopSamples(int LoopStartSample, int LoopEndSample, int SoundHandle, int AllowLoading)
 {
-    if (LoopStartSample >= LoopEndSample)
-        return -1;
-    if (SetSoundLoopStartSample(LoopStartSample, SoundHandle, AllowLoading) < 0)
-        return -1;
+    if (LoopStartSample >= LoopEndSample) return -1;
+    if (SetSoundLoopStartSample(LoopStartSample, SoundHandle, AllowLoading) < 0) return -1;
     return SetSoundLoopEndSample(LoopEndSample, SoundHandle, AllowLoading);
 }
 
 int SetSoundLoopStartTime(int LoopStartMilliSec, int SoundHandle, int AllowLoading)
 {
     int sample;
-    if (MilliSecToSample(SoundHandle, LoopStartMilliSec, AllowLoading, &sample) < 0)
-        return -1;
+    if (MilliSecToSample(SoundHandle, LoopStartMilliSec, AllowLoading, &sample) < 0) return -1;
     return SetSoundLoopStartSample(sample, SoundHandle, AllowLoading);
 }
 
 int SetSoundLoopEndTime(int LoopEndMilliSec, int SoundHandle, int AllowLoading)
 {
     int sample;
-    if (MilliSecToSample(SoundHandle, LoopEndMilliSec, AllowLoading, &sample) < 0)
-        return -1;
+    if (MilliSecToSample(SoundHandle, LoopEndMilliSec, AllowLoading, &sample) < 0) return -1;
     return SetSoundLoopEndSample(sample, SoundHandle, AllowLoading);
 }
 
@@ -194,19 +169,16 @@ int ApplyLoadSoundLoop(const LoadSoundParam *Param, int SoundHandle)
 
 int MakeLoopInfoFilePath(const wchar_t *SoundFileName, wchar_t *Dest, size_t DestBytes)
 {
-    if (SoundFileName == nullptr || Dest == nullptr)
-        return -1;
+    if (SoundFileName == nullptr || Dest == nullptr) return -1;
     // The extension is the last '.' of the name, after the last separator.
     size_t length = wcslen(SoundFileName);
     size_t nameStart = 0;
     for (size_t i = 0; i < length; i++)
-        if (SoundFileName[i] == L'\\' || SoundFileName[i] == L'/')
-            nameStart = i + 1;
+        if (SoundFileName[i] == L'\\' || SoundFileName[i] == L'/') nameStart = i + 1;
     const wchar_t *dot = wcsrchr(SoundFileName + nameStart, L'.');
     size_t keep = dot != nullptr ? size_t(dot - SoundFileName) : length;
     size_t suffix = sizeof(LoopFileSuffix) / sizeof(wchar_t);  // with its terminator
-    if ((keep + suffix) * sizeof(wchar_t) > DestBytes)
-        return -1;
+    if ((keep + suffix) * sizeof(wchar_t) > DestBytes) return -1;
     memcpy(Dest, SoundFileName, keep * sizeof(wchar_t));
     memcpy(Dest + keep, LoopFileSuffix, sizeof(LoopFileSuffix));
     return 0;
@@ -214,8 +186,7 @@ int MakeLoopInfoFilePath(const wchar_t *SoundFileName, wchar_t *Dest, size_t Des
 
 int ParseLoopInfo(const void *FileBytes, int FileSize, int *LoopStart, int *LoopEnd)
 {
-    if (FileBytes == nullptr || FileSize < 3)
-        return -1;
+    if (FileBytes == nullptr || FileSize < 3) return -1;
     const unsigned char *bytes = static_cast<const unsigned char *>(FileBytes);
     int code = CHAR_CODE_SHIFTJIS;
     int skip = 0;
@@ -232,8 +203,7 @@ int ParseLoopInfo(const void *FileBytes, int FileSize, int *LoopStart, int *Loop
     char source[LoopFileReadBytes + 4] = {};
     memcpy(source, bytes + skip, size_t(textBytes));
     wchar_t text[LoopTextBytes / sizeof(wchar_t)];
-    if (ConvertCharCode(source, code, reinterpret_cast<char *>(text), sizeof(text), CHAR_CODE_UTF16LE) == 0)
-        return -1;
+    if (ConvertCharCode(source, code, reinterpret_cast<char *>(text), sizeof(text), CHAR_CODE_UTF16LE) == 0) return -1;
     text[LoopTextBytes / sizeof(wchar_t) - 1] = 0;
     return ParseLoopText(text, LoopStart, LoopEnd);
 }
@@ -241,8 +211,7 @@ int ParseLoopInfo(const void *FileBytes, int FileSize, int *LoopStart, int *Loop
 int ReadLoopInfoFile(const wchar_t *LoopFileName, int *LoopStart, int *LoopEnd)
 {
     FileStreamId file = FileAccessOpen(LoopFileName, 0, 1, 0);
-    if (file == 0)
-        return -1;
+    if (file == 0) return -1;
     unsigned char bytes[LoopFileReadBytes + 3];
     size_t got = FileAccessRead(bytes, 1, sizeof(bytes), file);
     FileAccessClose(file);

@@ -129,8 +129,7 @@ DxCriticalSection *SoundHandleTypeLock(int HandleType)
 
 int KeepSoundLayerHandleIfSetUp(int Handle, int SetupResult)
 {
-    if (SetupResult >= 0)
-        return Handle;
+    if (SetupResult >= 0) return Handle;
     SubHandle(Handle);
     return -1;
 }
@@ -140,11 +139,9 @@ int QueueSoundLayerHandleJob(int Handle, ASyncLoadData *Job)
     DxCriticalSection *lock = SoundHandleTypeLock((Handle & DX_HANDLETYPE_MASK) >> DX_HANDLETYPE_ADDRESS);
     CRITICALSECTION_LOCK(lock);
     int slot = AddASyncLoadJob(Job);
-    if (slot >= 0)
-        IncASyncLoadCount(Handle, slot);
+    if (slot >= 0) IncASyncLoadCount(Handle, slot);
     CRITICALSECTION_UNLOCK(lock);
-    if (slot >= 0)
-        return Handle;
+    if (slot >= 0) return Handle;
     DXFREE(Job);
     return KeepSoundLayerHandleIfSetUp(Handle, -1);
 }
@@ -152,8 +149,7 @@ int QueueSoundLayerHandleJob(int Handle, ASyncLoadData *Job)
 void FinishSoundLayerHandleJob(int Handle, int Result)
 {
     DecASyncLoadCount(Handle);
-    if (Result < 0)
-        SubHandle(Handle);
+    if (Result < 0) SubHandle(Handle);
 }
 
 int InitLoadSoundParam(LoadSoundParam *Param)

@@ -63,15 +63,16 @@ struct SoundSystemData {
 
     // The one 3D listener and its sound cone, set by the start and read by the device layer's
     // 3D refresh. Angles in radians.
-    struct {
-        float Position[3];                    // (0, 0, 0)
-        float Front[3];                       // (0, 0, 1)
-        float Velocity[3];                    // (0, 0, 0)
-        float InnerAngle;                     // 150 degrees
-        float OuterAngle;                     // 330 degrees
-        float InnerVolume;                    // 1.0
-        float OuterVolume;                    // 0.75
-        float ConeFilter[3];                  // the cone's three further factors: 1.0, 0, 0
+    struct
+    {
+        float Position[3];    // (0, 0, 0)
+        float Front[3];       // (0, 0, 1)
+        float Velocity[3];    // (0, 0, 0)
+        float InnerAngle;     // 150 degrees
+        float OuterAngle;     // 330 degrees
+        float InnerVolume;    // 1.0
+        float OuterVolume;    // 0.75
+        float ConeFilter[3];  // the cone's three further factors: 1.0, 0, 0
     } Listener3D;
 
     int CurrentMusicHandle;                   // the current music, 0 when none
@@ -106,8 +107,7 @@ int QueueSoundLayerHandleJob(int Handle, ASyncLoadFunction Function, Packer Pack
     int size = 0;
     Pack(nullptr, &size);
     ASyncLoadData *job = AllocASyncLoadData(size);
-    if (job == nullptr)
-        return KeepSoundLayerHandleIfSetUp(Handle, -1);
+    if (job == nullptr) return KeepSoundLayerHandleIfSetUp(Handle, -1);
     job->ProcessFunction = Function;
     int at = 0;
     Pack(job->Data, &at);

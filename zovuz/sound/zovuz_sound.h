@@ -95,7 +95,8 @@ int ReadSoftSoundData(int SoftSoundHandle, int SamplePosition, int *Left, int *R
 // AllowLoading argument of 1.
 
 // The load parameters every sound loader is given: fifteen 32-bit words.
-struct LoadSoundParam {
+struct LoadSoundParam
+{
     int KeepFlag;                  // 1: the handle survives the sound layer's delete-all
     int Is3DSound;                 // 1: a 3D sound
     int CreateType;                // 0 memory sound; 1, 2, 3 stream sound of that source kind
@@ -133,8 +134,7 @@ int LoadSoundMemFromFile(const LoadSoundParam *Param, const wchar_t *FileName, i
 // (CreateFlag 0: 0, or -1); an existing stream sound gains the image as a further source. An
 // asynchronous load reads the image later: it must stay until the load is done.
 int LoadSoundMemFromMemImage(const LoadSoundParam *Param, int CreateFlag, int SoundHandle, const void *FileImage,
-                             int FileImageSize, int BufferNum, int SharingHandle, int ASyncLoadFlag,
-                             int ASyncThread);
+                             int FileImageSize, int BufferNum, int SharingHandle, int ASyncLoadFlag, int ASyncThread);
 
 // Plays: a memory sound on its next buffer in turn (while that buffer still plays, nothing
 // happens unless TopPositionFlag restarts it), a stream sound from where it stands, or from

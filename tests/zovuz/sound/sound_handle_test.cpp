@@ -33,8 +33,7 @@ TEST_F(SoundHandles, MemorySoundPlaysItsBuffersInTurn)
     EXPECT_EQ(0, CheckSoundPlaying(handle));
 
     const int expected[] = {1, 2, 0};
-    for (int buffer : expected)
-    {
+    for (int buffer : expected) {
         ASSERT_EQ(0, PlaySoundHandle(handle, DX_PLAYTYPE_BACK, 1));
         EXPECT_EQ(buffer, Record(handle).BufferPlayIndex);
         EXPECT_TRUE(Device(handle, buffer).Playing);
@@ -50,8 +49,7 @@ TEST_F(SoundHandles, MemorySoundPlaysItsBuffersInTurn)
     EXPECT_EQ(0u, Device(handle, 2).PlayCursor);
     EXPECT_EQ(1, Device(handle, 2).LoopFlag);
 
-    for (int i = 0; i < 3; i++)
-        Device(handle, i).Playing = false;  // played to their ends
+    for (int i = 0; i < 3; i++) Device(handle, i).Playing = false;  // played to their ends
     EXPECT_EQ(0, CheckSoundPlaying(handle));
 
     EXPECT_EQ(0, SubHandle(handle));
@@ -64,11 +62,11 @@ TEST_F(SoundHandles, VolumePanAndFrequencyReachEveryBuffer)
 {
     int handle = LoadSoundImage(Tone16(100), 0, 2);
     ASSERT_GE(handle, 0);
-    struct {
+    struct
+    {
         int Set, Volume, Linear;
     } volumes[] = {{10000, 0, 256}, {5000, -5000, 25}, {-1, -10000, 2}};
-    for (const auto &v : volumes)
-    {
+    for (const auto &v : volumes) {
         ASSERT_EQ(0, SetSoundVolume(v.Set, handle));
         EXPECT_EQ(v.Volume, Record(handle).Volume[7]) << v.Set;
         EXPECT_EQ(v.Linear, Record(handle).LinearVolume[0]) << v.Set;
@@ -95,7 +93,8 @@ TEST_F(SoundHandles, VolumePanAndFrequencyReachEveryBuffer)
 TEST_F(SoundHandles, LongOrLoopingSoundsBecomeStreamSounds)
 {
     auto silence8 = [](int, int) { return 0x80; };
-    struct Case {
+    struct Case
+    {
         const wchar_t *Name;
         Bytes Image;
         std::string LoopFile;  // written beside it as "<name>_loop.txt" when not empty
@@ -106,24 +105,21 @@ TEST_F(SoundHandles, LongOrLoopingSoundsBecomeStreamSounds)
         {L"smpl.wav", Bytes(), "", SOUND_TYPE_STREAM, 100, 200},
         {L"a.b.wav", Tone16(1000, 44100, 1), "LOOPSTART=300\r\nLOOPLENGTH=400\r\n", SOUND_TYPE_STREAM, 300, 700},
     };
-    cases[2].Image = PcmWaveImage(1, 16, 44100, 1000, [](int, int) { return 0; },
-                                  {{"smpl", SampleLoopBody(1, 100, 199)}});
+    cases[2].Image =
+        PcmWaveImage(1, 16, 44100, 1000, [](int, int) { return 0; }, {{"smpl", SampleLoopBody(1, 100, 199)}});
     LoadSoundParam param;
     InitLoadSoundParam(&param);
-    for (const Case &c : cases)
-    {
+    for (const Case &c : cases) {
         ASSERT_TRUE(WriteFileBytes(c.Name, c.Image));
         std::wstring base(c.Name);
-        if (!c.LoopFile.empty())
-        {
+        if (!c.LoopFile.empty()) {
             ASSERT_TRUE(WriteFileBytes(base.substr(0, base.rfind(L'.')) + L"_loop.txt", c.LoopFile));
         }
         int handle = LoadSoundMemFromFile(&param, c.Name, 1, -1, 0, 0);
         ASSERT_GE(handle, 0) << c.Name;
         EXPECT_EQ(c.Type, Record(handle).Type) << c.Name;
         const StreamSoundSource &source = Record(handle).Stream.Source[0];
-        if (c.Type == SOUND_TYPE_STREAM)
-        {
+        if (c.Type == SOUND_TYPE_STREAM) {
             EXPECT_EQ(c.LoopStart, source.LoopStartSample) << c.Name;
             EXPECT_EQ(c.LoopEnd, source.LoopEndSample) << c.Name;
             EXPECT_EQ(c.LoopEnd >= 0 ? STREAM_REPEAT_LOOP_POINT : 0, source.RepeatCount) << c.Name;
@@ -235,8 +231,7 @@ TEST_F(SoundHandles, AsynchronousLoadsFinishOnTheLoaderThreads)
     EXPECT_EQ(500, GetSoundTotalTime(fromFile));
     EXPECT_EQ(0, WaitHandleASyncLoad(fromImage));
     EXPECT_EQ(441, GetSoundTotalSample(fromImage, 0));
-    for (int i = 0; i < 5000 && HandleCheck(missing) != nullptr; i++)
-    {
+    for (int i = 0; i < 5000 && HandleCheck(missing) != nullptr; i++) {
         ProcessMainThreadRequests();
         Sleep(1);
     }

@@ -55,8 +55,7 @@ TEST(StreamSoundDevice, ALoopedStreamGoesOnAndAnotherStopsAtItsEnd)
     DWORD start = GetTickCount();
     ASSERT_EQ(0, PlaySoundHandle(looped, DX_PLAYTYPE_LOOP, 1));
     ASSERT_EQ(0, PlaySoundHandle(once, DX_PLAYTYPE_BACK, 1));
-    while (CheckSoundPlaying(once) == 1 && GetTickCount() - start < 5000)
-        Sleep(10);
+    while (CheckSoundPlaying(once) == 1 && GetTickCount() - start < 5000) Sleep(10);
     EXPECT_EQ(0, CheckSoundPlaying(once));
     EXPECT_GE(GetTickCount() - start, 250u);
     EXPECT_EQ(0, GetSoundCurrentPosition(once));
@@ -92,8 +91,7 @@ TEST(StreamSoundDevice, ALoopPointPlaysOnWithoutAGap)
     EXPECT_EQ(1, CheckSoundPlaying(handle));
     int position = GetSoundCurrentPosition(handle) / 4;
     EXPECT_LT(position, LoopEnd);
-    if (PlaySeconds() > 2.2)
-    {
+    if (PlaySeconds() > 2.2) {
         EXPECT_GE(position, LoopStart);
     }
     EXPECT_EQ(0, StopSoundHandle(handle));

@@ -34,8 +34,7 @@ protected:
     static bool HoldsRamp(int Handle, uint32_t Offset, uint32_t Bytes, int First)
     {
         for (uint32_t b = 0; b < Bytes; b += 2)
-            if (Sample(Handle, Offset + b) != First + int(b / 2))
-                return false;
+            if (Sample(Handle, Offset + b) != First + int(b / 2)) return false;
         return true;
     }
     // One refill with the cursor at Cursor.
@@ -54,24 +53,22 @@ TEST_F(StreamSounds, RefillWritesAUnitAheadOrWhatTheShortLeadLacks)
     EXPECT_EQ(1, Device(handle).LoopFlag);  // the buffer always loops
     EXPECT_TRUE(HoldsRamp(handle, 0, 12000, 0));
 
-    struct Step {
+    struct Step
+    {
         uint32_t Cursor;
         int Result;
         uint32_t WriteAt, Bytes;  // what the refill wrote
         int First;                // ramp value of its first sample
     } steps[] = {
-        {0, 0, 12000, 2000, 6000},     // 3/4 s written ahead: one unit
-        {1000, -1, 0, 0, 0},           // not yet back in the window
-        {2000, 0, 14000, 2000, 7000},
-        {4000, 0, 0, 2000, 8000},      // the write offset wrapped to 0
-        {15000, 0, 2000, 3000, 9000},  // late: 3/16 s ahead, 3/16 s missing of the short lead
+        {0, 0, 12000, 2000, 6000},                               // 3/4 s written ahead: one unit
+        {1000, -1, 0, 0, 0},                                     // not yet back in the window
+        {2000, 0, 14000, 2000, 7000}, {4000, 0, 0, 2000, 8000},  // the write offset wrapped to 0
+        {15000, 0, 2000, 3000, 9000},                            // late: 3/16 s ahead, 3/16 s missing of the short lead
     };
-    for (const Step &s : steps)
-    {
+    for (const Step &s : steps) {
         int before = Record(handle).Stream.WriteOffset;
         ASSERT_EQ(s.Result, RefillAt(handle, s.Cursor)) << s.Cursor;
-        if (s.Result < 0)
-        {
+        if (s.Result < 0) {
             EXPECT_EQ(before, Record(handle).Stream.WriteOffset) << s.Cursor;
             continue;
         }
@@ -111,23 +108,21 @@ TEST_F(StreamSounds, ALoopPointJumpsAndThePlayPositionFollowsTheJump)
 // whose data chunk claims more than it holds ends where its bytes end.
 TEST_F(StreamSounds, TheEndStopsTheSoundAndRewindsIt)
 {
-    struct Case {
+    struct Case
+    {
         const char *Name;
         Bytes Image;
         uint32_t DataBytes;  // where the data ends in the buffer
         uint8_t Silence;
     } cases[] = {
         {"8-bit", PcmWaveImage(1, 8, 8000, 4000, [](int, int) { return 0x10; }), 4000, 0x80},
-        {"16-bit, truncated", BuildRiffWave({{"fmt ", PlainFormatBody(1, 1, 8000, 16)},
-                                             {"data", Bytes(4000, 0x11), 20000}}),
-         4000, 0x00},
+        {"16-bit, truncated",
+         BuildRiffWave({{"fmt ", PlainFormatBody(1, 1, 8000, 16)}, {"data", Bytes(4000, 0x11), 20000}}), 4000, 0x00},
     };
-    for (const Case &c : cases)
-    {
+    for (const Case &c : cases) {
         int handle = LoadSoundImage(c.Image, 2);
         ASSERT_GE(handle, 0) << c.Name;
-        EXPECT_EQ(int(c.DataBytes) / Record(handle).BufferFormat.nBlockAlign, GetSoundTotalSample(handle, 0))
-            << c.Name;
+        EXPECT_EQ(int(c.DataBytes) / Record(handle).BufferFormat.nBlockAlign, GetSoundTotalSample(handle, 0)) << c.Name;
         ASSERT_EQ(0, PlaySoundHandle(handle, DX_PLAYTYPE_BACK, 1));
         const StreamSoundData &st = Record(handle).Stream;
         EXPECT_EQ(1, st.Ended) << c.Name;
@@ -163,13 +158,13 @@ TEST_F(StreamSounds, SourcesRepeatInTurnAndTheWholeLoopsWithAJump)
 
     // A, A, B, C, then a jump back to A, A, A, B, C, and a second jump waits for the first.
     ASSERT_EQ(0, PlaySoundHandle(handle, DX_PLAYTYPE_LOOP, 1));
-    struct Piece {
+    struct Piece
+    {
         uint32_t Offset, Bytes;
         int First;
-    } pieces[] = {{0, 2000, 0}, {2000, 2000, 0}, {4000, 1000, 20000}, {5000, 500, 30000},
+    } pieces[] = {{0, 2000, 0},    {2000, 2000, 0}, {4000, 1000, 20000}, {5000, 500, 30000},
                   {5500, 2000, 0}, {7500, 2000, 0}, {9500, 1000, 20000}, {10500, 500, 30000}};
-    for (const Piece &p : pieces)
-        EXPECT_TRUE(HoldsRamp(handle, p.Offset, p.Bytes, p.First)) << p.Offset;
+    for (const Piece &p : pieces) EXPECT_TRUE(HoldsRamp(handle, p.Offset, p.Bytes, p.First)) << p.Offset;
     EXPECT_EQ(11000, Record(handle).Stream.WriteOffset);
     EXPECT_EQ(5500, Record(handle).Stream.JumpOffset);
     Device(handle).PlayCursor = 6000;
@@ -208,14 +203,14 @@ TEST_F(StreamSounds, PositionsSetOrStoppedAtAreWhereTheNextPlayStarts)
 std::string Utf16(const char *Text, bool BigEndian)
 {
     std::string out = BigEndian ? "\xFE\xFF" : "\xFF\xFE";
-    for (; *Text != 0; Text++)
-        out += BigEndian ? std::string(1, '\0') + *Text : std::string(1, *Text) + '\0';
+    for (; *Text != 0; Text++) out += BigEndian ? std::string(1, '\0') + *Text : std::string(1, *Text) + '\0';
     return out;
 }
 
 TEST(LoopInfoFile, PathReplacesTheExtensionOfTheNameOnly)
 {
-    struct {
+    struct
+    {
         const wchar_t *Sound, *Loop;
     } cases[] = {
         {L"a.b.wav", L"a.b_loop.txt"},
@@ -224,8 +219,7 @@ TEST(LoopInfoFile, PathReplacesTheExtensionOfTheNameOnly)
         {L"x.y/z.ogg", L"x.y/z_loop.txt"},
         {L"dir\\.wav", L"dir\\_loop.txt"},
     };
-    for (const auto &c : cases)
-    {
+    for (const auto &c : cases) {
         wchar_t path[SOUND_LOOP_FILE_PATH_BYTES / 2];
         ASSERT_EQ(0, MakeLoopInfoFilePath(c.Sound, path, sizeof(path))) << c.Sound;
         EXPECT_EQ(std::wstring(c.Loop), path);
@@ -237,7 +231,8 @@ TEST(LoopInfoFile, PathReplacesTheExtensionOfTheNameOnly)
 TEST(LoopInfoFile, TextGivesTheLoopOrNothing)
 {
     std::string padded = "LOOPSTART=10\nLOOPEND=20\n" + std::string(5000, 'L');
-    struct Case {
+    struct Case
+    {
         const char *Name;
         std::string Bytes;
         int Result, Start, End;
@@ -257,8 +252,7 @@ TEST(LoopInfoFile, TextGivesTheLoopOrNothing)
         {"5000 bytes of text", std::string(5000, 'L'), -1, 0, 0},
         {"keys past the text's room", std::string(300, ' ') + "LOOPSTART=1\nLOOPEND=5\n", -1, 0, 0},
     };
-    for (const Case &c : cases)
-    {
+    for (const Case &c : cases) {
         ASSERT_TRUE(WriteFileBytes(L"case_loop.txt", c.Bytes));
         int start = 0, end = 0;
         EXPECT_EQ(c.Result, ReadLoopInfoFile(L"case_loop.txt", &start, &end)) << c.Name;
