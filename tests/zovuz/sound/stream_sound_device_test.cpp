@@ -1,6 +1,6 @@
-// Stream sounds on the real device, refilled by the sound thread: a looped stream still plays
-// after twice its length, one that does not loop stops by itself back at position 0, and a
-// fourth source is refused. A ramp with a loop point plays for TARVEX_TONE_SECONDS (1 s) while
+// Sound handles on the real device, stream sounds refilled by the sound thread: a looped stream
+// still plays after twice its length, one that does not loop stops by itself back at position
+// 0, a fourth source is refused, and a memory sound ends by itself (play type 0 waits for it). A ramp with a loop point plays for TARVEX_TONE_SECONDS (1 s) while
 // stream_recording.sh records the sink and checks that nothing is lost or repeated where the
 // sound jumps back.
 #include "sound_device_support.h"
@@ -75,6 +75,29 @@ TEST(StreamSoundDevice, ALoopedStreamGoesOnAndAnotherStopsAtItsEnd)
     LogReader log;
     EXPECT_EQ(-1, AddStreamSoundMemImage(&param, more.data(), int(more.size()), 0, once, 2, -1, 0));
     EXPECT_TRUE(log.HasInOrder({L"ストリーム風サウンドの制御データ領域がいっぱいです\n"})) << log.Appended();
+}
+
+// A memory sound of 0.1 s: played in the background it plays, then it has ended; played with
+// play type 0 the call returns once it has ended.
+TEST(StreamSoundDevice, AMemorySoundEndsByItselfAndPlayTypeZeroWaitsForTheEnd)
+{
+    SoundSystemSession session(true);
+    ASSERT_EQ(0, session.StartResult);
+    LoadSoundParam param;
+    InitLoadSoundParam(&param);
+    Bytes image = Silence(4410);
+    int handle = LoadSoundMemFromMemImage(&param, 1, -1, image.data(), int(image.size()), 3, -1, 0, 0);
+    ASSERT_GE(handle, 0);
+    ASSERT_EQ(SOUND_TYPE_MEMORY, reinterpret_cast<SoundHandleData *>(HandleCheck(handle))->Type);
+    ASSERT_EQ(0, PlaySoundHandle(handle, DX_PLAYTYPE_BACK, 1));
+    EXPECT_EQ(1, CheckSoundPlaying(handle));
+    Sleep(400);
+    EXPECT_EQ(0, CheckSoundPlaying(handle));
+
+    DWORD start = GetTickCount();
+    ASSERT_EQ(0, PlaySoundHandle(handle, DX_PLAYTYPE_NORMAL, 1));
+    EXPECT_GE(GetTickCount() - start, 80u);
+    EXPECT_EQ(0, CheckSoundPlaying(handle));
 }
 
 TEST(StreamSoundDevice, ALoopPointPlaysOnWithoutAGap)
