@@ -256,12 +256,7 @@ TEST_F(SoftSoundDataTest, AsynchronousLoadsAndMakesFinishOnTheLoaderThreads)
     EXPECT_EQ(44100, GetSoftSoundSampleNum(loaded));
     EXPECT_EQ(0, WaitHandleASyncLoad(player));
     EXPECT_EQ(0, AddOneDataSoftSoundPlayer(player, 1, 2));
-    for (int i = 0; i < 5000 && HandleCheck(missing) != nullptr; i++)
-    {
-        ProcessMainThreadRequests();
-        Sleep(1);
-    }
-    EXPECT_EQ(nullptr, HandleCheck(missing));
+    EXPECT_TRUE(WaitUntilHandleIsGone(missing));
 
     StopASyncLoadThreads();
     TerminateASyncLoad();

@@ -56,13 +56,6 @@ void CALLBACK Tick(UINT, UINT, DWORD_PTR User, DWORD_PTR, DWORD_PTR)
         p.MostQueued = queued;
 }
 
-double PlaySeconds()
-{
-    const char *text = getenv("TARVEX_TONE_SECONDS");
-    double seconds = text != nullptr ? atof(text) : 0.0;
-    return seconds > 0.0 ? seconds : 1.0;
-}
-
 TEST(SoftSoundPlayerDevice, TimerFedPlayerKeepsPaceWithTheDevice)
 {
     SoundSystemSession session(true);
@@ -78,7 +71,7 @@ TEST(SoftSoundPlayerDevice, TimerFedPlayerKeepsPaceWithTheDevice)
     timeBeginPeriod(1);
     UINT timer = timeSetEvent(10, 1, Tick, reinterpret_cast<DWORD_PTR>(&producer), TIME_PERIODIC | TIME_CALLBACK_FUNCTION);
     ASSERT_NE(0u, timer);
-    Sleep(DWORD(PlaySeconds() * 1000.0));
+    Sleep(DWORD(TestPlaySeconds() * 1000.0));
     timeKillEvent(timer);
     timeEndPeriod(1);
 
@@ -87,7 +80,7 @@ TEST(SoftSoundPlayerDevice, TimerFedPlayerKeepsPaceWithTheDevice)
     SoftSoundHandleData *record = reinterpret_cast<SoftSoundHandleData *>(HandleCheck(producer.Player));
     int64_t ticked = producer.Frame - QueuedBeforeStart;
     EXPECT_EQ(0, producer.Refused);
-    EXPECT_GT(ticked, int64_t(PlaySeconds() * 44100.0 * 0.8));
+    EXPECT_GT(ticked, int64_t(TestPlaySeconds() * 44100.0 * 0.8));
     EXPECT_LT(producer.MostQueued - QueuedBeforeStart, ticked / 2);
     EXPECT_LT(record->Player.QueuedFrames - QueuedBeforeStart, ticked / 2);
 

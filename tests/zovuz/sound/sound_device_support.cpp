@@ -4,10 +4,13 @@
 #include "zovuz/core/system_info_internal.h"
 #include "zovuz/sound/sound_thread_internal.h"
 
+#include <windows.h>
+
 #include <algorithm>
 #include <fstream>
 #include <iterator>
 #include <regex>
+#include <stdlib.h>
 #include <string.h>
 
 namespace {
@@ -218,4 +221,21 @@ SoundSystemSession::SoundSystemSession(bool WithThread)
 SoundSystemSession::~SoundSystemSession()
 {
     TerminateSoundSystem();
+}
+
+double TestPlaySeconds()
+{
+    const char *text = getenv("TARVEX_TONE_SECONDS");
+    double seconds = text != nullptr ? atof(text) : 0.0;
+    return seconds > 0.0 ? seconds : 1.0;
+}
+
+bool WaitUntilHandleIsGone(int Handle)
+{
+    for (int i = 0; i < 5000 && HandleCheck(Handle) != nullptr; i++)
+    {
+        ProcessMainThreadRequests();
+        Sleep(1);
+    }
+    return HandleCheck(Handle) == nullptr;
 }

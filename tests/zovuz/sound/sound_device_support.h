@@ -76,3 +76,10 @@ public:
 
     int StartResult;  // InitializeSoundSystem's result
 };
+
+// How long the device tests play: TARVEX_TONE_SECONDS (the recording tests set it), else 1 s.
+double TestPlaySeconds();
+
+// Serves main-thread requests for up to 5 s until a handle whose asynchronous load fails has been
+// deleted by its job. True when it is gone.
+bool WaitUntilHandleIsGone(int Handle);

@@ -231,11 +231,7 @@ TEST_F(SoundHandles, AsynchronousLoadsFinishOnTheLoaderThreads)
     EXPECT_EQ(500, GetSoundTotalTime(fromFile));
     EXPECT_EQ(0, WaitHandleASyncLoad(fromImage));
     EXPECT_EQ(441, GetSoundTotalSample(fromImage, 0));
-    for (int i = 0; i < 5000 && HandleCheck(missing) != nullptr; i++) {
-        ProcessMainThreadRequests();
-        Sleep(1);
-    }
-    EXPECT_EQ(nullptr, HandleCheck(missing));
+    EXPECT_TRUE(WaitUntilHandleIsGone(missing));
     StopASyncLoadThreads();
     TerminateASyncLoad();
 }

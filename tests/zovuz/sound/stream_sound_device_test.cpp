@@ -11,8 +11,6 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
-#include <stdlib.h>
-
 namespace {
 
 // The recorded ramp: each channel climbs 8 a frame and falls back every 4410 frames, the right
@@ -33,13 +31,6 @@ int StreamFromImage(const Bytes &Image, int LoopStartSample = 0, int LoopEndSamp
 Bytes Silence(int Frames)
 {
     return PcmWaveImage(2, 16, 44100, Frames, [](int, int) { return 0; });
-}
-
-double PlaySeconds()
-{
-    const char *text = getenv("TARVEX_TONE_SECONDS");
-    double seconds = text != nullptr ? atof(text) : 0.0;
-    return seconds > 0.0 ? seconds : 1.0;
 }
 
 TEST(StreamSoundDevice, ALoopedStreamGoesOnAndAnotherStopsAtItsEnd)
@@ -110,11 +101,11 @@ TEST(StreamSoundDevice, ALoopPointPlaysOnWithoutAGap)
     int handle = StreamFromImage(ramp, LoopStart, LoopEnd);
     ASSERT_GE(handle, 0);
     ASSERT_EQ(0, PlaySoundHandle(handle, DX_PLAYTYPE_BACK, 1));
-    Sleep(DWORD(PlaySeconds() * 1000.0));
+    Sleep(DWORD(TestPlaySeconds() * 1000.0));
     EXPECT_EQ(1, CheckSoundPlaying(handle));
     int position = GetSoundCurrentPosition(handle) / 4;
     EXPECT_LT(position, LoopEnd);
-    if (PlaySeconds() > 2.2) {
+    if (TestPlaySeconds() > 2.2) {
         EXPECT_GE(position, LoopStart);
     }
     EXPECT_EQ(0, StopSoundHandle(handle));
