@@ -13,14 +13,16 @@ constexpr int LoopFileReadBytes = 1024;
 
 const wchar_t LoopFileSuffix[] = L"_loop.txt";
 
-// A loop point is set on the handle's first source. On a memory sound it is first made a stream
-// sound (never while it loads); a sound of two or more sources takes none, and a position past
-// Last none. The stream record, or null (logged for the many-sources case).
-SoundHandleData *LoopTarget(int SoundHandle, int AllowLoading, int Position, int PastLast,
+// A loop point is set on the handle's first source. A start must lie within the sound, an end
+// may also be its very end. A memory sound is first made a stream sound (never while it loads);
+// a sound of two or more sources takes no loop point. The stream record, or null (logged for the
+// many-sources case).
+SoundHandleData *LoopTarget(int SoundHandle, int AllowLoading, int Position, int IsEnd,
                             const wchar_t *ManySourcesMessage)
 {
+    int total = GetSoundTotalSample(SoundHandle, AllowLoading);
+    if (total < 0 || Position > total - 1 + IsEnd) return nullptr;
     SoundHandleData *sound = SoundHandleOf(SoundHandle, AllowLoading);
-    if (sound == nullptr) return nullptr;
     if (sound->Type == SOUND_TYPE_MEMORY) {
         if (sound->HandleInfo.ASyncLoadCount != 0 || ConvertSoundMemToStream(SoundHandle) < 0) return nullptr;
         sound = SoundHandleOf(SoundHandle, AllowLoading);  // a new record under the same value
@@ -30,8 +32,7 @@ SoundHandleData *LoopTarget(int SoundHandle, int AllowLoading, int Position, int
         AddLogStringWide(ManySourcesMessage);
         return nullptr;
     }
-    if (sound->Stream.SourceNum == 0 || Position > sound->Stream.TotalSample - 1 + PastLast) return nullptr;
-    return sound;
+    return sound->Stream.SourceNum > 0 ? sound : nullptr;
 }
 
 int MilliSecToSample(int SoundHandle, int MilliSec, int AllowLoading, int *Sample)

@@ -136,6 +136,7 @@ TEST_F(SoundHandles, ALoopPointMakesAMemorySoundAStreamUnderTheSameHandle)
     SetSoundPan(300, handle);
     SetSoundFrequency(30000, handle);
     EXPECT_EQ(-1, SetSoundLoopSamples(200, 100, handle, 0));
+    EXPECT_EQ(-1, SetSoundLoopStartSample(4410, handle, 0));  // beyond the sound
     EXPECT_EQ(SOUND_TYPE_MEMORY, Record(handle).Type);
 
     ASSERT_EQ(0, SetSoundLoopSamples(100, 200, handle, 0));
@@ -149,9 +150,9 @@ TEST_F(SoundHandles, ALoopPointMakesAMemorySoundAStreamUnderTheSameHandle)
     EXPECT_EQ(200, sound.Stream.Source[0].LoopEndSample);
     EXPECT_EQ(1, device_->LiveBuffers);
     EXPECT_EQ(0, ConvertSoundMemToStream(handle));  // already a stream
-    // A loop start beyond the sound is refused, an end at its very end is taken.
-    EXPECT_EQ(-1, SetSoundLoopStartSample(4410, handle, 0));
+    // An end at the sound's very end is taken.
     EXPECT_EQ(0, SetSoundLoopEndSample(4410, handle, 0));
+    EXPECT_EQ(4410, Record(handle).Stream.Source[0].LoopEndSample);
 }
 
 TEST_F(SoundHandles, ThreeDSoundsUseNextPlayValuesOnceAndGoOnThePlayedList)
