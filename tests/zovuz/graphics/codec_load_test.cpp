@@ -15,7 +15,7 @@ namespace {
 struct PngCase
 {
     const char *Name;
-    PngSpec Spec;
+    PngSpec Layout;
     int PixelBytes;
     uint32_t AlphaMask;
     std::vector<uint32_t> Row0;  // raw values of row 0
@@ -65,11 +65,11 @@ TEST(PngLoad, ColourTypesDepthsAndTransparency)
     for (const PngCase &c : cases) {
         SCOPED_TRACE(c.Name);
         LoadedImage img;
-        LoadBytes(LoadPngImage, EncodePng(c.Spec), img);
+        LoadBytes(LoadPngImage, EncodePng(c.Layout), img);
         ASSERT_EQ(img.Result, 0);
         EXPECT_EQ(img.Image.ColorData.PixelBytes, c.PixelBytes);
         EXPECT_EQ(img.Image.ColorData.AlphaMask, c.AlphaMask);
-        EXPECT_EQ(img.Image.Pitch, c.Spec.Width * c.PixelBytes);
+        EXPECT_EQ(img.Image.Pitch, c.Layout.Width * c.PixelBytes);
         for (size_t x = 0; x < c.Row0.size(); ++x)
             EXPECT_EQ(img.Raw((int)x, 0), c.Row0[x]) << x;
         if (c.PixelBytes == 1) {
@@ -186,7 +186,7 @@ TEST(JpegLoad, GreyColourCmykAndProgressive)
     struct Case
     {
         const char *Name;
-        JpegSpec Spec;
+        JpegSpec Layout;
         int PixelBytes;
         uint32_t Expected;
     } cases[] = {
@@ -200,7 +200,7 @@ TEST(JpegLoad, GreyColourCmykAndProgressive)
     for (const Case &c : cases) {
         SCOPED_TRACE(c.Name);
         LoadedImage img;
-        LoadBytes(LoadJpegImage, EncodeJpeg(c.Spec), img);
+        LoadBytes(LoadJpegImage, EncodeJpeg(c.Layout), img);
         ASSERT_EQ(img.Result, 0);
         EXPECT_EQ(img.Image.ColorData.PixelBytes, c.PixelBytes);
         EXPECT_EQ(img.Image.Pitch, 16 * c.PixelBytes);

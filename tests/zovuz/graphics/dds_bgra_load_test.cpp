@@ -97,7 +97,7 @@ TEST(DdsLoad, DxtBlocksAreSizedPerLevelAndFace)
     struct Case
     {
         const char *Name;
-        DdsSpec Spec;
+        DdsSpec Layout;
         int Format, Mips, Cube;
     } cases[] = {
         {"DXT3 without mip flag", Dxt("DXT3", 5, 5, 64), 3, 0, 0},
@@ -112,17 +112,17 @@ TEST(DdsLoad, DxtBlocksAreSizedPerLevelAndFace)
     for (const Case &c : cases) {
         SCOPED_TRACE(c.Name);
         LoadedImage img;
-        LoadBytes(LoadDdsToBaseImage, BuildDds(c.Spec), img);
+        LoadBytes(LoadDdsToBaseImage, BuildDds(c.Layout), img);
         ASSERT_EQ(img.Result, 0);
         EXPECT_EQ(img.Image.ColorData.Format, c.Format);
         EXPECT_EQ(img.Image.ColorData.BitDepth, c.Format == 1 ? 4 : 8);
         EXPECT_EQ(img.Image.Pitch, 0);
         EXPECT_EQ(img.Image.MipCount, c.Mips);
         EXPECT_EQ(img.Image.CubeFlag, c.Cube);
-        ExpectPixels(img, c.Spec.Data, 0, c.Spec.Data.size());
+        ExpectPixels(img, c.Layout.Data, 0, c.Layout.Data.size());
 
         // One byte less is a cut file.
-        DdsSpec cut = c.Spec;
+        DdsSpec cut = c.Layout;
         cut.Data.pop_back();
         LoadBytes(LoadDdsToBaseImage, BuildDds(cut), img);
         EXPECT_EQ(img.Result, -1);

@@ -49,7 +49,7 @@ struct BmpSpec
     uint32_t Masks[4] = {0, 0, 0, 0};
     Bytes Data;  // the pixel data exactly as stored
 };
-Bytes BuildBmp(const BmpSpec &Spec);
+Bytes BuildBmp(const BmpSpec &Layout);
 // Rows of pixel values (top row first) packed at Bits per pixel, 4-byte aligned, in file order.
 Bytes PackBmpRows(int Bits, int Width, const std::vector<std::vector<uint32_t>> &Rows, bool BottomUp);
 
@@ -64,7 +64,7 @@ struct TgaSpec
     Bytes Id, Map, Data;
     bool Footer = false;
 };
-Bytes BuildTga(const TgaSpec &Spec);
+Bytes BuildTga(const TgaSpec &Layout);
 
 // ---- DDS ----
 struct DdsSpec
@@ -81,7 +81,7 @@ struct DdsSpec
     uint32_t HeaderSize = 124;
     Bytes Data;
 };
-Bytes BuildDds(const DdsSpec &Spec);
+Bytes BuildDds(const DdsSpec &Layout);
 uint32_t FourCc(const char *Code);
 
 // ---- raw BGRA ----
@@ -96,7 +96,7 @@ struct TiffSpec
     int RowsPerStrip = -1;        // -1 = no tag; otherwise the stored value
     Bytes Pixels;                 // Width * Height * Samples bytes, top row first
 };
-Bytes BuildTiff(const TiffSpec &Spec);
+Bytes BuildTiff(const TiffSpec &Layout);
 
 // ---- PNG and JPEG through the encoders ----
 struct PngSpec
@@ -110,7 +110,7 @@ struct PngSpec
     uint16_t Key[3] = {0, 0, 0};    // grey in [0]; red, green, blue
     Bytes Rows;                     // packed rows as PNG stores them, without filter bytes
 };
-Bytes EncodePng(const PngSpec &Spec);
+Bytes EncodePng(const PngSpec &Layout);
 
 struct JpegSpec
 {
@@ -119,4 +119,4 @@ struct JpegSpec
     bool Progressive = false;
     Bytes Pixels;                   // Width * Height * Components, top row first
 };
-Bytes EncodeJpeg(const JpegSpec &Spec);
+Bytes EncodeJpeg(const JpegSpec &Layout);
