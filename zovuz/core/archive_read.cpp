@@ -54,6 +54,8 @@ struct ArchiveSource {
 int ReadSource(const ArchiveSource &Source, const unsigned char *Key, uint64_t Position, void *Dest, uint64_t Size)
 {
     if (!FitsWithin(Position, Size, Source.Size)) return -1;
+    // An empty member is read into no buffer at all (a null Dest): there is nothing to copy.
+    if (Size == 0) return 0;
     if (Source.Image != nullptr) {
         memcpy(Dest, Source.Image + Position, (size_t)Size);
         if (Source.ImageScrambled) ArchiveKeyConvert(Dest, (size_t)Size, Position, Key);
