@@ -15,6 +15,10 @@
 #include <emmintrin.h>
 #endif
 
+#ifdef TARVEX_HEAP_POISON
+#include <sanitizer/asan_interface.h>
+#endif
+
 #include "zovuz/core/log.h"
 
 static_assert(sizeof(MemTag) + HEAP_GUARD_SIZE + 4 == 92 || sizeof(void *) != 4,
@@ -304,6 +308,28 @@ bool GuardsIntact(MemTag *tag)
            AllGuard(userEnd, BlockEnd(tag) - userEnd);
 }
 
+// In the native fuzz build (TARVEX_HEAP_POISON, under AddressSanitizer) the guard bytes of a live
+// block are poisoned as well, so that a reader's stray access into them is reported where it
+// happens instead of at the next heap check. That build compiles this file without the
+// sanitizer's checks, since the heap reads and writes its guards itself.
+#ifdef TARVEX_HEAP_POISON
+void PoisonGuards(MemTag *tag)
+{
+    uint8_t *front = Bytes(tag) + sizeof(MemTag);
+    uint8_t *userEnd = Bytes(tag->UserAddress) + tag->UserSize;
+    __asan_poison_memory_region(front, Bytes(tag->UserAddress) - front);
+    __asan_poison_memory_region(userEnd, BlockEnd(tag) - userEnd);
+}
+
+void UnpoisonBlock(MemTag *tag)
+{
+    __asan_unpoison_memory_region(tag, BlockEnd(tag) - Bytes(tag));
+}
+#else
+inline void PoisonGuards(MemTag *) {}
+inline void UnpoisonBlock(MemTag *) {}
+#endif
+
 // --- class lists ------------------------------------------------------------------------------
 
 void InsertFree(VaZuri *heap, MemTag *tag)
@@ -462,6 +488,7 @@ MemTag *CheckedTag(void *address, const TagCheckMessages &messages)
 // an auto-allocated piece back when it holds no used tag any more.
 void FreeTag(VaZuri *heap, MemTag *tag)
 {
+    UnpoisonBlock(tag);
     HeapMemInfo *piece = tag->UseHeapMem;
     UnlinkUsed(heap, tag);
     heap->UseTagNum--;
@@ -756,6 +783,7 @@ void *AllocMemory(VaZuri *Heap, size_t Size, uint32_t Alignment, const char *Fil
     uint32_t distance = static_cast<uint32_t>(user - Bytes(tag));
     memcpy(user - 4, &distance, sizeof distance);
     FillGuards(tag);
+    PoisonGuards(tag);
     LinkUsed(Heap, tag);
     return user;
 }
@@ -820,6 +848,7 @@ void *ReallocMemory(void *Address, size_t NewSize, uint32_t Alignment, const cha
 
     uint8_t *user = Bytes(Address);
     uint64_t need = rounded + HEAP_GUARD_SIZE;
+    UnpoisonBlock(tag);
     bool inPlace = false;
     if ((Addr(user) % alignment) == 0) {
         if (uint64_t(BlockEnd(tag) - user) >= need) {
@@ -839,11 +868,15 @@ void *ReallocMemory(void *Address, size_t NewSize, uint32_t Alignment, const cha
         tag->UserSize = static_cast<uint32_t>(NewSize);
         Stamp(heap, tag, File, Line);
         FillGuards(tag);
+        PoisonGuards(tag);
         return Address;
     }
 
     void *moved = AllocMemory(heap, NewSize, alignment, File, Line);
-    if (moved == NULL) return NULL;
+    if (moved == NULL) {
+        PoisonGuards(tag);
+        return NULL;
+    }
     memcpy(moved, Address, tag->UserSize < NewSize ? tag->UserSize : NewSize);
     FreeTag(heap, tag);
     return moved;
