@@ -1,0 +1,33 @@
+# The native fuzz build (fuzz/CMakeLists.txt), built beside the cross build with clang, and the
+# replay of every fuzz target's committed corpus and regression inputs as the CTest test
+# fuzz.<target>, label "fuzz". The replay runs natively, not under Wine: it executes each input
+# once with the sanitizers on and fails on the first finding or broken invariant.
+include(ExternalProject)
+
+find_program(TARVEX_CLANGXX NAMES clang++ clang++-14 REQUIRED
+  DOC "clang++ for the native fuzz build (scripts/bootstrap installs it)")
+set(TARVEX_FUZZ_BUILD_DIR ${CMAKE_BINARY_DIR}/fuzz-native)
+
+ExternalProject_Add(tarvex_fuzz_native
+  SOURCE_DIR ${CMAKE_SOURCE_DIR}/fuzz
+  BINARY_DIR ${TARVEX_FUZZ_BUILD_DIR}
+  CMAKE_GENERATOR ${CMAKE_GENERATOR}
+  CMAKE_ARGS -DCMAKE_CXX_COMPILER=${TARVEX_CLANGXX} -DCMAKE_BUILD_TYPE=RelWithDebInfo
+             -DTARVEX_WERROR=${TARVEX_WERROR}
+  BUILD_ALWAYS ON
+  INSTALL_COMMAND ""
+  USES_TERMINAL_BUILD ON)
+
+file(GLOB tarvex_fuzz_targets CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/fuzz/*/*_fuzz.cpp)
+foreach(file ${tarvex_fuzz_targets})
+  get_filename_component(dir ${file} DIRECTORY)
+  get_filename_component(name ${dir} NAME)
+  set(workdir ${CMAKE_BINARY_DIR}/testrun/fuzz.${name})
+  file(MAKE_DIRECTORY ${workdir})
+  # -runs=0: every input of the corpus (regressions/ included) once, no mutation. A finding
+  # is written to the test's folder.
+  add_test(NAME fuzz.${name}
+    COMMAND ${TARVEX_FUZZ_BUILD_DIR}/${name}_fuzz -runs=0 -artifact_prefix=${workdir}/ ${dir}/corpus
+    WORKING_DIRECTORY ${workdir})
+  set_tests_properties(fuzz.${name} PROPERTIES LABELS fuzz TIMEOUT 120)
+endforeach()

@@ -1,0 +1,258 @@
+// Writes the seed corpora of the fuzz targets: songs, banks, archives, texts and formats made
+// by the same builders as the in-Wine tests. scripts/fuzz --seeds runs it over fuzz/; the
+// results are committed (seed-*), beside the regression inputs the campaigns found.
+//
+//   make_seeds <fuzz folder>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+
+#include <random>
+#include <string>
+#include <vector>
+
+#include "tests/app/engine/mdx_builder.h"
+#include "tools/archive_writer/archive_writer.h"
+#include "zovuz/core/archive.h"
+#include "zovuz/core/archive_internal.h"
+#include "zovuz/core/char_code.h"
+#include "zovuz/core/char_code_internal.h"
+
+namespace {
+
+typedef std::vector<uint8_t> Bytes;
+
+std::string g_root;
+int g_written = 0;
+
+void Write(const std::string &target, const std::string &name, const Bytes &data) {
+  const std::string path = g_root + "/" + target + "/corpus/seed-" + name;
+  FILE *f = fopen(path.c_str(), "wb");
+  if (f == nullptr || fwrite(data.data(), 1, data.size(), f) != data.size() || fclose(f) != 0) {
+    fprintf(stderr, "make_seeds: cannot write %s\n", path.c_str());
+    exit(1);
+  }
+  g_written++;
+}
+
+Bytes Text(const std::string &s) { return Bytes(s.begin(), s.end()); }
+
+Bytes Noise(size_t size, unsigned seed) {
+  std::mt19937 random(seed);
+  Bytes out(size);
+  for (auto &b : out) b = static_cast<uint8_t>(random());
+  return out;
+}
+
+// ---- MML texts: one per family of commands, as a user writes them.
+void MmlSeeds() {
+  const char *const texts[][2] = {
+      {"notes", "t150 o4 l8 cdef g4 r4 c4.. d8^16 e*30 f+ g- a# b r2 < c > c"},
+      {"chords", "'ceg'4 & 'ce'4 'c>c<'2 & c"},
+      {"tuplets", "l4 {ccc}4 {cdefg}2 {c{dd}e}4 c"},
+      {"repeats", "|:3 c | d :| |:2 |:2 e :| :| [d] f [l] g"},
+      {"tracks", "(t1) o5 c d (t9) .a=kit.zpd\r\n o2 c c c (t16) z1,2,3 c c z c (t17) c"},
+      {"tone", "(@1,31,4,2,4,11,26,1,1,6,0,0,31,0,0,4,0,47,1,8,0,2,0,31,31,8,4,0,41,1,1,7,0,0,20,31,3,6,0,0,"
+               "1,2,0,0,0,2,7,15) @1 c"},
+      {"effects", "(x3,1,2,3,4,5,6,7,8,9,10,11,12,13) @e3 @t200 t+10 @q3 c @p-2 @p+ k-3 c"},
+      {"volume", "v12 c ~2 c _3 c @v100 c (v1,2,3,4,5,0) c @m9 c @h1,2 c @s3 c"},
+      {"portamento", "(c4,d) (c,o6e) p1 c p2 c p3 c q4 c @q3 c s1,2 c"},
+      {"directives", ".c A title line\r\n.ct\r\n.s 1,2\r\n.o r\r\n< c > c .x\r\n"},
+      {"comments", "c / a comment with Shift JIS \x83\x5C text\r\n d ; e\r\n"},
+      {"loop", "c d L e f @l0 g @r a"},
+  };
+  for (const auto &t : texts) Write("mml_compile", t[0], Text(t[1]));
+  // The in-Wine tests' song files, as users wrote them.
+  for (const char *name : {"title_solo", "tones", "melody"}) {
+    const std::string path = g_root + "/../tests/data/zms/" + name + ".zms";
+    FILE *f = fopen(path.c_str(), "rb");
+    if (f == nullptr) {
+      fprintf(stderr, "make_seeds: cannot read %s\n", path.c_str());
+      exit(1);
+    }
+    Bytes song;
+    for (int c; (c = fgetc(f)) != EOF;) song.push_back(static_cast<uint8_t>(c));
+    fclose(f);
+    Write("mml_compile", std::string("song_") + name, song);
+  }
+}
+
+// ---- MDX songs, with and without a bank after the marker.
+void MdxSeeds() {
+  MdxToneFields tone;
+  tone.number = 1;
+  tone.connection = 4;
+  tone.feedback = 5;
+  tone.slotMask = 15;
+  for (int i = 0; i < 4; ++i) {
+    tone.op[i].ar = 31;
+    tone.op[i].tl = static_cast<int8_t>(20 + i);
+    tone.op[i].mul = static_cast<uint8_t>(i + 1);
+  }
+  const Bytes marker = Text("#PDXBANK");
+  const Bytes adpcm = Noise(200, 5);
+
+  MdxBuilder plain;
+  plain.title = "Seed song\r\n";
+  plain.tracks = {Bytes({0x80, 0x10, 0xF1, 0x00}), Bytes({0x00, 0x30, 0xE8, 0x01, 0xF1, 0x00})};
+  plain.tones = {PackMdxTone(tone)};
+  Write("mdx_load", "plain", plain.Build());
+
+  MdxBuilder many = plain;
+  many.tracks.clear();
+  for (int t = 0; t < 16; ++t) many.tracks.push_back(Bytes({static_cast<uint8_t>(t), 0x20, 0xF0, 0x05, 0xF1, 0x00}));
+  for (int n = 2; n < 6; ++n) {
+    tone.number = static_cast<uint8_t>(n);
+    many.tones.push_back(PackMdxTone(tone));
+  }
+  Write("mdx_load", "sixteen_tracks", many.Build());
+
+  MdxBuilder banked = plain;
+  banked.bankName = "drums";
+  Bytes song = banked.Build();
+  Bytes withBank = song;
+  withBank.insert(withBank.end(), marker.begin(), marker.end());
+  Bytes bank = BuildPdx({{0, adpcm}, {5, Bytes(adpcm.begin(), adpcm.begin() + 40)}, {95, Bytes(3, 0x77)}});
+  withBank.insert(withBank.end(), bank.begin(), bank.end());
+  Write("mdx_load", "with_bank", withBank);
+  Write("mdx_load", "bank_missing", song);
+
+  Bytes broken = withBank;
+  SetPdxEntry(bank, 1, 768 + 100, 0xFFFFFFF0u);
+  SetPdxEntry(bank, 2, 0xFFFFFF00u, 16);
+  broken = song;
+  broken.insert(broken.end(), marker.begin(), marker.end());
+  broken.insert(broken.end(), bank.begin(), bank.end());
+  Write("mdx_load", "bank_entries_outside", broken);
+
+  MdxBuilder raw = banked;
+  raw.title = std::string(255, 'x');
+  raw.bankName = "C:\\songs\\deep\\folder\\bank.name.pdx";
+  Write("mdx_load", "long_title_and_path", raw.Build());
+}
+
+// ---- archives: every version, packed or not, with either key; the input is the archive
+// unscrambled with the target's key, then the mode byte.
+void ArchiveSeeds() {
+  std::vector<ArchiveWriterItem> items;
+  auto add = [&](const char *path, Bytes data) {
+    ArchiveWriterItem item;
+    item.Path = path;
+    item.Data = std::move(data);
+    item.LastWriteTime = 0x01D9000000000000ull;
+    items.push_back(item);
+  };
+  Bytes repeated;
+  for (int i = 0; i < 600; ++i) repeated.push_back(static_cast<uint8_t>("tarvex archive "[i % 15]));
+  add("top.txt", Text("top level text"));
+  add("Sub/Inner.bin", repeated);
+  add("Sub/deeper/leaf.dat", Noise(300, 2));
+  add("\x89\xb9\x8a\x79/\x8b\xc8.bin", Text("code page 932 names"));  // "音楽/曲.bin"
+  add("empty.bin", Bytes());
+  ArchiveWriterItem folder;
+  folder.Path = "Sub/void";
+  folder.Directory = true;
+  items.push_back(folder);
+
+  unsigned char key[ARCHIVE_KEY_BYTES];
+  MakeArchiveKey(nullptr, key);
+  int mode = 0;
+  for (int version : {2, 5, 6}) {
+    for (bool pack : {false, true}) {
+      for (bool fallback : {false, true}) {
+        ArchiveWriterOptions options;
+        options.Version = version;
+        options.Pack = pack;
+        options.FallbackKey = fallback;
+        Bytes image;
+        std::string error;
+        if (BuildArchive(items, options, image, &error) != 0) {
+          fprintf(stderr, "make_seeds: %s\n", error.c_str());
+          exit(1);
+        }
+        ArchiveKeyConvert(image.data(), image.size(), 0, key);
+        image.push_back(static_cast<uint8_t>(mode++ % 6));
+        Write("archive", "v" + std::to_string(version) + (pack ? "_packed" : "") + (fallback ? "_fallback" : ""),
+              image);
+      }
+    }
+  }
+}
+
+// ---- character codes: the same texts in every code, and broken ones.
+void CharCodeSeeds() {
+  const char *const utf8Texts[] = {
+      "plain ASCII text", "\xe6\x9b\xb2\xe3\x83\x87\xe3\x83\xbc\xe3\x82\xbf\\\xe9\x9f\xb3\xe6\xa5\xbd.bin",
+      "caf\xc3\xa9 \xd0\x9f\xd1\x80\xd0\xb8\xd0\xb2\xd0\xb5\xd1\x82 \xed\x95\x9c\xea\xb8\x80 \xe4\xb8\xad\xe6\x96\x87",
+      "emoji \xf0\x9f\x8e\xb5 and C:\\path\\file.ext",
+  };
+  const int codes[] = {CHAR_CODE_SHIFTJIS, CHAR_CODE_GBK, CHAR_CODE_UHC, CHAR_CODE_BIG5, CHAR_CODE_WINDOWS_1252,
+                       CHAR_CODE_UTF16LE, CHAR_CODE_UTF16BE, CHAR_CODE_UTF8, CHAR_CODE_OWN_SINGLE_BYTE,
+                       CHAR_CODE_UNICODE_BYTE, CHAR_CODE_UTF32LE, CHAR_CODE_UTF32BE};
+  const int codeCount = sizeof codes / sizeof codes[0];
+  int n = 0;
+  for (const char *utf8 : utf8Texts) {
+    for (int c = 0; c < codeCount; ++c, ++n) {
+      char converted[512] = {};
+      const int bytes = ConvertCharCode(utf8, CHAR_CODE_UTF8, converted, sizeof converted, codes[c]);
+      const int unit = GetCharCodeUnitSize(codes[c]);
+      // Selectors: this code, another code, a room that cuts the text; then the text, the
+      // separator and a pattern taken from the text's start.
+      Bytes seed = {static_cast<uint8_t>(c), static_cast<uint8_t>((c * 5 + n) % codeCount),
+                    static_cast<uint8_t>(n * 7 % 64)};
+      seed.insert(seed.end(), converted, converted + (bytes > unit ? bytes - unit : 0));
+      seed.push_back(0xFF);
+      seed.push_back(0xFE);
+      seed.insert(seed.end(), converted, converted + (bytes > 2 * unit ? 2 * unit : 0));
+      Write("char_code", "text" + std::to_string(n), seed);
+    }
+  }
+  Write("char_code", "utf8_cut", Bytes({7, 5, 9, 'a', 0xE3, 0x81, 0, 'b'}));
+  Write("char_code", "lone_surrogates", Bytes({5, 10, 16, 0x00, 0xD8, 'a', 0, 0x00, 0xDC, 0xFF, 0xFE, 0x00, 0xDC}));
+  Write("char_code", "sjis_lead_at_end", Bytes({0, 7, 3, 'x', 0x83}));
+}
+
+// ---- formats: free formats with their selectors, and built ones.
+void FormatSeeds() {
+  const char *const formats[] = {
+      "Tr%02dEf%02Num", "%s %S %5.2f %e %-10s|%+d %x %p %c", "%08.3f %g %G %a %A %.0f %.0e",
+      "%lld %I64d %I32u %hd %ld %llx %#o %#x", "%*d %-*.*s %.*f %5-d %Z %n %%", "%ls %hs %lc %hc %C %S",
+  };
+  // Output codes by their place in the targets' list: 932, UTF-8, UTF-16LE, UTF-32BE, 1252.
+  const uint8_t outputCodes[] = {0, 7, 5, 11, 4};
+  const char *const strings[] = {"name", "\x83\x65\x83\x58\x83\x67", "", "wide"};
+  int n = 0;
+  for (const char *format : formats) {
+    // The free form: the selectors, the four strings from the front (their lengths are read from
+    // the back, first string last), then the format.
+    Bytes seed = {static_cast<uint8_t>(outputCodes[n % 5] << 1), 0, 5, static_cast<uint8_t>(n & 1), 200, 0};
+    for (const char *text : strings) seed.insert(seed.end(), text, text + strlen(text));
+    seed.insert(seed.end(), format, format + strlen(format));
+    for (int i = 3; i >= 0; --i) seed.push_back(static_cast<uint8_t>(strlen(strings[i])));
+    Write("format_print", "free" + std::to_string(n++), seed);
+  }
+  for (unsigned s = 0; s < 8; ++s) {
+    Bytes seed = Noise(96 + 32 * s, 100 + s);
+    seed[0] = static_cast<uint8_t>((s * 3 % 12) << 1 | 1);
+    seed[4] = 255;
+    seed[5] = 7;
+    Write("format_print", "built" + std::to_string(s), seed);
+  }
+}
+
+}  // namespace
+
+int main(int argc, char **argv) {
+  if (argc != 2) {
+    fprintf(stderr, "usage: make_seeds <fuzz folder>\n");
+    return 2;
+  }
+  g_root = argv[1];
+  MmlSeeds();
+  MdxSeeds();
+  ArchiveSeeds();
+  CharCodeSeeds();
+  FormatSeeds();
+  printf("make_seeds: %d seeds written\n", g_written);
+  return 0;
+}
