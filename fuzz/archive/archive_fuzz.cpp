@@ -93,22 +93,22 @@ void ReadThroughTable(const wchar_t *path, size_t block) {
   FileAccessClose(id);
 }
 
-// Every file of the folder and its subfolders, through the table's search and reads.
-void WalkFolder(const std::u16string &folder, int depth) {
+// Every file of the folder and its subfolders, through the table's search and reads. Budget
+// bounds the entries visited: a stored name such as "\\" leads back into its own folder.
+void WalkFolder(const std::u16string &folder, int depth, int &budget) {
   if (depth > 32) return;
   const std::u16string pattern = folder + u"\\*";
   FileFindRecord record;
   FileFindId find = FileAccessFindFirst(reinterpret_cast<const wchar_t *>(pattern.c_str()), &record);
   if (find == FILE_FIND_ID_NONE) return;
-  int entries = 0;
   do {
     FUZZ_CHECK(memchr(record.Name, 0, sizeof record.Name) != nullptr, "a found name without terminator");
     const std::u16string name(reinterpret_cast<const char16_t *>(record.Name));
     if (name == u"." || name == u"..") continue;
     const std::u16string path = folder + u"\\" + name;
-    if (record.DirFlag) WalkFolder(path, depth + 1);
-    else ReadThroughTable(reinterpret_cast<const wchar_t *>(path.c_str()), 1 + entries % 700);
-  } while (++entries < 4096 && FileAccessFindNext(find, &record) == 0);
+    if (record.DirFlag) WalkFolder(path, depth + 1, budget);
+    else ReadThroughTable(reinterpret_cast<const wchar_t *>(path.c_str()), 1 + budget % 700);
+  } while (--budget > 0 && FileAccessFindNext(find, &record) == 0);
   FileAccessFindClose(find);
 }
 
@@ -145,13 +145,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
                                  : OpenArchiveFileToMemory(&record, L"fuzz.dxa", nullptr, 0);
       break;
     case kFileTable:
-    default:
+    default: {
       NativeFilesAdd(L"data.dxa", image.data(), image.size());
-      WalkFolder(u"data", 0);
+      int budget = 512;
+      WalkFolder(u"data", 0, budget);
       // Closes the archive the table opened, so the next input is read afresh.
       TerminateArchiveSystem();
       InitializeArchiveSystem();
       break;
+    }
   }
   if (opened == 0) {
     FUZZ_CHECK(record.TableSize <= record.ArchiveSize, "table larger than the archive");
