@@ -2,7 +2,6 @@
 // library's locks, threads and events over POSIX threads, and its millisecond clock.
 #include <pthread.h>
 #include <sched.h>
-#include <string.h>
 #include <time.h>
 #include <unistd.h>
 
@@ -83,9 +82,7 @@ int CriticalSectionInitialize(DxCriticalSection *CriticalSection)
     pthread_mutexattr_settype(&attr, PTHREAD_MUTEX_RECURSIVE);
     pthread_mutex_init(OsSection(CriticalSection), &attr);
     pthread_mutexattr_destroy(&attr);
-    CriticalSection->FilePath[0] = '\0';
-    CriticalSection->LineNo = 0;
-    CriticalSection->ThreadID = 0;
+    RecordCriticalSectionLocker(CriticalSection, nullptr, 0, 0);
     return 0;
 }
 
@@ -98,11 +95,7 @@ int CriticalSectionDelete(DxCriticalSection *CriticalSection)
 int CriticalSectionLock(DxCriticalSection *CriticalSection, const char *FilePath, int LineNo)
 {
     pthread_mutex_lock(OsSection(CriticalSection));
-    size_t length = FilePath != nullptr ? strnlen(FilePath, DX_CRITICALSECTION_PATH_MAX) : 0;
-    memcpy(CriticalSection->FilePath, FilePath, length);
-    CriticalSection->FilePath[length] = '\0';
-    CriticalSection->LineNo = LineNo;
-    CriticalSection->ThreadID = ThreadGetCurrentId();
+    RecordCriticalSectionLocker(CriticalSection, FilePath, LineNo, ThreadGetCurrentId());
     return 0;
 }
 

@@ -4,6 +4,25 @@
 
 #include "zovuz/core/threads.h"
 
+// Notes the locker of a section that has just been taken: its source path (plain bytes in the
+// current multibyte code, cut to the record's room), line and thread. Shared by the platform
+// files that implement CriticalSectionLock; with no path it clears the trace of a new section.
+inline void RecordCriticalSectionLocker(DxCriticalSection *CriticalSection, const char *FilePath, int LineNo,
+                                        uint32_t ThreadId)
+{
+    // One pass that measures and copies: locks are taken on every allocation.
+    size_t length = 0;
+    if (FilePath != nullptr) {
+        while (length < DX_CRITICALSECTION_PATH_MAX && FilePath[length] != '\0') {
+            CriticalSection->FilePath[length] = FilePath[length];
+            ++length;
+        }
+    }
+    CriticalSection->FilePath[length] = '\0';
+    CriticalSection->LineNo = LineNo;
+    CriticalSection->ThreadID = ThreadId;
+}
+
 // Level 0 lowest, 1 below normal, 2 normal, 3 highest; any other level changes nothing.
 void ThreadSetPriority(ThreadRecord *Thread, int Level);
 

@@ -22,9 +22,7 @@ static CRITICAL_SECTION *OsSection(DxCriticalSection *CriticalSection)
 int CriticalSectionInitialize(DxCriticalSection *CriticalSection)
 {
     InitializeCriticalSection(OsSection(CriticalSection));
-    CriticalSection->FilePath[0] = '\0';
-    CriticalSection->LineNo = 0;
-    CriticalSection->ThreadID = 0;
+    RecordCriticalSectionLocker(CriticalSection, NULL, 0, 0);
     return 0;
 }
 
@@ -40,19 +38,7 @@ int CriticalSectionLock(DxCriticalSection *CriticalSection, const char *FilePath
     EnterCriticalSection(OsSection(CriticalSection));
 
     // Only the thread that has just entered writes the trace, so it needs no guard of its own.
-    // Source paths are plain bytes in the current multibyte code; their byte length is the
-    // length that counts, capped to the field.
-    // One pass that measures and copies: locks are taken on every allocation.
-    size_t length = 0;
-    if (FilePath != NULL) {
-        while (length < DX_CRITICALSECTION_PATH_MAX && FilePath[length] != '\0') {
-            CriticalSection->FilePath[length] = FilePath[length];
-            ++length;
-        }
-    }
-    CriticalSection->FilePath[length] = '\0';
-    CriticalSection->LineNo = LineNo;
-    CriticalSection->ThreadID = threadId;
+    RecordCriticalSectionLocker(CriticalSection, FilePath, LineNo, threadId);
     return 0;
 }
 
