@@ -290,13 +290,17 @@ Bytes LoopBody(uint32_t start, uint32_t end) {
 }
 
 void SoundSeeds() {
-  const char *const fixtures[] = {"pcm8_mono.wav", "pcm16_stereo.wav", "float32_mono.wav", "opus_stereo_48000.opus",
-                                  "vorbis_chained_mixed.ogg", "vorbis_loop_length.ogg", "vorbis_loop_tags_repeated.ogg"};
+  const char *const fixtures[] = {"pcm8_mono.wav",          "pcm16_stereo.wav",         "float32_mono.wav",
+                                  "extensible_pcm24_mono.wav", "opus_stereo_48000.opus",  "vorbis_chained_mixed.ogg",
+                                  "vorbis_loop_length.ogg",  "vorbis_loop_tags_repeated.ogg", "acm_alaw_mono.wav",
+                                  "acm_gsm_mono.wav",        "acm_ms_adpcm_mono.wav",    "mp3_cbr_44100_stereo.mp3",
+                                  "mp3_id3_tags.mp3"};
   uint8_t mode = 0;
   for (const char *name : fixtures) {
     Bytes file = ReadFile(g_root + "/../tests/data/sound/" + name);
-    file.push_back(mode);
-    mode = static_cast<uint8_t>((mode + 3) % 16);
+    // The mode keeps the WAVE recogniser for WAVE files (bit 3 clear) and varies the rest.
+    file.push_back(static_cast<uint8_t>(mode & 7));
+    mode = static_cast<uint8_t>(mode + 3);
     Write("sound_convert", name, file);
   }
   const Bytes ramp = Noise(600, 9);
@@ -313,6 +317,39 @@ void SoundSeeds() {
   Write("sound_convert", "wave_float64.wav", float64);
 }
 
+// ---- sample lists and banks.
+void PutBe(Bytes &out, size_t at, uint64_t value, int bytes) {
+  for (int i = 0; i < bytes; ++i) out[at + i] = static_cast<uint8_t>(value >> (8 * (bytes - 1 - i)));
+}
+
+// A bank: the 8-byte header, one record per sample (key, offset from the record's size field,
+// size), the end key, then the data in order.
+Bytes Bank(const std::vector<std::pair<int, Bytes>> &samples, bool end = true) {
+  Bytes out(8 + 10 * samples.size() + (end ? 2 : 0), 0);
+  out[0] = 0x10;
+  for (size_t i = 0; i < samples.size(); ++i) {
+    const size_t record = 8 + 10 * i;
+    PutBe(out, record, static_cast<uint64_t>(samples[i].first), 2);
+    PutBe(out, record + 2, out.size() - (record + 6), 4);
+    PutBe(out, record + 6, samples[i].second.size(), 4);
+    out.insert(out.end(), samples[i].second.begin(), samples[i].second.end());
+  }
+  if (end) PutBe(out, 8 + 10 * samples.size(), 0xFFFF, 2);
+  return out;
+}
+
+void SampleSeeds() {
+  Write("sample_load", "list", Text("Zpdlist\r\n4 c kick.wav\r\n4 d+ snare.wav\r\n5 b- hat.wav\r\n-1 g low.wav\r\n"));
+  Write("sample_load", "list_odd_entries",
+        Text("Z        \t3 x bad.wav\n 9999999999 c big.wav\n2 C+ \x83\x5C\x83\x5C.wav 7 e"));
+  Write("sample_load", "bank", Bank({{48, Noise(64, 1)}, {50, Noise(10, 2)}, {0, Bytes()}, {0xFFFE, Noise(3, 3)}}));
+  Write("sample_load", "bank_no_end", Bank({{1, Noise(20, 4)}, {2, Noise(20, 5)}}, false));
+  Bytes outside = Bank({{60, Noise(16, 6)}, {61, Noise(16, 7)}});
+  PutBe(outside, 8 + 2, 0xFFFFFFF0u, 4);   // the first sample starts beyond the end
+  PutBe(outside, 18 + 6, 0x7FFFFFFFu, 4);  // the second runs far past it
+  Write("sample_load", "bank_outside", outside);
+}
+
 }  // namespace
 
 int main(int argc, char **argv) {
@@ -327,6 +364,7 @@ int main(int argc, char **argv) {
   CharCodeSeeds();
   FormatSeeds();
   SoundSeeds();
+  SampleSeeds();
   printf("make_seeds: %d seeds written\n", g_written);
   return 0;
 }

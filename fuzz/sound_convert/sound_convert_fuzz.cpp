@@ -1,6 +1,7 @@
-// The sound converters' recognisers and decoders (WAVE, Ogg Vorbis, Ogg Opus) over any file.
-// The input's last byte chooses how the file is offered: over a stream that can or cannot tell
-// its size, Vorbis at 8 or 16 bits with either open, with or without the WAVE recogniser. A
+// The sound converters' recognisers and decoders (WAVE, Ogg Vorbis, Ogg Opus, and compressed
+// WAVE and MP3 through ACM, here the native stand-in codec) over any file. The input's last
+// byte chooses how the file is offered: over a stream that can or cannot tell its size, Vorbis
+// at 8 or 16 bits with either open, with or without the WAVE recogniser. A
 // converter that takes the file must then deliver what its format, total and loop points say
 // (the check the in-Wine mutation test makes), read it all in one block, and leave the heap as
 // it found it.
@@ -10,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "fuzz/native/acm_native.h"
 #include "fuzz/support/fuzz_check.h"
 #include "tests/zovuz/sound/sound_convert_check.h"
 #include "zovuz/core/stream.h"
@@ -47,6 +49,11 @@ const int64_t kReadLimit = int64_t(1) << 24;
 // (allocated in its header scan, never freed by ov_clear). It is a dependency's leak, not the
 // converter's: the leak check passes over allocations made inside that library.
 extern "C" const char *__lsan_default_suppressions() { return "leak:libvorbisfile.so\n"; }
+
+extern "C" int LLVMFuzzerInitialize(int *, char ***) {
+  SoundConvert_SetACM(NativeAcm());
+  return 0;
+}
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   if (size == 0) return 0;

@@ -2,6 +2,8 @@
 // the application or another subsystem.
 #pragma once
 
+#include <stddef.h>
+
 #include "zovuz/core/threads.h"
 
 // Notes the locker of a section that has just been taken: its source path (plain bytes in the
