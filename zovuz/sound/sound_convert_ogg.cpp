@@ -105,6 +105,17 @@ void EmptyOutput(SoundConvertState *Conv, int64_t Sample)
     Conv->DestBufferReadOffset = 0;
 }
 
+// Makes Bytes decoded bytes the buffer's unread count, ending the delivery at the total the
+// converter reports: a file whose granule positions understate its length decodes further, but
+// a caller sizes by the total (and a loop end may equal it). 0, or -1 once the total is reached.
+int TakeUpToTotal(SoundConvertState *Conv, int64_t Bytes, int64_t TotalFrames)
+{
+    const int64_t left = TotalFrames * Conv->OutFormat.nBlockAlign - Conv->DestOutputPosition;
+    if (left <= 0) return -1;
+    Conv->DestBufferValid = (uint32_t)(Bytes < left ? Bytes : left);
+    return 0;
+}
+
 }  // namespace
 
 // ---- Ogg Vorbis ---------------------------------------------------------------------------
@@ -161,8 +172,7 @@ int SoundConvert_OggVorbis_Decode(SoundConvertState *Conv)
     long got = ov_read(v.File, (char *)Conv->DestBuffer, (int)Conv->DestBufferSize, 0, v.SampleWidth,
                        v.SampleWidth == 1 ? 0 : 1, &link);
     if (got <= 0 || link >= v.LinkCount) return -1;
-    Conv->DestBufferValid = (uint32_t)got;
-    return 0;
+    return TakeUpToTotal(Conv, got, v.TotalFrames);
 }
 
 int SoundConvert_OggVorbis_Seek(SoundConvertState *Conv, int64_t Sample)
@@ -232,8 +242,7 @@ int SoundConvert_OggOpus_Decode(SoundConvertState *Conv)
     int link = 0;
     int frames = op_read(o.File, (opus_int16 *)Conv->DestBuffer, (int)(Conv->DestBufferSize / 2), &link);
     if (frames < 1 || link >= o.LinkCount) return -1;
-    Conv->DestBufferValid = (uint32_t)frames * (uint32_t)o.FrameSize;
-    return 0;
+    return TakeUpToTotal(Conv, (int64_t)frames * o.FrameSize, o.TotalFrames);
 }
 
 int SoundConvert_OggOpus_Seek(SoundConvertState *Conv, int64_t Sample)
