@@ -6,6 +6,8 @@
 
 #include <random>
 
+#include "tests/support/test_files.h"
+#include "tests/support/test_paths.h"
 #include "tests/zovuz/sound/sound_convert_check.h"
 #include "tests/zovuz/sound/sound_test_support.h"
 #include "zovuz/core/memory_internal.h"
@@ -136,3 +138,25 @@ TEST(SoundConvertFuzz, MutatedAcmImages)
 }
 
 }  // namespace
+
+// Inputs the native fuzzing found (tests/data/hostile), each with what it once caused.
+TEST(SoundConvertFuzz, RegressionInputs)
+{
+    struct Case {
+        const char *File;
+        int Decoder;
+        const char *Caused;
+    };
+    const Case cases[] = {
+        {"ogg/vorbis_pages_outlast_total.ogg", 1,
+         "pages of the first link after a second link's head: twice the total was delivered"},
+    };
+    for (const Case &c : cases) {
+        const std::string path = TestDataDir() + "/hostile/" + c.File;
+        const std::string file = ReadFileBytes(std::wstring(path.begin(), path.end()));
+        ASSERT_FALSE(file.empty()) << c.File;
+        DecodedSound d = DecodeSound(Bytes(file.begin(), file.end()), 0, false, 2, c.Decoder);
+        ASSERT_EQ(0, d.Setup) << c.File;
+        EXPECT_LE((int64_t)d.Data.size(), d.DestSize) << c.Caused;
+    }
+}
