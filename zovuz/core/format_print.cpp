@@ -25,6 +25,9 @@ constexpr size_t StringLocalBytes = 512;      // converted string argument kept 
 constexpr int FloatLocalPrecision = 1024;     // digit texts below this precision stay on the stack
 constexpr int FloatTextReserve = 400;         // sign, integer digits (up to 309), exponent, point
 constexpr int DigitRunMax = 1024;             // longest run of width or precision digits read
+// Fraction digits past this many are zeros for every double (each digit made raises its lowest
+// set bit by one, from 2^-1074 at most), and no rounding is left to do after them.
+constexpr uint64_t FloatExactDigits = 1100;
 
 // Where formatted text goes: the caller's buffer with its room in bytes.
 struct PrintOutput
@@ -460,17 +463,31 @@ void SpecialFixedText(FloatText &Out, bool IsNan, int Precision, bool Alternate,
             Out.Add('0');
 }
 
-void FormatFloatText(PrintOutput &Out, const ConversionSpec &Conv, uint32_t Letter, double Value)
+void FormatFloatText(PrintOutput &Out, const ConversionSpec &Spec, uint32_t Letter, double Value)
 {
     bool isNan = Value != Value;
     bool isInf = !isNan && (Value > 1.7976931348623157e308 || Value < -1.7976931348623157e308);
     bool upper = Letter == 'E' || Letter == 'G' || Letter == 'A';
+
+    // A precision beyond both what the buffer can show and FloatExactDigits only adds zeros that
+    // are never seen (and nothing to round): the text is made with fewer, and the width leaves
+    // out the zeros not made, so "%.999999999f" into a small buffer neither makes a billion
+    // digits first nor pads differently. ("%g" without '#' drops its trailing zeros anyway.)
+    ConversionSpec Conv = Spec;
+    const uint64_t shown = Out.TextRoom() > FloatExactDigits ? Out.TextRoom() : FloatExactDigits;
+    if (Conv.Precision > 0 && static_cast<uint64_t>(Conv.Precision) > shown)
+    {
+        int64_t unmade = Conv.Precision - static_cast<int64_t>(shown);
+        Conv.Precision = static_cast<int>(shown);
+        bool trimmed = (Letter == 'g' || Letter == 'G') && !(Conv.Alternate && !isNan && !isInf);
+        if (!trimmed && Conv.Width >= 0)
+            Conv.Width = Conv.Width > unmade ? static_cast<int>(Conv.Width - unmade) : 0;
+    }
     int precision = Conv.Precision < 0 ? 6 : Conv.Precision;
 
-    // A special text is short; a digit text needs the precision plus the integer digits.
+    // A digit text needs the precision plus the integer digits; the text of a NaN or an
+    // infinity is filled with zeros to the precision as well.
     size_t textBytes = static_cast<size_t>(precision) + FloatTextReserve;
-    if (isNan || isInf)
-        textBytes = FloatTextReserve;
     ScratchBlock<FloatLocalPrecision + FloatTextReserve> text(textBytes);
     ScratchBlock<FloatLocalPrecision + FloatTextReserve> scratch(Letter == 'g' || Letter == 'G' ? textBytes : 0);
     if (text.Data == nullptr || scratch.Data == nullptr)
