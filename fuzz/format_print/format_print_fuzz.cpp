@@ -62,13 +62,16 @@ BuiltConversion BuildConversion(FuzzedDataProvider &in, Arguments &args, const s
     if (in.ConsumeBool()) flags += *f;
   }
   std::string width, precision;
-  const int widthKind = in.ConsumeIntegralInRange(0, 3);
+  // Widths and precisions as formats write them, and now and then far beyond any buffer.
+  const int widthKind = in.ConsumeIntegralInRange(0, 4);
   if (widthKind == 1) width = std::to_string(in.ConsumeIntegralInRange(0, 300));
   if (widthKind == 2) width = "*";
-  const int precisionKind = in.ConsumeIntegralInRange(0, 3);
+  if (widthKind == 4) width = std::to_string(in.ConsumeIntegralInRange(301, 2000000000));
+  const int precisionKind = in.ConsumeIntegralInRange(0, 4);
   if (precisionKind == 1) precision = "." + std::to_string(in.ConsumeIntegralInRange(0, 400));
   if (precisionKind == 2) precision = ".*";
   if (precisionKind == 3) precision = ".";
+  if (precisionKind == 4) precision = "." + std::to_string(in.ConsumeIntegralInRange(401, 2000000000));
   const std::string size = kSizes[in.ConsumeIntegralInRange<size_t>(0, 7)];
   const char letter = kLetters[in.ConsumeIntegralInRange<size_t>(0, sizeof kLetters - 2)];
   c.spec = "%" + flags + width + precision + size + letter;
@@ -84,8 +87,10 @@ BuiltConversion BuildConversion(FuzzedDataProvider &in, Arguments &args, const s
       else args.Add32(static_cast<uint32_t>(value));
       // The C library agrees where the engine's quirks stay out: no "#", no zero precision, no
       // negative "*" width (the engine drops it; C left-justifies).
+      // Beyond 400, the C library's text would not fit the reference buffer.
       const bool quirk = flags.find('#') != std::string::npos || precision == "." || precision == ".0" ||
-                         (precision == ".*" && starPrecision == 0) || starWidth < 0;
+                         (precision == ".*" && starPrecision == 0) || starWidth < 0 || widthKind == 4 ||
+                         precisionKind == 4;
       if (!quirk) {
         const std::string cWidth = width == "*" ? std::to_string(starWidth) : width;
         const std::string cPrecision =
@@ -105,10 +110,10 @@ BuiltConversion BuildConversion(FuzzedDataProvider &in, Arguments &args, const s
       break;
     }
     case 'e': case 'E': case 'f': case 'g': case 'G': case 'a': case 'A': {
-      double value;
-      const uint64_t bits = in.ConsumeIntegral<uint64_t>();
-      memcpy(&value, &bits, sizeof value);
-      args.Add64(bits);
+      // Any bits, and often an infinity or a NaN, whose texts have their own rules.
+      static const uint64_t kSpecial[] = {0x7FF0000000000000ull, 0xFFF0000000000000ull, 0x7FF8000000000000ull};
+      const int kind = in.ConsumeIntegralInRange(0, 5);
+      args.Add64(kind < 3 ? kSpecial[kind] : in.ConsumeIntegral<uint64_t>());
       break;
     }
     case 'c': case 'C': case 'p':

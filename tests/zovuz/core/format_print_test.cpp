@@ -168,6 +168,31 @@ TEST(FormatPrint, InfinityAndNanHaveFixedTexts)
     EXPECT_PRINTS("  1.#INF00", "%10f", inf);
 }
 
+// A precision far beyond the buffer makes no more digits than can be seen, yet prints what a
+// buffer large enough would begin with, padding included; a NaN or an infinity fills to any
+// precision (these once overran the engine's text, or printed nothing).
+TEST(FormatPrint, PrecisionsBeyondTheBufferPrintTheStartOfTheWholeText)
+{
+    const double inf = std::numeric_limits<double>::infinity();
+    Printed filled = PrintIn(CHAR_CODE_UTF8, 4000, 0, "%.3000f", inf);
+    EXPECT_EQ(3002, filled.Result);
+    EXPECT_EQ("1.#INF" + std::string(2996, '0'), filled.Bytes);
+    Printed huge = PrintIn(CHAR_CODE_UTF8, 64, 0, "%.2000000000e", 1.0);
+    EXPECT_EQ("1." + std::string(61, '0'), huge.Bytes);
+
+    struct Case { const char *Format; double Value; };
+    const Case cases[] = {
+        {"%1400.1500f", 0.1}, {"%-1400.1500f", 0.1}, {"%01400.1500f", -2.5}, {"%1600.1500E", 1.0 / 3},
+        {"%#1550.1500g", 123.25}, {"%1550.1500g", 123.25}, {"%1510.1500a", 5e-324}, {"%1520.1500f", inf},
+    };
+    for (const Case &c : cases)
+    {
+        Printed whole = PrintIn(CHAR_CODE_UTF8, 2000, 0, c.Format, c.Value);
+        Printed start = PrintIn(CHAR_CODE_UTF8, 64, 0, c.Format, c.Value);
+        EXPECT_EQ(whole.Bytes.substr(0, 63), start.Bytes) << c.Format;
+    }
+}
+
 TEST(FormatPrint, CharactersAndStringsAreConvertedFromTheirArgumentCode)
 {
     EXPECT_PRINTS("3", "%s%d", static_cast<const char *>(nullptr), 3);
