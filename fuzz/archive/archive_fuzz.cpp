@@ -26,12 +26,12 @@ enum Mode { kInPlace, kCopied, kScrambled, kStreamed, kWholeFile, kFileTable, kM
 const uint64_t kMemberLimit = 1u << 22;
 
 // Reads one member as the archive layer does: stored bytes, then expanded when packed. The
-// buffers are exactly as large as the entry says, and never null (a null destination only
-// measures).
+// buffers are exactly as large as the entry says; an empty member is read into none at all (as
+// from an empty vector), while the expansion always gets one (a null destination only measures).
 void ReadMember(DxArchiveRecord *record, const ArchiveFileEntry &entry) {
   const uint64_t stored = ArchiveIsPacked(record, &entry) ? entry.PackedSize : entry.DataSize;
   if (stored > kMemberLimit || entry.DataSize > kMemberLimit) return;
-  std::unique_ptr<unsigned char[]> data(new unsigned char[stored]);
+  std::unique_ptr<unsigned char[]> data(stored > 0 ? new unsigned char[stored] : nullptr);
   if (ArchiveReadBytes(record, record->Stream, record->DataPosition + entry.DataOffset, data.get(), stored) != 0) return;
   if (!ArchiveIsPacked(record, &entry)) return;
   std::unique_ptr<unsigned char[]> expanded(new unsigned char[entry.DataSize]);
