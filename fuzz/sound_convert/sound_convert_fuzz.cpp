@@ -1,10 +1,10 @@
 // The sound converters' recognisers and decoders (WAVE, Ogg Vorbis, Ogg Opus, and compressed
 // WAVE and MP3 through ACM, here the native stand-in codec) over any file. The input's last
 // byte chooses how the file is offered: over a stream that can or cannot tell its size, Vorbis
-// at 8 or 16 bits with either open, with or without the WAVE recogniser. A
-// converter that takes the file must then deliver what its format, total and loop points say
-// (the check the in-Wine mutation test makes), read it all in one block, and leave the heap as
-// it found it.
+// at 8 or 16 bits with either open, with or without the WAVE recogniser, with or without a
+// pre-decode position. A converter that takes the file must then deliver what its format, total
+// and loop points say (the check the in-Wine mutation test makes), read it all in one block, and
+// leave the heap as it found it.
 #include <stdint.h>
 
 #include <random>
@@ -66,6 +66,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   SoundConvertState conv;
   if (SetupSoundConvert(&conv, &kTable, &stream, skip, (mode & 2) ? 1 : 2, (mode >> 2) & 1) == 0) {
     std::mt19937 rng(mode);
+    // A loop start far enough in sets the ACM method's look-ahead stream running.
+    if (mode & 16) SoundConvert_SetPreDecodePosition(&conv, rng() % 20000);
     const bool decoded = conv.Method != SOUND_CONV_METHOD_WAVE;
     const std::string problem = SoundConvertProblem(&conv, image.size(), stream.Sizeless, decoded, rng, kReadLimit);
     FUZZ_CHECK(problem.empty(), "%s", problem.c_str());
