@@ -74,6 +74,14 @@ void MmlSeeds() {
       {"loop", "c d L e f @l0 g @r a"},
   };
   for (const auto &t : texts) Write("mml_compile", t[0], Text(t[1]));
+  // Texts at the limits: a track filled past its events, repeats that expand past them, and
+  // lengths that reach the last tick.
+  std::string full = "l64 ", passes = "|:999 cdefgab'ceg' :| d", late = "";
+  for (int i = 0; i < 10010; ++i) full += 'c';
+  for (int i = 0; i < 1002; ++i) late += "c*999999";
+  Write("mml_compile", "limit_track_full", Text(full));
+  Write("mml_compile", "limit_repeat_passes", Text(passes));
+  Write("mml_compile", "limit_last_tick", Text(late + " d"));
   // The in-Wine tests' song files, as users wrote them.
   for (const char *name : {"title_solo", "tones", "melody"}) {
     Write("mml_compile", std::string("song_") + name, ReadFile(g_root + "/../tests/data/zms/" + name + ".zms"));
