@@ -214,10 +214,11 @@ int EventWait(void *Event, int TimeOutMilliSeconds)
     return WaitFor(static_cast<NativeWaitable *>(Event), TimeOutMilliSeconds);
 }
 
-int GetNowMilliCount(void)
+int64_t GetNowMicroCount(void)
 {
     timespec now;
     clock_gettime(CLOCK_MONOTONIC, &now);
-    uint64_t ms = uint64_t(now.tv_sec) * 1000 + uint64_t(now.tv_nsec) / 1000000;
-    return static_cast<int>(ms & 0x7FFFFFFF);
+    return int64_t(now.tv_sec) * 1000000 + now.tv_nsec / 1000;
 }
+
+int GetNowMilliCount(void) { return static_cast<int>((GetNowMicroCount() / 1000) & 0x7FFFFFFF); }
