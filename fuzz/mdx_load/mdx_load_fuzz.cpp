@@ -10,9 +10,9 @@
 #include <string.h>
 
 #include "app/engine/mdx_player.h"
-#include "app/engine/plugin_slot.h"
 #include "app/engine/sequencer.h"
 #include "fuzz/support/fuzz_check.h"
+#include "fuzz/support/fuzz_engine.h"
 
 namespace {
 
@@ -26,25 +26,8 @@ const uint8_t *FindLastMarker(const uint8_t *data, size_t size) {
   return nullptr;
 }
 
-// Touches the first and last element so that the sanitizer checks the buffer's extent.
-template <typename T>
-void Touch(const T *buffer, size_t count) {
-  volatile T first = buffer[0];
-  volatile T last = buffer[count - 1];
-  (void)first;
-  (void)last;
-}
-
 uint64_t g_clock = 0;  // the player's clock, microseconds
 uint64_t FuzzClock() { return g_clock; }
-
-// What the plug-ins would take from their queues (none is loaded here).
-void DeliverQueuedEvents() {
-  for (PluginSlot &slot : g_pluginSlots) {
-    EventQueueLock lock = slot.LockEvents();
-    slot.pendingEvents.clear();
-  }
-}
 
 }  // namespace
 
@@ -71,7 +54,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     const uint16_t length = state.trackLength[t];
     if (length <= 2) continue;  // too short to play: the player never reads it
     FUZZ_CHECK(g_mdx.trackData[t] != nullptr, "track %d of %u bytes has no buffer", t, length);
-    Touch(g_mdx.trackData[t], length + 1u);
+    TouchEnds(g_mdx.trackData[t], length + 1u);
     FUZZ_CHECK(g_mdx.trackData[t][length] == 0, "track %d does not end in 0", t);
   }
   for (int i = 0; i < kMdxSampleCount; ++i) {
@@ -79,7 +62,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     FUZZ_CHECK(length >= 0, "sample %d length %d", i, length);
     FUZZ_CHECK((length > 0) == (g_mdx.samples[i] != nullptr), "sample %d: length %d, buffer %p", i, length,
                static_cast<void *>(g_mdx.samples[i]));
-    if (length > 0) Touch(g_mdx.samples[i], static_cast<size_t>(length));
+    if (length > 0) TouchEnds(g_mdx.samples[i], static_cast<size_t>(length));
     if (!pdx) FUZZ_CHECK(length == 0 || mdxSize > 0, "a sample without a bank");
   }
   for (const FmTone &tone : g_mdx.tones) {

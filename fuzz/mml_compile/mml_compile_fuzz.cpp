@@ -6,9 +6,9 @@
 #include <string>
 
 #include "app/engine/mml_compile.h"
-#include "app/engine/plugin_slot.h"
 #include "app/engine/song_engine.h"
 #include "fuzz/support/fuzz_check.h"
+#include "fuzz/support/fuzz_engine.h"
 #include "tests/app/engine/mml_song_check.h"
 
 namespace {
@@ -28,15 +28,6 @@ uint64_t TrackChecksum() {
     mix(static_cast<uint32_t>(g_songs[0].tracks[t].loopPointTick));
   }
   return sum;
-}
-
-// What the render tick would do with the events each compile queues for the instruments (it
-// does not run here): take them, so that the queues do not grow over millions of inputs.
-void DeliverQueuedEvents() {
-  for (PluginSlot &slot : g_pluginSlots) {
-    EventQueueLock lock = slot.LockEvents();
-    slot.pendingEvents.clear();
-  }
 }
 
 bool Terminated(const char *text, size_t size) { return text != nullptr && memchr(text, 0, size) != nullptr; }

@@ -2,6 +2,7 @@
 // tracked heap's check around one input.
 #pragma once
 
+#include <stddef.h>
 #include <stdio.h>
 #include <stdlib.h>
 
@@ -15,6 +16,17 @@
             abort();                                                                  \
         }                                                                             \
     } while (0)
+
+// Reads the first and the last of Count elements, so that the sanitizer checks that a buffer a
+// reader handed out is as long as it says.
+template <typename T>
+void TouchEnds(const T *Buffer, size_t Count)
+{
+    volatile T first = Buffer[0];
+    volatile T last = Buffer[Count - 1];
+    (void)first;
+    (void)last;
+}
 
 // Taken before the reader runs: Verify() checks afterwards that the library's tracked heap
 // holds exactly the blocks it held before and that no block's guard bytes were damaged.

@@ -1,0 +1,11 @@
+#include "fuzz/support/fuzz_engine.h"
+
+#include "app/engine/plugin_slot.h"
+
+void DeliverQueuedEvents()
+{
+    for (PluginSlot &slot : g_pluginSlots) {
+        EventQueueLock lock = slot.LockEvents();
+        slot.pendingEvents.clear();
+    }
+}
