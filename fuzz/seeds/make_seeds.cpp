@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "tests/app/engine/mdx_builder.h"
+#include "tests/zovuz/graphics/image_seeds.h"
 #include "tools/archive_writer/archive_writer.h"
 #include "zovuz/core/archive.h"
 #include "zovuz/core/archive_internal.h"
@@ -358,6 +359,19 @@ void SampleSeeds() {
   Write("sample_load", "bank_outside", outside);
 }
 
+// ---- images: the in-Wine mutation test's files of every format; the last byte asks for the
+// whole image (0) or, for every third, the header only (1).
+void ImageSeeds() {
+  int n = 0;
+  for (const ImageSeedSet &set : ImageLoaderSeeds()) {
+    int i = 0;
+    for (Bytes file : set.Seeds) {
+      file.push_back(static_cast<uint8_t>(n++ % 3 == 2));
+      Write("image_load", std::string(set.Name) + std::to_string(i++), file);
+    }
+  }
+}
+
 }  // namespace
 
 int main(int argc, char **argv) {
@@ -373,6 +387,7 @@ int main(int argc, char **argv) {
   FormatSeeds();
   SoundSeeds();
   SampleSeeds();
+  ImageSeeds();
   printf("make_seeds: %d seeds written\n", g_written);
   return 0;
 }

@@ -1,8 +1,6 @@
 // Image files built in code for the loader tests.
 #include "tests/zovuz/graphics/image_fixture.h"
 
-#include <gtest/gtest.h>
-
 #include <setjmp.h>
 #include <stdio.h>
 #include <stdlib.h>
@@ -58,18 +56,6 @@ void LoadBytes(ImageLoaderFunction Loader, const Bytes &File, LoadedImage &Out, 
         Out.Result = LoadBaseImageFromStream(&param, &pair, &Out.Image);
     }
     MemStreamClose(m);
-}
-
-void ExpectAllRefused(ImageLoaderFunction Loader, const NamedFiles &Files)
-{
-    const int allocs = GetAllocNum();
-    for (const auto &f : Files) {
-        LoadedImage img;
-        LoadBytes(Loader, f.second, img);
-        EXPECT_EQ(img.Result, -1) << f.first;
-        EXPECT_EQ(img.Image.Pixels, nullptr) << f.first;
-    }
-    EXPECT_EQ(GetAllocNum(), allocs) << "blocks left allocated";
 }
 
 Bytes BuildBmp(const BmpSpec &S)
