@@ -250,6 +250,17 @@ TEST_F(TextureFontCache, ACacheSizedToTheScreenSendsEachBatchAsOneRectangle)
     // Without a device nothing is drawn into the cache.
     FakeHardware.DeviceValid = 0;
     EXPECT_EQ(nullptr, CellOf(font, 'a'));
+    FakeHardware.DeviceValid = 1;
+    DeleteFontToHandle(handle);
+
+    // A cache texture that cannot be made leaves the cache in memory.
+    FakeHardware.CreateTextureResult = -1;
+    handle = LoadFontDataFromMemBase(nullptr, image.data(), (int)image.size(), 0, -1, 0);
+    font = GetFontHandleData(handle);
+    ASSERT_NE(nullptr, font);
+    EXPECT_EQ((std::vector<int>{0, 1280}), (std::vector<int>{font->TextureCacheFlag, font->CellCount}));
+    ASSERT_NE(nullptr, CellOf(font, 'a'));
+    EXPECT_GT(InkOfCell(*font, *CellOf(font, 'a')).Pixels, 0);
 }
 
 TEST_F(FontCache, FontDataImagesAreCheckedBeforeTheyAreUsed)

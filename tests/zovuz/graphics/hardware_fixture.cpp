@@ -40,7 +40,7 @@ GraphicsHardwareFunctions RecordingHardwareTable(void)
         for (int i = 0; i < image->TextureNum; ++i)
             line += " " + std::to_string(image->Texture[i].TexWidth) + "x" + std::to_string(image->Texture[i].TexHeight);
         Record("%s", line.c_str());
-        return 0;
+        return FakeHardware.CreateTextureResult;
     };
     t.ReleaseGraphTexture = [](GraphImageRecord *) { Record("ReleaseGraphTexture"); return 0; };
     t.BltBmpOrBaseImageToTexture = [](const ImageRect *r, int x, int y, GraphHandleData *, const BASEIMAGE *,
