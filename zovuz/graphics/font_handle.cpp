@@ -3,7 +3,6 @@
 
 #include <string.h>
 
-#include "zovuz/core/window_internal.h"
 
 FontSystemData FontSystem = {};
 

@@ -4,8 +4,6 @@
 
 #include <string.h>
 
-#include "zovuz/core/window_internal.h"
-#include "zovuz/core/windows/api_table.h"
 #include "zovuz/graphics/font_internal.h"
 
 FontGDITestHooksData FontGDITestHooks = {};
@@ -278,6 +276,15 @@ int CreateScaledFont(FontHandleData *Font, int CheckFaceFlag, const wchar_t *Fac
     }
 }
 
+// GetFontUnicodeRanges, looked up at run time (older systems lack it): null when missing.
+typedef DWORD(WINAPI *GetFontUnicodeRangesFn)(HDC, LPGLYPHSET);
+GetFontUnicodeRangesFn FindGetFontUnicodeRanges(void)
+{
+    HMODULE gdi = GetModuleHandleW(L"gdi32.dll");
+    return gdi != nullptr ? (GetFontUnicodeRangesFn)(void (*)(void))GetProcAddress(gdi, "GetFontUnicodeRanges")
+                          : nullptr;
+}
+
 }  // namespace
 
 // ---- The font -----------------------------------------------------------------------------------
@@ -321,8 +328,9 @@ int CFont(const FontCreateOptions *, FontHandleData *Font, int CheckFaceFlag)
     m.Baseline = (uint16_t)(tm.tmAscent / scale + (tm.tmAscent % scale >= scale / 2 ? 1 : 0));
 
     w.UnicodeRanges = nullptr;
-    if (WinAPIData.GetFontUnicodeRangesFunc != nullptr) {
-        const DWORD size = WinAPIData.GetFontUnicodeRangesFunc(dc, nullptr);
+    const GetFontUnicodeRangesFn getRanges = FindGetFontUnicodeRanges();
+    if (getRanges != nullptr) {
+        const DWORD size = getRanges(dc, nullptr);
         if (size > 0) {
             w.UnicodeRanges = DXALLOC(size);
             if (w.UnicodeRanges == nullptr) {
@@ -331,7 +339,7 @@ int CFont(const FontCreateOptions *, FontHandleData *Font, int CheckFaceFlag)
                 AddLogStringWide(L"フォントが持つ文字の情報を格納するメモリの確保に失敗しました");
                 return -1;
             }
-            WinAPIData.GetFontUnicodeRangesFunc(dc, (LPGLYPHSET)w.UnicodeRanges);
+            getRanges(dc, (LPGLYPHSET)w.UnicodeRanges);
         }
     }
 
