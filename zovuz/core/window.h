@@ -35,6 +35,9 @@ int ProcessMessageNoLock(void);
 // active window do not wait then).
 int GetWindowActivationBusyFlag(void);
 
+// 1 once the main window is being destroyed (fonts and other window resources are not made then).
+int GetWindowDestroyedFlag(void);
+
 // ---- the window's start and end (the library's start-up and shut-down) ---------------------
 
 // Makes the main window with the stored settings, together with asynchronous loading and the

@@ -22,5 +22,4 @@ int GetCursorDrawScreenPos(int *DrawScreenX, int *DrawScreenY);
 uint32_t GetMainThreadID(void);
 int GetWindowMinimizedFlag(void);
 int GetWindowCreatingFlag(void);
-int GetWindowDestroyedFlag(void);
 const TouchRecordData *GetTouchRecord(void);

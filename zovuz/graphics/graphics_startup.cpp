@@ -1,6 +1,7 @@
 // Graphics start-up and end, the screen-mode change, the rebuild after a device loss, the software
 // screens and the shared work buffers.
 #include "zovuz/graphics/base_image_internal.h"
+#include "zovuz/graphics/font_internal.h"
 #include "zovuz/graphics/graph_internal.h"
 
 namespace {
@@ -129,11 +130,11 @@ int ChangeScreenModeInPlace(const ScreenMode &Mode)
 }
 
 // Reset road: graphics end and start again in the new mode, or in the first fallback that starts.
-int ChangeScreenModeByReset(const ScreenMode &Mode, const ScreenMode &Old)
+int ChangeScreenModeByReset(const ScreenMode &Mode, const ScreenMode &Old, const DefaultFontStateSave &Font)
 {
     TerminateGraphics();
     StoreScreenMode(Mode);
-    // NOT YET BUILT (fonts): the default font's settings put back.
+    RestoreDefaultFontState(&Font);
     int result = InitializeGraphics();
     ScreenMode tried = Mode;
     if (result < 0 && Mode.Width == 320 && Mode.Height == 240) {
@@ -271,7 +272,7 @@ int InitializeGraphics(void)
     ImageLoadDefaults.TransparentColorFlag = 1;
     ResetDrawSettings();
     SetupMemImgTables();
-    // NOT YET BUILT (fonts): InitializeFontSystem();
+    InitializeFontSystem();
     InitializeMaskSystem();
 
     if (Graphics_Hardware_PixelCenterTest() < 0) {
@@ -283,7 +284,7 @@ int InitializeGraphics(void)
 
 int TerminateGraphics(void)
 {
-    // NOT YET BUILT (fonts): TerminateFontSystem();
+    TerminateFontSystem();
     if (!GraphicsState.GraphicsStartedFlag)
         return 0;
     TerminateMaskSystem();
@@ -320,14 +321,15 @@ int ChangeScreenMode(int Width, int Height, int ColorBitDepth, int Force, int Re
 
     AddLogStringWide(L"画面モード変更処理を開始します\n");
     LogIndentUp();
-    // NOT YET BUILT (fonts): the default font's settings are kept for the new start.
+    DefaultFontStateSave font;
+    SaveDefaultFontState(&font);
     if (!LibraryState.Started && !LibraryState.Starting) {
         LogIndentDown();
         return EndModeChange(0);
     }
     if (GraphicsScreenSettings.NotGraphicsResetFlag)
         return ChangeScreenModeInPlace(mode);
-    return ChangeScreenModeByReset(mode, old);
+    return ChangeScreenModeByReset(mode, old, font);
 }
 
 int RestoreGraphicsDevice(void) { return Graphics_Hardware_ChangeScreenMode(0, -1, -1, -1, -1); }
@@ -341,7 +343,7 @@ int RestoreGraphics(void)
         callback();
     else
         RestoreAllGraphs();
-    // NOT YET BUILT (fonts): every font handle is made again.
+    ReCreateAllFontHandles();
     SetUseASyncLoadFlag(async);
     return 0;
 }

@@ -315,3 +315,4 @@ int UnlockDrawScreenBuffer(void);
 #include "zovuz/graphics/shader_light.h"
 #include "zovuz/graphics/graph_handle.h"
 #include "zovuz/graphics/draw_screen.h"
+#include "zovuz/graphics/font.h"

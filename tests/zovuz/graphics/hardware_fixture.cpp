@@ -40,9 +40,14 @@ GraphicsHardwareFunctions RecordingHardwareTable(void)
         for (int i = 0; i < image->TextureNum; ++i)
             line += " " + std::to_string(image->Texture[i].TexWidth) + "x" + std::to_string(image->Texture[i].TexHeight);
         Record("%s", line.c_str());
-        return 0;
+        return FakeHardware.CreateTextureResult;
     };
     t.ReleaseGraphTexture = [](GraphImageRecord *) { Record("ReleaseGraphTexture"); return 0; };
+    t.BltBmpOrBaseImageToTexture = [](const ImageRect *r, int x, int y, GraphHandleData *, const BASEIMAGE *,
+                                      const BASEIMAGE *, int, int, int, int) {
+        Record("BltToTexture %d %d %d %d to %d %d", r->left, r->top, r->right, r->bottom, x, y);
+        return 0;
+    };
     t.FillGraph = [](GraphHandleData *, int, int, int, int) { Record("FillGraph"); return FakeHardware.FillGraphResult; };
     t.CheckRenderTargetGraph = [](int, GraphHandleData *) { Record("CheckRenderTargetGraph"); return -1; };
     t.ExpireMemoryTextures = [] { Record("ExpireMemoryTextures"); return 0; };

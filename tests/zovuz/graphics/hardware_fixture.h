@@ -17,6 +17,7 @@ struct FakeHardwareData
     int CreateShaderResult = 0;       // CreateShaderHandle's answer
     int FillGraphResult = 2;          // FillGraph's answer (2: not a render target)
     int DeviceValid = 1;              // IsDeviceValid's answer
+    int CreateTextureResult = 0;      // CreateTexture's answer
 };
 extern FakeHardwareData FakeHardware;
 
