@@ -2,8 +2,7 @@
 // library-internal graphs, lookups, sizes and deletion.
 #include <string.h>
 
-#include "zovuz/graphics/graph_internal.h"
-#include "zovuz/graphics/image_load_internal.h"
+#include "zovuz/graphics/graph_load_internal.h"
 
 GraphCreateSettingsData GraphCreateSettings = {0, 1, 0, 0, 0};
 
@@ -557,11 +556,7 @@ int GetWhiteTextureGraph(void)
         return -1;
     GraphCreateParam param;
     InitLoadGraphParam(&param, 16, 1, 0);
-    int handle = AddHandle(DX_HANDLETYPE_GRAPH, 0, -1);
-    if (handle >= 0 && SetupGraphFromBaseImage(&param, handle, &image, nullptr, 1, 0) < 0) {
-        SubHandle(handle);
-        handle = -1;
-    }
+    int handle = CreateGraphFromBaseImageParam(&param, &image, nullptr, 1);
     ReleaseBaseImage(&image);
     if (handle < 0)
         return -1;

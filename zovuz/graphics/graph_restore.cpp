@@ -2,8 +2,7 @@
 #include <string.h>
 #include <wchar.h>
 
-#include "zovuz/graphics/graph_internal.h"
-#include "zovuz/graphics/image_load_internal.h"
+#include "zovuz/graphics/graph_load_internal.h"
 
 namespace {
 
@@ -65,14 +64,12 @@ struct LoadedSource
         Release();
         ImageLoadParam param;
         InitImageLoadParams(&param, 0);
-        bool fromMemory = s.FileName == nullptr;
-        int result = LoadBaseImageWithAlphaFile(&param, s.FileName, s.Memory, s.MemorySize, fromMemory ? 1 : 0,
-                                                s.AlphaMemory, s.AlphaMemorySize, s.AlphaMemory != nullptr ? 1 : 0,
-                                                &Image, s.Option2 ? nullptr : &Alpha, s.Option1);
+        int result = LoadGraphSourceImages(&param, s.FileName, s.Memory, s.MemorySize, s.AlphaMemory,
+                                           s.AlphaMemorySize, s.Option1, s.Option2, &Image, &Alpha);
         if (result < 0)
             return false;
         Valid = true;
-        HasAlpha = result == 0 && !s.Option2;
+        HasAlpha = result == 1;
         Name = s.FileName;
         Key1 = s.Memory;
         Key2 = s.AlphaMemory;

@@ -231,10 +231,32 @@ struct GraphFilterFunctions
 };
 
 // The movie subsystem's calls that graphs make (the movie subsystem registers them).
-struct MovieOpenParam;
+
+// The three words a movie is opened with, filled by InitMovieOpenParam (all 0 in this system).
+struct MovieOpenParam
+{
+    int Word0;
+    int AlphaFlag;       // a 32-bit frame keeps its alpha
+    int DecoderOption;   // handed to the Theora decoder
+};
+
+// The fields of a movie's record that its graph reads and writes; the movie subsystem keeps them
+// in the record and hands them out through GetMovieGraphFields.
+struct MovieGraphFields
+{
+    int Width, Height;          // the frame's size
+    int AlphaLayoutFlag;        // the frame holds the image in its left half and the alpha in its right
+    int FrameType;              // 2: the frame image is laid out unlike the screen's pixels
+    int UseTheora;              // the library's Theora decoder plays the movie
+    int FrameUpdated;           // set by the graph's refresh once a frame went into the graph
+    int YGraph, UVGraph;        // the movie's own luma and chroma graphs, -1 = none
+    const BASEIMAGE *FrameImage;  // the current frame, or null
+};
+
 struct MovieFunctions
 {
     MovieHandleData *(*GetMovieHandleData)(int MovieHandle);
+    MovieGraphFields *(*GetMovieGraphFields)(MovieHandleData *Movie);
     int (*InitMovieOpenParam)(MovieOpenParam *Param);
     int (*OpenMovie)(const MovieOpenParam *Param, const wchar_t *FileName, const void *FileImage,
                      size_t FileImageSize, int *Width, int *Height, int Unused, int ASyncThread);
@@ -244,8 +266,10 @@ struct MovieFunctions
     int (*TheoraDecode_GetYGraphHandle)(MovieHandleData *Movie);
     int (*TheoraDecode_GetUVGraphHandle)(MovieHandleData *Movie);
     void *(*TheoraDecode_GetSurface)(MovieHandleData *Movie);
-    const BASEIMAGE *(*TheoraDecode_SetupImage)(MovieHandleData *Movie, int ImageFlag, int GraphFlag,
-                                                int SurfaceFlag, int ASyncThread);
+    // Brings the decoder's current frame up to date in the forms asked for (the frame image, the
+    // luma and chroma graphs, the surface): 1 when something new was produced, else 0.
+    int (*TheoraDecode_SetupImage)(MovieHandleData *Movie, int ImageFlag, int GraphFlag, int SurfaceFlag,
+                                   int ASyncThread);
     // Deletes the movie that feeds a graph (the graph's deletion calls it).
     int (*DeleteMovie)(int MovieHandle);
 };

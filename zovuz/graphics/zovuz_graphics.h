@@ -314,5 +314,6 @@ int UnlockDrawScreenBuffer(void);
 #include "zovuz/graphics/draw_state.h"
 #include "zovuz/graphics/shader_light.h"
 #include "zovuz/graphics/graph_handle.h"
+#include "zovuz/graphics/graph_load.h"
 #include "zovuz/graphics/draw_screen.h"
 #include "zovuz/graphics/font.h"

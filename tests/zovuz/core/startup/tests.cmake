@@ -6,3 +6,6 @@ set_tests_properties(${TARVEX_DIR_TESTS} PROPERTIES RESOURCE_LOCK main_window)
 foreach(target ${TARVEX_DIR_TARGETS})
   target_link_libraries(${target} PRIVATE test_support_zovuz_core)
 endforeach()
+
+# The asynchronous graph loads use the graphics tests' image builders and counting file table.
+target_link_libraries(core_graph_load_async_test PRIVATE test_support_zovuz_graphics)
