@@ -27,10 +27,12 @@ inline HandleInfo *GetTypedHandle(int Handle, int HandleType, int AllowLoading)
     return AllowLoading ? HandleCheck(Handle) : HandleCheckReady(Handle);
 }
 
-// Queues a handle's creation job and counts it on the handle; a refused job is freed. The type's
-// lock is held from the queueing until the handle counts the job, so the job's closing
-// DecASyncLoadCount cannot come first. 0 / -1.
-inline int QueueHandleLoadJob(int HandleType, int Handle, ASyncLoadData *Job)
+// Queues a creation job and counts it on each of its handles; a refused job is freed. The type's
+// lock is held from the queueing until the handles count the job, so the job's closing
+// DecASyncLoadCount cannot come first. A lone handle remembers its job, so deleting it drops a job
+// that has not started; handles that share a job do not, and deleting one of them waits for the
+// job the others need. 0 / -1.
+inline int QueueHandleLoadJob(int HandleType, const int *Handles, int HandleNum, ASyncLoadData *Job)
 {
     CRITICALSECTION_GUARD(guard, &HandleManageArray[HandleType].CriticalSection);
     int slot = AddASyncLoadJob(Job);
@@ -38,8 +40,13 @@ inline int QueueHandleLoadJob(int HandleType, int Handle, ASyncLoadData *Job)
         DXFREE(Job);
         return -1;
     }
-    IncASyncLoadCount(Handle, slot);
+    for (int i = 0; i < HandleNum; ++i)
+        IncASyncLoadCount(Handles[i], HandleNum == 1 ? slot : -1);
     return 0;
+}
+inline int QueueHandleLoadJob(int HandleType, int Handle, ASyncLoadData *Job)
+{
+    return QueueHandleLoadJob(HandleType, &Handle, 1, Job);
 }
 
 // A graph's record for the back ends (its fields are the graph handles' own), or null.

@@ -69,19 +69,7 @@ int QueueGraphLoadJob(const GraphLoadRequest *Request, ASyncLoadFunction Body, c
         return -1;
     job->ProcessFunction = Body;
     PackGraphLoadJob(job->Data, Request, Handles, HandleNum);
-
-    // The type's lock keeps the job's closing DecASyncLoadCount behind the counting. A lone graph
-    // remembers its job, so deleting it drops a job that has not started; the pieces of a divided
-    // load share theirs, and deleting one of them waits for it instead.
-    CRITICALSECTION_GUARD(guard, &HandleManageArray[DX_HANDLETYPE_GRAPH].CriticalSection);
-    int slot = AddASyncLoadJob(job);
-    if (slot < 0) {
-        DXFREE(job);
-        return -1;
-    }
-    for (int i = 0; i < HandleNum; ++i)
-        IncASyncLoadCount(Handles[i], HandleNum == 1 ? slot : -1);
-    return 0;
+    return QueueHandleLoadJob(DX_HANDLETYPE_GRAPH, Handles, HandleNum, job);
 }
 
 const int *UnpackGraphLoadJob(ASyncLoadData *Data, GraphLoadRequest *Request)

@@ -73,7 +73,7 @@ TEST_F(GraphLoad, WholeAndDividedFilesOfTheApplicationsLayouts)
         {"a last column cut off", 100, 10, 2, 2, 1, 60, 10, 0, {60, 40}},
         {"a column outside the image", 50, 10, 2, 2, 1, 60, 10, -1, {}},
         {"fewer pieces than the grid", 40, 20, 3, 2, 2, 20, 10, 0, {20, 20, 20}},
-        {"more pieces than the grid", 40, 20, 5, 2, 2, 20, 10, -1, {}},
+        {"more pieces than the grid", 40, 30, 5, 2, 2, 20, 10, -1, {}},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.What);
@@ -186,6 +186,10 @@ TEST_F(GraphLoad, MissingFilesAreReportedAndOtherFilesAreTriedAsMovies)
     int graph = LoadGraph("clip.ogv", 0);
     ASSERT_GE(graph, 0);
     EXPECT_EQ(1, FakeMovie.Opens);
+    int width = 0, height = 0;
+    GetGraphSize(graph, &width, &height);
+    EXPECT_EQ(4, width);  // half the frame: its right half is the alpha
+    EXPECT_EQ(4, height);
     EXPECT_EQ(std::vector<uint32_t>(16, 0), ReadPixels(graph, 0, 0, 4, 4));  // transparent black until a frame
     ASSERT_NE(nullptr, FakeMovie.Callback);
     FakeMovie.Callback(FakeMovieRecord(), FakeMovie.CallbackData);
@@ -213,11 +217,15 @@ TEST_F(GraphLoad, RestoringADividedLoadReadsItsFileOnce)
     int tiles[40];
     ASSERT_EQ(0, LoadDivGraph("tiles.png", 40, 8, 5, 4, 4, tiles, 0));
     EXPECT_EQ(1, files.Opens("tiles.png"));
+    int whole = LoadGraph("tiles.png", 0);
     for (int tile : tiles)
         FillGraph(tile, 1, 2, 3, 0);
+    FillGraph(whole, 1, 2, 3, 0);
     GraphicsState.RestoreGraphCallback = nullptr;
     ASSERT_EQ(0, RestoreGraphics());
-    EXPECT_EQ(2, files.Opens("tiles.png"));
+    EXPECT_EQ(3, files.Opens("tiles.png"));  // the two loads, then one for all 41 graphs
+    ExpectShows(whole, 0, 0, 32, 20, PatternB);
+    DeleteGraph(whole);
     for (int i : {0, 17, 39})
         ExpectShows(tiles[i], i % 8 * 4, i / 8 * 4, 4, 4, PatternB);
 
