@@ -101,16 +101,16 @@ TEST_F(GraphLoad, WholeAndDividedFilesOfTheApplicationsLayouts)
 
 TEST_F(GraphLoad, AlphaImagesComeFromBesideTheFileOrFromMemory)
 {
-    // The folder's dot is not the file's extension: "pics.v2\btn_a.png" is btn.png's alpha.
+    // The folder's dot is not the file's extension: "pics.v2\btn_a" is the alpha of "pics.v2\btn".
     CreateDirectoryW(L"pics.v2", nullptr);
-    ASSERT_TRUE(WriteFileBytes(L"pics.v2\\btn.png", PatternPng(6, 4, PatternA)));
-    ASSERT_TRUE(WriteFileBytes(L"pics.v2\\btn_a.png", PatternPng(6, 4, AlphaPattern)));
+    ASSERT_TRUE(WriteFileBytes(L"pics.v2\\btn", PatternPng(6, 4, PatternA)));
+    ASSERT_TRUE(WriteFileBytes(L"pics.v2\\btn_a", PatternPng(6, 4, AlphaPattern)));
     ASSERT_TRUE(WriteFileBytes(L"pics.v2\\plain.png", PatternPng(6, 4, PatternA)));
     std::vector<uint32_t> withAlpha;
     for (int y = 0; y < 4; ++y)
         for (int x = 0; x < 6; ++x)
             withAlpha.push_back((AlphaPattern(x, y) & 0xFF0000) << 8 | PatternA(x, y));
-    int button = LoadGraph("pics.v2\\btn.png", 0);
+    int button = LoadGraph("pics.v2\\btn", 0);
     EXPECT_EQ(withAlpha, ReadPixels(button, 0, 0, 6, 4));
     int plain = LoadGraph("pics.v2\\plain.png", 0);
     EXPECT_EQ(0, GetGraphEntry(plain, 0)->Image->Format.AlphaChannelFlag);
