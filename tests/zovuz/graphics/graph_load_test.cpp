@@ -201,6 +201,14 @@ TEST_F(GraphLoad, MissingFilesAreReportedAndOtherFilesAreTriedAsMovies)
     DeleteGraph(graph);
     EXPECT_EQ(5, FakeMovie.Deleted);
 
+    // A frame too narrow for a graph: the set-up fails and the opened movie is closed again.
+    FakeMovie.Fields.Width = 1;
+    FakeMovie.Deleted = -1;
+    log.Mark();
+    EXPECT_EQ(-1, LoadGraph("clip.ogv", 0));
+    EXPECT_NE(std::wstring::npos, log.Appended().find(L"Graph Handle Setup Error : " + FullPath(L"clip.ogv")));
+    EXPECT_EQ(5, FakeMovie.Deleted);
+
     FakeMovie.OpenResult = -1;
     log.Mark();
     EXPECT_EQ(-1, LoadGraph("clip.ogv", 0));
