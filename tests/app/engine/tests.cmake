@@ -5,7 +5,7 @@
 target_link_libraries(engine_sequencer_sink_test PRIVATE zovuz_startup)
 set_tests_properties(engine.sequencer_sink PROPERTIES RESOURCE_LOCK "main_window;sound_sink")
 add_test(NAME engine.sequencer_sink_recording
-  COMMAND ${CMAKE_CURRENT_LIST_DIR}/sequencer_sink.sh ${CMAKE_BINARY_DIR}/wine-run $<TARGET_FILE:engine_sequencer_sink_test>
+  COMMAND ${PROJECT_SOURCE_DIR}/tests/support/retry_recording.sh ${CMAKE_CURRENT_LIST_DIR}/sequencer_sink.sh ${CMAKE_BINARY_DIR}/wine-run $<TARGET_FILE:engine_sequencer_sink_test>
   WORKING_DIRECTORY ${CMAKE_BINARY_DIR}/testrun/engine.sequencer_sink)
 set_tests_properties(engine.sequencer_sink_recording PROPERTIES LABELS engine TIMEOUT 120
   RESOURCE_LOCK "main_window;sound_sink" RUN_SERIAL ON ENVIRONMENT "${tarvex_test_environment}")

@@ -3,7 +3,7 @@
 # while parec records the sink, then checks the recording with sox.
 set_tests_properties(sound.dsound_device sound.soft_sound_device PROPERTIES RESOURCE_LOCK sound_sink)
 add_test(NAME sound.tone_recording
-  COMMAND ${CMAKE_CURRENT_LIST_DIR}/tone_recording.sh ${CMAKE_BINARY_DIR}/wine-run $<TARGET_FILE:sound_dsound_device_test>
+  COMMAND ${PROJECT_SOURCE_DIR}/tests/support/retry_recording.sh ${CMAKE_CURRENT_LIST_DIR}/tone_recording.sh ${CMAKE_BINARY_DIR}/wine-run $<TARGET_FILE:sound_dsound_device_test>
   WORKING_DIRECTORY ${CMAKE_BINARY_DIR}/testrun/sound.dsound_device)
 set_tests_properties(sound.tone_recording PROPERTIES LABELS sound TIMEOUT 300 RESOURCE_LOCK sound_sink
   ENVIRONMENT "${tarvex_test_environment}")
@@ -12,7 +12,7 @@ set_tests_properties(sound.tone_recording PROPERTIES LABELS sound TIMEOUT 300 RE
 # is checked sample by sample for lost, repeated or silent stretches. It runs alone: on a
 # machine busy with the other tests Wine's own mixing falls behind and drops sound.
 add_test(NAME sound.softsound_recording
-  COMMAND ${CMAKE_CURRENT_LIST_DIR}/softsound_recording.sh ${CMAKE_BINARY_DIR}/wine-run $<TARGET_FILE:sound_soft_sound_device_test>
+  COMMAND ${PROJECT_SOURCE_DIR}/tests/support/retry_recording.sh ${CMAKE_CURRENT_LIST_DIR}/softsound_recording.sh ${CMAKE_BINARY_DIR}/wine-run $<TARGET_FILE:sound_soft_sound_device_test>
   WORKING_DIRECTORY ${CMAKE_BINARY_DIR}/testrun/sound.soft_sound_device)
 set_tests_properties(sound.softsound_recording PROPERTIES LABELS sound TIMEOUT 300 RESOURCE_LOCK sound_sink RUN_SERIAL ON
   ENVIRONMENT "${tarvex_test_environment}")
@@ -25,7 +25,7 @@ set_tests_properties(sound.sound_thread PROPERTIES RESOURCE_LOCK main_window)
 # SoftSound recording.
 set_tests_properties(sound.stream_sound_device PROPERTIES RESOURCE_LOCK sound_sink)
 add_test(NAME sound.stream_recording
-  COMMAND ${CMAKE_CURRENT_LIST_DIR}/stream_recording.sh ${CMAKE_BINARY_DIR}/wine-run $<TARGET_FILE:sound_stream_sound_device_test>
+  COMMAND ${PROJECT_SOURCE_DIR}/tests/support/retry_recording.sh ${CMAKE_CURRENT_LIST_DIR}/stream_recording.sh ${CMAKE_BINARY_DIR}/wine-run $<TARGET_FILE:sound_stream_sound_device_test>
   WORKING_DIRECTORY ${CMAKE_BINARY_DIR}/testrun/sound.stream_sound_device)
 set_tests_properties(sound.stream_recording PROPERTIES LABELS sound TIMEOUT 300 RESOURCE_LOCK sound_sink RUN_SERIAL ON
   ENVIRONMENT "${tarvex_test_environment}")
