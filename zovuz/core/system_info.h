@@ -76,6 +76,11 @@ typedef void(__stdcall *WindowTimerProc)(HWND__ *Window, unsigned int Message, u
                                          unsigned long Time);
 uintptr_t SetWindowTimer(HWND__ *Window, uintptr_t TimerId, unsigned int Elapse, WindowTimerProc Proc);
 
+// An MCI command of the subsystems (MIDI music), sent with mciSendCommandW through the Windows API
+// table (loaded when needed). The MCI error code; MCIERR_UNRECOGNIZED_COMMAND (0x105) when winmm
+// offers no mciSendCommandW.
+unsigned long SendMciCommand(unsigned int DeviceId, unsigned int Message, uintptr_t Flags, uintptr_t Parameters);
+
 // Truncation toward zero.
 int DoubleToInt(double Value);
 int FloatToInt(float Value);

@@ -1,9 +1,12 @@
-// Music handles (type 5, "Music"): the type's callbacks and the calls the library's end and
-// the message pump make.
+// Music handles (type 5, "Music"): the type's callbacks, the play-state query and stop, the
+// current music, and the per-call step the message pump runs.
 //
-// MIDI music plays through the MCI sequencer, and nothing in this program opens it or makes a
-// music current: a Music handle never plays, and the current music stays none.
+// A Music handle plays MIDI through the device side (midi_output_internal.h). The library also
+// keeps one current music, which may be a Sound handle played in place of MIDI music (type flag
+// 1). Nothing in this program makes a Music handle or a current music; these calls find nothing
+// to do at run time, but the pump, the library's end and the sound system's end make them.
 #include "zovuz/sound/sound_system_internal.h"
+#include "zovuz/sound/midi_output_internal.h"
 
 #include <string.h>
 
@@ -14,11 +17,61 @@ MusicHandleData *MusicOf(HandleInfo *Info)
     return reinterpret_cast<MusicHandleData *>(Info);
 }
 
-// Stops a Music handle: its play state is cleared (the MCI device it would close is never open).
-void StopMusic(MusicHandleData *Music)
+bool IsMusicHandle(int Handle)
 {
+    return Handle >= 0 && (Handle & DX_HANDLETYPE_MASK) >> DX_HANDLETYPE_ADDRESS == DX_HANDLETYPE_MUSIC;
+}
+
+// The live Music record of a handle while the sound device is ready, or null.
+MusicHandleData *LiveMusic(int Handle)
+{
+    if (!IsSoundDeviceReady() || !IsMusicHandle(Handle))
+        return nullptr;
+    HandleInfo *info = HandleCheckReady(Handle);
+    return info != nullptr ? MusicOf(info) : nullptr;
+}
+
+bool CurrentMusicIsSound()
+{
+    return SoundSystem.CurrentMusicIsSound == 1;
+}
+
+// The current music is a Sound handle: its play state.
+int CurrentSoundMusicPlaying()
+{
+    // Sound handles are not built yet: none can be current, and none plays.
+    return HandleCheckReady(SoundSystem.CurrentMusicHandle) != nullptr ? 0 : -1;
+}
+
+// The current music is a Sound handle: stopped and deleted, and no music is current.
+void EndCurrentSoundMusic()
+{
+    SubHandle(SoundSystem.CurrentMusicHandle);
+    SoundSystem.CurrentMusicHandle = 0;
+    SoundSystem.CurrentMusicIsSound = 0;
+}
+
+int CheckMusicRecord(MusicHandleData *Music)
+{
+    if (CurrentMusicIsSound())
+        return CurrentSoundMusicPlaying();
+    return Music_Platform_CheckPlaying(Music);
+}
+
+int StopMusicRecord(MusicHandleData *Music)
+{
+    if (CurrentMusicIsSound())
+    {
+        EndCurrentSoundMusic();
+        return 0;
+    }
+    // With the loop flag clear the sequencer is closed rather than played again.
+    MidiOutput.MciLoopFlag = 0;
+    if (Music_Platform_Stop(Music) < 0)
+        return -1;
     Music->PlayFlag = 0;
     Music->PlayStartFlag = 0;
+    return 0;
 }
 
 }  // namespace
@@ -32,16 +85,29 @@ int InitializeMusicHandle(HandleInfo *Info)
 int TerminateMusicHandle(HandleInfo *Info)
 {
     MusicHandleData *music = MusicOf(Info);
-    if (music->PlayFlag)
-        StopMusic(music);
-    music->Segment = nullptr;
+    if (IsSoundDeviceReady() && CheckMusicRecord(music) == 1)
+        StopMusicRecord(music);
+    int result = Music_Platform_Terminate(music) < 0 ? -1 : 0;
+    // The MIDI data goes even when the device side could not be released.
     if (music->MidiData != nullptr)
     {
         memset(music->MidiData, 0, size_t(music->MidiDataSize));
         DXFREE(music->MidiData);
         music->MidiData = nullptr;
     }
-    return 0;
+    return result;
+}
+
+int CheckMusicPlaying(int MusicHandle)
+{
+    MusicHandleData *music = LiveMusic(MusicHandle);
+    return music != nullptr ? CheckMusicRecord(music) : -1;
+}
+
+int StopMusicHandle(int MusicHandle)
+{
+    MusicHandleData *music = LiveMusic(MusicHandle);
+    return music != nullptr ? StopMusicRecord(music) : -1;
 }
 
 int StopCurrentMusic(void)
@@ -49,13 +115,12 @@ int StopCurrentMusic(void)
     SoundSystemData &s = SoundSystem;
     if (s.CurrentMusicHandle == 0)
         return 0;
-    // A Sound handle stops as its deletion begins; a Music handle is stopped first.
-    if (!s.CurrentMusicIsSound)
+    if (CurrentMusicIsSound())
     {
-        HandleInfo *info = HandleCheck(s.CurrentMusicHandle);
-        if (info != nullptr && (s.CurrentMusicHandle & DX_HANDLETYPE_MASK) >> DX_HANDLETYPE_ADDRESS == DX_HANDLETYPE_MUSIC)
-            StopMusic(MusicOf(info));
+        EndCurrentSoundMusic();
+        return 0;
     }
+    StopMusicHandle(s.CurrentMusicHandle);
     SubHandle(s.CurrentMusicHandle);
     s.CurrentMusicHandle = 0;
     s.CurrentMusicIsSound = 0;
@@ -64,9 +129,20 @@ int StopCurrentMusic(void)
 
 int ProcessMusicHandles(void)
 {
-    if (!IsSoundDeviceReady() || SoundHandleTypeLock(DX_HANDLETYPE_MUSIC) == nullptr)
+    DxCriticalSection *lock = SoundHandleTypeLock(DX_HANDLETYPE_MUSIC);
+    if (!IsSoundDeviceReady() || lock == nullptr)
         return -1;
-    // The per-call step of a playing handle serves DirectMusic segments only; through MCI there
-    // is nothing to do.
+    CRITICALSECTION_GUARD(guard, lock);
+    HandleManage &manage = HandleManageArray[DX_HANDLETYPE_MUSIC];
+    if (manage.Num == 0)
+        return 0;
+    for (int slot = manage.AreaMin; slot <= manage.AreaMax; slot++)
+    {
+        HandleInfo *info = manage.Handle[slot];
+        if (info == nullptr || info->ASyncLoadCount != 0 || !MusicOf(info)->PlayFlag)
+            continue;
+        if (Music_Platform_Process(MusicOf(info)) < 0)
+            return -1;
+    }
     return 0;
 }

@@ -108,6 +108,9 @@ int SoundBuffer_Initialize(SOUNDBUFFER *Buffer, uint32_t Bytes, const SoundWaveF
     if (Src != nullptr ? !Src->Valid || Src->Format.nBlockAlign == 0 : Format == nullptr || Format->nBlockAlign == 0)
         return -1;
 
+    // The device side reads the format and length as it makes its part.
+    Buffer->Format = Src != nullptr ? Src->Format : *Format;
+    Buffer->SampleNum = Src != nullptr ? Src->SampleNum : Bytes / Format->nBlockAlign;
     Buffer->Wave = nullptr;
     Buffer->PlayPos = 0;
     Buffer->Loop = 0;
@@ -143,8 +146,6 @@ int SoundBuffer_Initialize(SOUNDBUFFER *Buffer, uint32_t Bytes, const SoundWaveF
         Buffer->Pan = Src->Pan;
         memcpy(Buffer->Volume, Src->Volume, sizeof(Buffer->Volume));
         Buffer->Frequency = Src->Frequency;
-        Buffer->SampleNum = Src->SampleNum;
-        Buffer->Format = Src->Format;
         memcpy(Buffer->Position3D, Src->Position3D, sizeof(Buffer->Position3D));
         memcpy(Buffer->Front3D, Src->Front3D, sizeof(Buffer->Front3D));
         memcpy(Buffer->Up3D, Src->Up3D, sizeof(Buffer->Up3D));
@@ -158,8 +159,6 @@ int SoundBuffer_Initialize(SOUNDBUFFER *Buffer, uint32_t Bytes, const SoundWaveF
         Buffer->Pan = 0;
         memset(Buffer->Volume, 0, sizeof(Buffer->Volume));
         Buffer->Frequency = -1;
-        Buffer->SampleNum = Bytes / Format->nBlockAlign;
-        Buffer->Format = *Format;
         Set3(Buffer->Position3D, 0.0f, 0.0f, 0.0f);
         Set3(Buffer->Front3D, 0.0f, 0.0f, 1.0f);
         Set3(Buffer->Up3D, 0.0f, 1.0f, 0.0f);

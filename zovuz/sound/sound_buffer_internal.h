@@ -13,6 +13,8 @@
 #include <stdint.h>
 
 #include "zovuz/sound/sound_convert_internal.h"
+#include "zovuz/sound/sound_3d_internal.h"
+#include "zovuz/sound/sound_reverb_internal.h"
 
 // Channels that keep a volume of their own.
 #define SOUNDBUFFER_MAX_CHANNEL_NUM 8
@@ -52,13 +54,22 @@ struct SOUNDBUFFER {
     float Volume3DFactor;                        // volume factor worked out by the 3D refresh, 1.0 = none
     float Pan3D;                                 // pan worked out by the 3D refresh, -1 .. 1
 
-    struct {
-        float Position[3];                       // emitter position as the device layer last got it
-        float Velocity[3];                       // emitter velocity
-        float DistanceScaler;                    // emitter distance scaler
-    } Emitter;                                   // the device layer's 3D record of this buffer
+    Sound3DEmitter Emitter;                      // the device layer's 3D record of this buffer
 
-    void *DeviceBuffer;                          // the device's buffer (IDirectSoundBuffer), null when none
+    void *DeviceBuffer;                          // the device's buffer: IDirectSoundBuffer, or on
+                                                 // XAudio2 the source voice; null when none
+
+    // Output paths that feed their voices from memory (XAudio2). The voice thread moves
+    // SubmitPos and PlayPos without a lock.
+    int PlayFlag;                                // 1 between a play and a stop (or the end of the data)
+    uint32_t SubmitPos;                          // next frame to hand to the voice
+    int PostStopState;                           // 3D: 0 idle, 1 played, 2 stop seen (reverb still sounding)
+    int StopTime;                                // millisecond clock when the stop was seen
+    void *EffectVoice;                           // 3D: the reverb submix voice
+    void *ReverbEffect;                          // 3D: the reverb effect object
+    void *Callback;                              // the voice callback object
+    SoundReverbParam ReverbParam;                // 3D: the reverb parameters in the device's layout
+    int VoiceChannels;                           // channels of the source voice (2 for a mono buffer played as stereo)
 };
 
 // Every operation returns -1 for a buffer that was never made or was terminated (the 3D setters

@@ -1,5 +1,5 @@
-// The device side of the buffer operations: one lookup in the installed table, the emitter
-// record of 3D buffers, and the DirectSound volume and pan law.
+// The device side of the buffer operations: one lookup in the installed table, and the
+// DirectSound volume and pan law.
 #include "zovuz/sound/sound_platform_internal.h"
 #include "zovuz/sound/sound_buffer_internal.h"
 
@@ -19,8 +19,6 @@ Entry Lookup(Entry SoundBufferPlatformFunctions::*Member)
     const SoundBufferPlatformFunctions *table = SoundPlatformDispatch.Functions;
     return table != nullptr ? table->*Member : nullptr;
 }
-
-constexpr float DefaultEmitterDistanceScaler = 14.0f;
 
 constexpr int SilentVolume = -10000;
 
@@ -150,49 +148,6 @@ int SoundBuffer_Platform_ProcessPostStop(SOUNDBUFFER *Buffer)
 {
     auto entry = Lookup(&SoundBufferPlatformFunctions::ProcessPostStop);
     return entry ? entry(Buffer) : -1;
-}
-
-// ---------------------------------------------------------------------------------------------
-// The emitter record (the same on every device)
-
-int SoundBuffer_Platform_Initialize3D(SOUNDBUFFER *Buffer, SOUNDBUFFER *Src, int Is3D)
-{
-    if (!Is3D)
-        return 0;
-    if (Src != nullptr)
-    {
-        Buffer->Emitter = Src->Emitter;
-        return 0;
-    }
-    for (int i = 0; i < 3; i++)
-    {
-        Buffer->Emitter.Position[i] = 0.0f;
-        Buffer->Emitter.Velocity[i] = 0.0f;
-    }
-    Buffer->Emitter.DistanceScaler = DefaultEmitterDistanceScaler;
-    return 0;
-}
-
-int SoundBuffer_Platform_Set3DPosition(SOUNDBUFFER *Buffer, float X, float Y, float Z)
-{
-    Buffer->Emitter.Position[0] = X;
-    Buffer->Emitter.Position[1] = Y;
-    Buffer->Emitter.Position[2] = Z;
-    return 0;
-}
-
-int SoundBuffer_Platform_Set3DVelocity(SOUNDBUFFER *Buffer, float X, float Y, float Z)
-{
-    Buffer->Emitter.Velocity[0] = X;
-    Buffer->Emitter.Velocity[1] = Y;
-    Buffer->Emitter.Velocity[2] = Z;
-    return 0;
-}
-
-int SoundBuffer_Platform_Set3DDistanceScale(SOUNDBUFFER *Buffer, float Scale)
-{
-    Buffer->Emitter.DistanceScaler = Scale;
-    return 0;
 }
 
 // ---------------------------------------------------------------------------------------------

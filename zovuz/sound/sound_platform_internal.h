@@ -1,9 +1,11 @@
 // The sound device layer: the one sound device of the process and the device side of every
 // SOUNDBUFFER.
 //
-// The device is DirectSound (windows/dsound_device_win.cpp). The buffer operations reach it
-// through one table of functions, SoundBufferPlatformFunctions: the device start installs the
-// DirectSound table, and a test installs a scripted one (a play cursor it moves itself, memory
+// The device is DirectSound (windows/dsound_device_win.cpp), or XAudio2 when it is switched on
+// (windows/xaudio2_device_win.cpp); in the DirectMusic MIDI modes the DirectMusic performance
+// makes the DirectSound device (windows/midi_output_win.cpp). The buffer operations reach the
+// device through one table of functions, SoundBufferPlatformFunctions: the device start installs
+// its path's table, and a test installs a scripted one (a play cursor it moves itself, memory
 // it locks) to drive the buffer layer and the refill logic without a device.
 //
 // An operation may answer 2 instead of acting: the device keeps no position, frequency or data
@@ -14,6 +16,7 @@
 
 struct SOUNDBUFFER;
 struct SoundWaveFormat;
+struct SoundReverbParam;
 
 // Answer of a device operation that leaves the work to the buffer layer.
 #define SOUND_PLATFORM_ANSWER_OWN_STATE 2
@@ -45,14 +48,27 @@ struct SoundBufferPlatformFunctions {
 const SoundBufferPlatformFunctions *SoundPlatform_SetBufferFunctions(const SoundBufferPlatformFunctions *Functions);
 const SoundBufferPlatformFunctions *SoundPlatform_GetBufferFunctions(void);
 
-// --- device life (windows/dsound_device_win.cpp) -------------------------------------------
+// --- device life (windows/sound_device_win.cpp) --------------------------------------------
 
-// Starts DirectSound: 0, or -1 when the device already exists or cannot be started.
+// Starts the device: DirectMusic with DirectSound in MIDI modes 1 and 2 (MCI with DirectSound
+// when DirectMusic cannot be made), else XAudio2 when its flag is on (DirectSound when XAudio2
+// fails), else DirectSound; then the 3D listener's defaults. 0, or -1 when the device already
+// exists or cannot be started.
 int InitializeSoundPlatform(void);
-// Releases the primary and silent buffers and the device. 0.
+// Deletes the temporary MIDI file, ends DirectMusic, and releases the device. 0.
 int TerminateSoundPlatform(void);
 // 1 while the device exists, else 0.
 int SoundPlatform_IsInitialized(void);
+// The XAudio2 switch, read by the next device start (nothing in the program sets it). 0, or -1
+// while the device exists.
+int SoundPlatform_SetXAudio2Flag(int Flag);
+// 1 while XAudio2 is chosen (cleared when its start fails or DirectMusic runs).
+int SoundPlatform_GetXAudio2Flag(void);
+
+// A reverb preset (0 .. 29) in the running XAudio2 version's layout (56 bytes for 2.8, 52 for
+// 2.7). 0; 0 without copying for a null record; -1 when XAudio2 is not running or the preset
+// does not exist.
+int GetReverbPresetParam(SoundReverbParam *Param, int PresetNo);
 
 // --- the device side of each buffer operation, through the installed table ------------------
 

@@ -35,11 +35,13 @@ struct SoundToneData {
 struct MusicHandleData {
     HandleInfo HandleInfo;
     int PlayFlag;       // 1 while playing
-    int PlayStartFlag;  // second play-state word, cleared with PlayFlag
+    int PlayStartFlag;  // second play-state word, cleared with PlayFlag; DirectMusic: 1 once the
+                        // segment was seen playing
     int Volume;         // 0 .. 255
     void *MidiData;     // the MIDI file image (owned), or null
     int MidiDataSize;   // its size in bytes
-    void *Segment;      // the output device's object for the music, or null
+    void *Segment;      // DirectMusic: the music's segment (IDirectMusicSegment8), or null
+    void *SegmentState; // DirectMusic: the segment's play state, or null
 };
 
 // The sound layer's process-wide state.

@@ -37,8 +37,18 @@ int PauseAllSoftSoundPlayers(int PauseFlag);
 
 // Stops and deletes the current music, if any. 0.
 int StopCurrentMusic(void);
-// One step of every playing Music handle. 0, or -1 when the device or the type is not ready.
+// One step of every playing Music handle. 0, or -1 when the device or the type is not ready,
+// or a step fails.
 int ProcessMusicHandles(void);
+// 1 while the Music handle plays, 0 when not; -1 when the device is not ready or the handle is
+// not a live Music handle.
+int CheckMusicPlaying(int MusicHandle);
+// Stops a Music handle. 0, or -1 when the device is not ready, the handle is not live or the
+// device's stop fails.
+int StopMusicHandle(int MusicHandle);
+// The main window received MM_MCINOTIFY: the MCI sequencer plays again from the start when it
+// loops, else it is closed. 0.
+int ProcessMidiMciNotify(void);
 
 // ---- SoftSound data and players -----------------------------------------------------------
 //

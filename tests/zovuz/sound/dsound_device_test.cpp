@@ -29,52 +29,6 @@ IDirectSoundBuffer *DeviceOf(SOUNDBUFFER &Buffer)
     return static_cast<IDirectSoundBuffer *>(Buffer.DeviceBuffer);
 }
 
-// Seconds of sound the play cursor of a looping buffer covers while about Seconds pass,
-// divided by the time that passed.
-double PlayedPerElapsed(SOUNDBUFFER &Buffer, double Seconds)
-{
-    LARGE_INTEGER frequency, start, now;
-    QueryPerformanceFrequency(&frequency);
-    uint32_t previous = 0;
-    SoundBuffer_GetCurrentPosition(&Buffer, &previous, nullptr);
-    QueryPerformanceCounter(&start);
-    uint64_t advanced = 0;
-    uint32_t bytes = Buffer.SampleNum * Buffer.Format.nBlockAlign;
-    do
-    {
-        Sleep(20);
-        uint32_t play = 0;
-        SoundBuffer_GetCurrentPosition(&Buffer, &play, nullptr);
-        advanced += (play + bytes - previous) % bytes;
-        previous = play;
-        QueryPerformanceCounter(&now);
-    } while (now.QuadPart - start.QuadPart < LONGLONG(frequency.QuadPart * Seconds));
-    double elapsed = double(now.QuadPart - start.QuadPart) / double(frequency.QuadPart);
-    return double(advanced) / Buffer.Format.nAvgBytesPerSec / elapsed;
-}
-
-// Writes a sine of Hertz at Amplitude (of full scale) into both channels of a 16-bit region.
-void WriteSine(void *Data, uint32_t Bytes, uint32_t FirstFrame, double Hertz, double Amplitude)
-{
-    int16_t *samples = static_cast<int16_t *>(Data);
-    for (uint32_t frame = 0; frame < Bytes / 4; frame++)
-    {
-        double t = double(FirstFrame + frame) / 44100.0;
-        int16_t value = int16_t(lround(Amplitude * 32767.0 * sin(2.0 * M_PI * Hertz * t)));
-        samples[frame * 2] = value;
-        samples[frame * 2 + 1] = value;
-    }
-}
-
-bool AllZero(const void *Data, uint32_t Bytes)
-{
-    const uint8_t *bytes = static_cast<const uint8_t *>(Data);
-    for (uint32_t i = 0; i < Bytes; i++)
-        if (bytes[i] != 0)
-            return false;
-    return true;
-}
-
 TEST(DirectSoundDevice, StartLogsTheDeviceRefusesASecondStartAndEndReleasesEverything)
 {
     StartCom();
@@ -227,6 +181,23 @@ TEST_F(DirectSoundBufferTest, DuplicateIsANewSilentBufferOfTheSameSizeAndFormat)
     ASSERT_EQ(0, SoundBuffer_Lock(&copy_, 0, OneSecondStereo, &p1, &s1, &p2, &s2));
     EXPECT_TRUE(AllZero(p1, s1));
     SoundBuffer_Unlock(&copy_, p1, s1, p2, s2);
+}
+
+TEST_F(DirectSoundBufferTest, APlaying3DBufferToTheListenersRightIsHeardOnTheRight)
+{
+    ASSERT_EQ(0, SoundBuffer_Initialize(&copy_, OneSecondStereo, &format_, nullptr, 1));
+    ASSERT_EQ(0, SoundBuffer_Play(&copy_, 1));
+    // Half way to the audible radius, straight to the side: 0.5 of the side's cone volume, with
+    // the left at a fifth of that.
+    ASSERT_EQ(0, SoundBuffer_Set3DPosition(&copy_, 7.0f, 0.0f, 0.0f));
+    EXPECT_EQ(0, copy_.Changed3D);
+    LONG volume = 1, pan = 0;
+    DeviceOf(copy_)->GetVolume(&volume);
+    DeviceOf(copy_)->GetPan(&pan);
+    double factor = 0.5 * (1.0 - 0.25 / 6.0);
+    EXPECT_NEAR(2000.0 * log10(factor), volume, 2.0);
+    EXPECT_NEAR(-2000.0 * log10(0.2), pan, 3.0);
+    SoundBuffer_Stop(&copy_, 0);
 }
 
 // A one-second loop of a 1 kHz sine at half of full scale on both channels, played for 1.5 s.

@@ -18,6 +18,7 @@
 
 #include <math.h>
 #include <stdlib.h>
+#include <string.h>
 
 #include <atomic>
 
@@ -56,10 +57,19 @@ void CALLBACK Tick(UINT, UINT, DWORD_PTR User, DWORD_PTR, DWORD_PTR)
         p.MostQueued = queued;
 }
 
+// TARVEX_SOUND_OUTPUT=xaudio2 plays through XAudio2 instead of DirectSound.
+bool ThroughXAudio2()
+{
+    const char *text = getenv("TARVEX_SOUND_OUTPUT");
+    return text != nullptr && strcmp(text, "xaudio2") == 0;
+}
+
 TEST(SoftSoundPlayerDevice, TimerFedPlayerKeepsPaceWithTheDevice)
 {
+    SoundPlatform_SetXAudio2Flag(ThroughXAudio2() ? 1 : 0);
     SoundSystemSession session(true);
     ASSERT_EQ(0, session.StartResult);
+    ASSERT_EQ(ThroughXAudio2() ? 1 : 0, SoundPlatform_GetXAudio2Flag());
     ASSERT_EQ(1, SoundThreadExists());
     Producer producer;
     producer.Player = MakeSoftSoundPlayer2Ch16Bit44100Hz();

@@ -6,6 +6,8 @@
 
 #include <windows.h>
 
+#include <math.h>
+
 #include <algorithm>
 #include <fstream>
 #include <iterator>
@@ -238,4 +240,47 @@ bool WaitUntilHandleIsGone(int Handle)
         Sleep(1);
     }
     return HandleCheck(Handle) == nullptr;
+}
+
+double PlayedPerElapsed(SOUNDBUFFER &Buffer, double Seconds)
+{
+    LARGE_INTEGER frequency, start, now;
+    QueryPerformanceFrequency(&frequency);
+    uint32_t previous = 0;
+    SoundBuffer_GetCurrentPosition(&Buffer, &previous, nullptr);
+    QueryPerformanceCounter(&start);
+    uint64_t advanced = 0;
+    uint32_t bytes = Buffer.SampleNum * Buffer.Format.nBlockAlign;
+    do
+    {
+        Sleep(20);
+        uint32_t play = 0;
+        SoundBuffer_GetCurrentPosition(&Buffer, &play, nullptr);
+        advanced += (play + bytes - previous) % bytes;
+        previous = play;
+        QueryPerformanceCounter(&now);
+    } while (now.QuadPart - start.QuadPart < LONGLONG(frequency.QuadPart * Seconds));
+    double elapsed = double(now.QuadPart - start.QuadPart) / double(frequency.QuadPart);
+    return double(advanced) / Buffer.Format.nAvgBytesPerSec / elapsed;
+}
+
+void WriteSine(void *Data, uint32_t Bytes, uint32_t FirstFrame, double Hertz, double Amplitude)
+{
+    int16_t *samples = static_cast<int16_t *>(Data);
+    for (uint32_t frame = 0; frame < Bytes / 4; frame++)
+    {
+        double t = double(FirstFrame + frame) / 44100.0;
+        int16_t value = int16_t(lround(Amplitude * 32767.0 * sin(2.0 * M_PI * Hertz * t)));
+        samples[frame * 2] = value;
+        samples[frame * 2 + 1] = value;
+    }
+}
+
+bool AllZero(const void *Data, uint32_t Bytes)
+{
+    const uint8_t *bytes = static_cast<const uint8_t *>(Data);
+    for (uint32_t i = 0; i < Bytes; i++)
+        if (bytes[i] != 0)
+            return false;
+    return true;
 }

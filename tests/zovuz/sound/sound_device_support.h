@@ -83,3 +83,11 @@ double TestPlaySeconds();
 // Serves main-thread requests for up to 5 s until a handle whose asynchronous load fails has been
 // deleted by its job. True when it is gone.
 bool WaitUntilHandleIsGone(int Handle);
+
+// Seconds of sound the play cursor of a looping buffer covers while about Seconds pass, divided
+// by the time that passed.
+double PlayedPerElapsed(SOUNDBUFFER &Buffer, double Seconds);
+// Writes a sine of Hertz at Amplitude (of full scale) into both channels of a 16-bit stereo
+// region whose first frame is FirstFrame of the sound.
+void WriteSine(void *Data, uint32_t Bytes, uint32_t FirstFrame, double Hertz, double Amplitude);
+bool AllZero(const void *Data, uint32_t Bytes);

@@ -31,7 +31,7 @@ void FillSubsystemHooks(void)
     h.ProcessMusicHandles = ProcessMusicHandles;
     h.PauseAllSoundHandles = PauseAllSoundHandles;
     h.PauseAllSoftSoundPlayers = PauseAllSoftSoundPlayers;
-    // NOT YET BUILT (sound): ProcessMidiMciNotify.
+    h.ProcessMidiMciNotify = ProcessMidiMciNotify;
     h.Graphics_Hardware_ExpireMemoryTextureCache = Graphics_Hardware_ExpireMemoryTextureCache;
     h.Graphics_Hardware_SetDialogBoxMode = Graphics_Hardware_SetDialogBoxMode;
     h.Graphics_Hardware_GetDialogBoxModeFlag = Graphics_Hardware_GetDialogBoxModeFlag;

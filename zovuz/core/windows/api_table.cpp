@@ -153,6 +153,15 @@ long CreateComInstance(const void *ClassId, void *Outer, unsigned long ClassCont
                                   *static_cast<const IID *>(InterfaceId), Object, 0);
 }
 
+unsigned long SendMciCommand(unsigned int DeviceId, unsigned int Message, uintptr_t Flags, uintptr_t Parameters)
+{
+    if (WinAPIData.mciSendCommandWFunc == NULL)
+        LoadWinAPI();
+    if (WinAPIData.mciSendCommandWFunc == NULL)
+        return MCIERR_UNRECOGNIZED_COMMAND;
+    return WinAPIData.mciSendCommandWFunc(DeviceId, Message, Flags, Parameters);
+}
+
 uintptr_t SetWindowTimer(HWND__ *Window, uintptr_t TimerId, unsigned int Elapse, WindowTimerProc Proc)
 {
     if (WinAPIData.SetTimerFunc == NULL)

@@ -3,7 +3,9 @@
 // operations.
 #include "zovuz/sound/sound_platform_internal.h"
 #include "zovuz/sound/sound_buffer_internal.h"
+#include "zovuz/sound/sound_3d_internal.h"
 #include "zovuz/sound/windows/dsound_device_win.h"
+#include "zovuz/sound/windows/sound_device_win.h"
 
 #include "zovuz/core/zovuz_core.h"
 
@@ -304,8 +306,14 @@ int DSoundProcessPostStop(SOUNDBUFFER *)
     return -1;  // DirectSound has nothing to do after a stop
 }
 
-// The 3D refresh of a DirectSound buffer needs the listener, which the 3D sound layer keeps;
-// until it is there the entry stays empty and a changed 3D value waits for the next play.
+// DirectSound has no 3D of its own here: the emitter's place gives a volume factor and a pan,
+// which the volume refresh folds into the buffer's one volume and pan.
+int DSoundRefresh3DSound(SOUNDBUFFER *Buffer)
+{
+    Sound3D_DirectSoundModel(&Sound3DListener, Buffer);
+    return DSoundRefreshVolume(Buffer);
+}
+
 const SoundBufferPlatformFunctions DirectSoundBufferFunctions = {
     DSoundInitialize,
     DSoundTerminate,
@@ -319,7 +327,7 @@ const SoundBufferPlatformFunctions DirectSoundBufferFunctions = {
     DSoundLock,
     DSoundUnlock,
     DSoundRefreshVolume,
-    nullptr,
+    DSoundRefresh3DSound,
     DSoundProcessPostStop,
 };
 
@@ -333,13 +341,10 @@ BOOL CALLBACK EnumDirectSoundCallback(LPGUID, LPCWSTR Description, LPCWSTR Modul
 }
 
 // ---------------------------------------------------------------------------------------------
-// Device life
+// Device life: the steps the device start and end (sound_device_win.cpp) run on this path
 
-int InitializeSoundPlatform(void)
+int DirectSound_Start(void)
 {
-    if (DirectSoundDevice.DirectSound != nullptr)
-        return -1;
-
     AddLogStringWide(L"DirectSound の初期化を行います\n");
     AddLogStringWide(L"DirectSound インターフェースの取得を行います....  ");
     IDirectSound *directSound = nullptr;
@@ -387,14 +392,22 @@ int InitializeSoundPlatform(void)
         return -1;
     }
     SetPrimaryFormat();
-    StartSilentBuffer();
-    LogDeviceReport();
-
-    SoundPlatform_SetBufferFunctions(&DirectSoundBufferFunctions);
     return 0;
 }
 
-int TerminateSoundPlatform(void)
+IDirectSound **DirectSound_DeviceSlot(void)
+{
+    return &DirectSoundDevice.DirectSound;
+}
+
+void DirectSound_StartOutput(void)
+{
+    StartSilentBuffer();
+    LogDeviceReport();
+    SoundPlatform_SetBufferFunctions(&DirectSoundBufferFunctions);
+}
+
+void DirectSound_End(void)
 {
     if (SoundPlatform_GetBufferFunctions() == &DirectSoundBufferFunctions)
         SoundPlatform_SetBufferFunctions(nullptr);
@@ -412,12 +425,6 @@ int TerminateSoundPlatform(void)
     }
     ReleaseDevice();
     AddLogStringWide(L"DirectSound の終了処理は正常に終了しました\n");
-    return 0;
-}
-
-int SoundPlatform_IsInitialized(void)
-{
-    return DirectSoundDevice.DirectSound != nullptr ? 1 : 0;
 }
 
 IDirectSound *GetDirectSoundDevice(void)
