@@ -39,13 +39,13 @@ bool CurrentMusicIsSound()
 // The current music is a Sound handle: its play state.
 int CurrentSoundMusicPlaying()
 {
-    // Sound handles are not built yet: none can be current, and none plays.
-    return HandleCheckReady(SoundSystem.CurrentMusicHandle) != nullptr ? 0 : -1;
+    return CheckSoundPlaying(SoundSystem.CurrentMusicHandle);
 }
 
 // The current music is a Sound handle: stopped and deleted, and no music is current.
 void EndCurrentSoundMusic()
 {
+    StopSoundHandle(SoundSystem.CurrentMusicHandle);
     SubHandle(SoundSystem.CurrentMusicHandle);
     SoundSystem.CurrentMusicHandle = 0;
     SoundSystem.CurrentMusicIsSound = 0;
@@ -113,7 +113,8 @@ int StopMusicHandle(int MusicHandle)
 int StopCurrentMusic(void)
 {
     SoundSystemData &s = SoundSystem;
-    if (s.CurrentMusicHandle == 0)
+    // 0, or -1 as the MCI device's end leaves it: no music is current.
+    if (s.CurrentMusicHandle <= 0)
         return 0;
     if (CurrentMusicIsSound())
     {

@@ -5,6 +5,7 @@
 #include "zovuz/sound/soft_sound_internal.h"
 #include "zovuz/sound/sound_convert_internal.h"
 #include "zovuz/sound/sound_platform_internal.h"
+#include "zovuz/sound/sound_3d_internal.h"
 #include "zovuz/sound/sound_thread_internal.h"
 
 #include <string.h>
@@ -90,25 +91,6 @@ int SoundSystemStarted(void)
     return SoundSystem.InitializeFlag;
 }
 
-// The 3D listener and its cone as the start leaves them.
-void SetListenerDefaults(void)
-{
-    auto &l = SoundSystem.Listener3D;
-    const float zero[3] = {0.0f, 0.0f, 0.0f};
-    memcpy(l.Position, zero, sizeof(zero));
-    memcpy(l.Velocity, zero, sizeof(zero));
-    l.Front[0] = 0.0f;
-    l.Front[1] = 0.0f;
-    l.Front[2] = 1.0f;
-    l.InnerAngle = 2.6179941f;
-    l.OuterAngle = 5.7595868f;
-    l.InnerVolume = 1.0f;
-    l.OuterVolume = 0.75f;
-    l.ConeFilter[0] = 1.0f;
-    l.ConeFilter[1] = 0.0f;
-    l.ConeFilter[2] = 0.0f;
-}
-
 }  // namespace
 
 int IsSoundSystemInitialized(void)
@@ -179,7 +161,7 @@ int InitializeSoundSystem(void)
         return -1;
     }
 
-    SetListenerDefaults();
+    SoundPlatform_Set3DListenerDefaults();
     LoadSoundParam &settings = s.CreateSoundParam;
     settings = LoadSoundParam();
     settings.PitchRate = 1.0f;

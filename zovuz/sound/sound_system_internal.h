@@ -63,19 +63,9 @@ struct SoundSystemData {
 
     SoundToneData Tone[SOUND_TONE_NUM];       // the tone buffers
 
-    // The one 3D listener and its sound cone, set by the start and read by the device layer's
-    // 3D refresh. Angles in radians.
-    struct
-    {
-        float Position[3];    // (0, 0, 0)
-        float Front[3];       // (0, 0, 1)
-        float Velocity[3];    // (0, 0, 0)
-        float InnerAngle;     // 150 degrees
-        float OuterAngle;     // 330 degrees
-        float InnerVolume;    // 1.0
-        float OuterVolume;    // 0.75
-        float ConeFilter[3];  // the cone's three further factors: 1.0, 0, 0
-    } Listener3D;
+    // The one 3D listener is the device layer's (Sound3DListener, sound_3d_internal.h): the start
+    // gives it its defaults, as every device start does.
+
 
     int CurrentMusicHandle;                   // the current music, 0 when none
     int CurrentMusicIsSound;                  // 1: CurrentMusicHandle is a Sound handle

@@ -2,7 +2,7 @@
 // play state of a Music handle (with the MCI commands recorded at the Windows API table), the
 // temporary MIDI file, and the DirectMusic start of MIDI modes 1 and 2 with its fall-back to MCI
 // when DirectMusic cannot be made (forced through the API table's CoCreateInstance).
-#include "sound_device_support.h"
+#include "sound_handle_support.h"
 
 #include "zovuz/core/system_info_internal.h"
 #include "zovuz/core/windows/api_table.h"
@@ -168,6 +168,37 @@ TEST(MusicHandles, StopClosesTheSequencerAndDeletesTheWrittenFileAndTheEndDelete
     }
     EXPECT_FALSE(FileExists(path));
     MidiOutput.TempFilePath[0] = L'\0';
+    // The MCI device's end leaves no current music (-1), which a later stop finds nothing in.
+    EXPECT_EQ(-1, SoundSystem.CurrentMusicHandle);
+    MciCalls.clear();
+    EXPECT_EQ(0, StopCurrentMusic());
+    EXPECT_EQ(-1, SoundSystem.CurrentMusicHandle);
+}
+
+// A Sound handle played in place of MIDI music answers for every Music handle, and a stop of
+// either kind ends and deletes it.
+class SoundAsMusic : public SoundHandleTest
+{
+};
+
+TEST_F(SoundAsMusic, TheCurrentSoundHandleIsAskedStoppedAndDeleted)
+{
+    Bytes image = BuildRiffWave({{"fmt ", PlainFormatBody(1, 2, 44100, 16)}, {"data", Bytes(4000, 0)}});
+    int music = AddHandle(DX_HANDLETYPE_MUSIC, 0, -1);
+    for (bool stopCurrent : {false, true})
+    {
+        int sound = LoadSoundImage(image);
+        ASSERT_GE(sound, 0);
+        ASSERT_EQ(0, PlaySoundHandle(sound, DX_PLAYTYPE_LOOP, 1));
+        SoundSystem.CurrentMusicHandle = sound;
+        SoundSystem.CurrentMusicIsSound = 1;
+        EXPECT_EQ(1, CheckMusicPlaying(music)) << stopCurrent;
+        EXPECT_EQ(0, stopCurrent ? StopCurrentMusic() : StopMusicHandle(music));
+        EXPECT_EQ(nullptr, HandleCheck(sound)) << stopCurrent;
+        EXPECT_EQ(0, SoundSystem.CurrentMusicHandle);
+        EXPECT_EQ(0, SoundSystem.CurrentMusicIsSound);
+        EXPECT_NE(nullptr, HandleCheck(music)) << "the Music handle itself stays";
+    }
 }
 
 // CoCreateInstance through the API table, refusing one class.

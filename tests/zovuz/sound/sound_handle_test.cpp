@@ -6,6 +6,7 @@
 #include "tests/support/test_files.h"
 
 #include "zovuz/core/async_load_internal.h"
+#include "zovuz/sound/sound_3d_internal.h"
 
 #include <windows.h>
 
@@ -157,12 +158,12 @@ TEST_F(SoundHandles, ALoopPointMakesAMemorySoundAStreamUnderTheSameHandle)
 
 TEST_F(SoundHandles, ThreeDSoundsUseNextPlayValuesOnceAndGoOnThePlayedList)
 {
-    const auto &listener = SoundSystem.Listener3D;
+    const auto &listener = Sound3DListener;
     EXPECT_EQ(1.0f, listener.Front[2]);
-    EXPECT_FLOAT_EQ(2.6179941f, listener.InnerAngle);
-    EXPECT_FLOAT_EQ(5.7595868f, listener.OuterAngle);
-    EXPECT_EQ(0.75f, listener.OuterVolume);
-    EXPECT_EQ(1.0f, listener.ConeFilter[0]);
+    EXPECT_FLOAT_EQ(2.6179941f, listener.Cone.InnerAngle);
+    EXPECT_FLOAT_EQ(5.7595868f, listener.Cone.OuterAngle);
+    EXPECT_EQ(0.75f, listener.Cone.OuterVolume);
+    EXPECT_EQ(0.25f, listener.Cone.OuterLowPass);
 
     int handle = LoadSoundImage(Tone16(100), 0, 1, 1);
     ASSERT_GE(handle, 0);
