@@ -13,6 +13,7 @@
 #include "zovuz/sound/sound_reverb_internal.h"
 #include "zovuz/sound/sound_voice_internal.h"
 #include "zovuz/sound/windows/dsound_device_win.h"
+#include "zovuz/sound/windows/sound_device_win.h"
 
 #include <gtest/gtest.h>
 #include <windows.h>
@@ -272,9 +273,17 @@ TEST_F(XAudio2BufferTest, A3DBufferRingsOutItsReverbFor3000MillisecondsAfterItsS
     ASSERT_EQ(0, SoundBuffer_Play(&buffer_, 1));
     EXPECT_TRUE(EffectEnabled(buffer_));
     EXPECT_EQ(1, buffer_.PostStopState);
-    // A place set while playing is applied at once.
-    EXPECT_EQ(0, SoundBuffer_Set3DPosition(&buffer_, 3.0f, 0.0f, 1.0f));
-    EXPECT_EQ(0, buffer_.Changed3D);
+    // A place set while playing is applied at once: the side it is on is the louder one.
+    auto *master = static_cast<IXAudio2Voice *>(XAudio2_MasteringVoice());
+    for (float x : {3.0f, -3.0f})
+    {
+        EXPECT_EQ(0, SoundBuffer_Set3DPosition(&buffer_, x, 0.0f, 1.0f));
+        EXPECT_EQ(0, buffer_.Changed3D);
+        float levels[4] = {};  // source channel + 2 x output channel
+        VoiceOf(buffer_)->GetOutputMatrix(master, 2, 2, levels);
+        float left = levels[0] + levels[1], right = levels[2] + levels[3];
+        EXPECT_GT(x > 0 ? right : left, 2.0f * (x > 0 ? left : right)) << x << ": " << left << " " << right;
+    }
     EXPECT_EQ(0, SoundBuffer_Platform_ProcessPostStop(&buffer_));
     EXPECT_EQ(1, buffer_.PostStopState) << "still playing";
 

@@ -31,3 +31,5 @@ int XAudio2_Start(void);
 void XAudio2_End(void);
 // 1 while the XAudio2 engine exists.
 int XAudio2_IsStarted(void);
+// The running version's mastering voice (an IXAudio2MasteringVoice), or null.
+void *XAudio2_MasteringVoice(void);

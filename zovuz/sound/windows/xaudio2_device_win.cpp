@@ -772,6 +772,11 @@ void XAudio2_End(void)
     ReleaseEngine();
 }
 
+void *XAudio2_MasteringVoice(void)
+{
+    return MasteringVoice();
+}
+
 int XAudio2_IsStarted(void)
 {
     return XAudio2Device.XAudio2_8 != nullptr || XAudio2Device.XAudio2_7 != nullptr ? 1 : 0;
