@@ -48,7 +48,7 @@ endforeach()
 # fed from its wave block.
 file(MAKE_DIRECTORY ${CMAKE_BINARY_DIR}/testrun/sound.xaudio2_recording)
 add_test(NAME sound.xaudio2_recording
-  COMMAND ${CMAKE_CURRENT_LIST_DIR}/softsound_recording.sh ${CMAKE_BINARY_DIR}/wine-run $<TARGET_FILE:sound_soft_sound_device_test>
+  COMMAND ${PROJECT_SOURCE_DIR}/tests/support/retry_recording.sh ${CMAKE_CURRENT_LIST_DIR}/softsound_recording.sh ${CMAKE_BINARY_DIR}/wine-run $<TARGET_FILE:sound_soft_sound_device_test>
   WORKING_DIRECTORY ${CMAKE_BINARY_DIR}/testrun/sound.xaudio2_recording)
 set_tests_properties(sound.xaudio2_recording PROPERTIES LABELS sound TIMEOUT 300 RESOURCE_LOCK sound_sink RUN_SERIAL ON
   ENVIRONMENT "${tarvex_test_environment};TARVEX_SOUND_OUTPUT=xaudio2")
