@@ -108,12 +108,7 @@ void MakeDefaultLight()
 {
     if (GraphicsState.DefaultLightHandle != -1)
         DeleteLightHandle(GraphicsState.DefaultLightHandle);
-    GraphicsState.DefaultLightHandle = AllocLightHandle();
-    LightHandleData *light = GetLightData(GraphicsState.DefaultLightHandle);
-    if (light == nullptr)
-        return;
-    light->Param.LightType = DX_LIGHTTYPE_DIRECTIONAL;
-    light->Param.Direction = NormalizeVector(VECTOR{1.0f, -1.0f, 1.0f});
+    GraphicsState.DefaultLightHandle = CreateDirLightHandle(VECTOR{1.0f, -1.0f, 1.0f});
 }
 
 }  // namespace
@@ -133,6 +128,8 @@ int ResetDrawSettings(void)
 
     SetDefaultValues(d);
     PushChangedDeviceState(old, d);
+    if (!GraphicsState.HardwareInUseFlag)
+        SetMemImgDrawBlendMode(d.BlendMode, d.BlendParam);
 
     d.UseMaskScreenFlag = 1;
     d.MaskValidFlag = 0;

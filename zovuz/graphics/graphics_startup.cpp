@@ -3,6 +3,7 @@
 #include "zovuz/graphics/base_image_internal.h"
 #include "zovuz/graphics/font_internal.h"
 #include "zovuz/graphics/graph_internal.h"
+#include "zovuz/graphics/soft_draw_internal.h"
 
 namespace {
 
@@ -300,7 +301,7 @@ int TerminateGraphics(void)
 
     TerminateTemporaryScreenMemImg();
     Graphics_Hardware_Terminate();
-    // NOT YET BUILT (drawing): the primitive drawer's vertex work buffer is freed here.
+    ReleaseDrawWorkBuffers();
     RemoveHandleTypes();
     ReleaseWorkBuffers();
     GraphicsState.GraphicsStartedFlag = 0;

@@ -119,6 +119,26 @@ int DeleteLightHandleAll(void)
     return 0;
 }
 
+int CreateDirLightHandle(VECTOR Direction)
+{
+    int handle = AllocLightHandle();
+    LightHandleData *light = GetLightData(handle);
+    if (light == nullptr)
+        return -1;
+    light->Param.LightType = DX_LIGHTTYPE_DIRECTIONAL;
+    light->Param.Direction = NormalizeVector(Direction);
+    return handle;
+}
+
+int DeleteAllLightHandles(void)
+{
+    GraphicsLightStateData &l = GraphicsLightState;
+    for (int slot = 0; slot < l.Area; ++slot)
+        if (l.Data[slot] != nullptr && l.Data[slot]->Handle != GraphicsState.DefaultLightHandle)
+            DeleteLightHandle(l.Data[slot]->Handle);
+    return 0;
+}
+
 int RefreshLightState(void)
 {
     GraphicsLightStateData &l = GraphicsLightState;

@@ -139,6 +139,10 @@ int AllocLightHandle(void);
 int DeleteLightHandle(int LightHandle);
 // Deletes every light, the default light included (which becomes -1). 0.
 int DeleteLightHandleAll(void);
+// A directional light shining along Direction (normalised): its handle, or -1.
+int CreateDirLightHandle(VECTOR Direction);
+// Deletes every light but the default light. 0.
+int DeleteAllLightHandles(void);
 // The record, or null.
 LightHandleData *GetLightData(int LightHandle);
 // Gives every enabled light a device index (directional, then spot, then point lights) and

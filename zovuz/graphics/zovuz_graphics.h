@@ -317,3 +317,4 @@ int UnlockDrawScreenBuffer(void);
 #include "zovuz/graphics/graph_load.h"
 #include "zovuz/graphics/draw_screen.h"
 #include "zovuz/graphics/font.h"
+#include "zovuz/graphics/draw_primitive.h"

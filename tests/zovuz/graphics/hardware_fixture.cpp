@@ -52,7 +52,24 @@ GraphicsHardwareFunctions RecordingHardwareTable(void)
     t.CheckRenderTargetGraph = [](int, GraphHandleData *) { Record("CheckRenderTargetGraph"); return -1; };
     t.ExpireMemoryTextures = [] { Record("ExpireMemoryTextures"); return 0; };
     t.ExpireMemorySurfaces = [] { Record("ExpireMemorySurfaces"); return 0; };
+    t.ClearDrawScreen = [](const ImageRect *r) { Record("ClearDrawScreen %s", r != nullptr ? "rect" : "all"); return 0; };
+    t.DrawCircle = [](int x, int y, int r, unsigned c, int f, int, int) { Record("DrawCircle %d %d %d %08X %d", x, y, r, c, f); return 0; };
+    t.DrawCircleThickness = [](int x, int y, int r, unsigned c, int t) { Record("DrawCircleThickness %d %d %d %08X %d", x, y, r, c, t); return 0; };
+    t.DrawFillBox = [](int x1, int y1, int x2, int y2, unsigned c) { Record("DrawFillBox %d %d %d %d %08X", x1, y1, x2, y2, c); return 0; };
+    t.DrawLineBox = [](int x1, int y1, int x2, int y2, unsigned c) { Record("DrawLineBox %d %d %d %d %08X", x1, y1, x2, y2, c); return 0; };
     t.DrawLine = [](int x1, int y1, int x2, int y2, unsigned c) { Record("DrawLine %d %d %d %d %08X", x1, y1, x2, y2, c); return 0; };
+    t.DrawPrimitive2D = [](const VERTEX2D *v, int n, int type, GraphHandleData *g, int trans, int, int, int, int, int) {
+        std::string line = "DrawPrimitive2D " + std::to_string(n) + " " + std::to_string(type) + " " +
+                           std::to_string(g != nullptr) + " " + std::to_string(trans);
+        char vertex[64];
+        for (int i = 0; i < n; ++i) {
+            snprintf(vertex, sizeof(vertex), " (%g %g %02X%02X%02X%02X)", v[i].pos.x, v[i].pos.y, v[i].dif.a, v[i].dif.r,
+                     v[i].dif.g, v[i].dif.b);
+            line += vertex;
+        }
+        Record("%s", line.c_str());
+        return 0;
+    };
     t.RenderVertexBuffer = [](int a) { Record("RenderVertexBuffer %d", a); return 0; };
     t.SetDrawScreen = [](int s, int, int, GraphHandleData *, GraphHandleData *, ShadowMapHandleData *, ShadowMapHandleData *) { Record("SetDrawScreen %d", s); return 0; };
     t.UpdateDrawScreenAlphaFlag = [] { Record("UpdateDrawScreenAlphaFlag"); return 0; };

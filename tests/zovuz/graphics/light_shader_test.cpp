@@ -56,6 +56,22 @@ TEST_F(Lights, HandlesAllocateDeleteAndRefuseADoubleDelete)
     EXPECT_EQ(3, SlotOf(AllocLightHandle()));
 }
 
+TEST_F(Lights, DirectionalLightsAreNormalisedAndTheDefaultLightOutlivesDeleteAll)
+{
+    ResetDrawSettings();  // the default light again
+    int light = CreateDirLightHandle(VECTOR{3.0f, 0.0f, -4.0f});
+    const LightHandleData *data = GetLightData(light);
+    ASSERT_NE(nullptr, data);
+    EXPECT_EQ(DX_LIGHTTYPE_DIRECTIONAL, data->Param.LightType);
+    EXPECT_FLOAT_EQ(0.6f, data->Param.Direction.x);
+    EXPECT_FLOAT_EQ(-0.8f, data->Param.Direction.z);
+    int defaultLight = GraphicsState.DefaultLightHandle;
+    EXPECT_EQ(0, DeleteAllLightHandles());
+    EXPECT_EQ(nullptr, GetLightData(light));
+    EXPECT_NE(nullptr, GetLightData(defaultLight));
+    EXPECT_EQ(1, GraphicsLightState.Num);
+}
+
 TEST_F(Lights, AFullTableFillsItsGapsThenRefuses)
 {
     int fifth = -1;

@@ -1,0 +1,316 @@
+// The drawing calls: the pixel cases on the software renderer's screen and graphs, circles and
+// rings, the refusals, and what reaches a Direct3D back end (the 2D projection, the primitives'
+// forms, the subtractive-blend emulation, vertex colours).
+#include "tests/zovuz/graphics/graphics_start_fixture.h"
+#include "tests/zovuz/graphics/hardware_fixture.h"
+#include "tests/zovuz/graphics/primitive_cases.h"
+#include "zovuz/graphics/soft_draw_internal.h"
+
+#include <functional>
+#include <set>
+#include <utility>
+
+namespace {
+
+class Drawing : public SoftwareGraphics
+{
+protected:
+    void SetUp() override
+    {
+        SoftwareGraphics::SetUp();
+        LibraryState.Started = 1;  // DrawGraph draws only once the library runs
+    }
+    void TearDown() override
+    {
+        LibraryState.Started = 0;
+        GraphCreateSettings.ColorBitDepth = 0;
+        SetDrawValidGraphCreateFlag(0);
+    }
+
+    // A draw-valid graph of the given depth (0 = the screen's).
+    int MakeTarget(int Width, int Height, int Depth)
+    {
+        GraphCreateSettings.ColorBitDepth = Depth;
+        SetDrawValidGraphCreateFlag(1);
+        int graph = MakeGraph(Width, Height, 0);
+        SetDrawValidGraphCreateFlag(0);
+        GraphCreateSettings.ColorBitDepth = 0;
+        return graph;
+    }
+
+    // The lit pixels (not black) of the case region.
+    std::set<std::pair<int, int>> LitPixels()
+    {
+        std::set<std::pair<int, int>> lit;
+        std::vector<uint32_t> colors = ReadCaseRegionByLock();
+        for (int y = 0; y < kCaseHeight; ++y)
+            for (int x = 0; x < kCaseWidth; ++x)
+                if (colors[(size_t)y * kCaseWidth + x] != 0)
+                    lit.insert({x, y});
+        return lit;
+    }
+};
+
+TEST_F(Drawing, PixelCasesHoldOnTheScreenAndOnGraphsOfBothDepths)
+{
+    struct Target
+    {
+        const char *Name;
+        int Depth;  // -1 the back screen
+    } targets[] = {{"back screen", -1}, {"32-bit graph", 32}, {"16-bit graph", 16}};
+    for (const Target &t : targets) {
+        SCOPED_TRACE(t.Name);
+        int graph = t.Depth < 0 ? DX_SCREEN_BACK : MakeTarget(64, 40, t.Depth);
+        ASSERT_EQ(0, SetDrawScreen(graph));
+        RunPrimitiveCases(ReadCaseRegionByLock);
+        SetDrawScreen(DX_SCREEN_BACK);
+        if (t.Depth >= 0)
+            DeleteGraph(graph);
+    }
+}
+
+TEST_F(Drawing, CallsRefuseBadGraphsAndSizesBeforeDrawing)
+{
+    const int bad = 0x12345;
+    int graph = MakeGraph(8, 8, 0), small = MakeGraph(4, 4, 0);
+    VERTEX_UV_2D vertex[3] = {};
+    struct Case
+    {
+        const char *Name;
+        std::function<int()> Call;
+        int Result;
+    } cases[] = {
+        {"DrawGraph of a bad handle", [&] { return DrawGraph(0, 0, bad, 0); }, -1},
+        {"DrawExtendGraph of a bad handle", [&] { return DrawExtendGraph(0, 0, 4, 4, bad, 0); }, -1},
+        {"DrawTurnGraph of a bad handle", [&] { return DrawTurnGraph(0, 0, bad, 0); }, -1},
+        {"DrawModiGraph of a bad handle", [&] { return DrawModiGraph(0, 0, 1, 0, 1, 1, 0, 1, bad, 0); }, -1},
+        {"DrawRectGraph of width 0", [&] { return DrawRectGraph(0, 0, 0, 0, 0, 4, graph, 0, 0); }, -1},
+        {"DrawRectGraphF of height 0", [&] { return DrawRectGraphF(0, 0, 0, 0, 4, 0, graph, 0, 0); }, -1},
+        {"DrawRectGraphF of a bad handle", [&] { return DrawRectGraphF(0, 0, 0, 0, 4, 4, bad, 0, 0); }, -1},
+        {"DrawGraphRects without a block", [&] { return DrawGraphRects(nullptr); }, -1},
+        {"DrawPrimitive2D with a bad graph", [&] { return DrawPrimitive2D(vertex, 3, 5, bad, 0); }, -1},
+        {"DrawPrimitive2D on the software renderer", [&] { return DrawPrimitive2D(vertex, 3, 5, DX_NONE_GRAPH, 0); }, 0},
+        {"DrawCircle of a negative radius", [&] { return DrawCircle(5, 5, -1, 0); }, 0},
+        {"a blend graph smaller than the graph",
+         [&] {
+             SetBlendGraph(small, 0, 0);
+             int result = DrawGraph(0, 0, graph, 0);
+             SetBlendGraphParam(-1, 0, 0);
+             return result;
+         },
+         -1},
+        {"DrawGraph before the library's start",
+         [&] {
+             LibraryState.Started = 0;
+             int result = DrawGraph(0, 0, graph, 0);
+             LibraryState.Started = 1;
+             return result;
+         },
+         -1},
+        {"an empty draw area before the handle check",
+         [&] {
+             SetDrawArea(3, 3, 3, 3);
+             int result = DrawGraph(0, 0, bad, 0);
+             SetDrawArea(0, 0, kScreenWidth, kScreenHeight);
+             return result;
+         },
+         0},
+    };
+    for (const Case &c : cases)
+        EXPECT_EQ(c.Result, c.Call()) << c.Name;
+    // The temporary graph of a float rectangle goes with the call.
+    int blocks = GetAllocNum();
+    EXPECT_EQ(0, DrawRectGraphF(1.0f, 1.0f, 2, 2, 4, 4, graph, 0, 1));
+    EXPECT_EQ(0, DrawRectExtendGraphF(1.0f, 1.0f, 9.0f, 9.0f, 2, 2, 4, 4, graph, 0));
+    EXPECT_EQ(blocks, GetAllocNum());
+    DeleteGraph(graph);
+    DeleteGraph(small);
+}
+
+TEST_F(Drawing, CirclesAndRingsAreSymmetricMidpointShapes)
+{
+    const int cx = 20, cy = 15;
+    const unsigned int white = GetColorValue(255, 255, 255);
+    // Mirrored left to right and top to bottom; a circle also across its diagonal (a ring's rows
+    // run from the outer to the inner circle's outermost point, so it is not).
+    auto symmetric = [&](const std::set<std::pair<int, int>> &lit, bool diagonal) {
+        for (const auto &p : lit)
+            if (!lit.count({2 * cx - p.first, p.second}) || !lit.count({p.first, 2 * cy - p.second}) ||
+                (diagonal && !lit.count({cx + (p.second - cy), cy + (p.first - cx)})))
+                return false;
+        return true;
+    };
+    auto row = [&](const std::set<std::pair<int, int>> &lit, int y) {
+        std::vector<int> xs;
+        for (const auto &p : lit)
+            if (p.second == y)
+                xs.push_back(p.first);
+        return xs;
+    };
+
+    ClearDrawScreen(nullptr);
+    DrawCircle(cx, cy, 5, white, 1);
+    std::set<std::pair<int, int>> disc = LitPixels();
+    EXPECT_TRUE(symmetric(disc, true));
+    EXPECT_EQ((std::vector<int>{15, 16, 17, 18, 19, 20, 21, 22, 23, 24, 25}), row(disc, cy));
+    EXPECT_EQ((std::vector<int>{18, 19, 20, 21, 22}), row(disc, cy - 5));  // the midpoint's flat top
+    EXPECT_TRUE(row(disc, cy - 6).empty());
+
+    ClearDrawScreen(nullptr);
+    DrawCircle(cx, cy, 5, white, 0);
+    std::set<std::pair<int, int>> outline = LitPixels();
+    EXPECT_TRUE(symmetric(outline, true));
+    EXPECT_EQ((std::vector<int>{15, 25}), row(outline, cy));
+    EXPECT_EQ(row(disc, cy - 5), row(outline, cy - 5));
+    for (const auto &p : outline)
+        EXPECT_TRUE(disc.count(p));  // the outline is the disc's edge
+
+    // Thickness 3: from radius 9 to 11 on the centre row; 4: from 9 (10 - 2 + 1) to 12.
+    for (int thickness : {3, 4}) {
+        ClearDrawScreen(nullptr);
+        DrawCircle(cx, cy, 10, white, 1, thickness);
+        std::set<std::pair<int, int>> ring = LitPixels();
+        EXPECT_TRUE(symmetric(ring, false)) << thickness;
+        int outer = 10 + thickness / 2;
+        std::vector<int> want;
+        for (int x = cx - outer; x <= cx - 9; ++x)
+            want.push_back(x);
+        for (int x = cx + 9; x <= cx + outer; ++x)
+            want.push_back(x);
+        EXPECT_EQ(want, row(ring, cy)) << thickness;
+        EXPECT_TRUE(row(ring, cy - outer - 1).empty()) << thickness;
+    }
+
+    // The table itself: rows outside the draw area are not written.
+    SetDrawArea(0, 0, kScreenWidth, 10);
+    const CircleRingSpan *table = CalcCircleRingSpanTable(cx, cy, 10, 3);
+    ASSERT_NE(nullptr, table);
+    int spans[4];
+    EXPECT_EQ(1, GetCircleRingRowSpans(&table[4], spans));  // y = 4: above the inner circle
+    EXPECT_EQ(cx, (spans[0] + spans[1]) / 2);
+    EXPECT_EQ(2, GetCircleRingRowSpans(&table[9], spans));
+    EXPECT_EQ(0, GetCircleRingRowSpans(&table[3], spans));  // above the outer circle
+}
+
+TEST_F(Drawing, TheStringTransferKeysAGivenValue)
+{
+    // A temporary screen filled with a value that is not the text's colour and drawn over the
+    // target keeps the target wherever that value is left.
+    MEMIMG temp = {};
+    ASSERT_EQ(0, InitializeMemImg(&temp, 6, 2, MEMIMG_COLORTYPE_XRGB8));
+    uint32_t key = GetColorValue(1, 2, 3), ink = GetColorValue(200, 100, 50);
+    FillMemImg(&temp, nullptr, key);
+    ImageRect inkRect = {2, 0, 4, 2};
+    FillMemImg(&temp, &inkRect, ink);
+    ClearDrawScreen(nullptr);
+    SoftImageSource source = {&temp, 1, key, 0};
+    EXPECT_EQ(0, SoftDrawImage(GetSoftwareDrawTarget(), 10, 10, 16, 12, &source));
+    std::set<std::pair<int, int>> lit = LitPixels();
+    EXPECT_EQ((std::set<std::pair<int, int>>{{12, 10}, {13, 10}, {12, 11}, {13, 11}}), lit);
+    TerminateMemImg(&temp);
+}
+
+// ---- What reaches a Direct3D back end ----------------------------------------------------------------
+
+class DrawDispatch : public GraphicsStateTest
+{
+};
+
+TEST_F(DrawDispatch, PrimitivesReachTheBackEndInTheirForms)
+{
+    UseFakeBackend(GRAPHICS_API_D3D11);
+    GraphicsDeviceCaps.SubtractiveBlendFlag = 1;
+    const unsigned int c = 0xFF102030;
+    struct Case
+    {
+        const char *Name;
+        std::function<void()> Call;
+        std::vector<std::string> Calls;
+    } cases[] = {
+        {"the first primitive makes the 2D projection current", [&] { DrawBox(1, 2, 3, 4, c, 1); },
+         {"RenderVertexBuffer 0", "SetTransformToProjection", "DrawFillBox 1 2 3 4 FF102030"}},
+        {"an outlined box", [&] { DrawBox(1, 2, 3, 4, c, 0); }, {"DrawLineBox 1 2 3 4 FF102030"}},
+        {"a line", [&] { DrawLine(1, 2, 3, 4, c); }, {"DrawLine 1 2 3 4 FF102030"}},
+        {"a horizontal line of odd thickness is a box", [&] { DrawLine(0, 5, 10, 5, c, 3); },
+         {"DrawFillBox 0 4 10 7 FF102030"}},
+        {"a slanted thick line is a strip of four vertices", [&] { DrawLine(0, 0, 0, 10, c, 2); },
+         {"DrawPrimitive2D 4 5 0 0 (1 0 FF102030) (1 10 FF102030) (-1 0 FF102030) (-1 10 FF102030)"}},
+        {"a disc", [&] { DrawCircle(5, 6, 7, c, 1); }, {"DrawCircle 5 6 7 FF102030 1"}},
+        {"a ring ignores the fill flag", [&] { DrawCircle(5, 6, 7, c, 0, 4); },
+         {"DrawCircleThickness 5 6 7 FF102030 4"}},
+        {"a clear with a negative top clears all",
+         [&] {
+             ImageRect r = {0, -1, 4, 4};
+             ClearDrawScreen(&r);
+         },
+         {"ClearDrawScreen all"}},
+        {"an empty draw area keeps everything back",
+         [&] {
+             GraphicsDrawSettings.DrawAreaEmptyFlag = 1;
+             DrawBox(1, 2, 3, 4, c, 1);
+             DrawLine(1, 2, 3, 4, c, 3);
+             DrawCircle(1, 2, 3, c);
+             GraphicsDrawSettings.DrawAreaEmptyFlag = 0;
+         },
+         {}},
+    };
+    for (const Case &k : cases) {
+        FakeHardware.Calls.clear();
+        k.Call();
+        EXPECT_EQ(k.Calls, FakeHardware.Calls) << k.Name;
+    }
+    // A new projection takes the 2D one off the device; the next primitive sends it again.
+    MATRIX_D identity;
+    CreateIdentityMatrixD(&identity);
+    SetTransformToProjection(&identity);
+    FakeHardware.Calls.clear();
+    DrawLine(1, 2, 3, 4, c);
+    EXPECT_EQ(1u, CallsStartingWith("SetTransformToProjection").size());
+}
+
+TEST_F(DrawDispatch, SubtractionIsEmulatedWithInvertingBoxesWhereTheDeviceLacksIt)
+{
+    UseFakeBackend(GRAPHICS_API_D3D9);
+    GraphicsDrawSettings.Transform2DCurrentFlag = 1;
+    SetDrawBlendMode(3, 100);
+    SetDrawBright(255, 0, 0);
+    for (int subtractive : {0, 1}) {
+        GraphicsDeviceCaps.SubtractiveBlendFlag = subtractive;
+        FakeHardware.Calls.clear();
+        DrawBox(-5, 10, 20, 30, 0xFF102030, 1);
+        std::vector<std::string> boxes = CallsStartingWith("DrawFillBox");
+        if (subtractive) {
+            EXPECT_EQ(std::vector<std::string>{"DrawFillBox -5 10 20 30 FF102030"}, boxes);
+            continue;
+        }
+        // Invert, add, invert, over the bounds clamped into the draw area, with the bright white
+        // for the inversions only.
+        EXPECT_EQ((std::vector<std::string>{"DrawFillBox 0 10 20 30 FFFFFFFF", "DrawFillBox -5 10 20 30 FF102030",
+                                            "DrawFillBox 0 10 20 30 FFFFFFFF"}),
+                  boxes);
+        EXPECT_EQ(3, GraphicsDrawSettings.BlendMode);
+        EXPECT_EQ(100, GraphicsDrawSettings.BlendParam);
+        EXPECT_EQ(0, GraphicsDrawSettings.DrawBrightGreen);
+    }
+}
+
+TEST_F(DrawDispatch, UserVerticesCarryTheDrawBrightAndBlend)
+{
+    UseFakeBackend(GRAPHICS_API_D3D11);
+    GraphicsDeviceCaps.SubtractiveBlendFlag = 1;
+    GraphicsDrawSettings.Transform2DCurrentFlag = 1;
+    VERTEX_UV_2D v[3] = {{1, 2, 0, 0, {255, 255, 255, 255}}, {3, 4, 0, 0, {0, 128, 255, 200}}, {5, 6, 0, 0, {}}};
+    SetDrawBright(128, 255, 255);
+    SetDrawBlendMode(DX_BLENDMODE_ALPHA, 128);
+    FakeHardware.Calls.clear();
+    EXPECT_EQ(0, DrawPrimitive2D(v, 3, 4, DX_NONE_GRAPH, 1));
+    EXPECT_EQ(std::vector<std::string>{"DrawPrimitive2D 3 4 0 1 (1 2 8080FFFF) (3 4 64808000) (5 6 00000000)"},
+              FakeHardware.Calls);
+    // Without blending the alpha stays.
+    SetDrawBlendMode(DX_BLENDMODE_NOBLEND, 128);
+    FakeHardware.Calls.clear();
+    DrawPrimitive2D(v, 1, 4, DX_NONE_GRAPH, 0);
+    EXPECT_EQ(std::vector<std::string>{"DrawPrimitive2D 1 4 0 0 (1 2 FF80FFFF)"}, FakeHardware.Calls);
+}
+
+}  // namespace

@@ -1,0 +1,101 @@
+// Inside the graphics layer: the software renderer's drawers, and the drawing front end's shared
+// steps. Never included from app/.
+//
+// The drawers write one MEMIMG (the software draw target) with the software renderer's own
+// settings (MemImgManage): the draw area clips, the blend mode and parameter give the opacity
+// (mode 0 opaque, mode 1 the parameter; other modes draw nothing), the draw-bright colour tints.
+// They follow the geometry the Direct3D back ends produce: boxes [x1, x2) x [y1, y2), lines
+// without their end point, pixel centres for quadrilaterals, nearest sampling at pixel centres for
+// stretched images. 16-bit 5-6-5 and 32-bit targets, with or without alpha, are drawn; a target
+// with alpha receives the "over" alpha of what is drawn.
+#pragma once
+
+#include <stdint.h>
+
+#include "zovuz/graphics/draw_primitive.h"
+#include "zovuz/graphics/graph_internal.h"
+
+// ---- Primitives (each 0; nothing is drawn for an empty result) ----------------------------------
+
+int SoftDrawFillBox(MEMIMG *Dest, int X1, int Y1, int X2, int Y2, unsigned int Color);
+// The four bands of the front end's line box.
+int SoftDrawLineBox(MEMIMG *Dest, int X1, int Y1, int X2, int Y2, unsigned int Color);
+int SoftDrawLine(MEMIMG *Dest, int X1, int Y1, int X2, int Y2, unsigned int Color);
+// A midpoint circle, or with FillFlag the disc it bounds.
+int SoftDrawCircle(MEMIMG *Dest, int X, int Y, int Radius, unsigned int Color, int FillFlag);
+// The spans of the ring span table; -1 when the table cannot grow.
+int SoftDrawCircleThickness(MEMIMG *Dest, int X, int Y, int Radius, unsigned int Color, int Thickness);
+// The quadrilateral of the triangle strip (X1, Y1), (X2, Y2), (X3, Y3), (X4, Y4): pixels whose centre
+// lies inside.
+int SoftDrawQuadrangle(MEMIMG *Dest, int X1, int Y1, int X2, int Y2, int X3, int Y3, int X4, int Y4,
+                       unsigned int Color);
+
+// ---- Images ------------------------------------------------------------------------------------
+
+// What of a source image is see-through.
+struct SoftImageSource
+{
+    const MEMIMG *Image;
+    int KeyFlag;        // pixels whose colour bits equal Key are skipped
+    uint32_t Key;       // a pixel value of the image (a palette index for palette images)
+    int AlphaFlag;      // the image's alpha weighs each pixel
+};
+// A graph's image drawn with or without its transparent flag: the alpha channel of an alpha
+// image, else the image's colour key.
+SoftImageSource GraphImageSource(const MEMIMG *Image, int TransFlag);
+
+// The whole source with its left edge on X1, right edge on X2, top on Y1, bottom on Y2 (mirrored
+// where X1 > X2 or Y1 > Y2), one source pixel per pixel centre; 0, or -1 when the work buffer
+// cannot grow. Nothing for a zero width or height.
+int SoftDrawImage(MEMIMG *Dest, int X1, int Y1, int X2, int Y2, const SoftImageSource *Source);
+
+// ---- Work buffers ------------------------------------------------------------------------------
+
+// The drawing calls' buffers that only grow (freed at graphics' end).
+struct DrawWorkBufferData
+{
+    void *SpanTable;        // the ring span table
+    int SpanTableSize;      // bytes
+    void *SourceMap;        // a stretched image's source column per target column
+    int SourceMapSize;
+    void *VertexCopy;       // user vertices with the draw bright and blend applied
+    int VertexCopySize;
+};
+extern DrawWorkBufferData DrawWorkBuffer;
+// The buffer *Buffer of at least Size bytes (grown as needed), or null (the old one then stays).
+void *GrowDrawWorkBuffer(void **Buffer, int *BufferSize, int Size);
+void ReleaseDrawWorkBuffers(void);
+
+// ---- The drawing front end's steps ---------------------------------------------------------------
+
+// The draw-area and inactive-window steps of every drawing call: 0 when the draw area is empty
+// (the call draws nothing and returns 0), else 1 after waiting for an active window.
+int DrawAreaVisible(void);
+// With a device, makes the 2D projection current (the batch drawn first).
+void MakeTransform2DCurrent(void);
+// A graph that shows a movie first advances the movie's frame.
+void AdvanceGraphMovie(GraphHandleData *Graph);
+
+// What BeginDrawHooks started: the subtractive-blend emulation (a device without subtractive
+// blending drawing in blend mode 3) and the mask screen, over a rectangle.
+struct DrawHookState
+{
+    int Emulate;        // the emulation's white boxes bracket the draw
+    int Mask;           // the mask screen brackets the draw
+    ImageRect Rect;     // the primitive's bounds clamped into the draw area
+    int BlendParam;     // the caller's blend parameter
+};
+// Bounds: the primitive's bounding rectangle; DeviceDraws: a device draws this primitive.
+DrawHookState BeginDrawHooks(ImageRect Bounds, int DeviceDraws);
+void EndDrawHooks(const DrawHookState *State);
+
+// Runs Draw (the primitive through the dispatch layer or a software drawer) inside the hooks that
+// are in effect; Draw's result.
+template <class DrawFunction>
+inline int DrawThroughHooks(ImageRect Bounds, int DeviceDraws, DrawFunction Draw)
+{
+    DrawHookState state = BeginDrawHooks(Bounds, DeviceDraws);
+    int result = Draw();
+    EndDrawHooks(&state);
+    return result;
+}
