@@ -1,0 +1,89 @@
+// Drawing made visible: the pixel cases drawn on the back screen and shown by ScreenFlip in the
+// main window, and the application's frame (a draw-screen graph stretched twice onto the back
+// screen) as the window shows it.
+#include "tests/support/window_capture.h"
+#include "tests/zovuz/graphics/graphics_start_fixture.h"
+#include "tests/zovuz/graphics/primitive_cases.h"
+
+#include <windows.h>
+
+namespace {
+
+HWND Window() { return (HWND)GetMainWindowHandle(); }
+
+class ScreenDrawing : public testing::Test
+{
+protected:
+    static constexpr int kWidth = 160, kHeight = 120;
+
+    static void SetUpTestSuite()
+    {
+        CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+        ChangeWindowMode(1);
+        SetAlwaysRunFlag(1);
+        SetMainWindowText("screen drawing");
+        ASSERT_EQ(0, CreateMainWindow());
+        ASSERT_EQ(0, StartSoftwareGraphics(kWidth, kHeight, 32));
+        LibraryState.Started = 1;  // ScreenFlip presents only once the library runs
+        for (int i = 0; i < 5; ++i)
+            ProcessMessage();
+    }
+    static void TearDownTestSuite()
+    {
+        LibraryState.Started = 0;
+        TerminateGraphics();
+        HWND window = Window();
+        TerminateMainWindow();
+        while (window != nullptr && IsWindow(window)) {
+            DestroyWindow(window);
+            MSG m;
+            while (PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE))
+                DispatchMessageW(&m);
+        }
+        CoUninitialize();
+    }
+    void SetUp() override { ASSERT_EQ(0, SetDrawScreen(DX_SCREEN_BACK)); }
+};
+
+std::vector<uint32_t> ReadCaseRegionFromWindow(void)
+{
+    if (ScreenFlip() < 0)
+        return {};
+    return CaptureWindow(Window(), 0, 0, kCaseWidth, kCaseHeight).Pixels;
+}
+
+TEST_F(ScreenDrawing, TheWindowShowsEveryPixelCase)
+{
+    RunPrimitiveCases(ReadCaseRegionFromWindow);
+}
+
+TEST_F(ScreenDrawing, TheDrawScreenGraphStretchedTwiceShowsInTwoByTwoBlocks)
+{
+    SetDrawValidGraphCreateFlag(1);
+    int screen = MakeGraph(kWidth / 2, kHeight / 2, 0);
+    SetDrawValidGraphCreateFlag(0);
+    ASSERT_GE(screen, 0);
+    ASSERT_EQ(0, SetDrawScreen(screen));
+    SetBackgroundColor(24, 24, 24);
+    ClearDrawScreen(nullptr);
+    DrawBox(3, 4, 30, 20, GetColorValue(200, 40, 10), 1);
+    DrawLineBox(20, 10, 70, 50, GetColorValue(10, 220, 90));
+    DrawLine(0, 59, 79, 0, GetColorValue(255, 255, 255));
+    std::vector<uint32_t> drawn = ColorBits(ReadPixels(screen, 0, 0, kWidth / 2, kHeight / 2));
+    ASSERT_EQ((size_t)kWidth * kHeight / 4, drawn.size());
+
+    ASSERT_EQ(0, SetDrawScreen(DX_SCREEN_BACK));
+    ASSERT_EQ(0, DrawExtendGraph(0, 0, kWidth, kHeight, screen, 0));
+    ASSERT_EQ(0, ScreenFlip());
+    WindowCapture shot = CaptureWindow(Window(), 0, 0, kWidth, kHeight);
+    ASSERT_FALSE(shot.Empty());
+    int wrong = 0;
+    for (int y = 0; y < kHeight; ++y)
+        for (int x = 0; x < kWidth; ++x)
+            wrong += shot.At(x, y) != drawn[(size_t)(y / 2) * (kWidth / 2) + x / 2];
+    EXPECT_EQ(0, wrong);
+    EXPECT_EQ(0x181818u, shot.At(kWidth - 1, kHeight - 1));  // the background, kept by the stretch
+    DeleteGraph(screen);
+}
+
+}  // namespace
