@@ -98,7 +98,7 @@ SoftImageSource GraphImageSource(const MEMIMG *Image, int TransFlag)
     if (!TransFlag || !CheckValidMemImg(Image))
         return s;
     const MemImgImage *base = Image->Base;
-    if (base->UseAlpha && !base->UsePalette) {
+    if (base->UseAlpha) {  // palette images never carry alpha
         s.AlphaFlag = 1;
     } else if (base->ColorKeyFlag) {
         s.KeyFlag = 1;
@@ -138,7 +138,7 @@ int SoftDrawImage(MEMIMG *Dest, int X1, int Y1, int X2, int Y2, const SoftImageS
     int bytes = SourceBytes(sourceFamily);
     for (int i = 0; i < w.Count; ++i)
         columns[i] = SourceIndex(rect.left + i, X1, X2, image->Width) * bytes;
-    w.IdentityColumns = X2 - X1 == image->Width && columns[w.Count - 1] - columns[0] == (w.Count - 1) * bytes;
+    w.IdentityColumns = X2 - X1 == image->Width;
     w.ColumnOffset = columns;
     w.Dest = Dest->UseImage;
     w.DestPitch = Dest->Base->Pitch;

@@ -72,7 +72,13 @@ TEST_F(Drawing, PixelCasesHoldOnTheScreenAndOnGraphsOfBothDepths)
 TEST_F(Drawing, CallsRefuseBadGraphsAndSizesBeforeDrawing)
 {
     const int bad = 0x12345;
-    int graph = MakeGraph(8, 8, 0), small = MakeGraph(4, 4, 0);
+    int graph = MakeGraph(8, 8, 0), low = MakeGraph(8, 4, 0), narrow = MakeGraph(4, 8, 0);
+    auto withBlendGraph = [&](int BlendGraph) {
+        SetBlendGraph(BlendGraph, 0, 0);
+        int result = DrawGraph(0, 0, graph, 0);
+        SetBlendGraphParam(-1, 0, 0);
+        return result;
+    };
     VERTEX_UV_2D vertex[3] = {};
     struct Case
     {
@@ -91,14 +97,8 @@ TEST_F(Drawing, CallsRefuseBadGraphsAndSizesBeforeDrawing)
         {"DrawPrimitive2D with a bad graph", [&] { return DrawPrimitive2D(vertex, 3, 5, bad, 0); }, -1},
         {"DrawPrimitive2D on the software renderer", [&] { return DrawPrimitive2D(vertex, 3, 5, DX_NONE_GRAPH, 0); }, 0},
         {"DrawCircle of a negative radius", [&] { return DrawCircle(5, 5, -1, 0); }, 0},
-        {"a blend graph smaller than the graph",
-         [&] {
-             SetBlendGraph(small, 0, 0);
-             int result = DrawGraph(0, 0, graph, 0);
-             SetBlendGraphParam(-1, 0, 0);
-             return result;
-         },
-         -1},
+        {"a blend graph lower than the graph", [&] { return withBlendGraph(low); }, -1},
+        {"a blend graph narrower than the graph", [&] { return withBlendGraph(narrow); }, -1},
         {"DrawGraph before the library's start",
          [&] {
              LibraryState.Started = 0;
@@ -124,7 +124,8 @@ TEST_F(Drawing, CallsRefuseBadGraphsAndSizesBeforeDrawing)
     EXPECT_EQ(0, DrawRectExtendGraphF(1.0f, 1.0f, 9.0f, 9.0f, 2, 2, 4, 4, graph, 0));
     EXPECT_EQ(blocks, GetAllocNum());
     DeleteGraph(graph);
-    DeleteGraph(small);
+    DeleteGraph(low);
+    DeleteGraph(narrow);
 }
 
 TEST_F(Drawing, CirclesAndRingsAreSymmetricMidpointShapes)
@@ -152,9 +153,12 @@ TEST_F(Drawing, CirclesAndRingsAreSymmetricMidpointShapes)
     DrawCircle(cx, cy, 5, white, 1);
     std::set<std::pair<int, int>> disc = LitPixels();
     EXPECT_TRUE(symmetric(disc, true));
-    EXPECT_EQ((std::vector<int>{15, 16, 17, 18, 19, 20, 21, 22, 23, 24, 25}), row(disc, cy));
-    EXPECT_EQ((std::vector<int>{18, 19, 20, 21, 22}), row(disc, cy - 5));  // the midpoint's flat top
-    EXPECT_TRUE(row(disc, cy - 6).empty());
+    // The midpoint steps of radius 5: (0, 5), (1, 5), (2, 5), (3, 4) and their mirror images.
+    std::vector<size_t> widths;
+    for (int y = cy - 6; y <= cy; ++y)
+        widths.push_back(row(disc, y).size());
+    EXPECT_EQ((std::vector<size_t>{0, 5, 7, 9, 11, 11, 11}), widths);
+    EXPECT_EQ((std::vector<int>{18, 19, 20, 21, 22}), row(disc, cy - 5));
 
     ClearDrawScreen(nullptr);
     DrawCircle(cx, cy, 5, white, 0);
@@ -164,6 +168,14 @@ TEST_F(Drawing, CirclesAndRingsAreSymmetricMidpointShapes)
     EXPECT_EQ(row(disc, cy - 5), row(outline, cy - 5));
     for (const auto &p : outline)
         EXPECT_TRUE(disc.count(p));  // the outline is the disc's edge
+    // Half-transparent, every pixel of the outline is drawn once.
+    ClearDrawScreen(nullptr);
+    SetDrawBlendMode(DX_BLENDMODE_ALPHA, 128);
+    DrawCircle(cx, cy, 5, white, 0);
+    SetDrawBlendMode(DX_BLENDMODE_NOBLEND, 0);
+    std::vector<uint32_t> colors = ReadCaseRegionByLock();
+    for (const auto &p : outline)
+        EXPECT_EQ(0x808080u, colors[(size_t)p.second * kCaseWidth + p.first]) << p.first << " " << p.second;
 
     // Thickness 3: from radius 9 to 11 on the centre row; 4: from 9 (10 - 2 + 1) to 12.
     for (int thickness : {3, 4}) {
@@ -190,6 +202,19 @@ TEST_F(Drawing, CirclesAndRingsAreSymmetricMidpointShapes)
     EXPECT_EQ(cx, (spans[0] + spans[1]) / 2);
     EXPECT_EQ(2, GetCircleRingRowSpans(&table[9], spans));
     EXPECT_EQ(0, GetCircleRingRowSpans(&table[3], spans));  // above the outer circle
+}
+
+TEST_F(Drawing, ASlantedThickLineFillsTheBandAroundItsCentreLine)
+{
+    ClearDrawScreen(nullptr);
+    DrawLine(4, 4, 14, 14, GetColorValue(255, 255, 255), 3);
+    std::set<std::pair<int, int>> lit = LitPixels();
+    for (int i = 5; i < 13; ++i)
+        EXPECT_TRUE(lit.count({i, i}) && lit.count({i + 1, i}) && lit.count({i, i + 1})) << i;
+    // The corners, truncated to (5, 2), (15, 12), (2, 5), (12, 15), put the band's edges on x - y = -3
+    // and 3: pixels centred on the left edge are lit, those on the right edge are not.
+    for (const auto &p : lit)
+        EXPECT_TRUE(p.first - p.second >= -3 && p.first - p.second < 3) << p.first << " " << p.second;
 }
 
 TEST_F(Drawing, TheStringTransferKeysAGivenValue)

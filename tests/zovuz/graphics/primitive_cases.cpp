@@ -26,7 +26,13 @@ struct CaseGraphs
 };
 CaseGraphs Graphs;
 
-uint32_t PatternAt(int X, int Y) { return (uint32_t)(X * 64 + 32) << 16 | (uint32_t)(Y * 128 + 64) << 8 | (uint32_t)(X * 16 + Y * 96); }
+// Black at (3, 1): drawn without the transparent flag, black is a colour like any other.
+uint32_t PatternAt(int X, int Y)
+{
+    if (X == 3 && Y == 1)
+        return 0;
+    return (uint32_t)(X * 64 + 32) << 16 | (uint32_t)(Y * 128 + 64) << 8 | (uint32_t)(X * 16 + Y * 96);
+}
 uint32_t TransRgb()
 {
     int r, g, b;
@@ -82,6 +88,10 @@ const Case kCases[] = {
      [](int x, int y) { return In(x, y, 10, 10, 20, 20) ? kRed : 0; }},
     {"an outlined box is the ring of 36 pixels", [] { DrawBox(10, 10, 20, 20, Color(kRed), 0); },
      [](int x, int y) { return In(x, y, 10, 10, 20, 20) && !In(x, y, 11, 11, 19, 19) ? kRed : 0; }},
+    {"a half-transparent outlined box covers each pixel once",
+     [] { SetDrawBlendMode(DX_BLENDMODE_ALPHA, 128); DrawBox(10, 10, 20, 20, Color(kRed), 0); },
+     [](int x, int y) { return In(x, y, 10, 10, 20, 20) && !In(x, y, 11, 11, 19, 19) ? Over(kRed, 0, 128) : 0; },
+     true},
     {"a box of equal x draws nothing", [] { DrawFillBox(5, 5, 5, 20, Color(kRed)); },
      [](int, int) { return 0u; }},
     {"a line lights its start but not its end", [] { DrawLine(0, 0, 10, 0, Color(kRed)); },
@@ -98,6 +108,12 @@ const Case kCases[] = {
      [](int x, int y) { return x < 10 && y >= 4 && y <= 6 ? kRed : 0; }},
     {"a vertical line of thickness 3 fills columns 19-21", [] { DrawLine(20, 2, 20, 12, Color(kRed), 3); },
      [](int x, int y) { return x >= 19 && x <= 21 && y >= 2 && y < 12 ? kRed : 0; }},
+    {"lines of even thickness fill the band around them",
+     [] {
+         DrawLine(10, 4, 10, 14, Color(kRed), 2);
+         DrawLine(20, 20, 30, 20, Color(kRed), 2);
+     },
+     [](int x, int y) { return In(x, y, 9, 4, 11, 14) || In(x, y, 20, 19, 30, 21) ? kRed : 0; }},
     {"the draw area clips", [] { SetDrawArea(12, 12, 15, 15); DrawBox(10, 10, 20, 20, Color(kRed), 1); },
      [](int x, int y) { return In(x, y, 12, 12, 15, 15) ? kRed : 0; }},
     {"an empty draw area draws nothing",
@@ -124,18 +140,43 @@ const Case kCases[] = {
     {"a blend parameter above 255 draws opaquely",
      [] { SetDrawBlendMode(DX_BLENDMODE_ALPHA, 256); DrawBox(2, 2, 6, 6, Color(kRed), 1); },
      [](int x, int y) { return In(x, y, 2, 2, 6, 6) ? kRed : 0; }},
-    {"the draw bright tints", [] { SetDrawBright(255, 128, 0); DrawBox(2, 2, 6, 6, Color(kWhite), 1); },
-     [](int x, int y) { return In(x, y, 2, 2, 6, 6) ? 0xFF8000u : 0; }},
-    {"a graph at a position", [] { DrawGraph(3, 5, Graphs.Pattern, 0); },
-     [](int x, int y) { return In(x, y, 3, 5, 7, 7) ? PatternAt(x - 3, y - 5) : 0; }},
+    {"the draw bright tints boxes and graphs",
+     [] {
+         SetDrawBright(255, 128, 0);
+         DrawBox(2, 2, 6, 6, Color(kWhite), 1);
+         DrawGraph(10, 2, Graphs.Pattern, 0);
+     },
+     [](int x, int y) {
+         if (In(x, y, 10, 2, 14, 4)) {
+             uint32_t p = PatternAt(x - 10, y - 2);
+             return (p & 0xFF0000) | ((p >> 8 & 0xFF) * 128 / 255) << 8;
+         }
+         return In(x, y, 2, 2, 6, 6) ? 0xFF8000u : 0;
+     }},
+    {"a graph at a position", [] { DrawBox(0, 0, 10, 10, Color(kWhite), 1); DrawGraph(3, 5, Graphs.Pattern, 0); },
+     [](int x, int y) { return In(x, y, 3, 5, 7, 7) ? PatternAt(x - 3, y - 5) : In(x, y, 0, 0, 10, 10) ? kWhite : 0; }},
+    {"a graph drawn half-transparent",
+     [] {
+         DrawBox(0, 0, 10, 10, Color(kWhite), 1);
+         SetDrawBlendMode(DX_BLENDMODE_ALPHA, 128);
+         DrawGraph(3, 5, Graphs.Pattern, 0);
+     },
+     [](int x, int y) {
+         return In(x, y, 3, 5, 7, 7) ? Over(PatternAt(x - 3, y - 5), kWhite, 128) : In(x, y, 0, 0, 10, 10) ? kWhite : 0;
+     },
+     true},
     {"a 4 x 2 graph stretched to 8 x 4 shows 2 x 2 blocks", [] { DrawExtendGraph(4, 4, 12, 8, Graphs.Pattern, 0); },
      [](int x, int y) { return In(x, y, 4, 4, 12, 8) ? PatternAt((x - 4) / 2, (y - 4) / 2) : 0; }},
     {"a stretch with x1 > x2 is mirrored", [] { DrawExtendGraph(12, 4, 4, 8, Graphs.Pattern, 0); },
      [](int x, int y) { return In(x, y, 4, 4, 12, 8) ? PatternAt(3 - (x - 4) / 2, (y - 4) / 2) : 0; }},
     {"a turned graph", [] { DrawTurnGraph(4, 4, Graphs.Pattern, 0); },
      [](int x, int y) { return In(x, y, 4, 4, 8, 6) ? PatternAt(3 - (x - 4), y - 4) : 0; }},
-    {"a rectangle of a graph", [] { DrawRectGraph(10, 10, 1, 0, 2, 2, Graphs.Pattern, 0, 0); },
-     [](int x, int y) { return In(x, y, 10, 10, 12, 12) ? PatternAt(x - 9, y - 10) : 0; }},
+    {"a rectangle of a graph, the draw area whole again after it",
+     [] {
+         DrawRectGraph(10, 10, 1, 0, 2, 2, Graphs.Pattern, 0, 0);
+         DrawBox(20, 20, 24, 24, Color(kRed), 1);
+     },
+     [](int x, int y) { return In(x, y, 10, 10, 12, 12) ? PatternAt(x - 9, y - 10) : In(x, y, 20, 20, 24, 24) ? kRed : 0; }},
     {"a rectangle of a graph, turned", [] { DrawRectGraph(10, 10, 1, 0, 2, 2, Graphs.Pattern, 0, 1); },
      [](int x, int y) { return In(x, y, 10, 10, 12, 12) ? PatternAt(12 - x, y - 10) : 0; }},
     {"the transparent colour is left out",

@@ -7,6 +7,8 @@
 
 #include <windows.h>
 
+#include "zovuz/core/windows/window_state_win.h"
+
 namespace {
 
 HWND Window() { return (HWND)GetMainWindowHandle(); }
@@ -84,6 +86,19 @@ TEST_F(ScreenDrawing, TheDrawScreenGraphStretchedTwiceShowsInTwoByTwoBlocks)
     EXPECT_EQ(0, wrong);
     EXPECT_EQ(0x181818u, shot.At(kWidth - 1, kHeight - 1));  // the background, kept by the stretch
     DeleteGraph(screen);
+}
+
+TEST_F(ScreenDrawing, DrawingWaitsForTheInactiveWindowToBeActiveAgain)
+{
+    // Not running while inactive: the box is drawn only after the pump has taken the activation.
+    SetAlwaysRunFlag(0);
+    MainWindowState.WindowActiveFlag = 0;
+    PostMessageW(Window(), WM_ACTIVATEAPP, TRUE, 0);
+    ClearDrawScreen(nullptr);
+    EXPECT_EQ(0, DrawBox(0, 0, 4, 4, GetColorValue(255, 0, 0), 1));
+    EXPECT_EQ(1, MainWindowState.WindowActiveFlag);
+    SetAlwaysRunFlag(1);
+    EXPECT_EQ(GetColorValue(255, 0, 0), GetPixel(3, 3));
 }
 
 }  // namespace
