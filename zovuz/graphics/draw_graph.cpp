@@ -167,36 +167,47 @@ int DrawRectGraph(int X, int Y, int SrcX, int SrcY, int Width, int Height, int G
     GraphHandleData *graph = GetGraphEntry(GraphHandle, 0);
     if (graph == nullptr)
         return -1;
-    GraphicsDrawSettingsData &d = GraphicsDrawSettings;
-    const ImageRect saved = d.DrawArea;
-    float savedF[4] = {d.DrawAreaF[0], d.DrawAreaF[1], d.DrawAreaF[2], d.DrawAreaF[3]};
-
     // The draw area narrowed to the destination rectangle cuts the graph drawn around it.
-    ImageRect area = {X, Y, X + Width, Y + Height};
-    ClipRect(&area, &saved);
-    if (area.left >= area.right || area.top >= area.bottom)
+    DrawAreaSave saved;
+    if (!NarrowDrawArea(ImageRect{X, Y, X + Width, Y + Height}, &saved))
         return 0;
-    d.DrawArea = area;
-    d.DrawAreaF[0] = (float)area.left;
-    d.DrawAreaF[1] = (float)area.top;
-    d.DrawAreaF[2] = (float)area.right;
-    d.DrawAreaF[3] = (float)area.bottom;
-    if (!GraphicsState.HardwareInUseFlag)
-        SetMemImgDrawArea(&area);
-
     int result = TurnFlag ? DrawTurnGraph(X - graph->Width + SrcX + Width, Y - SrcY, GraphHandle, TransFlag)
                           : DrawGraph(X - SrcX, Y - SrcY, GraphHandle, TransFlag);
-
-    if (d.MaskValidFlag) {
-        SetDrawArea(saved.left, saved.top, saved.right, saved.bottom);
-    } else {
-        d.DrawArea = saved;
-        for (int i = 0; i < 4; ++i)
-            d.DrawAreaF[i] = savedF[i];
-        if (!GraphicsState.HardwareInUseFlag)
-            SetMemImgDrawArea(&saved);
-    }
+    RestoreDrawArea(&saved);
     return result;
+}
+
+int NarrowDrawArea(ImageRect Area, DrawAreaSave *Save)
+{
+    GraphicsDrawSettingsData &d = GraphicsDrawSettings;
+    Save->Area = d.DrawArea;
+    for (int i = 0; i < 4; ++i)
+        Save->AreaF[i] = d.DrawAreaF[i];
+    ClipRect(&Area, &Save->Area);
+    if (Area.left >= Area.right || Area.top >= Area.bottom)
+        return 0;
+    d.DrawArea = Area;
+    d.DrawAreaF[0] = (float)Area.left;
+    d.DrawAreaF[1] = (float)Area.top;
+    d.DrawAreaF[2] = (float)Area.right;
+    d.DrawAreaF[3] = (float)Area.bottom;
+    if (!GraphicsState.HardwareInUseFlag)
+        SetMemImgDrawArea(&Area);
+    return 1;
+}
+
+void RestoreDrawArea(const DrawAreaSave *Save)
+{
+    GraphicsDrawSettingsData &d = GraphicsDrawSettings;
+    if (d.MaskValidFlag) {
+        SetDrawArea(Save->Area.left, Save->Area.top, Save->Area.right, Save->Area.bottom);
+        return;
+    }
+    d.DrawArea = Save->Area;
+    for (int i = 0; i < 4; ++i)
+        d.DrawAreaF[i] = Save->AreaF[i];
+    if (!GraphicsState.HardwareInUseFlag)
+        SetMemImgDrawArea(&Save->Area);
 }
 
 int DrawRectGraphF(float X, float Y, int SrcX, int SrcY, int Width, int Height, int GraphHandle, int TransFlag,

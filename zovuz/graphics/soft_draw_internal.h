@@ -68,6 +68,18 @@ void ReleaseDrawWorkBuffers(void);
 
 // ---- The drawing front end's steps ---------------------------------------------------------------
 
+// The draw area narrowed for one draw and put back after it (the software renderer's too).
+struct DrawAreaSave
+{
+    ImageRect Area;
+    float AreaF[4];
+};
+// Narrows the draw area to Area within the current one: 1, or 0 (nothing changed) when that
+// leaves no pixel.
+int NarrowDrawArea(ImageRect Area, DrawAreaSave *Save);
+// Puts the saved area back: through SetDrawArea while the mask is in effect, else as it was.
+void RestoreDrawArea(const DrawAreaSave *Save);
+
 // The draw-area and inactive-window steps of every drawing call: 0 when the draw area is empty
 // (the call draws nothing and returns 0), else 1 after waiting for an active window.
 int DrawAreaVisible(void);

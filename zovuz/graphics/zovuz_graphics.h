@@ -318,3 +318,4 @@ int UnlockDrawScreenBuffer(void);
 #include "zovuz/graphics/draw_screen.h"
 #include "zovuz/graphics/font.h"
 #include "zovuz/graphics/draw_primitive.h"
+#include "zovuz/graphics/string_draw.h"

@@ -58,6 +58,19 @@ GraphicsHardwareFunctions RecordingHardwareTable(void)
     t.DrawFillBox = [](int x1, int y1, int x2, int y2, unsigned c) { Record("DrawFillBox %d %d %d %d %08X", x1, y1, x2, y2, c); return 0; };
     t.DrawLineBox = [](int x1, int y1, int x2, int y2, unsigned c) { Record("DrawLineBox %d %d %d %d %08X", x1, y1, x2, y2, c); return 0; };
     t.DrawLine = [](int x1, int y1, int x2, int y2, unsigned c) { Record("DrawLine %d %d %d %d %08X", x1, y1, x2, y2, c); return 0; };
+    // Graphs with the draw area they are cut to.
+    t.DrawGraph = [](int x, int y, float, float, GraphHandleData *, GraphHandleData *, int trans, int) {
+        const ImageRect &a = GraphicsDrawSettings.DrawArea;
+        Record("DrawGraph %d %d %d in %d %d %d %d", x, y, trans, a.left, a.top, a.right, a.bottom);
+        return 0;
+    };
+    t.DrawModiGraph = [](float x1, float y1, float x2, float y2, float x4, float y4, float x3, float y3,
+                         GraphHandleData *, GraphHandleData *, int trans, int) {
+        const ImageRect &a = GraphicsDrawSettings.DrawArea;
+        Record("DrawModiGraph %g %g %g %g %g %g %g %g %d in %d %d %d %d", x1, y1, x2, y2, x3, y3, x4, y4, trans, a.left,
+               a.top, a.right, a.bottom);
+        return 0;
+    };
     t.DrawPrimitive2D = [](const VERTEX2D *v, int n, int type, GraphHandleData *g, int trans, int, int, int, int, int) {
         std::string line = "DrawPrimitive2D " + std::to_string(n) + " " + std::to_string(type) + " " +
                            std::to_string(g != nullptr) + " " + std::to_string(trans);
