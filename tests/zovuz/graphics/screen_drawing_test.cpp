@@ -102,3 +102,22 @@ TEST_F(ScreenDrawing, DrawingWaitsForTheInactiveWindowToBeActiveAgain)
 }
 
 }  // namespace
+
+TEST_F(ScreenDrawing, FormattedTextShowsInTheWindowAfterTheFlip)
+{
+    ClearDrawScreen(nullptr);
+    ASSERT_EQ(0, DrawFormatString(2, 2, GetColorValue(255, 255, 255), "%d", 42));
+    ASSERT_EQ(0, ScreenFlip());
+    std::vector<uint32_t> pixels = CaptureWindow(Window(), 0, 0, kCaseWidth, kCaseHeight).Pixels;
+    ASSERT_EQ((size_t)kCaseWidth * kCaseHeight, pixels.size());
+    int ink = 0, outside = 0;
+    const int height = GetFontSizeToHandle(DX_DEFAULT_FONT_HANDLE) + 8;
+    for (int y = 0; y < kCaseHeight; ++y)
+        for (int x = 0; x < kCaseWidth; ++x)
+            if ((pixels[(size_t)y * kCaseWidth + x] & 0xFFFFFF) == 0xFFFFFF) {
+                ++ink;
+                outside += x < 2 || y < 2 || y >= 2 + height;
+            }
+    EXPECT_GT(ink, 10);
+    EXPECT_EQ(0, outside);
+}
