@@ -125,6 +125,7 @@ TEST_F(StringDrawing, MeasuringGivesTheBlockItsLinesAndRecords)
     EXPECT_EQ((float)a, v.Info[1].DrawY);
     EXPECT_EQ((float)height, v.Info[3].DrawX);
     EXPECT_EQ((float)b, v.Info[1].SizeY);
+    EXPECT_EQ((float)height, v.Info[1].SizeX);
 
     // The character spacing is added to every advance.
     SetFontSpaceToHandle(3, DX_DEFAULT_FONT_HANDLE);
@@ -165,13 +166,15 @@ TEST_F(StringDrawing, FormattedTextInksOnlyItsMeasuredBoxOnAGraph)
 TEST_F(StringDrawing, BlendedTextGoesThroughTheTemporaryScreen)
 {
     // Opaque, then half-transparent over grey: the same pixels are inked, halfway between; the
-    // temporary screen's fill is kept away from the text colour, so black text shows too.
+    // temporary screen's fill is kept away from the text colour, so black text shows too; the
+    // draw bright tints the text once.
     const uint32_t grey = 0x404040;
     struct Case
     {
         int Red;
+        int Bright;
         uint32_t Half;   // the ink at parameter 128
-    } cases[] = {{255, 0x9F9F9F}, {0, 0x202020}};
+    } cases[] = {{255, 255, 0x9F9F9F}, {0, 255, 0x202020}, {255, 128, 0x606060}};
     for (const Case &c : cases) {
         const unsigned color = GetColorValue(c.Red, c.Red, c.Red);
         DrawBox(0, 0, 64, 32, GetColorValue(0x40, 0x40, 0x40), 1);
@@ -179,7 +182,9 @@ TEST_F(StringDrawing, BlendedTextGoesThroughTheTemporaryScreen)
         PixelSet opaque = InkOf(ReadPixels(DX_SCREEN_BACK, 0, 0, 64, 32), 64, grey);
         DrawBox(0, 0, 64, 32, GetColorValue(0x40, 0x40, 0x40), 1);
         SetDrawBlendMode(DX_BLENDMODE_ALPHA, 128);
+        SetDrawBright(c.Bright, c.Bright, c.Bright);
         DrawStringToHandle(2, 2, "42", color, DX_DEFAULT_FONT_HANDLE);
+        SetDrawBright(255, 255, 255);
         SetDrawBlendMode(DX_BLENDMODE_NOBLEND, 0);
         std::vector<uint32_t> pixels = ReadPixels(DX_SCREEN_BACK, 0, 0, 64, 32);
         EXPECT_GT(opaque.size(), 10u) << c.Red;
@@ -209,7 +214,7 @@ TEST_F(StringDrawing, AntiAliasedTextBlendsItsGreyLevelsOntoTheTarget)
 
 TEST_F(StringDrawing, EdgedGlyphsDrawTheirEdgeAndBodyAsAsked)
 {
-    int handle = CreateFontHandleBase(nullptr, nullptr, 16, -1, DX_FONTTYPE_EDGE, -1, 1, 0, -1, 0);
+    int handle = CreateFontHandleBase(nullptr, nullptr, 16, -1, DX_FONTTYPE_EDGE, -1, 2, 0, -1, 0);
     ASSERT_GE(handle, 0);
     FontHandleData *font = GetFontHandleData(handle);
     auto count = [](const std::vector<uint32_t> &Pixels, uint32_t Color) {
@@ -227,6 +232,12 @@ TEST_F(StringDrawing, EdgedGlyphsDrawTheirEdgeAndBodyAsAsked)
     EXPECT_EQ(0, count(body, 0x0000FF));
     EXPECT_EQ(count(all, 0x0000FF), count(edge, 0x0000FF));
     EXPECT_EQ(0, count(edge, 0xFF0000));
+    // The edge's top row lies at the top of the cell image, moved up by half the edge size.
+    PixelSet ink = InkOf(all, 48, 0);
+    int top = 1 << 30;
+    for (const auto &p : ink)
+        top = p.second < top ? p.second : top;
+    EXPECT_EQ(4 + CellOf(font, 'H')->DrawY - 1, top);
     DeleteFontToHandle(handle);
 }
 
@@ -310,6 +321,22 @@ TEST_F(TextureFonts, GlyphsAreDrawnFromTheCacheGraphInTheTextColour)
     char want[96];
     snprintf(want, sizeof(want), " in %d %d %d %d", X - a.Height - 1, Y, X + 1, Y + a.Width);
     EXPECT_NE(std::string::npos, turned[0].find(want)) << turned[0];
+
+    // Subtraction on a device that cannot subtract: inverting boxes over the line the text can
+    // touch bracket the glyphs.
+    GraphicsDeviceCaps.SubtractiveBlendFlag = 0;
+    SetDrawBlendMode(3, 100);
+    const uint16_t adjust = font->Metrics.SizeAdjust;
+    font->Metrics.SizeAdjust = 4;
+    FakeHardware.Calls.clear();
+    DrawStringToHandleW(10, 20, L"a", GetColorValue(255, 0, 0), DX_DEFAULT_FONT_HANDLE);
+    SetDrawBlendMode(DX_BLENDMODE_NOBLEND, 0);
+    const int top = 20 - font->Metrics.SizeAdjust / 2;
+    snprintf(want, sizeof(want), "DrawFillBox 10 %d 640 %d FFFFFFFF", top, top + font->Metrics.Size + 3);
+    std::vector<std::string> boxes = CallsStartingWith("DrawFillBox");
+    EXPECT_EQ(std::vector<std::string>(2, want), boxes);
+    EXPECT_EQ(1u, CallsStartingWith("DrawGraph").size());
+    font->Metrics.SizeAdjust = adjust;
     LibraryState.Started = 0;
 }
 
