@@ -317,6 +317,23 @@ TEST_F(DrawDispatch, SubtractionIsEmulatedWithInvertingBoxesWhereTheDeviceLacksI
         EXPECT_EQ(100, GraphicsDrawSettings.BlendParam);
         EXPECT_EQ(0, GraphicsDrawSettings.DrawBrightGreen);
     }
+    // The inverting boxes cover each primitive's bounds.
+    GraphicsDeviceCaps.SubtractiveBlendFlag = 0;
+    const struct
+    {
+        std::function<void()> Draw;
+        const char *Box;
+    } bounds[] = {
+        {[] { DrawLine(10, 20, 30, 40, 0xFF102030); }, "DrawFillBox 9 19 32 42 FFFFFFFF"},
+        {[] { DrawCircle(50, 60, 5, 0xFF102030); }, "DrawFillBox 44 54 56 66 FFFFFFFF"},
+    };
+    for (const auto &b : bounds) {
+        FakeHardware.Calls.clear();
+        b.Draw();
+        std::vector<std::string> boxes = CallsStartingWith("DrawFillBox");
+        ASSERT_FALSE(boxes.empty());
+        EXPECT_EQ(b.Box, boxes.front());
+    }
 }
 
 TEST_F(DrawDispatch, UserVerticesCarryTheDrawBrightAndBlend)
