@@ -177,28 +177,31 @@ int DrawBox(int X1, int Y1, int X2, int Y2, unsigned int Color, int FillFlag)
     return FillFlag ? DrawFillBox(X1, Y1, X2, Y2, Color) : DrawLineBox(X1, Y1, X2, Y2, Color);
 }
 
-int DrawFillBox(int X1, int Y1, int X2, int Y2, unsigned int Color)
+namespace {
+
+// A box by the device or the software drawer, bounded by its corners.
+int DrawBoxWith(int X1, int Y1, int X2, int Y2, unsigned int Color, int (*Hardware)(int, int, int, int, unsigned int),
+                int (*Software)(MEMIMG *, int, int, int, int, unsigned int))
 {
     if (!DrawAreaVisible())
         return 0;
     MakeTransform2DCurrent();
     int device = GraphicsState.HardwareInUseFlag;
     return DrawThroughHooks(ImageRect{X1, Y1, X2, Y2}, device, [&] {
-        return device ? Graphics_Hardware_DrawFillBox(X1, Y1, X2, Y2, Color)
-                      : SoftDrawFillBox(GetSoftwareDrawTarget(), X1, Y1, X2, Y2, Color);
+        return device ? Hardware(X1, Y1, X2, Y2, Color) : Software(GetSoftwareDrawTarget(), X1, Y1, X2, Y2, Color);
     });
+}
+
+}  // namespace
+
+int DrawFillBox(int X1, int Y1, int X2, int Y2, unsigned int Color)
+{
+    return DrawBoxWith(X1, Y1, X2, Y2, Color, Graphics_Hardware_DrawFillBox, SoftDrawFillBox);
 }
 
 int DrawLineBox(int X1, int Y1, int X2, int Y2, unsigned int Color)
 {
-    if (!DrawAreaVisible())
-        return 0;
-    MakeTransform2DCurrent();
-    int device = GraphicsState.HardwareInUseFlag;
-    return DrawThroughHooks(ImageRect{X1, Y1, X2, Y2}, device, [&] {
-        return device ? Graphics_Hardware_DrawLineBox(X1, Y1, X2, Y2, Color)
-                      : SoftDrawLineBox(GetSoftwareDrawTarget(), X1, Y1, X2, Y2, Color);
-    });
+    return DrawBoxWith(X1, Y1, X2, Y2, Color, Graphics_Hardware_DrawLineBox, SoftDrawLineBox);
 }
 
 int DrawLine(int X1, int Y1, int X2, int Y2, unsigned int Color, int Thickness)

@@ -8,6 +8,7 @@
 #include <string.h>
 
 #include "tests/support/window_capture.h"
+#include "tests/zovuz/graphics/graphics_start_fixture.h"
 #include "zovuz/graphics/display_internal.h"
 
 namespace {
@@ -98,14 +99,7 @@ protected:
     {
         TerminateMemImg(&SoftwareScreen.Screen);
         TerminateMemImg(&SoftwareScreen.AuxScreen);
-        HWND window = Window();
-        TerminateMainWindow();
-        while (window != nullptr && IsWindow(window)) {
-            DestroyWindow(window);
-            MSG m;
-            while (PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE))
-                DispatchMessageW(&m);
-        }
+        EndTestMainWindow();
         CoUninitialize();
     }
     void SetUp() override

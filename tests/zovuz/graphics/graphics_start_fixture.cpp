@@ -80,3 +80,15 @@ std::vector<uint32_t> ColorBits(std::vector<uint32_t> Values)
         v &= 0xFFFFFF;
     return Values;
 }
+
+void EndTestMainWindow(void)
+{
+    HWND window = (HWND)GetMainWindowHandle();
+    TerminateMainWindow();
+    while (window != nullptr && IsWindow(window)) {
+        DestroyWindow(window);
+        MSG m;
+        while (PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE))
+            DispatchMessageW(&m);
+    }
+}

@@ -20,6 +20,9 @@ protected:
     void SetUp() override;
 };
 
+// Ends the library's main window and waits until it is gone.
+void EndTestMainWindow(void);
+
 // Sets the screen mode (before a start) and starts graphics. 0 / -1.
 int StartSoftwareGraphics(int Width, int Height, int Depth);
 

@@ -34,14 +34,7 @@ protected:
     {
         LibraryState.Started = 0;
         TerminateGraphics();
-        HWND window = Window();
-        TerminateMainWindow();
-        while (window != nullptr && IsWindow(window)) {
-            DestroyWindow(window);
-            MSG m;
-            while (PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE))
-                DispatchMessageW(&m);
-        }
+        EndTestMainWindow();
         CoUninitialize();
     }
     void SetUp() override { ASSERT_EQ(0, SetDrawScreen(DX_SCREEN_BACK)); }
