@@ -6,7 +6,7 @@
 
 #include <initializer_list>
 
-#include "zovuz/core/char_code.h"
+#include "zovuz/core/zovuz_core.h"
 #include "zovuz/graphics/soft_draw_internal.h"
 #include "zovuz/graphics/string_internal.h"
 
@@ -185,6 +185,8 @@ bool PrepareGlyphPixels(const MEMIMG *Dest, int FontType, const Rgb &Text, const
         return false;
     if (G->CacheType >= 2 && (G->Depth == 8 || !image.UseAlpha))
         return false;
+    if (G->CacheType < 2 && G->Depth == 16 && image.UseAlpha)
+        return false;   // 2-byte glyph pixels do not fit a 5-6-5 image's 4-byte pixels
     G->Text = TextValue;
     G->Edge = EdgeValue;
     const int shift[3] = {G->Depth == 32 ? 0 : 3, G->Depth == 32 ? 0 : 2, G->Depth == 32 ? 0 : 3};

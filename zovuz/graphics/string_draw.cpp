@@ -3,9 +3,7 @@
 // or anti-aliased text is drawn through on the software renderer.
 #include <stdarg.h>
 
-#include "zovuz/core/char_code.h"
-#include "zovuz/core/format_print.h"
-#include "zovuz/core/window.h"
+#include "zovuz/core/zovuz_core.h"
 #include "zovuz/graphics/display_internal.h"
 #include "zovuz/graphics/soft_draw_internal.h"
 #include "zovuz/graphics/string_draw.h"
