@@ -277,19 +277,34 @@ int DrawCircle(int X, int Y, int Radius, unsigned int Color, int FillFlag, int L
 
 // ---- User vertex lists ---------------------------------------------------------------------------
 
+namespace {
+
+// The checks of a user vertex list: -1 for no vertices or a bad graph; 0 when nothing is drawn
+// (the software renderer draws no user vertices; an empty draw area); 1 to draw, with *Graph the
+// list's graph or null.
+int BeginVertexList(const void *Vertex, int Num, int GraphHandle, GraphHandleData **Graph)
+{
+    *Graph = nullptr;
+    if (Vertex == nullptr || Num < 1)
+        return -1;
+    bool bad;
+    *Graph = VertexListGraph(GraphHandle, &bad);
+    if (bad)
+        return -1;
+    int device = *Graph != nullptr ? (*Graph)->Image->Format.HardwareFlag : GraphicsState.HardwareInUseFlag;
+    return device && DrawAreaVisible() ? 1 : 0;
+}
+
+}  // namespace
+
 int DrawPrimitive2D(const VERTEX_UV_2D *Vertex, int Num, int PrimitiveType, int GraphHandle, int TransFlag,
                     int Option)
 {
     (void)Option;
-    if (Vertex == nullptr || Num < 1)
-        return -1;
-    bool bad;
-    GraphHandleData *graph = VertexListGraph(GraphHandle, &bad);
-    if (bad)
-        return -1;
-    int device = graph != nullptr ? graph->Image->Format.HardwareFlag : GraphicsState.HardwareInUseFlag;
-    if (!device || !DrawAreaVisible())
-        return 0;  // the software renderer draws no user vertices
+    GraphHandleData *graph;
+    int start = BeginVertexList(Vertex, Num, GraphHandle, &graph);
+    if (start <= 0)
+        return start;
 
     const GraphicsDrawSettingsData &d = GraphicsDrawSettings;
     VERTEX2D *buffer = (VERTEX2D *)DXALLOC((size_t)Num * sizeof(VERTEX2D));
@@ -330,15 +345,10 @@ int DrawPrimitive2D(const VERTEX_UV_2D *Vertex, int Num, int PrimitiveType, int 
 
 int DrawPrimitive2DToShader(const VERTEX2D *Vertex, int Num, int PrimitiveType, int GraphHandle, int TransFlag)
 {
-    if (Vertex == nullptr || Num < 1)
-        return -1;
-    bool bad;
-    GraphHandleData *graph = VertexListGraph(GraphHandle, &bad);
-    if (bad)
-        return -1;
-    int device = graph != nullptr ? graph->Image->Format.HardwareFlag : GraphicsState.HardwareInUseFlag;
-    if (!device || !DrawAreaVisible())
-        return 0;
+    GraphHandleData *graph;
+    int start = BeginVertexList(Vertex, Num, GraphHandle, &graph);
+    if (start <= 0)
+        return start;
 
     const GraphicsDrawSettingsData &d = GraphicsDrawSettings;
     const VERTEX2D *vertex = Vertex;
