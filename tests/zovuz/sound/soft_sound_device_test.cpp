@@ -34,6 +34,8 @@ struct Producer {
     int64_t Frame;                  // frames pushed so far
     std::atomic<int> Refused{0};    // frames the player did not take
     std::atomic<int> MostQueued{0}; // the longest queue seen after a tick
+    std::atomic<bool> Ended{false}; // a tick already under way when the timer is killed
+                                    // still runs: it must not touch a deleted player
 };
 
 void Push(Producer &p, int Frames)
@@ -50,8 +52,12 @@ void Push(Producer &p, int Frames)
 void CALLBACK Tick(UINT, UINT, DWORD_PTR User, DWORD_PTR, DWORD_PTR)
 {
     Producer &p = *reinterpret_cast<Producer *>(User);
+    if (p.Ended)
+        return;
     Push(p, FramesPerTick);
     SoftSoundHandleData *record = reinterpret_cast<SoftSoundHandleData *>(HandleCheck(p.Player));
+    if (record == nullptr)
+        return;
     int queued = record->Player.QueuedFrames;
     if (queued > p.MostQueued)
         p.MostQueued = queued;
@@ -82,8 +88,10 @@ TEST(SoftSoundPlayerDevice, TimerFedPlayerKeepsPaceWithTheDevice)
     UINT timer = timeSetEvent(10, 1, Tick, reinterpret_cast<DWORD_PTR>(&producer), TIME_PERIODIC | TIME_CALLBACK_FUNCTION);
     ASSERT_NE(0u, timer);
     Sleep(DWORD(TestPlaySeconds() * 1000.0));
+    producer.Ended = true;
     timeKillEvent(timer);
     timeEndPeriod(1);
+    Sleep(50);
 
     // Every frame was taken, and the refills kept the queue moving: it never grew by half of
     // what the timer pushed (a machine under load plays somewhat slower than real time).
