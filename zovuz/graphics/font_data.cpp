@@ -57,26 +57,14 @@ void LoadFontDataASyncJob(ASyncLoadData *Data)
 
 int QueueLoadFontDataJob(const FontCreateOptions &Options, int Handle, const void *Image, int Size, int EdgeSize)
 {
-    int size = 0;
-    for (int pass = 0; pass < 2; ++pass) {
-        ASyncLoadData *job = pass == 0 ? nullptr : AllocASyncLoadData(size);
-        if (pass == 1 && job == nullptr)
-            return -1;
-        void *block = job != nullptr ? job->Data : nullptr;
-        int addr = 0;
-        AddASyncLoadParamData(block, &addr, &Options, sizeof(Options));
-        AddASyncLoadParamInt(block, &addr, Handle);
-        AddASyncLoadParamData(block, &addr, &Image, sizeof(Image));
-        AddASyncLoadParamInt(block, &addr, Size);
-        AddASyncLoadParamInt(block, &addr, EdgeSize);
-        if (job == nullptr) {
-            size = addr;
-            continue;
-        }
-        job->ProcessFunction = LoadFontDataASyncJob;
-        return QueueHandleLoadJob(DX_HANDLETYPE_FONT, Handle, job);
-    }
-    return -1;
+    return QueueFontSetupJob(Handle, LoadFontDataASyncJob, [&](void *Block, int *Addr) {
+        AddASyncLoadParamData(Block, Addr, &Options, sizeof(Options));
+        AddASyncLoadParamInt(Block, Addr, Handle);
+        AddASyncLoadParamData(Block, Addr, &Image, sizeof(Image));
+        AddASyncLoadParamInt(Block, Addr, Size);
+        AddASyncLoadParamInt(Block, Addr, EdgeSize);
+        return 0;
+    });
 }
 
 // Packs Data as literals (the escape byte doubled), the way the library's LZ expander reads them.
@@ -177,7 +165,7 @@ int LoadFontDataFromMemBase(const FontCreateOptions *Options, const void *FontDa
 {
     FontCreateOptions options = Options != nullptr ? *Options : FontCreateOptions();
     WaitWhileWindowInactive();
-    int handle = AddHandle(DX_HANDLETYPE_FONT, ASyncFlag, Handle);
+    int handle = AddHandle(DX_HANDLETYPE_FONT, 0, Handle);
     if (handle < 0)
         return -1;
     const int result = ASyncFlag ? QueueLoadFontDataJob(options, handle, FontDataImage, FontDataImageSize, EdgeSize)

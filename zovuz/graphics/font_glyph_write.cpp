@@ -317,11 +317,11 @@ void IndexCell(FontHandleData &Font, FontCharData &Cell)
     } else {
         Cell.CodeEntry = nullptr;
         if (Font.HighCodeNum >= FONT_HIGH_CODE_MAXNUM) {
-            // The oldest leaves the index; its cell keeps its image until its turn comes.
-            const int oldest = Font.HighCodeList[0] == &Cell && Font.HighCodeNum > 1 ? 1 : 0;
-            Font.HighCodeList[oldest]->InUseFlag = 0;
-            memmove(&Font.HighCodeList[oldest], &Font.HighCodeList[oldest + 1],
-                    sizeof(Font.HighCodeList[0]) * (size_t)(Font.HighCodeNum - oldest - 1));
+            // The oldest leaves the index; its cell keeps its image until its turn comes. (The cell
+            // being written is never in the list: its eviction took it out.)
+            Font.HighCodeList[0]->InUseFlag = 0;
+            memmove(&Font.HighCodeList[0], &Font.HighCodeList[1],
+                    sizeof(Font.HighCodeList[0]) * (size_t)(Font.HighCodeNum - 1));
             --Font.HighCodeNum;
         }
         Font.HighCodeList[Font.HighCodeNum++] = &Cell;

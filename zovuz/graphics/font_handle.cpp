@@ -115,29 +115,15 @@ int QueueSetupFontHandleJob(const FontCreateOptions &Options, int Handle, const 
                             int Thickness, int Type, int CharSet, int EdgeSize, int Italic)
 {
     const int values[] = {Size, Thickness, Type, CharSet, EdgeSize, Italic};
-    int size = 0;
-    for (int pass = 0; pass < 2; ++pass) {
-        ASyncLoadData *job = pass == 0 ? nullptr : AllocASyncLoadData(size);
-        if (pass == 1 && job == nullptr)
+    return QueueFontSetupJob(Handle, SetupFontHandleASyncJob, [&](void *Block, int *Addr) {
+        AddASyncLoadParamData(Block, Addr, &Options, sizeof(Options));
+        AddASyncLoadParamInt(Block, Addr, Handle);
+        if (AddASyncLoadParamString(Block, Addr, Name) < 0)
             return -1;
-        void *block = job != nullptr ? job->Data : nullptr;
-        int addr = 0;
-        AddASyncLoadParamData(block, &addr, &Options, sizeof(Options));
-        AddASyncLoadParamInt(block, &addr, Handle);
-        if (AddASyncLoadParamString(block, &addr, Name) < 0) {
-            DXFREE(job);
-            return -1;
-        }
         for (int v : values)
-            AddASyncLoadParamInt(block, &addr, v);
-        if (job == nullptr) {
-            size = addr;
-            continue;
-        }
-        job->ProcessFunction = SetupFontHandleASyncJob;
-        return QueueHandleLoadJob(DX_HANDLETYPE_FONT, Handle, job);
-    }
-    return -1;
+            AddASyncLoadParamInt(Block, Addr, v);
+        return 0;
+    });
 }
 
 // The default font was made for these settings and can stay.
@@ -232,7 +218,7 @@ int CreateFontHandleBase(const FontCreateOptions *Options, const wchar_t *FontNa
 {
     FontCreateOptions options = Options != nullptr ? *Options : FontCreateOptions();
     WaitWhileWindowInactive();
-    int handle = AddHandle(DX_HANDLETYPE_FONT, ASyncFlag, Handle);
+    int handle = AddHandle(DX_HANDLETYPE_FONT, 0, Handle);
     if (handle < 0)
         return -1;
     if (!ASyncFlag) {

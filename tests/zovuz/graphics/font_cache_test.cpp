@@ -237,6 +237,10 @@ TEST_F(TextureFontCache, ACacheSizedToTheScreenSendsEachBatchAsOneRectangle)
     EXPECT_EQ((std::vector<int>{16, 16}), (std::vector<int>{cell.Width, cell.Height}));
     EXPECT_EQ((std::vector<int>{16, 128, 32, 144}), (std::vector<int>{font->PendingRect.left, font->PendingRect.top,
                                                                    font->PendingRect.right, font->PendingRect.bottom}));
+    // A cell up and to the left of it widens the pending rectangle to both.
+    ASSERT_EQ(0, AddCharToFontCache(font, &font->Cells[0], 'y', 0, FONT_IMAGE_BIT1, wide.data(), 8, 8, 8, 0, 0, 8, 1));
+    EXPECT_EQ((std::vector<int>{0, 0, 32, 144}), (std::vector<int>{font->PendingRect.left, font->PendingRect.top,
+                                                                 font->PendingRect.right, font->PendingRect.bottom}));
     DeleteFontToHandle(handle);
 
     // Edged caches send the edge layer's rectangle too.

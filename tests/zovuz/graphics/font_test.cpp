@@ -3,6 +3,7 @@
 // graph characters and the re-creation of every font after a device reset.
 #include "tests/zovuz/graphics/font_fixture.h"
 #include "tests/zovuz/graphics/graphics_start_fixture.h"
+#include "zovuz/core/async_load_internal.h"
 
 #include <windows.h>
 
@@ -42,6 +43,17 @@ TEST(FontSettings, DefaultSettingsOutliveTheStartAndMakeTheDefaultFontAgain)
     SetFontSpace(2);
     EXPECT_EQ(third, GetDefaultFontHandle());
     EXPECT_EQ(2, GetFontSpaceToHandle(DX_DEFAULT_FONT_HANDLE));
+    // Each setting that differs makes it again; the same settings keep it.
+    struct { int Type, CharSet, Edge; bool New; } steps[] = {
+        {DX_FONTTYPE_EDGE, DX_CHARSET_DEFAULT, 2, true},  {DX_FONTTYPE_EDGE, DX_CHARSET_DEFAULT, 2, false},
+        {DX_FONTTYPE_EDGE, DX_CHARSET_DEFAULT, 3, true},  {DX_FONTTYPE_EDGE, DX_CHARSET_SHFTJIS, 3, true},
+        {DX_FONTTYPE_EDGE, DX_CHARSET_SHFTJIS, 3, false},
+    };
+    for (const auto &step : steps) {
+        const int before = GetDefaultFontHandle();
+        SetDefaultFontState(nullptr, 10, 1, step.Type, step.CharSet, step.Edge, 0);
+        EXPECT_EQ(step.New, before != GetDefaultFontHandle()) << step.CharSet << " " << step.Edge;
+    }
 
     // A graphics restart for a new screen mode keeps the default font's settings.
     LibraryState.Started = 1;
@@ -319,6 +331,30 @@ TEST_F(Fonts, EveryFontIsMadeAgainUnderItsHandleAfterADeviceReset)
     }
     EXPECT_EQ(0, GetFontStateToHandle(nullptr, nullptr, nullptr, gdi, nullptr, nullptr, nullptr, nullptr));
     DecASyncLoadCount(loading);
+}
+
+TEST_F(Fonts, AsynchronousSetUpsRunOnTheLoadersAndDeleteTheHandleOnFailure)
+{
+    ASSERT_EQ(0, InitializeASyncLoad(GetCurrentThreadId()));
+    ASSERT_EQ(0, StartASyncLoadThreads(2));
+    const std::vector<uint8_t> image = ManyCharsFont('a', 2).Build();
+    const int handles[] = {
+        CreateFontHandleBase(nullptr, L"IPAGothic", 12, 6, 0, DX_CHARSET_DEFAULT, 0, 0, -1, 1),
+        LoadFontDataFromMemBase(nullptr, image.data(), (int)image.size(), 0, -1, 1),
+        LoadFontDataFromMemBase(nullptr, "FNTX", 4, 0, -1, 1),
+    };
+    for (int handle : handles)
+        ASSERT_GE(handle, 0);
+    while (GetASyncLoadNum() > 0) {  // the failed set-up deletes its handle at the job's end
+        ProcessMainThreadRequests();
+        Sleep(1);
+    }
+    EXPECT_EQ((std::vector<int>{1, 1, 0}), (std::vector<int>{CheckFontHandleValid(handles[0]),
+                                                            CheckFontHandleValid(handles[1]),
+                                                            CheckFontHandleValid(handles[2])}));
+    EXPECT_EQ(12, GetFontSizeToHandle(handles[0]));
+    EXPECT_NE(nullptr, CellOf(GetFontHandleData(handles[1]), 'b'));
+    TerminateASyncLoad();
 }
 
 }  // namespace
