@@ -292,6 +292,7 @@ TEST_F(FontCache, FontDataImagesAreCheckedBeforeTheyAreUsed)
         {"header cut short", [](Builder &, int &) {}, [](std::vector<uint8_t> &I) { I.resize(40); }, -1, false},
         {"more records than the header holds", [](Builder &B, int &) { B.RecordNumOverride = 3; }, nullptr, -1, false},
         {"more high codes than declared", [](Builder &B, int &) { B.HighNumOverride = 0; }, nullptr, -1, false},
+        {"more high codes declared than records", [](Builder &B, int &) { B.HighNumOverride = 3; }, nullptr, -1, false},
         {"an unpack buffer too large", [](Builder &B, int &) { B.UnpackSizeOverride = 0x7FFFFFFF; }, nullptr, -1,
          false},
         {"glyphs past the image", [](Builder &B, int &) { B.Chars[0].Pitch = B.Chars[1].Pitch = 4000; }, nullptr,
