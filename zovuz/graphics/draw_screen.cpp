@@ -149,8 +149,8 @@ int ScreenFlip(void)
         const ImageRect &area = GraphicsDrawSettings.DrawArea;
         MaskDrawEnd(area.left, area.top, area.right, area.bottom);
     }
-    // NOT YET BUILT (fonts): the on-screen log is drawn over the frame here while its draw flag
-    //   (GetScreenLogDrawFlag) is set; nothing in this system sets it.
+    // The on-screen log would be drawn over the frame here while its draw flag is set; nothing
+    //   in this program sets it (GetScreenLogDrawFlag is always 0), so no frame draws it.
     int result = Graphics_Hardware_PresentFrame();
     s.FlippingFlag = 0;
     return result;

@@ -54,7 +54,8 @@ void FillSubsystemHooks(void)
     h.IsFullScreenMode = IsFullScreenMode;
     // NOT YET BUILT (movies): PauseAllMovies, ResumeAllMovies.
     // NOT YET BUILT (graphics): IsSavedScreenCopyHeld, DrawSavedScreenCopy, ReleaseSavedScreenCopy
-    //   (they draw with graphs), DrawStringToHandleW (string drawing).
+    //   (they draw with graphs).
+    h.DrawStringToHandleW = DrawStringToHandleW;
     h.DeleteFontToHandle = DeleteFontToHandle;
     // NOT YET BUILT (Direct3D back ends): D3D11Device_IsValid.
 }
