@@ -43,3 +43,27 @@ wchar_t *NativeWcschr(const wchar_t *String, wchar_t Char)
         if (*String == 0) return nullptr;
     }
 }
+
+wchar_t *NativeWcsrchr(const wchar_t *String, wchar_t Char)
+{
+    const wchar_t *last = nullptr;
+    for (;; String++) {
+        if (*String == Char) last = String;
+        if (*String == 0) return (wchar_t *)last;
+    }
+}
+
+wchar_t *NativeWcsstr(const wchar_t *String, const wchar_t *Part)
+{
+    size_t length = NativeWcslen(Part);
+    for (;; String++) {
+        if (NativeWcsncmp(String, Part, length) == 0) return (wchar_t *)String;
+        if (*String == 0) return nullptr;
+    }
+}
+
+wchar_t *NativeWmemcpy(wchar_t *Dest, const wchar_t *Src, size_t Count)
+{
+    for (size_t i = 0; i < Count; i++) Dest[i] = Src[i];
+    return Dest;
+}

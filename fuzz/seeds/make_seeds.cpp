@@ -359,6 +359,31 @@ void SampleSeeds() {
   Write("sample_load", "bank_outside", outside);
 }
 
+// ---- loop files: the forms a user writes, in each encoding the reader recognises.
+void LoopSeeds() {
+  const std::string texts[] = {
+      "LOOPSTART=44100\r\nLOOPLENGTH=88200\r\n", "LOOPSTART=1000 LOOPEND=2000", "LOOPSTART = 0\nLOOPEND = 1\n",
+      "; comment\nLOOPSTART=2147483646\nLOOPEND=2147483647\n", "LOOPSTART=500\nLOOPEND=500\n",
+      "LOOPSTART=1\nLOOPLENGTH=2147483647\n", "LOOPEND=10\nLOOPSTART=1\n",
+  };
+  int n = 0;
+  for (const std::string &text : texts) {
+    Write("loop_info", "text" + std::to_string(n), Text(text));
+    Bytes utf8 = {0xEF, 0xBB, 0xBF}, utf16le = {0xFF, 0xFE}, utf16be = {0xFE, 0xFF};
+    for (char c : text) {
+      utf8.push_back(static_cast<uint8_t>(c));
+      utf16le.insert(utf16le.end(), {static_cast<uint8_t>(c), 0});
+      utf16be.insert(utf16be.end(), {0, static_cast<uint8_t>(c)});
+    }
+    Write("loop_info", "utf8_" + std::to_string(n), utf8);
+    Write("loop_info", "utf16le_" + std::to_string(n), utf16le);
+    Write("loop_info", "utf16be_" + std::to_string(n++), utf16be);
+  }
+  // Shift_JIS text before the keys, and keys past what the reader converts.
+  Write("loop_info", "sjis_title", Text("\x83\x8b\x81\x5b\x83\x76 LOOPSTART=10 LOOPEND=20"));
+  Write("loop_info", "keys_past_the_text", Text(std::string(600, ' ') + "LOOPSTART=10 LOOPEND=20"));
+}
+
 // ---- images: the in-Wine mutation test's files of every format; the last byte asks for the
 // whole image (0) or, for every third, the header only (1).
 void ImageSeeds() {
@@ -387,6 +412,7 @@ int main(int argc, char **argv) {
   FormatSeeds();
   SoundSeeds();
   SampleSeeds();
+  LoopSeeds();
   ImageSeeds();
   printf("make_seeds: %d seeds written\n", g_written);
   return 0;
