@@ -382,6 +382,7 @@ void LoopSeeds() {
   // Shift_JIS text before the keys, and keys past what the reader converts.
   Write("loop_info", "sjis_title", Text("\x83\x8b\x81\x5b\x83\x76 LOOPSTART=10 LOOPEND=20"));
   Write("loop_info", "keys_past_the_text", Text(std::string(600, ' ') + "LOOPSTART=10 LOOPEND=20"));
+  Write("loop_info", "longer_than_read", Text("LOOPSTART=10 LOOPEND=20" + std::string(1500, ' ')));
 }
 
 // ---- images: the in-Wine mutation test's files of every format; the last byte asks for the
