@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "tests/app/engine/mdx_builder.h"
+#include "tests/zovuz/graphics/font_data_builder.h"
 #include "tests/zovuz/graphics/image_seeds.h"
 #include "tools/archive_writer/archive_writer.h"
 #include "zovuz/core/archive.h"
@@ -385,6 +386,44 @@ void LoopSeeds() {
   Write("loop_info", "longer_than_read", Text("LOOPSTART=10 LOOPEND=20" + std::string(1500, ' ')));
 }
 
+// ---- font data images: each format, packed and plain glyphs, codes past 0xFFFF, a repeated
+// code; the first byte is the edge size.
+void FontSeeds() {
+  auto write = [](const std::string &name, int edge, const FontDataBuilder &font) {
+    Bytes seed = {static_cast<uint8_t>(edge)};
+    const Bytes image = font.Build();
+    seed.insert(seed.end(), image.begin(), image.end());
+    Write("font_data", name, seed);
+  };
+  for (int format = 0; format < 3; ++format) {
+    FontDataBuilder font;
+    font.ImageFormat = format;
+    font.CellSide = 12;
+    font.LineHeight = 12;
+    font.Chars.push_back(SolidChar('A', format, 5, 7));
+    FontDataChar packed = SolidChar('B', format, 9, 11);
+    packed.Packed = true;
+    packed.Image[3] = 0;
+    font.Chars.push_back(packed);
+    FontDataChar wide = SolidChar(0x1F600, format, 12, 12);
+    wide.X = -2;
+    wide.Y = 5;
+    font.Chars.push_back(wide);
+    font.Chars.push_back(SolidChar(' ', format, 0, 0));
+    font.Chars.push_back(SolidChar('A', format, 2, 3));
+    for (int edge = 0; edge < 4; edge += 2 - (format == 0))
+      write("format" + std::to_string(format) + "_edge" + std::to_string(edge), edge, font);
+  }
+  write("many_chars", 0, ManyCharsFont(0x3040, 80));
+  FontDataBuilder big;
+  big.CellSide = 64;
+  big.LineHeight = 64;
+  FontDataChar large = SolidChar(0x4E00, 0, 100, 90);
+  large.Packed = true;
+  big.Chars.push_back(large);
+  write("glyph_larger_than_cell", 1, big);
+}
+
 // ---- images: the in-Wine mutation test's files of every format; the last byte asks for the
 // whole image (0) or, for every third, the header only (1).
 void ImageSeeds() {
@@ -414,6 +453,7 @@ int main(int argc, char **argv) {
   SoundSeeds();
   SampleSeeds();
   LoopSeeds();
+  FontSeeds();
   ImageSeeds();
   printf("make_seeds: %d seeds written\n", g_written);
   return 0;
