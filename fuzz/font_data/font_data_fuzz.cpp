@@ -33,6 +33,8 @@ void CheckRecords(const FontHandleData &f) {
     FUZZ_CHECK(Inside(r, 32, f.DataFirstRecord, records) && (r - f.DataFirstRecord) % 32 == 0 && Le32(r) == code,
                "the table's entry of code %u", code);
   }
+  FUZZ_CHECK(reinterpret_cast<const uint8_t *>(f.DataHighCodeList + f.DataHighCodeNum) <= f.DataUnpackBuffer,
+             "%d high codes run into the unpack buffer", f.DataHighCodeNum);
   for (int i = 0; i < f.DataHighCodeNum; ++i) {
     const uint8_t *r = f.DataHighCodeList[i];
     FUZZ_CHECK(Inside(r, 32, f.DataFirstRecord, records) && Le32(r) >= FONT_CODE_INDEX_NUM, "high code %d", i);
@@ -45,14 +47,21 @@ void CheckGlyphs(FontHandleData *f) {
     const uint8_t *record = f->DataFirstRecord + i * 32;
     FontDataGlyph glyph;
     if (GetFontDataGlyph(f, record, &glyph) == 0 && glyph.Width > 0 && glyph.Height > 0) {
-      const size_t bytes = static_cast<size_t>(glyph.Pitch) * glyph.Height;
+      // What the cache writer reads: every row's pixels, the last row's included.
+      const int bits = glyph.Format == FONT_IMAGE_BIT1 ? 1 : glyph.Format == FONT_IMAGE_GREY4 ? 4 : 8;
+      const size_t rowBytes = (static_cast<size_t>(glyph.Width) * bits + 7) / 8;
+      const size_t pitched = static_cast<size_t>(glyph.Pitch) * (glyph.Height - 1) + rowBytes;
+      const size_t bytes = pitched > static_cast<size_t>(glyph.Pitch) * glyph.Height
+                               ? pitched : static_cast<size_t>(glyph.Pitch) * glyph.Height;
       FUZZ_CHECK(Inside(glyph.Image, bytes, f->DataGlyphBase, f->DataGlyphSize) ||
                      Inside(glyph.Image, bytes, f->DataUnpackBuffer, f->DataUnpackSize),
                  "record %d: %d x %d glyph of pitch %d outside its data", i, glyph.Width, glyph.Height, glyph.Pitch);
       TouchEnds(glyph.Image, bytes);
     }
     const uint32_t code = Le32(record);
-    if (GetFontDataCharRecord(f, code) != record) continue;  // a later record of the same code wins
+    const uint8_t *found = GetFontDataCharRecord(f, code);
+    FUZZ_CHECK(found != nullptr && Le32(found) == code, "record %d: code %u not found", i, code);
+    if (found != record) continue;  // another record of the same code is the one in use
     const FontCharData *cell = GetFontCacheCharData(f, code, nullptr, nullptr, nullptr, 0, 0);
     if (cell == nullptr || cell->GraphCharFlag) continue;
     const int side = f->Metrics.CellSide;

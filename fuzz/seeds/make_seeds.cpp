@@ -422,6 +422,21 @@ void FontSeeds() {
   large.Packed = true;
   big.Chars.push_back(large);
   write("glyph_larger_than_cell", 1, big);
+  // Broken: glyphs whose rows run past the data, the last one's pitch short of its width, high
+  // codes the head does not count.
+  FontDataBuilder broken = ManyCharsFont('a', 3);
+  broken.Chars[1].Pitch = 0;
+  broken.Chars[2].Height = 9;
+  write("glyph_past_the_data", 0, broken);
+  FontDataChar shortPitch = SolidChar('d', 0, 16, 2);
+  shortPitch.Pitch = 1;
+  shortPitch.Image.resize(2);
+  broken = ManyCharsFont('a', 2);
+  broken.Chars.push_back(shortPitch);
+  write("pitch_short_of_width", 0, broken);
+  broken = ManyCharsFont(0x10000, 3);
+  broken.HighNumOverride = 2;
+  write("high_codes_uncounted", 2, broken);
 }
 
 // ---- images: the in-Wine mutation test's files of every format; the last byte asks for the
