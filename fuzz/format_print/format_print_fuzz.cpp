@@ -49,7 +49,7 @@ int Print(int code, int wideForm, int narrowCode, int wideCode, char *buffer, in
 // One conversion of the built form; Reference is the same conversion for the C library when
 // the engine is meant to agree with it, else empty.
 struct BuiltConversion {
-  std::string spec;
+  std::string directive;
   std::string reference;
 };
 
@@ -74,7 +74,7 @@ BuiltConversion BuildConversion(FuzzedDataProvider &in, Arguments &args, const s
   if (precisionKind == 4) precision = "." + std::to_string(in.ConsumeIntegralInRange(401, 2000000000));
   const std::string size = kSizes[in.ConsumeIntegralInRange<size_t>(0, 7)];
   const char letter = kLetters[in.ConsumeIntegralInRange<size_t>(0, sizeof kLetters - 2)];
-  c.spec = "%" + flags + width + precision + size + letter;
+  c.directive = "%" + flags + width + precision + size + letter;
 
   int starWidth = 0, starPrecision = 0;
   if (width == "*") args.Add32(static_cast<uint32_t>(starWidth = in.ConsumeIntegralInRange(-400, 400)));
@@ -183,7 +183,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     while (in.remaining_bytes() > 0 && text.size() < 1500) {
       const BuiltConversion c = BuildConversion(in, args, strings);
       const std::string plain = PlainText(in);
-      text += c.spec + Escaped(plain);
+      text += c.directive + Escaped(plain);
       compare = compare && !c.reference.empty();
       expected += c.reference + plain;
     }

@@ -463,7 +463,7 @@ void SpecialFixedText(FloatText &Out, bool IsNan, int Precision, bool Alternate,
             Out.Add('0');
 }
 
-void FormatFloatText(PrintOutput &Out, const ConversionSpec &Spec, uint32_t Letter, double Value)
+void FormatFloatText(PrintOutput &Out, const ConversionSpec &Given, uint32_t Letter, double Value)
 {
     bool isNan = Value != Value;
     bool isInf = !isNan && (Value > 1.7976931348623157e308 || Value < -1.7976931348623157e308);
@@ -473,7 +473,7 @@ void FormatFloatText(PrintOutput &Out, const ConversionSpec &Spec, uint32_t Lett
     // are never seen (and nothing to round): the text is made with fewer, and the width leaves
     // out the zeros not made, so "%.999999999f" into a small buffer neither makes a billion
     // digits first nor pads differently. ("%g" without '#' drops its trailing zeros anyway.)
-    ConversionSpec Conv = Spec;
+    ConversionSpec Conv = Given;
     const uint64_t shown = Out.TextRoom() > FloatExactDigits ? Out.TextRoom() : FloatExactDigits;
     if (Conv.Precision > 0 && static_cast<uint64_t>(Conv.Precision) > shown)
     {
