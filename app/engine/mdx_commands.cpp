@@ -49,8 +49,6 @@ CommandBytes CurrentCommand(int32_t track) {
   return {g_mdx.trackData[track], s.trackLength[track], s.readPosition[track]};
 }
 
-int32_t Saturate(int64_t v) { return static_cast<int32_t>(std::clamp<int64_t>(v, INT32_MIN, INT32_MAX)); }
-
 int32_t CapVolume(int32_t volume, int32_t mode) {
   return std::clamp(volume, 0, mode == 1 ? kMdxStepVolumeMax : kMdxDirectVolumeMax);
 }
@@ -63,7 +61,7 @@ void SetTrackInstrumentVolume(int32_t track) {
 // The note or rest after the current one starts where its length ends.
 void EndCurrentLength(int32_t track) {
   MdxPlayerState& s = g_mdx.state;
-  s.startTick[track] = Saturate(int64_t{s.startTick[track]} + s.currentLength[track]);
+  s.startTick[track] = SaturateInt32(int64_t{s.startTick[track]} + s.currentLength[track]);
 }
 
 // A note after the tie command gets no key-off: the next note continues it.
@@ -267,7 +265,7 @@ void FmNote(int32_t track, const CommandBytes& c) {
       const int32_t bend = (key - lastKey) * kBendUnitsPerSemitone;
       if (s.portaHold[track]) {
         s.portaBase[track] = bend;
-        SendPitchBend(track, Saturate(int64_t{bend} + s.detune[track]));
+        SendPitchBend(track, SaturateInt32(int64_t{bend} + s.detune[track]));
         s.portaHold[track] = 0;
       } else {
         s.portaBend[track] = bend;
@@ -294,7 +292,7 @@ void FmNote(int32_t track, const CommandBytes& c) {
     s.portaPending[track] = 0;
     s.portaActive[track] = 1;
     s.portaStartTick[track] = s.startTick[track];
-    s.portaEndTick[track] = Saturate(int64_t{s.startTick[track]} + lengthByte + 1);
+    s.portaEndTick[track] = SaturateInt32(int64_t{s.startTick[track]} + lengthByte + 1);
   }
   s.currentLength[track] = lengthByte + 1;
   s.readPosition[track] += 1;

@@ -27,8 +27,6 @@ constexpr int32_t kPanCentre = 64;
 constexpr int32_t kPcmPanLeftOnly = 1;   // PCM pan 1 silences the right side
 constexpr int32_t kPcmPanRightOnly = 2;  // and 2 the left
 
-int32_t Saturate(int64_t v) { return static_cast<int32_t>(std::clamp<int64_t>(v, INT32_MIN, INT32_MAX)); }
-
 bool Playable(int32_t track) {
   const MdxPlayerState& s = g_mdx.state;
   return s.trackLength[track] > 2 && g_mdx.trackData[track] != nullptr;
@@ -91,7 +89,7 @@ void CommandStep(int32_t t, int32_t tick, int32_t& budget) {
 void PortamentoStep(int32_t t, int32_t tick) {
   MdxPlayerState& s = g_mdx.state;
   if (!s.portaActive[t]) return;
-  s.portaBend[t] = Saturate((int64_t{tick} - s.portaStartTick[t]) * s.portaSpeed[t] / 256 + s.portaBase[t]);
+  s.portaBend[t] = SaturateInt32((int64_t{tick} - s.portaStartTick[t]) * s.portaSpeed[t] / 256 + s.portaBase[t]);
   if (tick < s.portaEndTick[t]) return;
   s.portaActive[t] = 0;
   if (s.tied[t]) {
@@ -133,7 +131,7 @@ void LfoStep(int32_t t, int32_t tick) {
     default:
       return;
   }
-  s.lfoValue[t] = Saturate(value);
+  s.lfoValue[t] = SaturateInt32(value);
 }
 
 // Everything that happens in one tick, track by track: the key-off due (before the commands,
@@ -164,7 +162,7 @@ void PitchStep(const bool ran[kMdxTrackCount]) {
   for (int32_t t = 0; t < count; ++t) {
     if (!ran[t] || s.wholeTick <= s.lastBendTick[t]) continue;
     s.lastBendTick[t] = s.wholeTick;
-    SendPitchBend(t, Saturate(int64_t{s.lfoValue[t]} / 256 + s.portaBend[t] + s.detune[t]));
+    SendPitchBend(t, SaturateInt32(int64_t{s.lfoValue[t]} / 256 + s.portaBend[t] + s.detune[t]));
   }
 }
 
@@ -353,7 +351,7 @@ void MixMdxPcmChannels() {
       out[2 * j] += gain * left;
       out[2 * j + 1] += gain * right;
     }
-    v.position = Saturate(int64_t{v.position} + kMdxFrameCount);
+    v.position = SaturateInt32(int64_t{v.position} + kMdxFrameCount);
     if (stopped) v.active = 0;
   }
 }

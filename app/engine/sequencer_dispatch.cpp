@@ -13,11 +13,9 @@
 
 namespace {
 
-int32_t Saturate(int64_t v) { return SaturateInt32(v); }
+int32_t ShiftedKey(int32_t key, int32_t shift) { return SaturateInt32(int64_t{key} + shift); }
 
-int32_t ShiftedKey(int32_t key, int32_t shift) { return Saturate(int64_t{key} + shift); }
-
-int32_t BendOf(int64_t semitones) { return Saturate(semitones * kBendUnitsPerSemitone); }
+int32_t BendOf(int64_t semitones) { return SaturateInt32(semitones * kBendUnitsPerSemitone); }
 
 // trunc(volume x scale): a track volume on its way to an instrument or a voice.
 int32_t ScaledVolume(int32_t volume, float scale) {
@@ -76,7 +74,7 @@ void LoopJump(SongEngine& song, int32_t track) {
   const int64_t length = int64_t{events[t.eventCursor].tick} - t.loopPointTick;
   // A jump back by no time (or to a point after it) would be due again at once, for ever.
   if (length <= 0) return;
-  t.tickOffset = Saturate(t.tickOffset + length);
+  t.tickOffset = SaturateInt32(t.tickOffset + length);
   bool afterFirstPoint = false;
   for (int i = 0; i < kEventsPerTrack && events[i].type != kEvEnd; ++i) {
     if (events[i].type == kEvLoopPoint) {
@@ -117,13 +115,13 @@ bool ChangeVolume(int32_t track, SongTrack& t, const SongEvent& e, int factor) {
       t.volume = VolumeFromStep(track, e.value);
       return true;
     case kEvVolumeUp:
-      t.volume = Saturate(t.volume + int64_t{factor} * e.value);
+      t.volume = SaturateInt32(t.volume + int64_t{factor} * e.value);
       return true;
     case kEvVolumeDown:
-      t.volume = Saturate(t.volume - int64_t{factor} * e.value);
+      t.volume = SaturateInt32(t.volume - int64_t{factor} * e.value);
       return true;
     case kEvVolume:
-      t.volume = Saturate(2 * int64_t{e.value});
+      t.volume = SaturateInt32(2 * int64_t{e.value});
       return true;
     default:
       return false;
@@ -243,14 +241,14 @@ void PortamentoStart(SongEngine& song, int32_t track, const SongEvent& e) {
     t.portaBaseOffset = 0;
   } else {
     // The glide continues the sounding note: its pitch is measured from that note's key.
-    t.portaBaseOffset = Saturate(int64_t{t.portaStartKey} - t.currentNote);
-    SendTrackBend(song, track, Saturate(int64_t{t.detune} + BendOf(t.portaBaseOffset)));
+    t.portaBaseOffset = SaturateInt32(int64_t{t.portaStartKey} - t.currentNote);
+    SendTrackBend(song, track, SaturateInt32(int64_t{t.detune} + BendOf(t.portaBaseOffset)));
   }
-  t.portaStartTick = Saturate(e.tick);
+  t.portaStartTick = SaturateInt32(e.tick);
   // The next event is the glide's end.
   const SongEvent* end = cursor + 1 < kEventsPerTrack ? &song.events[track][cursor + 1] : nullptr;
   t.portaTargetKey = end ? ShiftedKey(end->value, t.keyShift) : t.portaStartKey;
-  t.portaDuration = end ? Saturate(std::max<int64_t>(int64_t{end->tick} - e.tick, 0)) : 0;
+  t.portaDuration = end ? SaturateInt32(std::max<int64_t>(int64_t{end->tick} - e.tick, 0)) : 0;
 }
 
 void PortamentoEnd(SongEngine& song, int32_t track, const SongEvent& e) {
@@ -259,7 +257,7 @@ void PortamentoEnd(SongEngine& song, int32_t track, const SongEvent& e) {
   // The glide lands on its target, measured like every step of it from the sounding key.
   const int32_t landed =
       BendOf(int64_t{t.portaTargetKey} - t.portaStartKey + t.portaBaseOffset);
-  SendTrackBend(song, track, Saturate(int64_t{landed} + t.detune));
+  SendTrackBend(song, track, SaturateInt32(int64_t{landed} + t.detune));
   if (e.articulate) {
     SendNoteOff(track, t.currentNote);
     ReleaseHeldNote(t, t.currentNote);
@@ -276,7 +274,7 @@ void PortamentoEnd(SongEngine& song, int32_t track, const SongEvent& e) {
 void MoveInstrumentPan(SongEngine& song, int32_t track, int32_t amount) {
   PluginSlot* slot = PluginSlotAt(track, 0);
   if (!slot) return;
-  SetInstrumentPan(track, Saturate(int64_t{slot->pan} + amount));
+  SetInstrumentPan(track, SaturateInt32(int64_t{slot->pan} + amount));
   song.tracks[track].pan = slot->pan;
 }
 
@@ -317,7 +315,7 @@ void StartListVoice(SongEngine& song, int32_t track, int32_t value) {
 // (an octave above the MML key), cutting whatever that voice played.
 void StartBankVoice(SongEngine& song, int32_t track, int32_t value) {
   SongTrack& t = song.tracks[track];
-  const int32_t key = Saturate(int64_t{value} + t.keyShift + 12);
+  const int32_t key = SaturateInt32(int64_t{value} + t.keyShift + 12);
   const int last = std::min(song.bankLastIndex, kSampleBankSize - 1);
   for (int i = 0; i <= last; ++i) {
     if (song.bankKeys[i] != key) continue;
