@@ -325,8 +325,6 @@ void StartBankVoice(SongEngine& song, int32_t track, int32_t value) {
   }
 }
 
-bool CursorInTrack(const SongTrack& t) { return t.eventCursor >= 0 && t.eventCursor < kEventsPerTrack; }
-
 }  // namespace
 
 int32_t WholeTicks(double tickPosition) { return TruncToInt32(tickPosition); }

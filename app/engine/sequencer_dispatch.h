@@ -19,6 +19,9 @@ constexpr int kFmEffectParamLast = 94;   // 58 to 94
 void DispatchInstrumentTrackEvent(int32_t track, SongEngine& song);
 void DispatchSampleTrackEvent(int32_t track, SongEngine& song);
 
+// Whether the track's event cursor lies inside its event table.
+inline bool CursorInTrack(const SongTrack& t) { return t.eventCursor >= 0 && t.eventCursor < kEventsPerTrack; }
+
 // Sends `bend` (bend units, detune included) to the instrument of `track` and records it in
 // the track's sentBend. Every bend of the sequencer goes out through here.
 void SendTrackBend(SongEngine& song, int32_t track, int32_t bend);

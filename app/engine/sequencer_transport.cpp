@@ -18,8 +18,6 @@ namespace {
 // Microseconds of one song tick at `tempo` quarter notes per minute (192 ticks a whole note).
 double MicrosPerTick(int32_t tempo) { return (1000000.0 / (tempo / 60.0)) * 4 / 192; }
 
-bool CursorInTrack(const SongTrack& t) { return t.eventCursor >= 0 && t.eventCursor < kEventsPerTrack; }
-
 // A note-off for the sounding note and for every held key of each instrument track, queued
 // whether or not an instrument is loaded. The held list stays as it is.
 void NoteOffBurst(const SongEngine& song) {
