@@ -19,10 +19,8 @@ void FreeHeader(MIDIHDR* header) {
   HeapFree(GetProcessHeap(), 0, header);
 }
 
-}  // namespace
-
-uint32_t OpenMidiInHandle(HMIDIIN* handle, MIDIHDR** header) {
-  if (!handle || !header) return 0;
+// Stops, resets and closes the device `*handle` holds (if any), frees `*header` and nulls both.
+void CloseMidiInHandle(HMIDIIN* handle, MIDIHDR** header) {
   if (*handle) {
     midiInStop(*handle);
     midiInReset(*handle);
@@ -32,6 +30,13 @@ uint32_t OpenMidiInHandle(HMIDIIN* handle, MIDIHDR** header) {
   }
   FreeHeader(*header);
   *header = nullptr;
+}
+
+}  // namespace
+
+uint32_t OpenMidiInHandle(HMIDIIN* handle, MIDIHDR** header) {
+  if (!handle || !header) return 0;
+  CloseMidiInHandle(handle, header);
 
   HMIDIIN opened = nullptr;
   if (midiInOpen(&opened, 0, reinterpret_cast<DWORD_PTR>(MidiInCallback), 0, CALLBACK_FUNCTION) != MMSYSERR_NOERROR)
@@ -72,15 +77,7 @@ bool OpenMidiInput() {
 }
 
 void CloseMidiInput() {
-  if (s_device.handle) {
-    midiInStop(s_device.handle);
-    midiInReset(s_device.handle);
-    if (s_device.header) midiInUnprepareHeader(s_device.handle, s_device.header, sizeof(MIDIHDR));
-    midiInClose(s_device.handle);
-    s_device.handle = nullptr;
-  }
-  FreeHeader(s_device.header);
-  s_device.header = nullptr;
+  CloseMidiInHandle(&s_device.handle, &s_device.header);
   s_device.open = false;
 }
 
