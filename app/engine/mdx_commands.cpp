@@ -83,16 +83,6 @@ void JumpTo(int32_t track, int64_t target) {
   g_mdx.state.readPosition[track] = static_cast<int32_t>(target) - 1;
 }
 
-// Key-off of the note a track is sounding: a note-off on an FM track, the voice stopped on a
-// PCM track.
-void KeyOff(int32_t track) {
-  if (track < kMdxFmTrackCount) {
-    g_mdx.state.NoteOff(track);
-  } else {
-    g_mdx.voices[track].active = 0;
-  }
-}
-
 // A rest. It also ends a tie: the note held into it is released, so that the note after the
 // rest is struck again rather than continued.
 void Rest(int32_t track, int32_t byte) {
@@ -103,7 +93,7 @@ void Rest(int32_t track, int32_t byte) {
   s.portaSpeed[track] = 0;
   if (s.tied[track]) {
     s.tied[track] = 0;
-    KeyOff(track);
+    KeyOffMdxTrack(track);
   }
 }
 
@@ -360,6 +350,14 @@ int32_t MdxCommandBytes(const uint8_t* data, int32_t length, int32_t position) {
     }
   }
   return length - position >= bytes ? bytes : 0;
+}
+
+void KeyOffMdxTrack(int32_t track) {
+  if (track < kMdxFmTrackCount) {
+    g_mdx.state.NoteOff(track);
+  } else {
+    g_mdx.voices[track].active = 0;
+  }
 }
 
 void EndMdxTrack(int32_t track) {

@@ -33,8 +33,7 @@ bool Playable(int32_t track) {
 }
 
 void NotesOff() {
-  for (int32_t t = 0; t < kMdxFmTrackCount; ++t) g_mdx.state.NoteOff(t);
-  for (int32_t t = kMdxFmTrackCount; t < kMdxTrackCount; ++t) g_mdx.voices[t].active = 0;
+  for (int32_t t = 0; t < kMdxTrackCount; ++t) KeyOffMdxTrack(t);
 }
 
 // Key-off of the sounding note once its gate has passed. The default gate of q eighths is
@@ -56,11 +55,7 @@ void GateStep(int32_t t, int32_t tick) {
     due = false;
   }
   if (!due) return;
-  if (t < kMdxFmTrackCount) {
-    s.NoteOff(t);
-  } else {
-    g_mdx.voices[t].active = 0;
-  }
+  KeyOffMdxTrack(t);
   s.gatePending[t] = 0;
 }
 

@@ -144,6 +144,9 @@ int32_t MdxCommandBytes(const uint8_t* data, int32_t length, int32_t position);
 // repeat the track's data and tables cannot hold ends the track.
 void StepMdxFmTrack(int32_t track);
 void StepMdxPcmTrack(int32_t track);
+// Key-off of the note a track is sounding: a note-off on an FM track, the voice stopped on a
+// PCM track.
+void KeyOffMdxTrack(int32_t track);
 // Ends a track: it is disabled and stays off, also when the song resumes.
 void EndMdxTrack(int32_t track);
 // The instrument volume of every track below the track count, from the track volumes.
