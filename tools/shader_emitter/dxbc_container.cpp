@@ -84,6 +84,15 @@ void ComputeChecksum(const uint8_t *Container, size_t Size, uint32_t Out[4])
     for (int i = 0; i < 4; ++i) Out[i] = State[i];
 }
 
+bool ChecksumMatches(const uint8_t *Container, size_t Size)
+{
+    uint32_t Sum[4];
+    ComputeChecksum(Container, Size, Sum);
+    for (int i = 0; i < 4; ++i)
+        if (ReadU32(Container + 4 + 4 * i) != Sum[i]) return false;
+    return true;
+}
+
 Bytes WriteContainer(const std::vector<Chunk> &Chunks)
 {
     Bytes Out;
@@ -125,12 +134,7 @@ bool ReadContainer(const uint8_t *Data, size_t Size, std::vector<Chunk> &Chunks,
     if (ReadU32(Data + 24) != Size)
         return Fail("recorded size " + std::to_string(ReadU32(Data + 24)) + " differs from the data size " +
                     std::to_string(Size));
-    if (VerifyChecksum) {
-        uint32_t Sum[4];
-        ComputeChecksum(Data, Size, Sum);
-        for (int i = 0; i < 4; ++i)
-            if (ReadU32(Data + 4 + 4 * i) != Sum[i]) return Fail("checksum mismatch");
-    }
+    if (VerifyChecksum && !ChecksumMatches(Data, Size)) return Fail("checksum mismatch");
     const uint32_t Count = ReadU32(Data + 28);
     if (Count > MaxChunks) return Fail("chunk count " + std::to_string(Count) + " above " + std::to_string(MaxChunks));
     if (ContainerHeaderSize + 4 * size_t(Count) > Size) return Fail("chunk table runs past the end");

@@ -37,6 +37,8 @@ struct Chunk {
 // offset 20, with the container's own final block (bit count first, then the remaining bytes
 // and the 0x80 pad, and (bits >> 2) | 1 in the last word). Size must be at least 20.
 void ComputeChecksum(const uint8_t *Container, size_t Size, uint32_t Out[4]);
+// Whether the checksum recorded in the header (bytes 4-19) is the one ComputeChecksum gives.
+bool ChecksumMatches(const uint8_t *Container, size_t Size);
 
 // Lays the chunks out behind the header in the given order and fills in the size and checksum.
 Bytes WriteContainer(const std::vector<Chunk> &Chunks);

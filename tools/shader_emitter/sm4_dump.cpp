@@ -292,10 +292,7 @@ bool DumpContainer(const uint8_t *Data, size_t Size, std::string &Out)
         Out += "// malformed container: " + Error + "\n";
         return false;
     }
-    uint32_t Sum[4];
-    ComputeChecksum(Data, Size, Sum);
-    bool SumGood = true;
-    for (int i = 0; i < 4; ++i) SumGood &= ReadU32(Data + 4 + 4 * i) == Sum[i];
+    const bool SumGood = ChecksumMatches(Data, Size);
     Out += std::string("// checksum ") + (SumGood ? "ok" : "MISMATCH") + ", " + std::to_string(Size) + " bytes, chunks";
     for (const Chunk &C : Chunks) Out += " " + TagText(C.Tag);
     Out += "\n";
