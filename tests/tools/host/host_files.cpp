@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <stdlib.h>
+#include <string.h>
 
 #include <filesystem>
 
@@ -33,6 +34,31 @@ dxbc::Bytes ReadBytes(const std::string &Path)
 void WriteBytes(const std::string &Path, const dxbc::Bytes &Data)
 {
     ASSERT_TRUE(dxbc::WriteFileBytes(Path, Data)) << "cannot write " << Path;
+}
+
+dxbc::Bytes Put(dxbc::Bytes Data, size_t At, uint32_t Value)
+{
+    memcpy(&Data[At], &Value, 4);
+    return Data;
+}
+
+dxbc::Bytes Resealed(dxbc::Bytes Data)
+{
+    uint32_t Sum[4];
+    dxbc::ComputeChecksum(Data.data(), Data.size(), Sum);
+    memcpy(&Data[4], Sum, sizeof Sum);
+    return Data;
+}
+
+size_t ProgramAt(const dxbc::Bytes &Container)
+{
+    const uint32_t Count = dxbc::ReadU32(&Container[28]);
+    for (uint32_t i = 0; i < Count; ++i) {
+        const uint32_t At = dxbc::ReadU32(&Container[32 + 4 * i]);
+        const uint32_t Tag = dxbc::ReadU32(&Container[At]);
+        if (Tag == dxbc::TagShader4 || Tag == dxbc::TagShader5) return At + 8;
+    }
+    return 0;
 }
 
 namespace {

@@ -1,5 +1,6 @@
-// File helpers of the shader emitter's host tests: the reference containers made by the
-// platform's compiler, and a scratch folder for files handed to outside programs.
+// Helpers of the shader emitter's host tests: the reference containers made by the platform's
+// compiler, edits that damage a container for the readers' tests, and a scratch folder for
+// files handed to outside programs.
 #pragma once
 
 #include <string>
@@ -11,6 +12,13 @@
 // comes from the environment (TARVEX_TEST_DATA_DIR), as for every test of the suite.
 const std::vector<std::string> &ReferenceNames();
 dxbc::Bytes ReadReference(const std::string &Name);
+
+// Data with the word at byte At replaced by Value.
+dxbc::Bytes Put(dxbc::Bytes Data, size_t At, uint32_t Value);
+// The container with its checksum made right again.
+dxbc::Bytes Resealed(dxbc::Bytes Data);
+// Offset of the container's program chunk data (SHDR or SHEX), 0 when it has none.
+size_t ProgramAt(const dxbc::Bytes &Container);
 
 dxbc::Bytes ReadBytes(const std::string &Path);
 void WriteBytes(const std::string &Path, const dxbc::Bytes &Data);

@@ -338,16 +338,6 @@ TEST(DxbcReaders, RefuseDamagedContainersWithoutReadingOutside)
     // Containers whose size fields lie are refused by name.
     const Bytes Good = ReadReference("textured.ps.dxbc");
     ASSERT_GT(Good.size(), ContainerHeaderSize);
-    auto Resealed = [](Bytes Data) {
-        uint32_t Sum[4];
-        ComputeChecksum(Data.data(), Data.size(), Sum);
-        memcpy(&Data[4], Sum, sizeof Sum);
-        return Data;
-    };
-    auto Put = [](Bytes Data, size_t At, uint32_t Value) {
-        memcpy(&Data[At], &Value, 4);
-        return Data;
-    };
     const uint32_t FirstChunk = ReadU32(&Good[32]);
     const struct {
         const char *What;
@@ -369,11 +359,7 @@ TEST(DxbcReaders, RefuseDamagedContainersWithoutReadingOutside)
     }
 
     // Programs whose lengths do not add up are refused by the dumper, with the reason.
-    size_t Program = 0;  // the program chunk's data
-    for (uint32_t i = 0; i < ReadU32(&Good[28]); ++i) {
-        const uint32_t At = ReadU32(&Good[32 + 4 * i]);
-        if (ReadU32(&Good[At]) == TagShader4) Program = At + 8;
-    }
+    const size_t Program = ProgramAt(Good);
     ASSERT_NE(Program, 0u);
     const size_t LastToken = Good.size() - 4;  // ret
     const struct {

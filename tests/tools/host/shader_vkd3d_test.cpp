@@ -43,25 +43,7 @@ bool HaveValidator()
     return system("command -v vkd3d-compiler >/dev/null 2>&1") == 0;
 }
 
-Bytes Resealed(Bytes Data)
-{
-    uint32_t Sum[4];
-    ComputeChecksum(Data.data(), Data.size(), Sum);
-    memcpy(&Data[4], Sum, sizeof Sum);
-    return Data;
-}
-
-// Offset of the program chunk's data, and of its first instruction token with Opcode.
-size_t ProgramAt(const Bytes &Container)
-{
-    const uint32_t Count = ReadU32(&Container[28]);
-    for (uint32_t i = 0; i < Count; ++i) {
-        const uint32_t At = ReadU32(&Container[32 + 4 * i]);
-        if (ReadU32(&Container[At]) == TagShader4 || ReadU32(&Container[At]) == TagShader5) return At + 8;
-    }
-    return 0;
-}
-
+// Offset of the first instruction token with Opcode in the container's program.
 size_t InstructionAt(const Bytes &Container, uint32_t Opcode)
 {
     const size_t Program = ProgramAt(Container);
@@ -101,10 +83,6 @@ TEST(Vkd3dValidation, RefusesDamagedChecksumsAndLengths)
     const size_t Program = ProgramAt(Good), Sample = InstructionAt(Good, 69), Ret = InstructionAt(Good, 62);
     ASSERT_TRUE(Program && Sample && Ret);
 
-    auto Put = [](Bytes Data, size_t At, uint32_t Value) {
-        memcpy(&Data[At], &Value, 4);
-        return Data;
-    };
     auto Length = [&](size_t At, int Delta) {
         const uint32_t Token = ReadU32(&Good[At]);
         return Put(Good, At, (Token & ~(0x7fu << 24)) | (uint32_t(int((Token >> 24) & 0x7f) + Delta) << 24));
