@@ -123,12 +123,7 @@ std::vector<int> MdxPlayerTest::CallsOf(const TpInstance* instance, const MidiBy
   return calls;
 }
 
-std::vector<MidiBytes> MdxPlayerTest::TakeQueued(int track) {
-  std::vector<MidiBytes> m = PendingMidiBytes(SlotOf(track, 0));
-  EventQueueLock lock = SlotOf(track, 0).LockEvents();
-  SlotOf(track, 0).pendingEvents.clear();
-  return m;
-}
+std::vector<MidiBytes> MdxPlayerTest::TakeQueued(int track) { return TakePendingMidiBytes(SlotOf(track, 0)); }
 
 void MdxPlayerTest::PutSample(int n, int length, int16_t value) {
   std::free(g_mdx.samples[n]);

@@ -16,10 +16,7 @@ class MidiInputTest : public PluginSlotsTest {
     ResetSongEngine();
     for (PcmVoice& v : g_songs[0].voices) v = PcmVoice{};
     // What the reset queued (bends to the centre) is not the keyboard's.
-    for (PluginSlot& slot : g_pluginSlots) {
-      EventQueueLock lock = slot.LockEvents();
-      slot.pendingEvents.clear();
-    }
+    for (PluginSlot& slot : g_pluginSlots) slot.DropPendingEvents();
   }
   void TearDown() override {
     g_midiInput.currentTrack = 0;
@@ -60,8 +57,7 @@ TEST_F(MidiInputTest, KeysOnAnInstrumentTrackQueueNotesOnItsInstrument) {
     Receive(c.message, c.type);
     EXPECT_EQ(PendingMidiBytes(SlotOf(2, 0)), c.queued);
     EXPECT_TRUE(PendingMidiBytes(SlotOf(0, 0)).empty());
-    EventQueueLock lock = SlotOf(2, 0).LockEvents();
-    SlotOf(2, 0).pendingEvents.clear();
+    SlotOf(2, 0).DropPendingEvents();
   }
 }
 

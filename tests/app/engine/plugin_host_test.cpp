@@ -138,10 +138,7 @@ TEST_F(PluginHost, QueuedEventsCarryFixedFieldsAndClampedBytes) {
   PluginSlot& slot = SlotOf(4, 0);
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
-    {
-      EventQueueLock lock = slot.LockEvents();
-      slot.pendingEvents.clear();
-    }
+    slot.DropPendingEvents();
     c.send();
     ASSERT_EQ(1u, slot.pendingEvents.size());
     const VstMidiEvent& e = slot.pendingEvents[0];

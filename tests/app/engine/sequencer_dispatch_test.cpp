@@ -43,12 +43,7 @@ class DispatchTest : public PluginSlotsTest {
       }
     }
   }
-  Midi TakeMidi(int track) {
-    Midi m = PendingMidiBytes(SlotOf(track, 0));
-    EventQueueLock lock = SlotOf(track, 0).LockEvents();
-    SlotOf(track, 0).pendingEvents.clear();
-    return m;
-  }
+  Midi TakeMidi(int track) { return TakePendingMidiBytes(SlotOf(track, 0)); }
   // Loads the FM test instrument into track 0 and gives its parameter writes from now on.
   TpInstance* LoadInstrument() {
     if (LoadPlugin(0, 0, TestPluginPath("tp_vornalt").c_str()) != 0) return nullptr;

@@ -36,10 +36,7 @@ void SequencerTest::SetUp() {
   }
   song.ended = 0;
   song.tickPosition = 0.0;
-  for (int i = 0; i < kPluginSlotCount; ++i) {
-    EventQueueLock lock = g_pluginSlots[i].LockEvents();
-    g_pluginSlots[i].pendingEvents.clear();
-  }
+  for (PluginSlot& slot : g_pluginSlots) slot.DropPendingEvents();
   wave.InitHeader();
   song.capture = &wave;
 }
@@ -130,9 +127,4 @@ Midi SequencerTest::TakeMidi(TpInstance* instance) {
   return out;
 }
 
-Midi SequencerTest::TakeQueued(int track) {
-  Midi m = PendingMidiBytes(SlotOf(track, 0));
-  EventQueueLock lock = SlotOf(track, 0).LockEvents();
-  SlotOf(track, 0).pendingEvents.clear();
-  return m;
-}
+Midi SequencerTest::TakeQueued(int track) { return TakePendingMidiBytes(SlotOf(track, 0)); }

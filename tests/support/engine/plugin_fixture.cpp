@@ -43,10 +43,7 @@ void ResetPluginSlots() {
   for (int i = 0; i < kPluginSlotCount; ++i) {
     UnloadPlugin(i / kPluginPositionCount, i % kPluginPositionCount);
     PluginSlot& s = g_pluginSlots[i];
-    {
-      EventQueueLock lock = s.LockEvents();
-      s.pendingEvents.clear();
-    }
+    s.DropPendingEvents();
     s.Process();  // drops a delivered block left by a test
     s.editorOpen = 0;
     s.bypass = 0;
@@ -82,5 +79,11 @@ std::vector<std::vector<int>> PendingMidiBytes(PluginSlot& slot) {
   for (const VstMidiEvent& e : slot.pendingEvents)
     out.push_back({static_cast<unsigned char>(e.midiData[0]), static_cast<unsigned char>(e.midiData[1]),
                    static_cast<unsigned char>(e.midiData[2])});
+  return out;
+}
+
+std::vector<std::vector<int>> TakePendingMidiBytes(PluginSlot& slot) {
+  std::vector<std::vector<int>> out = PendingMidiBytes(slot);
+  slot.DropPendingEvents();
   return out;
 }

@@ -58,3 +58,5 @@ std::vector<int32_t> DispatchOpcodes(const TpInstance* instance, int from = 0);
 
 // A fresh copy of the three MIDI bytes of every event pending in a slot.
 std::vector<std::vector<int>> PendingMidiBytes(PluginSlot& slot);
+// The same, and the slot's queue emptied.
+std::vector<std::vector<int>> TakePendingMidiBytes(PluginSlot& slot);
