@@ -58,11 +58,6 @@ bool BuildPath(char* out, size_t size, const char* drive, const char* folder, co
   return n >= 0 && static_cast<size_t>(n) < size;
 }
 
-// Voices are stopped before the samples they may be playing change or go.
-void StopSongVoices(SongEngine& song) {
-  for (PcmVoice& v : song.voices) v.active = 0;
-}
-
 void ReleaseHandles(const std::vector<int32_t>& handles) {
   for (int32_t h : handles) g_samples.sound.release(h);
 }
@@ -169,7 +164,7 @@ void InstallList(PreparedList& list) {
   {
     EngineLock lock = LockEngine();
     SongEngine& song = g_songs[0];
-    StopSongVoices(song);
+    song.StopVoices();  // before the samples they may be playing change or go
     song.sampleMode = 0;
     song.listCount = list.count;
     std::copy(list.entries, list.entries + kSampleListSize, song.sampleList);
@@ -246,7 +241,7 @@ bool PrepareBank(ReadStream& s, PreparedBank& out) {
 void InstallBank(PreparedBank& bank) {
   EngineLock lock = LockEngine();
   SongEngine& song = g_songs[0];
-  StopSongVoices(song);
+  song.StopVoices();
   song.sampleMode = 1;
   song.bankLastIndex = bank.lastIndex;
   for (int i = 0; i < kSampleBankSize; ++i) {
@@ -296,7 +291,7 @@ void ReleaseSongSamples() {
   {
     EngineLock lock = LockEngine();
     SongEngine& song = g_songs[0];
-    StopSongVoices(song);
+    song.StopVoices();
     song.sampleMode = 0;
     song.listCount = 0;
     song.bankLastIndex = -1;

@@ -30,10 +30,6 @@ void NoteOffBurst(const SongEngine& song) {
   }
 }
 
-void StopVoices(SongEngine& song) {
-  for (PcmVoice& v : song.voices) v.active = 0;
-}
-
 // Every event of the track due again, up to and including its end event.
 void ClearDispatched(SongEngine& song, int track) {
   for (SongEvent& e : song.events[track]) {
@@ -171,7 +167,7 @@ void StopAllSongEngines() {
   EngineLock lock = LockEngine();
   for (SongEngine& song : g_songs) {
     NoteOffBurst(song);
-    StopVoices(song);
+    song.StopVoices();
     song.playing = 0;
     song.paused = 0;
     for (int track = 0; track < kSongTrackCount; ++track) {
@@ -204,7 +200,7 @@ void PauseSequencer() {
   if (!song.playing || song.paused) return;
   song.paused = 1;
   NoteOffBurst(song);
-  StopVoices(song);
+  song.StopVoices();
   song.pauseStart = SequencerNow();
   for (int track = 0; track < kSongTrackCount; ++track) song.tracks[track].stopped = 1;
 }

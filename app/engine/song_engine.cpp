@@ -76,6 +76,10 @@ int SongEngine::FindFreeVoice() const {
   return -1;
 }
 
+void SongEngine::StopVoices() {
+  for (PcmVoice& v : voices) v.active = 0;
+}
+
 void ResetSongEngine() {
   SongEngine& song = g_songs[0];
   song.loaded = song.playing = song.paused = song.ended = 0;

@@ -201,6 +201,8 @@ struct SongEngine {
 
   // Index of the first of the 64 voices that is not active, or -1 when all are.
   int FindFreeVoice() const;
+  // Every voice off.
+  void StopVoices();
 
   uint8_t loaded;   // set by the compiler
   uint8_t playing;  // set by the transport and the tick
