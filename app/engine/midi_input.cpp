@@ -15,25 +15,19 @@ namespace {
 // the key, or a bank record with the key an octave up.
 bool FindSampleOfKey(const SongEngine& song, int32_t key, int32_t& sample, int32_t& length, int32_t& channels) {
   if (song.sampleMode == 1) {
-    const int last = std::min(song.bankLastIndex, kSampleBankSize - 1);
-    for (int i = 0; i <= last; ++i) {
-      if (song.bankKeys[i] != key + 12) continue;
-      sample = i;
-      length = song.bankLengths[i];
-      channels = 1;
-      return true;
-    }
-    return false;
-  }
-  const int count = std::clamp(song.listCount, 0, kSampleListSize);
-  for (int i = 0; i < count; ++i) {
-    if (song.sampleList[i].key != key) continue;
-    sample = song.sampleList[i].handle;
-    length = song.sampleList[i].frames;
-    channels = song.sampleList[i].channels;
+    const int i = song.BankIndexOfKey(key + 12);
+    if (i < 0) return false;
+    sample = i;
+    length = song.bankLengths[i];
+    channels = 1;
     return true;
   }
-  return false;
+  const SongSampleListEntry* entry = song.ListEntryOfKey(key);
+  if (!entry) return false;
+  sample = entry->handle;
+  length = entry->frames;
+  channels = entry->channels;
+  return true;
 }
 
 void StartSampleVoice(int32_t track, int32_t key) {

@@ -296,12 +296,7 @@ void StartVoice(PcmVoice& v, int32_t sample, int32_t length, int32_t channels, i
 // List mode: the first free voice of the song plays the first entry with the key.
 void StartListVoice(SongEngine& song, int32_t track, int32_t value) {
   SongTrack& t = song.tracks[track];
-  const int32_t key = ShiftedKey(value, t.keyShift);
-  const int count = std::clamp(song.listCount, 0, kSampleListSize);
-  const SongSampleListEntry* entry = nullptr;
-  for (int i = 0; i < count && !entry; ++i) {
-    if (song.sampleList[i].key == key) entry = &song.sampleList[i];
-  }
+  const SongSampleListEntry* entry = song.ListEntryOfKey(ShiftedKey(value, t.keyShift));
   if (!entry) return;
   const int index = song.FindFreeVoice();
   if (index < 0) return;
@@ -315,14 +310,9 @@ void StartListVoice(SongEngine& song, int32_t track, int32_t value) {
 // (an octave above the MML key), cutting whatever that voice played.
 void StartBankVoice(SongEngine& song, int32_t track, int32_t value) {
   SongTrack& t = song.tracks[track];
-  const int32_t key = SaturateInt32(int64_t{value} + t.keyShift + 12);
-  const int last = std::min(song.bankLastIndex, kSampleBankSize - 1);
-  for (int i = 0; i <= last; ++i) {
-    if (song.bankKeys[i] != key) continue;
-    StartVoice(song.voices[track], i, song.bankLengths[i], 1, ScaledVolume(t.volume, song.volumeScale), t.pan,
-               track);
-    return;
-  }
+  const int i = song.BankIndexOfKey(SaturateInt32(int64_t{value} + t.keyShift + 12));
+  if (i < 0) return;
+  StartVoice(song.voices[track], i, song.bankLengths[i], 1, ScaledVolume(t.volume, song.volumeScale), t.pan, track);
 }
 
 }  // namespace

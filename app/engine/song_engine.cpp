@@ -1,5 +1,7 @@
 #include "app/engine/song_engine.h"
 
+#include <algorithm>
+
 #include "app/engine/plugin_slot.h"
 
 SongEngine g_songs[kSongCount];
@@ -78,6 +80,22 @@ int SongEngine::FindFreeVoice() const {
 
 void SongEngine::StopVoices() {
   for (PcmVoice& v : voices) v.active = 0;
+}
+
+const SongSampleListEntry* SongEngine::ListEntryOfKey(int32_t key) const {
+  const int count = std::clamp(listCount, 0, kSampleListSize);
+  for (int i = 0; i < count; ++i) {
+    if (sampleList[i].key == key) return &sampleList[i];
+  }
+  return nullptr;
+}
+
+int SongEngine::BankIndexOfKey(int32_t key) const {
+  const int last = std::min(bankLastIndex, kSampleBankSize - 1);
+  for (int i = 0; i <= last; ++i) {
+    if (bankKeys[i] == key) return i;
+  }
+  return -1;
 }
 
 void ResetSongEngine() {

@@ -203,6 +203,11 @@ struct SongEngine {
   int FindFreeVoice() const;
   // Every voice off.
   void StopVoices();
+  // The first sample-list entry with `key`, or null.
+  const SongSampleListEntry* ListEntryOfKey(int32_t key) const;
+  // Index of the first loaded bank record with `key` (bank keys are an octave above the MML
+  // key), or -1.
+  int BankIndexOfKey(int32_t key) const;
 
   uint8_t loaded;   // set by the compiler
   uint8_t playing;  // set by the transport and the tick
