@@ -6,10 +6,6 @@
 
 #include "tests/app/engine/mdx_builder.h"
 
-namespace {
-uint64_t FakeClock() { return g_fakeClock; }
-}  // namespace
-
 MdxTrack& MdxTrack::Raw(std::initializer_list<int> b) {
   for (int v : b) bytes.push_back(static_cast<uint8_t>(v));
   return *this;
@@ -40,8 +36,7 @@ MdxTrack& MdxTrack::JumpTo(size_t target) {
 
 void MdxPlayerTest::SetUp() {
   PluginSlotsTest::SetUp();
-  SetSequencerClock(FakeClock);
-  g_fakeClock = 100000000;  // 100 s: far from 0, as the system clock is
+  UseFakeClock();
   for (uint8_t& flag : state.fmInstrument) flag = 0;
   for (int32_t& key : state.lastKey) key = 0;
   for (PcmVoice& v : g_mdx.voices) v = PcmVoice{};

@@ -13,6 +13,11 @@ namespace {
 uint64_t FakeClock() { return g_fakeClock; }
 }  // namespace
 
+void UseFakeClock() {
+  SetSequencerClock(FakeClock);
+  g_fakeClock = 100000000;
+}
+
 SongEvent Event(uint32_t type, uint32_t tick, int32_t value, uint8_t articulate) {
   return SongEvent{type, tick, 0, value, articulate};
 }
@@ -26,8 +31,7 @@ std::vector<int> NoteOffBytes(int key) { return {0x80, key, 100}; }
 
 void SequencerTest::SetUp() {
   PluginSlotsTest::SetUp();
-  SetSequencerClock(FakeClock);
-  g_fakeClock = 100000000;  // 100 s: far from 0, as the system clock is
+  UseFakeClock();
   StopAllSongEngines();
   ResetSongEngine();
   for (int channel = kSongTrackCount; channel < kMixerChannelCount; ++channel) song.tracks[channel].Reset();

@@ -17,6 +17,9 @@ typedef std::pair<int, int> Frame;
 
 // The fake clock's reading, in microseconds.
 extern uint64_t g_fakeClock;
+// Puts the fake clock in place of the system's, reading 100 s (far from 0, as the system
+// clock is).
+void UseFakeClock();
 
 // The library's clock and sound system started with no sound thread, so that the frames the
 // engines push stay queued in their players. False when the sound system does not start.
