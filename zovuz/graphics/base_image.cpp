@@ -7,23 +7,6 @@
 
 namespace {
 
-uint32_t ReadPixelValue(const uint8_t *p, int Bytes)
-{
-    switch (Bytes) {
-    case 1: return p[0];
-    case 2: return (uint32_t)p[0] | (uint32_t)p[1] << 8;
-    case 3: return (uint32_t)p[0] | (uint32_t)p[1] << 8 | (uint32_t)p[2] << 16;
-    case 4: return (uint32_t)p[0] | (uint32_t)p[1] << 8 | (uint32_t)p[2] << 16 | (uint32_t)p[3] << 24;
-    default: return 0;
-    }
-}
-
-void WritePixelValue(uint8_t *p, int Bytes, uint32_t v)
-{
-    for (int i = 0; i < Bytes; ++i)
-        p[i] = (uint8_t)(v >> (8 * i));
-}
-
 // A plain image whose pixels can be addressed row by row.
 bool IsAddressable(const BASEIMAGE *Image)
 {

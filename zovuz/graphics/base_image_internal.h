@@ -3,9 +3,37 @@
 #pragma once
 
 #include <stdint.h>
+#include <string.h>
 
 #include "zovuz/core/zovuz_core.h"
 #include "zovuz/graphics/zovuz_graphics.h"
+
+// ---- Pixel values -------------------------------------------------------------------------
+
+// A pixel value of 1 to 4 bytes, stored low byte first (0 for any other size).
+inline uint32_t ReadPixelValue(const uint8_t *p, int Bytes)
+{
+    uint32_t v;
+    switch (Bytes) {
+    case 4: memcpy(&v, p, 4); return v;
+    case 3: return (uint32_t)p[0] | (uint32_t)p[1] << 8 | (uint32_t)p[2] << 16;
+    case 2: return (uint32_t)p[0] | (uint32_t)p[1] << 8;
+    case 1: return p[0];
+    default: return 0;
+    }
+}
+
+// Stores the low Bytes bytes (1 to 4) of a pixel value, low byte first.
+inline void WritePixelValue(uint8_t *p, int Bytes, uint32_t v)
+{
+    switch (Bytes) {
+    case 4: memcpy(p, &v, 4); break;
+    case 3: p[0] = (uint8_t)v; p[1] = (uint8_t)(v >> 8); p[2] = (uint8_t)(v >> 16); break;
+    case 2: p[0] = (uint8_t)v; p[1] = (uint8_t)(v >> 8); break;
+    case 1: p[0] = (uint8_t)v; break;
+    default: break;
+    }
+}
 
 // ---- Shared lookup tables -----------------------------------------------------------------
 

@@ -29,27 +29,6 @@ Kind KindOf(const COLORDATA &c, bool DestSide)
     return c.ChannelBits == 8 ? Kind::Int8 : c.ChannelBits == 16 ? Kind::Int16 : Kind::Invalid;
 }
 
-inline uint32_t ReadValue(const uint8_t *p, int Bytes)
-{
-    uint32_t v = 0;
-    switch (Bytes) {
-    case 4: memcpy(&v, p, 4); return v;
-    case 3: return (uint32_t)p[0] | (uint32_t)p[1] << 8 | (uint32_t)p[2] << 16;
-    case 2: return (uint32_t)p[0] | (uint32_t)p[1] << 8;
-    default: return p[0];
-    }
-}
-
-inline void WriteValue(uint8_t *p, int Bytes, uint32_t v)
-{
-    switch (Bytes) {
-    case 4: memcpy(p, &v, 4); break;
-    case 3: p[0] = (uint8_t)v; p[1] = (uint8_t)(v >> 8); p[2] = (uint8_t)(v >> 16); break;
-    case 2: p[0] = (uint8_t)v; p[1] = (uint8_t)(v >> 8); break;
-    default: p[0] = (uint8_t)v; break;
-    }
-}
-
 inline uint32_t PaletteValue(const COLORDATA &c, uint32_t Index)
 {
     uint32_t v;
@@ -167,7 +146,7 @@ int NearestPaletteIndices(uint8_t *Dest, int DestPitch, const COLORDATA &dc, int
         const uint8_t *s = Src + (ptrdiff_t)(r.Y + y) * SrcPitch + (ptrdiff_t)r.X * bytes;
         uint8_t *d = Dest + (ptrdiff_t)(DestY + y) * DestPitch + DestX;
         for (int x = 0; x < r.W; ++x, s += bytes) {
-            uint32_t v = ReadValue(s, bytes);
+            uint32_t v = ReadPixelValue(s, bytes);
             if (!haveLast || v != lastValue) {
                 int c[4];
                 for (int i = 0; i < 4; ++i)
@@ -209,7 +188,7 @@ int CopySameLayout(uint8_t *Dest, int DestPitch, int DestX, int DestY, const uin
                 memcpy(m, s, Bytes);
         } else if (Skip) {
             for (int x = 0; x < r.W; ++x, s += Bytes, d += Bytes)
-                if (ReadValue(s, Bytes) != key)
+                if (ReadPixelValue(s, Bytes) != key)
                     memcpy(d, s, Bytes);
         } else {
             memcpy(d, s, (size_t)r.W * Bytes);
@@ -226,9 +205,9 @@ int SkipKeyXrgbToArgb(uint8_t *Dest, int DestPitch, int DestX, int DestY, const 
         const uint8_t *s = Src + (ptrdiff_t)(r.Y + y) * SrcPitch + (ptrdiff_t)r.X * 4;
         uint8_t *d = Dest + (ptrdiff_t)(DestY + y) * DestPitch + (ptrdiff_t)DestX * 4;
         for (int x = 0; x < r.W; ++x, s += 4, d += 4) {
-            uint32_t v = ReadValue(s, 4);
+            uint32_t v = ReadPixelValue(s, 4);
             if ((v & 0xFFFFFF) != key)
-                WriteValue(d, 4, v | 0xFF000000u);
+                WritePixelValue(d, 4, v | 0xFF000000u);
         }
     }
     return 0;
@@ -251,9 +230,9 @@ int KeyTestSameColour(uint8_t *Dest, int DestPitch, const COLORDATA &dc, int Des
         uint8_t *d = Dest + (ptrdiff_t)(DestY + y) * DestPitch +
                      (ptrdiff_t)(DestX + (Mirror ? r.W - 1 : 0)) * bytes;
         for (int x = 0; x < r.W; ++x, s += bytes, d += step) {
-            uint32_t v = ReadValue(s, bytes) | setFirst;
+            uint32_t v = ReadPixelValue(s, bytes) | setFirst;
             v = (v & colour) == key ? v & ~dc.AlphaMask : v | dc.AlphaMask;
-            WriteValue(d, bytes, v);
+            WritePixelValue(d, bytes, v);
         }
     }
     return 0;
@@ -436,7 +415,7 @@ int GeneralConversion(const GeneralJob &j)
                 if (!destWide || dk == Kind::Int8)
                     sv = WideToArgb(sk, wide);
             } else {
-                uint32_t raw = ReadValue(s, sBytes);
+                uint32_t raw = ReadPixelValue(s, sBytes);
                 if (o.Skip && (sBytes == 1 ? raw : raw & srcMaskUnion) == skipKey)
                     continue;
                 sv = sBytes == 1 ? PaletteValue(sc, raw) : raw;
@@ -489,7 +468,7 @@ int GeneralConversion(const GeneralJob &j)
                 v[3] = (v[0] == keyRgb[0] && v[1] == keyRgb[1] && v[2] == keyRgb[2]) ? 0 : dl.Max[3];
                 break;
             case AlphaImage: {
-                uint32_t av = ReadValue(a, aBytes);
+                uint32_t av = ReadPixelValue(a, aBytes);
                 if (aBytes == 1)
                     av = PaletteValue(*j.Ac, av);
                 v[3] = (av & al.Mask[0]) >> al.Loc[0];
@@ -543,9 +522,9 @@ int GeneralConversion(const GeneralJob &j)
                                           (uint8_t)(out >> 24)};
                 memcpy(d, bytes, dc.ChannelCount);
             } else if (dc.BitDepth == 16 || dc.BitDepth == 32) {
-                WriteValue(d, dBytes, out | dc.NoneMask);
+                WritePixelValue(d, dBytes, out | dc.NoneMask);
             } else {
-                WriteValue(d, dBytes, out);
+                WritePixelValue(d, dBytes, out);
             }
         }
     }

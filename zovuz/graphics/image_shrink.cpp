@@ -1,27 +1,6 @@
 // Half-size reduction of 16- and 32-bit images: the mip levels of the Direct3D back ends.
 #include "zovuz/graphics/base_image_internal.h"
 
-namespace {
-
-uint32_t ReadValue(const uint8_t *p, int Bytes)
-{
-    return Bytes == 2 ? (uint32_t)p[0] | (uint32_t)p[1] << 8
-                      : (uint32_t)p[0] | (uint32_t)p[1] << 8 | (uint32_t)p[2] << 16 |
-                            (uint32_t)p[3] << 24;
-}
-
-void WriteValue(uint8_t *p, int Bytes, uint32_t v)
-{
-    p[0] = (uint8_t)v;
-    p[1] = (uint8_t)(v >> 8);
-    if (Bytes == 4) {
-        p[2] = (uint8_t)(v >> 16);
-        p[3] = (uint8_t)(v >> 24);
-    }
-}
-
-}  // namespace
-
 int ShrinkImageHalf(const COLORDATA *Cd, void *DestPixels, int DestPitch, const void *SrcPixels,
                     int SrcPitch, int DestX, int DestY, int SrcX, int SrcY, int SrcWidth,
                     int SrcHeight)
@@ -38,7 +17,7 @@ int ShrinkImageHalf(const COLORDATA *Cd, void *DestPixels, int DestPitch, const 
 
     if (SrcWidth == 1 && SrcHeight == 1) {
         if (handled)
-            WriteValue(dest, bytes, ReadValue(src, bytes));
+            WritePixelValue(dest, bytes, ReadPixelValue(src, bytes));
         return 0;
     }
     if (SrcWidth == 0 || SrcHeight == 0)
@@ -58,8 +37,8 @@ int ShrinkImageHalf(const COLORDATA *Cd, void *DestPixels, int DestPitch, const 
         const uint8_t *s = src + (ptrdiff_t)y * 2 * SrcPitch;
         uint8_t *d = dest + (ptrdiff_t)y * DestPitch;
         for (int x = 0; x < width; ++x, s += 2 * bytes, d += bytes) {
-            uint32_t p[4] = {ReadValue(s, bytes), ReadValue(s + stepX, bytes),
-                             ReadValue(s + stepY, bytes), ReadValue(s + stepY + stepX, bytes)};
+            uint32_t p[4] = {ReadPixelValue(s, bytes), ReadPixelValue(s + stepX, bytes),
+                             ReadPixelValue(s + stepY, bytes), ReadPixelValue(s + stepY + stepX, bytes)};
             int count = shift == 2 ? 4 : 2;
             if (shift == 1 && SrcWidth == 1)
                 p[1] = p[2];  // vertical pair: the pixel below
@@ -72,7 +51,7 @@ int ShrinkImageHalf(const COLORDATA *Cd, void *DestPixels, int DestPitch, const 
                     sum += (p[i] & masks[c]) >> locs[c];
                 out |= ((uint32_t)(sum >> shift) << locs[c]) & masks[c];
             }
-            WriteValue(d, bytes, out);
+            WritePixelValue(d, bytes, out);
         }
     }
     return 0;

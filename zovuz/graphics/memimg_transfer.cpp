@@ -2,23 +2,10 @@
 // run table that a whole-image transfer rebuilds.
 #include <string.h>
 
+#include "zovuz/graphics/base_image_internal.h"
 #include "zovuz/graphics/memimg_internal.h"
 
 namespace {
-
-inline uint32_t ReadPixel(const uint8_t *p, int Bytes)
-{
-    if (Bytes == 1)
-        return *p;
-    if (Bytes == 2) {
-        uint16_t v;
-        memcpy(&v, p, 2);
-        return v;
-    }
-    uint32_t v;
-    memcpy(&v, p, 4);
-    return v;
-}
 
 // The kind of one pixel for the run table.
 inline uint8_t RunKind(const MemImgImage *image, uint32_t Pixel)
@@ -39,10 +26,10 @@ void BuildRunTable(const MEMIMG *View)
     for (int y = 0; y < View->Height; ++y, row += image->Pitch) {
         int x = 0;
         while (x < View->Width) {
-            uint8_t kind = RunKind(image, ReadPixel(row + x * bytes, bytes));
+            uint8_t kind = RunKind(image, ReadPixelValue(row + x * bytes, bytes));
             int length = 1;
             while (length < MEMIMG_RUN_MAX && x + length < View->Width &&
-                   RunKind(image, ReadPixel(row + (x + length) * bytes, bytes)) == kind)
+                   RunKind(image, ReadPixelValue(row + (x + length) * bytes, bytes)) == kind)
                 ++length;
             *out++ = (uint8_t)(kind | (length - 1));
             x += length;
