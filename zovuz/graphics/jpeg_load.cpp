@@ -17,9 +17,7 @@ struct JpegSourceManager
     jpeg_source_mgr Pub;
     JOCTET *Buffer;          // kJpegBufferBytes, from the decompressor's permanent pool
     int StartOfFile;         // nothing was read yet
-    ImageStreamPair *Stream;
-    int64_t Base;            // stream position when the source was installed
-    int64_t Length;          // bytes from Base to the end
+    ImageReader *Reader;     // the loader's stream, measured when the source was installed
 };
 
 struct JpegErrorManager
@@ -36,10 +34,10 @@ void JpegInitSource(j_decompress_ptr Cinfo)
 boolean JpegFillInputBuffer(j_decompress_ptr Cinfo)
 {
     JpegSourceManager *src = (JpegSourceManager *)Cinfo->src;
-    const StreamFunctionTable &t = src->Stream->Table;
-    int64_t left = src->Length - (t.Tell(src->Stream->Stream) - src->Base);
+    ImageStreamPair *stream = src->Reader->Stream;
+    int64_t left = src->Reader->Remaining();
     size_t want = left < kJpegBufferBytes ? (left > 0 ? (size_t)left : 0) : kJpegBufferBytes;
-    size_t n = want > 0 ? t.Read(src->Buffer, 1, want, src->Stream->Stream) : 0;
+    size_t n = want > 0 ? stream->Table.Read(src->Buffer, 1, want, stream->Stream) : 0;
     if (n == 0) {
         if (src->StartOfFile)
             ERREXIT(Cinfo, JERR_INPUT_EMPTY);
@@ -78,17 +76,12 @@ void JpegErrorExit(j_common_ptr Cinfo)
 // Messages are not shown: a loader writes no log lines.
 void JpegOutputMessage(j_common_ptr) {}
 
-void InstallSource(j_decompress_ptr Cinfo, ImageStreamPair *Stream)
+void InstallSource(j_decompress_ptr Cinfo, ImageReader *Reader)
 {
     JpegSourceManager *src = (JpegSourceManager *)(*Cinfo->mem->alloc_small)(
         (j_common_ptr)Cinfo, JPOOL_PERMANENT, sizeof(JpegSourceManager));
     src->Buffer = (JOCTET *)(*Cinfo->mem->alloc_small)((j_common_ptr)Cinfo, JPOOL_PERMANENT, kJpegBufferBytes);
-    src->Stream = Stream;
-    const StreamFunctionTable &t = Stream->Table;
-    src->Base = t.Tell(Stream->Stream);
-    t.Seek(Stream->Stream, 0, FILE_SEEK_END);
-    src->Length = t.Tell(Stream->Stream) - src->Base;
-    t.Seek(Stream->Stream, src->Base, FILE_SEEK_SET);
+    src->Reader = Reader;
     src->StartOfFile = TRUE;
     src->Pub.init_source = JpegInitSource;
     src->Pub.fill_input_buffer = JpegFillInputBuffer;
@@ -154,7 +147,8 @@ int LoadJpegImageBase(ImageStreamPair *Stream, BASEIMAGE *Image, int HeaderOnly,
         return -1;
     }
     jpeg_create_decompress(&cinfo);
-    InstallSource(&cinfo, Stream);
+    ImageReader reader(Stream);
+    InstallSource(&cinfo, &reader);
     jpeg_read_header(&cinfo, TRUE);
 
     const int components = cinfo.num_components;

@@ -14,36 +14,17 @@ namespace {
 // The largest ancillary chunk libpng may allocate for (text, profiles).
 constexpr png_alloc_size_t kPngChunkMax = 8 * 1024 * 1024;
 
-struct PngReadRecord
-{
-    ImageStreamPair *Stream;
-    int64_t Base;    // stream position when the reader was installed
-    int64_t Length;  // bytes from Base to the end
-};
-
+// Reads through the loader's bounded reader: a read past the end of the stream is an error.
 void PngReadDataProc(png_structp Png, png_bytep Data, size_t Length)
 {
-    PngReadRecord *rec = (PngReadRecord *)png_get_io_ptr(Png);
-    const StreamFunctionTable &t = rec->Stream->Table;
-    int64_t at = t.Tell(rec->Stream->Stream) - rec->Base;
-    if (rec->Length - at < (int64_t)Length || t.Read(Data, 1, Length, rec->Stream->Stream) != Length)
+    ImageReader *r = (ImageReader *)png_get_io_ptr(Png);
+    if (r->Remaining() < (int64_t)Length || !r->Read(Data, Length))
         png_error(Png, "Read Error");
 }
 
 // Errors return to the loader; warnings are not shown (a loader writes no log lines).
 void PngErrorProc(png_structp Png, png_const_charp) { png_longjmp(Png, 1); }
 void PngWarningProc(png_structp, png_const_charp) {}
-
-void PngSetupStreamReader(png_structp Png, PngReadRecord *Rec, ImageStreamPair *Stream)
-{
-    const StreamFunctionTable &t = Stream->Table;
-    Rec->Stream = Stream;
-    Rec->Base = t.Tell(Stream->Stream);
-    t.Seek(Stream->Stream, 0, FILE_SEEK_END);
-    Rec->Length = t.Tell(Stream->Stream) - Rec->Base;
-    t.Seek(Stream->Stream, Rec->Base, FILE_SEEK_SET);
-    png_set_read_fn(Png, Rec, PngReadDataProc);
-}
 
 void SetPaletteFormat(png_structp Png, png_infop Info, COLORDATA *Cd)
 {
@@ -97,8 +78,8 @@ int LoadPngImage(ImageStreamPair *Stream, BASEIMAGE *Image, int HeaderOnly)
     }
     png_set_user_limits(png, kImageMaxSide, kImageMaxSide);
     png_set_chunk_malloc_max(png, kPngChunkMax);
-    PngReadRecord record;
-    PngSetupStreamReader(png, &record, Stream);
+    ImageReader reader(Stream);
+    png_set_read_fn(png, &reader, PngReadDataProc);
     png_set_sig_bytes(png, 0);
     png_read_info(png, info);
 
