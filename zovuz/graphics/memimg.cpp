@@ -60,6 +60,20 @@ void FreeMemImgImage(MemImgImage *image)
     DXFREE(image);
 }
 
+// Bytes per pixel of an image of these settings: palette indices and 8-bit values take one,
+// 5-6-5 with alpha and 8-8-8 four, the other formats two.
+int PixelBytesOf(int ColorType, int UsePalette, int UseAlpha)
+{
+    if (UsePalette)
+        return 1;
+    switch (ColorType) {
+    case MEMIMG_COLORTYPE_565: return UseAlpha ? 4 : 2;
+    case MEMIMG_COLORTYPE_XRGB8: return 4;
+    case MEMIMG_COLORTYPE_VALUE8: return 1;
+    default: return 2;
+    }
+}
+
 }  // namespace
 
 MemImgManageData MemImgManage = {0, {0, 0, 0, 0}, 0, 0, 0xFFFFFF, {}, {}, {}, {}, 0};
@@ -79,14 +93,7 @@ const COLORDATA *GetMemImgColorData(int ColorType, int UseAlpha, int UsePalette)
 
 int GetMemImgPixelBytes(const MemImgImage *Image)
 {
-    if (Image->UsePalette)
-        return 1;
-    switch (Image->ColorType) {
-    case MEMIMG_COLORTYPE_565: return Image->UseAlpha ? 4 : 2;
-    case MEMIMG_COLORTYPE_XRGB8: return 4;
-    case MEMIMG_COLORTYPE_VALUE8: return 1;
-    default: return 2;
-    }
+    return PixelBytesOf(Image->ColorType, Image->UsePalette, Image->UseAlpha);
 }
 
 int CreateMemImg(MEMIMG *View, int Width, int Height, int Pitch, uint32_t ColorKey, int ColorType,
@@ -102,10 +109,7 @@ int CreateMemImg(MEMIMG *View, int Width, int Height, int Pitch, uint32_t ColorK
     if (ColorType == MEMIMG_COLORTYPE_VALUE8 || ColorType == MEMIMG_COLORTYPE_VALUE16)
         UsePalette = UseAlpha = 0;
 
-    int bytes = UsePalette ? 1
-              : ColorType == MEMIMG_COLORTYPE_565 ? (UseAlpha ? 4 : 2)
-              : ColorType == MEMIMG_COLORTYPE_XRGB8 ? 4
-              : ColorType == MEMIMG_COLORTYPE_VALUE8 ? 1 : 2;
+    int bytes = PixelBytesOf(ColorType, UsePalette, UseAlpha);
     if (Width > (INT_MAX - 15) / bytes)
         return -1;
     int request = Pitch >= 0 ? Pitch : Width * bytes;
