@@ -31,30 +31,6 @@ int CreateStandardBaseImage(int Width, int Height, BASEIMAGE *Image, int (*Forma
     return Image->Pixels != nullptr ? 0 : -1;
 }
 
-// The fill value repeated over whole 32-bit words: four bytes, two 16-bit values, or one pixel.
-void FillRows(uint8_t *First, int Pitch, int Rows, int Pixels, int Bytes, uint32_t Value)
-{
-    uint32_t word = Value;
-    if (Bytes == 1)
-        word = (Value & 0xFF) * 0x01010101u;
-    else if (Bytes == 2)
-        word = (Value & 0xFFFF) * 0x00010001u;
-    for (int y = 0; y < Rows; ++y) {
-        uint8_t *p = First + (ptrdiff_t)y * Pitch;
-        if (Bytes == 3) {
-            for (int x = 0; x < Pixels; ++x, p += 3)
-                WritePixelValue(p, 3, Value);
-            continue;
-        }
-        int bytes = Pixels * Bytes;
-        int words = bytes / 4;
-        for (int i = 0; i < words; ++i, p += 4)
-            memcpy(p, &word, 4);
-        for (int i = words * 4; i < bytes; i += Bytes, p += Bytes)
-            WritePixelValue(p, Bytes, word);
-    }
-}
-
 // Clips (X, Y, Width, Height) to the image: false when refused or nothing is left.
 bool ClipRect(const BASEIMAGE *Image, int &X, int &Y, int &Width, int &Height, int &Result)
 {
@@ -81,6 +57,30 @@ uint8_t *DecodedPixelRow(BASEIMAGE *Image, int X, int Y)
 }
 
 }  // namespace
+
+// The fill value repeated over whole 32-bit words: four bytes, two 16-bit values, or one pixel.
+void FillPixelRows(uint8_t *First, int Pitch, int Rows, int Pixels, int Bytes, uint32_t Value)
+{
+    uint32_t word = Value;
+    if (Bytes == 1)
+        word = (Value & 0xFF) * 0x01010101u;
+    else if (Bytes == 2)
+        word = (Value & 0xFFFF) * 0x00010001u;
+    for (int y = 0; y < Rows; ++y) {
+        uint8_t *p = First + (ptrdiff_t)y * Pitch;
+        if (Bytes == 3) {
+            for (int x = 0; x < Pixels; ++x, p += 3)
+                WritePixelValue(p, 3, Value);
+            continue;
+        }
+        int bytes = Pixels * Bytes;
+        int words = bytes / 4;
+        for (int i = 0; i < words; ++i, p += 4)
+            memcpy(p, &word, 4);
+        for (int i = words * 4; i < bytes; i += Bytes, p += Bytes)
+            WritePixelValue(p, Bytes, word);
+    }
+}
 
 int CreateARGB8ColorBaseImage(int Width, int Height, BASEIMAGE *Image)
 {
@@ -174,8 +174,8 @@ int FillRectBaseImage(BASEIMAGE *Image, int X, int Y, int Width, int Height, int
     // A palette image takes the red argument as the index itself.
     uint32_t value = bytes == 1 ? (uint32_t)(Red & 0xFF)
                                 : MakeColorDataValue(&Image->ColorData, Red, Green, Blue, Alpha);
-    FillRows((uint8_t *)Image->Pixels + (ptrdiff_t)Y * Image->Pitch + (ptrdiff_t)X * bytes,
-             Image->Pitch, Height, Width, bytes, value);
+    FillPixelRows((uint8_t *)Image->Pixels + (ptrdiff_t)Y * Image->Pitch + (ptrdiff_t)X * bytes,
+                  Image->Pitch, Height, Width, bytes, value);
     return 0;
 }
 

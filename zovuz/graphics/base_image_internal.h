@@ -35,6 +35,9 @@ inline void WritePixelValue(uint8_t *p, int Bytes, uint32_t v)
     }
 }
 
+// Fills Rows rows of Pixels pixels of 1 to 4 bytes with Value, whole 32-bit words at a time.
+void FillPixelRows(uint8_t *First, int Pitch, int Rows, int Pixels, int Bytes, uint32_t Value);
+
 // ---- Shared lookup tables -----------------------------------------------------------------
 
 // Built once (BuildBaseImageTables) and read without a lock afterwards: the alpha

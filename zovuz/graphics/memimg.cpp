@@ -2,6 +2,7 @@
 #include <limits.h>
 #include <string.h>
 
+#include "zovuz/graphics/base_image_internal.h"
 #include "zovuz/graphics/memimg_internal.h"
 
 namespace {
@@ -282,21 +283,6 @@ void FillMemImg(MEMIMG *View, const ImageRect *Rect, uint32_t Value)
         return;
     int bytes = GetMemImgPixelBytes(View->Base);
     int pitch = View->Base->Pitch;
-    uint8_t *row = View->UseImage + (size_t)rect.top * pitch + (size_t)rect.left * bytes;
-    for (int y = 0; y < height; ++y, row += pitch) {
-        switch (bytes) {
-        case 1: memset(row, (int)(Value & 0xFF), (size_t)width); break;
-        case 2: {
-            uint16_t v = (uint16_t)Value;
-            for (int x = 0; x < width; ++x)
-                memcpy(row + x * 2, &v, 2);
-            break;
-        }
-        case 4:
-            for (int x = 0; x < width; ++x)
-                memcpy(row + x * 4, &Value, 4);
-            break;
-        default: return;
-        }
-    }
+    FillPixelRows(View->UseImage + (size_t)rect.top * pitch + (size_t)rect.left * bytes, pitch,
+                  height, width, bytes, Value);
 }
