@@ -35,6 +35,13 @@ inline void WritePixelValue(uint8_t *p, int Bytes, uint32_t v)
     }
 }
 
+// The largest value of a channel Width bits wide, for widths up to 32 (also the mask of the
+// low Width bits).
+inline uint32_t WidthMax(int Width)
+{
+    return Width >= 32 ? 0xFFFFFFFFu : ((1u << Width) - 1u);
+}
+
 // Fills Rows rows of Pixels pixels of 1 to 4 bytes with Value, whole 32-bit words at a time.
 void FillPixelRows(uint8_t *First, int Pitch, int Rows, int Pixels, int Bytes, uint32_t Value);
 

@@ -36,11 +36,6 @@ inline uint32_t PaletteValue(const COLORDATA &c, uint32_t Index)
     return v;
 }
 
-inline uint32_t WidthMax(int Width)
-{
-    return Width >= 32 ? 0xFFFFFFFFu : ((1u << Width) - 1u);
-}
-
 // Channel widening: the new low bits repeat the top bits (5-bit 31 -> 255, 16 -> 131).
 inline uint32_t Widen(uint32_t v, int Shift, uint32_t SrcMax)
 {

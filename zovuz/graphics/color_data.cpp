@@ -25,17 +25,6 @@ void MaskPlace(uint32_t Mask, uint8_t *Loc, uint8_t *Width)
     *Width = (uint8_t)width;
 }
 
-uint32_t DepthMask(int BitDepth)
-{
-    return BitDepth >= 32 ? 0xFFFFFFFFu : ((1u << BitDepth) - 1u);
-}
-
-// 2^width - 1 for widths up to 32.
-uint32_t WidthMax(int Width)
-{
-    return Width >= 32 ? 0xFFFFFFFFu : ((1u << Width) - 1u);
-}
-
 uint32_t ScaleTo255(uint32_t Value, int Width)
 {
     if (Width == 0)
@@ -103,7 +92,7 @@ int SetColorData(COLORDATA *Cd, int BitDepth, uint32_t RedMask, uint32_t GreenMa
     Cd->GreenMask = GreenMask;
     Cd->BlueMask = BlueMask;
     Cd->AlphaMask = AlphaMask;
-    Cd->NoneMask = DepthMask(BitDepth) & ~(RedMask | GreenMask | BlueMask | AlphaMask);
+    Cd->NoneMask = WidthMax(BitDepth) & ~(RedMask | GreenMask | BlueMask | AlphaMask);
     MaskPlace(RedMask, &Cd->RedLoc, &Cd->RedWidth);
     MaskPlace(GreenMask, &Cd->GreenLoc, &Cd->GreenWidth);
     MaskPlace(BlueMask, &Cd->BlueLoc, &Cd->BlueWidth);
@@ -154,7 +143,7 @@ void SetColorDataNoneMask(COLORDATA *Cd)
     Cd->NoneMask = 0;
     int sum = Cd->RedWidth + Cd->GreenWidth + Cd->BlueWidth + Cd->AlphaWidth;
     if (sum != Cd->BitDepth && Cd->BitDepth != 0)
-        Cd->NoneMask = DepthMask(Cd->BitDepth) &
+        Cd->NoneMask = WidthMax(Cd->BitDepth) &
                        ~(Cd->RedMask | Cd->GreenMask | Cd->BlueMask | Cd->AlphaMask);
 }
 
