@@ -92,6 +92,17 @@ int CreateXRGB8ColorBaseImage(int Width, int Height, BASEIMAGE *Image)
     return CreateStandardBaseImage(Width, Height, Image, CreateXRGB8ColorData);
 }
 
+int ConvertBaseImageToArgb(BASEIMAGE *Image)
+{
+    BASEIMAGE converted = {};
+    if (CreateARGB8ColorBaseImage(Image->Width, Image->Height, &converted) < 0)
+        return -1;
+    BltBaseImage(0, 0, Image->Width, Image->Height, 0, 0, Image, &converted);
+    DXFREE(Image->Pixels);
+    *Image = converted;
+    return 0;
+}
+
 int ReleaseBaseImage(BASEIMAGE *Image)
 {
     if (Image == nullptr)
@@ -360,14 +371,8 @@ int MultiplyAlphaBaseImage(BASEIMAGE *Image)
     bool argb = cd.BitDepth == 32 && cd.PixelBytes == 4 && !cd.FloatFlag && cd.NoneMask == 0 &&
                 cd.RedMask == 0xFF0000 && cd.GreenMask == 0xFF00 && cd.BlueMask == 0xFF &&
                 cd.AlphaMask == 0xFF000000u;
-    if (!argb) {
-        BASEIMAGE converted;
-        if (CreateARGB8ColorBaseImage(Image->Width, Image->Height, &converted) < 0)
-            return -1;
-        BltBaseImage(0, 0, Image->Width, Image->Height, 0, 0, Image, &converted);
-        DXFREE(Image->Pixels);
-        *Image = converted;
-    }
+    if (!argb && ConvertBaseImageToArgb(Image) < 0)
+        return -1;
     BuildBaseImageTables();
     for (int y = 0; y < Image->Height; ++y) {
         uint8_t *p = (uint8_t *)Image->Pixels + (ptrdiff_t)y * Image->Pitch;

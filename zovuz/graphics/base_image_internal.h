@@ -45,6 +45,9 @@ inline uint32_t WidthMax(int Width)
 // Fills Rows rows of Pixels pixels of 1 to 4 bytes with Value, whole 32-bit words at a time.
 void FillPixelRows(uint8_t *First, int Pitch, int Rows, int Pixels, int Bytes, uint32_t Value);
 
+// Replaces a plain image's pixels by a 32-bit ARGB copy of them. 0 / -1 (the image unchanged).
+int ConvertBaseImageToArgb(BASEIMAGE *Image);
+
 // ---- Shared lookup tables -----------------------------------------------------------------
 
 // Built once (BuildBaseImageTables) and read without a lock afterwards: the alpha

@@ -54,13 +54,8 @@ int ApplyPremultipliedAlpha(ImageLoadParam *Param, BASEIMAGE *Image)
     if (Image->ColorData.Format != COLORDATA_FORMAT_PLAIN) {
         if (DecompressDxtBaseImage(Image, 1) < 0)
             return -1;
-    } else {
-        BASEIMAGE argb = {};
-        if (CreateARGB8ColorBaseImage(Image->Width, Image->Height, &argb) < 0)
-            return -1;
-        BltBaseImageWhole(0, 0, Image, &argb);
-        DXFREE(Image->Pixels);
-        *Image = argb;
+    } else if (ConvertBaseImageToArgb(Image) < 0) {
+        return -1;
     }
     const uint32_t key = 0xFF000000u | (Param->TransparentColor & 0xFFFFFF);
     for (int y = 0; y < Image->Height; ++y) {
