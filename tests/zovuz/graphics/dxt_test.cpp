@@ -4,23 +4,18 @@
 
 #include <vector>
 
+#include "tests/zovuz/graphics/image_fixture.h"
 #include "tests/zovuz/graphics/pixel_fixture.h"
 #include "zovuz/core/zovuz_core.h"
 #include "zovuz/graphics/base_image_internal.h"
 
 namespace {
 
-void Put16(std::vector<uint8_t> &b, uint16_t v)
-{
-    b.push_back((uint8_t)v);
-    b.push_back((uint8_t)(v >> 8));
-}
-
 // A colour half: two 5-6-5 endpoints and the 2-bit indices of texels 0..15.
 void ColourHalf(std::vector<uint8_t> &b, uint16_t c0, uint16_t c1, uint32_t Indices)
 {
-    Put16(b, c0);
-    Put16(b, c1);
+    PutLe16(b, c0);
+    PutLe16(b, c1);
     for (int i = 0; i < 4; ++i)
         b.push_back((uint8_t)(Indices >> (8 * i)));
 }
