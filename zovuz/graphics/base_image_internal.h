@@ -80,6 +80,10 @@ void BuildBaseImageTables(void);
 // 0 for a plain format, -1 for an unknown one or a size that does not fit in an int.
 int GetDxtImageDataSize(int Format, int Width, int Height, int MipCount);
 
+// Bytes of the first Levels levels of a plain mip chain: level 0 at its own pitch, the others
+// tightly packed (w and h halving down to 1).
+int64_t PlainChainBytes(int64_t Pitch0, int Width, int Height, int PixelBytes, int Levels);
+
 // Widens a transfer rectangle of a DXT image to whole 4 x 4 blocks: left and top round down,
 // right and bottom round up, so every pixel of the rectangle stays inside.
 void AlignDxtTransferRect(ImageRect *Rect);

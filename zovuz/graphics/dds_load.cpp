@@ -52,19 +52,6 @@ constexpr uint32_t kPixelFourCc = 0x4, kPixelRgb = 0x40;
 constexpr uint32_t kCapsComplex = 0x8, kCapsMipMap = 0x400000;
 constexpr uint32_t kCaps2CubeMap = 0x200, kCaps2AllFaces = 0xFC00;
 
-// Bytes of the first Levels levels of a plain chain: level 0 at its own pitch, the others
-// tightly packed.
-int64_t PlainChainBytes(int64_t Pitch0, int Width, int Height, int PixelBytes, int Levels)
-{
-    int64_t total = 0;
-    for (int l = 0; l < Levels; ++l) {
-        total += l == 0 ? Pitch0 * Height : (int64_t)Width * PixelBytes * Height;
-        Width = Width > 1 ? Width / 2 : 1;
-        Height = Height > 1 ? Height / 2 : 1;
-    }
-    return total;
-}
-
 // The format of the pixel-format block. False when unsupported.
 bool ReadFormat(const uint8_t *H, COLORDATA *Cd)
 {

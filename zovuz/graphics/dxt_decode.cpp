@@ -31,17 +31,6 @@ int64_t DxtFaceBytes(int Format, int Width, int Height, int Levels)
     return total;
 }
 
-int64_t DecodedFaceBytes(int Width, int Height, int Levels)
-{
-    int64_t total = 0;
-    for (int l = 0; l < Levels; ++l) {
-        total += (int64_t)Width * Height * 4;
-        Width = Width > 1 ? Width / 2 : 1;
-        Height = Height > 1 ? Height / 2 : 1;
-    }
-    return total;
-}
-
 struct Rgba
 {
     uint8_t b, g, r, a;
@@ -151,6 +140,17 @@ void DecodeLevel(int Format, const uint8_t *Src, int Width, int Height, uint8_t 
 
 }  // namespace
 
+int64_t PlainChainBytes(int64_t Pitch0, int Width, int Height, int PixelBytes, int Levels)
+{
+    int64_t total = 0;
+    for (int l = 0; l < Levels; ++l) {
+        total += l == 0 ? Pitch0 * Height : (int64_t)Width * PixelBytes * Height;
+        Width = Width > 1 ? Width / 2 : 1;
+        Height = Height > 1 ? Height / 2 : 1;
+    }
+    return total;
+}
+
 int GetDxtImageDataSize(int Format, int Width, int Height, int MipCount)
 {
     if (Format == 0)
@@ -184,7 +184,8 @@ int DecompressDxtBaseImage(BASEIMAGE *Image, int FreeFlag)
     int faces = Image->CubeFlag ? 6 : 1;
     int levels = Image->MipCount > 1 ? Image->MipCount : 1;
     int64_t srcFace = DxtFaceBytes(format, Image->Width, Image->Height, levels);
-    int64_t destFace = DecodedFaceBytes(Image->Width, Image->Height, levels);
+    int64_t destFace =
+        PlainChainBytes((int64_t)Image->Width * 4, Image->Width, Image->Height, 4, levels);
     if (destFace * faces > 0x7FFFFFFF)
         return -1;
     uint8_t *out = (uint8_t *)DXALLOC((size_t)(destFace * faces));
