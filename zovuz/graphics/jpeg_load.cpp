@@ -12,12 +12,17 @@ namespace {
 
 constexpr int kJpegBufferBytes = 4096;
 
+// The stream is measured here, not by ImageReader: the native fuzzing build compiles this file
+// with the system libjpeg's structure layout, so it shares no structure holding 64-bit members
+// with the other loaders.
 struct JpegSourceManager
 {
     jpeg_source_mgr Pub;
     JOCTET *Buffer;          // kJpegBufferBytes, from the decompressor's permanent pool
     int StartOfFile;         // nothing was read yet
-    ImageReader *Reader;     // the loader's stream, measured when the source was installed
+    ImageStreamPair *Stream;
+    int64_t Base;            // stream position when the source was installed
+    int64_t Length;          // bytes from Base to the end
 };
 
 struct JpegErrorManager
@@ -34,10 +39,10 @@ void JpegInitSource(j_decompress_ptr Cinfo)
 boolean JpegFillInputBuffer(j_decompress_ptr Cinfo)
 {
     JpegSourceManager *src = (JpegSourceManager *)Cinfo->src;
-    ImageStreamPair *stream = src->Reader->Stream;
-    int64_t left = src->Reader->Remaining();
+    const StreamFunctionTable &t = src->Stream->Table;
+    int64_t left = src->Length - (t.Tell(src->Stream->Stream) - src->Base);
     size_t want = left < kJpegBufferBytes ? (left > 0 ? (size_t)left : 0) : kJpegBufferBytes;
-    size_t n = want > 0 ? stream->Table.Read(src->Buffer, 1, want, stream->Stream) : 0;
+    size_t n = want > 0 ? t.Read(src->Buffer, 1, want, src->Stream->Stream) : 0;
     if (n == 0) {
         if (src->StartOfFile)
             ERREXIT(Cinfo, JERR_INPUT_EMPTY);
@@ -76,12 +81,17 @@ void JpegErrorExit(j_common_ptr Cinfo)
 // Messages are not shown: a loader writes no log lines.
 void JpegOutputMessage(j_common_ptr) {}
 
-void InstallSource(j_decompress_ptr Cinfo, ImageReader *Reader)
+void InstallSource(j_decompress_ptr Cinfo, ImageStreamPair *Stream)
 {
     JpegSourceManager *src = (JpegSourceManager *)(*Cinfo->mem->alloc_small)(
         (j_common_ptr)Cinfo, JPOOL_PERMANENT, sizeof(JpegSourceManager));
     src->Buffer = (JOCTET *)(*Cinfo->mem->alloc_small)((j_common_ptr)Cinfo, JPOOL_PERMANENT, kJpegBufferBytes);
-    src->Reader = Reader;
+    src->Stream = Stream;
+    const StreamFunctionTable &t = Stream->Table;
+    src->Base = t.Tell(Stream->Stream);
+    t.Seek(Stream->Stream, 0, FILE_SEEK_END);
+    src->Length = t.Tell(Stream->Stream) - src->Base;
+    t.Seek(Stream->Stream, src->Base, FILE_SEEK_SET);
     src->StartOfFile = TRUE;
     src->Pub.init_source = JpegInitSource;
     src->Pub.fill_input_buffer = JpegFillInputBuffer;
@@ -147,8 +157,7 @@ int LoadJpegImageBase(ImageStreamPair *Stream, BASEIMAGE *Image, int HeaderOnly,
         return -1;
     }
     jpeg_create_decompress(&cinfo);
-    ImageReader reader(Stream);
-    InstallSource(&cinfo, &reader);
+    InstallSource(&cinfo, Stream);
     jpeg_read_header(&cinfo, TRUE);
 
     const int components = cinfo.num_components;
