@@ -570,14 +570,9 @@ int ConvertColorDataBlt(void *DestPixels, int DestPitch, const COLORDATA *DestCo
     if (wide16 || sc.FloatFlag || dc.FloatFlag) {
         if (!Mirror && !keyTest && !useAlphaImage && !AlphaOnly && !RedIsAlpha &&
             sc.FloatFlag == dc.FloatFlag && sc.ChannelBits == dc.ChannelBits &&
-            sc.ChannelCount == dc.ChannelCount && sc.PixelBytes == dc.PixelBytes) {
-            int bytes = sc.PixelBytes;
-            for (int y = 0; y < r.H; ++y)
-                memcpy(dest + (ptrdiff_t)(DestY + y) * DestPitch + (ptrdiff_t)DestX * bytes,
-                       src + (ptrdiff_t)(r.Y + y) * SrcPitch + (ptrdiff_t)r.X * bytes,
-                       (size_t)r.W * bytes);
-            return 0;
-        }
+            sc.ChannelCount == dc.ChannelCount && sc.PixelBytes == dc.PixelBytes)
+            return CopySameLayout(dest, DestPitch, DestX, DestY, src, SrcPitch, sc.PixelBytes, r,
+                                  false, false, ColorKey);
         return GeneralConversion(job);
     }
 
