@@ -307,7 +307,7 @@ int SetBlendGraphParamBase(int BlendGraph, int BlendType, const int *Param)
     GraphicsDrawSettingsData &d = GraphicsDrawSettings;
     GraphHandleData *graph = nullptr;
     if (BlendGraph > 0) {
-        graph = GetGraphRecord(BlendGraph);
+        graph = GetGraphEntry(BlendGraph, 0);
         if (graph == nullptr)
             return -1;
         d.BlendGraph = BlendGraph;

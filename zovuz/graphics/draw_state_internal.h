@@ -49,11 +49,9 @@ inline int QueueHandleLoadJob(int HandleType, int Handle, ASyncLoadData *Job)
     return QueueHandleLoadJob(HandleType, &Handle, 1, Job);
 }
 
-// A graph's record for the back ends (its fields are the graph handles' own), or null.
-inline GraphHandleData *GetGraphRecord(int GraphHandle)
-{
-    return reinterpret_cast<GraphHandleData *>(GetTypedHandle(GraphHandle, DX_HANDLETYPE_GRAPH, 0));
-}
+// A graph's record, or null for a handle that is not a live graph; a graph still loading only
+// with AllowLoading.
+GraphHandleData *GetGraphEntry(int GraphHandle, int AllowLoading);
 
 // The draw-state steps of SetDrawScreen for a screen value (-2, -4): slot 0, the draw size, the
 // back end's target, the area and camera for it, and the front-screen timer. 0.

@@ -169,10 +169,6 @@ struct GraphHandleData
 int InitializeGraphHandle(HandleInfo *Info);
 int TerminateGraphHandle(HandleInfo *Info);
 
-// A graph's record, or null for a handle that is not a live graph; a graph still loading only
-// with AllowLoading.
-GraphHandleData *GetGraphEntry(int GraphHandle, int AllowLoading);
-
 // The creation settings: the current ones, those of a draw-valid graph, those of a loaded image.
 void InitGraphCreateParam(GraphCreateParam *Param);
 void InitDrawValidGraphCreateParam(GraphCreateParam *Param, int BitDepth, int AlphaFlag);

@@ -212,7 +212,7 @@ int SetUseTextureToShader(int Stage, int GraphHandle)
         slot = 0;
         return 0;
     }
-    if (GetGraphRecord(GraphHandle) == nullptr)
+    if (GetGraphEntry(GraphHandle, 0) == nullptr)
         return -1;
     slot = GraphHandle;
     return 0;
