@@ -11,8 +11,6 @@ GraphicsStateData GraphicsState = {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, -1, nullptr};
 
 namespace {
 
-int Clamp255(int Value) { return Value < 0 ? 0 : Value > 255 ? 255 : Value; }
-
 // The pieces of the block that the device holds a copy of, to push only what a reset changed.
 struct DeviceMirror
 {

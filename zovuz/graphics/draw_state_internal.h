@@ -16,6 +16,9 @@
 // The library has started (or is starting): set-up calls that only count before it stop.
 inline int GraphicsLibraryInitialized() { return LibraryState.Started || LibraryState.Starting; }
 
+// A colour channel or blend parameter held to 0..255.
+inline int Clamp255(int Value) { return Value < 0 ? 0 : Value > 255 ? 255 : Value; }
+
 // Draws the batched vertices before a state change (nothing on the software renderer).
 inline void FlushVertexBuffer() { Graphics_Hardware_RenderVertexBuffer(0); }
 

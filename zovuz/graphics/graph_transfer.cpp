@@ -236,11 +236,10 @@ int SetupGraphFromBaseImage(const GraphCreateParam *Param, int GraphHandle, cons
 
 int FillGraph(int GraphHandle, int Red, int Green, int Blue, int Alpha)
 {
-    auto clamp = [](int v) { return v < 0 ? 0 : v > 255 ? 255 : v; };
-    Red = clamp(Red);
-    Green = clamp(Green);
-    Blue = clamp(Blue);
-    Alpha = clamp(Alpha);
+    Red = Clamp255(Red);
+    Green = Clamp255(Green);
+    Blue = Clamp255(Blue);
+    Alpha = Clamp255(Alpha);
     GraphHandleData *graph = GetGraphEntry(GraphHandle, 0);
     if (graph == nullptr || graph->Image == nullptr)
         return -1;

@@ -4,12 +4,6 @@
 #include "zovuz/graphics/base_image_internal.h"
 #include "zovuz/graphics/graph_internal.h"
 
-namespace {
-
-int Clamp255(int Value) { return Value < 0 ? 0 : Value > 255 ? 255 : Value; }
-
-}  // namespace
-
 int SetBackgroundColor(int Red, int Green, int Blue)
 {
     GraphicsState.BackgroundRed = Red;
