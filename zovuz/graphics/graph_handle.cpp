@@ -10,15 +10,6 @@ namespace {
 
 GraphHandleData *RecordOf(HandleInfo *Info) { return reinterpret_cast<GraphHandleData *>(Info); }
 
-// The transparent colour as a pixel of a software image's family.
-uint32_t SoftwareColorKey(uint32_t Color, int ColorType)
-{
-    if (ColorType != MEMIMG_COLORTYPE_565)
-        return Color & 0xFFFFFF;
-    uint32_t r = (Color >> 16) & 0xFF, g = (Color >> 8) & 0xFF, b = Color & 0xFF;
-    return (r >> 3) << 11 | (g >> 2) << 5 | b >> 3;
-}
-
 int MipChainLength(int Width, int Height)
 {
     int levels = 1;

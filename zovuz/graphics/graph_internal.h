@@ -165,6 +165,15 @@ struct GraphHandleData
 
 // ---- Graph handles: creation and lookup ----------------------------------------------------------
 
+// The transparent colour as a pixel of a software image's family.
+inline uint32_t SoftwareColorKey(uint32_t Color, int ColorType)
+{
+    if (ColorType != MEMIMG_COLORTYPE_565)
+        return Color & 0xFFFFFF;
+    uint32_t r = (Color >> 16) & 0xFF, g = (Color >> 8) & 0xFF, b = Color & 0xFF;
+    return (r >> 3) << 11 | (g >> 2) << 5 | b >> 3;
+}
+
 // The handle type's callbacks (graphics start-up registers type 1 with them).
 int InitializeGraphHandle(HandleInfo *Info);
 int TerminateGraphHandle(HandleInfo *Info);

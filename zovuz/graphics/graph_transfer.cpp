@@ -49,22 +49,15 @@ void SetPaletteTransparentIndex(MemImgImage *Image, uint32_t TransColor)
 {
     if (Image->Palette == nullptr)
         return;
+    bool wide = Image->ColorType != MEMIMG_COLORTYPE_565;
+    uint32_t key = SoftwareColorKey(TransColor, Image->ColorType);
     uint32_t index = 0;
-    if (Image->ColorType == MEMIMG_COLORTYPE_565) {
-        uint16_t key = (uint16_t)(((TransColor >> 8) & 0xF800) | ((TransColor >> 5) & 0x07E0) | ((TransColor >> 3) & 0x1F));
-        const uint16_t *entry = (const uint16_t *)Image->Palette;
-        for (uint32_t i = 0; i < 256; ++i)
-            if (entry[i] == key) {
-                index = i;
-                break;
-            }
-    } else {
-        const uint32_t *entry = (const uint32_t *)Image->Palette;
-        for (uint32_t i = 0; i < 256; ++i)
-            if ((entry[i] & 0xFFFFFF) == (TransColor & 0xFFFFFF)) {
-                index = i;
-                break;
-            }
+    for (uint32_t i = 0; i < 256; ++i) {
+        uint32_t entry = wide ? ((const uint32_t *)Image->Palette)[i] & 0xFFFFFF : ((const uint16_t *)Image->Palette)[i];
+        if (entry == key) {
+            index = i;
+            break;
+        }
     }
     Image->ColorKey = index;
 }
