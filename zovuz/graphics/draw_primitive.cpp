@@ -44,13 +44,10 @@ ImageRect ClampIntoDrawArea(ImageRect Rect)
 {
     const ImageRect &area = GraphicsDrawSettings.DrawArea;
     auto clamp = [](int32_t v, int32_t lo, int32_t hi) { return v < lo ? lo : v > hi ? hi : v; };
-    if (Rect.left < area.left || Rect.right > area.right || Rect.top < area.top || Rect.bottom > area.bottom ||
-        Rect.left > area.right || Rect.right < area.left || Rect.top > area.bottom || Rect.bottom < area.top) {
-        Rect.left = clamp(Rect.left, area.left, area.right);
-        Rect.right = clamp(Rect.right, area.left, area.right);
-        Rect.top = clamp(Rect.top, area.top, area.bottom);
-        Rect.bottom = clamp(Rect.bottom, area.top, area.bottom);
-    }
+    Rect.left = clamp(Rect.left, area.left, area.right);
+    Rect.right = clamp(Rect.right, area.left, area.right);
+    Rect.top = clamp(Rect.top, area.top, area.bottom);
+    Rect.bottom = clamp(Rect.bottom, area.top, area.bottom);
     return Rect;
 }
 
