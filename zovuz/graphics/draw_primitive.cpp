@@ -304,7 +304,8 @@ int DrawPrimitive2D(const VERTEX_UV_2D *Vertex, int Num, int PrimitiveType, int 
         return start;
 
     const GraphicsDrawSettingsData &d = GraphicsDrawSettings;
-    VERTEX2D *buffer = (VERTEX2D *)DXALLOC((size_t)Num * sizeof(VERTEX2D));
+    DrawWorkBufferData &w = DrawWorkBuffer;
+    VERTEX2D *buffer = (VERTEX2D *)GrowDrawWorkBuffer(&w.VertexCopy, &w.VertexCopySize, Num * (int)sizeof(VERTEX2D));
     if (buffer == nullptr)
         return -1;
     // A graph that is one piece of a larger texture takes its coordinates in its own 0-1 range.
@@ -333,11 +334,9 @@ int DrawPrimitive2D(const VERTEX_UV_2D *Vertex, int Num, int PrimitiveType, int 
     }
     MakeTransform2DCurrent();
     ImageRect bounds = {(int)(minX - 1.0f), (int)(minY - 1.0f), (int)(maxX + 1.0f), (int)(maxY + 1.0f)};
-    int result = DrawThroughHooks(ClampIntoDrawArea(bounds), 1, [&] {
+    return DrawThroughHooks(ClampIntoDrawArea(bounds), 1, [&] {
         return Graphics_Hardware_DrawPrimitive2D(buffer, Num, PrimitiveType, graph, TransFlag, 0, 0, 0, 0, 0);
     });
-    DXFREE(buffer);
-    return result;
 }
 
 int DrawPrimitive2DToShader(const VERTEX2D *Vertex, int Num, int PrimitiveType, int GraphHandle, int TransFlag)
