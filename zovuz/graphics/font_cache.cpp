@@ -9,9 +9,6 @@ namespace {
 constexpr int CellSideMax = 2048;         // larger cells are refused (work buffer, texture sizes)
 constexpr uint32_t ReplacementChar = 0xFFFD;
 
-bool IsEdgedType(int Type) { return (Type & DX_FONTTYPE_EDGE) != 0; }
-bool IsAntiAliasedType(int Type) { return (Type & DX_FONTTYPE_ANTIALIASING) != 0; }
-
 uint16_t ReadUnit(const wchar_t *String, int CodePage)
 {
     uint16_t unit = (uint16_t)String[0];

@@ -11,8 +11,6 @@ constexpr int EdgeMask2[] = {1, 2, 2, 2, 1};
 constexpr int EdgeMask3[] = {0, 2, 2, 3, 2, 2, 0};
 constexpr int EdgeMask4[] = {2, 3, 4, 4, 4, 4, 4, 3, 2};
 
-bool IsEdgedType(int Type) { return (Type & DX_FONTTYPE_EDGE) != 0; }
-
 int FloorMod(int Value, int Divisor)
 {
     int r = Value % Divisor;

@@ -31,8 +31,6 @@ void CopyFaceName(wchar_t *Dest, const wchar_t *Src)
     Dest[i] = 0;
 }
 
-bool IsEdgedType(int Type) { return (Type & DX_FONTTYPE_EDGE) != 0; }
-
 void BuildLevelTables(FontSystemData &f)
 {
     for (int v = 0; v < 256; ++v) {

@@ -212,6 +212,10 @@ extern FontSystemData FontSystem;
 
 // ---- Font system and handles -----------------------------------------------------------------
 
+// The parts of a font type (DX_FONTTYPE_*).
+inline bool IsEdgedType(int Type) { return (Type & DX_FONTTYPE_EDGE) != 0; }
+inline bool IsAntiAliasedType(int Type) { return (Type & DX_FONTTYPE_ANTIALIASING) != 0; }
+
 // Start (inside graphics start-up) and end (inside its end). 0, or -1 when already started / not
 // started.
 int InitializeFontSystem(void);

@@ -351,7 +351,7 @@ void DrawGlyph(Layout &L, FontHandleData &Font, const FontCharData &C, double Ad
 {
     const DrawStringCoreParam &p = *L.P;
     const bool body = p.OnlyParts != DRAW_STRING_PARTS_EDGE, edgePass = p.OnlyParts != DRAW_STRING_PARTS_BODY;
-    const bool edged = (L.Font->FontType & DX_FONTTYPE_EDGE) != 0;
+    const bool edged = IsEdgedType(L.Font->FontType);
 
     if (C.GraphCharFlag) {
         if (!body)
@@ -530,7 +530,7 @@ int DrawStringCore(const DrawStringCoreParam *Param)
     }
 
     const bool draw = p.DrawFlag == 1;
-    const bool edged = (p.Font->FontType & DX_FONTTYPE_EDGE) != 0;
+    const bool edged = IsEdgedType(p.Font->FontType);
     const GraphicsDrawSettingsData &d = GraphicsDrawSettings;
     const Rgb callerBright = {d.DrawBrightRed, d.DrawBrightGreen, d.DrawBrightBlue};
     if (draw && !edged)

@@ -47,15 +47,13 @@ DrawStringCoreParam CoreParam(int DrawFlag, int X, int Y, const wchar_t *String,
     return p;
 }
 
-bool IsAntiAliased(const FontHandleData *Font) { return (Font->FontType & DX_FONTTYPE_ANTIALIASING) != 0; }
-
 // Draws the string into the temporary screen at (0, 0) and that onto the draw target at (X, Y)
 // with the blend mode: see-through where the screen keeps its fill (the key) or its alpha is 0.
 int DrawThroughTemporaryScreen(int X, int Y, const wchar_t *String, unsigned int Color, FontHandleData *Font,
                                unsigned int EdgeColor, int VerticalFlag, int Width, int Height)
 {
     SoftwareScreenData &screens = SoftwareScreen;
-    const bool alpha = IsAntiAliased(Font);
+    const bool alpha = IsAntiAliasedType(Font->FontType);
     MEMIMG *temp = alpha ? &screens.AlphaScreen : &screens.AuxScreen;
     if (!CheckValidMemImg(temp))
         return 0;
@@ -126,7 +124,7 @@ int DrawStringToHandleSoftware(int X, int Y, const wchar_t *String, unsigned int
 
     const GraphicsDrawSettingsData &d = GraphicsDrawSettings;
     const bool opaque = d.BlendMode == DX_BLENDMODE_NOBLEND || (d.BlendMode == DX_BLENDMODE_ALPHA && d.BlendParam == 255);
-    if (opaque && !IsAntiAliased(Font)) {
+    if (opaque && !IsAntiAliasedType(Font->FontType)) {
         DrawStringCoreParam p = CoreParam(1, X, Y, String, Color, Font, EdgeColor, VerticalFlag);
         p.DestImage = GetSoftwareDrawTarget();
         p.ClipRect = &d.DrawArea;
