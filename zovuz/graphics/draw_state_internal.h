@@ -47,9 +47,28 @@ inline int QueueHandleLoadJob(int HandleType, const int *Handles, int HandleNum,
         IncASyncLoadCount(Handles[i], HandleNum == 1 ? slot : -1);
     return 0;
 }
-inline int QueueHandleLoadJob(int HandleType, int Handle, ASyncLoadData *Job)
+
+// Builds a job run by Process and queues it as above. Write(Block, &Addr) adds the job's
+// parameters (a null Block only measures them) and returns -1 to give up. 0 / -1.
+template <class WriteParams>
+int QueuePackedLoadJob(int HandleType, const int *Handles, int HandleNum, ASyncLoadFunction Process,
+                       WriteParams Write)
 {
-    return QueueHandleLoadJob(HandleType, &Handle, 1, Job);
+    int size = 0;
+    if (Write(nullptr, &size) < 0)
+        return -1;
+    ASyncLoadData *job = AllocASyncLoadData(size);
+    if (job == nullptr)
+        return -1;
+    int addr = 0;
+    Write(job->Data, &addr);
+    job->ProcessFunction = Process;
+    return QueueHandleLoadJob(HandleType, Handles, HandleNum, job);
+}
+template <class WriteParams>
+int QueuePackedLoadJob(int HandleType, int Handle, ASyncLoadFunction Process, WriteParams Write)
+{
+    return QueuePackedLoadJob(HandleType, &Handle, 1, Process, Write);
 }
 
 // A graph's record, or null for a handle that is not a live graph; a graph still loading only

@@ -57,7 +57,7 @@ void LoadFontDataASyncJob(ASyncLoadData *Data)
 
 int QueueLoadFontDataJob(const FontCreateOptions &Options, int Handle, const void *Image, int Size, int EdgeSize)
 {
-    return QueueFontSetupJob(Handle, LoadFontDataASyncJob, [&](void *Block, int *Addr) {
+    return QueuePackedLoadJob(DX_HANDLETYPE_FONT, Handle, LoadFontDataASyncJob, [&](void *Block, int *Addr) {
         AddASyncLoadParamData(Block, Addr, &Options, sizeof(Options));
         AddASyncLoadParamInt(Block, Addr, Handle);
         AddASyncLoadParamData(Block, Addr, &Image, sizeof(Image));

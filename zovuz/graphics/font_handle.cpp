@@ -113,7 +113,7 @@ int QueueSetupFontHandleJob(const FontCreateOptions &Options, int Handle, const 
                             int Thickness, int Type, int CharSet, int EdgeSize, int Italic)
 {
     const int values[] = {Size, Thickness, Type, CharSet, EdgeSize, Italic};
-    return QueueFontSetupJob(Handle, SetupFontHandleASyncJob, [&](void *Block, int *Addr) {
+    return QueuePackedLoadJob(DX_HANDLETYPE_FONT, Handle, SetupFontHandleASyncJob, [&](void *Block, int *Addr) {
         AddASyncLoadParamData(Block, Addr, &Options, sizeof(Options));
         AddASyncLoadParamInt(Block, Addr, Handle);
         if (AddASyncLoadParamString(Block, Addr, Name) < 0)

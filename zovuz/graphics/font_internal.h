@@ -230,23 +230,6 @@ int RefreshDefaultFont(void);
 // Makes every font again under its handle value (after a device reset). 0, or -1 when the font
 // type is not registered.
 int ReCreateAllFontHandles(void);
-// Queues the set-up of a font handle as an asynchronous job run by Process. Write(Block, &Addr)
-// adds the job's parameters (a null Block only measures them) and returns -1 to give up. The job
-// is counted on the handle. 0 / -1.
-template <class WriteParams>
-int QueueFontSetupJob(int FontHandle, void (*Process)(ASyncLoadData *), WriteParams Write)
-{
-    int size = 0;
-    if (Write(nullptr, &size) < 0)
-        return -1;
-    ASyncLoadData *job = AllocASyncLoadData(size);
-    if (job == nullptr)
-        return -1;
-    int addr = 0;
-    Write(job->Data, &addr);
-    job->ProcessFunction = Process;
-    return QueueHandleLoadJob(DX_HANDLETYPE_FONT, FontHandle, job);
-}
 // The handle type's callbacks.
 int InitializeFontHandle(HandleInfo *Info);
 int TerminateFontHandle(HandleInfo *Info);

@@ -152,20 +152,13 @@ void MakeGraphJob(ASyncLoadData *Data)
 int QueueMakeGraphJob(const GraphCreateParam *Param, int Handle, int Width, int Height, int NotUse3DFlag,
                       int PaletteFlag, int PaletteBits)
 {
-    int values[] = {Handle, Width, Height, NotUse3DFlag, PaletteFlag, PaletteBits, Param->AlphaChannelFlag};
-    int size = 0;
-    AddASyncLoadParamData(nullptr, &size, Param, sizeof(*Param));
-    for (int v : values)
-        AddASyncLoadParamInt(nullptr, &size, v);
-    ASyncLoadData *job = AllocASyncLoadData(size);
-    if (job == nullptr)
-        return -1;
-    job->ProcessFunction = MakeGraphJob;
-    int addr = 0;
-    AddASyncLoadParamData(job->Data, &addr, Param, sizeof(*Param));
-    for (int v : values)
-        AddASyncLoadParamInt(job->Data, &addr, v);
-    return QueueHandleLoadJob(DX_HANDLETYPE_GRAPH, Handle, job);
+    const int values[] = {Handle, Width, Height, NotUse3DFlag, PaletteFlag, PaletteBits, Param->AlphaChannelFlag};
+    return QueuePackedLoadJob(DX_HANDLETYPE_GRAPH, Handle, MakeGraphJob, [&](void *Block, int *Addr) {
+        AddASyncLoadParamData(Block, Addr, Param, sizeof(*Param));
+        for (int v : values)
+            AddASyncLoadParamInt(Block, Addr, v);
+        return 0;
+    });
 }
 
 }  // namespace

@@ -46,30 +46,16 @@ void UseFullGraphFilePath(GraphLoadRequest *Request, wchar_t *Buffer, size_t Buf
 
 // ---- Asynchronous jobs --------------------------------------------------------------------
 
-namespace {
-
-// The request, its file name and the handles, in this order.
-int PackGraphLoadJob(void *Block, const GraphLoadRequest *Request, const int *Handles, int HandleNum)
-{
-    int addr = 0;
-    if (AddASyncLoadParamData(Block, &addr, Request, sizeof(*Request)) < 0 ||
-        AddASyncLoadParamString(Block, &addr, Request->FileName) < 0 ||
-        AddASyncLoadParamData(Block, &addr, Handles, HandleNum * (int)sizeof(int)) < 0)
-        return -1;
-    return addr;
-}
-
-}  // namespace
-
 int QueueGraphLoadJob(const GraphLoadRequest *Request, ASyncLoadFunction Body, const int *Handles, int HandleNum)
 {
-    int size = PackGraphLoadJob(nullptr, Request, Handles, HandleNum);
-    ASyncLoadData *job = size < 0 ? nullptr : AllocASyncLoadData(size);
-    if (job == nullptr)
-        return -1;
-    job->ProcessFunction = Body;
-    PackGraphLoadJob(job->Data, Request, Handles, HandleNum);
-    return QueueHandleLoadJob(DX_HANDLETYPE_GRAPH, Handles, HandleNum, job);
+    // The request, its file name and the handles, in this order.
+    return QueuePackedLoadJob(DX_HANDLETYPE_GRAPH, Handles, HandleNum, Body, [&](void *Block, int *Addr) {
+        if (AddASyncLoadParamData(Block, Addr, Request, sizeof(*Request)) < 0 ||
+            AddASyncLoadParamString(Block, Addr, Request->FileName) < 0 ||
+            AddASyncLoadParamData(Block, Addr, Handles, HandleNum * (int)sizeof(int)) < 0)
+            return -1;
+        return 0;
+    });
 }
 
 const int *UnpackGraphLoadJob(ASyncLoadData *Data, GraphLoadRequest *Request)

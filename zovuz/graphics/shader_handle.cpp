@@ -50,17 +50,11 @@ void CreateShaderJob(ASyncLoadData *Data)
 // Queues the back-end creation.
 int QueueCreateShaderJob(int Handle, int Option)
 {
-    int size = 0;
-    AddASyncLoadParamInt(nullptr, &size, Handle);
-    AddASyncLoadParamInt(nullptr, &size, Option);
-    ASyncLoadData *job = AllocASyncLoadData(size);
-    if (job == nullptr)
-        return -1;
-    job->ProcessFunction = CreateShaderJob;
-    int addr = 0;
-    AddASyncLoadParamInt(job->Data, &addr, Handle);
-    AddASyncLoadParamInt(job->Data, &addr, Option);
-    return QueueHandleLoadJob(DX_HANDLETYPE_SHADER, Handle, job);
+    return QueuePackedLoadJob(DX_HANDLETYPE_SHADER, Handle, CreateShaderJob, [&](void *Block, int *Addr) {
+        AddASyncLoadParamInt(Block, Addr, Handle);
+        AddASyncLoadParamInt(Block, Addr, Option);
+        return 0;
+    });
 }
 
 }  // namespace
