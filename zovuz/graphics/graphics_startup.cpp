@@ -215,17 +215,9 @@ void TerminateTemporaryScreenMemImg(void)
 void *ReserveWorkBuffer(int Index, int Size)
 {
     GraphicsWorkBufferData &w = GraphicsWorkBuffer;
-    if (Index < 0 || Index > 2 || Size < 0)
+    if (Index < 0 || Index > 2)
         return nullptr;
-    if (Size > w.Size[Index] || w.Buffer[Index] == nullptr) {
-        void *buffer = DXREALLOC(w.Buffer[Index], Size > 0 ? (size_t)Size : 1);
-        if (buffer == nullptr)
-            return nullptr;
-        w.Buffer[Index] = buffer;
-        if (Size > w.Size[Index])
-            w.Size[Index] = Size;
-    }
-    return w.Buffer[Index];
+    return GrowDrawWorkBuffer(&w.Buffer[Index], &w.Size[Index], Size);
 }
 
 void ReleaseWorkBuffers(void)
