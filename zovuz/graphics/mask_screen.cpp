@@ -113,11 +113,8 @@ int CreateMaskScreen(int CreateFlag, int Width, int Height)
     }
     DXFREE(oldBuffer);
     TerminateMemImg(&oldWork);
-    if (result < 0) {
-        DXFREE(m.MaskBuffer);
-        m.MaskBuffer = nullptr;
-        ReleaseWorkImage();
-    }
+    if (result < 0)
+        ReleaseMaskScreen();
     return result;
 }
 
@@ -128,9 +125,7 @@ int DeleteMaskScreen(void)
         return -1;
     if (GraphicsDrawSettings.UseMaskScreenFlag)
         SetUseMaskScreenFlag(0);
-    DXFREE(m.MaskBuffer);
-    m.MaskBuffer = nullptr;
-    ReleaseWorkImage();
+    ReleaseMaskScreen();
     m.CreatedFlag = 0;
     GraphicsDrawSettings.MaskValidFlag = 0;
     return 0;
