@@ -12,15 +12,8 @@ constexpr int DefaultFontSize = 16;
 constexpr int DefaultFontThickness = 6;
 constexpr int AllCodesCodePage = 65535;  // the font's strings use the library's current code
 
-// Code page of the strings and GDI character set of each character-set index.
-struct CharSetEntry
-{
-    int CodePage;
-    int GdiCharSet;
-};
-constexpr CharSetEntry CharSetTable[DX_CHARSET_NUM] = {
-    {AllCodesCodePage, 1}, {932, 128}, {949, 129}, {950, 136}, {936, 134}, {1252, 0}, {32764, 0}, {65001, 1},
-};
+// Code page of the strings of each character-set index.
+constexpr int CharSetCodePage[DX_CHARSET_NUM] = {AllCodesCodePage, 932, 949, 950, 936, 1252, 32764, 65001};
 
 void CopyFaceName(wchar_t *Dest, const wchar_t *Src)
 {
@@ -248,7 +241,7 @@ int SetupFontHandle(const FontCreateOptions *Options, int FontHandle, const wcha
         CharSet = GetCharSetIndex();
         checkFace = 1;
     } else {
-        codePage = CharSetTable[CharSet].CodePage;
+        codePage = CharSetCodePage[CharSet];
     }
     if (GetScreenColorBitDepth() == 8)
         type &= ~DX_FONTTYPE_ANTIALIASING;
