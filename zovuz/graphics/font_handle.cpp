@@ -15,15 +15,6 @@ constexpr int AllCodesCodePage = 65535;  // the font's strings use the library's
 // Code page of the strings of each character-set index.
 constexpr int CharSetCodePage[DX_CHARSET_NUM] = {AllCodesCodePage, 932, 949, 950, 936, 1252, 32764, 65001};
 
-void CopyFaceName(wchar_t *Dest, const wchar_t *Src)
-{
-    int i = 0;
-    if (Src != nullptr)
-        for (; i < FONT_NAME_LENGTH - 1 && Src[i] != 0; ++i)
-            Dest[i] = Src[i];
-    Dest[i] = 0;
-}
-
 void BuildLevelTables(FontSystemData &f)
 {
     for (int v = 0; v < 256; ++v) {

@@ -212,6 +212,16 @@ extern FontSystemData FontSystem;
 
 // ---- Font system and handles -----------------------------------------------------------------
 
+// Copies a face name, cut to DestUnits - 1 units and terminated; a null Src copies as empty.
+inline void CopyFaceName(wchar_t *Dest, const wchar_t *Src, int DestUnits = FONT_NAME_LENGTH)
+{
+    int i = 0;
+    if (Src != nullptr)
+        for (; i < DestUnits - 1 && Src[i] != 0; ++i)
+            Dest[i] = Src[i];
+    Dest[i] = 0;
+}
+
 // The parts of a font type (DX_FONTTYPE_*).
 inline bool IsEdgedType(int Type) { return (Type & DX_FONTTYPE_EDGE) != 0; }
 inline bool IsAntiAliasedType(int Type) { return (Type & DX_FONTTYPE_ANTIALIASING) != 0; }

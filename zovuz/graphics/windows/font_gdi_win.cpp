@@ -50,14 +50,6 @@ HFONT CreateFace(int Height, int Weight, int Italic, BYTE CharSet, const wchar_t
                        FIXED_PITCH, Face);
 }
 
-void CopyName(wchar_t *Dest, int DestUnits, const wchar_t *Src)
-{
-    int i = 0;
-    for (; i < DestUnits - 1 && Src[i] != 0; ++i)
-        Dest[i] = Src[i];
-    Dest[i] = 0;
-}
-
 // Family names collected by the enumeration (mode 1; mode 0 may keep Japanese TrueType faces only).
 bool CollectFamilyName(FontFamilyEnumData &Data, const wchar_t *Name)
 {
@@ -66,7 +58,7 @@ bool CollectFamilyName(FontFamilyEnumData &Data, const wchar_t *Name)
     for (int i = 0; i < Data.Count; ++i)
         if (wcscmp(Data.NameBuffer + i * FONT_FAMILY_NAME_UNITS, Name) == 0)
             return true;
-    CopyName(Data.NameBuffer + Data.Count * FONT_FAMILY_NAME_UNITS, FONT_FAMILY_NAME_UNITS, Name);
+    CopyFaceName(Data.NameBuffer + Data.Count * FONT_FAMILY_NAME_UNITS, Name, FONT_FAMILY_NAME_UNITS);
     ++Data.Count;
     return Data.MaxCount == 0 || Data.Count < Data.MaxCount;
 }
@@ -254,7 +246,7 @@ int CreateScaledFont(FontHandleData *Font, int CheckFaceFlag, const wchar_t *Fac
         w.Font = font;
         LOGFONTW logFont = {};
         GetObjectW(font, sizeof(logFont), &logFont);
-        CopyName(Font->FaceNameW, FONT_NAME_LENGTH, logFont.lfFaceName);
+        CopyFaceName(Font->FaceNameW, logFont.lfFaceName);
 
         HDC dc = CreateCompatibleDC(nullptr);
         if (dc == nullptr)
@@ -298,7 +290,7 @@ int CFont(const FontCreateOptions *, FontHandleData *Font, int CheckFaceFlag)
     FontHandleDataWin &w = *Font->Win;
     FontMetrics &m = Font->Metrics;
     wchar_t face[FONT_NAME_LENGTH];
-    CopyName(face, FONT_NAME_LENGTH, Font->FaceNameW);
+    CopyFaceName(face, Font->FaceNameW);
 
     HDC dc = nullptr;
     TEXTMETRICW tm = {};
@@ -484,7 +476,7 @@ int EnumInstalledFontFamilies(FontFamilyEnumData *Data, int Mode, int CharSet)
     LOGFONTW logFont = {};
     logFont.lfCharSet = Mode == 0 || CharSet < 0 ? (BYTE)DEFAULT_CHARSET : GdiCharSet(CharSet);
     if (Data->FaceName != nullptr)
-        CopyName(logFont.lfFaceName, LF_FACESIZE, Data->FaceName);
+        CopyFaceName(logFont.lfFaceName, Data->FaceName, LF_FACESIZE);
     logFont.lfPitchAndFamily = 0;
     EnumFontFamiliesExW(dc, &logFont, Mode == 0 ? EnumFontNameCallback : EnumFamilyCallback, (LPARAM)Data, 0);
     ReleaseDC(nullptr, dc);
