@@ -251,7 +251,7 @@ FontCharData *GetFontCacheCharData(FontHandleData *Font, uint32_t Code, FontHand
 
     for (int i = 0; i < Font->SubstitutionNum; ++i) {
         FontSubstitutionData &sub = Font->Substitutions[i];
-        FontHandleData *subFont = reinterpret_cast<FontHandleData *>(GetTypedHandle(sub.FontHandle, DX_HANDLETYPE_FONT, 0));
+        FontHandleData *subFont = GetFontEntry(sub.FontHandle, 0);
         if (subFont == nullptr) {
             // A substitution font that is gone leaves the list.
             memmove(&Font->Substitutions[i], &Font->Substitutions[i + 1],

@@ -181,7 +181,7 @@ int LoadFontDataFromMemBase(const FontCreateOptions *Options, const void *FontDa
 int SetupFontHandleFromData(const FontCreateOptions *Options, int FontHandle, const void *Image, int ImageSize,
                             int EdgeSize, int ASyncFlag)
 {
-    FontHandleData *font = reinterpret_cast<FontHandleData *>(GetTypedHandle(FontHandle, DX_HANDLETYPE_FONT, 1));
+    FontHandleData *font = GetFontEntry(FontHandle, 1);
     if (font == nullptr)
         return -1;
     const uint8_t *src = (const uint8_t *)Image;

@@ -68,12 +68,6 @@ int RegisterDefaultFont(int Handle)
     return Handle;
 }
 
-// The record of a live font that is not loading (-2 is not resolved here).
-FontHandleData *FontRecord(int FontHandle)
-{
-    return reinterpret_cast<FontHandleData *>(GetTypedHandle(FontHandle, DX_HANDLETYPE_FONT, 0));
-}
-
 void SetupFontHandleASyncJob(ASyncLoadData *Data)
 {
     int addr = 0;
@@ -170,7 +164,7 @@ int InitFontToHandle(int EndingFlag)
     int size = f.Size, thickness = f.Thickness, type = f.Type, charSet = f.CharSet, edge = f.EdgeSize,
         italic = f.Italic;
     CopyFaceName(name, f.FaceName);
-    const bool hadDefault = f.DefaultFontHandle >= 1 && FontRecord(f.DefaultFontHandle) != nullptr;
+    const bool hadDefault = f.DefaultFontHandle >= 1 && GetFontEntry(f.DefaultFontHandle, 0) != nullptr;
     if (hadDefault)
         GetFontStateToHandle(name, &size, &thickness, f.DefaultFontHandle, &type, &charSet, &edge, &italic);
 
@@ -220,7 +214,7 @@ int CreateFontHandleBase(const FontCreateOptions *Options, const wchar_t *FontNa
 int SetupFontHandle(const FontCreateOptions *Options, int FontHandle, const wchar_t *FontName, int Size,
                     int Thickness, int FontType, int CharSet, int EdgeSize, int Italic, int ASyncFlag)
 {
-    FontHandleData *font = reinterpret_cast<FontHandleData *>(GetTypedHandle(FontHandle, DX_HANDLETYPE_FONT, 1));
+    FontHandleData *font = GetFontEntry(FontHandle, 1);
     if (font == nullptr)
         return -1;
     FontCreateOptions options = Options != nullptr ? *Options : FontCreateOptions();
@@ -312,7 +306,7 @@ FontHandleData *GetFontHandleData(int FontHandle)
         RefreshDefaultFont();
         FontHandle = FontSystem.DefaultFontHandle;
     }
-    return FontRecord(FontHandle);
+    return GetFontEntry(FontHandle, 0);
 }
 
 int CheckFontHandleValid(int FontHandle) { return GetFontHandleData(FontHandle) != nullptr ? 1 : 0; }
@@ -411,7 +405,7 @@ int RefreshDefaultFont(void)
     if (f.DefaultFontHandle > 0) {
         if (f.FallbackInUseFlag && f.FallbackGraphs[0] > 0)
             return 0;  // the fallback stays while its graphs exist
-        FontHandleData *font = FontRecord(f.DefaultFontHandle);
+        FontHandleData *font = GetFontEntry(f.DefaultFontHandle, 0);
         if (font != nullptr && DefaultFontMatchesSettings(f, *font))
             return 0;
         SubHandle(f.DefaultFontHandle);
@@ -508,7 +502,8 @@ int GetDefaultFontHandle(void) { return FontSystem.DefaultFontHandle; }
 void SaveDefaultFontState(DefaultFontStateSave *Save)
 {
     *Save = DefaultFontStateSave();
-    if (!GraphicsState.GraphicsStartedFlag || !FontSystem.StartedFlag || FontRecord(FontSystem.DefaultFontHandle) == nullptr)
+    if (!GraphicsState.GraphicsStartedFlag || !FontSystem.StartedFlag ||
+        GetFontEntry(FontSystem.DefaultFontHandle, 0) == nullptr)
         return;
     if (GetFontStateToHandle(Save->FaceName, &Save->Size, &Save->Thickness, DX_DEFAULT_FONT_HANDLE, &Save->Type,
                              &Save->CharSet, &Save->EdgeSize, &Save->Italic) < 0)
@@ -565,7 +560,7 @@ int ReCreateAllFontHandles(void)
                 SetupFontHandle(nullptr, handle, name, size, thickness, type, charSet, edge, italic, 0) < 0)
                 SubHandle(handle);
         }
-        if (FontRecord(handle) == nullptr)
+        if (GetFontEntry(handle, 0) == nullptr)
             continue;
         SetFontSpaceToHandle(space, handle);
         if (lineSpaceValid)

@@ -243,6 +243,12 @@ int ReCreateAllFontHandles(void);
 // The handle type's callbacks.
 int InitializeFontHandle(HandleInfo *Info);
 int TerminateFontHandle(HandleInfo *Info);
+// The record of a live font, or null; a font still loading only with AllowLoading (-2 is not
+// resolved here).
+inline FontHandleData *GetFontEntry(int FontHandle, int AllowLoading)
+{
+    return reinterpret_cast<FontHandleData *>(GetTypedHandle(FontHandle, DX_HANDLETYPE_FONT, AllowLoading));
+}
 // A font's record (-2: the default font, brought up to date first), or null.
 FontHandleData *GetFontHandleData(int FontHandle);
 
