@@ -67,12 +67,13 @@ int CreateSoftCache(FontHandleData &Font, int Side, int ASyncFlag)
     return 0;
 }
 
-bool HighCodeListHolds(const FontHandleData &Font, uint32_t Code)
+// The cell of a code of 0x10000 and above, or null.
+FontCharData *FindHighCode(const FontHandleData &Font, uint32_t Code)
 {
     for (int i = 0; i < Font.HighCodeNum; ++i)
         if (Font.HighCodeList[i]->Code == Code)
-            return true;
-    return false;
+            return Font.HighCodeList[i];
+    return nullptr;
 }
 
 }  // namespace
@@ -240,10 +241,8 @@ FontCharData *GetFontCacheCharData(FontHandleData *Font, uint32_t Code, FontHand
         const FontCodeData &entry = Font->CodeIndex[Code];
         if (entry.InUseFlag && entry.Cell != nullptr)
             return entry.Cell;
-    } else {
-        for (int i = 0; i < Font->HighCodeNum; ++i)
-            if (Font->HighCodeList[i]->Code == Code)
-                return Font->HighCodeList[i];
+    } else if (FontCharData *high = FindHighCode(*Font, Code)) {
+        return high;
     }
     FontCharData *cell = AddCodesToFontCache(1, &Code, Font, 1);
     if (cell != nullptr)
@@ -317,7 +316,7 @@ int AddStringToFontCache(FontHandleData *Font, const wchar_t *String, int Length
                 continue;
             entry.InUseFlag = 1;  // marks the code as taken for the rest of the scan
         } else {
-            if (HighCodeListHolds(f, code))
+            if (FindHighCode(f, code) != nullptr)
                 continue;
             bool seen = false;
             for (int i = 0; i < newCount && !seen; ++i)
