@@ -48,6 +48,15 @@ inline int QueueHandleLoadJob(int HandleType, const int *Handles, int HandleNum,
     return 0;
 }
 
+// The end of a job queued for one handle: its count comes off the handle, and a failed job
+// deletes the handle.
+inline void FinishHandleLoadJob(int Handle, int Result)
+{
+    DecASyncLoadCount(Handle);
+    if (Result < 0)
+        SubHandle(Handle);
+}
+
 // Builds a job run by Process and queues it as above. Write(Block, &Addr) adds the job's
 // parameters (a null Block only measures them) and returns -1 to give up. 0 / -1.
 template <class WriteParams>

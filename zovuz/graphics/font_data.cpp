@@ -50,9 +50,7 @@ void LoadFontDataASyncJob(ASyncLoadData *Data)
     int size = GetASyncLoadParamInt(Data->Data, &addr);
     int edge = GetASyncLoadParamInt(Data->Data, &addr);
     int result = SetupFontHandleFromData(&options, handle, image, size, edge, 1);
-    DecASyncLoadCount(handle);
-    if (result < 0)
-        SubHandle(handle);
+    FinishHandleLoadJob(handle, result);
 }
 
 int QueueLoadFontDataJob(const FontCreateOptions &Options, int Handle, const void *Image, int Size, int EdgeSize)

@@ -82,9 +82,7 @@ void SetupFontHandleASyncJob(ASyncLoadData *Data)
     int edge = GetASyncLoadParamInt(Data->Data, &addr);
     int italic = GetASyncLoadParamInt(Data->Data, &addr);
     int result = SetupFontHandle(&options, handle, name, size, thickness, type, charSet, edge, italic, 1);
-    DecASyncLoadCount(handle);
-    if (result < 0)
-        SubHandle(handle);
+    FinishHandleLoadJob(handle, result);
 }
 
 int QueueSetupFontHandleJob(const FontCreateOptions &Options, int Handle, const wchar_t *Name, int Size,

@@ -144,9 +144,7 @@ void MakeGraphJob(ASyncLoadData *Data)
     int paletteBits = GetASyncLoadParamInt(Data->Data, &addr);
     int alpha = GetASyncLoadParamInt(Data->Data, &addr);
     int result = SetupGraphImage(&param, handle, width, height, !notUse3D, alpha, paletteFlag, paletteBits, 0, -1, 1);
-    DecASyncLoadCount(handle);
-    if (result < 0)
-        SubHandle(handle);
+    FinishHandleLoadJob(handle, result);
 }
 
 int QueueMakeGraphJob(const GraphCreateParam *Param, int Handle, int Width, int Height, int NotUse3DFlag,

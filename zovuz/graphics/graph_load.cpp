@@ -73,9 +73,7 @@ void LoadGraphJob(ASyncLoadData *Data)
     GraphLoadRequest request;
     UnpackGraphLoadJob(Data, &request);
     int result = SetupGraphFromFile(&request, 1);
-    DecASyncLoadCount(request.GraphHandle);
-    if (result < 0)
-        SubHandle(request.GraphHandle);
+    FinishHandleLoadJob(request.GraphHandle, result);
 }
 
 // 1 when the file opens through the file layer.

@@ -42,9 +42,7 @@ void CreateShaderJob(ASyncLoadData *Data)
     if (shader != nullptr)
         result = Graphics_Hardware_CreateShaderHandle(shader, shader->IsVertexShader, shader->FunctionCode,
                                                       shader->FunctionCodeSize, option, 1);
-    DecASyncLoadCount(handle);
-    if (result < 0)
-        SubHandle(handle);
+    FinishHandleLoadJob(handle, result);
 }
 
 // Queues the back-end creation.
