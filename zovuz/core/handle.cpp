@@ -1,7 +1,6 @@
 // The handle registry: one manager per type, slot choice, check numbers, validation and
 // deletion, and the tie between a handle and its asynchronous load.
 #include "zovuz/core/handle.h"
-#include "zovuz/core/handle.h"
 
 #include <string.h>
 
