@@ -46,7 +46,7 @@ int GetScreenLogDeviceReady(void)
         return 0;
     if (!HookSays(SubsystemHooksData.GetHardwareGraphicsFlag))
         return DirectDrawObjectExists() ? 1 : 0;
-    int apiType = SubsystemHooksData.GetGraphicsAPIType != NULL ? SubsystemHooksData.GetGraphicsAPIType() : 0;
+    int apiType = CallSubsystemHook(SubsystemHooksData.GetGraphicsAPIType);
     if (apiType == GraphicsAPIDirect3D9)
         return DirectDrawObjectExists() ? 1 : 0;
     if (apiType == GraphicsAPIDirect3D11)

@@ -113,3 +113,10 @@ struct SubsystemHooks
 
 // The table; all entries null until the library's start-up fills it, and again after its end.
 extern SubsystemHooks SubsystemHooksData;
+
+// Calls an entry of the table: its answer, or 0 when the subsystem is not there.
+template <typename... Args>
+inline int CallSubsystemHook(int (*Hook)(Args...), Args... Arguments)
+{
+    return Hook != NULL ? Hook(Arguments...) : 0;
+}

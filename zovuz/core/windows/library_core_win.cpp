@@ -76,8 +76,7 @@ int FatalErrorExit(const wchar_t *Text)
     memcpy(copy, Text, (length + 1) * sizeof(wchar_t));
     AddLogStringWide(copy);
     AddLogStringWide(L"\n");
-    if (SubsystemHooksData.TerminateLibrary != NULL)
-        SubsystemHooksData.TerminateLibrary();
+    CallSubsystemHook(SubsystemHooksData.TerminateLibrary);
     CloseDxFunctionLock();
     ExitProcess(static_cast<UINT>(-1));
 }

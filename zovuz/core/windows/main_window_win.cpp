@@ -354,8 +354,7 @@ int TerminateMainWindow(void)
     }
 
     TerminateTextServices();
-    if (SubsystemHooksData.ReleaseSavedScreenCopy != NULL)
-        SubsystemHooksData.ReleaseSavedScreenCopy();
+    CallSubsystemHook(SubsystemHooksData.ReleaseSavedScreenCopy);
 
     StopASyncLoadThreads();
     TerminateFileSystem();

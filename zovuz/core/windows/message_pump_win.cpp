@@ -30,12 +30,6 @@ bool NeedsNoWait(void)
            || (w.WindowActiveFlag && !w.MinimizedFlag);
 }
 
-void CallHook(int (*Hook)(void))
-{
-    if (Hook != NULL)
-        Hook();
-}
-
 // Without a sound thread (one processor, or the thread could not be made) the pump refills the
 // sound buffers.
 void RunSingleProcessorSoundService(void)
@@ -44,9 +38,9 @@ void RunSingleProcessorSoundService(void)
                                                                    : GetProcessorCount() >= 2;
     if (threadRuns)
         return;
-    CallHook(SubsystemHooksData.ProcessStreamSounds);
-    CallHook(SubsystemHooksData.ProcessSoftSoundPlayers);
-    CallHook(SubsystemHooksData.ProcessPlayedSoundList);
+    CallSubsystemHook(SubsystemHooksData.ProcessStreamSounds);
+    CallSubsystemHook(SubsystemHooksData.ProcessSoftSoundPlayers);
+    CallSubsystemHook(SubsystemHooksData.ProcessPlayedSoundList);
 }
 
 // A partial repaint deferred by the paint handler is finished once 64 ms have passed.
@@ -59,7 +53,7 @@ void FinishPendingRepaint(void)
     if (now - w.LastRepaintTime <= 64)
         return;
     if (!IsSavedScreenCopyHeld())
-        CallHook(SubsystemHooksData.RefreshScreen);
+        CallSubsystemHook(SubsystemHooksData.RefreshScreen);
     w.LastRepaintTime = now;
     w.RepaintPendingFlag = 0;
 }
@@ -105,8 +99,8 @@ void RunWaitingWork(void)
     UpdateMemoryTagTime();
     ProcessNetworkMessages(1);
     RunSingleProcessorSoundService();
-    CallHook(SubsystemHooksData.ProcessDeleteOnPlayEndSounds);
-    CallHook(SubsystemHooksData.Graphics_Hardware_ExpireMemoryTextureCache);
+    CallSubsystemHook(SubsystemHooksData.ProcessDeleteOnPlayEndSounds);
+    CallSubsystemHook(SubsystemHooksData.Graphics_Hardware_ExpireMemoryTextureCache);
     ProcessMainThreadRequests();
 }
 
@@ -163,11 +157,11 @@ void RunPerCallWork(void)
 {
     MainWindowData &w = MainWindowState;
     RunSingleProcessorSoundService();
-    CallHook(SubsystemHooksData.ProcessDeleteOnPlayEndSounds);
-    CallHook(SubsystemHooksData.Graphics_Hardware_ExpireMemoryTextureCache);
+    CallSubsystemHook(SubsystemHooksData.ProcessDeleteOnPlayEndSounds);
+    CallSubsystemHook(SubsystemHooksData.Graphics_Hardware_ExpireMemoryTextureCache);
     if (!LibraryState.Quit)
         ProcessMainThreadRequests();
-    CallHook(SubsystemHooksData.ProcessMusicHandles);
+    CallSubsystemHook(SubsystemHooksData.ProcessMusicHandles);
     RefreshKeyboardInput(0);
     UpdateJoypadInput();
     ProcessNetworkMessages(1);
@@ -216,7 +210,7 @@ int ProcessMessage(void)
 int CheckNeedInactiveWait(void)
 {
     const MainWindowData &w = MainWindowState;
-    if (SubsystemHooksData.GetScreenFlipRunningFlag != NULL && SubsystemHooksData.GetScreenFlipRunningFlag())
+    if (CallSubsystemHook(SubsystemHooksData.GetScreenFlipRunningFlag))
         return 0;
     if (w.InsidePaintFlag)
         return 0;

@@ -22,26 +22,20 @@ namespace {
 constexpr int RepaintDeferMilliSeconds = 65;   // a partial repaint sooner than this waits for the pump
 constexpr int FullScreenMenuMouseY = 60;       // the full-screen menu shows above this line
 
-int CallHook(int (*Hook)(void))
-{
-    return Hook != NULL ? Hook() : 0;
-}
-
 // Pauses (1) or resumes (0) every movie, sound and SoftSound player.
 void PauseAllPlayback(int PauseFlag)
 {
-    CallHook(PauseFlag ? SubsystemHooksData.PauseAllMovies : SubsystemHooksData.ResumeAllMovies);
-    if (SubsystemHooksData.PauseAllSoundHandles != NULL)
-        SubsystemHooksData.PauseAllSoundHandles(PauseFlag);
-    if (SubsystemHooksData.PauseAllSoftSoundPlayers != NULL)
-        SubsystemHooksData.PauseAllSoftSoundPlayers(PauseFlag);
+    CallSubsystemHook(PauseFlag ? SubsystemHooksData.PauseAllMovies : SubsystemHooksData.ResumeAllMovies);
+    CallSubsystemHook(SubsystemHooksData.PauseAllSoundHandles, PauseFlag);
+    CallSubsystemHook(SubsystemHooksData.PauseAllSoftSoundPlayers, PauseFlag);
 }
 
 // The screen is in full-screen mode with a DirectDraw object: the device state a full-screen
 // deactivation releases.
 bool FullScreenDeviceState(void)
 {
-    return CallHook(SubsystemHooksData.IsFullScreenMode) != 0 && SubsystemHooksData.DirectDraw7_GetObject != NULL
+    return CallSubsystemHook(SubsystemHooksData.IsFullScreenMode) != 0
+           && SubsystemHooksData.DirectDraw7_GetObject != NULL
            && SubsystemHooksData.DirectDraw7_GetObject() != NULL;
 }
 
@@ -52,8 +46,9 @@ int Deactivate(int SkipRedrawFlag)
     bool pausePlayback = true;
     if (!w.Setup.WindowModeFlag)
     {
-        CallHook(SubsystemHooksData.Graphics_Hardware_ReleaseDeviceObjects);
-        if (GetWindowsVersionCode() >= WINDOWS_VERSION_VISTA || !CallHook(SubsystemHooksData.GetHardwareGraphicsFlag))
+        CallSubsystemHook(SubsystemHooksData.Graphics_Hardware_ReleaseDeviceObjects);
+        if (GetWindowsVersionCode() >= WINDOWS_VERSION_VISTA
+            || !CallSubsystemHook(SubsystemHooksData.GetHardwareGraphicsFlag))
         {
             ChangeDisplaySettingsA(NULL, 0);
             ShowWindow(w.MainWindow, SW_MINIMIZE);
@@ -62,7 +57,7 @@ int Deactivate(int SkipRedrawFlag)
         {
             if (w.CompositionOffFlag)
                 SetDwmCompositionEnable(1);
-            if (!CallHook(SubsystemHooksData.IsRestoreGraphCallbackSet))
+            if (!CallSubsystemHook(SubsystemHooksData.IsRestoreGraphCallbackSet))
             {
                 AddLogStringWide(L"復元関数が登録されていないため終了します\n");
                 if (!w.ClosePostedFlag)
@@ -93,10 +88,10 @@ void Activate(void)
     MainWindowData &w = MainWindowState;
     RestoreImeOnActivate();
     if (w.Setup.WindowModeFlag)
-        CallHook(SubsystemHooksData.Graphics_Hardware_RestoreLostDevice);
+        CallSubsystemHook(SubsystemHooksData.Graphics_Hardware_RestoreLostDevice);
     if (!w.Setup.WindowModeFlag && !LibraryState.Starting)
     {
-        CallHook(SubsystemHooksData.RestoreGraphicsDevice);
+        CallSubsystemHook(SubsystemHooksData.RestoreGraphicsDevice);
         w.DeviceLostFlag = 0;
         PauseAllPlayback(0);
     }
@@ -153,7 +148,7 @@ int OnWindowActivate(uintptr_t WParam, intptr_t, int, int SkipRedrawFlag)
 
 int IsSavedScreenCopyHeld(void)
 {
-    return CallHook(SubsystemHooksData.IsSavedScreenCopyHeld) != 0 ? 1 : 0;
+    return CallSubsystemHook(SubsystemHooksData.IsSavedScreenCopyHeld) != 0 ? 1 : 0;
 }
 
 int RestoreScreenFromCopy(void)
@@ -194,7 +189,7 @@ void PaintMainWindow(HDC DC, const RECT *PaintRect)
     GetClientRect(w.MainWindow, &client);
     if (SameRect(*PaintRect, client))
     {
-        CallHook(SubsystemHooksData.RefreshScreen);
+        CallSubsystemHook(SubsystemHooksData.RefreshScreen);
         return;
     }
     int now = GetNowMilliCount();
@@ -202,7 +197,7 @@ void PaintMainWindow(HDC DC, const RECT *PaintRect)
     {
         if (now - w.LastRepaintTime < RepaintDeferMilliSeconds)
             return;
-        CallHook(SubsystemHooksData.RefreshScreen);
+        CallSubsystemHook(SubsystemHooksData.RefreshScreen);
     }
     else
     {
@@ -362,7 +357,7 @@ void CheckFullScreenMenuDisplay(void)
         return;
     int x, y;
     GetCursorDrawScreenPos(&x, &y);
-    if (CallHook(SubsystemHooksData.GetHardwareGraphicsFlag))
+    if (CallSubsystemHook(SubsystemHooksData.GetHardwareGraphicsFlag))
     {
         if (w.Setup.Menu != NULL && !w.MenuAttachedFlag)
         {
@@ -375,7 +370,8 @@ void CheckFullScreenMenuDisplay(void)
     }
     w.FullScreenMenuShownCount = y < FullScreenMenuMouseY ? 1 : 0;
     if (SubsystemHooksData.Graphics_Hardware_SetDialogBoxMode != NULL)
-        SubsystemHooksData.Graphics_Hardware_SetDialogBoxMode(CallHook(SubsystemHooksData.Graphics_Hardware_GetDialogBoxModeFlag));
+        SubsystemHooksData.Graphics_Hardware_SetDialogBoxMode(
+            CallSubsystemHook(SubsystemHooksData.Graphics_Hardware_GetDialogBoxModeFlag));
     SetMouseDispFlag(-1);
     SetDisplayMenuFlag(w.Setup.MenuHiddenFlag ? 0 : 1);
 }

@@ -119,7 +119,7 @@ void LeaveModalLoop(void)
 
 int HardwareGraphicsInUse(void)
 {
-    return SubsystemHooksData.GetHardwareGraphicsFlag != NULL && SubsystemHooksData.GetHardwareGraphicsFlag();
+    return CallSubsystemHook(SubsystemHooksData.GetHardwareGraphicsFlag) != 0;
 }
 
 void OnSetCursor(LPARAM LParam)
@@ -131,16 +131,14 @@ void OnSetCursor(LPARAM LParam)
         int hitTest = LOWORD(LParam);
         if ((hitTest == HTMENU || hitTest == HTCAPTION) && w.FullScreenMenuShownCount < 5)
         {
-            if (SubsystemHooksData.Graphics_Hardware_SetDialogBoxMode != NULL)
-                SubsystemHooksData.Graphics_Hardware_SetDialogBoxMode(1);
+            CallSubsystemHook(SubsystemHooksData.Graphics_Hardware_SetDialogBoxMode, 1);
             DrawMenuBar(w.MainWindow);
             w.FullScreenMenuShownCount++;
             SetMouseDispFlag(-1);
         }
         else if (hitTest != 0 && w.FullScreenMenuShownCount > 0)
         {
-            if (SubsystemHooksData.Graphics_Hardware_SetDialogBoxMode != NULL)
-                SubsystemHooksData.Graphics_Hardware_SetDialogBoxMode(0);
+            CallSubsystemHook(SubsystemHooksData.Graphics_Hardware_SetDialogBoxMode, 0);
             w.FullScreenMenuShownCount = 0;
         }
     }
@@ -155,8 +153,7 @@ void OnDisplayChange(WPARAM NewDepth)
     if (w.Setup.WindowModeFlag && !w.InsideWindowModeChangeFlag && SubsystemHooksData.GetScreenColorBitDepth != NULL
         && static_cast<int>(NewDepth) != SubsystemHooksData.GetScreenColorBitDepth())
     {
-        bool restorable = SubsystemHooksData.IsRestoreGraphCallbackSet != NULL
-                          && SubsystemHooksData.IsRestoreGraphCallbackSet();
+        bool restorable = CallSubsystemHook(SubsystemHooksData.IsRestoreGraphCallbackSet) != 0;
         if (!restorable || NewDepth == 24 || NewDepth == 8)
         {
             AddLogStringWide(L"復元関数が登録されていないためか画面が24ビットカラー、又は8ビットカラーに変更されたため終了します\n");
@@ -167,8 +164,7 @@ void OnDisplayChange(WPARAM NewDepth)
             }
             return;
         }
-        if (SubsystemHooksData.ResumeAllMovies != NULL)
-            SubsystemHooksData.ResumeAllMovies();
+        CallSubsystemHook(SubsystemHooksData.ResumeAllMovies);
     }
     w.DisplayChangedFlag = 1;
 }
@@ -188,7 +184,7 @@ void OnMove(HWND Window, LPARAM LParam)
         w.ClientRect.bottom = w.ClientRect.top + height;
     }
     // Drawing to the front screen: the mask setting is re-applied for the new position.
-    if (SubsystemHooksData.GetDrawScreenHandle != NULL && SubsystemHooksData.GetDrawScreenHandle() == -4
+    if (CallSubsystemHook(SubsystemHooksData.GetDrawScreenHandle) == -4
         && SubsystemHooksData.GetUseMaskScreenFlag != NULL && SubsystemHooksData.SetUseMaskScreenFlag != NULL)
     {
         int mask = SubsystemHooksData.GetUseMaskScreenFlag();
@@ -383,8 +379,7 @@ LRESULT CALLBACK MainWindowProc(HWND Window, UINT Message, WPARAM WParam, LPARAM
         break;
 
     case MM_MCINOTIFY:
-        if (SubsystemHooksData.ProcessMidiMciNotify != NULL)
-            SubsystemHooksData.ProcessMidiMciNotify();
+        CallSubsystemHook(SubsystemHooksData.ProcessMidiMciNotify);
         break;
 
     case 0x46F:

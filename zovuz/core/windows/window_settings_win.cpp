@@ -211,9 +211,7 @@ int ChangeWindowMode(int WindowFlag)
     }
     w.InsideWindowModeChangeFlag = 1;
     ChangeWindowStyle(1);
-    int result = 0;
-    if (SubsystemHooksData.ChangeScreenMode != NULL)
-        result = SubsystemHooksData.ChangeScreenMode(-1, -1, -1, 1, -1);  // the current mode, redone
+    int result = CallSubsystemHook(SubsystemHooksData.ChangeScreenMode, -1, -1, -1, 1, -1);  // the current mode, redone
     if (!flag)
         w.FullScreenMenuShownCount = 0;
     w.InsideWindowModeChangeFlag = 0;
