@@ -343,10 +343,8 @@ int TerminateMainWindow(void)
         ClearMenuItemTable();
     }
 
-    if (!w.ClosePostedFlag)
+    if (PostMainWindowCloseOnce())
     {
-        PostMessageW(w.MainWindow, WM_CLOSE, 0, 0);
-        w.ClosePostedFlag = 1;
         while (ProcessMessageNoLock() == 0 && !w.WindowDestroyedFlag)
         {
         }
@@ -411,6 +409,16 @@ void ForceForegroundWindow(HWND__ *Window, int TopMostFlag)
 }
 
 // ---- shared helpers ------------------------------------------------------------------------
+
+int PostMainWindowCloseOnce(void)
+{
+    MainWindowData &w = MainWindowState;
+    if (w.ClosePostedFlag)
+        return 0;
+    PostMessageW(w.MainWindow, WM_CLOSE, 0, 0);
+    w.ClosePostedFlag = 1;
+    return 1;
+}
 
 double GetStoredExtendRateX(void)
 {

@@ -60,11 +60,7 @@ int Deactivate(int SkipRedrawFlag)
             if (!CallSubsystemHook(SubsystemHooksData.IsRestoreGraphCallbackSet))
             {
                 AddLogStringWide(L"復元関数が登録されていないため終了します\n");
-                if (!w.ClosePostedFlag)
-                {
-                    PostMessageW(w.MainWindow, WM_CLOSE, 0, 0);
-                    w.ClosePostedFlag = 1;
-                }
+                PostMainWindowCloseOnce();
                 return -1;
             }
             PauseAllPlayback(1);

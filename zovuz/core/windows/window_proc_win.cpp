@@ -157,11 +157,7 @@ void OnDisplayChange(WPARAM NewDepth)
         if (!restorable || NewDepth == 24 || NewDepth == 8)
         {
             AddLogStringWide(L"復元関数が登録されていないためか画面が24ビットカラー、又は8ビットカラーに変更されたため終了します\n");
-            if (!w.ClosePostedFlag)
-            {
-                PostMessageW(w.MainWindow, WM_CLOSE, 0, 0);
-                w.ClosePostedFlag = 1;
-            }
+            PostMainWindowCloseOnce();
             return;
         }
         CallSubsystemHook(SubsystemHooksData.ResumeAllMovies);

@@ -159,6 +159,8 @@ SIZE AdjustMainWindowFrame(DWORD Style, BOOL MenuFlag, int ClientWidth, int Clie
 // by SetWindowPosition wins either way.
 POINT PlaceMainWindow(int Width, int Height, int CenterFlag, POINT Current);
 
+// Posts WM_CLOSE to the main window unless one was posted already: 1 when it posted now.
+int PostMainWindowCloseOnce(void);
 // The extend rates with a rate not above 0 read as 1.0.
 double GetStoredExtendRateX(void);
 double GetStoredExtendRateY(void);
