@@ -203,10 +203,8 @@ HWND CreateWindowInMode(void)
     DisplayRecordInfo display;
     GetUseDisplayRecordOrPrimary(&display);
     w.MouseDispSetting = 0;
-    int width = 0, height = 0;
-    if (SubsystemHooksData.SelectFullScreenDisplayMode == NULL
-        || SubsystemHooksData.SelectFullScreenDisplayMode(&width, &height) != 0)
-        GetDrawScreenSizeOrDefault(&width, &height);
+    int width, height;
+    GetFullScreenSize(&width, &height);
     return WinAPIData.CreateWindowExWFunc(MAINWINDOW_EXSTYLE_FULLSCREEN, w.Setup.ClassName, w.Setup.WindowText,
                                           MAINWINDOW_STYLE_FULLSCREEN, display.Left, display.Top, width, height,
                                           NULL, NULL, w.Instance, NULL);
@@ -440,6 +438,15 @@ void GetDrawScreenSizeOrDefault(int *Width, int *Height)
         *Width = 640;
     if (*Height < 1)
         *Height = 480;
+}
+
+void GetFullScreenSize(int *Width, int *Height)
+{
+    *Width = 0;
+    *Height = 0;
+    if (SubsystemHooksData.SelectFullScreenDisplayMode == NULL
+        || SubsystemHooksData.SelectFullScreenDisplayMode(Width, Height) != 0)
+        GetDrawScreenSizeOrDefault(Width, Height);
 }
 
 void GetUseDisplayRecordOrPrimary(DisplayRecordInfo *Record)

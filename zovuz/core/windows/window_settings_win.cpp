@@ -80,10 +80,8 @@ void ApplyFullScreenStyle(HWND Window)
 {
     MainWindowData &w = MainWindowState;
     AddLogStringWide(L"ウインドウスタイルをフルスクリーンモード用に変更します... ");
-    int width = 0, height = 0;
-    if (SubsystemHooksData.SelectFullScreenDisplayMode == NULL
-        || SubsystemHooksData.SelectFullScreenDisplayMode(&width, &height) != 0)
-        GetDrawScreenSizeOrDefault(&width, &height);
+    int width, height;
+    GetFullScreenSize(&width, &height);
     SetWindowLongW(Window, GWL_EXSTYLE, MAINWINDOW_EXSTYLE_FULLSCREEN);
     SetWindowLongW(Window, GWL_STYLE, MAINWINDOW_STYLE_FULLSCREEN);
     SetRect(&w.ClientRect, 0, 0, width, height);

@@ -166,6 +166,9 @@ double GetStoredExtendRateX(void);
 double GetStoredExtendRateY(void);
 // Draw-screen size from the graphics layer; 640 x 480 without one.
 void GetDrawScreenSizeOrDefault(int *Width, int *Height);
+// The full-screen window's size: the display mode the graphics layer chose for the screen mode,
+// else the draw-screen size.
+void GetFullScreenSize(int *Width, int *Height);
 // The record of the display in use.
 void GetUseDisplayRecordOrPrimary(DisplayRecordInfo *Record);
 
