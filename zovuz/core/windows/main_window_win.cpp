@@ -290,12 +290,7 @@ int CreateMainWindow(void)
     EnableImeForWindow(w.MainWindow, GetImeUseFlag());
 
     if (w.Setup.WindowModeFlag)
-    {
-        RECT client;
-        GetClientRect(w.MainWindow, &client);
-        MapWindowPoints(w.MainWindow, NULL, reinterpret_cast<POINT *>(&client), 2);
-        w.ClientRect = client;
-    }
+        ClientRectOnScreen(w.MainWindow, &w.ClientRect);
     GetWindowRect(w.MainWindow, &w.WindowRect);
 
     SetMouseDispFlag(w.MouseDispSetting);
@@ -426,6 +421,12 @@ double GetStoredExtendRateX(void)
 double GetStoredExtendRateY(void)
 {
     return MainWindowState.Setup.ExtendRateY > 0.0 ? MainWindowState.Setup.ExtendRateY : 1.0;
+}
+
+void ClientRectOnScreen(HWND Window, RECT *Rect)
+{
+    GetClientRect(Window, Rect);
+    MapWindowPoints(Window, NULL, reinterpret_cast<POINT *>(Rect), 2);
 }
 
 void GetDrawScreenSizeOrDefault(int *Width, int *Height)

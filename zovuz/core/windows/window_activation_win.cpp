@@ -103,12 +103,6 @@ bool SameRect(const RECT &A, const RECT &B)
     return A.left == B.left && A.top == B.top && A.right == B.right && A.bottom == B.bottom;
 }
 
-void ClientRectOnScreen(HWND Window, RECT *Rect)
-{
-    GetClientRect(Window, Rect);
-    MapWindowPoints(Window, NULL, reinterpret_cast<POINT *>(Rect), 2);
-}
-
 } // namespace
 
 int OnWindowActivate(uintptr_t WParam, intptr_t, int, int SkipRedrawFlag)

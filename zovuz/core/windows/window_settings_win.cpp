@@ -117,8 +117,7 @@ void ApplyWindowModeStyle(HWND Window, int CenterFlag)
     DisplayRecordInfo display;
     GetUseDisplayRecordOrPrimary(&display);
 
-    GetClientRect(Window, &client);
-    MapWindowPoints(Window, NULL, reinterpret_cast<POINT *>(&client), 2);
+    ClientRectOnScreen(Window, &client);
     w.ClientRect = client;
     // Keep the client area on the display: a window pushed off its left or top edge starts there.
     if (client.left < display.Left || client.top < display.Top)
@@ -127,9 +126,7 @@ void ApplyWindowModeStyle(HWND Window, int CenterFlag)
         int moveX = client.left < display.Left ? display.Left : window.left;
         int moveY = client.top < display.Top ? display.Top : window.top;
         SetWindowPos(Window, NULL, moveX, moveY, 0, 0, SWP_NOZORDER | SWP_NOSIZE);
-        GetClientRect(Window, &client);
-        MapWindowPoints(Window, NULL, reinterpret_cast<POINT *>(&client), 2);
-        w.ClientRect = client;
+        ClientRectOnScreen(Window, &w.ClientRect);
     }
     GetWindowRect(Window, &w.WindowRect);
 

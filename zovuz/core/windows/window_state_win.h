@@ -164,6 +164,8 @@ int PostMainWindowCloseOnce(void);
 // The extend rates with a rate not above 0 read as 1.0.
 double GetStoredExtendRateX(void);
 double GetStoredExtendRateY(void);
+// The window's client area in desktop coordinates.
+void ClientRectOnScreen(HWND Window, RECT *Rect);
 // Draw-screen size from the graphics layer; 640 x 480 without one.
 void GetDrawScreenSizeOrDefault(int *Width, int *Height);
 // The full-screen window's size: the display mode the graphics layer chose for the screen mode,
