@@ -43,14 +43,14 @@ void RunSingleProcessorSoundService(void)
     CallSubsystemHook(SubsystemHooksData.ProcessPlayedSoundList);
 }
 
-// A partial repaint deferred by the paint handler is finished once 64 ms have passed.
+// A partial repaint deferred by the paint handler is finished once its wait has passed.
 void FinishPendingRepaint(void)
 {
     MainWindowData &w = MainWindowState;
     if (!w.RepaintPendingFlag)
         return;
     int now = GetNowMilliCount();
-    if (now - w.LastRepaintTime <= 64)
+    if (now - w.LastRepaintTime < RepaintDeferMilliSeconds)
         return;
     if (!IsSavedScreenCopyHeld())
         CallSubsystemHook(SubsystemHooksData.RefreshScreen);

@@ -19,7 +19,6 @@
 
 namespace {
 
-constexpr int RepaintDeferMilliSeconds = 65;   // a partial repaint sooner than this waits for the pump
 constexpr int FullScreenMenuMouseY = 60;       // the full-screen menu shows above this line
 
 // Pauses (1) or resumes (0) every movie, sound and SoftSound player.

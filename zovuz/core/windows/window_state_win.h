@@ -175,7 +175,9 @@ void GetFullScreenSize(int *Width, int *Height);
 void GetUseDisplayRecordOrPrimary(DisplayRecordInfo *Record);
 
 // ---- activation, painting and sizing (window_activation_win.cpp) ---------------------------
-// WM_PAINT's work in window mode (the caller sets the inside-paint flag around it).
+// WM_PAINT's work in window mode (the caller sets the inside-paint flag around it). A partial
+// repaint sooner than RepaintDeferMilliSeconds after the last one waits for the message pump.
+constexpr int RepaintDeferMilliSeconds = 65;
 void PaintMainWindow(HDC DC, const RECT *PaintRect);
 // Recomputes the window-mode rectangle from the size settings and applies it.
 void RefitMainWindow(void);
