@@ -157,7 +157,7 @@ void ReleaseEffect(IDirectInputEffect *&Effect)
     Effect = NULL;
 }
 
-// A controller that was not added gives back what was made for it.
+// Gives back what was made for a controller: a released one, or one that was not added.
 void DropDevice(JoypadRecord &Pad, IDirectInputDevice8W *Device, HANDLE Event)
 {
     for (JoypadVibrationSlot &slot : Pad.Vibration)
@@ -541,11 +541,7 @@ int ReleaseJoypadDevices(void)
             continue;
         pad.Device->Unacquire();
         pad.Device->SetEventNotification(NULL);
-        for (JoypadVibrationSlot &slot : pad.Vibration)
-            ReleaseEffect(slot.Effect);
-        pad.Device->Release();
-        if (pad.Event != NULL)
-            CloseHandle(pad.Event);
+        DropDevice(pad, pad.Device, pad.Event);
     }
     memset(s.Joypad, 0, sizeof(s.Joypad));
     s.JoypadNum = 0;
