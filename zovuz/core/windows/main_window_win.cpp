@@ -128,9 +128,7 @@ int RegisterMainWindowClass(void)
     windowClass.style = CS_HREDRAW | CS_VREDRAW;
     windowClass.lpfnWndProc = MainWindowProc;
     windowClass.hInstance = w.Instance;
-    // Icon 0 is the system's application icon, which no program module holds.
-    windowClass.hIcon = w.Setup.IconID == 0 ? LoadIconW(NULL, MAKEINTRESOURCEW(32512))
-                                            : LoadIconW(w.Instance, MAKEINTRESOURCEW(w.Setup.IconID & 0xFFFF));
+    windowClass.hIcon = LoadMainWindowIcon(w.Setup.IconID);
     windowClass.hCursor = LoadCursorW(NULL, MAKEINTRESOURCEW(32512));
     windowClass.hbrBackground = static_cast<HBRUSH>(GetStockObject(NULL_BRUSH));
     windowClass.lpszClassName = w.Setup.ClassName;
@@ -421,6 +419,13 @@ double GetStoredExtendRateX(void)
 double GetStoredExtendRateY(void)
 {
     return MainWindowState.Setup.ExtendRateY > 0.0 ? MainWindowState.Setup.ExtendRateY : 1.0;
+}
+
+HICON LoadMainWindowIcon(int ID)
+{
+    // Icon 0 is the system's application icon, which no program module holds.
+    return ID == 0 ? LoadIconW(NULL, MAKEINTRESOURCEW(32512))
+                   : LoadIconW(GetModuleHandleW(NULL), MAKEINTRESOURCEW(ID & 0xFFFF));
 }
 
 void ClientRectOnScreen(HWND Window, RECT *Rect)

@@ -262,11 +262,7 @@ int SetWindowIconId(int ID)
     MainWindowData &w = MainWindowState;
     w.Setup.IconID = ID;
     if (w.MainWindow != NULL)
-    {
-        HICON icon = ID == 0 ? LoadIconW(NULL, MAKEINTRESOURCEW(32512))
-                             : LoadIconW(GetModuleHandleW(NULL), MAKEINTRESOURCEW(ID & 0xFFFF));
-        SetClassLongPtrW(w.MainWindow, GCLP_HICON, reinterpret_cast<LONG_PTR>(icon));
-    }
+        SetClassLongPtrW(w.MainWindow, GCLP_HICON, reinterpret_cast<LONG_PTR>(LoadMainWindowIcon(ID)));
     return 0;
 }
 

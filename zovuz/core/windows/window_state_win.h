@@ -164,6 +164,8 @@ int PostMainWindowCloseOnce(void);
 // The extend rates with a rate not above 0 read as 1.0.
 double GetStoredExtendRateX(void);
 double GetStoredExtendRateY(void);
+// The icon of resource ID in the program, or the system's application icon for ID 0.
+HICON LoadMainWindowIcon(int ID);
 // The window's client area in desktop coordinates.
 void ClientRectOnScreen(HWND Window, RECT *Rect);
 // Draw-screen size from the graphics layer; 640 x 480 without one.
