@@ -28,14 +28,9 @@ struct ScreenLogData
 };
 ScreenLogData ScreenLog = {0, ScreenLogFontSize, -1, 1, 0, 0, 0, {}};
 
-bool HookSays(int (*Hook)(void))
-{
-    return Hook != NULL && Hook() != 0;
-}
-
 bool DirectDrawObjectExists(void)
 {
-    return SubsystemHooksData.DirectDraw7_GetObject != NULL && SubsystemHooksData.DirectDraw7_GetObject() != NULL;
+    return CallSubsystemHook(SubsystemHooksData.DirectDraw7_GetObject) != NULL;
 }
 
 } // namespace
@@ -44,13 +39,13 @@ int GetScreenLogDeviceReady(void)
 {
     if (GetMainWindowHandle() == NULL)
         return 0;
-    if (!HookSays(SubsystemHooksData.GetHardwareGraphicsFlag))
+    if (!CallSubsystemHook(SubsystemHooksData.GetHardwareGraphicsFlag))
         return DirectDrawObjectExists() ? 1 : 0;
     int apiType = CallSubsystemHook(SubsystemHooksData.GetGraphicsAPIType);
     if (apiType == GraphicsAPIDirect3D9)
         return DirectDrawObjectExists() ? 1 : 0;
     if (apiType == GraphicsAPIDirect3D11)
-        return HookSays(SubsystemHooksData.D3D11Device_IsValid) ? 1 : 0;
+        return CallSubsystemHook(SubsystemHooksData.D3D11Device_IsValid) != 0 ? 1 : 0;
     return 0;
 }
 
@@ -75,8 +70,8 @@ int TerminateScreenLog(void)
 {
     if (!ScreenLog.SetupFlag)
         return 0;
-    if (ScreenLog.FontHandle > 0 && !ScreenLog.FontNeedsMakingFlag && SubsystemHooksData.DeleteFontToHandle != NULL)
-        SubsystemHooksData.DeleteFontToHandle(ScreenLog.FontHandle);
+    if (ScreenLog.FontHandle > 0 && !ScreenLog.FontNeedsMakingFlag)
+        CallSubsystemHook(SubsystemHooksData.DeleteFontToHandle, ScreenLog.FontHandle);
     ScreenLog.FontNeedsMakingFlag = 1;
     ScreenLog.FontHandle = -1;
     ScreenLog.SetupFlag = 0;

@@ -114,9 +114,9 @@ struct SubsystemHooks
 // The table; all entries null until the library's start-up fills it, and again after its end.
 extern SubsystemHooks SubsystemHooksData;
 
-// Calls an entry of the table: its answer, or 0 when the subsystem is not there.
-template <typename... Args>
-inline int CallSubsystemHook(int (*Hook)(Args...), Args... Arguments)
+// Calls an entry of the table: its answer, or 0 (null) when the subsystem is not there.
+template <typename Result, typename... Args>
+inline Result CallSubsystemHook(Result (*Hook)(Args...), Args... Arguments)
 {
-    return Hook != NULL ? Hook(Arguments...) : 0;
+    return Hook != NULL ? Hook(Arguments...) : Result();
 }

@@ -34,8 +34,7 @@ void PauseAllPlayback(int PauseFlag)
 bool FullScreenDeviceState(void)
 {
     return CallSubsystemHook(SubsystemHooksData.IsFullScreenMode) != 0
-           && SubsystemHooksData.DirectDraw7_GetObject != NULL
-           && SubsystemHooksData.DirectDraw7_GetObject() != NULL;
+           && CallSubsystemHook(SubsystemHooksData.DirectDraw7_GetObject) != NULL;
 }
 
 // Becoming inactive. -1 when a full-screen window could not be restored later and closes itself.
