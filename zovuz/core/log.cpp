@@ -207,20 +207,26 @@ void AppendLineFeedWide(wchar_t *Buffer, int Units)
     }
 }
 
+// Copies Text (null reads as empty) into the Units units at Dest (at least 1), cut short to fit
+// and always terminated.
+void CopyTextCut(wchar_t *Dest, size_t Units, const wchar_t *Text)
+{
+    size_t length = 0;
+    if (Text != nullptr)
+        while (length < Units - 1 && Text[length] != L'\0')
+            length++;
+    if (length > 0)
+        memcpy(Dest, Text, length * sizeof(wchar_t));
+    Dest[length] = L'\0';
+}
+
 } // namespace
 
 int SetLastErrorInfo(int ErrorCode, const wchar_t *String)
 {
     CRITICALSECTION_GUARD(guard, &LogLock());
     LastError.Code = ErrorCode;
-    size_t maxUnits = sizeof(LastError.Text) / sizeof(wchar_t) - 1;
-    size_t length = 0;
-    if (String != nullptr)
-        while (length < maxUnits && String[length] != L'\0')
-            length++;
-    if (length > 0)
-        memcpy(LastError.Text, String, length * sizeof(wchar_t));
-    LastError.Text[length] = L'\0';
+    CopyTextCut(LastError.Text, sizeof(LastError.Text) / sizeof(wchar_t), String);
     return 0;
 }
 
@@ -228,14 +234,7 @@ int GetLastErrorInfo(wchar_t *Buffer, int BufferBytes)
 {
     CRITICALSECTION_GUARD(guard, &LogLock());
     if (Buffer != nullptr && BufferBytes >= static_cast<int>(sizeof(wchar_t)))
-    {
-        size_t maxUnits = static_cast<size_t>(BufferBytes) / sizeof(wchar_t) - 1;
-        size_t length = wcslen(LastError.Text);
-        if (length > maxUnits)
-            length = maxUnits;
-        memcpy(Buffer, LastError.Text, length * sizeof(wchar_t));
-        Buffer[length] = L'\0';
-    }
+        CopyTextCut(Buffer, static_cast<size_t>(BufferBytes) / sizeof(wchar_t), LastError.Text);
     return LastError.Code;
 }
 
@@ -252,11 +251,7 @@ int GetLogFilePath(wchar_t *Buffer, int BufferBytes)
     }
     if (result != 0)
         path[0] = L'\0';
-    size_t length = wcslen(path);
-    if (length >= static_cast<size_t>(units))
-        length = static_cast<size_t>(units - 1);
-    memcpy(Buffer, path, length * sizeof(wchar_t));
-    Buffer[length] = L'\0';
+    CopyTextCut(Buffer, static_cast<size_t>(units), path);
     return result;
 }
 
