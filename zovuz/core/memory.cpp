@@ -78,9 +78,7 @@ void TakeAllocatorLock(const char *path, int line)
     lock.Depth = 1;
     // The paths are this file's own literals: one already copied needn't be copied again.
     if (path != lock.FilePathSource) {
-        size_t length = 0;
-        for (; length < DX_CRITICALSECTION_PATH_MAX && path[length] != '\0'; ++length) lock.FilePath[length] = path[length];
-        lock.FilePath[length] = '\0';
+        CopyLockerPath(lock.FilePath, path);
         lock.FilePathSource = path;
     }
     lock.LineNo = line;

@@ -6,21 +6,28 @@
 
 #include "zovuz/core/threads.h"
 
-// Notes the locker of a section that has just been taken: its source path (plain bytes in the
-// current multibyte code, cut to the record's room), line and thread. Shared by the platform
-// files that implement CriticalSectionLock; with no path it clears the trace of a new section.
-inline void RecordCriticalSectionLocker(DxCriticalSection *CriticalSection, const char *FilePath, int LineNo,
-                                        uint32_t ThreadId)
+// Copies a locker's source path (plain bytes in the current multibyte code; null reads as empty)
+// into a trace's DX_CRITICALSECTION_PATH_MAX + 1 bytes, cut to that room and terminated.
+inline void CopyLockerPath(char *Dest, const char *FilePath)
 {
     // One pass that measures and copies: locks are taken on every allocation.
     size_t length = 0;
     if (FilePath != nullptr) {
         while (length < DX_CRITICALSECTION_PATH_MAX && FilePath[length] != '\0') {
-            CriticalSection->FilePath[length] = FilePath[length];
+            Dest[length] = FilePath[length];
             ++length;
         }
     }
-    CriticalSection->FilePath[length] = '\0';
+    Dest[length] = '\0';
+}
+
+// Notes the locker of a section that has just been taken: its source path, line and thread.
+// Shared by the platform files that implement CriticalSectionLock; with no path it clears the
+// trace of a new section.
+inline void RecordCriticalSectionLocker(DxCriticalSection *CriticalSection, const char *FilePath, int LineNo,
+                                        uint32_t ThreadId)
+{
+    CopyLockerPath(CriticalSection->FilePath, FilePath);
     CriticalSection->LineNo = LineNo;
     CriticalSection->ThreadID = ThreadId;
 }
