@@ -45,20 +45,13 @@ int AddTouchInputPoint(TouchInputData *Frame, int ID, int PositionX, int Positio
 
 void RecordTouchFrame(TouchRecordData *Record, const TouchInputData *Frame)
 {
-    if (Record->LogNum == 0)
-    {
-        for (int i = 0; i < Frame->PointNum; ++i)
+    // Before the first frame the previous frame is empty: every point is new.
+    for (int i = 0; i < Frame->PointNum; ++i)
+        if (FindPoint(&Record->Previous, Frame->Point[i].Device, Frame->Point[i].ID) < 0)
             AddChange(Record, Frame->Point[i]);
-    }
-    else
-    {
-        for (int i = 0; i < Frame->PointNum; ++i)
-            if (FindPoint(&Record->Previous, Frame->Point[i].Device, Frame->Point[i].ID) < 0)
-                AddChange(Record, Frame->Point[i]);
-        for (int i = 0; i < Record->Previous.PointNum; ++i)
-            if (FindPoint(Frame, Record->Previous.Point[i].Device, Record->Previous.Point[i].ID) < 0)
-                AddChange(Record, Record->Previous.Point[i]);
-    }
+    for (int i = 0; i < Record->Previous.PointNum; ++i)
+        if (FindPoint(Frame, Record->Previous.Point[i].Device, Record->Previous.Point[i].ID) < 0)
+            AddChange(Record, Record->Previous.Point[i]);
 
     Record->Log[Record->LogNext] = *Frame;
     Record->LogNext = (Record->LogNext + 1) % TOUCHINPUTDATA_LOGNUM;
