@@ -26,8 +26,7 @@ bool InWaitingState(void)
 bool NeedsNoWait(void)
 {
     const MainWindowData &w = MainWindowState;
-    return w.ClosePostedFlag || w.ActivateQueueNum > 0 || w.Setup.AlwaysRunFlag
-           || (w.WindowActiveFlag && !w.MinimizedFlag);
+    return w.ClosePostedFlag || w.ActivateQueueNum > 0 || !InWaitingState();
 }
 
 // Without a sound thread (one processor, or the thread could not be made) the pump refills the
@@ -214,9 +213,7 @@ int CheckNeedInactiveWait(void)
         return 0;
     if (w.InsidePaintFlag)
         return 0;
-    if (w.WindowActiveFlag && !w.MinimizedFlag)
-        return 0;
-    return w.Setup.AlwaysRunFlag ? 0 : 1;
+    return InWaitingState() ? 1 : 0;
 }
 
 void WaitWhileWindowInactive(void)
