@@ -353,6 +353,11 @@ TEST_F(DrawDispatch, UserVerticesCarryTheDrawBrightAndBlend)
     FakeHardware.Calls.clear();
     DrawPrimitive2D(v, 1, 4, DX_NONE_GRAPH, 0);
     EXPECT_EQ(std::vector<std::string>{"DrawPrimitive2D 1 4 0 0 (1 2 FF80FFFF)"}, FakeHardware.Calls);
+    // A count whose copy would wrap the work buffer's size to a few bytes is refused.
+    FakeHardware.Calls.clear();
+    const int wrapping = int(0x100000000ull / sizeof(VERTEX2D)) + 1;
+    EXPECT_EQ(-1, DrawPrimitive2D(v, wrapping, 4, DX_NONE_GRAPH, 0));
+    EXPECT_TRUE(FakeHardware.Calls.empty());
 }
 
 }  // namespace
