@@ -5,7 +5,6 @@
 #include "zovuz/sound/soft_sound_internal.h"
 #include "zovuz/sound/sound_convert_internal.h"
 #include "zovuz/sound/sound_platform_internal.h"
-#include "zovuz/sound/sound_3d_internal.h"
 #include "zovuz/sound/sound_thread_internal.h"
 
 #include <string.h>
@@ -161,7 +160,7 @@ int InitializeSoundSystem(void)
         return -1;
     }
 
-    SoundPlatform_Set3DListenerDefaults();
+    // The device start has given the 3D listener its defaults.
     LoadSoundParam &settings = s.CreateSoundParam;
     settings = LoadSoundParam();
     settings.PitchRate = 1.0f;
