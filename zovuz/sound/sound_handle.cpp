@@ -12,16 +12,11 @@ namespace {
 // A sound longer than this many seconds is played as a stream sound.
 constexpr int MemorySoundMaxSeconds = 180;
 
-bool LoopPairSet(const LoadSoundParam &Param)
-{
-    return Param.LoopStartMilliSec != Param.LoopEndMilliSec || Param.LoopStartSample != Param.LoopEndSample;
-}
-
 // The loop file beside the sound file, when the parameters name no loop: its loop becomes theirs,
 // and a memory sound becomes a stream sound of the file image.
 void TakeLoopFile(LoadSoundParam *Param, const wchar_t *FileName)
 {
-    if (LoopPairSet(*Param)) return;
+    if (LoadSoundLoopSet(*Param)) return;
     wchar_t path[SOUND_LOOP_FILE_PATH_BYTES / sizeof(wchar_t)];
     int start, end;
     if (MakeLoopInfoFilePath(FileName, path, sizeof(path)) < 0 || ReadLoopInfoFile(path, &start, &end) < 0) return;
@@ -310,7 +305,7 @@ int LoadSoundMemByMemImageBase(LoadSoundParam *Param, int SoundHandle, const voi
         int PcmBytes, LoopStart, LoopEnd;
     } decoded;
     int decode =
-        DecodeSoundFileImage(Param, FileImage, FileImageSize, !LoopPairSet(*Param) && !Param->IgnoreFileLoop,
+        DecodeSoundFileImage(Param, FileImage, FileImageSize, !LoadSoundLoopSet(*Param) && !Param->IgnoreFileLoop,
                              &decoded.Format, &decoded.Pcm, &decoded.PcmBytes, &decoded.LoopStart, &decoded.LoopEnd);
     if (decode < 0) {
         AddLogStringWide(decode == -1 ? L"音声ファイルのＰＣＭへの変換に失敗しました"

@@ -131,6 +131,12 @@ struct SoundHandleData
 constexpr int SOUND_TYPE_MEMORY = 0;
 constexpr int SOUND_TYPE_STREAM = 1;
 
+// The load parameters name a loop: their start and end times differ, or their samples do.
+inline bool LoadSoundLoopSet(const LoadSoundParam &Param)
+{
+    return Param.LoopStartMilliSec != Param.LoopEndMilliSec || Param.LoopStartSample != Param.LoopEndSample;
+}
+
 // ---- handles (sound_handle.cpp) ---------------------------------------------------------------
 
 // The record of a live Sound handle (AllowLoading 1 also takes one that is still loading), else

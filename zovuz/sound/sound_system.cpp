@@ -136,9 +136,7 @@ void FinishSoundLayerHandleJob(int Handle, int Result)
 int InitLoadSoundParam(LoadSoundParam *Param)
 {
     *Param = SoundSystem.CreateSoundParam;
-    if (Param->CreateType == 0 &&
-        (Param->LoopStartMilliSec != Param->LoopEndMilliSec || Param->LoopStartSample != Param->LoopEndSample))
-        Param->CreateType = 2;
+    if (Param->CreateType == 0 && LoadSoundLoopSet(*Param)) Param->CreateType = STREAM_SOURCE_KIND_FILE_IMAGE;
     return 0;
 }
 

@@ -530,8 +530,7 @@ int AddSreamSound(LoadSoundParam *Param, const StreamFunctionTable *Table, void 
         ReleaseSource(source);
         return -1;
     }
-    if (Kind != STREAM_SOURCE_KIND_PCM_IMAGE && Param->LoopStartMilliSec == Param->LoopEndMilliSec &&
-        Param->LoopStartSample == Param->LoopEndSample && !Param->IgnoreFileLoop) {
+    if (Kind != STREAM_SOURCE_KIND_PCM_IMAGE && !LoadSoundLoopSet(*Param) && !Param->IgnoreFileLoop) {
         int start, end;
         if (SoundConvert_GetLoopInfo(&source.Conv, &start, &end) == 0) {
             Param->LoopStartSample = start;
