@@ -163,13 +163,9 @@ int AddSoftSoundData(int SoftSoundHandle, int IsPlayer, int Channels, int BitsPe
 
     sound->IsPlayer = IsPlayer ? 1 : 0;
     SoundWaveFormat &format = sound->BufferFormat;
-    format.wFormatTag = IsFloatType ? SOUND_FORMAT_TAG_IEEE_FLOAT : SOUND_FORMAT_TAG_PCM;
-    format.nChannels = uint16_t(Channels);
-    format.nSamplesPerSec = uint32_t(SamplesPerSec);
-    format.wBitsPerSample = uint16_t(bits);
-    format.nBlockAlign = uint16_t(blockAlign);
-    format.nAvgBytesPerSec = blockAlign * uint32_t(SamplesPerSec);
-    format.cbSize = 0;
+    FillPcmFormat(&format, Channels, uint32_t(SamplesPerSec), bits / 8);
+    if (IsFloatType)
+        format.wFormatTag = SOUND_FORMAT_TAG_IEEE_FLOAT;
 
     if (!sound->IsPlayer)
     {

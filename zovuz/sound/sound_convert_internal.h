@@ -35,6 +35,18 @@ static_assert(sizeof(SoundWaveFormat) == 18, "the wave format record is 18 bytes
 constexpr uint16_t SOUND_FORMAT_TAG_PCM = 1;
 constexpr uint16_t SOUND_FORMAT_TAG_IEEE_FLOAT = 3;
 
+// A plain PCM format: Channels samples of SampleBytes each per frame, Rate frames a second.
+inline void FillPcmFormat(SoundWaveFormat *Format, int Channels, uint32_t Rate, int SampleBytes)
+{
+    Format->wFormatTag = SOUND_FORMAT_TAG_PCM;
+    Format->nChannels = (uint16_t)Channels;
+    Format->nSamplesPerSec = Rate;
+    Format->wBitsPerSample = (uint16_t)(8 * SampleBytes);
+    Format->nBlockAlign = (uint16_t)(Channels * SampleBytes);
+    Format->nAvgBytesPerSec = Format->nBlockAlign * Rate;
+    Format->cbSize = 0;
+}
+
 // Converter methods (the format that took the stream).
 enum SoundConvertMethodId {
     SOUND_CONV_METHOD_WAVE = 0,

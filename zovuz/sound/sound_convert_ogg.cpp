@@ -56,17 +56,6 @@ opus_int64 OpusStreamTell(void *Source)
 const ov_callbacks kVorbisCallbacks = {OggStreamRead, OggStreamSeek, OggStreamClose, OggStreamTell};
 const OpusFileCallbacks kOpusCallbacks = {OpusStreamRead, OggStreamSeek, OpusStreamTell, OggStreamClose};
 
-void FillPcmFormat(SoundWaveFormat *Format, int Channels, uint32_t Rate, int SampleBytes)
-{
-    Format->wFormatTag = SOUND_FORMAT_TAG_PCM;
-    Format->nChannels = (uint16_t)Channels;
-    Format->nSamplesPerSec = Rate;
-    Format->wBitsPerSample = (uint16_t)(8 * SampleBytes);
-    Format->nBlockAlign = (uint16_t)(Channels * SampleBytes);
-    Format->nAvgBytesPerSec = Format->nBlockAlign * Rate;
-    Format->cbSize = 0;
-}
-
 // Loop points from the first link's comments; a later tag of a kind replaces an earlier one.
 void ReadVorbisLoopTags(SoundConvertState *Conv, vorbis_comment *Comments)
 {

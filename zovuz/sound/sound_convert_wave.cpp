@@ -78,13 +78,7 @@ int SetupSoundConvertWave(SoundConvertState *Conv)
         break;
     case SOUND_FORMAT_TAG_IEEE_FLOAT:
         if (src.wBitsPerSample != 32) return -1;
-        out.wFormatTag = SOUND_FORMAT_TAG_PCM;
-        out.nChannels = src.nChannels;
-        out.nSamplesPerSec = src.nSamplesPerSec;
-        out.wBitsPerSample = 16;
-        out.nBlockAlign = (uint16_t)(src.nChannels * 2);
-        out.nAvgBytesPerSec = out.nBlockAlign * src.nSamplesPerSec;
-        out.cbSize = 0;
+        FillPcmFormat(&out, src.nChannels, src.nSamplesPerSec, 2);
         break;
     default:
         return -1;

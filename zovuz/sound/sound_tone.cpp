@@ -37,13 +37,8 @@ void FillFromWave(SoundToneData *Tone, int16_t *Dest, uint32_t Frames)
 
 int InitializeSoundTones(void)
 {
-    SoundWaveFormat format = {};
-    format.wFormatTag = SOUND_FORMAT_TAG_PCM;
-    format.nChannels = 1;
-    format.nSamplesPerSec = ToneRate;
-    format.wBitsPerSample = 16;
-    format.nBlockAlign = 2;
-    format.nAvgBytesPerSec = ToneRate * 2;
+    SoundWaveFormat format;
+    FillPcmFormat(&format, 1, ToneRate, 2);
     for (SoundToneData &tone : SoundSystem.Tone)
     {
         if (tone.Buffer.Valid)

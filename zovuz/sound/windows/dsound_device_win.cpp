@@ -54,17 +54,11 @@ WAVEFORMATEX ToWaveFormat(const SoundWaveFormat &Format)
     return format;
 }
 
-WAVEFORMATEX PcmFormat(WORD Channels, WORD Bits, DWORD Rate)
+WAVEFORMATEX PcmFormat(int Channels, int Bits, DWORD Rate)
 {
-    WAVEFORMATEX format = {};
-    format.wFormatTag = WAVE_FORMAT_PCM;
-    format.nChannels = Channels;
-    format.nSamplesPerSec = Rate;
-    format.wBitsPerSample = Bits;
-    format.nBlockAlign = WORD(Bits / 8 * Channels);
-    format.nAvgBytesPerSec = format.nBlockAlign * Rate;
-    format.cbSize = 0;
-    return format;
+    SoundWaveFormat format;
+    FillPcmFormat(&format, Channels, Rate, Bits / 8);
+    return ToWaveFormat(format);
 }
 
 const wchar_t *OkOrNo(DWORD Flags, DWORD Flag)
