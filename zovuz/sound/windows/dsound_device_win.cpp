@@ -13,14 +13,9 @@
 #include <mmreg.h>
 #include <dsound.h>
 
-#include <stddef.h>
 #include <string.h>
 
 BOOL CALLBACK EnumDirectSoundCallback(LPGUID Guid, LPCWSTR Description, LPCWSTR Module, LPVOID Context);
-
-static_assert(sizeof(SoundWaveFormat) == sizeof(WAVEFORMATEX), "SoundWaveFormat mirrors WAVEFORMATEX");
-static_assert(offsetof(SoundWaveFormat, nBlockAlign) == offsetof(WAVEFORMATEX, nBlockAlign), "same layout");
-static_assert(offsetof(SoundWaveFormat, cbSize) == offsetof(WAVEFORMATEX, cbSize), "same layout");
 
 namespace {
 
@@ -45,13 +40,6 @@ constexpr DWORD SilentBufferBytes = 400;
 IDirectSoundBuffer *Device(SOUNDBUFFER *Buffer)
 {
     return static_cast<IDirectSoundBuffer *>(Buffer->DeviceBuffer);
-}
-
-WAVEFORMATEX ToWaveFormat(const SoundWaveFormat &Format)
-{
-    WAVEFORMATEX format;
-    memcpy(&format, &Format, sizeof(format));
-    return format;
 }
 
 WAVEFORMATEX PcmFormat(int Channels, int Bits, DWORD Rate)

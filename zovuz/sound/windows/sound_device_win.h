@@ -2,7 +2,26 @@
 // them: DirectSound, DirectMusic (which makes the DirectSound device for its own use) and XAudio2.
 #pragma once
 
+#include "zovuz/sound/sound_convert_internal.h"
+
+#include <windows.h>
+
+#include <stddef.h>
+#include <string.h>
+
 struct IDirectSound;
+
+static_assert(sizeof(SoundWaveFormat) == sizeof(WAVEFORMATEX), "SoundWaveFormat mirrors WAVEFORMATEX");
+static_assert(offsetof(SoundWaveFormat, nBlockAlign) == offsetof(WAVEFORMATEX, nBlockAlign), "same layout");
+static_assert(offsetof(SoundWaveFormat, cbSize) == offsetof(WAVEFORMATEX, cbSize), "same layout");
+
+// The library's format record as the system's.
+inline WAVEFORMATEX ToWaveFormat(const SoundWaveFormat &Format)
+{
+    WAVEFORMATEX format;
+    memcpy(&format, &Format, sizeof(format));
+    return format;
+}
 
 // ---- DirectSound (dsound_device_win.cpp) ----
 // The device object with its primary buffer and format: 0, or -1 (logged) with nothing held.

@@ -174,14 +174,6 @@ IXAudio2SubmixVoice *EffectVoice(SOUNDBUFFER *Buffer)
     return static_cast<IXAudio2SubmixVoice *>(Buffer->EffectVoice);
 }
 
-WAVEFORMATEX ToWaveFormat(const SoundWaveFormat &Format)
-{
-    WAVEFORMATEX format;
-    static_assert(sizeof(format) == sizeof(Format), "SoundWaveFormat mirrors WAVEFORMATEX");
-    memcpy(&format, &Format, sizeof(format));
-    return format;
-}
-
 // A mono buffer that is not 3D plays as stereo from its shadow copy.
 bool PlaysFromShadow(const SOUNDBUFFER *Buffer)
 {
