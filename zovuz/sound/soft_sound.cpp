@@ -7,12 +7,6 @@
 
 #include <string.h>
 
-namespace {
-
-constexpr int WidePathStackChars = 512;
-constexpr size_t AbsolutePathBytes = 2048;
-
-// The record of a SoftSound handle; Ready refuses one that is still loading.
 SoftSoundHandleData *SoftSoundOf(int Handle, bool Ready)
 {
     if (Handle < 0 || (Handle & DX_HANDLETYPE_MASK) >> DX_HANDLETYPE_ADDRESS != DX_HANDLETYPE_SOFTSOUND)
@@ -20,6 +14,11 @@ SoftSoundHandleData *SoftSoundOf(int Handle, bool Ready)
     HandleInfo *info = Ready ? HandleCheckReady(Handle) : HandleCheck(Handle);
     return reinterpret_cast<SoftSoundHandleData *>(info);
 }
+
+namespace {
+
+constexpr int WidePathStackChars = 512;
+constexpr size_t AbsolutePathBytes = 2048;
 
 SoftSoundHandleData *SoftSoundDataOf(int Handle)
 {

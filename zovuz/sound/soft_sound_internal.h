@@ -37,6 +37,9 @@ struct SoftSoundHandleData {
     } Player;
 };
 
+// The record of a SoftSound handle, or null; Ready refuses one that is still loading.
+SoftSoundHandleData *SoftSoundOf(int Handle, bool Ready);
+
 // The player lock, or null while the SoftSound type is not registered.
 DxCriticalSection *SoftSoundPlayerLock(void);
 

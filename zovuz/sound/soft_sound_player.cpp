@@ -12,9 +12,7 @@ namespace {
 // The record of a live player (not loading), or null.
 SoftSoundHandleData *PlayerOf(int Handle)
 {
-    if (Handle < 0 || (Handle & DX_HANDLETYPE_MASK) >> DX_HANDLETYPE_ADDRESS != DX_HANDLETYPE_SOFTSOUND)
-        return nullptr;
-    SoftSoundHandleData *sound = reinterpret_cast<SoftSoundHandleData *>(HandleCheckReady(Handle));
+    SoftSoundHandleData *sound = SoftSoundOf(Handle, true);
     return sound != nullptr && sound->IsPlayer ? sound : nullptr;
 }
 
