@@ -58,12 +58,6 @@ double Best(Work work, Reset reset)
     return best;
 }
 
-void Print(const char *Name, double Ours, const char *ReferenceName, double Reference, const char *Unit)
-{
-    printf("%-36s %9.2f %s   %-30s %9.2f %s   ratio %.2f\n", Name, Ours, Unit, ReferenceName, Reference, Unit,
-           Ours / Reference);
-}
-
 }  // namespace
 
 int main()
@@ -108,7 +102,7 @@ int main()
                 }
         },
         [&bare] { Empty(&bare); });
-    Print("push one second (44100 calls)", push * 1e3, "ring buffer under a lock", reference * 1e3, "ms");
+    PrintBenchRatio("push one second (44100 calls)", push * 1e3, "ring buffer under a lock", reference * 1e3, "ms");
     Empty(queue);
 
     // Refills of one tick's frames: the write offset is put at the play cursor each time, so
@@ -146,8 +140,8 @@ int main()
         }
         direct += BenchSeconds() - start;
     }
-    Print("refill moving 441 frames", refill / RefillCalls * 1e6, "the device calls alone", direct / RefillCalls * 1e6,
-          "us");
+    PrintBenchRatio("refill moving 441 frames", refill / RefillCalls * 1e6, "the device calls alone",
+                    direct / RefillCalls * 1e6, "us");
 
     // A refill with more than a lead written ahead only reads the cursor.
     double idle = 0.0, cursor = 0.0;
@@ -163,8 +157,8 @@ int main()
         SoundBuffer_GetCurrentPosition(device, &play, nullptr);
         cursor += BenchSeconds() - start;
     }
-    Print("refill with nothing due", idle / RefillCalls * 1e6, "reading the play cursor", cursor / RefillCalls * 1e6,
-          "us");
+    PrintBenchRatio("refill with nothing due", idle / RefillCalls * 1e6, "reading the play cursor",
+                    cursor / RefillCalls * 1e6, "us");
 
     StopSoftSoundPlayer(player);
     RingBufferTerminate(&bare);
