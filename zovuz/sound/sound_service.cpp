@@ -1,20 +1,13 @@
 // The periodic sound service: what one pass of the sound thread does.
 #include "zovuz/sound/sound_thread_internal.h"
 #include "zovuz/sound/sound_platform_internal.h"
+#include "zovuz/sound/sound_system_internal.h"
 
 #include "zovuz/core/zovuz_core.h"
 
 SoundServiceFunctions SoundService;
 
 namespace {
-
-// The lock of a handle type: the sound lock (Sound handles) or the player lock (SoftSound
-// players). Null while the type is not registered: nothing of that type exists to guard.
-DxCriticalSection *TypeLock(int HandleType)
-{
-    HandleManage *manage = &HandleManageArray[HandleType];
-    return manage->InitializeFlag ? &manage->CriticalSection : nullptr;
-}
 
 void Run(int (*Step)(void))
 {
@@ -33,8 +26,9 @@ int SoundServiceIsActive(void)
 
 int RunSoundServicePass(void)
 {
-    // The sound lock and the player lock are never held together.
-    DxCriticalSection *soundLock = TypeLock(DX_HANDLETYPE_SOUND);
+    // The sound lock and the player lock are never held together. A lock is null while its
+    // type is not registered: nothing of that type exists to guard.
+    DxCriticalSection *soundLock = SoundHandleTypeLock(DX_HANDLETYPE_SOUND);
     if (soundLock != nullptr)
         CRITICALSECTION_LOCK(soundLock);
     Run(SoundService.ProcessStreamSounds);
@@ -42,7 +36,7 @@ int RunSoundServicePass(void)
     if (soundLock != nullptr)
         CRITICALSECTION_UNLOCK(soundLock);
 
-    DxCriticalSection *playerLock = TypeLock(DX_HANDLETYPE_SOFTSOUND);
+    DxCriticalSection *playerLock = SoundHandleTypeLock(DX_HANDLETYPE_SOFTSOUND);
     if (playerLock != nullptr)
         CRITICALSECTION_LOCK(playerLock);
     Run(SoundService.ProcessSoftSoundPlayers);
