@@ -30,6 +30,12 @@ struct MidiOutputData {
 };
 extern MidiOutputData MidiOutput;
 
+// The MIDI mode plays through DirectMusic (modes 1 and 2).
+inline bool MidiOutputIsDirectMusic(void)
+{
+    return MidiOutput.MidiMode == MIDI_MODE_DIRECTMUSIC || MidiOutput.MidiMode == MIDI_MODE_DIRECTMUSIC_DYNAMIC;
+}
+
 // The MIDI mode for the next device start: 0 or -1 when the mode is not 0, 1 or 2 or the device
 // is already started.
 int SoundPlatform_SetMidiMode(int Mode);

@@ -23,11 +23,6 @@ constexpr DWORD PerformanceChannels = 64;
 // DirectMusic: the Unicode description of a port, at most this many characters logged.
 constexpr size_t PortDescriptionLength = 262;
 
-bool DirectMusicMode()
-{
-    return MidiOutput.MidiMode == MIDI_MODE_DIRECTMUSIC || MidiOutput.MidiMode == MIDI_MODE_DIRECTMUSIC_DYNAMIC;
-}
-
 IDirectMusicPerformance8 *Performance()
 {
     return static_cast<IDirectMusicPerformance8 *>(MidiOutput.Performance);
@@ -124,14 +119,14 @@ int Music_Platform_CheckPlaying(MusicHandleData *Music)
 {
     if (MidiOutput.MidiMode == MIDI_MODE_MCI)
         return MidiOutput.MciPlayFlag;
-    if (DirectMusicMode())
+    if (MidiOutputIsDirectMusic())
         return Music->PlayFlag;
     return -1;
 }
 
 int Music_Platform_Process(MusicHandleData *Music)
 {
-    if (!DirectMusicMode() || Performance() == nullptr || SegmentOf(Music) == nullptr)
+    if (!MidiOutputIsDirectMusic() || Performance() == nullptr || SegmentOf(Music) == nullptr)
         return 0;
     bool playing = Performance()->IsPlaying(SegmentOf(Music), nullptr) != S_FALSE;
     // Until the segment is first seen playing, a silent answer is its start still to come.
@@ -153,7 +148,7 @@ int Music_Platform_Stop(MusicHandleData *Music)
         for (int i = 0; i < StopPumpPasses; i++)
             ProcessMessage();
     }
-    else if (DirectMusicMode() && Performance() != nullptr && SegmentOf(Music) != nullptr)
+    else if (MidiOutputIsDirectMusic() && Performance() != nullptr && SegmentOf(Music) != nullptr)
         Performance()->StopEx(SegmentOf(Music), 0, 0);
 
     if (MidiOutput.TempFileWrittenFlag == 1)

@@ -16,11 +16,6 @@ struct SoundDeviceChoiceData {
 };
 SoundDeviceChoiceData SoundDeviceChoice;
 
-bool DirectMusicMode()
-{
-    return MidiOutput.MidiMode == MIDI_MODE_DIRECTMUSIC || MidiOutput.MidiMode == MIDI_MODE_DIRECTMUSIC_DYNAMIC;
-}
-
 }  // namespace
 
 int SoundPlatform_SetXAudio2Flag(int Flag)
@@ -50,7 +45,7 @@ int InitializeSoundPlatform(void)
         return -1;
     for (;;)
     {
-        if (DirectMusicMode())
+        if (MidiOutputIsDirectMusic())
         {
             SoundDeviceChoice.XAudio2Flag = 0;
             int result = DirectMusic_Start(DirectSound_DeviceSlot());
@@ -81,7 +76,7 @@ int TerminateSoundPlatform(void)
 {
     if (MidiOutput.TempFilePath[0] != L'\0')
         DeleteFileW(MidiOutput.TempFilePath);
-    if (DirectMusicMode())
+    if (MidiOutputIsDirectMusic())
         DirectMusic_End();
     else
         SoundSystem.CurrentMusicHandle = -1;
