@@ -43,13 +43,6 @@ const T &Take(SoundNextPlayValue<T> &Next, const T &Own)
     return Next.Value;
 }
 
-const float *Take3(SoundNextPlayValue<float[3]> &Next, const float *Own)
-{
-    if (!Next.Flag) return Own;
-    Next.Flag = 0;
-    return Next.Value;
-}
-
 // A sound that no longer plays: none of its buffers plays or is paused.
 bool StillPlaying(SoundHandleData *Sound)
 {
@@ -73,10 +66,10 @@ void ApplySoundHandleSettings(SoundHandleData *Sound, SOUNDBUFFER *Buffer)
     SoundBuffer_SetPan(Buffer, Take(next.Pan, Sound->Pan));
     SoundBuffer_SetFrequency(Buffer, BufferFrequency(Sound, Take(next.Frequency, Sound->Frequency)));
     if (!Sound->Is3DSound) return;
-    const float *position = Take3(next.Position3D, Sound->Position3D);
+    const float *position = Take(next.Position3D, Sound->Position3D);
     SoundBuffer_Set3DPosition(Buffer, position[0], position[1], position[2]);
     SoundBuffer_Set3DDistanceScale(Buffer, Take(next.DistanceScale3D, Sound->DistanceScale3D));
-    const float *velocity = Take3(next.Velocity3D, Sound->Velocity3D);
+    const float *velocity = Take(next.Velocity3D, Sound->Velocity3D);
     SoundBuffer_Set3DVelocity(Buffer, velocity[0], velocity[1], velocity[2]);
     if (Buffer->Changed3D && SoundBuffer_Platform_Refresh3DSound(Buffer) == 0) Buffer->Changed3D = 0;
 }
