@@ -275,11 +275,7 @@ int SoundBuffer_SetPan(SOUNDBUFFER *Buffer, int Pan)
 {
     if (Buffer == nullptr || !Buffer->Valid)
         return -1;
-    if (Pan < SOUNDBUFFER_PAN_LEFT)
-        Pan = SOUNDBUFFER_PAN_LEFT;
-    if (Pan > SOUNDBUFFER_PAN_RIGHT)
-        Pan = SOUNDBUFFER_PAN_RIGHT;
-    Buffer->Pan = Pan;
+    Buffer->Pan = ClampSoundPan(Pan);
     return SoundBuffer_Platform_RefreshVolume(Buffer);
 }
 

@@ -22,6 +22,12 @@
 #define SOUNDBUFFER_PAN_LEFT (-10000)
 #define SOUNDBUFFER_PAN_RIGHT 10000
 
+// A pan brought into -10000 .. 10000.
+inline int ClampSoundPan(int Pan)
+{
+    return Pan < SOUNDBUFFER_PAN_LEFT ? SOUNDBUFFER_PAN_LEFT : Pan > SOUNDBUFFER_PAN_RIGHT ? SOUNDBUFFER_PAN_RIGHT : Pan;
+}
+
 // The wave data of a buffer whose output path keeps no data of its own (an output path that
 // feeds its voices from memory). Shared by duplicates and counted; freed when the count drops
 // to 0. DirectSound keeps the data in the device buffer and never makes one.

@@ -227,7 +227,7 @@ int SetSoundPan(int Pan, int SoundHandle)
 {
     SoundHandleData *sound = SoundHandleOf(SoundHandle, 0);
     if (sound == nullptr) return -1;
-    Pan = Pan < SOUNDBUFFER_PAN_LEFT ? SOUNDBUFFER_PAN_LEFT : Pan > SOUNDBUFFER_PAN_RIGHT ? SOUNDBUFFER_PAN_RIGHT : Pan;
+    Pan = ClampSoundPan(Pan);
     ForEachBuffer(sound, [Pan](SOUNDBUFFER *Buffer) { SoundBuffer_SetPan(Buffer, Pan); });
     sound->Pan = Pan;
     return 0;

@@ -27,11 +27,6 @@ int ClampVolume(int Volume)
     return Volume < SilentVolume ? SilentVolume : Volume > 0 ? 0 : Volume;
 }
 
-int ClampPan(int Pan)
-{
-    return Pan < SOUNDBUFFER_PAN_LEFT ? SOUNDBUFFER_PAN_LEFT : Pan > SOUNDBUFFER_PAN_RIGHT ? SOUNDBUFFER_PAN_RIGHT : Pan;
-}
-
 // A gain (1.0 = full) in hundredths of a decibel; no gain is silence.
 int GainToVolume(double Gain)
 {
@@ -213,5 +208,5 @@ void SoundBuffer_DirectSoundVolumePan(const SOUNDBUFFER *Buffer, int *Volume, in
     if (Buffer->Pan < 0)
         rightVolume = ClampVolume(rightVolume + Buffer->Pan);
     *Volume = leftVolume > rightVolume ? leftVolume : rightVolume;
-    *Pan = ClampPan(rightVolume - leftVolume);
+    *Pan = ClampSoundPan(rightVolume - leftVolume);
 }
