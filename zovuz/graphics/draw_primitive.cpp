@@ -1,6 +1,7 @@
 // The drawing front end's primitives: clearing the draw target, boxes, lines, circles and user
 // vertex lists, with the steps every drawing call shares (the draw area, the inactive wait, the
 // 2D projection, the mask screen and the subtractive-blend emulation).
+#include <limits.h>
 #include <math.h>
 
 #include "zovuz/graphics/soft_draw_internal.h"
@@ -282,7 +283,9 @@ namespace {
 int BeginVertexList(const void *Vertex, int Num, int GraphHandle, GraphHandleData **Graph)
 {
     *Graph = nullptr;
-    if (Vertex == nullptr || Num < 1)
+    // The lists are copied into a work buffer sized in an int: a count whose copy could not be
+    // sized so is refused rather than wrapped to a small buffer.
+    if (Vertex == nullptr || Num < 1 || Num > INT_MAX / (int)sizeof(VERTEX2D))
         return -1;
     bool bad;
     *Graph = VertexListGraph(GraphHandle, &bad);
