@@ -4,8 +4,5 @@
 
 void DeliverQueuedEvents()
 {
-    for (PluginSlot &slot : g_pluginSlots) {
-        EventQueueLock lock = slot.LockEvents();
-        slot.pendingEvents.clear();
-    }
+    for (PluginSlot &slot : g_pluginSlots) slot.DropPendingEvents();
 }
