@@ -21,12 +21,7 @@ bool IsUnicode(int code) {
          code == CHAR_CODE_UTF32LE || code == CHAR_CODE_UTF32BE;
 }
 
-bool ZeroUnit(const char *p, int unit) {
-  for (int i = 0; i < unit; ++i) {
-    if (p[i] != 0) return false;
-  }
-  return true;
-}
+bool ZeroUnit(const char *p, int unit) { return charcode::IsZeroUnit(reinterpret_cast<const uint8_t *>(p), unit); }
 
 // The characters of a text, up to where it ends.
 std::vector<uint32_t> Characters(const std::vector<char> &text, int code) {

@@ -204,9 +204,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   } else {
     FUZZ_CHECK(result >= (built ? 0 : -1) && result < length, "result %d in a buffer of %d units", result, length);
     if (result >= 0) {
-      for (int b = 0; b < unit; ++b) {
-        FUZZ_CHECK(buffer[static_cast<size_t>(result * unit + b)] == 0, "no terminator after %d units", result);
-      }
+      const uint8_t *end = reinterpret_cast<const uint8_t *>(buffer.data()) + static_cast<size_t>(result) * unit;
+      FUZZ_CHECK(charcode::IsZeroUnit(end, unit), "no terminator after %d units", result);
     }
     if (built && compare && unit == 1 && code != 0 && expected.size() < static_cast<size_t>(length)) {
       FUZZ_CHECK(std::string(buffer.data(), static_cast<size_t>(result)) == expected,
