@@ -14,8 +14,6 @@ namespace {
 // Records whose glyphs are fetched and cached, at most (the rest are only checked for place).
 constexpr int kGlyphRecords = 64;
 
-uint32_t Le32(const uint8_t *p) { return p[0] | p[1] << 8 | p[2] << 16 | (uint32_t)p[3] << 24; }
-
 bool Inside(const void *p, size_t n, const void *base, size_t size) {
   const uint8_t *b = static_cast<const uint8_t *>(base), *q = static_cast<const uint8_t *>(p);
   return q >= b && n <= size && static_cast<size_t>(q - b) <= size - n;
@@ -30,14 +28,14 @@ void CheckRecords(const FontHandleData &f) {
   for (uint32_t code = 0; code < FONT_CODE_INDEX_NUM; ++code) {
     const uint8_t *r = f.DataCodeTable[code];
     if (r == nullptr) continue;
-    FUZZ_CHECK(Inside(r, 32, f.DataFirstRecord, records) && (r - f.DataFirstRecord) % 32 == 0 && Le32(r) == code,
+    FUZZ_CHECK(Inside(r, 32, f.DataFirstRecord, records) && (r - f.DataFirstRecord) % 32 == 0 && ReadLe32(r) == code,
                "the table's entry of code %u", code);
   }
   FUZZ_CHECK(reinterpret_cast<const uint8_t *>(f.DataHighCodeList + f.DataHighCodeNum) <= f.DataUnpackBuffer,
              "%d high codes run into the unpack buffer", f.DataHighCodeNum);
   for (int i = 0; i < f.DataHighCodeNum; ++i) {
     const uint8_t *r = f.DataHighCodeList[i];
-    FUZZ_CHECK(Inside(r, 32, f.DataFirstRecord, records) && Le32(r) >= FONT_CODE_INDEX_NUM, "high code %d", i);
+    FUZZ_CHECK(Inside(r, 32, f.DataFirstRecord, records) && ReadLe32(r) >= FONT_CODE_INDEX_NUM, "high code %d", i);
   }
 }
 
@@ -58,9 +56,9 @@ void CheckGlyphs(FontHandleData *f) {
                  "record %d: %d x %d glyph of pitch %d outside its data", i, glyph.Width, glyph.Height, glyph.Pitch);
       TouchEnds(glyph.Image, bytes);
     }
-    const uint32_t code = Le32(record);
+    const uint32_t code = ReadLe32(record);
     const uint8_t *found = GetFontDataCharRecord(f, code);
-    FUZZ_CHECK(found != nullptr && Le32(found) == code, "record %d: code %u not found", i, code);
+    FUZZ_CHECK(found != nullptr && ReadLe32(found) == code, "record %d: code %u not found", i, code);
     if (found != record) continue;  // another record of the same code is the one in use
     const FontCharData *cell = GetFontCacheCharData(f, code, nullptr, nullptr, nullptr, 0, 0);
     if (cell == nullptr || cell->GraphCharFlag) continue;
