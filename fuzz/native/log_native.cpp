@@ -6,6 +6,9 @@
 #include <stdlib.h>
 #include <time.h>
 
+#include <vector>
+
+#include "zovuz/core/char_code.h"
 #include "zovuz/core/log.h"
 #include "zovuz/core/log_internal.h"
 #include "zovuz/core/log_platform.h"
@@ -37,16 +40,10 @@ int WriteLogFileText(const wchar_t *, const wchar_t *String)
 {
     static const bool Echo = getenv("TARVEX_FUZZ_LOG") != nullptr;
     if (String == nullptr || !Echo) return 0;
-    // UTF-16 to UTF-8, surrogate pairs included; enough to read the log's lines.
-    for (const wchar_t *p = String; *p != 0; p++) {
-        uint32_t c = static_cast<uint16_t>(*p);
-        if (c >= 0xD800 && c < 0xDC00 && p[1] >= 0xDC00 && p[1] < 0xE000) {
-            c = 0x10000 + ((c - 0xD800) << 10) + (static_cast<uint16_t>(*++p) - 0xDC00);
-        }
-        if (c < 0x80) fputc(static_cast<int>(c), stderr);
-        else if (c < 0x800) fprintf(stderr, "%c%c", 0xC0 | (c >> 6), 0x80 | (c & 63));
-        else if (c < 0x10000) fprintf(stderr, "%c%c%c", 0xE0 | (c >> 12), 0x80 | ((c >> 6) & 63), 0x80 | (c & 63));
-        else fprintf(stderr, "%c%c%c%c", 0xF0 | (c >> 18), 0x80 | ((c >> 12) & 63), 0x80 | ((c >> 6) & 63), 0x80 | (c & 63));
-    }
+    // In UTF-8, enough to read the log's lines.
+    const char *text = reinterpret_cast<const char *>(String);
+    std::vector<char> line(static_cast<size_t>(ConvertCharCode(text, CHAR_CODE_UTF16LE, nullptr, 0, CHAR_CODE_UTF8)));
+    if (!line.empty() && ConvertCharCode(text, CHAR_CODE_UTF16LE, line.data(), line.size(), CHAR_CODE_UTF8) > 0)
+        fputs(line.data(), stderr);
     return 0;
 }
