@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "fuzz/support/fuzz_text.h"
 #include "tests/app/engine/mdx_builder.h"
 #include "tests/zovuz/graphics/font_data_builder.h"
 #include "tests/zovuz/graphics/image_seeds.h"
@@ -199,10 +200,9 @@ void CharCodeSeeds() {
       "caf\xc3\xa9 \xd0\x9f\xd1\x80\xd0\xb8\xd0\xb2\xd0\xb5\xd1\x82 \xed\x95\x9c\xea\xb8\x80 \xe4\xb8\xad\xe6\x96\x87",
       "emoji \xf0\x9f\x8e\xb5 and C:\\path\\file.ext",
   };
-  const int codes[] = {CHAR_CODE_SHIFTJIS, CHAR_CODE_GBK, CHAR_CODE_UHC, CHAR_CODE_BIG5, CHAR_CODE_WINDOWS_1252,
-                       CHAR_CODE_UTF16LE, CHAR_CODE_UTF16BE, CHAR_CODE_UTF8, CHAR_CODE_OWN_SINGLE_BYTE,
-                       CHAR_CODE_UNICODE_BYTE, CHAR_CODE_UTF32LE, CHAR_CODE_UTF32BE};
-  const int codeCount = sizeof codes / sizeof codes[0];
+  // The targets' codes by their selectors, without the unsupported one at the end.
+  const int *const codes = kFuzzCharCodes;
+  const int codeCount = kFuzzCharCodeCount - 1;
   int n = 0;
   for (const char *utf8 : utf8Texts) {
     for (int c = 0; c < codeCount; ++c, ++n) {
