@@ -1,5 +1,5 @@
-# Shared by scripts/test, scripts/run and scripts/bench: configure and build, and start
-# (and later stop) the display and the sound server the program needs under Wine.
+# Shared by scripts/test, scripts/run, scripts/bench and scripts/fuzz: configure and build, and
+# start (and later stop) the display and the sound server the program needs under Wine.
 # Source it; it defines functions only.
 
 tarvex_top=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
