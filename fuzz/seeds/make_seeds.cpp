@@ -15,6 +15,7 @@
 #include "tests/app/engine/mdx_builder.h"
 #include "tests/zovuz/graphics/font_data_builder.h"
 #include "tests/zovuz/graphics/image_seeds.h"
+#include "tests/zovuz/sound/wave_builder.h"
 #include "tools/archive_writer/archive_writer.h"
 #include "zovuz/core/archive.h"
 #include "zovuz/core/archive_internal.h"
@@ -255,50 +256,6 @@ void FormatSeeds() {
 
 // ---- sound files: the in-Wine tests' fixtures, and WAVE layouts with loop points; the last
 // byte chooses how the target offers them.
-void PutLe(Bytes &out, uint32_t value, int bytes) {
-  for (int i = 0; i < bytes; ++i) out.push_back(static_cast<uint8_t>(value >> (8 * i)));
-}
-
-Bytes Chunk(const char *id, const Bytes &body) {
-  Bytes out(id, id + 4);
-  PutLe(out, static_cast<uint32_t>(body.size()), 4);
-  out.insert(out.end(), body.begin(), body.end());
-  if (body.size() % 2) out.push_back(0);
-  return out;
-}
-
-Bytes Riff(const std::vector<Bytes> &chunks) {
-  Bytes body = Text("WAVE");
-  for (const Bytes &c : chunks) body.insert(body.end(), c.begin(), c.end());
-  return Chunk("RIFF", body);
-}
-
-Bytes FormatBody(uint16_t tag, uint16_t channels, uint32_t rate, uint16_t bits) {
-  Bytes out;
-  const uint16_t align = static_cast<uint16_t>(channels * ((bits + 7) / 8));
-  PutLe(out, tag, 2);
-  PutLe(out, channels, 2);
-  PutLe(out, rate, 4);
-  PutLe(out, rate * align, 4);
-  PutLe(out, align, 2);
-  PutLe(out, bits, 2);
-  return out;
-}
-
-Bytes LoopBody(uint32_t start, uint32_t end) {
-  Bytes out(28, 0);
-  PutLe(out, 1, 4);  // one loop
-  PutLe(out, 0, 4);
-  out.resize(36, 0);
-  PutLe(out, 0, 4);  // cue id, type
-  PutLe(out, 0, 4);
-  PutLe(out, start, 4);
-  PutLe(out, end, 4);
-  PutLe(out, 0, 4);  // fraction, play count
-  PutLe(out, 0, 4);
-  return out;
-}
-
 void SoundSeeds() {
   const char *const fixtures[] = {"pcm8_mono.wav",          "pcm16_stereo.wav",         "float32_mono.wav",
                                   "extensible_pcm24_mono.wav", "opus_stereo_48000.opus",  "vorbis_chained_mixed.ogg",
@@ -314,15 +271,15 @@ void SoundSeeds() {
     Write("sound_convert", name, file);
   }
   const Bytes ramp = Noise(600, 9);
-  Bytes listed = Riff({Chunk("LIST", Bytes(5, 'i')), Chunk("fmt ", FormatBody(1, 2, 22050, 16)), Chunk("data", ramp),
-                       Chunk("smpl", LoopBody(10, 100))});
+  Bytes listed = BuildRiffWave({{"LIST", Bytes(5, 'i')}, {"fmt ", PlainFormatBody(1, 2, 22050, 16)}, {"data", ramp},
+                                {"smpl", SampleLoopBody(1, 10, 100)}});
   listed.push_back(0);
   Write("sound_convert", "wave_list_loop.wav", listed);
-  Bytes late = Riff({Chunk("smpl", LoopBody(0, 40)), Chunk("fmt ", FormatBody(1, 3, 8000, 24)),
-                     Chunk("fact", Bytes(4, 0)), Chunk("data", Bytes(ramp.begin(), ramp.begin() + 360))});
+  Bytes late = BuildRiffWave({{"smpl", SampleLoopBody(1, 0, 40)}, {"fmt ", PlainFormatBody(1, 3, 8000, 24)},
+                              {"fact", Bytes(4, 0)}, {"data", Bytes(ramp.begin(), ramp.begin() + 360)}});
   late.push_back(1);  // over a stream that cannot tell its size
   Write("sound_convert", "wave_24bit_sizeless.wav", late);
-  Bytes float64 = Riff({Chunk("fmt ", FormatBody(3, 1, 1000, 64)), Chunk("data", ramp)});
+  Bytes float64 = BuildRiffWave({{"fmt ", FormatBody(3, 1, 1000, 8000, 8, 64)}, {"data", ramp}});
   float64.push_back(2);
   Write("sound_convert", "wave_float64.wav", float64);
 }
