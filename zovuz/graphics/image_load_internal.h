@@ -5,6 +5,7 @@
 #include <stddef.h>
 #include <stdint.h>
 
+#include "zovuz/core/base_helpers.h"
 #include "zovuz/graphics/base_image_internal.h"
 
 // ---- Size limits --------------------------------------------------------------------------
@@ -23,12 +24,6 @@ bool ImageByteCount(int64_t A, int64_t B, int64_t C, size_t *Bytes);
 bool StartArgbImage(uint32_t Width, uint32_t Height, BASEIMAGE *Image, size_t *Bytes);
 
 // ---- Bounded reading ----------------------------------------------------------------------
-
-inline uint16_t ReadLe16(const uint8_t *P) { return (uint16_t)(P[0] | P[1] << 8); }
-inline uint32_t ReadLe32(const uint8_t *P)
-{
-    return (uint32_t)P[0] | (uint32_t)P[1] << 8 | (uint32_t)P[2] << 16 | (uint32_t)P[3] << 24;
-}
 
 // A reader over a loader's stream from the position it had when the reader was made: the size
 // is measured once, every read is whole or fails, and a failure sticks.

@@ -271,7 +271,7 @@ int SoundConvert_FindChunk(SoundConvertState *Conv, const char *Id, int64_t Limi
     while (pos < Limit && pos <= end - 8) {
         unsigned char header[8];
         if (SoundConvert_ReadStream(Conv, header, 8) != 8) return -1;
-        uint32_t size = SoundReadLe32(header + 4);
+        uint32_t size = ReadLe32(header + 4);
         if (memcmp(header, Id, 4) == 0) {
             *Size = size;
             return 0;

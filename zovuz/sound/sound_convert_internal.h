@@ -15,6 +15,7 @@
 #include <stddef.h>
 #include <stdint.h>
 
+#include "zovuz/core/base_helpers.h"
 #include "zovuz/core/zovuz_core.h"
 
 // The 18-byte wave format record of sound files and sound buffers (the layout of Windows'
@@ -170,12 +171,6 @@ int SoundConvert_ReadAll(SoundConvertState *Conv, SoundWaveFormat *Format, void 
 int SoundConvert_Release(SoundConvertState *Conv);
 
 // ---- shared by the recognisers ------------------------------------------------------------
-
-// A little-endian 32-bit value of a file header.
-inline uint32_t SoundReadLe32(const unsigned char *p)
-{
-    return (uint32_t)p[0] | (uint32_t)p[1] << 8 | (uint32_t)p[2] << 16 | (uint32_t)p[3] << 24;
-}
 
 // Reads up to Bytes bytes from the converter's stream: the bytes actually read.
 size_t SoundConvert_ReadStream(SoundConvertState *Conv, void *Buffer, size_t Bytes);

@@ -32,10 +32,10 @@ void ReadSampleLoop(SoundConvertState *Conv, uint32_t ChunkSize, int64_t TotalFr
     if (ChunkSize < kSmplFirstLoopBytes) return;
     unsigned char smpl[kSmplFirstLoopBytes];
     if (SoundConvert_ReadStream(Conv, smpl, sizeof smpl) != sizeof smpl) return;
-    if (SoundReadLe32(smpl + kSmplLoopCountOffset) < 1) return;
+    if (ReadLe32(smpl + kSmplLoopCountOffset) < 1) return;
     // The file's loop end is the last frame played; the converter's end is exclusive.
-    int64_t start = SoundReadLe32(smpl + kSmplFirstLoopStartOffset);
-    int64_t end = (int64_t)SoundReadLe32(smpl + kSmplFirstLoopEndOffset) + 1;
+    int64_t start = ReadLe32(smpl + kSmplFirstLoopStartOffset);
+    int64_t end = (int64_t)ReadLe32(smpl + kSmplFirstLoopEndOffset) + 1;
     SoundConvert_ClampLoop(start, end, TotalFrames, &Conv->Wave.LoopStart, &Conv->Wave.LoopEnd);
 }
 

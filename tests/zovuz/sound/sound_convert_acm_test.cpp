@@ -53,7 +53,7 @@ std::vector<RiffChunk> ChunksOf(const Bytes &File)
 {
     std::vector<RiffChunk> out;
     for (size_t at = 12; at + 8 <= File.size();) {
-        uint32_t size = SoundReadLe32(&File[at + 4]);
+        uint32_t size = ReadLe32(&File[at + 4]);
         size_t end = std::min(File.size(), at + 8 + (size_t)size);
         out.push_back({std::string(File.begin() + at, File.begin() + at + 4), Bytes(File.begin() + at + 8, File.begin() + end)});
         at += 8 + (size_t)size + (size & 1);
