@@ -15,7 +15,6 @@
 #include <stddef.h>
 #include <stdint.h>
 
-#include "zovuz/core/base_helpers.h"
 #include "zovuz/core/zovuz_core.h"
 
 // The 18-byte wave format record of sound files and sound buffers (the layout of Windows'
