@@ -16,7 +16,7 @@ struct AdpcmDecoder {
   int32_t diffTable[kAdpcmStepCount][16];  // difference by step index and 4-bit code
   uint8_t bitWidth = kAdpcmPredictorBits;  // the predictor is clamped to this width
   int32_t predictor = -2;
-  int32_t stepIndex = 0;                   // 0-48
+  int32_t stepIndex = 0;  // 0-48
 
   // Builds the difference table.
   void Init();

@@ -9,8 +9,8 @@
 
 struct WaveFile;
 
-constexpr int kMixFrames = 441;               // one 10 ms tick at 44,100 Hz
-constexpr int kMixSamples = 2 * kMixFrames;   // interleaved left/right
+constexpr int kMixFrames = 441;              // one 10 ms tick at 44,100 Hz
+constexpr int kMixSamples = 2 * kMixFrames;  // interleaved left/right
 
 // v held within the 32-bit range.
 inline int32_t SaturateInt32(int64_t v) {

@@ -330,13 +330,29 @@ int32_t MdxCommandBytes(const uint8_t* data, int32_t length, int32_t position) {
     bytes = 2;
   } else {
     switch (op) {
-      case 0xE7: case 0xF2: case 0xF3: case 0xF4: case 0xF5: case 0xF6: case 0xFE:
+      case 0xE7:
+      case 0xF2:
+      case 0xF3:
+      case 0xF4:
+      case 0xF5:
+      case 0xF6:
+      case 0xFE:
         bytes = 3;
         break;
-      case 0xE9: case 0xED: case 0xEF: case 0xF0: case 0xF8: case 0xFB: case 0xFC: case 0xFD: case 0xFF:
+      case 0xE9:
+      case 0xED:
+      case 0xEF:
+      case 0xF0:
+      case 0xF8:
+      case 0xFB:
+      case 0xFC:
+      case 0xFD:
+      case 0xFF:
         bytes = 2;
         break;
-      case 0xEA: case 0xEB: case 0xEC:
+      case 0xEA:
+      case 0xEB:
+      case 0xEC:
         if (!hasArgument) return 0;
         bytes = (argument == 0x80 || argument == 0x81) ? 2 : 6;
         break;
@@ -366,7 +382,8 @@ void EndMdxTrack(int32_t track) {
 }
 
 int32_t MdxInstrumentVolume(int32_t volume, int32_t volumeMode, float volumeScale) {
-  const int32_t level = volumeMode == 1 ? kInstrumentTrackVolumeTable[std::clamp(volume, 0, kMdxStepVolumeMax)] : volume;
+  const int32_t level =
+      volumeMode == 1 ? kInstrumentTrackVolumeTable[std::clamp(volume, 0, kMdxStepVolumeMax)] : volume;
   const double v = static_cast<double>(level) * 2.0 * static_cast<double>(volumeScale);
   if (!(v > 0.0)) return 0;  // NaN too
   return v >= 255.0 ? 255 : static_cast<int32_t>(v);

@@ -120,16 +120,16 @@ void UnpackTone(const uint8_t* rec, FmTone& tone) {
     int32_t* op = &tone.params[kFmOperatorParamCount * (1 + kOperatorOfByte[g])];
     uint8_t dt1Mul = rec[3 + g], tl = rec[7 + g], ksAr = rec[11 + g];
     uint8_t ameD1r = rec[15 + g], dt2D2r = rec[19 + g], d1lRr = rec[23 + g];
-    op[0] = ksAr & 31;                       // AR
-    op[1] = ameD1r & 31;                     // D1R (AME not kept)
-    op[2] = dt2D2r & 31;                     // D2R
-    op[3] = d1lRr & 15;                      // RR
-    op[4] = d1lRr >> 4;                      // D1L
-    op[5] = static_cast<int8_t>(tl);         // TL
-    op[6] = ksAr >> 6;                       // KS
-    op[7] = dt1Mul & 15;                     // MUL
-    op[8] = (dt1Mul >> 4) & 7;               // DT1
-    op[9] = dt2D2r >> 6;                     // DT2
+    op[0] = ksAr & 31;                // AR
+    op[1] = ameD1r & 31;              // D1R (AME not kept)
+    op[2] = dt2D2r & 31;              // D2R
+    op[3] = d1lRr & 15;               // RR
+    op[4] = d1lRr >> 4;               // D1L
+    op[5] = static_cast<int8_t>(tl);  // TL
+    op[6] = ksAr >> 6;                // KS
+    op[7] = dt1Mul & 15;              // MUL
+    op[8] = (dt1Mul >> 4) & 7;        // DT1
+    op[9] = dt2D2r >> 6;              // DT2
     op[10] = 0;
   }
 }
@@ -148,7 +148,7 @@ struct MdxPrepared {
   uint16_t trackLength[kMdxTrackCount];
   uint8_t* trackData[kMdxTrackCount];  // null: the track keeps its buffer
   FmTone tones[kFmToneCount];
-  bool bank;                           // a bank was read: all 96 samples are replaced
+  bool bank;  // a bank was read: all 96 samples are replaced
   int16_t* samples[kMdxSampleCount];
   int32_t sampleLengths[kMdxSampleCount];
 };

@@ -20,8 +20,10 @@ struct ParameterWrite {
   float value;
 };
 constexpr ParameterWrite kFmInstrumentStart[] = {
-    {89, 0.0f}, {63, 0.0f}, {68, 0.0f}, {74, 0.0f},           {80, 0.0f},         {85, 0.0f},
-    {55, 0.0f}, {63, 0.125f}, {64, 120.0f / 127.0f}, {65, 1.0f / 127.0f}, {85, 0.0f},
+    {89, 0.0f},          {63, 0.0f},   {68, 0.0f},
+    {74, 0.0f},          {80, 0.0f},   {85, 0.0f},
+    {55, 0.0f},          {63, 0.125f}, {64, 120.0f / 127.0f},
+    {65, 1.0f / 127.0f}, {85, 0.0f},
 };
 constexpr int32_t kPanCentre = 64;
 constexpr int32_t kPcmPanLeftOnly = 1;   // PCM pan 1 silences the right side
@@ -362,7 +364,8 @@ void __stdcall MdxTimerProc(unsigned int, unsigned int, unsigned long, unsigned 
   // The sends take each track before its own strip.
   for (int32_t t = 0; t < kMdxTrackCount; ++t) {
     for (int b = 0; b < 2; ++b) {
-      if (s.sendOn[t][b]) AddSend(g_mdx.channelBuffers[t], s.sendLevel[t][b], g_mdx.channelBuffers[kEffectBusFirst + b]);
+      if (s.sendOn[t][b])
+        AddSend(g_mdx.channelBuffers[t], s.sendLevel[t][b], g_mdx.channelBuffers[kEffectBusFirst + b]);
     }
   }
   for (int32_t c = 0; c < kMasterChannel; ++c) {

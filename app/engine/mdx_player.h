@@ -15,16 +15,16 @@ struct MdxPlayerState {
   int32_t trackCount;                    // from the loader, 0-16
   uint64_t lastClock;                    // microseconds
   double microsPerTick;
-  double tickPosition;                   // song time in ticks since the top
-  float timerB;                          // Timer-B value, 0 after a reset
-  int32_t tempo;                         // beats per minute, for display
+  double tickPosition;  // song time in ticks since the top
+  float timerB;         // Timer-B value, 0 after a reset
+  int32_t tempo;        // beats per minute, for display
   int32_t playing;
-  int32_t readPosition[kMdxTrackCount];  // index of the current command byte
-  int32_t currentLength[kMdxTrackCount]; // ticks from the current note or rest to the next command
+  int32_t readPosition[kMdxTrackCount];   // index of the current command byte
+  int32_t currentLength[kMdxTrackCount];  // ticks from the current note or rest to the next command
   int32_t volume[kMdxTrackCount];
-  int32_t volumeMode[kMdxTrackCount];    // 1 = 16-step scale 0-15, 0 = direct 0-127
-  int32_t toneIndex[kMdxTrackCount];     // FmTone record last selected, for display
-  int32_t startTick[kMdxTrackCount];     // of the current note or rest
+  int32_t volumeMode[kMdxTrackCount];  // 1 = 16-step scale 0-15, 0 = direct 0-127
+  int32_t toneIndex[kMdxTrackCount];   // FmTone record last selected, for display
+  int32_t startTick[kMdxTrackCount];   // of the current note or rest
   int32_t lastBendTick[kMdxTrackCount];
   uint8_t enabled[kMdxTrackCount];
   int32_t detune[kMdxTrackCount];        // pitch-bend units
@@ -35,7 +35,7 @@ struct MdxPlayerState {
   uint8_t fmInstrument[kMdxTrackCount];  // the instrument is a recognised FM instrument
   uint8_t portaPending[kMdxTrackCount];
   uint8_t portaActive[kMdxTrackCount];
-  int32_t portaSpeed[kMdxTrackCount];    // bend units x 256 per tick
+  int32_t portaSpeed[kMdxTrackCount];  // bend units x 256 per tick
   int32_t portaStartTick[kMdxTrackCount];
   int32_t portaEndTick[kMdxTrackCount];
   uint8_t portaHold[kMdxTrackCount];
@@ -43,9 +43,9 @@ struct MdxPlayerState {
   int32_t portaBend[kMdxTrackCount];
   int32_t repeatCounters[kMdxTrackCount][kMdxRepeatDepth];  // by depth; depth 0 unused
   int32_t repeatDepth[kMdxTrackCount];
-  uint8_t tiePending[kMdxTrackCount];    // the tie command was given for the next note
-  uint8_t tied[kMdxTrackCount];          // a note continues into the next
-  uint8_t legato[kMdxTrackCount];        // a tied note sounds at another key
+  uint8_t tiePending[kMdxTrackCount];  // the tie command was given for the next note
+  uint8_t tied[kMdxTrackCount];        // a note continues into the next
+  uint8_t legato[kMdxTrackCount];      // a tied note sounds at another key
   uint8_t lfoOn[kMdxTrackCount];
   int32_t lfoWaveform[kMdxTrackCount];
   int32_t lfoStep[kMdxTrackCount];
@@ -55,9 +55,9 @@ struct MdxPlayerState {
   int32_t lfoTicksDone[kMdxTrackCount];
   int32_t lfoDelay[kMdxTrackCount];
   uint8_t gatePending[kMdxTrackCount];
-  int32_t gateValue[kMdxTrackCount];     // 8 after a reset
-  int32_t gateMode[kMdxTrackCount];      // 0 = eighths of the length, 1 = ticks before the end
-  uint8_t sendOn[kMdxTrackCount][2];     // bus 16, bus 17
+  int32_t gateValue[kMdxTrackCount];  // 8 after a reset
+  int32_t gateMode[kMdxTrackCount];   // 0 = eighths of the length, 1 = ticks before the end
+  uint8_t sendOn[kMdxTrackCount][2];  // bus 16, bus 17
   float sendLevel[kMdxTrackCount][2];
   float channelPan[kMixerChannelCount];  // 0.0 left, 0.5 centre, 1.0 right
   float channelVolume[kMixerChannelCount];
@@ -66,8 +66,8 @@ struct MdxPlayerState {
   // The clock's part of the current tick, microseconds: time after a tempo command is counted
   // at the new rate from the tick the command ran in.
   double microsIntoTick;
-  int32_t wholeTick;                     // the tick position's integer part: the last tick run
-  uint8_t ended[kMdxTrackCount];         // reached its end: stays off when the song resumes
+  int32_t wholeTick;              // the tick position's integer part: the last tick run
+  uint8_t ended[kMdxTrackCount];  // reached its end: stays off when the song resumes
 
   // Back to the top: clock, tracks and channel strips (see the .cpp for what is kept).
   void Reset();
@@ -81,17 +81,17 @@ struct WaveFile;
 
 // Globals of the MDX player, in one place.
 struct MdxPlayerData {
-  int32_t softSoundPlayer = -1;                      // SoftSound player handle
-  uint32_t timerId = 0;                              // 10 ms timer, 0 when none runs
-  uint8_t* trackData[kMdxTrackCount] = {};           // command bytes, length + 1 with a 0 after them
-  int16_t* samples[kMdxSampleCount] = {};            // 16-bit samples at 44,100 Hz
-  int32_t sampleLengths[kMdxSampleCount] = {};       // samples
-  PcmVoice voices[kMdxVoiceCount];                   // voices 8-15 serve the PCM tracks
-  FmTone tones[kFmToneCount];                        // filled by the loader in file order
+  int32_t softSoundPlayer = -1;                                       // SoftSound player handle
+  uint32_t timerId = 0;                                               // 10 ms timer, 0 when none runs
+  uint8_t* trackData[kMdxTrackCount] = {};                            // command bytes, length + 1 with a 0 after them
+  int16_t* samples[kMdxSampleCount] = {};                             // 16-bit samples at 44,100 Hz
+  int32_t sampleLengths[kMdxSampleCount] = {};                        // samples
+  PcmVoice voices[kMdxVoiceCount];                                    // voices 8-15 serve the PCM tracks
+  FmTone tones[kFmToneCount];                                         // filled by the loader in file order
   float channelBuffers[kMixerChannelCount][kMdxFrameCount * 2] = {};  // interleaved stereo
   float masterBuffer[kMdxFrameCount * 2] = {};
   MdxPlayerState state = {};
-  WaveFile* capture = nullptr;                       // set by the application shell
+  WaveFile* capture = nullptr;  // set by the application shell
 };
 
 extern MdxPlayerData g_mdx;
@@ -123,8 +123,8 @@ void TickMdxSequencer();
 // Adds PCM voices 8-15 into channel buffers 8-15.
 void MixMdxPcmChannels();
 // The multimedia-timer callback: one render tick. The arguments are not used.
-void __stdcall MdxTimerProc(unsigned int timerId, unsigned int message, unsigned long user,
-                            unsigned long reserved1, unsigned long reserved2);
+void __stdcall MdxTimerProc(unsigned int timerId, unsigned int message, unsigned long user, unsigned long reserved1,
+                            unsigned long reserved2);
 // Starts the 10 ms timer unless one runs.
 void StartMdxTimer();
 // Kills the timer, waiting for a tick in progress, and sets its id to 0. Never call it while

@@ -10,29 +10,29 @@
 
 #include "app/engine/song_engine.h"
 
-constexpr int kMdxTrackCount = 16;      // 0-7 FM tracks, 8-15 PCM tracks
+constexpr int kMdxTrackCount = 16;  // 0-7 FM tracks, 8-15 PCM tracks
 constexpr int kMdxFmTrackCount = 8;
-constexpr int kMdxVoiceCount = 16;      // voice t serves PCM track t
+constexpr int kMdxVoiceCount = 16;  // voice t serves PCM track t
 constexpr int kMdxSampleCount = 96;
 constexpr int kMdxToneRecordBytes = 27;
-constexpr int kMdxNameBytes = 256;      // the longest title or bank name read
+constexpr int kMdxNameBytes = 256;  // the longest title or bank name read
 constexpr int kMdxRepeatDepth = 8;
-constexpr int kMdxFrameCount = 441;     // stereo frames of one 10 ms tick
-constexpr int kPdxHeaderBytes = 768;    // 96 entries of offset and length
+constexpr int kMdxFrameCount = 441;   // stereo frames of one 10 ms tick
+constexpr int kPdxHeaderBytes = 768;  // 96 entries of offset and length
 
 // The ".mdx" song; one lives in the application's state.
 struct MdxSong {
-  int32_t fileSize = 0;              // bytes of the ".mdx" file
-  char title[kSongTitleSize] = {};   // text up to the 0x1A, cut at the first line end
-  int64_t dataStart = 0;             // file position of the data block
-  int64_t endPosition = 0;           // file's end position
+  int32_t fileSize = 0;                        // bytes of the ".mdx" file
+  char title[kSongTitleSize] = {};             // text up to the 0x1A, cut at the first line end
+  int64_t dataStart = 0;                       // file position of the data block
+  int64_t endPosition = 0;                     // file's end position
   uint16_t trackOffsets[kMdxTrackCount] = {};  // as read, from the data block
-  uint64_t startTime = 0;            // play clock start, microseconds; moved forward by pauses
-  uint64_t pauseStart = 0;           // microseconds
-  int32_t shownCommandBytes = 0;     // the track list's command printer: bytes of the last command
-  int32_t shownVolumeMode = 0;       // ... the volume mode
-  int32_t shownVolume = 0;           // ... and the volume
-  char bankPath[kSongTitleSize] = {};  // "<name>.pdx", looked up in the current directory
+  uint64_t startTime = 0;                      // play clock start, microseconds; moved forward by pauses
+  uint64_t pauseStart = 0;                     // microseconds
+  int32_t shownCommandBytes = 0;               // the track list's command printer: bytes of the last command
+  int32_t shownVolumeMode = 0;                 // ... the volume mode
+  int32_t shownVolume = 0;                     // ... and the volume
+  char bankPath[kSongTitleSize] = {};          // "<name>.pdx", looked up in the current directory
 
   // Loads the ".mdx" file at `path` and the ".pdx" bank it names. A broken
   // file loads as far as it is sound. False only when the file cannot be
@@ -65,7 +65,7 @@ class Stream {
   virtual int ReadByte() = 0;                          // next byte, or EOF
   virtual int Open(const char* path) = 0;              // 0, or an error number
   virtual void Close() = 0;
-  virtual int Seek(int64_t offset, int origin) = 0;    // SEEK_SET/CUR/END; 0 on success
+  virtual int Seek(int64_t offset, int origin) = 0;  // SEEK_SET/CUR/END; 0 on success
   virtual bool IsValid() = 0;
   virtual int64_t Tell() = 0;
 };

@@ -24,7 +24,7 @@ MmlCompilerGlobals g_mml;  // the compiler runs on the user-interface thread onl
 
 bool IsTupletLetter(int c) { return MmlIsNoteLetter(c) || c == 'r' || c == 'R'; }
 
-void ResetCompileState(MmlCompileState &st, const void *data, size_t size, const char *songPath) {
+void ResetCompileState(MmlCompileState& st, const void* data, size_t size, const char* songPath) {
   st.song = &g_songs[0];
   MmlReaderInit(&st.reader, data, size);
   st.songPath = songPath;
@@ -32,7 +32,7 @@ void ResetCompileState(MmlCompileState &st, const void *data, size_t size, const
   st.tempo = 120;
   st.octaveReversed = false;
   for (int t = 0; t <= kMmlTrackCount; ++t) {
-    MmlTrackState &tr = st.tracks[t];
+    MmlTrackState& tr = st.tracks[t];
     // Tracks 13-16 (and the throw-away track) start low and with zero gate and step.
     bool upper = t < 12;
     tr.tick = 0;
@@ -61,10 +61,10 @@ void ResetCompileState(MmlCompileState &st, const void *data, size_t size, const
   st.tupletScanLetters = 0;
 }
 
-SongEvent *TrackEvents(MmlCompileState &st) { return st.song->events[st.track]; }
+SongEvent* TrackEvents(MmlCompileState& st) { return st.song->events[st.track]; }
 
 // Note-off time of a note of length len.
-int GateTicks(const MmlTrackState &tr, int len) {
+int GateTicks(const MmlTrackState& tr, int len) {
   if (tr.gateMode == 0) {
     // Single precision, as the sequencer's timing was always computed.
     return static_cast<int>(static_cast<float>(tr.gate) * 0.125f * static_cast<float>(len));
@@ -76,7 +76,7 @@ int GateTicks(const MmlTrackState &tr, int len) {
 }
 
 // The length of a note or rest: the written one, or the tuplet's step inside a tuplet.
-int NoteLength(MmlCompileState &st) {
+int NoteLength(MmlCompileState& st) {
   int len = ReadMmlTiedLength(&st.reader, MmlTrack(st).defaultLength);
   if (!st.tupletOn) return len;
   len = st.tupletStep;
@@ -91,7 +91,7 @@ int NoteLength(MmlCompileState &st) {
 
 // Turns into no-ops the note-offs of Key among the events [from, to) and reports whether any
 // matched: a tie lets the earlier note sound on into the new one.
-bool MergeTie(SongEvent *events, int from, int to, int key) {
+bool MergeTie(SongEvent* events, int from, int to, int key) {
   bool matched = false;
   for (int i = std::max(0, from); i < to; ++i) {
     if (events[i].type == kEvNoteOff && events[i].value == key) {
@@ -102,8 +102,8 @@ bool MergeTie(SongEvent *events, int from, int to, int key) {
   return matched;
 }
 
-void Note(MmlCompileState &st, int letter) {
-  MmlTrackState &tr = MmlTrack(st);
+void Note(MmlCompileState& st, int letter) {
+  MmlTrackState& tr = MmlTrack(st);
   int key = ReadMmlNoteName(&st.reader, letter) + 12 * tr.octave;
   if (st.chordOn && st.chordNotes >= kMmlChordNotes) {
     // A chord holds 16 notes; the text of any further note is read and dropped.
@@ -117,7 +117,7 @@ void Note(MmlCompileState &st, int letter) {
     return;
   }
   int on = MmlWriteEvent(st, kEvNoteOn, key);
-  SongEvent *events = TrackEvents(st);
+  SongEvent* events = TrackEvents(st);
   uint32_t offTick = tr.tick + static_cast<uint32_t>(GateTicks(tr, len));
   if (st.chordOn) {
     if (st.tieFlag) {
@@ -138,8 +138,8 @@ void Note(MmlCompileState &st, int letter) {
   tr.tick += static_cast<uint32_t>(len);
 }
 
-void Rest(MmlCompileState &st) {
-  MmlTrackState &tr = MmlTrack(st);
+void Rest(MmlCompileState& st) {
+  MmlTrackState& tr = MmlTrack(st);
   int len = NoteLength(st);
   if (!MmlReserveEvents(st, 2)) return;
   if (static_cast<long long>(tr.tick) + len > kMmlMaxTick) {
@@ -153,12 +153,12 @@ void Rest(MmlCompileState &st) {
 
 // The closing apostrophe, and the end of a text that leaves a chord open: the chord's
 // note-offs go into the tracks its notes went into, so no note is left without its end.
-void EndChord(MmlCompileState &st) {
-  MmlTrackState &tr = MmlTrack(st);
+void EndChord(MmlCompileState& st) {
+  MmlTrackState& tr = MmlTrack(st);
   tr.octave = st.chordOctave;
   for (int i = 0; i < st.chordNotes; ++i) {
-    const MmlPendingNoteOff &off = st.chordOffs[i];
-    MmlTrackState &owner = st.tracks[off.track];
+    const MmlPendingNoteOff& off = st.chordOffs[i];
+    MmlTrackState& owner = st.tracks[off.track];
     // MmlReserveEvents kept room for these.
     if (owner.eventCount < kMmlMaxTrackEvents) {
       st.song->events[off.track][owner.eventCount++] = off.event;
@@ -171,7 +171,7 @@ void EndChord(MmlCompileState &st) {
   st.chordNotes = 0;
 }
 
-void Apostrophe(MmlCompileState &st) {
+void Apostrophe(MmlCompileState& st) {
   if (st.chordOn) {
     EndChord(st);
     return;
@@ -182,13 +182,13 @@ void Apostrophe(MmlCompileState &st) {
   st.chordLastLength = 0;
 }
 
-void Ampersand(MmlCompileState &st) {
+void Ampersand(MmlCompileState& st) {
   if (st.track == kMmlNoTrack) return;
-  MmlTrackState &tr = MmlTrack(st);
+  MmlTrackState& tr = MmlTrack(st);
   // A stopped track keeps what it holds as it is: a slur here would take the note-off of its
   // last note, and no later note would ever end it.
   if (tr.stopped) return;
-  SongEvent *events = TrackEvents(st);
+  SongEvent* events = TrackEvents(st);
   if (tr.eventCount > 0 && events[tr.eventCount - 1].type == kEvPortamentoEnd) {
     events[tr.eventCount - 1].articulate = 0;
     return;
@@ -210,7 +210,7 @@ void Ampersand(MmlCompileState &st) {
   tr.noNoteOnBelow = tr.eventCount;
 }
 
-int CountTupletLetters(const MmlReader &rd, size_t from, size_t to) {
+int CountTupletLetters(const MmlReader& rd, size_t from, size_t to) {
   int letters = 0;
   for (size_t i = from; i < to; ++i) letters += IsTupletLetter(rd.Data[i]) ? 1 : 0;
   return letters;
@@ -218,14 +218,13 @@ int CountTupletLetters(const MmlReader &rd, size_t from, size_t to) {
 
 // Finds the "}" that closes a tuplet whose text starts at `from` and counts its letters.
 // Returns the position of the "}", or the text's size when there is none.
-size_t ScanTuplet(MmlCompileState &st, size_t from, int *letters) {
-  const MmlReader &rd = st.reader;
+size_t ScanTuplet(MmlCompileState& st, size_t from, int* letters) {
+  const MmlReader& rd = st.reader;
   if (st.tupletScanValid && from > st.tupletScanFrom && from <= st.tupletScanClose) {
     st.tupletScanLetters -= CountTupletLetters(rd, st.tupletScanFrom, from);
   } else {
-    const void *close = memchr(rd.Data + from, '}', rd.Size - from);
-    st.tupletScanClose = close ? static_cast<size_t>(static_cast<const uint8_t *>(close) - rd.Data)
-                               : rd.Size;
+    const void* close = memchr(rd.Data + from, '}', rd.Size - from);
+    st.tupletScanClose = close ? static_cast<size_t>(static_cast<const uint8_t*>(close) - rd.Data) : rd.Size;
     st.tupletScanLetters = CountTupletLetters(rd, from, st.tupletScanClose);
     st.tupletScanValid = true;
   }
@@ -234,8 +233,8 @@ size_t ScanTuplet(MmlCompileState &st, size_t from, int *letters) {
   return st.tupletScanClose;
 }
 
-void OpenTuplet(MmlCompileState &st) {
-  MmlReader &rd = st.reader;
+void OpenTuplet(MmlCompileState& st) {
+  MmlReader& rd = st.reader;
   size_t afterBrace = rd.Pos;
   int letters = 0;
   size_t close = ScanTuplet(st, afterBrace, &letters);
@@ -256,11 +255,9 @@ void OpenTuplet(MmlCompileState &st) {
   st.tupletStep = (total + letters - 1) / letters;
 }
 
-void Octave(MmlCompileState &st, int delta) {
-  MmlTrack(st).octave += st.octaveReversed ? -delta : delta;
-}
+void Octave(MmlCompileState& st, int delta) { MmlTrack(st).octave += st.octaveReversed ? -delta : delta; }
 
-void Tempo(MmlCompileState &st) {
+void Tempo(MmlCompileState& st) {
   int c = MmlGetChar(&st.reader);
   int tempo;
   if (c == '+') {
@@ -275,8 +272,8 @@ void Tempo(MmlCompileState &st) {
   MmlWriteEvent(st, kEvTempo, st.tempo);
 }
 
-void VolumeStepCommand(MmlCompileState &st, uint32_t type) {
-  MmlTrackState &tr = MmlTrack(st);
+void VolumeStepCommand(MmlCompileState& st, uint32_t type) {
+  MmlTrackState& tr = MmlTrack(st);
   int n = ReadMmlNumber(&st.reader);
   if (n == 0) {
     n = tr.volumeStep;
@@ -286,8 +283,8 @@ void VolumeStepCommand(MmlCompileState &st, uint32_t type) {
   MmlWriteEvent(st, type, n);
 }
 
-void VolumeSequence(MmlCompileState &st) {
-  MmlReader &rd = st.reader;
+void VolumeSequence(MmlCompileState& st) {
+  MmlReader& rd = st.reader;
   int c = MmlGetChar(&rd);
   MmlPutBack(&rd, c);
   if (!(c >= '0' && c <= '9') && c != ',') {
@@ -305,13 +302,13 @@ void VolumeSequence(MmlCompileState &st) {
     }
   }
   if (st.track != kMmlNoTrack && !MmlTrack(st).stopped) {
-    SongTrack &rec = st.song->tracks[st.track];
+    SongTrack& rec = st.song->tracks[st.track];
     for (int i = 0; i < kVolumeSequenceLength; ++i) rec.volSeq[i] = values[i];
   }
   MmlWriteEvent(st, kEvVolumeSequenceOn, count);
 }
 
-void RepeatBar(MmlCompileState &st) {
+void RepeatBar(MmlCompileState& st) {
   int c = MmlGetChar(&st.reader);
   if (c == ':') {
     int n = ReadMmlNumber(&st.reader);
@@ -324,17 +321,17 @@ void RepeatBar(MmlCompileState &st) {
   MmlWriteEvent(st, kEvRepeatExit, 0);
 }
 
-void Colon(MmlCompileState &st) {
+void Colon(MmlCompileState& st) {
   int c = MmlGetChar(&st.reader);
   if (c != '|') {
     MmlPutBack(&st.reader, c);
     return;
   }
-  MmlTrackState &tr = MmlTrack(st);
+  MmlTrackState& tr = MmlTrack(st);
   MmlWriteEvent(st, kEvRepeatEnd, tr.repeatStart - tr.eventCount);
 }
 
-void Bracket(MmlCompileState &st) {
+void Bracket(MmlCompileState& st) {
   int c = MmlGetChar(&st.reader);
   if (c == 'd' || c == 'l') {
     MmlWriteEvent(st, c == 'd' ? kEvLoopPoint : kEvLoopJump, 0);
@@ -342,55 +339,110 @@ void Bracket(MmlCompileState &st) {
   }
 }
 
-void Command(MmlCompileState &st, int c) {
-  MmlReader &rd = st.reader;
-  MmlTrackState &tr = MmlTrack(st);
+void Command(MmlCompileState& st, int c) {
+  MmlReader& rd = st.reader;
+  MmlTrackState& tr = MmlTrack(st);
   if (MmlIsNoteLetter(c)) {
     Note(st, c);
     return;
   }
   switch (c) {
-    case 'r': case 'R': Rest(st); break;
-    case '\'': Apostrophe(st); break;
-    case '&': Ampersand(st); break;
-    case '{': OpenTuplet(st); break;
-    case '}': ReadMmlTiedLength(&rd, tr.defaultLength); break;
-    case 'o': case 'O': tr.octave = std::clamp(ReadMmlNumber(&rd), 0, 7); break;
-    case '<': Octave(st, +1); break;
-    case '>': Octave(st, -1); break;
-    case 'l': case 'L': tr.defaultLength = ReadMmlTiedLength(&rd, tr.defaultLength); break;
-    case 'v': case 'V': MmlWriteEvent(st, kEvVolumeStep, ReadMmlNumber(&rd)); break;
-    case '~': VolumeStepCommand(st, kEvVolumeUp); break;
-    case '_': VolumeStepCommand(st, kEvVolumeDown); break;
-    case 'k': case 'K': MmlWriteEvent(st, kEvKeyShift, ReadMmlMinusNumber(&rd)); break;
-    case 't': case 'T': Tempo(st); break;
-    case 'p': case 'P': {
+    case 'r':
+    case 'R':
+      Rest(st);
+      break;
+    case '\'':
+      Apostrophe(st);
+      break;
+    case '&':
+      Ampersand(st);
+      break;
+    case '{':
+      OpenTuplet(st);
+      break;
+    case '}':
+      ReadMmlTiedLength(&rd, tr.defaultLength);
+      break;
+    case 'o':
+    case 'O':
+      tr.octave = std::clamp(ReadMmlNumber(&rd), 0, 7);
+      break;
+    case '<':
+      Octave(st, +1);
+      break;
+    case '>':
+      Octave(st, -1);
+      break;
+    case 'l':
+    case 'L':
+      tr.defaultLength = ReadMmlTiedLength(&rd, tr.defaultLength);
+      break;
+    case 'v':
+    case 'V':
+      MmlWriteEvent(st, kEvVolumeStep, ReadMmlNumber(&rd));
+      break;
+    case '~':
+      VolumeStepCommand(st, kEvVolumeUp);
+      break;
+    case '_':
+      VolumeStepCommand(st, kEvVolumeDown);
+      break;
+    case 'k':
+    case 'K':
+      MmlWriteEvent(st, kEvKeyShift, ReadMmlMinusNumber(&rd));
+      break;
+    case 't':
+    case 'T':
+      Tempo(st);
+      break;
+    case 'p':
+    case 'P': {
       static const int kPan[3] = {0, 127, 64};
       MmlWriteEvent(st, kEvPan, kPan[std::clamp(ReadMmlNumber(&rd), 1, 3) - 1]);
       break;
     }
-    case 'q': case 'Q':
+    case 'q':
+    case 'Q':
       tr.gate = std::clamp(ReadMmlNumber(&rd), 0, 8);
       tr.gateMode = 0;
       break;
-    case 's': case 'S':
+    case 's':
+    case 'S':
       ReadMmlNumber(&rd);
       SkipMmlSecondNumber(&rd);
       break;
-    case 'z': case 'Z': VolumeSequence(st); break;
-    case '|': RepeatBar(st); break;
-    case ':': Colon(st); break;
-    case '[': Bracket(st); break;
-    case '/': SkipPastByte(&rd, '\n'); break;
-    case '@': MmlAtCommand(st); break;
-    case '(': MmlParenthesisedForm(st); break;
-    case '.': MmlDirective(st); break;
-    default: break;  // spaces, line ends, stray digits and other characters start nothing
+    case 'z':
+    case 'Z':
+      VolumeSequence(st);
+      break;
+    case '|':
+      RepeatBar(st);
+      break;
+    case ':':
+      Colon(st);
+      break;
+    case '[':
+      Bracket(st);
+      break;
+    case '/':
+      SkipPastByte(&rd, '\n');
+      break;
+    case '@':
+      MmlAtCommand(st);
+      break;
+    case '(':
+      MmlParenthesisedForm(st);
+      break;
+    case '.':
+      MmlDirective(st);
+      break;
+    default:
+      break;  // spaces, line ends, stray digits and other characters start nothing
   }
 }
 
-void Compile(const void *data, size_t size, const char *songPath) {
-  MmlCompileState &st = g_mml.state;
+void Compile(const void* data, size_t size, const char* songPath) {
+  MmlCompileState& st = g_mml.state;
   ResetCompileState(st, data, size, songPath);
 
   // Every command reads at least one byte, so this bound is never reached by a text that reads
@@ -421,19 +473,19 @@ void ResetSong() {
 
 }  // namespace
 
-MmlCompileState &MmlState() { return g_mml.state; }
-MmlSampleFile &MmlSample() { return g_mml.sample; }
+MmlCompileState& MmlState() { return g_mml.state; }
+MmlSampleFile& MmlSample() { return g_mml.sample; }
 
-MmlTrackState &MmlTrack(MmlCompileState &st) { return st.tracks[st.track]; }
+MmlTrackState& MmlTrack(MmlCompileState& st) { return st.tracks[st.track]; }
 
-const char *GetMmlSampleFilePath(void) { return g_mml.sample.path; }
-const char *GetMmlSampleFileName(void) { return g_mml.sample.name; }
-const char *GetMmlSampleFileDrive(void) { return g_mml.sample.drive; }
-const char *GetMmlSampleFileFolder(void) { return g_mml.sample.folder; }
+const char* GetMmlSampleFilePath(void) { return g_mml.sample.path; }
+const char* GetMmlSampleFileName(void) { return g_mml.sample.name; }
+const char* GetMmlSampleFileDrive(void) { return g_mml.sample.drive; }
+const char* GetMmlSampleFileFolder(void) { return g_mml.sample.folder; }
 
-bool MmlReserveEvents(MmlCompileState &st, int Count) {
+bool MmlReserveEvents(MmlCompileState& st, int Count) {
   if (st.track == kMmlNoTrack) return false;
-  MmlTrackState &tr = st.tracks[st.track];
+  MmlTrackState& tr = st.tracks[st.track];
   if (tr.stopped) return false;
   // The note-offs an open chord still owes this track keep their room.
   int owed = 0;
@@ -446,20 +498,20 @@ bool MmlReserveEvents(MmlCompileState &st, int Count) {
   return true;
 }
 
-int MmlWriteEventAt(MmlCompileState &st, uint32_t Type, int32_t Value, uint32_t Tick) {
+int MmlWriteEventAt(MmlCompileState& st, uint32_t Type, int32_t Value, uint32_t Tick) {
   if (!MmlReserveEvents(st, 1)) return -1;
-  MmlTrackState &tr = st.tracks[st.track];
+  MmlTrackState& tr = st.tracks[st.track];
   int index = tr.eventCount++;
   st.song->events[st.track][index] = SongEvent{Type, Tick, 0, Value, 1};
   return index;
 }
 
-int MmlWriteEvent(MmlCompileState &st, uint32_t Type, int32_t Value) {
+int MmlWriteEvent(MmlCompileState& st, uint32_t Type, int32_t Value) {
   return MmlWriteEventAt(st, Type, Value, MmlTrack(st).tick);
 }
 
-bool MmlAdvanceTick(MmlCompileState &st, int Length) {
-  MmlTrackState &tr = MmlTrack(st);
+bool MmlAdvanceTick(MmlCompileState& st, int Length) {
+  MmlTrackState& tr = MmlTrack(st);
   if (tr.stopped) return false;
   if (static_cast<long long>(tr.tick) + Length > kMmlMaxTick) {
     tr.stopped = true;
@@ -469,15 +521,15 @@ bool MmlAdvanceTick(MmlCompileState &st, int Length) {
   return true;
 }
 
-void CompileMmlFromMemory(const void *Data, size_t Size, const char *SongPath) {
+void CompileMmlFromMemory(const void* Data, size_t Size, const char* SongPath) {
   ResetSong();
   Compile(Data, Data ? Size : 0, SongPath);
 }
 
-void CompileMml(const char *Path) {
+void CompileMml(const char* Path) {
   ResetSong();
   if (Path == nullptr) return;
-  FILE *file = fopen(Path, "rb");
+  FILE* file = fopen(Path, "rb");
   if (file == nullptr) return;  // song 0 stays reset and not loaded
   std::vector<uint8_t> text;
   uint8_t chunk[65536];

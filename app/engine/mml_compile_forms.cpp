@@ -14,7 +14,7 @@ namespace {
 
 // ---- "@" commands ---------------------------------------------------------------------------
 
-void AtTempo(MmlCompileState &st) {
+void AtTempo(MmlCompileState& st) {
   int n = ReadMmlNumber(&st.reader);
   int tempo;
   if (n == 256) {
@@ -27,8 +27,8 @@ void AtTempo(MmlCompileState &st) {
   MmlWriteEvent(st, kEvTempo, tempo);
 }
 
-void AtPan(MmlCompileState &st) {
-  MmlReader &rd = st.reader;
+void AtPan(MmlCompileState& st) {
+  MmlReader& rd = st.reader;
   int c = MmlGetChar(&rd);
   if (c == '+') {
     int n = ReadMmlNumber(&rd);
@@ -44,7 +44,7 @@ void AtPan(MmlCompileState &st) {
 
 // ---- parenthesised forms --------------------------------------------------------------------
 
-void SelectTrack(MmlCompileState &st) {
+void SelectTrack(MmlCompileState& st) {
   int n = ReadMmlNumber(&st.reader);
   // Below 1 selects track 1. The text of a track beyond 16 has nowhere to go: it is read and
   // dropped until the next "(t", rather than mixed into another track.
@@ -52,17 +52,17 @@ void SelectTrack(MmlCompileState &st) {
   SkipPastByte(&st.reader, ')');
 }
 
-FmTone *ToneForDefinition(MmlCompileState &st, int n) {
+FmTone* ToneForDefinition(MmlCompileState& st, int n) {
   if (n < 0 || n >= kFmToneCount) return nullptr;
-  FmTone *tone = &st.song->tones[n];
+  FmTone* tone = &st.song->tones[n];
   tone->used = 1;
   tone->number = n;
   return tone;
 }
 
 // "(@ n, 44 operator values, 3 channel values)".
-void ToneDefinition(MmlCompileState &st) {
-  FmTone *tone = ToneForDefinition(st, ReadMmlSignedNumber(&st.reader));
+void ToneDefinition(MmlCompileState& st) {
+  FmTone* tone = ToneForDefinition(st, ReadMmlSignedNumber(&st.reader));
   if (tone != nullptr) {
     for (int i = 11; i < kFmToneParamCount; ++i) tone->params[i] = ReadMmlSignedNumber(&st.reader);
     for (int i = 0; i < 3; ++i) tone->params[i] = ReadMmlSignedNumber(&st.reader);
@@ -71,8 +71,8 @@ void ToneDefinition(MmlCompileState &st) {
 }
 
 // "(v n" in the line layout: the connection and feedback on one line, then a line per operator.
-void ToneLines(MmlCompileState &st) {
-  MmlReader &rd = st.reader;
+void ToneLines(MmlCompileState& st) {
+  MmlReader& rd = st.reader;
   // The number stands alone on the form's first line, after any blanks; the rest of that line
   // is free text. A form without its number defines no tone.
   int c;
@@ -80,7 +80,7 @@ void ToneLines(MmlCompileState &st) {
     c = MmlGetChar(&rd);
   } while (c == ' ' || c == '\t');
   MmlPutBack(&rd, c);
-  FmTone *tone = c >= '0' && c <= '9' ? ToneForDefinition(st, ReadMmlNumber(&rd)) : nullptr;
+  FmTone* tone = c >= '0' && c <= '9' ? ToneForDefinition(st, ReadMmlNumber(&rd)) : nullptr;
   if (tone != nullptr) {
     SkipPastByte(&rd, '\n');
     int x = ReadMmlSignedNumber(&rd);
@@ -88,7 +88,7 @@ void ToneLines(MmlCompileState &st) {
     tone->params[1] = x / 8;
     SkipPastByte(&rd, '\n');
     for (int op = 0; op < 4; ++op) {
-      int32_t *p = &tone->params[11 + kFmOperatorParamCount * op];
+      int32_t* p = &tone->params[11 + kFmOperatorParamCount * op];
       for (int i = 0; i < 10; ++i) p[i] = ReadMmlSignedNumber(&rd);
       ReadMmlSignedNumber(&rd);
       p[10] = 0;
@@ -98,28 +98,28 @@ void ToneLines(MmlCompileState &st) {
 }
 
 // "(x n, kind, first, 11 values)".
-void EffectDefinition(MmlCompileState &st) {
-  MmlReader &rd = st.reader;
+void EffectDefinition(MmlCompileState& st) {
+  MmlReader& rd = st.reader;
   int n = ReadMmlSignedNumber(&rd);
   if (n >= 0 && n < kFmEffectDefCount) {
-    FmEffectDef &def = st.song->effects[n];
+    FmEffectDef& def = st.song->effects[n];
     def.kind = ReadMmlSignedNumber(&rd);
     def.first = ReadMmlSignedNumber(&rd);
-    for (float &v : def.values) v = static_cast<float>(ReadMmlSignedNumber(&rd));
+    for (float& v : def.values) v = static_cast<float>(ReadMmlSignedNumber(&rd));
   }
   SkipPastByte(&rd, ')');
 }
 
 // "(c4,>d)": a glide from one note to the next over the first note's length.
-void Portamento(MmlCompileState &st, int letter) {
-  MmlReader &rd = st.reader;
+void Portamento(MmlCompileState& st, int letter) {
+  MmlReader& rd = st.reader;
   int c = MmlGetChar(&rd);
   if (c == '0' || c == 'F' || c == 'A') {
     SkipPastByte(&rd, ')');
     return;
   }
   MmlPutBack(&rd, c);
-  MmlTrackState &tr = MmlTrack(st);
+  MmlTrackState& tr = MmlTrack(st);
   int startKey = ReadMmlNoteName(&rd, letter) + 12 * tr.octave;
   int len = ReadMmlTiedLength(&rd, tr.defaultLength);
   c = MmlGetChar(&rd);
@@ -158,7 +158,7 @@ void Portamento(MmlCompileState &st, int letter) {
 // Reads the rest of the line, up to Size - 1 bytes, into Out; the line's end is not part of it.
 // A line longer than that is cut without splitting a double-byte character, and its rest is
 // skipped rather than read as music.
-void ReadRestOfLine(MmlReader &rd, char *out, size_t size) {
+void ReadRestOfLine(MmlReader& rd, char* out, size_t size) {
   size_t n = 0;
   int c;
   while ((c = MmlGetChar(&rd)) != kMmlEnd && c != '\r' && c != '\n') {
@@ -178,18 +178,17 @@ void ReadRestOfLine(MmlReader &rd, char *out, size_t size) {
   out[n] = '\0';
 }
 
-void SampleFile(MmlCompileState &st) {
-  MmlReader &rd = st.reader;
+void SampleFile(MmlCompileState& st) {
+  MmlReader& rd = st.reader;
   SkipPastByte(&rd, '=');
-  MmlSampleFile &sample = MmlSample();
+  MmlSampleFile& sample = MmlSample();
   char name[kMmlNameChars];
   ReadRestOfLine(rd, name, sizeof name);
   if (name[0] == '\0') return;
   memcpy(sample.name, name, sizeof name);
   sample.drive[0] = sample.folder[0] = '\0';
   if (st.songPath != nullptr) {
-    MmlSplitSongPath(st.songPath, sample.drive, sizeof sample.drive, sample.folder,
-                     sizeof sample.folder);
+    MmlSplitSongPath(st.songPath, sample.drive, sizeof sample.drive, sample.folder, sizeof sample.folder);
   }
   snprintf(sample.path, sizeof sample.path, "%s%s%s", sample.drive, sample.folder, sample.name);
   // Offered to both loaders: each takes the file only when its first byte is its own magic.
@@ -197,8 +196,8 @@ void SampleFile(MmlCompileState &st) {
   LoadSampleBank(sample.name, sample.drive, sample.folder);
 }
 
-void Title(MmlCompileState &st) {
-  MmlReader &rd = st.reader;
+void Title(MmlCompileState& st) {
+  MmlReader& rd = st.reader;
   int c;
   while ((c = MmlGetChar(&rd)) != 't') {
     if (c == kMmlEnd || c == '\r') return;  // no "t" on the line: no title
@@ -206,8 +205,8 @@ void Title(MmlCompileState &st) {
   ReadRestOfLine(rd, st.song->title, kSongTitleSize);
 }
 
-void SoloSet(MmlCompileState &st) {
-  MmlReader &rd = st.reader;
+void SoloSet(MmlCompileState& st) {
+  MmlReader& rd = st.reader;
   SkipPastByte(&rd, ' ');
   bool listed[kMmlTrackCount] = {};
   for (int count = 0; count < kMmlTrackCount;) {
@@ -222,8 +221,8 @@ void SoloSet(MmlCompileState &st) {
   for (int t = 0; t < kMmlTrackCount; ++t) st.song->tracks[t].mute = listed[t] ? 0 : 1;
 }
 
-void Option(MmlCompileState &st) {
-  MmlReader &rd = st.reader;
+void Option(MmlCompileState& st) {
+  MmlReader& rd = st.reader;
   SkipPastByte(&rd, ' ');
   int c = MmlGetChar(&rd);
   st.octaveReversed = c == 'r' || c == 'R';
@@ -232,33 +231,59 @@ void Option(MmlCompileState &st) {
 
 }  // namespace
 
-void MmlAtCommand(MmlCompileState &st) {
-  MmlReader &rd = st.reader;
-  MmlTrackState &tr = MmlTrack(st);
+void MmlAtCommand(MmlCompileState& st) {
+  MmlReader& rd = st.reader;
+  MmlTrackState& tr = MmlTrack(st);
   int c = MmlGetChar(&rd);
   switch (c) {
-    case 'v': case 'V': MmlWriteEvent(st, kEvVolume, ReadMmlNumber(&rd)); break;
-    case 'm': MmlWriteEvent(st, kEvVibratoDepth, ReadMmlNumber(&rd)); break;
+    case 'v':
+    case 'V':
+      MmlWriteEvent(st, kEvVolume, ReadMmlNumber(&rd));
+      break;
+    case 'm':
+      MmlWriteEvent(st, kEvVibratoDepth, ReadMmlNumber(&rd));
+      break;
     case 'h':
       MmlWriteEvent(st, kEvVibratoDelay, ReadMmlNumber(&rd));
       SkipMmlSecondNumber(&rd);
       break;
-    case 's': MmlWriteEvent(st, kEvVibratoPeriod, ReadMmlNumber(&rd)); break;
-    case 'e': case 'E': {
+    case 's':
+      MmlWriteEvent(st, kEvVibratoPeriod, ReadMmlNumber(&rd));
+      break;
+    case 'e':
+    case 'E': {
       // Only the 32 definitions exist; a number beyond them selects nothing.
       int n = ReadMmlNumber(&rd);
       if (n < kFmEffectDefCount) MmlWriteEvent(st, kEvFmEffect, n);
       break;
     }
-    case 'k': case 'K': MmlWriteEvent(st, kEvDetune, ReadMmlMinusNumber(&rd)); break;
-    case 'p': case 'P': AtPan(st); break;
-    case 'q': case 'Q':
+    case 'k':
+    case 'K':
+      MmlWriteEvent(st, kEvDetune, ReadMmlMinusNumber(&rd));
+      break;
+    case 'p':
+    case 'P':
+      AtPan(st);
+      break;
+    case 'q':
+    case 'Q':
       tr.gate = ReadMmlNumber(&rd);
       tr.gateMode = 1;
       break;
-    case 't': case 'T': AtTempo(st); break;
-    case 'l': case 'L': tr.defaultLength = ReadMmlNumber(&rd); break;
-    case 'r': case 'R': case 'f': case 'F': ReadMmlNumber(&rd); break;
+    case 't':
+    case 'T':
+      AtTempo(st);
+      break;
+    case 'l':
+    case 'L':
+      tr.defaultLength = ReadMmlNumber(&rd);
+      break;
+    case 'r':
+    case 'R':
+    case 'f':
+    case 'F':
+      ReadMmlNumber(&rd);
+      break;
     default:
       // "@n" selects a tone; so does any other character, with the number that follows (or 0).
       MmlPutBack(&rd, c);
@@ -267,7 +292,7 @@ void MmlAtCommand(MmlCompileState &st) {
   }
 }
 
-void MmlParenthesisedForm(MmlCompileState &st) {
+void MmlParenthesisedForm(MmlCompileState& st) {
   int c = MmlGetChar(&st.reader);
   // Only a lower-case letter opens a glide; "(Bass)" and the like are remarks, skipped whole.
   if (c >= 'a' && c <= 'g') {
@@ -275,10 +300,21 @@ void MmlParenthesisedForm(MmlCompileState &st) {
     return;
   }
   switch (c) {
-    case 't': case 'T': SelectTrack(st); break;
-    case '@': ToneDefinition(st); break;
-    case 'v': case 'V': ToneLines(st); break;
-    case 'x': case ':': EffectDefinition(st); break;
+    case 't':
+    case 'T':
+      SelectTrack(st);
+      break;
+    case '@':
+      ToneDefinition(st);
+      break;
+    case 'v':
+    case 'V':
+      ToneLines(st);
+      break;
+    case 'x':
+    case ':':
+      EffectDefinition(st);
+      break;
     default:
       MmlPutBack(&st.reader, c);
       SkipPastByte(&st.reader, ')');
@@ -286,19 +322,29 @@ void MmlParenthesisedForm(MmlCompileState &st) {
   }
 }
 
-void MmlDirective(MmlCompileState &st) {
+void MmlDirective(MmlCompileState& st) {
   int c = MmlGetChar(&st.reader);
   switch (c) {
-    case 'a': case 'A': SampleFile(st); break;
-    case 'c': Title(st); break;
-    case 's': SoloSet(st); break;
-    case 'o': case 'O': Option(st); break;
-    default: break;  // the character is dropped
+    case 'a':
+    case 'A':
+      SampleFile(st);
+      break;
+    case 'c':
+      Title(st);
+      break;
+    case 's':
+      SoloSet(st);
+      break;
+    case 'o':
+    case 'O':
+      Option(st);
+      break;
+    default:
+      break;  // the character is dropped
   }
 }
 
-bool MmlSplitSongPath(const char *Path, char *Drive, size_t DriveSize, char *Folder,
-                      size_t FolderSize) {
+bool MmlSplitSongPath(const char* Path, char* Drive, size_t DriveSize, char* Folder, size_t FolderSize) {
   Drive[0] = Folder[0] = '\0';
   // The folder runs to the last separator that is not the trail byte of a double-byte character.
   const Cp932PathParts parts = SplitCp932Path(Path);

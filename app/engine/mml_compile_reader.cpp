@@ -18,27 +18,27 @@ int ClampLength(long long ticks) {
 
 }  // namespace
 
-void MmlReaderInit(MmlReader *Reader, const void *Data, size_t Size) {
-  const uint8_t *bytes = static_cast<const uint8_t *>(Data);
+void MmlReaderInit(MmlReader* Reader, const void* Data, size_t Size) {
+  const uint8_t* bytes = static_cast<const uint8_t*>(Data);
   if (bytes == nullptr) Size = 0;
   // A 0xFF byte ends the text exactly as the end of the file does.
-  const void *ff = Size ? memchr(bytes, 0xFF, Size) : nullptr;
+  const void* ff = Size ? memchr(bytes, 0xFF, Size) : nullptr;
   Reader->Data = bytes;
-  Reader->Size = ff ? static_cast<size_t>(static_cast<const uint8_t *>(ff) - bytes) : Size;
+  Reader->Size = ff ? static_cast<size_t>(static_cast<const uint8_t*>(ff) - bytes) : Size;
   Reader->Pos = 0;
 }
 
-int MmlGetChar(MmlReader *Reader) {
+int MmlGetChar(MmlReader* Reader) {
   if (Reader->Pos >= Reader->Size) return kMmlEnd;
   return Reader->Data[Reader->Pos++];
 }
 
-void MmlPutBack(MmlReader *Reader, int Char) {
+void MmlPutBack(MmlReader* Reader, int Char) {
   // Like ungetc, putting back the end of the text changes nothing.
   if (Char != kMmlEnd && Reader->Pos > 0) --Reader->Pos;
 }
 
-int ReadMmlNumber(MmlReader *Reader) {
+int ReadMmlNumber(MmlReader* Reader) {
   int value = 0;
   for (int digits = 0; digits < 3; ++digits) {
     int c = MmlGetChar(Reader);
@@ -51,7 +51,7 @@ int ReadMmlNumber(MmlReader *Reader) {
   return value;
 }
 
-int ReadMmlNumberOrNone(MmlReader *Reader) {
+int ReadMmlNumberOrNone(MmlReader* Reader) {
   int c = MmlGetChar(Reader);
   MmlPutBack(Reader, c);
   if (!IsDigit(c)) return -1;
@@ -64,7 +64,7 @@ int ReadMmlNumberOrNone(MmlReader *Reader) {
   return value;
 }
 
-int ReadMmlLength(MmlReader *Reader, int DefaultLength) {
+int ReadMmlLength(MmlReader* Reader, int DefaultLength) {
   int c = MmlGetChar(Reader);
   if (c == '*') return ClampLength(ReadMmlNumber(Reader));
   MmlPutBack(Reader, c);
@@ -91,7 +91,7 @@ int ReadMmlLength(MmlReader *Reader, int DefaultLength) {
   return ClampLength(DefaultLength);
 }
 
-int ReadMmlTiedLength(MmlReader *Reader, int DefaultLength) {
+int ReadMmlTiedLength(MmlReader* Reader, int DefaultLength) {
   long long total = ReadMmlLength(Reader, DefaultLength);
   for (int more = 0; more < 2; ++more) {
     int c = MmlGetChar(Reader);
@@ -105,11 +105,9 @@ int ReadMmlTiedLength(MmlReader *Reader, int DefaultLength) {
   return ClampLength(total);
 }
 
-int ReadMmlNoteName(MmlReader *Reader, int Letter) {
+int ReadMmlNoteName(MmlReader* Reader, int Letter) {
   static const int kSemitone[7] = {9, 11, 0, 2, 4, 5, 7};  // a b c d e f g
-  int index = (Letter >= 'a' && Letter <= 'g') ? Letter - 'a'
-              : (Letter >= 'A' && Letter <= 'G') ? Letter - 'A'
-                                                   : -1;
+  int index = (Letter >= 'a' && Letter <= 'g') ? Letter - 'a' : (Letter >= 'A' && Letter <= 'G') ? Letter - 'A' : -1;
   int semitone = index >= 0 ? kSemitone[index] : 0;
   int c = MmlGetChar(Reader);
   if (c == '+' || c == '#') return (semitone + 1) % 12;
@@ -118,7 +116,7 @@ int ReadMmlNoteName(MmlReader *Reader, int Letter) {
   return semitone;
 }
 
-int ReadMmlSignedNumber(MmlReader *Reader) {
+int ReadMmlSignedNumber(MmlReader* Reader) {
   int c = MmlGetChar(Reader);
   if (c == ',') return -1;
   bool negative = false;
@@ -145,21 +143,21 @@ int ReadMmlSignedNumber(MmlReader *Reader) {
   return negative ? -value : value;
 }
 
-void SkipPastByte(MmlReader *Reader, int Byte) {
+void SkipPastByte(MmlReader* Reader, int Byte) {
   int c;
   do {
     c = MmlGetChar(Reader);
   } while (c != kMmlEnd && c != Byte);
 }
 
-int ReadMmlMinusNumber(MmlReader *Reader) {
+int ReadMmlMinusNumber(MmlReader* Reader) {
   int c = MmlGetChar(Reader);
   if (c == '-') return -ReadMmlNumber(Reader);
   MmlPutBack(Reader, c);  // "+3" reads as 0: the "+" and digits are skipped by the command loop
   return ReadMmlNumber(Reader);
 }
 
-void SkipMmlSecondNumber(MmlReader *Reader) {
+void SkipMmlSecondNumber(MmlReader* Reader) {
   int c = MmlGetChar(Reader);
   if (c == ',') {
     ReadMmlNumber(Reader);

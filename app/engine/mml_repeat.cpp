@@ -18,7 +18,7 @@ struct RepeatScratch {
   std::vector<int> starts;          // indexes in `out` of the repeat starts not yet closed
 };
 
-int TrackLength(const SongEvent *events) {
+int TrackLength(const SongEvent* events) {
   int n = 0;
   while (n < kEventsPerTrack && events[n].type != kEvEnd) ++n;
   return n;
@@ -30,7 +30,7 @@ uint32_t ClampTick(long long tick) { return static_cast<uint32_t>(std::max(0LL, 
 // `endTick`, over the start. Returns the tick the rest of the track follows at, or -1 when the
 // passes do not fit: more events than the track holds once the `remaining` events after the end
 // follow them, or a time past kMmlMaxTick (`tailSpan`: the rest's latest tick after its first).
-long long WritePasses(RepeatScratch &sc, int s, long long endTick, int remaining, long long tailSpan) {
+long long WritePasses(RepeatScratch& sc, int s, long long endTick, int remaining, long long tailSpan) {
   const long long t0 = sc.out[s].tick;
   // The end never stands before its start in time; were it to (a chord's note-offs can come out
   // of order), the passes would fold back onto each other.
@@ -42,7 +42,7 @@ long long WritePasses(RepeatScratch &sc, int s, long long endTick, int remaining
   sc.out.resize(s);
   const long long bodyFirst = sc.body.empty() ? 0 : sc.body.front().tick;
   for (int p = 0; p < passes; ++p) {
-    for (const SongEvent &e : sc.body) {
+    for (const SongEvent& e : sc.body) {
       if (e.type == kEvRepeatExit && p == passes - 1) {
         // The last pass stops at the exit; the rest follows from there.
         long long next = t0 + (passes - 1) * passLength + (e.tick - bodyFirst);
@@ -64,7 +64,7 @@ long long WritePasses(RepeatScratch &sc, int s, long long endTick, int remaining
 // Expands a track in one pass over its events. Each repeat end takes the nearest open start
 // before it, so an inner repeat is written out before the one that holds it, and repeats one
 // after the other go left to right; the events after an end move to where its passes finish.
-void ExpandTrack(SongEvent *events, RepeatScratch &sc) {
+void ExpandTrack(SongEvent* events, RepeatScratch& sc) {
   const int length = TrackLength(events);
   bool anyRepeat = false;
   for (int k = 0; k < length && !anyRepeat; ++k) {
@@ -79,8 +79,8 @@ void ExpandTrack(SongEvent *events, RepeatScratch &sc) {
   sc.out.clear();
   sc.starts.clear();
 
-  long long shift = 0;       // added to the tick of every event still to come
-  long long follow = -1;     // after an expansion: the tick the next event moves to
+  long long shift = 0;    // added to the tick of every event still to come
+  long long follow = -1;  // after an expansion: the tick the next event moves to
   for (int i = 0; i < length; ++i) {
     SongEvent e = sc.in[i];
     if (follow >= 0) {
@@ -109,7 +109,7 @@ void ExpandTrack(SongEvent *events, RepeatScratch &sc) {
   }
 
   // Starts and exits left without an end are no-ops, so no repeat event reaches the sequencer.
-  for (SongEvent &e : sc.out) {
+  for (SongEvent& e : sc.out) {
     if (e.type == kEvRepeatStart || e.type == kEvRepeatExit) e.type = kEvNop;
   }
   std::copy(sc.out.begin(), sc.out.end(), events);
@@ -118,7 +118,7 @@ void ExpandTrack(SongEvent *events, RepeatScratch &sc) {
 
 // Sets the loop point tick and drops every loop jump that would jump back by no time at all: the
 // sequencer would run the jump again at once, for ever.
-void SettleLoop(SongEvent *events, SongTrack &track) {
+void SettleLoop(SongEvent* events, SongTrack& track) {
   int length = TrackLength(events);
   int firstPoint = -1;
   for (int k = 0; k < length && firstPoint < 0; ++k) {
@@ -135,7 +135,7 @@ void SettleLoop(SongEvent *events, SongTrack &track) {
 }  // namespace
 
 void ExpandMmlRepeats(void) {
-  SongEngine &song = g_songs[0];
+  SongEngine& song = g_songs[0];
   RepeatScratch scratch;
   for (int t = 0; t < kSongTrackCount; ++t) {
     ExpandTrack(song.events[t], scratch);

@@ -58,8 +58,10 @@ int MemoryReadStream::ReadByte() { return pos_ < size_ ? data_[pos_++] : EOF; }
 int MemoryReadStream::Open(const char*) { return ENOENT; }
 
 int MemoryReadStream::Seek(int64_t offset, int origin) {
-  int64_t base = origin == SEEK_SET ? 0 : origin == SEEK_CUR ? static_cast<int64_t>(pos_)
-                                        : origin == SEEK_END ? static_cast<int64_t>(size_) : -1;
+  int64_t base = origin == SEEK_SET   ? 0
+                 : origin == SEEK_CUR ? static_cast<int64_t>(pos_)
+                 : origin == SEEK_END ? static_cast<int64_t>(size_)
+                                      : -1;
   if (base < 0) return -1;
   int64_t target = base + offset;
   if (target < 0) return -1;
@@ -102,8 +104,7 @@ int16_t* DecodeEntry(ReadStream& stream, const AdpcmDecoder& table, uint32_t off
   uint64_t stretched = static_cast<uint64_t>(static_cast<double>(codes) * kAdpcmStretch);
   int16_t* decoded = nullptr;
   int16_t* out = nullptr;
-  if (raw && codes <= UINT32_MAX && stretched <= INT32_MAX &&
-      stretched <= SIZE_MAX / sizeof(int16_t)) {
+  if (raw && codes <= UINT32_MAX && stretched <= INT32_MAX && stretched <= SIZE_MAX / sizeof(int16_t)) {
     decoded = static_cast<int16_t*>(std::malloc(static_cast<size_t>(codes) * sizeof(int16_t)));
     out = static_cast<int16_t*>(std::malloc(static_cast<size_t>(stretched) * sizeof(int16_t) + 1));
   }

@@ -19,7 +19,6 @@ namespace {
 // plug-ins write past them; the answer is cut to the stated length afterwards.
 const size_t kPluginTextBufferSize = 1024;
 
-
 VstMidiEvent MidiBytes(int status, int data1, int data2) {
   VstMidiEvent e;
   std::memset(&e, 0, sizeof e);
@@ -44,8 +43,7 @@ void ShapeBuffers(std::vector<std::vector<float>>& buffers, std::vector<float*>&
 }
 
 // One text request into a large zeroed buffer, cut to `maxChars`.
-std::string AskText(AEffect* e, VstInt32 opcode, VstInt32 index, VstIntPtr value, size_t maxChars,
-                    VstIntPtr* answer) {
+std::string AskText(AEffect* e, VstInt32 opcode, VstInt32 index, VstIntPtr value, size_t maxChars, VstIntPtr* answer) {
   char text[kPluginTextBufferSize];
   std::memset(text, 0, sizeof text);
   VstIntPtr result = e->dispatcher(e, opcode, index, value, text, 0.0f);
@@ -57,8 +55,7 @@ std::string AskText(AEffect* e, VstInt32 opcode, VstInt32 index, VstIntPtr value
 }  // namespace
 
 PluginSlot* PluginSlotAt(int32_t track, int32_t position) {
-  if (track < 0 || track >= kPluginChannelCount || position < 0 || position >= kPluginPositionCount)
-    return nullptr;
+  if (track < 0 || track >= kPluginChannelCount || position < 0 || position >= kPluginPositionCount) return nullptr;
   return &g_pluginSlots[track * kPluginPositionCount + position];
 }
 

@@ -18,11 +18,11 @@ typedef HWND__* HWND;
 struct HINSTANCE__;
 typedef HINSTANCE__* HMODULE;
 
-const int kPluginChannelCount = 19;      // 16 song tracks, 2 effect buses, the master
-const int kPluginPositionCount = 5;      // instrument + 4 inserts per channel
+const int kPluginChannelCount = 19;  // 16 song tracks, 2 effect buses, the master
+const int kPluginPositionCount = 5;  // instrument + 4 inserts per channel
 const int kPluginSlotCount = kPluginChannelCount * kPluginPositionCount;
-const int kPluginBlockFrames = 441;      // frames per processReplacing call (10 ms)
-const int kPluginBufferFrames = 1024;    // buffer length, and the block size plug-ins are told
+const int kPluginBlockFrames = 441;    // frames per processReplacing call (10 ms)
+const int kPluginBufferFrames = 1024;  // buffer length, and the block size plug-ins are told
 const float kPluginSampleRate = 44100.0f;
 
 // Limits beyond which a plug-in's self-description is not believed: such an instance is
@@ -46,11 +46,11 @@ struct HostContext {
 extern HostContext g_hostContext;
 
 // The callback handed to every plug-in's entry point.
-VstIntPtr VST_CALL HostCallback(AEffect* effect, VstInt32 opcode, VstInt32 index, VstIntPtr value,
-                                void* ptr, float opt);
+VstIntPtr VST_CALL HostCallback(AEffect* effect, VstInt32 opcode, VstInt32 index, VstIntPtr value, void* ptr,
+                                float opt);
 
 struct PluginEditorRect {
-  int32_t left;    // outer window rectangle as last fitted
+  int32_t left;  // outer window rectangle as last fitted
   int32_t top;
   int32_t right;
   int32_t bottom;

@@ -41,13 +41,12 @@ int ReadLibrarySoftSound(int32_t handle, int32_t frame, int32_t* left, int32_t* 
   return ReadSoftSoundData(handle, frame, left, right);
 }
 
-constexpr SampleSoundOps kLibrarySoundOps = {LoadLibrarySoftSound, ReleaseLibrarySoftSound,
-                                             ReadLibrarySoftSound};
+constexpr SampleSoundOps kLibrarySoundOps = {LoadLibrarySoftSound, ReleaseLibrarySoftSound, ReadLibrarySoftSound};
 
 // What lies behind song 0's sample tables.
 struct SampleStore {
-  BankBuffers bank;                      // buffers of the bank table (kept after a reset forgets them)
-  std::vector<int32_t> listHandles;      // SoftSound handles of the list's entries
+  BankBuffers bank;                         // buffers of the bank table (kept after a reset forgets them)
+  std::vector<int32_t> listHandles;         // SoftSound handles of the list's entries
   SampleSoundOps sound = kLibrarySoundOps;  // how list sound files are loaded and released
 };
 
@@ -189,8 +188,8 @@ uint32_t Be32(const uint8_t* p) {
 
 // Reads `bytes` of ADPCM at `start` and decodes them, two samples a byte. Null for no data or
 // when memory runs out; data the stream ends before is cut.
-std::unique_ptr<int16_t[]> DecodeBankSample(ReadStream& s, const AdpcmDecoder& table, uint64_t start,
-                                            uint32_t bytes, int32_t* length) {
+std::unique_ptr<int16_t[]> DecodeBankSample(ReadStream& s, const AdpcmDecoder& table, uint64_t start, uint32_t bytes,
+                                            int32_t* length) {
   *length = 0;
   if (bytes == 0 || s.Seek(static_cast<int64_t>(start), SEEK_SET) != 0) return nullptr;
   std::unique_ptr<uint8_t[]> raw(new (std::nothrow) uint8_t[bytes]);
@@ -210,8 +209,7 @@ bool PrepareBank(ReadStream& s, PreparedBank& out) {
   if (s.Seek(0, SEEK_END) != 0) return false;
   int64_t fileSize = s.Tell();
   uint8_t header[kSampleBankHeaderBytes] = {};
-  if (fileSize < 1 || s.Seek(0, SEEK_SET) != 0 || s.Read(header, sizeof header) < 1 || header[0] != 0x10)
-    return false;
+  if (fileSize < 1 || s.Seek(0, SEEK_SET) != 0 || s.Read(header, sizeof header) < 1 || header[0] != 0x10) return false;
 
   AdpcmDecoder table;
   table.bitWidth = kAdpcmPredictorBits;

@@ -13,12 +13,12 @@
 
 class ReadStream;
 
-constexpr int kSampleListHeaderBytes = 9;     // byte 0 is 'Z'
-constexpr int kSampleListNoteChars = 15;      // longest note name read
-constexpr int kSampleListFileChars = 255;     // longest sound file name
+constexpr int kSampleListHeaderBytes = 9;         // byte 0 is 'Z'
+constexpr int kSampleListNoteChars = 15;          // longest note name read
+constexpr int kSampleListFileChars = 255;         // longest sound file name
 constexpr size_t kMaxSampleListBytes = 1u << 20;  // a list is read up to here
-constexpr int kSampleBankHeaderBytes = 8;     // byte 0 is 0x10
-constexpr int kSampleBankRecordBytes = 10;    // key u16, data offset u32, data size u32
+constexpr int kSampleBankHeaderBytes = 8;         // byte 0 is 0x10
+constexpr int kSampleBankRecordBytes = 10;        // key u16, data offset u32, data size u32
 constexpr uint16_t kSampleBankEndKey = 0xFFFF;
 // ADPCM bytes of one bank sample (about 9 minutes at 15,600 Hz) and of a whole bank; data
 // beyond these is not decoded, so a file of overlapping records cannot exhaust memory.

@@ -21,9 +21,9 @@ typedef uint64_t (*SequencerClock)();
 
 // The sequencer's globals.
 struct SequencerData {
-  int32_t player = -1;          // SoftSound player, made by InitSequencerAudio
-  uint32_t timerId = 0;         // the 10 ms timer; 0 while none runs
-  SequencerClock clock = nullptr;  // null: the system's microsecond clock
+  int32_t player = -1;                                       // SoftSound player, made by InitSequencerAudio
+  uint32_t timerId = 0;                                      // the 10 ms timer; 0 while none runs
+  SequencerClock clock = nullptr;                            // null: the system's microsecond clock
   float trackBuffers[kMixerChannelCount][kMixSamples] = {};  // 0-15 tracks, 16-17 buses
 };
 

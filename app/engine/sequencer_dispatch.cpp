@@ -18,9 +18,7 @@ int32_t ShiftedKey(int32_t key, int32_t shift) { return SaturateInt32(int64_t{ke
 int32_t BendOf(int64_t semitones) { return SaturateInt32(semitones * kBendUnitsPerSemitone); }
 
 // trunc(volume x scale): a track volume on its way to an instrument or a voice.
-int32_t ScaledVolume(int32_t volume, float scale) {
-  return TruncToInt32(static_cast<float>(volume) * scale);
-}
+int32_t ScaledVolume(int32_t volume, float scale) { return TruncToInt32(static_cast<float>(volume) * scale); }
 
 // The next value of the track's volume sequence. The index wraps to the first value after the
 // 16th, or when the value after this one is 0 (the end of a shorter list).
@@ -147,10 +145,10 @@ void SelectTone(SongEngine& song, int32_t track, int32_t number) {
 // How one run of FM effect parameters is computed from a definition.
 enum EffectSource : int8_t { kEffectZero = -2, kEffectFirst = -1 };  // 0-10: value f0-f10
 struct EffectRun {
-  int8_t param;    // first parameter of the run
-  int8_t source;   // EffectSource, or the index of the value for the first parameter
-  int8_t count;    // consecutive parameters, fed by consecutive values
-  bool divide;     // value / factor, else value x factor
+  int8_t param;   // first parameter of the run
+  int8_t source;  // EffectSource, or the index of the value for the first parameter
+  int8_t count;   // consecutive parameters, fed by consecutive values
+  bool divide;    // value / factor, else value x factor
   float factor;
 };
 struct EffectKind {
@@ -160,13 +158,22 @@ struct EffectKind {
 
 constexpr EffectKind kEffectKinds[] = {
     // 0: every effect off
-    {6, {{89, kEffectZero, 1, false, 0.0f}, {63, kEffectZero, 1, false, 0.0f}, {68, kEffectZero, 1, false, 0.0f},
-         {74, kEffectZero, 1, false, 0.0f}, {80, kEffectZero, 1, false, 0.0f}, {85, kEffectZero, 1, false, 0.0f}}},
+    {6,
+     {{89, kEffectZero, 1, false, 0.0f},
+      {63, kEffectZero, 1, false, 0.0f},
+      {68, kEffectZero, 1, false, 0.0f},
+      {74, kEffectZero, 1, false, 0.0f},
+      {80, kEffectZero, 1, false, 0.0f},
+      {85, kEffectZero, 1, false, 0.0f}}},
     // 1
     {3, {{89, kEffectFirst, 1, false, 0.125f}, {90, 0, 5, true, 127.0f}, {58, 5, 5, true, 127.0f}}},
     // 2
-    {5, {{63, kEffectFirst, 1, false, 0.125f}, {64, 0, 4, true, 127.0f}, {85, 4, 1, false, 0.5f},
-         {86, 5, 1, false, 0.25f}, {87, 6, 2, true, 127.0f}}},
+    {5,
+     {{63, kEffectFirst, 1, false, 0.125f},
+      {64, 0, 4, true, 127.0f},
+      {85, 4, 1, false, 0.5f},
+      {86, 5, 1, false, 0.25f},
+      {87, 6, 2, true, 127.0f}}},
     // 3
     {2, {{68, kEffectFirst, 1, true, 3.0f}, {69, 0, 5, true, 127.0f}}},
     // 4
@@ -184,7 +191,7 @@ void SendFmEffect(const SongEngine& song, int32_t track, int32_t number) {
   for (int r = 0; r < kind.runCount; ++r) {
     const EffectRun& run = kind.runs[r];
     for (int i = 0; i < run.count; ++i) {
-      float in = run.source == kEffectFirst ? static_cast<float>(def.first)
+      float in = run.source == kEffectFirst  ? static_cast<float>(def.first)
                  : run.source == kEffectZero ? 0.0f
                                              : def.values[run.source + i];
       SetInstrumentParameter(track, run.param + i, run.divide ? in / run.factor : in * run.factor);
@@ -255,8 +262,7 @@ void PortamentoEnd(SongEngine& song, int32_t track, const SongEvent& e) {
   SongTrack& t = song.tracks[track];
   t.portaActive = 0;
   // The glide lands on its target, measured like every step of it from the sounding key.
-  const int32_t landed =
-      BendOf(int64_t{t.portaTargetKey} - t.portaStartKey + t.portaBaseOffset);
+  const int32_t landed = BendOf(int64_t{t.portaTargetKey} - t.portaStartKey + t.portaBaseOffset);
   SendTrackBend(song, track, SaturateInt32(int64_t{landed} + t.detune));
   if (e.articulate) {
     SendNoteOff(track, t.currentNote);
@@ -302,8 +308,8 @@ void StartListVoice(SongEngine& song, int32_t track, int32_t value) {
   if (index < 0) return;
   const int32_t level = t.volSeqActive ? NextSequenceValue(t) : t.volume;
   // The entry's length was taken from its SoftSound data when the list was loaded.
-  StartVoice(song.voices[index], entry->handle, entry->frames, entry->channels,
-             ScaledVolume(level, song.volumeScale), t.pan, track);
+  StartVoice(song.voices[index], entry->handle, entry->frames, entry->channels, ScaledVolume(level, song.volumeScale),
+             t.pan, track);
 }
 
 // Bank mode: the voice with the track's own number plays the first bank sample with the key

@@ -115,8 +115,8 @@ void __stdcall SequencerTimerProc(unsigned int, unsigned int, unsigned long, uns
   }
   for (int channel = 0; channel < kMasterChannel; ++channel) {
     SongTrack& t = song.tracks[channel];
-    RunChannelStrip(channel, g_sequencer.trackBuffers[channel], t.mixerVolume, t.mixerPan, t.peakLeft,
-                    t.peakRight, master);
+    RunChannelStrip(channel, g_sequencer.trackBuffers[channel], t.mixerVolume, t.mixerPan, t.peakLeft, t.peakRight,
+                    master);
   }
   SongTrack& m = song.tracks[kMasterChannel];
   RunChannelStrip(kMasterChannel, master, m.mixerVolume, m.mixerPan, m.peakLeft, m.peakRight, nullptr);

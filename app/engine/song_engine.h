@@ -23,7 +23,7 @@ constexpr int kMasterChannel = 18;
 constexpr int kEventsPerTrack = 10000;
 constexpr int kSongVoiceCount = 64;
 constexpr int kFmToneCount = 64;
-constexpr int kFmToneParamCount = 55;     // 11 channel values + 4 operators x 11
+constexpr int kFmToneParamCount = 55;  // 11 channel values + 4 operators x 11
 constexpr int kFmOperatorParamCount = 11;
 constexpr int kFmEffectDefCount = 32;
 constexpr int kFmEffectValueCount = 11;
@@ -80,18 +80,18 @@ static_assert(sizeof(SongEvent) == 20, "SongEvent is a 20-byte record");
 
 // The per-channel record of a song: sequencing state and the channel strip.
 struct SongTrack {
-  int32_t tickOffset;     // added to every event tick; grows by the loop length at each loop jump
-  uint8_t endReached;     // the end event was reached
-  uint8_t stopped;        // set with endReached, and alone by pause
-  uint8_t mute;           // 1 silences note-ons and voice starts
-  int32_t currentNote;    // key of the sounding note of an instrument track
+  int32_t tickOffset;                 // added to every event tick; grows by the loop length at each loop jump
+  uint8_t endReached;                 // the end event was reached
+  uint8_t stopped;                    // set with endReached, and alone by pause
+  uint8_t mute;                       // 1 silences note-ons and voice starts
+  int32_t currentNote;                // key of the sounding note of an instrument track
   int32_t heldNotes[kHeldNoteCount];  // keys whose note-off is still owed; 0 = free entry
-  int32_t defaultLength;  // ticks of a note or rest written without a length
-  int32_t volume;         // 256 = unity
-  int32_t pan;            // 0-127, 64 = centre
-  float mixerVolume;      // channel-strip fader, set by the user interface
-  float mixerPan;         // 0.0 left, 0.5 centre, 1.0 right
-  float peakLeft;         // meters
+  int32_t defaultLength;              // ticks of a note or rest written without a length
+  int32_t volume;                     // 256 = unity
+  int32_t pan;                        // 0-127, 64 = centre
+  float mixerVolume;                  // channel-strip fader, set by the user interface
+  float mixerPan;                     // 0.0 left, 0.5 centre, 1.0 right
+  float peakLeft;                     // meters
   float peakRight;
   int32_t eventCursor;    // index of the next event to run
   int32_t tone;           // tone number last selected
@@ -105,22 +105,22 @@ struct SongTrack {
   int32_t portaTargetKey;  // key shift already added
   int32_t portaDuration;   // ticks
   int32_t portaStartTick;
-  int32_t portaBend;       // current bend, bend units
-  int32_t portaBaseOffset; // semitones
+  int32_t portaBend;        // current bend, bend units
+  int32_t portaBaseOffset;  // semitones
 
   uint8_t vibActive;
   int32_t vibDelay;          // ticks
   int32_t vibQuarterPeriod;  // ticks
   int32_t vibDepth;
   int32_t vibStartTick;
-  float vibValue;            // bend units
+  float vibValue;  // bend units
   int32_t vibLastBendTick;
 
   uint8_t volSeqActive;
   int32_t volSeq[kVolumeSequenceLength];  // a 0 ends the list
   int32_t volSeqIndex;                    // next value to use
 
-  uint8_t sendOn[2];      // bus 16, bus 17
+  uint8_t sendOn[2];  // bus 16, bus 17
   float sendLevel[2];
 
   // The bend last sent to the instrument, detune included (0 after reset, which centres it).
@@ -128,7 +128,7 @@ struct SongTrack {
   // tick can send a bend only when the sum it wants differs, and so bring the pitch back to
   // the centre when a vibrato, a glide or a slur has ended.
   int32_t sentBend;
-  int32_t spare[3];       // unused; keeps the record at its 252-byte size
+  int32_t spare[3];  // unused; keeps the record at its 252-byte size
 
   void Reset();
 };
@@ -149,21 +149,18 @@ static_assert(sizeof(PcmVoice) == 32, "PcmVoice is a 32-byte record");
 
 // Tone values a fresh FmTone holds: channel values, then operators 1-4.
 constexpr std::array<int32_t, kFmToneParamCount> kDefaultFmTone = {
-    2,  7,  15, 0, 0,  0,  0, 0, 0, 3, 0,   // channel
-    31, 4,  2,  4, 11, 26, 1, 1, 6, 0, 0,   // operator 1
-    31, 0,  0,  4, 0,  47, 1, 8, 0, 2, 0,   // operator 2
-    31, 31, 8,  4, 0,  41, 1, 1, 7, 0, 0,   // operator 3
-    20, 31, 3,  6, 0,  0,  1, 2, 0, 0, 0,   // operator 4
+    2,  7,  15, 0, 0,  0,  0, 0, 0, 3, 0,  // channel
+    31, 4,  2,  4, 11, 26, 1, 1, 6, 0, 0,  // operator 1
+    31, 0,  0,  4, 0,  47, 1, 8, 0, 2, 0,  // operator 2
+    31, 31, 8,  4, 0,  41, 1, 1, 7, 0, 0,  // operator 3
+    20, 31, 3,  6, 0,  0,  1, 2, 0, 0, 0,  // operator 4
 };
 
 // Full-scale value of each tone parameter: a recognised FM instrument gets
 // parameter i as value / full scale i.
 constexpr std::array<int32_t, kFmToneParamCount> kFmToneFullScale = {
-    7,  7,  15, 3,  3,  1,   255, 127, 127, 7, 3,
-    31, 31, 31, 15, 15, 127, 3,   15,  99,  3, 3,
-    31, 31, 31, 15, 15, 127, 3,   15,  99,  3, 3,
-    31, 31, 31, 15, 15, 127, 3,   15,  99,  3, 3,
-    31, 31, 31, 15, 15, 127, 3,   15,  99,  3, 3,
+    7, 7,  15, 3, 3, 1,  255, 127, 127, 7,  3,   31, 31, 31, 15, 15, 127, 3,  15, 99, 3,  3,   31, 31, 31, 15, 15, 127,
+    3, 15, 99, 3, 3, 31, 31,  31,  15,  15, 127, 3,  15, 99, 3,  3,  31,  31, 31, 15, 15, 127, 3,  15, 99, 3,  3,
 };
 
 // An FM tone. Parameters 0-10 are the channel values; operator k (0-3) holds
@@ -189,9 +186,9 @@ struct FmEffectDef {
 
 // One entry of a song's sample list (sample mode 0).
 struct SongSampleListEntry {
-  uint16_t key;      // octave x 12 + semitone
-  int32_t handle;    // SoftSound handle
-  int32_t frames;    // length in frames
+  uint16_t key;    // octave x 12 + semitone
+  int32_t handle;  // SoftSound handle
+  int32_t frames;  // length in frames
   int32_t channels;
 };
 
@@ -214,25 +211,25 @@ struct SongEngine {
   uint8_t paused;
   uint8_t ended;
   SongEvent events[kSongTrackCount][kEventsPerTrack];  // each track ends at its first type-0 event
-  int32_t tempo;            // quarter notes per minute
-  float volumeScale;        // multiplies every track volume on its way to a plug-in or voice
-  uint64_t clockBase;       // microseconds; play start from the top, moved later by pauses
-  uint64_t pauseStart;      // microseconds
-  uint64_t lastClock;       // microseconds; the reading at the previous tick
+  int32_t tempo;                                       // quarter notes per minute
+  float volumeScale;                                   // multiplies every track volume on its way to a plug-in or voice
+  uint64_t clockBase;                                  // microseconds; play start from the top, moved later by pauses
+  uint64_t pauseStart;                                 // microseconds
+  uint64_t lastClock;                                  // microseconds; the reading at the previous tick
   double microsPerTick;
-  double tickPosition;      // song position, 192 ticks per whole note
+  double tickPosition;                   // song position, 192 ticks per whole note
   SongTrack tracks[kMixerChannelCount];  // 0-15 tracks, 16 and 17 buses, 18 master
-  int32_t sampleMode;       // 0 = sample list, 1 = sample bank
-  int32_t listCount;        // entries of the sample list
+  int32_t sampleMode;                    // 0 = sample list, 1 = sample bank
+  int32_t listCount;                     // entries of the sample list
   SongSampleListEntry sampleList[kSampleListSize];
-  int32_t bankLastIndex;    // index of the last bank record loaded; -1 = none
+  int32_t bankLastIndex;                  // index of the last bank record loaded; -1 = none
   int16_t* bankSamples[kSampleBankSize];  // 16-bit samples at 15,600 Hz
   uint16_t bankKeys[kSampleBankSize];
-  int32_t bankLengths[kSampleBankSize];   // samples
+  int32_t bankLengths[kSampleBankSize];  // samples
   PcmVoice voices[kSongVoiceCount];
   FmTone tones[kFmToneCount];
   FmEffectDef effects[kFmEffectDefCount];
-  WaveFile* capture;        // the render target; set by start-up for song 0
+  WaveFile* capture;           // the render target; set by start-up for song 0
   char title[kSongTitleSize];  // set by the ".c" directive
 };
 

@@ -2,18 +2,17 @@
 
 #include <cmath>
 
-const int32_t kSampleTrackVolumeTable[kVolumeStepCount] = {
-    0, 7, 15, 23, 31, 39, 47, 55, 63, 71, 79, 87, 95, 103, 111, 119, 127};
-const int32_t kInstrumentTrackVolumeTable[kVolumeStepCount] = {
-    85, 87, 90, 93, 95, 98, 101, 103, 106, 109, 111, 114, 117, 119, 122, 125, 127};
+const int32_t kSampleTrackVolumeTable[kVolumeStepCount] = {0,  7,  15, 23, 31,  39,  47,  55, 63,
+                                                           71, 79, 87, 95, 103, 111, 119, 127};
+const int32_t kInstrumentTrackVolumeTable[kVolumeStepCount] = {85,  87,  90,  93,  95,  98,  101, 103, 106,
+                                                               109, 111, 114, 117, 119, 122, 125, 127};
 
 int32_t VolumeFromStep(int track, int step) {
   // MML text can hold any number here; the tables end at 16, so the loudest
   // (or softest) entry stands for anything beyond them.
   if (step < 0) step = 0;
   if (step >= kVolumeStepCount) step = kVolumeStepCount - 1;
-  const int32_t* table = (track >= 0 && track < 8) ? kInstrumentTrackVolumeTable
-                                                   : kSampleTrackVolumeTable;
+  const int32_t* table = (track >= 0 && track < 8) ? kInstrumentTrackVolumeTable : kSampleTrackVolumeTable;
   return table[step] * 2;
 }
 

@@ -18,12 +18,11 @@ typedef intptr_t VstIntPtr;  // pointer-sized: 32 bits on i686
 
 struct AEffect;
 
-typedef VstIntPtr(VST_CALL* audioMasterCallback)(AEffect* effect, VstInt32 opcode, VstInt32 index,
-                                                 VstIntPtr value, void* ptr, float opt);
-typedef VstIntPtr(VST_CALL* AEffectDispatcherProc)(AEffect* effect, VstInt32 opcode, VstInt32 index,
-                                                   VstIntPtr value, void* ptr, float opt);
-typedef void(VST_CALL* AEffectProcessProc)(AEffect* effect, float** inputs, float** outputs,
-                                           VstInt32 sampleFrames);
+typedef VstIntPtr(VST_CALL* audioMasterCallback)(AEffect* effect, VstInt32 opcode, VstInt32 index, VstIntPtr value,
+                                                 void* ptr, float opt);
+typedef VstIntPtr(VST_CALL* AEffectDispatcherProc)(AEffect* effect, VstInt32 opcode, VstInt32 index, VstIntPtr value,
+                                                   void* ptr, float opt);
+typedef void(VST_CALL* AEffectProcessProc)(AEffect* effect, float** inputs, float** outputs, VstInt32 sampleFrames);
 typedef void(VST_CALL* AEffectProcessDoubleProc)(AEffect* effect, double** inputs, double** outputs,
                                                  VstInt32 sampleFrames);
 typedef void(VST_CALL* AEffectSetParameterProc)(AEffect* effect, VstInt32 index, float parameter);
@@ -44,29 +43,29 @@ enum VstAEffectFlags : VstInt32 {
 };
 
 struct AEffect {
-  VstInt32 magic;                                  // kEffectMagic
-  AEffectDispatcherProc dispatcher;                // every request goes through here
-  AEffectProcessProc process;                      // old accumulating process, never called
-  AEffectSetParameterProc setParameter;            // may be null in broken plug-ins
-  AEffectGetParameterProc getParameter;            // may be null in broken plug-ins
-  VstInt32 numPrograms;                            // number of programs
-  VstInt32 numParams;                              // number of parameters
-  VstInt32 numInputs;                              // audio inputs
-  VstInt32 numOutputs;                             // audio outputs
-  VstInt32 flags;                                  // VstAEffectFlags
-  VstIntPtr resvd1;                                // reserved for the host, 0
-  VstIntPtr resvd2;                                // reserved for the host, 0
-  VstInt32 initialDelay;                           // latency in samples
-  VstInt32 realQualities;                          // unused
-  VstInt32 offQualities;                           // unused
-  float ioRatio;                                   // unused
-  void* object;                                    // the plug-in's own object
-  void* user;                                      // the host's: our PluginSlot
-  VstInt32 uniqueID;                               // plug-in identifier
-  VstInt32 version;                                // plug-in version
-  AEffectProcessProc processReplacing;             // the process call we use
-  AEffectProcessDoubleProc processDoubleReplacing; // never called
-  char future[56];                                 // reserved, zero
+  VstInt32 magic;                                   // kEffectMagic
+  AEffectDispatcherProc dispatcher;                 // every request goes through here
+  AEffectProcessProc process;                       // old accumulating process, never called
+  AEffectSetParameterProc setParameter;             // may be null in broken plug-ins
+  AEffectGetParameterProc getParameter;             // may be null in broken plug-ins
+  VstInt32 numPrograms;                             // number of programs
+  VstInt32 numParams;                               // number of parameters
+  VstInt32 numInputs;                               // audio inputs
+  VstInt32 numOutputs;                              // audio outputs
+  VstInt32 flags;                                   // VstAEffectFlags
+  VstIntPtr resvd1;                                 // reserved for the host, 0
+  VstIntPtr resvd2;                                 // reserved for the host, 0
+  VstInt32 initialDelay;                            // latency in samples
+  VstInt32 realQualities;                           // unused
+  VstInt32 offQualities;                            // unused
+  float ioRatio;                                    // unused
+  void* object;                                     // the plug-in's own object
+  void* user;                                       // the host's: our PluginSlot
+  VstInt32 uniqueID;                                // plug-in identifier
+  VstInt32 version;                                 // plug-in version
+  AEffectProcessProc processReplacing;              // the process call we use
+  AEffectProcessDoubleProc processDoubleReplacing;  // never called
+  char future[56];                                  // reserved, zero
 };
 
 // Effect opcodes: requests the host sends through AEffect::dispatcher.
@@ -144,25 +143,25 @@ struct VstEvent {
 };
 
 struct VstMidiEvent {
-  VstInt32 type;            // kVstMidiType
-  VstInt32 byteSize;        // 32
-  VstInt32 deltaFrames;     // offset into the block
-  VstInt32 flags;           // kVstMidiEventIsRealtime
-  VstInt32 noteLength;      // 0
-  VstInt32 noteOffset;      // 0
-  char midiData[4];         // status, data 1, data 2, 0
-  char detune;              // cents, -64..63
-  char noteOffVelocity;     // release velocity
-  char reserved1;           // 0
-  char reserved2;           // 0
+  VstInt32 type;         // kVstMidiType
+  VstInt32 byteSize;     // 32
+  VstInt32 deltaFrames;  // offset into the block
+  VstInt32 flags;        // kVstMidiEventIsRealtime
+  VstInt32 noteLength;   // 0
+  VstInt32 noteOffset;   // 0
+  char midiData[4];      // status, data 1, data 2, 0
+  char detune;           // cents, -64..63
+  char noteOffVelocity;  // release velocity
+  char reserved1;        // 0
+  char reserved2;        // 0
 };
 
 // The plug-in sees `events` as an array of numEvents pointers; the record is allocated
 // with room for as many as needed beyond the two declared here.
 struct VstEvents {
-  VstInt32 numEvents;    // entries used in events
-  VstIntPtr reserved;    // 0
-  VstEvent* events[2];   // variable length
+  VstInt32 numEvents;   // entries used in events
+  VstIntPtr reserved;   // 0
+  VstEvent* events[2];  // variable length
 };
 
 enum VstTimeInfoFlags : VstInt32 {
@@ -183,20 +182,20 @@ enum VstTimeInfoFlags : VstInt32 {
 };
 
 struct VstTimeInfo {
-  double samplePos;            // position in samples
-  double sampleRate;           // current sample rate
-  double nanoSeconds;          // system time
-  double ppqPos;               // position in quarter notes
-  double tempo;                // beats per minute
-  double barStartPos;          // last bar start in quarter notes
-  double cycleStartPos;        // loop start in quarter notes
-  double cycleEndPos;          // loop end in quarter notes
-  VstInt32 timeSigNumerator;   // time signature
-  VstInt32 timeSigDenominator; // time signature
-  VstInt32 smpteOffset;        // unused here
-  VstInt32 smpteFrameRate;     // unused here
-  VstInt32 samplesToNextClock; // unused here
-  VstInt32 flags;              // VstTimeInfoFlags
+  double samplePos;             // position in samples
+  double sampleRate;            // current sample rate
+  double nanoSeconds;           // system time
+  double ppqPos;                // position in quarter notes
+  double tempo;                 // beats per minute
+  double barStartPos;           // last bar start in quarter notes
+  double cycleStartPos;         // loop start in quarter notes
+  double cycleEndPos;           // loop end in quarter notes
+  VstInt32 timeSigNumerator;    // time signature
+  VstInt32 timeSigDenominator;  // time signature
+  VstInt32 smpteOffset;         // unused here
+  VstInt32 smpteFrameRate;      // unused here
+  VstInt32 samplesToNextClock;  // unused here
+  VstInt32 flags;               // VstTimeInfoFlags
 };
 
 struct ERect {

@@ -16,16 +16,29 @@ struct WaveFileRelease {
 // header fields (4 bytes a frame, 36 bytes of header in the RIFF size).
 constexpr uint64_t kMaxWaveFrames = (0xFFFFFFFFull - 36) / 4;
 
-
 }  // namespace
 
 // The header template is constant data, so it stands before any static
 // initialiser of another file could start a render; InitHeader gives the
 // same state.
-WaveFile g_waveFile = {
-    {'R', 'I', 'F', 'F', 'W', 'A', 'V', 'E'}, {'f', 'm', 't', ' ', 'd', 'a', 't', 'a'},
-    0, 16, 1, 2, 0, 0, 0, 0, 0,
-    0, 0, 44100, 16, 0, nullptr, nullptr};
+WaveFile g_waveFile = {{'R', 'I', 'F', 'F', 'W', 'A', 'V', 'E'},
+                       {'f', 'm', 't', ' ', 'd', 'a', 't', 'a'},
+                       0,
+                       16,
+                       1,
+                       2,
+                       0,
+                       0,
+                       0,
+                       0,
+                       0,
+                       0,
+                       0,
+                       44100,
+                       16,
+                       0,
+                       nullptr,
+                       nullptr};
 static WaveFileRelease s_waveFileRelease;
 
 void WaveFile::InitHeader() {

@@ -22,13 +22,13 @@ struct LockWaiter
 // The lock. Everything but MadeState is read and written inside Guard.
 struct DxFunctionLockData
 {
-    std::atomic<int> MadeState;                          // LockUnmade / LockMaking / LockMade
-    int Depth;                                           // enters of the owner not yet left
-    int HeldFlag;                                        // 1 while a thread owns the lock
-    uint32_t OwnerThreadID;                              // owner, NoOwner after release
-    LockWaiter Waiter[DXFUNCTIONLOCK_WAITER_MAXNUM];     // entry 0 is the oldest waiter
-    int WaiterNum;                                       // entries 0 .. WaiterNum - 1 wait
-    DxCriticalSection Guard;                             // protects all of the above
+    std::atomic<int> MadeState;                       // LockUnmade / LockMaking / LockMade
+    int Depth;                                        // enters of the owner not yet left
+    int HeldFlag;                                     // 1 while a thread owns the lock
+    uint32_t OwnerThreadID;                           // owner, NoOwner after release
+    LockWaiter Waiter[DXFUNCTIONLOCK_WAITER_MAXNUM];  // entry 0 is the oldest waiter
+    int WaiterNum;                                    // entries 0 .. WaiterNum - 1 wait
+    DxCriticalSection Guard;                          // protects all of the above
 };
 
 DxFunctionLockData FunctionLock;
@@ -37,17 +37,13 @@ DxFunctionLockData FunctionLock;
 // make them, so the first one claims the making and the others yield until it is done.
 void MakeLockOnce(void)
 {
-    for (;;)
-    {
+    for (;;) {
         int state = FunctionLock.MadeState.load(std::memory_order_acquire);
-        if (state == LockMade)
-            return;
+        if (state == LockMade) return;
         int expected = LockUnmade;
-        if (state == LockUnmade
-            && FunctionLock.MadeState.compare_exchange_strong(expected, LockMaking, std::memory_order_acq_rel))
-        {
-            for (int i = 0; i < DXFUNCTIONLOCK_WAITER_MAXNUM; ++i)
-            {
+        if (state == LockUnmade &&
+            FunctionLock.MadeState.compare_exchange_strong(expected, LockMaking, std::memory_order_acq_rel)) {
+            for (int i = 0; i < DXFUNCTIONLOCK_WAITER_MAXNUM; ++i) {
                 FunctionLock.Waiter[i].ThreadID = 0;
                 FunctionLock.Waiter[i].Event = EventCreate(1, 0);
             }
@@ -72,31 +68,24 @@ void TakeLock(uint32_t ThreadID)
     CriticalSectionUnlock(&FunctionLock.Guard);
 }
 
-} // namespace
+}  // namespace
 
 void EnterDxFunctionLock(void)
 {
     MakeLockOnce();
     uint32_t self = ThreadGetCurrentId();
 
-    for (;;)
-    {
+    for (;;) {
         CriticalSectionLock(&FunctionLock.Guard, "ZuDaredu", __LINE__);
 
-        if (FunctionLock.HeldFlag)
-        {
-            if (FunctionLock.OwnerThreadID == self)
-                return TakeLock(self);
-        }
-        else
-        {
-            if (FunctionLock.WaiterNum == 0 || FunctionLock.OwnerThreadID == self)
-                return TakeLock(self);
+        if (FunctionLock.HeldFlag) {
+            if (FunctionLock.OwnerThreadID == self) return TakeLock(self);
+        } else {
+            if (FunctionLock.WaiterNum == 0 || FunctionLock.OwnerThreadID == self) return TakeLock(self);
 
             // A free lock with waiters goes to the oldest of them, never to a newcomer. The
             // oldest removes itself and parks its event in the entry that becomes free.
-            if (FunctionLock.Waiter[0].ThreadID == self)
-            {
+            if (FunctionLock.Waiter[0].ThreadID == self) {
                 void *event = FunctionLock.Waiter[0].Event;
                 int last = FunctionLock.WaiterNum - 1;
                 memmove(&FunctionLock.Waiter[0], &FunctionLock.Waiter[1], sizeof(LockWaiter) * last);
@@ -107,8 +96,7 @@ void EnterDxFunctionLock(void)
             }
         }
 
-        if (FunctionLock.WaiterNum == DXFUNCTIONLOCK_WAITER_MAXNUM)
-        {
+        if (FunctionLock.WaiterNum == DXFUNCTIONLOCK_WAITER_MAXNUM) {
             CriticalSectionUnlock(&FunctionLock.Guard);
             ThreadSleep(1);
             continue;
@@ -127,31 +115,26 @@ void EnterDxFunctionLock(void)
 
 void LeaveDxFunctionLock(void)
 {
-    if (FunctionLock.MadeState.load(std::memory_order_acquire) != LockMade)
-        return;
+    if (FunctionLock.MadeState.load(std::memory_order_acquire) != LockMade) return;
     uint32_t self = ThreadGetCurrentId();
 
     CriticalSectionLock(&FunctionLock.Guard, "ZuDaredu", __LINE__);
-    if (!FunctionLock.HeldFlag || FunctionLock.OwnerThreadID != self)
-    {
+    if (!FunctionLock.HeldFlag || FunctionLock.OwnerThreadID != self) {
         CriticalSectionUnlock(&FunctionLock.Guard);
         return;
     }
     // Entry 0 only leaves the list itself after it has been woken, so its event can be read
     // here and signalled after the guard is left.
     void *wake = NULL;
-    if (FunctionLock.Depth == 1)
-    {
+    if (FunctionLock.Depth == 1) {
         FunctionLock.HeldFlag = 0;
         FunctionLock.OwnerThreadID = NoOwner;
-        if (FunctionLock.WaiterNum >= 1)
-            wake = FunctionLock.Waiter[0].Event;
+        if (FunctionLock.WaiterNum >= 1) wake = FunctionLock.Waiter[0].Event;
     }
     FunctionLock.Depth--;
     CriticalSectionUnlock(&FunctionLock.Guard);
 
-    if (wake != NULL)
-    {
+    if (wake != NULL) {
         EventSet(wake);
         ThreadSleep(0);
     }
@@ -160,10 +143,8 @@ void LeaveDxFunctionLock(void)
 void CloseDxFunctionLock(void)
 {
     int expected = LockMade;
-    if (!FunctionLock.MadeState.compare_exchange_strong(expected, LockUnmade, std::memory_order_acq_rel))
-        return;
-    for (int i = 0; i < DXFUNCTIONLOCK_WAITER_MAXNUM; ++i)
-    {
+    if (!FunctionLock.MadeState.compare_exchange_strong(expected, LockUnmade, std::memory_order_acq_rel)) return;
+    for (int i = 0; i < DXFUNCTIONLOCK_WAITER_MAXNUM; ++i) {
         EventClose(FunctionLock.Waiter[i].Event);
         FunctionLock.Waiter[i].Event = NULL;
         FunctionLock.Waiter[i].ThreadID = 0;
@@ -174,8 +155,7 @@ void CloseDxFunctionLock(void)
 
 int GetDxFunctionLockWaitingNum(void)
 {
-    if (FunctionLock.MadeState.load(std::memory_order_acquire) != LockMade)
-        return 0;
+    if (FunctionLock.MadeState.load(std::memory_order_acquire) != LockMade) return 0;
     CriticalSectionLock(&FunctionLock.Guard, "ZuDaredu", __LINE__);
     int num = FunctionLock.WaiterNum;
     CriticalSectionUnlock(&FunctionLock.Guard);
@@ -184,8 +164,7 @@ int GetDxFunctionLockWaitingNum(void)
 
 int GetDxFunctionLockDepth(void)
 {
-    if (FunctionLock.MadeState.load(std::memory_order_acquire) != LockMade)
-        return 0;
+    if (FunctionLock.MadeState.load(std::memory_order_acquire) != LockMade) return 0;
     CriticalSectionLock(&FunctionLock.Guard, "ZuDaredu", __LINE__);
     int depth = FunctionLock.Depth;
     CriticalSectionUnlock(&FunctionLock.Guard);

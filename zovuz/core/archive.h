@@ -13,11 +13,11 @@
 
 #include "zovuz/core/file_access.h"
 
-#define ARCHIVE_MAGIC 0x5844              // "DX"
+#define ARCHIVE_MAGIC 0x5844  // "DX"
 #define ARCHIVE_MAX_VERSION 6
 #define ARCHIVE_KEY_BYTES 12
-#define ARCHIVE_PATH_UNITS 1024           // archive path, UTF-16 units with the terminator
-#define ARCHIVE_PACK_HEADER_BYTES 9       // expanded size, packed size, escape byte
+#define ARCHIVE_PATH_UNITS 1024                   // archive path, UTF-16 units with the terminator
+#define ARCHIVE_PACK_HEADER_BYTES 9               // expanded size, packed size, escape byte
 #define ARCHIVE_NOT_PACKED 0xFFFFFFFFFFFFFFFFull  // packed size of an entry stored as it is
 #define ARCHIVE_NO_PARENT 0xFFFFFFFFFFFFFFFFull   // parent of the root directory
 #define ARCHIVE_ATTRIBUTE_DIRECTORY 0x10
@@ -46,30 +46,31 @@ int64_t ArchiveDecompress(const void *Src, void *Dest);
 // ---- archive records -------------------------------------------------------------------------
 
 // One open archive. Zeroed by ArchiveClearRecord; filled by one of the three openers.
-struct DxArchiveRecord {
-    uint16_t Magic;                  // ARCHIVE_MAGIC
-    uint16_t Version;                // 0..6
-    uint64_t TableSize;              // table-block size
-    uint64_t DataPosition;           // data area position in the archive
-    uint64_t TablePosition;          // table block position in the archive
-    uint64_t FileTableOffset;        // file table within the table block
-    uint64_t DirTableOffset;         // directory table within the table block
-    uint64_t StoredCodePage;         // the header's code page field (0 before version 4)
-    int CodePage;                    // the code page the names are in
-    int Is64Bit;                     // version 6 tables
-    uint64_t ArchiveSize;            // bytes in the archive file or image
-    FileStreamId Stream;             // on-demand mode: the archive file
-    FileStreamId LoadStream;         // whole-file mode: the background read, 0 once done
-    unsigned char *Image;            // memory modes: the archive image
-    unsigned char *Table;            // the unscrambled table block (always the record's own)
-    uint64_t CurrentDir;             // current directory: offset in the directory table
-    wchar_t Path[ARCHIVE_PATH_UNITS];  // the archive's path, for sharing
+struct DxArchiveRecord
+{
+    uint16_t Magic;                        // ARCHIVE_MAGIC
+    uint16_t Version;                      // 0..6
+    uint64_t TableSize;                    // table-block size
+    uint64_t DataPosition;                 // data area position in the archive
+    uint64_t TablePosition;                // table block position in the archive
+    uint64_t FileTableOffset;              // file table within the table block
+    uint64_t DirTableOffset;               // directory table within the table block
+    uint64_t StoredCodePage;               // the header's code page field (0 before version 4)
+    int CodePage;                          // the code page the names are in
+    int Is64Bit;                           // version 6 tables
+    uint64_t ArchiveSize;                  // bytes in the archive file or image
+    FileStreamId Stream;                   // on-demand mode: the archive file
+    FileStreamId LoadStream;               // whole-file mode: the background read, 0 once done
+    unsigned char *Image;                  // memory modes: the archive image
+    unsigned char *Table;                  // the unscrambled table block (always the record's own)
+    uint64_t CurrentDir;                   // current directory: offset in the directory table
+    wchar_t Path[ARCHIVE_PATH_UNITS];      // the archive's path, for sharing
     unsigned char Key[ARCHIVE_KEY_BYTES];  // the key the header decoded with
-    int ImageFlag;                   // the archive is an image in memory
-    int ImageOwned;                  // the image is the record's own allocation
-    int ImageScrambled;              // the image stays scrambled; data is unscrambled as read
-    int ImageLoading;                // whole-file mode: the background read is still running
-    int ImageUnscrambledInPlace;     // a caller's image was unscrambled in place: undo at close
+    int ImageFlag;                         // the archive is an image in memory
+    int ImageOwned;                        // the image is the record's own allocation
+    int ImageScrambled;                    // the image stays scrambled; data is unscrambled as read
+    int ImageLoading;                      // whole-file mode: the background read is still running
+    int ImageUnscrambledInPlace;           // a caller's image was unscrambled in place: undo at close
 };
 
 // On-demand: reads the header and tables now, file data when asked. 0, or -1.
@@ -78,8 +79,8 @@ int OpenArchiveFileStreamed(DxArchiveRecord *Record, const wchar_t *Path, const 
 int OpenArchiveFileToMemory(DxArchiveRecord *Record, const wchar_t *Path, const char *KeyString, int NoWaitFlag);
 // An image already in memory, used in place (unscrambled there and scrambled back at close),
 // copied (CopyFlag), or left scrambled (KeepScrambledFlag) with data unscrambled as read.
-int OpenArchiveFromMemory(DxArchiveRecord *Record, void *Image, uint64_t ImageSize, int CopyFlag,
-                          int KeepScrambledFlag, const char *KeyString, const wchar_t *Path);
+int OpenArchiveFromMemory(DxArchiveRecord *Record, void *Image, uint64_t ImageSize, int CopyFlag, int KeepScrambledFlag,
+                          const char *KeyString, const wchar_t *Path);
 // Releases what the record holds and clears it. 0.
 int ArchiveCloseRecord(DxArchiveRecord *Record);
 void ArchiveClearRecord(DxArchiveRecord *Record);
@@ -88,4 +89,3 @@ void *ArchiveWaitReadEnd(DxArchiveRecord *Record);
 // Finds a file by path (Name in CharCodeFormat): its position in the archive and its size.
 // 0, or -1 when not found or packed.
 int ArchiveFindFile(DxArchiveRecord *Record, int CharCodeFormat, const char *Name, uint64_t *Position, uint64_t *Size);
-

@@ -20,40 +20,44 @@ const FileStreamId IdTag = 0xF0000000u;
 enum PendingRead { PENDING_NONE = 0, PENDING_PACKED = 1, PENDING_PLAIN = 2 };
 
 // One open file: a loose file's stream, or a file inside an archive.
-struct ArchiveOpenFile {
-    int InArchive;               // the file lies in an archive
-    FileStreamId LooseStream;    // loose file: its stream
-    int ArchiveIndex;            // in the open-archive table
-    DxArchiveRecord *Archive;    // the archive
-    ArchiveFileEntry Entry;      // the file's entry
-    unsigned char *Expanded;     // packed files: the whole expanded data
-    unsigned char *PackedData;   // packed files while their bytes are read in the background
-    FileStreamId Stream;         // on-demand archives: the file's own stream of the archive
-    int EOFFlag;                 // a read met the end
-    uint64_t Position;           // read position
-    int ASyncFlag;               // reads run in the background
-    int Pending;                 // PendingRead
-    void *PendingDest;           // plain read in flight: destination
-    uint64_t PendingPosition;    // plain read in flight: archive position of its first byte
-    uint64_t PendingSize;        // plain read in flight: bytes
+struct ArchiveOpenFile
+{
+    int InArchive;              // the file lies in an archive
+    FileStreamId LooseStream;   // loose file: its stream
+    int ArchiveIndex;           // in the open-archive table
+    DxArchiveRecord *Archive;   // the archive
+    ArchiveFileEntry Entry;     // the file's entry
+    unsigned char *Expanded;    // packed files: the whole expanded data
+    unsigned char *PackedData;  // packed files while their bytes are read in the background
+    FileStreamId Stream;        // on-demand archives: the file's own stream of the archive
+    int EOFFlag;                // a read met the end
+    uint64_t Position;          // read position
+    int ASyncFlag;              // reads run in the background
+    int Pending;                // PendingRead
+    void *PendingDest;          // plain read in flight: destination
+    uint64_t PendingPosition;   // plain read in flight: archive position of its first byte
+    uint64_t PendingSize;       // plain read in flight: bytes
 };
 
-struct OpenArchive {
-    int RefCount;                // open files and searches using it; 0 = idle but open
-    DxArchiveRecord *Record;     // null = free entry
+struct OpenArchive
+{
+    int RefCount;             // open files and searches using it; 0 = idle but open
+    DxArchiveRecord *Record;  // null = free entry
 };
 
 // A search: inside an archive, or the loose-file set's.
-struct ArchiveFind {
-    int InArchive;               // listing an archive directory
-    FileFindId LooseId;          // loose search
-    int ArchiveIndex;            // archive search: the archive (referenced)
-    uint64_t DirOffset;          // archive search: the directory listed
-    uint64_t Next;               // archive search: next item (files, then ".", then "..")
+struct ArchiveFind
+{
+    int InArchive;                         // listing an archive directory
+    FileFindId LooseId;                    // loose search
+    int ArchiveIndex;                      // archive search: the archive (referenced)
+    uint64_t DirOffset;                    // archive search: the directory listed
+    uint64_t Next;                         // archive search: next item (files, then ".", then "..")
     wchar_t Pattern[FILE_PATH_MAX_CHARS];  // archive search: upper-case name pattern
 };
 
-struct ArchiveLayer {
+struct ArchiveLayer
+{
     int Initialized;                          // InitializeArchiveSystem has run
     ArchiveOpenFile *Files[MaxOpenFiles];     // open files, null = free
     int FileCount;                            // open files
@@ -176,7 +180,8 @@ int LoadPacked(ArchiveOpenFile *File)
         File->Pending = PENDING_PACKED;
         return 0;
     }
-    if (ArchiveReadBytes(File->Archive, File->Stream, DataStart(File), File->PackedData, entry.PackedSize) != 0) return -1;
+    if (ArchiveReadBytes(File->Archive, File->Stream, DataStart(File), File->PackedData, entry.PackedSize) != 0)
+        return -1;
     return ExpandPacked(File);
 }
 
@@ -299,7 +304,10 @@ int StartArchiveFind(const wchar_t *FilePath, ArchiveFind *Find)
     const wchar_t *pattern = split != nullptr ? split + 1 : wide;
     wcscpy(Find->Pattern, pattern);
     UpperAscii(Find->Pattern);
-    if (split != nullptr) *split = 0; else wide[0] = 0;
+    if (split != nullptr)
+        *split = 0;
+    else
+        wide[0] = 0;
 
     char folder[FILE_PATH_MAX_BYTES];
     ArchiveFileEntry entry;
@@ -316,16 +324,17 @@ int StartArchiveFind(const wchar_t *FilePath, ArchiveFind *Find)
 }
 
 const FileAccessFunctionTable ArchiveTable = {
-    ArchiveFileOpen, ArchiveFileClose, ArchiveFileTell, ArchiveFileSeek, ArchiveFileRead, ArchiveFileEof,
-    ArchiveFileIdleCheck, ArchiveFileChangeDir, ArchiveFileGetDir, ArchiveFileGetDirSized,
-    ArchiveFileFindFirst, ArchiveFileFindNext, ArchiveFileFindClose,
+    ArchiveFileOpen,      ArchiveFileClose,     ArchiveFileTell,      ArchiveFileSeek,   ArchiveFileRead,
+    ArchiveFileEof,       ArchiveFileIdleCheck, ArchiveFileChangeDir, ArchiveFileGetDir, ArchiveFileGetDirSized,
+    ArchiveFileFindFirst, ArchiveFileFindNext,  ArchiveFileFindClose,
 };
 
 }  // namespace
 
 DxCriticalSection *ArchiveLayerLock(void)
 {
-    struct Lock {
+    struct Lock
+    {
         DxCriticalSection Section;
         Lock() { CriticalSectionInitialize(&Section); }
     };
@@ -357,7 +366,8 @@ int GetOpenArchiveCount(void) { return Layer.ArchiveCount; }
 
 int GetArchiveReferenceCount(int ArchiveIndex)
 {
-    if (ArchiveIndex < 0 || ArchiveIndex >= MaxOpenArchives || Layer.Archives[ArchiveIndex].Record == nullptr) return -1;
+    if (ArchiveIndex < 0 || ArchiveIndex >= MaxOpenArchives || Layer.Archives[ArchiveIndex].Record == nullptr)
+        return -1;
     return Layer.Archives[ArchiveIndex].RefCount;
 }
 
@@ -372,7 +382,8 @@ int ResolveArchivePath(const wchar_t *Path, int *ArchiveIndex, char *InnerPath, 
     int index = -1;
     size_t prefix = 0;
     if (Layer.LastPrefixLength > 0 && Layer.LastPrefixLength < length && IsSeparator(full[Layer.LastPrefixLength]) &&
-        wcsncmp(full, Layer.LastPrefix, Layer.LastPrefixLength) == 0 && Layer.Archives[Layer.LastIndex].Record != nullptr) {
+        wcsncmp(full, Layer.LastPrefix, Layer.LastPrefixLength) == 0 &&
+        Layer.Archives[Layer.LastIndex].Record != nullptr) {
         index = OpenArchiveShared(Layer.Archives[Layer.LastIndex].Record->Path);
         prefix = Layer.LastPrefixLength;
     }
@@ -484,10 +495,17 @@ int ArchiveFileSeek(FileStreamId Handle, int64_t SeekPoint, int SeekType)
     const int64_t size = (int64_t)file->Entry.DataSize;
     int64_t position;
     switch (SeekType) {
-    case FILE_SEEK_SET: position = SeekPoint; break;
-    case FILE_SEEK_CUR: position = (int64_t)file->Position + SeekPoint; break;
-    case FILE_SEEK_END: position = size + SeekPoint; break;
-    default: return -1;
+        case FILE_SEEK_SET:
+            position = SeekPoint;
+            break;
+        case FILE_SEEK_CUR:
+            position = (int64_t)file->Position + SeekPoint;
+            break;
+        case FILE_SEEK_END:
+            position = size + SeekPoint;
+            break;
+        default:
+            return -1;
     }
     if (position < 0) position = 0;
     if (position > size) position = size;

@@ -7,18 +7,20 @@
 #include "zovuz/core/threads.h"
 
 // Table entries widened to 64 bits whatever the version.
-struct ArchiveFileEntry {
-    uint64_t NameOffset;     // in the name table (the start of the table block)
-    uint64_t Attributes;     // Windows file attributes
-    uint64_t CreationTime;   // FILETIME
-    uint64_t LastAccessTime; // FILETIME
-    uint64_t LastWriteTime;  // FILETIME
-    uint64_t DataOffset;     // from the data area; a directory's entry offset for a directory
-    uint64_t DataSize;       // expanded size
-    uint64_t PackedSize;     // ARCHIVE_NOT_PACKED when stored as it is
+struct ArchiveFileEntry
+{
+    uint64_t NameOffset;      // in the name table (the start of the table block)
+    uint64_t Attributes;      // Windows file attributes
+    uint64_t CreationTime;    // FILETIME
+    uint64_t LastAccessTime;  // FILETIME
+    uint64_t LastWriteTime;   // FILETIME
+    uint64_t DataOffset;      // from the data area; a directory's entry offset for a directory
+    uint64_t DataSize;        // expanded size
+    uint64_t PackedSize;      // ARCHIVE_NOT_PACKED when stored as it is
 };
 
-struct ArchiveDirEntry {
+struct ArchiveDirEntry
+{
     uint64_t FileEntryOffset;  // its own file entry, in the file table
     uint64_t ParentOffset;     // parent's entry in the directory table, ARCHIVE_NO_PARENT at the root
     uint64_t FileCount;        // files in it
@@ -27,10 +29,11 @@ struct ArchiveDirEntry {
 
 // A name ready for comparing: upper-case a-z, padded with zeros to whole 4-byte units.
 #define ARCHIVE_NAME_MAX_BYTES 1024
-struct ArchiveSearchKey {
+struct ArchiveSearchKey
+{
     unsigned char Name[ARCHIVE_NAME_MAX_BYTES];  // padded upper-case name
-    uint32_t Units;                               // length in 4-byte units
-    uint16_t Check;                               // 16-bit sum of the name's bytes
+    uint32_t Units;                              // length in 4-byte units
+    uint16_t Check;                              // 16-bit sum of the name's bytes
 };
 
 uint32_t ArchiveFileEntryBytes(const DxArchiveRecord *Record);
@@ -55,8 +58,8 @@ int ArchiveMakeSearchKey(const char *Name, size_t Length, int CodePage, ArchiveS
 // directory. The last element must be a directory when WantDirectory is set, else a file; an
 // empty path is the current directory itself. 0 and the entry (and, for a directory, its
 // directory-table offset), or -1.
-int ArchiveLookup(const DxArchiveRecord *Record, const char *Path, int WantDirectory,
-                  ArchiveFileEntry *Entry, uint64_t *DirOffset);
+int ArchiveLookup(const DxArchiveRecord *Record, const char *Path, int WantDirectory, ArchiveFileEntry *Entry,
+                  uint64_t *DirOffset);
 
 // Copies Size bytes at archive position Position into Dest, unscrambled. On-demand archives
 // read through Stream (the caller's own stream of the archive file). 0, or -1.
@@ -78,8 +81,8 @@ void MakeArchiveFallbackKey(unsigned char *Key);
 // Scrambles or unscrambles (the same operation) Size bytes lying at Position in the archive.
 void ArchiveKeyConvert(void *Data, size_t Size, uint64_t Position, const unsigned char *Key);
 
-int InitializeArchiveSystem(void);   // 0, or -1 when already started
-int TerminateArchiveSystem(void);    // 0, or -1 when not started
+int InitializeArchiveSystem(void);  // 0, or -1 when already started
+int TerminateArchiveSystem(void);   // 0, or -1 when not started
 const FileAccessFunctionTable *GetArchiveFunctionTable(void);
 
 // Stream ids of this set are the open-file table index with 0xF0000000 set; 0 means failure.

@@ -32,10 +32,7 @@ void MakeArchiveKey(const char *KeyString, unsigned char *Key)
     }
 }
 
-void MakeArchiveFallbackKey(unsigned char *Key)
-{
-    memset(Key, 0xFF, ARCHIVE_KEY_BYTES);
-}
+void MakeArchiveFallbackKey(unsigned char *Key) { memset(Key, 0xFF, ARCHIVE_KEY_BYTES); }
 
 void ArchiveKeyConvert(void *Data, size_t Size, uint64_t Position, const unsigned char *Key)
 {

@@ -12,7 +12,6 @@
 
 namespace {
 
-
 // Expands into Dest (DestSize bytes of room) from Src (SrcSize bytes including the header).
 // The expanded size, or -1 when the block is inconsistent: sizes that disagree with the room,
 // a code or a copy running past the packed bytes, a distance before the start of the output,
@@ -50,23 +49,23 @@ int64_t Expand(const unsigned char *Src, uint64_t SrcSize, unsigned char *Dest, 
         }
         uint64_t distance;
         switch (c & 3) {
-        case 0:
-            if (end - in < 1) return -1;
-            distance = in[0];
-            in += 1;
-            break;
-        case 1:
-            if (end - in < 2) return -1;
-            distance = in[0] | (in[1] << 8);
-            in += 2;
-            break;
-        case 2:
-            if (end - in < 3) return -1;
-            distance = in[0] | (in[1] << 8) | ((uint32_t)in[2] << 16);
-            in += 3;
-            break;
-        default:
-            return -1;
+            case 0:
+                if (end - in < 1) return -1;
+                distance = in[0];
+                in += 1;
+                break;
+            case 1:
+                if (end - in < 2) return -1;
+                distance = in[0] | (in[1] << 8);
+                in += 2;
+                break;
+            case 2:
+                if (end - in < 3) return -1;
+                distance = in[0] | (in[1] << 8) | ((uint32_t)in[2] << 16);
+                in += 3;
+                break;
+            default:
+                return -1;
         }
         distance += 1;
         if (distance > out || length > expanded - out) return -1;

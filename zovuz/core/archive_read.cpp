@@ -19,7 +19,6 @@ const uint64_t ImageSizeLimit = 0x7FFFFFFFu;
 const uint64_t TableSizeLimit = 0x10000000u;
 const uint64_t MaxExpansionPerByte = 2049;
 
-
 // a + b <= limit, without wrapping.
 bool FitsWithin(uint64_t a, uint64_t b, uint64_t limit) { return a <= limit && b <= limit - a; }
 
@@ -36,7 +35,8 @@ int ReadStreamAt(FileStreamId Stream, uint64_t Position, void *Dest, uint64_t Si
 {
     if (Size == 0) return 0;
     if (Size > 0xFFFFFFFFu) return -1;
-    if ((uint64_t)TellFileStream(Stream) != Position && SeekFileStream(Stream, (int64_t)Position, FILE_SEEK_SET) != 0) return -1;
+    if ((uint64_t)TellFileStream(Stream) != Position && SeekFileStream(Stream, (int64_t)Position, FILE_SEEK_SET) != 0)
+        return -1;
     if ((uint64_t)TellFileStream(Stream) != Position) return -1;
     if (ReadFileStream(Dest, (size_t)Size, 1, Stream) != 1) return -1;
     while (IdleCheckFileStream(Stream) == 0) ThreadSleep(0);
@@ -44,11 +44,12 @@ int ReadStreamAt(FileStreamId Stream, uint64_t Position, void *Dest, uint64_t Si
 }
 
 // The archive's bytes, either from a stream or from an image (still scrambled, or not).
-struct ArchiveSource {
-    FileStreamId Stream;          // on-demand and whole-file modes before the image is there
-    const unsigned char *Image;   // image modes
-    uint64_t Size;                // bytes in the archive
-    bool ImageScrambled;          // the image's bytes still need the key
+struct ArchiveSource
+{
+    FileStreamId Stream;         // on-demand and whole-file modes before the image is there
+    const unsigned char *Image;  // image modes
+    uint64_t Size;               // bytes in the archive
+    bool ImageScrambled;         // the image's bytes still need the key
 };
 
 int ReadSource(const ArchiveSource &Source, const unsigned char *Key, uint64_t Position, void *Dest, uint64_t Size)
@@ -78,8 +79,10 @@ int ReadHeaderAndTables(DxArchiveRecord *Record, const ArchiveSource &Source, co
 
     bool found = false;
     for (int attempt = 0; attempt < 2 && !found; attempt++) {
-        if (attempt == 0) MakeArchiveKey(KeyString, Record->Key);
-        else MakeArchiveFallbackKey(Record->Key);
+        if (attempt == 0)
+            MakeArchiveKey(KeyString, Record->Key);
+        else
+            MakeArchiveFallbackKey(Record->Key);
         unsigned char head[4];
         memcpy(head, raw, 4);
         ArchiveKeyConvert(head, 4, 0, Record->Key);
@@ -94,8 +97,9 @@ int ReadHeaderAndTables(DxArchiveRecord *Record, const ArchiveSource &Source, co
     Record->Version = ReadLe16(header + 2);
     if (Record->Version > ARCHIVE_MAX_VERSION) return -1;
 
-    const uint32_t headerBytes = Record->Version >= 6 ? ARCHIVE_HEADER_BYTES_V6
-                                 : Record->Version >= 4 ? ARCHIVE_HEADER_BYTES_V4 : ARCHIVE_HEADER_BYTES_V0;
+    const uint32_t headerBytes = Record->Version >= 6   ? ARCHIVE_HEADER_BYTES_V6
+                                 : Record->Version >= 4 ? ARCHIVE_HEADER_BYTES_V4
+                                                        : ARCHIVE_HEADER_BYTES_V0;
     if (ReadSource(Source, Record->Key, 4, header + 4, headerBytes - 4) != 0) return -1;
 
     Record->Is64Bit = Record->Version >= 6;
@@ -262,8 +266,9 @@ int DotCount(const char *Name, size_t Length, int CodePage)
 
 uint32_t ArchiveFileEntryBytes(const DxArchiveRecord *Record)
 {
-    return Record->Is64Bit ? ARCHIVE_FILE_ENTRY_BYTES_V6
-           : Record->Version >= 2 ? ARCHIVE_FILE_ENTRY_BYTES_V2 : ARCHIVE_FILE_ENTRY_BYTES_V0;
+    return Record->Is64Bit        ? ARCHIVE_FILE_ENTRY_BYTES_V6
+           : Record->Version >= 2 ? ARCHIVE_FILE_ENTRY_BYTES_V2
+                                  : ARCHIVE_FILE_ENTRY_BYTES_V0;
 }
 
 uint32_t ArchiveDirEntryBytes(const DxArchiveRecord *Record)
@@ -275,7 +280,8 @@ namespace {
 
 // Reads table fields in order: words are 64-bit in version 6 tables and 32-bit before, and a
 // 32-bit all-ones word means the same as a 64-bit one.
-struct FieldReader {
+struct FieldReader
+{
     const unsigned char *At;  // next field
     bool Wide;                // 64-bit words
 
@@ -363,7 +369,8 @@ int ArchiveMakeSearchKey(const char *Name, size_t Length, int CodePage, ArchiveS
     return 0;
 }
 
-int ArchiveLookup(const DxArchiveRecord *Record, const char *Path, int WantDirectory, ArchiveFileEntry *Entry, uint64_t *DirOffset)
+int ArchiveLookup(const DxArchiveRecord *Record, const char *Path, int WantDirectory, ArchiveFileEntry *Entry,
+                  uint64_t *DirOffset)
 {
     const uint64_t fileBytes = ArchiveFileEntryBytes(Record);
     uint64_t dirOffset = Record->CurrentDir;
@@ -435,10 +442,7 @@ int ArchiveReadBytes(DxArchiveRecord *Record, FileStreamId Stream, uint64_t Posi
 
 // ---- records ---------------------------------------------------------------------------------
 
-void ArchiveClearRecord(DxArchiveRecord *Record)
-{
-    memset(Record, 0, sizeof(*Record));
-}
+void ArchiveClearRecord(DxArchiveRecord *Record) { memset(Record, 0, sizeof(*Record)); }
 
 int OpenArchiveFileStreamed(DxArchiveRecord *Record, const wchar_t *Path, const char *KeyString)
 {
@@ -471,8 +475,8 @@ int OpenArchiveFileToMemory(DxArchiveRecord *Record, const wchar_t *Path, const 
     return 0;
 }
 
-int OpenArchiveFromMemory(DxArchiveRecord *Record, void *Image, uint64_t ImageSize, int CopyFlag,
-                          int KeepScrambledFlag, const char *KeyString, const wchar_t *Path)
+int OpenArchiveFromMemory(DxArchiveRecord *Record, void *Image, uint64_t ImageSize, int CopyFlag, int KeepScrambledFlag,
+                          const char *KeyString, const wchar_t *Path)
 {
     ArchiveClearRecord(Record);
     if (Image == nullptr || ImageSize > ImageSizeLimit) return -1;

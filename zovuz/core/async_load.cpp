@@ -15,7 +15,8 @@
 
 namespace {
 
-struct ASyncLoadThreadInfo {
+struct ASyncLoadThreadInfo
+{
     ThreadRecord Thread;    // the worker thread
     int EndFlag;            // the worker has ended
     int JobFlag;            // running a job
@@ -25,21 +26,22 @@ struct ASyncLoadThreadInfo {
     ASyncLoadData *Data;    // the job it is running
 };
 
-struct ASyncLoadState {
-    int InitializeFlag;                          // InitializeASyncLoad has run
-    uint32_t MainThreadID;                       // the thread that serves requests
-    volatile int EndRequestFlag;                 // set while the workers are being stopped
-    int ThreadNum;                               // workers made (32 once started)
-    int ThreadMaxResumeNum;                      // active limit, 1..32
-    int ThreadMaxResumeNumSet;                   // the limit was set by SetASyncLoadThreadCount
-    int ThreadResumeNum;                         // workers resumed and not yet asleep again
-    ASyncLoadThreadInfo Thread[ASYNCLOADTHREAD_MAXNUM];  // the workers
-    DxCriticalSection CriticalSection;           // guards everything here; re-entrant
-    ASyncLoadData *Data[ASYNCLOADDATA_MAXNUM];   // the queue, by slot
-    int DataNum;                                 // queued jobs
-    int DataArea;                                // one past the highest slot in use
+struct ASyncLoadState
+{
+    int InitializeFlag;                                                  // InitializeASyncLoad has run
+    uint32_t MainThreadID;                                               // the thread that serves requests
+    volatile int EndRequestFlag;                                         // set while the workers are being stopped
+    int ThreadNum;                                                       // workers made (32 once started)
+    int ThreadMaxResumeNum;                                              // active limit, 1..32
+    int ThreadMaxResumeNumSet;                                           // the limit was set by SetASyncLoadThreadCount
+    int ThreadResumeNum;                                                 // workers resumed and not yet asleep again
+    ASyncLoadThreadInfo Thread[ASYNCLOADTHREAD_MAXNUM];                  // the workers
+    DxCriticalSection CriticalSection;                                   // guards everything here; re-entrant
+    ASyncLoadData *Data[ASYNCLOADDATA_MAXNUM];                           // the queue, by slot
+    int DataNum;                                                         // queued jobs
+    int DataArea;                                                        // one past the highest slot in use
     ASyncLoadRequestInfo *Request[ASYNCLOAD_MAINTHREAD_REQUEST_MAXNUM];  // pending requests, oldest first
-    int RequestNum;                              // pending requests
+    int RequestNum;                                                      // pending requests
 };
 
 ASyncLoadState ASyncLoad;
@@ -60,24 +62,20 @@ int ClampLimit(int Count)
 void ResumeASyncLoadThread(int ExtraPlaces)
 {
     Lock(__LINE__);
-    if (ASyncLoad.ThreadResumeNum >= ASyncLoad.ThreadMaxResumeNum + ExtraPlaces)
-    {
+    if (ASyncLoad.ThreadResumeNum >= ASyncLoad.ThreadMaxResumeNum + ExtraPlaces) {
         Unlock();
         return;
     }
-    for (;;)
-    {
+    for (;;) {
         ASyncLoadThreadInfo *pick = nullptr;
-        for (int i = 0; i < ASyncLoad.ThreadNum; ++i)
-        {
+        for (int i = 0; i < ASyncLoad.ThreadNum; ++i) {
             ASyncLoadThreadInfo *t = &ASyncLoad.Thread[i];
-            if (t->EndFlag || !t->SuspendFlag || !t->JobFlag || t->MainThreadRequest || !ThreadIsValid(&t->Thread)) continue;
+            if (t->EndFlag || !t->SuspendFlag || !t->JobFlag || t->MainThreadRequest || !ThreadIsValid(&t->Thread))
+                continue;
             if (pick == nullptr || t->Data->StartTime < pick->Data->StartTime) pick = t;
         }
-        if (pick == nullptr)
-        {
-            for (int i = 0; i < ASyncLoad.ThreadNum; ++i)
-            {
+        if (pick == nullptr) {
+            for (int i = 0; i < ASyncLoad.ThreadNum; ++i) {
                 ASyncLoadThreadInfo *t = &ASyncLoad.Thread[i];
                 if (t->EndFlag || !t->SuspendFlag || t->MainThreadRequest || !ThreadIsValid(&t->Thread)) continue;
                 if (pick == nullptr || t->SuspendStartTime < pick->SuspendStartTime) pick = t;
@@ -87,8 +85,7 @@ void ResumeASyncLoadThread(int ExtraPlaces)
 
         // The worker may have decided to sleep without having suspended itself yet: then the
         // resume finds it running and has to be tried again.
-        if (ThreadResume(&pick->Thread) == 0)
-        {
+        if (ThreadResume(&pick->Thread) == 0) {
             ThreadSleep(0);
             continue;
         }
@@ -112,21 +109,17 @@ void SleepWorkerAndUnlock(ASyncLoadThreadInfo *Self)
 void ASyncLoadThreadMain(ThreadRecord *, void *Param)
 {
     ASyncLoadThreadInfo *self = (ASyncLoadThreadInfo *)Param;
-    while (ASyncLoad.EndRequestFlag == 0)
-    {
-        if (ASyncLoad.DataArea != 0)
-        {
+    while (ASyncLoad.EndRequestFlag == 0) {
+        if (ASyncLoad.DataArea != 0) {
             Lock(__LINE__);
             ASyncLoadData *job = nullptr;
-            for (int i = 0; i < ASyncLoad.DataArea; ++i)
-            {
+            for (int i = 0; i < ASyncLoad.DataArea; ++i) {
                 ASyncLoadData *d = ASyncLoad.Data[i];
                 if (d == nullptr || d->Run) continue;
                 // Oldest first; of equal times the later slot wins.
                 if (job == nullptr || d->StartTime <= job->StartTime) job = d;
             }
-            if (job != nullptr)
-            {
+            if (job != nullptr) {
                 job->Run = 1;
                 self->JobFlag = 1;
                 self->Data = job;
@@ -181,15 +174,12 @@ int InitializeASyncLoad(uint32_t MainThreadID)
 
 int SetASyncLoadThreadCount(int Count)
 {
-    if (ASyncLoad.InitializeFlag)
-    {
+    if (ASyncLoad.InitializeFlag) {
         Lock(__LINE__);
         ASyncLoad.ThreadMaxResumeNum = ClampLimit(Count);
         ASyncLoad.ThreadMaxResumeNumSet = 1;
         Unlock();
-    }
-    else
-    {
+    } else {
         ASyncLoad.ThreadMaxResumeNum = Count;
         ASyncLoad.ThreadMaxResumeNumSet = 1;
     }
@@ -202,19 +192,16 @@ int StartASyncLoadThreads(int ProcessorNum)
     // Starting again over live workers would lose them.
     for (int i = 0; i < ASyncLoad.ThreadNum; ++i)
         if (ThreadIsValid(&ASyncLoad.Thread[i].Thread)) return -1;
-    ASyncLoad.ThreadMaxResumeNum = ASyncLoad.ThreadMaxResumeNumSet
-        ? ClampLimit(ASyncLoad.ThreadMaxResumeNum)
-        : ClampLimit(ProcessorNum - 1);
+    ASyncLoad.ThreadMaxResumeNum =
+        ASyncLoad.ThreadMaxResumeNumSet ? ClampLimit(ASyncLoad.ThreadMaxResumeNum) : ClampLimit(ProcessorNum - 1);
     memset(ASyncLoad.Thread, 0, sizeof(ASyncLoad.Thread));
     ASyncLoad.ThreadResumeNum = 0;
     ASyncLoad.ThreadNum = ASYNCLOADTHREAD_MAXNUM;
 
     int rc = 0;
-    for (int i = 0; i < ASYNCLOADTHREAD_MAXNUM; ++i)
-    {
+    for (int i = 0; i < ASYNCLOADTHREAD_MAXNUM; ++i) {
         ASyncLoadThreadInfo *t = &ASyncLoad.Thread[i];
-        if (ThreadCreate(&t->Thread, ASyncLoadThreadMain, t) < 0)
-        {
+        if (ThreadCreate(&t->Thread, ASyncLoadThreadMain, t) < 0) {
             rc = -1;
             break;
         }
@@ -230,12 +217,10 @@ int StopASyncLoadThreads(void)
 {
     if (!ASyncLoad.InitializeFlag) return -1;
     ASyncLoad.EndRequestFlag = 1;
-    for (int i = 0; i < ASyncLoad.ThreadNum; ++i)
-    {
+    for (int i = 0; i < ASyncLoad.ThreadNum; ++i) {
         ASyncLoadThreadInfo *t = &ASyncLoad.Thread[i];
         if (!ThreadIsValid(&t->Thread)) continue;
-        while (*(volatile int *)&t->EndFlag == 0)
-        {
+        while (*(volatile int *)&t->EndFlag == 0) {
             ProcessMainThreadRequests();
             if (*(volatile int *)&ASyncLoad.ThreadResumeNum == 0) ResumeASyncLoadThread(0);
             ThreadSleep(1);
@@ -251,8 +236,7 @@ int TerminateASyncLoad(void)
 {
     if (!ASyncLoad.InitializeFlag) return -1;
     // Jobs that never ran are freed with the queue.
-    for (int i = 0; i < ASyncLoad.DataArea; ++i)
-    {
+    for (int i = 0; i < ASyncLoad.DataArea; ++i) {
         if (ASyncLoad.Data[i] != nullptr) DxFree(ASyncLoad.Data[i]);
         ASyncLoad.Data[i] = nullptr;
     }
@@ -268,8 +252,7 @@ ASyncLoadData *AllocASyncLoadData(int ParamSize)
 {
     if (ParamSize < 0 || ParamSize > 0x7FFFFFFF - (int)sizeof(ASyncLoadData)) return nullptr;
     ASyncLoadData *d = (ASyncLoadData *)DxAlloc((size_t)ParamSize + sizeof(ASyncLoadData), __FILE__, __LINE__);
-    if (d == nullptr)
-    {
+    if (d == nullptr) {
         AddLogFormat(L"非同期読み込みデータを格納するメモリ領域 %dByte の確保に失敗しました", ParamSize + 20);
         return nullptr;
     }
@@ -290,14 +273,12 @@ int AddASyncLoadParamString(void *Block, int *Addr, const wchar_t *String)
 {
     if (Addr == nullptr) return -1;
     int total = 2;
-    if (String != nullptr)
-    {
+    if (String != nullptr) {
         size_t length = wcslen(String);
         if (length > ASYNCLOAD_PARAM_STRING_MAXLENGTH) return -1;
         total = 2 + ((int)length + 1) * 2;
     }
-    if (Block != nullptr)
-    {
+    if (Block != nullptr) {
         unsigned char *p = (unsigned char *)Block + *Addr;
         PutLength(p, total);
         if (total > 2) memcpy(p + 2, String, (size_t)(total - 2));
@@ -309,8 +290,7 @@ int AddASyncLoadParamString(void *Block, int *Addr, const wchar_t *String)
 int AddASyncLoadParamData(void *Block, int *Addr, const void *Data, int Size)
 {
     if (Addr == nullptr || Size < 0 || Size > ASYNCLOAD_PARAM_DATA_MAXSIZE || (Data == nullptr && Size > 0)) return -1;
-    if (Block != nullptr)
-    {
+    if (Block != nullptr) {
         unsigned char *p = (unsigned char *)Block + *Addr;
         PutLength(p, 2 + Size);
         if (Size > 0) memcpy(p + 2, Data, (size_t)Size);
@@ -346,15 +326,13 @@ int AddASyncLoadJob(ASyncLoadData *Data)
 {
     if (!ASyncLoad.InitializeFlag || Data == nullptr || Data->ProcessFunction == nullptr) return -1;
     Lock(__LINE__);
-    if (ASyncLoad.DataNum >= ASYNCLOADDATA_MAXNUM)
-    {
+    if (ASyncLoad.DataNum >= ASYNCLOADDATA_MAXNUM) {
         Unlock();
         AddLogStringWide(L"非同期読み込みデータの数が許容量を越えました終了します\n");
         return -1;
     }
     int slot = ASyncLoad.DataArea;
-    if (slot >= ASYNCLOADDATA_MAXNUM)
-    {
+    if (slot >= ASYNCLOADDATA_MAXNUM) {
         slot = 0;
         while (ASyncLoad.Data[slot] != nullptr) ++slot;
     }
@@ -376,19 +354,16 @@ int DeleteASyncLoadJob(int Index, int OnlyNotStarted)
     if (!ASyncLoad.InitializeFlag || Index < 0 || Index >= ASYNCLOADDATA_MAXNUM) return -1;
     Lock(__LINE__);
     ASyncLoadData *d = ASyncLoad.Data[Index];
-    if (d == nullptr)
-    {
+    if (d == nullptr) {
         Unlock();
         return -1;
     }
-    if (OnlyNotStarted && d->Run)
-    {
+    if (OnlyNotStarted && d->Run) {
         Unlock();
         return -2;
     }
     ASyncLoad.DataNum--;
-    if (Index == ASyncLoad.DataArea - 1)
-    {
+    if (Index == ASyncLoad.DataArea - 1) {
         int top = Index;
         while (top > 0 && ASyncLoad.Data[top - 1] == nullptr) --top;
         ASyncLoad.DataArea = top;
@@ -413,15 +388,13 @@ int RequestMainThreadCall(ASyncLoadRequestInfo *Info)
     if (!ASyncLoad.InitializeFlag || Info == nullptr) return -1;
     Lock(__LINE__);
     // Every refusal releases the lock: a refused request must not stall every later load.
-    if (ASyncLoad.RequestNum >= ASYNCLOAD_MAINTHREAD_REQUEST_MAXNUM)
-    {
+    if (ASyncLoad.RequestNum >= ASYNCLOAD_MAINTHREAD_REQUEST_MAXNUM) {
         Unlock();
         AddLogStringWide(L"非同期読み込みスレッドからメインスレッドへの処理依頼数が許容量を越えました終了します\n");
         return -1;
     }
     int self_index = CurrentWorkerIndex();
-    if (self_index < 0)
-    {
+    if (self_index < 0) {
         Unlock();
         AddLogStringWide(L"非同期読み込みスレッド以外からメインスレッドへの処理依頼が行われました\n");
         return -1;
@@ -446,8 +419,7 @@ int ProcessMainThreadRequests(void)
 
     int start = GetNowMilliCount();
     int served = 0;
-    while (served < ASyncLoad.RequestNum)
-    {
+    while (served < ASyncLoad.RequestNum) {
         if (served > 0 && GetNowMilliCount() - start > 2) break;
         ASyncLoadRequestInfo *info = ASyncLoad.Request[served];
         info->Result = info->Function(info);
@@ -455,10 +427,10 @@ int ProcessMainThreadRequests(void)
         ++served;
         ResumeASyncLoadThread(0);
     }
-    if (served > 0)
-    {
+    if (served > 0) {
         ASyncLoad.RequestNum -= served;
-        memmove(&ASyncLoad.Request[0], &ASyncLoad.Request[served], sizeof(ASyncLoad.Request[0]) * (size_t)ASyncLoad.RequestNum);
+        memmove(&ASyncLoad.Request[0], &ASyncLoad.Request[served],
+                sizeof(ASyncLoad.Request[0]) * (size_t)ASyncLoad.RequestNum);
     }
 
     // Keep enough workers running for the queued jobs.

@@ -10,8 +10,8 @@
 
 #include <stdint.h>
 
-#define ASYNCLOADTHREAD_MAXNUM 32          // worker threads
-#define ASYNCLOADDATA_MAXNUM 32768         // queue slots
+#define ASYNCLOADTHREAD_MAXNUM 32               // worker threads
+#define ASYNCLOADDATA_MAXNUM 32768              // queue slots
 #define ASYNCLOAD_MAINTHREAD_REQUEST_MAXNUM 32  // pending main-thread requests (one per worker)
 
 // Largest byte block and longest wide string (in characters, without the terminator) that
@@ -25,7 +25,8 @@ typedef void (*ASyncLoadFunction)(ASyncLoadData *Data);  // result not used
 // A queued load job, allocated by AllocASyncLoadData and freed when the job is removed (by the
 // worker that ran it, or by DeleteASyncLoadJob). A job that AddASyncLoadJob refused is still
 // the caller's: free it with DxFree.
-struct ASyncLoadData {
+struct ASyncLoadData
+{
     int Index;                          // queue slot
     int Run;                            // 1 once a worker has taken it
     int StartTime;                      // queue time, ms of the 31-bit millisecond clock
@@ -37,7 +38,8 @@ struct ASyncLoadData {
 // start of a larger record to carry more than Data holds.
 struct ASyncLoadRequestInfo;
 typedef int (*ASyncLoadRequestFunction)(ASyncLoadRequestInfo *Info);
-struct ASyncLoadRequestInfo {
+struct ASyncLoadRequestInfo
+{
     ASyncLoadRequestFunction Function;  // called on the main thread with the record
     int ThreadNo;                       // the asking worker's index, filled in
     int Result;                         // the function's result, filled in by the main thread

@@ -15,26 +15,33 @@ namespace {
 
 struct CharCodeRecord
 {
-    int CharCodeFormat;     // the current multibyte code; 0 until chosen
-    int WideCharCodeFormat; // the wide code; 0 until chosen, then 1200 unless set otherwise
-    int CharSetIndex;       // 0 not chosen, 1 = 932, 2 = 949, 3 = 950, 4 = 936, 5 = 1252,
-                            // 6 = 32764, 7 = 65001
+    int CharCodeFormat;      // the current multibyte code; 0 until chosen
+    int WideCharCodeFormat;  // the wide code; 0 until chosen, then 1200 unless set otherwise
+    int CharSetIndex;        // 0 not chosen, 1 = 932, 2 = 949, 3 = 950, 4 = 936, 5 = 1252,
+                             // 6 = 32764, 7 = 65001
 };
 
 CharCodeRecord Record;
 
 int IndexOfCodePage(int CodePage)
 {
-    switch (CodePage)
-    {
-    case 932: return 1;
-    case 949: return 2;
-    case 950: return 3;
-    case 936: return 4;
-    case 1252: return 5;
-    case 32764: return 6;
-    case 65001: return 7;
-    default: return 0;
+    switch (CodePage) {
+        case 932:
+            return 1;
+        case 949:
+            return 2;
+        case 950:
+            return 3;
+        case 936:
+            return 4;
+        case 1252:
+            return 5;
+        case 32764:
+            return 6;
+        case 65001:
+            return 7;
+        default:
+            return 0;
     }
 }
 
@@ -43,16 +50,13 @@ int IndexOfCodePage(int CodePage)
 template <typename Int>
 Int TruncateSaturated(double Value, double Limit)
 {
-    if (Value != Value)
-        return 0;
-    if (Value >= Limit)
-        return std::numeric_limits<Int>::max();
-    if (Value < -Limit)
-        return std::numeric_limits<Int>::min();
+    if (Value != Value) return 0;
+    if (Value >= Limit) return std::numeric_limits<Int>::max();
+    if (Value < -Limit) return std::numeric_limits<Int>::min();
     return Int(Value);
 }
 
-} // namespace
+}  // namespace
 
 // ---- the character-code record ------------------------------------------------------------------
 
@@ -60,25 +64,24 @@ Int TruncateSaturated(double Value, double Limit)
 // code or index chosen earlier by the set-up calls is kept.
 int SetDefaultCharCodeFormatFor(int OemCodePage)
 {
-    if (Record.CharSetIndex != 0 && Record.CharCodeFormat != 0 && Record.WideCharCodeFormat != 0)
-        return 0;
-    if (Record.WideCharCodeFormat == 0)
-        Record.WideCharCodeFormat = CHAR_CODE_UTF16LE;
-    if (Record.CharCodeFormat == 0)
-    {
+    if (Record.CharSetIndex != 0 && Record.CharCodeFormat != 0 && Record.WideCharCodeFormat != 0) return 0;
+    if (Record.WideCharCodeFormat == 0) Record.WideCharCodeFormat = CHAR_CODE_UTF16LE;
+    if (Record.CharCodeFormat == 0) {
         int Code;
-        switch (OemCodePage)
-        {
-        case 1252:
-        case 32764:
-        case 950:
-        case 936:
-        case 949: Code = OemCodePage; break;
-        default: Code = CHAR_CODE_SHIFTJIS; break;
+        switch (OemCodePage) {
+            case 1252:
+            case 32764:
+            case 950:
+            case 936:
+            case 949:
+                Code = OemCodePage;
+                break;
+            default:
+                Code = CHAR_CODE_SHIFTJIS;
+                break;
         }
         Record.CharCodeFormat = Code;
-        if (Record.CharSetIndex == 0)
-            Record.CharSetIndex = IndexOfCodePage(Code);
+        if (Record.CharSetIndex == 0) Record.CharSetIndex = IndexOfCodePage(Code);
     }
     return 0;
 }
@@ -89,15 +92,13 @@ void ResetCharCodeRecord(void) { Record = CharCodeRecord{}; }
 
 int GetCurrentCharCodeFormat(void)
 {
-    if (Record.CharCodeFormat == 0)
-        SetDefaultCharCodeFormat();
+    if (Record.CharCodeFormat == 0) SetDefaultCharCodeFormat();
     return Record.CharCodeFormat;
 }
 
 int GetWideCharCodeFormat(void)
 {
-    if (Record.WideCharCodeFormat == 0)
-        SetDefaultCharCodeFormat();
+    if (Record.WideCharCodeFormat == 0) SetDefaultCharCodeFormat();
     return Record.WideCharCodeFormat;
 }
 
@@ -117,8 +118,7 @@ int SetCharCodeFormatFromCodePage(int CodePage)
         Record.CharSetIndex = Index;
     else if (Record.CharSetIndex == 0)
         Record.CharSetIndex = 1;
-    if (Record.WideCharCodeFormat == 0)
-        Record.WideCharCodeFormat = CHAR_CODE_UTF16LE;
+    if (Record.WideCharCodeFormat == 0) Record.WideCharCodeFormat = CHAR_CODE_UTF16LE;
     return 0;
 }
 
@@ -141,8 +141,7 @@ double SqrtD(double X) { return sqrt(X); }
 
 void FloatToIntArray4(const float *In, int *Out)
 {
-    for (int i = 0; i < 4; i++)
-        Out[i] = TruncateSaturated<int32_t>(double(In[i]), 2147483648.0);
+    for (int i = 0; i < 4; i++) Out[i] = TruncateSaturated<int32_t>(double(In[i]), 2147483648.0);
 }
 
 void SinCosF(float Angle, float *Sin, float *Cos)
@@ -177,19 +176,16 @@ void UInt64MulTo128(const uint64_t *A, const uint64_t *B, UInt128 *Result)
 // gives 0: sample rates reach here from files.
 void UInt128DivBy64(const UInt128 *Dividend, uint64_t Divisor, uint64_t *Quotient)
 {
-    if (Divisor == 0)
-    {
+    if (Divisor == 0) {
         *Quotient = 0;
         return;
     }
     uint64_t Remainder = Dividend->High % Divisor;
     uint64_t Result = 0;
-    for (int Bit = 63; Bit >= 0; Bit--)
-    {
+    for (int Bit = 63; Bit >= 0; Bit--) {
         const bool Carry = (Remainder >> 63) != 0;
         Remainder = Remainder << 1 | ((Dividend->Low >> Bit) & 1);
-        if (Carry || Remainder >= Divisor)
-        {
+        if (Carry || Remainder >= Divisor) {
             Remainder -= Divisor;
             Result |= uint64_t(1) << Bit;
         }
@@ -197,17 +193,11 @@ void UInt128DivBy64(const UInt128 *Dividend, uint64_t Divisor, uint64_t *Quotien
     *Quotient = Result;
 }
 
-uint64_t DivU64ByU32(const uint64_t *Dividend, uint32_t Divisor)
-{
-    return Divisor == 0 ? 0 : *Dividend / Divisor;
-}
+uint64_t DivU64ByU32(const uint64_t *Dividend, uint32_t Divisor) { return Divisor == 0 ? 0 : *Dividend / Divisor; }
 
 // ---- memory -------------------------------------------------------------------------------------
 
-int MemCompare(const void *A, const void *B, size_t Count)
-{
-    return Count == 0 || memcmp(A, B, Count) == 0 ? 0 : 1;
-}
+int MemCompare(const void *A, const void *B, size_t Count) { return Count == 0 || memcmp(A, B, Count) == 0 ? 0 : 1; }
 
 // Front to back, byte by byte where the ranges overlap, so an overlapping copy repeats the
 // leading bytes the way a plain forward copy does.
@@ -215,35 +205,29 @@ void MemCopy(void *Dest, const void *Src, size_t Count)
 {
     uint8_t *D = static_cast<uint8_t *>(Dest);
     const uint8_t *S = static_cast<const uint8_t *>(Src);
-    if (Count == 0)
-        return;
-    if (D + Count <= S || S + Count <= D)
-    {
+    if (Count == 0) return;
+    if (D + Count <= S || S + Count <= D) {
         memcpy(D, S, Count);
         return;
     }
-    for (size_t i = 0; i < Count; i++)
-        D[i] = S[i];
+    for (size_t i = 0; i < Count; i++) D[i] = S[i];
 }
 
 void MemMove(void *Dest, const void *Src, size_t Count)
 {
-    if (Count == 0 || Dest == Src)
-        return;
+    if (Count == 0 || Dest == Src) return;
     memmove(Dest, Src, Count);
 }
 
 void MemSet(void *Dest, int Value, size_t Count)
 {
-    if (Count != 0)
-        memset(Dest, Value, Count);
+    if (Count != 0) memset(Dest, Value, Count);
 }
 
 void MemFill32(void *Dest, uint32_t Value, size_t WordCount)
 {
     uint8_t *D = static_cast<uint8_t *>(Dest);
-    for (size_t i = 0; i < WordCount; i++)
-        memcpy(D + i * 4, &Value, 4);
+    for (size_t i = 0; i < WordCount; i++) memcpy(D + i * 4, &Value, 4);
 }
 
 // ---- strings and print in the current codes -------------------------------------------------------
@@ -257,8 +241,7 @@ wchar_t *IntToWideString(int Value, wchar_t *Buffer, int Radix)
 int VFormatCharStringN(char *Buffer, int BufferLength, const char *FormatString, va_list Args)
 {
     const int Code = GetCurrentCharCodeFormat();
-    return CharCodeFormatString(Code, 0, Code, GetWideCharCodeFormat(), Buffer, BufferLength,
-                                FormatString, Args);
+    return CharCodeFormatString(Code, 0, Code, GetWideCharCodeFormat(), Buffer, BufferLength, FormatString, Args);
 }
 
 int FormatCharStringN(char *Buffer, int BufferLength, const char *FormatString, ...)
@@ -273,9 +256,8 @@ int FormatCharStringN(char *Buffer, int BufferLength, const char *FormatString, 
 int VFormatWideStringN(wchar_t *Buffer, int BufferLength, const wchar_t *FormatString, va_list Args)
 {
     const int Wide = GetWideCharCodeFormat();
-    return CharCodeFormatString(Wide, 1, GetCurrentCharCodeFormat(), Wide,
-                                reinterpret_cast<char *>(Buffer), BufferLength,
-                                reinterpret_cast<const char *>(FormatString), Args);
+    return CharCodeFormatString(Wide, 1, GetCurrentCharCodeFormat(), Wide, reinterpret_cast<char *>(Buffer),
+                                BufferLength, reinterpret_cast<const char *>(FormatString), Args);
 }
 
 int FormatWideStringN(wchar_t *Buffer, int BufferLength, const wchar_t *FormatString, ...)
@@ -292,8 +274,7 @@ int FormatWideString(wchar_t *Buffer, const wchar_t *FormatString, ...)
     va_list Args;
     va_start(Args, FormatString);
     const int Wide = GetWideCharCodeFormat();
-    const int Result = CharCodeVSPrintf(Wide, 1, GetCurrentCharCodeFormat(), Wide,
-                                        reinterpret_cast<char *>(Buffer),
+    const int Result = CharCodeVSPrintf(Wide, 1, GetCurrentCharCodeFormat(), Wide, reinterpret_cast<char *>(Buffer),
                                         reinterpret_cast<const char *>(FormatString), Args);
     va_end(Args);
     return Result;
@@ -304,27 +285,21 @@ char *CharStrCatS(char *Dest, size_t DestBytes, const char *Src)
     return CharCodeStrCatS(GetCurrentCharCodeFormat(), Dest, DestBytes, Src);
 }
 
-int CharStrCompare(const char *A, const char *B)
-{
-    return CharCodeStrCmp(GetCurrentCharCodeFormat(), A, B);
-}
+int CharStrCompare(const char *A, const char *B) { return CharCodeStrCmp(GetCurrentCharCodeFormat(), A, B); }
 
 char *CharStrCopyS(char *Dest, size_t DestBytes, const char *Src)
 {
     return CharCodeStrCopyS(GetCurrentCharCodeFormat(), Dest, DestBytes, Src);
 }
 
-int CharStrLength(const char *String)
-{
-    return GetCharCodeCharCount(String, GetCurrentCharCodeFormat());
-}
+int CharStrLength(const char *String) { return GetCharCodeCharCount(String, GetCurrentCharCodeFormat()); }
 
 // The wide calls pass the wide strings on as the byte pointers the converter works with.
 namespace {
 inline char *Bytes(wchar_t *P) { return reinterpret_cast<char *>(P); }
 inline const char *Bytes(const wchar_t *P) { return reinterpret_cast<const char *>(P); }
 inline wchar_t *Wide(char *P) { return reinterpret_cast<wchar_t *>(P); }
-} // namespace
+}  // namespace
 
 wchar_t *WideStrCat(wchar_t *Dest, const wchar_t *Src)
 {

@@ -11,14 +11,14 @@
 // An unsigned 128-bit value as two 64-bit halves (this compiler has no 128-bit integer on x86).
 struct UInt128
 {
-    uint64_t Low;  // bits 0-63
-    uint64_t High; // bits 64-127
+    uint64_t Low;   // bits 0-63
+    uint64_t High;  // bits 64-127
 };
 
 // ---- numbers (single-precision calls compute in double and round the result to float) --------
 float AcosF(float X);
 double Atan2D(double Y, double X);
-int64_t DoubleToInt64(double X);                   // truncated toward zero
+int64_t DoubleToInt64(double X);  // truncated toward zero
 float ExpF(float X);
 void FloatToIntArray4(const float *In, int *Out);  // four values, each truncated toward zero
 double Log10D(double X);
@@ -36,9 +36,9 @@ void UInt128DivBy64(const UInt128 *Dividend, uint64_t Divisor, uint64_t *Quotien
 uint64_t DivU64ByU32(const uint64_t *Dividend, uint32_t Divisor);
 
 // ---- memory (a count of 0 does nothing) -------------------------------------------------------
-int MemCompare(const void *A, const void *B, size_t Count); // 0 all equal, 1 any differs
+int MemCompare(const void *A, const void *B, size_t Count);  // 0 all equal, 1 any differs
 void MemCopy(void *Dest, const void *Src, size_t Count);
-void MemMove(void *Dest, const void *Src, size_t Count);    // overlapping ranges copy correctly
+void MemMove(void *Dest, const void *Src, size_t Count);  // overlapping ranges copy correctly
 void MemSet(void *Dest, int Value, size_t Count);
 void MemFill32(void *Dest, uint32_t Value, size_t WordCount);
 
@@ -94,7 +94,7 @@ int FormatWideString(wchar_t *Buffer, const wchar_t *FormatString, ...);
 char *CharStrCatS(char *Dest, size_t DestBytes, const char *Src);
 int CharStrCompare(const char *A, const char *B);
 char *CharStrCopyS(char *Dest, size_t DestBytes, const char *Src);
-int CharStrLength(const char *String); // characters
+int CharStrLength(const char *String);  // characters
 wchar_t *WideStrCat(wchar_t *Dest, const wchar_t *Src);
 wchar_t *WideStrCatS(wchar_t *Dest, size_t DestBytes, const wchar_t *Src);
 wchar_t *WideStrChr(const wchar_t *String, uint32_t CharCode);

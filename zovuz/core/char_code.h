@@ -18,16 +18,16 @@
 #include <stdint.h>
 
 // CharCodeFormat ids. Any other id is unsupported: unit size -1, conversions give 0.
-constexpr int CHAR_CODE_SHIFTJIS = 932;          // Shift-JIS, double-byte
-constexpr int CHAR_CODE_GBK = 936;               // simplified Chinese, double-byte
-constexpr int CHAR_CODE_UHC = 949;               // Korean, double-byte
-constexpr int CHAR_CODE_BIG5 = 950;              // traditional Chinese, double-byte
-constexpr int CHAR_CODE_WINDOWS_1252 = 1252;     // Windows Latin-1, single byte
-constexpr int CHAR_CODE_UTF16LE = 1200;          // the library's wide code
+constexpr int CHAR_CODE_SHIFTJIS = 932;       // Shift-JIS, double-byte
+constexpr int CHAR_CODE_GBK = 936;            // simplified Chinese, double-byte
+constexpr int CHAR_CODE_UHC = 949;            // Korean, double-byte
+constexpr int CHAR_CODE_BIG5 = 950;           // traditional Chinese, double-byte
+constexpr int CHAR_CODE_WINDOWS_1252 = 1252;  // Windows Latin-1, single byte
+constexpr int CHAR_CODE_UTF16LE = 1200;       // the library's wide code
 constexpr int CHAR_CODE_UTF16BE = 1201;
 constexpr int CHAR_CODE_UTF8 = 65001;
-constexpr int CHAR_CODE_OWN_SINGLE_BYTE = 32764; // the library's own single-byte table (Cyrillic)
-constexpr int CHAR_CODE_UNICODE_BYTE = 32765;    // bytes whose values are Unicode 0-255
+constexpr int CHAR_CODE_OWN_SINGLE_BYTE = 32764;  // the library's own single-byte table (Cyrillic)
+constexpr int CHAR_CODE_UNICODE_BYTE = 32765;     // bytes whose values are Unicode 0-255
 constexpr int CHAR_CODE_UTF32LE = 32766;
 constexpr int CHAR_CODE_UTF32BE = 32767;
 
@@ -37,8 +37,8 @@ constexpr int CHAR_CODE_UTF32BE = 32767;
 int SetDefaultCharCodeFormat(void);
 
 // The library's current codes. Each runs the default choice first when no code is chosen yet.
-int GetCurrentCharCodeFormat(void); // the current multibyte code: text arguments of the library's calls
-int GetWideCharCodeFormat(void);    // the wide code, 1200 unless set otherwise
+int GetCurrentCharCodeFormat(void);  // the current multibyte code: text arguments of the library's calls
+int GetWideCharCodeFormat(void);     // the wide code, 1200 unless set otherwise
 
 // ---- single characters -----------------------------------------------------------------------
 
@@ -63,8 +63,7 @@ uint32_t ConvertCharCodeOne(uint32_t CharCode, int SrcCharCodeFormat, int DestCh
 // fits (nothing is written). Output stops at the last whole character that fits together with
 // the terminator. A null Dest measures: the result is the size a full conversion needs. A
 // character with no counterpart in a table code becomes a zero character.
-int ConvertCharCode(const char *Src, int SrcCharCodeFormat, char *Dest, size_t DestBytes,
-                    int DestCharCodeFormat);
+int ConvertCharCode(const char *Src, int SrcCharCodeFormat, char *Dest, size_t DestBytes, int DestCharCodeFormat);
 
 // Units before the terminator (-1 for an unsupported code or a null string): bytes in a
 // multibyte code, 16-bit units in UTF-16. Not characters: a caller that wants a "string length
@@ -84,8 +83,8 @@ char *CharCodeStrNCopy(int CharCodeFormat, char *Dest, const char *Src, size_t N
 // As above within DestBytes: an N that reaches the end of the buffer is cut one unit short and
 // that last unit zeroed, so the buffer always ends terminated.
 char *CharCodeStrNCopyS(int CharCodeFormat, char *Dest, size_t DestBytes, const char *Src, size_t N);
-int CharCodeStrCmp(int CharCodeFormat, const char *A, const char *B);          // -1, 0, 1
-int CharCodeStrCmpAscii(int CharCodeFormat, const char *A, const char *AsciiB); // B is 8-bit text
+int CharCodeStrCmp(int CharCodeFormat, const char *A, const char *B);            // -1, 0, 1
+int CharCodeStrCmpAscii(int CharCodeFormat, const char *A, const char *AsciiB);  // B is 8-bit text
 int CharCodeStrNCompare(int CharCodeFormat, const char *A, const char *B, size_t N);
 // First character equal to CharCode, or null.
 char *CharCodeStrChr(int CharCodeFormat, const char *String, uint32_t CharCode);

@@ -7,14 +7,13 @@
 namespace {
 
 constexpr int TableCodes[CHAR_CODE_TABLE_COUNT] = {
-    CHAR_CODE_SHIFTJIS, CHAR_CODE_GBK, CHAR_CODE_UHC, CHAR_CODE_BIG5,
-    CHAR_CODE_WINDOWS_1252, CHAR_CODE_OWN_SINGLE_BYTE,
+    CHAR_CODE_SHIFTJIS, CHAR_CODE_GBK, CHAR_CODE_UHC, CHAR_CODE_BIG5, CHAR_CODE_WINDOWS_1252, CHAR_CODE_OWN_SINGLE_BYTE,
 };
 
 struct CharCodeTableSet
 {
-    uint16_t Forward[CHAR_CODE_TABLE_COUNT][65536]; // code -> Unicode, 0 where nothing maps
-    uint16_t Reverse[CHAR_CODE_TABLE_COUNT][65536]; // Unicode -> code, 0 where nothing maps
+    uint16_t Forward[CHAR_CODE_TABLE_COUNT][65536];  // code -> Unicode, 0 where nothing maps
+    uint16_t Reverse[CHAR_CODE_TABLE_COUNT][65536];  // Unicode -> code, 0 where nothing maps
 };
 
 CharCodeTableSet Tables;
@@ -24,14 +23,12 @@ CharCodeTableSet Tables;
 int BuildTables()
 {
     int Result = 0;
-    for (int Slot = 0; Slot < CHAR_CODE_TABLE_COUNT; Slot++)
-    {
+    for (int Slot = 0; Slot < CHAR_CODE_TABLE_COUNT; Slot++) {
         uint16_t *Forward = Tables.Forward[Slot];
         uint16_t *Reverse = Tables.Reverse[Slot];
         memset(Forward, 0, sizeof(Tables.Forward[Slot]));
         memset(Reverse, 0, sizeof(Tables.Reverse[Slot]));
-        if (BuildCharCodeForwardTable(TableCodes[Slot], Forward) != 0)
-        {
+        if (BuildCharCodeForwardTable(TableCodes[Slot], Forward) != 0) {
             Result = -1;
             continue;
         }
@@ -40,13 +37,12 @@ int BuildTables()
         // every terminator into a stray character.
         const int Count = Slot >= CHAR_CODE_TABLE_1252 ? 256 : 65536;
         for (int Code = 1; Code < Count; Code++)
-            if (Forward[Code] != 0)
-                Reverse[Forward[Code]] = uint16_t(Code);
+            if (Forward[Code] != 0) Reverse[Forward[Code]] = uint16_t(Code);
     }
     return Result;
 }
 
-} // namespace
+}  // namespace
 
 int SetupCharCodeTables(void)
 {
@@ -57,23 +53,20 @@ int SetupCharCodeTables(void)
 int CharCodeTableSlotOf(int CharCodeFormat)
 {
     for (int Slot = 0; Slot < CHAR_CODE_TABLE_COUNT; Slot++)
-        if (TableCodes[Slot] == CharCodeFormat)
-            return Slot;
+        if (TableCodes[Slot] == CharCodeFormat) return Slot;
     return -1;
 }
 
 const uint16_t *CharCodeForwardTable(int Slot)
 {
-    if (Slot < 0 || Slot >= CHAR_CODE_TABLE_COUNT)
-        return nullptr;
+    if (Slot < 0 || Slot >= CHAR_CODE_TABLE_COUNT) return nullptr;
     SetupCharCodeTables();
     return Tables.Forward[Slot];
 }
 
 const uint16_t *CharCodeReverseTable(int Slot)
 {
-    if (Slot < 0 || Slot >= CHAR_CODE_TABLE_COUNT)
-        return nullptr;
+    if (Slot < 0 || Slot >= CHAR_CODE_TABLE_COUNT) return nullptr;
     SetupCharCodeTables();
     return Tables.Reverse[Slot];
 }

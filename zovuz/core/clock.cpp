@@ -10,7 +10,7 @@ namespace {
 constexpr uint64_t MicroPerSecond = 1000000;
 constexpr int64_t SpinMicroSeconds = 4000;  // the end of a wait is spun, not slept
 
-} // namespace
+}  // namespace
 
 int64_t MicroCountFromCounter(uint64_t Count, uint64_t Frequency)
 {
@@ -22,10 +22,8 @@ int64_t MicroCountFromCounter(uint64_t Count, uint64_t Frequency)
 
     // A frequency above 18 THz: long division of the 128-bit product r x 10^6.
     uint64_t low = 0, high = 0;
-    for (int bit = 63; bit >= 0; --bit)
-    {
-        if ((MicroPerSecond >> bit) & 1)
-        {
+    for (int bit = 63; bit >= 0; --bit) {
+        if ((MicroPerSecond >> bit) & 1) {
             uint64_t addLow = remainder << bit;
             uint64_t addHigh = bit == 0 ? 0 : remainder >> (64 - bit);
             low += addLow;
@@ -33,48 +31,37 @@ int64_t MicroCountFromCounter(uint64_t Count, uint64_t Frequency)
         }
     }
     uint64_t fraction = 0, rest = 0;
-    for (int bit = 127; bit >= 0; --bit)
-    {
+    for (int bit = 127; bit >= 0; --bit) {
         uint64_t top = rest >> 63;
         rest = (rest << 1) | ((bit >= 64 ? high >> (bit - 64) : low >> bit) & 1);
-        if (top || rest >= Frequency)
-        {
+        if (top || rest >= Frequency) {
             rest -= Frequency;
-            if (bit < 64)
-                fraction |= uint64_t(1) << bit;
+            if (bit < 64) fraction |= uint64_t(1) << bit;
         }
     }
     return static_cast<int64_t>(quotient * MicroPerSecond + fraction);
 }
 
-int64_t WaitEndMicroCount(int64_t Start, int MilliSeconds)
-{
-    return Start + static_cast<int64_t>(MilliSeconds) * 1000;
-}
+int64_t WaitEndMicroCount(int64_t Start, int MilliSeconds) { return Start + static_cast<int64_t>(MilliSeconds) * 1000; }
 
 int WaitMilliseconds(int MilliSeconds)
 {
     int64_t start = GetNowMicroCount();
-    if (start < 0)
-    {
+    if (start < 0) {
         // No clock to spin on (no performance counter, winmm not loaded): spinning would never
         // end, so the wait sleeps instead.
         ThreadSleep(MilliSeconds);
         return 0;
     }
     int64_t target = WaitEndMicroCount(start, MilliSeconds);
-    if (target - start > SpinMicroSeconds && ProcessMessage() == 0)
-    {
+    if (target - start > SpinMicroSeconds && ProcessMessage() == 0) {
         int64_t early = target - SpinMicroSeconds;
-        while (GetNowMicroCount() < early)
-        {
+        while (GetNowMicroCount() < early) {
             ThreadSleep(1);
-            if (ProcessMessage() != 0)
-                break;
+            if (ProcessMessage() != 0) break;
         }
     }
-    while (GetNowMicroCount() < target)
-    {
+    while (GetNowMicroCount() < target) {
     }
     return 0;
 }

@@ -15,7 +15,8 @@
 
 namespace {
 
-struct FileAccessState {
+struct FileAccessState
+{
     FileAccessFunctionTable Active;   // the table every file-access call goes through
     FileAccessFunctionTableA Caller;  // a program's own table, when one is installed
     int Initialized;                  // InitializeFileSystem has run
@@ -25,8 +26,8 @@ FileAccessState State = {
     // Until SetStreamFunctionTable runs, file access reads through the default set: archives
     // along the path first, then loose files.
     {ArchiveFileOpen, ArchiveFileClose, ArchiveFileTell, ArchiveFileSeek, ArchiveFileRead, ArchiveFileEof,
-     ArchiveFileIdleCheck, ArchiveFileChangeDir, ArchiveFileGetDir, ArchiveFileGetDirSized,
-     ArchiveFileFindFirst, ArchiveFileFindNext, ArchiveFileFindClose},
+     ArchiveFileIdleCheck, ArchiveFileChangeDir, ArchiveFileGetDir, ArchiveFileGetDirSized, ArchiveFileFindFirst,
+     ArchiveFileFindNext, ArchiveFileFindClose},
     {},
     0,
 };
@@ -78,11 +79,11 @@ int AdaptGetDirSized(wchar_t *Buffer, size_t BufferBytes)
 {
     char path[FILE_PATH_MAX_BYTES];
     path[0] = 0;
-    int result = State.Caller.GetDirS != nullptr ? State.Caller.GetDirS(path, sizeof(path))
-                                                 : State.Caller.GetDir(path);
+    int result = State.Caller.GetDirS != nullptr ? State.Caller.GetDirS(path, sizeof(path)) : State.Caller.GetDir(path);
     path[sizeof(path) - 1] = 0;
     if (result != 0) return result;
-    if (ConvertCharCode(path, GetCurrentCharCodeFormat(), (char *)Buffer, BufferBytes, CHAR_CODE_UTF16LE) == 0) return -1;
+    if (ConvertCharCode(path, GetCurrentCharCodeFormat(), (char *)Buffer, BufferBytes, CHAR_CODE_UTF16LE) == 0)
+        return -1;
     return 0;
 }
 
@@ -118,17 +119,15 @@ int AdaptFindNext(FileFindId FindHandle, FileFindRecord *Buffer)
 
 bool IsSeparator(wchar_t c) { return c == L'\\' || c == L'/'; }
 
-bool IsAlnum(wchar_t c)
-{
-    return (c >= L'a' && c <= L'z') || (c >= L'A' && c <= L'Z') || (c >= L'0' && c <= L'9');
-}
+bool IsAlnum(wchar_t c) { return (c >= L'a' && c <= L'z') || (c >= L'A' && c <= L'Z') || (c >= L'0' && c <= L'9'); }
 
 // The output under construction, bounded by the 3072-byte name buffer.
-struct PathBuilder {
+struct PathBuilder
+{
     wchar_t Text[FILE_PATH_MAX_CHARS];
-    size_t Length;     // characters, without the terminator
-    size_t RootLength; // the drive or network prefix, which ".." never removes
-    bool Overflow;     // something did not fit
+    size_t Length;      // characters, without the terminator
+    size_t RootLength;  // the drive or network prefix, which ".." never removes
+    bool Overflow;      // something did not fit
 
     void Append(const wchar_t *Src, size_t Count)
     {
@@ -170,9 +169,19 @@ int SetStreamFunctionTable(const FileAccessFunctionTableA *CallerTable)
     }
     State.Caller = *CallerTable;
     FileAccessFunctionTable adaptors = {
-        AdaptOpen, CallerTable->Close, CallerTable->Tell, CallerTable->Seek, CallerTable->Read,
-        CallerTable->Eof, CallerTable->IdleCheck, AdaptChDir, AdaptGetDir, AdaptGetDirSized,
-        AdaptFindFirst, AdaptFindNext, CallerTable->FindClose,
+        AdaptOpen,
+        CallerTable->Close,
+        CallerTable->Tell,
+        CallerTable->Seek,
+        CallerTable->Read,
+        CallerTable->Eof,
+        CallerTable->IdleCheck,
+        AdaptChDir,
+        AdaptGetDir,
+        AdaptGetDirSized,
+        AdaptFindFirst,
+        AdaptFindNext,
+        CallerTable->FindClose,
     };
     State.Active = adaptors;
     return 0;
@@ -186,7 +195,10 @@ FileStreamId FileAccessOpen(const wchar_t *Path, int UseCacheFlag, int BlockRead
 }
 int FileAccessClose(FileStreamId Handle) { return State.Active.Close(Handle); }
 int64_t FileAccessTell(FileStreamId Handle) { return State.Active.Tell(Handle); }
-int FileAccessSeek(FileStreamId Handle, int64_t SeekPoint, int SeekType) { return State.Active.Seek(Handle, SeekPoint, SeekType); }
+int FileAccessSeek(FileStreamId Handle, int64_t SeekPoint, int SeekType)
+{
+    return State.Active.Seek(Handle, SeekPoint, SeekType);
+}
 size_t FileAccessRead(void *Buffer, size_t BlockSize, size_t DataNum, FileStreamId Handle)
 {
     return State.Active.Read(Buffer, BlockSize, DataNum, Handle);
@@ -201,8 +213,14 @@ int FileAccessGetDir(wchar_t *Buffer, size_t BufferBytes)
     return State.Active.GetDir(Buffer);
 }
 
-FileFindId FileAccessFindFirst(const wchar_t *FilePath, FileFindRecord *Buffer) { return State.Active.FindFirst(FilePath, Buffer); }
-int FileAccessFindNext(FileFindId FindHandle, FileFindRecord *Buffer) { return State.Active.FindNext(FindHandle, Buffer); }
+FileFindId FileAccessFindFirst(const wchar_t *FilePath, FileFindRecord *Buffer)
+{
+    return State.Active.FindFirst(FilePath, Buffer);
+}
+int FileAccessFindNext(FileFindId FindHandle, FileFindRecord *Buffer)
+{
+    return State.Active.FindNext(FindHandle, Buffer);
+}
 int FileAccessFindClose(FileFindId FindHandle) { return State.Active.FindClose(FindHandle); }
 
 int ConvertFullPath(const wchar_t *Src, wchar_t *Dest, size_t BufferBytes, const wchar_t *CurrentDir)
@@ -249,7 +267,9 @@ int ConvertFullPath(const wchar_t *Src, wchar_t *Dest, size_t BufferBytes, const
     }
     // ".." never climbs above the drive or network prefix of the result.
     const wchar_t *colon = wcschr(out->Text, L':');
-    out->RootLength = colon != nullptr ? (size_t)(colon - out->Text) + 1 : (out->Length >= 2 && IsSeparator(out->Text[0]) && IsSeparator(out->Text[1]) ? 2 : 0);
+    out->RootLength = colon != nullptr
+                          ? (size_t)(colon - out->Text) + 1
+                          : (out->Length >= 2 && IsSeparator(out->Text[0]) && IsSeparator(out->Text[1]) ? 2 : 0);
 
     while (*p != 0 && !out->Overflow) {
         const wchar_t *start = p;

@@ -25,27 +25,30 @@ typedef uintptr_t FileFindId;
 #define FILE_PATH_MAX_CHARS (FILE_PATH_MAX_BYTES / 2)
 
 // Local date and time of a directory entry.
-struct FileDateTime {
-    int Year;    // four digits
-    int Mon;     // 1..12
-    int Day;     // 1..31
-    int Hour;    // 0..23
-    int Min;     // 0..59
-    int Sec;     // 0..59
+struct FileDateTime
+{
+    int Year;  // four digits
+    int Mon;   // 1..12
+    int Day;   // 1..31
+    int Hour;  // 0..23
+    int Min;   // 0..59
+    int Sec;   // 0..59
 };
 
 // One directory entry as a search reports it, name in the wide code.
-struct FileFindRecord {
-    wchar_t Name[260];            // terminated, at most 259 characters
-    int DirFlag;                  // 1 for a directory
-    uint64_t Size;                // bytes
-    FileDateTime CreationTime;    // local time
-    FileDateTime LastWriteTime;   // local time
+struct FileFindRecord
+{
+    wchar_t Name[260];           // terminated, at most 259 characters
+    int DirFlag;                 // 1 for a directory
+    uint64_t Size;               // bytes
+    FileDateTime CreationTime;   // local time
+    FileDateTime LastWriteTime;  // local time
 };
 
 // The same entry as a caller-supplied table reports it, name in the multibyte code.
-struct FileFindRecordA {
-    char Name[520];               // terminated
+struct FileFindRecordA
+{
+    char Name[520];  // terminated
     int DirFlag;
     uint64_t Size;
     FileDateTime CreationTime;
@@ -54,7 +57,8 @@ struct FileFindRecordA {
 
 // The 13 operations, in slot order. Read returns whole blocks read; Eof is non-zero at the
 // end; IdleCheck is 1 when no asynchronous read is pending.
-struct FileAccessFunctionTable {
+struct FileAccessFunctionTable
+{
     FileStreamId (*Open)(const wchar_t *Path, int UseCacheFlag, int BlockReadFlag, int UseASyncReadFlag);
     int (*Close)(FileStreamId Handle);
     int64_t (*Tell)(FileStreamId Handle);
@@ -72,7 +76,8 @@ struct FileAccessFunctionTable {
 
 // A program's own table: the same slots with paths and names in the current multibyte code.
 // GetDirS and GetDir may be null (not both); the others must be set.
-struct FileAccessFunctionTableA {
+struct FileAccessFunctionTableA
+{
     FileStreamId (*Open)(const char *Path, int UseCacheFlag, int BlockReadFlag, int UseASyncReadFlag);
     int (*Close)(FileStreamId Handle);
     int64_t (*Tell)(FileStreamId Handle);

@@ -16,7 +16,8 @@ int TerminateFileSystem(void);
 
 // File handle record (type 17). Nothing in this system makes File handles; deleting one
 // releases what it holds through FileHandleTerminate.
-struct FileHandleData {
+struct FileHandleData
+{
     HandleInfo Info;                          // handle header
     int Kind;                                 // 0 an open stream, 1 a memory image
     FileStreamId Stream;                      // kind 0: the stream, 0 once closed
@@ -35,9 +36,9 @@ int CloseFileStream(FileStreamId Handle);
 int64_t TellFileStream(FileStreamId Handle);
 int SeekFileStream(FileStreamId Handle, int64_t SeekPoint, int SeekType);
 size_t ReadFileStream(void *Buffer, size_t BlockSize, size_t DataNum, FileStreamId Handle);
-int EofFileStream(FileStreamId Handle);         // -1 at the end, else 0
+int EofFileStream(FileStreamId Handle);  // -1 at the end, else 0
 int IdleCheckFileStream(FileStreamId Handle);
-int ChangeDirFileStream(const wchar_t *Path);   // 0, or -1
+int ChangeDirFileStream(const wchar_t *Path);  // 0, or -1
 int GetDirFileStream(wchar_t *Buffer);
 int GetDirSizedFileStream(wchar_t *Buffer, size_t BufferBytes);
 FileFindId FindFirstFileStream(const wchar_t *FilePath, FileFindRecord *Buffer);
@@ -60,8 +61,8 @@ int WriteOnlyFileSeek(void *FileHandle, int32_t Offset, int32_t Ignored, int See
 int WriteOnlyFileClose(void *FileHandle);
 
 // The Windows calls behind the loose-file set, with their conversions.
-int SetCurrentDirectory_Wrapper(const wchar_t *Path);                       // 0, or -1
-int GetCurrentDirectory_Wrapper(wchar_t *Buffer, size_t BufferBytes);       // 0, or -1
+int SetCurrentDirectory_Wrapper(const wchar_t *Path);                  // 0, or -1
+int GetCurrentDirectory_Wrapper(wchar_t *Buffer, size_t BufferBytes);  // 0, or -1
 FileFindId FindFirstFileW_Wrapper(const wchar_t *FilePath, FileFindRecord *Buffer);
 int FindNextFileW_Wrapper(FileFindId FindHandle, FileFindRecord *Buffer);
 int FindClose_Wrapper(FileFindId FindHandle);

@@ -24,9 +24,8 @@
 // The length given to the unlimited forms.
 #define CHAR_CODE_PRINT_UNLIMITED 0x7fffffff
 
-int CharCodeFormatString(int DestCharCodeFormat, int WideForm, int NarrowCharCodeFormat,
-                         int WideCharCodeFormat, char *Buffer, int BufferLength,
-                         const char *FormatString, va_list Args);
+int CharCodeFormatString(int DestCharCodeFormat, int WideForm, int NarrowCharCodeFormat, int WideCharCodeFormat,
+                         char *Buffer, int BufferLength, const char *FormatString, va_list Args);
 
 // Narrow form in the library's current multibyte code (output and "%s"), "%S" in its wide code;
 // unlimited.

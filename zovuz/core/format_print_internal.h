@@ -4,11 +4,11 @@
 
 #include "zovuz/core/format_print.h"
 
-int CharCodeSPrintf(int DestCharCodeFormat, int WideForm, int NarrowCharCodeFormat,
-                    int WideCharCodeFormat, char *Buffer, int BufferLength, const char *FormatString, ...);
+int CharCodeSPrintf(int DestCharCodeFormat, int WideForm, int NarrowCharCodeFormat, int WideCharCodeFormat,
+                    char *Buffer, int BufferLength, const char *FormatString, ...);
 
 // As above with the length taken as CHAR_CODE_PRINT_UNLIMITED: the caller guarantees the room.
-int CharCodeSPrintfUnlimited(int DestCharCodeFormat, int WideForm, int NarrowCharCodeFormat,
-                             int WideCharCodeFormat, char *Buffer, const char *FormatString, ...);
-int CharCodeVSPrintf(int DestCharCodeFormat, int WideForm, int NarrowCharCodeFormat,
-                     int WideCharCodeFormat, char *Buffer, const char *FormatString, va_list Args);
+int CharCodeSPrintfUnlimited(int DestCharCodeFormat, int WideForm, int NarrowCharCodeFormat, int WideCharCodeFormat,
+                             char *Buffer, const char *FormatString, ...);
+int CharCodeVSPrintf(int DestCharCodeFormat, int WideForm, int NarrowCharCodeFormat, int WideCharCodeFormat,
+                     char *Buffer, const char *FormatString, va_list Args);

@@ -49,8 +49,7 @@ int LoadCountOf(HandleInfo *info) { return *(volatile int *)&info->ASyncLoadCoun
 // Returns with the lock taken again: the record, or null when the handle went away meanwhile.
 HandleInfo *WaitLoadUnlocked(HandleManage *m, int Handle)
 {
-    for (;;)
-    {
+    for (;;) {
         HandleInfo *info = HandleCheck(Handle);
         if (info == nullptr) return nullptr;
         if (LoadCountOf(info) == 0) return info;
@@ -71,20 +70,16 @@ void PublishSlot(HandleManage *m, int Slot, HandleInfo *Info)
 // Moves the used-slot bounds after the record in Slot has been freed.
 void ShrinkUsedArea(HandleManage *m, int Slot)
 {
-    if (m->Num == 0)
-    {
+    if (m->Num == 0) {
         m->AreaMin = 0;
         m->AreaMax = 0;
         return;
     }
-    if (Slot == m->AreaMax)
-    {
+    if (Slot == m->AreaMax) {
         int s = Slot - 1;
         while (s > m->AreaMin && m->Handle[s] == nullptr) --s;
         m->AreaMax = s;
-    }
-    else if (Slot == m->AreaMin)
-    {
+    } else if (Slot == m->AreaMin) {
         int s = Slot + 1;
         while (s < m->AreaMax && m->Handle[s] == nullptr) ++s;
         m->AreaMin = s;
@@ -94,8 +89,7 @@ void ShrinkUsedArea(HandleManage *m, int Slot)
 // The free slot for a new handle. The caller has checked that the type is not full.
 int ChooseSlot(HandleManage *m, int ReuseHandle)
 {
-    if (ReuseHandle >= 0)
-    {
+    if (ReuseHandle >= 0) {
         int slot = ReuseHandle & DX_HANDLEINDEX_MASK;
         if (slot < m->MaxNum && m->Handle[slot] == nullptr) return slot;
     }
@@ -113,18 +107,15 @@ int SubHandleLocked(HandleManage *m, int Handle)
     HandleInfo *info = HandleCheck(Handle);
     if (info == nullptr) return -1;
 
-    if (info->ASyncLoadCount != 0)
-    {
+    if (info->ASyncLoadCount != 0) {
         // A job that has not started is simply dropped; a running one (or a load without a
         // queued job) must be waited for.
         int wait = 1;
-        if (info->ASyncDataNumber >= 0)
-        {
+        if (info->ASyncDataNumber >= 0) {
             int rc = DeleteASyncLoadJob(info->ASyncDataNumber, 1);
             if (rc == 0 || rc == -1) wait = 0;
         }
-        if (wait)
-        {
+        if (wait) {
             info = WaitLoadUnlocked(m, Handle);
             if (info == nullptr) return -1;
         }
@@ -194,8 +185,7 @@ int InitializeHandleType(int HandleType, int OneSize, int MaxNum, HandleInitFunc
     m->InitializeFunction = InitializeFunction;
     m->TerminateFunction = TerminateFunction;
     m->Name = Name;
-    if (Name != nullptr)
-    {
+    if (Name != nullptr) {
         int n = 0;
         while (n < DX_HANDLE_NAME_LENGTH && Name[n] != 0) ++n;
         // Never cut a surrogate pair in half.
@@ -205,8 +195,7 @@ int InitializeHandleType(int HandleType, int OneSize, int MaxNum, HandleInitFunc
     }
 
     m->Handle = (HandleInfo **)DxCalloc(sizeof(HandleInfo *) * (size_t)MaxNum, __FILE__, __LINE__);
-    if (m->Handle == nullptr)
-    {
+    if (m->Handle == nullptr) {
         memset(m, 0, sizeof(*m));
         m->NextID = next_id;
         return -1;
@@ -227,8 +216,7 @@ int TerminateHandleType(int HandleType)
     // A record that its term callback kept has an owner who can no longer delete it once the
     // type is gone: free it here rather than lose it.
     Lock(m, __LINE__);
-    for (int s = 0; s < m->MaxNum && m->Num > 0; ++s)
-    {
+    for (int s = 0; s < m->MaxNum && m->Num > 0; ++s) {
         HandleInfo *info = m->Handle[s];
         if (info == nullptr) continue;
         if (info->DeleteFlag != nullptr) *info->DeleteFlag = -1;
@@ -253,23 +241,21 @@ int AddHandle(int HandleType, int ASyncFlag, int ReuseHandle)
     if (m == nullptr) return -1;
     Lock(m, __LINE__);
 
-    if (m->Num >= m->MaxNum)
-    {
+    if (m->Num >= m->MaxNum) {
         Unlock(m);
-        AddLogFormat(L"%sハンドルの数が限界数( %d )に達していて新たなハンドルを作成できません", m->NameUTF16, m->MaxNum);
+        AddLogFormat(L"%sハンドルの数が限界数( %d )に達していて新たなハンドルを作成できません", m->NameUTF16,
+                     m->MaxNum);
         return -1;
     }
 
     int slot = ChooseSlot(m, ReuseHandle);
-    if (slot < 0)
-    {
+    if (slot < 0) {
         Unlock(m);
         return -1;
     }
 
     HandleInfo *info = (HandleInfo *)DxCalloc((size_t)m->OneSize, __FILE__, __LINE__);
-    if (info == nullptr)
-    {
+    if (info == nullptr) {
         Unlock(m);
         AddLogFormat(L"%sハンドルのデータを格納するメモリ領域の確保に失敗しました", m->NameUTF16);
         return -1;
@@ -277,12 +263,9 @@ int AddHandle(int HandleType, int ASyncFlag, int ReuseHandle)
 
     // A reused number keeps its check bits and leaves the counter where it is.
     int id;
-    if (ReuseHandle >= 0)
-    {
+    if (ReuseHandle >= 0) {
         id = (ReuseHandle & DX_HANDLECHECK_MASK) >> DX_HANDLECHECK_ADDRESS;
-    }
-    else
-    {
+    } else {
         m->NextID++;
         if (m->NextID >= DX_HANDLECHECK_COUNT) m->NextID = 0;
         id = m->NextID;
@@ -291,21 +274,17 @@ int AddHandle(int HandleType, int ASyncFlag, int ReuseHandle)
     info->ID = id;
     info->AllocSize = m->OneSize;
     info->DeleteRequestFlag = 0;
-    if (ASyncFlag)
-    {
+    if (ASyncFlag) {
         info->ASyncLoadCount = 1;
         info->ASyncDataNumber = -1;
     }
     info->Handle = (id << DX_HANDLECHECK_ADDRESS) | m->HandleTypeMask | slot;
 
     m->Num++;
-    if (m->Num == 1)
-    {
+    if (m->Num == 1) {
         m->AreaMin = slot;
         m->AreaMax = slot;
-    }
-    else
-    {
+    } else {
         if (slot < m->AreaMin) m->AreaMin = slot;
         if (slot > m->AreaMax) m->AreaMax = slot;
     }
@@ -340,14 +319,11 @@ int DeleteHandleTypeAll(int HandleType, HandleKeepTest KeepTest)
     // Slots below `from` hold records whose term callback kept them in this sweep; they are
     // not offered again, so the sweep always ends.
     int from = 0;
-    for (;;)
-    {
+    for (;;) {
         int candidate = -1;
-        if (m->Num > 0)
-        {
+        if (m->Num > 0) {
             int start = m->AreaMin > from ? m->AreaMin : from;
-            for (int s = start; s <= m->AreaMax; ++s)
-            {
+            for (int s = start; s <= m->AreaMax; ++s) {
                 HandleInfo *info = m->Handle[s];
                 if (info == nullptr) continue;
                 if (KeepTest != nullptr && KeepTest(info) != 0) continue;
@@ -378,14 +354,12 @@ int ReallocHandleData(int Handle, int NewSize)
     info = LockHandle(Handle, &m, __LINE__);
     if (info == nullptr) return -1;
     HandleInfo *moved = (HandleInfo *)DxRealloc(info, (size_t)NewSize, __FILE__, __LINE__);
-    if (moved == nullptr)
-    {
+    if (moved == nullptr) {
         Unlock(m);
         return -1;
     }
     moved->AllocSize = NewSize;
-    if (moved != info)
-    {
+    if (moved != info) {
         PublishSlot(m, Handle & DX_HANDLEINDEX_MASK, moved);
         moved->List.Data = moved;
         moved->List.Prev->Next = &moved->List;
@@ -420,8 +394,7 @@ int DecASyncLoadCount(int Handle)
     HandleInfo *info = LockHandle(Handle, &m, __LINE__);
     if (info == nullptr) return -1;
     info->ASyncLoadCount--;
-    if (info->ASyncLoadCount == 0)
-    {
+    if (info->ASyncLoadCount == 0) {
         info->ASyncDataNumber = -1;
         if (info->DeleteRequestFlag) SubHandleLocked(m, Handle);
     }

@@ -33,7 +33,7 @@
 #define DX_HANDLETYPE_MOVIE 6
 #define DX_HANDLETYPE_MASK_IMAGE 7  // the "Mask" type
 #define DX_HANDLETYPE_FONT 8
-#define DX_HANDLETYPE_NETWORK 10    // never registered: every network handle creation fails
+#define DX_HANDLETYPE_NETWORK 10  // never registered: every network handle creation fails
 #define DX_HANDLETYPE_SHADER 12
 #define DX_HANDLETYPE_VERTEX_BUFFER 15
 #define DX_HANDLETYPE_INDEX_BUFFER 16
@@ -65,7 +65,8 @@ typedef int HandleValue;
 // Doubly linked list node. A list is a head and a tail node, both with handle -1 and no
 // record; the head's Prev and the tail's Next are null. The sound system keeps lists of its
 // own with these nodes.
-struct HandleListNode {
+struct HandleListNode
+{
     int Handle;            // handle value of the linked record
     void *Data;            // the record
     HandleListNode *Prev;  // previous node (toward the head)
@@ -73,7 +74,8 @@ struct HandleListNode {
 };
 
 // The first fields of every handle record; the owner's own fields follow.
-struct HandleInfo {
+struct HandleInfo
+{
     int ID;                 // check number, equal to bits 16-25 of the record's handle
     int Handle;             // the record's handle value
     int AllocSize;          // record size in bytes, as created or last resized
@@ -91,22 +93,23 @@ typedef int (*HandleTermFunction)(HandleInfo *Info);  // 1 keeps the record: its
 typedef int (*HandleKeepTest)(HandleInfo *Info);      // non-zero keeps the record in DeleteHandleTypeAll
 
 // One per handle type.
-struct HandleManage {
-    int InitializeFlag;                          // every operation refuses a type whose flag is 0
-    HandleInfo **Handle;                         // one record pointer per slot, null = free slot
-    HandleListNode ListFirst;                    // head of the list of live handles (newest first)
-    HandleListNode ListLast;                     // tail of that list
-    int HandleTypeMask;                          // type << 26
-    int OneSize;                                 // record size in bytes
-    int MaxNum;                                  // maximum count (slots)
-    int Num;                                     // used count
-    int AreaMin;                                 // lowest used slot, 0 when empty
-    int AreaMax;                                 // highest used slot, 0 when empty
-    int NextID;                                  // last check number handed out; survives re-registration
-    DxCriticalSection CriticalSection;           // the type's lock, re-entrant
-    HandleInitFunction InitializeFunction;       // called under the lock with each new record
-    HandleTermFunction TerminateFunction;        // called under the lock before a record is freed
-    const wchar_t *Name;                         // the name as registered
+struct HandleManage
+{
+    int InitializeFlag;                            // every operation refuses a type whose flag is 0
+    HandleInfo **Handle;                           // one record pointer per slot, null = free slot
+    HandleListNode ListFirst;                      // head of the list of live handles (newest first)
+    HandleListNode ListLast;                       // tail of that list
+    int HandleTypeMask;                            // type << 26
+    int OneSize;                                   // record size in bytes
+    int MaxNum;                                    // maximum count (slots)
+    int Num;                                       // used count
+    int AreaMin;                                   // lowest used slot, 0 when empty
+    int AreaMax;                                   // highest used slot, 0 when empty
+    int NextID;                                    // last check number handed out; survives re-registration
+    DxCriticalSection CriticalSection;             // the type's lock, re-entrant
+    HandleInitFunction InitializeFunction;         // called under the lock with each new record
+    HandleTermFunction TerminateFunction;          // called under the lock before a record is freed
+    const wchar_t *Name;                           // the name as registered
     wchar_t NameUTF16[DX_HANDLE_NAME_LENGTH + 1];  // the name in UTF-16 for the messages, terminated
 };
 

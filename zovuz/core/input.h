@@ -11,11 +11,11 @@
 #pragma once
 
 // Mouse button bits.
-#define MOUSE_INPUT_LEFT   0x01
-#define MOUSE_INPUT_RIGHT  0x02
+#define MOUSE_INPUT_LEFT 0x01
+#define MOUSE_INPUT_RIGHT 0x02
 #define MOUSE_INPUT_MIDDLE 0x04
-#define MOUSE_INPUT_4      0x08   // first extra button (X1)
-#define MOUSE_INPUT_5      0x10   // second extra button (X2)
+#define MOUSE_INPUT_4 0x08  // first extra button (X1)
+#define MOUSE_INPUT_5 0x10  // second extra button (X2)
 
 // The input devices' start and end: library start-up and shut-down, and a graphics back end's
 // screen-mode change (which ends input and starts it again at once). InitializeInput: 0, or -1

@@ -5,16 +5,16 @@
 
 #include "zovuz/core/input.h"
 
-#define KEYSTATE_TABLE_SIZE 256       // entries of the key state table
-#define VIRTUALKEY_TABLE_ROWNUM 109   // rows of the virtual-key table, terminator not counted
-#define JOYPAD_MAXNUM 16              // joypad records
+#define KEYSTATE_TABLE_SIZE 256      // entries of the key state table
+#define VIRTUALKEY_TABLE_ROWNUM 109  // rows of the virtual-key table, terminator not counted
+#define JOYPAD_MAXNUM 16             // joypad records
 
 // ---- the key state table (platform independent) --------------------------------------------
 
 struct VirtualKeyScanCode
 {
-    unsigned short VirtualKey;   // Windows virtual key; 0xFFFF ends the table
-    unsigned short KeyIndex;     // key state index it fills
+    unsigned short VirtualKey;  // Windows virtual key; 0xFFFF ends the table
+    unsigned short KeyIndex;    // key state index it fills
 };
 
 extern const VirtualKeyScanCode VirtualKeyScanCodeTable[VIRTUALKEY_TABLE_ROWNUM + 1];

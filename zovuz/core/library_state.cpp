@@ -9,15 +9,9 @@ void SetLibraryQuitFlags(void)
     LibraryState.LibraryEnd = 1;
 }
 
-int GetLibraryEndFlag(void)
-{
-    return LibraryState.LibraryEnd;
-}
+int GetLibraryEndFlag(void) { return LibraryState.LibraryEnd; }
 
-int GetUseASyncLoadFlag(void)
-{
-    return LibraryState.UseASyncLoadFlag != 0 ? 1 : 0;
-}
+int GetUseASyncLoadFlag(void) { return LibraryState.UseASyncLoadFlag != 0 ? 1 : 0; }
 
 int SetUseASyncLoadFlag(int Flag)
 {

@@ -7,17 +7,17 @@
 #pragma once
 
 // Entry forms. The narrow forms convert into the library's wide code before writing.
-int AddLogString(const char *String);                              // current multibyte code
-int AddLogStringShiftJis(const char *String);                      // code page 932
-int AddLogStringWide(const wchar_t *String);                       // UTF-16LE
-int AddLogStringWchar(const wchar_t *String);                      // already the wide code
+int AddLogString(const char *String);                                 // current multibyte code
+int AddLogStringShiftJis(const char *String);                         // code page 932
+int AddLogStringWide(const wchar_t *String);                          // UTF-16LE
+int AddLogStringWchar(const wchar_t *String);                         // already the wide code
 int AddLogStringWideErrorCode(int ErrorCode, const wchar_t *String);  // records the last error first
 
 // Formatted entry forms (the library's own printf rules, see format_print.h).
-int AddLogFormatShiftJis(const char *FormatString, ...);           // narrow format, current multibyte code
-int AddLogFormat(const wchar_t *FormatString, ...);                // UTF-16LE format
+int AddLogFormatShiftJis(const char *FormatString, ...);  // narrow format, current multibyte code
+int AddLogFormat(const wchar_t *FormatString, ...);       // UTF-16LE format
 int AddLogFormatErrorCode(int ErrorCode, const wchar_t *FormatString, ...);
-int AddLogFormatWide(const wchar_t *FormatString, ...);            // format in the wide code
+int AddLogFormatWide(const wchar_t *FormatString, ...);  // format in the wide code
 
 // Indent of new lines in tab characters; never below 0. Both return 0.
 int LogIndentUp(void);

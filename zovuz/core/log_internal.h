@@ -22,4 +22,3 @@ int SetLastErrorInfo(int ErrorCode, const wchar_t *String);
 // Reads the record back: the code is returned, the text copied into Buffer (BufferBytes bytes,
 // always terminated) when Buffer is not null.
 int GetLastErrorInfo(wchar_t *Buffer, int BufferBytes);
-

@@ -6,4 +6,3 @@ int LogPlatformGetDirectory(wchar_t *Buffer, int BufferBytes);
 
 // Local date and time: year, month, day, hour, minute, second.
 void LogPlatformLocalTime(int DateTime[6]);
-

@@ -19,9 +19,9 @@
 
 namespace {
 
-constexpr size_t kSmallHeapLimit = 65536;        // larger requests go to the large heap
-constexpr size_t kSmallHeapGrowUnit = 0x400000;  // 4 MB pieces
-constexpr size_t kLargeHeapGrowUnit = 0x2000000; // 32 MB pieces
+constexpr size_t kSmallHeapLimit = 65536;         // larger requests go to the large heap
+constexpr size_t kSmallHeapGrowUnit = 0x400000;   // 4 MB pieces
+constexpr size_t kLargeHeapGrowUnit = 0x2000000;  // 32 MB pieces
 
 // The allocator lock: re-entrant for its owner thread, taken by every call of the allocator.
 // Every allocation and free of the library passes through it, so it costs one atomic exchange to
@@ -29,7 +29,8 @@ constexpr size_t kLargeHeapGrowUnit = 0x2000000; // 32 MB pieces
 // held for a fraction of a microsecond), then yields, then sleeps a millisecond at a time, so
 // that a holder of lower priority still gets to run and give it back. Like every library lock it
 // records the file, line and thread of its last locker, as a trace.
-struct AllocatorLock {
+struct AllocatorLock
+{
     std::atomic<uint32_t> Owner;                     // id of the thread holding it, 0 when free
     int Depth;                                       // times the owner has taken it
     char FilePath[DX_CRITICALSECTION_PATH_MAX + 1];  // source path of the last locker, terminated
@@ -38,18 +39,19 @@ struct AllocatorLock {
     uint32_t ThreadID;                               // thread id of the last locker
 };
 
-struct MemoryState {
-    AllocatorLock Lock;          // the allocator lock
-    int HeapsReady;              // both heaps are set up
-    VaZuri SmallHeap;            // requests of at most 65536 bytes
-    VaZuri LargeHeap;            // larger requests
-    int TotalAllocSize;          // sum of the live blocks' requested sizes
-    int AllocNum;                // live blocks
-    int TraceSize;               // a block of this size is traced; negative traces every block
-    int TraceAll;                // trace every block
-    int PrintTotals;             // log the totals after every call
-    int CheckEveryCall;          // check both heaps after every call
-    int StartTime;               // start of the tags' time stamps (ms)
+struct MemoryState
+{
+    AllocatorLock Lock;  // the allocator lock
+    int HeapsReady;      // both heaps are set up
+    VaZuri SmallHeap;    // requests of at most 65536 bytes
+    VaZuri LargeHeap;    // larger requests
+    int TotalAllocSize;  // sum of the live blocks' requested sizes
+    int AllocNum;        // live blocks
+    int TraceSize;       // a block of this size is traced; negative traces every block
+    int TraceAll;        // trace every block
+    int PrintTotals;     // log the totals after every call
+    int CheckEveryCall;  // check both heaps after every call
+    int StartTime;       // start of the tags' time stamps (ms)
 };
 MemoryState Allocator;
 
@@ -91,7 +93,8 @@ void GiveAllocatorLockBack()
     if (--lock.Depth == 0) lock.Owner.store(0, std::memory_order_release);
 }
 
-struct MemoryLockGuard {
+struct MemoryLockGuard
+{
     explicit MemoryLockGuard(int line) { TakeAllocatorLock(__FILE_NAME__, line); }
     ~MemoryLockGuard() { GiveAllocatorLockBack(); }
 };
@@ -206,15 +209,9 @@ void DxFree(void *Memory)
     if (Allocator.PrintTotals) LogAllocTotal();
 }
 
-int GetAllocNum(void)
-{
-    return Allocator.AllocNum;
-}
+int GetAllocNum(void) { return Allocator.AllocNum; }
 
-int GetTotalAllocSize(void)
-{
-    return Allocator.TotalAllocSize;
-}
+int GetTotalAllocSize(void) { return Allocator.TotalAllocSize; }
 
 int LogAllocTotal(void)
 {

@@ -28,8 +28,7 @@ inline uint32_t Temper(uint32_t Y)
 
 inline __m64 LoadPair(const uint32_t *State, int First)
 {
-    if (First + 1 < N)
-    {
+    if (First + 1 < N) {
         __m64 Pair;
         memcpy(&Pair, State + First, 8);
         return Pair;
@@ -37,15 +36,14 @@ inline __m64 LoadPair(const uint32_t *State, int First)
     return _mm_set_pi32(int(State[(First + 1) % N]), int(State[First % N]));
 }
 
-} // namespace
+}  // namespace
 
 RandMTState *GetRandMTState(void) { return &Rand; }
 
 int SRandMT(uint32_t Seed)
 {
     uint32_t X = Seed;
-    for (int i = 0; i < N; i++)
-    {
+    for (int i = 0; i < N; i++) {
         uint32_t Word = X & 0xFFFF0000u;
         X = X * 69069u + 1;
         Word |= X >> 16;
@@ -59,20 +57,16 @@ int SRandMT(uint32_t Seed)
 
 int GenerateRandMT(void)
 {
-    if (!Rand.Seeded)
-        return SRandMT(DefaultSeed);
-    if (Rand.UseMMX)
-        return GenerateRandMT_MMX();
+    if (!Rand.Seeded) return SRandMT(DefaultSeed);
+    if (Rand.UseMMX) return GenerateRandMT_MMX();
     uint32_t *Mt = Rand.State;
     // Word i takes its upper bit, the next word its lower 31 bits; past the end the next word is
     // the new word 0, and the word M places on has already been renewed for i >= N - M.
-    for (int i = 0; i < N; i++)
-    {
+    for (int i = 0; i < N; i++) {
         const uint32_t Y = (Mt[i] & UpperMask) | (Mt[(i + 1) % N] & LowerMask);
         Mt[i] = Mt[(i + M) % N] ^ (Y >> 1) ^ ((Y & 1) ? MatrixA : 0);
     }
-    for (int i = 0; i < N; i++)
-        Rand.Output[i] = Temper(Mt[i]);
+    for (int i = 0; i < N; i++) Rand.Output[i] = Temper(Mt[i]);
     Rand.Index = 0;
     return 0;
 }
@@ -81,15 +75,13 @@ int GenerateRandMT(void)
 // earlier step (the nearest dependency is 227 words back), so pairs give the plain results.
 int GenerateRandMT_MMX(void)
 {
-    if (!Rand.Seeded)
-        return SRandMT(DefaultSeed);
+    if (!Rand.Seeded) return SRandMT(DefaultSeed);
     uint32_t *Mt = Rand.State;
     const __m64 Upper = _mm_set1_pi32(int(UpperMask));
     const __m64 Lower = _mm_set1_pi32(int(LowerMask));
     const __m64 Matrix = _mm_set1_pi32(int(MatrixA));
     const __m64 One = _mm_set1_pi32(1);
-    for (int i = 0; i < N; i += 2)
-    {
+    for (int i = 0; i < N; i += 2) {
         const __m64 Current = LoadPair(Mt, i);
         const __m64 Next = LoadPair(Mt, i + 1);
         const __m64 Far = LoadPair(Mt, (i + M) % N);
@@ -98,8 +90,7 @@ int GenerateRandMT_MMX(void)
         const __m64 Word = _mm_xor_si64(_mm_xor_si64(Far, _mm_srli_pi32(Y, 1)), _mm_and_si64(Odd, Matrix));
         memcpy(Mt + i, &Word, 8);
     }
-    for (int i = 0; i < N; i += 2)
-    {
+    for (int i = 0; i < N; i += 2) {
         __m64 Y;
         memcpy(&Y, Mt + i, 8);
         Y = _mm_xor_si64(Y, _mm_srli_pi32(Y, 11));
@@ -115,7 +106,6 @@ int GenerateRandMT_MMX(void)
 
 uint32_t GetRandMT(void)
 {
-    if (!Rand.Seeded || Rand.Index >= N)
-        GenerateRandMT();
+    if (!Rand.Seeded || Rand.Index >= N) GenerateRandMT();
     return Rand.Output[Rand.Index++];
 }

@@ -39,14 +39,12 @@ int RingBufferReSize(RingBuffer* ring, int size_to_add)
     // Sizes are kept in 32-bit ints; a request that cannot be expressed is refused like a
     // failed allocation, with the old bytes kept.
     long long new_size = (long long)ring->DataLength * 3 / 2 + size_to_add + 1000;
-    if (new_size > INT_MAX)
-    {
+    if (new_size > INT_MAX) {
         AddLogFormat(L"リングバッファの再確保に失敗しました(確保しようとしたサイズ %d byte)", INT_MAX);
         return -1;
     }
     unsigned char* new_data = (unsigned char*)DxAlloc((size_t)new_size, __FILE__, __LINE__);
-    if (new_data == nullptr)
-    {
+    if (new_data == nullptr) {
         // Queued bytes are queued audio: a failed growth keeps them, and the caller's
         // append fails instead.
         AddLogFormat(L"リングバッファの再確保に失敗しました(確保しようとしたサイズ %d byte)", (int)new_size);
@@ -54,8 +52,7 @@ int RingBufferReSize(RingBuffer* ring, int size_to_add)
     }
 
     // Unwrap the stored bytes to the start of the new buffer.
-    if (ring->DataLength > 0)
-    {
+    if (ring->DataLength > 0) {
         int first = ring->DataLength;
         if (ring->ReadPosition + ring->DataLength > ring->BufferSize) first = ring->BufferSize - ring->ReadPosition;
         memcpy(new_data, ring->DataBuffer + ring->ReadPosition, (size_t)first);
@@ -76,8 +73,7 @@ int RingBufferDataAdd(RingBuffer* ring, const void* data, int size)
     if (size == 0) return 0;
     FoldPositions(ring);
 
-    if (RingBufferReSize(ring, size) < 0)
-    {
+    if (RingBufferReSize(ring, size) < 0) {
         AddLogFormat(L"リングバッファへのデータの追加に失敗しました(追加する長さ %d byte)", size);
         return -1;
     }
@@ -86,13 +82,10 @@ int RingBufferDataAdd(RingBuffer* ring, const void* data, int size)
     int first = size;
     if (ring->WritePosition + size > ring->BufferSize) first = ring->BufferSize - ring->WritePosition;
     memcpy(ring->DataBuffer + ring->WritePosition, src, (size_t)first);
-    if (first < size)
-    {
+    if (first < size) {
         memcpy(ring->DataBuffer, src + first, (size_t)(size - first));
         ring->WritePosition = size - first;
-    }
-    else
-    {
+    } else {
         ring->WritePosition += size;
     }
     ring->DataLength += size;
@@ -112,8 +105,7 @@ int RingBufferDataGet(RingBuffer* ring, void* dest, int size, int peek)
     memcpy(out, ring->DataBuffer + ring->ReadPosition, (size_t)first);
     if (first < size) memcpy(out + first, ring->DataBuffer, (size_t)(size - first));
 
-    if (peek == 0)
-    {
+    if (peek == 0) {
         ring->ReadPosition = first < size ? size - first : ring->ReadPosition + size;
         ring->DataLength -= size;
     }

@@ -7,11 +7,11 @@
 // BufferSize stands for 0 and is folded to 0 at the start of every operation.
 struct RingBuffer
 {
-    unsigned char* DataBuffer; // the stored bytes (DxAlloc), null while nothing was ever added
-    int ReadPosition;          // byte offset of the oldest stored byte
-    int WritePosition;         // byte offset where the next byte goes
-    int DataLength;            // stored bytes; users read this field directly
-    int BufferSize;            // bytes allocated
+    unsigned char* DataBuffer;  // the stored bytes (DxAlloc), null while nothing was ever added
+    int ReadPosition;           // byte offset of the oldest stored byte
+    int WritePosition;          // byte offset where the next byte goes
+    int DataLength;             // stored bytes; users read this field directly
+    int BufferSize;             // bytes allocated
 };
 
 // Clears the record (no allocation). 0.

@@ -8,8 +8,8 @@
 
 namespace {
 
-constexpr int ScreenLogLineNum = 80;      // lines of text kept
-constexpr int ScreenLogLineUnits = 255;   // UTF-16 units per line
+constexpr int ScreenLogLineNum = 80;     // lines of text kept
+constexpr int ScreenLogLineUnits = 255;  // UTF-16 units per line
 constexpr int ScreenLogFontSize = 16;
 
 constexpr int GraphicsAPIDirect3D9 = 1;
@@ -17,44 +17,35 @@ constexpr int GraphicsAPIDirect3D11 = 2;
 
 struct ScreenLogData
 {
-    int SetupFlag;                       // the area is set up
-    int FontSize;                        // size of the font the flip would make
-    int FontHandle;                      // the area's font, -1 none
-    int FontNeedsMakingFlag;             // the font is still to be made (or was released)
-    int DrawFlag;                        // the flip draws the area (never set here)
-    int LineNum;                         // lines written
-    int LineFirst;                       // first line shown
+    int SetupFlag;                                       // the area is set up
+    int FontSize;                                        // size of the font the flip would make
+    int FontHandle;                                      // the area's font, -1 none
+    int FontNeedsMakingFlag;                             // the font is still to be made (or was released)
+    int DrawFlag;                                        // the flip draws the area (never set here)
+    int LineNum;                                         // lines written
+    int LineFirst;                                       // first line shown
     wchar_t Text[ScreenLogLineNum][ScreenLogLineUnits];  // the lines
 };
 ScreenLogData ScreenLog = {0, ScreenLogFontSize, -1, 1, 0, 0, 0, {}};
 
-bool DirectDrawObjectExists(void)
-{
-    return CallSubsystemHook(SubsystemHooksData.DirectDraw7_GetObject) != NULL;
-}
+bool DirectDrawObjectExists(void) { return CallSubsystemHook(SubsystemHooksData.DirectDraw7_GetObject) != NULL; }
 
-} // namespace
+}  // namespace
 
 int GetScreenLogDeviceReady(void)
 {
-    if (GetMainWindowHandle() == NULL)
-        return 0;
-    if (!CallSubsystemHook(SubsystemHooksData.GetHardwareGraphicsFlag))
-        return DirectDrawObjectExists() ? 1 : 0;
+    if (GetMainWindowHandle() == NULL) return 0;
+    if (!CallSubsystemHook(SubsystemHooksData.GetHardwareGraphicsFlag)) return DirectDrawObjectExists() ? 1 : 0;
     int apiType = CallSubsystemHook(SubsystemHooksData.GetGraphicsAPIType);
-    if (apiType == GraphicsAPIDirect3D9)
-        return DirectDrawObjectExists() ? 1 : 0;
-    if (apiType == GraphicsAPIDirect3D11)
-        return CallSubsystemHook(SubsystemHooksData.D3D11Device_IsValid) != 0 ? 1 : 0;
+    if (apiType == GraphicsAPIDirect3D9) return DirectDrawObjectExists() ? 1 : 0;
+    if (apiType == GraphicsAPIDirect3D11) return CallSubsystemHook(SubsystemHooksData.D3D11Device_IsValid) != 0 ? 1 : 0;
     return 0;
 }
 
 int InitializeScreenLog(void)
 {
-    if (!GetScreenLogDeviceReady())
-        return -1;
-    if (ScreenLog.SetupFlag)
-        return 0;
+    if (!GetScreenLogDeviceReady()) return -1;
+    if (ScreenLog.SetupFlag) return 0;
     ScreenLog.FontSize = ScreenLogFontSize;
     ScreenLog.FontHandle = -1;
     ScreenLog.FontNeedsMakingFlag = 1;
@@ -68,8 +59,7 @@ int InitializeScreenLog(void)
 
 int TerminateScreenLog(void)
 {
-    if (!ScreenLog.SetupFlag)
-        return 0;
+    if (!ScreenLog.SetupFlag) return 0;
     if (ScreenLog.FontHandle > 0 && !ScreenLog.FontNeedsMakingFlag)
         CallSubsystemHook(SubsystemHooksData.DeleteFontToHandle, ScreenLog.FontHandle);
     ScreenLog.FontNeedsMakingFlag = 1;
@@ -78,7 +68,4 @@ int TerminateScreenLog(void)
     return 0;
 }
 
-int GetScreenLogDrawFlag(void)
-{
-    return ScreenLog.DrawFlag;
-}
+int GetScreenLogDrawFlag(void) { return ScreenLog.DrawFlag; }

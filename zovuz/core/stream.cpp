@@ -46,20 +46,25 @@ MemStream *CreateMemStream(const void *DataBuffer, uint32_t DataSize)
     return stream;
 }
 
-int64_t MemStreamTell(void *StreamData)
-{
-    return ((MemStream *)StreamData)->DataPoint;
-}
+int64_t MemStreamTell(void *StreamData) { return ((MemStream *)StreamData)->DataPoint; }
 
 int MemStreamSeek(void *StreamData, int64_t SeekPoint, int SeekType)
 {
     MemStream *stream = (MemStream *)StreamData;
     int64_t position;
     switch (SeekType) {
-    case FILE_SEEK_SET: position = SeekPoint; break;
-    case FILE_SEEK_CUR: position = (int64_t)stream->DataPoint + SeekPoint; break;
-    case FILE_SEEK_END: position = (int64_t)stream->DataSize + SeekPoint; break;
-    default: position = 0; break;
+        case FILE_SEEK_SET:
+            position = SeekPoint;
+            break;
+        case FILE_SEEK_CUR:
+            position = (int64_t)stream->DataPoint + SeekPoint;
+            break;
+        case FILE_SEEK_END:
+            position = (int64_t)stream->DataSize + SeekPoint;
+            break;
+        default:
+            position = 0;
+            break;
     }
     if (position < 0) position = 0;
     if (position > (int64_t)stream->DataSize) position = stream->DataSize;
@@ -96,10 +101,7 @@ size_t MemStreamRead(void *Buffer, size_t BlockSize, size_t DataNum, void *Strea
     return 1;
 }
 
-int MemStreamEof(void *StreamData)
-{
-    return ((MemStream *)StreamData)->EOFFlag;
-}
+int MemStreamEof(void *StreamData) { return ((MemStream *)StreamData)->EOFFlag; }
 
 int MemStreamClose(void *StreamData)
 {

@@ -11,17 +11,19 @@
 #define FILE_SEEK_CUR 1
 #define FILE_SEEK_END 2
 
-struct StreamFunctionTable {
+struct StreamFunctionTable
+{
     int64_t (*Tell)(void *StreamData);
-    int (*Seek)(void *StreamData, int64_t SeekPoint, int SeekType);      // 0, or -1
+    int (*Seek)(void *StreamData, int64_t SeekPoint, int SeekType);                    // 0, or -1
     size_t (*Read)(void *Buffer, size_t BlockSize, size_t DataNum, void *StreamData);  // blocks read
-    int (*Eof)(void *StreamData);                                        // non-zero at the end
-    int (*IdleCheck)(void *StreamData);                                  // 1 when idle
-    int (*Close)(void *StreamData);                                      // 0, or -1
+    int (*Eof)(void *StreamData);                                                      // non-zero at the end
+    int (*IdleCheck)(void *StreamData);                                                // 1 when idle
+    int (*Close)(void *StreamData);                                                    // 0, or -1
 };
 
 // A read-only stream over a block of memory the caller owns and keeps alive.
-struct MemStream {
+struct MemStream
+{
     const unsigned char *DataBuffer;  // first byte, owned by the caller
     uint32_t DataSize;                // bytes in the block
     uint32_t DataPoint;               // read position, 0..DataSize

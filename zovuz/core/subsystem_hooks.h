@@ -12,11 +12,11 @@
 // One display of the graphics layer's display table (the display in use).
 struct DisplayRecordInfo
 {
-    int Left, Top, Right, Bottom;      // monitor rectangle in desktop coordinates
-    int Width, Height;                 // resolution
-    int DesktopWidth, DesktopHeight;   // the second width and height of the record
-    int ColorBitDepth;                 // bits per pixel x planes
-    int RefreshRate;                   // Hz
+    int Left, Top, Right, Bottom;     // monitor rectangle in desktop coordinates
+    int Width, Height;                // resolution
+    int DesktopWidth, DesktopHeight;  // the second width and height of the record
+    int ColorBitDepth;                // bits per pixel x planes
+    int RefreshRate;                  // Hz
 };
 
 struct SubsystemHooks

@@ -12,19 +12,19 @@ struct _FILETIME;
 struct HWND__;
 
 // Windows version codes.
-#define WINDOWS_VERSION_31      0x000
-#define WINDOWS_VERSION_95      0x001
-#define WINDOWS_VERSION_98      0x002
-#define WINDOWS_VERSION_ME      0x003
-#define WINDOWS_VERSION_NT31    0x104
-#define WINDOWS_VERSION_NT40    0x105
-#define WINDOWS_VERSION_2000    0x106
-#define WINDOWS_VERSION_XP      0x107
-#define WINDOWS_VERSION_VISTA   0x108
-#define WINDOWS_VERSION_7       0x109
-#define WINDOWS_VERSION_8       0x10A
-#define WINDOWS_VERSION_8_1     0x10B
-#define WINDOWS_VERSION_10      0x10C
+#define WINDOWS_VERSION_31 0x000
+#define WINDOWS_VERSION_95 0x001
+#define WINDOWS_VERSION_98 0x002
+#define WINDOWS_VERSION_ME 0x003
+#define WINDOWS_VERSION_NT31 0x104
+#define WINDOWS_VERSION_NT40 0x105
+#define WINDOWS_VERSION_2000 0x106
+#define WINDOWS_VERSION_XP 0x107
+#define WINDOWS_VERSION_VISTA 0x108
+#define WINDOWS_VERSION_7 0x109
+#define WINDOWS_VERSION_8 0x10A
+#define WINDOWS_VERSION_8_1 0x10B
+#define WINDOWS_VERSION_10 0x10C
 
 // What OutputSystemInfo found.
 struct SystemInfoData
@@ -72,8 +72,7 @@ int TerminateCom(void);
 // A window timer of the subsystems, set through the Windows API table (loaded when needed). The
 // procedure has the shape of a Windows TIMERPROC. SetTimer's result: 0 when it fails or user32
 // offers no SetTimer.
-typedef void(__stdcall *WindowTimerProc)(HWND__ *Window, unsigned int Message, uintptr_t TimerId,
-                                         unsigned long Time);
+typedef void(__stdcall *WindowTimerProc)(HWND__ *Window, unsigned int Message, uintptr_t TimerId, unsigned long Time);
 uintptr_t SetWindowTimer(HWND__ *Window, uintptr_t TimerId, unsigned int Elapse, WindowTimerProc Proc);
 
 // An MCI command of the subsystems (MIDI music), sent with mciSendCommandW through the Windows API

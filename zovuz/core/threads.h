@@ -15,16 +15,18 @@
 #define DX_CRITICALSECTION_PATH_MAX 511
 
 // Room for a Windows CRITICAL_SECTION (24 bytes on 32-bit Windows, 40 on 64-bit).
-struct DxOsCriticalSection {
+struct DxOsCriticalSection
+{
     void *Words[6];  // the CRITICAL_SECTION itself; only windows/threads_win.cpp looks inside
 };
 
 // The library's lock record. Owned by the structure that embeds it; never allocated here.
-struct DxCriticalSection {
-    DxOsCriticalSection Section;                          // the Windows critical section
-    char FilePath[DX_CRITICALSECTION_PATH_MAX + 1];       // source path of the last locker, terminated
-    int LineNo;                                           // source line of the last locker
-    uint32_t ThreadID;                                    // thread id of the last locker
+struct DxCriticalSection
+{
+    DxOsCriticalSection Section;                     // the Windows critical section
+    char FilePath[DX_CRITICALSECTION_PATH_MAX + 1];  // source path of the last locker, terminated
+    int LineNo;                                      // source line of the last locker
+    uint32_t ThreadID;                               // thread id of the last locker
 };
 
 // All return 0. CriticalSectionLock blocks until the section is free; it is re-entrant for the
@@ -64,7 +66,8 @@ typedef void (*ThreadProcedure)(ThreadRecord *Thread, void *Param);
 
 // One library thread. Owned by its caller and must stay in place while the thread lives: the
 // thread receives its address.
-struct ThreadRecord {
+struct ThreadRecord
+{
     ThreadProcedure Procedure;  // called once the creator has resumed the thread; result ignored
     void *Param;                // the procedure's parameter
     void *ThreadHandle;         // Windows thread handle, null when there is no thread

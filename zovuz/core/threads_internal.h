@@ -48,8 +48,8 @@ int ThreadWaitEnd(ThreadRecord *Thread, int TimeOutMilliSeconds);
 // Windows events, for code outside windows/ that must wait for or signal another thread.
 // EventCreate gives the event handle, or null when it can't be made.
 void *EventCreate(int ManualReset, int InitialState);
-int EventClose(void *Event);                     // 0, -1 for a null handle
-int EventSet(void *Event);                       // 0 / -1
-int EventReset(void *Event);                     // 0 / -1
+int EventClose(void *Event);  // 0, -1 for a null handle
+int EventSet(void *Event);    // 0 / -1
+int EventReset(void *Event);  // 0 / -1
 // 0 when signalled, 1 on time-out, -1 on failure. A negative time-out waits without limit.
 int EventWait(void *Event, int TimeOutMilliSeconds);

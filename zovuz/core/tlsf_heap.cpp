@@ -33,7 +33,8 @@ constexpr uintptr_t kMaxUserDistance = kUserOffset + 0x10000;
 constexpr uint32_t kGranuleShift = 16;
 constexpr size_t kGranuleCount = size_t(1) << (32 - kGranuleShift);
 
-struct HeapGlobalState {
+struct HeapGlobalState
+{
     // Which 64 KB granules of the address space hold heap pieces (a count per granule, since
     // caller-given pieces may share one). A freed or foreign address is checked against it before
     // its tag is read, so a double free after the piece went back to the system is reported
@@ -47,10 +48,11 @@ struct HeapGlobalState {
 HeapGlobalState HeapGlobal;
 
 // Messages of the checks that find a block's tag, per operation.
-struct TagCheckMessages {
-    const char *BadMagic;   // foreign address or damaged tag
-    const char *NotInUse;   // the block was already freed
-    const char *BadGuard;   // guard bytes overwritten
+struct TagCheckMessages
+{
+    const char *BadMagic;  // foreign address or damaged tag
+    const char *NotInUse;  // the block was already freed
+    const char *BadGuard;  // guard bytes overwritten
 };
 
 const TagCheckMessages kFreeMessages = {
@@ -304,8 +306,7 @@ bool GuardsIntact(MemTag *tag)
 {
     uint8_t *userEnd = Bytes(tag->UserAddress) + tag->UserSize;
     if (userEnd + HEAP_GUARD_SIZE > BlockEnd(tag)) return false;
-    return AllGuard(Bytes(tag) + sizeof(MemTag), HEAP_GUARD_SIZE) &&
-           AllGuard(userEnd, BlockEnd(tag) - userEnd);
+    return AllGuard(Bytes(tag) + sizeof(MemTag), HEAP_GUARD_SIZE) && AllGuard(userEnd, BlockEnd(tag) - userEnd);
 }
 
 // In the native fuzz build (TARVEX_HEAP_POISON, under AddressSanitizer) the guard bytes of a live
@@ -321,10 +322,7 @@ void PoisonGuards(MemTag *tag)
     __asan_poison_memory_region(userEnd, BlockEnd(tag) - userEnd);
 }
 
-void UnpoisonBlock(MemTag *tag)
-{
-    __asan_unpoison_memory_region(tag, BlockEnd(tag) - Bytes(tag));
-}
+void UnpoisonBlock(MemTag *tag) { __asan_unpoison_memory_region(tag, BlockEnd(tag) - Bytes(tag)); }
 #else
 inline void PoisonGuards(MemTag *) {}
 inline void UnpoisonBlock(MemTag *) {}
@@ -350,8 +348,10 @@ void InsertFree(VaZuri *heap, MemTag *tag)
 void RemoveFree(VaZuri *heap, MemTag *tag)
 {
     int f = tag->FLI, s = tag->SLI;
-    if (tag->ListPrev != NULL) tag->ListPrev->ListNext = tag->ListNext;
-    else heap->FreeList[f][s] = tag->ListNext;
+    if (tag->ListPrev != NULL)
+        tag->ListPrev->ListNext = tag->ListNext;
+    else
+        heap->FreeList[f][s] = tag->ListNext;
     if (tag->ListNext != NULL) tag->ListNext->ListPrev = tag->ListPrev;
     tag->ListPrev = tag->ListNext = NULL;
     if (heap->FreeList[f][s] == NULL) {
@@ -378,17 +378,23 @@ void LinkAfter(VaZuri *heap, MemTag *before, MemTag *tag)
 {
     tag->Prev = before;
     tag->Next = before->Next;
-    if (before->Next != NULL) before->Next->Prev = tag;
-    else heap->LastTag = tag;
+    if (before->Next != NULL)
+        before->Next->Prev = tag;
+    else
+        heap->LastTag = tag;
     before->Next = tag;
 }
 
 void Unlink(VaZuri *heap, MemTag *tag)
 {
-    if (tag->Prev != NULL) tag->Prev->Next = tag->Next;
-    else heap->FirstTag = tag->Next;
-    if (tag->Next != NULL) tag->Next->Prev = tag->Prev;
-    else heap->LastTag = tag->Prev;
+    if (tag->Prev != NULL)
+        tag->Prev->Next = tag->Next;
+    else
+        heap->FirstTag = tag->Next;
+    if (tag->Next != NULL)
+        tag->Next->Prev = tag->Prev;
+    else
+        heap->LastTag = tag->Prev;
 }
 
 // A new used tag goes after the nearest used tag below it, so the used list stays in address
@@ -399,18 +405,26 @@ void LinkUsed(VaZuri *heap, MemTag *tag)
     while (below != NULL && (below->Flags & MEMTAG_FLAG_USE) == 0) below = below->Prev;
     tag->ListPrev = below;
     tag->ListNext = below != NULL ? below->ListNext : heap->FirstUseTag;
-    if (tag->ListNext != NULL) tag->ListNext->ListPrev = tag;
-    else heap->LastUseTag = tag;
-    if (below != NULL) below->ListNext = tag;
-    else heap->FirstUseTag = tag;
+    if (tag->ListNext != NULL)
+        tag->ListNext->ListPrev = tag;
+    else
+        heap->LastUseTag = tag;
+    if (below != NULL)
+        below->ListNext = tag;
+    else
+        heap->FirstUseTag = tag;
 }
 
 void UnlinkUsed(VaZuri *heap, MemTag *tag)
 {
-    if (tag->ListPrev != NULL) tag->ListPrev->ListNext = tag->ListNext;
-    else heap->FirstUseTag = tag->ListNext;
-    if (tag->ListNext != NULL) tag->ListNext->ListPrev = tag->ListPrev;
-    else heap->LastUseTag = tag->ListPrev;
+    if (tag->ListPrev != NULL)
+        tag->ListPrev->ListNext = tag->ListNext;
+    else
+        heap->FirstUseTag = tag->ListNext;
+    if (tag->ListNext != NULL)
+        tag->ListNext->ListPrev = tag->ListPrev;
+    else
+        heap->LastUseTag = tag->ListPrev;
     tag->ListPrev = tag->ListNext = NULL;
 }
 
@@ -547,18 +561,22 @@ void DumpTag(MemTag *tag)
     const uint8_t *user = Bytes(tag->UserAddress);
     for (size_t i = 0; i < n; ++i) snprintf(data + i * 3, 4, "%02x ", user[i]);
     // The closing bracket is written over the blank after the last byte.
-    if (n > 0) data[n * 3 - 1] = '\0';
-    else data[0] = '\0';
+    if (n > 0)
+        data[n * 3 - 1] = '\0';
+    else
+        data[0] = '\0';
     AddLogFormatShiftJis(
-        "\tsize:%10d(%10.3fkb)  user size:%10d(%10.3fkb)  time:%05d  file:%-26s  line:%-6d  ID:%-5d  addr:%08x  data:[%s]",
-        static_cast<int>(tag->Size), tag->Size / 1024.0, static_cast<int>(tag->UserSize),
-        tag->UserSize / 1024.0, static_cast<int>(tag->Time), tag->File, MemTagLine(tag),
-        static_cast<int>(tag->ID), static_cast<unsigned>(Addr(tag->UserAddress)), data);
+        "\tsize:%10d(%10.3fkb)  user size:%10d(%10.3fkb)  time:%05d  file:%-26s  line:%-6d  ID:%-5d  addr:%08x  "
+        "data:[%s]",
+        static_cast<int>(tag->Size), tag->Size / 1024.0, static_cast<int>(tag->UserSize), tag->UserSize / 1024.0,
+        static_cast<int>(tag->Time), tag->File, MemTagLine(tag), static_cast<int>(tag->ID),
+        static_cast<unsigned>(Addr(tag->UserAddress)), data);
 }
 
 // The heap's lock, recorded at this file's calling line; none when the heap's owner reaches it
 // only under a lock of its own.
-struct HeapLockGuard {
+struct HeapLockGuard
+{
     explicit HeapLockGuard(VaZuri *heap, int line) : Heap(heap)
     {
         if (!heap->OwnerLocked) CriticalSectionLock(&heap->Lock, __FILE_NAME__, line);
@@ -572,14 +590,10 @@ struct HeapLockGuard {
 
 }  // namespace
 
-int MemTagLine(const MemTag *Tag)
-{
-    return Tag->Line | ((Tag->Flags & MEMTAG_FLAG_LINE_HIGH) << 16);
-}
+int MemTagLine(const MemTag *Tag) { return Tag->Line | ((Tag->Flags & MEMTAG_FLAG_LINE_HIGH) << 16); }
 
-int InitializeHeap(VaZuri *Heap, int Kind, uint32_t Alignment, int AutoGrow, size_t GrowUnit,
-                   void *ProviderArg, HeapPageAllocCallback PageAlloc,
-                   HeapPageAddressCallback PageAddress, HeapPageSizeCallback PageSize,
+int InitializeHeap(VaZuri *Heap, int Kind, uint32_t Alignment, int AutoGrow, size_t GrowUnit, void *ProviderArg,
+                   HeapPageAllocCallback PageAlloc, HeapPageAddressCallback PageAddress, HeapPageSizeCallback PageSize,
                    HeapPageFreeCallback PageFree, void *FirstMemory, size_t FirstMemorySize)
 {
     // Only the TLSF kind is built: the first-fit kind serves no caller.
@@ -657,8 +671,8 @@ int AddHeapMemory(VaZuri *Heap, void *Memory, size_t Size)
     uint8_t *end = reinterpret_cast<uint8_t *>((uint64_t(Addr(address)) + size) & ~uint64_t(15));
     if (end <= first || uint64_t(end - first) < HEAP_TAG_OVERHEAD || uint64_t(end - first) > 0xFFFFFFF0u) {
         if (flags != 0) Heap->PageFree(Heap->ProviderArg, &record);
-        AddLogFormatShiftJis("ヒープのサイズ( %dbyte )が小さすぎます、最低でも %dbyte 必要です",
-                             static_cast<int>(size), HEAP_MIN_MEMORY_SIZE);
+        AddLogFormatShiftJis("ヒープのサイズ( %dbyte )が小さすぎます、最低でも %dbyte 必要です", static_cast<int>(size),
+                             HEAP_MIN_MEMORY_SIZE);
         return -1;
     }
     piece->Address = address;
@@ -676,8 +690,10 @@ int AddHeapMemory(VaZuri *Heap, void *Memory, size_t Size)
     }
     piece->Prev = after;
     piece->Next = before;
-    if (after != NULL) after->Next = piece;
-    else Heap->FirstHeapMem = piece;
+    if (after != NULL)
+        after->Next = piece;
+    else
+        Heap->FirstHeapMem = piece;
     if (before != NULL) before->Prev = piece;
 
     MemTag *tag = reinterpret_cast<MemTag *>(first);
@@ -687,10 +703,14 @@ int AddHeapMemory(VaZuri *Heap, void *Memory, size_t Size)
     MemTag *nextTag = before != NULL ? before->FirstTag : NULL;
     tag->Next = nextTag;
     tag->Prev = nextTag != NULL ? nextTag->Prev : Heap->LastTag;
-    if (tag->Prev != NULL) tag->Prev->Next = tag;
-    else Heap->FirstTag = tag;
-    if (nextTag != NULL) nextTag->Prev = tag;
-    else Heap->LastTag = tag;
+    if (tag->Prev != NULL)
+        tag->Prev->Next = tag;
+    else
+        Heap->FirstTag = tag;
+    if (nextTag != NULL)
+        nextTag->Prev = tag;
+    else
+        Heap->LastTag = tag;
 
     MarkGranules(address, size, +1);
     Heap->HeapMemNum++;
@@ -707,24 +727,30 @@ int SubHeapMemory(VaZuri *Heap, void *Memory)
     HeapMemInfo *piece = Heap->FirstHeapMem;
     while (piece != NULL && piece->Address != Memory) piece = piece->Next;
     if (piece == NULL) {
-        AddLogFormatShiftJis("SubHeapMemory Error : 指定されたメモリアドレスを持つヒープメモリが見つかりません  HeapAddress:0x%016llx",
-                             static_cast<unsigned long long>(Addr(Memory)));
+        AddLogFormatShiftJis(
+            "SubHeapMemory Error : 指定されたメモリアドレスを持つヒープメモリが見つかりません  HeapAddress:0x%016llx",
+            static_cast<unsigned long long>(Addr(Memory)));
         HeapStopProgram();
     }
     if (piece->UseMemTagCount != 0) {
-        AddLogFormatShiftJis("SubHeapMemory Error : 使用しているメモリタグがある状態でヒープメモリを外そうとしました  HeapMemInfo->UseMemTagCount:%d",
-                             piece->UseMemTagCount);
+        AddLogFormatShiftJis(
+            "SubHeapMemory Error : 使用しているメモリタグがある状態でヒープメモリを外そうとしました  "
+            "HeapMemInfo->UseMemTagCount:%d",
+            piece->UseMemTagCount);
         HeapStopProgram();
     }
     MemTag *tag = piece->FirstTag;
-    if ((tag->Flags & MEMTAG_FLAG_USE) != 0) Stop("SubHeapMemory Error : ヒープメモリを使用している先頭タグが使用メモリタグでした", NULL);
+    if ((tag->Flags & MEMTAG_FLAG_USE) != 0)
+        Stop("SubHeapMemory Error : ヒープメモリを使用している先頭タグが使用メモリタグでした", NULL);
     if (tag->UseHeapMem != piece) {
-        AddLogFormatShiftJis("SubHeapMemory Error : ヒープメモリを使用している先頭タグが使用しているヒープメモリ情報と一致しません MemTag->UseHeapMem:0x%016llx  HeapMemInfo:0x%016llx",
-                             static_cast<unsigned long long>(Addr(tag->UseHeapMem)),
-                             static_cast<unsigned long long>(Addr(piece)));
+        AddLogFormatShiftJis(
+            "SubHeapMemory Error : ヒープメモリを使用している先頭タグが使用しているヒープメモリ情報と一致しません "
+            "MemTag->UseHeapMem:0x%016llx  HeapMemInfo:0x%016llx",
+            static_cast<unsigned long long>(Addr(tag->UseHeapMem)), static_cast<unsigned long long>(Addr(piece)));
         HeapStopProgram();
     }
-    if ((tag->Flags & MEMTAG_FLAG_NEXT) != 0) Stop("SubHeapMemory Error : ヒープメモリを使用している使用メモリタグが二つ以上あります", NULL);
+    if ((tag->Flags & MEMTAG_FLAG_NEXT) != 0)
+        Stop("SubHeapMemory Error : ヒープメモリを使用している使用メモリタグが二つ以上あります", NULL);
 
     RemoveFree(Heap, tag);
     Unlink(Heap, tag);
@@ -732,8 +758,10 @@ int SubHeapMemory(VaZuri *Heap, void *Memory)
     Heap->TotalFreeSize -= tag->Size;
     Heap->TotalSize -= tag->Size;
     Heap->HeapMemNum--;
-    if (piece->Prev != NULL) piece->Prev->Next = piece->Next;
-    else Heap->FirstHeapMem = piece->Next;
+    if (piece->Prev != NULL)
+        piece->Prev->Next = piece->Next;
+    else
+        Heap->FirstHeapMem = piece->Next;
     if (piece->Next != NULL) piece->Next->Prev = piece->Prev;
     MarkGranules(piece->Address, piece->Size, -1);
     if ((piece->Flags & HEAPMEM_FLAG_AUTO_ALLOC) != 0) {
@@ -791,9 +819,12 @@ void *AllocMemory(VaZuri *Heap, size_t Size, uint32_t Alignment, const char *Fil
 MemTag *FindCheckedTag(void *Address, HeapCheckPurpose Purpose)
 {
     switch (Purpose) {
-    case HEAP_CHECK_FREE: return CheckedTag(Address, kFreeMessages);
-    case HEAP_CHECK_REALLOC: return CheckedTag(Address, kReallocMessages);
-    default: return CheckedTag(Address, kSizeMessages);
+        case HEAP_CHECK_FREE:
+            return CheckedTag(Address, kFreeMessages);
+        case HEAP_CHECK_REALLOC:
+            return CheckedTag(Address, kReallocMessages);
+        default:
+            return CheckedTag(Address, kSizeMessages);
     }
 }
 
@@ -882,10 +913,7 @@ void *ReallocMemory(void *Address, size_t NewSize, uint32_t Alignment, const cha
     return moved;
 }
 
-size_t GetAllocSize(void *Address)
-{
-    return CheckedTag(Address, kSizeMessages)->UserSize;
-}
+size_t GetAllocSize(void *Address) { return CheckedTag(Address, kSizeMessages)->UserSize; }
 
 int DumpMemoryTag(void *Address)
 {
@@ -906,7 +934,8 @@ namespace {
 
 // The consistency walk of HeapErrorCheck. Every pointer is checked against the piece before it is
 // followed, so a damaged heap is reported rather than walked into.
-class HeapChecker {
+class HeapChecker
+{
 public:
     explicit HeapChecker(VaZuri *heap) : heap_(heap) {}
 
@@ -916,12 +945,12 @@ public:
         if (total_ != heap_->TotalSize || use_ != heap_->TotalUseSize || free_ != heap_->TotalFreeSize ||
             heap_->TotalSize != heap_->TotalUseSize + heap_->TotalFreeSize) {
             Fail("サイズの合計が一致しません  TotalSize:%u  TotalUseSize:%u  TotalFreeSize:%u",
-                        unsigned(heap_->TotalSize), unsigned(heap_->TotalUseSize), unsigned(heap_->TotalFreeSize));
+                 unsigned(heap_->TotalSize), unsigned(heap_->TotalUseSize), unsigned(heap_->TotalFreeSize));
             return -1;
         }
         if (useNum_ != heap_->UseTagNum || freeNum_ != heap_->FreeTagNum || pieces_ != heap_->HeapMemNum) {
             Fail("メモリタグの数が一致しません  UseTagNum:%d(%d)  FreeTagNum:%d(%d)  HeapMemNum:%d(%d)",
-                        heap_->UseTagNum, useNum_, heap_->FreeTagNum, freeNum_, heap_->HeapMemNum, pieces_);
+                 heap_->UseTagNum, useNum_, heap_->FreeTagNum, freeNum_, heap_->HeapMemNum, pieces_);
             return -1;
         }
         return 0;
@@ -944,7 +973,8 @@ private:
         for (HeapMemInfo *piece = heap_->FirstHeapMem; piece != NULL; piece = piece->Next) {
             ++pieces_;
             // Strictly rising, so a piece linked to itself can't keep the walk going.
-            if (Addr(piece->Address) <= prevPiece) return Fail("ヒープメモリの順序が壊れています  HeapMemInfo:0x%08x", unsigned(Addr(piece)));
+            if (Addr(piece->Address) <= prevPiece)
+                return Fail("ヒープメモリの順序が壊れています  HeapMemInfo:0x%08x", unsigned(Addr(piece)));
             prevPiece = Addr(piece->Address);
             uintptr_t begin = Addr(piece->Address);
             uintptr_t end = (begin + piece->Size) & ~uintptr_t(15);
@@ -960,13 +990,17 @@ private:
                 if (Addr(tag) < begin || Addr(tag) + sizeof(MemTag) > end) {
                     return Fail("メモリタグがヒープメモリの範囲外です  MemTag:0x%08x", unsigned(Addr(tag)));
                 }
-                if ((Addr(tag) & 15) != 0) return Fail("メモリタグのアドレスが整列されていません  MemTag:0x%08x", unsigned(Addr(tag)));
+                if ((Addr(tag) & 15) != 0)
+                    return Fail("メモリタグのアドレスが整列されていません  MemTag:0x%08x", unsigned(Addr(tag)));
                 if (below != NULL && tag->Prev != below) {
                     return Fail("アドレス順のリンクが壊れています  MemTag:0x%08x", unsigned(Addr(below)));
                 }
-                if (tag->Magic != MEMTAG_MAGIC) return Fail("メモリタグの MagicID が不正です  MemTag:0x%08x", unsigned(Addr(tag)));
-                if (tag->Size < kUserOffset + 2 * HEAP_GUARD_SIZE || Addr(tag) + tag->Size > end || tag->UseHeapMem != piece || tag->Heap != heap_) {
-                    return Fail("メモリタグのサイズかヒープメモリ情報が不正です  MemTag:0x%08x  Size:%u", unsigned(Addr(tag)), unsigned(tag->Size));
+                if (tag->Magic != MEMTAG_MAGIC)
+                    return Fail("メモリタグの MagicID が不正です  MemTag:0x%08x", unsigned(Addr(tag)));
+                if (tag->Size < kUserOffset + 2 * HEAP_GUARD_SIZE || Addr(tag) + tag->Size > end ||
+                    tag->UseHeapMem != piece || tag->Heap != heap_) {
+                    return Fail("メモリタグのサイズかヒープメモリ情報が不正です  MemTag:0x%08x  Size:%u",
+                                unsigned(Addr(tag)), unsigned(tag->Size));
                 }
                 if (((tag->Flags & MEMTAG_FLAG_PREV) != 0) == first) {
                     return Fail("メモリタグの前方フラグが不正です  MemTag:0x%08x", unsigned(Addr(tag)));
@@ -979,14 +1013,16 @@ private:
                     ++useNum_;
                     use_ += tag->Size;
                 } else {
-                    if (previousFree) return Fail("空きメモリタグが隣り合っています  MemTag:0x%08x", unsigned(Addr(tag)));
+                    if (previousFree)
+                        return Fail("空きメモリタグが隣り合っています  MemTag:0x%08x", unsigned(Addr(tag)));
                     ++freeNum_;
                     free_ += tag->Size;
                 }
                 previousFree = !isUsed;
                 if ((tag->Flags & MEMTAG_FLAG_NEXT) == 0) {
                     if (Addr(tag) + tag->Size != end) {
-                        return Fail("ヒープメモリ末尾のメモリタグのサイズが不正です  MemTag:0x%08x", unsigned(Addr(tag)));
+                        return Fail("ヒープメモリ末尾のメモリタグのサイズが不正です  MemTag:0x%08x",
+                                    unsigned(Addr(tag)));
                     }
                     break;
                 }
@@ -998,7 +1034,8 @@ private:
                 tag = tag->Next;
             }
             if (used != piece->UseMemTagCount) {
-                return Fail("ヒープメモリの使用メモリタグ数が一致しません  HeapMemInfo->UseMemTagCount:%d(%d)", piece->UseMemTagCount, used);
+                return Fail("ヒープメモリの使用メモリタグ数が一致しません  HeapMemInfo->UseMemTagCount:%d(%d)",
+                            piece->UseMemTagCount, used);
             }
             prevTag = tag;
         }
@@ -1057,18 +1094,21 @@ private:
         MemTag *expect = UsedFrom(heap_->FirstTag);
         for (MemTag *tag = heap_->FirstUseTag;; tag = tag->ListNext) {
             if (tag != expect) {
-                if (tag == NULL || expect == NULL) return Fail("使用リストのメモリタグ数が一致しません  MemTag:0x%08x", unsigned(Addr(prev)));
+                if (tag == NULL || expect == NULL)
+                    return Fail("使用リストのメモリタグ数が一致しません  MemTag:0x%08x", unsigned(Addr(prev)));
                 if (InsideAPiece(tag) && tag->Magic == MEMTAG_MAGIC && (tag->Flags & MEMTAG_FLAG_USE) == 0) {
                     return Fail("使用リストに空きメモリタグがあります  MemTag:0x%08x", unsigned(Addr(tag)));
                 }
                 return Fail("使用リストのリンクが壊れています  MemTag:0x%08x", unsigned(Addr(prev)));
             }
             if (tag == NULL) break;
-            if (tag->ListPrev != prev) return Fail("使用リストのリンクが壊れています  MemTag:0x%08x", unsigned(Addr(tag)));
+            if (tag->ListPrev != prev)
+                return Fail("使用リストのリンクが壊れています  MemTag:0x%08x", unsigned(Addr(tag)));
             prev = tag;
             expect = UsedFrom(tag->Next);
         }
-        if (heap_->LastUseTag != prev) return Fail("使用リストの末尾が一致しません  MemTag:0x%08x", unsigned(Addr(prev)));
+        if (heap_->LastUseTag != prev)
+            return Fail("使用リストの末尾が一致しません  MemTag:0x%08x", unsigned(Addr(prev)));
         return true;
     }
 
@@ -1088,7 +1128,8 @@ private:
                 for (MemTag *tag = head; tag != NULL; tag = tag->ListNext) {
                     if (++count > freeNum_) return Fail("空きリストのメモリタグが多すぎます");
                     if (!InsideAPiece(tag)) {
-                        return Fail("空きリストのリンクが壊れています  FLI:%d  SLI:%d  MemTag:0x%08x", f, s, unsigned(Addr(tag)));
+                        return Fail("空きリストのリンクが壊れています  FLI:%d  SLI:%d  MemTag:0x%08x", f, s,
+                                    unsigned(Addr(tag)));
                     }
                     int tf, ts;
                     if (tag->Magic != MEMTAG_MAGIC || (tag->Flags & MEMTAG_FLAG_USE) != 0) {
@@ -1096,7 +1137,8 @@ private:
                     }
                     ClassOf(tag->Size, &tf, &ts);
                     if (tf != f || ts != s || tag->FLI != f || tag->SLI != s || tag->ListPrev != prev) {
-                        return Fail("メモリタグのカテゴリが不正です  MemTag:0x%08x  FLI:%d  SLI:%d", unsigned(Addr(tag)), f, s);
+                        return Fail("メモリタグのカテゴリが不正です  MemTag:0x%08x  FLI:%d  SLI:%d",
+                                    unsigned(Addr(tag)), f, s);
                     }
                     prev = tag;
                 }

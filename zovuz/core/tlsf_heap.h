@@ -17,14 +17,14 @@
 #define MEMTAG_FILE_LENGTH 18     // last 17 characters of the source path + terminator
 #define MEMTAG_FLAG_LINE_HIGH 0x03
 #define MEMTAG_FLAG_USE 0x04
-#define MEMTAG_FLAG_NEXT 0x08     // another tag follows in the same heap memory
-#define MEMTAG_FLAG_PREV 0x10     // another tag precedes in the same heap memory
+#define MEMTAG_FLAG_NEXT 0x08  // another tag follows in the same heap memory
+#define MEMTAG_FLAG_PREV 0x10  // another tag precedes in the same heap memory
 
 #define HEAP_KIND_TLSF 1
 #define HEAP_GUARD_BYTE 0xAA
 #define HEAP_GUARD_SIZE 16
-#define HEAP_TAG_OVERHEAD 144      // overhead counted when a class is chosen; also the smallest block
-#define HEAP_MIN_MEMORY_SIZE 224   // smallest piece a heap accepts
+#define HEAP_TAG_OVERHEAD 144     // overhead counted when a class is chosen; also the smallest block
+#define HEAP_MIN_MEMORY_SIZE 224  // smallest piece a heap accepts
 #define HEAP_MIN_GROW_UNIT 0x100000
 #define HEAP_FLI_COUNT 32
 #define HEAP_SLI_COUNT 32
@@ -33,30 +33,32 @@
 struct VaZuri;
 struct HeapMemInfo;
 
-struct MemTag {
-    uint32_t Magic;                  // MEMTAG_MAGIC
-    char File[MEMTAG_FILE_LENGTH];   // tail of the requesting source path, "Free" for a free block
-    uint8_t Flags;                   // MEMTAG_FLAG_*
-    uint8_t Reserved;                // always 0
-    uint8_t FLI;                     // TLSF first-level class of a free tag
-    uint8_t SLI;                     // TLSF second-level class of a free tag
-    uint16_t ID;                     // the heap's running tag id when the tag was made
-    uint16_t Time;                   // the heap's time stamp (seconds) when the tag was made
-    uint16_t Line;                   // low 16 bits of the line number
-    uint32_t Size;                   // whole block, tag included
-    void *AllocAddress;              // the block's start (the tag itself with inline tags)
-    void *UserAddress;               // the address handed out
-    uint32_t UserSize;               // the size that was asked for
-    MemTag *Prev;                    // neighbour below in address order
-    MemTag *Next;                    // neighbour above in address order
-    MemTag *ListPrev;                // previous in the used list or the free class list
-    MemTag *ListNext;                // next in the used list or the free class list
-    VaZuri *Heap;                    // owning heap
-    HeapMemInfo *UseHeapMem;         // piece that holds the block
+struct MemTag
+{
+    uint32_t Magic;                 // MEMTAG_MAGIC
+    char File[MEMTAG_FILE_LENGTH];  // tail of the requesting source path, "Free" for a free block
+    uint8_t Flags;                  // MEMTAG_FLAG_*
+    uint8_t Reserved;               // always 0
+    uint8_t FLI;                    // TLSF first-level class of a free tag
+    uint8_t SLI;                    // TLSF second-level class of a free tag
+    uint16_t ID;                    // the heap's running tag id when the tag was made
+    uint16_t Time;                  // the heap's time stamp (seconds) when the tag was made
+    uint16_t Line;                  // low 16 bits of the line number
+    uint32_t Size;                  // whole block, tag included
+    void *AllocAddress;             // the block's start (the tag itself with inline tags)
+    void *UserAddress;              // the address handed out
+    uint32_t UserSize;              // the size that was asked for
+    MemTag *Prev;                   // neighbour below in address order
+    MemTag *Next;                   // neighbour above in address order
+    MemTag *ListPrev;               // previous in the used list or the free class list
+    MemTag *ListNext;               // next in the used list or the free class list
+    VaZuri *Heap;                   // owning heap
+    HeapMemInfo *UseHeapMem;        // piece that holds the block
 };
 
 // What a page provider hands out: the provider's own record of one piece.
-struct HeapPageRecord {
+struct HeapPageRecord
+{
     void *Address;  // start of the committed pages
     size_t Size;    // size of the region the system reports
 };
@@ -69,56 +71,57 @@ typedef size_t (*HeapPageSizeCallback)(void *ProviderArg, const HeapPageRecord *
 typedef int (*HeapPageFreeCallback)(void *ProviderArg, HeapPageRecord *Record);
 
 // One piece of memory added to a heap; kept at the piece's start.
-struct HeapMemInfo {
-    void *Address;                // start of the piece
-    size_t Size;                  // size of the piece
-    int UseMemTagCount;           // used tags inside the piece
-    MemTag *FirstTag;             // first tag inside the piece
-    uint32_t Flags;               // bit 0: auto-allocated, given back when it empties
-    HeapMemInfo *Prev;            // pieces of the heap in address order
+struct HeapMemInfo
+{
+    void *Address;       // start of the piece
+    size_t Size;         // size of the piece
+    int UseMemTagCount;  // used tags inside the piece
+    MemTag *FirstTag;    // first tag inside the piece
+    uint32_t Flags;      // bit 0: auto-allocated, given back when it empties
+    HeapMemInfo *Prev;   // pieces of the heap in address order
     HeapMemInfo *Next;
-    HeapPageRecord PageRecord;    // the provider's record of an auto-allocated piece
+    HeapPageRecord PageRecord;  // the provider's record of an auto-allocated piece
 };
 
 #define HEAPMEM_FLAG_AUTO_ALLOC 0x01
 
-struct VaZuri {
-    int Initialized;                          // set by InitializeHeap, cleared by TerminateHeap
-    int AutoGrow;                             // take memory from the page provider when short
-    size_t GrowUnit;                          // growth unit in bytes
-    void *ProviderArg;                        // handed to every provider callback
-    HeapPageAllocCallback PageAlloc;          // page provider
+struct VaZuri
+{
+    int Initialized;                  // set by InitializeHeap, cleared by TerminateHeap
+    int AutoGrow;                     // take memory from the page provider when short
+    size_t GrowUnit;                  // growth unit in bytes
+    void *ProviderArg;                // handed to every provider callback
+    HeapPageAllocCallback PageAlloc;  // page provider
     HeapPageAddressCallback PageAddress;
     HeapPageSizeCallback PageSize;
     HeapPageFreeCallback PageFree;
-    int Kind;                                 // HEAP_KIND_TLSF (the only kind built)
-    uint32_t Aligned;                         // default alignment, a multiple of 16
-    int UseTagNum;                            // used blocks
-    int FreeTagNum;                           // free blocks
-    uint64_t TotalUseSize;                    // bytes of used blocks, tags included
-    uint64_t TotalFreeSize;                   // bytes of free blocks, tags included
-    uint64_t TotalSize;                       // bytes of all pieces' blocks
-    int HeapMemNum;                           // pieces in the heap
-    uint16_t TagID;                           // running tag id
-    uint16_t TimeStamp;                       // current time stamp in seconds
-    MemTag *FirstTag;                         // all tags in address order
+    int Kind;                // HEAP_KIND_TLSF (the only kind built)
+    uint32_t Aligned;        // default alignment, a multiple of 16
+    int UseTagNum;           // used blocks
+    int FreeTagNum;          // free blocks
+    uint64_t TotalUseSize;   // bytes of used blocks, tags included
+    uint64_t TotalFreeSize;  // bytes of free blocks, tags included
+    uint64_t TotalSize;      // bytes of all pieces' blocks
+    int HeapMemNum;          // pieces in the heap
+    uint16_t TagID;          // running tag id
+    uint16_t TimeStamp;      // current time stamp in seconds
+    MemTag *FirstTag;        // all tags in address order
     MemTag *LastTag;
-    MemTag *FirstUseTag;                      // used tags in address order
+    MemTag *FirstUseTag;  // used tags in address order
     MemTag *LastUseTag;
-    HeapMemInfo *FirstHeapMem;                // pieces in address order
-    uint32_t FLBitmap;                        // first level: bit f set when SLBitmap[f] != 0
-    uint32_t SLBitmap[HEAP_FLI_COUNT];        // second level: bit s set when the list is not empty
+    HeapMemInfo *FirstHeapMem;                         // pieces in address order
+    uint32_t FLBitmap;                                 // first level: bit f set when SLBitmap[f] != 0
+    uint32_t SLBitmap[HEAP_FLI_COUNT];                 // second level: bit s set when the list is not empty
     MemTag *FreeList[HEAP_FLI_COUNT][HEAP_SLI_COUNT];  // free-list heads per class
-    DxCriticalSection Lock;                   // the heap's own lock
-    int OwnerLocked;                          // set by an owner that reaches the heap only under a
-                                              // lock of its own (the tracked allocator); the heap
-                                              // then takes no second lock inside it
+    DxCriticalSection Lock;                            // the heap's own lock
+    int OwnerLocked;                                   // set by an owner that reaches the heap only under a
+                                                       // lock of its own (the tracked allocator); the heap
+                                                       // then takes no second lock inside it
 };
 
 // Sets up the heap; a first piece of memory may be given (it is never given back). 0 / -1.
-int InitializeHeap(VaZuri *Heap, int Kind, uint32_t Alignment, int AutoGrow, size_t GrowUnit,
-                   void *ProviderArg, HeapPageAllocCallback PageAlloc,
-                   HeapPageAddressCallback PageAddress, HeapPageSizeCallback PageSize,
+int InitializeHeap(VaZuri *Heap, int Kind, uint32_t Alignment, int AutoGrow, size_t GrowUnit, void *ProviderArg,
+                   HeapPageAllocCallback PageAlloc, HeapPageAddressCallback PageAddress, HeapPageSizeCallback PageSize,
                    HeapPageFreeCallback PageFree, void *FirstMemory, size_t FirstMemorySize);
 
 // Gives every auto-allocated piece back and clears the heap object. 0.
@@ -189,4 +192,3 @@ int HeapPageFree(void *ProviderArg, HeapPageRecord *Record);
 
 // Ends the process at once: the heap can no longer be trusted.
 [[noreturn]] void HeapStopProgram(void);
-

@@ -8,8 +8,7 @@ namespace {
 int FindPoint(const TouchInputData *Frame, int Device, int ID)
 {
     for (int i = 0; i < Frame->PointNum; ++i)
-        if (Frame->Point[i].Device == Device && Frame->Point[i].ID == ID)
-            return i;
+        if (Frame->Point[i].Device == Device && Frame->Point[i].ID == ID) return i;
     return -1;
 }
 
@@ -17,11 +16,10 @@ void AddChange(TouchRecordData *Record, const TouchInputPoint &Point)
 {
     Record->ChangeLog[Record->ChangeNext] = Point;
     Record->ChangeNext = (Record->ChangeNext + 1) % TOUCHINPUTDATA_LOGNUM;
-    if (Record->ChangeNum < TOUCHINPUTDATA_LOGNUM)
-        Record->ChangeNum++;
+    if (Record->ChangeNum < TOUCHINPUTDATA_LOGNUM) Record->ChangeNum++;
 }
 
-} // namespace
+}  // namespace
 
 void ResetTouchRecord(TouchRecordData *Record)
 {
@@ -33,8 +31,7 @@ void ResetTouchRecord(TouchRecordData *Record)
 
 int AddTouchInputPoint(TouchInputData *Frame, int ID, int PositionX, int PositionY)
 {
-    if (Frame->PointNum >= TOUCHINPUTPOINT_MAXNUM)
-        return -1;
+    if (Frame->PointNum >= TOUCHINPUTPOINT_MAXNUM) return -1;
     TouchInputPoint &point = Frame->Point[Frame->PointNum++];
     point.Device = 0;
     point.ID = ID;
@@ -55,20 +52,17 @@ void RecordTouchFrame(TouchRecordData *Record, const TouchInputData *Frame)
 
     Record->Log[Record->LogNext] = *Frame;
     Record->LogNext = (Record->LogNext + 1) % TOUCHINPUTDATA_LOGNUM;
-    if (Record->LogNum < TOUCHINPUTDATA_LOGNUM)
-        Record->LogNum++;
+    if (Record->LogNum < TOUCHINPUTDATA_LOGNUM) Record->LogNum++;
     Record->Previous = *Frame;
 
-    if (Frame->PointNum == 0)
-    {
+    if (Frame->PointNum == 0) {
         Record->MainDevice = -1;
         Record->MainID = -1;
         Record->MainIndex = -1;
         return;
     }
     int index = FindPoint(Frame, Record->MainDevice, Record->MainID);
-    if (Record->MainID >= 0 && index >= 0)
-    {
+    if (Record->MainID >= 0 && index >= 0) {
         Record->MainIndex = index;
         return;
     }
@@ -82,25 +76,21 @@ int GetMainTouchPosition(const TouchRecordData *Record, int *X, int *Y)
     const TouchInputData &frame = Record->Previous;
     if (frame.PointNum <= 0 || Record->MainID < 0 || Record->MainIndex < 0 || Record->MainIndex >= frame.PointNum)
         return 0;
-    if (X != nullptr)
-        *X = frame.Point[Record->MainIndex].PositionX;
-    if (Y != nullptr)
-        *Y = frame.Point[Record->MainIndex].PositionY;
+    if (X != nullptr) *X = frame.Point[Record->MainIndex].PositionX;
+    if (Y != nullptr) *Y = frame.Point[Record->MainIndex].PositionY;
     return 1;
 }
 
 const TouchInputData *GetTouchLogFrame(const TouchRecordData *Record, int Index)
 {
-    if (Index < 0 || Index >= Record->LogNum)
-        return nullptr;
+    if (Index < 0 || Index >= Record->LogNum) return nullptr;
     int oldest = (Record->LogNext - Record->LogNum + TOUCHINPUTDATA_LOGNUM) % TOUCHINPUTDATA_LOGNUM;
     return &Record->Log[(oldest + Index) % TOUCHINPUTDATA_LOGNUM];
 }
 
 const TouchInputPoint *GetTouchChangePoint(const TouchRecordData *Record, int Index)
 {
-    if (Index < 0 || Index >= Record->ChangeNum)
-        return nullptr;
+    if (Index < 0 || Index >= Record->ChangeNum) return nullptr;
     int oldest = (Record->ChangeNext - Record->ChangeNum + TOUCHINPUTDATA_LOGNUM) % TOUCHINPUTDATA_LOGNUM;
     return &Record->ChangeLog[(oldest + Index) % TOUCHINPUTDATA_LOGNUM];
 }

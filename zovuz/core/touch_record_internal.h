@@ -5,8 +5,8 @@
 
 #include <stdint.h>
 
-#define TOUCHINPUTPOINT_MAXNUM 16    // points in one frame
-#define TOUCHINPUTDATA_LOGNUM 120    // frames and changed points kept
+#define TOUCHINPUTPOINT_MAXNUM 16  // points in one frame
+#define TOUCHINPUTDATA_LOGNUM 120  // frames and changed points kept
 
 struct TouchInputPoint
 {
@@ -18,7 +18,7 @@ struct TouchInputPoint
 
 struct TouchInputData
 {
-    int64_t Time;                                   // microseconds
+    int64_t Time;  // microseconds
     int PointNum;
     TouchInputPoint Point[TOUCHINPUTPOINT_MAXNUM];
 };
@@ -32,10 +32,10 @@ struct TouchRecordData
     TouchInputPoint ChangeLog[TOUCHINPUTDATA_LOGNUM];  // ring of points that appeared or went
     int ChangeNum;
     int ChangeNext;
-    TouchInputData Previous;                           // the latest frame
-    int MainDevice;                                    // main touch, -1 when nothing is down
+    TouchInputData Previous;  // the latest frame
+    int MainDevice;           // main touch, -1 when nothing is down
     int MainID;
-    int MainIndex;                                     // its index in Previous
+    int MainIndex;  // its index in Previous
 };
 
 // Empties the records; no main touch.

@@ -16,10 +16,8 @@ MatrixDefaultsData MatrixDefaults;
 
 double AspectOrDefault(double Aspect)
 {
-    if (Aspect >= 0.0)
-        return Aspect;
-    if (MatrixDefaults.ScreenWidth == 0 || MatrixDefaults.ScreenHeight == 0)
-        return 0.75;
+    if (Aspect >= 0.0) return Aspect;
+    if (MatrixDefaults.ScreenWidth == 0 || MatrixDefaults.ScreenHeight == 0) return 0.75;
     return static_cast<double>(MatrixDefaults.ScreenHeight) / MatrixDefaults.ScreenWidth;
 }
 
@@ -27,43 +25,36 @@ template <typename Matrix>
 void Identity(Matrix *Out)
 {
     memset(Out, 0, sizeof(*Out));
-    for (int i = 0; i < 4; ++i)
-        Out->m[i][i] = 1;
+    for (int i = 0; i < 4; ++i) Out->m[i][i] = 1;
 }
 
 template <typename Matrix>
 void Multiply(Matrix *Out, const Matrix *A, const Matrix *B)
 {
-    if (Out == NULL)
-        return;
+    if (Out == NULL) return;
     Matrix result;
     for (int row = 0; row < 4; ++row)
         for (int col = 0; col < 4; ++col)
-            result.m[row][col] = A->m[row][0] * B->m[0][col] + A->m[row][1] * B->m[1][col]
-                                 + A->m[row][2] * B->m[2][col] + A->m[row][3] * B->m[3][col];
+            result.m[row][col] = A->m[row][0] * B->m[0][col] + A->m[row][1] * B->m[1][col] +
+                                 A->m[row][2] * B->m[2][col] + A->m[row][3] * B->m[3][col];
     *Out = result;
 }
 
-double Dot(const VECTOR_D &A, const VECTOR_D &B)
-{
-    return A.x * B.x + A.y * B.y + A.z * B.z;
-}
+double Dot(const VECTOR_D &A, const VECTOR_D &B) { return A.x * B.x + A.y * B.y + A.z * B.z; }
 
-} // namespace
+}  // namespace
 
 int ConvertMatrixDToF(MATRIX *Out, const MATRIX_D *In)
 {
     for (int row = 0; row < 4; ++row)
-        for (int col = 0; col < 4; ++col)
-            Out->m[row][col] = static_cast<float>(In->m[row][col]);
+        for (int col = 0; col < 4; ++col) Out->m[row][col] = static_cast<float>(In->m[row][col]);
     return 0;
 }
 
 int ConvertMatrixFToD(MATRIX_D *Out, const MATRIX *In)
 {
     for (int row = 0; row < 4; ++row)
-        for (int col = 0; col < 4; ++col)
-            Out->m[row][col] = In->m[row][col];
+        for (int col = 0; col < 4; ++col) Out->m[row][col] = In->m[row][col];
     return 0;
 }
 
@@ -97,8 +88,7 @@ int CreateInverseMatrixD(MATRIX_D *Out, const MATRIX_D *In)
     double c1 = m[2][0] * m[3][2] - m[3][0] * m[2][2];
     double c0 = m[2][0] * m[3][1] - m[3][0] * m[2][1];
     double det = s0 * c5 - s1 * c4 + s2 * c3 + s3 * c2 - s4 * c1 + s5 * c0;
-    if (det > -1e-7 && det < 1e-7)
-        return -1;
+    if (det > -1e-7 && det < 1e-7) return -1;
     double r = 1.0 / det;
     MATRIX_D b;
     b.m[0][0] = (m[1][1] * c5 - m[1][2] * c4 + m[1][3] * c3) * r;
@@ -131,8 +121,7 @@ int CreateLookAtMatrixD(MATRIX_D *Out, const VECTOR_D *Eye, const VECTOR_D *Targ
     NormalizeVectorD(&y, &y);
     NormalizeVectorD(&z, &z);
     const VECTOR_D axes[3] = {x, y, z};
-    for (int col = 0; col < 3; ++col)
-    {
+    for (int col = 0; col < 3; ++col) {
         Out->m[0][col] = axes[col].x;
         Out->m[1][col] = axes[col].y;
         Out->m[2][col] = axes[col].z;
@@ -160,8 +149,7 @@ int MultiplyMatrixD(MATRIX_D *Out, const MATRIX_D *A, const MATRIX_D *B)
 int CreatePlaneFromPointNormalD(PLANE_D *Out, const VECTOR_D *Point, const VECTOR_D *Normal)
 {
     double squared = Dot(*Normal, *Normal);
-    if (squared < 1e-9)
-    {
+    if (squared < 1e-9) {
         Out->a = Out->b = Out->c = Out->d = -1.0;
         return 0;
     }
@@ -176,8 +164,7 @@ int CreatePlaneFromPointNormalD(PLANE_D *Out, const VECTOR_D *Point, const VECTO
 
 int CreateOrthoMatrixD(MATRIX_D *Out, double Size, double Near, double Far, double Aspect)
 {
-    if (fabs(Near - Far) < 0.0001)
-        return -1;
+    if (fabs(Near - Far) < 0.0001) return -1;
     double aspect = AspectOrDefault(Aspect);
     memset(Out, 0, sizeof(*Out));
     Out->m[0][0] = 2.0 / (Size / aspect);
@@ -192,8 +179,7 @@ int CreatePerspectiveFovMatrixD(MATRIX_D *Out, double Fov, double Near, double F
 {
     double sine = sin(Fov * 0.5);
     double cosine = cos(Fov * 0.5);
-    if (fabs(Far - Near) < 0.0001 || fabs(sine) < 0.0001)
-        return -1;
+    if (fabs(Far - Near) < 0.0001 || fabs(sine) < 0.0001) return -1;
     double aspect = AspectOrDefault(Aspect);
     double yScale = cosine / sine;
     double q = Far / (Far - Near);
@@ -210,8 +196,7 @@ int CreateTransposeMatrix(MATRIX *Out, const MATRIX *In)
 {
     MATRIX in = *In;
     for (int row = 0; row < 4; ++row)
-        for (int col = 0; col < 4; ++col)
-            Out->m[row][col] = in.m[col][row];
+        for (int col = 0; col < 4; ++col) Out->m[row][col] = in.m[col][row];
     return 0;
 }
 
@@ -236,8 +221,7 @@ void SetMatrixDefaultScreenSize(int Width, int Height)
 VECTOR NormalizeVector(VECTOR In)
 {
     float squared = In.x * In.x + In.y * In.y + In.z * In.z;
-    if (squared < 1e-7f)
-        return VECTOR{-1.0f, -1.0f, -1.0f};
+    if (squared < 1e-7f) return VECTOR{-1.0f, -1.0f, -1.0f};
     float length = sqrtf(squared);
     return VECTOR{In.x / length, In.y / length, In.z / length};
 }
@@ -248,10 +232,7 @@ float VectorLength(float X, float Y, float Z)
     return squared < 1e-7f ? 0.0f : sqrtf(squared);
 }
 
-float VectorDot(VECTOR A, VECTOR B)
-{
-    return A.x * B.x + A.y * B.y + A.z * B.z;
-}
+float VectorDot(VECTOR A, VECTOR B) { return A.x * B.x + A.y * B.y + A.z * B.z; }
 
 int NormalizeVectorD(VECTOR_D *Out, const VECTOR_D *In)
 {
@@ -300,8 +281,7 @@ int VectorTransform(VECTOR *Out, const VECTOR *In, const MATRIX *M)
 int VectorTransformNoTranslate(VECTOR *Out, const VECTOR *In, const MATRIX *M)
 {
     float r[3];
-    for (int col = 0; col < 3; ++col)
-        r[col] = In->x * M->m[0][col] + In->y * M->m[1][col] + In->z * M->m[2][col];
+    for (int col = 0; col < 3; ++col) r[col] = In->x * M->m[0][col] + In->y * M->m[1][col] + In->z * M->m[2][col];
     *Out = VECTOR{r[0], r[1], r[2]};
     return 0;
 }

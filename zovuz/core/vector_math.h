@@ -56,7 +56,7 @@ int CreatePlaneFromPointNormalD(PLANE_D *Out, const VECTOR_D *Point, const VECTO
 int CreateOrthoMatrixD(MATRIX_D *Out, double Size, double Near, double Far, double Aspect);
 int CreatePerspectiveFovMatrixD(MATRIX_D *Out, double Fov, double Near, double Far, double Aspect);
 
-int CreateTransposeMatrix(MATRIX *Out, const MATRIX *In);   // Out may be In
+int CreateTransposeMatrix(MATRIX *Out, const MATRIX *In);  // Out may be In
 int CreateViewportMatrixD(MATRIX_D *Out, double X, double Y, double Width, double Height);
 
 // The screen size behind the default aspect ratio (the graphics layer sets it at every screen
@@ -69,7 +69,7 @@ VECTOR NormalizeVector(VECTOR In);
 float VectorLength(float X, float Y, float Z);
 float VectorDot(VECTOR A, VECTOR B);
 
-int NormalizeVectorD(VECTOR_D *Out, const VECTOR_D *In);    // no threshold
+int NormalizeVectorD(VECTOR_D *Out, const VECTOR_D *In);  // no threshold
 int VectorCrossD(VECTOR_D *Out, const VECTOR_D *A, const VECTOR_D *B);
 int VectorSubD(VECTOR_D *Out, const VECTOR_D *A, const VECTOR_D *B);
 

@@ -58,22 +58,22 @@ void ForceForegroundWindow(HWND__ *Window, int TopMostFlag);
 // The application's menu callback: receives the WM_COMMAND item id.
 typedef int (*MenuCommandCallback)(unsigned short ItemID);
 
-int ChangeWindowMode(int WindowFlag);                    // 1 window, 0 full screen (the default)
-int SetAlwaysRunFlag(int Flag);                          // 1: keep running while inactive
+int ChangeWindowMode(int WindowFlag);  // 1 window, 0 full screen (the default)
+int SetAlwaysRunFlag(int Flag);        // 1: keep running while inactive
 int GetAlwaysRunFlag(void);
-int SetMenuAutoDisplayFlag(int Flag);                    // full screen: menu only while the mouse asks
+int SetMenuAutoDisplayFlag(int Flag);  // full screen: menu only while the mouse asks
 int SetDisplayMenuFlag(int Flag);
 int SetUseMenuFlag(int Flag);
 // Loads the menu resource (-1: no menu) from the program and registers the callback. 0 / -1.
 int SetWindowMenuFromResource(int MenuID, MenuCommandCallback Callback);
-int SetDoubleStartValidFlag(int Flag);                   // 0: a second instance is refused
+int SetDoubleStartValidFlag(int Flag);  // 0: a second instance is refused
 // The title, in the current character code; before start-up it also names the window class.
 int SetMainWindowText(const char *WindowText);
 int SetWindowIconId(int ID);
-int SetMouseDispFlag(int DispFlag);                      // -1 re-applies the current setting
+int SetMouseDispFlag(int DispFlag);  // -1 re-applies the current setting
 // Resizable by the user; FitFlag 1 keeps the drawing scaled to the window, else free size.
 int SetWindowSizeChangeEnableFlag(int Flag, int FitFlag);
-int SetWindowSize(int Width, int Height);                // client size
+int SetWindowSize(int Width, int Height);                     // client size
 int SetWindowSizeExtendRate(double ExRateX, double ExRateY);  // ExRateY <= 0: same as X
 double GetWindowSizeExtendRate(double *ExRateX, double *ExRateY);
 int SetWindowMaxSize(int MaxWidth, int MaxHeight);
@@ -89,7 +89,7 @@ int GetWindowModeFlag(void);
 int GetWindowActiveFlag(void);
 int GetWindowClosePostedFlag(void);
 int GetWindowPosition(int *X, int *Y);
-int GetWindowClientSize(int *Width, int *Height);        // -1 without a window
+int GetWindowClientSize(int *Width, int *Height);  // -1 without a window
 int IsMenuDisplayed(void);
 // Wheel notches turned since the last clear (120 units each), truncated toward zero; with
 // ClearFlag the notches returned are taken off the count, the remainder stays.
@@ -105,7 +105,7 @@ int ChangeWindowStyle(int CenterFlag);
 
 // ---- menu items ----------------------------------------------------------------------------
 
-#define MENUITEM_NAME_MAXLENGTH 128   // characters of an item's text, terminator included
+#define MENUITEM_NAME_MAXLENGTH 128  // characters of an item's text, terminator included
 
 // One item of a menu, read by position.
 struct MenuItemInfoData

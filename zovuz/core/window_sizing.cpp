@@ -7,10 +7,7 @@ namespace {
 
 constexpr int SmallestClientSide = 16;
 
-bool MovesLeftSide(int Edge)
-{
-    return Edge == SIZING_LEFT || Edge == SIZING_TOPLEFT || Edge == SIZING_BOTTOMLEFT;
-}
+bool MovesLeftSide(int Edge) { return Edge == SIZING_LEFT || Edge == SIZING_TOPLEFT || Edge == SIZING_BOTTOMLEFT; }
 
 bool MovesBottomSide(int Edge)
 {
@@ -21,10 +18,8 @@ bool MovesBottomSide(int Edge)
 bool HoldWithinLimits(int MinSetFlag, int Min, int MaxSetFlag, int Max, int *Side)
 {
     int held = *Side;
-    if (MinSetFlag && held < Min)
-        held = Min;
-    if (MaxSetFlag && held > Max)
-        held = Max;
+    if (MinSetFlag && held < Min) held = Min;
+    if (MaxSetFlag && held > Max) held = Max;
     bool moved = held != *Side;
     *Side = held;
     return moved;
@@ -47,34 +42,25 @@ void ScaledClientSize(const WindowSizingLimits &L, int Edge, int *Width, int *He
     // The follower takes the draw screen's proportions. When that takes it past a limit it is
     // held at the limit and decides instead; it decides for good, so limits that cannot both be
     // met never make the sides take turns.
-    if (widthDecides)
-    {
+    if (widthDecides) {
         height = width * L.DrawHeight / L.DrawWidth;
-        if (HoldWithinLimits(L.MinSizeSetFlag, L.MinHeight, L.MaxSizeSetFlag, L.MaxHeight, &height))
-        {
+        if (HoldWithinLimits(L.MinSizeSetFlag, L.MinHeight, L.MaxSizeSetFlag, L.MaxHeight, &height)) {
             width = height * L.DrawWidth / L.DrawHeight;
             widthDecides = false;
         }
-    }
-    else
-    {
+    } else {
         width = height * L.DrawWidth / L.DrawHeight;
-        if (HoldWithinLimits(L.MinSizeSetFlag, L.MinWidth, L.MaxSizeSetFlag, L.MaxWidth, &width))
-        {
+        if (HoldWithinLimits(L.MinSizeSetFlag, L.MinWidth, L.MaxSizeSetFlag, L.MaxWidth, &width)) {
             height = width * L.DrawHeight / L.DrawWidth;
             widthDecides = true;
         }
     }
-    if (width < SmallestClientSide || height < SmallestClientSide)
-    {
-        if (L.DrawWidth <= L.DrawHeight)
-        {
+    if (width < SmallestClientSide || height < SmallestClientSide) {
+        if (L.DrawWidth <= L.DrawHeight) {
             width = SmallestClientSide;
             height = SmallestClientSide * L.DrawHeight / L.DrawWidth;
             widthDecides = true;
-        }
-        else
-        {
+        } else {
             height = SmallestClientSide;
             width = SmallestClientSide * L.DrawWidth / L.DrawHeight;
             widthDecides = false;
@@ -99,7 +85,7 @@ void PlaceScaledRect(int Edge, int WindowWidth, int WindowHeight, SizingRect *Re
         Rect->Bottom = Rect->Top + WindowHeight;
 }
 
-} // namespace
+}  // namespace
 
 void ConstrainSizingRect(const WindowSizingLimits &L, int Edge, SizingRect *Rect, double *ExtendRate)
 {
@@ -108,8 +94,7 @@ void ConstrainSizingRect(const WindowSizingLimits &L, int Edge, SizingRect *Rect
     int width = std::min(proposedWidth, L.DisplayWidth);
     int height = std::min(proposedHeight, L.DisplayHeight);
 
-    if (L.ScalingFlag)
-    {
+    if (L.ScalingFlag) {
         ScaledClientSize(L, Edge, &width, &height, ExtendRate);
         PlaceScaledRect(Edge, width + L.FrameWidth, height + L.FrameHeight, Rect);
         return;
@@ -117,8 +102,7 @@ void ConstrainSizingRect(const WindowSizingLimits &L, int Edge, SizingRect *Rect
 
     int maxWidth = static_cast<int>(L.DrawWidth * L.ExtendRateX);
     int maxHeight = static_cast<int>(L.DrawHeight * L.ExtendRateY);
-    if (L.MaxSizeSetFlag)
-    {
+    if (L.MaxSizeSetFlag) {
         maxWidth = std::min(maxWidth, L.MaxWidth);
         maxHeight = std::min(maxHeight, L.MaxHeight);
     }
@@ -128,15 +112,13 @@ void ConstrainSizingRect(const WindowSizingLimits &L, int Edge, SizingRect *Rect
     width = std::max(std::min(width, maxWidth), minWidth);
     height = std::max(std::min(height, maxHeight), minHeight);
 
-    if (width != proposedWidth)
-    {
+    if (width != proposedWidth) {
         if (MovesLeftSide(Edge))
             Rect->Left = Rect->Right - (width + L.FrameWidth);
         else
             Rect->Right = Rect->Left + width + L.FrameWidth;
     }
-    if (height != proposedHeight)
-    {
+    if (height != proposedHeight) {
         if (MovesBottomSide(Edge))
             Rect->Bottom = Rect->Top + height + L.FrameHeight;
         else

@@ -3,8 +3,7 @@
 #pragma once
 
 // The edge or corner being dragged, numbered as WM_SIZING numbers them.
-enum WindowSizingEdge
-{
+enum WindowSizingEdge {
     SIZING_LEFT = 1,
     SIZING_RIGHT = 2,
     SIZING_TOP = 3,
@@ -22,13 +21,13 @@ struct SizingRect
 
 struct WindowSizingLimits
 {
-    int ScalingFlag;                      // the drawing is scaled to the window and no size is set
-    int DrawWidth, DrawHeight;            // draw-screen size
-    double ExtendRateX, ExtendRateY;      // the current extend rates (above 0)
+    int ScalingFlag;                  // the drawing is scaled to the window and no size is set
+    int DrawWidth, DrawHeight;        // draw-screen size
+    double ExtendRateX, ExtendRateY;  // the current extend rates (above 0)
     int MinSizeSetFlag, MinWidth, MinHeight;
     int MaxSizeSetFlag, MaxWidth, MaxHeight;
-    int DisplayWidth, DisplayHeight;      // the largest client size the display in use holds
-    int FrameWidth, FrameHeight;          // window size less client size
+    int DisplayWidth, DisplayHeight;  // the largest client size the display in use holds
+    int FrameWidth, FrameHeight;      // window size less client size
 };
 
 // Changes Rect, the proposed window rectangle, to obey the limits for the dragged Edge. In

@@ -15,11 +15,17 @@ inline uint32_t ReadPixelValue(const uint8_t *p, int Bytes)
 {
     uint32_t v;
     switch (Bytes) {
-    case 4: memcpy(&v, p, 4); return v;
-    case 3: return (uint32_t)p[0] | (uint32_t)p[1] << 8 | (uint32_t)p[2] << 16;
-    case 2: return (uint32_t)p[0] | (uint32_t)p[1] << 8;
-    case 1: return p[0];
-    default: return 0;
+        case 4:
+            memcpy(&v, p, 4);
+            return v;
+        case 3:
+            return (uint32_t)p[0] | (uint32_t)p[1] << 8 | (uint32_t)p[2] << 16;
+        case 2:
+            return (uint32_t)p[0] | (uint32_t)p[1] << 8;
+        case 1:
+            return p[0];
+        default:
+            return 0;
     }
 }
 
@@ -27,20 +33,29 @@ inline uint32_t ReadPixelValue(const uint8_t *p, int Bytes)
 inline void WritePixelValue(uint8_t *p, int Bytes, uint32_t v)
 {
     switch (Bytes) {
-    case 4: memcpy(p, &v, 4); break;
-    case 3: p[0] = (uint8_t)v; p[1] = (uint8_t)(v >> 8); p[2] = (uint8_t)(v >> 16); break;
-    case 2: p[0] = (uint8_t)v; p[1] = (uint8_t)(v >> 8); break;
-    case 1: p[0] = (uint8_t)v; break;
-    default: break;
+        case 4:
+            memcpy(p, &v, 4);
+            break;
+        case 3:
+            p[0] = (uint8_t)v;
+            p[1] = (uint8_t)(v >> 8);
+            p[2] = (uint8_t)(v >> 16);
+            break;
+        case 2:
+            p[0] = (uint8_t)v;
+            p[1] = (uint8_t)(v >> 8);
+            break;
+        case 1:
+            p[0] = (uint8_t)v;
+            break;
+        default:
+            break;
     }
 }
 
 // The largest value of a channel Width bits wide, for widths up to 32 (also the mask of the
 // low Width bits).
-inline uint32_t WidthMax(int Width)
-{
-    return Width >= 32 ? 0xFFFFFFFFu : ((1u << Width) - 1u);
-}
+inline uint32_t WidthMax(int Width) { return Width >= 32 ? 0xFFFFFFFFu : ((1u << Width) - 1u); }
 
 // Fills Rows rows of Pixels pixels of 1 to 4 bytes with Value, whole 32-bit words at a time.
 void FillPixelRows(uint8_t *First, int Pitch, int Rows, int Pixels, int Bytes, uint32_t Value);
@@ -108,9 +123,9 @@ struct ColorConvertSettingsData
 extern ColorConvertSettingsData ColorConvertSettings;
 
 // The fast pairs of ConvertColorDataBlt: 1 when the pair was converted, 0 when it is not one.
-int ConvertColorDataFastPair(uint8_t *Dest, int DestPitch, const COLORDATA &DestColor,
-                             const uint8_t *Src, int SrcPitch, const COLORDATA &SrcColor,
-                             int Width, int Height, int ColorKeyAlphaTest, uint32_t ColorKey);
+int ConvertColorDataFastPair(uint8_t *Dest, int DestPitch, const COLORDATA &DestColor, const uint8_t *Src, int SrcPitch,
+                             const COLORDATA &SrcColor, int Width, int Height, int ColorKeyAlphaTest,
+                             uint32_t ColorKey);
 
 // ---- Image-load parameters ----------------------------------------------------------------
 
@@ -129,26 +144,26 @@ typedef int (*ImageLoaderFunction)(ImageStreamPair *Stream, BASEIMAGE *Image, in
 // The block every image load starts from.
 struct ImageLoadParam
 {
-    ImageLoaderFunction Loaders[IMAGE_LOADER_LIST_MAX]; // the caller's loaders, tried first
-    int LoaderCount;                                    // how many of them
-    int HeaderOnly;                                     // the loaders fill the header only
-    FileAccessFunctionTable FileOperations;             // to open and close image files
-    StreamFunctionTable FileStreamTable;                // streams of opened files
-    StreamFunctionTable MemStreamTable;                 // streams over memory images
-    int PremultipliedAlphaFlag;                         // deliver premultiplied colour
-    int TransparentColorFlag;                           // the transparent colour applies
-    uint32_t TransparentColor;                          // 0x00RRGGBB
+    ImageLoaderFunction Loaders[IMAGE_LOADER_LIST_MAX];  // the caller's loaders, tried first
+    int LoaderCount;                                     // how many of them
+    int HeaderOnly;                                      // the loaders fill the header only
+    FileAccessFunctionTable FileOperations;              // to open and close image files
+    StreamFunctionTable FileStreamTable;                 // streams of opened files
+    StreamFunctionTable MemStreamTable;                  // streams over memory images
+    int PremultipliedAlphaFlag;                          // deliver premultiplied colour
+    int TransparentColorFlag;                            // the transparent colour applies
+    uint32_t TransparentColor;                           // 0x00RRGGBB
 };
 
 // The library-wide load settings copied into every ImageLoadParam. The draw-state set-up
 // writes the transparent-colour flag and the transparent-colour setter its colour.
 struct ImageLoadDefaultsData
 {
-    ImageLoaderFunction Loaders[IMAGE_LOADER_LIST_MAX]; // registered default loaders (none)
-    int LoaderCount;                                    // number registered
-    int PremultipliedAlphaFlag;                         // never set in this system
-    int TransparentColorFlag;                           // 1 by default
-    uint32_t TransparentColor;                          // 0x00RRGGBB
+    ImageLoaderFunction Loaders[IMAGE_LOADER_LIST_MAX];  // registered default loaders (none)
+    int LoaderCount;                                     // number registered
+    int PremultipliedAlphaFlag;                          // never set in this system
+    int TransparentColorFlag;                            // 1 by default
+    uint32_t TransparentColor;                           // 0x00RRGGBB
 };
 extern ImageLoadDefaultsData ImageLoadDefaults;
 

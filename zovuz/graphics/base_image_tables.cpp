@@ -10,10 +10,8 @@ ImageLoadDefaultsData ImageLoadDefaults = {{}, 0, 0, 1, 0};
 void BuildBaseImageTables(void)
 {
     BaseImageTableData &t = BaseImageTables;
-    if (t.Built)
-        return;
-    for (int i = -512; i < 768; ++i)
-        t.ClampBytes[i + 512] = (uint8_t)(i < 0 ? 0 : i > 255 ? 255 : i);
+    if (t.Built) return;
+    for (int i = -512; i < 768; ++i) t.ClampBytes[i + 512] = (uint8_t)(i < 0 ? 0 : i > 255 ? 255 : i);
     for (int i = 0; i < 256; ++i) {
         t.YuvVToRed[i] = 26148 * (i - 128);
         t.YuvUToGreen[i] = -6406 * (i - 128);
@@ -33,8 +31,7 @@ void BuildBaseImageTables(void)
 
 int InitializeBaseImageTables(void)
 {
-    if (BaseImageTables.Initialized)
-        return -1;
+    if (BaseImageTables.Initialized) return -1;
     BuildBaseImageTables();
     BaseImageTables.Initialized = 1;
     return 0;
@@ -43,8 +40,7 @@ int InitializeBaseImageTables(void)
 int TerminateBaseImageTables(void)
 {
     // The tables are static and keep their values for any late reader.
-    if (!BaseImageTables.Initialized)
-        return -1;
+    if (!BaseImageTables.Initialized) return -1;
     BaseImageTables.Initialized = 0;
     return 0;
 }
@@ -52,10 +48,8 @@ int TerminateBaseImageTables(void)
 void CopyImageLoadParams(ImageLoadParam *Param, int HeaderOnly)
 {
     int count = ImageLoadDefaults.LoaderCount;
-    if (count < 0)
-        count = 0;
-    if (count > IMAGE_LOADER_LIST_MAX)
-        count = IMAGE_LOADER_LIST_MAX;
+    if (count < 0) count = 0;
+    if (count > IMAGE_LOADER_LIST_MAX) count = IMAGE_LOADER_LIST_MAX;
     memset(Param->Loaders, 0, sizeof(Param->Loaders));
     memcpy(Param->Loaders, ImageLoadDefaults.Loaders, sizeof(ImageLoaderFunction) * count);
     Param->LoaderCount = count;

@@ -14,18 +14,14 @@ enum class Kind { Packed, Int8, Int16, Half, Single, Invalid };
 
 Kind KindOf(const COLORDATA &c, bool DestSide)
 {
-    if (c.Format != 0)
-        return Kind::Invalid;
+    if (c.Format != 0) return Kind::Invalid;
     if (c.ChannelCount == 0) {
         bool depthOk = c.BitDepth == 8 || c.BitDepth == 16 || c.BitDepth == 24 || c.BitDepth == 32;
-        if (DestSide && c.BitDepth == 4)
-            return Kind::Packed;
+        if (DestSide && c.BitDepth == 4) return Kind::Packed;
         return depthOk && c.PixelBytes == c.BitDepth / 8 ? Kind::Packed : Kind::Invalid;
     }
-    if (c.ChannelCount > 4 || c.PixelBytes != c.ChannelCount * c.ChannelBits / 8)
-        return Kind::Invalid;
-    if (c.FloatFlag)
-        return c.ChannelBits == 16 ? Kind::Half : c.ChannelBits == 32 ? Kind::Single : Kind::Invalid;
+    if (c.ChannelCount > 4 || c.PixelBytes != c.ChannelCount * c.ChannelBits / 8) return Kind::Invalid;
+    if (c.FloatFlag) return c.ChannelBits == 16 ? Kind::Half : c.ChannelBits == 32 ? Kind::Single : Kind::Invalid;
     return c.ChannelBits == 8 ? Kind::Int8 : c.ChannelBits == 16 ? Kind::Int16 : Kind::Invalid;
 }
 
@@ -81,10 +77,8 @@ bool SamePalette(const COLORDATA &a, const COLORDATA &b)
 // A channel of any width brought to 0..255 (for the nearest-palette search).
 uint32_t ToByte(uint32_t v, int Width)
 {
-    if (Width == 0)
-        return 0;
-    if (Width >= 8)
-        return v >> (Width - 8);
+    if (Width == 0) return 0;
+    if (Width >= 8) return v >> (Width - 8);
     return Widen(v, 8 - Width, WidthMax(Width));
 }
 
@@ -95,23 +89,20 @@ struct Rect
 
 // ---- The early cases -------------------------------------------------------------------
 
-int PackNibbles(uint8_t *Dest, int DestPitch, int DestX, int DestY, const uint8_t *Src, int SrcPitch,
-                const Rect &r)
+int PackNibbles(uint8_t *Dest, int DestPitch, int DestX, int DestY, const uint8_t *Src, int SrcPitch, const Rect &r)
 {
     for (int y = 0; y < r.H; ++y) {
         const uint8_t *s = Src + (ptrdiff_t)(r.Y + y) * SrcPitch + r.X;
         uint8_t *d = Dest + (ptrdiff_t)(DestY + y) * DestPitch + DestX / 2;
         int x = 0;
-        for (; x + 1 < r.W; x += 2)
-            *d++ = (uint8_t)((s[x] & 0x0F) | (s[x + 1] << 4));
-        if (x < r.W)
-            *d = s[x];
+        for (; x + 1 < r.W; x += 2) *d++ = (uint8_t)((s[x] & 0x0F) | (s[x + 1] << 4));
+        if (x < r.W) *d = s[x];
     }
     return 0;
 }
 
-int RemapPalette(uint8_t *Dest, int DestPitch, const COLORDATA &dc, int DestX, int DestY,
-                 const uint8_t *Src, int SrcPitch, const COLORDATA &sc, const Rect &r)
+int RemapPalette(uint8_t *Dest, int DestPitch, const COLORDATA &dc, int DestX, int DestY, const uint8_t *Src,
+                 int SrcPitch, const COLORDATA &sc, const Rect &r)
 {
     uint8_t map[256];
     for (int i = 0; i < 256; ++i) {
@@ -121,18 +112,16 @@ int RemapPalette(uint8_t *Dest, int DestPitch, const COLORDATA &dc, int DestX, i
     for (int y = 0; y < r.H; ++y) {
         const uint8_t *s = Src + (ptrdiff_t)(r.Y + y) * SrcPitch + r.X;
         uint8_t *d = Dest + (ptrdiff_t)(DestY + y) * DestPitch + DestX;
-        for (int x = 0; x < r.W; ++x)
-            d[x] = map[s[x]];
+        for (int x = 0; x < r.W; ++x) d[x] = map[s[x]];
     }
     return 0;
 }
 
-int NearestPaletteIndices(uint8_t *Dest, int DestPitch, const COLORDATA &dc, int DestX, int DestY,
-                          const uint8_t *Src, int SrcPitch, const COLORDATA &sc, const Rect &r)
+int NearestPaletteIndices(uint8_t *Dest, int DestPitch, const COLORDATA &dc, int DestX, int DestY, const uint8_t *Src,
+                          int SrcPitch, const COLORDATA &sc, const Rect &r)
 {
     int bytes = sc.PixelBytes;
-    if (sc.BitDepth != 16 && sc.BitDepth != 24 && sc.BitDepth != 32)
-        return 0;
+    if (sc.BitDepth != 16 && sc.BitDepth != 24 && sc.BitDepth != 32) return 0;
     Layout l = LayoutOf(sc);
     uint32_t lastValue = 0;
     uint8_t lastIndex = 0;
@@ -144,8 +133,7 @@ int NearestPaletteIndices(uint8_t *Dest, int DestPitch, const COLORDATA &dc, int
             uint32_t v = ReadPixelValue(s, bytes);
             if (!haveLast || v != lastValue) {
                 int c[4];
-                for (int i = 0; i < 4; ++i)
-                    c[i] = (int)ToByte((v & l.Mask[i]) >> l.Loc[i], l.Width[i]);
+                for (int i = 0; i < 4; ++i) c[i] = (int)ToByte((v & l.Mask[i]) >> l.Loc[i], l.Width[i]);
                 lastIndex = (uint8_t)MakeColorDataValue(&dc, c[0], c[1], c[2], c[3]);
                 lastValue = v;
                 haveLast = true;
@@ -156,22 +144,20 @@ int NearestPaletteIndices(uint8_t *Dest, int DestPitch, const COLORDATA &dc, int
     return 0;
 }
 
-int CopyIndices(uint8_t *Dest, int DestPitch, int DestX, int DestY, const uint8_t *Src, int SrcPitch,
-                const Rect &r)
+int CopyIndices(uint8_t *Dest, int DestPitch, int DestX, int DestY, const uint8_t *Src, int SrcPitch, const Rect &r)
 {
     int top = 0;
     for (int y = 0; y < r.H; ++y) {
         const uint8_t *s = Src + (ptrdiff_t)(r.Y + y) * SrcPitch + r.X;
         memcpy(Dest + (ptrdiff_t)(DestY + y) * DestPitch + DestX, s, (size_t)r.W);
         for (int x = 0; x < r.W; ++x)
-            if (s[x] > top)
-                top = s[x];
+            if (s[x] > top) top = s[x];
     }
     return top;
 }
 
-int CopySameLayout(uint8_t *Dest, int DestPitch, int DestX, int DestY, const uint8_t *Src,
-                   int SrcPitch, int Bytes, const Rect &r, bool Mirror, bool Skip, uint32_t Key)
+int CopySameLayout(uint8_t *Dest, int DestPitch, int DestX, int DestY, const uint8_t *Src, int SrcPitch, int Bytes,
+                   const Rect &r, bool Mirror, bool Skip, uint32_t Key)
 {
     uint32_t key = Bytes == 4 ? Key : Key & WidthMax(Bytes * 8);
     for (int y = 0; y < r.H; ++y) {
@@ -179,12 +165,10 @@ int CopySameLayout(uint8_t *Dest, int DestPitch, int DestX, int DestY, const uin
         uint8_t *d = Dest + (ptrdiff_t)(DestY + y) * DestPitch + (ptrdiff_t)DestX * Bytes;
         if (Mirror) {
             uint8_t *m = d + (ptrdiff_t)(r.W - 1) * Bytes;
-            for (int x = 0; x < r.W; ++x, s += Bytes, m -= Bytes)
-                memcpy(m, s, Bytes);
+            for (int x = 0; x < r.W; ++x, s += Bytes, m -= Bytes) memcpy(m, s, Bytes);
         } else if (Skip) {
             for (int x = 0; x < r.W; ++x, s += Bytes, d += Bytes)
-                if (ReadPixelValue(s, Bytes) != key)
-                    memcpy(d, s, Bytes);
+                if (ReadPixelValue(s, Bytes) != key) memcpy(d, s, Bytes);
         } else {
             memcpy(d, s, (size_t)r.W * Bytes);
         }
@@ -192,8 +176,8 @@ int CopySameLayout(uint8_t *Dest, int DestPitch, int DestX, int DestY, const uin
     return 0;
 }
 
-int SkipKeyXrgbToArgb(uint8_t *Dest, int DestPitch, int DestX, int DestY, const uint8_t *Src,
-                      int SrcPitch, const Rect &r, uint32_t Key)
+int SkipKeyXrgbToArgb(uint8_t *Dest, int DestPitch, int DestX, int DestY, const uint8_t *Src, int SrcPitch,
+                      const Rect &r, uint32_t Key)
 {
     uint32_t key = Key & 0xFFFFFF;
     for (int y = 0; y < r.H; ++y) {
@@ -201,8 +185,7 @@ int SkipKeyXrgbToArgb(uint8_t *Dest, int DestPitch, int DestX, int DestY, const 
         uint8_t *d = Dest + (ptrdiff_t)(DestY + y) * DestPitch + (ptrdiff_t)DestX * 4;
         for (int x = 0; x < r.W; ++x, s += 4, d += 4) {
             uint32_t v = ReadPixelValue(s, 4);
-            if ((v & 0xFFFFFF) != key)
-                WritePixelValue(d, 4, v | 0xFF000000u);
+            if ((v & 0xFFFFFF) != key) WritePixelValue(d, 4, v | 0xFF000000u);
         }
     }
     return 0;
@@ -211,19 +194,17 @@ int SkipKeyXrgbToArgb(uint8_t *Dest, int DestPitch, int DestX, int DestY, const 
 // Equal colour masks and depth: each pixel keeps its colour and gets alpha 0 when its colour
 // is the key's, full alpha otherwise. The colour bits alone are compared, so whatever a source
 // holds in its unassigned bits cannot hide the key.
-int KeyTestSameColour(uint8_t *Dest, int DestPitch, const COLORDATA &dc, int DestX, int DestY,
-                      const uint8_t *Src, int SrcPitch, const Rect &r, bool Mirror, uint32_t Key)
+int KeyTestSameColour(uint8_t *Dest, int DestPitch, const COLORDATA &dc, int DestX, int DestY, const uint8_t *Src,
+                      int SrcPitch, const Rect &r, bool Mirror, uint32_t Key)
 {
     int bytes = dc.PixelBytes;
     uint32_t colour = dc.RedMask | dc.GreenMask | dc.BlueMask;
-    uint32_t key = MakeColorDataValue(&dc, (Key >> 16) & 0xFF, (Key >> 8) & 0xFF, Key & 0xFF, 255) &
-                   colour;
+    uint32_t key = MakeColorDataValue(&dc, (Key >> 16) & 0xFF, (Key >> 8) & 0xFF, Key & 0xFF, 255) & colour;
     uint32_t setFirst = dc.BitDepth == 32 ? ~colour : 0;
     int step = Mirror ? -bytes : bytes;
     for (int y = 0; y < r.H; ++y) {
         const uint8_t *s = Src + (ptrdiff_t)(r.Y + y) * SrcPitch + (ptrdiff_t)r.X * bytes;
-        uint8_t *d = Dest + (ptrdiff_t)(DestY + y) * DestPitch +
-                     (ptrdiff_t)(DestX + (Mirror ? r.W - 1 : 0)) * bytes;
+        uint8_t *d = Dest + (ptrdiff_t)(DestY + y) * DestPitch + (ptrdiff_t)(DestX + (Mirror ? r.W - 1 : 0)) * bytes;
         for (int x = 0; x < r.W; ++x, s += bytes, d += step) {
             uint32_t v = ReadPixelValue(s, bytes) | setFirst;
             v = (v & colour) == key ? v & ~dc.AlphaMask : v | dc.AlphaMask;
@@ -254,37 +235,34 @@ void ReadWide(const uint8_t *p, Kind k, int Count, WidePixel &w)
     for (int c = 0; c < 4; ++c) {
         bool present = c < Count;
         switch (k) {
-        case Kind::Single:
-            if (present) memcpy(&w.F[c], p + 4 * c, 4); else w.F[c] = 1.0f;
-            break;
-        case Kind::Half: {
-            uint16_t h = 0;
-            if (present) memcpy(&h, p + 2 * c, 2);
-            w.F[c] = present ? Float16ToFloat32(h) : 1.0f;
-            break;
-        }
-        case Kind::Int16: {
-            uint16_t v = 0xFFFF;
-            if (present) memcpy(&v, p + 2 * c, 2);
-            w.I[c] = v;
-            break;
-        }
-        default:
-            w.I[c] = present ? p[c] : 0xFF;
-            break;
+            case Kind::Single:
+                if (present)
+                    memcpy(&w.F[c], p + 4 * c, 4);
+                else
+                    w.F[c] = 1.0f;
+                break;
+            case Kind::Half: {
+                uint16_t h = 0;
+                if (present) memcpy(&h, p + 2 * c, 2);
+                w.F[c] = present ? Float16ToFloat32(h) : 1.0f;
+                break;
+            }
+            case Kind::Int16: {
+                uint16_t v = 0xFFFF;
+                if (present) memcpy(&v, p + 2 * c, 2);
+                w.I[c] = v;
+                break;
+            }
+            default:
+                w.I[c] = present ? p[c] : 0xFF;
+                break;
         }
     }
 }
 
-inline uint32_t FloatToByte(float v)
-{
-    return v > 1.0f ? 255u : v > 0.0f ? (uint32_t)(v * 255.0f) : 0u;
-}
+inline uint32_t FloatToByte(float v) { return v > 1.0f ? 255u : v > 0.0f ? (uint32_t)(v * 255.0f) : 0u; }
 
-inline uint32_t FloatToWord(float v)
-{
-    return v > 1.0f ? 0xFFFFu : v > 0.0f ? (uint32_t)(v * 65535.0f) : 0u;
-}
+inline uint32_t FloatToWord(float v) { return v > 1.0f ? 0xFFFFu : v > 0.0f ? (uint32_t)(v * 65535.0f) : 0u; }
 
 // A wide pixel as a 32-bit ARGB value.
 uint32_t WideToArgb(Kind k, const WidePixel &w)
@@ -348,22 +326,17 @@ int GeneralConversion(const GeneralJob &j)
     else
         alphaFrom = AlphaZero;
     bool redAlpha = o.RedIsAlpha && !o.KeyTest;
-    int srcW[4] = {sl.Width[0], sl.Width[1], sl.Width[2],
-                   alphaFrom == AlphaImage ? al.Width[0] : sl.Width[3]};
-    uint32_t srcMax[4] = {sl.Max[0], sl.Max[1], sl.Max[2],
-                          alphaFrom == AlphaImage ? al.Max[0] : sl.Max[3]};
+    int srcW[4] = {sl.Width[0], sl.Width[1], sl.Width[2], alphaFrom == AlphaImage ? al.Width[0] : sl.Width[3]};
+    uint32_t srcMax[4] = {sl.Max[0], sl.Max[1], sl.Max[2], alphaFrom == AlphaImage ? al.Max[0] : sl.Max[3]};
     bool scaledAlpha = (alphaFrom == AlphaImage || alphaFrom == AlphaSource) && !redAlpha;
     // Width scaling whenever a channel changes width (an unscaled channel would spill into its
     // neighbours); never into float or 16-bit channels, which take their own conversion.
     bool scaling = false;
-    for (int c = 0; c < 3; ++c)
-        scaling |= srcW[c] != dl.Width[c] && dl.Width[c] != 0;
+    for (int c = 0; c < 3; ++c) scaling |= srcW[c] != dl.Width[c] && dl.Width[c] != 0;
     scaling |= scaledAlpha && srcW[3] != dl.Width[3];
-    if (dk == Kind::Int16 || dk == Kind::Half || dk == Kind::Single)
-        scaling = false;
+    if (dk == Kind::Int16 || dk == Kind::Half || dk == Kind::Single) scaling = false;
     int shift[4];
-    for (int c = 0; c < 4; ++c)
-        shift[c] = srcW[c] - dl.Width[c];
+    for (int c = 0; c < 4; ++c) shift[c] = srcW[c] - dl.Width[c];
     bool dither = scaling && o.Dither != 0;
     uint32_t thresholds[4][16] = {};
     for (int c = 0; c < 4; ++c)
@@ -377,17 +350,12 @@ int GeneralConversion(const GeneralJob &j)
     uint32_t skipKey = o.Key;
     uint32_t keyRgb[3] = {0, 0, 0};
     if (!srcWide) {
-        if (sc.BitDepth < 32)
-            skipKey &= WidthMax(sc.BitDepth);
-        if (sc.BitDepth != 8)
-            skipKey &= sl.Mask[0] | sl.Mask[1] | sl.Mask[2] | sl.Mask[3];
+        if (sc.BitDepth < 32) skipKey &= WidthMax(sc.BitDepth);
+        if (sc.BitDepth != 8) skipKey &= sl.Mask[0] | sl.Mask[1] | sl.Mask[2] | sl.Mask[3];
         if (o.KeyTest) {
-            uint32_t packed = MakeColorDataValue(&sc, (o.Key >> 16) & 0xFF, (o.Key >> 8) & 0xFF,
-                                                 o.Key & 0xFF, 255);
-            if (sc.BitDepth == 8)
-                packed = PaletteValue(sc, packed);
-            for (int c = 0; c < 3; ++c)
-                keyRgb[c] = (packed & sl.Mask[c]) >> sl.Loc[c];
+            uint32_t packed = MakeColorDataValue(&sc, (o.Key >> 16) & 0xFF, (o.Key >> 8) & 0xFF, o.Key & 0xFF, 255);
+            if (sc.BitDepth == 8) packed = PaletteValue(sc, packed);
+            for (int c = 0; c < 3; ++c) keyRgb[c] = (packed & sl.Mask[c]) >> sl.Loc[c];
         }
     }
     uint32_t srcMaskUnion = sl.Mask[0] | sl.Mask[1] | sl.Mask[2] | sl.Mask[3];
@@ -397,9 +365,8 @@ int GeneralConversion(const GeneralJob &j)
     int dStep = o.Mirror ? -dBytes : dBytes;
     for (int y = 0; y < j.R.H; ++y) {
         const uint8_t *s = j.Src + (ptrdiff_t)(j.R.Y + y) * j.SrcPitch + (ptrdiff_t)j.R.X * sBytes;
-        const uint8_t *a = o.UseAlphaImage ? j.Alpha + (ptrdiff_t)(j.R.Y + y) * j.AlphaPitch +
-                                                 (ptrdiff_t)j.R.X * aBytes
-                                           : nullptr;
+        const uint8_t *a =
+            o.UseAlphaImage ? j.Alpha + (ptrdiff_t)(j.R.Y + y) * j.AlphaPitch + (ptrdiff_t)j.R.X * aBytes : nullptr;
         uint8_t *d = j.Dest + (ptrdiff_t)(j.DestY + y) * j.DestPitch +
                      (ptrdiff_t)(j.DestX + (o.Mirror ? j.R.W - 1 : 0)) * dBytes;
         for (int x = 0; x < j.R.W; ++x, s += sBytes, a += aBytes, d += dStep) {
@@ -407,12 +374,10 @@ int GeneralConversion(const GeneralJob &j)
             WidePixel wide;
             if (srcWide) {
                 ReadWide(s, sk, sc.ChannelCount, wide);
-                if (!destWide || dk == Kind::Int8)
-                    sv = WideToArgb(sk, wide);
+                if (!destWide || dk == Kind::Int8) sv = WideToArgb(sk, wide);
             } else {
                 uint32_t raw = ReadPixelValue(s, sBytes);
-                if (o.Skip && (sBytes == 1 ? raw : raw & srcMaskUnion) == skipKey)
-                    continue;
+                if (o.Skip && (sBytes == 1 ? raw : raw & srcMaskUnion) == skipKey) continue;
                 sv = sBytes == 1 ? PaletteValue(sc, raw) : raw;
             }
 
@@ -456,30 +421,32 @@ int GeneralConversion(const GeneralJob &j)
             }
 
             uint32_t v[4];
-            for (int c = 0; c < 3; ++c)
-                v[c] = (sv & sl.Mask[c]) >> sl.Loc[c];
+            for (int c = 0; c < 3; ++c) v[c] = (sv & sl.Mask[c]) >> sl.Loc[c];
             switch (alphaFrom) {
-            case AlphaKeyTest:
-                v[3] = (v[0] == keyRgb[0] && v[1] == keyRgb[1] && v[2] == keyRgb[2]) ? 0 : dl.Max[3];
-                break;
-            case AlphaImage: {
-                uint32_t av = ReadPixelValue(a, aBytes);
-                if (aBytes == 1)
-                    av = PaletteValue(*j.Ac, av);
-                v[3] = (av & al.Mask[0]) >> al.Loc[0];
-                break;
+                case AlphaKeyTest:
+                    v[3] = (v[0] == keyRgb[0] && v[1] == keyRgb[1] && v[2] == keyRgb[2]) ? 0 : dl.Max[3];
+                    break;
+                case AlphaImage: {
+                    uint32_t av = ReadPixelValue(a, aBytes);
+                    if (aBytes == 1) av = PaletteValue(*j.Ac, av);
+                    v[3] = (av & al.Mask[0]) >> al.Loc[0];
+                    break;
+                }
+                case AlphaDestMax:
+                    v[3] = dl.Max[3];
+                    break;
+                case AlphaSource:
+                    v[3] = (sv & sl.Mask[3]) >> sl.Loc[3];
+                    break;
+                default:
+                    v[3] = 0;
+                    break;
             }
-            case AlphaDestMax: v[3] = dl.Max[3]; break;
-            case AlphaSource: v[3] = (sv & sl.Mask[3]) >> sl.Loc[3]; break;
-            default: v[3] = 0; break;
-            }
-            if (redAlpha)
-                v[3] = v[0];
+            if (redAlpha) v[3] = v[0];
 
             if (scaling) {
                 for (int c = 0; c < 4; ++c) {
-                    if (srcMax[c] == 0 || (c == 3 && !scaledAlpha) || dl.Width[c] == 0)
-                        continue;
+                    if (srcMax[c] == 0 || (c == 3 && !scaledAlpha) || dl.Width[c] == 0) continue;
                     int sh = shift[c];
                     if (sh > 0) {
                         uint32_t dropped = sh >= 32 ? v[c] : v[c] & ((1u << sh) - 1u);
@@ -487,8 +454,7 @@ int GeneralConversion(const GeneralJob &j)
                         if (dither) {
                             uint32_t dropMask = sh >= 32 ? 0xFFFFFFFFu : (1u << sh) - 1u;
                             if (o.Dither == COLOR_DITHER_ORDERED) {
-                                if (thresholds[c][(y & 3) * 4 + (x & 3)] < dropped)
-                                    v[c] += 1;
+                                if (thresholds[c][(y & 3) * 4 + (x & 3)] < dropped) v[c] += 1;
                             } else {
                                 carry[c] += dropped;
                                 if (carry[c] > dropMask) {
@@ -502,13 +468,11 @@ int GeneralConversion(const GeneralJob &j)
                     }
                 }
             }
-            if (o.AlphaOnly)
-                v[0] = v[1] = v[2] = 0;
+            if (o.AlphaOnly) v[0] = v[1] = v[2] = 0;
 
             uint32_t out = 0;
             for (int c = 0; c < 4; ++c) {
-                if (dl.Mask[c] == 0)
-                    continue;
+                if (dl.Mask[c] == 0) continue;
                 uint32_t ch = v[c] > dl.Max[c] ? dl.Max[c] : v[c];
                 out |= ch << dl.Loc[c];
             }
@@ -528,63 +492,65 @@ int GeneralConversion(const GeneralJob &j)
 
 }  // namespace
 
-int ConvertColorDataBlt(void *DestPixels, int DestPitch, const COLORDATA *DestColorData,
-                        const void *SrcPixels, int SrcPitch, const COLORDATA *SrcColorData,
-                        const void *AlphaPixels, int AlphaPitch, const COLORDATA *AlphaColorData,
-                        int DestX, int DestY, const ImageRect *SrcRect, int Mirror,
-                        int ColorKeyAlphaTest, uint32_t ColorKey, int DitherMode, int AlphaOnly,
-                        int RedIsAlpha, int SkipColorKey, int PaletteRemap)
+int ConvertColorDataBlt(void *DestPixels, int DestPitch, const COLORDATA *DestColorData, const void *SrcPixels,
+                        int SrcPitch, const COLORDATA *SrcColorData, const void *AlphaPixels, int AlphaPitch,
+                        const COLORDATA *AlphaColorData, int DestX, int DestY, const ImageRect *SrcRect, int Mirror,
+                        int ColorKeyAlphaTest, uint32_t ColorKey, int DitherMode, int AlphaOnly, int RedIsAlpha,
+                        int SkipColorKey, int PaletteRemap)
 {
-    if (DestPixels == nullptr || DestColorData == nullptr || SrcPixels == nullptr ||
-        SrcColorData == nullptr || SrcRect == nullptr)
+    if (DestPixels == nullptr || DestColorData == nullptr || SrcPixels == nullptr || SrcColorData == nullptr ||
+        SrcRect == nullptr)
         return -1;
-    Rect r = {SrcRect->left, SrcRect->top, SrcRect->right - SrcRect->left,
-              SrcRect->bottom - SrcRect->top};
-    if (r.W <= 0 || r.H <= 0)
-        return -1;
+    Rect r = {SrcRect->left, SrcRect->top, SrcRect->right - SrcRect->left, SrcRect->bottom - SrcRect->top};
+    if (r.W <= 0 || r.H <= 0) return -1;
     // Working copies of the descriptors: nothing the caller passed is changed.
     const COLORDATA sc = *SrcColorData;
     const COLORDATA dc = *DestColorData;
     bool alphaGiven = AlphaPixels != nullptr && AlphaColorData != nullptr;
     Kind sk = KindOf(sc, false), dk = KindOf(dc, true);
-    if (sk == Kind::Invalid || dk == Kind::Invalid)
-        return -1;
+    if (sk == Kind::Invalid || dk == Kind::Invalid) return -1;
 
     bool alphaWanted = dc.AlphaWidth != 0 && (alphaGiven || sc.AlphaWidth != 0);
     bool useAlphaImage = dc.AlphaWidth != 0 && alphaGiven && sc.AlphaWidth == 0;
-    if (useAlphaImage && KindOf(*AlphaColorData, false) != Kind::Packed)
-        return -1;
+    if (useAlphaImage && KindOf(*AlphaColorData, false) != Kind::Packed) return -1;
     bool keyTest = ColorKeyAlphaTest && !alphaWanted && dc.AlphaWidth != 0 && !RedIsAlpha;
     bool skip = SkipColorKey && !Mirror;
     uint8_t *dest = (uint8_t *)DestPixels;
     const uint8_t *src = (const uint8_t *)SrcPixels;
 
-    GeneralJob job = {dest, DestPitch, &dc, src, SrcPitch, &sc, (const uint8_t *)AlphaPixels,
-                      AlphaPitch, AlphaColorData, DestX, DestY, r,
-                      {Mirror != 0, keyTest, AlphaOnly != 0, RedIsAlpha != 0, skip, useAlphaImage,
-                       DitherMode, ColorKey}};
+    GeneralJob job = {
+        dest,
+        DestPitch,
+        &dc,
+        src,
+        SrcPitch,
+        &sc,
+        (const uint8_t *)AlphaPixels,
+        AlphaPitch,
+        AlphaColorData,
+        DestX,
+        DestY,
+        r,
+        {Mirror != 0, keyTest, AlphaOnly != 0, RedIsAlpha != 0, skip, useAlphaImage, DitherMode, ColorKey}};
 
     // Float and 16-bit integer channels: a plain row copy between identical layouts, else the
     // general conversion.
     bool wide16 = sk == Kind::Int16 || dk == Kind::Int16;
     if (wide16 || sc.FloatFlag || dc.FloatFlag) {
-        if (!Mirror && !keyTest && !useAlphaImage && !AlphaOnly && !RedIsAlpha &&
-            sc.FloatFlag == dc.FloatFlag && sc.ChannelBits == dc.ChannelBits &&
-            sc.ChannelCount == dc.ChannelCount && sc.PixelBytes == dc.PixelBytes)
-            return CopySameLayout(dest, DestPitch, DestX, DestY, src, SrcPitch, sc.PixelBytes, r,
-                                  false, false, ColorKey);
+        if (!Mirror && !keyTest && !useAlphaImage && !AlphaOnly && !RedIsAlpha && sc.FloatFlag == dc.FloatFlag &&
+            sc.ChannelBits == dc.ChannelBits && sc.ChannelCount == dc.ChannelCount && sc.PixelBytes == dc.PixelBytes)
+            return CopySameLayout(dest, DestPitch, DestX, DestY, src, SrcPitch, sc.PixelBytes, r, false, false,
+                                  ColorKey);
         return GeneralConversion(job);
     }
 
     bool sPacked = sk == Kind::Packed, dPacked = dk == Kind::Packed;
     if (dPacked && dc.BitDepth == 4) {
-        if (!sPacked || sc.BitDepth != 8 || (DestX & 1) != 0)
-            return -1;
+        if (!sPacked || sc.BitDepth != 8 || (DestX & 1) != 0) return -1;
         return PackNibbles(dest, DestPitch, DestX, DestY, src, SrcPitch, r);
     }
 
-    if (PaletteRemap && sPacked && dPacked && sc.BitDepth == 8 && dc.BitDepth == 8 && !Mirror &&
-        !SamePalette(sc, dc))
+    if (PaletteRemap && sPacked && dPacked && sc.BitDepth == 8 && dc.BitDepth == 8 && !Mirror && !SamePalette(sc, dc))
         return RemapPalette(dest, DestPitch, dc, DestX, DestY, src, SrcPitch, sc, r);
 
     if (dPacked && dc.BitDepth == 8) {
@@ -594,33 +560,30 @@ int ConvertColorDataBlt(void *DestPixels, int DestPitch, const COLORDATA *DestCo
             return CopyIndices(dest, DestPitch, DestX, DestY, src, SrcPitch, r);
     }
 
-    if (!keyTest && !useAlphaImage && !AlphaOnly && !RedIsAlpha && sPacked && dPacked &&
-        sc.BitDepth == dc.BitDepth && sc.RedMask == dc.RedMask && sc.GreenMask == dc.GreenMask &&
-        sc.BlueMask == dc.BlueMask && sc.AlphaMask == dc.AlphaMask)
-        return CopySameLayout(dest, DestPitch, DestX, DestY, src, SrcPitch, sc.PixelBytes, r,
-                              Mirror != 0, skip, ColorKey);
+    if (!keyTest && !useAlphaImage && !AlphaOnly && !RedIsAlpha && sPacked && dPacked && sc.BitDepth == dc.BitDepth &&
+        sc.RedMask == dc.RedMask && sc.GreenMask == dc.GreenMask && sc.BlueMask == dc.BlueMask &&
+        sc.AlphaMask == dc.AlphaMask)
+        return CopySameLayout(dest, DestPitch, DestX, DestY, src, SrcPitch, sc.PixelBytes, r, Mirror != 0, skip,
+                              ColorKey);
 
     if (skip) {
-        bool xrgb = sc.BitDepth == 32 && sc.RedMask == 0xFF0000 && sc.GreenMask == 0xFF00 &&
-                    sc.BlueMask == 0xFF && sc.AlphaMask == 0;
-        bool argb = dc.BitDepth == 32 && dc.RedMask == 0xFF0000 && dc.GreenMask == 0xFF00 &&
-                    dc.BlueMask == 0xFF && dc.AlphaMask == 0xFF000000u;
-        if (xrgb && argb && !alphaGiven && !keyTest && !DitherMode && !AlphaOnly && !RedIsAlpha &&
-            !PaletteRemap)
+        bool xrgb = sc.BitDepth == 32 && sc.RedMask == 0xFF0000 && sc.GreenMask == 0xFF00 && sc.BlueMask == 0xFF &&
+                    sc.AlphaMask == 0;
+        bool argb = dc.BitDepth == 32 && dc.RedMask == 0xFF0000 && dc.GreenMask == 0xFF00 && dc.BlueMask == 0xFF &&
+                    dc.AlphaMask == 0xFF000000u;
+        if (xrgb && argb && !alphaGiven && !keyTest && !DitherMode && !AlphaOnly && !RedIsAlpha && !PaletteRemap)
             return SkipKeyXrgbToArgb(dest, DestPitch, DestX, DestY, src, SrcPitch, r, ColorKey);
         return GeneralConversion(job);
     }
 
-    if (keyTest && sPacked && dPacked && !AlphaOnly && sc.BitDepth == dc.BitDepth &&
-        sc.RedMask == dc.RedMask && sc.GreenMask == dc.GreenMask && sc.BlueMask == dc.BlueMask)
-        return KeyTestSameColour(dest, DestPitch, dc, DestX, DestY, src, SrcPitch, r, Mirror != 0,
-                                 ColorKey);
+    if (keyTest && sPacked && dPacked && !AlphaOnly && sc.BitDepth == dc.BitDepth && sc.RedMask == dc.RedMask &&
+        sc.GreenMask == dc.GreenMask && sc.BlueMask == dc.BlueMask)
+        return KeyTestSameColour(dest, DestPitch, dc, DestX, DestY, src, SrcPitch, r, Mirror != 0, ColorKey);
 
     if (!DitherMode && !AlphaOnly && !RedIsAlpha && !Mirror && !alphaGiven &&
-        ConvertColorDataFastPair(
-            dest + (ptrdiff_t)DestY * DestPitch + (ptrdiff_t)DestX * dc.PixelBytes, DestPitch, dc,
-            src + (ptrdiff_t)r.Y * SrcPitch + (ptrdiff_t)r.X * sc.PixelBytes, SrcPitch, sc, r.W, r.H,
-            keyTest, ColorKey) != 0) {
+        ConvertColorDataFastPair(dest + (ptrdiff_t)DestY * DestPitch + (ptrdiff_t)DestX * dc.PixelBytes, DestPitch, dc,
+                                 src + (ptrdiff_t)r.Y * SrcPitch + (ptrdiff_t)r.X * sc.PixelBytes, SrcPitch, sc, r.W,
+                                 r.H, keyTest, ColorKey) != 0) {
         return 0;
     }
     return GeneralConversion(job);

@@ -13,30 +13,25 @@ void MaskPlace(uint32_t Mask, uint8_t *Loc, uint8_t *Width)
 {
     *Loc = 0;
     *Width = 0;
-    if (Mask == 0)
-        return;
+    if (Mask == 0) return;
     int loc = 0;
-    while (((Mask >> loc) & 1u) == 0)
-        ++loc;
+    while (((Mask >> loc) & 1u) == 0) ++loc;
     int width = 0;
-    while (loc + width < 32 && ((Mask >> (loc + width)) & 1u) != 0)
-        ++width;
+    while (loc + width < 32 && ((Mask >> (loc + width)) & 1u) != 0) ++width;
     *Loc = (uint8_t)loc;
     *Width = (uint8_t)width;
 }
 
 uint32_t ScaleTo255(uint32_t Value, int Width)
 {
-    if (Width == 0)
-        return 0;
+    if (Width == 0) return 0;
     return (uint32_t)((uint64_t)Value * 255u / WidthMax(Width));
 }
 
 // The low 8 bits of a channel argument reduced (or, past 8 bits, raised) to the channel's width.
 uint32_t PackChannel(int Value, int Width, int Loc)
 {
-    if (Width == 0)
-        return 0;
+    if (Width == 0) return 0;
     uint32_t v = (uint32_t)Value & 0xFFu;
     v = Width <= 8 ? v >> (8 - Width) : v << (Width - 8);
     return Loc >= 32 ? 0 : v << Loc;
@@ -45,8 +40,7 @@ uint32_t PackChannel(int Value, int Width, int Loc)
 // Fills the standard 8-8-8 layouts: masks as ARGB, bytes and depth as given. 0 / -1.
 int StandardColorData(COLORDATA *Cd, int Bytes, int Alpha, int NoneBits)
 {
-    if (Cd == nullptr)
-        return -1;
+    if (Cd == nullptr) return -1;
     Cd->Format = 0;
     Cd->ChannelCount = 0;
     Cd->ChannelBits = 0;
@@ -72,12 +66,10 @@ int StandardColorData(COLORDATA *Cd, int Bytes, int Alpha, int NoneBits)
 
 }  // namespace
 
-int SetColorData(COLORDATA *Cd, int BitDepth, uint32_t RedMask, uint32_t GreenMask,
-                 uint32_t BlueMask, uint32_t AlphaMask, int ChannelCount, int ChannelBits,
-                 int FloatFlag)
+int SetColorData(COLORDATA *Cd, int BitDepth, uint32_t RedMask, uint32_t GreenMask, uint32_t BlueMask,
+                 uint32_t AlphaMask, int ChannelCount, int ChannelBits, int FloatFlag)
 {
-    if (Cd == nullptr)
-        return -1;
+    if (Cd == nullptr) return -1;
     memset(Cd, 0, sizeof(*Cd));
     if (ChannelCount != 0 && ChannelBits != 0) {
         Cd->ChannelCount = (uint8_t)ChannelCount;
@@ -101,25 +93,15 @@ int SetColorData(COLORDATA *Cd, int BitDepth, uint32_t RedMask, uint32_t GreenMa
     return 0;
 }
 
-int CreateARGB8ColorData(COLORDATA *Cd)
-{
-    return StandardColorData(Cd, 4, 1, 0);
-}
+int CreateARGB8ColorData(COLORDATA *Cd) { return StandardColorData(Cd, 4, 1, 0); }
 
-int CreateXRGB8ColorData(COLORDATA *Cd)
-{
-    return StandardColorData(Cd, 4, 0, 1);
-}
+int CreateXRGB8ColorData(COLORDATA *Cd) { return StandardColorData(Cd, 4, 0, 1); }
 
-int CreateFullColorData(COLORDATA *Cd)
-{
-    return StandardColorData(Cd, 3, 0, 0);
-}
+int CreateFullColorData(COLORDATA *Cd) { return StandardColorData(Cd, 3, 0, 0); }
 
 int CreatePalette8ColorData(COLORDATA *Cd)
 {
-    if (StandardColorData(Cd, 1, 0, 1) < 0)
-        return -1;
+    if (StandardColorData(Cd, 1, 0, 1) < 0) return -1;
     Cd->PaletteTop = 255;
     memset(Cd->Palette, 0, sizeof(Cd->Palette));
     return 0;
@@ -127,8 +109,7 @@ int CreatePalette8ColorData(COLORDATA *Cd)
 
 int CreateGrayPaletteColorData(COLORDATA *Cd)
 {
-    if (CreatePalette8ColorData(Cd) < 0)
-        return -1;
+    if (CreatePalette8ColorData(Cd) < 0) return -1;
     for (int i = 0; i < 256; ++i) {
         Cd->Palette[i].Blue = Cd->Palette[i].Green = Cd->Palette[i].Red = (uint8_t)i;
         Cd->Palette[i].Alpha = 0;
@@ -138,13 +119,11 @@ int CreateGrayPaletteColorData(COLORDATA *Cd)
 
 void SetColorDataNoneMask(COLORDATA *Cd)
 {
-    if (Cd == nullptr)
-        return;
+    if (Cd == nullptr) return;
     Cd->NoneMask = 0;
     int sum = Cd->RedWidth + Cd->GreenWidth + Cd->BlueWidth + Cd->AlphaWidth;
     if (sum != Cd->BitDepth && Cd->BitDepth != 0)
-        Cd->NoneMask = WidthMax(Cd->BitDepth) &
-                       ~(Cd->RedMask | Cd->GreenMask | Cd->BlueMask | Cd->AlphaMask);
+        Cd->NoneMask = WidthMax(Cd->BitDepth) & ~(Cd->RedMask | Cd->GreenMask | Cd->BlueMask | Cd->AlphaMask);
 }
 
 uint32_t MakeColorDataValue(const COLORDATA *Cd, int Red, int Green, int Blue, int Alpha)
@@ -164,16 +143,13 @@ uint32_t MakeColorDataValue(const COLORDATA *Cd, int Red, int Green, int Blue, i
         }
         return index;
     }
-    uint32_t v = PackChannel(Red, Cd->RedWidth, Cd->RedLoc) |
-                 PackChannel(Green, Cd->GreenWidth, Cd->GreenLoc) |
+    uint32_t v = PackChannel(Red, Cd->RedWidth, Cd->RedLoc) | PackChannel(Green, Cd->GreenWidth, Cd->GreenLoc) |
                  PackChannel(Blue, Cd->BlueWidth, Cd->BlueLoc) | Cd->NoneMask;
-    if (Cd->AlphaWidth != 0)
-        v |= PackChannel(Alpha, Cd->AlphaWidth, Cd->AlphaLoc);
+    if (Cd->AlphaWidth != 0) v |= PackChannel(Alpha, Cd->AlphaWidth, Cd->AlphaLoc);
     return v;
 }
 
-int GetColorDataRGBA(const COLORDATA *Cd, uint32_t Value, int *Red, int *Green, int *Blue,
-                     int *Alpha)
+int GetColorDataRGBA(const COLORDATA *Cd, uint32_t Value, int *Red, int *Green, int *Blue, int *Alpha)
 {
     uint32_t r = (Value & Cd->RedMask) >> Cd->RedLoc;
     uint32_t g = (Value & Cd->GreenMask) >> Cd->GreenLoc;
@@ -184,8 +160,7 @@ int GetColorDataRGBA(const COLORDATA *Cd, uint32_t Value, int *Red, int *Green, 
         if (Red) *Red = (int)r;
         if (Green) *Green = (int)g;
         if (Blue) *Blue = (int)b;
-        if (Alpha && Cd->AlphaWidth != 0)
-            *Alpha = (int)(Cd->AlphaWidth == 8 ? a : ScaleTo255(a, Cd->AlphaWidth));
+        if (Alpha && Cd->AlphaWidth != 0) *Alpha = (int)(Cd->AlphaWidth == 8 ? a : ScaleTo255(a, Cd->AlphaWidth));
         return 0;
     }
     if (Red) *Red = (int)ScaleTo255(r, Cd->RedWidth);
@@ -218,8 +193,7 @@ const COLORDATA &SoftwareScreenColorData()
 uint32_t GetColorValue(int Red, int Green, int Blue)
 {
     if (ColorValueTarget.HardwareFlag)
-        return 0xFF000000u | ((uint32_t)(Red & 0xFF) << 16) | ((uint32_t)(Green & 0xFF) << 8) |
-               (uint32_t)(Blue & 0xFF);
+        return 0xFF000000u | ((uint32_t)(Red & 0xFF) << 16) | ((uint32_t)(Green & 0xFF) << 8) | (uint32_t)(Blue & 0xFF);
     return MakeColorDataValue(&SoftwareScreenColorData(), Red, Green, Blue, 0);
 }
 
@@ -241,23 +215,21 @@ int SplitColor(uint32_t Color, int *Red, int *Green, int *Blue)
 COLOR_F MakeColorF(COLOR_F *Out, float Red, float Green, float Blue, float Alpha)
 {
     COLOR_F c = {Red, Green, Blue, Alpha};
-    if (Out)
-        *Out = c;
+    if (Out) *Out = c;
     return c;
 }
 
 uint32_t MakeColorARGB(int Red, int Green, int Blue, int Alpha)
 {
-    return ((uint32_t)(Alpha & 0xFF) << 24) | ((uint32_t)(Red & 0xFF) << 16) |
-           ((uint32_t)(Green & 0xFF) << 8) | (uint32_t)(Blue & 0xFF);
+    return ((uint32_t)(Alpha & 0xFF) << 24) | ((uint32_t)(Red & 0xFF) << 16) | ((uint32_t)(Green & 0xFF) << 8) |
+           (uint32_t)(Blue & 0xFF);
 }
 
 float Float16ToFloat32(uint16_t Half)
 {
-    if (Half == 0)
-        return 0.0f;
-    uint32_t bits = ((uint32_t)(Half & 0x8000) << 16) |
-                    ((((uint32_t)Half >> 10 & 0x1F) + 112) << 23) | ((uint32_t)(Half & 0x3FF) << 13);
+    if (Half == 0) return 0.0f;
+    uint32_t bits = ((uint32_t)(Half & 0x8000) << 16) | ((((uint32_t)Half >> 10 & 0x1F) + 112) << 23) |
+                    ((uint32_t)(Half & 0x3FF) << 13);
     float f;
     memcpy(&f, &bits, 4);
     return f;
@@ -268,10 +240,8 @@ uint16_t Float32ToFloat16(float Value)
     uint32_t bits;
     memcpy(&bits, &Value, 4);
     int exponent = (int)(bits >> 23 & 0xFF);
-    if (bits == 0 || exponent < 112)
-        return 0;
+    if (bits == 0 || exponent < 112) return 0;
     exponent -= 112;
-    if (exponent > 31)
-        exponent = 31;
+    if (exponent > 31) exponent = 31;
     return (uint16_t)(((bits >> 16) & 0x8000) | ((uint32_t)exponent << 10) | ((bits >> 13) & 0x3FF));
 }

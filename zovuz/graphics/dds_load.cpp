@@ -8,10 +8,10 @@ namespace {
 
 struct DdsFormat
 {
-    uint32_t Key;       // Direct3D format number
+    uint32_t Key;  // Direct3D format number
     int FloatFlag;
-    int Channels;       // 0 for a masked entry
-    int Bits;           // channel bits, or the bit depth of a masked entry
+    int Channels;  // 0 for a masked entry
+    int Bits;      // channel bits, or the bit depth of a masked entry
     uint32_t Red, Green, Blue, Alpha;
 };
 
@@ -58,8 +58,7 @@ bool ReadFormat(const uint8_t *H, COLORDATA *Cd)
     const uint32_t flags = ReadLe32(H + kPixelFlags), fourCc = ReadLe32(H + kFourCc);
     if (flags == kPixelFourCc) {
         for (const DdsFormat *f = DdsFormatTable; f->Key != 0xFFFFFFFF; ++f) {
-            if (f->Key != fourCc)
-                continue;
+            if (f->Key != fourCc) continue;
             if (f->FloatFlag || (f->Bits == 16 && f->Channels >= 1))
                 SetColorData(Cd, 0, 0, 0, 0, 0, f->Channels, f->Bits, f->FloatFlag);
             else
@@ -76,10 +75,9 @@ bool ReadFormat(const uint8_t *H, COLORDATA *Cd)
     }
     if (flags & kPixelRgb) {
         const uint32_t bits = ReadLe32(H + kBitCount);
-        if (bits != 8 && bits != 16 && bits != 24 && bits != 32)
-            return false;
-        SetColorData(Cd, (int)bits, ReadLe32(H + kMasks), ReadLe32(H + kMasks + 4),
-                     ReadLe32(H + kMasks + 8), ReadLe32(H + kMasks + 12), 0, 0, 0);
+        if (bits != 8 && bits != 16 && bits != 24 && bits != 32) return false;
+        SetColorData(Cd, (int)bits, ReadLe32(H + kMasks), ReadLe32(H + kMasks + 4), ReadLe32(H + kMasks + 8),
+                     ReadLe32(H + kMasks + 12), 0, 0, 0);
         return true;
     }
     return false;
@@ -95,12 +93,10 @@ int LoadDdsToBaseImage(ImageStreamPair *Stream, BASEIMAGE *Image, int HeaderOnly
         ReadLe32(h) != kHeaderSize)
         return -1;
     BASEIMAGE image = {};
-    if (!ReadFormat(h, &image.ColorData))
-        return -1;
+    if (!ReadFormat(h, &image.ColorData)) return -1;
     const uint32_t flags = ReadLe32(h + kFlags), caps = ReadLe32(h + kCaps), caps2 = ReadLe32(h + kCaps2);
     const uint32_t width = ReadLe32(h + kWidth), height = ReadLe32(h + kHeight);
-    if (width < 1 || height < 1 || width > (uint32_t)kImageMaxSide || height > (uint32_t)kImageMaxSide)
-        return -1;
+    if (width < 1 || height < 1 || width > (uint32_t)kImageMaxSide || height > (uint32_t)kImageMaxSide) return -1;
     image.Width = (int)width;
     image.Height = (int)height;
 
@@ -108,8 +104,7 @@ int LoadDdsToBaseImage(ImageStreamPair *Stream, BASEIMAGE *Image, int HeaderOnly
     int mips = 0;
     if ((flags & kFlagMipCount) && (caps & kCapsMipMap) && (caps & kCapsComplex)) {
         uint32_t full = 1;
-        for (uint32_t side = width > height ? width : height; side > 1; side /= 2)
-            ++full;
+        for (uint32_t side = width > height ? width : height; side > 1; side /= 2) ++full;
         uint32_t stored = ReadLe32(h + kMipCount);
         mips = (int)(stored < full ? stored : full);
     }
@@ -123,11 +118,9 @@ int LoadDdsToBaseImage(ImageStreamPair *Stream, BASEIMAGE *Image, int HeaderOnly
         if (!HeaderOnly) {
             int face = GetDxtImageDataSize(image.ColorData.Format, image.Width, image.Height, mips);
             size_t total;
-            if (face <= 0 || !ImageByteCount(face, faces, 1, &total))
-                return -1;
+            if (face <= 0 || !ImageByteCount(face, faces, 1, &total)) return -1;
             image.Pixels = DXALLOC(total);
-            if (image.Pixels == nullptr)
-                return -1;
+            if (image.Pixels == nullptr) return -1;
             if (!r.Read(image.Pixels, total)) {
                 DXFREE(image.Pixels);
                 return -1;
@@ -140,8 +133,7 @@ int LoadDdsToBaseImage(ImageStreamPair *Stream, BASEIMAGE *Image, int HeaderOnly
     const int pixelBytes = image.ColorData.PixelBytes;
     const int64_t packedPitch = (int64_t)width * pixelBytes;
     const int64_t pitch = (flags & kFlagPitch) ? (int64_t)ReadLe32(h + kPitch) : packedPitch;
-    if (pixelBytes < 1 || pitch < packedPitch || pitch > kImageMaxBytes)
-        return -1;
+    if (pixelBytes < 1 || pitch < packedPitch || pitch > kImageMaxBytes) return -1;
     image.Pitch = (int)pitch;
     image.MipCount = mips;
     if (HeaderOnly) {
@@ -152,19 +144,15 @@ int LoadDdsToBaseImage(ImageStreamPair *Stream, BASEIMAGE *Image, int HeaderOnly
     // Each face stores its whole chain. A cut file keeps the levels every face still has in full.
     const int64_t storedChain = PlainChainBytes(pitch, image.Width, image.Height, pixelBytes, levels);
     int kept = levels;
-    while (kept > 0 && (faces - 1) * storedChain +
-                               PlainChainBytes(pitch, image.Width, image.Height, pixelBytes, kept) >
+    while (kept > 0 && (faces - 1) * storedChain + PlainChainBytes(pitch, image.Width, image.Height, pixelBytes, kept) >
                            r.Remaining())
         --kept;
-    if (kept == 0)
-        return -1;
+    if (kept == 0) return -1;
     const int64_t keptChain = PlainChainBytes(pitch, image.Width, image.Height, pixelBytes, kept);
     size_t total;
-    if (!ImageByteCount(keptChain, faces, 1, &total))
-        return -1;
+    if (!ImageByteCount(keptChain, faces, 1, &total)) return -1;
     uint8_t *out = (uint8_t *)DXALLOC(total);
-    if (out == nullptr)
-        return -1;
+    if (out == nullptr) return -1;
     const int64_t dataStart = r.Tell();
     for (int f = 0; f < faces; ++f) {
         if (!r.Seek(dataStart + f * storedChain) || !r.Read(out + (size_t)(f * keptChain), (size_t)keptChain)) {
@@ -172,8 +160,7 @@ int LoadDdsToBaseImage(ImageStreamPair *Stream, BASEIMAGE *Image, int HeaderOnly
             return -1;
         }
     }
-    if (mips > 1)
-        image.MipCount = kept;
+    if (mips > 1) image.MipCount = kept;
     image.Pixels = out;
     *Image = image;
     return 0;

@@ -16,14 +16,14 @@
 // One monitor.
 struct GraphicsDisplayInfo
 {
-    ImageRect MonitorRect;                // in desktop coordinates
-    int Width, Height;                    // resolution
-    int DesktopWidth, DesktopHeight;      // Width and Height when the device reports less than 1
-    int ColorBitDepth;                    // bits per pixel x planes
-    int RefreshRate;                      // Hz
-    wchar_t Name[DISPLAY_NAME_LENGTH];    // the monitor's device name, terminated
-    int ModeNum;                          // listed modes (16 bits or more)
-    DISPLAYMODEDATA *ModeData;            // ModeNum modes in enumeration order
+    ImageRect MonitorRect;              // in desktop coordinates
+    int Width, Height;                  // resolution
+    int DesktopWidth, DesktopHeight;    // Width and Height when the device reports less than 1
+    int ColorBitDepth;                  // bits per pixel x planes
+    int RefreshRate;                    // Hz
+    wchar_t Name[DISPLAY_NAME_LENGTH];  // the monitor's device name, terminated
+    int ModeNum;                        // listed modes (16 bits or more)
+    DISPLAYMODEDATA *ModeData;          // ModeNum modes in enumeration order
 };
 
 // Built on first need by SetupDisplayInfo; records and mode lists come from the process heap.

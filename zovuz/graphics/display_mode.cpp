@@ -15,12 +15,10 @@ const DISPLAYMODEDATA NoDisplayMode = {-1, -1, -1, -1};
 // The display in use, building the table when needed; null when there is none.
 GraphicsDisplayInfo *UseDisplay()
 {
-    if (SetupDisplayInfoIfNeeded() < 0 || GraphicsDisplayTable.Num < 1)
-        return nullptr;
+    if (SetupDisplayInfoIfNeeded() < 0 || GraphicsDisplayTable.Num < 1) return nullptr;
     const GraphicsScreenSettingsData &s = GraphicsScreenSettings;
     int index = s.DisplayChosenFlag ? s.UseDisplayIndex : 0;
-    if (index < 0 || index >= GraphicsDisplayTable.Num)
-        index = 0;
+    if (index < 0 || index >= GraphicsDisplayTable.Num) index = 0;
     return &GraphicsDisplayTable.Info[index];
 }
 
@@ -39,28 +37,21 @@ const DISPLAYMODEDATA *LargestMode(const GraphicsDisplayInfo &d, int Depth, int 
 {
     const DISPLAYMODEDATA *best = nullptr;
     auto better = [&](const DISPLAYMODEDATA &m) {
-        if (best == nullptr)
-            return true;
+        if (best == nullptr) return true;
         bool depth = m.ColorBitDepth == Depth, bestDepth = best->ColorBitDepth == Depth;
-        if (depth != bestDepth)
-            return depth;
+        if (depth != bestDepth) return depth;
         int64_t area = (int64_t)m.Width * m.Height, bestArea = (int64_t)best->Width * best->Height;
-        if (area != bestArea)
-            return area > bestArea;
+        if (area != bestArea) return area > bestArea;
         return m.RefreshRate == Refresh && best->RefreshRate != Refresh;
     };
     for (int i = 0; i < d.ModeNum; ++i)
-        if (better(d.ModeData[i]))
-            best = &d.ModeData[i];
+        if (better(d.ModeData[i])) best = &d.ModeData[i];
     return best;
 }
 
 }  // namespace
 
-int SetupDisplayInfoIfNeeded(void)
-{
-    return GraphicsDisplayTable.Info != nullptr ? 0 : SetupDisplayInfo();
-}
+int SetupDisplayInfoIfNeeded(void) { return GraphicsDisplayTable.Info != nullptr ? 0 : SetupDisplayInfo(); }
 
 void SetDisplayInfoForTest(GraphicsDisplayInfo *Info, int Num)
 {
@@ -72,8 +63,7 @@ void SetDisplayInfoForTest(GraphicsDisplayInfo *Info, int Num)
 
 int GetDisplayModeNum(int DisplayIndex)
 {
-    if (SetupDisplayInfoIfNeeded() < 0 || DisplayIndex < 0 || DisplayIndex >= GraphicsDisplayTable.Num)
-        return -1;
+    if (SetupDisplayInfoIfNeeded() < 0 || DisplayIndex < 0 || DisplayIndex >= GraphicsDisplayTable.Num) return -1;
     return GraphicsDisplayTable.Info[DisplayIndex].ModeNum;
 }
 
@@ -82,18 +72,15 @@ DISPLAYMODEDATA GetDisplayMode(DISPLAYMODEDATA *Mode, int ModeIndex, int Display
     DISPLAYMODEDATA result = NoDisplayMode;
     if (SetupDisplayInfoIfNeeded() == 0 && DisplayIndex >= 0 && DisplayIndex < GraphicsDisplayTable.Num) {
         const GraphicsDisplayInfo &d = GraphicsDisplayTable.Info[DisplayIndex];
-        if (ModeIndex >= 0 && ModeIndex < d.ModeNum)
-            result = d.ModeData[ModeIndex];
+        if (ModeIndex >= 0 && ModeIndex < d.ModeNum) result = d.ModeData[ModeIndex];
     }
-    if (Mode != nullptr)
-        *Mode = result;
+    if (Mode != nullptr) *Mode = result;
     return result;
 }
 
 int SetUseDisplayIndex(int Index)
 {
-    if (SetupDisplayInfoIfNeeded() < 0 || Index < 0 || Index >= GraphicsDisplayTable.Num)
-        return -1;
+    if (SetupDisplayInfoIfNeeded() < 0 || Index < 0 || Index >= GraphicsDisplayTable.Num) return -1;
     GraphicsScreenSettings.UseDisplayIndex = Index;
     GraphicsScreenSettings.DisplayChosenFlag = 1;
     return 0;
@@ -108,8 +95,7 @@ int GetUseDisplayIndex(void)
 int GetUseDisplayRecord(DisplayRecordInfo *Record)
 {
     const GraphicsDisplayInfo *d = UseDisplay();
-    if (d == nullptr)
-        return -1;
+    if (d == nullptr) return -1;
     Record->Left = d->MonitorRect.left;
     Record->Top = d->MonitorRect.top;
     Record->Right = d->MonitorRect.right;
@@ -127,8 +113,7 @@ int SelectFullScreenDisplayMode(void)
 {
     GraphicsScreenSettingsData &s = GraphicsScreenSettings;
     const GraphicsDisplayInfo *d = UseDisplay();
-    if (d == nullptr)
-        return -1;
+    if (d == nullptr) return -1;
     int width, height, depth;
     ScreenSize(&width, &height, &depth);
     int refresh = s.MainScreenRefreshRate;
@@ -141,11 +126,9 @@ int SelectFullScreenDisplayMode(void)
         int foundK[3] = {0, 0, 0};
         for (int i = 0; i < d->ModeNum && foundK[0] != 1; ++i) {
             const DISPLAYMODEDATA &m = d->ModeData[i];
-            if (m.Width < width || m.Width % width != 0)
-                continue;
+            if (m.Width < width || m.Width % width != 0) continue;
             int k = m.Width / width;
-            if (m.Height != height * k)
-                continue;
+            if (m.Height != height * k) continue;
             bool sameDepth = m.ColorBitDepth == depth;
             bool exact = sameDepth && (refresh == 0 || m.RefreshRate == refresh);
             int kinds[3] = {exact, sameDepth, 1};
@@ -174,16 +157,15 @@ int SelectFullScreenDisplayMode(void)
     }
 
     const DISPLAYMODEDATA *largest = LargestMode(*d, depth, refresh);
-    s.FullScreenMode = largest != nullptr ? *largest
-                                          : DISPLAYMODEDATA{d->DesktopWidth, d->DesktopHeight, depth, refresh};
+    s.FullScreenMode =
+        largest != nullptr ? *largest : DISPLAYMODEDATA{d->DesktopWidth, d->DesktopHeight, depth, refresh};
     s.FullScreenScalingModeInEffect = FULLSCREEN_SCALING_SCALED;
     return 0;
 }
 
 int SelectFullScreenDisplayModeSize(int *Width, int *Height)
 {
-    if (SelectFullScreenDisplayMode() < 0)
-        return -1;
+    if (SelectFullScreenDisplayMode() < 0) return -1;
     *Width = GraphicsScreenSettings.FullScreenMode.Width;
     *Height = GraphicsScreenSettings.FullScreenMode.Height;
     return 0;
@@ -191,8 +173,7 @@ int SelectFullScreenDisplayModeSize(int *Width, int *Height)
 
 int SetupFullScreenScalingRect(void)
 {
-    if (GraphicsDisplayTable.Info == nullptr)
-        return -1;
+    if (GraphicsDisplayTable.Info == nullptr) return -1;
     GraphicsScreenSettingsData &s = GraphicsScreenSettings;
     int width, height, depth;
     ScreenSize(&width, &height, &depth);

@@ -11,15 +11,13 @@ GraphHandleData *BeginGraphDraw(int GraphHandle, bool NeedLibrary, int *Result, 
 {
     *Result = -1;
     *BlendGraph = nullptr;
-    if (NeedLibrary && !GraphicsLibraryInitialized())
-        return nullptr;
+    if (NeedLibrary && !GraphicsLibraryInitialized()) return nullptr;
     if (!DrawAreaVisible()) {
         *Result = 0;
         return nullptr;
     }
     GraphHandleData *graph = GetGraphEntry(GraphHandle, 0);
-    if (graph == nullptr || graph->Image == nullptr)
-        return nullptr;
+    if (graph == nullptr || graph->Image == nullptr) return nullptr;
     const GraphicsDrawSettingsData &d = GraphicsDrawSettings;
     if (d.BlendGraph > 0) {
         *BlendGraph = GetGraphEntry(d.BlendGraph, 0);
@@ -60,8 +58,7 @@ int DrawGraphCore(int X, int Y, float XF, float YF, int GraphHandle, int TransFl
     int result;
     GraphHandleData *blend;
     GraphHandleData *graph = BeginGraphDraw(GraphHandle, IntFlag != 0, &result, &blend);
-    if (graph == nullptr)
-        return result;
+    if (graph == nullptr) return result;
     int device = OnDevice(graph);
     ImageRect bounds = {X, Y, X + graph->Width, Y + graph->Height};
     return DrawThroughHooks(bounds, device, [&] {
@@ -76,10 +73,8 @@ int DrawExtendGraphCore(int X1, int Y1, int X2, int Y2, float X1F, float Y1F, fl
     int result;
     GraphHandleData *blend;
     GraphHandleData *graph = BeginGraphDraw(GraphHandle, false, &result, &blend);
-    if (graph == nullptr)
-        return result;
-    if (X1 == X2 || Y1 == Y2)
-        return 0;
+    if (graph == nullptr) return result;
+    if (X1 == X2 || Y1 == Y2) return 0;
     int device = OnDevice(graph);
     ImageRect bounds = {X1 < X2 ? X1 : X2, Y1 < Y2 ? Y1 : Y2, X1 < X2 ? X2 : X1, Y1 < Y2 ? Y2 : Y1};
     return DrawThroughHooks(bounds, device, [&] {
@@ -93,11 +88,9 @@ int DrawExtendGraphCore(int X1, int Y1, int X2, int Y2, float X1F, float Y1F, fl
 template <class Draw>
 int DrawDerived(int SrcX, int SrcY, int Width, int Height, int GraphHandle, Draw draw)
 {
-    if (Width < 1 || Height < 1)
-        return -1;
+    if (Width < 1 || Height < 1) return -1;
     int derived = DeriveGraph(SrcX, SrcY, Width, Height, GraphHandle);
-    if (derived < 0)
-        return -1;
+    if (derived < 0) return -1;
     draw(derived);
     DeleteGraph(derived);
     return 0;
@@ -128,16 +121,14 @@ int DrawExtendGraphF(float X1, float Y1, float X2, float Y2, int GraphHandle, in
 int DrawTurnGraph(int X, int Y, int GraphHandle, int TransFlag)
 {
     GraphHandleData *graph = GetGraphEntry(GraphHandle, 0);
-    if (graph == nullptr)
-        return -1;
+    if (graph == nullptr) return -1;
     return DrawExtendGraph(X + graph->Width, Y, X, Y + graph->Height, GraphHandle, TransFlag);
 }
 
 int DrawTurnGraphF(float X, float Y, int GraphHandle, int TransFlag)
 {
     GraphHandleData *graph = GetGraphEntry(GraphHandle, 0);
-    if (graph == nullptr)
-        return -1;
+    if (graph == nullptr) return -1;
     return DrawExtendGraphF(X + graph->WidthF, Y, X, Y + graph->HeightF, GraphHandle, TransFlag);
 }
 
@@ -147,11 +138,9 @@ int DrawModiGraph(float X1, float Y1, float X2, float Y2, float X3, float Y3, fl
     int result;
     GraphHandleData *blend;
     GraphHandleData *graph = BeginGraphDraw(GraphHandle, false, &result, &blend);
-    if (graph == nullptr)
-        return result;
+    if (graph == nullptr) return result;
     int device = OnDevice(graph);
-    if (!device)
-        return 0;  // the software renderer draws no free quadrilaterals
+    if (!device) return 0;  // the software renderer draws no free quadrilaterals
     const float xs[4] = {X1, X2, X3, X4}, ys[4] = {Y1, Y2, Y3, Y4};
     ImageRect bounds = CornerBounds(xs, ys);
     return DrawThroughHooks(bounds, device, [&] {
@@ -159,18 +148,14 @@ int DrawModiGraph(float X1, float Y1, float X2, float Y2, float X3, float Y3, fl
     });
 }
 
-int DrawRectGraph(int X, int Y, int SrcX, int SrcY, int Width, int Height, int GraphHandle, int TransFlag,
-                  int TurnFlag)
+int DrawRectGraph(int X, int Y, int SrcX, int SrcY, int Width, int Height, int GraphHandle, int TransFlag, int TurnFlag)
 {
-    if (Width < 1 || Height < 1)
-        return -1;
+    if (Width < 1 || Height < 1) return -1;
     GraphHandleData *graph = GetGraphEntry(GraphHandle, 0);
-    if (graph == nullptr)
-        return -1;
+    if (graph == nullptr) return -1;
     // The draw area narrowed to the destination rectangle cuts the graph drawn around it.
     DrawAreaSave saved;
-    if (!NarrowDrawArea(ImageRect{X, Y, X + Width, Y + Height}, &saved))
-        return 0;
+    if (!NarrowDrawArea(ImageRect{X, Y, X + Width, Y + Height}, &saved)) return 0;
     int result = TurnFlag ? DrawTurnGraph(X - graph->Width + SrcX + Width, Y - SrcY, GraphHandle, TransFlag)
                           : DrawGraph(X - SrcX, Y - SrcY, GraphHandle, TransFlag);
     RestoreDrawArea(&saved);
@@ -181,18 +166,15 @@ int NarrowDrawArea(ImageRect Area, DrawAreaSave *Save)
 {
     GraphicsDrawSettingsData &d = GraphicsDrawSettings;
     Save->Area = d.DrawArea;
-    for (int i = 0; i < 4; ++i)
-        Save->AreaF[i] = d.DrawAreaF[i];
+    for (int i = 0; i < 4; ++i) Save->AreaF[i] = d.DrawAreaF[i];
     ClipRect(&Area, &Save->Area);
-    if (Area.left >= Area.right || Area.top >= Area.bottom)
-        return 0;
+    if (Area.left >= Area.right || Area.top >= Area.bottom) return 0;
     d.DrawArea = Area;
     d.DrawAreaF[0] = (float)Area.left;
     d.DrawAreaF[1] = (float)Area.top;
     d.DrawAreaF[2] = (float)Area.right;
     d.DrawAreaF[3] = (float)Area.bottom;
-    if (!GraphicsState.HardwareInUseFlag)
-        SetMemImgDrawArea(&Area);
+    if (!GraphicsState.HardwareInUseFlag) SetMemImgDrawArea(&Area);
     return 1;
 }
 
@@ -204,10 +186,8 @@ void RestoreDrawArea(const DrawAreaSave *Save)
         return;
     }
     d.DrawArea = Save->Area;
-    for (int i = 0; i < 4; ++i)
-        d.DrawAreaF[i] = Save->AreaF[i];
-    if (!GraphicsState.HardwareInUseFlag)
-        SetMemImgDrawArea(&Save->Area);
+    for (int i = 0; i < 4; ++i) d.DrawAreaF[i] = Save->AreaF[i];
+    if (!GraphicsState.HardwareInUseFlag) SetMemImgDrawArea(&Save->Area);
 }
 
 int DrawRectGraphF(float X, float Y, int SrcX, int SrcY, int Width, int Height, int GraphHandle, int TransFlag,
@@ -227,15 +207,12 @@ int DrawRectExtendGraphF(float X1, float Y1, float X2, float Y2, int SrcX, int S
 
 int DrawGraphRects(const DrawGraphRectsParam *Param)
 {
-    if (Param == nullptr || Param->Vertex == nullptr || Param->RectNum < 1)
-        return -1;
+    if (Param == nullptr || Param->Vertex == nullptr || Param->RectNum < 1) return -1;
     int result;
     GraphHandleData *blend;
     GraphHandleData *graph = BeginGraphDraw(Param->GraphHandle, true, &result, &blend);
-    if (graph == nullptr)
-        return result;
-    if (!OnDevice(graph))
-        return 0;  // only a device draws batched rectangles
+    if (graph == nullptr) return result;
+    if (!OnDevice(graph)) return 0;  // only a device draws batched rectangles
     // The first rectangle stands for the batch (callers keep the others inside it).
     const DrawGraphRectsVertex *v = Param->Vertex;
     const float xs[4] = {v[0].x, v[1].x, v[2].x, v[3].x}, ys[4] = {v[0].y, v[1].y, v[2].y, v[3].y};

@@ -32,12 +32,10 @@ void InvertRect(const ImageRect &Rect)
     GraphicsDrawSettingsData &d = GraphicsDrawSettings;
     uint8_t red = d.DrawBrightRed, green = d.DrawBrightGreen, blue = d.DrawBrightBlue;
     bool tinted = !DrawBrightIsWhite(d);
-    if (tinted)
-        PushDrawBright(kWhite, kWhite, kWhite);
+    if (tinted) PushDrawBright(kWhite, kWhite, kWhite);
     SetDrawBlendModeState(3, 255);
     Graphics_Hardware_DrawFillBox(Rect.left, Rect.top, Rect.right, Rect.bottom, 0xFFFFFFFFu);
-    if (tinted)
-        PushDrawBright(red, green, blue);
+    if (tinted) PushDrawBright(red, green, blue);
 }
 
 // Each corner kept inside the draw area.
@@ -67,8 +65,7 @@ void ScaleVertexColor(COLOR_U8 &Color, const GraphicsDrawSettingsData &d)
     Color.r = (uint8_t)m.MulTable[d.DrawBrightRed][Color.r];
     Color.g = (uint8_t)m.MulTable[d.DrawBrightGreen][Color.g];
     Color.b = (uint8_t)m.MulTable[d.DrawBrightBlue][Color.b];
-    if (d.BlendMode != DX_BLENDMODE_NOBLEND)
-        Color.a = (uint8_t)m.MulTable[d.BlendParam & 0xFF][Color.a];
+    if (d.BlendMode != DX_BLENDMODE_NOBLEND) Color.a = (uint8_t)m.MulTable[d.BlendParam & 0xFF][Color.a];
 }
 
 // The graph of a user vertex list: null for DX_NONE_GRAPH, else a ready graph whose movie has
@@ -76,8 +73,7 @@ void ScaleVertexColor(COLOR_U8 &Color, const GraphicsDrawSettingsData &d)
 GraphHandleData *VertexListGraph(int GraphHandle, bool *Bad)
 {
     *Bad = false;
-    if (GraphHandle == DX_NONE_GRAPH)
-        return nullptr;
+    if (GraphHandle == DX_NONE_GRAPH) return nullptr;
     GraphHandleData *graph = GetGraphEntry(GraphHandle, 0);
     if (graph == nullptr) {
         *Bad = true;
@@ -93,8 +89,7 @@ GraphHandleData *VertexListGraph(int GraphHandle, bool *Bad)
 
 int DrawAreaVisible(void)
 {
-    if (GraphicsDrawSettings.DrawAreaEmptyFlag)
-        return 0;
+    if (GraphicsDrawSettings.DrawAreaEmptyFlag) return 0;
     WaitWhileWindowInactive();
     return 1;
 }
@@ -102,8 +97,7 @@ int DrawAreaVisible(void)
 void MakeTransform2DCurrent(void)
 {
     GraphicsDrawSettingsData &d = GraphicsDrawSettings;
-    if (!GraphicsState.HardwareInUseFlag || d.Transform2DCurrentFlag)
-        return;
+    if (!GraphicsState.HardwareInUseFlag || d.Transform2DCurrentFlag) return;
     Graphics_Hardware_RenderVertexBuffer(0);
     d.Transform2DCurrentFlag = 1;
     Graphics_Hardware_SetTransformToProjection(&d.Matrix.Projection2DF);
@@ -122,12 +116,10 @@ DrawHookState BeginDrawHooks(ImageRect Bounds, int DeviceDraws)
     DrawHookState s = {};
     s.Emulate = DeviceDraws && d.BlendMode == 3 && !GraphicsDeviceCaps.SubtractiveBlendFlag;
     s.Mask = d.MaskValidFlag;
-    if (!s.Emulate && !s.Mask)
-        return s;
+    if (!s.Emulate && !s.Mask) return s;
     s.Rect = ClampIntoDrawArea(Bounds);
     s.BlendParam = d.BlendParam;
-    if (s.Mask)
-        MaskDrawBegin(s.Rect.left, s.Rect.top, s.Rect.right, s.Rect.bottom);
+    if (s.Mask) MaskDrawBegin(s.Rect.left, s.Rect.top, s.Rect.right, s.Rect.bottom);
     if (s.Emulate) {
         InvertRect(s.Rect);
         SetDrawBlendModeState(5, s.BlendParam);
@@ -141,8 +133,7 @@ void EndDrawHooks(const DrawHookState *State)
         InvertRect(State->Rect);
         SetDrawBlendModeState(3, State->BlendParam);
     }
-    if (State->Mask)
-        MaskDrawEnd(State->Rect.left, State->Rect.top, State->Rect.right, State->Rect.bottom);
+    if (State->Mask) MaskDrawEnd(State->Rect.left, State->Rect.top, State->Rect.right, State->Rect.bottom);
 }
 
 // ---- Clearing ------------------------------------------------------------------------------------
@@ -150,10 +141,8 @@ void EndDrawHooks(const DrawHookState *State)
 int ClearDrawScreen(const ImageRect *ClearRect)
 {
     const GraphicsDrawSettingsData &d = GraphicsDrawSettings;
-    if (d.MaskValidFlag)
-        MaskDrawEnd(d.DrawArea.left, d.DrawArea.top, d.DrawArea.right, d.DrawArea.bottom);
-    if (ClearRect != nullptr && (ClearRect->left < 0 || ClearRect->top < 0))
-        ClearRect = nullptr;
+    if (d.MaskValidFlag) MaskDrawEnd(d.DrawArea.left, d.DrawArea.top, d.DrawArea.right, d.DrawArea.bottom);
+    if (ClearRect != nullptr && (ClearRect->left < 0 || ClearRect->top < 0)) ClearRect = nullptr;
     if (GraphicsState.HardwareInUseFlag) {
         Graphics_Hardware_ClearDrawScreen(ClearRect);
         return 0;
@@ -161,8 +150,8 @@ int ClearDrawScreen(const ImageRect *ClearRect)
     MEMIMG *target = GetSoftwareDrawTargetImage();
     if (CheckValidMemImg(target)) {
         const GraphicsStateData &g = GraphicsState;
-        uint32_t value = MakeColorDataValue(target->Base->ColorData, g.BackgroundRed, g.BackgroundGreen,
-                                            g.BackgroundBlue, 0);
+        uint32_t value =
+            MakeColorDataValue(target->Base->ColorData, g.BackgroundRed, g.BackgroundGreen, g.BackgroundBlue, 0);
         FillMemImg(target, ClearRect, value);
     }
     return 0;
@@ -181,8 +170,7 @@ namespace {
 int DrawBoxWith(int X1, int Y1, int X2, int Y2, unsigned int Color, int (*Hardware)(int, int, int, int, unsigned int),
                 int (*Software)(MEMIMG *, int, int, int, int, unsigned int))
 {
-    if (!DrawAreaVisible())
-        return 0;
+    if (!DrawAreaVisible()) return 0;
     MakeTransform2DCurrent();
     int device = GraphicsState.HardwareInUseFlag;
     return DrawThroughHooks(ImageRect{X1, Y1, X2, Y2}, device, [&] {
@@ -204,10 +192,8 @@ int DrawLineBox(int X1, int Y1, int X2, int Y2, unsigned int Color)
 
 int DrawLine(int X1, int Y1, int X2, int Y2, unsigned int Color, int Thickness)
 {
-    if (Thickness > 1)
-        return DrawThickLine(X1, Y1, X2, Y2, Color, Thickness);
-    if (!DrawAreaVisible())
-        return 0;
+    if (Thickness > 1) return DrawThickLine(X1, Y1, X2, Y2, Color, Thickness);
+    if (!DrawAreaVisible()) return 0;
     MakeTransform2DCurrent();
     int device = GraphicsState.HardwareInUseFlag;
     return DrawThroughHooks(LineBounds(X1, Y1, X2, Y2, 1), device, [&] {
@@ -219,16 +205,13 @@ int DrawLine(int X1, int Y1, int X2, int Y2, unsigned int Color, int Thickness)
 int DrawThickLine(int X1, int Y1, int X2, int Y2, unsigned int Color, int Thickness)
 {
     const int t = Thickness, half = Thickness / 2;
-    if (t % 2 == 1 && X1 == X2)
-        return DrawFillBox(X1 - half, Y1, X1 - half + t, Y2, Color);
-    if (t % 2 == 1 && Y1 == Y2)
-        return DrawFillBox(X1, Y1 - half, X2, Y1 - half + t, Color);
+    if (t % 2 == 1 && X1 == X2) return DrawFillBox(X1 - half, Y1, X1 - half + t, Y2, Color);
+    if (t % 2 == 1 && Y1 == Y2) return DrawFillBox(X1, Y1 - half, X2, Y1 - half + t, Color);
 
     // A band around the centre line: the corners one half width off it on either side.
     double dx = (double)X2 - X1, dy = (double)Y2 - Y1;
     double length = sqrt(dx * dx + dy * dy);
-    if (length == 0.0)
-        return 0;
+    if (length == 0.0) return 0;
     float k = (float)(t / 2.0f / length);
     float ox = k * (float)dy, oy = k * (float)-dx;
     float corners[4][2] = {{X1 + ox, Y1 + oy}, {X2 + ox, Y2 + oy}, {X1 - ox, Y1 - oy}, {X2 - ox, Y2 - oy}};
@@ -242,8 +225,7 @@ int DrawThickLine(int X1, int Y1, int X2, int Y2, unsigned int Color, int Thickn
         DrawPrimitive2D(vertex, 4, DX_PRIMTYPE_TRIANGLESTRIP, DX_NONE_GRAPH, 0);
         return 0;
     }
-    if (!DrawAreaVisible())
-        return 0;
+    if (!DrawAreaVisible()) return 0;
     int p[4][2];
     for (int i = 0; i < 4; ++i) {
         p[i][0] = (int)corners[i][0];
@@ -258,8 +240,7 @@ int DrawThickLine(int X1, int Y1, int X2, int Y2, unsigned int Color, int Thickn
 
 int DrawCircle(int X, int Y, int Radius, unsigned int Color, int FillFlag, int LineThickness)
 {
-    if (Radius < 0 || !DrawAreaVisible())
-        return 0;
+    if (Radius < 0 || !DrawAreaVisible()) return 0;
     MakeTransform2DCurrent();
     int device = GraphicsState.HardwareInUseFlag;
     ImageRect bounds = {X - Radius - 1, Y - Radius - 1, X + Radius + 1, Y + Radius + 1};
@@ -285,32 +266,27 @@ int BeginVertexList(const void *Vertex, int Num, int GraphHandle, GraphHandleDat
     *Graph = nullptr;
     // The lists are copied into a work buffer sized in an int: a count whose copy could not be
     // sized so is refused rather than wrapped to a small buffer.
-    if (Vertex == nullptr || Num < 1 || Num > INT_MAX / (int)sizeof(VERTEX2D))
-        return -1;
+    if (Vertex == nullptr || Num < 1 || Num > INT_MAX / (int)sizeof(VERTEX2D)) return -1;
     bool bad;
     *Graph = VertexListGraph(GraphHandle, &bad);
-    if (bad)
-        return -1;
+    if (bad) return -1;
     int device = *Graph != nullptr ? (*Graph)->Image->Format.HardwareFlag : GraphicsState.HardwareInUseFlag;
     return device && DrawAreaVisible() ? 1 : 0;
 }
 
 }  // namespace
 
-int DrawPrimitive2D(const VERTEX_UV_2D *Vertex, int Num, int PrimitiveType, int GraphHandle, int TransFlag,
-                    int Option)
+int DrawPrimitive2D(const VERTEX_UV_2D *Vertex, int Num, int PrimitiveType, int GraphHandle, int TransFlag, int Option)
 {
     (void)Option;
     GraphHandleData *graph;
     int start = BeginVertexList(Vertex, Num, GraphHandle, &graph);
-    if (start <= 0)
-        return start;
+    if (start <= 0) return start;
 
     const GraphicsDrawSettingsData &d = GraphicsDrawSettings;
     DrawWorkBufferData &w = DrawWorkBuffer;
     VERTEX2D *buffer = (VERTEX2D *)GrowDrawWorkBuffer(&w.VertexCopy, &w.VertexCopySize, Num * (int)sizeof(VERTEX2D));
-    if (buffer == nullptr)
-        return -1;
+    if (buffer == nullptr) return -1;
     // A graph that is one piece of a larger texture takes its coordinates in its own 0-1 range.
     float scaleU = 1.0f, scaleV = 1.0f, offsetU = 0.0f, offsetV = 0.0f;
     if (graph != nullptr && graph->PieceNum == 1 && graph->Piece[0].Texture != nullptr) {
@@ -346,16 +322,14 @@ int DrawPrimitive2DToShader(const VERTEX2D *Vertex, int Num, int PrimitiveType, 
 {
     GraphHandleData *graph;
     int start = BeginVertexList(Vertex, Num, GraphHandle, &graph);
-    if (start <= 0)
-        return start;
+    if (start <= 0) return start;
 
     const GraphicsDrawSettingsData &d = GraphicsDrawSettings;
     const VERTEX2D *vertex = Vertex;
     if (!DrawBrightIsWhite(d) || (d.BlendMode != DX_BLENDMODE_NOBLEND && d.BlendParam != 255)) {
         DrawWorkBufferData &w = DrawWorkBuffer;
         VERTEX2D *copy = (VERTEX2D *)GrowDrawWorkBuffer(&w.VertexCopy, &w.VertexCopySize, Num * (int)sizeof(VERTEX2D));
-        if (copy == nullptr)
-            return -1;
+        if (copy == nullptr) return -1;
         for (int i = 0; i < Num; ++i) {
             copy[i] = Vertex[i];
             ScaleVertexColor(copy[i].dif, d);

@@ -30,7 +30,7 @@ struct VERTEX_UV_2D
 {
     float x, y;
     float u, v;
-    COLOR_U8 dif;   // blue, green, red, alpha
+    COLOR_U8 dif;  // blue, green, red, alpha
 };
 
 // One batch of rectangles of one graph (the string drawing's glyphs): four vertices per
@@ -111,7 +111,7 @@ int DrawPrimitive2DToShader(const VERTEX2D *Vertex, int Num, int PrimitiveType, 
 struct CircleRingSpan
 {
     int16_t OuterLeft, OuterRight, InnerLeft, InnerRight;
-    uint16_t Flags;   // CIRCLE_SPAN_*
+    uint16_t Flags;  // CIRCLE_SPAN_*
 };
 #define CIRCLE_SPAN_OUTER_LEFT 1
 #define CIRCLE_SPAN_OUTER_RIGHT 2

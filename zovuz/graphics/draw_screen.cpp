@@ -32,8 +32,7 @@ int TargetSize(int Target, int MipLevel, GraphHandleData **Graph, int *Width, in
         return 0;
     }
     *Graph = GetGraphEntry(Target, 0);
-    if (*Graph == nullptr || (*Graph)->Image == nullptr)
-        return -1;
+    if (*Graph == nullptr || (*Graph)->Image == nullptr) return -1;
     CalcMipLevelSize((*Graph)->Width, (*Graph)->Height, MipLevel, Width, Height);
     return 0;
 }
@@ -48,15 +47,13 @@ int IsScreenValue(int DrawScreen)
 MEMIMG *GetSoftwareDrawTargetImage(void)
 {
     GraphHandleData *graph = GetGraphEntry(GraphicsDrawSettings.RenderTarget[0], 0);
-    if (graph != nullptr && graph->Image != nullptr && !graph->Image->Format.HardwareFlag)
-        return &graph->SoftImage;
+    if (graph != nullptr && graph->Image != nullptr && !graph->Image->Format.HardwareFlag) return &graph->SoftImage;
     return &SoftwareScreen.Screen;
 }
 
 MEMIMG *GetSoftwareDrawTarget(void)
 {
-    if (GraphicsDrawSettings.MaskValidFlag && CheckValidMemImg(&MaskScreen.WorkImage))
-        return &MaskScreen.WorkImage;
+    if (GraphicsDrawSettings.MaskValidFlag && CheckValidMemImg(&MaskScreen.WorkImage)) return &MaskScreen.WorkImage;
     return GetSoftwareDrawTargetImage();
 }
 
@@ -64,19 +61,16 @@ MEMIMG *GetSoftwareDrawTarget(void)
 
 int SetDrawScreen(int DrawScreen)
 {
-    if (!GraphicsState.GraphicsStartedFlag)
-        return -1;
+    if (!GraphicsState.GraphicsStartedFlag) return -1;
     WaitWhileWindowInactive();
     GraphHandleData *graph = nullptr;
     if (!IsScreenValue(DrawScreen)) {
         graph = GetGraphEntry(DrawScreen, 0);
-        if (graph == nullptr || graph->Image == nullptr || !graph->Image->Format.DrawValidFlag)
-            return -1;
+        if (graph == nullptr || graph->Image == nullptr || !graph->Image->Format.DrawValidFlag) return -1;
     }
     GraphicsDrawSettingsData &d = GraphicsDrawSettings;
     if (d.RenderTarget[0] == DX_SCREEN_FRONT) {
-        if (GraphicsState.HardwareInUseFlag)
-            Graphics_Hardware_SetupSubBackBufferFullScreen(1);
+        if (GraphicsState.HardwareInUseFlag) Graphics_Hardware_SetupSubBackBufferFullScreen(1);
         ScreenFlip();
     }
 
@@ -108,12 +102,9 @@ int SetDrawScreen(int DrawScreen)
 int SetRenderTargetToShader(int TargetIndex, int DrawScreen, int Surface, int MipLevel)
 {
     int count = GraphicsDeviceCaps.RenderTargetNum > 1 ? GraphicsDeviceCaps.RenderTargetNum : 1;
-    if (TargetIndex < 0 || TargetIndex >= count || TargetIndex >= DX_RENDERTARGET_COUNT)
-        return -1;
-    if (TargetIndex == 0 && Surface == 0 && MipLevel == 0)
-        return SetDrawScreen(DrawScreen);
-    if (!GraphicsState.HardwareInUseFlag)
-        return -1;
+    if (TargetIndex < 0 || TargetIndex >= count || TargetIndex >= DX_RENDERTARGET_COUNT) return -1;
+    if (TargetIndex == 0 && Surface == 0 && MipLevel == 0) return SetDrawScreen(DrawScreen);
+    if (!GraphicsState.HardwareInUseFlag) return -1;
     GraphicsDrawSettingsData &d = GraphicsDrawSettings;
     FlushVertexBuffer();
     d.RenderTarget[TargetIndex] = DrawScreen;
@@ -128,10 +119,8 @@ int SetRenderTargetToShader(int TargetIndex, int DrawScreen, int Surface, int Mi
         }
     }
     Graphics_Hardware_UpdateDrawScreenAlphaFlag();
-    if (Graphics_Hardware_SetRenderTargetToShader(TargetIndex, DrawScreen, Surface, MipLevel) < 0)
-        return -1;
-    if (TargetIndex == 0)
-        ResetCameraForDrawScreen(DrawScreen);
+    if (Graphics_Hardware_SetRenderTargetToShader(TargetIndex, DrawScreen, Surface, MipLevel) < 0) return -1;
+    if (TargetIndex == 0) ResetCameraForDrawScreen(DrawScreen);
     return 0;
 }
 
@@ -140,10 +129,8 @@ int SetRenderTargetToShader(int TargetIndex, int DrawScreen, int Surface, int Mi
 int ScreenFlip(void)
 {
     DrawScreenStateData &s = DrawScreenState;
-    if (s.FlippingFlag)
-        return 0;  // called again from inside a flip (the on-screen log's drawing)
-    if (!LibraryState.Started || GetLibraryEndFlag())
-        return -1;
+    if (s.FlippingFlag) return 0;  // called again from inside a flip (the on-screen log's drawing)
+    if (!LibraryState.Started || GetLibraryEndFlag()) return -1;
     s.FlippingFlag = 1;
     if (GraphicsDrawSettings.MaskValidFlag) {
         const ImageRect &area = GraphicsDrawSettings.DrawArea;
@@ -160,8 +147,7 @@ int ScreenFlipWrap(void) { return ScreenFlip(); }
 
 int RefreshScreen(void)
 {
-    if (GraphicsState.HardwareInUseFlag)
-        Graphics_Hardware_SetupSubBackBufferFullScreen(0);
+    if (GraphicsState.HardwareInUseFlag) Graphics_Hardware_SetupSubBackBufferFullScreen(0);
     return ScreenFlip();
 }
 
@@ -172,16 +158,14 @@ int GetScreenFlipRunningFlag(void) { return DrawScreenState.FlippingFlag; }
 int SetGraphMode(int Width, int Height, int ColorBitDepth, int RefreshRate)
 {
     GraphicsScreenSettingsData &s = GraphicsScreenSettings;
-    if (ColorBitDepth == 0)
-        ColorBitDepth = 16;
+    if (ColorBitDepth == 0) ColorBitDepth = 16;
     if (s.Emulation320x240Flag) {
         Width = 320;
         Height = 240;
     } else if (Width < 1 || Height < 1) {
         return -1;
     }
-    if (ColorBitDepth != 8 && ColorBitDepth != 16 && ColorBitDepth != 32)
-        return -1;
+    if (ColorBitDepth != 8 && ColorBitDepth != 16 && ColorBitDepth != 32) return -1;
 
     // Until graphics have started (the library's start-up included) the mode is only stored.
     if (!GraphicsState.GraphicsStartedFlag) {
@@ -203,12 +187,9 @@ int SetGraphMode(int Width, int Height, int ColorBitDepth, int RefreshRate)
     if (width == Width && height == Height && (fullScreen || (depth == ColorBitDepth && refresh == RefreshRate)))
         return 0;
     bool unchanged = width == oldWidth && height == oldHeight && depth == oldDepth && refresh == oldRefresh;
-    if (unchanged || width != 640 || height != 480)
-        return -1;
-    if (fullScreen)
-        return -2;
-    if (depth != 16)
-        return -1;
+    if (unchanged || width != 640 || height != 480) return -1;
+    if (fullScreen) return -2;
+    if (depth != 16) return -1;
     return refresh == 0 ? -2 : -1;
 }
 
@@ -224,12 +205,10 @@ int ConvertWindowPosToScreenPos(int X, int Y, int *ScreenX, int *ScreenY)
         *ScreenY = Y - top;
         return 0;
     }
-    if (SetupFullScreenScalingRect() < 0)
-        return -1;
+    if (SetupFullScreenScalingRect() < 0) return -1;
     const ImageRect &r = s.FullScreenScalingRect;
     int width = r.right - r.left, height = r.bottom - r.top;
-    if (width < 1 || height < 1)
-        return -1;
+    if (width < 1 || height < 1) return -1;
     *ScreenX = (X - r.left) * ScreenWidth() / width;
     *ScreenY = (Y - r.top) * ScreenHeight() / height;
     return 0;
@@ -240,13 +219,10 @@ int ConvertWindowPosToScreenPos(int X, int Y, int *ScreenX, int *ScreenY)
 unsigned int GetPixel(int X, int Y)
 {
     const GraphicsDrawSettingsData &d = GraphicsDrawSettings;
-    if (X < 0 || Y < 0 || X >= d.DrawSizeX || Y >= d.DrawSizeY)
-        return (unsigned int)-1;
-    if (GraphicsState.HardwareInUseFlag)
-        return Graphics_Hardware_GetPixel(X, Y);
+    if (X < 0 || Y < 0 || X >= d.DrawSizeX || Y >= d.DrawSizeY) return (unsigned int)-1;
+    if (GraphicsState.HardwareInUseFlag) return Graphics_Hardware_GetPixel(X, Y);
     const MEMIMG *image = GetSoftwareDrawTargetImage();
-    if (!CheckValidMemImg(image) || X >= image->Width || Y >= image->Height)
-        return (unsigned int)-1;
+    if (!CheckValidMemImg(image) || X >= image->Width || Y >= image->Height) return (unsigned int)-1;
     const uint8_t *p = image->UseImage + (size_t)Y * image->Base->Pitch;
     if (GetMemImgPixelBytes(image->Base) == 2) {
         uint16_t value;
@@ -260,26 +236,21 @@ unsigned int GetPixel(int X, int Y)
 
 int IsDrawScreenSizeMatch(int SrcGraphHandle)
 {
-    if (GraphicsState.HardwareInUseFlag)
-        return 0;
+    if (GraphicsState.HardwareInUseFlag) return 0;
     GraphHandleData *target = GetGraphEntry(GraphicsDrawSettings.RenderTarget[0], 0);
     GraphHandleData *source = GetGraphEntry(SrcGraphHandle, 0);
-    if (!HandleManageArray[DX_HANDLETYPE_GRAPH].InitializeFlag || target == nullptr || source == nullptr)
-        return -1;
+    if (!HandleManageArray[DX_HANDLETYPE_GRAPH].InitializeFlag || target == nullptr || source == nullptr) return -1;
     return target->Width < source->Width || target->Height < source->Height ? -1 : 0;
 }
 
 int LockDrawScreenBuffer(const ImageRect *Rect, BASEIMAGE *Image, int TargetHandle, int Surface, int MipLevel,
                          int ReadOnly, int TextureIndex)
 {
-    if (!GraphicsState.GraphicsStartedFlag || Rect == nullptr || Image == nullptr)
-        return -1;
-    if (TargetHandle == -1)
-        TargetHandle = GraphicsDrawSettings.RenderTarget[0];
+    if (!GraphicsState.GraphicsStartedFlag || Rect == nullptr || Image == nullptr) return -1;
+    if (TargetHandle == -1) TargetHandle = GraphicsDrawSettings.RenderTarget[0];
     GraphHandleData *graph;
     int width, height;
-    if (TargetSize(TargetHandle, MipLevel, &graph, &width, &height) < 0)
-        return -1;
+    if (TargetSize(TargetHandle, MipLevel, &graph, &width, &height) < 0) return -1;
     if (Rect->left < 0 || Rect->top < 0 || Rect->left >= Rect->right || Rect->top >= Rect->bottom ||
         Rect->right > width || Rect->bottom > height)
         return -1;
@@ -289,16 +260,15 @@ int LockDrawScreenBuffer(const ImageRect *Rect, BASEIMAGE *Image, int TargetHand
             return -1;
     } else {
         const MEMIMG *target = graph != nullptr ? &graph->SoftImage : &SoftwareScreen.Screen;
-        if (!CheckValidMemImg(target))
-            return -1;
+        if (!CheckValidMemImg(target)) return -1;
         const MemImgImage *base = target->Base;
         *Image = BASEIMAGE();
         Image->ColorData = *base->ColorData;
         Image->Width = Rect->right - Rect->left;
         Image->Height = Rect->bottom - Rect->top;
         Image->Pitch = base->Pitch;
-        Image->Pixels = target->UseImage + (size_t)Rect->top * base->Pitch +
-                        (size_t)Rect->left * GetMemImgPixelBytes(base);
+        Image->Pixels =
+            target->UseImage + (size_t)Rect->top * base->Pitch + (size_t)Rect->left * GetMemImgPixelBytes(base);
     }
     DrawScreenState.LockedFlag = 1;
     return 0;
@@ -306,10 +276,8 @@ int LockDrawScreenBuffer(const ImageRect *Rect, BASEIMAGE *Image, int TargetHand
 
 int UnlockDrawScreenBuffer(void)
 {
-    if (!DrawScreenState.LockedFlag)
-        return 0;
-    if (GraphicsState.HardwareInUseFlag)
-        Graphics_Hardware_UnlockBackBuffer();
+    if (!DrawScreenState.LockedFlag) return 0;
+    if (GraphicsState.HardwareInUseFlag) Graphics_Hardware_UnlockBackBuffer();
     DrawScreenState.LockedFlag = 0;
     return 0;
 }

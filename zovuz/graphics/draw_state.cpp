@@ -22,17 +22,16 @@ struct DeviceMirror
 
 DeviceMirror MirrorOf(const GraphicsDrawSettingsData &d)
 {
-    return DeviceMirror{{d.DrawBrightBlue, d.DrawBrightGreen, d.DrawBrightRed}, d.FogMode, d.FogColor, d.FogStart,
-                        d.FogEnd};
+    return DeviceMirror{
+        {d.DrawBrightBlue, d.DrawBrightGreen, d.DrawBrightRed}, d.FogMode, d.FogColor, d.FogStart, d.FogEnd};
 }
 
 void SetDefaultValues(GraphicsDrawSettingsData &d)
 {
     d.Z2D.CompareFunction = 4;  // less or equal
     d.Z3D.CompareFunction = 4;
-    d.FillMode = 3;             // solid
-    for (int i = 0; i < 16; ++i)
-        d.TexAddressModeU[i] = d.TexAddressModeV[i] = d.TexAddressModeW[i] = 3;  // clamp
+    d.FillMode = 3;                                                                                       // solid
+    for (int i = 0; i < 16; ++i) d.TexAddressModeU[i] = d.TexAddressModeV[i] = d.TexAddressModeW[i] = 3;  // clamp
     d.FogMode = 3;
     d.FogColor = 0xFFFFFFFF;
     d.FogStart = 0.0f;
@@ -54,18 +53,13 @@ void PushChangedDeviceState(const DeviceMirror &Old, const GraphicsDrawSettingsD
     bool fogMode = Old.FogMode != now.FogMode;
     bool fogColor = Old.FogColor != now.FogColor;
     bool fogRange = Old.FogStart != now.FogStart || Old.FogEnd != now.FogEnd;
-    if (!bright && !fogMode && !fogColor && !fogRange)
-        return;
+    if (!bright && !fogMode && !fogColor && !fogRange) return;
     FlushVertexBuffer();
     if (GraphicsState.HardwareInUseFlag) {
-        if (bright)
-            Graphics_Hardware_UpdateDiffuseColor();
-        if (fogMode)
-            Graphics_Hardware_SetFogMode(d.FogMode);
-        if (fogColor)
-            Graphics_Hardware_SetFogColor(d.FogColor);
-        if (fogRange)
-            Graphics_Hardware_SetFogStartEnd(d.FogStart, d.FogEnd);
+        if (bright) Graphics_Hardware_UpdateDiffuseColor();
+        if (fogMode) Graphics_Hardware_SetFogMode(d.FogMode);
+        if (fogColor) Graphics_Hardware_SetFogColor(d.FogColor);
+        if (fogRange) Graphics_Hardware_SetFogStartEnd(d.FogStart, d.FogEnd);
     } else if (bright) {
         SetMemImgDrawBright((uint32_t)d.DrawBrightRed << 16 | (uint32_t)d.DrawBrightGreen << 8 | d.DrawBrightBlue);
     }
@@ -94,18 +88,15 @@ void SetDefaultMaterial(MATERIALPARAM &m)
 void SetIdentityMatrices(DrawMatrixData &m)
 {
     MATRIX_D *all[] = {&m.World, &m.View, &m.Projection, &m.CameraProjection, &m.Viewport, &m.Projection2D};
-    for (MATRIX_D *matrix : all)
-        CreateIdentityMatrixD(matrix);
+    for (MATRIX_D *matrix : all) CreateIdentityMatrixD(matrix);
     MATRIX *floats[] = {&m.WorldF, &m.ViewF, &m.ProjectionF, &m.ViewportF, &m.Projection2DF};
-    for (MATRIX *matrix : floats)
-        CreateIdentityMatrix(matrix);
+    for (MATRIX *matrix : floats) CreateIdentityMatrix(matrix);
 }
 
 // The default light: directional, shining along (1, -1, 1).
 void MakeDefaultLight()
 {
-    if (GraphicsState.DefaultLightHandle != -1)
-        DeleteLightHandle(GraphicsState.DefaultLightHandle);
+    if (GraphicsState.DefaultLightHandle != -1) DeleteLightHandle(GraphicsState.DefaultLightHandle);
     GraphicsState.DefaultLightHandle = CreateDirLightHandle(VECTOR{1.0f, -1.0f, 1.0f});
 }
 
@@ -126,8 +117,7 @@ int ResetDrawSettings(void)
 
     SetDefaultValues(d);
     PushChangedDeviceState(old, d);
-    if (!GraphicsState.HardwareInUseFlag)
-        SetMemImgDrawBlendMode(d.BlendMode, d.BlendParam);
+    if (!GraphicsState.HardwareInUseFlag) SetMemImgDrawBlendMode(d.BlendMode, d.BlendParam);
 
     d.UseMaskScreenFlag = 1;
     d.MaskValidFlag = 0;
@@ -287,10 +277,8 @@ int SetDrawBlendModeState(int BlendMode, int BlendParam)
 {
     GraphicsDrawSettingsData &d = GraphicsDrawSettings;
     BlendParam = Clamp255(BlendParam);
-    if (d.BlendMode == BlendMode && d.BlendParam == BlendParam)
-        return 0;
-    if (d.BlendMode != BlendMode)
-        GraphicsState.DrawStateChangedFlag = 1;
+    if (d.BlendMode == BlendMode && d.BlendParam == BlendParam) return 0;
+    if (d.BlendMode != BlendMode) GraphicsState.DrawStateChangedFlag = 1;
     d.BlendMode = BlendMode;
     d.BlendParam = BlendParam;
     if (GraphicsState.HardwareInUseFlag)
@@ -306,8 +294,7 @@ int SetBlendGraphParamBase(int BlendGraph, int BlendType, const int *Param)
     GraphHandleData *graph = nullptr;
     if (BlendGraph > 0) {
         graph = GetGraphEntry(BlendGraph, 0);
-        if (graph == nullptr)
-            return -1;
+        if (graph == nullptr) return -1;
         d.BlendGraph = BlendGraph;
     } else {
         d.BlendGraph = -1;
@@ -351,39 +338,31 @@ int GetScreenColorBitDepth(void)
 int GetDrawScreenSize(int *Width, int *Height)
 {
     const GraphicsScreenSettingsData &s = GraphicsScreenSettings;
-    if (Width != nullptr)
-        *Width = s.MainScreenWidth != 0 ? s.MainScreenWidth : 640;
-    if (Height != nullptr)
-        *Height = s.MainScreenHeight != 0 ? s.MainScreenHeight : 480;
+    if (Width != nullptr) *Width = s.MainScreenWidth != 0 ? s.MainScreenWidth : 640;
+    if (Height != nullptr) *Height = s.MainScreenHeight != 0 ? s.MainScreenHeight : 480;
     return 0;
 }
 
 int GetScreenState(int *Width, int *Height, int *ColorBitDepth)
 {
     GetDrawScreenSize(Width, Height);
-    if (ColorBitDepth != nullptr)
-        *ColorBitDepth = GetScreenColorBitDepth();
+    if (ColorBitDepth != nullptr) *ColorBitDepth = GetScreenColorBitDepth();
     return 0;
 }
 
 int GetTransColor(int *Red, int *Green, int *Blue)
 {
-    if (GetScreenColorBitDepth() == 8)
-        return -1;
+    if (GetScreenColorBitDepth() == 8) return -1;
     uint32_t color = ImageLoadDefaults.TransparentColor;
-    if (Red != nullptr)
-        *Red = (color >> 16) & 0xFF;
-    if (Green != nullptr)
-        *Green = (color >> 8) & 0xFF;
-    if (Blue != nullptr)
-        *Blue = color & 0xFF;
+    if (Red != nullptr) *Red = (color >> 16) & 0xFF;
+    if (Green != nullptr) *Green = (color >> 8) & 0xFF;
+    if (Blue != nullptr) *Blue = color & 0xFF;
     return 0;
 }
 
 int GetUseHardwareRenderFlag(void)
 {
-    if (GraphicsLibraryInitialized())
-        return GraphicsState.HardwareInUseFlag;
+    if (GraphicsLibraryInitialized()) return GraphicsState.HardwareInUseFlag;
     return GraphicsState.SoftwareRenderRequestFlag ? 0 : 1;
 }
 
@@ -397,13 +376,9 @@ int GetPixelCenterNoOffsetFlag(void) { return GraphicsDeviceCaps.PixelCenterNoOf
 
 int GetBackgroundColor(int *Red, int *Green, int *Blue)
 {
-    if (!GraphicsState.BackgroundSetFlag)
-        return -1;
-    if (Red != nullptr)
-        *Red = GraphicsState.BackgroundRed;
-    if (Green != nullptr)
-        *Green = GraphicsState.BackgroundGreen;
-    if (Blue != nullptr)
-        *Blue = GraphicsState.BackgroundBlue;
+    if (!GraphicsState.BackgroundSetFlag) return -1;
+    if (Red != nullptr) *Red = GraphicsState.BackgroundRed;
+    if (Green != nullptr) *Green = GraphicsState.BackgroundGreen;
+    if (Blue != nullptr) *Blue = GraphicsState.BackgroundBlue;
     return 0;
 }

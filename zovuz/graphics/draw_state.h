@@ -21,7 +21,7 @@ struct COLORDATA;
 #define DX_SCREEN_BACK (-2)
 #define DX_SCREEN_FRONT (-4)
 
-#define DX_RENDERTARGET_COUNT 8       // render-target slots of the draw state
+#define DX_RENDERTARGET_COUNT 8  // render-target slots of the draw state
 #define DX_SHADER_TEXTURE_STAGE_NUM 16
 #define DX_SHADOWMAP_SLOT_NUM 3
 
@@ -32,9 +32,8 @@ struct COLORDATA;
 // ---- The pixel-format table ------------------------------------------------------------------
 
 // Indexes of the table. Each names the format a graph or screen is made in.
-enum PixelFormatIndex
-{
-    PIXEL_FORMAT_PAL4 = 0,              // 0-5: palette formats, left empty
+enum PixelFormatIndex {
+    PIXEL_FORMAT_PAL4 = 0,  // 0-5: palette formats, left empty
     PIXEL_FORMAT_PAL8 = 1,
     PIXEL_FORMAT_PAL4_ALPHA = 2,
     PIXEL_FORMAT_PAL8_ALPHA = 3,
@@ -51,15 +50,15 @@ enum PixelFormatIndex
     PIXEL_FORMAT_ABGR_I16 = 22,         // 4 channels of 16 bits
     PIXEL_FORMAT_ABGR_F16 = 23,
     PIXEL_FORMAT_ABGR_F32 = 24,
-    PIXEL_FORMAT_ONE_I8 = 25,           // 1 channel
+    PIXEL_FORMAT_ONE_I8 = 25,  // 1 channel
     PIXEL_FORMAT_ONE_I16 = 26,
     PIXEL_FORMAT_ONE_F16 = 27,
     PIXEL_FORMAT_ONE_F32 = 28,
-    PIXEL_FORMAT_TWO_I8 = 29,           // 2 channels
+    PIXEL_FORMAT_TWO_I8 = 29,  // 2 channels
     PIXEL_FORMAT_TWO_I16 = 30,
     PIXEL_FORMAT_TWO_F16 = 31,
     PIXEL_FORMAT_TWO_F32 = 32,
-    PIXEL_FORMAT_TARGET_RGB16 = 33,     // 33-46: render targets
+    PIXEL_FORMAT_TARGET_RGB16 = 33,  // 33-46: render targets
     PIXEL_FORMAT_TARGET_RGB32 = 34,
     PIXEL_FORMAT_TARGET_ALPHA_RGB32 = 35,
     PIXEL_FORMAT_TARGET_ABGR_I16 = 36,
@@ -79,14 +78,14 @@ enum PixelFormatIndex
 // What a graph or screen asks of its format.
 struct PixelFormatRequest
 {
-    int AlphaChannelFlag;   // an alpha channel
-    int AlphaTestFlag;      // a transparent colour (alpha test) only
-    int RenderTargetFlag;   // drawn into
-    int FormatId;           // 0, or 1-9 for a block format (1-5 DXT1-DXT5)
-    int FloatFlag;          // floating-point channels
-    int ColorBitDepth;      // bits per pixel (4, 8, 16, 32, ...)
-    int ChannelCount;       // 0, 1 or 2 (0 = the packed colour formats)
-    int ChannelBitDepth;    // bits per channel, 0 = not given
+    int AlphaChannelFlag;  // an alpha channel
+    int AlphaTestFlag;     // a transparent colour (alpha test) only
+    int RenderTargetFlag;  // drawn into
+    int FormatId;          // 0, or 1-9 for a block format (1-5 DXT1-DXT5)
+    int FloatFlag;         // floating-point channels
+    int ColorBitDepth;     // bits per pixel (4, 8, 16, 32, ...)
+    int ChannelCount;      // 0, 1 or 2 (0 = the packed colour formats)
+    int ChannelBitDepth;   // bits per channel, 0 = not given
 };
 
 // The COLORDATA of a table index, null for PIXEL_FORMAT_NUM and above (or below 0). The table is
@@ -102,10 +101,10 @@ const COLORDATA *GetPixelFormatForRequest(int AlphaFlag, int AlphaTestFlag, int 
 // One set of depth settings.
 struct DrawZSettings
 {
-    int TestFlag;          // depth test on
-    int WriteFlag;         // depth write on
-    int CompareFunction;   // Direct3D comparison value, 4 = less or equal
-    int Bias;              // depth bias
+    int TestFlag;         // depth test on
+    int WriteFlag;        // depth write on
+    int CompareFunction;  // Direct3D comparison value, 4 = less or equal
+    int Bias;             // depth bias
 };
 
 // The matrices: each 4 x 4 doubles with a float copy where a device needs one.
@@ -114,18 +113,18 @@ struct DrawMatrixData
     MATRIX_D World, View, Projection, CameraProjection, Viewport, Projection2D;
     MATRIX WorldF, ViewF, ProjectionF, ViewportF, Projection2DF;
     // Derived by UpdateTransformMatrices.
-    MATRIX_D WorldView;                     // world x view
-    MATRIX_D ViewProjectionViewport;        // view x projection x viewport
-    MATRIX_D WorldToScreen;                 // world x view x projection x viewport
+    MATRIX_D WorldView;               // world x view
+    MATRIX_D ViewProjectionViewport;  // view x projection x viewport
+    MATRIX_D WorldToScreen;           // world x view x projection x viewport
     MATRIX WorldToScreenF;
-    MATRIX_D ScreenToWorld;                 // the inverse of WorldToScreen, made on first use
+    MATRIX_D ScreenToWorld;  // the inverse of WorldToScreen, made on first use
     MATRIX ScreenToWorldF;
-    MATRIX_D ViewRotation;                  // the view matrix without its translation
+    MATRIX_D ViewRotation;  // the view matrix without its translation
     MATRIX ViewRotationF;
-    VECTOR_D FrustumCorners[8];             // draw-area corners at depth 0 (0-3) and depth 1 (4-7)
-    PLANE_D FrustumPlanes[6];               // near, far, left, right, top, bottom
-    int ValidFlag;                          // the derived matrices are current
-    int ScreenToWorldValidFlag;             // ScreenToWorld is current
+    VECTOR_D FrustumCorners[8];  // draw-area corners at depth 0 (0-3) and depth 1 (4-7)
+    PLANE_D FrustumPlanes[6];    // near, far, left, right, top, bottom
+    int ValidFlag;               // the derived matrices are current
+    int ScreenToWorldValidFlag;  // ScreenToWorld is current
     int WorldChangedFlag, ViewChangedFlag, ProjectionChangedFlag;  // for the back ends
 };
 
@@ -136,11 +135,11 @@ struct DrawMatrixData
 
 struct DrawCameraData
 {
-    int ProjectionMode;        // DX_CAMERA_*
+    int ProjectionMode;  // DX_CAMERA_*
     double Near, Far;
-    double AspectScale;        // multiplies height / width
-    double Fov;                // radians
-    double OrthoSize;          // view height of the orthographic projection
+    double AspectScale;  // multiplies height / width
+    double Fov;          // radians
+    double OrthoSize;    // view height of the orthographic projection
     VECTOR_D Eye, Target, Up;
     double ScreenCenterX, ScreenCenterY;
     double VerticalAngle, HorizontalAngle, TwistAngle;  // radians, from the view matrix
@@ -149,50 +148,50 @@ struct DrawCameraData
 // The user-shader selection (every handle 0 = none).
 struct DrawShaderSelection
 {
-    int VertexShader;                                   // Shader handle
-    int PixelShader;                                    // Shader handle
-    int Texture[DX_SHADER_TEXTURE_STAGE_NUM];           // Graph handles
-    int RenderTargetNum;                                // targets bound through SetRenderTargetToShader
+    int VertexShader;                          // Shader handle
+    int PixelShader;                           // Shader handle
+    int Texture[DX_SHADER_TEXTURE_STAGE_NUM];  // Graph handles
+    int RenderTargetNum;                       // targets bound through SetRenderTargetToShader
 };
 
 struct GraphicsDrawSettingsData
 {
-    DrawZSettings Z2D;                          // set 1: ordinary drawing
-    DrawZSettings Z3D;                          // set 2: draws flagged for it (SetUseZBuffer3D)
-    int DrawAreaEmptyFlag;                      // the draw area is empty: nothing is visible
-    int FillMode;                               // 3 = solid
-    int TexAddressModeU[16];                    // per stage, 3 = clamp
+    DrawZSettings Z2D;        // set 1: ordinary drawing
+    DrawZSettings Z3D;        // set 2: draws flagged for it (SetUseZBuffer3D)
+    int DrawAreaEmptyFlag;    // the draw area is empty: nothing is visible
+    int FillMode;             // 3 = solid
+    int TexAddressModeU[16];  // per stage, 3 = clamp
     int TexAddressModeV[16];
     int TexAddressModeW[16];
-    int FogEnable;                              // fog on
-    int FogMode;                                // 0 none, 1 exp, 2 exp squared, 3 linear
+    int FogEnable;  // fog on
+    int FogMode;    // 0 none, 1 exp, 2 exp squared, 3 linear
     uint32_t FogColor;
     float FogStart, FogEnd;
-    float DrawZ;                                // depth of 2D vertices
-    int DrawMode;                               // 0 nearest, 1 bilinear, 2 anisotropic
-    int MaxAnisotropy;                          // 1
-    int BlendMode;                              // DX_BLENDMODE_*
-    int BlendParam;                             // 0-255
-    int BlendGraph;                             // Graph handle, -1 = none
-    int BlendGraphType;                         // 0 or 1
-    int BlendGraphParam[2];                     // 0-255 each
-    int AlphaTestMode;                          // -1 = the library's default test
-    int AlphaTestParam;                         // 0-255
+    float DrawZ;                                                            // depth of 2D vertices
+    int DrawMode;                                                           // 0 nearest, 1 bilinear, 2 anisotropic
+    int MaxAnisotropy;                                                      // 1
+    int BlendMode;                                                          // DX_BLENDMODE_*
+    int BlendParam;                                                         // 0-255
+    int BlendGraph;                                                         // Graph handle, -1 = none
+    int BlendGraphType;                                                     // 0 or 1
+    int BlendGraphParam[2];                                                 // 0-255 each
+    int AlphaTestMode;                                                      // -1 = the library's default test
+    int AlphaTestParam;                                                     // 0-255
     uint8_t DrawBrightBlue, DrawBrightGreen, DrawBrightRed, DrawBrightPad;  // 0x00RRGGBB in memory
-    int RenderTarget[DX_RENDERTARGET_COUNT];            // target 0 is the draw screen
+    int RenderTarget[DX_RENDERTARGET_COUNT];                                // target 0 is the draw screen
     int RenderTargetSurface[DX_RENDERTARGET_COUNT];
     int RenderTargetMipLevel[DX_RENDERTARGET_COUNT];
-    ImageRect DrawAreaRequest;                  // as asked for; kept across a reset
-    ImageRect DrawArea;                         // clipped to the target, right and bottom exclusive
-    float DrawAreaF[4];                         // the same: left, top, right, bottom
-    int DrawSizeX, DrawSizeY;                   // the draw target's size
-    float ViewportScale2D;                      // 1.0
-    int Transform2DCurrentFlag;                 // the 2D projection is on the device
-    int Keep3DSettingsFlag;                     // camera and area persist across draw-screen changes
-    int KeepUseRequestAreaFlag;                 // ... and then the requested area applies again
-    int NoLightingFlag;                         // lighting off (the inverse of SetUseLighting)
-    int UseMaskScreenFlag;                      // drawing may go through the mask screen
-    int MaskValidFlag;                          // a mask draw is in effect
+    ImageRect DrawAreaRequest;   // as asked for; kept across a reset
+    ImageRect DrawArea;          // clipped to the target, right and bottom exclusive
+    float DrawAreaF[4];          // the same: left, top, right, bottom
+    int DrawSizeX, DrawSizeY;    // the draw target's size
+    float ViewportScale2D;       // 1.0
+    int Transform2DCurrentFlag;  // the 2D projection is on the device
+    int Keep3DSettingsFlag;      // camera and area persist across draw-screen changes
+    int KeepUseRequestAreaFlag;  // ... and then the requested area applies again
+    int NoLightingFlag;          // lighting off (the inverse of SetUseLighting)
+    int UseMaskScreenFlag;       // drawing may go through the mask screen
+    int MaskValidFlag;           // a mask draw is in effect
     DrawMatrixData Matrix;
     DrawCameraData Camera;
     MATERIALPARAM Material;
@@ -203,7 +202,7 @@ extern GraphicsDrawSettingsData GraphicsDrawSettings;
 // The shadow-map slots, cleared with the draw settings.
 struct GraphicsShadowMapSettingsData
 {
-    int Slot[DX_SHADOWMAP_SLOT_NUM];   // ShadowMap handles, 0 = none
+    int Slot[DX_SHADOWMAP_SLOT_NUM];  // ShadowMap handles, 0 = none
 };
 extern GraphicsShadowMapSettingsData GraphicsShadowMapSettings;
 
@@ -215,11 +214,11 @@ struct GraphicsStateData
     int SoftwareRenderRequestFlag;  // no back end is tried at start (SetUseHardwareRenderFlag 0)
     int GraphicsStartedFlag;        // graphics start chose its back end
     int BackgroundRed, BackgroundGreen, BackgroundBlue;
-    int BackgroundSetFlag;          // a background colour was set
-    int DrawStateChangedFlag;       // the back end must re-send its state before drawing
-    int LightsChangedFlag;          // RefreshLightState must re-send the lights
-    int LightsRefreshAllFlag;       // ... every one of them
-    int DefaultLightHandle;         // the directional light made by ResetDrawSettings, -1 = none
+    int BackgroundSetFlag;                              // a background colour was set
+    int DrawStateChangedFlag;                           // the back end must re-send its state before drawing
+    int LightsChangedFlag;                              // RefreshLightState must re-send the lights
+    int LightsRefreshAllFlag;                           // ... every one of them
+    int DefaultLightHandle;                             // the directional light made by ResetDrawSettings, -1 = none
     RestoreGraphCallbackFunction RestoreGraphCallback;  // the graph restore after a device loss
 };
 extern GraphicsStateData GraphicsState;
@@ -232,8 +231,8 @@ int ResetDrawSettings(void);
 // What SaveDrawSettings keeps, in this order.
 struct DrawSettingsSaveData
 {
-    int HardwareFlag;              // as GetUseHardwareRenderFlag gives it
-    int Reserved;                  // 0
+    int HardwareFlag;  // as GetUseHardwareRenderFlag gives it
+    int Reserved;      // 0
     int BackgroundRed, BackgroundGreen, BackgroundBlue;
     int BlendMode, BlendParam;
     int DrawMode;

@@ -25,8 +25,7 @@ inline void FlushVertexBuffer() { Graphics_Hardware_RenderVertexBuffer(0); }
 // The record of a live handle of one type, or null; a handle still loading only with AllowLoading.
 inline HandleInfo *GetTypedHandle(int Handle, int HandleType, int AllowLoading)
 {
-    if (Handle < 0 || ((Handle & DX_HANDLETYPE_MASK) >> DX_HANDLETYPE_ADDRESS) != HandleType)
-        return nullptr;
+    if (Handle < 0 || ((Handle & DX_HANDLETYPE_MASK) >> DX_HANDLETYPE_ADDRESS) != HandleType) return nullptr;
     return AllowLoading ? HandleCheck(Handle) : HandleCheckReady(Handle);
 }
 
@@ -43,8 +42,7 @@ inline int QueueHandleLoadJob(int HandleType, const int *Handles, int HandleNum,
         DXFREE(Job);
         return -1;
     }
-    for (int i = 0; i < HandleNum; ++i)
-        IncASyncLoadCount(Handles[i], HandleNum == 1 ? slot : -1);
+    for (int i = 0; i < HandleNum; ++i) IncASyncLoadCount(Handles[i], HandleNum == 1 ? slot : -1);
     return 0;
 }
 
@@ -53,22 +51,18 @@ inline int QueueHandleLoadJob(int HandleType, const int *Handles, int HandleNum,
 inline void FinishHandleLoadJob(int Handle, int Result)
 {
     DecASyncLoadCount(Handle);
-    if (Result < 0)
-        SubHandle(Handle);
+    if (Result < 0) SubHandle(Handle);
 }
 
 // Builds a job run by Process and queues it as above. Write(Block, &Addr) adds the job's
 // parameters (a null Block only measures them) and returns -1 to give up. 0 / -1.
 template <class WriteParams>
-int QueuePackedLoadJob(int HandleType, const int *Handles, int HandleNum, ASyncLoadFunction Process,
-                       WriteParams Write)
+int QueuePackedLoadJob(int HandleType, const int *Handles, int HandleNum, ASyncLoadFunction Process, WriteParams Write)
 {
     int size = 0;
-    if (Write(nullptr, &size) < 0)
-        return -1;
+    if (Write(nullptr, &size) < 0) return -1;
     ASyncLoadData *job = AllocASyncLoadData(size);
-    if (job == nullptr)
-        return -1;
+    if (job == nullptr) return -1;
     int addr = 0;
     Write(job->Data, &addr);
     job->ProcessFunction = Process;

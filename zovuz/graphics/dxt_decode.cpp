@@ -10,10 +10,7 @@
 
 namespace {
 
-int BlockBytes(int Format)
-{
-    return Format == 1 ? 8 : 16;
-}
+int BlockBytes(int Format) { return Format == 1 ? 8 : 16; }
 
 int64_t DxtLevelBytes(int Format, int Width, int Height)
 {
@@ -73,12 +70,10 @@ void DecodeBlock(int Format, const uint8_t *Block, Rgba Texels[16])
         table[3] = table[2];
         table[3].a = 0;
     }
-    uint32_t indices = (uint32_t)colour[4] | (uint32_t)colour[5] << 8 | (uint32_t)colour[6] << 16 |
-                       (uint32_t)colour[7] << 24;
-    for (int t = 0; t < 16; ++t)
-        Texels[t] = table[(indices >> (2 * t)) & 3];
-    if (Format == 1)
-        return;
+    uint32_t indices =
+        (uint32_t)colour[4] | (uint32_t)colour[5] << 8 | (uint32_t)colour[6] << 16 | (uint32_t)colour[7] << 24;
+    for (int t = 0; t < 16; ++t) Texels[t] = table[(indices >> (2 * t)) & 3];
+    if (Format == 1) return;
 
     if (Format == 2 || Format == 3) {
         for (int t = 0; t < 16; ++t) {
@@ -89,19 +84,15 @@ void DecodeBlock(int Format, const uint8_t *Block, Rgba Texels[16])
         int a0 = Block[0], a1 = Block[1];
         int alpha[8] = {a0, a1};
         if (a0 > a1) {
-            for (int k = 2; k < 8; ++k)
-                alpha[k] = ((8 - k) * a0 + (k - 1) * a1) / 7;
+            for (int k = 2; k < 8; ++k) alpha[k] = ((8 - k) * a0 + (k - 1) * a1) / 7;
         } else {
-            for (int k = 2; k < 6; ++k)
-                alpha[k] = ((6 - k) * a0 + (k - 1) * a1) / 5;
+            for (int k = 2; k < 6; ++k) alpha[k] = ((6 - k) * a0 + (k - 1) * a1) / 5;
             alpha[6] = 0;
             alpha[7] = 255;
         }
         uint64_t bits = 0;
-        for (int i = 0; i < 6; ++i)
-            bits |= (uint64_t)Block[2 + i] << (8 * i);
-        for (int t = 0; t < 16; ++t)
-            Texels[t].a = (uint8_t)alpha[(bits >> (3 * t)) & 7];
+        for (int i = 0; i < 6; ++i) bits |= (uint64_t)Block[2 + i] << (8 * i);
+        for (int t = 0; t < 16; ++t) Texels[t].a = (uint8_t)alpha[(bits >> (3 * t)) & 7];
     }
 
     if (Format == 2 || Format == 4) {
@@ -109,8 +100,7 @@ void DecodeBlock(int Format, const uint8_t *Block, Rgba Texels[16])
         // allows (not a valid premultiplied texel) stops at 255.
         for (int t = 0; t < 16; ++t) {
             Rgba &x = Texels[t];
-            if (x.a == 0)
-                continue;
+            if (x.a == 0) continue;
             int b = x.b * 255 / x.a, g = x.g * 255 / x.a, r = x.r * 255 / x.a;
             x.b = (uint8_t)(b > 255 ? 255 : b);
             x.g = (uint8_t)(g > 255 ? 255 : g);
@@ -131,8 +121,7 @@ void DecodeLevel(int Format, const uint8_t *Src, int Width, int Height, uint8_t 
             DecodeBlock(Format, Src, texels);
             for (int i = 0; i < 4 && by * 4 + i < Height; ++i) {
                 uint8_t *row = Dest + ((ptrdiff_t)(by * 4 + i) * Width + bx * 4) * 4;
-                for (int j = 0; j < 4 && bx * 4 + j < Width; ++j)
-                    memcpy(row + j * 4, &texels[i * 4 + j], 4);
+                for (int j = 0; j < 4 && bx * 4 + j < Width; ++j) memcpy(row + j * 4, &texels[i * 4 + j], 4);
             }
         }
     }
@@ -153,12 +142,9 @@ int64_t PlainChainBytes(int64_t Pitch0, int Width, int Height, int PixelBytes, i
 
 int GetDxtImageDataSize(int Format, int Width, int Height, int MipCount)
 {
-    if (Format == 0)
-        return 0;
-    if (Format < 0 || Format > 5)
-        return -1;
-    if (Width <= 0 || Height <= 0)
-        return 0;
+    if (Format == 0) return 0;
+    if (Format < 0 || Format > 5) return -1;
+    if (Width <= 0 || Height <= 0) return 0;
     int64_t total = DxtFaceBytes(Format, Width, Height, MipCount > 1 ? MipCount : 1);
     return total > 0x7FFFFFFF ? -1 : (int)total;
 }
@@ -174,23 +160,17 @@ void AlignDxtTransferRect(ImageRect *Rect)
 
 int DecompressDxtBaseImage(BASEIMAGE *Image, int FreeFlag)
 {
-    if (Image == nullptr)
-        return -1;
+    if (Image == nullptr) return -1;
     int format = Image->ColorData.Format;
-    if (format == 0)
-        return 0;
-    if (format > 5 || Image->Pixels == nullptr || Image->Width <= 0 || Image->Height <= 0)
-        return -1;
+    if (format == 0) return 0;
+    if (format > 5 || Image->Pixels == nullptr || Image->Width <= 0 || Image->Height <= 0) return -1;
     int faces = Image->CubeFlag ? 6 : 1;
     int levels = Image->MipCount > 1 ? Image->MipCount : 1;
     int64_t srcFace = DxtFaceBytes(format, Image->Width, Image->Height, levels);
-    int64_t destFace =
-        PlainChainBytes((int64_t)Image->Width * 4, Image->Width, Image->Height, 4, levels);
-    if (destFace * faces > 0x7FFFFFFF)
-        return -1;
+    int64_t destFace = PlainChainBytes((int64_t)Image->Width * 4, Image->Width, Image->Height, 4, levels);
+    if (destFace * faces > 0x7FFFFFFF) return -1;
     uint8_t *out = (uint8_t *)DXALLOC((size_t)(destFace * faces));
-    if (out == nullptr)
-        return -1;
+    if (out == nullptr) return -1;
 
     for (int f = 0; f < faces; ++f) {
         const uint8_t *src = (const uint8_t *)Image->Pixels + srcFace * f;
@@ -205,8 +185,7 @@ int DecompressDxtBaseImage(BASEIMAGE *Image, int FreeFlag)
         }
     }
 
-    if (FreeFlag)
-        DXFREE(Image->Pixels);
+    if (FreeFlag) DXFREE(Image->Pixels);
     Image->Pixels = out;
     CreateARGB8ColorData(&Image->ColorData);
     Image->Pitch = Image->Width * 4;

@@ -40,11 +40,11 @@
 // Creation options of a font. Nothing in this system sets them: pass null (all zero).
 struct FontCreateOptions
 {
-    int NotTextureCacheFlag;    // keep the glyph cache out of a texture
-    int AntiAlias16BitFlag;     // a 16-bit cache for anti-aliased fonts
-    int CacheCharNum;           // the cells wanted
-    int PremulAlphaFlag;        // premultiplied alpha in the cache
-    int NoSizeAdjustFlag;       // no second pass that takes the leading out of the size
+    int NotTextureCacheFlag;  // keep the glyph cache out of a texture
+    int AntiAlias16BitFlag;   // a 16-bit cache for anti-aliased fonts
+    int CacheCharNum;         // the cells wanted
+    int PremulAlphaFlag;      // premultiplied alpha in the cache
+    int NoSizeAdjustFlag;     // no second pass that takes the leading out of the size
 };
 
 // ---- Font handles -------------------------------------------------------------------------------
@@ -68,8 +68,8 @@ int GetFontSizeToHandle(int FontHandle);
 int GetFontSpaceToHandle(int FontHandle);
 // The font's settings; every output may be null (FontName takes up to 256 units, in the wide code).
 // 0 / -1.
-int GetFontStateToHandle(wchar_t *FontName, int *Size, int *Thickness, int FontHandle, int *FontType,
-                         int *CharSet, int *EdgeSize, int *Italic);
+int GetFontStateToHandle(wchar_t *FontName, int *Size, int *Thickness, int FontHandle, int *FontType, int *CharSet,
+                         int *EdgeSize, int *Italic);
 // The code page the font's strings are written in: the one set for it, else its character set's,
 // else the library's current code. -1 for a bad handle.
 int GetFontCharCodeFormat(int FontHandle);
@@ -90,12 +90,12 @@ int AddFontImageToHandleW(int FontHandle, const wchar_t *Char, int GraphHandle, 
 
 // The default settings. Before the font system starts they are only kept (and survive its start);
 // afterwards the default font is made again at once when a value changes. 0.
-int SetFontSize(int Size);             // -1 = 16
-int SetFontThickness(int Thickness);   // -1 = 6
+int SetFontSize(int Size);            // -1 = 16
+int SetFontThickness(int Thickness);  // -1 = 6
 // All settings at once: FontName null = the default face; an EdgeSize of 2 or more makes the type
 // edged; negative Size, Thickness and EdgeSize mean 16, 6 and 1.
-int SetDefaultFontState(const wchar_t *FontName, int Size, int Thickness, int FontType, int CharSet,
-                        int EdgeSize, int Italic);
+int SetDefaultFontState(const wchar_t *FontName, int Size, int Thickness, int FontType, int CharSet, int EdgeSize,
+                        int Italic);
 // The default font's extra character spacing. 0.
 int SetFontSpace(int Space);
 // The default font's handle as it stands (no refresh), -1 when there is none.

@@ -6,7 +6,7 @@
 
 namespace {
 
-constexpr int CellSideMax = 2048;         // larger cells are refused (work buffer, texture sizes)
+constexpr int CellSideMax = 2048;  // larger cells are refused (work buffer, texture sizes)
 constexpr uint32_t ReplacementChar = 0xFFFD;
 
 uint16_t ReadUnit(const wchar_t *String, int CodePage)
@@ -22,8 +22,7 @@ int CreateTextureCache(FontHandleData &Font, int Side, int ASyncFlag)
     GetDrawScreenSize(&screenWidth, &screenHeight);
     const int maxTexture = GraphicsDeviceCaps.MaxTextureSize > 0 ? GraphicsDeviceCaps.MaxTextureSize : 256;
     CalcFontTextureCacheSize(Side, screenWidth, screenHeight, maxTexture, &width, &height, &count);
-    if (count < 1)
-        return -1;
+    if (count < 1) return -1;
     Font.CellCount = count;
     Font.CacheWidth = width;
     Font.CacheHeight = height;
@@ -71,8 +70,7 @@ int CreateSoftCache(FontHandleData &Font, int Side, int ASyncFlag)
 FontCharData *FindHighCode(const FontHandleData &Font, uint32_t Code)
 {
     for (int i = 0; i < Font.HighCodeNum; ++i)
-        if (Font.HighCodeList[i]->Code == Code)
-            return Font.HighCodeList[i];
+        if (Font.HighCodeList[i]->Code == Code) return Font.HighCodeList[i];
     return nullptr;
 }
 
@@ -86,14 +84,13 @@ void CalcFontCacheCellSide(int CellSideMetric, int LineHeight, int EdgeSize, int
     side = (side + 7) / 8 * 8;
     int lineHeight = LineHeight + 2 * EdgeSize;
     lineHeight = (lineHeight + 1) / 2 * 2;
-    if (side < lineHeight)
-        side = lineHeight;
+    if (side < lineHeight) side = lineHeight;
     *CellSide = side;
     *LineHeightOut = lineHeight;
 }
 
-void CalcFontTextureCacheSize(int Side, int ScreenWidth, int ScreenHeight, int MaxTextureSize, int *Width,
-                              int *Height, int *CellCount)
+void CalcFontTextureCacheSize(int Side, int ScreenWidth, int ScreenHeight, int MaxTextureSize, int *Width, int *Height,
+                              int *CellCount)
 {
     int width = 8, height = 8;
     int count = (8 / Side) * (8 / Side);
@@ -103,10 +100,8 @@ void CalcFontTextureCacheSize(int Side, int ScreenWidth, int ScreenHeight, int M
             count = FONT_CACHE_CELL_MAXNUM;
             break;
         }
-        if ((int64_t)width * height >= target && count >= 10)
-            break;
-        if (width >= MaxTextureSize && height >= MaxTextureSize)
-            break;
+        if ((int64_t)width * height >= target && count >= 10) break;
+        if (width >= MaxTextureSize && height >= MaxTextureSize) break;
         if (width <= height)
             width *= 2;
         else
@@ -121,8 +116,7 @@ void CalcFontTextureCacheSize(int Side, int ScreenWidth, int ScreenHeight, int M
 int CalcFontSoftCacheCellCount(int Side)
 {
     int count = FONT_SOFT_CACHE_AREA / (Side * Side);
-    if (count < 20)
-        count = 20;
+    if (count < 20) count = 20;
     return count > FONT_CACHE_CELL_MAXNUM ? FONT_CACHE_CELL_MAXNUM : count;
 }
 
@@ -134,8 +128,7 @@ int CreateFontToHandle(const FontCreateOptions *, FontHandleData *Font, int ASyn
     const int edge = IsEdgedType(f.FontType) ? f.EdgeSize : 0;
     int side, lineHeight;
     CalcFontCacheCellSide(f.Metrics.CellSide, f.Metrics.LineHeight, edge, &side, &lineHeight);
-    if (side < 1 || side > CellSideMax)
-        return -1;
+    if (side < 1 || side > CellSideMax) return -1;
     f.Metrics.CellSide = (uint16_t)side;
     f.Metrics.LineHeight = (uint16_t)lineHeight;
 
@@ -144,13 +137,11 @@ int CreateFontToHandle(const FontCreateOptions *, FontHandleData *Font, int ASyn
     f.PremulAlphaFlag = 0;
     f.PendingUpdateFlag = 0;
     if (f.TextureCacheFlag && CreateTextureCache(f, side, ASyncFlag) < 0) {
-        if (f.CacheImage.Pixels == nullptr || f.CellCount < 1)
-            return -1;
+        if (f.CacheImage.Pixels == nullptr || f.CellCount < 1) return -1;
         AddLogStringWide(L"テクスチャ文字キャッシュの作成に失敗しました\n");
         f.TextureCacheFlag = 0;
     }
-    if (!f.TextureCacheFlag && CreateSoftCache(f, side, ASyncFlag) < 0)
-        return -1;
+    if (!f.TextureCacheFlag && CreateSoftCache(f, side, ASyncFlag) < 0) return -1;
 
     f.WorkBufferSize = (side + 4) * (side + 4);
     f.WorkBuffer = (uint8_t *)DXALLOC((size_t)f.WorkBufferSize);
@@ -165,11 +156,9 @@ int CreateFontToHandle(const FontCreateOptions *, FontHandleData *Font, int ASyn
 int CreateFontCacheGraph(FontHandleData *Font, int ASyncFlag)
 {
     FontHandleData &f = *Font;
-    if (f.CacheGraphLostFlag != 1)
-        return 0;
+    if (f.CacheGraphLostFlag != 1) return 0;
     f.CacheGraphLostFlag = 0;
-    if (f.EdgeGraph != -1 && IsValidGraphHandle(f.EdgeGraph))
-        DeleteGraph(f.EdgeGraph);
+    if (f.EdgeGraph != -1 && IsValidGraphHandle(f.EdgeGraph)) DeleteGraph(f.EdgeGraph);
     f.CacheGraph = f.EdgeGraph = -1;
 
     GraphCreateParam param;
@@ -187,13 +176,11 @@ int CreateFontCacheGraph(FontHandleData *Font, int ASyncFlag)
     GraphicsState.SoftwareRenderRequestFlag = 0;
     // On an asynchronous-load worker the graph is made there and then (and counted as loaded).
     f.CacheGraph = MakeGraphWithCreateParam(&param, f.CacheImage.Width, f.CacheImage.Height, 0, 0, 0, 0, ASyncFlag);
-    if (f.CacheGraph >= 0 && ASyncFlag)
-        DecASyncLoadCount(f.CacheGraph);
+    if (f.CacheGraph >= 0 && ASyncFlag) DecASyncLoadCount(f.CacheGraph);
     if (f.CacheGraph >= 0 && IsEdgedType(f.FontType))
         f.EdgeGraph = DeriveGraph(f.CacheWidth, 0, f.CacheWidth, f.CacheHeight, f.CacheGraph);
     GraphicsState.SoftwareRenderRequestFlag = softwareRequest;
-    if (f.CacheGraph < 0)
-        return -1;
+    if (f.CacheGraph < 0) return -1;
 
     SetGraphLostFlag(f.CacheGraph, &f.CacheGraphLostFlag);
     GetGraphTextureSize(f.CacheGraph, &f.TextureWidth, &f.TextureHeight);
@@ -223,30 +210,24 @@ int ResetFontCache(FontHandleData *Font, int)
 
 // ---- Finding and adding codes -------------------------------------------------------------------
 
-FontCharData *GetFontCacheCharData(FontHandleData *Font, uint32_t Code, FontHandleData **FontOut, int *AddX,
-                                   int *AddY, int SearchGraphChar, int LogFlag)
+FontCharData *GetFontCacheCharData(FontHandleData *Font, uint32_t Code, FontHandleData **FontOut, int *AddX, int *AddY,
+                                   int SearchGraphChar, int LogFlag)
 {
-    if (FontOut != nullptr)
-        *FontOut = Font;
-    if (AddX != nullptr)
-        *AddX = 0;
-    if (AddY != nullptr)
-        *AddY = 0;
+    if (FontOut != nullptr) *FontOut = Font;
+    if (AddX != nullptr) *AddX = 0;
+    if (AddY != nullptr) *AddY = 0;
     if (SearchGraphChar) {
         FontCharData *graphChar = GetFontGraphChar(Font, Code);
-        if (graphChar != nullptr)
-            return graphChar;
+        if (graphChar != nullptr) return graphChar;
     }
     if (Code < FONT_CODE_INDEX_NUM) {
         const FontCodeData &entry = Font->CodeIndex[Code];
-        if (entry.InUseFlag && entry.Cell != nullptr)
-            return entry.Cell;
+        if (entry.InUseFlag && entry.Cell != nullptr) return entry.Cell;
     } else if (FontCharData *high = FindHighCode(*Font, Code)) {
         return high;
     }
     FontCharData *cell = AddCodesToFontCache(1, &Code, Font, 1);
-    if (cell != nullptr)
-        return cell;
+    if (cell != nullptr) return cell;
 
     for (int i = 0; i < Font->SubstitutionNum; ++i) {
         FontSubstitutionData &sub = Font->Substitutions[i];
@@ -261,17 +242,13 @@ FontCharData *GetFontCacheCharData(FontHandleData *Font, uint32_t Code, FontHand
         }
         cell = GetFontCacheCharData(subFont, Code, nullptr, nullptr, nullptr, SearchGraphChar, 0);
         if (cell != nullptr) {
-            if (FontOut != nullptr)
-                *FontOut = subFont;
-            if (AddX != nullptr)
-                *AddX = sub.X;
-            if (AddY != nullptr)
-                *AddY = sub.Y;
+            if (FontOut != nullptr) *FontOut = subFont;
+            if (AddX != nullptr) *AddX = sub.X;
+            if (AddY != nullptr) *AddY = sub.Y;
             return cell;
         }
     }
-    if (LogFlag)
-        AddLogStringWide(L"テキストキャッシュの追加に失敗しました\n");
+    if (LogFlag) AddLogStringWide(L"テキストキャッシュの追加に失敗しました\n");
     return nullptr;
 }
 
@@ -282,11 +259,9 @@ int AddStringToFontCache(FontHandleData *Font, const wchar_t *String, int Length
     if (units < 0) {
         units = 0;
         if (String != nullptr)
-            while (String[units] != 0)
-                ++units;
+            while (String[units] != 0) ++units;
     }
-    if (String == nullptr)
-        units = 0;
+    if (String == nullptr) units = 0;
 
     FontSystemData &s = FontSystem;
     uint32_t *codes = Codes != nullptr ? Codes : s.BatchCodes;
@@ -294,10 +269,8 @@ int AddStringToFontCache(FontHandleData *Font, const wchar_t *String, int Length
     uint32_t *allocated = nullptr;
     if (units > FONT_STRING_BATCH_NUM) {
         allocated = (uint32_t *)DXALLOC(sizeof(uint32_t) * (size_t)units * 2);
-        if (allocated == nullptr)
-            return -1;
-        if (Codes == nullptr)
-            codes = allocated;
+        if (allocated == nullptr) return -1;
+        if (Codes == nullptr) codes = allocated;
         newCodes = allocated + units;
     }
 
@@ -308,31 +281,23 @@ int AddStringToFontCache(FontHandleData *Font, const wchar_t *String, int Length
         const uint32_t code = DecodeWideCharN(String + pos, units - pos, wideCode, &bytes);
         pos += bytes / 2;
         codes[count++] = code;
-        if (GetFontGraphChar(Font, code) != nullptr || newCount >= f.CellCount)
-            continue;
+        if (GetFontGraphChar(Font, code) != nullptr || newCount >= f.CellCount) continue;
         if (code < FONT_CODE_INDEX_NUM) {
             FontCodeData &entry = f.CodeIndex[code];
-            if (entry.InUseFlag)
-                continue;
+            if (entry.InUseFlag) continue;
             entry.InUseFlag = 1;  // marks the code as taken for the rest of the scan
         } else {
-            if (FindHighCode(f, code) != nullptr)
-                continue;
+            if (FindHighCode(f, code) != nullptr) continue;
             bool seen = false;
-            for (int i = 0; i < newCount && !seen; ++i)
-                seen = newCodes[i] == code;
-            if (seen)
-                continue;
+            for (int i = 0; i < newCount && !seen; ++i) seen = newCodes[i] == code;
+            if (seen) continue;
         }
         newCodes[newCount++] = code;
     }
     for (int i = 0; i < newCount; ++i)
-        if (newCodes[i] < FONT_CODE_INDEX_NUM)
-            f.CodeIndex[newCodes[i]].InUseFlag = 0;
-    if (newCount > 0)
-        AddCodesToFontCache(newCount, newCodes, Font, 1);
-    if (CharNum != nullptr)
-        *CharNum = count;
+        if (newCodes[i] < FONT_CODE_INDEX_NUM) f.CodeIndex[newCodes[i]].InUseFlag = 0;
+    if (newCount > 0) AddCodesToFontCache(newCount, newCodes, Font, 1);
+    if (CharNum != nullptr) *CharNum = count;
     DXFREE(allocated);
     return 0;
 }
@@ -340,11 +305,9 @@ int AddStringToFontCache(FontHandleData *Font, const wchar_t *String, int Length
 FontCharData *AddCodesToFontCache(int Count, const uint32_t *Codes, FontHandleData *Font, int UpdateTextureFlag)
 {
     FontHandleData &f = *Font;
-    if (f.TextureCacheFlag && !Graphics_Hardware_IsDeviceValid())
-        return nullptr;
+    if (f.TextureCacheFlag && !Graphics_Hardware_IsDeviceValid()) return nullptr;
     const bool gdi = !f.FromDataFlag;
-    if (gdi && SetupFontCacheDC(Font) < 0)
-        return nullptr;
+    if (gdi && SetupFontCacheDC(Font) < 0) return nullptr;
     FontCharData *last = nullptr;
     for (int i = 0; i < Count && f.CellCount > 0; ++i) {
         FontCharData *cell = &f.Cells[f.NextCell];
@@ -359,14 +322,12 @@ FontCharData *AddCodesToFontCache(int Count, const uint32_t *Codes, FontHandleDa
             result = AddCharToFontCache(Font, cell, Codes[i], 0, glyph.Format, glyph.Image, glyph.Width, glyph.Height,
                                         glyph.Pitch, glyph.X, glyph.Y, glyph.Advance, UpdateTextureFlag);
         }
-        if (result < 0)
-            continue;
+        if (result < 0) continue;
         last = cell;
         f.NextCell = (f.NextCell + 1) % f.CellCount;
     }
     FlushFontCacheTexture(Font);
-    if (gdi)
-        EndFontCacheDC(Font);
+    if (gdi) EndFontCacheDC(Font);
     return last;
 }
 
@@ -380,24 +341,18 @@ int ExtendFontCacheUpdateRect(FontHandleData *Font, const ImageRect *Rect)
         Font->PendingUpdateFlag = 1;
         return 0;
     }
-    if (Rect->left < r.left)
-        r.left = Rect->left;
-    if (Rect->top < r.top)
-        r.top = Rect->top;
-    if (Rect->right > r.right)
-        r.right = Rect->right;
-    if (Rect->bottom > r.bottom)
-        r.bottom = Rect->bottom;
+    if (Rect->left < r.left) r.left = Rect->left;
+    if (Rect->top < r.top) r.top = Rect->top;
+    if (Rect->right > r.right) r.right = Rect->right;
+    if (Rect->bottom > r.bottom) r.bottom = Rect->bottom;
     return 0;
 }
 
 int FlushFontCacheTexture(FontHandleData *Font)
 {
-    if (!Font->PendingUpdateFlag)
-        return 0;
+    if (!Font->PendingUpdateFlag) return 0;
     Font->PendingUpdateFlag = 0;
-    if (!Font->TextureCacheFlag || Font->CacheGraph < 0)
-        return 0;
+    if (!Font->TextureCacheFlag || Font->CacheGraph < 0) return 0;
     ImageRect rect = Font->PendingRect;
     BltBaseImageToGraph(&rect, rect.left, rect.top, Font->CacheGraph, &Font->CacheImage, nullptr, 0, 0, 1, 1);
     if (IsEdgedType(Font->FontType)) {
@@ -425,8 +380,7 @@ uint32_t DecodeWideCharN(const wchar_t *String, int Units, int CodePage, int *By
             bytes = 4;
         }
     }
-    if (Bytes != nullptr)
-        *Bytes = bytes;
+    if (Bytes != nullptr) *Bytes = bytes;
     return code;
 }
 

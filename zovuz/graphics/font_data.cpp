@@ -19,9 +19,9 @@ constexpr int MetricsOffset = 280;
 constexpr int ImageFormatOffset = 300;
 constexpr int RecordsOffset = 368;
 constexpr int RecordBytes = 32;
-constexpr uint32_t MaxUnpackSize = 16u << 20;     // the largest glyph a font data image may unpack
-constexpr uint32_t MaxRecordNum = 0x110000;       // one per Unicode code point
-constexpr int64_t MaxHeaderSize = 64 << 20;       // the unpacked header, records included
+constexpr uint32_t MaxUnpackSize = 16u << 20;  // the largest glyph a font data image may unpack
+constexpr uint32_t MaxRecordNum = 0x110000;    // one per Unicode code point
+constexpr int64_t MaxHeaderSize = 64 << 20;    // the unpacked header, records included
 
 // The fallback's font data image: its header (packed, stored as literals) and no records.
 constexpr int FallbackFontSize = 16;
@@ -72,8 +72,7 @@ int StoreLiterally(const uint8_t *Data, int Size, uint8_t *Out)
     int n = 9;
     for (int i = 0; i < Size; ++i) {
         Out[n++] = Data[i];
-        if (Data[i] == escape)
-            Out[n++] = escape;
+        if (Data[i] == escape) Out[n++] = escape;
     }
     WriteLe32(Out, (uint32_t)Size);
     WriteLe32(Out + 4, (uint32_t)n);
@@ -94,15 +93,14 @@ const FallbackFontDataImage &FallbackFontData()
         FallbackFontDataImage d = {};
         uint8_t header[RecordsOffset] = {};
         const wchar_t face[] = L"ZoVuz Fallback";
-        for (int i = 0; face[i] != 0; ++i)
-            WriteLe16(header + FaceOffset + 2 * i, (uint16_t)face[i]);
+        for (int i = 0; face[i] != 0; ++i) WriteLe16(header + FaceOffset + 2 * i, (uint16_t)face[i]);
         uint8_t *m = header + MetricsOffset;
-        WriteLe16(m + 0, 6);                     // thickness
-        WriteLe16(m + 2, FallbackFontSize);      // size
-        WriteLe16(m + 4, FallbackLineHeight);    // line height
+        WriteLe16(m + 0, 6);                          // thickness
+        WriteLe16(m + 2, FallbackFontSize);           // size
+        WriteLe16(m + 4, FallbackLineHeight);         // line height
         WriteLe16(m + 10, FONT_FALLBACK_CHAR_WIDTH);  // cell side
-        WriteLe16(m + 14, 65535);                // code page: the library's current code
-        WriteLe16(m + 16, 13);                   // baseline
+        WriteLe16(m + 14, 65535);                     // code page: the library's current code
+        WriteLe16(m + 16, 13);                        // baseline
         memcpy(d.Bytes, "FNTF", 4);
         d.Size = HeadBytes + StoreLiterally(header + HeadBytes, RecordsOffset - HeadBytes, d.Bytes + HeadBytes);
         WriteLe32(d.Bytes + 8, (uint32_t)d.Size);  // the glyph data (none) starts at the end
@@ -116,13 +114,13 @@ uint8_t *UnpackFallbackGlyphs()
 {
     const int width = 16 * FONT_FALLBACK_CHAR_WIDTH, height = 8 * FONT_FALLBACK_CHAR_HEIGHT;
     uint32_t *pixels = (uint32_t *)DXALLOC(sizeof(uint32_t) * width * height);
-    if (pixels == nullptr)
-        return nullptr;
+    if (pixels == nullptr) return nullptr;
     for (int code = 0; code < FONT_FALLBACK_CHAR_NUM; ++code) {
         const int x0 = code % 16 * FONT_FALLBACK_CHAR_WIDTH, y0 = code / 16 * FONT_FALLBACK_CHAR_HEIGHT;
         for (int y = 0; y < FONT_FALLBACK_CHAR_HEIGHT; ++y)
             for (int x = 0; x < FONT_FALLBACK_CHAR_WIDTH; ++x)
-                pixels[(y0 + y) * width + x0 + x] = (FallbackFontGlyphs[code][y] & (0x80 >> x)) ? 0xFFFFFFFFu : 0x00FFFFFFu;
+                pixels[(y0 + y) * width + x0 + x] =
+                    (FallbackFontGlyphs[code][y] & (0x80 >> x)) ? 0xFFFFFFFFu : 0x00FFFFFFu;
     }
     return (uint8_t *)pixels;
 }
@@ -148,8 +146,7 @@ int MakeFallbackGraphs(uint8_t *Glyphs)
             handle = -1;
         }
         FontSystem.FallbackGraphs[code] = handle;
-        if (handle >= 0)
-            SetHandleDeleteNotify(handle, &FontSystem.FallbackGraphs[code]);
+        if (handle >= 0) SetHandleDeleteNotify(handle, &FontSystem.FallbackGraphs[code]);
     }
     return 0;
 }
@@ -164,11 +161,10 @@ int LoadFontDataFromMemBase(const FontCreateOptions *Options, const void *FontDa
     FontCreateOptions options = Options != nullptr ? *Options : FontCreateOptions();
     WaitWhileWindowInactive();
     int handle = AddHandle(DX_HANDLETYPE_FONT, 0, Handle);
-    if (handle < 0)
-        return -1;
-    const int result = ASyncFlag ? QueueLoadFontDataJob(options, handle, FontDataImage, FontDataImageSize, EdgeSize)
-                                 : SetupFontHandleFromData(&options, handle, FontDataImage, FontDataImageSize,
-                                                           EdgeSize, 0);
+    if (handle < 0) return -1;
+    const int result = ASyncFlag
+                           ? QueueLoadFontDataJob(options, handle, FontDataImage, FontDataImageSize, EdgeSize)
+                           : SetupFontHandleFromData(&options, handle, FontDataImage, FontDataImageSize, EdgeSize, 0);
     if (result < 0) {
         SubHandle(handle);
         return -1;
@@ -180,20 +176,18 @@ int SetupFontHandleFromData(const FontCreateOptions *Options, int FontHandle, co
                             int EdgeSize, int ASyncFlag)
 {
     FontHandleData *font = GetFontEntry(FontHandle, 1);
-    if (font == nullptr)
-        return -1;
+    if (font == nullptr) return -1;
     const uint8_t *src = (const uint8_t *)Image;
-    if (src == nullptr || ImageSize < HeadBytes + 9 || memcmp(src, "FNTF", 4) != 0)
-        return RefuseFontData(font);
+    if (src == nullptr || ImageSize < HeadBytes + 9 || memcmp(src, "FNTF", 4) != 0) return RefuseFontData(font);
     font->FromDataFlag = 1;
 
     const int64_t expanded = ArchiveDecompressChecked(src + HeadBytes, (uint64_t)(ImageSize - HeadBytes), nullptr, 0);
     const uint32_t glyphOffset = ReadLe32(src + 8), unpackSize = ReadLe32(src + 12);
     const uint32_t recordNum = ReadLe32(src + 16), highNum = ReadLe32(src + 20);
     const int64_t headerSize = HeadBytes + expanded;
-    if (expanded < RecordsOffset - HeadBytes || expanded > MaxHeaderSize || recordNum > MaxRecordNum || highNum > recordNum ||
-        (int64_t)recordNum * RecordBytes > headerSize - RecordsOffset || unpackSize > MaxUnpackSize ||
-        glyphOffset > (uint32_t)ImageSize)
+    if (expanded < RecordsOffset - HeadBytes || expanded > MaxHeaderSize || recordNum > MaxRecordNum ||
+        highNum > recordNum || (int64_t)recordNum * RecordBytes > headerSize - RecordsOffset ||
+        unpackSize > MaxUnpackSize || glyphOffset > (uint32_t)ImageSize)
         return RefuseFontData(font);
 
     // One block: the copy, the unpacked header, the code table, the high-code list, the unpack buffer.
@@ -201,13 +195,11 @@ int SetupFontHandleFromData(const FontCreateOptions *Options, int FontHandle, co
     const int64_t highAt = tableAt + (int64_t)sizeof(uint8_t *) * FONT_CODE_INDEX_NUM;
     const int64_t unpackAt = AlignUp(highAt + (int64_t)sizeof(uint8_t *) * highNum);
     const int64_t total = unpackAt + unpackSize;
-    if (total > 0x7FFFFFFF)
-        return RefuseFontData(font);
+    if (total > 0x7FFFFFFF) return RefuseFontData(font);
     DXFREE(font->DataImage);
     uint8_t *block = (uint8_t *)DXALLOC((size_t)total);
     font->DataImage = block;
-    if (block == nullptr)
-        return RefuseFontData(font);
+    if (block == nullptr) return RefuseFontData(font);
     font->DataImageSize = ImageSize;
     memcpy(block, src, (size_t)ImageSize);
     uint8_t *header = block + headerAt;
@@ -229,20 +221,20 @@ int SetupFontHandleFromData(const FontCreateOptions *Options, int FontHandle, co
 
     const int edge = EdgeSize < 0 ? 0 : EdgeSize;
     switch (header[ImageFormatOffset]) {
-    case 0:
-        font->DataImageFormat = 0;
-        font->FontType = edge > 0 ? DX_FONTTYPE_EDGE : DX_FONTTYPE_NORMAL;
-        break;
-    case 1:
-        font->DataImageFormat = 4;
-        font->FontType = edge > 0 ? DX_FONTTYPE_ANTIALIASING_EDGE_4X4 : DX_FONTTYPE_ANTIALIASING_4X4;
-        break;
-    case 2:
-        font->DataImageFormat = 8;
-        font->FontType = edge > 0 ? DX_FONTTYPE_ANTIALIASING_EDGE_8X8 : DX_FONTTYPE_ANTIALIASING_8X8;
-        break;
-    default:
-        break;
+        case 0:
+            font->DataImageFormat = 0;
+            font->FontType = edge > 0 ? DX_FONTTYPE_EDGE : DX_FONTTYPE_NORMAL;
+            break;
+        case 1:
+            font->DataImageFormat = 4;
+            font->FontType = edge > 0 ? DX_FONTTYPE_ANTIALIASING_EDGE_4X4 : DX_FONTTYPE_ANTIALIASING_4X4;
+            break;
+        case 2:
+            font->DataImageFormat = 8;
+            font->FontType = edge > 0 ? DX_FONTTYPE_ANTIALIASING_EDGE_8X8 : DX_FONTTYPE_ANTIALIASING_8X8;
+            break;
+        default:
+            break;
     }
 
     memset(font->DataCodeTable, 0, sizeof(uint8_t *) * FONT_CODE_INDEX_NUM);
@@ -253,8 +245,7 @@ int SetupFontHandleFromData(const FontCreateOptions *Options, int FontHandle, co
         if (code < FONT_CODE_INDEX_NUM) {
             font->DataCodeTable[code] = record;
         } else {
-            if ((uint32_t)high >= highNum)
-                return RefuseFontData(font);  // more high codes than the head declares
+            if ((uint32_t)high >= highNum) return RefuseFontData(font);  // more high codes than the head declares
             font->DataHighCodeList[high++] = record;
         }
     }
@@ -279,28 +270,23 @@ int SetupFontHandleFromData(const FontCreateOptions *Options, int FontHandle, co
     font->CharCodeFormat = -1;
     font->LostFlag = nullptr;
     wchar_t face[FaceUnits + 1] = {};
-    for (int i = 0; i < FaceUnits; ++i)
-        face[i] = (wchar_t)ReadLe16(header + FaceOffset + 2 * i);
+    for (int i = 0; i < FaceUnits; ++i) face[i] = (wchar_t)ReadLe16(header + FaceOffset + 2 * i);
     ConvertCharCode((const char *)face, CHAR_CODE_UTF16LE, (char *)font->FaceNameW, sizeof(font->FaceNameW),
                     GetWideCharCodeFormat());
     ConvertCharCode((const char *)font->FaceNameW, GetWideCharCodeFormat(), font->FaceName, sizeof(font->FaceName),
                     GetCurrentCharCodeFormat());
 
     FontCreateOptions options = Options != nullptr ? *Options : FontCreateOptions();
-    if (CFont(&options, font, 0) < 0 || CreateFontToHandle(&options, font, ASyncFlag) < 0)
-        return RefuseFontData(font);
+    if (CFont(&options, font, 0) < 0 || CreateFontToHandle(&options, font, ASyncFlag) < 0) return RefuseFontData(font);
     return 0;
 }
 
 const uint8_t *GetFontDataCharRecord(FontHandleData *Font, uint32_t Code)
 {
-    if (!Font->FromDataFlag || Font->DataCodeTable == nullptr)
-        return nullptr;
-    if (Code < FONT_CODE_INDEX_NUM)
-        return Font->DataCodeTable[Code];
+    if (!Font->FromDataFlag || Font->DataCodeTable == nullptr) return nullptr;
+    if (Code < FONT_CODE_INDEX_NUM) return Font->DataCodeTable[Code];
     for (int i = 0; i < Font->DataHighCodeNum; ++i)
-        if (ReadLe32(Font->DataHighCodeList[i]) == Code)
-            return Font->DataHighCodeList[i];
+        if (ReadLe32(Font->DataHighCodeList[i]) == Code) return Font->DataHighCodeList[i];
     return nullptr;
 }
 
@@ -322,15 +308,13 @@ int GetFontDataGlyph(FontHandleData *Font, const uint8_t *Record, FontDataGlyph 
     const uint8_t *src = Font->DataGlyphBase + offset;
     const int64_t available = Font->DataGlyphSize - (int64_t)offset;
     if (Record[4] == 0) {
-        if (bytes > available)
-            return -1;
+        if (bytes > available) return -1;
         Glyph->Image = src;
         return 0;
     }
-    const int64_t unpacked = ArchiveDecompressChecked(src, (uint64_t)available, Font->DataUnpackBuffer,
-                                                      (uint64_t)Font->DataUnpackSize);
-    if (unpacked < 0 || bytes > unpacked)
-        return -1;
+    const int64_t unpacked =
+        ArchiveDecompressChecked(src, (uint64_t)available, Font->DataUnpackBuffer, (uint64_t)Font->DataUnpackSize);
+    if (unpacked < 0 || bytes > unpacked) return -1;
     Glyph->Image = Font->DataUnpackBuffer;
     return 0;
 }
@@ -340,8 +324,7 @@ int GetFontDataGlyph(FontHandleData *Font, const uint8_t *Record, FontDataGlyph 
 FontCharData *GetFontGraphChar(FontHandleData *Font, uint32_t Code)
 {
     for (int i = 0; i < Font->GraphCharNum; ++i)
-        if (Font->GraphChars[i].InUseFlag && Font->GraphChars[i].Code == Code)
-            return &Font->GraphChars[i];
+        if (Font->GraphChars[i].InUseFlag && Font->GraphChars[i].Code == Code) return &Font->GraphChars[i];
     return nullptr;
 }
 
@@ -349,13 +332,11 @@ int AddFontImageToHandleW(int FontHandle, const wchar_t *Char, int GraphHandle, 
 {
     FontHandleData *font = GetFontHandleData(FontHandle);
     int width, height;
-    if (font == nullptr || Char == nullptr || GetGraphSize(GraphHandle, &width, &height) < 0)
-        return -1;
+    if (font == nullptr || Char == nullptr || GetGraphSize(GraphHandle, &width, &height) < 0) return -1;
     const uint32_t code = DecodeWideChar(Char, GetWideCharCodeFormat(), nullptr);
     FontCharData *entry = GetFontGraphChar(font, code);
     if (entry == nullptr) {
-        if (font->GraphCharNum >= FONT_GRAPH_CHAR_MAXNUM)
-            return -1;
+        if (font->GraphCharNum >= FONT_GRAPH_CHAR_MAXNUM) return -1;
         entry = &font->GraphChars[font->GraphCharNum++];
     }
     *entry = FontCharData();
@@ -374,8 +355,7 @@ int AddFontImageToHandleW(int FontHandle, const wchar_t *Char, int GraphHandle, 
 int AddFontImageToHandle(int FontHandle, const char *Char, int GraphHandle, int X, int Y, int Advance)
 {
     FontHandleData *font = GetFontHandleData(FontHandle);
-    if (font == nullptr || Char == nullptr)
-        return -1;
+    if (font == nullptr || Char == nullptr) return -1;
     // Only the first character counts: it alone is brought into the wide code.
     const int code = GetFontCharCodeFormat(font->Info.Handle), wide = GetWideCharCodeFormat();
     const uint32_t c = ConvertCharCodeOne(GetCharCode(Char, code, nullptr), code, wide);
@@ -393,11 +373,9 @@ int SetupFallbackFont(void)
     f.DefaultFontHandle = LoadFontDataFromMemBase(nullptr, data.Bytes, data.Size, 0, -1, GetUseASyncLoadFlag());
     if (f.FallbackGlyphImage == nullptr) {
         f.FallbackGlyphImage = UnpackFallbackGlyphs();
-        if (f.FallbackGlyphImage == nullptr)
-            return -1;
+        if (f.FallbackGlyphImage == nullptr) return -1;
     }
-    if (f.FallbackGraphs[0] < 1)
-        MakeFallbackGraphs(f.FallbackGlyphImage);
+    if (f.FallbackGraphs[0] < 1) MakeFallbackGraphs(f.FallbackGlyphImage);
     for (int code = 0; code < FONT_FALLBACK_CHAR_NUM; ++code) {
         const wchar_t text[2] = {(wchar_t)code, 0};
         AddFontImageToHandleW(f.DefaultFontHandle, text, f.FallbackGraphs[code], 0, 0, FONT_FALLBACK_CHAR_WIDTH);
@@ -413,8 +391,7 @@ void TerminateFallbackFont(void)
     f.FallbackGlyphImage = nullptr;
     if (f.FallbackGraphs[0] > 1)
         for (int &graph : f.FallbackGraphs) {
-            if (graph >= 0)
-                DeleteGraph(graph);
+            if (graph >= 0) DeleteGraph(graph);
             graph = 0;
         }
     f.FallbackInUseFlag = 0;

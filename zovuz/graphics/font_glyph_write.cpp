@@ -20,9 +20,9 @@ int FloorMod(int Value, int Divisor)
 // The glyph brought to one byte a pixel: levels 0..Max (Max 1 = ink or not).
 struct LevelImage
 {
-    uint8_t *Pixels;   // Width x Height, pitch Width
+    uint8_t *Pixels;  // Width x Height, pitch Width
     int Width, Height;
-    int Max;           // 1, 16, 64 or 255
+    int Max;  // 1, 16, 64 or 255
 };
 
 // Source pixel readers; all reads stay inside Height rows of Pitch bytes.
@@ -38,13 +38,11 @@ int CountBlock(const uint8_t *Image, int Pitch, int SrcWidth, int SrcHeight, int
     int count = 0;
     const int x0 = BlockX * Scale;
     const int columns = SrcWidth - x0 < Scale ? SrcWidth - x0 : Scale;
-    if (columns <= 0)
-        return 0;
+    if (columns <= 0) return 0;
     const uint8_t mask = (uint8_t)(0xFF << (8 - columns));  // the block's first columns
     for (int j = 0; j < Scale; ++j) {
         const int y = BlockY * Scale + j - YShift;
-        if (y < 0 || y >= SrcHeight)
-            continue;
+        if (y < 0 || y >= SrcHeight) continue;
         const uint8_t *row = Image + (size_t)y * Pitch;
         if (Scale == 8) {
             count += s.BitCount[row[BlockX] & mask];
@@ -57,8 +55,8 @@ int CountBlock(const uint8_t *Image, int Pitch, int SrcWidth, int SrcHeight, int
 }
 
 // Brings the source to levels in the work buffer. 0, or -1 for a format that has no reduction.
-int NormaliseGlyph(const FontHandleData &Font, int Format, const uint8_t *Image, int SrcWidth, int SrcHeight,
-                   int Pitch, int Scale, int YShift, LevelImage *Out)
+int NormaliseGlyph(const FontHandleData &Font, int Format, const uint8_t *Image, int SrcWidth, int SrcHeight, int Pitch,
+                   int Scale, int YShift, LevelImage *Out)
 {
     const FontSystemData &s = FontSystem;
     const bool texture = Font.TextureCacheFlag != 0;
@@ -66,23 +64,23 @@ int NormaliseGlyph(const FontHandleData &Font, int Format, const uint8_t *Image,
     uint8_t *out = Out->Pixels;
     const int w = Out->Width, h = Out->Height;
     switch (Format) {
-    case FONT_IMAGE_BIT1_X16:
-        return -1;
-    case FONT_IMAGE_BIT1_X4:
-    case FONT_IMAGE_BIT1_X8:
-        Out->Max = texture32 ? 64 : 16;
-        for (int y = 0; y < h; ++y)
-            for (int x = 0; x < w; ++x) {
-                int c = CountBlock(Image, Pitch, SrcWidth, SrcHeight, Scale, x, y, YShift);
-                if (Scale == 4)
-                    c = texture32 ? c * 4 : c;
-                else
-                    c = texture32 ? c : c / 4;
-                out[y * w + x] = (uint8_t)c;
-            }
-        return 0;
-    default:
-        break;
+        case FONT_IMAGE_BIT1_X16:
+            return -1;
+        case FONT_IMAGE_BIT1_X4:
+        case FONT_IMAGE_BIT1_X8:
+            Out->Max = texture32 ? 64 : 16;
+            for (int y = 0; y < h; ++y)
+                for (int x = 0; x < w; ++x) {
+                    int c = CountBlock(Image, Pitch, SrcWidth, SrcHeight, Scale, x, y, YShift);
+                    if (Scale == 4)
+                        c = texture32 ? c * 4 : c;
+                    else
+                        c = texture32 ? c : c / 4;
+                    out[y * w + x] = (uint8_t)c;
+                }
+            return 0;
+        default:
+            break;
     }
     Out->Max = 16;
     if (Format == FONT_IMAGE_BIT1 || Format == FONT_IMAGE_BYTE_INK)
@@ -96,12 +94,24 @@ int NormaliseGlyph(const FontHandleData &Font, int Format, const uint8_t *Image,
         for (int x = 0; x < w; ++x) {
             int v;
             switch (Format) {
-            case FONT_IMAGE_BIT1: v = Bit(row, x); break;
-            case FONT_IMAGE_BYTE_INK: v = row[x] != 0; break;
-            case FONT_IMAGE_GREY4: v = (texture ? s.Grey4To64 : s.Grey4To16)[Nibble(row, x)]; break;
-            case FONT_IMAGE_LEVEL16: v = row[x]; break;
-            case FONT_IMAGE_LEVEL64: v = texture ? row[x] : row[x] / 4; break;
-            default: v = texture ? row[x] : s.Grey8To16[row[x]]; break;
+                case FONT_IMAGE_BIT1:
+                    v = Bit(row, x);
+                    break;
+                case FONT_IMAGE_BYTE_INK:
+                    v = row[x] != 0;
+                    break;
+                case FONT_IMAGE_GREY4:
+                    v = (texture ? s.Grey4To64 : s.Grey4To16)[Nibble(row, x)];
+                    break;
+                case FONT_IMAGE_LEVEL16:
+                    v = row[x];
+                    break;
+                case FONT_IMAGE_LEVEL64:
+                    v = texture ? row[x] : row[x] / 4;
+                    break;
+                default:
+                    v = texture ? row[x] : s.Grey8To16[row[x]];
+                    break;
             }
             out[y * w + x] = (uint8_t)(v > Out->Max ? Out->Max : v);
         }
@@ -112,13 +122,16 @@ int NormaliseGlyph(const FontHandleData &Font, int Format, const uint8_t *Image,
 // Alpha 0-255 of a level.
 int LevelAlpha(int Level, int Max)
 {
-    if (Level <= 0)
-        return 0;
+    if (Level <= 0) return 0;
     switch (Max) {
-    case 1: return 255;
-    case 16: return 16 * Level - 1;
-    case 64: return 4 * Level - 1;
-    default: return Level;
+        case 1:
+            return 255;
+        case 16:
+            return 16 * Level - 1;
+        case 64:
+            return 4 * Level - 1;
+        default:
+            return Level;
     }
 }
 
@@ -131,9 +144,13 @@ struct TextureCacheView
     int AlphaLoc, AlphaWidth;
 
     explicit TextureCacheView(const BASEIMAGE &Image)
-        : Pixels((uint8_t *)Image.Pixels), Pitch(Image.Pitch), Bytes(Image.ColorData.PixelBytes),
+        : Pixels((uint8_t *)Image.Pixels),
+          Pitch(Image.Pitch),
+          Bytes(Image.ColorData.PixelBytes),
           White(Image.ColorData.RedMask | Image.ColorData.GreenMask | Image.ColorData.BlueMask),
-          AlphaMask(Image.ColorData.AlphaMask), AlphaLoc(Image.ColorData.AlphaLoc), AlphaWidth(Image.ColorData.AlphaWidth)
+          AlphaMask(Image.ColorData.AlphaMask),
+          AlphaLoc(Image.ColorData.AlphaLoc),
+          AlphaWidth(Image.ColorData.AlphaWidth)
     {
     }
     uint32_t Value(int Alpha) const { return White | (((uint32_t)Alpha >> (8 - AlphaWidth)) << AlphaLoc & AlphaMask); }
@@ -153,8 +170,7 @@ struct TextureCacheView
     void Fill(int X, int Y, int Width, int Height, uint32_t Value)
     {
         for (int y = 0; y < Height; ++y)
-            for (int x = 0; x < Width; ++x)
-                Set(X + x, Y + y, Value);
+            for (int x = 0; x < Width; ++x) Set(X + x, Y + y, Value);
     }
 };
 
@@ -162,11 +178,16 @@ struct TextureCacheView
 int EdgeReach(int EdgeSize, int Dy, bool FourNeighbours)
 {
     switch (EdgeSize) {
-    case 1: return FourNeighbours && Dy != 0 ? 0 : 1;
-    case 2: return EdgeMask2[Dy + 2];
-    case 3: return EdgeMask3[Dy + 3];
-    case 4: return EdgeMask4[Dy + 4];
-    default: return EdgeSize;
+        case 1:
+            return FourNeighbours && Dy != 0 ? 0 : 1;
+        case 2:
+            return EdgeMask2[Dy + 2];
+        case 3:
+            return EdgeMask3[Dy + 3];
+        case 4:
+            return EdgeMask4[Dy + 4];
+        default:
+            return EdgeSize;
     }
 }
 
@@ -188,16 +209,14 @@ int WritePlain(FontHandleData &Font, const LevelImage &Glyph, int X0, int Y0)
     const int w = Glyph.Width, h = Glyph.Height;
     if (Font.TextureCacheFlag) {
         TextureCacheView view(Font.CacheImage);
-        if (view.Bytes == 2 && Glyph.Max != 1)
-            return -1;
+        if (view.Bytes == 2 && Glyph.Max != 1) return -1;
         for (int y = 0; y < h; ++y)
             for (int x = 0; x < w; ++x)
                 view.Set(X0 + x, Y0 + y, view.Value(LevelAlpha(Glyph.Pixels[y * w + x], Glyph.Max)));
         return 0;
     }
     const bool bits = Font.FontType == DX_FONTTYPE_NORMAL;
-    if (Glyph.Max != (bits ? 1 : 16))
-        return -1;
+    if (Glyph.Max != (bits ? 1 : 16)) return -1;
     for (int y = 0; y < h; ++y) {
         uint8_t *row = Font.SoftCacheBuffer + (size_t)(Y0 + y) * Font.SoftCachePitch;
         for (int x = 0; x < w; ++x) {
@@ -218,8 +237,7 @@ int WriteEdged(FontHandleData &Font, const LevelImage &Glyph, int X0, int Y0)
     const int areaWidth = w + 2 * e, areaHeight = h + 2 * e;
     const bool oneBit = Font.FontType == DX_FONTTYPE_EDGE;
     const bool texture = Font.TextureCacheFlag != 0;
-    if (oneBit ? Glyph.Max != 1 : (Glyph.Max == 1 || (!texture && Glyph.Max != 16)))
-        return -1;
+    if (oneBit ? Glyph.Max != 1 : (Glyph.Max == 1 || (!texture && Glyph.Max != 16))) return -1;
     auto level = [&](int X, int Y) {  // body level at an area position
         const int x = X - e, y = Y - e;
         return x >= 0 && y >= 0 && x < w && y < h ? (int)Glyph.Pixels[y * w + x] : 0;
@@ -231,16 +249,14 @@ int WriteEdged(FontHandleData &Font, const LevelImage &Glyph, int X0, int Y0)
         for (int y = 0; y < areaHeight; ++y)
             for (int x = 0; x < areaWidth; ++x) {
                 const int l = level(x, y);
-                if (l == 0)
-                    continue;
+                if (l == 0) continue;
                 if (oneBit) {
                     at(x, y) = 1;
                     continue;
                 }
                 at(x, y) = (uint8_t)((at(x, y) & 0xF0) | (l - 1));
                 ForEachEdgeNeighbour(e, true, x, y, [&](int nx, int ny) {
-                    if ((at(nx, ny) >> 4) < l - 1)
-                        at(nx, ny) = (uint8_t)(((l - 1) << 4) | (at(nx, ny) & 0x0F));
+                    if ((at(nx, ny) >> 4) < l - 1) at(nx, ny) = (uint8_t)(((l - 1) << 4) | (at(nx, ny) & 0x0F));
                 });
             }
         if (oneBit)
@@ -248,8 +264,7 @@ int WriteEdged(FontHandleData &Font, const LevelImage &Glyph, int X0, int Y0)
                 for (int x = 0; x < areaWidth; ++x)
                     if (level(x, y) != 0)
                         ForEachEdgeNeighbour(e, true, x, y, [&](int nx, int ny) {
-                            if (at(nx, ny) != 1)
-                                at(nx, ny) = 2;
+                            if (at(nx, ny) != 1) at(nx, ny) = 2;
                         });
         return 0;
     }
@@ -261,8 +276,7 @@ int WriteEdged(FontHandleData &Font, const LevelImage &Glyph, int X0, int Y0)
     for (int y = 0; y < areaHeight; ++y)
         for (int x = 0; x < areaWidth; ++x) {
             const int l = level(x, y);
-            if (l == 0)
-                continue;
+            if (l == 0) continue;
             ForEachEdgeNeighbour(e, false, x, y, [&](int nx, int ny) {
                 uint32_t v = view.Get(edgeX0 + nx, Y0 + ny) & 0xFF;
                 v = oneBit ? 1 : v + (((uint32_t)Glyph.Max - v) * (uint32_t)l >> shift);
@@ -287,8 +301,7 @@ int WriteEdged(FontHandleData &Font, const LevelImage &Glyph, int X0, int Y0)
 // Takes the cell out of the index it was filed in.
 void EvictCell(FontHandleData &Font, FontCharData &Cell)
 {
-    if (!Cell.InUseFlag)
-        return;
+    if (!Cell.InUseFlag) return;
     if (Cell.CodeEntry != nullptr) {
         Cell.CodeEntry->InUseFlag = 0;
         Cell.CodeEntry->Cell = nullptr;
@@ -337,11 +350,11 @@ int AddCharToFontCache(FontHandleData *Font, FontCharData *Cell, uint32_t Code, 
     FontHandleData &f = *Font;
     FontCharData &cell = *Cell;
     EvictCell(f, cell);
-    if (ImageFormat < 0 || ImageFormat > FONT_IMAGE_LEVEL255 || cell.CellIndex < 0)
-        return -1;
-    const int scale = ImageFormat == FONT_IMAGE_BIT1_X4 ? 4
-                      : ImageFormat == FONT_IMAGE_BIT1_X8 ? 8
-                      : ImageFormat == FONT_IMAGE_BIT1_X16 ? 16 : 1;
+    if (ImageFormat < 0 || ImageFormat > FONT_IMAGE_LEVEL255 || cell.CellIndex < 0) return -1;
+    const int scale = ImageFormat == FONT_IMAGE_BIT1_X4    ? 4
+                      : ImageFormat == FONT_IMAGE_BIT1_X8  ? 8
+                      : ImageFormat == FONT_IMAGE_BIT1_X16 ? 16
+                                                           : 1;
     const int edge = IsEdgedType(f.FontType) ? f.EdgeSize : 0;
     cell.Code = Code;
 
@@ -384,8 +397,7 @@ int AddCharToFontCache(FontHandleData *Font, FontCharData *Cell, uint32_t Code, 
     LevelImage glyph = {f.WorkBuffer, width, height, 1};
     if (NormaliseGlyph(f, ImageFormat, (const uint8_t *)Image, Width, Height, Pitch, scale, yShift, &glyph) < 0)
         return -1;
-    if ((edge > 0 ? WriteEdged(f, glyph, x0, y0) : WritePlain(f, glyph, x0, y0)) < 0)
-        return -1;
+    if ((edge > 0 ? WriteEdged(f, glyph, x0, y0) : WritePlain(f, glyph, x0, y0)) < 0) return -1;
 
     cell.Advance = (int16_t)(cell.Advance + 2 * edge);
     cell.Width = (int16_t)(cell.Width + 2 * edge);

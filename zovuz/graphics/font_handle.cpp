@@ -3,7 +3,6 @@
 
 #include <string.h>
 
-
 FontSystemData FontSystem = {};
 
 namespace {
@@ -19,8 +18,7 @@ void BuildLevelTables(FontSystemData &f)
 {
     for (int v = 0; v < 256; ++v) {
         int bits = 0;
-        for (int b = v; b != 0; b >>= 1)
-            bits += b & 1;
+        for (int b = v; b != 0; b >>= 1) bits += b & 1;
         f.BitCount[v] = (uint8_t)bits;
         f.Grey8To16[v] = (uint8_t)(v * 16 / 255);
         f.Grey8To64[v] = (uint8_t)(v * 64 / 255);
@@ -34,24 +32,17 @@ void BuildLevelTables(FontSystemData &f)
 // Every setting whose set-before-start flag is down gets its default; the flags are cleared.
 void ApplyDefaultSettings(FontSystemData &f)
 {
-    if (!f.FaceNameSetFlag)
-        f.FaceName[0] = 0;
-    if (!f.TypeSetFlag)
-        f.Type = DX_FONTTYPE_NORMAL;
-    if (!f.SizeSetFlag)
-        f.Size = DefaultFontSize;
-    if (!f.ThicknessSetFlag)
-        f.Thickness = DefaultFontThickness;
+    if (!f.FaceNameSetFlag) f.FaceName[0] = 0;
+    if (!f.TypeSetFlag) f.Type = DX_FONTTYPE_NORMAL;
+    if (!f.SizeSetFlag) f.Size = DefaultFontSize;
+    if (!f.ThicknessSetFlag) f.Thickness = DefaultFontThickness;
     if (!f.CharSetSetFlag) {
         f.CharSet = GetCharSetIndex();
         f.CharSetChangedFlag = 1;
     }
-    if (!f.EdgeSizeSetFlag)
-        f.EdgeSize = 1;
-    if (!f.ItalicSetFlag)
-        f.Italic = 0;
-    if (!f.SpaceSetFlag)
-        f.Space = 0;
+    if (!f.EdgeSizeSetFlag) f.EdgeSize = 1;
+    if (!f.ItalicSetFlag) f.Italic = 0;
+    if (!f.SpaceSetFlag) f.Space = 0;
     if (!f.LineSpaceSetFlag) {
         f.LineSpaceValidFlag = 0;
         f.LineSpace = 0;
@@ -63,8 +54,7 @@ void ApplyDefaultSettings(FontSystemData &f)
 int RegisterDefaultFont(int Handle)
 {
     FontSystem.DefaultFontHandle = Handle;
-    if (Handle >= 0)
-        SetHandleDeleteNotify(Handle, &FontSystem.DefaultFontHandle);
+    if (Handle >= 0) SetHandleDeleteNotify(Handle, &FontSystem.DefaultFontHandle);
     return Handle;
 }
 
@@ -85,17 +75,15 @@ void SetupFontHandleASyncJob(ASyncLoadData *Data)
     FinishHandleLoadJob(handle, result);
 }
 
-int QueueSetupFontHandleJob(const FontCreateOptions &Options, int Handle, const wchar_t *Name, int Size,
-                            int Thickness, int Type, int CharSet, int EdgeSize, int Italic)
+int QueueSetupFontHandleJob(const FontCreateOptions &Options, int Handle, const wchar_t *Name, int Size, int Thickness,
+                            int Type, int CharSet, int EdgeSize, int Italic)
 {
     const int values[] = {Size, Thickness, Type, CharSet, EdgeSize, Italic};
     return QueuePackedLoadJob(DX_HANDLETYPE_FONT, Handle, SetupFontHandleASyncJob, [&](void *Block, int *Addr) {
         AddASyncLoadParamData(Block, Addr, &Options, sizeof(Options));
         AddASyncLoadParamInt(Block, Addr, Handle);
-        if (AddASyncLoadParamString(Block, Addr, Name) < 0)
-            return -1;
-        for (int v : values)
-            AddASyncLoadParamInt(Block, Addr, v);
+        if (AddASyncLoadParamString(Block, Addr, Name) < 0) return -1;
+        for (int v : values) AddASyncLoadParamInt(Block, Addr, v);
         return 0;
     });
 }
@@ -103,16 +91,13 @@ int QueueSetupFontHandleJob(const FontCreateOptions &Options, int Handle, const 
 // The default font was made for these settings and can stay.
 bool DefaultFontMatchesSettings(const FontSystemData &f, const FontHandleData &Font)
 {
-    if (f.FaceName[0] != 0 && WideStrCompare(f.FaceName, Font.FaceNameW) != 0)
-        return false;
+    if (f.FaceName[0] != 0 && WideStrCompare(f.FaceName, Font.FaceNameW) != 0) return false;
     // A type the set-up changed (no anti-aliasing on an 8-bit screen, no outlines) still counts as
     // the type it was made for.
     if (f.Type != f.DefaultFontRequestedType || f.Size != Font.Metrics.Size || f.Thickness != Font.Metrics.Thickness)
         return false;
-    if (f.CharSetChangedFlag)
-        return false;
-    if (IsEdgedType(f.Type) && (f.EdgeSize == -1 ? 1 : f.EdgeSize) != Font.EdgeSize)
-        return false;
+    if (f.CharSetChangedFlag) return false;
+    if (IsEdgedType(f.Type) && (f.EdgeSize == -1 ? 1 : f.EdgeSize) != Font.EdgeSize) return false;
     return f.Italic == Font.Metrics.Italic;
 }
 
@@ -123,8 +108,7 @@ bool DefaultFontMatchesSettings(const FontSystemData &f, const FontHandleData &F
 int InitializeFontSystem(void)
 {
     FontSystemData &f = FontSystem;
-    if (f.StartedFlag)
-        return -1;
+    if (f.StartedFlag) return -1;
     f.StartedFlag = 1;
     InitializeHandleType(DX_HANDLETYPE_FONT, sizeof(FontHandleData), DX_MAX_FONT_NUM, InitializeFontHandle,
                          TerminateFontHandle, L"Font");
@@ -143,8 +127,7 @@ int InitializeFontSystem(void)
 int TerminateFontSystem(void)
 {
     FontSystemData &f = FontSystem;
-    if (!f.StartedFlag)
-        return -1;
+    if (!f.StartedFlag) return -1;
     InitFontToHandle(1);
     TerminateHandleType(DX_HANDLETYPE_FONT);
     TerminateFallbackFont();
@@ -163,8 +146,7 @@ int InitFontToHandle(int EndingFlag)
         italic = f.Italic;
     CopyFaceName(name, f.FaceName);
     const bool hadDefault = f.DefaultFontHandle >= 1 && GetFontEntry(f.DefaultFontHandle, 0) != nullptr;
-    if (hadDefault)
-        GetFontStateToHandle(name, &size, &thickness, f.DefaultFontHandle, &type, &charSet, &edge, &italic);
+    if (hadDefault) GetFontStateToHandle(name, &size, &thickness, f.DefaultFontHandle, &type, &charSet, &edge, &italic);
 
     DeleteHandleTypeAll(DX_HANDLETYPE_FONT, nullptr);
     if (!EndingFlag) {
@@ -175,8 +157,7 @@ int InitFontToHandle(int EndingFlag)
             // kept across a graphics restart include it).
             f.DefaultFontRequestedType = type;
             SetFontSpaceToHandle(f.Space, handle);
-            if (f.LineSpaceValidFlag)
-                SetFontLineSpaceToHandle(f.LineSpace, handle);
+            if (f.LineSpaceValidFlag) SetFontLineSpaceToHandle(f.LineSpace, handle);
         }
     }
 
@@ -193,8 +174,7 @@ int CreateFontHandleBase(const FontCreateOptions *Options, const wchar_t *FontNa
     FontCreateOptions options = Options != nullptr ? *Options : FontCreateOptions();
     WaitWhileWindowInactive();
     int handle = AddHandle(DX_HANDLETYPE_FONT, 0, Handle);
-    if (handle < 0)
-        return -1;
+    if (handle < 0) return -1;
     if (!ASyncFlag) {
         if (SetupFontHandle(&options, handle, FontName, Size, Thickness, FontType, CharSet, EdgeSize, Italic, 0) < 0) {
             SubHandle(handle);
@@ -209,12 +189,11 @@ int CreateFontHandleBase(const FontCreateOptions *Options, const wchar_t *FontNa
     return handle;
 }
 
-int SetupFontHandle(const FontCreateOptions *Options, int FontHandle, const wchar_t *FontName, int Size,
-                    int Thickness, int FontType, int CharSet, int EdgeSize, int Italic, int ASyncFlag)
+int SetupFontHandle(const FontCreateOptions *Options, int FontHandle, const wchar_t *FontName, int Size, int Thickness,
+                    int FontType, int CharSet, int EdgeSize, int Italic, int ASyncFlag)
 {
     FontHandleData *font = GetFontEntry(FontHandle, 1);
-    if (font == nullptr)
-        return -1;
+    if (font == nullptr) return -1;
     FontCreateOptions options = Options != nullptr ? *Options : FontCreateOptions();
 
     int type = FontType < 0 ? DX_FONTTYPE_NORMAL : FontType;
@@ -226,8 +205,7 @@ int SetupFontHandle(const FontCreateOptions *Options, int FontHandle, const wcha
     } else {
         codePage = CharSetCodePage[CharSet];
     }
-    if (GetScreenColorBitDepth() == 8)
-        type &= ~DX_FONTTYPE_ANTIALIASING;
+    if (GetScreenColorBitDepth() == 8) type &= ~DX_FONTTYPE_ANTIALIASING;
 
     FontMetrics &m = font->Metrics;
     m.Size = (uint16_t)(Size < 0 ? DefaultFontSize : Size);
@@ -245,8 +223,7 @@ int SetupFontHandle(const FontCreateOptions *Options, int FontHandle, const wcha
     font->FromDataFlag = 0;
     CopyFaceName(font->FaceNameW, FontName);
 
-    if (CFont(&options, font, checkFace) < 0)
-        return -1;
+    if (CFont(&options, font, checkFace) < 0) return -1;
     ConvertCharCode((const char *)font->FaceNameW, GetWideCharCodeFormat(), font->FaceName, sizeof(font->FaceName),
                     GetCurrentCharCodeFormat());
     if (CreateFontToHandle(&options, font, ASyncFlag) < 0) {
@@ -281,16 +258,13 @@ int TerminateFontHandle(HandleInfo *Info)
     font->SoftCacheBuffer = nullptr;
     DXFREE(font->WorkBuffer);
     font->WorkBuffer = nullptr;
-    if (font->CacheGraph != -1)
-        DeleteGraph(font->CacheGraph);
-    if (font->EdgeGraph != -1)
-        DeleteGraph(font->EdgeGraph);
+    if (font->CacheGraph != -1) DeleteGraph(font->CacheGraph);
+    if (font->EdgeGraph != -1) DeleteGraph(font->EdgeGraph);
     font->CacheGraph = font->EdgeGraph = -1;
     ReleaseBaseImage(&font->CacheImage);
     DXFREE(font->DataImage);
     font->DataImage = nullptr;
-    if (font->LostFlag != nullptr)
-        *font->LostFlag = 1;
+    if (font->LostFlag != nullptr) *font->LostFlag = 1;
     return 0;
 }
 
@@ -299,8 +273,7 @@ int TerminateFontHandle(HandleInfo *Info)
 FontHandleData *GetFontHandleData(int FontHandle)
 {
     if (FontHandle == DX_DEFAULT_FONT_HANDLE) {
-        if (!FontSystem.StartedFlag)
-            return nullptr;
+        if (!FontSystem.StartedFlag) return nullptr;
         RefreshDefaultFont();
         FontHandle = FontSystem.DefaultFontHandle;
     }
@@ -325,36 +298,29 @@ int GetFontStateToHandle(wchar_t *FontName, int *Size, int *Thickness, int FontH
                          int *EdgeSize, int *Italic)
 {
     FontHandleData *font = GetFontHandleData(FontHandle);
-    if (font == nullptr)
-        return -1;
-    if (FontName != nullptr)
-        CopyFaceName(FontName, font->FaceNameW);
-    const int values[] = {font->Metrics.Size, font->Metrics.Thickness, font->FontType, font->Metrics.CharSet,
-                          font->EdgeSize, font->Metrics.Italic};
+    if (font == nullptr) return -1;
+    if (FontName != nullptr) CopyFaceName(FontName, font->FaceNameW);
+    const int values[] = {font->Metrics.Size,    font->Metrics.Thickness, font->FontType,
+                          font->Metrics.CharSet, font->EdgeSize,          font->Metrics.Italic};
     int *outs[] = {Size, Thickness, FontType, CharSet, EdgeSize, Italic};
     for (int i = 0; i < 6; ++i)
-        if (outs[i] != nullptr)
-            *outs[i] = values[i];
+        if (outs[i] != nullptr) *outs[i] = values[i];
     return 0;
 }
 
 int GetFontCharCodeFormat(int FontHandle)
 {
     FontHandleData *font = GetFontHandleData(FontHandle);
-    if (font == nullptr)
-        return -1;
-    if (font->CharCodeFormat >= 0)
-        return font->CharCodeFormat;
-    if (font->Metrics.CodePage < AllCodesCodePage)
-        return font->Metrics.CodePage;
+    if (font == nullptr) return -1;
+    if (font->CharCodeFormat >= 0) return font->CharCodeFormat;
+    if (font->Metrics.CodePage < AllCodesCodePage) return font->Metrics.CodePage;
     return GetCurrentCharCodeFormat();
 }
 
 int SetFontSpaceToHandle(int Space, int FontHandle)
 {
     FontHandleData *font = GetFontHandleData(FontHandle);
-    if (font == nullptr)
-        return -1;
+    if (font == nullptr) return -1;
     font->Space = Space;
     return 0;
 }
@@ -362,8 +328,7 @@ int SetFontSpaceToHandle(int Space, int FontHandle)
 int SetFontLineSpaceToHandle(int LineSpace, int FontHandle)
 {
     FontHandleData *font = GetFontHandleData(FontHandle);
-    if (font == nullptr)
-        return -1;
+    if (font == nullptr) return -1;
     font->LineSpace = LineSpace;
     font->LineSpaceValidFlag = 1;
     return 0;
@@ -372,8 +337,7 @@ int SetFontLineSpaceToHandle(int LineSpace, int FontHandle)
 int SetFontCharCodeFormatToHandle(int CharCodeFormat, int FontHandle)
 {
     FontHandleData *font = GetFontHandleData(FontHandle);
-    if (font == nullptr)
-        return -1;
+    if (font == nullptr) return -1;
     font->CharCodeFormat = CharCodeFormat;
     return 0;
 }
@@ -381,18 +345,15 @@ int SetFontCharCodeFormatToHandle(int CharCodeFormat, int FontHandle)
 int SetFontLostFlag(int FontHandle, int *LostFlag)
 {
     FontHandleData *font = GetFontHandleData(FontHandle);
-    if (font == nullptr)
-        return -1;
+    if (font == nullptr) return -1;
     font->LostFlag = LostFlag;
-    if (LostFlag != nullptr)
-        *LostFlag = 0;
+    if (LostFlag != nullptr) *LostFlag = 0;
     return 0;
 }
 
 void GetFontSystemSettings(FontCreateOptions *Options)
 {
-    if (Options != nullptr)
-        *Options = FontCreateOptions();
+    if (Options != nullptr) *Options = FontCreateOptions();
 }
 
 // ---- The default font -------------------------------------------------------------------------
@@ -401,17 +362,15 @@ int RefreshDefaultFont(void)
 {
     FontSystemData &f = FontSystem;
     if (f.DefaultFontHandle > 0) {
-        if (f.FallbackInUseFlag && f.FallbackGraphs[0] > 0)
-            return 0;  // the fallback stays while its graphs exist
+        if (f.FallbackInUseFlag && f.FallbackGraphs[0] > 0) return 0;  // the fallback stays while its graphs exist
         FontHandleData *font = GetFontEntry(f.DefaultFontHandle, 0);
-        if (font != nullptr && DefaultFontMatchesSettings(f, *font))
-            return 0;
+        if (font != nullptr && DefaultFontMatchesSettings(f, *font)) return 0;
         SubHandle(f.DefaultFontHandle);
     }
 
     int handle = AddHandle(DX_HANDLETYPE_FONT, 0, -1);
-    if (handle >= 0 && SetupFontHandle(nullptr, handle, f.FaceName, f.Size, f.Thickness, f.Type, f.CharSet,
-                                       f.EdgeSize, f.Italic, 0) < 0) {
+    if (handle >= 0 && SetupFontHandle(nullptr, handle, f.FaceName, f.Size, f.Thickness, f.Type, f.CharSet, f.EdgeSize,
+                                       f.Italic, 0) < 0) {
         SubHandle(handle);
         handle = -1;
     }
@@ -420,13 +379,11 @@ int RefreshDefaultFont(void)
     f.CharSetChangedFlag = 0;
 
     if (handle < 0) {
-        if (SetupFallbackFont() < 0)
-            return -1;
+        if (SetupFallbackFont() < 0) return -1;
     } else {
         f.FallbackInUseFlag = 0;
         SetFontSpaceToHandle(f.Space, handle);
-        if (f.LineSpaceValidFlag)
-            SetFontLineSpaceToHandle(f.LineSpace, handle);
+        if (f.LineSpaceValidFlag) SetFontLineSpaceToHandle(f.LineSpace, handle);
     }
     RegisterDefaultFont(f.DefaultFontHandle);
     return 0;
@@ -461,14 +418,12 @@ int SetDefaultFontState(const wchar_t *FontName, int Size, int Thickness, int Fo
 {
     FontSystemData &f = FontSystem;
     int type = FontType < 0 ? DX_FONTTYPE_NORMAL : FontType;
-    if (EdgeSize >= 2)
-        type |= DX_FONTTYPE_EDGE;
+    if (EdgeSize >= 2) type |= DX_FONTTYPE_EDGE;
     f.Type = type;
     CopyFaceName(f.FaceName, FontName);
     f.Size = Size < 0 ? DefaultFontSize : Size;
     f.Thickness = Thickness < 0 ? DefaultFontThickness : Thickness;
-    if (CharSet != f.CharSet)
-        f.CharSetChangedFlag = 1;
+    if (CharSet != f.CharSet) f.CharSetChangedFlag = 1;
     f.CharSet = CharSet;
     f.EdgeSize = EdgeSize < 0 ? 1 : EdgeSize;
     f.Italic = Italic;
@@ -512,8 +467,7 @@ void SaveDefaultFontState(DefaultFontStateSave *Save)
 
 void RestoreDefaultFontState(const DefaultFontStateSave *Save)
 {
-    if (!Save->ValidFlag)
-        return;
+    if (!Save->ValidFlag) return;
     SetDefaultFontState(Save->FaceName, Save->Size, Save->Thickness, Save->Type, Save->CharSet, Save->EdgeSize,
                         Save->Italic);
     SetFontSpace(Save->Space);
@@ -524,14 +478,12 @@ void RestoreDefaultFontState(const DefaultFontStateSave *Save)
 int ReCreateAllFontHandles(void)
 {
     HandleManage &m = HandleManageArray[DX_HANDLETYPE_FONT];
-    if (!m.InitializeFlag)
-        return -1;
+    if (!m.InitializeFlag) return -1;
     // Deleting and adding again under the same value keeps each font in its slot.
     const int first = m.AreaMin, last = m.Num > 0 ? m.AreaMax : -1;
     for (int slot = first; slot <= last; ++slot) {
         FontHandleData *font = reinterpret_cast<FontHandleData *>(m.Handle[slot]);
-        if (font == nullptr || font->Info.ASyncLoadCount != 0)
-            continue;
+        if (font == nullptr || font->Info.ASyncLoadCount != 0) continue;
         const int handle = font->Info.Handle;
         const int edge = font->EdgeSize, space = font->Space, lineSpaceValid = font->LineSpaceValidFlag,
                   lineSpace = font->LineSpace, charCode = font->CharCodeFormat;
@@ -558,11 +510,9 @@ int ReCreateAllFontHandles(void)
                 SetupFontHandle(nullptr, handle, name, size, thickness, type, charSet, edge, italic, 0) < 0)
                 SubHandle(handle);
         }
-        if (GetFontEntry(handle, 0) == nullptr)
-            continue;
+        if (GetFontEntry(handle, 0) == nullptr) continue;
         SetFontSpaceToHandle(space, handle);
-        if (lineSpaceValid)
-            SetFontLineSpaceToHandle(lineSpace, handle);
+        if (lineSpaceValid) SetFontLineSpaceToHandle(lineSpace, handle);
         SetFontCharCodeFormatToHandle(charCode, handle);
     }
     return 0;

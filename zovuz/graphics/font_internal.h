@@ -12,31 +12,30 @@
 
 #include "zovuz/graphics/graph_internal.h"
 
-#define FONT_NAME_LENGTH 256             // units (wide) or bytes (current code) of a face name
-#define FONT_CACHE_CELL_MAXNUM 2024      // usable cache cells
-#define FONT_CODE_INDEX_NUM 0x10000      // the code index covers every code below this
-#define FONT_HIGH_CODE_MAXNUM 1024       // cached codes of 0x10000 and above kept in the index
-#define FONT_GRAPH_CHAR_MAXNUM 256       // graph characters of a font
+#define FONT_NAME_LENGTH 256         // units (wide) or bytes (current code) of a face name
+#define FONT_CACHE_CELL_MAXNUM 2024  // usable cache cells
+#define FONT_CODE_INDEX_NUM 0x10000  // the code index covers every code below this
+#define FONT_HIGH_CODE_MAXNUM 1024   // cached codes of 0x10000 and above kept in the index
+#define FONT_GRAPH_CHAR_MAXNUM 256   // graph characters of a font
 #define FONT_SUBSTITUTION_MAXNUM 16
-#define FONT_STRING_BATCH_NUM 1024       // codes a string pre-cache handles without allocating
-#define FONT_FALLBACK_CHAR_NUM 128       // graph characters of the fallback font (codes 0-127)
+#define FONT_STRING_BATCH_NUM 1024  // codes a string pre-cache handles without allocating
+#define FONT_FALLBACK_CHAR_NUM 128  // graph characters of the fallback font (codes 0-127)
 #define FONT_FALLBACK_CHAR_WIDTH 8
 #define FONT_FALLBACK_CHAR_HEIGHT 16
-#define FONT_SOFT_CACHE_AREA 0x50000     // pixels a software cache aims at
+#define FONT_SOFT_CACHE_AREA 0x50000  // pixels a software cache aims at
 #define FONT_TEXTURE_CACHE_SCREEN_PERCENT 85
 
 // Glyph image formats handed to AddCharToFontCache.
-enum FontImageFormat
-{
-    FONT_IMAGE_BIT1 = 0,        // 1 bit a pixel, most significant bit first
-    FONT_IMAGE_BIT1_X4 = 1,     // 1 bit a pixel at 4 times the size
-    FONT_IMAGE_BIT1_X8 = 2,     // ... 8 times
-    FONT_IMAGE_BIT1_X16 = 3,    // ... 16 times (refused: no reduction)
-    FONT_IMAGE_GREY4 = 4,       // 4-bit grey, two pixels a byte, high nibble first
-    FONT_IMAGE_BYTE_INK = 5,    // one byte a pixel, non-zero = ink
-    FONT_IMAGE_LEVEL16 = 6,     // one byte a pixel, levels 0-16
-    FONT_IMAGE_LEVEL64 = 7,     // one byte a pixel, levels 0-64
-    FONT_IMAGE_LEVEL255 = 8,    // one byte a pixel, levels 0-255
+enum FontImageFormat {
+    FONT_IMAGE_BIT1 = 0,      // 1 bit a pixel, most significant bit first
+    FONT_IMAGE_BIT1_X4 = 1,   // 1 bit a pixel at 4 times the size
+    FONT_IMAGE_BIT1_X8 = 2,   // ... 8 times
+    FONT_IMAGE_BIT1_X16 = 3,  // ... 16 times (refused: no reduction)
+    FONT_IMAGE_GREY4 = 4,     // 4-bit grey, two pixels a byte, high nibble first
+    FONT_IMAGE_BYTE_INK = 5,  // one byte a pixel, non-zero = ink
+    FONT_IMAGE_LEVEL16 = 6,   // one byte a pixel, levels 0-16
+    FONT_IMAGE_LEVEL64 = 7,   // one byte a pixel, levels 0-64
+    FONT_IMAGE_LEVEL255 = 8,  // one byte a pixel, levels 0-255
 };
 
 struct FontCodeData;
@@ -44,15 +43,15 @@ struct FontCodeData;
 // One glyph-cache cell, also an entry of a font's graph-character table.
 struct FontCharData
 {
-    uint32_t Code;             // Unicode code point (surrogate pairs combined)
+    uint32_t Code;  // Unicode code point (surrogate pairs combined)
     uint8_t InUseFlag;
-    uint8_t GraphCharFlag;     // a graph character: CellIndex holds the graph handle
-    int16_t DrawX, DrawY;      // where the cell's image goes relative to the pen
-    int16_t Advance;           // pen movement
-    int16_t Width, Height;     // of the image in the cell (edge included)
-    int32_t CellIndex;         // -1 for the end cell; the graph handle of a graph character
-    int32_t Column, Row;       // cell position in the cache grid
-    FontCodeData *CodeEntry;   // its code-index entry; null for codes of 0x10000 and above
+    uint8_t GraphCharFlag;    // a graph character: CellIndex holds the graph handle
+    int16_t DrawX, DrawY;     // where the cell's image goes relative to the pen
+    int16_t Advance;          // pen movement
+    int16_t Width, Height;    // of the image in the cell (edge included)
+    int32_t CellIndex;        // -1 for the end cell; the graph handle of a graph character
+    int32_t Column, Row;      // cell position in the cache grid
+    FontCodeData *CodeEntry;  // its code-index entry; null for codes of 0x10000 and above
 };
 
 // One entry of the code index.
@@ -72,28 +71,28 @@ struct FontSubstitutionData
 // The metrics of a font; the same fields as the metrics block of a font data image.
 struct FontMetrics
 {
-    uint16_t Thickness;        // times 100 the GDI weight
+    uint16_t Thickness;  // times 100 the GDI weight
     uint16_t Size;
     uint16_t LineHeight;
-    uint16_t SizeAdjust;       // how much larger the second GDI pass was
+    uint16_t SizeAdjust;  // how much larger the second GDI pass was
     uint8_t Italic;
-    uint16_t CellSide;         // the cache cell's side (rounded when the cache is built)
-    uint16_t CharSet;          // character-set index 0-7
-    uint16_t CodePage;         // of the character set, 65535 = the library's current code
+    uint16_t CellSide;  // the cache cell's side (rounded when the cache is built)
+    uint16_t CharSet;   // character-set index 0-7
+    uint16_t CodePage;  // of the character set, 65535 = the library's current code
     uint16_t Baseline;
 };
 
 // The GDI part of a font record (GDI objects as opaque pointers).
 struct FontHandleDataWin
 {
-    int TextOutModeFlag;       // no glyph outlines: glyphs are drawn with TextOutW into the DIB
-    void *DibSection;          // HBITMAP
+    int TextOutModeFlag;  // no glyph outlines: glyphs are drawn with TextOutW into the DIB
+    void *DibSection;     // HBITMAP
     void *DibBits;
-    int DibPitch;              // bytes
-    int DibSize;               // its width and height, pixels
-    void *Font;                // HFONT
-    void *UnicodeRanges;       // GLYPHSET, owned, or null
-    void *OutlineBuffer;       // owned; only grows
+    int DibPitch;         // bytes
+    int DibSize;          // its width and height, pixels
+    void *Font;           // HFONT
+    void *UnicodeRanges;  // GLYPHSET, owned, or null
+    void *OutlineBuffer;  // owned; only grows
     int OutlineBufferSize;
 };
 
@@ -101,68 +100,68 @@ struct FontHandleDataWin
 struct FontHandleData
 {
     HandleInfo Info;
-    FontHandleDataWin *Win;              // the record's own GDI part (WinData below)
-    int *LostFlag;                       // receives 1 at the release; may be null
-    int FromDataFlag;                    // glyphs come from a font data image
+    FontHandleDataWin *Win;  // the record's own GDI part (WinData below)
+    int *LostFlag;           // receives 1 at the release; may be null
+    int FromDataFlag;        // glyphs come from a font data image
 
     // The font data image: the handle's own copy, and views into it.
-    uint8_t *DataImage;                  // one block: copy, unpacked header, tables, unpack buffer
-    int DataImageSize;                   // bytes of the copy
-    const uint8_t *DataHeader;           // the unpacked header (first 24 bytes included)
+    uint8_t *DataImage;         // one block: copy, unpacked header, tables, unpack buffer
+    int DataImageSize;          // bytes of the copy
+    const uint8_t *DataHeader;  // the unpacked header (first 24 bytes included)
     int DataHeaderSize;
-    const uint8_t *DataFirstRecord;      // the first character record
+    const uint8_t *DataFirstRecord;  // the first character record
     int DataRecordNum;
-    const uint8_t *DataGlyphBase;        // the glyph image data
-    int DataGlyphSize;                   // bytes from DataGlyphBase to the end of the copy
-    int DataImageFormat;                 // 0 = 1 bit, 4 = 4-bit grey, 8 = 8-bit grey
-    const uint8_t **DataCodeTable;       // 65536 record pointers by code
-    const uint8_t **DataHighCodeList;    // records of codes 0x10000 and above
+    const uint8_t *DataGlyphBase;      // the glyph image data
+    int DataGlyphSize;                 // bytes from DataGlyphBase to the end of the copy
+    int DataImageFormat;               // 0 = 1 bit, 4 = 4-bit grey, 8 = 8-bit grey
+    const uint8_t **DataCodeTable;     // 65536 record pointers by code
+    const uint8_t **DataHighCodeList;  // records of codes 0x10000 and above
     int DataHighCodeNum;
-    uint8_t *DataUnpackBuffer;           // a packed glyph is expanded here
+    uint8_t *DataUnpackBuffer;  // a packed glyph is expanded here
     int DataUnpackSize;
 
     FontCharData Cells[FONT_CACHE_CELL_MAXNUM + 1];  // the last one is the end cell
     FontCodeData CodeIndex[FONT_CODE_INDEX_NUM];
-    int HighCodeNum;                     // cached codes of 0x10000 and above, oldest first
+    int HighCodeNum;  // cached codes of 0x10000 and above, oldest first
     FontCharData *HighCodeList[FONT_HIGH_CODE_MAXNUM];
-    int NextCell;                        // the cell the next new glyph takes
-    int CellCount;                       // usable cells
+    int NextCell;   // the cell the next new glyph takes
+    int CellCount;  // usable cells
 
-    uint8_t *SoftCacheBuffer;            // software cache: one cell wide, the cells stacked
-    int SoftCachePitch;                  // bytes
-    int SoftCacheBitDepth;               // 1 or 8
+    uint8_t *SoftCacheBuffer;  // software cache: one cell wide, the cells stacked
+    int SoftCachePitch;        // bytes
+    int SoftCacheBitDepth;     // 1 or 8
 
     int GraphCharNum;
     FontCharData GraphChars[FONT_GRAPH_CHAR_MAXNUM];
     int SubstitutionNum;
     FontSubstitutionData Substitutions[FONT_SUBSTITUTION_MAXNUM];
 
-    char FaceName[FONT_NAME_LENGTH];     // in the library's current code
-    wchar_t FaceNameW[FONT_NAME_LENGTH]; // empty: the GDI default face
+    char FaceName[FONT_NAME_LENGTH];      // in the library's current code
+    wchar_t FaceNameW[FONT_NAME_LENGTH];  // empty: the GDI default face
     FontMetrics Metrics;
 
-    int CharCodeFormat;                  // of the font's strings, -1 = the character set's
-    int Space;                           // extra pixels between characters
+    int CharCodeFormat;  // of the font's strings, -1 = the character set's
+    int Space;           // extra pixels between characters
     int LineSpaceValidFlag;
     int LineSpace;
-    int FontType;                        // DX_FONTTYPE_*
-    int EdgeSize;                        // 1 or more for edged types, else 0
+    int FontType;  // DX_FONTTYPE_*
+    int EdgeSize;  // 1 or more for edged types, else 0
 
-    int CacheWidth, CacheHeight;         // one layer of the cache image, pixels
-    int CacheRows;                       // cells in one column
-    uint8_t *WorkBuffer;                 // (cell side + 4)^2 bytes
+    int CacheWidth, CacheHeight;  // one layer of the cache image, pixels
+    int CacheRows;                // cells in one column
+    uint8_t *WorkBuffer;          // (cell side + 4)^2 bytes
     int WorkBufferSize;
-    int CacheGraph;                      // the cache texture graph, -1 = none
-    int EdgeGraph;                       // its right half (edged types), -1 = none
-    int CacheGraphLostFlag;              // 1 once the cache graph is gone
-    BASEIMAGE CacheImage;                // texture cache: the system-memory image, twice as wide when edged
-    int CacheColorBitDepth;              // 16 or 32
-    int PremulAlphaFlag;                 // 0 in this system
-    int TextureWidth, TextureHeight;     // the cache texture's real size
+    int CacheGraph;                   // the cache texture graph, -1 = none
+    int EdgeGraph;                    // its right half (edged types), -1 = none
+    int CacheGraphLostFlag;           // 1 once the cache graph is gone
+    BASEIMAGE CacheImage;             // texture cache: the system-memory image, twice as wide when edged
+    int CacheColorBitDepth;           // 16 or 32
+    int PremulAlphaFlag;              // 0 in this system
+    int TextureWidth, TextureHeight;  // the cache texture's real size
     float TextureInvWidth, TextureInvHeight;
-    uint8_t PendingUpdateFlag;           // PendingRect has not reached the texture yet
+    uint8_t PendingUpdateFlag;  // PendingRect has not reached the texture yet
     ImageRect PendingRect;
-    int TextureCacheFlag;                // 1: the cache is a texture graph; 0: the software image
+    int TextureCacheFlag;  // 1: the cache is a texture graph; 0: the software image
 
     FontHandleDataWin WinData;
 };
@@ -171,34 +170,34 @@ struct FontHandleData
 struct FontSystemData
 {
     int StartedFlag;
-    int DefaultFontHandle;                // -1 when there is none (the handle's delete notify)
-    int DefaultFontRequestedType;         // the type setting the default font was made for
+    int DefaultFontHandle;         // -1 when there is none (the handle's delete notify)
+    int DefaultFontRequestedType;  // the type setting the default font was made for
 
     // The default settings.
-    wchar_t FaceName[FONT_NAME_LENGTH];   // empty = the default face
-    int Size;                             // 16
-    int Thickness;                        // 6
-    int Type;                             // 0
-    int CharSet;                          // the library's character set
+    wchar_t FaceName[FONT_NAME_LENGTH];  // empty = the default face
+    int Size;                            // 16
+    int Thickness;                       // 6
+    int Type;                            // 0
+    int CharSet;                         // the library's character set
     int CharSetChangedFlag;
-    int EdgeSize;                         // 1
-    int Italic;                           // 0
-    int Space;                            // 0
+    int EdgeSize;  // 1
+    int Italic;    // 0
+    int Space;     // 0
     int LineSpaceValidFlag;
     int LineSpace;
     // Raised by a setter called before the start: the start keeps that value.
     int FaceNameSetFlag, SizeSetFlag, ThicknessSetFlag, TypeSetFlag, CharSetSetFlag;
     int EdgeSizeSetFlag, ItalicSetFlag, SpaceSetFlag, LineSpaceSetFlag;
 
-    uint32_t IdeographicSpaceCode;        // U+3000 in the library's wide code
+    uint32_t IdeographicSpaceCode;  // U+3000 in the library's wide code
 
     // The fallback font (when GDI cannot make the default font).
     int FallbackInUseFlag;
-    uint8_t *FallbackGlyphImage;          // the unpacked glyph image (ARGB, 16 x 8 characters)
+    uint8_t *FallbackGlyphImage;  // the unpacked glyph image (ARGB, 16 x 8 characters)
     int FallbackGraphs[FONT_FALLBACK_CHAR_NUM];
 
     // Tables built at the start (the level scales: 0-16, 0-64; grey 4 and 8 bits to them).
-    uint8_t BitCount[256];                // set bits of each byte
+    uint8_t BitCount[256];  // set bits of each byte
     uint8_t Grey4To16[16];
     uint8_t Grey4To64[16];
     uint8_t Grey8To16[256];
@@ -217,8 +216,7 @@ inline void CopyFaceName(wchar_t *Dest, const wchar_t *Src, int DestUnits = FONT
 {
     int i = 0;
     if (Src != nullptr)
-        for (; i < DestUnits - 1 && Src[i] != 0; ++i)
-            Dest[i] = Src[i];
+        for (; i < DestUnits - 1 && Src[i] != 0; ++i) Dest[i] = Src[i];
     Dest[i] = 0;
 }
 
@@ -233,8 +231,8 @@ int TerminateFontSystem(void);
 // Deletes every font; unless ending, makes the default font again (with its old settings). 0.
 int InitFontToHandle(int EndingFlag);
 // Fills the record of an existing handle: the GDI font, its metrics and the glyph cache. 0 / -1.
-int SetupFontHandle(const FontCreateOptions *Options, int FontHandle, const wchar_t *FontName, int Size,
-                    int Thickness, int FontType, int CharSet, int EdgeSize, int Italic, int ASyncFlag);
+int SetupFontHandle(const FontCreateOptions *Options, int FontHandle, const wchar_t *FontName, int Size, int Thickness,
+                    int FontType, int CharSet, int EdgeSize, int Italic, int ASyncFlag);
 // Brings the default font in line with the settings. 0, or -1 when the fallback cannot be built.
 int RefreshDefaultFont(void);
 // Makes every font again under its handle value (after a device reset). 0, or -1 when the font
@@ -272,8 +270,8 @@ int CreateFontCacheGraph(FontHandleData *Font, int ASyncFlag);
 int ResetFontCache(FontHandleData *Font, int ASyncFlag);
 // A code's cell, rasterising the code when it is missing (graph characters first with
 // SearchGraphChar); null when it cannot be had.
-FontCharData *GetFontCacheCharData(FontHandleData *Font, uint32_t Code, FontHandleData **FontOut, int *AddX,
-                                   int *AddY, int SearchGraphChar, int LogFlag);
+FontCharData *GetFontCacheCharData(FontHandleData *Font, uint32_t Code, FontHandleData **FontOut, int *AddX, int *AddY,
+                                   int SearchGraphChar, int LogFlag);
 // Decodes a string (Length units, or up to the terminator when negative) and rasterises every
 // code it lacks in one batch. Codes (room for the string's characters) and CharNum may be null.
 int AddStringToFontCache(FontHandleData *Font, const wchar_t *String, int Length, uint32_t *Codes, int *CharNum);
@@ -297,8 +295,8 @@ uint32_t DecodeWideCharN(const wchar_t *String, int Units, int CodePage, int *By
 // The cache sizes the glyph cache chooses (for a cell of Side pixels). Texture: the image grows
 // from 8 x 8 until it holds 2024 cells, covers 85 % of the screen with 10 cells or more, or both
 // sides reach MaxTextureSize. Software: one cell wide, max(0x50000 / side^2, 20) cells, at most 2024.
-void CalcFontTextureCacheSize(int Side, int ScreenWidth, int ScreenHeight, int MaxTextureSize, int *Width,
-                              int *Height, int *CellCount);
+void CalcFontTextureCacheSize(int Side, int ScreenWidth, int ScreenHeight, int MaxTextureSize, int *Width, int *Height,
+                              int *CellCount);
 int CalcFontSoftCacheCellCount(int Side);
 // The cell side and line height of the cache from the font's metrics.
 void CalcFontCacheCellSide(int CellSideMetric, int LineHeight, int EdgeSize, int *CellSide, int *LineHeightOut);
@@ -318,14 +316,14 @@ int RenderGlyphGDI(FontHandleData *Font, FontCharData *Cell, uint32_t Code, int 
 // Font family enumeration.
 struct FontFamilyEnumData
 {
-    wchar_t *NameBuffer;       // FONT_FAMILY_NAME_UNITS units a name, or null to count
+    wchar_t *NameBuffer;  // FONT_FAMILY_NAME_UNITS units a name, or null to count
     int Count;
-    int MaxCount;              // 0 = no limit
-    int FoundFlag;             // without a buffer: the face was among the families
+    int MaxCount;   // 0 = no limit
+    int FoundFlag;  // without a buffer: the face was among the families
     const wchar_t *FaceName;
-    int JapaneseOnlyFlag;      // mode 0: only TrueType faces of a Japanese script
+    int JapaneseOnlyFlag;  // mode 0: only TrueType faces of a Japanese script
 };
-#define FONT_FAMILY_NAME_UNITS 64   // 128 bytes a name
+#define FONT_FAMILY_NAME_UNITS 64  // 128 bytes a name
 int EnumInstalledFontFamilies(FontFamilyEnumData *Data, int Mode, int CharSet);
 int EnumFontFamilyNames(wchar_t *NameBuffer, int NameCount, const wchar_t *FaceName, int CharSet);
 
@@ -333,8 +331,8 @@ int EnumFontFamilyNames(wchar_t *NameBuffer, int NameCount, const wchar_t *FaceN
 // made do not occur on this platform's font set.
 struct FontGDITestHooksData
 {
-    int NoOutlineFlag;         // every font answers like one without glyph outlines
-    int FailCreateFlag;        // every font creation fails
+    int NoOutlineFlag;   // every font answers like one without glyph outlines
+    int FailCreateFlag;  // every font creation fails
 };
 extern FontGDITestHooksData FontGDITestHooks;
 
@@ -349,7 +347,7 @@ int SetupFontHandleFromData(const FontCreateOptions *Options, int FontHandle, co
 struct FontDataGlyph
 {
     const uint8_t *Image;
-    int Format;                // FONT_IMAGE_BIT1, _GREY4 or _LEVEL255
+    int Format;  // FONT_IMAGE_BIT1, _GREY4 or _LEVEL255
     int Width, Height, Pitch;
     int X, Y, Advance;
 };

@@ -55,7 +55,10 @@ GraphImageRecord *CreateHardwareImage(const GraphCreateParam *Param, const Graph
     int ny = CalcTexturePieceSizes(Height, heights, 1, 0, Param->MaxTextureSize, block);
 
     // The grid, square-only devices cutting every texture into squares of its shorter side.
-    struct Tile { int X, Y, W, H; };
+    struct Tile
+    {
+        int X, Y, W, H;
+    };
     Tile tiles[GRAPH_TEXTURE_MAXNUM];
     int n = 0;
     for (int j = 0, y = 0; j < ny; y += heights[j++])
@@ -65,13 +68,11 @@ GraphImageRecord *CreateHardwareImage(const GraphCreateParam *Param, const Graph
             int stepY = GraphicsDeviceCaps.SquareTextureOnly ? side : heights[j];
             for (int ty = 0; ty < heights[j]; ty += stepY)
                 for (int tx = 0; tx < widths[i]; tx += stepX) {
-                    if (n >= GRAPH_TEXTURE_MAXNUM)
-                        return nullptr;
+                    if (n >= GRAPH_TEXTURE_MAXNUM) return nullptr;
                     tiles[n++] = Tile{x + tx, y + ty, stepX, stepY};
                 }
         }
-    if (nx == 0 || ny == 0)
-        return nullptr;
+    if (nx == 0 || ny == 0) return nullptr;
 
     size_t size = sizeof(GraphImageRecord) + n * (sizeof(GraphTextureEntry) + sizeof(GraphicsBackendObjectData));
     GraphImageRecord *image = (GraphImageRecord *)DXCALLOC(size);
@@ -112,12 +113,11 @@ GraphImageRecord *CreateHardwareImage(const GraphCreateParam *Param, const Graph
 GraphImageRecord *CreateSoftwareImage(const GraphFormatRequest &Request, int Width, int Height)
 {
     GraphImageRecord *image = (GraphImageRecord *)DXCALLOC(sizeof(GraphImageRecord));
-    if (image == nullptr)
-        return nullptr;
+    if (image == nullptr) return nullptr;
     int type = Request.ColorBitDepth == 16 ? MEMIMG_COLORTYPE_565 : MEMIMG_COLORTYPE_XRGB8;
     uint32_t key = Request.PaletteFlag == 1 ? 0xFFFF : SoftwareColorKey(Request.TransColor, type);
-    if (CreateMemImg(&image->SoftImage, Width, Height, -1, key, type, Request.PaletteFlag, Request.AlphaChannelFlag,
-                     1, nullptr) < 0) {
+    if (CreateMemImg(&image->SoftImage, Width, Height, -1, key, type, Request.PaletteFlag, Request.AlphaChannelFlag, 1,
+                     nullptr) < 0) {
         AddLogStringWide(L"メモリイメージの作成に失敗しました\n");
         DXFREE(image);
         return nullptr;
@@ -153,8 +153,7 @@ int QueueMakeGraphJob(const GraphCreateParam *Param, int Handle, int Width, int 
     const int values[] = {Handle, Width, Height, NotUse3DFlag, PaletteFlag, PaletteBits, Param->AlphaChannelFlag};
     return QueuePackedLoadJob(DX_HANDLETYPE_GRAPH, Handle, MakeGraphJob, [&](void *Block, int *Addr) {
         AddASyncLoadParamData(Block, Addr, Param, sizeof(*Param));
-        for (int v : values)
-            AddASyncLoadParamInt(Block, Addr, v);
+        for (int v : values) AddASyncLoadParamInt(Block, Addr, v);
         return 0;
     });
 }
@@ -179,11 +178,9 @@ int TerminateGraphHandle(HandleInfo *Info)
 
     GraphicsDrawSettingsData &d = GraphicsDrawSettings;
     int targets = GraphicsDeviceCaps.RenderTargetNum > 1 ? GraphicsDeviceCaps.RenderTargetNum : 1;
-    if (targets > DX_RENDERTARGET_COUNT)
-        targets = DX_RENDERTARGET_COUNT;
+    if (targets > DX_RENDERTARGET_COUNT) targets = DX_RENDERTARGET_COUNT;
     for (int slot = 0; slot < targets; ++slot) {
-        if (d.RenderTarget[slot] != Info->Handle)
-            continue;
+        if (d.RenderTarget[slot] != Info->Handle) continue;
         if (slot == 0) {
             SetDrawScreen(DX_SCREEN_FRONT);
         } else {
@@ -196,8 +193,7 @@ int TerminateGraphHandle(HandleInfo *Info)
 
     if (graph->Image != nullptr) {
         TerminateMemImg(&graph->SoftImage);
-        if (--graph->Image->RefCount <= 0)
-            ReleaseImageRecord(graph->Image);
+        if (--graph->Image->RefCount <= 0) ReleaseImageRecord(graph->Image);
         graph->Image = nullptr;
     }
     for (void *&buffer : graph->WorkBuffer) {
@@ -205,8 +201,7 @@ int TerminateGraphHandle(HandleInfo *Info)
         buffer = nullptr;
     }
     ReleaseGraphSourceKeep(graph);
-    if (graph->LostFlag != nullptr)
-        *graph->LostFlag = 1;
+    if (graph->LostFlag != nullptr) *graph->LostFlag = 1;
     return 0;
 }
 
@@ -280,7 +275,9 @@ void SetupGraphFormatRequest(GraphFormatRequest *Request, const GraphCreateParam
     if (MipOverride != -1)
         r.MipLevels = MipOverride;
     else
-        r.MipLevels = Param->MipLevels == -1 ? MipChainLength(Width, Height) : Param->MipLevels == 0 ? 1 : Param->MipLevels;
+        r.MipLevels = Param->MipLevels == -1  ? MipChainLength(Width, Height)
+                      : Param->MipLevels == 0 ? 1
+                                              : Param->MipLevels;
     if (Param->DrawValidFlag) {
         r.DrawValidFlag = 1;
         r.AlphaChannelFlag = Param->DrawValidAlphaFlag ? 1 : 0;
@@ -298,7 +295,9 @@ void SetupGraphFormatRequest(GraphFormatRequest *Request, const GraphCreateParam
         r.TransColor = (uint32_t)Param->TransColor & 0xFFFFFF;
         return;
     }
-    r.ColorBitDepth = Param->ColorBitDepth != 0 ? Param->ColorBitDepth : r.AlphaChannelFlag ? 32 : GetScreenColorBitDepth();
+    r.ColorBitDepth = Param->ColorBitDepth != 0 ? Param->ColorBitDepth
+                      : r.AlphaChannelFlag      ? 32
+                                                : GetScreenColorBitDepth();
     r.TransColor = (uint32_t)Param->TransColor & 0xFFFFFF;
     if (Param->ChannelNum >= 1) {
         r.ChannelNum = Param->ChannelNum;
@@ -323,16 +322,13 @@ int MakeGraph(int Width, int Height, int NotUse3DFlag)
     return MakeGraphWithCreateParam(&param, Width, Height, NotUse3DFlag, 0, 0, GetUseASyncLoadFlag(), 0);
 }
 
-int MakeGraphWithCreateParam(const GraphCreateParam *Param, int Width, int Height, int NotUse3DFlag,
-                             int PaletteFlag, int PaletteBits, int ASyncFlag, int ASyncThread)
+int MakeGraphWithCreateParam(const GraphCreateParam *Param, int Width, int Height, int NotUse3DFlag, int PaletteFlag,
+                             int PaletteBits, int ASyncFlag, int ASyncThread)
 {
-    if (!GraphicsState.GraphicsStartedFlag || Width < 1 || Height < 1)
-        return -1;
-    if (!ASyncThread)
-        WaitWhileWindowInactive();
+    if (!GraphicsState.GraphicsStartedFlag || Width < 1 || Height < 1) return -1;
+    if (!ASyncThread) WaitWhileWindowInactive();
     int handle = AddHandle(DX_HANDLETYPE_GRAPH, ASyncThread, -1);
-    if (handle < 0)
-        return -1;
+    if (handle < 0) return -1;
     int result = ASyncFlag && !ASyncThread
                      ? QueueMakeGraphJob(Param, handle, Width, Height, NotUse3DFlag, PaletteFlag, PaletteBits)
                      : SetupGraphImage(Param, handle, Width, Height, !NotUse3DFlag, Param->AlphaChannelFlag,
@@ -348,15 +344,13 @@ int SetupGraphImage(const GraphCreateParam *Param, int GraphHandle, int Width, i
                     int AlphaFlag, int PaletteFlag, int PaletteBits, int FormatId, int MipOverride, int ASyncThread)
 {
     GraphHandleData *graph = GetGraphEntry(GraphHandle, 1);
-    if (graph == nullptr || graph->Image != nullptr)
-        return -1;
+    if (graph == nullptr || graph->Image != nullptr) return -1;
     GraphFormatRequest request;
-    SetupGraphFormatRequest(&request, Param, Width, Height, AlphaFlag, PaletteFlag, PaletteBits, FormatId,
-                            TextureFlag, MipOverride);
+    SetupGraphFormatRequest(&request, Param, Width, Height, AlphaFlag, PaletteFlag, PaletteBits, FormatId, TextureFlag,
+                            MipOverride);
     GraphImageRecord *image = request.HardwareFlag ? CreateHardwareImage(Param, request, Width, Height, ASyncThread)
                                                    : CreateSoftwareImage(request, Width, Height);
-    if (image == nullptr)
-        return -1;
+    if (image == nullptr) return -1;
     image->TransColor = (uint32_t)Param->TransColor & 0xFFFFFF;
     image->RefCount = 1;
     graph->Image = image;
@@ -380,11 +374,9 @@ int DeriveGraph(int X, int Y, int Width, int Height, int SrcGraphHandle)
 int DeriveGraphHandle(int X, int Y, int Width, int Height, float XF, float YF, float WidthF, float HeightF,
                       int SrcGraphHandle, int FloatFlag)
 {
-    if (GetGraphEntry(SrcGraphHandle, 1) == nullptr)
-        return -1;
+    if (GetGraphEntry(SrcGraphHandle, 1) == nullptr) return -1;
     int handle = AddHandle(DX_HANDLETYPE_GRAPH, 0, -1);
-    if (handle < 0)
-        return -1;
+    if (handle < 0) return -1;
     if (DeriveGraphCore(handle, X, Y, Width, Height, XF, YF, WidthF, HeightF, SrcGraphHandle, FloatFlag) < 0) {
         SubHandle(handle);
         return -1;
@@ -397,28 +389,21 @@ int DeriveGraphCore(int GraphHandle, int X, int Y, int Width, int Height, float 
 {
     GraphHandleData *parent = GetGraphEntry(SrcGraphHandle, 1);
     GraphHandleData *graph = GetGraphEntry(GraphHandle, 1);
-    if (parent == nullptr || graph == nullptr || parent->Image == nullptr || graph->Image != nullptr)
+    if (parent == nullptr || graph == nullptr || parent->Image == nullptr || graph->Image != nullptr) return -1;
+    if (X < 0 || X >= parent->Width || Y < 0 || Y >= parent->Height || Width < 1 || Height < 1) return -1;
+    if (FloatFlag &&
+        (XF < 0.0f || XF >= parent->WidthF || YF < 0.0f || YF >= parent->HeightF || WidthF <= 0.0f || HeightF <= 0.0f))
         return -1;
-    if (X < 0 || X >= parent->Width || Y < 0 || Y >= parent->Height || Width < 1 || Height < 1)
-        return -1;
-    if (FloatFlag && (XF < 0.0f || XF >= parent->WidthF || YF < 0.0f || YF >= parent->HeightF || WidthF <= 0.0f ||
-                      HeightF <= 0.0f))
-        return -1;
-    if (X + Width > parent->Width)
-        Width = parent->Width - X;
-    if (Y + Height > parent->Height)
-        Height = parent->Height - Y;
-    if (XF + WidthF > parent->WidthF)
-        WidthF = parent->WidthF - XF;
-    if (YF + HeightF > parent->HeightF)
-        HeightF = parent->HeightF - YF;
+    if (X + Width > parent->Width) Width = parent->Width - X;
+    if (Y + Height > parent->Height) Height = parent->Height - Y;
+    if (XF + WidthF > parent->WidthF) WidthF = parent->WidthF - XF;
+    if (YF + HeightF > parent->HeightF) HeightF = parent->HeightF - YF;
 
     // The parent's image, kept source and offsets, shifted by the rectangle.
     graph->Image = parent->Image;
     graph->Image->RefCount++;
     graph->Source = parent->Source;
-    if (graph->Source != nullptr)
-        graph->Source->RefCount++;
+    if (graph->Source != nullptr) graph->Source->RefCount++;
     graph->FontCacheFlag = parent->FontCacheFlag;
     graph->FloatPositionFlag = FloatFlag || parent->FloatPositionFlag;
     graph->SourceX = parent->SourceX + X;
@@ -441,8 +426,7 @@ int DeriveGraphCore(int GraphHandle, int X, int Y, int Width, int Height, float 
 
 int DeleteGraph(int GraphHandle)
 {
-    if (GetTypedHandle(GraphHandle, DX_HANDLETYPE_GRAPH, 1) == nullptr)
-        return -1;
+    if (GetTypedHandle(GraphHandle, DX_HANDLETYPE_GRAPH, 1) == nullptr) return -1;
     return SubHandle(GraphHandle);
 }
 
@@ -476,10 +460,8 @@ int GraphOrShadowMapSize(int Handle, bool TextureFlag, int *Width, int *Height)
     } else {
         return -1;
     }
-    if (Width != nullptr)
-        *Width = w;
-    if (Height != nullptr)
-        *Height = h;
+    if (Width != nullptr) *Width = w;
+    if (Height != nullptr) *Height = h;
     return 0;
 }
 
@@ -498,19 +480,16 @@ int GetGraphTextureSize(int GraphHandle, int *Width, int *Height)
 int GetGraphDrawTargetOptionFlag(int GraphHandle)
 {
     GraphHandleData *graph = GetGraphEntry(GraphHandle, 0);
-    if (graph == nullptr || graph->Image == nullptr || !graph->Image->Format.HardwareFlag)
-        return 0;
+    if (graph == nullptr || graph->Image == nullptr || !graph->Image->Format.HardwareFlag) return 0;
     return graph->Image->Format.DrawTargetOption ? 1 : 0;
 }
 
 int SetGraphLostFlag(int GraphHandle, int *LostFlag)
 {
     GraphHandleData *graph = GetGraphEntry(GraphHandle, 1);
-    if (graph == nullptr)
-        return -1;
+    if (graph == nullptr) return -1;
     graph->LostFlag = LostFlag;
-    if (LostFlag != nullptr)
-        *LostFlag = 0;
+    if (LostFlag != nullptr) *LostFlag = 0;
     return 0;
 }
 
@@ -519,8 +498,7 @@ int SetGraphLostFlag(int GraphHandle, int *LostFlag)
 int GetWhiteTextureGraph(void)
 {
     DrawScreenStateData &s = DrawScreenState;
-    if (s.WhiteGraph != -1 && IsValidGraphHandle(s.WhiteGraph))
-        return s.WhiteGraph;
+    if (s.WhiteGraph != -1 && IsValidGraphHandle(s.WhiteGraph)) return s.WhiteGraph;
     // An 8 x 8 run-length TGA: eight runs of eight opaque white pixels, then the TGA 2.0 footer.
     uint8_t tga[84] = {0, 0, 10, 0, 0, 0, 0, 0, 0, 0, 0, 0, 8, 0, 8, 0, 32, 8};
     for (int run = 0; run < 8; ++run) {
@@ -534,14 +512,12 @@ int GetWhiteTextureGraph(void)
     ImageLoadParam load;
     InitImageLoadParams(&load, 0);
     BASEIMAGE image;
-    if (LoadBaseImageFromFile(&load, nullptr, tga, sizeof(tga), 1, 0, 0, &image, nullptr, nullptr) < 0)
-        return -1;
+    if (LoadBaseImageFromFile(&load, nullptr, tga, sizeof(tga), 1, 0, 0, &image, nullptr, nullptr) < 0) return -1;
     GraphCreateParam param;
     InitLoadGraphParam(&param, 16, 1, 0);
     int handle = CreateGraphFromBaseImageParam(&param, &image, nullptr, 1);
     ReleaseBaseImage(&image);
-    if (handle < 0)
-        return -1;
+    if (handle < 0) return -1;
     GetGraphEntry(handle, 0)->InternalFlag = 1;
     s.WhiteGraph = handle;
     SetHandleDeleteNotify(handle, &s.WhiteGraph);

@@ -29,8 +29,8 @@ int FillGraph(int GraphHandle, int Red, int Green, int Blue, int Alpha);
 // Copies the rectangle (SrcX1, SrcY1)-(SrcX2, SrcY2) of a graph (or, for a value that is not a
 // graph, the draw screen) to (DestX, DestY) of DestGraphHandle. 0, or -1 for a rectangle outside
 // the source or too large for the destination.
-int BltRectGraphToGraph(int SrcGraphHandle, int SrcSurface, int SrcMipLevel, int SrcX1, int SrcY1, int SrcX2,
-                        int SrcY2, int DestX, int DestY, int DestGraphHandle);
+int BltRectGraphToGraph(int SrcGraphHandle, int SrcSurface, int SrcMipLevel, int SrcX1, int SrcY1, int SrcX2, int SrcY2,
+                        int DestX, int DestY, int DestGraphHandle);
 // The rectangle of the draw screen into a graph of exactly its size. 0 / -1.
 int CopyDrawScreenToGraph(int X1, int Y1, int X2, int Y2, int GraphHandle);
 

@@ -46,10 +46,10 @@ static_assert(sizeof(GraphCreateParam) == 27 * 4, "27 words");
 // What a graph's image is made of, built by SetupGraphFormatRequest.
 struct GraphFormatRequest
 {
-    uint8_t HardwareFlag;       // hardware rendering is in use
+    uint8_t HardwareFlag;  // hardware rendering is in use
     uint8_t CubeMapFlag;
     uint8_t AlphaChannelFlag;
-    uint8_t DrawValidFlag;      // render target
+    uint8_t DrawValidFlag;  // render target
     uint8_t DrawTargetOption;
     uint8_t PaletteFlag;        // the caller's palette flag
     uint8_t PaletteBits;        // hardware palette textures: 4 or 8
@@ -62,14 +62,14 @@ struct GraphFormatRequest
     int ColorBitDepth;
     int ChannelNum, ChannelBitDepth;
     int MipLevels;
-    int TextureOption;          // word 5
-    uint32_t TransColor;        // software: the transparent colour
+    int TextureOption;    // word 5
+    uint32_t TransColor;  // software: the transparent colour
 };
 
 // ---- Image records ------------------------------------------------------------------------------
 
-#define GRAPH_TEXTURE_MAXNUM 256   // textures of one image record
-#define GRAPH_DRAW_PIECE_ROOM 4    // drawing pieces a graph record holds before it is resized
+#define GRAPH_TEXTURE_MAXNUM 256  // textures of one image record
+#define GRAPH_DRAW_PIECE_ROOM 4   // drawing pieces a graph record holds before it is resized
 
 // Pixel formats of software image records.
 #define GRAPH_SOFT_FORMAT_RGB16 49
@@ -90,35 +90,35 @@ struct GraphTextureEntry
 // record is one allocation: this head, the texture entries, then one back-end part per entry.
 struct GraphImageRecord
 {
-    int RefCount;                   // graphs that use it
-    int PixelFormat;                // hardware: pixel-format table index; software: 49-52
-    uint32_t TransColor;            // 0x00RRGGBB
+    int RefCount;         // graphs that use it
+    int PixelFormat;      // hardware: pixel-format table index; software: 49-52
+    uint32_t TransColor;  // 0x00RRGGBB
     GraphFormatRequest Format;
-    int Width, Height;              // the whole image
-    int ZBufferFlag;                // draw-target graphs with a Z buffer
-    int ZBufferBitDepthIndex;       // 24 -> 1, 32 -> 2, else 0
-    int MipLevels;                  // hardware
-    int TextureNum;                 // hardware
-    GraphTextureEntry *Texture;     // hardware: TextureNum entries after this head
-    MEMIMG SoftImage;               // software: the whole image
+    int Width, Height;           // the whole image
+    int ZBufferFlag;             // draw-target graphs with a Z buffer
+    int ZBufferBitDepthIndex;    // 24 -> 1, 32 -> 2, else 0
+    int MipLevels;               // hardware
+    int TextureNum;              // hardware
+    GraphTextureEntry *Texture;  // hardware: TextureNum entries after this head
+    MEMIMG SoftImage;            // software: the whole image
 };
 
 // One texture's part of a hardware graph, as the graph draws it.
 struct GraphDrawPieceVertex
 {
-    float x, y;   // inside the graph
-    float u, v;   // texture coordinates
+    float x, y;  // inside the graph
+    float u, v;  // texture coordinates
 };
 struct GraphDrawPiece
 {
-    int DrawX, DrawY;               // where the piece starts inside the graph
+    int DrawX, DrawY;  // where the piece starts inside the graph
     float DrawXF, DrawYF;
-    int UsePosX, UsePosY;           // where it starts inside its texture
+    int UsePosX, UsePosY;  // where it starts inside its texture
     float UsePosXF, UsePosYF;
     int Width, Height;
     float WidthF, HeightF;
-    GraphDrawPieceVertex Vertex[4]; // top left, top right, bottom left, bottom right
-    uint8_t VertexOnDiagonal[4];    // on or above the graph's bottom-left to top-right diagonal
+    GraphDrawPieceVertex Vertex[4];  // top left, top right, bottom left, bottom right
+    uint8_t VertexOnDiagonal[4];     // on or above the graph's bottom-left to top-right diagonal
     GraphTextureEntry *Texture;
 };
 
@@ -128,15 +128,15 @@ struct GraphDrawPiece
 // this head, then the file name, the images with their pixels and the memory images it points at.
 struct GraphSourceKeep
 {
-    wchar_t *FileName;              // or null
-    BASEIMAGE *Image;               // a copy, or null
-    BASEIMAGE *AlphaImage;          // a copy, or null
-    void *Memory;                   // a copy of a memory image, or null
+    wchar_t *FileName;      // or null
+    BASEIMAGE *Image;       // a copy, or null
+    BASEIMAGE *AlphaImage;  // a copy, or null
+    void *Memory;           // a copy of a memory image, or null
     int MemorySize;
-    void *AlphaMemory;              // a copy of its alpha image, or null
+    void *AlphaMemory;  // a copy of its alpha image, or null
     int AlphaMemorySize;
-    int Option1, Option2;           // the loader options: mirror, and the alpha image's source
-    int RefCount;                   // graphs that keep it
+    int Option1, Option2;  // the loader options: mirror, and the alpha image's source
+    int RefCount;          // graphs that keep it
 };
 
 // ---- Graph handles ---------------------------------------------------------------------------
@@ -144,22 +144,22 @@ struct GraphSourceKeep
 struct GraphHandleData
 {
     HandleInfo Info;
-    int *LostFlag;                  // set to 1 when the graph is deleted (SetGraphLostFlag)
-    int MovieHandle;                // the movie that feeds the graph, -1 = none
-    GraphSourceKeep *Source;        // kept source, or null
-    int SourceX, SourceY;           // this graph's position inside its kept source image
+    int *LostFlag;            // set to 1 when the graph is deleted (SetGraphLostFlag)
+    int MovieHandle;          // the movie that feeds the graph, -1 = none
+    GraphSourceKeep *Source;  // kept source, or null
+    int SourceX, SourceY;     // this graph's position inside its kept source image
     float SourceXF, SourceYF;
     GraphImageRecord *Image;
-    int OffsetX, OffsetY;           // this graph's position inside the record's image
+    int OffsetX, OffsetY;  // this graph's position inside the record's image
     float OffsetXF, OffsetYF;
     int Width, Height;
     float WidthF, HeightF;
-    void *WorkBuffer[2];            // freed with the graph
-    int FontCacheFlag;              // a font's glyph cache (kept at the first pass of the end)
-    int InternalFlag;               // made by the library for itself
-    int FloatPositionFlag;          // derived with float positions
-    MEMIMG SoftImage;               // software: a view of the record's image at the offset and size
-    int PieceNum;                   // hardware: drawing pieces
+    void *WorkBuffer[2];                          // freed with the graph
+    int FontCacheFlag;                            // a font's glyph cache (kept at the first pass of the end)
+    int InternalFlag;                             // made by the library for itself
+    int FloatPositionFlag;                        // derived with float positions
+    MEMIMG SoftImage;                             // software: a view of the record's image at the offset and size
+    int PieceNum;                                 // hardware: drawing pieces
     GraphDrawPiece Piece[GRAPH_DRAW_PIECE_ROOM];  // more when the record was resized for them
 };
 
@@ -168,8 +168,7 @@ struct GraphHandleData
 // The transparent colour as a pixel of a software image's family.
 inline uint32_t SoftwareColorKey(uint32_t Color, int ColorType)
 {
-    if (ColorType != MEMIMG_COLORTYPE_565)
-        return Color & 0xFFFFFF;
+    if (ColorType != MEMIMG_COLORTYPE_565) return Color & 0xFFFFFF;
     uint32_t r = (Color >> 16) & 0xFF, g = (Color >> 8) & 0xFF, b = Color & 0xFF;
     return (r >> 3) << 11 | (g >> 2) << 5 | b >> 3;
 }
@@ -186,11 +185,11 @@ void InitLoadGraphParam(GraphCreateParam *Param, int BitDepth, int AlphaFlag, in
 // The current creation settings the setters change (InitGraphCreateParam reads them).
 struct GraphCreateSettingsData
 {
-    int ColorBitDepth;      // word 1
-    int TextureOption;      // word 5
-    int DrawValidFlag;      // word 12 (SetDrawValidGraphCreateFlag)
-    int FontCacheFlag;      // word 26
-    int FontOptionByte;     // word 10
+    int ColorBitDepth;   // word 1
+    int TextureOption;   // word 5
+    int DrawValidFlag;   // word 12 (SetDrawValidGraphCreateFlag)
+    int FontCacheFlag;   // word 26
+    int FontOptionByte;  // word 10
 };
 extern GraphCreateSettingsData GraphCreateSettings;
 
@@ -198,8 +197,8 @@ void SetupGraphFormatRequest(GraphFormatRequest *Request, const GraphCreateParam
                              int AlphaFlag, int PaletteFlag, int PaletteBits, int FormatId, int TextureFlag,
                              int MipOverride);
 
-int MakeGraphWithCreateParam(const GraphCreateParam *Param, int Width, int Height, int NotUse3DFlag,
-                             int PaletteFlag, int PaletteBits, int ASyncFlag, int ASyncThread);
+int MakeGraphWithCreateParam(const GraphCreateParam *Param, int Width, int Height, int NotUse3DFlag, int PaletteFlag,
+                             int PaletteBits, int ASyncFlag, int ASyncThread);
 // Builds the image record of a new graph, its size and its drawing pieces. 0 / -1.
 // ASyncThread: called on an asynchronous-load worker (the back end then works on the main thread).
 int SetupGraphImage(const GraphCreateParam *Param, int GraphHandle, int Width, int Height, int TextureFlag,
@@ -233,20 +232,20 @@ int IsGraphKeptInFirstPass(GraphHandleData *Graph);
 // One texture's part of an image, for the clip of a transfer against it.
 struct GraphTransferPiece
 {
-    int X, Y;            // its position in the full image
-    int TexX, TexY;      // its offset inside the texture
+    int X, Y;        // its position in the full image
+    int TexX, TexY;  // its offset inside the texture
     int Width, Height;
 };
 
 // The part of a Width x Height area at (DestX, DestY) that a piece holds: the rectangle inside
 // the texture (offset added) and inside the area (origin added); with BlockCompressed every value
 // rounded up to a multiple of 4. 0, or -1 when they do not overlap.
-int CalcTextureTransferRect(const GraphTransferPiece *Piece, int OriginX, int OriginY, int Width, int Height,
-                            int DestX, int DestY, ImageRect *TexRect, ImageRect *ImageRectOut, int BlockCompressed);
+int CalcTextureTransferRect(const GraphTransferPiece *Piece, int OriginX, int OriginY, int Width, int Height, int DestX,
+                            int DestY, ImageRect *TexRect, ImageRect *ImageRectOut, int BlockCompressed);
 // The same against a drawing piece of a graph: Source inside the area, Dest inside the texture
 // shifted by (OffsetX, OffsetY).
-int CalcDrawPartTransferRect(const GraphDrawPiece *Piece, int OffsetX, int OffsetY, int Width, int Height, int X,
-                             int Y, ImageRect *SourceRect, ImageRect *DestRect, int BlockCompressed);
+int CalcDrawPartTransferRect(const GraphDrawPiece *Piece, int OffsetX, int OffsetY, int Width, int Height, int X, int Y,
+                             ImageRect *SourceRect, ImageRect *DestRect, int BlockCompressed);
 
 // Moves SrcRect of Image (and AlphaImage) to (DestX, DestY) of the graph: graph coordinates, or
 // with WholeFlag those of the graph's whole image. 0 (also when nothing is left) / -1.
@@ -286,9 +285,9 @@ void ReleaseWorkBuffers(void);
 // The draw screen's own state beside the draw settings.
 struct DrawScreenStateData
 {
-    int FlippingFlag;       // ScreenFlip runs
-    int LockedFlag;         // LockDrawScreenBuffer holds a lock
-    int WhiteGraph;         // the library's white graph, -1 until made
+    int FlippingFlag;  // ScreenFlip runs
+    int LockedFlag;    // LockDrawScreenBuffer holds a lock
+    int WhiteGraph;    // the library's white graph, -1 until made
 };
 extern DrawScreenStateData DrawScreenState;
 
@@ -304,14 +303,14 @@ int IsScreenValue(int DrawScreen);
 
 struct MaskScreenData
 {
-    int InitializeFlag;     // between InitializeMaskSystem and TerminateMaskSystem
-    uint8_t *MaskBuffer;    // Pitch x Height bytes: 0 = drawing allowed; null when absent
+    int InitializeFlag;   // between InitializeMaskSystem and TerminateMaskSystem
+    uint8_t *MaskBuffer;  // Pitch x Height bytes: 0 = drawing allowed; null when absent
     int Width, Height;
-    int Pitch;              // Width rounded up to a multiple of 4
-    int CreatedFlag;        // the mask screen was created (nothing in this system sets it)
-    int HookCount;          // MaskDrawBegin / MaskDrawEnd nesting
-    MEMIMG WorkImage;       // the software draw target while the mask is in effect
-    int WorkImageFlag;      // WorkImage was made here
+    int Pitch;          // Width rounded up to a multiple of 4
+    int CreatedFlag;    // the mask screen was created (nothing in this system sets it)
+    int HookCount;      // MaskDrawBegin / MaskDrawEnd nesting
+    MEMIMG WorkImage;   // the software draw target while the mask is in effect
+    int WorkImageFlag;  // WorkImage was made here
 };
 extern MaskScreenData MaskScreen;
 
@@ -319,7 +318,7 @@ extern MaskScreenData MaskScreen;
 struct MaskHandleData
 {
     HandleInfo Info;
-    void *ImageBuffer;      // freed with the handle
+    void *ImageBuffer;  // freed with the handle
 };
 
 int InitializeMaskSystem(void);

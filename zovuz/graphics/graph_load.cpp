@@ -11,31 +11,26 @@ void InitGraphLoadRequest(GraphLoadRequest *Request)
     memset(Request, 0, sizeof(*Request));
     InitImageLoadParams(&Request->LoadParam, 0);
     const MovieFunctions *movie = GetMovieFunctions();
-    if (movie != nullptr && movie->InitMovieOpenParam != nullptr)
-        movie->InitMovieOpenParam(&Request->MovieParam);
+    if (movie != nullptr && movie->InitMovieOpenParam != nullptr) movie->InitMovieOpenParam(&Request->MovieParam);
     InitGraphCreateParam(&Request->CreateParam);
     Request->GraphHandle = Request->BaseHandle = -1;
 }
 
 GraphFileNameWide::GraphFileNameWide(const char *MultiByteName) : Name(nullptr)
 {
-    if (MultiByteName == nullptr)
-        return;
+    if (MultiByteName == nullptr) return;
     const int code = GetCurrentCharCodeFormat(), wide = GetWideCharCodeFormat();
     int bytes = ConvertCharCode(MultiByteName, code, nullptr, 0, wide);
-    if (bytes <= 0)
-        return;
+    if (bytes <= 0) return;
     wchar_t *buffer = (size_t)bytes <= sizeof(Stack) ? Stack : (wchar_t *)DXALLOC((size_t)bytes);
-    if (buffer == nullptr)
-        return;
+    if (buffer == nullptr) return;
     ConvertCharCode(MultiByteName, code, (char *)buffer, (size_t)bytes, wide);
     Name = buffer;
 }
 
 GraphFileNameWide::~GraphFileNameWide()
 {
-    if (Name != nullptr && Name != Stack)
-        DXFREE((void *)Name);
+    if (Name != nullptr && Name != Stack) DXFREE((void *)Name);
 }
 
 void UseFullGraphFilePath(GraphLoadRequest *Request, wchar_t *Buffer, size_t BufferBytes)
@@ -80,8 +75,7 @@ void LoadGraphJob(ASyncLoadData *Data)
 bool GraphFileExists(const wchar_t *FileName)
 {
     FileStreamId file = FileAccessOpen(FileName, 0, 1, 0);
-    if (file == 0)
-        return false;
+    if (file == 0) return false;
     FileAccessClose(file);
     return true;
 }
@@ -98,8 +92,7 @@ int LoadGraph(const char *FileName, int NotUse3DFlag)
 
 int LoadGraphWide(const wchar_t *FileName, int TextureFlag)
 {
-    if (FileName == nullptr)
-        return -1;
+    if (FileName == nullptr) return -1;
     GraphLoadRequest request;
     InitGraphLoadRequest(&request);
     request.FileName = FileName;
@@ -112,13 +105,11 @@ int LoadGraphBase(GraphLoadRequest *Request, int ASyncFlag, int ASyncThread)
     if (!GraphicsState.GraphicsStartedFlag || Request == nullptr ||
         (Request->FileName == nullptr && Request->Memory == nullptr))
         return -1;
-    if (!ASyncThread)
-        WaitWhileWindowInactive();
+    if (!ASyncThread) WaitWhileWindowInactive();
     wchar_t fullPath[FILE_PATH_MAX_CHARS];
     UseFullGraphFilePath(Request, fullPath, sizeof(fullPath));
     int handle = AddHandle(DX_HANDLETYPE_GRAPH, 0, -1);
-    if (handle < 0)
-        return -1;
+    if (handle < 0) return -1;
     Request->GraphHandle = handle;
     int result = ASyncFlag && !ASyncThread ? QueueGraphLoadJob(Request, LoadGraphJob, &handle, 1)
                                            : SetupGraphFromFile(Request, ASyncThread);
@@ -164,18 +155,15 @@ int SetupGraphFromFile(GraphLoadRequest *Request, int ASyncThread)
             AddLogFormat(L"画像ファイル %s がありません\n", Request->FileName);
             return -1;
         }
-        if (SetupMovieGraph(Request, Request->GraphHandle, ASyncThread) < 0)
-            return -1;
+        if (SetupMovieGraph(Request, Request->GraphHandle, ASyncThread) < 0) return -1;
         FillGraph(Request->GraphHandle, 0, 0, 0, 0);
         return 0;
     }
     int result = SetupGraphFromBaseImage(&Request->CreateParam, Request->GraphHandle, &image,
                                          loaded == 1 ? &alpha : nullptr, Request->TextureFlag, ASyncThread);
-    if (result == 0)
-        result = KeepGraphLoadSource(Request, Request->GraphHandle);
+    if (result == 0) result = KeepGraphLoadSource(Request, Request->GraphHandle);
     ReleaseBaseImage(&image);
-    if (loaded == 1)
-        ReleaseBaseImage(&alpha);
+    if (loaded == 1) ReleaseBaseImage(&alpha);
     return result;
 }
 
@@ -184,8 +172,7 @@ int SetupGraphFromFile(GraphLoadRequest *Request, int ASyncThread)
 int CreateGraphFromBaseImageParam(const GraphCreateParam *Param, const BASEIMAGE *Image, const BASEIMAGE *AlphaImage,
                                   int TextureFlag)
 {
-    if (!GraphicsState.GraphicsStartedFlag || Image == nullptr)
-        return -1;
+    if (!GraphicsState.GraphicsStartedFlag || Image == nullptr) return -1;
     int handle = AddHandle(DX_HANDLETYPE_GRAPH, 0, -1);
     if (handle >= 0 && SetupGraphFromBaseImage(Param, handle, Image, AlphaImage, TextureFlag, 0) < 0) {
         SubHandle(handle);

@@ -23,8 +23,8 @@ int LoadDivGraph(const char *FileName, int AllNum, int XNum, int YNum, int Width
 // mirrored and the columns are taken right to left. The images are copied for the restore; an
 // asynchronous load reads them later, so they must stay until the handles are valid. 0 / -1.
 int CreateDivGraphFromMem(const void *FileImage, int FileImageSize, int AllNum, int XNum, int YNum, int Width,
-                          int Height, int *HandleArray, int NotUse3DFlag, int ReverseFlag,
-                          const void *AlphaFileImage, int AlphaFileImageSize);
+                          int Height, int *HandleArray, int NotUse3DFlag, int ReverseFlag, const void *AlphaFileImage,
+                          int AlphaFileImageSize);
 
 // A graph of an image (and an alpha image of its size, or null). The handle, or -1.
 int CreateGraphFromBaseImage(const BASEIMAGE *Image, const BASEIMAGE *AlphaImage, int TextureFlag);

@@ -25,14 +25,12 @@ int LoadDivGraphCore(GraphLoadRequest *Request, int ASyncThread)
     BASEIMAGE image, alpha;
     int loaded = LoadGraphSourceImage(Request, &image, &alpha);
     if (loaded < 0) {
-        if (Request->FileName != nullptr)
-            AddLogFormat(L"画像ファイル %s のロードに失敗しました\n", Request->FileName);
+        if (Request->FileName != nullptr) AddLogFormat(L"画像ファイル %s のロードに失敗しました\n", Request->FileName);
         return -1;
     }
     int result = CreateDivGraphFromGraphImage(Request, &image, loaded == 1 ? &alpha : nullptr, ASyncThread);
     ReleaseBaseImage(&image);
-    if (loaded == 1)
-        ReleaseBaseImage(&alpha);
+    if (loaded == 1) ReleaseBaseImage(&alpha);
     return result;
 }
 
@@ -43,13 +41,12 @@ void LoadDivGraphJob(ASyncLoadData *Data)
     const int *handles = UnpackGraphLoadJob(Data, &request);
     request.HandleArray = const_cast<int *>(handles);  // the job's own copy
     int result = LoadDivGraphCore(&request, 1);
-    for (int i = 0; i <= request.AllNum; ++i)
-        DecASyncLoadCount(handles[i]);
+    for (int i = 0; i <= request.AllNum; ++i) DecASyncLoadCount(handles[i]);
     FinishDivGraphLoad(&request, result);
 }
 
-void SetDivision(GraphLoadRequest *Request, int AllNum, int XNum, int YNum, int Width, int Height,
-                 int *HandleArray, int NotUse3DFlag)
+void SetDivision(GraphLoadRequest *Request, int AllNum, int XNum, int YNum, int Width, int Height, int *HandleArray,
+                 int NotUse3DFlag)
 {
     Request->AllNum = AllNum;
     Request->XNum = XNum;
@@ -66,8 +63,7 @@ int LoadDivGraph(const char *FileName, int AllNum, int XNum, int YNum, int Width
                  int NotUse3DFlag)
 {
     GraphFileNameWide name(FileName);
-    if (name.Name == nullptr)
-        return -1;
+    if (name.Name == nullptr) return -1;
     GraphLoadRequest request;
     InitGraphLoadRequest(&request);
     request.FileName = name.Name;
@@ -76,11 +72,10 @@ int LoadDivGraph(const char *FileName, int AllNum, int XNum, int YNum, int Width
 }
 
 int CreateDivGraphFromMem(const void *FileImage, int FileImageSize, int AllNum, int XNum, int YNum, int Width,
-                          int Height, int *HandleArray, int NotUse3DFlag, int ReverseFlag,
-                          const void *AlphaFileImage, int AlphaFileImageSize)
+                          int Height, int *HandleArray, int NotUse3DFlag, int ReverseFlag, const void *AlphaFileImage,
+                          int AlphaFileImageSize)
 {
-    if (FileImage == nullptr || FileImageSize <= 0)
-        return -1;
+    if (FileImage == nullptr || FileImageSize <= 0) return -1;
     GraphLoadRequest request;
     InitGraphLoadRequest(&request);
     request.Memory = FileImage;
@@ -98,9 +93,9 @@ int LoadDivGraphRequest(GraphLoadRequest *Request, int ASyncFlag)
 {
     GraphLoadRequest &r = *Request;
     // Every piece must start inside the grid, and the grid's positions must be ints.
-    if (!GraphicsState.GraphicsStartedFlag || r.HandleArray == nullptr || r.AllNum < 1 || r.XNum < 1 ||
-        r.YNum < 1 || r.Width < 1 || r.Height < 1 || r.AllNum > (int64_t)r.XNum * r.YNum ||
-        (int64_t)r.XNum * r.Width > INT32_MAX || (int64_t)r.YNum * r.Height > INT32_MAX)
+    if (!GraphicsState.GraphicsStartedFlag || r.HandleArray == nullptr || r.AllNum < 1 || r.XNum < 1 || r.YNum < 1 ||
+        r.Width < 1 || r.Height < 1 || r.AllNum > (int64_t)r.XNum * r.YNum || (int64_t)r.XNum * r.Width > INT32_MAX ||
+        (int64_t)r.YNum * r.Height > INT32_MAX)
         return -1;
     WaitWhileWindowInactive();
     wchar_t fullPath[FILE_PATH_MAX_CHARS];
@@ -115,10 +110,8 @@ int LoadDivGraphRequest(GraphLoadRequest *Request, int ASyncFlag)
         }
     }
     r.BaseHandle = AddHandle(DX_HANDLETYPE_GRAPH, 0, -1);
-    if (r.BaseHandle < 0)
-        return FinishDivGraphLoad(Request, -1);
-    if (!ASyncFlag)
-        return FinishDivGraphLoad(Request, LoadDivGraphCore(Request, 0));
+    if (r.BaseHandle < 0) return FinishDivGraphLoad(Request, -1);
+    if (!ASyncFlag) return FinishDivGraphLoad(Request, LoadDivGraphCore(Request, 0));
 
     // The job gets the handles with the base graph last; the caller's array may be gone by then.
     int *handles = (int *)DXALLOC((size_t)(r.AllNum + 1) * sizeof(int));
@@ -140,15 +133,13 @@ int CreateDivGraphFromGraphImage(GraphLoadRequest *Request, const BASEIMAGE *Ima
         return -1;
     for (int i = 0; i < r.AllNum; ++i) {
         int column = i % r.XNum, row = i / r.XNum;
-        if (r.ReverseFlag)
-            column = r.XNum - 1 - column;
+        if (r.ReverseFlag) column = r.XNum - 1 - column;
         int x = column * r.Width, y = row * r.Height;
         if (DeriveGraphCore(r.HandleArray[i], x, y, r.Width, r.Height, (float)x, (float)y, (float)r.Width,
                             (float)r.Height, r.BaseHandle, 0) < 0)
             return AddLogStringWide(L"グラフィックの分割に失敗しました in CreateDivGraphFromGraphImage\n");
     }
-    if (KeepGraphLoadSource(Request, r.HandleArray[0]) < 0)
-        return -1;
+    if (KeepGraphLoadSource(Request, r.HandleArray[0]) < 0) return -1;
     for (int i = 1; i < r.AllNum; ++i)
         KeepGraphSourceImage(r.HandleArray[i], nullptr, nullptr, 0, nullptr, 0, nullptr, nullptr, 0, 0,
                              r.HandleArray[0], 1);

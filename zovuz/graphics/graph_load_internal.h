@@ -9,22 +9,22 @@
 // cut. Zeroed, then filled by InitGraphLoadRequest and the caller.
 struct GraphLoadRequest
 {
-    ImageLoadParam LoadParam;       // the image loaders' settings
-    MovieOpenParam MovieParam;      // for a source no image loader accepts
-    GraphCreateParam CreateParam;   // word 24 set: no alpha image is looked for
-    int GraphHandle;                // a whole load: the graph, -1 until added
-    int BaseHandle;                 // a divided load: the graph of the whole image, -1 until added
-    const wchar_t *FileName;        // the file, or null for a memory image
-    const void *Memory;             // a memory image (the caller keeps it until the load ends)
+    ImageLoadParam LoadParam;      // the image loaders' settings
+    MovieOpenParam MovieParam;     // for a source no image loader accepts
+    GraphCreateParam CreateParam;  // word 24 set: no alpha image is looked for
+    int GraphHandle;               // a whole load: the graph, -1 until added
+    int BaseHandle;                // a divided load: the graph of the whole image, -1 until added
+    const wchar_t *FileName;       // the file, or null for a memory image
+    const void *Memory;            // a memory image (the caller keeps it until the load ends)
     int MemorySize;
-    const void *AlphaMemory;        // its alpha image, or null
+    const void *AlphaMemory;  // its alpha image, or null
     int AlphaMemorySize;
-    int TextureFlag;                // made as textures (the callers' !notUse3D)
-    int MirrorFlag;                 // the image is mirrored left to right as it loads
-    int AllNum, XNum, YNum;         // a divided load: pieces, pieces per row, rows
-    int Width, Height;              // a divided load: the size of one piece
-    int *HandleArray;               // a divided load: AllNum handles
-    int ReverseFlag;                // a divided load: columns are taken right to left
+    int TextureFlag;         // made as textures (the callers' !notUse3D)
+    int MirrorFlag;          // the image is mirrored left to right as it loads
+    int AllNum, XNum, YNum;  // a divided load: pieces, pieces per row, rows
+    int Width, Height;       // a divided load: the size of one piece
+    int *HandleArray;        // a divided load: AllNum handles
+    int ReverseFlag;         // a divided load: columns are taken right to left
 };
 
 // The request from the current settings: loaders, movie words, creation settings; no source.

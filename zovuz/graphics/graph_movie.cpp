@@ -16,8 +16,7 @@ MovieGraphFields *FieldsOf(const MovieFunctions *Movies, MovieHandleData *Movie)
 void TransferMovieFrame(int GraphHandle, const MovieGraphFields &Fields)
 {
     const BASEIMAGE *frame = Fields.FrameImage;
-    if (frame == nullptr || frame->Pixels == nullptr)
-        return;
+    if (frame == nullptr || frame->Pixels == nullptr) return;
     if (!Fields.AlphaLayoutFlag) {
         BltBaseImageToGraphWhole(frame, nullptr, 0, 0, GraphHandle, 0, 0);
         return;
@@ -34,8 +33,7 @@ void TransferMovieFrame(int GraphHandle, const MovieGraphFields &Fields)
 void FilterMovieGraphs(int YGraph, int UVGraph, int GraphHandle, const MovieGraphFields &Fields)
 {
     const GraphFilterFunctions *filters = GetGraphFilterFunctions();
-    if (filters == nullptr)
-        return;
+    if (filters == nullptr) return;
     if (Fields.AlphaLayoutFlag) {
         if (filters->GraphFilterRectBlt != nullptr)
             filters->GraphFilterRectBlt(YGraph, GraphHandle, 0, 0, Fields.Width / 2, Fields.Height, 0, 0, 15, UVGraph);
@@ -64,14 +62,12 @@ int SetupMovieGraph(GraphLoadRequest *Request, int GraphHandle, int ASyncThread)
     GraphCreateParam param = Request->CreateParam;
     param.ColorBitDepth = GetScreenColorBitDepth() != 0 ? GetScreenColorBitDepth() : 16;
     int alphaLayout = fields != nullptr && fields->AlphaLayoutFlag;
-    if (alphaLayout)
-        width /= 2;
+    if (alphaLayout) width /= 2;
     if (fields == nullptr || width < 1 || height < 1 ||
         SetupGraphImage(&param, GraphHandle, width, height, Request->TextureFlag, alphaLayout, 0, 0, 0, 1,
                         ASyncThread) < 0) {
         AddLogFormat(L"Graph Handle Setup Error : %s\n", name);
-        if (movies->DeleteMovie != nullptr)
-            movies->DeleteMovie(movie);
+        if (movies->DeleteMovie != nullptr) movies->DeleteMovie(movie);
         return -1;
     }
     GetGraphEntry(GraphHandle, 1)->MovieHandle = movie;
@@ -86,15 +82,13 @@ void RefreshMovieGraph(MovieHandleData *Movie, void *Data)
     GraphHandleData *graph = GetGraphEntry(handle, 0);
     const MovieFunctions *movies = GetMovieFunctions();
     MovieGraphFields *fields = movies != nullptr ? FieldsOf(movies, Movie) : nullptr;
-    if (graph == nullptr || graph->Image == nullptr || fields == nullptr)
-        return;
+    if (graph == nullptr || graph->Image == nullptr || fields == nullptr) return;
     MovieGraphFields &f = *fields;
     const bool hardware = graph->Image->Format.HardwareFlag != 0;
 
     if (f.UseTheora && movies->TheoraDecode_SetupImage != nullptr) {
         if (!hardware) {
-            if (movies->TheoraDecode_SetupImage(Movie, 1, 0, 0, 0))
-                f.FrameUpdated = 1;
+            if (movies->TheoraDecode_SetupImage(Movie, 1, 0, 0, 0)) f.FrameUpdated = 1;
             TransferMovieFrame(handle, f);
             return;
         }

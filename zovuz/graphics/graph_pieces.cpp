@@ -11,8 +11,7 @@ int DeviceMaxTextureSize()
 {
     const GraphicsDeviceCapsData &c = GraphicsDeviceCaps;
     int size = c.MaxTextureSize > 0 ? c.MaxTextureSize : 256;
-    if (c.TextureSizeLimit > 0 && c.TextureSizeLimit < size)
-        size = c.TextureSizeLimit;
+    if (c.TextureSizeLimit > 0 && c.TextureSizeLimit < size) size = c.TextureSizeLimit;
     return size;
 }
 
@@ -35,8 +34,7 @@ PieceSide Side(float Entry, float EntryLength, float Offset, float Length)
         s.Use = 0.0f;
         s.Length = EntryLength;
     }
-    if (s.Draw + s.Length > Length)
-        s.Length = Length - s.Draw;
+    if (s.Draw + s.Length > Length) s.Length = Length - s.Draw;
     return s;
 }
 
@@ -59,10 +57,10 @@ bool Overlaps(const GraphTextureEntry &e, const GraphHandleData &g)
 void SetupPiece(GraphDrawPiece &p, GraphTextureEntry &e, const GraphHandleData &g)
 {
     bool floats = g.FloatPositionFlag != 0;
-    PieceSide x = Side((float)e.X, (float)e.Width, floats ? g.OffsetXF : (float)g.OffsetX,
-                       floats ? g.WidthF : (float)g.Width);
-    PieceSide y = Side((float)e.Y, (float)e.Height, floats ? g.OffsetYF : (float)g.OffsetY,
-                       floats ? g.HeightF : (float)g.Height);
+    PieceSide x =
+        Side((float)e.X, (float)e.Width, floats ? g.OffsetXF : (float)g.OffsetX, floats ? g.WidthF : (float)g.Width);
+    PieceSide y =
+        Side((float)e.Y, (float)e.Height, floats ? g.OffsetYF : (float)g.OffsetY, floats ? g.HeightF : (float)g.Height);
     p.Texture = &e;
     p.DrawXF = x.Draw;
     p.DrawYF = y.Draw;
@@ -90,14 +88,14 @@ void SetupPiece(GraphDrawPiece &p, GraphTextureEntry &e, const GraphHandleData &
 }
 
 // The transfer rectangle against one piece, in the piece's and in the area's coordinates.
-int ClipToPiece(int PieceX, int PieceY, int PieceWidth, int PieceHeight, int DestX, int DestY, int Width,
-                int Height, ImageRect *Tex, ImageRect *Img)
+int ClipToPiece(int PieceX, int PieceY, int PieceWidth, int PieceHeight, int DestX, int DestY, int Width, int Height,
+                ImageRect *Tex, ImageRect *Img)
 {
     if (PieceX >= DestX + Width || PieceY >= DestY + Height || DestX >= PieceX + PieceWidth ||
         DestY >= PieceY + PieceHeight)
         return -1;
-    auto side = [](int Piece, int Length, int Dest, int AreaLength, int32_t *TexLow, int32_t *TexHigh,
-                   int32_t *ImgLow, int32_t *ImgHigh) {
+    auto side = [](int Piece, int Length, int Dest, int AreaLength, int32_t *TexLow, int32_t *TexHigh, int32_t *ImgLow,
+                   int32_t *ImgHigh) {
         if (Piece <= Dest) {
             *TexLow = Dest - Piece;
             *ImgLow = 0;
@@ -141,8 +139,7 @@ int CalcTexturePieceSizes(int Size, int *Sizes, int FitAllowed, int ForceSplit, 
     const GraphicsDeviceCapsData &c = GraphicsDeviceCaps;
     int smallest = BlockCompressed ? 4 : 1;
     int max = MaxSize > 0 ? MaxSize : DeviceMaxTextureSize();
-    if (Size < 1)
-        return 0;
+    if (Size < 1) return 0;
     if (!ForceSplit && (!c.PowerOfTwoTextureOnly || c.NonPow2Conditional) && Size <= max) {
         Sizes[0] = BlockCompressed ? RoundUp4(Size) : Size;
         return 1;
@@ -152,8 +149,7 @@ int CalcTexturePieceSizes(int Size, int *Sizes, int FitAllowed, int ForceSplit, 
         return 1;
     }
     int p = max;
-    while (p > Size && p / 2 >= smallest)
-        p /= 2;
+    while (p > Size && p / 2 >= smallest) p /= 2;
     int screenWidth;
     GetDrawScreenSize(&screenWidth, nullptr);
     bool fit = FitAllowed || (MaxSize <= 0 && Size <= screenWidth);
@@ -164,18 +160,15 @@ int CalcTexturePieceSizes(int Size, int *Sizes, int FitAllowed, int ForceSplit, 
 
     int n = 0, rest = Size;
     for (;;) {
-        if (n >= GRAPH_TEXTURE_MAXNUM)
-            return 0;
+        if (n >= GRAPH_TEXTURE_MAXNUM) return 0;
         Sizes[n++] = p;
         rest -= p;
-        if (rest <= 0)
-            break;
+        if (rest <= 0) break;
         if (rest * 4 > p * 3 && p < max) {
             Sizes[n - 1] = 2 * p;
             break;
         }
-        while (p > rest && p / 2 >= smallest)
-            p /= 2;
+        while (p > rest && p / 2 >= smallest) p /= 2;
     }
     if (n >= 2 && Sizes[n - 1] == Sizes[n - 2] && Sizes[n - 1] * 2 <= max) {
         Sizes[n - 2] *= 2;
@@ -197,8 +190,7 @@ void CalcMipLevelSize(int Width, int Height, int Level, int *OutWidth, int *OutH
 int SetupGraphDrawPieces(int GraphHandle)
 {
     GraphHandleData *graph = GetGraphEntry(GraphHandle, 1);
-    if (graph == nullptr || graph->Image == nullptr)
-        return -1;
+    if (graph == nullptr || graph->Image == nullptr) return -1;
     GraphImageRecord *image = graph->Image;
     if (!image->Format.HardwareFlag) {
         TerminateMemImg(&graph->SoftImage);
@@ -208,8 +200,7 @@ int SetupGraphDrawPieces(int GraphHandle)
     }
 
     int n = 0;
-    for (int i = 0; i < image->TextureNum; ++i)
-        n += Overlaps(image->Texture[i], *graph) ? 1 : 0;
+    for (int i = 0; i < image->TextureNum; ++i) n += Overlaps(image->Texture[i], *graph) ? 1 : 0;
     if (n == 0) {
         AddLogStringWide(L"テクスチャ描画情報の作成に失敗しました\n");
         return -1;
@@ -224,14 +215,13 @@ int SetupGraphDrawPieces(int GraphHandle)
     }
     int piece = 0;
     for (int i = 0; i < image->TextureNum; ++i)
-        if (Overlaps(image->Texture[i], *graph))
-            SetupPiece(graph->Piece[piece++], image->Texture[i], *graph);
+        if (Overlaps(image->Texture[i], *graph)) SetupPiece(graph->Piece[piece++], image->Texture[i], *graph);
     graph->PieceNum = n;
     return 0;
 }
 
-int CalcTextureTransferRect(const GraphTransferPiece *Piece, int OriginX, int OriginY, int Width, int Height,
-                            int DestX, int DestY, ImageRect *TexRect, ImageRect *ImageRectOut, int BlockCompressed)
+int CalcTextureTransferRect(const GraphTransferPiece *Piece, int OriginX, int OriginY, int Width, int Height, int DestX,
+                            int DestY, ImageRect *TexRect, ImageRect *ImageRectOut, int BlockCompressed)
 {
     if (ClipToPiece(Piece->X, Piece->Y, Piece->Width, Piece->Height, DestX, DestY, Width, Height, TexRect,
                     ImageRectOut) < 0)
@@ -245,8 +235,8 @@ int CalcTextureTransferRect(const GraphTransferPiece *Piece, int OriginX, int Or
     return 0;
 }
 
-int CalcDrawPartTransferRect(const GraphDrawPiece *Piece, int OffsetX, int OffsetY, int Width, int Height, int X,
-                             int Y, ImageRect *SourceRect, ImageRect *DestRect, int BlockCompressed)
+int CalcDrawPartTransferRect(const GraphDrawPiece *Piece, int OffsetX, int OffsetY, int Width, int Height, int X, int Y,
+                             ImageRect *SourceRect, ImageRect *DestRect, int BlockCompressed)
 {
     GraphTransferPiece p = {Piece->DrawX, Piece->DrawY, Piece->UsePosX + OffsetX, Piece->UsePosY + OffsetY,
                             Piece->Width, Piece->Height};

@@ -10,8 +10,7 @@ namespace {
 int ImageDataBytes(const BASEIMAGE &Image)
 {
     int face = GetBaseImageDataSize(&Image);
-    if (face < 0 || Image.Pixels == nullptr)
-        return face < 0 ? -1 : 0;
+    if (face < 0 || Image.Pixels == nullptr) return face < 0 ? -1 : 0;
     int faces = Image.CubeFlag == 6 ? 6 : 1;
     return face > INT32_MAX / faces ? -1 : face * faces;
 }
@@ -46,17 +45,14 @@ struct LoadedSource
     {
         if (Valid) {
             ReleaseBaseImage(&Image);
-            if (HasAlpha)
-                ReleaseBaseImage(&Alpha);
+            if (HasAlpha) ReleaseBaseImage(&Alpha);
         }
         Valid = HasAlpha = false;
     }
     bool Holds(const GraphSourceKeep &s) const
     {
-        if (!Valid || Option1 != s.Option1 || Option2 != s.Option2)
-            return false;
-        if (s.FileName != nullptr)
-            return Name != nullptr && wcscmp(Name, s.FileName) == 0;
+        if (!Valid || Option1 != s.Option1 || Option2 != s.Option2) return false;
+        if (s.FileName != nullptr) return Name != nullptr && wcscmp(Name, s.FileName) == 0;
         return Key1 == s.Memory && Key2 == s.AlphaMemory;
     }
     bool Load(const GraphSourceKeep &s)
@@ -64,10 +60,9 @@ struct LoadedSource
         Release();
         ImageLoadParam param;
         InitImageLoadParams(&param, 0);
-        int result = LoadGraphSourceImages(&param, s.FileName, s.Memory, s.MemorySize, s.AlphaMemory,
-                                           s.AlphaMemorySize, s.Option1, s.Option2, &Image, &Alpha);
-        if (result < 0)
-            return false;
+        int result = LoadGraphSourceImages(&param, s.FileName, s.Memory, s.MemorySize, s.AlphaMemory, s.AlphaMemorySize,
+                                           s.Option1, s.Option2, &Image, &Alpha);
+        if (result < 0) return false;
         Valid = true;
         HasAlpha = result == 1;
         Name = s.FileName;
@@ -86,8 +81,7 @@ int KeepGraphSourceImage(int GraphHandle, const wchar_t *FileName, const void *M
                          const BASEIMAGE *AlphaImage, int Option1, int Option2, int ShareFrom, int AllowLoading)
 {
     GraphHandleData *graph = GetGraphEntry(GraphHandle, AllowLoading);
-    if (graph == nullptr)
-        return -1;
+    if (graph == nullptr) return -1;
     ReleaseGraphSourceKeep(graph);
     if ((FileName == nullptr && Memory == nullptr && Image == nullptr) || ShareFrom >= 0) {
         GraphHandleData *share = ShareFrom >= 0 ? GetGraphEntry(ShareFrom, 1) : nullptr;
@@ -103,20 +97,17 @@ int KeepGraphSourceImage(int GraphHandle, const wchar_t *FileName, const void *M
     int alphaMemoryBytes = Memory != nullptr && AlphaMemory != nullptr && AlphaMemorySize > 0 ? AlphaMemorySize : 0;
     int imageBytes = Image != nullptr ? ImageDataBytes(*Image) : 0;
     int alphaBytes = Image != nullptr && AlphaImage != nullptr ? ImageDataBytes(*AlphaImage) : 0;
-    const wchar_t *failure = FileName != nullptr ? L"転送する画像ファイルのファイル名を保存するメモリ領域の確保に失敗しました\n"
+    const wchar_t *failure = FileName != nullptr
+                                 ? L"転送する画像ファイルのファイル名を保存するメモリ領域の確保に失敗しました\n"
                              : Memory != nullptr ? L"転送する画像データを保存するメモリ領域の確保に失敗しました\n"
                                                  : L"転送する基本イメージを保存するメモリ領域の確保に失敗しました\n";
-    if (imageBytes < 0 || alphaBytes < 0)
-        return AddLogStringWide(failure);
+    if (imageBytes < 0 || alphaBytes < 0) return AddLogStringWide(failure);
     size_t size = Align8(sizeof(GraphSourceKeep)) + Align8(nameBytes) + Align8((size_t)memoryBytes) +
                   Align8((size_t)alphaMemoryBytes);
-    if (Image != nullptr)
-        size += Align8(sizeof(BASEIMAGE)) + Align8((size_t)imageBytes);
-    if (Image != nullptr && AlphaImage != nullptr)
-        size += Align8(sizeof(BASEIMAGE)) + Align8((size_t)alphaBytes);
+    if (Image != nullptr) size += Align8(sizeof(BASEIMAGE)) + Align8((size_t)imageBytes);
+    if (Image != nullptr && AlphaImage != nullptr) size += Align8(sizeof(BASEIMAGE)) + Align8((size_t)alphaBytes);
     uint8_t *block = (uint8_t *)DXCALLOC(size);
-    if (block == nullptr)
-        return AddLogStringWide(failure);
+    if (block == nullptr) return AddLogStringWide(failure);
 
     GraphSourceKeep *keep = (GraphSourceKeep *)block;
     uint8_t *place = block + Align8(sizeof(GraphSourceKeep));
@@ -137,8 +128,7 @@ int KeepGraphSourceImage(int GraphHandle, const wchar_t *FileName, const void *M
         }
     } else {
         place += CopyImage(*Image, imageBytes, place, &keep->Image);
-        if (AlphaImage != nullptr)
-            CopyImage(*AlphaImage, alphaBytes, place, &keep->AlphaImage);
+        if (AlphaImage != nullptr) CopyImage(*AlphaImage, alphaBytes, place, &keep->AlphaImage);
     }
     keep->Option1 = Option1;
     keep->Option2 = Option2;
@@ -151,8 +141,7 @@ void ReleaseGraphSourceKeep(GraphHandleData *Graph)
 {
     GraphSourceKeep *keep = Graph->Source;
     Graph->Source = nullptr;
-    if (keep != nullptr && --keep->RefCount <= 0)
-        DXFREE(keep);
+    if (keep != nullptr && --keep->RefCount <= 0) DXFREE(keep);
 }
 
 int RestoreAllGraphs(void)

@@ -23,8 +23,7 @@ struct TransferImage
 
     ~TransferImage()
     {
-        if (Converted)
-            ReleaseBaseImage(&Image);
+        if (Converted) ReleaseBaseImage(&Image);
     }
     void Take(const BASEIMAGE &Source)
     {
@@ -37,8 +36,7 @@ struct TransferImage
     // Decodes into new pixels; the source's pixels are left as they are. 0 / -1.
     int Convert()
     {
-        if (DecompressDxtBaseImage(&Image, 0) < 0)
-            return -1;
+        if (DecompressDxtBaseImage(&Image, 0) < 0) return -1;
         Converted = true;
         return 0;
     }
@@ -47,13 +45,13 @@ struct TransferImage
 // The transparent colour of a palette image: the first entry of its colour, else 0.
 void SetPaletteTransparentIndex(MemImgImage *Image, uint32_t TransColor)
 {
-    if (Image->Palette == nullptr)
-        return;
+    if (Image->Palette == nullptr) return;
     bool wide = Image->ColorType != MEMIMG_COLORTYPE_565;
     uint32_t key = SoftwareColorKey(TransColor, Image->ColorType);
     uint32_t index = 0;
     for (uint32_t i = 0; i < 256; ++i) {
-        uint32_t entry = wide ? ((const uint32_t *)Image->Palette)[i] & 0xFFFFFF : ((const uint16_t *)Image->Palette)[i];
+        uint32_t entry =
+            wide ? ((const uint32_t *)Image->Palette)[i] & 0xFFFFFF : ((const uint16_t *)Image->Palette)[i];
         if (entry == key) {
             index = i;
             break;
@@ -86,28 +84,22 @@ int TransferToSoftwareGraph(GraphHandleData *Graph, ImageRect Rect, int DestX, i
         Rect.top -= DestY;
         DestY = 0;
     }
-    if (Rect.right > Image.Width)
-        Rect.right = Image.Width;
-    if (Rect.bottom > Image.Height)
-        Rect.bottom = Image.Height;
+    if (Rect.right > Image.Width) Rect.right = Image.Width;
+    if (Rect.bottom > Image.Height) Rect.bottom = Image.Height;
     int limitWidth = WholeFlag ? record->Width : Graph->Width;
     int limitHeight = WholeFlag ? record->Height : Graph->Height;
     int width = Rect.right - Rect.left, height = Rect.bottom - Rect.top;
-    if (width > limitWidth - DestX)
-        width = limitWidth - DestX;
-    if (height > limitHeight - DestY)
-        height = limitHeight - DestY;
+    if (width > limitWidth - DestX) width = limitWidth - DestX;
+    if (height > limitHeight - DestY) height = limitHeight - DestY;
     if (!WholeFlag) {
         DestX += Graph->OffsetX;
         DestY += Graph->OffsetY;
     }
-    if (width < 1 || height < 1)
-        return -1;
+    if (width < 1 || height < 1) return -1;
     BltBaseImageToMemImg(&Image, AlphaImage, &record->SoftImage, Rect.left, Rect.top, width, height, DestX, DestY,
                          TransferOption2);
     MemImgImage *image = record->SoftImage.Base;
-    if (image->UsePalette)
-        SetPaletteTransparentIndex(image, record->TransColor);
+    if (image->UsePalette) SetPaletteTransparentIndex(image, record->TransColor);
     return 0;
 }
 
@@ -117,24 +109,18 @@ int BltBaseImageToGraph(const ImageRect *SrcRect, int DestX, int DestY, int Grap
                         const BASEIMAGE *AlphaImage, int TransferOption1, int TransferOption2, int WholeFlag,
                         int AcceptLoadingFlag)
 {
-    if (!GraphicsState.GraphicsStartedFlag || Image == nullptr || SrcRect == nullptr)
-        return -1;
+    if (!GraphicsState.GraphicsStartedFlag || Image == nullptr || SrcRect == nullptr) return -1;
     GraphHandleData *graph = GetGraphEntry(GraphHandle, AcceptLoadingFlag);
-    if (graph == nullptr || graph->Image == nullptr)
-        return -1;
+    if (graph == nullptr || graph->Image == nullptr) return -1;
     TransferImage image, alpha;
     image.Take(*Image);
-    if (AlphaImage != nullptr)
-        alpha.Take(*AlphaImage);
-    if ((image.Image.CubeFlag != 0) != (graph->Image->Format.CubeMapFlag != 0))
-        return -1;
+    if (AlphaImage != nullptr) alpha.Take(*AlphaImage);
+    if ((image.Image.CubeFlag != 0) != (graph->Image->Format.CubeMapFlag != 0)) return -1;
 
     // A block-compressed rectangle covers whole blocks; the widening never loses a pixel.
     ImageRect rect = *SrcRect;
-    if (IsBlockCompressed(image.Image))
-        AlignDxtTransferRect(&rect);
-    if (rect.right - rect.left < 1 || rect.bottom - rect.top < 1)
-        return 0;
+    if (IsBlockCompressed(image.Image)) AlignDxtTransferRect(&rect);
+    if (rect.right - rect.left < 1 || rect.bottom - rect.top < 1) return 0;
 
     int convert = 0, convertAlpha = 0;
     if (graph->Image->Format.HardwareFlag) {
@@ -163,8 +149,7 @@ int BltBaseImageToGraphWhole(const BASEIMAGE *Image, const BASEIMAGE *AlphaImage
                              int TransferOption2, int AcceptLoadingFlag)
 {
     GraphHandleData *graph = GetGraphEntry(GraphHandle, AcceptLoadingFlag);
-    if (graph == nullptr || graph->Image == nullptr || Image == nullptr)
-        return -1;
+    if (graph == nullptr || graph->Image == nullptr || Image == nullptr) return -1;
     graph->SourceX = X;
     graph->SourceY = Y;
     graph->SourceXF = (float)X;
@@ -178,8 +163,7 @@ int BltBaseImageToGraphAt(const BASEIMAGE *Image, const BASEIMAGE *AlphaImage, c
                           int GraphHandle, int TransferOption2, int AcceptLoadingFlag)
 {
     GraphHandleData *graph = GetGraphEntry(GraphHandle, AcceptLoadingFlag);
-    if (graph == nullptr || graph->Image == nullptr || Rect == nullptr)
-        return -1;
+    if (graph == nullptr || graph->Image == nullptr || Rect == nullptr) return -1;
     graph->SourceX = Rect->left - X;
     graph->SourceY = Rect->top - Y;
     graph->SourceXF = (float)graph->SourceX;
@@ -191,10 +175,8 @@ int BltBaseImageToGraphAt(const BASEIMAGE *Image, const BASEIMAGE *AlphaImage, c
 int SetupGraphFromBaseImage(const GraphCreateParam *Param, int GraphHandle, const BASEIMAGE *Image,
                             const BASEIMAGE *AlphaImage, int TextureFlag, int ASyncThread)
 {
-    if (Image == nullptr)
-        return -1;
-    if (AlphaImage != nullptr && (AlphaImage->Width != Image->Width || AlphaImage->Height != Image->Height))
-        return -1;
+    if (Image == nullptr) return -1;
+    if (AlphaImage != nullptr && (AlphaImage->Width != Image->Width || AlphaImage->Height != Image->Height)) return -1;
     GraphCreateParam param = *Param;
     const COLORDATA &c = Image->ColorData;
     param.CubeMapFlag = Image->CubeFlag == 6 ? 1 : 0;
@@ -206,7 +188,8 @@ int SetupGraphFromBaseImage(const GraphCreateParam *Param, int GraphHandle, cons
     if (c.PixelBytes == 1 && c.ChannelCount == 0 && AlphaImage == nullptr &&
         (GraphicsState.HardwareInUseFlag || !hasAlpha) && !param.NotUsePaletteFlag) {
         palette = 1;
-        paletteBits = GraphicsDeviceCaps.PaletteTextureFlag && c.BitDepth == 8 && GetBaseImageMaxIndex(Image) < 16 ? 4 : 8;
+        paletteBits =
+            GraphicsDeviceCaps.PaletteTextureFlag && c.BitDepth == 8 && GetBaseImageMaxIndex(Image) < 16 ? 4 : 8;
     }
     if (c.ChannelCount != 0 && c.ChannelBits != 0) {
         param.ChannelBitDepth = c.ChannelBits;
@@ -234,32 +217,28 @@ int FillGraph(int GraphHandle, int Red, int Green, int Blue, int Alpha)
     Blue = Clamp255(Blue);
     Alpha = Clamp255(Alpha);
     GraphHandleData *graph = GetGraphEntry(GraphHandle, 0);
-    if (graph == nullptr || graph->Image == nullptr)
-        return -1;
+    if (graph == nullptr || graph->Image == nullptr) return -1;
     if (!graph->Image->Format.HardwareFlag) {
         const MemImgImage *image = graph->SoftImage.Base;
         FillMemImg(&graph->SoftImage, nullptr, MakeColorDataValue(image->ColorData, Red, Green, Blue, Alpha));
         return 0;
     }
     int result = Graphics_Hardware_FillGraph(graph, Red, Green, Blue, Alpha);
-    if (result != 2)
-        return result;
+    if (result != 2) return result;
     // A texture that cannot be drawn into is filled through an image of its size.
     BASEIMAGE image;
-    if (CreateARGB8ColorBaseImage(graph->Width, graph->Height, &image) < 0)
-        return -1;
+    if (CreateARGB8ColorBaseImage(graph->Width, graph->Height, &image) < 0) return -1;
     FillBaseImage(&image, Red, Green, Blue, Alpha);
     result = BltBmpOrBaseImageToGraph(nullptr, nullptr, nullptr, 0, &image, nullptr, 0, 0, GraphHandle);
     ReleaseBaseImage(&image);
     return result;
 }
 
-int BltRectGraphToGraph(int SrcGraphHandle, int SrcSurface, int SrcMipLevel, int SrcX1, int SrcY1, int SrcX2,
-                        int SrcY2, int DestX, int DestY, int DestGraphHandle)
+int BltRectGraphToGraph(int SrcGraphHandle, int SrcSurface, int SrcMipLevel, int SrcX1, int SrcY1, int SrcX2, int SrcY2,
+                        int DestX, int DestY, int DestGraphHandle)
 {
     GraphHandleData *dest = GetGraphEntry(DestGraphHandle, 0);
-    if (dest == nullptr || dest->Image == nullptr)
-        return -1;
+    if (dest == nullptr || dest->Image == nullptr) return -1;
     GraphHandleData *src = GetGraphEntry(SrcGraphHandle, 0);
     int srcWidth, srcHeight;
     if (src != nullptr) {
@@ -269,8 +248,7 @@ int BltRectGraphToGraph(int SrcGraphHandle, int SrcSurface, int SrcMipLevel, int
         srcWidth = GraphicsDrawSettings.DrawSizeX;
         srcHeight = GraphicsDrawSettings.DrawSizeY;
     }
-    if (SrcX1 < 0 || SrcX1 >= SrcX2 || SrcY1 < 0 || SrcY1 >= SrcY2 || SrcX2 > srcWidth || SrcY2 > srcHeight)
-        return -1;
+    if (SrcX1 < 0 || SrcX1 >= SrcX2 || SrcY1 < 0 || SrcY1 >= SrcY2 || SrcX2 > srcWidth || SrcY2 > srcHeight) return -1;
     if (DestX < 0 || DestY < 0 || DestX + (SrcX2 - SrcX1) > dest->Width || DestY + (SrcY2 - SrcY1) > dest->Height)
         return -1;
     ImageRect rect = {SrcX1, SrcY1, SrcX2, SrcY2};
@@ -287,8 +265,7 @@ int BltRectGraphToGraph(int SrcGraphHandle, int SrcSurface, int SrcMipLevel, int
 int CopyDrawScreenToGraph(int X1, int Y1, int X2, int Y2, int GraphHandle)
 {
     GraphHandleData *graph = GetGraphEntry(GraphHandle, 0);
-    if (graph == nullptr || graph->Width != X2 - X1 || graph->Height != Y2 - Y1)
-        return -1;
+    if (graph == nullptr || graph->Width != X2 - X1 || graph->Height != Y2 - Y1) return -1;
     const GraphicsDrawSettingsData &d = GraphicsDrawSettings;
     return BltRectGraphToGraph(d.RenderTarget[0], d.RenderTargetSurface[0], d.RenderTargetMipLevel[0], X1, Y1, X2, Y2,
                                0, 0, GraphHandle);

@@ -24,10 +24,8 @@ int RegisterGraphicsHardwareFunctions(int APIType, const GraphicsHardwareFunctio
 
 const GraphicsHardwareFunctions *GetGraphicsHardwareFunctions(int APIType)
 {
-    if (APIType == GRAPHICS_API_D3D11)
-        return GraphicsDispatch.D3D11;
-    if (APIType == GRAPHICS_API_D3D9)
-        return GraphicsDispatch.D3D9;
+    if (APIType == GRAPHICS_API_D3D11) return GraphicsDispatch.D3D11;
+    if (APIType == GRAPHICS_API_D3D9) return GraphicsDispatch.D3D9;
     return nullptr;
 }
 
@@ -72,8 +70,7 @@ int StartBackend(int APIType)
 {
     GraphicsAPIType = APIType;
     const GraphicsHardwareFunctions *table = GetGraphicsHardwareFunctions(APIType);
-    if (table == nullptr || table->Startup == nullptr)
-        return -1;
+    if (table == nullptr || table->Startup == nullptr) return -1;
     return table->Startup() < 0 ? -1 : 0;
 }
 
@@ -81,8 +78,7 @@ int StartBackend(int APIType)
 // mode is set, the period is measured; a full screen without its mode fails the start.
 int StartVSyncObject()
 {
-    if (DirectDraw7_Create() < 0)
-        return -1;
+    if (DirectDraw7_Create() < 0) return -1;
     if (GetWindowModeFlag() || ChangeDisplayMode() == 0) {
         DirectDraw7_MeasureVSyncPeriod();
         return 0;
@@ -117,8 +113,8 @@ int Graphics_Hardware_ChangeScreenMode(int ChangeFlag, int Width, int Height, in
         ThreadSleep(GetProcessorCount() > 1 ? 0 : 2);
     }
     if (GraphicsAPIType != GRAPHICS_API_SOFTWARE)
-        return HardwareDispatch(&GraphicsHardwareFunctions::ChangeScreenMode, L"ChangeScreenMode", ChangeFlag,
-                                Width, Height, ColorBitDepth, RefreshRate);
+        return HardwareDispatch(&GraphicsHardwareFunctions::ChangeScreenMode, L"ChangeScreenMode", ChangeFlag, Width,
+                                Height, ColorBitDepth, RefreshRate);
 
     DirectDraw7_Release();
     GraphicsScreenSettingsData &s = GraphicsScreenSettings;
@@ -137,8 +133,7 @@ int Graphics_Hardware_Terminate(void)
     int result = 0;
     if (GraphicsAPIType != GRAPHICS_API_SOFTWARE) {
         int r = HardwareDispatch(&GraphicsHardwareFunctions::Terminate, L"Terminate");
-        if (GraphicsAPIType == GRAPHICS_API_D3D11)
-            result = r;
+        if (GraphicsAPIType == GRAPHICS_API_D3D11) result = r;
     } else {
         // The software renderer's only device-side object.
         DirectDraw7_Release();
@@ -153,8 +148,7 @@ int Graphics_Hardware_SetDialogBoxMode(int Flag)
 {
     // The window procedure calls this whatever the back end; only a Direct3D 9 device has the mode.
     const GraphicsHardwareFunctions *table = GraphicsDispatch.D3D9;
-    if (table == nullptr || table->SetDialogBoxMode == nullptr)
-        return 0;
+    if (table == nullptr || table->SetDialogBoxMode == nullptr) return 0;
     return table->SetDialogBoxMode(Flag);
 }
 
@@ -163,8 +157,7 @@ int Graphics_Hardware_SetDialogBoxModeFlag(int Flag)
     GraphicsDispatch.DialogBoxModeFlag = Flag;
     if (GraphicsAPIType == GRAPHICS_API_D3D9 && Graphics_Hardware_IsDeviceValid()) {
         Graphics_Hardware_SetDialogBoxMode(0);
-        if (Flag)
-            Graphics_Hardware_SetDialogBoxMode(1);
+        if (Flag) Graphics_Hardware_SetDialogBoxMode(1);
     }
     return 0;
 }
@@ -176,15 +169,13 @@ int Graphics_Hardware_StartFrontScreenTimer(int DrawScreen)
     if (GraphicsAPIType != GRAPHICS_API_SOFTWARE)
         return HardwareDispatch(&GraphicsHardwareFunctions::StartFrontScreenTimer, L"StartFrontScreenTimer",
                                 DrawScreen);
-    if (DrawScreen != DX_SCREEN_FRONT)
-        return 0;
+    if (DrawScreen != DX_SCREEN_FRONT) return 0;
     return StartFrontScreenTimer(GetDisplayWindowHandle());
 }
 
 int Graphics_Hardware_ExpireMemoryTextureCache(void)
 {
-    if (GraphicsAPIType != GRAPHICS_API_D3D9)
-        return 0;
+    if (GraphicsAPIType != GRAPHICS_API_D3D9) return 0;
     HardwareDispatch(&GraphicsHardwareFunctions::ExpireMemoryTextures, L"ExpireMemoryTextures");
     HardwareDispatch(&GraphicsHardwareFunctions::ExpireMemorySurfaces, L"ExpireMemorySurfaces");
     return 0;
@@ -192,8 +183,7 @@ int Graphics_Hardware_ExpireMemoryTextureCache(void)
 
 int Graphics_Hardware_ShaderConstantBuffer_Release(ShaderConstantBufferHandleData *Buffer)
 {
-    if (GraphicsAPIType == GRAPHICS_API_D3D9)
-        return -1;
-    return D3D11OnlyDispatch(&GraphicsHardwareFunctions::ShaderConstantBuffer_Release,
-                             L"ShaderConstantBuffer_Release", Buffer);
+    if (GraphicsAPIType == GRAPHICS_API_D3D9) return -1;
+    return D3D11OnlyDispatch(&GraphicsHardwareFunctions::ShaderConstantBuffer_Release, L"ShaderConstantBuffer_Release",
+                             Buffer);
 }

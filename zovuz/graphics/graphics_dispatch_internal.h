@@ -8,11 +8,11 @@
 // The dispatch layer's own state.
 struct GraphicsDispatchData
 {
-    const GraphicsHardwareFunctions *D3D11;   // registered Direct3D 11 table, null = none
-    const GraphicsHardwareFunctions *D3D9;    // registered Direct3D 9 table, null = none
-    const GraphFilterFunctions *Filter;       // the graph filters, null = none
-    const MovieFunctions *Movie;              // the movie calls, null = none
-    int DialogBoxModeFlag;                    // Graphics_Hardware_SetDialogBoxModeFlag's setting
+    const GraphicsHardwareFunctions *D3D11;  // registered Direct3D 11 table, null = none
+    const GraphicsHardwareFunctions *D3D9;   // registered Direct3D 9 table, null = none
+    const GraphFilterFunctions *Filter;      // the graph filters, null = none
+    const MovieFunctions *Movie;             // the movie calls, null = none
+    int DialogBoxModeFlag;                   // Graphics_Hardware_SetDialogBoxModeFlag's setting
 };
 extern GraphicsDispatchData GraphicsDispatch;
 
@@ -31,11 +31,9 @@ template <typename R, typename... P, typename... A>
 R HardwareDispatch(R (*GraphicsHardwareFunctions::*Entry)(P...), const wchar_t *Name, A... Args)
 {
     const GraphicsHardwareFunctions *table = CurrentHardwareFunctions();
-    if (table == nullptr)
-        return R(0);
+    if (table == nullptr) return R(0);
     R (*function)(P...) = table->*Entry;
-    if (function == nullptr)
-        return R(LogMissingHardwareOperation(Name));
+    if (function == nullptr) return R(LogMissingHardwareOperation(Name));
     return function(Args...);
 }
 
@@ -43,15 +41,13 @@ R HardwareDispatch(R (*GraphicsHardwareFunctions::*Entry)(P...), const wchar_t *
 template <typename R, typename... P, typename... A>
 R D3D9OnlyDispatch(R (*GraphicsHardwareFunctions::*Entry)(P...), const wchar_t *Name, A... Args)
 {
-    if (GraphicsAPIType != GRAPHICS_API_D3D9)
-        return R(0);
+    if (GraphicsAPIType != GRAPHICS_API_D3D9) return R(0);
     return HardwareDispatch(Entry, Name, Args...);
 }
 
 template <typename R, typename... P, typename... A>
 R D3D11OnlyDispatch(R (*GraphicsHardwareFunctions::*Entry)(P...), const wchar_t *Name, A... Args)
 {
-    if (GraphicsAPIType != GRAPHICS_API_D3D11)
-        return R(0);
+    if (GraphicsAPIType != GRAPHICS_API_D3D11) return R(0);
     return HardwareDispatch(Entry, Name, Args...);
 }

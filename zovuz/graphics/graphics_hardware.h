@@ -61,8 +61,8 @@ struct VERTEX2D
 // One light in the Direct3D 9 light layout.
 struct LIGHTPARAM
 {
-    int LightType;                  // DX_LIGHTTYPE_*
-    float Diffuse[4];               // r, g, b, a
+    int LightType;     // DX_LIGHTTYPE_*
+    float Diffuse[4];  // r, g, b, a
     float Specular[4];
     float Ambient[4];
     VECTOR Position;
@@ -70,14 +70,14 @@ struct LIGHTPARAM
     float Range;
     float Falloff;
     float Attenuation0, Attenuation1, Attenuation2;
-    float Theta;                    // spot: inner cone angle
-    float Phi;                      // spot: outer cone angle
+    float Theta;  // spot: inner cone angle
+    float Phi;    // spot: outer cone angle
 };
 
 // The material in the order of the Direct3D 9 material.
 struct MATERIALPARAM
 {
-    float Diffuse[4];   // r, g, b, a
+    float Diffuse[4];  // r, g, b, a
     float Ambient[4];
     float Specular[4];
     float Emissive[4];
@@ -98,21 +98,21 @@ extern int GraphicsAPIType;
 // read by the texture tiling, shader creation and string drawing. One record for both back ends.
 struct GraphicsDeviceCapsData
 {
-    int PowerOfTwoTextureOnly;      // textures must have power-of-two sides
-    int NonPow2Conditional;         // ... unless conditional non-power-of-two textures serve
-    int SquareTextureOnly;          // textures must be square
-    int MaxTextureSize;             // the smaller of the maximum width and height (256 if 0)
-    int MaxTextureWidth;            // as the device reports them
+    int PowerOfTwoTextureOnly;  // textures must have power-of-two sides
+    int NonPow2Conditional;     // ... unless conditional non-power-of-two textures serve
+    int SquareTextureOnly;      // textures must be square
+    int MaxTextureSize;         // the smaller of the maximum width and height (256 if 0)
+    int MaxTextureWidth;        // as the device reports them
     int MaxTextureHeight;
-    int TextureSizeLimit;           // a further limit the back end places on graph textures
-    int PaletteTextureFlag;         // palette textures can be made
-    int ProgrammableShaderFlag;     // the device draws with programmable shaders
-    int RenderTargetNum;            // simultaneous render targets (1 on the software renderer)
-    int MaxPrimitiveCount;          // per draw call
-    int VertexColorBGRAFlag;        // vertex colour byte order: 1 B8G8R8A8, 0 R8G8B8A8
-    int LimitsFilledFlag;           // the device limits above have been read
-    int SubtractiveBlendFlag;       // subtractive blending is supported
-    int PixelCenterNoOffsetFlag;    // no half-pixel offset is needed
+    int TextureSizeLimit;         // a further limit the back end places on graph textures
+    int PaletteTextureFlag;       // palette textures can be made
+    int ProgrammableShaderFlag;   // the device draws with programmable shaders
+    int RenderTargetNum;          // simultaneous render targets (1 on the software renderer)
+    int MaxPrimitiveCount;        // per draw call
+    int VertexColorBGRAFlag;      // vertex colour byte order: 1 B8G8R8A8, 0 R8G8B8A8
+    int LimitsFilledFlag;         // the device limits above have been read
+    int SubtractiveBlendFlag;     // subtractive blending is supported
+    int PixelCenterNoOffsetFlag;  // no half-pixel offset is needed
 };
 extern GraphicsDeviceCapsData GraphicsDeviceCaps;
 
@@ -134,8 +134,8 @@ struct GraphicsHardwareFunctions
     int (*ChangeScreenMode)(int ChangeFlag, int Width, int Height, int ColorBitDepth, int RefreshRate);
     int (*PresentFrame)(void);
     int (*Terminate)(void);
-    int (*RestoreLostDevice)(void);                 // Direct3D 9 only
-    int (*SetDialogBoxMode)(int Flag);              // Direct3D 9 only
+    int (*RestoreLostDevice)(void);     // Direct3D 9 only
+    int (*SetDialogBoxMode)(int Flag);  // Direct3D 9 only
     int (*SetupSubBackBufferFullScreen)(void);
     int (*StartFrontScreenTimer)(int DrawScreen);
 
@@ -152,11 +152,11 @@ struct GraphicsHardwareFunctions
                                int DestX, int DestY, int SrcSurface, int SrcMipLevel, int DestSurface,
                                int DestMipLevel);
     unsigned int (*GetPixel)(int X, int Y);
-    int (*CheckRenderTargetGraph)(int GraphHandle, GraphHandleData *Graph);      // Direct3D 9 only
+    int (*CheckRenderTargetGraph)(int GraphHandle, GraphHandleData *Graph);        // Direct3D 9 only
     int (*CopyMovieFrameToGraph)(GraphHandleData *Graph, MovieHandleData *Movie);  // Direct3D 9 only
-    int (*ReleaseMemoryTextureCache)(void);                                     // Direct3D 9 only
-    int (*ExpireMemoryTextures)(void);                                          // Direct3D 9 only
-    int (*ExpireMemorySurfaces)(void);                                          // Direct3D 9 only
+    int (*ReleaseMemoryTextureCache)(void);                                        // Direct3D 9 only
+    int (*ExpireMemoryTextures)(void);                                             // Direct3D 9 only
+    int (*ExpireMemorySurfaces)(void);                                             // Direct3D 9 only
     int (*LockBackBuffer)(const ImageRect *Rect, BASEIMAGE *Image, int TargetHandle, GraphHandleData *Graph,
                           int Surface, int MipLevel, int ReadOnly, int TextureIndex);
     int (*UnlockBackBuffer)(void);
@@ -175,8 +175,8 @@ struct GraphicsHardwareFunctions
     int (*DrawModiGraph)(float X1, float Y1, float X2, float Y2, float X4, float Y4, float X3, float Y3,
                          GraphHandleData *Graph, GraphHandleData *BlendGraph, int TransFlag, int SimpleFlag);
     int (*DrawGraphRects)(const DrawGraphRectsParam *Param, GraphHandleData *Graph, GraphHandleData *BlendGraph);
-    int (*DrawPrimitive2D)(const VERTEX2D *Vertex, int Num, int PrimitiveType, GraphHandleData *Graph,
-                           int TransFlag, int Unused1, int Unused2, int Unused3, int Unused4, int Unused5);
+    int (*DrawPrimitive2D)(const VERTEX2D *Vertex, int Num, int PrimitiveType, GraphHandleData *Graph, int TransFlag,
+                           int Unused1, int Unused2, int Unused3, int Unused4, int Unused5);
     int (*DrawPrimitive2DToShader)(const VERTEX2D *Vertex, int Num, int PrimitiveType, GraphHandleData *Graph,
                                    int TransFlag, int Unused1, int Unused2, int Unused3);
     int (*RenderVertexBuffer)(int ASyncThread);
@@ -209,8 +209,8 @@ struct GraphicsHardwareFunctions
     int (*VertexBuffer_Release)(VertexBufferHandleData *Buffer);
     int (*IndexBuffer_Release)(IndexBufferHandleData *Buffer);
     int (*ShaderConstantBuffer_Release)(ShaderConstantBufferHandleData *Buffer);  // Direct3D 11 only
-    int (*CreateShaderHandle)(ShaderHandleData *Shader, int IsVertexShader, const void *Code, int CodeSize,
-                              int Option, int ASyncThread);
+    int (*CreateShaderHandle)(ShaderHandleData *Shader, int IsVertexShader, const void *Code, int CodeSize, int Option,
+                              int ASyncThread);
     int (*Shader_Release)(ShaderHandleData *Shader);
     int (*GetShaderVersion)(void);
     int (*UpdateShadowMapParams)(void);
@@ -236,20 +236,20 @@ struct GraphFilterFunctions
 struct MovieOpenParam
 {
     int Word0;
-    int AlphaFlag;       // a 32-bit frame keeps its alpha
-    int DecoderOption;   // handed to the Theora decoder
+    int AlphaFlag;      // a 32-bit frame keeps its alpha
+    int DecoderOption;  // handed to the Theora decoder
 };
 
 // The fields of a movie's record that its graph reads and writes; the movie subsystem keeps them
 // in the record and hands them out through GetMovieGraphFields.
 struct MovieGraphFields
 {
-    int Width, Height;          // the frame's size
-    int AlphaLayoutFlag;        // the frame holds the image in its left half and the alpha in its right
-    int FrameType;              // 2: the frame image is laid out unlike the screen's pixels
-    int UseTheora;              // the library's Theora decoder plays the movie
-    int FrameUpdated;           // set by the graph's refresh once a frame went into the graph
-    int YGraph, UVGraph;        // the movie's own luma and chroma graphs, -1 = none
+    int Width, Height;            // the frame's size
+    int AlphaLayoutFlag;          // the frame holds the image in its left half and the alpha in its right
+    int FrameType;                // 2: the frame image is laid out unlike the screen's pixels
+    int UseTheora;                // the library's Theora decoder plays the movie
+    int FrameUpdated;             // set by the graph's refresh once a frame went into the graph
+    int YGraph, UVGraph;          // the movie's own luma and chroma graphs, -1 = none
     const BASEIMAGE *FrameImage;  // the current frame, or null
 };
 
@@ -258,8 +258,8 @@ struct MovieFunctions
     MovieHandleData *(*GetMovieHandleData)(int MovieHandle);
     MovieGraphFields *(*GetMovieGraphFields)(MovieHandleData *Movie);
     int (*InitMovieOpenParam)(MovieOpenParam *Param);
-    int (*OpenMovie)(const MovieOpenParam *Param, const wchar_t *FileName, const void *FileImage,
-                     size_t FileImageSize, int *Width, int *Height, int Unused, int ASyncThread);
+    int (*OpenMovie)(const MovieOpenParam *Param, const wchar_t *FileName, const void *FileImage, size_t FileImageSize,
+                     int *Width, int *Height, int Unused, int ASyncThread);
     int (*SetMovieFrameUpdateCallback)(int MovieHandle, void (*Callback)(MovieHandleData *Movie, void *Data),
                                        void *Data);
     int (*UpdateMovieFrame)(int MovieHandle, int Flag);
@@ -309,8 +309,7 @@ int Graphics_Hardware_IsDeviceValid(void);
 int Graphics_Hardware_ReleaseDeviceObjects(void);
 // Rebuilds the device at a new (ChangeFlag 1) or the current mode, after the asynchronous-load
 // queue has emptied. 0 / -1.
-int Graphics_Hardware_ChangeScreenMode(int ChangeFlag, int Width, int Height, int ColorBitDepth,
-                                       int RefreshRate);
+int Graphics_Hardware_ChangeScreenMode(int ChangeFlag, int Width, int Height, int ColorBitDepth, int RefreshRate);
 // Shows the finished frame: the back end's present, or the software screen through GDI.
 int Graphics_Hardware_PresentFrame(void);
 // The back end's present alone (0 on the software renderer); Graphics_Hardware_PresentFrame
@@ -336,12 +335,12 @@ int Graphics_Hardware_StartFrontScreenTimer(int DrawScreen);
 int Graphics_Hardware_CreateTexture(GraphImageRecord *Image, int ASyncThread);
 int Graphics_Hardware_ReleaseGraphTexture(GraphImageRecord *Image);
 // Sets each out flag to 1 when that DXT image must be converted before transfer.
-int Graphics_Hardware_CheckDXTConvert(GraphImageRecord *Image, int ImageFormat, int *ConvertFlag,
-                                      int AlphaImageFormat, int *AlphaConvertFlag);
-int Graphics_Hardware_BltBmpOrBaseImageToTexture(const ImageRect *SrcRect, int DestX, int DestY,
-                                                 GraphHandleData *Graph, const BASEIMAGE *Image,
-                                                 const BASEIMAGE *AlphaImage, int TransferOption1,
-                                                 int TransferOption2, int WholeImageFlag, int AcceptLoadingFlag);
+int Graphics_Hardware_CheckDXTConvert(GraphImageRecord *Image, int ImageFormat, int *ConvertFlag, int AlphaImageFormat,
+                                      int *AlphaConvertFlag);
+int Graphics_Hardware_BltBmpOrBaseImageToTexture(const ImageRect *SrcRect, int DestX, int DestY, GraphHandleData *Graph,
+                                                 const BASEIMAGE *Image, const BASEIMAGE *AlphaImage,
+                                                 int TransferOption1, int TransferOption2, int WholeImageFlag,
+                                                 int AcceptLoadingFlag);
 // 0 done, 2 when the graph is not a render target (the caller fills an image instead), -1.
 int Graphics_Hardware_FillGraph(GraphHandleData *Graph, int Red, int Green, int Blue, int Alpha);
 int Graphics_Hardware_BltRectGraphToGraph(GraphHandleData *SrcGraph, GraphHandleData *DestGraph,
@@ -355,37 +354,32 @@ int Graphics_Hardware_ReleaseMemoryTextureCache(void);
 // Direct3D 9 only: releases cached system-memory textures, then surfaces, unused for 2000 ms
 // (every pass of the message pump).
 int Graphics_Hardware_ExpireMemoryTextureCache(void);
-int Graphics_Hardware_LockBackBuffer(const ImageRect *Rect, BASEIMAGE *Image, int TargetHandle,
-                                     GraphHandleData *Graph, int Surface, int MipLevel, int ReadOnly,
-                                     int TextureIndex);
+int Graphics_Hardware_LockBackBuffer(const ImageRect *Rect, BASEIMAGE *Image, int TargetHandle, GraphHandleData *Graph,
+                                     int Surface, int MipLevel, int ReadOnly, int TextureIndex);
 int Graphics_Hardware_UnlockBackBuffer(void);
 
 // ---- Drawing -----------------------------------------------------------------------------
 
 int Graphics_Hardware_ClearDrawScreen(const ImageRect *ClearRect);
-int Graphics_Hardware_DrawCircle(int X, int Y, int Radius, unsigned int Color, int FillFlag, int Unused1,
-                                 int Unused2);
+int Graphics_Hardware_DrawCircle(int X, int Y, int Radius, unsigned int Color, int FillFlag, int Unused1, int Unused2);
 int Graphics_Hardware_DrawCircleThickness(int X, int Y, int Radius, unsigned int Color, int Thickness);
 int Graphics_Hardware_DrawFillBox(int X1, int Y1, int X2, int Y2, unsigned int Color);
 int Graphics_Hardware_DrawLineBox(int X1, int Y1, int X2, int Y2, unsigned int Color);
 int Graphics_Hardware_DrawLine(int X1, int Y1, int X2, int Y2, unsigned int Color);
-int Graphics_Hardware_DrawGraph(int X, int Y, float XF, float YF, GraphHandleData *Graph,
-                                GraphHandleData *BlendGraph, int TransFlag, int IntFlag);
-int Graphics_Hardware_DrawExtendGraph(int X1, int Y1, int X2, int Y2, float X1F, float Y1F, float X2F,
-                                      float Y2F, GraphHandleData *Graph, GraphHandleData *BlendGraph,
-                                      int TransFlag, int IntFlag);
+int Graphics_Hardware_DrawGraph(int X, int Y, float XF, float YF, GraphHandleData *Graph, GraphHandleData *BlendGraph,
+                                int TransFlag, int IntFlag);
+int Graphics_Hardware_DrawExtendGraph(int X1, int Y1, int X2, int Y2, float X1F, float Y1F, float X2F, float Y2F,
+                                      GraphHandleData *Graph, GraphHandleData *BlendGraph, int TransFlag, int IntFlag);
 // The corners arrive in the order 1, 2, 4, 3 of DrawModiGraph.
-int Graphics_Hardware_DrawModiGraph(float X1, float Y1, float X2, float Y2, float X4, float Y4, float X3,
-                                    float Y3, GraphHandleData *Graph, GraphHandleData *BlendGraph,
-                                    int TransFlag, int SimpleFlag);
+int Graphics_Hardware_DrawModiGraph(float X1, float Y1, float X2, float Y2, float X4, float Y4, float X3, float Y3,
+                                    GraphHandleData *Graph, GraphHandleData *BlendGraph, int TransFlag, int SimpleFlag);
 int Graphics_Hardware_DrawGraphRects(const DrawGraphRectsParam *Param, GraphHandleData *Graph,
                                      GraphHandleData *BlendGraph);
-int Graphics_Hardware_DrawPrimitive2D(const VERTEX2D *Vertex, int Num, int PrimitiveType,
-                                      GraphHandleData *Graph, int TransFlag, int Unused1, int Unused2,
-                                      int Unused3, int Unused4, int Unused5);
+int Graphics_Hardware_DrawPrimitive2D(const VERTEX2D *Vertex, int Num, int PrimitiveType, GraphHandleData *Graph,
+                                      int TransFlag, int Unused1, int Unused2, int Unused3, int Unused4, int Unused5);
 int Graphics_Hardware_DrawPrimitive2DToShader(const VERTEX2D *Vertex, int Num, int PrimitiveType,
-                                              GraphHandleData *Graph, int TransFlag, int Unused1,
-                                              int Unused2, int Unused3);
+                                              GraphHandleData *Graph, int TransFlag, int Unused1, int Unused2,
+                                              int Unused3);
 // Draws the batched vertices; callers pass 0 before every state change that must not reach
 // vertices already batched.
 int Graphics_Hardware_RenderVertexBuffer(int ASyncThread);
@@ -423,8 +417,8 @@ int Graphics_Hardware_VertexBuffer_Release(VertexBufferHandleData *Buffer);
 int Graphics_Hardware_IndexBuffer_Release(IndexBufferHandleData *Buffer);
 // Direct3D 11 only; under Direct3D 9 it does nothing and returns -1.
 int Graphics_Hardware_ShaderConstantBuffer_Release(ShaderConstantBufferHandleData *Buffer);
-int Graphics_Hardware_CreateShaderHandle(ShaderHandleData *Shader, int IsVertexShader, const void *Code,
-                                         int CodeSize, int Option, int ASyncThread);
+int Graphics_Hardware_CreateShaderHandle(ShaderHandleData *Shader, int IsVertexShader, const void *Code, int CodeSize,
+                                         int Option, int ASyncThread);
 int Graphics_Hardware_Shader_Release(ShaderHandleData *Shader);
 // 0, 200, 300, 400 or 500 (0 on the software renderer).
 int Graphics_Hardware_GetShaderVersion(void);
@@ -445,5 +439,4 @@ int StartFrontScreenTimer(HWND__ *Window);
 // The timer's procedure, shared by the software renderer and both back ends (a Windows TIMERPROC):
 // stops the timer; while the front screen (-4, surface 0) is still the draw target and the window
 // is not layered, presents it again when the window is active and restarts the timer.
-void __stdcall FrontScreenTimerProc(HWND__ *Window, unsigned int Message, uintptr_t TimerId,
-                                    unsigned long Time);
+void __stdcall FrontScreenTimerProc(HWND__ *Window, unsigned int Message, uintptr_t TimerId, unsigned long Time);

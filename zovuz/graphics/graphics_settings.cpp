@@ -16,8 +16,7 @@ int SetBackgroundColor(int Red, int Green, int Blue)
 int SetDrawBlendMode(int BlendMode, int BlendParam)
 {
     const GraphicsDrawSettingsData &d = GraphicsDrawSettings;
-    if (d.BlendMode == BlendMode && d.BlendParam == Clamp255(BlendParam))
-        return 0;
+    if (d.BlendMode == BlendMode && d.BlendParam == Clamp255(BlendParam)) return 0;
     WaitWhileWindowInactive();
     return SetDrawBlendModeState(BlendMode, BlendParam);
 }
@@ -28,8 +27,7 @@ int SetDrawBright(int Red, int Green, int Blue)
     Red = Clamp255(Red);
     Green = Clamp255(Green);
     Blue = Clamp255(Blue);
-    if (d.DrawBrightRed == Red && d.DrawBrightGreen == Green && d.DrawBrightBlue == Blue)
-        return 0;
+    if (d.DrawBrightRed == Red && d.DrawBrightGreen == Green && d.DrawBrightBlue == Blue) return 0;
     FlushVertexBuffer();
     d.DrawBrightRed = (uint8_t)Red;
     d.DrawBrightGreen = (uint8_t)Green;
@@ -45,23 +43,20 @@ int SetDrawAlphaTest(int TestMode, int TestParam)
 {
     GraphicsDrawSettingsData &d = GraphicsDrawSettings;
     TestParam = Clamp255(TestParam);
-    if (d.AlphaTestMode == TestMode && d.AlphaTestParam == TestParam)
-        return 0;
+    if (d.AlphaTestMode == TestMode && d.AlphaTestParam == TestParam) return 0;
     WaitWhileWindowInactive();
     FlushVertexBuffer();
     d.AlphaTestMode = TestMode;
     d.AlphaTestParam = TestParam;
     GraphicsState.DrawStateChangedFlag = 1;
-    if (GraphicsState.HardwareInUseFlag)
-        Graphics_Hardware_UpdateDiffuseColor();
+    if (GraphicsState.HardwareInUseFlag) Graphics_Hardware_UpdateDiffuseColor();
     return 0;
 }
 
 int SetDrawMode(int DrawMode)
 {
     GraphicsDrawSettingsData &d = GraphicsDrawSettings;
-    if (d.DrawMode == DrawMode)
-        return 0;
+    if (d.DrawMode == DrawMode) return 0;
     FlushVertexBuffer();
     d.DrawMode = DrawMode;
     GraphicsState.DrawStateChangedFlag = 1;
@@ -73,10 +68,8 @@ int SetDrawArea(int X1, int Y1, int X2, int Y2)
 {
     GraphicsDrawSettingsData &d = GraphicsDrawSettings;
     FlushVertexBuffer();
-    if (d.MaskValidFlag)
-        MaskDrawEnd(d.DrawArea.left, d.DrawArea.top, d.DrawArea.right, d.DrawArea.bottom);
-    if (!IsScreenValue(d.RenderTarget[0]) && GetGraphEntry(d.RenderTarget[0], 0) == nullptr)
-        return -1;
+    if (d.MaskValidFlag) MaskDrawEnd(d.DrawArea.left, d.DrawArea.top, d.DrawArea.right, d.DrawArea.bottom);
+    if (!IsScreenValue(d.RenderTarget[0]) && GetGraphEntry(d.RenderTarget[0], 0) == nullptr) return -1;
     return SetDrawAreaState(X1, Y1, X2, Y2);
 }
 
@@ -88,8 +81,7 @@ int SetDrawValidGraphCreateFlag(int Flag)
 
 int SetTransColor(int Red, int Green, int Blue)
 {
-    if (GetScreenColorBitDepth() == 8)
-        return 0;
+    if (GetScreenColorBitDepth() == 8) return 0;
     ImageLoadDefaults.TransparentColor = (uint32_t)(Red & 0xFF) << 16 | (uint32_t)(Green & 0xFF) << 8 | (Blue & 0xFF);
     return 0;
 }
@@ -102,16 +94,14 @@ int SetGraphicsResetOnScreenModeChangeFlag(int Flag)
 
 int SetUseHardwareRenderFlag(int Flag)
 {
-    if (GraphicsLibraryInitialized())
-        return -1;
+    if (GraphicsLibraryInitialized()) return -1;
     GraphicsState.SoftwareRenderRequestFlag = Flag ? 0 : 1;
     return 0;
 }
 
 int SetWaitVSyncFlag(int Flag)
 {
-    if (GraphicsLibraryInitialized())
-        return -1;
+    if (GraphicsLibraryInitialized()) return -1;
     GraphicsScreenSettings.NotWaitVSyncFlag = Flag ? 0 : 1;
     return 0;
 }
@@ -123,14 +113,12 @@ int SetBlendGraph(int BlendGraph, int BorderParam, int BorderRange)
 
 int SetBlendGraphParam(int BlendGraph, int BlendType, ...)
 {
-    if (BlendType < 0 || BlendType > 2)
-        return -1;
+    if (BlendType < 0 || BlendType > 2) return -1;
     int param[2] = {0, 0};
     int count = BlendType == 0 ? 1 : BlendType == 1 ? 2 : 0;
     va_list args;
     va_start(args, BlendType);
-    for (int i = 0; i < count; ++i)
-        param[i] = va_arg(args, int);
+    for (int i = 0; i < count; ++i) param[i] = va_arg(args, int);
     va_end(args);
     return SetBlendGraphParamBase(BlendGraph, BlendType, param);
 }

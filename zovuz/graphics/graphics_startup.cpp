@@ -38,15 +38,14 @@ const GraphicsHandleType kHandleTypes[] = {
      TerminateShadowMapHandle, L"ShadowMap"},
 };
 // Removed in this order at the end.
-const int kHandleTypeEndOrder[] = {DX_HANDLETYPE_SHADOWMAP,     DX_HANDLETYPE_VERTEX_BUFFER,
-                                   DX_HANDLETYPE_INDEX_BUFFER,  DX_HANDLETYPE_SHADER,
-                                   DX_HANDLETYPE_SHADER_CONSTANT_BUFFER, DX_HANDLETYPE_GRAPH};
+const int kHandleTypeEndOrder[] = {
+    DX_HANDLETYPE_SHADOWMAP, DX_HANDLETYPE_VERTEX_BUFFER,          DX_HANDLETYPE_INDEX_BUFFER,
+    DX_HANDLETYPE_SHADER,    DX_HANDLETYPE_SHADER_CONSTANT_BUFFER, DX_HANDLETYPE_GRAPH};
 
 void RemoveHandleTypes()
 {
     for (int type : kHandleTypeEndOrder)
-        if (HandleManageArray[type].InitializeFlag)
-            TerminateHandleType(type);
+        if (HandleManageArray[type].InitializeFlag) TerminateHandleType(type);
 }
 
 int RegisterHandleTypes()
@@ -94,8 +93,7 @@ int EndModeChange(int Result)
 
 int FinishModeChange()
 {
-    if (GetWindowModeFlag())
-        ChangeWindowStyle(0);
+    if (GetWindowModeFlag()) ChangeWindowStyle(0);
     LogIndentDown();
     AddLogStringWide(L"画面モード変更処理は正常に終了しました\n");
     return 0;
@@ -123,8 +121,7 @@ int ChangeScreenModeInPlace(const ScreenMode &Mode)
     }
     // A screen value as draw target takes the new screen's size (a graph keeps its own).
     int target = GraphicsDrawSettings.RenderTarget[0];
-    if (IsScreenValue(target))
-        SelectScreenAsDrawTarget(target);
+    if (IsScreenValue(target)) SelectScreenAsDrawTarget(target);
     FinishModeChange();
     ApplyDragFileAcceptFlag();
     return EndModeChange(0);
@@ -149,8 +146,7 @@ int ChangeScreenModeByReset(const ScreenMode &Mode, const ScreenMode &Old, const
     }
     const ScreenMode fallbacks[] = {Old, {640, 480, 16, 0}, {640, 480, 32, 0}};
     for (const ScreenMode &fallback : fallbacks) {
-        if (result >= 0)
-            break;
+        if (result >= 0) break;
         StoreScreenMode(fallback);
         result = InitializeGraphics();
     }
@@ -208,15 +204,13 @@ void TerminateTemporaryScreenMemImg(void)
 {
     SoftwareScreenData &s = SoftwareScreen;
     MEMIMG *screens[] = {&s.Screen, &s.AuxScreen, &s.WorkScreen, &s.AlphaScreen};
-    for (MEMIMG *screen : screens)
-        TerminateMemImg(screen);
+    for (MEMIMG *screen : screens) TerminateMemImg(screen);
 }
 
 void *ReserveWorkBuffer(int Index, int Size)
 {
     GraphicsWorkBufferData &w = GraphicsWorkBuffer;
-    if (Index < 0 || Index > 2)
-        return nullptr;
+    if (Index < 0 || Index > 2) return nullptr;
     return GrowDrawWorkBuffer(&w.Buffer[Index], &w.Size[Index], Size);
 }
 
@@ -234,18 +228,15 @@ void ReleaseWorkBuffers(void)
 
 int InitializeGraphics(void)
 {
-    if (GraphicsState.GraphicsStartedFlag)
-        return 0;
+    if (GraphicsState.GraphicsStartedFlag) return 0;
     GraphicsScreenSettingsData &s = GraphicsScreenSettings;
     if (s.MainScreenWidth == 0 || s.MainScreenHeight == 0)
         SetMainScreenSize(s.MainScreenWidth != 0 ? s.MainScreenWidth : 640,
                           s.MainScreenHeight != 0 ? s.MainScreenHeight : 480);
-    if (s.MainScreenColorBitDepth == 0)
-        s.MainScreenColorBitDepth = 16;
+    if (s.MainScreenColorBitDepth == 0) s.MainScreenColorBitDepth = 16;
     SetMemImgDefaultColorType(s.MainScreenColorBitDepth == 32 ? 1 : 0);
 
-    if (RegisterHandleTypes() < 0)
-        return -1;
+    if (RegisterHandleTypes() < 0) return -1;
     if (Graphics_Hardware_Startup() < 0) {
         TerminateGraphics();
         RemoveHandleTypes();
@@ -278,8 +269,7 @@ int InitializeGraphics(void)
 int TerminateGraphics(void)
 {
     TerminateFontSystem();
-    if (!GraphicsState.GraphicsStartedFlag)
-        return 0;
+    if (!GraphicsState.GraphicsStartedFlag) return 0;
     TerminateMaskSystem();
     DeleteHandleTypeAll(DX_HANDLETYPE_GRAPH,
                         [](HandleInfo *Info) { return IsGraphKeptInFirstPass((GraphHandleData *)Info) > 0 ? 1 : 0; });
@@ -309,8 +299,7 @@ int ChangeScreenMode(int Width, int Height, int ColorBitDepth, int Force, int Re
     ScreenMode old = CurrentScreenMode();
     ScreenMode mode = {Width != -1 ? Width : old.Width, Height != -1 ? Height : old.Height,
                        ColorBitDepth != -1 ? ColorBitDepth : old.Depth, RefreshRate != -1 ? RefreshRate : old.Refresh};
-    if (mode == old && !Force)
-        return EndModeChange(0);
+    if (mode == old && !Force) return EndModeChange(0);
 
     AddLogStringWide(L"画面モード変更処理を開始します\n");
     LogIndentUp();
@@ -320,8 +309,7 @@ int ChangeScreenMode(int Width, int Height, int ColorBitDepth, int Force, int Re
         LogIndentDown();
         return EndModeChange(0);
     }
-    if (GraphicsScreenSettings.NotGraphicsResetFlag)
-        return ChangeScreenModeInPlace(mode);
+    if (GraphicsScreenSettings.NotGraphicsResetFlag) return ChangeScreenModeInPlace(mode);
     return ChangeScreenModeByReset(mode, old, font);
 }
 

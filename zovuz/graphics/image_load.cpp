@@ -6,7 +6,7 @@
 #include "zovuz/graphics/image_load_internal.h"
 
 const ImageLoaderFunction ImageLoaderTable[] = {
-    LoadBmpToBaseImage, LoadJpegImage, LoadPngImage,       LoadTgaToBaseImage,
+    LoadBmpToBaseImage, LoadJpegImage, LoadPngImage,        LoadTgaToBaseImage,
     LoadDdsToBaseImage, LoadTiffImage, LoadBgraToBaseImage, nullptr,
 };
 
@@ -14,11 +14,9 @@ ImageLoaderFunction UserImageLoaders[IMAGE_LOADER_LIST_MAX + 1] = {};
 
 bool ImageByteCount(int64_t A, int64_t B, int64_t C, size_t *Bytes)
 {
-    if (A <= 0 || B <= 0 || C <= 0 || A > kImageMaxBytes || B > kImageMaxBytes || C > kImageMaxBytes)
-        return false;
+    if (A <= 0 || B <= 0 || C <= 0 || A > kImageMaxBytes || B > kImageMaxBytes || C > kImageMaxBytes) return false;
     int64_t ab = A * B;
-    if (ab > kImageMaxBytes || ab * C > kImageMaxBytes)
-        return false;
+    if (ab > kImageMaxBytes || ab * C > kImageMaxBytes) return false;
     *Bytes = (size_t)(ab * C);
     return true;
 }
@@ -58,19 +56,16 @@ int64_t ImageReader::Tell() const
 
 bool ImageReader::Seek(int64_t Offset)
 {
-    if (Failed || Offset < 0 || Offset > Size ||
-        Stream->Table.Seek(Stream->Stream, Start + Offset, FILE_SEEK_SET) != 0)
+    if (Failed || Offset < 0 || Offset > Size || Stream->Table.Seek(Stream->Stream, Start + Offset, FILE_SEEK_SET) != 0)
         Failed = true;
     return !Failed;
 }
 
 bool ImageReader::Read(void *Buffer, size_t Count)
 {
-    if (Failed)
-        return false;
+    if (Failed) return false;
     // Single-byte blocks: a memory stream counts a short tail as one whole block.
-    if (Count > 0 && Stream->Table.Read(Buffer, 1, Count, Stream->Stream) != Count)
-        Failed = true;
+    if (Count > 0 && Stream->Table.Read(Buffer, 1, Count, Stream->Stream) != Count) Failed = true;
     return !Failed;
 }
 
@@ -79,11 +74,9 @@ namespace {
 // Calls one loader from the start of the stream on a cleared record.
 bool TryLoader(ImageLoaderFunction Loader, ImageStreamPair *Stream, BASEIMAGE *Image, int HeaderOnly)
 {
-    if (Stream->Table.Seek(Stream->Stream, 0, FILE_SEEK_SET) != 0)
-        return false;
+    if (Stream->Table.Seek(Stream->Stream, 0, FILE_SEEK_SET) != 0) return false;
     memset(Image, 0, sizeof(*Image));
-    if (Loader(Stream, Image, HeaderOnly) == 0)
-        return true;
+    if (Loader(Stream, Image, HeaderOnly) == 0) return true;
     memset(Image, 0, sizeof(*Image));
     return false;
 }
@@ -92,22 +85,18 @@ bool TryLoader(ImageLoaderFunction Loader, ImageStreamPair *Stream, BASEIMAGE *I
 
 int LoadBaseImageFromStream(ImageLoadParam *Param, ImageStreamPair *Stream, BASEIMAGE *Image)
 {
-    if (Param == nullptr || Stream == nullptr || Image == nullptr)
-        return -1;
+    if (Param == nullptr || Stream == nullptr || Image == nullptr) return -1;
     memset(Image, 0, sizeof(*Image));
     int count = Param->LoaderCount < IMAGE_LOADER_LIST_MAX ? Param->LoaderCount : IMAGE_LOADER_LIST_MAX;
     for (int i = 0; i < count; ++i) {
         // The caller's own loaders are given no header-only flag.
-        if (Param->Loaders[i] != nullptr && TryLoader(Param->Loaders[i], Stream, Image, 0))
-            return 0;
+        if (Param->Loaders[i] != nullptr && TryLoader(Param->Loaders[i], Stream, Image, 0)) return 0;
     }
     for (int i = 0; UserImageLoaders[i] != nullptr; ++i) {
-        if (TryLoader(UserImageLoaders[i], Stream, Image, Param->HeaderOnly))
-            return 0;
+        if (TryLoader(UserImageLoaders[i], Stream, Image, Param->HeaderOnly)) return 0;
     }
     for (int i = 0; ImageLoaderTable[i] != nullptr; ++i) {
-        if (TryLoader(ImageLoaderTable[i], Stream, Image, Param->HeaderOnly))
-            return 0;
+        if (TryLoader(ImageLoaderTable[i], Stream, Image, Param->HeaderOnly)) return 0;
     }
     return -1;
 }
@@ -115,19 +104,16 @@ int LoadBaseImageFromStream(ImageLoadParam *Param, ImageStreamPair *Stream, BASE
 int MakeAlphaImageFileName(const wchar_t *FileName, wchar_t *Out, size_t OutBytes)
 {
     size_t room = OutBytes / sizeof(wchar_t);
-    if (FileName == nullptr || Out == nullptr || room == 0)
-        return -1;
+    if (FileName == nullptr || Out == nullptr || room == 0) return -1;
     // The extension is the last '.' of the file name itself: a dot in a folder's name is not one.
     size_t length = wcslen(FileName);
     size_t nameStart = 0;
     for (size_t i = 0; i < length; ++i) {
-        if (FileName[i] == L'\\' || FileName[i] == L'/')
-            nameStart = i + 1;
+        if (FileName[i] == L'\\' || FileName[i] == L'/') nameStart = i + 1;
     }
     size_t dot = length;
     for (size_t i = nameStart; i < length; ++i) {
-        if (FileName[i] == L'.')
-            dot = i;
+        if (FileName[i] == L'.') dot = i;
     }
     if (length + 3 > room) {
         Out[0] = 0;

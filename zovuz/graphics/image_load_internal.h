@@ -36,9 +36,9 @@ struct ImageReader
 
     explicit ImageReader(ImageStreamPair *Pair);
 
-    int64_t Tell() const;                // offset from Start
+    int64_t Tell() const;  // offset from Start
     int64_t Remaining() const { return Size - Tell(); }
-    bool Seek(int64_t Offset);           // 0 <= Offset <= Size
+    bool Seek(int64_t Offset);  // 0 <= Offset <= Size
     bool Skip(int64_t Count) { return Seek(Tell() + Count); }
     bool Read(void *Buffer, size_t Count);  // exactly Count bytes
 };
@@ -54,8 +54,8 @@ int LoadTiffImage(ImageStreamPair *Stream, BASEIMAGE *Image, int HeaderOnly);
 int LoadBgraToBaseImage(ImageStreamPair *Stream, BASEIMAGE *Image, int HeaderOnly);
 
 // The JPEG decoder behind LoadJpegImage; the APP1 options stay 0 in this system.
-int LoadJpegImageBase(ImageStreamPair *Stream, BASEIMAGE *Image, int HeaderOnly, int App1Mode,
-                      void *App1Buffer, int App1BufferSize);
+int LoadJpegImageBase(ImageStreamPair *Stream, BASEIMAGE *Image, int HeaderOnly, int App1Mode, void *App1Buffer,
+                      int App1BufferSize);
 
 // The built-in loaders in the order they are tried, ending with a null entry.
 extern const ImageLoaderFunction ImageLoaderTable[];
@@ -79,22 +79,20 @@ struct tagBITMAPINFO;  // a Windows bitmap header with its colour table
 // the mirror flag and the premultiplied-alpha setting. With ToBitmap the result is handed out
 // as a top-down Windows bitmap (BitmapInfo with room for 256 colours, BitmapBits; both DxAlloc
 // blocks the caller frees) instead of Image. 0 / -1; the source is closed on every path.
-int LoadBaseImageFromFile(ImageLoadParam *Param, const wchar_t *FileName, const void *Memory,
-                          int MemorySize, int FromMemory, int ToBitmap, int Mirror, BASEIMAGE *Image,
-                          tagBITMAPINFO **BitmapInfo, void **BitmapBits);
+int LoadBaseImageFromFile(ImageLoadParam *Param, const wchar_t *FileName, const void *Memory, int MemorySize,
+                          int FromMemory, int ToBitmap, int Mirror, BASEIMAGE *Image, tagBITMAPINFO **BitmapInfo,
+                          void **BitmapBits);
 
 // The image and its alpha image: AlphaSource 0 = the file MakeAlphaImageFileName names, 1 = the
 // alpha memory image. -1 when the image fails; 1 when no alpha image is wanted (AlphaImage null
 // or another AlphaSource) or it could not be loaded; 0 when both loaded.
-int LoadBaseImageWithAlphaFile(ImageLoadParam *Param, const wchar_t *FileName, const void *Memory,
-                               int MemorySize, int FromMemory, const void *AlphaMemory,
-                               int AlphaMemorySize, int AlphaSource, BASEIMAGE *Image,
-                               BASEIMAGE *AlphaImage, int Mirror);
+int LoadBaseImageWithAlphaFile(ImageLoadParam *Param, const wchar_t *FileName, const void *Memory, int MemorySize,
+                               int FromMemory, const void *AlphaMemory, int AlphaMemorySize, int AlphaSource,
+                               BASEIMAGE *Image, BASEIMAGE *AlphaImage, int Mirror);
 
 // ---- Windows bitmaps ----------------------------------------------------------------------
 
 // Draws a device-independent bitmap (its header, colour table and bits as a Windows call takes
 // them) with GDI into a 24-bit top-down section of Width x Height and copies it out as a
 // CreateFullColorData image (pitch rounded up to 4). 0 / -1. Off Windows it always fails.
-int DrawDibToFullColorImage(const void *BitmapInfo, const void *Bits, int Width, int Height,
-                            BASEIMAGE *Image);
+int DrawDibToFullColorImage(const void *BitmapInfo, const void *Bits, int Width, int Height, BASEIMAGE *Image);

@@ -18,11 +18,11 @@ constexpr int kJpegBufferBytes = 4096;
 struct JpegSourceManager
 {
     jpeg_source_mgr Pub;
-    JOCTET *Buffer;          // kJpegBufferBytes, from the decompressor's permanent pool
-    int StartOfFile;         // nothing was read yet
+    JOCTET *Buffer;   // kJpegBufferBytes, from the decompressor's permanent pool
+    int StartOfFile;  // nothing was read yet
     ImageStreamPair *Stream;
-    int64_t Base;            // stream position when the source was installed
-    int64_t Length;          // bytes from Base to the end
+    int64_t Base;    // stream position when the source was installed
+    int64_t Length;  // bytes from Base to the end
 };
 
 struct JpegErrorManager
@@ -31,10 +31,7 @@ struct JpegErrorManager
     jmp_buf Jump;
 };
 
-void JpegInitSource(j_decompress_ptr Cinfo)
-{
-    ((JpegSourceManager *)Cinfo->src)->StartOfFile = TRUE;
-}
+void JpegInitSource(j_decompress_ptr Cinfo) { ((JpegSourceManager *)Cinfo->src)->StartOfFile = TRUE; }
 
 boolean JpegFillInputBuffer(j_decompress_ptr Cinfo)
 {
@@ -44,8 +41,7 @@ boolean JpegFillInputBuffer(j_decompress_ptr Cinfo)
     size_t want = left < kJpegBufferBytes ? (left > 0 ? (size_t)left : 0) : kJpegBufferBytes;
     size_t n = want > 0 ? t.Read(src->Buffer, 1, want, src->Stream->Stream) : 0;
     if (n == 0) {
-        if (src->StartOfFile)
-            ERREXIT(Cinfo, JERR_INPUT_EMPTY);
+        if (src->StartOfFile) ERREXIT(Cinfo, JERR_INPUT_EMPTY);
         // A cut stream ends as if the end-of-image code followed.
         WARNMS(Cinfo, JWRN_JPEG_EOF);
         src->Buffer[0] = (JOCTET)0xFF;
@@ -60,8 +56,7 @@ boolean JpegFillInputBuffer(j_decompress_ptr Cinfo)
 
 void JpegSkipInputData(j_decompress_ptr Cinfo, long Count)
 {
-    if (Count <= 0)
-        return;
+    if (Count <= 0) return;
     jpeg_source_mgr *src = Cinfo->src;
     while (Count > (long)src->bytes_in_buffer) {
         Count -= (long)src->bytes_in_buffer;
@@ -73,18 +68,15 @@ void JpegSkipInputData(j_decompress_ptr Cinfo, long Count)
 
 void JpegTermSource(j_decompress_ptr) {}
 
-void JpegErrorExit(j_common_ptr Cinfo)
-{
-    longjmp(((JpegErrorManager *)Cinfo->err)->Jump, 1);
-}
+void JpegErrorExit(j_common_ptr Cinfo) { longjmp(((JpegErrorManager *)Cinfo->err)->Jump, 1); }
 
 // Messages are not shown: a loader writes no log lines.
 void JpegOutputMessage(j_common_ptr) {}
 
 void InstallSource(j_decompress_ptr Cinfo, ImageStreamPair *Stream)
 {
-    JpegSourceManager *src = (JpegSourceManager *)(*Cinfo->mem->alloc_small)(
-        (j_common_ptr)Cinfo, JPOOL_PERMANENT, sizeof(JpegSourceManager));
+    JpegSourceManager *src = (JpegSourceManager *)(*Cinfo->mem->alloc_small)((j_common_ptr)Cinfo, JPOOL_PERMANENT,
+                                                                             sizeof(JpegSourceManager));
     src->Buffer = (JOCTET *)(*Cinfo->mem->alloc_small)((j_common_ptr)Cinfo, JPOOL_PERMANENT, kJpegBufferBytes);
     src->Stream = Stream;
     const StreamFunctionTable &t = Stream->Table;
@@ -152,8 +144,7 @@ int LoadJpegImageBase(ImageStreamPair *Stream, BASEIMAGE *Image, int HeaderOnly,
     err.Pub.output_message = JpegOutputMessage;
     if (setjmp(err.Jump)) {
         jpeg_destroy_decompress(&cinfo);
-        if (pixels != nullptr)
-            DXFREE(pixels);
+        if (pixels != nullptr) DXFREE(pixels);
         return -1;
     }
     jpeg_create_decompress(&cinfo);
@@ -182,12 +173,11 @@ int LoadJpegImageBase(ImageStreamPair *Stream, BASEIMAGE *Image, int HeaderOnly,
     }
 
     // Colour comes out in our byte order straight from the decoder.
-    if (cinfo.out_color_space == JCS_RGB)
-        cinfo.out_color_space = JCS_EXT_BGR;
+    if (cinfo.out_color_space == JCS_RGB) cinfo.out_color_space = JCS_EXT_BGR;
     jpeg_start_decompress(&cinfo);
     const int out = cinfo.output_components;
-    if ((out != 1 && out != 3 && out != 4) || (out == 1) != (bytes == 1) ||
-        cinfo.output_width != cinfo.image_width || cinfo.output_height != cinfo.image_height) {
+    if ((out != 1 && out != 3 && out != 4) || (out == 1) != (bytes == 1) || cinfo.output_width != cinfo.image_width ||
+        cinfo.output_height != cinfo.image_height) {
         jpeg_destroy_decompress(&cinfo);
         return -1;
     }
@@ -198,20 +188,16 @@ int LoadJpegImageBase(ImageStreamPair *Stream, BASEIMAGE *Image, int HeaderOnly,
     }
     image.Pitch = image.Width * bytes;
     const bool direct = cinfo.out_color_space == JCS_EXT_BGR || out == 1;
-    JSAMPARRAY row = direct ? nullptr
-                            : (*cinfo.mem->alloc_sarray)((j_common_ptr)&cinfo, JPOOL_IMAGE,
-                                                         cinfo.output_width * out, 1);
+    JSAMPARRAY row =
+        direct ? nullptr : (*cinfo.mem->alloc_sarray)((j_common_ptr)&cinfo, JPOOL_IMAGE, cinfo.output_width * out, 1);
     while (cinfo.output_scanline < cinfo.output_height) {
         uint8_t *dest = pixels + (size_t)cinfo.output_scanline * image.Pitch;
         if (direct) {
             JSAMPROW rows[16];
             JDIMENSION count = cinfo.output_height - cinfo.output_scanline;
-            if (count > 16)
-                count = 16;
-            for (JDIMENSION i = 0; i < count; ++i)
-                rows[i] = dest + (size_t)i * image.Pitch;
-            if (jpeg_read_scanlines(&cinfo, rows, count) == 0)
-                break;
+            if (count > 16) count = 16;
+            for (JDIMENSION i = 0; i < count; ++i) rows[i] = dest + (size_t)i * image.Pitch;
+            if (jpeg_read_scanlines(&cinfo, rows, count) == 0) break;
         } else if (jpeg_read_scanlines(&cinfo, row, 1) == 1) {
             ConvertRow(row[0], dest, image.Width, out);
         } else {

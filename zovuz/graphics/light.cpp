@@ -16,11 +16,9 @@ namespace {
 int FindLightSlot()
 {
     GraphicsLightStateData &l = GraphicsLightState;
-    if (l.Area < DX_LIGHT_TABLE_NUM)
-        return l.Area;
+    if (l.Area < DX_LIGHT_TABLE_NUM) return l.Area;
     for (int slot = 0; slot < DX_LIGHT_TABLE_NUM; ++slot)
-        if (l.Data[slot] == nullptr)
-            return slot;
+        if (l.Data[slot] == nullptr) return slot;
     return -1;
 }
 
@@ -52,8 +50,7 @@ int AllocLightHandle(void)
 {
     GraphicsLightStateData &l = GraphicsLightState;
     int slot = FindLightSlot();
-    if (slot < 0)
-        return -1;
+    if (slot < 0) return -1;
     LightHandleData *light = (LightHandleData *)DXCALLOC(sizeof(LightHandleData));
     if (light == nullptr) {
         AddLogStringWide(L"ライト用のメモリの確保に失敗しました");
@@ -66,8 +63,7 @@ int AllocLightHandle(void)
     light->Handle = (int)(((uint32_t)(light->ID | LIGHT_HANDLE_TAG) << 16) | (uint32_t)slot);
     l.Data[slot] = light;
     ++l.Num;
-    if (slot >= l.Area)
-        l.Area = slot + 1;
+    if (slot >= l.Area) l.Area = slot + 1;
     light->EnableFlag = 1;
     light->ChangeFlag = 1;
     MarkLightsChanged();
@@ -79,8 +75,7 @@ LightHandleData *GetLightData(int LightHandle)
     if (LightHandle < 0 || ((LightHandle & DX_HANDLETYPE_MASK) >> DX_HANDLETYPE_ADDRESS) != DX_HANDLETYPE_LIGHT)
         return nullptr;
     int slot = LightHandle & DX_HANDLEINDEX_MASK;
-    if (slot >= DX_LIGHT_TABLE_NUM)
-        return nullptr;
+    if (slot >= DX_LIGHT_TABLE_NUM) return nullptr;
     LightHandleData *light = GraphicsLightState.Data[slot];
     if (light == nullptr || light->ID != ((LightHandle & DX_HANDLECHECK_MASK) >> DX_HANDLECHECK_ADDRESS))
         return nullptr;
@@ -91,20 +86,16 @@ int DeleteLightHandle(int LightHandle)
 {
     GraphicsLightStateData &l = GraphicsLightState;
     LightHandleData *light = GetLightData(LightHandle);
-    if (light == nullptr)
-        return -1;
+    if (light == nullptr) return -1;
     int slot = LightHandle & DX_HANDLEINDEX_MASK;
     // A light that held a device index leaves a gap; the next refresh renumbers the others.
     for (int i = 0; i < l.ActiveNum; ++i)
-        if (l.Active[i] == light)
-            l.Active[i] = nullptr;
+        if (l.Active[i] == light) l.Active[i] = nullptr;
     DxFree(light);
     l.Data[slot] = nullptr;
     --l.Num;
-    while (l.Area > 0 && l.Data[l.Area - 1] == nullptr)
-        --l.Area;
-    if (GraphicsState.DefaultLightHandle == LightHandle)
-        GraphicsState.DefaultLightHandle = -1;
+    while (l.Area > 0 && l.Data[l.Area - 1] == nullptr) --l.Area;
+    if (GraphicsState.DefaultLightHandle == LightHandle) GraphicsState.DefaultLightHandle = -1;
     MarkLightsChanged();
     return 0;
 }
@@ -113,8 +104,7 @@ int DeleteLightHandleAll(void)
 {
     GraphicsLightStateData &l = GraphicsLightState;
     for (int slot = 0; slot < l.Area; ++slot)
-        if (l.Data[slot] != nullptr)
-            DeleteLightHandle(l.Data[slot]->Handle);
+        if (l.Data[slot] != nullptr) DeleteLightHandle(l.Data[slot]->Handle);
     GraphicsState.DefaultLightHandle = -1;
     return 0;
 }
@@ -123,8 +113,7 @@ int CreateDirLightHandle(VECTOR Direction)
 {
     int handle = AllocLightHandle();
     LightHandleData *light = GetLightData(handle);
-    if (light == nullptr)
-        return -1;
+    if (light == nullptr) return -1;
     light->Param.LightType = DX_LIGHTTYPE_DIRECTIONAL;
     light->Param.Direction = NormalizeVector(Direction);
     return handle;
@@ -143,8 +132,7 @@ int RefreshLightState(void)
 {
     GraphicsLightStateData &l = GraphicsLightState;
     Graphics_Hardware_SetUseLighting(GraphicsDrawSettings.NoLightingFlag ? 0 : 1);
-    if (!GraphicsState.LightsChangedFlag && !GraphicsState.LightsRefreshAllFlag)
-        return 0;
+    if (!GraphicsState.LightsChangedFlag && !GraphicsState.LightsRefreshAllFlag) return 0;
 
     // Device indices in type order (directional, spot, point), slot order within a type.
     static const int typeOrder[3] = {DX_LIGHTTYPE_DIRECTIONAL, DX_LIGHTTYPE_SPOT, DX_LIGHTTYPE_POINT};
@@ -153,11 +141,9 @@ int RefreshLightState(void)
     for (int type : typeOrder) {
         for (int slot = 0; slot < l.Area; ++slot) {
             LightHandleData *light = l.Data[slot];
-            if (light == nullptr || !light->EnableFlag || light->Param.LightType != type)
-                continue;
+            if (light == nullptr || !light->EnableFlag || light->Param.LightType != type) continue;
             int index = count++;
-            if (index < DX_LIGHT_ACTIVE_MAX)
-                l.Active[l.ActiveNum++] = light;
+            if (index < DX_LIGHT_ACTIVE_MAX) l.Active[l.ActiveNum++] = light;
             if (light->DeviceLightIndex != index || light->ChangeFlag || GraphicsState.LightsRefreshAllFlag) {
                 light->DeviceLightIndex = index;
                 Graphics_Hardware_SetLightParam(index, &light->Param);
@@ -172,13 +158,11 @@ int RefreshLightState(void)
                                  light->Param.LightType > DX_LIGHTTYPE_DIRECTIONAL))
             light->DeviceLightIndex = -1;
     }
-    for (int index = count; index < l.DeviceLightNum; ++index)
-        Graphics_Hardware_SetLightEnable(index, 0);
+    for (int index = count; index < l.DeviceLightNum; ++index) Graphics_Hardware_SetLightEnable(index, 0);
     l.DeviceLightNum = count;
 
     for (int slot = 0; slot < l.Area; ++slot)
-        if (l.Data[slot] != nullptr)
-            l.Data[slot]->ChangeFlag = 0;
+        if (l.Data[slot] != nullptr) l.Data[slot]->ChangeFlag = 0;
     GraphicsState.LightsChangedFlag = 0;
     GraphicsState.LightsRefreshAllFlag = 0;
     Graphics_Hardware_UpdateShadowMapParams();
@@ -196,8 +180,7 @@ int SetUseLighting(int Flag)
 int SetFogEnable(int Flag)
 {
     GraphicsDrawSettingsData &d = GraphicsDrawSettings;
-    if (d.FogEnable == Flag)
-        return 0;
+    if (d.FogEnable == Flag) return 0;
     FlushVertexBuffer();
     d.FogEnable = Flag;
     GraphicsState.DrawStateChangedFlag = 1;
@@ -208,8 +191,7 @@ int SetFogEnable(int Flag)
 int SetUseZBuffer3D(int Flag)
 {
     GraphicsDrawSettingsData &d = GraphicsDrawSettings;
-    if (d.Z3D.TestFlag == Flag)
-        return 0;
+    if (d.Z3D.TestFlag == Flag) return 0;
     FlushVertexBuffer();
     d.Z3D.TestFlag = Flag;
     GraphicsState.DrawStateChangedFlag = 1;

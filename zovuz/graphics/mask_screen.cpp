@@ -41,10 +41,10 @@ ImageRect ClipToDrawArea(int X1, int Y1, int X2, int Y2)
 int InitializeMaskSystem(void)
 {
     MaskScreenData &m = MaskScreen;
-    if (m.InitializeFlag)
-        return -1;
-    InitializeHandleType(DX_HANDLETYPE_MASK_IMAGE, sizeof(MaskHandleData), DX_MAX_MASK_NUM,
-                         [](HandleInfo *) { return 0; }, TerminateMaskHandle, L"Mask");
+    if (m.InitializeFlag) return -1;
+    InitializeHandleType(
+        DX_HANDLETYPE_MASK_IMAGE, sizeof(MaskHandleData), DX_MAX_MASK_NUM, [](HandleInfo *) { return 0; },
+        TerminateMaskHandle, L"Mask");
     m.InitializeFlag = 1;
     return 0;
 }
@@ -52,8 +52,7 @@ int InitializeMaskSystem(void)
 int TerminateMaskSystem(void)
 {
     MaskScreenData &m = MaskScreen;
-    if (!m.InitializeFlag)
-        return -1;
+    if (!m.InitializeFlag) return -1;
     DeleteMaskScreen();
     DeleteHandleTypeAll(DX_HANDLETYPE_MASK_IMAGE, nullptr);
     m.InitializeFlag = 0;
@@ -64,10 +63,8 @@ int TerminateMaskSystem(void)
 int CreateMaskScreen(int CreateFlag, int Width, int Height)
 {
     MaskScreenData &m = MaskScreen;
-    if (!CreateFlag)
-        return 0;
-    if (Width < 1 || Height < 1)
-        return -1;
+    if (!CreateFlag) return 0;
+    if (Width < 1 || Height < 1) return -1;
 
     // A mask that grows keeps its old bytes (and work image) to copy into the larger one.
     uint8_t *oldBuffer = nullptr;
@@ -76,8 +73,7 @@ int CreateMaskScreen(int CreateFlag, int Width, int Height)
     if (m.MaskBuffer != nullptr) {
         int width = Width > m.Width ? Width : m.Width;
         int height = Height > m.Height ? Height : m.Height;
-        if (width == m.Width && height == m.Height)
-            return 0;
+        if (width == m.Width && height == m.Height) return 0;
         oldBuffer = m.MaskBuffer;
         oldPitch = m.Pitch;
         oldWidth = m.Width;
@@ -108,23 +104,19 @@ int CreateMaskScreen(int CreateFlag, int Width, int Height)
     if (result == 0 && oldBuffer != nullptr) {
         for (int y = 0; y < oldHeight; ++y)
             memcpy(m.MaskBuffer + (size_t)y * m.Pitch, oldBuffer + (size_t)y * oldPitch, (size_t)oldWidth);
-        if (CheckValidMemImg(&oldWork))
-            BltMemImg(&m.WorkImage, &oldWork, nullptr, 0, 0);
+        if (CheckValidMemImg(&oldWork)) BltMemImg(&m.WorkImage, &oldWork, nullptr, 0, 0);
     }
     DXFREE(oldBuffer);
     TerminateMemImg(&oldWork);
-    if (result < 0)
-        ReleaseMaskScreen();
+    if (result < 0) ReleaseMaskScreen();
     return result;
 }
 
 int DeleteMaskScreen(void)
 {
     MaskScreenData &m = MaskScreen;
-    if (!m.InitializeFlag)
-        return -1;
-    if (GraphicsDrawSettings.UseMaskScreenFlag)
-        SetUseMaskScreenFlag(0);
+    if (!m.InitializeFlag) return -1;
+    if (GraphicsDrawSettings.UseMaskScreenFlag) SetUseMaskScreenFlag(0);
     ReleaseMaskScreen();
     m.CreatedFlag = 0;
     GraphicsDrawSettings.MaskValidFlag = 0;
@@ -134,11 +126,9 @@ int DeleteMaskScreen(void)
 int ReCreateMaskScreen(void)
 {
     MaskScreenData &m = MaskScreen;
-    if (!m.InitializeFlag)
-        return -1;
+    if (!m.InitializeFlag) return -1;
     CreateMaskScreen(m.CreatedFlag, GraphicsDrawSettings.DrawSizeX, GraphicsDrawSettings.DrawSizeY);
-    if (GraphicsDrawSettings.UseMaskScreenFlag)
-        SetUseMaskScreenFlag(1);
+    if (GraphicsDrawSettings.UseMaskScreenFlag) SetUseMaskScreenFlag(1);
     return 0;
 }
 
@@ -156,8 +146,7 @@ int GetUseMaskScreenFlag(void) { return GraphicsDrawSettings.UseMaskScreenFlag; 
 int SetUseMaskScreenFlag(int Flag)
 {
     MaskScreenData &m = MaskScreen;
-    if (!m.InitializeFlag || m.MaskBuffer == nullptr)
-        return -1;
+    if (!m.InitializeFlag || m.MaskBuffer == nullptr) return -1;
     // The software draw target follows these two flags (GetSoftwareDrawTarget).
     GraphicsDrawSettings.UseMaskScreenFlag = Flag;
     GraphicsDrawSettings.MaskValidFlag = Flag && m.CreatedFlag ? 1 : 0;
@@ -167,11 +156,9 @@ int SetUseMaskScreenFlag(int Flag)
 int MaskDrawBegin(int X1, int Y1, int X2, int Y2)
 {
     MaskScreenData &m = MaskScreen;
-    if (++m.HookCount != 1)
-        return 0;
+    if (++m.HookCount != 1) return 0;
     ImageRect rect = ClipToDrawArea(X1, Y1, X2, Y2);
-    if (GraphicsState.HardwareInUseFlag || !GraphicsDrawSettings.MaskValidFlag)
-        return 0;
+    if (GraphicsState.HardwareInUseFlag || !GraphicsDrawSettings.MaskValidFlag) return 0;
     // Drawing starts from the present picture of the rectangle.
     if (rect.right > rect.left && rect.bottom > rect.top)
         BltMemImg(&m.WorkImage, GetSoftwareDrawTargetImage(), &rect, rect.left, rect.top);
@@ -181,19 +168,14 @@ int MaskDrawBegin(int X1, int Y1, int X2, int Y2)
 int MaskDrawEnd(int X1, int Y1, int X2, int Y2)
 {
     MaskScreenData &m = MaskScreen;
-    if (m.HookCount <= 0 || --m.HookCount != 0)
-        return 0;
+    if (m.HookCount <= 0 || --m.HookCount != 0) return 0;
     ImageRect rect = ClipToDrawArea(X1, Y1, X2, Y2);
-    if (rect.left == rect.right || rect.top == rect.bottom)
-        return 0;
-    if (GraphicsState.HardwareInUseFlag || !GraphicsDrawSettings.MaskValidFlag || m.MaskBuffer == nullptr)
-        return 0;
+    if (rect.left == rect.right || rect.top == rect.bottom) return 0;
+    if (GraphicsState.HardwareInUseFlag || !GraphicsDrawSettings.MaskValidFlag || m.MaskBuffer == nullptr) return 0;
     MEMIMG *target = GetSoftwareDrawTargetImage();
-    if (!CheckValidMemImg(target) || !CheckValidMemImg(&m.WorkImage))
-        return 0;
+    if (!CheckValidMemImg(target) || !CheckValidMemImg(&m.WorkImage)) return 0;
     int bytes = GetMemImgPixelBytes(target->Base);
-    if ((bytes != 2 && bytes != 4) || GetMemImgPixelBytes(m.WorkImage.Base) != bytes)
-        return 0;
+    if ((bytes != 2 && bytes != 4) || GetMemImgPixelBytes(m.WorkImage.Base) != bytes) return 0;
     // The rectangle lies in the draw area, which lies in the target; the mask and work image are
     // at least the target's size.
     for (int y = rect.top; y < rect.bottom && y < m.Height; ++y) {
@@ -201,8 +183,7 @@ int MaskDrawEnd(int X1, int Y1, int X2, int Y2)
         const uint8_t *src = m.WorkImage.UseImage + (size_t)y * m.WorkImage.Base->Pitch;
         uint8_t *dest = target->UseImage + (size_t)y * target->Base->Pitch;
         for (int x = rect.left; x < rect.right && x < m.Width; ++x)
-            if (mask[x] == 0)
-                memcpy(dest + x * bytes, src + x * bytes, (size_t)bytes);
+            if (mask[x] == 0) memcpy(dest + x * bytes, src + x * bytes, (size_t)bytes);
     }
     return 0;
 }

@@ -33,10 +33,10 @@ const MemImgFormats &Formats()
         for (int alpha = 0; alpha < 2; ++alpha) {
             for (int palette = 0; palette < 2; ++palette) {
                 int depth = palette ? 8 : alpha ? 32 : 16;
-                SetColorData(&f.Family[0][alpha][palette], depth, 0xF800, 0x07E0, 0x001F,
-                             alpha ? 0xFF0000u : 0, 0, 0, 0);
-                SetColorData(&f.Family[1][alpha][palette], palette ? 8 : 32, 0xFF0000, 0xFF00,
-                             0xFF, alpha ? 0xFF000000u : 0, 0, 0, 0);
+                SetColorData(&f.Family[0][alpha][palette], depth, 0xF800, 0x07E0, 0x001F, alpha ? 0xFF0000u : 0, 0, 0,
+                             0);
+                SetColorData(&f.Family[1][alpha][palette], palette ? 8 : 32, 0xFF0000, 0xFF00, 0xFF,
+                             alpha ? 0xFF000000u : 0, 0, 0, 0);
             }
         }
         SetValueColorData(&f.Value8, 8);
@@ -49,8 +49,7 @@ const MemImgFormats &Formats()
 // Frees every buffer of an image that it owns, then the record.
 void FreeMemImgImage(MemImgImage *image)
 {
-    if (!image->UserImageFlag)
-        DXFREE(image->Image);
+    if (!image->UserImageFlag) DXFREE(image->Image);
     image->Image = nullptr;
     DXFREE(image->PremultipliedImage);
     image->PremultipliedImage = nullptr;
@@ -65,13 +64,16 @@ void FreeMemImgImage(MemImgImage *image)
 // 5-6-5 with alpha and 8-8-8 four, the other formats two.
 int PixelBytesOf(int ColorType, int UsePalette, int UseAlpha)
 {
-    if (UsePalette)
-        return 1;
+    if (UsePalette) return 1;
     switch (ColorType) {
-    case MEMIMG_COLORTYPE_565: return UseAlpha ? 4 : 2;
-    case MEMIMG_COLORTYPE_XRGB8: return 4;
-    case MEMIMG_COLORTYPE_VALUE8: return 1;
-    default: return 2;
+        case MEMIMG_COLORTYPE_565:
+            return UseAlpha ? 4 : 2;
+        case MEMIMG_COLORTYPE_XRGB8:
+            return 4;
+        case MEMIMG_COLORTYPE_VALUE8:
+            return 1;
+        default:
+            return 2;
     }
 }
 
@@ -83,12 +85,15 @@ const COLORDATA *GetMemImgColorData(int ColorType, int UseAlpha, int UsePalette)
 {
     const MemImgFormats &f = Formats();
     switch (ColorType) {
-    case MEMIMG_COLORTYPE_565:
-    case MEMIMG_COLORTYPE_XRGB8:
-        return &f.Family[ColorType][UseAlpha ? 1 : 0][UsePalette ? 1 : 0];
-    case MEMIMG_COLORTYPE_VALUE8: return &f.Value8;
-    case MEMIMG_COLORTYPE_VALUE16: return &f.Value16;
-    default: return nullptr;
+        case MEMIMG_COLORTYPE_565:
+        case MEMIMG_COLORTYPE_XRGB8:
+            return &f.Family[ColorType][UseAlpha ? 1 : 0][UsePalette ? 1 : 0];
+        case MEMIMG_COLORTYPE_VALUE8:
+            return &f.Value8;
+        case MEMIMG_COLORTYPE_VALUE16:
+            return &f.Value16;
+        default:
+            return nullptr;
     }
 }
 
@@ -97,34 +102,28 @@ int GetMemImgPixelBytes(const MemImgImage *Image)
     return PixelBytesOf(Image->ColorType, Image->UsePalette, Image->UseAlpha);
 }
 
-int CreateMemImg(MEMIMG *View, int Width, int Height, int Pitch, uint32_t ColorKey, int ColorType,
-                 int UsePalette, int UseAlpha, int HelpersFlag, void *UserImage)
+int CreateMemImg(MEMIMG *View, int Width, int Height, int Pitch, uint32_t ColorKey, int ColorType, int UsePalette,
+                 int UseAlpha, int HelpersFlag, void *UserImage)
 {
-    if (View->ValidFlag == MEMIMG_VALID_ID)
-        return -1;
-    if (ColorType < 0 || ColorType >= MEMIMG_COLORTYPE_NUM || Width < 1 || Height < 1)
-        return -1;
+    if (View->ValidFlag == MEMIMG_VALID_ID) return -1;
+    if (ColorType < 0 || ColorType >= MEMIMG_COLORTYPE_NUM || Width < 1 || Height < 1) return -1;
 
     UsePalette = UsePalette ? 1 : 0;
     UseAlpha = UseAlpha && !UsePalette ? 1 : 0;
-    if (ColorType == MEMIMG_COLORTYPE_VALUE8 || ColorType == MEMIMG_COLORTYPE_VALUE16)
-        UsePalette = UseAlpha = 0;
+    if (ColorType == MEMIMG_COLORTYPE_VALUE8 || ColorType == MEMIMG_COLORTYPE_VALUE16) UsePalette = UseAlpha = 0;
 
     int bytes = PixelBytesOf(ColorType, UsePalette, UseAlpha);
-    if (Width > (INT_MAX - 15) / bytes)
-        return -1;
+    if (Width > (INT_MAX - 15) / bytes) return -1;
     int request = Pitch >= 0 ? Pitch : Width * bytes;
     int pitch = Pitch >= 0 ? Pitch : (Width * bytes + 15) / 16 * 16;
-    if (pitch < 1 || Height > INT_MAX / pitch || Height > INT_MAX / (Width + 5))
-        return -1;
+    if (pitch < 1 || Height > INT_MAX / pitch || Height > INT_MAX / (Width + 5)) return -1;
 
     // An image record left in an empty view is taken over; a failure below frees it with
     // whatever this call made, so nothing stays attached without the validity word.
     MemImgImage *image = View->Base;
     if (image == nullptr) {
         image = (MemImgImage *)DXCALLOC(sizeof(MemImgImage));
-        if (image == nullptr)
-            return -1;
+        if (image == nullptr) return -1;
         View->Base = image;
     }
     image->RefCount = 1;
@@ -141,8 +140,7 @@ int CreateMemImg(MEMIMG *View, int Width, int Height, int Pitch, uint32_t ColorK
 
     bool failed = false;
     if (UsePalette) {
-        if (image->Palette == nullptr)
-            image->Palette = DXCALLOC(2048);
+        if (image->Palette == nullptr) image->Palette = DXCALLOC(2048);
         failed = image->Palette == nullptr;
         image->WorkPalette = failed ? nullptr : (uint8_t *)image->Palette + 1024;
     } else {
@@ -151,8 +149,7 @@ int CreateMemImg(MEMIMG *View, int Width, int Height, int Pitch, uint32_t ColorK
     }
 
     int shift = 0;
-    while (shift < 31 && (1 << shift) < request)
-        ++shift;
+    while (shift < 31 && (1 << shift) < request) ++shift;
     image->Pitch = pitch;
     image->PitchShift = pitch == (1 << shift) ? shift : -1;
     image->ColorData = GetMemImgColorData(ColorType, UseAlpha, UsePalette);
@@ -171,8 +168,7 @@ int CreateMemImg(MEMIMG *View, int Width, int Height, int Pitch, uint32_t ColorK
         image->PremultipliedImage = (uint8_t *)DXALLOC(size);
         failed = image->PremultipliedImage == nullptr;
     }
-    if (!failed && ColorType != MEMIMG_COLORTYPE_VALUE8 && image->RunTable == nullptr &&
-        HelpersFlag) {
+    if (!failed && ColorType != MEMIMG_COLORTYPE_VALUE8 && image->RunTable == nullptr && HelpersFlag) {
         image->RunTable = (uint8_t *)DXALLOC((size_t)(Width + 5) * (size_t)Height);
         failed = image->RunTable == nullptr;
     }
@@ -193,16 +189,15 @@ int CreateMemImg(MEMIMG *View, int Width, int Height, int Pitch, uint32_t ColorK
 int InitializeMemImg(MEMIMG *View, int Width, int Height, int ColorType)
 {
     memset(View, 0, sizeof(*View));
-    if (ColorType == -1)
-        ColorType = MemImgManage.DefaultColorType;
+    if (ColorType == -1) ColorType = MemImgManage.DefaultColorType;
     return CreateMemImg(View, Width, Height, -1, 0, ColorType, 0, 0, 0, nullptr);
 }
 
 void CreateMemImgView(MEMIMG *View, const MEMIMG *Source, int X, int Y, int Width, int Height)
 {
     MemImgImage *image = Source->Base;
-    if (image == nullptr || X < 0 || Y < 0 || Width < 0 || Height < 0 ||
-        Width > Source->Width - X || Height > Source->Height - Y)
+    if (image == nullptr || X < 0 || Y < 0 || Width < 0 || Height < 0 || Width > Source->Width - X ||
+        Height > Source->Height - Y)
         return;
     size_t offset = (size_t)X * GetMemImgPixelBytes(image) + (size_t)Y * image->Pitch;
     View->ValidFlag = MEMIMG_VALID_ID;
@@ -217,19 +212,14 @@ void CreateMemImgView(MEMIMG *View, const MEMIMG *Source, int X, int Y, int Widt
 
 void TerminateMemImg(MEMIMG *View)
 {
-    if (View->ValidFlag != MEMIMG_VALID_ID)
-        return;
+    if (View->ValidFlag != MEMIMG_VALID_ID) return;
     MemImgImage *image = View->Base;
-    if (image != nullptr && --image->RefCount <= 0)
-        FreeMemImgImage(image);
+    if (image != nullptr && --image->RefCount <= 0) FreeMemImgImage(image);
     View->Base = nullptr;
     View->ValidFlag = 0;
 }
 
-int CheckValidMemImg(const MEMIMG *View)
-{
-    return View->ValidFlag == MEMIMG_VALID_ID && View->Base != nullptr ? 1 : 0;
-}
+int CheckValidMemImg(const MEMIMG *View) { return View->ValidFlag == MEMIMG_VALID_ID && View->Base != nullptr ? 1 : 0; }
 
 int ClipRect(ImageRect *Rect, const ImageRect *Clip)
 {
@@ -255,23 +245,20 @@ int ClipRect(ImageRect *Rect, const ImageRect *Clip)
 
 void BltMemImg(MEMIMG *Dest, const MEMIMG *Source, const ImageRect *SrcRect, int DestX, int DestY)
 {
-    if (Dest->Base == nullptr || Source->Base == nullptr)
-        return;
+    if (Dest->Base == nullptr || Source->Base == nullptr) return;
     ImageRect rect = SrcRect != nullptr ? *SrcRect : ImageRect{0, 0, Source->Width, Source->Height};
     // The callers size the rectangle; one that leaves either image would write past its rows.
-    if (rect.left < 0 || rect.top < 0 || rect.right > Source->Width || rect.bottom > Source->Height ||
-        DestX < 0 || DestY < 0 || rect.right - rect.left > Dest->Width - DestX ||
-        rect.bottom - rect.top > Dest->Height - DestY)
+    if (rect.left < 0 || rect.top < 0 || rect.right > Source->Width || rect.bottom > Source->Height || DestX < 0 ||
+        DestY < 0 || rect.right - rect.left > Dest->Width - DestX || rect.bottom - rect.top > Dest->Height - DestY)
         return;
-    ConvertColorDataBlt(Dest->UseImage, Dest->Base->Pitch, Dest->Base->ColorData, Source->UseImage,
-                        Source->Base->Pitch, Source->Base->ColorData, nullptr, 0, nullptr, DestX,
-                        DestY, &rect, 0, 0, 0, COLOR_DITHER_NONE, 0, 0, 0, 0);
+    ConvertColorDataBlt(Dest->UseImage, Dest->Base->Pitch, Dest->Base->ColorData, Source->UseImage, Source->Base->Pitch,
+                        Source->Base->ColorData, nullptr, 0, nullptr, DestX, DestY, &rect, 0, 0, 0, COLOR_DITHER_NONE,
+                        0, 0, 0, 0);
 }
 
 void FillMemImg(MEMIMG *View, const ImageRect *Rect, uint32_t Value)
 {
-    if (View->Base == nullptr)
-        return;
+    if (View->Base == nullptr) return;
     ImageRect rect = {0, 0, View->Width, View->Height};
     if (Rect != nullptr) {
         ImageRect whole = rect;
@@ -279,10 +266,9 @@ void FillMemImg(MEMIMG *View, const ImageRect *Rect, uint32_t Value)
         ClipRect(&rect, &whole);
     }
     int width = rect.right - rect.left, height = rect.bottom - rect.top;
-    if (width <= 0 || height <= 0)
-        return;
+    if (width <= 0 || height <= 0) return;
     int bytes = GetMemImgPixelBytes(View->Base);
     int pitch = View->Base->Pitch;
-    FillPixelRows(View->UseImage + (size_t)rect.top * pitch + (size_t)rect.left * bytes, pitch,
-                  height, width, bytes, Value);
+    FillPixelRows(View->UseImage + (size_t)rect.top * pitch + (size_t)rect.left * bytes, pitch, height, width, bytes,
+                  Value);
 }

@@ -22,9 +22,9 @@
 #define MEMIMG_COLORTYPE_NUM 4
 
 // Run-table codes: bits 7..6 the kind, bits 5..0 the run length - 1 (1..64 pixels).
-#define MEMIMG_RUN_TRANSPARENT 0x00   // the colour key, or alpha 0
-#define MEMIMG_RUN_OPAQUE 0x40        // any other colour, or alpha 255
-#define MEMIMG_RUN_TRANSLUCENT 0x80   // alpha 1..254
+#define MEMIMG_RUN_TRANSPARENT 0x00  // the colour key, or alpha 0
+#define MEMIMG_RUN_OPAQUE 0x40       // any other colour, or alpha 255
+#define MEMIMG_RUN_TRANSLUCENT 0x80  // alpha 1..254
 #define MEMIMG_RUN_ROW_END 0xC0
 #define MEMIMG_RUN_MAX 64
 
@@ -55,11 +55,11 @@ struct MemImgImage
 // One view. A zero-filled view is empty.
 struct MEMIMG
 {
-    uint32_t ValidFlag;                // MEMIMG_VALID_ID while live, 0 after release
-    int Width, Height;                 // of this view
-    uint8_t *UseImage;                 // this view's top-left pixel in the shared pixels
-    uint8_t *UsePremultipliedImage;    // the same pixel in the premultiplied copy, or null
-    MemImgImage *Base;                 // the shared image; null when empty
+    uint32_t ValidFlag;              // MEMIMG_VALID_ID while live, 0 after release
+    int Width, Height;               // of this view
+    uint8_t *UseImage;               // this view's top-left pixel in the shared pixels
+    uint8_t *UsePremultipliedImage;  // the same pixel in the premultiplied copy, or null
+    MemImgImage *Base;               // the shared image; null when empty
 };
 
 // ---- Images ---------------------------------------------------------------------------------
@@ -69,8 +69,8 @@ struct MEMIMG
 // images) and the run table; UserImage (or null) is a pixel buffer the caller keeps owning.
 // 0, or -1 for a live view, a size or format refused, or memory short (nothing is then left
 // attached to the view).
-int CreateMemImg(MEMIMG *View, int Width, int Height, int Pitch, uint32_t ColorKey, int ColorType,
-                 int UsePalette, int UseAlpha, int HelpersFlag, void *UserImage);
+int CreateMemImg(MEMIMG *View, int Width, int Height, int Pitch, uint32_t ColorKey, int ColorType, int UsePalette,
+                 int UseAlpha, int HelpersFlag, void *UserImage);
 
 // Clears the view, then CreateMemImg with a computed pitch, key 0, no palette, no alpha, no
 // helpers, own pixels; ColorType -1 takes the default format.
@@ -97,9 +97,8 @@ int GetMemImgPixelBytes(const MemImgImage *Image);
 // Converts the source rectangle into the view at (DestX, DestY); AlphaImage (or null) supplies
 // alpha. A whole-view transfer into a 16/32-bit image with the helpers also rebuilds the
 // premultiplied copy and the run table.
-void BltBaseImageToMemImg(const BASEIMAGE *Source, const BASEIMAGE *AlphaImage, MEMIMG *Dest,
-                          int SrcX, int SrcY, int Width, int Height, int DestX, int DestY,
-                          int ColorKeyFlag);
+void BltBaseImageToMemImg(const BASEIMAGE *Source, const BASEIMAGE *AlphaImage, MEMIMG *Dest, int SrcX, int SrcY,
+                          int Width, int Height, int DestX, int DestY, int ColorKeyFlag);
 
 // Copies SrcRect (null = the whole source) of Source to (DestX, DestY) of Dest, converting the
 // pixels. A rectangle that does not lie in both images copies nothing.
@@ -116,15 +115,15 @@ int ClipRect(ImageRect *Rect, const ImageRect *Clip);
 // One set per process; only the setters write it. The tables are built at graphics start-up.
 struct MemImgManageData
 {
-    int DefaultColorType;                 // format of InitializeMemImg(-1): 0 until set
-    ImageRect DrawArea;                   // clip of the software drawers
-    int BlendMode, BlendParam;            // blend of the software drawers
-    uint32_t DrawBright;                  // 0x00RRGGBB, 0xFFFFFF = no tint
-    uint8_t BlendGraphTable[256];         // blend-graph border ramp
-    int32_t ScaleTable[256][512];         // [a][d + 255] = a * d / 255, d = -255..255
-    int32_t MulTable[256][256];           // [a][v] = a * v / 255
-    uint8_t MixTable[64][64][64];         // [b][i][j] = (b * i + (63 - b) * j) / 63
-    int TablesBuilt;                      // SetupMemImgTables has run
+    int DefaultColorType;          // format of InitializeMemImg(-1): 0 until set
+    ImageRect DrawArea;            // clip of the software drawers
+    int BlendMode, BlendParam;     // blend of the software drawers
+    uint32_t DrawBright;           // 0x00RRGGBB, 0xFFFFFF = no tint
+    uint8_t BlendGraphTable[256];  // blend-graph border ramp
+    int32_t ScaleTable[256][512];  // [a][d + 255] = a * d / 255, d = -255..255
+    int32_t MulTable[256][256];    // [a][v] = a * v / 255
+    uint8_t MixTable[64][64][64];  // [b][i][j] = (b * i + (63 - b) * j) / 63
+    int TablesBuilt;               // SetupMemImgTables has run
 };
 extern MemImgManageData MemImgManage;
 

@@ -5,16 +5,13 @@ int SetupMemImgTables(void)
 {
     MemImgManageData &m = MemImgManage;
     for (int a = 0; a < 256; ++a) {
-        for (int d = -255; d <= 255; ++d)
-            m.ScaleTable[a][d + 255] = a * d / 255;
+        for (int d = -255; d <= 255; ++d) m.ScaleTable[a][d + 255] = a * d / 255;
         m.ScaleTable[a][511] = 0;
-        for (int v = 0; v < 256; ++v)
-            m.MulTable[a][v] = a * v / 255;
+        for (int v = 0; v < 256; ++v) m.MulTable[a][v] = a * v / 255;
     }
     for (int b = 0; b < 64; ++b)
         for (int i = 0; i < 64; ++i)
-            for (int j = 0; j < 64; ++j)
-                m.MixTable[b][i][j] = (uint8_t)((b * i + (63 - b) * j) / 63);
+            for (int j = 0; j < 64; ++j) m.MixTable[b][i][j] = (uint8_t)((b * i + (63 - b) * j) / 63);
     m.TablesBuilt = 1;
     return 0;
 }

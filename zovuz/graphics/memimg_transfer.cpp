@@ -51,7 +51,8 @@ void BuildPremultipliedCopy(const MEMIMG *View)
             if (image->ColorType == MEMIMG_COLORTYPE_565) {
                 uint32_t c = p & 0xFFFF, a = (p >> 16) & 0xFF;
                 out = ((((c & 0x001F) * a) & 0x1F00) | (((c & 0xF800) * a) & 0xF80000) |
-                       (((c & 0x07E0) * a) & 0x7E000)) >> 8;
+                       (((c & 0x07E0) * a) & 0x7E000)) >>
+                      8;
                 out |= a << 16;
             } else {
                 uint32_t a = p >> 24;
@@ -68,8 +69,7 @@ void BuildPremultipliedCopy(const MEMIMG *View)
 // channels and the transparent colour would never match.
 uint32_t ConversionColorKey(const MemImgImage *image)
 {
-    if (image->ColorType != MEMIMG_COLORTYPE_565 || image->UsePalette)
-        return image->ColorKey;
+    if (image->ColorType != MEMIMG_COLORTYPE_565 || image->UsePalette) return image->ColorKey;
     int r, g, b;
     GetColorDataRGBA(image->ColorData, image->ColorKey & 0xFFFF, &r, &g, &b, nullptr);
     return (uint32_t)r << 16 | (uint32_t)g << 8 | (uint32_t)b;
@@ -77,30 +77,25 @@ uint32_t ConversionColorKey(const MemImgImage *image)
 
 }  // namespace
 
-void BltBaseImageToMemImg(const BASEIMAGE *Source, const BASEIMAGE *AlphaImage, MEMIMG *Dest,
-                          int SrcX, int SrcY, int Width, int Height, int DestX, int DestY,
-                          int ColorKeyFlag)
+void BltBaseImageToMemImg(const BASEIMAGE *Source, const BASEIMAGE *AlphaImage, MEMIMG *Dest, int SrcX, int SrcY,
+                          int Width, int Height, int DestX, int DestY, int ColorKeyFlag)
 {
     MemImgImage *image = Dest->Base;
-    if (image == nullptr)
-        return;
+    if (image == nullptr) return;
     ImageRect rect = {SrcX, SrcY, SrcX + Width, SrcY + Height};
 
     if (image->ColorType == MEMIMG_COLORTYPE_VALUE8 || image->ColorType == MEMIMG_COLORTYPE_VALUE16) {
-        ConvertColorDataBlt(Dest->UseImage, image->Pitch, image->ColorData, Source->Pixels,
-                            Source->Pitch, &Source->ColorData, nullptr, 0, nullptr, DestX, DestY,
-                            &rect, 0, 0, 0, COLOR_DITHER_NONE, 1, 1, 0, 0);
+        ConvertColorDataBlt(Dest->UseImage, image->Pitch, image->ColorData, Source->Pixels, Source->Pitch,
+                            &Source->ColorData, nullptr, 0, nullptr, DestX, DestY, &rect, 0, 0, 0, COLOR_DITHER_NONE, 1,
+                            1, 0, 0);
     } else {
-        int result = ConvertColorDataBlt(
-            Dest->UseImage, image->Pitch, image->ColorData, Source->Pixels, Source->Pitch,
-            &Source->ColorData, AlphaImage != nullptr ? AlphaImage->Pixels : nullptr,
-            AlphaImage != nullptr ? AlphaImage->Pitch : 0,
-            AlphaImage != nullptr ? &AlphaImage->ColorData : nullptr, DestX, DestY, &rect, 0,
-            ColorKeyFlag, ConversionColorKey(image), COLOR_DITHER_NONE, 0, 0, 0, 0);
-        if (result < 0)
-            return;
-        if (AlphaImage == nullptr && image->UsePalette)
-            image->UsedPaletteNum = result + 1;
+        int result = ConvertColorDataBlt(Dest->UseImage, image->Pitch, image->ColorData, Source->Pixels, Source->Pitch,
+                                         &Source->ColorData, AlphaImage != nullptr ? AlphaImage->Pixels : nullptr,
+                                         AlphaImage != nullptr ? AlphaImage->Pitch : 0,
+                                         AlphaImage != nullptr ? &AlphaImage->ColorData : nullptr, DestX, DestY, &rect,
+                                         0, ColorKeyFlag, ConversionColorKey(image), COLOR_DITHER_NONE, 0, 0, 0, 0);
+        if (result < 0) return;
+        if (AlphaImage == nullptr && image->UsePalette) image->UsedPaletteNum = result + 1;
     }
 
     if (image->UsePalette) {
@@ -108,8 +103,7 @@ void BltBaseImageToMemImg(const BASEIMAGE *Source, const BASEIMAGE *AlphaImage, 
         if (image->ColorType == MEMIMG_COLORTYPE_565) {
             uint16_t *entry = (uint16_t *)image->Palette;
             for (int i = 0; i < 256; ++i)
-                entry[i] = (uint16_t)(((pal[i].Red & 0xF8) << 8) | ((pal[i].Green & 0xFC) << 3) |
-                                      (pal[i].Blue >> 3));
+                entry[i] = (uint16_t)(((pal[i].Red & 0xF8) << 8) | ((pal[i].Green & 0xFC) << 3) | (pal[i].Blue >> 3));
             memcpy(image->WorkPalette, image->Palette, 512);
         } else {
             uint32_t *entry = (uint32_t *)image->Palette;
@@ -120,13 +114,11 @@ void BltBaseImageToMemImg(const BASEIMAGE *Source, const BASEIMAGE *AlphaImage, 
     }
 
     bool family = image->ColorType == MEMIMG_COLORTYPE_565 || image->ColorType == MEMIMG_COLORTYPE_XRGB8;
-    if (family && !image->UseAlpha)
-        image->ColorKeyFlag = ColorKeyFlag != 0 ? 1 : 0;
+    if (family && !image->UseAlpha) image->ColorKeyFlag = ColorKeyFlag != 0 ? 1 : 0;
     image->PremultipliedValid = 0;
     image->RunTableValid = 0;
 
-    if (Width != Dest->Width || Height != Dest->Height || !family || image->RunTable == nullptr)
-        return;
+    if (Width != Dest->Width || Height != Dest->Height || !family || image->RunTable == nullptr) return;
     image->RunTableValid = 1;
     if (image->UseAlpha && image->PremultipliedImage != nullptr) {
         image->PremultipliedValid = 1;

@@ -70,18 +70,15 @@ int JudgedDepth(const PixelFormatRequest &r) { return r.ChannelBitDepth != 0 ? r
 
 const COLORDATA *GetPixelFormatEntry(int Index)
 {
-    if (Index < 0 || Index >= PIXEL_FORMAT_NUM)
-        return nullptr;
-    if (!PixelFormatTable.Built)
-        BuildPixelFormatTable();
+    if (Index < 0 || Index >= PIXEL_FORMAT_NUM) return nullptr;
+    if (!PixelFormatTable.Built) BuildPixelFormatTable();
     return &PixelFormatTable.Entry[Index];
 }
 
 int SelectPixelFormatIndex(const PixelFormatRequest *Request)
 {
     const PixelFormatRequest &r = *Request;
-    if (r.FormatId >= 1 && r.FormatId <= 9)
-        return PIXEL_FORMAT_BLOCK_FIRST + r.FormatId - 1;
+    if (r.FormatId >= 1 && r.FormatId <= 9) return PIXEL_FORMAT_BLOCK_FIRST + r.FormatId - 1;
 
     if (r.ChannelCount == 1) {
         int index = r.RenderTargetFlag ? (r.FloatFlag ? PIXEL_FORMAT_TARGET_ONE_F32 : PIXEL_FORMAT_TARGET_ONE_I16)
@@ -93,36 +90,32 @@ int SelectPixelFormatIndex(const PixelFormatRequest *Request)
                                        : (r.FloatFlag ? PIXEL_FORMAT_TWO_F32 : PIXEL_FORMAT_TWO_I16);
         // Without a channel depth the colour depth holds both channels.
         int limit = r.FloatFlag ? 32 : 16;
-        if (r.ChannelBitDepth == 0)
-            limit *= 2;
+        if (r.ChannelBitDepth == 0) limit *= 2;
         return JudgedDepth(r) < limit ? index - 1 : index;
     }
 
     if (r.ColorBitDepth == 4)
-        return r.AlphaChannelFlag ? PIXEL_FORMAT_PAL4_ALPHA : r.AlphaTestFlag ? PIXEL_FORMAT_PAL4_ALPHATEST : PIXEL_FORMAT_PAL4;
+        return r.AlphaChannelFlag ? PIXEL_FORMAT_PAL4_ALPHA
+               : r.AlphaTestFlag  ? PIXEL_FORMAT_PAL4_ALPHATEST
+                                  : PIXEL_FORMAT_PAL4;
     if (r.ColorBitDepth == 8)
-        return r.AlphaChannelFlag ? PIXEL_FORMAT_PAL8_ALPHA : r.AlphaTestFlag ? PIXEL_FORMAT_PAL8_ALPHATEST : PIXEL_FORMAT_PAL8;
+        return r.AlphaChannelFlag ? PIXEL_FORMAT_PAL8_ALPHA
+               : r.AlphaTestFlag  ? PIXEL_FORMAT_PAL8_ALPHATEST
+                                  : PIXEL_FORMAT_PAL8;
 
     // Four float channels: 16-bit halves below 32 bits a channel (128 for the whole pixel).
     bool halfFloat = r.ChannelBitDepth != 0 ? r.ChannelBitDepth < 32 : r.ColorBitDepth < 128;
     bool bits16 = r.ColorBitDepth == 16;
     if (!r.RenderTargetFlag) {
-        if (r.FloatFlag)
-            return halfFloat ? PIXEL_FORMAT_ABGR_F16 : PIXEL_FORMAT_ABGR_F32;
-        if (r.ChannelBitDepth >= 9)
-            return PIXEL_FORMAT_ABGR_I16;
-        if (r.AlphaChannelFlag)
-            return bits16 ? PIXEL_FORMAT_ALPHA_RGB16 : PIXEL_FORMAT_ALPHA_RGB32;
-        if (r.AlphaTestFlag)
-            return bits16 ? PIXEL_FORMAT_ALPHATEST_RGB16 : PIXEL_FORMAT_ALPHATEST_RGB32;
+        if (r.FloatFlag) return halfFloat ? PIXEL_FORMAT_ABGR_F16 : PIXEL_FORMAT_ABGR_F32;
+        if (r.ChannelBitDepth >= 9) return PIXEL_FORMAT_ABGR_I16;
+        if (r.AlphaChannelFlag) return bits16 ? PIXEL_FORMAT_ALPHA_RGB16 : PIXEL_FORMAT_ALPHA_RGB32;
+        if (r.AlphaTestFlag) return bits16 ? PIXEL_FORMAT_ALPHATEST_RGB16 : PIXEL_FORMAT_ALPHATEST_RGB32;
         return bits16 ? PIXEL_FORMAT_RGB16 : PIXEL_FORMAT_RGB32;
     }
-    if (r.FloatFlag)
-        return halfFloat ? PIXEL_FORMAT_TARGET_ABGR_F16 : PIXEL_FORMAT_TARGET_ABGR_F32;
-    if (r.ChannelBitDepth >= 9)
-        return PIXEL_FORMAT_TARGET_ABGR_I16;
-    if (r.AlphaChannelFlag || r.AlphaTestFlag)
-        return PIXEL_FORMAT_TARGET_ALPHA_RGB32;
+    if (r.FloatFlag) return halfFloat ? PIXEL_FORMAT_TARGET_ABGR_F16 : PIXEL_FORMAT_TARGET_ABGR_F32;
+    if (r.ChannelBitDepth >= 9) return PIXEL_FORMAT_TARGET_ABGR_I16;
+    if (r.AlphaChannelFlag || r.AlphaTestFlag) return PIXEL_FORMAT_TARGET_ALPHA_RGB32;
     return bits16 ? PIXEL_FORMAT_TARGET_RGB16 : PIXEL_FORMAT_TARGET_RGB32;
 }
 

@@ -18,8 +18,7 @@ constexpr png_alloc_size_t kPngChunkMax = 8 * 1024 * 1024;
 void PngReadDataProc(png_structp Png, png_bytep Data, size_t Length)
 {
     ImageReader *r = (ImageReader *)png_get_io_ptr(Png);
-    if (r->Remaining() < (int64_t)Length || !r->Read(Data, Length))
-        png_error(Png, "Read Error");
+    if (r->Remaining() < (int64_t)Length || !r->Read(Data, Length)) png_error(Png, "Read Error");
 }
 
 // Errors return to the loader; warnings are not shown (a loader writes no log lines).
@@ -31,10 +30,8 @@ void SetPaletteFormat(png_structp Png, png_infop Info, COLORDATA *Cd)
     CreatePalette8ColorData(Cd);
     png_colorp palette = nullptr;
     int entries = 0;
-    if (png_get_PLTE(Png, Info, &palette, &entries) == 0)
-        entries = 0;
-    if (entries > 256)
-        entries = 256;
+    if (png_get_PLTE(Png, Info, &palette, &entries) == 0) entries = 0;
+    if (entries > 256) entries = 256;
     for (int i = 0; i < entries; ++i) {
         Cd->Palette[i].Blue = palette[i].blue;
         Cd->Palette[i].Green = palette[i].green;
@@ -45,8 +42,7 @@ void SetPaletteFormat(png_structp Png, png_infop Info, COLORDATA *Cd)
     int alphaCount = 0;
     if (png_get_valid(Png, Info, PNG_INFO_tRNS) && png_get_tRNS(Png, Info, &alpha, &alphaCount, nullptr) &&
         alpha != nullptr) {
-        for (int i = 0; i < entries; ++i)
-            Cd->Palette[i].Alpha = i < alphaCount ? alpha[i] : 255;
+        for (int i = 0; i < entries; ++i) Cd->Palette[i].Alpha = i < alphaCount ? alpha[i] : 255;
         Cd->AlphaLoc = 24;
         Cd->AlphaWidth = 8;
         Cd->AlphaMask = 0xFF000000u;
@@ -63,17 +59,14 @@ int LoadPngImage(ImageStreamPair *Stream, BASEIMAGE *Image, int HeaderOnly)
         return -1;
 
     png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, PngErrorProc, PngWarningProc);
-    if (png == nullptr)
-        return -1;
+    if (png == nullptr) return -1;
     png_infop info = png_create_info_struct(png);
     uint8_t *volatile pixels = nullptr;
     png_bytep *volatile rows = nullptr;
     if (info == nullptr || setjmp(png_jmpbuf(png))) {
         png_destroy_read_struct(&png, info != nullptr ? &info : nullptr, nullptr);
-        if (pixels != nullptr)
-            DXFREE(pixels);
-        if (rows != nullptr)
-            DXFREE(rows);
+        if (pixels != nullptr) DXFREE(pixels);
+        if (rows != nullptr) DXFREE(rows);
         return -1;
     }
     png_set_user_limits(png, kImageMaxSide, kImageMaxSide);
@@ -90,11 +83,9 @@ int LoadPngImage(ImageStreamPair *Stream, BASEIMAGE *Image, int HeaderOnly)
     png_set_strip_16(png);
     png_set_packing(png);
     png_set_packswap(png);
-    if (colorType == PNG_COLOR_TYPE_GRAY && depth <= 8)
-        png_set_expand(png);
+    if (colorType == PNG_COLOR_TYPE_GRAY && depth <= 8) png_set_expand(png);
     // A transparent colour becomes an alpha channel, compared at the file's own depth.
-    if (transparentColor)
-        png_set_tRNS_to_alpha(png);
+    if (transparentColor) png_set_tRNS_to_alpha(png);
     if (colorType == PNG_COLOR_TYPE_GRAY_ALPHA || (colorType == PNG_COLOR_TYPE_GRAY && transparentColor))
         png_set_gray_to_rgb(png);
     png_set_bgr(png);
@@ -104,8 +95,7 @@ int LoadPngImage(ImageStreamPair *Stream, BASEIMAGE *Image, int HeaderOnly)
     const size_t rowBytes = png_get_rowbytes(png, info);
     const int channels = png_get_channels(png, info);
     size_t total;
-    if (!ImageByteCount((int64_t)rowBytes, height, 1, &total) || rowBytes > 0x7FFFFFFF)
-        png_error(png, "size");
+    if (!ImageByteCount((int64_t)rowBytes, height, 1, &total) || rowBytes > 0x7FFFFFFF) png_error(png, "size");
     BASEIMAGE image = {};
     image.Width = (int)width;
     image.Height = (int)height;
@@ -120,20 +110,16 @@ int LoadPngImage(ImageStreamPair *Stream, BASEIMAGE *Image, int HeaderOnly)
         CreateARGB8ColorData(&image.ColorData);
     else
         png_error(png, "format");
-    if ((size_t)image.ColorData.PixelBytes * width != rowBytes)
-        png_error(png, "row bytes");
+    if ((size_t)image.ColorData.PixelBytes * width != rowBytes) png_error(png, "row bytes");
 
     if (!HeaderOnly) {
         pixels = (uint8_t *)DXALLOC(total);
         rows = (png_bytep *)DXALLOC(sizeof(png_bytep) * height);
-        if (pixels == nullptr || rows == nullptr)
-            png_error(png, "memory");
-        for (png_uint_32 y = 0; y < height; ++y)
-            rows[y] = pixels + (size_t)y * rowBytes;
+        if (pixels == nullptr || rows == nullptr) png_error(png, "memory");
+        for (png_uint_32 y = 0; y < height; ++y) rows[y] = pixels + (size_t)y * rowBytes;
         png_read_image(png, rows);
         // The image is complete: damage after it (a cut or bad end chunk) does not undo it.
-        if (setjmp(png_jmpbuf(png)) == 0)
-            png_read_end(png, nullptr);
+        if (setjmp(png_jmpbuf(png)) == 0) png_read_end(png, nullptr);
         DXFREE(rows);
         image.Pixels = pixels;
     }

@@ -65,10 +65,8 @@ int TerminateShaderHandle(HandleInfo *Info)
 {
     ShaderHandleData *shader = RecordOf<ShaderHandleData>(Info);
     DrawShaderSelection &selection = GraphicsDrawSettings.Shader;
-    if (selection.VertexShader == Info->Handle)
-        selection.VertexShader = 0;
-    if (selection.PixelShader == Info->Handle)
-        selection.PixelShader = 0;
+    if (selection.VertexShader == Info->Handle) selection.VertexShader = 0;
+    if (selection.PixelShader == Info->Handle) selection.PixelShader = 0;
     Graphics_Hardware_Shader_Release(shader);
     DxFree(shader->FunctionCode);
     shader->FunctionCode = nullptr;
@@ -115,8 +113,7 @@ int InitializeShadowMapHandle(HandleInfo *Info)
 int TerminateShadowMapHandle(HandleInfo *Info)
 {
     for (int &slot : GraphicsShadowMapSettings.Slot)
-        if (slot == Info->Handle)
-            slot = 0;
+        if (slot == Info->Handle) slot = 0;
     Graphics_Hardware_ShadowMap_Release(RecordOf<ShadowMapHandleData>(Info));
     return 0;
 }
@@ -133,16 +130,12 @@ ShadowMapHandleData *GetShadowMapEntry(int ShadowMapHandle, int AllowLoading)
 
 // ---- Shaders -----------------------------------------------------------------------------
 
-int CreateShaderHandle(int IsVertexShader, const void *Code, int CodeSize, int Option, int ASyncFlag,
-                       int ASyncThread)
+int CreateShaderHandle(int IsVertexShader, const void *Code, int CodeSize, int Option, int ASyncFlag, int ASyncThread)
 {
-    if (Code == nullptr || CodeSize <= 0)
-        return -1;
-    if (!Graphics_Hardware_IsDeviceValid() || !GraphicsDeviceCaps.ProgrammableShaderFlag)
-        return -1;
+    if (Code == nullptr || CodeSize <= 0) return -1;
+    if (!Graphics_Hardware_IsDeviceValid() || !GraphicsDeviceCaps.ProgrammableShaderFlag) return -1;
     int handle = AddHandle(DX_HANDLETYPE_SHADER, ASyncThread, -1);
-    if (handle < 0)
-        return -1;
+    if (handle < 0) return -1;
     ShaderHandleData *shader = GetShaderEntry(handle, 1);
     shader->IsVertexShader = IsVertexShader ? 1 : 0;
     shader->FunctionCode = DXALLOC((size_t)CodeSize);
@@ -177,8 +170,7 @@ int SelectShader(int ShaderHandle, int VertexFlag, int *Selection)
         return 0;
     }
     ShaderHandleData *shader = GetShaderEntry(ShaderHandle, 0);
-    if (shader == nullptr || shader->IsVertexShader != VertexFlag)
-        return -1;
+    if (shader == nullptr || shader->IsVertexShader != VertexFlag) return -1;
     *Selection = ShaderHandle;
     return 0;
 }
@@ -197,15 +189,13 @@ int SetUsePixelShader(int ShaderHandle)
 
 int SetUseTextureToShader(int Stage, int GraphHandle)
 {
-    if (Stage < 0 || Stage >= DX_SHADER_TEXTURE_STAGE_NUM)
-        return -1;
+    if (Stage < 0 || Stage >= DX_SHADER_TEXTURE_STAGE_NUM) return -1;
     int &slot = GraphicsDrawSettings.Shader.Texture[Stage];
     if (GraphHandle == -1) {
         slot = 0;
         return 0;
     }
-    if (GetGraphEntry(GraphHandle, 0) == nullptr)
-        return -1;
+    if (GetGraphEntry(GraphHandle, 0) == nullptr) return -1;
     slot = GraphHandle;
     return 0;
 }
@@ -218,8 +208,7 @@ namespace {
 template <typename Buffer>
 int CopyIntoBuffer(Buffer *Record, int Start, const void *Source, int Num)
 {
-    if (Source == nullptr || Start < 0 || Num < 0 || Start > Record->Num || Num > Record->Num - Start)
-        return -1;
+    if (Source == nullptr || Start < 0 || Num < 0 || Start > Record->Num || Num > Record->Num - Start) return -1;
     if (Record->Buffer != nullptr)
         memcpy((uint8_t *)Record->Buffer + (size_t)Start * Record->UnitSize, Source, (size_t)Num * Record->UnitSize);
     return 0;
@@ -229,10 +218,9 @@ int CopyIntoBuffer(Buffer *Record, int Start, const void *Source, int Num)
 
 int SetVertexBufferData(int Start, const void *Source, int Num, int VertexBufferHandle)
 {
-    VertexBufferHandleData *buffer = reinterpret_cast<VertexBufferHandleData *>(
-        GetTypedHandle(VertexBufferHandle, DX_HANDLETYPE_VERTEX_BUFFER, 0));
-    if (buffer == nullptr || CopyIntoBuffer(buffer, Start, Source, Num) < 0)
-        return -1;
+    VertexBufferHandleData *buffer =
+        reinterpret_cast<VertexBufferHandleData *>(GetTypedHandle(VertexBufferHandle, DX_HANDLETYPE_VERTEX_BUFFER, 0));
+    if (buffer == nullptr || CopyIntoBuffer(buffer, Start, Source, Num) < 0) return -1;
     return Graphics_Hardware_SetVertexBufferData(buffer, Start, Source, Num) < 0 ? -1 : 0;
 }
 
@@ -240,7 +228,6 @@ int SetIndexBufferData(int Start, const void *Source, int Num, int IndexBufferHa
 {
     IndexBufferHandleData *buffer =
         reinterpret_cast<IndexBufferHandleData *>(GetTypedHandle(IndexBufferHandle, DX_HANDLETYPE_INDEX_BUFFER, 0));
-    if (buffer == nullptr || CopyIntoBuffer(buffer, Start, Source, Num) < 0)
-        return -1;
+    if (buffer == nullptr || CopyIntoBuffer(buffer, Start, Source, Num) < 0) return -1;
     return Graphics_Hardware_SetIndexBufferData(buffer, Start, Source, Num) < 0 ? -1 : 0;
 }

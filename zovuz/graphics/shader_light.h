@@ -17,18 +17,18 @@
 // What a back end keeps of one device object, in the record's own tail.
 struct GraphicsBackendObjectData
 {
-    void *Object[5];    // device objects (shader, buffer, texture, views, ...)
-    int Value[2];       // counts the back end keeps with them
+    void *Object[5];  // device objects (shader, buffer, texture, views, ...)
+    int Value[2];     // counts the back end keeps with them
 };
 
 // A Shader handle (type 12).
 struct ShaderHandleData
 {
     HandleInfo Info;
-    int IsVertexShader;                // 1 vertex shader, 0 pixel shader
-    void *FunctionCode;                // the front end's copy of the compiled code (DxAlloc)
-    int FunctionCodeSize;              // bytes
-    GraphicsBackendObjectData *PF;     // the back end's part: points at Backend
+    int IsVertexShader;             // 1 vertex shader, 0 pixel shader
+    void *FunctionCode;             // the front end's copy of the compiled code (DxAlloc)
+    int FunctionCodeSize;           // bytes
+    GraphicsBackendObjectData *PF;  // the back end's part: points at Backend
     GraphicsBackendObjectData Backend;
 };
 
@@ -36,7 +36,7 @@ struct ShaderHandleData
 struct ShaderConstantBufferHandleData
 {
     HandleInfo Info;
-    int Size;                          // bytes
+    int Size;  // bytes
     GraphicsBackendObjectData *PF;
     GraphicsBackendObjectData Backend;
 };
@@ -45,18 +45,18 @@ struct ShaderConstantBufferHandleData
 struct VertexBufferHandleData
 {
     HandleInfo Info;
-    int UnitSize;                      // bytes per vertex
-    int Num;                           // vertices
-    void *Buffer;                      // the system copy
+    int UnitSize;  // bytes per vertex
+    int Num;       // vertices
+    void *Buffer;  // the system copy
     GraphicsBackendObjectData *PF;
     GraphicsBackendObjectData Backend;
 };
 struct IndexBufferHandleData
 {
     HandleInfo Info;
-    int UnitSize;                      // bytes per index (2 or 4)
-    int Num;                           // indices
-    void *Buffer;                      // the system copy
+    int UnitSize;  // bytes per index (2 or 4)
+    int Num;       // indices
+    void *Buffer;  // the system copy
     GraphicsBackendObjectData *PF;
     GraphicsBackendObjectData Backend;
 };
@@ -65,13 +65,13 @@ struct IndexBufferHandleData
 struct ShadowMapHandleData
 {
     HandleInfo Info;
-    int FloatFormatFlag;               // floating-point depth
-    int BitDepth;                      // 16 or 32
+    int FloatFormatFlag;  // floating-point depth
+    int BitDepth;         // 16 or 32
     int Width, Height;
-    int GraphHandle[2];                // -1 = none
-    float AdjustDepth;                 // 0.002
-    float GradationParam;              // 0.0007
-    float Scale[2];                    // 1.0 each
+    int GraphHandle[2];    // -1 = none
+    float AdjustDepth;     // 0.002
+    float GradationParam;  // 0.0007
+    float Scale[2];        // 1.0 each
     MATRIX ViewProjectionMatrix;
     GraphicsBackendObjectData *PF;
     GraphicsBackendObjectData Backend;
@@ -96,8 +96,7 @@ ShadowMapHandleData *GetShadowMapEntry(int ShadowMapHandle, int AllowLoading);
 
 // A Shader handle from compiled code: -1 unless the device exists and runs programmable shaders.
 // Option is passed to the back end. With ASyncFlag the back-end shader is made by a load job.
-int CreateShaderHandle(int IsVertexShader, const void *Code, int CodeSize, int Option, int ASyncFlag,
-                       int ASyncThread);
+int CreateShaderHandle(int IsVertexShader, const void *Code, int CodeSize, int Option, int ASyncFlag, int ASyncThread);
 int LoadPixelShaderFromMem(const void *Code, int CodeSize);
 // A positive value must be a live Shader handle of the kind (else -1); 0 or less selects none.
 int SetUseVertexShader(int ShaderHandle);
@@ -116,19 +115,19 @@ int SetUseZBuffer3D(int Flag);
 
 // ---- Lights ----------------------------------------------------------------------------------
 
-#define DX_LIGHT_TABLE_NUM 4096     // slots of the light table
-#define DX_LIGHT_ACTIVE_MAX 256     // lights listed in the active-light table
+#define DX_LIGHT_TABLE_NUM 4096  // slots of the light table
+#define DX_LIGHT_ACTIVE_MAX 256  // lights listed in the active-light table
 #define DX_HANDLETYPE_LIGHT 11
 
 // One light (136 bytes).
 struct LightHandleData
 {
-    int ID;                          // check number, 0-1022
+    int ID;  // check number, 0-1022
     int Handle;
     LIGHTPARAM Param;
-    int DeviceLightIndex;            // -1 = none
+    int DeviceLightIndex;  // -1 = none
     int EnableFlag;
-    int ChangeFlag;                  // re-send at the next refresh
+    int ChangeFlag;  // re-send at the next refresh
     int ShadowMapSlotFlag[DX_SHADOWMAP_SLOT_NUM];
 };
 
@@ -152,12 +151,12 @@ int RefreshLightState(void);
 // The lights in the order of their device indices (the first DX_LIGHT_ACTIVE_MAX of them).
 struct GraphicsLightStateData
 {
-    LightHandleData *Data[DX_LIGHT_TABLE_NUM];          // by slot
-    int Num;                                            // lights in the table
-    int Area;                                           // one past the highest used slot
-    int NextID;                                         // check number of the next light
-    LightHandleData *Active[DX_LIGHT_ACTIVE_MAX];       // enabled lights by device index
-    int ActiveNum;                                      // entries in Active
-    int DeviceLightNum;                                 // device indices given at the last refresh
+    LightHandleData *Data[DX_LIGHT_TABLE_NUM];     // by slot
+    int Num;                                       // lights in the table
+    int Area;                                      // one past the highest used slot
+    int NextID;                                    // check number of the next light
+    LightHandleData *Active[DX_LIGHT_ACTIVE_MAX];  // enabled lights by device index
+    int ActiveNum;                                 // entries in Active
+    int DeviceLightNum;                            // device indices given at the last refresh
 };
 extern GraphicsLightStateData GraphicsLightState;

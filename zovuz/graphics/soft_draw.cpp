@@ -12,13 +12,10 @@ DrawWorkBufferData DrawWorkBuffer;
 
 void *GrowDrawWorkBuffer(void **Buffer, int *BufferSize, int Size)
 {
-    if (Size < 0)
-        return nullptr;
-    if (*Buffer != nullptr && Size <= *BufferSize)
-        return *Buffer;
+    if (Size < 0) return nullptr;
+    if (*Buffer != nullptr && Size <= *BufferSize) return *Buffer;
     void *grown = DXREALLOC(*Buffer, Size > 0 ? (size_t)Size : 1);
-    if (grown == nullptr)
-        return nullptr;
+    if (grown == nullptr) return nullptr;
     *Buffer = grown;
     *BufferSize = Size;
     return grown;
@@ -43,30 +40,26 @@ struct Canvas
 {
     uint8_t *Pixels;
     int Pitch;
-    ImageRect Clip;     // the draw area inside the image
+    ImageRect Clip;  // the draw area inside the image
     Family Fam;
-    Rgba Paint;         // the colour tinted by the draw bright; A is the opacity
-    uint32_t Packed;    // the opaque pixel
+    Rgba Paint;       // the colour tinted by the draw bright; A is the opacity
+    uint32_t Packed;  // the opaque pixel
 };
 
 // False when nothing can be drawn: no image, a family the drawers do not write, an empty clip or
 // an invisible blend.
 bool OpenCanvas(Canvas &C, MEMIMG *Dest, unsigned int Color)
 {
-    if (!CheckValidMemImg(Dest))
-        return false;
+    if (!CheckValidMemImg(Dest)) return false;
     C.Fam = FamilyOf(Dest->Base);
-    if (C.Fam < FAMILY_565 || C.Fam > FAMILY_ARGB)
-        return false;
+    if (C.Fam < FAMILY_565 || C.Fam > FAMILY_ARGB) return false;
     int opacity = BlendOpacity();
-    if (opacity == 0)
-        return false;
+    if (opacity == 0) return false;
     const MemImgManageData &m = MemImgManage;
     ImageRect clip = m.DrawArea;
     ImageRect image = {0, 0, Dest->Width, Dest->Height};
     ClipRect(&clip, &image);
-    if (clip.left >= clip.right || clip.top >= clip.bottom)
-        return false;
+    if (clip.left >= clip.right || clip.top >= clip.bottom) return false;
     C.Clip = clip;
     C.Pixels = Dest->UseImage;
     C.Pitch = Dest->Base->Pitch;
@@ -76,10 +69,18 @@ bool OpenCanvas(Canvas &C, MEMIMG *Dest, unsigned int Color)
     C.Paint = Rgba{m.MulTable[bright >> 16 & 0xFF][r], m.MulTable[bright >> 8 & 0xFF][g], m.MulTable[bright & 0xFF][b],
                    opacity};
     switch (C.Fam) {
-    case FAMILY_565: C.Packed = F565::Pack(C.Paint.R, C.Paint.G, C.Paint.B, 255); break;
-    case FAMILY_565A: C.Packed = F565A::Pack(C.Paint.R, C.Paint.G, C.Paint.B, 255); break;
-    case FAMILY_XRGB: C.Packed = FXrgb::Pack(C.Paint.R, C.Paint.G, C.Paint.B, 255); break;
-    default: C.Packed = FArgb::Pack(C.Paint.R, C.Paint.G, C.Paint.B, 255); break;
+        case FAMILY_565:
+            C.Packed = F565::Pack(C.Paint.R, C.Paint.G, C.Paint.B, 255);
+            break;
+        case FAMILY_565A:
+            C.Packed = F565A::Pack(C.Paint.R, C.Paint.G, C.Paint.B, 255);
+            break;
+        case FAMILY_XRGB:
+            C.Packed = FXrgb::Pack(C.Paint.R, C.Paint.G, C.Paint.B, 255);
+            break;
+        default:
+            C.Packed = FArgb::Pack(C.Paint.R, C.Paint.G, C.Paint.B, 255);
+            break;
     }
     return true;
 }
@@ -88,31 +89,33 @@ template <class F>
 void FillRun(const Canvas &C, uint8_t *P, int Count)
 {
     if (C.Paint.A == 255) {
-        for (int i = 0; i < Count; ++i, P += F::Bytes)
-            F::Store(P, C.Packed);
+        for (int i = 0; i < Count; ++i, P += F::Bytes) F::Store(P, C.Packed);
     } else {
-        for (int i = 0; i < Count; ++i, P += F::Bytes)
-            BlendOver<F>(P, C.Paint, C.Paint.A);
+        for (int i = 0; i < Count; ++i, P += F::Bytes) BlendOver<F>(P, C.Paint, C.Paint.A);
     }
 }
 
 // Pixels X0 <= x < X1 of row Y, clipped.
 void Span(const Canvas &C, int Y, int X0, int X1)
 {
-    if (Y < C.Clip.top || Y >= C.Clip.bottom)
-        return;
-    if (X0 < C.Clip.left)
-        X0 = C.Clip.left;
-    if (X1 > C.Clip.right)
-        X1 = C.Clip.right;
-    if (X0 >= X1)
-        return;
+    if (Y < C.Clip.top || Y >= C.Clip.bottom) return;
+    if (X0 < C.Clip.left) X0 = C.Clip.left;
+    if (X1 > C.Clip.right) X1 = C.Clip.right;
+    if (X0 >= X1) return;
     uint8_t *row = C.Pixels + (size_t)Y * C.Pitch;
     switch (C.Fam) {
-    case FAMILY_565: FillRun<F565>(C, row + X0 * 2, X1 - X0); break;
-    case FAMILY_565A: FillRun<F565A>(C, row + X0 * 4, X1 - X0); break;
-    case FAMILY_XRGB: FillRun<FXrgb>(C, row + X0 * 4, X1 - X0); break;
-    default: FillRun<FArgb>(C, row + X0 * 4, X1 - X0); break;
+        case FAMILY_565:
+            FillRun<F565>(C, row + X0 * 2, X1 - X0);
+            break;
+        case FAMILY_565A:
+            FillRun<F565A>(C, row + X0 * 4, X1 - X0);
+            break;
+        case FAMILY_XRGB:
+            FillRun<FXrgb>(C, row + X0 * 4, X1 - X0);
+            break;
+        default:
+            FillRun<FArgb>(C, row + X0 * 4, X1 - X0);
+            break;
     }
 }
 
@@ -121,8 +124,7 @@ void FillRect(const Canvas &C, int X1, int Y1, int X2, int Y2)
 {
     int top = Y1 > C.Clip.top ? Y1 : C.Clip.top;
     int bottom = Y2 < C.Clip.bottom ? Y2 : C.Clip.bottom;
-    for (int y = top; y < bottom; ++y)
-        Span(C, y, X1, X2);
+    for (int y = top; y < bottom; ++y) Span(C, y, X1, X2);
 }
 
 // ---- Circles -----------------------------------------------------------------------------------
@@ -147,8 +149,7 @@ void MidpointCircle(int R, Plot plot)
     }
 }
 
-enum TraceMode
-{
+enum TraceMode {
     TRACE_OUTER,    // the outer edges keep the outermost point of each side
     TRACE_INNER,    // the inner edges the same, for the inner circle of a ring
     TRACE_OUTLINE,  // outer edges the outermost, inner edges the innermost point of each side
@@ -156,8 +157,7 @@ enum TraceMode
 
 void KeepEdge(CircleRingSpan &Row, int16_t CircleRingSpan::*Edge, uint16_t Bit, int16_t X, bool KeepSmaller)
 {
-    if (!(Row.Flags & Bit) || (KeepSmaller ? X < Row.*Edge : X > Row.*Edge))
-        Row.*Edge = X;
+    if (!(Row.Flags & Bit) || (KeepSmaller ? X < Row.*Edge : X > Row.*Edge)) Row.*Edge = X;
     Row.Flags |= Bit;
 }
 
@@ -166,8 +166,7 @@ void TraceCircle(CircleRingSpan *Rows, const ImageRect &Area, int CX, int CY, in
 {
     MidpointCircle(R, [&](int DX, int DY) {
         int64_t y = (int64_t)CY + DY;
-        if (y < Area.top || y >= Area.bottom)
-            return;
+        if (y < Area.top || y >= Area.bottom) return;
         int64_t wide = (int64_t)CX + DX;
         // Kept to one pixel outside the area on either side: the clipped spans stay the same and the
         // value fits the table.
@@ -178,16 +177,14 @@ void TraceCircle(CircleRingSpan *Rows, const ImageRect &Area, int CX, int CY, in
                 KeepEdge(row, &CircleRingSpan::InnerLeft, CIRCLE_SPAN_INNER_LEFT, x, true);
             else
                 KeepEdge(row, &CircleRingSpan::OuterLeft, CIRCLE_SPAN_OUTER_LEFT, x, true);
-            if (Mode == TRACE_OUTLINE)
-                KeepEdge(row, &CircleRingSpan::InnerLeft, CIRCLE_SPAN_INNER_LEFT, x, false);
+            if (Mode == TRACE_OUTLINE) KeepEdge(row, &CircleRingSpan::InnerLeft, CIRCLE_SPAN_INNER_LEFT, x, false);
         }
         if (DX >= 0) {
             if (Mode == TRACE_INNER)
                 KeepEdge(row, &CircleRingSpan::InnerRight, CIRCLE_SPAN_INNER_RIGHT, x, false);
             else
                 KeepEdge(row, &CircleRingSpan::OuterRight, CIRCLE_SPAN_OUTER_RIGHT, x, false);
-            if (Mode == TRACE_OUTLINE)
-                KeepEdge(row, &CircleRingSpan::InnerRight, CIRCLE_SPAN_INNER_RIGHT, x, true);
+            if (Mode == TRACE_OUTLINE) KeepEdge(row, &CircleRingSpan::InnerRight, CIRCLE_SPAN_INNER_RIGHT, x, true);
         }
     });
 }
@@ -195,23 +192,19 @@ void TraceCircle(CircleRingSpan *Rows, const ImageRect &Area, int CX, int CY, in
 // The process-wide table with Area's rows cleared; null when it cannot grow.
 CircleRingSpan *ClearedSpanTable(const ImageRect &Area)
 {
-    if (Area.bottom <= Area.top)
-        return nullptr;
+    if (Area.bottom <= Area.top) return nullptr;
     DrawWorkBufferData &w = DrawWorkBuffer;
     void *table = GrowDrawWorkBuffer(&w.SpanTable, &w.SpanTableSize, Area.bottom * (int)sizeof(CircleRingSpan));
-    if (table == nullptr)
-        return nullptr;
+    if (table == nullptr) return nullptr;
     CircleRingSpan *rows = (CircleRingSpan *)table;
-    for (int y = Area.top; y < Area.bottom; ++y)
-        rows[y].Flags = 0;
+    for (int y = Area.top; y < Area.bottom; ++y) rows[y].Flags = 0;
     return rows;
 }
 
 CircleRingSpan *RingSpanTable(const ImageRect &Area, int X, int Y, int Radius, int Thickness)
 {
     CircleRingSpan *rows = ClearedSpanTable(Area);
-    if (rows == nullptr)
-        return nullptr;
+    if (rows == nullptr) return nullptr;
     int half = Thickness / 2;
     TraceCircle(rows, Area, X, Y, Radius + half, TRACE_OUTER);
     TraceCircle(rows, Area, X, Y, Radius - half + (Thickness % 2 == 0 ? 1 : 0), TRACE_INNER);
@@ -223,8 +216,7 @@ void DrawSpanRows(const Canvas &C, const CircleRingSpan *Rows)
     for (int y = C.Clip.top; y < C.Clip.bottom; ++y) {
         int spans[4];
         int n = GetCircleRingRowSpans(&Rows[y], spans);
-        for (int i = 0; i < n; ++i)
-            Span(C, y, spans[i * 2], spans[i * 2 + 1] + 1);
+        for (int i = 0; i < n; ++i) Span(C, y, spans[i * 2], spans[i * 2 + 1] + 1);
     }
 }
 
@@ -239,8 +231,7 @@ int GetCircleRingRowSpans(const CircleRingSpan *Row, int Spans[4])
 {
     const uint16_t outer = CIRCLE_SPAN_OUTER_LEFT | CIRCLE_SPAN_OUTER_RIGHT;
     const uint16_t inner = CIRCLE_SPAN_INNER_LEFT | CIRCLE_SPAN_INNER_RIGHT;
-    if ((Row->Flags & outer) != outer)
-        return 0;
+    if ((Row->Flags & outer) != outer) return 0;
     if ((Row->Flags & inner) == inner && Row->InnerLeft < Row->InnerRight) {
         Spans[0] = Row->OuterLeft;
         Spans[1] = Row->InnerLeft;
@@ -258,8 +249,7 @@ int GetCircleRingRowSpans(const CircleRingSpan *Row, int Spans[4])
 int SoftDrawFillBox(MEMIMG *Dest, int X1, int Y1, int X2, int Y2, unsigned int Color)
 {
     Canvas c;
-    if (!OpenCanvas(c, Dest, Color))
-        return 0;
+    if (!OpenCanvas(c, Dest, Color)) return 0;
     FillRect(c, X1 < X2 ? X1 : X2, Y1 < Y2 ? Y1 : Y2, X1 < X2 ? X2 : X1, Y1 < Y2 ? Y2 : Y1);
     return 0;
 }
@@ -267,20 +257,18 @@ int SoftDrawFillBox(MEMIMG *Dest, int X1, int Y1, int X2, int Y2, unsigned int C
 int SoftDrawLineBox(MEMIMG *Dest, int X1, int Y1, int X2, int Y2, unsigned int Color)
 {
     Canvas c;
-    if (!OpenCanvas(c, Dest, Color))
-        return 0;
-    FillRect(c, X1, Y1, X2, Y1 + 1);           // top
-    FillRect(c, X2 - 1, Y1 + 1, X2, Y2);       // right
-    FillRect(c, X1 + 1, Y2 - 1, X2 - 1, Y2);   // bottom
-    FillRect(c, X1, Y1 + 1, X1 + 1, Y2);       // left
+    if (!OpenCanvas(c, Dest, Color)) return 0;
+    FillRect(c, X1, Y1, X2, Y1 + 1);          // top
+    FillRect(c, X2 - 1, Y1 + 1, X2, Y2);      // right
+    FillRect(c, X1 + 1, Y2 - 1, X2 - 1, Y2);  // bottom
+    FillRect(c, X1, Y1 + 1, X1 + 1, Y2);      // left
     return 0;
 }
 
 int SoftDrawLine(MEMIMG *Dest, int X1, int Y1, int X2, int Y2, unsigned int Color)
 {
     Canvas c;
-    if ((X1 == X2 && Y1 == Y2) || !OpenCanvas(c, Dest, Color))
-        return 0;
+    if ((X1 == X2 && Y1 == Y2) || !OpenCanvas(c, Dest, Color)) return 0;
     if (Y1 == Y2) {
         if (X1 < X2)
             Span(c, Y1, X1, X2);
@@ -321,11 +309,9 @@ int SoftDrawLine(MEMIMG *Dest, int X1, int Y1, int X2, int Y2, unsigned int Colo
 int SoftDrawCircle(MEMIMG *Dest, int X, int Y, int Radius, unsigned int Color, int FillFlag)
 {
     Canvas c;
-    if (Radius < 0 || !OpenCanvas(c, Dest, Color))
-        return 0;
+    if (Radius < 0 || !OpenCanvas(c, Dest, Color)) return 0;
     CircleRingSpan *rows = ClearedSpanTable(c.Clip);
-    if (rows == nullptr)
-        return -1;
+    if (rows == nullptr) return -1;
     TraceCircle(rows, c.Clip, X, Y, Radius, FillFlag ? TRACE_OUTER : TRACE_OUTLINE);
     DrawSpanRows(c, rows);
     return 0;
@@ -334,21 +320,17 @@ int SoftDrawCircle(MEMIMG *Dest, int X, int Y, int Radius, unsigned int Color, i
 int SoftDrawCircleThickness(MEMIMG *Dest, int X, int Y, int Radius, unsigned int Color, int Thickness)
 {
     Canvas c;
-    if (!OpenCanvas(c, Dest, Color))
-        return 0;
+    if (!OpenCanvas(c, Dest, Color)) return 0;
     const CircleRingSpan *rows = RingSpanTable(c.Clip, X, Y, Radius, Thickness);
-    if (rows == nullptr)
-        return -1;
+    if (rows == nullptr) return -1;
     DrawSpanRows(c, rows);
     return 0;
 }
 
-int SoftDrawQuadrangle(MEMIMG *Dest, int X1, int Y1, int X2, int Y2, int X3, int Y3, int X4, int Y4,
-                       unsigned int Color)
+int SoftDrawQuadrangle(MEMIMG *Dest, int X1, int Y1, int X2, int Y2, int X3, int Y3, int X4, int Y4, unsigned int Color)
 {
     Canvas c;
-    if (!OpenCanvas(c, Dest, Color))
-        return 0;
+    if (!OpenCanvas(c, Dest, Color)) return 0;
     // The strip's two triangles (1, 2, 3) and (2, 3, 4) make the outline 1, 2, 4, 3.
     const double px[4] = {(double)X1, (double)X2, (double)X4, (double)X3};
     const double py[4] = {(double)Y1, (double)Y2, (double)Y4, (double)Y3};
@@ -370,8 +352,7 @@ int SoftDrawQuadrangle(MEMIMG *Dest, int X1, int Y1, int X2, int Y2, int X3, int
                 hi = x > hi ? x : hi;
             }
         }
-        if (lo < hi)
-            Span(c, y, (int)ceil(lo - 0.5), (int)ceil(hi - 0.5));
+        if (lo < hi) Span(c, y, (int)ceil(lo - 0.5), (int)ceil(hi - 0.5));
     }
     return 0;
 }

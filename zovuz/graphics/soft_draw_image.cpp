@@ -21,15 +21,15 @@ struct ImageDraw
     const uint8_t *Source;
     int SourcePitch;
     int SourceHeight;
-    int Y1, Y2;                 // the image's top and bottom edges on the target
+    int Y1, Y2;  // the image's top and bottom edges on the target
     const void *Palette;
     int KeyFlag;
-    uint32_t Key;               // colour bits of the key
+    uint32_t Key;  // colour bits of the key
     int AlphaFlag;
-    int White;                  // the draw bright is white
+    int White;  // the draw bright is white
     int BrightR, BrightG, BrightB;
-    int Opacity;                // 1-255
-    int IdentityColumns;        // column i reads source column i (no stretch, no mirror)
+    int Opacity;          // 1-255
+    int IdentityColumns;  // column i reads source column i (no stretch, no mirror)
 };
 
 // The source row or column of target pixel D for an edge at A1 and the other at A2 over N pixels:
@@ -58,8 +58,7 @@ void DrawImageRows(const ImageDraw &W)
                 D::Store(dest, raw);
                 continue;
             }
-            if (W.KeyFlag && S::KeyBits(raw) == W.Key)
-                continue;
+            if (W.KeyFlag && S::KeyBits(raw) == W.Key) continue;
             Rgba c = S::Split(raw, W.Palette);
             int a = W.AlphaFlag ? c.A : 255;
             if (!W.White) {
@@ -67,8 +66,7 @@ void DrawImageRows(const ImageDraw &W)
                 c.G = m.MulTable[W.BrightG][c.G];
                 c.B = m.MulTable[W.BrightB][c.B];
             }
-            if (W.Opacity != 255)
-                a = m.MulTable[a][W.Opacity];
+            if (W.Opacity != 255) a = m.MulTable[a][W.Opacity];
             if (a == 255)
                 D::Store(dest, D::Pack(c.R, c.G, c.B, 255));
             else if (a != 0)
@@ -81,10 +79,18 @@ template <class S>
 void DrawImageRowsTo(Family Dest, const ImageDraw &W)
 {
     switch (Dest) {
-    case FAMILY_565: DrawImageRows<S, F565>(W); break;
-    case FAMILY_565A: DrawImageRows<S, F565A>(W); break;
-    case FAMILY_XRGB: DrawImageRows<S, FXrgb>(W); break;
-    default: DrawImageRows<S, FArgb>(W); break;
+        case FAMILY_565:
+            DrawImageRows<S, F565>(W);
+            break;
+        case FAMILY_565A:
+            DrawImageRows<S, F565A>(W);
+            break;
+        case FAMILY_XRGB:
+            DrawImageRows<S, FXrgb>(W);
+            break;
+        default:
+            DrawImageRows<S, FArgb>(W);
+            break;
     }
 }
 
@@ -95,8 +101,7 @@ int SourceBytes(Family Source) { return Source == FAMILY_565 ? 2 : Source >= FAM
 SoftImageSource GraphImageSource(const MEMIMG *Image, int TransFlag)
 {
     SoftImageSource s = {Image, 0, 0, 0};
-    if (!TransFlag || !CheckValidMemImg(Image))
-        return s;
+    if (!TransFlag || !CheckValidMemImg(Image)) return s;
     const MemImgImage *base = Image->Base;
     if (base->UseAlpha) {  // palette images never carry alpha
         s.AlphaFlag = 1;
@@ -114,30 +119,25 @@ int SoftDrawImage(MEMIMG *Dest, int X1, int Y1, int X2, int Y2, const SoftImageS
         image->Height < 1)
         return 0;
     Family destFamily = FamilyOf(Dest->Base), sourceFamily = FamilyOf(image->Base);
-    if (destFamily < FAMILY_565 || destFamily > FAMILY_ARGB || sourceFamily == FAMILY_NONE)
-        return 0;
+    if (destFamily < FAMILY_565 || destFamily > FAMILY_ARGB || sourceFamily == FAMILY_NONE) return 0;
     const MemImgManageData &m = MemImgManage;
     int opacity = BlendOpacity();
-    if (opacity == 0)
-        return 0;
+    if (opacity == 0) return 0;
 
     ImageRect rect = {X1 < X2 ? X1 : X2, Y1 < Y2 ? Y1 : Y2, X1 < X2 ? X2 : X1, Y1 < Y2 ? Y2 : Y1};
     ImageRect clip = m.DrawArea;
     ImageRect whole = {0, 0, Dest->Width, Dest->Height};
     ClipRect(&clip, &whole);
     ClipRect(&rect, &clip);
-    if (rect.left >= rect.right || rect.top >= rect.bottom)
-        return 0;
+    if (rect.left >= rect.right || rect.top >= rect.bottom) return 0;
 
     ImageDraw w;
     w.Count = rect.right - rect.left;
     DrawWorkBufferData &work = DrawWorkBuffer;
     int *columns = (int *)GrowDrawWorkBuffer(&work.SourceMap, &work.SourceMapSize, w.Count * (int)sizeof(int));
-    if (columns == nullptr)
-        return -1;
+    if (columns == nullptr) return -1;
     int bytes = SourceBytes(sourceFamily);
-    for (int i = 0; i < w.Count; ++i)
-        columns[i] = SourceIndex(rect.left + i, X1, X2, image->Width) * bytes;
+    for (int i = 0; i < w.Count; ++i) columns[i] = SourceIndex(rect.left + i, X1, X2, image->Width) * bytes;
     w.IdentityColumns = X2 - X1 == image->Width;
     w.ColumnOffset = columns;
     w.Dest = Dest->UseImage;
@@ -160,12 +160,30 @@ int SoftDrawImage(MEMIMG *Dest, int X1, int Y1, int X2, int Y2, const SoftImageS
     w.BrightB = bright & 0xFF;
     w.Opacity = opacity;
     switch (sourceFamily) {
-    case FAMILY_565: w.Key = F565::KeyBits(Source->Key); DrawImageRowsTo<F565>(destFamily, w); break;
-    case FAMILY_565A: w.Key = F565A::KeyBits(Source->Key); DrawImageRowsTo<F565A>(destFamily, w); break;
-    case FAMILY_XRGB: w.Key = FXrgb::KeyBits(Source->Key); DrawImageRowsTo<FXrgb>(destFamily, w); break;
-    case FAMILY_ARGB: w.Key = FArgb::KeyBits(Source->Key); DrawImageRowsTo<FArgb>(destFamily, w); break;
-    case FAMILY_PAL565: w.Key = FPal565::KeyBits(Source->Key); DrawImageRowsTo<FPal565>(destFamily, w); break;
-    default: w.Key = FPalXrgb::KeyBits(Source->Key); DrawImageRowsTo<FPalXrgb>(destFamily, w); break;
+        case FAMILY_565:
+            w.Key = F565::KeyBits(Source->Key);
+            DrawImageRowsTo<F565>(destFamily, w);
+            break;
+        case FAMILY_565A:
+            w.Key = F565A::KeyBits(Source->Key);
+            DrawImageRowsTo<F565A>(destFamily, w);
+            break;
+        case FAMILY_XRGB:
+            w.Key = FXrgb::KeyBits(Source->Key);
+            DrawImageRowsTo<FXrgb>(destFamily, w);
+            break;
+        case FAMILY_ARGB:
+            w.Key = FArgb::KeyBits(Source->Key);
+            DrawImageRowsTo<FArgb>(destFamily, w);
+            break;
+        case FAMILY_PAL565:
+            w.Key = FPal565::KeyBits(Source->Key);
+            DrawImageRowsTo<FPal565>(destFamily, w);
+            break;
+        default:
+            w.Key = FPalXrgb::KeyBits(Source->Key);
+            DrawImageRowsTo<FPalXrgb>(destFamily, w);
+            break;
     }
     return 0;
 }

@@ -36,9 +36,9 @@ int SoftDrawQuadrangle(MEMIMG *Dest, int X1, int Y1, int X2, int Y2, int X3, int
 struct SoftImageSource
 {
     const MEMIMG *Image;
-    int KeyFlag;        // pixels whose colour bits equal Key are skipped
-    uint32_t Key;       // a pixel value of the image (a palette index for palette images)
-    int AlphaFlag;      // the image's alpha weighs each pixel
+    int KeyFlag;    // pixels whose colour bits equal Key are skipped
+    uint32_t Key;   // a pixel value of the image (a palette index for palette images)
+    int AlphaFlag;  // the image's alpha weighs each pixel
 };
 // A graph's image drawn with or without its transparent flag: the alpha channel of an alpha
 // image, else the image's colour key.
@@ -54,11 +54,11 @@ int SoftDrawImage(MEMIMG *Dest, int X1, int Y1, int X2, int Y2, const SoftImageS
 // The drawing calls' buffers that only grow (freed at graphics' end).
 struct DrawWorkBufferData
 {
-    void *SpanTable;        // the ring span table
-    int SpanTableSize;      // bytes
-    void *SourceMap;        // a stretched image's source column per target column
+    void *SpanTable;    // the ring span table
+    int SpanTableSize;  // bytes
+    void *SourceMap;    // a stretched image's source column per target column
     int SourceMapSize;
-    void *VertexCopy;       // user vertices with the draw bright and blend applied
+    void *VertexCopy;  // user vertices with the draw bright and blend applied
     int VertexCopySize;
 };
 extern DrawWorkBufferData DrawWorkBuffer;
@@ -92,10 +92,10 @@ void AdvanceGraphMovie(GraphHandleData *Graph);
 // blending drawing in blend mode 3) and the mask screen, over a rectangle.
 struct DrawHookState
 {
-    int Emulate;        // the emulation's white boxes bracket the draw
-    int Mask;           // the mask screen brackets the draw
-    ImageRect Rect;     // the primitive's bounds clamped into the draw area
-    int BlendParam;     // the caller's blend parameter
+    int Emulate;     // the emulation's white boxes bracket the draw
+    int Mask;        // the mask screen brackets the draw
+    ImageRect Rect;  // the primitive's bounds clamped into the draw area
+    int BlendParam;  // the caller's blend parameter
 };
 // Bounds: the primitive's bounding rectangle; DeviceDraws: a device draws this primitive.
 DrawHookState BeginDrawHooks(ImageRect Bounds, int DeviceDraws);

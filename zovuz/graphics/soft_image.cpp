@@ -9,22 +9,15 @@ struct SoftImageManageData
 };
 SoftImageManageData SoftImageManage;
 
-int InitializeSoftImageHandle(HandleInfo *)
-{
-    return 0;
-}
+int InitializeSoftImageHandle(HandleInfo *) { return 0; }
 
-int TerminateSoftImageHandle(HandleInfo *Info)
-{
-    return ReleaseBaseImage(&((SoftImageHandleData *)Info)->BaseImage);
-}
+int TerminateSoftImageHandle(HandleInfo *Info) { return ReleaseBaseImage(&((SoftImageHandleData *)Info)->BaseImage); }
 
 }  // namespace
 
 int InitializeSoftImageManage(void)
 {
-    if (SoftImageManage.Registered)
-        return -1;
+    if (SoftImageManage.Registered) return -1;
     if (InitializeHandleType(DX_HANDLETYPE_SOFTIMAGE, sizeof(SoftImageHandleData), DX_MAX_SOFTIMAGE_NUM,
                              InitializeSoftImageHandle, TerminateSoftImageHandle, L"SoftImage") < 0)
         return -1;
@@ -32,15 +25,11 @@ int InitializeSoftImageManage(void)
     return 0;
 }
 
-void DeleteAllSoftImages(void)
-{
-    DeleteHandleTypeAll(DX_HANDLETYPE_SOFTIMAGE, nullptr);
-}
+void DeleteAllSoftImages(void) { DeleteHandleTypeAll(DX_HANDLETYPE_SOFTIMAGE, nullptr); }
 
 int TerminateSoftImageManage(void)
 {
-    if (!SoftImageManage.Registered)
-        return -1;
+    if (!SoftImageManage.Registered) return -1;
     SoftImageManage.Registered = 0;
     TerminateHandleType(DX_HANDLETYPE_SOFTIMAGE);
     return 0;

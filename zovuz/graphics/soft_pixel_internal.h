@@ -16,10 +16,8 @@ struct WideningTables
     uint8_t Six[64];
     constexpr WideningTables() : Five(), Six()
     {
-        for (int i = 0; i < 32; ++i)
-            Five[i] = (uint8_t)(i * 255 / 31);
-        for (int i = 0; i < 64; ++i)
-            Six[i] = (uint8_t)(i * 255 / 63);
+        for (int i = 0; i < 32; ++i) Five[i] = (uint8_t)(i * 255 / 31);
+        for (int i = 0; i < 64; ++i) Six[i] = (uint8_t)(i * 255 / 63);
     }
 };
 inline constexpr WideningTables Widen{};
@@ -85,21 +83,33 @@ struct FXrgb
 {
     static constexpr int Bytes = 4;
     static constexpr bool HasAlpha = false;
-    static uint32_t Pack(int R, int G, int B, int) { return 0xFF000000u | (uint32_t)R << 16 | (uint32_t)G << 8 | (uint32_t)B; }
+    static uint32_t Pack(int R, int G, int B, int)
+    {
+        return 0xFF000000u | (uint32_t)R << 16 | (uint32_t)G << 8 | (uint32_t)B;
+    }
     static void Store(uint8_t *P, uint32_t V) { Store32(P, V); }
     static uint32_t Raw(const uint8_t *P) { return Load32(P); }
     static uint32_t KeyBits(uint32_t V) { return V & 0xFFFFFF; }
-    static Rgba Split(uint32_t V, const void *) { return Rgba{(int)(V >> 16 & 0xFF), (int)(V >> 8 & 0xFF), (int)(V & 0xFF), 255}; }
+    static Rgba Split(uint32_t V, const void *)
+    {
+        return Rgba{(int)(V >> 16 & 0xFF), (int)(V >> 8 & 0xFF), (int)(V & 0xFF), 255};
+    }
 };
 struct FArgb
 {
     static constexpr int Bytes = 4;
     static constexpr bool HasAlpha = true;
-    static uint32_t Pack(int R, int G, int B, int A) { return (uint32_t)A << 24 | (uint32_t)R << 16 | (uint32_t)G << 8 | (uint32_t)B; }
+    static uint32_t Pack(int R, int G, int B, int A)
+    {
+        return (uint32_t)A << 24 | (uint32_t)R << 16 | (uint32_t)G << 8 | (uint32_t)B;
+    }
     static void Store(uint8_t *P, uint32_t V) { Store32(P, V); }
     static uint32_t Raw(const uint8_t *P) { return Load32(P); }
     static uint32_t KeyBits(uint32_t V) { return V & 0xFFFFFF; }
-    static Rgba Split(uint32_t V, const void *) { return Rgba{(int)(V >> 16 & 0xFF), (int)(V >> 8 & 0xFF), (int)(V & 0xFF), (int)(V >> 24)}; }
+    static Rgba Split(uint32_t V, const void *)
+    {
+        return Rgba{(int)(V >> 16 & 0xFF), (int)(V >> 8 & 0xFF), (int)(V & 0xFF), (int)(V >> 24)};
+    }
 };
 // Sources only: 8-bit indices into a palette of 5-6-5 or 8-8-8 entries; the key is an index.
 struct FPal565
@@ -120,8 +130,7 @@ struct FPalXrgb
 };
 
 // The families by number.
-enum Family
-{
+enum Family {
     FAMILY_NONE = -1,
     FAMILY_565 = 0,
     FAMILY_565A,
@@ -144,10 +153,8 @@ inline Family FamilyOf(const MemImgImage *Image)
 inline int BlendOpacity()
 {
     const MemImgManageData &m = MemImgManage;
-    if (m.BlendMode == DX_BLENDMODE_NOBLEND)
-        return 255;
-    if (m.BlendMode == DX_BLENDMODE_ALPHA)
-        return m.BlendParam < 0 ? 0 : m.BlendParam > 255 ? 255 : m.BlendParam;
+    if (m.BlendMode == DX_BLENDMODE_NOBLEND) return 255;
+    if (m.BlendMode == DX_BLENDMODE_ALPHA) return m.BlendParam < 0 ? 0 : m.BlendParam > 255 ? 255 : m.BlendParam;
     return 0;
 }
 

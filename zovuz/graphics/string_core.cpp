@@ -33,8 +33,7 @@ const COLORDATA &ScreenColorData()
 
 int Channel(uint32_t Color, uint32_t Mask, int Loc, int Width)
 {
-    if (Width <= 0)
-        return 0;
+    if (Width <= 0) return 0;
     return (int)(((Color & Mask) >> Loc) * 255 / ((1u << Width) - 1));
 }
 
@@ -45,8 +44,7 @@ uint32_t PutChannel(int Value, int Loc, int Width)
 
 Rgb SplitTextColor(uint32_t Color, bool Hardware)
 {
-    if (Hardware)
-        return Rgb{(int)(Color >> 16 & 0xFF), (int)(Color >> 8 & 0xFF), (int)(Color & 0xFF)};
+    if (Hardware) return Rgb{(int)(Color >> 16 & 0xFF), (int)(Color >> 8 & 0xFF), (int)(Color & 0xFF)};
     const COLORDATA &c = ScreenColorData();
     return Rgb{Channel(Color, c.RedMask, c.RedLoc, c.RedWidth), Channel(Color, c.GreenMask, c.GreenLoc, c.GreenWidth),
                Channel(Color, c.BlueMask, c.BlueLoc, c.BlueWidth)};
@@ -54,8 +52,7 @@ Rgb SplitTextColor(uint32_t Color, bool Hardware)
 
 uint32_t PackTextColor(const Rgb &C, bool Hardware)
 {
-    if (Hardware)
-        return (uint32_t)C.R << 16 | (uint32_t)C.G << 8 | (uint32_t)C.B;
+    if (Hardware) return (uint32_t)C.R << 16 | (uint32_t)C.G << 8 | (uint32_t)C.B;
     const COLORDATA &c = ScreenColorData();
     return PutChannel(C.R, c.RedLoc, c.RedWidth) | PutChannel(C.G, c.GreenLoc, c.GreenWidth) |
            PutChannel(C.B, c.BlueLoc, c.BlueWidth);
@@ -66,7 +63,7 @@ uint32_t PackTextColor(const Rgb &C, bool Hardware)
 // The cache value of pixel (X, Y) of a cell: the bit of a 1-bit cache, else the byte.
 struct CacheCell
 {
-    const uint8_t *Origin;   // the cell's top-left byte
+    const uint8_t *Origin;  // the cell's top-left byte
     int Pitch;
     int OneBit;
     int At(int X, int Y) const
@@ -79,9 +76,9 @@ struct CacheCell
 // What one glyph becomes in the destination: colours already in the destination's format.
 struct GlyphPixels
 {
-    int CacheType;            // font type & 3
-    int Parts;                // DRAW_STRING_PARTS_*
-    int Depth;                // 32, 16 or 8
+    int CacheType;  // font type & 3
+    int Parts;      // DRAW_STRING_PARTS_*
+    int Depth;      // 32, 16 or 8
     uint32_t Text, Edge;
     int TextRgb[3], EdgeRgb[3];  // channels at the destination's widths (8 or 5-6-5)
 
@@ -90,44 +87,41 @@ struct GlyphPixels
     {
         const bool body = Parts != DRAW_STRING_PARTS_EDGE, edge = Parts != DRAW_STRING_PARTS_BODY;
         switch (CacheType) {
-        case 0:
-            *Out = Text;
-            return V != 0 && body;
-        case 1:
-            *Out = V == 1 ? Text : Edge;
-            return V != 0 && (V == 1 ? body : edge);
-        case 2: {
-            if (!body)
-                return false;
-            uint32_t alpha = (uint32_t)V * 16;
-            *Out = Depth == 32 ? alpha << 24 | (Text & 0xFFFFFF) : alpha << 16 | (Text & 0xFFFF);
-            return V != 0;
-        }
-        default: {
-            // Body only: the edge values are not read; edge only: the body values.
-            int b = body ? V & 0x0F : 0, e = edge ? V >> 4 : 0;
-            if (b == 0 && e == 0)
-                return false;
-            uint32_t alpha, rgb;
-            if (b == 0) {
-                alpha = (uint32_t)e * 16;
-                rgb = Edge;
-            } else if (b == 15) {
-                alpha = 255;
-                rgb = Text;
-            } else {
-                int a = (e * (15 - b) + 16 * b) & 0xFF;
-                int t = (b * 4096) / a;
-                int mixed[3];
-                for (int i = 0; i < 3; ++i)
-                    mixed[i] = EdgeRgb[i] + ((TextRgb[i] - EdgeRgb[i]) * t) / 256;
-                alpha = (uint32_t)a;
-                rgb = Depth == 32 ? (uint32_t)mixed[0] << 16 | (uint32_t)mixed[1] << 8 | (uint32_t)mixed[2]
-                                  : (uint32_t)mixed[0] << 11 | (uint32_t)mixed[1] << 5 | (uint32_t)mixed[2];
+            case 0:
+                *Out = Text;
+                return V != 0 && body;
+            case 1:
+                *Out = V == 1 ? Text : Edge;
+                return V != 0 && (V == 1 ? body : edge);
+            case 2: {
+                if (!body) return false;
+                uint32_t alpha = (uint32_t)V * 16;
+                *Out = Depth == 32 ? alpha << 24 | (Text & 0xFFFFFF) : alpha << 16 | (Text & 0xFFFF);
+                return V != 0;
             }
-            *Out = Depth == 32 ? alpha << 24 | (rgb & 0xFFFFFF) : alpha << 16 | (rgb & 0xFFFF);
-            return true;
-        }
+            default: {
+                // Body only: the edge values are not read; edge only: the body values.
+                int b = body ? V & 0x0F : 0, e = edge ? V >> 4 : 0;
+                if (b == 0 && e == 0) return false;
+                uint32_t alpha, rgb;
+                if (b == 0) {
+                    alpha = (uint32_t)e * 16;
+                    rgb = Edge;
+                } else if (b == 15) {
+                    alpha = 255;
+                    rgb = Text;
+                } else {
+                    int a = (e * (15 - b) + 16 * b) & 0xFF;
+                    int t = (b * 4096) / a;
+                    int mixed[3];
+                    for (int i = 0; i < 3; ++i) mixed[i] = EdgeRgb[i] + ((TextRgb[i] - EdgeRgb[i]) * t) / 256;
+                    alpha = (uint32_t)a;
+                    rgb = Depth == 32 ? (uint32_t)mixed[0] << 16 | (uint32_t)mixed[1] << 8 | (uint32_t)mixed[2]
+                                      : (uint32_t)mixed[0] << 11 | (uint32_t)mixed[1] << 5 | (uint32_t)mixed[2];
+                }
+                *Out = Depth == 32 ? alpha << 24 | (rgb & 0xFFFFFF) : alpha << 16 | (rgb & 0xFFFF);
+                return true;
+            }
         }
     }
 };
@@ -161,8 +155,7 @@ void WriteGlyph(MEMIMG *Dest, const ImageRect *Clip, const CacheCell &Cell, cons
                 int Width, int Height, int Vertical, int TransFlag)
 {
     ImageRect clip = {0, 0, Dest->Width, Dest->Height};
-    if (Clip != nullptr)
-        ClipRect(&clip, Clip);
+    if (Clip != nullptr) ClipRect(&clip, Clip);
     if (G.Depth == 8)
         WriteGlyphRows<uint8_t>(Dest, Cell, G, X, Y, Width, Height, clip, Vertical, TransFlag);
     else if (G.Depth == 16 && G.CacheType < 2)
@@ -176,17 +169,14 @@ void WriteGlyph(MEMIMG *Dest, const ImageRect *Clip, const CacheCell &Cell, cons
 bool PrepareGlyphPixels(const MEMIMG *Dest, int FontType, const Rgb &Text, const Rgb &Edge, uint32_t TextValue,
                         uint32_t EdgeValue, GlyphPixels *G)
 {
-    if (!CheckValidMemImg(Dest))
-        return false;
+    if (!CheckValidMemImg(Dest)) return false;
     const MemImgImage &image = *Dest->Base;
     G->CacheType = FontType & 3;
     G->Depth = image.ColorType == MEMIMG_COLORTYPE_565 ? 16 : image.ColorType == MEMIMG_COLORTYPE_XRGB8 ? 32 : 8;
-    if (image.ColorType == MEMIMG_COLORTYPE_VALUE16)
-        return false;
-    if (G->CacheType >= 2 && (G->Depth == 8 || !image.UseAlpha))
-        return false;
+    if (image.ColorType == MEMIMG_COLORTYPE_VALUE16) return false;
+    if (G->CacheType >= 2 && (G->Depth == 8 || !image.UseAlpha)) return false;
     if (G->CacheType < 2 && G->Depth == 16 && image.UseAlpha)
-        return false;   // 2-byte glyph pixels do not fit a 5-6-5 image's 4-byte pixels
+        return false;  // 2-byte glyph pixels do not fit a 5-6-5 image's 4-byte pixels
     G->Text = TextValue;
     G->Edge = EdgeValue;
     const int shift[3] = {G->Depth == 32 ? 0 : 3, G->Depth == 32 ? 0 : 2, G->Depth == 32 ? 0 : 3};
@@ -204,14 +194,14 @@ struct Layout
 {
     const DrawStringCoreParam *P;
     FontHandleData *Font;
-    bool Texture;            // the glyph cache is a texture graph
+    bool Texture;  // the glyph cache is a texture graph
     bool Hardware;
     bool IntPosition;
     double ScaleX, ScaleY;
     bool Scaled;
     bool Rotate;
     float Sin, Cos;
-    double ShiftX, ShiftY;   // the edge shift
+    double ShiftX, ShiftY;  // the edge shift
     double LineScale, AdvanceScale;
     double LineHeight;
     double FontHeight;
@@ -306,8 +296,7 @@ void DrawTextureGlyph(const Layout &L, const FontHandleData &Font, const FontCha
     const double yt = OriginY(L) + Advance + (dx - 1) * L.ScaleY + L.HalfPixel;
     const double xl = xr - (h + 2) * L.ScaleX, yb = yt + (w + 2) * L.ScaleY;
     int cell = DeriveGraph(cx - 1, cy - 1, w + 2, h + 2, Graph);
-    if (cell < 0)
-        return;
+    if (cell < 0) return;
     DrawModiGraph((float)xr, (float)yt, (float)xr, (float)yb, (float)xl, (float)yb, (float)xl, (float)yt, cell, 1);
     DeleteGraph(cell);
 }
@@ -354,10 +343,8 @@ void DrawGlyph(Layout &L, FontHandleData &Font, const FontCharData &C, double Ad
     const bool edged = IsEdgedType(L.Font->FontType);
 
     if (C.GraphCharFlag) {
-        if (!body)
-            return;
-        if (edged)
-            SetBright(L.Text);
+        if (!body) return;
+        if (edged) SetBright(L.Text);
         if (L.Texture) {
             DrawGraphChar(L, C, Advance, Line, AddX, AddY);
         } else if (p.DestImage == GetSoftwareDrawTarget()) {
@@ -373,25 +360,21 @@ void DrawGlyph(Layout &L, FontHandleData &Font, const FontCharData &C, double Ad
         GraphicsDrawSettingsData &d = GraphicsDrawSettings;
         const int blendGraph = d.BlendGraph;
         const int blendParam[2] = {d.BlendGraphParam[0], d.BlendGraphParam[1]};
-        if (blendGraph != -1)
-            SetBlendGraphParamBase(-1, 0, nullptr);
+        if (blendGraph != -1) SetBlendGraphParamBase(-1, 0, nullptr);
         if (edged && edgePass) {
             SetBright(L.Edge);
             DrawTextureGlyph(L, Font, C, Font.EdgeGraph, true, Advance, Line, AddX, AddY);
         }
         if (body) {
-            if (edged)
-                SetBright(L.Text);
+            if (edged) SetBright(L.Text);
             DrawTextureGlyph(L, Font, C, Font.CacheGraph, false, Advance, Line, AddX, AddY);
         }
-        if (blendGraph != -1)
-            SetBlendGraphParamBase(blendGraph, 1, blendParam);
+        if (blendGraph != -1) SetBlendGraphParamBase(blendGraph, 1, blendParam);
         return;
     }
 
     // The software cache keeps body and edge in one value: GlyphPixels writes the parts asked for.
-    if (!L.PixelsReady)
-        return;
+    if (!L.PixelsReady) return;
     int cx, cy;
     CellOrigin(Font, C, &cx, &cy);
     CacheCell cell = {Font.SoftCacheBuffer + (size_t)cy * Font.SoftCachePitch + (Font.SoftCacheBitDepth == 1 ? 0 : cx),
@@ -434,16 +417,14 @@ bool SetUpLayout(const DrawStringCoreParam &P, Layout *L)
     L->Font = &font;
     L->Texture = font.TextureCacheFlag != 0;
     L->Hardware = GraphicsState.HardwareInUseFlag != 0;
-    if (L->Texture && !Graphics_Hardware_IsDeviceValid())
-        return false;
+    if (L->Texture && !Graphics_Hardware_IsDeviceValid()) return false;
     if (L->Texture && P.DestImage == nullptr) {
         L->IntPosition = P.IntPositionFlag != 0;
         L->ScaleX = P.ScaleValidFlag ? P.ScaleX : 1.0;
         L->ScaleY = P.ScaleValidFlag ? P.ScaleY : 1.0;
         L->Rotate = P.RotateValidFlag != 0;
     } else {
-        if (P.ScaleValidFlag || P.RotateValidFlag)
-            return false;
+        if (P.ScaleValidFlag || P.RotateValidFlag) return false;
         L->IntPosition = true;
         L->ScaleX = L->ScaleY = 1.0;
         L->Rotate = false;
@@ -480,9 +461,8 @@ bool SetUpLayout(const DrawStringCoreParam &P, Layout *L)
     L->FontHeight = font.Metrics.LineHeight;
     L->LineHeight = (font.LineSpaceValidFlag ? font.LineSpace : font.Metrics.LineHeight) * L->LineScale;
     L->HalfPixel = L->Texture && !GetPixelCenterNoOffsetFlag() ? -0.5f : 0.0f;
-    L->PixelsReady = P.DestImage != nullptr &&
-                     PrepareGlyphPixels(P.DestImage, font.FontType, L->Text, L->Edge, L->TextValue, L->EdgeValue,
-                                        &L->Pixels);
+    L->PixelsReady = P.DestImage != nullptr && PrepareGlyphPixels(P.DestImage, font.FontType, L->Text, L->Edge,
+                                                                  L->TextValue, L->EdgeValue, &L->Pixels);
     L->Pixels.Parts = P.OnlyParts;
     return true;
 }
@@ -499,28 +479,21 @@ int DrawStringCore(const DrawStringCoreParam *Param)
 {
     const DrawStringCoreParam &p = *Param;
     DrawingFlagScope drawing;
-    if (p.SizeOut != nullptr)
-        p.SizeOut[0] = p.SizeOut[1] = 0;
-    if (p.LineCountOut != nullptr)
-        *p.LineCountOut = 0;
-    if (p.Font == nullptr)
-        return -1;
+    if (p.SizeOut != nullptr) p.SizeOut[0] = p.SizeOut[1] = 0;
+    if (p.LineCountOut != nullptr) *p.LineCountOut = 0;
+    if (p.Font == nullptr) return -1;
     Layout L;
-    if (!SetUpLayout(p, &L))
-        return -1;
-    if (p.String == nullptr || p.String[0] == 0 || p.Length == 0)
-        return 0;
+    if (!SetUpLayout(p, &L)) return -1;
+    if (p.String == nullptr || p.String[0] == 0 || p.Length == 0) return 0;
 
     // The code points: the shared buffer for short strings, an allocated one for long ones.
     int units = p.Length;
     if (units < 0)
-        for (units = 0; p.String[units] != 0;)
-            ++units;
+        for (units = 0; p.String[units] != 0;) ++units;
     uint32_t *codes = StringDraw.CodeBuffer, *allocated = nullptr;
     if (units > DRAW_STRING_CODE_BUFFER_NUM) {
         allocated = (uint32_t *)DXALLOC(sizeof(uint32_t) * (size_t)units);
-        if (allocated == nullptr)
-            return -1;
+        if (allocated == nullptr) return -1;
         codes = allocated;
     }
     int count = 0;
@@ -533,8 +506,7 @@ int DrawStringCore(const DrawStringCoreParam *Param)
     const bool edged = IsEdgedType(p.Font->FontType);
     const GraphicsDrawSettingsData &d = GraphicsDrawSettings;
     const Rgb callerBright = {d.DrawBrightRed, d.DrawBrightGreen, d.DrawBrightBlue};
-    if (draw && !edged)
-        SetBright(L.Text);
+    if (draw && !edged) SetBright(L.Text);
 
     double advance = 0.0, line = 0.0, widest = 0.0;
     int lines = 1;
@@ -555,8 +527,7 @@ int DrawStringCore(const DrawStringCoreParam *Param)
             width = step;
             const bool blank = code == kSpace || code == FontSystem.IdeographicSpaceCode ||
                                (c != nullptr && c->Width == 0 && c->Height == 0);
-            if (draw && c != nullptr && !blank)
-                DrawGlyph(L, *useFont, *c, advance, line, addX, addY);
+            if (draw && c != nullptr && !blank) DrawGlyph(L, *useFont, *c, advance, line, addX, addY);
             advance += step;
             widest = advance > widest ? advance : widest;
         }
@@ -565,18 +536,15 @@ int DrawStringCore(const DrawStringCoreParam *Param)
         }
     }
 
-    if (draw)
-        SetBright(callerBright);
+    if (draw) SetBright(callerBright);
     const int largest = (int)widest;
     const int extent = (int)(line + L.FontHeight * L.AdvanceScale);
     if (p.SizeOut != nullptr) {
         p.SizeOut[0] = p.VerticalFlag ? extent : largest;
         p.SizeOut[1] = p.VerticalFlag ? largest : extent;
     }
-    if (p.LineCountOut != nullptr)
-        *p.LineCountOut = lines;
-    if (p.CharInfoNumOut != nullptr)
-        *p.CharInfoNumOut = count;
+    if (p.LineCountOut != nullptr) *p.LineCountOut = lines;
+    if (p.CharInfoNumOut != nullptr) *p.CharInfoNumOut = count;
     DXFREE(allocated);
     return largest;
 }

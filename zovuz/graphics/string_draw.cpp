@@ -21,8 +21,7 @@ constexpr int kBlendSubtract = 3;
 int WideLength(const wchar_t *String)
 {
     int n = 0;
-    while (String[n] != 0)
-        ++n;
+    while (String[n] != 0) ++n;
     return n;
 }
 
@@ -55,22 +54,18 @@ int DrawThroughTemporaryScreen(int X, int Y, const wchar_t *String, unsigned int
     SoftwareScreenData &screens = SoftwareScreen;
     const bool alpha = IsAntiAliasedType(Font->FontType);
     MEMIMG *temp = alpha ? &screens.AlphaScreen : &screens.AuxScreen;
-    if (!CheckValidMemImg(temp))
-        return 0;
-    if (Font->Metrics.Italic)
-        Width += Font->Metrics.CellSide / 2;
+    if (!CheckValidMemImg(temp)) return 0;
+    if (Font->Metrics.Italic) Width += Font->Metrics.CellSide / 2;
     Width = Width < temp->Width ? Width : temp->Width;
     Height = Height < temp->Height ? Height : temp->Height;
-    if (Width < 1 || Height < 1)
-        return 0;
+    if (Width < 1 || Height < 1) return 0;
 
     uint32_t key = 0;
     if (!alpha) {
         const COLORDATA &c = *temp->Base->ColorData;
         const uint32_t bits = c.RedMask | c.GreenMask | c.BlueMask;
         key = StringDraw.TempScreenKey & bits;
-        while (key == (Color & bits) || key == (EdgeColor & bits))
-            key = (key + 1) & bits;
+        while (key == (Color & bits) || key == (EdgeColor & bits)) key = (key + 1) & bits;
         StringDraw.TempScreenKey = key;
     }
     const ImageRect rect = {0, 0, Width, Height};
@@ -83,8 +78,7 @@ int DrawThroughTemporaryScreen(int X, int Y, const wchar_t *String, unsigned int
     const GraphicsDrawSettingsData &d = GraphicsDrawSettings;
     const int bright[3] = {d.DrawBrightRed, d.DrawBrightGreen, d.DrawBrightBlue};
     DrawAreaSave area;
-    if (!NarrowDrawArea(ImageRect{X, Y, X + Width, Y + Height}, &area))
-        return 0;
+    if (!NarrowDrawArea(ImageRect{X, Y, X + Width, Y + Height}, &area)) return 0;
     SetDrawBright(255, 255, 255);
     MEMIMG view = {};
     CreateMemImgView(&view, temp, 0, 0, Width, Height);
@@ -101,10 +95,8 @@ int DrawThroughTemporaryScreen(int X, int Y, const wchar_t *String, unsigned int
 int DrawStringToHandleHardware(int X, int Y, float XF, float YF, int PassFlag, const wchar_t *String,
                                unsigned int Color, FontHandleData *Font, unsigned int EdgeColor, int VerticalFlag)
 {
-    if (!Font->TextureCacheFlag)
-        return 0;
-    if (Font->CacheGraphLostFlag == 1)
-        CreateFontCacheGraph(Font, 0);
+    if (!Font->TextureCacheFlag) return 0;
+    if (Font->CacheGraphLostFlag == 1) CreateFontCacheGraph(Font, 0);
     DrawStringCoreParam p = CoreParam(1, X, Y, String, Color, Font, EdgeColor, VerticalFlag);
     p.XF = XF;
     p.YF = YF;
@@ -123,7 +115,8 @@ int DrawStringToHandleSoftware(int X, int Y, const wchar_t *String, unsigned int
     DrawStringCore(&measure);
 
     const GraphicsDrawSettingsData &d = GraphicsDrawSettings;
-    const bool opaque = d.BlendMode == DX_BLENDMODE_NOBLEND || (d.BlendMode == DX_BLENDMODE_ALPHA && d.BlendParam == 255);
+    const bool opaque =
+        d.BlendMode == DX_BLENDMODE_NOBLEND || (d.BlendMode == DX_BLENDMODE_ALPHA && d.BlendParam == 255);
     if (opaque && !IsAntiAliasedType(Font->FontType)) {
         DrawStringCoreParam p = CoreParam(1, X, Y, String, Color, Font, EdgeColor, VerticalFlag);
         p.DestImage = GetSoftwareDrawTarget();
@@ -134,30 +127,26 @@ int DrawStringToHandleSoftware(int X, int Y, const wchar_t *String, unsigned int
     return DrawThroughTemporaryScreen(X, Y, String, Color, Font, EdgeColor, VerticalFlag, size[0], size[1]);
 }
 
-int DrawStringToHandleW(int X, int Y, const wchar_t *String, unsigned int Color, int FontHandle,
-                        unsigned int EdgeColor, int VerticalFlag)
+int DrawStringToHandleW(int X, int Y, const wchar_t *String, unsigned int Color, int FontHandle, unsigned int EdgeColor,
+                        int VerticalFlag)
 {
     GraphicsDrawSettingsData &d = GraphicsDrawSettings;
-    if (String == nullptr || String[0] == 0 || d.DrawAreaEmptyFlag)
-        return 0;
-    if (!LibraryState.Ending)
-        WaitWhileWindowInactive();
+    if (String == nullptr || String[0] == 0 || d.DrawAreaEmptyFlag) return 0;
+    if (!LibraryState.Ending) WaitWhileWindowInactive();
     FontHandleData *font = GetFontHandleData(FontHandle);
     if (font == nullptr) {
         AddLogStringWide(L"フォントハンドル値が異常です\n");
         return -1;
     }
     const bool texture = font->TextureCacheFlag != 0;
-    if (GraphicsState.HardwareInUseFlag)
-        MakeTransform2DCurrent();
+    if (GraphicsState.HardwareInUseFlag) MakeTransform2DCurrent();
     auto draw = [&]() {
         return texture ? DrawStringToHandleHardware(X, Y, (float)X, (float)Y, 1, String, Color, font, EdgeColor,
                                                     VerticalFlag)
                        : DrawStringToHandleSoftware(X, Y, String, Color, font, EdgeColor, VerticalFlag);
     };
     const bool subtract = d.BlendMode == kBlendSubtract && !GraphicsDeviceCaps.SubtractiveBlendFlag && texture;
-    if (!subtract && !d.MaskValidFlag)
-        return draw();
+    if (!subtract && !d.MaskValidFlag) return draw();
 
     // What the string can touch, for the mask and the subtraction's inverting boxes.
     const int o = font->Metrics.SizeAdjust, h = font->Metrics.Size + 3;
@@ -168,8 +157,7 @@ int DrawStringToHandleW(int X, int Y, const wchar_t *String, unsigned int Color,
     } else {
         rect = ImageRect{X + o / 2, Y, X + o / 2 + h, d.DrawArea.bottom};
     }
-    if (rect.left >= d.DrawArea.right)
-        return 0;
+    if (rect.left >= d.DrawArea.right) return 0;
     return DrawThroughHooks(rect, texture ? 1 : 0, draw);
 }
 
@@ -177,13 +165,10 @@ int DrawStringToHandle(int X, int Y, const char *String, unsigned int Color, int
                        int VerticalFlag)
 {
     const int code = GetFontCharCodeFormat(FontHandle);
-    if (code < 0)
-        return -1;
-    if (String == nullptr)
-        return 0;
+    if (code < 0) return -1;
+    if (String == nullptr) return 0;
     const int length = GetCharCodeStringLength(code, String);
-    if (length < 0)
-        return -1;
+    if (length < 0) return -1;
     const int wide = GetWideCharCodeFormat();
     wchar_t local[kLocalWideNum + 1];
     wchar_t *buffer = local;
@@ -194,30 +179,26 @@ int DrawStringToHandle(int X, int Y, const char *String, unsigned int Color, int
         bytes = (size_t)length * 2 + 32;
         bytes = need > bytes ? need : bytes;
         buffer = (wchar_t *)DXALLOC(bytes);
-        if (buffer == nullptr)
-            return -1;
+        if (buffer == nullptr) return -1;
     }
     int result = -1;
     if (ConvertCharCode(String, code, (char *)buffer, bytes, wide) > 0)
         result = DrawStringToHandleW(X, Y, buffer, Color, FontHandle, EdgeColor, VerticalFlag);
-    if (buffer != local)
-        DXFREE(buffer);
+    if (buffer != local) DXFREE(buffer);
     return result;
 }
 
 int DrawFormatString(int X, int Y, unsigned int Color, const char *FormatString, ...)
 {
     const int code = GetFontCharCodeFormat(DX_DEFAULT_FONT_HANDLE);
-    if (code < 0)
-        return -1;
+    if (code < 0) return -1;
     // Room for 2048 characters of any code's unit size.
     char buffer[kFormatBufferNum * 4];
     va_list args;
     va_start(args, FormatString);
-    int written = CharCodeFormatString(code, 0, code, GetWideCharCodeFormat(), buffer, kFormatBufferNum,
-                                       FormatString, args);
+    int written =
+        CharCodeFormatString(code, 0, code, GetWideCharCodeFormat(), buffer, kFormatBufferNum, FormatString, args);
     va_end(args);
-    if (written < 0)
-        return -1;
+    if (written < 0) return -1;
     return DrawStringToHandle(X, Y, buffer, Color, DX_DEFAULT_FONT_HANDLE, 0, 0);
 }

@@ -18,8 +18,8 @@
 // be had.
 int DrawFormatString(int X, int Y, unsigned int Color, const char *FormatString, ...);
 // String in the font's character code. 0 (also for a null or empty string) / -1.
-int DrawStringToHandle(int X, int Y, const char *String, unsigned int Color, int FontHandle,
-                       unsigned int EdgeColor = 0, int VerticalFlag = 0);
+int DrawStringToHandle(int X, int Y, const char *String, unsigned int Color, int FontHandle, unsigned int EdgeColor = 0,
+                       int VerticalFlag = 0);
 // String in the library's wide code. 0 / -1 (a bad font handle).
 int DrawStringToHandleW(int X, int Y, const wchar_t *String, unsigned int Color, int FontHandle,
                         unsigned int EdgeColor = 0, int VerticalFlag = 0);

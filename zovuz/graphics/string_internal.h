@@ -13,13 +13,13 @@
 // trade places, and so do the two sizes.
 struct DrawStringCharInfo
 {
-    char Char[13];       // the character in the library's current code (bytes 0 to 2 cleared first)
-    uint8_t Bytes;       // its length in bytes
-    uint16_t Reserved;   // not written
-    float DrawX;         // pen origin x + advance offset
-    float DrawY;         // pen origin y + line offset
-    float SizeX;         // (advance + spacing) x advance scale; 0 for a line feed
-    float SizeY;         // the line height
+    char Char[13];      // the character in the library's current code (bytes 0 to 2 cleared first)
+    uint8_t Bytes;      // its length in bytes
+    uint16_t Reserved;  // not written
+    float DrawX;        // pen origin x + advance offset
+    float DrawY;        // pen origin y + line offset
+    float SizeX;        // (advance + spacing) x advance scale; 0 for a line feed
+    float SizeY;        // the line height
 };
 static_assert(sizeof(DrawStringCharInfo) == 32, "a character record is 32 bytes");
 
@@ -31,30 +31,30 @@ static_assert(sizeof(DrawStringCharInfo) == 32, "a character record is 32 bytes"
 // The arguments of DrawStringCore, in the order the routine takes them.
 struct DrawStringCoreParam
 {
-    int DrawFlag;                  // 1 = draw; anything else measures only
-    int X, Y;                      // pen origin with IntPositionFlag
-    float XF, YF;                  // pen origin otherwise
+    int DrawFlag;  // 1 = draw; anything else measures only
+    int X, Y;      // pen origin with IntPositionFlag
+    float XF, YF;  // pen origin otherwise
     int IntPositionFlag;
-    int ScaleValidFlag;            // 0: both scales are 1.0
+    int ScaleValidFlag;  // 0: both scales are 1.0
     double ScaleX, ScaleY;
     int RotateValidFlag;
     float RotateCenterX, RotateCenterY;  // relative to the unrotated origin, unscaled pixels
-    double RotateAngle;            // radians
-    const wchar_t *String;         // may be null
-    uint32_t Color;                // in the screen's colour format
-    MEMIMG *DestImage;             // non-null: the glyph pixels are written straight into it
-    const ImageRect *ClipRect;     // of DestImage
-    int TransFlag;                 // DestImage: 0 writes empty glyph pixels too (as 0)
+    double RotateAngle;                  // radians
+    const wchar_t *String;               // may be null
+    uint32_t Color;                      // in the screen's colour format
+    MEMIMG *DestImage;                   // non-null: the glyph pixels are written straight into it
+    const ImageRect *ClipRect;           // of DestImage
+    int TransFlag;                       // DestImage: 0 writes empty glyph pixels too (as 0)
     FontHandleData *Font;
-    uint32_t EdgeColor;            // in the screen's colour format
-    int Length;                    // units to use; negative: up to the terminator
+    uint32_t EdgeColor;  // in the screen's colour format
+    int Length;          // units to use; negative: up to the terminator
     int VerticalFlag;
-    int *SizeOut;                  // two ints: width and height of the block, or null
-    int *LineCountOut;             // or null
-    DrawStringCharInfo *CharInfo;  // or null
-    unsigned int CharInfoCapacity; // records are written below this index only
-    int *CharInfoNumOut;           // characters processed, or null
-    int OnlyParts;                 // DRAW_STRING_PARTS_*
+    int *SizeOut;                   // two ints: width and height of the block, or null
+    int *LineCountOut;              // or null
+    DrawStringCharInfo *CharInfo;   // or null
+    unsigned int CharInfoCapacity;  // records are written below this index only
+    int *CharInfoNumOut;            // characters processed, or null
+    int OnlyParts;                  // DRAW_STRING_PARTS_*
 };
 
 // Draws or measures. The width of the widest line (truncated toward zero), 0 for a null or empty
@@ -74,8 +74,8 @@ int DrawStringToHandleSoftware(int X, int Y, const wchar_t *String, unsigned int
 // The string-drawing state.
 struct StringDrawData
 {
-    int DrawingFlag;                              // 1 from DrawStringCore's entry to its exit
+    int DrawingFlag;                                   // 1 from DrawStringCore's entry to its exit
     uint32_t CodeBuffer[DRAW_STRING_CODE_BUFFER_NUM];  // decoded code points of a short string
-    uint32_t TempScreenKey;                       // the temporary screen's last transparent value
+    uint32_t TempScreenKey;                            // the temporary screen's last transparent value
 };
 extern StringDrawData StringDraw;

@@ -18,22 +18,17 @@ bool DecodeRlePackets(const uint8_t *In, size_t InBytes, int PixelBytes, uint8_t
 {
     size_t i = 0, written = 0;
     while (written < Count) {
-        if (i >= InBytes)
-            return false;
+        if (i >= InBytes) return false;
         int header = In[i++];
         size_t run = (size_t)(header & 0x7F) + 1;
-        if (run > Count - written)
-            run = Count - written;  // a packet past the last pixel is cut there
+        if (run > Count - written) run = Count - written;  // a packet past the last pixel is cut there
         if (header & 0x80) {
-            if (InBytes - i < (size_t)PixelBytes)
-                return false;
-            for (size_t k = 0; k < run; ++k)
-                memcpy(Out + (written + k) * PixelBytes, In + i, PixelBytes);
+            if (InBytes - i < (size_t)PixelBytes) return false;
+            for (size_t k = 0; k < run; ++k) memcpy(Out + (written + k) * PixelBytes, In + i, PixelBytes);
             i += PixelBytes;
         } else {
             size_t bytes = run * PixelBytes;
-            if (InBytes - i < bytes)
-                return false;
+            if (InBytes - i < bytes) return false;
             memcpy(Out + written * PixelBytes, In + i, bytes);
             i += bytes;
         }
@@ -47,37 +42,30 @@ bool DecodeRlePackets(const uint8_t *In, size_t InBytes, int PixelBytes, uint8_t
 int LoadTgaToBaseImage(ImageStreamPair *Stream, BASEIMAGE *Image, int HeaderOnly)
 {
     ImageReader r(Stream);
-    if (r.Failed || r.Size < kHeaderBytes)
-        return -1;
+    if (r.Failed || r.Size < kHeaderBytes) return -1;
 
     // A footer can only follow a header and the footer's own bytes.
     bool footer = false;
     if (r.Size >= kHeaderBytes + kFooterBytes) {
         uint8_t tail[kFooterBytes];
-        if (!r.Seek(r.Size - kFooterBytes) || !r.Read(tail, kFooterBytes))
-            return -1;
+        if (!r.Seek(r.Size - kFooterBytes) || !r.Read(tail, kFooterBytes)) return -1;
         footer = memcmp(tail + 8, "TRUEVISION-XFILE", 16) == 0 && ReadLe32(tail) == 0;
     }
     int64_t dataEnd = r.Size - (footer ? kFooterBytes : 0);
 
     uint8_t h[kHeaderBytes];
-    if (!r.Seek(0) || !r.Read(h, kHeaderBytes) || !r.Skip(h[0]))
-        return -1;
+    if (!r.Seek(0) || !r.Read(h, kHeaderBytes) || !r.Skip(h[0])) return -1;
     const int type = h[2];
     const bool mapped = type == 1 || type == 9, rle = type == 9 || type == 10;
-    if (type != 1 && type != 2 && type != 9 && type != 10)
-        return -1;
+    if (type != 1 && type != 2 && type != 9 && type != 10) return -1;
     const int mapFirst = ReadLe16(h + 3), mapLength = ReadLe16(h + 5), mapEntryBits = h[7];
     const int pixelBits = mapped ? mapEntryBits : h[16];
-    if (pixelBits != 16 && pixelBits != 24 && pixelBits != 32)
-        return -1;
+    if (pixelBits != 16 && pixelBits != 24 && pixelBits != 32) return -1;
     if (mapped && (h[1] != 1 || h[16] != 8))  // indices are single bytes into a present map
         return -1;
-    if (ReadLe32(h + 8) != 0)
-        return -1;
+    if (ReadLe32(h + 8) != 0) return -1;
     const int width = ReadLe16(h + 12), height = ReadLe16(h + 14);
-    if (width < 1 || height < 1 || width > kTgaMaxSide || height > kTgaMaxSide)
-        return -1;
+    if (width < 1 || height < 1 || width > kTgaMaxSide || height > kTgaMaxSide) return -1;
 
     BASEIMAGE image = {};
     const int bytes = pixelBits / 8;
@@ -100,8 +88,7 @@ int LoadTgaToBaseImage(ImageStreamPair *Stream, BASEIMAGE *Image, int HeaderOnly
     if (h[1] == 1 && mapLength > 0) {
         const int entryBytes = (mapEntryBits + 7) / 8;
         std::vector<uint8_t> stored((size_t)mapLength * entryBytes);
-        if (!r.Read(stored.data(), stored.size()))
-            return -1;
+        if (!r.Read(stored.data(), stored.size())) return -1;
         if (mapped) {
             for (int i = 0; i < mapLength && mapFirst + i < 256; ++i)
                 memcpy(&map[(size_t)(mapFirst + i) * bytes], &stored[(size_t)i * entryBytes], bytes);
@@ -113,19 +100,16 @@ int LoadTgaToBaseImage(ImageStreamPair *Stream, BASEIMAGE *Image, int HeaderOnly
     std::vector<uint8_t> values(count * storedBytes);
     if (rle) {
         int64_t available = dataEnd - r.Tell();
-        if (available < 0)
-            return -1;
+        if (available < 0) return -1;
         std::vector<uint8_t> in((size_t)available);
-        if (!r.Read(in.data(), in.size()) ||
-            !DecodeRlePackets(in.data(), in.size(), storedBytes, values.data(), count))
+        if (!r.Read(in.data(), in.size()) || !DecodeRlePackets(in.data(), in.size(), storedBytes, values.data(), count))
             return -1;
     } else if (!r.Read(values.data(), values.size())) {
         return -1;
     }
 
     uint8_t *out = (uint8_t *)DXALLOC(count * bytes);
-    if (out == nullptr)
-        return -1;
+    if (out == nullptr) return -1;
     // Descriptor bit 4: rows run right to left; bit 5 clear: the last row comes first.
     const bool rightToLeft = (h[17] & 0x10) != 0, bottomUp = (h[17] & 0x20) == 0;
     for (int y = 0; y < height; ++y) {

@@ -13,31 +13,25 @@ namespace {
 struct TiffClientRecord
 {
     ImageStreamPair *Stream;
-    int64_t Base;    // stream position when the file was opened
-    int64_t Length;  // bytes from Base to the end
-    int64_t PatchAt; // offset of a rows-per-strip value of 0 shown to libtiff as all ones, or -1
-    int PatchBytes;  // its size: 2 or 4
+    int64_t Base;     // stream position when the file was opened
+    int64_t Length;   // bytes from Base to the end
+    int64_t PatchAt;  // offset of a rows-per-strip value of 0 shown to libtiff as all ones, or -1
+    int PatchBytes;   // its size: 2 or 4
 };
 
-int64_t Position(TiffClientRecord *Rec)
-{
-    return Rec->Stream->Table.Tell(Rec->Stream->Stream) - Rec->Base;
-}
+int64_t Position(TiffClientRecord *Rec) { return Rec->Stream->Table.Tell(Rec->Stream->Stream) - Rec->Base; }
 
 tmsize_t TiffReadProc(thandle_t Handle, void *Buffer, tmsize_t Size)
 {
     TiffClientRecord *rec = (TiffClientRecord *)Handle;
     int64_t left = rec->Length - Position(rec);
-    if (Size > left)
-        Size = left > 0 ? (tmsize_t)left : 0;
-    if (Size <= 0)
-        return 0;
+    if (Size > left) Size = left > 0 ? (tmsize_t)left : 0;
+    if (Size <= 0) return 0;
     const int64_t at = Position(rec);
     tmsize_t read = (tmsize_t)rec->Stream->Table.Read(Buffer, 1, (size_t)Size, rec->Stream->Stream);
     for (int i = 0; i < rec->PatchBytes; ++i) {
         int64_t k = rec->PatchAt + i - at;
-        if (rec->PatchAt >= 0 && k >= 0 && k < read)
-            ((uint8_t *)Buffer)[k] = 0xFF;
+        if (rec->PatchAt >= 0 && k >= 0 && k < read) ((uint8_t *)Buffer)[k] = 0xFF;
     }
     return read;
 }
@@ -50,10 +44,8 @@ toff_t TiffSeekProc(thandle_t Handle, toff_t Offset, int Whence)
     const StreamFunctionTable &t = rec->Stream->Table;
     int64_t offset = (int64_t)Offset;
     int origin = Whence == SEEK_CUR ? FILE_SEEK_CUR : Whence == SEEK_END ? FILE_SEEK_END : FILE_SEEK_SET;
-    if (origin == FILE_SEEK_SET)
-        offset += rec->Base;
-    if (t.Seek(rec->Stream->Stream, offset, origin) != 0)
-        return (toff_t)-1;
+    if (origin == FILE_SEEK_SET) offset += rec->Base;
+    if (t.Seek(rec->Stream->Stream, offset, origin) != 0) return (toff_t)-1;
     return (toff_t)Position(rec);
 }
 
@@ -68,13 +60,12 @@ int TiffQuietHandler(TIFF *, void *, const char *, const char *, va_list) { retu
 TIFF *OpenTiff(TiffClientRecord *Rec)
 {
     TIFFOpenOptions *options = TIFFOpenOptionsAlloc();
-    if (options == nullptr)
-        return nullptr;
+    if (options == nullptr) return nullptr;
     TIFFOpenOptionsSetMaxSingleMemAlloc(options, (tmsize_t)kImageMaxBytes);
     TIFFOpenOptionsSetErrorHandlerExtR(options, TiffQuietHandler, nullptr);
     TIFFOpenOptionsSetWarningHandlerExtR(options, TiffQuietHandler, nullptr);
-    TIFF *tif = TIFFClientOpenExt("Read", "r", (thandle_t)Rec, TiffReadProc, TiffWriteProc, TiffSeekProc,
-                                  TiffCloseProc, TiffSizeProc, TiffMapProc, TiffUnmapProc, options);
+    TIFF *tif = TIFFClientOpenExt("Read", "r", (thandle_t)Rec, TiffReadProc, TiffWriteProc, TiffSeekProc, TiffCloseProc,
+                                  TiffSizeProc, TiffMapProc, TiffUnmapProc, options);
     TIFFOpenOptionsFree(options);
     return tif;
 }
@@ -87,8 +78,7 @@ void FindZeroRowsPerStrip(ImageReader &R, TiffClientRecord &Rec)
     Rec.PatchAt = -1;
     Rec.PatchBytes = 0;
     uint8_t head[8];
-    if (!R.Seek(0) || !R.Read(head, 8))
-        return;
+    if (!R.Seek(0) || !R.Read(head, 8)) return;
     const bool little = head[0] == 'I';
     auto u16 = [little](const uint8_t *p) { return little ? ReadLe16(p) : (uint16_t)(p[0] << 8 | p[1]); };
     auto u32 = [little](const uint8_t *p) {
@@ -96,12 +86,10 @@ void FindZeroRowsPerStrip(ImageReader &R, TiffClientRecord &Rec)
     };
     uint8_t count[2];
     const int64_t directory = u32(head + 4);
-    if (u16(head + 2) != 42 || !R.Seek(directory) || !R.Read(count, 2))
-        return;
+    if (u16(head + 2) != 42 || !R.Seek(directory) || !R.Read(count, 2)) return;
     for (int i = 0; i < u16(count); ++i) {
         uint8_t e[12];
-        if (!R.Read(e, 12))
-            return;
+        if (!R.Read(e, 12)) return;
         const uint16_t tag = u16(e), type = u16(e + 2);
         if (tag == TIFFTAG_ROWSPERSTRIP && u32(e + 4) == 1 && (type == TIFF_SHORT || type == TIFF_LONG) &&
             (type == TIFF_SHORT ? u16(e + 8) : u32(e + 8)) == 0) {
@@ -131,8 +119,7 @@ bool ReadStrips(TIFF *Tif, BASEIMAGE &Image, uint32_t RowsPerStrip, uint32_t *St
 {
     const uint32_t width = (uint32_t)Image.Width, height = (uint32_t)Image.Height;
     for (uint32_t r = 0; r < height; r += RowsPerStrip) {
-        if (!TIFFReadRGBAStrip(Tif, r, Strip))
-            return false;
+        if (!TIFFReadRGBAStrip(Tif, r, Strip)) return false;
         const uint32_t n = RowsPerStrip < height - r ? RowsPerStrip : height - r;
         for (uint32_t i = 0; i < n; ++i) {
             const uint32_t *src = Strip + (size_t)i * width;
@@ -156,26 +143,23 @@ int LoadTiffImage(ImageStreamPair *Stream, BASEIMAGE *Image, int HeaderOnly)
     TiffClientRecord record;
     ImageReader r(Stream);
     uint8_t order[2];
-    if (r.Failed || !r.Read(order, 2) || !((order[0] == 'I' && order[1] == 'I') || (order[0] == 'M' && order[1] == 'M')) ||
-        !r.Seek(0))
+    if (r.Failed || !r.Read(order, 2) ||
+        !((order[0] == 'I' && order[1] == 'I') || (order[0] == 'M' && order[1] == 'M')) || !r.Seek(0))
         return -1;
     record.Stream = Stream;
     record.Base = r.Start;
     record.Length = r.Size;
     FindZeroRowsPerStrip(r, record);
-    if (!r.Seek(0))
-        return -1;
+    if (!r.Seek(0)) return -1;
     TIFF *tif = OpenTiff(&record);
-    if (tif == nullptr)
-        return -1;
+    if (tif == nullptr) return -1;
 
     uint32_t width = 0, height = 0, rowsPerStrip = 0;
     TIFFGetField(tif, TIFFTAG_IMAGELENGTH, &height);
     TIFFGetField(tif, TIFFTAG_IMAGEWIDTH, &width);
     TIFFGetFieldDefaulted(tif, TIFFTAG_ROWSPERSTRIP, &rowsPerStrip);
     // A missing or 0 count, or one past the height, means one strip of the whole image.
-    if (rowsPerStrip == 0 || rowsPerStrip > height)
-        rowsPerStrip = height;
+    if (rowsPerStrip == 0 || rowsPerStrip > height) rowsPerStrip = height;
     BASEIMAGE image;
     size_t imageBytes, stripBytes;
     if (!StartArgbImage(width, height, &image, &imageBytes) || !ImageByteCount(width, rowsPerStrip, 4, &stripBytes)) {

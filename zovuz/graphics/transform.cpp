@@ -75,8 +75,7 @@ void InvalidateTransformMatrices(void)
 int UpdateTransformMatrices(void)
 {
     DrawMatrixData &m = Matrices();
-    if (m.ValidFlag)
-        return 0;
+    if (m.ValidFlag) return 0;
     MultiplyMatrixD(&m.WorldView, &m.World, &m.View);
     MultiplyMatrixD(&m.ViewProjectionViewport, &m.View, &m.Projection);
     MultiplyMatrixD(&m.ViewProjectionViewport, &m.ViewProjectionViewport, &m.Viewport);
@@ -97,16 +96,14 @@ VECTOR_D ConvScreenPosToWorldPos(VECTOR_D ScreenPos)
     DrawMatrixData &m = Matrices();
     UpdateTransformMatrices();
     if (!m.ScreenToWorldValidFlag) {
-        if (CreateInverseMatrixD(&m.ScreenToWorld, &m.WorldToScreen) < 0)
-            return none;
+        if (CreateInverseMatrixD(&m.ScreenToWorld, &m.WorldToScreen) < 0) return none;
         ConvertMatrixDToF(&m.ScreenToWorldF, &m.ScreenToWorld);
         m.ScreenToWorldValidFlag = 1;
     }
     VECTOR_D world;
     double w;
     VectorTransform4D(&world, &w, &ScreenPos, 1.0, &m.ScreenToWorld);
-    if (w == 0.0)
-        return none;  // a point at infinity
+    if (w == 0.0) return none;  // a point at infinity
     return Vector(world.x / w, world.y / w, world.z / w);
 }
 
@@ -134,11 +131,9 @@ int UpdateCameraProjection(void)
     double aspect = d.DrawSizeX > 0 ? (double)d.DrawSizeY / d.DrawSizeX * c.AspectScale : -1.0;
     MATRIX_D projection;
     if (c.ProjectionMode == DX_CAMERA_PERSPECTIVE) {
-        if (CreatePerspectiveFovMatrixD(&projection, c.Fov, c.Near, c.Far, aspect) < 0)
-            return -1;
+        if (CreatePerspectiveFovMatrixD(&projection, c.Fov, c.Near, c.Far, aspect) < 0) return -1;
     } else if (c.ProjectionMode == DX_CAMERA_ORTHO) {
-        if (CreateOrthoMatrixD(&projection, c.OrthoSize, c.Near, c.Far, aspect) < 0)
-            return -1;
+        if (CreateOrthoMatrixD(&projection, c.OrthoSize, c.Near, c.Far, aspect) < 0) return -1;
     } else {
         projection = m.CameraProjection;
     }

@@ -21,10 +21,7 @@ inline ChromaTerms Chroma(int U, int V)
     return {58064 * u, -11272 * u - 23396 * v, 45940 * v};
 }
 
-inline uint8_t Clamp15(int32_t x)
-{
-    return x < 0 ? 0 : x > 0x7F8000 ? 255 : (uint8_t)(x >> 15);
-}
+inline uint8_t Clamp15(int32_t x) { return x < 0 ? 0 : x > 0x7F8000 ? 255 : (uint8_t)(x >> 15); }
 
 inline void PutPixel(uint8_t *d, int Y, const ChromaTerms &c)
 {
@@ -37,14 +34,11 @@ inline void PutPixel(uint8_t *d, int Y, const ChromaTerms &c)
 
 bool DestFits(const void *Source, int Width, int Height, const BASEIMAGE *Dest)
 {
-    return Source != nullptr && Dest != nullptr && Dest->Pixels != nullptr &&
-           Dest->ColorData.PixelBytes == 4 && Dest->Width >= Width && Dest->Height >= Height;
+    return Source != nullptr && Dest != nullptr && Dest->Pixels != nullptr && Dest->ColorData.PixelBytes == 4 &&
+           Dest->Width >= Width && Dest->Height >= Height;
 }
 
-uint8_t *DestRow(const BASEIMAGE *Dest, int Y)
-{
-    return (uint8_t *)Dest->Pixels + (ptrdiff_t)Y * Dest->Pitch;
-}
+uint8_t *DestRow(const BASEIMAGE *Dest, int Y) { return (uint8_t *)Dest->Pixels + (ptrdiff_t)Y * Dest->Pitch; }
 
 // 4:2:0 frames; Pair gives the (U, V) of block (bx, by).
 template <typename ChromaAt>
@@ -69,8 +63,7 @@ int Convert420(const uint8_t *Src, int Width, int Height, BASEIMAGE *Dest, Chrom
 }
 
 // Packed 4:2:2 frames: byte offsets of Y0, U, Y1, V inside each 4-byte group.
-int Convert422(const uint8_t *Src, int Width, int Height, BASEIMAGE *Dest, int Y0, int U, int Y1,
-               int V)
+int Convert422(const uint8_t *Src, int Width, int Height, BASEIMAGE *Dest, int Y0, int U, int Y1, int V)
 {
     for (int y = 0; y < Height; ++y) {
         const uint8_t *s = Src + (ptrdiff_t)y * Width * 2;
@@ -84,8 +77,7 @@ int Convert422(const uint8_t *Src, int Width, int Height, BASEIMAGE *Dest, int Y
     return 0;
 }
 
-int Split422(const uint8_t *Src, int Width, int Height, uint8_t *Luma, uint8_t *Chroma, int Y0,
-             int U, int Y1, int V)
+int Split422(const uint8_t *Src, int Width, int Height, uint8_t *Luma, uint8_t *Chroma, int Y0, int U, int Y1, int V)
 {
     for (int y = 0; y < Height; ++y) {
         const uint8_t *s = Src + (ptrdiff_t)y * Width * 2;
@@ -106,20 +98,16 @@ int Split422(const uint8_t *Src, int Width, int Height, uint8_t *Luma, uint8_t *
 template <typename F>
 int RgbFrame(const void *Source, int Width, int Height, BASEIMAGE *Dest, F Convert)
 {
-    if (Width <= 0 || Height <= 0)
-        return 0;
-    if (!DestFits(Source, Width, Height, Dest))
-        return -1;
+    if (Width <= 0 || Height <= 0) return 0;
+    if (!DestFits(Source, Width, Height, Dest)) return -1;
     return Convert((const uint8_t *)Source);
 }
 
 template <typename F>
 int SplitFrame(const void *Source, int Width, int Height, void *Luma, void *Chroma, F Split)
 {
-    if (Width <= 0 || Height <= 0)
-        return 0;
-    if (Source == nullptr || Luma == nullptr || Chroma == nullptr)
-        return -1;
+    if (Width <= 0 || Height <= 0) return 0;
+    if (Source == nullptr || Luma == nullptr || Chroma == nullptr) return -1;
     return Split((const uint8_t *)Source, (uint8_t *)Luma, (uint8_t *)Chroma);
 }
 
@@ -151,23 +139,20 @@ int ConvertNV12ToXRGB32(const void *Source, int Width, int Height, BASEIMAGE *De
 
 int ConvertYUY2ToXRGB32(const void *Source, int Width, int Height, BASEIMAGE *Dest)
 {
-    return RgbFrame(Source, Width, Height, Dest, [&](const uint8_t *src) {
-        return Convert422(src, Width, Height, Dest, 0, 1, 2, 3);
-    });
+    return RgbFrame(Source, Width, Height, Dest,
+                    [&](const uint8_t *src) { return Convert422(src, Width, Height, Dest, 0, 1, 2, 3); });
 }
 
 int ConvertUYVYToXRGB32(const void *Source, int Width, int Height, BASEIMAGE *Dest)
 {
-    return RgbFrame(Source, Width, Height, Dest, [&](const uint8_t *src) {
-        return Convert422(src, Width, Height, Dest, 1, 0, 3, 2);
-    });
+    return RgbFrame(Source, Width, Height, Dest,
+                    [&](const uint8_t *src) { return Convert422(src, Width, Height, Dest, 1, 0, 3, 2); });
 }
 
 int ConvertYVYUToXRGB32(const void *Source, int Width, int Height, BASEIMAGE *Dest)
 {
-    return RgbFrame(Source, Width, Height, Dest, [&](const uint8_t *src) {
-        return Convert422(src, Width, Height, Dest, 0, 3, 2, 1);
-    });
+    return RgbFrame(Source, Width, Height, Dest,
+                    [&](const uint8_t *src) { return Convert422(src, Width, Height, Dest, 0, 3, 2, 1); });
 }
 
 int ConvertNV11ToXRGB32(const void *Source, int Width, int Height, BASEIMAGE *Dest)
@@ -180,8 +165,7 @@ int ConvertNV11ToXRGB32(const void *Source, int Width, int Height, BASEIMAGE *De
             uint8_t *d = DestRow(Dest, y);
             for (int g = 0; g < Width / 4; ++g, l += 4, d += 16) {
                 ChromaTerms c = Chroma(uv[2 * g], uv[2 * g + 1]);
-                for (int i = 0; i < 4; ++i)
-                    PutPixel(d + 4 * i, l[i], c);
+                for (int i = 0; i < 4; ++i) PutPixel(d + 4 * i, l[i], c);
             }
         }
         return 0;
@@ -190,8 +174,7 @@ int ConvertNV11ToXRGB32(const void *Source, int Width, int Height, BASEIMAGE *De
 
 int ConvertYV12ToYUVImage(const void *Source, int Width, int Height, void *Luma, void *Chroma)
 {
-    return SplitFrame(Source, Width, Height, Luma, Chroma,
-                      [&](const uint8_t *src, uint8_t *luma, uint8_t *chroma) {
+    return SplitFrame(Source, Width, Height, Luma, Chroma, [&](const uint8_t *src, uint8_t *luma, uint8_t *chroma) {
         memcpy(luma, src, (size_t)Width * Height);
         const uint8_t *vPlane = src + (ptrdiff_t)Width * Height;
         const uint8_t *uPlane = vPlane + (ptrdiff_t)(Width / 2) * (Height / 2);
@@ -208,8 +191,7 @@ int ConvertYV12ToYUVImage(const void *Source, int Width, int Height, void *Luma,
 
 int ConvertNV12ToYUVImage(const void *Source, int Width, int Height, void *Luma, void *Chroma)
 {
-    return SplitFrame(Source, Width, Height, Luma, Chroma,
-                      [&](const uint8_t *src, uint8_t *luma, uint8_t *chroma) {
+    return SplitFrame(Source, Width, Height, Luma, Chroma, [&](const uint8_t *src, uint8_t *luma, uint8_t *chroma) {
         memcpy(luma, src, (size_t)Width * Height);
         memcpy(chroma, src + (ptrdiff_t)Width * Height, (size_t)Width * (Height / 2));
         return 0;
@@ -218,32 +200,28 @@ int ConvertNV12ToYUVImage(const void *Source, int Width, int Height, void *Luma,
 
 int ConvertYUY2ToYUVImage(const void *Source, int Width, int Height, void *Luma, void *Chroma)
 {
-    return SplitFrame(Source, Width, Height, Luma, Chroma,
-                      [&](const uint8_t *src, uint8_t *luma, uint8_t *chroma) {
+    return SplitFrame(Source, Width, Height, Luma, Chroma, [&](const uint8_t *src, uint8_t *luma, uint8_t *chroma) {
         return Split422(src, Width, Height, luma, chroma, 0, 1, 2, 3);
     });
 }
 
 int ConvertUYVYToYUVImage(const void *Source, int Width, int Height, void *Luma, void *Chroma)
 {
-    return SplitFrame(Source, Width, Height, Luma, Chroma,
-                      [&](const uint8_t *src, uint8_t *luma, uint8_t *chroma) {
+    return SplitFrame(Source, Width, Height, Luma, Chroma, [&](const uint8_t *src, uint8_t *luma, uint8_t *chroma) {
         return Split422(src, Width, Height, luma, chroma, 1, 0, 3, 2);
     });
 }
 
 int ConvertYVYUToYUVImage(const void *Source, int Width, int Height, void *Luma, void *Chroma)
 {
-    return SplitFrame(Source, Width, Height, Luma, Chroma,
-                      [&](const uint8_t *src, uint8_t *luma, uint8_t *chroma) {
+    return SplitFrame(Source, Width, Height, Luma, Chroma, [&](const uint8_t *src, uint8_t *luma, uint8_t *chroma) {
         return Split422(src, Width, Height, luma, chroma, 0, 3, 2, 1);
     });
 }
 
 int ConvertNV11ToYUVImage(const void *Source, int Width, int Height, void *Luma, void *Chroma)
 {
-    return SplitFrame(Source, Width, Height, Luma, Chroma,
-                      [&](const uint8_t *src, uint8_t *luma, uint8_t *chroma) {
+    return SplitFrame(Source, Width, Height, Luma, Chroma, [&](const uint8_t *src, uint8_t *luma, uint8_t *chroma) {
         memcpy(luma, src, (size_t)Width * Height);
         memcpy(chroma, src + (ptrdiff_t)Width * Height, (size_t)(Width / 2) * Height);
         return 0;

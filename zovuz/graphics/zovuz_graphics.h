@@ -35,19 +35,19 @@ struct COLORPALETTE
 // index and the masks describe a palette entry as a 32-bit value.
 struct COLORDATA
 {
-    uint8_t Format;       // COLORDATA_FORMAT_*: 0 plain, 1..5 DXT1..DXT5
-    uint8_t ChannelCount; // channel formats: 1..4, else 0
-    uint8_t ChannelBits;  // channel formats: bits per channel (8, 16 or 32), else 0
-    uint8_t FloatFlag;    // 1 = the channels are IEEE floats (halves or singles)
-    uint8_t PixelBytes;   // 1..4 for plain formats; count * bits / 8 for channel formats
-    uint8_t BitDepth;     // bits per pixel of a plain format; 4 (DXT1) or 8 (DXT2..5)
-    uint8_t NoneLoc;      // lowest bit of the unassigned bits
-    uint8_t NoneWidth;    // number of unassigned bits
-    uint8_t RedWidth, GreenWidth, BlueWidth, AlphaWidth; // bits per channel, 0 = absent
-    uint8_t RedLoc, GreenLoc, BlueLoc, AlphaLoc;         // lowest bit of each channel
+    uint8_t Format;        // COLORDATA_FORMAT_*: 0 plain, 1..5 DXT1..DXT5
+    uint8_t ChannelCount;  // channel formats: 1..4, else 0
+    uint8_t ChannelBits;   // channel formats: bits per channel (8, 16 or 32), else 0
+    uint8_t FloatFlag;     // 1 = the channels are IEEE floats (halves or singles)
+    uint8_t PixelBytes;    // 1..4 for plain formats; count * bits / 8 for channel formats
+    uint8_t BitDepth;      // bits per pixel of a plain format; 4 (DXT1) or 8 (DXT2..5)
+    uint8_t NoneLoc;       // lowest bit of the unassigned bits
+    uint8_t NoneWidth;     // number of unassigned bits
+    uint8_t RedWidth, GreenWidth, BlueWidth, AlphaWidth;  // bits per channel, 0 = absent
+    uint8_t RedLoc, GreenLoc, BlueLoc, AlphaLoc;          // lowest bit of each channel
     uint32_t RedMask, GreenMask, BlueMask, AlphaMask;     // each channel's bits in the pixel
-    uint32_t NoneMask;    // bits of the pixel that belong to no channel
-    uint32_t PaletteTop;  // highest palette index (255 for 8-bit palettes), else 0
+    uint32_t NoneMask;                                    // bits of the pixel that belong to no channel
+    uint32_t PaletteTop;                                  // highest palette index (255 for 8-bit palettes), else 0
     COLORPALETTE Palette[256];
 };
 
@@ -57,12 +57,12 @@ struct COLORDATA
 struct BASEIMAGE
 {
     COLORDATA ColorData;
-    int Width;       // pixels
-    int Height;      // pixels
-    int Pitch;       // bytes from one row to the next; 0 for DXT images
-    void *Pixels;    // owned by the image (DxAlloc), freed by ReleaseBaseImage; null = header only
-    int MipCount;    // mip levels stored one after another (0 or 1 = one level)
-    int CubeFlag;    // 0 = one image, 6 = a cube map of six faces
+    int Width;     // pixels
+    int Height;    // pixels
+    int Pitch;     // bytes from one row to the next; 0 for DXT images
+    void *Pixels;  // owned by the image (DxAlloc), freed by ReleaseBaseImage; null = header only
+    int MipCount;  // mip levels stored one after another (0 or 1 = one level)
+    int CubeFlag;  // 0 = one image, 6 = a cube map of six faces
 };
 
 // Four-float colour.
@@ -81,9 +81,8 @@ struct ImageRect
 
 // Fills a format from a bit depth and four masks, or, when ChannelCount and ChannelBits are
 // both non-zero, as a channel format. The whole record (palette included) is cleared first. 0.
-int SetColorData(COLORDATA *ColorData, int BitDepth, uint32_t RedMask, uint32_t GreenMask,
-                 uint32_t BlueMask, uint32_t AlphaMask, int ChannelCount, int ChannelBits,
-                 int FloatFlag);
+int SetColorData(COLORDATA *ColorData, int BitDepth, uint32_t RedMask, uint32_t GreenMask, uint32_t BlueMask,
+                 uint32_t AlphaMask, int ChannelCount, int ChannelBits, int FloatFlag);
 
 // The standard formats: 32-bit ARGB, 32-bit XRGB, 24-bit RGB, 8-bit palette (palette cleared,
 // top 255) and 8-bit grey palette (entry i = i, i, i). The palette is untouched by the first
@@ -103,8 +102,7 @@ uint32_t MakeColorDataValue(const COLORDATA *ColorData, int Red, int Green, int 
 
 // Splits a pixel value into 0..255 channels (see base_image.cpp for the exact scaling). Any
 // output pointer may be null. 0.
-int GetColorDataRGBA(const COLORDATA *ColorData, uint32_t Value, int *Red, int *Green, int *Blue,
-                     int *Alpha);
+int GetColorDataRGBA(const COLORDATA *ColorData, uint32_t Value, int *Red, int *Green, int *Blue, int *Alpha);
 
 // The colour value of the drawing calls: 0xFF000000 | rgb while a Direct3D back end is in use,
 // else packed into the software screen's format. SplitColor is its inverse. 0.
@@ -134,15 +132,13 @@ int CreateBaseImageView(const BASEIMAGE *Source, int X1, int Y1, int X2, int Y2,
 
 // Copies a rectangle between two images of any formats, clipping to both (DXT images are
 // decoded in place first). 0 / -1.
-int BltBaseImage(int SrcX, int SrcY, int Width, int Height, int DestX, int DestY,
-                 BASEIMAGE *Source, BASEIMAGE *Dest);
+int BltBaseImage(int SrcX, int SrcY, int Width, int Height, int DestX, int DestY, BASEIMAGE *Source, BASEIMAGE *Dest);
 int BltBaseImageWhole(int DestX, int DestY, BASEIMAGE *Source, BASEIMAGE *Dest);
 
 // Clearing to zero bytes and filling with a colour, whole or a rectangle clipped to the image.
 int ClearRectBaseImage(BASEIMAGE *Image, int X, int Y, int Width, int Height);
 int FillBaseImage(BASEIMAGE *Image, int Red, int Green, int Blue, int Alpha);
-int FillRectBaseImage(BASEIMAGE *Image, int X, int Y, int Width, int Height, int Red, int Green,
-                      int Blue, int Alpha);
+int FillRectBaseImage(BASEIMAGE *Image, int X, int Y, int Width, int Height, int Red, int Green, int Blue, int Alpha);
 
 // Pixel access. GetBaseImagePixelARGB places each channel unscaled at the top of its byte of
 // 0xAARRGGBB (0 outside the image). GetPixelBaseImage gives 0..255 channels (DXT images are
@@ -169,9 +165,8 @@ int ReverseBaseImageH(BASEIMAGE *Image);
 
 // Writes the half-size image of the source: each destination pixel averages a 2 x 2 block
 // (pairs for a source 1 pixel high or wide). 16- and 32-bit formats only. 0 / -1.
-int ShrinkImageHalf(const COLORDATA *ColorData, void *DestPixels, int DestPitch,
-                    const void *SrcPixels, int SrcPitch, int DestX, int DestY, int SrcX, int SrcY,
-                    int SrcWidth, int SrcHeight);
+int ShrinkImageHalf(const COLORDATA *ColorData, void *DestPixels, int DestPitch, const void *SrcPixels, int SrcPitch,
+                    int DestX, int DestY, int SrcX, int SrcY, int SrcWidth, int SrcHeight);
 
 // ---- Conversion ---------------------------------------------------------------------------
 
@@ -189,12 +184,11 @@ int ShrinkImageHalf(const COLORDATA *ColorData, void *DestPixels, int DestPitch,
 // The caller guarantees that the rectangle lies in the source and fits the destination.
 // 0, -1 for an empty rectangle or a pair it cannot convert, and, for an 8-bit index copy,
 // the highest index copied.
-int ConvertColorDataBlt(void *DestPixels, int DestPitch, const COLORDATA *DestColorData,
-                        const void *SrcPixels, int SrcPitch, const COLORDATA *SrcColorData,
-                        const void *AlphaPixels, int AlphaPitch, const COLORDATA *AlphaColorData,
-                        int DestX, int DestY, const ImageRect *SrcRect, int Mirror,
-                        int ColorKeyAlphaTest, uint32_t ColorKey, int DitherMode, int AlphaOnly,
-                        int RedIsAlpha, int SkipColorKey, int PaletteRemap);
+int ConvertColorDataBlt(void *DestPixels, int DestPitch, const COLORDATA *DestColorData, const void *SrcPixels,
+                        int SrcPitch, const COLORDATA *SrcColorData, const void *AlphaPixels, int AlphaPitch,
+                        const COLORDATA *AlphaColorData, int DestX, int DestY, const ImageRect *SrcRect, int Mirror,
+                        int ColorKeyAlphaTest, uint32_t ColorKey, int DitherMode, int AlphaOnly, int RedIsAlpha,
+                        int SkipColorKey, int PaletteRemap);
 
 // The shared lookup tables (clamp, YUV, multiply, divide): built at library start, released at
 // its end. 0, or -1 when already built / not built.

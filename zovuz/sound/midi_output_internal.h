@@ -17,16 +17,17 @@ struct MusicHandleData;
 #define MIDI_MODE_DIRECTMUSIC_DYNAMIC 2  // default audio path: dynamic stereo
 #define MIDI_TEMP_FILE_PATH_LENGTH 260
 
-struct MidiOutputData {
-    int MidiMode;                                 // MIDI_MODE_*; a set-up value, read at the device start
-    unsigned int MciDeviceId;                     // the open MCI sequencer
-    int MciLoopFlag;                              // 1: the sequencer plays again from 0 when it ends
-    int MciPlayFlag;                              // 1 while the MCI sequencer is open and playing
+struct MidiOutputData
+{
+    int MidiMode;                                      // MIDI_MODE_*; a set-up value, read at the device start
+    unsigned int MciDeviceId;                          // the open MCI sequencer
+    int MciLoopFlag;                                   // 1: the sequencer plays again from 0 when it ends
+    int MciPlayFlag;                                   // 1 while the MCI sequencer is open and playing
     wchar_t TempFilePath[MIDI_TEMP_FILE_PATH_LENGTH];  // the temporary MIDI file; empty = none
-    int TempFileWrittenFlag;                      // 1 once the temporary file holds the music
-    void *Loader;                                 // IDirectMusicLoader8, DirectMusic modes
-    void *Performance;                            // IDirectMusicPerformance8, DirectMusic modes
-    long MasterVolume;                            // the performance's master volume, read at its start
+    int TempFileWrittenFlag;                           // 1 once the temporary file holds the music
+    void *Loader;                                      // IDirectMusicLoader8, DirectMusic modes
+    void *Performance;                                 // IDirectMusicPerformance8, DirectMusic modes
+    long MasterVolume;                                 // the performance's master volume, read at its start
 };
 extern MidiOutputData MidiOutput;
 

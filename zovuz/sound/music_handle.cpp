@@ -12,10 +12,7 @@
 
 namespace {
 
-MusicHandleData *MusicOf(HandleInfo *Info)
-{
-    return reinterpret_cast<MusicHandleData *>(Info);
-}
+MusicHandleData *MusicOf(HandleInfo *Info) { return reinterpret_cast<MusicHandleData *>(Info); }
 
 bool IsMusicHandle(int Handle)
 {
@@ -25,22 +22,15 @@ bool IsMusicHandle(int Handle)
 // The live Music record of a handle while the sound device is ready, or null.
 MusicHandleData *LiveMusic(int Handle)
 {
-    if (!IsSoundDeviceReady() || !IsMusicHandle(Handle))
-        return nullptr;
+    if (!IsSoundDeviceReady() || !IsMusicHandle(Handle)) return nullptr;
     HandleInfo *info = HandleCheckReady(Handle);
     return info != nullptr ? MusicOf(info) : nullptr;
 }
 
-bool CurrentMusicIsSound()
-{
-    return SoundSystem.CurrentMusicIsSound == 1;
-}
+bool CurrentMusicIsSound() { return SoundSystem.CurrentMusicIsSound == 1; }
 
 // The current music is a Sound handle: its play state.
-int CurrentSoundMusicPlaying()
-{
-    return CheckSoundPlaying(SoundSystem.CurrentMusicHandle);
-}
+int CurrentSoundMusicPlaying() { return CheckSoundPlaying(SoundSystem.CurrentMusicHandle); }
 
 // The current music is a Sound handle: stopped and deleted, and no music is current.
 void EndCurrentSoundMusic()
@@ -53,22 +43,19 @@ void EndCurrentSoundMusic()
 
 int CheckMusicRecord(MusicHandleData *Music)
 {
-    if (CurrentMusicIsSound())
-        return CurrentSoundMusicPlaying();
+    if (CurrentMusicIsSound()) return CurrentSoundMusicPlaying();
     return Music_Platform_CheckPlaying(Music);
 }
 
 int StopMusicRecord(MusicHandleData *Music)
 {
-    if (CurrentMusicIsSound())
-    {
+    if (CurrentMusicIsSound()) {
         EndCurrentSoundMusic();
         return 0;
     }
     // With the loop flag clear the sequencer is closed rather than played again.
     MidiOutput.MciLoopFlag = 0;
-    if (Music_Platform_Stop(Music) < 0)
-        return -1;
+    if (Music_Platform_Stop(Music) < 0) return -1;
     Music->PlayFlag = 0;
     Music->PlayStartFlag = 0;
     return 0;
@@ -85,12 +72,10 @@ int InitializeMusicHandle(HandleInfo *Info)
 int TerminateMusicHandle(HandleInfo *Info)
 {
     MusicHandleData *music = MusicOf(Info);
-    if (IsSoundDeviceReady() && CheckMusicRecord(music) == 1)
-        StopMusicRecord(music);
+    if (IsSoundDeviceReady() && CheckMusicRecord(music) == 1) StopMusicRecord(music);
     int result = Music_Platform_Terminate(music) < 0 ? -1 : 0;
     // The MIDI data goes even when the device side could not be released.
-    if (music->MidiData != nullptr)
-    {
+    if (music->MidiData != nullptr) {
         memset(music->MidiData, 0, size_t(music->MidiDataSize));
         DXFREE(music->MidiData);
         music->MidiData = nullptr;
@@ -114,10 +99,8 @@ int StopCurrentMusic(void)
 {
     SoundSystemData &s = SoundSystem;
     // 0, or -1 as the MCI device's end leaves it: no music is current.
-    if (s.CurrentMusicHandle <= 0)
-        return 0;
-    if (CurrentMusicIsSound())
-    {
+    if (s.CurrentMusicHandle <= 0) return 0;
+    if (CurrentMusicIsSound()) {
         EndCurrentSoundMusic();
         return 0;
     }
@@ -131,19 +114,14 @@ int StopCurrentMusic(void)
 int ProcessMusicHandles(void)
 {
     DxCriticalSection *lock = SoundHandleTypeLock(DX_HANDLETYPE_MUSIC);
-    if (!IsSoundDeviceReady() || lock == nullptr)
-        return -1;
+    if (!IsSoundDeviceReady() || lock == nullptr) return -1;
     CRITICALSECTION_GUARD(guard, lock);
     HandleManage &manage = HandleManageArray[DX_HANDLETYPE_MUSIC];
-    if (manage.Num == 0)
-        return 0;
-    for (int slot = manage.AreaMin; slot <= manage.AreaMax; slot++)
-    {
+    if (manage.Num == 0) return 0;
+    for (int slot = manage.AreaMin; slot <= manage.AreaMax; slot++) {
         HandleInfo *info = manage.Handle[slot];
-        if (info == nullptr || info->ASyncLoadCount != 0 || !MusicOf(info)->PlayFlag)
-            continue;
-        if (Music_Platform_Process(MusicOf(info)) < 0)
-            return -1;
+        if (info == nullptr || info->ASyncLoadCount != 0 || !MusicOf(info)->PlayFlag) continue;
+        if (Music_Platform_Process(MusicOf(info)) < 0) return -1;
     }
     return 0;
 }

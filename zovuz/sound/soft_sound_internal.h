@@ -13,27 +13,30 @@
 #include "zovuz/sound/sound_buffer_internal.h"
 #include "zovuz/sound/sound_system_internal.h"
 
-struct SoftSoundHandleData {
+struct SoftSoundHandleData
+{
     HandleInfo HandleInfo;
     int IsPlayer;                  // 1 player, 0 data
     SoundWaveFormat BufferFormat;  // tag 1 (PCM) or 3 (float); block align = bits / 8 x channels
 
-    struct {
-        int SampleNum;             // frames
-        void *Wave;                // BufferFormat.nBlockAlign x SampleNum bytes (owned), or null
+    struct
+    {
+        int SampleNum;  // frames
+        void *Wave;     // BufferFormat.nBlockAlign x SampleNum bytes (owned), or null
     } Data;
 
-    struct {
-        HandleListNode List;       // node in the list of players; Prev is null while not on it
-        int QueuedFrames;          // frames in Queue, always Queue.DataLength / block align
-        RingBuffer Queue;          // frames added and not yet moved to the device buffer
-        int PausedFlag;            // stopped by the window's deactivation
-        int WasPlayingFlag;        // it was playing when paused
-        SOUNDBUFFER Buffer;        // the looping device buffer
-        uint32_t BufferBytes;      // one second, whole frames
-        uint32_t WriteOffset;      // where the next frames go, below BufferBytes
-        uint32_t LeadBytes;        // 12/256 s, rounded up to whole frames
-        int PlayingFlag;           // 1 between a successful start and the stop
+    struct
+    {
+        HandleListNode List;   // node in the list of players; Prev is null while not on it
+        int QueuedFrames;      // frames in Queue, always Queue.DataLength / block align
+        RingBuffer Queue;      // frames added and not yet moved to the device buffer
+        int PausedFlag;        // stopped by the window's deactivation
+        int WasPlayingFlag;    // it was playing when paused
+        SOUNDBUFFER Buffer;    // the looping device buffer
+        uint32_t BufferBytes;  // one second, whole frames
+        uint32_t WriteOffset;  // where the next frames go, below BufferBytes
+        uint32_t LeadBytes;    // 12/256 s, rounded up to whole frames
+        int PlayingFlag;       // 1 between a successful start and the stop
     } Player;
 };
 
@@ -59,8 +62,8 @@ int AddSoftSoundData(int SoftSoundHandle, int IsPlayer, int Channels, int BitsPe
 
 // Loads a file (UTF-16 path) or a file image into a new SoftSound data handle, at once or as
 // an asynchronous job. The handle, or -1.
-int LoadSoftSoundBase(const LoadSoundParam *Param, const wchar_t *FileName, const void *FileImage,
-                      int FileImageSize, int ASyncLoadFlag);
+int LoadSoftSoundBase(const LoadSoundParam *Param, const wchar_t *FileName, const void *FileImage, int FileImageSize,
+                      int ASyncLoadFlag);
 // Loads into an existing handle. 0 / -1, logged; the handle is left for the caller to delete.
 int LoadSoftSoundBaseSync(const LoadSoundParam *Param, int SoftSoundHandle, const wchar_t *FileName,
                           const void *FileImage, int FileImageSize);

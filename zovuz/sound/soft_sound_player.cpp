@@ -22,34 +22,26 @@ SoftSoundHandleData *PlayerOf(int Handle)
 template <typename Work>
 int WithPlayer(int Handle, Work work)
 {
-    if (!IsSoundSystemInitialized())
-        return -1;
+    if (!IsSoundSystemInitialized()) return -1;
     CRITICALSECTION_GUARD(guard, SoftSoundPlayerLock());
     SoftSoundHandleData *player = PlayerOf(Handle);
     return player != nullptr ? work(player) : -1;
 }
 
-int Clamp(int Value, int Low, int High)
-{
-    return Value < Low ? Low : Value > High ? High : Value;
-}
+int Clamp(int Value, int Low, int High) { return Value < Low ? Low : Value > High ? High : Value; }
 
 // Builds one frame of the player's format: its size in bytes, or 0 for a format that takes no
 // frames (only 8- and 16-bit PCM in one or two channels does; float is always 32-bit).
 int BuildFrame(const SoundWaveFormat &Format, int Left, int Right, uint8_t Frame[4])
 {
-    if (Format.nChannels > 2)
-        return 0;
+    if (Format.nChannels > 2) return 0;
     bool stereo = Format.nChannels == 2;
-    if (Format.wBitsPerSample == 8)
-    {
+    if (Format.wBitsPerSample == 8) {
         Frame[0] = uint8_t(Clamp(Left, 0, 255));
-        if (stereo)
-            Frame[1] = uint8_t(Clamp(Right, 0, 255));
+        if (stereo) Frame[1] = uint8_t(Clamp(Right, 0, 255));
         return Format.nBlockAlign;
     }
-    if (Format.wBitsPerSample == 16)
-    {
+    if (Format.wBitsPerSample == 16) {
         int16_t samples[2] = {int16_t(Clamp(Left, -32768, 32767)), int16_t(Clamp(Right, -32768, 32767))};
         memcpy(Frame, samples, sizeof(samples));
         return Format.nBlockAlign;
@@ -64,17 +56,16 @@ void CountQueuedFrames(SoftSoundHandleData *Player)
 }
 
 // The two locked parts of a device region, written in order as one span.
-struct LockedRegion {
+struct LockedRegion
+{
     uint8_t *Part[2];
     uint32_t Size[2];
 
     // Fills Bytes bytes from Offset in the span with Byte.
     void Fill(uint32_t Offset, uint32_t Bytes, uint8_t Byte)
     {
-        for (int i = 0; i < 2 && Bytes > 0; i++)
-        {
-            if (Offset >= Size[i])
-            {
+        for (int i = 0; i < 2 && Bytes > 0; i++) {
+            if (Offset >= Size[i]) {
                 Offset -= Size[i];
                 continue;
             }
@@ -88,23 +79,18 @@ struct LockedRegion {
 
 }  // namespace
 
-DxCriticalSection *SoftSoundPlayerLock(void)
-{
-    return SoundHandleTypeLock(DX_HANDLETYPE_SOFTSOUND);
-}
+DxCriticalSection *SoftSoundPlayerLock(void) { return SoundHandleTypeLock(DX_HANDLETYPE_SOFTSOUND); }
 
 uint32_t SoftSoundPlayerBufferBytes(uint32_t AvgBytesPerSec, uint32_t BlockAlign)
 {
-    if (BlockAlign == 0)
-        return 0;
+    if (BlockAlign == 0) return 0;
     uint64_t bytes = (uint64_t(AvgBytesPerSec) + BlockAlign - 1) / BlockAlign * BlockAlign;
     return bytes <= 0xFFFFFFFFu ? uint32_t(bytes) : 0;
 }
 
 uint32_t SoftSoundPlayerLeadBytes(uint32_t AvgBytesPerSec, uint32_t BlockAlign)
 {
-    if (BlockAlign == 0)
-        return 0;
+    if (BlockAlign == 0) return 0;
     uint64_t lead = uint64_t(AvgBytesPerSec) * 12 / 256;
     return uint32_t((lead + BlockAlign - 1) / BlockAlign * BlockAlign);
 }
@@ -115,8 +101,7 @@ int AddOneDataSoftSoundPlayer(int SoftSoundPlayerHandle, int Left, int Right)
         uint8_t frame[4];
         int bytes = BuildFrame(Player->BufferFormat, Left, Right, frame);
         // A queue that cannot grow keeps what it held: the frame is dropped, nothing else.
-        if (bytes == 0 || RingBufferDataAdd(&Player->Player.Queue, frame, bytes) < 0)
-            return -1;
+        if (bytes == 0 || RingBufferDataAdd(&Player->Player.Queue, frame, bytes) < 0) return -1;
         CountQueuedFrames(Player);
         return 0;
     });
@@ -125,13 +110,11 @@ int AddOneDataSoftSoundPlayer(int SoftSoundPlayerHandle, int Left, int Right)
 int UpdateSoftSoundPlayer(SoftSoundHandleData *Player)
 {
     auto &p = Player->Player;
-    if (!p.PlayingFlag)
-        return 0;
+    if (!p.PlayingFlag) return 0;
     CRITICALSECTION_GUARD(guard, SoftSoundPlayerLock());
 
     uint32_t play = 0;
-    if (SoundBuffer_GetCurrentPosition(&p.Buffer, &play, nullptr) < 0)
-        return -1;
+    if (SoundBuffer_GetCurrentPosition(&p.Buffer, &play, nullptr) < 0) return -1;
     const uint32_t size = p.BufferBytes;
     const uint32_t write = p.WriteOffset;
     const uint32_t lead = p.LeadBytes;
@@ -140,8 +123,7 @@ int UpdateSoftSoundPlayer(SoftSoundHandleData *Player)
     // Write only when the play cursor is within one lead behind the write offset.
     uint32_t back = write >= lead ? write - lead : write + size - lead;
     bool due = back < write ? back <= play && play <= write : back > write && (play >= back || play <= write);
-    if (!due)
-        return 0;
+    if (!due) return 0;
 
     // Enough frames to bring the write offset about two leads ahead of the cursor.
     uint32_t distance = play >= back ? play - back : play + size - back;
@@ -150,33 +132,28 @@ int UpdateSoftSoundPlayer(SoftSoundHandleData *Player)
     uint32_t fromQueue = queued < needed ? queued : needed;
     uint32_t silent = queued == 0 ? needed : 0;
     uint32_t bytes = (fromQueue + silent) * frameBytes;
-    if (bytes == 0)
-        return 0;
+    if (bytes == 0) return 0;
 
     LockedRegion region;
     void *part1 = nullptr;
     void *part2 = nullptr;
-    if (SoundBuffer_Lock(&p.Buffer, write, bytes, &part1, &region.Size[0], &part2, &region.Size[1]) < 0)
-        return -1;
+    if (SoundBuffer_Lock(&p.Buffer, write, bytes, &part1, &region.Size[0], &part2, &region.Size[1]) < 0) return -1;
     region.Part[0] = static_cast<uint8_t *>(part1);
     region.Part[1] = static_cast<uint8_t *>(part2);
-    if (region.Part[1] == nullptr)
-        region.Size[1] = 0;
+    if (region.Part[1] == nullptr) region.Size[1] = 0;
 
     // Never more than the device gave, and whole frames only.
     uint32_t locked = region.Size[0] + region.Size[1];
     uint32_t queueBytes = fromQueue * frameBytes;
-    if (queueBytes > locked)
-        queueBytes = locked / frameBytes * frameBytes;
+    if (queueBytes > locked) queueBytes = locked / frameBytes * frameBytes;
     uint32_t first = queueBytes < region.Size[0] ? queueBytes : region.Size[0];
     RingBufferDataGet(&p.Queue, region.Part[0], int(first), 0);
     RingBufferDataGet(&p.Queue, region.Part[1], int(queueBytes - first), 0);
     CountQueuedFrames(Player);
-    if (silent > 0)
-    {
+    if (silent > 0) {
         // 8-bit samples are unsigned: their silence is the middle of the range.
-        bool unsigned8 = Player->BufferFormat.wFormatTag == SOUND_FORMAT_TAG_PCM &&
-                         Player->BufferFormat.wBitsPerSample == 8;
+        bool unsigned8 =
+            Player->BufferFormat.wFormatTag == SOUND_FORMAT_TAG_PCM && Player->BufferFormat.wBitsPerSample == 8;
         region.Fill(queueBytes, locked - queueBytes, unsigned8 ? 0x7F : 0);
     }
     SoundBuffer_Unlock(&p.Buffer, part1, region.Size[0], part2, region.Size[1]);
@@ -188,10 +165,8 @@ int UpdateSoftSoundPlayer(SoftSoundHandleData *Player)
 
 int ProcessSoftSoundPlayers(void)
 {
-    if (!IsSoundDeviceReady())
-        return -1;
-    if (!IsSoundSystemInitialized())
-        return 0;
+    if (!IsSoundDeviceReady()) return -1;
+    if (!IsSoundSystemInitialized()) return 0;
     CRITICALSECTION_GUARD(guard, SoftSoundPlayerLock());
     for (HandleListNode *node = SoundSystem.SoftSoundPlayerListFirst.Next; node->Next != nullptr; node = node->Next)
         UpdateSoftSoundPlayer(static_cast<SoftSoundHandleData *>(node->Data));
@@ -201,12 +176,10 @@ int ProcessSoftSoundPlayers(void)
 int StartSoftSoundPlayer(int SoftSoundPlayerHandle)
 {
     return WithPlayer(SoftSoundPlayerHandle, [](SoftSoundHandleData *Player) {
-        if (Player->Player.PlayingFlag)
-            return 0;
+        if (Player->Player.PlayingFlag) return 0;
         Player->Player.PlayingFlag = 1;
         UpdateSoftSoundPlayer(Player);
-        if (SoundBuffer_Play(&Player->Player.Buffer, 1) < 0)
-        {
+        if (SoundBuffer_Play(&Player->Player.Buffer, 1) < 0) {
             // Not playing: the next start must try the device again.
             Player->Player.PlayingFlag = 0;
             return -1;
@@ -218,8 +191,7 @@ int StartSoftSoundPlayer(int SoftSoundPlayerHandle)
 int StopSoftSoundPlayer(int SoftSoundPlayerHandle)
 {
     return WithPlayer(SoftSoundPlayerHandle, [](SoftSoundHandleData *Player) {
-        if (Player->Player.PlayingFlag)
-        {
+        if (Player->Player.PlayingFlag) {
             SoundBuffer_Stop(&Player->Player.Buffer, 1);
             Player->Player.PlayingFlag = 0;
         }
@@ -229,36 +201,25 @@ int StopSoftSoundPlayer(int SoftSoundPlayerHandle)
 
 int PauseAllSoftSoundPlayers(int PauseFlag)
 {
-    if (!IsSoundSystemInitialized() || !IsSoundDeviceReady())
-        return -1;
+    if (!IsSoundSystemInitialized() || !IsSoundDeviceReady()) return -1;
     CRITICALSECTION_GUARD(guard, SoftSoundPlayerLock());
-    for (HandleListNode *node = SoundSystem.SoftSoundPlayerListFirst.Next; node->Next != nullptr; node = node->Next)
-    {
+    for (HandleListNode *node = SoundSystem.SoftSoundPlayerListFirst.Next; node->Next != nullptr; node = node->Next) {
         auto &p = static_cast<SoftSoundHandleData *>(node->Data)->Player;
         bool onDevice = p.Buffer.Valid && SoundBuffer_Platform_HasDeviceBuffer(&p.Buffer);
-        if (PauseFlag)
-        {
-            if (!onDevice || p.PausedFlag)
-                continue;
+        if (PauseFlag) {
+            if (!onDevice || p.PausedFlag) continue;
             int status = SoundBuffer_GetStatus(&p.Buffer);
-            if (status < 0)
-            {
+            if (status < 0) {
                 p.PausedFlag = 0;
                 continue;
             }
             p.PausedFlag = 1;
             p.WasPlayingFlag = status == 1 ? 1 : 0;
-            if (status == 1)
-                SoundBuffer_Stop(&p.Buffer, 1);
-        }
-        else if (!p.PlayingFlag)
-        {
+            if (status == 1) SoundBuffer_Stop(&p.Buffer, 1);
+        } else if (!p.PlayingFlag) {
             p.PausedFlag = 0;
-        }
-        else if (onDevice)
-        {
-            if (p.PausedFlag && p.WasPlayingFlag)
-                SoundBuffer_Play(&p.Buffer, p.Buffer.Loop);
+        } else if (onDevice) {
+            if (p.PausedFlag && p.WasPlayingFlag) SoundBuffer_Play(&p.Buffer, p.Buffer.Loop);
             p.PausedFlag = 0;
         }
     }

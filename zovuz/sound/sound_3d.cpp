@@ -37,10 +37,7 @@ void Set3(float *Dest, float X, float Y, float Z)
     Dest[2] = Z;
 }
 
-float Dot(const float *A, const float *B)
-{
-    return A[0] * B[0] + A[1] * B[1] + A[2] * B[2];
-}
+float Dot(const float *A, const float *B) { return A[0] * B[0] + A[1] * B[1] + A[2] * B[2]; }
 
 }  // namespace
 
@@ -56,10 +53,8 @@ void SoundPlatform_Set3DListenerDefaults(void)
 
 int SoundBuffer_Platform_Initialize3D(SOUNDBUFFER *Buffer, SOUNDBUFFER *Src, int Is3D)
 {
-    if (!Is3D)
-        return 0;
-    if (Src != nullptr)
-    {
+    if (!Is3D) return 0;
+    if (Src != nullptr) {
         Buffer->Emitter = Src->Emitter;
         return 0;
     }
@@ -99,11 +94,9 @@ int SoundBuffer_Platform_Set3DDistanceScale(SOUNDBUFFER *Buffer, float Scale)
 void Sound3D_DirectSoundModel(const Sound3DListenerData *Listener, SOUNDBUFFER *Buffer)
 {
     float d[3];
-    for (int i = 0; i < 3; i++)
-        d[i] = Buffer->Emitter.Position[i] - Listener->Position[i];
+    for (int i = 0; i < 3; i++) d[i] = Buffer->Emitter.Position[i] - Listener->Position[i];
     float distance = sqrtf(Dot(d, d));
-    if (distance < MinDistance)
-        distance = MinDistance;
+    if (distance < MinDistance) distance = MinDistance;
 
     // Full volume at the listener, falling in a straight line to nothing at the audible radius.
     float scale = Buffer->DistanceScale3D;
@@ -111,10 +104,8 @@ void Sound3D_DirectSoundModel(const Sound3DListenerData *Listener, SOUNDBUFFER *
 
     float u[3] = {d[0] / distance, d[1] / distance, d[2] / distance};
     float facing = Dot(u, Listener->Front);
-    if (facing > 1.0f)
-        facing = 1.0f;
-    if (facing < -1.0f)
-        facing = -1.0f;
+    if (facing > 1.0f) facing = 1.0f;
+    if (facing < -1.0f) facing = -1.0f;
     float angle = 2.0f * acosf(facing);
     const Sound3DCone &cone = Listener->Cone;
     float coneFactor;

@@ -11,26 +11,29 @@ struct SOUNDBUFFER;
 
 // A sound cone: angles in radians (the whole opening), volume, low-pass and reverb levels inside
 // the inner and outside the outer angle, linear in between.
-struct Sound3DCone {
+struct Sound3DCone
+{
     float InnerAngle, OuterAngle;
     float InnerVolume, OuterVolume;
     float InnerLowPass, OuterLowPass;
     float InnerReverb, OuterReverb;
 };
 
-struct Sound3DListenerData {
-    float Front[3];     // facing direction
-    float Top[3];       // up direction
+struct Sound3DListenerData
+{
+    float Front[3];  // facing direction
+    float Top[3];    // up direction
     float Position[3];
     float Velocity[3];
-    Sound3DCone Cone;   // the listener's cone
+    Sound3DCone Cone;  // the listener's cone
 };
 // The listener every 3D buffer is heard by. Its defaults are set by each device start.
 extern Sound3DListenerData Sound3DListener;
 
 // A 3D buffer's emitter, without the pointers of X3DAudio's record: the curves are the fixed
 // defaults and every channel azimuth is 0.
-struct Sound3DEmitter {
+struct Sound3DEmitter
+{
     Sound3DCone Cone;
     float Front[3];
     float Top[3];
@@ -45,7 +48,8 @@ struct Sound3DEmitter {
 };
 
 // One point of a distance curve: distance (0..1 of the scale) and the level there.
-struct Sound3DCurvePoint {
+struct Sound3DCurvePoint
+{
     float Distance;
     float Value;
 };

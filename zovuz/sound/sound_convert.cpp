@@ -11,9 +11,10 @@ namespace {
 
 // One format the framework can recognise. A null Setup is a format this build cannot read:
 // it never takes a stream.
-struct SoundConvertRecogniser {
-    int SkipBit;                             // SOUND_CONV_SKIP_* bit that leaves it out
-    int (*Setup)(SoundConvertState *Conv);   // 0 with Method set, or -1 (nothing held)
+struct SoundConvertRecogniser
+{
+    int SkipBit;                            // SOUND_CONV_SKIP_* bit that leaves it out
+    int (*Setup)(SoundConvertState *Conv);  // 0 with Method set, or -1 (nothing held)
 };
 
 // The recognition order. ACM WAVE and MP3 through ACM make method 3, MP3 through DirectShow
@@ -30,8 +31,9 @@ const SoundConvertRecogniser g_Recognisers[] = {
 
 // The common operations of one method. Null entries: decode and seek fail, the size is 0,
 // there are no loop points, nothing to release.
-struct SoundConvertMethod {
-    int (*Decode)(SoundConvertState *Conv);               // fills the output buffer; -1 at the end
+struct SoundConvertMethod
+{
+    int (*Decode)(SoundConvertState *Conv);                // fills the output buffer; -1 at the end
     int (*Seek)(SoundConvertState *Conv, int64_t Sample);  // 0, or -1
     int64_t (*GetDestSize)(SoundConvertState *Conv);
     int (*GetLoopInfo)(SoundConvertState *Conv, int *LoopStart, int *LoopEnd);
@@ -39,14 +41,13 @@ struct SoundConvertMethod {
 };
 
 const SoundConvertMethod g_Methods[SOUND_CONV_METHOD_COUNT] = {
-    {SoundConvert_Wave_Decode, SoundConvert_Wave_Seek, SoundConvert_Wave_GetDestSize,
-     SoundConvert_Wave_GetLoopInfo, SoundConvert_Wave_Release},
+    {SoundConvert_Wave_Decode, SoundConvert_Wave_Seek, SoundConvert_Wave_GetDestSize, SoundConvert_Wave_GetLoopInfo,
+     SoundConvert_Wave_Release},
     {SoundConvert_OggVorbis_Decode, SoundConvert_OggVorbis_Seek, SoundConvert_OggVorbis_GetTotalSample,
      SoundConvert_Ogg_GetLoopInfo, SoundConvert_OggVorbis_Close},
-    {SoundConvert_OggOpus_Decode, SoundConvert_OggOpus_Seek, SoundConvert_OggOpus_GetTotalSample,
-     nullptr, SoundConvert_OggOpus_Close},
-    {SoundConvert_ACM_Decode, SoundConvert_ACM_Seek, SoundConvert_ACM_GetDestSize, nullptr,
-     SoundConvert_ACM_Release},
+    {SoundConvert_OggOpus_Decode, SoundConvert_OggOpus_Seek, SoundConvert_OggOpus_GetTotalSample, nullptr,
+     SoundConvert_OggOpus_Close},
+    {SoundConvert_ACM_Decode, SoundConvert_ACM_Seek, SoundConvert_ACM_GetDestSize, nullptr, SoundConvert_ACM_Release},
     {nullptr, nullptr, nullptr, nullptr, nullptr},
     {nullptr, nullptr, nullptr, nullptr, nullptr},
 };
@@ -74,8 +75,8 @@ int SeekMethod(SoundConvertState *Conv, int64_t Sample)
 
 }  // namespace
 
-int SetupSoundConvert(SoundConvertState *Conv, const StreamFunctionTable *Stream, void *StreamData,
-                      int SkipMask, int OggVorbisBitDepth, int OggVorbisDecoder)
+int SetupSoundConvert(SoundConvertState *Conv, const StreamFunctionTable *Stream, void *StreamData, int SkipMask,
+                      int OggVorbisBitDepth, int OggVorbisDecoder)
 {
     if (Conv == nullptr || Stream == nullptr) return -1;
     memset(Conv, 0, sizeof *Conv);

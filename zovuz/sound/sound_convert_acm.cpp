@@ -10,7 +10,8 @@
 
 namespace {
 
-struct SoundConvertAcmSystem {
+struct SoundConvertAcmSystem
+{
     const SoundAcmApi *Api;  // the loaded ACM, null when there is none
 };
 SoundConvertAcmSystem g_AcmSystem;
@@ -29,7 +30,8 @@ constexpr uint16_t kFormatTagMpegLayer3 = 0x55;
 
 // The MP3 format record ACM takes (MPEGLAYER3WAVEFORMAT).
 #pragma pack(push, 1)
-struct Mp3WaveFormat {
+struct Mp3WaveFormat
+{
     SoundWaveFormat Wave;
     uint16_t Id;              // 1: MPEG
     uint32_t Flags;           // the first frame's padding bit
@@ -54,20 +56,20 @@ bool CodecFieldsConsistent(const unsigned char *Format)
     const unsigned char *extra = Format + sizeof f;
     const uint32_t ch = f.nChannels, align = f.nBlockAlign;
     switch (f.wFormatTag) {
-    case kFormatTagImaAdpcm: {
-        if (f.cbSize < 2 || (f.wBitsPerSample != 3 && f.wBitsPerSample != 4) || align <= 4 * ch) return false;
-        uint32_t perBlock = (align - 4 * ch) * 8 / (f.wBitsPerSample * ch) + 1;
-        return (uint32_t)(extra[0] | extra[1] << 8) == perBlock;
-    }
-    case kFormatTagMsAdpcm: {
-        if (f.cbSize < 4 || f.wBitsPerSample != 4 || align <= 7 * ch) return false;
-        uint32_t perBlock = (align - 7 * ch) * 8 / (4 * ch) + 2;
-        uint32_t coefficients = extra[2] | extra[3] << 8;
-        return (uint32_t)(extra[0] | extra[1] << 8) == perBlock && coefficients >= 1 &&
-               4 + 4 * coefficients <= f.cbSize;
-    }
-    default:
-        return true;
+        case kFormatTagImaAdpcm: {
+            if (f.cbSize < 2 || (f.wBitsPerSample != 3 && f.wBitsPerSample != 4) || align <= 4 * ch) return false;
+            uint32_t perBlock = (align - 4 * ch) * 8 / (f.wBitsPerSample * ch) + 1;
+            return (uint32_t)(extra[0] | extra[1] << 8) == perBlock;
+        }
+        case kFormatTagMsAdpcm: {
+            if (f.cbSize < 4 || f.wBitsPerSample != 4 || align <= 7 * ch) return false;
+            uint32_t perBlock = (align - 7 * ch) * 8 / (4 * ch) + 2;
+            uint32_t coefficients = extra[2] | extra[3] << 8;
+            return (uint32_t)(extra[0] | extra[1] << 8) == perBlock && coefficients >= 1 &&
+                   4 + 4 * coefficients <= f.cbSize;
+        }
+        default:
+            return true;
     }
 }
 

@@ -20,7 +20,8 @@
 // The 18-byte wave format record of sound files and sound buffers (the layout of Windows'
 // WAVEFORMATEX), spelt out so the portable converter needs no system header.
 #pragma pack(push, 1)
-struct SoundWaveFormat {
+struct SoundWaveFormat
+{
     uint16_t wFormatTag;       // 1 PCM, 3 IEEE float, other tags are compressed formats
     uint16_t nChannels;        // interleaved channels per frame
     uint32_t nSamplesPerSec;   // frames per second
@@ -71,7 +72,8 @@ struct OggVorbis_File;
 struct OggOpusFile;
 
 // WAVE method state.
-struct SoundConvertWave {
+struct SoundConvertWave
+{
     unsigned char *FloatBuffer;  // one block of float source frames (float sources only)
     uint32_t FloatBufferSize;    // its size in bytes, a whole number of source frames
     int LoopStart;               // "smpl" loop start in frames, -1 = none
@@ -81,69 +83,73 @@ struct SoundConvertWave {
 };
 
 // Ogg Vorbis method state.
-struct SoundConvertOggVorbis {
-    int OpenFlag;               // 1 while File is open
-    OggVorbis_File *File;       // the vorbisfile record (allocated)
-    int SampleWidth;            // bytes per decoded sample, 1 (unsigned) or 2 (signed)
-    int LoopStart;              // from the comments, frames, -1 = none
-    int LoopEnd;                // exclusive, -1 = none
-    int LinkCount;              // leading links decoded (those sharing the first's format)
-    int64_t TotalFrames;        // frames of those links
+struct SoundConvertOggVorbis
+{
+    int OpenFlag;          // 1 while File is open
+    OggVorbis_File *File;  // the vorbisfile record (allocated)
+    int SampleWidth;       // bytes per decoded sample, 1 (unsigned) or 2 (signed)
+    int LoopStart;         // from the comments, frames, -1 = none
+    int LoopEnd;           // exclusive, -1 = none
+    int LinkCount;         // leading links decoded (those sharing the first's format)
+    int64_t TotalFrames;   // frames of those links
 };
 
 // Ogg Opus method state.
-struct SoundConvertOggOpus {
-    int OpenFlag;               // 1 while File is open
-    OggOpusFile *File;          // the opusfile decoder
-    int FrameSize;              // output bytes per frame (channels x 2)
-    int LinkCount;              // leading links decoded (those sharing the first's channels)
-    int64_t TotalFrames;        // frames of those links
+struct SoundConvertOggOpus
+{
+    int OpenFlag;         // 1 while File is open
+    OggOpusFile *File;    // the opusfile decoder
+    int FrameSize;        // output bytes per frame (channels x 2)
+    int LinkCount;        // leading links decoded (those sharing the first's channels)
+    int64_t TotalFrames;  // frames of those links
 };
 
 // ACM method state (compressed WAVE and MP3 sources). The compressed data is read whole at
 // set-up; a second stream on the same formats (the look-ahead) decodes ahead, up to the
 // converter's pre-decode position, so that a jump back there needs no decoding from the start.
-struct SoundConvertAcm {
-    unsigned char *SrcFormat;       // the source format as ACM takes it (allocated, extra bytes included)
-    void *Stream;                   // main ACM stream
-    void *LookAheadStream;          // look-ahead ACM stream
-    unsigned char *SrcData;         // the whole compressed data
-    uint32_t SrcDataSize;           // its size in bytes, whole source blocks
-    uint32_t SrcPiece;              // source bytes handed to one conversion, whole blocks
-    uint32_t SrcOffset;             // main stream's read offset in SrcData
-    int64_t TotalSamples;           // frames of an MP3 source; -1 for WAVE (ACM tells the size)
-    int64_t TotalBytes;             // the output's size: what is delivered, at most
-    uint32_t LookAheadOffset;       // look-ahead stream's read offset in SrcData
-    int64_t LookAheadPosition;      // and its output position in bytes
-    unsigned char *LookAheadBuffer; // its output, thrown away (DestBufferSize bytes)
+struct SoundConvertAcm
+{
+    unsigned char *SrcFormat;        // the source format as ACM takes it (allocated, extra bytes included)
+    void *Stream;                    // main ACM stream
+    void *LookAheadStream;           // look-ahead ACM stream
+    unsigned char *SrcData;          // the whole compressed data
+    uint32_t SrcDataSize;            // its size in bytes, whole source blocks
+    uint32_t SrcPiece;               // source bytes handed to one conversion, whole blocks
+    uint32_t SrcOffset;              // main stream's read offset in SrcData
+    int64_t TotalSamples;            // frames of an MP3 source; -1 for WAVE (ACM tells the size)
+    int64_t TotalBytes;              // the output's size: what is delivered, at most
+    uint32_t LookAheadOffset;        // look-ahead stream's read offset in SrcData
+    int64_t LookAheadPosition;       // and its output position in bytes
+    unsigned char *LookAheadBuffer;  // its output, thrown away (DestBufferSize bytes)
 };
 
 // One converter, embedded in its owner.
-struct SoundConvertState {
-    int InitializeFlag;          // 1 after a successful set-up
-    int EndFlag;                 // 1 once the source is exhausted, cleared by a seek
-    int Method;                  // SoundConvertMethodId
-    StreamFunctionTable Stream;  // the caller's stream operations
-    void *StreamData;            // and stream
-    int64_t FormatChunkPosition; // "fmt " chunk data in the stream (WAVE, ACM WAVE)
+struct SoundConvertState
+{
+    int InitializeFlag;           // 1 after a successful set-up
+    int EndFlag;                  // 1 once the source is exhausted, cleared by a seek
+    int Method;                   // SoundConvertMethodId
+    StreamFunctionTable Stream;   // the caller's stream operations
+    void *StreamData;             // and stream
+    int64_t FormatChunkPosition;  // "fmt " chunk data in the stream (WAVE, ACM WAVE)
     uint32_t FormatChunkSize;
-    int64_t DataPosition;        // first data byte in the stream
-    uint32_t DataSize;           // data bytes present, a whole number of source frames
-    SoundWaveFormat OutFormat;   // the output format, always PCM
-    union {                      // the method's own state
+    int64_t DataPosition;       // first data byte in the stream
+    uint32_t DataSize;          // data bytes present, a whole number of source frames
+    SoundWaveFormat OutFormat;  // the output format, always PCM
+    union {                     // the method's own state
         SoundConvertWave Wave;
         SoundConvertOggVorbis OggVorbis;
         SoundConvertOggOpus OggOpus;
         SoundConvertAcm Acm;
     };
-    unsigned char *DestBuffer;   // output buffer
-    uint32_t DestBufferSize;     // its size in bytes, chosen by the recogniser
-    uint32_t DestBufferValid;    // bytes still unread in it
+    unsigned char *DestBuffer;      // output buffer
+    uint32_t DestBufferSize;        // its size in bytes, chosen by the recogniser
+    uint32_t DestBufferValid;       // bytes still unread in it
     uint32_t DestBufferReadOffset;  // next unread byte
-    int64_t DestOutputPosition;  // output byte offset of the next byte delivered
-    int64_t PreDecodePosition;   // output byte offset decoded ahead (ACM)
-    int OggVorbisBitDepth;       // Ogg Vorbis sample width asked for, 1 or 2 bytes
-    int OggVorbisDecoder;        // Vorbis open selector: 0 one-step open, else test open
+    int64_t DestOutputPosition;     // output byte offset of the next byte delivered
+    int64_t PreDecodePosition;      // output byte offset decoded ahead (ACM)
+    int OggVorbisBitDepth;          // Ogg Vorbis sample width asked for, 1 or 2 bytes
+    int OggVorbisDecoder;           // Vorbis open selector: 0 one-step open, else test open
 };
 
 // Start and end of the conversion system: InitializeSoundConvert / TerminateSoundConvert
@@ -152,8 +158,8 @@ struct SoundConvertState {
 
 // 0 with an initialised converter on the stream, -1 when no format takes it. The stream's
 // operations are copied. Mask: SOUND_CONV_SKIP_* bits of the formats to leave out.
-int SetupSoundConvert(SoundConvertState *Conv, const StreamFunctionTable *Stream, void *StreamData,
-                      int SkipMask, int OggVorbisBitDepth, int OggVorbisDecoder);
+int SetupSoundConvert(SoundConvertState *Conv, const StreamFunctionTable *Stream, void *StreamData, int SkipMask,
+                      int OggVorbisBitDepth, int OggVorbisDecoder);
 // Up to Bytes converted bytes into Dest: the count written, 0 after the end, -1 when the
 // converter is not initialised.
 int RunSoundConvert(SoundConvertState *Conv, void *Dest, int Bytes);
@@ -221,7 +227,8 @@ void SoundConvert_OggOpus_Close(SoundConvertState *Conv);
 // The audio compression manager as the ACM method uses it: the system's msacm32, loaded at
 // run time, behind calls that need no system header. Null (no ACM) until SoundConvert_LoadACM
 // succeeds; without it both ACM recognisers refuse at once.
-struct SoundAcmApi {
+struct SoundAcmApi
+{
     // Completes Dest, whose tag is set to PCM, as the PCM format the codec suggests for Src: 0, -1.
     int (*FormatSuggest)(const void *Src, SoundWaveFormat *Dest);
     // The largest format record of any installed codec in bytes, or -1.
@@ -246,9 +253,10 @@ const SoundAcmApi *SoundConvert_GetACM(void);
 void SoundConvert_SetACM(const SoundAcmApi *Api);
 
 // One MPEG audio frame header.
-struct SoundMp3FrameInfo {
-    int Layer;            // 0 Layer I, 1 Layer II, 2 Layer III
-    int Version;          // 0 MPEG-1, 1 MPEG-2
+struct SoundMp3FrameInfo
+{
+    int Layer;    // 0 Layer I, 1 Layer II, 2 Layer III
+    int Version;  // 0 MPEG-1, 1 MPEG-2
     int BitRateIndex;
     int SampleRateIndex;
     int Padding;          // 1 when the frame has its padding slot
@@ -263,13 +271,14 @@ int SoundConvert_AnalyseMP3FrameHeader(const unsigned char *Header, SoundMp3Fram
 
 // Where an MP3 file's frames are: tags skipped (ID3v2 at the start, ID3v1 "TAG" at the end),
 // the frame chain followed from the first sync.
-struct SoundMp3Layout {
-    int64_t AudioStart;          // first byte after an ID3v2 tag (0 without one)
-    int64_t AudioEnd;            // the end of the stream, less an ID3v1 tag
-    int64_t FirstFrame;          // the first frame header
-    int64_t DataEnd;             // end of the data handed to the decoder
-    int64_t TotalSamples;        // frames found x samples per frame
-    SoundMp3FrameInfo First;     // the first frame
+struct SoundMp3Layout
+{
+    int64_t AudioStart;       // first byte after an ID3v2 tag (0 without one)
+    int64_t AudioEnd;         // the end of the stream, less an ID3v1 tag
+    int64_t FirstFrame;       // the first frame header
+    int64_t DataEnd;          // end of the data handed to the decoder
+    int64_t TotalSamples;     // frames found x samples per frame
+    SoundMp3FrameInfo First;  // the first frame
 };
 // Scans the converter's stream from its start: 0, or -1 when no frame is found or a sync
 // leads to an invalid header.

@@ -25,7 +25,8 @@ constexpr int kId3v2FooterFlag = 0x10;
 constexpr int kId3v1Bytes = 128;
 
 // The stream read through a window, so that the scan can look at single bytes cheaply.
-class ScanReader {
+class ScanReader
+{
 public:
     explicit ScanReader(SoundConvertState *Conv) : Conv(Conv) {}
 

@@ -23,7 +23,7 @@ int16_t FloatToPcm16(float Sample)
     if (v >= 32767.0f) return 32767;
     if (v > -32768.0f) return (int16_t)v;  // truncates toward zero
     if (v <= -32768.0f) return -32768;
-    return 0;                              // not a number
+    return 0;  // not a number
 }
 
 // Reads the first loop of the "smpl" chunk at the stream's position, when it has one.
@@ -44,10 +44,7 @@ bool IsFloatSource(const SoundConvertState *Conv)
     return Conv->Wave.SrcFormat.wFormatTag == SOUND_FORMAT_TAG_IEEE_FLOAT;
 }
 
-int64_t TotalFrames(const SoundConvertState *Conv)
-{
-    return Conv->DataSize / Conv->Wave.SrcFormat.nBlockAlign;
-}
+int64_t TotalFrames(const SoundConvertState *Conv) { return Conv->DataSize / Conv->Wave.SrcFormat.nBlockAlign; }
 
 }  // namespace
 
@@ -72,16 +69,16 @@ int SetupSoundConvertWave(SoundConvertState *Conv)
     const SoundWaveFormat &src = w.SrcFormat;
     SoundWaveFormat &out = Conv->OutFormat;
     switch (src.wFormatTag) {
-    case SOUND_FORMAT_TAG_PCM:
-        out = src;
-        out.cbSize = 0;
-        break;
-    case SOUND_FORMAT_TAG_IEEE_FLOAT:
-        if (src.wBitsPerSample != 32) return -1;
-        FillPcmFormat(&out, src.nChannels, src.nSamplesPerSec, 2);
-        break;
-    default:
-        return -1;
+        case SOUND_FORMAT_TAG_PCM:
+            out = src;
+            out.cbSize = 0;
+            break;
+        case SOUND_FORMAT_TAG_IEEE_FLOAT:
+            if (src.wBitsPerSample != 32) return -1;
+            FillPcmFormat(&out, src.nChannels, src.nSamplesPerSec, 2);
+            break;
+        default:
+            return -1;
     }
 
     // "data" is looked for after "fmt " only.

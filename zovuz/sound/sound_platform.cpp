@@ -7,7 +7,8 @@
 
 namespace {
 
-struct SoundPlatformDispatchData {
+struct SoundPlatformDispatchData
+{
     const SoundBufferPlatformFunctions *Functions;  // the device's table; null = no device
 };
 SoundPlatformDispatchData SoundPlatformDispatch;
@@ -22,16 +23,12 @@ Entry Lookup(Entry SoundBufferPlatformFunctions::*Member)
 
 constexpr int SilentVolume = -10000;
 
-int ClampVolume(int Volume)
-{
-    return Volume < SilentVolume ? SilentVolume : Volume > 0 ? 0 : Volume;
-}
+int ClampVolume(int Volume) { return Volume < SilentVolume ? SilentVolume : Volume > 0 ? 0 : Volume; }
 
 // A gain (1.0 = full) in hundredths of a decibel; no gain is silence.
 int GainToVolume(double Gain)
 {
-    if (Gain <= 0.0)
-        return SilentVolume;
+    if (Gain <= 0.0) return SilentVolume;
     return ClampVolume(int(2000.0 * log10(Gain)));
 }
 
@@ -44,10 +41,7 @@ const SoundBufferPlatformFunctions *SoundPlatform_SetBufferFunctions(const Sound
     return previous;
 }
 
-const SoundBufferPlatformFunctions *SoundPlatform_GetBufferFunctions(void)
-{
-    return SoundPlatformDispatch.Functions;
-}
+const SoundBufferPlatformFunctions *SoundPlatform_GetBufferFunctions(void) { return SoundPlatformDispatch.Functions; }
 
 // ---------------------------------------------------------------------------------------------
 // Dispatch
@@ -67,10 +61,7 @@ int SoundBuffer_Platform_Terminate(SOUNDBUFFER *Buffer)
     return result;
 }
 
-int SoundBuffer_Platform_HasDeviceBuffer(SOUNDBUFFER *Buffer)
-{
-    return Buffer->DeviceBuffer != nullptr ? 1 : 0;
-}
+int SoundBuffer_Platform_HasDeviceBuffer(SOUNDBUFFER *Buffer) { return Buffer->DeviceBuffer != nullptr ? 1 : 0; }
 
 int SoundBuffer_Platform_GetStatus(SOUNDBUFFER *Buffer)
 {
@@ -151,19 +142,16 @@ int SoundBuffer_Platform_ProcessPostStop(SOUNDBUFFER *Buffer)
 void SoundBuffer_DirectSoundVolumePan(const SOUNDBUFFER *Buffer, int *Volume, int *Pan)
 {
     int channels = Buffer->Format.nChannels;
-    if (channels > SOUNDBUFFER_MAX_CHANNEL_NUM)
-        channels = SOUNDBUFFER_MAX_CHANNEL_NUM;
+    if (channels > SOUNDBUFFER_MAX_CHANNEL_NUM) channels = SOUNDBUFFER_MAX_CHANNEL_NUM;
 
     // More than two channels: DirectSound has one volume; the pan is passed as it is.
-    if (channels > 2)
-    {
+    if (channels > 2) {
         *Volume = ClampVolume(Buffer->Volume[0]);
         *Pan = Buffer->Pan;
         return;
     }
 
-    if (!Buffer->Is3D)
-    {
+    if (!Buffer->Is3D) {
         // The first channel's level, shared out between the sides by the pan, then folded back
         // into one volume (the louder side) and one pan (how much quieter the other side is).
         int level = ClampVolume(Buffer->Volume[0]) + 10000;
@@ -172,18 +160,13 @@ void SoundBuffer_DirectSoundVolumePan(const SOUNDBUFFER *Buffer, int *Volume, in
         int right = p < 0 ? 10000 + p : 10000;
         int l = level * left / 10000;
         int r = level * right / 10000;
-        if (l > r)
-        {
+        if (l > r) {
             *Volume = l - 10000;
             *Pan = int(10000.0 / l * r) - 10000;
-        }
-        else if (l < r)
-        {
+        } else if (l < r) {
             *Volume = r - 10000;
             *Pan = 10000 - int(10000.0 / r * l);
-        }
-        else
-        {
+        } else {
             *Volume = l - 10000;
             *Pan = 0;
         }
@@ -197,16 +180,12 @@ void SoundBuffer_DirectSoundVolumePan(const SOUNDBUFFER *Buffer, int *Volume, in
     int rightChannel = channels == 2 ? 1 : 0;
     double leftGain = pow(10.0, ClampVolume(Buffer->Volume[0]) / 2000.0) * Buffer->Volume3DFactor;
     double rightGain = pow(10.0, ClampVolume(Buffer->Volume[rightChannel]) / 2000.0) * Buffer->Volume3DFactor;
-    if (pan3d < 0.0)
-        leftGain *= 1.0 + pan3d;
-    if (pan3d > 0.0)
-        rightGain *= 1.0 - pan3d;
+    if (pan3d < 0.0) leftGain *= 1.0 + pan3d;
+    if (pan3d > 0.0) rightGain *= 1.0 - pan3d;
     int leftVolume = GainToVolume(leftGain);
     int rightVolume = GainToVolume(rightGain);
-    if (Buffer->Pan > 0)
-        leftVolume = ClampVolume(leftVolume - Buffer->Pan);
-    if (Buffer->Pan < 0)
-        rightVolume = ClampVolume(rightVolume + Buffer->Pan);
+    if (Buffer->Pan > 0) leftVolume = ClampVolume(leftVolume - Buffer->Pan);
+    if (Buffer->Pan < 0) rightVolume = ClampVolume(rightVolume + Buffer->Pan);
     *Volume = leftVolume > rightVolume ? leftVolume : rightVolume;
     *Pan = ClampSoundPan(rightVolume - leftVolume);
 }

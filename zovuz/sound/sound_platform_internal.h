@@ -23,23 +23,24 @@ struct SoundReverbParam;
 
 // The device side of the buffer operations. Every entry takes a made buffer (the buffer layer
 // checks its valid flag first); a null entry fails with -1.
-struct SoundBufferPlatformFunctions {
+struct SoundBufferPlatformFunctions
+{
     // Makes the device buffer: Bytes of Format, or with Src the source's format and length. 0 / -1.
     int (*Initialize)(SOUNDBUFFER *Buffer, uint32_t Bytes, const SoundWaveFormat *Format, SOUNDBUFFER *Src, int Is3D);
-    int (*Terminate)(SOUNDBUFFER *Buffer);                              // releases it; 0
-    int (*GetStatus)(SOUNDBUFFER *Buffer);                              // 1 playing, 0 idle, -1
-    int (*Play)(SOUNDBUFFER *Buffer, int Loop);                         // 0 / -1
-    int (*Stop)(SOUNDBUFFER *Buffer, int EffectOff);                    // 0
+    int (*Terminate)(SOUNDBUFFER *Buffer);            // releases it; 0
+    int (*GetStatus)(SOUNDBUFFER *Buffer);            // 1 playing, 0 idle, -1
+    int (*Play)(SOUNDBUFFER *Buffer, int Loop);       // 0 / -1
+    int (*Stop)(SOUNDBUFFER *Buffer, int EffectOff);  // 0
     int (*GetCurrentPosition)(SOUNDBUFFER *Buffer, uint32_t *PlayCursor, uint32_t *WriteCursor);  // 0 / 2
-    int (*SetCurrentPosition)(SOUNDBUFFER *Buffer, uint32_t BytePosition);                       // 0
-    int (*GetFrequency)(SOUNDBUFFER *Buffer, uint32_t *Frequency);      // 0 / -1 / 2
-    int (*SetFrequency)(SOUNDBUFFER *Buffer, uint32_t Frequency);       // 0 = the format's rate; 0
-    int (*Lock)(SOUNDBUFFER *Buffer, uint32_t Offset, uint32_t Bytes, void **Ptr1, uint32_t *Size1,
-                void **Ptr2, uint32_t *Size2);                          // 0 / -1 / 2
+    int (*SetCurrentPosition)(SOUNDBUFFER *Buffer, uint32_t BytePosition);                        // 0
+    int (*GetFrequency)(SOUNDBUFFER *Buffer, uint32_t *Frequency);                                // 0 / -1 / 2
+    int (*SetFrequency)(SOUNDBUFFER *Buffer, uint32_t Frequency);  // 0 = the format's rate; 0
+    int (*Lock)(SOUNDBUFFER *Buffer, uint32_t Offset, uint32_t Bytes, void **Ptr1, uint32_t *Size1, void **Ptr2,
+                uint32_t *Size2);                                                                // 0 / -1 / 2
     int (*Unlock)(SOUNDBUFFER *Buffer, void *Ptr1, uint32_t Size1, void *Ptr2, uint32_t Size2);  // 0 / -1
-    int (*RefreshVolume)(SOUNDBUFFER *Buffer);                          // applies volumes and pan; 0
-    int (*Refresh3DSound)(SOUNDBUFFER *Buffer);                         // applies the 3D state; 0 / -1
-    int (*ProcessPostStop)(SOUNDBUFFER *Buffer);                        // -1 = nothing to do
+    int (*RefreshVolume)(SOUNDBUFFER *Buffer);    // applies volumes and pan; 0
+    int (*Refresh3DSound)(SOUNDBUFFER *Buffer);   // applies the 3D state; 0 / -1
+    int (*ProcessPostStop)(SOUNDBUFFER *Buffer);  // -1 = nothing to do
 };
 
 // Installs the table the buffer operations use and returns the one it replaces. Null leaves

@@ -6,7 +6,8 @@
 
 // The reverb effect's parameter record. XAudio2 2.8 takes all 56 bytes; 2.7's record is the
 // same without the final late-field flag (52 bytes).
-struct SoundReverbParam {
+struct SoundReverbParam
+{
     float WetDryMix;            // percent
     uint32_t ReflectionsDelay;  // ms
     uint8_t ReverbDelay;        // ms
@@ -21,22 +22,23 @@ struct SoundReverbParam {
     uint8_t LowEQCutoff;
     uint8_t HighEQGain;
     uint8_t HighEQCutoff;
-    float RoomFilterFreq;       // Hz
-    float RoomFilterMain;       // dB
-    float RoomFilterHF;         // dB
-    float ReflectionsGain;      // dB
-    float ReverbGain;           // dB
-    float DecayTime;            // s
-    float Density;              // percent
-    float RoomSize;             // feet
-    int32_t DisableLateField;   // 2.8 only
+    float RoomFilterFreq;      // Hz
+    float RoomFilterMain;      // dB
+    float RoomFilterHF;        // dB
+    float ReflectionsGain;     // dB
+    float ReverbGain;          // dB
+    float DecayTime;           // s
+    float Density;             // percent
+    float RoomSize;            // feet
+    int32_t DisableLateField;  // 2.8 only
 };
 #define SOUND_REVERB_PARAM_SIZE_XAUDIO28 56
 #define SOUND_REVERB_PARAM_SIZE_XAUDIO27 52
 static_assert(sizeof(SoundReverbParam) == SOUND_REVERB_PARAM_SIZE_XAUDIO28, "the 2.8 record");
 
 // An environment in the I3DL2 form (levels in hundredths of a decibel, times in seconds).
-struct SoundReverbI3DL2Param {
+struct SoundReverbI3DL2Param
+{
     float WetDryMix;
     int32_t Room;
     int32_t RoomHF;

@@ -15,7 +15,8 @@ namespace {
 
 constexpr uint32_t DefaultOutputSampleRate = 44100;
 
-struct HandleTypeEntry {
+struct HandleTypeEntry
+{
     int Type;
     int OneSize;
     int MaxNum;
@@ -34,10 +35,7 @@ const HandleTypeEntry SoundHandleTypes[] = {
      L"Music"},
 };
 
-int SoundHandleIsKept(HandleInfo *Info)
-{
-    return reinterpret_cast<SoundHandleData *>(Info)->KeepFlag;
-}
+int SoundHandleIsKept(HandleInfo *Info) { return reinterpret_cast<SoundHandleData *>(Info)->KeepFlag; }
 
 void RegisterHandleTypes(void)
 {
@@ -47,8 +45,7 @@ void RegisterHandleTypes(void)
 
 void UnregisterHandleTypes(void)
 {
-    for (const HandleTypeEntry &type : SoundHandleTypes)
-        TerminateHandleType(type.Type);
+    for (const HandleTypeEntry &type : SoundHandleTypes) TerminateHandleType(type.Type);
 }
 
 void InitializeListsAndLocks(void)
@@ -68,8 +65,7 @@ void InitializeListsAndLocks(void)
 void DeleteLocks(void)
 {
     SoundSystemData &s = SoundSystem;
-    if (!s.LocksMade)
-        return;
+    if (!s.LocksMade) return;
     CriticalSectionDelete(&s.Sound3DListLock);
     CriticalSectionDelete(&s.PlayedListLock);
     CriticalSectionDelete(&s.StreamListLock);
@@ -81,26 +77,16 @@ void DeleteSoundLayerHandles(bool Music)
 {
     DeleteHandleTypeAll(DX_HANDLETYPE_SOUND, SoundHandleIsKept);
     DeleteAllSoftSoundHandles();
-    if (Music)
-        DeleteHandleTypeAll(DX_HANDLETYPE_MUSIC, nullptr);
+    if (Music) DeleteHandleTypeAll(DX_HANDLETYPE_MUSIC, nullptr);
 }
 
-int SoundSystemStarted(void)
-{
-    return SoundSystem.InitializeFlag;
-}
+int SoundSystemStarted(void) { return SoundSystem.InitializeFlag; }
 
 }  // namespace
 
-int IsSoundSystemInitialized(void)
-{
-    return SoundSystem.InitializeFlag;
-}
+int IsSoundSystemInitialized(void) { return SoundSystem.InitializeFlag; }
 
-int IsSoundDeviceReady(void)
-{
-    return SoundPlatform_IsInitialized();
-}
+int IsSoundDeviceReady(void) { return SoundPlatform_IsInitialized(); }
 
 DxCriticalSection *SoundHandleTypeLock(int HandleType)
 {
@@ -143,15 +129,12 @@ int InitLoadSoundParam(LoadSoundParam *Param)
 int InitializeSoundSystem(void)
 {
     SoundSystemData &s = SoundSystem;
-    if (s.InitializeFlag)
-        return -1;
-    if (s.OutputSampleRate == 0)
-        s.OutputSampleRate = DefaultOutputSampleRate;
+    if (s.InitializeFlag) return -1;
+    if (s.OutputSampleRate == 0) s.OutputSampleRate = DefaultOutputSampleRate;
 
     RegisterHandleTypes();
     InitializeListsAndLocks();
-    if (InitializeSoundPlatform() < 0)
-    {
+    if (InitializeSoundPlatform() < 0) {
         // Nothing of the layer stays behind, so a later start begins afresh.
         UnregisterHandleTypes();
         DeleteLocks();
@@ -172,18 +155,15 @@ int InitializeSoundSystem(void)
     s.InitializeFlag = 1;
 
     DeleteSoundLayerHandles(false);
-    if (StartSoundThread() < 0)
-        return -1;
-    if (InitializeSoundTones() < 0)
-        return -1;
+    if (StartSoundThread() < 0) return -1;
+    if (InitializeSoundTones() < 0) return -1;
     return 0;
 }
 
 int TerminateSoundSystem(void)
 {
     SoundSystemData &s = SoundSystem;
-    if (!s.InitializeFlag || StopSoundThread() < 0)
-        return -1;
+    if (!s.InitializeFlag || StopSoundThread() < 0) return -1;
 
     TerminateSoundTones();
     DeleteSoundLayerHandles(true);
@@ -202,8 +182,7 @@ int TerminateSoundSystem(void)
 
 int ProcessStreamSounds(void)
 {
-    if (!IsSoundDeviceReady() || !IsSoundSystemInitialized())
-        return -1;
+    if (!IsSoundDeviceReady() || !IsSoundSystemInitialized()) return -1;
     DxCriticalSection *soundLock = SoundHandleTypeLock(DX_HANDLETYPE_SOUND);
     CRITICALSECTION_LOCK(soundLock);
     CRITICALSECTION_LOCK(&SoundSystem.StreamListLock);
@@ -211,8 +190,7 @@ int ProcessStreamSounds(void)
     CRITICALSECTION_UNLOCK(&SoundSystem.StreamListLock);
 
     int now = GetNowMilliCount();
-    for (SoundToneData &tone : SoundSystem.Tone)
-        ProcessSoundTone(&tone, now);
+    for (SoundToneData &tone : SoundSystem.Tone) ProcessSoundTone(&tone, now);
     CRITICALSECTION_UNLOCK(soundLock);
     return 0;
 }

@@ -19,56 +19,58 @@ constexpr int SOUND_TONE_NUM = 3;
 constexpr int SOUND_TONE_BUFFER_FRAMES = 22050;
 constexpr int SOUND_TONE_REFILL_FRAMES = 5512;  // written per refill, and the least kept ahead
 
-struct SoundToneData {
-    SOUNDBUFFER Buffer;       // the device buffer
-    int WriteFrame;           // where the next refill writes, 0 .. SOUND_TONE_BUFFER_FRAMES - 1
-    int WaveReadIndex;        // next sample of the wave table
-    int WaveLength;           // samples in the wave table
-    int16_t *Wave;            // the wave table (owned), null when none is set
-    int VolumeRestoreFlag;    // 1: channel 0 goes back to full volume 16 ms after VolumeRestoreTime
-    int VolumeRestoreTime;    // millisecond clock
-    int StopFlag;             // 1: the buffer stops 16 ms after StopTime
-    int StopTime;             // millisecond clock
+struct SoundToneData
+{
+    SOUNDBUFFER Buffer;     // the device buffer
+    int WriteFrame;         // where the next refill writes, 0 .. SOUND_TONE_BUFFER_FRAMES - 1
+    int WaveReadIndex;      // next sample of the wave table
+    int WaveLength;         // samples in the wave table
+    int16_t *Wave;          // the wave table (owned), null when none is set
+    int VolumeRestoreFlag;  // 1: channel 0 goes back to full volume 16 ms after VolumeRestoreTime
+    int VolumeRestoreTime;  // millisecond clock
+    int StopFlag;           // 1: the buffer stops 16 ms after StopTime
+    int StopTime;           // millisecond clock
 };
 
 // The Music handle record.
-struct MusicHandleData {
+struct MusicHandleData
+{
     HandleInfo HandleInfo;
-    int PlayFlag;       // 1 while playing
-    int PlayStartFlag;  // second play-state word, cleared with PlayFlag; DirectMusic: 1 once the
-                        // segment was seen playing
-    int Volume;         // 0 .. 255
-    void *MidiData;     // the MIDI file image (owned), or null
-    int MidiDataSize;   // its size in bytes
-    void *Segment;      // DirectMusic: the music's segment (IDirectMusicSegment8), or null
-    void *SegmentState; // DirectMusic: the segment's play state, or null
+    int PlayFlag;        // 1 while playing
+    int PlayStartFlag;   // second play-state word, cleared with PlayFlag; DirectMusic: 1 once the
+                         // segment was seen playing
+    int Volume;          // 0 .. 255
+    void *MidiData;      // the MIDI file image (owned), or null
+    int MidiDataSize;    // its size in bytes
+    void *Segment;       // DirectMusic: the music's segment (IDirectMusicSegment8), or null
+    void *SegmentState;  // DirectMusic: the segment's play state, or null
 };
 
 // The sound layer's process-wide state.
-struct SoundSystemData {
-    int InitializeFlag;                       // 1 from the device's start to the end of TerminateSoundSystem
-    uint32_t OutputSampleRate;                // 44100 unless set before the start
-    LoadSoundParam CreateSoundParam;          // the sound-creation settings InitLoadSoundParam copies
+struct SoundSystemData
+{
+    int InitializeFlag;               // 1 from the device's start to the end of TerminateSoundSystem
+    uint32_t OutputSampleRate;        // 44100 unless set before the start
+    LoadSoundParam CreateSoundParam;  // the sound-creation settings InitLoadSoundParam copies
 
-    DxCriticalSection Sound3DListLock;        // guards the list of 3D sounds
-    DxCriticalSection PlayedListLock;         // guards the played list
-    DxCriticalSection StreamListLock;         // guards the list of stream sounds
-    int LocksMade;                            // 1 while the three locks exist
+    DxCriticalSection Sound3DListLock;  // guards the list of 3D sounds
+    DxCriticalSection PlayedListLock;   // guards the played list
+    DxCriticalSection StreamListLock;   // guards the list of stream sounds
+    int LocksMade;                      // 1 while the three locks exist
 
-    HandleListNode Sound3DListFirst, Sound3DListLast;            // 3D sounds
-    HandleListNode StreamSoundListFirst, StreamSoundListLast;    // stream sounds
+    HandleListNode Sound3DListFirst, Sound3DListLast;                  // 3D sounds
+    HandleListNode StreamSoundListFirst, StreamSoundListLast;          // stream sounds
     HandleListNode SoftSoundPlayerListFirst, SoftSoundPlayerListLast;  // SoftSound players (player lock)
     HandleListNode DeleteOnPlayEndListFirst, DeleteOnPlayEndListLast;  // Sound handles deleted when they end
-    HandleListNode PlayedListFirst, PlayedListLast;              // played Sound handles
+    HandleListNode PlayedListFirst, PlayedListLast;                    // played Sound handles
 
-    SoundToneData Tone[SOUND_TONE_NUM];       // the tone buffers
+    SoundToneData Tone[SOUND_TONE_NUM];  // the tone buffers
 
     // The one 3D listener is the device layer's (Sound3DListener, sound_3d_internal.h): the start
     // gives it its defaults, as every device start does.
 
-
-    int CurrentMusicHandle;                   // the current music, 0 when none
-    int CurrentMusicIsSound;                  // 1: CurrentMusicHandle is a Sound handle
+    int CurrentMusicHandle;   // the current music, 0 when none
+    int CurrentMusicIsSound;  // 1: CurrentMusicHandle is a Sound handle
 };
 extern SoundSystemData SoundSystem;
 

@@ -13,7 +13,8 @@
 // The sound system's side of the service. The sound system fills the table when it starts; a
 // null entry has nothing to do. With IsSoundSystemStarted null, the device's presence stands in
 // for the sound system's started flag.
-struct SoundServiceFunctions {
+struct SoundServiceFunctions
+{
     int (*IsSoundSystemStarted)(void);     // 1 while the sound system is started
     int (*ProcessStreamSounds)(void);      // refills the playing stream sounds and the tones
     int (*ProcessPlayedSoundList)(void);   // post-stop work of the played Sound handles

@@ -9,7 +9,8 @@
 struct SOUNDBUFFER;
 
 // One piece of wave data for the voice, in frames of the buffer.
-struct SoundVoicePiece {
+struct SoundVoicePiece
+{
     uint32_t Frame;   // first frame
     uint32_t Frames;  // count
 };

@@ -22,8 +22,8 @@ unsigned char *PutLe32(unsigned char *At, uint32_t Value)
 
 }  // namespace
 
-int BuildWaveFileImage(void **Image, size_t *ImageSize, const void *Format, int FormatSize,
-                       const void *Data, size_t DataSize)
+int BuildWaveFileImage(void **Image, size_t *ImageSize, const void *Format, int FormatSize, const void *Data,
+                       size_t DataSize)
 {
     if (Image == nullptr || ImageSize == nullptr || FormatSize < 0 || (Format == nullptr && FormatSize > 0) ||
         (Data == nullptr && DataSize > 0)) {

@@ -8,5 +8,5 @@
 // unchanged, and a "data" chunk holding the DataSize sample bytes unchanged (no pad byte):
 // DataSize + 28 + FormatSize bytes. 0 with *Image (DXFREE it) and *ImageSize written, or
 // -1 (logged when memory is short) with neither touched.
-int BuildWaveFileImage(void **Image, size_t *ImageSize, const void *Format, int FormatSize,
-                       const void *Data, size_t DataSize);
+int BuildWaveFileImage(void **Image, size_t *ImageSize, const void *Format, int FormatSize, const void *Data,
+                       size_t DataSize);

@@ -81,8 +81,7 @@ int LoadSoftSound(const char *FileName);
 // Deletes SoftSound data; -1 for a player.
 int DeleteSoftSound(int SoftSoundHandle);
 // The format of SoftSound data; each output may be null. 0, or -1 for a player.
-int GetSoftSoundFormat(int SoftSoundHandle, int *Channels, int *BitsPerSample, int *SamplesPerSec,
-                       int *IsFloatType);
+int GetSoftSoundFormat(int SoftSoundHandle, int *Channels, int *BitsPerSample, int *SamplesPerSec, int *IsFloatType);
 // Frames of SoftSound data, or -1 for a player.
 int GetSoftSoundSampleNum(int SoftSoundHandle);
 // One frame of SoftSound data on the signed 16-bit scale, whatever the sample width (8-bit

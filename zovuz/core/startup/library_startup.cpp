@@ -64,23 +64,19 @@ void FillSubsystemHooks(void)
 // request that the display lacks is changed (to 32 bits); any other goes on as it is.
 void CheckFullScreenMode(void)
 {
-    for (;;)
-    {
+    for (;;) {
         int width, height;
         int depth = GetScreenColorBitDepth();
         GetDrawScreenSize(&width, &height);
         AddLogFormat(L"設定されている画面設定 %dx%d %dbit color", width, height, depth);
         int display = GetUseDisplayIndex();
         int count = GetDisplayModeNum(display);
-        for (int i = 0; i < count; ++i)
-        {
+        for (int i = 0; i < count; ++i) {
             DISPLAYMODEDATA mode = GetDisplayMode(nullptr, i, display);
-            if (mode.Width == width && mode.Height == height && mode.ColorBitDepth == depth)
-                return;
+            if (mode.Width == width && mode.Height == height && mode.ColorBitDepth == depth) return;
         }
         AddLogFormat(L"対応している画面モードなし");
-        if (width != 640 || height != 480 || depth != 16)
-            return;
+        if (width != 640 || height != 480 || depth != 16) return;
         SetGraphMode(640, 480, 32, GetScreenRefreshRate());
     }
 }
@@ -95,12 +91,11 @@ int FailStartup(void)
     return -1;
 }
 
-} // namespace
+}  // namespace
 
 int InitializeLibrary(void)
 {
-    if (LibraryState.Started)
-        return 0;
+    if (LibraryState.Started) return 0;
     FillSubsystemHooks();
 
     AddLogFormat(L"RUrazadの初期化処理開始");
@@ -111,10 +106,8 @@ int InitializeLibrary(void)
 
     InitializeCoreServices();
 
-    if (!GetWindowModeFlag())
-        CheckFullScreenMode();
-    if ((GetDesktopColorBitDepth() == 24 && GetWindowModeFlag() == 1) || GetScreenColorBitDepth() == 24)
-    {
+    if (!GetWindowModeFlag()) CheckFullScreenMode();
+    if ((GetDesktopColorBitDepth() == 24 && GetWindowModeFlag() == 1) || GetScreenColorBitDepth() == 24) {
         AddLogStringWide(L"RUrazadは２４ビットカラーモードに対応していません\n");
         LogIndentDown();
         AddLogStringWideErrorCode(ErrorCode24BitColor, L"RUrazadの初期化処理失敗\n");
@@ -125,10 +118,8 @@ int InitializeLibrary(void)
     OutputSystemInfo();
     SetRestoreGraphCallback(NULL);
     InitializeCom();
-    if (CreateMainWindow() != 0)
-        return FailStartup();
-    if (InitializeInput() == -1)
-        return FailStartup();
+    if (CreateMainWindow() != 0) return FailStartup();
+    if (InitializeInput() == -1) return FailStartup();
 
     InitializeSoundConvert();
     InitializeSoundSystem();
@@ -136,13 +127,11 @@ int InitializeLibrary(void)
     InitializeBaseImageTables();
     InitializeSoftImageManage();
     // NOT YET BUILT (movies): InitializeMovieSystem();
-    if (InitializeGraphics() < 0)
-        return FailStartup();
+    if (InitializeGraphics() < 0) return FailStartup();
 
     InitializeInputCharBuffer();
     LibraryState.Started = 1;
-    if (!GetWindowModeFlag())
-        ForceForegroundWindow(GetMainWindowHandle(), 1);
+    if (!GetWindowModeFlag()) ForceForegroundWindow(GetMainWindowHandle(), 1);
     InitializeScreenLog();
     SetDrawScreen(DX_SCREEN_BACK);
     SetDrawScreen(DX_SCREEN_FRONT);
@@ -155,8 +144,7 @@ int InitializeLibrary(void)
 
 int TerminateLibrary(void)
 {
-    if (!LibraryState.Started)
-        return 0;
+    if (!LibraryState.Started) return 0;
     LibraryState.Ending = 1;
 
     DeleteAllSoftImages();
@@ -183,8 +171,7 @@ int TerminateLibrary(void)
 
 int LibraryInit(void)
 {
-    if (LibraryState.Started)
-        return 0;
+    if (LibraryState.Started) return 0;
     EnterDxFunctionLock();
     int result = InitializeLibrary();
     LeaveDxFunctionLock();
@@ -193,8 +180,7 @@ int LibraryInit(void)
 
 int LibraryEnd(void)
 {
-    if (!LibraryState.Started)
-        return 0;
+    if (!LibraryState.Started) return 0;
     EnterDxFunctionLock();
     int result = TerminateLibrary();
     LeaveDxFunctionLock();

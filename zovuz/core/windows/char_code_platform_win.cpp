@@ -18,31 +18,26 @@ uint16_t DecodeOne(UINT CodePage, const char *Bytes, int Length)
     return Got == 1 ? uint16_t(Out[0]) : 0;
 }
 
-} // namespace
+}  // namespace
 
 int BuildCharCodeForwardTable(int CharCodeFormat, uint16_t *Forward)
 {
     const charcode::Family Family = charcode::FamilyOf(CharCodeFormat);
-    const UINT CodePage =
-        CharCodeFormat == CHAR_CODE_OWN_SINGLE_BYTE ? OwnSingleByteCodePage : UINT(CharCodeFormat);
-    if (!IsValidCodePage(CodePage))
-        return -1;
+    const UINT CodePage = CharCodeFormat == CHAR_CODE_OWN_SINGLE_BYTE ? OwnSingleByteCodePage : UINT(CharCodeFormat);
+    if (!IsValidCodePage(CodePage)) return -1;
 
-    for (int Byte = 1; Byte < 256; Byte++)
-    {
-        const bool IsLead = Family == charcode::FAMILY_SJIS ? charcode::IsSjisLead(uint8_t(Byte))
-                          : Family == charcode::FAMILY_DBCS ? Byte >= 0x80
-                          : false;
+    for (int Byte = 1; Byte < 256; Byte++) {
+        const bool IsLead = Family == charcode::FAMILY_SJIS   ? charcode::IsSjisLead(uint8_t(Byte))
+                            : Family == charcode::FAMILY_DBCS ? Byte >= 0x80
+                                                              : false;
         char Bytes[2] = {char(Byte), 0};
-        if (!IsLead)
-        {
+        if (!IsLead) {
             Forward[Byte] = DecodeOne(CodePage, Bytes, 1);
             continue;
         }
         // A lead byte alone never reaches the tables (the readers take it with its trail), so
         // only its pairs are filled; a zero trail is the terminator, never a pair.
-        for (int Trail = 1; Trail < 256; Trail++)
-        {
+        for (int Trail = 1; Trail < 256; Trail++) {
             Bytes[1] = char(Trail);
             Forward[Byte << 8 | Trail] = DecodeOne(CodePage, Bytes, 2);
         }
@@ -50,25 +45,19 @@ int BuildCharCodeForwardTable(int CharCodeFormat, uint16_t *Forward)
     return 0;
 }
 
-int SetDefaultCharCodeFormat(void)
-{
-    return SetDefaultCharCodeFormatFor(int(GetOEMCP()));
-}
+int SetDefaultCharCodeFormat(void) { return SetDefaultCharCodeFormatFor(int(GetOEMCP())); }
 
 int SetCurrentDirectoryCharCode(const wchar_t *Path)
 {
-    if (Path == nullptr)
-        return -1;
+    if (Path == nullptr) return -1;
     return SetCurrentDirectoryW(Path) ? 0 : -1;
 }
 
 wchar_t *GetCurrentDirectoryCharCode(wchar_t *Buffer, size_t BufferBytes)
 {
-    if (Buffer == nullptr || BufferBytes < sizeof(wchar_t))
-        return Buffer;
+    if (Buffer == nullptr || BufferBytes < sizeof(wchar_t)) return Buffer;
     const DWORD Needed = GetCurrentDirectoryW(0, nullptr);
-    if (Needed == 0)
-    {
+    if (Needed == 0) {
         Buffer[0] = 0;
         return Buffer;
     }
@@ -78,8 +67,8 @@ wchar_t *GetCurrentDirectoryCharCode(wchar_t *Buffer, size_t BufferBytes)
         Buffer[0] = 0;
     else
         // Copying within the same code cuts at a whole character when the buffer is short.
-        ConvertCharCode(reinterpret_cast<const char *>(Whole), CHAR_CODE_UTF16LE,
-                        reinterpret_cast<char *>(Buffer), BufferBytes, CHAR_CODE_UTF16LE);
+        ConvertCharCode(reinterpret_cast<const char *>(Whole), CHAR_CODE_UTF16LE, reinterpret_cast<char *>(Buffer),
+                        BufferBytes, CHAR_CODE_UTF16LE);
     DXFREE(Whole);
     return Buffer;
 }

@@ -28,24 +28,20 @@ struct ClipboardGuard
     ClipboardGuard() : Opened(OpenClipboard(GetMainWindowHandle()) != FALSE) {}
     ~ClipboardGuard()
     {
-        if (Opened)
-            CloseClipboard();
+        if (Opened) CloseClipboard();
     }
     ClipboardGuard(const ClipboardGuard &) = delete;
     ClipboardGuard &operator=(const ClipboardGuard &) = delete;
 };
 
-} // namespace
+}  // namespace
 
 int InitializeCom(void)
 {
-    if (ComClipboard.ComStarted)
-        return -1;
-    if (WinAPIData.CoInitializeExFunc == NULL)
-        LoadWinAPI();
+    if (ComClipboard.ComStarted) return -1;
+    if (WinAPIData.CoInitializeExFunc == NULL) LoadWinAPI();
     AddLogStringWide(L"ＣＯＭの初期化... ");
-    if (WinAPIData.CoInitializeExFunc == NULL || WinAPIData.CoInitializeExFunc(NULL, COINIT_APARTMENTTHREADED) < 0)
-    {
+    if (WinAPIData.CoInitializeExFunc == NULL || WinAPIData.CoInitializeExFunc(NULL, COINIT_APARTMENTTHREADED) < 0) {
         AddLogStringWide(L"失敗\n");
         return -1;
     }
@@ -56,10 +52,8 @@ int InitializeCom(void)
 
 int TerminateCom(void)
 {
-    if (!ComClipboard.ComStarted)
-        return -1;
-    if (WinAPIData.CoUninitializeFunc != NULL)
-        WinAPIData.CoUninitializeFunc();
+    if (!ComClipboard.ComStarted) return -1;
+    if (WinAPIData.CoUninitializeFunc != NULL) WinAPIData.CoUninitializeFunc();
     AddLogStringWide(L"ＣＯＭを終了... 完了\n");
     ComClipboard.ComStarted = 0;
     return 0;
@@ -67,16 +61,13 @@ int TerminateCom(void)
 
 int SetClipboardText(const wchar_t *Text)
 {
-    if (Text == NULL)
-        return 0;
+    if (Text == NULL) return 0;
     size_t bytes = (wcslen(Text) + 1) * sizeof(wchar_t);
     // The clipboard takes movable global memory; it owns the block once SetClipboardData succeeds.
     HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, bytes);
-    if (memory == NULL)
-        return 0;
+    if (memory == NULL) return 0;
     void *data = GlobalLock(memory);
-    if (data == NULL)
-    {
+    if (data == NULL) {
         GlobalFree(memory);
         return 0;
     }
@@ -84,30 +75,24 @@ int SetClipboardText(const wchar_t *Text)
     GlobalUnlock(memory);
 
     ClipboardGuard clipboard;
-    if (!clipboard.Opened)
-    {
+    if (!clipboard.Opened) {
         GlobalFree(memory);
         return 0;
     }
     EmptyClipboard();
-    if (SetClipboardData(CF_UNICODETEXT, memory) == NULL)
-        GlobalFree(memory);
+    if (SetClipboardData(CF_UNICODETEXT, memory) == NULL) GlobalFree(memory);
     return 0;
 }
 
 int GetClipboardText(wchar_t *DestBuffer)
 {
     ClipboardGuard clipboard;
-    if (!clipboard.Opened)
-        return -1;
+    if (!clipboard.Opened) return -1;
     HANDLE memory = GetClipboardData(CF_UNICODETEXT);
-    if (memory == NULL)
-        return -1;
+    if (memory == NULL) return -1;
     SIZE_T blockBytes = GlobalSize(memory);
-    if (DestBuffer == NULL)
-    {
-        if (blockBytes > 0x7FFFFFF0)
-            return -1;
+    if (DestBuffer == NULL) {
+        if (blockBytes > 0x7FFFFFF0) return -1;
         ComClipboard.ClipboardSizeBytes = static_cast<int>(blockBytes) + 1;
         return ComClipboard.ClipboardSizeBytes;
     }
@@ -115,15 +100,12 @@ int GetClipboardText(wchar_t *DestBuffer)
     // The caller's buffer holds what the sizing call reported; the clipboard may have grown
     // since, so the copy never goes beyond that.
     size_t roomUnits = static_cast<size_t>(ComClipboard.ClipboardSizeBytes) / sizeof(wchar_t);
-    if (roomUnits == 0)
-        return -1;
+    if (roomUnits == 0) return -1;
     const wchar_t *text = static_cast<const wchar_t *>(GlobalLock(memory));
-    if (text == NULL)
-        return -1;
+    if (text == NULL) return -1;
     size_t blockUnits = blockBytes / sizeof(wchar_t);
     size_t length = 0;
-    while (length < blockUnits && length + 1 < roomUnits && text[length] != L'\0')
-        length++;
+    while (length < blockUnits && length + 1 < roomUnits && text[length] != L'\0') length++;
     memcpy(DestBuffer, text, length * sizeof(wchar_t));
     DestBuffer[length] = L'\0';
     GlobalUnlock(memory);

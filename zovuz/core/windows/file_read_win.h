@@ -22,38 +22,40 @@ enum FileAccessCommand {
 // Shared between a caller and its file's access thread. The caller touches the request fields
 // only while the result event is set (idle); the thread only between taking a command and
 // setting the result event.
-struct FileAccessThreadBlock {
-    DWORD ThreadID;                  // the access thread's id
-    HANDLE ThreadHandle;             // the access thread
-    HANDLE FileHandle;               // owned by the thread
-    HANDLE CommandEvent;             // manual reset, starts clear: a command waits
-    HANDLE ResultEvent;              // manual reset, starts set: set means idle
-    int Command;                     // FileAccessCommand
-    int EndFlag;                     // the thread has ended
-    int ErrorFlag;                   // the open failed
+struct FileAccessThreadBlock
+{
+    DWORD ThreadID;                         // the access thread's id
+    HANDLE ThreadHandle;                    // the access thread
+    HANDLE FileHandle;                      // owned by the thread
+    HANDLE CommandEvent;                    // manual reset, starts clear: a command waits
+    HANDLE ResultEvent;                     // manual reset, starts set: set means idle
+    int Command;                            // FileAccessCommand
+    int EndFlag;                            // the thread has ended
+    int ErrorFlag;                          // the open failed
     wchar_t FilePath[FILE_PATH_MAX_CHARS];  // the file to open
-    void *ReadBuffer;                // read request: destination
-    uint64_t ReadPoint;              // read request: file position
-    uint64_t ReadSize;               // read request: bytes wanted
-    uint64_t ReadDone;               // bytes delivered by the last read (cache and file)
-    int ReadError;                   // the last read failed in the file system
-    uint64_t SeekPoint;              // seek request: file position
-    unsigned char *CacheBuffer;      // FILE_ACCESS_CACHE_BYTES, or null without a cache
-    uint64_t CachePosition;          // file position of the cache's first byte
-    uint64_t CacheSize;              // valid bytes in the cache
+    void *ReadBuffer;                       // read request: destination
+    uint64_t ReadPoint;                     // read request: file position
+    uint64_t ReadSize;                      // read request: bytes wanted
+    uint64_t ReadDone;                      // bytes delivered by the last read (cache and file)
+    int ReadError;                          // the last read failed in the file system
+    uint64_t SeekPoint;                     // seek request: file position
+    unsigned char *CacheBuffer;             // FILE_ACCESS_CACHE_BYTES, or null without a cache
+    uint64_t CachePosition;                 // file position of the cache's first byte
+    uint64_t CacheSize;                     // valid bytes in the cache
 };
 
 // One file open for reading, zeroed when made.
-struct ReadOnlyFileRecord {
-    int EOFFlag;                     // a read met the end
-    uint64_t Position;               // read position
-    uint64_t Size;                   // file size, taken at open
-    int ASyncReadFlag;               // reads return before they are done
-    HANDLE FileHandle;               // direct mode only
-    int ThreadFlag;                  // 1 when a cache or asynchronous reading was asked for
-    int CacheFlag;                   // a read-ahead cache was asked for
-    int ErrorFlag;                   // the last read failed in the file system
-    FileAccessThreadBlock Thread;    // threaded mode only
+struct ReadOnlyFileRecord
+{
+    int EOFFlag;                   // a read met the end
+    uint64_t Position;             // read position
+    uint64_t Size;                 // file size, taken at open
+    int ASyncReadFlag;             // reads return before they are done
+    HANDLE FileHandle;             // direct mode only
+    int ThreadFlag;                // 1 when a cache or asynchronous reading was asked for
+    int CacheFlag;                 // a read-ahead cache was asked for
+    int ErrorFlag;                 // the last read failed in the file system
+    FileAccessThreadBlock Thread;  // threaded mode only
 };
 
 int ReadOnlyFileAccessOpen(ReadOnlyFileRecord *Record, const wchar_t *Path, int UseCacheFlag);

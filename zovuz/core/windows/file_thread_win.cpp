@@ -14,8 +14,7 @@ namespace {
 
 HANDLE OpenForReading(const wchar_t *Path)
 {
-    return CreateFileW(Path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                       FILE_ATTRIBUTE_NORMAL, nullptr);
+    return CreateFileW(Path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
 }
 
 int SetFilePosition(HANDLE File, uint64_t Position)
@@ -46,8 +45,8 @@ void ReadAhead(FileAccessThreadBlock *Block)
 {
     if (Block->CacheSize >= FILE_ACCESS_CACHE_BYTES) return;
     if (SetFilePosition(Block->FileHandle, Block->CachePosition + Block->CacheSize) != 0) return;
-    int64_t got = ReadAt(Block->FileHandle, Block->CacheBuffer + Block->CacheSize,
-                         FILE_ACCESS_CACHE_BYTES - Block->CacheSize);
+    int64_t got =
+        ReadAt(Block->FileHandle, Block->CacheBuffer + Block->CacheSize, FILE_ACCESS_CACHE_BYTES - Block->CacheSize);
     if (got > 0) Block->CacheSize += (uint64_t)got;
 }
 
@@ -100,36 +99,36 @@ DWORD WINAPI FileAccessThread(LPVOID Param)
         ResetEvent(block->ResultEvent);
 
         switch (block->Command) {
-        case FILE_ACCESS_COMMAND_OPEN:
-            block->FileHandle = OpenForReading(block->FilePath);
-            if (block->FileHandle == INVALID_HANDLE_VALUE) {
+            case FILE_ACCESS_COMMAND_OPEN:
+                block->FileHandle = OpenForReading(block->FilePath);
+                if (block->FileHandle == INVALID_HANDLE_VALUE) {
+                    block->FileHandle = nullptr;
+                    block->ErrorFlag = 1;
+                    SetEvent(block->ResultEvent);
+                    block->EndFlag = 1;
+                    return 1;
+                }
+                break;
+            case FILE_ACCESS_COMMAND_CLOSE:
+                if (block->FileHandle != nullptr) CloseHandle(block->FileHandle);
                 block->FileHandle = nullptr;
-                block->ErrorFlag = 1;
+                break;
+            case FILE_ACCESS_COMMAND_READ:
+                ServeRead(block);
+                break;
+            case FILE_ACCESS_COMMAND_SEEK:
+                SetFilePosition(block->FileHandle, block->SeekPoint);
+                if (block->CacheBuffer != nullptr) {
+                    block->CachePosition = block->SeekPoint;
+                    block->CacheSize = 0;
+                }
+                break;
+            case FILE_ACCESS_COMMAND_END:
+                if (block->FileHandle != nullptr) CloseHandle(block->FileHandle);
+                block->FileHandle = nullptr;
                 SetEvent(block->ResultEvent);
                 block->EndFlag = 1;
                 return 1;
-            }
-            break;
-        case FILE_ACCESS_COMMAND_CLOSE:
-            if (block->FileHandle != nullptr) CloseHandle(block->FileHandle);
-            block->FileHandle = nullptr;
-            break;
-        case FILE_ACCESS_COMMAND_READ:
-            ServeRead(block);
-            break;
-        case FILE_ACCESS_COMMAND_SEEK:
-            SetFilePosition(block->FileHandle, block->SeekPoint);
-            if (block->CacheBuffer != nullptr) {
-                block->CachePosition = block->SeekPoint;
-                block->CacheSize = 0;
-            }
-            break;
-        case FILE_ACCESS_COMMAND_END:
-            if (block->FileHandle != nullptr) CloseHandle(block->FileHandle);
-            block->FileHandle = nullptr;
-            SetEvent(block->ResultEvent);
-            block->EndFlag = 1;
-            return 1;
         }
         SetEvent(block->ResultEvent);
     }

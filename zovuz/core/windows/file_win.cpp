@@ -15,7 +15,8 @@ namespace {
 ReadOnlyFileRecord *RecordOf(FileStreamId Handle) { return (ReadOnlyFileRecord *)Handle; }
 
 // A search in progress: the Windows search handle behind a find id.
-struct FindRecord {
+struct FindRecord
+{
     HANDLE FindHandle;  // from FindFirstFileW
 };
 
@@ -57,9 +58,9 @@ void ToFindRecord(const WIN32_FIND_DATAW &Data, FileFindRecord *Out)
 }
 
 const FileAccessFunctionTable LooseFileTable = {
-    OpenFileStream, CloseFileStream, TellFileStream, SeekFileStream, ReadFileStream, EofFileStream,
-    IdleCheckFileStream, ChangeDirFileStream, GetDirFileStream, GetDirSizedFileStream,
-    FindFirstFileStream, FindNextFileStream, FindCloseFileStream,
+    OpenFileStream,      CloseFileStream,     TellFileStream,      SeekFileStream,   ReadFileStream,
+    EofFileStream,       IdleCheckFileStream, ChangeDirFileStream, GetDirFileStream, GetDirSizedFileStream,
+    FindFirstFileStream, FindNextFileStream,  FindCloseFileStream,
 };
 
 }  // namespace
@@ -85,20 +86,24 @@ int CloseFileStream(FileStreamId Handle)
     return 0;
 }
 
-int64_t TellFileStream(FileStreamId Handle)
-{
-    return (int64_t)RecordOf(Handle)->Position;
-}
+int64_t TellFileStream(FileStreamId Handle) { return (int64_t)RecordOf(Handle)->Position; }
 
 int SeekFileStream(FileStreamId Handle, int64_t SeekPoint, int SeekType)
 {
     ReadOnlyFileRecord *record = RecordOf(Handle);
     int64_t position;
     switch (SeekType) {
-    case FILE_SEEK_SET: position = SeekPoint; break;
-    case FILE_SEEK_CUR: position = (int64_t)record->Position + SeekPoint; break;
-    case FILE_SEEK_END: position = (int64_t)record->Size + SeekPoint; break;
-    default: return -1;
+        case FILE_SEEK_SET:
+            position = SeekPoint;
+            break;
+        case FILE_SEEK_CUR:
+            position = (int64_t)record->Position + SeekPoint;
+            break;
+        case FILE_SEEK_END:
+            position = (int64_t)record->Size + SeekPoint;
+            break;
+        default:
+            return -1;
     }
     if (position < 0) position = 0;
     if ((uint64_t)position > record->Size) position = (int64_t)record->Size;
@@ -130,20 +135,11 @@ size_t ReadFileStream(void *Buffer, size_t BlockSize, size_t DataNum, FileStream
     return (size_t)((uint64_t)bytes / BlockSize);
 }
 
-int EofFileStream(FileStreamId Handle)
-{
-    return RecordOf(Handle)->EOFFlag ? -1 : 0;
-}
+int EofFileStream(FileStreamId Handle) { return RecordOf(Handle)->EOFFlag ? -1 : 0; }
 
-int IdleCheckFileStream(FileStreamId Handle)
-{
-    return ReadOnlyFileAccessIdleCheck(RecordOf(Handle));
-}
+int IdleCheckFileStream(FileStreamId Handle) { return ReadOnlyFileAccessIdleCheck(RecordOf(Handle)); }
 
-int FileStreamErrorCheck(FileStreamId Handle)
-{
-    return RecordOf(Handle)->ErrorFlag;
-}
+int FileStreamErrorCheck(FileStreamId Handle) { return RecordOf(Handle)->ErrorFlag; }
 
 int ChangeDirFileStream(const wchar_t *Path) { return SetCurrentDirectory_Wrapper(Path); }
 
@@ -154,16 +150,22 @@ int GetDirFileStream(wchar_t *Buffer)
     return GetCurrentDirectoryW(0x3FFFFFFF, Buffer) != 0 ? 0 : -1;
 }
 
-int GetDirSizedFileStream(wchar_t *Buffer, size_t BufferBytes) { return GetCurrentDirectory_Wrapper(Buffer, BufferBytes); }
+int GetDirSizedFileStream(wchar_t *Buffer, size_t BufferBytes)
+{
+    return GetCurrentDirectory_Wrapper(Buffer, BufferBytes);
+}
 
-FileFindId FindFirstFileStream(const wchar_t *FilePath, FileFindRecord *Buffer) { return FindFirstFileW_Wrapper(FilePath, Buffer); }
-int FindNextFileStream(FileFindId FindHandle, FileFindRecord *Buffer) { return FindNextFileW_Wrapper(FindHandle, Buffer); }
+FileFindId FindFirstFileStream(const wchar_t *FilePath, FileFindRecord *Buffer)
+{
+    return FindFirstFileW_Wrapper(FilePath, Buffer);
+}
+int FindNextFileStream(FileFindId FindHandle, FileFindRecord *Buffer)
+{
+    return FindNextFileW_Wrapper(FindHandle, Buffer);
+}
 int FindCloseFileStream(FileFindId FindHandle) { return FindClose_Wrapper(FindHandle); }
 
-int SetCurrentDirectory_Wrapper(const wchar_t *Path)
-{
-    return SetCurrentDirectoryW(Path) ? 0 : -1;
-}
+int SetCurrentDirectory_Wrapper(const wchar_t *Path) { return SetCurrentDirectoryW(Path) ? 0 : -1; }
 
 int GetCurrentDirectory_Wrapper(wchar_t *Buffer, size_t BufferBytes)
 {
@@ -223,10 +225,7 @@ int WriteOnlyFileAccessSeek(void *FileHandle, int32_t Offset, int32_t /*Ignored*
     return 0;
 }
 
-int WriteOnlyFileAccessClose(void *FileHandle)
-{
-    return CloseHandle((HANDLE)FileHandle) ? 0 : -1;
-}
+int WriteOnlyFileAccessClose(void *FileHandle) { return CloseHandle((HANDLE)FileHandle) ? 0 : -1; }
 
 int WriteOnlyFileWrite(void *FileHandle, const void *Data, size_t Bytes, size_t *WrittenBytes)
 {

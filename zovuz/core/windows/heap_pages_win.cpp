@@ -18,15 +18,9 @@ int HeapPageAlloc(void *, size_t Size, HeapPageRecord *Record)
     return 0;
 }
 
-void *HeapPageAddress(void *, const HeapPageRecord *Record)
-{
-    return Record->Address;
-}
+void *HeapPageAddress(void *, const HeapPageRecord *Record) { return Record->Address; }
 
-size_t HeapPageSize(void *, const HeapPageRecord *Record)
-{
-    return Record->Size;
-}
+size_t HeapPageSize(void *, const HeapPageRecord *Record) { return Record->Size; }
 
 int HeapPageFree(void *, HeapPageRecord *Record)
 {
@@ -43,4 +37,3 @@ void HeapStopProgram(void)
     TerminateProcess(GetCurrentProcess(), 3);
     for (;;) Sleep(INFINITE);
 }
-

@@ -18,19 +18,16 @@ namespace {
 void FreeInputStrings(void)
 {
     ImeInputData &ime = ImeInputState;
-    for (int slot = 0; slot < INPUT_STRING_MAXNUM; ++slot)
-    {
+    for (int slot = 0; slot < INPUT_STRING_MAXNUM; ++slot) {
         InputStringRecord &record = ime.InputString[slot];
-        if (!record.UsedFlag)
-            continue;
+        if (!record.UsedFlag) continue;
         DXFREE(record.Text);
-        if (InputStringHandle(slot) == ime.ActiveInputHandle)
-            ime.ActiveInputHandle = -1;
+        if (InputStringHandle(slot) == ime.ActiveInputHandle) ime.ActiveInputHandle = -1;
         memset(&record, 0, sizeof record);
     }
 }
 
-} // namespace
+}  // namespace
 
 void DropCandidateList(void)
 {
@@ -48,10 +45,10 @@ void LogCandidateAllocFailure(uint64_t Size)
 
 int InputStringHandle(int Slot)
 {
-    return static_cast<int>(static_cast<unsigned>(DX_HANDLETYPE_INPUT_STRING) << DX_HANDLETYPE_ADDRESS
-                            | static_cast<unsigned>(ImeInputState.InputString[Slot].CheckNumber)
-                                  << DX_HANDLECHECK_ADDRESS
-                            | static_cast<unsigned>(Slot));
+    return static_cast<int>(static_cast<unsigned>(DX_HANDLETYPE_INPUT_STRING) << DX_HANDLETYPE_ADDRESS |
+                            static_cast<unsigned>(ImeInputState.InputString[Slot].CheckNumber)
+                                << DX_HANDLECHECK_ADDRESS |
+                            static_cast<unsigned>(Slot));
 }
 
 int InitializeInputCharBuffer(void)
@@ -71,8 +68,7 @@ int InitializeInputCharBuffer(void)
 
     const wchar_t *failedStep = NULL;
     HRESULT result = S_OK;
-    if (GetWindowsVersionCode() >= WINDOWS_VERSION_7)
-        failedStep = SetupTextServices(&result);
+    if (GetWindowsVersionCode() >= WINDOWS_VERSION_7) failedStep = SetupTextServices(&result);
 
     ime.ActiveInputHandle = -1;
     AddLogStringWide(L"完了しました\n");
@@ -89,11 +85,9 @@ int DeleteAllInputStrings(void)
     ImeInputData &ime = ImeInputState;
     FreeInputStrings();
     int state = ime.UseFlag != 0 ? 1 : 0;
-    if (state != ime.EnableState)
-    {
+    if (state != ime.EnableState) {
         EnableImeForWindow(GetMainWindowHandle(), state);
-        if (!state)
-        {
+        if (!state) {
             DropCandidateList();
             memset(ime.CompositionString, 0, IME_READ_BYTES);
             ime.ComposingFlag = 0;
@@ -105,21 +99,16 @@ int DeleteAllInputStrings(void)
 
 int EnableImeForWindow(HWND__ *Window, int EnableFlag)
 {
-    if (WinAPIData.WINNLSEnableIMEFunc != NULL)
-        WinAPIData.WINNLSEnableIMEFunc(Window, EnableFlag ? TRUE : FALSE);
+    if (WinAPIData.WINNLSEnableIMEFunc != NULL) WinAPIData.WINNLSEnableIMEFunc(Window, EnableFlag ? TRUE : FALSE);
     ImeInputState.EnableState = EnableFlag ? 1 : 0;
     return 0;
 }
 
-int GetImeUseFlag(void)
-{
-    return ImeInputState.UseFlag;
-}
+int GetImeUseFlag(void) { return ImeInputState.UseFlag; }
 
 int RestoreImeOnActivate(void)
 {
     ImeInputData &ime = ImeInputState;
-    if (ime.EnableState && ime.OpenStatus)
-        ime.RestoreStep = 1;
+    if (ime.EnableState && ime.OpenStatus) ime.RestoreStep = 1;
     return 0;
 }

@@ -74,42 +74,42 @@ private:
     LONG RefCount;  // starts at 1
 };
 
-} // namespace ZoVuz
+}  // namespace ZoVuz
 
 struct InputStringRecord
 {
-    int UsedFlag;         // the record is in use
-    int CheckNumber;      // check number of its handle
-    wchar_t *Text;        // tracked allocation, UTF-16
+    int UsedFlag;     // the record is in use
+    int CheckNumber;  // check number of its handle
+    wchar_t *Text;    // tracked allocation, UTF-16
 };
 
 // Text-input state. InitializeInputCharBuffer clears all of it but UseFlag and EnableState.
 struct ImeInputData
 {
-    int UseFlag;                                   // the program takes IME input
-    int EnableState;                               // last state given to WINNLSEnableIME
+    int UseFlag;      // the program takes IME input
+    int EnableState;  // last state given to WINNLSEnableIME
 
-    int ComposingFlag;                             // a composition is under way
-    wchar_t CompositionString[IME_TEXT_UNITS];     // the IME's current composition
-    int CompositionCursor;                         // cursor in characters (a pair counts once)
-    uint8_t ClauseData[IME_CLAUSE_BYTES];          // clause offsets from the IME
-    int ClauseNum;                                 // bytes returned / 4
-    uint8_t AttributeData[IME_ATTRIBUTE_BYTES];    // one attribute byte per unit
-    int AttributeLength;                           // bytes returned
-    CANDIDATELIST *CandidateList;                  // tracked allocation, null when none
-    int CandidateListSize;                         // its size in bytes, 0 when none
-    int OpenStatus;                                // the IME's last reported open state
-    int RestoreStep;                               // 0 idle, 1..4 the pump's next restore step
-    wchar_t SavedComposition[IME_TEXT_UNITS];      // composition kept across a restore
-    int OpenStatusWaitFlag;                        // the open-status wait runs (no nesting)
+    int ComposingFlag;                           // a composition is under way
+    wchar_t CompositionString[IME_TEXT_UNITS];   // the IME's current composition
+    int CompositionCursor;                       // cursor in characters (a pair counts once)
+    uint8_t ClauseData[IME_CLAUSE_BYTES];        // clause offsets from the IME
+    int ClauseNum;                               // bytes returned / 4
+    uint8_t AttributeData[IME_ATTRIBUTE_BYTES];  // one attribute byte per unit
+    int AttributeLength;                         // bytes returned
+    CANDIDATELIST *CandidateList;                // tracked allocation, null when none
+    int CandidateListSize;                       // its size in bytes, 0 when none
+    int OpenStatus;                              // the IME's last reported open state
+    int RestoreStep;                             // 0 idle, 1..4 the pump's next restore step
+    wchar_t SavedComposition[IME_TEXT_UNITS];    // composition kept across a restore
+    int OpenStatusWaitFlag;                      // the open-status wait runs (no nesting)
 
-    ITfThreadMgrEx *ThreadMgr;                     // text services, null when not in use
-    ZoVuz::DX_UIElementSink *Sink;                 // the advised sink
-    DWORD SinkCookie;                              // cookie of its advice
-    int OpenCandidateNum;                          // candidate-list elements begun and not ended
+    ITfThreadMgrEx *ThreadMgr;      // text services, null when not in use
+    ZoVuz::DX_UIElementSink *Sink;  // the advised sink
+    DWORD SinkCookie;               // cookie of its advice
+    int OpenCandidateNum;           // candidate-list elements begun and not ended
 
     InputStringRecord InputString[INPUT_STRING_MAXNUM];
-    int ActiveInputHandle;                         // -1 when none
+    int ActiveInputHandle;  // -1 when none
 };
 
 extern ImeInputData ImeInputState;

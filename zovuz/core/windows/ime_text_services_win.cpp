@@ -20,8 +20,7 @@ namespace {
 template <class T>
 void ReleaseAndClear(T *&Object)
 {
-    if (Object != NULL)
-    {
+    if (Object != NULL) {
         Object->Release();
         Object = NULL;
     }
@@ -31,14 +30,11 @@ void ReleaseAndClear(T *&Object)
 ITfUIElement *FindUIElement(DWORD Id)
 {
     ImeInputData &ime = ImeInputState;
-    if (ime.ThreadMgr == NULL)
-        return NULL;
+    if (ime.ThreadMgr == NULL) return NULL;
     ITfUIElementMgr *manager = NULL;
-    if (FAILED(ime.ThreadMgr->QueryInterface(IID_ITfUIElementMgr, reinterpret_cast<void **>(&manager))))
-        return NULL;
+    if (FAILED(ime.ThreadMgr->QueryInterface(IID_ITfUIElementMgr, reinterpret_cast<void **>(&manager)))) return NULL;
     ITfUIElement *element = NULL;
-    if (FAILED(manager->GetUIElement(Id, &element)))
-        element = NULL;
+    if (FAILED(manager->GetUIElement(Id, &element))) element = NULL;
     manager->Release();
     return element;
 }
@@ -46,8 +42,7 @@ ITfUIElement *FindUIElement(DWORD Id)
 D_ITfCandidateListUIElement *AsCandidateList(ITfUIElement *Element)
 {
     D_ITfCandidateListUIElement *list = NULL;
-    if (FAILED(Element->QueryInterface(IID_D_ITfCandidateListUIElement, reinterpret_cast<void **>(&list))))
-        return NULL;
+    if (FAILED(Element->QueryInterface(IID_D_ITfCandidateListUIElement, reinterpret_cast<void **>(&list)))) return NULL;
     return list;
 }
 
@@ -57,10 +52,8 @@ template <class Action>
 HRESULT WithUIElement(DWORD Id, Action OnCandidateList)
 {
     ITfUIElement *element = FindUIElement(Id);
-    if (element == NULL)
-        return E_INVALIDARG;
-    if (D_ITfCandidateListUIElement *list = AsCandidateList(element))
-    {
+    if (element == NULL) return E_INVALIDARG;
+    if (D_ITfCandidateListUIElement *list = AsCandidateList(element)) {
         OnCandidateList(list);
         list->Release();
     }
@@ -69,15 +62,11 @@ HRESULT WithUIElement(DWORD Id, Action OnCandidateList)
 }
 
 // Units of a candidate text, terminator not counted; 0 for a failed or null text.
-UINT CandidateUnits(HRESULT Result, BSTR Text)
-{
-    return SUCCEEDED(Result) && Text != NULL ? SysStringLen(Text) : 0;
-}
+UINT CandidateUnits(HRESULT Result, BSTR Text) { return SUCCEEDED(Result) && Text != NULL ? SysStringLen(Text) : 0; }
 
 void FreeCandidateText(BSTR Text)
 {
-    if (Text == NULL)
-        return;
+    if (Text == NULL) return;
     if (WinAPIData.SysFreeStringFunc != NULL)
         WinAPIData.SysFreeStringFunc(Text);
     else
@@ -89,15 +78,14 @@ const wchar_t *EndTextServicesAfterFailure(const wchar_t *Step)
 {
     ImeInputData &ime = ImeInputState;
     ReleaseAndClear(ime.Sink);
-    if (ime.ThreadMgr != NULL)
-    {
+    if (ime.ThreadMgr != NULL) {
         ime.ThreadMgr->Deactivate();
         ReleaseAndClear(ime.ThreadMgr);
     }
     return Step;
 }
 
-} // namespace
+}  // namespace
 
 int ReadCandidateListElement(D_ITfCandidateListUIElement *Element)
 {
@@ -106,24 +94,20 @@ int ReadCandidateListElement(D_ITfCandidateListUIElement *Element)
 
     UINT count = 0;
     UINT selection = 0;
-    if (FAILED(Element->GetSelection(&selection)) || FAILED(Element->GetCount(&count)))
-        count = 0;
-    if (count == 0)
-        selection = 0;
+    if (FAILED(Element->GetSelection(&selection)) || FAILED(Element->GetCount(&count))) count = 0;
+    if (count == 0) selection = 0;
 
     // The texts are read twice, once for the size and once to copy them; an element that hands
     // out a longer text the second time gets it cut to the space the first reading left.
     uint64_t size = IME_CANDIDATE_HEADER_BYTES + 4ull * count;
-    for (UINT i = 0; i < count && size <= INT32_MAX; ++i)
-    {
+    for (UINT i = 0; i < count && size <= INT32_MAX; ++i) {
         BSTR text = NULL;
         HRESULT result = Element->GetString(i, &text);
         size += (CandidateUnits(result, text) + 1ull) * 2;
         FreeCandidateText(text);
     }
     void *block = size <= INT32_MAX ? DXCALLOC(static_cast<size_t>(size)) : NULL;
-    if (block == NULL)
-    {
+    if (block == NULL) {
         LogCandidateAllocFailure(size);
         return -1;
     }
@@ -132,19 +116,16 @@ int ReadCandidateListElement(D_ITfCandidateListUIElement *Element)
     list->dwSelection = selection;
     uint8_t *bytes = static_cast<uint8_t *>(block);
     size_t offset = IME_CANDIDATE_HEADER_BYTES + 4u * static_cast<size_t>(count);
-    for (UINT i = 0; i < count; ++i)
-    {
+    for (UINT i = 0; i < count; ++i) {
         list->dwOffset[i] = static_cast<DWORD>(offset);
         // Units this text may take with its terminator, leaving one for each later terminator.
         size_t room = (static_cast<size_t>(size) - offset) / 2 - (count - 1 - i);
         BSTR text = NULL;
         HRESULT result = Element->GetString(i, &text);
         size_t units = CandidateUnits(result, text);
-        if (units > room - 1)
-            units = room - 1;
+        if (units > room - 1) units = room - 1;
         wchar_t *target = reinterpret_cast<wchar_t *>(bytes + offset);
-        if (units > 0)
-            memcpy(target, text, units * 2);
+        if (units > 0) memcpy(target, text, units * 2);
         target[units] = 0;
         offset += (units + 1) * 2;
         FreeCandidateText(text);
@@ -164,26 +145,20 @@ DX_UIElementSink *DX_UIElementSink::Create(void)
 
 HRESULT STDMETHODCALLTYPE DX_UIElementSink::QueryInterface(REFIID riid, void **ppvObject)
 {
-    if (ppvObject == NULL)
-        return E_INVALIDARG;
+    if (ppvObject == NULL) return E_INVALIDARG;
     *ppvObject = NULL;
-    if (!IsEqualIID(riid, IID_IUnknown) && !IsEqualIID(riid, IID_ITfUIElementSink))
-        return E_NOINTERFACE;
+    if (!IsEqualIID(riid, IID_IUnknown) && !IsEqualIID(riid, IID_ITfUIElementSink)) return E_NOINTERFACE;
     *ppvObject = this;
     AddRef();
     return S_OK;
 }
 
-ULONG STDMETHODCALLTYPE DX_UIElementSink::AddRef(void)
-{
-    return static_cast<ULONG>(++RefCount);
-}
+ULONG STDMETHODCALLTYPE DX_UIElementSink::AddRef(void) { return static_cast<ULONG>(++RefCount); }
 
 ULONG STDMETHODCALLTYPE DX_UIElementSink::Release(void)
 {
     LONG count = --RefCount;
-    if (count == 0)
-    {
+    if (count == 0) {
         this->~DX_UIElementSink();
         DXFREE(this);
     }
@@ -197,8 +172,7 @@ HRESULT STDMETHODCALLTYPE DX_UIElementSink::BeginUIElement(DWORD dwUIElementId, 
         ReadCandidateListElement(List);
     });
     // The system shows no window for any element.
-    if (result == S_OK && pbShow != NULL)
-        *pbShow = FALSE;
+    if (result == S_OK && pbShow != NULL) *pbShow = FALSE;
     return result;
 }
 
@@ -212,14 +186,12 @@ HRESULT STDMETHODCALLTYPE DX_UIElementSink::EndUIElement(DWORD dwUIElementId)
     return WithUIElement(dwUIElementId, [](D_ITfCandidateListUIElement *) {
         // An end without its begin does not take the count below 0.
         ImeInputData &ime = ImeInputState;
-        if (ime.OpenCandidateNum > 0)
-            ime.OpenCandidateNum--;
-        if (ime.OpenCandidateNum == 0)
-            DropCandidateList();
+        if (ime.OpenCandidateNum > 0) ime.OpenCandidateNum--;
+        if (ime.OpenCandidateNum == 0) DropCandidateList();
     });
 }
 
-} // namespace ZoVuz
+}  // namespace ZoVuz
 
 const wchar_t *SetupTextServices(HRESULT *Result)
 {
@@ -228,51 +200,42 @@ const wchar_t *SetupTextServices(HRESULT *Result)
     HRESULT &result = *Result;
     result = CreateComInstance(&CLSID_TF_ThreadMgr, NULL, CLSCTX_INPROC_SERVER, &IID_ITfThreadMgrEx,
                                reinterpret_cast<void **>(&ime.ThreadMgr));
-    if (FAILED(result) || ime.ThreadMgr == NULL)
-    {
+    if (FAILED(result) || ime.ThreadMgr == NULL) {
         ime.ThreadMgr = NULL;
         return L"CoCreateInstance";
     }
     TfClientId clientId = 0;
     result = ime.ThreadMgr->ActivateEx(&clientId, TF_TMAE_UIELEMENTENABLEDONLY);
-    if (FAILED(result))
-    {
+    if (FAILED(result)) {
         ReleaseAndClear(ime.ThreadMgr);
         return L"ActivateEx";
     }
     ime.Sink = ZoVuz::DX_UIElementSink::Create();
-    if (ime.Sink == NULL)
-    {
+    if (ime.Sink == NULL) {
         result = E_OUTOFMEMORY;
         return EndTextServicesAfterFailure(L"DX_UIElementSink");
     }
     ITfSource *source = NULL;
     result = ime.ThreadMgr->QueryInterface(IID_ITfSource, reinterpret_cast<void **>(&source));
-    if (FAILED(result) || source == NULL)
-        return EndTextServicesAfterFailure(L"ITfSource");
+    if (FAILED(result) || source == NULL) return EndTextServicesAfterFailure(L"ITfSource");
     result = source->AdviseSink(IID_ITfUIElementSink, reinterpret_cast<IUnknown *>(static_cast<D_IUnknown *>(ime.Sink)),
                                 &ime.SinkCookie);
     source->Release();
-    if (FAILED(result))
-        return EndTextServicesAfterFailure(L"AdviseSink");
+    if (FAILED(result)) return EndTextServicesAfterFailure(L"AdviseSink");
     return NULL;
 }
 
 int TerminateTextServices(void)
 {
     ImeInputData &ime = ImeInputState;
-    if (ime.ThreadMgr == NULL)
-        return 0;
-    if (ime.Sink != NULL)
-    {
+    if (ime.ThreadMgr == NULL) return 0;
+    if (ime.Sink != NULL) {
         ITfSource *source = NULL;
-        if (SUCCEEDED(ime.ThreadMgr->QueryInterface(IID_ITfSource, reinterpret_cast<void **>(&source)))
-            && source != NULL)
-        {
+        if (SUCCEEDED(ime.ThreadMgr->QueryInterface(IID_ITfSource, reinterpret_cast<void **>(&source))) &&
+            source != NULL) {
             HRESULT result = source->UnadviseSink(ime.SinkCookie);
             source->Release();
-            if (SUCCEEDED(result))
-                AddLogStringWide(L"テキストサービスの UI エレメントシンクを解除しました\n");
+            if (SUCCEEDED(result)) AddLogStringWide(L"テキストサービスの UI エレメントシンクを解除しました\n");
         }
     }
     ime.ThreadMgr->Deactivate();

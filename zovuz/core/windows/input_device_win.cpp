@@ -12,8 +12,7 @@ namespace {
 
 void ReleaseDevice(IDirectInputDevice8W *&Device)
 {
-    if (Device != NULL)
-        Device->Release();
+    if (Device != NULL) Device->Release();
     Device = NULL;
 }
 
@@ -23,20 +22,17 @@ IDirectInput8W *CreateDirectInput(void)
 {
     IDirectInput8W *object = NULL;
     HRESULT hr = E_FAIL;
-    if (WinAPIData.CoCreateInstanceFunc == NULL)
-        LoadWinAPI();
+    if (WinAPIData.CoCreateInstanceFunc == NULL) LoadWinAPI();
     if (WinAPIData.CoCreateInstanceFunc != NULL)
         hr = WinAPIData.CoCreateInstanceFunc(CLSID_DirectInput8, NULL, CLSCTX_INPROC_SERVER, IID_IDirectInput8W,
                                              reinterpret_cast<void **>(&object));
-    if (FAILED(hr) || object == NULL)
-    {
+    if (FAILED(hr) || object == NULL) {
         AddLogStringWide(L"取得に失敗。");
         return NULL;
     }
     AddLogStringWide(L"成功\n");
     AddLogStringWide(L"引き続き初期化処理... ");
-    if (FAILED(object->Initialize(GetModuleHandleW(NULL), 0x0800)))
-    {
+    if (FAILED(object->Initialize(GetModuleHandleW(NULL), 0x0800))) {
         AddLogStringWide(L"初期化に失敗。");
         object->Release();
         return NULL;
@@ -53,8 +49,7 @@ void StartMouseDevice(IDirectInput8W *Object)
     bool ok = SUCCEEDED(Object->CreateDevice(GUID_SysMouse, &mouse, NULL)) && mouse != NULL &&
               SUCCEEDED(mouse->SetDataFormat(GetMouseDataFormat())) &&
               SUCCEEDED(mouse->SetCooperativeLevel(GetMainWindowHandle(), DISCL_NONEXCLUSIVE | DISCL_BACKGROUND));
-    if (!ok)
-    {
+    if (!ok) {
         ReleaseDevice(mouse);
         AddLogStringWide(L"マウスデバイスの取得に失敗しました\n");
         return;
@@ -70,12 +65,10 @@ void StartKeyboardDevice(IDirectInput8W *Object)
     IDirectInputDevice8W *keyboard = NULL;
     if (FAILED(Object->CreateDevice(GUID_SysKeyboard, &keyboard, NULL)) || keyboard == NULL ||
         FAILED(keyboard->SetDataFormat(GetKeyboardDataFormat())) ||
-        FAILED(keyboard->SetCooperativeLevel(GetMainWindowHandle(), DISCL_NONEXCLUSIVE | DISCL_BACKGROUND)))
-    {
+        FAILED(keyboard->SetCooperativeLevel(GetMainWindowHandle(), DISCL_NONEXCLUSIVE | DISCL_BACKGROUND))) {
         ReleaseDevice(keyboard);
     }
-    if (keyboard != NULL)
-    {
+    if (keyboard != NULL) {
         DIPROPDWORD buffer = {};
         buffer.diph.dwSize = sizeof(buffer);
         buffer.diph.dwHeaderSize = sizeof(buffer.diph);
@@ -86,21 +79,15 @@ void StartKeyboardDevice(IDirectInput8W *Object)
 
         HANDLE event = CreateEventW(NULL, TRUE, FALSE, NULL);
         HRESULT hr = event != NULL ? keyboard->SetEventNotification(event) : E_FAIL;
-        if (hr != DI_OK && hr != DI_POLLEDDEVICE)
-        {
+        if (hr != DI_OK && hr != DI_POLLEDDEVICE) {
             AddLogStringWide(L"キーボードイベントのセットアップが失敗しました\n");
             ReleaseDevice(keyboard);
-            if (event != NULL)
-                CloseHandle(event);
-        }
-        else if (FAILED(keyboard->Acquire()) && FAILED(keyboard->Acquire()))
-        {
+            if (event != NULL) CloseHandle(event);
+        } else if (FAILED(keyboard->Acquire()) && FAILED(keyboard->Acquire())) {
             keyboard->SetEventNotification(NULL);
             ReleaseDevice(keyboard);
             CloseHandle(event);
-        }
-        else
-        {
+        } else {
             s.KeyboardDevice = keyboard;
             s.KeyboardEvent = event;
         }
@@ -119,8 +106,7 @@ bool StartDirectInput(void)
     AddLogStringWide(L"DirectInput7 の取得中... ");
     AddLogStringWide(L"DirectInput8 の取得を試みます...");
     IDirectInput8W *object = CreateDirectInput();
-    if (object == NULL)
-    {
+    if (object == NULL) {
         AddLogStringWide(L"DirectInput を使用しません。\n");
         s.NoUseDirectInputFlag = 1;
         LogIndentDown();
@@ -140,13 +126,12 @@ bool StartDirectInput(void)
     return true;
 }
 
-} // namespace
+}  // namespace
 
 int InitializeDirectInput(void)
 {
     InputStateData &s = InputState;
-    if (s.DirectInput != NULL || s.DeviceStartRunningFlag)
-        return 0;
+    if (s.DirectInput != NULL || s.DeviceStartRunningFlag) return 0;
 
     int started = s.StartedFlag;
     int noUse = s.NoUseDirectInputFlag;
@@ -157,8 +142,7 @@ int InitializeDirectInput(void)
     s.UseDirectInputFlag = use;
     s.DeviceStartRunningFlag = 1;
 
-    if (s.NoUseDirectInputFlag || !StartDirectInput())
-    {
+    if (s.NoUseDirectInputFlag || !StartDirectInput()) {
         s.JoypadNum = CountWinmmJoypads();
         AddLogFormat(L"パッドの数は %d 個です\n", s.JoypadNum);
         s.DirectInput = DIRECTINPUT_WINDOWS_PATH;
@@ -171,10 +155,8 @@ int InitializeDirectInput(void)
 int TerminateDirectInput(void)
 {
     InputStateData &s = InputState;
-    if (s.DirectInput == NULL)
-        return 0;
-    if (s.DirectInput == DIRECTINPUT_WINDOWS_PATH)
-    {
+    if (s.DirectInput == NULL) return 0;
+    if (s.DirectInput == DIRECTINPUT_WINDOWS_PATH) {
         AddLogStringWide(L"入力関連の終了処理... 完了\n");
         s.DirectInput = NULL;
         // XInput is loaded before DirectInput is asked for: a DirectInput that failed leaves it
@@ -185,19 +167,16 @@ int TerminateDirectInput(void)
 
     AddLogStringWide(L"DirectInput 関連の終了処理... 完了\n");
     ReleaseJoypads();
-    if (s.KeyboardDevice != NULL)
-    {
+    if (s.KeyboardDevice != NULL) {
         s.KeyboardDevice->SetEventNotification(NULL);
         s.KeyboardDevice->Unacquire();
         ReleaseDevice(s.KeyboardDevice);
     }
-    if (s.KeyboardEvent != NULL)
-    {
+    if (s.KeyboardEvent != NULL) {
         CloseHandle(s.KeyboardEvent);
         s.KeyboardEvent = NULL;
     }
-    if (s.MouseDevice != NULL)
-    {
+    if (s.MouseDevice != NULL) {
         s.MouseDevice->Unacquire();
         ReleaseDevice(s.MouseDevice);
     }
@@ -215,8 +194,8 @@ const DIDATAFORMAT *GetKeyboardDataFormat(void)
     static const DIDATAFORMAT format = [] {
         for (int i = 0; i < KEYSTATE_TABLE_SIZE; ++i)
             objects[i] = {&GUID_Key, static_cast<DWORD>(i), DIDFT_OPTIONAL | DIDFT_BUTTON | DIDFT_MAKEINSTANCE(i), 0};
-        return DIDATAFORMAT{sizeof(DIDATAFORMAT), sizeof(DIOBJECTDATAFORMAT), DIDF_RELAXIS, KEYSTATE_TABLE_SIZE,
-                            KEYSTATE_TABLE_SIZE, objects};
+        return DIDATAFORMAT{sizeof(DIDATAFORMAT), sizeof(DIOBJECTDATAFORMAT), DIDF_RELAXIS,
+                            KEYSTATE_TABLE_SIZE,  KEYSTATE_TABLE_SIZE,        objects};
     }();
     return &format;
 }
@@ -232,8 +211,8 @@ const DIDATAFORMAT *GetMouseDataFormat(void)
         for (int i = 0; i < 8; ++i)
             objects[3 + i] = {NULL, static_cast<DWORD>(FIELD_OFFSET(DIMOUSESTATE2, rgbButtons) + i),
                               DIDFT_BUTTON | DIDFT_ANYINSTANCE | DIDFT_OPTIONAL, 0};
-        return DIDATAFORMAT{sizeof(DIDATAFORMAT), sizeof(DIOBJECTDATAFORMAT), DIDF_RELAXIS, sizeof(DIMOUSESTATE2),
-                            11, objects};
+        return DIDATAFORMAT{
+            sizeof(DIDATAFORMAT), sizeof(DIOBJECTDATAFORMAT), DIDF_RELAXIS, sizeof(DIMOUSESTATE2), 11, objects};
     }();
     return &format;
 }
@@ -250,11 +229,13 @@ const DIDATAFORMAT *GetJoystickDataFormat(void)
         for (int i = 0; i < 2; ++i)
             objects[n++] = {&GUID_Slider, static_cast<DWORD>(DIJOFS_SLIDER(i)), axisType, DIDOI_ASPECTPOSITION};
         for (int i = 0; i < 4; ++i)
-            objects[n++] = {&GUID_POV, static_cast<DWORD>(DIJOFS_POV(i)), DIDFT_POV | DIDFT_ANYINSTANCE | DIDFT_OPTIONAL, 0};
+            objects[n++] = {&GUID_POV, static_cast<DWORD>(DIJOFS_POV(i)),
+                            DIDFT_POV | DIDFT_ANYINSTANCE | DIDFT_OPTIONAL, 0};
         for (int i = 0; i < 32; ++i)
-            objects[n++] = {NULL, static_cast<DWORD>(DIJOFS_BUTTON(i)), DIDFT_BUTTON | DIDFT_ANYINSTANCE | DIDFT_OPTIONAL, 0};
-        return DIDATAFORMAT{sizeof(DIDATAFORMAT), sizeof(DIOBJECTDATAFORMAT), DIDF_ABSAXIS, sizeof(DIJOYSTATE),
-                            static_cast<DWORD>(n), objects};
+            objects[n++] = {NULL, static_cast<DWORD>(DIJOFS_BUTTON(i)),
+                            DIDFT_BUTTON | DIDFT_ANYINSTANCE | DIDFT_OPTIONAL, 0};
+        return DIDATAFORMAT{sizeof(DIDATAFORMAT), sizeof(DIOBJECTDATAFORMAT), DIDF_ABSAXIS,
+                            sizeof(DIJOYSTATE),   static_cast<DWORD>(n),      objects};
     }();
     return &format;
 }

@@ -12,10 +12,10 @@
 #include <dinput.h>
 #include <xinput.h>
 
-#define JOYPAD_DEADZONE 22937           // 35 % in 1/65536 units
-#define JOYPAD_VIBRATION_SLOTNUM 2      // slot 0 constant force, slot 1 sine
+#define JOYPAD_DEADZONE 22937       // 35 % in 1/65536 units
+#define JOYPAD_VIBRATION_SLOTNUM 2  // slot 0 constant force, slot 1 sine
 #define JOYPAD_VIBRATION_MAXPOWER 10000
-#define JOYPAD_NAME_LENGTH 260          // UTF-16 units of a device name
+#define JOYPAD_NAME_LENGTH 260  // UTF-16 units of a device name
 #define XINPUT_USER_MAXNUM 4
 
 // The DirectInput object when the devices were started without DirectInput.
@@ -23,25 +23,25 @@
 
 struct JoypadVibrationSlot
 {
-    int PlayFlag;                   // vibration requested
-    int Power;                      // 0 .. 10000
-    int PlayTime;                   // ms; -1 = no limit
-    int ElapsedTime;                // ms played so far
-    int LastTime;                   // ms stamp of the last count
-    int AppliedPlayFlag;            // what the motor was last set to
+    int PlayFlag;         // vibration requested
+    int Power;            // 0 .. 10000
+    int PlayTime;         // ms; -1 = no limit
+    int ElapsedTime;      // ms played so far
+    int LastTime;         // ms stamp of the last count
+    int AppliedPlayFlag;  // what the motor was last set to
     int AppliedPower;
-    IDirectInputEffect *Effect;     // DirectInput effect, may be null
+    IDirectInputEffect *Effect;  // DirectInput effect, may be null
 };
 
 struct JoypadRecord
 {
     JoypadVibrationSlot Vibration[JOYPAD_VIBRATION_SLOTNUM];
-    int DeadZone;                   // 1/65536 units
-    DIJOYSTATE State;               // last state
-    int XInputUserIndex;            // 0..3, -1 for a DirectInput controller
-    IDirectInputDevice8W *Device;   // DirectInput device, null for XInput
-    HANDLE Event;                   // the device's notification event
-    int HasZAndRAxisFlag;           // the winmm joystick has a Z and an R axis
+    int DeadZone;                  // 1/65536 units
+    DIJOYSTATE State;              // last state
+    int XInputUserIndex;           // 0..3, -1 for a DirectInput controller
+    IDirectInputDevice8W *Device;  // DirectInput device, null for XInput
+    HANDLE Event;                  // the device's notification event
+    int HasZAndRAxisFlag;          // the winmm joystick has a Z and an R axis
     wchar_t InstanceName[JOYPAD_NAME_LENGTH];
     wchar_t ProductName[JOYPAD_NAME_LENGTH];
 };
@@ -52,32 +52,32 @@ typedef DWORD(WINAPI *XInputSetStateFunction)(DWORD UserIndex, XINPUT_VIBRATION 
 // XInput, loaded at run time. Tests may replace the two entry points after the device start.
 struct XInputModuleData
 {
-    HMODULE Module;                        // null when not loaded
-    XInputGetStateFunction GetStateFunc;   // XInputGetState
-    XInputSetStateFunction SetStateFunc;   // XInputSetState
+    HMODULE Module;                       // null when not loaded
+    XInputGetStateFunction GetStateFunc;  // XInputGetState
+    XInputSetStateFunction SetStateFunc;  // XInputSetState
 };
 
 // Zeroed at every device start except StartedFlag and the two use flags.
 struct InputStateData
 {
-    int StartedFlag;                             // InitializeInput succeeded
+    int StartedFlag;                                   // InitializeInput succeeded
     unsigned char KeyStateTable[KEYSTATE_TABLE_SIZE];  // bit 7 = down
-    DWORD LastKeyboardUpdateTime;                // timeGetTime of the last refresh
-    unsigned char SavedMouseButton[5];           // left, right, middle, X1, X2: 1 or 0
-    int SavedMouseButtonFlag;                    // written at least once
-    int WheelAccumulator;                        // DirectInput mouse Z, 120 per notch
-    IDirectInput8W *DirectInput;                 // null, DIRECTINPUT_WINDOWS_PATH or the object
+    DWORD LastKeyboardUpdateTime;                      // timeGetTime of the last refresh
+    unsigned char SavedMouseButton[5];                 // left, right, middle, X1, X2: 1 or 0
+    int SavedMouseButtonFlag;                          // written at least once
+    int WheelAccumulator;                              // DirectInput mouse Z, 120 per notch
+    IDirectInput8W *DirectInput;                       // null, DIRECTINPUT_WINDOWS_PATH or the object
     IDirectInputDevice8W *MouseDevice;
     IDirectInputDevice8W *KeyboardDevice;
-    HANDLE KeyboardEvent;                        // manual reset, set by new keyboard input
-    int NoUseDirectInputFlag;                    // off flag
-    int UseDirectInputFlag;                      // forcing flag
-    int KeyboardUpdateRunningFlag;               // re-entrancy guard of the keyboard refresh
-    int DeviceStartRunningFlag;                  // the device start runs
-    int InputMessageFlag[2];                     // messages 0x46F and 0x470
+    HANDLE KeyboardEvent;           // manual reset, set by new keyboard input
+    int NoUseDirectInputFlag;       // off flag
+    int UseDirectInputFlag;         // forcing flag
+    int KeyboardUpdateRunningFlag;  // re-entrancy guard of the keyboard refresh
+    int DeviceStartRunningFlag;     // the device start runs
+    int InputMessageFlag[2];        // messages 0x46F and 0x470
 
     JoypadRecord Joypad[JOYPAD_MAXNUM];
-    int JoypadNum;                               // records in use
+    int JoypadNum;  // records in use
     XInputModuleData XInput;
 };
 

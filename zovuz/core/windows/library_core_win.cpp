@@ -23,7 +23,7 @@
 namespace {
 
 constexpr int StartDirectoryBytes = 3072;
-constexpr int FatalTextStackUnits = 496;     // longer messages are copied to the heap
+constexpr int FatalTextStackUnits = 496;  // longer messages are copied to the heap
 constexpr int FatalFormatUnits = 1024;
 
 struct CoreServicesData
@@ -32,7 +32,7 @@ struct CoreServicesData
 };
 CoreServicesData CoreServices;
 
-} // namespace
+}  // namespace
 
 int InitializeCoreServices(void)
 {
@@ -49,8 +49,7 @@ int InitializeCoreServices(void)
 
 int TerminateCoreServices(void)
 {
-    if (CoreServices.StartDirectory[0] != L'\0')
-        FileAccessChangeDir(CoreServices.StartDirectory);
+    if (CoreServices.StartDirectory[0] != L'\0') FileAccessChangeDir(CoreServices.StartDirectory);
     TerminateArchiveSystem();
     DumpAllocMemory();
     TerminateTextServices();
@@ -61,17 +60,14 @@ int TerminateCoreServices(void)
 
 int FatalErrorExit(const wchar_t *Text)
 {
-    if (Text == NULL)
-        Text = L"";
+    if (Text == NULL) Text = L"";
     // The text may live in memory the library's end releases: log a copy of it.
     size_t length = wcslen(Text);
     wchar_t local[FatalTextStackUnits + 1];
     wchar_t *copy = local;
-    if (length > FatalTextStackUnits)
-    {
+    if (length > FatalTextStackUnits) {
         copy = static_cast<wchar_t *>(DXALLOC((length + 16) * sizeof(wchar_t)));
-        if (copy == NULL)
-            return -1;
+        if (copy == NULL) return -1;
     }
     memcpy(copy, Text, (length + 1) * sizeof(wchar_t));
     AddLogStringWide(copy);
@@ -86,8 +82,7 @@ int FatalErrorExitFormat(const wchar_t *FormatString, ...)
     wchar_t text[FatalFormatUnits];
     va_list args;
     va_start(args, FormatString);
-    if (VFormatWideStringN(text, FatalFormatUnits, FormatString, args) < 0)
-        text[0] = L'\0';
+    if (VFormatWideStringN(text, FatalFormatUnits, FormatString, args) < 0) text[0] = L'\0';
     va_end(args);
     return FatalErrorExit(text);
 }

@@ -24,18 +24,15 @@ namespace {
 void LogMemorySize(void)
 {
     MainWindowData &w = MainWindowState;
-    if (GetWindowsVersionCode() > WINDOWS_VERSION_NT40)
-    {
+    if (GetWindowsVersionCode() > WINDOWS_VERSION_NT40) {
         HMODULE kernel = LoadLibraryW(L"Kernel32.dll");
-        if (kernel != NULL)
-        {
+        if (kernel != NULL) {
             typedef BOOL(WINAPI * GlobalMemoryStatusExProc)(LPMEMORYSTATUSEX);
             GlobalMemoryStatusExProc statusEx =
                 reinterpret_cast<GlobalMemoryStatusExProc>(GetProcAddress(kernel, "GlobalMemoryStatusEx"));
             MEMORYSTATUSEX status = {};
             status.dwLength = sizeof(status);
-            if (statusEx != NULL && statusEx(&status))
-            {
+            if (statusEx != NULL && statusEx(&status)) {
                 w.TotalMemoryMB = status.ullTotalPhys / 1048576.0;
                 w.FreeMemoryMB = status.ullAvailPhys / 1048576.0;
                 AddLogFormat(L"メモリ総量:%.2fMB  空きメモリ領域:%.2fMB ", w.TotalMemoryMB, w.FreeMemoryMB);
@@ -43,8 +40,7 @@ void LogMemorySize(void)
             FreeLibrary(kernel);
         }
     }
-    if (w.TotalMemoryMB == 0.0 && w.FreeMemoryMB == 0.0)
-    {
+    if (w.TotalMemoryMB == 0.0 && w.FreeMemoryMB == 0.0) {
         MEMORYSTATUS status = {};
         status.dwLength = sizeof(status);
         GlobalMemoryStatus(&status);
@@ -62,16 +58,12 @@ void CheckTimerResolution(void)
 {
     SetupPerformanceCounter();
 
-    if (WinAPIData.timeGetTimeFunc == NULL)
-        LoadWinAPI();
+    if (WinAPIData.timeGetTimeFunc == NULL) LoadWinAPI();
     TIMECAPS caps = {};
-    if (WinAPIData.timeGetDevCapsFunc != NULL)
-        WinAPIData.timeGetDevCapsFunc(&caps, sizeof(caps));
-    if (WinAPIData.timeBeginPeriodFunc != NULL)
-        WinAPIData.timeBeginPeriodFunc(caps.wPeriodMin);
+    if (WinAPIData.timeGetDevCapsFunc != NULL) WinAPIData.timeGetDevCapsFunc(&caps, sizeof(caps));
+    if (WinAPIData.timeBeginPeriodFunc != NULL) WinAPIData.timeBeginPeriodFunc(caps.wPeriodMin);
 
-    if (!LibraryState.PerformanceCounterFlag || WinAPIData.timeGetTimeFunc == NULL)
-        return;
+    if (!LibraryState.PerformanceCounterFlag || WinAPIData.timeGetTimeFunc == NULL) return;
     AddLogStringWide(L"タイマーの精度を検査します\n");
     int multimediaCount = 0;
     int counterCount = 0;
@@ -79,33 +71,26 @@ void CheckTimerResolution(void)
     DWORD lastTime = start;
     LARGE_INTEGER lastCount;
     QueryPerformanceCounter(&lastCount);
-    while (multimediaCount < 60 && counterCount < 60)
-    {
+    while (multimediaCount < 60 && counterCount < 60) {
         DWORD time = WinAPIData.timeGetTimeFunc();
-        if (time - start >= 1000)
-            break;
-        if (time != lastTime)
-        {
+        if (time - start >= 1000) break;
+        if (time != lastTime) {
             multimediaCount++;
             lastTime = time;
         }
         LARGE_INTEGER count;
         QueryPerformanceCounter(&count);
-        if (count.QuadPart != lastCount.QuadPart)
-        {
+        if (count.QuadPart != lastCount.QuadPart) {
             counterCount++;
             lastCount = count;
         }
     }
     AddLogFormat(L"精度結果 更新回数 マルチメディアタイマー：%d  パフォーマンスカウンター：%d", multimediaCount,
                  counterCount);
-    if (multimediaCount > counterCount)
-    {
+    if (multimediaCount > counterCount) {
         AddLogFormat(L"Multi Media Timer を使用します Timer 精度 : %d.00 ms ", static_cast<int>(caps.wPeriodMin));
         LibraryState.PerformanceCounterFlag = 0;
-    }
-    else
-    {
+    } else {
         AddLogFormat(L"パフォーマンスカウンターを使用します タイマー精度 : %lf KHz ",
                      static_cast<double>(LibraryState.PerformanceFrequency) / 1000.0);
     }
@@ -113,8 +98,7 @@ void CheckTimerResolution(void)
 
 void EndTimerPeriod(void)
 {
-    if (WinAPIData.timeGetDevCapsFunc == NULL || WinAPIData.timeEndPeriodFunc == NULL)
-        return;
+    if (WinAPIData.timeGetDevCapsFunc == NULL || WinAPIData.timeEndPeriodFunc == NULL) return;
     TIMECAPS caps = {};
     WinAPIData.timeGetDevCapsFunc(&caps, sizeof(caps));
     WinAPIData.timeEndPeriodFunc(caps.wPeriodMin);
@@ -141,8 +125,7 @@ int FailWindowStart(int ErrorCode, const wchar_t *Text, int LoaderThreadsStarted
     SetLibraryQuitFlags();
     AddLogStringWideErrorCode(ErrorCode, Text);
     MainWindowState.CreatingFlag = 0;
-    if (LoaderThreadsStarted)
-        StopASyncLoadThreads();
+    if (LoaderThreadsStarted) StopASyncLoadThreads();
     TerminateFileSystem();
     TerminateASyncLoad();
     return -1;
@@ -151,13 +134,10 @@ int FailWindowStart(int ErrorCode, const wchar_t *Text, int LoaderThreadsStarted
 HWND CreateWindowInMode(void)
 {
     MainWindowData &w = MainWindowState;
-    if (WinAPIData.CreateWindowExWFunc == NULL)
-        LoadWinAPI();
-    if (WinAPIData.CreateWindowExWFunc == NULL)
-        return NULL;
+    if (WinAPIData.CreateWindowExWFunc == NULL) LoadWinAPI();
+    if (WinAPIData.CreateWindowExWFunc == NULL) return NULL;
 
-    if (w.Setup.WindowModeFlag)
-    {
+    if (w.Setup.WindowModeFlag) {
         AddLogStringWide(L"ウインドウモード起動用のウインドウを作成します\n");
         w.MouseDispSetting = 1;
         DWORD style = MAINWINDOW_STYLE_WINDOW | (w.Setup.SizeChangeEnableFlag ? WS_THICKFRAME : 0);
@@ -165,15 +145,11 @@ HWND CreateWindowInMode(void)
         int drawWidth, drawHeight;
         GetDrawScreenSizeOrDefault(&drawWidth, &drawHeight);
         int clientWidth, clientHeight;
-        if (w.Setup.WindowSizeSetFlag && w.Setup.FreeSizeFlag)
-        {
+        if (w.Setup.WindowSizeSetFlag && w.Setup.FreeSizeFlag) {
             clientWidth = w.Setup.WindowWidth;
             clientHeight = w.Setup.WindowHeight;
-        }
-        else
-        {
-            if (w.Setup.WindowSizeSetFlag)
-            {
+        } else {
+            if (w.Setup.WindowSizeSetFlag) {
                 w.Setup.ExtendRateX = static_cast<double>(w.Setup.WindowWidth) / drawWidth;
                 w.Setup.ExtendRateY = static_cast<double>(w.Setup.WindowHeight) / drawHeight;
             }
@@ -184,8 +160,7 @@ HWND CreateWindowInMode(void)
         // The menu is attached from the start when it is to be displayed, so the frame is
         // measured with its bar.
         HMENU menu = NULL;
-        if (w.Setup.MenuUseFlag && w.Setup.Menu != NULL && !w.Setup.MenuHiddenFlag)
-        {
+        if (w.Setup.MenuUseFlag && w.Setup.Menu != NULL && !w.Setup.MenuHiddenFlag) {
             menu = w.Setup.Menu;
             w.MenuAttachedFlag = 1;
             w.Setup.MenuShownLastFlag = 1;
@@ -204,11 +179,11 @@ HWND CreateWindowInMode(void)
     int width, height;
     GetFullScreenSize(&width, &height);
     return WinAPIData.CreateWindowExWFunc(MAINWINDOW_EXSTYLE_FULLSCREEN, w.Setup.ClassName, w.Setup.WindowText,
-                                          MAINWINDOW_STYLE_FULLSCREEN, display.Left, display.Top, width, height,
-                                          NULL, NULL, w.Instance, NULL);
+                                          MAINWINDOW_STYLE_FULLSCREEN, display.Left, display.Top, width, height, NULL,
+                                          NULL, w.Instance, NULL);
 }
 
-} // namespace
+}  // namespace
 
 int CreateMainWindow(void)
 {
@@ -227,8 +202,7 @@ int CreateMainWindow(void)
     // The previous window's destruction posted WM_QUIT, which the pump leaves in the queue once
     // its quit flag is set; it belongs to that window, not to this one.
     MSG stale;
-    while (PeekMessageW(&stale, NULL, WM_QUIT, WM_QUIT, PM_REMOVE))
-    {
+    while (PeekMessageW(&stale, NULL, WM_QUIT, WM_QUIT, PM_REMOVE)) {
     }
 
     if (w.Setup.ClassName[0] == L'\0')
@@ -241,19 +215,15 @@ int CreateMainWindow(void)
     SystemParametersInfoW(SPI_SETSCREENSAVEACTIVE, 0, NULL, SPIF_SENDCHANGE);
 
     AddLogStringWide(L"ソフトの二重起動検査... ");
-    if (FindWindowW(w.Setup.ClassName, NULL) != NULL)
-    {
+    if (FindWindowW(w.Setup.ClassName, NULL) != NULL) {
         if (!w.Setup.DoubleStartValidFlag)
             return FailWindowStart(MAINWINDOW_ERROR_DOUBLE_START, L"二重起動されています、ソフトを終了します\n", 0);
         AddLogStringWide(L"二重起動されていますが続行します\n");
-    }
-    else
-    {
+    } else {
         AddLogStringWide(L"二重起動はされていませんでした\n");
     }
 
-    if (w.Setup.MenuUseFlag && w.Setup.Menu != NULL)
-        RebuildMenuItemTable();
+    if (w.Setup.MenuUseFlag && w.Setup.Menu != NULL) RebuildMenuItemTable();
 
     w.CreatingFlag = 1;
     AddLogStringWide(L"ウインドウクラスを登録します... ");
@@ -262,8 +232,7 @@ int CreateMainWindow(void)
     else
         AddLogStringWide(L"登録に成功しました\n");
 
-    if (!w.Setup.WindowTextSetFlag)
-        WideStrCopyS(w.Setup.WindowText, sizeof(w.Setup.WindowText), L"ZoVuz");
+    if (!w.Setup.WindowTextSetFlag) WideStrCopyS(w.Setup.WindowText, sizeof(w.Setup.WindowText), L"ZoVuz");
 
     w.MainWindow = CreateWindowInMode();
     if (w.MainWindow == NULL)
@@ -272,14 +241,12 @@ int CreateMainWindow(void)
     AddLogStringWide(L"ウインドウを表示します\n");
     ShowWindow(w.MainWindow, SW_SHOW);
     UpdateWindow(w.MainWindow);
-    if (WinAPIData.RegisterTouchWindowFunc != NULL)
-        WinAPIData.RegisterTouchWindowFunc(w.MainWindow, 0);
+    if (WinAPIData.RegisterTouchWindowFunc != NULL) WinAPIData.RegisterTouchWindowFunc(w.MainWindow, 0);
 
     w.ClosePostedFlag = 0;
     w.WindowDestroyedFlag = 0;
     w.WindowActiveFlag = 1;
-    if (!w.Setup.WindowModeFlag)
-    {
+    if (!w.Setup.WindowModeFlag) {
         AddLogStringWide(L"カーソルを不可視にしました\n");
         SetCursor(NULL);
     }
@@ -287,8 +254,7 @@ int CreateMainWindow(void)
     AddLogStringWide(L"ＩＭＥを無効にしました\n");
     EnableImeForWindow(w.MainWindow, GetImeUseFlag());
 
-    if (w.Setup.WindowModeFlag)
-        ClientRectOnScreen(w.MainWindow, &w.ClientRect);
+    if (w.Setup.WindowModeFlag) ClientRectOnScreen(w.MainWindow, &w.ClientRect);
     GetWindowRect(w.MainWindow, &w.WindowRect);
 
     SetMouseDispFlag(w.MouseDispSetting);
@@ -308,8 +274,7 @@ int CreateMainWindow(void)
 int TerminateMainWindow(void)
 {
     MainWindowData &w = MainWindowState;
-    if (w.MainWindow == NULL)
-        return 0;
+    if (w.MainWindow == NULL) return 0;
 
     // The input strings go while the window they switch the IME of still exists.
     DeleteAllInputStrings();
@@ -317,27 +282,22 @@ int TerminateMainWindow(void)
 
     EnableImeForWindow(w.MainWindow, TRUE);
     w.MouseDispSetting = 1;
-    if (!w.MouseDispState)
-    {
-        while (ShowCursor(TRUE) < 0)
-        {
+    if (!w.MouseDispState) {
+        while (ShowCursor(TRUE) < 0) {
         }
         PostMessageW(w.MainWindow, WM_SETCURSOR, reinterpret_cast<WPARAM>(w.MainWindow), HTCLIENT);
         w.MouseDispState = 1;
     }
 
-    if (w.Setup.MenuUseFlag)
-    {
+    if (w.Setup.MenuUseFlag) {
         DestroyWindowMenu();
         w.Setup.MenuUseFlag = 0;
         w.MenuSelectNum = 0;
         ClearMenuItemTable();
     }
 
-    if (PostMainWindowCloseOnce())
-    {
-        while (ProcessMessageNoLock() == 0 && !w.WindowDestroyedFlag)
-        {
+    if (PostMainWindowCloseOnce()) {
+        while (ProcessMessageNoLock() == 0 && !w.WindowDestroyedFlag) {
         }
         UnregisterClassW(w.Setup.ClassName, w.Instance);
     }
@@ -356,14 +316,12 @@ int TerminateMainWindow(void)
 int ReleaseMainWindowClass(void)
 {
     MainWindowData &w = MainWindowState;
-    while (!LibraryState.Quit && !w.WindowDestroyedFlag && ProcessMessageNoLock() == 0)
-    {
+    while (!LibraryState.Quit && !w.WindowDestroyedFlag && ProcessMessageNoLock() == 0) {
     }
     UnregisterClassW(w.Setup.ClassName, w.Instance);
     // A window that outlived its close (a program that kept it from closing) is destroyed here;
     // a window of the same class that belongs to another program is left alone.
-    while (w.MainWindow != NULL && FindWindowW(w.Setup.ClassName, NULL) == w.MainWindow)
-    {
+    while (w.MainWindow != NULL && FindWindowW(w.Setup.ClassName, NULL) == w.MainWindow) {
         DestroyWindow(w.MainWindow);
         Sleep(100);
     }
@@ -376,8 +334,7 @@ int FinishLibraryStarting(void)
 {
     MainWindowData &w = MainWindowState;
     LibraryState.Starting = 0;
-    if (w.WindowSizeForgetDeferredFlag)
-    {
+    if (w.WindowSizeForgetDeferredFlag) {
         w.Setup.WindowSizeSetFlag = 0;
         w.WindowSizeForgetDeferredFlag = 0;
     }
@@ -393,7 +350,8 @@ void ForceForegroundWindow(HWND__ *Window, int TopMostFlag)
     SystemParametersInfoW(SPI_GETFOREGROUNDLOCKTIMEOUT, 0, &timeout, 0);
     SystemParametersInfoW(SPI_SETFOREGROUNDLOCKTIMEOUT, 0, NULL, 0);
     SetForegroundWindow(Window);
-    SystemParametersInfoW(SPI_SETFOREGROUNDLOCKTIMEOUT, 0, reinterpret_cast<void *>(static_cast<uintptr_t>(timeout)), 0);
+    SystemParametersInfoW(SPI_SETFOREGROUNDLOCKTIMEOUT, 0, reinterpret_cast<void *>(static_cast<uintptr_t>(timeout)),
+                          0);
     AttachThreadInput(windowThread, foregroundThread, FALSE);
     if (TopMostFlag == 1)
         SetWindowPos(MainWindowState.MainWindow, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOMOVE | SWP_NOREDRAW);
@@ -404,8 +362,7 @@ void ForceForegroundWindow(HWND__ *Window, int TopMostFlag)
 int PostMainWindowCloseOnce(void)
 {
     MainWindowData &w = MainWindowState;
-    if (w.ClosePostedFlag)
-        return 0;
+    if (w.ClosePostedFlag) return 0;
     PostMessageW(w.MainWindow, WM_CLOSE, 0, 0);
     w.ClosePostedFlag = 1;
     return 1;
@@ -438,28 +395,24 @@ void GetDrawScreenSizeOrDefault(int *Width, int *Height)
 {
     *Width = 640;
     *Height = 480;
-    if (SubsystemHooksData.GetDrawScreenSize != NULL)
-        SubsystemHooksData.GetDrawScreenSize(Width, Height);
-    if (*Width < 1)
-        *Width = 640;
-    if (*Height < 1)
-        *Height = 480;
+    if (SubsystemHooksData.GetDrawScreenSize != NULL) SubsystemHooksData.GetDrawScreenSize(Width, Height);
+    if (*Width < 1) *Width = 640;
+    if (*Height < 1) *Height = 480;
 }
 
 void GetFullScreenSize(int *Width, int *Height)
 {
     *Width = 0;
     *Height = 0;
-    if (SubsystemHooksData.SelectFullScreenDisplayMode == NULL
-        || SubsystemHooksData.SelectFullScreenDisplayMode(Width, Height) != 0)
+    if (SubsystemHooksData.SelectFullScreenDisplayMode == NULL ||
+        SubsystemHooksData.SelectFullScreenDisplayMode(Width, Height) != 0)
         GetDrawScreenSizeOrDefault(Width, Height);
 }
 
 void GetUseDisplayRecordOrPrimary(DisplayRecordInfo *Record)
 {
     memset(Record, 0, sizeof(*Record));
-    if (SubsystemHooksData.GetUseDisplayRecord != NULL && SubsystemHooksData.GetUseDisplayRecord(Record) == 0)
-        return;
+    if (SubsystemHooksData.GetUseDisplayRecord != NULL && SubsystemHooksData.GetUseDisplayRecord(Record) == 0) return;
     // Without the graphics layer's display table: the primary monitor as the system reports it.
     POINT origin = {0, 0};
     MONITORINFO monitor = {};
@@ -473,39 +426,20 @@ void GetUseDisplayRecordOrPrimary(DisplayRecordInfo *Record)
     Record->Height = Record->DesktopHeight = monitor.rcMonitor.bottom - monitor.rcMonitor.top;
     DEVMODEW mode = {};
     mode.dmSize = sizeof(mode);
-    if (EnumDisplaySettingsW(NULL, ENUM_CURRENT_SETTINGS, &mode))
-    {
+    if (EnumDisplaySettingsW(NULL, ENUM_CURRENT_SETTINGS, &mode)) {
         Record->ColorBitDepth = static_cast<int>(mode.dmBitsPerPel);
         Record->RefreshRate = static_cast<int>(mode.dmDisplayFrequency);
     }
 }
 
-uint32_t GetMainThreadID(void)
-{
-    return MainWindowState.MainThreadID;
-}
+uint32_t GetMainThreadID(void) { return MainWindowState.MainThreadID; }
 
-int GetWindowActivationBusyFlag(void)
-{
-    return MainWindowState.ActivationBusyFlag;
-}
+int GetWindowActivationBusyFlag(void) { return MainWindowState.ActivationBusyFlag; }
 
-int GetWindowMinimizedFlag(void)
-{
-    return MainWindowState.MinimizedFlag;
-}
+int GetWindowMinimizedFlag(void) { return MainWindowState.MinimizedFlag; }
 
-int GetWindowCreatingFlag(void)
-{
-    return MainWindowState.CreatingFlag;
-}
+int GetWindowCreatingFlag(void) { return MainWindowState.CreatingFlag; }
 
-int GetWindowDestroyedFlag(void)
-{
-    return MainWindowState.WindowDestroyedFlag;
-}
+int GetWindowDestroyedFlag(void) { return MainWindowState.WindowDestroyedFlag; }
 
-const TouchRecordData *GetTouchRecord(void)
-{
-    return &MainWindowState.Touch;
-}
+const TouchRecordData *GetTouchRecord(void) { return &MainWindowState.Touch; }

@@ -34,9 +34,8 @@ bool NeedsNoWait(void)
 void RunSingleProcessorSoundService(void)
 {
     int threadRuns = SubsystemHooksData.SoundThreadExists != NULL ? SubsystemHooksData.SoundThreadExists()
-                                                                   : GetProcessorCount() >= 2;
-    if (threadRuns)
-        return;
+                                                                  : GetProcessorCount() >= 2;
+    if (threadRuns) return;
     CallSubsystemHook(SubsystemHooksData.ProcessStreamSounds);
     CallSubsystemHook(SubsystemHooksData.ProcessSoftSoundPlayers);
     CallSubsystemHook(SubsystemHooksData.ProcessPlayedSoundList);
@@ -46,13 +45,10 @@ void RunSingleProcessorSoundService(void)
 void FinishPendingRepaint(void)
 {
     MainWindowData &w = MainWindowState;
-    if (!w.RepaintPendingFlag)
-        return;
+    if (!w.RepaintPendingFlag) return;
     int now = GetNowMilliCount();
-    if (now - w.LastRepaintTime < RepaintDeferMilliSeconds)
-        return;
-    if (!IsSavedScreenCopyHeld())
-        CallSubsystemHook(SubsystemHooksData.RefreshScreen);
+    if (now - w.LastRepaintTime < RepaintDeferMilliSeconds) return;
+    if (!IsSavedScreenCopyHeld()) CallSubsystemHook(SubsystemHooksData.RefreshScreen);
     w.LastRepaintTime = now;
     w.RepaintPendingFlag = 0;
 }
@@ -60,10 +56,8 @@ void FinishPendingRepaint(void)
 // Takes the next message of the thread or the main window. Returns false when none is there.
 bool TakeMessage(MSG *Message)
 {
-    if (PeekMessageW(Message, NULL, 0, 0, PM_NOREMOVE))
-        return PeekMessageW(Message, NULL, 0, 0, PM_REMOVE) != FALSE;
-    if (PeekMessageW(Message, reinterpret_cast<HWND>(-1), 0, 0, PM_REMOVE))
-        return true;
+    if (PeekMessageW(Message, NULL, 0, 0, PM_NOREMOVE)) return PeekMessageW(Message, NULL, 0, 0, PM_REMOVE) != FALSE;
+    if (PeekMessageW(Message, reinterpret_cast<HWND>(-1), 0, 0, PM_REMOVE)) return true;
     return PeekMessageW(Message, MainWindowState.MainWindow, 0, 0, PM_REMOVE) != FALSE;
 }
 
@@ -72,19 +66,13 @@ bool TakeMessage(MSG *Message)
 bool DrainQueue(bool *NothingHandled)
 {
     MainWindowData &w = MainWindowState;
-    for (;;)
-    {
-        if (LibraryState.Quit)
-            return false;
+    for (;;) {
+        if (LibraryState.Quit) return false;
         MSG message;
-        if (!TakeMessage(&message))
-            return true;
-        if (message.message == WM_ACTIVATEAPP && w.Setup.WindowModeFlag)
-            w.WindowActiveFlag = LOWORD(message.wParam);
-        if (message.message == WM_QUIT)
-            SetLibraryQuitFlags();
-        if (w.Accelerator == NULL || !TranslateAcceleratorW(w.MainWindow, w.Accelerator, &message))
-        {
+        if (!TakeMessage(&message)) return true;
+        if (message.message == WM_ACTIVATEAPP && w.Setup.WindowModeFlag) w.WindowActiveFlag = LOWORD(message.wParam);
+        if (message.message == WM_QUIT) SetLibraryQuitFlags();
+        if (w.Accelerator == NULL || !TranslateAcceleratorW(w.MainWindow, w.Accelerator, &message)) {
             TranslateMessage(&message);
             DispatchMessageW(&message);
         }
@@ -108,40 +96,32 @@ void RunMessageLoop(void)
     MainWindowData &w = MainWindowState;
     int passCount = 0;
     bool nothingHandled = false;
-    for (;;)
-    {
-        if (NeedsNoWait() && (nothingHandled || LibraryState.Quit))
-            break;
+    for (;;) {
+        if (NeedsNoWait() && (nothingHandled || LibraryState.Quit)) break;
         nothingHandled = true;
 
-        if (InWaitingState())
-        {
+        if (InWaitingState()) {
             Sleep(1);
             FinishPendingRepaint();
         }
 
-        if (!DrainQueue(&nothingHandled))
-            break;
+        if (!DrainQueue(&nothingHandled)) break;
 
-        if (InWaitingState())
-        {
+        if (InWaitingState()) {
             RunWaitingWork();
             Sleep(24);
         }
 
-        if (LibraryState.Quit || GetCurrentThreadId() != w.MainThreadID)
-            break;
+        if (LibraryState.Quit || GetCurrentThreadId() != w.MainThreadID) break;
         passCount++;
-        if (LibraryState.Ending && passCount >= 10)
-            break;
+        if (LibraryState.Ending && passCount >= 10) break;
     }
 }
 
 void HandleQueuedActivations(void)
 {
     MainWindowData &w = MainWindowState;
-    while (w.ActivateQueueNum > 0)
-    {
+    while (w.ActivateQueueNum > 0) {
         const uint32_t *entry = w.ActivateQueue[w.ActivateQueueRead];
         uintptr_t wParam = entry[0];
         intptr_t lParam = static_cast<int32_t>(entry[1]);
@@ -158,8 +138,7 @@ void RunPerCallWork(void)
     RunSingleProcessorSoundService();
     CallSubsystemHook(SubsystemHooksData.ProcessDeleteOnPlayEndSounds);
     CallSubsystemHook(SubsystemHooksData.Graphics_Hardware_ExpireMemoryTextureCache);
-    if (!LibraryState.Quit)
-        ProcessMainThreadRequests();
+    if (!LibraryState.Quit) ProcessMainThreadRequests();
     CallSubsystemHook(SubsystemHooksData.ProcessMusicHandles);
     RefreshKeyboardInput(0);
     UpdateJoypadInput();
@@ -171,16 +150,14 @@ void RunPerCallWork(void)
     w.ImeGuardFlag = 0;
 }
 
-} // namespace
+}  // namespace
 
 int ProcessMessageNoLock(void)
 {
     MainWindowData &w = MainWindowState;
-    if (w.ImeGuardFlag)
-        return 0;
+    if (w.ImeGuardFlag) return 0;
     w.PumpActiveFlag = 1;
-    if (w.MainWindow == NULL)
-    {
+    if (w.MainWindow == NULL) {
         w.PumpActiveFlag = 0;
         return LibraryState.Quit ? -1 : 0;
     }
@@ -188,10 +165,8 @@ int ProcessMessageNoLock(void)
     RunMessageLoop();
 
     bool mainThread = GetCurrentThreadId() == w.MainThreadID;
-    if (mainThread && !w.Setup.NotMenuAutoDisplayFlag)
-        CheckFullScreenMenuDisplay();
-    if (!w.ClosePostedFlag)
-        HandleQueuedActivations();
+    if (mainThread && !w.Setup.NotMenuAutoDisplayFlag) CheckFullScreenMenuDisplay();
+    if (!w.ClosePostedFlag) HandleQueuedActivations();
     RunPerCallWork();
 
     w.PumpActiveFlag = 0;
@@ -209,30 +184,24 @@ int ProcessMessage(void)
 int CheckNeedInactiveWait(void)
 {
     const MainWindowData &w = MainWindowState;
-    if (CallSubsystemHook(SubsystemHooksData.GetScreenFlipRunningFlag))
-        return 0;
-    if (w.InsidePaintFlag)
-        return 0;
+    if (CallSubsystemHook(SubsystemHooksData.GetScreenFlipRunningFlag)) return 0;
+    if (w.InsidePaintFlag) return 0;
     return InWaitingState() ? 1 : 0;
 }
 
 void WaitWhileWindowInactive(void)
 {
     const MainWindowData &w = MainWindowState;
-    if (!CheckNeedInactiveWait() || LibraryState.Quit || w.MainWindow == NULL)
-        return;
-    while (ProcessMessageNoLock() == 0)
-    {
-        if (w.WindowActiveFlag && !w.MinimizedFlag)
-            break;
+    if (!CheckNeedInactiveWait() || LibraryState.Quit || w.MainWindow == NULL) return;
+    while (ProcessMessageNoLock() == 0) {
+        if (w.WindowActiveFlag && !w.MinimizedFlag) break;
     }
 }
 
 int QueueWindowActivate(uintptr_t WParam, intptr_t LParam, int SkipCallbackFlag, int SkipRedrawFlag)
 {
     MainWindowData &w = MainWindowState;
-    if (!w.PumpActiveFlag || w.CreatingFlag || w.ActivateQueueNum >= WINDOWACTIVATE_QUEUE_MAXNUM)
-    {
+    if (!w.PumpActiveFlag || w.CreatingFlag || w.ActivateQueueNum >= WINDOWACTIVATE_QUEUE_MAXNUM) {
         OnWindowActivate(WParam, LParam, SkipCallbackFlag, SkipRedrawFlag);
         return 0;
     }
@@ -246,7 +215,4 @@ int QueueWindowActivate(uintptr_t WParam, intptr_t LParam, int SkipCallbackFlag,
     return 0;
 }
 
-int GetWindowActivateQueueNum(void)
-{
-    return MainWindowState.ActivateQueueNum;
-}
+int GetWindowActivateQueueNum(void) { return MainWindowState.ActivateQueueNum; }

@@ -14,21 +14,15 @@
 
 namespace {
 
-constexpr int NetworkLogUnits = 1024;   // the formatted text, terminator included
+constexpr int NetworkLogUnits = 1024;  // the formatted text, terminator included
 
-} // namespace
+}  // namespace
 
 // Not started: nothing to sweep or dispatch.
-int ProcessNetworkMessages(int)
-{
-    return 0;
-}
+int ProcessNetworkMessages(int) { return 0; }
 
 // Not started: nothing to end, no Winsock to clean up.
-int TerminateNetwork(void)
-{
-    return 0;
-}
+int TerminateNetwork(void) { return 0; }
 
 LRESULT ProcessNetworkSocketMessage(WPARAM, LPARAM)
 {
@@ -39,14 +33,12 @@ LRESULT ProcessNetworkSocketMessage(WPARAM, LPARAM)
 int NetworkLog(const wchar_t *FormatString, ...)
 {
     // The error is read first: formatting and file calls may change the thread's last error.
-    if (WinAPIData.WSAGetLastErrorFunc == NULL)
-        LoadWinAPI();
+    if (WinAPIData.WSAGetLastErrorFunc == NULL) LoadWinAPI();
     int error = WinAPIData.WSAGetLastErrorFunc != NULL ? WinAPIData.WSAGetLastErrorFunc() : 0;
     wchar_t text[NetworkLogUnits];
     va_list args;
     va_start(args, FormatString);
-    if (VFormatWideStringN(text, NetworkLogUnits, FormatString, args) < 0)
-        text[0] = L'\0';
+    if (VFormatWideStringN(text, NetworkLogUnits, FormatString, args) < 0) text[0] = L'\0';
     va_end(args);
     return AddLogFormat(L"ネットワークログ。%s[%d]", text, error);
 }

@@ -83,8 +83,10 @@ int ThreadResume(ThreadRecord *Thread)
 void ThreadSetPriority(ThreadRecord *Thread, int Level)
 {
     static const int priorities[4] = {
-        THREAD_PRIORITY_LOWEST, THREAD_PRIORITY_BELOW_NORMAL,
-        THREAD_PRIORITY_NORMAL, THREAD_PRIORITY_HIGHEST,
+        THREAD_PRIORITY_LOWEST,
+        THREAD_PRIORITY_BELOW_NORMAL,
+        THREAD_PRIORITY_NORMAL,
+        THREAD_PRIORITY_HIGHEST,
     };
     if (Level < 0 || Level > 3) return;
     SetThreadPriority(static_cast<HANDLE>(Thread->ThreadHandle), priorities[Level]);
@@ -96,33 +98,24 @@ void ThreadRelease(ThreadRecord *Thread)
     Thread->ThreadHandle = NULL;
 }
 
-int ThreadIsValid(ThreadRecord *Thread)
-{
-    return Thread->ThreadHandle != NULL ? 1 : 0;
-}
+int ThreadIsValid(ThreadRecord *Thread) { return Thread->ThreadHandle != NULL ? 1 : 0; }
 
-void ThreadSleep(int MilliSeconds)
-{
-    Sleep(MilliSeconds < 0 ? 0 : static_cast<DWORD>(MilliSeconds));
-}
+void ThreadSleep(int MilliSeconds) { Sleep(MilliSeconds < 0 ? 0 : static_cast<DWORD>(MilliSeconds)); }
 
-void ThreadSuspendSelf(void)
-{
-    SuspendThread(GetCurrentThread());
-}
+void ThreadSuspendSelf(void) { SuspendThread(GetCurrentThread()); }
 
-uint32_t ThreadGetCurrentId(void)
-{
-    return GetCurrentThreadId();
-}
+uint32_t ThreadGetCurrentId(void) { return GetCurrentThreadId(); }
 
 static int WaitHandle(HANDLE Handle, int TimeOutMilliSeconds)
 {
     DWORD timeOut = TimeOutMilliSeconds < 0 ? INFINITE : static_cast<DWORD>(TimeOutMilliSeconds);
     switch (WaitForSingleObject(Handle, timeOut)) {
-    case WAIT_OBJECT_0: return 0;
-    case WAIT_TIMEOUT: return 1;
-    default: return -1;
+        case WAIT_OBJECT_0:
+            return 0;
+        case WAIT_TIMEOUT:
+            return 1;
+        default:
+            return -1;
     }
 }
 

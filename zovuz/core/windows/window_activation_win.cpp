@@ -19,7 +19,7 @@
 
 namespace {
 
-constexpr int FullScreenMenuMouseY = 60;       // the full-screen menu shows above this line
+constexpr int FullScreenMenuMouseY = 60;  // the full-screen menu shows above this line
 
 // Pauses (1) or resumes (0) every movie, sound and SoftSound player.
 void PauseAllPlayback(int PauseFlag)
@@ -33,8 +33,8 @@ void PauseAllPlayback(int PauseFlag)
 // deactivation releases.
 bool FullScreenDeviceState(void)
 {
-    return CallSubsystemHook(SubsystemHooksData.IsFullScreenMode) != 0
-           && CallSubsystemHook(SubsystemHooksData.DirectDraw7_GetObject) != NULL;
+    return CallSubsystemHook(SubsystemHooksData.IsFullScreenMode) != 0 &&
+           CallSubsystemHook(SubsystemHooksData.DirectDraw7_GetObject) != NULL;
 }
 
 // Becoming inactive. -1 when a full-screen window could not be restored later and closes itself.
@@ -42,21 +42,16 @@ int Deactivate(int SkipRedrawFlag)
 {
     MainWindowData &w = MainWindowState;
     bool pausePlayback = true;
-    if (!w.Setup.WindowModeFlag)
-    {
+    if (!w.Setup.WindowModeFlag) {
         CallSubsystemHook(SubsystemHooksData.Graphics_Hardware_ReleaseDeviceObjects);
-        if (GetWindowsVersionCode() >= WINDOWS_VERSION_VISTA
-            || !CallSubsystemHook(SubsystemHooksData.GetHardwareGraphicsFlag))
-        {
+        if (GetWindowsVersionCode() >= WINDOWS_VERSION_VISTA ||
+            !CallSubsystemHook(SubsystemHooksData.GetHardwareGraphicsFlag)) {
             ChangeDisplaySettingsA(NULL, 0);
             ShowWindow(w.MainWindow, SW_MINIMIZE);
         }
-        if (FullScreenDeviceState())
-        {
-            if (w.CompositionOffFlag)
-                SetDwmCompositionEnable(1);
-            if (!CallSubsystemHook(SubsystemHooksData.IsRestoreGraphCallbackSet))
-            {
+        if (FullScreenDeviceState()) {
+            if (w.CompositionOffFlag) SetDwmCompositionEnable(1);
+            if (!CallSubsystemHook(SubsystemHooksData.IsRestoreGraphCallbackSet)) {
                 AddLogStringWide(L"復元関数が登録されていないため終了します\n");
                 PostMainWindowCloseOnce();
                 return -1;
@@ -66,14 +61,11 @@ int Deactivate(int SkipRedrawFlag)
             pausePlayback = false;
         }
     }
-    if (pausePlayback)
-    {
-        if (!w.Setup.AlwaysRunFlag)
-            PauseAllPlayback(1);
+    if (pausePlayback) {
+        if (!w.Setup.AlwaysRunFlag) PauseAllPlayback(1);
         RefreshDeviceCooperation();
     }
-    if (!SkipRedrawFlag)
-        RestoreScreenFromCopy();
+    if (!SkipRedrawFlag) RestoreScreenFromCopy();
     return 0;
 }
 
@@ -81,16 +73,12 @@ void Activate(void)
 {
     MainWindowData &w = MainWindowState;
     RestoreImeOnActivate();
-    if (w.Setup.WindowModeFlag)
-        CallSubsystemHook(SubsystemHooksData.Graphics_Hardware_RestoreLostDevice);
-    if (!w.Setup.WindowModeFlag && !LibraryState.Starting)
-    {
+    if (w.Setup.WindowModeFlag) CallSubsystemHook(SubsystemHooksData.Graphics_Hardware_RestoreLostDevice);
+    if (!w.Setup.WindowModeFlag && !LibraryState.Starting) {
         CallSubsystemHook(SubsystemHooksData.RestoreGraphicsDevice);
         w.DeviceLostFlag = 0;
         PauseAllPlayback(0);
-    }
-    else if (!w.Setup.AlwaysRunFlag)
-    {
+    } else if (!w.Setup.AlwaysRunFlag) {
         PauseAllPlayback(0);
     }
     RefreshDeviceCooperation();
@@ -101,7 +89,7 @@ bool SameRect(const RECT &A, const RECT &B)
     return A.left == B.left && A.top == B.top && A.right == B.right && A.bottom == B.bottom;
 }
 
-} // namespace
+}  // namespace
 
 int OnWindowActivate(uintptr_t WParam, intptr_t, int, int SkipRedrawFlag)
 {
@@ -109,15 +97,13 @@ int OnWindowActivate(uintptr_t WParam, intptr_t, int, int SkipRedrawFlag)
     // The busy flag is cleared on every way out: a flag left set would keep drawing calls from
     // ever waiting for an inactive window again.
     w.ActivationBusyFlag = 1;
-    if (w.CreatingFlag)
-    {
+    if (w.CreatingFlag) {
         w.WindowActiveFlag = LOWORD(WParam) != 0 ? 1 : 0;
         w.ActivationBusyFlag = 0;
         return 0;
     }
     int active = (WParam < 0x10000 && LOWORD(WParam) != 0) ? 1 : 0;
-    if (active == w.WindowActiveFlag)
-    {
+    if (active == w.WindowActiveFlag) {
         w.ActivationBusyFlag = 0;
         return 0;
     }
@@ -128,26 +114,20 @@ int OnWindowActivate(uintptr_t WParam, intptr_t, int, int SkipRedrawFlag)
         result = Deactivate(SkipRedrawFlag);
     else
         Activate();
-    if (result == 0)
-        RefreshJoypadVibration();
+    if (result == 0) RefreshJoypadVibration();
     w.ActivationBusyFlag = 0;
     return result;
 }
 
-int IsSavedScreenCopyHeld(void)
-{
-    return CallSubsystemHook(SubsystemHooksData.IsSavedScreenCopyHeld) != 0 ? 1 : 0;
-}
+int IsSavedScreenCopyHeld(void) { return CallSubsystemHook(SubsystemHooksData.IsSavedScreenCopyHeld) != 0 ? 1 : 0; }
 
 int RestoreScreenFromCopy(void)
 {
-    if (LibraryState.Ending == 1)
-        return 0;
-    if (!IsSavedScreenCopyHeld() || SubsystemHooksData.DrawSavedScreenCopy == NULL)
-        return -1;
+    if (LibraryState.Ending == 1) return 0;
+    if (!IsSavedScreenCopyHeld() || SubsystemHooksData.DrawSavedScreenCopy == NULL) return -1;
     MainWindowData &w = MainWindowState;
     int alwaysRun = w.Setup.AlwaysRunFlag;
-    w.Setup.AlwaysRunFlag = 1;   // drawing must not wait for the window it is drawing into
+    w.Setup.AlwaysRunFlag = 1;  // drawing must not wait for the window it is drawing into
     int result = SubsystemHooksData.DrawSavedScreenCopy();
     w.Setup.AlwaysRunFlag = alwaysRun;
     return result;
@@ -156,39 +136,31 @@ int RestoreScreenFromCopy(void)
 void PaintMainWindow(HDC DC, const RECT *PaintRect)
 {
     MainWindowData &w = MainWindowState;
-    if (!w.WindowActiveFlag && IsSavedScreenCopyHeld() && !w.Setup.AlwaysRunFlag)
-    {
-        if (!w.MinimizedFlag)
-            RestoreScreenFromCopy();
+    if (!w.WindowActiveFlag && IsSavedScreenCopyHeld() && !w.Setup.AlwaysRunFlag) {
+        if (!w.MinimizedFlag) RestoreScreenFromCopy();
         return;
     }
-    if (LibraryState.Starting || !LibraryState.Started)
-    {
+    if (LibraryState.Starting || !LibraryState.Started) {
         int red, green, blue;
         HBRUSH brush = NULL;
-        if (SubsystemHooksData.GetBackgroundColor != NULL && SubsystemHooksData.GetBackgroundColor(&red, &green, &blue) == 0)
+        if (SubsystemHooksData.GetBackgroundColor != NULL &&
+            SubsystemHooksData.GetBackgroundColor(&red, &green, &blue) == 0)
             brush = CreateSolidBrush(RGB(red, green, blue));
         FillRect(DC, PaintRect, brush != NULL ? brush : static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
-        if (brush != NULL)
-            DeleteObject(brush);
+        if (brush != NULL) DeleteObject(brush);
         return;
     }
     RECT client;
     GetClientRect(w.MainWindow, &client);
-    if (SameRect(*PaintRect, client))
-    {
+    if (SameRect(*PaintRect, client)) {
         CallSubsystemHook(SubsystemHooksData.RefreshScreen);
         return;
     }
     int now = GetNowMilliCount();
-    if (w.RepaintPendingFlag)
-    {
-        if (now - w.LastRepaintTime < RepaintDeferMilliSeconds)
-            return;
+    if (w.RepaintPendingFlag) {
+        if (now - w.LastRepaintTime < RepaintDeferMilliSeconds) return;
         CallSubsystemHook(SubsystemHooksData.RefreshScreen);
-    }
-    else
-    {
+    } else {
         w.RepaintPendingFlag = 1;
     }
     w.LastRepaintTime = now;
@@ -204,22 +176,19 @@ void NoteRestoredWindowRect(void)
 void UpdateWindowMaximizeState(WPARAM SizeType)
 {
     MainWindowData &w = MainWindowState;
-    if (SizeType != SIZE_MAXIMIZED)
-    {
+    if (SizeType != SIZE_MAXIMIZED) {
         w.MaximizedFlag = 0;
         NoteRestoredWindowRect();
         return;
     }
-    if (w.MaximizedFlag)
-        return;
+    if (w.MaximizedFlag) return;
     RECT window;
     GetWindowRect(w.MainWindow, &window);
     const RECT &before = w.RestoredWindowRect;
-    int unchanged = (window.left == before.left) + (window.top == before.top) + (window.right == before.right)
-                    + (window.bottom == before.bottom);
+    int unchanged = (window.left == before.left) + (window.top == before.top) + (window.right == before.right) +
+                    (window.bottom == before.bottom);
     // A window that hardly moves is not scaled anew: the rectangles in force stay.
-    if (unchanged >= 3)
-        return;
+    if (unchanged >= 3) return;
     w.MaximizedWindowRect = window;
     ClientRectOnScreen(w.MainWindow, &w.ClientRect);
     w.MaximizedFlag = 1;
@@ -228,8 +197,7 @@ void UpdateWindowMaximizeState(WPARAM SizeType)
 void RefitMainWindow(void)
 {
     MainWindowData &w = MainWindowState;
-    if (w.MainWindow == NULL || !w.Setup.WindowModeFlag || w.RefitBusyFlag)
-        return;
+    if (w.MainWindow == NULL || !w.Setup.WindowModeFlag || w.RefitBusyFlag) return;
     w.RefitBusyFlag = 1;
 
     // The 640 x 480 emulation of the graphics layer is never on here: the base is the draw screen.
@@ -245,37 +213,29 @@ void RefitMainWindow(void)
     w.ClientRect = client;
 
     int width, height;
-    if (!w.Setup.FreeSizeFlag && !w.Setup.WindowSizeSetFlag)
-    {
+    if (!w.Setup.FreeSizeFlag && !w.Setup.WindowSizeSetFlag) {
         width = scaledWidth;
         height = scaledHeight;
-    }
-    else if (w.Setup.WindowSizeSetFlag)
-    {
+    } else if (w.Setup.WindowSizeSetFlag) {
         width = w.Setup.WindowWidth;
         height = w.Setup.WindowHeight;
-        if (w.Setup.SizeChangeEnableFlag || w.Setup.FreeSizeFlag)
-        {
+        if (w.Setup.SizeChangeEnableFlag || w.Setup.FreeSizeFlag) {
             if (LibraryState.Starting)
                 w.WindowSizeForgetDeferredFlag = 1;
             else
                 w.Setup.WindowSizeSetFlag = 0;
         }
-    }
-    else
-    {
+    } else {
         width = client.right - client.left;
         height = client.bottom - client.top;
     }
     width = std::min(width, scaledWidth);
     height = std::min(height, scaledHeight);
-    if (w.Setup.MinSizeSetFlag)
-    {
+    if (w.Setup.MinSizeSetFlag) {
         width = std::max(width, w.Setup.MinWidth);
         height = std::max(height, w.Setup.MinHeight);
     }
-    if (w.Setup.MaxSizeSetFlag)
-    {
+    if (w.Setup.MaxSizeSetFlag) {
         width = std::min(width, w.Setup.MaxWidth);
         height = std::min(height, w.Setup.MaxHeight);
     }
@@ -283,20 +243,16 @@ void RefitMainWindow(void)
     int frameWidth = (window.right - window.left) - (client.right - client.left);
     int frameHeight = (window.bottom - window.top) - (client.bottom - client.top);
     RECT target = {window.left, window.top, window.left + width + frameWidth, window.top + height + frameHeight};
-    if (w.Setup.PositionSetFlag)
-    {
+    if (w.Setup.PositionSetFlag) {
         OffsetRect(&target, w.Setup.PositionX - window.left, w.Setup.PositionY - window.top);
-        if (!LibraryState.Starting && !w.CreatingFlag)
-            w.Setup.PositionSetFlag = 0;
+        if (!LibraryState.Starting && !w.CreatingFlag) w.Setup.PositionSetFlag = 0;
     }
-    if (w.MaximizedFlag)
-        target = w.MaximizedWindowRect;
+    if (w.MaximizedFlag) target = w.MaximizedWindowRect;
     MoveWindow(w.MainWindow, target.left, target.top, target.right - target.left, target.bottom - target.top, TRUE);
     GetWindowRect(w.MainWindow, &w.WindowRect);
     ClientRectOnScreen(w.MainWindow, &w.ClientRect);
 
-    if (!w.StyleAppliedFlag)
-    {
+    if (!w.StyleAppliedFlag) {
         w.StyleAppliedFlag = 1;
         ChangeWindowStyle(1);
     }
@@ -306,8 +262,7 @@ void RefitMainWindow(void)
 void ConstrainWindowSizing(WPARAM Edge, RECT *Rect)
 {
     MainWindowData &w = MainWindowState;
-    if (w.MainWindow == NULL)
-        return;
+    if (w.MainWindow == NULL) return;
     RECT window, client;
     GetWindowRect(w.MainWindow, &window);
     GetClientRect(w.MainWindow, &client);
@@ -334,26 +289,21 @@ void ConstrainWindowSizing(WPARAM Edge, RECT *Rect)
     double rate = 0.0;
     ConstrainSizingRect(limits, static_cast<int>(Edge), &rect, &rate);
     SetRect(Rect, rect.Left, rect.Top, rect.Right, rect.Bottom);
-    if (limits.ScalingFlag)
-        w.Setup.ExtendRateX = w.Setup.ExtendRateY = rate;
+    if (limits.ScalingFlag) w.Setup.ExtendRateX = w.Setup.ExtendRateY = rate;
 }
 
 void CheckFullScreenMenuDisplay(void)
 {
     MainWindowData &w = MainWindowState;
-    if (w.Setup.WindowModeFlag || w.MainWindow == NULL)
-        return;
+    if (w.Setup.WindowModeFlag || w.MainWindow == NULL) return;
     int x, y;
     GetCursorDrawScreenPos(&x, &y);
-    if (CallSubsystemHook(SubsystemHooksData.GetHardwareGraphicsFlag))
-    {
-        if (w.Setup.Menu != NULL && !w.MenuAttachedFlag)
-        {
+    if (CallSubsystemHook(SubsystemHooksData.GetHardwareGraphicsFlag)) {
+        if (w.Setup.Menu != NULL && !w.MenuAttachedFlag) {
             SetMenu(w.MainWindow, w.Setup.Menu);
             w.MenuAttachedFlag = 1;
         }
-        if (y > FullScreenMenuMouseY)
-            SetMouseDispFlag(-1);
+        if (y > FullScreenMenuMouseY) SetMouseDispFlag(-1);
         return;
     }
     w.FullScreenMenuShownCount = y < FullScreenMenuMouseY ? 1 : 0;
@@ -367,11 +317,9 @@ void CheckFullScreenMenuDisplay(void)
 int ScreenPosToDrawScreenPos(int ScreenX, int ScreenY, int *DrawScreenX, int *DrawScreenY)
 {
     const MainWindowData &w = MainWindowState;
-    if (!w.Setup.WindowModeFlag)
-    {
-        if (SubsystemHooksData.ConvertWindowPosToScreenPos == NULL
-            || SubsystemHooksData.ConvertWindowPosToScreenPos(ScreenX, ScreenY, DrawScreenX, DrawScreenY) < 0)
-        {
+    if (!w.Setup.WindowModeFlag) {
+        if (SubsystemHooksData.ConvertWindowPosToScreenPos == NULL ||
+            SubsystemHooksData.ConvertWindowPosToScreenPos(ScreenX, ScreenY, DrawScreenX, DrawScreenY) < 0) {
             *DrawScreenX = ScreenX;
             *DrawScreenY = ScreenY;
         }
@@ -381,8 +329,7 @@ int ScreenPosToDrawScreenPos(int ScreenX, int ScreenY, int *DrawScreenX, int *Dr
     double y = ScreenY - w.ClientRect.top;
     double rateX, rateY;
     GetWindowSizeExtendRate(&rateX, &rateY);
-    if (w.MaximizedFlag && !w.Setup.FreeSizeFlag && !w.Setup.WindowSizeSetFlag)
-    {
+    if (w.MaximizedFlag && !w.Setup.FreeSizeFlag && !w.Setup.WindowSizeSetFlag) {
         // The scaled drawing is centred in the maximised client area.
         int drawWidth, drawHeight;
         GetDrawScreenSizeOrDefault(&drawWidth, &drawHeight);

@@ -28,80 +28,80 @@
 
 struct MenuItemRecord
 {
-    HMENU Menu;                              // menu that holds the item
-    int Position;                            // its position there
-    int ID;                                  // command id
-    wchar_t Name[MENUITEM_NAME_MAXLENGTH];   // text
+    HMENU Menu;                             // menu that holds the item
+    int Position;                           // its position there
+    int ID;                                 // command id
+    wchar_t Name[MENUITEM_NAME_MAXLENGTH];  // text
 };
 
 // What the set-up calls store. CreateMainWindow keeps all of it across its reset.
 struct WindowSetupData
 {
-    int WindowModeFlag;                      // 1 window, 0 full screen
-    int AlwaysRunFlag;                       // keep running while inactive
-    int DoubleStartValidFlag;                // a second instance may run
+    int WindowModeFlag;                         // 1 window, 0 full screen
+    int AlwaysRunFlag;                          // keep running while inactive
+    int DoubleStartValidFlag;                   // a second instance may run
     wchar_t ClassName[WINDOW_TEXT_BYTES / 2];   // chosen at the first window start
     wchar_t WindowText[WINDOW_TEXT_BYTES / 2];  // the title
-    int WindowTextSetFlag;                   // SetMainWindowText was called
-    int IconID;                              // resource id, 0 = the system's application icon
+    int WindowTextSetFlag;                      // SetMainWindowText was called
+    int IconID;                                 // resource id, 0 = the system's application icon
 
-    int MenuUseFlag;                         // a menu is in use
-    HMENU Menu;                              // the menu, null when none exists
-    int MenuHiddenFlag;                      // SetDisplayMenuFlag(0)
-    int MenuShownLastFlag;                   // whether the menu was displayed at the last change
-    int NotMenuAutoDisplayFlag;              // 1 after SetMenuAutoDisplayFlag(0)
-    MenuCommandCallback MenuCallback;        // the application's menu callback
+    int MenuUseFlag;                   // a menu is in use
+    HMENU Menu;                        // the menu, null when none exists
+    int MenuHiddenFlag;                // SetDisplayMenuFlag(0)
+    int MenuShownLastFlag;             // whether the menu was displayed at the last change
+    int NotMenuAutoDisplayFlag;        // 1 after SetMenuAutoDisplayFlag(0)
+    MenuCommandCallback MenuCallback;  // the application's menu callback
 
-    int WindowSizeSetFlag;                   // SetWindowSize stored a client size
+    int WindowSizeSetFlag;  // SetWindowSize stored a client size
     int WindowWidth, WindowHeight;
     int MinSizeSetFlag;
     int MinWidth, MinHeight;
     int MaxSizeSetFlag;
     int MaxWidth, MaxHeight;
-    int PositionSetFlag;                     // SetWindowPosition stored a position
+    int PositionSetFlag;  // SetWindowPosition stored a position
     int PositionX, PositionY;
-    int SizeChangeEnableFlag;                // the user may resize the window
-    int FreeSizeFlag;                        // client size independent of the draw screen
-    double ExtendRateX, ExtendRateY;         // scaling of the draw screen; not above 0 means 1.0
+    int SizeChangeEnableFlag;         // the user may resize the window
+    int FreeSizeFlag;                 // client size independent of the draw screen
+    double ExtendRateX, ExtendRateY;  // scaling of the draw screen; not above 0 means 1.0
 };
 
 struct MouseInputRecord
 {
-    int Button;   // 1 left, 2 right, 4 middle
-    int X, Y;     // client position
-    int UpFlag;   // event log only: 1 for a release
+    int Button;  // 1 left, 2 right, 4 middle
+    int X, Y;    // client position
+    int UpFlag;  // event log only: 1 for a release
 };
 
 // The window state. Zeroed by CreateMainWindow, except Setup.
 struct MainWindowData
 {
-    WindowSetupData Setup;                   // survives every window start
+    WindowSetupData Setup;  // survives every window start
 
-    HWND MainWindow;                         // the main window, null before the first start
-    HINSTANCE Instance;                      // the program's module
-    DWORD MainThreadID;                      // thread that made the window and pumps it
-    HACCEL Accelerator;                      // never set: nothing is translated
+    HWND MainWindow;     // the main window, null before the first start
+    HINSTANCE Instance;  // the program's module
+    DWORD MainThreadID;  // thread that made the window and pumps it
+    HACCEL Accelerator;  // never set: nothing is translated
 
-    RECT WindowRect;                         // window rectangle
-    RECT ClientRect;                         // client rectangle in desktop coordinates
+    RECT WindowRect;                                   // window rectangle
+    RECT ClientRect;                                   // client rectangle in desktop coordinates
     int FrameLeft, FrameRight, FrameTop, FrameBottom;  // frame sizes from AdjustWindowRectEx
 
-    int StyleAppliedFlag;                    // the window-mode style includes WS_VISIBLE
+    int StyleAppliedFlag;  // the window-mode style includes WS_VISIBLE
     int WindowActiveFlag;
     int MinimizedFlag;
     int MaximizedFlag;
-    int ClosePostedFlag;                     // the library posted WM_CLOSE to its window
-    int WindowDestroyedFlag;                 // WM_DESTROY arrived
-    int CreatingFlag;                        // CreateMainWindow runs
-    int InsideLoopFlag;                      // inside a menu, size or move loop
-    int InsidePaintFlag;                     // WM_PAINT is being handled
-    int MouseDispSetting;                    // cursor shown by setting
-    int MouseDispState;                      // cursor shown now
-    int ActivationBusyFlag;                  // an activation change is being handled
+    int ClosePostedFlag;      // the library posted WM_CLOSE to its window
+    int WindowDestroyedFlag;  // WM_DESTROY arrived
+    int CreatingFlag;         // CreateMainWindow runs
+    int InsideLoopFlag;       // inside a menu, size or move loop
+    int InsidePaintFlag;      // WM_PAINT is being handled
+    int MouseDispSetting;     // cursor shown by setting
+    int MouseDispState;       // cursor shown now
+    int ActivationBusyFlag;   // an activation change is being handled
     int DisplayChangedFlag;
     int InsideWindowModeChangeFlag;
-    int CompositionOffFlag;                  // SetDwmCompositionEnable switched composition off
-    int MenuAttachedFlag;                    // the menu is attached to the window
+    int CompositionOffFlag;  // SetDwmCompositionEnable switched composition off
+    int MenuAttachedFlag;    // the menu is attached to the window
     int FullScreenMenuShownCount;
 
     uint32_t ActivateQueue[WINDOWACTIVATE_QUEUE_MAXNUM][4];  // wParam, lParam, skip callback, skip redraw
@@ -109,32 +109,32 @@ struct MainWindowData
     int ActivateQueueRead;
     int ActivateQueueWrite;
 
-    int DeviceLostFlag;                      // full screen: the device was released on deactivation
-    int RefitBusyFlag;                       // RefitMainWindow runs (its own moves do not refit again)
-    int WindowSizeForgetDeferredFlag;        // the set size is forgotten once start-up has ended
-    RECT RestoredWindowRect;                 // the window rectangle before the last maximise
-    RECT MaximizedWindowRect;                // the window rectangle of the maximised window
+    int DeviceLostFlag;                // full screen: the device was released on deactivation
+    int RefitBusyFlag;                 // RefitMainWindow runs (its own moves do not refit again)
+    int WindowSizeForgetDeferredFlag;  // the set size is forgotten once start-up has ended
+    RECT RestoredWindowRect;           // the window rectangle before the last maximise
+    RECT MaximizedWindowRect;          // the window rectangle of the maximised window
 
-    int RepaintPendingFlag;                  // a partial repaint waits for the pump
-    int LastRepaintTime;                     // ms
-    int PumpActiveFlag;                      // ProcessMessageNoLock runs its loop
-    int ImeGuardFlag;                        // the pump runs the IME step
+    int RepaintPendingFlag;  // a partial repaint waits for the pump
+    int LastRepaintTime;     // ms
+    int PumpActiveFlag;      // ProcessMessageNoLock runs its loop
+    int ImeGuardFlag;        // the pump runs the IME step
 
     MenuItemRecord MenuItem[MENUITEM_MAXNUM];  // items of the menu and its submenus
     int MenuItemNum;
-    int MenuSelect[MENUSELECT_MAXNUM];       // distinct item ids chosen, in order
+    int MenuSelect[MENUSELECT_MAXNUM];  // distinct item ids chosen, in order
     int MenuSelectNum;
 
     MouseInputRecord MouseClickLog[MOUSEINPUTLOG_MAXNUM];  // ring of the latest clicks
     int MouseClickNum, MouseClickNext;
     MouseInputRecord MouseEventLog[MOUSEINPUTLOG_MAXNUM];  // ring of the latest presses and releases
     int MouseEventNum, MouseEventNext;
-    int WheelAccumulator;                    // vertical wheel units
-    int HWheelAccumulator;                   // horizontal wheel units
-    WPARAM LastSysChar;                      // last WM_SYSCHAR
+    int WheelAccumulator;   // vertical wheel units
+    int HWheelAccumulator;  // horizontal wheel units
+    WPARAM LastSysChar;     // last WM_SYSCHAR
     TouchRecordData Touch;
 
-    double TotalMemoryMB;                    // physical memory found at window start
+    double TotalMemoryMB;  // physical memory found at window start
     double FreeMemoryMB;
 };
 

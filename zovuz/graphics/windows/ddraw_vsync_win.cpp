@@ -16,10 +16,7 @@ struct DirectDrawVSyncData
 };
 DirectDrawVSyncData DirectDrawVSync = {nullptr, -1, 0};
 
-void WaitForBlank()
-{
-    DirectDrawVSync.Object->WaitForVerticalBlank(DDWAITVB_BLOCKBEGIN, nullptr);
-}
+void WaitForBlank() { DirectDrawVSync.Object->WaitForVerticalBlank(DDWAITVB_BLOCKBEGIN, nullptr); }
 
 }  // namespace
 
@@ -28,8 +25,7 @@ int DirectDraw7_Create(void)
     DirectDraw7_Release();
     AddLogStringWide(L"DirectDraw オブジェクトの取得を行います....  ");
     IDirectDraw7 *object = nullptr;
-    HRESULT hr = CoCreateInstance(CLSID_DirectDraw7, nullptr, CLSCTX_ALL, IID_IDirectDraw7,
-                                  (void **)&object);
+    HRESULT hr = CoCreateInstance(CLSID_DirectDraw7, nullptr, CLSCTX_ALL, IID_IDirectDraw7, (void **)&object);
     if (FAILED(hr) || object == nullptr) {
         AddLogStringWideErrorCode(0x1020001, L"オブジェクトの取得に失敗しました");
         return -1;
@@ -50,23 +46,18 @@ int DirectDraw7_Create(void)
 
 int DirectDraw7_Release(void)
 {
-    if (DirectDrawVSync.Object != nullptr)
-        DirectDrawVSync.Object->Release();
+    if (DirectDrawVSync.Object != nullptr) DirectDrawVSync.Object->Release();
     DirectDrawVSync.Object = nullptr;
     return 0;
 }
 
-void *DirectDraw7_GetObject(void)
-{
-    return DirectDrawVSync.Object;
-}
+void *DirectDraw7_GetObject(void) { return DirectDrawVSync.Object; }
 
 int DirectDraw7_MeasureVSyncPeriod(void)
 {
     DirectDrawVSyncData &v = DirectDrawVSync;
     v.Period = -1;
-    if (v.Object == nullptr)
-        return 0;
+    if (v.Object == nullptr) return 0;
     const int maxWaits = 60;
     int64_t intervals[maxWaits];
     int count = 0;
@@ -92,8 +83,7 @@ int DirectDraw7_MeasureVSyncPeriod(void)
 int DirectDraw7_WaitVSync(void)
 {
     DirectDrawVSyncData &v = DirectDrawVSync;
-    if (v.Object == nullptr)
-        return 0;
+    if (v.Object == nullptr) return 0;
     int64_t threshold = VSyncWaitThreshold(v.Period);
     // Without a clock there is nothing to sleep by: wait for the blank at once.
     if (GetNowMicroCount() < 0) {
@@ -102,8 +92,7 @@ int DirectDraw7_WaitVSync(void)
     }
     if (GetNowMicroCount() - v.LastWait < threshold) {
         Sleep(0);
-        while (GetNowMicroCount() - v.LastWait < threshold)
-            Sleep(1);
+        while (GetNowMicroCount() - v.LastWait < threshold) Sleep(1);
         WaitForBlank();
         v.LastWait = GetNowMicroCount();
     } else {

@@ -18,16 +18,13 @@ struct SectionDc
 
     ~SectionDc()
     {
-        if (Old != nullptr)
-            SelectObject(Dc, Old);
-        if (Dc != nullptr)
-            DeleteDC(Dc);
+        if (Old != nullptr) SelectObject(Dc, Old);
+        if (Dc != nullptr) DeleteDC(Dc);
     }
     bool Select(HBITMAP B)
     {
         Dc = CreateCompatibleDC(nullptr);
-        if (Dc == nullptr)
-            return false;
+        if (Dc == nullptr) return false;
         Bitmap = B;
         Old = SelectObject(Dc, B);
         return Old != nullptr;
@@ -48,25 +45,21 @@ int DrawDibToFullColorImage(const void *BitmapInfo, const void *Bits, int Width,
     void *sectionBits = nullptr;
     HBITMAP bitmap = CreateDIBSection(nullptr, &section, DIB_RGB_COLORS, &sectionBits, nullptr, 0);
     if (bitmap == nullptr || sectionBits == nullptr) {
-        if (bitmap != nullptr)
-            DeleteObject(bitmap);
+        if (bitmap != nullptr) DeleteObject(bitmap);
         return AddLogStringWide(L"ＤＩＢの作成に失敗しました3\n");
     }
     const int pitch = RowPitch(Width, 3);
     bool drawn;
     {
         SectionDc dc;
-        drawn = dc.Select(bitmap) &&
-                StretchDIBits(dc.Dc, 0, 0, Width, Height, 0, 0, Width, Height, Bits,
-                              (const BITMAPINFO *)BitmapInfo, DIB_RGB_COLORS, SRCCOPY) > 0;
+        drawn = dc.Select(bitmap) && StretchDIBits(dc.Dc, 0, 0, Width, Height, 0, 0, Width, Height, Bits,
+                                                   (const BITMAPINFO *)BitmapInfo, DIB_RGB_COLORS, SRCCOPY) > 0;
         GdiFlush();
     }
     uint8_t *pixels = drawn ? (uint8_t *)DXALLOC((size_t)pitch * Height) : nullptr;
-    if (pixels != nullptr)
-        memcpy(pixels, sectionBits, (size_t)pitch * Height);
+    if (pixels != nullptr) memcpy(pixels, sectionBits, (size_t)pitch * Height);
     DeleteObject(bitmap);
-    if (pixels == nullptr)
-        return -1;
+    if (pixels == nullptr) return -1;
     memset(Image, 0, sizeof(*Image));
     CreateFullColorData(&Image->ColorData);
     Image->Width = Width;
@@ -78,17 +71,15 @@ int DrawDibToFullColorImage(const void *BitmapInfo, const void *Bits, int Width,
 
 int ConvertBitmapToBaseImage(const BITMAPINFO *BitmapInfo, const void *Bits, BASEIMAGE *Image, int CopyFlag)
 {
-    if (BitmapInfo == nullptr || Bits == nullptr || Image == nullptr)
-        return -1;
+    if (BitmapInfo == nullptr || Bits == nullptr || Image == nullptr) return -1;
     const BITMAPINFOHEADER &h = BitmapInfo->bmiHeader;
     const int width = h.biWidth, height = abs(h.biHeight), bits = h.biBitCount;
-    if (width <= 0 || height <= 0 || width > kImageMaxSide || height > kImageMaxSide)
-        return -1;
+    if (width <= 0 || height <= 0 || width > kImageMaxSide || height > kImageMaxSide) return -1;
 
-    const bool described = h.biHeight < 0 && ((h.biCompression == BI_RGB && (bits == 16 || bits == 24)) ||
-                                              (h.biCompression == BI_BITFIELDS && (bits == 16 || bits == 24 || bits == 32)));
-    if (!described)
-        return DrawDibToFullColorImage(BitmapInfo, Bits, width, height, Image) == 0 ? 1 : -1;
+    const bool described =
+        h.biHeight < 0 && ((h.biCompression == BI_RGB && (bits == 16 || bits == 24)) ||
+                           (h.biCompression == BI_BITFIELDS && (bits == 16 || bits == 24 || bits == 32)));
+    if (!described) return DrawDibToFullColorImage(BitmapInfo, Bits, width, height, Image) == 0 ? 1 : -1;
 
     memset(Image, 0, sizeof(*Image));
     if (h.biCompression == BI_BITFIELDS) {
@@ -115,8 +106,7 @@ int ConvertBitmapToBaseImage(const BITMAPINFO *BitmapInfo, const void *Bits, BAS
     return 1;
 }
 
-int ConvertBaseImageToBitmap(const BASEIMAGE *Image, BITMAPINFO *BitmapInfo, void **Bits, int CopyFlag,
-                             int Force24Bit)
+int ConvertBaseImageToBitmap(const BASEIMAGE *Image, BITMAPINFO *BitmapInfo, void **Bits, int CopyFlag, int Force24Bit)
 {
     if (Image == nullptr || BitmapInfo == nullptr || Bits == nullptr || Image->Pixels == nullptr ||
         Image->ColorData.Format != COLORDATA_FORMAT_PLAIN || Image->Width <= 0 || Image->Height <= 0)
@@ -134,8 +124,7 @@ int ConvertBaseImageToBitmap(const BASEIMAGE *Image, BITMAPINFO *BitmapInfo, voi
     h.biPlanes = 1;
     h.biBitCount = (WORD)(bytes * 8);
     h.biCompression = BI_RGB;
-    if (palette)
-        memcpy(BitmapInfo->bmiColors, cd.Palette, 256 * sizeof(RGBQUAD));
+    if (palette) memcpy(BitmapInfo->bmiColors, cd.Palette, 256 * sizeof(RGBQUAD));
 
     const bool plain24 = cd.PixelBytes == 3 && cd.ChannelCount == 0 && cd.RedMask == 0xFF0000 &&
                          cd.GreenMask == 0xFF00 && cd.BlueMask == 0xFF;
@@ -144,8 +133,7 @@ int ConvertBaseImageToBitmap(const BASEIMAGE *Image, BITMAPINFO *BitmapInfo, voi
         return CopyFlag;
     }
     uint8_t *out = (uint8_t *)DXCALLOC((size_t)pitch * Image->Height);
-    if (out == nullptr)
-        return -1;
+    if (out == nullptr) return -1;
     if (palette || plain24) {
         for (int y = 0; y < Image->Height; ++y)
             memcpy(out + (size_t)y * pitch, (const uint8_t *)Image->Pixels + (size_t)y * Image->Pitch,
@@ -154,8 +142,8 @@ int ConvertBaseImageToBitmap(const BASEIMAGE *Image, BITMAPINFO *BitmapInfo, voi
         COLORDATA full;
         CreateFullColorData(&full);
         ImageRect rect = {0, 0, Image->Width, Image->Height};
-        if (ConvertColorDataBlt(out, pitch, &full, Image->Pixels, Image->Pitch, &cd, nullptr, 0, nullptr, 0, 0,
-                                &rect, 0, 0, 0, COLOR_DITHER_NONE, 0, 0, 0, 0) < 0) {
+        if (ConvertColorDataBlt(out, pitch, &full, Image->Pixels, Image->Pitch, &cd, nullptr, 0, nullptr, 0, 0, &rect,
+                                0, 0, 0, COLOR_DITHER_NONE, 0, 0, 0, 0) < 0) {
             DXFREE(out);
             return -1;
         }
@@ -166,17 +154,14 @@ int ConvertBaseImageToBitmap(const BASEIMAGE *Image, BITMAPINFO *BitmapInfo, voi
 
 HBITMAP CreateDIBGraph(const BITMAPINFO *BitmapInfo, const void *Bits, int MirrorFlag, const BASEIMAGE *Format)
 {
-    if (BitmapInfo == nullptr || Bits == nullptr)
-        return nullptr;
+    if (BitmapInfo == nullptr || Bits == nullptr) return nullptr;
     const BITMAPINFOHEADER &src = BitmapInfo->bmiHeader;
     const int width = src.biWidth, height = abs(src.biHeight), srcBits = src.biBitCount;
-    if (width <= 0 || height <= 0)
-        return nullptr;
+    if (width <= 0 || height <= 0) return nullptr;
     COLORDATA format = {};
     if (Format != nullptr) {
         format = Format->ColorData;
-        if (format.BitDepth == 32 && srcBits == 24)
-            CreateFullColorData(&format);
+        if (format.BitDepth == 32 && srcBits == 24) CreateFullColorData(&format);
     }
     const bool masks = Format != nullptr && (format.BitDepth == 16 || (format.BitDepth > 24 && srcBits != 24));
     const int paletteEntries = srcBits <= 8 ? 1 << srcBits : 0;
@@ -235,8 +220,8 @@ HBITMAP CreateDIBGraph(const BITMAPINFO *BitmapInfo, const void *Bits, int Mirro
     return bitmap;
 }
 
-HBITMAP CreateDIBGraphFromFileOrMemory(const wchar_t *FileName, const void *Memory, int MemorySize,
-                                       int FromMemory, int MirrorFlag, const BASEIMAGE *Format)
+HBITMAP CreateDIBGraphFromFileOrMemory(const wchar_t *FileName, const void *Memory, int MemorySize, int FromMemory,
+                                       int MirrorFlag, const BASEIMAGE *Format)
 {
     ImageLoadParam param;
     InitImageLoadParams(&param, 0);

@@ -10,10 +10,7 @@ static_assert(sizeof(DEVMODEA) == 156, "the display-mode change passes a 156-byt
 
 namespace {
 
-void *HeapAllocZero(size_t Size)
-{
-    return HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, Size);
-}
+void *HeapAllocZero(size_t Size) { return HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, Size); }
 
 // Systems before Windows 2000 have one display, described by the desktop's device context.
 bool IsOldSystem()
@@ -21,8 +18,7 @@ bool IsOldSystem()
     OSVERSIONINFOA version;
     memset(&version, 0, sizeof(version));
     version.dwOSVersionInfoSize = sizeof(version);
-    if (!GetVersionExA(&version))
-        return false;
+    if (!GetVersionExA(&version)) return false;
     return version.dwPlatformId < VER_PLATFORM_WIN32_NT || version.dwMajorVersion < 5;
 }
 
@@ -43,8 +39,8 @@ void ReadDeviceCaps(HDC dc, GraphicsDisplayInfo *d)
 
 void LogDisplay(int Index, const GraphicsDisplayInfo &d)
 {
-    AddLogFormat(L"No.%d  モニター名：%s　%dx%d　%dbit　%dHz", Index, d.Name, d.Width, d.Height,
-                 d.ColorBitDepth, d.RefreshRate);
+    AddLogFormat(L"No.%d  モニター名：%s　%dx%d　%dbit　%dHz", Index, d.Name, d.Width, d.Height, d.ColorBitDepth,
+                 d.RefreshRate);
 }
 
 BOOL CALLBACK EnumMonitorCallback(HMONITOR Monitor, HDC, LPRECT, LPARAM)
@@ -57,8 +53,7 @@ BOOL CALLBACK EnumMonitorCallback(HMONITOR Monitor, HDC, LPRECT, LPARAM)
         memset(&info, 0, sizeof(info));
         info.cbSize = sizeof(info);
         GetMonitorInfoW(Monitor, &info);
-        d.MonitorRect = {info.rcMonitor.left, info.rcMonitor.top, info.rcMonitor.right,
-                         info.rcMonitor.bottom};
+        d.MonitorRect = {info.rcMonitor.left, info.rcMonitor.top, info.rcMonitor.right, info.rcMonitor.bottom};
         wcsncpy(d.Name, info.szDevice, DISPLAY_NAME_LENGTH - 1);
         d.Name[DISPLAY_NAME_LENGTH - 1] = L'\0';
         HDC dc = CreateDCW(d.Name, nullptr, nullptr, nullptr);
@@ -80,26 +75,20 @@ int ListDisplayModes(const wchar_t *DeviceName, GraphicsDisplayInfo *d)
     for (DWORD i = 0;; ++i) {
         memset(&mode, 0, sizeof(mode));
         mode.dmSize = sizeof(mode);
-        if (!EnumDisplaySettingsW(DeviceName, i, &mode))
-            break;
-        if (mode.dmBitsPerPel >= 16)
-            ++count;
+        if (!EnumDisplaySettingsW(DeviceName, i, &mode)) break;
+        if (mode.dmBitsPerPel >= 16) ++count;
     }
     d->ModeNum = 0;
     d->ModeData = nullptr;
-    if (count == 0)
-        return 0;
+    if (count == 0) return 0;
     DISPLAYMODEDATA *list = (DISPLAYMODEDATA *)HeapAllocZero(sizeof(DISPLAYMODEDATA) * count);
-    if (list == nullptr)
-        return -1;
+    if (list == nullptr) return -1;
     int filled = 0;
     for (DWORD i = 0; filled < count; ++i) {
         memset(&mode, 0, sizeof(mode));
         mode.dmSize = sizeof(mode);
-        if (!EnumDisplaySettingsW(DeviceName, i, &mode))
-            break;
-        if (mode.dmBitsPerPel < 16)
-            continue;
+        if (!EnumDisplaySettingsW(DeviceName, i, &mode)) break;
+        if (mode.dmBitsPerPel < 16) continue;
         list[filled++] = {(int)mode.dmPelsWidth, (int)mode.dmPelsHeight, (int)mode.dmBitsPerPel,
                           (int)mode.dmDisplayFrequency};
     }
@@ -128,8 +117,7 @@ int SetupDisplayInfo(void)
         for (;;) {
             memset(&device, 0, sizeof(device));
             device.cb = sizeof(device);
-            if (!EnumDisplayDevicesW(nullptr, (DWORD)devices, &device, 0))
-                break;
+            if (!EnumDisplayDevicesW(nullptr, (DWORD)devices, &device, 0)) break;
             ++devices;
         }
     }
@@ -169,17 +157,14 @@ int SetupDisplayInfo(void)
         if (!old) {
             memset(&device, 0, sizeof(device));
             device.cb = sizeof(device);
-            if (!EnumDisplayDevicesW(nullptr, (DWORD)i, &device, 0))
-                continue;
+            if (!EnumDisplayDevicesW(nullptr, (DWORD)i, &device, 0)) continue;
             d = nullptr;
             for (int m = 0; m < monitors && d == nullptr; ++m)
-                if (wcscmp(info[m].Name, device.DeviceName) == 0)
-                    d = &info[m];
+                if (wcscmp(info[m].Name, device.DeviceName) == 0) d = &info[m];
             name = device.DeviceName;
         }
         // A monitor keeps the list of the first device that names it.
-        if (d == nullptr || d->ModeData != nullptr)
-            continue;
+        if (d == nullptr || d->ModeData != nullptr) continue;
         if (ListDisplayModes(name, d) < 0) {
             result = -1;
             break;
@@ -187,8 +172,7 @@ int SetupDisplayInfo(void)
     }
 
     LogIndentDown();
-    if (result == 0)
-        AddLogStringWide(L"ディスプレイ情報のセットアップ完了");
+    if (result == 0) AddLogStringWide(L"ディスプレイ情報のセットアップ完了");
     return result;
 }
 
@@ -197,8 +181,7 @@ void TerminateDisplayInfo(void)
     GraphicsDisplayTableData &t = GraphicsDisplayTable;
     if (t.Info != nullptr && !t.InjectedFlag) {
         for (int i = 0; i < t.Num; ++i)
-            if (t.Info[i].ModeData != nullptr)
-                HeapFree(GetProcessHeap(), 0, t.Info[i].ModeData);
+            if (t.Info[i].ModeData != nullptr) HeapFree(GetProcessHeap(), 0, t.Info[i].ModeData);
         HeapFree(GetProcessHeap(), 0, t.Info);
     }
     t.Info = nullptr;
@@ -209,8 +192,8 @@ void TerminateDisplayInfo(void)
 int ChangeDisplayMode(void)
 {
     GraphicsScreenSettingsData &s = GraphicsScreenSettings;
-    AddLogFormat(L"画面モードの変更処理を開始します %u x %u  %u bit ", s.MainScreenWidth,
-                 s.MainScreenHeight, s.MainScreenColorBitDepth);
+    AddLogFormat(L"画面モードの変更処理を開始します %u x %u  %u bit ", s.MainScreenWidth, s.MainScreenHeight,
+                 s.MainScreenColorBitDepth);
     LogIndentUp();
     SelectFullScreenDisplayMode();
     int depth = s.FullScreenMode.ColorBitDepth;

@@ -14,8 +14,8 @@ namespace {
 const wchar_t DefaultFaceName[] = L"ＭＳ ゴシック";
 
 constexpr BYTE GdiCharSets[DX_CHARSET_NUM] = {
-    DEFAULT_CHARSET, SHIFTJIS_CHARSET, HANGUL_CHARSET, CHINESEBIG5_CHARSET, GB2312_CHARSET,
-    ANSI_CHARSET,    ANSI_CHARSET,     DEFAULT_CHARSET,
+    DEFAULT_CHARSET, SHIFTJIS_CHARSET, HANGUL_CHARSET, CHINESEBIG5_CHARSET,
+    GB2312_CHARSET,  ANSI_CHARSET,     ANSI_CHARSET,   DEFAULT_CHARSET,
 };
 
 // The process-wide rasterising context (one glyph batch at a time).
@@ -24,7 +24,7 @@ struct FontCacheDCData
     HDC Dc;
     HGDIOBJ OldFont;
     HGDIOBJ OldBitmap;
-    TEXTMETRICW TextMetric;   // of the font selected (the ascent places glyphs)
+    TEXTMETRICW TextMetric;  // of the font selected (the ascent places glyphs)
 };
 FontCacheDCData FontCacheDC = {};
 
@@ -39,13 +39,12 @@ int FontScale(int Type)
 {
     return Type == DX_FONTTYPE_ANTIALIASING_4X4 || Type == DX_FONTTYPE_ANTIALIASING_EDGE_4X4   ? 4
            : Type == DX_FONTTYPE_ANTIALIASING_8X8 || Type == DX_FONTTYPE_ANTIALIASING_EDGE_8X8 ? 8
-                                                                                              : 1;
+                                                                                               : 1;
 }
 
 HFONT CreateFace(int Height, int Weight, int Italic, BYTE CharSet, const wchar_t *Face)
 {
-    if (FontGDITestHooks.FailCreateFlag)
-        return nullptr;
+    if (FontGDITestHooks.FailCreateFlag) return nullptr;
     return CreateFontW(Height, 0, 0, 0, Weight, (DWORD)Italic, FALSE, FALSE, CharSet, 0, 0, NONANTIALIASED_QUALITY,
                        FIXED_PITCH, Face);
 }
@@ -53,11 +52,9 @@ HFONT CreateFace(int Height, int Weight, int Italic, BYTE CharSet, const wchar_t
 // Family names collected by the enumeration (mode 1; mode 0 may keep Japanese TrueType faces only).
 bool CollectFamilyName(FontFamilyEnumData &Data, const wchar_t *Name)
 {
-    if (Name[0] == L'@')
-        return true;
+    if (Name[0] == L'@') return true;
     for (int i = 0; i < Data.Count; ++i)
-        if (wcscmp(Data.NameBuffer + i * FONT_FAMILY_NAME_UNITS, Name) == 0)
-            return true;
+        if (wcscmp(Data.NameBuffer + i * FONT_FAMILY_NAME_UNITS, Name) == 0) return true;
     CopyFaceName(Data.NameBuffer + Data.Count * FONT_FAMILY_NAME_UNITS, Name, FONT_FAMILY_NAME_UNITS);
     ++Data.Count;
     return Data.MaxCount == 0 || Data.Count < Data.MaxCount;
@@ -68,10 +65,8 @@ int CALLBACK EnumFamilyCallback(const LOGFONTW *LogFont, const TEXTMETRICW *, DW
     FontFamilyEnumData &data = *(FontFamilyEnumData *)Param;
     const wchar_t *name = LogFont->lfFaceName;
     if (data.NameBuffer == nullptr) {
-        if (data.FaceName != nullptr && wcscmp(name, data.FaceName) == 0)
-            data.FoundFlag = 1;
-        if (name[0] != L'@')
-            ++data.Count;
+        if (data.FaceName != nullptr && wcscmp(name, data.FaceName) == 0) data.FoundFlag = 1;
+        if (name[0] != L'@') ++data.Count;
         return 1;
     }
     return CollectFamilyName(data, name) ? 1 : 0;
@@ -109,10 +104,8 @@ bool FaceExistsInCharSet(const wchar_t *Face, int CharSet)
         }
     }
     bool found = false;
-    for (int i = 0; i < count && !found; ++i)
-        found = wcscmp(names + i * FONT_FAMILY_NAME_UNITS, name) == 0;
-    if (names != first)
-        DXFREE(names);
+    for (int i = 0; i < count && !found; ++i) found = wcscmp(names + i * FONT_FAMILY_NAME_UNITS, name) == 0;
+    if (names != first) DXFREE(names);
     return found;
 }
 
@@ -134,13 +127,11 @@ int CreateTextOutDib(FontHandleData &Font, HDC Dc)
     h.biBitCount = 8;
     h.biCompression = BI_RGB;
     h.biSizeImage = (DWORD)(side * side);
-    for (int i = 0; i < 256; ++i)
-        info->bmiColors[i] = RGBQUAD{(BYTE)i, 0, (BYTE)i, 0};
+    for (int i = 0; i < 256; ++i) info->bmiColors[i] = RGBQUAD{(BYTE)i, 0, (BYTE)i, 0};
     void *bits = nullptr;
     HBITMAP dib = CreateDIBSection(Dc, info, DIB_PAL_COLORS, &bits, nullptr, 0);
     DXFREE(info);
-    if (dib == nullptr)
-        return 0;
+    if (dib == nullptr) return 0;
     BITMAP bitmap;
     GetObjectW(dib, sizeof(bitmap), &bitmap);
     w.DibSection = dib;
@@ -154,30 +145,30 @@ int CreateTextOutDib(FontHandleData &Font, HDC Dc)
 void OutlineFormat(const FontHandleData &Font, UINT *Ggo, int *ImageFormat)
 {
     switch (Font.FontType) {
-    case DX_FONTTYPE_ANTIALIASING_4X4:
-    case DX_FONTTYPE_ANTIALIASING_EDGE_4X4:
-        *Ggo = GGO_BITMAP;
-        *ImageFormat = FONT_IMAGE_BIT1_X4;
-        return;
-    case DX_FONTTYPE_ANTIALIASING_8X8:
-    case DX_FONTTYPE_ANTIALIASING_EDGE_8X8:
-        *Ggo = GGO_BITMAP;
-        *ImageFormat = FONT_IMAGE_BIT1_X8;
-        return;
-    case DX_FONTTYPE_ANTIALIASING:
-    case DX_FONTTYPE_ANTIALIASING_EDGE:
-        if (Font.TextureCacheFlag && Font.CacheColorBitDepth == 32) {
-            *Ggo = GGO_GRAY8_BITMAP;
-            *ImageFormat = FONT_IMAGE_LEVEL64;
-        } else {
-            *Ggo = GGO_GRAY4_BITMAP;
-            *ImageFormat = FONT_IMAGE_LEVEL16;
-        }
-        return;
-    default:
-        *Ggo = GGO_BITMAP;
-        *ImageFormat = FONT_IMAGE_BIT1;
-        return;
+        case DX_FONTTYPE_ANTIALIASING_4X4:
+        case DX_FONTTYPE_ANTIALIASING_EDGE_4X4:
+            *Ggo = GGO_BITMAP;
+            *ImageFormat = FONT_IMAGE_BIT1_X4;
+            return;
+        case DX_FONTTYPE_ANTIALIASING_8X8:
+        case DX_FONTTYPE_ANTIALIASING_EDGE_8X8:
+            *Ggo = GGO_BITMAP;
+            *ImageFormat = FONT_IMAGE_BIT1_X8;
+            return;
+        case DX_FONTTYPE_ANTIALIASING:
+        case DX_FONTTYPE_ANTIALIASING_EDGE:
+            if (Font.TextureCacheFlag && Font.CacheColorBitDepth == 32) {
+                *Ggo = GGO_GRAY8_BITMAP;
+                *ImageFormat = FONT_IMAGE_LEVEL64;
+            } else {
+                *Ggo = GGO_GRAY4_BITMAP;
+                *ImageFormat = FONT_IMAGE_LEVEL16;
+            }
+            return;
+        default:
+            *Ggo = GGO_BITMAP;
+            *ImageFormat = FONT_IMAGE_BIT1;
+            return;
     }
 }
 
@@ -195,8 +186,7 @@ int ToUtf16(uint32_t Code, wchar_t *Units)
 int RenderGlyphTextOut(FontHandleData &Font, FontCharData *Cell, uint32_t Code, int UpdateTextureFlag)
 {
     FontHandleDataWin &w = *Font.Win;
-    if (w.DibBits == nullptr)
-        return -1;
+    if (w.DibBits == nullptr) return -1;
     wchar_t units[2];
     const int count = ToUtf16(Code, units);
     SIZE extent = {};
@@ -226,22 +216,17 @@ int CreateScaledFont(FontHandleData *Font, int CheckFaceFlag, const wchar_t *Fac
         if (Face[0] == 0) {
             font = CreateFace(height + adjust, weight, m.Italic, GdiCharSet(m.CharSet), DefaultFaceName);
         } else {
-            if (CheckFaceFlag && !FaceExistsInCharSet(Face, m.CharSet))
-                m.CharSet = DX_CHARSET_DEFAULT;
+            if (CheckFaceFlag && !FaceExistsInCharSet(Face, m.CharSet)) m.CharSet = DX_CHARSET_DEFAULT;
             const BYTE sets[] = {GdiCharSet(m.CharSet), DEFAULT_CHARSET, SHIFTJIS_CHARSET};
             for (BYTE set : sets)
-                if (font == nullptr)
-                    font = CreateFace(height + adjust, weight, m.Italic, set, Face);
-            if (font == nullptr)
-                return AddLogStringWide(L"指定のフォントの作成に失敗しました\n");
+                if (font == nullptr) font = CreateFace(height + adjust, weight, m.Italic, set, Face);
+            if (font == nullptr) return AddLogStringWide(L"指定のフォントの作成に失敗しました\n");
         }
         if (font == nullptr) {
             font = CreateFace(height + adjust, weight, 0, DEFAULT_CHARSET, DefaultFaceName);
-            if (font == nullptr)
-                font = CreateFace(height + adjust, weight, 0, DEFAULT_CHARSET, L"");
+            if (font == nullptr) font = CreateFace(height + adjust, weight, 0, DEFAULT_CHARSET, L"");
             Font->FaceNameW[0] = 0;
-            if (font == nullptr)
-                return AddLogStringWide(L"フォントの作成に失敗しました\n");
+            if (font == nullptr) return AddLogStringWide(L"フォントの作成に失敗しました\n");
         }
         w.Font = font;
         LOGFONTW logFont = {};
@@ -249,8 +234,7 @@ int CreateScaledFont(FontHandleData *Font, int CheckFaceFlag, const wchar_t *Fac
         CopyFaceName(Font->FaceNameW, logFont.lfFaceName);
 
         HDC dc = CreateCompatibleDC(nullptr);
-        if (dc == nullptr)
-            return AddLogStringWide(L"デバイスコンテキストの取得に失敗しました\n");
+        if (dc == nullptr) return AddLogStringWide(L"デバイスコンテキストの取得に失敗しました\n");
         SelectObject(dc, font);
         GetTextMetricsW(dc, Metrics);
         const TEXTMETRICW &tm = *Metrics;
@@ -283,10 +267,8 @@ GetFontUnicodeRangesFn FindGetFontUnicodeRanges(void)
 
 int CFont(const FontCreateOptions *, FontHandleData *Font, int CheckFaceFlag)
 {
-    if (GetWindowDestroyedFlag())
-        return -1;
-    if (Font->FromDataFlag)
-        return 0;
+    if (GetWindowDestroyedFlag()) return -1;
+    if (Font->FromDataFlag) return 0;
     FontHandleDataWin &w = *Font->Win;
     FontMetrics &m = Font->Metrics;
     wchar_t face[FONT_NAME_LENGTH];
@@ -295,8 +277,7 @@ int CFont(const FontCreateOptions *, FontHandleData *Font, int CheckFaceFlag)
     HDC dc = nullptr;
     TEXTMETRICW tm = {};
     for (;;) {
-        if (CreateScaledFont(Font, CheckFaceFlag, face, &dc, &tm) < 0)
-            return -1;
+        if (CreateScaledFont(Font, CheckFaceFlag, face, &dc, &tm) < 0) return -1;
         GLYPHMETRICS gm;
         if (FontGDITestHooks.NoOutlineFlag ||
             GetGlyphOutlineW(dc, L' ', GGO_BITMAP, &gm, 0, nullptr, &IdentityMatrix) == GDI_ERROR) {
@@ -348,8 +329,7 @@ int CFont(const FontCreateOptions *, FontHandleData *Font, int CheckFaceFlag)
 int DeleteFontHandleGDIFont(FontHandleData *Font)
 {
     FontHandleDataWin &w = *Font->Win;
-    if (w.Font != nullptr)
-        DeleteObject((HFONT)w.Font);
+    if (w.Font != nullptr) DeleteObject((HFONT)w.Font);
     w.Font = nullptr;
     return 0;
 }
@@ -361,8 +341,7 @@ int TerminateFontHandleGDI(FontHandleData *Font)
     w.OutlineBuffer = nullptr;
     w.OutlineBufferSize = 0;
     DeleteFontHandleGDIFont(Font);
-    if (w.DibSection != nullptr)
-        DeleteObject((HBITMAP)w.DibSection);
+    if (w.DibSection != nullptr) DeleteObject((HBITMAP)w.DibSection);
     w.DibSection = nullptr;
     w.DibBits = nullptr;
     DXFREE(w.UnicodeRanges);
@@ -399,11 +378,9 @@ int SetupFontCacheDC(FontHandleData *Font)
 int EndFontCacheDC(FontHandleData *)
 {
     FontCacheDCData &c = FontCacheDC;
-    if (c.Dc == nullptr)
-        return 0;
+    if (c.Dc == nullptr) return 0;
     SelectObject(c.Dc, c.OldFont);
-    if (c.OldBitmap != nullptr)
-        SelectObject(c.Dc, c.OldBitmap);
+    if (c.OldBitmap != nullptr) SelectObject(c.Dc, c.OldBitmap);
     DeleteDC(c.Dc);
     c = FontCacheDCData();
     return 0;
@@ -413,10 +390,8 @@ int RenderGlyphGDI(FontHandleData *Font, FontCharData *Cell, uint32_t Code, int 
 {
     FontHandleDataWin &w = *Font->Win;
     HDC dc = FontCacheDC.Dc;
-    if (dc == nullptr)
-        return -1;
-    if (w.TextOutModeFlag)
-        return RenderGlyphTextOut(*Font, Cell, Code, UpdateTextureFlag);
+    if (dc == nullptr) return -1;
+    if (w.TextOutModeFlag) return RenderGlyphTextOut(*Font, Cell, Code, UpdateTextureFlag);
 
     const bool blank = Code == 32 || Code == FontSystem.IdeographicSpaceCode;
     UINT ggo;
@@ -439,10 +414,8 @@ int RenderGlyphGDI(FontHandleData *Font, FontCharData *Cell, uint32_t Code, int 
 
     GLYPHMETRICS gm = {};
     const DWORD size = GetGlyphOutlineW(dc, glyph, ggo, &gm, 0, nullptr, &IdentityMatrix);
-    if (size == GDI_ERROR)
-        return AddLogStringWide(L"Win32API GetGlyphOutline が失敗しました\n");
-    if (blank)
-        return AddCharToFontCache(Font, Cell, Code, 1, imageFormat, nullptr, 0, 0, 0, 0, 0, gm.gmCellIncX, 0);
+    if (size == GDI_ERROR) return AddLogStringWide(L"Win32API GetGlyphOutline が失敗しました\n");
+    if (blank) return AddCharToFontCache(Font, Cell, Code, 1, imageFormat, nullptr, 0, 0, 0, 0, 0, gm.gmCellIncX, 0);
     if (size == 0 || gm.gmBlackBoxY == 0)
         return AddCharToFontCache(Font, Cell, Code, 1, imageFormat, nullptr, 0, 0, 0, 0, 0, 0, UpdateTextureFlag);
 
@@ -461,8 +434,8 @@ int RenderGlyphGDI(FontHandleData *Font, FontCharData *Cell, uint32_t Code, int 
     uint8_t *image = (uint8_t *)w.OutlineBuffer + ((int)gm.gmBlackBoxY + 1) * pitch;
     if (GetGlyphOutlineW(dc, glyph, ggo, &gm, size, image, &IdentityMatrix) == GDI_ERROR)
         return AddLogStringWide(L"Win32API GetGlyphOutline が失敗しました\n");
-    return AddCharToFontCache(Font, Cell, Code, 0, imageFormat, image, (int)gm.gmBlackBoxX, (int)gm.gmBlackBoxY,
-                              pitch, gm.gmptGlyphOrigin.x, FontCacheDC.TextMetric.tmAscent - gm.gmptGlyphOrigin.y,
+    return AddCharToFontCache(Font, Cell, Code, 0, imageFormat, image, (int)gm.gmBlackBoxX, (int)gm.gmBlackBoxY, pitch,
+                              gm.gmptGlyphOrigin.x, FontCacheDC.TextMetric.tmAscent - gm.gmptGlyphOrigin.y,
                               gm.gmCellIncX, UpdateTextureFlag);
 }
 
@@ -471,12 +444,10 @@ int RenderGlyphGDI(FontHandleData *Font, FontCharData *Cell, uint32_t Code, int 
 int EnumInstalledFontFamilies(FontFamilyEnumData *Data, int Mode, int CharSet)
 {
     HDC dc = GetDC(nullptr);
-    if (dc == nullptr)
-        return -1;
+    if (dc == nullptr) return -1;
     LOGFONTW logFont = {};
     logFont.lfCharSet = Mode == 0 || CharSet < 0 ? (BYTE)DEFAULT_CHARSET : GdiCharSet(CharSet);
-    if (Data->FaceName != nullptr)
-        CopyFaceName(logFont.lfFaceName, Data->FaceName, LF_FACESIZE);
+    if (Data->FaceName != nullptr) CopyFaceName(logFont.lfFaceName, Data->FaceName, LF_FACESIZE);
     logFont.lfPitchAndFamily = 0;
     EnumFontFamiliesExW(dc, &logFont, Mode == 0 ? EnumFontNameCallback : EnumFamilyCallback, (LPARAM)Data, 0);
     ReleaseDC(nullptr, dc);
@@ -485,13 +456,11 @@ int EnumInstalledFontFamilies(FontFamilyEnumData *Data, int Mode, int CharSet)
 
 int EnumFontFamilyNames(wchar_t *NameBuffer, int NameCount, const wchar_t *FaceName, int CharSet)
 {
-    if (NameBuffer != nullptr && NameCount < 1)
-        return -1;
+    if (NameBuffer != nullptr && NameCount < 1) return -1;
     FontFamilyEnumData data = {};
     data.NameBuffer = NameBuffer;
     data.MaxCount = NameBuffer != nullptr ? NameCount : 0;
     data.FaceName = FaceName;
-    if (EnumInstalledFontFamilies(&data, 1, CharSet) < 0)
-        return -1;
+    if (EnumInstalledFontFamilies(&data, 1, CharSet) < 0) return -1;
     return data.Count;
 }

@@ -7,8 +7,7 @@
 
 int StartFrontScreenTimer(HWND__ *Window)
 {
-    if (Window == nullptr)
-        return -1;
+    if (Window == nullptr) return -1;
     return SetWindowTimer(Window, FRONT_SCREEN_TIMER_ID, FRONT_SCREEN_TIMER_PERIOD, FrontScreenTimerProc) != 0 ? 0 : -1;
 }
 
@@ -17,13 +16,10 @@ void __stdcall FrontScreenTimerProc(HWND__ *Window, unsigned int, uintptr_t, uns
     KillTimer(Window, FRONT_SCREEN_TIMER_ID);
     // Once another target is chosen (or the window is layered and shows itself) the timer ends.
     const GraphicsDrawSettingsData &d = GraphicsDrawSettings;
-    if (d.RenderTarget[0] != DX_SCREEN_FRONT || d.RenderTargetSurface[0] != 0)
-        return;
-    if ((GetWindowLongW(Window, GWL_EXSTYLE) & WS_EX_LAYERED) != 0)
-        return;
+    if (d.RenderTarget[0] != DX_SCREEN_FRONT || d.RenderTargetSurface[0] != 0) return;
+    if ((GetWindowLongW(Window, GWL_EXSTYLE) & WS_EX_LAYERED) != 0) return;
     // The timer runs inside the message pump, where the library's start-up has filled the hook
     // table with the graphics layer's own screen refresh.
-    if (GetWindowActiveFlag() && SubsystemHooksData.RefreshScreen != nullptr)
-        SubsystemHooksData.RefreshScreen();
+    if (GetWindowActiveFlag() && SubsystemHooksData.RefreshScreen != nullptr) SubsystemHooksData.RefreshScreen();
     StartFrontScreenTimer(Window);
 }

@@ -37,8 +37,7 @@ ScreenBitmapInfo DescribeScreen(const MEMIMG &Screen)
 
 int Graphics_Hardware_PresentFrame(void)
 {
-    if (GraphicsAPIType != GRAPHICS_API_SOFTWARE)
-        return Graphics_Hardware_PresentFrameOnDevice();
+    if (GraphicsAPIType != GRAPHICS_API_SOFTWARE) return Graphics_Hardware_PresentFrameOnDevice();
     GraphicsScreenSettingsData &s = GraphicsScreenSettings;
     const MEMIMG &screen = SoftwareScreen.Screen;
     int screenWidth = s.MainScreenWidth != 0 ? s.MainScreenWidth : 640;
@@ -52,28 +51,25 @@ int Graphics_Hardware_PresentFrame(void)
         outHeight = (int)(screenHeight * rateY);
     }
 
-    if (!CheckValidMemImg(&screen) || !CheckValidMemImg(&SoftwareScreen.AuxScreen))
-        return 0;
-    if (!s.NotWaitVSyncFlag)
-        DirectDraw7_WaitVSync();
+    if (!CheckValidMemImg(&screen) || !CheckValidMemImg(&SoftwareScreen.AuxScreen)) return 0;
+    if (!s.NotWaitVSyncFlag) DirectDraw7_WaitVSync();
 
     ScreenBitmapInfo info = DescribeScreen(screen);
     const BITMAPINFO *bitmap = (const BITMAPINFO *)&info;
     const void *bits = screen.UseImage;
     HWND window = (HWND)GetDisplayWindowHandle();
     HDC dc = window != nullptr ? GetDC(window) : nullptr;
-    if (dc == nullptr)
-        return 0;
+    if (dc == nullptr) return 0;
 
     if (windowMode) {
         if (s.Emulation320x240Flag)
             StretchDIBits(dc, 0, 0, 640, 480, 0, 0, 320, 240, bits, bitmap, DIB_RGB_COLORS, SRCCOPY);
         else if (outWidth == screen.Width && outHeight == screen.Height)
-            SetDIBitsToDevice(dc, 0, 0, screen.Width, screen.Height, 0, 0, 0, screen.Height, bits,
-                              bitmap, DIB_RGB_COLORS);
+            SetDIBitsToDevice(dc, 0, 0, screen.Width, screen.Height, 0, 0, 0, screen.Height, bits, bitmap,
+                              DIB_RGB_COLORS);
         else
-            StretchDIBits(dc, 0, 0, outWidth, outHeight, 0, 0, screen.Width, screen.Height, bits,
-                          bitmap, DIB_RGB_COLORS, SRCCOPY);
+            StretchDIBits(dc, 0, 0, outWidth, outHeight, 0, 0, screen.Width, screen.Height, bits, bitmap,
+                          DIB_RGB_COLORS, SRCCOPY);
     } else {
         if (s.BorderRepaintCount > 0) {
             s.BorderRepaintCount--;
@@ -83,19 +79,20 @@ int Graphics_Hardware_PresentFrame(void)
             SelectObject(dc, old);
         }
         switch (s.FullScreenScalingModeInEffect) {
-        case FULLSCREEN_SCALING_EXACT:
-            SetDIBitsToDevice(dc, 0, 0, screen.Width, screen.Height, 0, 0, 0, screen.Height, bits,
-                              bitmap, DIB_RGB_COLORS);
-            break;
-        case FULLSCREEN_SCALING_DESKTOP:
-        case FULLSCREEN_SCALING_SCALED: {
-            SetupFullScreenScalingRect();
-            const ImageRect &r = s.FullScreenScalingRect;
-            StretchDIBits(dc, r.left, r.top, r.right - r.left, r.bottom - r.top, 0, 0, screen.Width,
-                          screen.Height, bits, bitmap, DIB_RGB_COLORS, SRCCOPY);
-            break;
-        }
-        default: break;
+            case FULLSCREEN_SCALING_EXACT:
+                SetDIBitsToDevice(dc, 0, 0, screen.Width, screen.Height, 0, 0, 0, screen.Height, bits, bitmap,
+                                  DIB_RGB_COLORS);
+                break;
+            case FULLSCREEN_SCALING_DESKTOP:
+            case FULLSCREEN_SCALING_SCALED: {
+                SetupFullScreenScalingRect();
+                const ImageRect &r = s.FullScreenScalingRect;
+                StretchDIBits(dc, r.left, r.top, r.right - r.left, r.bottom - r.top, 0, 0, screen.Width, screen.Height,
+                              bits, bitmap, DIB_RGB_COLORS, SRCCOPY);
+                break;
+            }
+            default:
+                break;
         }
     }
     ReleaseDC(window, dc);

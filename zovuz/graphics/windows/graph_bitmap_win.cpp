@@ -9,8 +9,7 @@ namespace {
 int DescribeBitmap(const COLORDATA &ColorData, HBITMAP Bitmap, BASEIMAGE *Image)
 {
     BITMAP info;
-    if (Bitmap == nullptr || GetObjectA(Bitmap, sizeof(info), &info) == 0 || info.bmBits == nullptr)
-        return -1;
+    if (Bitmap == nullptr || GetObjectA(Bitmap, sizeof(info), &info) == 0 || info.bmBits == nullptr) return -1;
     *Image = BASEIMAGE();
     Image->ColorData = ColorData;
     Image->Width = info.bmWidth;
@@ -25,27 +24,22 @@ int DescribeBitmap(const COLORDATA &ColorData, HBITMAP Bitmap, BASEIMAGE *Image)
 int BltBmpOrBaseImageToGraph(const COLORDATA *BmpColorData, HBITMAP__ *RgbBmp, HBITMAP__ *AlphaBmp, int BmpFlag,
                              const BASEIMAGE *RgbImage, const BASEIMAGE *AlphaImage, int X, int Y, int GraphHandle)
 {
-    if (!GraphicsState.GraphicsStartedFlag)
-        return -1;
+    if (!GraphicsState.GraphicsStartedFlag) return -1;
     BASEIMAGE rgb, alpha;
     const BASEIMAGE *alphaImage = nullptr;
     if (BmpFlag) {
-        if (BmpColorData == nullptr || DescribeBitmap(*BmpColorData, RgbBmp, &rgb) < 0)
-            return -1;
+        if (BmpColorData == nullptr || DescribeBitmap(*BmpColorData, RgbBmp, &rgb) < 0) return -1;
         if (AlphaBmp != nullptr) {
-            if (DescribeBitmap(*BmpColorData, AlphaBmp, &alpha) < 0)
-                return -1;
+            if (DescribeBitmap(*BmpColorData, AlphaBmp, &alpha) < 0) return -1;
             alphaImage = &alpha;
         }
     } else {
-        if (RgbImage == nullptr)
-            return -1;
+        if (RgbImage == nullptr) return -1;
         rgb = *RgbImage;
         alphaImage = AlphaImage;
     }
     int result = BltBaseImageToGraphWhole(&rgb, alphaImage, X, Y, GraphHandle, 1, 0);
-    if (result < 0)
-        return result;
+    if (result < 0) return result;
     KeepGraphSourceImage(GraphHandle, nullptr, nullptr, 0, nullptr, 0, &rgb, alphaImage, 0, 0, -1, 0);
     return 0;
 }

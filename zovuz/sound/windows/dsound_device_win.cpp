@@ -19,7 +19,8 @@ BOOL CALLBACK EnumDirectSoundCallback(LPGUID Guid, LPCWSTR Description, LPCWSTR 
 
 namespace {
 
-struct DirectSoundDeviceData {
+struct DirectSoundDeviceData
+{
     IDirectSound *DirectSound;          // the device object; present while the device is started
     IDirectSoundBuffer *PrimaryBuffer;  // the primary buffer, whose format the device mixes to
     IDirectSoundBuffer *SilentBuffer;   // 100 frames of silence played in a loop; null when it failed
@@ -30,17 +31,14 @@ constexpr DWORD PreferredRate = 44100;
 
 // Secondary buffers: static data, frequency, pan and volume control, audible without the focus,
 // exact play cursor; the fall-back drops frequency control, focus and the exact cursor.
-constexpr DWORD SecondaryBufferFlags = DSBCAPS_STATIC | DSBCAPS_CTRLFREQUENCY | DSBCAPS_CTRLPAN |
-                                       DSBCAPS_CTRLVOLUME | DSBCAPS_GLOBALFOCUS | DSBCAPS_GETCURRENTPOSITION2;
+constexpr DWORD SecondaryBufferFlags = DSBCAPS_STATIC | DSBCAPS_CTRLFREQUENCY | DSBCAPS_CTRLPAN | DSBCAPS_CTRLVOLUME |
+                                       DSBCAPS_GLOBALFOCUS | DSBCAPS_GETCURRENTPOSITION2;
 constexpr DWORD FallbackBufferFlags = DSBCAPS_STATIC | DSBCAPS_CTRLPAN | DSBCAPS_CTRLVOLUME;
 static_assert(SecondaryBufferFlags == 0x180E2 && FallbackBufferFlags == 0xC2, "the buffer flags");
 
 constexpr DWORD SilentBufferBytes = 400;
 
-IDirectSoundBuffer *Device(SOUNDBUFFER *Buffer)
-{
-    return static_cast<IDirectSoundBuffer *>(Buffer->DeviceBuffer);
-}
+IDirectSoundBuffer *Device(SOUNDBUFFER *Buffer) { return static_cast<IDirectSoundBuffer *>(Buffer->DeviceBuffer); }
 
 WAVEFORMATEX PcmFormat(int Channels, int Bits, DWORD Rate)
 {
@@ -49,15 +47,11 @@ WAVEFORMATEX PcmFormat(int Channels, int Bits, DWORD Rate)
     return ToWaveFormat(format);
 }
 
-const wchar_t *OkOrNo(DWORD Flags, DWORD Flag)
-{
-    return (Flags & Flag) != 0 ? L"OK" : L"NO";
-}
+const wchar_t *OkOrNo(DWORD Flags, DWORD Flag) { return (Flags & Flag) != 0 ? L"OK" : L"NO"; }
 
 void ReleaseDevice()
 {
-    if (DirectSoundDevice.DirectSound != nullptr)
-        DirectSoundDevice.DirectSound->Release();
+    if (DirectSoundDevice.DirectSound != nullptr) DirectSoundDevice.DirectSound->Release();
     DirectSoundDevice.DirectSound = nullptr;
 }
 
@@ -67,10 +61,9 @@ void SetPrimaryFormat()
     DSCAPS caps = {};
     caps.dwSize = sizeof(caps);
     DirectSoundDevice.DirectSound->GetCaps(&caps);
-    WAVEFORMATEX format = PcmFormat((caps.dwFlags & DSCAPS_PRIMARYSTEREO) ? 2 : 1,
-                                    (caps.dwFlags & DSCAPS_PRIMARY16BIT) ? 16 : 8,
-                                    caps.dwMaxSecondarySampleRate < PreferredRate ? caps.dwMaxSecondarySampleRate
-                                                                                  : PreferredRate);
+    WAVEFORMATEX format =
+        PcmFormat((caps.dwFlags & DSCAPS_PRIMARYSTEREO) ? 2 : 1, (caps.dwFlags & DSCAPS_PRIMARY16BIT) ? 16 : 8,
+                  caps.dwMaxSecondarySampleRate < PreferredRate ? caps.dwMaxSecondarySampleRate : PreferredRate);
     if (FAILED(DirectSoundDevice.PrimaryBuffer->SetFormat(&format)))
         AddLogStringWide(L"DirectSoundのプライマリサウンドバッファのフォーマット設定に失敗しました\n");
 }
@@ -86,23 +79,19 @@ void StartSilentBuffer()
     desc.dwBufferBytes = SilentBufferBytes;
     desc.lpwfxFormat = &format;
     IDirectSoundBuffer *buffer = nullptr;
-    if (FAILED(DirectSoundDevice.DirectSound->CreateSoundBuffer(&desc, &buffer, nullptr)) || buffer == nullptr)
-    {
+    if (FAILED(DirectSoundDevice.DirectSound->CreateSoundBuffer(&desc, &buffer, nullptr)) || buffer == nullptr) {
         AddLogStringWide(L"無音バッファの作成に失敗しました");
         return;
     }
     void *ptr1 = nullptr, *ptr2 = nullptr;
     DWORD size1 = 0, size2 = 0;
-    if (FAILED(buffer->Lock(0, SilentBufferBytes, &ptr1, &size1, &ptr2, &size2, 0)))
-    {
+    if (FAILED(buffer->Lock(0, SilentBufferBytes, &ptr1, &size1, &ptr2, &size2, 0))) {
         AddLogStringWide(L"無音バッファのロックに失敗しました");
         buffer->Release();
         return;
     }
-    if (ptr1 != nullptr)
-        memset(ptr1, 0, size1);
-    if (ptr2 != nullptr)
-        memset(ptr2, 0, size2);
+    if (ptr1 != nullptr) memset(ptr1, 0, size1);
+    if (ptr2 != nullptr) memset(ptr2, 0, size2);
     buffer->Unlock(ptr1, size1, ptr2, size2);
     buffer->Play(0, 0, DSBPLAY_LOOPING);
     DirectSoundDevice.SilentBuffer = buffer;
@@ -118,8 +107,7 @@ void LogDeviceReport()
     AddLogStringWide(L"DirectSound デバイスを列挙します\n");
     LogIndentUp();
     HMODULE library = LoadLibraryA("DSound.DLL");
-    if (library == nullptr)
-    {
+    if (library == nullptr) {
         AddLogStringWide(L"DSOUND.DLL のロードに失敗しました\n");
         LogIndentDown();
         LogIndentDown();
@@ -127,8 +115,7 @@ void LogDeviceReport()
     }
     auto enumerate = reinterpret_cast<HRESULT(WINAPI *)(LPDSENUMCALLBACKW, LPVOID)>(
         reinterpret_cast<void *>(GetProcAddress(library, "DirectSoundEnumerateW")));
-    if (enumerate == nullptr)
-    {
+    if (enumerate == nullptr) {
         FreeLibrary(library);
         AddLogStringWide(L"DirectSound デバイスの列挙用関数のポインタ取得に失敗しました\n");
         LogIndentDown();
@@ -161,8 +148,7 @@ void LogDeviceReport()
 int DSoundInitialize(SOUNDBUFFER *Buffer, uint32_t Bytes, const SoundWaveFormat *Format, SOUNDBUFFER *Src, int)
 {
     Buffer->DeviceBuffer = nullptr;
-    if (DirectSoundDevice.DirectSound == nullptr)
-        return -1;
+    if (DirectSoundDevice.DirectSound == nullptr) return -1;
     // A duplicate is a new, silent buffer of the source's size and format; the owner copies
     // the sound into it.
     WAVEFORMATEX format = ToWaveFormat(Src != nullptr ? Src->Format : *Format);
@@ -173,16 +159,12 @@ int DSoundInitialize(SOUNDBUFFER *Buffer, uint32_t Bytes, const SoundWaveFormat 
     desc.dwBufferBytes = bytes;
     desc.lpwfxFormat = &format;
     IDirectSoundBuffer *buffer = nullptr;
-    if (FAILED(DirectSoundDevice.DirectSound->CreateSoundBuffer(&desc, &buffer, nullptr)) || buffer == nullptr)
-    {
-        if (buffer != nullptr)
-            buffer->Release();
+    if (FAILED(DirectSoundDevice.DirectSound->CreateSoundBuffer(&desc, &buffer, nullptr)) || buffer == nullptr) {
+        if (buffer != nullptr) buffer->Release();
         buffer = nullptr;
         desc.dwFlags = FallbackBufferFlags;
-        if (FAILED(DirectSoundDevice.DirectSound->CreateSoundBuffer(&desc, &buffer, nullptr)) || buffer == nullptr)
-        {
-            if (buffer != nullptr)
-                buffer->Release();
+        if (FAILED(DirectSoundDevice.DirectSound->CreateSoundBuffer(&desc, &buffer, nullptr)) || buffer == nullptr) {
+            if (buffer != nullptr) buffer->Release();
             return -1;
         }
     }
@@ -192,8 +174,7 @@ int DSoundInitialize(SOUNDBUFFER *Buffer, uint32_t Bytes, const SoundWaveFormat 
 
 int DSoundTerminate(SOUNDBUFFER *Buffer)
 {
-    if (Device(Buffer) != nullptr)
-        Device(Buffer)->Release();
+    if (Device(Buffer) != nullptr) Device(Buffer)->Release();
     Buffer->DeviceBuffer = nullptr;
     return 0;
 }
@@ -201,8 +182,7 @@ int DSoundTerminate(SOUNDBUFFER *Buffer)
 int DSoundGetStatus(SOUNDBUFFER *Buffer)
 {
     DWORD status = 0;
-    if (FAILED(Device(Buffer)->GetStatus(&status)))
-        return -1;
+    if (FAILED(Device(Buffer)->GetStatus(&status))) return -1;
     return (status & DSBSTATUS_PLAYING) != 0 ? 1 : 0;
 }
 
@@ -221,10 +201,8 @@ int DSoundGetCurrentPosition(SOUNDBUFFER *Buffer, uint32_t *PlayCursor, uint32_t
 {
     DWORD play = 0, write = 0;
     Device(Buffer)->GetCurrentPosition(&play, &write);
-    if (PlayCursor != nullptr)
-        *PlayCursor = play;
-    if (WriteCursor != nullptr)
-        *WriteCursor = write;
+    if (PlayCursor != nullptr) *PlayCursor = play;
+    if (WriteCursor != nullptr) *WriteCursor = write;
     return 0;
 }
 
@@ -237,8 +215,7 @@ int DSoundSetCurrentPosition(SOUNDBUFFER *Buffer, uint32_t BytePosition)
 int DSoundGetFrequency(SOUNDBUFFER *Buffer, uint32_t *Frequency)
 {
     DWORD frequency = 0;
-    if (FAILED(Device(Buffer)->GetFrequency(&frequency)))
-        return -1;
+    if (FAILED(Device(Buffer)->GetFrequency(&frequency))) return -1;
     *Frequency = frequency;
     return 0;
 }
@@ -254,8 +231,7 @@ int DSoundLock(SOUNDBUFFER *Buffer, uint32_t Offset, uint32_t Bytes, void **Ptr1
                uint32_t *Size2)
 {
     DWORD size1 = 0, size2 = 0;
-    if (FAILED(Device(Buffer)->Lock(Offset, Bytes, Ptr1, &size1, Ptr2, &size2, 0)))
-        return -1;
+    if (FAILED(Device(Buffer)->Lock(Offset, Bytes, Ptr1, &size1, Ptr2, &size2, 0))) return -1;
     *Size1 = size1;
     *Size2 = size2;
     return 0;
@@ -270,13 +246,10 @@ int DSoundRefreshVolume(SOUNDBUFFER *Buffer)
 {
     int volume = 0, pan = 0;
     SoundBuffer_DirectSoundVolumePan(Buffer, &volume, &pan);
-    if (Buffer->Format.nChannels > 2)
-    {
+    if (Buffer->Format.nChannels > 2) {
         Device(Buffer)->SetVolume(volume);
         Device(Buffer)->SetPan(pan);
-    }
-    else
-    {
+    } else {
         Device(Buffer)->SetPan(pan);
         Device(Buffer)->SetVolume(volume);
     }
@@ -332,10 +305,8 @@ int DirectSound_Start(void)
     IDirectSound *directSound = nullptr;
     HRESULT hr = CreateComInstance(&CLSID_DirectSound, nullptr, CLSCTX_ALL, &IID_IDirectSound,
                                    reinterpret_cast<void **>(&directSound));
-    if (FAILED(hr) || directSound == nullptr)
-    {
-        if (directSound != nullptr)
-            directSound->Release();
+    if (FAILED(hr) || directSound == nullptr) {
+        if (directSound != nullptr) directSound->Release();
         DirectSoundDevice.DirectSound = nullptr;
         AddLogStringWide(L"DirectSoundインターフェースの取得に失敗しました\n");
         return -1;
@@ -345,8 +316,7 @@ int DirectSound_Start(void)
     AddLogStringWide(L"成功\n");
     AddLogStringWide(L"引き続きインターフェースの初期化処理...  ");
     hr = directSound->Initialize(nullptr);
-    if (FAILED(hr))
-    {
+    if (FAILED(hr)) {
         AddLogStringWide(L"初期化に失敗しました\n");
         AddLogFormat(L"エラーコード %x", unsigned(hr));
         ReleaseDevice();
@@ -354,8 +324,7 @@ int DirectSound_Start(void)
     }
     AddLogStringWide(L"成功\n");
 
-    if (FAILED(directSound->SetCooperativeLevel(GetDesktopWindow(), DSSCL_PRIORITY)))
-    {
+    if (FAILED(directSound->SetCooperativeLevel(GetDesktopWindow(), DSSCL_PRIORITY))) {
         AddLogStringWide(L"DirectSoundの協調レベルの設定に失敗しました\n");
         ReleaseDevice();
         return -1;
@@ -366,8 +335,7 @@ int DirectSound_Start(void)
     primary.dwFlags = DSBCAPS_PRIMARYBUFFER;
     static_assert(sizeof(DSBUFFERDESC) == 36, "the 36-byte buffer description");
     if (FAILED(directSound->CreateSoundBuffer(&primary, &DirectSoundDevice.PrimaryBuffer, nullptr)) ||
-        DirectSoundDevice.PrimaryBuffer == nullptr)
-    {
+        DirectSoundDevice.PrimaryBuffer == nullptr) {
         DirectSoundDevice.PrimaryBuffer = nullptr;
         AddLogStringWide(L"DirectSoundのプライマリサウンドバッファの作成に失敗しました\n");
         ReleaseDevice();
@@ -377,10 +345,7 @@ int DirectSound_Start(void)
     return 0;
 }
 
-IDirectSound **DirectSound_DeviceSlot(void)
-{
-    return &DirectSoundDevice.DirectSound;
-}
+IDirectSound **DirectSound_DeviceSlot(void) { return &DirectSoundDevice.DirectSound; }
 
 void DirectSound_StartOutput(void)
 {
@@ -391,16 +356,13 @@ void DirectSound_StartOutput(void)
 
 void DirectSound_End(void)
 {
-    if (SoundPlatform_GetBufferFunctions() == &DirectSoundBufferFunctions)
-        SoundPlatform_SetBufferFunctions(nullptr);
-    if (DirectSoundDevice.PrimaryBuffer != nullptr)
-    {
+    if (SoundPlatform_GetBufferFunctions() == &DirectSoundBufferFunctions) SoundPlatform_SetBufferFunctions(nullptr);
+    if (DirectSoundDevice.PrimaryBuffer != nullptr) {
         DirectSoundDevice.PrimaryBuffer->Stop();
         DirectSoundDevice.PrimaryBuffer->Release();
         DirectSoundDevice.PrimaryBuffer = nullptr;
     }
-    if (DirectSoundDevice.SilentBuffer != nullptr)
-    {
+    if (DirectSoundDevice.SilentBuffer != nullptr) {
         DirectSoundDevice.SilentBuffer->Stop();
         DirectSoundDevice.SilentBuffer->Release();
         DirectSoundDevice.SilentBuffer = nullptr;
@@ -409,7 +371,4 @@ void DirectSound_End(void)
     AddLogStringWide(L"DirectSound の終了処理は正常に終了しました\n");
 }
 
-IDirectSound *GetDirectSoundDevice(void)
-{
-    return DirectSoundDevice.DirectSound;
-}
+IDirectSound *GetDirectSoundDevice(void) { return DirectSoundDevice.DirectSound; }

@@ -23,26 +23,16 @@ constexpr DWORD PerformanceChannels = 64;
 // DirectMusic: the Unicode description of a port, at most this many characters logged.
 constexpr size_t PortDescriptionLength = 262;
 
-IDirectMusicPerformance8 *Performance()
-{
-    return static_cast<IDirectMusicPerformance8 *>(MidiOutput.Performance);
-}
+IDirectMusicPerformance8 *Performance() { return static_cast<IDirectMusicPerformance8 *>(MidiOutput.Performance); }
 
-IDirectMusicLoader8 *Loader()
-{
-    return static_cast<IDirectMusicLoader8 *>(MidiOutput.Loader);
-}
+IDirectMusicLoader8 *Loader() { return static_cast<IDirectMusicLoader8 *>(MidiOutput.Loader); }
 
-IDirectMusicSegment8 *SegmentOf(MusicHandleData *Music)
-{
-    return static_cast<IDirectMusicSegment8 *>(Music->Segment);
-}
+IDirectMusicSegment8 *SegmentOf(MusicHandleData *Music) { return static_cast<IDirectMusicSegment8 *>(Music->Segment); }
 
 template <typename Interface>
 void ReleaseAndClear(Interface *&Object)
 {
-    if (Object != nullptr)
-        Object->Release();
+    if (Object != nullptr) Object->Release();
     Object = nullptr;
 }
 
@@ -52,31 +42,26 @@ int LogPorts(void)
     IDirectMusic *music = nullptr;
     if (FAILED(CreateComInstance(&CLSID_DirectMusic, nullptr, CLSCTX_INPROC_SERVER, &IID_IDirectMusic,
                                  reinterpret_cast<void **>(&music))) ||
-        music == nullptr)
-    {
+        music == nullptr) {
         AddLogStringWide(L"DirectMusic オブジェクトの取得に失敗しました\n");
         return -1;
     }
     IDirectMusic8 *music8 = nullptr;
-    if (FAILED(music->QueryInterface(IID_IDirectMusic8, reinterpret_cast<void **>(&music8))) || music8 == nullptr)
-    {
+    if (FAILED(music->QueryInterface(IID_IDirectMusic8, reinterpret_cast<void **>(&music8))) || music8 == nullptr) {
         AddLogStringWide(L"DirectMusic8 オブジェクトの取得に失敗しました\n");
         music->Release();
         return -1;
     }
     static_assert(sizeof(DMUS_PORTCAPS) == 308, "the 308-byte port description");
-    for (DWORD index = 0;; index++)
-    {
+    for (DWORD index = 0;; index++) {
         DMUS_PORTCAPS caps;
         memset(&caps, 0, sizeof(caps));
         caps.dwSize = sizeof(caps);
         // Anything but S_OK ends the list: S_FALSE past the last port, or a failure.
-        if (music8->EnumPort(index, &caps) != S_OK)
-            break;
+        if (music8->EnumPort(index, &caps) != S_OK) break;
         wchar_t description[PortDescriptionLength + 1];
         size_t length = wcsnlen(caps.wszDescription, sizeof(caps.wszDescription) / sizeof(wchar_t));
-        if (length > PortDescriptionLength)
-            length = PortDescriptionLength;
+        if (length > PortDescriptionLength) length = PortDescriptionLength;
         memcpy(description, caps.wszDescription, length * sizeof(wchar_t));
         description[length] = L'\0';
         AddLogFormat(L"%s  Device%d:%s ", caps.dwClass == DMUS_PC_OUTPUTCLASS ? L"Output port" : L"Input port",
@@ -95,17 +80,14 @@ int LogPorts(void)
 int ProcessMidiMciNotify(void)
 {
     MidiOutputData &m = MidiOutput;
-    if (m.MciLoopFlag == 1)
-    {
+    if (m.MciLoopFlag == 1) {
         MCI_PLAY_PARMS play;
         memset(&play, 0, sizeof(play));
         play.dwCallback = reinterpret_cast<DWORD_PTR>(GetMainWindowHandle());
         play.dwFrom = 0;
         SendMciCommand(m.MciDeviceId, MCI_PLAY, MCI_NOTIFY | MCI_FROM, reinterpret_cast<uintptr_t>(&play));
         m.MciPlayFlag = 1;
-    }
-    else if (m.MciPlayFlag == 1)
-    {
+    } else if (m.MciPlayFlag == 1) {
         SendMciCommand(m.MciDeviceId, MCI_CLOSE, 0, 0);
         m.MciPlayFlag = 0;
     }
@@ -117,42 +99,32 @@ int ProcessMidiMciNotify(void)
 
 int Music_Platform_CheckPlaying(MusicHandleData *Music)
 {
-    if (MidiOutput.MidiMode == MIDI_MODE_MCI)
-        return MidiOutput.MciPlayFlag;
-    if (MidiOutputIsDirectMusic())
-        return Music->PlayFlag;
+    if (MidiOutput.MidiMode == MIDI_MODE_MCI) return MidiOutput.MciPlayFlag;
+    if (MidiOutputIsDirectMusic()) return Music->PlayFlag;
     return -1;
 }
 
 int Music_Platform_Process(MusicHandleData *Music)
 {
-    if (!MidiOutputIsDirectMusic() || Performance() == nullptr || SegmentOf(Music) == nullptr)
-        return 0;
+    if (!MidiOutputIsDirectMusic() || Performance() == nullptr || SegmentOf(Music) == nullptr) return 0;
     bool playing = Performance()->IsPlaying(SegmentOf(Music), nullptr) != S_FALSE;
     // Until the segment is first seen playing, a silent answer is its start still to come.
-    if (!Music->PlayStartFlag)
-    {
-        if (playing)
-            Music->PlayStartFlag = 1;
-    }
-    else
+    if (!Music->PlayStartFlag) {
+        if (playing) Music->PlayStartFlag = 1;
+    } else
         Music->PlayFlag = playing ? 1 : 0;
     return 0;
 }
 
 int Music_Platform_Stop(MusicHandleData *Music)
 {
-    if (MidiOutput.MidiMode == MIDI_MODE_MCI)
-    {
+    if (MidiOutput.MidiMode == MIDI_MODE_MCI) {
         ProcessMidiMciNotify();
-        for (int i = 0; i < StopPumpPasses; i++)
-            ProcessMessage();
-    }
-    else if (MidiOutputIsDirectMusic() && Performance() != nullptr && SegmentOf(Music) != nullptr)
+        for (int i = 0; i < StopPumpPasses; i++) ProcessMessage();
+    } else if (MidiOutputIsDirectMusic() && Performance() != nullptr && SegmentOf(Music) != nullptr)
         Performance()->StopEx(SegmentOf(Music), 0, 0);
 
-    if (MidiOutput.TempFileWrittenFlag == 1)
-    {
+    if (MidiOutput.TempFileWrittenFlag == 1) {
         DeleteFileW(MidiOutput.TempFilePath);
         MidiOutput.TempFileWrittenFlag = 0;
     }
@@ -162,12 +134,9 @@ int Music_Platform_Stop(MusicHandleData *Music)
 int Music_Platform_Terminate(MusicHandleData *Music)
 {
     IDirectMusicSegment8 *segment = SegmentOf(Music);
-    if (segment == nullptr)
-        return 0;
-    if (Performance() != nullptr)
-        segment->Unload(Performance());
-    if (Loader() != nullptr)
-        Loader()->ReleaseObjectByUnknown(segment);
+    if (segment == nullptr) return 0;
+    if (Performance() != nullptr) segment->Unload(Performance());
+    if (Loader() != nullptr) Loader()->ReleaseObjectByUnknown(segment);
     segment->Release();
     Music->Segment = nullptr;
     Music->SegmentState = nullptr;
@@ -185,8 +154,7 @@ int DirectMusic_Start(IDirectSound **DirectSound)
     IDirectMusicLoader8 *loader = nullptr;
     if (FAILED(CreateComInstance(&CLSID_DirectMusicLoader, nullptr, CLSCTX_INPROC_SERVER | CLSCTX_INPROC_HANDLER,
                                  &IID_IDirectMusicLoader8, reinterpret_cast<void **>(&loader))) ||
-        loader == nullptr)
-    {
+        loader == nullptr) {
         AddLogStringWide(L"DirectMusicLoader8 オブジェクトの作成に失敗しました\n");
         AddLogStringWide(L"前バージョンでの初期化処理に移ります\n");
         m.MidiMode = MIDI_MODE_MCI;
@@ -195,8 +163,7 @@ int DirectMusic_Start(IDirectSound **DirectSound)
     IDirectMusicPerformance8 *performance = nullptr;
     if (FAILED(CreateComInstance(&CLSID_DirectMusicPerformance, nullptr, CLSCTX_INPROC_SERVER | CLSCTX_INPROC_HANDLER,
                                  &IID_IDirectMusicPerformance8, reinterpret_cast<void **>(&performance))) ||
-        performance == nullptr)
-    {
+        performance == nullptr) {
         loader->Release();
         AddLogStringWide(L"DirectMusicPerformance オブジェクトの作成に失敗しました\n");
         m.MidiMode = MIDI_MODE_MCI;
@@ -207,8 +174,7 @@ int DirectMusic_Start(IDirectSound **DirectSound)
 
     // The loader and performance made so far go with a failure, so that a later start begins
     // afresh.
-    if (LogPorts() < 0)
-    {
+    if (LogPorts() < 0) {
         DirectMusic_End();
         return -1;
     }
@@ -224,11 +190,9 @@ int DirectMusic_Start(IDirectSound **DirectSound)
     DWORD pathType =
         m.MidiMode == MIDI_MODE_DIRECTMUSIC ? DMUS_APATH_SHARED_STEREOPLUSREVERB : DMUS_APATH_DYNAMIC_STEREO;
     if (FAILED(performance->InitAudio(nullptr, DirectSound, nullptr, pathType, PerformanceChannels, DMUS_AUDIOF_ALL,
-                                      &params)))
-    {
+                                      &params))) {
         AddLogStringWide(L"DirectMusicPerformanceオブジェクトの初期化に失敗しました\n");
-        if (DirectSound != nullptr && *DirectSound != nullptr)
-            ReleaseAndClear(*DirectSound);
+        if (DirectSound != nullptr && *DirectSound != nullptr) ReleaseAndClear(*DirectSound);
         DirectMusic_End();
         return -1;
     }
@@ -241,15 +205,13 @@ int DirectMusic_Start(IDirectSound **DirectSound)
 void DirectMusic_End(void)
 {
     MidiOutputData &m = MidiOutput;
-    if (Performance() != nullptr)
-    {
+    if (Performance() != nullptr) {
         Performance()->Stop(nullptr, nullptr, 0, 0);
         Performance()->CloseDown();
         Performance()->Release();
         m.Performance = nullptr;
     }
-    if (Loader() != nullptr)
-    {
+    if (Loader() != nullptr) {
         Loader()->Release();
         m.Loader = nullptr;
     }

@@ -15,19 +15,21 @@ static_assert(sizeof(SoundWaveFormat) == sizeof(WAVEFORMATEX), "the portable for
 namespace {
 
 // The functions of msacm32 the converter uses, in loading order.
-#define ZOVUZ_MSACM32(F) \
-    F(acmFormatSuggest, MMRESULT, (HACMDRIVER, LPWAVEFORMATEX, LPWAVEFORMATEX, DWORD, DWORD)) \
-    F(acmStreamOpen, MMRESULT, (LPHACMSTREAM, HACMDRIVER, LPWAVEFORMATEX, LPWAVEFORMATEX, LPWAVEFILTER, DWORD_PTR, DWORD_PTR, DWORD)) \
-    F(acmStreamClose, MMRESULT, (HACMSTREAM, DWORD)) \
-    F(acmMetrics, MMRESULT, (HACMOBJ, UINT, LPVOID)) \
-    F(acmStreamPrepareHeader, MMRESULT, (HACMSTREAM, LPACMSTREAMHEADER, DWORD)) \
-    F(acmStreamConvert, MMRESULT, (HACMSTREAM, LPACMSTREAMHEADER, DWORD)) \
-    F(acmStreamUnprepareHeader, MMRESULT, (HACMSTREAM, LPACMSTREAMHEADER, DWORD)) \
+#define ZOVUZ_MSACM32(F)                                                                                     \
+    F(acmFormatSuggest, MMRESULT, (HACMDRIVER, LPWAVEFORMATEX, LPWAVEFORMATEX, DWORD, DWORD))                \
+    F(acmStreamOpen, MMRESULT,                                                                               \
+      (LPHACMSTREAM, HACMDRIVER, LPWAVEFORMATEX, LPWAVEFORMATEX, LPWAVEFILTER, DWORD_PTR, DWORD_PTR, DWORD)) \
+    F(acmStreamClose, MMRESULT, (HACMSTREAM, DWORD))                                                         \
+    F(acmMetrics, MMRESULT, (HACMOBJ, UINT, LPVOID))                                                         \
+    F(acmStreamPrepareHeader, MMRESULT, (HACMSTREAM, LPACMSTREAMHEADER, DWORD))                              \
+    F(acmStreamConvert, MMRESULT, (HACMSTREAM, LPACMSTREAMHEADER, DWORD))                                    \
+    F(acmStreamUnprepareHeader, MMRESULT, (HACMSTREAM, LPACMSTREAMHEADER, DWORD))                            \
     F(acmStreamSize, MMRESULT, (HACMSTREAM, DWORD, LPDWORD, DWORD))
 
 #define ZOVUZ_MSACM32_FIELD(Name, Ret, Params) Ret(WINAPI *Name) Params;
 
-struct SoundConvertPlatform {
+struct SoundConvertPlatform
+{
     int InitializeFlag;  // 1 between InitializeSoundConvert and TerminateSoundConvert
     HMODULE Msacm32;     // msacm32.dll, null when not loaded
     ZOVUZ_MSACM32(ZOVUZ_MSACM32_FIELD)
@@ -103,7 +105,7 @@ int SoundConvert_LoadACM(void)
     if (g_Platform.Msacm32 == nullptr) g_Platform.Msacm32 = LoadLibraryA("msacm32.dll");
     if (g_Platform.Msacm32 == nullptr) return -1;
     bool all = true;
-#define ZOVUZ_MSACM32_LOAD(Name, Ret, Params) \
+#define ZOVUZ_MSACM32_LOAD(Name, Ret, Params)                                                  \
     g_Platform.Name = (Ret(WINAPI *) Params)(void *)GetProcAddress(g_Platform.Msacm32, #Name); \
     all = all && g_Platform.Name != nullptr;
     ZOVUZ_MSACM32(ZOVUZ_MSACM32_LOAD)

@@ -11,7 +11,8 @@
 
 namespace {
 
-struct SoundDeviceChoiceData {
+struct SoundDeviceChoiceData
+{
     int XAudio2Flag;  // 1: output through XAudio2 (MIDI mode 0 only); a set-up value
 };
 SoundDeviceChoiceData SoundDeviceChoice;
@@ -20,51 +21,38 @@ SoundDeviceChoiceData SoundDeviceChoice;
 
 int SoundPlatform_SetXAudio2Flag(int Flag)
 {
-    if (SoundPlatform_IsInitialized())
-        return -1;
+    if (SoundPlatform_IsInitialized()) return -1;
     SoundDeviceChoice.XAudio2Flag = Flag ? 1 : 0;
     return 0;
 }
 
-int SoundPlatform_GetXAudio2Flag(void)
-{
-    return SoundDeviceChoice.XAudio2Flag;
-}
+int SoundPlatform_GetXAudio2Flag(void) { return SoundDeviceChoice.XAudio2Flag; }
 
 int SoundPlatform_SetMidiMode(int Mode)
 {
-    if (SoundPlatform_IsInitialized() || Mode < MIDI_MODE_MCI || Mode > MIDI_MODE_DIRECTMUSIC_DYNAMIC)
-        return -1;
+    if (SoundPlatform_IsInitialized() || Mode < MIDI_MODE_MCI || Mode > MIDI_MODE_DIRECTMUSIC_DYNAMIC) return -1;
     MidiOutput.MidiMode = Mode;
     return 0;
 }
 
 int InitializeSoundPlatform(void)
 {
-    if (SoundPlatform_IsInitialized())
-        return -1;
-    for (;;)
-    {
-        if (MidiOutputIsDirectMusic())
-        {
+    if (SoundPlatform_IsInitialized()) return -1;
+    for (;;) {
+        if (MidiOutputIsDirectMusic()) {
             SoundDeviceChoice.XAudio2Flag = 0;
             int result = DirectMusic_Start(DirectSound_DeviceSlot());
-            if (result == 1)
-                continue;  // no DirectMusic here: MCI with DirectSound
-            if (result < 0)
-                return -1;
+            if (result == 1) continue;  // no DirectMusic here: MCI with DirectSound
+            if (result < 0) return -1;
             DirectSound_StartOutput();
             break;
         }
-        if (SoundDeviceChoice.XAudio2Flag)
-        {
-            if (XAudio2_Start() == 0)
-                break;
+        if (SoundDeviceChoice.XAudio2Flag) {
+            if (XAudio2_Start() == 0) break;
             SoundDeviceChoice.XAudio2Flag = 0;
             continue;
         }
-        if (DirectSound_Start() < 0)
-            return -1;
+        if (DirectSound_Start() < 0) return -1;
         DirectSound_StartOutput();
         break;
     }
@@ -74,8 +62,7 @@ int InitializeSoundPlatform(void)
 
 int TerminateSoundPlatform(void)
 {
-    if (MidiOutput.TempFilePath[0] != L'\0')
-        DeleteFileW(MidiOutput.TempFilePath);
+    if (MidiOutput.TempFilePath[0] != L'\0') DeleteFileW(MidiOutput.TempFilePath);
     if (MidiOutputIsDirectMusic())
         DirectMusic_End();
     else
@@ -87,7 +74,4 @@ int TerminateSoundPlatform(void)
     return 0;
 }
 
-int SoundPlatform_IsInitialized(void)
-{
-    return GetDirectSoundDevice() != nullptr || XAudio2_IsStarted() ? 1 : 0;
-}
+int SoundPlatform_IsInitialized(void) { return GetDirectSoundDevice() != nullptr || XAudio2_IsStarted() ? 1 : 0; }

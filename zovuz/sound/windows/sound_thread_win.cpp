@@ -16,7 +16,8 @@ constexpr LONG Stopped = 2;
 constexpr DWORD PassIntervalMilliSeconds = 10;
 constexpr DWORD StopPollMilliSeconds = 2;
 
-struct SoundThreadData {
+struct SoundThreadData
+{
     HANDLE Handle;           // the thread, null when none was made (or it has been stopped)
     DWORD ThreadID;          // its Windows id
     volatile LONG StopFlag;  // written by the stopper and by the thread itself, polled by the thread
@@ -26,14 +27,11 @@ SoundThreadData SoundThread;
 
 DWORD WINAPI SoundThreadMain(LPVOID)
 {
-    if (SoundThread.StopFlag != StopAsked)
-    {
-        while (SoundServiceIsActive())
-        {
+    if (SoundThread.StopFlag != StopAsked) {
+        while (SoundServiceIsActive()) {
             RunSoundServicePass();
             Sleep(PassIntervalMilliSeconds);
-            if (SoundThread.StopFlag == StopAsked)
-                break;
+            if (SoundThread.StopFlag == StopAsked) break;
         }
     }
     InterlockedExchange(&SoundThread.StopFlag, Stopped);
@@ -44,29 +42,24 @@ DWORD WINAPI SoundThreadMain(LPVOID)
 
 int StartSoundThread(void)
 {
-    if (SoundThread.Handle != nullptr)
-        return 0;  // one thread at a time: a second start keeps the running one
-    if (GetProcessorCount() > 1)
-    {
+    if (SoundThread.Handle != nullptr) return 0;  // one thread at a time: a second start keeps the running one
+    if (GetProcessorCount() > 1) {
         DWORD id = 0;
         HANDLE thread = nullptr;
         DWORD error = ERROR_NOT_ENOUGH_MEMORY;
         // A stop asked after an earlier thread had already ended by itself would end the new
         // thread at once: a new thread starts with a clear flag.
         InterlockedExchange(&SoundThread.StopFlag, 0);
-        if (!SoundThread.FailCreateForTest)
-        {
+        if (!SoundThread.FailCreateForTest) {
             thread = CreateThread(nullptr, 0, SoundThreadMain, nullptr, CREATE_SUSPENDED, &id);
             error = GetLastError();
         }
-        if (thread == nullptr)
-        {
+        if (thread == nullptr) {
             // Without the thread the message pump keeps the sound fed.
-            AddLogFormat(L"サウンドスレッドの作成に失敗しました( エラーコード %u )、サウンドの更新はメッセージ処理で行います\n",
-                         unsigned(error));
-        }
-        else
-        {
+            AddLogFormat(
+                L"サウンドスレッドの作成に失敗しました( エラーコード %u )、サウンドの更新はメッセージ処理で行います\n",
+                unsigned(error));
+        } else {
             SetThreadPriority(thread, THREAD_PRIORITY_TIME_CRITICAL);
             SoundThread.Handle = thread;
             SoundThread.ThreadID = id;
@@ -79,20 +72,16 @@ int StartSoundThread(void)
 
 int StopSoundThread(void)
 {
-    if (!SoundPlatform_IsInitialized())
-        return -1;
-    if (SoundThread.Handle == nullptr)
-        return 0;
+    if (!SoundPlatform_IsInitialized()) return -1;
+    if (SoundThread.Handle == nullptr) return 0;
 
     // Pump window messages while waiting, so that a pass blocked on the user-interface thread
     // can finish. Once the window has ended the wait goes on without pumping: what the thread
     // uses is released only after it has ended.
     InterlockedExchange(&SoundThread.StopFlag, StopAsked);
     bool pumping = ProcessMessageNoLock() == 0;
-    while (WaitForSingleObject(SoundThread.Handle, StopPollMilliSeconds) == WAIT_TIMEOUT)
-    {
-        if (pumping && ProcessMessageNoLock() != 0)
-            pumping = false;
+    while (WaitForSingleObject(SoundThread.Handle, StopPollMilliSeconds) == WAIT_TIMEOUT) {
+        if (pumping && ProcessMessageNoLock() != 0) pumping = false;
     }
     CloseHandle(SoundThread.Handle);
     SoundThread.Handle = nullptr;
@@ -100,15 +89,9 @@ int StopSoundThread(void)
     return 0;
 }
 
-int SoundThreadExists(void)
-{
-    return SoundThread.Handle != nullptr ? 1 : 0;
-}
+int SoundThreadExists(void) { return SoundThread.Handle != nullptr ? 1 : 0; }
 
-int GetSoundThreadStopFlag(void)
-{
-    return int(SoundThread.StopFlag);
-}
+int GetSoundThreadStopFlag(void) { return int(SoundThread.StopFlag); }
 
 int SetSoundThreadCreateFailForTest(int Fail)
 {

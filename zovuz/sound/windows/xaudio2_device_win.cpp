@@ -74,17 +74,20 @@ const GUID AudioReverb27Class = {0x6a93130e, 0x1d53, 0x41d1, {0xa9, 0xcf, 0xe7, 
 
 typedef BYTE X3DAudioHandle[20];
 
-struct X3DAudioDistanceCurve {
+struct X3DAudioDistanceCurve
+{
     const Sound3DCurvePoint *Points;
     UINT32 PointCount;
 };
 
-struct X3DAudioListener {
+struct X3DAudioListener
+{
     float Front[3], Top[3], Position[3], Velocity[3];
     const Sound3DCone *Cone;
 };
 
-struct X3DAudioEmitter {
+struct X3DAudioEmitter
+{
     const Sound3DCone *Cone;
     float Front[3], Top[3], Position[3], Velocity[3];
     float InnerRadius;
@@ -102,7 +105,8 @@ struct X3DAudioEmitter {
 };
 static_assert(sizeof(X3DAudioEmitter) == 100, "X3DAudio's emitter record");
 
-struct X3DAudioDspSettings {
+struct X3DAudioDspSettings
+{
     float *MatrixCoefficients;
     float *DelayTimes;
     UINT32 SrcChannelCount;
@@ -128,7 +132,7 @@ typedef HRESULT(WINAPI *XAudio2CreateFunction)(IXAudio2 **, UINT32, UINT32);
 typedef HRESULT(WINAPI *CreateAudioEffectFunction)(IUnknown **);
 typedef void(__cdecl *X3DAudioInitializeFunction)(UINT32, float, X3DAudioHandle);
 typedef void(__cdecl *X3DAudioCalculateFunction)(const X3DAudioHandle, const X3DAudioListener *,
-                                                  const X3DAudioEmitter *, UINT32, X3DAudioDspSettings *);
+                                                 const X3DAudioEmitter *, UINT32, X3DAudioDspSettings *);
 
 // 2.8 runs the engine on the first processor; 2.7 on any.
 constexpr UINT32 XAudio28DefaultProcessor = 0x00000001;
@@ -136,26 +140,27 @@ constexpr UINT32 XAudio27DefaultProcessor = 0xFFFFFFFF;
 constexpr float MaxFrequencyRatio = 2.0f;
 constexpr UINT32 DefaultOutputRate = 44100;
 
-struct XAudio2DeviceData {
-    HMODULE XAudio2_8DLL;                                  // XAudio2_8.dll, when 2.8 runs
+struct XAudio2DeviceData
+{
+    HMODULE XAudio2_8DLL;  // XAudio2_8.dll, when 2.8 runs
     XAudio2CreateFunction XAudio2CreateFunc;
     CreateAudioEffectFunction CreateAudioVolumeMeterFunc;
     CreateAudioEffectFunction CreateAudioReverbFunc;
-    HMODULE X3DAudio1_7DLL;                                // X3DAudio1_7.dll, when 2.7 runs
-    X3DAudioInitializeFunction X3DAudioInitializeFunc;    // from whichever module is in use
+    HMODULE X3DAudio1_7DLL;                             // X3DAudio1_7.dll, when 2.7 runs
+    X3DAudioInitializeFunction X3DAudioInitializeFunc;  // from whichever module is in use
     X3DAudioCalculateFunction X3DAudioCalculateFunc;
 
-    IXAudio2 *XAudio2_8;                                   // the engine, 2.8
-    IXAudio27 *XAudio2_7;                                  // the engine, 2.7 or 2.6
-    IXAudio2MasteringVoice *MasteringVoice8;               // 2.8's mastering voice
-    IXAudio2MasteringVoice *MasteringVoice7;               // 2.7's mastering voice
-    UINT32 OutputRate;                                     // the mastering voice's rate
-    DWORD ChannelMask;                                     // the output's speakers
-    int ChannelCount;                                      // the output's channels
-    X3DAudioHandle X3DInstance;                            // X3DAudio's state for those speakers
+    IXAudio2 *XAudio2_8;                      // the engine, 2.8
+    IXAudio27 *XAudio2_7;                     // the engine, 2.7 or 2.6
+    IXAudio2MasteringVoice *MasteringVoice8;  // 2.8's mastering voice
+    IXAudio2MasteringVoice *MasteringVoice7;  // 2.7's mastering voice
+    UINT32 OutputRate;                        // the mastering voice's rate
+    DWORD ChannelMask;                        // the output's speakers
+    int ChannelCount;                         // the output's channels
+    X3DAudioHandle X3DInstance;               // X3DAudio's state for those speakers
 
     SoundReverbParam ReverbPresets[SOUND_REVERB_PRESET_NUM];  // in the running version's layout
-    UINT32 ReverbParamSize;                                // 56 for 2.8, 52 for 2.7
+    UINT32 ReverbParamSize;                                   // 56 for 2.8, 52 for 2.7
 };
 XAudio2DeviceData XAudio2Device;
 
@@ -175,10 +180,7 @@ IXAudio2SubmixVoice *EffectVoice(SOUNDBUFFER *Buffer)
 }
 
 // A mono buffer that is not 3D plays as stereo from its shadow copy.
-bool PlaysFromShadow(const SOUNDBUFFER *Buffer)
-{
-    return !Buffer->Is3D && Buffer->Format.nChannels == 1;
-}
+bool PlaysFromShadow(const SOUNDBUFFER *Buffer) { return !Buffer->Is3D && Buffer->Format.nChannels == 1; }
 
 uint32_t VoiceBlockAlign(const SOUNDBUFFER *Buffer)
 {
@@ -195,22 +197,16 @@ Entry ProcOf(HMODULE Module, const char *Name)
 void ReleaseEngine()
 {
     XAudio2DeviceData &x = XAudio2Device;
-    if (x.MasteringVoice7 != nullptr)
-        x.MasteringVoice7->DestroyVoice();
+    if (x.MasteringVoice7 != nullptr) x.MasteringVoice7->DestroyVoice();
     x.MasteringVoice7 = nullptr;
-    if (x.MasteringVoice8 != nullptr)
-        x.MasteringVoice8->DestroyVoice();
+    if (x.MasteringVoice8 != nullptr) x.MasteringVoice8->DestroyVoice();
     x.MasteringVoice8 = nullptr;
-    if (x.XAudio2_7 != nullptr)
-        x.XAudio2_7->Release();
+    if (x.XAudio2_7 != nullptr) x.XAudio2_7->Release();
     x.XAudio2_7 = nullptr;
-    if (x.XAudio2_8 != nullptr)
-        x.XAudio2_8->Release();
+    if (x.XAudio2_8 != nullptr) x.XAudio2_8->Release();
     x.XAudio2_8 = nullptr;
-    if (x.XAudio2_8DLL != nullptr)
-        FreeLibrary(x.XAudio2_8DLL);
-    if (x.X3DAudio1_7DLL != nullptr)
-        FreeLibrary(x.X3DAudio1_7DLL);
+    if (x.XAudio2_8DLL != nullptr) FreeLibrary(x.XAudio2_8DLL);
+    if (x.X3DAudio1_7DLL != nullptr) FreeLibrary(x.X3DAudio1_7DLL);
     x.XAudio2_8DLL = nullptr;
     x.X3DAudio1_7DLL = nullptr;
     x.XAudio2CreateFunc = nullptr;
@@ -247,16 +243,13 @@ int StartXAudio28(HMODULE Module)
     x.X3DAudioInitializeFunc = ProcOf<X3DAudioInitializeFunction>(Module, "X3DAudioInitialize");
     x.X3DAudioCalculateFunc = ProcOf<X3DAudioCalculateFunction>(Module, "X3DAudioCalculate");
     AddLogStringWide(L"XAudio2 インターフェースの取得と初期化を行います....  ");
-    if (x.XAudio2CreateFunc == nullptr)
-        return FailInitialize(E_NOINTERFACE);
+    if (x.XAudio2CreateFunc == nullptr) return FailInitialize(E_NOINTERFACE);
     HRESULT hr = x.XAudio2CreateFunc(&x.XAudio2_8, 0, XAudio28DefaultProcessor);
-    if (FAILED(hr) || x.XAudio2_8 == nullptr)
-        return FailInitialize(hr);
+    if (FAILED(hr) || x.XAudio2_8 == nullptr) return FailInitialize(hr);
     AddLogStringWide(L"成功 Ver2.8\n");
     hr = x.XAudio2_8->CreateMasteringVoice(&x.MasteringVoice8, XAUDIO2_DEFAULT_CHANNELS, x.OutputRate, 0, nullptr,
                                            nullptr, AudioCategory_GameEffects);
-    if (FAILED(hr) || x.MasteringVoice8 == nullptr)
-        return FailMasteringVoice();
+    if (FAILED(hr) || x.MasteringVoice8 == nullptr) return FailMasteringVoice();
     return 0;
 }
 
@@ -265,24 +258,22 @@ int StartXAudio27()
 {
     XAudio2DeviceData &x = XAudio2Device;
     AddLogStringWide(L"XAudio2 インターフェースの取得を行います....  ");
-    const struct {
+    const struct
+    {
         const CLSID *Class;
         int Minor;
     } classes[] = {{&XAudio27Class, 7}, {&XAudio26Class, 6}};
     int minor = 0;
-    for (const auto &c : classes)
-    {
+    for (const auto &c : classes) {
         if (SUCCEEDED(CreateComInstance(c.Class, nullptr, CLSCTX_ALL, &XAudio27Interface,
                                         reinterpret_cast<void **>(&x.XAudio2_7))) &&
-            x.XAudio2_7 != nullptr)
-        {
+            x.XAudio2_7 != nullptr) {
             minor = c.Minor;
             break;
         }
         x.XAudio2_7 = nullptr;
     }
-    if (minor == 0)
-    {
+    if (minor == 0) {
         AddLogStringWide(L"XAudio2インターフェースの取得に失敗しました\n");
         ReleaseEngine();
         return -1;
@@ -290,13 +281,11 @@ int StartXAudio27()
     AddLogFormat(L"成功 Ver2.%d\n", minor);
     AddLogStringWide(L"引き続きインターフェースの初期化処理...  ");
     HRESULT hr = x.XAudio2_7->Initialize(0, XAUDIO2_PROCESSOR(XAudio27DefaultProcessor));
-    if (FAILED(hr))
-        return FailInitialize(hr);
+    if (FAILED(hr)) return FailInitialize(hr);
     AddLogStringWide(L"成功\n");
     AddLogStringWide(L"X3DAudio.DLL の読み込み中... ");
     x.X3DAudio1_7DLL = LoadLibraryW(L"X3DAudio1_7.dll");
-    if (x.X3DAudio1_7DLL == nullptr)
-    {
+    if (x.X3DAudio1_7DLL == nullptr) {
         AddLogStringWide(L"失敗、X3DAudio、XAudio2は使用しません\n");
         ReleaseEngine();
         return -1;
@@ -304,18 +293,15 @@ int StartXAudio27()
     AddLogStringWide(L"成功\n");
     x.X3DAudioInitializeFunc = ProcOf<X3DAudioInitializeFunction>(x.X3DAudio1_7DLL, "X3DAudioInitialize");
     x.X3DAudioCalculateFunc = ProcOf<X3DAudioCalculateFunction>(x.X3DAudio1_7DLL, "X3DAudioCalculate");
-    hr = x.XAudio2_7->CreateMasteringVoice(&x.MasteringVoice7,
-                                           XAUDIO2_DEFAULT_CHANNELS, x.OutputRate, 0, 0, nullptr);
-    if (FAILED(hr) || x.MasteringVoice7 == nullptr)
-        return FailMasteringVoice();
+    hr = x.XAudio2_7->CreateMasteringVoice(&x.MasteringVoice7, XAUDIO2_DEFAULT_CHANNELS, x.OutputRate, 0, 0, nullptr);
+    if (FAILED(hr) || x.MasteringVoice7 == nullptr) return FailMasteringVoice();
     return 0;
 }
 
 int CountBits(DWORD Mask)
 {
     int count = 0;
-    for (; Mask != 0; Mask &= Mask - 1)
-        count++;
+    for (; Mask != 0; Mask &= Mask - 1) count++;
     return count;
 }
 
@@ -323,8 +309,7 @@ int CountBits(DWORD Mask)
 void ReadOutputChannels()
 {
     XAudio2DeviceData &x = XAudio2Device;
-    if (x.XAudio2_7 != nullptr)
-    {
+    if (x.XAudio2_7 != nullptr) {
         XAUDIO2_DEVICE_DETAILS details;
         memset(&details, 0, sizeof(details));
         x.XAudio2_7->GetDeviceDetails(0, &details);
@@ -336,9 +321,7 @@ void ReadOutputChannels()
         LogIndentDown();
         x.ChannelMask = details.OutputFormat.dwChannelMask;
         x.ChannelCount = details.OutputFormat.Format.nChannels;
-    }
-    else
-    {
+    } else {
         DWORD mask = 0;
         x.MasteringVoice8->GetChannelMask(&mask);
         x.ChannelMask = mask;
@@ -351,14 +334,11 @@ void ReadOutputChannels()
 
 void DestroyVoices(SOUNDBUFFER *Buffer)
 {
-    if (SourceVoice(Buffer) != nullptr)
-        SourceVoice(Buffer)->DestroyVoice();
+    if (SourceVoice(Buffer) != nullptr) SourceVoice(Buffer)->DestroyVoice();
     Buffer->DeviceBuffer = nullptr;
-    if (EffectVoice(Buffer) != nullptr)
-        EffectVoice(Buffer)->DestroyVoice();
+    if (EffectVoice(Buffer) != nullptr) EffectVoice(Buffer)->DestroyVoice();
     Buffer->EffectVoice = nullptr;
-    if (Buffer->ReverbEffect != nullptr)
-        static_cast<IUnknown *>(Buffer->ReverbEffect)->Release();
+    if (Buffer->ReverbEffect != nullptr) static_cast<IUnknown *>(Buffer->ReverbEffect)->Release();
     Buffer->ReverbEffect = nullptr;
     delete static_cast<ZoVuz::SOUNDBUFFER_CALLBACK *>(Buffer->Callback);
     Buffer->Callback = nullptr;
@@ -367,13 +347,11 @@ void DestroyVoices(SOUNDBUFFER *Buffer)
 IUnknown *CreateReverb()
 {
     IUnknown *reverb = nullptr;
-    if (XAudio2Device.XAudio2_8 != nullptr)
-    {
+    if (XAudio2Device.XAudio2_8 != nullptr) {
         if (XAudio2Device.CreateAudioReverbFunc == nullptr || FAILED(XAudio2Device.CreateAudioReverbFunc(&reverb)))
             return nullptr;
-    }
-    else if (FAILED(CreateComInstance(&AudioReverb27Class, nullptr, CLSCTX_INPROC_SERVER, &IID_IUnknown,
-                                      reinterpret_cast<void **>(&reverb))))
+    } else if (FAILED(CreateComInstance(&AudioReverb27Class, nullptr, CLSCTX_INPROC_SERVER, &IID_IUnknown,
+                                        reinterpret_cast<void **>(&reverb))))
         return nullptr;
     return reverb;
 }
@@ -383,19 +361,18 @@ HRESULT CreateSubmixVoice(IXAudio2SubmixVoice **Voice, UINT32 Channels, const XA
     XAudio2DeviceData &x = XAudio2Device;
     if (x.XAudio2_8 != nullptr)
         return x.XAudio2_8->CreateSubmixVoice(Voice, Channels, x.OutputRate, 0, 0, nullptr, Chain);
-    return x.XAudio2_7->CreateSubmixVoice(Voice, Channels, x.OutputRate, 0,
-                                          0, nullptr, Chain);
+    return x.XAudio2_7->CreateSubmixVoice(Voice, Channels, x.OutputRate, 0, 0, nullptr, Chain);
 }
 
-HRESULT CreateSourceVoice(IXAudio2SourceVoice **Voice, const WAVEFORMATEX *Format, ZoVuz::SOUNDBUFFER_CALLBACK *Callback,
-                          const XAUDIO2_VOICE_SENDS *Sends)
+HRESULT CreateSourceVoice(IXAudio2SourceVoice **Voice, const WAVEFORMATEX *Format,
+                          ZoVuz::SOUNDBUFFER_CALLBACK *Callback, const XAUDIO2_VOICE_SENDS *Sends)
 {
     XAudio2DeviceData &x = XAudio2Device;
-    IXAudio2VoiceCallback *callback = reinterpret_cast<IXAudio2VoiceCallback *>(static_cast<D_IXAudio2VoiceCallback *>(Callback));
+    IXAudio2VoiceCallback *callback =
+        reinterpret_cast<IXAudio2VoiceCallback *>(static_cast<D_IXAudio2VoiceCallback *>(Callback));
     if (x.XAudio2_8 != nullptr)
         return x.XAudio2_8->CreateSourceVoice(Voice, Format, 0, MaxFrequencyRatio, callback, Sends, nullptr);
-    return x.XAudio2_7->CreateSourceVoice(Voice, Format, 0,
-                                          MaxFrequencyRatio, callback, Sends, nullptr);
+    return x.XAudio2_7->CreateSourceVoice(Voice, Format, 0, MaxFrequencyRatio, callback, Sends, nullptr);
 }
 
 // A 3D buffer's reverb: the effect, a submix voice running it (switched off until a play), and
@@ -403,14 +380,12 @@ HRESULT CreateSourceVoice(IXAudio2SourceVoice **Voice, const WAVEFORMATEX *Forma
 int MakeReverbVoice(SOUNDBUFFER *Buffer)
 {
     IUnknown *reverb = CreateReverb();
-    if (reverb == nullptr)
-        return -1;
+    if (reverb == nullptr) return -1;
     Buffer->ReverbEffect = reverb;
     XAUDIO2_EFFECT_DESCRIPTOR effect = {reverb, TRUE, Buffer->Format.nChannels};
     XAUDIO2_EFFECT_CHAIN chain = {1, &effect};
     IXAudio2SubmixVoice *voice = nullptr;
-    if (FAILED(CreateSubmixVoice(&voice, Buffer->Format.nChannels, &chain)) || voice == nullptr)
-        return -1;
+    if (FAILED(CreateSubmixVoice(&voice, Buffer->Format.nChannels, &chain)) || voice == nullptr) return -1;
     Buffer->EffectVoice = voice;
     Buffer->ReverbParam = XAudio2Device.ReverbPresets[0];
     voice->SetEffectParameters(0, &Buffer->ReverbParam, XAudio2Device.ReverbParamSize, XAUDIO2_COMMIT_NOW);
@@ -437,36 +412,29 @@ int XA2Initialize(SOUNDBUFFER *Buffer, uint32_t Bytes, const SoundWaveFormat *Fo
     Buffer->SubmitPos = 0;
     Buffer->PostStopState = 0;
     Buffer->StopTime = 0;
-    if (XAudio2Device.XAudio2_8 == nullptr && XAudio2Device.XAudio2_7 == nullptr)
-        return -1;
+    if (XAudio2Device.XAudio2_8 == nullptr && XAudio2Device.XAudio2_7 == nullptr) return -1;
 
     // The generic layer has set the format and length (the source's, for a duplicate), and a
     // duplicate shares the source's wave block.
     bool shadow = PlaysFromShadow(Buffer);
-    if (Src == nullptr)
-    {
+    if (Src == nullptr) {
         uint32_t bytes = Buffer->SampleNum * Buffer->Format.nBlockAlign;
         (void)Bytes;
         (void)Format;
         Buffer->Wave = AllocSoundBufferWaveBlock(bytes, shadow ? 1 : 0);
-        if (Buffer->Wave == nullptr)
-            return -1;
+        if (Buffer->Wave == nullptr) return -1;
         FillSilence(Buffer->Wave->Data, bytes, Buffer->Format);
-        if (shadow)
-            FillSilence(Buffer->Wave->DoubleData, bytes * 2, Buffer->Format);
-    }
-    else if (Buffer->Wave == nullptr || (shadow && Buffer->Wave->DoubleData == nullptr))
+        if (shadow) FillSilence(Buffer->Wave->DoubleData, bytes * 2, Buffer->Format);
+    } else if (Buffer->Wave == nullptr || (shadow && Buffer->Wave->DoubleData == nullptr))
         return -1;  // the source's data cannot feed this buffer's voice
 
-    if (Is3D && MakeReverbVoice(Buffer) < 0)
-    {
+    if (Is3D && MakeReverbVoice(Buffer) < 0) {
         DestroyVoices(Buffer);
         return -1;
     }
 
     auto *callback = new (std::nothrow) ZoVuz::SOUNDBUFFER_CALLBACK(Buffer);
-    if (callback == nullptr)
-    {
+    if (callback == nullptr) {
         DestroyVoices(Buffer);
         return -1;
     }
@@ -474,8 +442,7 @@ int XA2Initialize(SOUNDBUFFER *Buffer, uint32_t Bytes, const SoundWaveFormat *Fo
 
     WAVEFORMATEX format = ToWaveFormat(Buffer->Format);
     format.cbSize = 0;
-    if (shadow)
-    {
+    if (shadow) {
         format.nChannels = 2;
         format.nBlockAlign *= 2;
         format.nAvgBytesPerSec *= 2;
@@ -484,16 +451,14 @@ int XA2Initialize(SOUNDBUFFER *Buffer, uint32_t Bytes, const SoundWaveFormat *Fo
                                          {XAUDIO2_SEND_USEFILTER, EffectVoice(Buffer)}};
     XAUDIO2_VOICE_SENDS sends = {2, sendTo};
     IXAudio2SourceVoice *voice = nullptr;
-    if (FAILED(CreateSourceVoice(&voice, &format, callback, Is3D ? &sends : nullptr)) || voice == nullptr)
-    {
+    if (FAILED(CreateSourceVoice(&voice, &format, callback, Is3D ? &sends : nullptr)) || voice == nullptr) {
         DestroyVoices(Buffer);
         return -1;
     }
     Buffer->DeviceBuffer = voice;
     Buffer->VoiceChannels = format.nChannels;
 
-    if (Src != nullptr)
-    {
+    if (Src != nullptr) {
         memcpy(Buffer->Volume, Src->Volume, sizeof(Buffer->Volume));
         Buffer->Pan = Src->Pan;
         Buffer->Frequency = Src->Frequency;
@@ -510,17 +475,13 @@ int XA2Terminate(SOUNDBUFFER *Buffer)
     return 0;
 }
 
-int XA2GetStatus(SOUNDBUFFER *Buffer)
-{
-    return Buffer->PlayFlag;
-}
+int XA2GetStatus(SOUNDBUFFER *Buffer) { return Buffer->PlayFlag; }
 
 int XA2Play(SOUNDBUFFER *Buffer, int)
 {
     Buffer->PlayFlag = 1;
     SourceVoice(Buffer)->Start(0, XAUDIO2_COMMIT_NOW);
-    if (EffectVoice(Buffer) != nullptr)
-        EffectVoice(Buffer)->EnableEffect(0, XAUDIO2_COMMIT_NOW);
+    if (EffectVoice(Buffer) != nullptr) EffectVoice(Buffer)->EnableEffect(0, XAUDIO2_COMMIT_NOW);
     Buffer->PostStopState = 1;
     Buffer->StopTime = 0;
     return 0;
@@ -529,21 +490,14 @@ int XA2Play(SOUNDBUFFER *Buffer, int)
 int XA2Stop(SOUNDBUFFER *Buffer, int EffectOff)
 {
     SourceVoice(Buffer)->Stop(0, XAUDIO2_COMMIT_NOW);
-    if (EffectOff && EffectVoice(Buffer) != nullptr)
-        EffectVoice(Buffer)->DisableEffect(0, XAUDIO2_COMMIT_NOW);
+    if (EffectOff && EffectVoice(Buffer) != nullptr) EffectVoice(Buffer)->DisableEffect(0, XAUDIO2_COMMIT_NOW);
     Buffer->PlayFlag = 0;
     return 0;
 }
 
-int XA2AnswerOwnPosition(SOUNDBUFFER *, uint32_t *, uint32_t *)
-{
-    return SOUND_PLATFORM_ANSWER_OWN_STATE;
-}
+int XA2AnswerOwnPosition(SOUNDBUFFER *, uint32_t *, uint32_t *) { return SOUND_PLATFORM_ANSWER_OWN_STATE; }
 
-int XA2AnswerOwnFrequency(SOUNDBUFFER *, uint32_t *)
-{
-    return SOUND_PLATFORM_ANSWER_OWN_STATE;
-}
+int XA2AnswerOwnFrequency(SOUNDBUFFER *, uint32_t *) { return SOUND_PLATFORM_ANSWER_OWN_STATE; }
 
 int XA2AnswerOwnLock(SOUNDBUFFER *, uint32_t, uint32_t, void **, uint32_t *, void **, uint32_t *)
 {
@@ -552,8 +506,7 @@ int XA2AnswerOwnLock(SOUNDBUFFER *, uint32_t, uint32_t, void **, uint32_t *, voi
 
 int XA2Unlock(SOUNDBUFFER *Buffer, void *Ptr1, uint32_t Size1, void *Ptr2, uint32_t Size2)
 {
-    if (!PlaysFromShadow(Buffer))
-        return 0;
+    if (!PlaysFromShadow(Buffer)) return 0;
     SoundVoice_CopyToStereoShadow(Buffer, Ptr1, Size1);
     SoundVoice_CopyToStereoShadow(Buffer, Ptr2, Size2);
     return 0;
@@ -596,8 +549,7 @@ XAUDIO2_FILTER_PARAMETERS LowPassOf(float Coefficient)
 int XA2Refresh3DSound(SOUNDBUFFER *Buffer)
 {
     XAudio2DeviceData &x = XAudio2Device;
-    if (x.X3DAudioCalculateFunc == nullptr || EffectVoice(Buffer) == nullptr)
-        return -1;
+    if (x.X3DAudioCalculateFunc == nullptr || EffectVoice(Buffer) == nullptr) return -1;
     const Sound3DListenerData &l = Sound3DListener;
     X3DAudioListener listener;
     memcpy(listener.Front, l.Front, sizeof(listener.Front));
@@ -642,8 +594,7 @@ int XA2Refresh3DSound(SOUNDBUFFER *Buffer)
     dsp.SrcChannelCount = sourceChannels;
     dsp.DstChannelCount = outputChannels;
     UINT32 flags = X3DAudioCalculateFlags;
-    if (x.ChannelMask & SPEAKER_LOW_FREQUENCY)
-        flags |= X3DAudioRedirectToLowFrequency;
+    if (x.ChannelMask & SPEAKER_LOW_FREQUENCY) flags |= X3DAudioRedirectToLowFrequency;
     x.X3DAudioCalculateFunc(x.X3DInstance, &listener, &emitter, flags, &dsp);
 
     IXAudio2SourceVoice *voice = SourceVoice(Buffer);
@@ -651,8 +602,7 @@ int XA2Refresh3DSound(SOUNDBUFFER *Buffer)
     voice->SetFrequencyRatio(dsp.DopplerFactor, XAUDIO2_COMMIT_NOW);
     voice->SetOutputMatrix(MasteringVoice(), sourceChannels, outputChannels, matrix, XAUDIO2_COMMIT_NOW);
     float reverbLevels[SOUNDBUFFER_MAX_CHANNEL_NUM * SOUNDBUFFER_MAX_CHANNEL_NUM];
-    for (float &level : reverbLevels)
-        level = dsp.ReverbLevel;
+    for (float &level : reverbLevels) level = dsp.ReverbLevel;
     voice->SetOutputMatrix(effect, sourceChannels, Buffer->Format.nChannels, reverbLevels, XAUDIO2_COMMIT_NOW);
     XAUDIO2_FILTER_PARAMETERS direct = LowPassOf(dsp.LowPassDirectCoefficient);
     XAUDIO2_FILTER_PARAMETERS reverb = LowPassOf(dsp.LowPassReverbCoefficient);
@@ -663,11 +613,9 @@ int XA2Refresh3DSound(SOUNDBUFFER *Buffer)
 
 int XA2ProcessPostStop(SOUNDBUFFER *Buffer)
 {
-    if (EffectVoice(Buffer) == nullptr || Buffer->PostStopState == 0)
-        return -1;
+    if (EffectVoice(Buffer) == nullptr || Buffer->PostStopState == 0) return -1;
     int step = SoundVoice_PostStopStep(Buffer, GetNowMilliCount());
-    if (step == 1)
-    {
+    if (step == 1) {
         EffectVoice(Buffer)->DisableEffect(0, XAUDIO2_COMMIT_NOW);
         return -1;
     }
@@ -675,20 +623,9 @@ int XA2ProcessPostStop(SOUNDBUFFER *Buffer)
 }
 
 const SoundBufferPlatformFunctions XAudio2BufferFunctions = {
-    XA2Initialize,
-    XA2Terminate,
-    XA2GetStatus,
-    XA2Play,
-    XA2Stop,
-    XA2AnswerOwnPosition,
-    XA2SetCurrentPosition,
-    XA2AnswerOwnFrequency,
-    XA2SetFrequency,
-    XA2AnswerOwnLock,
-    XA2Unlock,
-    XA2RefreshVolume,
-    XA2Refresh3DSound,
-    XA2ProcessPostStop,
+    XA2Initialize,         XA2Terminate,          XA2GetStatus,    XA2Play,          XA2Stop,   XA2AnswerOwnPosition,
+    XA2SetCurrentPosition, XA2AnswerOwnFrequency, XA2SetFrequency, XA2AnswerOwnLock, XA2Unlock, XA2RefreshVolume,
+    XA2Refresh3DSound,     XA2ProcessPostStop,
 };
 
 // Hands one piece of the wave block (or of its stereo shadow) to the voice.
@@ -711,20 +648,15 @@ int SubmitPiece(void *, SOUNDBUFFER *Buffer, const SoundVoicePiece *Piece)
 
 void STDMETHODCALLTYPE ZoVuz::SOUNDBUFFER_CALLBACK::OnVoiceProcessingPassStart(UINT32 BytesRequired)
 {
-    if (Buffer->Wave == nullptr || Buffer->DeviceBuffer == nullptr)
-        return;
-    if (SoundVoice_Feed(Buffer, BytesRequired, VoiceBlockAlign(Buffer), SubmitPiece, nullptr) == 1)
-    {
+    if (Buffer->Wave == nullptr || Buffer->DeviceBuffer == nullptr) return;
+    if (SoundVoice_Feed(Buffer, BytesRequired, VoiceBlockAlign(Buffer), SubmitPiece, nullptr) == 1) {
         // A buffer that does not loop has played all of its data.
         SourceVoice(Buffer)->Stop(0, XAUDIO2_COMMIT_NOW);
         Buffer->PlayFlag = 0;
     }
 }
 
-void STDMETHODCALLTYPE ZoVuz::SOUNDBUFFER_CALLBACK::OnBufferEnd(void *)
-{
-    Buffer->PlayPos = Buffer->SubmitPos;
-}
+void STDMETHODCALLTYPE ZoVuz::SOUNDBUFFER_CALLBACK::OnBufferEnd(void *) { Buffer->PlayPos = Buffer->SubmitPos; }
 
 // ---------------------------------------------------------------------------------------------
 // Device life
@@ -732,15 +664,13 @@ void STDMETHODCALLTYPE ZoVuz::SOUNDBUFFER_CALLBACK::OnBufferEnd(void *)
 int XAudio2_Start(void)
 {
     XAudio2DeviceData &x = XAudio2Device;
-    if (x.XAudio2_8 != nullptr || x.XAudio2_7 != nullptr)
-        return -1;
+    if (x.XAudio2_8 != nullptr || x.XAudio2_7 != nullptr) return -1;
     x.OutputRate = SoundSystem.OutputSampleRate != 0 ? SoundSystem.OutputSampleRate : DefaultOutputRate;
     AddLogStringWide(L"XAudio2 の初期化を行います\n");
     LogIndentUp();
     HMODULE module = LoadLibraryW(L"XAudio2_8.dll");
     int result = module != nullptr ? StartXAudio28(module) : StartXAudio27();
-    if (result < 0)
-    {
+    if (result < 0) {
         LogIndentDown();
         return -1;
     }
@@ -750,8 +680,7 @@ int XAudio2_Start(void)
         SoundReverb_ConvertI3DL2ToNative(&SoundReverbI3DL2Presets[i], &x.ReverbPresets[i]);
 
     ReadOutputChannels();
-    if (x.X3DAudioInitializeFunc != nullptr)
-        x.X3DAudioInitializeFunc(x.ChannelMask, SpeedOfSound, x.X3DInstance);
+    if (x.X3DAudioInitializeFunc != nullptr) x.X3DAudioInitializeFunc(x.ChannelMask, SpeedOfSound, x.X3DInstance);
     LogIndentDown();
     SoundPlatform_SetBufferFunctions(&XAudio2BufferFunctions);
     return 0;
@@ -759,27 +688,18 @@ int XAudio2_Start(void)
 
 void XAudio2_End(void)
 {
-    if (SoundPlatform_GetBufferFunctions() == &XAudio2BufferFunctions)
-        SoundPlatform_SetBufferFunctions(nullptr);
+    if (SoundPlatform_GetBufferFunctions() == &XAudio2BufferFunctions) SoundPlatform_SetBufferFunctions(nullptr);
     ReleaseEngine();
 }
 
-void *XAudio2_MasteringVoice(void)
-{
-    return MasteringVoice();
-}
+void *XAudio2_MasteringVoice(void) { return MasteringVoice(); }
 
-int XAudio2_IsStarted(void)
-{
-    return XAudio2Device.XAudio2_8 != nullptr || XAudio2Device.XAudio2_7 != nullptr ? 1 : 0;
-}
+int XAudio2_IsStarted(void) { return XAudio2Device.XAudio2_8 != nullptr || XAudio2Device.XAudio2_7 != nullptr ? 1 : 0; }
 
 int GetReverbPresetParam(SoundReverbParam *Param, int PresetNo)
 {
-    if (!XAudio2_IsStarted() || PresetNo < 0 || PresetNo >= SOUND_REVERB_PRESET_NUM)
-        return -1;
-    if (Param == nullptr)
-        return 0;
+    if (!XAudio2_IsStarted() || PresetNo < 0 || PresetNo >= SOUND_REVERB_PRESET_NUM) return -1;
+    if (Param == nullptr) return 0;
     memcpy(Param, &XAudio2Device.ReverbPresets[PresetNo], XAudio2Device.ReverbParamSize);
     return 0;
 }

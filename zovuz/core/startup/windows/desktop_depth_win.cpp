@@ -5,17 +5,15 @@
 
 namespace {
 
-int DesktopDepthOverride;   // above 0: the depth tests stand in for the desktop's
+int DesktopDepthOverride;  // above 0: the depth tests stand in for the desktop's
 
-} // namespace
+}  // namespace
 
 int GetDesktopColorBitDepth(void)
 {
-    if (DesktopDepthOverride > 0)
-        return DesktopDepthOverride;
+    if (DesktopDepthOverride > 0) return DesktopDepthOverride;
     HDC screen = GetDC(NULL);
-    if (screen == NULL)
-        return 0;
+    if (screen == NULL) return 0;
     int depth = GetDeviceCaps(screen, BITSPIXEL) * GetDeviceCaps(screen, PLANES);
     ReleaseDC(NULL, screen);
     return depth;
