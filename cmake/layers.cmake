@@ -4,17 +4,24 @@
 # groups, so a cycle fails the link), the tests of a folder link only that folder's target, and
 # the layering test (tools/layering/check_layers.cmake) checks every include against it.
 #
-# A target's folder is its own files and those of its windows/ folder. A subsystem publishes
+# A target's folder is its own files and those of its windows/ folder, and those of its rooms:
+# sub-folders that each hold one topic (ROOMS), again with a windows/ folder of their own. The
+# files directly in a target's folder are its front. A room's *_internal.h belong to the room:
+# they are included by the room's own files and by the front, or, where tarvex_room_internals()
+# names them, only by the folders and files it names. Every other sub-folder of a target's folder
+# is an error (its files would not be built). A subsystem publishes
 # its calls in one header, zovuz/<sub>/zovuz_<sub>.h, which zovuz/zovuz.h includes; another
 # target includes only that header, never the subsystem's other headers. A new subsystem adds
 # its line here (after everything it uses) and its public header to zovuz/zovuz.h.
 #
-# Read with include(): it defines tarvex_layer() and tarvex_layer_of(), and fills TARVEX_LAYERS
-# (names, lowest first), TARVEX_LAYER_DIR_<name> and TARVEX_LAYER_USES_<name>.
+# Read with include(): it defines tarvex_layer(), tarvex_room_internals() and tarvex_layer_of(),
+# and fills TARVEX_LAYERS (names, lowest first), TARVEX_LAYER_DIR_<name>, TARVEX_LAYER_USES_<name>,
+# TARVEX_LAYER_ROOMS_<name> and, for each room folder given to tarvex_room_internals(),
+# TARVEX_ROOM_INTERNALS_<room folder>.
 
 set(TARVEX_LAYERS "")
 macro(tarvex_layer name dir)
-  cmake_parse_arguments(_layer "" "" "USES" ${ARGN})
+  cmake_parse_arguments(_layer "" "" "USES;ROOMS" ${ARGN})
   foreach(_used IN LISTS _layer_USES)
     if(NOT _used IN_LIST TARVEX_LAYERS)
       message(FATAL_ERROR "layers.cmake: ${name} uses ${_used}, which is not a lower layer")
@@ -23,6 +30,15 @@ macro(tarvex_layer name dir)
   list(APPEND TARVEX_LAYERS ${name})
   set(TARVEX_LAYER_DIR_${name} ${dir})
   set(TARVEX_LAYER_USES_${name} ${_layer_USES})
+  set(TARVEX_LAYER_ROOMS_${name} ${_layer_ROOMS})
+endmacro()
+
+# tarvex_room_internals(room users...): who besides the room itself may include the room's
+# *_internal.h: folders (their own files and their windows/ folder, not their rooms) and files,
+# relative to the top of the sources. Replaces the default (the front of the room's target).
+macro(tarvex_room_internals room)
+  set(TARVEX_ROOM_INTERNALS_${room} ${ARGN})
+  set(TARVEX_ROOM_INTERNALS_SET_${room} TRUE)
 endmacro()
 
 # tarvex_layer_of(path out): the layer that owns a path relative to the top of the sources (the
