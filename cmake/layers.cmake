@@ -68,7 +68,7 @@ tarvex_layer(zovuz_d3d9     zovuz/d3d9     USES zovuz_graphics zovuz_core)
 tarvex_layer(zovuz_filter   zovuz/filter   USES zovuz_d3d11 zovuz_d3d9 zovuz_graphics zovuz_core)
 tarvex_layer(zovuz_movie    zovuz/movie    USES zovuz_d3d11 zovuz_d3d9 zovuz_graphics zovuz_sound zovuz_core)
 # 5. Start-up and shut-down: names every subsystem's start and end calls; nothing below calls it.
-tarvex_layer(zovuz_startup  zovuz/core/startup
+tarvex_layer(zovuz_startup  zovuz/startup
   USES zovuz_movie zovuz_filter zovuz_d3d11 zovuz_d3d9 zovuz_graphics zovuz_sound zovuz_core)
 # 6. The application: the engine on the library, the shell on both.
 tarvex_layer(tarvex_engine  app/engine     USES zovuz_sound zovuz_core)

@@ -9,4 +9,4 @@
 #include "zovuz/core/zovuz_core.h"
 #include "zovuz/sound/zovuz_sound.h"
 #include "zovuz/graphics/zovuz_graphics.h"
-#include "zovuz/core/startup/zovuz_startup.h"
+#include "zovuz/startup/zovuz_startup.h"

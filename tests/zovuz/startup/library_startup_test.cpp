@@ -1,6 +1,6 @@
 // The library's start and end with the application's set-up calls: the steps in their order in
 // the log, the end in reverse, a new start after an end, the refusals, and the fatal-error exit.
-#include "zovuz/core/startup/startup_internal.h"
+#include "zovuz/startup/startup_internal.h"
 
 #include "tests/support/test_files.h"
 #include "tests/zovuz/core/window_test_support.h"

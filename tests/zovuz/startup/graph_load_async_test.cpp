@@ -9,7 +9,7 @@
 #include "tests/zovuz/graphics/counting_files.h"
 #include "tests/zovuz/graphics/graphics_start_fixture.h"
 #include "tests/zovuz/graphics/image_fixture.h"
-#include "zovuz/core/startup/startup_internal.h"
+#include "zovuz/startup/startup_internal.h"
 
 namespace {
 

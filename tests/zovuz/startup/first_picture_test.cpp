@@ -1,6 +1,6 @@
 // The first picture: the library started on the software renderer shows in its window exactly
 // what was written into the draw screen, over the background colour.
-#include "zovuz/core/startup/startup_internal.h"
+#include "zovuz/startup/startup_internal.h"
 
 #include "tests/support/window_capture.h"
 #include "zovuz/core/library_state.h"

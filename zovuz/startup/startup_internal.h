@@ -1,7 +1,7 @@
 // The start-up layer's own calls, for its files and its tests.
 #pragma once
 
-#include "zovuz/core/startup/zovuz_startup.h"
+#include "zovuz/startup/zovuz_startup.h"
 
 // The start and end without the API lock (their callers hold it, or, for the fatal-error exit,
 // bypass it). InitializeLibrary: 0 / -1, 0 at once when started. TerminateLibrary: 0, at once

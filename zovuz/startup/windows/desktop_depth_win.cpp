@@ -1,5 +1,5 @@
 // The desktop's colour depth, for the start-up's 24-bit check.
-#include "zovuz/core/startup/startup_internal.h"
+#include "zovuz/startup/startup_internal.h"
 
 #include <windows.h>
 

@@ -4,7 +4,7 @@
 // Lines marked "NOT YET BUILT" stand where a subsystem's start or end call goes once that
 // subsystem exists: whoever builds it puts the call there (and fills its entries of the hook
 // table in FillSubsystemHooks). Until then nothing runs and nothing is logged in its place.
-#include "zovuz/core/startup/startup_internal.h"
+#include "zovuz/startup/startup_internal.h"
 
 #include "zovuz/core/zovuz_core.h"
 #include "zovuz/graphics/zovuz_graphics.h"
