@@ -62,7 +62,10 @@ endfunction()
 tarvex_layer(zovuz_core     zovuz/core)
 # 2-4. The subsystems built on core.
 tarvex_layer(zovuz_sound    zovuz/sound    USES zovuz_core)
-tarvex_layer(zovuz_graphics zovuz/graphics USES zovuz_core)
+tarvex_layer(zovuz_graphics zovuz/graphics USES zovuz_core ROOMS image)
+# Images and their formats, the loaders and the software renderer's images: the front and the
+# software drawers work on them.
+tarvex_room_internals(zovuz/graphics/image zovuz/graphics zovuz/graphics/software)
 tarvex_layer(zovuz_d3d11    zovuz/d3d11    USES zovuz_graphics zovuz_core)
 tarvex_layer(zovuz_d3d9     zovuz/d3d9     USES zovuz_graphics zovuz_core)
 tarvex_layer(zovuz_filter   zovuz/filter   USES zovuz_d3d11 zovuz_d3d9 zovuz_graphics zovuz_core)

@@ -5,7 +5,7 @@
 #include "zovuz/core/window.h"
 #include "zovuz/graphics/display_internal.h"
 #include "zovuz/graphics/graphics_hardware.h"
-#include "zovuz/graphics/image_load_internal.h"
+#include "zovuz/graphics/image/image_load_internal.h"
 #include "zovuz/graphics/zovuz_graphics.h"
 
 int ApplyDragFileAcceptFlag(void) { return 0; }

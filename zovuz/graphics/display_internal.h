@@ -6,7 +6,7 @@
 #include <wchar.h>
 
 #include "zovuz/core/zovuz_core.h"
-#include "zovuz/graphics/memimg_internal.h"
+#include "zovuz/graphics/image/memimg_internal.h"
 #include "zovuz/graphics/zovuz_graphics.h"
 
 // ---- The display table --------------------------------------------------------------------

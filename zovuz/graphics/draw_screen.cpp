@@ -2,7 +2,7 @@
 // after start-up, reading and locking the draw target's pixels.
 #include <string.h>
 
-#include "zovuz/graphics/base_image_internal.h"
+#include "zovuz/graphics/image/base_image_internal.h"
 #include "zovuz/graphics/graph_internal.h"
 
 DrawScreenStateData DrawScreenState = {0, 0, -1};

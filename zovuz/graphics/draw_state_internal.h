@@ -5,7 +5,7 @@
 #include "zovuz/core/zovuz_core.h"
 #include "zovuz/graphics/display_internal.h"
 #include "zovuz/graphics/graphics_dispatch_internal.h"
-#include "zovuz/graphics/memimg_internal.h"
+#include "zovuz/graphics/image/memimg_internal.h"
 #include "zovuz/graphics/zovuz_graphics.h"
 
 // The camera's field of view after a reset and for a new draw target (pi / 3 as a float).

@@ -1,5 +1,5 @@
 // The SoftImage handle type: handles whose records hold one BASEIMAGE.
-#include "zovuz/graphics/memimg_internal.h"
+#include "zovuz/graphics/image/memimg_internal.h"
 
 namespace {
 

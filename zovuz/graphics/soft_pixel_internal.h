@@ -5,7 +5,7 @@
 #include <stdint.h>
 #include <string.h>
 
-#include "zovuz/graphics/memimg_internal.h"
+#include "zovuz/graphics/image/memimg_internal.h"
 
 namespace softpixel {
 

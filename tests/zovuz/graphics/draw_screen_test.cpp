@@ -1,7 +1,7 @@
 // Graphics start-up and its failure, the draw screen's settings and lock, the screen-mode change
 // with and without the graphics reset, and the software mask screen.
 #include "tests/zovuz/graphics/graphics_start_fixture.h"
-#include "zovuz/graphics/base_image_internal.h"
+#include "zovuz/graphics/image/base_image_internal.h"
 
 #include <windows.h>
 

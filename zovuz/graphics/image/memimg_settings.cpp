@@ -1,5 +1,5 @@
 // The software renderer's global draw settings and its blend lookup tables.
-#include "zovuz/graphics/memimg_internal.h"
+#include "zovuz/graphics/image/memimg_internal.h"
 
 int SetupMemImgTables(void)
 {

@@ -2,7 +2,7 @@
 // four-character code), DXT1 to DXT5, mip chains and cube maps.
 #include <string.h>
 
-#include "zovuz/graphics/image_load_internal.h"
+#include "zovuz/graphics/image/image_load_internal.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <string.h>
 
 #include "tests/zovuz/graphics/image_fixture.h"
-#include "zovuz/graphics/windows/dib_bridge_win.h"
+#include "zovuz/graphics/image/windows/dib_bridge_win.h"
 
 namespace {
 

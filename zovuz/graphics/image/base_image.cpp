@@ -3,7 +3,7 @@
 #include <string.h>
 
 #include "zovuz/core/zovuz_core.h"
-#include "zovuz/graphics/base_image_internal.h"
+#include "zovuz/graphics/image/base_image_internal.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 
 #include <png.h>
 
-#include "zovuz/graphics/image_load_internal.h"
+#include "zovuz/graphics/image/image_load_internal.h"
 
 namespace {
 

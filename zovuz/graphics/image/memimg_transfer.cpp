@@ -2,8 +2,8 @@
 // run table that a whole-image transfer rebuilds.
 #include <string.h>
 
-#include "zovuz/graphics/base_image_internal.h"
-#include "zovuz/graphics/memimg_internal.h"
+#include "zovuz/graphics/image/base_image_internal.h"
+#include "zovuz/graphics/image/memimg_internal.h"
 
 namespace {
 

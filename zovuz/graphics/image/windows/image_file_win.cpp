@@ -2,7 +2,7 @@
 // premultiplied-alpha settings, the hand-over as a Windows bitmap, and the alpha image.
 #include <string.h>
 
-#include "zovuz/graphics/windows/dib_bridge_win.h"
+#include "zovuz/graphics/image/windows/dib_bridge_win.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 
 #include <tiffio.h>
 
-#include "zovuz/graphics/image_load_internal.h"
+#include "zovuz/graphics/image/image_load_internal.h"
 
 namespace {
 

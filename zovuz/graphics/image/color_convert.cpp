@@ -6,7 +6,7 @@
 // (color_convert_fast.cpp), and last the general per-pixel conversion.
 #include <string.h>
 
-#include "zovuz/graphics/base_image_internal.h"
+#include "zovuz/graphics/image/base_image_internal.h"
 
 namespace {
 

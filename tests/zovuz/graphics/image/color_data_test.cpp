@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "tests/zovuz/graphics/pixel_fixture.h"
-#include "zovuz/graphics/base_image_internal.h"
+#include "zovuz/graphics/image/base_image_internal.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 
 #include <vector>
 
-#include "zovuz/graphics/memimg_internal.h"
+#include "zovuz/graphics/image/memimg_internal.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <stdint.h>
 
 #include "zovuz/core/zovuz_core.h"
-#include "zovuz/graphics/base_image_internal.h"
+#include "zovuz/graphics/image/base_image_internal.h"
 
 // ---- Size limits --------------------------------------------------------------------------
 

@@ -7,7 +7,7 @@
 #include "tests/zovuz/graphics/image_fixture.h"
 #include "tests/zovuz/graphics/pixel_fixture.h"
 #include "zovuz/core/zovuz_core.h"
-#include "zovuz/graphics/base_image_internal.h"
+#include "zovuz/graphics/image/base_image_internal.h"
 
 namespace {
 

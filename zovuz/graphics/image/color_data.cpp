@@ -2,7 +2,7 @@
 // values of the drawing calls, and the half-float forms.
 #include <string.h>
 
-#include "zovuz/graphics/base_image_internal.h"
+#include "zovuz/graphics/image/base_image_internal.h"
 
 ColorValueTargetData ColorValueTarget = {0, 16};
 

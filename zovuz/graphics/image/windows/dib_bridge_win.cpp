@@ -3,7 +3,7 @@
 #include <stdlib.h>
 #include <string.h>
 
-#include "zovuz/graphics/windows/dib_bridge_win.h"
+#include "zovuz/graphics/image/windows/dib_bridge_win.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <string.h>
 
 #include "zovuz/core/zovuz_core.h"
-#include "zovuz/graphics/base_image_internal.h"
+#include "zovuz/graphics/image/base_image_internal.h"
 
 ColorConvertSettingsData ColorConvertSettings = {0};
 

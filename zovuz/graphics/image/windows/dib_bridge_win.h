@@ -3,7 +3,7 @@
 
 #include <windows.h>
 
-#include "zovuz/graphics/image_load_internal.h"
+#include "zovuz/graphics/image/image_load_internal.h"
 
 // Describes (top-down 16-, 24-bit or bit-field bitmaps; CopyFlag 1 copies the bits) or draws
 // with GDI into a 24-bit image (every other bitmap). CopyFlag when described, 1 after a GDI

@@ -6,7 +6,7 @@
 // Width % 4 columns, and a 4:2:0 frame of odd height its last row.
 #include <string.h>
 
-#include "zovuz/graphics/base_image_internal.h"
+#include "zovuz/graphics/image/base_image_internal.h"
 
 namespace {
 

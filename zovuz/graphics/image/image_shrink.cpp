@@ -1,5 +1,5 @@
 // Half-size reduction of 16- and 32-bit images: the mip levels of the Direct3D back ends.
-#include "zovuz/graphics/base_image_internal.h"
+#include "zovuz/graphics/image/base_image_internal.h"
 
 int ShrinkImageHalf(const COLORDATA *Cd, void *DestPixels, int DestPitch, const void *SrcPixels, int SrcPitch,
                     int DestX, int DestY, int SrcX, int SrcY, int SrcWidth, int SrcHeight)

@@ -1,7 +1,7 @@
 // The shared lookup tables of the image code and the image-load parameter block.
 #include <string.h>
 
-#include "zovuz/graphics/base_image_internal.h"
+#include "zovuz/graphics/image/base_image_internal.h"
 
 BaseImageTableData BaseImageTables;
 

@@ -3,7 +3,7 @@
 #include <string.h>
 #include <wchar.h>
 
-#include "zovuz/graphics/image_load_internal.h"
+#include "zovuz/graphics/image/image_load_internal.h"
 
 const ImageLoaderFunction ImageLoaderTable[] = {
     LoadBmpToBaseImage, LoadJpegImage, LoadPngImage,        LoadTgaToBaseImage,
