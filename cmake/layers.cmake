@@ -62,7 +62,7 @@ endfunction()
 tarvex_layer(zovuz_core     zovuz/core)
 # 2-4. The subsystems built on core.
 tarvex_layer(zovuz_sound    zovuz/sound    USES zovuz_core)
-tarvex_layer(zovuz_graphics zovuz/graphics USES zovuz_core ROOMS image)
+tarvex_layer(zovuz_graphics zovuz/graphics USES zovuz_core ROOMS image font)
 # Images and their formats, the loaders and the software renderer's images: the front and the
 # software drawers work on them.
 tarvex_room_internals(zovuz/graphics/image zovuz/graphics zovuz/graphics/software)

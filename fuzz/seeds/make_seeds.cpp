@@ -13,7 +13,7 @@
 
 #include "fuzz/support/fuzz_text.h"
 #include "tests/app/engine/mdx_builder.h"
-#include "tests/zovuz/graphics/font_data_builder.h"
+#include "tests/zovuz/graphics/font/font_data_builder.h"
 #include "tests/zovuz/graphics/image_seeds.h"
 #include "tests/zovuz/sound/wave_builder.h"
 #include "tools/archive_writer/archive_writer.h"

@@ -1,7 +1,7 @@
 // Graphics start-up and end, the screen-mode change, the rebuild after a device loss, the software
 // screens and the shared work buffers.
 #include "zovuz/graphics/image/base_image_internal.h"
-#include "zovuz/graphics/font_internal.h"
+#include "zovuz/graphics/font/font_internal.h"
 #include "zovuz/graphics/graph_internal.h"
 #include "zovuz/graphics/soft_draw_internal.h"
 

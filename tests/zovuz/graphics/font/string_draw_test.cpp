@@ -1,9 +1,9 @@
 // Text: measuring (lines, vertical writing, long strings), drawing on the software renderer (ink
 // inside the measured box, blended text through the temporary screen, anti-aliased and edged
 // fonts, vertical glyphs) and the glyph draws a Direct3D back end receives.
-#include "tests/zovuz/graphics/font_fixture.h"
+#include "tests/zovuz/graphics/font/font_fixture.h"
 #include "tests/zovuz/graphics/graphics_start_fixture.h"
-#include "zovuz/graphics/string_internal.h"
+#include "zovuz/graphics/font/string_internal.h"
 
 #include <set>
 #include <string>

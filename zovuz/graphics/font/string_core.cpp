@@ -8,7 +8,7 @@
 
 #include "zovuz/core/zovuz_core.h"
 #include "zovuz/graphics/soft_draw_internal.h"
-#include "zovuz/graphics/string_internal.h"
+#include "zovuz/graphics/font/string_internal.h"
 
 StringDrawData StringDraw;
 

@@ -1,4 +1,4 @@
-#include "tests/zovuz/graphics/font_fixture.h"
+#include "tests/zovuz/graphics/font/font_fixture.h"
 
 #include <windows.h>
 

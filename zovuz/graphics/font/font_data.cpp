@@ -6,7 +6,7 @@
 // format, and from offset 368 (as if unpacked in place) the 32-byte character records. Every
 // offset, count, pitch and packed size read from the image is checked against the image and the
 // unpack buffer before it is used.
-#include "zovuz/graphics/font_internal.h"
+#include "zovuz/graphics/font/font_internal.h"
 
 #include <string.h>
 

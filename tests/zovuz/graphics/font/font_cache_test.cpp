@@ -1,7 +1,7 @@
 // The glyph cache: its sizes, wide-text decoding, cells reused in turn, the list of high codes,
 // glyph images of every format written as the cache's pixels, the texture update, and font data
 // images (well-formed, broken and mutated).
-#include "tests/zovuz/graphics/font_fixture.h"
+#include "tests/zovuz/graphics/font/font_fixture.h"
 
 #include <random>
 #include <string>

@@ -4,7 +4,7 @@
 
 #include <stdint.h>
 
-#include "zovuz/graphics/font_internal.h"
+#include "zovuz/graphics/font/font_internal.h"
 
 // Code points a string may have before its decoding needs an allocated buffer.
 #define DRAW_STRING_CODE_BUFFER_NUM 1024

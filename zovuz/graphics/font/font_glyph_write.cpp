@@ -1,6 +1,6 @@
 // Writing one glyph into a cache cell: the source image (any of nine formats) is brought to one
 // level a pixel, then written as the cache's pixels, with the edge layer for edged types.
-#include "zovuz/graphics/font_internal.h"
+#include "zovuz/graphics/font/font_internal.h"
 
 #include <string.h>
 

@@ -1,4 +1,4 @@
-#include "tests/zovuz/graphics/font_data_builder.h"
+#include "tests/zovuz/graphics/font/font_data_builder.h"
 
 #include <string.h>
 

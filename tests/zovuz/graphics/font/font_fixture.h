@@ -4,9 +4,9 @@
 
 #include <gtest/gtest.h>
 
-#include "tests/zovuz/graphics/font_data_builder.h"
+#include "tests/zovuz/graphics/font/font_data_builder.h"
 #include "tests/zovuz/graphics/hardware_fixture.h"
-#include "zovuz/graphics/font_internal.h"
+#include "zovuz/graphics/font/font_internal.h"
 
 // The level of pixel (X, Y) of a cell (0 = empty): the software cache's stored value + 1 (the bit
 // for 1-bit caches), or the texture cache's alpha. Edge: the texture's edge layer.

@@ -1,5 +1,5 @@
 // Font handles, the default font and its settings, and the font system's start and end.
-#include "zovuz/graphics/font_internal.h"
+#include "zovuz/graphics/font/font_internal.h"
 
 #include <string.h>
 

@@ -1,7 +1,7 @@
 // Font handles and the default font: settings before and after the start, character sets, the GDI
 // metrics, glyphs rasterised by GDI (Japanese included), fonts without outlines, the fallback font,
 // graph characters and the re-creation of every font after a device reset.
-#include "tests/zovuz/graphics/font_fixture.h"
+#include "tests/zovuz/graphics/font/font_fixture.h"
 #include "tests/zovuz/graphics/graphics_start_fixture.h"
 #include "zovuz/core/async_load_internal.h"
 

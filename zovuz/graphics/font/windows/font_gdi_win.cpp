@@ -4,7 +4,7 @@
 
 #include <string.h>
 
-#include "zovuz/graphics/font_internal.h"
+#include "zovuz/graphics/font/font_internal.h"
 
 FontGDITestHooksData FontGDITestHooks = {};
 

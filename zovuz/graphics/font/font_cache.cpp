@@ -1,6 +1,6 @@
 // The glyph cache of a font: its size, its cells, finding and adding codes, and the texture
 // update. The pixels of one glyph are written by font_glyph_write.cpp.
-#include "zovuz/graphics/font_internal.h"
+#include "zovuz/graphics/font/font_internal.h"
 
 #include <string.h>
 
