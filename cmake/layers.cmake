@@ -62,10 +62,15 @@ endfunction()
 tarvex_layer(zovuz_core     zovuz/core)
 # 2-4. The subsystems built on core.
 tarvex_layer(zovuz_sound    zovuz/sound    USES zovuz_core)
-tarvex_layer(zovuz_graphics zovuz/graphics USES zovuz_core ROOMS image font)
+tarvex_layer(zovuz_graphics zovuz/graphics USES zovuz_core ROOMS image font software)
 # Images and their formats, the loaders and the software renderer's images: the front and the
 # software drawers work on them.
 tarvex_room_internals(zovuz/graphics/image zovuz/graphics zovuz/graphics/software)
+# The software renderer's drawers: only the drawing calls that hand work to them and the start-up
+# that sizes their work buffer.
+tarvex_room_internals(zovuz/graphics/software
+  zovuz/graphics/draw_graph.cpp zovuz/graphics/draw_primitive.cpp zovuz/graphics/graphics_startup.cpp
+  zovuz/graphics/font/string_core.cpp zovuz/graphics/font/string_draw.cpp)
 tarvex_layer(zovuz_d3d11    zovuz/d3d11    USES zovuz_graphics zovuz_core)
 tarvex_layer(zovuz_d3d9     zovuz/d3d9     USES zovuz_graphics zovuz_core)
 tarvex_layer(zovuz_filter   zovuz/filter   USES zovuz_d3d11 zovuz_d3d9 zovuz_graphics zovuz_core)

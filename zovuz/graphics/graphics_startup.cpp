@@ -3,7 +3,7 @@
 #include "zovuz/graphics/image/base_image_internal.h"
 #include "zovuz/graphics/font/font_internal.h"
 #include "zovuz/graphics/graph_internal.h"
-#include "zovuz/graphics/soft_draw_internal.h"
+#include "zovuz/graphics/software/soft_draw_internal.h"
 
 namespace {
 

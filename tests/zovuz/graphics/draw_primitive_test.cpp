@@ -4,7 +4,7 @@
 #include "tests/zovuz/graphics/graphics_start_fixture.h"
 #include "tests/zovuz/graphics/hardware_fixture.h"
 #include "tests/zovuz/graphics/primitive_cases.h"
-#include "zovuz/graphics/soft_draw_internal.h"
+#include "zovuz/graphics/software/soft_draw_internal.h"
 
 #include <functional>
 #include <set>

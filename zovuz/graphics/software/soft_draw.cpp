@@ -3,8 +3,8 @@
 #include <math.h>
 #include <stdlib.h>
 
-#include "zovuz/graphics/soft_draw_internal.h"
-#include "zovuz/graphics/soft_pixel_internal.h"
+#include "zovuz/graphics/software/soft_draw_internal.h"
+#include "zovuz/graphics/software/soft_pixel_internal.h"
 
 using namespace softpixel;
 

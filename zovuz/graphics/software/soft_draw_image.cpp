@@ -3,8 +3,8 @@
 // and the blend opacity.
 #include <type_traits>
 
-#include "zovuz/graphics/soft_draw_internal.h"
-#include "zovuz/graphics/soft_pixel_internal.h"
+#include "zovuz/graphics/software/soft_draw_internal.h"
+#include "zovuz/graphics/software/soft_pixel_internal.h"
 
 using namespace softpixel;
 
