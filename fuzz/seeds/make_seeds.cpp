@@ -19,8 +19,8 @@
 #include "tools/archive_writer/archive_writer.h"
 #include "zovuz/core/archive.h"
 #include "zovuz/core/archive_internal.h"
-#include "zovuz/core/char_code.h"
-#include "zovuz/core/char_code_internal.h"
+#include "zovuz/core/text/char_code.h"
+#include "zovuz/core/text/char_code_internal.h"
 
 namespace {
 

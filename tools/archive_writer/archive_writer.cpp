@@ -9,7 +9,7 @@
 #include <memory>
 
 #include "zovuz/core/archive.h"
-#include "zovuz/core/char_code.h"
+#include "zovuz/core/text/char_code.h"
 #include "zovuz/core/archive_internal.h"
 
 namespace {

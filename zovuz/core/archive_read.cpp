@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "zovuz/core/archive_internal.h"
-#include "zovuz/core/char_code.h"
-#include "zovuz/core/char_code_internal.h"
+#include "zovuz/core/text/char_code.h"
+#include "zovuz/core/text/char_code_internal.h"
 #include "zovuz/core/memory.h"
 #include "zovuz/core/file_access_internal.h"
 #include "zovuz/core/base_helpers.h"

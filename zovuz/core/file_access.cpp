@@ -7,10 +7,10 @@
 
 #include "zovuz/core/archive.h"
 #include "zovuz/core/archive_internal.h"
-#include "zovuz/core/char_code.h"
-#include "zovuz/core/char_code_internal.h"
+#include "zovuz/core/text/char_code.h"
+#include "zovuz/core/text/char_code_internal.h"
 #include "zovuz/core/handle.h"
-#include "zovuz/core/log.h"
+#include "zovuz/core/text/log.h"
 #include "zovuz/core/memory.h"
 
 namespace {

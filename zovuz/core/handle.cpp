@@ -5,7 +5,7 @@
 #include <string.h>
 
 #include "zovuz/core/async_load.h"
-#include "zovuz/core/log.h"
+#include "zovuz/core/text/log.h"
 #include "zovuz/core/memory.h"
 
 HandleManage HandleManageArray[DX_HANDLETYPE_NUM];

@@ -12,7 +12,7 @@
 #include <emmintrin.h>
 #endif
 
-#include "zovuz/core/log.h"
+#include "zovuz/core/text/log.h"
 #include "zovuz/core/threads.h"
 #include "zovuz/core/threads_internal.h"
 #include "zovuz/core/tlsf_heap.h"

@@ -7,7 +7,7 @@
 #include <limits.h>
 #include <string.h>
 
-#include "zovuz/core/log.h"
+#include "zovuz/core/text/log.h"
 #include "zovuz/core/memory.h"
 
 namespace {

@@ -19,7 +19,7 @@
 #include <sanitizer/asan_interface.h>
 #endif
 
-#include "zovuz/core/log.h"
+#include "zovuz/core/text/log.h"
 
 static_assert(sizeof(MemTag) + HEAP_GUARD_SIZE + 4 == 92 || sizeof(void *) != 4,
               "the user data begins at or after tag + 92");

@@ -3,13 +3,13 @@
 // here; the calls that only the core's own files (and its tests) use are in <topic>_internal.h
 // beside the code. Outside zovuz/core, include this header only, never a topic header.
 #pragma once
-#include "zovuz/core/log.h"
+#include "zovuz/core/text/log.h"
 #include "zovuz/core/threads.h"
 #include "zovuz/core/memory.h"
-#include "zovuz/core/char_code.h"
+#include "zovuz/core/text/char_code.h"
 #include "zovuz/core/base_helpers.h"
 #include "zovuz/core/cpu_features.h"
-#include "zovuz/core/format_print.h"
+#include "zovuz/core/text/format_print.h"
 #include "zovuz/core/system_info.h"
 #include "zovuz/core/handle.h"
 #include "zovuz/core/ring_buffer.h"
@@ -25,5 +25,5 @@
 #include "zovuz/core/subsystem_hooks.h"
 #include "zovuz/core/vector_math.h"
 #include "zovuz/core/network.h"
-#include "zovuz/core/screen_log.h"
+#include "zovuz/core/text/screen_log.h"
 #include "zovuz/core/library_core.h"

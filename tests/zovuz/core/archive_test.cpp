@@ -14,7 +14,7 @@
 #include "tools/archive_writer/archive_writer.h"
 #include "zovuz/core/archive.h"
 #include "zovuz/core/archive_internal.h"
-#include "zovuz/core/char_code.h"
+#include "zovuz/core/text/char_code.h"
 #include "zovuz/core/memory.h"
 #include "zovuz/core/memory_internal.h"
 #include "zovuz/core/file_access_internal.h"

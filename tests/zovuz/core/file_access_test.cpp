@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "zovuz/core/char_code.h"
-#include "zovuz/core/char_code_internal.h"
+#include "zovuz/core/text/char_code.h"
+#include "zovuz/core/text/char_code_internal.h"
 #include "zovuz/core/file_access.h"
 #include "zovuz/core/file_access_internal.h"
 #include "zovuz/core/memory.h"

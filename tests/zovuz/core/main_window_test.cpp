@@ -2,11 +2,11 @@
 // wheel and typed characters, clipboard ownership, menu item names and the single instance.
 #include "window_test_support.h"
 
-#include "zovuz/core/char_code_internal.h"
+#include "zovuz/core/text/char_code_internal.h"
 #include "zovuz/core/ime_internal.h"
 #include "zovuz/core/input_char_internal.h"
 #include "zovuz/core/library_state.h"
-#include "zovuz/core/log_internal.h"
+#include "zovuz/core/text/log_internal.h"
 #include "zovuz/core/subsystem_hooks.h"
 #include "zovuz/core/system_info_internal.h"
 #include "zovuz/core/windows/window_state_win.h"

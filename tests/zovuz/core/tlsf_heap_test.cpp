@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "tests/support/test_files.h"
-#include "zovuz/core/log.h"
+#include "zovuz/core/text/log.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include "tests/zovuz/core/window_test_support.h"
 #include "zovuz/core/api_lock_internal.h"
 #include "zovuz/core/library_state.h"
-#include "zovuz/core/log_internal.h"
+#include "zovuz/core/text/log_internal.h"
 #include "zovuz/core/windows/window_state_win.h"
 #include "zovuz/core/zovuz_core.h"
 #include "zovuz/graphics/zovuz_graphics.h"

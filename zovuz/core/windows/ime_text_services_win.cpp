@@ -3,7 +3,7 @@
 // candidate list in its place.
 #include "zovuz/core/windows/ime_state_win.h"
 
-#include "zovuz/core/log.h"
+#include "zovuz/core/text/log.h"
 #include "zovuz/core/memory.h"
 #include "zovuz/core/system_info.h"
 #include "zovuz/core/windows/api_table.h"

@@ -2,7 +2,7 @@
 // or the Windows path with the winmm joystick count; and the DirectInput data formats.
 #include "zovuz/core/windows/input_state_win.h"
 
-#include "zovuz/core/log.h"
+#include "zovuz/core/text/log.h"
 #include "zovuz/core/window.h"
 #include "zovuz/core/windows/api_table.h"
 

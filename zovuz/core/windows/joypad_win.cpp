@@ -4,7 +4,7 @@
 #include "zovuz/core/windows/input_state_win.h"
 
 #include "zovuz/core/clock.h"
-#include "zovuz/core/log.h"
+#include "zovuz/core/text/log.h"
 #include "zovuz/core/window.h"
 #include "zovuz/core/windows/api_table.h"
 

@@ -8,7 +8,7 @@
 #include "zovuz/core/ime_internal.h"
 #include "zovuz/core/library_core.h"
 #include "zovuz/core/library_state.h"
-#include "zovuz/core/log.h"
+#include "zovuz/core/text/log.h"
 #include "zovuz/core/random_internal.h"
 #include "zovuz/core/subsystem_hooks.h"
 #include "zovuz/core/system_info.h"

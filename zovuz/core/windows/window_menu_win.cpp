@@ -2,7 +2,7 @@
 #include "zovuz/core/windows/window_state_win.h"
 
 #include "zovuz/core/base_helpers.h"
-#include "zovuz/core/char_code_internal.h"
+#include "zovuz/core/text/char_code_internal.h"
 
 #include <string.h>
 

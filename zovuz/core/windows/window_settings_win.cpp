@@ -3,9 +3,9 @@
 #include "zovuz/core/windows/window_state_win.h"
 
 #include "zovuz/core/base_helpers.h"
-#include "zovuz/core/char_code_internal.h"
+#include "zovuz/core/text/char_code_internal.h"
 #include "zovuz/core/input.h"
-#include "zovuz/core/log.h"
+#include "zovuz/core/text/log.h"
 #include "zovuz/core/memory.h"
 #include "zovuz/core/subsystem_hooks.h"
 #include "zovuz/core/windows/api_table.h"

@@ -2,7 +2,7 @@
 // the application or another subsystem.
 #pragma once
 
-#include "zovuz/core/log.h"
+#include "zovuz/core/text/log.h"
 
 // The core writer: records a non-zero error code as the last error, then (output on) starts the
 // file when needed and appends the text with stamp and indent at the start of a new line.

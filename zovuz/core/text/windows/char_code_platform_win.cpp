@@ -2,7 +2,7 @@
 // the OEM code page for the default choice, and the current directory in the wide code.
 #include <windows.h>
 
-#include "zovuz/core/char_code_internal.h"
+#include "zovuz/core/text/char_code_internal.h"
 #include "zovuz/core/memory.h"
 
 namespace {

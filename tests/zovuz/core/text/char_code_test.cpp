@@ -11,8 +11,8 @@
 
 #include "char_code_fence.h"
 #include "zovuz/core/base_helpers.h"
-#include "zovuz/core/char_code.h"
-#include "zovuz/core/char_code_internal.h"
+#include "zovuz/core/text/char_code.h"
+#include "zovuz/core/text/char_code_internal.h"
 #include "zovuz/core/memory.h"
 #include "zovuz/core/memory_internal.h"
 

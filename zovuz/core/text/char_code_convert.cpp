@@ -7,7 +7,7 @@
 // in the text.
 #include <string.h>
 
-#include "zovuz/core/char_code_internal.h"
+#include "zovuz/core/text/char_code_internal.h"
 
 using namespace charcode;
 

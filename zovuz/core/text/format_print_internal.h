@@ -2,7 +2,7 @@
 // the application or another subsystem.
 #pragma once
 
-#include "zovuz/core/format_print.h"
+#include "zovuz/core/text/format_print.h"
 
 int CharCodeSPrintf(int DestCharCodeFormat, int WideForm, int NarrowCharCodeFormat, int WideCharCodeFormat,
                     char *Buffer, int BufferLength, const char *FormatString, ...);

@@ -1,8 +1,8 @@
 // The log's file and clock over Win32.
 #include "zovuz/core/clock.h"
-#include "zovuz/core/log.h"
-#include "zovuz/core/log_internal.h"
-#include "zovuz/core/log_platform.h"
+#include "zovuz/core/text/log.h"
+#include "zovuz/core/text/log_internal.h"
+#include "zovuz/core/text/log_platform.h"
 #include "zovuz/core/windows/api_table.h"
 
 #include <windows.h>

@@ -2,7 +2,7 @@
 // code-page data (the forward tables) and then inverted here (the reverse tables).
 #include <string.h>
 
-#include "zovuz/core/char_code_internal.h"
+#include "zovuz/core/text/char_code_internal.h"
 
 namespace {
 

@@ -1,13 +1,13 @@
 // The library's log: line assembly (stamp, indent, CR LF), the entry forms and the last-error
 // record. The file itself is written by windows/log_win.cpp.
 #include "zovuz/core/clock.h"
-#include "zovuz/core/log.h"
-#include "zovuz/core/log_internal.h"
+#include "zovuz/core/text/log.h"
+#include "zovuz/core/text/log_internal.h"
 
-#include "zovuz/core/char_code.h"
-#include "zovuz/core/char_code_internal.h"
-#include "zovuz/core/format_print.h"
-#include "zovuz/core/log_platform.h"
+#include "zovuz/core/text/char_code.h"
+#include "zovuz/core/text/char_code_internal.h"
+#include "zovuz/core/text/format_print.h"
+#include "zovuz/core/text/log_platform.h"
 #include "zovuz/core/memory.h"
 #include "zovuz/core/threads.h"
 

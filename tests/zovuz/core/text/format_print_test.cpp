@@ -1,10 +1,10 @@
 // The printf engine: its own conversion rules, in each output code the library writes, and the
 // room rule that keeps every result inside the caller's buffer.
-#include "zovuz/core/format_print.h"
-#include "zovuz/core/format_print_internal.h"
+#include "zovuz/core/text/format_print.h"
+#include "zovuz/core/text/format_print_internal.h"
 
-#include "zovuz/core/char_code.h"
-#include "zovuz/core/char_code_internal.h"
+#include "zovuz/core/text/char_code.h"
+#include "zovuz/core/text/char_code_internal.h"
 
 #include <gtest/gtest.h>
 #include <windows.h>

@@ -1,5 +1,5 @@
 // The on-screen log area's set-up and release.
-#include "zovuz/core/screen_log.h"
+#include "zovuz/core/text/screen_log.h"
 
 #include "zovuz/core/subsystem_hooks.h"
 #include "zovuz/core/window.h"

@@ -4,8 +4,8 @@
 //
 // The log is process-wide and stays started once its file exists, so the test with output off
 // must run before any other test writes (tests run in the order they are written here).
-#include "zovuz/core/log.h"
-#include "zovuz/core/log_internal.h"
+#include "zovuz/core/text/log.h"
+#include "zovuz/core/text/log_internal.h"
 #include "tests/support/test_files.h"
 
 #include "zovuz/core/clock.h"

@@ -1,6 +1,6 @@
 // The on-screen log area: ready only with the main window and the device of the graphics back
 // end in use; its set-up refuses until then.
-#include "zovuz/core/screen_log.h"
+#include "zovuz/core/text/screen_log.h"
 #include "zovuz/core/subsystem_hooks.h"
 #include "zovuz/core/windows/window_state_win.h"
 

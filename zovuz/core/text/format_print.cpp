@@ -4,12 +4,12 @@
 // format is one element and is copied whole. Everything written goes through PrintOutput, which
 // keeps one unit of room for the terminator and ends all output at the first piece that does
 // not fit.
-#include "zovuz/core/format_print.h"
-#include "zovuz/core/format_print_internal.h"
+#include "zovuz/core/text/format_print.h"
+#include "zovuz/core/text/format_print_internal.h"
 
 #include "zovuz/core/base_helpers.h"
-#include "zovuz/core/char_code.h"
-#include "zovuz/core/char_code_internal.h"
+#include "zovuz/core/text/char_code.h"
+#include "zovuz/core/text/char_code_internal.h"
 #include "zovuz/core/memory.h"
 
 #include <limits.h>

@@ -5,7 +5,7 @@
 // double-byte characters are never taken for characters of their own.
 #include <string.h>
 
-#include "zovuz/core/char_code_internal.h"
+#include "zovuz/core/text/char_code_internal.h"
 
 using namespace charcode;
 

@@ -1,5 +1,5 @@
 // Character codes: reading, writing and converting one character.
-#include "zovuz/core/char_code_internal.h"
+#include "zovuz/core/text/char_code_internal.h"
 
 using namespace charcode;
 

@@ -4,7 +4,7 @@
 
 #include <stdint.h>
 
-#include "zovuz/core/char_code.h"
+#include "zovuz/core/text/char_code.h"
 
 // ---- tables ----------------------------------------------------------------------------------
 
