@@ -8,7 +8,7 @@
 #include <string.h>
 
 #include "zovuz/core/text/log.h"
-#include "zovuz/core/memory.h"
+#include "zovuz/core/memory/memory.h"
 #include "zovuz/core/threads.h"
 #include "zovuz/core/threads_internal.h"
 #include "zovuz/core/base_helpers.h"

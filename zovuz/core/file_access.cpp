@@ -11,7 +11,7 @@
 #include "zovuz/core/text/char_code_internal.h"
 #include "zovuz/core/handle.h"
 #include "zovuz/core/text/log.h"
-#include "zovuz/core/memory.h"
+#include "zovuz/core/memory/memory.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 
 #include "zovuz/core/async_load.h"
 #include "zovuz/core/text/log.h"
-#include "zovuz/core/memory.h"
+#include "zovuz/core/memory/memory.h"
 
 HandleManage HandleManageArray[DX_HANDLETYPE_NUM];
 

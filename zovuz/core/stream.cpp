@@ -4,7 +4,7 @@
 #include <string.h>
 
 #include "zovuz/core/file_access.h"
-#include "zovuz/core/memory.h"
+#include "zovuz/core/memory/memory.h"
 
 namespace {
 

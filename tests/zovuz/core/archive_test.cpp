@@ -15,8 +15,8 @@
 #include "zovuz/core/archive.h"
 #include "zovuz/core/archive_internal.h"
 #include "zovuz/core/text/char_code.h"
-#include "zovuz/core/memory.h"
-#include "zovuz/core/memory_internal.h"
+#include "zovuz/core/memory/memory.h"
+#include "zovuz/core/memory/memory_internal.h"
 #include "zovuz/core/file_access_internal.h"
 
 namespace {

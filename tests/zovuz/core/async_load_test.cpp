@@ -15,7 +15,7 @@
 #include "zovuz/core/async_load.h"
 #include "zovuz/core/async_load_internal.h"
 #include "zovuz/core/handle.h"
-#include "zovuz/core/memory.h"
+#include "zovuz/core/memory/memory.h"
 #include "zovuz/core/system_info.h"
 #include "zovuz/core/system_info_internal.h"
 #include "zovuz/core/threads.h"

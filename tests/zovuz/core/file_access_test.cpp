@@ -11,7 +11,7 @@
 #include "zovuz/core/text/char_code_internal.h"
 #include "zovuz/core/file_access.h"
 #include "zovuz/core/file_access_internal.h"
-#include "zovuz/core/memory.h"
+#include "zovuz/core/memory/memory.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include "tests/support/test_files.h"
 #include "zovuz/core/input_char_internal.h"
 #include "zovuz/core/text/log_internal.h"
-#include "zovuz/core/memory.h"
+#include "zovuz/core/memory/memory.h"
 #include "zovuz/core/system_info.h"
 #include "zovuz/core/windows/api_table.h"
 #include "zovuz/core/windows/ime_state_win.h"

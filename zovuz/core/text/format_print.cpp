@@ -10,7 +10,7 @@
 #include "zovuz/core/base_helpers.h"
 #include "zovuz/core/text/char_code.h"
 #include "zovuz/core/text/char_code_internal.h"
-#include "zovuz/core/memory.h"
+#include "zovuz/core/memory/memory.h"
 
 #include <limits.h>
 #include <math.h>

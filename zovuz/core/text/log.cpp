@@ -8,7 +8,7 @@
 #include "zovuz/core/text/char_code_internal.h"
 #include "zovuz/core/text/format_print.h"
 #include "zovuz/core/text/log_platform.h"
-#include "zovuz/core/memory.h"
+#include "zovuz/core/memory/memory.h"
 #include "zovuz/core/threads.h"
 
 #include <limits.h>

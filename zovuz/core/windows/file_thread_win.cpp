@@ -8,7 +8,7 @@
 #include <string.h>
 
 #include "zovuz/core/text/log.h"
-#include "zovuz/core/memory.h"
+#include "zovuz/core/memory/memory.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include "zovuz/core/file_access.h"
 #include "zovuz/core/file_access_internal.h"
 #include "zovuz/core/archive_internal.h"
-#include "zovuz/core/memory.h"
+#include "zovuz/core/memory/memory.h"
 #include "zovuz/core/windows/file_read_win.h"
 
 namespace {

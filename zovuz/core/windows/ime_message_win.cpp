@@ -4,7 +4,7 @@
 #include "zovuz/core/clock.h"
 #include "zovuz/core/input_char_internal.h"
 #include "zovuz/core/text/log.h"
-#include "zovuz/core/memory.h"
+#include "zovuz/core/memory/memory.h"
 #include "zovuz/core/system_info.h"
 #include "zovuz/core/window.h"
 #include "zovuz/core/windows/api_table.h"

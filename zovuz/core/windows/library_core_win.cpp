@@ -11,8 +11,8 @@
 #include "zovuz/core/ime_internal.h"
 #include "zovuz/core/text/log.h"
 #include "zovuz/core/text/log_internal.h"
-#include "zovuz/core/memory.h"
-#include "zovuz/core/memory_internal.h"
+#include "zovuz/core/memory/memory.h"
+#include "zovuz/core/memory/memory_internal.h"
 #include "zovuz/core/subsystem_hooks.h"
 #include "zovuz/core/windows/api_table.h"
 

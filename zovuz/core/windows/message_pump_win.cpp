@@ -8,7 +8,7 @@
 #include "zovuz/core/ime_internal.h"
 #include "zovuz/core/input_internal.h"
 #include "zovuz/core/library_state.h"
-#include "zovuz/core/memory_internal.h"
+#include "zovuz/core/memory/memory_internal.h"
 #include "zovuz/core/network.h"
 #include "zovuz/core/subsystem_hooks.h"
 #include "zovuz/core/system_info.h"

@@ -7,7 +7,7 @@
 #include "zovuz/core/input_internal.h"
 #include "zovuz/core/library_state.h"
 #include "zovuz/core/text/log.h"
-#include "zovuz/core/memory.h"
+#include "zovuz/core/memory/memory.h"
 #include "zovuz/core/subsystem_hooks.h"
 #include "zovuz/core/windows/api_table.h"
 

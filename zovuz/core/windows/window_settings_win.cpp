@@ -6,7 +6,7 @@
 #include "zovuz/core/text/char_code_internal.h"
 #include "zovuz/core/input.h"
 #include "zovuz/core/text/log.h"
-#include "zovuz/core/memory.h"
+#include "zovuz/core/memory/memory.h"
 #include "zovuz/core/subsystem_hooks.h"
 #include "zovuz/core/windows/api_table.h"
 

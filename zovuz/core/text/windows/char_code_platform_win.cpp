@@ -3,7 +3,7 @@
 #include <windows.h>
 
 #include "zovuz/core/text/char_code_internal.h"
-#include "zovuz/core/memory.h"
+#include "zovuz/core/memory/memory.h"
 
 namespace {
 

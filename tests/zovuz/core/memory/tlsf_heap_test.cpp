@@ -1,6 +1,6 @@
 // The TLSF heap on its own: growth, pieces going back, caller memory, alignment, reallocation in
 // place and the consistency check.
-#include "zovuz/core/tlsf_heap.h"
+#include "zovuz/core/memory/tlsf_heap.h"
 
 #include <gtest/gtest.h>
 #include <windows.h>

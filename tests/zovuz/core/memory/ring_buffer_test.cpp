@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "tests/support/test_files.h"
-#include "zovuz/core/ring_buffer.h"
-#include "zovuz/core/ring_buffer_internal.h"
+#include "zovuz/core/memory/ring_buffer.h"
+#include "zovuz/core/memory/ring_buffer_internal.h"
 
 namespace {
 

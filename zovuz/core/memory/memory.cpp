@@ -1,8 +1,8 @@
 // Tracked memory (see memory.h): the library's four allocation calls over two TLSF heaps, with
 // the live-block counters, the trace, the dump and the heap check.
 #include "zovuz/core/clock.h"
-#include "zovuz/core/memory.h"
-#include "zovuz/core/memory_internal.h"
+#include "zovuz/core/memory/memory.h"
+#include "zovuz/core/memory/memory_internal.h"
 
 #include <string.h>
 
@@ -15,7 +15,7 @@
 #include "zovuz/core/text/log.h"
 #include "zovuz/core/threads.h"
 #include "zovuz/core/threads_internal.h"
-#include "zovuz/core/tlsf_heap.h"
+#include "zovuz/core/memory/tlsf_heap.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 // the application or another subsystem.
 #pragma once
 
-#include "zovuz/core/ring_buffer.h"
+#include "zovuz/core/memory/ring_buffer.h"
 
 // Makes room for size_to_add more bytes. 0, or -1 when the new buffer could not be had;
 // the old buffer and its bytes then stay as they were.

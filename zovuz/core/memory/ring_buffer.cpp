@@ -1,14 +1,14 @@
 // Growable byte FIFO. Appends and takes are at most two block copies; growth is geometric
 // (one and a half times the stored bytes plus the request plus 1000 bytes), so a steady
 // producer causes few reallocations. The buffer never shrinks until it is terminated.
-#include "zovuz/core/ring_buffer.h"
-#include "zovuz/core/ring_buffer_internal.h"
+#include "zovuz/core/memory/ring_buffer.h"
+#include "zovuz/core/memory/ring_buffer_internal.h"
 
 #include <limits.h>
 #include <string.h>
 
 #include "zovuz/core/text/log.h"
-#include "zovuz/core/memory.h"
+#include "zovuz/core/memory/memory.h"
 
 namespace {
 

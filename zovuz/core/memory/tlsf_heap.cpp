@@ -4,7 +4,7 @@
 // set bit of its size, the second level the next five bits. A request is classed one step above
 // its own class, so the head of any non-empty list at or above that class always fits, and the
 // two bitmaps find that list in constant time.
-#include "zovuz/core/tlsf_heap.h"
+#include "zovuz/core/memory/tlsf_heap.h"
 
 #include <string.h>
 #include <stdio.h>

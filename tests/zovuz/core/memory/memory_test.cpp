@@ -1,7 +1,7 @@
 // The tracked allocator: counters, heap choice, the dump, refusals and misuse that stops.
 #include "zovuz/core/clock.h"
-#include "zovuz/core/memory.h"
-#include "zovuz/core/memory_internal.h"
+#include "zovuz/core/memory/memory.h"
+#include "zovuz/core/memory/memory_internal.h"
 
 #include <gtest/gtest.h>
 #include <windows.h>
@@ -16,7 +16,7 @@
 #include "tests/support/test_files.h"
 #include "zovuz/core/threads.h"
 #include "zovuz/core/threads_internal.h"
-#include "zovuz/core/tlsf_heap.h"
+#include "zovuz/core/memory/tlsf_heap.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 // the application or another subsystem.
 #pragma once
 
-#include "zovuz/core/memory.h"
+#include "zovuz/core/memory/memory.h"
 
 // Logs "\tTotal size:%d(%.3fkb)  Alloc num:%d". Returns 0.
 int LogAllocTotal(void);

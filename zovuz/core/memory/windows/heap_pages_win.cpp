@@ -1,5 +1,5 @@
 // The heaps' page provider over the system's virtual memory, and the heaps' other platform needs.
-#include "zovuz/core/tlsf_heap.h"
+#include "zovuz/core/memory/tlsf_heap.h"
 
 #include <windows.h>
 
