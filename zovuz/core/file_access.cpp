@@ -9,7 +9,7 @@
 #include "zovuz/core/archive_internal.h"
 #include "zovuz/core/text/char_code.h"
 #include "zovuz/core/text/char_code_internal.h"
-#include "zovuz/core/handle.h"
+#include "zovuz/core/handle/handle.h"
 #include "zovuz/core/text/log.h"
 #include "zovuz/core/memory/memory.h"
 

@@ -10,7 +10,7 @@
 #include <stddef.h>
 #include <stdint.h>
 
-#include "zovuz/core/handle.h"
+#include "zovuz/core/handle/handle.h"
 #include "zovuz/core/stream.h"
 
 // Stream ids and find ids are pointer-sized. A stream id of 0 means "no stream"; a find id

@@ -5,7 +5,7 @@
 #include "sound_test_support.h"
 #include "tests/support/test_files.h"
 
-#include "zovuz/core/async_load_internal.h"
+#include "zovuz/core/handle/async_load_internal.h"
 #include "zovuz/sound/soft_sound_internal.h"
 #include "zovuz/sound/zovuz_sound.h"
 

@@ -5,7 +5,7 @@
 #include "sound_handle_support.h"
 #include "tests/support/test_files.h"
 
-#include "zovuz/core/async_load_internal.h"
+#include "zovuz/core/handle/async_load_internal.h"
 #include "zovuz/sound/sound_3d_internal.h"
 
 #include <windows.h>

@@ -1,7 +1,7 @@
 // The IME layer's start, the input-string records and the window's IME switch.
 #include "zovuz/core/windows/ime_state_win.h"
 
-#include "zovuz/core/handle.h"
+#include "zovuz/core/handle/handle.h"
 #include "zovuz/core/input_char_internal.h"
 #include "zovuz/core/text/log.h"
 #include "zovuz/core/memory/memory.h"

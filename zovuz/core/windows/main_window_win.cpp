@@ -1,7 +1,7 @@
 // Making and ending the library's main window.
 #include "zovuz/core/windows/window_state_win.h"
 
-#include "zovuz/core/async_load_internal.h"
+#include "zovuz/core/handle/async_load_internal.h"
 #include "zovuz/core/base_helpers.h"
 #include "zovuz/core/clock.h"
 #include "zovuz/core/file_access_internal.h"

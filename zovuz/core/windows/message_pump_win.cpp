@@ -3,7 +3,7 @@
 #include "zovuz/core/windows/window_state_win.h"
 
 #include "zovuz/core/api_lock.h"
-#include "zovuz/core/async_load.h"
+#include "zovuz/core/handle/async_load.h"
 #include "zovuz/core/clock.h"
 #include "zovuz/core/ime_internal.h"
 #include "zovuz/core/input_internal.h"

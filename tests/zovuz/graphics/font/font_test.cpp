@@ -3,7 +3,7 @@
 // graph characters and the re-creation of every font after a device reset.
 #include "tests/zovuz/graphics/font/font_fixture.h"
 #include "tests/zovuz/graphics/graphics_start_fixture.h"
-#include "zovuz/core/async_load_internal.h"
+#include "zovuz/core/handle/async_load_internal.h"
 
 #include <windows.h>
 

@@ -2,7 +2,7 @@
 // the application or another subsystem.
 #pragma once
 
-#include "zovuz/core/async_load.h"
+#include "zovuz/core/handle/async_load.h"
 
 // Start and end (main-window creation and end). InitializeASyncLoad: 0, or -1 when already
 // initialised. StartASyncLoadThreads: makes the 32 workers, asleep; 0 or -1.

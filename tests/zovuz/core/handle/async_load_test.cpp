@@ -12,9 +12,9 @@
 #include <vector>
 
 #include "tests/support/test_files.h"
-#include "zovuz/core/async_load.h"
-#include "zovuz/core/async_load_internal.h"
-#include "zovuz/core/handle.h"
+#include "zovuz/core/handle/async_load.h"
+#include "zovuz/core/handle/async_load_internal.h"
+#include "zovuz/core/handle/handle.h"
 #include "zovuz/core/memory/memory.h"
 #include "zovuz/core/system_info.h"
 #include "zovuz/core/system_info_internal.h"

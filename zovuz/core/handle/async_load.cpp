@@ -2,8 +2,8 @@
 // thread. Workers suspend and resume themselves and each other; the active count limits how
 // many run at once, so that loading leaves processors to the main thread.
 #include "zovuz/core/clock.h"
-#include "zovuz/core/async_load.h"
-#include "zovuz/core/async_load_internal.h"
+#include "zovuz/core/handle/async_load.h"
+#include "zovuz/core/handle/async_load_internal.h"
 
 #include <string.h>
 

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "tests/support/test_files.h"
-#include "zovuz/core/handle.h"
+#include "zovuz/core/handle/handle.h"
 
 namespace {
 

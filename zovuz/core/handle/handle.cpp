@@ -1,10 +1,10 @@
 // The handle registry: one manager per type, slot choice, check numbers, validation and
 // deletion, and the tie between a handle and its asynchronous load.
-#include "zovuz/core/handle.h"
+#include "zovuz/core/handle/handle.h"
 
 #include <string.h>
 
-#include "zovuz/core/async_load.h"
+#include "zovuz/core/handle/async_load.h"
 #include "zovuz/core/text/log.h"
 #include "zovuz/core/memory/memory.h"
 
