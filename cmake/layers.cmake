@@ -59,7 +59,9 @@ endfunction()
 
 # 1. Core services: below everything. It reaches higher subsystems at run time only through
 #    the hook table that start-up fills.
-tarvex_layer(zovuz_core     zovuz/core ROOMS text memory handle)
+tarvex_layer(zovuz_core     zovuz/core ROOMS text memory handle file)
+# The character-code tables and conversions: the front and the file names of the archives.
+tarvex_room_internals(zovuz/core/text zovuz/core zovuz/core/file)
 # 2-4. The subsystems built on core.
 tarvex_layer(zovuz_sound    zovuz/sound    USES zovuz_core)
 tarvex_layer(zovuz_graphics zovuz/graphics USES zovuz_core ROOMS image font software)

@@ -1,6 +1,3 @@
-# The archive reader's tests build their archives with the archive writer (tools/archive_writer).
-target_link_libraries(core_archive_test PRIVATE archive_writer_lib)
-
 # Tests that open the library's main window share one desktop with every process of the prefix.
 set_tests_properties(core.main_window core.message_pump core.ime core.input PROPERTIES RESOURCE_LOCK main_window)
 

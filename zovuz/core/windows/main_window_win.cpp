@@ -4,7 +4,7 @@
 #include "zovuz/core/handle/async_load_internal.h"
 #include "zovuz/core/base_helpers.h"
 #include "zovuz/core/clock.h"
-#include "zovuz/core/file_access_internal.h"
+#include "zovuz/core/file/file_access_internal.h"
 #include "zovuz/core/ime_internal.h"
 #include "zovuz/core/library_core.h"
 #include "zovuz/core/library_state.h"

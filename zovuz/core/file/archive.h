@@ -11,7 +11,7 @@
 #include <stddef.h>
 #include <stdint.h>
 
-#include "zovuz/core/file_access.h"
+#include "zovuz/core/file/file_access.h"
 
 #define ARCHIVE_MAGIC 0x5844  // "DX"
 #define ARCHIVE_MAX_VERSION 6

@@ -4,11 +4,11 @@
 // one header read.
 #include <string.h>
 
-#include "zovuz/core/archive_internal.h"
+#include "zovuz/core/file/archive_internal.h"
 #include "zovuz/core/text/char_code.h"
 #include "zovuz/core/text/log.h"
 #include "zovuz/core/memory/memory.h"
-#include "zovuz/core/file_access_internal.h"
+#include "zovuz/core/file/file_access_internal.h"
 #include "zovuz/core/base_helpers.h"
 
 namespace {

@@ -4,11 +4,11 @@
 
 #include <string.h>
 
-#include "zovuz/core/file_access.h"
-#include "zovuz/core/file_access_internal.h"
-#include "zovuz/core/archive_internal.h"
+#include "zovuz/core/file/file_access.h"
+#include "zovuz/core/file/file_access_internal.h"
+#include "zovuz/core/file/archive_internal.h"
 #include "zovuz/core/memory/memory.h"
-#include "zovuz/core/windows/file_read_win.h"
+#include "zovuz/core/file/windows/file_read_win.h"
 
 namespace {
 

@@ -9,8 +9,8 @@
 
 #include "zovuz/core/text/char_code.h"
 #include "zovuz/core/text/char_code_internal.h"
-#include "zovuz/core/file_access.h"
-#include "zovuz/core/file_access_internal.h"
+#include "zovuz/core/file/file_access.h"
+#include "zovuz/core/file/file_access_internal.h"
 #include "zovuz/core/memory/memory.h"
 
 namespace {

@@ -1,9 +1,9 @@
 // Stream tables over file-access streams and over memory.
-#include "zovuz/core/stream.h"
+#include "zovuz/core/file/stream.h"
 
 #include <string.h>
 
-#include "zovuz/core/file_access.h"
+#include "zovuz/core/file/file_access.h"
 #include "zovuz/core/memory/memory.h"
 
 namespace {

@@ -5,7 +5,7 @@
 // of earlier output: c above K is first lowered by one; length (c >> 3) + 4, or with bit 2 set
 // ((c >> 3) | (e << 5)) + 4 with one more byte e; distance by c & 3 one, two or three bytes,
 // plus one.
-#include "zovuz/core/archive.h"
+#include "zovuz/core/file/archive.h"
 
 #include <string.h>
 #include "zovuz/core/base_helpers.h"

@@ -2,7 +2,7 @@
 // the application or another subsystem.
 #pragma once
 
-#include "zovuz/core/file_access.h"
+#include "zovuz/core/file/file_access.h"
 
 // Installs the caller's table (copied; its paths are converted) or, with null, the library's
 // default set. Streams opened through one set must be closed before another is installed.

@@ -10,9 +10,9 @@
 #include <vector>
 
 #include "tests/support/test_files.h"
-#include "zovuz/core/file_access.h"
-#include "zovuz/core/file_access_internal.h"
-#include "zovuz/core/windows/file_read_win.h"
+#include "zovuz/core/file/file_access.h"
+#include "zovuz/core/file/file_access_internal.h"
+#include "zovuz/core/file/windows/file_read_win.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 // A threaded file's thread owns the Windows handle. While idle with a cache it reads ahead in
 // 100 ms steps, so a file read sequentially is mostly served from memory; any read that does
 // not start at the cache's position, and any seek, empties the cache and moves it.
-#include "zovuz/core/windows/file_read_win.h"
+#include "zovuz/core/file/windows/file_read_win.h"
 
 #include <string.h>
 

@@ -3,7 +3,7 @@
 
 #include <stdint.h>
 
-#include "zovuz/core/archive.h"
+#include "zovuz/core/file/archive.h"
 #include "zovuz/core/threads.h"
 
 // Table entries widened to 64 bits whatever the version.

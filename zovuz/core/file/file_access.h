@@ -11,7 +11,7 @@
 #include <stdint.h>
 
 #include "zovuz/core/handle/handle.h"
-#include "zovuz/core/stream.h"
+#include "zovuz/core/file/stream.h"
 
 // Stream ids and find ids are pointer-sized. A stream id of 0 means "no stream"; a find id
 // of FILE_FIND_ID_NONE ((uintptr_t)-1) means the search failed.

@@ -1,12 +1,12 @@
 // The active file-access table, the adaptors around a program's own table, the path
 // normaliser and the start and end of file access.
-#include "zovuz/core/file_access.h"
-#include "zovuz/core/file_access_internal.h"
+#include "zovuz/core/file/file_access.h"
+#include "zovuz/core/file/file_access_internal.h"
 
 #include <string.h>
 
-#include "zovuz/core/archive.h"
-#include "zovuz/core/archive_internal.h"
+#include "zovuz/core/file/archive.h"
+#include "zovuz/core/file/archive_internal.h"
 #include "zovuz/core/text/char_code.h"
 #include "zovuz/core/text/char_code_internal.h"
 #include "zovuz/core/handle/handle.h"

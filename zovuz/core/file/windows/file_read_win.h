@@ -6,7 +6,7 @@
 #include <windows.h>
 #include <stdint.h>
 
-#include "zovuz/core/file_access.h"
+#include "zovuz/core/file/file_access.h"
 
 #define FILE_ACCESS_CACHE_BYTES 0x20000
 

@@ -3,7 +3,7 @@
 
 #include <string.h>
 
-#include "zovuz/core/stream.h"
+#include "zovuz/core/file/stream.h"
 
 namespace {
 

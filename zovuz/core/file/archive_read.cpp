@@ -5,11 +5,11 @@
 #include <new>
 #include <vector>
 
-#include "zovuz/core/archive_internal.h"
+#include "zovuz/core/file/archive_internal.h"
 #include "zovuz/core/text/char_code.h"
 #include "zovuz/core/text/char_code_internal.h"
 #include "zovuz/core/memory/memory.h"
-#include "zovuz/core/file_access_internal.h"
+#include "zovuz/core/file/file_access_internal.h"
 #include "zovuz/core/base_helpers.h"
 
 namespace {

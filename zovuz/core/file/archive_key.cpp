@@ -6,8 +6,8 @@
 // byte's offset in the archive file. It is its own inverse, so scrambling and unscrambling are
 // one call, and any stretch of the archive can be unscrambled on its own once its position is
 // known. The all-0xFF key that the reader falls back to is simply twelve 0xFF bytes.
-#include "zovuz/core/archive.h"
-#include "zovuz/core/archive_internal.h"
+#include "zovuz/core/file/archive.h"
+#include "zovuz/core/file/archive_internal.h"
 
 #include <string.h>
 

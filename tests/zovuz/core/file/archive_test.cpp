@@ -12,12 +12,12 @@
 
 #include "tests/support/test_files.h"
 #include "tools/archive_writer/archive_writer.h"
-#include "zovuz/core/archive.h"
-#include "zovuz/core/archive_internal.h"
+#include "zovuz/core/file/archive.h"
+#include "zovuz/core/file/archive_internal.h"
 #include "zovuz/core/text/char_code.h"
 #include "zovuz/core/memory/memory.h"
 #include "zovuz/core/memory/memory_internal.h"
-#include "zovuz/core/file_access_internal.h"
+#include "zovuz/core/file/file_access_internal.h"
 
 namespace {
 
