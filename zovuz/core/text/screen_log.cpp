@@ -2,7 +2,7 @@
 #include "zovuz/core/text/screen_log.h"
 
 #include "zovuz/core/subsystem_hooks.h"
-#include "zovuz/core/window.h"
+#include "zovuz/core/window/window.h"
 
 #include <string.h>
 

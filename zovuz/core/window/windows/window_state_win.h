@@ -3,9 +3,9 @@
 #pragma once
 
 #include "zovuz/core/subsystem_hooks.h"
-#include "zovuz/core/touch_record_internal.h"
-#include "zovuz/core/window.h"
-#include "zovuz/core/window_internal.h"
+#include "zovuz/core/window/touch_record_internal.h"
+#include "zovuz/core/window/window.h"
+#include "zovuz/core/window/window_internal.h"
 
 #include <windows.h>
 

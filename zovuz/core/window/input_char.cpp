@@ -1,5 +1,5 @@
 // The typed-character buffer.
-#include "zovuz/core/input_char_internal.h"
+#include "zovuz/core/window/input_char_internal.h"
 
 namespace {
 

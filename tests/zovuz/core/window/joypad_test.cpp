@@ -3,8 +3,8 @@
 // deactivation, the pad number mapping and the devices' release.
 #include "tests/support/test_files.h"
 #include "zovuz/core/windows/api_table.h"
-#include "zovuz/core/windows/input_state_win.h"
-#include "zovuz/core/windows/window_state_win.h"
+#include "zovuz/core/window/windows/input_state_win.h"
+#include "zovuz/core/window/windows/window_state_win.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // The text services (Windows 7 and later): the thread manager is activated for UI-element-only
 // use and the library's UI element sink keeps every IME window of the system hidden, capturing the
 // candidate list in its place.
-#include "zovuz/core/windows/ime_state_win.h"
+#include "zovuz/core/window/windows/ime_state_win.h"
 
 #include "zovuz/core/text/log.h"
 #include "zovuz/core/memory/memory.h"

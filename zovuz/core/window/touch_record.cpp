@@ -1,5 +1,5 @@
 // Touch frames of the main window.
-#include "zovuz/core/touch_record_internal.h"
+#include "zovuz/core/window/touch_record_internal.h"
 
 #include <string.h>
 

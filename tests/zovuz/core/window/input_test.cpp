@@ -6,8 +6,8 @@
 #include "tests/support/test_files.h"
 #include "zovuz/core/system_info_internal.h"
 #include "zovuz/core/windows/api_table.h"
-#include "zovuz/core/windows/input_state_win.h"
-#include "zovuz/core/windows/window_state_win.h"
+#include "zovuz/core/window/windows/input_state_win.h"
+#include "zovuz/core/window/windows/window_state_win.h"
 
 #include <gtest/gtest.h>
 

@@ -3,7 +3,7 @@
 // the device start and end, and the joypads. Main thread only.
 #pragma once
 
-#include "zovuz/core/input_internal.h"
+#include "zovuz/core/window/input_internal.h"
 
 #ifndef DIRECTINPUT_VERSION
 #define DIRECTINPUT_VERSION 0x0800

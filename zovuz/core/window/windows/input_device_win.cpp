@@ -1,9 +1,9 @@
 // The input devices' start and end: DirectInput 8 with its keyboard and mouse (and the joypads),
 // or the Windows path with the winmm joystick count; and the DirectInput data formats.
-#include "zovuz/core/windows/input_state_win.h"
+#include "zovuz/core/window/windows/input_state_win.h"
 
 #include "zovuz/core/text/log.h"
-#include "zovuz/core/window.h"
+#include "zovuz/core/window/window.h"
 #include "zovuz/core/windows/api_table.h"
 
 #include <string.h>

@@ -1,12 +1,12 @@
 // The message pump: one call empties the thread's message queue, waits while the main window is
 // inactive, and runs the library's per-frame background work.
-#include "zovuz/core/windows/window_state_win.h"
+#include "zovuz/core/window/windows/window_state_win.h"
 
 #include "zovuz/core/api_lock.h"
 #include "zovuz/core/handle/async_load.h"
 #include "zovuz/core/clock.h"
-#include "zovuz/core/ime_internal.h"
-#include "zovuz/core/input_internal.h"
+#include "zovuz/core/window/ime_internal.h"
+#include "zovuz/core/window/input_internal.h"
 #include "zovuz/core/library_state.h"
 #include "zovuz/core/memory/memory_internal.h"
 #include "zovuz/core/network.h"

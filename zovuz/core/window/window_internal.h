@@ -2,8 +2,8 @@
 // the window state that the activation, input and IME layers read.
 #pragma once
 
-#include "zovuz/core/touch_record_internal.h"
-#include "zovuz/core/window.h"
+#include "zovuz/core/window/touch_record_internal.h"
+#include "zovuz/core/window/window.h"
 
 #include <stdint.h>
 

@@ -4,7 +4,7 @@
 // thread manager).
 #pragma once
 
-#include "zovuz/core/ime_internal.h"
+#include "zovuz/core/window/ime_internal.h"
 
 #include <windows.h>
 #include <imm.h>

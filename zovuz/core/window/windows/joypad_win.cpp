@@ -1,11 +1,11 @@
 // Joypads: XInput loading, the controller enumeration over XInput and DirectInput game
 // controllers (with their force-feedback effects), the winmm joystick count, vibration timing
 // and its application to the motors, and the devices' cooperative level.
-#include "zovuz/core/windows/input_state_win.h"
+#include "zovuz/core/window/windows/input_state_win.h"
 
 #include "zovuz/core/clock.h"
 #include "zovuz/core/text/log.h"
-#include "zovuz/core/window.h"
+#include "zovuz/core/window/window.h"
 #include "zovuz/core/windows/api_table.h"
 
 #include <string.h>

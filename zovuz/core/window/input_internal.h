@@ -3,7 +3,7 @@
 // the tests reach. Never used by the application or another subsystem.
 #pragma once
 
-#include "zovuz/core/input.h"
+#include "zovuz/core/window/input.h"
 
 #define KEYSTATE_TABLE_SIZE 256      // entries of the key state table
 #define VIRTUALKEY_TABLE_ROWNUM 109  // rows of the virtual-key table, terminator not counted

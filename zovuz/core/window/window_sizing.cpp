@@ -1,5 +1,5 @@
 // The main window's resize limits.
-#include "zovuz/core/window_sizing_internal.h"
+#include "zovuz/core/window/window_sizing_internal.h"
 
 #include <algorithm>
 

@@ -1,14 +1,14 @@
 // The IME's window messages and the pump's restore of an open composition.
-#include "zovuz/core/windows/ime_state_win.h"
+#include "zovuz/core/window/windows/ime_state_win.h"
 
 #include "zovuz/core/clock.h"
-#include "zovuz/core/input_char_internal.h"
+#include "zovuz/core/window/input_char_internal.h"
 #include "zovuz/core/text/log.h"
 #include "zovuz/core/memory/memory.h"
 #include "zovuz/core/system_info.h"
-#include "zovuz/core/window.h"
+#include "zovuz/core/window/window.h"
 #include "zovuz/core/windows/api_table.h"
-#include "zovuz/core/windows/window_state_win.h"
+#include "zovuz/core/window/windows/window_state_win.h"
 
 #include <string.h>
 

@@ -6,7 +6,7 @@
 #include "zovuz/core/clock.h"
 #include "zovuz/core/library_state.h"
 #include "zovuz/core/subsystem_hooks.h"
-#include "zovuz/core/windows/window_state_win.h"
+#include "zovuz/core/window/windows/window_state_win.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
 // Touch frames: the change log, the frame ring, the main touch, and the 16-point frame limit.
-#include "zovuz/core/touch_record_internal.h"
+#include "zovuz/core/window/touch_record_internal.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // The main window's resize limits: free size within the set minimum and maximum, and scaling,
 // where the dragged edge decides the rate and the other side keeps the draw screen's shape.
-#include "zovuz/core/window_sizing_internal.h"
+#include "zovuz/core/window/window_sizing_internal.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 #include "window_test_support.h"
 
-#include "zovuz/core/windows/window_state_win.h"
+#include "zovuz/core/window/windows/window_state_win.h"
 
 #include <string>
 

@@ -1,11 +1,11 @@
 // Making and ending the library's main window.
-#include "zovuz/core/windows/window_state_win.h"
+#include "zovuz/core/window/windows/window_state_win.h"
 
 #include "zovuz/core/handle/async_load_internal.h"
 #include "zovuz/core/base_helpers.h"
 #include "zovuz/core/clock.h"
 #include "zovuz/core/file/file_access_internal.h"
-#include "zovuz/core/ime_internal.h"
+#include "zovuz/core/window/ime_internal.h"
 #include "zovuz/core/library_core.h"
 #include "zovuz/core/library_state.h"
 #include "zovuz/core/text/log.h"

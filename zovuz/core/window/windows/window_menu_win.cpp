@@ -1,5 +1,5 @@
 // The main window's menu: its set-up calls, the table of its items, and their names.
-#include "zovuz/core/windows/window_state_win.h"
+#include "zovuz/core/window/windows/window_state_win.h"
 
 #include "zovuz/core/base_helpers.h"
 #include "zovuz/core/text/char_code_internal.h"

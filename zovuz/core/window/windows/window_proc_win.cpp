@@ -1,10 +1,10 @@
 // The main window's procedure: the library's answers to its window messages, and the input
 // that arrives as messages (clicks, wheel, touch, characters, menu commands).
-#include "zovuz/core/windows/window_state_win.h"
+#include "zovuz/core/window/windows/window_state_win.h"
 
-#include "zovuz/core/input_char_internal.h"
-#include "zovuz/core/ime_internal.h"
-#include "zovuz/core/input_internal.h"
+#include "zovuz/core/window/input_char_internal.h"
+#include "zovuz/core/window/ime_internal.h"
+#include "zovuz/core/window/input_internal.h"
 #include "zovuz/core/library_state.h"
 #include "zovuz/core/text/log.h"
 #include "zovuz/core/memory/memory.h"

@@ -1,12 +1,12 @@
 // The IME layer's start, the input-string records and the window's IME switch.
-#include "zovuz/core/windows/ime_state_win.h"
+#include "zovuz/core/window/windows/ime_state_win.h"
 
 #include "zovuz/core/handle/handle.h"
-#include "zovuz/core/input_char_internal.h"
+#include "zovuz/core/window/input_char_internal.h"
 #include "zovuz/core/text/log.h"
 #include "zovuz/core/memory/memory.h"
 #include "zovuz/core/system_info.h"
-#include "zovuz/core/window.h"
+#include "zovuz/core/window/window.h"
 #include "zovuz/core/windows/api_table.h"
 
 #include <string.h>

@@ -1,10 +1,10 @@
 // The main window's settings: the set-up calls made before start-up (which act on the window at
 // once when it exists), the window style they apply, and the queries other parts use.
-#include "zovuz/core/windows/window_state_win.h"
+#include "zovuz/core/window/windows/window_state_win.h"
 
 #include "zovuz/core/base_helpers.h"
 #include "zovuz/core/text/char_code_internal.h"
-#include "zovuz/core/input.h"
+#include "zovuz/core/window/input.h"
 #include "zovuz/core/text/log.h"
 #include "zovuz/core/memory/memory.h"
 #include "zovuz/core/subsystem_hooks.h"

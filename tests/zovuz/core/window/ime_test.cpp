@@ -4,13 +4,13 @@
 #include "window_test_support.h"
 
 #include "tests/support/test_files.h"
-#include "zovuz/core/input_char_internal.h"
+#include "zovuz/core/window/input_char_internal.h"
 #include "zovuz/core/text/log_internal.h"
 #include "zovuz/core/memory/memory.h"
 #include "zovuz/core/system_info.h"
 #include "zovuz/core/windows/api_table.h"
-#include "zovuz/core/windows/ime_state_win.h"
-#include "zovuz/core/windows/window_state_win.h"
+#include "zovuz/core/window/windows/ime_state_win.h"
+#include "zovuz/core/window/windows/window_state_win.h"
 
 #include <gtest/gtest.h>
 

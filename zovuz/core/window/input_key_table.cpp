@@ -1,5 +1,5 @@
 // The virtual-key table that fills the key state table from the Windows key state.
-#include "zovuz/core/input_internal.h"
+#include "zovuz/core/window/input_internal.h"
 
 #include <string.h>
 

@@ -3,13 +3,13 @@
 #include "window_test_support.h"
 
 #include "zovuz/core/text/char_code_internal.h"
-#include "zovuz/core/ime_internal.h"
-#include "zovuz/core/input_char_internal.h"
+#include "zovuz/core/window/ime_internal.h"
+#include "zovuz/core/window/input_char_internal.h"
 #include "zovuz/core/library_state.h"
 #include "zovuz/core/text/log_internal.h"
 #include "zovuz/core/subsystem_hooks.h"
 #include "zovuz/core/system_info_internal.h"
-#include "zovuz/core/windows/window_state_win.h"
+#include "zovuz/core/window/windows/window_state_win.h"
 
 #include <gtest/gtest.h>
 

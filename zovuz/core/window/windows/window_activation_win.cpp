@@ -2,16 +2,16 @@
 // movies pause and resume, a full-screen device is released and rebuilt), painting from the back
 // screen, the window rectangle that follows the size settings and the user's dragging, and the
 // mapping of desktop positions to the draw screen.
-#include "zovuz/core/windows/window_state_win.h"
+#include "zovuz/core/window/windows/window_state_win.h"
 
 #include "zovuz/core/clock.h"
-#include "zovuz/core/ime_internal.h"
-#include "zovuz/core/input_internal.h"
+#include "zovuz/core/window/ime_internal.h"
+#include "zovuz/core/window/input_internal.h"
 #include "zovuz/core/library_state.h"
 #include "zovuz/core/text/log.h"
 #include "zovuz/core/subsystem_hooks.h"
 #include "zovuz/core/system_info.h"
-#include "zovuz/core/window_sizing_internal.h"
+#include "zovuz/core/window/window_sizing_internal.h"
 
 #include <math.h>
 

@@ -1,10 +1,10 @@
 // Keyboard and mouse: the input layer's start and end, the key state table on its two paths
 // (DirectInput keyboard, or the Windows key state through the virtual-key table), the readers'
 // shared prologue, the mouse buttons, position and DirectInput wheel.
-#include "zovuz/core/windows/input_state_win.h"
+#include "zovuz/core/window/windows/input_state_win.h"
 
 #include "zovuz/core/system_info.h"
-#include "zovuz/core/window_internal.h"
+#include "zovuz/core/window/window_internal.h"
 #include "zovuz/core/windows/api_table.h"
 
 #include <string.h>
