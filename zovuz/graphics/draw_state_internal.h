@@ -22,13 +22,6 @@ inline int Clamp255(int Value) { return Value < 0 ? 0 : Value > 255 ? 255 : Valu
 // Draws the batched vertices before a state change (nothing on the software renderer).
 inline void FlushVertexBuffer() { Graphics_Hardware_RenderVertexBuffer(0); }
 
-// The record of a live handle of one type, or null; a handle still loading only with AllowLoading.
-inline HandleInfo *GetTypedHandle(int Handle, int HandleType, int AllowLoading)
-{
-    if (Handle < 0 || ((Handle & DX_HANDLETYPE_MASK) >> DX_HANDLETYPE_ADDRESS) != HandleType) return nullptr;
-    return AllowLoading ? HandleCheck(Handle) : HandleCheckReady(Handle);
-}
-
 // Queues a creation job and counts it on each of its handles; a refused job is freed. The type's
 // lock is held from the queueing until the handles count the job, so the job's closing
 // DecASyncLoadCount cannot come first. A lone handle remembers its job, so deleting it drops a job

@@ -207,7 +207,7 @@ int TerminateGraphHandle(HandleInfo *Info)
 
 GraphHandleData *GetGraphEntry(int GraphHandle, int AllowLoading)
 {
-    return RecordOf(GetTypedHandle(GraphHandle, DX_HANDLETYPE_GRAPH, AllowLoading));
+    return GetTypedHandle<GraphHandleData>(GraphHandle, DX_HANDLETYPE_GRAPH, AllowLoading);
 }
 
 int IsValidGraphHandle(int GraphHandle) { return GetGraphEntry(GraphHandle, 0) != nullptr ? 1 : 0; }

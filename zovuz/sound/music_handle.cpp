@@ -14,17 +14,11 @@ namespace {
 
 MusicHandleData *MusicOf(HandleInfo *Info) { return reinterpret_cast<MusicHandleData *>(Info); }
 
-bool IsMusicHandle(int Handle)
-{
-    return Handle >= 0 && (Handle & DX_HANDLETYPE_MASK) >> DX_HANDLETYPE_ADDRESS == DX_HANDLETYPE_MUSIC;
-}
-
 // The live Music record of a handle while the sound device is ready, or null.
 MusicHandleData *LiveMusic(int Handle)
 {
-    if (!IsSoundDeviceReady() || !IsMusicHandle(Handle)) return nullptr;
-    HandleInfo *info = HandleCheckReady(Handle);
-    return info != nullptr ? MusicOf(info) : nullptr;
+    if (!IsSoundDeviceReady()) return nullptr;
+    return GetTypedHandle<MusicHandleData>(Handle, DX_HANDLETYPE_MUSIC, 0);
 }
 
 bool CurrentMusicIsSound() { return SoundSystem.CurrentMusicIsSound == 1; }

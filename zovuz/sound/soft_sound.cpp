@@ -9,9 +9,7 @@
 
 SoftSoundHandleData *SoftSoundOf(int Handle, bool Ready)
 {
-    if (Handle < 0 || (Handle & DX_HANDLETYPE_MASK) >> DX_HANDLETYPE_ADDRESS != DX_HANDLETYPE_SOFTSOUND) return nullptr;
-    HandleInfo *info = Ready ? HandleCheckReady(Handle) : HandleCheck(Handle);
-    return reinterpret_cast<SoftSoundHandleData *>(info);
+    return GetTypedHandle<SoftSoundHandleData>(Handle, DX_HANDLETYPE_SOFTSOUND, !Ready);
 }
 
 namespace {

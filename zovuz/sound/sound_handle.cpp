@@ -112,11 +112,8 @@ void Unlink(DxCriticalSection *Lock, HandleListNode *Node)
 
 SoundHandleData *SoundHandleOf(int SoundHandle, int AllowLoading)
 {
-    if (!IsSoundDeviceReady() || SoundHandle < 0 ||
-        (SoundHandle & DX_HANDLETYPE_MASK) >> DX_HANDLETYPE_ADDRESS != DX_HANDLETYPE_SOUND)
-        return nullptr;
-    HandleInfo *info = AllowLoading ? HandleCheck(SoundHandle) : HandleCheckReady(SoundHandle);
-    return reinterpret_cast<SoundHandleData *>(info);
+    if (!IsSoundDeviceReady()) return nullptr;
+    return GetTypedHandle<SoundHandleData>(SoundHandle, DX_HANDLETYPE_SOUND, AllowLoading);
 }
 
 int InitializeSoundHandle(HandleInfo *Info)
@@ -149,7 +146,7 @@ int AddSoundHandle(int Is3DSound, int KeepFlag, int ASyncThread, int ReuseHandle
     if (!IsSoundSystemInitialized()) return -1;
     int handle = AddHandle(DX_HANDLETYPE_SOUND, ASyncThread, ReuseHandle);
     if (handle < 0) return -1;
-    SoundHandleData *sound = reinterpret_cast<SoundHandleData *>(HandleCheck(handle));
+    SoundHandleData *sound = GetTypedHandle<SoundHandleData>(handle, DX_HANDLETYPE_SOUND, 1);
     sound->Is3DSound = Is3DSound ? 1 : 0;
     sound->KeepFlag = KeepFlag ? 1 : 0;
     if (sound->Is3DSound) {

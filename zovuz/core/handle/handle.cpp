@@ -22,7 +22,7 @@ HandleManage *ManageOfType(int HandleType)
 HandleManage *ManageOfHandle(int Handle)
 {
     if (Handle < 0) return nullptr;
-    return ManageOfType((Handle & DX_HANDLETYPE_MASK) >> DX_HANDLETYPE_ADDRESS);
+    return ManageOfType(HandleTypeOf(Handle));
 }
 
 void Lock(HandleManage *m, int Line) { CriticalSectionLock(&m->CriticalSection, __FILE__, Line); }

@@ -191,3 +191,21 @@ inline HandleInfo *HandleCheckReady(int Handle)
     if (info == nullptr || info->ASyncLoadCount != 0) return nullptr;
     return info;
 }
+
+// The type number in a handle's type bits (not checked against the registry).
+inline int HandleTypeOf(int Handle) { return (Handle & DX_HANDLETYPE_MASK) >> DX_HANDLETYPE_ADDRESS; }
+
+// The one lookup of an owner's record: the record of a live handle of type HandleType, or null
+// for a negative value, a handle of any other type, or one that fails HandleCheck. A handle
+// whose asynchronous load is still running is found only with AllowLoading (its loader and the
+// calls that wait for it); every other caller passes 0. Record is the owner's record type, whose
+// first member is its HandleInfo, so the header's address is the record's:
+//     GraphHandleData *graph = GetTypedHandle<GraphHandleData>(GraphHandle, DX_HANDLETYPE_GRAPH, 0);
+// The pointer's lifetime is HandleCheck's: until the handle is deleted or its record resized.
+template <class Record = HandleInfo>
+inline Record *GetTypedHandle(int Handle, int HandleType, int AllowLoading)
+{
+    if (Handle < 0 || HandleTypeOf(Handle) != HandleType) return nullptr;
+    HandleInfo *info = AllowLoading ? HandleCheck(Handle) : HandleCheckReady(Handle);
+    return reinterpret_cast<Record *>(info);
+}

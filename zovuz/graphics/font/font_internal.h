@@ -245,7 +245,7 @@ int TerminateFontHandle(HandleInfo *Info);
 // resolved here).
 inline FontHandleData *GetFontEntry(int FontHandle, int AllowLoading)
 {
-    return reinterpret_cast<FontHandleData *>(GetTypedHandle(FontHandle, DX_HANDLETYPE_FONT, AllowLoading));
+    return GetTypedHandle<FontHandleData>(FontHandle, DX_HANDLETYPE_FONT, AllowLoading);
 }
 // A font's record (-2: the default font, brought up to date first), or null.
 FontHandleData *GetFontHandleData(int FontHandle);

@@ -174,6 +174,34 @@ TEST(Handle, LookupsRefuseEveryKindOfBadValue)
     EXPECT_NE(nullptr, HandleCheckReady(loading));
 }
 
+// The owners' lookup: a record only for a live handle of the asked type, a loading one only
+// when the caller allows it.
+TEST(Handle, TypedLookupFindsOnlyLiveHandlesOfTheAskedType)
+{
+    ScopedType first(25, 4), second(26, 4);
+    int mine = AddHandle(25, 0, -1);
+    int other = AddHandle(26, 0, -1);  // same slot and check number as mine, another type
+    int loading = AddHandle(25, 1, -1);
+    int gone = AddHandle(25, 0, -1);
+    SubHandle(gone);
+    struct Case {
+        int Handle, Type, AllowLoading;
+        HandleInfo *Expected;
+    } cases[] = {
+        {mine, 25, 0, GetHandleData(mine)},       {mine, 25, 1, GetHandleData(mine)},
+        {mine, 26, 0, nullptr},                   {other, 25, 0, nullptr},
+        {other, 26, 0, GetHandleData(other)},     {loading, 25, 0, nullptr},
+        {loading, 25, 1, GetHandleData(loading)}, {gone, 25, 1, nullptr},
+        {-1, 31, 1, nullptr},
+    };
+    for (const Case &c : cases) {
+        EXPECT_EQ(c.Expected, GetTypedHandle(c.Handle, c.Type, c.AllowLoading))
+            << std::hex << c.Handle << " as type " << std::dec << c.Type << ", loading allowed " << c.AllowLoading;
+    }
+    EXPECT_EQ(reinterpret_cast<TestRecord *>(GetHandleData(mine)), GetTypedHandle<TestRecord>(mine, 25, 0));
+    DecASyncLoadCount(loading);
+}
+
 TEST(Handle, RegistrationRefusesBadArgumentsAndDoubleStart)
 {
     EXPECT_EQ(-1, InitializeHandleType(-1, 64, 4, nullptr, nullptr, L"x"));
