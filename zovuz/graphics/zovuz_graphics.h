@@ -313,3 +313,6 @@ int UnlockDrawScreenBuffer(void);
 #include "zovuz/graphics/font/font.h"
 #include "zovuz/graphics/draw_primitive.h"
 #include "zovuz/graphics/font/string_draw.h"
+// What the Direct3D back ends read and write of the front end: the draw settings, the screen, the
+// graph, shader and buffer records (also part of this header).
+#include "zovuz/graphics/zovuz_graphics_backend.h"

@@ -1,6 +1,7 @@
 // Inside the library: the software renderer's images (MEMIMG) and its global draw settings.
 //
-// A MEMIMG is a view: a small record pointing into a shared, reference-counted MemImgImage.
+// A MEMIMG is a view: a small record (declared with the graph records it is part of, in
+// zovuz_graphics_backend.h) pointing into a shared, reference-counted MemImgImage.
 // Several views (sub-rectangles) can share one image; the image goes when its last view is
 // released. Pixels enter a MEMIMG only through ConvertColorDataBlt. The software screens, the
 // images of graphs without a Direct3D device, the mask screen and the font caches are MEMIMGs.
@@ -50,16 +51,6 @@ struct MemImgImage
     uint8_t *Image;               // Height * Pitch bytes
     uint8_t *PremultipliedImage;  // Height * Pitch bytes, alpha images made with the helpers only
     uint8_t *RunTable;            // (Width + 5) * Height bytes, made with the helpers only
-};
-
-// One view. A zero-filled view is empty.
-struct MEMIMG
-{
-    uint32_t ValidFlag;              // MEMIMG_VALID_ID while live, 0 after release
-    int Width, Height;               // of this view
-    uint8_t *UseImage;               // this view's top-left pixel in the shared pixels
-    uint8_t *UsePremultipliedImage;  // the same pixel in the premultiplied copy, or null
-    MemImgImage *Base;               // the shared image; null when empty
 };
 
 // ---- Images ---------------------------------------------------------------------------------
