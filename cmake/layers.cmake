@@ -90,6 +90,11 @@ tarvex_layer(tarvex_shell   app/shell
   USES tarvex_engine zovuz_startup zovuz_movie zovuz_filter zovuz_d3d11 zovuz_d3d9 zovuz_graphics
        zovuz_sound zovuz_core)
 
+# Module state (a global variable) is declared in the *_internal.h beside its code. A public
+# header (zovuz/<sub>/zovuz_<sub>.h and the headers of its layer that it includes) declares none,
+# but for the one named here: what the graphics front end shares with its Direct3D back ends.
+set(TARVEX_PUBLIC_STATE_HEADERS zovuz/graphics/zovuz_graphics_backend.h)
+
 # The umbrella header zovuz/zovuz.h stands for the whole library: only a target that uses every
 # library layer (the shell) may include it.
 set(TARVEX_UMBRELLA_HEADER zovuz/zovuz.h)

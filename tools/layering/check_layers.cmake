@@ -13,7 +13,10 @@
 #   zovuz/zovuz.h only where every library layer is used; never another target's *_internal.h;
 # - <windows.h>, COM and other Windows headers, Boost's thread and Windows headers, the headers
 #   of windows/ folders, and any header that includes one of them (followed through the tree)
-#   only in files inside a windows/ folder.
+#   only in files inside a windows/ folder;
+# - no module global (an extern variable) in a public header, that is zovuz/zovuz.h, a layer's
+#   zovuz/<sub>/zovuz_<sub>.h and the headers of its own layer it includes, directly or not;
+#   TARVEX_PUBLIC_STATE_HEADERS (cmake/layers.cmake) are the exception.
 cmake_minimum_required(VERSION 3.24)
 if(NOT TARVEX_SOURCE_DIR)
   message(FATAL_ERROR "check_layers: pass -DTARVEX_SOURCE_DIR=<top of the sources>")
@@ -191,6 +194,46 @@ foreach(file ${files})
       violation(${file} ${line} "\"${path}\" is internal to ${target}")
     elseif(target MATCHES "^zovuz_" AND NOT path STREQUAL "${TARVEX_LAYER_DIR_${target}}/${target}.h")
       violation(${file} ${line} "\"${path}\" is not the public header of ${target} (${TARVEX_LAYER_DIR_${target}}/${target}.h)")
+    endif()
+  endforeach()
+endforeach()
+
+# Pass 4: module state in the public headers.
+set(public_headers "")
+set(queue ${TARVEX_UMBRELLA_HEADER})
+foreach(layer ${TARVEX_LAYERS})
+  if(layer MATCHES "^zovuz_")
+    list(APPEND queue ${TARVEX_LAYER_DIR_${layer}}/${layer}.h)
+  endif()
+endforeach()
+while(queue)
+  list(POP_FRONT queue header)
+  if(header IN_LIST public_headers OR NOT header IN_LIST files)
+    continue()
+  endif()
+  list(APPEND public_headers ${header})
+  tarvex_layer_of(${header} header_layer)
+  foreach(entry IN LISTS includes_${header})
+    string(REPLACE "|" ";" parts "${entry}")
+    list(GET parts 2 path)
+    tarvex_layer_of(${path} path_layer)
+    if(path MATCHES "\\.h$" AND (header STREQUAL TARVEX_UMBRELLA_HEADER OR path_layer STREQUAL header_layer))
+      list(APPEND queue ${path})
+    endif()
+  endforeach()
+endwhile()
+foreach(header ${public_headers})
+  if(header IN_LIST TARVEX_PUBLIC_STATE_HEADERS)
+    continue()
+  endif()
+  file(STRINGS ${TARVEX_SOURCE_DIR}/${header} lines)
+  set(number 0)
+  foreach(line IN LISTS lines)
+    math(EXPR number "${number} + 1")
+    # An extern variable: not extern "C", not a function (a pointer to one is a variable).
+    if(line MATCHES "^[ \t]*extern[ \t]" AND NOT line MATCHES "^[ \t]*extern[ \t]+\"" AND
+       (NOT line MATCHES "\\(" OR line MATCHES "\\([ \t]*\\*"))
+      violation(${header} ${number} "declares module state in a public header: move it into an *_internal.h and give other layers an accessor")
     endif()
   endforeach()
 endforeach()

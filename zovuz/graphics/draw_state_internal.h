@@ -14,7 +14,7 @@
 #define DEFAULT_CAMERA_TAN_HALF_FOV 0.57735026
 
 // The library has started (or is starting): set-up calls that only count before it stop.
-inline int GraphicsLibraryInitialized() { return LibraryState.Started || LibraryState.Starting; }
+inline int GraphicsLibraryInitialized() { return GetLibraryState()->Started || GetLibraryState()->Starting; }
 
 // A colour channel or blend parameter held to 0..255.
 inline int Clamp255(int Value) { return Value < 0 ? 0 : Value > 255 ? 255 : Value; }
@@ -29,7 +29,7 @@ inline void FlushVertexBuffer() { Graphics_Hardware_RenderVertexBuffer(0); }
 // job the others need. 0 / -1.
 inline int QueueHandleLoadJob(int HandleType, const int *Handles, int HandleNum, ASyncLoadData *Job)
 {
-    CRITICALSECTION_GUARD(guard, &HandleManageArray[HandleType].CriticalSection);
+    CRITICALSECTION_GUARD(guard, &GetHandleManage(HandleType)->CriticalSection);
     int slot = AddASyncLoadJob(Job);
     if (slot < 0) {
         DXFREE(Job);

@@ -110,7 +110,7 @@ int ProcessMusicHandles(void)
     DxCriticalSection *lock = SoundHandleTypeLock(DX_HANDLETYPE_MUSIC);
     if (!IsSoundDeviceReady() || lock == nullptr) return -1;
     CRITICALSECTION_GUARD(guard, lock);
-    HandleManage &manage = HandleManageArray[DX_HANDLETYPE_MUSIC];
+    HandleManage &manage = *GetHandleManage(DX_HANDLETYPE_MUSIC);
     if (manage.Num == 0) return 0;
     for (int slot = manage.AreaMin; slot <= manage.AreaMax; slot++) {
         HandleInfo *info = manage.Handle[slot];

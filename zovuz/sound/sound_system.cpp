@@ -90,7 +90,7 @@ int IsSoundDeviceReady(void) { return SoundPlatform_IsInitialized(); }
 
 DxCriticalSection *SoundHandleTypeLock(int HandleType)
 {
-    HandleManage *manage = &HandleManageArray[HandleType];
+    HandleManage *manage = GetHandleManage(HandleType);
     return manage->InitializeFlag ? &manage->CriticalSection : nullptr;
 }
 

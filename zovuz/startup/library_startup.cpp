@@ -18,7 +18,7 @@ constexpr int ErrorCode24BitColor = 0x1010001;
 // not built yet stay as they are (null in a program).
 void FillSubsystemHooks(void)
 {
-    SubsystemHooks &h = SubsystemHooksData;
+    SubsystemHooks &h = *GetSubsystemHooks();
     h.TerminateLibrary = TerminateLibrary;
     h.GetUseDisplayRecord = GetUseDisplayRecord;
     h.SelectFullScreenDisplayMode = SelectFullScreenDisplayModeSize;
@@ -87,7 +87,7 @@ int FailStartup(void)
     TerminateLibrary();
     LogIndentDown();
     AddLogFormat(L"RUrazadの初期化処理失敗");
-    LibraryState.Starting = 0;
+    GetLibraryState()->Starting = 0;
     return -1;
 }
 
@@ -95,14 +95,14 @@ int FailStartup(void)
 
 int InitializeLibrary(void)
 {
-    if (LibraryState.Started) return 0;
+    if (GetLibraryState()->Started) return 0;
     FillSubsystemHooks();
 
     AddLogFormat(L"RUrazadの初期化処理開始");
     LogIndentUp();
-    LibraryState.Starting = 1;
-    LibraryState.Quit = 0;
-    LibraryState.LibraryEnd = 0;
+    GetLibraryState()->Starting = 1;
+    GetLibraryState()->Quit = 0;
+    GetLibraryState()->LibraryEnd = 0;
 
     InitializeCoreServices();
 
@@ -130,7 +130,7 @@ int InitializeLibrary(void)
     if (InitializeGraphics() < 0) return FailStartup();
 
     InitializeInputCharBuffer();
-    LibraryState.Started = 1;
+    GetLibraryState()->Started = 1;
     if (!GetWindowModeFlag()) ForceForegroundWindow(GetMainWindowHandle(), 1);
     InitializeScreenLog();
     SetDrawScreen(DX_SCREEN_BACK);
@@ -144,8 +144,8 @@ int InitializeLibrary(void)
 
 int TerminateLibrary(void)
 {
-    if (!LibraryState.Started) return 0;
-    LibraryState.Ending = 1;
+    if (!GetLibraryState()->Started) return 0;
+    GetLibraryState()->Ending = 1;
 
     DeleteAllSoftImages();
     TerminateScreenLog();
@@ -161,17 +161,17 @@ int TerminateLibrary(void)
 
     TerminateMainWindow();
     TerminateCom();
-    LibraryState.Started = 0;
+    GetLibraryState()->Started = 0;
     ReleaseMainWindowClass();
     TerminateCoreServices();
 
-    SubsystemHooksData = SubsystemHooks();
+    *GetSubsystemHooks() = SubsystemHooks();
     return 0;
 }
 
 int LibraryInit(void)
 {
-    if (LibraryState.Started) return 0;
+    if (GetLibraryState()->Started) return 0;
     EnterDxFunctionLock();
     int result = InitializeLibrary();
     LeaveDxFunctionLock();
@@ -180,7 +180,7 @@ int LibraryInit(void)
 
 int LibraryEnd(void)
 {
-    if (!LibraryState.Started) return 0;
+    if (!GetLibraryState()->Started) return 0;
     EnterDxFunctionLock();
     int result = TerminateLibrary();
     LeaveDxFunctionLock();

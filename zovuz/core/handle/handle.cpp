@@ -1,6 +1,7 @@
 // The handle registry: one manager per type, slot choice, check numbers, validation and
 // deletion, and the tie between a handle and its asynchronous load.
 #include "zovuz/core/handle/handle.h"
+#include "zovuz/core/handle/handle_internal.h"
 
 #include <string.h>
 
@@ -9,6 +10,25 @@
 #include "zovuz/core/memory/memory.h"
 
 HandleManage HandleManageArray[DX_HANDLETYPE_NUM];
+
+HandleManage *GetHandleManage(int HandleType)
+{
+    return HandleType >= 0 && HandleType < DX_HANDLETYPE_NUM ? &HandleManageArray[HandleType] : nullptr;
+}
+
+HandleInfo *HandleCheck(int Handle)
+{
+    if (Handle < 0) return nullptr;
+    HandleManage *m = &HandleManageArray[(Handle & DX_HANDLETYPE_MASK) >> DX_HANDLETYPE_ADDRESS];
+    if (m->InitializeFlag == 0) return nullptr;
+    if ((Handle & DX_HANDLETYPE_MASK) != m->HandleTypeMask) return nullptr;
+    int slot = Handle & DX_HANDLEINDEX_MASK;
+    if (slot >= m->MaxNum) return nullptr;
+    HandleInfo *info = __atomic_load_n(&m->Handle[slot], __ATOMIC_ACQUIRE);  // pairs with AddHandle's publication
+    if (info == nullptr) return nullptr;
+    if ((info->ID << DX_HANDLECHECK_ADDRESS) != (Handle & DX_HANDLECHECK_MASK)) return nullptr;
+    return info;
+}
 
 namespace {
 

@@ -120,8 +120,10 @@ void InitializeHandleList(HandleListNode *First, HandleListNode *Last);
 void HandleListAdd(HandleListNode *First, HandleListNode *Node, int Handle, void *Data);
 void HandleListRemove(HandleListNode *Node);
 
-// The manager table, indexed by type number. Lookups read it without a lock.
-extern HandleManage HandleManageArray[DX_HANDLETYPE_NUM];
+// The manager of a handle type (0..31, registered or not; null for a number outside that
+// range): for its owner's walk over its live records and for its lock. The table itself is the
+// handle layer's (handle_internal.h).
+HandleManage *GetHandleManage(int HandleType);
 
 // Registers a type: -1 when already registered, the type number is out of range, the record
 // is smaller than HandleInfo, the count is outside 1..65536 or the slot array can't be had.
@@ -171,19 +173,7 @@ int WaitHandleASyncLoad(int Handle);   // returns when the count is 0, serving m
 // its type bits match, its slot is in range and holds a record, and the record's check number
 // matches. Owners' ordinary lookups use HandleCheckReady, which also refuses a record that is
 // still loading, so an object is invisible to all but its loader and the handle layer.
-inline HandleInfo *HandleCheck(int Handle)
-{
-    if (Handle < 0) return nullptr;
-    HandleManage *m = &HandleManageArray[(Handle & DX_HANDLETYPE_MASK) >> DX_HANDLETYPE_ADDRESS];
-    if (m->InitializeFlag == 0) return nullptr;
-    if ((Handle & DX_HANDLETYPE_MASK) != m->HandleTypeMask) return nullptr;
-    int slot = Handle & DX_HANDLEINDEX_MASK;
-    if (slot >= m->MaxNum) return nullptr;
-    HandleInfo *info = __atomic_load_n(&m->Handle[slot], __ATOMIC_ACQUIRE);  // pairs with AddHandle's publication
-    if (info == nullptr) return nullptr;
-    if ((info->ID << DX_HANDLECHECK_ADDRESS) != (Handle & DX_HANDLECHECK_MASK)) return nullptr;
-    return info;
-}
+HandleInfo *HandleCheck(int Handle);
 
 inline HandleInfo *HandleCheckReady(int Handle)
 {

@@ -3,6 +3,7 @@
 
 #include "zovuz/core/subsystem_hooks.h"
 #include "zovuz/core/window/window.h"
+#include "zovuz/core/subsystem_hooks_internal.h"
 
 #include <string.h>
 

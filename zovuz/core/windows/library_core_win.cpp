@@ -15,6 +15,7 @@
 #include "zovuz/core/memory/memory_internal.h"
 #include "zovuz/core/subsystem_hooks.h"
 #include "zovuz/core/windows/api_table.h"
+#include "zovuz/core/subsystem_hooks_internal.h"
 
 #include <stdarg.h>
 #include <string.h>

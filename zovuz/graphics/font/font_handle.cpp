@@ -477,7 +477,7 @@ void RestoreDefaultFontState(const DefaultFontStateSave *Save)
 
 int ReCreateAllFontHandles(void)
 {
-    HandleManage &m = HandleManageArray[DX_HANDLETYPE_FONT];
+    HandleManage &m = *GetHandleManage(DX_HANDLETYPE_FONT);
     if (!m.InitializeFlag) return -1;
     // Deleting and adding again under the same value keeps each font in its slot.
     const int first = m.AreaMin, last = m.Num > 0 ? m.AreaMax : -1;

@@ -21,6 +21,7 @@
 #include "zovuz/core/threads.h"
 #include "zovuz/core/threads_internal.h"
 #include "zovuz/core/windows/api_table.h"
+#include "zovuz/core/handle/handle_internal.h"
 
 #include <shlobj.h>
 

@@ -10,6 +10,7 @@
 
 #include "tests/support/test_files.h"
 #include "zovuz/core/handle/handle.h"
+#include "zovuz/core/handle/handle_internal.h"
 
 namespace {
 

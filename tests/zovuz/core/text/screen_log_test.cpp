@@ -3,6 +3,7 @@
 #include "zovuz/core/text/screen_log.h"
 #include "zovuz/core/subsystem_hooks.h"
 #include "zovuz/core/window/windows/window_state_win.h"
+#include "zovuz/core/subsystem_hooks_internal.h"
 
 #include <gtest/gtest.h>
 

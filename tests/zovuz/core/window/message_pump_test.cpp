@@ -7,6 +7,8 @@
 #include "zovuz/core/subsystem_hooks.h"
 #include "zovuz/core/system_info_internal.h"
 #include "zovuz/core/window/windows/window_state_win.h"
+#include "zovuz/core/library_state_internal.h"
+#include "zovuz/core/subsystem_hooks_internal.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,7 @@
 #include "window_test_support.h"
 
 #include "zovuz/core/window/windows/window_state_win.h"
+#include "zovuz/core/subsystem_hooks_internal.h"
 
 #include <string>
 

@@ -56,13 +56,13 @@ TEST(FontSettings, DefaultSettingsOutliveTheStartAndMakeTheDefaultFontAgain)
     }
 
     // A graphics restart for a new screen mode keeps the default font's settings.
-    LibraryState.Started = 1;
+    GetLibraryState()->Started = 1;
     ASSERT_EQ(0, ChangeScreenMode(256, 192, 32, 0, 60));
-    LibraryState.Started = 0;
+    GetLibraryState()->Started = 0;
     EXPECT_EQ(10, GetFontSizeToHandle(DX_DEFAULT_FONT_HANDLE));
     EXPECT_EQ(2, GetFontSpaceToHandle(DX_DEFAULT_FONT_HANDLE));
     TerminateGraphics();
-    EXPECT_EQ(0, HandleManageArray[DX_HANDLETYPE_FONT].InitializeFlag);
+    EXPECT_EQ(0, GetHandleManage(DX_HANDLETYPE_FONT)->InitializeFlag);
     EXPECT_EQ(blocks, GetAllocNum());
     CoUninitialize();
 }

@@ -287,7 +287,7 @@ TEST_F(StringDrawing, BadFontsAndEmptyStringsDrawNothing)
 TEST_F(TextureFonts, GlyphsAreDrawnFromTheCacheGraphInTheTextColour)
 {
     Start(640, 480);
-    LibraryState.Started = 1;  // DrawGraph draws only once the library runs
+    GetLibraryState()->Started = 1;  // DrawGraph draws only once the library runs
     FontHandleData *font = DefaultFont();
     ASSERT_NE(nullptr, font);
     ASSERT_EQ(1, font->TextureCacheFlag);
@@ -337,7 +337,7 @@ TEST_F(TextureFonts, GlyphsAreDrawnFromTheCacheGraphInTheTextColour)
     EXPECT_EQ(std::vector<std::string>(2, want), boxes);
     EXPECT_EQ(1u, CallsStartingWith("DrawGraph").size());
     font->Metrics.SizeAdjust = adjust;
-    LibraryState.Started = 0;
+    GetLibraryState()->Started = 0;
 }
 
 }  // namespace

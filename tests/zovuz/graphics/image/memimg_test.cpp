@@ -421,7 +421,7 @@ TEST(SoftImage, HandleTypeLifecycle)
     EXPECT_LT(live, GetAllocNum());
     DeleteAllSoftImages();
     EXPECT_EQ(live, GetAllocNum());
-    EXPECT_EQ(0, HandleManageArray[DX_HANDLETYPE_SOFTIMAGE].Num);
+    EXPECT_EQ(0, GetHandleManage(DX_HANDLETYPE_SOFTIMAGE)->Num);
     EXPECT_EQ(0, TerminateSoftImageManage());
     EXPECT_EQ(-1, TerminateSoftImageManage());
     EXPECT_EQ(-1, AddHandle(DX_HANDLETYPE_SOFTIMAGE, 0, -1));

@@ -13,6 +13,8 @@
 #include "zovuz/core/subsystem_hooks.h"
 #include "zovuz/core/system_info.h"
 #include "zovuz/core/windows/api_table.h"
+#include "zovuz/core/library_state_internal.h"
+#include "zovuz/core/subsystem_hooks_internal.h"
 
 #include <string.h>
 

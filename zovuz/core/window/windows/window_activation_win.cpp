@@ -12,6 +12,8 @@
 #include "zovuz/core/subsystem_hooks.h"
 #include "zovuz/core/system_info.h"
 #include "zovuz/core/window/window_sizing_internal.h"
+#include "zovuz/core/library_state_internal.h"
+#include "zovuz/core/subsystem_hooks_internal.h"
 
 #include <math.h>
 

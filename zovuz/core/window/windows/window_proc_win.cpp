@@ -10,6 +10,8 @@
 #include "zovuz/core/memory/memory.h"
 #include "zovuz/core/subsystem_hooks.h"
 #include "zovuz/core/windows/api_table.h"
+#include "zovuz/core/library_state_internal.h"
+#include "zovuz/core/subsystem_hooks_internal.h"
 
 void MakeTouchFrame(const TOUCHINPUT *Inputs, int Count, TouchInputData *Frame)
 {

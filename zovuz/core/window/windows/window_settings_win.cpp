@@ -9,6 +9,7 @@
 #include "zovuz/core/memory/memory.h"
 #include "zovuz/core/subsystem_hooks.h"
 #include "zovuz/core/windows/api_table.h"
+#include "zovuz/core/subsystem_hooks_internal.h"
 
 #include <shellapi.h>
 
