@@ -9,4 +9,8 @@
 #include "zovuz/core/zovuz_core.h"
 #include "zovuz/sound/zovuz_sound.h"
 #include "zovuz/graphics/zovuz_graphics.h"
+#include "zovuz/d3d11/zovuz_d3d11.h"
+#include "zovuz/d3d9/zovuz_d3d9.h"
+#include "zovuz/filter/zovuz_filter.h"
+#include "zovuz/movie/zovuz_movie.h"
 #include "zovuz/startup/zovuz_startup.h"
