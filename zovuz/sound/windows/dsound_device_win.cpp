@@ -270,20 +270,20 @@ int DSoundRefresh3DSound(SOUNDBUFFER *Buffer)
 }
 
 const SoundBufferPlatformFunctions DirectSoundBufferFunctions = {
-    DSoundInitialize,
-    DSoundTerminate,
-    DSoundGetStatus,
-    DSoundPlay,
-    DSoundStop,
-    DSoundGetCurrentPosition,
-    DSoundSetCurrentPosition,
-    DSoundGetFrequency,
-    DSoundSetFrequency,
-    DSoundLock,
-    DSoundUnlock,
-    DSoundRefreshVolume,
-    DSoundRefresh3DSound,
-    DSoundProcessPostStop,
+    .Initialize = DSoundInitialize,
+    .Terminate = DSoundTerminate,
+    .GetStatus = DSoundGetStatus,
+    .Play = DSoundPlay,
+    .Stop = DSoundStop,
+    .GetCurrentPosition = DSoundGetCurrentPosition,
+    .SetCurrentPosition = DSoundSetCurrentPosition,
+    .GetFrequency = DSoundGetFrequency,
+    .SetFrequency = DSoundSetFrequency,
+    .Lock = DSoundLock,
+    .Unlock = DSoundUnlock,
+    .RefreshVolume = DSoundRefreshVolume,
+    .Refresh3DSound = DSoundRefresh3DSound,
+    .ProcessPostStop = DSoundProcessPostStop,
 };
 
 }  // namespace

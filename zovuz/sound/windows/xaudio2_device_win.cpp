@@ -623,9 +623,20 @@ int XA2ProcessPostStop(SOUNDBUFFER *Buffer)
 }
 
 const SoundBufferPlatformFunctions XAudio2BufferFunctions = {
-    XA2Initialize,         XA2Terminate,          XA2GetStatus,    XA2Play,          XA2Stop,   XA2AnswerOwnPosition,
-    XA2SetCurrentPosition, XA2AnswerOwnFrequency, XA2SetFrequency, XA2AnswerOwnLock, XA2Unlock, XA2RefreshVolume,
-    XA2Refresh3DSound,     XA2ProcessPostStop,
+    .Initialize = XA2Initialize,
+    .Terminate = XA2Terminate,
+    .GetStatus = XA2GetStatus,
+    .Play = XA2Play,
+    .Stop = XA2Stop,
+    .GetCurrentPosition = XA2AnswerOwnPosition,
+    .SetCurrentPosition = XA2SetCurrentPosition,
+    .GetFrequency = XA2AnswerOwnFrequency,
+    .SetFrequency = XA2SetFrequency,
+    .Lock = XA2AnswerOwnLock,
+    .Unlock = XA2Unlock,
+    .RefreshVolume = XA2RefreshVolume,
+    .Refresh3DSound = XA2Refresh3DSound,
+    .ProcessPostStop = XA2ProcessPostStop,
 };
 
 // Hands one piece of the wave block (or of its stereo shadow) to the voice.
