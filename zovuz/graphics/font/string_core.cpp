@@ -225,6 +225,42 @@ void CellOrigin(const FontHandleData &Font, const FontCharData &Cell, int *X, in
     *Y = Cell.Row * Font.Metrics.CellSide;
 }
 
+// The corners of a glyph box turned about the rotation centre, on the screen: the box is
+// Width x Height glyph pixels at (X, Y) from the pen, which stands Advance along the line and Line
+// across it. Corners top left, top right, bottom left, bottom right.
+struct GlyphCorners
+{
+    float X[4], Y[4];
+};
+GlyphCorners RotatedGlyphCorners(const Layout &L, double X, double Y, double Width, double Height, double Advance,
+                                 double Line)
+{
+    const DrawStringCoreParam &p = *L.P;
+    const double left = (X + Advance / L.AdvanceScale - p.RotateCenterX) * L.AdvanceScale;
+    const double top = (Y + Line / L.LineScale - p.RotateCenterY) * L.LineScale;
+    const double right = left + Width * L.AdvanceScale, bottom = top + Height * L.LineScale;
+    const double ox = (L.IntPosition ? p.X + L.HalfPixel : p.XF) + L.ShiftX;
+    const double oy = (L.IntPosition ? p.Y + L.HalfPixel : p.YF) + L.ShiftY;
+    const double us[4] = {left, right, left, right}, vs[4] = {top, top, bottom, bottom};
+    GlyphCorners c;
+    for (int i = 0; i < 4; ++i) {
+        c.X[i] = (float)(us[i] * L.Cos - vs[i] * L.Sin + ox);
+        c.Y[i] = (float)(us[i] * L.Sin + vs[i] * L.Cos + oy);
+    }
+    return c;
+}
+
+// A glyph box of vertical text, turned a quarter turn clockwise: the box as above, Bias added to
+// the screen position.
+void DrawVerticalGlyphBox(const Layout &L, double X, double Y, double Width, double Height, double Advance, double Line,
+                          float Bias, int Graph)
+{
+    const double xr = OriginX(L) - Line + (L.FontHeight - Y) * L.ScaleX + Bias;
+    const double yt = OriginY(L) + Advance + X * L.ScaleY + Bias;
+    const double xl = xr - Height * L.ScaleX, yb = yt + Width * L.ScaleY;
+    DrawModiGraph((float)xr, (float)yt, (float)xr, (float)yb, (float)xl, (float)yb, (float)xl, (float)yt, Graph, 1);
+}
+
 // A cached glyph of a texture cache, one pass (Graph: the body or the edge graph).
 void DrawTextureGlyph(const Layout &L, const FontHandleData &Font, const FontCharData &C, int Graph, bool EdgePass,
                       double Advance, double Line, int AddX, int AddY)
@@ -236,13 +272,7 @@ void DrawTextureGlyph(const Layout &L, const FontHandleData &Font, const FontCha
     const DrawStringCoreParam &p = *L.P;
 
     if (L.Rotate) {
-        const double left = (dx - 1 + Advance / L.AdvanceScale - p.RotateCenterX) * L.AdvanceScale;
-        const double top = (dy - 1 + Line / L.LineScale - p.RotateCenterY) * L.LineScale;
-        const double right = left + (w + 2) * L.AdvanceScale, bottom = top + (h + 2) * L.LineScale;
-        double ox = L.IntPosition ? p.X + L.HalfPixel : p.XF, oy = L.IntPosition ? p.Y + L.HalfPixel : p.YF;
-        ox += L.ShiftX;
-        oy += L.ShiftY;
-        const double us[4] = {left, right, left, right}, vs[4] = {top, top, bottom, bottom};
+        const GlyphCorners corners = RotatedGlyphCorners(L, dx - 1, dy - 1, w + 2, h + 2, Advance, Line);
         float u0 = (float)(cx - 1) * Font.TextureInvWidth, u1 = (float)(cx + w + 1) * Font.TextureInvWidth;
         const float v0 = (float)(cy - 1) * Font.TextureInvHeight, v1 = (float)(cy + h + 1) * Font.TextureInvHeight;
         if (EdgePass) {
@@ -252,8 +282,8 @@ void DrawTextureGlyph(const Layout &L, const FontHandleData &Font, const FontCha
         const float tu[4] = {u0, u1, u0, u1}, tv[4] = {v0, v0, v1, v1};
         DrawGraphRectsVertex v[4];
         for (int i = 0; i < 4; ++i) {
-            v[i].x = (float)(us[i] * L.Cos - vs[i] * L.Sin + ox);
-            v[i].y = (float)(us[i] * L.Sin + vs[i] * L.Cos + oy);
+            v[i].x = corners.X[i];
+            v[i].y = corners.Y[i];
             v[i].u = tu[i];
             v[i].v = tv[i];
         }
@@ -292,12 +322,9 @@ void DrawTextureGlyph(const Layout &L, const FontHandleData &Font, const FontCha
         }
         return;
     }
-    const double xr = OriginX(L) - Line + (L.FontHeight - (dy - 1)) * L.ScaleX + L.HalfPixel;
-    const double yt = OriginY(L) + Advance + (dx - 1) * L.ScaleY + L.HalfPixel;
-    const double xl = xr - (h + 2) * L.ScaleX, yb = yt + (w + 2) * L.ScaleY;
     int cell = DeriveGraph(cx - 1, cy - 1, w + 2, h + 2, Graph);
     if (cell < 0) return;
-    DrawModiGraph((float)xr, (float)yt, (float)xr, (float)yb, (float)xl, (float)yb, (float)xl, (float)yt, cell, 1);
+    DrawVerticalGlyphBox(L, dx - 1, dy - 1, w + 2, h + 2, Advance, Line, L.HalfPixel, cell);
     DeleteGraph(cell);
 }
 
@@ -308,23 +335,10 @@ void DrawGraphChar(const Layout &L, const FontCharData &C, double Advance, doubl
     const int dx = C.DrawX + AddX, dy = C.DrawY + AddY;
     const DrawStringCoreParam &p = *L.P;
     if (L.Rotate) {
-        const double left = (dx + Advance / L.AdvanceScale - p.RotateCenterX) * L.AdvanceScale;
-        const double top = (dy + Line / L.LineScale - p.RotateCenterY) * L.LineScale;
-        const double right = left + w * L.AdvanceScale, bottom = top + h * L.LineScale;
-        const double ox = (L.IntPosition ? p.X + L.HalfPixel : p.XF) + L.ShiftX;
-        const double oy = (L.IntPosition ? p.Y + L.HalfPixel : p.YF) + L.ShiftY;
-        const double us[4] = {left, right, right, left}, vs[4] = {top, top, bottom, bottom};
-        float xs[4], ys[4];
-        for (int i = 0; i < 4; ++i) {
-            xs[i] = (float)(us[i] * L.Cos - vs[i] * L.Sin + ox);
-            ys[i] = (float)(us[i] * L.Sin + vs[i] * L.Cos + oy);
-        }
-        DrawModiGraph(xs[0], ys[0], xs[1], ys[1], xs[2], ys[2], xs[3], ys[3], graph, 1);
+        const GlyphCorners c = RotatedGlyphCorners(L, dx, dy, w, h, Advance, Line);
+        DrawModiGraph(c.X[0], c.Y[0], c.X[1], c.Y[1], c.X[3], c.Y[3], c.X[2], c.Y[2], graph, 1);
     } else if (p.VerticalFlag) {
-        const double xr = OriginX(L) - Line + (L.FontHeight - dy) * L.ScaleX;
-        const double yt = OriginY(L) + Advance + dx * L.ScaleY;
-        const double xl = xr - h * L.ScaleX, yb = yt + w * L.ScaleY;
-        DrawModiGraph((float)xr, (float)yt, (float)xr, (float)yb, (float)xl, (float)yb, (float)xl, (float)yt, graph, 1);
+        DrawVerticalGlyphBox(L, dx, dy, w, h, Advance, Line, 0.0f, graph);
     } else if (L.Scaled) {
         const double x1 = OriginX(L) + Advance + dx * L.ScaleX, y1 = OriginY(L) + Line + dy * L.ScaleY;
         DrawExtendGraphF((float)x1, (float)y1, (float)(x1 + w * L.ScaleX), (float)(y1 + h * L.ScaleY), graph, 1);

@@ -5,7 +5,9 @@
 #include "tests/zovuz/graphics/graphics_start_fixture.h"
 #include "zovuz/graphics/font/string_internal.h"
 
+#include <cstring>
 #include <set>
+#include <sstream>
 #include <string>
 #include <utility>
 
@@ -337,6 +339,65 @@ TEST_F(TextureFonts, GlyphsAreDrawnFromTheCacheGraphInTheTextColour)
     EXPECT_EQ(std::vector<std::string>(2, want), boxes);
     EXPECT_EQ(1u, CallsStartingWith("DrawGraph").size());
     font->Metrics.SizeAdjust = adjust;
+    GetLibraryState()->Started = 0;
+}
+
+// Turned text on a texture cache: the glyph's box (its cell with a one-pixel border) is turned
+// about the pen, a quarter turn mapping (u, v) to (-v, u); vertical text turns it a quarter
+// clockwise below the line, shifted by the half-pixel offset of a device that needs one.
+TEST_F(TextureFonts, TurnedGlyphsKeepTheCornersOfTheirBox)
+{
+    Start(640, 480);
+    GetLibraryState()->Started = 1;
+    FontHandleData *font = DefaultFont();
+    ASSERT_NE(nullptr, font);
+    // A glyph away from the cache's first row and column, whose bordered cell lies inside it.
+    const wchar_t *filler = L"abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+    DrawStringToHandleW(0, 0, filler, GetColorValue(255, 255, 255), DX_DEFAULT_FONT_HANDLE);
+    wchar_t glyph[2] = {};
+    for (const wchar_t *c = filler; *c != 0 && glyph[0] == 0; ++c)
+        if (CellOf(font, *c)->Column > 0 && CellOf(font, *c)->Row > 0) glyph[0] = *c;
+    ASSERT_NE(0, glyph[0]);
+    const FontCharData g = *CellOf(font, glyph[0]);
+    const double left = g.DrawX - 1, top = g.DrawY - 1, right = left + g.Width + 2, bottom = top + g.Height + 2;
+    const double half = GetPixelCenterNoOffsetFlag() ? 0.0 : -0.5, line = 100 + font->Metrics.LineHeight + half;
+    struct Case {
+        const char *Name;
+        int Rotate, Vertical;
+        const char *Call;
+        double Corners[8];  // x, y of the four corners in the call's order
+    } cases[] = {
+        // DrawGraphRects: top left, top right, bottom left, bottom right of the box.
+        {"a quarter turn", 1, 0, "DrawGraphRects 1",
+         {100 - top, 50 + left, 100 - top, 50 + right, 100 - bottom, 50 + left, 100 - bottom, 50 + right}},
+        // DrawModiGraph: the box's top left, top right, bottom right, bottom left.
+        {"vertical", 0, 1, "DrawModiGraph",
+         {line - top, 50 + half + left, line - top, 50 + half + right, line - bottom, 50 + half + right, line - bottom,
+          50 + half + left}},
+    };
+    for (const Case &c : cases) {
+        DrawStringCoreParam p = {};
+        p.DrawFlag = 1;
+        p.XF = 100.0f;
+        p.YF = 50.0f;
+        p.RotateValidFlag = c.Rotate;
+        p.RotateAngle = c.Rotate ? 1.5707963267948966 : 0.0;
+        p.VerticalFlag = c.Vertical;
+        p.String = glyph;
+        p.Length = -1;
+        p.Font = font;
+        p.Color = GetColorValue(255, 255, 255);
+        FakeHardware.Calls.clear();
+        EXPECT_GT(DrawStringCore(&p), 0) << c.Name;
+        std::vector<std::string> calls = CallsStartingWith(c.Call);
+        ASSERT_EQ(1u, calls.size()) << c.Name;
+        std::istringstream in(calls[0].substr(strlen(c.Call)));
+        for (int i = 0; i < 8; ++i) {
+            double value = 0;
+            in >> value;
+            EXPECT_NEAR(c.Corners[i], value, 1e-3) << c.Name << ", corner value " << i << " of " << calls[0];
+        }
+    }
     GetLibraryState()->Started = 0;
 }
 
