@@ -9,6 +9,9 @@
 #pragma once
 
 #include <stdint.h>
+#include <string.h>
+
+#include <type_traits>
 
 #define ASYNCLOADTHREAD_MAXNUM 32               // worker threads
 #define ASYNCLOADDATA_MAXNUM 32768              // queue slots
@@ -60,6 +63,27 @@ int AddASyncLoadParamData(void *Block, int *Addr, const void *Data, int Size);
 int GetASyncLoadParamInt(void *Block, int *Addr);
 const wchar_t *GetASyncLoadParamString(void *Block, int *Addr);
 void *GetASyncLoadParamData(void *Block, int *Addr);
+
+// A job whose parameters are one record, one struct per kind of job: the job record with a copy
+// of Parameters, to be run by Process, or null (logged). Process reads its copy back with
+// ASyncLoadJobParams<Params>. Pointers in the record must stay valid until the job has run.
+template <class Params>
+ASyncLoadData *AllocASyncLoadJob(ASyncLoadFunction Process, const Params &Parameters)
+{
+    static_assert(std::is_trivially_copyable<Params>::value, "a job's parameters are copied as bytes");
+    ASyncLoadData *job = AllocASyncLoadData((int)sizeof(Params));
+    if (job == nullptr) return nullptr;
+    job->ProcessFunction = Process;
+    memcpy(job->Data, &Parameters, sizeof(Params));
+    return job;
+}
+template <class Params>
+Params ASyncLoadJobParams(const ASyncLoadData *Job)
+{
+    Params parameters;
+    memcpy(&parameters, Job->Data, sizeof(Params));
+    return parameters;
+}
 
 // Queues a job and wakes a worker: the job's queue slot (0 or more), or -1 (logged) when the
 // queue is full. From then on the job may run and be freed at any moment, so use the returned
