@@ -381,6 +381,11 @@ int AddLogFormatErrorCode(int ErrorCode, const wchar_t *FormatString, ...)
     return AddLogStringWideErrorCode(ErrorCode, text.Text);
 }
 
+int LogPlatformFailure(const wchar_t *Call, unsigned long Code)
+{
+    return AddLogFormat(L"%s failed: 0x%08X", Call != nullptr ? Call : L"(?)", (unsigned)Code);
+}
+
 int AddLogFormatWide(const wchar_t *FormatString, ...)
 {
     va_list args;

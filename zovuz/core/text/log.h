@@ -19,6 +19,13 @@ int AddLogFormat(const wchar_t *FormatString, ...);       // UTF-16LE format
 int AddLogFormatErrorCode(int ErrorCode, const wchar_t *FormatString, ...);
 int AddLogFormatWide(const wchar_t *FormatString, ...);  // format in the wide code
 
+// A platform call that failed, with its code (an HRESULT, or a Win32 error from GetLastError):
+// logs "<Call> failed: 0x<code>". Used wherever a start-up, a creation or a load gives up
+// because a platform call failed, beside the message the library gives for that failure (which
+// stays as it is). Calls made every tick whose failure is routine (a lost buffer, a device not
+// yet acquired) are not logged: their callers answer -1 and the next tick tries again. -1.
+int LogPlatformFailure(const wchar_t *Call, unsigned long Code);
+
 // Indent of new lines in tab characters; never below 0. Both return 0.
 int LogIndentUp(void);
 int LogIndentDown(void);

@@ -129,8 +129,10 @@ TEST_F(LogFile, EntryFormsConvertAndFormatIntoTheWideCode)
     EXPECT_EQ(-1, AddLogFormatWide(L"%.2f%%", 12.345));
     EXPECT_EQ(-1, AddLogFormatErrorCode(0x1010003, L"code %x", 0x1010003));
     EXPECT_EQ(-1, AddLogStringWideErrorCode(9, L"nine\n"));
+    EXPECT_EQ(-1, LogPlatformFailure(L"CreateThread", 0x80004005ul));  // an HRESULT or a Win32 error
     EXPECT_EQ(-1, AddLogString(nullptr));
-    EXPECT_EQ(L"#:日本語\r\n#:ｶﾅ\r\n#:wide\r\n#:値=5 日本 語\r\n#:007 円\r\n#:12.35%\r\n#:code 1010003\r\n#:nine\r\n#:",
+    EXPECT_EQ(L"#:日本語\r\n#:ｶﾅ\r\n#:wide\r\n#:値=5 日本 語\r\n#:007 円\r\n#:12.35%\r\n#:code 1010003\r\n#:nine\r\n"
+              L"#:CreateThread failed: 0x80004005\r\n#:",
               Appended());
     AddLogStringWide(L"\n");
 

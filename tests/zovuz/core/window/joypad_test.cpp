@@ -257,6 +257,7 @@ TEST_F(Joypad, DirectInputRefusedFallsBackToTheWindowsPath)
     ASSERT_EQ(0, InitializeInput());
     std::wstring text = log.Appended();
     EXPECT_NE(std::wstring::npos, text.find(L"DirectInput8 の取得を試みます...取得に失敗。DirectInput を使用しません。"));
+    EXPECT_NE(std::wstring::npos, text.find(L"CoCreateInstance(DirectInput8) failed: 0x80040154"));  // the code, after it
     EXPECT_NE(std::wstring::npos, text.find(L"パッドの数は 0 個です"));
     EXPECT_EQ(DIRECTINPUT_WINDOWS_PATH, InputState.DirectInput);
     EXPECT_EQ(1, InputState.NoUseDirectInputFlag);

@@ -175,9 +175,11 @@ int OpenThreaded(ReadOnlyFileRecord *Record, const wchar_t *Path)
     if (block->CommandEvent != nullptr && block->ResultEvent != nullptr)
         block->ThreadHandle = CreateThread(nullptr, 0, FileAccessThread, block, 0, &block->ThreadID);
     if (block->ThreadHandle == nullptr) {
+        const DWORD error = GetLastError();
         ReleaseThreadResources(block);
         AddLogStringShiftJis("ファイルアクセス専用スレッドの作成に失敗しました\n");
-        return -1;
+        return LogPlatformFailure(
+            block->CommandEvent == nullptr || block->ResultEvent == nullptr ? L"CreateEventW" : L"CreateThread", error);
     }
     SetThreadPriority(block->ThreadHandle, THREAD_PRIORITY_LOWEST);
 

@@ -17,8 +17,9 @@ void ReleaseDevice(IDirectInputDevice8W *&Device)
 }
 
 // The DirectInput 8 object, created through the Windows API table and initialised for this
-// program. Null (logged) on failure.
-IDirectInput8W *CreateDirectInput(void)
+// program. Null (logged) on failure, with the call that failed and its code in *Failed and
+// *Code for the caller to log once its line is finished.
+IDirectInput8W *CreateDirectInput(const wchar_t **Failed, HRESULT *Code)
 {
     IDirectInput8W *object = NULL;
     HRESULT hr = E_FAIL;
@@ -28,12 +29,17 @@ IDirectInput8W *CreateDirectInput(void)
                                              reinterpret_cast<void **>(&object));
     if (FAILED(hr) || object == NULL) {
         AddLogStringWide(L"取得に失敗。");
+        *Failed = L"CoCreateInstance(DirectInput8)";
+        *Code = hr;
         return NULL;
     }
     AddLogStringWide(L"成功\n");
     AddLogStringWide(L"引き続き初期化処理... ");
-    if (FAILED(object->Initialize(GetModuleHandleW(NULL), 0x0800))) {
+    hr = object->Initialize(GetModuleHandleW(NULL), 0x0800);
+    if (FAILED(hr)) {
         AddLogStringWide(L"初期化に失敗。");
+        *Failed = L"IDirectInput8::Initialize";
+        *Code = hr;
         object->Release();
         return NULL;
     }
@@ -41,17 +47,37 @@ IDirectInput8W *CreateDirectInput(void)
     return object;
 }
 
+// Makes a system device with its data format, shared with other programs in the background.
+// The last call's result; on a failure *Failed names the call that failed (else it stays null).
+HRESULT CreateInputDevice(IDirectInput8W *Object, REFGUID Guid, LPCDIDATAFORMAT Format, IDirectInputDevice8W **Device,
+                          const wchar_t **Failed)
+{
+    HRESULT hr = Object->CreateDevice(Guid, Device, NULL);
+    if (FAILED(hr) || *Device == NULL) {
+        *Failed = L"IDirectInput8::CreateDevice";
+        return hr;
+    }
+    hr = (*Device)->SetDataFormat(Format);
+    if (FAILED(hr)) {
+        *Failed = L"IDirectInputDevice8::SetDataFormat";
+        return hr;
+    }
+    hr = (*Device)->SetCooperativeLevel(GetMainWindowHandle(), DISCL_NONEXCLUSIVE | DISCL_BACKGROUND);
+    if (FAILED(hr)) *Failed = L"IDirectInputDevice8::SetCooperativeLevel";
+    return hr;
+}
+
 void StartMouseDevice(IDirectInput8W *Object)
 {
     InputStateData &s = InputState;
     AddLogStringWide(L"マウスデバイスの初期化... ");
     IDirectInputDevice8W *mouse = NULL;
-    bool ok = SUCCEEDED(Object->CreateDevice(GUID_SysMouse, &mouse, NULL)) && mouse != NULL &&
-              SUCCEEDED(mouse->SetDataFormat(GetMouseDataFormat())) &&
-              SUCCEEDED(mouse->SetCooperativeLevel(GetMainWindowHandle(), DISCL_NONEXCLUSIVE | DISCL_BACKGROUND));
-    if (!ok) {
+    const wchar_t *failed = NULL;
+    HRESULT hr = CreateInputDevice(Object, GUID_SysMouse, GetMouseDataFormat(), &mouse, &failed);
+    if (failed != NULL) {
         ReleaseDevice(mouse);
         AddLogStringWide(L"マウスデバイスの取得に失敗しました\n");
+        LogPlatformFailure(failed, hr);
         return;
     }
     s.MouseDevice = mouse;
@@ -63,27 +89,32 @@ void StartKeyboardDevice(IDirectInput8W *Object)
     InputStateData &s = InputState;
     AddLogStringWide(L"キーボードデバイスの初期化... ");
     IDirectInputDevice8W *keyboard = NULL;
-    if (FAILED(Object->CreateDevice(GUID_SysKeyboard, &keyboard, NULL)) || keyboard == NULL ||
-        FAILED(keyboard->SetDataFormat(GetKeyboardDataFormat())) ||
-        FAILED(keyboard->SetCooperativeLevel(GetMainWindowHandle(), DISCL_NONEXCLUSIVE | DISCL_BACKGROUND))) {
-        ReleaseDevice(keyboard);
-    }
+    const wchar_t *failed = NULL;
+    HRESULT failure = CreateInputDevice(Object, GUID_SysKeyboard, GetKeyboardDataFormat(), &keyboard, &failed);
+    if (failed != NULL) ReleaseDevice(keyboard);
     if (keyboard != NULL) {
         DIPROPDWORD buffer = {};
         buffer.diph.dwSize = sizeof(buffer);
         buffer.diph.dwHeaderSize = sizeof(buffer.diph);
         buffer.diph.dwHow = DIPH_DEVICE;
         buffer.dwData = 100;
-        if (FAILED(keyboard->SetProperty(DIPROP_BUFFERSIZE, &buffer.diph)))
+        if (HRESULT property = keyboard->SetProperty(DIPROP_BUFFERSIZE, &buffer.diph); FAILED(property)) {
             AddLogStringWide(L"キーボードのプロパティ設定に失敗しました\n");
+            LogPlatformFailure(L"IDirectInputDevice8::SetProperty", property);
+        }
 
         HANDLE event = CreateEventW(NULL, TRUE, FALSE, NULL);
         HRESULT hr = event != NULL ? keyboard->SetEventNotification(event) : E_FAIL;
         if (hr != DI_OK && hr != DI_POLLEDDEVICE) {
             AddLogStringWide(L"キーボードイベントのセットアップが失敗しました\n");
+            if (event == NULL)
+                LogPlatformFailure(L"CreateEventW", GetLastError());
+            else
+                LogPlatformFailure(L"IDirectInputDevice8::SetEventNotification", hr);
             ReleaseDevice(keyboard);
             if (event != NULL) CloseHandle(event);
-        } else if (FAILED(keyboard->Acquire()) && FAILED(keyboard->Acquire())) {
+        } else if (FAILED(failure = keyboard->Acquire()) && FAILED(failure = keyboard->Acquire())) {
+            failed = L"IDirectInputDevice8::Acquire";
             keyboard->SetEventNotification(NULL);
             ReleaseDevice(keyboard);
             CloseHandle(event);
@@ -93,6 +124,7 @@ void StartKeyboardDevice(IDirectInput8W *Object)
         }
     }
     AddLogStringWide(s.KeyboardDevice != NULL ? L"初期化成功\n" : L"キーボードデバイスの取得に失敗しました\n");
+    if (failed != NULL) LogPlatformFailure(failed, failure);
 }
 
 // The DirectInput part of the device start. false when DirectInput could not be had (the off
@@ -105,9 +137,12 @@ bool StartDirectInput(void)
     LoadXInput();
     AddLogStringWide(L"DirectInput7 の取得中... ");
     AddLogStringWide(L"DirectInput8 の取得を試みます...");
-    IDirectInput8W *object = CreateDirectInput();
+    const wchar_t *failed = NULL;
+    HRESULT failure = S_OK;
+    IDirectInput8W *object = CreateDirectInput(&failed, &failure);
     if (object == NULL) {
         AddLogStringWide(L"DirectInput を使用しません。\n");
+        LogPlatformFailure(failed, failure);
         s.NoUseDirectInputFlag = 1;
         LogIndentDown();
         return false;

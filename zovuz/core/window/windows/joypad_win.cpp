@@ -144,7 +144,11 @@ void SetEachAxis(IDirectInputDevice8W *Device, REFGUID Guid, Property Value, con
         p.diph.dwHeaderSize = sizeof(p.diph);
         p.diph.dwHow = DIPH_BYOFFSET;
         p.diph.dwObj = JoypadAxisOffsets[i];
-        if (FAILED(Device->SetProperty(Guid, &p.diph)) && i < 2) AddLogStringWide(Failures[i]);
+        HRESULT hr = Device->SetProperty(Guid, &p.diph);
+        if (FAILED(hr) && i < 2) {
+            AddLogStringWide(Failures[i]);
+            LogPlatformFailure(L"IDirectInputDevice8::SetProperty", hr);
+        }
     }
 }
 
@@ -194,9 +198,10 @@ void CreateVibrationEffects(IDirectInputDevice8W *Device, JoypadRecord &Pad)
     LONG cartesianDirection[2] = {0, 0};
     DICONSTANTFORCE constant = {10000};
     DIEFFECT force = EffectOverXAndY(DIEFF_CARTESIAN, axes, cartesianDirection, &constant, sizeof(constant));
-    if (FAILED(Device->CreateEffect(GUID_ConstantForce, &force, &Pad.Vibration[0].Effect, NULL))) {
+    if (HRESULT hr = Device->CreateEffect(GUID_ConstantForce, &force, &Pad.Vibration[0].Effect, NULL); FAILED(hr)) {
         Pad.Vibration[0].Effect = NULL;
         AddLogStringWide(L"周期的エフェクトの作成に失敗しました。\n");
+        LogPlatformFailure(L"IDirectInputDevice8::CreateEffect", hr);
     }
 
     for (JoypadVibrationSlot &slot : Pad.Vibration) {
@@ -287,8 +292,9 @@ BOOL CALLBACK EnumJoypadCallback(LPCDIDEVICEINSTANCEW Instance, LPVOID)
     pad.XInputUserIndex = -1;
 
     IDirectInputDevice8W *device = NULL;
-    if (FAILED(s.DirectInput->CreateDevice(Instance->guidInstance, &device, NULL)) || device == NULL) {
+    if (HRESULT hr = s.DirectInput->CreateDevice(Instance->guidInstance, &device, NULL); FAILED(hr) || device == NULL) {
         AddLogStringWide(L"入力装置の取得に失敗しました\n");
+        LogPlatformFailure(L"IDirectInput8::CreateDevice", hr);
         return DIENUM_CONTINUE;
     }
 
@@ -309,13 +315,17 @@ BOOL CALLBACK EnumJoypadCallback(LPCDIDEVICEINSTANCEW Instance, LPVOID)
     AddLogFormat(L"Device Product Name  : %s", pad.ProductName);
     LogIndentDown();
 
-    if (FAILED(device->SetDataFormat(GetJoystickDataFormat()))) {
+    if (HRESULT hr = device->SetDataFormat(GetJoystickDataFormat()); FAILED(hr)) {
         device->Release();
         AddLogStringWide(L"ジョイパッドデバイスではありませんでした、又は設定に失敗しました\n");
+        LogPlatformFailure(L"IDirectInputDevice8::SetDataFormat", hr);
         return DIENUM_CONTINUE;
     }
-    if (FAILED(device->SetCooperativeLevel(GetMainWindowHandle(), DISCL_EXCLUSIVE | DISCL_FOREGROUND)))
+    if (HRESULT hr = device->SetCooperativeLevel(GetMainWindowHandle(), DISCL_EXCLUSIVE | DISCL_FOREGROUND);
+        FAILED(hr)) {
         AddLogStringWide(L"ジョイパッドデバイスの協調レベルの設定に失敗しました\n");
+        LogPlatformFailure(L"IDirectInputDevice8::SetCooperativeLevel", hr);
+    }
 
     SetAxisProperties(device);
     pad.DeadZone = JOYPAD_DEADZONE;
@@ -325,6 +335,10 @@ BOOL CALLBACK EnumJoypadCallback(LPCDIDEVICEINSTANCEW Instance, LPVOID)
     HRESULT hr = event != NULL ? device->SetEventNotification(event) : E_FAIL;
     if (hr != DI_OK && hr != DI_POLLEDDEVICE) {
         AddLogStringWide(L"ジョイパッドイベントのセットアップが失敗しました\n");
+        if (event == NULL)
+            LogPlatformFailure(L"CreateEventW", GetLastError());
+        else
+            LogPlatformFailure(L"IDirectInputDevice8::SetEventNotification", hr);
         DropDevice(pad, device, event);
         memset(&pad, 0, sizeof(pad));
         return DIENUM_CONTINUE;

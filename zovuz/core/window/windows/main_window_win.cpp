@@ -118,7 +118,8 @@ int RegisterMainWindowClass(void)
     windowClass.hCursor = LoadCursorW(NULL, MAKEINTRESOURCEW(32512));
     windowClass.hbrBackground = static_cast<HBRUSH>(GetStockObject(NULL_BRUSH));
     windowClass.lpszClassName = w.Setup.ClassName;
-    return RegisterClassExW(&windowClass) != 0 ? 0 : -1;
+    if (RegisterClassExW(&windowClass) == 0) return LogPlatformFailure(L"RegisterClassExW", GetLastError());
+    return 0;
 }
 
 // Undoes what the window start began before it failed.
@@ -237,8 +238,10 @@ int CreateMainWindow(void)
     if (!w.Setup.WindowTextSetFlag) WideStrCopyS(w.Setup.WindowText, sizeof(w.Setup.WindowText), L"ZoVuz");
 
     w.MainWindow = CreateWindowInMode();
-    if (w.MainWindow == NULL)
+    if (w.MainWindow == NULL) {
+        LogPlatformFailure(L"CreateWindowExW", GetLastError());
         return FailWindowStart(MAINWINDOW_ERROR_NO_WINDOW, L"ウインドウの作成に失敗しました\n", 0);
+    }
     AddLogStringWide(L"ウインドウの作成に成功しました\n");
     AddLogStringWide(L"ウインドウを表示します\n");
     ShowWindow(w.MainWindow, SW_SHOW);

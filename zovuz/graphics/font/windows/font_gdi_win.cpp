@@ -234,7 +234,11 @@ int CreateScaledFont(FontHandleData *Font, int CheckFaceFlag, const wchar_t *Fac
         CopyFaceName(Font->FaceNameW, logFont.lfFaceName);
 
         HDC dc = CreateCompatibleDC(nullptr);
-        if (dc == nullptr) return AddLogStringWide(L"デバイスコンテキストの取得に失敗しました\n");
+        if (dc == nullptr) {
+            const DWORD error = GetLastError();
+            AddLogStringWide(L"デバイスコンテキストの取得に失敗しました\n");
+            return LogPlatformFailure(L"CreateCompatibleDC", error);
+        }
         SelectObject(dc, font);
         GetTextMetricsW(dc, Metrics);
         const TEXTMETRICW &tm = *Metrics;

@@ -45,8 +45,10 @@ int DrawDibToFullColorImage(const void *BitmapInfo, const void *Bits, int Width,
     void *sectionBits = nullptr;
     HBITMAP bitmap = CreateDIBSection(nullptr, &section, DIB_RGB_COLORS, &sectionBits, nullptr, 0);
     if (bitmap == nullptr || sectionBits == nullptr) {
+        const DWORD error = GetLastError();
         if (bitmap != nullptr) DeleteObject(bitmap);
-        return AddLogStringWide(L"ＤＩＢの作成に失敗しました3\n");
+        AddLogStringWide(L"ＤＩＢの作成に失敗しました3\n");
+        return LogPlatformFailure(L"CreateDIBSection", error);
     }
     const int pitch = RowPitch(Width, 3);
     bool drawn;
@@ -198,7 +200,9 @@ HBITMAP CreateDIBGraph(const BITMAPINFO *BitmapInfo, const void *Bits, int Mirro
     HBITMAP bitmap = CreateDIBSection(nullptr, info, DIB_RGB_COLORS, &sectionBits, nullptr, 0);
     DXFREE(info);
     if (bitmap == nullptr) {
+        const DWORD error = GetLastError();
         AddLogStringWide(L"ＤＩＢの作成に失敗しました3\n");
+        LogPlatformFailure(L"CreateDIBSection", error);
         return nullptr;
     }
     if (sectionBits == nullptr) {
