@@ -103,16 +103,9 @@ void StartKeyboardDevice(IDirectInput8W *Object)
             LogPlatformFailure(L"IDirectInputDevice8::SetProperty", property);
         }
 
-        HANDLE event = CreateEventW(NULL, TRUE, FALSE, NULL);
-        HRESULT hr = event != NULL ? keyboard->SetEventNotification(event) : E_FAIL;
-        if (hr != DI_OK && hr != DI_POLLEDDEVICE) {
-            AddLogStringWide(L"キーボードイベントのセットアップが失敗しました\n");
-            if (event == NULL)
-                LogPlatformFailure(L"CreateEventW", GetLastError());
-            else
-                LogPlatformFailure(L"IDirectInputDevice8::SetEventNotification", hr);
+        HANDLE event = StartDeviceEvent(keyboard, L"キーボードイベントのセットアップが失敗しました\n");
+        if (event == NULL) {
             ReleaseDevice(keyboard);
-            if (event != NULL) CloseHandle(event);
         } else if (FAILED(failure = keyboard->Acquire()) && FAILED(failure = keyboard->Acquire())) {
             failed = L"IDirectInputDevice8::Acquire";
             keyboard->SetEventNotification(NULL);
@@ -219,6 +212,25 @@ int TerminateDirectInput(void)
     s.DirectInput = NULL;
     FreeXInput();
     return 0;
+}
+
+HANDLE StartDeviceEvent(IDirectInputDevice8W *Device, const wchar_t *Failure)
+{
+    HANDLE event = CreateEventW(NULL, TRUE, FALSE, NULL);
+    if (event == NULL) {
+        const DWORD error = GetLastError();
+        AddLogStringWide(Failure);
+        LogPlatformFailure(L"CreateEventW", error);
+        return NULL;
+    }
+    HRESULT hr = Device->SetEventNotification(event);
+    if (hr != DI_OK && hr != DI_POLLEDDEVICE) {
+        AddLogStringWide(Failure);
+        LogPlatformFailure(L"IDirectInputDevice8::SetEventNotification", hr);
+        CloseHandle(event);
+        return NULL;
+    }
+    return event;
 }
 
 // ---- data formats ---------------------------------------------------------------------------

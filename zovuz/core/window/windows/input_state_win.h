@@ -119,6 +119,11 @@ int JoypadHasVibration(const JoypadRecord *Pad, int Slot);
 int ReleaseJoypads(void);
 int ReleaseJoypadDevices(void);
 
+// Makes a device's notification event and hands it to the device: the event, or null when it
+// cannot be made or the device takes it neither as an event nor as a polled device. A failure
+// logs Failure (the library's line for it) and the call that failed, and leaves no event.
+HANDLE StartDeviceEvent(IDirectInputDevice8W *Device, const wchar_t *Failure);
+
 // The DirectInput data formats of the keyboard (256 bytes), the mouse (DIMOUSESTATE2) and the
 // joypads (DIJOYSTATE).
 const DIDATAFORMAT *GetKeyboardDataFormat(void);

@@ -331,15 +331,9 @@ BOOL CALLBACK EnumJoypadCallback(LPCDIDEVICEINSTANCEW Instance, LPVOID)
     pad.DeadZone = JOYPAD_DEADZONE;
     CreateVibrationEffects(device, pad);
 
-    HANDLE event = CreateEventW(NULL, TRUE, FALSE, NULL);
-    HRESULT hr = event != NULL ? device->SetEventNotification(event) : E_FAIL;
-    if (hr != DI_OK && hr != DI_POLLEDDEVICE) {
-        AddLogStringWide(L"ジョイパッドイベントのセットアップが失敗しました\n");
-        if (event == NULL)
-            LogPlatformFailure(L"CreateEventW", GetLastError());
-        else
-            LogPlatformFailure(L"IDirectInputDevice8::SetEventNotification", hr);
-        DropDevice(pad, device, event);
+    HANDLE event = StartDeviceEvent(device, L"ジョイパッドイベントのセットアップが失敗しました\n");
+    if (event == NULL) {
+        DropDevice(pad, device, NULL);
         memset(&pad, 0, sizeof(pad));
         return DIENUM_CONTINUE;
     }
