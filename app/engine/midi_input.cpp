@@ -58,8 +58,8 @@ void PlayMidiInMessage(uint32_t message) {
   const bool noteOn = status == 0x90 && velocity > 0;
   const bool noteOff = status == 0x80 || (status == 0x90 && velocity == 0);
   const int32_t track = g_midiInput.currentTrack;
-  if (track < 0 || track >= kMixerChannelCount) return;
-  // Every channel's note-off reaches its slot 0, so that a note never hangs there.
+  // Every channel's note-off reaches its slot 0, so that a note never hangs there; a track
+  // outside the 19 channels has no slot, and SendNoteOff and SendNoteOn find none.
   if (noteOff) {
     SendNoteOff(track, key);
   } else if (noteOn && track < kInstrumentTrackCount) {

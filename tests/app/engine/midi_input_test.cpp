@@ -2,6 +2,9 @@
 // callback's notes on the current track, called as WinMM would call it.
 #include <gtest/gtest.h>
 
+#include <thread>
+
+#include "app/engine/engine_lock.h"
 #include "app/engine/midi_input.h"
 #include "app/engine/song_engine.h"
 #include "app/engine/windows/midi_input_win.h"
@@ -112,6 +115,22 @@ TEST_F(MidiInputTest, KeysOnASampleTrackStartTheFirstFreeVoiceOfSong0) {
   Receive(0x403C90);
   EXPECT_EQ(song.voices[3].sample, 0);
   EXPECT_TRUE(PendingMidiBytes(SlotOf(11, 0)).empty());
+}
+
+TEST_F(MidiInputTest, AVoiceIsFilledOnlyWhileNoTickRuns) {
+  SongEngine& song = g_songs[0];
+  song.listCount = 1;
+  song.sampleList[0] = SongSampleListEntry{60, 5, 100, 1};
+  g_midiInput.currentTrack = 9;
+  std::thread keyboard;
+  {
+    EngineLock tick = LockEngine();  // as a render tick holds it
+    keyboard = std::thread([] { Receive(0x403C90); });
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    EXPECT_FALSE(song.voices[0].active);
+  }
+  keyboard.join();
+  EXPECT_TRUE(song.voices[0].active);
 }
 
 }  // namespace
