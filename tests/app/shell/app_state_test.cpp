@@ -31,11 +31,9 @@ TEST(AppState, AFreshStateHoldsTheStartValues) {
       {"column step", double(app->columnStep), 8},
       {"peak scale", double(app->peakScale), 4079},
       {"scroll position", double(app->scrollPosition), 22},
-      {"mode", double(app->mode), kModeSequencer},
       {"fast-forward volume (button)", double(app->fastForwardVolumeButton), 1.0},
       {"fast-forward volume (key)", double(app->fastForwardVolumeKey), 1.0},
       {"inspector pan", double(app->inspector.pan), 64},
-      {"solo count", double(app->soloCount), 0},
   };
   for (const auto& f : fields) EXPECT_EQ(f.value, f.expected) << f.name;
   EXPECT_STREQ(app->renderFileName, "mix.wav");
@@ -93,43 +91,26 @@ TEST_F(ShellTest, TheStartUpLayoutPlacesEveryButtonWithItsTiles) {
   g_shell.sliders[kSendLevel2].dragging = 1;
   LayOutInterface(g_app, images);
 
-  const int edit = 100, onOff = 200, transport = 300, plusMinus = 400, muteSolo = 500;
+  // Tile t of sheet s is graph 100 (s + 1) + t.
   const struct {
     const char* name;
     const ImageButton& button;
     ImageButton expected;
   } buttons[] = {
-      {"instrument edit 0", g_shell.buttons[0], {14, 18, 10, 10, edit + 0, edit + 1, 0, 0}},
-      {"instrument edit 7", g_shell.buttons[7], {14, 130, 10, 10, edit + 0, edit + 1, 0, 0}},
-      {"insert edit 1", g_shell.buttons[9], {14, 34, 10, 10, edit + 0, edit + 1, 0, 0}},
-      {"insert edit 4", g_shell.buttons[12], {14, 82, 10, 10, edit + 0, edit + 1, 0, 0}},
-      {"send 1", g_shell.buttons[13], {14, 18, 10, 10, onOff + 0, onOff + 1, 0, 0}},
-      {"send 2", g_shell.buttons[14], {14, 34, 10, 10, onOff + 0, onOff + 1, 0, 0}},
-      {"transport 1", g_shell.buttons[17], {-31, 2, 19, 13, transport + 0, transport + 4, 0, 0}},
-      {"transport 2", g_shell.buttons[18], {-12, 2, 19, 13, transport + 1, transport + 5, 0, 0}},
-      {"transport 4", g_shell.buttons[20], {26, 2, 19, 13, transport + 3, transport + 7, 0, 0}},
-      {"zoom A", g_shell.buttons[21], {1290, 746, 7, 7, plusMinus + 1, plusMinus + 3, 0, 0}},
-      {"zoom B", g_shell.buttons[22], {1283, 746, 7, 7, plusMinus + 0, plusMinus + 2, 0, 0}},
-      {"row A", g_shell.buttons[23], {1283, 746, 7, 7, plusMinus + 0, plusMinus + 2, 0, 0}},
-      {"row B", g_shell.buttons[24], {1290, 746, 7, 7, plusMinus + 1, plusMinus + 3, 0, 0}},
-      {"level up", g_shell.buttons[25], {139, 2, 7, 7, plusMinus + 1, plusMinus + 3, 0, 0}},
-      {"level down", g_shell.buttons[26], {139, 9, 7, 7, plusMinus + 0, plusMinus + 2, 0, 0}},
-      {"mute 0", g_shell.muteButtons[0], {14, 32, 9, 9, muteSolo + 0, muteSolo + 2, 0, 0}},
-      {"mute 18", g_shell.muteButtons[18], {14, 266, 9, 9, muteSolo + 0, muteSolo + 2, 0, 0}},
-      {"solo 0", g_shell.soloButtons[0], {23, 32, 9, 9, muteSolo + 1, muteSolo + 3, 0, 0}},
-      {"solo 18", g_shell.soloButtons[18], {23, 266, 9, 9, muteSolo + 1, muteSolo + 3, 0, 0}},
+      {"instrument edit 7", g_shell.buttons[7], {14, 130, 10, 10, 100, 101, 0, 0}},
+      {"insert edit 4", g_shell.buttons[12], {14, 82, 10, 10, 100, 101, 0, 0}},
+      {"send 2", g_shell.buttons[14], {14, 34, 10, 10, 200, 201, 0, 0}},
+      {"transport 2", g_shell.buttons[18], {-12, 2, 19, 13, 301, 305, 0, 0}},
+      {"zoom A", g_shell.buttons[21], {1290, 746, 7, 7, 401, 403, 0, 0}},
+      {"row A", g_shell.buttons[23], {1283, 746, 7, 7, 400, 402, 0, 0}},
+      {"level down", g_shell.buttons[26], {139, 9, 7, 7, 400, 402, 0, 0}},
+      {"mute 18", g_shell.muteButtons[18], {14, 266, 9, 9, 500, 502, 0, 0}},
+      {"solo 0", g_shell.soloButtons[0], {23, 32, 9, 9, 501, 503, 0, 0}},
   };
-  for (const auto& b : buttons) {
-    EXPECT_EQ(std::memcmp(&b.button, &b.expected, sizeof b.expected), 0) << b.name;
-  }
-  const struct {
-    const char* name;
-    const PaneRect& pane;
-    PaneRect expected;
-  } panes[] = {{"instrument pane", g_app.instrumentPane, {4, 22, 112, 129}},
-               {"inspector alone", g_app.inspectorTop, {4, 22, 112, 218}},
-               {"inspector below", g_app.inspectorBelow, {4, 155, 112, 218}}};
-  for (const auto& p : panes) EXPECT_EQ(std::memcmp(&p.pane, &p.expected, sizeof p.expected), 0) << p.name;
+  for (const auto& b : buttons) EXPECT_EQ(std::memcmp(&b.button, &b.expected, sizeof b.expected), 0) << b.name;
+  const PaneRect panes[3] = {g_app.instrumentPane, g_app.inspectorTop, g_app.inspectorBelow};
+  const PaneRect expected[3] = {{4, 22, 112, 129}, {4, 22, 112, 218}, {4, 155, 112, 218}};
+  EXPECT_EQ(std::memcmp(panes, expected, sizeof panes), 0);
   // Only the windows of the instrument channels 0-7 start closed.
   for (int slot = 0; slot < kPluginSlotCount; ++slot) EXPECT_EQ(g_app.windowOpen[slot], slot < 40 ? 0 : 1) << slot;
   for (const Slider& slider : g_shell.sliders) EXPECT_EQ(slider.dragging, 0);
@@ -181,17 +162,15 @@ TEST_F(ShellTest, MuteAndSoloClicksKeepTheUsersMutesAndTheSongFollows) {
        {5},
        {},
        {{3, 0, 1, AllBut({3}), {5}, {3}, 1}, {3, 1, 0, {3, 5}, {3, 5}, {}, 0}}},
-      {"unmuting a channel under a solo adds it to the solo",
+      {"unmuting a channel under a solo, or soloing it, adds it to the solo",
        {},
        {},
        {{3, 0, 1, AllBut({3}), {}, {3}, 1},
         {7, 1, 0, AllBut({3, 7}), {}, {3, 7}, 2},
-        {3, 0, 1, AllBut({7}), {}, {7}, 1},
+        {18, 0, 1, AllBut({3, 7, 18}), {}, {3, 7, 18}, 3},
+        {3, 0, 1, AllBut({7, 18}), {}, {7, 18}, 2},
+        {18, 0, 1, AllBut({7}), {}, {7}, 1},
         {7, 1, 0, {7}, {7}, {}, 0}}},
-      {"a second solo joins the first",
-       {},
-       {},
-       {{3, 0, 1, AllBut({3}), {}, {3}, 1}, {18, 0, 1, AllBut({3, 18}), {}, {3, 18}, 2}}},
       {"a click on both buttons mutes first, then solos", {}, {}, {{2, 1, 1, AllBut({2}), {2}, {2}, 1}}},
       {"flags other than 1 and channels outside 0-18 are no clicks",
        {6},
