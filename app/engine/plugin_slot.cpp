@@ -15,10 +15,6 @@ PluginSlot g_pluginSlots[kPluginSlotCount];
 
 namespace {
 
-// Text buffers handed to plug-ins: far larger than the nominal limits, because real
-// plug-ins write past them; the answer is cut to the stated length afterwards.
-const size_t kPluginTextBufferSize = 1024;
-
 VstMidiEvent MidiBytes(int status, int data1, int data2) {
   VstMidiEvent e;
   std::memset(&e, 0, sizeof e);
@@ -40,16 +36,6 @@ void ShapeBuffers(std::vector<std::vector<float>>& buffers, std::vector<float*>&
   buffers.assign(n, std::vector<float>(kPluginBufferFrames, 0.0f));
   pointers.resize(n);
   for (size_t i = 0; i < n; ++i) pointers[i] = buffers[i].data();
-}
-
-// One text request into a large zeroed buffer, cut to `maxChars`.
-std::string AskText(AEffect* e, VstInt32 opcode, VstInt32 index, VstIntPtr value, size_t maxChars, VstIntPtr* answer) {
-  char text[kPluginTextBufferSize];
-  std::memset(text, 0, sizeof text);
-  VstIntPtr result = e->dispatcher(e, opcode, index, value, text, 0.0f);
-  if (answer) *answer = result;
-  text[sizeof text - 1] = 0;  // a plug-in that filled everything still ends here
-  return CutPluginText(text, sizeof text, maxChars);
 }
 
 }  // namespace
@@ -188,13 +174,13 @@ void PluginSlot::Open(float sampleRate) {
   ShapeBuffers(newOutputs, newOutputPointers, outputs);
 
   // The texts are the user interface's, which is the thread loading: no lock needed.
-  name = AskText(e, effGetEffectName, 0, 0, kVstMaxEffectNameLen, nullptr);
+  name = AskPluginText(e, effGetEffectName, 0, 0, kVstMaxEffectNameLen, nullptr);
 
   int32_t programs = std::clamp(e->numPrograms, 0, kPluginMaxPrograms);
   programNames.assign(static_cast<size_t>(programs), std::string());
   for (int32_t i = 0; i < programs; ++i) {
     VstIntPtr answer = 0;
-    std::string text = AskText(e, effGetProgramNameIndexed, i, 0, kVstMaxProgNameLen, &answer);
+    std::string text = AskPluginText(e, effGetProgramNameIndexed, i, 0, kVstMaxProgNameLen, &answer);
     programNames[i] = answer == 0 ? std::string("unknown") : text;
   }
 
@@ -203,9 +189,9 @@ void PluginSlot::Open(float sampleRate) {
   paramDisplays.assign(static_cast<size_t>(params), std::string());
   paramNames.assign(static_cast<size_t>(params), std::string());
   for (int32_t i = 0; i < params; ++i) {
-    paramLabels[i] = AskText(e, effGetParamLabel, i, 0, kVstMaxParamStrLen, nullptr);
-    paramDisplays[i] = AskText(e, effGetParamDisplay, i, 0, kVstMaxParamStrLen, nullptr);
-    paramNames[i] = AskText(e, effGetParamName, i, 0, kVstMaxParamStrLen, nullptr);
+    paramLabels[i] = AskPluginText(e, effGetParamLabel, i, 0, kVstMaxParamStrLen, nullptr);
+    paramDisplays[i] = AskPluginText(e, effGetParamDisplay, i, 0, kVstMaxParamStrLen, nullptr);
+    paramNames[i] = AskPluginText(e, effGetParamName, i, 0, kVstMaxParamStrLen, nullptr);
   }
 
   EngineLock lock = LockEngine();

@@ -25,6 +25,8 @@ constexpr int kNameChars = 256;       // plug-in paths, the render file name, th
 constexpr int kPeakTableCount = 99;   // waveform lanes with peak tables
 constexpr int kRenderColumns = 1920;  // columns of the render dialog's waveform
 constexpr int kShellBrushCount = 3;
+// AppState::brushes by role (the plug-in windows' parameter view).
+enum ShellBrush : int { kBarBackgroundBrush, kBarFillBrush, kIndicatorBrush };
 constexpr int32_t kTopScrollPosition = 22;  // the track view scrolled to its top
 
 // Edges as a Windows RECT holds them (left, top, right, bottom; right and bottom exclusive).

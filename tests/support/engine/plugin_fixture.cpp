@@ -3,6 +3,7 @@
 #include "tests/support/test_paths.h"
 
 #include <algorithm>
+#include <fstream>
 
 std::string TestPluginPath(const char* name) { return TestBinPath(std::string(name) + ".dll"); }
 
@@ -37,6 +38,13 @@ VstIntPtr TestPluginLibrary::CallHost(AEffect* effect, int32_t opcode, int32_t i
 
 void TestPluginLibrary::Configure(const TpConfig* config) const {
   if (configure_) configure_(config);
+}
+
+std::vector<std::string> TestPluginLogLines(const std::string& dir, const char* name, int serial) {
+  std::ifstream file(dir + "\\" + name + "-" + std::to_string(serial) + ".log");
+  std::vector<std::string> lines;
+  for (std::string line; std::getline(file, line);) lines.push_back(line);
+  return lines;
 }
 
 void ResetPluginSlots() {

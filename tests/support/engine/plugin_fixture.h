@@ -1,6 +1,6 @@
-// Fixtures of the plug-in host for the engine tests (and the shell tests to come): the test plug-in DLLs of this build, a reference
-// of the test's own on one of them (so its logs stay readable after the host lets go),
-// and a reset of the 95 slots between tests.
+// Fixtures of the plug-in host for the engine tests (and the shell tests to come): the test plug-in DLLs of this build,
+// a reference of the test's own on one of them (so its logs stay readable after the host lets go), and a reset of the
+// 95 slots between tests.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -39,6 +39,9 @@ class TestPluginLibrary {
   TpCallHostProc callHost_;
   TpConfigureProc configure_;
 };
+
+// The lines a test plug-in instance logged so far (test_plugin_api.h): <dir>/<name>-<serial>.log.
+std::vector<std::string> TestPluginLogLines(const std::string& dir, const char* name, int serial);
 
 // Unloads every slot and puts every field the tests touch back to its start value.
 void ResetPluginSlots();
