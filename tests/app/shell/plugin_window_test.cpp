@@ -265,7 +265,7 @@ TEST_F(PluginWindowTest, PowerSwitchesThePluginOffAndOnAndBypassPassesTheInserts
             plain.LogSince(before, {"dispatch 12 "}));
 
   g_pluginSlots[n].SetParameter(0, 0.5f);  // the effect's gain
-  for (uint8_t bypassed : {0, 1}) {
+  for (uint8_t bypassed : {0, 1, 0}) {  // "→" after each block
     std::vector<float> block(2 * kPluginBlockFrames, 0.25f);
     ProcessInsertChain(3, block.data());
     EXPECT_EQ(bypassed ? 0.25f : 0.125f, block[0]);
