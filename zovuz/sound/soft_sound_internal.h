@@ -39,7 +39,7 @@ struct SoftSoundHandleData
         int PlayingFlag;       // 1 between a successful start and the stop
         uint32_t AheadBytes;   // about 0.1 s, whole frames: what the refill keeps written ahead
         uint32_t HeardTo;      // the play cursor at the last refill: all behind it was heard
-        int QueueLimitFrames;  // the queue holds at most this many frames (about 0.3 s)
+        int QueueLimitFrames;  // the queue holds at most this many frames (about 0.4 s)
         int DroppedFrames;     // oldest frames dropped to make room; the first drop is logged
     } Player;
 };
@@ -57,7 +57,7 @@ uint32_t SoftSoundPlayerBufferBytes(uint32_t AvgBytesPerSec, uint32_t BlockAlign
 uint32_t SoftSoundPlayerLeadBytes(uint32_t AvgBytesPerSec, uint32_t BlockAlign);
 // A player's state beside its device buffer, for a format of AvgBytesPerSec and BlockAlign: the
 // refill keeps about 0.1 s written ahead of the play cursor, and the queue holds at most about
-// 0.3 s (a stalled refill or a paused device then plays current sound within that when it
+// 0.4 s (a stalled refill or a paused device then plays current sound within that when it
 // resumes, not the whole backlog).
 void SetupSoftSoundPlayerPacing(SoftSoundHandleData *Player, uint32_t AvgBytesPerSec, uint32_t BlockAlign);
 

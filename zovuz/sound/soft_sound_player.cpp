@@ -118,7 +118,7 @@ void SetupSoftSoundPlayerPacing(SoftSoundHandleData *Player, uint32_t AvgBytesPe
     uint64_t ahead = BlockAlign == 0 ? 0 : (uint64_t(AvgBytesPerSec) / 10 + BlockAlign - 1) / BlockAlign * BlockAlign;
     p.AheadBytes = ahead < p.BufferBytes ? uint32_t(ahead) : p.BufferBytes / 2;
     p.HeardTo = 0;
-    uint64_t limit = BlockAlign == 0 ? 0 : uint64_t(AvgBytesPerSec) * 3 / 10 / BlockAlign;
+    uint64_t limit = BlockAlign == 0 ? 0 : uint64_t(AvgBytesPerSec) * 4 / 10 / BlockAlign;
     p.QueueLimitFrames = limit < 1 ? 1 : int(limit);
     p.DroppedFrames = 0;
 }
@@ -196,13 +196,16 @@ int UpdateSoftSoundPlayer(SoftSoundHandleData *Player)
     const uint32_t lead = p.LeadBytes;
     const uint32_t frameBytes = Player->BufferFormat.nBlockAlign;
 
-    // More written ahead than the refill ever keeps: the play cursor has passed the write offset
-    // (the refill came late). Go on where the device can still take sound, after a short gap.
-    if (Forward(play, p.WriteOffset, size) > p.AheadBytes) {
-        // A device whose write cursor is not near its play cursor (or gives none) is written
-        // from the play cursor.
-        uint32_t from = Forward(play, deviceWrite % size, size) < p.AheadBytes ? deviceWrite % size : play;
-        uint32_t next = (from + frameBytes - 1) / frameBytes * frameBytes;
+    // The device may already have taken what lies between its play and write cursors (a
+    // device whose write cursor is not near its play cursor, or that gives none, is written from
+    // the play cursor). A write offset there, or one the play cursor has passed (more written
+    // ahead than the refill ever keeps), means the refill came late: it goes on from the write
+    // cursor, after a short gap.
+    uint32_t committed = Forward(play, deviceWrite % size, size);
+    if (committed >= p.AheadBytes) committed = 0;
+    uint32_t written = Forward(play, p.WriteOffset, size);
+    if (written > p.AheadBytes || written < committed) {
+        uint32_t next = (play + committed + frameBytes - 1) / frameBytes * frameBytes;
         p.WriteOffset = next >= size ? next - size : next;
     }
     SilenceHeard(Player, play);

@@ -62,11 +62,11 @@ protected:
         return value;
     }
     // The refill run with the cursor put at Play (nothing heard on the way) and the device's
-    // write cursor at DeviceWrite: the bytes it wrote from where it started writing.
-    static uint32_t RefillAt(int Handle, uint32_t Play, uint32_t DeviceWrite = 0)
+    // write cursor at DeviceWrite (by default at the play cursor): the write offset afterwards.
+    static uint32_t RefillAt(int Handle, uint32_t Play, uint32_t DeviceWrite = UINT32_MAX)
     {
         Device(Handle).PlayCursor = Play;
-        Device(Handle).WriteCursor = DeviceWrite;
+        Device(Handle).WriteCursor = DeviceWrite == UINT32_MAX ? Play : DeviceWrite;
         Record(Handle).Player.HeardTo = Play;
         EXPECT_EQ(0, UpdateSoftSoundPlayer(&Record(Handle)));
         return Record(Handle).Player.WriteOffset;
@@ -166,21 +166,22 @@ TEST_F(SoftSoundPlayerTest, RefillTopsUpToTheStretchAheadAndGoesOnFromTheWriteCu
 {
     struct Case {
         const char *Name;
-        uint32_t Write, Play, DeviceWrite;
+        uint32_t Write, Play, Committed;  // Committed: from the play cursor to the write cursor
         int Queued;
         uint32_t Start, End;  // where the pass wrote: Start == End when it wrote nothing
         bool Silence;
     } cases[] = {
-        {"on time", 20000, 10000, 0, 5000, 20000, 27640, false},
-        {"the stretch is full", 20000, 2360, 0, 5000, 20000, 20000, false},
+        {"on time", 20000, 10000, 1764, 5000, 20000, 27640, false},
+        {"the stretch is full", 20000, 2360, 1764, 5000, 20000, 20000, false},
         {"two leads at most", 20000, 19996, 0, 5000, 20000, 20000 + 2 * Lead, false},
         {"only what is queued", 20000, 19000, 0, 100, 20000, 20400, false},
-        {"no silence while more than a lead is left", 20000, 10000, 0, 0, 20000, 20000, false},
-        {"silence with a lead left", 20000, 11732, 0, 0, 20000, 20000 + Ahead - Lead, true},
-        {"across the end", 176000, 170000, 0, 5000, 176000, 11240, false},
-        {"late: from the write cursor", 20000, 30000, 32000, 5000, 32000, 47640, false},
-        {"late by one frame", 20000, 20004, 21768, 5000, 21768, 37644, false},
-        {"late, no write cursor near", 20000, 100000, 0, 5000, 100000, 100000 + 2 * Lead, false},
+        {"no silence while more than a lead is left", 20000, 10000, 1764, 0, 20000, 20000, false},
+        {"silence with a lead left", 20000, 11732, 1764, 0, 20000, 20000 + Ahead - Lead, true},
+        {"across the end", 176000, 170000, 1764, 5000, 176000, 11240, false},
+        {"late: from the write cursor", 20000, 30000, 2000, 5000, 32000, 47640, false},
+        {"late by one frame", 20000, 20004, 1764, 5000, 21768, 37644, false},
+        {"behind the write cursor", 20000, 19000, 2000, 5000, 21000, 36640, false},
+        {"late, no write cursor near", 20000, 100000, 76400, 5000, 100000, 100000 + 2 * Lead, false},
     };
     for (const Case &c : cases)
     {
@@ -188,7 +189,7 @@ TEST_F(SoftSoundPlayerTest, RefillTopsUpToTheStretchAheadAndGoesOnFromTheWriteCu
         Record(handle).Player.PlayingFlag = 1;
         Record(handle).Player.WriteOffset = c.Write;
         Push(handle, c.Queued, 7);
-        EXPECT_EQ(c.End, RefillAt(handle, c.Play, c.DeviceWrite)) << c.Name;
+        EXPECT_EQ(c.End, RefillAt(handle, c.Play, (c.Play + c.Committed) % Size)) << c.Name;
         if (c.Start == c.End)
             continue;
         EXPECT_EQ(c.Silence ? 0 : 7, DeviceSample(handle, c.Start)) << c.Name;
@@ -257,12 +258,28 @@ TEST_F(SoftSoundPlayerTest, ALateRefillLeavesAShortGapAndReplaysNothing)
     }
 }
 
+// A cursor seen behind where it was (a device that rewound) has heard nothing new: what is
+// written ahead of it stays.
+TEST_F(SoftSoundPlayerTest, ACursorSeenBehindItsLastPlaceSilencesNothingWrittenAhead)
+{
+    int handle = MakePlayer();
+    Record(handle).Player.PlayingFlag = 1;
+    Record(handle).Player.WriteOffset = 20000;
+    Record(handle).Player.HeardTo = 15000;
+    Device(handle).PlayCursor = 10000;
+    EXPECT_EQ(0, UpdateSoftSoundPlayer(&Record(handle)));
+    EXPECT_EQ(0xAA, Device(handle).Data[10000]);
+    EXPECT_EQ(0xAA, Device(handle).Data[19999]);
+    EXPECT_EQ(0, Device(handle).Data[20000]);
+    EXPECT_EQ(0, Device(handle).Data[9999]);
+}
+
 // Left undrained for 10 s (a paused device, a stalled refill), the queue keeps only its newest
-// 0.3 s, counts what it dropped and logs the first drop once; the refill then goes on from the
+// 0.4 s, counts what it dropped and logs the first drop once; the refill then goes on from the
 // oldest frame kept, so the sound is current again within that.
 TEST_F(SoftSoundPlayerTest, AnUndrainedQueueKeepsOnlyItsNewestFrames)
 {
-    const int bound = 13230;
+    const int bound = 17640;
     const int total = 10 * 44100;
     LogReader log;
     int handle = MakePlayer();
