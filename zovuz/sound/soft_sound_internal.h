@@ -55,10 +55,10 @@ DxCriticalSection *SoftSoundPlayerLock(void);
 // 32 bits.
 uint32_t SoftSoundPlayerBufferBytes(uint32_t AvgBytesPerSec, uint32_t BlockAlign);
 uint32_t SoftSoundPlayerLeadBytes(uint32_t AvgBytesPerSec, uint32_t BlockAlign);
-// A player's state beside its device buffer, for a format of AvgBytesPerSec and BlockAlign: the
-// refill keeps about 0.1 s written ahead of the play cursor, and the queue holds at most about
-// 0.4 s (a stalled refill or a paused device then plays current sound within that when it
-// resumes, not the whole backlog).
+// A new player's pacing, for a format of AvgBytesPerSec and BlockAlign: the refill keeps about
+// 0.1 s written ahead of the play cursor, and the queue holds at most about 0.4 s (a stalled
+// refill or a paused device then plays current sound within that when it resumes, not the whole
+// backlog). The device buffer is made silent.
 void SetupSoftSoundPlayerPacing(SoftSoundHandleData *Player, uint32_t AvgBytesPerSec, uint32_t BlockAlign);
 
 // Creation steps: Setup takes the format from a source handle when one is given, then runs

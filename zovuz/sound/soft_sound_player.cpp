@@ -112,17 +112,6 @@ uint32_t SoftSoundPlayerLeadBytes(uint32_t AvgBytesPerSec, uint32_t BlockAlign)
     return uint32_t((lead + BlockAlign - 1) / BlockAlign * BlockAlign);
 }
 
-void SetupSoftSoundPlayerPacing(SoftSoundHandleData *Player, uint32_t AvgBytesPerSec, uint32_t BlockAlign)
-{
-    auto &p = Player->Player;
-    uint64_t ahead = BlockAlign == 0 ? 0 : (uint64_t(AvgBytesPerSec) / 10 + BlockAlign - 1) / BlockAlign * BlockAlign;
-    p.AheadBytes = ahead < p.BufferBytes ? uint32_t(ahead) : p.BufferBytes / 2;
-    p.HeardTo = 0;
-    uint64_t limit = BlockAlign == 0 ? 0 : uint64_t(AvgBytesPerSec) * 4 / 10 / BlockAlign;
-    p.QueueLimitFrames = limit < 1 ? 1 : int(limit);
-    p.DroppedFrames = 0;
-}
-
 int AddOneDataSoftSoundPlayer(int SoftSoundPlayerHandle, int Left, int Right)
 {
     return WithPlayer(SoftSoundPlayerHandle, [Left, Right](SoftSoundHandleData *Player) {
@@ -182,6 +171,22 @@ void SilenceHeard(SoftSoundHandleData *Player, uint32_t Play)
 }
 
 }  // namespace
+
+void SetupSoftSoundPlayerPacing(SoftSoundHandleData *Player, uint32_t AvgBytesPerSec, uint32_t BlockAlign)
+{
+    auto &p = Player->Player;
+    uint64_t ahead = BlockAlign == 0 ? 0 : (uint64_t(AvgBytesPerSec) / 10 + BlockAlign - 1) / BlockAlign * BlockAlign;
+    p.AheadBytes = ahead < p.BufferBytes ? uint32_t(ahead) : p.BufferBytes / 2 / BlockAlign * BlockAlign;
+    p.HeardTo = 0;
+    uint64_t limit = BlockAlign == 0 ? 0 : uint64_t(AvgBytesPerSec) * 4 / 10 / BlockAlign;
+    p.QueueLimitFrames = limit < 1 ? 1 : int(limit);
+    p.DroppedFrames = 0;
+    // The buffer starts silent, as the refill keeps it outside what it wrote ahead.
+    LockedRegion region;
+    if (!LockRegion(p.Buffer, 0, p.BufferBytes, region)) return;
+    region.Fill(0, region.Size[0] + region.Size[1], SilenceByte(Player->BufferFormat));
+    UnlockRegion(p.Buffer, region);
+}
 
 int UpdateSoftSoundPlayer(SoftSoundHandleData *Player)
 {
