@@ -10,6 +10,7 @@
 
 #include "app/engine/plugin_text.h"
 #include "app/engine/volume_law.h"
+#include "zovuz/core/zovuz_core.h"
 
 PluginSlot g_pluginSlots[kPluginSlotCount];
 
@@ -57,7 +58,8 @@ PluginSlot::PluginSlot()
       editorRect{0, 0, 0, 0},
       inputCount(2),
       outputCount(2),
-      opening(nullptr) {
+      opening(nullptr),
+      droppedEvents(0) {
   ShapeBuffers(outputBuffers, outputPointers, 2);
   ShapeBuffers(inputBuffers, inputPointers, 2);
 }
@@ -92,13 +94,25 @@ void PluginSlot::QueueMidiEvent(VstMidiEvent event) {
   event.noteOffVelocity = 100;
   event.reserved1 = 0;
   event.reserved2 = 0;
-  EventQueueLock lock(eventMutex);
-  try {
-    pendingEvents.push_back(event);
-  } catch (const std::bad_alloc&) {
-    // Out of memory on the MIDI-input or timer thread: this one event is dropped rather
-    // than letting the exception end the process from inside a system callback.
+  bool firstDrop = false;
+  {
+    EventQueueLock lock(eventMutex);
+    if (pendingEvents.size() >= kPluginEventQueueLimit) {
+      // A quarter at a time, so that a queue nobody drains costs no shift per event.
+      const size_t drop = kPluginEventQueueLimit / 4;
+      pendingEvents.erase(pendingEvents.begin(), pendingEvents.begin() + drop);
+      firstDrop = droppedEvents == 0;
+      droppedEvents += drop;
+    }
+    try {
+      pendingEvents.push_back(event);
+    } catch (const std::bad_alloc&) {
+      // Out of memory on the MIDI-input or timer thread: this one event is dropped rather
+      // than letting the exception end the process from inside a system callback.
+    }
   }
+  if (firstDrop)
+    AddLogStringWide(L"プラグインスロットのMIDIイベントキューが一杯になったため古いイベントを破棄しました\n");
 }
 
 void PluginSlot::ProgramChange(int32_t program) {

@@ -57,6 +57,7 @@ void ResetPluginSlots() {
     s.bypass = 0;
     s.volume = 127;
     s.pan = 64;
+    s.droppedEvents = 0;
     s.name.clear();
     for (auto& b : s.inputBuffers) std::fill(b.begin(), b.end(), 0.0f);
     for (auto& b : s.outputBuffers) std::fill(b.begin(), b.end(), 0.0f);
@@ -94,4 +95,28 @@ std::vector<std::vector<int>> TakePendingMidiBytes(PluginSlot& slot) {
   std::vector<std::vector<int>> out = PendingMidiBytes(slot);
   slot.DropPendingEvents();
   return out;
+}
+
+std::set<int> HeldKeys(const TpInstance* instance) {
+  std::set<int> held;
+  if (!instance) return held;
+  for (int i = 0; i < std::min(instance->midiTotal, kTpMidiLogSize); ++i) {
+    const char* d = instance->midiLog[i].event.midiData;
+    const int status = static_cast<unsigned char>(d[0]) & 0xF0;
+    const int key = static_cast<unsigned char>(d[1]);
+    if (status == 0x90 && d[2] != 0) {
+      held.insert(key);
+    } else if (status == 0x80 || status == 0x90) {
+      held.erase(key);
+    }
+  }
+  return held;
+}
+
+void ExpectNoHeldKeys() {
+  for (int track = 0; track < 8; ++track) {
+    const TpInstance* instance = TestPluginLibrary::Of(SlotOf(track, 0).effect);
+    if (!instance || instance->midiTotal > kTpMidiLogSize) continue;
+    EXPECT_EQ(HeldKeys(instance), std::set<int>{}) << "track " << track;
+  }
 }

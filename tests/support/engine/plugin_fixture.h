@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <set>
 #include <string>
 #include <vector>
 
@@ -63,3 +64,10 @@ std::vector<int32_t> DispatchOpcodes(const TpInstance* instance, int from = 0);
 std::vector<std::vector<int>> PendingMidiBytes(PluginSlot& slot);
 // The same, and the slot's queue emptied.
 std::vector<std::vector<int>> TakePendingMidiBytes(PluginSlot& slot);
+
+// The keys an instance holds by its MIDI log: struck by a note-on (velocity above 0) and not
+// released since. Only what the log kept counts (its first kTpMidiLogSize events).
+std::set<int> HeldKeys(const TpInstance* instance);
+// No key is held by the instrument in slot 0 of tracks 0-7 (the song engines' instrument tracks),
+// wherever their logs are whole. Every test whose song has ended checks it.
+void ExpectNoHeldKeys();
