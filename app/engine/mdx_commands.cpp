@@ -83,8 +83,9 @@ void JumpTo(int32_t track, int64_t target) {
   g_mdx.state.readPosition[track] = static_cast<int32_t>(target) - 1;
 }
 
-// A rest. It also ends a tie: the note held into it is released, so that the note after the
-// rest is struck again rather than continued.
+// A rest. It also ends a tie: the note tied into it sounds on through the rest and is keyed
+// off when the rest runs out, so that the note after the rest is struck again rather than
+// continued. A tie command just before the rest ties the rest and nothing after it.
 void Rest(int32_t track, int32_t byte) {
   MdxPlayerState& s = g_mdx.state;
   EndCurrentLength(track);
@@ -93,8 +94,9 @@ void Rest(int32_t track, int32_t byte) {
   s.portaSpeed[track] = 0;
   if (s.tied[track]) {
     s.tied[track] = 0;
-    KeyOffMdxTrack(track);
+    s.releaseAfterRest[track] = 1;
   }
+  s.tiePending[track] = 0;
 }
 
 // The commands both kinds of track share. False when the byte is not one of them.
@@ -377,8 +379,12 @@ void KeyOffMdxTrack(int32_t track) {
 }
 
 void EndMdxTrack(int32_t track) {
-  g_mdx.state.enabled[track] = 0;
-  g_mdx.state.ended[track] = 1;
+  MdxPlayerState& s = g_mdx.state;
+  // Nothing after the end would release a note tied into it.
+  if (s.tied[track]) KeyOffMdxTrack(track);
+  s.tied[track] = 0;
+  s.enabled[track] = 0;
+  s.ended[track] = 1;
 }
 
 int32_t MdxInstrumentVolume(int32_t volume, int32_t volumeMode, float volumeScale) {

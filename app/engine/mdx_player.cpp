@@ -68,6 +68,11 @@ void CommandStep(int32_t t, int32_t tick, int32_t& budget) {
   while (s.enabled[t] && int64_t{tick} - s.startTick[t] > s.currentLength[t]) {
     if (budget <= 0) return;
     --budget;
+    // The rest a note was tied into has run out: the note ends before the next command.
+    if (s.releaseAfterRest[t]) {
+      s.releaseAfterRest[t] = 0;
+      KeyOffMdxTrack(t);
+    }
     // A track without an end command ends where its data ends, and so does one whose last
     // command is cut short.
     if (MdxCommandBytes(g_mdx.trackData[t], s.trackLength[t], s.readPosition[t]) == 0) {
@@ -208,6 +213,7 @@ void MdxPlayerState::Reset() {
     portaActive[t] = 0;
     tied[t] = 0;
     tiePending[t] = 0;
+    releaseAfterRest[t] = 0;
     lfoOn[t] = 0;
     gatePending[t] = 0;
     sendOn[t][0] = sendOn[t][1] = 0;

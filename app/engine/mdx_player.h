@@ -68,6 +68,8 @@ struct MdxPlayerState {
   double microsIntoTick;
   int32_t wholeTick;              // the tick position's integer part: the last tick run
   uint8_t ended[kMdxTrackCount];  // reached its end: stays off when the song resumes
+  // A note tied into the rest now running: it sounds on and is keyed off when the rest runs out.
+  uint8_t releaseAfterRest[kMdxTrackCount];
 
   // Back to the top: clock, tracks and channel strips (see the .cpp for what is kept).
   void Reset();
@@ -147,7 +149,8 @@ void StepMdxPcmTrack(int32_t track);
 // Key-off of the note a track is sounding: a note-off on an FM track, the voice stopped on a
 // PCM track.
 void KeyOffMdxTrack(int32_t track);
-// Ends a track: it is disabled and stays off, also when the song resumes.
+// Ends a track: it is disabled and stays off, also when the song resumes. A note tied into the
+// end is keyed off.
 void EndMdxTrack(int32_t track);
 // The instrument volume of every track below the track count, from the track volumes.
 void ApplyMdxTrackVolumes();

@@ -1,8 +1,5 @@
 #include "app/engine/midi_input.h"
 
-#include <algorithm>
-
-#include "app/engine/channel_mixer.h"
 #include "app/engine/engine_lock.h"
 #include "app/engine/plugin_slot.h"
 #include "app/engine/song_engine.h"
@@ -11,11 +8,13 @@ MidiInputState g_midiInput;
 
 namespace {
 
-// A sample track's played key names a sample as a note of that track does: a list entry with
-// the key, or a bank record with the key an octave up.
+constexpr int32_t kPlayedVoicePan = 64;
+
+// The sample a played key names: the first list entry, or the first bank record, whose note is
+// the key.
 bool FindSampleOfKey(const SongEngine& song, int32_t key, int32_t& sample, int32_t& length, int32_t& channels) {
   if (song.sampleMode == 1) {
-    const int i = song.BankIndexOfKey(key + 12);
+    const int i = song.BankIndexOfKey(key);
     if (i < 0) return false;
     sample = i;
     length = song.bankLengths[i];
@@ -30,7 +29,8 @@ bool FindSampleOfKey(const SongEngine& song, int32_t key, int32_t& sample, int32
   return true;
 }
 
-void StartSampleVoice(int32_t track, int32_t key) {
+// A key played on a sample track sounds at the centre, as loud as it was struck (256 is unity).
+void StartSampleVoice(int32_t track, int32_t key, int32_t velocity) {
   // The voices and sample tables are the render's: a load swaps them under this lock.
   EngineLock lock = LockEngine();
   SongEngine& song = g_songs[0];
@@ -38,13 +38,12 @@ void StartSampleVoice(int32_t track, int32_t key) {
   if (!FindSampleOfKey(song, key, sample, length, channels)) return;
   const int index = song.FindFreeVoice();
   if (index < 0) return;
-  const SongTrack& t = song.tracks[track];
   PcmVoice& v = song.voices[index];
   v.sample = sample;
   v.position = 0;
   v.length = length;
-  v.pan = std::clamp(t.pan, 0, 127);
-  v.volume = TruncToInt32(static_cast<double>(t.volume) * static_cast<double>(song.volumeScale));
+  v.pan = kPlayedVoicePan;
+  v.volume = velocity * 2;
   v.channels = channels;
   v.track = track;
   v.active = 1;
@@ -59,14 +58,13 @@ void PlayMidiInMessage(uint32_t message) {
   const bool noteOn = status == 0x90 && velocity > 0;
   const bool noteOff = status == 0x80 || (status == 0x90 && velocity == 0);
   const int32_t track = g_midiInput.currentTrack;
-  if (track < 0 || track >= kSongTrackCount || (!noteOn && !noteOff)) return;
-  if (track < kInstrumentTrackCount) {
-    if (noteOn) {
-      SendNoteOn(track, key, velocity);
-    } else {
-      SendNoteOff(track, key);
-    }
-  } else if (noteOn) {
-    StartSampleVoice(track, key);
+  // Every channel's note-off reaches its slot 0, so that a note never hangs there; a track
+  // outside the 19 channels has no slot, and SendNoteOff and SendNoteOn find none.
+  if (noteOff) {
+    SendNoteOff(track, key);
+  } else if (noteOn && track < kInstrumentTrackCount) {
+    SendNoteOn(track, key, velocity);
+  } else if (noteOn && track < kSongTrackCount) {
+    StartSampleVoice(track, key, velocity);
   }
 }

@@ -11,7 +11,8 @@ struct MidiInputState {
 
 extern MidiInputState g_midiInput;
 
-// One short message from the device (status in the low byte, then key and velocity): a
-// note-on with a velocity above 0 starts a note, a note-on with velocity 0 or a note-off ends
-// it; every other message is ignored.
+// One short message from the device (status in the low byte, then key and velocity), played on
+// the current track: a note-on with a velocity above 0 starts a note (a sample voice on tracks
+// 8-15, nothing on the buses and the master), a note-on with velocity 0 or a note-off goes to
+// slot 0 of any of the 19 channels; every other message, and any track outside them, is ignored.
 void PlayMidiInMessage(uint32_t message);

@@ -10,14 +10,11 @@
 
 #include "app/engine/plugin_text.h"
 #include "app/engine/volume_law.h"
+#include "zovuz/core/zovuz_core.h"
 
 PluginSlot g_pluginSlots[kPluginSlotCount];
 
 namespace {
-
-// Text buffers handed to plug-ins: far larger than the nominal limits, because real
-// plug-ins write past them; the answer is cut to the stated length afterwards.
-const size_t kPluginTextBufferSize = 1024;
 
 VstMidiEvent MidiBytes(int status, int data1, int data2) {
   VstMidiEvent e;
@@ -42,16 +39,6 @@ void ShapeBuffers(std::vector<std::vector<float>>& buffers, std::vector<float*>&
   for (size_t i = 0; i < n; ++i) pointers[i] = buffers[i].data();
 }
 
-// One text request into a large zeroed buffer, cut to `maxChars`.
-std::string AskText(AEffect* e, VstInt32 opcode, VstInt32 index, VstIntPtr value, size_t maxChars, VstIntPtr* answer) {
-  char text[kPluginTextBufferSize];
-  std::memset(text, 0, sizeof text);
-  VstIntPtr result = e->dispatcher(e, opcode, index, value, text, 0.0f);
-  if (answer) *answer = result;
-  text[sizeof text - 1] = 0;  // a plug-in that filled everything still ends here
-  return CutPluginText(text, sizeof text, maxChars);
-}
-
 }  // namespace
 
 PluginSlot* PluginSlotAt(int32_t track, int32_t position) {
@@ -71,7 +58,8 @@ PluginSlot::PluginSlot()
       editorRect{0, 0, 0, 0},
       inputCount(2),
       outputCount(2),
-      opening(nullptr) {
+      opening(nullptr),
+      droppedEvents(0) {
   ShapeBuffers(outputBuffers, outputPointers, 2);
   ShapeBuffers(inputBuffers, inputPointers, 2);
 }
@@ -106,13 +94,25 @@ void PluginSlot::QueueMidiEvent(VstMidiEvent event) {
   event.noteOffVelocity = 100;
   event.reserved1 = 0;
   event.reserved2 = 0;
-  EventQueueLock lock(eventMutex);
-  try {
-    pendingEvents.push_back(event);
-  } catch (const std::bad_alloc&) {
-    // Out of memory on the MIDI-input or timer thread: this one event is dropped rather
-    // than letting the exception end the process from inside a system callback.
+  bool firstDrop = false;
+  {
+    EventQueueLock lock(eventMutex);
+    if (pendingEvents.size() >= kPluginEventQueueLimit) {
+      // A quarter at a time, so that a queue nobody drains costs no shift per event.
+      const size_t drop = kPluginEventQueueLimit / 4;
+      pendingEvents.erase(pendingEvents.begin(), pendingEvents.begin() + drop);
+      firstDrop = droppedEvents == 0;
+      droppedEvents += drop;
+    }
+    try {
+      pendingEvents.push_back(event);
+    } catch (const std::bad_alloc&) {
+      // Out of memory on the MIDI-input or timer thread: this one event is dropped rather
+      // than letting the exception end the process from inside a system callback.
+    }
   }
+  if (firstDrop)
+    AddLogStringWide(L"プラグインスロットのMIDIイベントキューが一杯になったため古いイベントを破棄しました\n");
 }
 
 void PluginSlot::ProgramChange(int32_t program) {
@@ -188,13 +188,13 @@ void PluginSlot::Open(float sampleRate) {
   ShapeBuffers(newOutputs, newOutputPointers, outputs);
 
   // The texts are the user interface's, which is the thread loading: no lock needed.
-  name = AskText(e, effGetEffectName, 0, 0, kVstMaxEffectNameLen, nullptr);
+  name = AskPluginText(e, effGetEffectName, 0, 0, kVstMaxEffectNameLen, nullptr);
 
   int32_t programs = std::clamp(e->numPrograms, 0, kPluginMaxPrograms);
   programNames.assign(static_cast<size_t>(programs), std::string());
   for (int32_t i = 0; i < programs; ++i) {
     VstIntPtr answer = 0;
-    std::string text = AskText(e, effGetProgramNameIndexed, i, 0, kVstMaxProgNameLen, &answer);
+    std::string text = AskPluginText(e, effGetProgramNameIndexed, i, 0, kVstMaxProgNameLen, &answer);
     programNames[i] = answer == 0 ? std::string("unknown") : text;
   }
 
@@ -203,9 +203,9 @@ void PluginSlot::Open(float sampleRate) {
   paramDisplays.assign(static_cast<size_t>(params), std::string());
   paramNames.assign(static_cast<size_t>(params), std::string());
   for (int32_t i = 0; i < params; ++i) {
-    paramLabels[i] = AskText(e, effGetParamLabel, i, 0, kVstMaxParamStrLen, nullptr);
-    paramDisplays[i] = AskText(e, effGetParamDisplay, i, 0, kVstMaxParamStrLen, nullptr);
-    paramNames[i] = AskText(e, effGetParamName, i, 0, kVstMaxParamStrLen, nullptr);
+    paramLabels[i] = AskPluginText(e, effGetParamLabel, i, 0, kVstMaxParamStrLen, nullptr);
+    paramDisplays[i] = AskPluginText(e, effGetParamDisplay, i, 0, kVstMaxParamStrLen, nullptr);
+    paramNames[i] = AskPluginText(e, effGetParamName, i, 0, kVstMaxParamStrLen, nullptr);
   }
 
   EngineLock lock = LockEngine();

@@ -31,6 +31,11 @@ const int kPluginMaxChannels = 64;
 const int kPluginMaxParams = 16384;
 const int kPluginMaxPrograms = 16384;
 
+// Events a slot's queue holds at most. Nothing drains the queues of channels 8-18 or of an empty
+// slot between ticks; at the limit the oldest events make room. A tick never queues this many to
+// an instrument that is run.
+const size_t kPluginEventQueueLimit = 8192;
+
 struct PluginSlot;
 
 // What every plug-in may ask of the host (one for the whole process).
@@ -84,6 +89,8 @@ struct PluginSlot {
   std::vector<uint8_t> eventBlockStorage;         // reused memory behind eventBlock
   AEffect* opening;                               // an instance starting up: bound for the host
                                                   // callback, not yet run by the render
+  uint32_t droppedEvents;                         // oldest events dropped from a full queue (the
+                                                  // first drop is logged); under the event mutex
 
   PluginSlot();
   ~PluginSlot();
@@ -96,7 +103,8 @@ struct PluginSlot {
   void SetParameter(int32_t index, float value);
   // getParameter on the instance under the same conditions; 0.0 when it cannot be asked.
   float GetParameter(int32_t index);
-  // Fills in every field except midiData[0..2] and appends the event; any thread.
+  // Fills in every field except midiData[0..2] and appends the event; any thread. A full queue
+  // first drops its oldest quarter.
   void QueueMidiEvent(VstMidiEvent event);
   void ProgramChange(int32_t program);
   // Empties the queue of pending events (under the event mutex). A slot without an instance

@@ -19,6 +19,7 @@ size_t WholeCharacters(const char* s, size_t n) {
 }
 
 const size_t kFallbackNameMaxChars = 31;
+const size_t kPluginTextBufferSize = 1024;
 
 }  // namespace
 
@@ -34,4 +35,14 @@ std::string PluginNameFromPath(const char* path) {
   // The file name after the drive and folder, without its extension.
   const Cp932PathParts parts = SplitCp932Path(path);
   return CutPluginText(path + parts.NameStart, parts.ExtensionStart - parts.NameStart, kFallbackNameMaxChars);
+}
+
+std::string AskPluginText(AEffect* effect, VstInt32 opcode, VstInt32 index, VstIntPtr value, size_t maxChars,
+                          VstIntPtr* answer) {
+  char text[kPluginTextBufferSize];
+  std::memset(text, 0, sizeof text);
+  VstIntPtr result = effect->dispatcher(effect, opcode, index, value, text, 0.0f);
+  if (answer) *answer = result;
+  text[sizeof text - 1] = 0;  // a plug-in that filled everything still ends here
+  return CutPluginText(text, sizeof text, maxChars);
 }

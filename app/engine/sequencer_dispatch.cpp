@@ -64,14 +64,15 @@ const SongEvent* PreviousNote(const SongEngine& song, int32_t track, int32_t cur
   return nullptr;
 }
 
-// The loop jump: back to the last loop point, with every event after the first loop point due
-// again one loop length later.
+// The loop jump: to the last loop point, with every event after the first loop point due again
+// one loop length later. A jump placed before its loop point has a negative length: it moves on
+// to the loop point, and what follows comes that much earlier.
 void LoopJump(SongEngine& song, int32_t track) {
   SongTrack& t = song.tracks[track];
   SongEvent* events = song.events[track];
   const int64_t length = int64_t{events[t.eventCursor].tick} - t.loopPointTick;
-  // A jump back by no time (or to a point after it) would be due again at once, for ever.
-  if (length <= 0) return;
+  // A jump back by no time would be due again at once, for ever.
+  if (length == 0) return;
   t.tickOffset = SaturateInt32(t.tickOffset + length);
   bool afterFirstPoint = false;
   for (int i = 0; i < kEventsPerTrack && events[i].type != kEvEnd; ++i) {

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <climits>
 #include <cmath>
+#include <limits>
 
 #include "app/engine/engine_lock.h"
 #include "app/engine/plugin_slot.h"
@@ -61,17 +62,29 @@ void BackToTheTop(SongEngine& song) {
   }
 }
 
-// The latest tick at which any unfinished track of the song still has an event, offsets
-// included: where the song ends if nothing loops.
+// Where the song ends: the latest tick at which an unfinished track still has an event, offsets
+// included, with the loop jumps on the way taken as the tick takes them. A jump back to a loop
+// point before it plays on for ever: the song then has no end (infinity).
 double SongEndTick(const SongEngine& song) {
   double end = 0.0;
   for (int track = 0; track < kSongTrackCount; ++track) {
     const SongTrack& t = song.tracks[track];
     if (t.endReached || !CursorInTrack(t)) continue;
-    uint32_t last = 0;
-    for (int i = t.eventCursor; i < kEventsPerTrack && song.events[track][i].type != kEvEnd; ++i)
-      last = std::max(last, song.events[track][i].tick);
-    end = std::max(end, static_cast<double>(last) + t.tickOffset);
+    const SongEvent* events = song.events[track];
+    int lastPoint = -1;
+    for (int i = 0; i < kEventsPerTrack && events[i].type != kEvEnd; ++i) {
+      if (events[i].type == kEvLoopPoint) lastPoint = i;
+    }
+    int64_t offset = t.tickOffset;
+    for (int i = t.eventCursor; i < kEventsPerTrack && events[i].type != kEvEnd; ++i) {
+      end = std::max(end, static_cast<double>(int64_t{events[i].tick} + offset));
+      if (events[i].type != kEvLoopJump) continue;
+      const int64_t length = int64_t{events[i].tick} - t.loopPointTick;
+      if (length == 0) continue;
+      if (lastPoint >= 0 && lastPoint < i) return std::numeric_limits<double>::infinity();
+      offset += length;
+      if (lastPoint > i) i = lastPoint;  // on to the loop point ahead, past what lies between
+    }
   }
   return end;
 }
@@ -245,7 +258,8 @@ void FastForwardSequencer(int32_t milliseconds) {
   // (tempo 0) never.
   if (milliseconds <= 0 || !song.playing || song.paused || song.tempo <= 0) return;
   uint64_t amount = static_cast<uint64_t>(milliseconds) * 1000;
-  // Never past the end: a longer jump lands on the last event, and the song ends there.
+  // Never past the end: a longer jump lands on the last event, and the song ends there. A song
+  // that loops for ever moves the full amount.
   const double remaining = std::max(SongEndTick(song) - song.tickPosition, 0.0) * MicrosPerTick(song.tempo);
   if (remaining < static_cast<double>(amount)) amount = static_cast<uint64_t>(std::ceil(remaining));
   song.lastClock -= std::min(amount, song.lastClock);

@@ -80,7 +80,7 @@ static_assert(sizeof(SongEvent) == 20, "SongEvent is a 20-byte record");
 
 // The per-channel record of a song: sequencing state and the channel strip.
 struct SongTrack {
-  int32_t tickOffset;                 // added to every event tick; grows by the loop length at each loop jump
+  int32_t tickOffset;                 // added to every event tick; moves by the loop length at each loop jump
   uint8_t endReached;                 // the end event was reached
   uint8_t stopped;                    // set with endReached, and alone by pause
   uint8_t mute;                       // 1 silences note-ons and voice starts

@@ -5,11 +5,12 @@
 namespace {
 
 // Silence queued before the start, so that the refill always finds frames queued between two
-// ticks. Without it the player runs with only the device's lead ahead of the sound: the device's
-// cursor soon takes up most of the lead of silence the start writes, and the next refill that
-// finds the queue empty between two ticks writes a lead of silence into whatever plays then (a
-// song played at once loses 60 ms from a note); so does any tick that comes late later on.
-constexpr int kStartMarginFrames = 11025;  // a quarter of a second
+// ticks. Without it the player runs with only what the refill keeps written ahead of the sound:
+// the device's cursor soon takes up most of the silence the start writes, and the next refill
+// that finds the queue empty between two ticks writes a lead of silence into whatever plays then
+// (a song played at once loses 60 ms from a note); so does any tick that comes late later on.
+// The player keeps about 0.1 s written ahead of its device's cursor out of this margin.
+constexpr int kStartMarginFrames = 6615;  // 0.15 s
 
 }  // namespace
 

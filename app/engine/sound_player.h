@@ -7,7 +7,7 @@
 #include <cstdint>
 
 // A started player, or -1 when none could be made (the engine then renders without one). It
-// starts with a quarter of a second of silence queued, its margin against late ticks.
+// starts with 0.15 s of silence queued, its margin against late ticks.
 int32_t MakeEnginePlayer();
 // Stops and deletes a player; -1 is ignored.
 void DeleteEnginePlayer(int32_t player);

@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <png.h>
+#include <stdio.h>
 #include <string.h>
 
 WindowCapture CaptureWindow(HWND Window, int X, int Y, int Width, int Height)
@@ -54,4 +56,27 @@ void PaintWindow(HWND Window, int X, int Y, int Width, int Height, uint32_t Colo
     DeleteObject(brush);
     GdiFlush();
     ReleaseDC(Window, dc);
+}
+
+bool SaveCapturePng(const WindowCapture &Capture, const char *Path)
+{
+    if (Capture.Empty())
+        return false;
+    FILE *file = fopen(Path, "wb");
+    if (file == nullptr)
+        return false;
+    std::vector<png_byte> rgb((size_t)Capture.Width * Capture.Height * 3);
+    for (size_t i = 0; i < Capture.Pixels.size(); ++i) {
+        rgb[3 * i] = (png_byte)(Capture.Pixels[i] >> 16);
+        rgb[3 * i + 1] = (png_byte)(Capture.Pixels[i] >> 8);
+        rgb[3 * i + 2] = (png_byte)Capture.Pixels[i];
+    }
+    png_image image;
+    memset(&image, 0, sizeof(image));
+    image.version = PNG_IMAGE_VERSION;
+    image.width = Capture.Width;
+    image.height = Capture.Height;
+    image.format = PNG_FORMAT_RGB;
+    const bool written = png_image_write_to_stdio(&image, file, 0, rgb.data(), 0, nullptr) != 0;
+    return fclose(file) == 0 && written;
 }

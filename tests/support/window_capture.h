@@ -21,6 +21,9 @@ struct WindowCapture
 // The rectangle (X, Y, Width, Height) of the window's client area; empty when it cannot be read.
 WindowCapture CaptureWindow(HWND__ *Window, int X, int Y, int Width, int Height);
 
+// Writes the capture as an RGB PNG file (a test's picture, kept beside its log); false on failure.
+bool SaveCapturePng(const WindowCapture &Capture, const char *Path);
+
 // Fills the rectangle of the window's client area with one colour (0x00RRGGBB) through GDI, so
 // that a test can see what a later drawing leaves untouched.
 void PaintWindow(HWND__ *Window, int X, int Y, int Width, int Height, uint32_t Color);

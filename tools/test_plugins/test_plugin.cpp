@@ -3,10 +3,16 @@
 //                        otherwise an effect: out = in * g + c, g = parameter 0, c = parameter 1
 //   TP_NAME              the effect name it reports (may be empty)
 //   TP_ENTRY_MAIN        exports only "main"; TP_ENTRY_NONE exports no entry point
+//   TP_NO_EDITOR         no editor of its own (flag bit 0 clear) and kTpPlainParamCount parameters
+//   TP_FILE              the DLL's name, for the log files
 //   TP_HOSTILE_*         the misbehaviours of real plug-ins the host must survive
 // Every instance records every dispatcher request, every MIDI event with the block it
-// arrived in, and every parameter write, for the tests to read through the exports.
+// arrived in, and every parameter write, for the tests to read through the exports, and
+// writes them to a log file when asked (test_plugin_api.h).
+#include <windows.h>
+
 #include <chrono>
+#include <cstdarg>
 #include <cstdio>
 #include <cstring>
 #include <thread>
@@ -19,12 +25,15 @@
 namespace {
 
 const char kEffectName[] = TP_STRINGIFY(TP_NAME);
+const char kFileName[] = TP_STRINGIFY(TP_FILE);
 const char* const kProgramNames[kTpProgramCount] = {"Init", "Bright", nullptr};  // the last is refused
 
 struct TestPluginState {
   TpInstance instances[kTpMaxInstances];  // the pool; a closed instance is reused last
   int32_t created;                        // instances created so far
   TpConfig config;                        // shape of the next instances
+  char logPaths[kTpMaxInstances][MAX_PATH];  // by pool entry; empty: no log
+  HWND editors[kTpMaxInstances];             // by pool entry: the open editor's window
 };
 
 TestPluginState g_tp;
@@ -38,7 +47,65 @@ TpConfig DefaultConfig() {
   c.numParams = -1;
   c.numPrograms = -1;
   c.slowMs = 0;
+#ifndef TP_NO_EDITOR
+  char rect[64];
+  int left, top, right, bottom;
+  DWORD n = GetEnvironmentVariableA("TARVEX_TP_EDITOR_RECT", rect, sizeof rect);
+  if (n > 0 && n < sizeof rect && std::sscanf(rect, "%d,%d,%d,%d", &left, &top, &right, &bottom) == 4) {
+    c.hasEditorRect = 1;
+    c.rect.left = static_cast<int16_t>(left);
+    c.rect.top = static_cast<int16_t>(top);
+    c.rect.right = static_cast<int16_t>(right);
+    c.rect.bottom = static_cast<int16_t>(bottom);
+  }
+#endif
   return c;
+}
+
+int PoolIndex(const TpInstance* t) { return static_cast<int>(t - g_tp.instances); }
+
+// The instance's log starts anew when logging is asked for.
+void StartLog(TpInstance* t) {
+  char* path = g_tp.logPaths[PoolIndex(t)];
+  path[0] = 0;
+  char dir[MAX_PATH];
+  DWORD n = GetEnvironmentVariableA("TARVEX_TP_LOG_DIR", dir, sizeof dir);
+  if (n == 0 || n >= sizeof dir) return;
+  std::snprintf(path, MAX_PATH, "%s\\%s-%d.log", dir, kFileName, static_cast<int>(t->serial));
+  if (FILE* f = std::fopen(path, "w")) std::fclose(f);
+}
+
+void LogLine(const TpInstance* t, const char* format, ...) {
+  const char* path = g_tp.logPaths[PoolIndex(t)];
+  if (!path[0]) return;
+  FILE* f = std::fopen(path, "a");
+  if (!f) return;
+  va_list args;
+  va_start(args, format);
+  std::vfprintf(f, format, args);
+  va_end(args);
+  std::fputc('\n', f);
+  std::fclose(f);
+}
+
+// The editor: a plain child window of the editor rectangle's size in the host's window.
+void OpenEditor(TpInstance* t, void* parent) {
+#ifdef TP_NO_EDITOR
+  (void)t;
+  (void)parent;
+#else
+  HWND& editor = g_tp.editors[PoolIndex(t)];
+  if (!t->hasEditorRect || !parent || editor) return;
+  editor = CreateWindowExA(0, "STATIC", "", WS_CHILD | WS_VISIBLE, t->rect.left, t->rect.top,
+                           t->rect.right - t->rect.left, t->rect.bottom - t->rect.top,
+                           static_cast<HWND>(parent), nullptr, nullptr, nullptr);
+#endif
+}
+
+void CloseEditor(TpInstance* t) {
+  HWND& editor = g_tp.editors[PoolIndex(t)];
+  if (editor && IsWindow(editor)) DestroyWindow(editor);
+  editor = nullptr;
 }
 
 // What a plug-in that loads samples or builds tables at start-up (and frees them at the end)
@@ -76,6 +143,8 @@ void RecordMidi(TpInstance* t, const VstEvents* events) {
       r.batchSize = events->numEvents;
     }
     ++t->midiTotal;
+    LogLine(t, "midi %02X %02X %02X", static_cast<unsigned char>(m->midiData[0]),
+            static_cast<unsigned char>(m->midiData[1]), static_cast<unsigned char>(m->midiData[2]));
     unsigned status = static_cast<unsigned char>(m->midiData[0]) & 0xF0;
     unsigned key = static_cast<unsigned char>(m->midiData[1]) & 0x7F;
     unsigned velocity = static_cast<unsigned char>(m->midiData[2]);
@@ -97,6 +166,8 @@ VstIntPtr VST_CALL Dispatcher(AEffect* e, VstInt32 opcode, VstInt32 index, VstIn
     r.block = t->processCalls;
   }
   ++t->dispatchTotal;
+  LogLine(t, "dispatch %d %d %ld %g", static_cast<int>(opcode), static_cast<int>(index),
+          static_cast<long>(value), static_cast<double>(opt));
   char text[64];
   switch (opcode) {
     case effOpen:
@@ -123,6 +194,12 @@ VstIntPtr VST_CALL Dispatcher(AEffect* e, VstInt32 opcode, VstInt32 index, VstIn
       WriteText(ptr, "dB");
       return 0;
     case effGetParamDisplay:
+#ifdef TP_NO_EDITOR
+      if (index == kTpLongDisplayParam) {
+        WriteText(ptr, TP_LONG_DISPLAY_TEXT);
+        return 0;
+      }
+#endif
       std::snprintf(text, sizeof text, "%d", index >= 0 && index < kTpParamCount ? (int)(t->params[index] * 100) : 0);
       WriteText(ptr, text);
       return 0;
@@ -138,6 +215,12 @@ VstIntPtr VST_CALL Dispatcher(AEffect* e, VstInt32 opcode, VstInt32 index, VstIn
       if (!t->hasEditorRect || !ptr) return 0;
       *static_cast<ERect**>(ptr) = &t->rect;
       return 1;
+    case effEditOpen:
+      OpenEditor(t, ptr);
+      return t->hasEditorRect;
+    case effEditClose:
+      CloseEditor(t);
+      return 0;
     case effEditIdle:
       ++t->editorIdles;
       return 0;
@@ -183,6 +266,7 @@ void VST_CALL SetParameter(AEffect* e, VstInt32 index, float value) {
     t->paramLog[t->paramTotal].value = value;
   }
   ++t->paramTotal;
+  LogLine(t, "param %d %g", static_cast<int>(index), static_cast<double>(value));
   if (index >= 0 && index < kTpParamCount) t->params[index] = value;
 }
 
@@ -204,6 +288,8 @@ TpInstance* NewInstance() {
   t->serial = g_tp.created++;
   t->hasEditorRect = g_tp.config.hasEditorRect;
   t->rect = g_tp.config.rect;
+  g_tp.editors[PoolIndex(t)] = nullptr;
+  StartLog(t);
 #ifndef TP_INSTRUMENT
   t->params[0] = 1.0f;  // unity gain, no offset until a test sets them
 #endif
@@ -228,6 +314,10 @@ TpInstance* NewInstance() {
 #else
   e.numInputs = 2;
   e.flags = effFlagsCanReplacing | effFlagsHasEditor;
+#endif
+#ifdef TP_NO_EDITOR
+  e.flags &= ~effFlagsHasEditor;
+  e.numParams = kTpPlainParamCount;
 #endif
   e.numOutputs = 2;
   if (g_tp.config.numInputs != -1) e.numInputs = g_tp.config.numInputs;

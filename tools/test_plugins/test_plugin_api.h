@@ -17,6 +17,19 @@ const int kTpParamLogSize = 1024;
 const int kTpEntryCallCount = 5;
 const int kTpUniqueId = 0x54507631;  // 'TPv1'
 
+// The variant without an editor (tp_plain) has these parameters; one of them shows a value
+// text longer than the 8 characters a host keeps.
+const int kTpPlainParamCount = 4;
+const int kTpLongDisplayParam = 3;
+#define TP_LONG_DISPLAY_TEXT "Wide open stereo"
+
+// Environment of the plug-ins' process:
+//   TARVEX_TP_LOG_DIR     each instance writes <dir>/<dll name>-<serial>.log, one line per
+//                         dispatcher call ("dispatch <opcode> <index> <value> <opt>"), MIDI event
+//                         ("midi <status> <data1> <data2>", hexadecimal) and setParameter
+//                         ("param <index> <value>"); the file starts anew with the instance
+//   TARVEX_TP_EDITOR_RECT "left,top,right,bottom": the editor rectangle of the editor variants
+
 // An instrument holding a note outputs these levels on its first two outputs.
 const float kTpDcLeft = 0.5f;
 const float kTpDcRight = 0.25f;

@@ -179,6 +179,7 @@ int AddSoftSoundData(int SoftSoundHandle, int IsPlayer, int Channels, int BitsPe
     sound->Player.WriteOffset = 0;
     sound->Player.LeadBytes = SoftSoundPlayerLeadBytes(format.nAvgBytesPerSec, blockAlign);
     sound->Player.PlayingFlag = 0;
+    SetupSoftSoundPlayerPacing(sound, format.nAvgBytesPerSec, blockAlign);
 
     DxCriticalSection *lock = SoftSoundPlayerLock();
     CRITICALSECTION_LOCK(lock);

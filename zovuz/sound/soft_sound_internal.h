@@ -37,6 +37,10 @@ struct SoftSoundHandleData
         uint32_t WriteOffset;  // where the next frames go, below BufferBytes
         uint32_t LeadBytes;    // 12/256 s, rounded up to whole frames
         int PlayingFlag;       // 1 between a successful start and the stop
+        uint32_t AheadBytes;   // about 0.1 s, whole frames: what the refill keeps written ahead
+        uint32_t HeardTo;      // the play cursor at the last refill: all behind it was heard
+        int QueueLimitFrames;  // the queue holds at most this many frames (about 0.4 s)
+        int DroppedFrames;     // oldest frames dropped to make room; the first drop is logged
     } Player;
 };
 
@@ -51,6 +55,11 @@ DxCriticalSection *SoftSoundPlayerLock(void);
 // 32 bits.
 uint32_t SoftSoundPlayerBufferBytes(uint32_t AvgBytesPerSec, uint32_t BlockAlign);
 uint32_t SoftSoundPlayerLeadBytes(uint32_t AvgBytesPerSec, uint32_t BlockAlign);
+// A new player's pacing, for a format of AvgBytesPerSec and BlockAlign: the refill keeps about
+// 0.1 s written ahead of the play cursor, and the queue holds at most about 0.4 s (a stalled
+// refill or a paused device then plays current sound within that when it resumes, not the whole
+// backlog). The device buffer is made silent.
+void SetupSoftSoundPlayerPacing(SoftSoundHandleData *Player, uint32_t AvgBytesPerSec, uint32_t BlockAlign);
 
 // Creation steps: Setup takes the format from a source handle when one is given, then runs
 // AddSoftSoundData, which fills the format and makes the wave (data) or the device buffer and

@@ -1,7 +1,14 @@
 // The SoftSound player: a producer appends frames one at a time to the player's queue; the
 // refill, run by the sound thread (or the message pump) every 10 ms, moves them into a looping
-// device buffer of one second, keeping between one and about two leads (12/256 s each) of
-// written sound ahead of the play cursor. It writes silence only when the queue is empty.
+// device buffer of one second, keeping about 0.1 s of written sound ahead of the play cursor,
+// at most two leads (12/256 s each) per pass. It writes silence only when the queue is empty
+// and less than a lead is left ahead.
+//
+// A refill that comes late, after the play cursor has passed the write offset, goes on from the
+// device's write cursor: the listener hears a short gap. What the cursor runs over meanwhile is
+// silence, never the sound of a second ago, because every pass silences what was heard since the
+// pass before. The queue is bounded: while nothing drains it (a paused device, a stalled refill)
+// the oldest frames make room, so that the sound is current again soon after the refill resumes.
 #include "zovuz/sound/soft_sound_internal.h"
 #include "zovuz/sound/sound_platform_internal.h"
 
@@ -47,6 +54,16 @@ int BuildFrame(const SoundWaveFormat &Format, int Left, int Right, uint8_t Frame
         return Format.nBlockAlign;
     }
     return 0;
+}
+
+// Bytes from From forward to To in a looping buffer of Size bytes.
+uint32_t Forward(uint32_t From, uint32_t To, uint32_t Size) { return To >= From ? To - From : To + Size - From; }
+
+// The byte that silence is made of: 8-bit samples are unsigned, their silence is the middle of
+// the range.
+uint8_t SilenceByte(const SoundWaveFormat &Format)
+{
+    return Format.wFormatTag == SOUND_FORMAT_TAG_PCM && Format.wBitsPerSample == 8 ? 0x80 : 0;
 }
 
 // The queue's frames, whatever the producer or the refill last did with it.
@@ -98,13 +115,77 @@ uint32_t SoftSoundPlayerLeadBytes(uint32_t AvgBytesPerSec, uint32_t BlockAlign)
 int AddOneDataSoftSoundPlayer(int SoftSoundPlayerHandle, int Left, int Right)
 {
     return WithPlayer(SoftSoundPlayerHandle, [Left, Right](SoftSoundHandleData *Player) {
+        auto &p = Player->Player;
         uint8_t frame[4];
         int bytes = BuildFrame(Player->BufferFormat, Left, Right, frame);
+        if (bytes == 0) return -1;
+        if (p.QueuedFrames >= p.QueueLimitFrames) {
+            // Full: the oldest frame makes room, so the queue always ends with the newest.
+            uint8_t oldest[4];
+            RingBufferDataGet(&p.Queue, oldest, bytes, 0);
+            if (p.DroppedFrames++ == 0)
+                AddLogStringWide(L"ソフトサウンドプレイヤーのキューが一杯になったため古いデータを破棄しました\n");
+        }
         // A queue that cannot grow keeps what it held: the frame is dropped, nothing else.
-        if (bytes == 0 || RingBufferDataAdd(&Player->Player.Queue, frame, bytes) < 0) return -1;
+        int added = RingBufferDataAdd(&p.Queue, frame, bytes);
         CountQueuedFrames(Player);
-        return 0;
+        return added < 0 ? -1 : 0;
     });
+}
+
+namespace {
+
+// Locks Bytes bytes of the device buffer from Offset; false when the device refuses.
+bool LockRegion(SOUNDBUFFER &Buffer, uint32_t Offset, uint32_t Bytes, LockedRegion &Region)
+{
+    void *part1 = nullptr;
+    void *part2 = nullptr;
+    if (SoundBuffer_Lock(&Buffer, Offset, Bytes, &part1, &Region.Size[0], &part2, &Region.Size[1]) < 0) return false;
+    Region.Part[0] = static_cast<uint8_t *>(part1);
+    Region.Part[1] = static_cast<uint8_t *>(part2);
+    if (Region.Part[1] == nullptr) Region.Size[1] = 0;
+    return true;
+}
+
+void UnlockRegion(SOUNDBUFFER &Buffer, const LockedRegion &Region)
+{
+    SoundBuffer_Unlock(&Buffer, Region.Part[0], Region.Size[0], Region.Part[1], Region.Size[1]);
+}
+
+// Silences what the play cursor ran over since the last pass, so that the buffer holds nothing
+// but silence outside the stretch written ahead. A cursor seen behind its last place (or a whole
+// loop on) only ever silences what lies outside that stretch.
+void SilenceHeard(SoftSoundHandleData *Player, uint32_t Play)
+{
+    auto &p = Player->Player;
+    const uint32_t size = p.BufferBytes;
+    uint32_t ahead = Forward(Play, p.WriteOffset, size);
+    uint32_t outside = ahead == 0 ? size : size - ahead;
+    uint32_t from = Forward(p.HeardTo, Play, size) <= outside ? p.HeardTo : p.WriteOffset;
+    uint32_t bytes = Forward(from, Play, size);
+    LockedRegion region;
+    if (bytes == 0 || !LockRegion(p.Buffer, from, bytes, region)) return;
+    region.Fill(0, region.Size[0] + region.Size[1], SilenceByte(Player->BufferFormat));
+    UnlockRegion(p.Buffer, region);
+    p.HeardTo = Play;
+}
+
+}  // namespace
+
+void SetupSoftSoundPlayerPacing(SoftSoundHandleData *Player, uint32_t AvgBytesPerSec, uint32_t BlockAlign)
+{
+    auto &p = Player->Player;
+    uint64_t ahead = BlockAlign == 0 ? 0 : (uint64_t(AvgBytesPerSec) / 10 + BlockAlign - 1) / BlockAlign * BlockAlign;
+    p.AheadBytes = ahead < p.BufferBytes ? uint32_t(ahead) : p.BufferBytes / 2 / BlockAlign * BlockAlign;
+    p.HeardTo = 0;
+    uint64_t limit = BlockAlign == 0 ? 0 : uint64_t(AvgBytesPerSec) * 4 / 10 / BlockAlign;
+    p.QueueLimitFrames = limit < 1 ? 1 : int(limit);
+    p.DroppedFrames = 0;
+    // The buffer starts silent, as the refill keeps it outside what it wrote ahead.
+    LockedRegion region;
+    if (!LockRegion(p.Buffer, 0, p.BufferBytes, region)) return;
+    region.Fill(0, region.Size[0] + region.Size[1], SilenceByte(Player->BufferFormat));
+    UnlockRegion(p.Buffer, region);
 }
 
 int UpdateSoftSoundPlayer(SoftSoundHandleData *Player)
@@ -114,33 +195,40 @@ int UpdateSoftSoundPlayer(SoftSoundHandleData *Player)
     CRITICALSECTION_GUARD(guard, SoftSoundPlayerLock());
 
     uint32_t play = 0;
-    if (SoundBuffer_GetCurrentPosition(&p.Buffer, &play, nullptr) < 0) return -1;
+    uint32_t deviceWrite = 0;
+    if (SoundBuffer_GetCurrentPosition(&p.Buffer, &play, &deviceWrite) < 0) return -1;
     const uint32_t size = p.BufferBytes;
-    const uint32_t write = p.WriteOffset;
     const uint32_t lead = p.LeadBytes;
     const uint32_t frameBytes = Player->BufferFormat.nBlockAlign;
 
-    // Write only when the play cursor is within one lead behind the write offset.
-    uint32_t back = write >= lead ? write - lead : write + size - lead;
-    bool due = back < write ? back <= play && play <= write : back > write && (play >= back || play <= write);
-    if (!due) return 0;
+    // The device may already have taken what lies between its play and write cursors (a
+    // device whose write cursor is not near its play cursor, or that gives none, is written from
+    // the play cursor). A write offset there, or one the play cursor has passed (more written
+    // ahead than the refill ever keeps), means the refill came late: it goes on from the write
+    // cursor, after a short gap.
+    uint32_t committed = Forward(play, deviceWrite % size, size);
+    if (committed >= p.AheadBytes) committed = 0;
+    uint32_t written = Forward(play, p.WriteOffset, size);
+    if (written > p.AheadBytes || written < committed) {
+        uint32_t next = (play + committed + frameBytes - 1) / frameBytes * frameBytes;
+        p.WriteOffset = next >= size ? next - size : next;
+    }
+    SilenceHeard(Player, play);
 
-    // Enough frames to bring the write offset about two leads ahead of the cursor.
-    uint32_t distance = play >= back ? play - back : play + size - back;
-    uint32_t needed = (lead + distance) / frameBytes;
+    // Top up to the stretch kept ahead, two leads at most; silence only when the queue is empty
+    // and the device is down to its last lead.
+    const uint32_t ahead = Forward(play, p.WriteOffset, size);
+    if (ahead >= p.AheadBytes) return 0;
+    uint32_t wanted = p.AheadBytes - ahead < 2 * lead ? p.AheadBytes - ahead : 2 * lead;
+    uint32_t needed = wanted / frameBytes;
     uint32_t queued = uint32_t(p.QueuedFrames);
     uint32_t fromQueue = queued < needed ? queued : needed;
-    uint32_t silent = queued == 0 ? needed : 0;
+    uint32_t silent = queued == 0 && ahead <= lead ? needed : 0;
     uint32_t bytes = (fromQueue + silent) * frameBytes;
     if (bytes == 0) return 0;
 
     LockedRegion region;
-    void *part1 = nullptr;
-    void *part2 = nullptr;
-    if (SoundBuffer_Lock(&p.Buffer, write, bytes, &part1, &region.Size[0], &part2, &region.Size[1]) < 0) return -1;
-    region.Part[0] = static_cast<uint8_t *>(part1);
-    region.Part[1] = static_cast<uint8_t *>(part2);
-    if (region.Part[1] == nullptr) region.Size[1] = 0;
+    if (!LockRegion(p.Buffer, p.WriteOffset, bytes, region)) return -1;
 
     // Never more than the device gave, and whole frames only.
     uint32_t locked = region.Size[0] + region.Size[1];
@@ -150,15 +238,10 @@ int UpdateSoftSoundPlayer(SoftSoundHandleData *Player)
     RingBufferDataGet(&p.Queue, region.Part[0], int(first), 0);
     RingBufferDataGet(&p.Queue, region.Part[1], int(queueBytes - first), 0);
     CountQueuedFrames(Player);
-    if (silent > 0) {
-        // 8-bit samples are unsigned: their silence is the middle of the range.
-        bool unsigned8 =
-            Player->BufferFormat.wFormatTag == SOUND_FORMAT_TAG_PCM && Player->BufferFormat.wBitsPerSample == 8;
-        region.Fill(queueBytes, locked - queueBytes, unsigned8 ? 0x7F : 0);
-    }
-    SoundBuffer_Unlock(&p.Buffer, part1, region.Size[0], part2, region.Size[1]);
+    if (silent > 0) region.Fill(queueBytes, locked - queueBytes, SilenceByte(Player->BufferFormat));
+    UnlockRegion(p.Buffer, region);
 
-    uint32_t next = write + locked;
+    uint32_t next = p.WriteOffset + locked;
     p.WriteOffset = next >= size ? next - size : next;
     return 0;
 }

@@ -22,7 +22,10 @@ void PluginSlot::FitEditorWindow(HWND window) {
     r.right = 238;
     r.bottom = 30 * e->numParams + 54;
   }
-  AdjustWindowRectEx(&r, WS_OVERLAPPEDWINDOW, FALSE, 0);
+  // Framed as the window is, so that its client area is exactly the editor's: a window framed
+  // thinner than an overlapped window would otherwise get a client larger than the editor.
+  AdjustWindowRectEx(&r, static_cast<DWORD>(GetWindowLongA(window, GWL_STYLE)), FALSE,
+                     static_cast<DWORD>(GetWindowLongA(window, GWL_EXSTYLE)));
   editorRect.left = r.left;
   editorRect.top = r.top;
   editorRect.right = r.right;

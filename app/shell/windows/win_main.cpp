@@ -6,6 +6,8 @@
 // window's messages and sleeps between passes.
 #include <windows.h>
 
+#include "app/shell/app_state.h"
+#include "app/shell/plugin_window.h"
 #include "zovuz/zovuz.h"
 
 namespace {
@@ -44,10 +46,25 @@ int InitLibraryAndScreen() {
   return 0;
 }
 
+// The interface's resources. False when a window class could not be registered.
+bool InitGuiResources() {
+  if (!RegisterPluginWindowClasses(g_app.instance)) return false;
+  // NOT YET BUILT (render dialog): the class "rendering".
+  // NOT YET BUILT (panes): the button images and their layout, the font and background
+  //   settings, the side-pane rectangles.
+  return true;
+}
+
 }  // namespace
 
-int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
+  g_app.instance = instance;
+  g_app.showCommand = showCommand;
   if (InitLibraryAndScreen() != 0) return 0;
+  if (!InitGuiResources()) {
+    LibraryEnd();
+    return 0;
+  }
 
   while (ProcessMessage() == 0) ThreadSleep(FramePauseMilliSeconds);
 

@@ -46,12 +46,23 @@ void MdxPlayerTest::SetUp() {
 }
 
 void MdxPlayerTest::TearDown() {
+  if (SongEnded()) ExpectNoHeldKeys();
   song.Rewind();
   g_mdx.capture = nullptr;
   SetSequencerClock(nullptr);
   FreeMdxBuffers();
   state.trackCount = 0;
   PluginSlotsTest::TearDown();
+}
+
+bool MdxPlayerTest::SongEnded() const {
+  int playable = 0;
+  for (int t = 0; t < std::min(state.trackCount, kMdxTrackCount); ++t) {
+    if (state.trackLength[t] <= 2) continue;
+    ++playable;
+    if (!state.ended[t]) return false;
+  }
+  return playable > 0;
 }
 
 void MdxPlayerTest::Load(const std::vector<MdxTrack>& tracks, const std::vector<std::array<uint8_t, 27>>& tones,

@@ -80,6 +80,9 @@ class MdxPlayerTest : public PluginSlotsTest {
   std::vector<MidiBytes> TakeQueued(int track);
   // A sample of `length` 16-bit values, all `value`, put in the player's table as number `n`.
   void PutSample(int n, int length, int16_t value);
+  // Every track the song plays has reached its end. Then no key may be held (checked at the end
+  // of every test).
+  bool SongEnded() const;
 
   MdxSong song;
   MdxPlayerState& state = g_mdx.state;

@@ -176,7 +176,7 @@ TEST_F(MdxPlayerTest, GatesReleaseNotesAfterTheirTicks) {
   }
 }
 
-TEST_F(MdxPlayerTest, TiesHoldTheKeyOrBendToTheNextAndARestEndsThem) {
+TEST_F(MdxPlayerTest, TiesHoldTheKeyOrBendToTheNext) {
   const struct {
     const char* name;
     MdxTrack track;
@@ -186,8 +186,6 @@ TEST_F(MdxPlayerTest, TiesHoldTheKeyOrBendToTheNextAndARestEndsThem) {
        {NoteOnBytes(60), NoteOffBytes(60)}},
       {"two semitones up", MdxTrack().Tempo(200).Tie().Note(60, 4).Note(62, 4).Rest(4).End(),
        {NoteOnBytes(60), BendBytes(128), NoteOffBytes(60)}},
-      {"rest between", MdxTrack().Tempo(200).Tie().Note(60, 4).Rest(4).Note(62, 4).Rest(4).End(),
-       {NoteOnBytes(60), NoteOffBytes(60), NoteOnBytes(62), NoteOffBytes(62)}},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -210,16 +208,64 @@ TEST_F(MdxPlayerTest, TiesHoldTheKeyOrBendToTheNextAndARestEndsThem) {
   }
 }
 
-TEST_F(MdxPlayerTest, APcmNoteAfterATiedNoteAndARestRestartsItsSample) {
-  PutSample(5, 1000000, 1000);
-  Play({{}, {}, {}, {}, {}, {}, {}, {}, MdxTrack().Tempo(200).Tie().Sample(5, 4).Rest(4).Sample(5, 4).Rest(8).End()});
-  Tick(CallOfTick(5, 200));
-  EXPECT_TRUE(g_mdx.voices[8].active);
-  Tick(1);
-  EXPECT_FALSE(g_mdx.voices[8].active) << "the rest releases the tied sample";
-  Tick(CallOfTick(9, 200) - CallOfTick(5, 200));
-  EXPECT_TRUE(g_mdx.voices[8].active);
-  EXPECT_EQ(g_mdx.voices[8].position, kMdxFrameCount) << "struck again in the call it started";
+// Where a tie meets a rest or the end of its track, tick by tick: what the instrument of track 0
+// receives (note-ons and note-offs) and what becomes of the voice of track 8 ("start" when it is
+// struck in that tick, "stop" when it falls silent). A rest ends a tie when the rest runs out, and
+// a tie command just before a rest ties nothing after it; nothing stays held after the end.
+TEST_F(MdxPlayerTest, TiesIntoRestsAndTrackEndsReleaseWhereTheyEnd) {
+  typedef std::vector<std::pair<int, std::string>> Heard;  // tick, what
+  const struct {
+    const char* name;
+    bool pcm;
+    MdxTrack track;
+    Heard heard;
+  } cases[] = {
+      {"a note tied into a rest sounds through it", false,
+       MdxTrack().Tie().Note(60, 4).Rest(4).Note(62, 4).End(),
+       {{1, "on 60"}, {9, "off 60"}, {9, "on 62"}, {13, "off 62"}}},
+      {"a sample tied into a rest plays through it", true, MdxTrack().Tie().Sample(5, 4).Rest(4).Sample(5, 4).End(),
+       {{1, "start"}, {9, "start"}, {13, "stop"}}},
+      {"a tie before a rest ties nothing after it", false,
+       MdxTrack().Note(60, 4).Tie().Rest(4).Note(62, 4).Note(64, 4).End(),
+       {{1, "on 60"}, {5, "off 60"}, {9, "on 62"}, {13, "off 62"}, {13, "on 64"}, {17, "off 64"}}},
+      {"a tie before a rest restarts no sample", true,
+       MdxTrack().Sample(5, 4).Tie().Rest(4).Sample(5, 4).Sample(5, 4).End(),
+       {{1, "start"}, {5, "stop"}, {9, "start"}, {13, "start"}, {17, "stop"}}},
+      {"a note tied into the end", false, MdxTrack().Tie().Note(60, 4).End(), {{1, "on 60"}, {5, "off 60"}}},
+      {"a note tied into the end of its data", false, MdxTrack().Tie().Note(60, 4), {{1, "on 60"}, {5, "off 60"}}},
+      {"a sample tied into the end", true, MdxTrack().Tie().Sample(5, 4).End(), {{1, "start"}, {5, "stop"}}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    TpInstance* inst = LoadInstrument(0);
+    PutSample(5, 1000000, 1000);
+    MdxTrack track = MdxTrack().Tempo(200);
+    track.bytes.insert(track.bytes.end(), c.track.bytes.begin(), c.track.bytes.end());
+    if (c.pcm) {
+      Play({{}, {}, {}, {}, {}, {}, {}, {}, track});
+    } else {
+      Play({track});
+    }
+    Heard heard;
+    for (int call = 0; call <= CallOfTick(20, 200); ++call) {
+      const bool wasActive = g_mdx.voices[8].active;
+      Tick(1);
+      const PcmVoice& v = g_mdx.voices[8];
+      if (v.active && v.position == kMdxFrameCount) heard.emplace_back(call, "start");
+      if (wasActive && !v.active) heard.emplace_back(call, "stop");
+    }
+    // What arrives in call 0 are the releases that Play sends.
+    for (const MidiAt& m : Log(inst)) {
+      if (m.call < 1 || (m.bytes[0] != 0x90 && m.bytes[0] != 0x80)) continue;
+      heard.emplace_back(m.call, (m.bytes[0] == 0x90 ? "on " : "off ") + std::to_string(m.bytes[1]));
+    }
+    Heard expected;
+    for (const auto& h : c.heard) expected.emplace_back(CallOfTick(h.first, 200), h.second);
+    EXPECT_EQ(heard, expected);
+    EXPECT_TRUE(SongEnded());
+    ExpectNoHeldKeys();
+    ResetPluginSlots();
+  }
 }
 
 // The square LFO of step 512 and period 10 is +256 and -512 for ten ticks each: the same at

@@ -2,6 +2,9 @@
 // callback's notes on the current track, called as WinMM would call it.
 #include <gtest/gtest.h>
 
+#include <thread>
+
+#include "app/engine/engine_lock.h"
 #include "app/engine/midi_input.h"
 #include "app/engine/song_engine.h"
 #include "app/engine/windows/midi_input_win.h"
@@ -46,10 +49,14 @@ TEST_F(MidiInputTest, KeysOnAnInstrumentTrackQueueNotesOnItsInstrument) {
     UINT type;
     std::vector<std::vector<int>> queued;
   } cases[] = {
-      {0x7F3C90, MIM_DATA, {{0x90, 60, 127}}},  {0x203C93, MIM_DATA, {{0x90, 60, 32}}},
-      {0x003C90, MIM_DATA, {{0x80, 60, 100}}},  {0x403C80, MIM_DATA, {{0x80, 60, 100}}},
-      {0x7F3CB0, MIM_DATA, {}},                 {0x7F3CE0, MIM_DATA, {}},
-      {0x7F3C90, MIM_OPEN, {}},                 {0x7F3C90, MIM_LONGDATA, {}},
+      {0x7F3C90, MIM_DATA, {{0x90, 60, 127}}},
+      {0x203C93, MIM_DATA, {{0x90, 60, 32}}},
+      {0x003C90, MIM_DATA, {{0x80, 60, 100}}},
+      {0x403C80, MIM_DATA, {{0x80, 60, 100}}},
+      {0x7F3CB0, MIM_DATA, {}},
+      {0x7F3CE0, MIM_DATA, {}},
+      {0x7F3C90, MIM_OPEN, {}},
+      {0x7F3C90, MIM_LONGDATA, {}},
   };
   g_midiInput.currentTrack = 2;
   for (const auto& c : cases) {
@@ -63,43 +70,67 @@ TEST_F(MidiInputTest, KeysOnAnInstrumentTrackQueueNotesOnItsInstrument) {
 
 TEST_F(MidiInputTest, KeysOnASampleTrackStartTheFirstFreeVoiceOfSong0) {
   SongEngine& song = g_songs[0];
+  // The track's own volume and pan, and the song's scale, play no part: the key sounds at the
+  // centre, as loud as it was struck.
   song.tracks[11].volume = 200;
   song.tracks[11].pan = 30;
   song.volumeScale = 0.5f;
   song.voices[0].active = 1;
   song.voices[1].active = 1;
-  // Bank mode: the record whose key is the played key an octave up.
+  // Bank mode: the first record whose note is the played key.
   song.sampleMode = 1;
-  song.bankLastIndex = 1;
-  song.bankKeys[0] = 48;
-  song.bankKeys[1] = 72;
+  song.bankLastIndex = 2;
+  song.bankKeys[0] = 72;
+  song.bankKeys[1] = 60;
+  song.bankKeys[2] = 60;
   song.bankLengths[1] = 5000;
   g_midiInput.currentTrack = 11;
-  Receive(0x403C90);
+  Receive(0x7F3C90);
   const PcmVoice& v = song.voices[2];
   EXPECT_TRUE(v.active);
   EXPECT_EQ(v.sample, 1);
   EXPECT_EQ(v.length, 5000);
-  EXPECT_EQ(v.volume, 100);
-  EXPECT_EQ(v.pan, 30);
+  EXPECT_EQ(v.volume, 254);
+  EXPECT_EQ(v.pan, 64);
   EXPECT_EQ(v.track, 11);
   EXPECT_EQ(v.channels, 1);
-  // A key no record carries, and a note-off, start nothing.
+  // A key no record carries, and a note-off, start nothing; the note-off still goes to the
+  // channel's slot 0.
   Receive(0x403D90);
   Receive(0x403C80);
   EXPECT_FALSE(song.voices[3].active);
+  EXPECT_EQ(TakePendingMidiBytes(SlotOf(11, 0)), (std::vector<std::vector<int>>{{0x80, 60, 100}}));
   // List mode: the entry with the key; with every voice busy nothing is started.
   song.sampleMode = 0;
   song.listCount = 1;
   song.sampleList[0] = SongSampleListEntry{60, 1234, 777, 2};
-  Receive(0x403C90);
+  Receive(0x013C90);
   EXPECT_EQ(song.voices[3].sample, 1234);
+  EXPECT_EQ(song.voices[3].length, 777);
   EXPECT_EQ(song.voices[3].channels, 2);
+  EXPECT_EQ(song.voices[3].volume, 2);
+  EXPECT_EQ(song.voices[3].pan, 64);
   for (PcmVoice& each : song.voices) each.active = 1;
   song.voices[3].sample = 0;
   Receive(0x403C90);
   EXPECT_EQ(song.voices[3].sample, 0);
   EXPECT_TRUE(PendingMidiBytes(SlotOf(11, 0)).empty());
+}
+
+TEST_F(MidiInputTest, AVoiceIsFilledOnlyWhileNoTickRuns) {
+  SongEngine& song = g_songs[0];
+  song.listCount = 1;
+  song.sampleList[0] = SongSampleListEntry{60, 5, 100, 1};
+  g_midiInput.currentTrack = 9;
+  std::thread keyboard;
+  {
+    EngineLock tick = LockEngine();  // as a render tick holds it
+    keyboard = std::thread([] { Receive(0x403C90); });
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    EXPECT_FALSE(song.voices[0].active);
+  }
+  keyboard.join();
+  EXPECT_TRUE(song.voices[0].active);
 }
 
 }  // namespace

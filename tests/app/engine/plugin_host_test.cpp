@@ -185,6 +185,24 @@ TEST_F(PluginHost, AnEmptySlotKeepsNoEvents) {
   EXPECT_EQ(0, t->midiTotal);
 }
 
+// Queues that nothing drains between ticks (an empty slot, a plug-in on a sample track) keep at
+// most the limit, always their newest events, and count what they dropped.
+TEST_F(PluginHost, UndrainedQueuesKeepOnlyTheirNewestEvents) {
+  ASSERT_EQ(0, LoadPlugin(12, 0, TestPluginPath("tp_vornalt").c_str()));
+  const int total = 3 * static_cast<int>(kPluginEventQueueLimit) + 5;
+  auto bend = [](int i) { return std::vector<int>{0xE0, i & 0x7F, (i >> 7) & 0x7F}; };
+  for (int track : {5, 12}) {
+    SCOPED_TRACE(track);
+    for (int i = 0; i < total; ++i) SendPitchBend(track, i % 16384 - 8192);
+    const std::vector<std::vector<int>> pending = PendingMidiBytes(SlotOf(track, 0));
+    ASSERT_LE(pending.size(), kPluginEventQueueLimit);
+    ASSERT_FALSE(pending.empty());
+    EXPECT_EQ(SlotOf(track, 0).droppedEvents + pending.size(), static_cast<size_t>(total));
+    EXPECT_EQ(pending.front(), bend((total - static_cast<int>(pending.size())) % 16384));
+    EXPECT_EQ(pending.back(), bend((total - 1) % 16384));
+  }
+}
+
 TEST_F(PluginHost, QueuedEventsReachThePluginAtTheStartOfTheNextBlockInOrder) {
   TestPluginLibrary lib(TestPluginPath("tp_vornalt"));
   ASSERT_EQ(0, LoadPlugin(5, 0, TestPluginPath("tp_vornalt").c_str()));

@@ -46,6 +46,8 @@ void SequencerTest::SetUp() {
 }
 
 void SequencerTest::TearDown() {
+  // A song that ended holds no key.
+  if (song.ended) ExpectNoHeldKeys();
   StopAllSongEngines();
   song.capture = nullptr;
   SetSequencerClock(nullptr);

@@ -3,6 +3,7 @@
 #include <functional>
 #include <string>
 
+#include "tests/app/engine/mml_test_support.h"
 #include "tests/app/engine/sequencer_fixture.h"
 
 namespace {
@@ -131,6 +132,61 @@ TEST_F(SequencerTransport, FastForwardRunsEveryEventOnTheWayButStopsAtTheEnd) {
   EXPECT_GE(song.tickPosition, 1000.0);
   EXPECT_LT(song.tickPosition, 1000.0 + 2 * 0.96);
   EXPECT_EQ(song.ended, 1);
+}
+
+// Loop jumps as the listener meets them, call by call (the clock half a call off the song's
+// ticks, so that no event falls on a call's edge): the note-ons and note-offs of track 0 and where
+// the song stands at the end. A jump placed before its loop point moves on to it; a fast-forward
+// through a loop that plays for ever moves the full amount, and one through a song that only
+// skips ahead stops where that song ends.
+TEST_F(SequencerTransport, LoopJumpsAndFastForwardThroughThem) {
+  const struct {
+    const char* name;
+    const char* text;
+    int ffAfterCall;  // -1: no fast-forward
+    int ffMs;
+    int calls;
+    std::vector<std::pair<int, Midi>> heard;
+    double position;
+  } cases[] = {
+      {"a jump before its loop point", "c [l] d [d] e f", -1, 0, 150,
+       {{0, {NoteOnBytes(48)}},
+        {49, {NoteOffBytes(48), NoteOnBytes(52)}},
+        {99, {NoteOffBytes(52), NoteOnBytes(53)}},
+        {149, {NoteOffBytes(53)}}},
+       144.48},
+      {"a fast-forward through a loop without end", "[d] c8 d8 [l]", 9, 800, 20,
+       {{0, {NoteOnBytes(48)}},
+        {10,
+         {NoteOffBytes(48), NoteOnBytes(50), NoteOffBytes(50), NoteOnBytes(48), NoteOffBytes(48), NoteOnBytes(50)}},
+        {19, {NoteOffBytes(50), NoteOnBytes(48)}}},
+       96.48},
+      {"a fast-forward through a song that skips ahead", "c [l] d [l] d [d] e", 0, 10000, 5,
+       {{0, {NoteOnBytes(48)}}, {1, {NoteOffBytes(48), NoteOnBytes(52), NoteOffBytes(52)}}},
+       96.96},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    TpInstance* inst = LoadInstrument(0);
+    ASSERT_NE(inst, nullptr);
+    CompileMmlText(c.text);
+    PlayAndDropBursts();
+    g_fakeClock += 5000;
+    std::vector<std::pair<int, Midi>> heard;
+    for (int call = 0; call < c.calls; ++call) {
+      Tick(1);
+      Midi notes;
+      for (const auto& m : TakeMidi(inst)) {
+        if (m[0] != 0xE0) notes.push_back(m);
+      }
+      if (!notes.empty()) heard.emplace_back(call, notes);
+      if (call == c.ffAfterCall) FastForwardSequencer(c.ffMs);
+    }
+    EXPECT_EQ(heard, c.heard);
+    EXPECT_NEAR(song.tickPosition, c.position, 1e-3);
+    if (song.ended) ExpectNoHeldKeys();
+    ResetPluginSlots();
+  }
 }
 
 TEST_F(SequencerTransport, EveryTrackEndedPausesAndEndsTheSongAndResumePlaysFromTheTop) {

@@ -3,6 +3,7 @@
 #include "tests/support/test_paths.h"
 
 #include <algorithm>
+#include <fstream>
 
 std::string TestPluginPath(const char* name) { return TestBinPath(std::string(name) + ".dll"); }
 
@@ -39,6 +40,13 @@ void TestPluginLibrary::Configure(const TpConfig* config) const {
   if (configure_) configure_(config);
 }
 
+std::vector<std::string> TestPluginLogLines(const std::string& dir, const char* name, int serial) {
+  std::ifstream file(dir + "\\" + name + "-" + std::to_string(serial) + ".log");
+  std::vector<std::string> lines;
+  for (std::string line; std::getline(file, line);) lines.push_back(line);
+  return lines;
+}
+
 void ResetPluginSlots() {
   for (int i = 0; i < kPluginSlotCount; ++i) {
     UnloadPlugin(i / kPluginPositionCount, i % kPluginPositionCount);
@@ -49,6 +57,7 @@ void ResetPluginSlots() {
     s.bypass = 0;
     s.volume = 127;
     s.pan = 64;
+    s.droppedEvents = 0;
     s.name.clear();
     for (auto& b : s.inputBuffers) std::fill(b.begin(), b.end(), 0.0f);
     for (auto& b : s.outputBuffers) std::fill(b.begin(), b.end(), 0.0f);
@@ -86,4 +95,28 @@ std::vector<std::vector<int>> TakePendingMidiBytes(PluginSlot& slot) {
   std::vector<std::vector<int>> out = PendingMidiBytes(slot);
   slot.DropPendingEvents();
   return out;
+}
+
+std::set<int> HeldKeys(const TpInstance* instance) {
+  std::set<int> held;
+  if (!instance) return held;
+  for (int i = 0; i < std::min(instance->midiTotal, kTpMidiLogSize); ++i) {
+    const char* d = instance->midiLog[i].event.midiData;
+    const int status = static_cast<unsigned char>(d[0]) & 0xF0;
+    const int key = static_cast<unsigned char>(d[1]);
+    if (status == 0x90 && d[2] != 0) {
+      held.insert(key);
+    } else if (status == 0x80 || status == 0x90) {
+      held.erase(key);
+    }
+  }
+  return held;
+}
+
+void ExpectNoHeldKeys() {
+  for (int track = 0; track < 8; ++track) {
+    const TpInstance* instance = TestPluginLibrary::Of(SlotOf(track, 0).effect);
+    if (!instance || instance->midiTotal > kTpMidiLogSize) continue;
+    EXPECT_EQ(HeldKeys(instance), std::set<int>{}) << "track " << track;
+  }
 }

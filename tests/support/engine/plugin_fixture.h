@@ -1,11 +1,12 @@
-// Fixtures of the plug-in host for the engine tests (and the shell tests to come): the test plug-in DLLs of this build, a reference
-// of the test's own on one of them (so its logs stay readable after the host lets go),
-// and a reset of the 95 slots between tests.
+// Fixtures of the plug-in host for the engine tests (and the shell tests to come): the test plug-in DLLs of this build,
+// a reference of the test's own on one of them (so its logs stay readable after the host lets go), and a reset of the
+// 95 slots between tests.
 #pragma once
 
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <set>
 #include <string>
 #include <vector>
 
@@ -40,6 +41,9 @@ class TestPluginLibrary {
   TpConfigureProc configure_;
 };
 
+// The lines a test plug-in instance logged so far (test_plugin_api.h): <dir>/<name>-<serial>.log.
+std::vector<std::string> TestPluginLogLines(const std::string& dir, const char* name, int serial);
+
 // Unloads every slot and puts every field the tests touch back to its start value.
 void ResetPluginSlots();
 
@@ -60,3 +64,10 @@ std::vector<int32_t> DispatchOpcodes(const TpInstance* instance, int from = 0);
 std::vector<std::vector<int>> PendingMidiBytes(PluginSlot& slot);
 // The same, and the slot's queue emptied.
 std::vector<std::vector<int>> TakePendingMidiBytes(PluginSlot& slot);
+
+// The keys an instance holds by its MIDI log: struck by a note-on (velocity above 0) and not
+// released since. Only what the log kept counts (its first kTpMidiLogSize events).
+std::set<int> HeldKeys(const TpInstance* instance);
+// No key is held by the instrument in slot 0 of tracks 0-7 (the song engines' instrument tracks),
+// wherever their logs are whole. Every test whose song has ended checks it.
+void ExpectNoHeldKeys();

@@ -16,6 +16,7 @@ namespace {
 
 constexpr uint32_t Size = 176400;  // one second of 2-channel 16-bit sound at 44100 Hz
 constexpr uint32_t Lead = 8268;    // 12/256 s of it, whole frames
+constexpr uint32_t Ahead = 17640;  // 0.1 s: what the refill keeps written ahead
 
 class SoftSoundPlayerTest : public ::testing::Test
 {
@@ -60,13 +61,15 @@ protected:
         memcpy(&value, &Device(Handle).Data[ByteOffset], 2);
         return value;
     }
-    // The refill run with the cursor at Play: the bytes it wrote (how far the write offset moved).
-    static uint32_t RefillAt(int Handle, uint32_t Play)
+    // The refill run with the cursor put at Play (nothing heard on the way) and the device's
+    // write cursor at DeviceWrite (by default at the play cursor): the write offset afterwards.
+    static uint32_t RefillAt(int Handle, uint32_t Play, uint32_t DeviceWrite = UINT32_MAX)
     {
         Device(Handle).PlayCursor = Play;
-        uint32_t before = Record(Handle).Player.WriteOffset;
+        Device(Handle).WriteCursor = DeviceWrite == UINT32_MAX ? Play : DeviceWrite;
+        Record(Handle).Player.HeardTo = Play;
         EXPECT_EQ(0, UpdateSoftSoundPlayer(&Record(Handle)));
-        return (Record(Handle).Player.WriteOffset + Size - before) % Size;
+        return Record(Handle).Player.WriteOffset;
     }
     static void Push(int Handle, int Frames, int First = 1)
     {
@@ -155,64 +158,146 @@ TEST_F(SoftSoundPlayerTest, StartWithAnEmptyQueueWritesTwoLeadsOfSilenceAndLoops
     EXPECT_EQ(2 * Lead, Record(handle).Player.WriteOffset);
 }
 
-TEST_F(SoftSoundPlayerTest, RefillWritesOnlyQueuedFramesAndSilenceOnlyWhenTheQueueIsEmpty)
-{
-    int handle = MakePlayer();
-    ASSERT_EQ(0, StartSoftSoundPlayer(handle));  // W = 16536
-    Push(handle, 100);
-
-    // B = 8268; with the cursor at 16000, 4000 frames are due but only 100 are queued.
-    EXPECT_EQ(400u, RefillAt(handle, 16000));
-    EXPECT_EQ(0, Record(handle).Player.QueuedFrames);
-    EXPECT_EQ(1, DeviceSample(handle, 16536));
-    EXPECT_EQ(-1, DeviceSample(handle, 16538));
-    EXPECT_EQ(100, DeviceSample(handle, 16536 + 99 * 4));
-    EXPECT_EQ(0xAA, Device(handle).Data[16936]);
-
-    // Now the queue is empty: (8268 + 16000 - 8668) / 4 = 3900 frames of silence.
-    EXPECT_EQ(3900u * 4, RefillAt(handle, 16000));
-    EXPECT_EQ(0, DeviceSample(handle, 16936));
-    EXPECT_EQ(0, DeviceSample(handle, 16936 + 3899 * 4 + 2));
-    EXPECT_EQ(0xAA, Device(handle).Data[16936 + 3900 * 4]);
-
-    // Frames queued since then go after the silence.
-    Push(handle, 5000, 7);
-    uint32_t at = Record(handle).Player.WriteOffset;
-    EXPECT_EQ(4134u * 4, RefillAt(handle, at));  // the cursor at W: two leads are due
-    EXPECT_EQ(7, DeviceSample(handle, at));
-    EXPECT_EQ(5000 - 4134, Record(handle).Player.QueuedFrames);
-}
-
-TEST_F(SoftSoundPlayerTest, RefillActsOnlyWithinOneLeadBehindTheWriteOffset)
+// Each pass tops the written stretch up to 0.1 s ahead of the cursor, two leads at most; it writes
+// silence only when the queue is empty and a lead or less is left; a cursor that has passed the
+// write offset (a late pass) moves it to the device's write cursor, or to the play cursor when
+// the device gives none near it.
+TEST_F(SoftSoundPlayerTest, RefillTopsUpToTheStretchAheadAndGoesOnFromTheWriteCursorWhenLate)
 {
     struct Case {
-        uint32_t Write, Play, Frames;  // Frames 0: nothing is written
+        const char *Name;
+        uint32_t Write, Play, Committed;  // Committed: from the play cursor to the write cursor
+        int Queued;
+        uint32_t Start, End;  // where the pass wrote: Start == End when it wrote nothing
+        bool Silence;
     } cases[] = {
-        // Write offset past the lead: the window is B = W - L .. W.
-        {16536, 8268, 2067},  // at B: one lead's worth
-        {16536, 8267, 0},     // just behind B: more than a lead is ahead
-        {16536, 16536, 4134},
-        {16536, 16537, 0},    // past the write offset
-        // Write offset below the lead: the window wraps, B = W - L + S.
-        {400, 168532, 2067},  // at B
-        {400, 170000, 2434},
-        {400, 168531, 0},
-        {400, 200, 4084},
-        {400, 401, 0},
-        {400, 100000, 0},
+        {"on time", 20000, 10000, 1764, 5000, 20000, 27640, false},
+        {"the stretch is full", 20000, 2360, 1764, 5000, 20000, 20000, false},
+        {"two leads at most", 20000, 19996, 0, 5000, 20000, 20000 + 2 * Lead, false},
+        {"only what is queued", 20000, 19000, 0, 100, 20000, 20400, false},
+        {"no silence while more than a lead is left", 20000, 10000, 1764, 0, 20000, 20000, false},
+        {"silence with a lead left", 20000, 11732, 1764, 0, 20000, 20000 + Ahead - Lead, true},
+        {"across the end", 176000, 170000, 1764, 5000, 176000, 11240, false},
+        {"late: from the write cursor", 20000, 30000, 2000, 5000, 32000, 47640, false},
+        {"late by one frame", 20000, 20004, 1764, 5000, 21768, 37644, false},
+        {"behind the write cursor", 20000, 19000, 2000, 5000, 21000, 36640, false},
+        {"late, no write cursor near", 20000, 100000, 76400, 5000, 100000, 100000 + 2 * Lead, false},
     };
-    int handle = MakePlayer();
-    Record(handle).Player.PlayingFlag = 1;
     for (const Case &c : cases)
     {
+        int handle = MakePlayer();
+        Record(handle).Player.PlayingFlag = 1;
         Record(handle).Player.WriteOffset = c.Write;
-        EXPECT_EQ(c.Frames * 4, RefillAt(handle, c.Play)) << c.Write << " / " << c.Play;
+        Push(handle, c.Queued, 7);
+        EXPECT_EQ(c.End, RefillAt(handle, c.Play, (c.Play + c.Committed) % Size)) << c.Name;
+        if (c.Start == c.End)
+            continue;
+        EXPECT_EQ(c.Silence ? 0 : 7, DeviceSample(handle, c.Start)) << c.Name;
+        EXPECT_EQ(0xAA, Device(handle).Data[(c.Start + Size - 1) % Size]) << c.Name;
+        EXPECT_EQ(0xAA, Device(handle).Data[c.End]) << c.Name;
     }
 
     // A player that does not play is never refilled.
-    Record(handle).Player.PlayingFlag = 0;
+    int handle = MakePlayer();
     Record(handle).Player.WriteOffset = 16536;
-    EXPECT_EQ(0u, RefillAt(handle, 16536));
+    EXPECT_EQ(16536u, RefillAt(handle, 16536));
+}
+
+// The device as a listener hears it: the cursor moves 10 ms a step, the producer pushes a
+// frame-counter ramp, and the refill runs each step except while it is held back. Whatever the
+// delay, the listener hears every frame once, in order, with one gap of at most the delay; never
+// the sound of a second before.
+TEST_F(SoftSoundPlayerTest, ALateRefillLeavesAShortGapAndReplaysNothing)
+{
+    for (int heldSteps : {0, 10, 30})
+    {
+        SCOPED_TRACE(heldSteps);
+        int handle = MakePlayer();
+        ASSERT_EQ(0, StartSoftSoundPlayer(handle));
+        int pushed = 0;
+        std::vector<int> heard;  // counter values, -1 for a silent frame
+        uint32_t play = 0;
+        for (int step = 0; step < 300; step++)
+        {
+            // Held back by the player lock, the producer waits as well.
+            bool held = step >= 150 && step < 150 + heldSteps;
+            for (int i = 0; i < 441 && !held; i++, pushed++)
+                ASSERT_EQ(0, AddOneDataSoftSoundPlayer(handle, pushed % 30000 + 1, pushed / 30000 + 1));
+            for (int i = 0; i < 441; i++, play = (play + 4) % Size)
+            {
+                int16_t frame[2];
+                memcpy(frame, &Device(handle).Data[play], 4);
+                heard.push_back(frame[0] == 0 ? -1 : (frame[1] - 1) * 30000 + frame[0] - 1);
+            }
+            Device(handle).PlayCursor = play;
+            Device(handle).WriteCursor = (play + 1764) % Size;
+            if (!held) {
+                ASSERT_EQ(0, UpdateSoftSoundPlayer(&Record(handle)));
+            }
+        }
+        int next = 0, gaps = 0, longest = 0, run = 0;
+        for (int value : heard)
+        {
+            if (value < 0)
+            {
+                if (next > 0)
+                    run++;
+                continue;
+            }
+            ASSERT_EQ(next, value) << "after " << next << " frames";
+            if (run > 0)
+                gaps++;
+            longest = run > longest ? run : longest;
+            run = 0;
+            next++;
+        }
+        EXPECT_GT(next, 100000);
+        EXPECT_EQ(heldSteps > 2 ? 1 : 0, gaps);
+        EXPECT_LE(longest, heldSteps * 441);
+        DeleteSoftSoundPlayer(handle);
+    }
+}
+
+// A cursor seen behind where it was (a device that rewound) has heard nothing new: what is
+// written ahead of it stays.
+TEST_F(SoftSoundPlayerTest, ACursorSeenBehindItsLastPlaceSilencesNothingWrittenAhead)
+{
+    int handle = MakePlayer();
+    Record(handle).Player.PlayingFlag = 1;
+    Record(handle).Player.WriteOffset = 20000;
+    Record(handle).Player.HeardTo = 15000;
+    Device(handle).PlayCursor = 10000;
+    EXPECT_EQ(0, UpdateSoftSoundPlayer(&Record(handle)));
+    EXPECT_EQ(0xAA, Device(handle).Data[10000]);
+    EXPECT_EQ(0xAA, Device(handle).Data[19999]);
+    EXPECT_EQ(0, Device(handle).Data[20000]);
+    EXPECT_EQ(0, Device(handle).Data[9999]);
+}
+
+// Left undrained for 10 s (a paused device, a stalled refill), the queue keeps only its newest
+// few hundred milliseconds, counts what it dropped and logs the first drop once; the refill then goes on from the
+// oldest frame kept, so the sound is current again within that.
+TEST_F(SoftSoundPlayerTest, AnUndrainedQueueKeepsOnlyItsNewestFrames)
+{
+    const int total = 10 * 44100;
+    LogReader log;
+    int handle = MakePlayer();
+    ASSERT_EQ(0, StartSoftSoundPlayer(handle));
+    const int bound = Record(handle).Player.QueueLimitFrames;
+    EXPECT_GE(bound, 44100 / 5);  // a few hundred milliseconds
+    EXPECT_LE(bound, 44100 / 2);
+    for (int i = 0; i < total; i++)
+        ASSERT_EQ(0, AddOneDataSoftSoundPlayer(handle, i % 30000, i / 30000));
+    EXPECT_EQ(bound, Record(handle).Player.QueuedFrames);
+    EXPECT_EQ(total - bound, Record(handle).Player.DroppedFrames);
+    std::wstring message = L"ソフトサウンドプレイヤーのキューが一杯になったため古いデータを破棄しました\n";
+    EXPECT_TRUE(log.HasInOrder({message})) << log.Appended();
+    EXPECT_FALSE(log.HasInOrder({message, message}));
+
+    uint32_t at = Record(handle).Player.WriteOffset;
+    RefillAt(handle, at);
+    EXPECT_EQ((total - bound) % 30000, DeviceSample(handle, at));
+    EXPECT_EQ((total - bound) / 30000, DeviceSample(handle, at + 2));
 }
 
 TEST_F(SoftSoundPlayerTest, RegionAcrossTheEndIsSplitAndTheWriteOffsetWraps)
@@ -221,8 +306,7 @@ TEST_F(SoftSoundPlayerTest, RegionAcrossTheEndIsSplitAndTheWriteOffsetWraps)
     Record(handle).Player.PlayingFlag = 1;
     Record(handle).Player.WriteOffset = 176000;
     Push(handle, 200);
-    EXPECT_EQ(800u, RefillAt(handle, 176000 - Lead));
-    EXPECT_EQ(400u, Record(handle).Player.WriteOffset);
+    EXPECT_EQ(400u, RefillAt(handle, 176000 - Lead));
     EXPECT_EQ(1, DeviceSample(handle, 176000));
     EXPECT_EQ(100, DeviceSample(handle, 176396));
     EXPECT_EQ(101, DeviceSample(handle, 0));
@@ -233,13 +317,11 @@ TEST_F(SoftSoundPlayerTest, RegionAcrossTheEndIsSplitAndTheWriteOffsetWraps)
     // A region that ends with the buffer wraps the write offset to 0.
     Push(handle, 100);
     Record(handle).Player.WriteOffset = 176000;
-    EXPECT_EQ(400u, RefillAt(handle, 176000));
-    EXPECT_EQ(0u, Record(handle).Player.WriteOffset);
+    EXPECT_EQ(0u, RefillAt(handle, 176000));
 
     // Silence across the end as well.
     Record(handle).Player.WriteOffset = 170000;
-    EXPECT_EQ(4134u * 4, RefillAt(handle, 170000));
-    EXPECT_EQ(uint32_t(170000 + 4134 * 4 - Size), Record(handle).Player.WriteOffset);
+    EXPECT_EQ(170000 + 2 * Lead - Size, RefillAt(handle, 170000));
     EXPECT_EQ(0, DeviceSample(handle, 176398));
     EXPECT_EQ(0, DeviceSample(handle, 400));
 }
@@ -249,8 +331,8 @@ TEST_F(SoftSoundPlayerTest, EightBitSilenceIsTheMiddleOfTheRange)
     int handle = MakeSoftSoundHandle(1, 1, 8, 22050, 0, 0, -1, 0);
     ASSERT_EQ(0, StartSoftSoundPlayer(handle));
     EXPECT_EQ(2066u, Record(handle).Player.WriteOffset);
-    EXPECT_EQ(0x7F, Device(handle).Data[0]);
-    EXPECT_EQ(0x7F, Device(handle).Data[2065]);
+    EXPECT_EQ(0x80, Device(handle).Data[0]);
+    EXPECT_EQ(0x80, Device(handle).Data[2065]);
 }
 
 TEST_F(SoftSoundPlayerTest, LockFailureWritesNothing)

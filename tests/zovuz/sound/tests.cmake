@@ -17,6 +17,14 @@ add_test(NAME sound.softsound_recording
 set_tests_properties(sound.softsound_recording PROPERTIES LABELS sound TIMEOUT 300 RESOURCE_LOCK sound_sink RUN_SERIAL ON
   ENVIRONMENT "${tarvex_test_environment}")
 
+# The same player with its refill held back 100 ms and then 300 ms by its lock: the recording
+# shows a short gap for each and no frame lost or repeated. It runs alone for the same reason.
+add_test(NAME sound.late_refill_recording
+  COMMAND ${PROJECT_SOURCE_DIR}/tests/support/retry_recording.sh ${CMAKE_CURRENT_LIST_DIR}/late_refill_recording.sh ${CMAKE_BINARY_DIR}/wine-run $<TARGET_FILE:sound_soft_sound_device_test>
+  WORKING_DIRECTORY ${CMAKE_BINARY_DIR}/testrun/sound.soft_sound_device)
+set_tests_properties(sound.late_refill_recording PROPERTIES LABELS sound TIMEOUT 300 RESOURCE_LOCK sound_sink RUN_SERIAL ON
+  ENVIRONMENT "${tarvex_test_environment}")
+
 # The sound thread's tests open the library's main window, which all processes of the prefix share.
 set_tests_properties(sound.sound_thread PROPERTIES RESOURCE_LOCK main_window)
 

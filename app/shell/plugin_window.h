@@ -1,0 +1,16 @@
+// The plug-in slot windows: one top-level window per slot (19 channels x 5 slots) showing the
+// plug-in's own editor, or the generic parameter view when it has none, above a row of controls
+// (power, bypass, unload, the program list, previous and next program). The window keeps its
+// place when it closes, and reopens there. User-interface thread only.
+#pragma once
+
+#include <cstdint>
+
+struct HINSTANCE__;
+
+// Registers the 95 window classes "vst<channel><slot>" for `instance`; false when one fails.
+bool RegisterPluginWindowClasses(HINSTANCE__* instance);
+
+// Opens the window of a slot at its kept place, replacing one that is open; nothing for a slot
+// without a plug-in.
+void OpenPluginWindow(int32_t channel, int32_t slot);

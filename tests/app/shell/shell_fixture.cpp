@@ -1,0 +1,26 @@
+#include "tests/app/shell/shell_fixture.h"
+
+#include "app/shell/app_state.h"
+#include "app/shell/frame_input.h"
+#include "app/shell/shell_tables.h"
+#include "zovuz/core/zovuz_core.h"
+
+namespace {
+
+void ResetShell() {
+  InitAppDefaults(g_app);
+  g_frameInput = FrameInput{1, {}};
+  for (uint8_t& edge : g_shell.keyEdges) edge = 0;
+  for (SongTrack& track : g_songs[0].tracks) track.mute = 0;
+}
+
+}  // namespace
+
+void ShellTest::SetUp() { ResetShell(); }
+
+void ShellTest::TearDown() { ResetShell(); }
+
+void ShellTest::SetInput(int x, int y, bool leftDown, bool active) {
+  StoreFrameMouse(g_app, 2 * x, 2 * y, leftDown ? MOUSE_INPUT_LEFT : 0);
+  g_frameInput.windowActive = active ? 1 : 0;
+}
