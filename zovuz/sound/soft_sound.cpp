@@ -9,7 +9,8 @@
 
 SoftSoundHandleData *SoftSoundOf(int Handle, bool Ready)
 {
-    return GetTypedHandle<SoftSoundHandleData>(Handle, DX_HANDLETYPE_SOFTSOUND, !Ready);
+    static HandleManage *const manage = GetHandleManage(DX_HANDLETYPE_SOFTSOUND);
+    return GetTypedHandle<SoftSoundHandleData>(manage, Handle, !Ready);
 }
 
 namespace {

@@ -122,8 +122,9 @@ void Unlink(DxCriticalSection *Lock, HandleListNode *Node)
 
 SoundHandleData *SoundHandleOf(int SoundHandle, int AllowLoading)
 {
+    static HandleManage *const manage = GetHandleManage(DX_HANDLETYPE_SOUND);
     if (!IsSoundDeviceReady()) return nullptr;
-    return GetTypedHandle<SoundHandleData>(SoundHandle, DX_HANDLETYPE_SOUND, AllowLoading);
+    return GetTypedHandle<SoundHandleData>(manage, SoundHandle, AllowLoading);
 }
 
 int InitializeSoundHandle(HandleInfo *Info)

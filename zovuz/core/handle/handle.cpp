@@ -19,15 +19,7 @@ HandleManage *GetHandleManage(int HandleType)
 HandleInfo *HandleCheck(int Handle)
 {
     if (Handle < 0) return nullptr;
-    HandleManage *m = &HandleManageArray[(Handle & DX_HANDLETYPE_MASK) >> DX_HANDLETYPE_ADDRESS];
-    if (m->InitializeFlag == 0) return nullptr;
-    if ((Handle & DX_HANDLETYPE_MASK) != m->HandleTypeMask) return nullptr;
-    int slot = Handle & DX_HANDLEINDEX_MASK;
-    if (slot >= m->MaxNum) return nullptr;
-    HandleInfo *info = __atomic_load_n(&m->Handle[slot], __ATOMIC_ACQUIRE);  // pairs with AddHandle's publication
-    if (info == nullptr) return nullptr;
-    if ((info->ID << DX_HANDLECHECK_ADDRESS) != (Handle & DX_HANDLECHECK_MASK)) return nullptr;
-    return info;
+    return GetTypedHandle(&HandleManageArray[HandleTypeOf(Handle)], Handle, 1);
 }
 
 namespace {

@@ -186,16 +186,34 @@ inline HandleInfo *HandleCheckReady(int Handle)
 inline int HandleTypeOf(int Handle) { return (Handle & DX_HANDLETYPE_MASK) >> DX_HANDLETYPE_ADDRESS; }
 
 // The one lookup of an owner's record: the record of a live handle of type HandleType, or null
-// for a negative value, a handle of any other type, or one that fails HandleCheck. A handle
-// whose asynchronous load is still running is found only with AllowLoading (its loader and the
-// calls that wait for it); every other caller passes 0. Record is the owner's record type, whose
-// first member is its HandleInfo, so the header's address is the record's:
+// for a negative value, a handle of any other type, or one that fails the validity rule above. A
+// handle whose asynchronous load is still running is found only with AllowLoading (its loader and
+// the calls that wait for it); every other caller passes 0. Record is the owner's record type,
+// whose first member is its HandleInfo, so the header's address is the record's:
 //     GraphHandleData *graph = GetTypedHandle<GraphHandleData>(GraphHandle, DX_HANDLETYPE_GRAPH, 0);
 // The pointer's lifetime is HandleCheck's: until the handle is deleted or its record resized.
+//
+// The second form takes the type's manager instead of its number, and runs without a call: an
+// owner whose lookups are hot (a record per pushed sample, per drawn graph) keeps its manager,
+// whose address never changes (GetHandleManage), and looks its records up in it:
+//     static HandleManage *const manage = GetHandleManage(DX_HANDLETYPE_GRAPH);
+//     GraphHandleData *graph = GetTypedHandle<GraphHandleData>(manage, GraphHandle, 0);
+// A handle of another type is refused by the manager's type bits.
+template <class Record = HandleInfo>
+inline Record *GetTypedHandle(const HandleManage *Manage, int Handle, int AllowLoading)
+{
+    if (Handle < 0 || Manage == nullptr || Manage->InitializeFlag == 0) return nullptr;
+    if ((Handle & DX_HANDLETYPE_MASK) != Manage->HandleTypeMask) return nullptr;
+    int slot = Handle & DX_HANDLEINDEX_MASK;
+    if (slot >= Manage->MaxNum) return nullptr;
+    HandleInfo *info = __atomic_load_n(&Manage->Handle[slot], __ATOMIC_ACQUIRE);  // pairs with AddHandle's publication
+    if (info == nullptr || (info->ID << DX_HANDLECHECK_ADDRESS) != (Handle & DX_HANDLECHECK_MASK)) return nullptr;
+    if (!AllowLoading && info->ASyncLoadCount != 0) return nullptr;
+    return reinterpret_cast<Record *>(info);
+}
 template <class Record = HandleInfo>
 inline Record *GetTypedHandle(int Handle, int HandleType, int AllowLoading)
 {
     if (Handle < 0 || HandleTypeOf(Handle) != HandleType) return nullptr;
-    HandleInfo *info = AllowLoading ? HandleCheck(Handle) : HandleCheckReady(Handle);
-    return reinterpret_cast<Record *>(info);
+    return GetTypedHandle<Record>(GetHandleManage(HandleType), Handle, AllowLoading);
 }

@@ -195,9 +195,11 @@ TEST(Handle, TypedLookupFindsOnlyLiveHandlesOfTheAskedType)
         {loading, 25, 1, GetHandleData(loading)}, {gone, 25, 1, nullptr},
         {-1, 31, 1, nullptr},
     };
-    for (const Case &c : cases) {
+    for (const Case &c : cases) {  // by type number, and in the type's manager
         EXPECT_EQ(c.Expected, GetTypedHandle(c.Handle, c.Type, c.AllowLoading))
             << std::hex << c.Handle << " as type " << std::dec << c.Type << ", loading allowed " << c.AllowLoading;
+        EXPECT_EQ(c.Expected, GetTypedHandle(GetHandleManage(c.Type), c.Handle, c.AllowLoading))
+            << std::hex << c.Handle << " in the manager of type " << std::dec << c.Type;
     }
     EXPECT_EQ(reinterpret_cast<TestRecord *>(GetHandleData(mine)), GetTypedHandle<TestRecord>(mine, 25, 0));
     DecASyncLoadCount(loading);
