@@ -79,7 +79,9 @@ tarvex_room_internals(zovuz/graphics/software
   zovuz/graphics/font/string_core.cpp zovuz/graphics/font/string_draw.cpp)
 tarvex_layer(zovuz_d3d11    zovuz/d3d11    USES zovuz_graphics zovuz_core)
 tarvex_layer(zovuz_d3d9     zovuz/d3d9     USES zovuz_graphics zovuz_core)
-tarvex_layer(zovuz_filter   zovuz/filter   USES zovuz_d3d11 zovuz_d3d9 zovuz_graphics zovuz_core)
+tarvex_layer(zovuz_filter   zovuz/filter   USES zovuz_d3d11 zovuz_d3d9 zovuz_graphics zovuz_core ROOMS kernels)
+# The filters' processor kernels: pure functions over 32-bit pixels, which the front fetches and
+# writes back.
 tarvex_layer(zovuz_movie    zovuz/movie    USES zovuz_d3d11 zovuz_d3d9 zovuz_graphics zovuz_sound zovuz_core)
 # 5. Start-up and shut-down: names every subsystem's start and end calls; nothing below calls it.
 tarvex_layer(zovuz_startup  zovuz/startup

@@ -29,7 +29,6 @@ int TerminateGraphHandle(HandleInfo *Info);
 // The creation settings: the current ones, those of a draw-valid graph, those of a loaded image.
 void InitGraphCreateParam(GraphCreateParam *Param);
 void InitDrawValidGraphCreateParam(GraphCreateParam *Param, int BitDepth, int AlphaFlag);
-void InitLoadGraphParam(GraphCreateParam *Param, int BitDepth, int AlphaFlag, int Option5);
 
 // The current creation settings the setters change (InitGraphCreateParam reads them).
 struct GraphCreateSettingsData
@@ -46,8 +45,6 @@ void SetupGraphFormatRequest(GraphFormatRequest *Request, const GraphCreateParam
                              int AlphaFlag, int PaletteFlag, int PaletteBits, int FormatId, int TextureFlag,
                              int MipOverride);
 
-int MakeGraphWithCreateParam(const GraphCreateParam *Param, int Width, int Height, int NotUse3DFlag, int PaletteFlag,
-                             int PaletteBits, int ASyncFlag, int ASyncThread);
 // Builds the image record of a new graph, its size and its drawing pieces. 0 / -1.
 // ASyncThread: called on an asynchronous-load worker (the back end then works on the main thread).
 int SetupGraphImage(const GraphCreateParam *Param, int GraphHandle, int Width, int Height, int TextureFlag,
@@ -96,11 +93,6 @@ int CalcTextureTransferRect(const GraphTransferPiece *Piece, int OriginX, int Or
 int CalcDrawPartTransferRect(const GraphDrawPiece *Piece, int OffsetX, int OffsetY, int Width, int Height, int X, int Y,
                              ImageRect *SourceRect, ImageRect *DestRect, int BlockCompressed);
 
-// Moves SrcRect of Image (and AlphaImage) to (DestX, DestY) of the graph: graph coordinates, or
-// with WholeFlag those of the graph's whole image. 0 (also when nothing is left) / -1.
-int BltBaseImageToGraph(const ImageRect *SrcRect, int DestX, int DestY, int GraphHandle, const BASEIMAGE *Image,
-                        const BASEIMAGE *AlphaImage, int TransferOption1, int TransferOption2, int WholeFlag,
-                        int AcceptLoadingFlag);
 // The image from its point (X, Y) on into the graph; (X, Y) becomes the graph's source position.
 int BltBaseImageToGraphWhole(const BASEIMAGE *Image, const BASEIMAGE *AlphaImage, int X, int Y, int GraphHandle,
                              int TransferOption2, int AcceptLoadingFlag);

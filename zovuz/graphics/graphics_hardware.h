@@ -203,6 +203,9 @@ struct GraphFilterFunctions
     int (*GraphFilterBlt)(int SrcGraph, int DestGraph, int FilterType, ...);
     int (*GraphFilterRectBlt)(int SrcGraph, int DestGraph, int SrcX1, int SrcY1, int SrcX2, int SrcY2, int DestX,
                               int DestY, int FilterType, ...);
+    // Forgets every filter shader the Direct3D passes made (and the Level filter's gamma graph):
+    // a back end calls it from its device-state initialisation. 0.
+    int (*ResetShaderHandles)(void);
 };
 
 // The movie subsystem's calls that graphs make (the movie subsystem registers them).

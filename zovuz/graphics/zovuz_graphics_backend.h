@@ -16,6 +16,8 @@
 //   each entry the back end's own objects (GraphicsBackendObjectData);
 // - the Shader, ShaderConstantBuffer, VertexBuffer, IndexBuffer and ShadowMap handle records,
 //   each with its back-end part.
+// - what the graph filters use besides: the shared pixel tables (BaseImageTables), the transfer
+//   of an image into a graph and the creation of an empty graph with given settings.
 //
 // A back end finds a handle's record with the core's typed lookup, which refuses a handle of
 // another type and (unless asked) one still loading:
@@ -460,3 +462,37 @@ struct ShadowMapHandleData
     GraphicsBackendObjectData *PF;
     GraphicsBackendObjectData Backend;
 };
+
+// ---- What the graph filters use of the front end ------------------------------------------
+// The filters (zovuz/filter) work on graphs through the front end: they read the shared pixel
+// tables, move their work images into graphs and make the Level filter's gamma graph.
+
+// The shared lookup tables, built once at the library's start (InitializeBaseImageTables) and
+// read without a lock afterwards: the alpha premultiplication, the graph filters and the
+// movie-frame converters read them.
+struct BaseImageTableData
+{
+    uint8_t ClampBytes[1280];    // index i - 512 clamped to 0..255, for i in -512..767
+    int32_t YuvVToRed[256];      // 26148 * (i - 128), 14 fractional bits (limited-range BT.601)
+    int32_t YuvUToGreen[256];    // -6406 * (i - 128)
+    int32_t YuvVToGreen[256];    // -13320 * (i - 128)
+    int32_t YuvUToBlue[256];     // 33062 * (i - 128)
+    int32_t YuvLuma[256];        // 19070 * (i - 16)
+    uint8_t MulTable[256][256];  // [a][b] = a * b / 255, truncated
+    uint8_t DivTable[256][256];  // [a][b] = min(255 * a / b, 255), 0 for b = 0
+    int Built;                   // the tables hold their values
+    int Initialized;             // InitializeBaseImageTables ran and TerminateBaseImageTables not yet
+};
+extern BaseImageTableData BaseImageTables;
+
+// Moves SrcRect of Image (and AlphaImage) to (DestX, DestY) of the graph: graph coordinates, or
+// with WholeFlag those of the graph's whole image. 0 (also when nothing is left) / -1.
+int BltBaseImageToGraph(const ImageRect *SrcRect, int DestX, int DestY, int GraphHandle, const BASEIMAGE *Image,
+                        const BASEIMAGE *AlphaImage, int TransferOption1, int TransferOption2, int WholeFlag,
+                        int AcceptLoadingFlag);
+
+// The creation settings of a loaded image (BitDepth, alpha, word 5), and an empty graph made with
+// given settings. The handle, or -1.
+void InitLoadGraphParam(GraphCreateParam *Param, int BitDepth, int AlphaFlag, int Option5);
+int MakeGraphWithCreateParam(const GraphCreateParam *Param, int Width, int Height, int NotUse3DFlag, int PaletteFlag,
+                             int PaletteBits, int ASyncFlag, int ASyncThread);

@@ -7,6 +7,7 @@
 #include "zovuz/startup/startup_internal.h"
 
 #include "zovuz/core/zovuz_core.h"
+#include "zovuz/filter/zovuz_filter.h"
 #include "zovuz/graphics/zovuz_graphics.h"
 #include "zovuz/sound/zovuz_sound.h"
 
@@ -127,6 +128,7 @@ int InitializeLibrary(void)
     InitializeBaseImageTables();
     InitializeSoftImageManage();
     // NOT YET BUILT (movies): InitializeMovieSystem();
+    RegisterGraphFilterFunctions(GetGraphFilterFunctionTable());
     if (InitializeGraphics() < 0) return FailStartup();
 
     InitializeInputCharBuffer();

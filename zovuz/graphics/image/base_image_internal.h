@@ -65,22 +65,8 @@ int ConvertBaseImageToArgb(BASEIMAGE *Image);
 
 // ---- Shared lookup tables -----------------------------------------------------------------
 
-// Built once (BuildBaseImageTables) and read without a lock afterwards: the alpha
-// premultiplication, the graph filters and the movie-frame converters read them.
-struct BaseImageTableData
-{
-    uint8_t ClampBytes[1280];    // index i - 512 clamped to 0..255, for i in -512..767
-    int32_t YuvVToRed[256];      // 26148 * (i - 128), 14 fractional bits (limited-range BT.601)
-    int32_t YuvUToGreen[256];    // -6406 * (i - 128)
-    int32_t YuvVToGreen[256];    // -13320 * (i - 128)
-    int32_t YuvUToBlue[256];     // 33062 * (i - 128)
-    int32_t YuvLuma[256];        // 19070 * (i - 16)
-    uint8_t MulTable[256][256];  // [a][b] = a * b / 255, truncated
-    uint8_t DivTable[256][256];  // [a][b] = min(255 * a / b, 255), 0 for b = 0
-    int Built;                   // the tables hold their values
-    int Initialized;             // InitializeBaseImageTables ran and TerminateBaseImageTables not yet
-};
-extern BaseImageTableData BaseImageTables;
+// The tables themselves (BaseImageTables) are declared with what the layers above read
+// (zovuz_graphics_backend.h).
 
 // The clamp table indexed by a value in -512..767.
 inline const uint8_t *BaseImageClampTable() { return BaseImageTables.ClampBytes + 512; }

@@ -1,0 +1,339 @@
+// The kernels' entry points, one per filter and blend: each converts its arguments once, then
+// either hands them to its hardware dispatcher (programmable shaders in use; the pass then
+// reports success whatever the dispatcher says) or runs its processor kernel over the pass's
+// work images.
+#include <math.h>
+#include <string.h>
+
+#include "zovuz/filter/graph_filter_internal.h"
+
+namespace {
+
+void ReleaseWorkImages(GraphFilterInfo *Info)
+{
+    ReleaseBaseImage(&Info->SrcImage);
+    ReleaseBaseImage(&Info->BlendImage);
+    ReleaseBaseImage(&Info->DestImage);
+}
+
+// The processor pass of a kernel that reads the pass rectangle and writes an image of its size:
+// the work images (the destination new, or its present pixels), Kernel, the write-back.
+template <typename Kernel>
+int RunKernel(GraphFilterInfo *Info, int NewDestFlag, Kernel kernel)
+{
+    if (GraphFilter_LockImages(Info, NewDestFlag, -1, -1, nullptr) < 0) return -1;
+    kernel(FilterPixelsOf(Info->SrcImage), FilterPixelsOf(Info->DestImage));
+    return GraphFilter_WriteBackImage(Info);
+}
+
+// The Level filter's 256 x 1 gamma graph for the hardware pass: made when it does not exist, and
+// rewritten when the gamma it holds differs. A gamma image that cannot be made leaves the graph
+// as it was.
+void UpdateLevelGammaGraph(float Gamma)
+{
+    GraphFilterShaderHandles &h = GraphFilterState.ShaderHandles;
+    if (GetFilterGraph(h.LevelGammaGraph) == nullptr) {
+        GraphCreateParam param;
+        InitLoadGraphParam(&param, 32, 0, 0);
+        h.LevelGammaGraph = MakeGraphWithCreateParam(&param, 256, 1, 0, 0, 0, 0, 0);
+        if (h.LevelGammaGraph >= 0) SetHandleDeleteNotify(h.LevelGammaGraph, &h.LevelGammaGraph);
+        h.LevelGammaHeld = -1.0e7f;
+    }
+    if (h.LevelGammaGraph < 0 || !(fabsf(h.LevelGammaHeld - Gamma) > 0.0001f)) return;
+    BASEIMAGE image;
+    if (CreateXRGB8ColorBaseImage(256, 1, &image) < 0) {
+        ReleaseBaseImage(&image);
+        return;
+    }
+    int table[256];
+    BuildLevelGammaTable(Gamma, table);
+    uint8_t *pixel = (uint8_t *)image.Pixels;
+    for (int i = 0; i < 256; ++i) memset(pixel + i * 4, table[i], 4);
+    BltBmpOrBaseImageToGraph(nullptr, nullptr, nullptr, 0, &image, nullptr, 0, 0, h.LevelGammaGraph);
+    h.LevelGammaHeld = Gamma;
+    ReleaseBaseImage(&image);
+}
+
+}  // namespace
+
+// ---- Single-formula kernels ------------------------------------------------------------------------
+
+int GraphFilter_Mono(GraphFilterInfo *Info, float Cb, float Cr)
+{
+    const float cb = MonoTint(Cb), cr = MonoTint(Cr);
+    if (FilterUsesShaders()) {
+        Graphics_Hardware_Filter_Mono(Info, cb, cr);
+        return 0;
+    }
+    return RunKernel(Info, 1, [&](const FilterPixels &s, const FilterPixels &d) { MonoKernel(s, d, cb, cr); });
+}
+
+int GraphFilter_Invert(GraphFilterInfo *Info, int Pma)
+{
+    if (FilterUsesShaders()) {
+        Graphics_Hardware_Filter_Invert(Info, Pma);
+        return 0;
+    }
+    const FilterTables tables = GetFilterTables();
+    return RunKernel(Info, 1, [&](const FilterPixels &s, const FilterPixels &d) { InvertKernel(s, d, Pma, tables); });
+}
+
+int GraphFilter_PremultipliedAlpha(GraphFilterInfo *Info)
+{
+    if (FilterUsesShaders()) {
+        Graphics_Hardware_Filter_PremultipliedAlpha(Info);
+        return 0;
+    }
+    return RunKernel(Info, 1, PremultiplyAlphaKernel);
+}
+
+int GraphFilter_InterpolatedAlpha(GraphFilterInfo *Info)
+{
+    if (FilterUsesShaders()) {
+        Graphics_Hardware_Filter_InterpolatedAlpha(Info);
+        return 0;
+    }
+    return RunKernel(Info, 1, InterpolateAlphaKernel);
+}
+
+// Bicubic and Lanczos3 exist only as shader passes: on the processor they draw nothing.
+int GraphFilter_Bicubic(GraphFilterInfo *Info, int Width, int Height)
+{
+    if (FilterUsesShaders()) Graphics_Hardware_Filter_Bicubic(Info, Width, Height);
+    return 0;
+}
+
+int GraphFilter_Lanczos3(GraphFilterInfo *Info, int Width, int Height)
+{
+    if (FilterUsesShaders()) Graphics_Hardware_Filter_Lanczos3(Info, Width, Height);
+    return 0;
+}
+
+// ---- Threshold and gradient kernels ---------------------------------------------------------------
+
+int GraphFilter_BrightClip(GraphFilterInfo *Info, int Compare, float Value, int FillFlag, const float *FillColor,
+                           int Pma)
+{
+    if (Compare != FILTER_COMPARE_LESS && Compare != FILTER_COMPARE_GREATER) return -1;
+    if (FillFlag && FillColor == nullptr) return -1;
+    float value = Value / 255.0f;
+    value = value < 0.0f ? 0.0f : value > 1.0f ? 1.0f : value;
+    if (FilterUsesShaders()) {
+        Graphics_Hardware_Filter_BrightClip(Info, Compare, value, FillFlag, FillColor, Pma);
+        return 0;
+    }
+    const FilterTables tables = GetFilterTables();
+    BrightClipSetup setup = {Compare, BrightClipThreshold(value), FillFlag, 0};
+    if (FillFlag) setup.Fill = PackFilterColor(FillColor, Pma, tables);
+    // Clipped pixels without a fill keep the destination's present pixels.
+    return RunKernel(Info, 0,
+                     [&](const FilterPixels &s, const FilterPixels &d) { BrightClipKernel(s, d, setup, Pma, tables); });
+}
+
+int GraphFilter_TwoColor(GraphFilterInfo *Info, float Threshold, const float *LowColor, const float *HighColor, int Pma)
+{
+    if (LowColor == nullptr || HighColor == nullptr) return -1;
+    if (FilterUsesShaders()) {
+        Graphics_Hardware_Filter_TwoColor(Info, Threshold, LowColor, HighColor, Pma);
+        return 0;
+    }
+    const FilterTables tables = GetFilterTables();
+    const int threshold = TwoColorThreshold(Threshold);
+    const uint32_t low = PackFilterColor(LowColor, Pma, tables), high = PackFilterColor(HighColor, Pma, tables);
+    return RunKernel(Info, 1, [&](const FilterPixels &s, const FilterPixels &d) {
+        TwoColorKernel(s, d, threshold, low, high, Pma, tables);
+    });
+}
+
+int GraphFilter_GradientMap(GraphFilterInfo *Info, int GradientGraph, int Reverse, int Pma)
+{
+    if (FilterUsesShaders()) {
+        Graphics_Hardware_Filter_GradientMap(Info, GradientGraph, Reverse, Pma);
+        return 0;
+    }
+    const FilterTables tables = GetFilterTables();
+    int width = 0, height = 0;
+    BASEIMAGE gradient;
+    if (GetGraphSize(GradientGraph, &width, &height) < 0 ||
+        GraphFilter_GetGraphImage(GradientGraph, &gradient, nullptr) < 0)
+        return -1;
+    uint32_t table[256];
+    BuildGradientTable(FilterPixelsOf(gradient), Reverse, Pma, tables, table);
+    ReleaseBaseImage(&gradient);
+    return RunKernel(
+        Info, 1, [&](const FilterPixels &s, const FilterPixels &d) { GradientMapKernel(s, d, table, Pma, tables); });
+}
+
+// ---- Tone kernels -------------------------------------------------------------------------------------
+
+int GraphFilter_BrightnessScale(GraphFilterInfo *Info, int Min, int Max, int Pma)
+{
+    int lo, hi;
+    BrightnessScaleRange(Min, Max, &lo, &hi);
+    if (FilterUsesShaders()) {
+        Graphics_Hardware_Filter_BrightnessScale(Info, lo, hi, Pma);
+        return 0;
+    }
+    const FilterTables tables = GetFilterTables();
+    return RunKernel(Info, 1, [&](const FilterPixels &s, const FilterPixels &d) {
+        BrightnessScaleKernel(s, d, lo, hi, Pma, tables);
+    });
+}
+
+int GraphFilter_Level(GraphFilterInfo *Info, float Min, float Max, float Gamma, float AfterMin, float AfterMax, int Pma)
+{
+    const LevelSetup setup = LevelSetupOf(Min, Max, Gamma, AfterMin, AfterMax);
+    if (FilterUsesShaders()) {
+        UpdateLevelGammaGraph(setup.Gamma);
+        Graphics_Hardware_Filter_Level(Info, setup.InMin, setup.InMax, setup.Gamma, setup.OutMin, setup.OutMax, Pma);
+        return 0;
+    }
+    GraphFilterStateData &state = GraphFilterState;
+    if (fabsf(state.LevelGammaTableHeld - setup.Gamma) > 0.0001f) {
+        BuildLevelGammaTable(setup.Gamma, state.LevelGammaTable);
+        state.LevelGammaTableHeld = setup.Gamma;
+    }
+    const FilterTables tables = GetFilterTables();
+    return RunKernel(Info, 1, [&](const FilterPixels &s, const FilterPixels &d) {
+        LevelKernel(s, d, setup, state.LevelGammaTable, Pma, tables);
+    });
+}
+
+int GraphFilter_Hsb(GraphFilterInfo *Info, int Type, float Hue, float Saturation, float Bright, int Pma)
+{
+    const HsbSetup setup = HsbSetupOf(Type, Hue, Saturation, Bright);
+    if (FilterUsesShaders()) {
+        Graphics_Hardware_Filter_Hsb(Info, Type, setup.Hue6, setup.Saturation, setup.Bright, Pma);
+        return 0;
+    }
+    const FilterTables tables = GetFilterTables();
+    return RunKernel(Info, 1,
+                     [&](const FilterPixels &s, const FilterPixels &d) { HsbKernel(s, d, setup, Pma, tables); });
+}
+
+// ---- Gauss blur and down-scale ------------------------------------------------------------------------
+
+int GraphFilter_Gauss(GraphFilterInfo *Info, int PixelWidth, float Strength)
+{
+    GraphFilterStateData &state = GraphFilterState;
+    const int width = GaussKernelWidth(PixelWidth);
+    if (state.GaussWidthHeld != width || fabsf(state.GaussStrengthHeld - Strength) > 0.0002f) {
+        BuildGaussWeights(width, Strength, state.GaussWeights);
+        state.GaussWidthHeld = width;
+        state.GaussStrengthHeld = Strength;
+    }
+    if (FilterUsesShaders()) {
+        Graphics_Hardware_Filter_Gauss(Info, width, Strength, state.GaussWeights);
+        return 0;
+    }
+    if (GraphFilter_LockImages(Info, 1, -1, -1, nullptr) < 0) return -1;
+    const FilterPixels src = FilterPixelsOf(Info->SrcImage), dest = FilterPixelsOf(Info->DestImage);
+    if (Strength < 1e-7f) {
+        for (int y = 0; y < dest.Height; ++y) memcpy(dest.Row(y), src.Row(y), (size_t)dest.Width * 4);
+        return GraphFilter_WriteBackImage(Info);
+    }
+    BASEIMAGE work;
+    if (CreateARGB8ColorBaseImage(dest.Width, dest.Height, &work) < 0) {
+        ReleaseBaseImage(&work);
+        ReleaseWorkImages(Info);
+        return -1;
+    }
+    GaussKernel(src, FilterPixelsOf(work), dest, width, state.GaussWeights);
+    ReleaseBaseImage(&work);
+    return GraphFilter_WriteBackImage(Info);
+}
+
+int GraphFilter_DownScale(GraphFilterInfo *Info, int DivideRatio)
+{
+    if (FilterUsesShaders()) {
+        Graphics_Hardware_Filter_DownScale(Info, DivideRatio);
+        return 0;
+    }
+    const int width = (Info->SrcX2 - Info->SrcX1) / DivideRatio, height = (Info->SrcY2 - Info->SrcY1) / DivideRatio;
+    if (width < 1 || height < 1) return 0;  // nothing to reduce: nothing read or written
+    if (GraphFilter_LockImages(Info, 1, width, height, nullptr) < 0) return -1;
+    DownScaleKernel(FilterPixelsOf(Info->SrcImage), FilterPixelsOf(Info->DestImage), DivideRatio);
+    // In place, the source rectangle is cleared before the reduced picture lands on it (the
+    // source pixels are already in the work image).
+    if (Info->ClearSrcRect && Info->PassIndex == 0 && Info->SrcGraph == Info->DestGraph)
+        GraphFilter_ClearSourceRect(Info);
+    return GraphFilter_WriteBackImage(Info);
+}
+
+// ---- YUV to RGB -------------------------------------------------------------------------------------------
+
+int GraphFilter_YUVToRGB(GraphFilterInfo *Info, int ChromaGraph)
+{
+    if (FilterUsesShaders()) {
+        Graphics_Hardware_Filter_YUVToRGB(Info, ChromaGraph);
+        return 0;
+    }
+    GraphHandleData *source = GetFilterGraph(Info->SrcGraph);
+    if (source == nullptr) return -1;
+    const int sourceWidth = source->Width, sourceHeight = source->Height;
+    const bool alphaHalf =
+        Info->Type == DX_GRAPH_FILTER_YUV_TO_RGB_RRA || Info->Type == DX_GRAPH_FILTER_Y2UV1_TO_RGB_RRA;
+    // The destination starts from its present pixels: columns and rows past the last whole
+    // chroma block are not converted and keep them.
+    int locked;
+    if (alphaHalf) {
+        if (Info->SrcX1 != 0 || Info->SrcY1 != 0 || Info->SrcX2 != sourceWidth / 2 || Info->SrcY2 != sourceHeight)
+            return -1;
+        const ImageRect whole = {0, 0, sourceWidth, sourceHeight};
+        locked = GraphFilter_LockImages(Info, 0, sourceWidth / 2, sourceHeight, &whole);
+    } else {
+        locked = GraphFilter_LockImages(Info, 0, -1, -1, nullptr);
+    }
+    if (locked < 0) return -1;
+    BASEIMAGE chroma;
+    if (GraphFilter_GetGraphImage(ChromaGraph, &chroma, nullptr) < 0) {
+        ReleaseWorkImages(Info);
+        return -1;
+    }
+    YuvLayout layout;
+    layout.BlockX = YuvChromaBlock(chroma.Width, sourceWidth);
+    layout.BlockY = YuvChromaBlock(chroma.Height, sourceHeight);
+    layout.AlphaFlag = alphaHalf ? 1 : 0;
+    layout.LumaAlphaOffset = sourceWidth / 2;
+    layout.ChromaAlphaOffset = chroma.Width / 2;
+    if (layout.BlockX == 0 || layout.BlockY == 0) {
+        ReleaseBaseImage(&chroma);
+        ReleaseWorkImages(Info);
+        return 0;
+    }
+    YuvToRgbKernel(FilterPixelsOf(Info->SrcImage), FilterPixelsOf(chroma), FilterPixelsOf(Info->DestImage), layout);
+    ReleaseBaseImage(&chroma);
+    return GraphFilter_WriteBackImage(Info);
+}
+
+// ---- Blends --------------------------------------------------------------------------------------------------
+// Both start from the destination's present pixels: a pixel or byte a blend has nothing to write
+// for keeps what the destination holds.
+
+int GraphBlend_Basic(GraphFilterInfo *Info, int Pma)
+{
+    if (FilterUsesShaders()) {
+        Graphics_Hardware_GraphBlend_Basic(Info);
+        return 0;
+    }
+    const FilterTables tables = GetFilterTables();
+    const int type = Info->Type >= DX_GRAPH_BLEND_PMA_BASE ? Info->Type - DX_GRAPH_BLEND_PMA_BASE : Info->Type;
+    const int ratio256 = TruncateToInt(Info->BlendRatio * 256.0f);
+    if (GraphFilter_LockImages(Info, 0, -1, -1, nullptr) < 0) return -1;
+    BlendBasicKernel(FilterPixelsOf(Info->SrcImage), FilterPixelsOf(Info->BlendImage), FilterPixelsOf(Info->DestImage),
+                     type, ratio256, Pma, tables);
+    return GraphFilter_WriteBackImage(Info);
+}
+
+int GraphBlend_RGBAMix(GraphFilterInfo *Info, int Red, int Green, int Blue, int Alpha, int Pma)
+{
+    if (FilterUsesShaders()) {
+        Graphics_Hardware_GraphBlend_RGBAMix(Info, Red, Green, Blue, Alpha, Pma);
+        return 0;
+    }
+    const int selector[4] = {Red, Green, Blue, Alpha};
+    if (GraphFilter_LockImages(Info, 0, -1, -1, nullptr) < 0) return -1;
+    BlendRgbaMixKernel(FilterPixelsOf(Info->SrcImage), FilterPixelsOf(Info->BlendImage),
+                       FilterPixelsOf(Info->DestImage), selector);
+    return GraphFilter_WriteBackImage(Info);
+}
