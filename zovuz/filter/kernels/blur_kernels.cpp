@@ -1,6 +1,7 @@
 // The kernels that read neighbours: the Gauss blur and DownScale. Both treat the four bytes of a
 // pixel alike, alpha included.
 #include <math.h>
+#include <string.h>
 
 #include "zovuz/filter/kernels/filter_kernels_internal.h"
 
@@ -92,6 +93,33 @@ void BlurColumns(const GaussTaps &T, const FilterPixels &Src, const FilterPixels
     }
 }
 
+// The truncating average of each Ratio x Ratio block (Ratio x Ratio = 1 << Shift), per byte. The
+// sums of bytes 0 and 2, and of 1 and 3, run in the two 16-bit halves of one word each (64
+// bytes of 255 stay below 65536).
+template <int Ratio, int Shift>
+void DownScaleBlocks(const FilterPixels &Src, const FilterPixels &Dest)
+{
+    for (int y = 0; y < Dest.Height; ++y) {
+        uint8_t *d = Dest.Row(y);
+        for (int x = 0; x < Dest.Width; ++x, d += 4) {
+            uint32_t even = 0, odd = 0;
+            for (int j = 0; j < Ratio; ++j) {
+                const uint8_t *s = Src.Row(y * Ratio + j) + (size_t)x * Ratio * 4;
+                for (int i = 0; i < Ratio; ++i, s += 4) {
+                    uint32_t p;
+                    memcpy(&p, s, 4);
+                    even += p & 0x00FF00FFu;
+                    odd += (p >> 8) & 0x00FF00FFu;
+                }
+            }
+            d[0] = (uint8_t)((even & 0xFFFF) >> Shift);
+            d[1] = (uint8_t)((odd & 0xFFFF) >> Shift);
+            d[2] = (uint8_t)((even >> 16) >> Shift);
+            d[3] = (uint8_t)((odd >> 16) >> Shift);
+        }
+    }
+}
+
 }  // namespace
 
 int GaussKernelWidth(int PixelWidth) { return PixelWidth <= 8 ? 8 : PixelWidth <= 16 ? 16 : 32; }
@@ -120,16 +148,10 @@ void GaussKernel(const FilterPixels &Src, const FilterPixels &Work, const Filter
 
 void DownScaleKernel(const FilterPixels &Src, const FilterPixels &Dest, int Ratio)
 {
-    const int shift = Ratio == 2 ? 2 : Ratio == 4 ? 4 : 6;
-    for (int y = 0; y < Dest.Height; ++y) {
-        uint8_t *d = Dest.Row(y);
-        for (int x = 0; x < Dest.Width; ++x, d += 4) {
-            int sum[4] = {0, 0, 0, 0};
-            for (int j = 0; j < Ratio; ++j) {
-                const uint8_t *s = Src.Row(y * Ratio + j) + (size_t)x * Ratio * 4;
-                for (int i = 0; i < Ratio * 4; ++i) sum[i & 3] += s[i];
-            }
-            for (int b = 0; b < 4; ++b) d[b] = (uint8_t)(sum[b] >> shift);
-        }
-    }
+    if (Ratio == 2)
+        DownScaleBlocks<2, 2>(Src, Dest);
+    else if (Ratio == 4)
+        DownScaleBlocks<4, 4>(Src, Dest);
+    else
+        DownScaleBlocks<8, 6>(Src, Dest);
 }
