@@ -363,10 +363,13 @@ std::vector<Case> FilterCases()
         {"Level", 0, 7, {20, 230, 150, 10, 240}, plainOrPma(false, Level)},
         {"Level empty range", 0, 7, {100, 100, 100, 0, 255}, plainOrPma(false, Level)},
         {"Level crossed ends", 0, 7, {200, 100, 0, 0, 255}, plainOrPma(false, Level)},
+        {"Level gamma 0", 0, 7, {0, 255, 0, 0, 255}, plainOrPma(false, Level)},
         {"Level PMA", 0, 22, {0, 255, 50, 30, 200}, plainOrPma(true, Level)},
         {"Hsb shift", 0, 5, {0, 90, 100, -50}, plainOrPma(false, Hsb)},
         {"Hsb set hue", 0, 5, {1, 120, -255, 0}, plainOrPma(false, Hsb)},
-        {"Hsb full turn", 0, 5, {2, 400, 255, 255}, plainOrPma(false, Hsb)},
+        {"Hsb full turn", 0, 5, {2, 400, 60, 30}, plainOrPma(false, Hsb)},
+        {"Hsb half turn at most", 0, 5, {0, 400, 0, 0}, plainOrPma(false, Hsb)},
+        {"Hsb set hue 360", 0, 5, {1, 360, 0, 0}, plainOrPma(false, Hsb)},
         {"Hsb bright past 255", 0, 5, {0, -30, 40, 300}, plainOrPma(false, Hsb)},
         {"Hsb PMA", 0, 20, {0, 45, 60, 40}, plainOrPma(true, Hsb)},
         {"Gauss 8", 0, 1, {8, 100}, Gauss},
@@ -374,9 +377,10 @@ std::vector<Case> FilterCases()
         {"Gauss 16", 0, 1, {12, 250}, Gauss},
         {"Gauss 32", 0, 1, {1000, 3000}, Gauss},
         {"Gauss strength 0", 0, 1, {8, 0}, Gauss},
-        {"DownScale 2", 0, 2, {1}, DownScale},
-        {"DownScale 4", 0, 2, {3}, DownScale},
-        {"DownScale 8", 0, 2, {100}, DownScale},
+        {"DownScale 2", 0, 2, {2}, DownScale},
+        {"DownScale 3 is 4", 0, 2, {3}, DownScale},
+        {"DownScale 4", 0, 2, {4}, DownScale},
+        {"DownScale 5 is 8", 0, 2, {5}, DownScale},
         {"RGBA mix", 1, 1, {4, 5, 6, 3}, PerPixel(RgbaMix)},
         {"RGBA mix outside 0-7", 1, 18, {9, -1, 2, 7}, PerPixel(RgbaMix)},
     };
@@ -447,6 +451,9 @@ TEST_F(FilterKernels, KnownPixels)
         {"Hsb bright 300 on black", 0, 5, {0, 0, 0, 300}, 0xFF000000, 0, 0xFFFEFEFE},
         {"Hsb bright 300 on (255, 243, 243)", 0, 5, {0, 0, 0, 300}, 0xFFFFF3F3, 0, 0xFFFEFEFE},
         {"Hsb bright -255", 0, 5, {0, 0, 0, -255}, 0xFF8090A0, 0, 0xFF000000},
+        {"BrightClip less than 0 keeps black", 0, 3, {2, 0, 1, 0xFFFFFF, 255}, 0xFF000000, 0, 0xFF000000},
+        {"BrightClip greater than 0 keeps black", 0, 3, {5, 0, 1, 0xFFFFFF, 255}, 0xFF000000, 0, 0xFF000000},
+        {"BrightClip greater than 0 fills", 0, 3, {5, 0, 1, 0xFFFFFF, 255}, 0xFF010000, 0, 0xFFFFFFFF},
         {"TwoColor threshold 0: high", 0, 8, {0, 0x000000, 255, 0xFFFFFF, 255}, 0xFF000000, 0, 0xFFFFFFFF},
         {"TwoColor threshold 256: low", 0, 8, {256, 0x000000, 255, 0xFFFFFF, 255}, 0xFFFFFFFF, 0, 0xFF000000},
         {"TwoColor threshold past the int range: low",
@@ -476,19 +483,26 @@ TEST_F(FilterKernels, KnownPixels)
 TEST_F(FilterKernels, YuvToRgbOfEveryChromaLayout)
 {
     auto channel = [](int sum) { return Clamp255(sum >> 15); };
-    for (int alpha = 0; alpha < 2; ++alpha)
+    // Filter 13 on the whole picture and on a narrower rectangle; filter 15 on the left half.
+    const struct
+    {
+        int Alpha, RectW;
+    } shapes[] = {{0, kW}, {0, kW - 2}, {1, kW}};
+    for (const auto &shape : shapes)
         for (int bx : {1, 2, 4})
             for (int by : {1, 2, 4}) {
-                SCOPED_TRACE(testing::Message() << "block " << bx << "x" << by << (alpha ? ", alpha half" : ""));
+                const int alpha = shape.Alpha, rw = shape.RectW;
+                SCOPED_TRACE(testing::Message()
+                             << "block " << bx << "x" << by << " width " << rw << (alpha ? ", alpha half" : ""));
                 std::mt19937 rng(bx * 10 + by + alpha * 100);
                 const int lw = kW * (alpha + 1), cw = lw / bx, ch = kH / by;
                 std::vector<uint32_t> luma = RandomPixels(rng, lw * kH), chroma = RandomPixels(rng, cw * ch),
                                       dest = RandomPixels(rng, kW * kH);
                 int y = Graph(luma, lw, kH), uv = Graph(chroma, cw, ch), out = Graph(dest, kW, kH);
-                ASSERT_EQ(0, GraphFilterRectBlt(y, out, 0, 0, kW, kH, 0, 0, alpha ? 15 : 13, uv));
+                ASSERT_EQ(0, GraphFilterRectBlt(y, out, 0, 0, rw, kH, 0, 0, alpha ? 15 : 13, uv));
                 std::vector<uint32_t> expect = dest;
                 for (int py = 0; py < kH / by * by; ++py)
-                    for (int px = 0; px < (alpha ? cw / 2 : cw) * bx && px < kW; ++px) {
+                    for (int px = 0; px < rw / bx * bx; ++px) {
                         int l = luma[py * lw + px] & 255, c = py / by * cw + px / bx;
                         int u = (chroma[c] & 255) - 128, v = (chroma[c] >> 8 & 255) - 128;
                         int a = 255;

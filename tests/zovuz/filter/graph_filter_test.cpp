@@ -14,6 +14,18 @@ class GraphFilterFront : public FilterGraphs
 {
 };
 
+// The truncating average, per byte, of the 2 x 2 block at (X * 2, Y * 2) of a picture Width wide.
+uint32_t BlockAverage(const std::vector<uint32_t> &Pixels, int Width, int X, int Y)
+{
+    uint32_t out = 0;
+    for (int shift = 0; shift < 32; shift += 8) {
+        uint32_t sum = 0;
+        for (int j = 0; j < 4; ++j) sum += Pixels[(Y * 2 + j / 2) * Width + X * 2 + j % 2] >> shift & 255;
+        out |= sum / 4 << shift;
+    }
+    return out;
+}
+
 TEST_F(GraphFilterFront, RefusedAndEmptyCallsDrawNothing)
 {
     std::mt19937 rng(5);
@@ -74,8 +86,11 @@ TEST_F(GraphFilterFront, ChromaGraphOfWholeHalfOrQuarterSize)
             EXPECT_EQ(0xFF808080, GraphPixels(out)[640 * 480 - 1]);
             DeleteGraph(chroma);
         }
-    const int odd = Graph(std::vector<uint32_t>(200 * 240, 0x8080), 200, 240);
-    EXPECT_EQ(-1, GraphFilterBlt(luma, out, DX_GRAPH_FILTER_Y2UV1_TO_RGB, odd));
+    for (int wrongWidth : {0, 1}) {
+        const int width = wrongWidth ? 200 : 320, height = wrongWidth ? 240 : 200;
+        const int wrong = Graph(std::vector<uint32_t>(width * height, 0x8080), width, height);
+        EXPECT_EQ(-1, GraphFilterBlt(luma, out, DX_GRAPH_FILTER_Y2UV1_TO_RGB, wrong)) << width << "x" << height;
+    }
 }
 
 TEST_F(GraphFilterFront, NegativeSourceEdgeMovesTheDestination)
@@ -140,13 +155,21 @@ TEST_F(GraphFilterFront, InPlaceDownScaleLandsOnTheClearedRectangle)
     ASSERT_EQ(0, GraphFilter(graph, DX_GRAPH_FILTER_DOWN_SCALE, 2));
     std::vector<uint32_t> expect(64, 0);
     for (int y = 0; y < 4; ++y)
-        for (int x = 0; x < 4; ++x)
-            for (int shift = 0; shift < 32; shift += 8) {
-                uint32_t sum = 0;
-                for (int j = 0; j < 4; ++j) sum += pixels[(y * 2 + j / 2) * 8 + x * 2 + j % 2] >> shift & 255;
-                expect[y * 8 + x] |= sum / 4 << shift;
-            }
+        for (int x = 0; x < 4; ++x) expect[y * 8 + x] = BlockAverage(pixels, 8, x, y);
     EXPECT_EQ(expect, GraphPixels(graph));
+}
+
+// DownScale near the destination's right edge: the rectangle is cut to what the reduced picture
+// needs, (width - x) x ratio source columns.
+TEST_F(GraphFilterFront, DownScaleFillsTheDestinationUpToItsEdge)
+{
+    std::mt19937 rng(10);
+    const std::vector<uint32_t> src = RandomPixels(rng, 40 * 2), dest = RandomPixels(rng, 40);
+    const int from = Graph(src, 40, 2), to = Graph(dest, 40, 1);
+    ASSERT_EQ(0, GraphFilterRectBlt(from, to, 0, 0, 40, 2, 30, 0, DX_GRAPH_FILTER_DOWN_SCALE, 2));
+    std::vector<uint32_t> expect = dest;
+    for (int x = 0; x < 10; ++x) expect[30 + x] = BlockAverage(src, 40, x, 0);
+    EXPECT_EQ(expect, GraphPixels(to));
 }
 
 // A white column at the left edge of a black row spreads right as far as the kernel reaches:
