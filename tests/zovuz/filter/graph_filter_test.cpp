@@ -7,6 +7,7 @@
 #include <random>
 
 #include "tests/zovuz/filter/filter_fixture.h"
+#include "zovuz/filter/graph_filter_internal.h"
 
 namespace {
 
@@ -191,6 +192,63 @@ TEST_F(GraphFilterFront, GaussReachFollowsThePixelWidth)
             if (out[x] & 0xFF) reach = x;
         EXPECT_EQ(row.Reach, reach) << "pixel width " << row.PixelWidth;
     }
+}
+
+// What the pass loop does when a back end's pass framework says no: a pass set-up that fails or
+// hands back a handle that is no graph ends the passes with -1, a pass count of 0 runs no kernel
+// and reports success; the end and the final copy run every time. (Bicubic's processor pass
+// itself draws nothing and succeeds.)
+struct PassProbe
+{
+    int SetupResult, PassDest, PassCount;
+    int Ends, Copies, CopiedDest, CopiedResult;
+};
+PassProbe Probe;
+
+TEST_F(GraphFilterFront, PassFrameworkAnswersEndTheLoop)
+{
+    GraphFilterBackendFunctions fake = {};
+    fake.Filter_Begin = [](GraphFilterInfo *Info, GraphFilterParams *) {
+        Info->PassCount = Probe.PassCount;
+        return 0;
+    };
+    fake.Filter_SetupPass = [](GraphFilterInfo *, int *, int *Dest) {
+        *Dest = Probe.PassDest;
+        return Probe.SetupResult;
+    };
+    fake.Filter_End = [] { return ++Probe.Ends, 0; };
+    fake.Filter_Copy = [](GraphFilterInfo *, int Dest, int Result) {
+        Probe.CopiedDest = Dest, Probe.CopiedResult = Result;
+        return ++Probe.Copies, 0;
+    };
+    std::mt19937 rng(11);
+    const int src = RandomGraph(rng, 4, 4), dest = RandomGraph(rng, 4, 4);
+    const std::vector<uint32_t> before = GraphPixels(dest);
+    const struct
+    {
+        const char *Name;
+        PassProbe Set;
+        int Expect, CopiedDest, CopiedResult;
+    } rows[] = {
+        {"set-up fails", {-1, dest, 1}, -1, dest, -1},
+        {"pass destination is no graph", {0, 0x7FFF0000, 1}, -1, 0x7FFF0000, -1},
+        {"no pass", {0, dest, 0}, 0, -1, -1},
+    };
+    const int apiType = GraphicsAPIType;
+    GraphicsAPIType = GRAPHICS_API_D3D9;
+    RegisterGraphFilterBackend(GRAPHICS_API_D3D9, &fake);
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.Name);
+        Probe = row.Set;
+        EXPECT_EQ(row.Expect, GraphFilterBlt(src, dest, DX_GRAPH_FILTER_BICUBIC_SCALE, 8, 8));
+        EXPECT_EQ(1, Probe.Ends);
+        EXPECT_EQ(1, Probe.Copies);
+        EXPECT_EQ(row.CopiedDest, Probe.CopiedDest);
+        EXPECT_EQ(row.CopiedResult, Probe.CopiedResult);
+        EXPECT_EQ(before, GraphPixels(dest));
+    }
+    RegisterGraphFilterBackend(GRAPHICS_API_D3D9, nullptr);
+    GraphicsAPIType = apiType;
 }
 
 }  // namespace

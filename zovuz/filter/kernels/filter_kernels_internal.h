@@ -21,6 +21,17 @@ struct FilterPixels
     uint8_t *Row(int Y) const { return Pixels + (intptr_t)Y * Pitch; }
 };
 
+// Pixel(source pixel, destination pixel) for every pixel of Dest, row by row; Src is as large.
+template <typename Pixel>
+inline void ForEachPixel(const FilterPixels &Src, const FilterPixels &Dest, Pixel pixel)
+{
+    for (int y = 0; y < Dest.Height; ++y) {
+        const uint8_t *s = Src.Row(y);
+        uint8_t *d = Dest.Row(y);
+        for (int x = 0; x < Dest.Width; ++x, s += 4, d += 4) pixel(s, d);
+    }
+}
+
 // The shared tables: Mul[a][b] = a * b / 255 (truncated); Div[c][a] = min(c * 255 / a, 255),
 // 0 for a = 0. Div takes a premultiplied channel c of alpha a to straight colour, Mul back.
 struct FilterTables

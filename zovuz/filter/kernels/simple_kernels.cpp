@@ -45,57 +45,41 @@ void MonoKernel(const FilterPixels &Src, const FilterPixels &Dest, float CbTint,
     const int kB = TruncateToInt(CbTint * 1.772f * 255.0f * 4096.0f);
     const int kG = TruncateToInt((CbTint * 0.34414f - CrTint * 0.71414f) * 255.0f * 4096.0f);
     const int kR = TruncateToInt(CrTint * 1.402f * 255.0f * 4096.0f);
-    for (int y = 0; y < Dest.Height; ++y) {
-        const uint8_t *s = Src.Row(y);
-        uint8_t *d = Dest.Row(y);
-        for (int x = 0; x < Dest.Width; ++x, s += 4, d += 4) {
-            const int l = FilterLuma(s[2], s[1], s[0]);
-            d[0] = ClampByte((l + kB) >> 12);
-            d[1] = ClampByte((l + kG) >> 12);
-            d[2] = ClampByte((l + kR) >> 12);
-            d[3] = s[3];
-        }
-    }
+    ForEachPixel(Src, Dest, [&](const uint8_t *s, uint8_t *d) {
+        const int l = FilterLuma(s[2], s[1], s[0]);
+        d[0] = ClampByte((l + kB) >> 12);
+        d[1] = ClampByte((l + kG) >> 12);
+        d[2] = ClampByte((l + kR) >> 12);
+        d[3] = s[3];
+    });
 }
 
 void InvertKernel(const FilterPixels &Src, const FilterPixels &Dest, int Pma, const FilterTables &Tables)
 {
-    for (int y = 0; y < Dest.Height; ++y) {
-        const uint8_t *s = Src.Row(y);
-        uint8_t *d = Dest.Row(y);
-        for (int x = 0; x < Dest.Width; ++x, s += 4, d += 4) {
-            const uint8_t a = s[3];
-            for (int i = 0; i < 3; ++i) d[i] = Pma ? Tables.Mul[255 - Tables.Div[s[i]][a]][a] : (uint8_t)(255 - s[i]);
-            d[3] = a;
-        }
-    }
+    ForEachPixel(Src, Dest, [&](const uint8_t *s, uint8_t *d) {
+        const uint8_t a = s[3];
+        for (int i = 0; i < 3; ++i) d[i] = Pma ? Tables.Mul[255 - Tables.Div[s[i]][a]][a] : (uint8_t)(255 - s[i]);
+        d[3] = a;
+    });
 }
 
 void PremultiplyAlphaKernel(const FilterPixels &Src, const FilterPixels &Dest)
 {
-    for (int y = 0; y < Dest.Height; ++y) {
-        const uint8_t *s = Src.Row(y);
-        uint8_t *d = Dest.Row(y);
-        for (int x = 0; x < Dest.Width; ++x, s += 4, d += 4) {
-            const int a = s[3];
-            for (int i = 0; i < 3; ++i) d[i] = (uint8_t)((s[i] * a) >> 8);
-            d[3] = (uint8_t)a;
-        }
-    }
+    ForEachPixel(Src, Dest, [](const uint8_t *s, uint8_t *d) {
+        const int a = s[3];
+        for (int i = 0; i < 3; ++i) d[i] = (uint8_t)((s[i] * a) >> 8);
+        d[3] = (uint8_t)a;
+    });
 }
 
 void InterpolateAlphaKernel(const FilterPixels &Src, const FilterPixels &Dest)
 {
-    for (int y = 0; y < Dest.Height; ++y) {
-        const uint8_t *s = Src.Row(y);
-        uint8_t *d = Dest.Row(y);
-        for (int x = 0; x < Dest.Width; ++x, s += 4, d += 4) {
-            const int a = s[3];
-            for (int i = 0; i < 3; ++i) {
-                int c = a != 0 ? s[i] * 255 / a : 0;
-                d[i] = (uint8_t)(c > 255 ? 255 : c);
-            }
-            d[3] = (uint8_t)a;
+    ForEachPixel(Src, Dest, [](const uint8_t *s, uint8_t *d) {
+        const int a = s[3];
+        for (int i = 0; i < 3; ++i) {
+            const int c = a != 0 ? s[i] * 255 / a : 0;
+            d[i] = (uint8_t)(c > 255 ? 255 : c);
         }
-    }
+        d[3] = (uint8_t)a;
+    });
 }

@@ -24,18 +24,14 @@ void BrightClipKernel(const FilterPixels &Src, const FilterPixels &Dest, const B
                       const FilterTables &Tables)
 {
     const bool less = Setup.Compare == FILTER_COMPARE_LESS;
-    for (int y = 0; y < Dest.Height; ++y) {
-        const uint8_t *s = Src.Row(y);
-        uint8_t *d = Dest.Row(y);
-        for (int x = 0; x < Dest.Width; ++x, s += 4, d += 4) {
-            const int l = StraightLuma(s, Pma, Tables);
-            const bool clipped = less ? l < Setup.Threshold : l > Setup.Threshold;
-            if (!clipped)
-                memcpy(d, s, 4);
-            else if (Setup.FillFlag)
-                StorePixel(d, Setup.Fill);
-        }
-    }
+    ForEachPixel(Src, Dest, [&](const uint8_t *s, uint8_t *d) {
+        const int l = StraightLuma(s, Pma, Tables);
+        const bool clipped = less ? l < Setup.Threshold : l > Setup.Threshold;
+        if (!clipped)
+            memcpy(d, s, 4);
+        else if (Setup.FillFlag)
+            StorePixel(d, Setup.Fill);
+    });
 }
 
 int TwoColorThreshold(float Threshold) { return TruncateToInt(Threshold * 4096.0f); }
@@ -43,12 +39,9 @@ int TwoColorThreshold(float Threshold) { return TruncateToInt(Threshold * 4096.0
 void TwoColorKernel(const FilterPixels &Src, const FilterPixels &Dest, int Threshold, uint32_t Low, uint32_t High,
                     int Pma, const FilterTables &Tables)
 {
-    for (int y = 0; y < Dest.Height; ++y) {
-        const uint8_t *s = Src.Row(y);
-        uint8_t *d = Dest.Row(y);
-        for (int x = 0; x < Dest.Width; ++x, s += 4, d += 4)
-            StorePixel(d, StraightLuma(s, Pma, Tables) < Threshold ? Low : High);
-    }
+    ForEachPixel(Src, Dest, [&](const uint8_t *s, uint8_t *d) {
+        StorePixel(d, StraightLuma(s, Pma, Tables) < Threshold ? Low : High);
+    });
 }
 
 void BuildGradientTable(const FilterPixels &Gradient, int Reverse, int Pma, const FilterTables &Tables,
@@ -69,9 +62,6 @@ void BuildGradientTable(const FilterPixels &Gradient, int Reverse, int Pma, cons
 void GradientMapKernel(const FilterPixels &Src, const FilterPixels &Dest, const uint32_t Table[256], int Pma,
                        const FilterTables &Tables)
 {
-    for (int y = 0; y < Dest.Height; ++y) {
-        const uint8_t *s = Src.Row(y);
-        uint8_t *d = Dest.Row(y);
-        for (int x = 0; x < Dest.Width; ++x, s += 4, d += 4) StorePixel(d, Table[StraightLuma(s, Pma, Tables) >> 12]);
-    }
+    ForEachPixel(Src, Dest,
+                 [&](const uint8_t *s, uint8_t *d) { StorePixel(d, Table[StraightLuma(s, Pma, Tables) >> 12]); });
 }

@@ -106,21 +106,17 @@ template <typename Compute>
 void ForEachStraightPixel(const FilterPixels &Src, const FilterPixels &Dest, int Pma, const FilterTables &Tables,
                           Compute compute)
 {
-    for (int y = 0; y < Dest.Height; ++y) {
-        const uint8_t *s = Src.Row(y);
-        uint8_t *d = Dest.Row(y);
-        for (int x = 0; x < Dest.Width; ++x, s += 4, d += 4) {
-            const uint8_t a = s[3];
-            int c[3] = {s[2], s[1], s[0]};
-            if (Pma)
-                for (int i = 0; i < 3; ++i) c[i] = Tables.Div[c[i]][a];
-            uint8_t out[3];
-            compute(c, out);
-            if (Pma)
-                for (int i = 0; i < 3; ++i) out[i] = Tables.Mul[out[i]][a];
-            d[0] = out[2], d[1] = out[1], d[2] = out[0], d[3] = a;
-        }
-    }
+    ForEachPixel(Src, Dest, [&](const uint8_t *s, uint8_t *d) {
+        const uint8_t a = s[3];
+        int c[3] = {s[2], s[1], s[0]};
+        if (Pma)
+            for (int i = 0; i < 3; ++i) c[i] = Tables.Div[c[i]][a];
+        uint8_t out[3];
+        compute(c, out);
+        if (Pma)
+            for (int i = 0; i < 3; ++i) out[i] = Tables.Mul[out[i]][a];
+        d[0] = out[2], d[1] = out[1], d[2] = out[0], d[3] = a;
+    });
 }
 
 }  // namespace
