@@ -4,6 +4,7 @@
 #include "tests/zovuz/d3d11/d3d11_fixture.h"
 
 #include "zovuz/d3d11/windows/d3d11_device_win.h"
+#include "zovuz/d3d11/zovuz_d3d11.h"
 
 #include <map>
 
@@ -174,6 +175,20 @@ TEST_F(DeviceCaps, TransferFormatsHaveTheirColorData)
     }
     EXPECT_EQ(nullptr, Graphics_D3D11_GetFormatColorData(87));
     EXPECT_EQ(nullptr, Graphics_D3D11_GetFormatColorData(71));
+}
+
+TEST_F(DeviceCaps, TheDispatchLayerReachesTheBackEndThroughItsTable)
+{
+    ASSERT_EQ(0, RegisterGraphicsHardwareFunctions(GRAPHICS_API_D3D11, GetGraphicsD3D11Functions()));
+    GraphicsAPIType = GRAPHICS_API_D3D11;
+    ASSERT_EQ(0, StartDevice());
+    EXPECT_EQ(1, Graphics_Hardware_IsDeviceValid());
+    EXPECT_EQ(0, Graphics_Hardware_Terminate());
+    EXPECT_EQ(0, Graphics_Hardware_IsDeviceValid());
+    EXPECT_EQ(0, FakeD3D11.LiveObjects);
+    EXPECT_TRUE(FakeD3D11.LoadedModules.empty());
+    GraphicsAPIType = GRAPHICS_API_SOFTWARE;
+    RegisterGraphicsHardwareFunctions(GRAPHICS_API_D3D11, nullptr);
 }
 
 TEST_F(DeviceCaps, TheAdapterTableHoldsSixteenAdaptersOfThirtyTwoOutputs)

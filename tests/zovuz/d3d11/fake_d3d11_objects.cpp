@@ -16,6 +16,8 @@
 #include <string.h>
 
 #include <array>
+#include <tuple>
+#include <type_traits>
 #include <utility>
 
 namespace {
@@ -39,6 +41,29 @@ void Record(const char *Method, const std::string &Args = std::string())
     FakeD3D11.CallThreads.push_back(GetCurrentThreadId());
 }
 
+// One argument as the recorded line shows it: numbers as numbers, objects and arrays as "obj" or
+// "null".
+template <typename T>
+std::string ArgumentText(T Value)
+{
+    if constexpr (std::is_pointer<T>::value)
+        return Value != nullptr ? "obj" : "null";
+    else if constexpr (std::is_floating_point<T>::value)
+        return Describe("%g", (double)Value);
+    else if constexpr (std::is_enum<T>::value || std::is_signed<T>::value)
+        return Describe("%d", (int)Value);
+    else
+        return Describe("%u", (unsigned)Value);
+}
+
+template <typename... A>
+std::string ArgumentsText(A... Args)
+{
+    std::string text;
+    ((text += (text.empty() ? "" : " ") + ArgumentText(Args)), ...);
+    return text;
+}
+
 // True when the test asked Method to fail; *Result is then what it returns.
 bool Failing(const char *Method, HRESULT *Result)
 {
@@ -47,6 +72,9 @@ bool Failing(const char *Method, HRESULT *Result)
     *Result = it->second;
     return true;
 }
+
+// The names that methods sharing one body are told apart by: FAKE_NAME(Draw) declares DrawName.
+#define FAKE_NAME(name) constexpr char name##Name[] = #name;
 
 // ---- Objects ------------------------------------------------------------------------------------
 
@@ -374,48 +402,29 @@ HRESULT STDMETHODCALLTYPE DeviceCreateDepthStencilView(ID3D11Device *, ID3D11Res
                   [&] { return NewView(Resource, "ID3D11DepthStencilView"); });
 }
 
-HRESULT STDMETHODCALLTYPE DeviceCreateInputLayout(ID3D11Device *, const D3D11_INPUT_ELEMENT_DESC *, UINT ElementNum,
-                                                  const void *, SIZE_T, ID3D11InputLayout **Layout)
-{
-    return Create("CreateInputLayout", Describe("elements=%u", ElementNum), Layout,
-                  [] { return NewChild("ID3D11InputLayout"); });
-}
+// The creations of objects that only need to exist: states, shaders, input layouts. An entry is
+// `v.CreateBlendState = CreatedChild<CreateBlendStateName, ID3D11BlendStateName>;`; the last
+// argument of each is the out pointer.
+FAKE_NAME(CreateInputLayout)
+FAKE_NAME(CreateVertexShader)
+FAKE_NAME(CreatePixelShader)
+FAKE_NAME(CreateBlendState)
+FAKE_NAME(CreateDepthStencilState)
+FAKE_NAME(CreateRasterizerState)
+FAKE_NAME(CreateSamplerState)
+FAKE_NAME(ID3D11InputLayout)
+FAKE_NAME(ID3D11VertexShader)
+FAKE_NAME(ID3D11PixelShader)
+FAKE_NAME(ID3D11BlendState)
+FAKE_NAME(ID3D11DepthStencilState)
+FAKE_NAME(ID3D11RasterizerState)
+FAKE_NAME(ID3D11SamplerState)
 
-HRESULT STDMETHODCALLTYPE DeviceCreateVertexShader(ID3D11Device *, const void *, SIZE_T Length, ID3D11ClassLinkage *,
-                                                   ID3D11VertexShader **Shader)
+template <const char *Method, const char *Interface, typename... A>
+HRESULT STDMETHODCALLTYPE CreatedChild(ID3D11Device *, A... Args)
 {
-    return Create("CreateVertexShader", Describe("bytes=%u", (unsigned)Length), Shader,
-                  [] { return NewChild("ID3D11VertexShader"); });
-}
-
-HRESULT STDMETHODCALLTYPE DeviceCreatePixelShader(ID3D11Device *, const void *, SIZE_T Length, ID3D11ClassLinkage *,
-                                                  ID3D11PixelShader **Shader)
-{
-    return Create("CreatePixelShader", Describe("bytes=%u", (unsigned)Length), Shader,
-                  [] { return NewChild("ID3D11PixelShader"); });
-}
-
-HRESULT STDMETHODCALLTYPE DeviceCreateBlendState(ID3D11Device *, const D3D11_BLEND_DESC *, ID3D11BlendState **State)
-{
-    return Create("CreateBlendState", std::string(), State, [] { return NewChild("ID3D11BlendState"); });
-}
-
-HRESULT STDMETHODCALLTYPE DeviceCreateDepthStencilState(ID3D11Device *, const D3D11_DEPTH_STENCIL_DESC *,
-                                                        ID3D11DepthStencilState **State)
-{
-    return Create("CreateDepthStencilState", std::string(), State, [] { return NewChild("ID3D11DepthStencilState"); });
-}
-
-HRESULT STDMETHODCALLTYPE DeviceCreateRasterizerState(ID3D11Device *, const D3D11_RASTERIZER_DESC *,
-                                                      ID3D11RasterizerState **State)
-{
-    return Create("CreateRasterizerState", std::string(), State, [] { return NewChild("ID3D11RasterizerState"); });
-}
-
-HRESULT STDMETHODCALLTYPE DeviceCreateSamplerState(ID3D11Device *, const D3D11_SAMPLER_DESC *,
-                                                   ID3D11SamplerState **State)
-{
-    return Create("CreateSamplerState", std::string(), State, [] { return NewChild("ID3D11SamplerState"); });
+    auto out = std::get<sizeof...(A) - 1>(std::make_tuple(Args...));
+    return Create(Method, ArgumentsText(Args...), out, [] { return NewChild(Interface); });
 }
 
 FakeContext *NewContext(int Deferred);
@@ -465,13 +474,13 @@ const ID3D11DeviceVtbl &DeviceTable()
         v.CreateShaderResourceView = DeviceCreateShaderResourceView;
         v.CreateRenderTargetView = DeviceCreateRenderTargetView;
         v.CreateDepthStencilView = DeviceCreateDepthStencilView;
-        v.CreateInputLayout = DeviceCreateInputLayout;
-        v.CreateVertexShader = DeviceCreateVertexShader;
-        v.CreatePixelShader = DeviceCreatePixelShader;
-        v.CreateBlendState = DeviceCreateBlendState;
-        v.CreateDepthStencilState = DeviceCreateDepthStencilState;
-        v.CreateRasterizerState = DeviceCreateRasterizerState;
-        v.CreateSamplerState = DeviceCreateSamplerState;
+        v.CreateInputLayout = CreatedChild<CreateInputLayoutName, ID3D11InputLayoutName>;
+        v.CreateVertexShader = CreatedChild<CreateVertexShaderName, ID3D11VertexShaderName>;
+        v.CreatePixelShader = CreatedChild<CreatePixelShaderName, ID3D11PixelShaderName>;
+        v.CreateBlendState = CreatedChild<CreateBlendStateName, ID3D11BlendStateName>;
+        v.CreateDepthStencilState = CreatedChild<CreateDepthStencilStateName, ID3D11DepthStencilStateName>;
+        v.CreateRasterizerState = CreatedChild<CreateRasterizerStateName, ID3D11RasterizerStateName>;
+        v.CreateSamplerState = CreatedChild<CreateSamplerStateName, ID3D11SamplerStateName>;
         v.CreateDeferredContext = DeviceCreateDeferredContext;
         v.CheckFormatSupport = DeviceCheckFormatSupport;
         v.CheckMultisampleQualityLevels = DeviceCheckMultisampleQualityLevels;
@@ -485,71 +494,51 @@ const ID3D11DeviceVtbl &DeviceTable()
 
 typedef ID3D11DeviceContext Ctx;
 
-void STDMETHODCALLTYPE ContextClearDepthStencilView(Ctx *, ID3D11DepthStencilView *, UINT Flags, FLOAT Depth,
-                                                    UINT8 Stencil)
+// Methods that only record their arguments share one body: an entry is
+// `v.Draw = Recorded<DrawName>;`, with the method's name declared by FAKE_NAME.
+FAKE_NAME(ClearDepthStencilView)
+FAKE_NAME(CopyResource)
+FAKE_NAME(CSSetShader)
+FAKE_NAME(DSSetShader)
+FAKE_NAME(GSSetShader)
+FAKE_NAME(HSSetShader)
+FAKE_NAME(Draw)
+FAKE_NAME(DrawIndexed)
+FAKE_NAME(IASetIndexBuffer)
+FAKE_NAME(IASetInputLayout)
+FAKE_NAME(IASetPrimitiveTopology)
+FAKE_NAME(IASetVertexBuffers)
+FAKE_NAME(Unmap)
+FAKE_NAME(UpdateSubresource)
+FAKE_NAME(OMSetBlendState)
+FAKE_NAME(OMSetDepthStencilState)
+FAKE_NAME(OMSetRenderTargets)
+FAKE_NAME(PSSetConstantBuffers)
+FAKE_NAME(PSSetSamplers)
+FAKE_NAME(PSSetShader)
+FAKE_NAME(PSSetShaderResources)
+FAKE_NAME(VSSetConstantBuffers)
+FAKE_NAME(VSSetShader)
+FAKE_NAME(RSSetState)
+FAKE_NAME(RSSetViewports)
+FAKE_NAME(ResolveSubresource)
+
+template <const char *Name, typename... A>
+void STDMETHODCALLTYPE Recorded(Ctx *, A... Args)
 {
-    Record("ClearDepthStencilView", Describe("flags=%u depth=%g stencil=%u", Flags, Depth, Stencil));
+    Record(Name, ArgumentsText(Args...));
 }
 
-void STDMETHODCALLTYPE ContextClearRenderTargetView(Ctx *, ID3D11RenderTargetView *, const FLOAT Color[4])
+void STDMETHODCALLTYPE ContextClearRenderTargetView(Ctx *, ID3D11RenderTargetView *View, const FLOAT Color[4])
 {
-    Record("ClearRenderTargetView", Describe("%g %g %g %g", Color[0], Color[1], Color[2], Color[3]));
-}
-
-void STDMETHODCALLTYPE ContextCopyResource(Ctx *, ID3D11Resource *, ID3D11Resource *) { Record("CopyResource"); }
-
-void STDMETHODCALLTYPE ContextCSSetShader(Ctx *, ID3D11ComputeShader *, ID3D11ClassInstance *const *, UINT)
-{
-    Record("CSSetShader");
-}
-
-void STDMETHODCALLTYPE ContextDSSetShader(Ctx *, ID3D11DomainShader *, ID3D11ClassInstance *const *, UINT)
-{
-    Record("DSSetShader");
-}
-
-void STDMETHODCALLTYPE ContextGSSetShader(Ctx *, ID3D11GeometryShader *, ID3D11ClassInstance *const *, UINT)
-{
-    Record("GSSetShader");
-}
-
-void STDMETHODCALLTYPE ContextHSSetShader(Ctx *, ID3D11HullShader *, ID3D11ClassInstance *const *, UINT)
-{
-    Record("HSSetShader");
-}
-
-void STDMETHODCALLTYPE ContextDraw(Ctx *, UINT VertexCount, UINT Start)
-{
-    Record("Draw", Describe("%u from %u", VertexCount, Start));
-}
-
-void STDMETHODCALLTYPE ContextDrawIndexed(Ctx *, UINT IndexCount, UINT Start, INT BaseVertex)
-{
-    Record("DrawIndexed", Describe("%u from %u base %d", IndexCount, Start, BaseVertex));
-}
-
-void STDMETHODCALLTYPE ContextIASetIndexBuffer(Ctx *, ID3D11Buffer *, DXGI_FORMAT Format, UINT Offset)
-{
-    Record("IASetIndexBuffer", Describe("fmt=%d offset=%u", (int)Format, Offset));
-}
-
-void STDMETHODCALLTYPE ContextIASetInputLayout(Ctx *, ID3D11InputLayout *) { Record("IASetInputLayout"); }
-
-void STDMETHODCALLTYPE ContextIASetPrimitiveTopology(Ctx *, D3D11_PRIMITIVE_TOPOLOGY Topology)
-{
-    Record("IASetPrimitiveTopology", Describe("%d", (int)Topology));
-}
-
-void STDMETHODCALLTYPE ContextIASetVertexBuffers(Ctx *, UINT Start, UINT Num, ID3D11Buffer *const *,
-                                                 const UINT *Strides, const UINT *)
-{
-    Record("IASetVertexBuffers", Describe("%u+%u stride=%u", Start, Num, Strides != nullptr ? Strides[0] : 0));
+    Record("ClearRenderTargetView",
+           ArgumentsText(View) + Describe(" %g %g %g %g", Color[0], Color[1], Color[2], Color[3]));
 }
 
 HRESULT STDMETHODCALLTYPE ContextMap(Ctx *, ID3D11Resource *Resource, UINT Subresource, D3D11_MAP Type, UINT Flags,
                                      D3D11_MAPPED_SUBRESOURCE *Mapped)
 {
-    Record("Map", Describe("sub=%u type=%d flags=%u", Subresource, (int)Type, Flags));
+    Record("Map", ArgumentsText(Resource, Subresource, Type, Flags));
     HRESULT failure;
     if (Failing("Map", &failure)) return failure;
     FakeResource *resource = (FakeResource *)Resource;
@@ -557,82 +546,6 @@ HRESULT STDMETHODCALLTYPE ContextMap(Ctx *, ID3D11Resource *Resource, UINT Subre
     Mapped->RowPitch = resource->RowPitch;
     Mapped->DepthPitch = (UINT)resource->Memory.size();
     return S_OK;
-}
-
-void STDMETHODCALLTYPE ContextUnmap(Ctx *, ID3D11Resource *, UINT Subresource)
-{
-    Record("Unmap", Describe("sub=%u", Subresource));
-}
-
-void STDMETHODCALLTYPE ContextUpdateSubresource(Ctx *, ID3D11Resource *, UINT Subresource, const D3D11_BOX *Box,
-                                                const void *, UINT RowPitch, UINT)
-{
-    Record("UpdateSubresource",
-           Box != nullptr
-               ? Describe("sub=%u box=%u,%u-%u,%u pitch=%u", Subresource, Box->left, Box->top, Box->right, Box->bottom,
-                        RowPitch)
-               : Describe("sub=%u pitch=%u", Subresource, RowPitch));
-}
-
-void STDMETHODCALLTYPE ContextOMSetBlendState(Ctx *, ID3D11BlendState *, const FLOAT *, UINT Mask)
-{
-    Record("OMSetBlendState", Describe("mask=0x%x", Mask));
-}
-
-void STDMETHODCALLTYPE ContextOMSetDepthStencilState(Ctx *, ID3D11DepthStencilState *, UINT Ref)
-{
-    Record("OMSetDepthStencilState", Describe("ref=%u", Ref));
-}
-
-void STDMETHODCALLTYPE ContextOMSetRenderTargets(Ctx *, UINT Num, ID3D11RenderTargetView *const *,
-                                                 ID3D11DepthStencilView *Depth)
-{
-    Record("OMSetRenderTargets", Describe("%u depth=%s", Num, Depth != nullptr ? "set" : "none"));
-}
-
-void STDMETHODCALLTYPE ContextPSSetConstantBuffers(Ctx *, UINT Start, UINT Num, ID3D11Buffer *const *)
-{
-    Record("PSSetConstantBuffers", Describe("%u+%u", Start, Num));
-}
-
-void STDMETHODCALLTYPE ContextPSSetSamplers(Ctx *, UINT Start, UINT Num, ID3D11SamplerState *const *)
-{
-    Record("PSSetSamplers", Describe("%u+%u", Start, Num));
-}
-
-void STDMETHODCALLTYPE ContextPSSetShader(Ctx *, ID3D11PixelShader *, ID3D11ClassInstance *const *, UINT)
-{
-    Record("PSSetShader");
-}
-
-void STDMETHODCALLTYPE ContextPSSetShaderResources(Ctx *, UINT Start, UINT Num, ID3D11ShaderResourceView *const *)
-{
-    Record("PSSetShaderResources", Describe("%u+%u", Start, Num));
-}
-
-void STDMETHODCALLTYPE ContextVSSetConstantBuffers(Ctx *, UINT Start, UINT Num, ID3D11Buffer *const *)
-{
-    Record("VSSetConstantBuffers", Describe("%u+%u", Start, Num));
-}
-
-void STDMETHODCALLTYPE ContextVSSetShader(Ctx *, ID3D11VertexShader *, ID3D11ClassInstance *const *, UINT)
-{
-    Record("VSSetShader");
-}
-
-void STDMETHODCALLTYPE ContextRSSetState(Ctx *, ID3D11RasterizerState *) { Record("RSSetState"); }
-
-void STDMETHODCALLTYPE ContextRSSetViewports(Ctx *, UINT Num, const D3D11_VIEWPORT *Viewports)
-{
-    Record("RSSetViewports", Num > 0 ? Describe("%g,%g %gx%g", Viewports[0].TopLeftX, Viewports[0].TopLeftY,
-                                              Viewports[0].Width, Viewports[0].Height)
-                                     : std::string("none"));
-}
-
-void STDMETHODCALLTYPE ContextResolveSubresource(Ctx *, ID3D11Resource *, UINT, ID3D11Resource *, UINT,
-                                                 DXGI_FORMAT Format)
-{
-    Record("ResolveSubresource", Describe("fmt=%d", (int)Format));
 }
 
 void STDMETHODCALLTYPE ContextClearState(Ctx *Self)
@@ -650,34 +563,34 @@ const ID3D11DeviceContextVtbl &ContextTable()
     static ID3D11DeviceContextVtbl t = [] {
         ID3D11DeviceContextVtbl v;
         FillUnknown<ID3D11DeviceContext>(&v);
-        v.ClearDepthStencilView = ContextClearDepthStencilView;
+        v.ClearDepthStencilView = Recorded<ClearDepthStencilViewName>;
         v.ClearRenderTargetView = ContextClearRenderTargetView;
-        v.CopyResource = ContextCopyResource;
-        v.CSSetShader = ContextCSSetShader;
-        v.DSSetShader = ContextDSSetShader;
-        v.GSSetShader = ContextGSSetShader;
-        v.HSSetShader = ContextHSSetShader;
-        v.Draw = ContextDraw;
-        v.DrawIndexed = ContextDrawIndexed;
-        v.IASetIndexBuffer = ContextIASetIndexBuffer;
-        v.IASetInputLayout = ContextIASetInputLayout;
-        v.IASetPrimitiveTopology = ContextIASetPrimitiveTopology;
-        v.IASetVertexBuffers = ContextIASetVertexBuffers;
+        v.CopyResource = Recorded<CopyResourceName>;
+        v.CSSetShader = Recorded<CSSetShaderName>;
+        v.DSSetShader = Recorded<DSSetShaderName>;
+        v.GSSetShader = Recorded<GSSetShaderName>;
+        v.HSSetShader = Recorded<HSSetShaderName>;
+        v.Draw = Recorded<DrawName>;
+        v.DrawIndexed = Recorded<DrawIndexedName>;
+        v.IASetIndexBuffer = Recorded<IASetIndexBufferName>;
+        v.IASetInputLayout = Recorded<IASetInputLayoutName>;
+        v.IASetPrimitiveTopology = Recorded<IASetPrimitiveTopologyName>;
+        v.IASetVertexBuffers = Recorded<IASetVertexBuffersName>;
         v.Map = ContextMap;
-        v.Unmap = ContextUnmap;
-        v.UpdateSubresource = ContextUpdateSubresource;
-        v.OMSetBlendState = ContextOMSetBlendState;
-        v.OMSetDepthStencilState = ContextOMSetDepthStencilState;
-        v.OMSetRenderTargets = ContextOMSetRenderTargets;
-        v.PSSetConstantBuffers = ContextPSSetConstantBuffers;
-        v.PSSetSamplers = ContextPSSetSamplers;
-        v.PSSetShader = ContextPSSetShader;
-        v.PSSetShaderResources = ContextPSSetShaderResources;
-        v.VSSetConstantBuffers = ContextVSSetConstantBuffers;
-        v.VSSetShader = ContextVSSetShader;
-        v.RSSetState = ContextRSSetState;
-        v.RSSetViewports = ContextRSSetViewports;
-        v.ResolveSubresource = ContextResolveSubresource;
+        v.Unmap = Recorded<UnmapName>;
+        v.UpdateSubresource = Recorded<UpdateSubresourceName>;
+        v.OMSetBlendState = Recorded<OMSetBlendStateName>;
+        v.OMSetDepthStencilState = Recorded<OMSetDepthStencilStateName>;
+        v.OMSetRenderTargets = Recorded<OMSetRenderTargetsName>;
+        v.PSSetConstantBuffers = Recorded<PSSetConstantBuffersName>;
+        v.PSSetSamplers = Recorded<PSSetSamplersName>;
+        v.PSSetShader = Recorded<PSSetShaderName>;
+        v.PSSetShaderResources = Recorded<PSSetShaderResourcesName>;
+        v.VSSetConstantBuffers = Recorded<VSSetConstantBuffersName>;
+        v.VSSetShader = Recorded<VSSetShaderName>;
+        v.RSSetState = Recorded<RSSetStateName>;
+        v.RSSetViewports = Recorded<RSSetViewportsName>;
+        v.ResolveSubresource = Recorded<ResolveSubresourceName>;
         v.ClearState = ContextClearState;
         v.Flush = ContextFlush;
         return v;

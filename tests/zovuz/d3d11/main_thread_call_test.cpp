@@ -72,16 +72,16 @@ TEST_F(MainThreadCalls, AWorkersCallRunsOnTheMainThread)
          [] {
              return D3D11DeviceContext_ClearDepthStencilView_ASync(nullptr, D3D11_CLEAR_DEPTH, 0.25f, 7, 1);
          },
-         0, "ClearDepthStencilView flags=1 depth=0.25 stencil=7"},
+         0, "ClearDepthStencilView null 1 0.25 7"},
         {"four floats",
          [] {
              const FLOAT color[4] = {0.5f, 0.25f, 1.0f, 0.0f};
              return D3D11DeviceContext_ClearRenderTargetView_ASync(nullptr, color, 1);
          },
-         0, "ClearRenderTargetView 0.5 0.25 1 0"},
+         0, "ClearRenderTargetView null 0.5 0.25 1 0"},
         {"a map", [] { return (int)D3D11DeviceContext_Map_ASync(texture, 0, D3D11_MAP_WRITE_DISCARD, 0, &mapped, 1); },
-         S_OK, "Map sub=0 type=4 flags=0"},
-        {"an unmap", [] { return D3D11DeviceContext_Unmap_ASync(texture, 0, 1); }, 0, "Unmap sub=0"},
+         S_OK, "Map obj 0 4 0"},
+        {"an unmap", [] { return D3D11DeviceContext_Unmap_ASync(texture, 0, 1); }, 0, "Unmap obj 0"},
         // The last reference goes: Release's result, 0, comes back.
         {"a release", [] { return D3D11Texture2D_Release_ASync(texture, 1); }, 0, nullptr},
     };
