@@ -183,7 +183,7 @@ TEST_F(CallLayer, CreationsAreCountedOnlyWhenTheyMakeAnObject)
 
     // A failure comes back unchanged and counts nothing.
     FakeD3D11.Fail["CreateTexture2D"] = E_OUTOFMEMORY;
-    ID3D11Texture2D *second = nullptr;
+    ID3D11Texture2D *second = texture;  // what a failed creation leaves is not an object of it
     EXPECT_EQ(E_OUTOFMEMORY, D3D11Device_CreateTexture2D(&desc, nullptr, &second));
     EXPECT_EQ(1, D3D11_GetObjectCount(D3D11_OBJECT_TEXTURE2D));
 

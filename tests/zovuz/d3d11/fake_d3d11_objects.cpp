@@ -314,16 +314,14 @@ FakeResource *NewTexture(const D3D11_TEXTURE2D_DESC &Desc)
     return texture;
 }
 
-// A creation: recorded; failed when the test asks; else the new object into *Out.
+// A creation: recorded; failed when the test asks (the out pointer then stays as it was, so code
+// that trusts the pointer rather than the result is caught); else the new object into *Out.
 template <typename Out, typename Make>
 HRESULT Create(const char *Method, const std::string &Args, Out **Result, Make MakeObject)
 {
     Record(Method, Args);
     HRESULT failure;
-    if (Failing(Method, &failure)) {
-        if (Result != nullptr) *Result = nullptr;
-        return failure;
-    }
+    if (Failing(Method, &failure)) return failure;
     if (Result == nullptr) return S_FALSE;  // a creation that only checks its arguments
     *Result = (Out *)MakeObject();
     return S_OK;
