@@ -54,10 +54,20 @@ TEST_F(CallLayer, TheDeviceIsAskedForItsFeatureLevels)
 {
     const LevelRequest cases[] = {
         {"by default", 0, 0, 0, {0xB100, 0xB000}, "D3D11CreateDevice adapter=set driver=0 flags=1 levels=B100,B000", 0},
-        {"from 9_3 up", 0x9300, 0, 0, {0xB100, 0xB000, 0xA100, 0xA000, 0x9300},
-         "D3D11CreateDevice adapter=set driver=0 flags=1 levels=B100,B000,A100,A000,9300", 0x9300},
-        {"on WARP", 0, 1, 0, {0xB100, 0xB000, 0xA100, 0xA000},
-         "D3D11CreateDevice adapter=null driver=5 flags=1 levels=B100,B000,A100,A000", 0xA000},
+        {"from 9_3 up",
+         0x9300,
+         0,
+         0,
+         {0xB100, 0xB000, 0xA100, 0xA000, 0x9300},
+         "D3D11CreateDevice adapter=set driver=0 flags=1 levels=B100,B000,A100,A000,9300",
+         0x9300},
+        {"on WARP",
+         0,
+         1,
+         0,
+         {0xB100, 0xB000, 0xA100, 0xA000},
+         "D3D11CreateDevice adapter=null driver=5 flags=1 levels=B100,B000,A100,A000",
+         0xA000},
         {"multi-threaded", 0, 0, 1, {0xB100, 0xB000}, "D3D11CreateDevice adapter=set driver=0 flags=0", 0},
     };
     for (const LevelRequest &c : cases) {
@@ -143,13 +153,27 @@ TEST_F(CallLayer, MultisamplingIsNegotiatedDownToWhatTheDeviceHas)
     const SampleCase cases[] = {
         {"one sample asks nothing", {}, 1, 3, 0, 0, 1, 0, 0},
         {"a supported count keeps a quality within both formats", {{{28, 4}, 3}, {{55, 4}, 2}}, 4, 5, 0, 0, 4, 1, 2},
-        {"an unsupported count is lowered", {{{28, 8}, 0}, {{28, 7}, 0}, {{28, 6}, 2}, {{55, 6}, 2}}, 8, 0, 0, 0, 6, 0,
+        {"an unsupported count is lowered",
+         {{{28, 8}, 0}, {{28, 7}, 0}, {{28, 6}, 2}, {{55, 6}, 2}},
+         8,
+         0,
+         0,
+         0,
+         6,
+         0,
          4},
         {"a strict request is refused", {{{28, 8}, 0}}, 8, 2, 1, -1, 8, 0, 1},
         {"down to one sample", {{{28, 3}, 0}, {{28, 2}, 0}}, 3, 1, 0, 0, 1, 0, 2},
         // The depth format lowers the count from 8 to 4: the quality is the colour format's at 4.
-        {"the depth format lowers the count", {{{28, 8}, 4}, {{55, 8}, 0}, {{55, 7}, 0}, {{55, 6}, 0}, {{55, 5}, 0},
-          {{55, 4}, 4}, {{28, 4}, 1}}, 8, 3, 0, 0, 4, 0, 7},
+        {"the depth format lowers the count",
+         {{{28, 8}, 4}, {{55, 8}, 0}, {{55, 7}, 0}, {{55, 6}, 0}, {{55, 5}, 0}, {{55, 4}, 4}, {{28, 4}, 1}},
+         8,
+         3,
+         0,
+         0,
+         4,
+         0,
+         7},
     };
     ASSERT_EQ(0, LoadAndMakeDevice());
     for (const SampleCase &c : cases) {
@@ -157,8 +181,8 @@ TEST_F(CallLayer, MultisamplingIsNegotiatedDownToWhatTheDeviceHas)
         FakeD3D11.QualityLevels = c.Levels;
         int before = FakeD3D11Count("CheckMultisampleQualityLevels");
         UINT count = c.Count, quality = c.Quality;
-        EXPECT_EQ(c.Result, D3D11Device_CheckMultisampleQualityLevels(DXGI_FORMAT_R8G8B8A8_UNORM, &count, &quality,
-                                                                      c.Strict));
+        EXPECT_EQ(c.Result,
+                  D3D11Device_CheckMultisampleQualityLevels(DXGI_FORMAT_R8G8B8A8_UNORM, &count, &quality, c.Strict));
         EXPECT_EQ(c.CountAfter, count);
         EXPECT_EQ(c.QualityAfter, quality);
         EXPECT_EQ(c.Queries, FakeD3D11Count("CheckMultisampleQualityLevels") - before);

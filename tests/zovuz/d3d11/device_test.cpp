@@ -23,8 +23,8 @@ struct LevelRow
 TEST_F(DeviceCaps, EachFeatureLevelGivesItsLimits)
 {
     const LevelRow rows[] = {
-        {0x9100, 2048, 1, 65535, 0},       {0x9200, 2048, 1, 0xFFFFF, 0},     {0x9300, 4096, 4, 0xFFFFF, 0},
-        {0xA000, 8192, 8, 0x7FFFFFFF, 1},  {0xA100, 8192, 8, 0x7FFFFFFF, 1},  {0xB000, 16384, 8, 0x7FFFFFFF, 1},
+        {0x9100, 2048, 1, 65535, 0},       {0x9200, 2048, 1, 0xFFFFF, 0},    {0x9300, 4096, 4, 0xFFFFF, 0},
+        {0xA000, 8192, 8, 0x7FFFFFFF, 1},  {0xA100, 8192, 8, 0x7FFFFFFF, 1}, {0xB000, 16384, 8, 0x7FFFFFFF, 1},
         {0xB100, 16384, 8, 0x7FFFFFFF, 1},
     };
     for (const LevelRow &row : rows) {
@@ -63,11 +63,11 @@ TEST_F(DeviceCaps, AnUnknownLevelKeepsThePreviousLimits)
 struct FormatCase
 {
     const char *Name;
-    std::map<int, UINT> Support;          // formats the device reports differently from "everything"
-    int ScreenDepth;                      // 16 or 32
-    std::map<int, int> Slots;             // slot -> DXGI format
-    int Depth[3][2];                      // texture and view format of the 16, 24 and 32-bit depth entries
-    std::vector<std::wstring> LogLines;   // each must be in the log
+    std::map<int, UINT> Support;         // formats the device reports differently from "everything"
+    int ScreenDepth;                     // 16 or 32
+    std::map<int, int> Slots;            // slot -> DXGI format
+    int Depth[3][2];                     // texture and view format of the 16, 24 and 32-bit depth entries
+    std::vector<std::wstring> LogLines;  // each must be in the log
 };
 
 const UINT T = D3D11_SUPPORT_TEXTURE2D, RT = D3D11_SUPPORT_RENDER_TARGET, DS = D3D11_SUPPORT_DEPTH_STENCIL;
@@ -78,8 +78,8 @@ TEST_F(DeviceCaps, FormatsFollowTheirFallBackChains)
         {"a device with every format",
          {},
          32,
-         {{0, 28}, {7, 28}, {11, 28}, {12, 71}, {13, 28}, {14, 74}, {15, 28}, {16, 77}, {17, 0}, {21, 0}, {22, 11},
-          {25, 61}, {28, 41}, {31, 34}, {33, 85}, {34, 88}, {35, 28}, {38, 2}, {42, 41}, {46, 16}, {47, 88}, {48, 61}},
+         {{0, 28},  {7, 28},  {11, 28}, {12, 71}, {13, 28}, {14, 74}, {15, 28}, {16, 77}, {17, 0},  {21, 0},  {22, 11},
+          {25, 61}, {28, 41}, {31, 34}, {33, 85}, {34, 88}, {35, 28}, {38, 2},  {42, 41}, {46, 16}, {47, 88}, {48, 61}},
          {{55, 55}, {44, 45}, {39, 40}},
          {L"24bit Zバッファフォーマットは DXGI_FORMAT_D24_UNORM_S8_UINT です",
           L"ＤＸＴ１テクスチャフォーマットは DXGI_FORMAT_BC1_UNORM です",
@@ -90,8 +90,7 @@ TEST_F(DeviceCaps, FormatsFollowTheirFallBackChains)
          32,
          {{12, 28}, {14, 74}},
          {{55, 55}, {55, 55}, {55, 55}},
-         {L"ＤＸＴ１テクスチャフォーマットは使えません",
-          L"24bit Zバッファフォーマットは DXGI_FORMAT_D16_UNORM です",
+         {L"ＤＸＴ１テクスチャフォーマットは使えません", L"24bit Zバッファフォーマットは DXGI_FORMAT_D16_UNORM です",
           L"32bit Zバッファフォーマットは DXGI_FORMAT_D16_UNORM です"}},
         {"a 16-bit screen", {}, 16, {{47, 85}}, {{55, 55}, {44, 45}, {39, 40}}, {}},
         {"a 16-bit screen without B5G6R5", {{85, 0}}, 16, {{33, 88}, {47, 88}}, {{55, 55}, {44, 45}, {39, 40}}, {}},
@@ -101,8 +100,12 @@ TEST_F(DeviceCaps, FormatsFollowTheirFallBackChains)
          {{33, 88}, {47, 88}},  // render-target support alone serves a draw-screen format
          {{55, 55}, {44, 45}, {39, 40}},
          {}},
-        {"a 16-bit screen with only R8G8B8A8", {{85, 0}, {88, 0}}, 16, {{33, 28}, {34, 28}, {47, 28}},
-         {{55, 55}, {44, 45}, {39, 40}}, {}},
+        {"a 16-bit screen with only R8G8B8A8",
+         {{85, 0}, {88, 0}},
+         16,
+         {{33, 28}, {34, 28}, {47, 28}},
+         {{55, 55}, {44, 45}, {39, 40}},
+         {}},
         {"channel formats the device lacks",
          {{56, 0}, {35, T}, {11, RT}, {61, T}, {49, T | RT}, {2, 0}},
          32,
@@ -119,7 +122,8 @@ TEST_F(DeviceCaps, FormatsFollowTheirFallBackChains)
         ASSERT_EQ(0, SetGraphMode(640, 480, c.ScreenDepth, 60));
         FakeD3D11.FormatSupport = c.Support;
         ASSERT_EQ(0, StartDevice());
-        for (const auto &slot : c.Slots) EXPECT_EQ(slot.second, D3D11FormatTable.Format[slot.first]) << "slot " << slot.first;
+        for (const auto &slot : c.Slots)
+            EXPECT_EQ(slot.second, D3D11FormatTable.Format[slot.first]) << "slot " << slot.first;
         for (int i = 0; i < 3; ++i) {
             EXPECT_EQ(c.Depth[i][0], D3D11FormatTable.DepthTexture[i]) << "depth " << i;
             EXPECT_EQ(c.Depth[i][1], D3D11FormatTable.DepthView[i]) << "depth " << i;
@@ -157,10 +161,11 @@ struct ColorDataRow
 TEST_F(DeviceCaps, TransferFormatsHaveTheirColorData)
 {
     const ColorDataRow rows[] = {
-        {85, 2, 0, 0, 0, 0xF800, 0},      {28, 4, 0, 0, 0, 0xFF, 0xFF000000}, {88, 4, 0, 0, 0, 0xFF0000, 0},
-        {11, 8, 4, 16, 0, 0, 0},          {10, 8, 4, 16, 1, 0, 0},           {2, 16, 4, 32, 1, 0, 0},
-        {61, 1, 1, 8, 0, 0, 0},           {41, 4, 1, 32, 1, 0, 0},           {49, 2, 2, 8, 0, 0, 0},
-        {16, 8, 2, 32, 1, 0, 0},
+        {85, 2, 0, 0, 0, 0xF800, 0},   {28, 4, 0, 0, 0, 0xFF, 0xFF000000},
+        {88, 4, 0, 0, 0, 0xFF0000, 0}, {11, 8, 4, 16, 0, 0, 0},
+        {10, 8, 4, 16, 1, 0, 0},       {2, 16, 4, 32, 1, 0, 0},
+        {61, 1, 1, 8, 0, 0, 0},        {41, 4, 1, 32, 1, 0, 0},
+        {49, 2, 2, 8, 0, 0, 0},        {16, 8, 2, 32, 1, 0, 0},
     };
     for (const ColorDataRow &row : rows) {
         SCOPED_TRACE(row.Format);

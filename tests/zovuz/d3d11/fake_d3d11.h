@@ -36,9 +36,9 @@ struct FakeD3D11Data
     std::map<int, UINT> FormatSupport;         // CheckFormatSupport by format; 0 = not supported (E_FAIL)
     // CheckMultisampleQualityLevels by (format, count); absent: 1 level for counts 1, 2, 4 and 8.
     std::map<std::pair<int, int>, UINT> QualityLevels;
-    std::map<std::string, HRESULT> Fail;  // a method's name -> what it returns instead of acting
-    int AdapterNum = 1;                   // adapters the factory enumerates
-    int OutputNum = 1;                    // outputs of each adapter
+    std::map<std::string, HRESULT> Fail;   // a method's name -> what it returns instead of acting
+    int AdapterNum = 1;                    // adapters the factory enumerates
+    int OutputNum = 1;                     // outputs of each adapter
     RECT OutputRect = {0, 0, 1920, 1080};  // each output's desktop rectangle
 
     // ---- What the fake saw ----

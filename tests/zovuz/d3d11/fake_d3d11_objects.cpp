@@ -82,7 +82,7 @@ bool Failing(const char *Method, HRESULT *Result)
 struct FakeObject
 {
     const void *lpVtbl;
-    const char *Interface;            // for the trap's message
+    const char *Interface;  // for the trap's message
     LONG References;
     void (*Destroy)(FakeObject *Self);  // frees the object when its last reference goes
 };
@@ -230,22 +230,37 @@ void FillUnknown(Vtbl *Table)
     Table->Release = ReleaseMethod<I>;
 }
 
+// The table of interface I: traps, IUnknown's methods, then the methods SetMethods fills in.
+template <typename I, typename Vtbl, typename Fill>
+Vtbl MakeTable(Fill SetMethods)
+{
+    Vtbl table;
+    FillUnknown<I>(&table);
+    SetMethods(table);
+    return table;
+}
+
 // ---- Resources, views and the other device children -----------------------------------------
 
 UINT BytesPerPixel(DXGI_FORMAT Format)
 {
     switch (Format) {
-    case DXGI_FORMAT_R32G32B32A32_FLOAT: return 16;
-    case DXGI_FORMAT_R16G16B16A16_FLOAT:
-    case DXGI_FORMAT_R16G16B16A16_UNORM:
-    case DXGI_FORMAT_R32G32_FLOAT: return 8;
-    case DXGI_FORMAT_R8G8_UNORM:
-    case DXGI_FORMAT_R16_FLOAT:
-    case DXGI_FORMAT_R16_UNORM:
-    case DXGI_FORMAT_D16_UNORM:
-    case DXGI_FORMAT_B5G6R5_UNORM: return 2;
-    case DXGI_FORMAT_R8_UNORM: return 1;
-    default: return 4;
+        case DXGI_FORMAT_R32G32B32A32_FLOAT:
+            return 16;
+        case DXGI_FORMAT_R16G16B16A16_FLOAT:
+        case DXGI_FORMAT_R16G16B16A16_UNORM:
+        case DXGI_FORMAT_R32G32_FLOAT:
+            return 8;
+        case DXGI_FORMAT_R8G8_UNORM:
+        case DXGI_FORMAT_R16_FLOAT:
+        case DXGI_FORMAT_R16_UNORM:
+        case DXGI_FORMAT_D16_UNORM:
+        case DXGI_FORMAT_B5G6R5_UNORM:
+            return 2;
+        case DXGI_FORMAT_R8_UNORM:
+            return 1;
+        default:
+            return 4;
     }
 }
 
@@ -357,8 +372,8 @@ HRESULT STDMETHODCALLTYPE DeviceQueryInterface(ID3D11Device *Self, REFIID Riid, 
 HRESULT STDMETHODCALLTYPE DeviceCreateBuffer(ID3D11Device *, const D3D11_BUFFER_DESC *Desc,
                                              const D3D11_SUBRESOURCE_DATA *, ID3D11Buffer **Buffer)
 {
-    return Create("CreateBuffer", Describe("bytes=%u bind=0x%x usage=%d", Desc->ByteWidth, Desc->BindFlags, Desc->Usage),
-                  Buffer, [&] {
+    return Create("CreateBuffer",
+                  Describe("bytes=%u bind=0x%x usage=%d", Desc->ByteWidth, Desc->BindFlags, Desc->Usage), Buffer, [&] {
                       FakeResource *buffer = NewObject<FakeResource>(&Children().Buffer, "ID3D11Buffer");
                       buffer->BufferDesc = *Desc;
                       buffer->RowPitch = Desc->ByteWidth;
@@ -371,8 +386,8 @@ HRESULT STDMETHODCALLTYPE DeviceCreateTexture2D(ID3D11Device *, const D3D11_TEXT
                                                 const D3D11_SUBRESOURCE_DATA *, ID3D11Texture2D **Texture)
 {
     return Create("CreateTexture2D",
-                  Describe("%ux%u fmt=%d bind=0x%x samples=%u", Desc->Width, Desc->Height, Desc->Format, Desc->BindFlags,
-                         Desc->SampleDesc.Count),
+                  Describe("%ux%u fmt=%d bind=0x%x samples=%u", Desc->Width, Desc->Height, Desc->Format,
+                           Desc->BindFlags, Desc->SampleDesc.Count),
                   Texture, [&] { return NewTexture(*Desc); });
 }
 
@@ -463,9 +478,7 @@ D3D_FEATURE_LEVEL STDMETHODCALLTYPE DeviceGetFeatureLevel(ID3D11Device *Self)
 
 const ID3D11DeviceVtbl &DeviceTable()
 {
-    static ID3D11DeviceVtbl t = [] {
-        ID3D11DeviceVtbl v;
-        FillUnknown<ID3D11Device>(&v);
+    static const ID3D11DeviceVtbl t = MakeTable<ID3D11Device, ID3D11DeviceVtbl>([](ID3D11DeviceVtbl &v) {
         v.QueryInterface = DeviceQueryInterface;
         v.CreateBuffer = DeviceCreateBuffer;
         v.CreateTexture2D = DeviceCreateTexture2D;
@@ -483,8 +496,7 @@ const ID3D11DeviceVtbl &DeviceTable()
         v.CheckFormatSupport = DeviceCheckFormatSupport;
         v.CheckMultisampleQualityLevels = DeviceCheckMultisampleQualityLevels;
         v.GetFeatureLevel = DeviceGetFeatureLevel;
-        return v;
-    }();
+    });
     return t;
 }
 
@@ -558,41 +570,39 @@ void STDMETHODCALLTYPE ContextFlush(Ctx *Self)
 
 const ID3D11DeviceContextVtbl &ContextTable()
 {
-    static ID3D11DeviceContextVtbl t = [] {
-        ID3D11DeviceContextVtbl v;
-        FillUnknown<ID3D11DeviceContext>(&v);
-        v.ClearDepthStencilView = Recorded<ClearDepthStencilViewName>;
-        v.ClearRenderTargetView = ContextClearRenderTargetView;
-        v.CopyResource = Recorded<CopyResourceName>;
-        v.CSSetShader = Recorded<CSSetShaderName>;
-        v.DSSetShader = Recorded<DSSetShaderName>;
-        v.GSSetShader = Recorded<GSSetShaderName>;
-        v.HSSetShader = Recorded<HSSetShaderName>;
-        v.Draw = Recorded<DrawName>;
-        v.DrawIndexed = Recorded<DrawIndexedName>;
-        v.IASetIndexBuffer = Recorded<IASetIndexBufferName>;
-        v.IASetInputLayout = Recorded<IASetInputLayoutName>;
-        v.IASetPrimitiveTopology = Recorded<IASetPrimitiveTopologyName>;
-        v.IASetVertexBuffers = Recorded<IASetVertexBuffersName>;
-        v.Map = ContextMap;
-        v.Unmap = Recorded<UnmapName>;
-        v.UpdateSubresource = Recorded<UpdateSubresourceName>;
-        v.OMSetBlendState = Recorded<OMSetBlendStateName>;
-        v.OMSetDepthStencilState = Recorded<OMSetDepthStencilStateName>;
-        v.OMSetRenderTargets = Recorded<OMSetRenderTargetsName>;
-        v.PSSetConstantBuffers = Recorded<PSSetConstantBuffersName>;
-        v.PSSetSamplers = Recorded<PSSetSamplersName>;
-        v.PSSetShader = Recorded<PSSetShaderName>;
-        v.PSSetShaderResources = Recorded<PSSetShaderResourcesName>;
-        v.VSSetConstantBuffers = Recorded<VSSetConstantBuffersName>;
-        v.VSSetShader = Recorded<VSSetShaderName>;
-        v.RSSetState = Recorded<RSSetStateName>;
-        v.RSSetViewports = Recorded<RSSetViewportsName>;
-        v.ResolveSubresource = Recorded<ResolveSubresourceName>;
-        v.ClearState = ContextClearState;
-        v.Flush = ContextFlush;
-        return v;
-    }();
+    static const ID3D11DeviceContextVtbl t =
+        MakeTable<ID3D11DeviceContext, ID3D11DeviceContextVtbl>([](ID3D11DeviceContextVtbl &v) {
+            v.ClearDepthStencilView = Recorded<ClearDepthStencilViewName>;
+            v.ClearRenderTargetView = ContextClearRenderTargetView;
+            v.CopyResource = Recorded<CopyResourceName>;
+            v.CSSetShader = Recorded<CSSetShaderName>;
+            v.DSSetShader = Recorded<DSSetShaderName>;
+            v.GSSetShader = Recorded<GSSetShaderName>;
+            v.HSSetShader = Recorded<HSSetShaderName>;
+            v.Draw = Recorded<DrawName>;
+            v.DrawIndexed = Recorded<DrawIndexedName>;
+            v.IASetIndexBuffer = Recorded<IASetIndexBufferName>;
+            v.IASetInputLayout = Recorded<IASetInputLayoutName>;
+            v.IASetPrimitiveTopology = Recorded<IASetPrimitiveTopologyName>;
+            v.IASetVertexBuffers = Recorded<IASetVertexBuffersName>;
+            v.Map = ContextMap;
+            v.Unmap = Recorded<UnmapName>;
+            v.UpdateSubresource = Recorded<UpdateSubresourceName>;
+            v.OMSetBlendState = Recorded<OMSetBlendStateName>;
+            v.OMSetDepthStencilState = Recorded<OMSetDepthStencilStateName>;
+            v.OMSetRenderTargets = Recorded<OMSetRenderTargetsName>;
+            v.PSSetConstantBuffers = Recorded<PSSetConstantBuffersName>;
+            v.PSSetSamplers = Recorded<PSSetSamplersName>;
+            v.PSSetShader = Recorded<PSSetShaderName>;
+            v.PSSetShaderResources = Recorded<PSSetShaderResourcesName>;
+            v.VSSetConstantBuffers = Recorded<VSSetConstantBuffersName>;
+            v.VSSetShader = Recorded<VSSetShaderName>;
+            v.RSSetState = Recorded<RSSetStateName>;
+            v.RSSetViewports = Recorded<RSSetViewportsName>;
+            v.ResolveSubresource = Recorded<ResolveSubresourceName>;
+            v.ClearState = ContextClearState;
+            v.Flush = ContextFlush;
+        });
     return t;
 }
 
@@ -625,13 +635,10 @@ HRESULT STDMETHODCALLTYPE OutputWaitForVBlank(IDXGIOutput *)
 
 const IDXGIOutputVtbl &OutputTable()
 {
-    static IDXGIOutputVtbl t = [] {
-        IDXGIOutputVtbl v;
-        FillUnknown<IDXGIOutput>(&v);
+    static const IDXGIOutputVtbl t = MakeTable<IDXGIOutput, IDXGIOutputVtbl>([](IDXGIOutputVtbl &v) {
         v.GetDesc = OutputGetDesc;
         v.WaitForVBlank = OutputWaitForVBlank;
-        return v;
-    }();
+    });
     return t;
 }
 
@@ -667,13 +674,10 @@ HRESULT STDMETHODCALLTYPE AdapterGetDesc(IDXGIAdapter *Self, DXGI_ADAPTER_DESC *
 
 const IDXGIAdapterVtbl &AdapterTable()
 {
-    static IDXGIAdapterVtbl t = [] {
-        IDXGIAdapterVtbl v;
-        FillUnknown<IDXGIAdapter>(&v);
+    static const IDXGIAdapterVtbl t = MakeTable<IDXGIAdapter, IDXGIAdapterVtbl>([](IDXGIAdapterVtbl &v) {
         v.EnumOutputs = AdapterEnumOutputs;
         v.GetDesc = AdapterGetDesc;
-        return v;
-    }();
+    });
     return t;
 }
 
@@ -762,17 +766,14 @@ HRESULT STDMETHODCALLTYPE SwapChainGetContainingOutput(IDXGISwapChain *, IDXGIOu
 
 const IDXGISwapChainVtbl &SwapChainTable()
 {
-    static IDXGISwapChainVtbl t = [] {
-        IDXGISwapChainVtbl v;
-        FillUnknown<IDXGISwapChain>(&v);
+    static const IDXGISwapChainVtbl t = MakeTable<IDXGISwapChain, IDXGISwapChainVtbl>([](IDXGISwapChainVtbl &v) {
         v.Present = SwapChainPresent;
         v.GetBuffer = SwapChainGetBuffer;
         v.SetFullscreenState = SwapChainSetFullscreenState;
         v.GetDesc = SwapChainGetDesc;
         v.ResizeBuffers = SwapChainResizeBuffers;
         v.GetContainingOutput = SwapChainGetContainingOutput;
-        return v;
-    }();
+    });
     return t;
 }
 
@@ -801,13 +802,13 @@ HRESULT STDMETHODCALLTYPE FactoryMakeWindowAssociation(IDXGIFactory1 *, HWND, UI
 HRESULT STDMETHODCALLTYPE FactoryCreateSwapChain(IDXGIFactory1 *, IUnknown *Device, DXGI_SWAP_CHAIN_DESC *Desc,
                                                  IDXGISwapChain **SwapChain)
 {
-    Record("CreateSwapChain", Describe("%ux%u fmt=%d usage=0x%x buffers=%u samples=%u/%u windowed=%d swap=%d flags=%u "
-                                     "refresh=%u/%u device=%s",
-                                     Desc->BufferDesc.Width, Desc->BufferDesc.Height, (int)Desc->BufferDesc.Format,
-                                     Desc->BufferUsage, Desc->BufferCount, Desc->SampleDesc.Count,
-                                     Desc->SampleDesc.Quality, Desc->Windowed, (int)Desc->SwapEffect, Desc->Flags,
-                                     Desc->BufferDesc.RefreshRate.Numerator, Desc->BufferDesc.RefreshRate.Denominator,
-                                     Device != nullptr ? "set" : "null"));
+    Record("CreateSwapChain",
+           Describe("%ux%u fmt=%d usage=0x%x buffers=%u samples=%u/%u windowed=%d swap=%d flags=%u "
+                    "refresh=%u/%u device=%s",
+                    Desc->BufferDesc.Width, Desc->BufferDesc.Height, (int)Desc->BufferDesc.Format, Desc->BufferUsage,
+                    Desc->BufferCount, Desc->SampleDesc.Count, Desc->SampleDesc.Quality, Desc->Windowed,
+                    (int)Desc->SwapEffect, Desc->Flags, Desc->BufferDesc.RefreshRate.Numerator,
+                    Desc->BufferDesc.RefreshRate.Denominator, Device != nullptr ? "set" : "null"));
     HRESULT failure;
     if (Failing("CreateSwapChain", &failure)) {
         *SwapChain = nullptr;
@@ -822,14 +823,11 @@ HRESULT STDMETHODCALLTYPE FactoryCreateSwapChain(IDXGIFactory1 *, IUnknown *Devi
 
 const IDXGIFactory1Vtbl &FactoryTable()
 {
-    static IDXGIFactory1Vtbl t = [] {
-        IDXGIFactory1Vtbl v;
-        FillUnknown<IDXGIFactory1>(&v);
+    static const IDXGIFactory1Vtbl t = MakeTable<IDXGIFactory1, IDXGIFactory1Vtbl>([](IDXGIFactory1Vtbl &v) {
         v.EnumAdapters = FactoryEnumAdapters;
         v.MakeWindowAssociation = FactoryMakeWindowAssociation;
         v.CreateSwapChain = FactoryCreateSwapChain;
-        return v;
-    }();
+    });
     return t;
 }
 
@@ -853,8 +851,7 @@ HRESULT WINAPI FakeCreateDXGIFactory(REFIID, void **Factory) { return MakeFactor
 
 HRESULT WINAPI FakeD3D11CreateDevice(IDXGIAdapter *Adapter, D3D_DRIVER_TYPE DriverType, HMODULE, UINT Flags,
                                      const D3D_FEATURE_LEVEL *Levels, UINT LevelNum, UINT SdkVersion,
-                                     ID3D11Device **Device, D3D_FEATURE_LEVEL *Obtained,
-                                     ID3D11DeviceContext **Context)
+                                     ID3D11Device **Device, D3D_FEATURE_LEVEL *Obtained, ID3D11DeviceContext **Context)
 {
     std::string levels;
     FakeD3D11.RequestedLevels.clear();
@@ -863,7 +860,7 @@ HRESULT WINAPI FakeD3D11CreateDevice(IDXGIAdapter *Adapter, D3D_DRIVER_TYPE Driv
         levels += Describe(i == 0 ? "%X" : ",%X", (unsigned)Levels[i]);
     }
     Record("D3D11CreateDevice", Describe("adapter=%s driver=%d flags=%u levels=%s sdk=%u", Adapter ? "set" : "null",
-                                       (int)DriverType, Flags, levels.c_str(), SdkVersion));
+                                         (int)DriverType, Flags, levels.c_str(), SdkVersion));
     HRESULT failure;
     if (Failing("D3D11CreateDevice", &failure)) return failure;
     for (UINT i = 0; i < LevelNum; ++i) {

@@ -61,18 +61,24 @@ TEST_F(MainThreadCalls, AWorkersCallRunsOnTheMainThread)
 {
     ASSERT_EQ(0, StartDevice());
     const int textures = D3D11_GetObjectCount(D3D11_OBJECT_TEXTURE2D);  // the swap chain's back buffer
-    static D3D11_TEXTURE2D_DESC desc = {16, 8, 1, 1, DXGI_FORMAT_R8G8B8A8_UNORM, {1, 0}, D3D11_USAGE_DYNAMIC,
-                                        D3D11_BIND_SHADER_RESOURCE, D3D11_CPU_ACCESS_WRITE, 0};
+    static D3D11_TEXTURE2D_DESC desc = {16,
+                                        8,
+                                        1,
+                                        1,
+                                        DXGI_FORMAT_R8G8B8A8_UNORM,
+                                        {1, 0},
+                                        D3D11_USAGE_DYNAMIC,
+                                        D3D11_BIND_SHADER_RESOURCE,
+                                        D3D11_CPU_ACCESS_WRITE,
+                                        0};
     static ID3D11Texture2D *texture = nullptr;
     static D3D11_MAPPED_SUBRESOURCE mapped = {};
     const WorkerCall calls[] = {
         {"a creation", [] { return (int)D3D11Device_CreateTexture2D_ASync(&desc, nullptr, &texture, 1); }, S_OK,
          "CreateTexture2D 16x8 fmt=28 bind=0x8 samples=1"},
         {"a float and a byte",
-         [] {
-             return D3D11DeviceContext_ClearDepthStencilView_ASync(nullptr, D3D11_CLEAR_DEPTH, 0.25f, 7, 1);
-         },
-         0, "ClearDepthStencilView null 1 0.25 7"},
+         [] { return D3D11DeviceContext_ClearDepthStencilView_ASync(nullptr, D3D11_CLEAR_DEPTH, 0.25f, 7, 1); }, 0,
+         "ClearDepthStencilView null 1 0.25 7"},
         {"four floats",
          [] {
              const FLOAT color[4] = {0.5f, 0.25f, 1.0f, 0.0f};
@@ -105,7 +111,8 @@ TEST_F(MainThreadCalls, AFailureComesBackToTheWorker)
     FakeD3D11.Fail["CreateTexture2D"] = E_OUTOFMEMORY;
     D3D11_TEXTURE2D_DESC desc = {};
     ID3D11Texture2D *texture = nullptr;
-    EXPECT_EQ(E_OUTOFMEMORY, OnWorker([&] { return (int)D3D11Device_CreateTexture2D_ASync(&desc, nullptr, &texture, 1); }));
+    EXPECT_EQ(E_OUTOFMEMORY,
+              OnWorker([&] { return (int)D3D11Device_CreateTexture2D_ASync(&desc, nullptr, &texture, 1); }));
     EXPECT_EQ(textures, D3D11_GetObjectCount(D3D11_OBJECT_TEXTURE2D));
 }
 

@@ -131,49 +131,50 @@ const D3D11ModuleFunctions *D3D11_SetModuleFunctions(const D3D11ModuleFunctions 
 
 // ---- Modules ------------------------------------------------------------------------------------
 
-int D3D11_LoadDLL(void)
+namespace {
+
+// One DLL's load and free, with their log lines; the announcement names the file.
+int LoadOneDLL(HMODULE &Module, const wchar_t *FileName, const wchar_t *Announcement, const wchar_t *Call)
 {
-    if (D3D11CallLayer.D3D11Module != nullptr) return 0;
-    AddLogStringWide(L"d3d11.dll の読み込み.... ");
-    D3D11CallLayer.D3D11Module = Modules().Load(L"d3d11.dll");
-    if (D3D11CallLayer.D3D11Module == nullptr) {
+    if (Module != nullptr) return 0;
+    AddLogStringWide(Announcement);
+    Module = Modules().Load(FileName);
+    if (Module == nullptr) {
         StepFailed();
-        return LogPlatformFailure(L"LoadLibraryW(d3d11.dll)", GetLastError());
+        return LogPlatformFailure(Call, GetLastError());
     }
     return StepSucceeded();
+}
+
+int FreeOneDLL(HMODULE &Module, const wchar_t *Line)
+{
+    if (Module == nullptr) return 0;
+    AddLogStringWide(Line);
+    Modules().Free(Module);
+    Module = nullptr;
+    return 0;
+}
+
+}  // namespace
+
+int D3D11_LoadDLL(void)
+{
+    return LoadOneDLL(D3D11CallLayer.D3D11Module, L"d3d11.dll", L"d3d11.dll の読み込み.... ",
+                      L"LoadLibraryW(d3d11.dll)");
 }
 
 int DXGI_LoadDLL(void)
 {
-    if (D3D11CallLayer.DXGIModule != nullptr) return 0;
-    AddLogStringWide(L"dxgi.dll の読み込み.... ");
-    D3D11CallLayer.DXGIModule = Modules().Load(L"dxgi.dll");
-    if (D3D11CallLayer.DXGIModule == nullptr) {
-        StepFailed();
-        LogPlatformFailure(L"LoadLibraryW(dxgi.dll)", GetLastError());
-        D3D11_FreeDLL();
-        return -1;
-    }
-    return StepSucceeded();
+    if (LoadOneDLL(D3D11CallLayer.DXGIModule, L"dxgi.dll", L"dxgi.dll の読み込み.... ", L"LoadLibraryW(dxgi.dll)") == 0)
+        return 0;
+    // A back end without DXGI keeps neither DLL.
+    D3D11_FreeDLL();
+    return -1;
 }
 
-int D3D11_FreeDLL(void)
-{
-    if (D3D11CallLayer.D3D11Module == nullptr) return 0;
-    AddLogStringWide(L"d3d11.dll の解放 1\n");
-    Modules().Free(D3D11CallLayer.D3D11Module);
-    D3D11CallLayer.D3D11Module = nullptr;
-    return 0;
-}
+int D3D11_FreeDLL(void) { return FreeOneDLL(D3D11CallLayer.D3D11Module, L"d3d11.dll の解放 1\n"); }
 
-int DXGI_FreeDLL(void)
-{
-    if (D3D11CallLayer.DXGIModule == nullptr) return 0;
-    AddLogStringWide(L"dxgi.dll の解放 1\n");
-    Modules().Free(D3D11CallLayer.DXGIModule);
-    D3D11CallLayer.DXGIModule = nullptr;
-    return 0;
-}
+int DXGI_FreeDLL(void) { return FreeOneDLL(D3D11CallLayer.DXGIModule, L"dxgi.dll の解放 1\n"); }
 
 // ---- Factory ------------------------------------------------------------------------------------
 

@@ -140,12 +140,7 @@ int Graphics_D3D11_ReleaseDevice(void)
     }
 
     // NOT YET BUILT (depth buffer): the screen's depth-stencil view and depth texture go here.
-    D3D11ShaderResourceView_Release(screen.SubBackBufferSRV);
-    screen.SubBackBufferSRV = nullptr;
-    D3D11RenderTargetView_Release(screen.SubBackBufferRTV);
-    screen.SubBackBufferRTV = nullptr;
-    D3D11Texture2D_Release(screen.SubBackBuffer);
-    screen.SubBackBuffer = nullptr;
+    ReleaseTextureWithViews(screen.SubBackBuffer, screen.SubBackBufferSRV, screen.SubBackBufferRTV);
 
     for (int i = 0; i < D3D11_SWAP_CHAIN_MAXNUM; ++i) Graphics_D3D11_ReleaseSwapChain(nullptr, i);
 

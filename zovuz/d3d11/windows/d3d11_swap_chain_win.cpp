@@ -91,6 +91,17 @@ int ReleaseRecordObjects(int Index)
 
 }  // namespace
 
+void ReleaseTextureWithViews(ID3D11Texture2D *&Texture, ID3D11ShaderResourceView *&ShaderResourceView,
+                             ID3D11RenderTargetView *&RenderTargetView)
+{
+    D3D11ShaderResourceView_Release(ShaderResourceView);
+    ShaderResourceView = nullptr;
+    D3D11RenderTargetView_Release(RenderTargetView);
+    RenderTargetView = nullptr;
+    D3D11Texture2D_Release(Texture);
+    Texture = nullptr;
+}
+
 int Graphics_D3D11_CreateSwapChain(HWND Window, int ScreenSizeFlag)
 {
     bool found = false;
@@ -169,12 +180,7 @@ int Graphics_D3D11_ReleaseBackBufferViews(int Index)
 {
     if (!ValidIndex(Index)) return -1;
     D3D11SwapChainInfo &r = D3D11Screen.SwapChain[Index];
-    D3D11ShaderResourceView_Release(r.BackBufferSRV);
-    r.BackBufferSRV = nullptr;
-    D3D11RenderTargetView_Release(r.BackBufferRTV);
-    r.BackBufferRTV = nullptr;
-    D3D11Texture2D_Release(r.BackBuffer);
-    r.BackBuffer = nullptr;
+    ReleaseTextureWithViews(r.BackBuffer, r.BackBufferSRV, r.BackBufferRTV);
     return 0;
 }
 

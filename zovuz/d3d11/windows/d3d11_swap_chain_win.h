@@ -35,6 +35,11 @@ struct D3D11ScreenData
 };
 extern D3D11ScreenData D3D11Screen;
 
+// Releases a texture's shader-resource and render-target views, then the texture, each if set,
+// and clears the three pointers (a back buffer, the sub back buffer).
+void ReleaseTextureWithViews(ID3D11Texture2D *&Texture, ID3D11ShaderResourceView *&ShaderResourceView,
+                             ID3D11RenderTargetView *&RenderTargetView);
+
 // The record of Window's swap chain: the one it has, else a new one. ScreenSizeFlag 0 sizes it to
 // the window's client area; otherwise to the library's screen, in full screen at the display mode
 // chosen for it. The index, or -1 when all 256 records are used or the swap chain, its output or
