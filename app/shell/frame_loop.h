@@ -40,5 +40,9 @@ void IdlePluginEditors();
 // The same at a given reading of the clock (microseconds; negative: no clock).
 void IdlePluginEditorsAt(int64_t now);
 
+// At most one message for each open plug-in window of channels 0-7 (the library's message
+// processing serves the others).
+void PumpPluginWindows();
+
 // The main window's client rectangle into app.clientRect (unchanged without a window).
 void ReadClientRect(AppState& app);

@@ -11,8 +11,10 @@ namespace {
 constexpr int kPumpedWindows = 40;  // the windows of channels 0-7; the library serves the others
 constexpr int kScreenWidth = 1920, kScreenHeight = 1080;
 
-// At most one message for each open plug-in window of channels 0-7. A closed slot's handle is
-// null, which PeekMessage would take for "any window of the thread": it is skipped.
+}  // namespace
+
+// A closed slot's handle is null, which PeekMessage would take for "any window of the thread"
+// (WM_QUIT included): it is skipped.
 void PumpPluginWindows() {
   for (int n = 0; n < kPumpedWindows; ++n) {
     HWND window = g_shell.pluginWindows[n];
@@ -24,8 +26,6 @@ void PumpPluginWindows() {
     }
   }
 }
-
-}  // namespace
 
 int RunFrame() {
   if (ReadFrameKeys() != 0 || g_frameInput.keys[kKeyEscape] != 0) return 1;
