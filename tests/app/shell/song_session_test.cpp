@@ -40,44 +40,38 @@ bool WaitFor(const std::function<bool()>& done, int milliseconds) {
   return done();
 }
 
-// The status bytes of every MIDI event the instrument received.
-std::vector<int> Statuses(const TpInstance* instrument) {
-  std::vector<int> statuses;
-  const int n = std::min(instrument->midiTotal, kTpMidiLogSize);
-  for (int i = 0; i < n; ++i) {
-    const VstMidiEvent& e = instrument->midiLog[i].event;
-    const int status = static_cast<unsigned char>(e.midiData[0]) & 0xF0;
-    const bool noteOn = status == 0x90 && e.midiData[2] != 0;
-    statuses.push_back(noteOn ? 0x90 : status == 0x90 ? 0x80 : status);
+// Note-ons (or note-offs, a note-on of velocity 0 among them) the instrument received from its
+// `from`th MIDI event on.
+int Notes(const TpInstance* instrument, bool on, int from = 0) {
+  int count = 0;
+  for (int i = from; i < std::min(instrument->midiTotal, kTpMidiLogSize); ++i) {
+    const char* data = instrument->midiLog[i].event.midiData;
+    const int status = static_cast<unsigned char>(data[0]) & 0xF0;
+    const bool noteOn = status == 0x90 && data[2] != 0;
+    count += on ? noteOn : (status == 0x80 || (status == 0x90 && !noteOn));
   }
-  return statuses;
-}
-int Count(const TpInstance* instrument, int status, size_t from = 0) {
-  const std::vector<int> all = Statuses(instrument);
-  return static_cast<int>(std::count(all.begin() + std::min(from, all.size()), all.end(), status));
+  return count;
 }
 
-// Answers the next "Failed" box of this process with OK, after posting `commandsWhileOpen` to the
-// main window and letting the box's message loop run them.
+// Answers the next "Failed" box of this process with OK, after posting the commands to the main
+// window and letting the box's message loop run them.
 class FailureBoxAnswerer {
  public:
-  explicit FailureBoxAnswerer(std::vector<unsigned short> commandsWhileOpen = {})
-      : thread_([this, commandsWhileOpen] {
-          for (int i = 0; i < 200 && !seen_; ++i) {
-            HWND box = FindWindowA("#32770", "Failed");
-            DWORD process = 0;
-            if (box) GetWindowThreadProcessId(box, &process);
-            if (box && process == GetCurrentProcessId()) {
-              for (unsigned short id : commandsWhileOpen) PostMessageA(GetMainWindowHandle(), WM_COMMAND, id, 0);
-              Sleep(300);
-              PostMessageA(box, WM_COMMAND, IDOK, 0);
-              seen_ = true;
-            }
-            Sleep(50);
-          }
-        }) {}
+  explicit FailureBoxAnswerer(std::vector<unsigned short> commandsWhileOpen) {
+    thread_ = std::thread([this, commandsWhileOpen] {
+      HWND box = nullptr;
+      DWORD process = 0;
+      for (int i = 0; i < 200 && process != GetCurrentProcessId(); ++i, Sleep(50)) {
+        if ((box = FindWindowA("#32770", "Failed"))) GetWindowThreadProcessId(box, &process);
+      }
+      if (process != GetCurrentProcessId()) return;
+      for (unsigned short id : commandsWhileOpen) PostMessageA(GetMainWindowHandle(), WM_COMMAND, id, 0);
+      Sleep(300);
+      seen_ = PostMessageA(box, WM_COMMAND, IDOK, 0) != 0;
+    });
+  }
   ~FailureBoxAnswerer() { Seen(); }
-  // Whether a box came (waiting for the answer).
+  // Whether a box came, once it has been answered.
   bool Seen() {
     if (thread_.joinable()) thread_.join();
     return seen_;
@@ -122,9 +116,9 @@ class SongSessionTest : public ::testing::Test {
 
   // Opens a song file written by the test, and waits up to a second for a note-on of it.
   bool OpenAndHearIt(const char* path) {
-    const size_t before = Statuses(instrument).size();
+    const int before = instrument->midiTotal;
     OpenSongFile(path);
-    return WaitFor([&] { return Count(instrument, 0x90, before) > 0; }, 1000);
+    return WaitFor([&] { return Notes(instrument, true, before) > 0; }, 1000);
   }
 
   TestPluginLibrary plugins{TestPluginPath("tp_vornalt")};  // keeps the logs readable
@@ -181,16 +175,15 @@ TEST_F(SongSessionTest, AZmsSongPausesWithNoteOffsPlaysOnAndReloadsFromTheTop) {
   EXPECT_NE(0u, g_sequencer.timerId);
   EXPECT_STREQ(" Session", g_songs[0].title);
 
-  ASSERT_TRUE(WaitFor([&] { return Count(instrument, 0x90) >= 2; }, 1000));
   OnMenuCommand(TARVEX_CMD_PAUSE);
-  const size_t paused = Statuses(instrument).size();
-  ASSERT_TRUE(WaitFor([&] { return Count(instrument, 0x80, paused) > 0; }, 500));
+  const int paused = instrument->midiTotal;
+  ASSERT_TRUE(WaitFor([&] { return Notes(instrument, false, paused) > 0; }, 500));
   Sleep(400);
-  EXPECT_EQ(0, Count(instrument, 0x90, paused)) << "a note while paused";
+  EXPECT_EQ(0, Notes(instrument, true, paused)) << "a note while paused";
   const double pausedAt = g_songs[0].tickPosition;
 
   OnMenuCommand(TARVEX_CMD_PLAY);
-  EXPECT_TRUE(WaitFor([&] { return Count(instrument, 0x90, paused) > 0; }, 1000));
+  EXPECT_TRUE(WaitFor([&] { return Notes(instrument, true, paused) > 0; }, 1000));
   EXPECT_GE(g_songs[0].tickPosition, pausedAt);
 
   OnMenuCommand(TARVEX_CMD_RELOAD);
@@ -198,33 +191,28 @@ TEST_F(SongSessionTest, AZmsSongPausesWithNoteOffsPlaysOnAndReloadsFromTheTop) {
   EXPECT_EQ(1, g_songs[0].playing);
 }
 
-TEST_F(SongSessionTest, AnotherExtensionSilencesBothEnginesAndChangesNothingElse) {
+// A missing file is reported in a box, commands that arrive while it is open are ignored, and the
+// song plays on; a file of another kind silences both engines and changes nothing else.
+TEST_F(SongSessionTest, AMissingFileIsReportedAndAnotherKindOfFileSilencesBothEngines) {
   WriteMml("session.zms");
   WriteTestFile("session.txt", {'c', 'd', 'e'});
   ASSERT_TRUE(OpenAndHearIt("session.zms"));
+  FailureBoxAnswerer answer({TARVEX_CMD_INSPECTOR_PANE});
+  OpenSongFile("missing.mdx");
+  EXPECT_TRUE(answer.Seen());
+  EXPECT_EQ(1, g_app.inspectorPaneShown) << "a command during the load was taken";
+  EXPECT_EQ(1, g_songs[0].playing);
+  EXPECT_STREQ(" Session", g_songs[0].title);
+
   OpenSongFile("session.txt");
   EXPECT_EQ(0, g_songs[0].playing);
   EXPECT_EQ(0, g_mdx.state.playing);
   EXPECT_EQ(kModeSequencer, g_app.mode);
   EXPECT_NE(0u, g_sequencer.timerId);
   Sleep(100);
-  const size_t silent = Statuses(instrument).size();
+  const int silent = instrument->midiTotal;
   Sleep(400);
-  EXPECT_EQ(0, Count(instrument, 0x90, silent));
-}
-
-// A missing file is reported in a box; commands that arrive while it is open are ignored, and
-// the song that played plays on.
-TEST_F(SongSessionTest, AFileThatCannotBeReadIsReportedAndChangesNothing) {
-  WriteMml("session.zms");
-  ASSERT_TRUE(OpenAndHearIt("session.zms"));
-  FailureBoxAnswerer answer({TARVEX_CMD_INSPECTOR_PANE});
-  OpenSongFile("missing.mdx");
-  EXPECT_TRUE(answer.Seen());
-  EXPECT_EQ(1, g_app.inspectorPaneShown) << "a command during the load was taken";
-  EXPECT_EQ(kModeSequencer, g_app.mode);
-  EXPECT_EQ(1, g_songs[0].playing);
-  EXPECT_STREQ(" Session", g_songs[0].title);
+  EXPECT_EQ(0, Notes(instrument, true, silent));
 }
 
 TEST_F(SongSessionTest, RandomBytesNamedMdxPlayAsFarAsTheyReadWithoutACrash) {
@@ -264,7 +252,6 @@ void DrawFrameWithMouse(int x, int y, bool leftDown) {
 TEST_F(SongSessionTest, TheTransportBarIsDrawnOnTheSoftwareRenderer) {
   ASSERT_EQ(0, RunFrame());
   const int halfWidth = g_app.clientRect.right / 2;
-  ASSERT_GT(halfWidth, 300);
   for (int y = 0; y < 18; ++y) {
     EXPECT_EQ(0xD0D0D0u, Pixel(1, y)) << y;
     EXPECT_EQ(0xD0D0D0u, Pixel(halfWidth - 40, y)) << y;
@@ -287,28 +274,26 @@ TEST_F(SongSessionTest, TheInterfaceImagesLoadAndTheirPressedTilesDifferFromTheN
   EXPECT_NE(-1, g_app.transportBackground);
   ButtonImages images;
   LoadButtonImages(images);
-  // Each sheet's tiles and which tile shows pressed (or switched on) for which.
+  // Each sheet's tile size and its normal tiles, each with its pressed (or switched-on) tile that
+  // many tiles further on.
   const struct {
     ButtonSheet sheet;
-    int width, height;
-    std::vector<std::pair<int, int>> normalAndPressed;
-  } sheets[] = {
-      {kEditSheet, 10, 10, {{0, 1}}},
-      {kOnOffSheet, 10, 10, {{0, 1}}},
-      {kTransportSheet, 19, 13, {{0, 4}, {1, 5}, {2, 6}, {3, 7}}},
-      {kPlusMinusSheet, 7, 7, {{0, 2}, {1, 3}}},
-      {kMuteSoloSheet, 9, 9, {{0, 2}, {1, 3}}},
-  };
+    int width, height, normals;
+  } sheets[] = {{kEditSheet, 10, 10, 1},
+                {kOnOffSheet, 10, 10, 1},
+                {kTransportSheet, 19, 13, 4},
+                {kPlusMinusSheet, 7, 7, 2},
+                {kMuteSoloSheet, 9, 9, 2}};
   for (const auto& s : sheets) {
-    SCOPED_TRACE(s.sheet);
-    for (const auto& [normal, pressed] : s.normalAndPressed) {
-      ASSERT_NE(-1, images.tiles[s.sheet][normal]);
-      ASSERT_NE(-1, images.tiles[s.sheet][pressed]);
+    for (int normal = 0; normal < s.normals; ++normal) {
+      const int32_t* tiles = images.tiles[s.sheet];
+      ASSERT_NE(-1, tiles[normal]) << s.sheet;
+      ASSERT_NE(-1, tiles[normal + s.normals]) << s.sheet;
       SetDrawScreen(g_app.drawScreen);
       ClearDrawScreen(nullptr);
-      DrawGraph(0, 0, images.tiles[s.sheet][normal], 1);
-      DrawGraph(40, 0, images.tiles[s.sheet][pressed], 1);
-      EXPECT_NE(Block(0, 0, s.width, s.height), Block(40, 0, s.width, s.height)) << normal;
+      DrawGraph(0, 0, tiles[normal], 1);
+      DrawGraph(40, 0, tiles[normal + s.normals], 1);
+      EXPECT_NE(Block(0, 0, s.width, s.height), Block(40, 0, s.width, s.height)) << s.sheet << ", " << normal;
     }
   }
 }

@@ -1,8 +1,9 @@
 // The transport bar's texts and controls and the keyboard shortcuts of both modes, driven frame
 // by frame through the frame's input on a compiled song and the MDX player's state, with the
 // engines' clock in the test's hands.
-#include <functional>
 #include <initializer_list>
+#include <ostream>
+#include <tuple>
 #include <string>
 #include <vector>
 
@@ -28,20 +29,10 @@ const char kSong[] = ".cat Transport\r\n(t1) t120 o4 l1 c c c c c c c c c c\r\n"
 TEST(TransportText, PositionTimeAndLevelReadAsTheBarShowsThem) {
   EXPECT_STREQ("  0.1", FormatSongPosition(0.0).text);
   EXPECT_STREQ("  1.2", FormatSongPosition(240.9).text);
-  EXPECT_STREQ(" 12.4", FormatSongPosition(12 * 192 + 3 * 48).text);
-  const struct {
-    uint64_t now, base;
-    int32_t minutes, seconds, milliseconds;
-  } times[] = {
-      {61500000, 0, 1, 1, 500},
-      {5000000 + 61999999, 5000000, 1, 1, 999},
-      {1000, 5000, 0, 0, 0},  // before the clock base
-  };
-  for (const auto& t : times) {
-    const ElapsedTime e = ElapsedSince(t.now, t.base);
-    EXPECT_EQ((std::vector<int32_t>{t.minutes, t.seconds, t.milliseconds}),
-              (std::vector<int32_t>{e.minutes, e.seconds, e.milliseconds}))
-        << t.now;
+  for (const auto& [now, base, shown] : {std::tuple<uint64_t, uint64_t, std::vector<int32_t>>{61500000, 0, {1, 1, 500}},
+                                         {1000, 5000, {0, 0, 0}}}) {  // before the clock base
+    const ElapsedTime e = ElapsedSince(now, base);
+    EXPECT_EQ(shown, (std::vector<int32_t>{e.minutes, e.seconds, e.milliseconds})) << now;
   }
   EXPECT_EQ(0, LevelPercent(0.5f));
   EXPECT_EQ(100, LevelPercent(1.0f));
@@ -116,104 +107,83 @@ TEST_F(TransportTest, LevelButtonsStepTheMasterLevelAndStopAtItsEnds) {
   }
 }
 
-// A control (a key, or a transport button when `button` is set) in a starting state, and the
-// state it leads to.
-struct ControlCase {
-  const char* name;
-  int32_t mode;
-  std::function<void()> before;
-  int control;
-  bool button;
-  std::function<void()> expect;
+// What the controls change: the song's pause and place, the player's state and place, and the view.
+struct Observed {
+  int songPaused, songAtTop, playerPlaying, playerAtTop, zoom, columnStep, rowHeight, peakScale;
+  bool operator==(const Observed& o) const {
+    return std::tie(songPaused, songAtTop, playerPlaying, playerAtTop, zoom, columnStep, rowHeight, peakScale) ==
+           std::tie(o.songPaused, o.songAtTop, o.playerPlaying, o.playerAtTop, o.zoom, o.columnStep, o.rowHeight,
+                    o.peakScale);
+  }
 };
-
-void SequencerPaused() { PauseSequencer(); }
-void SequencerAt1000Ticks() { g_songs[0].tickPosition = 1000.0; }
-void PlayerState(int32_t playing) {
-  g_mdx.state.playing = playing;
-  g_mdx.state.tickPosition = 500.0;
+std::ostream& operator<<(std::ostream& os, const Observed& o) {
+  return os << o.songPaused << o.songAtTop << " " << o.playerPlaying << o.playerAtTop << " " << o.zoom << "/"
+            << o.columnStep << " " << o.rowHeight << "/" << o.peakScale;
+}
+Observed Observe() {
+  return {g_songs[0].paused,      g_songs[0].tickPosition == 0.0, g_mdx.state.playing, g_mdx.state.tickPosition == 0.0,
+          g_app.zoom,             g_app.columnStep,               g_app.rowHeight,     g_app.peakScale};
 }
 
-TEST_F(TransportTest, KeysAndTransportButtonsDriveTheModesEngine) {
-  SongEngine& song = g_songs[0];
-  MdxPlayerState& player = g_mdx.state;
-  const std::vector<ControlCase> cases = {
-      {"MML keypad 0 pauses", kModeSequencer, [] {}, kKeyPad0, false, [&] { EXPECT_EQ(1, song.paused); }},
-      {"MML keypad Enter resumes", kModeSequencer, SequencerPaused, kKeyPadEnter, false,
-       [&] { EXPECT_EQ(0, song.paused); }},
-      {"MML keypad point rewinds", kModeSequencer, SequencerAt1000Ticks, kKeyPadDecimal, false,
-       [&] { EXPECT_EQ(0.0, song.tickPosition); }},
-      {"MML Space plays from the top", kModeSequencer,
-       [] {
-         SequencerAt1000Ticks();
-         SequencerPaused();
-       },
-       kKeySpace, false,
-       [&] {
-         EXPECT_EQ(0, song.paused);
-         EXPECT_EQ(0.0, song.tickPosition);
-       }},
-      {"MML [ lowers the rows", kModeSequencer, [] {}, kKeyLeftBracket, false,
-       [] { EXPECT_EQ((std::vector<int32_t>{18, 4653}), (std::vector<int32_t>{g_app.rowHeight, g_app.peakScale})); }},
-      {"MML ] stops at 32 rows", kModeSequencer, [] { g_app.rowHeight = 32; }, kKeyRightBracket, false,
-       [] { EXPECT_EQ((std::vector<int32_t>{32, 2331}), (std::vector<int32_t>{g_app.rowHeight, g_app.peakScale})); }},
-      {"MML G zooms out", kModeSequencer, [] {}, kKeyG, false,
-       [] { EXPECT_EQ((std::vector<int32_t>{5, 10}), (std::vector<int32_t>{g_app.zoom, g_app.columnStep})); }},
-      {"MML H stops at zoom 1", kModeSequencer, [] { g_app.zoom = 1; }, kKeyH, false,
-       [] { EXPECT_EQ((std::vector<int32_t>{1, 2}), (std::vector<int32_t>{g_app.zoom, g_app.columnStep})); }},
-      {"MML stop button pauses a playing song", kModeSequencer, SequencerAt1000Ticks, kTransportButton + 1, true,
-       [&] { EXPECT_EQ(1, song.paused); }},
-      {"MML stop button rewinds a paused one", kModeSequencer,
-       [] {
-         SequencerAt1000Ticks();
-         SequencerPaused();
-       },
-       kTransportButton + 1, true,
-       [&] {
-         EXPECT_EQ(1, song.paused);
-         EXPECT_EQ(0.0, song.tickPosition);
-       }},
-      {"MML play button resumes", kModeSequencer, SequencerPaused, kTransportButton + 2, true,
-       [&] { EXPECT_EQ(0, song.paused); }},
-      {"MML zoom button A zooms in, in sequencer columns", kModeSequencer, [] {}, kZoomButtonA, true,
-       [] { EXPECT_EQ((std::vector<int32_t>{3, 6}), (std::vector<int32_t>{g_app.zoom, g_app.columnStep})); }},
-      {"MDX zoom button B zooms out, in player columns", kModeMdxPlayer, [] {}, kZoomButtonB, true,
-       [] { EXPECT_EQ((std::vector<int32_t>{5, 2088}), (std::vector<int32_t>{g_app.zoom, g_app.columnStep})); }},
-      {"MDX row button B", kModeMdxPlayer, [] {}, kRowButtonB, true,
-       [] { EXPECT_EQ((std::vector<int32_t>{20, 4079}), (std::vector<int32_t>{g_app.rowHeight, g_app.peakScale})); }},
-      {"MDX keypad 0 resumes a stopped song", kModeMdxPlayer, [] { PlayerState(0); }, kKeyPad0, false,
-       [&] { EXPECT_EQ(1, player.playing); }},
-      {"MDX keypad Enter pauses a playing song", kModeMdxPlayer, [] { PlayerState(1); }, kKeyPadEnter, false,
-       [&] { EXPECT_EQ(0, player.playing); }},
-      {"MDX keypad Enter restarts an ended song", kModeMdxPlayer, [] { PlayerState(2); }, kKeyPadEnter, false,
-       [&] {
-         EXPECT_EQ(1, player.playing);
-         EXPECT_EQ(0.0, player.tickPosition);
-       }},
-      {"MDX Space restarts a playing song", kModeMdxPlayer, [] { PlayerState(1); }, kKeySpace, false,
-       [&] {
-         EXPECT_EQ(1, player.playing);
-         EXPECT_EQ(0.0, player.tickPosition);
-       }},
-      {"MDX rewind button", kModeMdxPlayer, [] { PlayerState(1); }, kTransportButton, true,
-       [&] { EXPECT_EQ(0.0, player.tickPosition); }},
-      {"MDX stop button pauses a playing song", kModeMdxPlayer, [] { PlayerState(1); }, kTransportButton + 1, true,
-       [&] {
-         EXPECT_EQ(0, player.playing);
-         EXPECT_EQ(500.0, player.tickPosition);
-       }},
-      {"MDX play button resumes a stopped song", kModeMdxPlayer, [] { PlayerState(0); }, kTransportButton + 2, true,
-       [&] { EXPECT_EQ(1, player.playing); }},
+enum Start { kPlaying, kPaused, kStopped, kEnded };
+
+TEST_F(TransportTest, KeysAndButtonsDriveTheEngineOfTheMode) {
+  // The view starts at zoom 4 (column step 8) and row height 19 (peak scale 4079); the song and the
+  // player stand away from the top. `button`: the control is a button index, else a key code.
+  const struct {
+    int32_t mode;
+    Start start;
+    bool button;
+    int control;
+    Observed after;
+  } cases[] = {
+      {kModeSequencer, kPlaying, false, kKeyPad0, {1, 0, 0, 0, 4, 8, 19, 4079}},
+      {kModeSequencer, kPaused, false, kKeyPadEnter, {0, 0, 0, 0, 4, 8, 19, 4079}},
+      {kModeSequencer, kPlaying, false, kKeyPadDecimal, {0, 1, 0, 0, 4, 8, 19, 4079}},
+      {kModeSequencer, kPaused, false, kKeySpace, {0, 1, 0, 0, 4, 8, 19, 4079}},
+      {kModeSequencer, kPlaying, false, kKeyLeftBracket, {0, 0, 0, 0, 4, 8, 18, 4653}},
+      {kModeSequencer, kPlaying, false, kKeyG, {0, 0, 0, 0, 5, 10, 19, 4079}},
+      {kModeSequencer, kPlaying, true, kTransportButton + 1, {1, 0, 0, 0, 4, 8, 19, 4079}},
+      {kModeSequencer, kPaused, true, kTransportButton + 1, {1, 1, 0, 0, 4, 8, 19, 4079}},
+      {kModeSequencer, kPaused, true, kTransportButton + 2, {0, 0, 0, 0, 4, 8, 19, 4079}},
+      {kModeSequencer, kPlaying, true, kZoomButtonA, {0, 0, 0, 0, 3, 6, 19, 4079}},
+      {kModeMdxPlayer, kStopped, false, kKeyPad0, {0, 0, 1, 0, 4, 8, 19, 4079}},
+      {kModeMdxPlayer, kPlaying, false, kKeyPadEnter, {0, 0, 0, 0, 4, 8, 19, 4079}},
+      {kModeMdxPlayer, kEnded, false, kKeyPadEnter, {0, 0, 1, 1, 4, 8, 19, 4079}},
+      {kModeMdxPlayer, kPlaying, false, kKeySpace, {0, 0, 1, 1, 4, 8, 19, 4079}},
+      {kModeMdxPlayer, kPlaying, true, kTransportButton, {0, 0, 0, 1, 4, 8, 19, 4079}},
+      {kModeMdxPlayer, kPlaying, true, kTransportButton + 1, {0, 0, 0, 0, 4, 8, 19, 4079}},
+      {kModeMdxPlayer, kStopped, true, kTransportButton + 2, {0, 0, 1, 0, 4, 8, 19, 4079}},
+      {kModeMdxPlayer, kPlaying, true, kZoomButtonB, {0, 0, 1, 0, 5, 2088, 19, 4079}},
+      {kModeMdxPlayer, kPlaying, true, kRowButtonA, {0, 0, 1, 0, 4, 8, 18, 4653}},
   };
-  for (const ControlCase& c : cases) {
-    SCOPED_TRACE(c.name);
+  for (const auto& c : cases) {
     TearDown();
     SetUp();
     g_app.mode = c.mode;
-    c.before();
+    g_songs[0].tickPosition = 1000.0;
+    if (c.start == kPaused) PauseSequencer();
+    if (c.mode == kModeMdxPlayer) g_mdx.state.playing = c.start == kPlaying ? 1 : c.start == kEnded ? 2 : 0;
+    g_mdx.state.tickPosition = 500.0;
     c.button ? Click(c.control) : Press(c.control);
-    c.expect();
+    EXPECT_EQ(c.after, Observe()) << "mode " << c.mode << ", start " << c.start << ", control " << c.control;
   }
+}
+
+// The limits of the view: zoom 1-16 and rows of 16-32 pixels, by the keys.
+TEST_F(TransportTest, ZoomAndRowHeightStopAtTheirLimits) {
+  g_app.zoom = 16;
+  g_app.rowHeight = 16;
+  Press(kKeyG);
+  Press(kKeyLeftBracket);
+  EXPECT_EQ((std::vector<int32_t>{16, 557 / 16, 16, 5446}),
+            (std::vector<int32_t>{g_app.zoom, g_app.columnStep, g_app.rowHeight, g_app.peakScale}));
+  g_app.zoom = 1;
+  g_app.rowHeight = 32;
+  Press(kKeyH);
+  Press(kKeyRightBracket);
+  EXPECT_EQ((std::vector<int32_t>{1, 34 / 16, 32, 2331}),
+            (std::vector<int32_t>{g_app.zoom, g_app.columnStep, g_app.rowHeight, g_app.peakScale}));
 }
 
 // Keys 1-8 switch an FM track's mute as its mute button does, in the mixer and in the player, and
