@@ -40,6 +40,9 @@ void IdlePluginEditors();
 // The same at a given reading of the clock (microseconds; negative: no clock).
 void IdlePluginEditorsAt(int64_t now);
 
+// Shows the draw screen: drawn stretched to 1920 x 1080 on the back screen, then flipped.
+void ShowDrawScreen();
+
 // At most one message for each open plug-in window of channels 0-7 (the library's message
 // processing serves the others).
 void PumpPluginWindows();

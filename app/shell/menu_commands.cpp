@@ -8,6 +8,7 @@
 #include "app/engine/mml_compile.h"
 #include "app/engine/sequencer.h"
 #include "app/shell/app_state.h"
+#include "app/shell/frame_loop.h"
 #include "app/shell/resource_ids.h"
 #include "app/shell/song_files.h"
 #include "zovuz/zovuz.h"
@@ -15,7 +16,7 @@
 namespace {
 
 constexpr uint32_t kWhite = 0xFFFFFFFF, kBlack = 0;
-constexpr int kScreenWidth = 1920, kScreenHeight = 1080;
+constexpr int kBoxWidth = 1920;  // as wide as the screen the draw screen is shown on
 constexpr int kLoadingPauseMs = 4;
 
 struct MenuCommandState {
@@ -55,11 +56,9 @@ void ShowNowLoading() {
   const int32_t q = (g_app.clientRect.bottom - g_app.clientRect.top) / 4;
   ProcessMessage();
   SetDrawScreen(g_app.drawScreen);
-  DrawFillBox(0, q - 10, kScreenWidth, q + 20, kBlack);
+  DrawFillBox(0, q - 10, kBoxWidth, q + 20, kBlack);
   DrawFormatString(22, q + 5, kWhite, "NOW LOADING..");
-  SetDrawScreen(DX_SCREEN_BACK);
-  DrawExtendGraph(0, 0, kScreenWidth, kScreenHeight, g_app.drawScreen, 0);
-  ScreenFlip();
+  ShowDrawScreen();
   WaitMilliseconds(kLoadingPauseMs);
   ProcessMessage();
 }

@@ -35,10 +35,14 @@ int RunFrame() {
   ReadFrameMouse(g_app);
   UpdateFrame();
   if (g_app.quitRequested == 1) return 1;
+  ShowDrawScreen();
+  return ProcessMessage() == 0 ? 0 : 1;
+}
+
+void ShowDrawScreen() {
   SetDrawScreen(DX_SCREEN_BACK);
   DrawExtendGraph(0, 0, kScreenWidth, kScreenHeight, g_app.drawScreen, 0);
   ScreenFlip();
-  return ProcessMessage() == 0 ? 0 : 1;
 }
 
 void ReadClientRect(AppState& app) {
