@@ -21,6 +21,7 @@
 #include "app/shell/frame_loop.h"
 #include "app/shell/menu_commands.h"
 #include "app/shell/plugin_window.h"
+#include "app/shell/plugin_window_layout.h"
 #include "app/shell/resource_ids.h"
 #include "app/shell/shell_tables.h"
 #include "app/shell/song_files.h"
@@ -100,7 +101,13 @@ class SongSessionTest : public ::testing::Test {
     ASSERT_EQ(0, InitLibraryAndScreen());
     ASSERT_TRUE(InitGuiResources());
   }
-  static void TearDownTestSuite() { LibraryEnd(); }
+  static void TearDownTestSuite() {
+    LibraryEnd();
+    // So that a repeated run registers them again.
+    for (int32_t channel = 0; channel < kPluginChannelCount; ++channel)
+      for (int32_t slot = 0; slot < kPluginPositionCount; ++slot)
+        UnregisterClassA(PluginWindowClassName(channel, slot).c_str(), g_app.instance);
+  }
 
   void SetUp() override {
     ASSERT_TRUE(StartAppEngines());
