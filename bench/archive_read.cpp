@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "tools/archive_writer/archive_writer.h"
-#include "zovuz/core/archive.h"
-#include "zovuz/core/file_access.h"
+#include "zovuz/core/file/archive.h"
+#include "zovuz/core/file/file_access.h"
 
 namespace {
 

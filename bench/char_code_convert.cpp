@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "zovuz/core/char_code.h"
-#include "zovuz/core/char_code_internal.h"
+#include "zovuz/core/text/char_code.h"
+#include "zovuz/core/text/char_code_internal.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 
 #include <vector>
 
-#include "zovuz/core/file_access.h"
+#include "zovuz/core/file/file_access.h"
 
 namespace {
 

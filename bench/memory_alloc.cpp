@@ -18,8 +18,8 @@
 #include <thread>
 #include <vector>
 
-#include "zovuz/core/memory.h"
-#include "zovuz/core/memory_internal.h"
+#include "zovuz/core/memory/memory.h"
+#include "zovuz/core/memory/memory_internal.h"
 
 namespace {
 

@@ -4,17 +4,24 @@
 # groups, so a cycle fails the link), the tests of a folder link only that folder's target, and
 # the layering test (tools/layering/check_layers.cmake) checks every include against it.
 #
-# A target's folder is its own files and those of its windows/ folder. A subsystem publishes
+# A target's folder is its own files and those of its windows/ folder, and those of its rooms:
+# sub-folders that each hold one topic (ROOMS), again with a windows/ folder of their own. The
+# files directly in a target's folder are its front. A room's *_internal.h belong to the room:
+# they are included by the room's own files and by the front, or, where tarvex_room_internals()
+# names them, only by the folders and files it names. Every other sub-folder of a target's folder
+# is an error (its files would not be built). A subsystem publishes
 # its calls in one header, zovuz/<sub>/zovuz_<sub>.h, which zovuz/zovuz.h includes; another
 # target includes only that header, never the subsystem's other headers. A new subsystem adds
 # its line here (after everything it uses) and its public header to zovuz/zovuz.h.
 #
-# Read with include(): it defines tarvex_layer() and tarvex_layer_of(), and fills TARVEX_LAYERS
-# (names, lowest first), TARVEX_LAYER_DIR_<name> and TARVEX_LAYER_USES_<name>.
+# Read with include(): it defines tarvex_layer(), tarvex_room_internals() and tarvex_layer_of(),
+# and fills TARVEX_LAYERS (names, lowest first), TARVEX_LAYER_DIR_<name>, TARVEX_LAYER_USES_<name>,
+# TARVEX_LAYER_ROOMS_<name> and, for each room folder given to tarvex_room_internals(),
+# TARVEX_ROOM_INTERNALS_<room folder>.
 
 set(TARVEX_LAYERS "")
 macro(tarvex_layer name dir)
-  cmake_parse_arguments(_layer "" "" "USES" ${ARGN})
+  cmake_parse_arguments(_layer "" "" "USES;ROOMS" ${ARGN})
   foreach(_used IN LISTS _layer_USES)
     if(NOT _used IN_LIST TARVEX_LAYERS)
       message(FATAL_ERROR "layers.cmake: ${name} uses ${_used}, which is not a lower layer")
@@ -23,6 +30,15 @@ macro(tarvex_layer name dir)
   list(APPEND TARVEX_LAYERS ${name})
   set(TARVEX_LAYER_DIR_${name} ${dir})
   set(TARVEX_LAYER_USES_${name} ${_layer_USES})
+  set(TARVEX_LAYER_ROOMS_${name} ${_layer_ROOMS})
+endmacro()
+
+# tarvex_room_internals(room users...): who besides the room itself may include the room's
+# *_internal.h: folders (their own files and their windows/ folder, not their rooms) and files,
+# relative to the top of the sources. Replaces the default (the front of the room's target).
+macro(tarvex_room_internals room)
+  set(TARVEX_ROOM_INTERNALS_${room} ${ARGN})
+  set(TARVEX_ROOM_INTERNALS_SET_${room} TRUE)
 endmacro()
 
 # tarvex_layer_of(path out): the layer that owns a path relative to the top of the sources (the
@@ -43,22 +59,41 @@ endfunction()
 
 # 1. Core services: below everything. It reaches higher subsystems at run time only through
 #    the hook table that start-up fills.
-tarvex_layer(zovuz_core     zovuz/core)
+tarvex_layer(zovuz_core     zovuz/core ROOMS text memory handle file window)
+# The window room (the main window, its message pump, keyboard, mouse, IME and joypad input)
+# drives the others: its start-up and pump reach into their internals, as the front does.
+tarvex_room_internals(zovuz/core/text zovuz/core zovuz/core/file zovuz/core/window)
+tarvex_room_internals(zovuz/core/memory zovuz/core zovuz/core/window)
+tarvex_room_internals(zovuz/core/handle zovuz/core zovuz/core/window)
+tarvex_room_internals(zovuz/core/file zovuz/core zovuz/core/window)
 # 2-4. The subsystems built on core.
 tarvex_layer(zovuz_sound    zovuz/sound    USES zovuz_core)
-tarvex_layer(zovuz_graphics zovuz/graphics USES zovuz_core)
+tarvex_layer(zovuz_graphics zovuz/graphics USES zovuz_core ROOMS image font software)
+# Images and their formats, the loaders and the software renderer's images: the front and the
+# software drawers work on them.
+tarvex_room_internals(zovuz/graphics/image zovuz/graphics zovuz/graphics/software)
+# The software renderer's drawers: only the drawing calls that hand work to them and the start-up
+# that sizes their work buffer.
+tarvex_room_internals(zovuz/graphics/software
+  zovuz/graphics/draw_graph.cpp zovuz/graphics/draw_primitive.cpp zovuz/graphics/graphics_startup.cpp
+  zovuz/graphics/font/string_core.cpp zovuz/graphics/font/string_draw.cpp)
 tarvex_layer(zovuz_d3d11    zovuz/d3d11    USES zovuz_graphics zovuz_core)
 tarvex_layer(zovuz_d3d9     zovuz/d3d9     USES zovuz_graphics zovuz_core)
 tarvex_layer(zovuz_filter   zovuz/filter   USES zovuz_d3d11 zovuz_d3d9 zovuz_graphics zovuz_core)
 tarvex_layer(zovuz_movie    zovuz/movie    USES zovuz_d3d11 zovuz_d3d9 zovuz_graphics zovuz_sound zovuz_core)
 # 5. Start-up and shut-down: names every subsystem's start and end calls; nothing below calls it.
-tarvex_layer(zovuz_startup  zovuz/core/startup
+tarvex_layer(zovuz_startup  zovuz/startup
   USES zovuz_movie zovuz_filter zovuz_d3d11 zovuz_d3d9 zovuz_graphics zovuz_sound zovuz_core)
 # 6. The application: the engine on the library, the shell on both.
 tarvex_layer(tarvex_engine  app/engine     USES zovuz_sound zovuz_core)
 tarvex_layer(tarvex_shell   app/shell
   USES tarvex_engine zovuz_startup zovuz_movie zovuz_filter zovuz_d3d11 zovuz_d3d9 zovuz_graphics
        zovuz_sound zovuz_core)
+
+# Module state (a global variable) is declared in the *_internal.h beside its code. A public
+# header (zovuz/<sub>/zovuz_<sub>.h and the headers of its layer that it includes) declares none,
+# but for the one named here: what the graphics front end shares with its Direct3D back ends.
+set(TARVEX_PUBLIC_STATE_HEADERS zovuz/graphics/zovuz_graphics_backend.h)
 
 # The umbrella header zovuz/zovuz.h stands for the whole library: only a target that uses every
 # library layer (the shell) may include it.

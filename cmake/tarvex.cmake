@@ -52,14 +52,22 @@ find_package(GTest CONFIG REQUIRED PATHS ${TARVEX_DEPS_DIR} NO_DEFAULT_PATH)
 # Targets that must exist before any test runs (test plug-ins, fixtures); tools add to it.
 add_custom_target(tarvex_test_support)
 
-# tarvex_add_library(name dir [EXCLUDE files...]): a static library of every .c/.cpp file in
-# dir and dir/windows.  A folder without sources yet gets an empty placeholder unit, so
-# that callers can link to a subsystem before it has code.
+# tarvex_add_library(name dir [ROOMS rooms...] [EXCLUDE files...]): a static library of every
+# .c/.cpp file in dir and dir/windows, and in dir/<room> and dir/<room>/windows for each room
+# (cmake/layers.cmake). A folder without sources yet gets an empty placeholder unit, so that
+# callers can link to a subsystem before it has code.
 function(tarvex_add_library name dir)
-  cmake_parse_arguments(ARG "" "" "EXCLUDE" ${ARGN})
-  file(GLOB sources CONFIGURE_DEPENDS
-    ${CMAKE_SOURCE_DIR}/${dir}/*.cpp ${CMAKE_SOURCE_DIR}/${dir}/*.c
-    ${CMAKE_SOURCE_DIR}/${dir}/windows/*.cpp ${CMAKE_SOURCE_DIR}/${dir}/windows/*.c)
+  cmake_parse_arguments(ARG "" "" "ROOMS;EXCLUDE" ${ARGN})
+  set(patterns "")
+  foreach(folder ${dir} ${dir}/windows)
+    list(APPEND patterns ${CMAKE_SOURCE_DIR}/${folder}/*.cpp ${CMAKE_SOURCE_DIR}/${folder}/*.c)
+  endforeach()
+  foreach(room ${ARG_ROOMS})
+    foreach(folder ${dir}/${room} ${dir}/${room}/windows)
+      list(APPEND patterns ${CMAKE_SOURCE_DIR}/${folder}/*.cpp ${CMAKE_SOURCE_DIR}/${folder}/*.c)
+    endforeach()
+  endforeach()
+  file(GLOB sources CONFIGURE_DEPENDS ${patterns})
   foreach(ex ${ARG_EXCLUDE})
     list(REMOVE_ITEM sources ${CMAKE_SOURCE_DIR}/${ex})
   endforeach()

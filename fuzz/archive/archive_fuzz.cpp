@@ -12,9 +12,9 @@
 
 #include "fuzz/native/files_native.h"
 #include "fuzz/support/fuzz_check.h"
-#include "zovuz/core/archive.h"
-#include "zovuz/core/archive_internal.h"
-#include "zovuz/core/file_access.h"
+#include "zovuz/core/file/archive.h"
+#include "zovuz/core/file/archive_internal.h"
+#include "zovuz/core/file/file_access.h"
 
 namespace {
 

@@ -11,8 +11,8 @@
 
 #include "fuzz/support/fuzz_check.h"
 #include "fuzz/support/fuzz_text.h"
-#include "zovuz/core/char_code.h"
-#include "zovuz/core/char_code_internal.h"
+#include "zovuz/core/text/char_code.h"
+#include "zovuz/core/text/char_code_internal.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include <string.h>
 
 #include "fuzz/support/fuzz_check.h"
-#include "zovuz/graphics/font_internal.h"
+#include "zovuz/graphics/font/font_internal.h"
 
 namespace {
 

@@ -19,9 +19,9 @@
 
 #include "fuzz/support/fuzz_check.h"
 #include "fuzz/support/fuzz_text.h"
-#include "zovuz/core/char_code.h"
-#include "zovuz/core/char_code_internal.h"
-#include "zovuz/core/format_print.h"
+#include "zovuz/core/text/char_code.h"
+#include "zovuz/core/text/char_code_internal.h"
+#include "zovuz/core/text/format_print.h"
 
 namespace {
 

@@ -9,8 +9,8 @@
 
 #include "fuzz/support/fuzz_check.h"
 #include "tests/zovuz/graphics/image_check.h"
-#include "zovuz/core/stream.h"
-#include "zovuz/graphics/image_load_internal.h"
+#include "zovuz/core/file/stream.h"
+#include "zovuz/graphics/image/image_load_internal.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   if (size == 0) return 0;

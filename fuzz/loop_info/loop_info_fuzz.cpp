@@ -9,7 +9,7 @@
 
 #include "fuzz/native/files_native.h"
 #include "fuzz/support/fuzz_check.h"
-#include "zovuz/core/archive_internal.h"
+#include "zovuz/core/file/archive_internal.h"
 #include "zovuz/sound/sound_handle_internal.h"
 
 namespace {

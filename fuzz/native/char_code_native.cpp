@@ -5,7 +5,7 @@
 // what the converters' bounds depend on.
 #include <iconv.h>
 
-#include "zovuz/core/char_code_internal.h"
+#include "zovuz/core/text/char_code_internal.h"
 
 namespace {
 

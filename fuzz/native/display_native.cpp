@@ -2,10 +2,10 @@
 // zovuz/graphics/windows/ that graph handles reach: the native build has no window, no display
 // and no Windows bitmaps, so graphics never start and whatever needs them fails. One processor.
 #include "zovuz/core/system_info.h"
-#include "zovuz/core/window.h"
+#include "zovuz/core/window/window.h"
 #include "zovuz/graphics/display_internal.h"
 #include "zovuz/graphics/graphics_hardware.h"
-#include "zovuz/graphics/image_load_internal.h"
+#include "zovuz/graphics/image/image_load_internal.h"
 #include "zovuz/graphics/zovuz_graphics.h"
 
 int ApplyDragFileAcceptFlag(void) { return 0; }

@@ -11,9 +11,9 @@
 #include <string>
 #include <vector>
 
-#include "zovuz/core/archive_internal.h"
-#include "zovuz/core/file_access.h"
-#include "zovuz/core/file_access_internal.h"
+#include "zovuz/core/file/archive_internal.h"
+#include "zovuz/core/file/file_access.h"
+#include "zovuz/core/file/file_access_internal.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
-// Stands in for the GDI back end of fonts (zovuz/graphics/windows/font_gdi_win.cpp): the native
+// Stands in for the GDI back end of fonts (zovuz/graphics/font/windows/font_gdi_win.cpp): the native
 // build has no GDI, so only fonts from font data images can be made; a GDI font fails, as a face
 // that cannot be had does, and the library falls back on its own font.
-#include "zovuz/graphics/font_internal.h"
+#include "zovuz/graphics/font/font_internal.h"
 
 FontGDITestHooksData FontGDITestHooks;
 

@@ -11,7 +11,7 @@
 #include <sys/mman.h>
 #include <unistd.h>
 
-#include "zovuz/core/tlsf_heap.h"
+#include "zovuz/core/memory/tlsf_heap.h"
 
 namespace {
 

@@ -8,10 +8,10 @@
 
 #include <vector>
 
-#include "zovuz/core/char_code.h"
-#include "zovuz/core/log.h"
-#include "zovuz/core/log_internal.h"
-#include "zovuz/core/log_platform.h"
+#include "zovuz/core/text/char_code.h"
+#include "zovuz/core/text/log.h"
+#include "zovuz/core/text/log_internal.h"
+#include "zovuz/core/text/log_platform.h"
 
 int LogPlatformGetDirectory(wchar_t *Buffer, int BufferBytes)
 {

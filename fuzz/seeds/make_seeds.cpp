@@ -13,14 +13,14 @@
 
 #include "fuzz/support/fuzz_text.h"
 #include "tests/app/engine/mdx_builder.h"
-#include "tests/zovuz/graphics/font_data_builder.h"
+#include "tests/zovuz/graphics/font/font_data_builder.h"
 #include "tests/zovuz/graphics/image_seeds.h"
 #include "tests/zovuz/sound/wave_builder.h"
 #include "tools/archive_writer/archive_writer.h"
-#include "zovuz/core/archive.h"
-#include "zovuz/core/archive_internal.h"
-#include "zovuz/core/char_code.h"
-#include "zovuz/core/char_code_internal.h"
+#include "zovuz/core/file/archive.h"
+#include "zovuz/core/file/archive_internal.h"
+#include "zovuz/core/text/char_code.h"
+#include "zovuz/core/text/char_code_internal.h"
 
 namespace {
 

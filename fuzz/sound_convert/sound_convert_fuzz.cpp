@@ -14,7 +14,7 @@
 #include "fuzz/native/acm_native.h"
 #include "fuzz/support/fuzz_check.h"
 #include "tests/zovuz/sound/sound_convert_check.h"
-#include "zovuz/core/stream.h"
+#include "zovuz/core/file/stream.h"
 #include "zovuz/core/zovuz_core.h"
 #include "zovuz/sound/sound_convert_internal.h"
 

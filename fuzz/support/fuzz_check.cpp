@@ -1,7 +1,7 @@
 #include "fuzz/support/fuzz_check.h"
 
-#include "zovuz/core/memory.h"
-#include "zovuz/core/memory_internal.h"
+#include "zovuz/core/memory/memory.h"
+#include "zovuz/core/memory/memory_internal.h"
 
 TrackedHeapCheck::TrackedHeapCheck() : AllocCount(GetAllocNum()), AllocBytes(GetTotalAllocSize()) {}
 

@@ -1,6 +1,6 @@
 #include "fuzz/support/fuzz_text.h"
 
-#include "zovuz/core/char_code.h"
+#include "zovuz/core/text/char_code.h"
 
 const int kFuzzCharCodes[] = {
     CHAR_CODE_SHIFTJIS, CHAR_CODE_GBK,      CHAR_CODE_UHC,         CHAR_CODE_BIG5,

@@ -10,7 +10,7 @@
 
 #include "tests/support/test_files.h"
 #include "tests/support/test_paths.h"
-#include "zovuz/core/archive.h"
+#include "zovuz/core/file/archive.h"
 
 namespace {
 

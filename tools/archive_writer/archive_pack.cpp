@@ -1,5 +1,5 @@
 // The library's LZ packing: greedy matching over a hash chain, the least frequent byte as the
-// escape. The reader's expander (zovuz/core/archive_lz.cpp) is the other half.
+// escape. The reader's expander (zovuz/core/file/archive_lz.cpp) is the other half.
 #include "tools/archive_writer/archive_writer.h"
 
 #include <string.h>

@@ -8,9 +8,9 @@
 #include <deque>
 #include <memory>
 
-#include "zovuz/core/archive.h"
-#include "zovuz/core/char_code.h"
-#include "zovuz/core/archive_internal.h"
+#include "zovuz/core/file/archive.h"
+#include "zovuz/core/text/char_code.h"
+#include "zovuz/core/file/archive_internal.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-// Writes the library's fallback glyphs (zovuz/graphics/font_fallback_glyphs.cpp): the printable
+// Writes the library's fallback glyphs (zovuz/graphics/font/font_fallback_glyphs.cpp): the printable
 // ASCII characters drawn by GDI without anti-aliasing in "DejaVu Sans Mono" into 8 x 16 cells,
 // one byte a row, the leftmost pixel in the top bit. Codes 0-31 and 127 stay empty.
 // Run it under Wine (the build's wine-run) and redirect its output into that file.
@@ -31,7 +31,7 @@ int wmain()
 
     printf("// The fallback font's glyphs: 8 x 16 cells of codes 0-127, one byte a row, the leftmost pixel\n"
            "// in the top bit. Made by tools/fallback_font (GDI, \"DejaVu Sans Mono\", no anti-aliasing).\n"
-           "#include \"zovuz/graphics/font_internal.h\"\n\n"
+           "#include \"zovuz/graphics/font/font_internal.h\"\n\n"
            "const uint8_t FallbackFontGlyphs[FONT_FALLBACK_CHAR_NUM][FONT_FALLBACK_CHAR_HEIGHT] = {\n");
     for (int code = 0; code < 128; ++code) {
         unsigned char rows[16] = {};

@@ -3,12 +3,20 @@
 #   cmake -DTARVEX_SOURCE_DIR=<top> -P tools/layering/check_layers.cmake
 # It prints one line per violation (file:line: rule) and fails when there is any:
 # - zovuz/ never includes app/;
+# - a target's sub-folders are its windows/ folder and its rooms, each room with a windows/ folder
+#   of its own; any other folder's files would not be built;
+# - a room's *_internal.h only in the room's own files and in its target's front (the files
+#   directly in the target's folder and its windows/), or, where tarvex_room_internals() names
+#   them, only in the folders and files it names;
 # - a target includes only its own headers and those of the targets it uses; from a library
 #   subsystem it uses, only the public header zovuz/<sub>/zovuz_<sub>.h; the umbrella
 #   zovuz/zovuz.h only where every library layer is used; never another target's *_internal.h;
 # - <windows.h>, COM and other Windows headers, Boost's thread and Windows headers, the headers
 #   of windows/ folders, and any header that includes one of them (followed through the tree)
-#   only in files inside a windows/ folder.
+#   only in files inside a windows/ folder;
+# - no module global (an extern variable) in a public header, that is zovuz/zovuz.h, a layer's
+#   zovuz/<sub>/zovuz_<sub>.h and the headers of its own layer it includes, directly or not;
+#   TARVEX_PUBLIC_STATE_HEADERS (cmake/layers.cmake) are the exception.
 cmake_minimum_required(VERSION 3.24)
 if(NOT TARVEX_SOURCE_DIR)
   message(FATAL_ERROR "check_layers: pass -DTARVEX_SOURCE_DIR=<top of the sources>")
@@ -81,8 +89,52 @@ macro(violation file line text)
   math(EXPR violations "${violations} + 1")
 endmacro()
 
+# room_of(path layer out): the room folder (<dir>/<room>) that holds a path of the layer, "" for
+# the layer's front, or "?" for a folder that is neither windows/ nor a room.
+function(room_of path layer out)
+  set(dir ${TARVEX_LAYER_DIR_${layer}})
+  string(LENGTH "${dir}/" skip)
+  string(SUBSTRING "${path}" ${skip} -1 rel)
+  set(room "")
+  if(rel MATCHES "^windows/[^/]+$" OR NOT rel MATCHES "/")
+    set(room "")
+  elseif(rel MATCHES "^([^/]+)/(windows/)?[^/]+$" AND CMAKE_MATCH_1 IN_LIST TARVEX_LAYER_ROOMS_${layer})
+    set(room ${dir}/${CMAKE_MATCH_1})
+  else()
+    set(room "?")
+  endif()
+  set(${out} "${room}" PARENT_SCOPE)
+endfunction()
+
+# may_include_room_internal(file room out): whether a file outside a room may include the room's
+# *_internal.h (cmake/layers.cmake: the front by default, else the folders and files named).
+function(may_include_room_internal file file_room room out)
+  set(allowed FALSE)
+  if(NOT TARVEX_ROOM_INTERNALS_SET_${room})
+    if(file_room STREQUAL "")
+      set(allowed TRUE)
+    endif()
+  else()
+    get_filename_component(folder ${file} DIRECTORY)
+    string(REGEX REPLACE "/windows$" "" folder "${folder}")
+    foreach(user ${TARVEX_ROOM_INTERNALS_${room}})
+      if(user STREQUAL file OR user STREQUAL folder)
+        set(allowed TRUE)
+      endif()
+    endforeach()
+  endif()
+  set(${out} ${allowed} PARENT_SCOPE)
+endfunction()
+
 foreach(file ${files})
   tarvex_layer_of(${file} owner)
+  set(file_room "")
+  if(owner)
+    room_of(${file} ${owner} file_room)
+    if(file_room STREQUAL "?")
+      violation(${file} 1 "is in a folder of ${owner} that is neither windows/ nor one of its rooms (cmake/layers.cmake): it is not built")
+    endif()
+  endif()
   set(in_windows FALSE)
   if(file MATCHES "(^|/)windows/")
     set(in_windows TRUE)
@@ -124,6 +176,15 @@ foreach(file ${files})
       continue()
     endif()
     tarvex_layer_of(${path} target)
+    if(target AND target STREQUAL owner AND path MATCHES "_internal\\.h$")
+      room_of(${path} ${target} room)
+      if(NOT room STREQUAL "" AND NOT room STREQUAL "?" AND NOT room STREQUAL file_room)
+        may_include_room_internal(${file} "${file_room}" ${room} allowed)
+        if(NOT allowed)
+          violation(${file} ${line} "\"${path}\" is internal to the room ${room} (cmake/layers.cmake)")
+        endif()
+      endif()
+    endif()
     if(NOT target OR target STREQUAL owner)
       continue()
     endif()
@@ -133,6 +194,46 @@ foreach(file ${files})
       violation(${file} ${line} "\"${path}\" is internal to ${target}")
     elseif(target MATCHES "^zovuz_" AND NOT path STREQUAL "${TARVEX_LAYER_DIR_${target}}/${target}.h")
       violation(${file} ${line} "\"${path}\" is not the public header of ${target} (${TARVEX_LAYER_DIR_${target}}/${target}.h)")
+    endif()
+  endforeach()
+endforeach()
+
+# Pass 4: module state in the public headers.
+set(public_headers "")
+set(queue ${TARVEX_UMBRELLA_HEADER})
+foreach(layer ${TARVEX_LAYERS})
+  if(layer MATCHES "^zovuz_")
+    list(APPEND queue ${TARVEX_LAYER_DIR_${layer}}/${layer}.h)
+  endif()
+endforeach()
+while(queue)
+  list(POP_FRONT queue header)
+  if(header IN_LIST public_headers OR NOT header IN_LIST files)
+    continue()
+  endif()
+  list(APPEND public_headers ${header})
+  tarvex_layer_of(${header} header_layer)
+  foreach(entry IN LISTS includes_${header})
+    string(REPLACE "|" ";" parts "${entry}")
+    list(GET parts 2 path)
+    tarvex_layer_of(${path} path_layer)
+    if(path MATCHES "\\.h$" AND (header STREQUAL TARVEX_UMBRELLA_HEADER OR path_layer STREQUAL header_layer))
+      list(APPEND queue ${path})
+    endif()
+  endforeach()
+endwhile()
+foreach(header ${public_headers})
+  if(header IN_LIST TARVEX_PUBLIC_STATE_HEADERS)
+    continue()
+  endif()
+  file(STRINGS ${TARVEX_SOURCE_DIR}/${header} lines)
+  set(number 0)
+  foreach(line IN LISTS lines)
+    math(EXPR number "${number} + 1")
+    # An extern variable: not extern "C", not a function (a pointer to one is a variable).
+    if(line MATCHES "^[ \t]*extern[ \t]" AND NOT line MATCHES "^[ \t]*extern[ \t]+\"" AND
+       (NOT line MATCHES "\\(" OR line MATCHES "\\([ \t]*\\*"))
+      violation(${header} ${number} "declares module state in a public header: move it into an *_internal.h and give other layers an accessor")
     endif()
   endforeach()
 endforeach()

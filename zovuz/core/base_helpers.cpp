@@ -7,9 +7,9 @@
 
 #include <limits>
 
-#include "zovuz/core/char_code_internal.h"
-#include "zovuz/core/format_print.h"
-#include "zovuz/core/format_print_internal.h"
+#include "zovuz/core/text/char_code_internal.h"
+#include "zovuz/core/text/format_print.h"
+#include "zovuz/core/text/format_print_internal.h"
 
 namespace {
 

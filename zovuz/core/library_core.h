@@ -1,5 +1,5 @@
 // The core's own steps of the library's start-up and shut-down, which the start-up layer
-// (zovuz/core/startup) runs in its fixed order among the other subsystems' steps, and the
+// (zovuz/startup) runs in its fixed order among the other subsystems' steps, and the
 // fatal-error exit.
 #pragma once
 

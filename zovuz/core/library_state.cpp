@@ -1,7 +1,10 @@
 // The library-wide state flags.
 #include "zovuz/core/library_state.h"
+#include "zovuz/core/library_state_internal.h"
 
 LibraryStateData LibraryState;
+
+LibraryStateData *GetLibraryState(void) { return &LibraryState; }
 
 void SetLibraryQuitFlags(void)
 {

@@ -20,7 +20,9 @@ struct LibraryStateData
     int UseASyncLoadFlag;          // loading calls pass it on as their asynchronous argument; 0 by default
 };
 
-extern LibraryStateData LibraryState;
+// The flags, for start-up (which sets them) and for the other layers that read them. The core
+// itself reads and writes them through library_state_internal.h.
+LibraryStateData *GetLibraryState(void);
 
 // Sets the quit flag and the library end flag together, as every path that ends the program does.
 void SetLibraryQuitFlags(void);

@@ -111,8 +111,10 @@ struct SubsystemHooks
     int (*TerminateLibrary)(void);
 };
 
-// The table; all entries null until the library's start-up fills it, and again after its end.
-extern SubsystemHooks SubsystemHooksData;
+// The table, for start-up (which fills it) and the other layers; all entries null until the
+// library's start-up fills it, and again after its end. The core reads it through
+// subsystem_hooks_internal.h.
+SubsystemHooks *GetSubsystemHooks(void);
 
 // Calls an entry of the table: its answer, or 0 (null) when the subsystem is not there.
 template <typename Result, typename... Args>

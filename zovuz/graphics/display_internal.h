@@ -6,7 +6,7 @@
 #include <wchar.h>
 
 #include "zovuz/core/zovuz_core.h"
-#include "zovuz/graphics/memimg_internal.h"
+#include "zovuz/graphics/image/memimg_internal.h"
 #include "zovuz/graphics/zovuz_graphics.h"
 
 // ---- The display table --------------------------------------------------------------------
@@ -46,32 +46,6 @@ void TerminateDisplayInfo(void);
 void SetDisplayInfoForTest(GraphicsDisplayInfo *Info, int Num);
 
 // ---- Screen-mode settings -----------------------------------------------------------------
-
-// Full-screen scaling modes.
-#define FULLSCREEN_SCALING_DESKTOP 0  // the desktop's own size; the screen stretched into it
-#define FULLSCREEN_SCALING_EXACT 1    // a display mode of the screen size, shown unscaled
-#define FULLSCREEN_SCALING_SCALED 2   // a large display mode; the screen stretched into it
-
-struct GraphicsScreenSettingsData
-{
-    int MainScreenWidth, MainScreenHeight;  // 0 = 640 x 480
-    int MainScreenColorBitDepth;            // 0 = 16
-    int MainScreenRefreshRate;              // 0 = the display's default
-    DISPLAYMODEDATA FullScreenMode;         // the display mode chosen for full screen
-    int FullScreenScalingMode;              // requested, FULLSCREEN_SCALING_*
-    int FullScreenScalingModeInEffect;      // what the choice of display mode allowed
-    ImageRect FullScreenScalingRect;        // where the screen is shown in full screen
-    int Emulation320x240Flag;               // a 320 x 240 screen shown at 640 x 480
-    int DisplayModeChangedFlag;             // ChangeDisplayMode changed the display
-    int BorderRepaintCount;                 // full-screen presents that still paint the border
-    int NotWaitVSyncFlag;                   // presents do not wait for the vertical blank
-    int UseDisplayIndex;                    // the display chosen by SetUseDisplayIndex
-    int DisplayChosenFlag;                  // SetUseDisplayIndex succeeded
-    int NotGraphicsResetFlag;               // mode changes keep the graphs (the inverse of
-                                            // SetGraphicsResetOnScreenModeChangeFlag)
-    int ModeChangeBusyFlag;                 // ChangeScreenMode runs
-};
-extern GraphicsScreenSettingsData GraphicsScreenSettings;
 
 // The software screens: the screen (the software draw target), the auxiliary screen and two
 // work images. The present shows the first.

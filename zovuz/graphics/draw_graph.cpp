@@ -1,6 +1,6 @@
 // The drawing front end's graph calls: a graph at a position, stretched, mirrored, cut out or on
 // four free corners, and the batched rectangles of the string drawing.
-#include "zovuz/graphics/soft_draw_internal.h"
+#include "zovuz/graphics/software/soft_draw_internal.h"
 
 namespace {
 

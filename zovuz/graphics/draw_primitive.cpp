@@ -4,7 +4,7 @@
 #include <limits.h>
 #include <math.h>
 
-#include "zovuz/graphics/soft_draw_internal.h"
+#include "zovuz/graphics/software/soft_draw_internal.h"
 
 namespace {
 

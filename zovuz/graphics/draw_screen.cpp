@@ -2,7 +2,7 @@
 // after start-up, reading and locking the draw target's pixels.
 #include <string.h>
 
-#include "zovuz/graphics/base_image_internal.h"
+#include "zovuz/graphics/image/base_image_internal.h"
 #include "zovuz/graphics/graph_internal.h"
 
 DrawScreenStateData DrawScreenState = {0, 0, -1};
@@ -130,7 +130,7 @@ int ScreenFlip(void)
 {
     DrawScreenStateData &s = DrawScreenState;
     if (s.FlippingFlag) return 0;  // called again from inside a flip (the on-screen log's drawing)
-    if (!LibraryState.Started || GetLibraryEndFlag()) return -1;
+    if (!GetLibraryState()->Started || GetLibraryEndFlag()) return -1;
     s.FlippingFlag = 1;
     if (GraphicsDrawSettings.MaskValidFlag) {
         const ImageRect &area = GraphicsDrawSettings.DrawArea;
@@ -239,7 +239,7 @@ int IsDrawScreenSizeMatch(int SrcGraphHandle)
     if (GraphicsState.HardwareInUseFlag) return 0;
     GraphHandleData *target = GetGraphEntry(GraphicsDrawSettings.RenderTarget[0], 0);
     GraphHandleData *source = GetGraphEntry(SrcGraphHandle, 0);
-    if (!HandleManageArray[DX_HANDLETYPE_GRAPH].InitializeFlag || target == nullptr || source == nullptr) return -1;
+    if (!GetHandleManage(DX_HANDLETYPE_GRAPH)->InitializeFlag || target == nullptr || source == nullptr) return -1;
     return target->Width < source->Width || target->Height < source->Height ? -1 : 0;
 }
 

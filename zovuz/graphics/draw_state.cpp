@@ -2,7 +2,7 @@
 // blend state, and the queries over the screen and device globals.
 #include <string.h>
 
-#include "zovuz/graphics/base_image_internal.h"
+#include "zovuz/graphics/image/base_image_internal.h"
 #include "zovuz/graphics/draw_state_internal.h"
 
 GraphicsDrawSettingsData GraphicsDrawSettings;

@@ -2,11 +2,12 @@
 // camera; part of the public graphics API (zovuz_graphics.h includes it).
 //
 // All drawing reads one process-wide block of current draw settings, GraphicsDrawSettings, and
-// the screen and device globals beside it (GraphicsState). The Direct3D back ends read both
-// directly. ResetDrawSettings puts the block to its defaults at every graphics start; after that
-// it changes only through the setters of the graphics front end and the functions below.
+// the screen and device globals beside it (GraphicsState); both are declared with what the
+// Direct3D back ends read (zovuz_graphics_backend.h). ResetDrawSettings puts the block to its
+// defaults at every graphics start; after that it changes only through the setters of the
+// graphics front end and the functions below.
 //
-// Everything here is unlocked process-wide state, used under the library's API lock on the
+// Everything here works on unlocked process-wide state, under the library's API lock on the
 // thread that draws.
 #pragma once
 
@@ -97,131 +98,6 @@ int SelectPixelFormatIndex(const PixelFormatRequest *Request);
 const COLORDATA *GetPixelFormatForRequest(int AlphaFlag, int AlphaTestFlag, int Use32BitFlag, int RenderTargetFlag);
 
 // ---- The draw settings --------------------------------------------------------------------
-
-// One set of depth settings.
-struct DrawZSettings
-{
-    int TestFlag;         // depth test on
-    int WriteFlag;        // depth write on
-    int CompareFunction;  // Direct3D comparison value, 4 = less or equal
-    int Bias;             // depth bias
-};
-
-// The matrices: each 4 x 4 doubles with a float copy where a device needs one.
-struct DrawMatrixData
-{
-    MATRIX_D World, View, Projection, CameraProjection, Viewport, Projection2D;
-    MATRIX WorldF, ViewF, ProjectionF, ViewportF, Projection2DF;
-    // Derived by UpdateTransformMatrices.
-    MATRIX_D WorldView;               // world x view
-    MATRIX_D ViewProjectionViewport;  // view x projection x viewport
-    MATRIX_D WorldToScreen;           // world x view x projection x viewport
-    MATRIX WorldToScreenF;
-    MATRIX_D ScreenToWorld;  // the inverse of WorldToScreen, made on first use
-    MATRIX ScreenToWorldF;
-    MATRIX_D ViewRotation;  // the view matrix without its translation
-    MATRIX ViewRotationF;
-    VECTOR_D FrustumCorners[8];  // draw-area corners at depth 0 (0-3) and depth 1 (4-7)
-    PLANE_D FrustumPlanes[6];    // near, far, left, right, top, bottom
-    int ValidFlag;               // the derived matrices are current
-    int ScreenToWorldValidFlag;  // ScreenToWorld is current
-    int WorldChangedFlag, ViewChangedFlag, ProjectionChangedFlag;  // for the back ends
-};
-
-// The camera and the projection it makes.
-#define DX_CAMERA_PERSPECTIVE 0
-#define DX_CAMERA_ORTHO 1
-#define DX_CAMERA_MATRIX 2
-
-struct DrawCameraData
-{
-    int ProjectionMode;  // DX_CAMERA_*
-    double Near, Far;
-    double AspectScale;  // multiplies height / width
-    double Fov;          // radians
-    double OrthoSize;    // view height of the orthographic projection
-    VECTOR_D Eye, Target, Up;
-    double ScreenCenterX, ScreenCenterY;
-    double VerticalAngle, HorizontalAngle, TwistAngle;  // radians, from the view matrix
-};
-
-// The user-shader selection (every handle 0 = none).
-struct DrawShaderSelection
-{
-    int VertexShader;                          // Shader handle
-    int PixelShader;                           // Shader handle
-    int Texture[DX_SHADER_TEXTURE_STAGE_NUM];  // Graph handles
-    int RenderTargetNum;                       // targets bound through SetRenderTargetToShader
-};
-
-struct GraphicsDrawSettingsData
-{
-    DrawZSettings Z2D;        // set 1: ordinary drawing
-    DrawZSettings Z3D;        // set 2: draws flagged for it (SetUseZBuffer3D)
-    int DrawAreaEmptyFlag;    // the draw area is empty: nothing is visible
-    int FillMode;             // 3 = solid
-    int TexAddressModeU[16];  // per stage, 3 = clamp
-    int TexAddressModeV[16];
-    int TexAddressModeW[16];
-    int FogEnable;  // fog on
-    int FogMode;    // 0 none, 1 exp, 2 exp squared, 3 linear
-    uint32_t FogColor;
-    float FogStart, FogEnd;
-    float DrawZ;                                                            // depth of 2D vertices
-    int DrawMode;                                                           // 0 nearest, 1 bilinear, 2 anisotropic
-    int MaxAnisotropy;                                                      // 1
-    int BlendMode;                                                          // DX_BLENDMODE_*
-    int BlendParam;                                                         // 0-255
-    int BlendGraph;                                                         // Graph handle, -1 = none
-    int BlendGraphType;                                                     // 0 or 1
-    int BlendGraphParam[2];                                                 // 0-255 each
-    int AlphaTestMode;                                                      // -1 = the library's default test
-    int AlphaTestParam;                                                     // 0-255
-    uint8_t DrawBrightBlue, DrawBrightGreen, DrawBrightRed, DrawBrightPad;  // 0x00RRGGBB in memory
-    int RenderTarget[DX_RENDERTARGET_COUNT];                                // target 0 is the draw screen
-    int RenderTargetSurface[DX_RENDERTARGET_COUNT];
-    int RenderTargetMipLevel[DX_RENDERTARGET_COUNT];
-    ImageRect DrawAreaRequest;   // as asked for; kept across a reset
-    ImageRect DrawArea;          // clipped to the target, right and bottom exclusive
-    float DrawAreaF[4];          // the same: left, top, right, bottom
-    int DrawSizeX, DrawSizeY;    // the draw target's size
-    float ViewportScale2D;       // 1.0
-    int Transform2DCurrentFlag;  // the 2D projection is on the device
-    int Keep3DSettingsFlag;      // camera and area persist across draw-screen changes
-    int KeepUseRequestAreaFlag;  // ... and then the requested area applies again
-    int NoLightingFlag;          // lighting off (the inverse of SetUseLighting)
-    int UseMaskScreenFlag;       // drawing may go through the mask screen
-    int MaskValidFlag;           // a mask draw is in effect
-    DrawMatrixData Matrix;
-    DrawCameraData Camera;
-    MATERIALPARAM Material;
-    DrawShaderSelection Shader;
-};
-extern GraphicsDrawSettingsData GraphicsDrawSettings;
-
-// The shadow-map slots, cleared with the draw settings.
-struct GraphicsShadowMapSettingsData
-{
-    int Slot[DX_SHADOWMAP_SLOT_NUM];  // ShadowMap handles, 0 = none
-};
-extern GraphicsShadowMapSettingsData GraphicsShadowMapSettings;
-
-// The screen and device globals beside the draw settings.
-typedef int (*RestoreGraphCallbackFunction)(void);
-struct GraphicsStateData
-{
-    int HardwareInUseFlag;          // a Direct3D back end drives the screen
-    int SoftwareRenderRequestFlag;  // no back end is tried at start (SetUseHardwareRenderFlag 0)
-    int GraphicsStartedFlag;        // graphics start chose its back end
-    int BackgroundRed, BackgroundGreen, BackgroundBlue;
-    int BackgroundSetFlag;                              // a background colour was set
-    int DrawStateChangedFlag;                           // the back end must re-send its state before drawing
-    int LightsChangedFlag;                              // RefreshLightState must re-send the lights
-    int LightsRefreshAllFlag;                           // ... every one of them
-    int DefaultLightHandle;                             // the directional light made by ResetDrawSettings, -1 = none
-    RestoreGraphCallbackFunction RestoreGraphCallback;  // the graph restore after a device loss
-};
-extern GraphicsStateData GraphicsState;
 
 // ---- Reset, save and restore ---------------------------------------------------------------
 

@@ -5,7 +5,7 @@
 #include "zovuz/core/zovuz_core.h"
 #include "zovuz/graphics/display_internal.h"
 #include "zovuz/graphics/graphics_dispatch_internal.h"
-#include "zovuz/graphics/memimg_internal.h"
+#include "zovuz/graphics/image/memimg_internal.h"
 #include "zovuz/graphics/zovuz_graphics.h"
 
 // The camera's field of view after a reset and for a new draw target (pi / 3 as a float).
@@ -14,20 +14,13 @@
 #define DEFAULT_CAMERA_TAN_HALF_FOV 0.57735026
 
 // The library has started (or is starting): set-up calls that only count before it stop.
-inline int GraphicsLibraryInitialized() { return LibraryState.Started || LibraryState.Starting; }
+inline int GraphicsLibraryInitialized() { return GetLibraryState()->Started || GetLibraryState()->Starting; }
 
 // A colour channel or blend parameter held to 0..255.
 inline int Clamp255(int Value) { return Value < 0 ? 0 : Value > 255 ? 255 : Value; }
 
 // Draws the batched vertices before a state change (nothing on the software renderer).
 inline void FlushVertexBuffer() { Graphics_Hardware_RenderVertexBuffer(0); }
-
-// The record of a live handle of one type, or null; a handle still loading only with AllowLoading.
-inline HandleInfo *GetTypedHandle(int Handle, int HandleType, int AllowLoading)
-{
-    if (Handle < 0 || ((Handle & DX_HANDLETYPE_MASK) >> DX_HANDLETYPE_ADDRESS) != HandleType) return nullptr;
-    return AllowLoading ? HandleCheck(Handle) : HandleCheckReady(Handle);
-}
 
 // Queues a creation job and counts it on each of its handles; a refused job is freed. The type's
 // lock is held from the queueing until the handles count the job, so the job's closing
@@ -36,7 +29,7 @@ inline HandleInfo *GetTypedHandle(int Handle, int HandleType, int AllowLoading)
 // job the others need. 0 / -1.
 inline int QueueHandleLoadJob(int HandleType, const int *Handles, int HandleNum, ASyncLoadData *Job)
 {
-    CRITICALSECTION_GUARD(guard, &HandleManageArray[HandleType].CriticalSection);
+    CRITICALSECTION_GUARD(guard, &GetHandleManage(HandleType)->CriticalSection);
     int slot = AddASyncLoadJob(Job);
     if (slot < 0) {
         DXFREE(Job);

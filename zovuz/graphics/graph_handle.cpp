@@ -207,7 +207,8 @@ int TerminateGraphHandle(HandleInfo *Info)
 
 GraphHandleData *GetGraphEntry(int GraphHandle, int AllowLoading)
 {
-    return RecordOf(GetTypedHandle(GraphHandle, DX_HANDLETYPE_GRAPH, AllowLoading));
+    static HandleManage *const manage = GetHandleManage(DX_HANDLETYPE_GRAPH);
+    return GetTypedHandle<GraphHandleData>(manage, GraphHandle, AllowLoading);
 }
 
 int IsValidGraphHandle(int GraphHandle) { return GetGraphEntry(GraphHandle, 0) != nullptr ? 1 : 0; }

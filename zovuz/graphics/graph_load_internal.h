@@ -3,7 +3,7 @@
 #pragma once
 
 #include "zovuz/graphics/graph_internal.h"
-#include "zovuz/graphics/image_load_internal.h"
+#include "zovuz/graphics/image/image_load_internal.h"
 
 // One load: where the image comes from, how its graphs are made and, for a divided load, how it is
 // cut. Zeroed, then filled by InitGraphLoadRequest and the caller.

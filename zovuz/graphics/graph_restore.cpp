@@ -147,7 +147,7 @@ void ReleaseGraphSourceKeep(GraphHandleData *Graph)
 int RestoreAllGraphs(void)
 {
     AddLogStringWide(L"グラフィックを復帰します\n");
-    HandleManage &m = HandleManageArray[DX_HANDLETYPE_GRAPH];
+    HandleManage &m = *GetHandleManage(DX_HANDLETYPE_GRAPH);
     LoadedSource file, memory;
     for (int slot = m.InitializeFlag ? m.AreaMin : 0; m.InitializeFlag && slot <= m.AreaMax; ++slot) {
         HandleInfo *info = m.Handle[slot];

@@ -2,7 +2,7 @@
 // it), fills, copies between graphs and from the draw screen, and a graph made from an image.
 #include <string.h>
 
-#include "zovuz/graphics/base_image_internal.h"
+#include "zovuz/graphics/image/base_image_internal.h"
 #include "zovuz/graphics/graph_internal.h"
 
 namespace {

@@ -2,7 +2,7 @@
 // and one dispatcher per hardware operation.
 #include "zovuz/graphics/graphics_dispatch_internal.h"
 
-#include "zovuz/graphics/base_image_internal.h"
+#include "zovuz/graphics/image/base_image_internal.h"
 #include "zovuz/graphics/display_internal.h"
 
 int GraphicsAPIType = GRAPHICS_API_SOFTWARE;

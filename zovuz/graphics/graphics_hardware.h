@@ -3,10 +3,11 @@
 //
 // The graphics front end never talks to a graphics interface itself. Every operation that needs a
 // device goes through one Graphics_Hardware_* call, which forwards its arguments unchanged to
-// the back end in use (GraphicsAPIType): Direct3D 11 or Direct3D 9. The back ends live in higher
-// layers, so they reach the front end by registration: each fills one GraphicsHardwareFunctions
-// table and registers it (the library's start-up does this). A back end whose table was never
-// registered fails its start, and graphics then run on the software renderer.
+// the back end in use (GraphicsAPIType, zovuz_graphics_backend.h): Direct3D 11 or Direct3D 9.
+// The back ends live in higher layers, so they reach the front end by registration: each fills
+// one GraphicsHardwareFunctions table, by member name, and registers it (the library's start-up
+// does this). A back end whose table was never registered fails its start, and graphics then run
+// on the software renderer.
 //
 // The software renderer is not a third back end: while no device is in use every dispatcher does
 // nothing and returns 0, and the front end keeps its own software path (it tests the hardware-in-
@@ -23,9 +24,9 @@ struct COLORDATA;
 struct ImageRect;
 struct HWND__;
 
-// The records the operations take. Graph records are the graph handles' (graph creation),
-// movie records the movie subsystem's; the shader, buffer and shadow-map records are declared
-// with the shader handles (shader_light.h).
+// The records the operations take. Graph, shader, buffer and shadow-map records are declared
+// with the rest of what the back ends take (zovuz_graphics_backend.h); movie records are the
+// movie subsystem's.
 struct GraphHandleData;
 struct GraphImageRecord;
 struct MovieHandleData;
@@ -89,32 +90,6 @@ struct MATERIALPARAM
 #define GRAPHICS_API_SOFTWARE 0  // no device: the software renderer, presented through GDI
 #define GRAPHICS_API_D3D9 1      // the Direct3D 9 (or 9Ex) back end
 #define GRAPHICS_API_D3D11 2     // the Direct3D 11 back end
-
-// Written only by Graphics_Hardware_Startup; 0 before the first start. Not reset at the end:
-// the next start writes it again.
-extern int GraphicsAPIType;
-
-// The capabilities of the device in use, written by the back end when it makes its device and
-// read by the texture tiling, shader creation and string drawing. One record for both back ends.
-struct GraphicsDeviceCapsData
-{
-    int PowerOfTwoTextureOnly;  // textures must have power-of-two sides
-    int NonPow2Conditional;     // ... unless conditional non-power-of-two textures serve
-    int SquareTextureOnly;      // textures must be square
-    int MaxTextureSize;         // the smaller of the maximum width and height (256 if 0)
-    int MaxTextureWidth;        // as the device reports them
-    int MaxTextureHeight;
-    int TextureSizeLimit;         // a further limit the back end places on graph textures
-    int PaletteTextureFlag;       // palette textures can be made
-    int ProgrammableShaderFlag;   // the device draws with programmable shaders
-    int RenderTargetNum;          // simultaneous render targets (1 on the software renderer)
-    int MaxPrimitiveCount;        // per draw call
-    int VertexColorBGRAFlag;      // vertex colour byte order: 1 B8G8R8A8, 0 R8G8B8A8
-    int LimitsFilledFlag;         // the device limits above have been read
-    int SubtractiveBlendFlag;     // subtractive blending is supported
-    int PixelCenterNoOffsetFlag;  // no half-pixel offset is needed
-};
-extern GraphicsDeviceCapsData GraphicsDeviceCaps;
 
 // ---- The back-end tables -----------------------------------------------------------------
 

@@ -1,7 +1,7 @@
 // The per-draw settings and the set-up calls made before the library's start.
 #include <stdarg.h>
 
-#include "zovuz/graphics/base_image_internal.h"
+#include "zovuz/graphics/image/base_image_internal.h"
 #include "zovuz/graphics/graph_internal.h"
 
 int SetBackgroundColor(int Red, int Green, int Blue)

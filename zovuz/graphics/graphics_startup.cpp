@@ -1,9 +1,9 @@
 // Graphics start-up and end, the screen-mode change, the rebuild after a device loss, the software
 // screens and the shared work buffers.
-#include "zovuz/graphics/base_image_internal.h"
-#include "zovuz/graphics/font_internal.h"
+#include "zovuz/graphics/image/base_image_internal.h"
+#include "zovuz/graphics/font/font_internal.h"
 #include "zovuz/graphics/graph_internal.h"
-#include "zovuz/graphics/soft_draw_internal.h"
+#include "zovuz/graphics/software/soft_draw_internal.h"
 
 namespace {
 
@@ -45,7 +45,7 @@ const int kHandleTypeEndOrder[] = {
 void RemoveHandleTypes()
 {
     for (int type : kHandleTypeEndOrder)
-        if (HandleManageArray[type].InitializeFlag) TerminateHandleType(type);
+        if (GetHandleManage(type)->InitializeFlag) TerminateHandleType(type);
 }
 
 int RegisterHandleTypes()
@@ -136,7 +136,7 @@ int ChangeScreenModeByReset(const ScreenMode &Mode, const ScreenMode &Old, const
     int result = InitializeGraphics();
     ScreenMode tried = Mode;
     if (result < 0 && Mode.Width == 320 && Mode.Height == 240) {
-        if (!LibraryState.Started) {
+        if (!GetLibraryState()->Started) {
             GraphicsScreenSettings.Emulation320x240Flag = 1;
             SetGraphMode(320, 240, Mode.Depth, Mode.Refresh);
         }
@@ -305,7 +305,7 @@ int ChangeScreenMode(int Width, int Height, int ColorBitDepth, int Force, int Re
     LogIndentUp();
     DefaultFontStateSave font;
     SaveDefaultFontState(&font);
-    if (!LibraryState.Started && !LibraryState.Starting) {
+    if (!GetLibraryState()->Started && !GetLibraryState()->Starting) {
         LogIndentDown();
         return EndModeChange(0);
     }

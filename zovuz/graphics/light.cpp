@@ -72,8 +72,7 @@ int AllocLightHandle(void)
 
 LightHandleData *GetLightData(int LightHandle)
 {
-    if (LightHandle < 0 || ((LightHandle & DX_HANDLETYPE_MASK) >> DX_HANDLETYPE_ADDRESS) != DX_HANDLETYPE_LIGHT)
-        return nullptr;
+    if (LightHandle < 0 || HandleTypeOf(LightHandle) != DX_HANDLETYPE_LIGHT) return nullptr;
     int slot = LightHandle & DX_HANDLEINDEX_MASK;
     if (slot >= DX_LIGHT_TABLE_NUM) return nullptr;
     LightHandleData *light = GraphicsLightState.Data[slot];

@@ -92,7 +92,7 @@ int InitializeVertexIndexBufferHandle(HandleInfo *Info)
 
 int ReleaseVertexIndexBufferHandle(HandleInfo *Info)
 {
-    int type = (Info->Handle & DX_HANDLETYPE_MASK) >> DX_HANDLETYPE_ADDRESS;
+    int type = HandleTypeOf(Info->Handle);
     if (type == DX_HANDLETYPE_INDEX_BUFFER)
         ReleaseBuffer<IndexBufferHandleData>(Info, Graphics_Hardware_IndexBuffer_Release);
     else
@@ -120,12 +120,12 @@ int TerminateShadowMapHandle(HandleInfo *Info)
 
 ShaderHandleData *GetShaderEntry(int ShaderHandle, int AllowLoading)
 {
-    return RecordOf<ShaderHandleData>(GetTypedHandle(ShaderHandle, DX_HANDLETYPE_SHADER, AllowLoading));
+    return GetTypedHandle<ShaderHandleData>(ShaderHandle, DX_HANDLETYPE_SHADER, AllowLoading);
 }
 
 ShadowMapHandleData *GetShadowMapEntry(int ShadowMapHandle, int AllowLoading)
 {
-    return RecordOf<ShadowMapHandleData>(GetTypedHandle(ShadowMapHandle, DX_HANDLETYPE_SHADOWMAP, AllowLoading));
+    return GetTypedHandle<ShadowMapHandleData>(ShadowMapHandle, DX_HANDLETYPE_SHADOWMAP, AllowLoading);
 }
 
 // ---- Shaders -----------------------------------------------------------------------------
@@ -219,7 +219,7 @@ int CopyIntoBuffer(Buffer *Record, int Start, const void *Source, int Num)
 int SetVertexBufferData(int Start, const void *Source, int Num, int VertexBufferHandle)
 {
     VertexBufferHandleData *buffer =
-        reinterpret_cast<VertexBufferHandleData *>(GetTypedHandle(VertexBufferHandle, DX_HANDLETYPE_VERTEX_BUFFER, 0));
+        GetTypedHandle<VertexBufferHandleData>(VertexBufferHandle, DX_HANDLETYPE_VERTEX_BUFFER, 0);
     if (buffer == nullptr || CopyIntoBuffer(buffer, Start, Source, Num) < 0) return -1;
     return Graphics_Hardware_SetVertexBufferData(buffer, Start, Source, Num) < 0 ? -1 : 0;
 }
@@ -227,7 +227,7 @@ int SetVertexBufferData(int Start, const void *Source, int Num, int VertexBuffer
 int SetIndexBufferData(int Start, const void *Source, int Num, int IndexBufferHandle)
 {
     IndexBufferHandleData *buffer =
-        reinterpret_cast<IndexBufferHandleData *>(GetTypedHandle(IndexBufferHandle, DX_HANDLETYPE_INDEX_BUFFER, 0));
+        GetTypedHandle<IndexBufferHandleData>(IndexBufferHandle, DX_HANDLETYPE_INDEX_BUFFER, 0);
     if (buffer == nullptr || CopyIntoBuffer(buffer, Start, Source, Num) < 0) return -1;
     return Graphics_Hardware_SetIndexBufferData(buffer, Start, Source, Num) < 0 ? -1 : 0;
 }

@@ -1,5 +1,6 @@
-// ZoVuz graphics: shader handles, the buffer and shadow-map handle records, lights and the 3D
-// switches; part of the public graphics API (zovuz_graphics.h includes it).
+// ZoVuz graphics: shader handles, buffer and shadow-map handles, lights and the 3D switches; part
+// of the public graphics API (zovuz_graphics.h includes it). Their handle records are declared
+// with what the back ends take (zovuz_graphics_backend.h).
 //
 // Every device-side object is made and released by the back end through the dispatch layer. On
 // the software renderer no shader can be made, and nothing in this system makes a vertex buffer,
@@ -13,69 +14,6 @@
 #include "zovuz/graphics/graphics_hardware.h"
 
 // ---- Handle records ---------------------------------------------------------------------------
-
-// What a back end keeps of one device object, in the record's own tail.
-struct GraphicsBackendObjectData
-{
-    void *Object[5];  // device objects (shader, buffer, texture, views, ...)
-    int Value[2];     // counts the back end keeps with them
-};
-
-// A Shader handle (type 12).
-struct ShaderHandleData
-{
-    HandleInfo Info;
-    int IsVertexShader;             // 1 vertex shader, 0 pixel shader
-    void *FunctionCode;             // the front end's copy of the compiled code (DxAlloc)
-    int FunctionCodeSize;           // bytes
-    GraphicsBackendObjectData *PF;  // the back end's part: points at Backend
-    GraphicsBackendObjectData Backend;
-};
-
-// A ShaderConstantBuffer handle (type 19).
-struct ShaderConstantBufferHandleData
-{
-    HandleInfo Info;
-    int Size;  // bytes
-    GraphicsBackendObjectData *PF;
-    GraphicsBackendObjectData Backend;
-};
-
-// A VertexBuffer (type 15) or IndexBuffer (type 16) handle.
-struct VertexBufferHandleData
-{
-    HandleInfo Info;
-    int UnitSize;  // bytes per vertex
-    int Num;       // vertices
-    void *Buffer;  // the system copy
-    GraphicsBackendObjectData *PF;
-    GraphicsBackendObjectData Backend;
-};
-struct IndexBufferHandleData
-{
-    HandleInfo Info;
-    int UnitSize;  // bytes per index (2 or 4)
-    int Num;       // indices
-    void *Buffer;  // the system copy
-    GraphicsBackendObjectData *PF;
-    GraphicsBackendObjectData Backend;
-};
-
-// A ShadowMap handle (type 18).
-struct ShadowMapHandleData
-{
-    HandleInfo Info;
-    int FloatFormatFlag;  // floating-point depth
-    int BitDepth;         // 16 or 32
-    int Width, Height;
-    int GraphHandle[2];    // -1 = none
-    float AdjustDepth;     // 0.002
-    float GradationParam;  // 0.0007
-    float Scale[2];        // 1.0 each
-    MATRIX ViewProjectionMatrix;
-    GraphicsBackendObjectData *PF;
-    GraphicsBackendObjectData Backend;
-};
 
 // The handle types' init and terminate callbacks (graphics start-up registers the types with
 // them). Each init points the record at its own back-end part.
@@ -159,4 +97,3 @@ struct GraphicsLightStateData
     int ActiveNum;                                 // entries in Active
     int DeviceLightNum;                            // device indices given at the last refresh
 };
-extern GraphicsLightStateData GraphicsLightState;

@@ -310,6 +310,9 @@ int UnlockDrawScreenBuffer(void);
 #include "zovuz/graphics/graph_handle.h"
 #include "zovuz/graphics/graph_load.h"
 #include "zovuz/graphics/draw_screen.h"
-#include "zovuz/graphics/font.h"
+#include "zovuz/graphics/font/font.h"
 #include "zovuz/graphics/draw_primitive.h"
-#include "zovuz/graphics/string_draw.h"
+#include "zovuz/graphics/font/string_draw.h"
+// What the Direct3D back ends read and write of the front end: the draw settings, the screen, the
+// graph, shader and buffer records (also part of this header).
+#include "zovuz/graphics/zovuz_graphics_backend.h"

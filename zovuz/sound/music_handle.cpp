@@ -14,17 +14,11 @@ namespace {
 
 MusicHandleData *MusicOf(HandleInfo *Info) { return reinterpret_cast<MusicHandleData *>(Info); }
 
-bool IsMusicHandle(int Handle)
-{
-    return Handle >= 0 && (Handle & DX_HANDLETYPE_MASK) >> DX_HANDLETYPE_ADDRESS == DX_HANDLETYPE_MUSIC;
-}
-
 // The live Music record of a handle while the sound device is ready, or null.
 MusicHandleData *LiveMusic(int Handle)
 {
-    if (!IsSoundDeviceReady() || !IsMusicHandle(Handle)) return nullptr;
-    HandleInfo *info = HandleCheckReady(Handle);
-    return info != nullptr ? MusicOf(info) : nullptr;
+    if (!IsSoundDeviceReady()) return nullptr;
+    return GetTypedHandle<MusicHandleData>(Handle, DX_HANDLETYPE_MUSIC, 0);
 }
 
 bool CurrentMusicIsSound() { return SoundSystem.CurrentMusicIsSound == 1; }
@@ -116,7 +110,7 @@ int ProcessMusicHandles(void)
     DxCriticalSection *lock = SoundHandleTypeLock(DX_HANDLETYPE_MUSIC);
     if (!IsSoundDeviceReady() || lock == nullptr) return -1;
     CRITICALSECTION_GUARD(guard, lock);
-    HandleManage &manage = HandleManageArray[DX_HANDLETYPE_MUSIC];
+    HandleManage &manage = *GetHandleManage(DX_HANDLETYPE_MUSIC);
     if (manage.Num == 0) return 0;
     for (int slot = manage.AreaMin; slot <= manage.AreaMax; slot++) {
         HandleInfo *info = manage.Handle[slot];

@@ -9,9 +9,8 @@
 
 SoftSoundHandleData *SoftSoundOf(int Handle, bool Ready)
 {
-    if (Handle < 0 || (Handle & DX_HANDLETYPE_MASK) >> DX_HANDLETYPE_ADDRESS != DX_HANDLETYPE_SOFTSOUND) return nullptr;
-    HandleInfo *info = Ready ? HandleCheckReady(Handle) : HandleCheck(Handle);
-    return reinterpret_cast<SoftSoundHandleData *>(info);
+    static HandleManage *const manage = GetHandleManage(DX_HANDLETYPE_SOFTSOUND);
+    return GetTypedHandle<SoftSoundHandleData>(manage, Handle, !Ready);
 }
 
 namespace {
@@ -35,27 +34,39 @@ int NewSoftSoundHandle(void)
     return AddHandle(DX_HANDLETYPE_SOFTSOUND, 0, -1);
 }
 
+// The set-up of a new SoftSound handle, run by a job.
+struct SoftSoundSetupJob
+{
+    int Handle;
+    int IsPlayer, Channels, BitsPerSample, SamplesPerSec, SampleNum, IsFloatType, FormatSourceHandle;
+};
+
 void SetupSoftSoundHandleASyncCallback(ASyncLoadData *Job)
 {
-    int at = 0;
-    int values[8];
-    for (int &value : values) value = GetASyncLoadParamInt(Job->Data, &at);
-    int result =
-        SetupSoftSoundHandle(values[0], values[1], values[2], values[3], values[4], values[5], values[6], values[7]);
-    FinishSoundLayerHandleJob(values[0], result);
+    const SoftSoundSetupJob j = ASyncLoadJobParams<SoftSoundSetupJob>(Job);
+    int result = SetupSoftSoundHandle(j.Handle, j.IsPlayer, j.Channels, j.BitsPerSample, j.SamplesPerSec, j.SampleNum,
+                                      j.IsFloatType, j.FormatSourceHandle);
+    FinishSoundLayerHandleJob(j.Handle, result);
 }
+
+// SoftSound data loaded by a job from a file (its absolute path, since the job may run after the
+// current folder has changed) or from a file image the caller keeps.
+struct SoftSoundLoadJob
+{
+    LoadSoundParam Param;
+    int Handle;
+    int PathGiven;  // 0: no file name, the file image is read
+    wchar_t Path[AbsolutePathBytes / sizeof(wchar_t)];
+    const void *FileImage;
+    int FileImageSize;
+};
 
 void LoadSoftSoundBaseASyncCallback(ASyncLoadData *Job)
 {
-    int at = 0;
-    LoadSoundParam param;
-    memcpy(&param, GetASyncLoadParamData(Job->Data, &at), sizeof(param));
-    int handle = GetASyncLoadParamInt(Job->Data, &at);
-    const wchar_t *path = GetASyncLoadParamString(Job->Data, &at);
-    const void *image = nullptr;
-    memcpy(&image, GetASyncLoadParamData(Job->Data, &at), sizeof(image));
-    int imageSize = GetASyncLoadParamInt(Job->Data, &at);
-    FinishSoundLayerHandleJob(handle, LoadSoftSoundBaseSync(&param, handle, path, image, imageSize));
+    SoftSoundLoadJob job = ASyncLoadJobParams<SoftSoundLoadJob>(Job);
+    FinishSoundLayerHandleJob(
+        job.Handle, LoadSoftSoundBaseSync(&job.Param, job.Handle, job.PathGiven ? job.Path : nullptr, job.FileImage,
+                                          job.FileImageSize));
 }
 
 // The stored width of a converted format's samples: their container (a 12-bit sample in 16
@@ -113,11 +124,9 @@ int MakeSoftSoundHandle(int IsPlayer, int Channels, int BitsPerSample, int Sampl
             handle, SetupSoftSoundHandle(handle, IsPlayer, Channels, BitsPerSample, SamplesPerSec, SampleNum,
                                          IsFloatType, FormatSourceHandle));
 
-    const int values[8] = {handle,        IsPlayer,  Channels,    BitsPerSample,
-                           SamplesPerSec, SampleNum, IsFloatType, FormatSourceHandle};
-    return QueueSoundLayerHandleJob(handle, SetupSoftSoundHandleASyncCallback, [&values](void *Block, int *At) {
-        for (int value : values) AddASyncLoadParamInt(Block, At, value);
-    });
+    const SoftSoundSetupJob job = {handle,        IsPlayer,  Channels,    BitsPerSample,
+                                   SamplesPerSec, SampleNum, IsFloatType, FormatSourceHandle};
+    return QueueSoundLayerHandleJob(handle, SetupSoftSoundHandleASyncCallback, job);
 }
 
 int SetupSoftSoundHandle(int SoftSoundHandle, int IsPlayer, int Channels, int BitsPerSample, int SamplesPerSec,
@@ -213,21 +222,10 @@ int LoadSoftSoundBase(const LoadSoundParam *Param, const wchar_t *FileName, cons
         return KeepSoundLayerHandleIfSetUp(handle,
                                            LoadSoftSoundBaseSync(Param, handle, FileName, FileImage, FileImageSize));
 
-    // The job may run after the current folder has changed: it gets the absolute path.
-    wchar_t absolute[AbsolutePathBytes / sizeof(wchar_t)];
-    const wchar_t *path = nullptr;
-    if (FileName != nullptr) {
-        if (ConvertFullPath(FileName, absolute, sizeof(absolute), nullptr) < 0)
-            return KeepSoundLayerHandleIfSetUp(handle, -1);
-        path = absolute;
-    }
-    return QueueSoundLayerHandleJob(handle, LoadSoftSoundBaseASyncCallback, [&](void *Block, int *At) {
-        AddASyncLoadParamData(Block, At, Param, sizeof(*Param));
-        AddASyncLoadParamInt(Block, At, handle);
-        AddASyncLoadParamString(Block, At, path);
-        AddASyncLoadParamData(Block, At, &FileImage, sizeof(FileImage));
-        AddASyncLoadParamInt(Block, At, FileImageSize);
-    });
+    SoftSoundLoadJob job = {*Param, handle, FileName != nullptr, {}, FileImage, FileImageSize};
+    if (FileName != nullptr && ConvertFullPath(FileName, job.Path, sizeof(job.Path), nullptr) < 0)
+        return KeepSoundLayerHandleIfSetUp(handle, -1);
+    return QueueSoundLayerHandleJob(handle, LoadSoftSoundBaseASyncCallback, job);
 }
 
 int LoadSoftSoundBaseSync(const LoadSoundParam *Param, int SoftSoundHandle, const wchar_t *FileName,

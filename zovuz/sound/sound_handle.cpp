@@ -35,31 +35,41 @@ int FinishStreamLoad(const LoadSoundParam *Param, int SoundHandle, int AllowLoad
     return ApplyLoadSoundLoop(Param, SoundHandle);
 }
 
+// A Sound handle loaded from a file by a job: the absolute path, since the job may run after the
+// current folder has changed.
+struct SoundFileJob
+{
+    LoadSoundParam Param;
+    int Handle;
+    int BufferNum;
+    int SharingHandle;
+    wchar_t Path[FILE_PATH_MAX_CHARS];
+};
+
 void SetupSoundHandleFromFileASyncCallback(ASyncLoadData *Job)
 {
-    int at = 0;
-    LoadSoundParam param;
-    memcpy(&param, GetASyncLoadParamData(Job->Data, &at), sizeof(param));
-    int handle = GetASyncLoadParamInt(Job->Data, &at);
-    const wchar_t *path = GetASyncLoadParamString(Job->Data, &at);
-    int bufferNum = GetASyncLoadParamInt(Job->Data, &at);
-    int sharing = GetASyncLoadParamInt(Job->Data, &at);
-    FinishSoundLayerHandleJob(handle, SetupSoundHandleFromFile(&param, handle, path, bufferNum, sharing, 1));
+    SoundFileJob job = ASyncLoadJobParams<SoundFileJob>(Job);
+    FinishSoundLayerHandleJob(
+        job.Handle, SetupSoundHandleFromFile(&job.Param, job.Handle, job.Path, job.BufferNum, job.SharingHandle, 1));
 }
+
+// A Sound handle loaded from a file image in memory by a job (the caller keeps the image).
+struct SoundMemImageJob
+{
+    LoadSoundParam Param;
+    int Handle;
+    const void *FileImage;
+    int FileImageSize;
+    int BufferNum;
+    int SharingHandle;
+};
 
 void LoadSoundMemByMemImageBaseASyncCallback(ASyncLoadData *Job)
 {
-    int at = 0;
-    LoadSoundParam param;
-    memcpy(&param, GetASyncLoadParamData(Job->Data, &at), sizeof(param));
-    int handle = GetASyncLoadParamInt(Job->Data, &at);
-    const void *image = nullptr;
-    memcpy(&image, GetASyncLoadParamData(Job->Data, &at), sizeof(image));
-    int imageSize = GetASyncLoadParamInt(Job->Data, &at);
-    int bufferNum = GetASyncLoadParamInt(Job->Data, &at);
-    int sharing = GetASyncLoadParamInt(Job->Data, &at);
-    FinishSoundLayerHandleJob(handle,
-                              LoadSoundMemByMemImageBase(&param, handle, image, imageSize, bufferNum, sharing, 1));
+    SoundMemImageJob job = ASyncLoadJobParams<SoundMemImageJob>(Job);
+    FinishSoundLayerHandleJob(
+        job.Handle, LoadSoundMemByMemImageBase(&job.Param, job.Handle, job.FileImage, job.FileImageSize, job.BufferNum,
+                                               job.SharingHandle, 1));
 }
 
 // The end of a load run at once. A caller that is itself a job made the handle loading: the
@@ -112,11 +122,9 @@ void Unlink(DxCriticalSection *Lock, HandleListNode *Node)
 
 SoundHandleData *SoundHandleOf(int SoundHandle, int AllowLoading)
 {
-    if (!IsSoundDeviceReady() || SoundHandle < 0 ||
-        (SoundHandle & DX_HANDLETYPE_MASK) >> DX_HANDLETYPE_ADDRESS != DX_HANDLETYPE_SOUND)
-        return nullptr;
-    HandleInfo *info = AllowLoading ? HandleCheck(SoundHandle) : HandleCheckReady(SoundHandle);
-    return reinterpret_cast<SoundHandleData *>(info);
+    static HandleManage *const manage = GetHandleManage(DX_HANDLETYPE_SOUND);
+    if (!IsSoundDeviceReady()) return nullptr;
+    return GetTypedHandle<SoundHandleData>(manage, SoundHandle, AllowLoading);
 }
 
 int InitializeSoundHandle(HandleInfo *Info)
@@ -149,7 +157,7 @@ int AddSoundHandle(int Is3DSound, int KeepFlag, int ASyncThread, int ReuseHandle
     if (!IsSoundSystemInitialized()) return -1;
     int handle = AddHandle(DX_HANDLETYPE_SOUND, ASyncThread, ReuseHandle);
     if (handle < 0) return -1;
-    SoundHandleData *sound = reinterpret_cast<SoundHandleData *>(HandleCheck(handle));
+    SoundHandleData *sound = GetTypedHandle<SoundHandleData>(handle, DX_HANDLETYPE_SOUND, 1);
     sound->Is3DSound = Is3DSound ? 1 : 0;
     sound->KeepFlag = KeepFlag ? 1 : 0;
     if (sound->Is3DSound) {
@@ -199,21 +207,13 @@ int LoadSoundMemFromFile(const LoadSoundParam *Param, const wchar_t *FileName, i
     int handle = AddSoundHandle(Param->Is3DSound, Param->KeepFlag, ASyncThread);
     if (handle < 0) return -1;
 
-    // A job may run after the current folder has changed: it gets the absolute path.
-    wchar_t path[FILE_PATH_MAX_CHARS];
-    if (ConvertFullPath(FileName, path, sizeof(path), nullptr) < 0) return FinishLoadAtOnce(handle, ASyncThread, -1);
-    LoadSoundParam param = *Param;
-    if (ASyncLoadFlag && !ASyncThread) {
-        return QueueSoundLayerHandleJob(handle, SetupSoundHandleFromFileASyncCallback, [&](void *Block, int *At) {
-            AddASyncLoadParamData(Block, At, &param, sizeof(param));
-            AddASyncLoadParamInt(Block, At, handle);
-            AddASyncLoadParamString(Block, At, path);
-            AddASyncLoadParamInt(Block, At, BufferNum);
-            AddASyncLoadParamInt(Block, At, SharingHandle);
-        });
-    }
+    SoundFileJob job = {*Param, handle, BufferNum, SharingHandle, {}};
+    if (ConvertFullPath(FileName, job.Path, sizeof(job.Path), nullptr) < 0)
+        return FinishLoadAtOnce(handle, ASyncThread, -1);
+    if (ASyncLoadFlag && !ASyncThread)
+        return QueueSoundLayerHandleJob(handle, SetupSoundHandleFromFileASyncCallback, job);
     return FinishLoadAtOnce(handle, ASyncThread,
-                            SetupSoundHandleFromFile(&param, handle, path, BufferNum, SharingHandle, 1));
+                            SetupSoundHandleFromFile(&job.Param, handle, job.Path, BufferNum, SharingHandle, 1));
 }
 
 int SetupSoundHandleFromFile(LoadSoundParam *Param, int SoundHandle, const wchar_t *FileName, int BufferNum,
@@ -269,14 +269,8 @@ int LoadSoundMemFromMemImage(const LoadSoundParam *Param, int CreateFlag, int So
     int handle = AddSoundHandle(Param->Is3DSound, Param->KeepFlag, ASyncThread);
     if (handle < 0) return -1;
     if (ASyncLoadFlag && !ASyncThread) {
-        return QueueSoundLayerHandleJob(handle, LoadSoundMemByMemImageBaseASyncCallback, [&](void *Block, int *At) {
-            AddASyncLoadParamData(Block, At, &param, sizeof(param));
-            AddASyncLoadParamInt(Block, At, handle);
-            AddASyncLoadParamData(Block, At, &FileImage, sizeof(FileImage));
-            AddASyncLoadParamInt(Block, At, FileImageSize);
-            AddASyncLoadParamInt(Block, At, BufferNum);
-            AddASyncLoadParamInt(Block, At, SharingHandle);
-        });
+        const SoundMemImageJob job = {param, handle, FileImage, FileImageSize, BufferNum, SharingHandle};
+        return QueueSoundLayerHandleJob(handle, LoadSoundMemByMemImageBaseASyncCallback, job);
     }
     return FinishLoadAtOnce(
         handle, ASyncThread,

@@ -300,7 +300,7 @@ int ProcessDeleteOnPlayEndSounds(void)
 int PauseAllSoundHandles(int PauseFlag)
 {
     if (!IsSoundSystemInitialized() || !IsSoundDeviceReady()) return -1;
-    HandleManage &manage = HandleManageArray[DX_HANDLETYPE_SOUND];
+    HandleManage &manage = *GetHandleManage(DX_HANDLETYPE_SOUND);
     CRITICALSECTION_GUARD(guard, &manage.CriticalSection);
     for (HandleListNode *node = manage.ListFirst.Next; node->Next != nullptr; node = node->Next) {
         SoundHandleData *sound = static_cast<SoundHandleData *>(node->Data);

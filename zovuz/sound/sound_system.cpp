@@ -90,7 +90,7 @@ int IsSoundDeviceReady(void) { return SoundPlatform_IsInitialized(); }
 
 DxCriticalSection *SoundHandleTypeLock(int HandleType)
 {
-    HandleManage *manage = &HandleManageArray[HandleType];
+    HandleManage *manage = GetHandleManage(HandleType);
     return manage->InitializeFlag ? &manage->CriticalSection : nullptr;
 }
 
@@ -103,7 +103,7 @@ int KeepSoundLayerHandleIfSetUp(int Handle, int SetupResult)
 
 int QueueSoundLayerHandleJob(int Handle, ASyncLoadData *Job)
 {
-    DxCriticalSection *lock = SoundHandleTypeLock((Handle & DX_HANDLETYPE_MASK) >> DX_HANDLETYPE_ADDRESS);
+    DxCriticalSection *lock = SoundHandleTypeLock(HandleTypeOf(Handle));
     CRITICALSECTION_LOCK(lock);
     int slot = AddASyncLoadJob(Job);
     if (slot >= 0) IncASyncLoadCount(Handle, slot);

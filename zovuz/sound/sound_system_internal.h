@@ -92,19 +92,13 @@ int QueueSoundLayerHandleJob(int Handle, ASyncLoadData *Job);
 // The end of a creation job: the handle is no longer loading, and goes when its set-up failed.
 void FinishSoundLayerHandleJob(int Handle, int Result);
 
-// Queues Function as the job that finishes a handle made for it, with the parameters Pack
-// writes (called with a null block to measure them, then to write them). The handle, or -1 with
-// the handle deleted.
-template <typename Packer>
-int QueueSoundLayerHandleJob(int Handle, ASyncLoadFunction Function, Packer Pack)
+// Queues Function as the job that finishes a handle made for it, with its parameters in one
+// record (AllocASyncLoadJob). The handle, or -1 with the handle deleted.
+template <typename Params>
+int QueueSoundLayerHandleJob(int Handle, ASyncLoadFunction Function, const Params &Parameters)
 {
-    int size = 0;
-    Pack(nullptr, &size);
-    ASyncLoadData *job = AllocASyncLoadData(size);
+    ASyncLoadData *job = AllocASyncLoadJob(Function, Parameters);
     if (job == nullptr) return KeepSoundLayerHandleIfSetUp(Handle, -1);
-    job->ProcessFunction = Function;
-    int at = 0;
-    Pack(job->Data, &at);
     return QueueSoundLayerHandleJob(Handle, job);
 }
 

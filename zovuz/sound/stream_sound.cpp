@@ -75,7 +75,7 @@ bool PassedEnd(uint32_t Cursor, uint32_t EndCursor, uint32_t DataEnd)
 StreamSoundData *BufferOwner(SoundHandleData *Sound)
 {
     if (Sound->Stream.SharedFromHandle < 0) return &Sound->Stream;
-    SoundHandleData *owner = reinterpret_cast<SoundHandleData *>(HandleCheck(Sound->Stream.SharedFromHandle));
+    SoundHandleData *owner = GetTypedHandle<SoundHandleData>(Sound->Stream.SharedFromHandle, DX_HANDLETYPE_SOUND, 1);
     return owner != nullptr ? &owner->Stream : &Sound->Stream;
 }
 
@@ -606,7 +606,7 @@ int TerminateStreamSound(SoundHandleData *Sound, int SoundHandle)
     StreamSoundData &st = Sound->Stream;
     if (st.SharedFromHandle >= 0) {
         int ownerHandle = st.SharedFromHandle;
-        SoundHandleData *owner = reinterpret_cast<SoundHandleData *>(HandleCheck(ownerHandle));
+        SoundHandleData *owner = GetTypedHandle<SoundHandleData>(ownerHandle, DX_HANDLETYPE_SOUND, 1);
         st.SharedFromHandle = -1;
         if (owner != nullptr) {
             owner->Stream.ShareCount--;
@@ -637,7 +637,7 @@ SOUNDBUFFER *StreamSoundBuffer(SoundHandleData *Sound)
 {
     SoundHandleData *owner = Sound;
     if (Sound->Stream.SharedFromHandle >= 0)
-        owner = reinterpret_cast<SoundHandleData *>(HandleCheck(Sound->Stream.SharedFromHandle));
+        owner = GetTypedHandle<SoundHandleData>(Sound->Stream.SharedFromHandle, DX_HANDLETYPE_SOUND, 1);
     return owner != nullptr && owner->Buffer[0].Valid ? &owner->Buffer[0] : nullptr;
 }
 

@@ -315,7 +315,6 @@ TEST_F(MdxPlayerTest, PortamentoBendsFromTheNoteByItsSpeedUntilItsEnd) {
     Tick(CallOfTick(5, 200));
     const std::vector<MidiAt> log = Log(inst);
     ASSERT_GT(log.size(), before + 4);
-    for (size_t i = before; i < log.size(); ++i) printf("%d: %d %d %d\n", log[i].call, log[i].bytes[0], log[i].bytes[1], log[i].bytes[2]);
     for (size_t i = before; i < log.size(); ++i) EXPECT_TRUE(log[i].bytes[0] != 0xE0 || log[i].bytes == BendBytes(0));
   }
 }

@@ -17,7 +17,7 @@
 #include "app/engine/wave_file.h"
 #include "tests/app/engine/mml_test_support.h"
 #include "tests/support/engine/plugin_fixture.h"
-#include "zovuz/core/startup/zovuz_startup.h"
+#include "zovuz/startup/zovuz_startup.h"
 #include "zovuz/core/zovuz_core.h"
 
 namespace {

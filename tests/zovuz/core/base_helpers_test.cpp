@@ -9,8 +9,8 @@
 #include <string>
 
 #include "zovuz/core/base_helpers.h"
-#include "zovuz/core/char_code.h"
-#include "zovuz/core/char_code_internal.h"
+#include "zovuz/core/text/char_code.h"
+#include "zovuz/core/text/char_code_internal.h"
 
 namespace {
 

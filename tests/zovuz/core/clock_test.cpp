@@ -4,6 +4,7 @@
 #include "zovuz/core/clock_internal.h"
 #include "zovuz/core/library_state.h"
 #include "zovuz/core/windows/api_table.h"
+#include "zovuz/core/library_state_internal.h"
 
 #include <gtest/gtest.h>
 #include <windows.h>

@@ -3,8 +3,8 @@
 #include "zovuz/core/system_info.h"
 #include "zovuz/core/system_info_internal.h"
 
-#include "zovuz/core/log.h"
-#include "zovuz/core/log_internal.h"
+#include "zovuz/core/text/log.h"
+#include "zovuz/core/text/log_internal.h"
 #include "tests/support/test_files.h"
 
 #include <gtest/gtest.h>

@@ -6,7 +6,7 @@
 #include <mutex>
 #include <vector>
 
-#include "zovuz/core/file_access_internal.h"
+#include "zovuz/core/file/file_access_internal.h"
 
 namespace {
 

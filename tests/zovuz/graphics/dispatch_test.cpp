@@ -6,7 +6,7 @@
 #include <functional>
 
 #include "tests/zovuz/graphics/hardware_fixture.h"
-#include "zovuz/graphics/base_image_internal.h"
+#include "zovuz/graphics/image/base_image_internal.h"
 #include "zovuz/graphics/display_internal.h"
 #include "zovuz/graphics/graphics_dispatch_internal.h"
 

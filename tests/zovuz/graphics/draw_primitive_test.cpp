@@ -4,7 +4,7 @@
 #include "tests/zovuz/graphics/graphics_start_fixture.h"
 #include "tests/zovuz/graphics/hardware_fixture.h"
 #include "tests/zovuz/graphics/primitive_cases.h"
-#include "zovuz/graphics/soft_draw_internal.h"
+#include "zovuz/graphics/software/soft_draw_internal.h"
 
 #include <functional>
 #include <set>
@@ -18,11 +18,11 @@ protected:
     void SetUp() override
     {
         SoftwareGraphics::SetUp();
-        LibraryState.Started = 1;  // DrawGraph draws only once the library runs
+        GetLibraryState()->Started = 1;  // DrawGraph draws only once the library runs
     }
     void TearDown() override
     {
-        LibraryState.Started = 0;
+        GetLibraryState()->Started = 0;
         GraphCreateSettings.ColorBitDepth = 0;
         SetDrawValidGraphCreateFlag(0);
     }
@@ -101,9 +101,9 @@ TEST_F(Drawing, CallsRefuseBadGraphsAndSizesBeforeDrawing)
         {"a blend graph narrower than the graph", [&] { return withBlendGraph(narrow); }, -1},
         {"DrawGraph before the library's start",
          [&] {
-             LibraryState.Started = 0;
+             GetLibraryState()->Started = 0;
              int result = DrawGraph(0, 0, graph, 0);
-             LibraryState.Started = 1;
+             GetLibraryState()->Started = 1;
              return result;
          },
          -1},

@@ -1,7 +1,7 @@
 // Graphics start-up and its failure, the draw screen's settings and lock, the screen-mode change
 // with and without the graphics reset, and the software mask screen.
 #include "tests/zovuz/graphics/graphics_start_fixture.h"
-#include "zovuz/graphics/base_image_internal.h"
+#include "zovuz/graphics/image/base_image_internal.h"
 
 #include <windows.h>
 
@@ -13,13 +13,13 @@ TEST(GraphicsStartup, AFailedStartLeavesGraphicsEnded)
 {
     // Without COM the vertical-blank object cannot be made: the software renderer fails to start.
     EXPECT_EQ(-1, StartSoftwareGraphics(64, 48, 32));
-    EXPECT_EQ(0, HandleManageArray[DX_HANDLETYPE_GRAPH].InitializeFlag);
+    EXPECT_EQ(0, GetHandleManage(DX_HANDLETYPE_GRAPH)->InitializeFlag);
     CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
     EXPECT_EQ(-1, SetGraphMode(64, 48, 24, 60));
     EXPECT_EQ(-1, StartSoftwareGraphics(30000, 30000, 32));  // 3.6 GB of screen
     EXPECT_EQ(0, GraphicsState.GraphicsStartedFlag);
-    EXPECT_EQ(0, HandleManageArray[DX_HANDLETYPE_GRAPH].InitializeFlag);
-    EXPECT_EQ(0, HandleManageArray[DX_HANDLETYPE_MASK_IMAGE].InitializeFlag);
+    EXPECT_EQ(0, GetHandleManage(DX_HANDLETYPE_GRAPH)->InitializeFlag);
+    EXPECT_EQ(0, GetHandleManage(DX_HANDLETYPE_MASK_IMAGE)->InitializeFlag);
     EXPECT_EQ(nullptr, DirectDraw7_GetObject());
     EXPECT_EQ(-1, MakeGraph(8, 8, 0));
     // A start that can make its screens works afterwards, and an end leaves nothing behind.
@@ -34,7 +34,7 @@ TEST(GraphicsStartup, AFailedStartLeavesGraphicsEnded)
     EXPECT_EQ(DX_SCREEN_FRONT, GetDrawScreenHandle());
     EXPECT_GE(MakeGraph(8, 8, 0), 0);
     EXPECT_EQ(0, TerminateGraphics());
-    EXPECT_EQ(0, HandleManageArray[DX_HANDLETYPE_GRAPH].InitializeFlag);
+    EXPECT_EQ(0, GetHandleManage(DX_HANDLETYPE_GRAPH)->InitializeFlag);
     EXPECT_EQ(blocks, GetAllocNum());
     CoUninitialize();
 }
@@ -44,11 +44,11 @@ class DrawScreen : public SoftwareGraphics
 protected:
     void TearDown() override
     {
-        LibraryState.Started = 0;
+        GetLibraryState()->Started = 0;
         SetGraphicsResetOnScreenModeChangeFlag(1);
     }
     // Mode changes act only once the library runs.
-    void StartLibrary() { LibraryState.Started = 1; }
+    void StartLibrary() { GetLibraryState()->Started = 1; }
     int ScreenWidthNow() { return GraphicsScreenSettings.MainScreenWidth; }
 };
 

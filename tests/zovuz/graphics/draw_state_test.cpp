@@ -3,7 +3,7 @@
 #include <math.h>
 
 #include "tests/zovuz/graphics/hardware_fixture.h"
-#include "zovuz/graphics/base_image_internal.h"
+#include "zovuz/graphics/image/base_image_internal.h"
 #include "zovuz/graphics/display_internal.h"
 #include "zovuz/graphics/draw_state_internal.h"
 

@@ -44,12 +44,12 @@ protected:
     {
         GraphicsStateTest::SetUp();  // the reset chooses the front screen: the timer runs
         Refreshes = 0;
-        SubsystemHooksData.RefreshScreen = CountRefresh;
+        GetSubsystemHooks()->RefreshScreen = CountRefresh;
     }
     void TearDown() override
     {
         KillTimer(GetDisplayWindowHandle(), FRONT_SCREEN_TIMER_ID);
-        SubsystemHooksData.RefreshScreen = nullptr;
+        GetSubsystemHooks()->RefreshScreen = nullptr;
         GraphicsStateTest::TearDown();
     }
 };

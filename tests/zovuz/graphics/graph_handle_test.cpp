@@ -425,16 +425,16 @@ TEST_F(HardwareGraphs, GraphsAreTiledIntoTexturesAndDrawnInPieces)
 
 TEST_F(HardwareGraphs, LeavingTheFrontScreenShowsItOnceTheLibraryRuns)
 {
-    LibraryState.Started = 1;
+    GetLibraryState()->Started = 1;
     ASSERT_EQ(DX_SCREEN_FRONT, GetDrawScreenHandle());
     ASSERT_EQ(0, SetDrawScreen(DX_SCREEN_BACK));
     ASSERT_EQ(0, SetDrawScreen(DX_SCREEN_BACK));
     EXPECT_EQ(1u, CallsStartingWith("PresentFrame").size());
-    LibraryState.LibraryEnd = 1;
+    GetLibraryState()->LibraryEnd = 1;
     EXPECT_EQ(-1, ScreenFlip());
     EXPECT_EQ(1u, CallsStartingWith("PresentFrame").size());
-    LibraryState.LibraryEnd = 0;
-    LibraryState.Started = 0;
+    GetLibraryState()->LibraryEnd = 0;
+    GetLibraryState()->Started = 0;
 }
 
 }  // namespace

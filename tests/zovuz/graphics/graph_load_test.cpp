@@ -31,7 +31,7 @@ Bytes PatternPng(int Width, int Height, uint32_t (*Pattern)(int X, int Y))
 
 uint32_t AlphaPattern(int X, int Y) { return (uint32_t)(X * 20 + Y * 3 + 1) << 16; }
 
-int GraphCount() { return HandleManageArray[DX_HANDLETYPE_GRAPH].Num; }
+int GraphCount() { return GetHandleManage(DX_HANDLETYPE_GRAPH)->Num; }
 
 std::wstring FullPath(const wchar_t *Name)
 {

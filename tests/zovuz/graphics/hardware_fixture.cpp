@@ -71,6 +71,16 @@ GraphicsHardwareFunctions RecordingHardwareTable(void)
                a.top, a.right, a.bottom);
         return 0;
     };
+    t.DrawGraphRects = [](const DrawGraphRectsParam *p, GraphHandleData *, GraphHandleData *) {
+        std::string line = "DrawGraphRects " + std::to_string(p->RectNum);
+        char vertex[48];
+        for (int i = 0; i < p->RectNum * 4; ++i) {
+            snprintf(vertex, sizeof(vertex), " %g %g", p->Vertex[i].x, p->Vertex[i].y);
+            line += vertex;
+        }
+        Record("%s", line.c_str());
+        return 0;
+    };
     t.DrawPrimitive2D = [](const VERTEX2D *v, int n, int type, GraphHandleData *g, int trans, int, int, int, int, int) {
         std::string line = "DrawPrimitive2D " + std::to_string(n) + " " + std::to_string(type) + " " +
                            std::to_string(g != nullptr) + " " + std::to_string(trans);

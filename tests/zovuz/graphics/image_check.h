@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "zovuz/graphics/image_load_internal.h"
+#include "zovuz/graphics/image/image_load_internal.h"
 
 // Empty when every byte the image describes can be read (level 0 of a plain image, all blocks
 // of a DXT image, which must also decode) and its sides are within the loaders' limit; with

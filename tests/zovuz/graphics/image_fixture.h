@@ -8,7 +8,7 @@
 #include <utility>
 #include <vector>
 
-#include "zovuz/graphics/image_load_internal.h"
+#include "zovuz/graphics/image/image_load_internal.h"
 
 using Bytes = std::vector<uint8_t>;
 

@@ -222,7 +222,7 @@ TEST_F(Shaders, CreationNeedsADeviceWithProgrammableShaders)
         FakeHardware.CreateShaderResult = c.BackEndResult;
         EXPECT_EQ(-1, LoadPixelShaderFromMem(Code, 4)) << c.Name;
     }
-    EXPECT_EQ(1, HandleManageArray[DX_HANDLETYPE_SHADER].Num);  // the failed one was deleted
+    EXPECT_EQ(1, GetHandleManage(DX_HANDLETYPE_SHADER)->Num);  // the failed one was deleted
     // The software renderer makes none.
     GraphicsAPIType = GRAPHICS_API_SOFTWARE;
     GraphicsDeviceCaps.ProgrammableShaderFlag = 1;

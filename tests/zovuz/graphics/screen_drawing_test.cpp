@@ -7,7 +7,7 @@
 
 #include <windows.h>
 
-#include "zovuz/core/windows/window_state_win.h"
+#include "zovuz/core/window/windows/window_state_win.h"
 
 namespace {
 
@@ -26,13 +26,13 @@ protected:
         SetMainWindowText("screen drawing");
         ASSERT_EQ(0, CreateMainWindow());
         ASSERT_EQ(0, StartSoftwareGraphics(kWidth, kHeight, 32));
-        LibraryState.Started = 1;  // ScreenFlip presents only once the library runs
+        GetLibraryState()->Started = 1;  // ScreenFlip presents only once the library runs
         for (int i = 0; i < 5; ++i)
             ProcessMessage();
     }
     static void TearDownTestSuite()
     {
-        LibraryState.Started = 0;
+        GetLibraryState()->Started = 0;
         TerminateGraphics();
         EndTestMainWindow();
         CoUninitialize();

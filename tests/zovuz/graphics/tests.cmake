@@ -3,5 +3,3 @@
 set_tests_properties(graphics.display graphics.gdi_present PROPERTIES RESOURCE_LOCK main_window)
 set_tests_properties(graphics.front_screen_timer PROPERTIES RESOURCE_LOCK main_window)
 set_tests_properties(graphics.screen_drawing PROPERTIES RESOURCE_LOCK main_window)
-# The font tests build font data images with the library's LZ packing.
-target_link_libraries(test_support_zovuz_graphics PUBLIC archive_writer_lib)

@@ -5,7 +5,7 @@
 #include "sound_test_support.h"
 #include "tests/support/test_files.h"
 
-#include "zovuz/core/async_load_internal.h"
+#include "zovuz/core/handle/async_load_internal.h"
 #include "zovuz/sound/soft_sound_internal.h"
 #include "zovuz/sound/zovuz_sound.h"
 
@@ -214,7 +214,7 @@ TEST_F(SoftSoundDataTest, MadeDataTakesTheFormatOfItsSourceAndRefusesUnusableFor
     EXPECT_EQ(-1, MakeSoftSoundHandle(0, 2, 16, 0, 20, 0, -1, 0));
     EXPECT_EQ(-1, MakeSoftSoundHandle(0, 2, 16, 44100, -1, 0, -1, 0));
     EXPECT_EQ(-1, MakeSoftSoundHandle(0, 20000, 32, 44100, 1, 0, -1, 0));  // a frame over 65535 bytes
-    EXPECT_EQ(3, HandleManageArray[DX_HANDLETYPE_SOFTSOUND].Num);
+    EXPECT_EQ(3, GetHandleManage(DX_HANDLETYPE_SOFTSOUND)->Num);
 }
 
 TEST_F(SoftSoundDataTest, FilesThatDoNotLoadLeaveNoHandle)
@@ -225,7 +225,7 @@ TEST_F(SoftSoundDataTest, FilesThatDoNotLoadLeaveNoHandle)
     EXPECT_EQ(-1, Load(Bytes(200, 'x'), "softsound_garbage.wav"));
     EXPECT_TRUE(log.HasInOrder({L"ソフトサウンド用の音声ファイルのＰＣＭへの変換に失敗しました\n"})) << log.Appended();
     EXPECT_EQ(-1, LoadSoftSound(nullptr));
-    EXPECT_EQ(0, HandleManageArray[DX_HANDLETYPE_SOFTSOUND].Num);
+    EXPECT_EQ(0, GetHandleManage(DX_HANDLETYPE_SOFTSOUND)->Num);
 }
 
 TEST_F(SoftSoundDataTest, PathIsInTheCurrentCharacterCode)

@@ -467,7 +467,7 @@ TEST_F(SoftSoundPlayerTest, APlayerWhoseDeviceBufferFailsIsNotMade)
     device_->FailInitialize = true;
     LogReader log;
     EXPECT_EQ(-1, MakeSoftSoundPlayer2Ch16Bit44100Hz());
-    EXPECT_EQ(0, HandleManageArray[DX_HANDLETYPE_SOFTSOUND].Num);
+    EXPECT_EQ(0, GetHandleManage(DX_HANDLETYPE_SOFTSOUND)->Num);
     EXPECT_TRUE(log.HasInOrder({L"ソフトサウンドプレイヤー用サウンドバッファの作成に失敗しました\n"})) << log.Appended();
 }
 

@@ -10,7 +10,7 @@
 #include "tests/support/test_paths.h"
 #include "tests/zovuz/sound/sound_convert_check.h"
 #include "tests/zovuz/sound/sound_test_support.h"
-#include "zovuz/core/memory_internal.h"
+#include "zovuz/core/memory/memory_internal.h"
 #include "zovuz/core/zovuz_core.h"
 #include "zovuz/sound/zovuz_sound.h"
 

@@ -148,8 +148,20 @@ int ProcessPostStop(SOUNDBUFFER *)
 }
 
 const SoundBufferPlatformFunctions ScriptedFunctions = {
-    Initialize, Terminate, GetStatus, Play, Stop, GetCurrentPosition, SetCurrentPosition, GetFrequency,
-    SetFrequency, Lock, Unlock, RefreshVolume, Refresh3DSound, ProcessPostStop,
+    .Initialize = Initialize,
+    .Terminate = Terminate,
+    .GetStatus = GetStatus,
+    .Play = Play,
+    .Stop = Stop,
+    .GetCurrentPosition = GetCurrentPosition,
+    .SetCurrentPosition = SetCurrentPosition,
+    .GetFrequency = GetFrequency,
+    .SetFrequency = SetFrequency,
+    .Lock = Lock,
+    .Unlock = Unlock,
+    .RefreshVolume = RefreshVolume,
+    .Refresh3DSound = Refresh3DSound,
+    .ProcessPostStop = ProcessPostStop,
 };
 
 }  // namespace

@@ -5,7 +5,7 @@
 #include "sound_handle_support.h"
 #include "tests/support/test_files.h"
 
-#include "zovuz/core/async_load_internal.h"
+#include "zovuz/core/handle/async_load_internal.h"
 #include "zovuz/sound/sound_3d_internal.h"
 
 #include <windows.h>
@@ -222,8 +222,8 @@ TEST_F(SoundHandles, AsynchronousLoadsFinishOnTheLoaderThreads)
     LoadSoundParam param;
     InitLoadSoundParam(&param);
     Bytes image = Tone16(441);
-    int fromFile = LoadSoundMemFromFile(&param, L"async.wav", 1, -1, 1, 0);
-    int fromImage = LoadSoundMemFromMemImage(&param, 1, -1, image.data(), int(image.size()), 1, -1, 1, 0);
+    int fromFile = LoadSoundMemFromFile(&param, L"async.wav", 3, -1, 1, 0);
+    int fromImage = LoadSoundMemFromMemImage(&param, 1, -1, image.data(), int(image.size()), 2, -1, 1, 0);
     int missing = LoadSoundMemFromFile(&param, L"async_missing.wav", 1, -1, 1, 0);
     ASSERT_GE(fromFile, 0);
     ASSERT_GE(fromImage, 0);
@@ -231,8 +231,10 @@ TEST_F(SoundHandles, AsynchronousLoadsFinishOnTheLoaderThreads)
 
     EXPECT_EQ(0, WaitHandleASyncLoad(fromFile));
     EXPECT_EQ(500, GetSoundTotalTime(fromFile));
+    EXPECT_EQ(3, Record(fromFile).BufferNum);  // every argument reaches the job
     EXPECT_EQ(0, WaitHandleASyncLoad(fromImage));
     EXPECT_EQ(441, GetSoundTotalSample(fromImage, 0));
+    EXPECT_EQ(2, Record(fromImage).BufferNum);
     EXPECT_TRUE(WaitUntilHandleIsGone(missing));
     StopASyncLoadThreads();
     TerminateASyncLoad();

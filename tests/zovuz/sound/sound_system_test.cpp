@@ -60,9 +60,9 @@ TEST(SoundSystem, StartMakesTheTypesAndTonesAndEndReleasesEverything)
     } types[] = {{3, 32768, L"Sound"}, {4, 8192, L"SoftSound"}, {5, 256, L"Music"}};
     for (const Type &t : types)
     {
-        EXPECT_EQ(1, HandleManageArray[t.Number].InitializeFlag) << t.Number;
-        EXPECT_EQ(t.MaxNum, HandleManageArray[t.Number].MaxNum) << t.Number;
-        EXPECT_EQ(std::wstring(t.Name), HandleManageArray[t.Number].Name) << t.Number;
+        EXPECT_EQ(1, GetHandleManage(t.Number)->InitializeFlag) << t.Number;
+        EXPECT_EQ(t.MaxNum, GetHandleManage(t.Number)->MaxNum) << t.Number;
+        EXPECT_EQ(std::wstring(t.Name), GetHandleManage(t.Number)->Name) << t.Number;
     }
     for (const SoundToneData &tone : SoundSystem.Tone)
     {
@@ -95,7 +95,7 @@ TEST(SoundSystem, StartMakesTheTypesAndTonesAndEndReleasesEverything)
 
     EXPECT_EQ(0, TerminateSoundSystem());
     for (const Type &t : types)
-        EXPECT_EQ(0, HandleManageArray[t.Number].InitializeFlag) << t.Number;
+        EXPECT_EQ(0, GetHandleManage(t.Number)->InitializeFlag) << t.Number;
     EXPECT_EQ(0, SoundPlatform_IsInitialized());
     EXPECT_EQ(0, SoundSystem.Tone[0].Buffer.Valid);
     EXPECT_EQ(nullptr, SoundService.ProcessSoftSoundPlayers);
@@ -109,7 +109,7 @@ TEST(SoundSystem, ADeviceThatDoesNotStartLeavesNothingForTheNextStart)
     ASSERT_EQ(0, InitializeSoundPlatform());  // the device is taken: the system's start fails
     EXPECT_EQ(-1, InitializeSoundSystem());
     EXPECT_EQ(0, SoundSystem.InitializeFlag);
-    EXPECT_EQ(0, HandleManageArray[DX_HANDLETYPE_SOFTSOUND].InitializeFlag);
+    EXPECT_EQ(0, GetHandleManage(DX_HANDLETYPE_SOFTSOUND)->InitializeFlag);
     EXPECT_EQ(0, SoundSystem.LocksMade);
     TerminateSoundPlatform();
 

@@ -6,7 +6,7 @@
 #include <stdint.h>
 
 #include "tests/zovuz/sound/wave_builder.h"
-#include "zovuz/core/stream.h"
+#include "zovuz/core/file/stream.h"
 #include "zovuz/sound/sound_convert_internal.h"
 
 // The whole of a committed fixture in tests/data/sound (empty when missing).

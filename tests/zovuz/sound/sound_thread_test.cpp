@@ -6,7 +6,7 @@
 
 #include "zovuz/core/subsystem_hooks.h"
 #include "zovuz/core/system_info_internal.h"
-#include "zovuz/core/windows/window_state_win.h"
+#include "zovuz/core/window/windows/window_state_win.h"
 #include "zovuz/core/zovuz_core.h"
 #include "zovuz/sound/sound_platform_internal.h"
 #include "zovuz/sound/sound_thread_internal.h"
@@ -39,7 +39,7 @@ std::atomic<int> SoundSystemStarted{1};
 bool HeldByCaller(int HandleType)
 {
     const CRITICAL_SECTION *section =
-        reinterpret_cast<const CRITICAL_SECTION *>(&HandleManageArray[HandleType].CriticalSection.Section);
+        reinterpret_cast<const CRITICAL_SECTION *>(&GetHandleManage(HandleType)->CriticalSection.Section);
     return section->OwningThread == ULongToHandle(GetCurrentThreadId());
 }
 
@@ -108,11 +108,11 @@ protected:
         SoundService.ProcessPlayedSoundList = [] { Record('P'); return 0; };
         SoundService.ProcessSoftSoundPlayers = [] { Record('F'); return 0; };
         // What the library's start-up gives the pump: the same steps, and whether a thread runs.
-        SubsystemHooksData = SubsystemHooks();
-        SubsystemHooksData.ProcessStreamSounds = SoundService.ProcessStreamSounds;
-        SubsystemHooksData.ProcessSoftSoundPlayers = SoundService.ProcessSoftSoundPlayers;
-        SubsystemHooksData.ProcessPlayedSoundList = SoundService.ProcessPlayedSoundList;
-        SubsystemHooksData.SoundThreadExists = SoundThreadExists;
+        *GetSubsystemHooks() = SubsystemHooks();
+        GetSubsystemHooks()->ProcessStreamSounds = SoundService.ProcessStreamSounds;
+        GetSubsystemHooks()->ProcessSoftSoundPlayers = SoundService.ProcessSoftSoundPlayers;
+        GetSubsystemHooks()->ProcessPlayedSoundList = SoundService.ProcessPlayedSoundList;
+        GetSubsystemHooks()->SoundThreadExists = SoundThreadExists;
         TakeCalls();
     }
     void TearDown() override
@@ -120,11 +120,11 @@ protected:
         EXPECT_EQ(0, StopSoundThread());
         EXPECT_EQ(0, SoundThreadExists());
         TerminateSoundPlatform();
-        SubsystemHooksData = SubsystemHooks();
+        *GetSubsystemHooks() = SubsystemHooks();
         SoundService = SoundServiceFunctions();
         SetProcessorCountOverride(0);
         SetSoundThreadCreateFailForTest(0);
-        LibraryState.Ending = 0;
+        GetLibraryState()->Ending = 0;
         EndMainWindow();
     }
 };

@@ -1,7 +1,7 @@
 // Run-time loading of the Windows functions in WinAPIFunctionTable.
 #include "zovuz/core/windows/api_table.h"
 
-#include "zovuz/core/async_load.h"
+#include "zovuz/core/handle/async_load.h"
 #include "zovuz/core/system_info.h"
 
 #include <cstddef>

@@ -5,6 +5,7 @@
 #include "zovuz/core/library_state.h"
 #include "zovuz/core/system_info_internal.h"
 #include "zovuz/core/windows/api_table.h"
+#include "zovuz/core/library_state_internal.h"
 
 int GetNowMilliCount(void)
 {

@@ -2,8 +2,8 @@
 #include "zovuz/core/system_info.h"
 #include "zovuz/core/system_info_internal.h"
 
-#include "zovuz/core/log.h"
-#include "zovuz/core/window.h"
+#include "zovuz/core/text/log.h"
+#include "zovuz/core/window/window.h"
 #include "zovuz/core/windows/api_table.h"
 
 #include <windows.h>

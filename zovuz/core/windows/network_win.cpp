@@ -6,9 +6,9 @@
 #include "zovuz/core/network.h"
 
 #include "zovuz/core/base_helpers.h"
-#include "zovuz/core/log.h"
+#include "zovuz/core/text/log.h"
 #include "zovuz/core/windows/api_table.h"
-#include "zovuz/core/windows/window_state_win.h"
+#include "zovuz/core/window/windows/window_state_win.h"
 
 #include <stdarg.h>
 

@@ -2,11 +2,11 @@
 #include "zovuz/core/system_info.h"
 #include "zovuz/core/system_info_internal.h"
 
-#include "zovuz/core/char_code.h"
-#include "zovuz/core/char_code_internal.h"
-#include "zovuz/core/format_print.h"
-#include "zovuz/core/format_print_internal.h"
-#include "zovuz/core/log.h"
+#include "zovuz/core/text/char_code.h"
+#include "zovuz/core/text/char_code_internal.h"
+#include "zovuz/core/text/format_print.h"
+#include "zovuz/core/text/format_print_internal.h"
+#include "zovuz/core/text/log.h"
 #include "zovuz/core/windows/api_table.h"
 
 #include <windows.h>

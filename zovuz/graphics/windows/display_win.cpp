@@ -220,8 +220,9 @@ int ChangeDisplayMode(void)
         // A refresh rate the display refuses is dropped, and the mode is set without it.
         mode.dmFields &= ~(DWORD)DM_DISPLAYFREQUENCY;
         s.MainScreenRefreshRate = 0;
-        if (ChangeDisplaySettingsA(&mode, 0) != DISP_CHANGE_SUCCESSFUL) {
+        if (LONG changed = ChangeDisplaySettingsA(&mode, 0); changed != DISP_CHANGE_SUCCESSFUL) {
             AddLogStringWideErrorCode(0x1020004, L"画面モードの変更に失敗しました\n");
+            LogPlatformFailure(L"ChangeDisplaySettingsA", (unsigned long)changed);
             LogIndentDown();
             return -1;
         }

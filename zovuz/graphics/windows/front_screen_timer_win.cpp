@@ -20,6 +20,6 @@ void __stdcall FrontScreenTimerProc(HWND__ *Window, unsigned int, uintptr_t, uns
     if ((GetWindowLongW(Window, GWL_EXSTYLE) & WS_EX_LAYERED) != 0) return;
     // The timer runs inside the message pump, where the library's start-up has filled the hook
     // table with the graphics layer's own screen refresh.
-    if (GetWindowActiveFlag() && SubsystemHooksData.RefreshScreen != nullptr) SubsystemHooksData.RefreshScreen();
+    if (GetWindowActiveFlag() && GetSubsystemHooks()->RefreshScreen != nullptr) GetSubsystemHooks()->RefreshScreen();
     StartFrontScreenTimer(Window);
 }

@@ -64,8 +64,10 @@ void SetPrimaryFormat()
     WAVEFORMATEX format =
         PcmFormat((caps.dwFlags & DSCAPS_PRIMARYSTEREO) ? 2 : 1, (caps.dwFlags & DSCAPS_PRIMARY16BIT) ? 16 : 8,
                   caps.dwMaxSecondarySampleRate < PreferredRate ? caps.dwMaxSecondarySampleRate : PreferredRate);
-    if (FAILED(DirectSoundDevice.PrimaryBuffer->SetFormat(&format)))
+    if (HRESULT hr = DirectSoundDevice.PrimaryBuffer->SetFormat(&format); FAILED(hr)) {
         AddLogStringWide(L"DirectSoundのプライマリサウンドバッファのフォーマット設定に失敗しました\n");
+        LogPlatformFailure(L"IDirectSoundBuffer::SetFormat", hr);
+    }
 }
 
 // The silent buffer keeps the device's mixer running between sounds. Its failure is logged
@@ -109,6 +111,7 @@ void LogDeviceReport()
     HMODULE library = LoadLibraryA("DSound.DLL");
     if (library == nullptr) {
         AddLogStringWide(L"DSOUND.DLL のロードに失敗しました\n");
+        LogPlatformFailure(L"LoadLibraryA(DSound.DLL)", GetLastError());
         LogIndentDown();
         LogIndentDown();
         return;
@@ -163,9 +166,10 @@ int DSoundInitialize(SOUNDBUFFER *Buffer, uint32_t Bytes, const SoundWaveFormat 
         if (buffer != nullptr) buffer->Release();
         buffer = nullptr;
         desc.dwFlags = FallbackBufferFlags;
-        if (FAILED(DirectSoundDevice.DirectSound->CreateSoundBuffer(&desc, &buffer, nullptr)) || buffer == nullptr) {
+        if (HRESULT hr = DirectSoundDevice.DirectSound->CreateSoundBuffer(&desc, &buffer, nullptr);
+            FAILED(hr) || buffer == nullptr) {
             if (buffer != nullptr) buffer->Release();
-            return -1;
+            return LogPlatformFailure(L"IDirectSound::CreateSoundBuffer", hr);
         }
     }
     Buffer->DeviceBuffer = buffer;
@@ -270,20 +274,20 @@ int DSoundRefresh3DSound(SOUNDBUFFER *Buffer)
 }
 
 const SoundBufferPlatformFunctions DirectSoundBufferFunctions = {
-    DSoundInitialize,
-    DSoundTerminate,
-    DSoundGetStatus,
-    DSoundPlay,
-    DSoundStop,
-    DSoundGetCurrentPosition,
-    DSoundSetCurrentPosition,
-    DSoundGetFrequency,
-    DSoundSetFrequency,
-    DSoundLock,
-    DSoundUnlock,
-    DSoundRefreshVolume,
-    DSoundRefresh3DSound,
-    DSoundProcessPostStop,
+    .Initialize = DSoundInitialize,
+    .Terminate = DSoundTerminate,
+    .GetStatus = DSoundGetStatus,
+    .Play = DSoundPlay,
+    .Stop = DSoundStop,
+    .GetCurrentPosition = DSoundGetCurrentPosition,
+    .SetCurrentPosition = DSoundSetCurrentPosition,
+    .GetFrequency = DSoundGetFrequency,
+    .SetFrequency = DSoundSetFrequency,
+    .Lock = DSoundLock,
+    .Unlock = DSoundUnlock,
+    .RefreshVolume = DSoundRefreshVolume,
+    .Refresh3DSound = DSoundRefresh3DSound,
+    .ProcessPostStop = DSoundProcessPostStop,
 };
 
 }  // namespace
@@ -309,7 +313,7 @@ int DirectSound_Start(void)
         if (directSound != nullptr) directSound->Release();
         DirectSoundDevice.DirectSound = nullptr;
         AddLogStringWide(L"DirectSoundインターフェースの取得に失敗しました\n");
-        return -1;
+        return LogPlatformFailure(L"CoCreateInstance(DirectSound)", hr);
     }
     DirectSoundDevice.DirectSound = directSound;
 
@@ -319,13 +323,15 @@ int DirectSound_Start(void)
     if (FAILED(hr)) {
         AddLogStringWide(L"初期化に失敗しました\n");
         AddLogFormat(L"エラーコード %x", unsigned(hr));
+        LogPlatformFailure(L"IDirectSound::Initialize", hr);
         ReleaseDevice();
         return -1;
     }
     AddLogStringWide(L"成功\n");
 
-    if (FAILED(directSound->SetCooperativeLevel(GetDesktopWindow(), DSSCL_PRIORITY))) {
+    if (HRESULT level = directSound->SetCooperativeLevel(GetDesktopWindow(), DSSCL_PRIORITY); FAILED(level)) {
         AddLogStringWide(L"DirectSoundの協調レベルの設定に失敗しました\n");
+        LogPlatformFailure(L"IDirectSound::SetCooperativeLevel", level);
         ReleaseDevice();
         return -1;
     }
@@ -334,10 +340,11 @@ int DirectSound_Start(void)
     primary.dwSize = sizeof(primary);
     primary.dwFlags = DSBCAPS_PRIMARYBUFFER;
     static_assert(sizeof(DSBUFFERDESC) == 36, "the 36-byte buffer description");
-    if (FAILED(directSound->CreateSoundBuffer(&primary, &DirectSoundDevice.PrimaryBuffer, nullptr)) ||
-        DirectSoundDevice.PrimaryBuffer == nullptr) {
+    hr = directSound->CreateSoundBuffer(&primary, &DirectSoundDevice.PrimaryBuffer, nullptr);
+    if (FAILED(hr) || DirectSoundDevice.PrimaryBuffer == nullptr) {
         DirectSoundDevice.PrimaryBuffer = nullptr;
         AddLogStringWide(L"DirectSoundのプライマリサウンドバッファの作成に失敗しました\n");
+        LogPlatformFailure(L"IDirectSound::CreateSoundBuffer", hr);
         ReleaseDevice();
         return -1;
     }

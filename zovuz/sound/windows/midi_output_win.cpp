@@ -40,17 +40,18 @@ void ReleaseAndClear(Interface *&Object)
 int LogPorts(void)
 {
     IDirectMusic *music = nullptr;
-    if (FAILED(CreateComInstance(&CLSID_DirectMusic, nullptr, CLSCTX_INPROC_SERVER, &IID_IDirectMusic,
-                                 reinterpret_cast<void **>(&music))) ||
-        music == nullptr) {
+    HRESULT hr = CreateComInstance(&CLSID_DirectMusic, nullptr, CLSCTX_INPROC_SERVER, &IID_IDirectMusic,
+                                   reinterpret_cast<void **>(&music));
+    if (FAILED(hr) || music == nullptr) {
         AddLogStringWide(L"DirectMusic オブジェクトの取得に失敗しました\n");
-        return -1;
+        return LogPlatformFailure(L"CoCreateInstance(DirectMusic)", hr);
     }
     IDirectMusic8 *music8 = nullptr;
-    if (FAILED(music->QueryInterface(IID_IDirectMusic8, reinterpret_cast<void **>(&music8))) || music8 == nullptr) {
+    hr = music->QueryInterface(IID_IDirectMusic8, reinterpret_cast<void **>(&music8));
+    if (FAILED(hr) || music8 == nullptr) {
         AddLogStringWide(L"DirectMusic8 オブジェクトの取得に失敗しました\n");
         music->Release();
-        return -1;
+        return LogPlatformFailure(L"IDirectMusic::QueryInterface(IDirectMusic8)", hr);
     }
     static_assert(sizeof(DMUS_PORTCAPS) == 308, "the 308-byte port description");
     for (DWORD index = 0;; index++) {
@@ -152,20 +153,22 @@ int DirectMusic_Start(IDirectSound **DirectSound)
     AddLogStringWide(L"DirectSound8 の初期化を行います\n");
 
     IDirectMusicLoader8 *loader = nullptr;
-    if (FAILED(CreateComInstance(&CLSID_DirectMusicLoader, nullptr, CLSCTX_INPROC_SERVER | CLSCTX_INPROC_HANDLER,
-                                 &IID_IDirectMusicLoader8, reinterpret_cast<void **>(&loader))) ||
-        loader == nullptr) {
+    HRESULT hr = CreateComInstance(&CLSID_DirectMusicLoader, nullptr, CLSCTX_INPROC_SERVER | CLSCTX_INPROC_HANDLER,
+                                   &IID_IDirectMusicLoader8, reinterpret_cast<void **>(&loader));
+    if (FAILED(hr) || loader == nullptr) {
         AddLogStringWide(L"DirectMusicLoader8 オブジェクトの作成に失敗しました\n");
         AddLogStringWide(L"前バージョンでの初期化処理に移ります\n");
+        LogPlatformFailure(L"CoCreateInstance(DirectMusicLoader)", hr);
         m.MidiMode = MIDI_MODE_MCI;
         return 1;
     }
     IDirectMusicPerformance8 *performance = nullptr;
-    if (FAILED(CreateComInstance(&CLSID_DirectMusicPerformance, nullptr, CLSCTX_INPROC_SERVER | CLSCTX_INPROC_HANDLER,
-                                 &IID_IDirectMusicPerformance8, reinterpret_cast<void **>(&performance))) ||
-        performance == nullptr) {
+    hr = CreateComInstance(&CLSID_DirectMusicPerformance, nullptr, CLSCTX_INPROC_SERVER | CLSCTX_INPROC_HANDLER,
+                           &IID_IDirectMusicPerformance8, reinterpret_cast<void **>(&performance));
+    if (FAILED(hr) || performance == nullptr) {
         loader->Release();
         AddLogStringWide(L"DirectMusicPerformance オブジェクトの作成に失敗しました\n");
+        LogPlatformFailure(L"CoCreateInstance(DirectMusicPerformance)", hr);
         m.MidiMode = MIDI_MODE_MCI;
         return 1;
     }
@@ -189,9 +192,10 @@ int DirectMusic_Start(IDirectSound **DirectSound)
     params.dwSampleRate = 44100;
     DWORD pathType =
         m.MidiMode == MIDI_MODE_DIRECTMUSIC ? DMUS_APATH_SHARED_STEREOPLUSREVERB : DMUS_APATH_DYNAMIC_STEREO;
-    if (FAILED(performance->InitAudio(nullptr, DirectSound, nullptr, pathType, PerformanceChannels, DMUS_AUDIOF_ALL,
-                                      &params))) {
+    hr = performance->InitAudio(nullptr, DirectSound, nullptr, pathType, PerformanceChannels, DMUS_AUDIOF_ALL, &params);
+    if (FAILED(hr)) {
         AddLogStringWide(L"DirectMusicPerformanceオブジェクトの初期化に失敗しました\n");
+        LogPlatformFailure(L"IDirectMusicPerformance8::InitAudio", hr);
         if (DirectSound != nullptr && *DirectSound != nullptr) ReleaseAndClear(*DirectSound);
         DirectMusic_End();
         return -1;

@@ -216,17 +216,19 @@ void ReleaseEngine()
     x.X3DAudioCalculateFunc = nullptr;
 }
 
-int FailInitialize(HRESULT Result)
+int FailInitialize(const wchar_t *Call, HRESULT Result)
 {
     AddLogStringWide(L"初期化に失敗しました\n");
     AddLogFormat(L"エラーコード %x", unsigned(Result));
+    LogPlatformFailure(Call, Result);
     ReleaseEngine();
     return -1;
 }
 
-int FailMasteringVoice()
+int FailMasteringVoice(HRESULT Result)
 {
     AddLogStringWide(L"XAudio2MasteringVoiceの作成に失敗しました\n");
+    LogPlatformFailure(L"IXAudio2::CreateMasteringVoice", Result);
     ReleaseEngine();
     return -1;
 }
@@ -243,13 +245,13 @@ int StartXAudio28(HMODULE Module)
     x.X3DAudioInitializeFunc = ProcOf<X3DAudioInitializeFunction>(Module, "X3DAudioInitialize");
     x.X3DAudioCalculateFunc = ProcOf<X3DAudioCalculateFunction>(Module, "X3DAudioCalculate");
     AddLogStringWide(L"XAudio2 インターフェースの取得と初期化を行います....  ");
-    if (x.XAudio2CreateFunc == nullptr) return FailInitialize(E_NOINTERFACE);
+    if (x.XAudio2CreateFunc == nullptr) return FailInitialize(L"GetProcAddress(XAudio2Create)", E_NOINTERFACE);
     HRESULT hr = x.XAudio2CreateFunc(&x.XAudio2_8, 0, XAudio28DefaultProcessor);
-    if (FAILED(hr) || x.XAudio2_8 == nullptr) return FailInitialize(hr);
+    if (FAILED(hr) || x.XAudio2_8 == nullptr) return FailInitialize(L"XAudio2Create", hr);
     AddLogStringWide(L"成功 Ver2.8\n");
     hr = x.XAudio2_8->CreateMasteringVoice(&x.MasteringVoice8, XAUDIO2_DEFAULT_CHANNELS, x.OutputRate, 0, nullptr,
                                            nullptr, AudioCategory_GameEffects);
-    if (FAILED(hr) || x.MasteringVoice8 == nullptr) return FailMasteringVoice();
+    if (FAILED(hr) || x.MasteringVoice8 == nullptr) return FailMasteringVoice(hr);
     return 0;
 }
 
@@ -264,10 +266,11 @@ int StartXAudio27()
         int Minor;
     } classes[] = {{&XAudio27Class, 7}, {&XAudio26Class, 6}};
     int minor = 0;
+    HRESULT created = S_OK;
     for (const auto &c : classes) {
-        if (SUCCEEDED(CreateComInstance(c.Class, nullptr, CLSCTX_ALL, &XAudio27Interface,
-                                        reinterpret_cast<void **>(&x.XAudio2_7))) &&
-            x.XAudio2_7 != nullptr) {
+        created = CreateComInstance(c.Class, nullptr, CLSCTX_ALL, &XAudio27Interface,
+                                    reinterpret_cast<void **>(&x.XAudio2_7));
+        if (SUCCEEDED(created) && x.XAudio2_7 != nullptr) {
             minor = c.Minor;
             break;
         }
@@ -275,18 +278,20 @@ int StartXAudio27()
     }
     if (minor == 0) {
         AddLogStringWide(L"XAudio2インターフェースの取得に失敗しました\n");
+        LogPlatformFailure(L"CoCreateInstance(XAudio2)", created);
         ReleaseEngine();
         return -1;
     }
     AddLogFormat(L"成功 Ver2.%d\n", minor);
     AddLogStringWide(L"引き続きインターフェースの初期化処理...  ");
     HRESULT hr = x.XAudio2_7->Initialize(0, XAUDIO2_PROCESSOR(XAudio27DefaultProcessor));
-    if (FAILED(hr)) return FailInitialize(hr);
+    if (FAILED(hr)) return FailInitialize(L"IXAudio2::Initialize", hr);
     AddLogStringWide(L"成功\n");
     AddLogStringWide(L"X3DAudio.DLL の読み込み中... ");
     x.X3DAudio1_7DLL = LoadLibraryW(L"X3DAudio1_7.dll");
     if (x.X3DAudio1_7DLL == nullptr) {
         AddLogStringWide(L"失敗、X3DAudio、XAudio2は使用しません\n");
+        LogPlatformFailure(L"LoadLibraryW(X3DAudio1_7.dll)", GetLastError());
         ReleaseEngine();
         return -1;
     }
@@ -294,7 +299,7 @@ int StartXAudio27()
     x.X3DAudioInitializeFunc = ProcOf<X3DAudioInitializeFunction>(x.X3DAudio1_7DLL, "X3DAudioInitialize");
     x.X3DAudioCalculateFunc = ProcOf<X3DAudioCalculateFunction>(x.X3DAudio1_7DLL, "X3DAudioCalculate");
     hr = x.XAudio2_7->CreateMasteringVoice(&x.MasteringVoice7, XAUDIO2_DEFAULT_CHANNELS, x.OutputRate, 0, 0, nullptr);
-    if (FAILED(hr) || x.MasteringVoice7 == nullptr) return FailMasteringVoice();
+    if (FAILED(hr) || x.MasteringVoice7 == nullptr) return FailMasteringVoice(hr);
     return 0;
 }
 
@@ -348,11 +353,17 @@ IUnknown *CreateReverb()
 {
     IUnknown *reverb = nullptr;
     if (XAudio2Device.XAudio2_8 != nullptr) {
-        if (XAudio2Device.CreateAudioReverbFunc == nullptr || FAILED(XAudio2Device.CreateAudioReverbFunc(&reverb)))
+        if (XAudio2Device.CreateAudioReverbFunc == nullptr) return nullptr;
+        if (HRESULT hr = XAudio2Device.CreateAudioReverbFunc(&reverb); FAILED(hr)) {
+            LogPlatformFailure(L"CreateAudioReverb", hr);
             return nullptr;
-    } else if (FAILED(CreateComInstance(&AudioReverb27Class, nullptr, CLSCTX_INPROC_SERVER, &IID_IUnknown,
-                                        reinterpret_cast<void **>(&reverb))))
+        }
+    } else if (HRESULT hr = CreateComInstance(&AudioReverb27Class, nullptr, CLSCTX_INPROC_SERVER, &IID_IUnknown,
+                                              reinterpret_cast<void **>(&reverb));
+               FAILED(hr)) {
+        LogPlatformFailure(L"CoCreateInstance(AudioReverb)", hr);
         return nullptr;
+    }
     return reverb;
 }
 
@@ -385,7 +396,8 @@ int MakeReverbVoice(SOUNDBUFFER *Buffer)
     XAUDIO2_EFFECT_DESCRIPTOR effect = {reverb, TRUE, Buffer->Format.nChannels};
     XAUDIO2_EFFECT_CHAIN chain = {1, &effect};
     IXAudio2SubmixVoice *voice = nullptr;
-    if (FAILED(CreateSubmixVoice(&voice, Buffer->Format.nChannels, &chain)) || voice == nullptr) return -1;
+    if (HRESULT hr = CreateSubmixVoice(&voice, Buffer->Format.nChannels, &chain); FAILED(hr) || voice == nullptr)
+        return LogPlatformFailure(L"IXAudio2::CreateSubmixVoice", hr);
     Buffer->EffectVoice = voice;
     Buffer->ReverbParam = XAudio2Device.ReverbPresets[0];
     voice->SetEffectParameters(0, &Buffer->ReverbParam, XAudio2Device.ReverbParamSize, XAUDIO2_COMMIT_NOW);
@@ -451,9 +463,10 @@ int XA2Initialize(SOUNDBUFFER *Buffer, uint32_t Bytes, const SoundWaveFormat *Fo
                                          {XAUDIO2_SEND_USEFILTER, EffectVoice(Buffer)}};
     XAUDIO2_VOICE_SENDS sends = {2, sendTo};
     IXAudio2SourceVoice *voice = nullptr;
-    if (FAILED(CreateSourceVoice(&voice, &format, callback, Is3D ? &sends : nullptr)) || voice == nullptr) {
+    if (HRESULT hr = CreateSourceVoice(&voice, &format, callback, Is3D ? &sends : nullptr);
+        FAILED(hr) || voice == nullptr) {
         DestroyVoices(Buffer);
-        return -1;
+        return LogPlatformFailure(L"IXAudio2::CreateSourceVoice", hr);
     }
     Buffer->DeviceBuffer = voice;
     Buffer->VoiceChannels = format.nChannels;
@@ -623,9 +636,20 @@ int XA2ProcessPostStop(SOUNDBUFFER *Buffer)
 }
 
 const SoundBufferPlatformFunctions XAudio2BufferFunctions = {
-    XA2Initialize,         XA2Terminate,          XA2GetStatus,    XA2Play,          XA2Stop,   XA2AnswerOwnPosition,
-    XA2SetCurrentPosition, XA2AnswerOwnFrequency, XA2SetFrequency, XA2AnswerOwnLock, XA2Unlock, XA2RefreshVolume,
-    XA2Refresh3DSound,     XA2ProcessPostStop,
+    .Initialize = XA2Initialize,
+    .Terminate = XA2Terminate,
+    .GetStatus = XA2GetStatus,
+    .Play = XA2Play,
+    .Stop = XA2Stop,
+    .GetCurrentPosition = XA2AnswerOwnPosition,
+    .SetCurrentPosition = XA2SetCurrentPosition,
+    .GetFrequency = XA2AnswerOwnFrequency,
+    .SetFrequency = XA2SetFrequency,
+    .Lock = XA2AnswerOwnLock,
+    .Unlock = XA2Unlock,
+    .RefreshVolume = XA2RefreshVolume,
+    .Refresh3DSound = XA2Refresh3DSound,
+    .ProcessPostStop = XA2ProcessPostStop,
 };
 
 // Hands one piece of the wave block (or of its stereo shadow) to the voice.

@@ -1,0 +1,85 @@
+// Memory streams: the read, seek and end-flag rules the loaders depend on.
+#include <gtest/gtest.h>
+
+#include <string.h>
+
+#include "zovuz/core/file/stream.h"
+
+namespace {
+
+const unsigned char Ten[10] = {0, 1, 2, 3, 4, 5, 6, 7, 8, 9};
+
+struct MemStreamFixture : ::testing::Test {
+    MemStream *Stream = nullptr;
+    const StreamFunctionTable *Table = GetMemStreamFunctionTable();
+    void SetUp() override { Stream = CreateMemStream(Ten, sizeof(Ten)); ASSERT_NE(Stream, nullptr); }
+    void TearDown() override { Table->Close(Stream); }
+};
+
+TEST_F(MemStreamFixture, ReadsWholeBlocksThenTheTailAsOneBlockThenSetsTheEndFlag)
+{
+    unsigned char buffer[16];
+    memset(buffer, 0xEE, sizeof(buffer));
+    EXPECT_EQ(Table->Read(buffer, 4, 3, Stream), 2u);
+    EXPECT_EQ(memcmp(buffer, Ten, 8), 0);
+    EXPECT_EQ(buffer[8], 0xEE);
+    EXPECT_EQ(Table->Tell(Stream), 8);
+    EXPECT_EQ(Table->Eof(Stream), 0);
+
+    memset(buffer, 0xEE, sizeof(buffer));
+    EXPECT_EQ(Table->Read(buffer, 4, 3, Stream), 1u);  // 2 bytes, counted as one block
+    EXPECT_EQ(buffer[0], 8);
+    EXPECT_EQ(buffer[1], 9);
+    EXPECT_EQ(buffer[2], 0xEE);
+    EXPECT_EQ(Table->Eof(Stream), 0);  // raised only by the next read
+
+    EXPECT_EQ(Table->Read(buffer, 4, 3, Stream), 0u);
+    EXPECT_NE(Table->Eof(Stream), 0);
+}
+
+TEST_F(MemStreamFixture, SeekClampsToTheBlockAndClearsTheEndFlag)
+{
+    struct Case { int64_t from; int64_t offset; int origin; int64_t expected; };
+    const Case cases[] = {
+        {0, -5, FILE_SEEK_SET, 0},   {0, 100, FILE_SEEK_END, 10}, {0, -3, FILE_SEEK_END, 7},
+        {4, 3, FILE_SEEK_CUR, 7},    {4, -9, FILE_SEEK_CUR, 0},   {4, 11, FILE_SEEK_SET, 10},
+        {6, 2, 7, 0},  // an unknown origin goes to the start
+    };
+    unsigned char buffer[16];
+    for (const Case &c : cases) {
+        Table->Seek(Stream, 10, FILE_SEEK_SET);
+        Table->Read(buffer, 1, 1, Stream);
+        ASSERT_NE(Table->Eof(Stream), 0);
+        Table->Seek(Stream, c.from, FILE_SEEK_SET);
+        EXPECT_EQ(Table->Seek(Stream, c.offset, c.origin), 0);
+        EXPECT_EQ(Table->Tell(Stream), c.expected) << c.from << " " << c.offset << " " << c.origin;
+        EXPECT_EQ(Table->Eof(Stream), 0);
+    }
+}
+
+TEST_F(MemStreamFixture, DegenerateReadsCopyNothing)
+{
+    unsigned char buffer[16];
+    memset(buffer, 0xEE, sizeof(buffer));
+    EXPECT_EQ(Table->Read(buffer, 0, 5, Stream), 0u);
+    EXPECT_EQ(Table->Read(buffer, 4, 0, Stream), 0u);
+    EXPECT_EQ(buffer[0], 0xEE);
+    // A block size times count that wraps 32 bits must not read past the block.
+    EXPECT_EQ(Table->Read(buffer, (size_t)1 << 31, 2, Stream), 1u);
+    EXPECT_EQ(Table->Tell(Stream), 10);
+    EXPECT_EQ(buffer[9], 9);
+    EXPECT_EQ(buffer[10], 0xEE);
+}
+
+TEST(MemStream, EmptyBlockIsAtTheEndAtOnce)
+{
+    MemStream *stream = CreateMemStream(nullptr, 0);
+    ASSERT_NE(stream, nullptr);
+    unsigned char byte;
+    EXPECT_EQ(MemStreamRead(&byte, 1, 1, stream), 0u);
+    EXPECT_NE(MemStreamEof(stream), 0);
+    EXPECT_EQ(GetMemStreamFunctionTable()->IdleCheck(stream), 0);
+    EXPECT_EQ(MemStreamClose(stream), 0);
+}
+
+}  // namespace

@@ -1,0 +1,197 @@
+// Character codes: the string converter between every pair of codes.
+//
+// Three paths: a copy when both codes are the same, a direct routine for each pair among the
+// six frequent codes (932, 1200, 1201, 32766, 32767, 65001, and from them to 32765), and a
+// general path (read, convert one, write) for every other pair. Every path stops at the last
+// whole character that fits together with the terminator, so a short buffer never leaves holes
+// in the text.
+#include <string.h>
+
+#include "zovuz/core/text/char_code_internal.h"
+
+using namespace charcode;
+
+namespace {
+
+inline void PutTerminator(uint8_t *D, int Unit)
+{
+    for (int i = 0; i < Unit; i++) D[i] = 0;
+}
+
+// Same code on both sides: whole characters are copied as they stand. Units that don't read as
+// a character (an invalid UTF-8 byte, a lead byte cut short) are copied one by one, so nothing
+// of the text is lost when it fits.
+template <Family F>
+int CopySameCode(const uint8_t *P, uint8_t *Out, size_t Room)
+{
+    constexpr int Unit = UnitSize(F);
+    size_t Used = 0;
+    while (!IsZeroUnit(P, Unit)) {
+        uint32_t Code;
+        int Length = ReadChar<F>(P, &Code);
+        if (Length == 0) Length = Unit;
+        if (Out != nullptr) {
+            if (Used + Length + Unit > Room) break;
+            memcpy(Out + Used, P, Length);
+        }
+        Used += Length;
+        P += Length;
+    }
+    if (Out != nullptr) PutTerminator(Out + Used, Unit);
+    return int(Used + Unit);
+}
+
+struct CopySameOp
+{
+    template <Family F>
+    static int Run(const uint8_t *P, uint8_t *Out, size_t Room)
+    {
+        return CopySameCode<F>(P, Out, Room);
+    }
+};
+
+// A direct routine. S is the source family (FAMILY_SJIS means 932 through its forward table),
+// D the target (FAMILY_SJIS means 932 through its reverse table, FAMILY_BYTE means 32765).
+// Characters above 255 bound for 32765, code points above 0xFFFF bound for 932, and code points
+// the target form can't hold at all are dropped; a character with no table entry becomes a zero
+// character.
+template <Family S, Family D, bool Write>
+int ConvertDirectPass(const uint8_t *P, uint8_t *Out, size_t Room, const uint16_t *Forward, const uint16_t *Reverse)
+{
+    constexpr int Unit = UnitSize(D);
+    size_t Used = 0;
+    for (;;) {
+        uint32_t Code;
+        const int Length = ReadChar<S>(P, &Code);
+        if (Length == 0 || Code == 0) break;
+        P += Length;
+        if constexpr (S == FAMILY_SJIS) Code = Forward[Code];
+        if constexpr (D == FAMILY_BYTE) {
+            if (Code > 0xFF) continue;
+        } else if constexpr (D == FAMILY_SJIS) {
+            if (Code > 0xFFFF) continue;
+            Code = Reverse[Code];
+        }
+        const int Need = CharBytes<D>(Code);
+        if (Need == 0) continue;
+        if constexpr (Write) {
+            if (Used + Need + Unit > Room) break;
+            WriteChar<D>(Code, Out + Used);
+        }
+        Used += Need;
+    }
+    if constexpr (Write) PutTerminator(Out + Used, Unit);
+    return int(Used + Unit);
+}
+
+// A null output measures: the same pass without the room check and the writes.
+template <Family S, Family D>
+int ConvertDirect(const uint8_t *P, uint8_t *Out, size_t Room, const uint16_t *Forward, const uint16_t *Reverse)
+{
+    return Out != nullptr ? ConvertDirectPass<S, D, true>(P, Out, Room, Forward, Reverse)
+                          : ConvertDirectPass<S, D, false>(P, Out, Room, Forward, Reverse);
+}
+
+using DirectRoutine = int (*)(const uint8_t *, uint8_t *, size_t, const uint16_t *, const uint16_t *);
+
+// Rows: source 932, 1200, 1201, 32766, 32767, 65001; columns: the same targets, then 32765.
+#define TARVEX_DIRECT_ROW(S)                                                                                   \
+    {                                                                                                          \
+        ConvertDirect<S, FAMILY_SJIS>, ConvertDirect<S, FAMILY_UTF16LE>, ConvertDirect<S, FAMILY_UTF16BE>,     \
+            ConvertDirect<S, FAMILY_UTF32LE>, ConvertDirect<S, FAMILY_UTF32BE>, ConvertDirect<S, FAMILY_UTF8>, \
+            ConvertDirect<S, FAMILY_BYTE>                                                                      \
+    }
+const DirectRoutine DirectRoutines[6][7] = {
+    TARVEX_DIRECT_ROW(FAMILY_SJIS),    TARVEX_DIRECT_ROW(FAMILY_UTF16LE), TARVEX_DIRECT_ROW(FAMILY_UTF16BE),
+    TARVEX_DIRECT_ROW(FAMILY_UTF32LE), TARVEX_DIRECT_ROW(FAMILY_UTF32BE), TARVEX_DIRECT_ROW(FAMILY_UTF8),
+};
+#undef TARVEX_DIRECT_ROW
+
+int DirectIndexOf(int CharCodeFormat)
+{
+    switch (CharCodeFormat) {
+        case CHAR_CODE_SHIFTJIS:
+            return 0;
+        case CHAR_CODE_UTF16LE:
+            return 1;
+        case CHAR_CODE_UTF16BE:
+            return 2;
+        case CHAR_CODE_UTF32LE:
+            return 3;
+        case CHAR_CODE_UTF32BE:
+            return 4;
+        case CHAR_CODE_UTF8:
+            return 5;
+        case CHAR_CODE_UNICODE_BYTE:
+            return 6;
+        default:
+            return -1;
+    }
+}
+
+// Every other pair: one character at a time through the single-character conversion. A
+// character the target can't write ends the text here.
+int ConvertGeneral(const uint8_t *P, int SrcCode, uint8_t *Out, size_t Room, int DestCode)
+{
+    const Family SF = FamilyOf(SrcCode);
+    const Family DF = FamilyOf(DestCode);
+    const int Unit = UnitSize(DF);
+    size_t Used = 0;
+    for (;;) {
+        uint32_t Code;
+        const int Length = ReadAny(SF, P, &Code);
+        if (Length == 0 || Code == 0) break;
+        P += Length;
+        Code = ConvertCharCodeOne(Code, SrcCode, DestCode);
+        const int Need = BytesAny(DF, Code);
+        if (Need == 0) break;
+        if (Out != nullptr) {
+            if (Used + Need + Unit > Room) break;
+            WriteAny(DF, Code, Out + Used);
+        }
+        Used += Need;
+    }
+    if (Out != nullptr) PutTerminator(Out + Used, Unit);
+    return int(Used + Unit);
+}
+
+}  // namespace
+
+int ConvertCharCode(const char *Src, int SrcCharCodeFormat, char *Dest, size_t DestBytes, int DestCharCodeFormat)
+{
+    const Family SF = FamilyOf(SrcCharCodeFormat);
+    const Family DF = FamilyOf(DestCharCodeFormat);
+    if (Src == nullptr || SF == FAMILY_NONE || DF == FAMILY_NONE) return 0;
+    if (Dest != nullptr && DestBytes < size_t(UnitSize(DF))) return 0;
+    const uint8_t *P = reinterpret_cast<const uint8_t *>(Src);
+    uint8_t *Out = reinterpret_cast<uint8_t *>(Dest);
+
+    if (SrcCharCodeFormat == DestCharCodeFormat) return OnFamily<CopySameOp>(SF, P, Out, DestBytes);
+
+    const int Row = DirectIndexOf(SrcCharCodeFormat);
+    const int Column = DirectIndexOf(DestCharCodeFormat);
+    if (Row >= 0 && Row < 6 && Column >= 0) {
+        const uint16_t *Forward = Row == 0 ? CharCodeForwardTable(CHAR_CODE_TABLE_932) : nullptr;
+        const uint16_t *Reverse = Column == 0 ? CharCodeReverseTable(CHAR_CODE_TABLE_932) : nullptr;
+        return DirectRoutines[Row][Column](P, Out, DestBytes, Forward, Reverse);
+    }
+    return ConvertGeneral(P, SrcCharCodeFormat, Out, DestBytes, DestCharCodeFormat);
+}
+
+int DecodeCharCodeString(const char *String, int CharCodeFormat, uint32_t *Dest)
+{
+    const Family F = FamilyOf(CharCodeFormat);
+    if (String == nullptr || F == FAMILY_NONE) return 0;
+    const uint8_t *P = reinterpret_cast<const uint8_t *>(String);
+    int Count = 0;
+    for (;;) {
+        uint32_t Code;
+        const int Length = ReadAny(F, P, &Code);
+        if (Length == 0 || Code == 0) break;
+        P += Length;
+        if (Dest != nullptr) Dest[Count] = Code;
+        Count++;
+    }
+    if (Dest != nullptr) Dest[Count] = 0;
+    return (Count + 1) * 4;
+}

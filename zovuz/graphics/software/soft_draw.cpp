@@ -1,0 +1,358 @@
+// The software renderer's primitive drawers: boxes, lines, circles, rings and quadrilaterals
+// written into a MEMIMG, and the ring span table they share with the back ends.
+#include <math.h>
+#include <stdlib.h>
+
+#include "zovuz/graphics/software/soft_draw_internal.h"
+#include "zovuz/graphics/software/soft_pixel_internal.h"
+
+using namespace softpixel;
+
+DrawWorkBufferData DrawWorkBuffer;
+
+void *GrowDrawWorkBuffer(void **Buffer, int *BufferSize, int Size)
+{
+    if (Size < 0) return nullptr;
+    if (*Buffer != nullptr && Size <= *BufferSize) return *Buffer;
+    void *grown = DXREALLOC(*Buffer, Size > 0 ? (size_t)Size : 1);
+    if (grown == nullptr) return nullptr;
+    *Buffer = grown;
+    *BufferSize = Size;
+    return grown;
+}
+
+void ReleaseDrawWorkBuffers(void)
+{
+    DrawWorkBufferData &w = DrawWorkBuffer;
+    void **buffers[] = {&w.SpanTable, &w.SourceMap, &w.VertexCopy};
+    for (void **buffer : buffers) {
+        DXFREE(*buffer);
+        *buffer = nullptr;
+    }
+    w.SpanTableSize = w.SourceMapSize = w.VertexCopySize = 0;
+}
+
+namespace {
+
+// ---- The canvas: one colour over one target ------------------------------------------------------
+
+struct Canvas
+{
+    uint8_t *Pixels;
+    int Pitch;
+    ImageRect Clip;  // the draw area inside the image
+    Family Fam;
+    Rgba Paint;       // the colour tinted by the draw bright; A is the opacity
+    uint32_t Packed;  // the opaque pixel
+};
+
+// False when nothing can be drawn: no image, a family the drawers do not write, an empty clip or
+// an invisible blend.
+bool OpenCanvas(Canvas &C, MEMIMG *Dest, unsigned int Color)
+{
+    if (!CheckValidMemImg(Dest)) return false;
+    C.Fam = FamilyOf(Dest->Base);
+    if (C.Fam < FAMILY_565 || C.Fam > FAMILY_ARGB) return false;
+    int opacity = BlendOpacity();
+    if (opacity == 0) return false;
+    const MemImgManageData &m = MemImgManage;
+    ImageRect clip = m.DrawArea;
+    ImageRect image = {0, 0, Dest->Width, Dest->Height};
+    ClipRect(&clip, &image);
+    if (clip.left >= clip.right || clip.top >= clip.bottom) return false;
+    C.Clip = clip;
+    C.Pixels = Dest->UseImage;
+    C.Pitch = Dest->Base->Pitch;
+    int r, g, b;
+    SplitColor(Color, &r, &g, &b);
+    uint32_t bright = m.DrawBright;
+    C.Paint = Rgba{m.MulTable[bright >> 16 & 0xFF][r], m.MulTable[bright >> 8 & 0xFF][g], m.MulTable[bright & 0xFF][b],
+                   opacity};
+    switch (C.Fam) {
+        case FAMILY_565:
+            C.Packed = F565::Pack(C.Paint.R, C.Paint.G, C.Paint.B, 255);
+            break;
+        case FAMILY_565A:
+            C.Packed = F565A::Pack(C.Paint.R, C.Paint.G, C.Paint.B, 255);
+            break;
+        case FAMILY_XRGB:
+            C.Packed = FXrgb::Pack(C.Paint.R, C.Paint.G, C.Paint.B, 255);
+            break;
+        default:
+            C.Packed = FArgb::Pack(C.Paint.R, C.Paint.G, C.Paint.B, 255);
+            break;
+    }
+    return true;
+}
+
+template <class F>
+void FillRun(const Canvas &C, uint8_t *P, int Count)
+{
+    if (C.Paint.A == 255) {
+        for (int i = 0; i < Count; ++i, P += F::Bytes) F::Store(P, C.Packed);
+    } else {
+        for (int i = 0; i < Count; ++i, P += F::Bytes) BlendOver<F>(P, C.Paint, C.Paint.A);
+    }
+}
+
+// Pixels X0 <= x < X1 of row Y, clipped.
+void Span(const Canvas &C, int Y, int X0, int X1)
+{
+    if (Y < C.Clip.top || Y >= C.Clip.bottom) return;
+    if (X0 < C.Clip.left) X0 = C.Clip.left;
+    if (X1 > C.Clip.right) X1 = C.Clip.right;
+    if (X0 >= X1) return;
+    uint8_t *row = C.Pixels + (size_t)Y * C.Pitch;
+    switch (C.Fam) {
+        case FAMILY_565:
+            FillRun<F565>(C, row + X0 * 2, X1 - X0);
+            break;
+        case FAMILY_565A:
+            FillRun<F565A>(C, row + X0 * 4, X1 - X0);
+            break;
+        case FAMILY_XRGB:
+            FillRun<FXrgb>(C, row + X0 * 4, X1 - X0);
+            break;
+        default:
+            FillRun<FArgb>(C, row + X0 * 4, X1 - X0);
+            break;
+    }
+}
+
+// [X1, X2) x [Y1, Y2) with ordered corners.
+void FillRect(const Canvas &C, int X1, int Y1, int X2, int Y2)
+{
+    int top = Y1 > C.Clip.top ? Y1 : C.Clip.top;
+    int bottom = Y2 < C.Clip.bottom ? Y2 : C.Clip.bottom;
+    for (int y = top; y < bottom; ++y) Span(C, y, X1, X2);
+}
+
+// ---- Circles -----------------------------------------------------------------------------------
+
+// Calls Plot(dx, dy) for the eight symmetric points of every step of the midpoint circle of radius
+// R (decision value from 3 - 2R). A negative radius plots nothing.
+template <class Plot>
+void MidpointCircle(int R, Plot plot)
+{
+    int x = 0, y = R;
+    int64_t d = 3 - 2 * (int64_t)R;
+    while (x <= y) {
+        plot(x, y), plot(-x, y), plot(x, -y), plot(-x, -y);
+        plot(y, x), plot(-y, x), plot(y, -x), plot(-y, -x);
+        if (d < 0) {
+            d += 4 * (int64_t)x + 6;
+        } else {
+            d += 4 * ((int64_t)x - y) + 10;
+            --y;
+        }
+        ++x;
+    }
+}
+
+enum TraceMode {
+    TRACE_OUTER,    // the outer edges keep the outermost point of each side
+    TRACE_INNER,    // the inner edges the same, for the inner circle of a ring
+    TRACE_OUTLINE,  // outer edges the outermost, inner edges the innermost point of each side
+};
+
+void KeepEdge(CircleRingSpan &Row, int16_t CircleRingSpan::*Edge, uint16_t Bit, int16_t X, bool KeepSmaller)
+{
+    if (!(Row.Flags & Bit) || (KeepSmaller ? X < Row.*Edge : X > Row.*Edge)) Row.*Edge = X;
+    Row.Flags |= Bit;
+}
+
+// Writes one circle's points into the rows of Area (the table has a record per row from 0).
+void TraceCircle(CircleRingSpan *Rows, const ImageRect &Area, int CX, int CY, int R, TraceMode Mode)
+{
+    MidpointCircle(R, [&](int DX, int DY) {
+        int64_t y = (int64_t)CY + DY;
+        if (y < Area.top || y >= Area.bottom) return;
+        int64_t wide = (int64_t)CX + DX;
+        // Kept to one pixel outside the area on either side: the clipped spans stay the same and the
+        // value fits the table.
+        int16_t x = (int16_t)(wide < Area.left - 1 ? Area.left - 1 : wide > Area.right ? Area.right : wide);
+        CircleRingSpan &row = Rows[y];
+        if (DX <= 0) {
+            if (Mode == TRACE_INNER)
+                KeepEdge(row, &CircleRingSpan::InnerLeft, CIRCLE_SPAN_INNER_LEFT, x, true);
+            else
+                KeepEdge(row, &CircleRingSpan::OuterLeft, CIRCLE_SPAN_OUTER_LEFT, x, true);
+            if (Mode == TRACE_OUTLINE) KeepEdge(row, &CircleRingSpan::InnerLeft, CIRCLE_SPAN_INNER_LEFT, x, false);
+        }
+        if (DX >= 0) {
+            if (Mode == TRACE_INNER)
+                KeepEdge(row, &CircleRingSpan::InnerRight, CIRCLE_SPAN_INNER_RIGHT, x, false);
+            else
+                KeepEdge(row, &CircleRingSpan::OuterRight, CIRCLE_SPAN_OUTER_RIGHT, x, false);
+            if (Mode == TRACE_OUTLINE) KeepEdge(row, &CircleRingSpan::InnerRight, CIRCLE_SPAN_INNER_RIGHT, x, true);
+        }
+    });
+}
+
+// The process-wide table with Area's rows cleared; null when it cannot grow.
+CircleRingSpan *ClearedSpanTable(const ImageRect &Area)
+{
+    if (Area.bottom <= Area.top) return nullptr;
+    DrawWorkBufferData &w = DrawWorkBuffer;
+    void *table = GrowDrawWorkBuffer(&w.SpanTable, &w.SpanTableSize, Area.bottom * (int)sizeof(CircleRingSpan));
+    if (table == nullptr) return nullptr;
+    CircleRingSpan *rows = (CircleRingSpan *)table;
+    for (int y = Area.top; y < Area.bottom; ++y) rows[y].Flags = 0;
+    return rows;
+}
+
+CircleRingSpan *RingSpanTable(const ImageRect &Area, int X, int Y, int Radius, int Thickness)
+{
+    CircleRingSpan *rows = ClearedSpanTable(Area);
+    if (rows == nullptr) return nullptr;
+    int half = Thickness / 2;
+    TraceCircle(rows, Area, X, Y, Radius + half, TRACE_OUTER);
+    TraceCircle(rows, Area, X, Y, Radius - half + (Thickness % 2 == 0 ? 1 : 0), TRACE_INNER);
+    return rows;
+}
+
+void DrawSpanRows(const Canvas &C, const CircleRingSpan *Rows)
+{
+    for (int y = C.Clip.top; y < C.Clip.bottom; ++y) {
+        int spans[4];
+        int n = GetCircleRingRowSpans(&Rows[y], spans);
+        for (int i = 0; i < n; ++i) Span(C, y, spans[i * 2], spans[i * 2 + 1] + 1);
+    }
+}
+
+}  // namespace
+
+const CircleRingSpan *CalcCircleRingSpanTable(int X, int Y, int Radius, int Thickness)
+{
+    return RingSpanTable(GraphicsDrawSettings.DrawArea, X, Y, Radius, Thickness);
+}
+
+int GetCircleRingRowSpans(const CircleRingSpan *Row, int Spans[4])
+{
+    const uint16_t outer = CIRCLE_SPAN_OUTER_LEFT | CIRCLE_SPAN_OUTER_RIGHT;
+    const uint16_t inner = CIRCLE_SPAN_INNER_LEFT | CIRCLE_SPAN_INNER_RIGHT;
+    if ((Row->Flags & outer) != outer) return 0;
+    if ((Row->Flags & inner) == inner && Row->InnerLeft < Row->InnerRight) {
+        Spans[0] = Row->OuterLeft;
+        Spans[1] = Row->InnerLeft;
+        Spans[2] = Row->InnerRight;
+        Spans[3] = Row->OuterRight;
+        return 2;
+    }
+    Spans[0] = Row->OuterLeft;
+    Spans[1] = Row->OuterRight;
+    return 1;
+}
+
+// ---- The drawers ---------------------------------------------------------------------------------
+
+int SoftDrawFillBox(MEMIMG *Dest, int X1, int Y1, int X2, int Y2, unsigned int Color)
+{
+    Canvas c;
+    if (!OpenCanvas(c, Dest, Color)) return 0;
+    FillRect(c, X1 < X2 ? X1 : X2, Y1 < Y2 ? Y1 : Y2, X1 < X2 ? X2 : X1, Y1 < Y2 ? Y2 : Y1);
+    return 0;
+}
+
+int SoftDrawLineBox(MEMIMG *Dest, int X1, int Y1, int X2, int Y2, unsigned int Color)
+{
+    Canvas c;
+    if (!OpenCanvas(c, Dest, Color)) return 0;
+    FillRect(c, X1, Y1, X2, Y1 + 1);          // top
+    FillRect(c, X2 - 1, Y1 + 1, X2, Y2);      // right
+    FillRect(c, X1 + 1, Y2 - 1, X2 - 1, Y2);  // bottom
+    FillRect(c, X1, Y1 + 1, X1 + 1, Y2);      // left
+    return 0;
+}
+
+int SoftDrawLine(MEMIMG *Dest, int X1, int Y1, int X2, int Y2, unsigned int Color)
+{
+    Canvas c;
+    if ((X1 == X2 && Y1 == Y2) || !OpenCanvas(c, Dest, Color)) return 0;
+    if (Y1 == Y2) {
+        if (X1 < X2)
+            Span(c, Y1, X1, X2);
+        else
+            Span(c, Y1, X2 + 1, X1 + 1);
+        return 0;
+    }
+    // Bresenham's walk over the longer axis, one pixel per step, the end point left out.
+    int dx = abs(X2 - X1), dy = abs(Y2 - Y1);
+    int sx = X1 < X2 ? 1 : -1, sy = Y1 < Y2 ? 1 : -1;
+    int x = X1, y = Y1;
+    if (dx >= dy) {
+        int err = dx / 2;
+        for (int i = 0; i < dx; ++i) {
+            Span(c, y, x, x + 1);
+            x += sx;
+            err -= dy;
+            if (err < 0) {
+                y += sy;
+                err += dx;
+            }
+        }
+    } else {
+        int err = dy / 2;
+        for (int i = 0; i < dy; ++i) {
+            Span(c, y, x, x + 1);
+            y += sy;
+            err -= dx;
+            if (err < 0) {
+                x += sx;
+                err += dy;
+            }
+        }
+    }
+    return 0;
+}
+
+int SoftDrawCircle(MEMIMG *Dest, int X, int Y, int Radius, unsigned int Color, int FillFlag)
+{
+    Canvas c;
+    if (Radius < 0 || !OpenCanvas(c, Dest, Color)) return 0;
+    CircleRingSpan *rows = ClearedSpanTable(c.Clip);
+    if (rows == nullptr) return -1;
+    TraceCircle(rows, c.Clip, X, Y, Radius, FillFlag ? TRACE_OUTER : TRACE_OUTLINE);
+    DrawSpanRows(c, rows);
+    return 0;
+}
+
+int SoftDrawCircleThickness(MEMIMG *Dest, int X, int Y, int Radius, unsigned int Color, int Thickness)
+{
+    Canvas c;
+    if (!OpenCanvas(c, Dest, Color)) return 0;
+    const CircleRingSpan *rows = RingSpanTable(c.Clip, X, Y, Radius, Thickness);
+    if (rows == nullptr) return -1;
+    DrawSpanRows(c, rows);
+    return 0;
+}
+
+int SoftDrawQuadrangle(MEMIMG *Dest, int X1, int Y1, int X2, int Y2, int X3, int Y3, int X4, int Y4, unsigned int Color)
+{
+    Canvas c;
+    if (!OpenCanvas(c, Dest, Color)) return 0;
+    // The strip's two triangles (1, 2, 3) and (2, 3, 4) make the outline 1, 2, 4, 3.
+    const double px[4] = {(double)X1, (double)X2, (double)X4, (double)X3};
+    const double py[4] = {(double)Y1, (double)Y2, (double)Y4, (double)Y3};
+    double minY = py[0], maxY = py[0];
+    for (int i = 1; i < 4; ++i) {
+        minY = py[i] < minY ? py[i] : minY;
+        maxY = py[i] > maxY ? py[i] : maxY;
+    }
+    int top = (int)floor(minY) > c.Clip.top ? (int)floor(minY) : c.Clip.top;
+    int bottom = (int)ceil(maxY) < c.Clip.bottom ? (int)ceil(maxY) : c.Clip.bottom;
+    for (int y = top; y < bottom; ++y) {
+        // Where the row's centre line crosses the outline; pixels whose centre lies between.
+        double centre = y + 0.5, lo = 1e300, hi = -1e300;
+        for (int i = 0; i < 4; ++i) {
+            int j = (i + 1) % 4;
+            if ((py[i] <= centre && centre < py[j]) || (py[j] <= centre && centre < py[i])) {
+                double x = px[i] + (centre - py[i]) * (px[j] - px[i]) / (py[j] - py[i]);
+                lo = x < lo ? x : lo;
+                hi = x > hi ? x : hi;
+            }
+        }
+        if (lo < hi) Span(c, y, (int)ceil(lo - 0.5), (int)ceil(hi - 0.5));
+    }
+    return 0;
+}

@@ -1,0 +1,189 @@
+// The software renderer's image drawer: a MEMIMG (a graph's image, a temporary screen) drawn at a
+// position or stretched, with nearest sampling, its colour key or alpha channel, the draw bright
+// and the blend opacity.
+#include <type_traits>
+
+#include "zovuz/graphics/software/soft_draw_internal.h"
+#include "zovuz/graphics/software/soft_pixel_internal.h"
+
+using namespace softpixel;
+
+namespace {
+
+// One draw of an image: the target rectangle [Left, Left + Count) x [Top, Bottom) inside the clip,
+// and for each target column its source byte offset.
+struct ImageDraw
+{
+    uint8_t *Dest;
+    int DestPitch;
+    int Left, Count, Top, Bottom;
+    const int *ColumnOffset;
+    const uint8_t *Source;
+    int SourcePitch;
+    int SourceHeight;
+    int Y1, Y2;  // the image's top and bottom edges on the target
+    const void *Palette;
+    int KeyFlag;
+    uint32_t Key;  // colour bits of the key
+    int AlphaFlag;
+    int White;  // the draw bright is white
+    int BrightR, BrightG, BrightB;
+    int Opacity;          // 1-255
+    int IdentityColumns;  // column i reads source column i (no stretch, no mirror)
+};
+
+// The source row or column of target pixel D for an edge at A1 and the other at A2 over N pixels:
+// the one under the pixel's centre (A2 < A1 counts from the other side).
+int SourceIndex(int D, int A1, int A2, int N)
+{
+    int64_t index = ((2 * ((int64_t)D - A1) + 1) * N) / (2 * ((int64_t)A2 - A1));
+    return index < 0 ? 0 : index >= N ? N - 1 : (int)index;
+}
+
+template <class S, class D>
+void DrawImageRows(const ImageDraw &W)
+{
+    const MemImgManageData &m = MemImgManage;
+    const bool plainCopy = std::is_same<S, D>::value && !S::HasAlpha && !W.KeyFlag && W.White && W.Opacity == 255;
+    for (int y = W.Top; y < W.Bottom; ++y) {
+        const uint8_t *source = W.Source + (size_t)SourceIndex(y, W.Y1, W.Y2, W.SourceHeight) * W.SourcePitch;
+        uint8_t *dest = W.Dest + (size_t)y * W.DestPitch + (size_t)W.Left * D::Bytes;
+        if (plainCopy && W.IdentityColumns) {
+            memcpy(dest, source + W.ColumnOffset[0], (size_t)W.Count * D::Bytes);
+            continue;
+        }
+        for (int i = 0; i < W.Count; ++i, dest += D::Bytes) {
+            uint32_t raw = S::Raw(source + W.ColumnOffset[i]);
+            if (plainCopy) {
+                D::Store(dest, raw);
+                continue;
+            }
+            if (W.KeyFlag && S::KeyBits(raw) == W.Key) continue;
+            Rgba c = S::Split(raw, W.Palette);
+            int a = W.AlphaFlag ? c.A : 255;
+            if (!W.White) {
+                c.R = m.MulTable[W.BrightR][c.R];
+                c.G = m.MulTable[W.BrightG][c.G];
+                c.B = m.MulTable[W.BrightB][c.B];
+            }
+            if (W.Opacity != 255) a = m.MulTable[a][W.Opacity];
+            if (a == 255)
+                D::Store(dest, D::Pack(c.R, c.G, c.B, 255));
+            else if (a != 0)
+                BlendOver<D>(dest, c, a);
+        }
+    }
+}
+
+template <class S>
+void DrawImageRowsTo(Family Dest, const ImageDraw &W)
+{
+    switch (Dest) {
+        case FAMILY_565:
+            DrawImageRows<S, F565>(W);
+            break;
+        case FAMILY_565A:
+            DrawImageRows<S, F565A>(W);
+            break;
+        case FAMILY_XRGB:
+            DrawImageRows<S, FXrgb>(W);
+            break;
+        default:
+            DrawImageRows<S, FArgb>(W);
+            break;
+    }
+}
+
+int SourceBytes(Family Source) { return Source == FAMILY_565 ? 2 : Source >= FAMILY_PAL565 ? 1 : 4; }
+
+}  // namespace
+
+SoftImageSource GraphImageSource(const MEMIMG *Image, int TransFlag)
+{
+    SoftImageSource s = {Image, 0, 0, 0};
+    if (!TransFlag || !CheckValidMemImg(Image)) return s;
+    const MemImgImage *base = Image->Base;
+    if (base->UseAlpha) {  // palette images never carry alpha
+        s.AlphaFlag = 1;
+    } else if (base->ColorKeyFlag) {
+        s.KeyFlag = 1;
+        s.Key = base->ColorKey;
+    }
+    return s;
+}
+
+int SoftDrawImage(MEMIMG *Dest, int X1, int Y1, int X2, int Y2, const SoftImageSource *Source)
+{
+    const MEMIMG *image = Source->Image;
+    if (X1 == X2 || Y1 == Y2 || !CheckValidMemImg(Dest) || !CheckValidMemImg(image) || image->Width < 1 ||
+        image->Height < 1)
+        return 0;
+    Family destFamily = FamilyOf(Dest->Base), sourceFamily = FamilyOf(image->Base);
+    if (destFamily < FAMILY_565 || destFamily > FAMILY_ARGB || sourceFamily == FAMILY_NONE) return 0;
+    const MemImgManageData &m = MemImgManage;
+    int opacity = BlendOpacity();
+    if (opacity == 0) return 0;
+
+    ImageRect rect = {X1 < X2 ? X1 : X2, Y1 < Y2 ? Y1 : Y2, X1 < X2 ? X2 : X1, Y1 < Y2 ? Y2 : Y1};
+    ImageRect clip = m.DrawArea;
+    ImageRect whole = {0, 0, Dest->Width, Dest->Height};
+    ClipRect(&clip, &whole);
+    ClipRect(&rect, &clip);
+    if (rect.left >= rect.right || rect.top >= rect.bottom) return 0;
+
+    ImageDraw w;
+    w.Count = rect.right - rect.left;
+    DrawWorkBufferData &work = DrawWorkBuffer;
+    int *columns = (int *)GrowDrawWorkBuffer(&work.SourceMap, &work.SourceMapSize, w.Count * (int)sizeof(int));
+    if (columns == nullptr) return -1;
+    int bytes = SourceBytes(sourceFamily);
+    for (int i = 0; i < w.Count; ++i) columns[i] = SourceIndex(rect.left + i, X1, X2, image->Width) * bytes;
+    w.IdentityColumns = X2 - X1 == image->Width;
+    w.ColumnOffset = columns;
+    w.Dest = Dest->UseImage;
+    w.DestPitch = Dest->Base->Pitch;
+    w.Left = rect.left;
+    w.Top = rect.top;
+    w.Bottom = rect.bottom;
+    w.Source = image->UseImage;
+    w.SourcePitch = image->Base->Pitch;
+    w.SourceHeight = image->Height;
+    w.Y1 = Y1;
+    w.Y2 = Y2;
+    w.Palette = image->Base->Palette;
+    w.AlphaFlag = Source->AlphaFlag && (sourceFamily == FAMILY_565A || sourceFamily == FAMILY_ARGB);
+    w.KeyFlag = Source->KeyFlag && !w.AlphaFlag;
+    uint32_t bright = m.DrawBright & 0xFFFFFF;
+    w.White = bright == 0xFFFFFF;
+    w.BrightR = bright >> 16;
+    w.BrightG = bright >> 8 & 0xFF;
+    w.BrightB = bright & 0xFF;
+    w.Opacity = opacity;
+    switch (sourceFamily) {
+        case FAMILY_565:
+            w.Key = F565::KeyBits(Source->Key);
+            DrawImageRowsTo<F565>(destFamily, w);
+            break;
+        case FAMILY_565A:
+            w.Key = F565A::KeyBits(Source->Key);
+            DrawImageRowsTo<F565A>(destFamily, w);
+            break;
+        case FAMILY_XRGB:
+            w.Key = FXrgb::KeyBits(Source->Key);
+            DrawImageRowsTo<FXrgb>(destFamily, w);
+            break;
+        case FAMILY_ARGB:
+            w.Key = FArgb::KeyBits(Source->Key);
+            DrawImageRowsTo<FArgb>(destFamily, w);
+            break;
+        case FAMILY_PAL565:
+            w.Key = FPal565::KeyBits(Source->Key);
+            DrawImageRowsTo<FPal565>(destFamily, w);
+            break;
+        default:
+            w.Key = FPalXrgb::KeyBits(Source->Key);
+            DrawImageRowsTo<FPalXrgb>(destFamily, w);
+            break;
+    }
+    return 0;
+}

@@ -1,0 +1,462 @@
+// ZoVuz graphics: what the graphics front end hands to its Direct3D back ends; part of the
+// public graphics API (zovuz_graphics.h includes it: include that header, never this one).
+//
+// The back ends (zovuz/d3d11, zovuz/d3d9) and the layers above them (zovuz/filter, zovuz/movie)
+// sit above the graphics layer and include only its public header. Everything of the front end
+// they read or write is declared here or in the headers this one includes:
+// - the back end in use, GraphicsAPIType, and the device capabilities, GraphicsDeviceCaps,
+//   which the back end's start-up fills;
+// - the table of operations a back end fills and registers, GraphicsHardwareFunctions, and the
+//   Graphics_Hardware_* dispatchers that call it (graphics_hardware.h);
+// - the draw settings, GraphicsDrawSettings, and the state beside them (GraphicsState,
+//   GraphicsShadowMapSettings, GraphicsLightState), which a back end pushes to its device;
+// - the screen settings, GraphicsScreenSettings: screen size and depth, the full-screen mode;
+// - the graph records: a Graph handle's record (GraphHandleData) with its drawing pieces, the
+//   image record behind it (GraphImageRecord) with one texture entry per device texture, and in
+//   each entry the back end's own objects (GraphicsBackendObjectData);
+// - the Shader, ShaderConstantBuffer, VertexBuffer, IndexBuffer and ShadowMap handle records,
+//   each with its back-end part.
+//
+// A back end finds a handle's record with the core's typed lookup, which refuses a handle of
+// another type and (unless asked) one still loading:
+//     GraphHandleData *graph = GetTypedHandle<GraphHandleData>(GraphHandle, DX_HANDLETYPE_GRAPH, 0);
+//
+// The state below is process-wide and unlocked: the front end and the back end in use read and
+// write it under the library's API lock, on the thread that draws. It is the only module state
+// a public header of the library may declare (the layering test holds every other to that);
+// state that no other layer reads stays in the *_internal.h beside its code.
+#pragma once
+
+#include <stdint.h>
+#include <wchar.h>
+
+#include "zovuz/core/zovuz_core.h"
+#include "zovuz/graphics/draw_state.h"
+#include "zovuz/graphics/graphics_hardware.h"
+#include "zovuz/graphics/shader_light.h"
+
+// ---- The back end in use and its device ---------------------------------------------------
+
+// Written only by Graphics_Hardware_Startup; 0 before the first start. Not reset at the end:
+// the next start writes it again.
+extern int GraphicsAPIType;
+
+// The capabilities of the device in use, written by the back end when it makes its device and
+// read by the texture tiling, shader creation and string drawing. One record for both back ends.
+struct GraphicsDeviceCapsData
+{
+    int PowerOfTwoTextureOnly;  // textures must have power-of-two sides
+    int NonPow2Conditional;     // ... unless conditional non-power-of-two textures serve
+    int SquareTextureOnly;      // textures must be square
+    int MaxTextureSize;         // the smaller of the maximum width and height (256 if 0)
+    int MaxTextureWidth;        // as the device reports them
+    int MaxTextureHeight;
+    int TextureSizeLimit;         // a further limit the back end places on graph textures
+    int PaletteTextureFlag;       // palette textures can be made
+    int ProgrammableShaderFlag;   // the device draws with programmable shaders
+    int RenderTargetNum;          // simultaneous render targets (1 on the software renderer)
+    int MaxPrimitiveCount;        // per draw call
+    int VertexColorBGRAFlag;      // vertex colour byte order: 1 B8G8R8A8, 0 R8G8B8A8
+    int LimitsFilledFlag;         // the device limits above have been read
+    int SubtractiveBlendFlag;     // subtractive blending is supported
+    int PixelCenterNoOffsetFlag;  // no half-pixel offset is needed
+};
+extern GraphicsDeviceCapsData GraphicsDeviceCaps;
+
+// ---- The draw settings ----------------------------------------------------------------------
+
+// One set of depth settings.
+struct DrawZSettings
+{
+    int TestFlag;         // depth test on
+    int WriteFlag;        // depth write on
+    int CompareFunction;  // Direct3D comparison value, 4 = less or equal
+    int Bias;             // depth bias
+};
+
+// The matrices: each 4 x 4 doubles with a float copy where a device needs one.
+struct DrawMatrixData
+{
+    MATRIX_D World, View, Projection, CameraProjection, Viewport, Projection2D;
+    MATRIX WorldF, ViewF, ProjectionF, ViewportF, Projection2DF;
+    // Derived by UpdateTransformMatrices.
+    MATRIX_D WorldView;               // world x view
+    MATRIX_D ViewProjectionViewport;  // view x projection x viewport
+    MATRIX_D WorldToScreen;           // world x view x projection x viewport
+    MATRIX WorldToScreenF;
+    MATRIX_D ScreenToWorld;  // the inverse of WorldToScreen, made on first use
+    MATRIX ScreenToWorldF;
+    MATRIX_D ViewRotation;  // the view matrix without its translation
+    MATRIX ViewRotationF;
+    VECTOR_D FrustumCorners[8];  // draw-area corners at depth 0 (0-3) and depth 1 (4-7)
+    PLANE_D FrustumPlanes[6];    // near, far, left, right, top, bottom
+    int ValidFlag;               // the derived matrices are current
+    int ScreenToWorldValidFlag;  // ScreenToWorld is current
+    int WorldChangedFlag, ViewChangedFlag, ProjectionChangedFlag;  // for the back ends
+};
+
+// The camera and the projection it makes.
+#define DX_CAMERA_PERSPECTIVE 0
+#define DX_CAMERA_ORTHO 1
+#define DX_CAMERA_MATRIX 2
+
+struct DrawCameraData
+{
+    int ProjectionMode;  // DX_CAMERA_*
+    double Near, Far;
+    double AspectScale;  // multiplies height / width
+    double Fov;          // radians
+    double OrthoSize;    // view height of the orthographic projection
+    VECTOR_D Eye, Target, Up;
+    double ScreenCenterX, ScreenCenterY;
+    double VerticalAngle, HorizontalAngle, TwistAngle;  // radians, from the view matrix
+};
+
+// The user-shader selection (every handle 0 = none).
+struct DrawShaderSelection
+{
+    int VertexShader;                          // Shader handle
+    int PixelShader;                           // Shader handle
+    int Texture[DX_SHADER_TEXTURE_STAGE_NUM];  // Graph handles
+    int RenderTargetNum;                       // targets bound through SetRenderTargetToShader
+};
+
+struct GraphicsDrawSettingsData
+{
+    DrawZSettings Z2D;        // set 1: ordinary drawing
+    DrawZSettings Z3D;        // set 2: draws flagged for it (SetUseZBuffer3D)
+    int DrawAreaEmptyFlag;    // the draw area is empty: nothing is visible
+    int FillMode;             // 3 = solid
+    int TexAddressModeU[16];  // per stage, 3 = clamp
+    int TexAddressModeV[16];
+    int TexAddressModeW[16];
+    int FogEnable;  // fog on
+    int FogMode;    // 0 none, 1 exp, 2 exp squared, 3 linear
+    uint32_t FogColor;
+    float FogStart, FogEnd;
+    float DrawZ;                                                            // depth of 2D vertices
+    int DrawMode;                                                           // 0 nearest, 1 bilinear, 2 anisotropic
+    int MaxAnisotropy;                                                      // 1
+    int BlendMode;                                                          // DX_BLENDMODE_*
+    int BlendParam;                                                         // 0-255
+    int BlendGraph;                                                         // Graph handle, -1 = none
+    int BlendGraphType;                                                     // 0 or 1
+    int BlendGraphParam[2];                                                 // 0-255 each
+    int AlphaTestMode;                                                      // -1 = the library's default test
+    int AlphaTestParam;                                                     // 0-255
+    uint8_t DrawBrightBlue, DrawBrightGreen, DrawBrightRed, DrawBrightPad;  // 0x00RRGGBB in memory
+    int RenderTarget[DX_RENDERTARGET_COUNT];                                // target 0 is the draw screen
+    int RenderTargetSurface[DX_RENDERTARGET_COUNT];
+    int RenderTargetMipLevel[DX_RENDERTARGET_COUNT];
+    ImageRect DrawAreaRequest;   // as asked for; kept across a reset
+    ImageRect DrawArea;          // clipped to the target, right and bottom exclusive
+    float DrawAreaF[4];          // the same: left, top, right, bottom
+    int DrawSizeX, DrawSizeY;    // the draw target's size
+    float ViewportScale2D;       // 1.0
+    int Transform2DCurrentFlag;  // the 2D projection is on the device
+    int Keep3DSettingsFlag;      // camera and area persist across draw-screen changes
+    int KeepUseRequestAreaFlag;  // ... and then the requested area applies again
+    int NoLightingFlag;          // lighting off (the inverse of SetUseLighting)
+    int UseMaskScreenFlag;       // drawing may go through the mask screen
+    int MaskValidFlag;           // a mask draw is in effect
+    DrawMatrixData Matrix;
+    DrawCameraData Camera;
+    MATERIALPARAM Material;
+    DrawShaderSelection Shader;
+};
+extern GraphicsDrawSettingsData GraphicsDrawSettings;
+
+// The shadow-map slots, cleared with the draw settings.
+struct GraphicsShadowMapSettingsData
+{
+    int Slot[DX_SHADOWMAP_SLOT_NUM];  // ShadowMap handles, 0 = none
+};
+extern GraphicsShadowMapSettingsData GraphicsShadowMapSettings;
+
+// The screen and device globals beside the draw settings.
+typedef int (*RestoreGraphCallbackFunction)(void);
+struct GraphicsStateData
+{
+    int HardwareInUseFlag;          // a Direct3D back end drives the screen
+    int SoftwareRenderRequestFlag;  // no back end is tried at start (SetUseHardwareRenderFlag 0)
+    int GraphicsStartedFlag;        // graphics start chose its back end
+    int BackgroundRed, BackgroundGreen, BackgroundBlue;
+    int BackgroundSetFlag;                              // a background colour was set
+    int DrawStateChangedFlag;                           // the back end must re-send its state before drawing
+    int LightsChangedFlag;                              // RefreshLightState must re-send the lights
+    int LightsRefreshAllFlag;                           // ... every one of them
+    int DefaultLightHandle;                             // the directional light made by ResetDrawSettings, -1 = none
+    RestoreGraphCallbackFunction RestoreGraphCallback;  // the graph restore after a device loss
+};
+extern GraphicsStateData GraphicsState;
+
+// The lights in the order of their device indices (the table is described in shader_light.h).
+extern GraphicsLightStateData GraphicsLightState;
+
+// ---- The screen -----------------------------------------------------------------------------
+
+// Full-screen scaling modes.
+#define FULLSCREEN_SCALING_DESKTOP 0  // the desktop's own size; the screen stretched into it
+#define FULLSCREEN_SCALING_EXACT 1    // a display mode of the screen size, shown unscaled
+#define FULLSCREEN_SCALING_SCALED 2   // a large display mode; the screen stretched into it
+
+struct GraphicsScreenSettingsData
+{
+    int MainScreenWidth, MainScreenHeight;  // 0 = 640 x 480
+    int MainScreenColorBitDepth;            // 0 = 16
+    int MainScreenRefreshRate;              // 0 = the display's default
+    DISPLAYMODEDATA FullScreenMode;         // the display mode chosen for full screen
+    int FullScreenScalingMode;              // requested, FULLSCREEN_SCALING_*
+    int FullScreenScalingModeInEffect;      // what the choice of display mode allowed
+    ImageRect FullScreenScalingRect;        // where the screen is shown in full screen
+    int Emulation320x240Flag;               // a 320 x 240 screen shown at 640 x 480
+    int DisplayModeChangedFlag;             // ChangeDisplayMode changed the display
+    int BorderRepaintCount;                 // full-screen presents that still paint the border
+    int NotWaitVSyncFlag;                   // presents do not wait for the vertical blank
+    int UseDisplayIndex;                    // the display chosen by SetUseDisplayIndex
+    int DisplayChosenFlag;                  // SetUseDisplayIndex succeeded
+    int NotGraphicsResetFlag;               // mode changes keep the graphs (the inverse of
+                                            // SetGraphicsResetOnScreenModeChangeFlag)
+    int ModeChangeBusyFlag;                 // ChangeScreenMode runs
+};
+extern GraphicsScreenSettingsData GraphicsScreenSettings;
+
+// ---- Graphs ---------------------------------------------------------------------------------
+
+// A software image (MEMIMG): a view into a shared, reference-counted image of the software
+// renderer (image/memimg_internal.h makes and releases them). Graph records carry one; a back end
+// only passes them on. A zero-filled view is empty.
+struct MemImgImage;
+struct MEMIMG
+{
+    uint32_t ValidFlag;              // MEMIMG_VALID_ID while live, 0 after release
+    int Width, Height;               // of this view
+    uint8_t *UseImage;               // this view's top-left pixel in the shared pixels
+    uint8_t *UsePremultipliedImage;  // the same pixel in the premultiplied copy, or null
+    MemImgImage *Base;               // the shared image; null when empty
+};
+
+// What a back end keeps of one device object in the front end's record: a graph's texture piece
+// (GraphTextureEntry::PF), a shader, a buffer or a shadow map (the records' Backend member, which
+// their PF points at). The front end allocates it zeroed, never reads it and never frees what it
+// points at: the back end's create calls fill it and its release calls empty it. Six object
+// pointers hold the most any back end keeps for one object: a Direct3D 11 draw-target graph's
+// texture, its shader-resource and render-target views, its depth buffer and depth-stencil view,
+// and its multisample texture.
+#define GRAPHICS_BACKEND_OBJECT_NUM 6
+struct GraphicsBackendObjectData
+{
+    void *Object[GRAPHICS_BACKEND_OBJECT_NUM];  // the back end's device objects, null = none
+    int Value[2];                               // counts the back end keeps with them
+};
+static_assert(sizeof(GraphicsBackendObjectData) == GRAPHICS_BACKEND_OBJECT_NUM * sizeof(void *) + 2 * sizeof(int),
+              "six object pointers and two counts, nothing else");
+
+// The creation settings of one graph, filled from the current settings by InitGraphCreateParam.
+// Each field is one of the 27 words in their order; the words the system never changes stay 0.
+struct GraphCreateParam
+{
+    int TransColor;              // 0: transparent colour 0x00RRGGBB
+    int ColorBitDepth;           // 1: 0 = the screen's depth
+    int FloatTypeFlag;           // 2: floating-point pixels (read only with ChannelNum >= 1)
+    int ChannelNum;              // 3: channel count
+    int ChannelBitDepth;         // 4: bits per channel
+    int TextureOption;           // 5: texture option passed into the request
+    int AlphaChannelFlag;        // 6: an alpha channel
+    int CubeMapFlag;             // 7: six faces
+    int BlendImageFlag;          // 8: (no blend images)
+    int TextureOptionByte;       // 9: option byte copied into the request
+    int FontOptionByte;          // 10: option byte the font module sets
+    int OptionByte11;            // 11: option byte copied into the request
+    int DrawValidFlag;           // 12: the graph can be drawn into (render target)
+    int DrawValidAlphaFlag;      // 13: alpha of a draw-valid graph
+    int DrawValidFloatTypeFlag;  // 14: floating-point pixels of a draw-valid graph
+    int DrawValidZBufferFlag;    // 15: a Z buffer for a draw-valid graph
+    int DrawValidMipLevels;      // 16: (one mip level for draw-valid graphs)
+    int DrawValidChannelNum;     // 17: channel count of a draw-valid graph
+    int ZBufferBitDepth;         // 18: 24 or 32, else the default
+    int DrawTargetOption;        // 19: (no draw-target options)
+    int Word20;                  // 20: (unused)
+    int MipLevels;               // 21: -1 the full chain, 0 one level, else the count
+    int MaxTextureSize;          // 22: 0 = the device's maximum
+    int Word23;                  // 23: set by the two fillers
+    int NotLoadAlphaImageFlag;   // 24: the image loaders look for no alpha image
+    int NotUsePaletteFlag;       // 25: (palette textures allowed)
+    int FontCacheFlag;           // 26: copied into the graph
+};
+static_assert(sizeof(GraphCreateParam) == 27 * 4, "27 words");
+
+// What a graph's image is made of, built by SetupGraphFormatRequest.
+struct GraphFormatRequest
+{
+    uint8_t HardwareFlag;  // hardware rendering is in use
+    uint8_t CubeMapFlag;
+    uint8_t AlphaChannelFlag;
+    uint8_t DrawValidFlag;  // render target
+    uint8_t DrawTargetOption;
+    uint8_t PaletteFlag;        // the caller's palette flag
+    uint8_t PaletteBits;        // hardware palette textures: 4 or 8
+    uint8_t FormatId;           // the caller's format byte: 0, or 1-9 (1-5 DXT1-DXT5)
+    uint8_t TextureFlag;        // made as a texture (MakeGraph's !notUse3D)
+    uint8_t TextureOptionByte;  // words 9, 10 and 11
+    uint8_t FontOptionByte;
+    uint8_t OptionByte11;
+    uint8_t FloatTypeFlag;
+    int ColorBitDepth;
+    int ChannelNum, ChannelBitDepth;
+    int MipLevels;
+    int TextureOption;    // word 5
+    uint32_t TransColor;  // software: the transparent colour
+};
+
+// Image records.
+
+#define GRAPH_TEXTURE_MAXNUM 256  // textures of one image record
+#define GRAPH_DRAW_PIECE_ROOM 4   // drawing pieces a graph record holds before it is resized
+
+// Pixel formats of software image records.
+#define GRAPH_SOFT_FORMAT_RGB16 49
+#define GRAPH_SOFT_FORMAT_ALPHA_RGB16 50
+#define GRAPH_SOFT_FORMAT_RGB32 51
+#define GRAPH_SOFT_FORMAT_ALPHA_RGB32 52
+
+// One device texture of a hardware image record.
+struct GraphTextureEntry
+{
+    GraphicsBackendObjectData *PF;  // the back end's texture objects (in the record's allocation)
+    int X, Y;                       // where the texture's pixels start in the image
+    int Width, Height;              // the part of the image it holds (clipped to the image)
+    int TexWidth, TexHeight;        // the texture's own size
+};
+
+// The pixels behind one or more graphs (a divided image's pieces, derived graphs). A hardware
+// record is one allocation: this head, the texture entries, then one back-end part per entry.
+struct GraphImageRecord
+{
+    int RefCount;         // graphs that use it
+    int PixelFormat;      // hardware: pixel-format table index; software: 49-52
+    uint32_t TransColor;  // 0x00RRGGBB
+    GraphFormatRequest Format;
+    int Width, Height;           // the whole image
+    int ZBufferFlag;             // draw-target graphs with a Z buffer
+    int ZBufferBitDepthIndex;    // 24 -> 1, 32 -> 2, else 0
+    int MipLevels;               // hardware
+    int TextureNum;              // hardware
+    GraphTextureEntry *Texture;  // hardware: TextureNum entries after this head
+    MEMIMG SoftImage;            // software: the whole image
+};
+
+// One texture's part of a hardware graph, as the graph draws it.
+struct GraphDrawPieceVertex
+{
+    float x, y;  // inside the graph
+    float u, v;  // texture coordinates
+};
+struct GraphDrawPiece
+{
+    int DrawX, DrawY;  // where the piece starts inside the graph
+    float DrawXF, DrawYF;
+    int UsePosX, UsePosY;  // where it starts inside its texture
+    float UsePosXF, UsePosYF;
+    int Width, Height;
+    float WidthF, HeightF;
+    GraphDrawPieceVertex Vertex[4];  // top left, top right, bottom left, bottom right
+    uint8_t VertexOnDiagonal[4];     // on or above the graph's bottom-left to top-right diagonal
+    GraphTextureEntry *Texture;
+};
+
+// The source of one or more graphs, kept to fill them again after a device loss. One allocation:
+// this head, then the file name, the images with their pixels and the memory images it points at.
+struct GraphSourceKeep
+{
+    wchar_t *FileName;      // or null
+    BASEIMAGE *Image;       // a copy, or null
+    BASEIMAGE *AlphaImage;  // a copy, or null
+    void *Memory;           // a copy of a memory image, or null
+    int MemorySize;
+    void *AlphaMemory;  // a copy of its alpha image, or null
+    int AlphaMemorySize;
+    int Option1, Option2;  // the loader options: mirror, and the alpha image's source
+    int RefCount;          // graphs that keep it
+};
+
+// A Graph handle (type 1).
+struct GraphHandleData
+{
+    HandleInfo Info;
+    int *LostFlag;            // set to 1 when the graph is deleted (SetGraphLostFlag)
+    int MovieHandle;          // the movie that feeds the graph, -1 = none
+    GraphSourceKeep *Source;  // kept source, or null
+    int SourceX, SourceY;     // this graph's position inside its kept source image
+    float SourceXF, SourceYF;
+    GraphImageRecord *Image;
+    int OffsetX, OffsetY;  // this graph's position inside the record's image
+    float OffsetXF, OffsetYF;
+    int Width, Height;
+    float WidthF, HeightF;
+    void *WorkBuffer[2];                          // freed with the graph
+    int FontCacheFlag;                            // a font's glyph cache (kept at the first pass of the end)
+    int InternalFlag;                             // made by the library for itself
+    int FloatPositionFlag;                        // derived with float positions
+    MEMIMG SoftImage;                             // software: a view of the record's image at the offset and size
+    int PieceNum;                                 // hardware: drawing pieces
+    GraphDrawPiece Piece[GRAPH_DRAW_PIECE_ROOM];  // more when the record was resized for them
+};
+
+// ---- Shader, buffer and shadow-map handles -------------------------------------------------
+
+// A Shader handle (type 12).
+struct ShaderHandleData
+{
+    HandleInfo Info;
+    int IsVertexShader;             // 1 vertex shader, 0 pixel shader
+    void *FunctionCode;             // the front end's copy of the compiled code (DxAlloc)
+    int FunctionCodeSize;           // bytes
+    GraphicsBackendObjectData *PF;  // the back end's part: points at Backend
+    GraphicsBackendObjectData Backend;
+};
+
+// A ShaderConstantBuffer handle (type 19).
+struct ShaderConstantBufferHandleData
+{
+    HandleInfo Info;
+    int Size;  // bytes
+    GraphicsBackendObjectData *PF;
+    GraphicsBackendObjectData Backend;
+};
+
+// A VertexBuffer (type 15) or IndexBuffer (type 16) handle.
+struct VertexBufferHandleData
+{
+    HandleInfo Info;
+    int UnitSize;  // bytes per vertex
+    int Num;       // vertices
+    void *Buffer;  // the system copy
+    GraphicsBackendObjectData *PF;
+    GraphicsBackendObjectData Backend;
+};
+struct IndexBufferHandleData
+{
+    HandleInfo Info;
+    int UnitSize;  // bytes per index (2 or 4)
+    int Num;       // indices
+    void *Buffer;  // the system copy
+    GraphicsBackendObjectData *PF;
+    GraphicsBackendObjectData Backend;
+};
+
+// A ShadowMap handle (type 18).
+struct ShadowMapHandleData
+{
+    HandleInfo Info;
+    int FloatFormatFlag;  // floating-point depth
+    int BitDepth;         // 16 or 32
+    int Width, Height;
+    int GraphHandle[2];    // -1 = none
+    float AdjustDepth;     // 0.002
+    float GradationParam;  // 0.0007
+    float Scale[2];        // 1.0 each
+    MATRIX ViewProjectionMatrix;
+    GraphicsBackendObjectData *PF;
+    GraphicsBackendObjectData Backend;
+};
