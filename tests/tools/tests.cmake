@@ -15,5 +15,16 @@ foreach(src ${host_tests})
     ENVIRONMENT "TARVEX_TEST_DATA_DIR=${CMAKE_SOURCE_DIR}/tests/data")
 endforeach()
 
+# The shader-pack builder's host tests are built by the native build with the builder
+# (tools/shader_pack); they run here too.
+file(GLOB pack_host_tests CONFIGURE_DEPENDS ${CMAKE_CURRENT_LIST_DIR}/host/shader_pack/*_test.cpp)
+foreach(src ${pack_host_tests})
+  get_filename_component(program ${src} NAME_WE)
+  string(REGEX REPLACE "_test$" "" topic ${program})
+  add_test(NAME tools.${topic} COMMAND ${CMAKE_BINARY_DIR}/fuzz-native/shader_pack/${program})
+  set_tests_properties(tools.${topic} PROPERTIES LABELS tools TIMEOUT 300
+    ENVIRONMENT "TARVEX_TEST_DATA_DIR=${CMAKE_SOURCE_DIR}/tests/data")
+endforeach()
+
 # These draw in a window of their own.
 set_tests_properties(tools.shader_d3d11 tools.shader_instructions PROPERTIES RESOURCE_LOCK main_window)
