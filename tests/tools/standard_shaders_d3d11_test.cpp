@@ -318,7 +318,8 @@ TEST_F(StandardShaders, ColourStepsOfTheFixedFunctionTables)
         {"alpha 0 stays with the test off", D3D11_TEXTURED_TABLE_PLAIN, 0, 0, 0, Rgba(64, 128, 192, 0), White, {},
          Rgba(64, 128, 192, 0)},
         {"diffuse multiplies", D3D11_TEXTURED_TABLE_PLAIN, 0, 0, 0, White, Rgba(200, 100, 50, 77), {}, Rgba(200, 100, 50, 77)},
-        {"class 1 multiply by alpha", D3D11_TEXTURED_TABLE_PLAIN, 0, 0, 1, T, White, {}, Rgba(159, 191, 223, 128)},
+        {"class 1 multiply by alpha", D3D11_TEXTURED_TABLE_PLAIN, 0, 0, 1, Rgba(64, 128, 192, 64), White, {},
+         Rgba(207, 223, 239, 64)},
         {"class 2 inverted", D3D11_TEXTURED_TABLE_PLAIN, 0, 0, 2, T, White, {}, Rgba(191, 127, 63, 128)},
         {"class 3 four times", D3D11_TEXTURED_TABLE_PLAIN, 0, 0, 3, Dark, White, {}, Rgba(64, 128, 192, 128)},
         {"class 4 premultiplied", D3D11_TEXTURED_TABLE_PLAIN, 0, 0, 4, T, HalfWhite, {}, Rgba(32, 64, 96, 64)},
@@ -332,6 +333,8 @@ TEST_F(StandardShaders, ColourStepsOfTheFixedFunctionTables)
          Rgba(96, 96, 160, 160)},
         {"mode 0 opaque", D3D11_TEXTURED_TABLE_BLEND0, 1, 0, 0, T, White, {1, 1, 1, 0.25f}, Rgba(96, 96, 160, 255)},
         {"mode 1 soft border", D3D11_TEXTURED_TABLE_BLEND1, 0, 0, 0, T, White, {2, 0, 0, -1}, Rgba(64, 128, 192, 65)},
+        {"mode 1 border past 1 saturates", D3D11_TEXTURED_TABLE_BLEND1, 0, 0, 0, T, White, {2, 0, 0, 0},
+         Rgba(64, 128, 192, 128)},
         {"mode 2 multiplies", D3D11_TEXTURED_TABLE_BLEND2, 0, 0, 0, T, White, {}, Rgba(48, 0, 48, 128)},
         {"untextured class 2", -1, 0, 0, 2, 0, Rgba(255, 0, 100, 200), {}, Rgba(0, 255, 155, 200)},
         {"untextured class 4", -1, 0, 0, 4, 0, Rgba(255, 0, 100, 128), {}, Rgba(128, 0, 50, 128)},
@@ -364,6 +367,25 @@ TEST_F(StandardShaders, ColourStepsOfTheFixedFunctionTables)
             EXPECT_LE(abs(int((Got >> (8 * Channel)) & 0xFF) - int((Case.Expected >> (8 * Channel)) & 0xFF)), 1)
                 << "channel " << Channel << ": got " << std::hex << Got << ", expected " << Case.Expected;
     }
+}
+
+TEST_F(StandardShaders, TwoDVerticesInterpolateWithWFromRhw)
+{
+    // A quad whose right edge has rhw 0.25 (w = 4) over a 64-texel ramp: halfway across, the
+    // coordinate is (0 x 1 + 1 x 0.25) / 2 / ((1 + 0.25) / 2) = 0.2, texel 12.
+    const int Size = 32;
+    Begin(Size);
+    std::vector<uint32_t> Ramp;
+    for (unsigned i = 0; i < 64; ++i) Ramp.push_back(Rgba(i, 0, 0, 255));
+    Texture Image;
+    MakeTexture(Image, 64, 1, Ramp);
+    const auto Quad = Box<Vertex2D>(0, 0, Size, Size, [](float X, float Y, float U, float V) {
+        return Vertex2D{X, Y, 0, U > 0 ? 0.25f : 1.0f, Rgba(255, 255, 255, 255), U, V};
+    });
+    Draw(D3D11_VERTEX_2D, D3D11_VERTEX_2D, D3D11TexturedShaderSlot(D3D11_TEXTURED_TABLE_PLAIN, 0, 0, 0, 0), Quad,
+         Constants(Size, Size), Image.View.p);
+    const uint32_t Middle = ReadBack()[size_t(Size * Size / 2 + Size / 2)];
+    EXPECT_NEAR(int(Middle & 0xFF), 12, 1) << std::hex << Middle;
 }
 
 TEST_F(StandardShaders, ThreeDBaseVertexShaderTransformsAndTakesTheMaterialColour)
