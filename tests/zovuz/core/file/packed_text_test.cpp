@@ -34,27 +34,28 @@ TEST(PackedText, EveryLengthDecodesInItsOwnMemory)
     for (size_t size = 0; size <= 16; size++) sizes.push_back(size);
     sizes.push_back(1000);
     sizes.push_back(70001);
-    for (size_t size : sizes) {
-        SCOPED_TRACE(size);
-        const Bytes data = Random(size, (unsigned)size);
-        const Bytes text = Encode(data);
-        for (unsigned char unit : text) ASSERT_LT(unit, 0x80);
+    for (size_t size : sizes)
+        for (bool ones : {false, true}) {  // all bits set: no unit of the text may be dropped
+            SCOPED_TRACE(size);
+            const Bytes data = ones ? Bytes(size, 0xFF) : Random(size, (unsigned)size);
+            const Bytes text = Encode(data);
+            for (unsigned char unit : text) ASSERT_LT(unit, 0x80);
 
-        Bytes trusted = text, checked = text;
-        ASSERT_EQ(DecodePackedText(trusted.data(), trusted.data()), (int64_t)size);
-        EXPECT_TRUE(std::equal(data.begin(), data.end(), trusted.begin()));
-        ASSERT_EQ(DecodePackedTextChecked(checked.data(), checked.size(), nullptr, 0), (int64_t)size);
-        ASSERT_EQ(DecodePackedTextChecked(checked.data(), checked.size(), checked.data(), checked.size()),
-                  (int64_t)size);
-        EXPECT_TRUE(std::equal(data.begin(), data.end(), checked.begin()));
+            Bytes trusted = text, checked = text;
+            ASSERT_EQ(DecodePackedText(trusted.data(), trusted.data()), (int64_t)size);
+            EXPECT_TRUE(std::equal(data.begin(), data.end(), trusted.begin()));
+            ASSERT_EQ(DecodePackedTextChecked(checked.data(), checked.size(), nullptr, 0), (int64_t)size);
+            ASSERT_EQ(DecodePackedTextChecked(checked.data(), checked.size(), checked.data(), checked.size()),
+                      (int64_t)size);
+            EXPECT_TRUE(std::equal(data.begin(), data.end(), checked.begin()));
 
-        // Decoded once: the second call finds the bytes in place and does not decode them again.
-        Bytes once = text;
-        PackedTextData record = {once.data(), once.size(), -1};
-        ASSERT_EQ(DecodePackedTextOnce(&record), (int64_t)size);
-        ASSERT_EQ(DecodePackedTextOnce(&record), (int64_t)size);
-        EXPECT_TRUE(std::equal(data.begin(), data.end(), once.begin()));
-    }
+            // Decoded once: the second call finds the bytes in place and does not decode them again.
+            Bytes once = text;
+            PackedTextData record = {once.data(), once.size(), -1};
+            ASSERT_EQ(DecodePackedTextOnce(&record), (int64_t)size);
+            ASSERT_EQ(DecodePackedTextOnce(&record), (int64_t)size);
+            EXPECT_TRUE(std::equal(data.begin(), data.end(), once.begin()));
+        }
 }
 
 TEST(PackedText, CheckedDecodeRefusesDamageBeforeWriting)
