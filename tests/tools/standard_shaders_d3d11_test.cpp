@@ -17,11 +17,6 @@
 
 namespace {
 
-uint32_t Rgba(unsigned R, unsigned G, unsigned B, unsigned A)
-{
-    return R | G << 8 | B << 16 | A << 24;
-}
-
 const DXGI_FORMAT Float4 = DXGI_FORMAT_R32G32B32A32_FLOAT, Float3 = DXGI_FORMAT_R32G32B32_FLOAT,
                   Float2 = DXGI_FORMAT_R32G32_FLOAT, Colour = DXGI_FORMAT_R8G8B8A8_UNORM;
 #define ELEMENT(Name, Index, Format, Offset) {Name, Index, Format, 0, Offset, D3D11_INPUT_PER_VERTEX_DATA, 0}
@@ -47,15 +42,6 @@ const std::vector<D3D11_INPUT_ELEMENT_DESC> Layouts[9] = {
 const int TransferLayout = 7;
 const int TransferVertexSlot = D3D11BaseShaderGroups[D3D11_GROUP_TRANSFER_VERTEX].FirstSlot;
 
-struct VertexNoTex {
-    float X, Y, Z, Rhw;
-    uint32_t Diffuse;
-};
-struct Vertex2D {
-    float X, Y, Z, Rhw;
-    uint32_t Diffuse;
-    float U, V;
-};
 struct VertexBlend2D {
     float X, Y, Z, Rhw;
     uint32_t Diffuse, Specular;
@@ -113,18 +99,11 @@ protected:
     static void SetUpTestSuite()
     {
         ASSERT_EQ(Graphics_D3D11_LoadShaderPack(), 1);
-        if (!D3D.Open()) return;
-        D3D11_SAMPLER_DESC Sampling = {};
-        Sampling.Filter = D3D11_FILTER_MIN_MAG_MIP_POINT;
-        Sampling.AddressU = Sampling.AddressV = Sampling.AddressW = D3D11_TEXTURE_ADDRESS_CLAMP;
-        Sampling.MaxLOD = D3D11_FLOAT32_MAX;
-        EXPECT_EQ(D3D.Device->CreateSamplerState(&Sampling, &PointSampler), S_OK);
+        D3D.Open();
     }
 
     static void TearDownTestSuite()
     {
-        if (PointSampler) PointSampler->Release();
-        PointSampler = nullptr;
         D3D.Close();
         Graphics_D3D11_ReleaseShaderPack();
     }
@@ -132,7 +111,7 @@ protected:
     void Begin(int Size)
     {
         ASSERT_TRUE(D3D.Begin(Size, Size, DXGI_FORMAT_R8G8B8A8_UNORM, 4));
-        ID3D11SamplerState *Samplers[2] = {PointSampler, PointSampler};
+        ID3D11SamplerState *Samplers[2] = {D3D.PointSampler, D3D.PointSampler};
         D3D.Context->PSSetSamplers(0, 2, Samplers);
     }
 
@@ -174,13 +153,7 @@ protected:
         D3D.Context->Draw(UINT(Vertices.size()), 0);
     }
 
-    std::vector<uint32_t> ReadBack()
-    {
-        const std::vector<unsigned char> Bytes = D3D.ReadBack();
-        std::vector<uint32_t> Pixels(Bytes.size() / 4);
-        memcpy(Pixels.data(), Bytes.data(), Pixels.size() * 4);
-        return Pixels;
-    }
+    std::vector<uint32_t> ReadBack() { return D3D.ReadBackPixels(); }
 
     // A texture of Width x Height texels (row after row) and its view, released with the object.
     struct Texture {
@@ -194,11 +167,9 @@ protected:
     }
 
     static D3D11TestDevice D3D;
-    static ID3D11SamplerState *PointSampler;
 };
 
 D3D11TestDevice StandardShaders::D3D;
-ID3D11SamplerState *StandardShaders::PointSampler;
 
 int Lit(const std::vector<uint32_t> &Pixels)
 {

@@ -2,6 +2,7 @@
 
 #include <functional>
 
+#include "alpha_compare.h"
 #include "sm4_builder.h"
 #include "zovuz/d3d11/d3d11_standard_shaders.h"
 
@@ -131,7 +132,7 @@ struct PixelVariant {
 };
 
 // Discards unless Alpha (8-bit, rounded) passes the test of variant bit S against the reference.
-// Uses r3-r6.
+// Uses r3-r7.
 void AlphaTest(ShaderBuilder &B, const Reg &Pixel, const Reg &Alpha, int S)
 {
     const Reg Reference = Pixel[Vector(D3D11_PIXEL_BASE_ALPHA_REFERENCE)](Component(D3D11_PIXEL_BASE_ALPHA_REFERENCE));
@@ -145,22 +146,7 @@ void AlphaTest(ShaderBuilder &B, const Reg &Pixel, const Reg &Alpha, int S)
         B.Discard(When::NonZero, R(3)("z"));
         return;
     }
-    // Comparisons 2-5 in r4, 6-8 in r5: each lane the comparison's number test and its result.
-    B.IEq(R(4), Comparison, ImmInt(2, 3, 4, 5));
-    B.Lt(R(6)("x"), A, Ref);
-    B.Eq(R(6)("y"), A, Ref);
-    B.Ge(R(6)("z"), Ref, A);
-    B.Lt(R(6)("w"), Ref, A);
-    B.And(R(4), R(4), R(6));
-    B.IEq(R(5)("xyz"), Comparison, ImmInt(6, 7, 8, 0));
-    B.Ne(R(6)("x"), A, Ref);
-    B.Ge(R(6)("y"), A, Ref);
-    B.Mov(R(6)("z"), ImmInt(-1));
-    B.And(R(5)("xyz"), R(5)("xyz"), R(6)("xyz"));
-    B.Or(R(4)("xyz"), R(4)("xyz"), R(5)("xyz"));
-    B.Or(R(4)("xy"), R(4)("xy"), R(4)("zw"));
-    B.Or(R(4)("x"), R(4)("x"), R(4)("y"));
-    B.Discard(When::Zero, R(4)("x"));
+    DiscardUnlessCompares(B, A, Ref, Comparison, 4);
 }
 
 void ShaderClass(ShaderBuilder &B, const Reg &C, const Reg &VertexAlpha, int Class)
