@@ -3,8 +3,10 @@
 
 # Repeatable single-precision results (no x87 excess precision); narrow literals in
 # code page 932, sources in UTF-8; everything static (missing DLLs fail silently under Wine).
-add_compile_options(-msse2 -mfpmath=sse -finput-charset=UTF-8
-  $<$<COMPILE_LANGUAGE:C,CXX>:-fexec-charset=CP932> -Wall -Wno-unknown-pragmas)
+# (C and C++ only: the resource compiler takes none of these.)
+add_compile_options($<$<COMPILE_LANGUAGE:C,CXX>:-msse2> $<$<COMPILE_LANGUAGE:C,CXX>:-mfpmath=sse>
+  $<$<COMPILE_LANGUAGE:C,CXX>:-finput-charset=UTF-8> $<$<COMPILE_LANGUAGE:C,CXX>:-fexec-charset=CP932>
+  $<$<COMPILE_LANGUAGE:C,CXX>:-Wall> $<$<COMPILE_LANGUAGE:C,CXX>:-Wno-unknown-pragmas>)
 # Warnings fail the build where scripts/test builds (CI runs it): TARVEX_WERROR=ON.
 option(TARVEX_WERROR "Treat compiler warnings as errors" OFF)
 if(TARVEX_WERROR)
@@ -80,3 +82,14 @@ endfunction()
 # The whole program: what the benchmarks link.
 add_library(tarvex_everything INTERFACE)
 target_link_libraries(tarvex_everything INTERFACE tarvex_shell)
+
+# tarvex_add_resources(target files...): the program's resource scripts in a target. They are
+# UTF-8 (Japanese menu texts) and take the icon that tools/ui_images draws into the build.
+function(tarvex_add_resources target)
+  target_sources(${target} PRIVATE ${ARGN})
+  target_compile_options(${target} PRIVATE $<$<COMPILE_LANGUAGE:RC>:--codepage=65001>
+    $<$<COMPILE_LANGUAGE:RC>:-I${CMAKE_BINARY_DIR}/ui_images>)
+  set_source_files_properties(${ARGN} TARGET_DIRECTORY ${target} PROPERTIES
+    OBJECT_DEPENDS ${CMAKE_BINARY_DIR}/ui_images/tarvex.ico)
+  add_dependencies(${target} ui_images)
+endfunction()

@@ -50,6 +50,10 @@ int UpdateImageButton(ImageButton& button) {
   return 0;
 }
 
+bool IsPointerOverButton(const ImageButton& button) {
+  return PointerInside(button.x, button.y, button.width, button.height);
+}
+
 void SetSliderValue(Slider& slider, float value) {
   if (value <= kSliderSnapLow) {
     slider.value = 0.0f;

@@ -29,6 +29,9 @@ struct Slider {
 // begins outside is never reported, and nothing happens while the window is inactive.
 int UpdateImageButton(ImageButton& button);
 
+// True while the pointer is strictly inside the button (a hover, whatever the mouse buttons).
+bool IsPointerOverButton(const ImageButton& button);
+
 // Stores a value, snapping 0.01 or less to 0.0 and above 0.985 to 1.0.
 void SetSliderValue(Slider& slider, float value);
 

@@ -1,77 +1,106 @@
 // tarvex.exe as a user starts it: the library starts with the application's set-up calls, the
-// window is shown, closing it ends the program cleanly and the library's end is in its log.
+// window shows its menu, every way out ends the program with exit code 0, and a song opened
+// through the menu's file dialog plays from a working folder with a long name.
 #include "tests/support/test_files.h"
 #include "tests/support/test_paths.h"
+#include "tests/support/window_capture.h"
 
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <functional>
 #include <string>
+#include <vector>
 
 namespace {
 
 struct WindowSearch {
     DWORD ProcessId;
+    const wchar_t *ClassName;
+    const wchar_t *Title;  // null: any
     HWND Found;
 };
 
-BOOL CALLBACK FindProgramWindow(HWND Window, LPARAM Param)
+BOOL CALLBACK FindProcessWindow(HWND Window, LPARAM Param)
 {
     WindowSearch *search = reinterpret_cast<WindowSearch *>(Param);
     DWORD process = 0;
     GetWindowThreadProcessId(Window, &process);
-    wchar_t className[32] = {};
+    wchar_t className[32] = {}, title[64] = {};
     GetClassNameW(Window, className, 32);
-    if (process != search->ProcessId || std::wstring(className) != L"tarvex") return TRUE;
+    GetWindowTextW(Window, title, 64);
+    if (process != search->ProcessId || std::wstring(className) != search->ClassName) return TRUE;
+    if (search->Title != nullptr && std::wstring(title) != search->Title) return TRUE;
+    if (!IsWindowVisible(Window)) return TRUE;
     search->Found = Window;
     return FALSE;
 }
 
-// The program's main window, waiting up to a minute for it; null when it never came.
-HWND WaitForProgramWindow(const PROCESS_INFORMATION &Process)
-{
-    for (int i = 0; i < 600; ++i) {
-        WindowSearch search = {Process.dwProcessId, nullptr};
-        EnumWindows(FindProgramWindow, reinterpret_cast<LPARAM>(&search));
-        if (search.Found != nullptr && IsWindowVisible(search.Found)) return search.Found;
-        if (WaitForSingleObject(Process.hProcess, 100) == WAIT_OBJECT_0) return nullptr;
+// tarvex.exe of this build, started in a working folder and ended by each test.
+class TarvexProgram : public ::testing::Test {
+protected:
+    void TearDown() override
+    {
+        if (process_.hProcess == nullptr) return;
+        if (WaitForSingleObject(process_.hProcess, 0) != WAIT_OBJECT_0) TerminateProcess(process_.hProcess, 99);
+        CloseHandle(process_.hThread);
+        CloseHandle(process_.hProcess);
     }
-    return nullptr;
-}
 
-TEST(TarvexProgram, StartsShowsItsWindowAndEndsCleanlyWhenClosed)
+    // Starts the program in `Folder` (null: the test's own) and waits for its main window.
+    HWND Start(const wchar_t *Folder = nullptr)
+    {
+        std::string program = TestBuildDir() + "/tarvex.exe";
+        std::wstring command = L"\"" + std::wstring(program.begin(), program.end()) + L"\"";
+        SetEnvironmentVariableW(L"TARVEX_LOG", L"1");
+        STARTUPINFOW startup = {};
+        startup.cb = sizeof(startup);
+        BOOL started =
+            CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, Folder, &startup, &process_);
+        SetEnvironmentVariableW(L"TARVEX_LOG", nullptr);
+        EXPECT_TRUE(started) << program;
+        return started ? WaitForWindow(L"tarvex", nullptr) : nullptr;
+    }
+
+    // A visible window of the program, waiting up to a minute; null when it never came.
+    HWND WaitForWindow(const wchar_t *ClassName, const wchar_t *Title)
+    {
+        for (int i = 0; i < 600; ++i) {
+            WindowSearch search = {process_.dwProcessId, ClassName, Title, nullptr};
+            EnumWindows(FindProcessWindow, reinterpret_cast<LPARAM>(&search));
+            if (search.Found != nullptr) return search.Found;
+            if (WaitForSingleObject(process_.hProcess, 100) == WAIT_OBJECT_0) return nullptr;
+        }
+        return nullptr;
+    }
+
+    // The program's exit code once it has ended (99: it did not end within a minute).
+    DWORD WaitForExit()
+    {
+        if (WaitForSingleObject(process_.hProcess, 60000) != WAIT_OBJECT_0) return 99;
+        DWORD exitCode = 99;
+        GetExitCodeProcess(process_.hProcess, &exitCode);
+        return exitCode;
+    }
+
+    PROCESS_INFORMATION process_ = {};
+};
+
+TEST_F(TarvexProgram, StartsShowsItsWindowAndEndsCleanlyWhenClosed)
 {
     RemoveLogFile();
-    std::string program = TestBuildDir() + "/tarvex.exe";
-    std::wstring command = L"\"" + std::wstring(program.begin(), program.end()) + L"\"";
-    SetEnvironmentVariableW(L"TARVEX_LOG", L"1");
-    STARTUPINFOW startup = {};
-    startup.cb = sizeof(startup);
-    PROCESS_INFORMATION process = {};
-    BOOL started = CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process);
-    SetEnvironmentVariableW(L"TARVEX_LOG", nullptr);
-    ASSERT_TRUE(started) << program;
-
-    HWND window = WaitForProgramWindow(process);
-    EXPECT_NE(nullptr, window);
-    if (window != nullptr) {
-        wchar_t title[32] = {};
-        GetWindowTextW(window, title, 32);
-        EXPECT_STREQ(L"tarvex", title);
-        RECT client = {};
-        GetClientRect(window, &client);
-        EXPECT_GE(client.right, 640);   // the minimum size the program sets
-        EXPECT_GE(client.bottom, 600);
-        PostMessageW(window, WM_CLOSE, 0, 0);
-    }
-    DWORD waited = WaitForSingleObject(process.hProcess, 60000);
-    if (waited != WAIT_OBJECT_0) TerminateProcess(process.hProcess, 99);
-    DWORD exitCode = 99;
-    GetExitCodeProcess(process.hProcess, &exitCode);
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
-    EXPECT_EQ(static_cast<DWORD>(WAIT_OBJECT_0), waited) << "the program did not end after WM_CLOSE";
-    EXPECT_EQ(0u, exitCode);
+    HWND window = Start();
+    ASSERT_NE(nullptr, window);
+    wchar_t title[32] = {};
+    GetWindowTextW(window, title, 32);
+    EXPECT_STREQ(L"tarvex", title);
+    RECT client = {};
+    GetClientRect(window, &client);
+    EXPECT_GE(client.right, 640);  // the minimum size the program sets
+    EXPECT_GE(client.bottom, 600);
+    EXPECT_NE(nullptr, GetMenu(window));
+    PostMessageW(window, WM_CLOSE, 0, 0);
+    EXPECT_EQ(0u, WaitForExit());
 
     const std::wstring log = ReadLogText();
     size_t at = 0;
@@ -81,6 +110,117 @@ TEST(TarvexProgram, StartsShowsItsWindowAndEndsCleanlyWhenClosed)
         at = log.find(step, at);
         ASSERT_NE(std::wstring::npos, at) << "missing or out of order: " << step;
     }
+}
+
+// The menu the window shows (see the first test) is the program's menu resource: three pop-ups,
+// each with its caption and its items in order. Read from tarvex.exe, since another process
+// cannot read a window's menu.
+TEST(TarvexProgramMenu, HasThreePopUpsWithTheirCommandsInOrder)
+{
+    // Each pop-up as "caption:" and its items as " id caption" or " -" for a separator.
+    const std::wstring expected =
+        L"ファイル(&F): 114 MMLを開く(&O) 113 再読み込み(&R) - 116 プロジェクトを開く(&P) 115 プロジェクトを保存(&S) - "
+        L"117 レンダリング(&R) - 105 終了(&X)\n"
+        L"演奏(&P): 110 停止(&S) 111 再生(&P) 112 一時停止\n"
+        L"ペイン(&V): 200 VST インストゥルメント(&S) 201 インスペクター(&I)\n";
+    const std::string path = TestBuildDir() + "/tarvex.exe";
+    HMODULE program = LoadLibraryExA(path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    ASSERT_NE(nullptr, program);
+    HMENU menu = LoadMenuW(program, MAKEINTRESOURCEW(109));
+    ASSERT_NE(nullptr, menu);
+    std::wstring shown;
+    wchar_t caption[64];
+    for (int p = 0; p < GetMenuItemCount(menu); ++p) {
+        GetMenuStringW(menu, p, caption, 64, MF_BYPOSITION);
+        shown += std::wstring(caption) + L":";
+        HMENU popup = GetSubMenu(menu, p);
+        for (int i = 0; popup && i < GetMenuItemCount(popup); ++i) {
+            if (GetMenuState(popup, i, MF_BYPOSITION) & MF_SEPARATOR) {
+                shown += L" -";
+                continue;
+            }
+            GetMenuStringW(popup, i, caption, 64, MF_BYPOSITION);
+            shown += L" " + std::to_wstring(GetMenuItemID(popup, i)) + L" " + caption;
+        }
+        shown += L"\n";
+    }
+    EXPECT_EQ(expected, shown);
+    DestroyMenu(menu);
+    FreeLibrary(program);
+}
+
+// Escape pressed on the program's window, again until the program has gone: the system forgets
+// the first key a window receives, and the key must be held while a frame reads it.
+void PressEscapeUntilGone(HWND Window)
+{
+    INPUT key = {};
+    key.type = INPUT_KEYBOARD;
+    key.ki.wVk = VK_ESCAPE;
+    key.ki.wScan = static_cast<WORD>(MapVirtualKeyW(VK_ESCAPE, MAPVK_VK_TO_VSC));
+    for (int i = 0; i < 50 && IsWindow(Window); ++i) {
+        SetForegroundWindow(Window);
+        key.ki.dwFlags = 0;
+        SendInput(1, &key, sizeof(INPUT));
+        Sleep(100);
+        key.ki.dwFlags = KEYEVENTF_KEYUP;
+        SendInput(1, &key, sizeof(INPUT));
+        Sleep(100);
+    }
+}
+
+// Exit from the menu and the Escape key each end the program with exit code 0 (the close box: see
+// the first test).
+TEST_F(TarvexProgram, EndsWithExitCodeZeroOnExitAndEscape)
+{
+    const std::vector<std::pair<const char *, std::function<void(HWND)>>> ways = {
+        {"Exit", [](HWND w) { PostMessageW(w, WM_COMMAND, 105, 0); }},
+        {"Escape", [](HWND w) { PressEscapeUntilGone(w); }},
+    };
+    for (const auto &[name, leave] : ways) {
+        SCOPED_TRACE(name);
+        HWND window = Start();
+        ASSERT_NE(nullptr, window);
+        leave(window);
+        EXPECT_EQ(0u, WaitForExit());
+        TearDown();
+        process_ = {};
+    }
+}
+
+// A working folder of 120 characters: a ".zms" text chosen in the menu's file dialog there is
+// compiled and played, and its title shows in the transport bar.
+TEST_F(TarvexProgram, OpensAndPlaysASongChosenInAWorkingFolderOf120Characters)
+{
+    wchar_t here[MAX_PATH];
+    GetCurrentDirectoryW(MAX_PATH, here);
+    std::wstring folder = std::wstring(here) + L"\\";
+    folder += std::wstring(120 - folder.size(), L'f');
+    CreateDirectoryW(folder.c_str(), nullptr);
+    const std::wstring song = folder + L"\\long.zms";
+    ASSERT_TRUE(WriteFileBytes(song, std::string(".cat LONGFOLDER\r\n(t1) t120 o4 l4 c d e f g a b\r\n")));
+
+    HWND window = Start(folder.c_str());
+    ASSERT_NE(nullptr, window);
+    // The title's place in the bar (draw-screen pixels doubled on the window).
+    auto titleArea = [&] { return CaptureWindow(window, 2 * 274, 2 * 3, 160, 24); };
+    Sleep(500);
+    const WindowCapture before = titleArea();
+
+    PostMessageW(window, WM_COMMAND, 114, 0);
+    HWND dialog = WaitForWindow(L"#32770", nullptr);
+    ASSERT_NE(nullptr, dialog);
+    SendMessageW(GetDlgItem(dialog, 0x47C), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(song.c_str()));
+    PostMessageW(dialog, WM_COMMAND, IDOK, 0);
+
+    WindowCapture after;
+    for (int i = 0; i < 100 && (after.Empty() || after.Pixels == before.Pixels); ++i) {
+        Sleep(100);
+        after = titleArea();
+    }
+    SaveCapturePng(after, "long_folder_title.png");
+    EXPECT_NE(before.Pixels, after.Pixels) << "the song's title never showed";
+    PostMessageW(window, WM_CLOSE, 0, 0);
+    EXPECT_EQ(0u, WaitForExit());
 }
 
 }  // namespace

@@ -4,3 +4,8 @@ add_dependencies(shell_tarvex_program_test tarvex)
 set_tests_properties(shell.tarvex_program PROPERTIES RESOURCE_LOCK main_window)
 # The plug-in window tests put their windows on the shared desktop.
 set_tests_properties(shell.plugin_window PROPERTIES RESOURCE_LOCK main_window)
+# The song session starts the program in-process: the library's main window with the program's
+# menu (its resources linked in), and the MDX songs of the engine tests' builder.
+tarvex_add_resources(shell_song_session_test ${PROJECT_SOURCE_DIR}/app/shell/tarvex.rc)
+target_link_libraries(shell_song_session_test PRIVATE test_support_app_engine)
+set_tests_properties(shell.song_session PROPERTIES RESOURCE_LOCK main_window)

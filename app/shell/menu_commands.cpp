@@ -1,0 +1,201 @@
+#include "app/shell/menu_commands.h"
+
+#include <cstdio>
+#include <cstring>
+#include <strings.h>
+
+#include "app/engine/mdx_player.h"
+#include "app/engine/mml_compile.h"
+#include "app/engine/sequencer.h"
+#include "app/shell/app_state.h"
+#include "app/shell/frame_loop.h"
+#include "app/shell/resource_ids.h"
+#include "app/shell/song_files.h"
+#include "zovuz/zovuz.h"
+
+namespace {
+
+constexpr uint32_t kWhite = 0xFFFFFFFF, kBlack = 0;
+constexpr int kBoxWidth = 1920;  // as wide as the screen the draw screen is shown on
+constexpr int kLoadingPauseMs = 4;
+
+struct MenuCommandState {
+  uint8_t busy;  // a song is being chosen or loaded: commands are ignored
+};
+
+MenuCommandState g_menu = {};
+
+// Holds the busy flag for one command.
+class BusyScope {
+ public:
+  BusyScope() { g_menu.busy = 1; }
+  ~BusyScope() { g_menu.busy = 0; }
+  BusyScope(const BusyScope&) = delete;
+  BusyScope& operator=(const BusyScope&) = delete;
+};
+
+enum class SongKind { kMml, kMdx, kOther };
+
+SongKind SongKindOf(const char* path) {
+  const std::string extension = SplitPath(path).extension;
+  if (strcasecmp(extension.c_str(), ".zms") == 0) return SongKind::kMml;
+  if (strcasecmp(extension.c_str(), ".mdx") == 0) return SongKind::kMdx;
+  return SongKind::kOther;
+}
+
+// Whether the engines will be able to open the file (they read it as the C run-time opens it).
+bool SongFileReadable(const char* path) {
+  FILE* file = std::fopen(path, "rb");
+  if (!file) return false;
+  std::fclose(file);
+  return true;
+}
+
+// "NOW LOADING.." across the draw screen, shown at once: compiling a long text takes a while.
+void ShowNowLoading() {
+  const int32_t q = (g_app.clientRect.bottom - g_app.clientRect.top) / 4;
+  ProcessMessage();
+  SetDrawScreen(g_app.drawScreen);
+  DrawFillBox(0, q - 10, kBoxWidth, q + 20, kBlack);
+  DrawFormatString(22, q + 5, kWhite, "NOW LOADING..");
+  ShowDrawScreen();
+  WaitMilliseconds(kLoadingPauseMs);
+  ProcessMessage();
+}
+
+// The song is in place and playing in `mode`: the keyboard plays track 0.
+void SongOpened(AppMode mode) {
+  g_app.songLoaded = 1;
+  g_app.mode = mode;
+  g_app.SetCurrentTrack(0);
+}
+
+void OpenMmlSong() {
+  StopMdxTimer();
+  ShowNowLoading();
+  CompileMml(g_app.songPath);
+  // A text that vanished since it was chosen compiles to an empty song, which is reported; the
+  // sequencer then runs on it as the engine in use.
+  if (!g_songs[0].loaded) ReportUnreadableSong(g_app.songPath);
+  // NOT YET BUILT (piano roll): BuildPeakData.
+  PlaySequencerFromTop();
+  StartSequencerTimer();
+  SongOpened(kModeSequencer);
+}
+
+void OpenMdxSong() {
+  const bool sequencerRan = g_sequencer.timerId != 0;
+  StopSequencerTimer();
+  if (!g_app.song.Load(g_app.songPath)) {
+    // Gone since it was chosen: the player still holds the song it had, and the sequencer, when
+    // it was the engine in use, stays so.
+    if (sequencerRan) StartSequencerTimer();
+    ReportUnreadableSong(g_app.songPath);
+    return;
+  }
+  g_app.song.Play();
+  StartMdxTimer();
+  SongOpened(kModeMdxPlayer);
+}
+
+void OpenChosenSong() {
+  const SongKind kind = SongKindOf(g_app.songPath);
+  if (kind != SongKind::kOther && !SongFileReadable(g_app.songPath)) {
+    ReportUnreadableSong(g_app.songPath);
+    return;
+  }
+  // NOT YET BUILT (piano roll): FreePeakData.
+  StopAllSongEngines();
+  g_app.song.Pause();
+  if (kind == SongKind::kMml) OpenMmlSong();
+  if (kind == SongKind::kMdx) OpenMdxSong();
+}
+
+// The song opened last, read again; the engine's timer, the mode and the current track stay. A
+// file that can no longer be read is reported and the song in the engine plays on.
+void ReloadSong() {
+  // NOT YET BUILT (piano roll): FreePeakData.
+  if (g_app.songLoaded != 1) return;
+  if (!SongFileReadable(g_app.songPath)) {
+    ReportUnreadableSong(g_app.songPath);
+    return;
+  }
+  if (g_app.mode == kModeMdxPlayer) {
+    if (!g_app.song.Load(g_app.songPath)) {
+      ReportUnreadableSong(g_app.songPath);
+      return;
+    }
+    g_app.song.Play();
+  } else if (g_app.mode == kModeSequencer) {
+    StopAllSongEngines();
+    CompileMml(g_app.songPath);
+    if (!g_songs[0].loaded) ReportUnreadableSong(g_app.songPath);
+    // NOT YET BUILT (piano roll): BuildPeakData.
+    PlaySequencerFromTop();
+  }
+}
+
+void OpenSongFromDialog() {
+  if (ChooseSongFile(g_app.songPath)) OpenChosenSong();
+}
+
+void Toggle(uint8_t& shown) { shown = shown != 1 ? 1 : 0; }
+
+}  // namespace
+
+void OpenSongFile(const char* path) {
+  if (g_menu.busy || !path) return;
+  BusyScope busy;
+  if (path != g_app.songPath) {
+    if (std::strlen(path) >= sizeof g_app.songPath) {
+      ReportUnreadableSong(path);
+      return;
+    }
+    std::strcpy(g_app.songPath, path);
+  }
+  OpenChosenSong();
+}
+
+int OnMenuCommand(unsigned short id) {
+  if (g_menu.busy) return 0;
+  const bool mml = g_app.mode == kModeSequencer, mdx = g_app.mode == kModeMdxPlayer;
+  switch (id) {
+    case TARVEX_CMD_EXIT:
+      g_app.quitRequested = 1;
+      break;
+    case TARVEX_CMD_STOP:
+      if (mml) {
+        PauseSequencer();
+        RewindSequencer();
+      }
+      break;
+    case TARVEX_CMD_PLAY:
+      if (mdx) g_app.song.Play();
+      if (mml) g_songs[0].paused == 1 ? ResumeSequencer() : PlaySequencerFromTop();
+      break;
+    case TARVEX_CMD_PAUSE:
+      if (mml) PauseSequencer();
+      break;
+    case TARVEX_CMD_RELOAD: {
+      BusyScope busy;
+      ReloadSong();
+      break;
+    }
+    case TARVEX_CMD_OPEN_SONG: {
+      BusyScope busy;
+      OpenSongFromDialog();
+      break;
+    }
+    case TARVEX_CMD_INSTRUMENT_PANE:
+      Toggle(g_app.instrumentPaneShown);
+      break;
+    case TARVEX_CMD_INSPECTOR_PANE:
+      Toggle(g_app.inspectorPaneShown);
+      break;
+    // NOT YET BUILT (settings and projects): TARVEX_CMD_SAVE_PROJECT, TARVEX_CMD_OPEN_PROJECT.
+    // NOT YET BUILT (render dialog): TARVEX_CMD_RENDER.
+    default:
+      break;
+  }
+  return 0;
+}

@@ -1,0 +1,141 @@
+// The frame's own steps without the library: wheel scrolling of the track view, the side panes and
+// track areas of the four pane layouts with the mode's track view, the plug-in editors' idle on a
+// fake clock, and which plug-in windows' messages the frame takes.
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "app/shell/app_state.h"
+#include "app/shell/frame_loop.h"
+#include "app/shell/shell_tables.h"
+#include "tests/app/shell/shell_fixture.h"
+#include "tests/support/engine/plugin_fixture.h"
+
+namespace {
+
+TEST_F(ShellTest, TheWheelPushesTheTrackViewWhichSlowsDownAndStopsAtItsBounds) {
+  const struct {
+    const char* name;
+    int32_t rowHeight, position;
+    std::vector<int32_t> notches;    // per frame
+    std::vector<int32_t> positions;  // after each frame
+  } cases[] = {
+      {"a notch down moves 4, 3, 2 and 1 pixels", 19, 0, {-1, 0, 0, 0, 0}, {-4, -7, -9, -10, -10}},
+      {"a notch up moves the other way", 19, -100, {1, 0, 0, 0, 0}, {-96, -93, -91, -90, -90}},
+      {"notches add up", 19, 0, {-1, -1, 0}, {-4, -12, -19}},
+      {"the top stops the motion at once", 19, 20, {1, 0, -1}, {22, 22, 18}},
+      {"so does the bottom, 17 rows down", 19, -320, {-1, 0, 1}, {-323, -323, -319}},
+      {"the bottom follows the row height", 32, -541, {-1, 0}, {-544, -544}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    g_app.rowHeight = c.rowHeight;
+    g_app.scrollPosition = c.position;
+    g_app.scrollVelocity = 0;
+    std::vector<int32_t> positions;
+    for (int32_t notch : c.notches) {
+      ScrollTrackView(g_app, notch);
+      positions.push_back(g_app.scrollPosition);
+    }
+    EXPECT_EQ(c.positions, positions);
+  }
+}
+
+// What the panes of a frame were asked to draw, in order.
+std::string g_drawn;
+void RecordInstrumentPane() { g_drawn += "instrument "; }
+void RecordInspectorPane(int32_t below) { g_drawn += below ? "inspector-below " : "inspector-top "; }
+void RecordTrackList(int32_t fullWidth) { g_drawn += "track-list/" + std::to_string(fullWidth); }
+void RecordTrackView(int32_t fullWidth) { g_drawn += "track-view/" + std::to_string(fullWidth); }
+
+TEST_F(ShellTest, EachPaneLayoutDrawsItsSidePanesAndTheModesTrackViewInItsArea) {
+  g_framePanes = {RecordInstrumentPane, RecordInspectorPane, RecordTrackList, RecordTrackView};
+  g_app.clientRect = ShellRect{0, 0, 1299, 755};  // half: 649 x 377
+  g_app.scrollPosition = -40;
+  const struct {
+    uint8_t instrument, inspector;
+    int32_t mode;
+    const char* drawn;
+  } cases[] = {
+      {1, 0, kModeSequencer, "instrument track-view/0"},
+      {1, 1, kModeSequencer, "instrument inspector-below track-view/0"},
+      {0, 1, kModeMdxPlayer, "inspector-top track-list/0"},
+      {0, 0, kModeMdxPlayer, "track-list/1"},
+      {0, 0, 7, ""},  // no mode: only the side panes
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.drawn);
+    g_app.instrumentPaneShown = c.instrument;
+    g_app.inspectorPaneShown = c.inspector;
+    g_app.mode = c.mode;
+    g_drawn.clear();
+    UpdateFrame();
+    EXPECT_EQ(c.drawn, g_drawn);
+  }
+  // Both track areas, beside the side panes and across the whole width, follow the scroll.
+  auto edges = [](const PaneRect& r) { return std::vector<int32_t>{r.x, r.y, r.width, r.height}; };
+  EXPECT_EQ((std::vector<int32_t>{120, -40, 541, 347}), edges(g_app.trackArea));
+  EXPECT_EQ((std::vector<int32_t>{4, -40, 641, 347}), edges(g_app.trackAreaFull));
+  g_framePanes = {};
+}
+
+class EditorIdleTest : public PluginSlotsTest {
+ protected:
+  void TearDown() override {
+    g_app.lastEditorIdleTime = 0;
+    PluginSlotsTest::TearDown();
+  }
+  TestPluginLibrary plugins{TestPluginPath("tp_vornalt")};
+};
+
+TEST_F(EditorIdleTest, OpenEditorsIdleOnlyWhenMoreThan100msHavePassed) {
+  ASSERT_EQ(0, LoadPlugin(0, 0, TestPluginPath("tp_vornalt").c_str()));
+  ASSERT_EQ(0, LoadPlugin(5, 2, TestPluginPath("tp_vornalt").c_str()));
+  SlotOf(0, 0).editorOpen = 1;  // the other editor is closed
+  const TpInstance* open = TestPluginLibrary::Of(SlotOf(0, 0).effect);
+  const TpInstance* closed = TestPluginLibrary::Of(SlotOf(5, 2).effect);
+  // Clock readings and the idle calls the open editor has received after each.
+  const std::vector<std::pair<int64_t, int>> steps = {
+      {50000, 0},  {100000, 0},  {100001, 1}, {150000, 1}, {200001, 1},
+      {200002, 2}, {90000, 2},  // backwards: waits
+      {-1, 2},                  // no clock
+      {300003, 3},
+  };
+  for (const auto& [now, idles] : steps) {
+    IdlePluginEditorsAt(now);
+    EXPECT_EQ(idles, open->editorIdles) << "at " << now;
+  }
+  EXPECT_EQ(0, closed->editorIdles);
+}
+
+// A window of the test's own standing in for a plug-in window, with one message waiting.
+HWND WindowWithMessage() {
+  HWND window = CreateWindowExA(0, "STATIC", "", 0, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+  PostMessageA(window, WM_APP, 0, 0);
+  return window;
+}
+
+bool MessageWaits(HWND window) {
+  MSG message;
+  return PeekMessageA(&message, window, WM_APP, WM_APP, PM_REMOVE) != 0;
+}
+
+TEST_F(ShellTest, TheFrameTakesTheMessagesOfOpenPluginWindowsOfChannels0To7Only) {
+  HWND first = WindowWithMessage(), last = WindowWithMessage(), channel8 = WindowWithMessage();
+  g_shell.pluginWindows[0] = first;
+  g_shell.pluginWindows[39] = last;
+  g_shell.pluginWindows[40] = channel8;
+  // A message of the thread (no window) must stay for the library: closed slots are skipped.
+  PostThreadMessageA(GetCurrentThreadId(), WM_APP, 0, 0);
+  PumpPluginWindows();
+  EXPECT_FALSE(MessageWaits(first));
+  EXPECT_FALSE(MessageWaits(last));
+  EXPECT_TRUE(MessageWaits(channel8));
+  MSG message;
+  EXPECT_TRUE(PeekMessageA(&message, reinterpret_cast<HWND>(-1), WM_APP, WM_APP, PM_REMOVE));
+  for (HWND& window : g_shell.pluginWindows) window = nullptr;
+  for (HWND window : {first, last, channel8}) DestroyWindow(window);
+}
+
+}  // namespace
