@@ -68,8 +68,6 @@ int SetupGraphFromBaseImage(const GraphCreateParam *Param, int GraphHandle, cons
 // The texture pieces of one side: how many, written to Sizes (room for GRAPH_TEXTURE_MAXNUM).
 // MaxSize 0 = the device's maximum. 0 pieces when more would be needed.
 int CalcTexturePieceSizes(int Size, int *Sizes, int FitAllowed, int ForceSplit, int MaxSize, int BlockCompressed);
-// Both sides halved once per level (integer division), never below 1.
-void CalcMipLevelSize(int Width, int Height, int Level, int *OutWidth, int *OutHeight);
 
 // Deletes every live graph the library made for itself (after a device reset).
 int DeleteInternalGraphs(void);
@@ -77,24 +75,6 @@ int DeleteInternalGraphs(void);
 int IsGraphKeptInFirstPass(GraphHandleData *Graph);
 
 // ---- Transfers ----------------------------------------------------------------------------------
-
-// One texture's part of an image, for the clip of a transfer against it.
-struct GraphTransferPiece
-{
-    int X, Y;        // its position in the full image
-    int TexX, TexY;  // its offset inside the texture
-    int Width, Height;
-};
-
-// The part of a Width x Height area at (DestX, DestY) that a piece holds: the rectangle inside
-// the texture (offset added) and inside the area (origin added); with BlockCompressed every value
-// rounded up to a multiple of 4. 0, or -1 when they do not overlap.
-int CalcTextureTransferRect(const GraphTransferPiece *Piece, int OriginX, int OriginY, int Width, int Height, int DestX,
-                            int DestY, ImageRect *TexRect, ImageRect *ImageRectOut, int BlockCompressed);
-// The same against a drawing piece of a graph: Source inside the area, Dest inside the texture
-// shifted by (OffsetX, OffsetY).
-int CalcDrawPartTransferRect(const GraphDrawPiece *Piece, int OffsetX, int OffsetY, int Width, int Height, int X, int Y,
-                             ImageRect *SourceRect, ImageRect *DestRect, int BlockCompressed);
 
 // Moves SrcRect of Image (and AlphaImage) to (DestX, DestY) of the graph: graph coordinates, or
 // with WholeFlag those of the graph's whole image. 0 (also when nothing is left) / -1.
@@ -124,9 +104,7 @@ void ReleaseGraphSourceKeep(GraphHandleData *Graph);
 int CreateTemporaryScreenMemImg(void);
 void TerminateTemporaryScreenMemImg(void);
 
-// Three shared buffers that only grow: the buffer of at least Size bytes, or null for an index
-// outside 0-2 or no memory (the buffer then stays as it was).
-void *ReserveWorkBuffer(int Index, int Size);
+// Frees the three shared work buffers (ReserveWorkBuffer, zovuz_graphics_backend.h).
 void ReleaseWorkBuffers(void);
 
 // ---- The draw screen -------------------------------------------------------------------------

@@ -7,6 +7,7 @@
 
 int GraphicsAPIType = GRAPHICS_API_SOFTWARE;
 GraphicsDeviceCapsData GraphicsDeviceCaps;
+GraphicsDeviceModeData GraphicsDeviceMode;
 GraphicsDispatchData GraphicsDispatch;
 
 // ---- Registration --------------------------------------------------------------------------

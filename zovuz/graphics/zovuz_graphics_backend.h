@@ -5,7 +5,8 @@
 // sit above the graphics layer and include only its public header. Everything of the front end
 // they read or write is declared here or in the headers this one includes:
 // - the back end in use, GraphicsAPIType, and the device capabilities, GraphicsDeviceCaps,
-//   which the back end's start-up fills;
+//   which the back end's start-up fills, with what it negotiated for the screen
+//   (GraphicsDeviceMode);
 // - the table of operations a back end fills and registers, GraphicsHardwareFunctions, and the
 //   Graphics_Hardware_* dispatchers that call it (graphics_hardware.h);
 // - the draw settings, GraphicsDrawSettings, and the state beside them (GraphicsState,
@@ -15,7 +16,8 @@
 //   image record behind it (GraphImageRecord) with one texture entry per device texture, and in
 //   each entry the back end's own objects (GraphicsBackendObjectData);
 // - the Shader, ShaderConstantBuffer, VertexBuffer, IndexBuffer and ShadowMap handle records,
-//   each with its back-end part.
+//   each with its back-end part;
+// - the front end's helpers a back end calls: mip sizes, transfer rectangles, work buffers.
 //
 // A back end finds a handle's record with the core's typed lookup, which refuses a handle of
 // another type and (unless asked) one still loading:
@@ -60,8 +62,22 @@ struct GraphicsDeviceCapsData
     int LimitsFilledFlag;         // the device limits above have been read
     int SubtractiveBlendFlag;     // subtractive blending is supported
     int PixelCenterNoOffsetFlag;  // no half-pixel offset is needed
+    int MaxVertexIndex;           // the highest vertex index a draw may use
 };
 extern GraphicsDeviceCapsData GraphicsDeviceCaps;
+
+// ---- What a back end negotiates with its device for the screen -----------------------------
+
+// The screen's multisampling as the graph mode asks for it (nothing in this system asks for
+// more than one sample): the back end writes back the count and quality the device could give.
+// In full screen the back end also records where the display it shows on lies on the desktop.
+struct GraphicsDeviceModeData
+{
+    int MultiSampleCount;    // samples per pixel; below 2 = none
+    int MultiSampleQuality;  // the device's quality level for that count
+    ImageRect DisplayRect;   // full screen: the display's desktop rectangle
+};
+extern GraphicsDeviceModeData GraphicsDeviceMode;
 
 // ---- The draw settings ----------------------------------------------------------------------
 
@@ -460,3 +476,32 @@ struct ShadowMapHandleData
     GraphicsBackendObjectData *PF;
     GraphicsBackendObjectData Backend;
 };
+
+// ---- Front-end helpers the back ends call ----------------------------------------------------
+// (ConvertColorDataBlt, ShrinkImageHalf, CalcCircleRingSpanTable and LockDrawScreenBuffer are
+// public calls of the graphics layer and stay with them.)
+
+// Both sides halved once per level (integer division), never below 1.
+void CalcMipLevelSize(int Width, int Height, int Level, int *OutWidth, int *OutHeight);
+
+// One texture's part of an image, for the clip of a transfer against it.
+struct GraphTransferPiece
+{
+    int X, Y;        // its position in the full image
+    int TexX, TexY;  // its offset inside the texture
+    int Width, Height;
+};
+
+// The part of a Width x Height area at (DestX, DestY) that a piece holds: the rectangle inside
+// the texture (offset added) and inside the area (origin added); with BlockCompressed every value
+// rounded up to a multiple of 4. 0, or -1 when they do not overlap.
+int CalcTextureTransferRect(const GraphTransferPiece *Piece, int OriginX, int OriginY, int Width, int Height, int DestX,
+                            int DestY, ImageRect *TexRect, ImageRect *ImageRectOut, int BlockCompressed);
+// The same against a drawing piece of a graph: Source inside the area, Dest inside the texture
+// shifted by (OffsetX, OffsetY).
+int CalcDrawPartTransferRect(const GraphDrawPiece *Piece, int OffsetX, int OffsetY, int Width, int Height, int X, int Y,
+                             ImageRect *SourceRect, ImageRect *DestRect, int BlockCompressed);
+
+// Three shared work buffers that only grow: the buffer of at least Size bytes, or null for an
+// index outside 0-2 or no memory (the buffer then stays as it was).
+void *ReserveWorkBuffer(int Index, int Size);

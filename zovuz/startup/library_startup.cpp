@@ -7,6 +7,7 @@
 #include "zovuz/startup/startup_internal.h"
 
 #include "zovuz/core/zovuz_core.h"
+#include "zovuz/d3d11/zovuz_d3d11.h"
 #include "zovuz/graphics/zovuz_graphics.h"
 #include "zovuz/sound/zovuz_sound.h"
 
@@ -57,7 +58,7 @@ void FillSubsystemHooks(void)
     //   (they draw with graphs).
     h.DrawStringToHandleW = DrawStringToHandleW;
     h.DeleteFontToHandle = DeleteFontToHandle;
-    // NOT YET BUILT (Direct3D back ends): D3D11Device_IsValid.
+    h.D3D11Device_IsValid = D3D11Device_IsValid;
 }
 
 // Full screen: the requested mode is looked for among the display's modes. Only a 640x480x16
@@ -127,6 +128,8 @@ int InitializeLibrary(void)
     InitializeBaseImageTables();
     InitializeSoftImageManage();
     // NOT YET BUILT (movies): InitializeMovieSystem();
+    // NOT YET BUILT (Direct3D 11 start): RegisterGraphicsHardwareFunctions(GRAPHICS_API_D3D11,
+    //   GetGraphicsD3D11Functions()); until the back end can start, graphics start without it.
     if (InitializeGraphics() < 0) return FailStartup();
 
     InitializeInputCharBuffer();

@@ -1,0 +1,81 @@
+// The back end on the platform's own Direct3D 11 (Wine's, on llvmpipe under Xvfb): the device and
+// the main window's swap chain are made, reported and released with nothing left alive. Run a
+// second time with d3d11.dll switched off, its load fails cleanly.
+#include <gtest/gtest.h>
+
+#include <stdlib.h>
+
+#include "tests/support/test_files.h"
+#include "zovuz/d3d11/windows/d3d11_calls.h"
+#include "zovuz/d3d11/windows/d3d11_swap_chain_win.h"
+
+namespace {
+
+class RealDevice : public testing::Test
+{
+protected:
+    static void SetUpTestSuite()
+    {
+        ChangeWindowMode(1);
+        SetAlwaysRunFlag(1);
+        SetMainWindowText("d3d11 device");
+        ASSERT_EQ(0, CreateMainWindow());
+    }
+    static void TearDownTestSuite() { TerminateMainWindow(); }
+    void SetUp() override
+    {
+        if (getenv("TARVEX_D3D11_DISABLED") != nullptr) GTEST_SKIP() << "d3d11.dll is switched off in this run";
+    }
+};
+
+bool Contains(const std::wstring &Text, const std::wstring &Piece) { return Text.find(Piece) != std::wstring::npos; }
+
+TEST_F(RealDevice, TheDeviceAndTheMainWindowsSwapChainAreMadeAndReleased)
+{
+    LogAppendReader log;
+    ASSERT_EQ(0, SetGraphMode(640, 480, 32, 60));
+    ASSERT_EQ(0, D3D11_LoadDLL());
+
+    ASSERT_EQ(0, DXGI_LoadDLL());
+    ASSERT_EQ(0, Graphics_D3D11_CreateDevice());
+
+    std::wstring text = log.Appended();
+    EXPECT_TRUE(Contains(text, L"使用する機能レベル:D3D_FEATURE_LEVEL_11_1"));
+    EXPECT_TRUE(Contains(text, L"24bit Zバッファフォーマットは DXGI_FORMAT_D24_UNORM_S8_UINT です"));
+    EXPECT_TRUE(Contains(text, L"最大テクスチャサイズ　幅:16384 高さ:16384"));
+    EXPECT_EQ(88, D3D11FormatTable.Format[PIXEL_FORMAT_TARGET_RGB32]);
+
+    const D3D11SwapChainInfo &r = D3D11Screen.SwapChain[0];
+    EXPECT_EQ((HWND)GetMainWindowHandle(), r.Desc.OutputWindow);
+    EXPECT_EQ(640u, r.BackBufferDesc.Width);
+    EXPECT_EQ(480u, r.BackBufferDesc.Height);
+    EXPECT_NE(nullptr, r.BackBufferSRV);
+    EXPECT_NE(nullptr, r.BackBufferRTV);
+
+    log.Mark();
+    EXPECT_EQ(0, Graphics_D3D11_ReleaseDevice());
+    text = log.Appended();
+    EXPECT_TRUE(Contains(text, L"Direct3D11 のオブジェクト合計数 : 0"));
+    EXPECT_TRUE(Contains(text, L"d3d11.dll の解放 1"));
+    EXPECT_TRUE(Contains(text, L"dxgi.dll の解放 1"));
+    EXPECT_EQ(0, D3D11Device_IsValid());
+    // The back end's own references to both DLLs are gone. (Wine keeps d3d11.dll loaded once a
+    // device was made: it holds a reference of its own that no release returns.)
+    EXPECT_EQ(nullptr, D3D11CallLayer.D3D11Module);
+    EXPECT_EQ(nullptr, D3D11CallLayer.DXGIModule);
+    EXPECT_EQ(0, Graphics_D3D11_ReleaseDevice());  // twice is harmless
+}
+
+TEST(WithoutD3D11, TheLoadFailsCleanly)
+{
+    if (getenv("TARVEX_D3D11_DISABLED") == nullptr) GTEST_SKIP() << "only with d3d11.dll switched off";
+    RemoveLogFile();  // this run's log starts with this test
+    LogAppendReader log;
+    EXPECT_EQ(-1, D3D11_LoadDLL());
+    EXPECT_TRUE(Contains(log.Appended(), L"d3d11.dll の読み込み.... 失敗"));
+    EXPECT_EQ(nullptr, D3D11CallLayer.D3D11Module);
+    EXPECT_EQ(-1, D3D11_CreateDevice());
+    EXPECT_EQ(0, D3D11Device_IsValid());
+}
+
+}  // namespace

@@ -1,0 +1,8 @@
+# The test on the platform's own device opens the library's main window.
+set_tests_properties(d3d11.real_device PROPERTIES RESOURCE_LOCK main_window)
+# The same program with d3d11.dll switched off: its load fails cleanly.
+file(MAKE_DIRECTORY ${CMAKE_BINARY_DIR}/testrun/d3d11.real_device_without_d3d11)
+add_test(NAME d3d11.real_device_without_d3d11 COMMAND d3d11_real_device_test --gtest_filter=WithoutD3D11.*
+  WORKING_DIRECTORY ${CMAKE_BINARY_DIR}/testrun/d3d11.real_device_without_d3d11)
+set_tests_properties(d3d11.real_device_without_d3d11 PROPERTIES LABELS d3d11 TIMEOUT 300
+  ENVIRONMENT "${tarvex_test_environment};TARVEX_D3D11_DISABLED=1;WINEDLLOVERRIDES=mscoree,mshtml=\\;d3d11=d")

@@ -1,0 +1,133 @@
+// Inside the Direct3D 11 back end: what its platform-independent parts share. Never included
+// from app/.
+//
+// The back end is built in two halves:
+// - windows/: everything that touches Direct3D 11 or DXGI. Only the call layer
+//   (windows/d3d11_calls.h) calls an interface method; every other file of the back end calls
+//   the call layer's wrappers, so a test can put a recording stand-in for the two DLLs behind it
+//   (tests/zovuz/d3d11/fake_d3d11.h).
+// - this folder: the decisions that are plain data: the limits a feature level gives, the DXGI
+//   format chosen for each of the library's formats, their log lines, and the back end's
+//   operation table. They take DXGI values as plain numbers (D3D11Format below).
+#pragma once
+
+#include "zovuz/core/zovuz_core.h"
+#include "zovuz/graphics/zovuz_graphics.h"
+
+// ---- DXGI values the back end names ----------------------------------------------------------
+
+// The DXGI_FORMAT values the back end chooses among (windows/ files check them against the
+// platform's header).
+enum D3D11Format {
+    D3D11FMT_NONE = 0,
+    D3D11FMT_R32G32B32A32_FLOAT = 2,
+    D3D11FMT_R16G16B16A16_FLOAT = 10,
+    D3D11FMT_R16G16B16A16_UNORM = 11,
+    D3D11FMT_R32G32_FLOAT = 16,
+    D3D11FMT_R8G8B8A8_UNORM = 28,
+    D3D11FMT_R16G16_FLOAT = 34,
+    D3D11FMT_R16G16_UNORM = 35,
+    D3D11FMT_R32_TYPELESS = 39,
+    D3D11FMT_D32_FLOAT = 40,
+    D3D11FMT_R32_FLOAT = 41,
+    D3D11FMT_R24G8_TYPELESS = 44,
+    D3D11FMT_D24_UNORM_S8_UINT = 45,
+    D3D11FMT_R8G8_UNORM = 49,
+    D3D11FMT_R16_FLOAT = 54,
+    D3D11FMT_D16_UNORM = 55,
+    D3D11FMT_R16_UNORM = 56,
+    D3D11FMT_R8_UNORM = 61,
+    D3D11FMT_BC1_UNORM = 71,
+    D3D11FMT_BC2_UNORM = 74,
+    D3D11FMT_BC3_UNORM = 77,
+    D3D11FMT_B5G6R5_UNORM = 85,
+    D3D11FMT_B8G8R8A8_UNORM = 87,
+    D3D11FMT_B8G8R8X8_UNORM = 88,
+};
+
+// Bits of a format-support answer (D3D11_FORMAT_SUPPORT).
+#define D3D11_SUPPORT_TEXTURE2D 0x20
+#define D3D11_SUPPORT_RENDER_TARGET 0x4000
+#define D3D11_SUPPORT_DEPTH_STENCIL 0x10000
+
+// Feature levels (D3D_FEATURE_LEVEL).
+#define D3D11_LEVEL_9_1 0x9100
+#define D3D11_LEVEL_9_2 0x9200
+#define D3D11_LEVEL_9_3 0x9300
+#define D3D11_LEVEL_10_0 0xA000
+#define D3D11_LEVEL_10_1 0xA100
+#define D3D11_LEVEL_11_0 0xB000
+#define D3D11_LEVEL_11_1 0xB100
+
+// Every level the back end knows, highest first, ended by -1: the order in which a device is
+// asked for them.
+extern const int D3D11FeatureLevelList[8];
+
+// ---- The format table ----------------------------------------------------------------------------
+
+// Slots of the format table: the front end's pixel-format indices (PixelFormatIndex, 0-46), then
+// two of the back end's own.
+#define D3D11_FORMAT_SLOT_DRAW_SCREEN 47  // the draw screen's format: slot 34 at 32 bits, else 33
+#define D3D11_FORMAT_SLOT_R8 48           // one 8-bit channel
+#define D3D11_FORMAT_SLOT_NUM 49
+
+// Depth buffers by the depth format index of an image record: 16, 24 and 32 bits.
+#define D3D11_DEPTH_FORMAT_NUM 3
+
+// The DXGI format the device gives each of the library's formats, 0 where it has none. Rewritten
+// by every device creation.
+struct D3D11FormatTableData
+{
+    int Format[D3D11_FORMAT_SLOT_NUM];         // by slot; 0 = no supported format
+    int DepthTexture[D3D11_DEPTH_FORMAT_NUM];  // the depth texture's format (typeless where it is read)
+    int DepthView[D3D11_DEPTH_FORMAT_NUM];     // its depth-stencil view's format
+    int ScreenFormat;                          // the swap chains' and the sub back buffer's format
+};
+extern D3D11FormatTableData D3D11FormatTable;
+
+// The device's answer for one format: a result below 0 when the format is not supported at all,
+// else the D3D11_SUPPORT_* bits in *Support.
+typedef long (*D3D11FormatSupportQuery)(int Format, unsigned int *Support);
+
+// Fills the table for the device that Query asks and logs each choice: the screen format, the
+// three depth pairs, then every slot by its fall-back chain. -1 (logged) when the device cannot
+// use R8G8B8A8_UNORM as a texture; a missing optional format only leaves its slot 0. 0 / -1.
+int Graphics_D3D11_SetupFormatTable(D3D11FormatSupportQuery Query);
+
+// The DXGI name of a format the table can hold ("DXGI_FORMAT_R8G8B8A8_UNORM"), or null.
+const wchar_t *D3D11FormatName(int Format);
+
+// The COLORDATA of a DXGI format the back end transfers pixels in, or null for any other format.
+// The records are built on the first call.
+const COLORDATA *Graphics_D3D11_GetFormatColorData(int Format);
+
+// ---- Feature levels and the device's capabilities ----------------------------------------------
+
+// Writes the capabilities of a device of this feature level into GraphicsDeviceCaps: the words
+// every Direct3D 11 device shares, then the level's limits. A level the back end does not know
+// keeps the previous limits. 0.
+int Graphics_D3D11_SetupDeviceCaps(int FeatureLevel);
+
+// "D3D_FEATURE_LEVEL_11_1" and the like, or null for a level the back end does not know.
+const wchar_t *D3D11FeatureLevelName(int FeatureLevel);
+
+// Logs the level in use, the render-target count and the texture size limits.
+void Graphics_D3D11_LogDeviceCaps(int FeatureLevel);
+
+// ---- The device and the back end's operations ---------------------------------------------------
+
+// Makes the factory, reads the adapters, makes the device and the main window's swap chain, then
+// fills the front end's capability record for the level obtained and the format table, with their
+// log lines. Any previous device is ended first. 0, or -1 (what was made stays for the release).
+int Graphics_D3D11_CreateDevice(void);
+
+// 1 while the device exists, else 0.
+int Graphics_D3D11_IsDeviceValid(void);
+
+// Releases everything the back end made, in the reverse order of its making: the screen's
+// objects and swap chains, then the device, the factory and both DLLs; then logs the live-object
+// dump. Harmless to run twice. 0.
+int Graphics_D3D11_ReleaseDevice(void);
+
+// The end of the back end at the library's end. 0.
+int Graphics_D3D11_Terminate(void);
