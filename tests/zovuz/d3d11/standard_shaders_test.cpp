@@ -1,7 +1,7 @@
 // The standard shaders at the back end's start, against the recording fake: every object of the
 // base pack is made in slot order and the start reports success; any failed object, the first of
-// its group or a later one, fails the start with its group's line and leaves no object; and the
-// release takes them off the device.
+// its group or a later one, fails the start with its group's line and leaves no object, as a pack
+// that does not expand does; and the release takes them off the device.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -92,7 +92,22 @@ TEST_F(StandardShaders, AFailedObjectFailsTheStartWithItsGroupsLineAndLeavesNone
     }
 }
 
-TEST_F(StandardShaders, ReleaseTakesTheShadersOffTheDeviceAndNeedsOne)
+TEST_F(StandardShaders, APackThatDoesNotExpandFailsTheStart)
+{
+    Graphics_D3D11_ReleaseShaderPack();
+    const PackedTextData builtIn = D3D11ShaderPackBase;
+    unsigned char damaged[] = {0x7F, 0x7F, 0x7F, 0x7F, 0x0F, 1, 2, 3};  // announces far more than it holds
+    D3D11ShaderPackBase = {damaged, sizeof damaged, -1};
+    EXPECT_EQ(-1, Graphics_D3D11_Shader_Initialize());
+    D3D11ShaderPackBase = builtIn;
+    EXPECT_TRUE(Logged(Announcement + L"シェーダーパック Base のデータが壊れているため展開できません"));
+    EXPECT_TRUE(Logged(L"シェーダーコードを展開するメモリ領域の確保に失敗しました"));
+    EXPECT_EQ(0, GraphicsDeviceCaps.ProgrammableShaderFlag);
+    EXPECT_EQ(0, Live(D3D11_OBJECT_PIXEL_SHADER) + Live(D3D11_OBJECT_VERTEX_SHADER));
+    EXPECT_EQ(0, Graphics_D3D11_Shader_Initialize());  // the program's own pack still loads
+}
+
+TEST_F(StandardShaders, ReleaseTakesTheShadersOffTheDeviceAndTheEndFreesThePacks)
 {
     ASSERT_EQ(0, Graphics_D3D11_Shader_Initialize());
     FakeD3D11.Calls.clear();
@@ -105,6 +120,10 @@ TEST_F(StandardShaders, ReleaseTakesTheShadersOffTheDeviceAndNeedsOne)
 
     Graphics_D3D11_ReleaseDevice();
     EXPECT_EQ(-1, Graphics_D3D11_ReleaseStandardShaders());
+    // The expanded packs stay across a device's release, until the back end's end.
+    EXPECT_EQ(1, D3D11ShaderPack.LoadedFlag);
+    Graphics_D3D11_Terminate();
+    EXPECT_EQ(0, D3D11ShaderPack.LoadedFlag);
 }
 
 }  // namespace
