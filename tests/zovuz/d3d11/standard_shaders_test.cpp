@@ -112,6 +112,7 @@ TEST_F(StandardShaders, ReleaseTakesTheShadersOffTheDeviceAndTheEndFreesThePacks
     ASSERT_EQ(0, Graphics_D3D11_Shader_Initialize());
     FakeD3D11.Calls.clear();
     EXPECT_EQ(0, Graphics_D3D11_ReleaseStandardShaders());
+    EXPECT_EQ(0, GraphicsDeviceCaps.ProgrammableShaderFlag);
     EXPECT_EQ(0, Live(D3D11_OBJECT_VERTEX_SHADER));
     EXPECT_EQ(0, Live(D3D11_OBJECT_PIXEL_SHADER));
     const std::vector<std::string> unbound = {"VSSetShader null null 0", "IASetInputLayout null",

@@ -75,5 +75,6 @@ int Graphics_D3D11_ReleaseStandardShaders(void)
     D3D11DeviceContext_PSSetShader(nullptr, nullptr, 0);
     // NOT YET BUILT (3-D pack): its objects are released here too.
     ReleaseObjects();
+    GraphicsDeviceCaps.ProgrammableShaderFlag = 0;  // set only while the standard shaders exist
     return 0;
 }

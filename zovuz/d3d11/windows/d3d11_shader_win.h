@@ -21,6 +21,6 @@ extern D3D11StandardShaderData D3D11StandardShaders;
 // flag while they exist. A failed object fails the whole start, the first of a group or not, with
 // the group's line naming it and no object left. 0, or -1.
 int Graphics_D3D11_Shader_Initialize(void);
-// Takes the shaders and the input layout off the device and releases every standard shader.
-// -1 without a device, else 0.
+// Takes the shaders and the input layout off the device, releases every standard shader and
+// clears the programmable-shader flag. -1 without a device, else 0.
 int Graphics_D3D11_ReleaseStandardShaders(void);
