@@ -18,6 +18,16 @@ ExternalProject_Add(tarvex_fuzz_native
   INSTALL_COMMAND ""
   USES_TERMINAL_BUILD ON)
 
+# The shader-pack builder first, on its own: the cross build's Direct3D 11 library compiles the
+# source it writes (tools/shader_pack/CMakeLists.txt) and need not wait for the fuzz targets.
+ExternalProject_Add_Step(tarvex_fuzz_native shader_pack
+  COMMAND ${CMAKE_COMMAND} --build <BINARY_DIR> --target shader_pack
+  DEPENDEES configure
+  DEPENDERS build
+  ALWAYS TRUE
+  BYPRODUCTS ${TARVEX_FUZZ_BUILD_DIR}/shader_pack/shader_pack)
+ExternalProject_Add_StepTargets(tarvex_fuzz_native shader_pack)
+
 # Each replay also carries the label of the area whose reader it drives, so that
 # `ctest -L engine` replays the engine's inputs too.
 set(tarvex_fuzz_area_archive core)

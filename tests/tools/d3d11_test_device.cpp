@@ -46,13 +46,20 @@ bool D3D11TestDevice::Open()
     Raster.FillMode = D3D11_FILL_SOLID;
     Raster.CullMode = D3D11_CULL_NONE;
     Raster.DepthClipEnable = TRUE;
-    return Device->CreateRasterizerState(&Raster, &Rasterizer) == S_OK;
+    D3D11_SAMPLER_DESC Sampling = {};
+    Sampling.Filter = D3D11_FILTER_MIN_MAG_MIP_POINT;
+    Sampling.AddressU = Sampling.AddressV = Sampling.AddressW = D3D11_TEXTURE_ADDRESS_CLAMP;
+    Sampling.MaxLOD = D3D11_FLOAT32_MAX;
+    return Device->CreateRasterizerState(&Raster, &Rasterizer) == S_OK &&
+           Device->CreateSamplerState(&Sampling, &PointSampler) == S_OK;
 }
 
 void D3D11TestDevice::Close()
 {
-    for (IUnknown *P : std::initializer_list<IUnknown *>{Rasterizer, Staging, TargetView, Target, Context, Device, SwapChain})
+    for (IUnknown *P : std::initializer_list<IUnknown *>{PointSampler, Rasterizer, Staging, TargetView, Target, Context,
+                                                         Device, SwapChain})
         if (P) P->Release();
+    PointSampler = nullptr;
     Rasterizer = nullptr;
     Staging = nullptr;
     TargetView = nullptr;
@@ -109,6 +116,14 @@ std::vector<unsigned char> D3D11TestDevice::ReadBack()
     for (int Y = 0; Y < Height; ++Y)
         memcpy(&Pixels[size_t(Y) * Width * PixelBytes], static_cast<const char *>(Mapped.pData) + Y * Mapped.RowPitch, Width * PixelBytes);
     Context->Unmap(Staging, 0);
+    return Pixels;
+}
+
+std::vector<uint32_t> D3D11TestDevice::ReadBackPixels()
+{
+    const std::vector<unsigned char> Bytes = ReadBack();
+    std::vector<uint32_t> Pixels(Bytes.size() / 4);
+    memcpy(Pixels.data(), Bytes.data(), Pixels.size() * 4);
     return Pixels;
 }
 

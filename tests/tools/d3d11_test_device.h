@@ -31,6 +31,7 @@ struct D3D11TestDevice {
     ID3D11Texture2D *Staging = nullptr;
     ID3D11RenderTargetView *TargetView = nullptr;
     ID3D11RasterizerState *Rasterizer = nullptr;
+    ID3D11SamplerState *PointSampler = nullptr;  // point sampling, clamped: the tests' usual sampler
     int Width = 0, Height = 0;
     UINT PixelBytes = 0;
 
@@ -41,10 +42,29 @@ struct D3D11TestDevice {
     bool Begin(int TargetWidth, int TargetHeight, DXGI_FORMAT Format, UINT BytesPerPixel);
     // The target's pixels, row after row, PixelBytes each.
     std::vector<unsigned char> ReadBack();
+    // The same for a target of four bytes per pixel, one word per pixel.
+    std::vector<uint32_t> ReadBackPixels();
 
     ID3D11Buffer *MakeBuffer(UINT Bind, const void *Data, UINT Bytes);
     ID3D11Texture2D *MakeTexture(int TextureWidth, int TextureHeight, DXGI_FORMAT Format, const void *Texels, UINT Pitch,
                                  ID3D11ShaderResourceView **View);
+};
+
+// A colour as R8G8B8A8 bytes, red lowest: the texel and vertex-colour order of these tests.
+inline uint32_t Rgba(unsigned R, unsigned G, unsigned B, unsigned A)
+{
+    return R | G << 8 | B << 16 | A << 24;
+}
+
+// The library's 2-D vertices: untextured (20 bytes) and textured (28 bytes).
+struct VertexNoTex {
+    float X, Y, Z, Rhw;
+    uint32_t Colour;
+};
+struct Vertex2D {
+    float X, Y, Z, Rhw;
+    uint32_t Colour;
+    float U, V;
 };
 
 // A shader of the representative set the build wrote (empty, with a test failure, if missing).

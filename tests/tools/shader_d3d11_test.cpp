@@ -19,20 +19,6 @@ namespace {
 
 constexpr int Size = 64;  // the draw target is Size x Size
 
-uint32_t Rgba(unsigned R, unsigned G, unsigned B, unsigned A)
-{
-    return R | G << 8 | B << 16 | A << 24;
-}
-
-struct VertexNoTex {
-    float X, Y, Z, Rhw;
-    uint32_t Colour;
-};
-struct Vertex2D {
-    float X, Y, Z, Rhw;
-    uint32_t Colour;
-    float U, V;
-};
 struct VertexTransfer8 {
     float X, Y;
     float Uv[8][2];
@@ -80,25 +66,18 @@ class ShaderSet : public ::testing::Test {
 protected:
     static void SetUpTestSuite()
     {
-        if (!D3D.Open()) return;
-        D3D11_SAMPLER_DESC Sampling = {};
-        Sampling.Filter = D3D11_FILTER_MIN_MAG_MIP_POINT;
-        Sampling.AddressU = Sampling.AddressV = Sampling.AddressW = D3D11_TEXTURE_ADDRESS_CLAMP;
-        Sampling.MaxLOD = D3D11_FLOAT32_MAX;
-        EXPECT_EQ(D3D.Device->CreateSamplerState(&Sampling, &PointSampler), S_OK);
+        D3D.Open();
     }
 
     static void TearDownTestSuite()
     {
-        if (PointSampler) PointSampler->Release();
-        PointSampler = nullptr;
         D3D.Close();
     }
 
     void SetUp() override
     {
         ASSERT_TRUE(D3D.Begin(Size, Size, DXGI_FORMAT_R8G8B8A8_UNORM, 4));
-        D3D.Context->PSSetSamplers(0, 1, &PointSampler);
+        D3D.Context->PSSetSamplers(0, 1, &D3D.PointSampler);
     }
 
     static HRESULT MakeVertexShader(const char *Name, ID3D11VertexShader **Out)
@@ -147,13 +126,7 @@ protected:
         D3D.Context->Draw(Count, 0);
     }
 
-    std::vector<uint32_t> ReadBack()
-    {
-        const std::vector<unsigned char> Bytes = D3D.ReadBack();
-        std::vector<uint32_t> Pixels(Bytes.size() / 4);
-        memcpy(Pixels.data(), Bytes.data(), Pixels.size() * 4);
-        return Pixels;
-    }
+    std::vector<uint32_t> ReadBack() { return D3D.ReadBackPixels(); }
 
     static ID3D11Texture2D *MakeTexture(int Width, int Height, const uint32_t *Texels, ID3D11ShaderResourceView **View)
     {
@@ -161,11 +134,9 @@ protected:
     }
 
     static D3D11TestDevice D3D;
-    static ID3D11SamplerState *PointSampler;
 };
 
 D3D11TestDevice ShaderSet::D3D;
-ID3D11SamplerState *ShaderSet::PointSampler;
 
 // The draw-area matrix from target pixels to clip space, stored transposed (one row per
 // output component), at the start of the 256-byte vertex base buffer.

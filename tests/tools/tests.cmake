@@ -3,6 +3,8 @@ target_link_libraries(tools_archive_writer_test PRIVATE archive_writer_lib)
 
 # The Direct3D 11 shader tests read the emitter's output and build shaders with its library.
 target_link_libraries(test_support_tools PUBLIC shader_emitter_cross)
+# The standard shaders are drawn as the program carries them: the back end's packs and loader.
+target_link_libraries(tools_standard_shaders_d3d11_test PRIVATE zovuz_d3d11)
 
 # The shader emitter's host tests are native programs built by its own project
 # (tools/shader_emitter); they run here like every other test of the area.
@@ -15,5 +17,17 @@ foreach(src ${host_tests})
     ENVIRONMENT "TARVEX_TEST_DATA_DIR=${CMAKE_SOURCE_DIR}/tests/data")
 endforeach()
 
+# The shader-pack builder's host tests are built by the native build with the builder
+# (tools/shader_pack); they run here too.
+file(GLOB pack_host_tests CONFIGURE_DEPENDS ${CMAKE_CURRENT_LIST_DIR}/host/shader_pack/*_test.cpp)
+foreach(src ${pack_host_tests})
+  get_filename_component(program ${src} NAME_WE)
+  string(REGEX REPLACE "_test$" "" topic ${program})
+  add_test(NAME tools.${topic} COMMAND ${CMAKE_BINARY_DIR}/fuzz-native/shader_pack/${program})
+  set_tests_properties(tools.${topic} PROPERTIES LABELS tools TIMEOUT 300
+    ENVIRONMENT "TARVEX_TEST_DATA_DIR=${CMAKE_SOURCE_DIR}/tests/data")
+endforeach()
+
 # These draw in a window of their own.
-set_tests_properties(tools.shader_d3d11 tools.shader_instructions PROPERTIES RESOURCE_LOCK main_window)
+set_tests_properties(tools.shader_d3d11 tools.shader_instructions tools.standard_shaders_d3d11
+  PROPERTIES RESOURCE_LOCK main_window)

@@ -1,5 +1,6 @@
 #include "representative_set.h"
 
+#include "alpha_compare.h"
 #include "sm4_builder.h"
 
 namespace dxbc {
@@ -57,21 +58,7 @@ void UntexturedAlphaTest(ShaderBuilder &B)
     const Reg Target = B.Output("SV_Target", 0);
     const Reg Alpha = Colour("w"), Reference = Pixel[1]("y"), Comparison = Pixel[2]("x");
 
-    B.IEq(R(0), Comparison, ImmInt(2, 3, 4, 5));
-    B.Lt(R(1)("x"), Alpha, Reference);
-    B.Eq(R(1)("y"), Alpha, Reference);
-    B.Ge(R(1)("z"), Reference, Alpha);
-    B.Lt(R(1)("w"), Reference, Alpha);
-    B.And(R(0), R(0), R(1));
-    B.IEq(R(2)("xyz"), Comparison, ImmInt(6, 7, 8, 0));
-    B.Ne(R(3)("x"), Alpha, Reference);
-    B.Ge(R(3)("y"), Alpha, Reference);
-    B.Mov(R(3)("z"), ImmInt(-1));
-    B.And(R(2)("xyz"), R(2)("xyz"), R(3)("xyz"));
-    B.Or(R(0)("xyz"), R(0)("xyz"), R(2)("xyz"));
-    B.Or(R(0)("xy"), R(0)("xy"), R(0)("zw"));
-    B.Or(R(0)("x"), R(0)("x"), R(0)("y"));
-    B.Discard(When::Zero, R(0)("x"));
+    DiscardUnlessCompares(B, Alpha, Reference, Comparison, 0);
     B.Mul(Target, Colour, Pixel[0]);
     B.Ret();
 }

@@ -1,6 +1,7 @@
 // The shader emitter's command line (a host program, run at build time):
-//   shader_emitter write-set <folder>   writes the representative set, one file per shader
-//   shader_emitter dump <file>...       lists containers (chunks, signatures, program)
+//   shader_emitter write-set <folder>       writes the representative set, one file per shader
+//   shader_emitter write-standard <folder>  writes the standard set (the base pack's shaders)
+//   shader_emitter dump <file>...           lists containers (chunks, signatures, program)
 // Exit code 0 on success, 1 on a failure (reported on standard error), 2 on bad usage.
 #include <stdio.h>
 
@@ -10,14 +11,15 @@
 #include "file_bytes.h"
 #include "representative_set.h"
 #include "sm4_dump.h"
+#include "standard_set.h"
 
 namespace {
 
-int WriteSet(const std::string &Folder)
+int WriteSet(const std::string &Folder, bool Standard)
 {
     std::vector<dxbc::NamedShader> Set;
     std::string Error;
-    if (!dxbc::BuildRepresentativeSet(Set, &Error)) {
+    if (!(Standard ? dxbc::BuildStandardSet(Set, &Error) : dxbc::BuildRepresentativeSet(Set, &Error))) {
         fprintf(stderr, "shader_emitter: %s\n", Error.c_str());
         return 1;
     }
@@ -52,8 +54,11 @@ int Dump(int Count, char **Paths)
 int main(int argc, char **argv)
 {
     const std::string Command = argc > 1 ? argv[1] : "";
-    if (Command == "write-set" && argc == 3) return WriteSet(argv[2]);
+    if (Command == "write-set" && argc == 3) return WriteSet(argv[2], false);
+    if (Command == "write-standard" && argc == 3) return WriteSet(argv[2], true);
     if (Command == "dump" && argc >= 3) return Dump(argc - 2, argv + 2);
-    fprintf(stderr, "usage: shader_emitter write-set <folder>\n       shader_emitter dump <file>...\n");
+    fprintf(stderr,
+            "usage: shader_emitter write-set <folder>\n       shader_emitter write-standard <folder>\n"
+            "       shader_emitter dump <file>...\n");
     return 2;
 }

@@ -17,6 +17,7 @@
 #include "zovuz/core/file/stream.h"
 #include "zovuz/core/file/file_access.h"
 #include "zovuz/core/file/archive.h"
+#include "zovuz/core/file/packed_text.h"
 #include "zovuz/core/clock.h"
 #include "zovuz/core/window/input.h"
 #include "zovuz/core/api_lock.h"

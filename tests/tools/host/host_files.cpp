@@ -2,8 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
+#include <sys/wait.h>
 
 #include <filesystem>
 
@@ -79,4 +81,25 @@ std::string ScratchFolder()
         if (mkdtemp(&Template[0])) Folder.Path = Template;
     }
     return Folder.Path;
+}
+
+Vkd3dVerdict Vkd3dValidate(const dxbc::Bytes &Container, const std::string &Name)
+{
+    Vkd3dVerdict Result;
+    const std::string Folder = ScratchFolder();
+    const std::string Input = Folder + "/" + Name, Output = Folder + "/" + Name + ".spv";
+    WriteBytes(Input, Container);
+    const std::string Command = "vkd3d-compiler -x dxbc-tpf -b spirv-binary -o '" + Output + "' '" + Input + "' 2>&1";
+    FILE *Pipe = popen(Command.c_str(), "r");
+    if (!Pipe) return Result;
+    char Line[512];
+    while (fgets(Line, sizeof Line, Pipe)) Result.Output += Line;
+    const int Status = pclose(Pipe);
+    Result.Status = WIFEXITED(Status) ? WEXITSTATUS(Status) : -1;
+    return Result;
+}
+
+bool HaveVkd3d()
+{
+    return system("command -v vkd3d-compiler >/dev/null 2>&1") == 0;
 }

@@ -25,3 +25,12 @@ void WriteBytes(const std::string &Path, const dxbc::Bytes &Data);
 
 // A fresh folder under the system's temporary folder, removed with its files at exit.
 std::string ScratchFolder();
+
+// What vkd3d-compiler, the machine's own DXBC reader, makes of a container: its exit status
+// (0 = accepted) and what it printed. Whether the program is installed.
+struct Vkd3dVerdict {
+    int Status = -1;
+    std::string Output;
+};
+Vkd3dVerdict Vkd3dValidate(const dxbc::Bytes &Container, const std::string &Name);
+bool HaveVkd3d();

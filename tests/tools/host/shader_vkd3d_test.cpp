@@ -3,10 +3,7 @@
 // program; and that reader refuses containers whose checksum or lengths were damaged.
 #include <gtest/gtest.h>
 
-#include <stdio.h>
-#include <stdlib.h>
 #include <string.h>
-#include <sys/wait.h>
 
 #include "dxbc_container.h"
 #include "host_files.h"
@@ -15,33 +12,6 @@
 using namespace dxbc;
 
 namespace {
-
-struct Verdict {
-    int Status = -1;
-    std::string Output;
-};
-
-// Runs vkd3d-compiler on Container; its exit status and what it printed.
-Verdict Validate(const Bytes &Container, const std::string &Name)
-{
-    Verdict Result;
-    const std::string Folder = ScratchFolder();
-    const std::string Input = Folder + "/" + Name, Output = Folder + "/" + Name + ".spv";
-    WriteBytes(Input, Container);
-    const std::string Command = "vkd3d-compiler -x dxbc-tpf -b spirv-binary -o '" + Output + "' '" + Input + "' 2>&1";
-    FILE *Pipe = popen(Command.c_str(), "r");
-    if (!Pipe) return Result;
-    char Line[512];
-    while (fgets(Line, sizeof Line, Pipe)) Result.Output += Line;
-    const int Status = pclose(Pipe);
-    Result.Status = WIFEXITED(Status) ? WEXITSTATUS(Status) : -1;
-    return Result;
-}
-
-bool HaveValidator()
-{
-    return system("command -v vkd3d-compiler >/dev/null 2>&1") == 0;
-}
 
 // Offset of the first instruction token with Opcode in the container's program.
 size_t InstructionAt(const Bytes &Container, uint32_t Opcode)
@@ -60,19 +30,19 @@ size_t InstructionAt(const Bytes &Container, uint32_t Opcode)
 
 TEST(Vkd3dValidation, AcceptsEveryShaderOfTheSet)
 {
-    ASSERT_TRUE(HaveValidator()) << "vkd3d-compiler is not installed: run scripts/bootstrap";
+    ASSERT_TRUE(HaveVkd3d()) << "vkd3d-compiler is not installed: run scripts/bootstrap";
     std::vector<NamedShader> Set;
     std::string Error;
     ASSERT_TRUE(BuildRepresentativeSet(Set, &Error)) << Error;
     for (const NamedShader &Shader : Set) {
-        const Verdict V = Validate(Shader.Code, Shader.FileName);
+        const Vkd3dVerdict V = Vkd3dValidate(Shader.Code, Shader.FileName);
         EXPECT_EQ(V.Status, 0) << Shader.FileName << ": " << V.Output;
     }
 }
 
 TEST(Vkd3dValidation, RefusesDamagedChecksumsAndLengths)
 {
-    ASSERT_TRUE(HaveValidator()) << "vkd3d-compiler is not installed: run scripts/bootstrap";
+    ASSERT_TRUE(HaveVkd3d()) << "vkd3d-compiler is not installed: run scripts/bootstrap";
     std::vector<NamedShader> Set;
     ASSERT_TRUE(BuildRepresentativeSet(Set, nullptr));
     const Bytes *Textured = nullptr;
@@ -110,7 +80,7 @@ TEST(Vkd3dValidation, RefusesDamagedChecksumsAndLengths)
         {"ret length 0", Resealed(Length(Ret, -1)), nullptr},
     };
     for (const auto &Case : Cases) {
-        const Verdict V = Validate(Case.Data, "damaged.dxbc");
+        const Vkd3dVerdict V = Vkd3dValidate(Case.Data, "damaged.dxbc");
         EXPECT_NE(V.Status, 0) << Case.What;
         if (Case.Says) {
             EXPECT_NE(V.Output.find(Case.Says), std::string::npos) << Case.What << ": " << V.Output;

@@ -37,6 +37,7 @@ struct FakeD3D11Data
     // CheckMultisampleQualityLevels by (format, count); absent: 1 level for counts 1, 2, 4 and 8.
     std::map<std::pair<int, int>, UINT> QualityLevels;
     std::map<std::string, HRESULT> Fail;   // a method's name -> what it returns instead of acting
+    std::map<std::string, int> FailFrom;   // ... from its call number N on (1 = its first); absent: every call
     int AdapterNum = 1;                    // adapters the factory enumerates
     int OutputNum = 1;                     // outputs of each adapter
     RECT OutputRect = {0, 0, 1920, 1080};  // each output's desktop rectangle

@@ -64,11 +64,14 @@ std::string ArgumentsText(A... Args)
     return text;
 }
 
-// True when the test asked Method to fail; *Result is then what it returns.
+// True when the test asked Method to fail at this call (recorded already); *Result is then what
+// it returns.
 bool Failing(const char *Method, HRESULT *Result)
 {
     auto it = FakeD3D11.Fail.find(Method);
     if (it == FakeD3D11.Fail.end()) return false;
+    auto from = FakeD3D11.FailFrom.find(Method);
+    if (from != FakeD3D11.FailFrom.end() && FakeD3D11.CallCount[Method] < from->second) return false;
     *Result = it->second;
     return true;
 }

@@ -1,12 +1,14 @@
 // The back end on the platform's own Direct3D 11 (Wine's, on llvmpipe under Xvfb): the device and
 // the main window's swap chain are made, reported and released with nothing left alive. Run a
-// second time with d3d11.dll switched off, its load fails cleanly.
+// second time with d3d11.dll switched off, its load fails cleanly. The standard shaders are made
+// from the program's own pack on that device.
 #include <gtest/gtest.h>
 
 #include <stdlib.h>
 
 #include "tests/support/test_files.h"
 #include "zovuz/d3d11/windows/d3d11_calls.h"
+#include "zovuz/d3d11/windows/d3d11_shader_win.h"
 #include "zovuz/d3d11/windows/d3d11_swap_chain_win.h"
 
 namespace {
@@ -64,6 +66,23 @@ TEST_F(RealDevice, TheDeviceAndTheMainWindowsSwapChainAreMadeAndReleased)
     EXPECT_EQ(nullptr, D3D11CallLayer.D3D11Module);
     EXPECT_EQ(nullptr, D3D11CallLayer.DXGIModule);
     EXPECT_EQ(0, Graphics_D3D11_ReleaseDevice());  // twice is harmless
+}
+
+TEST_F(RealDevice, TheStandardShadersAreMadeFromTheBuiltInPack)
+{
+    ASSERT_EQ(0, SetGraphMode(640, 480, 32, 60));
+    ASSERT_EQ(0, D3D11_LoadDLL());
+    ASSERT_EQ(0, DXGI_LoadDLL());
+    ASSERT_EQ(0, Graphics_D3D11_CreateDevice());
+    LogAppendReader log;
+    ASSERT_EQ(0, Graphics_D3D11_Shader_Initialize());
+    D3D11_OutputObjectCount();
+    const std::wstring text = log.Appended();
+    EXPECT_TRUE(Contains(text, L"シェーダーコード関係の初期化.... 成功"));
+    EXPECT_TRUE(Contains(text, L"ID3D11VertexShader : 9"));
+    EXPECT_TRUE(Contains(text, L"ID3D11PixelShader : 249"));
+    EXPECT_EQ(0, Graphics_D3D11_ReleaseDevice());
+    EXPECT_EQ(0, D3D11_GetObjectCount(D3D11_OBJECT_PIXEL_SHADER));
 }
 
 TEST(WithoutD3D11, TheLoadFailsCleanly)

@@ -4,6 +4,7 @@
 
 #include <string.h>
 
+#include "zovuz/d3d11/windows/d3d11_shader_win.h"
 #include "zovuz/d3d11/windows/d3d11_swap_chain_win.h"
 
 D3D11AdapterTableData D3D11AdapterTable;
@@ -126,11 +127,12 @@ int Graphics_D3D11_IsDeviceValid(void) { return D3D11Device_IsValid(); }
 int Graphics_D3D11_ReleaseDevice(void)
 {
     D3D11ScreenData &screen = D3D11Screen;
-    // NOT YET BUILT (draw preparation, vertex batching, buffers, state objects, shaders): their
-    // objects are released here first, in this order: the simple-transfer states; the common
-    // transfer buffer; the cached sampler, rasterizer, depth-stencil and blend states; the
-    // general-purpose vertex buffer (unbound first when bound) and the common index buffer; the
-    // batch vertex buffer; the input layouts, the standard shaders and the standard constant buffers.
+    // NOT YET BUILT (draw preparation, vertex batching, buffers, state objects): their objects are
+    // released here first, in this order: the simple-transfer states; the common transfer buffer;
+    // the cached sampler, rasterizer, depth-stencil and blend states; the general-purpose vertex
+    // buffer (unbound first when bound) and the common index buffer; the batch vertex buffer; the
+    // input layouts. The standard constant buffers follow the standard shaders.
+    Graphics_D3D11_ReleaseStandardShaders();
 
     // A full-screen swap chain leaves full-screen state before it is released.
     if (screen.FullScreenFlag) {
@@ -157,6 +159,7 @@ int Graphics_D3D11_ReleaseDevice(void)
 int Graphics_D3D11_Terminate(void)
 {
     Graphics_D3D11_ReleaseDevice();
-    // NOT YET BUILT (shader packs): the expanded shader packs are freed here.
+    // NOT YET BUILT (3-D pack): it is freed here with the others.
+    Graphics_D3D11_ReleaseShaderPack();
     return 0;
 }

@@ -1,0 +1,208 @@
+// The shader-pack builder and the Direct3D 11 back end's pack loader, built natively: the
+// builder writes the same source every time; the packs it writes expand into the standard
+// shaders slot by slot, which vkd3d-compiler accepts; the filter archive opens and finds its
+// files by name; damaged packs are refused without leaving anything allocated.
+#include <gtest/gtest.h>
+
+#include <stdlib.h>
+#include <string.h>
+
+#include <string>
+#include <vector>
+
+#include "host_files.h"
+#include "standard_set.h"
+#include "tools/shader_pack/shader_pack_build.h"
+#include "zovuz/d3d11/d3d11_shader_pack_internal.h"
+
+using shader_pack::Bytes;
+
+namespace {
+
+std::vector<Bytes> StandardCodes()
+{
+    std::vector<dxbc::NamedShader> Set;
+    std::string Error;
+    EXPECT_TRUE(dxbc::BuildStandardSet(Set, &Error)) << Error;
+    std::vector<Bytes> Codes;
+    for (const dxbc::NamedShader &Shader : Set) Codes.push_back(Shader.Code);
+    return Codes;
+}
+
+Bytes CodePack(const std::vector<Bytes> &Slots)
+{
+    Bytes Content;
+    EXPECT_TRUE(shader_pack::BuildCodePack(Slots, Content, nullptr));
+    return Content;
+}
+
+Bytes Archive(const std::vector<ArchiveWriterItem> &Files)
+{
+    Bytes Image;
+    std::string Error;
+    EXPECT_TRUE(shader_pack::BuildShaderArchive(Files, Image, &Error)) << Error;
+    return Image;
+}
+
+// Three packs in writable memory, as a test gives them to the loader.
+struct Packs {
+    Bytes Base, ChannelMix, Filter;
+    PackedTextData BaseText, ChannelMixText, FilterText;
+
+    Packs(Bytes BaseUnits, Bytes ChannelMixUnits, Bytes FilterUnits)
+        : Base(std::move(BaseUnits)), ChannelMix(std::move(ChannelMixUnits)), Filter(std::move(FilterUnits))
+    {
+        BaseText = {Base.data(), Base.size(), -1};
+        ChannelMixText = {ChannelMix.data(), ChannelMix.size(), -1};
+        FilterText = {Filter.data(), Filter.size(), -1};
+    }
+    int Load()
+    {
+        const D3D11ShaderPackSources Sources = {&BaseText, &ChannelMixText, &FilterText};
+        return D3D11_LoadShaderPackFrom(&Sources);
+    }
+};
+
+// Good packs: the standard set, empty channel-mix slots and a filter archive of Files.
+Packs GoodPacks(const std::vector<ArchiveWriterItem> &Files = {})
+{
+    return Packs(shader_pack::PackText(CodePack(StandardCodes())),
+                 shader_pack::PackText(CodePack(std::vector<Bytes>(D3D11_CHANNEL_MIX_PACK_SLOTS))),
+                 shader_pack::PackText(Archive(Files)));
+}
+
+Bytes ReadAll(const std::string &Path)
+{
+    Bytes Data;
+    FILE *File = fopen(Path.c_str(), "rb");
+    if (!File) return Data;
+    unsigned char Buffer[65536];
+    size_t Got;
+    while ((Got = fread(Buffer, 1, sizeof Buffer, File)) > 0) Data.insert(Data.end(), Buffer, Buffer + Got);
+    fclose(File);
+    return Data;
+}
+
+}  // namespace
+
+TEST(ShaderPackBuilder, TwoRunsWriteByteIdenticalSources)
+{
+    const std::string Folder = ScratchFolder();
+    for (const char *Name : {"first.cpp", "second.cpp"}) {
+        const std::string Command = std::string(SHADER_PACK_BUILDER) + " d3d11 '" + Folder + "/" + Name + "'";
+        ASSERT_EQ(system(Command.c_str()), 0) << Command;
+    }
+    const Bytes First = ReadAll(Folder + "/first.cpp"), Second = ReadAll(Folder + "/second.cpp");
+    EXPECT_GT(First.size(), 1000u);
+    EXPECT_TRUE(First == Second);
+}
+
+TEST(ShaderPackLoader, BuiltInPacksExpandIntoTheStandardShadersAndAnArchive)
+{
+    const int AllocsBefore = GetAllocNum();
+    const std::vector<Bytes> Codes = StandardCodes();
+    ASSERT_EQ(Codes.size(), size_t(D3D11_BASE_PACK_SLOTS));
+    // Twice: the second load finds the texts already decoded in place by the first.
+    for (int Round = 0; Round < 2; ++Round) {
+        SCOPED_TRACE(Round);
+        ASSERT_EQ(Graphics_D3D11_LoadShaderPack(), 1);
+        EXPECT_EQ(Graphics_D3D11_LoadShaderPack(), 1);
+        for (int Slot = 0; Slot < D3D11_BASE_PACK_SLOTS; ++Slot) {
+            const D3D11ShaderCode &Code = D3D11ShaderPack.Base[Slot];
+            ASSERT_EQ(Code.Size, Codes[size_t(Slot)].size()) << "slot " << Slot;
+            EXPECT_EQ(memcmp(Code.Code, Codes[size_t(Slot)].data(), Code.Size), 0) << "slot " << Slot;
+        }
+        for (const D3D11ShaderCode &Code : D3D11ShaderPack.ChannelMix) EXPECT_EQ(Code.Size, 0u);
+        EXPECT_EQ(D3D11ShaderPack.FilterArchive.Magic, ARCHIVE_MAGIC);
+        uint64_t Position = 0, Size = 0;
+        EXPECT_EQ(ArchiveFindFile(&D3D11ShaderPack.FilterArchive, CHAR_CODE_UNICODE_BYTE, "none.pso", &Position, &Size), -1);
+        EXPECT_EQ(Graphics_D3D11_ReleaseShaderPack(), 1);
+        EXPECT_EQ(D3D11ShaderPack.LoadedFlag, 0);
+        EXPECT_EQ(GetAllocNum(), AllocsBefore);
+    }
+}
+
+TEST(ShaderPackLoader, Vkd3dAcceptsEveryBuiltInBaseShader)
+{
+    ASSERT_TRUE(HaveVkd3d()) << "vkd3d-compiler is not installed: run scripts/bootstrap";
+    ASSERT_EQ(Graphics_D3D11_LoadShaderPack(), 1);
+    for (int Slot = 0; Slot < D3D11_BASE_PACK_SLOTS; ++Slot) {
+        const D3D11ShaderCode &Code = D3D11ShaderPack.Base[Slot];
+        const Vkd3dVerdict V = Vkd3dValidate(Bytes(Code.Code, Code.Code + Code.Size), "slot" + std::to_string(Slot));
+        EXPECT_EQ(V.Status, 0) << "slot " << Slot << ": " << V.Output;
+    }
+    Graphics_D3D11_ReleaseShaderPack();
+}
+
+TEST(ShaderPackLoader, FilterArchiveFindsItsShadersByNameInCodePage32765)
+{
+    ArchiveWriterItem Gauss, Mono;
+    Gauss.Path = "Filter/Gauss_8pixel.pso";
+    Gauss.Data = {1, 2, 3, 4, 5};
+    Mono.Path = "Filter/Mono.pso";
+    Mono.Data = {9, 8, 7};
+    Packs P = GoodPacks({Gauss, Mono});
+    ASSERT_EQ(P.Load(), 1);
+    for (const ArchiveWriterItem *File : {&Gauss, &Mono}) {
+        uint64_t Position = 0, Size = 0;
+        ASSERT_EQ(ArchiveFindFile(&D3D11ShaderPack.FilterArchive, CHAR_CODE_UNICODE_BYTE, File->Path.c_str(), &Position,
+                                  &Size),
+                  0)
+            << File->Path;
+        ASSERT_LE(Position + Size, D3D11ShaderPack.FilterImageSize);
+        EXPECT_TRUE(Bytes(D3D11ShaderPack.FilterImage + Position, D3D11ShaderPack.FilterImage + Position + Size) == File->Data)
+            << File->Path;
+    }
+    Graphics_D3D11_ReleaseShaderPack();
+}
+
+TEST(ShaderPackLoader, RefusesDamagedPacksAndKeepsNothing)
+{
+    const std::vector<Bytes> Codes = StandardCodes();
+    const Bytes Content = CodePack(Codes);
+    const Bytes Good = shader_pack::PackText(Content);
+    const Bytes Lz = ArchivePack(Content.data(), Content.size());
+    auto TextOf = [](const Bytes &Data) {
+        Bytes Units(PackedTextSize(Data.size()));
+        EncodePackedText(Data.data(), Data.size(), Units.data());
+        return Units;
+    };
+    Bytes TopBit = Good;
+    TopBit[Good.size() / 2] |= 0x80;
+    // A size table whose last slot claims one byte more than there is.
+    Bytes Overrun = Content;
+    const size_t Last = 2 * (D3D11_BASE_PACK_SLOTS - 1);
+    const unsigned LastSize = Overrun[Last] + 256u * Overrun[Last + 1] + 1;
+    Overrun[Last] = uint8_t(LastSize);
+    Overrun[Last + 1] = uint8_t(LastSize >> 8);
+    const Bytes CutTable(Content.begin(), Content.begin() + 2 * D3D11_BASE_PACK_SLOTS - 1);
+
+    // Each case damages one pack (an empty one stays good).
+    const struct {
+        const char *What;
+        Bytes Base, Filter;
+    } Cases[] = {
+        {"text cut short", Bytes(Good.begin(), Good.end() - 20), {}},
+        {"a unit with its top bit", TopBit, {}},
+        {"LZ block cut short", TextOf(Bytes(Lz.begin(), Lz.end() - 8)), {}},
+        {"sizes overrun the codes", shader_pack::PackText(Overrun), {}},
+        {"no whole size table", shader_pack::PackText(CutTable), {}},
+        {"filter archive not an archive", {}, shader_pack::PackText(Bytes(300, 0x5A))},
+    };
+    const Packs Reference = GoodPacks();
+    for (const auto &Case : Cases) {
+        SCOPED_TRACE(Case.What);
+        const int AllocsBefore = GetAllocNum();
+        Packs P(Case.Base.empty() ? Good : Case.Base, Reference.ChannelMix,
+                Case.Filter.empty() ? Reference.Filter : Case.Filter);
+        EXPECT_EQ(P.Load(), 0);
+        EXPECT_EQ(D3D11ShaderPack.LoadedFlag, 0);
+        EXPECT_EQ(D3D11ShaderPack.BaseMemory, nullptr);
+        EXPECT_EQ(D3D11ShaderPack.Base[0].Code, nullptr);
+        EXPECT_EQ(GetAllocNum(), AllocsBefore);
+    }
+    // The loader still loads good packs afterwards.
+    Packs Fine = GoodPacks();
+    EXPECT_EQ(Fine.Load(), 1);
+    Graphics_D3D11_ReleaseShaderPack();
+}

@@ -1,0 +1,59 @@
+// The shader-pack builder (a build machine program, run by the build):
+//   shader_pack d3d11 <source.cpp>   writes the Direct3D 11 back end's packs: the base pack (the
+//                                    standard shaders), the channel-mix pack and the filter archive
+// Exit code 0 on success, 1 on a failure (reported on standard error), 2 on bad usage.
+#include <stdio.h>
+
+#include <string>
+#include <vector>
+
+#include "file_bytes.h"
+#include "standard_set.h"
+#include "tools/shader_pack/shader_pack_build.h"
+#include "zovuz/d3d11/d3d11_standard_shaders.h"
+
+namespace {
+
+int Fail(const std::string &Why)
+{
+    fprintf(stderr, "shader_pack: %s\n", Why.c_str());
+    return 1;
+}
+
+int WriteD3D11(const std::string &Path)
+{
+    using namespace shader_pack;
+    std::vector<dxbc::NamedShader> Standard;
+    std::string Error;
+    if (!dxbc::BuildStandardSet(Standard, &Error)) return Fail(Error);
+    std::vector<Bytes> BaseSlots;
+    for (const dxbc::NamedShader &Shader : Standard) BaseSlots.push_back(Shader.Code);
+
+    // The channel-mix shaders and the filter shaders belong to the graph filters; until they are
+    // written, the channel-mix pack has empty slots and the filter archive no files.
+    const std::vector<Bytes> ChannelMixSlots(D3D11_CHANNEL_MIX_PACK_SLOTS);
+    const std::vector<ArchiveWriterItem> FilterFiles;
+
+    Bytes Base, ChannelMix, Filter;
+    if (!BuildCodePack(BaseSlots, Base, &Error) || !BuildCodePack(ChannelMixSlots, ChannelMix, &Error) ||
+        !BuildShaderArchive(FilterFiles, Filter, &Error))
+        return Fail(Error);
+    const std::string Source = WritePackSource(
+        {{"D3D11ShaderPackBase", PackText(Base)},
+         {"D3D11ShaderPackChannelMix", PackText(ChannelMix)},
+         {"D3D11ShaderPackFilter", PackText(Filter)}},
+        "The Direct3D 11 back end's shader packs, written by tools/shader_pack (shader_pack d3d11).\n"
+        "Packed text of LZ-packed data: zovuz/d3d11/d3d11_shader_pack_internal.h reads it. Do not edit.");
+    if (!dxbc::WriteFileBytes(Path, dxbc::Bytes(Source.begin(), Source.end()))) return Fail("cannot write " + Path);
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char **argv)
+{
+    const std::string Command = argc > 1 ? argv[1] : "";
+    if (Command == "d3d11" && argc == 3) return WriteD3D11(argv[2]);
+    fprintf(stderr, "usage: shader_pack d3d11 <source.cpp>\n");
+    return 2;
+}

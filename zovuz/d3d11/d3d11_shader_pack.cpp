@@ -1,0 +1,127 @@
+// Expansion of the Direct3D 11 back end's shader packs (the layout is in d3d11_shader_pack_internal.h).
+#include "zovuz/d3d11/d3d11_shader_pack_internal.h"
+
+#include <string.h>
+
+D3D11ShaderPackData D3D11ShaderPack;
+
+namespace {
+
+const size_t SlotSizeBytes = 2;
+
+void LogDamaged(const wchar_t *Name)
+{
+    AddLogFormat(L"シェーダーパック %s のデータが壊れているため展開できません\n", Name);
+}
+
+void ReleaseExpansions(D3D11ShaderPackData &Pack)
+{
+    DXFREE(Pack.BaseMemory);
+    Pack.BaseMemory = nullptr;
+    ArchiveCloseRecord(&Pack.FilterArchive);
+    DXFREE(Pack.ChannelMixMemory);
+    Pack.ChannelMixMemory = nullptr;
+    DXFREE(Pack.FilterImage);
+    Pack.FilterImage = nullptr;
+    Pack.FilterImageSize = 0;
+    memset(Pack.Base, 0, sizeof Pack.Base);
+    memset(Pack.ChannelMix, 0, sizeof Pack.ChannelMix);
+}
+
+}  // namespace
+
+int D3D11_ExpandShaderPackBlock(PackedTextData *Text, const wchar_t *Name, unsigned char **Memory, size_t *Size)
+{
+    *Memory = nullptr;
+    *Size = 0;
+    // The text is decoded in place by the first use in the process; the LZ block it holds is then
+    // expanded afresh for every load.
+    const int64_t packed = DecodePackedTextOnce(Text);
+    const int64_t expanded = packed < 0 ? -1 : ArchiveDecompressChecked(Text->Text, (uint64_t)packed, nullptr, 0);
+    if (expanded < 0) {
+        LogDamaged(Name);
+        return -1;
+    }
+    unsigned char *block = (unsigned char *)DXALLOC(expanded > 0 ? (size_t)expanded : 1);
+    if (block == nullptr) {
+        AddLogFormat(L"シェーダーパック %s を展開するメモリ( %d byte )の確保に失敗しました\n", Name, (int)expanded);
+        return -1;
+    }
+    if (ArchiveDecompressChecked(Text->Text, (uint64_t)packed, block, (uint64_t)expanded) != expanded) {
+        DXFREE(block);
+        LogDamaged(Name);
+        return -1;
+    }
+    *Memory = block;
+    *Size = (size_t)expanded;
+    return 0;
+}
+
+int D3D11_ExpandShaderCodePack(PackedTextData *Text, const wchar_t *Name, int SlotCount, D3D11ShaderCode *Slots,
+                               unsigned char **Memory)
+{
+    unsigned char *block = nullptr;
+    size_t size = 0;
+    if (D3D11_ExpandShaderPackBlock(Text, Name, &block, &size) != 0) {
+        *Memory = nullptr;
+        return -1;
+    }
+    // The size table must lie inside the expansion, and the codes it announces too.
+    const size_t table = (size_t)SlotCount * SlotSizeBytes;
+    size_t total = 0;
+    if (table <= size)
+        for (int i = 0; i < SlotCount; i++) total += ReadLe16(block + i * SlotSizeBytes);
+    if (table > size || total > size - table) {
+        AddLogFormat(L"シェーダーパック %s のサイズ表( コード %d byte )が展開したデータ( %d byte )を超えています\n",
+                     Name, (int)(table + total), (int)size);
+        DXFREE(block);
+        *Memory = nullptr;
+        return -1;
+    }
+    const unsigned char *code = block + table;
+    for (int i = 0; i < SlotCount; i++) {
+        const size_t slotSize = ReadLe16(block + i * SlotSizeBytes);
+        Slots[i].Code = slotSize > 0 ? code : nullptr;
+        Slots[i].Size = slotSize;
+        code += slotSize;
+    }
+    *Memory = block;
+    return 0;
+}
+
+int D3D11_LoadShaderPackFrom(const D3D11ShaderPackSources *Sources)
+{
+    D3D11ShaderPackData &pack = D3D11ShaderPack;
+    if (pack.LoadedFlag) return 1;
+    if (D3D11_ExpandShaderCodePack(Sources->Base, L"Base", D3D11_BASE_PACK_SLOTS, pack.Base, &pack.BaseMemory) != 0 ||
+        D3D11_ExpandShaderCodePack(Sources->ChannelMix, L"ChannelMix", D3D11_CHANNEL_MIX_PACK_SLOTS, pack.ChannelMix,
+                                   &pack.ChannelMixMemory) != 0 ||
+        D3D11_ExpandShaderPackBlock(Sources->Filter, L"Filter", &pack.FilterImage, &pack.FilterImageSize) != 0) {
+        ReleaseExpansions(pack);
+        return 0;
+    }
+    ArchiveClearRecord(&pack.FilterArchive);
+    if (OpenArchiveFromMemory(&pack.FilterArchive, pack.FilterImage, pack.FilterImageSize, 0, 0, nullptr, nullptr) !=
+        0) {
+        AddLogFormat(L"シェーダーパック %s をアーカイブとして開けませんでした\n", L"Filter");
+        ReleaseExpansions(pack);
+        return 0;
+    }
+    pack.LoadedFlag = 1;
+    return 1;
+}
+
+int Graphics_D3D11_LoadShaderPack(void)
+{
+    const D3D11ShaderPackSources builtIn = {&D3D11ShaderPackBase, &D3D11ShaderPackChannelMix, &D3D11ShaderPackFilter};
+    return D3D11_LoadShaderPackFrom(&builtIn);
+}
+
+int Graphics_D3D11_ReleaseShaderPack(void)
+{
+    if (D3D11ShaderPack.LoadedFlag) {
+        ReleaseExpansions(D3D11ShaderPack);
+        D3D11ShaderPack.LoadedFlag = 0;
+    }
+    return 1;
+}
