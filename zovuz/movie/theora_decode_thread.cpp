@@ -210,7 +210,11 @@ int TheoraDecode_ThreadStep(TheoraDecodeState *S)
     }
 
     S->ThreadState = THEORA_THREAD_DECODING;
-    bool decode = !(FindStockEntry(S, S->DecodePosition) < 0 && S->CurrentPacket <= S->DecodePosition);
+    // The frame the decoder holds goes into the stock when it is missing there and the current
+    // frame will reach it; a frame it will not reach soon (the current frame went round the end)
+    // would only be freed again, so decoding goes on instead.
+    bool decode = !(FindStockEntry(S, S->DecodePosition) < 0 && S->CurrentPacket <= S->DecodePosition &&
+                    S->DecodePosition - S->CurrentPacket < S->StockCount);
     if (decode) {
         int step = FindStockEntry(S, S->CurrentPacket) < 0 && S->CurrentPacket > S->DecodePosition
                        ? S->CurrentPacket - S->DecodePosition

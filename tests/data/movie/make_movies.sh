@@ -1,0 +1,47 @@
+#!/usr/bin/env bash
+# Writes the movie tests' Ogg Theora files into the folder given (made at build time, never
+# committed). Frame f of every movie is a flat grey of luma 16 + 7 * f with neutral chroma, so a
+# test knows each frame by its grey.
+#   gray_64x48.ogv         64 x 48, 15 fps, 30 frames
+#   gray_60x44.ogv         the same frames at 60 x 44 (a picture smaller than the coded frame)
+#   gray_64x48_vorbis.ogv  the 64 x 48 frames with a 2 s 440 Hz Vorbis track
+# With "bench" as a second argument it writes gray_640x480.ogv instead: 120 frames, 30 fps.
+set -euo pipefail
+out=$1
+mode=${2:-tests}
+mkdir -p "$out"
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+
+# y4m <width> <height> <fps> <frames> <file>: the grey frames as 4:2:0 YUV4MPEG2.
+y4m() {
+  python3 - "$@" <<'PY'
+import sys
+w, h, fps, frames, path = int(sys.argv[1]), int(sys.argv[2]), int(sys.argv[3]), int(sys.argv[4]), sys.argv[5]
+cw, ch = (w + 1) // 2, (h + 1) // 2
+with open(path, "wb") as f:
+    f.write(b"YUV4MPEG2 W%d H%d F%d:1 Ip A1:1 C420jpeg\n" % (w, h, fps))
+    for i in range(frames):
+        luma = (16 + 7 * i) % 256
+        f.write(b"FRAME\n" + bytes([luma]) * (w * h) + bytes([128]) * (cw * ch * 2))
+PY
+}
+
+encode() { # <y4m> <ogv> [audio wav]
+  local video=$1 ogv=$2
+  shift 2
+  theora_encoder_example -v 10 -a 2 -o "$work/out.ogv" "$@" "$video" 2>/dev/null
+  mv "$work/out.ogv" "$ogv"
+}
+
+if [ "$mode" = bench ]; then
+  y4m 640 480 30 120 "$work/bench.y4m"
+  encode "$work/bench.y4m" "$out/gray_640x480.ogv"
+  exit 0
+fi
+y4m 64 48 15 30 "$work/64x48.y4m"
+y4m 60 44 15 30 "$work/60x44.y4m"
+sox -n -r 44100 -c 2 -b 16 "$work/tone.wav" synth 2 sine 440 vol 0.5
+encode "$work/64x48.y4m" "$out/gray_64x48.ogv"
+encode "$work/60x44.y4m" "$out/gray_60x44.ogv"
+encode "$work/64x48.y4m" "$out/gray_64x48_vorbis.ogv" "$work/tone.wav"
