@@ -5,7 +5,8 @@
 #   gray_64x48.ogv         64 x 48, 15 fps, 30 frames
 #   gray_60x44.ogv         the same frames at 60 x 44 (a picture smaller than the coded frame)
 #   gray_64x48_vorbis.ogv  the 64 x 48 frames with a 2 s 440 Hz Vorbis track
-# With "bench" as a second argument it writes gray_640x480.ogv instead: 120 frames, 30 fps.
+# With "bench" as a second argument it writes pattern_640x480.ogv instead: 120 frames at 30 fps of
+# diagonal luma and chroma ramps that move every frame, so that each frame costs real decoding.
 set -euo pipefail
 out=$1
 mode=${2:-tests}
@@ -35,8 +36,20 @@ encode() { # <y4m> <ogv> [audio wav]
 }
 
 if [ "$mode" = bench ]; then
-  y4m 640 480 30 120 "$work/bench.y4m"
-  encode "$work/bench.y4m" "$out/gray_640x480.ogv"
+  python3 - "$work/bench.y4m" <<'PY'
+import sys
+w, h, frames = 640, 480, 120
+ramp = bytes(16 + i % 220 for i in range(4096))
+chroma = bytes(64 + i % 128 for i in range(4096))
+with open(sys.argv[1], "wb") as f:
+    f.write(b"YUV4MPEG2 W%d H%d F30:1 Ip A1:1 C420jpeg\n" % (w, h))
+    for n in range(frames):
+        f.write(b"FRAME\n")
+        f.write(b"".join(ramp[2 * y + 5 * n:2 * y + 5 * n + w] for y in range(h)))
+        f.write(b"".join(chroma[y + 3 * n:y + 3 * n + w // 2] for y in range(h // 2)))
+        f.write(b"".join(chroma[2 * y + n:2 * y + n + w // 2] for y in range(h // 2)))
+PY
+  encode "$work/bench.y4m" "$out/pattern_640x480.ogv"
   exit 0
 fi
 y4m 64 48 15 30 "$work/64x48.y4m"
