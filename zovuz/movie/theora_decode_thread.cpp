@@ -28,10 +28,10 @@ int FindFreeEntry(const TheoraDecodeState *S)
     return -1;
 }
 
-// Decodes the next Count data packets after DecodePosition. Only the packets from the
-// second-to-last keyframe among them on are given to the decoder: what comes before it cannot
-// change the last frame. -1 when the stream ends first, else 1 when the last packet was a
-// keyframe, 0 when not.
+// Decodes the next Count data packets after DecodePosition. Only the packets after the
+// second-to-last keyframe among them are given to the decoder: the last keyframe, which lies
+// after it, starts the picture of the last packet afresh. -1 when the stream ends first, else 1
+// when the last packet was a keyframe, 0 when not.
 int DecodePackets(TheoraDecodeState *S, int Count)
 {
     int first = S->DecodePosition + 1;
@@ -47,7 +47,7 @@ int DecodePackets(TheoraDecodeState *S, int Count)
         if (!TheoraDecode_NextPacket(S, nullptr, nullptr, nullptr)) return -1;
         if (theora_packet_iskeyframe(&S->Packet) < 0) continue;  // headers do not count
         int number = S->DecodePosition + 1;
-        if (secondLast == -1 || number >= secondLast) theora_decode_packetin(&S->Decoder, &S->Packet);
+        if (secondLast == -1 || secondLast <= S->DecodePosition) theora_decode_packetin(&S->Decoder, &S->Packet);
         if (S->Packet.granulepos >= 0) {
             ogg_int64_t granule = S->Packet.granulepos;
             theora_control(&S->Decoder, TH_DECCTL_SET_GRANPOS, &granule, sizeof(granule));

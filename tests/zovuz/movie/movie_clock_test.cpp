@@ -24,6 +24,8 @@ TEST(MovieClock, ArithmeticFollowsTheFixedPointRules)
         {"N = 100 looping: frame 250 shows 50", (uint64_t)MovieClock_ShownFrame(250, 100, 1), 50},
         {"N = 100 not looping: frame 250 shows 99", (uint64_t)MovieClock_ShownFrame(250, 100, 0), 99},
         {"inside the movie", (uint64_t)MovieClock_ShownFrame(42, 100, 0), 42},
+        {"N = 100 looping: frame 100 is frame 0 again", (uint64_t)MovieClock_ShownFrame(100, 100, 1), 0},
+        {"N = 100 not looping: frame 100 stays on 99", (uint64_t)MovieClock_ShownFrame(100, 100, 0), 99},
         {"from 70 round the end to 50", (uint64_t)MovieClock_FramesToAdvance(70, 50, 100), 80},
         {"forward from 10 to 50", (uint64_t)MovieClock_FramesToAdvance(10, 50, 100), 40},
         {"resume at frame 45 of 15 fps", MovieClock_ResumeTime(15.0, 45), 3000000},

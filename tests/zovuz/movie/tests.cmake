@@ -1,7 +1,8 @@
 # The movies the tests play are made at build time by tests/data/movie/make_movies.sh (Theora
 # from theora_encoder_example, the sound track from sox) into <build>/testdata/movie.
 set(movie_data_dir ${CMAKE_BINARY_DIR}/testdata/movie)
-set(movie_files ${movie_data_dir}/gray_64x48.ogv ${movie_data_dir}/gray_60x44.ogv ${movie_data_dir}/gray_64x48_vorbis.ogv)
+set(movie_files ${movie_data_dir}/gray_64x48.ogv ${movie_data_dir}/gray_60x44.ogv ${movie_data_dir}/gray_64x48_vorbis.ogv
+  ${movie_data_dir}/pattern_64x48.ogv)
 add_custom_command(OUTPUT ${movie_files}
   COMMAND ${PROJECT_SOURCE_DIR}/tests/data/movie/make_movies.sh ${movie_data_dir}
   DEPENDS ${PROJECT_SOURCE_DIR}/tests/data/movie/make_movies.sh

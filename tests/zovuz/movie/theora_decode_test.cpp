@@ -89,3 +89,43 @@ TEST_F(TheoraDecode, ASmallStockStillDecodesEveryFrame)
         TheoraDecode_IncToFrame(decoder.State, 1);
     }
 }
+
+// A movie of inter frames between keyframes: a frame reached by a seek or a jump, which decode
+// only from a keyframe on, is the picture that playing frame by frame shows.
+TEST_F(TheoraDecode, SeeksAndJumpsShowWhatPlayingFrameByFrameShows)
+{
+    const Bytes file = ReadMovie(kPatternMovie);
+    std::vector<std::vector<uint8_t>> played;
+    {
+        MemoryDecoder decoder(file);
+        ASSERT_NE(nullptr, decoder.State);
+        TheoraDecodeInfo info;
+        TheoraDecode_GetInfo(decoder.State, &info);
+        ASSERT_EQ(40, info.FrameCount);
+        for (int f = 0; f < info.FrameCount; ++f) {
+            const BASEIMAGE *image = TheoraDecode_GetYUVImage(decoder.State);
+            const uint8_t *pixels = (const uint8_t *)image->Pixels;
+            played.emplace_back(pixels, pixels + image->Pitch * image->Height);
+            TheoraDecode_IncToFrame(decoder.State, 1);
+        }
+    }
+    ASSERT_NE(played[9], played[10]);
+    MemoryDecoder decoder(file);
+    ASSERT_NE(nullptr, decoder.State);
+    const struct
+    {
+        bool Seek;
+        int Value;
+    } steps[] = {{true, 37}, {true, 5}, {false, 13}, {true, 39}, {false, 3}, {true, 12}, {false, 19}, {true, 30}};
+    for (const auto &s : steps) {
+        if (s.Seek)
+            TheoraDecode_SeekToFrame(decoder.State, s.Value);
+        else
+            TheoraDecode_IncToFrame(decoder.State, s.Value);
+        int frame = TheoraDecode_GetCurrentFrame(decoder.State);
+        const BASEIMAGE *image = TheoraDecode_GetYUVImage(decoder.State);
+        const uint8_t *pixels = (const uint8_t *)image->Pixels;
+        EXPECT_TRUE(std::vector<uint8_t>(pixels, pixels + image->Pitch * image->Height) == played[frame])
+            << (s.Seek ? "seek to " : "jump by ") << s.Value << ": frame " << frame;
+    }
+}
