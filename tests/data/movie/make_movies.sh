@@ -7,6 +7,9 @@
 #   gray_64x48_vorbis.ogv  the 64 x 48 frames with a 2 s 440 Hz Vorbis track
 #   pattern_64x48.ogv      40 frames of moving ramps, a keyframe every 8 frames and inter
 #                          frames between them
+#   pattern_60x44.ogv      8 frames of the ramps in a 60 x 44 picture
+# A ramp frame n has luma 16 + (x + 2y + 5n) % 220, U 64 + (x + y + 3n) % 128 and
+# V 64 + (x + 2y + n) % 128 at chroma sample (x, y).
 # With "bench" as a second argument it writes pattern_640x480.ogv instead: 120 frames at 30 fps of
 # diagonal luma and chroma ramps that move every frame, so that each frame costs real decoding.
 set -euo pipefail
@@ -66,5 +69,7 @@ sox -n -r 44100 -c 2 -b 16 "$work/tone.wav" synth 2 sine 440 vol 0.5
 encode "$work/64x48.y4m" "$out/gray_64x48.ogv"
 pattern_y4m 64 48 15 40 "$work/pattern.y4m"
 encode "$work/pattern.y4m" "$out/pattern_64x48.ogv" -k 8
+pattern_y4m 60 44 15 8 "$work/pattern_small.y4m"
+encode "$work/pattern_small.y4m" "$out/pattern_60x44.ogv"
 encode "$work/60x44.y4m" "$out/gray_60x44.ogv"
 encode "$work/64x48.y4m" "$out/gray_64x48_vorbis.ogv" "$work/tone.wav"

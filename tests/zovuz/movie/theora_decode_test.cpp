@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 class TheoraDecode : public MovieTest
 {
 };
@@ -27,6 +29,39 @@ TEST_F(TheoraDecode, InfoGivesTheRateFrameCountAndPictureSize)
         EXPECT_EQ(c.Height, info.Height);
         EXPECT_EQ(c.Width, TheoraDecode_GetYUVImage(decoder.State)->Width);
         EXPECT_EQ(0, TheoraDecode_GetCurrentFrame(decoder.State));
+    }
+}
+
+// The ramps of the pattern movies in the stocked frame: the picture is cut from the coded frame
+// at its offset, top row first, and U and V are interleaved per chroma sample.
+TEST_F(TheoraDecode, TheStockedFrameIsThePictureTopRowFirst)
+{
+    for (const char *name : {kPatternMovie, kSmallPatternMovie}) {
+        SCOPED_TRACE(name);
+        MemoryDecoder decoder(ReadMovie(name));
+        ASSERT_NE(nullptr, decoder.State);
+        for (int n : {0, 1, 5}) {
+            TheoraDecode_SeekToFrame(decoder.State, n);
+            TheoraDecode_GetYUVImage(decoder.State);
+            const TheoraDecodeState *s = decoder.State;
+            const TheoraFrameStockEntry *e = nullptr;
+            for (int i = 0; i < s->StockCount; ++i)
+                if (s->Stock[i].Used && s->Stock[i].Packet == s->CurrentPacket) e = &s->Stock[i];
+            ASSERT_NE(nullptr, e);
+            ASSERT_EQ(s->Width, e->YWidth);
+            ASSERT_EQ(s->Width / 2, e->UVWidth);
+            ASSERT_EQ(s->Height / 2, e->UVHeight);
+            int worst = 0;
+            for (int y = 0; y < e->YHeight; y += 3)
+                for (int x = 0; x < e->YWidth; x += 5) {
+                    int luma = e->YBuffer[y * e->YPitch + x], u = e->UVBuffer[y / 2 * e->UVPitch + x / 2 * 2],
+                        v = e->UVBuffer[y / 2 * e->UVPitch + x / 2 * 2 + 1];
+                    worst = std::max(worst, abs(luma - (16 + (x + 2 * y + 5 * n) % 220)));
+                    worst = std::max(worst, abs(u - (64 + (x / 2 + y / 2 + 3 * n) % 128)));
+                    worst = std::max(worst, abs(v - (64 + (x / 2 + y + n) % 128)));
+                }
+            EXPECT_LE(worst, 3) << "frame " << n;
+        }
     }
 }
 
