@@ -90,6 +90,28 @@ void Drive(const Bytes &Image, std::mt19937 &Random)
     ASSERT_EQ(allocs, GetAllocNum());
 }
 
+// The same image as a Movie handle with its sound track, played on a moving clock and deleted.
+void PlayAsMovie(const Bytes &Image)
+{
+    const int allocs = GetAllocNum();
+    TestClock clock;
+    int handle = OpenMovie(nullptr, nullptr, Image.data(), Image.size(), nullptr, nullptr, 0, 0);
+    if (handle >= 0) {
+        MovieHandleData *movie = GetMovieHandleData(handle);
+        movie->PlayFlag = 1;
+        movie->PlayType = DX_PLAYTYPE_LOOP;
+        ResumeAllMovies();
+        for (int i = 1; i <= 4; ++i) {
+            TestClock::Set(TestClock::Now + 700000);
+            ASSERT_EQ(0, UpdateMovieFrame(handle, 0));
+            TheoraDecode_GetYUVImage(movie->TheoraHandle);
+        }
+        PauseAllMovies();
+        ASSERT_EQ(0, SubHandle(handle));
+    }
+    ASSERT_EQ(allocs, GetAllocNum());
+}
+
 class TheoraHostile : public MovieTest
 {
 };
@@ -115,6 +137,7 @@ TEST_F(TheoraHostile, MutatedMoviesOpenAndDecodeWithoutHarm)
             MemStreamClose(probe);
             Drive(image, random);
             if (HasFatalFailure()) return;
+            if (i % 4 == 0) PlayAsMovie(image);
             // Wine starts a helper thread of its own during the first cases.
             if (threads < 0 && i == 10) threads = ThreadCount();
         }
