@@ -79,6 +79,7 @@ TEST_F(DrawPrepare, TheSettingsChooseTheBlendPreset)
         {"an untextured subtraction", false, 3, 0, D3D11_PREPARE_UNTEXTURED, 16},
         {"an untextured box onto an alpha target", false, 0, 1, D3D11_PREPARE_UNTEXTURED, 14},
         {"addition keeps its row", true, 2, 0, textured | D3D11_PREPARE_TRANS, 2},
+        {"a mode past the table draws as no blending", true, 40, 0, textured, 0},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);

@@ -115,10 +115,11 @@ int SetVertexSwitch(int Which, int Offset, int Flag)
 // ---- Samplers ---------------------------------------------------------------------------------
 
 // A sampler field of all 16 samplers (Sampler -1) or of one. OutOfRange is the answer for a sampler
-// index of 16 or more.
+// index of 16 or more. *Changed tells whether a sampler took the value.
 template <typename T>
-int SetSamplerField(T D3D11_SAMPLER_DESC::*Field, T Value, int Sampler, int OutOfRange)
+int SetSamplerField(T D3D11_SAMPLER_DESC::*Field, T Value, int Sampler, int OutOfRange, bool *Changed = nullptr)
 {
+    if (Changed != nullptr) *Changed = false;
     if (NoDevice()) return -1;
     if (Sampler >= D3D11_SAMPLER_NUM) return OutOfRange;
     const int first = Sampler < 0 ? 0 : Sampler, last = Sampler < 0 ? D3D11_SAMPLER_NUM - 1 : Sampler;
@@ -127,6 +128,7 @@ int SetSamplerField(T D3D11_SAMPLER_DESC::*Field, T Value, int Sampler, int OutO
         for (int i = first; i <= last; i++) all = all && S.SamplerDesc[i].*Field == Value;
         if (all) return 0;
     }
+    if (Changed != nullptr) *Changed = true;
     FlushUnlessForced();
     for (int i = first; i <= last; i++) {
         if (!S.ForceFlag && S.SamplerDesc[i].*Field == Value) continue;
@@ -407,19 +409,21 @@ int Graphics_D3D11_DeviceState_SetDrawMode(int DrawMode)
 
 int Graphics_D3D11_DeviceState_SetSampleFilter(int Filter, int Sampler)
 {
-    if (SetSamplerField(&D3D11_SAMPLER_DESC::Filter, (D3D11_FILTER)Filter, Sampler, 0) < 0) return -1;
-    // The draw-mode cache no longer says what the samplers hold; SetDrawMode sets it afterwards.
-    if (Sampler < D3D11_SAMPLER_NUM) S.DrawMode = -1;
+    bool changed;
+    if (SetSamplerField(&D3D11_SAMPLER_DESC::Filter, (D3D11_FILTER)Filter, Sampler, 0, &changed) < 0) return -1;
+    // The draw-mode cache no longer says what the samplers hold (SetDrawMode sets it afterwards).
+    if ((Sampler < 0 && !NoDevice()) || changed) S.DrawMode = -1;
     return 0;
 }
 
 int Graphics_D3D11_DeviceState_SetMaxAnisotropy(int MaxAnisotropy, int Sampler)
 {
     UINT value = MaxAnisotropy < 1 ? 1 : (UINT)MaxAnisotropy;
-    if (SetSamplerField(&D3D11_SAMPLER_DESC::MaxAnisotropy, value, Sampler, 0) < 0) return -1;
+    bool changed;
+    if (SetSamplerField(&D3D11_SAMPLER_DESC::MaxAnisotropy, value, Sampler, 0, &changed) < 0) return -1;
     if (Sampler < 0)
         S.MaxAnisotropy = (int)value;
-    else if (Sampler < D3D11_SAMPLER_NUM)
+    else if (changed)
         S.MaxAnisotropy = -1;
     return 0;
 }

@@ -11,6 +11,10 @@ namespace {
 
 D3D11DeviceStateCache &S = D3D11DeviceState;
 
+// A shadow map's objects (GraphicsBackendObjectData): colour texture, its shader-resource view,
+// render-target view, depth texture, depth-stencil view. The colour texture holds the depth.
+constexpr int D3D11_SHADOWMAP_OBJECT_VIEW = 1;
+
 constexpr int CompareGreater = D3D11_COMPARISON_GREATER;             // 5: the pixel shaders' plain test
 constexpr int CompareGreaterEqual = D3D11_COMPARISON_GREATER_EQUAL;  // 7
 
@@ -281,7 +285,19 @@ int Graphics_D3D11_ApplyDrawState(void)
     S.AlphaTestShaderBit = c.S;
     if (batch.Mapped == nullptr) Graphics_D3D11_RenderVertexBuffer(-1, 0);
 
-    if (c.ViewNum > 0) Graphics_D3D11_DeviceState_SetPSShaderResources(0, c.ViewNum, c.Views);
+    // Shadow maps: each slot in use lends its depth image to resource and sampler 8 + slot.
+    ID3D11ShaderResourceView *views[8 + DX_SHADOWMAP_SLOT_NUM] = {c.Views[0], c.Views[1]};
+    int viewNum = c.ViewNum;
+    for (int i = 0; i < DX_SHADOWMAP_SLOT_NUM; i++) {
+        const int handle = GraphicsShadowMapSettings.Slot[i];
+        const ShadowMapHandleData *map = handle != 0 ? GetShadowMapEntry(handle, 0) : nullptr;
+        if (map == nullptr || map->PF == nullptr || map->PF->Object[D3D11_SHADOWMAP_OBJECT_VIEW] == nullptr) continue;
+        views[8 + i] = (ID3D11ShaderResourceView *)map->PF->Object[D3D11_SHADOWMAP_OBJECT_VIEW];
+        Graphics_D3D11_DeviceState_SetTextureAddress(D3D11_TEXTURE_ADDRESS_CLAMP, 8 + i);
+        Graphics_D3D11_DeviceState_SetSampleFilter(D3D11_FILTER_MIN_MAG_MIP_LINEAR, 8 + i);
+        viewNum = 9 + i;
+    }
+    if (viewNum > 0) Graphics_D3D11_DeviceState_SetPSShaderResources(0, viewNum, views);
 
     // Off, the reference -1 lets every pixel pass the "greater" test.
     Graphics_D3D11_DeviceState_SetAlphaTestRef(c.AlphaTest ? c.Ref : -1);
