@@ -74,6 +74,7 @@ TEST_F(DrawPrepare, TheSettingsChooseTheBlendPreset)
     } cases[] = {
         {"an alpha image drawn transparent blends by its alpha", true, 0, 0, textured | D3D11_PREPARE_TRANS, 1},
         {"the same, opaque, onto an alpha target", true, 0, 1, textured, 14},
+        {"the same, transparent, onto an alpha target", true, 0, 1, textured | D3D11_PREPARE_TRANS, 1},
         {"an opaque image onto a plain target", true, 0, 0, textured, 0},
         {"subtraction", true, 3, 0, textured, 16},
         {"an untextured subtraction", false, 3, 0, D3D11_PREPARE_UNTEXTURED, 16},
