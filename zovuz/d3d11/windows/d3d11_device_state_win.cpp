@@ -271,7 +271,6 @@ int Graphics_D3D11_DeviceState_SetPSShaderResources(int Start, int Num, ID3D11Sh
             last = i;
         }
     if (first < 0) return 0;
-    FlushUnlessForced();
     for (int i = first; i <= last; i++) S.PSShaderResource[Start + i] = Views[i];
     D3D11DeviceContext_PSSetShaderResources((UINT)(Start + first), (UINT)(last - first + 1), Views + first);
     S.DrawStateDirtyFlag = 1;
@@ -306,7 +305,6 @@ int Graphics_D3D11_DeviceState_SetRenderTarget(ID3D11Texture2D *Texture, ID3D11R
     if (NoDevice()) return -1;
     if (Index < 0 || Index >= D3D11_RENDER_TARGET_NUM) return -1;
     if (!S.ForceFlag && S.RenderTarget[Index] == Texture && S.RenderTargetView[Index] == View) return 0;
-    FlushUnlessForced();
     memset(&S.RenderTargetDesc[Index], 0, sizeof(S.RenderTargetDesc[Index]));
     if (Texture != nullptr) D3D11Texture2D_GetDesc(Texture, &S.RenderTargetDesc[Index]);
     S.RenderTarget[Index] = Texture;
@@ -331,7 +329,6 @@ int Graphics_D3D11_DeviceState_SetDepthStencil(ID3D11Texture2D *Texture, ID3D11D
 {
     if (NoDevice()) return -1;
     if (!S.ForceFlag && S.DepthStencil == Texture && S.DepthStencilView == View) return 0;
-    FlushUnlessForced();
     memset(&S.DepthStencilDesc, 0, sizeof(S.DepthStencilDesc));
     if (Texture != nullptr) D3D11Texture2D_GetDesc(Texture, &S.DepthStencilDesc);
     S.DepthStencil = Texture;
