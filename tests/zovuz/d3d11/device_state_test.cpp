@@ -152,6 +152,43 @@ TEST_F(DeviceState, ConstantsLandWhereTheShadersReadThem)
     EXPECT_EQ(2, FakeD3D11Count("UpdateSubresource"));
 }
 
+TEST_F(DeviceState, MatricesGoInAsColumnsAndLightsMoveWithTheView)
+{
+    // The front end's matrices take row vectors: the translation is row 3, which the shaders read
+    // as the last component of each row they get.
+    MATRIX m = {};
+    for (int i = 0; i < 4; ++i) m.m[i][i] = 1.0f;
+    m.m[3][0] = 5.0f;
+    m.m[3][2] = 10.0f;
+    const struct
+    {
+        const char *name;
+        int (*set)(const MATRIX *);
+        int offset;  // of the first row
+    } writers[] = {
+        {"draw area", Graphics_D3D11_DeviceState_SetDrawAreaMatrix, 0},
+        {"projection", Graphics_D3D11_DeviceState_SetProjectionMatrix, 64},
+        {"view", Graphics_D3D11_DeviceState_SetViewMatrix, 128},
+        {"world", Graphics_D3D11_DeviceState_SetWorldMatrix, 176},
+    };
+    for (const auto &w : writers) {
+        ASSERT_EQ(0, w.set(&m));
+        EXPECT_EQ(5.0f, Constant(D3D11_SCB_VERTEX_BASE, w.offset + 12)) << w.name;
+        EXPECT_EQ(10.0f, Constant(D3D11_SCB_VERTEX_BASE, w.offset + 2 * 16 + 12)) << w.name;
+        EXPECT_EQ(1.0f, Constant(D3D11_SCB_VERTEX_BASE, w.offset + 16 + 4)) << w.name;
+    }
+
+    // The light set before the view moves: its position takes the translation, its direction not.
+    LIGHTPARAM light = {};
+    light.LightType = DX_LIGHTTYPE_SPOT;
+    light.Position = VECTOR{1.0f, 2.0f, 3.0f};
+    light.Direction = VECTOR{0.0f, 0.0f, 1.0f};
+    ASSERT_EQ(0, Graphics_D3D11_DeviceState_SetLightParam(1, &light));
+    ASSERT_EQ(0, Graphics_D3D11_DeviceState_SetViewMatrix(&m));
+    const float place[6] = {6.0f, 2.0f, 13.0f, 0.0f, 0.0f, 1.0f};
+    for (int i = 0; i < 6; ++i) EXPECT_EQ(place[i], Constant(D3D11_SCB_COMMON, 112 + (i < 3 ? 16 : 20) + 4 * i)) << i;
+}
+
 TEST_F(DeviceState, TheLightLoopBoundFollowsTheHighestEnabledLight)
 {
     const struct
