@@ -3,6 +3,8 @@
 // and the constants land where the shaders read them.
 #include <gtest/gtest.h>
 
+#include <string.h>
+
 #include <functional>
 #include <string>
 #include <vector>
@@ -213,6 +215,26 @@ TEST_F(DeviceState, ResendAllSendsTheCacheAgainWithoutDrawing)
     EXPECT_EQ(D3D11_SCB_NUM, FakeD3D11Count("UpdateSubresource"));
     // Nothing is made twice: the forced re-creation takes the cached objects.
     EXPECT_EQ(0, FakeD3D11Count("CreateRasterizerState") + FakeD3D11Count("CreateBlendState"));
+}
+
+TEST_F(DeviceState, RestoreWritesTheCachedSettingsAgain)
+{
+    LIGHTPARAM light = {};
+    light.LightType = DX_LIGHTTYPE_POINT;
+    light.Range = 2.0f;
+    ASSERT_EQ(0, Graphics_D3D11_DeviceState_SetLightParam(4, &light));
+    ASSERT_EQ(0, Graphics_D3D11_DeviceState_SetLightEnable(4, 1));
+    ASSERT_EQ(0, Graphics_D3D11_DeviceState_SetFogStartEnd(0.0f, 4.0f));
+    // What a new device's buffers hold: nothing.
+    for (D3D11ConstantBuffer *buffer : D3D11Buffers.Standard) memset(buffer->SystemCopy, 0, buffer->Size);
+
+    ASSERT_EQ(0, Graphics_D3D11_RestoreDeviceState());
+    EXPECT_EQ(0, D3D11DeviceState.ForceFlag);
+    EXPECT_EQ(4.0f, Constant(D3D11_SCB_COMMON, 4 * 112 + 28));
+    EXPECT_EQ(1.0f, Constant(D3D11_SCB_COMMON, 736));
+    EXPECT_EQ(2.7182817f, Constant(D3D11_SCB_COMMON, 748));
+    EXPECT_EQ(1, D3D11DeviceState.LightEnable[4]);
+    EXPECT_EQ(4, D3D11DeviceState.LightLoopBound);
 }
 
 }  // namespace
