@@ -4,6 +4,7 @@
 #include <iterator>
 
 #include "tests/support/test_paths.h"
+#include "tests/zovuz/sound/sound_device_support.h"
 
 const char *const kGrayMovie = "gray_64x48.ogv";
 const char *const kGraySmallMovie = "gray_60x44.ogv";
@@ -41,12 +42,20 @@ TestClock::TestClock()
 TestClock::~TestClock() { SetMovieMicroClock(nullptr); }
 void TestClock::Set(int64_t Microseconds) { Now = Microseconds; }
 
+namespace {
+
+// The sound tracks play on a scripted device, so the tests make no sound and share no device.
+SoundSystemSession *Sound;
+ScriptedSoundDevice *Device;
+
+}  // namespace
+
 void MovieTest::SetUpTestSuite()
 {
     SoftwareGraphics::SetUpTestSuite();
     InitializeBaseImageTables();
-    InitializeCom();
-    InitializeSoundSystem();
+    Sound = new SoundSystemSession;
+    Device = new ScriptedSoundDevice;
     // The first draw of a graph takes the renderer's lasting buffers: before any baseline.
     TestImage image = MakeTestImage(8, 8, PatternA);
     int graph = CreateGraphFromBaseImage(&image.Image, nullptr, 0);
@@ -58,7 +67,8 @@ void MovieTest::SetUpTestSuite()
 
 void MovieTest::TearDownTestSuite()
 {
-    TerminateSoundSystem();
+    delete Device;
+    delete Sound;
     SoftwareGraphics::TearDownTestSuite();
 }
 
