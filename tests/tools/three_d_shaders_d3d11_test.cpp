@@ -451,3 +451,53 @@ TEST_F(ThreeDShaders, ShadowMapDarkensExactlyThePixelsBehindItsOccluder)
         EXPECT_EQ(Wrong, 0) << std::hex << Pixels[size_t(16 * Size + 4)] << " " << Pixels[size_t(16 * Size + 28)];
     }
 }
+
+TEST_F(ThreeDShaders, SampledSlotsOfEveryGroupLinkAndDraw)
+{
+    // Wine translates a shader when it is first drawn with, and a shader it cannot translate
+    // draws nothing. Every ninth vertex shader and every 53rd pixel shader of each group (with
+    // the first and the last, the largest) draws an opaque pixel after a shader of its own path.
+    // All six light slots hold a light that every light type can use. (Every slot would take
+    // minutes: the translation of the largest shaders is slow.)
+    Constants C;
+    for (int i = 0; i < D3D11_3D_LIGHT_NUM; ++i) {
+        Light L = Spot;
+        L.Type = 3 - i / 2;
+        C.SetLight(i, L);
+    }
+    const int Types[6] = {};
+    auto PixelFor = [&](int Group, int Shadow) {
+        if (Group == D3D11_3D_GROUP_PIXEL_LIGHTING_VERTEX) return LitPair(true, Types, Shadow).Pixel;
+        if (Group == D3D11_3D_GROUP_VERTEX_LIGHTING_VERTEX) return LitPair(false, Types, Shadow).Pixel;
+        if (Group == D3D11_3D_GROUP_UNLIT_VERTEX)
+            return D3D11ThreeDShaderSlot(D3D11_3D_GROUP_UNLIT_PIXEL, D3D11UnlitPixelIndex(0, 0));
+        return D3D11ThreeDShaderSlot(D3D11_3D_GROUP_SHADOW_MAP_PIXEL, 0);
+    };
+    auto VertexFor = [&](int Group, int Shadow) {
+        if (Group == D3D11_3D_GROUP_PIXEL_LIGHTING_PIXEL) return LitPair(true, Types, Shadow).Vertex;
+        if (Group == D3D11_3D_GROUP_VERTEX_LIGHTING_PIXEL) return LitPair(false, Types, Shadow).Vertex;
+        if (Group == D3D11_3D_GROUP_UNLIT_PIXEL) return D3D11ThreeDShaderSlot(D3D11_3D_GROUP_UNLIT_VERTEX, 0);
+        return D3D11ThreeDShaderSlot(D3D11_3D_GROUP_SHADOW_MAP_VERTEX, 0);
+    };
+    int Drawn = 0;
+    for (int Group = 0; Group < D3D11_3D_SHADER_GROUP_NUM; ++Group) {
+        const D3D11ThreeDShaderGroupInfo &Info = D3D11ThreeDShaderGroups[Group];
+        for (int Index = 0; Index < Info.Count; ++Index) {
+            if (Index % (Info.VertexFlag ? 9 : 53) != 0 && Index != Info.Count - 1) continue;
+            // The shadow term is the upper half of every group that has one.
+            const bool HasShadow = Group == D3D11_3D_GROUP_PIXEL_LIGHTING_VERTEX ||
+                                   Group == D3D11_3D_GROUP_PIXEL_LIGHTING_PIXEL ||
+                                   Group == D3D11_3D_GROUP_VERTEX_LIGHTING_VERTEX ||
+                                   Group == D3D11_3D_GROUP_VERTEX_LIGHTING_PIXEL;
+            const int Shadow = HasShadow && Index >= Info.Count / 2;
+            const int Slot = Info.FirstSlot + Index;
+            ASSERT_TRUE(D3D.Begin(Size, Size, DXGI_FORMAT_R8G8B8A8_UNORM, 4));
+            if (Info.VertexFlag) Draw(Slot, PixelFor(Group, Shadow), Cover(Depth), C);
+            else Draw(VertexFor(Group, Shadow), Slot, Cover(Depth), C);
+            const uint32_t Centre = D3D.ReadBackPixels()[size_t(Size * Size / 2 + Size / 2)];
+            EXPECT_EQ(Centre >> 24, 0xFFu) << "slot " << Slot << ": " << std::hex << Centre;
+            ++Drawn;
+        }
+    }
+    printf("%d slots drawn\n", Drawn);
+}
