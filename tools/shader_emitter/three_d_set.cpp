@@ -268,13 +268,13 @@ void VertexLightingVertex(ShaderBuilder &B, const ThreeDVariant &Var)
     B.Rsq(R(9)("w"), R(9)("w"));
     B.Mul(R(9)("xyz"), R(9)("xyz"), R(9)("w"));
     B.Mov(R(20), V.Common[Vector(D3D11_COMMON_AMBIENT_EMISSIVE)]);
-    B.Mov(R(21), Imm(0.0f, 0.0f, 0.0f, 0.0f));
-    B.Mov(R(22), Imm(0.0f, 0.0f, 0.0f, 0.0f));
+    B.Mov(R(21), Imm(0.0f));
+    B.Mov(R(22), Imm(0.0f));
     for (int Light = 0; Light < D3D11_3D_VERTEX_LIGHT_NUM; ++Light) {
         if (Var.Types[Light] == D3D11_LIGHT_NONE) {
             if (Var.Shadow) {
-                B.Mov(O.LightDiffuse[size_t(Light)], Imm(0.0f, 0.0f, 0.0f, 0.0f));
-                B.Mov(O.LightSpecular[size_t(Light)], Imm(0.0f, 0.0f, 0.0f, 0.0f));
+                B.Mov(O.LightDiffuse[size_t(Light)], Imm(0.0f));
+                B.Mov(O.LightSpecular[size_t(Light)], Imm(0.0f));
             }
             continue;
         }
@@ -391,7 +391,7 @@ void FinishPixel(ShaderBuilder &B, const PixelCommon &P, const Reg &Fog, const R
 void ShadowFactors(ShaderBuilder &B, const std::vector<Reg> &Coords)
 {
     const Reg Params = B.ConstantBuffer(D3D11_CB_SHADOW_PARAM, ShadowParamVectors);
-    B.Mov(R(20)("xyz"), Imm(1.0f, 1.0f, 1.0f, 0.0f));
+    B.Mov(R(20)("xyz"), Imm(1.0f));
     for (int Slot = 0; Slot < D3D11_3D_SHADOW_SLOT_NUM; ++Slot) {
         const Reg Map = B.Texture2D(uint32_t(D3D11_TEXTURE_SHADOW_MAP + Slot));
         const Reg MapSampler = B.Sampler(uint32_t(D3D11_TEXTURE_SHADOW_MAP + Slot));
@@ -400,7 +400,7 @@ void ShadowFactors(ShaderBuilder &B, const std::vector<Reg> &Coords)
         static_assert(D3D11_SHADOW_PARAM_LIGHT_FLAGS == 8, "the flags read above");
         // r16.xyz = the point in the map's space: u, v and depth.
         B.Div(R(16)("xyz"), C("xyz"), C("w"));
-        B.Mad(R(16)("xy"), R(16)("xy"), Imm(0.5f, -0.5f, 0.0f, 0.0f), Imm(0.5f, 0.5f, 0.0f, 0.0f));
+        B.Mad(R(16)("xy"), R(16)("xy"), Imm(0.5f, -0.5f, 0.0f, 0.0f), Imm(0.5f));
         B.Sample(R(17), R(16)("xy"), Map, MapSampler);
         B.Add(R(16)("z"), R(16)("z"), -Entry("x"));
         B.Add(R(16)("z"), R(16)("z"), -R(17)("x"));
@@ -491,7 +491,7 @@ void PixelLightingPixel(ShaderBuilder &B, const ThreeDVariant &Var)
     B.Rsq(R(9)("w"), R(9)("w"));
     B.Mul(R(9)("xyz"), R(9)("xyz"), R(9)("w"));
     B.Mov(R(21), P.Common[Vector(D3D11_COMMON_AMBIENT_EMISSIVE)]);
-    B.Mov(R(22), Imm(0.0f, 0.0f, 0.0f, 0.0f));
+    B.Mov(R(22), Imm(0.0f));
     for (int Light = 0; Light < D3D11_3D_LIGHT_NUM; ++Light) {
         if (Var.Types[Light] == D3D11_LIGHT_NONE) continue;
         LightTerms(B, P.Common, Light, Var.Types[Light], ViewFog("xyz"), R(8)("xyz"), R(9)("xyz"), 10);
