@@ -165,7 +165,7 @@ void ReadSlot(const Section& track, const Section& bus, const Section& parameter
   if (bus.Int(Key("Tr%02dEf%02dPreset", t, s), program)) {
     // A program the plug-in does not have would reach it as a MIDI data byte out of range.
     const int32_t programs = host.ProgramCount(n);
-    slot.program = std::clamp(program, 0, programs > 0 ? programs - 1 : 0);
+    slot.program = programs > 0 ? std::clamp(program, 0, programs - 1) : std::max(program, 0);
   }
   bus.Flag(Key("Tr%02dEf%02dEditButton", t, s), slot.windowOpen);
 
