@@ -187,6 +187,8 @@ void ApplyProject(const ProjectData& data) {
 // The stored path of a loaded plug-in as a project keeps it: relative to the working directory
 // where one can be formed.
 std::string RelativeToWorkingDirectory(const char* path) {
+  // A relative plug-in path already stands under the working directory.
+  if (PathIsRelativeA(path)) return path;
   char relative[MAX_PATH];
   if (PathRelativePathToA(relative, g_app.workingDirectory, FILE_ATTRIBUTE_DIRECTORY, path, FILE_ATTRIBUTE_NORMAL))
     return relative;
@@ -288,7 +290,11 @@ bool OpenProject(const char* path) {
 bool SaveProject(const char* path) {
   char project[kPathChars];
   if (!BuildFilePath(path, ".tvx", project, sizeof project)) return false;
-  const std::string remembered = RelativeToWorkingDirectory(project);
+  // A bare name stands in the current directory: remembered from where it lies.
+  char full[MAX_PATH];
+  const DWORD length = GetFullPathNameA(project, sizeof full, full, nullptr);
+  if (length == 0 || length >= sizeof full) return false;
+  const std::string remembered = RelativeToWorkingDirectory(full);
   if (remembered.size() >= sizeof g_app.lastProjectPath || !SaveProjectFile(project)) return false;
   CopyBounded(g_app.lastProjectPath, remembered);
   return true;
