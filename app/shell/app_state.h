@@ -146,7 +146,7 @@ struct AppState {
   HWND renderExportButton = nullptr;
   HWND renderCancelButton = nullptr;
   char renderFileName[kNameChars] = {};
-  uint8_t renderRunning = 0;  // a render plays and captures: no second one starts
+  uint8_t renderRunning = 0;                  // a render plays and captures: no second one starts
   uint8_t mute[kMixerChannelCount] = {};      // effective: user mute and solo together
   uint8_t userMute[kMixerChannelCount] = {};  // what the user muted, restored when solos end
   uint8_t solo[kMixerChannelCount] = {};

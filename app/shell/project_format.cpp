@@ -138,7 +138,9 @@ bool IsFmInstrument(const std::string& name) {
   return false;
 }
 
-int32_t ClampToScreen(int32_t value, int32_t low, int32_t high) { return high > low ? std::clamp(value, low, high - 1) : value; }
+int32_t ClampToScreen(int32_t value, int32_t low, int32_t high) {
+  return high > low ? std::clamp(value, low, high - 1) : value;
+}
 
 void ReadSlot(const Section& track, const Section& bus, const Section& parameters, int t, int s, ProjectSlot& slot,
               ProjectHost& host) {
@@ -227,9 +229,9 @@ std::string WriteProjectText(const ProjectData& data) {
   const struct {
     const char* key;
     int32_t value;
-  } general[] = {{"WinPosX", v.windowX},       {"WinPosY", v.windowY},         {"WinSizeW", v.clientWidth},
-                 {"WinSizeH", v.clientHeight}, {"iXmag", v.zoom},              {"iTrh", v.rowHeight},
-                 {"Mabiki", v.columnStep},     {"PeakYmag", v.peakScale},      {"iSoloCounter", v.soloCount},
+  } general[] = {{"WinPosX", v.windowX},          {"WinPosY", v.windowY},    {"WinSizeW", v.clientWidth},
+                 {"WinSizeH", v.clientHeight},    {"iXmag", v.zoom},         {"iTrh", v.rowHeight},
+                 {"Mabiki", v.columnStep},        {"PeakYmag", v.peakScale}, {"iSoloCounter", v.soloCount},
                  {"CurrentTrack", v.currentTrack}};
   for (const auto& g : general) Put(tree, "General", g.key, IntText(g.value));
 

@@ -19,7 +19,7 @@ constexpr int32_t kZoomMin = 1, kZoomMax = 16;
 constexpr int32_t kRowHeightMin = 16, kRowHeightMax = 32;
 
 struct ProjectView {
-  int32_t windowX, windowY;          // main window's screen position
+  int32_t windowX, windowY;           // main window's screen position
   int32_t clientWidth, clientHeight;  // main window's client size
   int32_t zoom;                       // "iXmag"
   int32_t rowHeight;                  // "iTrh"
@@ -37,9 +37,9 @@ struct ProjectChannel {
 };
 
 struct ProjectSlot {
-  uint8_t loaded;                 // holds a plug-in: its path, place and parameters are written
-  std::string path;               // plug-in library path as the file holds it
-  int32_t left, top;              // the slot window's kept place
+  uint8_t loaded;     // holds a plug-in: its path, place and parameters are written
+  std::string path;   // plug-in library path as the file holds it
+  int32_t left, top;  // the slot window's kept place
   uint8_t sendSwitch;
   float sendLevel;
   uint8_t power;

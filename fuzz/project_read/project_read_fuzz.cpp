@@ -12,26 +12,28 @@ namespace {
 
 // Plug-ins by path, with their parameter and program counts.
 struct FakePlugin {
-  const char *path;
-  const char *name;
+  const char* path;
+  const char* name;
   int32_t parameters, programs;
 };
-const FakePlugin kPlugins[] = {{"a.dll", "Vornalt", 3, 2}, {"b.dll", "Empty", 0, 0},
-                               {".\\VSTPlugins\\ten.dll", "Ten", 10, 3}, {"Z:\\plugins\\four.dll", "Four", 4, 0}};
+const FakePlugin kPlugins[] = {{"a.dll", "Vornalt", 3, 2},
+                               {"b.dll", "Empty", 0, 0},
+                               {".\\VSTPlugins\\ten.dll", "Ten", 10, 3},
+                               {"Z:\\plugins\\four.dll", "Four", 4, 0}};
 
 class FuzzHost : public ProjectHost {
  public:
-  const FakePlugin *slots[kProjectSlots] = {};
+  const FakePlugin* slots[kProjectSlots] = {};
   int calls = 0;
 
   void MoveWindow(int32_t, int32_t) override { ++calls; }
   void ResizeWindow(int32_t, int32_t) override { ++calls; }
   ProjectArea Screen() override { return ProjectArea{0, 0, 1920, 1080}; }
-  LoadResult LoadPlugin(int n, const std::string &path) override {
+  LoadResult LoadPlugin(int n, const std::string& path) override {
     ++calls;
     FUZZ_CHECK(n >= 0 && n < kProjectSlots, "slot %d", n);
     FUZZ_CHECK(path.size() <= kProjectPathLimit, "a path of %zu characters", path.size());
-    for (const FakePlugin &plugin : kPlugins) {
+    for (const FakePlugin& plugin : kPlugins) {
       if (path == plugin.path) {
         slots[n] = &plugin;
         return kLoaded;
@@ -43,7 +45,7 @@ class FuzzHost : public ProjectHost {
     }
     return kNotTried;
   }
-  bool EffectName(int n, std::string &name) override {
+  bool EffectName(int n, std::string& name) override {
     if (!slots[n]) return false;
     name = slots[n]->name;
     return true;
@@ -63,8 +65,8 @@ class FuzzHost : public ProjectHost {
 
 }  // namespace
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
-  const std::string text(reinterpret_cast<const char *>(data), size);
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  const std::string text(reinterpret_cast<const char*>(data), size);
   static ProjectData project;
   project = ProjectData{};
   const std::string before = WriteProjectText(project);
@@ -74,13 +76,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     FUZZ_CHECK(host.calls == 0, "%d host calls for a text that does not parse", host.calls);
     FUZZ_CHECK(WriteProjectText(project) == before, "a text that does not parse changed the project");
   }
-  const ProjectView &v = project.view;
+  const ProjectView& v = project.view;
   FUZZ_CHECK(v.currentTrack >= 0 && v.currentTrack < kProjectChannels, "current track %d", v.currentTrack);
   FUZZ_CHECK(v.zoom == 0 || (v.zoom >= kZoomMin && v.zoom <= kZoomMax), "zoom %d", v.zoom);
   FUZZ_CHECK(v.columnStep >= 0 && v.peakScale >= 0, "step %d, scale %d", v.columnStep, v.peakScale);
-  for (const ProjectChannel &c : project.channels)
+  for (const ProjectChannel& c : project.channels)
     FUZZ_CHECK(c.pan >= 0.0f && c.pan <= 1.0f && c.volume >= 0.0f && c.volume <= 1.0f, "pan or volume");
-  for (const ProjectSlot &s : project.slots) FUZZ_CHECK(s.program >= 0, "program %d", s.program);
+  for (const ProjectSlot& s : project.slots) FUZZ_CHECK(s.program >= 0, "program %d", s.program);
 
   std::string last;
   if (ReadSettingsText(text, last, error) == 1)

@@ -35,7 +35,8 @@ bool CopyBounded(char (&to)[N], const std::string& from) {
 
 // The whole file, or false when it cannot be read (or is far too large to be a project).
 bool ReadWholeFile(const char* path, std::string& bytes) {
-  HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  HANDLE file =
+      CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) return false;
   const DWORD size = GetFileSize(file, nullptr);
   bool ok = size != INVALID_FILE_SIZE && size <= kLargestProject;
@@ -135,8 +136,7 @@ void CaptureProject(ProjectData& data) {
   v.soloCount = g_app.soloCount;
   v.currentTrack = g_app.currentTrack;
   for (int c = 0; c < kMixerChannelCount; ++c) {
-    data.channels[c] =
-        ProjectChannel{g_app.pan[c], g_app.volume[c], g_app.mute[c], g_app.userMute[c], g_app.solo[c]};
+    data.channels[c] = ProjectChannel{g_app.pan[c], g_app.volume[c], g_app.mute[c], g_app.userMute[c], g_app.solo[c]};
   }
   for (int n = 0; n < kSlots; ++n) {
     ProjectSlot& slot = data.slots[n];

@@ -223,10 +223,10 @@ void OpenRenderDialog() {
   if (!dialog) return;
   g_app.renderDialog = dialog;
   for (const ControlPlace& control : kControls) {
-    HWND child = CreateWindowExA(0, control.className, control.text ? control.text : g_app.renderFileName,
-                                 WS_CHILD | WS_VISIBLE | control.style, control.x, control.y, control.width,
-                                 control.height, dialog, reinterpret_cast<HMENU>(static_cast<INT_PTR>(control.id)),
-                                 g_app.instance, nullptr);
+    HWND child =
+        CreateWindowExA(0, control.className, control.text ? control.text : g_app.renderFileName,
+                        WS_CHILD | WS_VISIBLE | control.style, control.x, control.y, control.width, control.height,
+                        dialog, reinterpret_cast<HMENU>(static_cast<INT_PTR>(control.id)), g_app.instance, nullptr);
     g_app.*control.handle = child;
     SendMessageA(child, WM_SETFONT, reinterpret_cast<WPARAM>(g_app.dialogFont), FALSE);
   }

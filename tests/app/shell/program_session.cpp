@@ -16,8 +16,7 @@ namespace {
 
 void CopyInterfaceImages() {
   CreateDirectoryA("IMG", nullptr);
-  for (const char* name :
-       {"edit_button", "onoff_button", "TRANSPORTS", "PLUSMINUS", "MUTESOLO", "TRANSPORTS_BACK"}) {
+  for (const char* name : {"edit_button", "onoff_button", "TRANSPORTS", "PLUSMINUS", "MUTESOLO", "TRANSPORTS_BACK"}) {
     const std::string from = TestBuildDir() + "/IMG/" + name + ".png", to = std::string("IMG/") + name + ".png";
     CopyFileA(from.c_str(), to.c_str(), FALSE);
   }

@@ -179,14 +179,19 @@ TEST(ProjectFormat, ReadsEachKeyOnlyWhenItParsesAndHoldsItInRange) {
     ASSERT_TRUE(Read(c.text, data, host)) << c.text;
     const ProjectSlot& slot = data.slots[5];
     const ProjectChannel& channel = data.channels[1];
-    const std::map<std::string, double> fields = {
-        {"program", slot.program},        {"pan", channel.pan},
-        {"volume", channel.volume},       {"send", slot.sendLevel},
-        {"userMute", channel.userMute},   {"power", slot.power},
-        {"currentTrack", data.view.currentTrack}, {"zoom", data.view.zoom},
-        {"rowHeight", data.view.rowHeight},       {"peakScale", data.view.peakScale},
-        {"columnStep", data.view.columnStep},     {"left", slot.left},
-        {"top", slot.top}};
+    const std::map<std::string, double> fields = {{"program", slot.program},
+                                                  {"pan", channel.pan},
+                                                  {"volume", channel.volume},
+                                                  {"send", slot.sendLevel},
+                                                  {"userMute", channel.userMute},
+                                                  {"power", slot.power},
+                                                  {"currentTrack", data.view.currentTrack},
+                                                  {"zoom", data.view.zoom},
+                                                  {"rowHeight", data.view.rowHeight},
+                                                  {"peakScale", data.view.peakScale},
+                                                  {"columnStep", data.view.columnStep},
+                                                  {"left", slot.left},
+                                                  {"top", slot.top}};
     EXPECT_DOUBLE_EQ(c.expected, fields.at(c.field)) << c.text;
   }
 }
@@ -206,7 +211,8 @@ TEST(ProjectFormat, PlugInsParametersAndTheWindowFollowWhatTheFileHolds) {
   data.slots[11].loaded = 1;  // broken.dll: tried and failed, the slot ends empty
   ASSERT_TRUE(Read(text, data, host));
   // The position lacks its Y: the window stays; the size is whole.
-  EXPECT_EQ((std::vector<std::string>{"size 640,600"}), std::vector<std::string>(host.calls.begin(), host.calls.begin() + 1));
+  EXPECT_EQ((std::vector<std::string>{"size 640,600"}),
+            std::vector<std::string>(host.calls.begin(), host.calls.begin() + 1));
   EXPECT_EQ((std::map<int32_t, float>{{0, 1.0f}, {1, 0.0f}}), host.values[0]);
   EXPECT_EQ((std::map<int32_t, float>{{1, 0.25f}}), host.values[5]) << "indices past the plug-in's count";
   EXPECT_FALSE(host.outOfRange);

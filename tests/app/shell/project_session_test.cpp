@@ -28,9 +28,7 @@ std::string Bytes(const std::string& path) {
   return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
 }
 
-void WriteText(const std::string& path, const std::string& text) {
-  std::ofstream(path, std::ios::binary) << text;
-}
+void WriteText(const std::string& path, const std::string& text) { std::ofstream(path, std::ios::binary) << text; }
 
 size_t Count(const std::string& text, const std::string& part) {
   size_t count = 0;
@@ -84,9 +82,9 @@ TEST_F(ProjectSessionTest, TwoPlugInsOfATrackComeBackWithEveryParameterAndTheirW
   EXPECT_EQ(1u, Count(text, "EfNum=")) << text;
   EXPECT_EQ(1u, Count(text, "Tr03EfNum=4\r\n"));
   EXPECT_EQ(1u, Count(text, "\r\nTr03Ef00Value001=0.100000001\r\n"));
-  const size_t order[] = {text.find("[General]"), text.find("Tr03Sl00VST="), text.find("Tr03Sl01VST="),
-                          text.find("[Bus]"),     text.find("[VstParameter]"), text.find("Tr03Ef00Value009="),
-                          text.find("Tr03Ef01Value003=")};
+  const size_t order[] = {
+      text.find("[General]"),      text.find("Tr03Sl00VST="),      text.find("Tr03Sl01VST="),     text.find("[Bus]"),
+      text.find("[VstParameter]"), text.find("Tr03Ef00Value009="), text.find("Tr03Ef01Value003=")};
   for (size_t i = 1; i < sizeof order / sizeof order[0]; ++i) EXPECT_LT(order[i - 1], order[i]) << i;
 
   UnloadPlugin(3, 0);
