@@ -81,6 +81,7 @@ LRESULT Browse(HWND dialog) {
   static const char kFilter[] = "wavファイル(*.wav)\0*.wav\0すべてのファイル(*.*)\0*.*\0";
   char chosen[kPathChars] = {};
   GetWindowTextA(g_app.renderNameEdit, chosen, kNameChars);
+  std::strcpy(g_app.renderFileName, chosen);
   OPENFILENAMEA file = {};
   file.lStructSize = sizeof file;
   file.lpstrFilter = kFilter;

@@ -74,6 +74,7 @@ class RenderSessionTest : public ProgramSessionTest {
  protected:
   void SetUp() override {
     ProgramSessionTest::SetUp();
+    for (const char* made : {"name.wav", "silent.wav", "never.wav", "nosong.wav", "huge.wav"}) DeleteFileA(made);
     WriteSong();
     OpenSongFile("render.zms");
     ASSERT_EQ(1, g_songs[0].loaded);
@@ -132,12 +133,16 @@ TEST_F(RenderSessionTest, ExportWritesTheChosenLengthFromTheSongsStartAndASecond
   for (int x = 0; x < kRenderColumns; ++x) ASSERT_EQ(0, g_app.renderWave[kRenderLeftMax][x]) << x;
 }
 
-TEST_F(RenderSessionTest, ALengthThatIsNoTimeKeepsTheDialogOpen) {
+TEST_F(RenderSessionTest, ALengthThatIsNoTimeOrARenderRunningKeepsTheDialogOpen) {
   for (const char* duration : {"0:00", "abc", ""}) {
     Export("never", duration);
     EXPECT_TRUE(IsWindow(g_app.renderDialog)) << duration;
     EXPECT_EQ(0, g_waveFile.armed);
   }
+  g_app.renderRunning = 1;  // as while another render plays
+  Export("never", "0:01");
+  g_app.renderRunning = 0;
+  EXPECT_TRUE(IsWindow(g_app.renderDialog));
   EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA("never.wav"));
 }
 
@@ -150,6 +155,14 @@ TEST_F(RenderSessionTest, ARenderThatCannotRunSaysFailedArmsNothingAndTheProgram
   }
   g_songs[0].loaded = 1;
   EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA("nosong.wav"));
+
+  // A file that cannot be written, once the song has been captured.
+  OnMenuCommand(TARVEX_CMD_RENDER);
+  {
+    FailureBoxAnswerer answer;
+    Export("no_such_folder\\unwritten", "1");
+    EXPECT_TRUE(answer.Seen());
+  }
 
   // 99:59 needs 1.06 GB of buffers; the address space is taken before, so they cannot come.
   OnMenuCommand(TARVEX_CMD_RENDER);
