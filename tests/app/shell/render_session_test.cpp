@@ -10,6 +10,7 @@
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "app/engine/sequencer.h"
@@ -20,6 +21,7 @@
 #include "app/shell/menu_commands.h"
 #include "app/shell/resource_ids.h"
 #include "tests/app/shell/program_session.h"
+#include "zovuz/zovuz.h"
 
 namespace {
 
@@ -74,7 +76,8 @@ class RenderSessionTest : public ProgramSessionTest {
  protected:
   void SetUp() override {
     ProgramSessionTest::SetUp();
-    for (const char* made : {"name.wav", "silent.wav", "never.wav", "nosong.wav", "huge.wav"}) DeleteFileA(made);
+    for (const char* made : {"name.wav", "silent.wav", "never.wav", "nosong.wav", "huge.wav", "ended.wav"})
+      DeleteFileA(made);
     WriteSong();
     OpenSongFile("render.zms");
     ASSERT_EQ(1, g_songs[0].loaded);
@@ -192,6 +195,23 @@ TEST_F(RenderSessionTest, BrowsePutsTheChosenNameAsAWavIntoTheField) {
   EXPECT_EQ(1, chosen.Answered());
   const std::string name = ChildText(kName);
   EXPECT_EQ("\\chosen.wav", name.substr(name.size() - 11)) << name;
+}
+
+// Last of the suite: the program's end during a render ends the library's message processing.
+TEST_F(RenderSessionTest, TheProgramsEndDuringARenderWritesWhatWasCapturedAndStopsTheCapture) {
+  std::thread closer([] {
+    Sleep(500);
+    PostMessageA(GetMainWindowHandle(), WM_CLOSE, 0, 0);
+  });
+  Export("ended", "0:05");
+  closer.join();
+  EXPECT_EQ(0, g_waveFile.armed);
+  const int32_t index = g_waveFile.captureIndex;
+  Sleep(100);
+  EXPECT_EQ(index, g_waveFile.captureIndex) << "the tick captures on";
+  const std::string file = Bytes("ended.wav");
+  ASSERT_EQ(kWaveHeaderBytes + 5 * kSecondBytes, file.size());
+  EXPECT_EQ(std::string(kSecondBytes, '\0'), file.substr(file.size() - kSecondBytes)) << "silence after the end";
 }
 
 }  // namespace
