@@ -204,6 +204,7 @@ bool ChooseProjectFile(bool save) {
   static const char kFilter[] = "tarvexプロジェクトファイル(*.tvx)\0*.tvx\0すべてのファイル(*.*)\0*.*\0";
   OPENFILENAMEA dialog = {};
   dialog.lStructSize = sizeof dialog;
+  dialog.hwndOwner = GetMainWindowHandle();
   dialog.lpstrFilter = kFilter;
   dialog.lpstrFile = g_app.projectPath;
   dialog.nMaxFile = kPathChars;
