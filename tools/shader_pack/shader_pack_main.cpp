@@ -1,6 +1,7 @@
 // The shader-pack builder (a build machine program, run by the build):
 //   shader_pack d3d11 <source.cpp>   writes the Direct3D 11 back end's packs: the base pack (the
-//                                    standard shaders), the channel-mix pack and the filter archive
+//                                    standard shaders), the channel-mix pack, the filter archive
+//                                    and the 3-D pack
 //   shader_pack d3d9 <source.cpp>    writes the Direct3D 9 back end's packs: the base archive (the
 //                                    base shaders by file name), the channel-mix code table and
 //                                    the filter archive
@@ -13,6 +14,7 @@
 #include "d3d9_base_set.h"
 #include "file_bytes.h"
 #include "standard_set.h"
+#include "three_d_set.h"
 #include "tools/shader_pack/shader_pack_build.h"
 #include "zovuz/d3d11/d3d11_standard_shaders.h"
 
@@ -38,14 +40,20 @@ int WriteD3D11(const std::string &Path)
     const std::vector<Bytes> ChannelMixSlots(D3D11_CHANNEL_MIX_PACK_SLOTS);
     const std::vector<ArchiveWriterItem> FilterFiles;
 
-    Bytes Base, ChannelMix, Filter;
+    std::vector<dxbc::NamedShader> ThreeD;
+    if (!dxbc::BuildThreeDSet(ThreeD, &Error)) return Fail(Error);
+    std::vector<Bytes> ThreeDSlots;
+    for (const dxbc::NamedShader &Shader : ThreeD) ThreeDSlots.push_back(Shader.Code);
+
+    Bytes Base, ChannelMix, Filter, ThreeDPack;
     if (!BuildCodePack(BaseSlots, Base, &Error) || !BuildCodePack(ChannelMixSlots, ChannelMix, &Error) ||
-        !BuildShaderArchive(FilterFiles, Filter, &Error))
+        !BuildShaderArchive(FilterFiles, Filter, &Error) || !BuildCodePack(ThreeDSlots, ThreeDPack, &Error))
         return Fail(Error);
     const std::string Source = WritePackSource(
         {{"D3D11ShaderPackBase", PackText(Base)},
          {"D3D11ShaderPackChannelMix", PackText(ChannelMix)},
-         {"D3D11ShaderPackFilter", PackText(Filter)}},
+         {"D3D11ShaderPackFilter", PackText(Filter)},
+         {"D3D11ShaderPack3D", PackText(ThreeDPack)}},
         "The Direct3D 11 back end's shader packs, written by tools/shader_pack (shader_pack d3d11).\n"
         "Packed text of LZ-packed data: zovuz/d3d11/d3d11_shader_pack_internal.h reads it. Do not edit.");
     if (!dxbc::WriteFileBytes(Path, dxbc::Bytes(Source.begin(), Source.end()))) return Fail("cannot write " + Path);
