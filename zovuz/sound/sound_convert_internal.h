@@ -111,7 +111,7 @@ struct SoundConvertAcm
 {
     unsigned char *SrcFormat;        // the source format as ACM takes it (allocated, extra bytes included)
     void *Stream;                    // main ACM stream
-    void *LookAheadStream;           // look-ahead ACM stream
+    void *LookAheadStream;           // look-ahead ACM stream, null until a pre-decode position needs it
     unsigned char *SrcData;          // the whole compressed data
     uint32_t SrcDataSize;            // its size in bytes, whole source blocks
     uint32_t SrcPiece;               // source bytes handed to one conversion, whole blocks
