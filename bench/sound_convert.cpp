@@ -237,7 +237,7 @@ template <typename Converter, typename Reference>
 void Alternate(Converter C, Reference R, double *Time, double *RefTime)
 {
     *Time = *RefTime = 1e9;
-    for (int turn = 0; turn < 4; turn++) {
+    for (int turn = 0; turn < 8; turn++) {
         double t = C(), r = R();
         if (t < *Time) *Time = t;
         if (r < *RefTime) *RefTime = r;
