@@ -537,7 +537,12 @@ TEST(ConvertColorDataBlt, GeneralConversionMatchesItsReferenceOnRandomInput)
                                  ChannelFormat(2, 32, 1)};
     const COLORDATA alphaFormats[] = {MaskFormat(8, 0xFF, 0, 0, 0), Xrgb(), R565()};
     const int formatCount = (int)(sizeof formats / sizeof *formats);
-    ColorConvertSettings.GeneralOnly = 1;
+    // Every pair to the general conversion for this test only, however it ends.
+    struct GeneralOnlyScope
+    {
+        GeneralOnlyScope() { ColorConvertSettings.GeneralOnly = 1; }
+        ~GeneralOnlyScope() { ColorConvertSettings.GeneralOnly = 0; }
+    } generalOnly;
     for (int i = 0; i < 700; ++i) {
         const COLORDATA &sc = formats[random() % formatCount];
         const COLORDATA &dc = formats[random() % formatCount];
@@ -571,7 +576,6 @@ TEST(ConvertColorDataBlt, GeneralConversionMatchesItsReferenceOnRandomInput)
                                                << sc.ChannelCount << " -> " << dc.BitDepth << "/" << dc.ChannelCount;
         }
     }
-    ColorConvertSettings.GeneralOnly = 0;
 }
 
 }  // namespace
