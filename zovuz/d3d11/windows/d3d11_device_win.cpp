@@ -168,7 +168,6 @@ int Graphics_D3D11_ReleaseDevice(void)
 int Graphics_D3D11_Terminate(void)
 {
     Graphics_D3D11_ReleaseDevice();
-    // NOT YET BUILT (3-D pack): it is freed here with the others.
-    Graphics_D3D11_ReleaseShaderPack();
+    Graphics_D3D11_ReleaseShaderPack();  // the 3-D pack with the others
     return 0;
 }
