@@ -110,6 +110,8 @@ TEST_F(ThreeDDraw, AVertex3DDrawBindsThePairOfItsDrawState)
          D3D11_3D_GROUP_VERTEX_LIGHTING_PIXEL, 0},
         {"2 lights with the device's flag", {Directional, Point}, 1, 0, 0, D3D11_3D_GROUP_PIXEL_LIGHTING_VERTEX,
          D3D11_3D_GROUP_PIXEL_LIGHTING_PIXEL, -1},
+        {"3 lights, no per-pixel flag", {Directional, Point, Point}, 0, 0, 0, D3D11_3D_GROUP_VERTEX_LIGHTING_VERTEX,
+         D3D11_3D_GROUP_VERTEX_LIGHTING_PIXEL, 0},
         {"4 lights", {Directional, Directional, Point, Point}, 0, 0, 0, D3D11_3D_GROUP_PIXEL_LIGHTING_VERTEX,
          D3D11_3D_GROUP_PIXEL_LIGHTING_PIXEL, -1},
         {"drawing into a shadow map", {Directional}, 1, 1, 0, D3D11_3D_GROUP_SHADOW_MAP_VERTEX,
@@ -157,6 +159,30 @@ TEST_F(ThreeDDraw, AVertex3DDrawBindsThePairOfItsDrawState)
     }
 }
 
+TEST_F(ThreeDDraw, A2DDrawAfterA3DDrawTakesItsOwnShadersBack)
+{
+    GraphicsDrawSettings = GraphicsDrawSettingsData();
+    Graphics_D3D11_PrepareDraw(D3D11_PREPARE_UNTEXTURED);
+    Lights({DX_LIGHTTYPE_DIRECTIONAL});
+    ASSERT_EQ(0, Graphics_D3D11_CommonBuffer_Draw(D3D11_VERTEX3D, D3D11_PRIMITIVE_TOPOLOGY_TRIANGLELIST, Triangle, 3,
+                                                  1));
+    ASSERT_NE(-1, BoundGroup(false));
+    // The 2-D primitive prepares again, as the dirty flag asks, and its batch draws with the
+    // standard shaders.
+    ASSERT_EQ(1, D3D11DeviceState.DrawStateDirtyFlag);
+    Graphics_D3D11_PrepareDraw(D3D11_PREPARE_UNTEXTURED);
+    AddPendingVertices();
+    Graphics_D3D11_RenderVertexBuffer(-1, 0);
+    const D3D11BaseShaderGroupInfo &untextured = D3D11BaseShaderGroups[D3D11_GROUP_UNTEXTURED_PIXEL];
+    bool standard = false;
+    for (int slot = untextured.FirstSlot; slot < untextured.FirstSlot + untextured.Count; slot++)
+        standard = standard || D3D11StandardShaders.Pixel[slot] == D3D11DeviceState.PixelShader;
+    EXPECT_TRUE(standard);
+    EXPECT_EQ(D3D11StandardShaders.Vertex[D3D11BaseShaderGroups[D3D11_GROUP_BASE_VERTEX].FirstSlot + D3D11Batch.Kind],
+              D3D11DeviceState.VertexShader);
+    GraphicsDrawSettings = GraphicsDrawSettingsData();
+}
+
 TEST_F(ThreeDDraw, AShaderThatCannotBeMadeRefusesTheDrawWithItsLine)
 {
     const struct {
@@ -181,6 +207,20 @@ TEST_F(ThreeDDraw, AShaderThatCannotBeMadeRefusesTheDrawWithItsLine)
         EXPECT_EQ(0, FakeD3D11Count("DrawIndexed"));
         FakeD3D11.Fail.clear();
     }
+
+    // A 3-D pack that does not expand: logged, nothing kept, and the draw refused.
+    Restart();
+    Lights({DX_LIGHTTYPE_DIRECTIONAL});
+    const PackedTextData builtIn = D3D11ShaderPack3D;
+    unsigned char damaged[] = {0x7F, 0x7F, 0x7F, 0x7F, 0x0F, 1, 2, 3};  // announces far more than it holds
+    D3D11ShaderPack3D = {damaged, sizeof damaged, -1};
+    EXPECT_EQ(-1, Graphics_D3D11_CommonBuffer_Draw(D3D11_VERTEX3D, D3D11_PRIMITIVE_TOPOLOGY_TRIANGLELIST, Triangle,
+                                                   3, 1));
+    D3D11ShaderPack3D = builtIn;
+    EXPECT_TRUE(Logged(L"シェーダーパック 3D のデータが壊れているため展開できません"));
+    EXPECT_EQ(0, D3D11ShaderPack.ThreeDLoadedFlag);
+    EXPECT_EQ(nullptr, D3D11ShaderPack.ThreeDMemory);
+    EXPECT_EQ(0, FakeD3D11Count("Draw"));
 }
 
 TEST_F(ThreeDDraw, IndexedDrawsTakeTheirIndicesInEitherSize)
@@ -261,9 +301,15 @@ TEST_F(ThreeDDraw, ShadowMapsGetTheirObjectsByFormat)
         for (int i = 0; i < D3D11_SHADOWMAP_OBJECT_NUM; i++) EXPECT_EQ(nullptr, map->PF->Object[i]) << i;
     }
 
+    // The device's release takes the objects of every map that still has them.
+    ShadowMapHandleData *kept = NewMap(0, 16);
+    ASSERT_EQ(0, Graphics_D3D11_SetupShadowMap(kept, 0));
     D3D11FormatTable.Format[PIXEL_FORMAT_TARGET_ONE_F32] = 0;
     EXPECT_EQ(-1, Graphics_D3D11_SetupShadowMap(NewMap(1, 32), 0));
     EXPECT_TRUE(Logged(L"シャドウマップデータ用のフォーマットで作成できるテクスチャフォーマットがありませんでした"));
+    Graphics_D3D11_ReleaseDevice();
+    for (int i = 0; i < D3D11_SHADOWMAP_OBJECT_NUM; i++) EXPECT_EQ(nullptr, kept->PF->Object[i]) << i;
+    EXPECT_EQ(0, D3D11_GetObjectCount(D3D11_OBJECT_TEXTURE2D));
 }
 
 TEST_F(ThreeDDraw, ShadowConstantsDescribeFullAndEmptySlots)

@@ -219,3 +219,14 @@ int Graphics_D3D11_ShadowMap_Release(ShadowMapHandleData *ShadowMap)
     dsv = nullptr;
     return 0;
 }
+
+int Graphics_D3D11_ReleaseShadowMapObjects(void)
+{
+    HandleManage *m = GetHandleManage(DX_HANDLETYPE_SHADOWMAP);
+    if (m == nullptr || !m->InitializeFlag) return 0;
+    CRITICALSECTION_GUARD(guard, &m->CriticalSection);
+    for (int slot = m->AreaMin; slot <= m->AreaMax; ++slot)
+        if (m->Handle[slot] != nullptr)
+            Graphics_D3D11_ShadowMap_Release(reinterpret_cast<ShadowMapHandleData *>(m->Handle[slot]));
+    return 0;
+}

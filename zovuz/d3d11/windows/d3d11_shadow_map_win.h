@@ -40,3 +40,6 @@ int Graphics_D3D11_SetUseShadowMap(int SlotIndex, int ShadowMapHandle);
 int Graphics_D3D11_SetupShadowMap(ShadowMapHandleData *ShadowMap, int ASyncThread);
 // Releases the five objects, in their order, and clears each. 0.
 int Graphics_D3D11_ShadowMap_Release(ShadowMapHandleData *ShadowMap);
+// The objects of every shadow-map handle, for the device's release (the handles stay, and a new
+// device's set-up makes their objects again). 0.
+int Graphics_D3D11_ReleaseShadowMapObjects(void);
