@@ -164,13 +164,17 @@ TEST_F(ThreeDDraw, A2DDrawAfterA3DDrawTakesItsOwnShadersBack)
     GraphicsDrawSettings = GraphicsDrawSettingsData();
     Graphics_D3D11_PrepareDraw(D3D11_PREPARE_UNTEXTURED);
     Lights({DX_LIGHTTYPE_DIRECTIONAL});
-    ASSERT_EQ(0, Graphics_D3D11_CommonBuffer_Draw(D3D11_VERTEX3D, D3D11_PRIMITIVE_TOPOLOGY_TRIANGLELIST, Triangle, 3,
-                                                  1));
+    // Twice, so that the second 3-D draw changes nothing of the draw state but its shaders.
+    for (int i = 0; i < 2; i++) {
+        Graphics_D3D11_PrepareDraw(D3D11_PREPARE_UNTEXTURED | D3D11_PREPARE_LIGHTING);
+        ASSERT_EQ(0, Graphics_D3D11_CommonBuffer_Draw(D3D11_VERTEX3D, D3D11_PRIMITIVE_TOPOLOGY_TRIANGLELIST, Triangle,
+                                                      3, 1));
+    }
     ASSERT_NE(-1, BoundGroup(false));
     // The 2-D primitive prepares again, as the dirty flag asks, and its batch draws with the
     // standard shaders.
     ASSERT_EQ(1, D3D11DeviceState.DrawStateDirtyFlag);
-    Graphics_D3D11_PrepareDraw(D3D11_PREPARE_UNTEXTURED);
+    Graphics_D3D11_PrepareDraw(D3D11_PREPARE_UNTEXTURED | D3D11_PREPARE_LIGHTING);
     AddPendingVertices();
     Graphics_D3D11_RenderVertexBuffer(-1, 0);
     const D3D11BaseShaderGroupInfo &untextured = D3D11BaseShaderGroups[D3D11_GROUP_UNTEXTURED_PIXEL];
