@@ -247,6 +247,19 @@ TEST_F(ThreeDDraw, IndexedDrawsTakeTheirIndicesInEitherSize)
     EXPECT_EQ(0, FakeD3D11Count("Draw"));
 }
 
+TEST_F(ThreeDDraw, ACommonBufferThatCannotTakeTheVerticesRefusesTheDraw)
+{
+    for (const char *method : {"CreateBuffer", "Map"}) {
+        SCOPED_TRACE(method);
+        Restart();
+        FakeD3D11.Fail[method] = E_OUTOFMEMORY;
+        EXPECT_EQ(-1, Graphics_D3D11_CommonBuffer_Draw(D3D11_VERTEX_2D, D3D11_PRIMITIVE_TOPOLOGY_TRIANGLELIST, Triangle,
+                                                       3, 1));
+        EXPECT_EQ(0, FakeD3D11Count("Draw"));
+        FakeD3D11.Fail.clear();
+    }
+}
+
 TEST_F(ThreeDDraw, The3DPackStaysPackedUntilTheFirst3DDraw)
 {
     const int size = GetTotalAllocSize();
