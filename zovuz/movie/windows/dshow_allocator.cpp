@@ -253,7 +253,8 @@ HRESULT STDMETHODCALLTYPE D_CMediaSample::SetProperties(DWORD Size, const BYTE *
     if (D_PRESENT(lActual, size)) m_lActual = record.lActual;
     if (D_PRESENT(tStop, size)) m_End = record.tStop;
     if (D_PRESENT(tStart, size)) m_Start = record.tStart;
-    if (typePresent) {
+    if (typePresent || (D_PRESENT(dwSampleFlags, size) && !(record.dwSampleFlags & AM_SAMPLE_TYPECHANGED))) {
+        // The record's flags say whether the sample carries a changed type; the old one goes.
         D_FreeMediaType(m_pMediaType);
         m_pMediaType = type;
     }
