@@ -216,6 +216,22 @@ HRESULT TestSourcePin::Inactive()
     return hr;
 }
 
+HRESULT TestSourcePin::DecideAllocator(IMemInputPin *Pin, IMemAllocator **Allocator)
+{
+    if (!Source->ReadOnly) return D_CBaseOutputPin::DecideAllocator(Pin, Allocator);
+    *Allocator = nullptr;
+    for (int attempt = 0; attempt < 2; attempt++) {
+        ALLOCATOR_PROPERTIES properties = {0, 0, 1, 0};
+        HRESULT hr = attempt == 0 ? Pin->GetAllocator(Allocator) : InitAllocator(Allocator);
+        if (SUCCEEDED(hr)) hr = DecideBufferSize(*Allocator, &properties);
+        if (SUCCEEDED(hr)) hr = Pin->NotifyAllocator(*Allocator, TRUE);
+        if (SUCCEEDED(hr)) return S_OK;
+        if (*Allocator != nullptr) (*Allocator)->Release();
+        *Allocator = nullptr;
+    }
+    return E_FAIL;
+}
+
 DWORD WINAPI TestSourcePin::ThreadMain(void *Pin)
 {
     static_cast<TestSourcePin *>(Pin)->Stream();
@@ -282,6 +298,59 @@ HRESULT TestXorFilter::Transform(IMediaSample *Sample)
     return S_OK;
 }
 
+// --- copying XOR filter -------------------------------------------------------------------
+
+static const GUID CLSID_TestCopyXor = {0x5d1e0c01, 0x1b2c, 0x4d3e, {0x8f, 0x01, 0x11, 0x22, 0x33, 0x44, 0x55, 0x04}};
+
+TestCopyXorFilter::TestCopyXorFilter(BYTE XorKey)
+    : D_CTransformFilter(L"Test copy XOR", nullptr, CLSID_TestCopyXor), Key(XorKey)
+{
+}
+
+HRESULT TestCopyXorFilter::CheckInputType(const D_CMediaType *Type)
+{
+    return IsEqualGUID(Type->majortype, MEDIATYPE_Audio) ? S_OK : VFW_E_TYPE_NOT_ACCEPTED;
+}
+
+HRESULT TestCopyXorFilter::CheckTransform(const D_CMediaType *In, const D_CMediaType *Out)
+{
+    return *In == *Out ? S_OK : VFW_E_TYPE_NOT_ACCEPTED;
+}
+
+HRESULT TestCopyXorFilter::DecideBufferSize(IMemAllocator *Allocator, ALLOCATOR_PROPERTIES *Properties)
+{
+    ALLOCATOR_PROPERTIES input, actual;
+    HRESULT hr = m_pInput->PeekAllocator()->GetProperties(&input);
+    if (FAILED(hr)) return hr;
+    Properties->cBuffers = 2;
+    Properties->cbBuffer = input.cbBuffer;
+    hr = Allocator->SetProperties(Properties, &actual);
+    if (FAILED(hr)) return hr;
+    return actual.cbBuffer < input.cbBuffer ? E_FAIL : S_OK;
+}
+
+HRESULT TestCopyXorFilter::GetMediaType(int Position, D_CMediaType *Type)
+{
+    if (Position < 0) return E_INVALIDARG;
+    if (Position > 0) return VFW_S_NO_MORE_ITEMS;
+    *Type = m_pInput->CurrentMediaType();
+    return S_OK;
+}
+
+HRESULT TestCopyXorFilter::Transform(IMediaSample *In, IMediaSample *Out)
+{
+    Transforms++;
+    if (DropEvery != 0 && Transforms % DropEvery == 0) return S_FALSE;
+    BYTE *from = nullptr, *to = nullptr;
+    In->GetPointer(&from);
+    Out->GetPointer(&to);
+    LONG length = In->GetActualDataLength();
+    if (length > Out->GetSize()) return E_FAIL;
+    for (LONG i = 0; i < length; i++) to[i] = from[i] ^ Key;
+    Out->SetActualDataLength(length);
+    return S_OK;
+}
+
 // --- renderer ------------------------------------------------------------------------------
 
 TestRendererPin::TestRendererPin(TestRenderer *Filter, D_CCritSec *Lock)
@@ -305,7 +374,10 @@ HRESULT TestRendererPin::Receive(IMediaSample *Sample)
     Renderer->Received.insert(Renderer->Received.end(), data, data + Sample->GetActualDataLength());
     Renderer->Samples++;
     REFERENCE_TIME start, stop;
-    if (Sample->GetTime(&start, &stop) == S_OK) Renderer->Position->RegisterMediaTime(start, stop);
+    if (Sample->GetTime(&start, &stop) == S_OK) {
+        Renderer->Starts.push_back(start);
+        Renderer->Position->RegisterMediaTime(start, stop);
+    }
     return S_OK;
 }
 

@@ -72,6 +72,8 @@ public:
     HRESULT DecideBufferSize(IMemAllocator *Allocator, ALLOCATOR_PROPERTIES *Properties) override;
     HRESULT Active() override;
     HRESULT Inactive() override;
+    // With the source's ReadOnly set, the allocator is handed downstream as read-only.
+    HRESULT DecideAllocator(IMemInputPin *Pin, IMemAllocator **Allocator) override;
 
 private:
     static DWORD WINAPI ThreadMain(void *Pin);
@@ -100,6 +102,7 @@ public:
     int SampleBytes = 1000;
     REFERENCE_TIME SampleTime = 100000;  // 10 ms
     D_CMediaType Offered = PcmType();
+    bool ReadOnly = false;
     std::vector<HRESULT> Delivered;  // the result of each Deliver
     TestSourcePin *Pin;
     TestSourceSeeking Seeking{this};
@@ -118,6 +121,26 @@ public:
 
     BYTE Key;
     D_CMediaType Accepted = PcmType();
+    int Transforms = 0;
+};
+
+// A transform filter that writes each sample XORed with its key into an output sample, and drops
+// every DropEvery-th sample (0: none) by answering S_FALSE.
+class TestCopyXorFilter : public D_CTransformFilter
+{
+public:
+    explicit TestCopyXorFilter(BYTE XorKey);
+    HRESULT CheckInputType(const D_CMediaType *Type) override;
+    HRESULT CheckTransform(const D_CMediaType *In, const D_CMediaType *Out) override;
+    HRESULT DecideBufferSize(IMemAllocator *Allocator, ALLOCATOR_PROPERTIES *Properties) override;
+    HRESULT GetMediaType(int Position, D_CMediaType *Type) override;
+    HRESULT Transform(IMediaSample *In, IMediaSample *Out) override;
+    IBaseFilter *Filter() { return this; }
+    IPin *Input() { return GetPin(0)->PinInterface(); }
+    IPin *Output() { return GetPin(1)->PinInterface(); }
+
+    BYTE Key;
+    int DropEvery = 0;
     int Transforms = 0;
 };
 
@@ -155,6 +178,7 @@ public:
     IPin *Input() { return Pin->PinInterface(); }
 
     std::vector<BYTE> Received;
+    std::vector<REFERENCE_TIME> Starts;  // of the samples received with times
     int Samples = 0;
     int EndsOfStream = 0;
     bool CompletePending = false;
