@@ -10,10 +10,23 @@
 
 namespace {
 
+// Counts the calls of Free, which ends every decommit.
+class CountingAllocator : public D_CMemAllocator
+{
+public:
+    CountingAllocator() : D_CMemAllocator(L"Counting allocator", nullptr, nullptr) {}
+    void Free() override { Frees++; }
+    int Frees = 0;
+};
+
 class DShowAllocator : public ::testing::Test
 {
 protected:
-    void SetUp() override { ASSERT_EQ(S_OK, D_CreateMemAllocator(&Allocator, &Object)); }
+    void SetUp() override
+    {
+        Object = Counting = new CountingAllocator;
+        Allocator = Counting->MemAllocatorInterface();
+    }
     void TearDown() override
     {
         Allocator->Release();
@@ -35,6 +48,7 @@ protected:
     DShowTest Com;
     IMemAllocator *Allocator = nullptr;
     D_CMemAllocator *Object = nullptr;
+    CountingAllocator *Counting = nullptr;
 };
 
 TEST_F(DShowAllocator, PropertiesAreAlignedAndCheckedBeforeUse)
@@ -146,7 +160,9 @@ TEST_F(DShowAllocator, DecommitFinishesWhenTheLastSampleComesBack)
     EXPECT_EQ(VFW_E_NOT_COMMITTED, Allocator->GetBuffer(&none, nullptr, nullptr, 0));
     first->Release();
     EXPECT_EQ(VFW_E_BUFFERS_OUTSTANDING, Set(3, 64, 1, 0)) << "still waiting for the second sample";
+    EXPECT_EQ(0, Counting->Frees);
     second->Release();
+    EXPECT_EQ(1, Counting->Frees);
     EXPECT_EQ(S_OK, Set(3, 64, 1, 0));
 
     // A Commit while samples are out cancels the pending decommit.
@@ -157,6 +173,7 @@ TEST_F(DShowAllocator, DecommitFinishesWhenTheLastSampleComesBack)
     second = Get();
     first->Release();
     second->Release();
+    EXPECT_EQ(1, Counting->Frees) << "the cancelled decommit freed nothing";
     LONG free = 0;
     Object->GetFreeCount(&free);
     EXPECT_EQ(3, free);

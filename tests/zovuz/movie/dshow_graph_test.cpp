@@ -124,6 +124,7 @@ TEST_F(DShowGraph, PausingWithTheInputUnconnectedSendsOneEndOfStreamUntilStop)
     for (int pause = 0; pause < 3; pause++) xor_->Pause();
     EXPECT_EQ(1, Renderer->EndsOfStream);
     xor_->Run(0);
+    xor_->Pause();
     EXPECT_EQ(1, Renderer->EndsOfStream);
     xor_->Stop();
     xor_->Pause();

@@ -258,6 +258,12 @@ void TestSourcePin::Stream()
         sample->SetSyncPoint(TRUE);
         sample->SetDiscontinuity(k == 0);
         hr = Deliver(sample);
+        if (Source->ReadOnly)
+            for (int i = 0; i < Source->SampleBytes; i++)
+                if (data[i] != SourceByte(offset - Source->SampleBytes + i)) {
+                    Source->Spoiled++;
+                    break;
+                }
         sample->Release();
         Source->Delivered.push_back(hr);
         if (hr != S_OK) return;
@@ -381,6 +387,19 @@ HRESULT TestRendererPin::Receive(IMediaSample *Sample)
     return S_OK;
 }
 
+HRESULT TestRendererPin::GetAllocator(IMemAllocator **Allocator)
+{
+    if (!Renderer->OwnAllocator) return D_CBaseInputPin::GetAllocator(Allocator);
+    if (Allocator == nullptr) return E_POINTER;
+    if (Renderer->Allocator == nullptr) {
+        HRESULT hr = D_CreateMemAllocator(&Renderer->AllocatorInterface, &Renderer->Allocator);
+        if (FAILED(hr)) return hr;
+    }
+    *Allocator = Renderer->AllocatorInterface;
+    (*Allocator)->AddRef();
+    return S_OK;
+}
+
 HRESULT TestRendererPin::EndOfStream()
 {
     Renderer->EndOfStreamReached();
@@ -398,6 +417,7 @@ TestRenderer::~TestRenderer()
 {
     D_SafeDelete(Position);
     D_SafeDelete(Pin);
+    D_SafeDelete(Allocator);
 }
 
 HRESULT TestRenderer::NonDelegatingQueryInterface(REFIID Id, void **Object)

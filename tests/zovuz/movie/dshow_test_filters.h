@@ -103,6 +103,7 @@ public:
     REFERENCE_TIME SampleTime = 100000;  // 10 ms
     D_CMediaType Offered = PcmType();
     bool ReadOnly = false;
+    int Spoiled = 0;                 // read-only samples that came back changed
     std::vector<HRESULT> Delivered;  // the result of each Deliver
     TestSourcePin *Pin;
     TestSourceSeeking Seeking{this};
@@ -153,6 +154,7 @@ public:
     HRESULT STDMETHODCALLTYPE QueryId(LPWSTR *Id) override;
     HRESULT STDMETHODCALLTYPE Receive(IMediaSample *Sample) override;
     HRESULT STDMETHODCALLTYPE EndOfStream() override;
+    HRESULT STDMETHODCALLTYPE GetAllocator(IMemAllocator **Allocator) override;
     HRESULT CheckMediaType(const D_CMediaType *Type) override;
 
 private:
@@ -184,6 +186,11 @@ public:
     bool CompletePending = false;
     TestRendererPin *Pin;
     D_CRendererPosPassThru *Position = nullptr;
+    // With OwnAllocator set, the renderer offers the library's memory allocator instead of the
+    // platform's. It goes with the renderer: delete the renderer after the filters upstream.
+    bool OwnAllocator = false;
+    D_CMemAllocator *Allocator = nullptr;
+    IMemAllocator *AllocatorInterface = nullptr;
     D_CCritSec Lock;
     D_CCritSec ReceiveLock;
 };
