@@ -174,6 +174,7 @@ TEST_F(DShowGraph, ConnectionChecksRefuseWhatCannotConnect)
 {
     // A second connection of a connected pin, and pins of one direction.
     Join(false);
+    ASSERT_TRUE(SUCCEEDED(Control->Run()));
     EXPECT_EQ(VFW_E_ALREADY_CONNECTED, Source->Output()->Connect(Xor->Input(), nullptr));
     D_CBasePin *xorOutput = Xor->OutputPin();
     EXPECT_EQ(VFW_E_INVALID_DIRECTION, xorOutput->CheckConnect(Source->Output()));
@@ -184,6 +185,21 @@ TEST_F(DShowGraph, ConnectionChecksRefuseWhatCannotConnect)
     EXPECT_EQ(VFW_E_NOT_CONNECTED, lone.Input()->ConnectionMediaType(&type));
     EXPECT_EQ(1u, type.lSampleSize);
     EXPECT_TRUE(IsEqualGUID(GUID_NULL, type.majortype));
+    // QueryAccept turns a refusal into S_FALSE.
+    D_CMediaType video;
+    video.majortype = MEDIATYPE_Video;
+    EXPECT_EQ(S_FALSE, lone.Input()->QueryAccept(&video));
+    EXPECT_EQ(S_FALSE, Xor->Input()->QueryAccept(&video));
+    EXPECT_EQ(S_OK, Xor->Input()->QueryAccept(&Source->Offered));
+    // A partial type is completed from the pins' own types.
+    ASSERT_TRUE(SUCCEEDED(Control->Stop()));
+    ASSERT_EQ(S_OK, Graph->Disconnect(Xor->Output()));
+    ASSERT_EQ(S_OK, Graph->Disconnect(Renderer->Input()));
+    D_CMediaType partial;
+    partial.majortype = MEDIATYPE_Audio;
+    partial.subtype = MEDIASUBTYPE_PCM;
+    ASSERT_EQ(S_OK, ConnectPins(Graph, Xor->Output(), Renderer->Input(), &partial));
+    EXPECT_TRUE(Renderer->Pin->CurrentMediaType() == Source->Offered);
     // A type the source does not offer, proposed in full, is the only one tried.
     ASSERT_TRUE(SUCCEEDED(Control->Stop()));
     ASSERT_EQ(S_OK, Graph->Disconnect(Xor->Output()));
