@@ -64,6 +64,7 @@ TEST_F(DShowAllocator, PropertiesAreAlignedAndCheckedBeforeUse)
     } cases[] = {
         {1, 100, 0, 0, VFW_E_BADALIGN, 0}, {1, 100, 2 * granularity, 0, VFW_E_BADALIGN, 0}, {2, 100, 16, 8, S_OK, 104},
         {4, 100, 1, 0, S_OK, 100},         {1, 1, granularity, 0, S_OK, granularity},
+        {1, 0x7FFFFFFF, 16, 0, E_OUTOFMEMORY, 0},
     };
     for (const Case &c : cases) {
         ALLOCATOR_PROPERTIES actual;

@@ -471,10 +471,12 @@ HRESULT STDMETHODCALLTYPE D_CMemAllocator::SetProperties(ALLOCATOR_PROPERTIES *R
     if (Request->cbAlign == 0 || (info.dwAllocationGranularity & (Request->cbAlign - 1)) != 0) return VFW_E_BADALIGN;
     if (m_bCommitted) return VFW_E_ALREADY_COMMITTED;
     if (m_lFree < m_lAllocated) return VFW_E_BUFFERS_OUTSTANDING;
-    LONG size = Request->cbBuffer + Request->cbPrefix;
-    LONG remainder = size % Request->cbAlign;
+    // In 64 bits: a size near the top of the range must not wrap into a small one.
+    int64_t size = static_cast<int64_t>(Request->cbBuffer) + Request->cbPrefix;
+    int64_t remainder = size % Request->cbAlign;
     if (remainder != 0) size += Request->cbAlign - remainder;
-    Actual->cbBuffer = m_lSize = size - Request->cbPrefix;
+    if (size - Request->cbPrefix > 0x7FFFFFFF) return E_OUTOFMEMORY;
+    Actual->cbBuffer = m_lSize = static_cast<LONG>(size - Request->cbPrefix);
     Actual->cBuffers = m_lCount = Request->cBuffers;
     Actual->cbAlign = m_lAlignment = Request->cbAlign;
     Actual->cbPrefix = m_lPrefix = Request->cbPrefix;
