@@ -213,4 +213,63 @@ TEST_F(DShowGraph, ConnectionChecksRefuseWhatCannotConnect)
     EXPECT_EQ(VFW_E_NOT_STOPPED, Xor->Output()->Disconnect());
 }
 
+// Counts the quality messages it is sent.
+struct QualitySink : IQualityControl
+{
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void **) override { return E_NOINTERFACE; }
+    ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
+    ULONG STDMETHODCALLTYPE Release() override { return 1; }
+    HRESULT STDMETHODCALLTYPE Notify(IBaseFilter *Sender, Quality Q) override
+    {
+        Senders.push_back(Sender);
+        Proportions.push_back(Q.Proportion);
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE SetSink(IQualityControl *) override { return S_OK; }
+    std::vector<IBaseFilter *> Senders;
+    std::vector<long> Proportions;
+};
+
+TEST_F(DShowGraph, QualityMessagesAndBatchesGoTheirWay)
+{
+    Source->SampleCount = 0;
+    Join(false);
+    // The XOR filter does not act on quality: its input passes the message upstream, to the
+    // source (which refuses it) or to the sink set on the input.
+    IQualityControl *output = nullptr;
+    ASSERT_EQ(S_OK, Xor->Output()->QueryInterface(IID_IQualityControl, reinterpret_cast<void **>(&output)));
+    Quality q = {Famine, 800, 0, 0};
+    EXPECT_EQ(E_NOTIMPL, output->Notify(Renderer->Filter(), q));
+    QualitySink sink;
+    IQualityControl *input = nullptr;
+    ASSERT_EQ(S_OK, Xor->Input()->QueryInterface(IID_IQualityControl, reinterpret_cast<void **>(&input)));
+    input->SetSink(&sink);
+    EXPECT_EQ(S_OK, output->Notify(Renderer->Filter(), q));
+    EXPECT_EQ(std::vector<IBaseFilter *>{Xor->Filter()}, sink.Senders) << "sent in the filter's name";
+    EXPECT_EQ(std::vector<long>{800}, sink.Proportions);
+    input->Release();
+    output->Release();
+
+    // A batch stops at the first sample that is not taken.
+    ASSERT_TRUE(SUCCEEDED(Control->Run()));
+    IMemAllocator *allocator = Source->Pin->PeekAllocator();
+    IMediaSample *samples[3] = {};
+    for (IMediaSample *&sample : samples) {
+        ASSERT_EQ(S_OK, allocator->GetBuffer(&sample, nullptr, nullptr, 0));
+        sample->SetActualDataLength(2);
+    }
+    D_CMediaType video;
+    video.majortype = MEDIATYPE_Video;
+    samples[1]->SetMediaType(&video);
+    IMemInputPin *memInput = nullptr;
+    ASSERT_EQ(S_OK, Xor->Input()->QueryInterface(IID_IMemInputPin, reinterpret_cast<void **>(&memInput)));
+    EXPECT_EQ(S_OK, memInput->ReceiveCanBlock()) << "the renderer downstream may block";
+    LONG processed = -1;
+    EXPECT_EQ(VFW_E_INVALIDMEDIATYPE, memInput->ReceiveMultiple(samples, 3, &processed));
+    EXPECT_EQ(1, processed);
+    EXPECT_EQ(1, Renderer->Samples);
+    memInput->Release();
+    for (IMediaSample *sample : samples) sample->Release();
+}
+
 }  // namespace
