@@ -6,12 +6,8 @@ D3D9TextureFormatTableData D3D9TextureFormatTable;
 
 namespace {
 
-// One finished log line with one text argument.
-void LogLine(const wchar_t *Format, const wchar_t *Text)
-{
-    AddLogFormat(Format, Text);
-    AddLogStringWide(L"\n");
-}
+// One log line with one text argument (the log ends the line).
+void LogLine(const wchar_t *Format, const wchar_t *Text) { AddLogFormat(Format, Text); }
 
 // One slot of the ladder: its candidates (ended by 0), how they are used, the log line of the
 // choice (the format's name goes into %s) and the line when none serves. A fatal slot without a

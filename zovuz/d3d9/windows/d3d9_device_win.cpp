@@ -109,14 +109,13 @@ void LogAdapterAndScreen()
 {
     D3DADAPTER_IDENTIFIER9 id = {};
     Direct3D9_GetAdapterIdentifier(0, 0, &id);
-    AddLogFormatShiftJis("Driver:%s  Description:%s\n", id.Driver, id.Description);
+    AddLogFormatShiftJis("Driver:%s  Description:%s", id.Driver, id.Description);
     D3DFORMAT format = D3D9DeviceCapsInfo.BackBufferFormat;
     if (format != D3DFMT_X8R8G8B8 && format != D3DFMT_R5G6B5 && format != D3DFMT_X1R5G5B5)
-        AddLogFormat(L"バックバッファが対応していないフォーマット %d です\n", (int)format);
+        AddLogFormat(L"バックバッファが対応していないフォーマット %d です", (int)format);
     const wchar_t *name = D3D9FormatName((unsigned)format);
     if (name != nullptr) {
         AddLogFormat(L"画面のフォーマットは %s です", name);
-        AddLogStringWide(L"\n");
     }
 }
 
@@ -125,22 +124,22 @@ void LogLimits()
 {
     const D3DCAPS9 &caps = D3D9DeviceCapsInfo.Caps;
     const GraphicsDeviceCapsData &d = GraphicsDeviceCaps;
-    AddLogFormat(L"一度に描画できるプリミティブの最大数:%d\n", d.MaxPrimitiveCount);
-    AddLogFormat(L"対応している最大頂点インデックス:%d\n", d.MaxVertexIndex);
-    AddLogFormat(L"同時にレンダリングできるバッファの数:%d\n", d.RenderTargetNum);
-    AddLogFormat(L"最大テクスチャサイズ　幅:%d 高さ:%d\n", d.MaxTextureWidth, d.MaxTextureHeight);
-    AddLogFormat(L"テクスチャステージテンポラリレジスタ：%s\n",
+    AddLogFormat(L"一度に描画できるプリミティブの最大数:%d", d.MaxPrimitiveCount);
+    AddLogFormat(L"対応している最大頂点インデックス:%d", d.MaxVertexIndex);
+    AddLogFormat(L"同時にレンダリングできるバッファの数:%d", d.RenderTargetNum);
+    AddLogFormat(L"最大テクスチャサイズ　幅:%d 高さ:%d", d.MaxTextureWidth, d.MaxTextureHeight);
+    AddLogFormat(L"テクスチャステージテンポラリレジスタ：%s",
                  D3D9DeviceCapsInfo.ResultArgumentFlag ? L"使用可" : L"使用不可");
-    AddLogFormat(L"減算合成のハードウェア対応：%s\n",
+    AddLogFormat(L"減算合成のハードウェア対応：%s",
                  D3D9DeviceCapsInfo.SubtractiveBlendFlag ? L"ネイティブ" : L"エミュレート");
     if (D3D9CallLayer.HardwareVertexProcessing) {
-        AddLogFormat(L"ハードウェア頂点シェーダーバージョンコード：%x\n", (unsigned)caps.VertexShaderVersion);
+        AddLogFormat(L"ハードウェア頂点シェーダーバージョンコード：%x", (unsigned)caps.VertexShaderVersion);
         AddLogStringWide(L"エミュレーション頂点シェーダーバージョンコード：エミュレーション無し\n");
     } else {
-        AddLogFormat(L"ハードウェア頂点シェーダーバージョンコード：%x\n", (unsigned)D3D9CallLayer.VertexShaderVersion);
-        AddLogFormat(L"エミュレーション頂点シェーダーバージョンコード：%x\n", (unsigned)caps.VertexShaderVersion);
+        AddLogFormat(L"ハードウェア頂点シェーダーバージョンコード：%x", (unsigned)D3D9CallLayer.VertexShaderVersion);
+        AddLogFormat(L"エミュレーション頂点シェーダーバージョンコード：%x", (unsigned)caps.VertexShaderVersion);
     }
-    AddLogFormat(L"ピクセルシェーダーバージョンコード：%x\n", (unsigned)caps.PixelShaderVersion);
+    AddLogFormat(L"ピクセルシェーダーバージョンコード：%x", (unsigned)caps.PixelShaderVersion);
 }
 
 // One pass of the read test: the time (microseconds) to read an s x s square of the back buffer
@@ -206,7 +205,7 @@ void RunBackBufferReadTest()
         LogLine(L"バックバッファはロックできません");
         return;
     }
-    AddLogFormat(L"バックバッファロック転送の時間:%dnsec  一時的な描画可能バッファを使用した転送の時間:%dnsec\n",
+    AddLogFormat(L"バックバッファロック転送の時間:%dnsec  一時的な描画可能バッファを使用した転送の時間:%dnsec",
                  (int)lockTime, (int)copyTime);
     info.BackBufferLockFlag = lockTime < copyTime ? 1 : 0;
     LogLine(info.BackBufferLockFlag ? L"バックバッファロックを使用します" : L"バックバッファロックを使用しません");

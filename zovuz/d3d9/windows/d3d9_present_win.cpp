@@ -151,7 +151,7 @@ int Direct3DDevice9_TransferSubBackBuffer(const RECT *SrcRect)
         HRESULT result = Direct3DDevice9_StretchRect(s.SubBackBufferSurface, SrcRect, D3D9DeviceCapsInfo.BackBuffer,
                                                      &destRect, filter);
         if (FAILED(result)) {
-            AddLogFormat(L"Direct3DDevice9 StretchRect 失敗 箇所３ 戻り値 0x%08x\n", (unsigned)result);
+            AddLogFormat(L"Direct3DDevice9 StretchRect 失敗 箇所３ 戻り値 0x%08x", (unsigned)result);
             return -1;
         }
         return 0;
@@ -182,8 +182,8 @@ int Direct3DDevice9_Present(void)
             HRESULT result = Direct3DDevice9_StretchRect(s.SubBackBufferSurface, &subSource,
                                                          D3D9DeviceCapsInfo.BackBuffer, nullptr, D3DTEXF_NONE);
             if (FAILED(result)) {
-                AddLogFormat(windowMode ? L"Direct3DDevice9 StretchRect 失敗 箇所１ 戻り値 0x%08x\n"
-                                        : L"Direct3DDevice9 StretchRect 失敗 箇所２ 戻り値 0x%08x\n",
+                AddLogFormat(windowMode ? L"Direct3DDevice9 StretchRect 失敗 箇所１ 戻り値 0x%08x"
+                                        : L"Direct3DDevice9 StretchRect 失敗 箇所２ 戻り値 0x%08x",
                              (unsigned)result);
                 return -1;
             }
@@ -202,8 +202,16 @@ int Direct3DDevice9_Present(void)
     if (window == nullptr || !IsIconic(window)) {
         if (windowMode) {
             if (FAILED(Direct3DSwapChain9_Present(swapChain, &source, &dest, window, nullptr, 0))) return -1;
+            // The window shows the whole frame now. Wine marks the whole window for painting once
+            // it sees the present, and the paint handler presents again: the mark is taken in
+            // (looking at the queue lets it arrive) and cleared here, or the two would never end.
+            if (window != nullptr) {
+                MSG message;
+                PeekMessageW(&message, window, WM_PAINT, WM_PAINT, PM_NOREMOVE);
+                ValidateRect(window, nullptr);
+            }
             if (window != nullptr && IsZoomed(window)) FillBorders(window, dest);
-        } else if (FAILED(Direct3DSwapChain9_Present(swapChain, nullptr, nullptr, window, nullptr, 0))) {
+        } else if (FAILED(Direct3DSwapChain9_Present(swapChain, &source, &dest, window, nullptr, 0))) {
             return -1;
         }
     }
@@ -233,7 +241,7 @@ int Graphics_D3D9_SetupSubBackBuffer(void)
                                                  D3DUSAGE_RENDERTARGET, format, D3DPOOL_DEFAULT,
                                                  &s.SubBackBufferTexture, nullptr))) {
             s.SubBackBufferTexture = nullptr;
-            AddLogFormat(L"サブバックバッファ用テクスチャの作成に失敗しました  Format:%d  SizeX:%d  SizeY:%d \n",
+            AddLogFormat(L"サブバックバッファ用テクスチャの作成に失敗しました  Format:%d  SizeX:%d  SizeY:%d ",
                          (int)format, s.SubBackBufferWidth, s.SubBackBufferHeight);
         } else if (FAILED(Direct3DTexture9_GetSurfaceLevel(s.SubBackBufferTexture, 0, &s.SubBackBufferSurface))) {
             s.SubBackBufferSurface = nullptr;
