@@ -79,7 +79,7 @@ int SetupFullScreenParameters(D3DPRESENT_PARAMETERS *Parameters, D3DDISPLAYMODEE
         return -1;
     }
     int refresh = s.FullScreenMode.RefreshRate > 0 ? s.FullScreenMode.RefreshRate : 0;
-    AddLogFormat(L"画面解像度を %u x %u  リフレッシュレートを %dHz に変更します\n", (unsigned)width, (unsigned)height,
+    AddLogFormat(L"画面解像度を %u x %u  リフレッシュレートを %dHz に変更します", (unsigned)width, (unsigned)height,
                  refresh);
     Parameters->BackBufferWidth = (UINT)width;
     Parameters->BackBufferHeight = (UINT)height;
