@@ -4,10 +4,15 @@
 
 namespace {
 
+// The dispatcher's flush draws the batch and keeps its 3-D flag.
+int RenderVertexBuffer(int ASyncThread) { return Graphics_D3D11_RenderVertexBuffer(-1, ASyncThread); }
+
 // Filled by member name; an operation not listed stays null, and its dispatcher logs and fails.
 const GraphicsHardwareFunctions D3D11Functions = {
+    .InitializeDeviceState = Graphics_D3D11_InitializeDeviceState,
     .IsDeviceValid = Graphics_D3D11_IsDeviceValid,
     .Terminate = Graphics_D3D11_Terminate,
+    .RenderVertexBuffer = RenderVertexBuffer,
 };
 
 }  // namespace

@@ -131,3 +131,8 @@ int Graphics_D3D11_ReleaseDevice(void);
 
 // The end of the back end at the library's end. 0.
 int Graphics_D3D11_Terminate(void);
+
+// The device-state cache's defaults, sent in full (windows/d3d11_device_state_win.h). 0 / -1.
+int Graphics_D3D11_InitializeDeviceState(void);
+// Draws the batched vertices (windows/d3d11_vertex_batch_win.h). 0 / -1.
+int Graphics_D3D11_RenderVertexBuffer(int Next3D, int ASyncThread);

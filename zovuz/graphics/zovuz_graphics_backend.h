@@ -181,6 +181,19 @@ struct GraphicsDrawSettingsData
     DrawCameraData Camera;
     MATERIALPARAM Material;
     DrawShaderSelection Shader;
+    // What the Direct3D 11 draw preparation reads besides (all 0 after the reset; nothing in the
+    // front end changes them yet).
+    int CullMode;                  // 0 none, 1 counter-clockwise, 2 clockwise
+    int MaterialChangedFlag;       // the material must be sent to the device
+    int MaterialDiffuseFlag;       // the diffuse colour comes from the material
+    int MaterialSpecularFlag;      // the specular colour comes from the material
+    int SpecularOffFlag;           // no specular colour
+    int IgnoreColorFlag;           // images draw only their alpha
+    int BlendParamAlphaFlag;       // with no blend mode, the blend parameter is still the alpha
+    int DrawScreenAlphaFlag;       // the draw target has an alpha channel
+    int TextureTransformFlag;      // texture coordinates go through TextureTransform
+    MATRIX TextureTransform;       // (row vectors times the matrix)
+    int TextureTransformSentFlag;  // the back end has the transform
 };
 extern GraphicsDrawSettingsData GraphicsDrawSettings;
 

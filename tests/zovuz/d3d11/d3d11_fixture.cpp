@@ -4,8 +4,12 @@
 
 #include <algorithm>
 
+#include "zovuz/d3d11/windows/d3d11_buffers_win.h"
+#include "zovuz/d3d11/windows/d3d11_device_state_win.h"
 #include "zovuz/d3d11/windows/d3d11_device_win.h"
+#include "zovuz/d3d11/windows/d3d11_shader_win.h"
 #include "zovuz/d3d11/windows/d3d11_swap_chain_win.h"
+#include "zovuz/d3d11/windows/d3d11_vertex_batch_win.h"
 
 void FakeD3D11Test::SetUp()
 {
@@ -16,6 +20,10 @@ void FakeD3D11Test::SetUp()
     memset(&D3D11FormatTable, 0, sizeof(D3D11FormatTable));
     GraphicsDeviceCaps = GraphicsDeviceCapsData();
     GraphicsDeviceMode = GraphicsDeviceModeData();
+    Graphics_D3D11_DeviceState_Clear();
+    memset(&D3D11Buffers, 0, sizeof(D3D11Buffers));
+    memset(&D3D11Batch, 0, sizeof(D3D11Batch));
+    memset(&D3D11InputLayouts, 0, sizeof(D3D11InputLayouts));
     InstallFakeD3D11();
     log_.Mark();
 }
@@ -34,6 +42,21 @@ int FakeD3D11Test::StartDevice()
 {
     if (D3D11_LoadDLL() < 0 || DXGI_LoadDLL() < 0) return -1;
     return Graphics_D3D11_CreateDevice();
+}
+
+int FakeD3D11Test::StartDrawing()
+{
+    if (StartDevice() < 0 || Graphics_D3D11_Shader_Initialize() < 0 ||
+        Graphics_D3D11_CreateShaderConstantBuffers() < 0 || Graphics_D3D11_CreateDepthBuffer() < 0 ||
+        Graphics_D3D11_CreateInputLayouts() < 0 || Graphics_D3D11_CreateStandardVertexBuffer() < 0)
+        return -1;
+    return Graphics_D3D11_InitializeDeviceState();
+}
+
+void FakeD3D11Test::AddPendingVertices(int Num)
+{
+    const unsigned char zeros[88 * 8] = {};
+    ASSERT_EQ(0, Graphics_D3D11_AppendBatchVertices(zeros, Num, D3D11Batch.Topology));
 }
 
 std::vector<std::wstring> FakeD3D11Test::LogLines() const
@@ -61,4 +84,11 @@ bool FakeD3D11Test::Logged(const std::wstring &Line) const
 {
     std::vector<std::wstring> lines = LogLines();
     return std::find(lines.begin(), lines.end(), Line) != lines.end();
+}
+
+bool FakeD3D11Test::LoggedWithin(const std::wstring &Piece) const
+{
+    for (const std::wstring &line : LogLines())
+        if (line.find(Piece) != std::wstring::npos) return true;
+    return false;
 }

@@ -29,10 +29,17 @@ protected:
     }
     // Loads both DLLs and makes the device as the back end's start does. 0 / -1.
     int StartDevice();
+    // The device, then what drawing needs on it, in the start-up's order: the standard shaders, the
+    // constant buffers, the depth buffer, the input layouts, the batch buffer and the default state.
+    // 0 / -1.
+    int StartDrawing();
+    // Appends Num vertices of the batch's current format (zeros), so that a flush has a draw to make.
+    void AddPendingVertices(int Num = 3);
     // The log lines written since the test began, without their time stamps and indents.
     std::vector<std::wstring> LogLines() const;
-    // True when a line written since the test began equals Line.
+    // True when a line written since the test began equals Line, or (LoggedWithin) holds Piece.
     bool Logged(const std::wstring &Line) const;
+    bool LoggedWithin(const std::wstring &Piece) const;
 
 private:
     LogAppendReader log_;

@@ -124,7 +124,8 @@ struct FakeResource
 struct FakeView
 {
     FakeObject Head;
-    FakeObject *Resource;  // the view's reference on its resource
+    FakeObject *Resource;                   // the view's reference on its resource
+    D3D11_RENDER_TARGET_VIEW_DESC RtvDesc;  // render-target views: as made (a null description: 2-D, mip 0)
     ~FakeView()
     {
         if (Resource != nullptr) ReleaseFake(Resource);
@@ -289,11 +290,17 @@ void STDMETHODCALLTYPE ViewGetResource(ID3D11View *Self, ID3D11Resource **Resour
     *Resource = (ID3D11Resource *)resource;
 }
 
+void STDMETHODCALLTYPE RenderTargetViewGetDesc(ID3D11RenderTargetView *Self, D3D11_RENDER_TARGET_VIEW_DESC *Desc)
+{
+    *Desc = ((FakeView *)Self)->RtvDesc;
+}
+
 struct ChildTables
 {
     ID3D11Texture2DVtbl Texture;
     ID3D11BufferVtbl Buffer;
     ID3D11ViewVtbl View;
+    ID3D11RenderTargetViewVtbl RenderTargetView;
     ID3D11DeviceChildVtbl Child;
     IDXGIDevice1Vtbl DXGIDevice;
 };
@@ -315,6 +322,9 @@ const ChildTables &Children()
         c.Buffer.GetDesc = BufferGetDesc;
         FillUnknown<ID3D11View>(&c.View);
         c.View.GetResource = ViewGetResource;
+        FillUnknown<ID3D11RenderTargetView>(&c.RenderTargetView);
+        c.RenderTargetView.GetResource = (decltype(c.RenderTargetView.GetResource))ViewGetResource;
+        c.RenderTargetView.GetDesc = RenderTargetViewGetDesc;
         FillUnknown<ID3D11DeviceChild>(&c.Child);
         FillUnknown<IDXGIDevice1>(&c.DXGIDevice);
         c.DXGIDevice.SetMaximumFrameLatency = DXGIDeviceSetMaximumFrameLatency;
@@ -406,8 +416,14 @@ HRESULT STDMETHODCALLTYPE DeviceCreateRenderTargetView(ID3D11Device *, ID3D11Res
                                                        const D3D11_RENDER_TARGET_VIEW_DESC *Desc,
                                                        ID3D11RenderTargetView **View)
 {
-    return Create("CreateRenderTargetView", Describe("fmt=%d", Desc != nullptr ? (int)Desc->Format : -1), View,
-                  [&] { return NewView(Resource, "ID3D11RenderTargetView"); });
+    return Create("CreateRenderTargetView", Describe("fmt=%d", Desc != nullptr ? (int)Desc->Format : -1), View, [&] {
+        FakeView *view = NewView(Resource, "ID3D11RenderTargetView");
+        view->Head.lpVtbl = &Children().RenderTargetView;
+        view->RtvDesc = D3D11_RENDER_TARGET_VIEW_DESC{};
+        view->RtvDesc.ViewDimension = D3D11_RTV_DIMENSION_TEXTURE2D;
+        if (Desc != nullptr) view->RtvDesc = *Desc;
+        return view;
+    });
 }
 
 HRESULT STDMETHODCALLTYPE DeviceCreateDepthStencilView(ID3D11Device *, ID3D11Resource *Resource,

@@ -7,6 +7,8 @@
 #include <thread>
 
 #include "zovuz/core/handle/async_load_internal.h"
+#include "zovuz/d3d11/windows/d3d11_buffers_win.h"
+#include "zovuz/d3d11/windows/d3d11_vertex_batch_win.h"
 
 namespace {
 
@@ -102,6 +104,28 @@ TEST_F(MainThreadCalls, AWorkersCallRunsOnTheMainThread)
     }
     EXPECT_NE(nullptr, mapped.pData);
     EXPECT_EQ(textures, D3D11_GetObjectCount(D3D11_OBJECT_TEXTURE2D));
+}
+
+TEST_F(MainThreadCalls, AWorkersFlushAndConstantBufferAreMadeOnTheMainThread)
+{
+    ASSERT_EQ(0, StartDrawing());
+    AddPendingVertices();
+    FakeD3D11.Calls.clear();
+    FakeD3D11.CallCount.clear();
+    FakeD3D11.CallThreads.clear();
+    EXPECT_EQ(0, OnWorker([] { return Graphics_D3D11_RenderVertexBuffer(1, 1); }));
+    EXPECT_EQ(1, FakeD3D11Count("Draw"));
+    EXPECT_EQ(1, D3D11Batch.Flag3D);
+
+    D3D11ConstantBuffer *buffer = nullptr;
+    EXPECT_EQ(0, OnWorker([&] {
+                  buffer = Graphics_D3D11_CreateConstantBuffer(64, 1);
+                  return 0;
+              }));
+    ASSERT_NE(nullptr, buffer);
+    EXPECT_EQ(1, FakeD3D11Count("CreateBuffer"));
+    for (DWORD thread : FakeD3D11.CallThreads) EXPECT_EQ(GetCurrentThreadId(), thread);
+    Graphics_D3D11_DeleteConstantBuffer(buffer);
 }
 
 TEST_F(MainThreadCalls, AFailureComesBackToTheWorker)

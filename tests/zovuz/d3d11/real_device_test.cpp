@@ -7,9 +7,12 @@
 #include <stdlib.h>
 
 #include "tests/support/test_files.h"
+#include "zovuz/d3d11/windows/d3d11_buffers_win.h"
 #include "zovuz/d3d11/windows/d3d11_calls.h"
+#include "zovuz/d3d11/windows/d3d11_device_state_win.h"
 #include "zovuz/d3d11/windows/d3d11_shader_win.h"
 #include "zovuz/d3d11/windows/d3d11_swap_chain_win.h"
+#include "zovuz/d3d11/windows/d3d11_vertex_batch_win.h"
 
 namespace {
 
@@ -83,6 +86,30 @@ TEST_F(RealDevice, TheStandardShadersAreMadeFromTheBuiltInPack)
     EXPECT_TRUE(Contains(text, L"ID3D11PixelShader : 249"));
     EXPECT_EQ(0, Graphics_D3D11_ReleaseDevice());
     EXPECT_EQ(0, D3D11_GetObjectCount(D3D11_OBJECT_PIXEL_SHADER));
+}
+
+TEST_F(RealDevice, DrawingStateIsMadeOnTheDeviceAndReleasedWithIt)
+{
+    ASSERT_EQ(0, SetGraphMode(640, 480, 32, 60));
+    ASSERT_EQ(0, D3D11_LoadDLL());
+    ASSERT_EQ(0, DXGI_LoadDLL());
+    ASSERT_EQ(0, Graphics_D3D11_CreateDevice());
+    LogAppendReader log;
+    ASSERT_EQ(0, Graphics_D3D11_Shader_Initialize());
+    ASSERT_EQ(0, Graphics_D3D11_CreateShaderConstantBuffers());
+    ASSERT_EQ(0, Graphics_D3D11_CreateDepthBuffer());
+    ASSERT_EQ(0, Graphics_D3D11_CreateInputLayouts());
+    ASSERT_EQ(0, Graphics_D3D11_CreateStandardVertexBuffer());
+    ASSERT_EQ(0, Graphics_D3D11_InitializeDeviceState());
+    EXPECT_NE(nullptr, D3D11Batch.Write);
+    const std::wstring text = log.Appended();
+    for (const wchar_t *line : {L"各種シェーダー用定数バッファの作成.... 成功", L"深度バッファを作成します.... 成功",
+                                L"各種 ID3D11InputLayout の作成.... 成功", L"標準描画用の頂点バッファの作成.... 成功"})
+        EXPECT_TRUE(Contains(text, line)) << line;
+    EXPECT_FALSE(Contains(text, L"失敗")) << text;
+
+    EXPECT_EQ(0, Graphics_D3D11_ReleaseDevice());
+    for (int type = 0; type < D3D11_OBJECT_TYPE_NUM; ++type) EXPECT_EQ(0, D3D11_GetObjectCount(type)) << type;
 }
 
 TEST(WithoutD3D11, TheLoadFailsCleanly)

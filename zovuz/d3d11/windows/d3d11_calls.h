@@ -261,6 +261,7 @@ int D3D11Device_IsValid(void);
 
 void D3D11Texture2D_GetDesc(ID3D11Texture2D *Texture, D3D11_TEXTURE2D_DESC *Desc);
 void D3D11View_GetResource(ID3D11View *View, ID3D11Resource **Resource);
+void D3D11RenderTargetView_GetDesc(ID3D11RenderTargetView *View, D3D11_RENDER_TARGET_VIEW_DESC *Desc);
 HRESULT DXGIAdapter_EnumOutputs(IDXGIAdapter *Adapter, UINT Index, IDXGIOutput **Output);
 HRESULT DXGIAdapter_GetDesc(IDXGIAdapter *Adapter, DXGI_ADAPTER_DESC *Desc);
 HRESULT DXGIOutput_GetDesc(IDXGIOutput *Output, DXGI_OUTPUT_DESC *Desc);

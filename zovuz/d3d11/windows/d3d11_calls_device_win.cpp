@@ -210,6 +210,11 @@ void D3D11Texture2D_GetDesc(ID3D11Texture2D *Texture, D3D11_TEXTURE2D_DESC *Desc
 
 void D3D11View_GetResource(ID3D11View *View, ID3D11Resource **Resource) { View->GetResource(Resource); }
 
+void D3D11RenderTargetView_GetDesc(ID3D11RenderTargetView *View, D3D11_RENDER_TARGET_VIEW_DESC *Desc)
+{
+    View->GetDesc(Desc);
+}
+
 HRESULT DXGIAdapter_EnumOutputs(IDXGIAdapter *Adapter, UINT Index, IDXGIOutput **Output)
 {
     return Adapter->EnumOutputs(Index, Output);

@@ -4,8 +4,11 @@
 
 #include <string.h>
 
+#include "zovuz/d3d11/windows/d3d11_buffers_win.h"
+#include "zovuz/d3d11/windows/d3d11_device_state_win.h"
 #include "zovuz/d3d11/windows/d3d11_shader_win.h"
 #include "zovuz/d3d11/windows/d3d11_swap_chain_win.h"
+#include "zovuz/d3d11/windows/d3d11_vertex_batch_win.h"
 
 D3D11AdapterTableData D3D11AdapterTable;
 
@@ -127,12 +130,18 @@ int Graphics_D3D11_IsDeviceValid(void) { return D3D11Device_IsValid(); }
 int Graphics_D3D11_ReleaseDevice(void)
 {
     D3D11ScreenData &screen = D3D11Screen;
-    // NOT YET BUILT (draw preparation, vertex batching, buffers, state objects): their objects are
-    // released here first, in this order: the simple-transfer states; the common transfer buffer;
-    // the cached sampler, rasterizer, depth-stencil and blend states; the general-purpose vertex
-    // buffer (unbound first when bound) and the common index buffer; the batch vertex buffer; the
-    // input layouts. The standard constant buffers follow the standard shaders.
+    // NOT YET BUILT (simple transfer): its states and its common transfer buffer are released
+    // here first.
+    Graphics_D3D11_ReleaseSamplerStates();
+    Graphics_D3D11_ReleaseRasterizerStates();
+    Graphics_D3D11_ReleaseDepthStencilStates();
+    Graphics_D3D11_ReleaseBlendStates();
+    Graphics_D3D11_ReleaseCommonVertexBuffer();
+    Graphics_D3D11_ReleaseCommonIndexBuffer();
+    Graphics_D3D11_ReleaseStandardVertexBuffer();
+    Graphics_D3D11_ReleaseInputLayouts();
     Graphics_D3D11_ReleaseStandardShaders();
+    Graphics_D3D11_ReleaseShaderConstantBuffers();
 
     // A full-screen swap chain leaves full-screen state before it is released.
     if (screen.FullScreenFlag) {
@@ -141,18 +150,18 @@ int Graphics_D3D11_ReleaseDevice(void)
             DXGISwapChain_SetFullscreenState(screen.SwapChain[0].SwapChain, FALSE, nullptr);
     }
 
-    // NOT YET BUILT (depth buffer): the screen's depth-stencil view and depth texture go here.
+    Graphics_D3D11_ReleaseDepthBuffer();
     ReleaseTextureWithViews(screen.SubBackBuffer, screen.SubBackBufferSRV, screen.SubBackBufferRTV);
 
     for (int i = 0; i < D3D11_SWAP_CHAIN_MAXNUM; ++i) Graphics_D3D11_ReleaseSwapChain(nullptr, i);
 
     D3D11_Terminate();
-    // NOT YET BUILT (device-state cache): the cached viewport is cleared here.
     DXGI_ReleaseFactory();
     D3D11_FreeDLL();
     DXGI_FreeDLL();
     D3D11_OutputObjectCount();
-    // NOT YET BUILT (device-state cache): the whole cache is cleared here, so no stale pointer stays.
+    // The whole cache goes with the device, so that no stale pointer stays.
+    Graphics_D3D11_DeviceState_Clear();
     return 0;
 }
 

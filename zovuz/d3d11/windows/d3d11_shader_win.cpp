@@ -1,6 +1,8 @@
 // The Direct3D 11 back end's standard shaders: created from the base pack at start-up.
 #include "zovuz/d3d11/windows/d3d11_shader_win.h"
 
+#include "zovuz/d3d11/windows/d3d11_device_state_win.h"
+
 D3D11StandardShaderData D3D11StandardShaders;
 
 namespace {
@@ -68,11 +70,13 @@ int Graphics_D3D11_Shader_Initialize(void)
 int Graphics_D3D11_ReleaseStandardShaders(void)
 {
     if (!D3D11Device_IsValid()) return -1;
-    // NOT YET BUILT (device-state cache): the shaders and the layout are cleared through the cache,
-    // the pixel shader when one is bound or the cache's force flag is set; until then on the device.
-    D3D11DeviceContext_VSSetShader(nullptr, nullptr, 0);
-    D3D11DeviceContext_IASetInputLayout(nullptr);
-    D3D11DeviceContext_PSSetShader(nullptr, nullptr, 0);
+    // Through the cache, so that it forgets them too; forced, so that nothing stays on the device
+    // whatever the cache believed was bound.
+    const int force = D3D11DeviceState.ForceFlag;
+    D3D11DeviceState.ForceFlag = 1;
+    Graphics_D3D11_DeviceState_ClearVertexShader(0);
+    Graphics_D3D11_DeviceState_ClearPixelShader();
+    D3D11DeviceState.ForceFlag = force;
     // NOT YET BUILT (3-D pack): its objects are released here too.
     ReleaseObjects();
     GraphicsDeviceCaps.ProgrammableShaderFlag = 0;  // set only while the standard shaders exist
