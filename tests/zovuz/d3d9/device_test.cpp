@@ -141,7 +141,7 @@ TEST_F(D3D9Device, AFailedZBufferUndoesTheStart)
     D3D9Calls.Direct3DDevice9_CreateDepthStencilSurface = RecordingCreateDepthStencilSurface;
     D3D9Hooks.FailDepthSurfaceFrom = 1;
     LogAppendReader log;
-    EXPECT_EQ(-1, Graphics_D3D9_Initialize());
+    EXPECT_EQ(-1, Graphics_D3D9_Startup());
     EXPECT_TRUE(Contains(log.Appended(), L"Ｚバッファの作成に失敗しました"));
     EXPECT_EQ(nullptr, D3D9Screen.ZBuffer);
 }
