@@ -251,6 +251,9 @@ struct GraphicsScreenSettingsData
     int ModeChangeBusyFlag;                 // ChangeScreenMode runs
 };
 extern GraphicsScreenSettingsData GraphicsScreenSettings;
+// Computes FullScreenScalingRect, where full-screen scaling modes 0 and 2 show the screen. 0, or -1
+// without display information.
+int SetupFullScreenScalingRect(void);
 
 // ---- Graphs ---------------------------------------------------------------------------------
 

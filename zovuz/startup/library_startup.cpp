@@ -129,8 +129,8 @@ int InitializeLibrary(void)
     InitializeBaseImageTables();
     InitializeSoftImageManage();
     // NOT YET BUILT (movies): InitializeMovieSystem();
-    // NOT YET BUILT (Direct3D 11 start): RegisterGraphicsHardwareFunctions(GRAPHICS_API_D3D11,
-    //   GetGraphicsD3D11Functions()); until the back end can start, graphics start without it.
+    // Direct3D 11 is tried first (the dispatch layer's order), then the back ends after it.
+    RegisterGraphicsHardwareFunctions(GRAPHICS_API_D3D11, GetGraphicsD3D11Functions());
     RegisterGraphFilterFunctions(GetGraphFilterFunctionTable());
     if (InitializeGraphics() < 0) return FailStartup();
 
