@@ -98,6 +98,8 @@ class SongSessionTest : public ::testing::Test {
     CopyInterfaceImages();
     g_app.instance = GetModuleHandleA(nullptr);
     g_app.showCommand = SW_HIDE;
+    // The drawing tests read back what the software renderer drew.
+    SetUseHardwareRenderFlag(0);
     ASSERT_EQ(0, InitLibraryAndScreen());
     ASSERT_TRUE(InitGuiResources());
   }
