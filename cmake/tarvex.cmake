@@ -31,7 +31,8 @@ target_link_libraries(tarvex_thirdparty INTERFACE ${TARVEX_LIB_z})
 target_include_directories(tarvex_thirdparty SYSTEM INTERFACE ${TARVEX_DEPS_DIR}/include ${TARVEX_DEPS_DIR}/include/opus)
 
 # Boost is header-only here. Only the boost folder of the host is exposed, never the host's
-# /usr/include. Only targets that link tarvex_boost see it (the engine, behind its lock header);
+# /usr/include. Only targets that link tarvex_boost see it (the engine, behind its lock header,
+# and the shell, for its ini files);
 # a file that needs Boost's Windows declarations defines BOOST_USE_WINDOWS_H itself.
 set(TARVEX_BOOST_INCLUDE ${CMAKE_BINARY_DIR}/boost-include)
 if(NOT EXISTS ${TARVEX_BOOST_INCLUDE}/boost)

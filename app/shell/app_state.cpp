@@ -67,6 +67,7 @@ void InitAppDefaults(AppState& app) {
   app.scrollPosition = kTopScrollPosition;
   app.scrollVelocity = 0;
   app.renderDialog = app.renderNameEdit = app.renderDurationEdit = nullptr;
+  app.renderRunning = 0;
   app.renderBrowseButton = app.renderExportButton = app.renderCancelButton = nullptr;
   std::strcpy(app.renderFileName, kDefaultRenderFileName);
   for (int c = 0; c < kMixerChannelCount; ++c) {

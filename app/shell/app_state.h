@@ -80,6 +80,15 @@ struct AppState {
   // click first, then the solo click; the mute bytes of song 0's tracks follow each.
   void ToggleMuteSolo(int32_t channel, int32_t muteClicked, int32_t soloClicked);
 
+  // After a project load: the solo count from the solo flags, each channel muted when a solo
+  // leaves it out or the user muted it, and song 0's tracks given those mutes.
+  void SettleLoadedMutes();
+
+  // Reads the project at `path` into the program (windows/project_files_win.cpp): the view, the
+  // mixer, and the plug-ins with their parameters. A missing file changes nothing; false, with a
+  // line on the output and nothing changed, when the file cannot be read or is no project text.
+  bool LoadProject(const char* path);
+
   int32_t drawScreen = 0;           // 960 x 540 graph every pane draws into
   int32_t transportBackground = 0;  // graph of "IMG/TRANSPORTS_BACK.png"
   ShellRect clientRect = {};        // main window's client area, refreshed each frame
@@ -137,6 +146,7 @@ struct AppState {
   HWND renderExportButton = nullptr;
   HWND renderCancelButton = nullptr;
   char renderFileName[kNameChars] = {};
+  uint8_t renderRunning = 0;                  // a render plays and captures: no second one starts
   uint8_t mute[kMixerChannelCount] = {};      // effective: user mute and solo together
   uint8_t userMute[kMixerChannelCount] = {};  // what the user muted, restored when solos end
   uint8_t solo[kMixerChannelCount] = {};

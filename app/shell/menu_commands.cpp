@@ -9,6 +9,8 @@
 #include "app/engine/sequencer.h"
 #include "app/shell/app_state.h"
 #include "app/shell/frame_loop.h"
+#include "app/shell/project_files.h"
+#include "app/shell/render_dialog.h"
 #include "app/shell/resource_ids.h"
 #include "app/shell/song_files.h"
 #include "zovuz/zovuz.h"
@@ -192,8 +194,19 @@ int OnMenuCommand(unsigned short id) {
     case TARVEX_CMD_INSPECTOR_PANE:
       Toggle(g_app.inspectorPaneShown);
       break;
-    // NOT YET BUILT (settings and projects): TARVEX_CMD_SAVE_PROJECT, TARVEX_CMD_OPEN_PROJECT.
-    // NOT YET BUILT (render dialog): TARVEX_CMD_RENDER.
+    case TARVEX_CMD_SAVE_PROJECT: {
+      BusyScope busy;
+      SaveProjectFromDialog();
+      break;
+    }
+    case TARVEX_CMD_OPEN_PROJECT: {
+      BusyScope busy;
+      OpenProjectFromDialog();
+      break;
+    }
+    case TARVEX_CMD_RENDER:
+      OpenRenderDialog();
+      break;
     default:
       break;
   }

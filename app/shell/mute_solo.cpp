@@ -67,6 +67,15 @@ void ClickSolo(AppState& app, int32_t c) {
 
 }  // namespace
 
+void AppState::SettleLoadedMutes() {
+  soloCount = 0;
+  for (int c = 0; c < kMixerChannelCount; ++c) soloCount += solo[c] == 1 ? 1 : 0;
+  for (int c = 0; c < kMixerChannelCount; ++c) {
+    mute[c] = soloCount > 0 ? (solo[c] == 1 ? 0 : 1) : (userMute[c] == 1 ? 1 : 0);
+  }
+  CopyMutesToSong(*this);
+}
+
 void AppState::ToggleMuteSolo(int32_t channel, int32_t muteClicked, int32_t soloClicked) {
   if (channel < 0 || channel >= kMixerChannelCount) return;
   if (muteClicked == 1) {

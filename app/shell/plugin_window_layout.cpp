@@ -42,6 +42,9 @@ std::string PluginWindowTitle(int32_t channel, int32_t slot, const std::string& 
 
 bool StepProgram(int32_t& program, int32_t step, int32_t programCount) {
   if (programCount < 1) return false;
+  // A program kept from elsewhere (a project) may lie past the plug-in's programs, or at the
+  // integer's ends, where the step itself would overflow.
+  program = std::clamp(program, 0, programCount - 1);
   program += step;
   if (program < 0) program = programCount - 1;
   if (program > programCount - 1) program = 0;

@@ -5,6 +5,7 @@ target_link_libraries(tools_archive_writer_test PRIVATE archive_writer_lib)
 target_link_libraries(test_support_tools PUBLIC shader_emitter_cross)
 # The standard shaders are drawn as the program carries them: the back end's packs and loader.
 target_link_libraries(tools_standard_shaders_d3d11_test PRIVATE zovuz_d3d11)
+target_link_libraries(tools_three_d_shaders_d3d11_test PRIVATE zovuz_d3d11)
 
 # The shader emitter's host tests are native programs built by its own project
 # (tools/shader_emitter); they run here like every other test of the area.
@@ -30,4 +31,4 @@ endforeach()
 
 # These draw in a window of their own.
 set_tests_properties(tools.shader_d3d11 tools.shader_instructions tools.standard_shaders_d3d11
-  PROPERTIES RESOURCE_LOCK main_window)
+  tools.three_d_shaders_d3d11 PROPERTIES RESOURCE_LOCK main_window)

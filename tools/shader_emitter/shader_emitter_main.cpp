@@ -1,6 +1,7 @@
 // The shader emitter's command line (a host program, run at build time):
 //   shader_emitter write-set <folder>       writes the representative set, one file per shader
 //   shader_emitter write-standard <folder>  writes the standard set (the base pack's shaders)
+//   shader_emitter write-3d <folder>        writes the 3-D set (the 3-D pack's shaders)
 //   shader_emitter dump <file>...           lists containers (chunks, signatures, program)
 // Exit code 0 on success, 1 on a failure (reported on standard error), 2 on bad usage.
 #include <stdio.h>
@@ -12,14 +13,20 @@
 #include "representative_set.h"
 #include "sm4_dump.h"
 #include "standard_set.h"
+#include "three_d_set.h"
 
 namespace {
 
-int WriteSet(const std::string &Folder, bool Standard)
+enum class Which { Representative, Standard, ThreeD };
+
+int WriteSet(const std::string &Folder, Which Chosen)
 {
     std::vector<dxbc::NamedShader> Set;
     std::string Error;
-    if (!(Standard ? dxbc::BuildStandardSet(Set, &Error) : dxbc::BuildRepresentativeSet(Set, &Error))) {
+    const bool Built = Chosen == Which::Standard ? dxbc::BuildStandardSet(Set, &Error)
+                       : Chosen == Which::ThreeD ? dxbc::BuildThreeDSet(Set, &Error)
+                                              : dxbc::BuildRepresentativeSet(Set, &Error);
+    if (!Built) {
         fprintf(stderr, "shader_emitter: %s\n", Error.c_str());
         return 1;
     }
@@ -54,11 +61,13 @@ int Dump(int Count, char **Paths)
 int main(int argc, char **argv)
 {
     const std::string Command = argc > 1 ? argv[1] : "";
-    if (Command == "write-set" && argc == 3) return WriteSet(argv[2], false);
-    if (Command == "write-standard" && argc == 3) return WriteSet(argv[2], true);
+    if (Command == "write-set" && argc == 3) return WriteSet(argv[2], Which::Representative);
+    if (Command == "write-standard" && argc == 3) return WriteSet(argv[2], Which::Standard);
+    if (Command == "write-3d" && argc == 3) return WriteSet(argv[2], Which::ThreeD);
     if (Command == "dump" && argc >= 3) return Dump(argc - 2, argv + 2);
     fprintf(stderr,
             "usage: shader_emitter write-set <folder>\n       shader_emitter write-standard <folder>\n"
+            "       shader_emitter write-3d <folder>\n"
             "       shader_emitter dump <file>...\n");
     return 2;
 }

@@ -529,13 +529,18 @@ bool ShaderBuilder::EncodeImmediate(std::vector<uint32_t> &Tokens, const Reg &S,
 {
     if (S.Type != RegisterType::Immediate32) return false;
     if (S.Negate || S.Absolute) Fail("write the modified value into the immediate instead of a modifier");
-    if (S.ImmediateCount == 1) {
+    // One value for several lanes is written four times: Wine's translator assigns a
+    // one-component immediate to the whole destination as a scalar, which its GLSL refuses, and
+    // the shader then draws nothing.
+    if (S.ImmediateCount == 1 && CountBits(DestinationMask) <= 1) {
         Tokens.push_back(token::Components1 | uint32_t(RegisterType::Immediate32) << token::TypeShift);
         Tokens.push_back(S.Immediate[0]);
         return true;
     }
     uint32_t Values[4] = {0, 0, 0, 0};
-    if (S.ImmediateCount == 4) {
+    if (S.ImmediateCount == 1) {
+        for (uint32_t &Value : Values) Value = S.Immediate[0];
+    } else if (S.ImmediateCount == 4) {
         memcpy(Values, S.Immediate, sizeof Values);
     } else if (DestinationMask && S.ImmediateCount == CountBits(DestinationMask)) {
         for (uint32_t Lane = 0, Next = 0; Lane < 4; ++Lane)

@@ -2,7 +2,7 @@
 
 #include <functional>
 
-#include "alpha_compare.h"
+#include "pixel_steps.h"
 #include "sm4_builder.h"
 #include "zovuz/d3d11/d3d11_standard_shaders.h"
 
@@ -131,47 +131,6 @@ struct PixelVariant {
     int Table, S, Opaque, G, Class;
 };
 
-// Discards unless Alpha (8-bit, rounded) passes the test of variant bit S against the reference.
-// Uses r3-r7.
-void AlphaTest(ShaderBuilder &B, const Reg &Pixel, const Reg &Alpha, int S)
-{
-    const Reg Reference = Pixel[Vector(D3D11_PIXEL_BASE_ALPHA_REFERENCE)](Component(D3D11_PIXEL_BASE_ALPHA_REFERENCE));
-    const Reg Comparison = Pixel[Vector(D3D11_PIXEL_BASE_ALPHA_COMPARISON)](Component(D3D11_PIXEL_BASE_ALPHA_COMPARISON));
-    B.Mul(R(3)("x"), Alpha, Imm(255.0f));
-    B.Mul(R(3)("y"), Reference, Imm(255.0f));
-    B.RoundNe(R(3)("xy"), R(3)("xy"));
-    const Reg A = R(3)("x"), Ref = R(3)("y");
-    if (S == 0) {
-        B.Ge(R(3)("z"), Ref, A);
-        B.Discard(When::NonZero, R(3)("z"));
-        return;
-    }
-    DiscardUnlessCompares(B, A, Ref, Comparison, 4);
-}
-
-void ShaderClass(ShaderBuilder &B, const Reg &C, const Reg &VertexAlpha, int Class)
-{
-    const Reg Rgb = C("xyz"), A = C("w");
-    switch (Class) {
-        case 1:
-            B.Add(R(3)("z"), -A, Imm(1.0f));
-            B.Mad(Rgb, Rgb, A, R(3)("z"));
-            break;
-        case 2: B.Add(Rgb, -Rgb, Imm(1.0f)); break;
-        case 3: B.Mul(Rgb, Rgb, Imm(4.0f)); break;
-        case 4: B.Mul(Rgb, Rgb, VertexAlpha); break;
-        case 5:
-            B.Mul(Rgb, Rgb, VertexAlpha);
-            B.Add(Rgb, -Rgb, A);
-            break;
-        case 6:
-            B.Mul(Rgb, Rgb, VertexAlpha);
-            B.Mul(Rgb, Rgb, Imm(4.0f));
-            break;
-        default: break;
-    }
-}
-
 void FixedFunctionPixel(ShaderBuilder &B, const PixelVariant &V)
 {
     const bool Textured = V.Table >= 0, Blend = V.Table > D3D11_TEXTURED_TABLE_PLAIN;
@@ -208,8 +167,8 @@ void FixedFunctionPixel(ShaderBuilder &B, const PixelVariant &V)
             B.Mul(C("w"), C("w"), R(2)("x"));
         }
     }
-    AlphaTest(B, Pixel, C("w"), V.S);
-    ShaderClass(B, C, Colour("w"), V.Class);
+    AlphaTestStep(B, Pixel, C("w"), V.S);
+    ShaderClassStep(B, C, Colour("w"), V.Class);
     B.Mov(Target, C);
     B.Ret();
 }

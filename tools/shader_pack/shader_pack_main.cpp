@@ -1,6 +1,7 @@
 // The shader-pack builder (a build machine program, run by the build):
 //   shader_pack d3d11 <source.cpp>   writes the Direct3D 11 back end's packs: the base pack (the
-//                                    standard shaders), the channel-mix pack and the filter archive
+//                                    standard shaders), the channel-mix pack, the filter archive
+//                                    and the 3-D pack
 // Exit code 0 on success, 1 on a failure (reported on standard error), 2 on bad usage.
 #include <stdio.h>
 
@@ -9,6 +10,7 @@
 
 #include "file_bytes.h"
 #include "standard_set.h"
+#include "three_d_set.h"
 #include "tools/shader_pack/shader_pack_build.h"
 #include "zovuz/d3d11/d3d11_standard_shaders.h"
 
@@ -34,14 +36,20 @@ int WriteD3D11(const std::string &Path)
     const std::vector<Bytes> ChannelMixSlots(D3D11_CHANNEL_MIX_PACK_SLOTS);
     const std::vector<ArchiveWriterItem> FilterFiles;
 
-    Bytes Base, ChannelMix, Filter;
+    std::vector<dxbc::NamedShader> ThreeD;
+    if (!dxbc::BuildThreeDSet(ThreeD, &Error)) return Fail(Error);
+    std::vector<Bytes> ThreeDSlots;
+    for (const dxbc::NamedShader &Shader : ThreeD) ThreeDSlots.push_back(Shader.Code);
+
+    Bytes Base, ChannelMix, Filter, ThreeDPack;
     if (!BuildCodePack(BaseSlots, Base, &Error) || !BuildCodePack(ChannelMixSlots, ChannelMix, &Error) ||
-        !BuildShaderArchive(FilterFiles, Filter, &Error))
+        !BuildShaderArchive(FilterFiles, Filter, &Error) || !BuildCodePack(ThreeDSlots, ThreeDPack, &Error))
         return Fail(Error);
     const std::string Source = WritePackSource(
         {{"D3D11ShaderPackBase", PackText(Base)},
          {"D3D11ShaderPackChannelMix", PackText(ChannelMix)},
-         {"D3D11ShaderPackFilter", PackText(Filter)}},
+         {"D3D11ShaderPackFilter", PackText(Filter)},
+         {"D3D11ShaderPack3D", PackText(ThreeDPack)}},
         "The Direct3D 11 back end's shader packs, written by tools/shader_pack (shader_pack d3d11).\n"
         "Packed text of LZ-packed data: zovuz/d3d11/d3d11_shader_pack_internal.h reads it. Do not edit.");
     if (!dxbc::WriteFileBytes(Path, dxbc::Bytes(Source.begin(), Source.end()))) return Fail("cannot write " + Path);

@@ -2,6 +2,8 @@
 // front end's capability record, and their log lines.
 #include "zovuz/d3d11/d3d11_internal.h"
 
+#include "zovuz/d3d11/d3d11_3d_shader_choice.h"
+
 const int D3D11FeatureLevelList[8] = {
     D3D11_LEVEL_11_1, D3D11_LEVEL_11_0, D3D11_LEVEL_10_1, D3D11_LEVEL_10_0,
     D3D11_LEVEL_9_3,  D3D11_LEVEL_9_2,  D3D11_LEVEL_9_1,  -1,
@@ -60,12 +62,8 @@ int Graphics_D3D11_SetupDeviceCaps(int FeatureLevel)
         caps.RenderTargetNum = row->RenderTargetNum;
         caps.MaxPrimitiveCount = row->MaxPrimitiveCount;
         caps.VertexColorBGRAFlag = row->VertexColorBGRA;
-        if (FeatureLevel >= D3D11_LEVEL_10_0) {
-            caps.PowerOfTwoTextureOnly = 0;
-        } else {
-            // NOT YET BUILT (standard shaders): the 9_x levels clear the flag that lets the 3-D
-            // shader set-up use its shaders.
-        }
+        if (FeatureLevel >= D3D11_LEVEL_10_0) caps.PowerOfTwoTextureOnly = 0;
+        D3D11ThreeDShaderSettings.PixelLightingFlag = FeatureLevel >= D3D11_LEVEL_10_0 ? 1 : 0;
     }
 
     caps.MaxTextureSize = caps.MaxTextureWidth < caps.MaxTextureHeight ? caps.MaxTextureWidth : caps.MaxTextureHeight;

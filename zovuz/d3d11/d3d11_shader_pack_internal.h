@@ -15,12 +15,14 @@
 #include <stddef.h>
 
 #include "zovuz/core/zovuz_core.h"
+#include "zovuz/d3d11/d3d11_3d_shaders.h"
 #include "zovuz/d3d11/d3d11_standard_shaders.h"
 
 // The packs built into the program (the build's generated source defines them).
 extern PackedTextData D3D11ShaderPackBase;
 extern PackedTextData D3D11ShaderPackChannelMix;
 extern PackedTextData D3D11ShaderPackFilter;
+extern PackedTextData D3D11ShaderPack3D;  // expanded only when 3-D drawing first needs it
 
 // One slot of a code pack: its code in the expansion, null with size 0 when the slot has none.
 struct D3D11ShaderCode

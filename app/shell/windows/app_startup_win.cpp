@@ -1,5 +1,7 @@
 #include <windows.h>
 
+#include <cstdio>
+
 #include "app/engine/mdx_player.h"
 #include "app/engine/sequencer.h"
 #include "app/engine/wave_file.h"
@@ -8,6 +10,8 @@
 #include "app/shell/menu_commands.h"
 #include "app/shell/midi_keyboard.h"
 #include "app/shell/plugin_window.h"
+#include "app/shell/project_files.h"
+#include "app/shell/render_dialog.h"
 #include "app/shell/resource_ids.h"
 #include "app/shell/shell_tables.h"
 #include "zovuz/zovuz.h"
@@ -56,7 +60,7 @@ int InitLibraryAndScreen() {
 
 bool InitGuiResources() {
   if (!RegisterPluginWindowClasses(g_app.instance)) return false;
-  // NOT YET BUILT (render dialog): the window class "rendering".
+  if (!RegisterRenderDialogClass(g_app.instance)) return false;
   ButtonImages images;
   LoadButtonImages(images);
   LayOutInterface(g_app, images);
@@ -81,14 +85,17 @@ bool StartAppEngines() {
   }
   StartSequencerTimer();  // the program starts in MML mode
   OpenAppMidiInput(g_app);
-  // NOT YET BUILT (settings and projects): LoadAppSettings, and OpenProject of the last project.
+  if (LoadAppSettings() == 1) OpenProject(g_app.lastProjectPath);
   g_songs[0].capture = &g_waveFile;
   g_mdx.capture = &g_waveFile;
   return true;
 }
 
 void ShutDownApp() {
-  // NOT YET BUILT (settings and projects): SaveAppSettings.
+  if (!SaveAppSettings()) {
+    std::printf("tarvex: the settings file could not be written\n");
+    std::fflush(stdout);
+  }
   CloseAppMidiInput(g_app);
   // NOT YET BUILT (piano roll): FreePeakData.
   TermMdxPlayer();

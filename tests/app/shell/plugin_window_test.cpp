@@ -3,6 +3,7 @@
 // plug-in is read from the test plug-ins' log files.
 #include <windows.h>
 
+#include <cstdint>
 #include <string>
 #include <thread>
 #include <vector>
@@ -11,6 +12,7 @@
 #include "app/engine/sequencer.h"
 #include "app/shell/app_state.h"
 #include "app/shell/plugin_window.h"
+#include "app/shell/plugin_window_layout.h"
 #include "app/shell/shell_tables.h"
 #include "tests/app/shell/shell_fixture.h"
 #include "tests/support/engine/plugin_fixture.h"
@@ -330,6 +332,22 @@ TEST_F(PluginWindowTest, UnloadingAsksAndPausesAPlayingSongAroundTheUnload) {
     EXPECT_EQ(c.playing, c.mode == kModeMdxPlayer ? g_mdx.state.playing : g_songs[0].playing);
     EXPECT_EQ(c.playing, g_app.song.startTime > 0);  // the pause was taken off the clock
   }
+}
+
+// A program kept past the plug-in's programs (loaded from a project) steps from inside them, and
+// the integer's ends never overflow.
+TEST(PluginProgramStep, StepsFromAProgramHeldInsideThePlugInsPrograms) {
+  const struct {
+    int32_t program, step, count, expected;
+  } cases[] = {{0, -1, 3, 2},  {2, +1, 3, 0},         {1, +1, 3, 2},         {7, -1, 3, 1},
+               {-5, +1, 3, 1}, {INT32_MIN, -1, 3, 2}, {INT32_MAX, +1, 3, 0}};
+  for (const auto& c : cases) {
+    int32_t program = c.program;
+    ASSERT_TRUE(StepProgram(program, c.step, c.count));
+    EXPECT_EQ(c.expected, program) << c.program << " " << c.step;
+  }
+  int32_t program = 4;
+  EXPECT_FALSE(StepProgram(program, +1, 0));
 }
 
 }  // namespace

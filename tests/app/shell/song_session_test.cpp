@@ -27,19 +27,12 @@
 #include "app/shell/song_files.h"
 #include "tests/app/engine/mdx_builder.h"
 #include "tests/app/engine/mdx_player_fixture.h"
+#include "tests/app/shell/program_session.h"
 #include "tests/support/engine/plugin_fixture.h"
 #include "tests/support/test_paths.h"
 #include "zovuz/zovuz.h"
 
 namespace {
-
-bool WaitFor(const std::function<bool()>& done, int milliseconds) {
-  for (int waited = 0; waited < milliseconds; waited += 10) {
-    if (done()) return true;
-    Sleep(10);
-  }
-  return done();
-}
 
 // Note-ons (or note-offs, a note-on of velocity 0 among them) the instrument received from its
 // `from`th MIDI event on.
@@ -54,73 +47,13 @@ int Notes(const TpInstance* instrument, bool on, int from = 0) {
   return count;
 }
 
-// Answers the next "Failed" box of this process with OK, after posting the commands to the main
-// window and letting the box's message loop run them.
-class FailureBoxAnswerer {
- public:
-  explicit FailureBoxAnswerer(std::vector<unsigned short> commandsWhileOpen) {
-    thread_ = std::thread([this, commandsWhileOpen] {
-      HWND box = nullptr;
-      DWORD process = 0;
-      for (int i = 0; i < 200 && process != GetCurrentProcessId(); ++i, Sleep(50)) {
-        if ((box = FindWindowA("#32770", "Failed"))) GetWindowThreadProcessId(box, &process);
-      }
-      if (process != GetCurrentProcessId()) return;
-      for (unsigned short id : commandsWhileOpen) PostMessageA(GetMainWindowHandle(), WM_COMMAND, id, 0);
-      Sleep(300);
-      seen_ = PostMessageA(box, WM_COMMAND, IDOK, 0) != 0;
-    });
-  }
-  ~FailureBoxAnswerer() { Seen(); }
-  // Whether a box came, once it has been answered.
-  bool Seen() {
-    if (thread_.joinable()) thread_.join();
-    return seen_;
-  }
-
- private:
-  std::atomic<bool> seen_{false};
-  std::thread thread_;
-};
-
-void CopyInterfaceImages() {
-  CreateDirectoryA("IMG", nullptr);
-  for (const char* name :
-       {"edit_button", "onoff_button", "TRANSPORTS", "PLUSMINUS", "MUTESOLO", "TRANSPORTS_BACK"}) {
-    const std::string from = TestBuildDir() + "/IMG/" + name + ".png", to = std::string("IMG/") + name + ".png";
-    CopyFileA(from.c_str(), to.c_str(), FALSE);
-  }
-}
-
-class SongSessionTest : public ::testing::Test {
+class SongSessionTest : public ProgramSessionTest {
  protected:
-  static void SetUpTestSuite() {
-    CopyInterfaceImages();
-    g_app.instance = GetModuleHandleA(nullptr);
-    g_app.showCommand = SW_HIDE;
-    // The drawing tests read back what the software renderer drew.
-    SetUseHardwareRenderFlag(0);
-    ASSERT_EQ(0, InitLibraryAndScreen());
-    ASSERT_TRUE(InitGuiResources());
-  }
-  static void TearDownTestSuite() {
-    LibraryEnd();
-    // So that a repeated run registers them again.
-    for (int32_t channel = 0; channel < kPluginChannelCount; ++channel)
-      for (int32_t slot = 0; slot < kPluginPositionCount; ++slot)
-        UnregisterClassA(PluginWindowClassName(channel, slot).c_str(), g_app.instance);
-  }
-
   void SetUp() override {
-    ASSERT_TRUE(StartAppEngines());
+    ProgramSessionTest::SetUp();
     ASSERT_EQ(0, LoadPlugin(0, 0, TestPluginPath("tp_vornalt").c_str()));
     instrument = TestPluginLibrary::Of(SlotOf(0, 0).effect);
     ASSERT_NE(nullptr, instrument);
-  }
-  void TearDown() override {
-    if (!ended) ShutDownApp();
-    InitAppDefaults(g_app);
-    ResetPluginSlots();
   }
 
   // Opens a song file written by the test, and waits up to a second for a note-on of it.
@@ -132,7 +65,6 @@ class SongSessionTest : public ::testing::Test {
 
   TestPluginLibrary plugins{TestPluginPath("tp_vornalt")};  // keeps the logs readable
   TpInstance* instrument = nullptr;
-  bool ended = false;
 };
 
 void WriteMml(const char* name) {

@@ -232,4 +232,77 @@ TEST_F(TarvexProgram, OpensAndPlaysASongChosenInAWorkingFolderOf120Characters)
     EXPECT_EQ(0u, WaitForExit());
 }
 
+// In a folder of its own: a project saved through the menu is named in "tarvex.ini" at the end and
+// reopened at the next start (the window position it holds), and the render dialog writes one
+// second of the song opened through the menu.
+TEST_F(TarvexProgram, SavesAProjectTheNextStartReopensAndRendersTheSongToAWavFile)
+{
+    wchar_t here[MAX_PATH];
+    GetCurrentDirectoryW(MAX_PATH, here);
+    const std::wstring folder = std::wstring(here) + L"\\session";
+    CreateDirectoryW(folder.c_str(), nullptr);
+    for (const wchar_t *name : {L"\\tarvex.ini", L"\\placed.tvx", L"\\out.wav"}) DeleteFileW((folder + name).c_str());
+    ASSERT_TRUE(WriteFileBytes(folder + L"\\s.zms", std::string("(t1) t120 o4 l4 c d e f g a b\r\n")));
+
+    auto answerFileDialog = [&](WPARAM command, const std::wstring &name) {
+        PostMessageW(WaitForWindow(L"tarvex", nullptr), WM_COMMAND, command, 0);
+        HWND dialog = WaitForWindow(L"#32770", nullptr);
+        ASSERT_NE(nullptr, dialog);
+        SendMessageW(GetDlgItem(dialog, 0x47C), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(name.c_str()));
+        PostMessageW(dialog, WM_COMMAND, IDOK, 0);
+    };
+
+    HWND window = Start(folder.c_str());
+    ASSERT_NE(nullptr, window);
+    answerFileDialog(115, folder + L"\\placed.txt");
+    HWND saved = WaitForWindow(L"#32770", L"completed");
+    ASSERT_NE(nullptr, saved);
+    PostMessageW(saved, WM_COMMAND, IDOK, 0);
+    std::string project = ReadFileBytes(folder + L"\\placed.tvx");
+    const size_t x = project.find("WinPosX="), end = project.find("WinSizeW=");
+    ASSERT_TRUE(x != std::string::npos && end != std::string::npos) << project;
+    project.replace(x, end - x, "WinPosX=33\r\nWinPosY=44\r\n");
+    ASSERT_TRUE(WriteFileBytes(folder + L"\\placed.tvx", project));
+    PostMessageW(window, WM_COMMAND, 105, 0);
+    EXPECT_EQ(0u, WaitForExit());
+    EXPECT_EQ("[config]\r\ninipj=.\\placed.tvx\r\n", ReadFileBytes(folder + L"\\tarvex.ini"));
+    TearDown();
+    process_ = {};
+
+    window = Start(folder.c_str());
+    ASSERT_NE(nullptr, window);
+    // The project is read after the window shows: the window moves to the place it holds.
+    RECT outer = {};
+    for (int i = 0; i < 100 && !(outer.left == 33 && outer.top == 44); ++i) {
+        Sleep(100);
+        GetWindowRect(window, &outer);
+    }
+    EXPECT_EQ(33, outer.left);
+    EXPECT_EQ(44, outer.top);
+
+    answerFileDialog(114, folder + L"\\s.zms");
+    Sleep(500);
+    // Commands are ignored while the song loads: 117 is chosen again until its dialog shows.
+    HWND render = nullptr;
+    for (int i = 0; i < 100 && !render; ++i) {
+        PostMessageW(window, WM_COMMAND, 117, 0);
+        Sleep(100);
+        WindowSearch search = {process_.dwProcessId, L"rendering", L"書き出し", nullptr};
+        EnumWindows(FindProcessWindow, reinterpret_cast<LPARAM>(&search));
+        render = search.Found;
+    }
+    ASSERT_NE(nullptr, render);
+    SendMessageW(GetDlgItem(render, 1), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"out"));
+    SendMessageW(GetDlgItem(render, 0), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"0:01"));
+    PostMessageW(render, WM_COMMAND, MAKEWPARAM(3, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(render, 3)));
+    std::string wave;
+    for (int i = 0; i < 200 && wave.size() != 44 + 176400; ++i) {
+        Sleep(100);
+        wave = ReadFileBytes(folder + L"\\out.wav");
+    }
+    EXPECT_EQ(44u + 176400u, wave.size());
+    PostMessageW(window, WM_COMMAND, 105, 0);
+    EXPECT_EQ(0u, WaitForExit());
+}
+
 }  // namespace

@@ -9,3 +9,8 @@ set_tests_properties(shell.plugin_window PROPERTIES RESOURCE_LOCK main_window)
 tarvex_add_resources(shell_song_session_test ${PROJECT_SOURCE_DIR}/app/shell/tarvex.rc)
 target_link_libraries(shell_song_session_test PRIVATE test_support_app_engine)
 set_tests_properties(shell.song_session PROPERTIES RESOURCE_LOCK main_window)
+# The project and render sessions start the program in-process as the song session does.
+foreach(topic project_session render_session)
+  tarvex_add_resources(shell_${topic}_test ${PROJECT_SOURCE_DIR}/app/shell/tarvex.rc)
+  set_tests_properties(shell.${topic} PROPERTIES RESOURCE_LOCK main_window)
+endforeach()

@@ -3,6 +3,7 @@
 // lines.
 #include "tests/zovuz/d3d11/d3d11_fixture.h"
 
+#include "zovuz/d3d11/d3d11_3d_shader_choice.h"
 #include "zovuz/d3d11/windows/d3d11_device_win.h"
 #include "zovuz/d3d11/zovuz_d3d11.h"
 
@@ -17,15 +18,15 @@ class DeviceCaps : public FakeD3D11Test
 struct LevelRow
 {
     int Level;
-    int MaxTexture, RenderTargets, MaxPrimitives, VertexColorBGRA;
+    int MaxTexture, RenderTargets, MaxPrimitives, VertexColorBGRA, PixelLighting;
 };
 
 TEST_F(DeviceCaps, EachFeatureLevelGivesItsLimits)
 {
     const LevelRow rows[] = {
-        {0x9100, 2048, 1, 65535, 0},       {0x9200, 2048, 1, 0xFFFFF, 0},    {0x9300, 4096, 4, 0xFFFFF, 0},
-        {0xA000, 8192, 8, 0x7FFFFFFF, 1},  {0xA100, 8192, 8, 0x7FFFFFFF, 1}, {0xB000, 16384, 8, 0x7FFFFFFF, 1},
-        {0xB100, 16384, 8, 0x7FFFFFFF, 1},
+        {0x9100, 2048, 1, 65535, 0, 0},      {0x9200, 2048, 1, 0xFFFFF, 0, 0},    {0x9300, 4096, 4, 0xFFFFF, 0, 0},
+        {0xA000, 8192, 8, 0x7FFFFFFF, 1, 1}, {0xA100, 8192, 8, 0x7FFFFFFF, 1, 1}, {0xB000, 16384, 8, 0x7FFFFFFF, 1, 1},
+        {0xB100, 16384, 8, 0x7FFFFFFF, 1, 1},
     };
     for (const LevelRow &row : rows) {
         SCOPED_TRACE(row.Level);
@@ -41,6 +42,7 @@ TEST_F(DeviceCaps, EachFeatureLevelGivesItsLimits)
         EXPECT_EQ(row.RenderTargets, c.RenderTargetNum);
         EXPECT_EQ(row.MaxPrimitives, c.MaxPrimitiveCount);
         EXPECT_EQ(row.VertexColorBGRA, c.VertexColorBGRAFlag);
+        EXPECT_EQ(row.PixelLighting, D3D11ThreeDShaderSettings.PixelLightingFlag);
         EXPECT_EQ(1, c.LimitsFilledFlag);
         EXPECT_EQ(1, c.SubtractiveBlendFlag);
         EXPECT_EQ(1, c.PixelCenterNoOffsetFlag);

@@ -1,17 +1,20 @@
 // The shader-pack builder and the Direct3D 11 back end's pack loader, built natively: the
 // builder writes the same source every time; the packs it writes expand into the standard
-// shaders slot by slot, which vkd3d-compiler accepts; the filter archive opens and finds its
-// files by name; damaged packs are refused without leaving anything allocated.
+// shaders and the 3-D shaders slot by slot, which vkd3d-compiler accepts; the filter archive
+// opens and finds its files by name; damaged packs are refused without leaving anything allocated.
 #include <gtest/gtest.h>
 
+#include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
 
+#include <chrono>
 #include <string>
 #include <vector>
 
 #include "host_files.h"
 #include "standard_set.h"
+#include "three_d_set.h"
 #include "tools/shader_pack/shader_pack_build.h"
 #include "zovuz/d3d11/d3d11_shader_pack_internal.h"
 
@@ -132,6 +135,32 @@ TEST(ShaderPackLoader, Vkd3dAcceptsEveryBuiltInBaseShader)
         EXPECT_EQ(V.Status, 0) << "slot " << Slot << ": " << V.Output;
     }
     Graphics_D3D11_ReleaseShaderPack();
+}
+
+TEST(ShaderPackLoader, BuiltInThreeDPackExpandsIntoTheThreeDSet)
+{
+    // The build's own step, timed: the 3-D set and its code pack, packed.
+    const auto Start = std::chrono::steady_clock::now();
+    std::vector<dxbc::NamedShader> Set;
+    std::string Error;
+    ASSERT_TRUE(dxbc::BuildThreeDSet(Set, &Error)) << Error;
+    std::vector<Bytes> Codes;
+    for (const dxbc::NamedShader &Shader : Set) Codes.push_back(Shader.Code);
+    const Bytes Text = shader_pack::PackText(CodePack(Codes));
+    printf("3-D pack: %zu shaders, %zu bytes of code, %zu bytes of packed text, built in %.2f s\n", Codes.size(),
+           CodePack(Codes).size(), Text.size(),
+           std::chrono::duration<double>(std::chrono::steady_clock::now() - Start).count());
+
+    const int AllocsBefore = GetAllocNum();
+    static D3D11ShaderCode Slots[D3D11_3D_PACK_SLOTS];
+    unsigned char *Memory = nullptr;
+    ASSERT_EQ(D3D11_ExpandShaderCodePack(&D3D11ShaderPack3D, L"3D", D3D11_3D_PACK_SLOTS, Slots, &Memory), 0);
+    for (int Slot = 0; Slot < D3D11_3D_PACK_SLOTS; ++Slot) {
+        ASSERT_EQ(Slots[Slot].Size, Codes[size_t(Slot)].size()) << "slot " << Slot;
+        ASSERT_EQ(memcmp(Slots[Slot].Code, Codes[size_t(Slot)].data(), Slots[Slot].Size), 0) << "slot " << Slot;
+    }
+    DXFREE(Memory);
+    EXPECT_EQ(GetAllocNum(), AllocsBefore);
 }
 
 TEST(ShaderPackLoader, FilterArchiveFindsItsShadersByNameInCodePage32765)

@@ -1,0 +1,503 @@
+// The 3-D shaders as the program carries them (the built-in 3-D pack, expanded by the back end's
+// expansion) on the platform's Direct3D 11, drawn on a raw device with the constants laid out as
+// the back end writes them: lit triangles match the lighting of zovuz/d3d11/d3d11_3d_shaders.h
+// computed here on the processor, every fog mode at its half-way depth gives half the fog
+// colour, and a shadow map drawn with the shadow-map shaders darkens exactly the pixels behind
+// its occluder.
+#include <gtest/gtest.h>
+
+#include <math.h>
+#include <stdint.h>
+#include <stdlib.h>
+#include <string.h>
+
+#include <algorithm>
+#include <vector>
+
+#include "d3d11_test_device.h"
+#include "zovuz/d3d11/d3d11_shader_pack_internal.h"
+
+namespace {
+
+const int Size = 32;
+const float Depth = 10.0f;  // the drawn triangles' view-space depth
+
+// VERTEX3D: position, normal, diffuse, specular, two coordinate pairs (48 bytes).
+struct Vertex3D {
+    float X, Y, Z, Nx, Ny, Nz;
+    uint32_t Diffuse, Specular;
+    float U, V, U1, V1;
+};
+#define ELEMENT(Name, Index, Format, Offset) {Name, Index, Format, 0, Offset, D3D11_INPUT_PER_VERTEX_DATA, 0}
+const D3D11_INPUT_ELEMENT_DESC Layout[] = {
+    ELEMENT("POSITION", 0, DXGI_FORMAT_R32G32B32_FLOAT, 0),  ELEMENT("NORMAL", 0, DXGI_FORMAT_R32G32B32_FLOAT, 12),
+    ELEMENT("COLOR", 0, DXGI_FORMAT_R8G8B8A8_UNORM, 24),     ELEMENT("COLOR", 1, DXGI_FORMAT_R8G8B8A8_UNORM, 28),
+    ELEMENT("TEXCOORD", 0, DXGI_FORMAT_R32G32_FLOAT, 32),    ELEMENT("TEXCOORD", 1, DXGI_FORMAT_R32G32_FLOAT, 40),
+};
+
+struct Vec3 {
+    float X, Y, Z;
+};
+Vec3 operator+(Vec3 A, Vec3 B) { return {A.X + B.X, A.Y + B.Y, A.Z + B.Z}; }
+Vec3 operator-(Vec3 A, Vec3 B) { return {A.X - B.X, A.Y - B.Y, A.Z - B.Z}; }
+Vec3 operator*(Vec3 A, float S) { return {A.X * S, A.Y * S, A.Z * S}; }
+Vec3 operator*(Vec3 A, Vec3 B) { return {A.X * B.X, A.Y * B.Y, A.Z * B.Z}; }
+float Dot(Vec3 A, Vec3 B) { return A.X * B.X + A.Y * B.Y + A.Z * B.Z; }
+Vec3 Normalised(Vec3 A) { return A * (1.0f / sqrtf(Dot(A, A))); }
+float Saturate(float V) { return std::min(1.0f, std::max(0.0f, V)); }
+
+// A light as the front end describes it.
+struct Light {
+    int Type;
+    Vec3 Position, Direction, Diffuse, Specular, Ambient;  // Ambient: already x the material's
+    float Range, Falloff, Att[3], Theta, Phi;
+};
+
+// The material and vertex colours of every lit case.
+const uint32_t VertexDiffuse = Rgba(230, 204, 178, 255), VertexSpecular = Rgba(128, 160, 192, 255);
+const Vec3 Md = {230 / 255.0f, 204 / 255.0f, 178 / 255.0f}, Ms = {128 / 255.0f, 160 / 255.0f, 192 / 255.0f};
+const Vec3 AmbientEmissive = {0.05f, 0.1f, 0.15f};
+const float Power = 8.0f;
+
+// The constant buffers a draw binds, as the back end lays them out.
+struct Constants {
+    float Common[192] = {};
+    float VertexBase[64] = {};
+    float VertexOther[72] = {};
+    float PixelBase[16] = {};
+    float ShadowMatrix[648] = {};
+    float ShadowParam[24] = {};
+
+    Constants()
+    {
+        // Projection: view x 0-32 and y 0-32 onto the target, z / 100; view and world identity.
+        const float Projection[16] = {1 / 16.0f, 0, 0, -1, 0, -1 / 16.0f, 0, 1, 0, 0, 0.01f, 0, 0, 0, 0, 1};
+        memcpy(&VertexBase[D3D11_VERTEX_BASE_PROJECTION_MATRIX / 4], Projection, sizeof Projection);
+        for (int Row = 0; Row < 3; ++Row) {
+            VertexBase[D3D11_VERTEX_BASE_VIEW_MATRIX / 4 + Row * 4 + Row] = 1;
+            VertexBase[D3D11_VERTEX_BASE_WORLD_MATRIX / 4 + Row * 4 + Row] = 1;
+        }
+        VertexBase[D3D11_VERTEX_BASE_SWITCH0 / 4] = VertexBase[D3D11_VERTEX_BASE_SWITCH1 / 4] =
+            VertexBase[D3D11_VERTEX_BASE_SWITCH2 / 4] = 1;
+        const float Texture[8] = {1, 0, 0, 0, 0, 1, 0, 0};
+        memcpy(&VertexOther[D3D11_VERTEX_OTHER_TEXTURE_MATRIX / 4], Texture, sizeof Texture);
+        PixelBase[D3D11_PIXEL_BASE_ALPHA_REFERENCE / 4] = -1 / 255.0f;
+        const uint32_t Greater = 5;
+        memcpy(&PixelBase[D3D11_PIXEL_BASE_ALPHA_COMPARISON / 4], &Greater, 4);
+        PixelBase[D3D11_PIXEL_BASE_SWITCH60 / 4] = 1;
+        Put(D3D11_COMMON_AMBIENT_EMISSIVE, AmbientEmissive);
+        Common[D3D11_COMMON_MATERIAL_POWER / 4] = Power;
+        // No shadow map in any slot: rows (0, 0, 0, -1), parameters 1 and 0, flags 1.
+        for (int Slot = 0; Slot < D3D11_3D_SHADOW_SLOT_NUM; ++Slot) EmptyShadowSlot(Slot);
+    }
+    void Put(int Offset, Vec3 V)
+    {
+        Common[Offset / 4] = V.X;
+        Common[Offset / 4 + 1] = V.Y;
+        Common[Offset / 4 + 2] = V.Z;
+    }
+    // Light i's shader form, as the back end's light setter writes it.
+    void SetLight(int Index, const Light &L)
+    {
+        const int At = Index * D3D11_COMMON_LIGHT_STRIDE;
+        int32_t Type = L.Type;
+        memcpy(&Common[At / 4], &Type, 4);
+        Put(At + D3D11_COMMON_LIGHT_POSITION, L.Position);
+        Common[(At + D3D11_COMMON_LIGHT_POSITION) / 4 + 3] = L.Range * L.Range;
+        Put(At + D3D11_COMMON_LIGHT_DIRECTION, L.Direction);
+        Common[(At + D3D11_COMMON_LIGHT_DIRECTION) / 4 + 3] = L.Falloff;
+        Put(At + D3D11_COMMON_LIGHT_DIFFUSE, L.Diffuse);
+        Common[(At + D3D11_COMMON_LIGHT_DIFFUSE) / 4 + 3] = cosf(L.Phi / 2);
+        Put(At + D3D11_COMMON_LIGHT_SPECULAR, L.Specular);
+        Common[(At + D3D11_COMMON_LIGHT_SPECULAR) / 4 + 3] = 1.0f / (cosf(L.Theta / 2) - cosf(L.Phi / 2));
+        Put(At + D3D11_COMMON_LIGHT_AMBIENT, L.Ambient);
+        for (int i = 0; i < 3; ++i) Common[(At + D3D11_COMMON_LIGHT_ATTENUATION) / 4 + i] = L.Att[i];
+    }
+    void SetFog(float Start, float End, float Density, Vec3 Colour)
+    {
+        const float Fog[4] = {End / (End - Start), -1 / (End - Start), Density, 2.7182817f};
+        memcpy(&Common[D3D11_COMMON_FOG / 4], Fog, sizeof Fog);
+        Put(D3D11_COMMON_FOG_COLOR, Colour);
+        Common[D3D11_COMMON_FOG_COLOR / 4 + 3] = 1;
+    }
+    void EmptyShadowSlot(int Slot)
+    {
+        for (int Row = 0; Row < 4; ++Row) ShadowMatrix[Slot * 16 + Row * 4 + 3] = -1;
+        const float Entry[5] = {1, 0, 1, 1, 1};
+        memcpy(&ShadowParam[Slot * 8], Entry, sizeof Entry);
+    }
+};
+
+// What the shaders compute for one light at view position P (normal towards the eye).
+void AddLight(const Light &L, Vec3 P, Vec3 &Colour, Vec3 &Specular, float Shadow = 1)
+{
+    const Vec3 N = {0, 0, -1};
+    Vec3 ToLight;
+    float A = 1;
+    if (L.Type == D3D11_LIGHT_DIRECTIONAL) {
+        ToLight = Normalised(L.Direction) * -1.0f;
+    } else {
+        const Vec3 D = L.Position - P;
+        const float Distance = sqrtf(Dot(D, D));
+        ToLight = D * (1 / Distance);
+        A = Distance > L.Range ? 0 : 1 / (L.Att[0] + L.Att[1] * Distance + L.Att[2] * Distance * Distance);
+        if (L.Type == D3D11_LIGHT_SPOT) {
+            const float Rho = Dot(ToLight * -1.0f, Normalised(L.Direction));
+            const float S = Saturate((Rho - cosf(L.Phi / 2)) / (cosf(L.Theta / 2) - cosf(L.Phi / 2)));
+            A *= S > 0 ? powf(S, L.Falloff) : 0;
+        }
+    }
+    const float NdotL = Dot(N, ToLight);
+    const Vec3 H = Normalised(ToLight + Normalised(P * -1.0f));
+    const float Highlight = NdotL > 0 ? powf(std::max(0.0f, Dot(N, H)), Power) : 0;
+    Colour = Colour + L.Ambient * A + L.Diffuse * Md * (A * std::max(0.0f, NdotL) * Shadow);
+    Specular = Specular + L.Specular * Ms * (A * Highlight * Shadow);
+}
+
+uint32_t Pack(Vec3 Colour, Vec3 Specular)
+{
+    auto Byte = [](float V) { return unsigned(lroundf(Saturate(V) * 255)); };
+    const Vec3 C = {Saturate(Colour.X), Saturate(Colour.Y), Saturate(Colour.Z)};
+    const Vec3 S = {Saturate(Specular.X), Saturate(Specular.Y), Saturate(Specular.Z)};
+    return Rgba(Byte(C.X + S.X), Byte(C.Y + S.Y), Byte(C.Z + S.Z), 255);
+}
+
+int ChannelDifference(uint32_t A, uint32_t B)
+{
+    int Most = 0;
+    for (int Channel = 0; Channel < 4; ++Channel)
+        Most = std::max(Most, abs(int((A >> (8 * Channel)) & 0xFF) - int((B >> (8 * Channel)) & 0xFF)));
+    return Most;
+}
+
+// The pixels sampled by the comparisons.
+const int Samples[][2] = {{2, 2}, {20, 5}, {8, 24}, {16, 16}, {27, 3}};
+
+class ThreeDShaders : public ::testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        ASSERT_EQ(D3D11_ExpandShaderCodePack(&D3D11ShaderPack3D, L"3D", D3D11_3D_PACK_SLOTS, Slots, &Memory), 0);
+        D3D.Open();
+        ASSERT_NE(D3D.Device, nullptr);
+        const uint32_t White = Rgba(255, 255, 255, 255);
+        WhiteImage.p = D3D.MakeTexture(1, 1, DXGI_FORMAT_R8G8B8A8_UNORM, &White, 4, &WhiteView.p);
+        D3D11_SAMPLER_DESC Desc = {};
+        Desc.Filter = D3D11_FILTER_MIN_MAG_MIP_LINEAR;
+        Desc.AddressU = Desc.AddressV = Desc.AddressW = D3D11_TEXTURE_ADDRESS_CLAMP;
+        Desc.ComparisonFunc = D3D11_COMPARISON_ALWAYS;
+        Desc.MaxLOD = D3D11_FLOAT32_MAX;
+        ASSERT_EQ(D3D.Device->CreateSamplerState(&Desc, &LinearSampler.p), S_OK);
+    }
+
+    static void TearDownTestSuite()
+    {
+        for (IUnknown **Object : {(IUnknown **)&LinearSampler.p, (IUnknown **)&WhiteView.p, (IUnknown **)&WhiteImage.p}) {
+            if (*Object) (*Object)->Release();
+            *Object = nullptr;
+        }
+        D3D.Close();
+        DXFREE(Memory);
+        Memory = nullptr;
+    }
+
+    // One triangle at depth Z covering the whole target, in the vertex colours.
+    static std::vector<Vertex3D> Cover(float Z, uint32_t Diffuse = VertexDiffuse, uint32_t Specular = VertexSpecular)
+    {
+        return {{0, 0, Z, 0, 0, -1, Diffuse, Specular, 0, 0, 0, 0},
+                {2 * Size, 0, Z, 0, 0, -1, Diffuse, Specular, 0, 0, 0, 0},
+                {0, 2 * Size, Z, 0, 0, -1, Diffuse, Specular, 0, 0, 0, 0}};
+    }
+
+    // Draws Vertices with the shaders of two pack slots into the bound target. Shadow: the view
+    // of the shadow map of slot 0, or null.
+    void Draw(int VertexSlot, int PixelSlot, const std::vector<Vertex3D> &Vertices, const Constants &C,
+              ID3D11ShaderResourceView *Shadow = nullptr)
+    {
+        ASSERT_GT(Slots[VertexSlot].Size, 0u);
+        ASSERT_GT(Slots[PixelSlot].Size, 0u);
+        Com<ID3D11VertexShader> Vs;
+        Com<ID3D11PixelShader> Ps;
+        Com<ID3D11InputLayout> InputLayout;
+        ASSERT_EQ(D3D.Device->CreateVertexShader(Slots[VertexSlot].Code, Slots[VertexSlot].Size, nullptr, &Vs.p), S_OK);
+        ASSERT_EQ(D3D.Device->CreatePixelShader(Slots[PixelSlot].Code, Slots[PixelSlot].Size, nullptr, &Ps.p), S_OK);
+        ASSERT_EQ(D3D.Device->CreateInputLayout(Layout, 6, Slots[VertexSlot].Code, Slots[VertexSlot].Size, &InputLayout.p),
+                  S_OK);
+        Com<ID3D11Buffer> Buffer, Common, VertexBase, VertexOther, PixelBase, ShadowMatrix, ShadowParam;
+        Buffer.p = D3D.MakeBuffer(D3D11_BIND_VERTEX_BUFFER, Vertices.data(), UINT(sizeof(Vertex3D) * Vertices.size()));
+        Common.p = D3D.MakeBuffer(D3D11_BIND_CONSTANT_BUFFER, C.Common, sizeof C.Common);
+        VertexBase.p = D3D.MakeBuffer(D3D11_BIND_CONSTANT_BUFFER, C.VertexBase, sizeof C.VertexBase);
+        VertexOther.p = D3D.MakeBuffer(D3D11_BIND_CONSTANT_BUFFER, C.VertexOther, sizeof C.VertexOther);
+        PixelBase.p = D3D.MakeBuffer(D3D11_BIND_CONSTANT_BUFFER, C.PixelBase, sizeof C.PixelBase);
+        ShadowMatrix.p = D3D.MakeBuffer(D3D11_BIND_CONSTANT_BUFFER, C.ShadowMatrix, sizeof C.ShadowMatrix);
+        ShadowParam.p = D3D.MakeBuffer(D3D11_BIND_CONSTANT_BUFFER, C.ShadowParam, sizeof C.ShadowParam);
+        ASSERT_TRUE(Buffer.p && Common.p && VertexBase.p && VertexOther.p && PixelBase.p && ShadowMatrix.p &&
+                    ShadowParam.p);
+        const UINT Stride = sizeof(Vertex3D), Offset = 0;
+        ID3D11Buffer *VertexBuffers[4] = {Common.p, VertexBase.p, VertexOther.p, ShadowMatrix.p};
+        ID3D11Buffer *PixelBuffers[3] = {Common.p, PixelBase.p, ShadowParam.p};
+        ID3D11ShaderResourceView *Views[9] = {WhiteView.p, nullptr, nullptr, nullptr, nullptr,
+                                              nullptr,     nullptr, nullptr, Shadow};
+        ID3D11SamplerState *Samplers[9] = {D3D.PointSampler, D3D.PointSampler, D3D.PointSampler,
+                                           D3D.PointSampler, D3D.PointSampler, D3D.PointSampler,
+                                           D3D.PointSampler, D3D.PointSampler, LinearSampler.p};
+        D3D.Context->IASetInputLayout(InputLayout.p);
+        D3D.Context->IASetVertexBuffers(0, 1, &Buffer.p, &Stride, &Offset);
+        D3D.Context->IASetPrimitiveTopology(D3D11_PRIMITIVE_TOPOLOGY_TRIANGLELIST);
+        D3D.Context->VSSetShader(Vs.p, nullptr, 0);
+        D3D.Context->PSSetShader(Ps.p, nullptr, 0);
+        D3D.Context->VSSetConstantBuffers(0, 4, VertexBuffers);
+        D3D.Context->PSSetConstantBuffers(0, 3, PixelBuffers);
+        D3D.Context->PSSetShaderResources(0, 9, Views);
+        D3D.Context->PSSetSamplers(0, 9, Samplers);
+        D3D.Context->Draw(UINT(Vertices.size()), 0);
+        ID3D11ShaderResourceView *None[9] = {};
+        D3D.Context->PSSetShaderResources(0, 9, None);
+    }
+
+    static D3D11ShaderCode Slots[D3D11_3D_PACK_SLOTS];
+    static unsigned char *Memory;
+    static D3D11TestDevice D3D;
+    static Com<ID3D11Texture2D> WhiteImage;
+    static Com<ID3D11ShaderResourceView> WhiteView;
+    static Com<ID3D11SamplerState> LinearSampler;
+};
+
+D3D11ShaderCode ThreeDShaders::Slots[D3D11_3D_PACK_SLOTS];
+unsigned char *ThreeDShaders::Memory;
+D3D11TestDevice ThreeDShaders::D3D;
+Com<ID3D11Texture2D> ThreeDShaders::WhiteImage;
+Com<ID3D11ShaderResourceView> ThreeDShaders::WhiteView;
+Com<ID3D11SamplerState> ThreeDShaders::LinearSampler;
+
+// The shader pair of a lighting path for lights of Types (light 0 first), without fog.
+struct Pair {
+    int Vertex, Pixel;
+};
+Pair LitPair(bool PerPixel, const int Types[6], int Shadow, int Fog = 0)
+{
+    static D3D11LightIndexTables T;
+    D3D11BuildLightIndexTables(T);
+    if (PerPixel)
+        return {D3D11ThreeDShaderSlot(D3D11_3D_GROUP_PIXEL_LIGHTING_VERTEX, D3D11PixelLightingVertexIndex(Fog, Shadow)),
+                D3D11ThreeDShaderSlot(
+                    D3D11_3D_GROUP_PIXEL_LIGHTING_PIXEL,
+                    D3D11PixelLightingPixelIndex(0, 0, T.Light6[Types[0]][Types[1]][Types[2]][Types[3]][Types[4]][Types[5]],
+                                                 Shadow))};
+    const int Light3b = T.Light3b[D3D11Light3bType(Types[0])][D3D11Light3bType(Types[1])][D3D11Light3bType(Types[2])];
+    return {D3D11ThreeDShaderSlot(D3D11_3D_GROUP_VERTEX_LIGHTING_VERTEX,
+                                  D3D11VertexLightingVertexIndex(T.Light3[Types[0]][Types[1]][Types[2]], Fog, Shadow)),
+            D3D11ThreeDShaderSlot(D3D11_3D_GROUP_VERTEX_LIGHTING_PIXEL, D3D11VertexLightingPixelIndex(0, 0, Light3b, Shadow))};
+}
+
+const float Pi = 3.14159265f;
+const Light Directional = {D3D11_LIGHT_DIRECTIONAL, {}, {0.3f, -0.2f, 1}, {0.8f, 0.6f, 0.4f}, {0.5f, 0.5f, 0.5f},
+                           {0.1f, 0.1f, 0.1f},      0,  0,                {1, 0, 0},           0, 0};
+const Light PointLight = {D3D11_LIGHT_POINT, {20, 12, 2}, {},   {0.9f, 0.9f, 0.7f}, {0.6f, 0.4f, 0.2f},
+                          {0.05f, 0.1f, 0.05f}, 100,     0,    {0.5f, 0.02f, 0.001f}, 0, 0};
+const Light Spot = {D3D11_LIGHT_SPOT, {16, 16, 0}, {0, 0, 1}, {1, 0.9f, 0.8f}, {0.3f, 0.3f, 0.3f}, {0.1f, 0, 0},
+                    100, 1.5f, {1, 0, 0}, 40 * Pi / 180, 100 * Pi / 180};
+
+}  // namespace
+
+TEST_F(ThreeDShaders, LightingMatchesTheFixedFunctionFormula)
+{
+    // The triangle is flat, so per-vertex lighting is the formula at the corners, interpolated:
+    // exact for the directional light, and compared that way for the point light.
+    const struct {
+        const char *What;
+        bool PerPixel;
+        std::vector<Light> Lights;
+    } Cases[] = {
+        {"directional, per vertex", false, {Directional}},
+        {"directional, per pixel", true, {Directional}},
+        {"point with attenuation, per vertex", false, {PointLight}},
+        {"point with attenuation, per pixel", true, {PointLight}},
+        {"spot, per pixel", true, {Spot}},
+        {"directional and point, per pixel", true, {Directional, PointLight}},
+        {"directional, spot and point, per vertex", false, {Directional, Spot, PointLight}},
+    };
+    for (const auto &Case : Cases) {
+        SCOPED_TRACE(Case.What);
+        Constants C;
+        int Types[6] = {};
+        for (size_t i = 0; i < Case.Lights.size(); ++i) {
+            C.SetLight(int(i), Case.Lights[i]);
+            Types[i] = Case.Lights[i].Type;
+        }
+        ASSERT_TRUE(D3D.Begin(Size, Size, DXGI_FORMAT_R8G8B8A8_UNORM, 4));
+        const Pair Shaders = LitPair(Case.PerPixel, Types, 0);
+        Draw(Shaders.Vertex, Shaders.Pixel, Cover(Depth), C);
+        const std::vector<uint32_t> Pixels = D3D.ReadBackPixels();
+        auto Lit = [&](float X, float Y) {
+            Vec3 Colour = AmbientEmissive, Specular = {0, 0, 0};
+            for (const Light &L : Case.Lights) AddLight(L, {X, Y, Depth}, Colour, Specular);
+            return std::make_pair(Colour, Specular);
+        };
+        for (const auto &At : Samples) {
+            const float X = At[0] + 0.5f, Y = At[1] + 0.5f;
+            uint32_t Expected;
+            if (Case.PerPixel) {
+                const auto L = Lit(X, Y);
+                Expected = Pack(L.first, L.second);
+            } else {
+                // The corners' saturated colours, interpolated over the triangle (0, 0), (64, 0), (0, 64).
+                const float Corners[3][2] = {{0, 0}, {2 * Size, 0}, {0, 2 * Size}};
+                const float Weights[3] = {1 - X / (2 * Size) - Y / (2 * Size), X / (2 * Size), Y / (2 * Size)};
+                Vec3 Colour = {0, 0, 0}, Specular = {0, 0, 0};
+                for (int i = 0; i < 3; ++i) {
+                    const auto L = Lit(Corners[i][0], Corners[i][1]);
+                    Colour = Colour + Vec3{Saturate(L.first.X), Saturate(L.first.Y), Saturate(L.first.Z)} * Weights[i];
+                    Specular = Specular + Vec3{Saturate(L.second.X), Saturate(L.second.Y), Saturate(L.second.Z)} * Weights[i];
+                }
+                Expected = Pack(Colour, Specular);
+            }
+            const uint32_t Got = Pixels[size_t(At[1] * Size + At[0])];
+            EXPECT_LE(ChannelDifference(Got, Expected), 2)
+                << "pixel " << At[0] << ", " << At[1] << ": got " << std::hex << Got << ", expected " << Expected;
+        }
+    }
+}
+
+TEST_F(ThreeDShaders, EachFogModeAtItsHalfWayDepthGivesHalfTheFogColour)
+{
+    // A black triangle (no lights, no ambient) at depth 10: linear fog from 0 to 20, and the
+    // densities at which e^-(d z) and e^-(d z)^2 are one half there.
+    const Vec3 FogColour = {200 / 255.0f, 100 / 255.0f, 50 / 255.0f};
+    const uint32_t Half = Rgba(100, 50, 25, 255);
+    const struct {
+        int Mode;
+        float Density;
+    } Modes[] = {{3, 1.0f}, {1, logf(2.0f) / Depth}, {2, sqrtf(logf(2.0f)) / Depth}};
+    const int NoLights[6] = {};
+    for (const auto &Mode : Modes)
+        for (int Path = 0; Path < 3; ++Path) {
+            SCOPED_TRACE(testing::Message() << "fog mode " << Mode.Mode << ", path " << Path);
+            Constants C;
+            C.Put(D3D11_COMMON_AMBIENT_EMISSIVE, {0, 0, 0});
+            C.SetFog(0, 2 * Depth, Mode.Density, FogColour);
+            Pair Shaders;
+            if (Path == 0)
+                Shaders = {D3D11ThreeDShaderSlot(D3D11_3D_GROUP_UNLIT_VERTEX, D3D11UnlitVertexIndex(Mode.Mode)),
+                           D3D11ThreeDShaderSlot(D3D11_3D_GROUP_UNLIT_PIXEL, D3D11UnlitPixelIndex(0, 0))};
+            else
+                Shaders = LitPair(Path == 2, NoLights, 0, Mode.Mode);
+            ASSERT_TRUE(D3D.Begin(Size, Size, DXGI_FORMAT_R8G8B8A8_UNORM, 4));
+            Draw(Shaders.Vertex, Shaders.Pixel, Cover(Depth, Rgba(0, 0, 0, 255), Rgba(0, 0, 0, 255)), C);
+            const std::vector<uint32_t> Pixels = D3D.ReadBackPixels();
+            for (const auto &At : Samples) {
+                const uint32_t Got = Pixels[size_t(At[1] * Size + At[0])];
+                EXPECT_LE(ChannelDifference(Got, Half), 2) << std::hex << Got;
+            }
+        }
+}
+
+TEST_F(ThreeDShaders, ShadowMapDarkensExactlyThePixelsBehindItsOccluder)
+{
+    // The light looks along the view axis with the camera's projection. An occluder over the
+    // left half (x < 16) at depth 5 is drawn into the shadow map with the shadow-map shaders;
+    // the receiver at depth 10 is then lit by a directional light that uses shadow slot 0.
+    Com<ID3D11Texture2D> Map;
+    Com<ID3D11RenderTargetView> MapTarget;
+    Com<ID3D11ShaderResourceView> MapView;
+    D3D11_TEXTURE2D_DESC Desc = {};
+    Desc.Width = Desc.Height = Size;
+    Desc.MipLevels = Desc.ArraySize = 1;
+    Desc.Format = DXGI_FORMAT_R32_FLOAT;
+    Desc.SampleDesc.Count = 1;
+    Desc.BindFlags = D3D11_BIND_SHADER_RESOURCE | D3D11_BIND_RENDER_TARGET;
+    ASSERT_EQ(D3D.Device->CreateTexture2D(&Desc, nullptr, &Map.p), S_OK);
+    ASSERT_EQ(D3D.Device->CreateRenderTargetView(Map.p, nullptr, &MapTarget.p), S_OK);
+    ASSERT_EQ(D3D.Device->CreateShaderResourceView(Map.p, nullptr, &MapView.p), S_OK);
+
+    ASSERT_TRUE(D3D.Begin(Size, Size, DXGI_FORMAT_R8G8B8A8_UNORM, 4));
+    const float Far[4] = {1, 1, 1, 1};
+    D3D.Context->ClearRenderTargetView(MapTarget.p, Far);
+    D3D.Context->OMSetRenderTargets(1, &MapTarget.p, nullptr);
+    Constants C;
+    const std::vector<Vertex3D> Occluder = {
+        {0, 0, 5, 0, 0, -1, VertexDiffuse, 0, 0, 0, 0, 0},          {Size / 2, 0, 5, 0, 0, -1, VertexDiffuse, 0, 0, 0, 0, 0},
+        {0, Size, 5, 0, 0, -1, VertexDiffuse, 0, 0, 0, 0, 0},       {Size / 2, 0, 5, 0, 0, -1, VertexDiffuse, 0, 0, 0, 0, 0},
+        {Size / 2, Size, 5, 0, 0, -1, VertexDiffuse, 0, 0, 0, 0, 0}, {0, Size, 5, 0, 0, -1, VertexDiffuse, 0, 0, 0, 0, 0},
+    };
+    Draw(D3D11ThreeDShaderSlot(D3D11_3D_GROUP_SHADOW_MAP_VERTEX, 0),
+         D3D11ThreeDShaderSlot(D3D11_3D_GROUP_SHADOW_MAP_PIXEL, D3D11ShadowMapPixelIndex(0)), Occluder, C);
+
+    // Slot 0: the map's view-projection (the projection here) transposed, bias 0.002, a hard
+    // edge, light 0 shadowed.
+    memcpy(&C.ShadowMatrix[0], &C.VertexBase[D3D11_VERTEX_BASE_PROJECTION_MATRIX / 4], 64);
+    const float Entry[5] = {0.002f, 0, 1, 0, 0};
+    memcpy(&C.ShadowParam[0], Entry, sizeof Entry);
+    const Light Down = {D3D11_LIGHT_DIRECTIONAL, {}, {0, 0, 1}, {0.8f, 0.6f, 0.4f}, {0, 0, 0}, {0.1f, 0.1f, 0.1f},
+                        0, 0, {1, 0, 0}, 0, 0};
+    C.SetLight(0, Down);
+    Vec3 Shadowed = AmbientEmissive, Lit = AmbientEmissive, None = {0, 0, 0};
+    AddLight(Down, {16, 16, Depth}, Shadowed, None, 0);
+    AddLight(Down, {16, 16, Depth}, Lit, None, 1);
+    const int Types[6] = {D3D11_LIGHT_DIRECTIONAL};
+    for (bool PerPixel : {false, true}) {
+        SCOPED_TRACE(PerPixel ? "per pixel" : "per vertex");
+        ASSERT_TRUE(D3D.Begin(Size, Size, DXGI_FORMAT_R8G8B8A8_UNORM, 4));
+        const Pair Shaders = LitPair(PerPixel, Types, 1);
+        Draw(Shaders.Vertex, Shaders.Pixel, Cover(Depth), C, MapView.p);
+        const std::vector<uint32_t> Pixels = D3D.ReadBackPixels();
+        int Wrong = 0;
+        for (int Y = 1; Y < Size - 1; ++Y)
+            for (int X = 0; X < Size; ++X) {
+                if (X >= 14 && X < 18) continue;  // the edge, sampled between the two depths
+                const uint32_t Expected = Pack(X < 16 ? Shadowed : Lit, None);
+                Wrong += ChannelDifference(Pixels[size_t(Y * Size + X)], Expected) > 2;
+            }
+        EXPECT_EQ(Wrong, 0) << std::hex << Pixels[size_t(16 * Size + 4)] << " " << Pixels[size_t(16 * Size + 28)];
+    }
+}
+
+TEST_F(ThreeDShaders, SampledSlotsOfEveryGroupLinkAndDraw)
+{
+    // Wine translates a shader when it is first drawn with, and a shader it cannot translate
+    // draws nothing. Every ninth vertex shader and every 53rd pixel shader of each group (with
+    // the first and the last, the largest) draws an opaque pixel after a shader of its own path.
+    // All six light slots hold a light that every light type can use. (Every slot would take
+    // minutes: the translation of the largest shaders is slow.)
+    Constants C;
+    for (int i = 0; i < D3D11_3D_LIGHT_NUM; ++i) {
+        Light L = Spot;
+        L.Type = 3 - i / 2;
+        C.SetLight(i, L);
+    }
+    const int Types[6] = {};
+    auto PixelFor = [&](int Group, int Shadow) {
+        if (Group == D3D11_3D_GROUP_PIXEL_LIGHTING_VERTEX) return LitPair(true, Types, Shadow).Pixel;
+        if (Group == D3D11_3D_GROUP_VERTEX_LIGHTING_VERTEX) return LitPair(false, Types, Shadow).Pixel;
+        if (Group == D3D11_3D_GROUP_UNLIT_VERTEX)
+            return D3D11ThreeDShaderSlot(D3D11_3D_GROUP_UNLIT_PIXEL, D3D11UnlitPixelIndex(0, 0));
+        return D3D11ThreeDShaderSlot(D3D11_3D_GROUP_SHADOW_MAP_PIXEL, 0);
+    };
+    auto VertexFor = [&](int Group, int Shadow) {
+        if (Group == D3D11_3D_GROUP_PIXEL_LIGHTING_PIXEL) return LitPair(true, Types, Shadow).Vertex;
+        if (Group == D3D11_3D_GROUP_VERTEX_LIGHTING_PIXEL) return LitPair(false, Types, Shadow).Vertex;
+        if (Group == D3D11_3D_GROUP_UNLIT_PIXEL) return D3D11ThreeDShaderSlot(D3D11_3D_GROUP_UNLIT_VERTEX, 0);
+        return D3D11ThreeDShaderSlot(D3D11_3D_GROUP_SHADOW_MAP_VERTEX, 0);
+    };
+    int Drawn = 0;
+    for (int Group = 0; Group < D3D11_3D_SHADER_GROUP_NUM; ++Group) {
+        const D3D11ThreeDShaderGroupInfo &Info = D3D11ThreeDShaderGroups[Group];
+        for (int Index = 0; Index < Info.Count; ++Index) {
+            if (Index % (Info.VertexFlag ? 9 : 53) != 0 && Index != Info.Count - 1) continue;
+            // The shadow term is the upper half of every group that has one.
+            const bool HasShadow = Group == D3D11_3D_GROUP_PIXEL_LIGHTING_VERTEX ||
+                                   Group == D3D11_3D_GROUP_PIXEL_LIGHTING_PIXEL ||
+                                   Group == D3D11_3D_GROUP_VERTEX_LIGHTING_VERTEX ||
+                                   Group == D3D11_3D_GROUP_VERTEX_LIGHTING_PIXEL;
+            const int Shadow = HasShadow && Index >= Info.Count / 2;
+            const int Slot = Info.FirstSlot + Index;
+            ASSERT_TRUE(D3D.Begin(Size, Size, DXGI_FORMAT_R8G8B8A8_UNORM, 4));
+            if (Info.VertexFlag) Draw(Slot, PixelFor(Group, Shadow), Cover(Depth), C);
+            else Draw(VertexFor(Group, Shadow), Slot, Cover(Depth), C);
+            const uint32_t Centre = D3D.ReadBackPixels()[size_t(Size * Size / 2 + Size / 2)];
+            EXPECT_EQ(Centre >> 24, 0xFFu) << "slot " << Slot << ": " << std::hex << Centre;
+            ++Drawn;
+        }
+    }
+    printf("%d slots drawn\n", Drawn);
+}
