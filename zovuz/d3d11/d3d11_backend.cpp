@@ -45,6 +45,10 @@ const GraphicsHardwareFunctions D3D11Functions = {
     .SetFogMode = Graphics_D3D11_SetFogMode,
     .SetFogColor = Graphics_D3D11_SetFogColor,
     .SetFogStartEnd = Graphics_D3D11_SetFogStartEnd,
+    .UpdateShadowMapParams = Graphics_D3D11_UpdateShadowMapParams,
+    .UpdateShadowMapMatrices = Graphics_D3D11_UpdateShadowMapMatrices,
+    .SetUseShadowMap = Graphics_D3D11_SetUseShadowMap,
+    .ShadowMap_Release = Graphics_D3D11_ShadowMap_Release,
 };
 
 }  // namespace

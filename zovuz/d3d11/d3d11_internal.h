@@ -238,3 +238,8 @@ int Graphics_D3D11_LockDrawTargetBuffer(const ImageRect *Rect, BASEIMAGE *Image,
 int Graphics_D3D11_UnlockBackBuffer(void);
 // The draw target's pixel as 0xFFRRGGBB, or -1 when it cannot be read.
 unsigned int Graphics_D3D11_GetPixel(int X, int Y);
+// The shadow-map operations (windows/d3d11_shadow_map_win.h).
+int Graphics_D3D11_UpdateShadowMapParams(void);
+int Graphics_D3D11_UpdateShadowMapMatrices(void);
+int Graphics_D3D11_SetUseShadowMap(int SlotIndex, int ShadowMapHandle);
+int Graphics_D3D11_ShadowMap_Release(ShadowMapHandleData *ShadowMap);

@@ -8,3 +8,5 @@ set_tests_properties(d3d11.real_device_without_d3d11 PROPERTIES LABELS d3d11 TIM
   ENVIRONMENT "${tarvex_test_environment};TARVEX_D3D11_DISABLED=1;WINEDLLOVERRIDES=mscoree,mshtml=\\;d3d11=d")
 # The screen's tests present into the library's main window.
 set_tests_properties(d3d11.screen PROPERTIES RESOURCE_LOCK main_window)
+# The 3-D drawing on the platform's device opens the main window too.
+set_tests_properties(d3d11.three_d_real_device PROPERTIES RESOURCE_LOCK main_window)

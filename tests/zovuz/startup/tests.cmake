@@ -18,3 +18,7 @@ add_test(NAME core.d3d11_screen_without_d3d11 COMMAND core_d3d11_screen_test
   WORKING_DIRECTORY ${CMAKE_BINARY_DIR}/testrun/core.d3d11_screen_without_d3d11)
 set_tests_properties(core.d3d11_screen_without_d3d11 PROPERTIES LABELS d3d11 TIMEOUT 300 RESOURCE_LOCK main_window
   ENVIRONMENT "${tarvex_test_environment};TARVEX_D3D11_DISABLED=1;WINEDLLOVERRIDES=mscoree,mshtml=\\;d3d11=d")
+# The movie test plays the movie tests' encoded files.
+target_link_libraries(core_movie_library_end_test PRIVATE test_support_zovuz_graphics)
+add_dependencies(core_movie_library_end_test movie_test_files)
+set_tests_properties(core.movie_library_end PROPERTIES RESOURCE_LOCK "main_window;sound_sink")
