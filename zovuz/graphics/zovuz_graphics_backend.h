@@ -527,7 +527,6 @@ int ReleaseMaskScreen(void);
 int ReCreateMaskScreen(void);
 int DeleteInternalGraphs(void);
 
-
 // Three shared work buffers that only grow: the buffer of at least Size bytes, or null for an
 // index outside 0-2 or no memory (the buffer then stays as it was).
 void *ReserveWorkBuffer(int Index, int Size);
