@@ -11,6 +11,7 @@
 
 #include "tests/app/shell/e2e_fixture.h"
 #include "tests/support/test_files.h"
+#include "tests/support/test_paths.h"
 
 namespace {
 
@@ -44,6 +45,21 @@ std::vector<int16_t> LeftChannel(const std::string& wave, double from, double se
   for (size_t i = first; i < first + count && 44 + 4 * i + 2 <= wave.size(); ++i)
     out.push_back(static_cast<int16_t>(U16(wave, 44 + 4 * i)));
   return out;
+}
+
+// The see step's picture of each renderer, kept in the build's test-run folder for the comparison
+// of the two renderers: width, height, then the pixels.
+std::wstring KeptScreenshotPath(const std::string& renderer) {
+  const std::string path = TestBuildDir() + "/testrun/e2e_see_" + renderer + ".bin";
+  return std::wstring(path.begin(), path.end());
+}
+
+void KeepScreenshot(const WindowCapture& shot, const std::string& renderer) {
+  std::string bytes(8 + 4 * shot.Pixels.size(), '\0');
+  std::memcpy(&bytes[0], &shot.Width, 4);
+  std::memcpy(&bytes[4], &shot.Height, 4);
+  std::memcpy(&bytes[8], shot.Pixels.data(), 4 * shot.Pixels.size());
+  WriteFileBytes(KeptScreenshotPath(renderer), bytes);
 }
 
 // Step 1: the window within 20 s; the project named in tarvex.ini is reopened, its instrument
@@ -82,6 +98,7 @@ TEST_F(E2eRoadTest, SeeTheTransportBar) {
   Sleep(500);
   const WindowCapture shot = driver_.CaptureTo("see_" + Renderer() + ".png");
   ASSERT_FALSE(shot.Empty());
+  KeepScreenshot(shot, Renderer());
   const uint32_t lightGrey = 0xD0D0D0, background = 0x181818;
   // Light grey beside and above and below the four tiles, and past the bar's texts.
   for (int y = 0; y < 36; ++y) {
@@ -266,6 +283,33 @@ TEST_F(E2eRoadTest, BadInputSongsAndProjects) {
   Sleep(1500);
   EXPECT_FALSE(FileExists(Path("tplog\\tp_kezmir-0.log"))) << "a project was opened";
   ExitProgram();
+}
+
+// Step 8: once the default renderer is Direct3D 11, its picture of the see step agrees with the
+// software renderer's: the same size, and no pixel off by more than 16 in a channel outside 1 % of
+// them (filtering and rounding differ at the tiles' and glyphs' edges).
+TEST(E2eRenderers, TheTwoRenderersShowTheSameTransportBar) {
+  const std::string software = ReadFileBytes(KeptScreenshotPath("software"));
+  const std::string other = ReadFileBytes(KeptScreenshotPath("default"));
+  if (software.size() < 8 || other.size() < 8) GTEST_SKIP() << "run shell.e2e_see and shell.e2e_see_software first";
+  // The default run's library log (UTF-16) says which back end it started.
+  const std::string logPath = TestBuildDir() + "/testrun/shell.e2e_see/road/Log.txt";
+  const std::string log = ReadFileBytes(std::wstring(logPath.begin(), logPath.end()));
+  std::string ascii;
+  for (size_t i = 2; i + 1 < log.size(); i += 2) ascii += log[i + 1] == 0 ? log[i] : ' ';
+  if (ascii.find("Direct3D 11") == std::string::npos && ascii.find("Direct3D11") == std::string::npos &&
+      ascii.find("D3D11") == std::string::npos)
+    GTEST_SKIP() << "the default renderer did not start Direct3D 11";
+  EXPECT_EQ(software.substr(0, 8), other.substr(0, 8)) << "the client areas differ in size";
+  if (software.size() != other.size()) return;
+  size_t off = 0;
+  for (size_t i = 8; i + 4 <= software.size(); i += 4)
+    for (int c = 0; c < 3; ++c)
+      if (std::abs(int(uint8_t(software[i + c])) - int(uint8_t(other[i + c]))) > 16) {
+        ++off;
+        break;
+      }
+  EXPECT_LE(off, (software.size() - 8) / 4 / 100) << off << " pixels differ";
 }
 
 }  // namespace
