@@ -159,8 +159,11 @@ TEST_F(E2eRoadTest, KeysPauseRestartAndQuit) {
   FILETIME old = {0x10000000, 0x01B00000};
   SetFileTime(ini, nullptr, nullptr, &old);
   CloseHandle(ini);
-  driver_.PressKey(VK_ESCAPE);
-  EXPECT_EQ(0u, driver_.WaitForExit(5000));
+  // A press that falls between two frames' readings of the keys is not seen: pressed until the
+  // program ends, within 5 s of the first press.
+  const ULONGLONG escape = GetTickCount64();
+  while (driver_.Running() && GetTickCount64() - escape < 5000) driver_.PressKey(VK_ESCAPE);
+  EXPECT_EQ(0u, driver_.WaitForExit(0)) << "Escape did not end the program within 5 s";
   const FILETIME written = Written(Path("tarvex.ini"));
   EXPECT_GT(CompareFileTime(&written, &old), 0) << "tarvex.ini not rewritten";
 
@@ -168,7 +171,7 @@ TEST_F(E2eRoadTest, KeysPauseRestartAndQuit) {
   ExitProgram();
   StartProgram();
   driver_.PostToMain(WM_CLOSE);
-  EXPECT_EQ(0u, driver_.WaitForExit(5000));
+  EXPECT_EQ(0u, driver_.WaitForExit(10000));
 }
 
 // Step 5: menu 117 renders 2 s of the song to a full path given without extension: the progress
