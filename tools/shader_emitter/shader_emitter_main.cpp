@@ -3,6 +3,7 @@
 //   shader_emitter write-standard <folder>  writes the standard set (the base pack's shaders)
 //   shader_emitter write-3d <folder>        writes the 3-D set (the 3-D pack's shaders)
 //   shader_emitter dump <file>...           lists containers (chunks, signatures, program)
+//   shader_emitter dump-sm2 <file>...       lists Direct3D 9 shader programs (shader model 2/3)
 // Exit code 0 on success, 1 on a failure (reported on standard error), 2 on bad usage.
 #include <stdio.h>
 
@@ -11,6 +12,7 @@
 
 #include "file_bytes.h"
 #include "representative_set.h"
+#include "sm2_dump.h"
 #include "sm4_dump.h"
 #include "standard_set.h"
 #include "three_d_set.h"
@@ -39,7 +41,7 @@ int WriteSet(const std::string &Folder, Which Chosen)
     return 0;
 }
 
-int Dump(int Count, char **Paths)
+int Dump(int Count, char **Paths, bool Sm2)
 {
     int Result = 0;
     for (int i = 0; i < Count; ++i) {
@@ -50,7 +52,9 @@ int Dump(int Count, char **Paths)
             continue;
         }
         std::string Listing = "// " + std::string(Paths[i]) + "\n";
-        if (!dxbc::DumpContainer(Data.data(), Data.size(), Listing)) Result = 1;
+        if (!(Sm2 ? sm2::DumpProgram(Data.data(), Data.size(), Listing)
+                  : dxbc::DumpContainer(Data.data(), Data.size(), Listing)))
+            Result = 1;
         fputs(Listing.c_str(), stdout);
     }
     return Result;
@@ -64,10 +68,11 @@ int main(int argc, char **argv)
     if (Command == "write-set" && argc == 3) return WriteSet(argv[2], Which::Representative);
     if (Command == "write-standard" && argc == 3) return WriteSet(argv[2], Which::Standard);
     if (Command == "write-3d" && argc == 3) return WriteSet(argv[2], Which::ThreeD);
-    if (Command == "dump" && argc >= 3) return Dump(argc - 2, argv + 2);
+    if (Command == "dump" && argc >= 3) return Dump(argc - 2, argv + 2, false);
+    if (Command == "dump-sm2" && argc >= 3) return Dump(argc - 2, argv + 2, true);
     fprintf(stderr,
             "usage: shader_emitter write-set <folder>\n       shader_emitter write-standard <folder>\n"
             "       shader_emitter write-3d <folder>\n"
-            "       shader_emitter dump <file>...\n");
+            "       shader_emitter dump <file>...\n       shader_emitter dump-sm2 <file>...\n");
     return 2;
 }

@@ -2,12 +2,16 @@
 //   shader_pack d3d11 <source.cpp>   writes the Direct3D 11 back end's packs: the base pack (the
 //                                    standard shaders), the channel-mix pack, the filter archive
 //                                    and the 3-D pack
+//   shader_pack d3d9 <source.cpp>    writes the Direct3D 9 back end's packs: the base archive (the
+//                                    base shaders by file name), the channel-mix code table and
+//                                    the filter archive
 // Exit code 0 on success, 1 on a failure (reported on standard error), 2 on bad usage.
 #include <stdio.h>
 
 #include <string>
 #include <vector>
 
+#include "d3d9_base_set.h"
 #include "file_bytes.h"
 #include "standard_set.h"
 #include "three_d_set.h"
@@ -56,12 +60,46 @@ int WriteD3D11(const std::string &Path)
     return 0;
 }
 
+int WriteD3D9(const std::string &Path)
+{
+    using namespace shader_pack;
+    std::vector<sm2::NamedProgram> Base;
+    std::string Error;
+    if (!sm2::BuildD3D9BaseSet(Base, &Error)) return Fail(Error);
+    std::vector<ArchiveWriterItem> BaseFiles;
+    for (const sm2::NamedProgram &Shader : Base) {
+        ArchiveWriterItem File;
+        File.Path = Shader.FileName;
+        File.Data = Shader.Code;
+        BaseFiles.push_back(std::move(File));
+    }
+    // The channel-mix codes and the filter shaders belong to the graph filters; until they are
+    // written, the code table has empty slots (its 1024-byte size table, then no code) and the
+    // filter archive no files.
+    const std::vector<Bytes> ChannelMixSlots(sm2::D3D9_CHANNEL_MIX_PACK_SLOTS);
+    const std::vector<ArchiveWriterItem> FilterFiles;
+
+    Bytes BaseImage, ChannelMix, Filter;
+    if (!BuildShaderArchive(BaseFiles, BaseImage, &Error) || !BuildCodePack(ChannelMixSlots, ChannelMix, &Error) ||
+        !BuildShaderArchive(FilterFiles, Filter, &Error))
+        return Fail(Error);
+    const std::string Source = WritePackSource(
+        {{"D3D9ShaderPackBase", PackText(BaseImage)},
+         {"D3D9ShaderPackChannelMix", PackText(ChannelMix)},
+         {"D3D9ShaderPackFilter", PackText(Filter)}},
+        "The Direct3D 9 back end's shader packs, written by tools/shader_pack (shader_pack d3d9).\n"
+        "Packed text of LZ-packed data: the base and filter archives and the channel-mix code table. Do not edit.");
+    if (!dxbc::WriteFileBytes(Path, dxbc::Bytes(Source.begin(), Source.end()))) return Fail("cannot write " + Path);
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char **argv)
 {
     const std::string Command = argc > 1 ? argv[1] : "";
     if (Command == "d3d11" && argc == 3) return WriteD3D11(argv[2]);
-    fprintf(stderr, "usage: shader_pack d3d11 <source.cpp>\n");
+    if (Command == "d3d9" && argc == 3) return WriteD3D9(argv[2]);
+    fprintf(stderr, "usage: shader_pack d3d11 <source.cpp>\n       shader_pack d3d9 <source.cpp>\n");
     return 2;
 }
