@@ -119,11 +119,14 @@ int RunOnce(const char* renderer) {
     std::printf("shell_frame (%s): no frame ran\n", renderer);
     return 1;
   }
-  std::printf("shell_frame (%s): %zu frames, median %.2f ms (%.3f of 16.7 ms), 99th percentile %.2f ms (%.3f; target 0.5)\n",
-              renderer, frames.size(), Percentile(frames, 0.5), Percentile(frames, 0.5) / kFrameMs,
-              Percentile(frames, 0.99), Percentile(frames, 0.99) / kFrameMs);
-  std::printf("shell_frame (%s): longest engine-lock wait of a 10 ms tick %.2f ms (target 2 ms); longest gap between the player's ticks %.2f ms\n",
-              renderer, probe.LongestWaitMs(), longestGap / 1000.0);
+  std::printf(
+      "shell_frame (%s): %zu frames, median %.2f ms (%.3f of 16.7 ms), 99th percentile %.2f ms (%.3f; target 0.5)\n",
+      renderer, frames.size(), Percentile(frames, 0.5), Percentile(frames, 0.5) / kFrameMs, Percentile(frames, 0.99),
+      Percentile(frames, 0.99) / kFrameMs);
+  std::printf(
+      "shell_frame (%s): longest engine-lock wait of a 10 ms tick %.2f ms (target 2 ms); longest gap between the "
+      "player's ticks %.2f ms\n",
+      renderer, probe.LongestWaitMs(), longestGap / 1000.0);
   ShutDownApp();
   LibraryEnd();
   return 0;

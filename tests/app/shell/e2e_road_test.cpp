@@ -91,7 +91,8 @@ TEST_F(E2eRoadTest, OpenAndHear) {
   ExitProgram();
 }
 
-// Step 3: the transport bar as the user sees it, the draw screen doubled on the client area.
+// Step 3: the transport bar as the user sees it, the draw screen doubled on the client area, and
+// a click on one of its buttons.
 TEST_F(E2eRoadTest, SeeTheTransportBar) {
   StartProgram();
   OpenSongAndHearIt();
@@ -129,6 +130,18 @@ TEST_F(E2eRoadTest, SeeTheTransportBar) {
   // The background below the bar, above the panes.
   for (int y = 36; y < 44; ++y)
     for (int x = 0; x < shot.Width; x += 7) ASSERT_EQ(background, shot.At(x, y)) << x << "," << y;
+
+  // A click on the level-down button (draw screen (266, 12)) lowers the level shown at (244, 4).
+  auto level = [&] {
+    const WindowCapture now = driver_.Capture();
+    std::vector<uint32_t> pixels;
+    for (int y = 8; y < 28 && !now.Empty(); ++y)
+      for (int x = 488; x < 524; ++x) pixels.push_back(now.At(x, y));
+    return pixels;
+  };
+  const std::vector<uint32_t> full = level();
+  driver_.Click(266, 12);
+  EXPECT_TRUE(WaitUntil([&] { return level() != full; }, 2000)) << "the click did not change the level shown";
   ExitProgram();
 }
 
@@ -149,10 +162,13 @@ TEST_F(E2eRoadTest, KeysPauseRestartAndQuit) {
 
   mark = Notes().size();
   driver_.PressKey(VK_SPACE);
-  ASSERT_TRUE(WaitUntil([&] {
-    const std::vector<int> keys = KeysOnAfter(mark);
-    return std::search(keys.begin(), keys.end(), std::begin(kRoadOpening), std::end(kRoadOpening)) != keys.end();
-  }, 3000)) << "Space did not play the opening again";
+  ASSERT_TRUE(WaitUntil(
+      [&] {
+        const std::vector<int> keys = KeysOnAfter(mark);
+        return std::search(keys.begin(), keys.end(), std::begin(kRoadOpening), std::end(kRoadOpening)) != keys.end();
+      },
+      3000))
+      << "Space did not play the opening again";
 
   // The settings file dated long ago: Escape's end writes it anew.
   HANDLE ini = CreateFileW(Path("tarvex.ini").c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING, 0, nullptr);
@@ -184,13 +200,15 @@ TEST_F(E2eRoadTest, RenderToWav) {
   // 6Q. Right of the progress they are alone on their rows.
   bool lines = false;
   WindowCapture shot;
-  WaitUntil([&] {
-    shot = driver_.Capture();
-    if (shot.Empty()) return false;
-    const int q = (shot.Height / 2) / 4, x = shot.Width - 6;
-    lines = shot.At(x, 2 * q) == 0x888888 && shot.At(x, 6 * q) == 0x888888 && shot.At(x, 2 * q + 8) == 0x181818;
-    return lines;
-  }, 3000);
+  WaitUntil(
+      [&] {
+        shot = driver_.Capture();
+        if (shot.Empty()) return false;
+        const int q = (shot.Height / 2) / 4, x = shot.Width - 6;
+        lines = shot.At(x, 2 * q) == 0x888888 && shot.At(x, 6 * q) == 0x888888 && shot.At(x, 2 * q + 8) == 0x181818;
+        return lines;
+      },
+      3000);
   SaveCapturePng(shot, ("render_progress_" + Renderer() + ".png").c_str());
   EXPECT_TRUE(lines) << "the progress's centre lines never showed";
 
@@ -232,10 +250,13 @@ TEST_F(E2eRoadTest, SaveAndReopen) {
   EXPECT_TRUE(WaitUntil([&] { return Logged("param 0 0.25") && Logged("param 1 0.75"); }, 10000))
       << "the saved parameters did not reach the instrument";
   RECT placed = {};
-  EXPECT_TRUE(WaitUntil([&] {
-    window = driver_.FindWindowOf(L"vst00");
-    return window && GetWindowRect(window, &placed) && placed.left == 1420 && placed.top == 810;
-  }, 10000)) << "vst00 at " << placed.left << "," << placed.top;
+  EXPECT_TRUE(WaitUntil(
+      [&] {
+        window = driver_.FindWindowOf(L"vst00");
+        return window && GetWindowRect(window, &placed) && placed.left == 1420 && placed.top == 810;
+      },
+      10000))
+      << "vst00 at " << placed.left << "," << placed.top;
   ExitProgram();
 }
 
