@@ -59,3 +59,13 @@ endforeach()
 # The program's own test name runs what no single step does: the two renderers' pictures compared.
 set_tests_properties(shell.e2e_road PROPERTIES RUN_SERIAL ON RESOURCE_LOCK "main_window;sound_sink"
   ENVIRONMENT "${tarvex_test_environment};GTEST_FILTER=E2eRenderers.*")
+# tarvex_driver.exe runs a script of the driver's steps by hand: here a short one (start, a look at
+# the windows, a picture, the close box, exit code 0), so the program stays in step with the library.
+set(driver_script_dir ${CMAKE_BINARY_DIR}/testrun/shell.e2e_driver_script)
+file(MAKE_DIRECTORY ${driver_script_dir})
+file(WRITE ${driver_script_dir}/script.txt
+  "# started by CTest\nstart Z:${CMAKE_BINARY_DIR}/tarvex.exe Z:${driver_script_dir} TARVEX_LOG=1\n"
+  "sleep 1000\nwindows\ncapture driver_script.png\nclose\nexit 10000 0\n")
+add_test(NAME shell.e2e_driver_script COMMAND tarvex_driver script.txt WORKING_DIRECTORY ${driver_script_dir})
+set_tests_properties(shell.e2e_driver_script PROPERTIES LABELS shell TIMEOUT 60 RUN_SERIAL ON
+  RESOURCE_LOCK "main_window;sound_sink" ENVIRONMENT "${tarvex_test_environment}")
