@@ -107,6 +107,7 @@ int TerminateMovieSystem(void)
     if (MoviePlatform_Terminate() != 0) return -1;
     TerminateHandleType(DX_HANDLETYPE_MOVIE);
     SoundConvert_SetPlatformMethods(nullptr, nullptr);
+    SoundConvertMF_Terminate();
     MovieSystem.Initialized = 0;
     return 0;
 }

@@ -14,11 +14,11 @@ namespace {
 // The platform methods a higher layer registered (DirectShow MP3, Media Foundation).
 const SoundConvertPlatformMethod *g_Platform[2] = {nullptr, nullptr};
 
+// A converter keeps its method's table: a method unregistered later still releases what it made.
 const SoundConvertPlatformMethod *PlatformOf(const SoundConvertState *Conv)
 {
-    if (Conv->Method == SOUND_CONV_METHOD_DSMP3) return g_Platform[0];
-    if (Conv->Method == SOUND_CONV_METHOD_MF) return g_Platform[1];
-    return nullptr;
+    if (Conv->Method != SOUND_CONV_METHOD_DSMP3 && Conv->Method != SOUND_CONV_METHOD_MF) return nullptr;
+    return Conv->Platform.Method;
 }
 
 int SetupPlatform(SoundConvertState *Conv, int Slot, int Method)
@@ -29,6 +29,7 @@ int SetupPlatform(SoundConvertState *Conv, int Slot, int Method)
     SoundWaveFormat format = {};
     unsigned int block = 0;
     if (m->Setup(&Conv->Stream, Conv->StreamData, &state, &format, &block) != 0) return -1;
+    Conv->Platform.Method = m;
     Conv->Platform.State = state;
     Conv->OutFormat = format;
     Conv->DestBufferSize = block;

@@ -124,8 +124,10 @@ struct SoundConvertAcm
 };
 
 // A platform method's state, owned by the method that made it.
+struct SoundConvertPlatformMethod;
 struct SoundConvertPlatform
 {
+    const SoundConvertPlatformMethod *Method;  // the method that took the stream, kept for its release
     void *State;
 };
 

@@ -318,5 +318,5 @@ IPin *GetFilterPinByDirection(IBaseFilter *Filter, int Direction)
 
 void SoundConvert_RegisterPlatformMethods(void)
 {
-    SoundConvert_SetPlatformMethods(&SoundConvertDShowMp3Method, nullptr);
+    SoundConvert_SetPlatformMethods(&SoundConvertDShowMp3Method, &SoundConvertMFMethod);
 }

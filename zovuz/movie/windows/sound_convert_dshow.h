@@ -8,6 +8,9 @@
 // The DirectShow MP3 method's table, registered with the sound layer at movie start-up.
 extern const SoundConvertPlatformMethod SoundConvertDShowMp3Method;
 
+// The Media Foundation method's table.
+extern const SoundConvertPlatformMethod SoundConvertMFMethod;
+
 // The grabber's per-sample callback: appends the sample's bytes to the PCM image (Context: the
 // method state).
 HRESULT MP3SampleGrabberCallback(IMediaSample *Sample, REFERENCE_TIME *Start, REFERENCE_TIME *Stop, BOOL TypeChanged,
