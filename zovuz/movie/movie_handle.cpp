@@ -96,6 +96,7 @@ int InitializeMovieSystem(void)
                              TerminateMovieHandle, L"Movie") != 0)
         return -1;
     MoviePlatform_Initialize();
+    SoundConvert_RegisterPlatformMethods();
     MovieSystem.Initialized = 1;
     return 0;
 }
@@ -105,6 +106,8 @@ int TerminateMovieSystem(void)
     if (!MovieSystem.Initialized) return -1;
     if (MoviePlatform_Terminate() != 0) return -1;
     TerminateHandleType(DX_HANDLETYPE_MOVIE);
+    SoundConvert_SetPlatformMethods(nullptr, nullptr);
+    SoundConvertMF_Terminate();
     MovieSystem.Initialized = 0;
     return 0;
 }

@@ -41,3 +41,8 @@ int MoviePlatform_Play(MovieHandleData *Movie, int PlayType);
 int MoviePlatform_Release(MovieHandleData *Movie);
 int MoviePlatform_Initialize(void);
 int MoviePlatform_Terminate(void);
+// The sound layer's platform conversion methods (MP3 through DirectShow, Media Foundation):
+// registered while the movie system runs.
+void SoundConvert_RegisterPlatformMethods(void);
+// Shuts Media Foundation down once no conversion uses it any more.
+void SoundConvertMF_Terminate(void);

@@ -7,7 +7,71 @@
 
 #include "zovuz/core/zovuz_core.h"
 
+#include "zovuz/sound/zovuz_sound.h"
+
 namespace {
+
+// The platform methods a higher layer registered (DirectShow MP3, Media Foundation).
+const SoundConvertPlatformMethod *g_Platform[2] = {nullptr, nullptr};
+
+// A converter keeps its method's table: a method unregistered later still releases what it made.
+const SoundConvertPlatformMethod *PlatformOf(const SoundConvertState *Conv)
+{
+    if (Conv->Method != SOUND_CONV_METHOD_DSMP3 && Conv->Method != SOUND_CONV_METHOD_MF) return nullptr;
+    return Conv->Platform.Method;
+}
+
+int SetupPlatform(SoundConvertState *Conv, int Slot, int Method)
+{
+    const SoundConvertPlatformMethod *m = g_Platform[Slot];
+    if (m == nullptr || m->Setup == nullptr) return -1;
+    void *state = nullptr;
+    SoundWaveFormat format = {};
+    unsigned int block = 0;
+    if (m->Setup(&Conv->Stream, Conv->StreamData, &state, &format, &block) != 0) return -1;
+    Conv->Platform.Method = m;
+    Conv->Platform.State = state;
+    Conv->OutFormat = format;
+    Conv->DestBufferSize = block;
+    Conv->Method = Method;
+    return 0;
+}
+
+int SetupDShowMp3(SoundConvertState *Conv) { return SetupPlatform(Conv, 0, SOUND_CONV_METHOD_DSMP3); }
+int SetupMediaFoundation(SoundConvertState *Conv) { return SetupPlatform(Conv, 1, SOUND_CONV_METHOD_MF); }
+
+int PlatformDecode(SoundConvertState *Conv)
+{
+    const SoundConvertPlatformMethod *m = PlatformOf(Conv);
+    if (m == nullptr) return -1;
+    int n = m->Decode(Conv->Platform.State, Conv->DestBuffer, Conv->DestBufferSize, Conv->DestOutputPosition);
+    if (n <= 0) return -1;
+    Conv->DestBufferValid = (uint32_t)n;
+    return 0;
+}
+
+int PlatformSeek(SoundConvertState *Conv, int64_t Sample)
+{
+    const SoundConvertPlatformMethod *m = PlatformOf(Conv);
+    if (m == nullptr || m->Seek(Conv->Platform.State, Sample) != 0) return -1;
+    Conv->DestOutputPosition = Sample * Conv->OutFormat.nBlockAlign;
+    Conv->DestBufferValid = 0;
+    Conv->DestBufferReadOffset = 0;
+    return 0;
+}
+
+int64_t PlatformDestSize(SoundConvertState *Conv)
+{
+    const SoundConvertPlatformMethod *m = PlatformOf(Conv);
+    return m != nullptr ? m->GetDestSize(Conv->Platform.State) : 0;
+}
+
+void PlatformRelease(SoundConvertState *Conv)
+{
+    const SoundConvertPlatformMethod *m = PlatformOf(Conv);
+    if (m != nullptr) m->Release(Conv->Platform.State);
+    Conv->Platform.State = nullptr;
+}
 
 // One format the framework can recognise. A null Setup is a format this build cannot read:
 // it never takes a stream.
@@ -25,8 +89,8 @@ const SoundConvertRecogniser g_Recognisers[] = {
     {SOUND_CONV_SKIP_OGG_OPUS, SoundConvert_OggOpus_Open},
     {SOUND_CONV_SKIP_ACM_WAVE, SoundConvert_SetupWAVE},
     {SOUND_CONV_SKIP_ACM_MP3, SoundConvert_SetupMP3},
-    {SOUND_CONV_SKIP_DSHOW_MP3, nullptr},
-    {SOUND_CONV_SKIP_MF, nullptr},
+    {SOUND_CONV_SKIP_DSHOW_MP3, SetupDShowMp3},
+    {SOUND_CONV_SKIP_MF, SetupMediaFoundation},
 };
 
 // The common operations of one method. Null entries: decode and seek fail, the size is 0,
@@ -48,8 +112,8 @@ const SoundConvertMethod g_Methods[SOUND_CONV_METHOD_COUNT] = {
     {SoundConvert_OggOpus_Decode, SoundConvert_OggOpus_Seek, SoundConvert_OggOpus_GetTotalSample, nullptr,
      SoundConvert_OggOpus_Close},
     {SoundConvert_ACM_Decode, SoundConvert_ACM_Seek, SoundConvert_ACM_GetDestSize, nullptr, SoundConvert_ACM_Release},
-    {nullptr, nullptr, nullptr, nullptr, nullptr},
-    {nullptr, nullptr, nullptr, nullptr, nullptr},
+    {PlatformDecode, PlatformSeek, PlatformDestSize, nullptr, PlatformRelease},
+    {PlatformDecode, PlatformSeek, PlatformDestSize, nullptr, PlatformRelease},
 };
 
 const SoundConvertMethod &MethodOf(const SoundConvertState *Conv)
@@ -74,6 +138,13 @@ int SeekMethod(SoundConvertState *Conv, int64_t Sample)
 }
 
 }  // namespace
+
+void SoundConvert_SetPlatformMethods(const SoundConvertPlatformMethod *DShowMp3,
+                                     const SoundConvertPlatformMethod *MediaFoundation)
+{
+    g_Platform[0] = DShowMp3;
+    g_Platform[1] = MediaFoundation;
+}
 
 int SetupSoundConvert(SoundConvertState *Conv, const StreamFunctionTable *Stream, void *StreamData, int SkipMask,
                       int OggVorbisBitDepth, int OggVorbisDecoder)

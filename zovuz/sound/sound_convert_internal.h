@@ -123,6 +123,14 @@ struct SoundConvertAcm
     unsigned char *LookAheadBuffer;  // its output, thrown away (DestBufferSize bytes)
 };
 
+// A platform method's state, owned by the method that made it.
+struct SoundConvertPlatformMethod;
+struct SoundConvertPlatform
+{
+    const SoundConvertPlatformMethod *Method;  // the method that took the stream, kept for its release
+    void *State;
+};
+
 // One converter, embedded in its owner.
 struct SoundConvertState
 {
@@ -141,6 +149,7 @@ struct SoundConvertState
         SoundConvertOggVorbis OggVorbis;
         SoundConvertOggOpus OggOpus;
         SoundConvertAcm Acm;
+        SoundConvertPlatform Platform;
     };
     unsigned char *DestBuffer;      // output buffer
     uint32_t DestBufferSize;        // its size in bytes, chosen by the recogniser

@@ -9,6 +9,27 @@
 int InitializeSoundConvert(void);
 int TerminateSoundConvert(void);
 
+// Conversion methods of a higher layer (the platform's decoders): MP3 through a DirectShow graph
+// and Media Foundation, tried in that order after MP3 through ACM. The converter keeps the
+// method's state pointer and hands it back to every call.
+struct StreamFunctionTable;
+struct SoundConvertPlatformMethod
+{
+    // Recognises the stream (at its start): 0 with *State, the PCM output format (an 18-byte
+    // wave format record) and the output block size; -1 with nothing held.
+    int (*Setup)(const StreamFunctionTable *Stream, void *StreamData, void **State, void *Format,
+                 unsigned int *BlockSize);
+    // The next block into Dest (BlockSize bytes); Position is the output byte offset of the next
+    // byte the caller expects. The bytes written, or -1 at the end.
+    int (*Decode)(void *State, void *Dest, unsigned int BlockSize, long long Position);
+    int (*Seek)(void *State, long long Sample);  // 0, or -1
+    long long (*GetDestSize)(void *State);       // total output bytes
+    void (*Release)(void *State);
+};
+// Fills the DirectShow MP3 and Media Foundation slots of the recognisers (null: none).
+void SoundConvert_SetPlatformMethods(const SoundConvertPlatformMethod *DShowMp3,
+                                     const SoundConvertPlatformMethod *MediaFoundation);
+
 // The sound system: the handle types "Sound", "SoftSound" and "Music", the layer's locks and
 // lists, the sound device, the sound thread and the three tone buffers.
 // Initialize: 0, or -1 when it is already started or a step fails (a failure after the device

@@ -19,3 +19,15 @@ endforeach()
 # process plays into the sound server's sink: these tests take the sink's lock as the sound
 # device tests do.
 set_tests_properties(movie.movie_playback movie.theora_decode movie.theora_hostile PROPERTIES RESOURCE_LOCK sound_sink)
+# The platform sound conversions' files (tests/data/sound_platform/make_fixtures.sh).
+set(sound_platform_dir ${CMAKE_BINARY_DIR}/testdata/sound_platform)
+set(sound_platform_files ${sound_platform_dir}/tone_440_stereo.mp3 ${sound_platform_dir}/tone_440_stereo.wav
+  ${sound_platform_dir}/tone_440_source.wav ${sound_platform_dir}/six_channels.wav)
+add_custom_command(OUTPUT ${sound_platform_files}
+  COMMAND ${PROJECT_SOURCE_DIR}/tests/data/sound_platform/make_fixtures.sh ${sound_platform_dir}
+  DEPENDS ${PROJECT_SOURCE_DIR}/tests/data/sound_platform/make_fixtures.sh
+  COMMENT "Making the platform sound conversion files")
+add_custom_target(sound_platform_test_files DEPENDS ${sound_platform_files})
+foreach(target ${TARVEX_DIR_TARGETS})
+  add_dependencies(${target} sound_platform_test_files)
+endforeach()
