@@ -23,6 +23,8 @@ constexpr int kRounds = 100;
 bool Start(int Hardware) {
   SetLogFileOutputFlag(0);
   SetUseHardwareRenderFlag(Hardware);
+  // The library's start does not register the back end yet: the benchmark does.
+  RegisterGraphicsHardwareFunctions(GRAPHICS_API_D3D11, Hardware ? GetGraphicsD3D11Functions() : nullptr);
   ChangeWindowMode(1);
   SetWaitVSyncFlag(0);
   SetAlwaysRunFlag(1);

@@ -132,8 +132,10 @@ int InitializeLibrary(void)
     InitializeSoftImageManage();
     InitializeMovieSystem();
     RegisterMovieFunctions(GetMovieFunctionTable());
-    // Direct3D 11 is tried first (the dispatch layer's order), then the back ends after it.
-    RegisterGraphicsHardwareFunctions(GRAPHICS_API_D3D11, GetGraphicsD3D11Functions());
+    // NOT YET BUILT (Direct3D 11 drawing): RegisterGraphicsHardwareFunctions(GRAPHICS_API_D3D11,
+    //   GetGraphicsD3D11Functions()); the back end starts, clears, presents and reads back, but it
+    //   makes no graphs and draws nothing else, so a program started on it would show an empty
+    //   window. Until it draws, only a program that registers it starts on it.
     // NOT YET BUILT (Direct3D 9 drawing): RegisterGraphicsHardwareFunctions(GRAPHICS_API_D3D9,
     //   GetGraphicsD3D9Functions()); the back end starts, clears and presents, but until it draws
     //   the application must not start on it.

@@ -7,6 +7,7 @@
 #include "tests/support/test_files.h"
 #include "tests/support/window_capture.h"
 #include "zovuz/core/zovuz_core.h"
+#include "zovuz/d3d11/zovuz_d3d11.h"
 #include "zovuz/graphics/zovuz_graphics.h"
 
 #include <gtest/gtest.h>
@@ -44,8 +45,14 @@ protected:
         SetAlwaysRunFlag(1);
         SetMainWindowText("d3d11 screen");
         SetBackgroundColor(24, 48, 96);
+        // The library's start does not register the back end yet: the test does.
+        RegisterGraphicsHardwareFunctions(GRAPHICS_API_D3D11, GetGraphicsD3D11Functions());
     }
-    void TearDown() override { LibraryEnd(); }
+    void TearDown() override
+    {
+        LibraryEnd();
+        RegisterGraphicsHardwareFunctions(GRAPHICS_API_D3D11, nullptr);
+    }
 
     // Clears the back screen to the background and shows it.
     void ClearAndFlip()
