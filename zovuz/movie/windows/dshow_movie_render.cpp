@@ -5,8 +5,8 @@
 
 #include <new>
 
-#include "zovuz/core/memory/memory.h"
-#include "zovuz/graphics/graphics_hardware.h"
+#include "zovuz/core/zovuz_core.h"
+#include "zovuz/graphics/zovuz_graphics.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 
 #include <new>
 
-#include "zovuz/core/text/log.h"
+#include "zovuz/core/zovuz_core.h"
 #include "zovuz/movie/movie_internal.h"
 #include "zovuz/movie/windows/dshow_movie_render.h"
 
