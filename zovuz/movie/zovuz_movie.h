@@ -60,6 +60,7 @@ struct MovieHandleData
                                               // FrameImage (the image of the current frame) for the graph
     MovieFrameUpdateCallback UpdateCallback;  // called after each frame update, or null
     void *UpdateCallbackData;                 // handed to UpdateCallback
+    struct MoviePlatformData *Platform;       // the platform player's state, or null
 };
 
 // The movie system: handle type 6 ("Movie", 100 handles). Initialize: 0, or -1 when already

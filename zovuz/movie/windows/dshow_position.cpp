@@ -227,3 +227,18 @@ HRESULT D_CRendererPosPassThru::ResetMediaTime()
     m_bReset = TRUE;
     return S_OK;
 }
+
+HRESULT D_CRendererPosPassThru::EOS()
+{
+    {
+        D_CAutoLock lock(&m_PositionLock);
+        if (m_bReset) return E_FAIL;
+    }
+    LONGLONG stop = 0;
+    HRESULT hr = GetStopPosition(&stop);
+    if (FAILED(hr)) return hr;
+    D_CAutoLock lock(&m_PositionLock);
+    m_StartMedia = stop;
+    m_EndMedia = stop;
+    return S_OK;
+}

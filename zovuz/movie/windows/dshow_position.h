@@ -88,6 +88,8 @@ public:
     // streaming stops.
     HRESULT RegisterMediaTime(LONGLONG Start, LONGLONG End);
     HRESULT ResetMediaTime();
+    // End of stream: the current position becomes the stop position (E_FAIL when times were reset).
+    HRESULT EOS();
 
 protected:
     D_CCritSec m_PositionLock;  // shared with the renderer's streaming thread
