@@ -53,7 +53,9 @@ class TrackViewTest : public ShellTest {
     SetWaitVSyncFlag(0);
     SetGraphMode(960, 540, 32, 60);
     started_ = InitializeGraphics() == 0;
+    SetDrawValidGraphCreateFlag(1);
     if (started_) g_app.drawScreen = MakeGraph(960, 540, 0);
+    SetDrawValidGraphCreateFlag(0);
   }
   static void TearDownTestSuite() {
     TerminateGraphics();
@@ -62,6 +64,7 @@ class TrackViewTest : public ShellTest {
   void SetUp() override {
     ShellTest::SetUp();
     ASSERT_TRUE(started_);
+    ASSERT_NE(-1, g_app.drawScreen);
     const ButtonImages noImages = {};
     LayOutInterface(g_app, noImages);
     for (int c = 0; c < kMixerChannelCount; ++c) {
@@ -134,6 +137,19 @@ TEST_F(TrackListTest, ColumnsOfTheNonEmptyTracksWithHeadersInTheirColours) {
     else
       EXPECT_EQ(0u, blank);
   }
+}
+
+TEST_F(TrackListTest, ANineTrackSongPutsItsPcmTrackBesideTheFmTracksAtFullHeight) {
+  g_mdx.state.trackCount = 9;
+  g_mdx.state.readPosition[8] = 40;  // 20 rows kept above: byte 38 is the one being played
+  Frame(kArea.x + 480 + 30, kArea.y + 400, true);
+  EXPECT_EQ(8, g_app.currentTrack);  // the column reaches down the whole height
+  g_app.SetCurrentTrack(0);
+  Frame();
+  EXPECT_TRUE(BoxHolds(kArea.x + 482, kArea.y, kArea.x + 510, kArea.y + 10, kRowColours[8]));
+  const int row38 = kArea.y + 20 + 10 * 18;
+  EXPECT_TRUE(BoxHolds(kArea.x + 482, row38, kArea.x + 496, row38 + 10, 0xFFFFFF));
+  EXPECT_FALSE(BoxHolds(Left(8), Top(8), Left(8) + 30, Top(8) + 10, kRowColours[8]));
 }
 
 TEST_F(TrackListTest, TheBytesScrollUnderThePlayPositionWithTheByteBeingPlayedInWhite) {
@@ -274,7 +290,14 @@ TEST_F(PianoRollTest, BankRecordsGetPeakTablesAndFreeingNullsThemAll) {
   song.bankLengths[1] = 0;
   song.bankSamples[2] = short_.data();
   song.bankLengths[2] = 300;
+  g_app.clientRect = ShellRect{0, 0, 1280, 400};
+  DrawFillBox(0, 0, 960, 540, 0xFF202020);
   BuildPeakData();
+  SetDrawScreen(g_app.drawScreen);
+  // The progress box across the draw screen at Q = 100, its text in white.
+  EXPECT_EQ(0u, Pixel(5, 95));
+  EXPECT_EQ(0x202020u, Pixel(5, 85));
+  EXPECT_TRUE(BoxHolds(22, 105, 400, 120, 0xFFFFFF));
   EXPECT_EQ(4, g_app.peakColumns[0]);
   ASSERT_NE(nullptr, g_app.peakMaxLeft[0]);
   EXPECT_EQ(100, g_app.peakMaxLeft[0][4]);
@@ -289,6 +312,49 @@ TEST_F(PianoRollTest, BankRecordsGetPeakTablesAndFreeingNullsThemAll) {
     EXPECT_EQ(nullptr, g_app.peakMaxRight[j]);
     EXPECT_EQ(nullptr, g_app.peakMinRight[j]);
   }
+}
+
+TEST_F(PianoRollTest, StereoSamplesDrawTwoHalfStripsAndAMissingTableTheCentreLine) {
+  const int32_t columns = 40;
+  std::vector<int32_t> lows(columns + 1, -1000), highs(columns + 1, 1000);
+  g_app.peakChannels[0] = 2;
+  g_app.peakColumns[0] = columns;
+  g_app.peakMinLeft[0] = lows.data();
+  g_app.peakMaxLeft[0] = highs.data();
+  g_app.peakMinRight[0] = lows.data();
+  g_app.peakMaxRight[0] = highs.data();
+  g_app.columnStep = 1;
+  g_app.peakScale = 100;
+  SongEngine& song = g_songs[0];
+  song.sampleMode = 0;
+  song.listCount = 1;
+  song.sampleList[0] = SongSampleListEntry{72, -1, columns * kPeakColumnFrames, 2};
+  song.events[8][0] = SongEvent{kEvNoteOn, 0, 1, 72, 1};
+  song.tracks[8].keyShift = 0;
+  Clear();
+  const int cy = 200, x = 100;
+  DrawPcmNoteWaveform(8, 0, x, cy, kRowColours[8], 50, 400, 40);
+  // Strips at cy -/+ 10, each +/- 1000 / 200 pixels (their edges joined in black); nothing
+  // between them.
+  for (int strip : {cy - 10, cy + 10}) {
+    EXPECT_EQ(0x888888u, Pixel(x + 5, strip - 4)) << strip;
+    EXPECT_EQ(0x888888u, Pixel(x + 5, strip + 4)) << strip;
+    EXPECT_EQ(0u, Pixel(x + 5, strip - 7)) << strip;
+  }
+  EXPECT_EQ(0u, Pixel(x + 5, cy));
+  EXPECT_EQ(0u, Pixel(x + columns + 2, cy - 10));  // the strip ends with its columns
+  for (int32_t*& table : g_app.peakMinLeft) table = nullptr;
+  for (int32_t*& table : g_app.peakMaxLeft) table = nullptr;
+  for (int32_t*& table : g_app.peakMinRight) table = nullptr;
+  for (int32_t*& table : g_app.peakMaxRight) table = nullptr;
+
+  // Without tables the strip is the centre line alone.
+  g_app.peakChannels[0] = 1;
+  DrawFillBox(0, 0, 960, 540, 0xFFFFFFFF);
+  DrawPcmNoteWaveform(8, 0, x, cy, kUnplayedNoteColour, 50, 400, 40);
+  EXPECT_EQ(0u, Pixel(x + 5, cy));
+  EXPECT_EQ(0xFFFFFFu, Pixel(x + 5, cy - 1));
+  EXPECT_EQ(0xFFFFFFu, Pixel(x + 5, cy + 1));
 }
 
 }  // namespace
