@@ -2,6 +2,7 @@
 // cleared, 300 boxes (filled, outlined and half-transparent ones, as the panes draw them), 200
 // strings, then the draw screen stretched to the 1920 x 1080 back screen. Printed as a share of
 // one 60 Hz frame (16.7 ms), beside a plain copy of the 1920 x 1080 screen in the same run.
+// Then the cost of a line that starts and ends far off the draw screen, beside its visible part.
 #include "bench/bench_clock.h"
 
 #include <stdio.h>
@@ -106,6 +107,21 @@ int main()
     printf("stretch to 1920 x 1080          %6.2f ms\n", stretch * toMs);
     PrintBenchRatio("software frame", total, "1920x1080 screen memcpy", copy, "ms");
     printf("software frame as a share of a 60 Hz frame: %.0f %%\n", 100.0 * total / kFrameMs);
+
+    // A line from far outside the draw screen costs its visible pixels, not its length: a
+    // million-pixel line against a line of as many pixels, one step sideways, on screen.
+    SetDrawScreen(drawScreen);
+    const unsigned int line = GetColorValue(200, 200, 90);
+    double farOff = 1e9, visible = 1e9;
+    for (int turn = 0; turn < 5; ++turn) {
+        double f = BenchSecondsPerCall(200, [&] { DrawLine(-500000, 100, 500000, 101, line); });
+        double v = BenchSecondsPerCall(200, [&] { DrawLine(0, 100, kDrawWidth, 101, line); });
+        farOff = f < farOff ? f : farOff;
+        visible = v < visible ? v : visible;
+    }
+    printf("%-36s %10.2f us   %-26s %10.2f us   ratio %.2f   goal <= 2\n", "far-off line, 960 pixels visible",
+           farOff * 1e6, "its visible part", visible * 1e6, farOff / visible);
+    SetDrawScreen(DX_SCREEN_BACK);
 
     double flip = BenchSecondsPerCall(10, [] { ScreenFlip(); }) * 1000.0;
     printf("ScreenFlip (GDI presentation, not counted above) %6.2f ms\n", flip);

@@ -25,10 +25,12 @@ struct FormatShape {
     bool ThreeD;
     int TexCoords;   // 0, 1 or 2
     bool Specular;   // a COLOR1 input (only the 3-D formats output it)
+    bool Normal;     // a NORMAL input, unused: VERTEX3D's input layout is made against this shader and
+                     // the 3-D pack's vertex shaders draw with it, so both declare the same inputs
 };
 const FormatShape Formats[D3D11_VERTEX_FORMAT_NUM] = {
-    {false, 0, false}, {false, 1, false}, {false, 2, true}, {true, 0, false},
-    {true, 1, false},  {true, 2, true},   {true, 2, true},
+    {false, 0, false, false}, {false, 1, false, false}, {false, 2, true, false}, {true, 0, false, false},
+    {true, 1, false, false},  {true, 2, true, true},    {true, 2, true, false},
 };
 
 // Outputs of every vertex shader, in the contract's order: SV_Position, COLOR0, TEXCOORD0,
@@ -65,6 +67,7 @@ void Base2DVertex(ShaderBuilder &B, const FormatShape &Shape)
 void Base3DVertex(ShaderBuilder &B, const FormatShape &Shape)
 {
     const Reg Position = B.Input("POSITION", 0, "xyz");
+    if (Shape.Normal) B.Input("NORMAL", 0, "xyz");
     const Reg Colour = B.Input("COLOR", 0);
     const Reg Specular = Shape.Specular ? B.Input("COLOR", 1) : Reg();
     const Reg Uv0 = Shape.TexCoords >= 1 ? B.Input("TEXCOORD", 0, "xy") : Reg();

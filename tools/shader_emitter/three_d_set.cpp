@@ -74,8 +74,11 @@ struct VertexCommon {
 
 VertexCommon TransformVertex(ShaderBuilder &B, const Reg &OutPosition, bool Normal, int Fog)
 {
+    // Every 3-D vertex shader declares the inputs of VERTEX3D in its order, the normal too where it
+    // goes unused: they all draw with the one input layout made against the base VERTEX3D shader,
+    // which declares the same, and Wine links a layout to a shader's inputs by register.
     const Reg Position = B.Input("POSITION", 0, "xyz");
-    const Reg NormalIn = Normal ? B.Input("NORMAL", 0, "xyz") : Reg();
+    const Reg NormalIn = B.Input("NORMAL", 0, "xyz");
     const Reg Colour = B.Input("COLOR", 0);
     const Reg Specular = B.Input("COLOR", 1);
     const VertexCommon V = {B.ConstantBuffer(D3D11_CB_COMMON, CommonVectors),

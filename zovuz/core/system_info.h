@@ -6,6 +6,7 @@
 // sound refill runs in the message pump below 2 processors; the load workers are sized by it).
 #pragma once
 
+#include <stddef.h>
 #include <stdint.h>
 
 struct _FILETIME;
@@ -63,6 +64,12 @@ int GetMMXFlag(void);
 // The HRESULT; E_NOTIMPL when ole32 offers no CoCreateInstance.
 long CreateComInstance(const void *ClassId, void *Outer, unsigned long ClassContext, const void *InterfaceId,
                        void **Object);
+
+// COM task memory through the Windows API table (loaded when needed), for records handed to and
+// taken from COM objects. AllocComTaskMemory gives null when ole32 offers no CoTaskMemAlloc or the
+// allocation fails; FreeComTaskMemory does nothing for null.
+void *AllocComTaskMemory(size_t Size);
+void FreeComTaskMemory(void *Memory);
 
 // COM on the calling thread (the library's start-up and end): InitializeCom -1 when already
 // started, 0 on success, -1 when CoInitializeEx fails; TerminateCom -1 when not started, else 0.

@@ -13,6 +13,10 @@ const GraphicsHardwareFunctions D3D11Functions = {
     .IsDeviceValid = Graphics_D3D11_IsDeviceValid,
     .Terminate = Graphics_D3D11_Terminate,
     .RenderVertexBuffer = RenderVertexBuffer,
+    .UpdateShadowMapParams = Graphics_D3D11_UpdateShadowMapParams,
+    .UpdateShadowMapMatrices = Graphics_D3D11_UpdateShadowMapMatrices,
+    .SetUseShadowMap = Graphics_D3D11_SetUseShadowMap,
+    .ShadowMap_Release = Graphics_D3D11_ShadowMap_Release,
 };
 
 }  // namespace

@@ -136,3 +136,9 @@ int Graphics_D3D11_Terminate(void);
 int Graphics_D3D11_InitializeDeviceState(void);
 // Draws the batched vertices (windows/d3d11_vertex_batch_win.h). 0 / -1.
 int Graphics_D3D11_RenderVertexBuffer(int Next3D, int ASyncThread);
+
+// The shadow-map operations (windows/d3d11_shadow_map_win.h).
+int Graphics_D3D11_UpdateShadowMapParams(void);
+int Graphics_D3D11_UpdateShadowMapMatrices(void);
+int Graphics_D3D11_SetUseShadowMap(int SlotIndex, int ShadowMapHandle);
+int Graphics_D3D11_ShadowMap_Release(ShadowMapHandleData *ShadowMap);

@@ -14,6 +14,12 @@ void LogDamaged(const wchar_t *Name)
     AddLogFormat(L"シェーダーパック %s のデータが壊れているため展開できません\n", Name);
 }
 
+void BuildLightIndexTables(D3D11ShaderPackData &Pack)
+{
+    D3D11BuildLightIndexTables(Pack.LightIndex);
+    Pack.LightIndexBuiltFlag = 1;
+}
+
 void ReleaseExpansions(D3D11ShaderPackData &Pack)
 {
     DXFREE(Pack.BaseMemory);
@@ -93,6 +99,7 @@ int D3D11_LoadShaderPackFrom(const D3D11ShaderPackSources *Sources)
 {
     D3D11ShaderPackData &pack = D3D11ShaderPack;
     if (pack.LoadedFlag) return 1;
+    BuildLightIndexTables(pack);
     if (D3D11_ExpandShaderCodePack(Sources->Base, L"Base", D3D11_BASE_PACK_SLOTS, pack.Base, &pack.BaseMemory) != 0 ||
         D3D11_ExpandShaderCodePack(Sources->ChannelMix, L"ChannelMix", D3D11_CHANNEL_MIX_PACK_SLOTS, pack.ChannelMix,
                                    &pack.ChannelMixMemory) != 0 ||
@@ -119,9 +126,46 @@ int Graphics_D3D11_LoadShaderPack(void)
 
 int Graphics_D3D11_ReleaseShaderPack(void)
 {
-    if (D3D11ShaderPack.LoadedFlag) {
-        ReleaseExpansions(D3D11ShaderPack);
-        D3D11ShaderPack.LoadedFlag = 0;
+    D3D11ShaderPackData &pack = D3D11ShaderPack;
+    if (pack.LoadedFlag) {
+        ReleaseExpansions(pack);
+        pack.LoadedFlag = 0;
+    }
+    CRITICALSECTION_GUARD(guard, D3D11BackendLock());
+    if (pack.ThreeDLoadedFlag) {
+        __atomic_store_n(&pack.ThreeDLoadedFlag, 0, __ATOMIC_RELEASE);
+        DXFREE(pack.ThreeDMemory);
+        pack.ThreeDMemory = nullptr;
+        memset(pack.ThreeD, 0, sizeof pack.ThreeD);
     }
     return 1;
 }
+
+DxCriticalSection *D3D11BackendLock(void)
+{
+    struct Lock
+    {
+        DxCriticalSection Section;
+        Lock() { CriticalSectionInitialize(&Section); }
+    };
+    static Lock lock;
+    return &lock.Section;
+}
+
+int D3D11_Load3DShaderPackFrom(PackedTextData *Text)
+{
+    D3D11ShaderPackData &pack = D3D11ShaderPack;
+    if (__atomic_load_n(&pack.ThreeDLoadedFlag, __ATOMIC_ACQUIRE)) return 1;
+    // The lock records the back end's name rather than this file's.
+    CriticalSectionGuard guard(D3D11BackendLock(), "DxGraphicsD3D11", __LINE__);
+    if (pack.ThreeDLoadedFlag) return 1;
+    if (!pack.LightIndexBuiltFlag) BuildLightIndexTables(pack);
+    if (D3D11_ExpandShaderCodePack(Text, L"3D", D3D11_3D_PACK_SLOTS, pack.ThreeD, &pack.ThreeDMemory) != 0) {
+        memset(pack.ThreeD, 0, sizeof pack.ThreeD);
+        return 0;
+    }
+    __atomic_store_n(&pack.ThreeDLoadedFlag, 1, __ATOMIC_RELEASE);
+    return 1;
+}
+
+int Graphics_D3D11_Load3DShaderPack(void) { return D3D11_Load3DShaderPackFrom(&D3D11ShaderPack3D); }

@@ -50,16 +50,37 @@ struct D3D11ShaderPackData
     unsigned char *FilterImage;                                // the filter archive's image
     size_t FilterImageSize;                                    // its bytes
     DxArchiveRecord FilterArchive;                             // the shader-archive record, open on the image
+    D3D11LightIndexTables LightIndex;                          // the light-type numbers of the 3-D slots
+    int LightIndexBuiltFlag;                                   // LightIndex is filled
+    // The 3-D pack, expanded apart from the others when 3-D drawing first needs it: under the
+    // back end's lock (D3D11BackendLock), since it may be asked for from several threads. The
+    // flag is set (release order) only once the slots are filled, so that a reader who sees it
+    // set may read them without the lock.
+    int ThreeDLoadedFlag;
+    unsigned char *ThreeDMemory;                  // the 3-D pack's expansion
+    D3D11ShaderCode ThreeD[D3D11_3D_PACK_SLOTS];  // its slots
 };
 extern D3D11ShaderPackData D3D11ShaderPack;
+
+// The back end's own lock: guards the expansion of the 3-D pack. Made on first use. Nothing is
+// waited for while it is held.
+DxCriticalSection *D3D11BackendLock(void);
 
 // Expands the base pack, the channel-mix pack and the filter archive, unless they are: 1, or 0
 // when one fails to expand (logged), with nothing kept.
 int Graphics_D3D11_LoadShaderPack(void);
 // The same from other packs (the built-in ones are Graphics_D3D11_LoadShaderPack's).
 int D3D11_LoadShaderPackFrom(const D3D11ShaderPackSources *Sources);
-// Frees the expansions and closes the filter archive, when loaded. 1.
+// Frees the expansions and closes the filter archive, when loaded, and the 3-D pack's expansion.
+// 1.
 int Graphics_D3D11_ReleaseShaderPack(void);
+
+// Expands the 3-D pack and builds the light-type tables, unless done: 1, or 0 when it does not
+// expand (logged; nothing kept). Safe to call from several threads at once: one expands, the
+// others wait for it.
+int Graphics_D3D11_Load3DShaderPack(void);
+// The same from another pack (the built-in one is Graphics_D3D11_Load3DShaderPack's).
+int D3D11_Load3DShaderPackFrom(PackedTextData *Text);
 
 // Expands one code pack of SlotCount slots into a DxAlloc block (*Memory) and fills Slots: 0, or
 // -1 with a log line naming the pack (Name) and nothing allocated.

@@ -201,6 +201,7 @@ extern GraphicsDrawSettingsData GraphicsDrawSettings;
 struct GraphicsShadowMapSettingsData
 {
     int Slot[DX_SHADOWMAP_SLOT_NUM];  // ShadowMap handles, 0 = none
+    int DrawFlag;                     // the draw target is a shadow map (nothing sets it yet)
 };
 extern GraphicsShadowMapSettingsData GraphicsShadowMapSettings;
 

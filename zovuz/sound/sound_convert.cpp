@@ -241,6 +241,26 @@ size_t SoundConvert_ReadStream(SoundConvertState *Conv, void *Buffer, size_t Byt
     return got > Bytes ? Bytes : got;
 }
 
+const unsigned char *SoundConvert_ReadStreamInPlace(SoundConvertState *Conv, size_t Bytes, size_t *Got)
+{
+    *Got = 0;
+    if (Conv->Stream.Read != MemStreamRead || Conv->StreamData == nullptr) return nullptr;
+    // What MemStreamRead does for blocks of one byte, without the copy.
+    MemStream *stream = (MemStream *)Conv->StreamData;
+    const unsigned char *at = stream->DataBuffer + stream->DataPoint;
+    if (stream->DataPoint >= stream->DataSize) {
+        stream->EOFFlag = 1;
+        return at;
+    }
+    size_t left = stream->DataSize - stream->DataPoint;
+    *Got = Bytes < left ? Bytes : left;
+    if (*Got > 0) {
+        stream->DataPoint += (uint32_t)*Got;
+        stream->EOFFlag = 0;
+    }
+    return at;
+}
+
 int SoundConvert_SeekStream(SoundConvertState *Conv, int64_t Position)
 {
     if (Conv->Stream.Seek == nullptr) return -1;

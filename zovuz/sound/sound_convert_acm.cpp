@@ -5,16 +5,33 @@
 // ahead towards the pre-decode position, so that a jump back to a loop start is cheap.
 #include <string.h>
 
+#include <atomic>
+
 #include "zovuz/core/zovuz_core.h"
 #include "zovuz/sound/sound_convert_internal.h"
 
 namespace {
 
+// The codecs' suggested PCM target for a few recent source formats. Asking ACM for one asks
+// every installed codec in turn, which costs more than decoding seconds of sound; the answer
+// for a format does not change while the same ACM is loaded.
+constexpr int kSuggestionSlots = 4;
+constexpr uint32_t kSuggestionFormatBytes = 64;  // longer formats are always asked for
+struct AcmSuggestion
+{
+    uint32_t FormatBytes;                          // 0: the slot is empty
+    unsigned char Format[kSuggestionFormatBytes];  // the source format, extra bytes included
+    SoundWaveFormat Suggested;                     // what ACM suggested for it
+};
+
 struct SoundConvertAcmSystem
 {
-    const SoundAcmApi *Api;  // the loaded ACM, null when there is none
+    const SoundAcmApi *Api;                       // the loaded ACM, null when there is none
+    std::atomic_flag SuggestionsBusy;             // held while a thread reads or writes the slots
+    AcmSuggestion Suggestions[kSuggestionSlots];  // recent answers of FormatSuggest for Api
+    int NextSuggestion;                           // the slot the next answer replaces
 };
-SoundConvertAcmSystem g_AcmSystem;
+SoundConvertAcmSystem g_AcmSystem = {nullptr, ATOMIC_FLAG_INIT, {}, 0};
 
 // Source bytes handed to one conversion, before rounding to whole source blocks.
 constexpr uint32_t kPieceBytes = 2048;
@@ -144,7 +161,8 @@ int StepLookAhead(SoundConvertState *Conv)
 {
     SoundConvertAcm &a = Conv->Acm;
     if (Conv->PreDecodePosition == a.LookAheadPosition) return 0;
-    if (a.LookAheadPosition > Conv->PreDecodePosition && RestartLookAhead(Conv) != 0) return 0;
+    if ((a.LookAheadStream == nullptr || a.LookAheadPosition > Conv->PreDecodePosition) && RestartLookAhead(Conv) != 0)
+        return 0;
     int64_t slack = Conv->DestBufferSize > kLookAheadSlack ? Conv->DestBufferSize : kLookAheadSlack;
     if (Conv->PreDecodePosition - a.LookAheadPosition <= slack) return 0;
     uint32_t produced;
@@ -199,6 +217,45 @@ int ReadSourceData(SoundConvertState *Conv, int64_t Size)
     return SoundConvert_SeekStream(Conv, Conv->DataPosition);
 }
 
+// The source format's bytes as a codec reads them: the record and its extra bytes.
+uint32_t FormatBytes(const unsigned char *Format)
+{
+    SoundWaveFormat f;
+    memcpy(&f, Format, sizeof f);
+    return (uint32_t)sizeof f + f.cbSize;
+}
+
+// FormatSuggest through the recent answers. A thread that finds the slots in use by another
+// asks ACM itself rather than wait. Only usable targets are kept.
+int SuggestTarget(const unsigned char *Src, SoundWaveFormat *Dest)
+{
+    SoundConvertAcmSystem &sys = g_AcmSystem;
+    const uint32_t bytes = FormatBytes(Src);
+    const bool cacheable = bytes <= kSuggestionFormatBytes;
+    if (cacheable && !sys.SuggestionsBusy.test_and_set(std::memory_order_acquire)) {
+        bool found = false;
+        for (const AcmSuggestion &slot : sys.Suggestions) {
+            if (slot.FormatBytes == bytes && memcmp(slot.Format, Src, bytes) == 0) {
+                *Dest = slot.Suggested;
+                found = true;
+                break;
+            }
+        }
+        sys.SuggestionsBusy.clear(std::memory_order_release);
+        if (found) return 0;
+    }
+    if (sys.Api->FormatSuggest(Src, Dest) != 0) return -1;
+    if (cacheable && PcmTargetUsable(*Dest) && !sys.SuggestionsBusy.test_and_set(std::memory_order_acquire)) {
+        AcmSuggestion &slot = sys.Suggestions[sys.NextSuggestion];
+        sys.NextSuggestion = (sys.NextSuggestion + 1) % kSuggestionSlots;
+        slot.FormatBytes = bytes;
+        memcpy(slot.Format, Src, bytes);
+        slot.Suggested = *Dest;
+        sys.SuggestionsBusy.clear(std::memory_order_release);
+    }
+    return 0;
+}
+
 // What both recognisers share once the source format and the data are known: the PCM output
 // format, the data in memory, both streams, the piece and buffer sizes. Mp3 is the first
 // frame of an MP3 source, null for WAVE.
@@ -209,13 +266,13 @@ int OpenStreams(SoundConvertState *Conv, int64_t DataBytes, const SoundMp3FrameI
     if (!CodecFieldsConsistent(a.SrcFormat)) return -1;
     memset(&Conv->OutFormat, 0, sizeof Conv->OutFormat);
     Conv->OutFormat.wFormatTag = SOUND_FORMAT_TAG_PCM;
-    if (api->FormatSuggest(a.SrcFormat, &Conv->OutFormat) != 0 || !PcmTargetUsable(Conv->OutFormat)) return -1;
+    if (SuggestTarget(a.SrcFormat, &Conv->OutFormat) != 0 || !PcmTargetUsable(Conv->OutFormat)) return -1;
     Conv->OutFormat.cbSize = 0;
     if (ReadSourceData(Conv, DataBytes) != 0) return -1;
 
+    // The look-ahead stream is opened when a pre-decode position first asks for it.
     a.Stream = api->StreamOpen(a.SrcFormat, &Conv->OutFormat);
-    a.LookAheadStream = api->StreamOpen(a.SrcFormat, &Conv->OutFormat);
-    if (a.Stream == nullptr || a.LookAheadStream == nullptr) return -1;
+    if (a.Stream == nullptr) return -1;
 
     // Pieces of whole source blocks (at least one, however large a block is).
     const uint32_t align = SourceFormat(Conv).nBlockAlign;
@@ -276,7 +333,18 @@ void ClearState(SoundConvertState *Conv, int64_t TotalSamples)
 }  // namespace
 
 const SoundAcmApi *SoundConvert_GetACM(void) { return g_AcmSystem.Api; }
-void SoundConvert_SetACM(const SoundAcmApi *Api) { g_AcmSystem.Api = Api; }
+
+// Another ACM may suggest otherwise: the recent answers go with the old one.
+void SoundConvert_SetACM(const SoundAcmApi *Api)
+{
+    SoundConvertAcmSystem &sys = g_AcmSystem;
+    while (sys.SuggestionsBusy.test_and_set(std::memory_order_acquire)) {
+    }
+    memset(sys.Suggestions, 0, sizeof sys.Suggestions);
+    sys.NextSuggestion = 0;
+    sys.Api = Api;
+    sys.SuggestionsBusy.clear(std::memory_order_release);
+}
 
 int SoundConvert_SetupWAVE(SoundConvertState *Conv)
 {
@@ -389,8 +457,9 @@ int SoundConvert_ACM_Seek(SoundConvertState *Conv, int64_t Sample)
     const SoundAcmApi *api = g_AcmSystem.Api;
     const int64_t t = Sample * Conv->OutFormat.nBlockAlign;
     const int64_t p = Conv->DestOutputPosition;
-    if (t < p && t < a.LookAheadPosition) {
-        // Back before the look-ahead: the main stream starts again.
+    if (t < p && (t < a.LookAheadPosition || a.LookAheadStream == nullptr)) {
+        // Back before the look-ahead (or with none open, at the start): the main stream starts
+        // again.
         CloseStream(&a.Stream);
         a.Stream = api->StreamOpen(a.SrcFormat, &Conv->OutFormat);
         a.SrcOffset = 0;

@@ -111,7 +111,7 @@ struct SoundConvertAcm
 {
     unsigned char *SrcFormat;        // the source format as ACM takes it (allocated, extra bytes included)
     void *Stream;                    // main ACM stream
-    void *LookAheadStream;           // look-ahead ACM stream
+    void *LookAheadStream;           // look-ahead ACM stream, null until a pre-decode position needs it
     unsigned char *SrcData;          // the whole compressed data
     uint32_t SrcDataSize;            // its size in bytes, whole source blocks
     uint32_t SrcPiece;               // source bytes handed to one conversion, whole blocks
@@ -179,6 +179,10 @@ int SoundConvert_Release(SoundConvertState *Conv);
 
 // Reads up to Bytes bytes from the converter's stream: the bytes actually read.
 size_t SoundConvert_ReadStream(SoundConvertState *Conv, void *Buffer, size_t Bytes);
+// A read of a memory stream (GetMemStreamFunctionTable) without the copy: the bytes in the
+// stream's own block, *Got of them, the stream moved past them as a read moves it. Null for
+// any other stream, which is then left as it was.
+const unsigned char *SoundConvert_ReadStreamInPlace(SoundConvertState *Conv, size_t Bytes, size_t *Got);
 int SoundConvert_SeekStream(SoundConvertState *Conv, int64_t Position);
 int64_t SoundConvert_TellStream(SoundConvertState *Conv);
 // The stream's length in bytes (the position is kept), or INT64_MAX when it cannot be told.

@@ -3,6 +3,10 @@
 #include <limits.h>
 #include <string.h>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "zovuz/core/zovuz_core.h"
 #include "zovuz/sound/sound_convert_internal.h"
 
@@ -10,6 +14,8 @@ namespace {
 
 // A decode block holds about one second of sound, in whole frames, and never more than this.
 constexpr uint32_t kMaxBlockBytes = 4u << 20;
+// Float sources are read and converted in pieces of about this many bytes.
+constexpr uint32_t kFloatPieceBytes = 16384;
 
 // "smpl" chunk: the loop count, then the first loop's start and (inclusive) end.
 constexpr uint32_t kSmplLoopCountOffset = 28;
@@ -24,6 +30,30 @@ int16_t FloatToPcm16(float Sample)
     if (v > -32768.0f) return (int16_t)v;  // truncates toward zero
     if (v <= -32768.0f) return -32768;
     return 0;  // not a number
+}
+
+// Count samples of a float block into 16-bit PCM, by FloatToPcm16's rule. Eight at a time: not
+// a number becomes 0 and the top is clamped before the truncating conversion; below the range
+// that conversion gives either a value under -32768 or its out-of-range answer, INT_MIN, which
+// the saturating pack to 16 bits brings to -32768 either way.
+void FloatsToPcm16(const unsigned char *Src, int16_t *Dest, size_t Count)
+{
+    size_t i = 0;
+#if defined(__SSE2__)
+    const __m128 Scale = _mm_set1_ps(32768.0f), High = _mm_set1_ps(32767.0f);
+    for (; i + 8 <= Count; i += 8) {
+        __m128 a = _mm_mul_ps(_mm_loadu_ps((const float *)(Src + 4 * i)), Scale);
+        __m128 b = _mm_mul_ps(_mm_loadu_ps((const float *)(Src + 4 * i + 16)), Scale);
+        a = _mm_min_ps(_mm_and_ps(a, _mm_cmpord_ps(a, a)), High);
+        b = _mm_min_ps(_mm_and_ps(b, _mm_cmpord_ps(b, b)), High);
+        _mm_storeu_si128((__m128i *)(Dest + i), _mm_packs_epi32(_mm_cvttps_epi32(a), _mm_cvttps_epi32(b)));
+    }
+#endif
+    for (; i < Count; i++) {
+        float s;
+        memcpy(&s, Src + 4 * i, 4);
+        Dest[i] = FloatToPcm16(s);
+    }
 }
 
 // Reads the first loop of the "smpl" chunk at the stream's position, when it has one.
@@ -132,29 +162,50 @@ int SoundConvert_Wave_Decode(SoundConvertState *Conv)
     if (w.DataRead >= Conv->DataSize) return -1;
     uint32_t left = Conv->DataSize - w.DataRead;
 
-    unsigned char *block = IsFloatSource(Conv) ? w.FloatBuffer : Conv->DestBuffer;
-    uint32_t want = IsFloatSource(Conv) ? w.FloatBufferSize : Conv->DestBufferSize;
-    if (want > left) want = left;
-    uint32_t got = (uint32_t)SoundConvert_ReadStream(Conv, block, want);
-    w.DataRead += got;
-    // A stream that gives less than it promised ends the sound at its next read.
-    uint32_t frames = got / srcAlign;
-    if (frames == 0) return -1;
-
     if (!IsFloatSource(Conv)) {
+        uint32_t want = Conv->DestBufferSize < left ? Conv->DestBufferSize : left;
+        uint32_t got = (uint32_t)SoundConvert_ReadStream(Conv, Conv->DestBuffer, want);
+        w.DataRead += got;
+        // A stream that gives less than it promised ends the sound at its next read.
+        uint32_t frames = got / srcAlign;
+        if (frames == 0) return -1;
         Conv->DestBufferValid = frames * srcAlign;
         return 0;
     }
+
+    // Float: the block is read and converted a piece of whole frames at a time, each piece
+    // while it is still in the processor's cache. A short read ends the block there, as one
+    // read of the whole block would have.
+    uint32_t want = w.FloatBufferSize < left ? w.FloatBufferSize : left;
+    const uint32_t piece = kFloatPieceBytes > srcAlign ? kFloatPieceBytes - kFloatPieceBytes % srcAlign : srcAlign;
     const int channels = w.SrcFormat.nChannels;
     int16_t *out = (int16_t *)Conv->DestBuffer;
-    for (uint32_t f = 0; f < frames; f++) {
-        const unsigned char *frame = w.FloatBuffer + (size_t)f * srcAlign;
-        for (int c = 0; c < channels; c++) {
-            float s;
-            memcpy(&s, frame + c * 4, 4);
-            *out++ = FloatToPcm16(s);
+    uint32_t frames = 0;
+    for (uint32_t done = 0; done < want;) {
+        // A memory image is converted where it stands, the whole block at once.
+        size_t inPlace;
+        const unsigned char *src = SoundConvert_ReadStreamInPlace(Conv, want - done, &inPlace);
+        uint32_t n = src != nullptr ? want - done : want - done < piece ? want - done : piece;
+        uint32_t got = (uint32_t)inPlace;
+        if (src == nullptr) {
+            src = w.FloatBuffer;
+            got = (uint32_t)SoundConvert_ReadStream(Conv, w.FloatBuffer, n);
         }
+        w.DataRead += got;
+        done += got;
+        uint32_t pieceFrames = got / srcAlign;
+        if (srcAlign == (uint32_t)channels * 4) {
+            FloatsToPcm16(src, out, (size_t)pieceFrames * channels);
+            out += (size_t)pieceFrames * channels;
+        } else {
+            // Frames with bytes beyond their samples: frame by frame.
+            for (uint32_t f = 0; f < pieceFrames; f++, out += channels)
+                FloatsToPcm16(src + (size_t)f * srcAlign, out, (size_t)channels);
+        }
+        frames += pieceFrames;
+        if (got < n) break;
     }
+    if (frames == 0) return -1;
     Conv->DestBufferValid = frames * Conv->OutFormat.nBlockAlign;
     return 0;
 }

@@ -10,6 +10,7 @@
 #include "zovuz/d3d11/zovuz_d3d11.h"
 #include "zovuz/filter/zovuz_filter.h"
 #include "zovuz/graphics/zovuz_graphics.h"
+#include "zovuz/movie/zovuz_movie.h"
 #include "zovuz/sound/zovuz_sound.h"
 
 namespace {
@@ -54,7 +55,8 @@ void FillSubsystemHooks(void)
     h.GetScreenColorBitDepth = GetScreenColorBitDepth;
     h.IsRestoreGraphCallbackSet = IsRestoreGraphCallbackSet;
     h.IsFullScreenMode = IsFullScreenMode;
-    // NOT YET BUILT (movies): PauseAllMovies, ResumeAllMovies.
+    h.PauseAllMovies = PauseAllMovies;
+    h.ResumeAllMovies = ResumeAllMovies;
     // NOT YET BUILT (graphics): IsSavedScreenCopyHeld, DrawSavedScreenCopy, ReleaseSavedScreenCopy
     //   (they draw with graphs).
     h.DrawStringToHandleW = DrawStringToHandleW;
@@ -128,7 +130,8 @@ int InitializeLibrary(void)
 
     InitializeBaseImageTables();
     InitializeSoftImageManage();
-    // NOT YET BUILT (movies): InitializeMovieSystem();
+    InitializeMovieSystem();
+    RegisterMovieFunctions(GetMovieFunctionTable());
     // NOT YET BUILT (Direct3D 11 start): RegisterGraphicsHardwareFunctions(GRAPHICS_API_D3D11,
     //   GetGraphicsD3D11Functions()); until the back end can start, graphics start without it.
     RegisterGraphFilterFunctions(GetGraphFilterFunctionTable());
@@ -159,7 +162,7 @@ int TerminateLibrary(void)
     TerminateGraphics();
     TerminateBaseImageTables();
     TerminateSoftImageManage();
-    // NOT YET BUILT (movies): TerminateMovieSystem();
+    TerminateMovieSystem();
     TerminateInput();
     TerminateSoundSystem();
     TerminateSoundConvert();

@@ -7,6 +7,7 @@
 #include "zovuz/graphics/software/soft_draw_internal.h"
 
 #include <functional>
+#include <random>
 #include <set>
 #include <utility>
 
@@ -215,6 +216,70 @@ TEST_F(Drawing, ASlantedThickLineFillsTheBandAroundItsCentreLine)
     // and 3: pixels centred on the left edge are lit, those on the right edge are not.
     for (const auto &p : lit)
         EXPECT_TRUE(p.first - p.second >= -3 && p.first - p.second < 3) << p.first << " " << p.second;
+}
+
+// The pixels a one-pixel line lights are the steps of its whole walk that fall inside the draw
+// area, however far outside it the line begins and ends; end points a full 32-bit range apart
+// keep the step pattern their distance gives.
+TEST_F(Drawing, LinesLightTheStepsOfTheirWholeWalkInsideTheDrawArea)
+{
+    // The walk of every step, as the renderer once took it: the reference.
+    auto walk = [](int64_t X1, int64_t Y1, int64_t X2, int64_t Y2) {
+        std::set<std::pair<int, int>> points;
+        int64_t dx = X2 > X1 ? X2 - X1 : X1 - X2, dy = Y2 > Y1 ? Y2 - Y1 : Y1 - Y2;
+        int64_t sx = X1 < X2 ? 1 : -1, sy = Y1 < Y2 ? 1 : -1, x = X1, y = Y1;
+        int64_t steps = dx >= dy ? dx : dy, err = steps / 2;
+        for (int64_t i = 0; i < steps; ++i) {
+            if (x >= 4 && x < 41 && y >= 3 && y < 27) points.insert({(int)x, (int)y});  // the draw area
+            if (dx >= dy) {
+                x += sx;
+                err -= dy;
+                if (err < 0) y += sy, err += dx;
+            } else {
+                y += sy;
+                err -= dx;
+                if (err < 0) x += sx, err += dy;
+            }
+        }
+        return points;
+    };
+    struct Line
+    {
+        int X1, Y1, X2, Y2;
+    };
+    std::vector<Line> lines = {
+        {-300000, 7, 300000, 19},     {45, -100000, 3, 100000}, {-70, -50, 90, 60},       {47, 31, -1000, -700},
+        {-5000, 40, 5000, -40},       {10, 10, 10, -90000},     {-90000, 12, 90000, 12},  {46, 0, 46, 5},
+    };
+    std::mt19937 random(74);
+    for (int i = 0; i < 60; ++i) {
+        auto coordinate = [&] { return (int)(random() % 400) - 180; };
+        lines.push_back({coordinate(), coordinate(), coordinate(), coordinate()});
+    }
+    const uint32_t white = GetColorValue(255, 255, 255);
+    for (const Line &l : lines) {
+        ClearDrawScreen(nullptr);
+        SetDrawArea(4, 3, 41, 27);
+        DrawLine(l.X1, l.Y1, l.X2, l.Y2, white);
+        EXPECT_EQ(walk(l.X1, l.Y1, l.X2, l.Y2), LitPixels()) << l.X1 << " " << l.Y1 << " " << l.X2 << " " << l.Y2;
+    }
+    int width = 0, height = 0;
+    GetGraphSize(GetDrawScreenHandle(), &width, &height);
+    SetDrawArea(0, 0, width, height);
+
+    // Four thousand million steps with one step sideways half-way: x 10 down to row 0, then 11.
+    ClearDrawScreen(nullptr);
+    DrawLine(10, -2000000000, 11, 2000000000, white);
+    std::set<std::pair<int, int>> want = {{10, 0}};
+    for (int y = 1; y < kCaseHeight; ++y) want.insert({11, y});
+    EXPECT_EQ(want, LitPixels());
+    ClearDrawScreen(nullptr);
+    // The widest line there is: its step sideways comes at x = 0 (step 2^31, just past half of
+    // 2^32 - 1).
+    DrawLine(-2147483647 - 1, 5, 2147483647, 6, white);
+    want.clear();
+    for (int x = 0; x < kCaseWidth; ++x) want.insert({x, 6});
+    EXPECT_EQ(want, LitPixels());
 }
 
 TEST_F(Drawing, TheStringTransferKeysAGivenValue)

@@ -114,6 +114,12 @@ const Case kCases[] = {
          DrawLine(20, 20, 30, 20, Color(kRed), 2);
      },
      [](int x, int y) { return In(x, y, 9, 4, 11, 14) || In(x, y, 20, 19, 30, 21) ? kRed : 0; }},
+    {"a line of slope 15/40 lights the pixel nearest the ideal line (a tie towards the start)",
+     [] { DrawLine(2, 3, 42, 18, Color(kRed)); },
+     [](int x, int y) { return x >= 2 && x < 42 && y == 3 + (15 * (x - 2) + 19) / 40 ? kRed : 0; }},
+    {"a line from far off the target to far off it again",
+     [] { DrawLine(-1000000, 10, 1000000, 11, Color(kRed)); },
+     [](int x, int y) { return (x == 0 && y == 10) || (x >= 1 && y == 11) ? kRed : 0; }},
     {"the draw area clips", [] { SetDrawArea(12, 12, 15, 15); DrawBox(10, 10, 20, 20, Color(kRed), 1); },
      [](int x, int y) { return In(x, y, 12, 12, 15, 15) ? kRed : 0; }},
     {"an empty draw area draws nothing",
@@ -135,6 +141,17 @@ const Case kCases[] = {
      [](int x, int y) {
          bool white = In(x, y, 0, 0, 16, 16), red = In(x, y, 8, 8, 24, 24);
          return red ? Over(kRed, white ? kWhite : 0, 128) : white ? kWhite : 0;
+     },
+     true},
+    {"a disc at alpha 128 covers each of its pixels once",
+     [] {
+         SetDrawBlendMode(DX_BLENDMODE_ALPHA, 128);
+         DrawCircle(20, 16, 3, Color(kRed), 1);
+     },
+     [](int x, int y) {
+         static const int halfWidth[4] = {3, 3, 2, 1};  // by the distance from the centre row
+         const int dx = abs(x - 20), dy = abs(y - 16);
+         return dy <= 3 && dx <= halfWidth[dy] ? Over(kRed, 0, 128) : 0;
      },
      true},
     {"a blend parameter above 255 draws opaquely",
@@ -169,6 +186,18 @@ const Case kCases[] = {
      [](int x, int y) { return In(x, y, 4, 4, 12, 8) ? PatternAt((x - 4) / 2, (y - 4) / 2) : 0; }},
     {"a stretch with x1 > x2 is mirrored", [] { DrawExtendGraph(12, 4, 4, 8, Graphs.Pattern, 0); },
      [](int x, int y) { return In(x, y, 4, 4, 12, 8) ? PatternAt(3 - (x - 4) / 2, (y - 4) / 2) : 0; }},
+    {"a stretch by 1.5 shows the source pixel under each pixel's centre",
+     [] { DrawExtendGraph(4, 4, 10, 7, Graphs.Pattern, 0); },
+     [](int x, int y) {
+         static const int column[6] = {0, 1, 1, 2, 3, 3}, row[3] = {0, 1, 1};
+         return In(x, y, 4, 4, 10, 7) ? PatternAt(column[x - 4], row[y - 4]) : 0;
+     }},
+    {"a mirrored stretch clipped at the left by the draw area",
+     [] {
+         SetDrawArea(7, 0, 48, 32);
+         DrawExtendGraph(12, 4, 4, 8, Graphs.Pattern, 0);
+     },
+     [](int x, int y) { return In(x, y, 7, 4, 12, 8) ? PatternAt(3 - (x - 4) / 2, (y - 4) / 2) : 0; }},
     {"a turned graph", [] { DrawTurnGraph(4, 4, Graphs.Pattern, 0); },
      [](int x, int y) { return In(x, y, 4, 4, 8, 6) ? PatternAt(3 - (x - 4), y - 4) : 0; }},
     {"a rectangle of a graph, the draw area whole again after it",

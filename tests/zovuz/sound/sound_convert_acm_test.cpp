@@ -8,6 +8,7 @@
 #include <string.h>
 
 #include <algorithm>
+#include <random>
 
 #include "tests/zovuz/sound/sound_test_support.h"
 #include "zovuz/core/zovuz_core.h"
@@ -527,6 +528,94 @@ TEST(AcmWave, ReadAllReleaseAndSkipping)
     EXPECT_EQ(-1, DecodeSound(ReadSoundFixture("acm_gsm_mono.wav")).Setup);
     EXPECT_EQ(-1, DecodeSound(ReadSoundFixture("mp3_cbr_44100_stereo.mp3")).Setup);
     ASSERT_EQ(0, InitializeSoundConvert());
+}
+
+// The system's ACM behind counters of the suggestions asked for and the streams opened.
+namespace counted {
+const SoundAcmApi *g_Real;
+int g_Suggests, g_Opens;
+int Suggest(const void *Src, SoundWaveFormat *Dest)
+{
+    g_Suggests++;
+    return g_Real->FormatSuggest(Src, Dest);
+}
+int MaxFormatSize(void) { return g_Real->MaxFormatSize(); }
+void *Open(const void *Src, const SoundWaveFormat *Dest)
+{
+    g_Opens++;
+    return g_Real->StreamOpen(Src, Dest);
+}
+void Close(void *Stream) { g_Real->StreamClose(Stream); }
+int Convert(void *Stream, const void *Src, uint32_t SrcBytes, void *Dest, uint32_t DestBytes, uint32_t *Used,
+            uint32_t *Made)
+{
+    return g_Real->StreamConvert(Stream, Src, SrcBytes, Dest, DestBytes, Used, Made);
+}
+int64_t Size(void *Stream, uint32_t SrcBytes) { return g_Real->StreamSize(Stream, SrcBytes); }
+const SoundAcmApi kApi = {Suggest, MaxFormatSize, Open, Close, Convert, Size};
+}  // namespace counted
+
+// Random IMA ADPCM (every nibble decodes; the block headers hold valid step indices) through
+// the converter, as ACM called directly gives it in pieces of 2048 bytes: once plainly, once
+// with a loop start that the look-ahead stream decodes towards and a jump back to it. The
+// codecs are asked for a format's target once, and the look-ahead stream is opened only when
+// a loop start asks for it.
+TEST(AcmWave, RandomImaMatchesDirectDecoding)
+{
+    const uint16_t align = 512, perBlock = (align - 8) * 8 / (4 * 2) + 1;
+    Bytes fmt = FormatBody(0x11, 2, 8000, 8000u * align / perBlock, align, 4, 20);
+    fmt[16] = 2;  // extra bytes: the samples per block
+    fmt[18] = (uint8_t)perBlock;
+    fmt[19] = (uint8_t)(perBlock >> 8);
+    std::mt19937 random(74);
+    Bytes data(align * 301);
+    for (size_t i = 0; i < data.size(); i++) {
+        const size_t at = i % align;
+        data[i] = (uint8_t)(at < 8 && at % 4 == 2 ? random() % 89 : at < 8 && at % 4 == 3 ? 0 : random());
+    }
+    const Bytes image = BuildRiffWave({{"fmt ", fmt}, {"data", data}});
+
+    counted::g_Real = SoundConvert_GetACM();
+    SoundConvert_SetACM(&counted::kApi);
+    counted::g_Suggests = counted::g_Opens = 0;
+    MemConverter plain(image);
+    ASSERT_EQ(0, plain.Setup());
+    EXPECT_EQ(1, counted::g_Suggests);
+    EXPECT_EQ(1, counted::g_Opens);
+    const Bytes delivered = plain.ReadRest(4096);
+
+    const SoundConvertAcm &a = plain.Conv.Acm;
+    void *direct = counted::g_Real->StreamOpen(a.SrcFormat, &plain.Conv.OutFormat);
+    ASSERT_NE(nullptr, direct);
+    Bytes want, piece(plain.Conv.DestBufferSize);
+    for (uint32_t at = 0, used = 1, made = 0; at < data.size() && used > 0; at += used) {
+        const uint32_t n = std::min<uint32_t>(2048, (uint32_t)data.size() - at);
+        ASSERT_EQ(0, counted::g_Real->StreamConvert(direct, &data[at], n, piece.data(), (uint32_t)piece.size(), &used,
+                                                    &made));
+        want.insert(want.end(), piece.begin(), piece.begin() + made);
+    }
+    counted::g_Real->StreamClose(direct);
+    ASSERT_EQ(want.size(), delivered.size());
+    EXPECT_TRUE(want == delivered);
+    // Back with no look-ahead stream: decoded again from the start.
+    ASSERT_EQ(0, SoundConvert_SetPosition(&plain.Conv, 1000));
+    const Bytes back = plain.ReadRest(4096);
+    EXPECT_EQ(want.size() - 4000, back.size());
+    EXPECT_TRUE(std::equal(back.begin(), back.end(), want.begin() + 4000));
+
+    counted::g_Suggests = counted::g_Opens = 0;
+    MemConverter looped(image);
+    ASSERT_EQ(0, looped.Setup());
+    EXPECT_EQ(0, counted::g_Suggests);
+    const int64_t loopStart = 100000;
+    ASSERT_EQ(0, SoundConvert_SetPreDecodePosition(&looped.Conv, loopStart));
+    EXPECT_TRUE(looped.ReadRest(4096) == want);
+    EXPECT_EQ(2, counted::g_Opens);
+    ASSERT_EQ(0, SoundConvert_SetPosition(&looped.Conv, loopStart));
+    const Bytes again = looped.ReadRest(4096);
+    EXPECT_TRUE(std::equal(again.begin(), again.end(), want.begin() + loopStart * 4));
+    EXPECT_EQ(want.size() - loopStart * 4, again.size());
+    SoundConvert_SetACM(counted::g_Real);
 }
 
 }  // namespace

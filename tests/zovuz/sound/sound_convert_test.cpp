@@ -8,6 +8,8 @@
 #include <stddef.h>
 #include <string.h>
 
+#include <random>
+
 #include "tests/zovuz/sound/sound_test_support.h"
 #include "zovuz/core/zovuz_core.h"
 #include "zovuz/sound/zovuz_sound.h"
@@ -231,6 +233,58 @@ TEST(SoundConvertWave, FloatSamplesBecomeSigned16Bit)
     ASSERT_EQ(0, mc.Setup());
     EXPECT_EQ((int64_t)want.size() * 2, SoundConvert_GetDestSize(&mc.Conv));
     EXPECT_EQ(want, AsPcm16(mc.ReadRest(6)));
+}
+
+// The sample rule one value at a time: the reference for the converter's four-wide steps.
+int16_t ReferenceFloatToPcm16(float Sample)
+{
+    float v = Sample * 32768.0f;
+    if (v >= 32767.0f) return 32767;
+    if (v > -32768.0f) return (int16_t)v;
+    if (v <= -32768.0f) return -32768;
+    return 0;
+}
+
+// Random bit patterns (every kind of not-a-number, infinities, subnormals) and values at the
+// edges of the range and of each truncation step, in frames of 1 to 5 channels and blocks that
+// end anywhere in a four-sample step: each sample as the one-at-a-time rule gives it.
+TEST(SoundConvertWave, FloatBlocksMatchTheSampleRuleOnRandomInput)
+{
+    std::mt19937 random(74);
+    const float edges[] = {1.0f, -1.0f, 0.99997f, 0.999969f, -0.99997f, 32767.0f / 32768, -32767.5f / 32768,
+                           1e-38f, -0.0f, 3.0517578e-05f, -3.0517578e-05f, 4.5e-05f, INFINITY, -INFINITY};
+    for (uint16_t channels = 1; channels <= 5; channels++) {
+        SCOPED_TRACE(channels);
+        const uint32_t frames = 3001 + random() % 17;
+        std::vector<float> in(frames * channels);
+        for (float &v : in) {
+            uint32_t bits = random();
+            switch (random() % 3) {
+                case 0: memcpy(&v, &bits, 4); break;
+                case 1: v = edges[random() % (sizeof edges / sizeof *edges)]; break;
+                default: v = ((int32_t)bits % 70000) / 32768.0f; break;
+            }
+        }
+        std::vector<int16_t> want;
+        for (float v : in) want.push_back(ReferenceFloatToPcm16(v));
+        const uint16_t align = channels * 4;
+        Bytes fmt = FormatBody(3, channels, 1000, 1000u * align + 4, align, 32, 18);
+        const Bytes image = BuildRiffWave({{"fmt ", fmt}, {"data", Floats(in)}});
+        MemConverter mc(image);
+        ASSERT_EQ(0, mc.Setup());
+        EXPECT_EQ(want, AsPcm16(mc.ReadRest(999)));
+
+        // A plain memory stream is converted where it stands, without the copy.
+        MemStream *stream = CreateMemStream(image.data(), (uint32_t)image.size());
+        SoundConvertState conv;
+        ASSERT_EQ(0, SetupSoundConvert(&conv, GetMemStreamFunctionTable(), stream, 0, 2, 0));
+        Bytes out(want.size() * 2 + 8);
+        EXPECT_EQ((int)want.size() * 2, RunSoundConvert(&conv, out.data(), (int)out.size()));
+        out.resize(want.size() * 2);
+        EXPECT_EQ(want, AsPcm16(out));
+        SoundConvert_Release(&conv);
+        MemStreamClose(stream);
+    }
 }
 
 // Blocks hold whole frames even when the bytes per second are not a multiple of the frame,

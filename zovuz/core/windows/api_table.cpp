@@ -150,6 +150,20 @@ long CreateComInstance(const void *ClassId, void *Outer, unsigned long ClassCont
                                   *static_cast<const IID *>(InterfaceId), Object, 0);
 }
 
+void *AllocComTaskMemory(size_t Size)
+{
+    if (WinAPIData.CoTaskMemAllocFunc == NULL) LoadWinAPI();
+    if (WinAPIData.CoTaskMemAllocFunc == NULL) return NULL;
+    return WinAPIData.CoTaskMemAllocFunc(Size);
+}
+
+void FreeComTaskMemory(void *Memory)
+{
+    if (Memory == NULL) return;
+    if (WinAPIData.CoTaskMemFreeFunc == NULL) LoadWinAPI();
+    if (WinAPIData.CoTaskMemFreeFunc != NULL) WinAPIData.CoTaskMemFreeFunc(Memory);
+}
+
 unsigned long SendMciCommand(unsigned int DeviceId, unsigned int Message, uintptr_t Flags, uintptr_t Parameters)
 {
     if (WinAPIData.mciSendCommandWFunc == NULL) LoadWinAPI();

@@ -40,7 +40,7 @@ enum D3D11StandardConstantBuffer {
     D3D11_SCB_VERTEX_OTHER,  // 288, vertex slot 2
     D3D11_SCB_VERTEX_SLOT3,  // 2592, vertex slot 3 (shadow maps)
     D3D11_SCB_PIXEL_BASE,    // 64, pixel slot 1
-    D3D11_SCB_PIXEL_SLOT2,   // 96, pixel slot 2 (graph filters)
+    D3D11_SCB_PIXEL_SLOT2,   // 96, pixel slot 2 (shadow-map parameters; the filters bind their own to slot 3)
     D3D11_SCB_PIXEL_SLOT3,   // 256, pixel slot 3 (graph filters)
     D3D11_SCB_NUM
 };

@@ -7,6 +7,7 @@
 #include "zovuz/d3d11/windows/d3d11_buffers_win.h"
 #include "zovuz/d3d11/windows/d3d11_device_state_win.h"
 #include "zovuz/d3d11/windows/d3d11_shader_win.h"
+#include "zovuz/d3d11/windows/d3d11_shadow_map_win.h"
 #include "zovuz/d3d11/windows/d3d11_swap_chain_win.h"
 #include "zovuz/d3d11/windows/d3d11_vertex_batch_win.h"
 
@@ -140,6 +141,7 @@ int Graphics_D3D11_ReleaseDevice(void)
     Graphics_D3D11_ReleaseCommonIndexBuffer();
     Graphics_D3D11_ReleaseStandardVertexBuffer();
     Graphics_D3D11_ReleaseInputLayouts();
+    Graphics_D3D11_ReleaseShadowMapObjects();
     Graphics_D3D11_ReleaseStandardShaders();
     Graphics_D3D11_ReleaseShaderConstantBuffers();
 
@@ -168,7 +170,6 @@ int Graphics_D3D11_ReleaseDevice(void)
 int Graphics_D3D11_Terminate(void)
 {
     Graphics_D3D11_ReleaseDevice();
-    // NOT YET BUILT (3-D pack): it is freed here with the others.
-    Graphics_D3D11_ReleaseShaderPack();
+    Graphics_D3D11_ReleaseShaderPack();  // the 3-D pack with the others
     return 0;
 }

@@ -39,6 +39,16 @@ void ReleaseObjects(void)
     }
 }
 
+void ReleaseThreeDObjects(void)
+{
+    for (int slot = 0; slot < D3D11_3D_PACK_SLOTS; slot++) {
+        D3D11VertexShader_Release(D3D11StandardShaders.ThreeDVertex[slot]);
+        D3D11StandardShaders.ThreeDVertex[slot] = nullptr;
+        D3D11PixelShader_Release(D3D11StandardShaders.ThreeDPixel[slot]);
+        D3D11StandardShaders.ThreeDPixel[slot] = nullptr;
+    }
+}
+
 }  // namespace
 
 int Graphics_D3D11_Shader_Initialize(void)
@@ -77,8 +87,8 @@ int Graphics_D3D11_ReleaseStandardShaders(void)
     Graphics_D3D11_DeviceState_ClearVertexShader(0);
     Graphics_D3D11_DeviceState_ClearPixelShader();
     D3D11DeviceState.ForceFlag = force;
-    // NOT YET BUILT (3-D pack): its objects are released here too.
     ReleaseObjects();
+    ReleaseThreeDObjects();
     GraphicsDeviceCaps.ProgrammableShaderFlag = 0;  // set only while the standard shaders exist
     return 0;
 }

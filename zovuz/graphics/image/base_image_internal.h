@@ -104,7 +104,8 @@ extern ColorValueTargetData ColorValueTarget;
 
 struct ColorConvertSettingsData
 {
-    int PixelStep;  // pixels per step of the 16-bit fast pairs: 0 = by the MMX check, or 2 / 4
+    int PixelStep;    // pixels per step of the 16-bit fast pairs: 0 = by the MMX check, or 2 / 4
+    int GeneralOnly;  // 1: every pair that passes the checks goes to the general conversion (tests)
 };
 extern ColorConvertSettingsData ColorConvertSettings;
 

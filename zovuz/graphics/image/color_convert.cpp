@@ -3,8 +3,12 @@
 // The first case that matches runs: float or 16-bit-integer channels (straight to the general
 // conversion), 4-bit destinations, palette remapping, 8-bit destinations, equal layouts, the
 // XRGB-to-ARGB colour-key skip, the colour-key alpha test on equal colour masks, the fast pairs
-// (color_convert_fast.cpp), and last the general per-pixel conversion.
+// (color_convert_fast.cpp), and last the general conversion: a plan made once per call (layouts,
+// where alpha comes from, scaling, dither, the colour key), then per-pixel stages, or, for 8- and
+// 16-bit sources whose pixels depend on their value alone, a table of every source value.
 #include <string.h>
+
+#include <atomic>
 
 #include "zovuz/graphics/image/base_image_internal.h"
 
@@ -297,69 +301,395 @@ struct GeneralJob
 
 constexpr int kBayer[4][4] = {{0, 8, 2, 10}, {12, 4, 14, 6}, {3, 11, 1, 9}, {15, 7, 13, 5}};
 
-int GeneralConversion(const GeneralJob &j)
+// ---- The general conversion: a plan made once per call, then small per-pixel stages ----------
+
+enum AlphaFrom { AlphaKeyTest, AlphaImage, AlphaDestMax, AlphaSource, AlphaZero };
+
+// Everything that decides what a packed-destination pixel becomes from its source value. Its
+// bytes (zero-filled first) are the key of the pixel table below.
+struct PixelRule
+{
+    Layout Sl, Dl;       // source and destination layouts (ARGB for wide channels)
+    int AlphaFrom;       // where alpha comes from
+    int RedAlpha;        // red is written as alpha
+    int AlphaOnly;       // red, green and blue written as 0
+    int Scaling;         // channels change width
+    int ScaledAlpha;     // alpha is scaled with the colours
+    int Shift[4];        // source width - destination width, per channel
+    uint32_t SrcMax[4];  // the source's channel maxima (the alpha image's red for alpha)
+    uint32_t KeyRgb[3];  // the colour key's channels, for the key test
+    uint32_t NoneMask;   // bits set in every 16- and 32-bit destination pixel
+    int SrcBytes;        // source bytes per pixel
+};
+
+struct GeneralPlan
+{
+    PixelRule Rule;
+    Kind Sk, Dk;
+    bool SrcWide, DestWide;      // float, 16-bit or 8-bit channels on that side
+    Options O;                   // the options as they apply
+    Layout Al;                   // the alpha image's layout
+    bool Dither;                 // narrowed channels are dithered
+    uint32_t Thresholds[4][16];  // ordered-dither thresholds per channel
+    uint32_t SkipKey;            // the colour key as the skip compares it
+    uint32_t SrcMaskUnion;       // all source channel masks
+    // Widened channel values, for source channels of up to 8 bits that get wider.
+    bool HasWiden[4];
+    uint32_t Widened[4][256];
+};
+
+void MakePlan(const GeneralJob &j, GeneralPlan &p)
 {
     const COLORDATA &sc = *j.Sc;
     const COLORDATA &dc = *j.Dc;
-    Kind sk = KindOf(sc, false), dk = KindOf(dc, true);
-    bool srcWide = sk != Kind::Packed, destWide = dk != Kind::Packed;
-    Options o = j.O;
-    if (srcWide || destWide) {
-        o.Skip = false;
-        o.KeyTest = false;
-        o.UseAlphaImage = false;
+    PixelRule &r = p.Rule;
+    memset(&r, 0, sizeof r);
+    p.Sk = KindOf(sc, false);
+    p.Dk = KindOf(dc, true);
+    p.SrcWide = p.Sk != Kind::Packed;
+    p.DestWide = p.Dk != Kind::Packed;
+    p.O = j.O;
+    if (p.SrcWide || p.DestWide) {
+        p.O.Skip = false;
+        p.O.KeyTest = false;
+        p.O.UseAlphaImage = false;
     }
-    Layout sl = srcWide ? ArgbLayout() : LayoutOf(sc);
-    Layout dl = destWide ? ArgbLayout() : LayoutOf(dc);
-    Layout al = o.UseAlphaImage ? LayoutOf(*j.Ac) : Layout{};
+    const Options &o = p.O;
+    r.Sl = p.SrcWide ? ArgbLayout() : LayoutOf(sc);
+    r.Dl = p.DestWide ? ArgbLayout() : LayoutOf(dc);
+    p.Al = o.UseAlphaImage ? LayoutOf(*j.Ac) : Layout{};
 
-    // The source of alpha and the width each channel is scaled from.
-    enum { AlphaKeyTest, AlphaImage, AlphaDestMax, AlphaSource, AlphaZero } alphaFrom;
     if (o.KeyTest)
-        alphaFrom = AlphaKeyTest;
+        r.AlphaFrom = AlphaKeyTest;
     else if (o.UseAlphaImage)
-        alphaFrom = AlphaImage;
-    else if (sl.Width[3] == 0)
-        alphaFrom = AlphaDestMax;
-    else if (dl.Mask[3] != 0)
-        alphaFrom = AlphaSource;
+        r.AlphaFrom = AlphaImage;
+    else if (r.Sl.Width[3] == 0)
+        r.AlphaFrom = AlphaDestMax;
+    else if (r.Dl.Mask[3] != 0)
+        r.AlphaFrom = AlphaSource;
     else
-        alphaFrom = AlphaZero;
-    bool redAlpha = o.RedIsAlpha && !o.KeyTest;
-    int srcW[4] = {sl.Width[0], sl.Width[1], sl.Width[2], alphaFrom == AlphaImage ? al.Width[0] : sl.Width[3]};
-    uint32_t srcMax[4] = {sl.Max[0], sl.Max[1], sl.Max[2], alphaFrom == AlphaImage ? al.Max[0] : sl.Max[3]};
-    bool scaledAlpha = (alphaFrom == AlphaImage || alphaFrom == AlphaSource) && !redAlpha;
+        r.AlphaFrom = AlphaZero;
+    r.RedAlpha = o.RedIsAlpha && !o.KeyTest;
+    r.AlphaOnly = o.AlphaOnly;
+    const bool fromImage = r.AlphaFrom == AlphaImage;
+    const int srcW[4] = {r.Sl.Width[0], r.Sl.Width[1], r.Sl.Width[2], fromImage ? p.Al.Width[0] : r.Sl.Width[3]};
+    for (int c = 0; c < 4; ++c) r.SrcMax[c] = c == 3 && fromImage ? p.Al.Max[0] : r.Sl.Max[c];
+    r.ScaledAlpha = (fromImage || r.AlphaFrom == AlphaSource) && !r.RedAlpha;
     // Width scaling whenever a channel changes width (an unscaled channel would spill into its
     // neighbours); never into float or 16-bit channels, which take their own conversion.
     bool scaling = false;
-    for (int c = 0; c < 3; ++c) scaling |= srcW[c] != dl.Width[c] && dl.Width[c] != 0;
-    scaling |= scaledAlpha && srcW[3] != dl.Width[3];
-    if (dk == Kind::Int16 || dk == Kind::Half || dk == Kind::Single) scaling = false;
-    int shift[4];
-    for (int c = 0; c < 4; ++c) shift[c] = srcW[c] - dl.Width[c];
-    bool dither = scaling && o.Dither != 0;
-    uint32_t thresholds[4][16] = {};
-    for (int c = 0; c < 4; ++c)
-        if (shift[c] > 0 && shift[c] < 32)
+    for (int c = 0; c < 3; ++c) scaling |= srcW[c] != r.Dl.Width[c] && r.Dl.Width[c] != 0;
+    scaling |= r.ScaledAlpha && srcW[3] != r.Dl.Width[3];
+    if (p.Dk == Kind::Int16 || p.Dk == Kind::Half || p.Dk == Kind::Single) scaling = false;
+    r.Scaling = scaling;
+    for (int c = 0; c < 4; ++c) r.Shift[c] = srcW[c] - r.Dl.Width[c];
+    p.Dither = scaling && o.Dither != 0;
+    memset(p.Thresholds, 0, sizeof p.Thresholds);
+    for (int c = 0; c < 4; ++c) {
+        if (r.Shift[c] > 0 && r.Shift[c] < 32)
             for (int i = 0; i < 16; ++i)
-                thresholds[c][i] = (uint32_t)(((uint64_t)kBayer[i / 4][i % 4] << shift[c]) / 16);
-    uint32_t carry[4] = {0, 0, 0, 0};
+                p.Thresholds[c][i] = (uint32_t)(((uint64_t)kBayer[i / 4][i % 4] << r.Shift[c]) / 16);
+        // A channel scaled wider: its values looked up rather than divided for.
+        p.HasWiden[c] = scaling && r.Shift[c] < 0 && r.SrcMax[c] != 0 && r.SrcMax[c] < 256;
+        if (p.HasWiden[c])
+            for (uint32_t v = 0; v <= r.SrcMax[c]; ++v) p.Widened[c][v] = Widen(v, -r.Shift[c], r.SrcMax[c]);
+    }
 
-    // The colour key: for the skip, masked to the source's bits; for the alpha test, as
-    // red, green and blue of the source format.
-    uint32_t skipKey = o.Key;
-    uint32_t keyRgb[3] = {0, 0, 0};
-    if (!srcWide) {
-        if (sc.BitDepth < 32) skipKey &= WidthMax(sc.BitDepth);
-        if (sc.BitDepth != 8) skipKey &= sl.Mask[0] | sl.Mask[1] | sl.Mask[2] | sl.Mask[3];
+    // The colour key: for the skip, masked to the source's bits; for the alpha test, as red,
+    // green and blue of the source format.
+    p.SkipKey = o.Key;
+    if (!p.SrcWide) {
+        if (sc.BitDepth < 32) p.SkipKey &= WidthMax(sc.BitDepth);
+        if (sc.BitDepth != 8) p.SkipKey &= r.Sl.Mask[0] | r.Sl.Mask[1] | r.Sl.Mask[2] | r.Sl.Mask[3];
         if (o.KeyTest) {
             uint32_t packed = MakeColorDataValue(&sc, (o.Key >> 16) & 0xFF, (o.Key >> 8) & 0xFF, o.Key & 0xFF, 255);
             if (sc.BitDepth == 8) packed = PaletteValue(sc, packed);
-            for (int c = 0; c < 3; ++c) keyRgb[c] = (packed & sl.Mask[c]) >> sl.Loc[c];
+            for (int c = 0; c < 3; ++c) r.KeyRgb[c] = (packed & r.Sl.Mask[c]) >> r.Sl.Loc[c];
         }
     }
-    uint32_t srcMaskUnion = sl.Mask[0] | sl.Mask[1] | sl.Mask[2] | sl.Mask[3];
+    p.SrcMaskUnion = r.Sl.Mask[0] | r.Sl.Mask[1] | r.Sl.Mask[2] | r.Sl.Mask[3];
+    r.NoneMask = p.Dk == Kind::Packed && (dc.BitDepth == 16 || dc.BitDepth == 32) ? dc.NoneMask : 0;
+    r.SrcBytes = sc.PixelBytes;
+}
 
+// True when a narrowed channel is dithered, so that a pixel depends on its place and on the
+// pixels before it, not only on its value.
+bool DithersAnyChannel(const GeneralPlan &p)
+{
+    if (!p.Dither) return false;
+    const PixelRule &r = p.Rule;
+    for (int c = 0; c < 4; ++c)
+        if (r.SrcMax[c] != 0 && !(c == 3 && !r.ScaledAlpha) && r.Dl.Width[c] != 0 && r.Shift[c] > 0) return true;
+    return false;
+}
+
+// Stage: a source value (a palette entry already looked up) to its channels, alpha included.
+inline void SplitChannels(const GeneralPlan &p, uint32_t Sv, const uint8_t *A, const COLORDATA *Ac, int ABytes,
+                          uint32_t *V)
+{
+    const PixelRule &r = p.Rule;
+    for (int c = 0; c < 3; ++c) V[c] = (Sv & r.Sl.Mask[c]) >> r.Sl.Loc[c];
+    switch (r.AlphaFrom) {
+        case AlphaKeyTest:
+            V[3] = (V[0] == r.KeyRgb[0] && V[1] == r.KeyRgb[1] && V[2] == r.KeyRgb[2]) ? 0 : r.Dl.Max[3];
+            break;
+        case AlphaImage: {
+            uint32_t av = ReadPixelValue(A, ABytes);
+            if (ABytes == 1) av = PaletteValue(*Ac, av);
+            V[3] = (av & p.Al.Mask[0]) >> p.Al.Loc[0];
+            break;
+        }
+        case AlphaDestMax:
+            V[3] = r.Dl.Max[3];
+            break;
+        case AlphaSource:
+            V[3] = (Sv & r.Sl.Mask[3]) >> r.Sl.Loc[3];
+            break;
+        default:
+            V[3] = 0;
+            break;
+    }
+    if (r.RedAlpha) V[3] = V[0];
+}
+
+// Stage: each channel scaled to its destination width, narrowed ones dithered at (X, Y).
+inline void ScaleChannels(const GeneralPlan &p, uint32_t *V, int X, int Y, uint32_t *Carry)
+{
+    const PixelRule &r = p.Rule;
+    for (int c = 0; c < 4; ++c) {
+        if (r.SrcMax[c] == 0 || (c == 3 && !r.ScaledAlpha) || r.Dl.Width[c] == 0) continue;
+        int sh = r.Shift[c];
+        if (sh > 0) {
+            uint32_t dropped = sh >= 32 ? V[c] : V[c] & ((1u << sh) - 1u);
+            V[c] = sh >= 32 ? 0 : V[c] >> sh;
+            if (p.Dither) {
+                uint32_t dropMask = sh >= 32 ? 0xFFFFFFFFu : (1u << sh) - 1u;
+                if (p.O.Dither == COLOR_DITHER_ORDERED) {
+                    if (p.Thresholds[c][(Y & 3) * 4 + (X & 3)] < dropped) V[c] += 1;
+                } else {
+                    Carry[c] += dropped;
+                    if (Carry[c] > dropMask) {
+                        V[c] += 1;
+                        Carry[c] &= dropMask;
+                    }
+                }
+            }
+        } else if (sh < 0) {
+            V[c] = p.HasWiden[c] && V[c] <= r.SrcMax[c] ? p.Widened[c][V[c]] : Widen(V[c], -sh, r.SrcMax[c]);
+        }
+    }
+}
+
+// Stage: the channels put together in the destination layout (clamped to its widths).
+inline uint32_t PackChannels(const PixelRule &r, uint32_t *V)
+{
+    if (r.AlphaOnly) V[0] = V[1] = V[2] = 0;
+    uint32_t out = 0;
+    for (int c = 0; c < 4; ++c) {
+        if (r.Dl.Mask[c] == 0) continue;
+        uint32_t ch = V[c] > r.Dl.Max[c] ? r.Dl.Max[c] : V[c];
+        out |= ch << r.Dl.Loc[c];
+    }
+    return out;
+}
+
+// A packed or 8-bit-channel destination pixel from a source value, through the three stages.
+inline uint32_t PackedPixel(const GeneralPlan &p, uint32_t Sv, const uint8_t *A, const COLORDATA *Ac, int ABytes, int X,
+                            int Y, uint32_t *Carry)
+{
+    uint32_t v[4];
+    SplitChannels(p, Sv, A, Ac, ABytes, v);
+    if (p.Rule.Scaling) ScaleChannels(p, v, X, Y, Carry);
+    return PackChannels(p.Rule, v);
+}
+
+// Stage: the pixel written. Packed 16- and 32-bit pixels carry the unassigned bits; 8-bit
+// channels are written red, green, blue, alpha.
+inline void WritePacked(const GeneralPlan &p, const COLORDATA &Dc, uint8_t *D, uint32_t Out)
+{
+    if (p.Dk == Kind::Int8) {
+        const uint8_t bytes[4] = {(uint8_t)(Out >> 16), (uint8_t)(Out >> 8), (uint8_t)Out, (uint8_t)(Out >> 24)};
+        memcpy(D, bytes, Dc.ChannelCount);
+    } else {
+        WritePixelValue(D, Dc.PixelBytes, Out | p.Rule.NoneMask);
+    }
+}
+
+// Float and 16-bit integer destinations: every channel in the destination's terms.
+void WriteWideDest(const GeneralPlan &p, const COLORDATA &Dc, uint32_t Sv, const WidePixel &Wide, uint8_t *D)
+{
+    const PixelRule &r = p.Rule;
+    float f[4];
+    uint32_t w[4];
+    for (int c = 0; c < 4; ++c) {
+        if (!p.SrcWide) {
+            uint32_t v = (Sv & r.Sl.Mask[c]) >> r.Sl.Loc[c];
+            f[c] = r.Sl.Max[c] ? (float)v / (float)r.Sl.Max[c] : 1.0f;
+            w[c] = r.Sl.Max[c] ? (uint32_t)((uint64_t)v * 0xFFFF / r.Sl.Max[c]) : 0xFFFFu;
+        } else if (p.Sk == Kind::Int16) {
+            f[c] = (float)Wide.I[c] / 65535.0f;
+            w[c] = Wide.I[c];
+        } else if (p.Sk == Kind::Int8) {
+            f[c] = (float)Wide.I[c] / 255.0f;
+            w[c] = Wide.I[c] * 257u;
+        } else {
+            f[c] = Wide.F[c];
+            w[c] = FloatToWord(Wide.F[c]);
+        }
+    }
+    if (p.O.RedIsAlpha) {
+        f[3] = f[0];
+        w[3] = w[0];
+    }
+    if (p.O.AlphaOnly) {
+        f[0] = f[1] = f[2] = 0.0f;
+        w[0] = w[1] = w[2] = 0;
+    }
+    for (int c = 0; c < Dc.ChannelCount; ++c) {
+        if (p.Dk == Kind::Single) {
+            memcpy(D + 4 * c, &f[c], 4);
+        } else {
+            uint16_t h = p.Dk == Kind::Half ? Float32ToFloat16(f[c]) : (uint16_t)w[c];
+            memcpy(D + 2 * c, &h, 2);
+        }
+    }
+}
+
+// ---- The pixel table: every source value of an 8- or 16-bit source converted once ---------
+
+// When a pixel depends on its value alone (no alpha image, no dithered channel), a call with
+// many pixels converts each possible source value once and then looks them up. The table of a
+// 16-bit source is kept for the next call with the same rule (a screen or a texture converted
+// frame after frame); a thread that finds it in use converts pixel by pixel meanwhile.
+constexpr int kTablePixelsAtLeast = 16384;
+struct PixelTableData
+{
+    std::atomic_flag Busy;   // held by the call that uses the table
+    bool Valid;              // Values hold Rule's answers
+    PixelRule Rule;          // the rule the values were made by
+    uint32_t Values[65536];  // the written value of each source value
+};
+PixelTableData PixelTable = {ATOMIC_FLAG_INIT, false, {}, {}};
+
+bool TableApplies(const GeneralPlan &p, const COLORDATA &Sc)
+{
+    return !p.SrcWide && !p.DestWide && (Sc.PixelBytes == 1 || Sc.PixelBytes == 2) && !p.O.UseAlphaImage &&
+           !DithersAnyChannel(p);
+}
+
+void FillTable(const GeneralPlan &p, const COLORDATA &Sc, uint32_t *Values, int Count)
+{
+    for (int raw = 0; raw < Count; ++raw) {
+        uint32_t sv = Sc.PixelBytes == 1 ? PaletteValue(Sc, (uint32_t)raw) : (uint32_t)raw;
+        Values[raw] = PackedPixel(p, sv, nullptr, nullptr, 0, 0, 0, nullptr) | p.Rule.NoneMask;
+    }
+}
+
+inline uint32_t ReadRaw(const uint8_t *S, int Bytes)
+{
+    if (Bytes == 1) return S[0];
+    uint16_t v;
+    memcpy(&v, S, 2);
+    return v;
+}
+
+// The table's rows: source pixels of SB bytes, destination pixels of DB bytes.
+template <int SB, int DB, bool Skip, bool Mirror>
+void RunTableRows(const GeneralJob &j, const GeneralPlan &p, const uint32_t *Values)
+{
+    const uint32_t mask = SB == 1 ? 0xFFu : p.SrcMaskUnion;
+    constexpr int dStep = Mirror ? -DB : DB;
+    const int w = j.R.W;
+    for (int y = 0; y < j.R.H; ++y) {
+        const uint8_t *s = j.Src + (ptrdiff_t)(j.R.Y + y) * j.SrcPitch + (ptrdiff_t)j.R.X * SB;
+        uint8_t *d = j.Dest + (ptrdiff_t)(j.DestY + y) * j.DestPitch + (ptrdiff_t)(j.DestX + (Mirror ? w - 1 : 0)) * DB;
+        int x = 0;
+        if (!Skip) {
+            // Four at a time: the loads and look-ups of four pixels overlap.
+            for (; x + 4 <= w; x += 4, s += 4 * SB, d += 4 * dStep) {
+                const uint32_t v0 = Values[ReadRaw(s, SB)], v1 = Values[ReadRaw(s + SB, SB)];
+                const uint32_t v2 = Values[ReadRaw(s + 2 * SB, SB)], v3 = Values[ReadRaw(s + 3 * SB, SB)];
+                WritePixelValue(d, DB, v0);
+                WritePixelValue(d + dStep, DB, v1);
+                WritePixelValue(d + 2 * dStep, DB, v2);
+                WritePixelValue(d + 3 * dStep, DB, v3);
+            }
+        }
+        for (; x < w; ++x, s += SB, d += dStep) {
+            const uint32_t raw = ReadRaw(s, SB);
+            if (Skip && (raw & mask) == p.SkipKey) continue;
+            WritePixelValue(d, DB, Values[raw]);
+        }
+    }
+}
+
+template <int SB, int DB>
+void RunTableOptions(const GeneralJob &j, const GeneralPlan &p, const uint32_t *Values)
+{
+    // The skip is off whenever mirror is on.
+    if (p.O.Mirror)
+        RunTableRows<SB, DB, false, true>(j, p, Values);
+    else if (p.O.Skip)
+        RunTableRows<SB, DB, true, false>(j, p, Values);
+    else
+        RunTableRows<SB, DB, false, false>(j, p, Values);
+}
+
+template <int SB>
+void RunTable(const GeneralJob &j, const GeneralPlan &p, const uint32_t *Values)
+{
+    switch (j.Dc->PixelBytes) {
+        case 1:
+            return RunTableOptions<SB, 1>(j, p, Values);
+        case 2:
+            return RunTableOptions<SB, 2>(j, p, Values);
+        case 3:
+            return RunTableOptions<SB, 3>(j, p, Values);
+        default:
+            return RunTableOptions<SB, 4>(j, p, Values);
+    }
+}
+
+// Converts through a table when one applies: true when done.
+bool ConvertThroughTable(const GeneralJob &j, const GeneralPlan &p)
+{
+    const COLORDATA &sc = *j.Sc;
+    if (!TableApplies(p, sc)) return false;
+    if (sc.PixelBytes == 1) {
+        if ((int64_t)j.R.W * j.R.H < 256) return false;
+        uint32_t values[256];
+        FillTable(p, sc, values, 256);
+        RunTable<1>(j, p, values);
+        return true;
+    }
+    PixelTableData &t = PixelTable;
+    if (t.Busy.test_and_set(std::memory_order_acquire)) return false;
+    const bool same = t.Valid && memcmp(&t.Rule, &p.Rule, sizeof t.Rule) == 0;
+    if (!same && (int64_t)j.R.W * j.R.H < kTablePixelsAtLeast) {
+        t.Busy.clear(std::memory_order_release);
+        return false;
+    }
+    if (!same) {
+        FillTable(p, sc, t.Values, 65536);
+        t.Rule = p.Rule;
+        t.Valid = true;
+    }
+    RunTable<2>(j, p, t.Values);
+    t.Busy.clear(std::memory_order_release);
+    return true;
+}
+
+int GeneralConversion(const GeneralJob &j)
+{
+    GeneralPlan p;
+    MakePlan(j, p);
+    if (ConvertThroughTable(j, p)) return 0;
+
+    const COLORDATA &sc = *j.Sc;
+    const COLORDATA &dc = *j.Dc;
+    const Options &o = p.O;
+    const bool wideDest = p.Dk == Kind::Int16 || p.Dk == Kind::Half || p.Dk == Kind::Single;
+    uint32_t carry[4] = {0, 0, 0, 0};
     int sBytes = sc.PixelBytes, dBytes = dc.PixelBytes;
     int aBytes = o.UseAlphaImage ? j.Ac->PixelBytes : 0;
     int dStep = o.Mirror ? -dBytes : dBytes;
@@ -372,119 +702,19 @@ int GeneralConversion(const GeneralJob &j)
         for (int x = 0; x < j.R.W; ++x, s += sBytes, a += aBytes, d += dStep) {
             uint32_t sv = 0;
             WidePixel wide;
-            if (srcWide) {
-                ReadWide(s, sk, sc.ChannelCount, wide);
-                if (!destWide || dk == Kind::Int8) sv = WideToArgb(sk, wide);
+            if (p.SrcWide) {
+                ReadWide(s, p.Sk, sc.ChannelCount, wide);
+                if (!p.DestWide || p.Dk == Kind::Int8) sv = WideToArgb(p.Sk, wide);
             } else {
                 uint32_t raw = ReadPixelValue(s, sBytes);
-                if (o.Skip && (sBytes == 1 ? raw : raw & srcMaskUnion) == skipKey) continue;
+                if (o.Skip && (sBytes == 1 ? raw : raw & p.SrcMaskUnion) == p.SkipKey) continue;
                 sv = sBytes == 1 ? PaletteValue(sc, raw) : raw;
             }
-
-            if (dk == Kind::Int16 || dk == Kind::Half || dk == Kind::Single) {
-                // Float and 16-bit integer destinations: every channel in the destination's terms.
-                float f[4];
-                uint32_t w[4];
-                for (int c = 0; c < 4; ++c) {
-                    if (!srcWide) {
-                        uint32_t v = (sv & sl.Mask[c]) >> sl.Loc[c];
-                        f[c] = sl.Max[c] ? (float)v / (float)sl.Max[c] : 1.0f;
-                        w[c] = sl.Max[c] ? (uint32_t)((uint64_t)v * 0xFFFF / sl.Max[c]) : 0xFFFFu;
-                    } else if (sk == Kind::Int16) {
-                        f[c] = (float)wide.I[c] / 65535.0f;
-                        w[c] = wide.I[c];
-                    } else if (sk == Kind::Int8) {
-                        f[c] = (float)wide.I[c] / 255.0f;
-                        w[c] = wide.I[c] * 257u;
-                    } else {
-                        f[c] = wide.F[c];
-                        w[c] = FloatToWord(wide.F[c]);
-                    }
-                }
-                if (o.RedIsAlpha) {
-                    f[3] = f[0];
-                    w[3] = w[0];
-                }
-                if (o.AlphaOnly) {
-                    f[0] = f[1] = f[2] = 0.0f;
-                    w[0] = w[1] = w[2] = 0;
-                }
-                for (int c = 0; c < dc.ChannelCount; ++c) {
-                    if (dk == Kind::Single) {
-                        memcpy(d + 4 * c, &f[c], 4);
-                    } else {
-                        uint16_t h = dk == Kind::Half ? Float32ToFloat16(f[c]) : (uint16_t)w[c];
-                        memcpy(d + 2 * c, &h, 2);
-                    }
-                }
+            if (wideDest) {
+                WriteWideDest(p, dc, sv, wide, d);
                 continue;
             }
-
-            uint32_t v[4];
-            for (int c = 0; c < 3; ++c) v[c] = (sv & sl.Mask[c]) >> sl.Loc[c];
-            switch (alphaFrom) {
-                case AlphaKeyTest:
-                    v[3] = (v[0] == keyRgb[0] && v[1] == keyRgb[1] && v[2] == keyRgb[2]) ? 0 : dl.Max[3];
-                    break;
-                case AlphaImage: {
-                    uint32_t av = ReadPixelValue(a, aBytes);
-                    if (aBytes == 1) av = PaletteValue(*j.Ac, av);
-                    v[3] = (av & al.Mask[0]) >> al.Loc[0];
-                    break;
-                }
-                case AlphaDestMax:
-                    v[3] = dl.Max[3];
-                    break;
-                case AlphaSource:
-                    v[3] = (sv & sl.Mask[3]) >> sl.Loc[3];
-                    break;
-                default:
-                    v[3] = 0;
-                    break;
-            }
-            if (redAlpha) v[3] = v[0];
-
-            if (scaling) {
-                for (int c = 0; c < 4; ++c) {
-                    if (srcMax[c] == 0 || (c == 3 && !scaledAlpha) || dl.Width[c] == 0) continue;
-                    int sh = shift[c];
-                    if (sh > 0) {
-                        uint32_t dropped = sh >= 32 ? v[c] : v[c] & ((1u << sh) - 1u);
-                        v[c] = sh >= 32 ? 0 : v[c] >> sh;
-                        if (dither) {
-                            uint32_t dropMask = sh >= 32 ? 0xFFFFFFFFu : (1u << sh) - 1u;
-                            if (o.Dither == COLOR_DITHER_ORDERED) {
-                                if (thresholds[c][(y & 3) * 4 + (x & 3)] < dropped) v[c] += 1;
-                            } else {
-                                carry[c] += dropped;
-                                if (carry[c] > dropMask) {
-                                    v[c] += 1;
-                                    carry[c] &= dropMask;
-                                }
-                            }
-                        }
-                    } else if (sh < 0) {
-                        v[c] = Widen(v[c], -sh, srcMax[c]);
-                    }
-                }
-            }
-            if (o.AlphaOnly) v[0] = v[1] = v[2] = 0;
-
-            uint32_t out = 0;
-            for (int c = 0; c < 4; ++c) {
-                if (dl.Mask[c] == 0) continue;
-                uint32_t ch = v[c] > dl.Max[c] ? dl.Max[c] : v[c];
-                out |= ch << dl.Loc[c];
-            }
-            if (dk == Kind::Int8) {
-                const uint8_t bytes[4] = {(uint8_t)(out >> 16), (uint8_t)(out >> 8), (uint8_t)out,
-                                          (uint8_t)(out >> 24)};
-                memcpy(d, bytes, dc.ChannelCount);
-            } else if (dc.BitDepth == 16 || dc.BitDepth == 32) {
-                WritePixelValue(d, dBytes, out | dc.NoneMask);
-            } else {
-                WritePixelValue(d, dBytes, out);
-            }
+            WritePacked(p, dc, d, PackedPixel(p, sv, a, j.Ac, aBytes, x, y, carry));
         }
     }
     return 0;
@@ -532,6 +762,8 @@ int ConvertColorDataBlt(void *DestPixels, int DestPitch, const COLORDATA *DestCo
         DestY,
         r,
         {Mirror != 0, keyTest, AlphaOnly != 0, RedIsAlpha != 0, skip, useAlphaImage, DitherMode, ColorKey}};
+
+    if (ColorConvertSettings.GeneralOnly) return GeneralConversion(job);
 
     // Float and 16-bit integer channels: a plain row copy between identical layouts, else the
     // general conversion.

@@ -7,7 +7,7 @@
 #include "zovuz/core/zovuz_core.h"
 #include "zovuz/graphics/image/base_image_internal.h"
 
-ColorConvertSettingsData ColorConvertSettings = {0};
+ColorConvertSettingsData ColorConvertSettings = {0, 0};
 
 namespace {
 

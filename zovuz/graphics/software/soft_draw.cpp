@@ -34,6 +34,52 @@ void ReleaseDrawWorkBuffers(void)
 
 namespace {
 
+// The steps of a one-pixel line, in 64-bit terms so that end points anywhere in the 32-bit
+// range neither overflow nor cost more than their visible pixels.
+struct LineWalk
+{
+    int64_t Major0, Minor0;  // the start point on the longer and the shorter axis
+    int64_t Long, Short;     // the distances along them
+    int MajorStep, MinorStep;
+    int64_t Err0;  // the error term at the start: Long / 2
+};
+
+// Minor-axis steps taken after I steps of the walk: the error term, Err0 less I * Short plus
+// Long for each step, stays in 0 .. Long - 1.
+int64_t MinorStepsAfter(const LineWalk &W, int64_t I)
+{
+    // I * Short is below 2^64: both are below 2^32.
+    const uint64_t owed = (uint64_t)I * (uint64_t)W.Short;
+    if (owed <= (uint64_t)W.Err0) return 0;
+    return (int64_t)((owed - (uint64_t)W.Err0 + (uint64_t)W.Long - 1) / (uint64_t)W.Long);
+}
+
+// The first step (0 .. Long) whose minor-axis steps reach K.
+int64_t FirstStepReaching(const LineWalk &W, int64_t K)
+{
+    int64_t lo = 0, hi = W.Long;
+    while (lo < hi) {
+        int64_t mid = lo + (hi - lo) / 2;
+        if (MinorStepsAfter(W, mid) >= K)
+            hi = mid;
+        else
+            lo = mid + 1;
+    }
+    return lo;
+}
+
+// Steps I with Lo <= Origin + Step * I < Hi, as a half-open range of I.
+void StepsInside(int64_t Origin, int Step, int64_t Lo, int64_t Hi, int64_t *First, int64_t *End)
+{
+    if (Step > 0) {
+        *First = Lo - Origin;
+        *End = Hi - Origin;
+    } else {
+        *First = Origin - Hi + 1;
+        *End = Origin - Lo + 1;
+    }
+}
+
 // ---- The canvas: one colour over one target ------------------------------------------------------
 
 struct Canvas
@@ -270,37 +316,56 @@ int SoftDrawLine(MEMIMG *Dest, int X1, int Y1, int X2, int Y2, unsigned int Colo
     Canvas c;
     if ((X1 == X2 && Y1 == Y2) || !OpenCanvas(c, Dest, Color)) return 0;
     if (Y1 == Y2) {
-        if (X1 < X2)
-            Span(c, Y1, X1, X2);
-        else
-            Span(c, Y1, X2 + 1, X1 + 1);
+        // The run clipped first, so that end points at the ends of the integer range are safe.
+        int64_t from = X1 < X2 ? X1 : (int64_t)X2 + 1, to = X1 < X2 ? X2 : (int64_t)X1 + 1;
+        if (from < c.Clip.left) from = c.Clip.left;
+        if (to > c.Clip.right) to = c.Clip.right;
+        if (from < to) Span(c, Y1, (int)from, (int)to);
         return 0;
     }
-    // Bresenham's walk over the longer axis, one pixel per step, the end point left out.
-    int dx = abs(X2 - X1), dy = abs(Y2 - Y1);
-    int sx = X1 < X2 ? 1 : -1, sy = Y1 < Y2 ? 1 : -1;
-    int x = X1, y = Y1;
-    if (dx >= dy) {
-        int err = dx / 2;
-        for (int i = 0; i < dx; ++i) {
-            Span(c, y, x, x + 1);
-            x += sx;
-            err -= dy;
-            if (err < 0) {
-                y += sy;
-                err += dx;
-            }
-        }
-    } else {
-        int err = dy / 2;
-        for (int i = 0; i < dy; ++i) {
-            Span(c, y, x, x + 1);
-            y += sy;
-            err -= dx;
-            if (err < 0) {
-                x += sx;
-                err += dy;
-            }
+    // Bresenham's walk over the longer axis, one pixel per step, the end point left out; only
+    // the steps inside the draw area are taken.
+    const int64_t dx = (int64_t)X2 - X1, dy = (int64_t)Y2 - Y1;
+    const bool xMajor = (dx < 0 ? -dx : dx) >= (dy < 0 ? -dy : dy);
+    LineWalk w;
+    w.Major0 = xMajor ? X1 : Y1;
+    w.Minor0 = xMajor ? Y1 : X1;
+    const int64_t major = xMajor ? dx : dy, minor = xMajor ? dy : dx;
+    w.Long = major < 0 ? -major : major;
+    w.Short = minor < 0 ? -minor : minor;
+    w.MajorStep = major < 0 ? -1 : 1;
+    w.MinorStep = minor < 0 ? -1 : 1;
+    w.Err0 = w.Long / 2;
+    const ImageRect &clip = c.Clip;
+    int64_t first, end, minorFirst, minorEnd;
+    StepsInside(w.Major0, w.MajorStep, xMajor ? clip.left : clip.top, xMajor ? clip.right : clip.bottom, &first, &end);
+    StepsInside(w.Minor0, w.MinorStep, xMajor ? clip.top : clip.left, xMajor ? clip.bottom : clip.right, &minorFirst,
+                &minorEnd);
+    if (first < 0) first = 0;
+    if (end > w.Long) end = w.Long;
+    if (minorFirst > 0) {
+        int64_t reach = FirstStepReaching(w, minorFirst);
+        if (reach > first) first = reach;
+    }
+    int64_t leave = FirstStepReaching(w, minorEnd);
+    if (leave < end) end = leave;
+    if (first >= end) return 0;
+
+    // The walk from its first visible step, in the state the whole walk would have there.
+    int64_t taken = MinorStepsAfter(w, first);
+    int64_t err =
+        (int64_t)((uint64_t)w.Err0 + (uint64_t)taken * (uint64_t)w.Long - (uint64_t)first * (uint64_t)w.Short);
+    int64_t a = w.Major0 + w.MajorStep * first, b = w.Minor0 + w.MinorStep * taken;
+    for (int64_t i = first; i < end; ++i) {
+        if (xMajor)
+            Span(c, (int)b, (int)a, (int)a + 1);
+        else
+            Span(c, (int)a, (int)b, (int)b + 1);
+        a += w.MajorStep;
+        err -= w.Short;
+        if (err < 0) {
+            b += w.MinorStep;
+            err += w.Long;
         }
     }
     return 0;

@@ -592,6 +592,83 @@ TEST(CharCode, RandomBytesStayInBoundsInEveryCode)
     }
 }
 
+// UTF-8 to UTF-16LE as the direct routine did it one character at a time, with no room limit:
+// the reference for the converter's wide steps. Ends receives the end of each character written.
+std::string ReferenceUtf8ToUtf16le(const char *Src, std::vector<size_t> *Ends)
+{
+    using namespace charcode;
+    const uint8_t *P = reinterpret_cast<const uint8_t *>(Src);
+    std::string Out;
+    Ends->assign(1, 0);
+    for (;;)
+    {
+        uint32_t Code;
+        const int Length = ReadChar<FAMILY_UTF8>(P, &Code);
+        if (Length == 0 || Code == 0)
+            break;
+        P += Length;
+        const int Need = CharBytes<FAMILY_UTF16LE>(Code);
+        if (Need == 0)
+            continue;
+        uint8_t Bytes[4];
+        WriteChar<FAMILY_UTF16LE>(Code, Bytes);
+        Out.append(reinterpret_cast<char *>(Bytes), size_t(Need));
+        Ends->push_back(Out.size());
+    }
+    return Out;
+}
+
+// Long random UTF-8 (ASCII runs of every length, every sequence length up to six, encoded
+// surrogates, overlong and beyond-UTF-16 forms, and a tail that is invalid or cut short),
+// converted in the middle of a page and against the fence, into every room near the end of the
+// output and a few others: the bytes are the reference's up to the last whole character that
+// fits with the terminator, and nothing past them is touched.
+TEST(CharCode, Utf8ToUtf16MatchesTheCharacterByCharacterRoutine)
+{
+    std::mt19937 Random(74);
+    CharCodeFence SourceFence(8192);
+    CharCodeFence OutFence(16384);
+    const char *Forms[] = {"C3 A9", "E3 81 82", "E6 BC A2", "F0 9F 98 80", "ED A0 BD", "ED B8 80",
+                           "F4 8F BF BF", "F7 BF BF BF", "F8 88 80 80 80", "FC 84 80 80 80 80", "C0 80", "DF BF"};
+    const char *Tails[] = {"", "80", "BF 41", "FE", "FF", "C3", "E3 81", "F0 9F 98", "C3 00", "41 E3 00"};
+    for (int Case = 0; Case < 300; Case++)
+    {
+        std::string Text;
+        const size_t Length = Random() % 3000;
+        while (Text.size() < Length)
+        {
+            if (Random() % 2 == 0)
+                Text.append(Random() % 40 + 1, char(0x20 + Random() % 0x5F));
+            else
+                Text += Hex(Forms[Random() % (sizeof Forms / sizeof *Forms)]);
+        }
+        Text += Hex(Tails[Random() % (sizeof Tails / sizeof *Tails)]);
+        Text = Terminated(Text, 65001);
+        const char *Sources[] = {Text.data(), SourceFence.Place(Text.data(), Text.size())};
+        for (const char *Src : Sources)
+        {
+            std::vector<size_t> Ends;
+            const std::string Full = ReferenceUtf8ToUtf16le(Src, &Ends);
+            std::vector<size_t> Rooms = {2, 3, Full.size() + 64, Random() % (Full.size() + 1) + 2};
+            for (size_t Room = Full.size() + 2; Room + 90 > Full.size() + 2 && Room >= 2; Room--)
+                Rooms.push_back(Room);
+            for (size_t Room : Rooms)
+            {
+                size_t Keep = 0;
+                for (size_t End : Ends)
+                    if (End + 2 <= Room)
+                        Keep = End;
+                const std::string Want = Full.substr(0, Keep) + std::string(2, '\0');
+                char *Out = OutFence.Room(Room, 0xCD);
+                ASSERT_EQ(int(Want.size()), ConvertCharCode(Src, 65001, Out, Room, 1200)) << Case << " room " << Room;
+                ASSERT_EQ(Want, std::string(Out, Want.size())) << Case << " room " << Room;
+                ASSERT_EQ(std::string(Room - Want.size(), '\xCD'), std::string(Out + Want.size(), Room - Want.size()))
+                    << Case << " room " << Room;
+            }
+        }
+    }
+}
+
 } // namespace
 
 // The one path splitter of code page 932 paths: drive, folder, name and extension offsets.

@@ -165,6 +165,37 @@ TEST_F(StringDrawing, FormattedTextInksOnlyItsMeasuredBoxOnAGraph)
     DeleteGraph(graph);
 }
 
+// Japanese text on the screen: each character shows its own glyph (a missing face would give
+// every one the same box), inside its own advance.
+TEST_F(StringDrawing, JapaneseTextShowsADistinctGlyphForEachCharacter)
+{
+    const wchar_t text[] = L"\u6F22\u5B57\u304B\u306A\u30AB\u30CA";
+    const int count = 6;
+    SetDrawValidGraphCreateFlag(1);
+    int graph = MakeGraph(160, 32, 0);
+    SetDrawValidGraphCreateFlag(0);
+    ASSERT_EQ(0, SetDrawScreen(graph));
+    ClearDrawScreen(nullptr);
+    EXPECT_EQ(0, DrawStringToHandleW(2, 2, text, GetColorValue(255, 255, 255), DX_DEFAULT_FONT_HANDLE));
+    const std::vector<uint32_t> pixels = ReadPixels(graph, 0, 0, 160, 32);
+    SetDrawScreen(DX_SCREEN_BACK);
+    DeleteGraph(graph);
+
+    std::set<PixelSet> glyphs;
+    int left = 2;
+    for (int i = 0; i < count; ++i) {
+        const int advance = AdvanceOf(text[i]);
+        PixelSet ink;
+        for (int y = 0; y < 32; ++y)
+            for (int x = left; x < left + advance && x < 160; ++x)
+                if ((pixels[(size_t)y * 160 + x] & 0xFFFFFF) != 0) ink.insert({x - left, y});
+        EXPECT_GT(ink.size(), 8u) << i;
+        glyphs.insert(ink);
+        left += advance;
+    }
+    EXPECT_EQ((size_t)count, glyphs.size());
+}
+
 TEST_F(StringDrawing, BlendedTextGoesThroughTheTemporaryScreen)
 {
     // Opaque, then half-transparent over grey: the same pixels are inked, halfway between; the

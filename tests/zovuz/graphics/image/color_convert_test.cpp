@@ -3,6 +3,9 @@
 // 4-bit packing), options, float and 16-bit channels, and refused calls.
 #include <gtest/gtest.h>
 
+#include <random>
+
+#include "tests/zovuz/graphics/image/color_convert_reference.h"
 #include "tests/zovuz/graphics/pixel_fixture.h"
 #include "zovuz/graphics/image/base_image_internal.h"
 
@@ -501,6 +504,78 @@ TEST(ConvertColorDataBlt, FloatAndSixteenBitChannels)
     mirror.Mirror = 1;
     Converted back = Convert(f32, f32, two, mirror);
     EXPECT_EQ(0, memcmp(back.Dest.At(0, 0), pair + 4, 16));
+}
+
+// Random layouts (packed ones of every depth, odd masks, palettes; 8-bit, 16-bit, half and float
+// channels), options and pixels through the general conversion, small rectangles and ones large
+// enough for the pixel table, some converted twice in a row: the result and every byte of the
+// destination are the old per-pixel conversion's.
+TEST(ConvertColorDataBlt, GeneralConversionMatchesItsReferenceOnRandomInput)
+{
+    std::mt19937 random(74);
+    COLORDATA palette = Pal8();
+    for (int i = 0; i < 256; ++i) SetEntry(palette, i, (uint32_t)random());
+    const COLORDATA formats[] = {R565(),
+                                 X555(),
+                                 A1555(),
+                                 A5551(),
+                                 Argb(),
+                                 Abgr(),
+                                 Xrgb(),
+                                 Xbgr(),
+                                 Rgb24(),
+                                 palette,
+                                 MaskFormat(16, 0x0F00, 0x00F0, 0x000F, 0xF000),
+                                 MaskFormat(8, 0xE0, 0x1C, 0x03, 0),
+                                 MaskFormat(32, 0x3FF00000, 0xFFC00, 0x3FF, 0xC0000000u),
+                                 MaskFormat(16, 0xFC00, 0x03F0, 0x000F, 0),
+                                 ChannelFormat(1, 8, 0),
+                                 ChannelFormat(2, 8, 0),
+                                 ChannelFormat(4, 8, 0),
+                                 ChannelFormat(4, 16, 0),
+                                 ChannelFormat(3, 16, 1),
+                                 ChannelFormat(2, 32, 1)};
+    const COLORDATA alphaFormats[] = {MaskFormat(8, 0xFF, 0, 0, 0), Xrgb(), R565()};
+    const int formatCount = (int)(sizeof formats / sizeof *formats);
+    // Every pair to the general conversion for this test only, however it ends.
+    struct GeneralOnlyScope
+    {
+        GeneralOnlyScope() { ColorConvertSettings.GeneralOnly = 1; }
+        ~GeneralOnlyScope() { ColorConvertSettings.GeneralOnly = 0; }
+    } generalOnly;
+    for (int i = 0; i < 700; ++i) {
+        const COLORDATA &sc = formats[random() % formatCount];
+        const COLORDATA &dc = formats[random() % formatCount];
+        const bool large = random() % 6 == 0;
+        const int w = large ? 160 + (int)(random() % 40) : 1 + (int)(random() % 40);
+        const int h = large ? 110 : 1 + (int)(random() % 6);
+        const int dx = (int)(random() % 3), dy = (int)(random() % 2);
+        PixelRows src(sc, w + 2, h + 1);
+        for (uint8_t &b : src.Data) b = (uint8_t)random();
+        const COLORDATA &ac = alphaFormats[random() % 3];
+        PixelRows alpha(ac, w + 2, h + 1);
+        for (uint8_t &b : alpha.Data) b = (uint8_t)random();
+        const bool withAlpha = random() % 4 == 0;
+        const ImageRect rect = {1, 1, w + 1, h + 1};
+        const int mirror = random() % 4 == 0, keyTest = random() % 3 == 0, dither = (int)(random() % 3);
+        const int alphaOnly = random() % 8 == 0, redIsAlpha = random() % 8 == 0, skip = random() % 3 == 0;
+        const uint32_t key = random() % 2 ? src.Get(1 + (int)(random() % w), 1) : (uint32_t)random();
+        const int repeats = large && random() % 2 ? 2 : 1;
+        for (int r = 0; r < repeats; ++r) {
+            PixelRows got(dc, w + dx + 1, h + dy + 1, 0xCC), want(dc, w + dx + 1, h + dy + 1, 0xCC);
+            const int result = ConvertColorDataBlt(got.Data.data(), got.Pitch, &dc, src.Data.data(), src.Pitch, &sc,
+                                                   withAlpha ? alpha.Data.data() : nullptr, alpha.Pitch,
+                                                   withAlpha ? &ac : nullptr, dx, dy, &rect, mirror, keyTest, key,
+                                                   dither, alphaOnly, redIsAlpha, skip, 0);
+            const int expected = ReferenceGeneralConversion(
+                want.Data.data(), want.Pitch, &dc, src.Data.data(), src.Pitch, &sc,
+                withAlpha ? alpha.Data.data() : nullptr, alpha.Pitch, withAlpha ? &ac : nullptr, dx, dy, &rect, mirror,
+                keyTest, key, dither, alphaOnly, redIsAlpha, skip);
+            ASSERT_EQ(expected, result) << "case " << i;
+            ASSERT_TRUE(want.Data == got.Data) << "case " << i << " pass " << r << ": " << sc.BitDepth << "/"
+                                               << sc.ChannelCount << " -> " << dc.BitDepth << "/" << dc.ChannelCount;
+        }
+    }
 }
 
 }  // namespace

@@ -1,0 +1,21 @@
+# The movies the tests play are made at build time by tests/data/movie/make_movies.sh (Theora
+# from theora_encoder_example, the sound track from sox) into <build>/testdata/movie.
+set(movie_data_dir ${CMAKE_BINARY_DIR}/testdata/movie)
+set(movie_files ${movie_data_dir}/gray_64x48.ogv ${movie_data_dir}/gray_60x44.ogv ${movie_data_dir}/gray_64x48_vorbis.ogv
+  ${movie_data_dir}/pattern_64x48.ogv ${movie_data_dir}/pattern_60x44.ogv)
+add_custom_command(OUTPUT ${movie_files}
+  COMMAND ${PROJECT_SOURCE_DIR}/tests/data/movie/make_movies.sh ${movie_data_dir}
+  DEPENDS ${PROJECT_SOURCE_DIR}/tests/data/movie/make_movies.sh
+  COMMENT "Encoding the movie tests' Theora files")
+add_custom_target(movie_test_files DEPENDS ${movie_files})
+add_dependencies(tarvex_test_support movie_test_files)
+# The playback tests draw movie graphs on the graphics tests' software-renderer fixture, and play
+# the sound tracks on the sound tests' scripted device.
+foreach(target ${TARVEX_DIR_TARGETS})
+  target_link_libraries(${target} PRIVATE test_support_zovuz_graphics test_support_zovuz_sound)
+  add_dependencies(${target} movie_test_files)
+endforeach()
+# The fixture starts the sound system on the real device, which under Wine waits while another
+# process plays into the sound server's sink: these tests take the sink's lock as the sound
+# device tests do.
+set_tests_properties(movie.movie_playback movie.theora_decode movie.theora_hostile PROPERTIES RESOURCE_LOCK sound_sink)

@@ -1,0 +1,111 @@
+// The playback clock: elapsed microseconds become play time, play time becomes the frame to
+// show, and the Theora decoder is moved forward to it before each draw.
+#include "zovuz/movie/movie_internal.h"
+#include "zovuz/movie/theora_decode_internal.h"
+
+#include <stdint.h>
+
+namespace {
+
+// 65536 * 1,000,000: the frame rate is kept in 16.16 fixed point and the time in microseconds.
+constexpr uint64_t FixedMicroseconds = 65536ull * 1000000ull;
+
+}  // namespace
+
+uint64_t MovieClock_MulDiv(uint64_t A, uint64_t B, uint64_t C)
+{
+    if (C == 0) return UINT64_MAX;
+    uint64_t aLo = (uint32_t)A, aHi = A >> 32, bLo = (uint32_t)B, bHi = B >> 32;
+    uint64_t ll = aLo * bLo, lh = aLo * bHi, hl = aHi * bLo, hh = aHi * bHi;
+    uint64_t mid = (ll >> 32) + (uint32_t)lh + (uint32_t)hl;
+    uint64_t lo = (mid << 32) | (uint32_t)ll;
+    uint64_t hi = hh + (lh >> 32) + (hl >> 32) + (mid >> 32);
+    if (hi >= C) return UINT64_MAX;
+    uint64_t remainder = hi, quotient = 0;
+    for (int bit = 63; bit >= 0; --bit) {
+        bool carry = (remainder >> 63) != 0;
+        remainder = (remainder << 1) | ((lo >> bit) & 1);
+        quotient <<= 1;
+        if (carry || remainder >= C) {
+            remainder -= C;
+            quotient |= 1;
+        }
+    }
+    return quotient;
+}
+
+uint64_t MovieClock_Advance(uint64_t PlayedTime, uint64_t Elapsed, double PlayRate)
+{
+    if (PlayRate >= 0.999999999 && PlayRate <= 1.0000000001) return PlayedTime + Elapsed;
+    uint64_t rate = PlayRate > 0.0 ? (uint64_t)(PlayRate * 65536.0) : 0;
+    return PlayedTime + MovieClock_MulDiv(Elapsed, rate, 65536);
+}
+
+uint64_t MovieClock_FrameAt(uint64_t PlayedTime, double FrameRate)
+{
+    uint64_t rate = FrameRate > 0.0 ? (uint64_t)(FrameRate * 65536.0) : 0;
+    return MovieClock_MulDiv(PlayedTime, rate, FixedMicroseconds);
+}
+
+int MovieClock_ShownFrame(uint64_t Frame, int FrameCount, int Loop)
+{
+    if (FrameCount <= 0) return 0;
+    if (Frame < (uint64_t)FrameCount) return (int)Frame;
+    return Loop ? (int)(Frame % (uint64_t)FrameCount) : FrameCount - 1;
+}
+
+int MovieClock_FramesToAdvance(int Current, int Frame, int FrameCount)
+{
+    return Frame < Current ? FrameCount - Current + Frame : Frame - Current;
+}
+
+uint64_t MovieClock_ResumeTime(double FrameRate, int Frame)
+{
+    if (FrameRate <= 0.0) return 0;
+    return (uint64_t)(int64_t)(1000000.0 / FrameRate * Frame);
+}
+
+int64_t MovieClock_Now(void)
+{
+    return MovieSystem.MicroClock != nullptr ? MovieSystem.MicroClock() : GetNowMicroCount();
+}
+
+void SetMovieMicroClock(int64_t (*Clock)(void)) { MovieSystem.MicroClock = Clock; }
+
+int UpdateMovieFrame(int MovieHandle, int Flag)
+{
+    MovieHandleData *movie = GetMovieHandleData(MovieHandle);
+    if (movie == nullptr) return -1;
+    if (!movie->Graph.UseTheora) {
+        MoviePlatform_Update(movie, Flag);
+    } else if (!movie->ClockStopped) {
+        TheoraDecodeInfo info;
+        TheoraDecode_GetInfo(movie->TheoraHandle, &info);
+        uint64_t now = (uint64_t)MovieClock_Now();
+        // A clock that went back adds nothing.
+        uint64_t elapsed = now > movie->LastClock ? now - movie->LastClock : 0;
+        movie->PlayedTime = MovieClock_Advance(movie->PlayedTime, elapsed, movie->PlayRate);
+        movie->LastClock = now;
+        int loop = (movie->PlayType & DX_MOVIEPLAYTYPE_LOOPBIT) != 0;
+        int frame = MovieClock_ShownFrame(MovieClock_FrameAt(movie->PlayedTime, info.FrameRate), info.FrameCount, loop);
+        int current = TheoraDecode_GetCurrentFrame(movie->TheoraHandle);
+        if (frame != current) {
+            movie->NewFrame = 1;
+            movie->LastFrameClock = now;
+            if (frame < current && !movie->SoundLonger && movie->SoundHandle >= 0)
+                PlaySoundHandle(movie->SoundHandle, DX_PLAYTYPE_BACK, 1);
+            TheoraDecode_IncToFrame(movie->TheoraHandle, MovieClock_FramesToAdvance(current, frame, info.FrameCount));
+        } else if (frame == info.FrameCount - 1 && !loop) {
+            bool soundPlaying = movie->SoundHandle >= 0 && CheckSoundPlaying(movie->SoundHandle) == 1;
+            if (!soundPlaying) {
+                movie->PlayFlag = 0;
+                movie->ClockStopped = 1;
+            }
+        }
+    }
+    if (movie->UpdateCallback != nullptr) {
+        movie->UpdateCallback(movie, movie->UpdateCallbackData);
+        movie->Graph.FrameUpdated = 1;
+    }
+    return 0;
+}

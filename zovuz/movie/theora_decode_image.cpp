@@ -1,0 +1,186 @@
+// The Theora decoder's current frame in the forms the graph layer draws from: a 32-bit XRGB
+// image, or luma and chroma graphs that the YUV-to-RGB filter converts on the device.
+#include "zovuz/movie/theora_decode_internal.h"
+
+#include <string.h>
+
+namespace {
+
+inline uint8_t Clamp(int Value) { return BaseImageTables.ClampBytes[Value + 512]; }
+
+inline uint8_t ClampFloat(double Value)
+{
+    int v = (int)Value;
+    return (uint8_t)(v < 0 ? 0 : v > 255 ? 255 : v);
+}
+
+// 4:2:0: each 2 x 2 block shares one U, V pair; the library's fixed-point tables (14 bits).
+void ConvertHalvedChroma(const TheoraFrameStockEntry &E, BASEIMAGE &Image)
+{
+    const BaseImageTableData &t = BaseImageTables;
+    for (int y = 0; y < E.YHeight; ++y) {
+        const uint8_t *luma = E.YBuffer + (size_t)y * E.YPitch;
+        const uint8_t *chroma = E.UVBuffer + (size_t)(y >> 1) * E.UVPitch;
+        uint8_t *out = (uint8_t *)Image.Pixels + (size_t)y * Image.Pitch;
+        for (int x = 0; x < E.YWidth; ++x) {
+            int u = chroma[(x >> 1) * 2], v = chroma[(x >> 1) * 2 + 1];
+            int l = t.YuvLuma[luma[x]];
+            out[x * 4 + 0] = Clamp((l + t.YuvUToBlue[u]) >> 14);
+            out[x * 4 + 1] = Clamp((l + t.YuvUToGreen[u] + t.YuvVToGreen[v]) >> 14);
+            out[x * 4 + 2] = Clamp((l + t.YuvVToRed[v]) >> 14);
+            out[x * 4 + 3] = 255;
+        }
+    }
+}
+
+// Any other layout: chroma sample (x / 2, y / 2), in floating point.
+void ConvertOtherChroma(const TheoraFrameStockEntry &E, BASEIMAGE &Image)
+{
+    for (int y = 0; y < E.YHeight; ++y) {
+        const uint8_t *luma = E.YBuffer + (size_t)y * E.YPitch;
+        int cy = y / 2 < E.UVHeight ? y / 2 : E.UVHeight - 1;
+        const uint8_t *chroma = E.UVBuffer + (size_t)cy * E.UVPitch;
+        uint8_t *out = (uint8_t *)Image.Pixels + (size_t)y * Image.Pitch;
+        for (int x = 0; x < E.YWidth; ++x) {
+            int cx = x / 2 < E.UVWidth ? x / 2 : E.UVWidth - 1;
+            double u = chroma[cx * 2] - 128.0, v = chroma[cx * 2 + 1] - 128.0;
+            double l = (luma[x] - 16) * 1.164;
+            out[x * 4 + 0] = ClampFloat(l + 2.018 * u);
+            out[x * 4 + 1] = ClampFloat(l - 0.391 * u - 0.813 * v);
+            out[x * 4 + 2] = ClampFloat(l + 1.596 * v);
+            out[x * 4 + 3] = 255;
+        }
+    }
+}
+
+void ConvertToImage(const TheoraFrameStockEntry &E, BASEIMAGE &Image)
+{
+    if (Image.Pixels == nullptr || Image.Width < E.YWidth || Image.Height < E.YHeight) return;
+    if (E.YWidth == E.UVWidth * 2 && E.YHeight == E.UVHeight * 2)
+        ConvertHalvedChroma(E, Image);
+    else
+        ConvertOtherChroma(E, Image);
+}
+
+// A one- or two-channel 8-bit image over a stock buffer, for the transfer into a graph.
+BASEIMAGE ChannelImage(uint8_t *Pixels, int Width, int Height, int Pitch, int Channels)
+{
+    BASEIMAGE image;
+    memset(&image, 0, sizeof(image));
+    SetColorData(&image.ColorData, 0, 0, 0, 0, 0, Channels, 8, 0);
+    image.Width = Width;
+    image.Height = Height;
+    image.Pitch = Pitch;
+    image.Pixels = Pixels;
+    return image;
+}
+
+int MakeChannelGraph(int &Graph, int Width, int Height, int Channels, int ASyncThread)
+{
+    if (Graph >= 0) return 0;
+    GraphCreateParam param;
+    InitLoadGraphParam(&param, 32, 0, 0);
+    param.ChannelNum = Channels;
+    param.ChannelBitDepth = 8;
+    Graph = MakeGraphWithCreateParam(&param, Width, Height, 0, 0, 0, 0, ASyncThread);
+    if (Graph < 0) return -1;
+    SetHandleDeleteNotify(Graph, &Graph);
+    return 0;
+}
+
+void TransferToGraphs(TheoraDecodeState *S, TheoraFrameStockEntry &E, int ASyncThread)
+{
+    if (MakeChannelGraph(S->YGraph, E.YWidth, E.YHeight, 1, ASyncThread) != 0 ||
+        MakeChannelGraph(S->UVGraph, E.UVWidth, E.UVHeight, 2, ASyncThread) != 0)
+        return;
+    BASEIMAGE luma = ChannelImage(E.YBuffer, E.YWidth, E.YHeight, E.YPitch, 1);
+    BASEIMAGE chroma = ChannelImage(E.UVBuffer, E.UVWidth, E.UVHeight, E.UVPitch, 2);
+    ImageRect lumaRect = {0, 0, E.YWidth, E.YHeight};
+    ImageRect chromaRect = {0, 0, E.UVWidth, E.UVHeight};
+    BltBaseImageToGraph(&lumaRect, 0, 0, S->YGraph, &luma, nullptr, 0, 0, 0, 0);
+    BltBaseImageToGraph(&chromaRect, 0, 0, S->UVGraph, &chroma, nullptr, 0, 0, 0, 0);
+}
+
+}  // namespace
+
+int TheoraDecode_SetupImage(TheoraDecodeState *S, int ImageFlag, int GraphFlag, int SurfaceFlag, int ASyncThread)
+{
+    if (S == nullptr) return 0;
+    CRITICALSECTION_LOCK(&S->Lock);
+    bool surfaceDone = !SurfaceFlag || S->SurfaceReady || !S->SurfaceExists;
+    bool graphsDone = !GraphFlag || S->YUVGraphsReady || S->NoYUVGraphs;
+    bool imageDone = !ImageFlag || S->ImageReady;
+    if (surfaceDone && graphsDone && imageDone) {
+        CRITICALSECTION_UNLOCK(&S->Lock);
+        return 0;
+    }
+    int entry = -1;
+    for (;;) {
+        while (S->ThreadState == THEORA_THREAD_RESET || S->ResetRequest) {
+            CRITICALSECTION_UNLOCK(&S->Lock);
+            ThreadSleep(1);
+            CRITICALSECTION_LOCK(&S->Lock);
+        }
+        if (S->ThreadState == THEORA_THREAD_ENDED) {
+            CRITICALSECTION_UNLOCK(&S->Lock);
+            return 0;
+        }
+        for (int i = 0; i < S->StockCount && entry < 0; ++i)
+            if (S->Stock[i].Used && S->Stock[i].Packet == S->CurrentPacket) entry = i;
+        if (entry >= 0) break;
+        if (S->DataEnded) {
+            CRITICALSECTION_UNLOCK(&S->Lock);
+            return 0;
+        }
+        CRITICALSECTION_UNLOCK(&S->Lock);
+        ThreadSleep(0);
+        CRITICALSECTION_LOCK(&S->Lock);
+    }
+    // The entry of the current packet stays in stock while this thread reads it: only this
+    // thread moves the current packet or asks for a reset.
+    CRITICALSECTION_UNLOCK(&S->Lock);
+    TheoraFrameStockEntry &e = S->Stock[entry];
+
+    // NOT YET BUILT (Direct3D 9 surface fill): the surface comes from the Direct3D 9 back end,
+    // which does not exist yet, so SurfaceExists stays 0 and no surface is filled.
+    if (GraphFlag && !S->NoYUVGraphs && !S->YUVGraphsReady && Graphics_Hardware_GetShaderVersion() >= 200) {
+        TransferToGraphs(S, e, ASyncThread);
+        S->YUVGraphsReady = 1;
+    }
+    if (ImageFlag && !S->ImageReady) {
+        ConvertToImage(e, S->FrameImage);
+        S->ImageReady = 1;
+    }
+    return 1;
+}
+
+const BASEIMAGE *TheoraDecode_GetYUVImage(TheoraDecodeState *S)
+{
+    if (S == nullptr) return nullptr;
+    if (!S->ImageReady) TheoraDecode_SetupImage(S, 1, 0, 0, 0);
+    return &S->FrameImage;
+}
+
+int TheoraDecode_GetYGraphHandle(TheoraDecodeState *S) { return S != nullptr ? S->YGraph : -1; }
+int TheoraDecode_GetUVGraphHandle(TheoraDecodeState *S) { return S != nullptr ? S->UVGraph : -1; }
+void *TheoraDecode_GetSurface(TheoraDecodeState *S) { return S != nullptr ? S->Surface : nullptr; }
+
+int TheoraDecode_RefreshSurface(TheoraDecodeState *S)
+{
+    if (S == nullptr) return -1;
+    S->SurfaceLost = 1;
+    return 0;
+}
+
+int TheoraDecode_SurfaceTerminate(TheoraDecodeState *S, int)
+{
+    if (S == nullptr) return -1;
+    // NOT YET BUILT (Direct3D 9 surface): releasing the surface goes to the Direct3D 9 back end
+    // (on the main thread for a load job). Without that back end there is none to release.
+    S->SurfaceLost = 0;
+    S->Surface = nullptr;
+    S->SurfaceFourCC = 0;
+    S->SurfaceReady = 0;
+    S->SurfaceExists = 0;
+    return 0;
+}
