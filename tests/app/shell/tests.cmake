@@ -14,3 +14,5 @@ foreach(topic project_session render_session)
   tarvex_add_resources(shell_${topic}_test ${PROJECT_SOURCE_DIR}/app/shell/tarvex.rc)
   set_tests_properties(shell.${topic} PROPERTIES RESOURCE_LOCK main_window)
 endforeach()
+# The track views draw on the library's software renderer, in its main window.
+set_tests_properties(shell.track_views PROPERTIES RESOURCE_LOCK main_window)
