@@ -14,6 +14,7 @@
 #include "zovuz/core/handle/handle.h"
 #include "zovuz/core/memory/ring_buffer.h"
 #include "zovuz/core/handle/async_load.h"
+#include "zovuz/core/handle/main_thread_call.h"
 #include "zovuz/core/file/stream.h"
 #include "zovuz/core/file/file_access.h"
 #include "zovuz/core/file/archive.h"

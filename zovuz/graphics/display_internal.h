@@ -62,9 +62,6 @@ extern SoftwareScreenData SoftwareScreen;
 // mode in effect). 0, -1 without a display table.
 int SelectFullScreenDisplayMode(void);
 
-// The letter-box rectangle of the scaling modes 0 and 2. 0, -1 without a display table.
-int SetupFullScreenScalingRect(void);
-
 // The full-screen display-mode change of the software renderer. 0 / -1.
 int ChangeDisplayMode(void);
 

@@ -66,8 +66,6 @@ int SetupGraphFromBaseImage(const GraphCreateParam *Param, int GraphHandle, cons
 // MaxSize 0 = the device's maximum. 0 pieces when more would be needed.
 int CalcTexturePieceSizes(int Size, int *Sizes, int FitAllowed, int ForceSplit, int MaxSize, int BlockCompressed);
 
-// Deletes every live graph the library made for itself (after a device reset).
-int DeleteInternalGraphs(void);
 // The graph's keep word: graphs it is positive for stay at the first pass of graphics' end.
 int IsGraphKeptInFirstPass(GraphHandleData *Graph);
 
@@ -144,7 +142,5 @@ int InitializeMaskSystem(void);
 int TerminateMaskSystem(void);
 int CreateMaskScreen(int CreateFlag, int Width, int Height);
 int DeleteMaskScreen(void);
-int ReCreateMaskScreen(void);
-int ReleaseMaskScreen(void);
 int MaskDrawBegin(int X1, int Y1, int X2, int Y2);
 int MaskDrawEnd(int X1, int Y1, int X2, int Y2);

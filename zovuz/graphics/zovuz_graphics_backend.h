@@ -518,6 +518,16 @@ int CalcTextureTransferRect(const GraphTransferPiece *Piece, int OriginX, int Or
 int CalcDrawPartTransferRect(const GraphDrawPiece *Piece, int OffsetX, int OffsetY, int Width, int Height, int X, int Y,
                              ImageRect *SourceRect, ImageRect *DestRect, int BlockCompressed);
 
+// A device rebuild: the mask screen's buffers freed before it and made again after it, then
+// every live graph the library made for itself deleted (RestoreGraphics makes them again). 0.
+int ReleaseMaskScreen(void);
+int ReCreateMaskScreen(void);
+int DeleteInternalGraphs(void);
+
+// Computes GraphicsScreenSettings.FullScreenScalingRect, the letter-box rectangle of the
+// full-screen scaling modes 0 and 2. 0, -1 without a display table.
+int SetupFullScreenScalingRect(void);
+
 // Three shared work buffers that only grow: the buffer of at least Size bytes, or null for an
 // index outside 0-2 or no memory (the buffer then stays as it was).
 void *ReserveWorkBuffer(int Index, int Size);

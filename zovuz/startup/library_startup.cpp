@@ -134,6 +134,9 @@ int InitializeLibrary(void)
     RegisterMovieFunctions(GetMovieFunctionTable());
     // NOT YET BUILT (Direct3D 11 start): RegisterGraphicsHardwareFunctions(GRAPHICS_API_D3D11,
     //   GetGraphicsD3D11Functions()); until the back end can start, graphics start without it.
+    // NOT YET BUILT (Direct3D 9 drawing): RegisterGraphicsHardwareFunctions(GRAPHICS_API_D3D9,
+    //   GetGraphicsD3D9Functions()); the back end starts, clears and presents, but until it draws
+    //   the application must not start on it.
     RegisterGraphFilterFunctions(GetGraphFilterFunctionTable());
     if (InitializeGraphics() < 0) return FailStartup();
 

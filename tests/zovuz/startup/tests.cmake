@@ -14,3 +14,14 @@ target_link_libraries(core_graph_load_async_test PRIVATE test_support_zovuz_grap
 target_link_libraries(core_movie_library_end_test PRIVATE test_support_zovuz_graphics)
 add_dependencies(core_movie_library_end_test movie_test_files)
 set_tests_properties(core.movie_library_end PROPERTIES RESOURCE_LOCK "main_window;sound_sink")
+
+# The library on the Direct3D 9 back end: Direct3D 11 switched off, as on a machine where only
+# Direct3D 9 starts; run again with Direct3D 9 switched off too, it lands on the software renderer.
+set_tests_properties(core.d3d9_backend PROPERTIES LABELS d3d9
+  ENVIRONMENT "${tarvex_test_environment};WINEDLLOVERRIDES=mscoree,mshtml=\\;d3d11=d")
+file(MAKE_DIRECTORY ${CMAKE_BINARY_DIR}/testrun/core.d3d9_backend_without_d3d9)
+add_test(NAME core.d3d9_backend_without_d3d9 COMMAND core_d3d9_backend_test
+  --gtest_filter=D3D9StartupWithoutD3D9.*
+  WORKING_DIRECTORY ${CMAKE_BINARY_DIR}/testrun/core.d3d9_backend_without_d3d9)
+set_tests_properties(core.d3d9_backend_without_d3d9 PROPERTIES LABELS d3d9 TIMEOUT 300 RESOURCE_LOCK main_window
+  ENVIRONMENT "${tarvex_test_environment};TARVEX_D3D9_DISABLED=1;WINEDLLOVERRIDES=mscoree,mshtml=\\;d3d11,d3d9=d")

@@ -1,7 +1,6 @@
 // The call layer's immediate-context wrappers: one call each on the device's immediate context.
 // Without a device (nothing to draw on) they do nothing; Map answers E_POINTER.
 #include "zovuz/d3d11/windows/d3d11_calls.h"
-#include "zovuz/d3d11/windows/d3d11_main_thread_call.h"
 
 namespace {
 

@@ -1,7 +1,6 @@
 // The call layer's device, object and factory wrappers, and the typed releases that balance the
 // live-object counts. Without a device (or factory) the global wrappers answer E_POINTER.
 #include "zovuz/d3d11/windows/d3d11_calls.h"
-#include "zovuz/d3d11/windows/d3d11_main_thread_call.h"
 
 namespace {
 

@@ -1,7 +1,6 @@
 // The call layer's module and device functions: the two DLLs, the factory, the device with its
 // contexts, the end of them all, the multisample negotiation and the live-object dump.
 #include "zovuz/d3d11/windows/d3d11_calls.h"
-#include "zovuz/d3d11/windows/d3d11_main_thread_call.h"
 
 D3D11CallLayerData D3D11CallLayer;
 

@@ -1,16 +1,17 @@
-// How the call layer's _ASync forms hand a call to the main thread: the call's arguments packed
-// into the words of a request record, and the replay that unpacks them and makes the call.
-// Only the call layer's own files include this.
+// How a call layer's _ASync forms (the Direct3D back ends') hand a call to the main thread: the
+// call's arguments packed into the words of a request record (async_load.h), and the replay that
+// unpacks them and makes the call. Part of the core's public header.
 #pragma once
 
+#include <stddef.h>
 #include <stdint.h>
 
 #include <type_traits>
 #include <utility>
 
-#include "zovuz/core/zovuz_core.h"
+#include "zovuz/core/handle/async_load.h"
 
-namespace d3d11_main_thread_call {
+namespace main_thread_call {
 
 // One argument as a request word: pointers and integers as themselves (bytes widened), a float as
 // the address of the caller's value, which stays valid because the caller waits for the replay.
@@ -45,7 +46,7 @@ int ReplayWords(R (*Call)(P...), const uintptr_t *Words, std::index_sequence<I..
     }
 }
 
-}  // namespace d3d11_main_thread_call
+}  // namespace main_thread_call
 
 // On the main thread: makes the call with the arguments a worker packed into Info, and gives its
 // result (0 for a call without one).
@@ -53,7 +54,7 @@ template <typename R, typename... P>
 int ReplayMainThreadCall(R (*Call)(P...), ASyncLoadRequestInfo *Info)
 {
     static_assert(sizeof...(P) <= sizeof(Info->Data) / sizeof(Info->Data[0]), "one request word per argument");
-    return d3d11_main_thread_call::ReplayWords(Call, Info->Data, std::index_sequence_for<P...>());
+    return main_thread_call::ReplayWords(Call, Info->Data, std::index_sequence_for<P...>());
 }
 
 // On a worker: packs the arguments and waits until the main thread has run Replay with them. The
@@ -66,7 +67,7 @@ int RequestMainThreadReplay(ASyncLoadRequestFunction Replay, const A &...Args)
     ASyncLoadRequestInfo info = {};
     info.Function = Replay;
     int index = 0;
-    ((info.Data[index++] = d3d11_main_thread_call::PackWord(Args)), ...);
+    ((info.Data[index++] = main_thread_call::PackWord(Args)), ...);
     (void)index;
     return RequestMainThreadCall(&info);
 }

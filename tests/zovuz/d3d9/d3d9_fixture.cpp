@@ -1,0 +1,82 @@
+#include "tests/zovuz/d3d9/d3d9_fixture.h"
+
+#include <algorithm>
+
+D3D9HookData D3D9Hooks;
+
+HRESULT RefusingCheckDeviceFormat(UINT Adapter, D3DDEVTYPE Type, D3DFORMAT AdapterFormat, DWORD Usage,
+                                  D3DRESOURCETYPE ResourceType, D3DFORMAT Format)
+{
+    const std::vector<unsigned> &refused = D3D9Hooks.Refused;
+    if (std::find(refused.begin(), refused.end(), (unsigned)Format) != refused.end()) return D3DERR_NOTAVAILABLE;
+    return D3D9SystemCalls.Direct3D9_CheckDeviceFormat(Adapter, Type, AdapterFormat, Usage, ResourceType, Format);
+}
+
+HRESULT RecordingCreateDepthStencilSurface(UINT Width, UINT Height, D3DFORMAT Format, D3DMULTISAMPLE_TYPE MultiSample,
+                                           DWORD Quality, BOOL Discard, IDirect3DSurface9 **Surface, HANDLE *Shared)
+{
+    int call = ++D3D9Hooks.DepthSurfaces;
+    D3D9Hooks.Calls.push_back("CreateDepthStencilSurface " + std::to_string(Width) + "x" + std::to_string(Height));
+    if (D3D9Hooks.FailDepthSurfaceFrom > 0 && call >= D3D9Hooks.FailDepthSurfaceFrom) return E_OUTOFMEMORY;
+    return D3D9SystemCalls.Direct3DDevice9_CreateDepthStencilSurface(Width, Height, Format, MultiSample, Quality,
+                                                                      Discard, Surface, Shared);
+}
+
+HRESULT LosingTestCooperativeLevel(void)
+{
+    D3D9Hooks.Calls.push_back("TestCooperativeLevel");
+    if (D3D9Hooks.DeviceNotResetAnswers > 0) {
+        --D3D9Hooks.DeviceNotResetAnswers;
+        return D3DERR_DEVICENOTRESET;
+    }
+    return D3D9SystemCalls.Direct3DDevice9_TestCooperativeLevel();
+}
+
+void D3D9DeviceTest::SetUpTestSuite()
+{
+    CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);  // the vertical-blank object is a COM object
+    RemoveLogFile();
+    ChangeWindowMode(1);
+    SetAlwaysRunFlag(1);
+    SetMainWindowText("d3d9 device");
+    ASSERT_EQ(0, SetGraphMode(640, 480, 32, 60));
+    ASSERT_EQ(0, CreateMainWindow());
+    // The window shows once its first messages are served.
+    for (int i = 0; i < 5; ++i) ProcessMessage();
+}
+
+void D3D9DeviceTest::TearDownTestSuite()
+{
+    TerminateMainWindow();
+    CoUninitialize();
+}
+
+void D3D9DeviceTest::SetUp()
+{
+    D3D9Calls = D3D9SystemCalls;
+    D3D9Hooks = D3D9HookData();
+    D3D9Screen = D3D9ScreenData();
+    GraphicsDeviceMode = GraphicsDeviceModeData();
+    GraphicsDeviceCaps = GraphicsDeviceCapsData();
+    SetMainScreenSize(640, 480);
+    GraphicsScreenSettings.MainScreenColorBitDepth = 32;
+}
+
+void D3D9DeviceTest::TearDown()
+{
+    Graphics_D3D9_Terminate();
+    D3D9Calls = D3D9SystemCalls;
+    D3D9CallLayer.NoExFlag = 0;
+    EXPECT_EQ(0, Direct3DDevice9_IsValid()) << "the device was left";
+    EXPECT_EQ(0, Direct3D9_IsValid()) << "the Direct3D object was left";
+    EXPECT_EQ(nullptr, D3D9CallLayer.Module) << "d3d9.dll was left loaded";
+    EXPECT_EQ(nullptr, D3D9DeviceCapsInfo.BackBuffer) << "the back buffer was left";
+    EXPECT_EQ(nullptr, DirectDraw7_GetObject()) << "the vertical-blank object was left";
+}
+
+D3DSURFACE_DESC D3D9DeviceTest::Describe(IDirect3DSurface9 *Surface)
+{
+    D3DSURFACE_DESC desc = {};
+    if (Surface != nullptr) Direct3DSurface9_GetDesc(Surface, &desc);
+    return desc;
+}

@@ -1,0 +1,46 @@
+// What the Direct3D 9 tests share: a fixture that runs the back end on the platform's own device
+// (Wine's, on llvmpipe) in the library's main window, and a recorder that hooks entries of the
+// call layer's table.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "tests/support/test_files.h"
+#include "zovuz/d3d9/windows/d3d9_device_win.h"
+
+// What the hooks saw and what they answer; cleared by each test.
+struct D3D9HookData
+{
+    std::vector<std::string> Calls;     // one line per hooked call
+    std::vector<unsigned> Refused;      // formats CheckDeviceFormat refuses
+    int FailDepthSurfaceFrom = 0;       // CreateDepthStencilSurface fails from this call on (1 = its first)
+    int DepthSurfaces = 0;              // CreateDepthStencilSurface calls
+    int DeviceNotResetAnswers = 0;      // TestCooperativeLevel answers D3DERR_DEVICENOTRESET this often
+};
+extern D3D9HookData D3D9Hooks;
+
+// Hooks that record into D3D9Hooks and answer as it says, for the tests to put into D3D9Calls.
+HRESULT RefusingCheckDeviceFormat(UINT Adapter, D3DDEVTYPE Type, D3DFORMAT AdapterFormat, DWORD Usage,
+                                  D3DRESOURCETYPE ResourceType, D3DFORMAT Format);
+HRESULT RecordingCreateDepthStencilSurface(UINT Width, UINT Height, D3DFORMAT Format, D3DMULTISAMPLE_TYPE MultiSample,
+                                           DWORD Quality, BOOL Discard, IDirect3DSurface9 **Surface, HANDLE *Shared);
+HRESULT LosingTestCooperativeLevel(void);
+
+// The window-mode device at 640 x 480 x 32. Each test starts with the system's calls in the table
+// and ends with the back end ended: nothing may be left of it.
+class D3D9DeviceTest : public testing::Test
+{
+protected:
+    static void SetUpTestSuite();
+    static void TearDownTestSuite();
+    void SetUp() override;
+    void TearDown() override;
+    // The size and format of a surface.
+    static D3DSURFACE_DESC Describe(IDirect3DSurface9 *Surface);
+};
+
+// True when Text holds Piece.
+inline bool Contains(const std::wstring &Text, const std::wstring &Piece) { return Text.find(Piece) != std::wstring::npos; }

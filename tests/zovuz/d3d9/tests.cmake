@@ -1,0 +1,7 @@
+# Direct3D 11 is switched off, as on a machine where only Direct3D 9 starts. The device tests open
+# the library's main window (class "tarvex"), which all processes of one Wine prefix share.
+foreach(test ${TARVEX_DIR_TESTS})
+  set_tests_properties(${test} PROPERTIES
+    ENVIRONMENT "${tarvex_test_environment};WINEDLLOVERRIDES=mscoree,mshtml=\\;d3d11=d")
+endforeach()
+set_tests_properties(d3d9.device PROPERTIES RESOURCE_LOCK main_window)

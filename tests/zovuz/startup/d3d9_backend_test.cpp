@@ -1,0 +1,194 @@
+// The library on the Direct3D 9 back end, as it starts where Direct3D 11 cannot: the first frame
+// in the window, rebuilds of the device with the lost and restore callbacks around them, a lost
+// device found by the pump, a rebuild that cannot make its device, and a clean end. Run again
+// with d3d9.dll switched off, the same start lands on the software renderer.
+#include "zovuz/startup/startup_internal.h"
+
+#include "tests/support/test_files.h"
+#include "tests/support/window_capture.h"
+#include "zovuz/core/zovuz_core.h"
+#include "zovuz/d3d9/windows/d3d9_device_win.h"
+#include "zovuz/d3d9/zovuz_d3d9.h"
+#include "zovuz/graphics/zovuz_graphics.h"
+
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <stdlib.h>
+#include <string>
+#include <vector>
+
+namespace {
+
+// What the hooks and callbacks saw.
+std::vector<std::string> Events;
+int DepthSurfaceFailures = 0;     // CreateDepthStencilSurface fails this many more times
+int DeviceNotResetAnswers = 0;  // TestCooperativeLevel answers D3DERR_DEVICENOTRESET this many more times
+
+HRESULT HookedCreateDepthStencilSurface(UINT Width, UINT Height, D3DFORMAT Format, D3DMULTISAMPLE_TYPE MultiSample,
+                                        DWORD Quality, BOOL Discard, IDirect3DSurface9 **Surface, HANDLE *Shared)
+{
+    Events.push_back("Z " + std::to_string(Width) + "x" + std::to_string(Height));
+    if (DepthSurfaceFailures > 0) {
+        --DepthSurfaceFailures;
+        return E_OUTOFMEMORY;
+    }
+    return D3D9SystemCalls.Direct3DDevice9_CreateDepthStencilSurface(Width, Height, Format, MultiSample, Quality,
+                                                                      Discard, Surface, Shared);
+}
+
+HRESULT HookedTestCooperativeLevel(void)
+{
+    if (DeviceNotResetAnswers > 0) {
+        --DeviceNotResetAnswers;
+        return D3DERR_DEVICENOTRESET;
+    }
+    return D3D9SystemCalls.Direct3DDevice9_TestCooperativeLevel();
+}
+
+class D3D9Startup : public testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        if ((getenv("TARVEX_D3D9_DISABLED") != nullptr) != SoftwareRun())
+            GTEST_SKIP() << "not in this run (d3d9.dll switched off or not)";
+        RemoveLogFile();
+        ChangeWindowMode(1);
+        SetAlwaysRunFlag(1);
+        SetMainWindowText("d3d9 start");
+        ASSERT_EQ(0, SetGraphMode(640, 480, 32, 60));
+        RegisterGraphicsHardwareFunctions(GRAPHICS_API_D3D9, GetGraphicsD3D9Functions());
+        D3D9Calls = D3D9SystemCalls;
+        D3D9Calls.Direct3DDevice9_CreateDepthStencilSurface = HookedCreateDepthStencilSurface;
+        D3D9Calls.Direct3DDevice9_TestCooperativeLevel = HookedTestCooperativeLevel;
+        Events.clear();
+        DepthSurfaceFailures = DeviceNotResetAnswers = 0;
+        allocNum_ = GetAllocNum();
+        allocSize_ = GetTotalAllocSize();
+    }
+    void TearDown() override
+    {
+        if (IsSkipped()) return;
+        EXPECT_EQ(0, LibraryEnd());
+        // Everything the start took was given back.
+        EXPECT_EQ(allocNum_, GetAllocNum());
+        EXPECT_EQ(allocSize_, GetTotalAllocSize());
+        EXPECT_EQ(0, Direct3DDevice9_IsValid());
+        D3D9Backend.DeviceLostCallback = D3D9Backend.DeviceRestoreCallback = nullptr;
+        D3D9Calls = D3D9SystemCalls;
+        RegisterGraphicsHardwareFunctions(GRAPHICS_API_D3D9, nullptr);
+    }
+    virtual bool SoftwareRun() const { return false; }
+
+    // The window shows exactly the colour (0x00RRGGBB) over the screen.
+    static int WrongPixels(uint32_t Color)
+    {
+        for (int i = 0; i < 3; ++i) ProcessMessage();
+        const WindowCapture shot = CaptureWindow(GetMainWindowHandle(), 0, 0, 640, 480);
+        if (shot.Empty()) return -1;
+        int wrong = 0;
+        for (uint32_t pixel : shot.Pixels) wrong += pixel != Color;
+        return wrong;
+    }
+    // Clears the screen to the colour and shows it.
+    static int ShowColor(int Red, int Green, int Blue)
+    {
+        SetBackgroundColor(Red, Green, Blue);
+        if (ClearDrawScreen(nullptr) < 0) return -1;
+        return ScreenFlip();
+    }
+
+private:
+    int allocNum_ = 0, allocSize_ = 0;
+};
+
+TEST_F(D3D9Startup, TheFirstFrameIsShownThroughDirect3D9)
+{
+    ASSERT_EQ(0, LibraryInit());
+    const std::wstring log = ReadLogText();
+    EXPECT_NE(std::wstring::npos, log.find(L"IDirect3DDevice9Ex オブジェクトを取得します.... "));
+    EXPECT_NE(std::wstring::npos, log.find(L"32bit カラーフォーマットは D3DFMT_X8R8G8B8 です"));
+    EXPECT_EQ(GRAPHICS_API_D3D9, GetGraphicsAPIType());
+    EXPECT_EQ(1, GetHardwareGraphicsFlag());
+    ASSERT_EQ(0, ShowColor(30, 60, 90));
+    EXPECT_EQ(0, WrongPixels(0x1E3C5A));
+}
+
+TEST_F(D3D9Startup, RebuildsRunTheLostAndRestoreCallbacksAndMakeANewZBuffer)
+{
+    ASSERT_EQ(0, LibraryInit());
+    D3D9Backend.DeviceLostCallback = [](void *) { Events.push_back("lost"); };
+    D3D9Backend.DeviceRestoreCallback = [](void *Data) { Events.push_back(*(const char **)Data); };
+    static const char *restored = "restored";
+    D3D9Backend.DeviceRestoreCallbackData = &restored;
+    Events.clear();
+    EXPECT_EQ(0, Graphics_Hardware_ChangeScreenMode(0, -1, -1, -1, -1));
+    EXPECT_EQ(0, Graphics_Hardware_ChangeScreenMode(0, -1, -1, -1, -1));
+    const std::vector<std::string> twice = {"lost", "Z 1024x512", "restored", "lost", "Z 1024x512", "restored"};
+    EXPECT_EQ(twice, Events);
+    ASSERT_EQ(0, ShowColor(200, 10, 20));
+    EXPECT_EQ(0, WrongPixels(0xC80A14));
+
+    // A lost device is found by the pump's check and rebuilt once; a healthy one is left alone.
+    Events.clear();
+    DeviceNotResetAnswers = 1;
+    EXPECT_EQ(0, Graphics_Hardware_RestoreLostDevice());
+    EXPECT_EQ(0, Graphics_Hardware_RestoreLostDevice());
+    EXPECT_EQ(std::vector<std::string>({"lost", "Z 1024x512", "restored"}), Events);
+
+    // Releasing the device objects twice is harmless; the rebuild brings the device back.
+    EXPECT_EQ(0, Graphics_Hardware_ReleaseDeviceObjects());
+    EXPECT_EQ(0, Graphics_Hardware_ReleaseDeviceObjects());
+    EXPECT_EQ(0, Direct3DDevice9_IsValid());
+    EXPECT_EQ(0, RestoreGraphicsDevice());
+    EXPECT_EQ(1, Direct3DDevice9_IsValid());
+}
+
+TEST_F(D3D9Startup, ARebuildThatCannotMakeItsDeviceFailsAndLeavesNothing)
+{
+    ASSERT_EQ(0, LibraryInit());
+    D3D9Backend.DeviceRestoreCallback = [](void *) { Events.push_back("restored"); };
+    Events.clear();
+    DepthSurfaceFailures = 1;
+    EXPECT_EQ(-1, Graphics_Hardware_ChangeScreenMode(0, -1, -1, -1, -1));
+    EXPECT_EQ(std::vector<std::string>({"Z 1024x512"}), Events) << "no restore after a failed rebuild";
+    EXPECT_EQ(0, Direct3DDevice9_IsValid());
+    EXPECT_EQ(nullptr, D3D9CallLayer.Module);
+    // Drawing and presenting on the missing device fail without harm, and a later rebuild works.
+    ClearDrawScreen(nullptr);
+    ScreenFlip();
+    EXPECT_EQ(0, RestoreGraphicsDevice());
+    ASSERT_EQ(0, ShowColor(5, 100, 5));
+    EXPECT_EQ(0, WrongPixels(0x056405));
+}
+
+TEST_F(D3D9Startup, AModeChangeStartsTheBackEndAgainAtTheNewSize)
+{
+    ASSERT_EQ(0, LibraryInit());
+    Events.clear();
+    ASSERT_EQ(0, ChangeScreenMode(800, 600, 32, 0, 60));
+    EXPECT_EQ(GRAPHICS_API_D3D9, GetGraphicsAPIType());
+    EXPECT_EQ(std::vector<std::string>({"Z 1024x1024"}), Events);
+    D3DSURFACE_DESC desc = {};
+    Direct3DSurface9_GetDesc(D3D9DeviceCapsInfo.BackBuffer, &desc);
+    EXPECT_EQ(800u, desc.Width);
+    EXPECT_EQ(600u, desc.Height);
+}
+
+class D3D9StartupWithoutD3D9 : public D3D9Startup
+{
+protected:
+    bool SoftwareRun() const override { return true; }
+};
+
+TEST_F(D3D9StartupWithoutD3D9, TheSameStartLandsOnTheSoftwareRenderer)
+{
+    ASSERT_EQ(0, LibraryInit());
+    EXPECT_NE(std::wstring::npos, ReadLogText().find(L"d3d9.dll の読み込みに失敗しました"));
+    EXPECT_EQ(GRAPHICS_API_SOFTWARE, GetGraphicsAPIType());
+    ASSERT_EQ(0, ShowColor(30, 60, 90));
+    EXPECT_EQ(0, WrongPixels(0x1E3C5A));
+}
+
+}  // namespace

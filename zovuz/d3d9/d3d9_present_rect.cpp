@@ -1,0 +1,33 @@
+// Sizes and rectangles of the Direct3D 9 screen: powers of two for the Z buffer and the sub back
+// buffer, and where a present lands in the window.
+#include "zovuz/d3d9/d3d9_internal.h"
+
+int D3D9PowerOfTwoAbove(int Size)
+{
+    int power = 1;
+    while (power < Size) power <<= 1;
+    return power;
+}
+
+ImageRect D3D9PresentDestRect(const D3D9PresentPlacement &Placement)
+{
+    const D3D9PresentPlacement &p = Placement;
+    if (!p.WindowMode) return ImageRect{0, 0, p.DrawWidth, p.DrawHeight};
+    int width = (int)(p.DrawWidth * p.ScaleX);
+    int height = (int)(p.DrawHeight * p.ScaleY);
+    if (!p.Maximized) return ImageRect{0, 0, width, height};
+
+    // Centred in the maximised window; an edge within 2 pixels of the client's edge goes onto it,
+    // so that no band of one or two pixels is left to fill.
+    ImageRect rect;
+    rect.left = (p.ClientWidth - width) / 2;
+    rect.top = (p.ClientHeight - height) / 2;
+    rect.right = rect.left + width;
+    rect.bottom = rect.top + height;
+    auto within2 = [](int Edge, int Target) { return Edge - Target <= 2 && Target - Edge <= 2; };
+    if (within2(rect.left, 0)) rect.left = 0;
+    if (within2(rect.top, 0)) rect.top = 0;
+    if (within2(rect.right, p.ClientWidth)) rect.right = p.ClientWidth;
+    if (within2(rect.bottom, p.ClientHeight)) rect.bottom = p.ClientHeight;
+    return rect;
+}
