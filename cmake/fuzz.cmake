@@ -41,6 +41,7 @@ set(tarvex_fuzz_area_mdx_load engine)
 set(tarvex_fuzz_area_mml_compile engine)
 set(tarvex_fuzz_area_sample_load engine)
 set(tarvex_fuzz_area_project_read shell)
+set(tarvex_fuzz_area_mdx_text shell)
 set(tarvex_fuzz_area_theora_open movie)
 
 file(GLOB tarvex_fuzz_targets CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/fuzz/*/*_fuzz.cpp)

@@ -13,6 +13,7 @@
 #include "app/shell/render_dialog.h"
 #include "app/shell/resource_ids.h"
 #include "app/shell/song_files.h"
+#include "app/shell/track_views.h"
 #include "zovuz/zovuz.h"
 
 namespace {
@@ -79,7 +80,7 @@ void OpenMmlSong() {
   // A text that vanished since it was chosen compiles to an empty song, which is reported; the
   // sequencer then runs on it as the engine in use.
   if (!g_songs[0].loaded) ReportUnreadableSong(g_app.songPath);
-  // NOT YET BUILT (piano roll): BuildPeakData.
+  BuildPeakData();
   PlaySequencerFromTop();
   StartSequencerTimer();
   SongOpened(kModeSequencer);
@@ -106,7 +107,7 @@ void OpenChosenSong() {
     ReportUnreadableSong(g_app.songPath);
     return;
   }
-  // NOT YET BUILT (piano roll): FreePeakData.
+  FreePeakData(g_app);
   StopAllSongEngines();
   g_app.song.Pause();
   if (kind == SongKind::kMml) OpenMmlSong();
@@ -116,7 +117,7 @@ void OpenChosenSong() {
 // The song opened last, read again; the engine's timer, the mode and the current track stay. A
 // file that can no longer be read is reported and the song in the engine plays on.
 void ReloadSong() {
-  // NOT YET BUILT (piano roll): FreePeakData.
+  FreePeakData(g_app);
   if (g_app.songLoaded != 1) return;
   if (!SongFileReadable(g_app.songPath)) {
     ReportUnreadableSong(g_app.songPath);
@@ -132,7 +133,7 @@ void ReloadSong() {
     StopAllSongEngines();
     CompileMml(g_app.songPath);
     if (!g_songs[0].loaded) ReportUnreadableSong(g_app.songPath);
-    // NOT YET BUILT (piano roll): BuildPeakData.
+    BuildPeakData();
     PlaySequencerFromTop();
   }
 }

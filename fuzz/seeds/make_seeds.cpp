@@ -409,6 +409,19 @@ void ImageSeeds() {
   }
 }
 
+// The track list's command printer: a track number and volume state, then a track holding every
+// opcode with its parameters, one cut short, and notes on an FM and a PCM track.
+void MdxTextSeeds() {
+  Bytes every = {0x02, 100};
+  for (int op = 0xE0; op <= 0xFF; ++op) {
+    every.push_back(static_cast<uint8_t>(op));
+    for (uint8_t p : {0x81, 0xFF, 0xFE, 0x10, 0xF7}) every.push_back(p);
+  }
+  Write("mdx_text", "every", every);
+  Write("mdx_text", "cut", Bytes{0x00, 0, 0xEB, 0x03});
+  Write("mdx_text", "notes", Bytes{0x19, 15, 0x80, 47, 0x81, 47, 0xDF, 0, 0x00, 0xFB, 16, 0xF9, 0xFA});
+}
+
 }  // namespace
 
 int main(int argc, char **argv) {
@@ -427,6 +440,7 @@ int main(int argc, char **argv) {
   LoopSeeds();
   FontSeeds();
   ImageSeeds();
+  MdxTextSeeds();
   printf("make_seeds: %d seeds written\n", g_written);
   return 0;
 }

@@ -14,6 +14,7 @@
 #include "app/shell/render_dialog.h"
 #include "app/shell/resource_ids.h"
 #include "app/shell/shell_tables.h"
+#include "app/shell/track_views.h"
 #include "zovuz/zovuz.h"
 
 namespace {
@@ -97,7 +98,7 @@ void ShutDownApp() {
     std::fflush(stdout);
   }
   CloseAppMidiInput(g_app);
-  // NOT YET BUILT (piano roll): FreePeakData.
+  FreePeakData(g_app);
   TermMdxPlayer();
   TermSequencerAudio();
   // The plug-ins go while the library still runs, their editors closed first: a plug-in window's
