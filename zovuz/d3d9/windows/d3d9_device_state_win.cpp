@@ -5,6 +5,7 @@
 
 #include "zovuz/d3d9/d3d9_internal.h"
 #include "zovuz/d3d9/windows/d3d9_device_win.h"
+#include "zovuz/d3d9/windows/d3d9_shader_constant_win.h"
 #include "zovuz/graphics/graphics_hardware.h"
 #include "zovuz/graphics/zovuz_graphics_backend.h"
 
@@ -523,6 +524,10 @@ int Graphics_D3D9_DeviceState_SendAll(void)
     Graphics_D3D9_DeviceState_SetShadeMode(Cache.ShadeMode, 0);
     Direct3DDevice9_SetMaterial(&Cache.Material);
     Graphics_D3D9_DeviceState_SetSpecularEnable(Cache.SpecularEnable);
+    // The device lost every shader constant with its state: send what was last sent of each type.
+    for (int type = 0; type < D3D9_CONSTANT_TYPE_NUM; ++type)
+        Graphics_D3D9_ShaderConstant_Upload(&ShaderConstantManager, type, 0, ShaderConstantManager.Mirror[type].Values,
+                                            Graphics_D3D9_ShaderConstant_RegisterNum(type));
     Cache.ForceFlag = 0;
     return 0;
 }

@@ -3,6 +3,7 @@
 // them, the lost device and the end.
 #include "zovuz/d3d9/windows/d3d9_device_state_win.h"
 #include "zovuz/d3d9/windows/d3d9_device_win.h"
+#include "zovuz/d3d9/windows/d3d9_shader_constant_win.h"
 
 D3D9BackendData D3D9Backend = {0, {-0.5f, -0.5f}, nullptr, nullptr, nullptr, nullptr};
 
@@ -93,7 +94,8 @@ int Graphics_D3D9_Initialize(void)
 int Graphics_D3D9_Startup(void)
 {
     if (Graphics_D3D9_Initialize() < 0) return -1;
-    // NOT YET BUILT (shader constants): the constant manager cleared and applied with mask 1.
+    Graphics_D3D9_ShaderConstant_Initialize(&ShaderConstantManager);
+    Graphics_D3D9_ShaderConstant_Apply(&ShaderConstantManager, 1);
     return 0;
 }
 
