@@ -6,8 +6,7 @@
 #include "zovuz/d3d9/d3d9_internal.h"
 #include "zovuz/d3d9/windows/d3d9_device_win.h"
 #include "zovuz/d3d9/windows/d3d9_shader_constant_win.h"
-#include "zovuz/graphics/graphics_hardware.h"
-#include "zovuz/graphics/zovuz_graphics_backend.h"
+#include "zovuz/graphics/zovuz_graphics.h"
 
 D3D9DeviceStateCacheData D3D9DeviceStateCache;
 
