@@ -7,12 +7,44 @@ namespace {
 // The dispatcher's flush draws the batch and keeps its 3-D flag.
 int RenderVertexBuffer(int ASyncThread) { return Graphics_D3D11_RenderVertexBuffer(-1, ASyncThread); }
 
+// The dispatcher hands over the front end's matrix; the device's projection is made from the
+// front end's matrices as a whole.
+int SetTransformToProjection(const MATRIX *) { return Graphics_D3D11_SetTransformToProjection(); }
+
+int SetupSubBackBufferFullScreen(void) { return Graphics_D3D11_SetupSubBackBufferFullScreen(); }
+
 // Filled by member name; an operation not listed stays null, and its dispatcher logs and fails.
 const GraphicsHardwareFunctions D3D11Functions = {
+    .Startup = Graphics_D3D11_Startup,
+    .PixelCenterTest = Graphics_D3D11_PixelCenterTest,
     .InitializeDeviceState = Graphics_D3D11_InitializeDeviceState,
+    .ReapplyDeviceState = Graphics_D3D11_ReapplyDeviceState,
     .IsDeviceValid = Graphics_D3D11_IsDeviceValid,
+    .PresentFrame = Graphics_D3D11_PresentFrame,
     .Terminate = Graphics_D3D11_Terminate,
+    .SetupSubBackBufferFullScreen = SetupSubBackBufferFullScreen,
+    .StartFrontScreenTimer = Graphics_D3D11_StartFrontScreenTimer,
+    .GetPixel = Graphics_D3D11_GetPixel,
+    .LockBackBuffer = Graphics_D3D11_LockDrawTargetBuffer,
+    .UnlockBackBuffer = Graphics_D3D11_UnlockBackBuffer,
+    .ClearDrawScreen = Graphics_D3D11_ClearDrawScreen,
     .RenderVertexBuffer = RenderVertexBuffer,
+    .SetDrawScreen = Graphics_D3D11_SetDrawScreen,
+    .SetupDepthBuffer = Graphics_D3D11_SetupDepthBuffer,
+    .UpdateDrawScreenAlphaFlag = Graphics_D3D11_UpdateDrawScreenAlphaFlag,
+    .SetDrawArea = Graphics_D3D11_SetDrawArea,
+    .SetDrawMode = Graphics_D3D11_SetDrawMode,
+    .UpdateDiffuseColor = Graphics_D3D11_UpdateDiffuseColor,
+    .SetTransformToView = Graphics_D3D11_SetTransformToView,
+    .SetTransformToProjection = SetTransformToProjection,
+    .SetTransformToWorld = Graphics_D3D11_SetTransformToWorld,
+    .SetUseLighting = Graphics_D3D11_SetUseLighting,
+    .SetLightEnable = Graphics_D3D11_SetLightEnable,
+    .SetLightParam = Graphics_D3D11_SetLightParam,
+    .SetFogEnable = Graphics_D3D11_SetFogEnable,
+    .SetFogMode = Graphics_D3D11_SetFogMode,
+    .SetFogColor = Graphics_D3D11_SetFogColor,
+    .SetFogStartEnd = Graphics_D3D11_SetFogStartEnd,
     .UpdateShadowMapParams = Graphics_D3D11_UpdateShadowMapParams,
     .UpdateShadowMapMatrices = Graphics_D3D11_UpdateShadowMapMatrices,
     .SetUseShadowMap = Graphics_D3D11_SetUseShadowMap,

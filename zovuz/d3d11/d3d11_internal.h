@@ -137,6 +137,107 @@ int Graphics_D3D11_InitializeDeviceState(void);
 // Draws the batched vertices (windows/d3d11_vertex_batch_win.h). 0 / -1.
 int Graphics_D3D11_RenderVertexBuffer(int Next3D, int ASyncThread);
 
+// ---- Where a present puts the screen ------------------------------------------------------------
+
+// What the copy of the sub back buffer into the back buffer depends on.
+struct D3D11PresentPlacement
+{
+    int ScreenWidth, ScreenHeight;          // the library's screen (the sub back buffer)
+    int BackBufferWidth, BackBufferHeight;  // the window's back buffer
+    int ClientWidth, ClientHeight;          // the window's client area
+    int WindowModeFlag;                     // 0 = full screen
+    int FullScreenScalingMode;              // in effect (FULLSCREEN_SCALING_*)
+    ImageRect FullScreenScalingRect;        // modes 0 and 2: where the screen is shown
+    int Emulation320x240Flag;               // a 320 x 240 screen shown at 640 x 480
+    double ExtendRateX, ExtendRateY;        // the window's size rates
+    int MaximizedCenterFlag;                // maximised, with neither a free nor an explicit size
+};
+
+struct D3D11PresentRects
+{
+    ImageRect Source;  // in the sub back buffer
+    ImageRect Dest;    // in the back buffer
+};
+
+// The two rectangles of a present: the screen placed by the full-screen scaling mode or the
+// window's size rates (centred in a maximised window), then clipped to the back buffer, cutting the
+// source in proportion rather than squeezing it.
+D3D11PresentRects Graphics_D3D11_PresentRects(const D3D11PresentPlacement &Placement);
+
+// ---- Start-up --------------------------------------------------------------------------------------
+
+// Makes the device and every standard object in the start-up's order; on any failure releases
+// what was made. Sets the front end's hardware-in-use flag. 0 / -1.
+int Graphics_D3D11_Initialize(void);
+// The graphics front end's start of the back end. 0 / -1.
+int Graphics_D3D11_Startup(void);
+
+// ---- Draw state, clear and present --------------------------------------------------------------
+
+// The draw target that stands for whatever the cache binds at a render-target index.
+#define D3D11_DRAW_TARGET_CACHED (-6)
+
+// The viewport of the front end's draw area, with the projection and the draw-area matrix that go
+// with it. -1 without a device or for an empty area.
+int Graphics_D3D11_SetDrawArea(void);
+// Sends the projection again (the front end's matrices times the draw-area matrix). 0.
+int Graphics_D3D11_SetTransformToProjection(void);
+// Sends every cached state again (after a present or a transfer). 0, -1 without a device.
+int Graphics_D3D11_ReapplyDeviceState(void);
+// Clears the draw targets to the background colour (alpha 0): only ClearRect when one is given,
+// else the whole target; and the bound depth buffer. 0.
+int Graphics_D3D11_ClearDrawScreen(const ImageRect *ClearRect);
+// Sends the cached state and clears the draw screen (Direct3D 11 needs no pixel-centre test). 0.
+int Graphics_D3D11_PixelCenterTest(void);
+int Graphics_D3D11_SetFogEnable(int Flag);
+int Graphics_D3D11_SetFogMode(int Mode);
+// Binds the draw target as render target 0 with its depth buffer: the back screen (the sub back
+// buffer when there is one); graphs and shadow maps are not draw targets yet (-1). -1 without a
+// device.
+int Graphics_D3D11_SetDrawScreen(int DrawScreen, int OldSurface, int OldMipLevel, GraphHandleData *NewGraph,
+                                 GraphHandleData *OldGraph, ShadowMapHandleData *NewShadowMap,
+                                 ShadowMapHandleData *OldShadowMap);
+// The depth buffer of the draw target: the screen's for a screen. 0.
+int Graphics_D3D11_SetupDepthBuffer(void);
+// Whether the draw target is a graph with an alpha channel, for the blend choice. 0.
+int Graphics_D3D11_UpdateDrawScreenAlphaFlag(void);
+// Takes the draw settings' colour into the batch's vertices. 0.
+int Graphics_D3D11_UpdateDiffuseColor(void);
+// Hand their value to the device-state cache and return its result.
+int Graphics_D3D11_SetDrawMode(int DrawMode);
+int Graphics_D3D11_SetTransformToView(const MATRIX *Matrix);
+int Graphics_D3D11_SetTransformToWorld(const MATRIX *Matrix);
+int Graphics_D3D11_SetUseLighting(int Flag);
+int Graphics_D3D11_SetLightEnable(int Index, int Flag);
+int Graphics_D3D11_SetLightParam(int Index, const LIGHTPARAM *Light);
+int Graphics_D3D11_SetFogColor(unsigned int Color);
+int Graphics_D3D11_SetFogStartEnd(float Start, float End);
+
+// ---- The screen: sub back buffer and present (d3d11_present_win.cpp) -------------------------
+
+// The off-screen texture of the screen's size that drawing goes to when the back buffer cannot
+// serve; what the back buffer held is copied into it, and it becomes render target 0. 0 / -1.
+int Graphics_D3D11_SetupSubBackBuffer(void);
+// Makes it in full screen. 0.
+int Graphics_D3D11_SetupSubBackBufferFullScreen(void);
+// Shows the frame: resizes the back buffer to the window, copies the sub back buffer into it with
+// the window's scaling, draws the batch and presents. 0, or -1 without a device, when the back
+// buffer has no views (a failed resize; the next present tries again) or when Present fails.
+int Graphics_D3D11_PresentFrame(void);
+// For the front screen, starts the timer that keeps presenting it. 0.
+int Graphics_D3D11_StartFrontScreenTimer(int DrawScreen);
+
+// ---- Read-back (windows/d3d11_read_back_win.h) ------------------------------------------------
+
+// The dispatch layer's lock: the back screen for the screens -2 and -4; graphs are not read back
+// yet. 0 / -1.
+int Graphics_D3D11_LockDrawTargetBuffer(const ImageRect *Rect, BASEIMAGE *Image, int TargetHandle,
+                                        GraphHandleData *Graph, int Surface, int MipLevel, int ReadOnly,
+                                        int TextureIndex);
+// Ends the lock. 0.
+int Graphics_D3D11_UnlockBackBuffer(void);
+// The draw target's pixel as 0xFFRRGGBB, or -1 when it cannot be read.
+unsigned int Graphics_D3D11_GetPixel(int X, int Y);
 // The shadow-map operations (windows/d3d11_shadow_map_win.h).
 int Graphics_D3D11_UpdateShadowMapParams(void);
 int Graphics_D3D11_UpdateShadowMapMatrices(void);

@@ -252,6 +252,9 @@ struct GraphicsScreenSettingsData
     int ModeChangeBusyFlag;                 // ChangeScreenMode runs
 };
 extern GraphicsScreenSettingsData GraphicsScreenSettings;
+// Computes FullScreenScalingRect, where full-screen scaling modes 0 and 2 show the screen. 0, or -1
+// without display information.
+int SetupFullScreenScalingRect(void);
 
 // ---- Graphs ---------------------------------------------------------------------------------
 
@@ -523,10 +526,6 @@ int CalcDrawPartTransferRect(const GraphDrawPiece *Piece, int OffsetX, int Offse
 int ReleaseMaskScreen(void);
 int ReCreateMaskScreen(void);
 int DeleteInternalGraphs(void);
-
-// Computes GraphicsScreenSettings.FullScreenScalingRect, the letter-box rectangle of the
-// full-screen scaling modes 0 and 2. 0, -1 without a display table.
-int SetupFullScreenScalingRect(void);
 
 // Three shared work buffers that only grow: the buffer of at least Size bytes, or null for an
 // index outside 0-2 or no memory (the buffer then stays as it was).

@@ -132,8 +132,8 @@ int InitializeLibrary(void)
     InitializeSoftImageManage();
     InitializeMovieSystem();
     RegisterMovieFunctions(GetMovieFunctionTable());
-    // NOT YET BUILT (Direct3D 11 start): RegisterGraphicsHardwareFunctions(GRAPHICS_API_D3D11,
-    //   GetGraphicsD3D11Functions()); until the back end can start, graphics start without it.
+    // Direct3D 11 is tried first (the dispatch layer's order), then the back ends after it.
+    RegisterGraphicsHardwareFunctions(GRAPHICS_API_D3D11, GetGraphicsD3D11Functions());
     // NOT YET BUILT (Direct3D 9 drawing): RegisterGraphicsHardwareFunctions(GRAPHICS_API_D3D9,
     //   GetGraphicsD3D9Functions()); the back end starts, clears and presents, but until it draws
     //   the application must not start on it.

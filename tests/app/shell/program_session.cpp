@@ -87,6 +87,8 @@ void ProgramSessionTest::SetUpTestSuite() {
   CopyInterfaceImages();
   g_app.instance = GetModuleHandleA(nullptr);
   g_app.showCommand = SW_HIDE;
+  // The sessions' drawing tests read back what the software renderer drew.
+  SetUseHardwareRenderFlag(0);
   ASSERT_EQ(0, InitLibraryAndScreen());
   ASSERT_TRUE(InitGuiResources());
 }

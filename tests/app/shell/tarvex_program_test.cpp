@@ -99,6 +99,9 @@ TEST_F(TarvexProgram, StartsShowsItsWindowAndEndsCleanlyWhenClosed)
     EXPECT_GE(client.right, 640);  // the minimum size the program sets
     EXPECT_GE(client.bottom, 600);
     EXPECT_NE(nullptr, GetMenu(window));
+    // A few repaints on the way: each presents through the swap chain.
+    InvalidateRect(window, nullptr, FALSE);
+    Sleep(500);
     PostMessageW(window, WM_CLOSE, 0, 0);
     EXPECT_EQ(0u, WaitForExit());
 
@@ -110,6 +113,12 @@ TEST_F(TarvexProgram, StartsShowsItsWindowAndEndsCleanlyWhenClosed)
         at = log.find(step, at);
         ASSERT_NE(std::wstring::npos, at) << "missing or out of order: " << step;
     }
+    // Graphics ran on Direct3D 11, its presents failed nowhere, and its end left no object alive.
+    EXPECT_NE(std::wstring::npos, log.find(L"画像の単純転送処理の初期化... 成功"));
+    for (const wchar_t *failure : {L"バックバッファのサイズ変更に失敗しました", L"Graphics_Hardware_PresentFrame",
+                                   L"サブバックバッファ用"})
+        EXPECT_EQ(std::wstring::npos, log.find(failure)) << failure;
+    EXPECT_NE(std::wstring::npos, log.find(L"Direct3D11 のオブジェクト合計数 : 0"));
 }
 
 // The menu the window shows (see the first test) is the program's menu resource: three pop-ups,

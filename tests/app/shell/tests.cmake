@@ -14,3 +14,58 @@ foreach(topic project_session render_session)
   tarvex_add_resources(shell_${topic}_test ${PROJECT_SOURCE_DIR}/app/shell/tarvex.rc)
   set_tests_properties(shell.${topic} PROPERTIES RESOURCE_LOCK main_window)
 endforeach()
+# The end-to-end road: tarvex.exe driven from another process by the application driver
+# (tools/app_driver/). Each step is a test of its own, run once on the software renderer (Direct3D
+# 11 and 9 refused by Wine) and once on the default one, alone: the program's window and sound go
+# to the one desktop and sink. The step that hears the program records the sink around the
+# program's part (e2e_hear.sh). The program, the test instrument and the images come with the
+# build.
+target_link_libraries(test_support_app_shell PUBLIC app_driver_lib test_support_app_engine)
+add_dependencies(shell_e2e_road_test tarvex tarvex_driver)
+set(e2e_steps
+  "start:StartReopensTheLastProject"
+  "hear:OpenAndHear"
+  "see:SeeTheTransportBar"
+  "keys:KeysPauseRestartAndQuit"
+  "render:RenderToWav"
+  "save:SaveAndReopen"
+  "bad_input:BadInputSongsAndProjects")
+foreach(renderer default software)
+  set(environment ${tarvex_test_environment})
+  set(suffix "")
+  if(renderer STREQUAL "software")
+    list(APPEND environment "TARVEX_RENDERER=software")
+    set(suffix "_software")
+  endif()
+  foreach(step ${e2e_steps})
+    string(REPLACE ":" ";" parts "${step}")
+    list(GET parts 0 name)
+    list(GET parts 1 filter)
+    set(test shell.e2e_${name}${suffix})
+    set(workdir ${CMAKE_BINARY_DIR}/testrun/${test})
+    file(MAKE_DIRECTORY ${workdir})
+    if(name STREQUAL "hear")
+      add_test(NAME ${test}
+        COMMAND ${PROJECT_SOURCE_DIR}/tests/support/retry_recording.sh ${CMAKE_CURRENT_LIST_DIR}/e2e_hear.sh
+          ${CMAKE_BINARY_DIR}/wine-run $<TARGET_FILE:shell_e2e_road_test> --gtest_filter=E2eRoadTest.${filter}
+        WORKING_DIRECTORY ${workdir})
+    else()
+      add_test(NAME ${test} COMMAND shell_e2e_road_test --gtest_filter=E2eRoadTest.${filter} WORKING_DIRECTORY ${workdir})
+    endif()
+    set_tests_properties(${test} PROPERTIES LABELS shell TIMEOUT 120 RUN_SERIAL ON
+      RESOURCE_LOCK "main_window;sound_sink" ENVIRONMENT "${environment}")
+  endforeach()
+endforeach()
+# The program's own test name runs what no single step does: the two renderers' pictures compared.
+set_tests_properties(shell.e2e_road PROPERTIES RUN_SERIAL ON RESOURCE_LOCK "main_window;sound_sink"
+  ENVIRONMENT "${tarvex_test_environment};GTEST_FILTER=E2eRenderers.*")
+# tarvex_driver.exe runs a script of the driver's steps by hand: here a short one (start, a look at
+# the windows, a picture, the close box, exit code 0), so the program stays in step with the library.
+set(driver_script_dir ${CMAKE_BINARY_DIR}/testrun/shell.e2e_driver_script)
+file(MAKE_DIRECTORY ${driver_script_dir})
+file(WRITE ${driver_script_dir}/script.txt
+  "# started by CTest\nstart Z:${CMAKE_BINARY_DIR}/tarvex.exe Z:${driver_script_dir} TARVEX_LOG=1\n"
+  "sleep 1000\nwindows\ncapture driver_script.png\nclose\nexit 10000 0\n")
+add_test(NAME shell.e2e_driver_script COMMAND tarvex_driver script.txt WORKING_DIRECTORY ${driver_script_dir})
+set_tests_properties(shell.e2e_driver_script PROPERTIES LABELS shell TIMEOUT 60 RUN_SERIAL ON
+  RESOURCE_LOCK "main_window;sound_sink" ENVIRONMENT "${tarvex_test_environment}")

@@ -6,10 +6,15 @@
 
 #include <stdlib.h>
 
+#include <vector>
+
 #include "tests/support/test_files.h"
 #include "zovuz/d3d11/windows/d3d11_buffers_win.h"
 #include "zovuz/d3d11/windows/d3d11_calls.h"
 #include "zovuz/d3d11/windows/d3d11_device_state_win.h"
+#include "zovuz/d3d11/windows/d3d11_read_back_win.h"
+#include "zovuz/d3d11/windows/d3d11_transfer_win.h"
+#include "zovuz/d3d11/d3d11_internal.h"
 #include "zovuz/d3d11/windows/d3d11_shader_win.h"
 #include "zovuz/d3d11/windows/d3d11_swap_chain_win.h"
 #include "zovuz/d3d11/windows/d3d11_vertex_batch_win.h"
@@ -108,6 +113,87 @@ TEST_F(RealDevice, DrawingStateIsMadeOnTheDeviceAndReleasedWithIt)
         EXPECT_TRUE(Contains(text, line)) << line;
     EXPECT_FALSE(Contains(text, L"失敗")) << text;
 
+    EXPECT_EQ(0, Graphics_D3D11_ReleaseDevice());
+    for (int type = 0; type < D3D11_OBJECT_TYPE_NUM; ++type) EXPECT_EQ(0, D3D11_GetObjectCount(type)) << type;
+}
+
+// A 64 x 32 texture whose red byte is 3 x the column and green 7 x the row, with its view; and a
+// render target of the same size.
+struct TransferTextures
+{
+    ID3D11Texture2D *Source = nullptr, *Dest = nullptr;
+    ID3D11ShaderResourceView *SourceView = nullptr;
+    ID3D11RenderTargetView *DestView = nullptr;
+    uint32_t Pixels[32][64];
+
+    int Make()
+    {
+        for (int y = 0; y < 32; ++y)
+            for (int x = 0; x < 64; ++x) Pixels[y][x] = 0xFF000000u | (uint32_t)(7 * y) << 8 | (uint32_t)(3 * x);
+        D3D11_TEXTURE2D_DESC desc = {64, 32, 1, 1, DXGI_FORMAT_R8G8B8A8_UNORM, {1, 0}, D3D11_USAGE_DEFAULT,
+                                     D3D11_BIND_SHADER_RESOURCE, 0, 0};
+        D3D11_SUBRESOURCE_DATA data = {Pixels, 64 * 4, 0};
+        if (D3D11Device_CreateTexture2D(&desc, &data, &Source) != S_OK) return -1;
+        if (D3D11Device_CreateShaderResourceView(Source, nullptr, &SourceView) != S_OK) return -1;
+        desc.BindFlags = D3D11_BIND_RENDER_TARGET;
+        if (D3D11Device_CreateTexture2D(&desc, nullptr, &Dest) != S_OK) return -1;
+        return D3D11Device_CreateRenderTargetView(Dest, nullptr, &DestView) == S_OK ? 0 : -1;
+    }
+    // The destination's pixels after a transfer.
+    std::vector<uint32_t> ReadDest()
+    {
+        BASEIMAGE image;
+        ID3D11Texture2D *staging = nullptr;
+        std::vector<uint32_t> pixels;
+        if (Graphics_D3D11_CreateReadBackTexture(Dest, 0, 0, nullptr, &image, &staging) < 0) return pixels;
+        for (int y = 0; y < 32; ++y)
+            for (int x = 0; x < 64; ++x) pixels.push_back(((uint32_t *)((uint8_t *)image.Pixels + y * image.Pitch))[x]);
+        D3D11DeviceContext_Unmap_ASync(staging, 0, 0);
+        D3D11Texture2D_Release(staging);
+        return pixels;
+    }
+    ~TransferTextures()
+    {
+        D3D11RenderTargetView_Release(DestView);
+        D3D11Texture2D_Release(Dest);
+        D3D11ShaderResourceView_Release(SourceView);
+        D3D11Texture2D_Release(Source);
+    }
+};
+
+TEST_F(RealDevice, AnEqualSizePointTransferIsExactAndALargerSourceClampsAtTheEdge)
+{
+    ASSERT_EQ(0, SetGraphMode(640, 480, 32, 60));
+    ASSERT_EQ(0, Graphics_D3D11_Initialize());
+    ASSERT_EQ(0, Graphics_D3D11_InitializeDeviceState());
+    {
+        TransferTextures t;
+        ASSERT_EQ(0, t.Make());
+        ASSERT_EQ(0, Graphics_D3D11_StretchRect(t.Source, t.SourceView, nullptr, t.Dest, t.DestView, nullptr, 0, 0,
+                                                nullptr, nullptr, nullptr, nullptr, nullptr, nullptr));
+        std::vector<uint32_t> pixels = t.ReadDest();
+        ASSERT_EQ(64u * 32u, pixels.size());
+        int wrong = 0;
+        for (int y = 0; y < 32; ++y)
+            for (int x = 0; x < 64; ++x) wrong += pixels[y * 64 + x] != t.Pixels[y][x];
+        EXPECT_EQ(0, wrong);
+
+        // Twice the texture's size onto the whole target: the right and lower halves sample beyond
+        // the texture and take its last column and row.
+        const RECT twice = {0, 0, 128, 64};
+        ASSERT_EQ(0, Graphics_D3D11_StretchRect(t.Source, t.SourceView, &twice, t.Dest, t.DestView, nullptr, 0, 0,
+                                                nullptr, nullptr, nullptr, nullptr, nullptr, nullptr));
+        pixels = t.ReadDest();
+        ASSERT_EQ(64u * 32u, pixels.size());
+        int unclamped = 0;
+        for (int y = 0; y < 32; ++y)
+            for (int x = 0; x < 64; ++x) {
+                const uint32_t p = pixels[y * 64 + x];
+                if (x >= 32) unclamped += (p & 0xFF) != 3 * 63;
+                if (y >= 16) unclamped += ((p >> 8) & 0xFF) != 7 * 31;
+            }
+        EXPECT_EQ(0, unclamped);
+    }
     EXPECT_EQ(0, Graphics_D3D11_ReleaseDevice());
     for (int type = 0; type < D3D11_OBJECT_TYPE_NUM; ++type) EXPECT_EQ(0, D3D11_GetObjectCount(type)) << type;
 }

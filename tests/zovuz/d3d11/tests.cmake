@@ -6,5 +6,7 @@ add_test(NAME d3d11.real_device_without_d3d11 COMMAND d3d11_real_device_test --g
   WORKING_DIRECTORY ${CMAKE_BINARY_DIR}/testrun/d3d11.real_device_without_d3d11)
 set_tests_properties(d3d11.real_device_without_d3d11 PROPERTIES LABELS d3d11 TIMEOUT 300
   ENVIRONMENT "${tarvex_test_environment};TARVEX_D3D11_DISABLED=1;WINEDLLOVERRIDES=mscoree,mshtml=\\;d3d11=d")
+# The screen's tests present into the library's main window.
+set_tests_properties(d3d11.screen PROPERTIES RESOURCE_LOCK main_window)
 # The 3-D drawing on the platform's device opens the main window too.
 set_tests_properties(d3d11.three_d_real_device PROPERTIES RESOURCE_LOCK main_window)

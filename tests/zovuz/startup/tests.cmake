@@ -10,6 +10,14 @@ endforeach()
 # The asynchronous graph loads use the graphics tests' image builders and counting file table.
 target_link_libraries(core_graph_load_async_test PRIVATE test_support_zovuz_graphics)
 
+# The library on Direct3D 11 is a test of that back end; run once more with d3d11.dll switched
+# off, graphics fall back to the next renderer.
+set_tests_properties(core.d3d11_screen PROPERTIES LABELS d3d11)
+file(MAKE_DIRECTORY ${CMAKE_BINARY_DIR}/testrun/core.d3d11_screen_without_d3d11)
+add_test(NAME core.d3d11_screen_without_d3d11 COMMAND core_d3d11_screen_test
+  WORKING_DIRECTORY ${CMAKE_BINARY_DIR}/testrun/core.d3d11_screen_without_d3d11)
+set_tests_properties(core.d3d11_screen_without_d3d11 PROPERTIES LABELS d3d11 TIMEOUT 300 RESOURCE_LOCK main_window
+  ENVIRONMENT "${tarvex_test_environment};TARVEX_D3D11_DISABLED=1;WINEDLLOVERRIDES=mscoree,mshtml=\\;d3d11=d")
 # The movie test plays the movie tests' encoded files.
 target_link_libraries(core_movie_library_end_test PRIVATE test_support_zovuz_graphics)
 add_dependencies(core_movie_library_end_test movie_test_files)

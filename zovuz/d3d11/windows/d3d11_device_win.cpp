@@ -6,9 +6,11 @@
 
 #include "zovuz/d3d11/windows/d3d11_buffers_win.h"
 #include "zovuz/d3d11/windows/d3d11_device_state_win.h"
+#include "zovuz/d3d11/windows/d3d11_read_back_win.h"
 #include "zovuz/d3d11/windows/d3d11_shader_win.h"
 #include "zovuz/d3d11/windows/d3d11_shadow_map_win.h"
 #include "zovuz/d3d11/windows/d3d11_swap_chain_win.h"
+#include "zovuz/d3d11/windows/d3d11_transfer_win.h"
 #include "zovuz/d3d11/windows/d3d11_vertex_batch_win.h"
 
 D3D11AdapterTableData D3D11AdapterTable;
@@ -131,8 +133,9 @@ int Graphics_D3D11_IsDeviceValid(void) { return D3D11Device_IsValid(); }
 int Graphics_D3D11_ReleaseDevice(void)
 {
     D3D11ScreenData &screen = D3D11Screen;
-    // NOT YET BUILT (simple transfer): its states and its common transfer buffer are released
-    // here first.
+    // NOT YET BUILT (graph textures): their common transfer buffer is freed here.
+    Graphics_D3D11_UnlockBackBuffer();
+    Graphics_D3D11_ReleaseSimpleTransferStates();
     Graphics_D3D11_ReleaseSamplerStates();
     Graphics_D3D11_ReleaseRasterizerStates();
     Graphics_D3D11_ReleaseDepthStencilStates();

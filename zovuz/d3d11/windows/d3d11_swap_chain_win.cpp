@@ -2,6 +2,8 @@
 // and the views of its back buffer.
 #include "zovuz/d3d11/windows/d3d11_swap_chain_win.h"
 
+#include "zovuz/d3d11/windows/d3d11_device_state_win.h"
+
 D3D11ScreenData D3D11Screen;
 
 namespace {
@@ -190,16 +192,27 @@ int Graphics_D3D11_ResizeBackBuffer(int Index, int Width, int Height)
     D3D11SwapChainInfo &r = D3D11Screen.SwapChain[Index];
     if (r.SwapChain == nullptr) return -1;
 
-    // NOT YET BUILT (device-state cache): the first render-target slot that holds this back buffer
-    // is unbound here (texture and view null), and bound again to the new buffer below.
+    // The slot that holds this back buffer lets go of it on the device too: the cache may believe
+    // it unbound while the device still holds it (a bind the cache refused), and ResizeBuffers
+    // fails for as long as any view of the buffers lives.
+    D3D11DeviceStateCache &cache = D3D11DeviceState;
+    int slot = -1;
+    for (int i = 0; i < D3D11_RENDER_TARGET_NUM && slot < 0; ++i)
+        if (r.BackBuffer != nullptr && cache.RenderTarget[i] == r.BackBuffer) slot = i;
+    if (slot >= 0) Graphics_D3D11_DeviceState_SetRenderTarget(nullptr, nullptr, slot);
+    if (D3D11Device_IsValid()) D3D11DeviceContext_OMSetRenderTargets(0, nullptr, nullptr);
     Graphics_D3D11_ReleaseBackBufferViews(Index);
     HRESULT result =
         DXGISwapChain_ResizeBuffers(r.SwapChain, 2, (UINT)Width, (UINT)Height, DXGI_FORMAT_R8G8B8A8_UNORM, 0);
     if (FAILED(result)) {
+        Graphics_D3D11_DeviceState_BindRenderTargets();
         AddLogStringWide(L"バックバッファのサイズ変更に失敗しました\n");
         return LogPlatformFailure(L"IDXGISwapChain::ResizeBuffers", (unsigned long)result);
     }
     if (Graphics_D3D11_SetupBackBufferViews(Index) < 0) return -1;
+    if (slot >= 0) Graphics_D3D11_DeviceState_SetRenderTarget(r.BackBuffer, r.BackBufferRTV, slot);
+    // Whatever else the cache holds goes back on the device.
+    Graphics_D3D11_DeviceState_BindRenderTargets();
     return 0;
 }
 

@@ -1,0 +1,65 @@
+// The end-to-end road's fixture: a working folder of its own for tarvex.exe with the song and its
+// bank (made with the MDX builder), the test instrument as a project that start-up reopens, and
+// the interface images; the program started there through the driver, with the test plug-ins'
+// logs in a folder the test reads.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "tools/app_driver/app_driver.h"
+
+// Keys of the song's FM track: c d e f once, then g again and again.
+constexpr int kRoadOpening[] = {60, 62, 64, 65};
+constexpr int kRoadLoopKey = 67;
+
+// A note-on or note-off the instrument received, in its log's order.
+struct LoggedNote {
+  bool on;
+  int key;
+};
+
+class E2eRoadTest : public ::testing::Test {
+ protected:
+  void SetUp() override;
+  void TearDown() override;
+
+  // Starts tarvex.exe in the working folder; fails the test when its window does not come within
+  // 20 s.
+  void StartProgram();
+  // Ends the program with menu command 105 and expects exit code 0.
+  void ExitProgram();
+  // Menu 114 answered with `name` of the working folder.
+  void OpenSong(const std::string& name);
+  // Opens the song and waits for its opening notes.
+  void OpenSongAndHearIt();
+
+  std::wstring Path(const std::string& name) const;
+  // The instrument's log of this run (its first instance): every line.
+  std::vector<std::string> PluginLog(int instance = 0) const;
+  std::vector<LoggedNote> Notes(int instance = 0) const;
+  // Waits for `count` notes (on, or off) after the first `from` notes of the log.
+  bool WaitForNotes(size_t from, bool on, size_t count, int timeoutMs) const;
+  // The keys of the note-ons after the first `from` notes.
+  std::vector<int> KeysOnAfter(size_t from) const;
+  // Whether the log holds a line starting with `prefix`.
+  bool Logged(const std::string& prefix, int instance = 0) const;
+
+  // "software" or "default": the renderer this run asked Wine for.
+  static std::string Renderer();
+
+  std::wstring folder_;  // the working folder, a full path
+  AppDriver driver_;
+};
+
+// The song's bytes: FM track 0 selects tone 0 and plays the opening and the loop; PCM track 8
+// plays sample 0 of the bank, a 1 kHz tone of `seconds`, for the song's first 10 s.
+std::vector<uint8_t> RoadSongMdx();
+std::vector<uint8_t> RoadSongPdx(double seconds = 8.0);
+
+// The frequency (Hz, 10 Hz steps from 100 Hz to 5 kHz) of the strongest component of 16-bit
+// samples at 44.1 kHz, the mean taken off; and their RMS level in dB of full scale.
+double DominantFrequency(const std::vector<int16_t>& samples);
+double RmsDbfs(const std::vector<int16_t>& samples);

@@ -1,0 +1,339 @@
+// tarvex.exe driven as a user drives it, from another process: it starts and reopens the last
+// project, opens a song through the menu and plays it, shows its transport bar, answers its keys,
+// renders to WAV, saves and reopens a project, and survives bad files. CTest runs each step as a
+// test of its own, on the software renderer and on the default one (tests.cmake).
+#include <windows.h>
+
+#include <algorithm>
+#include <cstring>
+#include <cstdio>
+#include <random>
+
+#include "tests/app/shell/e2e_fixture.h"
+#include "tests/support/test_files.h"
+#include "tests/support/test_paths.h"
+
+namespace {
+
+// Whether `keys` hold the opening in order as their first notes.
+bool StartsWithOpening(const std::vector<int>& keys) {
+  return keys.size() >= 4 && std::equal(std::begin(kRoadOpening), std::end(kRoadOpening), keys.begin());
+}
+
+FILETIME Written(const std::wstring& path) {
+  WIN32_FILE_ATTRIBUTE_DATA data = {};
+  GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data);
+  return data.ftLastWriteTime;
+}
+
+uint32_t U32(const std::string& bytes, size_t at) {
+  uint32_t v = 0;
+  std::memcpy(&v, bytes.data() + at, 4);
+  return v;
+}
+
+uint16_t U16(const std::string& bytes, size_t at) {
+  uint16_t v = 0;
+  std::memcpy(&v, bytes.data() + at, 2);
+  return v;
+}
+
+// The left channel of a 16-bit stereo WAV body from second `from` for `seconds`.
+std::vector<int16_t> LeftChannel(const std::string& wave, double from, double seconds) {
+  std::vector<int16_t> out;
+  const size_t first = static_cast<size_t>(from * 44100), count = static_cast<size_t>(seconds * 44100);
+  for (size_t i = first; i < first + count && 44 + 4 * i + 2 <= wave.size(); ++i)
+    out.push_back(static_cast<int16_t>(U16(wave, 44 + 4 * i)));
+  return out;
+}
+
+// The see step's picture of each renderer, kept in the build's test-run folder for the comparison
+// of the two renderers: width, height, then the pixels.
+std::wstring KeptScreenshotPath(const std::string& renderer) {
+  const std::string path = TestBuildDir() + "/testrun/e2e_see_" + renderer + ".bin";
+  return std::wstring(path.begin(), path.end());
+}
+
+void KeepScreenshot(const WindowCapture& shot, const std::string& renderer) {
+  std::string bytes(8 + 4 * shot.Pixels.size(), '\0');
+  std::memcpy(&bytes[0], &shot.Width, 4);
+  std::memcpy(&bytes[4], &shot.Height, 4);
+  std::memcpy(&bytes[8], shot.Pixels.data(), 4 * shot.Pixels.size());
+  WriteFileBytes(KeptScreenshotPath(renderer), bytes);
+}
+
+// Step 1: the window within 20 s; the project named in tarvex.ini is reopened, its instrument
+// opened with its editor in the slot's window "vst00".
+TEST_F(E2eRoadTest, StartReopensTheLastProject) {
+  StartProgram();
+  EXPECT_TRUE(WaitUntil([&] { return Logged("dispatch 0 ") && Logged("dispatch 14 "); }, 10000))
+      << "effOpen and effEditOpen were not logged";
+  EXPECT_TRUE(WaitUntil([&] { return driver_.FindWindowOf(L"vst00") != nullptr; }, 5000)) << "no window vst00";
+  ExitProgram();
+}
+
+// Step 2 (the program's part; e2e_hear.sh records the sink meanwhile): the song chosen in the file
+// dialog plays its opening in order soon, then plays on while the sink is recorded.
+TEST_F(E2eRoadTest, OpenAndHear) {
+  StartProgram();
+  const size_t before = Notes().size();
+  OpenSong("song.mdx");
+  const ULONGLONG chosen = GetTickCount64();
+  // Wine's file dialog takes about 2 s from its OK to its return here (the song itself starts
+  // within a second of being opened: shell.song_session); this counts from the OK.
+  EXPECT_TRUE(WaitForNotes(before, true, 1, 3500)) << "no note within 3.5 s of the file dialog's OK";
+  const ULONGLONG first = GetTickCount64();
+  // The rest of the opening, 200 ms a note.
+  EXPECT_TRUE(WaitForNotes(before, true, 4, 4000));
+  std::printf("first note after %d ms, the fourth after %d ms\n", int(first - chosen), int(GetTickCount64() - chosen));
+  EXPECT_TRUE(StartsWithOpening(KeysOnAfter(before))) << "the opening came out of order";
+  Sleep(5500);  // the recording's 3 s of tone, after the opening
+  ExitProgram();
+}
+
+// Step 3: the transport bar as the user sees it, the draw screen doubled on the client area, and
+// a click on one of its buttons.
+TEST_F(E2eRoadTest, SeeTheTransportBar) {
+  StartProgram();
+  OpenSongAndHearIt();
+  Sleep(500);
+  const WindowCapture shot = driver_.CaptureTo("see_" + Renderer() + ".png");
+  ASSERT_FALSE(shot.Empty());
+  KeepScreenshot(shot, Renderer());
+  const uint32_t lightGrey = 0xD0D0D0, background = 0x181818;
+  // Light grey beside and above and below the four tiles, and past the bar's texts.
+  for (int y = 0; y < 36; ++y) {
+    for (int x : {0, 4, 7}) EXPECT_EQ(lightGrey, shot.At(x, y)) << x << "," << y;
+    EXPECT_EQ(lightGrey, shot.At(shot.Width - 4, y)) << y;
+  }
+  for (int x = 0; x < 160; x += 3) {
+    EXPECT_EQ(lightGrey, shot.At(x, 2)) << x;
+    EXPECT_EQ(lightGrey, shot.At(x, 34)) << x;
+  }
+  // The back panel from (160, 0): dark.
+  for (int y = 2; y < 34; y += 4) {
+    const uint32_t p = shot.At(170, y);
+    EXPECT_LT(p & 0xFF, 0x80u) << "panel at y " << y << ": " << std::hex << p;
+  }
+  // The four tiles at (8, 6), (46, 6), (84, 6), (122, 6): pictures, not the bar's grey.
+  for (int tile = 0; tile < 4; ++tile) {
+    int other = 0;
+    for (int y = 6; y < 32; ++y)
+      for (int x = 8 + 38 * tile; x < 8 + 38 * tile + 38; ++x) other += shot.At(x, y) != lightGrey;
+    EXPECT_GT(other, 38 * 26 / 4) << "tile " << tile;
+  }
+  // The title's black pixels from (548, 6).
+  int title = 0;
+  for (int y = 6; y < 32; ++y)
+    for (int x = 548; x < 548 + 180; ++x) title += shot.At(x, y) == 0;
+  EXPECT_GT(title, 40) << "no title";
+  // The background below the bar, above the panes.
+  for (int y = 36; y < 44; ++y)
+    for (int x = 0; x < shot.Width; x += 7) ASSERT_EQ(background, shot.At(x, y)) << x << "," << y;
+
+  // A click on the level-down button (draw screen (266, 12)) lowers the level shown at (244, 4).
+  auto level = [&] {
+    const WindowCapture now = driver_.Capture();
+    std::vector<uint32_t> pixels;
+    for (int y = 8; y < 28 && !now.Empty(); ++y)
+      for (int x = 488; x < 524; ++x) pixels.push_back(now.At(x, y));
+    return pixels;
+  };
+  const std::vector<uint32_t> full = level();
+  driver_.Click(266, 12);
+  EXPECT_TRUE(WaitUntil([&] { return level() != full; }, 2000)) << "the click did not change the level shown";
+  ExitProgram();
+}
+
+// Step 4: keypad 0 pauses (the held note is let go) and resumes; Space restarts; Escape ends the
+// program and the settings file is written; Exit and the close box end it with 0 too.
+TEST_F(E2eRoadTest, KeysPauseRestartAndQuit) {
+  StartProgram();
+  OpenSongAndHearIt();
+  size_t mark = Notes().size();
+  driver_.PressKey(VK_NUMPAD0);
+  EXPECT_TRUE(WaitForNotes(mark, false, 1, 2000)) << "no note-off on pause";
+  Sleep(300);
+  mark = Notes().size();
+  Sleep(600);
+  EXPECT_EQ(0u, KeysOnAfter(mark).size()) << "notes while paused";
+  driver_.PressKey(VK_NUMPAD0);
+  EXPECT_TRUE(WaitForNotes(mark, true, 2, 2000)) << "did not resume";
+
+  mark = Notes().size();
+  driver_.PressKey(VK_SPACE);
+  ASSERT_TRUE(WaitUntil(
+      [&] {
+        const std::vector<int> keys = KeysOnAfter(mark);
+        return std::search(keys.begin(), keys.end(), std::begin(kRoadOpening), std::end(kRoadOpening)) != keys.end();
+      },
+      3000))
+      << "Space did not play the opening again";
+
+  // The settings file dated long ago: Escape's end writes it anew.
+  HANDLE ini = CreateFileW(Path("tarvex.ini").c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  FILETIME old = {0x10000000, 0x01B00000};
+  SetFileTime(ini, nullptr, nullptr, &old);
+  CloseHandle(ini);
+  // A press that falls between two frames' readings of the keys is not seen: pressed until the
+  // program ends, within 5 s of the first press.
+  const ULONGLONG escape = GetTickCount64();
+  while (driver_.Running() && GetTickCount64() - escape < 5000) driver_.PressKey(VK_ESCAPE);
+  EXPECT_EQ(0u, driver_.WaitForExit(0)) << "Escape did not end the program within 5 s";
+  const FILETIME written = Written(Path("tarvex.ini"));
+  EXPECT_GT(CompareFileTime(&written, &old), 0) << "tarvex.ini not rewritten";
+
+  StartProgram();
+  ExitProgram();
+  StartProgram();
+  driver_.PostToMain(WM_CLOSE);
+  EXPECT_EQ(0u, driver_.WaitForExit(10000));
+}
+
+// Step 5: menu 117 renders 2 s of the song to a full path given without extension: the progress
+// shows the two centre lines, and the WAV file holds the 1 kHz tone.
+TEST_F(E2eRoadTest, RenderToWav) {
+  StartProgram();
+  OpenSongAndHearIt();
+  ASSERT_TRUE(driver_.Render(Path("mix2"), L"0:02"));
+  // Q = a quarter of the draw screen's visible height; the lines at Q and 3Q show at client 2Q and
+  // 6Q. Right of the progress they are alone on their rows.
+  bool lines = false;
+  WindowCapture shot;
+  WaitUntil(
+      [&] {
+        shot = driver_.Capture();
+        if (shot.Empty()) return false;
+        const int q = (shot.Height / 2) / 4, x = shot.Width - 6;
+        lines = shot.At(x, 2 * q) == 0x888888 && shot.At(x, 6 * q) == 0x888888 && shot.At(x, 2 * q + 8) == 0x181818;
+        return lines;
+      },
+      3000);
+  SaveCapturePng(shot, ("render_progress_" + Renderer() + ".png").c_str());
+  EXPECT_TRUE(lines) << "the progress's centre lines never showed";
+
+  std::string wave;
+  WaitUntil([&] { return (wave = ReadFileBytes(Path("mix2.wav"))).size() == 44 + 352800; }, 10000);
+  ASSERT_EQ(44u + 352800u, wave.size());
+  EXPECT_EQ("RIFF", wave.substr(0, 4));
+  EXPECT_EQ(36u + 352800u, U32(wave, 4));
+  EXPECT_EQ("WAVEfmt ", wave.substr(8, 8));
+  EXPECT_EQ(1, U16(wave, 20));  // PCM
+  EXPECT_EQ(2, U16(wave, 22));
+  EXPECT_EQ(44100u, U32(wave, 24));
+  EXPECT_EQ(16, U16(wave, 34));
+  EXPECT_EQ("data", wave.substr(36, 4));
+  EXPECT_EQ(352800u, U32(wave, 40));
+  const std::vector<int16_t> tone = LeftChannel(wave, 1.0, 0.5);
+  EXPECT_NEAR(1000.0, DominantFrequency(tone), 20.0);
+  EXPECT_GT(RmsDbfs(tone), -40.0);
+  ExitProgram();
+}
+
+// Step 6: the project saved through the menu under the working folder is named in tarvex.ini
+// relative to it; the next start reopens it: the parameters reach the instrument again and its
+// window opens where it was moved to before the save.
+TEST_F(E2eRoadTest, SaveAndReopen) {
+  StartProgram();
+  HWND window = nullptr;
+  ASSERT_TRUE(WaitUntil([&] { return (window = driver_.FindWindowOf(L"vst00")) != nullptr; }, 10000));
+  SetWindowPos(window, nullptr, 1420, 810, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+  Sleep(300);
+  ASSERT_NE(nullptr, driver_.PostMenuForDialog(115));
+  ASSERT_TRUE(driver_.AnswerFileDialog(Path("proj2")));
+  ASSERT_TRUE(driver_.AnswerBox(L"completed", IDOK));
+  ExitProgram();
+  EXPECT_EQ("[config]\r\ninipj=.\\proj2.tvx\r\n", ReadFileBytes(Path("tarvex.ini")));
+
+  DeleteFileW(Path("tplog\\tp_kezmir-0.log").c_str());
+  StartProgram();
+  EXPECT_TRUE(WaitUntil([&] { return Logged("param 0 0.25") && Logged("param 1 0.75"); }, 10000))
+      << "the saved parameters did not reach the instrument";
+  RECT placed = {};
+  EXPECT_TRUE(WaitUntil(
+      [&] {
+        window = driver_.FindWindowOf(L"vst00");
+        return window && GetWindowRect(window, &placed) && placed.left == 1420 && placed.top == 810;
+      },
+      10000))
+      << "vst00 at " << placed.left << "," << placed.top;
+  ExitProgram();
+}
+
+// Step 7: bad songs leave the program running and the next good song plays; a garbage project is
+// refused with the instrument kept; a save over a project another program holds is refused with the
+// file kept; a broken settings file starts the program without a project.
+TEST_F(E2eRoadTest, BadInputSongsAndProjects) {
+  const std::vector<uint8_t> song = RoadSongMdx();
+  ASSERT_TRUE(WriteFileBytes(Path("truncated.mdx"), std::vector<uint8_t>(song.begin(), song.begin() + 20)));
+  std::mt19937 random(53);
+  std::string noise(3000, 0);
+  for (char& c : noise) c = static_cast<char>(random());
+  ASSERT_TRUE(WriteFileBytes(Path("random.zms"), noise));
+  ASSERT_TRUE(WriteFileBytes(Path("garbage.tvx"), noise));
+  const std::string locked = "[General]\r\nWinPosX=1\r\n";
+  ASSERT_TRUE(WriteFileBytes(Path("locked.tvx"), locked));
+
+  StartProgram();
+  ASSERT_TRUE(WaitUntil([&] { return Logged("dispatch 0 "); }, 10000));
+  for (const char* bad : {"truncated.mdx", "random.zms"}) {
+    OpenSong(bad);
+    driver_.AnswerBox(L"Failed", IDOK, 1500);  // where the program reports it
+    Sleep(500);
+    EXPECT_TRUE(driver_.Running()) << bad;
+  }
+  OpenSongAndHearIt();
+
+  ASSERT_NE(nullptr, driver_.PostMenuForDialog(116));
+  ASSERT_TRUE(driver_.AnswerFileDialog(Path("garbage.tvx")));
+  EXPECT_TRUE(driver_.AnswerBox(L"Failed", IDOK)) << "the garbage project was not refused";
+  Sleep(300);
+  EXPECT_FALSE(Logged("dispatch 1 ")) << "the instrument was closed";
+  EXPECT_FALSE(FileExists(Path("tplog\\tp_kezmir-1.log"))) << "another instrument was loaded";
+
+  HANDLE held = CreateFileW(Path("locked.tvx").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(INVALID_HANDLE_VALUE, held);
+  ASSERT_NE(nullptr, driver_.PostMenuForDialog(115));
+  ASSERT_TRUE(driver_.AnswerFileDialog(Path("locked")));
+  EXPECT_TRUE(driver_.AnswerBox(L"Failed", IDOK)) << "the save over a held file was not refused";
+  CloseHandle(held);
+  EXPECT_EQ(locked, ReadFileBytes(Path("locked.tvx")));
+  EXPECT_TRUE(driver_.Running());
+  ExitProgram();
+
+  ASSERT_TRUE(WriteFileBytes(Path("tarvex.ini"), std::string("[config\r\ninipj\r\n\x01\x02]]=\r\n")));
+  DeleteFileW(Path("tplog\\tp_kezmir-0.log").c_str());
+  StartProgram();
+  Sleep(1500);
+  EXPECT_FALSE(FileExists(Path("tplog\\tp_kezmir-0.log"))) << "a project was opened";
+  ExitProgram();
+}
+
+// Step 8: once the default renderer is Direct3D 11, its picture of the see step agrees with the
+// software renderer's: the same size, and no pixel off by more than 16 in a channel outside 1 % of
+// them (filtering and rounding differ at the tiles' and glyphs' edges).
+TEST(E2eRenderers, TheTwoRenderersShowTheSameTransportBar) {
+  const std::string software = ReadFileBytes(KeptScreenshotPath("software"));
+  const std::string other = ReadFileBytes(KeptScreenshotPath("default"));
+  if (software.size() < 8 || other.size() < 8) GTEST_SKIP() << "run shell.e2e_see and shell.e2e_see_software first";
+  // The default run's library log (UTF-16) says which back end it started.
+  const std::string logPath = TestBuildDir() + "/testrun/shell.e2e_see/road/Log.txt";
+  const std::string log = ReadFileBytes(std::wstring(logPath.begin(), logPath.end()));
+  std::string ascii;
+  for (size_t i = 2; i + 1 < log.size(); i += 2) ascii += log[i + 1] == 0 ? log[i] : ' ';
+  if (ascii.find("Direct3D 11") == std::string::npos && ascii.find("Direct3D11") == std::string::npos &&
+      ascii.find("D3D11") == std::string::npos)
+    GTEST_SKIP() << "the default renderer did not start Direct3D 11";
+  EXPECT_EQ(software.substr(0, 8), other.substr(0, 8)) << "the client areas differ in size";
+  if (software.size() != other.size()) return;
+  size_t off = 0;
+  for (size_t i = 8; i + 4 <= software.size(); i += 4)
+    for (int c = 0; c < 3; ++c)
+      if (std::abs(int(uint8_t(software[i + c])) - int(uint8_t(other[i + c]))) > 16) {
+        ++off;
+        break;
+      }
+  EXPECT_LE(off, (software.size() - 8) / 4 / 100) << off << " pixels differ";
+}
+
+}  // namespace

@@ -1,0 +1,147 @@
+// The screen of the back end against the fake, with the library's real main window: the
+// transfer's state restore, the present (a failed resize, the quad and the batch it draws), and
+// the read-back's locks.
+#include "tests/zovuz/d3d11/d3d11_fixture.h"
+
+#include "zovuz/d3d11/d3d11_internal.h"
+#include "zovuz/d3d11/windows/d3d11_buffers_win.h"
+#include "zovuz/d3d11/windows/d3d11_read_back_win.h"
+#include "zovuz/d3d11/windows/d3d11_swap_chain_win.h"
+#include "zovuz/d3d11/windows/d3d11_transfer_win.h"
+#include "zovuz/d3d11/windows/d3d11_vertex_batch_win.h"
+
+namespace {
+
+class Screen : public FakeD3D11Test
+{
+protected:
+    static void SetUpTestSuite()
+    {
+        FakeD3D11Test::SetUpTestSuite();
+        ChangeWindowMode(1);
+        SetAlwaysRunFlag(1);
+        SetMainWindowText("d3d11 screen fake");
+        ASSERT_EQ(0, SetGraphMode(640, 480, 32, 60));
+        ASSERT_EQ(0, CreateMainWindow());
+    }
+    static void TearDownTestSuite() { TerminateMainWindow(); }
+    void SetUp() override
+    {
+        FakeD3D11Test::SetUp();
+        ASSERT_EQ(0, Graphics_D3D11_Initialize());
+        ASSERT_EQ(0, Graphics_D3D11_InitializeDeviceState());
+    }
+    void TearDown() override
+    {
+        SetWindowSizeExtendRate(1.0, 1.0);
+        FakeD3D11Test::TearDown();
+    }
+
+    // The names of the calls recorded from the first one whose line starts with From.
+    static std::vector<std::string> CallsFrom(const std::string &From)
+    {
+        std::vector<std::string> names;
+        bool seen = false;
+        for (const std::string &call : FakeD3D11.Calls) {
+            seen = seen || call.rfind(From, 0) == 0;
+            if (seen) names.push_back(call.substr(0, call.find(' ')));
+        }
+        return names;
+    }
+};
+
+TEST_F(Screen, ATransferPutsTheCachedStateBackInOrder)
+{
+    const D3D11SwapChainInfo &chain = D3D11Screen.SwapChain[0];
+    ASSERT_EQ(0, Graphics_D3D11_SetupSubBackBuffer());
+    FakeD3D11.Calls.clear();
+    const D3D11ScreenData &s = D3D11Screen;
+    ASSERT_EQ(0, Graphics_D3D11_StretchRect(s.SubBackBuffer, s.SubBackBufferSRV, nullptr, chain.BackBuffer,
+                                            chain.BackBufferRTV, nullptr, 1, 0, nullptr, nullptr, nullptr, nullptr,
+                                            nullptr, nullptr));
+    const std::vector<std::string> restore = {"Draw",
+                                              "IASetVertexBuffers",
+                                              "VSSetShader",
+                                              "PSSetShader",
+                                              "IASetInputLayout",
+                                              "IASetPrimitiveTopology",
+                                              "OMSetBlendState",
+                                              "OMSetDepthStencilState",
+                                              "RSSetState",
+                                              "PSSetSamplers",
+                                              "OMSetRenderTargets",
+                                              "RSSetViewports",
+                                              "PSSetShaderResources"};
+    EXPECT_EQ(restore, CallsFrom("Draw "));
+    EXPECT_EQ(1u, FakeD3D11CallsStartingWith("Draw 4 0").size());
+}
+
+TEST_F(Screen, ATransferWhoseVerticesCannotBeWrittenDrawsNothing)
+{
+    for (const char *method : {"CreateBuffer", "Map"}) {
+        SCOPED_TRACE(method);
+        Restart();
+        // The common buffer is grown here for the first time, and then mapped.
+        FakeD3D11.Fail[method] = E_OUTOFMEMORY;
+        const D3D11SwapChainInfo &chain = D3D11Screen.SwapChain[0];
+        EXPECT_EQ(-1, Graphics_D3D11_StretchRect(chain.BackBuffer, chain.BackBufferSRV, nullptr, chain.BackBuffer,
+                                                 chain.BackBufferRTV, nullptr, 0, 0, nullptr, nullptr, nullptr, nullptr,
+                                                 nullptr, nullptr));
+        EXPECT_EQ(0, FakeD3D11Count("Draw"));
+        FakeD3D11.Fail.clear();
+    }
+}
+
+TEST_F(Screen, APresentWhoseResizeFailedShowsNothingAndTheNextOneRecovers)
+{
+    SetWindowSizeExtendRate(1.5, 1.5);
+    FakeD3D11.Fail["ResizeBuffers"] = DXGI_ERROR_INVALID_CALL;
+    EXPECT_EQ(-1, Graphics_D3D11_PresentFrame());
+    EXPECT_EQ(0, FakeD3D11Count("Present"));
+    EXPECT_TRUE(Logged(L"バックバッファのサイズ変更に失敗しました"));
+    EXPECT_EQ(nullptr, D3D11Screen.SwapChain[0].BackBufferRTV);
+
+    FakeD3D11.Fail.clear();
+    EXPECT_EQ(0, Graphics_D3D11_PresentFrame());
+    EXPECT_EQ(1, FakeD3D11Count("Present"));
+    EXPECT_EQ(960u, D3D11Screen.SwapChain[0].BackBufferDesc.Width);
+    EXPECT_EQ(720u, D3D11Screen.SwapChain[0].BackBufferDesc.Height);
+    // The library keeps drawing at its own size: the sub back buffer is scaled into the window.
+    EXPECT_EQ(640, D3D11Screen.SubBackBufferWidth);
+}
+
+TEST_F(Screen, APresentDrawsOneQuadAndThePendingBatch)
+{
+    SetWindowSizeExtendRate(1.5, 1.5);
+    ASSERT_EQ(0, Graphics_D3D11_PresentFrame());
+    AddPendingVertices(6);
+    FakeD3D11.Calls.clear();
+    FakeD3D11.CallCount.clear();
+    ASSERT_EQ(0, Graphics_D3D11_PresentFrame());
+    EXPECT_EQ(2, FakeD3D11Count("Draw"));
+    EXPECT_EQ(1u, FakeD3D11CallsStartingWith("Draw 6 0").size());
+    EXPECT_EQ(1u, FakeD3D11CallsStartingWith("Draw 4 0").size());
+    EXPECT_EQ(1, FakeD3D11Count("Present"));
+}
+
+TEST_F(Screen, LocksReadInsideTheLevelAndASecondLockReleasesTheFirst)
+{
+    BASEIMAGE image;
+    const RECT inside = {10, 20, 30, 40};
+    ASSERT_EQ(0, Graphics_D3D11_LockBackBuffer(&inside, &image, nullptr, 0, 0, 0));
+    EXPECT_EQ(20, image.Width);
+    EXPECT_EQ(20, image.Height);
+    const int textures = D3D11_GetObjectCount(D3D11_OBJECT_TEXTURE2D);
+    ASSERT_EQ(0, Graphics_D3D11_LockBackBuffer(nullptr, &image, nullptr, 0, 0, 0));
+    EXPECT_EQ(640, image.Width);
+    EXPECT_EQ(textures, D3D11_GetObjectCount(D3D11_OBJECT_TEXTURE2D));
+
+    for (const RECT &outside : {RECT{600, 0, 641, 10}, RECT{0, 470, 10, 481}, RECT{-1, 0, 10, 10}, RECT{5, 5, 5, 10}}) {
+        EXPECT_EQ(-1, Graphics_D3D11_LockBackBuffer(&outside, &image, nullptr, 0, 0, 0));
+        EXPECT_EQ(nullptr, D3D11ReadBack.Texture);
+    }
+    EXPECT_TRUE(Logged(L"描画対象バッファのロックに失敗しました"));
+    EXPECT_EQ(0, Graphics_D3D11_UnlockBackBuffer());
+}
+
+}  // namespace

@@ -1,0 +1,129 @@
+// The library on Direct3D 11 under Wine: it starts on that back end, its frames reach the window
+// through the swap chain (directly, and through the sub back buffer when the window's client
+// differs from the screen), what was drawn reads back, and the end leaves no object alive. Run
+// once more with d3d11.dll switched off, graphics start on the next renderer.
+#include "zovuz/startup/startup_internal.h"
+
+#include "tests/support/test_files.h"
+#include "tests/support/window_capture.h"
+#include "zovuz/core/zovuz_core.h"
+#include "zovuz/graphics/zovuz_graphics.h"
+
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <stdlib.h>
+
+#include <string>
+
+namespace {
+
+constexpr uint32_t kBackground = 0x183060;
+
+bool Disabled() { return getenv("TARVEX_D3D11_DISABLED") != nullptr; }
+
+bool Contains(const std::wstring &Text, const std::wstring &Piece) { return Text.find(Piece) != std::wstring::npos; }
+
+// Pixels of the capture that differ from Want inside (X, Y, Width, Height).
+int Wrong(const WindowCapture &Shot, int X, int Y, int Width, int Height, uint32_t Want)
+{
+    int wrong = 0;
+    for (int y = Y; y < Y + Height; ++y)
+        for (int x = X; x < X + Width; ++x) wrong += Shot.At(x, y) != Want;
+    return wrong;
+}
+
+class D3D11Screen : public testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        RemoveLogFile();
+        ChangeWindowMode(1);
+        SetGraphMode(320, 240, 32, 60);
+        SetAlwaysRunFlag(1);
+        SetMainWindowText("d3d11 screen");
+        SetBackgroundColor(24, 48, 96);
+    }
+    void TearDown() override { LibraryEnd(); }
+
+    // Clears the back screen to the background and shows it.
+    void ClearAndFlip()
+    {
+        ASSERT_EQ(0, SetDrawScreen(DX_SCREEN_BACK));
+        ASSERT_EQ(0, ClearDrawScreen(nullptr));
+        ASSERT_EQ(0, ScreenFlip());
+    }
+};
+
+TEST_F(D3D11Screen, StartsOnDirect3D11AndShowsTheClearedScreen)
+{
+    if (Disabled()) GTEST_SKIP() << "d3d11.dll is switched off in this run";
+    LogAppendReader log;
+    ASSERT_EQ(0, LibraryInit());
+    EXPECT_EQ(2, GetGraphicsAPIType());
+    const std::wstring start = log.Appended();
+    for (const wchar_t *line : {L"使用する機能レベル:D3D_FEATURE_LEVEL_11_1", L"IDXGISwapChain を作成します.... 成功",
+                                L"画像の単純転送処理の初期化... 成功"})
+        EXPECT_TRUE(Contains(start, line)) << line;
+
+    // The client equals the screen: the back buffer is drawn into and presented directly.
+    ASSERT_EQ(0, SetDrawScreen(DX_SCREEN_BACK));
+    ASSERT_EQ(0, ClearDrawScreen(nullptr));
+    EXPECT_EQ(0xFF183060u, GetPixel(0, 0));
+    EXPECT_EQ(0xFF183060u, GetPixel(319, 239));
+
+    // A rectangle clear leaves the outside as it was.
+    SetBackgroundColor(200, 100, 0);
+    ImageRect rect = {100, 50, 200, 150};
+    ASSERT_EQ(0, ClearDrawScreen(&rect));
+    for (const int *inside : {(const int[]){100, 50}, (const int[]){199, 149}})
+        EXPECT_EQ(0xFFC86400u, GetPixel(inside[0], inside[1])) << inside[0] << "," << inside[1];
+    for (const int *outside :
+         {(const int[]){99, 50}, (const int[]){100, 49}, (const int[]){200, 149}, (const int[]){199, 150}})
+        EXPECT_EQ(0xFF183060u, GetPixel(outside[0], outside[1])) << outside[0] << "," << outside[1];
+
+    SetBackgroundColor(24, 48, 96);
+    ClearAndFlip();
+    WindowCapture shot = CaptureWindow(GetMainWindowHandle(), 0, 0, 320, 240);
+    ASSERT_FALSE(shot.Empty());
+    EXPECT_EQ(0, Wrong(shot, 0, 0, 320, 240, kBackground));
+
+    log.Mark();
+    EXPECT_EQ(0, LibraryEnd());
+    EXPECT_TRUE(Contains(log.Appended(), L"Direct3D11 のオブジェクト合計数 : 0")) << log.Appended();
+}
+
+TEST_F(D3D11Screen, AClientUnlikeTheScreenIsShownThroughTheSubBackBuffer)
+{
+    if (Disabled()) GTEST_SKIP() << "d3d11.dll is switched off in this run";
+    SetWindowSizeExtendRate(2.0, 2.0);
+    ASSERT_EQ(0, LibraryInit());
+    LogAppendReader log;
+    ClearAndFlip();
+    WindowCapture shot = CaptureWindow(GetMainWindowHandle(), 0, 0, 640, 480);
+    ASSERT_FALSE(shot.Empty());
+    EXPECT_EQ(0, Wrong(shot, 0, 0, 640, 480, kBackground));
+    EXPECT_EQ(0xFF183060u, GetPixel(319, 239));
+
+    // A window resize, then a flip: the back buffer follows the client without a failure.
+    SetWindowSizeExtendRate(1.5, 1.5);
+    for (int i = 0; i < 3; ++i) ProcessMessage();
+    ClearAndFlip();
+    shot = CaptureWindow(GetMainWindowHandle(), 0, 0, 480, 360);
+    ASSERT_FALSE(shot.Empty());
+    EXPECT_EQ(0, Wrong(shot, 0, 0, 480, 360, kBackground));
+    EXPECT_FALSE(Contains(log.Appended(), L"失敗")) << log.Appended();
+    SetWindowSizeExtendRate(1.0, 1.0);
+}
+
+TEST_F(D3D11Screen, WithoutDirect3D11GraphicsStartOnTheNextRenderer)
+{
+    if (!Disabled()) GTEST_SKIP() << "only with d3d11.dll switched off";
+    ASSERT_EQ(0, LibraryInit());
+    EXPECT_NE(2, GetGraphicsAPIType());
+    ClearAndFlip();
+    EXPECT_EQ(0x183060u, GetPixel(10, 10) & 0xFFFFFF);
+}
+
+}  // namespace

@@ -1,0 +1,297 @@
+#include "tools/app_driver/app_driver.h"
+
+#include <cstdio>
+#include <cwchar>
+#include <map>
+
+namespace {
+
+struct Search
+{
+    DWORD processId;
+    DWORD threadId;  // 0: any thread of the process
+    const wchar_t* className;
+    const wchar_t* title;  // null: any
+    HWND found;
+};
+
+bool Matches(HWND window, const Search& s)
+{
+    DWORD process = 0;
+    const DWORD thread = GetWindowThreadProcessId(window, &process);
+    if (process != s.processId || (s.threadId != 0 && thread != s.threadId)) return false;
+    wchar_t className[64] = {}, title[128] = {};
+    GetClassNameW(window, className, 64);
+    if (std::wcscmp(className, s.className) != 0) return false;
+    GetWindowTextW(window, title, 128);
+    if (s.title != nullptr && std::wcscmp(title, s.title) != 0) return false;
+    return IsWindowVisible(window) != 0;
+}
+
+BOOL CALLBACK FindInSearch(HWND window, LPARAM param)
+{
+    Search* s = reinterpret_cast<Search*>(param);
+    if (!Matches(window, *s)) return TRUE;
+    s->found = window;
+    return FALSE;
+}
+
+HWND FindWindowBy(Search s)
+{
+    if (s.threadId != 0)
+        EnumThreadWindows(s.threadId, FindInSearch, reinterpret_cast<LPARAM>(&s));
+    else
+        EnumWindows(FindInSearch, reinterpret_cast<LPARAM>(&s));
+    return s.found;
+}
+
+// This process's environment with `changes` applied, as a sorted Unicode block.
+std::vector<wchar_t> EnvironmentWith(const std::vector<std::pair<std::wstring, std::wstring>>& changes)
+{
+    std::map<std::wstring, std::wstring> variables;
+    wchar_t* block = GetEnvironmentStringsW();
+    for (const wchar_t* entry = block; *entry; entry += std::wcslen(entry) + 1) {
+        const std::wstring text(entry);
+        const size_t equals = text.find(L'=', 1);  // names such as "=C:" start with '='
+        if (equals != std::wstring::npos) variables[text.substr(0, equals)] = text.substr(equals + 1);
+    }
+    FreeEnvironmentStringsW(block);
+    for (const auto& [name, value] : changes) variables[name] = value;
+    std::vector<wchar_t> out;
+    for (const auto& [name, value] : variables) {
+        const std::wstring entry = name + L"=" + value;
+        out.insert(out.end(), entry.begin(), entry.end());
+        out.push_back(0);
+    }
+    out.push_back(0);
+    return out;
+}
+
+void SendKey(WORD virtualKey, bool up)
+{
+    INPUT key = {};
+    key.type = INPUT_KEYBOARD;
+    key.ki.wVk = virtualKey;
+    key.ki.wScan = static_cast<WORD>(MapVirtualKeyW(virtualKey, MAPVK_VK_TO_VSC));
+    key.ki.dwFlags = up ? KEYEVENTF_KEYUP : 0;
+    SendInput(1, &key, sizeof key);
+}
+
+void SendMouse(DWORD flags, DWORD data = 0)
+{
+    INPUT mouse = {};
+    mouse.type = INPUT_MOUSE;
+    mouse.mi.dwFlags = flags;
+    mouse.mi.mouseData = data;
+    SendInput(1, &mouse, sizeof mouse);
+}
+
+struct Listing
+{
+    DWORD processId;
+    std::string text;
+};
+
+BOOL CALLBACK ListWindow(HWND window, LPARAM param)
+{
+    Listing* l = reinterpret_cast<Listing*>(param);
+    DWORD process = 0;
+    const DWORD thread = GetWindowThreadProcessId(window, &process);
+    if (process != l->processId) return TRUE;
+    char className[64] = {}, title[128] = {}, line[320];
+    GetClassNameA(window, className, 64);
+    GetWindowTextA(window, title, 128);
+    std::snprintf(line, sizeof line, "%p thread %lu class \"%s\" title \"%s\"%s\n", static_cast<void*>(window),
+                  static_cast<unsigned long>(thread), className, title, IsWindowVisible(window) ? " visible" : "");
+    l->text += line;
+    return TRUE;
+}
+
+}  // namespace
+
+AppDriver::~AppDriver()
+{
+    if (process_.hProcess != nullptr && Running()) WaitForExit(0);
+    Close();
+}
+
+void AppDriver::Close()
+{
+    if (process_.hProcess == nullptr) return;
+    CloseHandle(process_.hThread);
+    CloseHandle(process_.hProcess);
+    process_ = {};
+    main_ = nullptr;
+}
+
+bool AppDriver::Start(const std::wstring& program, const std::wstring& folder,
+                      const std::vector<std::pair<std::wstring, std::wstring>>& environment, int timeoutMs)
+{
+    Close();
+    std::wstring command = L"\"" + program + L"\"";
+    std::vector<wchar_t> block = EnvironmentWith(environment);
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof startup;
+    if (!CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, CREATE_UNICODE_ENVIRONMENT, block.data(),
+                        folder.empty() ? nullptr : folder.c_str(), &startup, &process_)) {
+        process_ = {};
+        return false;
+    }
+    WaitUntil(
+        [&] {
+            main_ = FindWindowBy({process_.dwProcessId, 0, L"tarvex", L"tarvex", nullptr});
+            return main_ != nullptr || !Running();
+        },
+        timeoutMs);
+    return main_ != nullptr;
+}
+
+bool AppDriver::Running() const
+{
+    return process_.hProcess != nullptr && WaitForSingleObject(process_.hProcess, 0) == WAIT_TIMEOUT;
+}
+
+void AppDriver::PostMenu(int id) const { PostMessageW(main_, WM_COMMAND, static_cast<WPARAM>(id), 0); }
+
+void AppDriver::PostToMain(UINT message) const { PostMessageW(main_, message, 0, 0); }
+
+HWND AppDriver::WaitForDialog(const std::wstring& caption, int timeoutMs) const
+{
+    const DWORD thread = main_ ? GetWindowThreadProcessId(main_, nullptr) : 0;
+    HWND found = nullptr;
+    WaitUntil(
+        [&] {
+            found = FindWindowBy(
+                {process_.dwProcessId, thread, L"#32770", caption.empty() ? nullptr : caption.c_str(), nullptr});
+            return found != nullptr || !Running();
+        },
+        timeoutMs);
+    return found;
+}
+
+HWND AppDriver::PostMenuForDialog(int id, int timeoutMs) const
+{
+    HWND dialog = nullptr;
+    WaitUntil(
+        [&] {
+            PostMenu(id);
+            dialog = WaitForDialog(L"", 500);
+            return dialog != nullptr || !Running();
+        },
+        timeoutMs);
+    return dialog;
+}
+
+bool AppDriver::AnswerFileDialog(const std::wstring& path, int timeoutMs) const
+{
+    HWND dialog = WaitForDialog(L"", timeoutMs);
+    if (dialog == nullptr) return false;
+    Sleep(200);  // the dialog fills its fields after it shows
+    // 0x47C: the file-name field of the common file dialogs. CDM_SETCONTROLTEXT carries its text by
+    // pointer, which the system does not carry into another process: the field gets WM_SETTEXT, which
+    // it does.
+    SendMessageW(GetDlgItem(dialog, 0x47C), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(path.c_str()));
+    PostMessageW(dialog, WM_COMMAND, IDOK, 0);
+    return WaitUntil([&] { return !IsWindow(dialog) || !IsWindowVisible(dialog); }, timeoutMs);
+}
+
+bool AppDriver::AnswerBox(const std::wstring& caption, int button, int timeoutMs) const
+{
+    HWND box = WaitForDialog(caption, timeoutMs);
+    if (box == nullptr) return false;
+    PostMessageW(box, WM_COMMAND, static_cast<WPARAM>(button), 0);
+    return WaitUntil([&] { return !IsWindow(box) || !IsWindowVisible(box); }, timeoutMs);
+}
+
+HWND AppDriver::FindWindowOf(const std::wstring& className, const std::wstring& title) const
+{
+    return FindWindowBy({process_.dwProcessId, 0, className.c_str(), title.empty() ? nullptr : title.c_str(), nullptr});
+}
+
+std::string AppDriver::DescribeWindows() const
+{
+    Listing listing = {process_.dwProcessId, ""};
+    EnumWindows(ListWindow, reinterpret_cast<LPARAM>(&listing));
+    return listing.text;
+}
+
+bool AppDriver::Render(const std::wstring& path, const std::wstring& length, int timeoutMs) const
+{
+    HWND dialog = nullptr;
+    // Commands are not taken while a song loads: 117 again until the window shows.
+    WaitUntil(
+        [&] {
+            if ((dialog = FindWindowOf(L"rendering")) != nullptr) return true;
+            PostMenu(117);
+            Sleep(200);
+            return (dialog = FindWindowOf(L"rendering")) != nullptr;
+        },
+        timeoutMs);
+    if (dialog == nullptr) return false;
+    SendMessageW(GetDlgItem(dialog, 1), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(path.c_str()));
+    SendMessageW(GetDlgItem(dialog, 0), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(length.c_str()));
+    PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(3, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(dialog, 3)));
+    return true;
+}
+
+void AppDriver::PressKey(WORD virtualKey, int holdMs) const
+{
+    SetForegroundWindow(main_);
+    SendKey(virtualKey, false);
+    Sleep(holdMs);
+    SendKey(virtualKey, true);
+    Sleep(50);
+}
+
+void AppDriver::MoveMouse(int drawX, int drawY) const
+{
+    POINT at = {2 * drawX, 2 * drawY};
+    ClientToScreen(main_, &at);
+    SetForegroundWindow(main_);
+    SetCursorPos(at.x, at.y);
+    SendMouse(MOUSEEVENTF_MOVE);  // a move of nothing, so the program's input sees the position
+    Sleep(50);
+}
+
+void AppDriver::Click(int drawX, int drawY) const
+{
+    MoveMouse(drawX, drawY);
+    SendMouse(MOUSEEVENTF_LEFTDOWN);
+    Sleep(150);
+    SendMouse(MOUSEEVENTF_LEFTUP);
+    Sleep(50);
+}
+
+void AppDriver::Wheel(int notches) const
+{
+    SetForegroundWindow(main_);
+    SendMouse(MOUSEEVENTF_WHEEL, static_cast<DWORD>(notches * WHEEL_DELTA));
+    Sleep(50);
+}
+
+WindowCapture AppDriver::Capture() const
+{
+    RECT client = {};
+    if (main_ == nullptr || !GetClientRect(main_, &client)) return {};
+    return CaptureWindow(main_, 0, 0, client.right, client.bottom);
+}
+
+WindowCapture AppDriver::CaptureTo(const std::string& pngName) const
+{
+    WindowCapture capture = Capture();
+    if (!capture.Empty()) SaveCapturePng(capture, pngName.c_str());
+    return capture;
+}
+
+DWORD AppDriver::WaitForExit(int timeoutMs)
+{
+    if (process_.hProcess == nullptr) return 0xDEAD;
+    if (WaitForSingleObject(process_.hProcess, static_cast<DWORD>(timeoutMs)) != WAIT_OBJECT_0) {
+        TerminateProcess(process_.hProcess, 0xDEAD);
+        WaitForSingleObject(process_.hProcess, 5000);
+        return 0xDEAD;
+    }
+    DWORD code = 0xDEAD;
+    GetExitCodeProcess(process_.hProcess, &code);
+    return code;
+}

@@ -1,0 +1,108 @@
+// The application driver: runs tarvex.exe as a user would, from another process of the same Wine
+// prefix, through its menu, its file dialogs and message boxes, the render window, the keyboard
+// and the mouse, and reads back what the window shows. The end-to-end tests and tarvex_driver.exe
+// (a script of the same steps, by hand) use it.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "tests/support/window_capture.h"
+
+class AppDriver
+{
+public:
+    AppDriver() = default;
+    AppDriver(const AppDriver&) = delete;
+    AppDriver& operator=(const AppDriver&) = delete;
+    // A program still running is ended (see WaitForExit).
+    ~AppDriver();
+
+    // Starts `program` in `folder` with these variables added to (or replacing those of) this
+    // process's environment, and waits up to `timeoutMs` for its visible window "tarvex". False when
+    // it did not start or no window came.
+    bool Start(const std::wstring& program, const std::wstring& folder,
+               const std::vector<std::pair<std::wstring, std::wstring>>& environment, int timeoutMs = 20000);
+
+    HWND MainWindow() const { return main_; }
+    bool Running() const;
+    DWORD ProcessId() const { return process_.dwProcessId; }
+    HANDLE Process() const { return process_.hProcess; }
+
+    // A menu command, as the menu sends it.
+    void PostMenu(int id) const;
+    // The messages a window of the program gets from the frame (WM_CLOSE and the like).
+    void PostToMain(UINT message) const;
+
+    // A visible "#32770" window of the program's user-interface thread: with this caption, or any
+    // when `caption` is empty. Titles of the common file dialogs are the system's own (Japanese under
+    // ja_JP), so file dialogs are found as "any". Null after `timeoutMs`.
+    HWND WaitForDialog(const std::wstring& caption, int timeoutMs) const;
+    // Posts a menu command that opens a file dialog, again every half second while the program
+    // ignores commands (it does while it loads a song or a project), until the dialog shows. The
+    // dialog, or null after `timeoutMs`.
+    HWND PostMenuForDialog(int id, int timeoutMs = 10000) const;
+    // The next file dialog gets `path` in its file-name field, then OK. False when none came or it
+    // did not close.
+    bool AnswerFileDialog(const std::wstring& path, int timeoutMs = 10000) const;
+    // The next message box captioned `caption` ("completed", "Failed", "unload") is closed with
+    // `button` (IDOK, IDYES). False when none came within `timeoutMs`.
+    bool AnswerBox(const std::wstring& caption, int button, int timeoutMs = 10000) const;
+    // A visible top-level window of the program by class (and title, when not empty).
+    HWND FindWindowOf(const std::wstring& className, const std::wstring& title = L"") const;
+
+    // The program's top-level windows, one a line: handle, thread, class, title, visible.
+    std::string DescribeWindows() const;
+
+    // The render window (class "rendering"), opened with menu 117 until it shows, is given the WAV
+    // path (child 1) and the length text (child 0), then Export. False when it never opened.
+    bool Render(const std::wstring& path, const std::wstring& length, int timeoutMs = 10000) const;
+
+    // Keys through the system's input, the program's window in front: each held `holdMs`.
+    void PressKey(WORD virtualKey, int holdMs = 150) const;
+    // The mouse at a point of the draw screen (client 2x, 2y), a left click there, the wheel.
+    void MoveMouse(int drawX, int drawY) const;
+    void Click(int drawX, int drawY) const;
+    void Wheel(int notches) const;
+
+    // The whole client area; empty when it cannot be read.
+    WindowCapture Capture() const;
+    // The same, written as PNG under the current folder (the test's run folder).
+    WindowCapture CaptureTo(const std::string& pngName) const;
+
+    // The program's exit code once it has ended; after `timeoutMs` the driver ends its own child
+    // (by handle) and answers 0xDEAD.
+    DWORD WaitForExit(int timeoutMs);
+
+private:
+    void Close();
+
+    PROCESS_INFORMATION process_ = {};
+    HWND main_ = nullptr;
+};
+
+// Waits up to `timeoutMs` of the system's clock for `done`, polling every 20 ms.
+template <typename Done>
+bool WaitUntil(Done done, int timeoutMs)
+{
+    const ULONGLONG end = GetTickCount64() + static_cast<ULONGLONG>(timeoutMs);
+    while (GetTickCount64() < end) {
+        if (done()) return true;
+        Sleep(20);
+    }
+    return done();
+}
+
+// Runs a driver script: one step a line ("#" starts a comment), e.g.
+//   start <program> <folder> [NAME=VALUE ...]   menu <id>      file <path>
+//   dialog <menu id> (posted until its file dialog shows)
+//   box <caption> ok|yes                        render <path> <length>
+//   key <name|vk number> [hold ms]              click <x> <y>  wheel <notches>
+//   capture <file.png>                          sleep <ms>     close
+//   windows (lists the program's windows)
+//   exit <timeout ms> <expected code>
+// Each step's result goes to `log`; 0 when every step did what it asked, else the failing line.
+int RunDriverScript(const std::vector<std::string>& lines, std::string& log);
