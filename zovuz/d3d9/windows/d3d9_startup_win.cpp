@@ -1,7 +1,9 @@
 // The Direct3D 9 back end's life: start-up, the initialise that builds the device and what lives
 // with it, its undoing, the release of every device object, the screen-mode change that rebuilds
 // them, the lost device and the end.
+#include "zovuz/d3d9/windows/d3d9_device_state_win.h"
 #include "zovuz/d3d9/windows/d3d9_device_win.h"
+#include "zovuz/d3d9/windows/d3d9_shader_constant_win.h"
 
 D3D9BackendData D3D9Backend = {0, {-0.5f, -0.5f}, nullptr, nullptr, nullptr, nullptr};
 
@@ -92,13 +94,15 @@ int Graphics_D3D9_Initialize(void)
 int Graphics_D3D9_Startup(void)
 {
     if (Graphics_D3D9_Initialize() < 0) return -1;
-    // NOT YET BUILT (shader constants): the constant manager cleared and applied with mask 1.
+    Graphics_D3D9_ShaderConstant_Initialize(&ShaderConstantManager);
+    Graphics_D3D9_ShaderConstant_Apply(&ShaderConstantManager, 1);
     return 0;
 }
 
 int Graphics_D3D9_TerminateDevice(void)
 {
     D3D9ScreenData &s = D3D9Screen;
+    D3D9DeviceStateCache = D3D9DeviceStateCacheData();
     Graphics_D3D9_ReleaseVertexDeclarations();
     // NOT YET BUILT (shader packs): Graphics_D3D9_Shader_Terminate.
     if (s.DisplayModeChangedFlag) {
@@ -229,7 +233,7 @@ int Graphics_D3D9_ChangeScreenMode(int ChangeFlag, int Width, int Height, int Co
     DeleteInternalGraphs();
     RestoreGraphics();
     if (b.DeviceRestoreCallback != nullptr) b.DeviceRestoreCallback(b.DeviceRestoreCallbackData);
-    // NOT YET BUILT (device-state cache): Graphics_D3D9_DeviceState_SendAll.
+    Graphics_D3D9_DeviceState_SendAll();
     d.Matrix.WorldChangedFlag = d.Matrix.ViewChangedFlag = d.Matrix.ProjectionChangedFlag = 1;
     if (ChangeFlag == 0) {
         const ImageRect &area = d.DrawAreaRequest;
@@ -262,6 +266,7 @@ int Graphics_D3D9_SetDialogBoxMode(int Flag)
 
 int Graphics_D3D9_PixelCenterTest(void)
 {
+    Graphics_D3D9_DeviceState_SendAll();
     // The test shape needs the drawing operations; until they exist the offsets keep their
     // untested values.
     D3D9Backend.TexelOffsetX[0] = D3D9Backend.TexelOffsetX[1] = -0.5f;
