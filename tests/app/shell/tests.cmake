@@ -32,7 +32,9 @@ set(e2e_steps
   "keys:KeysPauseRestartAndQuit"
   "render:RenderToWav"
   "save:SaveAndReopen"
-  "bad_input:BadInputSongsAndProjects")
+  "bad_input:BadInputSongsAndProjects"
+  "track_list:TrackListScrollsSelectsMutesAndEnds"
+  "piano_roll:PianoRollPeaksRowsZoomAndWheel")
 foreach(renderer default software)
   set(environment ${tarvex_test_environment})
   set(suffix "")
