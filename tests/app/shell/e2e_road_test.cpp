@@ -458,10 +458,10 @@ std::string SquareWave(int frames) {
   return w;
 }
 
-// Step 9: a ".zms" whose sample list names a long WAV 36 times (a build of about half a second): the peak tables' progress text
-// shows while the song loads; then the roll's rows, with the waveforms of the sample track's notes;
-// G and H change the zoom (the bar lines' spacing), ] and [ the row height, and one wheel notch
-// moves the rows 10 pixels up.
+// Step 9: a ".zms" whose sample list names a long WAV 36 times (a build of about half a second):
+// the peak tables' progress text shows while the song loads; then the roll's rows, with the
+// waveforms of the sample track's notes; G and H change the zoom (the bar lines' spacing), ] and [
+// the row height, and one wheel notch moves the rows 10 pixels up.
 TEST_F(E2eRoadTest, PianoRollPeaksRowsZoomAndWheel) {
   ASSERT_TRUE(WriteFileBytes(Path("square.wav"), SquareWave(15 * 44100)));
   std::string list = "Zkitlist!";
