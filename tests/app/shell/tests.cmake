@@ -34,7 +34,9 @@ set(e2e_steps
   "save:SaveAndReopen"
   "bad_input:BadInputSongsAndProjects"
   "track_list:TrackListScrollsSelectsMutesAndEnds"
-  "piano_roll:PianoRollPeaksRowsZoomAndWheel")
+  "piano_roll:PianoRollPeaksRowsZoomAndWheel"
+  "instrument_pane:InstrumentPaneLoadsAnInstrumentAndSurvivesABadOne"
+  "inspector:InspectorMasterFaderSavesAndPanesToggle")
 foreach(renderer default software)
   set(environment ${tarvex_test_environment})
   set(suffix "")
