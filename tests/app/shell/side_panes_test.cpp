@@ -47,30 +47,12 @@ bool StubDialog(PluginDialogKind kind, char (&path)[kPathChars]) {
   return true;
 }
 
-class SidePaneTest : public ShellTest {
+class SidePaneTest : public ShellDrawTest {
  protected:
-  static void SetUpTestSuite() {
-    CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-    ChangeWindowMode(1);
-    SetUseHardwareRenderFlag(0);
-    SetWaitVSyncFlag(0);
-    SetGraphMode(960, 540, 32, 60);
-    started_ = InitializeGraphics() == 0;
-    SetDrawValidGraphCreateFlag(1);
-    if (started_) g_app.drawScreen = MakeGraph(960, 540, 0);
-    SetDrawValidGraphCreateFlag(0);
-    registered_ = RegisterPluginWindowClasses(GetModuleHandleA(nullptr));
-  }
-  static void TearDownTestSuite() {
-    TerminateGraphics();
-    CoUninitialize();
-  }
   void SetUp() override {
-    ShellTest::SetUp();
-    ASSERT_TRUE(started_);
-    ASSERT_TRUE(registered_);
-    const ButtonImages noImages = {};
-    LayOutInterface(g_app, noImages);
+    ShellDrawTest::SetUp();
+    static const bool registered = RegisterPluginWindowClasses(GetModuleHandleA(nullptr));
+    ASSERT_TRUE(registered);
     g_app.instance = GetModuleHandleA(nullptr);
     g_app.showCommand = SW_HIDE;
     g_hostContext.sampleRate = 44100;
@@ -87,40 +69,32 @@ class SidePaneTest : public ShellTest {
     g_pluginDialog = ShowPluginDialog;
     ShellTest::TearDown();
   }
-  // One frame of a pane's update with the left button down at (x, y), then one with it up.
+  // A frame's update with the left button down on a row of a pane, then one with it up.
+  static void ClickRow(void (*update)(), int x, int y) {
+    SetInput(x, y, true);
+    update();
+    SetInput(0, 0, false);
+    update();
+  }
   static void ClickInstrumentRow(int row) {
     const PaneRect& p = g_app.instrumentPane;
-    SetInput(p.x + 60, p.y + 16 + 14 * row + 5, true);
-    UpdateInstrumentPane(p.x, p.y, p.width);
-    SetInput(0, 0, false);
-    UpdateInstrumentPane(p.x, p.y, p.width);
+    ClickRow([] { UpdateInstrumentPane(g_app.instrumentPane.x, g_app.instrumentPane.y, g_app.instrumentPane.width); },
+             p.x + 60, p.y + 16 + 14 * row + 5);
   }
   static void ClickInsertRow(int channel, int row) {
     const PaneRect& p = g_app.inspectorTop;
-    SetInput(p.x + 60, p.y + 66 + 14 * row + 5, true);
-    UpdateInsertEffectSlots(p.x, p.y, p.width, channel);
-    SetInput(0, 0, false);
-    UpdateInsertEffectSlots(p.x, p.y, p.width, channel);
+    g_channel = channel;
+    ClickRow(
+        [] {
+          UpdateInsertEffectSlots(g_app.inspectorTop.x, g_app.inspectorTop.y, g_app.inspectorTop.width, g_channel);
+        },
+        p.x + 60, p.y + 66 + 14 * row + 5);
   }
-  static void Clear() {
-    SetDrawScreen(g_app.drawScreen);
-    SetDrawBlendMode(DX_BLENDMODE_NOBLEND, 0);
-    SetBackgroundColor(0, 0, 0);
-    ClearDrawScreen(nullptr);
-  }
-  static bool started_, registered_;
+  static int g_channel;
 };
-bool SidePaneTest::started_ = false;
-bool SidePaneTest::registered_ = false;
+int SidePaneTest::g_channel = 0;
 
-uint32_t Pixel(int x, int y) { return GetPixel(x, y) & 0xFFFFFF; }
-
-bool BoxHolds(int x0, int y0, int x1, int y1, uint32_t colour) {
-  for (int y = y0; y < y1; ++y)
-    for (int x = x0; x < x1; ++x)
-      if (Pixel(x, y) == colour) return true;
-  return false;
-}
+uint32_t Pixel(int x, int y) { return DrawnPixel(x, y); }
 
 // The rightmost white pixel of a row of text, or -1.
 int RightmostWhite(int x0, int y0, int x1, int y1) {
@@ -156,11 +130,10 @@ TEST_F(SidePaneTest, ClicksLoadIntoTheSlotOfTheirRow) {
     bool loaded;
   };
   const Case cases[] = {
-      {true, 3, 3, instrument, 15, true},     {true, 0, 0, instrument, 0, true},
-      {true, 7, 7, instrument, 35, true},     {false, 2, 0, effect, 11, true},
-      {false, 2, 3, effect, 14, true},        {false, 18, 3, effect, 94, true},
-      {true, 5, 5, text, 25, false},          // a failed load: recorded, not counted as loaded
-      {false, 4, 1, text, 22, false},         //
+      {true, 3, 3, instrument, 15, true},      {true, 0, 0, instrument, 0, true}, {true, 7, 7, instrument, 35, true},
+      {false, 2, 0, effect, 11, true},         {false, 2, 3, effect, 14, true},   {false, 18, 3, effect, 94, true},
+      {true, 5, 5, text, 25, false},            // a failed load: recorded, not counted as loaded
+      {false, 4, 1, text, 22, false},           //
       {true, 6, 6, other + ".DLL", 30, false},  // not ".dll": nothing is loaded or recorded
   };
   for (const Case& c : cases) {
@@ -198,9 +171,9 @@ TEST_F(SidePaneTest, AnFmInstrumentsNameSetsBothFlagsOfItsTrack) {
     const char* plugin;
     uint8_t flags;
   } steps[] = {
-      {0, "tp_kezmir", 1},   {0, "tp_vornalt", 1}, {0, "tp_effect", 0},  {0, "tp_vornalt", 1},
-      {1, "tp_effect", 1},   // an insert leaves them
-      {1, "tp_kezmir", 1},   {0, "tp_noname", 0},  {1, "tp_kezmir", 0},  // the same plug-ins as inserts
+      {0, "tp_kezmir", 1},  {0, "tp_vornalt", 1}, {0, "tp_effect", 0},
+      {0, "tp_vornalt", 1}, {1, "tp_effect", 1},                        // an insert leaves them
+      {1, "tp_kezmir", 1},  {0, "tp_noname", 0},  {1, "tp_kezmir", 0},  // the same plug-ins as inserts
   };
   for (const auto& step : steps) {
     SCOPED_TRACE(testing::Message() << step.plugin << " at position " << step.position);
@@ -219,9 +192,9 @@ TEST_F(SidePaneTest, OnlyTheDefaultPluginFolderIsInside) {
     const char* path;
     bool outside;
   } cases[] = {
-      {"C:\\work\\VSTPlugins\\a.dll", false},      {"C:\\work\\vstplugins\\a.dll", true},
+      {"C:\\work\\VSTPlugins\\a.dll", false},     {"C:\\work\\vstplugins\\a.dll", true},
       {"C:\\work\\VSTPlugins\\sub\\a.dll", true}, {"C:\\work\\a.dll", true},
-      {"D:\\work\\VSTPlugins\\a.dll", true},       {"C:\\work2\\VSTPlugins\\a.dll", true},
+      {"D:\\work\\VSTPlugins\\a.dll", true},      {"C:\\work2\\VSTPlugins\\a.dll", true},
   };
   for (const auto& c : cases) EXPECT_EQ(c.outside, IsOutsidePluginFolder(c.path, "C:\\work")) << c.path;
   // Through a click: the flag of the instrument slot, also for a file that is then refused.
@@ -244,10 +217,8 @@ TEST_F(SidePaneTest, EditButtonsCloseAndOpenTheSlotsWindow) {
   DrawInstrumentPane();
   auto press = [](int row) {
     const ImageButton& b = g_shell.buttons[kInstrumentEditButton + row];
-    SetInput(b.x + 5, b.y + 5, true);
-    UpdateInstrumentPane(g_app.instrumentPane.x, g_app.instrumentPane.y, g_app.instrumentPane.width);
-    SetInput(0, 0, false);
-    UpdateInstrumentPane(g_app.instrumentPane.x, g_app.instrumentPane.y, g_app.instrumentPane.width);
+    ClickRow([] { UpdateInstrumentPane(g_app.instrumentPane.x, g_app.instrumentPane.y, g_app.instrumentPane.width); },
+             b.x + 5, b.y + 5);
   };
   press(4);
   EXPECT_EQ(0, g_app.windowOpen[20]);
@@ -267,7 +238,7 @@ TEST_F(SidePaneTest, InspectorTexts) {
   const struct {
     int pan;
     const char* text;
-  } pans[] = {{64, "@ 7  PAN C"}, {0, "@ 7  PAN L"}, {127, "@ 7  PAN R"}, {65, "@ 7  PAN R 2"},
+  } pans[] = {{64, "@ 7  PAN C"},   {0, "@ 7  PAN L"},     {127, "@ 7  PAN R"}, {65, "@ 7  PAN R 2"},
               {63, "@ 7  PAN L 1"}, {100, "@ 7  PAN R37"}, {1, "@ 7  PAN L63"}};
   for (const auto& p : pans) EXPECT_EQ(p.text, InspectorPanText(p.pan, 7)) << p.pan;
   const struct {
