@@ -656,8 +656,8 @@ TEST_F(E2eRoadTest, InspectorMasterFaderSavesAndPanesToggle) {
 }
 
 // Step 12: once the default renderer is Direct3D 11, its picture of the see step agrees with the
-// software renderer's: the same size, and no pixel off by more than 16 in a channel outside 1 % of
-// them (filtering and rounding differ at the tiles' and glyphs' edges).
+// software renderer's: the same size, and in the transport bar no pixel off by more than 16 in a
+// channel outside 1 % of them (filtering and rounding differ at the tiles' and glyphs' edges).
 TEST(E2eRenderers, TheTwoRenderersShowTheSameTransportBar) {
   const std::string software = ReadFileBytes(KeptScreenshotPath("software"));
   const std::string other = ReadFileBytes(KeptScreenshotPath("default"));
@@ -672,14 +672,18 @@ TEST(E2eRenderers, TheTwoRenderersShowTheSameTransportBar) {
     GTEST_SKIP() << "the default renderer did not start Direct3D 11";
   EXPECT_EQ(software.substr(0, 8), other.substr(0, 8)) << "the client areas differ in size";
   if (software.size() != other.size()) return;
+  // The bar's rows only: the track list below it scrolls with the moment each picture was taken.
+  uint32_t width = 0;
+  std::memcpy(&width, software.data(), 4);
+  const size_t end = std::min(software.size(), 8 + 4 * size_t(width) * 36);
   size_t off = 0;
-  for (size_t i = 8; i + 4 <= software.size(); i += 4)
+  for (size_t i = 8; i + 4 <= end; i += 4)
     for (int c = 0; c < 3; ++c)
       if (std::abs(int(uint8_t(software[i + c])) - int(uint8_t(other[i + c]))) > 16) {
         ++off;
         break;
       }
-  EXPECT_LE(off, (software.size() - 8) / 4 / 100) << off << " pixels differ";
+  EXPECT_LE(off, (end - 8) / 4 / 100) << off << " pixels differ";
 }
 
 }  // namespace

@@ -64,8 +64,9 @@ foreach(renderer default software)
   endforeach()
 endforeach()
 # The program's own test name runs what no single step does: the two renderers' pictures compared.
+# It reads the pictures and the log the see steps keep: it runs after them.
 set_tests_properties(shell.e2e_road PROPERTIES RUN_SERIAL ON RESOURCE_LOCK "main_window;sound_sink"
-  ENVIRONMENT "${tarvex_test_environment};GTEST_FILTER=E2eRenderers.*")
+  ENVIRONMENT "${tarvex_test_environment};GTEST_FILTER=E2eRenderers.*" DEPENDS "shell.e2e_see;shell.e2e_see_software")
 # tarvex_driver.exe runs a script of the driver's steps by hand: here a short one (start, a look at
 # the windows, a picture, the close box, exit code 0), so the program stays in step with the library.
 set(driver_script_dir ${CMAKE_BINARY_DIR}/testrun/shell.e2e_driver_script)
