@@ -106,6 +106,21 @@ std::vector<uint8_t> TrackListSongMdx(int rounds) {
   return song.Build();
 }
 
+std::vector<uint8_t> ToneSongMdx() {
+  MdxBuilder song;
+  song.title = "TONES";
+  for (int t = 0; t < 4; ++t) {
+    MdxTrack fm;
+    if (t == 0) fm.Tempo(100);
+    fm.Tone(0);
+    const size_t loop = fm.Here();
+    fm.Note(kRoadLoopKey, 5).JumpTo(loop);
+    song.tracks.push_back(fm.bytes);
+  }
+  song.tones.push_back(RoadTone());
+  return song.Build();
+}
+
 std::vector<uint8_t> RoadSongPdx(double seconds) {
   std::vector<int32_t> tone(static_cast<size_t>(seconds * 15600));
   for (size_t i = 0; i < tone.size(); ++i)
@@ -176,6 +191,7 @@ void E2eRoadTest::TearDown() {
 std::wstring E2eRoadTest::Path(const std::string& name) const { return folder_ + L"\\" + Wide(name); }
 
 void E2eRoadTest::StartProgram() {
+  driver_.SendOutputTo(Path("stdout.txt"));
   ASSERT_TRUE(driver_.Start(Wide(TestBuildDir() + "/tarvex.exe"), folder_,
                             {{L"TARVEX_TP_LOG_DIR", Path("tplog")}, {L"TARVEX_LOG", L"1"}}, 20000))
       << "no window \"tarvex\" within 20 s";
@@ -204,6 +220,8 @@ void E2eRoadTest::OpenSongAndHearIt() {
   OpenSong("song.mdx");
   ASSERT_TRUE(WaitForNotes(before, true, 4, 3000)) << "the song's notes never came";
 }
+
+std::string E2eRoadTest::ProgramOutput() const { return ReadFileBytes(Path("stdout.txt")); }
 
 std::vector<std::string> E2eRoadTest::PluginLog(int instance) const {
   std::istringstream text(ReadFileBytes(Path("tplog\\tp_kezmir-" + std::to_string(instance) + ".log")));

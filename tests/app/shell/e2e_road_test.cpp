@@ -542,7 +542,120 @@ TEST_F(E2eRoadTest, PianoRollPeaksRowsZoomAndWheel) {
   ExitProgram();
 }
 
-// Step 10: once the default renderer is Direct3D 11, its picture of the see step agrees with the
+// The lines of the instrument's log that start with `prefix`.
+size_t CountLogged(const std::vector<std::string>& log, const std::string& prefix) {
+  return static_cast<size_t>(
+      std::count_if(log.begin(), log.end(), [&](const std::string& line) { return line.rfind(prefix, 0) == 0; }));
+}
+
+// Step 10: a click on row 3 of the instrument pane, answered with the FM instrument in the
+// default plug-in folder: the plug-in opens in slot 15 with its window "vst30", and since it is an
+// FM instrument the song's tone commands reach it as parameters. A text file named ".dll" on row
+// 4 is refused with a line on the output, leaves the slot empty, and the next save succeeds.
+TEST_F(E2eRoadTest, InstrumentPaneLoadsAnInstrumentAndSurvivesABadOne) {
+  CreateDirectoryW(Path("VSTPlugins").c_str(), nullptr);
+  ASSERT_TRUE(CopyFileW(Path("tp_kezmir.dll").c_str(), Path("VSTPlugins\\tp_kezmir.dll").c_str(), FALSE));
+  ASSERT_TRUE(WriteFileBytes(Path("VSTPlugins\\broken.dll"), std::string("not a library\r\n")));
+  ASSERT_TRUE(WriteFileBytes(Path("tones.mdx"), ToneSongMdx()));
+  // No project: the pane's instrument is the test plug-in's first instance (a second copy of the
+  // DLL would number its instances, and name its logs, from 0 again).
+  DeleteFileW(Path("tarvex.ini").c_str());
+  StartProgram();
+  ASSERT_TRUE(WaitUntil(
+      [&] {
+        const WindowCapture first = driver_.Capture();
+        return !first.Empty() && DrawPixel(first, 114, 149) == 0x333333;
+      },
+      5000))
+      << "the instrument pane was not drawn";
+
+  // The pane at (4, 22), 112 wide: its rows from y 38, 14 apart.
+  driver_.Click(64, 22 + 16 + 14 * 3 + 5);
+  ASSERT_TRUE(driver_.AnswerFileDialog(Path("VSTPlugins\\tp_kezmir.dll")));
+  EXPECT_TRUE(WaitUntil([&] { return Logged("dispatch 0 "); }, 10000)) << "no effOpen";
+  EXPECT_TRUE(WaitUntil([&] { return driver_.FindWindowOf(L"vst30") != nullptr; }, 5000)) << "no window vst30";
+  driver_.CaptureTo("instrument_pane_" + Renderer() + ".png");
+  const size_t before = CountLogged(PluginLog(), "param ");
+  OpenSong("tones.mdx");
+  // A tone of four channel values and four operators' values, and the player's start-up values.
+  EXPECT_TRUE(WaitUntil([&] { return CountLogged(PluginLog(), "param ") >= before + 40; }, 5000))
+      << "the tone did not reach the instrument of track 3";
+
+  driver_.Click(64, 22 + 16 + 14 * 4 + 5);
+  ASSERT_TRUE(driver_.AnswerFileDialog(Path("VSTPlugins\\broken.dll")));
+  Sleep(1000);
+  EXPECT_EQ(nullptr, driver_.FindWindowOf(L"vst40")) << "a window for the empty slot";
+  ASSERT_NE(nullptr, driver_.PostMenuForDialog(115));
+  ASSERT_TRUE(driver_.AnswerFileDialog(Path("proj3")));
+  EXPECT_TRUE(driver_.AnswerBox(L"completed", IDOK)) << "the save did not finish";
+  EXPECT_TRUE(FileExists(Path("proj3.tvx")));
+  EXPECT_TRUE(driver_.Running());
+  ExitProgram();
+  const std::string output = ProgramOutput();
+  EXPECT_NE(std::string::npos, output.find("Failed trying to load VST from '")) << output;
+  EXPECT_NE(std::string::npos, output.find("broken.dll', error ")) << output;
+}
+
+// Step 11: in MML mode the master row made current by a click, its volume fader in the inspector
+// (below the instrument pane, the fader block of a channel without sends) dragged to its left end,
+// and the project saved: it holds the master at 0. Then menu commands 200 and 201 hide and show
+// the two panes, seen on the screen (the inspector moves to the top when it is alone).
+TEST_F(E2eRoadTest, InspectorMasterFaderSavesAndPanesToggle) {
+  ASSERT_TRUE(WriteFileBytes(Path("roll.zms"), std::string("(t1) t120 o4 l4 c d e f g a b c\r\n")));
+  StartProgram();
+  ASSERT_TRUE(WaitUntil([&] { return Logged("dispatch 0 "); }, 10000));
+  OpenSong("roll.zms");
+  const int x = 120 + 34 + 300;
+  ASSERT_TRUE(WaitUntil([&] { return RowsAt(driver_.Capture(), x, 22, 19); }, 5000)) << "no roll";
+
+  // Scrolled to the bottom (-17 rows of 19), the master row (18) lies at y 19.
+  driver_.MoveMouse(400, 200);
+  driver_.Wheel(-30);
+  ASSERT_TRUE(WaitUntil(
+      [&] {
+        const WindowCapture now = driver_.Capture();
+        return !now.Empty() && DrawPixel(now, x, 28) != 0x181818 && DrawPixel(now, x, 45) == 0x181818;
+      },
+      3000))
+      << "the roll did not scroll to its bottom";
+  driver_.Click(400, -17 * 19 + 18 * 19 + 9);
+  // The inspector below the instrument pane at (4, 155), 112 wide: the volume fader of the master
+  // at (26, 155 + 134 + 16), 86 wide.
+  const int faderY = 155 + 134 + 16 + 5;
+  driver_.Drag(26 + 43, faderY, 0, faderY);
+  driver_.CaptureTo("inspector_master_" + Renderer() + ".png");
+  ASSERT_NE(nullptr, driver_.PostMenuForDialog(115));
+  ASSERT_TRUE(driver_.AnswerFileDialog(Path("proj3")));
+  ASSERT_TRUE(driver_.AnswerBox(L"completed", IDOK));
+  const std::string project = ReadFileBytes(Path("proj3.tvx"));
+  EXPECT_NE(std::string::npos, project.find("Tr18Vol=0\r\n")) << project;
+  EXPECT_NE(std::string::npos, project.find("Tr17Vol=1\r\n")) << project;
+
+  // The panes by the toggles: the instrument pane's box right of its rows at (114, 149), which the
+  // inspector at the top covers too; the inspector below it at (114, 300).
+  const uint32_t grey = 0x333333;
+  const struct {
+    int command;
+    bool upper, lower;
+  } steps[] = {{200, true, false}, {201, false, false}, {200, true, false}, {201, true, true}};
+  int n = 0;
+  for (const auto& step : steps) {
+    driver_.PostMenu(step.command);
+    WindowCapture shot;
+    EXPECT_TRUE(WaitUntil(
+        [&] {
+          shot = driver_.Capture();
+          return !shot.Empty() && (DrawPixel(shot, 114, 149) == grey) == step.upper &&
+                 (DrawPixel(shot, 114, 300) == grey) == step.lower;
+        },
+        3000))
+        << "after command " << step.command << " (step " << n << ")";
+    SaveCapturePng(shot, ("panes_" + std::to_string(n++) + "_" + Renderer() + ".png").c_str());
+  }
+  ExitProgram();
+}
+
+// Step 12: once the default renderer is Direct3D 11, its picture of the see step agrees with the
 // software renderer's: the same size, and in the transport bar no pixel off by more than 16 in a
 // channel outside 1 % of them (filtering and rounding differ at the tiles' and glyphs' edges).
 TEST(E2eRenderers, TheTwoRenderersShowTheSameTransportBar) {

@@ -14,8 +14,8 @@ foreach(topic project_session render_session)
   tarvex_add_resources(shell_${topic}_test ${PROJECT_SOURCE_DIR}/app/shell/tarvex.rc)
   set_tests_properties(shell.${topic} PROPERTIES RESOURCE_LOCK main_window)
 endforeach()
-# The track views draw on the library's software renderer, in its main window.
-set_tests_properties(shell.track_views PROPERTIES RESOURCE_LOCK main_window)
+# The track views and the side panes draw on the library's software renderer, in its main window.
+set_tests_properties(shell.track_views shell.side_panes PROPERTIES RESOURCE_LOCK main_window)
 
 # The end-to-end road: tarvex.exe driven from another process by the application driver
 # (tools/app_driver/). Each step is a test of its own, run once on the software renderer (Direct3D
@@ -34,7 +34,9 @@ set(e2e_steps
   "save:SaveAndReopen"
   "bad_input:BadInputSongsAndProjects"
   "track_list:TrackListScrollsSelectsMutesAndEnds"
-  "piano_roll:PianoRollPeaksRowsZoomAndWheel")
+  "piano_roll:PianoRollPeaksRowsZoomAndWheel"
+  "instrument_pane:InstrumentPaneLoadsAnInstrumentAndSurvivesABadOne"
+  "inspector:InspectorMasterFaderSavesAndPanesToggle")
 foreach(renderer default software)
   set(environment ${tarvex_test_environment})
   set(suffix "")
