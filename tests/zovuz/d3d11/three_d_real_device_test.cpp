@@ -13,6 +13,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "tests/zovuz/d3d11/d3d11_fixture.h"
 #include "zovuz/d3d11/d3d11_state_tables.h"
 #include "zovuz/d3d11/windows/d3d11_3d_draw_win.h"
 #include "zovuz/d3d11/windows/d3d11_buffers_win.h"
@@ -72,38 +73,29 @@ const float MaterialAmbient = 0.5f, GlobalAmbient = 0.2f;
 const Rgb Emissive = {0.05f, 0, 0};
 const float LightAmbient = 0.1f;
 
-class ThreeDRealDevice : public testing::Test
+class ThreeDRealDevice : public RealD3D11Test
 {
 protected:
     static void SetUpTestSuite()
     {
-        if (getenv("TARVEX_D3D11_DISABLED") != nullptr) return;
-        ChangeWindowMode(1);
-        SetAlwaysRunFlag(1);
-        SetMainWindowText("d3d11 3-D drawing");
-        ASSERT_EQ(0, CreateMainWindow());
+        if (D3D11Disabled()) return;
+        OpenMainWindow("d3d11 3-D drawing");
         ASSERT_EQ(0, SetGraphMode(640, 480, 32, 60));
         ASSERT_EQ(0, InitializeHandleType(DX_HANDLETYPE_SHADOWMAP, sizeof(ShadowMapHandleData), 8,
                                           InitializeShadowMapHandle, nullptr, L"ShadowMap"));
     }
     static void TearDownTestSuite()
     {
-        if (getenv("TARVEX_D3D11_DISABLED") != nullptr) return;
+        if (D3D11Disabled()) return;
         TerminateHandleType(DX_HANDLETYPE_SHADOWMAP);
         TerminateMainWindow();
     }
     void SetUp() override
     {
-        if (getenv("TARVEX_D3D11_DISABLED") != nullptr) GTEST_SKIP() << "d3d11.dll is switched off in this run";
-        ASSERT_EQ(0, D3D11_LoadDLL());
-        ASSERT_EQ(0, DXGI_LoadDLL());
-        ASSERT_EQ(0, Graphics_D3D11_CreateDevice());
-        ASSERT_EQ(0, Graphics_D3D11_Shader_Initialize());
-        ASSERT_EQ(0, Graphics_D3D11_CreateShaderConstantBuffers());
-        ASSERT_EQ(0, Graphics_D3D11_CreateDepthBuffer());
-        ASSERT_EQ(0, Graphics_D3D11_CreateInputLayouts());
-        ASSERT_EQ(0, Graphics_D3D11_CreateStandardVertexBuffer());
-        ASSERT_EQ(0, Graphics_D3D11_InitializeDeviceState());
+        RealD3D11Test::SetUp();
+        if (IsSkipped()) return;
+        ASSERT_EQ(0, StartD3D11Device());
+        ASSERT_EQ(0, StartD3D11DrawingState());
 
         target_ = MakeTexture(DXGI_FORMAT_R8G8B8A8_UNORM, Size, D3D11_BIND_RENDER_TARGET, D3D11_USAGE_DEFAULT);
         ASSERT_EQ(S_OK, D3D11Device_CreateRenderTargetView(target_, nullptr, &targetView_));
@@ -136,7 +128,7 @@ protected:
     }
     void TearDown() override
     {
-        if (getenv("TARVEX_D3D11_DISABLED") != nullptr) return;
+        if (D3D11Disabled()) return;
         if (map_ != nullptr) Graphics_D3D11_ShadowMap_Release(map_);
         if (mapHandle_ > 0) SubHandle(mapHandle_);
         GraphicsShadowMapSettings = GraphicsShadowMapSettingsData();
