@@ -1,9 +1,12 @@
 #include "tests/app/shell/shell_fixture.h"
 
+#include <windows.h>
+
 #include "app/shell/app_state.h"
 #include "app/shell/frame_input.h"
 #include "app/shell/shell_tables.h"
 #include "zovuz/core/zovuz_core.h"
+#include "zovuz/zovuz.h"
 
 namespace {
 
@@ -24,3 +27,26 @@ void ShellTest::SetInput(int x, int y, bool leftDown, bool active) {
   StoreFrameMouse(g_app, 2 * x, 2 * y, leftDown ? MOUSE_INPUT_LEFT : 0);
   g_frameInput.windowActive = active ? 1 : 0;
 }
+
+bool SoftwareGraphicsTest::started_ = false;
+
+void SoftwareGraphicsTest::StartGraphics(int width, int height) {
+  CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+  ChangeWindowMode(1);
+  SetUseHardwareRenderFlag(0);
+  SetWaitVSyncFlag(0);
+  SetGraphMode(width, height, 32, 60);
+  started_ = InitializeGraphics() == 0;
+}
+
+void SoftwareGraphicsTest::TearDownTestSuite() {
+  TerminateGraphics();
+  CoUninitialize();
+}
+
+void SoftwareGraphicsTest::SetUp() {
+  ShellTest::SetUp();
+  ASSERT_TRUE(started_);
+}
+
+uint32_t ScreenPixel(int x, int y) { return GetPixel(x, y) & 0xFFFFFF; }

@@ -5,10 +5,26 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
+
 class ShellTest : public ::testing::Test {
  protected:
   void SetUp() override;
   void TearDown() override;
   // One frame's input: the mouse in draw-screen pixels, the left button, the active flag.
   static void SetInput(int x, int y, bool leftDown, bool active = true);
+};
+
+// The current draw screen's pixel without its alpha (0x00RRGGBB).
+uint32_t ScreenPixel(int x, int y);
+
+// A ShellTest drawing on the software renderer without a window, with graphics started as the
+// library's start starts them; a suite starts them at its draw screen's size.
+class SoftwareGraphicsTest : public ShellTest {
+ protected:
+  static void StartGraphics(int width, int height);
+  static void TearDownTestSuite();
+  void SetUp() override;
+  static uint32_t Pixel(int x, int y) { return ScreenPixel(x, y); }
+  static bool started_;
 };

@@ -23,13 +23,11 @@ namespace {
 
 constexpr PaneRect kArea{4, 22, 600, 500};
 
-uint32_t Pixel(int x, int y) { return GetPixel(x, y) & 0xFFFFFF; }
-
 // Whether some pixel of the box is exactly `colour`.
 bool BoxHolds(int x0, int y0, int x1, int y1, uint32_t colour) {
   for (int y = y0; y < y1; ++y) {
     for (int x = x0; x < x1; ++x) {
-      if (Pixel(x, y) == (colour & 0xFFFFFF)) return true;
+      if (ScreenPixel(x, y) == (colour & 0xFFFFFF)) return true;
     }
   }
   return false;
@@ -44,26 +42,17 @@ bool Blended(uint32_t pixel, uint32_t over, int alpha) {
   return true;
 }
 
-class TrackViewTest : public ShellTest {
+class TrackViewTest : public SoftwareGraphicsTest {
  protected:
   static void SetUpTestSuite() {
-    CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-    ChangeWindowMode(1);
-    SetUseHardwareRenderFlag(0);
-    SetWaitVSyncFlag(0);
-    SetGraphMode(960, 540, 32, 60);
-    started_ = InitializeGraphics() == 0;
+    StartGraphics(960, 540);
     SetDrawValidGraphCreateFlag(1);
     if (started_) g_app.drawScreen = MakeGraph(960, 540, 0);
     SetDrawValidGraphCreateFlag(0);
   }
-  static void TearDownTestSuite() {
-    TerminateGraphics();
-    CoUninitialize();
-  }
   void SetUp() override {
-    ShellTest::SetUp();
-    ASSERT_TRUE(started_);
+    SoftwareGraphicsTest::SetUp();
+    if (HasFatalFailure()) return;
     ASSERT_NE(-1, g_app.drawScreen);
     const ButtonImages noImages = {};
     LayOutInterface(g_app, noImages);
@@ -86,9 +75,7 @@ class TrackViewTest : public ShellTest {
     SetBackgroundColor(0, 0, 0);
     ClearDrawScreen(nullptr);
   }
-  static bool started_;
 };
-bool TrackViewTest::started_ = false;
 
 // ---------------------------------------------------------------------------
 // MDX mode.
