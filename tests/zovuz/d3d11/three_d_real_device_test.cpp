@@ -11,6 +11,7 @@
 #include <string.h>
 
 #include <algorithm>
+#include <functional>
 #include <vector>
 
 #include "tests/zovuz/d3d11/d3d11_fixture.h"
@@ -206,14 +207,16 @@ protected:
         ASSERT_EQ(0, Graphics_D3D11_DeviceState_SetLightParam(0, &Light));
         ASSERT_EQ(0, Graphics_D3D11_DeviceState_SetLightEnable(0, 1));
     }
-    // The largest difference of a channel from Expected(x, y) over the pixels Inside(x, y).
-    template <typename Expected, typename Inside>
-    int WorstDifference(const std::vector<uint8_t> &Pixels, Expected Want, Inside In)
+    // The largest difference of a channel from Want(x, y) over the pixels Inside(x, y) (all).
+    template <typename Expected>
+    int WorstDifference(
+        const std::vector<uint8_t> &Pixels, Expected Want,
+        std::function<bool(int, int)> Inside = [](int, int) { return true; })
     {
         int worst = 0;
         for (int y = 0; y < Size; y++)
             for (int x = 0; x < Size; x++) {
-                if (!In(x, y)) continue;
+                if (!Inside(x, y)) continue;
                 const Rgb want = Want(x + 0.5f, y + 0.5f);
                 const float channels[3] = {want.R, want.G, want.B};
                 for (int c = 0; c < 3; c++) {
@@ -257,55 +260,52 @@ LIGHTPARAM MakeLight(int Type, Rgb Diffuse)
     return l;
 }
 
-TEST_F(ThreeDRealDevice, LightsReadBackAsTheFormula)
+TEST_F(ThreeDRealDevice, LightsAndFogReadBackAsTheFormula)
 {
     const Rgb diffuse = {1.0f, 0.5f, 0.25f};
-    const uint32_t surface = Colour(200, 150, 100);
-    for (int perPixel = 0; perPixel < 2; perPixel++) {
-        SCOPED_TRACE(perPixel ? "per pixel" : "per vertex");
-        D3D11ThreeDShaderSettings.PixelLightingFlag = perPixel;
-
-        // A directional light at 0.8 to the surface.
-        LIGHTPARAM directional = MakeLight(DX_LIGHTTYPE_DIRECTIONAL, diffuse);
-        directional.Direction = Vec(0.6f, 0, 0.8f);
-        Light(directional);
-        Draw(Depth, surface);
-        EXPECT_LE(WorstDifference(
-                      ReadBack(), [&](float, float) { return Lit(1, 0.8f, diffuse); },
-                      [](int, int) { return true; }),
-                  2);
-
-        if (!perPixel) continue;  // a point light varies within the triangle: per pixel only
-        // A point light in front of the surface, falling off with distance.
-        LIGHTPARAM point = MakeLight(DX_LIGHTTYPE_POINT, diffuse);
-        point.Position = Vec(12, 20, 2);
-        point.Attenuation0 = 0.5f;
-        point.Attenuation1 = 0.02f;
-        point.Attenuation2 = 0.004f;
-        Light(point);
-        Draw(Depth, surface);
-        auto formula = [&](float X, float Y) {
-            const float dx = 12 - X, dy = 20 - Y, dz = 2 - Depth;
-            const float d = sqrtf(dx * dx + dy * dy + dz * dz);
-            const float a = 1 / (0.5f + 0.02f * d + 0.004f * d * d);
-            return Lit(a, -dz / d, diffuse);  // N = (0, 0, -1)
-        };
-        EXPECT_LE(WorstDifference(ReadBack(), formula, [](int, int) { return true; }), 2);
+    LIGHTPARAM directional = MakeLight(DX_LIGHTTYPE_DIRECTIONAL, diffuse);
+    directional.Direction = Vec(0.6f, 0, 0.8f);  // at 0.8 to the surface
+    // A point light in front of the surface, falling off with distance.
+    LIGHTPARAM point = MakeLight(DX_LIGHTTYPE_POINT, diffuse);
+    point.Position = Vec(12, 20, 2);
+    point.Attenuation0 = 0.5f;
+    point.Attenuation1 = 0.02f;
+    point.Attenuation2 = 0.004f;
+    auto directionalFormula = [&](float, float) { return Lit(1, 0.8f, diffuse); };
+    auto pointFormula = [&](float X, float Y) {
+        const float dx = 12 - X, dy = 20 - Y, dz = 2 - Depth;
+        const float d = sqrtf(dx * dx + dy * dy + dz * dz);
+        const float a = 1 / (0.5f + 0.02f * d + 0.004f * d * d);
+        return Lit(a, -dz / d, diffuse);  // N = (0, 0, -1)
+    };
+    // Linear fog from 5 before the surface to 5 behind it: half the fog colour on black.
+    auto halfFog = [](float, float) { return Rgb{100 / 255.0f, 50 / 255.0f, 25 / 255.0f}; };
+    const struct {
+        const char *What;
+        int PerPixel;
+        const LIGHTPARAM *Light;  // null: unlit, with fog
+        std::function<Rgb(float, float)> Want;
+    } Cases[] = {
+        {"directional, per vertex", 0, &directional, directionalFormula},
+        {"directional, per pixel", 1, &directional, directionalFormula},
+        {"point, per pixel (it varies within the triangle)", 1, &point, pointFormula},
+        {"linear fog at mid-range", 0, nullptr, halfFog},
+    };
+    for (const auto &Case : Cases) {
+        SCOPED_TRACE(Case.What);
+        D3D11ThreeDShaderSettings.PixelLightingFlag = Case.PerPixel;
+        if (Case.Light != nullptr) {
+            Light(*Case.Light);
+        } else {
+            Graphics_D3D11_SetUseLighting(0);
+            Graphics_D3D11_DeviceState_SetFogEnable(1);
+            Graphics_D3D11_DeviceState_SetFogMode(3);
+            Graphics_D3D11_DeviceState_SetFogColor(0x00C86432);
+            Graphics_D3D11_DeviceState_SetFogStartEnd(Depth - 5, Depth + 5);
+        }
+        Draw(Depth, Case.Light != nullptr ? Colour(200, 150, 100) : Colour(0, 0, 0));
+        EXPECT_LE(WorstDifference(ReadBack(), Case.Want), 2);
     }
-}
-
-TEST_F(ThreeDRealDevice, LinearFogAtMidRangeGivesHalfTheFogColour)
-{
-    Graphics_D3D11_SetUseLighting(0);
-    Graphics_D3D11_DeviceState_SetFogEnable(1);
-    Graphics_D3D11_DeviceState_SetFogMode(3);
-    Graphics_D3D11_DeviceState_SetFogColor(0x00C86432);
-    Graphics_D3D11_DeviceState_SetFogStartEnd(Depth - 5, Depth + 5);
-    Draw(Depth, Colour(0, 0, 0));
-    EXPECT_LE(WorstDifference(
-                  ReadBack(), [](float, float) { return Rgb{100 / 255.0f, 50 / 255.0f, 25 / 255.0f}; },
-                  [](int, int) { return true; }),
-              2);
 }
 
 TEST_F(ThreeDRealDevice, AShadowMapDarkensExactlyTheOccludedHalf)
@@ -355,11 +355,9 @@ TEST_F(ThreeDRealDevice, AShadowMapDarkensExactlyTheOccludedHalf)
     const std::vector<uint8_t> pixels = ReadBack();
 
     // Interior pixels only: the edge column may go either way.
-    EXPECT_LE(WorstDifference(
-                  pixels, [&](float, float) { return Lit(1, 0, diffuse); }, [](int X, int) { return X < 15; }),
+    EXPECT_LE(WorstDifference(pixels, [&](float, float) { return Lit(1, 0, diffuse); }, [](int X, int) { return X < 15; }),
               2);
-    EXPECT_LE(WorstDifference(
-                  pixels, [&](float, float) { return Lit(1, 1, diffuse); }, [](int X, int) { return X > 16; }),
+    EXPECT_LE(WorstDifference(pixels, [&](float, float) { return Lit(1, 1, diffuse); }, [](int X, int) { return X > 16; }),
               2);
     ID3D11ShaderResourceView *none = nullptr;
     Graphics_D3D11_DeviceState_SetPSShaderResources(D3D11_TEXTURE_SHADOW_MAP, 1, &none);
