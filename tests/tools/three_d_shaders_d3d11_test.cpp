@@ -1,9 +1,8 @@
 // The 3-D shaders as the program carries them (the built-in 3-D pack, expanded by the back end's
 // expansion) on the platform's Direct3D 11, drawn on a raw device with the constants laid out as
-// the back end writes them: lit triangles match the lighting of zovuz/d3d11/d3d11_3d_shaders.h
-// computed here on the processor, every fog mode at its half-way depth gives half the fog
-// colour, and a shadow map drawn with the shadow-map shaders darkens exactly the pixels behind
-// its occluder.
+// the back end writes them: a shadow map drawn with the shadow-map shaders darkens exactly the
+// pixels behind its occluder, and sampled slots of every group link and draw. (The lighting and
+// fog formulas are checked through the back end, in tests/zovuz/d3d11/three_d_real_device_test.)
 #include <gtest/gtest.h>
 
 #include <math.h>
@@ -113,13 +112,6 @@ struct Constants {
         Put(At + D3D11_COMMON_LIGHT_AMBIENT, L.Ambient);
         for (int i = 0; i < 3; ++i) Common[(At + D3D11_COMMON_LIGHT_ATTENUATION) / 4 + i] = L.Att[i];
     }
-    void SetFog(float Start, float End, float Density, Vec3 Colour)
-    {
-        const float Fog[4] = {End / (End - Start), -1 / (End - Start), Density, 2.7182817f};
-        memcpy(&Common[D3D11_COMMON_FOG / 4], Fog, sizeof Fog);
-        Put(D3D11_COMMON_FOG_COLOR, Colour);
-        Common[D3D11_COMMON_FOG_COLOR / 4 + 3] = 1;
-    }
     void EmptyShadowSlot(int Slot)
     {
         for (int Row = 0; Row < 4; ++Row) ShadowMatrix[Slot * 16 + Row * 4 + 3] = -1;
@@ -169,9 +161,6 @@ int ChannelDifference(uint32_t A, uint32_t B)
         Most = std::max(Most, abs(int((A >> (8 * Channel)) & 0xFF) - int((B >> (8 * Channel)) & 0xFF)));
     return Most;
 }
-
-// The pixels sampled by the comparisons.
-const int Samples[][2] = {{2, 2}, {20, 5}, {8, 24}, {16, 16}, {27, 3}};
 
 class ThreeDShaders : public ::testing::Test {
 protected:
@@ -291,106 +280,10 @@ Pair LitPair(bool PerPixel, const int Types[6], int Shadow, int Fog = 0)
 }
 
 const float Pi = 3.14159265f;
-const Light Directional = {D3D11_LIGHT_DIRECTIONAL, {}, {0.3f, -0.2f, 1}, {0.8f, 0.6f, 0.4f}, {0.5f, 0.5f, 0.5f},
-                           {0.1f, 0.1f, 0.1f},      0,  0,                {1, 0, 0},           0, 0};
-const Light PointLight = {D3D11_LIGHT_POINT, {20, 12, 2}, {},   {0.9f, 0.9f, 0.7f}, {0.6f, 0.4f, 0.2f},
-                          {0.05f, 0.1f, 0.05f}, 100,     0,    {0.5f, 0.02f, 0.001f}, 0, 0};
 const Light Spot = {D3D11_LIGHT_SPOT, {16, 16, 0}, {0, 0, 1}, {1, 0.9f, 0.8f}, {0.3f, 0.3f, 0.3f}, {0.1f, 0, 0},
                     100, 1.5f, {1, 0, 0}, 40 * Pi / 180, 100 * Pi / 180};
 
 }  // namespace
-
-TEST_F(ThreeDShaders, LightingMatchesTheFixedFunctionFormula)
-{
-    // The triangle is flat, so per-vertex lighting is the formula at the corners, interpolated:
-    // exact for the directional light, and compared that way for the point light.
-    const struct {
-        const char *What;
-        bool PerPixel;
-        std::vector<Light> Lights;
-    } Cases[] = {
-        {"directional, per vertex", false, {Directional}},
-        {"directional, per pixel", true, {Directional}},
-        {"point with attenuation, per vertex", false, {PointLight}},
-        {"point with attenuation, per pixel", true, {PointLight}},
-        {"spot, per pixel", true, {Spot}},
-        {"directional and point, per pixel", true, {Directional, PointLight}},
-        {"directional, spot and point, per vertex", false, {Directional, Spot, PointLight}},
-    };
-    for (const auto &Case : Cases) {
-        SCOPED_TRACE(Case.What);
-        Constants C;
-        int Types[6] = {};
-        for (size_t i = 0; i < Case.Lights.size(); ++i) {
-            C.SetLight(int(i), Case.Lights[i]);
-            Types[i] = Case.Lights[i].Type;
-        }
-        ASSERT_TRUE(D3D.Begin(Size, Size, DXGI_FORMAT_R8G8B8A8_UNORM, 4));
-        const Pair Shaders = LitPair(Case.PerPixel, Types, 0);
-        Draw(Shaders.Vertex, Shaders.Pixel, Cover(Depth), C);
-        const std::vector<uint32_t> Pixels = D3D.ReadBackPixels();
-        auto Lit = [&](float X, float Y) {
-            Vec3 Colour = AmbientEmissive, Specular = {0, 0, 0};
-            for (const Light &L : Case.Lights) AddLight(L, {X, Y, Depth}, Colour, Specular);
-            return std::make_pair(Colour, Specular);
-        };
-        for (const auto &At : Samples) {
-            const float X = At[0] + 0.5f, Y = At[1] + 0.5f;
-            uint32_t Expected;
-            if (Case.PerPixel) {
-                const auto L = Lit(X, Y);
-                Expected = Pack(L.first, L.second);
-            } else {
-                // The corners' saturated colours, interpolated over the triangle (0, 0), (64, 0), (0, 64).
-                const float Corners[3][2] = {{0, 0}, {2 * Size, 0}, {0, 2 * Size}};
-                const float Weights[3] = {1 - X / (2 * Size) - Y / (2 * Size), X / (2 * Size), Y / (2 * Size)};
-                Vec3 Colour = {0, 0, 0}, Specular = {0, 0, 0};
-                for (int i = 0; i < 3; ++i) {
-                    const auto L = Lit(Corners[i][0], Corners[i][1]);
-                    Colour = Colour + Vec3{Saturate(L.first.X), Saturate(L.first.Y), Saturate(L.first.Z)} * Weights[i];
-                    Specular = Specular + Vec3{Saturate(L.second.X), Saturate(L.second.Y), Saturate(L.second.Z)} * Weights[i];
-                }
-                Expected = Pack(Colour, Specular);
-            }
-            const uint32_t Got = Pixels[size_t(At[1] * Size + At[0])];
-            EXPECT_LE(ChannelDifference(Got, Expected), 2)
-                << "pixel " << At[0] << ", " << At[1] << ": got " << std::hex << Got << ", expected " << Expected;
-        }
-    }
-}
-
-TEST_F(ThreeDShaders, EachFogModeAtItsHalfWayDepthGivesHalfTheFogColour)
-{
-    // A black triangle (no lights, no ambient) at depth 10: linear fog from 0 to 20, and the
-    // densities at which e^-(d z) and e^-(d z)^2 are one half there.
-    const Vec3 FogColour = {200 / 255.0f, 100 / 255.0f, 50 / 255.0f};
-    const uint32_t Half = Rgba(100, 50, 25, 255);
-    const struct {
-        int Mode;
-        float Density;
-    } Modes[] = {{3, 1.0f}, {1, logf(2.0f) / Depth}, {2, sqrtf(logf(2.0f)) / Depth}};
-    const int NoLights[6] = {};
-    for (const auto &Mode : Modes)
-        for (int Path = 0; Path < 3; ++Path) {
-            SCOPED_TRACE(testing::Message() << "fog mode " << Mode.Mode << ", path " << Path);
-            Constants C;
-            C.Put(D3D11_COMMON_AMBIENT_EMISSIVE, {0, 0, 0});
-            C.SetFog(0, 2 * Depth, Mode.Density, FogColour);
-            Pair Shaders;
-            if (Path == 0)
-                Shaders = {D3D11ThreeDShaderSlot(D3D11_3D_GROUP_UNLIT_VERTEX, D3D11UnlitVertexIndex(Mode.Mode)),
-                           D3D11ThreeDShaderSlot(D3D11_3D_GROUP_UNLIT_PIXEL, D3D11UnlitPixelIndex(0, 0))};
-            else
-                Shaders = LitPair(Path == 2, NoLights, 0, Mode.Mode);
-            ASSERT_TRUE(D3D.Begin(Size, Size, DXGI_FORMAT_R8G8B8A8_UNORM, 4));
-            Draw(Shaders.Vertex, Shaders.Pixel, Cover(Depth, Rgba(0, 0, 0, 255), Rgba(0, 0, 0, 255)), C);
-            const std::vector<uint32_t> Pixels = D3D.ReadBackPixels();
-            for (const auto &At : Samples) {
-                const uint32_t Got = Pixels[size_t(At[1] * Size + At[0])];
-                EXPECT_LE(ChannelDifference(Got, Half), 2) << std::hex << Got;
-            }
-        }
-}
 
 TEST_F(ThreeDShaders, ShadowMapDarkensExactlyThePixelsBehindItsOccluder)
 {
