@@ -1,0 +1,131 @@
+// The Direct3D 9 back end's base shaders.
+#include "zovuz/d3d9/windows/d3d9_shader_win.h"
+
+#include <stdio.h>
+
+#include "zovuz/d3d9/windows/d3d9_device_win.h"
+#include "zovuz/d3d9/windows/d3d9_shader_constant_win.h"
+
+D3D9BaseShaderData D3D9BaseShader;
+
+namespace {
+
+const char MaskChannels[D3D9_MASK_CHANNEL_NUM] = {'a', 'r', 'g', 'b'};
+
+template <typename T>
+void ReleaseAndClear(T *&Object)
+{
+    if (Object != nullptr) Direct3D9_ReleaseObject(Object);
+    Object = nullptr;
+}
+
+// How one file of the base archive turned out.
+enum class Created { Made, NotFound, Failed };
+
+Created CreatePixel(const char *Name, IDirect3DPixelShader9 **Shader)
+{
+    const void *code = D3D9_FindBaseShaderCode(Name);
+    if (code == nullptr) return Created::NotFound;
+    return SUCCEEDED(Direct3DDevice9_CreatePixelShader((const DWORD *)code, Shader)) ? Created::Made : Created::Failed;
+}
+
+// The base vertex shader and the untextured and blend pixel shaders: a file the archive lacks
+// leaves its slot empty. False when a found file is not created.
+bool CreateBaseShaders()
+{
+    D3D9BaseShaderData &s = D3D9BaseShader;
+    const void *vertex = D3D9_FindBaseShaderCode("Base2DVertexShader.vso");
+    if (vertex != nullptr && FAILED(Direct3DDevice9_CreateVertexShader((const DWORD *)vertex, &s.Base2DVertexShader))) {
+        AddLogStringWide(L"２Ｄ描画用基本頂点シェーダーオブジェクトの作成に失敗しました\n");
+        return false;
+    }
+    char name[64];
+    bool made = true;
+    for (int type = 0; type < D3D9_STAGE_TYPE_NUM; type++)
+        for (int ach = 0; ach < 2; ach++) {
+            snprintf(name, sizeof name, "ps_nonetex_type%d_ach%d.pso", type, ach);
+            made = made && CreatePixel(name, &s.NoneTexPixelShader[type * 2 + ach]) != Created::Failed;
+        }
+    for (int blend = 0; blend < D3D9_BLEND_SHADER_BLEND_NUM; blend++)
+        for (int type = 0; type < D3D9_STAGE_TYPE_NUM; type++)
+            for (int igColor = 0; igColor < 2; igColor++)
+                for (int igTAlpha = 0; igTAlpha < 2; igTAlpha++)
+                    for (int ach = 0; ach < 2; ach++) {
+                        snprintf(name, sizeof name, "ps_blend%d_type%d_igcolor%d_igtalpha%d_ach%d.pso", blend, type,
+                                 igColor, igTAlpha, ach);
+                        const int index = D3D9BlendShaderIndex(blend, type, igColor, igTAlpha, ach);
+                        made = made && CreatePixel(name, &s.BlendPixelShader[index]) != Created::Failed;
+                    }
+    if (!made) AddLogStringWide(L"基本シェーダーオブジェクトの作成に失敗しました\n");
+    return made;
+}
+
+// The mask shaders. Each is drawn with whenever a mask is in use, so a file the archive lacks
+// fails the start like a shader that is not created: drawing then goes fixed function.
+bool CreateMaskShaders()
+{
+    D3D9BaseShaderData &s = D3D9BaseShader;
+    bool made = CreatePixel("ps_mask_blend.pso", &s.MaskBlendPixelShader) == Created::Made;
+    char name[64];
+    for (int channel = 0; channel < D3D9_MASK_CHANNEL_NUM; channel++)
+        for (int reverse = 0; reverse < 2; reverse++) {
+            snprintf(name, sizeof name, "ps_mask_blend_use_grhandle_ch%c%s.pso", MaskChannels[channel],
+                     reverse ? "_reverse" : "");
+            made = made && CreatePixel(name, &s.MaskChannelPixelShader[reverse][channel]) == Created::Made;
+        }
+    if (!made) AddLogStringWide(L"マスク処理用シェーダーオブジェクトの作成に失敗しました\n");
+    return made;
+}
+
+// The shader model the device offers (none when the user forbade programmable shaders: the
+// device set-up then leaves every level flag at 0).
+bool DeviceRunsShaders()
+{
+    const D3D9DeviceCapsInfoData &info = D3D9DeviceCapsInfo;
+    return (info.VertexShader30Flag && info.PixelShader30Flag) || (info.VertexShader20Flag && info.PixelShader20Flag);
+}
+
+bool StartShaders()
+{
+    if (!DeviceRunsShaders()) return false;
+    GraphicsDeviceCaps.ProgrammableShaderFlag = 1;
+    if (Graphics_D3D9_LoadShaderPack() != 1) {
+        AddLogStringWide(L"シェーダーコードを展開するメモリ領域の確保に失敗しました\n");
+        return false;
+    }
+    return CreateBaseShaders() && CreateMaskShaders();
+}
+
+}  // namespace
+
+int Graphics_D3D9_Shader_Initialize(void)
+{
+    Graphics_D3D9_Shader_Terminate();
+    GraphicsDeviceCaps.ProgrammableShaderFlag = 0;
+    if (StartShaders()) {
+        AddLogStringWide(L"プログラマブルシェーダーを使用します\n");
+    } else {
+        // Nothing made is drawn with: fixed-function drawing takes over.
+        Graphics_D3D9_Shader_Terminate();
+        GraphicsDeviceCaps.ProgrammableShaderFlag = 0;
+        AddLogStringWide(L"プログラマブルシェーダーを使用しません\n");
+    }
+    const float vertexZero[4] = {0.0f, 1.0f, 0.0f, 0.0f};
+    const float pixelZero[4] = {0.0f, 0.5f, 1.0f, 2.0f};
+    Graphics_D3D9_ShaderConstant_Set(&ShaderConstantManager, D3D9_CONSTANT_VS_FLOAT, 0, 0, vertexZero, 1, 1);
+    Graphics_D3D9_ShaderConstant_Set(&ShaderConstantManager, D3D9_CONSTANT_PS_FLOAT, 0, 0, pixelZero, 1, 1);
+    return 1;
+}
+
+int Graphics_D3D9_Shader_Terminate(void)
+{
+    D3D9BaseShaderData &s = D3D9BaseShader;
+    ReleaseAndClear(s.Base2DVertexShader);
+    for (IDirect3DPixelShader9 *&shader : s.NoneTexPixelShader) ReleaseAndClear(shader);
+    for (IDirect3DPixelShader9 *&shader : s.BlendPixelShader) ReleaseAndClear(shader);
+    ReleaseAndClear(s.MaskBlendPixelShader);
+    for (auto &form : s.MaskChannelPixelShader)
+        for (IDirect3DPixelShader9 *&shader : form) ReleaseAndClear(shader);
+    for (IUnknown *&object : s.FurtherShader) ReleaseAndClear(object);
+    return 0;
+}
