@@ -1,6 +1,6 @@
-// The Direct3D 9 base shaders on the platform's Direct3D 9 device: every one is created, each
-// pixel shader draws what the texture-stage program it stands for draws, and the base vertex
-// shader puts a point-sampled quad on the same pixels as pre-transformed vertices.
+// The Direct3D 9 base shaders on the platform's Direct3D 9 device: each pixel shader draws what
+// the texture-stage program it stands for draws, and the base vertex shader puts a point-sampled
+// quad on the same pixels as pre-transformed vertices.
 #include <windows.h>
 #include <d3d9.h>
 
@@ -208,27 +208,6 @@ int Channel(uint32_t Pixel, int Shift)
 }
 
 }  // namespace
-
-TEST_F(D3D9BaseShaders, TheDeviceCreatesEveryBaseShader)
-{
-    int Created = 0;
-    for (const auto &Named : D.Codes) {
-        const DWORD *Code = reinterpret_cast<const DWORD *>(Named.second.data());
-        HRESULT Result;
-        if (Named.first.size() > 4 && Named.first.compare(Named.first.size() - 4, 4, ".vso") == 0) {
-            IDirect3DVertexShader9 *Shader = nullptr;
-            Result = D.Device->CreateVertexShader(Code, &Shader);
-            if (Shader) Shader->Release();
-        } else {
-            IDirect3DPixelShader9 *Shader = nullptr;
-            Result = D.Device->CreatePixelShader(Code, &Shader);
-            if (Shader) Shader->Release();
-        }
-        EXPECT_EQ(Result, D3D_OK) << Named.first;
-        Created += Result == D3D_OK;
-    }
-    EXPECT_EQ(Created, 1 + sm2::D3D9_NONETEX_SHADER_NUM + sm2::D3D9_BLEND_SHADER_NUM + sm2::D3D9_MASK_SHADER_NUM);
-}
 
 TEST_F(D3D9BaseShaders, PixelShadersDrawWhatTheTextureStagesDraw)
 {

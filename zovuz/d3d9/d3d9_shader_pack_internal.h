@@ -14,18 +14,7 @@
 #include <stdint.h>
 
 #include "zovuz/core/zovuz_core.h"
-
-#define D3D9_CHANNEL_MIX_PACK_SLOTS 512
-
-// The base shaders the base archive names: the 2-D vertex shader, the untextured pixel shaders
-// (type x 2 + ach), the blend pixel shaders ((((blend x 7 + type) x 2 + igcolor) x 2 + igtalpha)
-// x 2 + ach) and the mask shaders (the mask blend, then normal and reverse per channel a, r, g, b).
-#define D3D9_STAGE_TYPE_NUM 7
-#define D3D9_BLEND_SHADER_BLEND_NUM 4
-#define D3D9_NONETEX_SHADER_NUM (D3D9_STAGE_TYPE_NUM * 2)
-#define D3D9_BLEND_SHADER_NUM (D3D9_BLEND_SHADER_BLEND_NUM * D3D9_STAGE_TYPE_NUM * 2 * 2 * 2)
-#define D3D9_MASK_CHANNEL_NUM 4
-#define D3D9_BASE_SHADER_NUM (1 + D3D9_NONETEX_SHADER_NUM + D3D9_BLEND_SHADER_NUM + 1 + 2 * D3D9_MASK_CHANNEL_NUM)
+#include "zovuz/d3d9/d3d9_base_shaders.h"
 
 // One slot of the channel-mix table: its code in the expansion, null with size 0 when empty.
 struct D3D9ShaderCode

@@ -18,11 +18,10 @@ const wchar_t *const NotInUse = L"プログラマブルシェーダーを使用�
 int CountBaseShaders()
 {
     const D3D9BaseShaderData &s = D3D9BaseShader;
-    int count = (s.Base2DVertexShader != nullptr) + (s.MaskBlendPixelShader != nullptr);
+    int count = s.Base2DVertexShader != nullptr;
     for (IDirect3DPixelShader9 *shader : s.NoneTexPixelShader) count += shader != nullptr;
     for (IDirect3DPixelShader9 *shader : s.BlendPixelShader) count += shader != nullptr;
-    for (const auto &form : s.MaskChannelPixelShader)
-        for (IDirect3DPixelShader9 *shader : form) count += shader != nullptr;
+    for (IDirect3DPixelShader9 *shader : s.MaskPixelShader) count += shader != nullptr;
     return count;
 }
 

@@ -1,16 +1,12 @@
 // The Direct3D 9 back end's base shaders.
 #include "zovuz/d3d9/windows/d3d9_shader_win.h"
 
-#include <stdio.h>
-
 #include "zovuz/d3d9/windows/d3d9_device_win.h"
 #include "zovuz/d3d9/windows/d3d9_shader_constant_win.h"
 
 D3D9BaseShaderData D3D9BaseShader;
 
 namespace {
-
-const char MaskChannels[D3D9_MASK_CHANNEL_NUM] = {'a', 'r', 'g', 'b'};
 
 template <typename T>
 void ReleaseAndClear(T *&Object)
@@ -39,23 +35,16 @@ bool CreateBaseShaders()
         AddLogStringWide(L"２Ｄ描画用基本頂点シェーダーオブジェクトの作成に失敗しました\n");
         return false;
     }
-    char name[64];
+    char name[D3D9_BASE_SHADER_NAME_MAX];
     bool made = true;
-    for (int type = 0; type < D3D9_STAGE_TYPE_NUM; type++)
-        for (int ach = 0; ach < 2; ach++) {
-            snprintf(name, sizeof name, "ps_nonetex_type%d_ach%d.pso", type, ach);
-            made = made && CreatePixel(name, &s.NoneTexPixelShader[type * 2 + ach]) != Created::Failed;
-        }
-    for (int blend = 0; blend < D3D9_BLEND_SHADER_BLEND_NUM; blend++)
-        for (int type = 0; type < D3D9_STAGE_TYPE_NUM; type++)
-            for (int igColor = 0; igColor < 2; igColor++)
-                for (int igTAlpha = 0; igTAlpha < 2; igTAlpha++)
-                    for (int ach = 0; ach < 2; ach++) {
-                        snprintf(name, sizeof name, "ps_blend%d_type%d_igcolor%d_igtalpha%d_ach%d.pso", blend, type,
-                                 igColor, igTAlpha, ach);
-                        const int index = D3D9BlendShaderIndex(blend, type, igColor, igTAlpha, ach);
-                        made = made && CreatePixel(name, &s.BlendPixelShader[index]) != Created::Failed;
-                    }
+    for (int i = 0; i < D3D9_NONETEX_SHADER_NUM && made; i++) {
+        D3D9NoneTexShaderName(i / 2, i % 2, name);
+        made = CreatePixel(name, &s.NoneTexPixelShader[i]) != Created::Failed;
+    }
+    for (int i = 0; i < D3D9_BLEND_SHADER_NUM && made; i++) {
+        D3D9BlendShaderName(D3D9BlendShaderAt(i), name);
+        made = CreatePixel(name, &s.BlendPixelShader[i]) != Created::Failed;
+    }
     if (!made) AddLogStringWide(L"基本シェーダーオブジェクトの作成に失敗しました\n");
     return made;
 }
@@ -65,14 +54,13 @@ bool CreateBaseShaders()
 bool CreateMaskShaders()
 {
     D3D9BaseShaderData &s = D3D9BaseShader;
-    bool made = CreatePixel("ps_mask_blend.pso", &s.MaskBlendPixelShader) == Created::Made;
-    char name[64];
-    for (int channel = 0; channel < D3D9_MASK_CHANNEL_NUM; channel++)
-        for (int reverse = 0; reverse < 2; reverse++) {
-            snprintf(name, sizeof name, "ps_mask_blend_use_grhandle_ch%c%s.pso", MaskChannels[channel],
-                     reverse ? "_reverse" : "");
-            made = made && CreatePixel(name, &s.MaskChannelPixelShader[reverse][channel]) == Created::Made;
-        }
+    char name[D3D9_BASE_SHADER_NAME_MAX];
+    bool made = true;
+    for (int i = 0; i < D3D9_MASK_SHADER_NUM && made; i++) {
+        int channel = 0, reverse = 0;
+        D3D9MaskShaderName(i, name, &channel, &reverse);
+        made = CreatePixel(name, &s.MaskPixelShader[i]) == Created::Made;
+    }
     if (!made) AddLogStringWide(L"マスク処理用シェーダーオブジェクトの作成に失敗しました\n");
     return made;
 }
@@ -123,9 +111,7 @@ int Graphics_D3D9_Shader_Terminate(void)
     ReleaseAndClear(s.Base2DVertexShader);
     for (IDirect3DPixelShader9 *&shader : s.NoneTexPixelShader) ReleaseAndClear(shader);
     for (IDirect3DPixelShader9 *&shader : s.BlendPixelShader) ReleaseAndClear(shader);
-    ReleaseAndClear(s.MaskBlendPixelShader);
-    for (auto &form : s.MaskChannelPixelShader)
-        for (IDirect3DPixelShader9 *&shader : form) ReleaseAndClear(shader);
+    for (IDirect3DPixelShader9 *&shader : s.MaskPixelShader) ReleaseAndClear(shader);
     for (IUnknown *&object : s.FurtherShader) ReleaseAndClear(object);
     return 0;
 }

@@ -1,6 +1,6 @@
-// The Direct3D 9 back end's base shaders: created by file name from the base archive at every
-// device creation, when the device offers shader model 2.0 or higher, and released with the
-// device.
+// The Direct3D 9 back end's base shaders (zovuz/d3d9/d3d9_base_shaders.h): created by file name
+// from the base archive at every device creation, when the device offers shader model 2.0 or
+// higher, and released with the device.
 #pragma once
 
 #include "zovuz/d3d9/d3d9_shader_pack_internal.h"
@@ -14,19 +14,11 @@ struct D3D9BaseShaderData
 {
     IDirect3DVertexShader9 *Base2DVertexShader;                          // "Base2DVertexShader.vso"
     IDirect3DPixelShader9 *NoneTexPixelShader[D3D9_NONETEX_SHADER_NUM];  // type x 2 + ach
-    IDirect3DPixelShader9 *BlendPixelShader[D3D9_BLEND_SHADER_NUM];      // see D3D9_BLEND_SHADER_NUM
-    IDirect3DPixelShader9 *MaskBlendPixelShader;                         // "ps_mask_blend.pso"
-    // [reverse][channel a, r, g, b]: "ps_mask_blend_use_grhandle_ch?(_reverse).pso"
-    IDirect3DPixelShader9 *MaskChannelPixelShader[2][D3D9_MASK_CHANNEL_NUM];
+    IDirect3DPixelShader9 *BlendPixelShader[D3D9_BLEND_SHADER_NUM];      // by D3D9BlendShaderIndex
+    IDirect3DPixelShader9 *MaskPixelShader[D3D9_MASK_SHADER_NUM];        // as D3D9MaskShaderName numbers them
     IUnknown *FurtherShader[D3D9_FURTHER_SHADER_NUM];
 };
 extern D3D9BaseShaderData D3D9BaseShader;
-
-// Index of a blend pixel shader in D3D9BaseShaderData::BlendPixelShader.
-inline int D3D9BlendShaderIndex(int Blend, int Type, int IgnoreColour, int IgnoreTextureAlpha, int AlphaTarget)
-{
-    return (((Blend * D3D9_STAGE_TYPE_NUM + Type) * 2 + IgnoreColour) * 2 + IgnoreTextureAlpha) * 2 + AlphaTarget;
-}
 
 // Makes the base shaders anew and leaves the programmable-shader flag at 1 when they are in use,
 // else 0, with its log lines; in every case writes vertex float c0 = (0, 1, 0, 0) and pixel float
