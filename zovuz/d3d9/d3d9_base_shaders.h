@@ -30,7 +30,8 @@
 
 #include <stdio.h>
 
-constexpr int D3D9_STAGE_TYPE_NUM = 7;
+// The blend table's stage types (the draw-state tables name the same count).
+#define D3D9_STAGE_TYPE_NUM 7
 constexpr int D3D9_BLEND_SHADER_BLEND_NUM = 4;
 constexpr int D3D9_NONETEX_SHADER_NUM = D3D9_STAGE_TYPE_NUM * 2;
 constexpr int D3D9_BLEND_SHADER_NUM = D3D9_BLEND_SHADER_BLEND_NUM * D3D9_STAGE_TYPE_NUM * 2 * 2 * 2;

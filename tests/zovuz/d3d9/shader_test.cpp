@@ -1,12 +1,19 @@
 // The base shaders at the back end's start: every one made from the built-in base archive with
 // programmable shaders announced; with the user's forbid setting, a damaged pack, or a base
-// archive that lacks a mask shader, the start goes on in fixed function.
+// archive that lacks a mask shader, the start goes on in fixed function. Then what they draw on
+// the back end's device: each single-texture and untextured shader what its texture-stage program
+// draws, the blend and mask shaders their blends, and the base vertex shader every texel where
+// pre-transformed vertices put it.
 #include "tests/zovuz/d3d9/d3d9_fixture.h"
 
+#include <stdlib.h>
+
+#include <map>
 #include <string>
 #include <vector>
 
 #include "tools/archive_writer/archive_writer.h"
+#include "zovuz/d3d9/windows/d3d9_draw_state_table_win.h"
 #include "zovuz/d3d9/windows/d3d9_shader_constant_win.h"
 #include "zovuz/d3d9/windows/d3d9_shader_win.h"
 
@@ -23,6 +30,165 @@ int CountBaseShaders()
     for (IDirect3DPixelShader9 *shader : s.BlendPixelShader) count += shader != nullptr;
     for (IDirect3DPixelShader9 *shader : s.MaskPixelShader) count += shader != nullptr;
     return count;
+}
+
+// ---- Drawing on the back end's device: a 4 x 4 target, one texel a pixel ----
+
+const int Side = 4;
+
+struct Vertex2D
+{
+    float X, Y, Z, Rhw;
+    D3DCOLOR Diffuse;
+    float U, V;
+};
+
+// One colour as four floats, for pixel constants: c5 holds blue, green, red, alpha.
+void Bgra(D3DCOLOR Colour, float Out[4])
+{
+    for (int i = 0; i < 4; ++i) Out[i] = float(Colour >> (8 * i) & 0xFF) / 255;
+}
+
+class Canvas
+{
+public:
+    IDirect3DDevice9 *Device = D3D9CallLayer.Device;
+
+    Canvas()
+    {
+        EXPECT_EQ(D3D_OK, Device->CreateTexture(Side, Side, 1, D3DUSAGE_RENDERTARGET, D3DFMT_A8R8G8B8, D3DPOOL_DEFAULT,
+                                                &Target, nullptr));
+        EXPECT_EQ(D3D_OK, Device->CreateOffscreenPlainSurface(Side, Side, D3DFMT_A8R8G8B8, D3DPOOL_SYSTEMMEM,
+                                                              &ReadSurface, nullptr));
+        if (Target != nullptr) Target->GetSurfaceLevel(0, &TargetSurface);
+        Main = Image = Texture([](int i) -> uint32_t {
+            return (i * 17u) << 24 | (255 - i * 13u) << 16 | (i * 29u % 256) << 8 | (i * 61u % 256);
+        });
+    }
+    ~Canvas()
+    {
+        for (auto &kept : Uniform) kept.second->Release();
+        for (IUnknown *object : std::initializer_list<IUnknown *>{Image, ReadSurface, TargetSurface, Target})
+            if (object != nullptr) object->Release();
+    }
+
+    template <typename Texel>
+    IDirect3DTexture9 *Texture(Texel TexelAt)
+    {
+        IDirect3DTexture9 *texture = nullptr;
+        EXPECT_EQ(D3D_OK, Device->CreateTexture(Side, Side, 1, D3DUSAGE_DYNAMIC, D3DFMT_A8R8G8B8, D3DPOOL_DEFAULT, &texture,
+                                                nullptr));
+        D3DLOCKED_RECT locked;
+        if (texture == nullptr || texture->LockRect(0, &locked, nullptr, 0) != D3D_OK) return texture;
+        for (int y = 0; y < Side; ++y)
+            for (int x = 0; x < Side; ++x) ((uint32_t *)((char *)locked.pBits + y * locked.Pitch))[x] = TexelAt(y * Side + x);
+        texture->UnlockRect(0);
+        return texture;
+    }
+    IDirect3DTexture9 *UniformTexture(D3DCOLOR Colour)
+    {
+        IDirect3DTexture9 *&kept = Uniform[Colour];
+        if (kept == nullptr) kept = Texture([=](int) { return Colour; });
+        return kept;
+    }
+
+    // Through the base vertex shader and a base pixel shader, with pixel constant c5.
+    std::vector<uint32_t> WithShader(IDirect3DPixelShader9 *Shader, D3DCOLOR Diffuse, D3DCOLOR C5,
+                                     IDirect3DTexture9 *Second = nullptr, const float *C5Floats = nullptr)
+    {
+        Begin(Second);
+        // The whole target to clip space, the rows of the draw-area matrix in c2-c5.
+        const float rows[4][4] = {{2.0f / Side, 0, 0, -1}, {0, -2.0f / Side, 0, 1}, {0, 0, 1, 0}, {0, 0, 0, 1}};
+        Device->SetVertexShaderConstantF(2, &rows[0][0], 4);
+        float c5[4];
+        Bgra(C5, c5);
+        Device->SetPixelShaderConstantF(5, C5Floats != nullptr ? C5Floats : c5, 1);
+        Device->SetVertexDeclaration(D3D9Screen.VertexDeclaration[0]);
+        Device->SetVertexShader(D3D9BaseShader.Base2DVertexShader);
+        Device->SetPixelShader(Shader);
+        return DrawQuad(Diffuse);
+    }
+
+    // Pre-transformed vertices through a texture-stage program (every stage up to the disabling one).
+    std::vector<uint32_t> WithStages(const D3D9TextureStageProgram &Program, D3DCOLOR Diffuse, D3DCOLOR Factor,
+                                     IDirect3DTexture9 *Stage0 = nullptr)
+    {
+        Begin(nullptr);
+        if (Stage0 != nullptr) Device->SetTexture(0, Stage0);
+        Device->SetRenderState(D3DRS_TEXTUREFACTOR, Factor);
+        for (int i = 0; i <= Program.StageNum; ++i) {
+            const D3D9StageRecord &r = Program.Stage[i];
+            const std::pair<D3DTEXTURESTAGESTATETYPE, int> states[] = {
+                {D3DTSS_TEXCOORDINDEX, r.TexCoordIndex},
+                {D3DTSS_RESULTARG, r.ResultArg < 0 ? -1 : r.ResultArg == 0 ? D3DTA_CURRENT : D3DTA_TEMP},
+                {D3DTSS_ALPHAARG1, r.AlphaArg1}, {D3DTSS_ALPHAARG2, r.AlphaArg2}, {D3DTSS_ALPHAOP, r.AlphaOp},
+                {D3DTSS_COLORARG1, r.ColorArg1}, {D3DTSS_COLORARG2, r.ColorArg2}, {D3DTSS_COLOROP, r.ColorOp}};
+            for (const auto &state : states)
+                if (state.second != -1) Device->SetTextureStageState(DWORD(i), state.first, DWORD(state.second));
+        }
+        Device->SetFVF(D3DFVF_XYZRHW | D3DFVF_DIFFUSE | D3DFVF_TEX1);
+        return DrawQuad(Diffuse);
+    }
+
+    IDirect3DTexture9 *Image = nullptr;  // texels of every kind: dark, light, half alpha, opaque, transparent
+    IDirect3DTexture9 *Main = nullptr;   // what stage 0 samples: the image unless a test says otherwise
+
+private:
+    IDirect3DTexture9 *Target = nullptr;
+    IDirect3DSurface9 *TargetSurface = nullptr, *ReadSurface = nullptr;
+    std::map<D3DCOLOR, IDirect3DTexture9 *> Uniform;
+
+    // The target cleared, no blending, point sampling, Main on stage 0 and Second on stage 1.
+    void Begin(IDirect3DTexture9 *Second)
+    {
+        Device->SetRenderTarget(0, TargetSurface);
+        Device->Clear(0, nullptr, D3DCLEAR_TARGET, 0, 1.0f, 0);
+        Device->BeginScene();
+        for (D3DRENDERSTATETYPE off : {D3DRS_LIGHTING, D3DRS_ZENABLE, D3DRS_ALPHABLENDENABLE, D3DRS_ALPHATESTENABLE})
+            Device->SetRenderState(off, FALSE);
+        Device->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
+        for (DWORD stage = 0; stage < 8; ++stage) {
+            for (D3DSAMPLERSTATETYPE filter : {D3DSAMP_MAGFILTER, D3DSAMP_MINFILTER})
+                Device->SetSamplerState(stage, filter, D3DTEXF_POINT);
+            for (D3DSAMPLERSTATETYPE address : {D3DSAMP_ADDRESSU, D3DSAMP_ADDRESSV})
+                Device->SetSamplerState(stage, address, D3DTADDRESS_CLAMP);
+            Device->SetTextureStageState(stage, D3DTSS_COLOROP, D3DTOP_DISABLE);
+            Device->SetTextureStageState(stage, D3DTSS_ALPHAOP, D3DTOP_DISABLE);
+            Device->SetTextureStageState(stage, D3DTSS_TEXCOORDINDEX, 0);
+            Device->SetTextureStageState(stage, D3DTSS_RESULTARG, D3DTA_CURRENT);
+            Device->SetTexture(stage, nullptr);
+        }
+        Device->SetTexture(0, Main);
+        Device->SetTexture(1, Second);
+    }
+
+    // A quad over the whole target (the drawing functions' -0.5), then the pixels read back.
+    std::vector<uint32_t> DrawQuad(D3DCOLOR Diffuse)
+    {
+        const float l = -0.5f, r = Side - 0.5f;
+        const Vertex2D quad[4] = {{l, l, 0, 1, Diffuse, 0, 0}, {r, l, 0, 1, Diffuse, 1, 0}, {l, r, 0, 1, Diffuse, 0, 1},
+                                  {r, r, 0, 1, Diffuse, 1, 1}};
+        Device->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, quad, sizeof(Vertex2D));
+        Device->EndScene();
+        Device->SetVertexShader(nullptr);
+        Device->SetPixelShader(nullptr);
+        std::vector<uint32_t> pixels(Side * Side, 0);
+        D3DLOCKED_RECT locked;
+        EXPECT_EQ(D3D_OK, Device->GetRenderTargetData(TargetSurface, ReadSurface));
+        if (ReadSurface->LockRect(&locked, nullptr, D3DLOCK_READONLY) != D3D_OK) return pixels;
+        for (int y = 0; y < Side; ++y) memcpy(&pixels[size_t(y * Side)], (char *)locked.pBits + y * locked.Pitch, Side * 4);
+        ReadSurface->UnlockRect();
+        return pixels;
+    }
+};
+
+// Every channel of every pixel within Tolerance.
+void ExpectClose(const std::vector<uint32_t> &Got, const std::vector<uint32_t> &Want, int Tolerance = 2)
+{
+    for (size_t i = 0; i < Got.size(); ++i)
+        for (int shift : {0, 8, 16, 24})
+            EXPECT_LE(abs(int(Got[i] >> shift & 0xFF) - int(Want[i] >> shift & 0xFF)), Tolerance)
+                << "pixel " << i << std::hex << ": got " << Got[i] << ", want " << Want[i];
 }
 
 // A base archive of some of the built-in files, as packed text the loader reads.
@@ -135,6 +301,167 @@ TEST_F(D3D9Shaders, ABaseArchiveThatFailsLeavesFixedFunction)
         EXPECT_EQ(0, CountBaseShaders()) << "what was made is released";
         Graphics_D3D9_Terminate();
     }
+}
+
+}  // namespace
+
+namespace {
+
+// The back end started with its shaders.
+class D3D9ShaderDrawing : public D3D9Shaders
+{
+protected:
+    void SetUp() override
+    {
+        D3D9Shaders::SetUp();
+        ASSERT_EQ(0, Graphics_D3D9_Startup());
+        ASSERT_EQ(1, GraphicsDeviceCaps.ProgrammableShaderFlag);
+    }
+};
+
+D3D9StageRecord Stage(int ColorOp, int ColorArg1, int ColorArg2, int AlphaOp, int AlphaArg1, int AlphaArg2)
+{
+    return {0, 0, short(AlphaArg1), short(AlphaArg2), short(AlphaOp), short(ColorArg1), short(ColorArg2), short(ColorOp), {}};
+}
+
+TEST(D3D9BaseShaderChoice, SelectorsOfADrawState)
+{
+    const struct
+    {
+        bool BlendTexture;
+        int GraphType, StageType;
+        bool IgnoreColour;
+        int AlphaVariant;
+        bool DrawScreenAlpha;
+        const char *Name;
+    } cases[] = {
+        {false, 0, 0, false, 0, false, "ps_blend0_type0_igcolor0_igtalpha1_ach0.pso"},
+        {false, 2, 4, false, 1, false, "ps_blend0_type4_igcolor0_igtalpha0_ach0.pso"},
+        {false, 0, 6, true, 2, true, "ps_blend0_type6_igcolor1_igtalpha0_ach1.pso"},
+        {true, 0, 3, false, 0, true, "ps_blend1_type3_igcolor0_igtalpha1_ach1.pso"},
+        {true, 1, 0, true, 1, false, "ps_blend2_type0_igcolor1_igtalpha0_ach0.pso"},
+        {true, 2, 5, false, 2, true, "ps_blend3_type5_igcolor0_igtalpha0_ach1.pso"},
+    };
+    for (const auto &c : cases) {
+        const D3D9BlendShaderSelector s = D3D9SelectBlendShader(c.BlendTexture, c.GraphType, c.StageType,
+                                                                c.IgnoreColour, c.AlphaVariant, c.DrawScreenAlpha);
+        char name[D3D9_BASE_SHADER_NAME_MAX];
+        D3D9BlendShaderName(D3D9BlendShaderAt(D3D9BlendShaderIndex(s)), name);
+        EXPECT_STREQ(c.Name, name);
+    }
+}
+
+TEST_F(D3D9ShaderDrawing, SingleTextureAndUntexturedShadersDrawWhatTheirStageProgramsDraw)
+{
+    Canvas canvas;
+    const D3DCOLOR factor = 0x80C04020;
+    const short dif = D3DTA_DIFFUSE, tex = D3DTA_TEXTURE, rep = D3DTA_ALPHAREPLICATE, inv = D3DTA_COMPLEMENT;
+    // Untextured draws by stage type, as the draw state programs them (types 3 and 6 read a white
+    // image); alpha is the diffuse alpha.
+    const short untextured[D3D9_STAGE_TYPE_NUM][3] = {
+        {D3DTOP_SELECTARG2, dif, dif},        {D3DTOP_BLENDDIFFUSEALPHA, dif, D3DTA_TFACTOR},
+        {D3DTOP_SELECTARG1, dif | inv, dif},  {D3DTOP_MODULATE4X, dif, tex},
+        {D3DTOP_MODULATE, dif, dif | rep},    {D3DTOP_MODULATE, dif | inv, dif | rep},
+        {D3DTOP_MODULATE4X, dif, tex}};
+    int drawn = 0;
+    for (int type = 0; type < D3D9_STAGE_TYPE_NUM; ++type)
+        for (int texture = 0; texture < 3; ++texture)  // none, the image, the image with its colour ignored
+            for (int alphaVariant = 0; alphaVariant < (texture ? 2 : 1); ++alphaVariant)
+                for (int modulation = 0; modulation < 4; ++modulation) {
+                    const int colourMod = modulation & 1, alphaMod = modulation >> 1;
+                    const D3DCOLOR diffuse = (alphaMod ? 0xA0000000 : 0xFF000000) | (colourMod ? 0xC06030 : 0xFFFFFF);
+                    const int alphaTarget = drawn++ % 2;  // both forms, which draw alike
+                    SCOPED_TRACE(testing::Message() << "type " << type << ", texture " << texture << ", alpha variant "
+                                                    << alphaVariant << ", modulation " << modulation);
+                    D3D9TextureStageProgram program;
+                    IDirect3DPixelShader9 *shader;
+                    if (texture == 0) {
+                        const short *c = untextured[type];
+                        program.StageNum = type == 6 ? 2 : 1;
+                        program.Stage[0] = Stage(c[0], c[1], c[2], D3DTOP_SELECTARG2, dif, dif);
+                        program.Stage[1] = Stage(D3DTOP_MODULATE, D3DTA_CURRENT, dif | rep, D3DTOP_SELECTARG1,
+                                                 D3DTA_CURRENT, dif);
+                        program.Stage[program.StageNum] = Stage(D3DTOP_DISABLE, -1, -1, D3DTOP_DISABLE, -1, -1);
+                        shader = D3D9BaseShader.NoneTexPixelShader[type * 2 + alphaTarget];
+                    } else {
+                        program = D3D9TextureStageTable()[D3D9TextureStageProgramIndex(type, 0, colourMod, alphaMod,
+                                                                                       alphaVariant)];
+                        short &arg = program.Stage[0].ColorArg1;
+                        if (texture == 2 && (arg & ~inv) == tex) arg = short(D3DTA_TFACTOR | (arg & inv));
+                        shader = D3D9BaseShader.BlendPixelShader[D3D9BlendShaderIndex(
+                            D3D9SelectBlendShader(false, 0, type, texture == 2, alphaVariant, alphaTarget))];
+                    }
+                    ExpectClose(canvas.WithShader(shader, diffuse, factor),
+                                canvas.WithStages(program, diffuse, factor,
+                                                  texture ? nullptr : canvas.UniformTexture(0xFFFFFFFF)));
+                }
+}
+
+TEST_F(D3D9ShaderDrawing, BlendAndMaskShadersDrawTheirBlends)
+{
+    Canvas canvas;
+    // Main texel (0.5, 0.25, 1; alpha 0.5) and diffuse (1, 0.5, 1; 0.5); c5 as the draw state
+    // writes it: for a cross-fade the ratio in w, for a wipe the scale and offset in z and w.
+    IDirect3DTexture9 *texel = canvas.UniformTexture(0x808040FF);
+    const D3DCOLOR diffuse = 0x80FF80FF;
+    const struct
+    {
+        const char *Name;
+        D3DCOLOR Blend;
+        float C5[4];
+        float Want[4];  // r, g, b, a
+    } cases[] = {
+        // cross-fade towards the blend texel by c5.w
+        {"ps_blend1_type0_igcolor0_igtalpha0_ach0.pso", 0xFF00FF00, {1, 1, 1, 0.25f}, {0.375f, 0.21875f, 0.75f, 0.3125f}},
+        {"ps_blend1_type0_igcolor0_igtalpha1_ach0.pso", 0xFF00FF00, {1, 1, 1, 0.25f}, {0.375f, 0.21875f, 0.75f, 0.5f}},
+        {"ps_blend1_type0_igcolor1_igtalpha0_ach1.pso", 0xFF00FF00, {1, 1, 1, 0.25f}, {1, 0.5f, 1, 0.3125f}},
+        // wipe: alpha x clamp(clamp(blend alpha + offset) x scale)
+        {"ps_blend2_type0_igcolor0_igtalpha0_ach0.pso", 0x80000000, {0, 0, 2, -0.25f}, {0.5f, 0.125f, 1, 0.125f}},
+        {"ps_blend2_type0_igcolor0_igtalpha1_ach0.pso", 0x80000000, {0, 0, 4, 0.5f}, {0.5f, 0.125f, 1, 0.5f}},
+        {"ps_blend2_type0_igcolor0_igtalpha0_ach1.pso", 0x80000000, {0, 0, 1, -0.75f}, {0.5f, 0.125f, 1, 0}},
+        // mask: alpha x the blend texel's alpha
+        {"ps_blend3_type0_igcolor0_igtalpha0_ach0.pso", 0x80000000, {1, 1, 1, 1}, {0.5f, 0.125f, 1, 0.125f}},
+        {"ps_blend3_type4_igcolor0_igtalpha1_ach1.pso", 0x80000000, {1, 1, 1, 1}, {0.25f, 0.0625f, 0.5f, 0.25f}},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.Name);
+        IDirect3DPixelShader9 *shader = nullptr;
+        for (int i = 0; i < D3D9_BLEND_SHADER_NUM; ++i) {
+            char name[D3D9_BASE_SHADER_NAME_MAX];
+            D3D9BlendShaderName(D3D9BlendShaderAt(i), name);
+            if (strcmp(name, c.Name) == 0) shader = D3D9BaseShader.BlendPixelShader[i];
+        }
+        canvas.Main = texel;
+        D3DCOLOR want = 0;
+        for (int i = 0; i < 4; ++i) want |= D3DCOLOR(c.Want[i] * 255 + 0.5f) << (i == 3 ? 24 : 16 - 8 * i);
+        ExpectClose(canvas.WithShader(shader, diffuse, 0, canvas.UniformTexture(c.Blend), c.C5),
+                    std::vector<uint32_t>(Side * Side, want));
+    }
+    // Mask shaders: the screen texel with alpha 1 where their channel of the mask texel is 0 (or,
+    // reversed, where it is not). The mask texel: red and blue 0, green and alpha not.
+    canvas.Main = canvas.UniformTexture(0x20406080);
+    const int alpha[D3D9_MASK_SHADER_NUM] = {0, 0, 1, 1, 0, 0, 1, 1, 0};
+    for (int i = 0; i < D3D9_MASK_SHADER_NUM; ++i) {
+        SCOPED_TRACE(i);
+        ExpectClose(canvas.WithShader(D3D9BaseShader.MaskPixelShader[i], 0xFFFFFFFF, 0xFFFFFFFF,
+                                      canvas.UniformTexture(0xFF008000)),
+                    std::vector<uint32_t>(Side * Side, (alpha[i] ? 0xFF000000 : 0) | 0x406080));
+    }
+}
+
+TEST_F(D3D9ShaderDrawing, BaseVertexShaderPutsPointSampledTexelsWherePretransformedVerticesDo)
+{
+    Canvas canvas;
+    const D3D9TextureStageProgram &plain = D3D9TextureStageTable()[D3D9TextureStageProgramIndex(0, 0, 0, 0, 1)];
+    const std::vector<uint32_t> fixed = canvas.WithStages(plain, 0xFFFFFFFF, 0);
+    EXPECT_EQ(fixed, canvas.WithShader(D3D9BaseShader.BlendPixelShader[0], 0xFFFFFFFF, 0));
+    // Every texel lands once: the draw is the image itself.
+    std::vector<uint32_t> image(Side * Side);
+    D3DLOCKED_RECT locked;
+    ASSERT_EQ(D3D_OK, canvas.Image->LockRect(0, &locked, nullptr, D3DLOCK_READONLY));
+    for (int y = 0; y < Side; ++y) memcpy(&image[size_t(y * Side)], (char *)locked.pBits + y * locked.Pitch, Side * 4);
+    canvas.Image->UnlockRect(0);
+    EXPECT_EQ(image, fixed);
 }
 
 }  // namespace
