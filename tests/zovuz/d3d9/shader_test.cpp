@@ -132,6 +132,7 @@ public:
 
     IDirect3DTexture9 *Image = nullptr;  // texels of every kind: dark, light, half alpha, opaque, transparent
     IDirect3DTexture9 *Main = nullptr;   // what stage 0 samples: the image unless a test says otherwise
+    float RightRhw = 1;                  // the rhw of the quad's right edge (its left edge has 1)
 
 private:
     IDirect3DTexture9 *Target = nullptr;
@@ -165,9 +166,9 @@ private:
     // A quad over the whole target (the drawing functions' -0.5), then the pixels read back.
     std::vector<uint32_t> DrawQuad(D3DCOLOR Diffuse)
     {
-        const float l = -0.5f, r = Side - 0.5f;
-        const Vertex2D quad[4] = {{l, l, 0, 1, Diffuse, 0, 0}, {r, l, 0, 1, Diffuse, 1, 0}, {l, r, 0, 1, Diffuse, 0, 1},
-                                  {r, r, 0, 1, Diffuse, 1, 1}};
+        const float l = -0.5f, r = Side - 0.5f, w = RightRhw;
+        const Vertex2D quad[4] = {{l, l, 0, 1, Diffuse, 0, 0}, {r, l, 0, w, Diffuse, 1, 0}, {l, r, 0, 1, Diffuse, 0, 1},
+                                  {r, r, 0, w, Diffuse, 1, 1}};
         Device->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, quad, sizeof(Vertex2D));
         Device->EndScene();
         Device->SetVertexShader(nullptr);
@@ -453,15 +454,20 @@ TEST_F(D3D9ShaderDrawing, BaseVertexShaderPutsPointSampledTexelsWherePretransfor
 {
     Canvas canvas;
     const D3D9TextureStageProgram &plain = D3D9TextureStageTable()[D3D9TextureStageProgramIndex(0, 0, 0, 0, 1)];
-    const std::vector<uint32_t> fixed = canvas.WithStages(plain, 0xFFFFFFFF, 0);
-    EXPECT_EQ(fixed, canvas.WithShader(D3D9BaseShader.BlendPixelShader[0], 0xFFFFFFFF, 0));
-    // Every texel lands once: the draw is the image itself.
     std::vector<uint32_t> image(Side * Side);
     D3DLOCKED_RECT locked;
     ASSERT_EQ(D3D_OK, canvas.Image->LockRect(0, &locked, nullptr, D3DLOCK_READONLY));
     for (int y = 0; y < Side; ++y) memcpy(&image[size_t(y * Side)], (char *)locked.pBits + y * locked.Pitch, Side * 4);
     canvas.Image->UnlockRect(0);
-    EXPECT_EQ(image, fixed);
+    // Every texel lands once: the draw is the image itself. Then with a deeper right edge the
+    // texels follow the perspective of the pre-transformed vertices.
+    for (float rhw : {1.0f, 0.25f}) {
+        SCOPED_TRACE(rhw);
+        canvas.RightRhw = rhw;
+        const std::vector<uint32_t> fixed = canvas.WithStages(plain, 0xFFFFFFFF, 0);
+        EXPECT_EQ(fixed, canvas.WithShader(D3D9BaseShader.BlendPixelShader[0], 0xFFFFFFFF, 0));
+        EXPECT_EQ(rhw == 1, image == fixed);
+    }
 }
 
 }  // namespace
