@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "zovuz/d3d9/windows/d3d9_device_state_win.h"
+
 D3D9HookData D3D9Hooks;
 
 HRESULT RefusingCheckDeviceFormat(UINT Adapter, D3DDEVTYPE Type, D3DFORMAT AdapterFormat, DWORD Usage,
@@ -19,7 +21,7 @@ HRESULT RecordingCreateDepthStencilSurface(UINT Width, UINT Height, D3DFORMAT Fo
     D3D9Hooks.Calls.push_back("CreateDepthStencilSurface " + std::to_string(Width) + "x" + std::to_string(Height));
     if (D3D9Hooks.FailDepthSurfaceFrom > 0 && call >= D3D9Hooks.FailDepthSurfaceFrom) return E_OUTOFMEMORY;
     return D3D9SystemCalls.Direct3DDevice9_CreateDepthStencilSurface(Width, Height, Format, MultiSample, Quality,
-                                                                      Discard, Surface, Shared);
+                                                                     Discard, Surface, Shared);
 }
 
 HRESULT LosingTestCooperativeLevel(void)
@@ -79,4 +81,41 @@ D3DSURFACE_DESC D3D9DeviceTest::Describe(IDirect3DSurface9 *Surface)
     D3DSURFACE_DESC desc = {};
     if (Surface != nullptr) Direct3DSurface9_GetDesc(Surface, &desc);
     return desc;
+}
+
+void D3D9DrawTest::SetUp()
+{
+    D3D9DeviceTest::SetUp();
+    // The front end's defaults that the draw preparation reads.
+    GraphicsDrawSettingsData &d = GraphicsDrawSettings;
+    d.DrawMode = 0;
+    d.Z2D = DrawZSettings();
+    d.AlphaTestMode = -1;
+    d.DrawBrightRed = d.DrawBrightGreen = d.DrawBrightBlue = 255;
+    d.BlendMode = 0;
+    d.BlendParam = 255;
+    ASSERT_EQ(0, Graphics_D3D9_Startup());
+    RegisterGraphicsHardwareFunctions(GRAPHICS_API_D3D9, GetGraphicsD3D9Functions());
+    GraphicsAPIType = GRAPHICS_API_D3D9;
+    ASSERT_EQ(0, Graphics_D3D9_InitializeDeviceState());
+}
+
+void D3D9DrawTest::TearDown()
+{
+    for (IDirect3DTexture9 *texture : Textures) {
+        for (int stage = 0; stage < D3D9_STAGE_NUM; ++stage) Direct3DDevice9_SetTexture(stage, nullptr);
+        Direct3D9_ReleaseObject(texture);
+    }
+    Textures.clear();
+    GraphicsAPIType = 0;
+    RegisterGraphicsHardwareFunctions(GRAPHICS_API_D3D9, nullptr);
+    D3D9DeviceTest::TearDown();
+}
+
+IDirect3DTexture9 *D3D9DrawTest::MakeTexture()
+{
+    IDirect3DTexture9 *texture = nullptr;
+    EXPECT_EQ(D3D_OK, Direct3DDevice9_CreateTexture(1, 1, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_DEFAULT, &texture, nullptr));
+    if (texture != nullptr) Textures.push_back(texture);
+    return texture;
 }

@@ -24,11 +24,11 @@ const wchar_t *const NotInUse = L"プログラマブルシェーダーを使用�
 
 int CountBaseShaders()
 {
-    const D3D9BaseShaderData &s = D3D9BaseShader;
-    int count = s.Base2DVertexShader != nullptr;
-    for (IDirect3DPixelShader9 *shader : s.NoneTexPixelShader) count += shader != nullptr;
-    for (IDirect3DPixelShader9 *shader : s.BlendPixelShader) count += shader != nullptr;
-    for (IDirect3DPixelShader9 *shader : s.MaskPixelShader) count += shader != nullptr;
+    const D3D9BaseShaderData &s = D3D9BaseShaders;
+    int count = s.Vertex2D != nullptr;
+    for (IDirect3DPixelShader9 *shader : s.NoneTex) count += shader != nullptr;
+    for (IDirect3DPixelShader9 *shader : s.Blend) count += shader != nullptr;
+    for (IDirect3DPixelShader9 *shader : s.Mask) count += shader != nullptr;
     return count;
 }
 
@@ -104,7 +104,7 @@ public:
         Bgra(C5, c5);
         Device->SetPixelShaderConstantF(5, C5Floats != nullptr ? C5Floats : c5, 1);
         Device->SetVertexDeclaration(D3D9Screen.VertexDeclaration[0]);
-        Device->SetVertexShader(D3D9BaseShader.Base2DVertexShader);
+        Device->SetVertexShader(D3D9BaseShaders.Vertex2D);
         Device->SetPixelShader(Shader);
         return DrawQuad(Diffuse);
     }
@@ -383,13 +383,13 @@ TEST_F(D3D9ShaderDrawing, SingleTextureAndUntexturedShadersDrawWhatTheirStagePro
                         program.Stage[1] = Stage(D3DTOP_MODULATE, D3DTA_CURRENT, dif | rep, D3DTOP_SELECTARG1,
                                                  D3DTA_CURRENT, dif);
                         program.Stage[program.StageNum] = Stage(D3DTOP_DISABLE, -1, -1, D3DTOP_DISABLE, -1, -1);
-                        shader = D3D9BaseShader.NoneTexPixelShader[type * 2 + alphaTarget];
+                        shader = D3D9BaseShaders.NoneTex[type * 2 + alphaTarget];
                     } else {
                         program = D3D9TextureStageTable()[D3D9TextureStageProgramIndex(type, 0, colourMod, alphaMod,
                                                                                        alphaVariant)];
                         short &arg = program.Stage[0].ColorArg1;
                         if (texture == 2 && (arg & ~inv) == tex) arg = short(D3DTA_TFACTOR | (arg & inv));
-                        shader = D3D9BaseShader.BlendPixelShader[D3D9BlendShaderIndex(
+                        shader = D3D9BaseShaders.Blend[D3D9BlendShaderIndex(
                             D3D9SelectBlendShader(false, 0, type, texture == 2, alphaVariant, alphaTarget))];
                     }
                     ExpectClose(canvas.WithShader(shader, diffuse, factor),
@@ -430,7 +430,7 @@ TEST_F(D3D9ShaderDrawing, BlendAndMaskShadersDrawTheirBlends)
         for (int i = 0; i < D3D9_BLEND_SHADER_NUM; ++i) {
             char name[D3D9_BASE_SHADER_NAME_MAX];
             D3D9BlendShaderName(D3D9BlendShaderAt(i), name);
-            if (strcmp(name, c.Name) == 0) shader = D3D9BaseShader.BlendPixelShader[i];
+            if (strcmp(name, c.Name) == 0) shader = D3D9BaseShaders.Blend[i];
         }
         canvas.Main = texel;
         D3DCOLOR want = 0;
@@ -444,7 +444,7 @@ TEST_F(D3D9ShaderDrawing, BlendAndMaskShadersDrawTheirBlends)
     const int alpha[D3D9_MASK_SHADER_NUM] = {0, 0, 1, 1, 0, 0, 1, 1, 0};
     for (int i = 0; i < D3D9_MASK_SHADER_NUM; ++i) {
         SCOPED_TRACE(i);
-        ExpectClose(canvas.WithShader(D3D9BaseShader.MaskPixelShader[i], 0xFFFFFFFF, 0xFFFFFFFF,
+        ExpectClose(canvas.WithShader(D3D9BaseShaders.Mask[i], 0xFFFFFFFF, 0xFFFFFFFF,
                                       canvas.UniformTexture(0xFF008000)),
                     std::vector<uint32_t>(Side * Side, (alpha[i] ? 0xFF000000 : 0) | 0x406080));
     }
@@ -465,7 +465,7 @@ TEST_F(D3D9ShaderDrawing, BaseVertexShaderPutsPointSampledTexelsWherePretransfor
         SCOPED_TRACE(rhw);
         canvas.RightRhw = rhw;
         const std::vector<uint32_t> fixed = canvas.WithStages(plain, 0xFFFFFFFF, 0);
-        EXPECT_EQ(fixed, canvas.WithShader(D3D9BaseShader.BlendPixelShader[0], 0xFFFFFFFF, 0));
+        EXPECT_EQ(fixed, canvas.WithShader(D3D9BaseShaders.Blend[0], 0xFFFFFFFF, 0));
         EXPECT_EQ(rhw == 1, image == fixed);
     }
 }

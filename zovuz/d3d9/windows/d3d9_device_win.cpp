@@ -4,6 +4,8 @@
 
 #include <string.h>
 
+#include "zovuz/d3d9/windows/d3d9_device_state_win.h"
+
 D3D9DeviceCapsInfoData D3D9DeviceCapsInfo;
 D3D9ScreenData D3D9Screen;
 
@@ -89,7 +91,9 @@ void ReadCaps()
     d.VertexColorBGRAFlag = 1;
     d.PixelCenterNoOffsetFlag = 0;
     d.LimitsFilledFlag = 1;
-    // NOT YET BUILT (device-state cache): the material-source caches set to 255 and flagged changed.
+    // The material sources are unknown on a new device: the next setter sends them.
+    D3D9DeviceStateCache.DiffuseMaterialSource = D3D9DeviceStateCache.SpecularMaterialSource = 255;
+    D3D9DeviceStateCache.ChangedFlag = 1;
 }
 
 // Step 3, in full screen: where the adapter's monitor lies on the desktop.
@@ -242,7 +246,14 @@ int Graphics_D3D9_CreateDevice(void)
 
     // Step 3.
     DirectDraw7_MeasureVSyncPeriod();
-    // NOT YET BUILT (device-state cache): the cached shaders, declaration, FVF and buffers forgotten.
+    // A new device holds none of the cached shaders, declaration, FVF and buffers.
+    D3D9DeviceStateCacheData &cache = D3D9DeviceStateCache;
+    cache.VertexShader = nullptr;
+    cache.PixelShader = nullptr;
+    cache.VertexDeclaration = nullptr;
+    cache.FVF = 0;
+    cache.VertexBuffer = nullptr;
+    cache.IndexBuffer = nullptr;
     if (FAILED(Direct3DDevice9_GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, &info.BackBuffer))) {
         info.BackBuffer = nullptr;
         AddLogStringWide(L"バックバッファの取得に失敗しました\n");
@@ -377,9 +388,8 @@ int Graphics_D3D9_ReleaseVertexDeclarations(void)
 {
     D3D9ScreenData &s = D3D9Screen;
     if (D3D9CallLayer.Device != nullptr) {
-        // NOT YET BUILT (device-state cache): the user vertex shader and declaration taken off the
-        // device through the cache, pixel shader 0 set when one is cached.
-        Direct3DDevice9_SetVertexDeclaration(nullptr);
+        Graphics_D3D9_DeviceState_ResetVertexShader(0);
+        if (D3D9DeviceStateCache.PixelShader != nullptr) Graphics_D3D9_DeviceState_SetPixelShader(nullptr, 0);
     }
     for (IDirect3DVertexDeclaration9 *&d : s.VertexDeclaration) {
         if (d != nullptr) Direct3D9_ReleaseObject(d);

@@ -4,8 +4,6 @@
 #include "zovuz/d3d9/windows/d3d9_device_win.h"
 #include "zovuz/d3d9/windows/d3d9_shader_constant_win.h"
 
-D3D9BaseShaderData D3D9BaseShader;
-
 namespace {
 
 template <typename T>
@@ -29,9 +27,9 @@ Created CreatePixel(const char *Name, IDirect3DPixelShader9 **Shader)
 // leaves its slot empty. False when a found file is not created.
 bool CreateBaseShaders()
 {
-    D3D9BaseShaderData &s = D3D9BaseShader;
+    D3D9BaseShaderData &s = D3D9BaseShaders;
     const void *vertex = D3D9_FindBaseShaderCode("Base2DVertexShader.vso");
-    if (vertex != nullptr && FAILED(Direct3DDevice9_CreateVertexShader((const DWORD *)vertex, &s.Base2DVertexShader))) {
+    if (vertex != nullptr && FAILED(Direct3DDevice9_CreateVertexShader((const DWORD *)vertex, &s.Vertex2D))) {
         AddLogStringWide(L"２Ｄ描画用基本頂点シェーダーオブジェクトの作成に失敗しました\n");
         return false;
     }
@@ -39,11 +37,11 @@ bool CreateBaseShaders()
     bool made = true;
     for (int i = 0; i < D3D9_NONETEX_SHADER_NUM && made; i++) {
         D3D9NoneTexShaderName(i / 2, i % 2, name);
-        made = CreatePixel(name, &s.NoneTexPixelShader[i]) != Created::Failed;
+        made = CreatePixel(name, &s.NoneTex[i]) != Created::Failed;
     }
     for (int i = 0; i < D3D9_BLEND_SHADER_NUM && made; i++) {
         D3D9BlendShaderName(D3D9BlendShaderAt(i), name);
-        made = CreatePixel(name, &s.BlendPixelShader[i]) != Created::Failed;
+        made = CreatePixel(name, &s.Blend[i]) != Created::Failed;
     }
     if (!made) AddLogStringWide(L"基本シェーダーオブジェクトの作成に失敗しました\n");
     return made;
@@ -53,13 +51,13 @@ bool CreateBaseShaders()
 // fails the start like a shader that is not created: drawing then goes fixed function.
 bool CreateMaskShaders()
 {
-    D3D9BaseShaderData &s = D3D9BaseShader;
+    D3D9BaseShaderData &s = D3D9BaseShaders;
     char name[D3D9_BASE_SHADER_NAME_MAX];
     bool made = true;
     for (int i = 0; i < D3D9_MASK_SHADER_NUM && made; i++) {
         int channel = 0, reverse = 0;
         D3D9MaskShaderName(i, name, &channel, &reverse);
-        made = CreatePixel(name, &s.MaskPixelShader[i]) == Created::Made;
+        made = CreatePixel(name, &s.Mask[i]) == Created::Made;
     }
     if (!made) AddLogStringWide(L"マスク処理用シェーダーオブジェクトの作成に失敗しました\n");
     return made;
@@ -107,11 +105,11 @@ int Graphics_D3D9_Shader_Initialize(void)
 
 int Graphics_D3D9_Shader_Terminate(void)
 {
-    D3D9BaseShaderData &s = D3D9BaseShader;
-    ReleaseAndClear(s.Base2DVertexShader);
-    for (IDirect3DPixelShader9 *&shader : s.NoneTexPixelShader) ReleaseAndClear(shader);
-    for (IDirect3DPixelShader9 *&shader : s.BlendPixelShader) ReleaseAndClear(shader);
-    for (IDirect3DPixelShader9 *&shader : s.MaskPixelShader) ReleaseAndClear(shader);
-    for (IUnknown *&object : s.FurtherShader) ReleaseAndClear(object);
+    D3D9BaseShaderData &s = D3D9BaseShaders;
+    ReleaseAndClear(s.Vertex2D);
+    for (IDirect3DPixelShader9 *&shader : s.NoneTex) ReleaseAndClear(shader);
+    for (IDirect3DPixelShader9 *&shader : s.Blend) ReleaseAndClear(shader);
+    for (IDirect3DPixelShader9 *&shader : s.Mask) ReleaseAndClear(shader);
+    for (IUnknown *&object : s.Further) ReleaseAndClear(object);
     return 0;
 }

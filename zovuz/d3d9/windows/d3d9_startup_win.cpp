@@ -231,7 +231,7 @@ int Graphics_D3D9_ChangeScreenMode(int ChangeFlag, int Width, int Height, int Co
 
     SavedMatrices saved = {d.Matrix.View, d.Matrix.Projection, d.Matrix.Viewport};
     SetRenderTargetToShader(0, d.RenderTarget[0], d.RenderTargetSurface[0], d.RenderTargetMipLevel[0]);
-    // NOT YET BUILT (device-state cache): Graphics_D3D9_DeviceState_Refresh.
+    Graphics_D3D9_DeviceState_Refresh();
     DeleteInternalGraphs();
     RestoreGraphics();
     if (b.DeviceRestoreCallback != nullptr) b.DeviceRestoreCallback(b.DeviceRestoreCallbackData);

@@ -1,0 +1,235 @@
+// The draw-state flush, the vertex batch and the draw preparation on the platform's own device,
+// with the draw calls recorded: what reaches the device, and when.
+#include "tests/zovuz/d3d9/d3d9_fixture.h"
+
+#include <cmath>
+
+#include "zovuz/d3d9/windows/d3d9_shader_constant_win.h"
+#include "zovuz/d3d9/windows/d3d9_vertex_batch_win.h"
+
+namespace {
+
+HRESULT RecordingDrawPrimitiveUP(D3DPRIMITIVETYPE Type, UINT Count, const void *Data, UINT Stride)
+{
+    D3D9Hooks.Calls.push_back("draw " + std::to_string(Type) + " " + std::to_string(Count));
+    return D3D9SystemCalls.Direct3DDevice9_DrawPrimitiveUP(Type, Count, Data, Stride);
+}
+
+class D3D9DrawState : public D3D9DrawTest
+{
+protected:
+    void SetUp() override
+    {
+        D3D9DrawTest::SetUp();
+        D3D9Calls.Direct3DDevice9_DrawPrimitiveUP = RecordingDrawPrimitiveUP;
+        D3D9Hooks.Calls.clear();
+    }
+    // The state the flush sends for the draw setting, after each of the setters in Set ran.
+    const D3D9DrawStateOutputData &Apply()
+    {
+        EXPECT_EQ(0, Graphics_D3D9_ApplyDrawState(nullptr, 0, 0, 0));
+        return D3D9DeviceStateCache.Out;
+    }
+    // Appends Num vertices of Type, as a drawing function does.
+    void Append(int Type, int Num) { ASSERT_NE(nullptr, Graphics_D3D9_ReserveVertices(Type, Num)); }
+};
+
+TEST_F(D3D9DrawState, TheFlushTurnsTheDrawSettingIntoBlendStatesAndStages)
+{
+    IDirect3DTexture9 *main = MakeTexture(), *blend = MakeTexture();
+    struct Case
+    {
+        const char *Name;
+        int BlendMode, AlphaChannel, BlendType, BorderParam, BorderRange;
+        bool WithBlend;
+        int SrcBlend, DestBlend, AlphaBlendEnable, TextureFactorAlpha, Stage0AlphaOp, BorderFull;
+        int AlphaTest, AlphaFunc, AlphaRef;
+    };
+    const Case cases[] = {
+        // A texture whose alpha is used draws blended, as blend mode 1 does.
+        {"mode 0, texture alpha", 0, 1, 0, 0, 0, false, D3DBLEND_SRCALPHA, D3DBLEND_INVSRCALPHA, 1, 255,
+         D3DTOP_SELECTARG1, 0, 1, D3DCMP_GREATER, 0},
+        {"mode 0, opaque texture", 0, 0, 0, 0, 0, false, -1, -1, 0, 255, D3DTOP_SELECTARG2, 0, 0, 0, 0},
+        // The wipe: t = 0, i = 0x500, a = (256 x 0x40) >> 8 on the ADD side; at 255 the SUBTRACT
+        // side with a = 255, and the border covers everything.
+        {"wipe 64 at 0", 0, 0, 1, 0, 64, true, D3DBLEND_SRCALPHA, D3DBLEND_INVSRCALPHA, 1, 64, D3DTOP_ADD, 0, 0, 0, 0},
+        {"wipe 64 at 255", 0, 0, 1, 255, 64, true, D3DBLEND_SRCALPHA, D3DBLEND_INVSRCALPHA, 1, 255, D3DTOP_SUBTRACT, 1,
+         0, 0, 0},
+        // A hard wipe tests the alpha instead of blending it.
+        {"wipe 1 at 100", 0, 0, 1, 100, 1, true, D3DBLEND_SRCALPHA, D3DBLEND_INVSRCALPHA, 0, 0, D3DTOP_MODULATE, 0, 1,
+         D3DCMP_GREATEREQUAL, 100},
+        {"cross-fade at 128", 2, 0, 0, 0, 0, true, D3DBLEND_SRCALPHA, D3DBLEND_ONE, 1, 128, D3DTOP_SELECTARG1, 0, 1,
+         D3DCMP_GREATER, 0},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.Name);
+        const int params[2] = {c.BlendType == 0 ? 128 : c.BorderParam, c.BorderRange};
+        Graphics_D3D9_DrawSetting_SetTexture(main);
+        Graphics_D3D9_DrawSetting_SetBlendTexture(c.WithBlend ? blend : nullptr, 1, 1);
+        Graphics_D3D9_DrawSetting_SetBlendTextureParam(c.BlendType, params);
+        Graphics_D3D9_DrawSetting_SetBlendMode(c.BlendMode, 0, c.AlphaChannel);
+        const D3D9DrawStateOutputData &out = Apply();
+        EXPECT_EQ(c.AlphaBlendEnable, out.AlphaBlendEnable);
+        if (c.AlphaBlendEnable) {
+            EXPECT_EQ(c.SrcBlend, out.SrcBlend);
+            EXPECT_EQ(c.DestBlend, out.DestBlend);
+        }
+        EXPECT_EQ((unsigned)c.TextureFactorAlpha, out.TextureFactor >> 24);
+        EXPECT_EQ(c.Stage0AlphaOp, out.Stage[0].AlphaOp);
+        EXPECT_EQ(c.BorderFull, out.BorderFullFlag);
+        EXPECT_EQ(c.AlphaTest, out.AlphaTestEnable);
+        if (c.AlphaTest) {
+            EXPECT_EQ(c.AlphaFunc, out.AlphaFunc);
+            EXPECT_EQ(c.AlphaRef, out.AlphaRef);
+        }
+        // The flush puts the textures where its program reads them: the blend texture first.
+        EXPECT_EQ(c.WithBlend ? (IDirect3DBaseTexture9 *)blend : main, out.Stage[0].Texture);
+        EXPECT_EQ(c.WithBlend ? 2 : 1, out.TextureMode);
+    }
+}
+
+TEST_F(D3D9DrawState, ATextureChangeAloneRebindsWithoutStageStates)
+{
+    IDirect3DTexture9 *first = MakeTexture(), *second = MakeTexture();
+    Graphics_D3D9_DrawSetting_SetTexture(first);
+    Apply();
+    Graphics_D3D9_DrawSetting_SetTexture(second);
+    D3D9Calls.Direct3DDevice9_SetTextureStageState = [](DWORD, D3DTEXTURESTAGESTATETYPE, DWORD) -> HRESULT {
+        D3D9Hooks.Calls.push_back("stage state");
+        return D3D_OK;
+    };
+    D3D9Hooks.Calls.clear();
+    Apply();
+    EXPECT_TRUE(D3D9Hooks.Calls.empty());
+    EXPECT_EQ(second, (IDirect3DTexture9 *)D3D9DeviceStateCache.Out.Stage[0].Texture);
+    // Nothing changed: nothing is sent.
+    EXPECT_EQ(0, D3D9DeviceStateCache.Draw.TextureChangedFlag);
+}
+
+TEST_F(D3D9DrawState, ValidShadowMapsTakeStagesEightToTen)
+{
+    ASSERT_EQ(0, InitializeHandleType(DX_HANDLETYPE_SHADOWMAP, sizeof(ShadowMapHandleData), 8,
+                                      InitializeShadowMapHandle, nullptr, L"ShadowMap"));
+    for (int slot = 0; slot < DX_SHADOWMAP_SLOT_NUM; ++slot) {
+        GraphicsShadowMapSettings.Slot[slot] = AddHandle(DX_HANDLETYPE_SHADOWMAP, 0, -1);
+        GetShadowMapEntry(GraphicsShadowMapSettings.Slot[slot], 0)->PF->Object[D3D9_OBJECT_TEXTURE] = MakeTexture();
+    }
+    D3D9DeviceStateCache.Draw.DrawStateChangedFlag = 1;
+    const D3D9DrawStateOutputData &out = Apply();
+    EXPECT_EQ(11, out.StageNum);
+    EXPECT_EQ((IDirect3DBaseTexture9 *)Textures[2], out.Stage[10].Texture);
+    EXPECT_EQ((DWORD)D3DTEXF_LINEAR, D3D9DeviceStateCache.Sampler[9].MinFilter);
+    EXPECT_EQ((DWORD)D3DTADDRESS_CLAMP, D3D9DeviceStateCache.Sampler[8].AddressU);
+
+    // With a map in each slot its matrix goes to the shader; without, rows of (0, 0, 0, -1).
+    GetShadowMapEntry(GraphicsShadowMapSettings.Slot[0], 0)->PF->Object[D3D9_OBJECT_TEXTURE] = nullptr;
+    SubHandle(GraphicsShadowMapSettings.Slot[0]);
+    ASSERT_EQ(0, Graphics_D3D9_UpdateShadowMapMatrices());
+    const float *store = (const float *)ShaderConstantManager.Record[D3D9_CONSTANT_VS_FLOAT * 4].Values;
+    for (int row = 0; row < 4; ++row) {
+        const float *r = store + (44 + row) * 4;
+        EXPECT_EQ(0.0f, r[0]);
+        EXPECT_EQ(0.0f, r[2]);
+        EXPECT_EQ(-1.0f, r[3]);
+    }
+    EXPECT_EQ(0.0f, store[48 * 4 + 3]) << "slot 1's map has a zero matrix of its own";
+    for (int slot = 0; slot < DX_SHADOWMAP_SLOT_NUM; ++slot) GraphicsShadowMapSettings.Slot[slot] = 0;
+    TerminateHandleType(DX_HANDLETYPE_SHADOWMAP);
+}
+
+TEST_F(D3D9DrawState, TheBatchDrawsOnlyWhenItMustChange)
+{
+    // Untextured shapes: boxes batch as one triangle list; a line draws them, then starts a list.
+    Graphics_D3D9_DrawSetting_SetTexture(nullptr);
+    Apply();
+    Append(D3DPT_TRIANGLELIST, 6);
+    Append(D3DPT_TRIANGLELIST, 6);
+    EXPECT_TRUE(D3D9Hooks.Calls.empty());
+    Append(D3DPT_LINELIST, 2);
+    ASSERT_EQ(1u, D3D9Hooks.Calls.size());
+    EXPECT_EQ("draw 4 4", D3D9Hooks.Calls[0]);
+    Graphics_D3D9_RenderVertexBuffer(0);
+    ASSERT_EQ(2u, D3D9Hooks.Calls.size());
+    EXPECT_EQ("draw 2 1", D3D9Hooks.Calls[1]);
+    Graphics_D3D9_RenderVertexBuffer(0);
+    EXPECT_EQ(2u, D3D9Hooks.Calls.size()) << "an empty batch draws nothing";
+
+    // Textured quads fill the 2340-vertex buffer up to 2334 vertices; the next quad draws them.
+    Graphics_D3D9_DrawSetting_SetTexture(MakeTexture());
+    Apply();
+    D3D9Hooks.Calls.clear();
+    for (int quad = 0; quad < 2334 / 6; ++quad) Append(D3DPT_TRIANGLELIST, 6);
+    EXPECT_TRUE(D3D9Hooks.Calls.empty());
+    Append(D3DPT_TRIANGLELIST, 6);
+    ASSERT_EQ(1u, D3D9Hooks.Calls.size());
+    EXPECT_EQ("draw 4 778", D3D9Hooks.Calls[0]);
+    EXPECT_EQ(6, D3D9DeviceStateCache.Batch.VertexNum);
+    // A state change draws what was batched before it.
+    Graphics_D3D9_DeviceState_SetZFunc(D3DCMP_ALWAYS);
+    EXPECT_EQ(2u, D3D9Hooks.Calls.size());
+}
+
+TEST_F(D3D9DrawState, PreparationRunsOnceForTheSameFlags)
+{
+    const unsigned shape = D3D9_PREPARE_VERTEX_COLOR;
+    EXPECT_TRUE(Graphics_D3D9_DrawNeedsPrepare(shape));
+    Graphics_D3D9_PrepareDraw(shape);
+    EXPECT_FALSE(Graphics_D3D9_DrawNeedsPrepare(shape));
+    EXPECT_TRUE(Graphics_D3D9_DrawNeedsPrepare(shape | D3D9_PREPARE_GOURAUD));
+    // A setting that changes the device asks for a new preparation.
+    Graphics_D3D9_DeviceState_SetZFunc(D3DCMP_GREATER);
+    EXPECT_TRUE(Graphics_D3D9_DrawNeedsPrepare(shape));
+    Graphics_D3D9_PrepareDraw(shape);
+    GraphicsState.DrawStateChangedFlag = 1;
+    EXPECT_TRUE(Graphics_D3D9_DrawNeedsPrepare(shape));
+}
+
+TEST_F(D3D9DrawState, AnEmptyDrawAreaLeavesViewportAndScissor)
+{
+    GraphicsDrawSettings.DrawArea = {20, 10, 220, 110};
+    ASSERT_EQ(0, Graphics_D3D9_SetDrawArea());
+    EXPECT_EQ(200u, D3D9DeviceStateCache.Viewport.Width);
+    EXPECT_EQ(110, D3D9DeviceStateCache.ScissorRect.bottom);
+    GraphicsDrawSettings.DrawArea = {50, 10, 50, 110};
+    EXPECT_EQ(-1, Graphics_D3D9_SetDrawArea());
+    EXPECT_EQ(200u, D3D9DeviceStateCache.Viewport.Width);
+    EXPECT_EQ(20, D3D9DeviceStateCache.ScissorRect.left);
+    GraphicsDrawSettings.DrawArea = {0, 0, 640, 480};
+}
+
+TEST_F(D3D9DrawState, LightsArePlacedInViewSpaceForTheShaders)
+{
+    D3DLIGHT9 light = {};
+    light.Type = D3DLIGHT_SPOT;
+    light.Position = {1.0f, 2.0f, 3.0f};
+    light.Direction = {0.0f, 0.0f, 1.0f};
+    light.Ambient = {0.5f, 0.5f, 0.5f, 1.0f};
+    light.Theta = 0.5f;
+    light.Phi = 0.5f;  // no span between the cones: a hard edge, not a division by zero
+    ASSERT_EQ(0, Graphics_D3D9_DeviceState_SetLight(1, &light));
+    ASSERT_EQ(0, Graphics_D3D9_DeviceState_SetLightEnable(1, 1));
+    D3DMATRIX view = {};
+    view._11 = view._22 = view._33 = view._44 = 1.0f;
+    view._41 = 10.0f;  // the camera moves the world 10 along x
+    ASSERT_EQ(0, Graphics_D3D9_DeviceState_SetViewMatrix(&view));
+    const float *vs = (const float *)ShaderConstantManager.Record[D3D9_CONSTANT_VS_FLOAT * 4].Values;
+    const float *ps = (const float *)ShaderConstantManager.Record[D3D9_CONSTANT_PS_FLOAT * 4].Values;
+    const float *block = vs + (14 + 7) * 4;
+    EXPECT_EQ(11.0f, block[0]);
+    EXPECT_EQ(1.0f, block[3]);
+    EXPECT_EQ(1.0f, block[4 + 2]) << "a direction does not move";
+    EXPECT_EQ(0.0f, block[4 + 3]);
+    EXPECT_EQ(11.0f, ps[(32 + 7) * 4]);
+    EXPECT_TRUE(std::isfinite(block[6 * 4 + 2]));
+    // The light's ambient colour reaches the shaders times the material's ambient colour.
+    D3DMATERIAL9 material = {};
+    material.Ambient = {0.5f, 1.0f, 1.0f, 1.0f};
+    ASSERT_EQ(0, Graphics_D3D9_DeviceState_SetMaterial(&material));
+    EXPECT_EQ(0.25f, vs[(18 + 7) * 4]);
+    EXPECT_EQ(0.25f, ps[(11 + 3) * 4]);
+    const BOOL *bools = (const BOOL *)ShaderConstantManager.Record[D3D9_CONSTANT_VS_BOOL * 4].Values;
+    EXPECT_TRUE(bools[6 + 3]);
+    EXPECT_EQ(1, D3D9DeviceStateCache.LightEnableMax);
+}
+
+}  // namespace
