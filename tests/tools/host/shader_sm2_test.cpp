@@ -7,7 +7,6 @@
 #include <stdlib.h>
 
 #include <functional>
-#include <set>
 
 #include "d3d9_base_set.h"
 #include "host_files.h"
@@ -190,48 +189,40 @@ TEST(Sm2Writer, WritesTheTokensOfThePlatformAssembler)
 
 TEST(Sm2Writer, TheReferenceSetUsesEveryInstructionTheWriterWrites)
 {
-    std::set<std::string> Seen;
-    std::vector<std::string> Names;
-    for (const ReferenceShader &Shader : References) Names.push_back(Shader.Name);
-    for (const auto &Shader : BaseReferences) Names.push_back(Shader.Name);
-    for (const std::string &Name : Names) {
-        const std::string Text = Listing(ReadSm2Reference(Name));
-        for (size_t At = 0; At < Text.size();) {
-            const size_t End = Text.find('\n', At);
-            const std::string Line = Text.substr(At, End - At);
-            Seen.insert(Line.substr(0, Line.find_first_of(" _")));
-            At = End == std::string::npos ? Text.size() : End + 1;
-        }
-    }
+    std::string Listings;
+    for (const ReferenceShader &Shader : References) Listings += Listing(ReadSm2Reference(Shader.Name));
+    for (const auto &Shader : BaseReferences) Listings += Listing(ReadSm2Reference(Shader.Name));
     for (const char *Name : {"dcl", "def", "texld", "mov", "add", "sub", "mul", "mad", "dp3", "dp4", "lrp", "cmp",
                              "min", "max", "rcp", "rsq", "frc", "exp", "log", "pow"})
-        EXPECT_TRUE(Seen.count(Name)) << Name;
+        EXPECT_TRUE(Listings.find("\n" + std::string(Name)) != std::string::npos) << Name;
 }
 
 TEST(Sm2Writer, RefusesWhatTheModelForbids)
 {
+    using Body = std::function<void(ShaderWriter &)>;
+    const Stage Ps = Stage::Pixel, Vs = Stage::Vertex;
+    // A ps_2_0 shader that reads its texture n times, with Level dependent reads first.
+    auto Reads = [](int Count, int Levels) -> Body {
+        return [=](ShaderWriter &W) {
+            const Reg Uv = W.Dcl(T(0)("xy")), Image = W.Dcl2D(0);
+            W.Texld(R(0), Uv, Image);
+            for (int i = 1; i < Count; ++i) W.Texld(R(0), i < Levels ? R(0) : Uv, Image);
+            W.Mov(OC(0), R(0));
+        };
+    };
     const struct {
         const char *What;
         Stage Kind;
         uint32_t Major;
-        std::function<void(ShaderWriter &)> Body;
+        Body Write;
         const char *Reason;   // part of the error
     } Cases[] = {
-        {"a temp read before any write", Stage::Pixel, 2,
-         [](ShaderWriter &W) {
-             W.Mov(R(0)("xy"), C(0));
-             W.Add(R(1), R(0), C(1));
-             W.Mov(OC(0), R(1));
-         },
+        {"a temp read before any write", Ps, 2,
+         [](ShaderWriter &W) { W.Mov(R(0)("xy"), C(0)); W.Add(R(1), R(0), C(1)); W.Mov(OC(0), R(1)); },
          "r0.zw is read before any instruction wrote it"},
-        {"33 texture reads at ps_2_0", Stage::Pixel, 2,
-         [](ShaderWriter &W) {
-             const Reg Uv = W.Dcl(T(0)("xy")), Image = W.Dcl2D(0);
-             for (int i = 0; i < 33; ++i) W.Texld(R(0), Uv, Image);
-             W.Mov(OC(0), R(0));
-         },
-         "more than 32 texture reads"},
-        {"65 arithmetic slots at ps_2_0", Stage::Pixel, 2,
+        {"33 texture reads at ps_2_0", Ps, 2, Reads(33, 1), "more than 32 texture reads"},
+        {"a fifth level of dependent reads", Ps, 2, Reads(5, 5), "dependent read of level 5"},
+        {"65 arithmetic slots at ps_2_0", Ps, 2,
          [](ShaderWriter &W) {
              W.Mov(R(0), C(0));
              for (int i = 0; i < 31; ++i) W.Lrp(R(0), C(1), R(0), C(2));
@@ -239,84 +230,47 @@ TEST(Sm2Writer, RefusesWhatTheModelForbids)
              W.Mov(OC(0), R(1));
          },
          "more than 64 arithmetic instruction slots"},
-        {"a fifth level of dependent reads", Stage::Pixel, 2,
-         [](ShaderWriter &W) {
-             const Reg Uv = W.Dcl(T(0)("xy")), Image = W.Dcl2D(0);
-             W.Texld(R(0), Uv, Image);
-             for (int i = 0; i < 4; ++i) W.Texld(R(0), R(0), Image);
-             W.Mov(OC(0), R(0));
-         },
-         "dependent read of level 5"},
-        {"temp r12 at ps_2_0", Stage::Pixel, 2, [](ShaderWriter &W) { W.Mov(R(12), C(0)); }, "r12 is out of range"},
-        {"constant c32 at ps_2_0", Stage::Pixel, 2, [](ShaderWriter &W) { W.Mov(R(0), C(32)); }, "c32 is out of range"},
-        {"constant c256 in a vertex shader", Stage::Vertex, 2, [](ShaderWriter &W) { W.Def(C(256), 0, 0, 0, 0); },
-         "c256 is out of range"},
-        {"texture coordinate t8", Stage::Pixel, 2, [](ShaderWriter &W) { W.Dcl(T(8)); }, "t8 is out of range"},
-        {"sampler s16", Stage::Pixel, 2, [](ShaderWriter &W) { W.Dcl2D(16); }, "s16 is out of range"},
-        {"a colour output oC4", Stage::Pixel, 2, [](ShaderWriter &W) { W.Mov(OC(4), C(0)); }, "oC4 is out of range"},
-        {"oT8 in a vertex shader", Stage::Vertex, 2, [](ShaderWriter &W) { W.Mov(OT(8), C(0)); }, "oT8 is out of range"},
-        {"an input read outside its declared mask", Stage::Pixel, 2,
-         [](ShaderWriter &W) {
-             const Reg Uv = W.Dcl(T(0)("xy"));
-             W.Mov(R(0), Uv);
-         },
+        {"temp r12 at ps_2_0", Ps, 2, [](ShaderWriter &W) { W.Mov(R(12), C(0)); }, "r12 is out of range"},
+        {"constant c32 at ps_2_0", Ps, 2, [](ShaderWriter &W) { W.Mov(R(0), C(32)); }, "c32 is out of range"},
+        {"c256 in a vertex shader", Vs, 2, [](ShaderWriter &W) { W.Def(C(256), 0, 0, 0, 0); }, "c256 is out of range"},
+        {"texture coordinate t8", Ps, 2, [](ShaderWriter &W) { W.Dcl(T(8)); }, "t8 is out of range"},
+        {"sampler s16", Ps, 2, [](ShaderWriter &W) { W.Dcl2D(16); }, "s16 is out of range"},
+        {"a colour output oC4", Ps, 2, [](ShaderWriter &W) { W.Mov(OC(4), C(0)); }, "oC4 is out of range"},
+        {"oT8 in a vertex shader", Vs, 2, [](ShaderWriter &W) { W.Mov(OT(8), C(0)); }, "oT8 is out of range"},
+        {"an input read outside its declared mask", Ps, 2, [](ShaderWriter &W) { W.Mov(R(0), W.Dcl(T(0)("xy"))); },
          "t0.zw is outside its declared mask"},
-        {"an undeclared input", Stage::Pixel, 2, [](ShaderWriter &W) { W.Mov(R(0), V(0)); }, "v0 is read without a declaration"},
-        {"an undeclared sampler", Stage::Pixel, 2,
-         [](ShaderWriter &W) {
-             const Reg Uv = W.Dcl(T(0)("xy"));
-             W.Texld(R(0), Uv, S(1));
-         },
+        {"an undeclared input", Ps, 2, [](ShaderWriter &W) { W.Mov(R(0), V(0)); }, "v0 is read without a declaration"},
+        {"an undeclared sampler", Ps, 2, [](ShaderWriter &W) { W.Texld(R(0), W.Dcl(T(0)("xy")), S(1)); },
          "s1 is sampled without a declaration"},
-        {"a written constant", Stage::Vertex, 2, [](ShaderWriter &W) { W.Mov(C(3), C(2)); }, "c3 cannot be written"},
-        {"an arbitrary swizzle at ps_2_0", Stage::Pixel, 2,
-         [](ShaderWriter &W) { W.Mov(R(0), C(0)("yx")); }, "no arbitrary swizzle"},
-        {"a scalar source of two components", Stage::Vertex, 2,
-         [](ShaderWriter &W) { W.Rcp(R(0)("x"), C(0)("xy")); }, "one component"},
-        {"a write mask out of order", Stage::Vertex, 2, [](ShaderWriter &W) { W.Mov(R(0)("yx"), C(0)); },
-         "not an ascending subset"},
-        {"a part-written colour output at ps_2_0", Stage::Pixel, 2,
-         [](ShaderWriter &W) { W.Mov(OC(0)("xyz"), C(0)); }, "writes its outputs whole"},
-        {"a colour output written by add at ps_2_0", Stage::Pixel, 2,
-         [](ShaderWriter &W) { W.Add(OC(0), C(0), C(1)); }, "writes its outputs whole"},
-        {"texld in a vertex shader", Stage::Vertex, 2, [](ShaderWriter &W) { W.Texld(R(0), V(0), S(0)); },
-         "pixel-shader instruction"},
-        {"cmp in a vertex shader", Stage::Vertex, 2, [](ShaderWriter &W) { W.Cmp(R(0), C(0), C(1), C(2)); },
-         "pixel-shader instruction"},
-        {"texld into part of a register", Stage::Pixel, 2,
-         [](ShaderWriter &W) {
-             const Reg Uv = W.Dcl(T(0)("xy")), Image = W.Dcl2D(0);
-             W.Texld(R(0)("xy"), Uv, Image);
-         },
-         "whole temp register"},
-        {"a declaration after an instruction", Stage::Pixel, 2,
-         [](ShaderWriter &W) {
-             W.Mov(R(0), C(0));
-             W.Def(C(1), 0, 0, 0, 0);
-         },
+        {"a written constant", Vs, 2, [](ShaderWriter &W) { W.Mov(C(3), C(2)); }, "c3 cannot be written"},
+        {"an arbitrary swizzle at ps_2_0", Ps, 2, [](ShaderWriter &W) { W.Mov(R(0), C(0)("yx")); }, "no arbitrary swizzle"},
+        {"a scalar source of two components", Vs, 2, [](ShaderWriter &W) { W.Rcp(R(0)("x"), C(0)("xy")); }, "one component"},
+        {"a write mask out of order", Vs, 2, [](ShaderWriter &W) { W.Mov(R(0)("yx"), C(0)); }, "not an ascending subset"},
+        {"a part-written colour output at ps_2_0", Ps, 2, [](ShaderWriter &W) { W.Mov(OC(0)("xyz"), C(0)); },
+         "writes its outputs whole"},
+        {"a colour output written by add at ps_2_0", Ps, 2, [](ShaderWriter &W) { W.Add(OC(0), C(0), C(1)); },
+         "writes its outputs whole"},
+        {"texld in a vertex shader", Vs, 2, [](ShaderWriter &W) { W.Texld(R(0), V(0), S(0)); }, "pixel-shader instruction"},
+        {"cmp in a vertex shader", Vs, 2, [](ShaderWriter &W) { W.Cmp(R(0), C(0), C(1), C(2)); }, "pixel-shader instruction"},
+        {"texld into part of a register", Ps, 2,
+         [](ShaderWriter &W) { W.Texld(R(0)("xy"), W.Dcl(T(0)("xy")), W.Dcl2D(0)); }, "whole temp register"},
+        {"a declaration after an instruction", Ps, 2, [](ShaderWriter &W) { W.Mov(R(0), C(0)); W.Def(C(1), 0, 0, 0, 0); },
          "before the first instruction"},
-        {"a register declared twice", Stage::Vertex, 2,
-         [](ShaderWriter &W) {
-             W.Dcl(Usage::Position, 0, V(0));
-             W.Dcl(Usage::Normal, 0, V(0));
-         },
-         "declared twice"},
-        {"the absolute-value modifier at 2.0", Stage::Vertex, 2, [](ShaderWriter &W) { W.Mov(R(0), Abs(C(0))); },
-         "needs shader model 3.0"},
-        {"a pixel shader without oC0", Stage::Pixel, 2, [](ShaderWriter &W) { W.Mov(R(0), C(0)); },
-         "oC0 is not written whole"},
-        {"a vertex shader that leaves oPos", Stage::Vertex, 2, [](ShaderWriter &W) { W.Mov(OPos()("xyz"), C(0)); },
+        {"a register declared twice", Vs, 2,
+         [](ShaderWriter &W) { W.Dcl(Usage::Position, 0, V(0)); W.Dcl(Usage::Normal, 0, V(0)); }, "declared twice"},
+        {"the absolute-value modifier at 2.0", Vs, 2, [](ShaderWriter &W) { W.Mov(R(0), Abs(C(0))); }, "needs shader model 3.0"},
+        {"a pixel shader without oC0", Ps, 2, [](ShaderWriter &W) { W.Mov(R(0), C(0)); }, "oC0 is not written whole"},
+        {"a vertex shader that leaves oPos", Vs, 2, [](ShaderWriter &W) { W.Mov(OPos()("xyz"), C(0)); },
          "oPos is not written whole"},
-        {"a vs_3_0 output without a declaration", Stage::Vertex, 3, [](ShaderWriter &W) { W.Mov(O(0), C(0)); },
-         "without a declaration"},
-        {"a vs_3_0 shader without a position output", Stage::Vertex, 3,
-         [](ShaderWriter &W) { W.Mov(W.Dcl(Usage::Color, 0, O(0)), C(0)); }, "position usage"},
-        {"shader model 1.0", Stage::Pixel, 1, [](ShaderWriter &) {}, "shader model 1.0 is not written"},
+        {"a vs_3_0 output without a declaration", Vs, 3, [](ShaderWriter &W) { W.Mov(O(0), C(0)); }, "without a declaration"},
+        {"a vs_3_0 shader without a position output", Vs, 3, [](ShaderWriter &W) { W.Mov(W.Dcl(Usage::Color, 0, O(0)), C(0)); },
+         "position usage"},
+        {"shader model 1.0", Ps, 1, [](ShaderWriter &) {}, "shader model 1.0 is not written"},
     };
     for (const auto &Case : Cases) {
         SCOPED_TRACE(Case.What);
         std::string Error;
-        EXPECT_TRUE(Write(Case.Kind, Case.Major, Case.Body, &Error).empty());
+        EXPECT_TRUE(Write(Case.Kind, Case.Major, Case.Write, &Error).empty());
         EXPECT_NE(Error.find(Case.Reason), std::string::npos) << Error;
     }
 }

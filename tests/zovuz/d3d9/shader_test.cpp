@@ -1,23 +1,17 @@
 // The base shaders at the back end's start: every one made from the built-in base archive with
 // programmable shaders announced; with the user's forbid setting, a damaged pack, or a base
 // archive that lacks a mask shader, the start goes on in fixed function. Then what they draw on
-// the back end's device: each single-texture and untextured shader what its texture-stage program
-// draws, the blend and mask shaders their blends, and the base vertex shader every texel where
-// pre-transformed vertices put it.
+// the back end's device where the back end's own draws do not reach them: the blend and mask
+// shaders their blends, and the base vertex shader every texel where pre-transformed vertices
+// put it (shader_picture_test.cpp compares the back end's draws).
 #include "tests/zovuz/d3d9/d3d9_fixture.h"
 
-#include <stdlib.h>
-
-
-#include <map>
 #include <string>
 #include <vector>
 
 #include "tools/archive_writer/archive_writer.h"
-#include "zovuz/d3d9/windows/d3d9_draw_state_table_win.h"
 #include "zovuz/d3d9/windows/d3d9_shader_constant_win.h"
 #include "zovuz/d3d9/windows/d3d9_shader_win.h"
-#include "zovuz/d3d9/windows/d3d9_vertex_batch_win.h"
 
 namespace {
 
@@ -37,24 +31,15 @@ int CountBaseShaders()
 // ---- Drawing on the back end's device: a 4 x 4 target, one texel a pixel ----
 
 const int Side = 4;
-
-struct Vertex2D
-{
-    float X, Y, Z, Rhw;
-    D3DCOLOR Diffuse;
-    float U, V;
-};
-
-// One colour as four floats, for pixel constants: c5 holds blue, green, red, alpha.
-void Bgra(D3DCOLOR Colour, float Out[4])
-{
-    for (int i = 0; i < 4; ++i) Out[i] = float(Colour >> (8 * i) & 0xFF) / 255;
-}
+using Pixels = std::vector<uint32_t>;
 
 class Canvas
 {
 public:
     IDirect3DDevice9 *Device = D3D9CallLayer.Device;
+    Pixels Image;                       // texels of every kind: dark, light, half alpha, opaque, transparent
+    IDirect3DTexture9 *Main = nullptr;  // what stage 0 samples: the image unless a test says otherwise
+    float RightRhw = 1;                 // the rhw of the quad's right edge (its left edge has 1)
 
     Canvas()
     {
@@ -63,83 +48,63 @@ public:
         EXPECT_EQ(D3D_OK, Device->CreateOffscreenPlainSurface(Side, Side, D3DFMT_A8R8G8B8, D3DPOOL_SYSTEMMEM,
                                                               &ReadSurface, nullptr));
         if (Target != nullptr) Target->GetSurfaceLevel(0, &TargetSurface);
-        Main = Image = Texture([](int i) -> uint32_t {
-            return (i * 17u) << 24 | (255 - i * 13u) << 16 | (i * 29u % 256) << 8 | (i * 61u % 256);
-        });
+        for (uint32_t i = 0; i < Side * Side; ++i)
+            Image.push_back((i * 17u) << 24 | (255 - i * 13u) << 16 | (i * 29u % 256) << 8 | (i * 61u % 256));
+        Main = Texture(Image);
     }
     ~Canvas()
     {
-        for (auto &kept : Uniform) kept.second->Release();
-        for (IUnknown *object : std::initializer_list<IUnknown *>{Image, ReadSurface, TargetSurface, Target})
+        for (IUnknown *object : Made) object->Release();
+        for (IUnknown *object : std::initializer_list<IUnknown *>{ReadSurface, TargetSurface, Target})
             if (object != nullptr) object->Release();
     }
 
-    template <typename Texel>
-    IDirect3DTexture9 *Texture(Texel TexelAt)
+    // A texture of Side x Side texels, kept until the canvas goes.
+    IDirect3DTexture9 *Texture(const Pixels &Texels)
     {
         IDirect3DTexture9 *texture = nullptr;
-        EXPECT_EQ(D3D_OK, Device->CreateTexture(Side, Side, 1, D3DUSAGE_DYNAMIC, D3DFMT_A8R8G8B8, D3DPOOL_DEFAULT, &texture,
-                                                nullptr));
+        EXPECT_EQ(D3D_OK, Device->CreateTexture(Side, Side, 1, D3DUSAGE_DYNAMIC, D3DFMT_A8R8G8B8, D3DPOOL_DEFAULT,
+                                                &texture, nullptr));
         D3DLOCKED_RECT locked;
         if (texture == nullptr || texture->LockRect(0, &locked, nullptr, 0) != D3D_OK) return texture;
-        for (int y = 0; y < Side; ++y)
-            for (int x = 0; x < Side; ++x) ((uint32_t *)((char *)locked.pBits + y * locked.Pitch))[x] = TexelAt(y * Side + x);
+        for (int y = 0; y < Side; ++y) memcpy((char *)locked.pBits + y * locked.Pitch, &Texels[y * Side], Side * 4);
         texture->UnlockRect(0);
+        Made.push_back(texture);
         return texture;
     }
-    IDirect3DTexture9 *UniformTexture(D3DCOLOR Colour)
-    {
-        IDirect3DTexture9 *&kept = Uniform[Colour];
-        if (kept == nullptr) kept = Texture([=](int) { return Colour; });
-        return kept;
-    }
 
-    // Through the base vertex shader and a base pixel shader, with pixel constant c5.
-    std::vector<uint32_t> WithShader(IDirect3DPixelShader9 *Shader, D3DCOLOR Diffuse, D3DCOLOR C5,
-                                     IDirect3DTexture9 *Second = nullptr, const float *C5Floats = nullptr)
+    // Through the base vertex shader and a base pixel shader, with pixel constant c5 (zeros without).
+    Pixels WithShader(IDirect3DPixelShader9 *Shader, D3DCOLOR Diffuse, IDirect3DTexture9 *Second = nullptr,
+                      const float *C5 = nullptr)
     {
         Begin(Second);
         // The whole target to clip space, the rows of the draw-area matrix in c2-c5.
         const float rows[4][4] = {{2.0f / Side, 0, 0, -1}, {0, -2.0f / Side, 0, 1}, {0, 0, 1, 0}, {0, 0, 0, 1}};
+        const float zeros[4] = {};
         Device->SetVertexShaderConstantF(2, &rows[0][0], 4);
-        float c5[4];
-        Bgra(C5, c5);
-        Device->SetPixelShaderConstantF(5, C5Floats != nullptr ? C5Floats : c5, 1);
+        Device->SetPixelShaderConstantF(5, C5 != nullptr ? C5 : zeros, 1);
         Device->SetVertexDeclaration(D3D9Screen.VertexDeclaration[0]);
         Device->SetVertexShader(D3D9BaseShaders.Vertex2D);
         Device->SetPixelShader(Shader);
         return DrawQuad(Diffuse);
     }
 
-    // Pre-transformed vertices through a texture-stage program (every stage up to the disabling one).
-    std::vector<uint32_t> WithStages(const D3D9TextureStageProgram &Program, D3DCOLOR Diffuse, D3DCOLOR Factor,
-                                     IDirect3DTexture9 *Stage0 = nullptr)
+    // Pre-transformed vertices, stage 0 selecting the texture's colour and alpha.
+    Pixels WithTextureStage()
     {
         Begin(nullptr);
-        if (Stage0 != nullptr) Device->SetTexture(0, Stage0);
-        Device->SetRenderState(D3DRS_TEXTUREFACTOR, Factor);
-        for (int i = 0; i <= Program.StageNum; ++i) {
-            const D3D9StageRecord &r = Program.Stage[i];
-            const std::pair<D3DTEXTURESTAGESTATETYPE, int> states[] = {
-                {D3DTSS_TEXCOORDINDEX, r.TexCoordIndex},
-                {D3DTSS_RESULTARG, r.ResultArg < 0 ? -1 : r.ResultArg == 0 ? D3DTA_CURRENT : D3DTA_TEMP},
-                {D3DTSS_ALPHAARG1, r.AlphaArg1}, {D3DTSS_ALPHAARG2, r.AlphaArg2}, {D3DTSS_ALPHAOP, r.AlphaOp},
-                {D3DTSS_COLORARG1, r.ColorArg1}, {D3DTSS_COLORARG2, r.ColorArg2}, {D3DTSS_COLOROP, r.ColorOp}};
-            for (const auto &state : states)
-                if (state.second != -1) Device->SetTextureStageState(DWORD(i), state.first, DWORD(state.second));
-        }
+        Device->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_SELECTARG1);
+        Device->SetTextureStageState(0, D3DTSS_ALPHAOP, D3DTOP_SELECTARG1);
+        Device->SetTextureStageState(0, D3DTSS_COLORARG1, D3DTA_TEXTURE);
+        Device->SetTextureStageState(0, D3DTSS_ALPHAARG1, D3DTA_TEXTURE);
         Device->SetFVF(D3DFVF_XYZRHW | D3DFVF_DIFFUSE | D3DFVF_TEX1);
-        return DrawQuad(Diffuse);
+        return DrawQuad(0xFFFFFFFF);
     }
-
-    IDirect3DTexture9 *Image = nullptr;  // texels of every kind: dark, light, half alpha, opaque, transparent
-    IDirect3DTexture9 *Main = nullptr;   // what stage 0 samples: the image unless a test says otherwise
-    float RightRhw = 1;                  // the rhw of the quad's right edge (its left edge has 1)
 
 private:
     IDirect3DTexture9 *Target = nullptr;
     IDirect3DSurface9 *TargetSurface = nullptr, *ReadSurface = nullptr;
-    std::map<D3DCOLOR, IDirect3DTexture9 *> Uniform;
+    std::vector<IUnknown *> Made;
 
     // The target cleared, no blending, point sampling, Main on stage 0 and Second on stage 1.
     void Begin(IDirect3DTexture9 *Second)
@@ -150,32 +115,34 @@ private:
         for (D3DRENDERSTATETYPE off : {D3DRS_LIGHTING, D3DRS_ZENABLE, D3DRS_ALPHABLENDENABLE, D3DRS_ALPHATESTENABLE})
             Device->SetRenderState(off, FALSE);
         Device->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
-        for (DWORD stage = 0; stage < 8; ++stage) {
+        for (DWORD stage = 0; stage < 2; ++stage) {
             for (D3DSAMPLERSTATETYPE filter : {D3DSAMP_MAGFILTER, D3DSAMP_MINFILTER})
                 Device->SetSamplerState(stage, filter, D3DTEXF_POINT);
             for (D3DSAMPLERSTATETYPE address : {D3DSAMP_ADDRESSU, D3DSAMP_ADDRESSV})
                 Device->SetSamplerState(stage, address, D3DTADDRESS_CLAMP);
-            Device->SetTextureStageState(stage, D3DTSS_COLOROP, D3DTOP_DISABLE);
-            Device->SetTextureStageState(stage, D3DTSS_ALPHAOP, D3DTOP_DISABLE);
-            Device->SetTextureStageState(stage, D3DTSS_TEXCOORDINDEX, 0);
-            Device->SetTextureStageState(stage, D3DTSS_RESULTARG, D3DTA_CURRENT);
-            Device->SetTexture(stage, nullptr);
         }
+        Device->SetTextureStageState(1, D3DTSS_COLOROP, D3DTOP_DISABLE);
         Device->SetTexture(0, Main);
         Device->SetTexture(1, Second);
     }
 
     // A quad over the whole target (the drawing functions' -0.5), then the pixels read back.
-    std::vector<uint32_t> DrawQuad(D3DCOLOR Diffuse)
+    Pixels DrawQuad(D3DCOLOR Diffuse)
     {
+        struct Vertex
+        {
+            float X, Y, Z, Rhw;
+            D3DCOLOR Diffuse;
+            float U, V;
+        };
         const float l = -0.5f, r = Side - 0.5f, w = RightRhw;
-        const Vertex2D quad[4] = {{l, l, 0, 1, Diffuse, 0, 0}, {r, l, 0, w, Diffuse, 1, 0}, {l, r, 0, 1, Diffuse, 0, 1},
-                                  {r, r, 0, w, Diffuse, 1, 1}};
-        Device->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, quad, sizeof(Vertex2D));
+        const Vertex quad[4] = {{l, l, 0, 1, Diffuse, 0, 0}, {r, l, 0, w, Diffuse, 1, 0}, {l, r, 0, 1, Diffuse, 0, 1},
+                                {r, r, 0, w, Diffuse, 1, 1}};
+        Device->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, quad, sizeof(Vertex));
         Device->EndScene();
         Device->SetVertexShader(nullptr);
         Device->SetPixelShader(nullptr);
-        std::vector<uint32_t> pixels(Side * Side, 0);
+        Pixels pixels(Side * Side, 0);
         D3DLOCKED_RECT locked;
         EXPECT_EQ(D3D_OK, Device->GetRenderTargetData(TargetSurface, ReadSurface));
         if (ReadSurface->LockRect(&locked, nullptr, D3DLOCK_READONLY) != D3D_OK) return pixels;
@@ -348,70 +315,58 @@ TEST_F(D3D9ShaderDrawing, BlendAndMaskShadersDrawTheirBlends)
     Canvas canvas;
     // Main texel (0.5, 0.25, 1; alpha 0.5) and diffuse (1, 0.5, 1; 0.5); c5 as the draw state
     // writes it: for a cross-fade the ratio in w, for a wipe the scale and offset in z and w.
-    IDirect3DTexture9 *texel = canvas.UniformTexture(0x808040FF);
-    const D3DCOLOR diffuse = 0x80FF80FF;
+    IDirect3DTexture9 *texel = canvas.Texture(Pixels(Side * Side, 0x808040FF));
     const struct
     {
-        const char *Name;
+        D3D9BlendShaderSelector Shader;
         D3DCOLOR Blend;
         float C5[4];
         float Want[4];  // r, g, b, a
     } cases[] = {
         // cross-fade towards the blend texel by c5.w
-        {"ps_blend1_type0_igcolor0_igtalpha0_ach0.pso", 0xFF00FF00, {1, 1, 1, 0.25f}, {0.375f, 0.21875f, 0.75f, 0.3125f}},
-        {"ps_blend1_type0_igcolor0_igtalpha1_ach0.pso", 0xFF00FF00, {1, 1, 1, 0.25f}, {0.375f, 0.21875f, 0.75f, 0.5f}},
-        {"ps_blend1_type0_igcolor1_igtalpha0_ach1.pso", 0xFF00FF00, {1, 1, 1, 0.25f}, {1, 0.5f, 1, 0.3125f}},
+        {{1, 0, 0, 0, 0}, 0xFF00FF00, {1, 1, 1, 0.25f}, {0.375f, 0.21875f, 0.75f, 0.3125f}},
+        {{1, 0, 0, 1, 0}, 0xFF00FF00, {1, 1, 1, 0.25f}, {0.375f, 0.21875f, 0.75f, 0.5f}},
+        {{1, 0, 1, 0, 1}, 0xFF00FF00, {1, 1, 1, 0.25f}, {1, 0.5f, 1, 0.3125f}},
         // wipe: alpha x clamp(clamp(blend alpha + offset) x scale)
-        {"ps_blend2_type0_igcolor0_igtalpha0_ach0.pso", 0x80000000, {0, 0, 2, -0.25f}, {0.5f, 0.125f, 1, 0.125f}},
-        {"ps_blend2_type0_igcolor0_igtalpha1_ach0.pso", 0x80000000, {0, 0, 4, 0.5f}, {0.5f, 0.125f, 1, 0.5f}},
-        {"ps_blend2_type0_igcolor0_igtalpha0_ach1.pso", 0x80000000, {0, 0, 1, -0.75f}, {0.5f, 0.125f, 1, 0}},
+        {{2, 0, 0, 0, 0}, 0x80000000, {0, 0, 2, -0.25f}, {0.5f, 0.125f, 1, 0.125f}},
+        {{2, 0, 0, 1, 0}, 0x80000000, {0, 0, 4, 0.5f}, {0.5f, 0.125f, 1, 0.5f}},
+        {{2, 0, 0, 0, 1}, 0x80000000, {0, 0, 1, -0.75f}, {0.5f, 0.125f, 1, 0}},
         // mask: alpha x the blend texel's alpha
-        {"ps_blend3_type0_igcolor0_igtalpha0_ach0.pso", 0x80000000, {1, 1, 1, 1}, {0.5f, 0.125f, 1, 0.125f}},
-        {"ps_blend3_type4_igcolor0_igtalpha1_ach1.pso", 0x80000000, {1, 1, 1, 1}, {0.25f, 0.0625f, 0.5f, 0.25f}},
+        {{3, 0, 0, 0, 0}, 0x80000000, {1, 1, 1, 1}, {0.5f, 0.125f, 1, 0.125f}},
+        {{3, 4, 0, 1, 1}, 0x80000000, {1, 1, 1, 1}, {0.25f, 0.0625f, 0.5f, 0.25f}},
     };
     for (const auto &c : cases) {
-        SCOPED_TRACE(c.Name);
-        IDirect3DPixelShader9 *shader = nullptr;
-        for (int i = 0; i < D3D9_BLEND_SHADER_NUM; ++i) {
-            char name[D3D9_BASE_SHADER_NAME_MAX];
-            D3D9BlendShaderName(D3D9BlendShaderAt(i), name);
-            if (strcmp(name, c.Name) == 0) shader = D3D9BaseShaders.Blend[i];
-        }
+        SCOPED_TRACE(D3D9BlendShaderIndex(c.Shader));
         canvas.Main = texel;
         D3DCOLOR want = 0;
         for (int i = 0; i < 4; ++i) want |= D3DCOLOR(c.Want[i] * 255 + 0.5f) << (i == 3 ? 24 : 16 - 8 * i);
-        ExpectPixelsClose(canvas.WithShader(shader, diffuse, 0, canvas.UniformTexture(c.Blend), c.C5),
-                    std::vector<uint32_t>(Side * Side, want));
+        ExpectPixelsClose(canvas.WithShader(D3D9BaseShaders.Blend[D3D9BlendShaderIndex(c.Shader)], 0x80FF80FF,
+                                            canvas.Texture(Pixels(Side * Side, c.Blend)), c.C5),
+                          Pixels(Side * Side, want));
     }
     // Mask shaders: the screen texel with alpha 1 where their channel of the mask texel is 0 (or,
     // reversed, where it is not). The mask texel: red and blue 0, green and alpha not.
-    canvas.Main = canvas.UniformTexture(0x20406080);
+    canvas.Main = canvas.Texture(Pixels(Side * Side, 0x20406080));
+    IDirect3DTexture9 *mask = canvas.Texture(Pixels(Side * Side, 0xFF008000));
     const int alpha[D3D9_MASK_SHADER_NUM] = {0, 0, 1, 1, 0, 0, 1, 1, 0};
     for (int i = 0; i < D3D9_MASK_SHADER_NUM; ++i) {
         SCOPED_TRACE(i);
-        ExpectPixelsClose(canvas.WithShader(D3D9BaseShaders.Mask[i], 0xFFFFFFFF, 0xFFFFFFFF,
-                                      canvas.UniformTexture(0xFF008000)),
-                    std::vector<uint32_t>(Side * Side, (alpha[i] ? 0xFF000000 : 0) | 0x406080));
+        ExpectPixelsClose(canvas.WithShader(D3D9BaseShaders.Mask[i], 0xFFFFFFFF, mask),
+                          Pixels(Side * Side, (alpha[i] ? 0xFF000000 : 0) | 0x406080));
     }
 }
 
 TEST_F(D3D9ShaderDrawing, BaseVertexShaderPutsPointSampledTexelsWherePretransformedVerticesDo)
 {
     Canvas canvas;
-    const D3D9TextureStageProgram &plain = D3D9TextureStageTable()[D3D9TextureStageProgramIndex(0, 0, 0, 0, 1)];
-    std::vector<uint32_t> image(Side * Side);
-    D3DLOCKED_RECT locked;
-    ASSERT_EQ(D3D_OK, canvas.Image->LockRect(0, &locked, nullptr, D3DLOCK_READONLY));
-    for (int y = 0; y < Side; ++y) memcpy(&image[size_t(y * Side)], (char *)locked.pBits + y * locked.Pitch, Side * 4);
-    canvas.Image->UnlockRect(0);
     // Every texel lands once: the draw is the image itself. Then with a deeper right edge the
     // texels follow the perspective of the pre-transformed vertices.
     for (float rhw : {1.0f, 0.25f}) {
         SCOPED_TRACE(rhw);
         canvas.RightRhw = rhw;
-        const std::vector<uint32_t> fixed = canvas.WithStages(plain, 0xFFFFFFFF, 0);
-        EXPECT_EQ(fixed, canvas.WithShader(D3D9BaseShaders.Blend[0], 0xFFFFFFFF, 0));
-        EXPECT_EQ(rhw == 1, image == fixed);
+        const Pixels fixed = canvas.WithTextureStage();
+        EXPECT_EQ(fixed, canvas.WithShader(D3D9BaseShaders.Blend[0], 0xFFFFFFFF));
+        EXPECT_EQ(rhw == 1, canvas.Image == fixed);
     }
 }
 
