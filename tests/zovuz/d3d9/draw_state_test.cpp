@@ -232,4 +232,73 @@ TEST_F(D3D9DrawState, LightsArePlacedInViewSpaceForTheShaders)
     EXPECT_EQ(1, D3D9DeviceStateCache.LightEnableMax);
 }
 
+TEST_F(D3D9DrawState, AUserShaderDrawBlendsByTheFrontEndsModeAndItsConstantSets)
+{
+    GraphicsDrawSettingsData &d = GraphicsDrawSettings;
+    struct Case
+    {
+        int BlendMode, AlphaTestMode;
+        int SrcBlend, DestBlend, BlendOp, AlphaBlendEnable, AlphaFunc;
+    };
+    const bool subtract = D3D9DeviceCapsInfo.SubtractiveBlendFlag != 0;
+    const Case cases[] = {
+        {1, -1, D3DBLEND_SRCALPHA, D3DBLEND_INVSRCALPHA, D3DBLENDOP_ADD, 1, D3DCMP_GREATER},
+        // Subtraction by the device's own operation where it has one.
+        {3, D3DCMP_EQUAL, subtract ? D3DBLEND_SRCALPHA : D3DBLEND_INVDESTCOLOR, subtract ? D3DBLEND_ONE : D3DBLEND_ZERO,
+         subtract ? D3DBLENDOP_REVSUBTRACT : D3DBLENDOP_ADD, 1, D3DCMP_EQUAL},
+        {6, -1, -1, -1, D3DBLENDOP_ADD, 0, D3DCMP_GREATER},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.BlendMode);
+        d.BlendMode = c.BlendMode;
+        d.AlphaTestMode = c.AlphaTestMode;
+        ASSERT_EQ(0, Graphics_D3D9_SetupShaderDrawState(0, -1, 1, 0));
+        const D3D9DrawStateOutputData &out = D3D9DeviceStateCache.Out;
+        EXPECT_EQ(c.AlphaBlendEnable, out.AlphaBlendEnable);
+        if (c.SrcBlend != -1) {
+            EXPECT_EQ(c.SrcBlend, out.SrcBlend);
+            EXPECT_EQ(c.DestBlend, out.DestBlend);
+        }
+        EXPECT_EQ(c.BlendOp, out.BlendOp);
+        EXPECT_EQ(1, out.AlphaTestEnable);
+        EXPECT_EQ(c.AlphaFunc, out.AlphaFunc);
+        EXPECT_EQ(9, ShaderConstantManager.UsageMask);
+        // The next ordinary draw sends its own state again.
+        EXPECT_EQ(1, D3D9DeviceStateCache.Draw.DrawStateChangedFlag);
+    }
+    ASSERT_EQ(0, Graphics_D3D9_SetupShaderDrawState(0, -1, 0, 1));
+    EXPECT_EQ(3, ShaderConstantManager.UsageMask);
+    EXPECT_EQ(0x2D2u, D3D9DeviceStateCache.FVF) << "3-D vertices of the library's own";
+    d.BlendMode = 0;
+    d.AlphaTestMode = -1;
+}
+
+TEST_F(D3D9DrawState, TheResendAfterAModeChangeTakesTheFrontEndsFog)
+{
+    int failed = 0;
+    static int *failures;
+    failures = &failed;
+    D3D9Calls.Direct3DDevice9_SetRenderState = [](D3DRENDERSTATETYPE State, DWORD Value) -> HRESULT {
+        HRESULT hr = D3D9SystemCalls.Direct3DDevice9_SetRenderState(State, Value);
+        *failures += FAILED(hr) ? 1 : 0;
+        return hr;
+    };
+    GraphicsDrawSettingsData &d = GraphicsDrawSettings;
+    d.FogEnable = 1, d.FogMode = D3DFOG_LINEAR, d.FogColor = 0x00336699, d.FogStart = 10.0f, d.FogEnd = 110.0f;
+    ASSERT_EQ(0, Graphics_D3D9_DeviceState_Refresh());
+    EXPECT_EQ(0, failed);
+    const D3D9DeviceStateCacheData &c = D3D9DeviceStateCache;
+    EXPECT_EQ(0, c.ForceFlag);
+    EXPECT_EQ(1, c.FogEnable);
+    EXPECT_EQ(D3DFOG_LINEAR, c.FogMode);
+    EXPECT_EQ(0x00336699u, c.FogColor);
+    // The shaders' fog: end / (end - start) and -1 / (end - start).
+    const float *vs = (const float *)ShaderConstantManager.Record[D3D9_CONSTANT_VS_FLOAT * 4].Values;
+    EXPECT_FLOAT_EQ(1.1f, vs[10 * 4]);
+    EXPECT_FLOAT_EQ(-0.01f, vs[10 * 4 + 1]);
+    const float *ps = (const float *)ShaderConstantManager.Record[D3D9_CONSTANT_PS_FLOAT * 4].Values;
+    EXPECT_FLOAT_EQ(0x33 / 255.0f, ps[8 * 4]);
+    d.FogEnable = 0, d.FogMode = 0, d.FogColor = 0, d.FogStart = 0.0f, d.FogEnd = 1.0f;
+}
+
 }  // namespace

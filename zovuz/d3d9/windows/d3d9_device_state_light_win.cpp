@@ -93,6 +93,20 @@ void FlushUnlessForced()
     if (!Cache.ForceFlag) Graphics_Hardware_RenderVertexBuffer(0);
 }
 
+// The common shape of the setters here: nothing when the cache holds Value (and nothing is forced);
+// else the batch is drawn, the render state sent and the value stored. 1 when sent, 0 when not,
+// -1 when the device refused it.
+template <typename T>
+int SendCached(T &Cached, T Value, D3DRENDERSTATETYPE State, DWORD DeviceValue)
+{
+    if (!Cache.ForceFlag && Cached == Value) return 0;
+    FlushUnlessForced();
+    if (SendRenderState(State, DeviceValue) < 0) return -1;
+    Cached = Value;
+    Cache.ChangedFlag = 1;
+    return 1;
+}
+
 void SendMaterialSourceConstant()
 {
     const float flags[4] = {Cache.DiffuseMaterialSource ? 1.0f : 0.0f, Cache.SpecularMaterialSource ? 1.0f : 0.0f, 0.0f,
@@ -104,13 +118,9 @@ int SetMaterialSource(int &Cached, int Flag, D3DRENDERSTATETYPE State, DWORD Ver
 {
     if (!HasDevice()) return 0;
     Flag = Flag ? 1 : 0;
-    if (!Cache.ForceFlag && Cached == Flag) return 0;
-    FlushUnlessForced();
-    if (SendRenderState(State, Flag ? VertexSource : D3DMCS_MATERIAL) < 0) return -1;
-    Cached = Flag;
-    Cache.ChangedFlag = 1;
-    SendMaterialSourceConstant();
-    return 0;
+    const int sent = SendCached(Cached, Flag, State, Flag ? VertexSource : (DWORD)D3DMCS_MATERIAL);
+    if (sent > 0) SendMaterialSourceConstant();
+    return sent < 0 ? -1 : 0;
 }
 
 void SendFogConstant()
@@ -129,12 +139,7 @@ int Graphics_D3D9_DeviceState_SetLighting(int Flag)
 {
     if (!HasDevice()) return 0;
     Flag = Flag ? 1 : 0;
-    if (!Cache.ForceFlag && Cache.Lighting == Flag) return 0;
-    FlushUnlessForced();
-    if (SendRenderState(D3DRS_LIGHTING, (DWORD)Flag) < 0) return -1;
-    Cache.Lighting = Flag;
-    Cache.ChangedFlag = 1;
-    return 0;
+    return SendCached(Cache.Lighting, Flag, D3DRS_LIGHTING, (DWORD)Flag) < 0 ? -1 : 0;
 }
 
 int Graphics_D3D9_DeviceState_SetDiffuseMaterialSource(int UseVertexColor)
@@ -276,23 +281,16 @@ int Graphics_D3D9_DeviceState_SetFogEnable(int Flag)
 {
     if (!HasDevice()) return 0;
     Flag = Flag ? 1 : 0;
-    if (!Cache.ForceFlag && Cache.FogEnable == Flag) return 0;
-    FlushUnlessForced();
-    if (SendRenderState(D3DRS_FOGENABLE, (DWORD)Flag) < 0) return -1;
-    Cache.FogEnable = Flag;
-    Cache.ChangedFlag = 1;
-    SetBool(VbFogEnable, Flag);
-    return 0;
+    const int sent = SendCached(Cache.FogEnable, Flag, D3DRS_FOGENABLE, (DWORD)Flag);
+    if (sent > 0) SetBool(VbFogEnable, Flag);
+    return sent < 0 ? -1 : 0;
 }
 
 int Graphics_D3D9_DeviceState_SetFogMode(int Mode)
 {
     if (!HasDevice()) return 0;
-    if (!Cache.ForceFlag && Cache.FogMode == Mode) return 0;
-    FlushUnlessForced();
-    if (SendRenderState(D3DRS_FOGVERTEXMODE, (DWORD)Mode) < 0) return -1;
-    Cache.FogMode = Mode;
-    Cache.ChangedFlag = 1;
+    const int sent = SendCached(Cache.FogMode, Mode, D3DRS_FOGVERTEXMODE, (DWORD)Mode);
+    if (sent <= 0) return sent;
     if (Programmable()) {
         const BOOL flags[4] = {Mode == D3DFOG_LINEAR, Mode == D3DFOG_EXP, Mode == D3DFOG_EXP2, Mode != D3DFOG_NONE};
         Graphics_D3D9_ShaderConstant_Set(&ShaderConstantManager, D3D9_CONSTANT_VS_BOOL, 0, VbFogMode, flags, 4, 1);
@@ -303,11 +301,8 @@ int Graphics_D3D9_DeviceState_SetFogMode(int Mode)
 int Graphics_D3D9_DeviceState_SetFogColor(D3DCOLOR Color)
 {
     if (!HasDevice()) return 0;
-    if (!Cache.ForceFlag && Cache.FogColor == Color) return 0;
-    FlushUnlessForced();
-    if (SendRenderState(D3DRS_FOGCOLOR, Color) < 0) return -1;
-    Cache.FogColor = Color;
-    Cache.ChangedFlag = 1;
+    const int sent = SendCached(Cache.FogColor, Color, D3DRS_FOGCOLOR, Color);
+    if (sent <= 0) return sent;
     float color[4];
     ColorToFloats(Color, color);
     color[3] = 1.0f;
@@ -333,11 +328,7 @@ int Graphics_D3D9_DeviceState_SetFogStartEnd(float Start, float End)
 int Graphics_D3D9_DeviceState_SetFogDensity(float Density)
 {
     if (!HasDevice()) return 0;
-    if (!Cache.ForceFlag && Cache.FogDensity == Density) return 0;
-    FlushUnlessForced();
-    if (SendRenderState(D3DRS_FOGDENSITY, FloatBits(Density)) < 0) return -1;
-    Cache.FogDensity = Density;
-    Cache.ChangedFlag = 1;
-    SendFogConstant();
-    return 0;
+    const int sent = SendCached(Cache.FogDensity, Density, D3DRS_FOGDENSITY, FloatBits(Density));
+    if (sent > 0) SendFogConstant();
+    return sent < 0 ? -1 : 0;
 }

@@ -4,6 +4,8 @@
 
 #include <string.h>
 
+#include <array>
+
 #include "zovuz/d3d9/windows/d3d9_device_state_win.h"
 
 D3D9DeviceCapsInfoData D3D9DeviceCapsInfo;
@@ -347,17 +349,17 @@ const D3DVERTEXELEMENT9 kVertex3DShader[] = {
     D3D9_ELEMENT(52, FLOAT3, BINORMAL, 0), D3D9_ELEMENT(64, D3DCOLOR, COLOR, 0),
     D3D9_ELEMENT(68, D3DCOLOR, COLOR, 1),  D3D9_ELEMENT(72, FLOAT2, TEXCOORD, 0),
     D3D9_ELEMENT(80, FLOAT2, TEXCOORD, 1), D3DDECL_END()};
-const D3DVERTEXELEMENT9 kVertex2DEightTex[] = {D3D9_ELEMENT(0, FLOAT4, POSITION, 0),
-                                               D3D9_ELEMENT(16, D3DCOLOR, COLOR, 0),
-                                               D3D9_ELEMENT(20, FLOAT2, TEXCOORD, 0),
-                                               D3D9_ELEMENT(28, FLOAT2, TEXCOORD, 1),
-                                               D3D9_ELEMENT(36, FLOAT2, TEXCOORD, 2),
-                                               D3D9_ELEMENT(44, FLOAT2, TEXCOORD, 3),
-                                               D3D9_ELEMENT(52, FLOAT2, TEXCOORD, 4),
-                                               D3D9_ELEMENT(60, FLOAT2, TEXCOORD, 5),
-                                               D3D9_ELEMENT(68, FLOAT2, TEXCOORD, 6),
-                                               D3D9_ELEMENT(76, FLOAT2, TEXCOORD, 7),
-                                               D3DDECL_END()};
+// Position, colour, then eight coordinate sets of two floats each.
+constexpr std::array<D3DVERTEXELEMENT9, 11> EightTexCoordElements()
+{
+    std::array<D3DVERTEXELEMENT9, 11> e = {
+        {D3D9_ELEMENT(0, FLOAT4, POSITION, 0), D3D9_ELEMENT(16, D3DCOLOR, COLOR, 0)}};
+    for (int i = 0; i < 8; ++i) e[2 + i] = D3D9_ELEMENT((WORD)(20 + 8 * i), FLOAT2, TEXCOORD, (BYTE)i);
+    e[10] = D3DDECL_END();
+    return e;
+}
+constexpr std::array<D3DVERTEXELEMENT9, 11> kVertex2DEightTexElements = EightTexCoordElements();
+const D3DVERTEXELEMENT9 *const kVertex2DEightTex = kVertex2DEightTexElements.data();
 #undef D3D9_ELEMENT
 
 // By D3D9VertexTypeId, then the two user declarations.

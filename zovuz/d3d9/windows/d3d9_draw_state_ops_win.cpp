@@ -285,7 +285,7 @@ int Graphics_D3D9_SetRenderTargetToShader(int TargetIndex, int DrawScreen, int S
     if (TargetIndex < 0 || TargetIndex >= D3D9_RENDER_TARGET_NUM) return -1;
     GraphHandleData *graph = GetTypedHandle<GraphHandleData>(DrawScreen, DX_HANDLETYPE_GRAPH, 0);
     // A graph that cannot be drawn into is refused before anything changes.
-    if (graph != nullptr && !graph->Image->Format.DrawValidFlag) return -1;
+    if (graph != nullptr && (graph->Image == nullptr || !graph->Image->Format.DrawValidFlag)) return -1;
     LeaveTarget();
     GraphHandleData *previous = GetTypedHandle<GraphHandleData>(ShaderTargetGraph[TargetIndex], DX_HANDLETYPE_GRAPH, 0);
     if (previous != nullptr) ResolveGraph(previous, ShaderTargetFace[TargetIndex]);
