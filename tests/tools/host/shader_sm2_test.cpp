@@ -76,13 +76,6 @@ const ReferenceShader References[] = {
          W.Mov(Sat(OD(1)), R(2)("wzyx"));
          W.Mov(OT(0)("xy"), R(1)("zw"));
      }},
-    {"textured.ps2", Stage::Pixel, 2,
-     [](ShaderWriter &W) {
-         const Reg Uv = W.Dcl(T(0)("xy")), Colour = W.Dcl(V(0)), Image = W.Dcl2D(0);
-         W.Texld(R(0), Uv, Image);
-         W.Mul(R(0), R(0), Colour);
-         W.Mov(OC(0), R(0));
-     }},
     {"ps_math.ps2", Stage::Pixel, 2,
      [](ShaderWriter &W) {
          W.Def(C(2), 0.25f, 3, -2, 1);
