@@ -219,16 +219,41 @@ TEST_F(D3D9Shaders, EveryBaseShaderIsMadeAndAnnounced)
     EXPECT_EQ(D3D9_BASE_SHADER_NUM, CountBaseShaders());
 }
 
-TEST_F(D3D9Shaders, TheForbidSettingKeepsFixedFunction)
+// The shader versions the device reports to the back end's set-up.
+DWORD ReportedVertexShader, ReportedPixelShader;
+HRESULT ReportingGetDeviceCaps(D3DCAPS9 *Caps)
 {
-    D3D9CallLayer.Settings.SoftwareVertexProcessingFlag = 1;
-    LogAppendReader log;
-    ASSERT_EQ(0, Graphics_D3D9_Startup());
-    D3D9CallLayer.Settings.SoftwareVertexProcessingFlag = 0;
-    EXPECT_TRUE(Contains(log.Appended(), NotInUse));
-    EXPECT_EQ(0, GraphicsDeviceCaps.ProgrammableShaderFlag);
-    EXPECT_EQ(0, CountBaseShaders());
-    EXPECT_EQ(nullptr, D3D9Screen.VertexDeclaration[0]);
+    const HRESULT result = D3D9SystemCalls.Direct3DDevice9_GetDeviceCaps(Caps);
+    Caps->VertexShaderVersion = ReportedVertexShader;
+    Caps->PixelShaderVersion = ReportedPixelShader;
+    return result;
+}
+
+TEST_F(D3D9Shaders, ShaderLevelsAndTheForbidSettingChooseTheProgrammablePath)
+{
+    const struct
+    {
+        DWORD Vertex, Pixel;
+        int Forbid, Programmable;
+    } cases[] = {
+        {D3DVS_VERSION(3, 0), D3DPS_VERSION(2, 0), 0, 1}, {D3DVS_VERSION(2, 0), D3DPS_VERSION(2, 0), 0, 1},
+        {D3DVS_VERSION(3, 0), D3DPS_VERSION(1, 4), 0, 0}, {D3DVS_VERSION(1, 1), D3DPS_VERSION(3, 0), 0, 0},
+        {D3DVS_VERSION(3, 0), D3DPS_VERSION(3, 0), 1, 0},
+    };
+    D3D9Calls.Direct3DDevice9_GetDeviceCaps = ReportingGetDeviceCaps;
+    for (const auto &c : cases) {
+        SCOPED_TRACE(testing::Message() << std::hex << c.Vertex << " " << c.Pixel << " forbid " << c.Forbid);
+        ReportedVertexShader = c.Vertex, ReportedPixelShader = c.Pixel;
+        D3D9CallLayer.Settings.SoftwareVertexProcessingFlag = c.Forbid;
+        LogAppendReader log;
+        ASSERT_EQ(0, Graphics_D3D9_Startup());
+        D3D9CallLayer.Settings.SoftwareVertexProcessingFlag = 0;
+        EXPECT_TRUE(Contains(log.Appended(), c.Programmable ? InUse : NotInUse));
+        EXPECT_EQ(c.Programmable, GraphicsDeviceCaps.ProgrammableShaderFlag);
+        EXPECT_EQ(c.Programmable ? D3D9_BASE_SHADER_NUM : 0, CountBaseShaders());
+        EXPECT_EQ(c.Programmable != 0, D3D9Screen.VertexDeclaration[0] != nullptr);
+        Graphics_D3D9_Terminate();
+    }
 }
 
 TEST_F(D3D9Shaders, ABaseArchiveThatFailsLeavesFixedFunction)
