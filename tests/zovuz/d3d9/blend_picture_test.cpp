@@ -150,7 +150,7 @@ TEST_F(D3D9BlendPicture, EveryBlendModeGivesItsEquationInsideItsRectangleOnly)
 {
     GraphicsDrawSettingsData &d = GraphicsDrawSettings;
     d.DrawBrightRed = 200, d.DrawBrightGreen = 100, d.DrawBrightBlue = 30;
-    d.BlendParam = 128;
+    d.BlendParam = 96;  // not half: swapped blend arguments must show
     const int x1 = 10, y1 = 20, x2 = 42, y2 = 36;
     for (int mode = 0; mode < 23; ++mode) {
         SCOPED_TRACE(mode);

@@ -133,6 +133,13 @@ TEST_F(D3D9DrawState, ValidShadowMapsTakeStagesEightToTen)
         EXPECT_EQ(-1.0f, r[3]);
     }
     EXPECT_EQ(0.0f, store[48 * 4 + 3]) << "slot 1's map has a zero matrix of its own";
+    // Depth parameters: the map's own, or 1 and 0 without one; with no light enabled every light
+    // flag is 1.
+    ASSERT_EQ(0, Graphics_D3D9_UpdateShadowMapParams());
+    const float *params = (const float *)ShaderConstantManager.Record[D3D9_CONSTANT_PS_FLOAT * 4].Values + 18 * 4;
+    const ShadowMapHandleData *second = GetShadowMapEntry(GraphicsShadowMapSettings.Slot[1], 0);
+    const float expected[10] = {1, 0, 1, 1, 1, second->AdjustDepth, second->GradationParam, 1, 1, 1};
+    for (int i = 0; i < 10; ++i) EXPECT_EQ(expected[i], params[i]) << i;
     for (int slot = 0; slot < DX_SHADOWMAP_SLOT_NUM; ++slot) GraphicsShadowMapSettings.Slot[slot] = 0;
     TerminateHandleType(DX_HANDLETYPE_SHADOWMAP);
 }
