@@ -85,6 +85,12 @@ TEST_F(D3D9DrawState, TheFlushTurnsTheDrawSettingIntoBlendStatesAndStages)
         // The flush puts the textures where its program reads them: the blend texture first.
         EXPECT_EQ(c.WithBlend ? (IDirect3DBaseTexture9 *)blend : main, out.Stage[0].Texture);
         EXPECT_EQ(c.WithBlend ? 2 : 1, out.TextureMode);
+        // A wipe whose border covers everything draws nothing, whichever flush draws the batch.
+        D3D9Hooks.Calls.clear();
+        Append(D3DPT_TRIANGLELIST, 6);
+        Append(D3DPT_LINELIST, 2);
+        Graphics_D3D9_RenderVertexBuffer(0);
+        EXPECT_EQ(c.BorderFull ? 0u : 2u, D3D9Hooks.Calls.size());
     }
 }
 
@@ -160,6 +166,7 @@ TEST_F(D3D9DrawState, TheBatchDrawsOnlyWhenItMustChange)
     EXPECT_EQ("draw 2 1", D3D9Hooks.Calls[1]);
     Graphics_D3D9_RenderVertexBuffer(0);
     EXPECT_EQ(2u, D3D9Hooks.Calls.size()) << "an empty batch draws nothing";
+    EXPECT_EQ(nullptr, Graphics_D3D9_ReserveVertices(D3DPT_TRIANGLELIST, 3225)) << "more than a buffer holds";
 
     // Textured quads fill the 2340-vertex buffer up to 2334 vertices; the next quad draws them.
     Graphics_D3D9_DrawSetting_SetTexture(MakeTexture());
