@@ -56,7 +56,7 @@ TEST_F(D3D9DrawState, TheFlushTurnsTheDrawSettingIntoBlendStatesAndStages)
         {"wipe 64 at 255", 0, 0, 1, 255, 64, true, D3DBLEND_SRCALPHA, D3DBLEND_INVSRCALPHA, 1, 255, D3DTOP_SUBTRACT, 1,
          0, 0, 0},
         // A hard wipe tests the alpha instead of blending it.
-        {"wipe 1 at 100", 0, 0, 1, 100, 1, true, D3DBLEND_SRCALPHA, D3DBLEND_INVSRCALPHA, 0, 0, D3DTOP_MODULATE, 0, 1,
+        {"wipe 1 at 100", 0, 0, 1, 100, 1, true, D3DBLEND_SRCALPHA, D3DBLEND_INVSRCALPHA, 0, 0, D3DTOP_ADD, 0, 1,
          D3DCMP_GREATEREQUAL, 100},
         {"cross-fade at 128", 2, 0, 0, 0, 0, true, D3DBLEND_SRCALPHA, D3DBLEND_ONE, 1, 128, D3DTOP_SELECTARG1, 0, 1,
          D3DCMP_GREATER, 0},
