@@ -2,8 +2,10 @@
 // with the draw calls recorded: what reaches the device, and when.
 #include "tests/zovuz/d3d9/d3d9_fixture.h"
 
+#include <algorithm>
 #include <cmath>
 
+#include "zovuz/d3d9/windows/d3d9_base_shaders_win.h"
 #include "zovuz/d3d9/windows/d3d9_shader_constant_win.h"
 #include "zovuz/d3d9/windows/d3d9_vertex_batch_win.h"
 
@@ -313,6 +315,56 @@ TEST_F(D3D9DrawState, TheResendAfterAModeChangeTakesTheFrontEndsFog)
     const float *ps = (const float *)ShaderConstantManager.Record[D3D9_CONSTANT_PS_FLOAT * 4].Values;
     EXPECT_FLOAT_EQ(0x33 / 255.0f, ps[8 * 4]);
     d.FogEnable = 0, d.FogMode = 0, d.FogColor = 0, d.FogStart = 0.0f, d.FogEnd = 1.0f;
+}
+
+TEST_F(D3D9DrawState, WithShadersTheFlushChoosesTheBasePixelShaderOfItsState)
+{
+    // Stand-in shader objects: the device never sees them.
+    static std::vector<std::string> *calls;
+    calls = &D3D9Hooks.Calls;
+    D3D9Calls.Direct3DDevice9_SetPixelShader = [](IDirect3DPixelShader9 *Shader) -> HRESULT {
+        calls->push_back("ps " + std::to_string((uintptr_t)Shader));
+        return D3D_OK;
+    };
+    for (int i = 0; i < D3D9_NONETEX_SHADER_NUM; ++i)
+        D3D9BaseShaders.NoneTex[i] = (IDirect3DPixelShader9 *)(uintptr_t)(1000 + i);
+    for (int i = 0; i < D3D9_BLEND_SHADER_NUM; ++i)
+        D3D9BaseShaders.Blend[i] = (IDirect3DPixelShader9 *)(uintptr_t)(2000 + i);
+    GraphicsDeviceCaps.ProgrammableShaderFlag = 1;
+    IDirect3DTexture9 *texture = MakeTexture();
+    struct Case
+    {
+        const char *Name;
+        int BlendMode, IgnoreColor;
+        bool Texture;
+        uintptr_t Shader;
+    };
+    const Case cases[] = {
+        {"untextured, inverted", 10, 0, false, 1000 + 2 * 2},
+        {"untextured, x4 premultiplied", 21, 0, false, 1000 + 6 * 2},
+        // One texture: blend 0, stage type 0, igcolor, igtalpha 1 (alpha variant 0), ach 0.
+        {"textured, colour ignored", 0, 1, true, 2000 + ((0 * 7 + 0) * 2 + 1) * 4 + 2},
+        {"textured, premultiplied", 18, 0, true, 2000 + ((0 * 7 + 4) * 2 + 0) * 4 + 2},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.Name);
+        Graphics_D3D9_DrawSetting_SetTexture(c.Texture ? texture : nullptr);
+        Graphics_D3D9_DrawSetting_SetBlendMode(c.BlendMode, 0, 0);
+        Graphics_D3D9_DrawSetting_SetIgnoreColor(c.IgnoreColor);
+        D3D9Hooks.Calls.clear();
+        ASSERT_EQ(0, Graphics_D3D9_ApplyDrawState(nullptr, 0, 0, 1));
+        EXPECT_EQ(c.Shader, (uintptr_t)D3D9DeviceStateCache.PixelShader);
+        EXPECT_EQ(1, D3D9DeviceStateCache.Out.LibraryPixelShaderFlag);
+        EXPECT_NE(D3D9Hooks.Calls.end(),
+                  std::find(D3D9Hooks.Calls.begin(), D3D9Hooks.Calls.end(), "ps " + std::to_string(c.Shader)));
+    }
+    // The fixed-function form takes the library's shader off, or the stages would not be read.
+    D3D9DeviceStateCache.Draw.DrawStateChangedFlag = 1;
+    ASSERT_EQ(0, Graphics_D3D9_ApplyDrawState(nullptr, 0, 0, 0));
+    EXPECT_EQ(nullptr, D3D9DeviceStateCache.PixelShader);
+    EXPECT_EQ(0, D3D9DeviceStateCache.Out.LibraryPixelShaderFlag);
+    GraphicsDeviceCaps.ProgrammableShaderFlag = 0;
+    D3D9BaseShaders = D3D9BaseShaderData();
 }
 
 }  // namespace
