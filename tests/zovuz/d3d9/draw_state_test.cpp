@@ -367,4 +367,57 @@ TEST_F(D3D9DrawState, WithShadersTheFlushChoosesTheBasePixelShaderOfItsState)
     D3D9BaseShaders = D3D9BaseShaderData();
 }
 
+TEST_F(D3D9DrawState, TheDepthBufferFollowsTheDrawTarget)
+{
+    ASSERT_EQ(0, InitializeHandleType(DX_HANDLETYPE_GRAPH, sizeof(GraphHandleData), 8, nullptr, nullptr, L"Graph"));
+    const int handle = AddHandle(DX_HANDLETYPE_GRAPH, 0, -1);
+    GraphHandleData *graph = GetTypedHandle<GraphHandleData>(handle, DX_HANDLETYPE_GRAPH, 0);
+    ASSERT_NE(nullptr, graph);
+    GraphicsBackendObjectData objects = {};
+    GraphTextureEntry entry = {};
+    entry.PF = &objects;
+    GraphImageRecord image = {};
+    image.Format.HardwareFlag = 1;
+    image.TextureNum = 1;
+    image.Texture = &entry;
+    graph->Image = &image;
+    IDirect3DSurface9 *own = nullptr;
+    ASSERT_EQ(D3D_OK, Direct3DDevice9_CreateDepthStencilSurface(64, 64, D3DFMT_D16, D3DMULTISAMPLE_NONE, 0, FALSE, &own,
+                                                                nullptr));
+    auto depth = [] {
+        IDirect3DSurface9 *surface = nullptr;
+        Direct3DDevice9_GetDepthStencilSurface(&surface);
+        if (surface != nullptr) Direct3D9_ReleaseObject(surface);
+        return surface;
+    };
+    struct Case
+    {
+        const char *Name;
+        int Width, Height;
+        IDirect3DSurface9 *Own, *Expected;
+    };
+    const Case cases[] = {
+        {"a graph within the screen's Z buffer", 100, 100, nullptr, D3D9Screen.ZBuffer},
+        {"a graph wider than it", 2048, 16, nullptr, nullptr},
+        {"a graph with its own", 2048, 16, own, own},
+    };
+    GraphicsDrawSettingsData &d = GraphicsDrawSettings;
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.Name);
+        graph->Width = c.Width, graph->Height = c.Height;
+        objects.Object[D3D9_OBJECT_DEPTH_SURFACE] = c.Own;
+        d.RenderTarget[0] = handle;
+        ASSERT_EQ(0, Graphics_D3D9_SetupDepthBuffer());
+        EXPECT_EQ(c.Expected, depth());
+    }
+    // Back to the screen: its surface and its Z buffer.
+    d.RenderTarget[0] = DX_SCREEN_BACK;
+    ASSERT_EQ(0, Graphics_D3D9_SetDrawScreen(DX_SCREEN_BACK, 0, 0, nullptr, nullptr, nullptr, nullptr));
+    EXPECT_EQ(D3D9DeviceCapsInfo.BackBuffer, D3D9DeviceStateCache.RenderTarget[0]);
+    EXPECT_EQ(D3D9Screen.ZBuffer, depth());
+    graph->Image = nullptr;
+    TerminateHandleType(DX_HANDLETYPE_GRAPH);
+    Direct3D9_ReleaseObject(own);
+}
+
 }  // namespace
