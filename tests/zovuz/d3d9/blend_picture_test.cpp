@@ -130,6 +130,42 @@ protected:
         Graphics_D3D9_RenderVertexBuffer(0);
         Direct3DDevice9_Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, Background, 1.0f, 0);
     }
+    // A 1 x 1 texture of one colour, released with the test.
+    IDirect3DTexture9 *MakeColorTexture(D3DCOLOR Color)
+    {
+        IDirect3DTexture9 *source = nullptr, *texture = MakeTexture();
+        if (texture == nullptr ||
+            FAILED(Direct3DDevice9_CreateTexture(1, 1, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_SYSTEMMEM, &source, nullptr)))
+            return texture;
+        D3DLOCKED_RECT locked = {};
+        if (SUCCEEDED(Direct3DTexture9_LockRect(source, 0, &locked, nullptr, 0))) {
+            *(D3DCOLOR *)locked.pBits = Color;
+            Direct3DTexture9_UnlockRect(source, 0);
+            Direct3DDevice9_UpdateTexture(source, texture);
+        }
+        Direct3D9_ReleaseObject(source);
+        return texture;
+    }
+    // A quad of white textured vertices (with a blend texture's second coordinate set).
+    void TexturedQuad(float X1, float Y1, float X2, float Y2, bool BlendTexture)
+    {
+        const float xs[4] = {X1, X2, X1, X2}, ys[4] = {Y1, Y1, Y2, Y2};
+        const int order[6] = {0, 1, 2, 3, 2, 1};
+        void *at = Graphics_D3D9_ReserveVertices(D3DPT_TRIANGLELIST, 6);
+        ASSERT_NE(nullptr, at);
+        for (int i = 0; i < 6; ++i) {
+            if (BlendTexture) {
+                D3D9VertexBlendTex2D &v = ((D3D9VertexBlendTex2D *)at)[i];
+                v.x = xs[order[i]], v.y = ys[order[i]], v.dif = 0xFFFFFFFF;
+                v.u = v.v = v.su = v.sv = 0.5f;
+            } else {
+                VERTEX2D &v = ((VERTEX2D *)at)[i];
+                v.pos.x = xs[order[i]], v.pos.y = ys[order[i]], v.dif = {255, 255, 255, 255};
+                v.u = v.v = 0.5f;
+            }
+        }
+        Graphics_D3D9_RenderVertexBuffer(0);
+    }
     // A two-triangle quad of untextured vertices through the batch.
     void Quad(float X1, float Y1, float X2, float Y2, const D3DCOLOR Colors[4])
     {
@@ -150,7 +186,7 @@ TEST_F(D3D9BlendPicture, EveryBlendModeGivesItsEquationInsideItsRectangleOnly)
 {
     GraphicsDrawSettingsData &d = GraphicsDrawSettings;
     d.DrawBrightRed = 200, d.DrawBrightGreen = 100, d.DrawBrightBlue = 30;
-    d.BlendParam = 128;
+    d.BlendParam = 96;  // not half: swapped blend arguments must show
     const int x1 = 10, y1 = 20, x2 = 42, y2 = 36;
     for (int mode = 0; mode < 23; ++mode) {
         SCOPED_TRACE(mode);
@@ -207,6 +243,47 @@ TEST_F(D3D9BlendPicture, FlatShadingTakesTheFirstVertexColour)
     EXPECT_EQ(0xFF0000u, pixels[110 * 640 + 110]) << std::hex << pixels[110 * 640 + 110];
     // The second triangle starts at the bottom-right corner.
     EXPECT_EQ(0xFFFFFFu, pixels[190 * 640 + 190]) << std::hex << pixels[190 * 640 + 190];
+}
+
+// Textured draws: a texture's own alpha blends, a cross-fade mixes two textures by its ratio, and a
+// hard wipe keeps exactly the pixels whose blend alpha reaches the border.
+TEST_F(D3D9BlendPicture, TexturesReachThePictureThroughTheirStagePrograms)
+{
+    struct Case
+    {
+        const char *Name;
+        D3DCOLOR Main, Blend;
+        int BlendType, Param;
+        unsigned Flags;
+        int Red, Green, Blue;  // -1: the background stays
+    };
+    const unsigned textured = D3D9_PREPARE_TEXTURED, alpha = textured | D3D9_PREPARE_TRANS | D3D9_PREPARE_ALPHA_CHANNEL;
+    const Case cases[] = {
+        {"texture alpha", 0x80FF0000, 0, -1, 0, alpha, 255 * 128 / 255 + 40 * 127 / 255, 120 * 127 / 255,
+         200 * 127 / 255},
+        {"cross-fade at 64", 0xFFFF0000, 0xFF0000FF, 0, 64, textured, 191, 0, 64},
+        {"hard wipe below the blend alpha", 0xFF00FF00, 0x64000000, 1, 50, textured, 0, 255, 0},
+        {"hard wipe above the blend alpha", 0xFF00FF00, 0x64000000, 1, 150, textured, -1, -1, -1},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.Name);
+        Graphics_D3D9_DrawSetting_SetTexture(MakeColorTexture(c.Main));
+        Graphics_D3D9_DrawSetting_SetBlendTexture(c.BlendType >= 0 ? MakeColorTexture(c.Blend) : nullptr, 1, 1);
+        const int params[2] = {c.Param, 1};
+        Graphics_D3D9_DrawSetting_SetBlendTextureParam(c.BlendType >= 0 ? c.BlendType : 0, params);
+        Graphics_D3D9_PrepareDraw(c.Flags);
+        Clear();
+        TexturedQuad(100, 100, 140, 130, c.BlendType >= 0);
+        const std::vector<uint32_t> pixels = ReadTarget();
+        ASSERT_EQ(640u * 480u, pixels.size());
+        const uint32_t pixel = pixels[115 * 640 + 120];
+        const uint32_t want = c.Red < 0 ? Background & 0xFFFFFF : (uint32_t)(c.Red << 16 | c.Green << 8 | c.Blue);
+        for (int shift = 0; shift < 24; shift += 8)
+            EXPECT_LE(std::abs((int)((pixel >> shift) & 0xFF) - (int)((want >> shift) & 0xFF)), 1)
+                << std::hex << pixel << " wanted " << want;
+    }
+    Graphics_D3D9_DrawSetting_SetTexture(nullptr);
+    Graphics_D3D9_DrawSetting_SetBlendTexture(nullptr, 0, 0);
 }
 
 }  // namespace

@@ -2,8 +2,10 @@
 // with the draw calls recorded: what reaches the device, and when.
 #include "tests/zovuz/d3d9/d3d9_fixture.h"
 
+#include <algorithm>
 #include <cmath>
 
+#include "zovuz/d3d9/windows/d3d9_base_shaders_win.h"
 #include "zovuz/d3d9/windows/d3d9_shader_constant_win.h"
 #include "zovuz/d3d9/windows/d3d9_vertex_batch_win.h"
 
@@ -56,7 +58,7 @@ TEST_F(D3D9DrawState, TheFlushTurnsTheDrawSettingIntoBlendStatesAndStages)
         {"wipe 64 at 255", 0, 0, 1, 255, 64, true, D3DBLEND_SRCALPHA, D3DBLEND_INVSRCALPHA, 1, 255, D3DTOP_SUBTRACT, 1,
          0, 0, 0},
         // A hard wipe tests the alpha instead of blending it.
-        {"wipe 1 at 100", 0, 0, 1, 100, 1, true, D3DBLEND_SRCALPHA, D3DBLEND_INVSRCALPHA, 0, 0, D3DTOP_MODULATE, 0, 1,
+        {"wipe 1 at 100", 0, 0, 1, 100, 1, true, D3DBLEND_SRCALPHA, D3DBLEND_INVSRCALPHA, 0, 0, D3DTOP_ADD, 0, 1,
          D3DCMP_GREATEREQUAL, 100},
         {"cross-fade at 128", 2, 0, 0, 0, 0, true, D3DBLEND_SRCALPHA, D3DBLEND_ONE, 1, 128, D3DTOP_SELECTARG1, 0, 1,
          D3DCMP_GREATER, 0},
@@ -85,6 +87,12 @@ TEST_F(D3D9DrawState, TheFlushTurnsTheDrawSettingIntoBlendStatesAndStages)
         // The flush puts the textures where its program reads them: the blend texture first.
         EXPECT_EQ(c.WithBlend ? (IDirect3DBaseTexture9 *)blend : main, out.Stage[0].Texture);
         EXPECT_EQ(c.WithBlend ? 2 : 1, out.TextureMode);
+        // A wipe whose border covers everything draws nothing, whichever flush draws the batch.
+        D3D9Hooks.Calls.clear();
+        Append(D3DPT_TRIANGLELIST, 6);
+        Append(D3DPT_LINELIST, 2);
+        Graphics_D3D9_RenderVertexBuffer(0);
+        EXPECT_EQ(c.BorderFull ? 0u : 2u, D3D9Hooks.Calls.size());
     }
 }
 
@@ -133,6 +141,13 @@ TEST_F(D3D9DrawState, ValidShadowMapsTakeStagesEightToTen)
         EXPECT_EQ(-1.0f, r[3]);
     }
     EXPECT_EQ(0.0f, store[48 * 4 + 3]) << "slot 1's map has a zero matrix of its own";
+    // Depth parameters: the map's own, or 1 and 0 without one; with no light enabled every light
+    // flag is 1.
+    ASSERT_EQ(0, Graphics_D3D9_UpdateShadowMapParams());
+    const float *params = (const float *)ShaderConstantManager.Record[D3D9_CONSTANT_PS_FLOAT * 4].Values + 18 * 4;
+    const ShadowMapHandleData *second = GetShadowMapEntry(GraphicsShadowMapSettings.Slot[1], 0);
+    const float expected[10] = {1, 0, 1, 1, 1, second->AdjustDepth, second->GradationParam, 1, 1, 1};
+    for (int i = 0; i < 10; ++i) EXPECT_EQ(expected[i], params[i]) << i;
     for (int slot = 0; slot < DX_SHADOWMAP_SLOT_NUM; ++slot) GraphicsShadowMapSettings.Slot[slot] = 0;
     TerminateHandleType(DX_HANDLETYPE_SHADOWMAP);
 }
@@ -153,6 +168,7 @@ TEST_F(D3D9DrawState, TheBatchDrawsOnlyWhenItMustChange)
     EXPECT_EQ("draw 2 1", D3D9Hooks.Calls[1]);
     Graphics_D3D9_RenderVertexBuffer(0);
     EXPECT_EQ(2u, D3D9Hooks.Calls.size()) << "an empty batch draws nothing";
+    EXPECT_EQ(nullptr, Graphics_D3D9_ReserveVertices(D3DPT_TRIANGLELIST, 3225)) << "more than a buffer holds";
 
     // Textured quads fill the 2340-vertex buffer up to 2334 vertices; the next quad draws them.
     Graphics_D3D9_DrawSetting_SetTexture(MakeTexture());
@@ -299,6 +315,109 @@ TEST_F(D3D9DrawState, TheResendAfterAModeChangeTakesTheFrontEndsFog)
     const float *ps = (const float *)ShaderConstantManager.Record[D3D9_CONSTANT_PS_FLOAT * 4].Values;
     EXPECT_FLOAT_EQ(0x33 / 255.0f, ps[8 * 4]);
     d.FogEnable = 0, d.FogMode = 0, d.FogColor = 0, d.FogStart = 0.0f, d.FogEnd = 1.0f;
+}
+
+TEST_F(D3D9DrawState, WithShadersTheFlushChoosesTheBasePixelShaderOfItsState)
+{
+    // Stand-in shader objects: the device never sees them.
+    static std::vector<std::string> *calls;
+    calls = &D3D9Hooks.Calls;
+    D3D9Calls.Direct3DDevice9_SetPixelShader = [](IDirect3DPixelShader9 *Shader) -> HRESULT {
+        calls->push_back("ps " + std::to_string((uintptr_t)Shader));
+        return D3D_OK;
+    };
+    for (int i = 0; i < D3D9_NONETEX_SHADER_NUM; ++i)
+        D3D9BaseShaders.NoneTex[i] = (IDirect3DPixelShader9 *)(uintptr_t)(1000 + i);
+    for (int i = 0; i < D3D9_BLEND_SHADER_NUM; ++i)
+        D3D9BaseShaders.Blend[i] = (IDirect3DPixelShader9 *)(uintptr_t)(2000 + i);
+    GraphicsDeviceCaps.ProgrammableShaderFlag = 1;
+    IDirect3DTexture9 *texture = MakeTexture();
+    struct Case
+    {
+        const char *Name;
+        int BlendMode, IgnoreColor;
+        bool Texture;
+        uintptr_t Shader;
+    };
+    const Case cases[] = {
+        {"untextured, inverted", 10, 0, false, 1000 + 2 * 2},
+        {"untextured, x4 premultiplied", 21, 0, false, 1000 + 6 * 2},
+        // One texture: blend 0, stage type 0, igcolor, igtalpha 1 (alpha variant 0), ach 0.
+        {"textured, colour ignored", 0, 1, true, 2000 + ((0 * 7 + 0) * 2 + 1) * 4 + 2},
+        {"textured, premultiplied", 18, 0, true, 2000 + ((0 * 7 + 4) * 2 + 0) * 4 + 2},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.Name);
+        Graphics_D3D9_DrawSetting_SetTexture(c.Texture ? texture : nullptr);
+        Graphics_D3D9_DrawSetting_SetBlendMode(c.BlendMode, 0, 0);
+        Graphics_D3D9_DrawSetting_SetIgnoreColor(c.IgnoreColor);
+        D3D9Hooks.Calls.clear();
+        ASSERT_EQ(0, Graphics_D3D9_ApplyDrawState(nullptr, 0, 0, 1));
+        EXPECT_EQ(c.Shader, (uintptr_t)D3D9DeviceStateCache.PixelShader);
+        EXPECT_EQ(1, D3D9DeviceStateCache.Out.LibraryPixelShaderFlag);
+        EXPECT_NE(D3D9Hooks.Calls.end(),
+                  std::find(D3D9Hooks.Calls.begin(), D3D9Hooks.Calls.end(), "ps " + std::to_string(c.Shader)));
+    }
+    // The fixed-function form takes the library's shader off, or the stages would not be read.
+    D3D9DeviceStateCache.Draw.DrawStateChangedFlag = 1;
+    ASSERT_EQ(0, Graphics_D3D9_ApplyDrawState(nullptr, 0, 0, 0));
+    EXPECT_EQ(nullptr, D3D9DeviceStateCache.PixelShader);
+    EXPECT_EQ(0, D3D9DeviceStateCache.Out.LibraryPixelShaderFlag);
+    GraphicsDeviceCaps.ProgrammableShaderFlag = 0;
+    D3D9BaseShaders = D3D9BaseShaderData();
+}
+
+TEST_F(D3D9DrawState, TheDepthBufferFollowsTheDrawTarget)
+{
+    ASSERT_EQ(0, InitializeHandleType(DX_HANDLETYPE_GRAPH, sizeof(GraphHandleData), 8, nullptr, nullptr, L"Graph"));
+    const int handle = AddHandle(DX_HANDLETYPE_GRAPH, 0, -1);
+    GraphHandleData *graph = GetTypedHandle<GraphHandleData>(handle, DX_HANDLETYPE_GRAPH, 0);
+    ASSERT_NE(nullptr, graph);
+    GraphicsBackendObjectData objects = {};
+    GraphTextureEntry entry = {};
+    entry.PF = &objects;
+    GraphImageRecord image = {};
+    image.Format.HardwareFlag = 1;
+    image.TextureNum = 1;
+    image.Texture = &entry;
+    graph->Image = &image;
+    IDirect3DSurface9 *own = nullptr;
+    ASSERT_EQ(D3D_OK, Direct3DDevice9_CreateDepthStencilSurface(64, 64, D3DFMT_D16, D3DMULTISAMPLE_NONE, 0, FALSE, &own,
+                                                                nullptr));
+    auto depth = [] {
+        IDirect3DSurface9 *surface = nullptr;
+        Direct3DDevice9_GetDepthStencilSurface(&surface);
+        if (surface != nullptr) Direct3D9_ReleaseObject(surface);
+        return surface;
+    };
+    struct Case
+    {
+        const char *Name;
+        int Width, Height;
+        IDirect3DSurface9 *Own, *Expected;
+    };
+    const Case cases[] = {
+        {"a graph within the screen's Z buffer", 100, 100, nullptr, D3D9Screen.ZBuffer},
+        {"a graph wider than it", 2048, 16, nullptr, nullptr},
+        {"a graph with its own", 2048, 16, own, own},
+    };
+    GraphicsDrawSettingsData &d = GraphicsDrawSettings;
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.Name);
+        graph->Width = c.Width, graph->Height = c.Height;
+        objects.Object[D3D9_OBJECT_DEPTH_SURFACE] = c.Own;
+        d.RenderTarget[0] = handle;
+        ASSERT_EQ(0, Graphics_D3D9_SetupDepthBuffer());
+        EXPECT_EQ(c.Expected, depth());
+    }
+    // Back to the screen: its surface and its Z buffer.
+    d.RenderTarget[0] = DX_SCREEN_BACK;
+    ASSERT_EQ(0, Graphics_D3D9_SetDrawScreen(DX_SCREEN_BACK, 0, 0, nullptr, nullptr, nullptr, nullptr));
+    EXPECT_EQ(D3D9DeviceCapsInfo.BackBuffer, D3D9DeviceStateCache.RenderTarget[0]);
+    EXPECT_EQ(D3D9Screen.ZBuffer, depth());
+    graph->Image = nullptr;
+    TerminateHandleType(DX_HANDLETYPE_GRAPH);
+    Direct3D9_ReleaseObject(own);
 }
 
 }  // namespace

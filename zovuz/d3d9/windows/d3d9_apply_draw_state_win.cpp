@@ -351,6 +351,9 @@ void BlendTexture(Wanted &W, const D3D9BlendStateRow &Row, int StageType, int Al
                 SetAlphaTest(W, 1, ref, D3DCMP_GREATEREQUAL);
                 W.State.AlphaBlendEnable = 0;
                 W.State.TextureFactor = 0x00FFFFFF;
+                // The factor's alpha is 0 here: multiplied, it would leave nothing to test, so the
+                // blend texture's alpha is taken as it is (plus 0).
+                if (s[0].AlphaOp == D3DTOP_MODULATE) s[0].AlphaOp = D3DTOP_ADD;
                 const float constant[4] = {0.0f, 0.0f, 1.0f, 0.0f};
                 std::memcpy(W.Constant, constant, sizeof constant);
             } else {
