@@ -191,6 +191,24 @@ TEST_F(Draw2D, BoxesShareOneBatchUntilItsCapacity)
     EXPECT_EQ(12, D3D11Batch.Count);
 }
 
+TEST_F(Draw2D, AFrameOfQuadsAndGlyphsDrawsAsTheBatchRulesPredict)
+{
+    // The benchmark's frame on the back end: 2,000 quads of one graph, then 200 strings of ten
+    // glyphs from another. A VERTEX2D batch breaks when six more would reach its 2,340, and once
+    // at the texture switch (which draws the quads' last, partial batch).
+    graphs_[0].Make(1, 0);
+    graphs_[1].Make(1, 1);
+    std::vector<DrawGraphRectsVertex> glyphs(40);
+    for (int i = 0; i < 2000; ++i)
+        ASSERT_EQ(0, Graphics_D3D11_DrawGraph(i % 600, i % 400, (float)(i % 600), (float)(i % 400), &graphs_[0].Graph,
+                                              nullptr, 1, 1));
+    const DrawGraphRectsParam rects = {10, glyphs.data(), 0, 1};
+    for (int i = 0; i < 200; ++i) ASSERT_EQ(0, Graphics_D3D11_DrawGraphRects(&rects, &graphs_[1].Graph, nullptr));
+    Graphics_D3D11_RenderVertexBuffer(-1, 0);
+    const int quadsPerBatch = (2340 - 1) / 6, batchesPerGraph = (2000 + quadsPerBatch - 1) / quadsPerBatch;
+    EXPECT_EQ(2 * batchesPerGraph, FakeD3D11Count("Draw"));
+}
+
 TEST_F(Draw2D, EachPrimitivePreparesWithItsFlagsWord)
 {
     graphs_[0].Make(1, 1);
