@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "tests/support/test_paths.h"
+#include "tests/zovuz/d3d11/draw_fixture.h"
 #include "tests/zovuz/graphics/graphics_start_fixture.h"
 #include "tests/zovuz/graphics/image_fixture.h"
 #include "zovuz/d3d11/zovuz_d3d11.h"
@@ -53,22 +54,6 @@ struct SceneGraphs
 
 uint32_t PatternPixel(int X, int Y) { return (uint32_t)(X * 15 + 10) << 16 | (uint32_t)(Y * 20 + 5) << 8 | (uint32_t)(X * Y + 40); }
 
-int MakeGraphOf(int Width, int Height, const std::vector<uint32_t> &Pixels)
-{
-    GraphCreateParam param;
-    InitGraphCreateParam(&param);
-    const int graph = MakeGraphWithCreateParam(&param, Width, Height, 0, 0, 0, 0, 0);
-    BASEIMAGE image = {};
-    CreateXRGB8ColorData(&image.ColorData);
-    image.Width = Width;
-    image.Height = Height;
-    image.Pitch = Width * 4;
-    image.Pixels = const_cast<uint32_t *>(Pixels.data());
-    if (graph < 0 || BltBmpOrBaseImageToGraph(nullptr, nullptr, nullptr, 0, &image, nullptr, 0, 0, graph) < 0)
-        return -1;
-    return graph;
-}
-
 SceneGraphs MakeSceneGraphs()
 {
     std::vector<uint32_t> pattern(16 * 12), keyed(16 * 12);
@@ -79,7 +64,7 @@ SceneGraphs MakeSceneGraphs()
             pattern[y * 16 + x] = PatternPixel(x, y);
             keyed[y * 16 + x] = (x + y) % 5 == 0 ? (uint32_t)(r << 16 | g << 8 | b) : PatternPixel(x, y);
         }
-    return SceneGraphs{MakeGraphOf(16, 12, pattern), MakeGraphOf(16, 12, keyed)};
+    return SceneGraphs{MakeGraphOfPixels(16, 12, pattern), MakeGraphOfPixels(16, 12, keyed)};
 }
 
 unsigned int Rgb(int R, int G, int B) { return GetColorValue(R, G, B); }
@@ -176,18 +161,7 @@ Picture DrawScene()
         t.Draw();
     }
     SetDrawArea(0, 0, kWidth, kHeight);
-    Picture out;
-    const ImageRect rect = {0, 0, kWidth, kHeight};
-    BASEIMAGE image;
-    if (LockDrawScreenBuffer(&rect, &image, -1, 0, 0, 1, 0) < 0) return out;
-    for (int y = 0; y < kHeight; ++y)
-        for (int x = 0; x < kWidth; ++x) {
-            const uint32_t value = ((const uint32_t *)((const uint8_t *)image.Pixels + (size_t)y * image.Pitch))[x];
-            int r, g, b;
-            GetColorDataRGBA(&image.ColorData, value, &r, &g, &b, nullptr);
-            out.push_back((uint32_t)r << 16 | (uint32_t)g << 8 | (uint32_t)b);
-        }
-    UnlockDrawScreenBuffer();
+    const Picture out = ReadDrawScreen(0, 0, kWidth, kHeight);
     DeleteGraph(graphs.Pattern);
     DeleteGraph(graphs.Keyed);
     return out;

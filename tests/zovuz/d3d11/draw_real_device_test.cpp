@@ -4,12 +4,14 @@
 #include <gtest/gtest.h>
 
 #include <objbase.h>
+#include <math.h>
 #include <stdlib.h>
 
 #include <algorithm>
 #include <string>
 #include <vector>
 
+#include "tests/zovuz/d3d11/draw_fixture.h"
 #include "tests/zovuz/graphics/graphics_start_fixture.h"
 #include "tests/zovuz/graphics/primitive_cases.h"
 #include "zovuz/d3d11/d3d11_internal.h"
@@ -140,6 +142,52 @@ TEST_F(D3D11Drawing, ShapesLightThePixelsTheirGeometrySays)
     }
 }
 
+TEST_F(D3D11Drawing, LargeDiscsFillEachRowOnceAsTheMidpointCircleFirstReachesIt)
+{
+    for (int r : {9, 14, 15}) {
+        SCOPED_TRACE(r);
+        // The half width of each row, by the midpoint circle in its usual form. Each row is filled
+        // once, as wide as the step that reaches it first: the centre row, then at each step the
+        // rows x away (half width y) before the rows y away (half width x).
+        std::vector<int> half(2 * r + 1, -1);
+        auto reach = [&](int Row, int Half) {
+            if (half[r + Row] < 0) half[r + Row] = Half;
+        };
+        reach(0, r);
+        int x = 1, y = r, d = 3 - 2 * r;
+        d += d < 0 ? 6 : 10 - 4 * y--;
+        while (x <= y) {
+            for (int row : {x, -x}) reach(row, y);
+            for (int row : {y, -y}) reach(row, x);
+            if (d < 0) {
+                d += 4 * x + 6;
+            } else {
+                d += 4 * (x - y) + 10;
+                --y;
+            }
+            ++x;
+        }
+        ClearDrawScreen(nullptr);
+        DrawCircle(24, 16, r, GetColorValue(255, 255, 255), 1);
+        const std::vector<uint32_t> got = ReadCaseRegionByLock();
+        ASSERT_EQ((size_t)kCaseWidth * kCaseHeight, got.size());
+        struct Disc
+        {
+            int R;
+            const std::vector<int> *Half;
+        } disc = {r, &half};
+        const std::vector<std::string> wrong = Differences(
+            got,
+            [](const void *D, int X, int Y) {
+                const Disc &c = *(const Disc *)D;
+                const int row = Y - 16 + c.R;
+                return row >= 0 && row <= 2 * c.R && abs(X - 24) <= (*c.Half)[row];
+            },
+            &disc);
+        EXPECT_TRUE(wrong.empty()) << wrong.size() << " pixels differ, first " << wrong[0];
+    }
+}
+
 TEST_F(D3D11Drawing, ARingLightsTheSpansOfTheFrontEndsTable)
 {
     const struct
@@ -167,6 +215,119 @@ TEST_F(D3D11Drawing, ARingLightsTheSpansOfTheFrontEndsTable)
             rows);
         EXPECT_TRUE(wrong.empty()) << wrong.size() << " pixels differ, first " << wrong[0];
     }
+}
+
+// Two 16 x 12 graphs whose every pixel has its own colour.
+uint32_t PatternA(int X, int Y) { return (uint32_t)(X * 15 + 10) << 16 | (uint32_t)(Y * 20 + 5) << 8 | (uint32_t)(X * Y + 40); }
+uint32_t PatternB(int X, int Y) { return (uint32_t)(250 - X * 12) << 16 | (uint32_t)(Y * 9) << 8 | (uint32_t)(200 - X * Y); }
+std::vector<uint32_t> PixelsOf(uint32_t (*Pattern)(int, int))
+{
+    std::vector<uint32_t> pixels(16 * 12);
+    for (int y = 0; y < 12; ++y)
+        for (int x = 0; x < 16; ++x) pixels[y * 16 + x] = Pattern(x, y);
+    return pixels;
+}
+
+class D3D11GraphDrawing : public D3D11Drawing
+{
+protected:
+    void SetUp() override
+    {
+        D3D11Drawing::SetUp();
+        if (IsSkipped()) return;
+        a_ = MakeGraphOfPixels(16, 12, PixelsOf(PatternA));
+        b_ = MakeGraphOfPixels(16, 12, PixelsOf(PatternB));
+        ASSERT_GE(a_, 0);
+        ASSERT_GE(b_, 0);
+    }
+    void TearDown() override
+    {
+        SetBlendGraphParam(-1, 0, 0);
+        DeleteGraph(a_);
+        DeleteGraph(b_);
+    }
+    int a_ = -1, b_ = -1;
+};
+
+TEST_F(D3D11GraphDrawing, AClippedGraphKeepsItsMapping)
+{
+    const struct
+    {
+        int x, y;
+        ImageRect area;
+    } cases[] = {{-5, 3, {0, 0, 48, 32}}, {40, 25, {0, 0, 48, 32}}, {10, 10, {13, 12, 20, 30}}};
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.x);
+        ClearDrawScreen(nullptr);
+        SetDrawArea(c.area.left, c.area.top, c.area.right, c.area.bottom);
+        ASSERT_EQ(0, DrawGraph(c.x, c.y, a_, 0));
+        SetDrawArea(0, 0, 160, 120);
+        const std::vector<uint32_t> got = ReadDrawScreen(0, 0, 48, 32);
+        ASSERT_EQ(48u * 32u, got.size());
+        int wrong = 0;
+        for (int y = 0; y < 32; ++y)
+            for (int x = 0; x < 48; ++x) {
+                const int gx = x - c.x, gy = y - c.y;
+                const bool shown = gx >= 0 && gx < 16 && gy >= 0 && gy < 12 && x >= c.area.left && x < c.area.right &&
+                                   y >= c.area.top && y < c.area.bottom;
+                wrong += got[y * 48 + x] != (shown ? PatternA(gx, gy) : 0u);
+            }
+        EXPECT_EQ(0, wrong);
+    }
+}
+
+TEST_F(D3D11GraphDrawing, BlendGraphModeZeroAtRatio128MixesHalfAndHalf)
+{
+    ASSERT_EQ(0, SetBlendGraphParam(b_, 0, 128));
+    ASSERT_EQ(0, DrawGraph(4, 4, a_, 0));
+    const std::vector<uint32_t> got = ReadDrawScreen(4, 4, 16, 12);
+    ASSERT_EQ(16u * 12u, got.size());
+    int wrong = 0;
+    for (int y = 0; y < 12; ++y)
+        for (int x = 0; x < 16; ++x)
+            for (int shift = 0; shift < 24; shift += 8) {
+                const int a = (int)(PatternA(x, y) >> shift & 0xFF), b = (int)(PatternB(x, y) >> shift & 0xFF);
+                const double want = a + (b - a) * 128.0 / 255.0;
+                wrong += fabs((int)(got[y * 16 + x] >> shift & 0xFF) - want) > 1.0;
+            }
+    EXPECT_EQ(0, wrong);
+}
+
+TEST_F(D3D11GraphDrawing, AGraphTurnedThirtyDegreesSamplesLikeTheNearestTexel)
+{
+    // The 16 x 12 graph at four times its size, turned 30 degrees about (80, 60).
+    const double turn = 30.0 * 3.14159265358979 / 180.0, c = cos(turn), s = sin(turn);
+    auto place = [&](double GX, double GY, float *X, float *Y) {
+        const double x = (GX - 8.0) * 4.0, y = (GY - 6.0) * 4.0;
+        *X = (float)(80.0 + x * c - y * s);
+        *Y = (float)(60.0 + x * s + y * c);
+    };
+    float x[4], y[4];
+    place(0, 0, &x[0], &y[0]);
+    place(16, 0, &x[1], &y[1]);
+    place(16, 12, &x[2], &y[2]);
+    place(0, 12, &x[3], &y[3]);
+    ASSERT_EQ(0, DrawModiGraph(x[0], y[0], x[1], y[1], x[2], y[2], x[3], y[3], a_, 0));
+    const std::vector<uint32_t> got = ReadDrawScreen(0, 0, 160, 120);
+    ASSERT_EQ(160u * 120u, got.size());
+    // The texel under a pixel centre, or -1 off the graph.
+    auto texel = [&](int PX, int PY) {
+        const double dx = PX + 0.5 - 80.0, dy = PY + 0.5 - 60.0;
+        const double gx = (dx * c + dy * s) / 4.0 + 8.0, gy = (-dx * s + dy * c) / 4.0 + 6.0;
+        return gx >= 0 && gx < 16 && gy >= 0 && gy < 12 ? (int)gy * 16 + (int)gx : -1;
+    };
+    int interior = 0, wrong = 0;
+    for (int py = 1; py < 119; ++py)
+        for (int px = 1; px < 159; ++px) {
+            bool inside = true;
+            for (int k = 0; k < 9; ++k) inside = inside && texel(px + k % 3 - 1, py + k / 3 - 1) >= 0;
+            if (!inside) continue;  // the one-pixel border may go either way
+            ++interior;
+            const int t = texel(px, py);
+            wrong += got[py * 160 + px] != PatternA(t % 16, t / 16);
+        }
+    EXPECT_GT(interior, 2000);
+    EXPECT_LE(wrong * 100, interior) << wrong << " of " << interior;
 }
 
 }  // namespace
