@@ -64,9 +64,14 @@ float TexHeight(const GraphDrawPiece &Piece)
     return Piece.Texture != nullptr ? (float)Piece.Texture->TexHeight : 1.0f;
 }
 
+// A graph whose every piece has its texture on the device (a batch of textured vertices must
+// never be drawn untextured).
 bool Drawable(const GraphHandleData *Graph)
 {
-    return Graph != nullptr && Graph->Image != nullptr && Graph->PieceNum >= 1;
+    if (Graph == nullptr || Graph->Image == nullptr || Graph->PieceNum < 1) return false;
+    for (int i = 0; i < Graph->PieceNum; i++)
+        if (PieceView(Graph->Piece[i]) == nullptr) return false;
+    return true;
 }
 
 // One corner of a quad: its place on the target, its texture coordinates, its blend coordinates.
@@ -80,7 +85,8 @@ struct Corner
 const GraphDrawPiece *BlendPieceOf(const GraphHandleData *Graph, const GraphHandleData *Blend, int Index)
 {
     if (Blend == nullptr || Blend->PieceNum < 1) return nullptr;
-    return &Blend->Piece[Blend->PieceNum == Graph->PieceNum ? Index : 0];
+    const GraphDrawPiece *piece = &Blend->Piece[Blend->PieceNum == Graph->PieceNum ? Index : 0];
+    return PieceView(*piece) != nullptr ? piece : nullptr;
 }
 
 // The blend coordinates of a corner at graph-space (CX, CY), drawn with its graph-space origin at
