@@ -14,6 +14,7 @@
 #include "zovuz/d3d11/windows/d3d11_graph_texture_win.h"
 #include "zovuz/d3d11/windows/d3d11_read_back_win.h"
 #include "zovuz/d3d11/zovuz_d3d11.h"
+#include "zovuz/graphics/graph_load_internal.h"
 #include "zovuz/startup/startup_internal.h"
 
 namespace {
@@ -60,6 +61,31 @@ std::vector<uint32_t> Want(ImageRect Rect, uint32_t (*Pattern)(int, int))
             const uint32_t color = Pattern(x, y) & 0xFFFFFF;
             out.push_back(color == key ? color : color | 0xFF000000u);
         }
+    return out;
+}
+
+// A whole level of a texture as its raw bytes, rows packed, through a staging copy.
+std::vector<uint8_t> RawLevel(ID3D11Texture2D *Texture, int RowBytes, int Rows)
+{
+    D3D11_TEXTURE2D_DESC desc = {};
+    D3D11Texture2D_GetDesc(Texture, &desc);
+    desc.MipLevels = 1;
+    desc.Usage = D3D11_USAGE_STAGING;
+    desc.BindFlags = 0;
+    desc.CPUAccessFlags = D3D11_CPU_ACCESS_READ;
+    ID3D11Texture2D *staging = nullptr;
+    std::vector<uint8_t> out;
+    if (D3D11Device_CreateTexture2D(&desc, nullptr, &staging) != S_OK) return out;
+    D3D11DeviceContext_CopyResource(staging, Texture);
+    D3D11_MAPPED_SUBRESOURCE mapped = {};
+    if (D3D11DeviceContext_Map(staging, 0, D3D11_MAP_READ, 0, &mapped) == S_OK) {
+        for (int y = 0; y < Rows; y++) {
+            const uint8_t *row = (const uint8_t *)mapped.pData + (size_t)y * mapped.RowPitch;
+            out.insert(out.end(), row, row + RowBytes);
+        }
+        D3D11DeviceContext_Unmap_ASync(staging, 0, 0);
+    }
+    D3D11Texture2D_Release(staging);
     return out;
 }
 
@@ -166,6 +192,71 @@ TEST_F(D3D11Graphs, FillsAndCopiesGiveExactPixels)
         ASSERT_EQ(0, BltRectGraphToGraph(source, 0, 0, 8, 4, 40, 20, 16, 10, dest)) << dest;
         EXPECT_EQ(Want({8, 4, 40, 20}, PatternA), Read(dest, {16, 10, 48, 26})) << dest;
     }
+}
+
+TEST_F(D3D11Graphs, ATextureLargerThanItsImageRepeatsTheImagesEdges)
+{
+    GraphicsDeviceCaps.PowerOfTwoTextureOnly = 1;
+    const int graph = MakePatternGraph(100, 60);
+    GraphicsDeviceCaps.PowerOfTwoTextureOnly = 0;
+    ASSERT_GE(graph, 0);
+    const GraphTextureEntry &piece = GetGraphEntry(graph, 0)->Image->Texture[0];
+    ASSERT_EQ(128, piece.TexWidth);
+    ASSERT_EQ(64, piece.TexHeight);
+    BASEIMAGE level;
+    ID3D11Texture2D *staging = nullptr;
+    ASSERT_EQ(0, Graphics_D3D11_CreateReadBackTexture(D3D11GraphObject<ID3D11Texture2D>(piece, D3D11_GRAPH_TEXTURE), 0,
+                                                      0, nullptr, &level, &staging));
+    const std::vector<uint32_t> texture = Unpack(level);
+    D3D11DeviceContext_Unmap_ASync(staging, 0, 0);
+    D3D11Texture2D_Release(staging);
+    const std::vector<uint32_t> image = Want({0, 0, 100, 60}, PatternA);
+    for (int y = 0; y <= 60; y++)
+        for (int x = 0; x <= 100; x++)
+            EXPECT_EQ(image[(y < 60 ? y : 59) * 100 + (x < 100 ? x : 99)], texture[y * 128 + x]) << x << "," << y;
+}
+
+TEST_F(D3D11Graphs, BlocksAndMipLevelsGoInAsTheGraphicsLayerMakesThem)
+{
+    // A DXT1 image goes into a BC1 texture block for block, so that it shows what the graphics
+    // layer's decoder makes of it.
+    std::vector<uint8_t> blocks(256 / 4 * 256 / 4 * 8);
+    for (size_t i = 0; i < blocks.size(); i++) blocks[i] = (uint8_t)(i * 2654435761u >> 13);
+    BASEIMAGE dxt = {};
+    CreateARGB8ColorData(&dxt.ColorData);
+    dxt.ColorData.Format = COLORDATA_FORMAT_DXT1;
+    dxt.ColorData.BitDepth = 4;
+    dxt.Width = dxt.Height = 256;
+    dxt.Pixels = blocks.data();
+    const int graph = CreateGraphFromBaseImage(&dxt, nullptr, 1);
+    ASSERT_GE(graph, 0);
+    const GraphImageRecord *record = GetGraphEntry(graph, 0)->Image;
+    ASSERT_EQ(D3D11FMT_BC1_UNORM, D3D11FormatTable.Format[record->PixelFormat]);
+    EXPECT_EQ(blocks, RawLevel(D3D11GraphObject<ID3D11Texture2D>(record->Texture[0], D3D11_GRAPH_TEXTURE), 64 * 8, 64));
+
+    // Generated levels: level 2 of 256 x 256 is level 0 halved twice.
+    GraphCreateParam param;
+    InitLoadGraphParam(&param, 32, 0, 0);
+    param.MipLevels = -1;
+    TestImage pattern = MakeTestImage(256, 256, PatternA);
+    const int mipped = CreateGraphFromBaseImageParam(&param, &pattern.Image, nullptr, 1);
+    ASSERT_GE(mipped, 0);
+    BASEIMAGE level0;
+    const ImageRect whole = {0, 0, 256, 256};
+    ASSERT_EQ(0, LockDrawScreenBuffer(&whole, &level0, mipped, 0, 0, 1, 0));
+    std::vector<uint8_t> work((size_t)256 * 256 * 4);
+    for (int y = 0; y < 256; y++)
+        memcpy(work.data() + y * 1024, (const uint8_t *)level0.Pixels + y * level0.Pitch, 1024);
+    const COLORDATA color = level0.ColorData;
+    UnlockDrawScreenBuffer();
+    ASSERT_EQ(0, ShrinkImageHalf(&color, work.data(), 1024, work.data(), 1024, 0, 0, 0, 0, 256, 256));
+    ASSERT_EQ(0, ShrinkImageHalf(&color, work.data(), 1024, work.data(), 1024, 0, 0, 0, 0, 128, 128));
+    BASEIMAGE halved = level0;
+    halved.Width = halved.Height = 64;
+    halved.Pitch = 1024;
+    halved.Pixels = work.data();
+    const std::vector<uint32_t> want = Unpack(halved);
+    EXPECT_EQ(want, Read(mipped, {0, 0, 64, 64}, 0, 2));
 }
 
 TEST_F(D3D11Graphs, AMultisampledTargetReadsBackResolved)
