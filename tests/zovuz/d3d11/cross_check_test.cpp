@@ -261,6 +261,7 @@ TEST(CrossCheck, TheSoftwareRendererAndDirect3D11DrawTheSameScene)
     ASSERT_EQ(0, SetGraphMode(kWidth, kHeight, 32, 60));
     ASSERT_EQ(0, CreateMainWindow());
 
+    GetLibraryState()->Started = 1;  // DrawGraph draws only once the library runs
     ASSERT_EQ(0, StartGraphics(0));
     const Picture software = DrawScene();
     TerminateGraphics();
@@ -268,6 +269,7 @@ TEST(CrossCheck, TheSoftwareRendererAndDirect3D11DrawTheSameScene)
     const Picture d3d11 = DrawScene();
     TerminateGraphics();
     RegisterGraphicsHardwareFunctions(GRAPHICS_API_D3D11, nullptr);
+    GetLibraryState()->Started = 0;
     EndTestMainWindow();
     CoUninitialize();
     ASSERT_EQ((size_t)kWidth * kHeight, software.size());

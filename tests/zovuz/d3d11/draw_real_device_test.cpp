@@ -34,9 +34,11 @@ protected:
         SetUseHardwareRenderFlag(1);
         SetWaitVSyncFlag(0);
         ASSERT_EQ(0, InitializeGraphics());
+        GetLibraryState()->Started = 1;  // DrawGraph draws only once the library runs
     }
     static void TearDownTestSuite()
     {
+        GetLibraryState()->Started = 0;
         TerminateGraphics();
         RegisterGraphicsHardwareFunctions(GRAPHICS_API_D3D11, nullptr);
         EndTestMainWindow();
@@ -218,8 +220,8 @@ TEST_F(D3D11Drawing, ARingLightsTheSpansOfTheFrontEndsTable)
 }
 
 // Two 16 x 12 graphs whose every pixel has its own colour.
-uint32_t PatternA(int X, int Y) { return (uint32_t)(X * 15 + 10) << 16 | (uint32_t)(Y * 20 + 5) << 8 | (uint32_t)(X * Y + 40); }
-uint32_t PatternB(int X, int Y) { return (uint32_t)(250 - X * 12) << 16 | (uint32_t)(Y * 9) << 8 | (uint32_t)(200 - X * Y); }
+uint32_t TestGraphA(int X, int Y) { return (uint32_t)(X * 15 + 10) << 16 | (uint32_t)(Y * 20 + 5) << 8 | (uint32_t)(X * Y + 40); }
+uint32_t TestGraphB(int X, int Y) { return (uint32_t)(250 - X * 12) << 16 | (uint32_t)(Y * 9) << 8 | (uint32_t)(200 - X * Y); }
 std::vector<uint32_t> PixelsOf(uint32_t (*Pattern)(int, int))
 {
     std::vector<uint32_t> pixels(16 * 12);
@@ -235,8 +237,8 @@ protected:
     {
         D3D11Drawing::SetUp();
         if (IsSkipped()) return;
-        a_ = MakeGraphOfPixels(16, 12, PixelsOf(PatternA));
-        b_ = MakeGraphOfPixels(16, 12, PixelsOf(PatternB));
+        a_ = MakeGraphOfPixels(16, 12, PixelsOf(TestGraphA));
+        b_ = MakeGraphOfPixels(16, 12, PixelsOf(TestGraphB));
         ASSERT_GE(a_, 0);
         ASSERT_GE(b_, 0);
     }
@@ -255,7 +257,7 @@ TEST_F(D3D11GraphDrawing, AClippedGraphKeepsItsMapping)
     {
         int x, y;
         ImageRect area;
-    } cases[] = {{-5, 3, {0, 0, 48, 32}}, {40, 25, {0, 0, 48, 32}}, {10, 10, {13, 12, 20, 30}}};
+    } cases[] = {{5, 3, {0, 0, 160, 120}}, {-5, 3, {0, 0, 48, 32}}, {40, 25, {0, 0, 48, 32}}, {10, 10, {13, 12, 20, 30}}};
     for (const auto &c : cases) {
         SCOPED_TRACE(c.x);
         ClearDrawScreen(nullptr);
@@ -270,7 +272,7 @@ TEST_F(D3D11GraphDrawing, AClippedGraphKeepsItsMapping)
                 const int gx = x - c.x, gy = y - c.y;
                 const bool shown = gx >= 0 && gx < 16 && gy >= 0 && gy < 12 && x >= c.area.left && x < c.area.right &&
                                    y >= c.area.top && y < c.area.bottom;
-                wrong += got[y * 48 + x] != (shown ? PatternA(gx, gy) : 0u);
+                wrong += got[y * 48 + x] != (shown ? TestGraphA(gx, gy) : 0u);
             }
         EXPECT_EQ(0, wrong);
     }
@@ -286,7 +288,7 @@ TEST_F(D3D11GraphDrawing, BlendGraphModeZeroAtRatio128MixesHalfAndHalf)
     for (int y = 0; y < 12; ++y)
         for (int x = 0; x < 16; ++x)
             for (int shift = 0; shift < 24; shift += 8) {
-                const int a = (int)(PatternA(x, y) >> shift & 0xFF), b = (int)(PatternB(x, y) >> shift & 0xFF);
+                const int a = (int)(TestGraphA(x, y) >> shift & 0xFF), b = (int)(TestGraphB(x, y) >> shift & 0xFF);
                 const double want = a + (b - a) * 128.0 / 255.0;
                 wrong += fabs((int)(got[y * 16 + x] >> shift & 0xFF) - want) > 1.0;
             }
@@ -324,7 +326,7 @@ TEST_F(D3D11GraphDrawing, AGraphTurnedThirtyDegreesSamplesLikeTheNearestTexel)
             if (!inside) continue;  // the one-pixel border may go either way
             ++interior;
             const int t = texel(px, py);
-            wrong += got[py * 160 + px] != PatternA(t % 16, t / 16);
+            wrong += got[py * 160 + px] != TestGraphA(t % 16, t / 16);
         }
     EXPECT_GT(interior, 2000);
     EXPECT_LE(wrong * 100, interior) << wrong << " of " << interior;

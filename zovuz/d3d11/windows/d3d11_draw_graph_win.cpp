@@ -7,17 +7,13 @@
 #include "zovuz/d3d11/windows/d3d11_3d_draw_win.h"
 #include "zovuz/d3d11/windows/d3d11_device_state_win.h"
 #include "zovuz/d3d11/windows/d3d11_draw_win.h"
+#include "zovuz/d3d11/windows/d3d11_graph_texture_win.h"
 #include "zovuz/d3d11/windows/d3d11_shadow_map_win.h"
 #include "zovuz/d3d11/windows/d3d11_vertex_batch_win.h"
 
 namespace {
 
 D3D11DeviceStateCache &S = D3D11DeviceState;
-
-// A graph texture's objects in its GraphicsBackendObjectData: the multisampled texture, the
-// texture that is sampled, its shader-resource view, then the target views and the depth buffer.
-constexpr int kPieceTextureObject = 1;
-constexpr int kPieceViewObject = 2;
 
 // The caller arrays' copies (colour order, texture corners) go into work buffer 2.
 constexpr int kVertexCopyWorkIndex = 2;
@@ -49,13 +45,13 @@ static_assert(sizeof(BlendTexVertex) == 40, "VERTEX_BLENDTEX_2D is 40 bytes");
 ID3D11Texture2D *PieceTexture(const GraphDrawPiece &Piece)
 {
     return Piece.Texture != nullptr && Piece.Texture->PF != nullptr
-               ? (ID3D11Texture2D *)Piece.Texture->PF->Object[kPieceTextureObject]
+               ? (ID3D11Texture2D *)Piece.Texture->PF->Object[D3D11_GRAPH_TEXTURE]
                : nullptr;
 }
 ID3D11ShaderResourceView *PieceView(const GraphDrawPiece &Piece)
 {
     return Piece.Texture != nullptr && Piece.Texture->PF != nullptr
-               ? (ID3D11ShaderResourceView *)Piece.Texture->PF->Object[kPieceViewObject]
+               ? (ID3D11ShaderResourceView *)Piece.Texture->PF->Object[D3D11_GRAPH_SRV]
                : nullptr;
 }
 float TexWidth(const GraphDrawPiece &Piece) { return Piece.Texture != nullptr ? (float)Piece.Texture->TexWidth : 1.0f; }
