@@ -222,6 +222,13 @@ TEST_F(Draw2D, EachPrimitivePreparesWithItsFlagsWord)
         {"boxes are untextured", [](GraphHandleData *) { Graphics_D3D11_DrawFillBox(0, 0, 4, 4, 0xFFFFFF); }, 0x20},
         {"a graph adds its cull bit and its image's alpha channel",
          [](GraphHandleData *G) { Graphics_D3D11_DrawGraph(0, 0, 0, 0, G, nullptr, 1, 0); }, 0x1 | 0x4000 | 0x8000 | 0x10000},
+        {"a transparent colour's format asks for the alpha test",
+         [](GraphHandleData *G) {
+             G->Image->PixelFormat = PIXEL_FORMAT_ALPHATEST_RGB32;
+             Graphics_D3D11_DrawGraph(0, 0, 0, 0, G, nullptr, 1, 0);
+             G->Image->PixelFormat = 0;
+         },
+         0x1 | 0x4000 | 0x8000 | 0x10000 | 0x20000},
         {"the integer-position flag keeps the alpha",
          [](GraphHandleData *G) { Graphics_D3D11_DrawGraph(0, 0, 0, 0, G, nullptr, 0, 1); }, 0x2 | 0x4000 | 0x8000 | 0x10000},
         {"a stretch keeps the alpha unless filtered bilinearly",

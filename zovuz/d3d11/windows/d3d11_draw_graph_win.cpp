@@ -249,8 +249,13 @@ uint32_t Graphics_D3D11_GraphDrawFlags(const GraphHandleData *Graph, int TransFl
     uint32_t flags = D3D11_PREPARE_TEXTURED;
     if (TransFlag) flags |= D3D11_PREPARE_TRANS;
     if (AlphaKeepFlag) flags |= D3D11_PREPARE_KEEP_ALPHA;
-    if (Graph != nullptr && Graph->Image != nullptr && Graph->Image->Format.AlphaChannelFlag)
-        flags |= D3D11_PREPARE_ALPHA_CHANNEL;
+    if (Graph == nullptr || Graph->Image == nullptr) return flags;
+    if (Graph->Image->Format.AlphaChannelFlag) flags |= D3D11_PREPARE_ALPHA_CHANNEL;
+    // The transparent colour's formats hold it as alpha 0, which the alpha test leaves out.
+    const int format = Graph->Image->PixelFormat;
+    if (format == PIXEL_FORMAT_ALPHATEST_RGB32 || format == PIXEL_FORMAT_ALPHATEST_RGB16 ||
+        format == PIXEL_FORMAT_PAL8_ALPHATEST || format == PIXEL_FORMAT_PAL4_ALPHATEST)
+        flags |= D3D11_PREPARE_ALPHA_TEST;
     return flags;
 }
 
