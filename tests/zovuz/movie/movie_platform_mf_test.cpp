@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/zovuz/graphics/hardware_fixture.h"
 #include "tests/zovuz/movie/movie_fixture.h"
 #include "zovuz/movie/windows/mf_byte_stream.h"
 #include "zovuz/movie/windows/movie_platform_win.h"
@@ -154,10 +155,11 @@ HRESULT WINAPI FakeCreateReader(LPCWSTR Path, IMFAttributes *, IMFSourceReader *
     return S_OK;
 }
 
-class ScriptedMediaFoundation : public ::testing::Test
+// The scripted reader in the table, a file to open, and the movie record.
+class ScriptedMovie
 {
-protected:
-    void SetUp() override
+public:
+    ScriptedMovie()
     {
         InitializeBaseImageTables();
         HMODULE plat = LoadLibraryW(L"mfplat.dll");
@@ -165,7 +167,6 @@ protected:
         CreateMemoryBuffer =
             reinterpret_cast<decltype(CreateMemoryBuffer)>(GetProcAddress(plat, "MFCreateMemoryBuffer"));
         table_ = GetMFFunctionsForTest();
-        ASSERT_NE(nullptr, table_);
         saved_ = table_->MFCreateSourceReaderFromURL;
         table_->MFCreateSourceReaderFromURL = FakeCreateReader;
         Asked.clear();
@@ -177,7 +178,7 @@ protected:
         fputs("not really a movie", f);
         fclose(f);
     }
-    void TearDown() override
+    ~ScriptedMovie()
     {
         MoviePlatform_Release(&Movie);
         if (NextReader != nullptr) NextReader->Release();
@@ -200,6 +201,7 @@ protected:
         LONGLONG frameTime = Num != 0 ? (LONGLONG)Den * 10000000 / Num : 166666;
         NextReader = new FakeReader(native, Reads, frameTime);
     }
+    // Opens through Media Foundation alone, with the clock stopped as a movie opens.
     int Open()
     {
         MoviePlatformData *p = new MoviePlatformData();
@@ -221,11 +223,18 @@ protected:
         return -2;
     }
 
+    MovieHandleData Movie = {};
+    std::wstring path_;
+
+private:
     MFFunctionTable *table_ = nullptr;
     HRESULT(WINAPI *saved_)(LPCWSTR, IMFAttributes *, IMFSourceReader **) = nullptr;
-    std::wstring path_;
+};
+
+class ScriptedMediaFoundation : public ::testing::Test, public ScriptedMovie
+{
+protected:
     TestClock Clock;
-    MovieHandleData Movie = {};
 };
 
 TEST_F(ScriptedMediaFoundation, ClockPicksUpEachFrameAsTheReaderGivesIt)
@@ -339,6 +348,63 @@ TEST_F(ScriptedMediaFoundation, PathRefusedIsReadFromATemporaryCopyThatGoesWithT
     EXPECT_EQ(0, p.TempFileFlag);
     EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(Asked[1].c_str()));
     EXPECT_NE(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(path_.c_str()));
+}
+
+}  // namespace
+
+namespace {
+
+// Where the device runs shaders, the frame goes to the movie's luma and chroma graphs instead of
+// its RGB image: on a recording back end that reports shader level 300.
+class ShaderMovie : public MovieTest, public ScriptedMovie
+{
+protected:
+    void SetUp() override
+    {
+        MovieTest::SetUp();
+        RegisterGraphicsHardwareFunctions(GRAPHICS_API_D3D11, &hardware_);
+        savedApi_ = GraphicsAPIType;
+        GraphicsAPIType = GRAPHICS_API_D3D11;
+        GraphicsState.HardwareInUseFlag = 1;
+        FakeHardware = FakeHardwareData();
+    }
+    void TearDown() override
+    {
+        MoviePlatform_Release(&Movie);
+        for (int *graph : {&Movie.Graph.YGraph, &Movie.Graph.UVGraph})
+            if (*graph >= 0) DeleteGraph(*graph);
+        GraphicsAPIType = savedApi_;
+        GraphicsState.HardwareInUseFlag = 0;
+        RegisterGraphicsHardwareFunctions(GRAPHICS_API_D3D11, nullptr);
+        MovieTest::TearDown();
+    }
+    GraphicsHardwareFunctions hardware_ = RecordingHardwareTable();
+    int savedApi_ = 0;
+};
+
+TEST_F(ShaderMovie, FramesGoToTheLumaAndChromaGraphs)
+{
+    Movie.Graph.YGraph = Movie.Graph.UVGraph = -1;
+    Script({{Frame::Packed, 0, 0}, {Frame::Packed, 1, 0}}, 10, 1, false);
+    ASSERT_EQ(0, Open());
+    EXPECT_GE(Movie.Graph.YGraph, 0);
+    EXPECT_GE(Movie.Graph.UVGraph, 0);
+    EXPECT_EQ(1, Movie.Platform->YUVReady);
+    EXPECT_EQ(0, Movie.Platform->RGBReady) << "no RGB image is made while the graphs are";
+    int y = 0, x = 0;
+    GetGraphSize(Movie.Graph.YGraph, &x, &y);
+    EXPECT_EQ(W, x);
+    EXPECT_EQ(H, y);
+    GetGraphSize(Movie.Graph.UVGraph, &x, &y);
+    EXPECT_EQ(W / 2, x);
+    EXPECT_EQ(H / 2, y);
+    EXPECT_EQ(2u, CallsStartingWith("BltToTexture").size());
+    // The next frame goes into the same graphs.
+    int luma = Movie.Graph.YGraph;
+    ASSERT_EQ(0, MoviePlatform_Seek(&Movie, 1));
+    MoviePlatform_Update(&Movie, 0);
+    EXPECT_EQ(luma, Movie.Graph.YGraph);
+    EXPECT_EQ(4u, CallsStartingWith("BltToTexture").size());
 }
 
 }  // namespace
