@@ -10,7 +10,9 @@
 #include <gtest/gtest.h>
 
 #include "tests/zovuz/graphics/hardware_fixture.h"
+#include "tests/zovuz/movie/dshow_test_filters.h"
 #include "tests/zovuz/movie/movie_fixture.h"
+#include "tests/zovuz/movie/platform_movie_files.h"
 #include "zovuz/movie/windows/mf_byte_stream.h"
 #include "zovuz/movie/windows/movie_platform_win.h"
 
@@ -348,6 +350,23 @@ TEST_F(ScriptedMediaFoundation, PathRefusedIsReadFromATemporaryCopyThatGoesWithT
     EXPECT_EQ(0, p.TempFileFlag);
     EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(Asked[1].c_str()));
     EXPECT_NE(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(path_.c_str()));
+}
+
+TEST_F(ScriptedMediaFoundation, AfterAFailedCopyTheGraphPlaysTheUsersFileAndLeavesIt)
+{
+    // Media Foundation refuses the file and its copy; the graph then opens the user's own path,
+    // and the movie's end must not take the user's file with it.
+    DShowTest com;
+    std::wstring avi = WriteFile(L"colours.avi", BuildAvi());
+    Script({{Frame::Packed, 0, 0}}, 10, 1, false);
+    Refuse = L"\\";
+    ASSERT_EQ(0, MoviePlatform_Open(&Movie, avi.c_str(), 0, 0));
+    EXPECT_EQ(2u, Asked.size());
+    ASSERT_NE(nullptr, Movie.Platform->GraphBuilder);
+    EXPECT_EQ(0, Movie.Platform->TempFileFlag);
+    EXPECT_EQ(avi, Movie.Platform->TempFilePath);
+    MoviePlatform_Release(&Movie);
+    EXPECT_NE(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(avi.c_str())) << "the user's file was deleted";
 }
 
 }  // namespace
