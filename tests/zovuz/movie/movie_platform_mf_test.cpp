@@ -426,4 +426,26 @@ TEST_F(ShaderMovie, FramesGoToTheLumaAndChromaGraphs)
     EXPECT_EQ(4u, CallsStartingWith("BltToTexture").size());
 }
 
+TEST_F(ShaderMovie, GraphFramesGoToTheLumaAndChromaGraphs)
+{
+    DShowTest com;
+    Movie.Graph.YGraph = Movie.Graph.UVGraph = -1;
+    std::string gray = MoviePath(kGrayMovie);
+    MoviePlatformData *p = new MoviePlatformData();
+    ASSERT_EQ(0, OpenMovie_DirectShow(&Movie, p, std::wstring(gray.begin(), gray.end()).c_str(), 0));
+    ASSERT_EQ(0, MoviePlatform_Play(&Movie, DX_PLAYTYPE_BACK));
+    DWORD begun = GetTickCount();
+    while (Movie.Graph.YGraph < 0 && GetTickCount() - begun < 5000) {
+        MoviePlatform_Update(&Movie, 0);
+        Sleep(2);
+    }
+    ASSERT_GE(Movie.Graph.YGraph, 0);
+    ASSERT_GE(Movie.Graph.UVGraph, 0);
+    int x = 0, y = 0;
+    GetGraphSize(Movie.Graph.UVGraph, &x, &y);
+    EXPECT_EQ(32, x);
+    EXPECT_EQ(24, y);
+    MoviePlatform_Release(&Movie);
+}
+
 }  // namespace
