@@ -26,12 +26,11 @@ struct MoviePlatformData
     IMFSourceReader *SourceReader;   // the source reader, or null when DirectShow plays
     IMFMediaType *NativeType;        // the first video stream's own type
     IMFMediaType *OutputType;        // the "IYUV" type asked of the reader
-    IMFSample *Sample;               // the last sample read, kept until its frame is copied
     int VideoWidth, VideoHeight;     // frame size in pixels
     UINT32 RateNumerator;            // frames per second as a fraction, never 0
-    UINT32 RateDenominator;          //
+    UINT32 RateDenominator;          // (numerator / denominator)
     UINT32 AspectNumerator;          // pixel aspect, 0:0 when the stream has none
-    UINT32 AspectDenominator;        //
+    UINT32 AspectDenominator;        // (numerator : denominator)
     LONGLONG ReadTime;               // 100-ns time of the last sample read, -1 before the first
     int ReadFrame;                   // frame number of the last sample read, -1 before the first
     LONGLONG Duration;               // stream length in 100-ns units
@@ -46,7 +45,7 @@ struct MoviePlatformData
     int MFSoundTotalTime;            // its length in ms
     double MFPlayRate;               // playback speed, 1.0
     uint8_t *YBuffer;                // the frame's luma plane
-    int YWidth, YHeight, YPitch;     //
+    int YWidth, YHeight, YPitch;     // (pixels per row, rows, bytes per row)
     uint8_t *UVBuffer;               // the frame's chroma, U and V interleaved
     int UVWidth, UVHeight, UVPitch;  // (pairs per row, rows, bytes per row)
     int RGBReady;                    // RGBBuffer holds the current frame
@@ -55,9 +54,9 @@ struct MoviePlatformData
 
     // DirectShow: the graph runs itself; the movie polls the renderer.
     IGraphBuilder *GraphBuilder;  // the filter graph, or null when Media Foundation plays
-    IMediaControl *MediaControl;  //
-    IMediaSeeking *MediaSeeking;  //
-    IBasicAudio *BasicAudio;      //
+    IMediaControl *MediaControl;  // runs, pauses and stops the graph
+    IMediaSeeking *MediaSeeking;  // the position and the end of the stream
+    IBasicAudio *BasicAudio;      // the graph's sound volume
     D_CMovieRender *Renderer;     // the graph's video renderer, "MovieRenderer"
     LONGLONG FrameTime;           // 100-ns units per frame (both players)
 
