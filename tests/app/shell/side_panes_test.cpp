@@ -1,8 +1,6 @@
-// The instrument pane and the inspector pane driven in-process from the frame's input: clicks that
-// load plug-ins into their slots through a stand-in file dialog, the FM-instrument and
-// outside-folder flags, the edit buttons, the inspector's texts, controls and faders; and the rows
-// of both panes drawn on the software renderer and read back from the draw screen. The panes'
-// boxes and toggles are seen by the end-to-end road, the frame's layout by frame_test.
+// The instrument pane and the inspector driven in-process from the frame's input, with a stand-in
+// file dialog, and their rows read back from the software renderer's draw screen. The panes' boxes
+// and toggles are seen by the end-to-end road, the frame's layout by frame_test.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -12,12 +10,10 @@
 
 #include "app/engine/mdx_player.h"
 #include "app/shell/app_state.h"
-#include "app/shell/frame_input.h"
 #include "app/shell/frame_loop.h"
 #include "app/shell/plugin_window.h"
 #include "app/shell/shell_tables.h"
 #include "app/shell/side_panes.h"
-#include "app/shell/track_views.h"
 #include "tests/app/shell/shell_fixture.h"
 #include "tests/support/engine/plugin_fixture.h"
 #include "tests/support/test_files.h"
@@ -25,15 +21,14 @@
 
 namespace {
 
-// The stand-in file dialog: answers with `answer` (or cancels when it is empty) and notes what it
-// was asked and whether the panes had set their dialog-open flag.
+// The stand-in file dialog: answers with `answer` (cancels when it is empty), noting its calls,
+// the kind asked for and whether the panes had set their dialog-open flag.
 struct DialogStub {
   std::string answer;
   int calls = 0;
-  PluginDialogKind kind = PluginDialogKind::kInstrument;
+  PluginDialogKind kind{};
   bool flagSet = false;
-};
-DialogStub g_stub;
+} g_stub;
 
 bool StubDialog(PluginDialogKind kind, char (&path)[kPathChars]) {
   ++g_stub.calls;
@@ -66,6 +61,7 @@ class SidePaneTest : public ShellDrawTest {
     g_pluginDialog = ShowPluginDialog;
     ShellTest::TearDown();
   }
+
   // A frame's update with the left button down at (x, y), then one with it up.
   static void Click(const std::function<void()>& update, int x, int y) {
     SetInput(x, y, true);
@@ -73,7 +69,6 @@ class SidePaneTest : public ShellDrawTest {
     SetInput(0, 0, false);
     update();
   }
-
   static void UpdateInstruments() {
     const PaneRect& p = g_app.instrumentPane;
     UpdateInstrumentPane(p.x, p.y, p.width);
@@ -87,9 +82,6 @@ class SidePaneTest : public ShellDrawTest {
     Click([&] { UpdateInsertEffectSlots(p.x, p.y, p.width, channel); }, p.x + 60, p.y + 57 + 14 * position);
   }
 };
-
-// ---------------------------------------------------------------------------
-// Loading by a click.
 
 TEST_F(SidePaneTest, ClicksLoadIntoTheSlotOfTheirRow) {
   const std::string instrument = TestPluginPath("tp_kezmir"), effect = TestPluginPath("tp_effect");
@@ -178,9 +170,6 @@ TEST_F(SidePaneTest, EditButtonsCloseAndOpenTheSlotsWindow) {
   EXPECT_EQ(0, g_app.windowOpen[5]);
 }
 
-// ---------------------------------------------------------------------------
-// The inspector.
-
 TEST_F(SidePaneTest, InspectorTexts) {
   const std::pair<int, const char*> pans[] = {
       {64, "@ 7  PAN C"}, {0, "@ 7  PAN L"}, {127, "@ 7  PAN R"}, {65, "@ 7  PAN R 2"}, {63, "@ 7  PAN L 1"}};
@@ -243,10 +232,6 @@ TEST_F(SidePaneTest, FadersDraggedToTheirEndsReadExactlyZeroAndOne) {
   }
 }
 
-// ---------------------------------------------------------------------------
-// The rows of both panes on the software renderer: the instrument pane with the inspector of
-// track 5 below it.
-
 // The rightmost white pixel of a box, or -1.
 int RightmostWhite(int x0, int y0, int x1, int y1) {
   int right = -1;
@@ -256,6 +241,7 @@ int RightmostWhite(int x0, int y0, int x1, int y1) {
   return right;
 }
 
+// The instrument pane with the inspector of track 5 below it.
 TEST_F(SidePaneTest, TheRowsShowNamesTintAndEmptySlots) {
   g_stub.answer = TestPluginPath("tp_kezmir");
   ClickSlot(2, 0);
