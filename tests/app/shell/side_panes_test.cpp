@@ -237,7 +237,7 @@ int RightmostWhite(int x0, int y0, int x1, int y1) {
   int right = -1;
   for (int y = y0; y < y1; ++y)
     for (int x = x0; x < x1; ++x)
-      if (DrawnPixel(x, y) == 0xFFFFFF && x > right) right = x;
+      if (ScreenPixel(x, y) == 0xFFFFFF && x > right) right = x;
   return right;
 }
 
@@ -253,9 +253,9 @@ TEST_F(SidePaneTest, TheRowsShowNamesTintAndEmptySlots) {
   g_app.instrumentPaneShown = g_app.inspectorPaneShown = 1;
   UpdateSidePanes(g_app);
   const int row0 = 22 + 16, row2 = row0 + 14 * 2, row5 = row0 + 14 * 5, insert1 = 155 + 66;
-  EXPECT_EQ(0x444448u, DrawnPixel(27, row2 + 5)) << "an FM instrument's row is tinted";
-  EXPECT_EQ(0x444444u, DrawnPixel(27, row5 + 5));
-  EXPECT_EQ(0x444444u, DrawnPixel(27, insert1 + 5));
+  EXPECT_EQ(0x444448u, ScreenPixel(27, row2 + 5)) << "an FM instrument's row is tinted";
+  EXPECT_EQ(0x444444u, ScreenPixel(27, row5 + 5));
+  EXPECT_EQ(0x444444u, ScreenPixel(27, insert1 + 5));
   for (const auto& [top, colour] : {std::make_pair(row0, 0x666666u), std::make_pair(row2, 0xFFFFFFu),
                                     std::make_pair(insert1, 0xFFFFFFu), std::make_pair(insert1 + 14, 0x666666u)})
     EXPECT_TRUE(BoxHolds(30, top, 100, top + 11, colour)) << "the row at " << top;
