@@ -215,6 +215,12 @@ void E2eRoadTest::OpenSong(const std::string& name) {
   ASSERT_TRUE(driver_.AnswerFileDialog(Path(name))) << name;
 }
 
+void E2eRoadTest::SaveProject(const std::string& name) {
+  ASSERT_NE(nullptr, driver_.PostMenuForDialog(115)) << name;
+  ASSERT_TRUE(driver_.AnswerFileDialog(Path(name))) << name;
+  ASSERT_TRUE(driver_.AnswerBox(L"completed", IDOK)) << "the save of " << name << " did not finish";
+}
+
 void E2eRoadTest::OpenSongAndHearIt() {
   const size_t before = Notes().size();
   OpenSong("song.mdx");

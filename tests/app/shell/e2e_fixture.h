@@ -35,6 +35,8 @@ class E2eRoadTest : public ::testing::Test {
   void OpenSong(const std::string& name);
   // Opens the song and waits for its opening notes.
   void OpenSongAndHearIt();
+  // Menu 115 answered with `name` of the working folder, and the box saying it completed.
+  void SaveProject(const std::string& name);
 
   std::wstring Path(const std::string& name) const;
   // The instrument's log of this run (its first instance): every line.

@@ -239,9 +239,7 @@ TEST_F(E2eRoadTest, SaveAndReopen) {
   ASSERT_TRUE(WaitUntil([&] { return (window = driver_.FindWindowOf(L"vst00")) != nullptr; }, 10000));
   SetWindowPos(window, nullptr, 1420, 810, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
   Sleep(300);
-  ASSERT_NE(nullptr, driver_.PostMenuForDialog(115));
-  ASSERT_TRUE(driver_.AnswerFileDialog(Path("proj2")));
-  ASSERT_TRUE(driver_.AnswerBox(L"completed", IDOK));
+  SaveProject("proj2");
   ExitProgram();
   EXPECT_EQ("[config]\r\ninipj=.\\proj2.tvx\r\n", ReadFileBytes(Path("tarvex.ini")));
 
@@ -548,6 +546,12 @@ size_t CountLogged(const std::vector<std::string>& log, const std::string& prefi
       std::count_if(log.begin(), log.end(), [&](const std::string& line) { return line.rfind(prefix, 0) == 0; }));
 }
 
+// Whether a capture shows the side panes' grey right of their rows at draw-screen height y: 149 lies
+// in the instrument pane's box and in the inspector's at the top, 300 in the inspector's below.
+bool PaneGreyAt(const WindowCapture& shot, int y) { return !shot.Empty() && DrawPixel(shot, 114, y) == 0x333333; }
+// The draw-screen y inside row n of the instrument pane at (4, 22).
+int InstrumentRowY(int n) { return 22 + 16 + 14 * n + 5; }
+
 // Step 10: a click on row 3 of the instrument pane, answered with the FM instrument in the
 // default plug-in folder: the plug-in opens in slot 15 with its window "vst30", and since it is an
 // FM instrument the song's tone commands reach it as parameters. A text file named ".dll" on row
@@ -561,16 +565,9 @@ TEST_F(E2eRoadTest, InstrumentPaneLoadsAnInstrumentAndSurvivesABadOne) {
   // DLL would number its instances, and name its logs, from 0 again).
   DeleteFileW(Path("tarvex.ini").c_str());
   StartProgram();
-  ASSERT_TRUE(WaitUntil(
-      [&] {
-        const WindowCapture first = driver_.Capture();
-        return !first.Empty() && DrawPixel(first, 114, 149) == 0x333333;
-      },
-      5000))
-      << "the instrument pane was not drawn";
+  ASSERT_TRUE(WaitUntil([&] { return PaneGreyAt(driver_.Capture(), 149); }, 5000)) << "no instrument pane";
 
-  // The pane at (4, 22), 112 wide: its rows from y 38, 14 apart.
-  driver_.Click(64, 22 + 16 + 14 * 3 + 5);
+  driver_.Click(64, InstrumentRowY(3));
   ASSERT_TRUE(driver_.AnswerFileDialog(Path("VSTPlugins\\tp_kezmir.dll")));
   EXPECT_TRUE(WaitUntil([&] { return Logged("dispatch 0 "); }, 10000)) << "no effOpen";
   EXPECT_TRUE(WaitUntil([&] { return driver_.FindWindowOf(L"vst30") != nullptr; }, 5000)) << "no window vst30";
@@ -581,15 +578,12 @@ TEST_F(E2eRoadTest, InstrumentPaneLoadsAnInstrumentAndSurvivesABadOne) {
   EXPECT_TRUE(WaitUntil([&] { return CountLogged(PluginLog(), "param ") >= before + 40; }, 5000))
       << "the tone did not reach the instrument of track 3";
 
-  driver_.Click(64, 22 + 16 + 14 * 4 + 5);
+  driver_.Click(64, InstrumentRowY(4));
   ASSERT_TRUE(driver_.AnswerFileDialog(Path("VSTPlugins\\broken.dll")));
   Sleep(1000);
   EXPECT_EQ(nullptr, driver_.FindWindowOf(L"vst40")) << "a window for the empty slot";
-  ASSERT_NE(nullptr, driver_.PostMenuForDialog(115));
-  ASSERT_TRUE(driver_.AnswerFileDialog(Path("proj3")));
-  EXPECT_TRUE(driver_.AnswerBox(L"completed", IDOK)) << "the save did not finish";
+  SaveProject("proj3");
   EXPECT_TRUE(FileExists(Path("proj3.tvx")));
-  EXPECT_TRUE(driver_.Running());
   ExitProgram();
   const std::string output = ProgramOutput();
   EXPECT_NE(std::string::npos, output.find("Failed trying to load VST from '")) << output;
@@ -611,10 +605,11 @@ TEST_F(E2eRoadTest, InspectorMasterFaderSavesAndPanesToggle) {
   // Scrolled to the bottom (-17 rows of 19), the master row (18) lies at y 19.
   driver_.MoveMouse(400, 200);
   driver_.Wheel(-30);
+  WindowCapture shot;
   ASSERT_TRUE(WaitUntil(
       [&] {
-        const WindowCapture now = driver_.Capture();
-        return !now.Empty() && DrawPixel(now, x, 28) != 0x181818 && DrawPixel(now, x, 45) == 0x181818;
+        return !(shot = driver_.Capture()).Empty() && DrawPixel(shot, x, 28) != 0x181818 &&
+               DrawPixel(shot, x, 45) == 0x181818;
       },
       3000))
       << "the roll did not scroll to its bottom";
@@ -624,16 +619,12 @@ TEST_F(E2eRoadTest, InspectorMasterFaderSavesAndPanesToggle) {
   const int faderY = 155 + 134 + 16 + 5;
   driver_.Drag(26 + 43, faderY, 0, faderY);
   driver_.CaptureTo("inspector_master_" + Renderer() + ".png");
-  ASSERT_NE(nullptr, driver_.PostMenuForDialog(115));
-  ASSERT_TRUE(driver_.AnswerFileDialog(Path("proj3")));
-  ASSERT_TRUE(driver_.AnswerBox(L"completed", IDOK));
+  SaveProject("proj3");
   const std::string project = ReadFileBytes(Path("proj3.tvx"));
   EXPECT_NE(std::string::npos, project.find("Tr18Vol=0\r\n")) << project;
   EXPECT_NE(std::string::npos, project.find("Tr17Vol=1\r\n")) << project;
 
-  // The panes by the toggles: the instrument pane's box right of its rows at (114, 149), which the
-  // inspector at the top covers too; the inspector below it at (114, 300).
-  const uint32_t grey = 0x333333;
+  // The panes by the toggles (the inspector at the top when it is alone).
   const struct {
     int command;
     bool upper, lower;
@@ -641,12 +632,10 @@ TEST_F(E2eRoadTest, InspectorMasterFaderSavesAndPanesToggle) {
   int n = 0;
   for (const auto& step : steps) {
     driver_.PostMenu(step.command);
-    WindowCapture shot;
     EXPECT_TRUE(WaitUntil(
         [&] {
-          shot = driver_.Capture();
-          return !shot.Empty() && (DrawPixel(shot, 114, 149) == grey) == step.upper &&
-                 (DrawPixel(shot, 114, 300) == grey) == step.lower;
+          return !(shot = driver_.Capture()).Empty() && PaneGreyAt(shot, 149) == step.upper &&
+                 PaneGreyAt(shot, 300) == step.lower;
         },
         3000))
         << "after command " << step.command << " (step " << n << ")";

@@ -1,42 +1,34 @@
-// The instrument pane and the inspector pane driven in-process from the frame's input: clicks that
-// load plug-ins into their slots through a stand-in file dialog, the FM-instrument flags, the
-// outside-folder flag, the inspector's texts, faders, send switches and hidden controls; and both
-// panes drawn on the software renderer in the four toggle combinations and read back from the draw
-// screen (each kept as a PNG picture).
+// The instrument pane and the inspector driven in-process from the frame's input, with a stand-in
+// file dialog, and their rows read back from the software renderer's draw screen. The panes' boxes
+// and toggles are seen by the end-to-end road, the frame's layout by frame_test.
 #include <windows.h>
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
-#include <vector>
 
 #include "app/engine/mdx_player.h"
 #include "app/shell/app_state.h"
-#include "app/shell/frame_input.h"
 #include "app/shell/frame_loop.h"
 #include "app/shell/plugin_window.h"
 #include "app/shell/shell_tables.h"
 #include "app/shell/side_panes.h"
-#include "app/shell/track_views.h"
 #include "tests/app/shell/shell_fixture.h"
 #include "tests/support/engine/plugin_fixture.h"
 #include "tests/support/test_files.h"
-#include "tests/support/window_capture.h"
 #include "zovuz/zovuz.h"
 
 namespace {
 
-constexpr uint32_t kPaneGrey = 0x333333, kRowGrey = 0x444444, kFmTint = 0x444448, kEmptyText = 0x666666;
-
-// The stand-in file dialog: answers with `answer` (or cancels when it is empty) and notes what it
-// was asked and whether the panes had set their dialog-open flag.
+// The stand-in file dialog: answers with `answer` (cancels when it is empty), noting its calls,
+// the kind asked for and whether the panes had set their dialog-open flag.
 struct DialogStub {
   std::string answer;
   int calls = 0;
-  PluginDialogKind kind = PluginDialogKind::kInstrument;
+  PluginDialogKind kind{};
   bool flagSet = false;
-};
-DialogStub g_stub;
+} g_stub;
 
 bool StubDialog(PluginDialogKind kind, char (&path)[kPathChars]) {
   ++g_stub.calls;
@@ -69,100 +61,75 @@ class SidePaneTest : public ShellDrawTest {
     g_pluginDialog = ShowPluginDialog;
     ShellTest::TearDown();
   }
-  // A frame's update with the left button down on a row of a pane, then one with it up.
-  static void ClickRow(void (*update)(), int x, int y) {
+
+  // A frame's update with the left button down at (x, y), then one with it up.
+  static void Click(const std::function<void()>& update, int x, int y) {
     SetInput(x, y, true);
     update();
     SetInput(0, 0, false);
     update();
   }
-  static void ClickInstrumentRow(int row) {
+  static void UpdateInstruments() {
     const PaneRect& p = g_app.instrumentPane;
-    ClickRow([] { UpdateInstrumentPane(g_app.instrumentPane.x, g_app.instrumentPane.y, g_app.instrumentPane.width); },
-             p.x + 60, p.y + 16 + 14 * row + 5);
+    UpdateInstrumentPane(p.x, p.y, p.width);
   }
-  static void ClickInsertRow(int channel, int row) {
-    const PaneRect& p = g_app.inspectorTop;
-    g_channel = channel;
-    ClickRow(
-        [] {
-          UpdateInsertEffectSlots(g_app.inspectorTop.x, g_app.inspectorTop.y, g_app.inspectorTop.width, g_channel);
-        },
-        p.x + 60, p.y + 66 + 14 * row + 5);
+
+  // A click on the row of slot (channel, position): the instrument pane's row `channel` for
+  // position 0, else insert row `position` of the inspector at the top showing `channel`.
+  static void ClickSlot(int channel, int position) {
+    const PaneRect& p = position == 0 ? g_app.instrumentPane : g_app.inspectorTop;
+    if (position == 0) return Click(UpdateInstruments, p.x + 60, p.y + 21 + 14 * channel);
+    Click([&] { UpdateInsertEffectSlots(p.x, p.y, p.width, channel); }, p.x + 60, p.y + 57 + 14 * position);
   }
-  static int g_channel;
 };
-int SidePaneTest::g_channel = 0;
-
-uint32_t Pixel(int x, int y) { return ScreenPixel(x, y); }
-
-// The rightmost white pixel of a row of text, or -1.
-int RightmostWhite(int x0, int y0, int x1, int y1) {
-  int right = -1;
-  for (int y = y0; y < y1; ++y)
-    for (int x = x0; x < x1; ++x)
-      if (Pixel(x, y) == 0xFFFFFF && x > right) right = x;
-  return right;
-}
-
-// The draw screen's top-left 240 x 400 pixels as a PNG picture in the test's folder.
-void KeepPicture(const std::string& name) {
-  WindowCapture picture;
-  picture.Width = 240;
-  picture.Height = 400;
-  for (int y = 0; y < picture.Height; ++y)
-    for (int x = 0; x < picture.Width; ++x) picture.Pixels.push_back(Pixel(x, y));
-  SaveCapturePng(picture, name.c_str());
-}
-
-// ---------------------------------------------------------------------------
-// Loading by a click.
 
 TEST_F(SidePaneTest, ClicksLoadIntoTheSlotOfTheirRow) {
   const std::string instrument = TestPluginPath("tp_kezmir"), effect = TestPluginPath("tp_effect");
-  const std::string text = "not_a_plugin.dll", other = TestPluginPath("tp_kezmir").substr(0, instrument.size() - 4);
   ASSERT_TRUE(WriteFileBytes(L"not_a_plugin.dll", std::string("no library here\r\n")));
-  struct Case {
-    bool instrumentRow;
-    int channel, row;
+  const struct {
+    int channel, position;
     std::string answer;
-    int slot;
-    bool loaded;
+    bool loaded, recorded, outside;  // the outside-folder flag: instrument rows only
+  } cases[] = {
+      {0, 0, instrument, true, true, true},  {7, 0, instrument, true, true, true},
+      {2, 1, effect, true, true, false},     {18, 4, effect, true, true, false},
+      {5, 0, "not_a_plugin.dll", false, true, true},  // a failed load: recorded, not counted as loaded
+      // Not ".dll": nothing loaded or recorded, but the folder noted.
+      {6, 0, "C:\\work\\VSTPlugins\\a.DLL", false, false, false},
   };
-  const Case cases[] = {
-      {true, 3, 3, instrument, 15, true},      {true, 0, 0, instrument, 0, true}, {true, 7, 7, instrument, 35, true},
-      {false, 2, 0, effect, 11, true},         {false, 2, 3, effect, 14, true},   {false, 18, 3, effect, 94, true},
-      {true, 5, 5, text, 25, false},            // a failed load: recorded, not counted as loaded
-      {false, 4, 1, text, 22, false},           //
-      {true, 6, 6, other + ".DLL", 30, false},  // not ".dll": nothing is loaded or recorded
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(testing::Message() << "slot " << c.slot << " " << c.answer);
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::Message() << "slot " << c.channel << "/" << c.position << " " << c.answer);
+    const int n = c.channel * kPluginPositionCount + c.position;
     g_stub.answer = c.answer;
     g_stub.calls = 0;
-    if (c.instrumentRow)
-      ClickInstrumentRow(c.row);
-    else
-      ClickInsertRow(c.channel, c.row);
+    ClickSlot(c.channel, c.position);
     EXPECT_EQ(1, g_stub.calls);
-    EXPECT_TRUE(g_stub.kind == (c.instrumentRow ? PluginDialogKind::kInstrument : PluginDialogKind::kEffect));
+    EXPECT_TRUE(g_stub.kind == (c.position == 0 ? PluginDialogKind::kInstrument : PluginDialogKind::kEffect));
     EXPECT_TRUE(g_stub.flagSet) << "the dialog-open flag was not set";
     EXPECT_EQ(0, g_app.dialogOpen);
-    EXPECT_EQ(c.loaded, g_pluginSlots[c.slot].effect != nullptr);
-    EXPECT_EQ(c.loaded ? 1 : 0, g_app.pluginLoaded[c.slot]);
-    EXPECT_EQ(c.loaded ? 1 : 0, g_app.windowOpen[c.slot]);
-    const bool recorded = c.answer.size() > 4 && c.answer.compare(c.answer.size() - 4, 4, ".dll") == 0;
-    EXPECT_EQ(recorded ? c.answer : "", std::string(g_app.pluginPaths[c.slot]));
+    EXPECT_EQ(c.loaded, g_pluginSlots[n].effect != nullptr);
+    EXPECT_EQ(c.loaded, g_app.pluginLoaded[n] == 1);
+    EXPECT_EQ(c.loaded, g_app.windowOpen[n] == 1);
+    EXPECT_EQ(c.recorded ? c.answer : "", std::string(g_app.pluginPaths[n]));
+    if (c.position == 0) {
+      EXPECT_EQ(c.outside, g_app.pluginOutsideFolder[n] == 1);
+    }
   }
   // A cancelled dialog loads nothing; an open dialog keeps a second click from opening another.
-  g_stub.answer.clear();
-  g_stub.calls = 0;
-  ClickInstrumentRow(1);
+  g_stub = DialogStub();
+  ClickSlot(1, 0);
   EXPECT_EQ(nullptr, g_pluginSlots[5].effect);
   g_app.dialogOpen = 1;
-  ClickInstrumentRow(2);
-  ClickInsertRow(0, 0);
+  ClickSlot(2, 0);
+  ClickSlot(0, 1);
   EXPECT_EQ(1, g_stub.calls);
+}
+
+TEST_F(SidePaneTest, OnlyTheDefaultPluginFolderIsInside) {
+  for (const char* outside : {"C:\\work\\vstplugins\\a.dll", "C:\\work\\VSTPlugins\\sub\\a.dll", "C:\\work\\a.dll",
+                              "D:\\work\\VSTPlugins\\a.dll", "C:\\work2\\VSTPlugins\\a.dll"})
+    EXPECT_TRUE(IsOutsidePluginFolder(outside, "C:\\work")) << outside;
+  EXPECT_FALSE(IsOutsidePluginFolder("C:\\work\\VSTPlugins\\a.dll", "C:\\work"));
 }
 
 TEST_F(SidePaneTest, AnFmInstrumentsNameSetsBothFlagsOfItsTrack) {
@@ -171,54 +138,26 @@ TEST_F(SidePaneTest, AnFmInstrumentsNameSetsBothFlagsOfItsTrack) {
     const char* plugin;
     uint8_t flags;
   } steps[] = {
-      {0, "tp_kezmir", 1},  {0, "tp_vornalt", 1}, {0, "tp_effect", 0},
-      {0, "tp_vornalt", 1}, {1, "tp_effect", 1},                        // an insert leaves them
-      {1, "tp_kezmir", 1},  {0, "tp_noname", 0},  {1, "tp_kezmir", 0},  // the same plug-ins as inserts
+      {0, "tp_kezmir", 1}, {0, "tp_effect", 0}, {0, "tp_vornalt", 1},
+      {1, "tp_effect", 1},  // an insert leaves them
   };
   for (const auto& step : steps) {
     SCOPED_TRACE(testing::Message() << step.plugin << " at position " << step.position);
     g_stub.answer = TestPluginPath(step.plugin);
-    if (step.position == 0)
-      ClickInstrumentRow(3);
-    else
-      ClickInsertRow(3, step.position - 1);
+    ClickSlot(3, step.position);
     EXPECT_EQ(step.flags, g_songs[0].tracks[3].fmInstrument);
     EXPECT_EQ(step.flags, g_mdx.state.fmInstrument[3]);
   }
 }
 
-TEST_F(SidePaneTest, OnlyTheDefaultPluginFolderIsInside) {
-  const struct {
-    const char* path;
-    bool outside;
-  } cases[] = {
-      {"C:\\work\\VSTPlugins\\a.dll", false},     {"C:\\work\\vstplugins\\a.dll", true},
-      {"C:\\work\\VSTPlugins\\sub\\a.dll", true}, {"C:\\work\\a.dll", true},
-      {"D:\\work\\VSTPlugins\\a.dll", true},      {"C:\\work2\\VSTPlugins\\a.dll", true},
-  };
-  for (const auto& c : cases) EXPECT_EQ(c.outside, IsOutsidePluginFolder(c.path, "C:\\work")) << c.path;
-  // Through a click: the flag of the instrument slot, also for a file that is then refused.
-  std::snprintf(g_app.workingDirectory, sizeof g_app.workingDirectory, "C:\\work");
-  g_stub.answer = "C:\\work\\VSTPlugins\\missing.txt";
-  ClickInstrumentRow(2);
-  EXPECT_EQ(0, g_app.pluginOutsideFolder[10]);
-  g_stub.answer = TestPluginPath("tp_kezmir");
-  ClickInstrumentRow(2);
-  EXPECT_EQ(1, g_app.pluginOutsideFolder[10]);
-}
-
 TEST_F(SidePaneTest, EditButtonsCloseAndOpenTheSlotsWindow) {
   g_stub.answer = TestPluginPath("tp_kezmir");
-  ClickInstrumentRow(4);
-  ClickInstrumentRow(6);
+  ClickSlot(4, 0);
   ASSERT_EQ(1, g_app.windowOpen[20]);
-  // The buttons are where the pane drew them.
-  Clear();
-  DrawInstrumentPane();
+  DrawInstrumentPane();  // the buttons are where the pane drew them
   auto press = [](int row) {
     const ImageButton& b = g_shell.buttons[kInstrumentEditButton + row];
-    ClickRow([] { UpdateInstrumentPane(g_app.instrumentPane.x, g_app.instrumentPane.y, g_app.instrumentPane.width); },
-             b.x + 5, b.y + 5);
+    Click(UpdateInstruments, b.x + 5, b.y + 5);
   };
   press(4);
   EXPECT_EQ(0, g_app.windowOpen[20]);
@@ -231,143 +170,103 @@ TEST_F(SidePaneTest, EditButtonsCloseAndOpenTheSlotsWindow) {
   EXPECT_EQ(0, g_app.windowOpen[5]);
 }
 
-// ---------------------------------------------------------------------------
-// The inspector.
-
 TEST_F(SidePaneTest, InspectorTexts) {
-  const struct {
-    int pan;
-    const char* text;
-  } pans[] = {{64, "@ 7  PAN C"},   {0, "@ 7  PAN L"},     {127, "@ 7  PAN R"}, {65, "@ 7  PAN R 2"},
-              {63, "@ 7  PAN L 1"}, {100, "@ 7  PAN R37"}, {1, "@ 7  PAN L63"}};
-  for (const auto& p : pans) EXPECT_EQ(p.text, InspectorPanText(p.pan, 7)) << p.pan;
-  const struct {
-    int channel;
-    const char* label;
-  } labels[] = {{0, "01"}, {15, "16"}, {16, "FX1"}, {17, "FX2"}, {18, "M"}};
-  for (const auto& l : labels) EXPECT_EQ(l.label, InspectorTrackLabel(l.channel)) << l.channel;
+  const std::pair<int, const char*> pans[] = {
+      {64, "@ 7  PAN C"}, {0, "@ 7  PAN L"}, {127, "@ 7  PAN R"}, {65, "@ 7  PAN R 2"}, {63, "@ 7  PAN L 1"}};
+  for (const auto& [pan, text] : pans) EXPECT_EQ(text, InspectorPanText(pan, 7)) << pan;
+  const std::pair<int, const char*> labels[] = {{0, "01"}, {16, "FX1"}, {17, "FX2"}, {18, "M"}};
+  for (const auto& [channel, label] : labels) EXPECT_EQ(label, InspectorTrackLabel(channel)) << channel;
 }
 
-// Where the inspector put its controls for channel c, and what a click on its first send button
-// does: song tracks have sends and their faders at F = 176; the buses and the master none, their
-// faders at F = 134, and a click where sends would be changes no send; past the master nothing.
+// Where the inspector puts its controls for channel c, and what two clicks on channel 0's first
+// send button do: song tracks have sends and their faders below them; the buses and the master
+// none, their faders higher, and no send to switch; past the master nothing at all.
 TEST_F(SidePaneTest, TheInspectorsControlsByChannel) {
   const PaneRect& p = g_app.inspectorTop;
+  auto frame = [](int x, int y, bool down) {
+    SetInput(x, y, down);
+    DrawInspectorPane(0);
+  };
   const struct {
     int channel;
-    int faderTop;  // F, or -1: no controls
+    int faderTop;  // or -1: no controls
     bool sends;
-  } cases[] = {{0, 176, true}, {15, 176, true}, {16, 134, false}, {18, 134, false}, {19, -1, false}};
+  } cases[] = {{15, 176, true}, {16, 134, false}, {19, -1, false}};
   for (const auto& c : cases) {
     SCOPED_TRACE(testing::Message() << "channel " << c.channel);
-    // Channel 0 first, so the send controls stand where channel 0 drew them.
-    g_app.currentTrack = 0;
-    Clear();
-    DrawInspectorPane(0);
+    g_app.currentTrack = 0;  // places the send controls
+    frame(0, 0, false);
     for (Slider& s : g_shell.sliders) s.y = -100;
     g_app.currentTrack = c.channel;
-    Clear();
-    SetInput(0, 0, false);
-    DrawInspectorPane(0);
+    frame(0, 0, false);
     EXPECT_EQ(c.faderTop < 0 ? -100 : p.y + c.faderTop + 2, g_shell.sliders[kPanFader].y);
     EXPECT_EQ(c.faderTop < 0 ? -100 : p.y + c.faderTop + 16, g_shell.sliders[kVolumeFader].y);
-    EXPECT_EQ(c.sends ? p.y + 137 - 1 : -100, g_shell.sliders[kSendLevel1].y);
-    // A click on the first send button's place of channel 0.
-    const int slot = c.channel * kPluginPositionCount;
-    SetInput(p.x + 15, p.y + 137 + 5, true);
-    DrawInspectorPane(0);
-    SetInput(0, 0, false);
-    DrawInspectorPane(0);
-    if (c.channel < kMixerChannelCount) {
-      EXPECT_EQ(c.sends ? 1 : 0, g_app.sendSwitches[slot]);
+    EXPECT_EQ(c.sends ? p.y + 136 : -100, g_shell.sliders[kSendLevel1].y);
+    for (const int on : {1, 0}) {
+      frame(p.x + 15, p.y + 142, true);
+      frame(0, 0, false);
+      if (c.channel < kMixerChannelCount) {
+        EXPECT_EQ(c.sends ? on : 0, g_app.sendSwitches[c.channel * kPluginPositionCount]);
+      }
     }
-    SetInput(p.x + 15, p.y + 137 + 5, true);
-    DrawInspectorPane(0);
-    if (c.channel < kMixerChannelCount) {
-      EXPECT_EQ(0, g_app.sendSwitches[slot]) << "the second click";
-    }
-    SetInput(0, 0, false);
   }
 }
 
 TEST_F(SidePaneTest, FadersDraggedToTheirEndsReadExactlyZeroAndOne) {
   g_app.currentTrack = 2;
-  Clear();
   DrawInspectorPane(1);
-  const struct {
-    SliderIndex slider;
-    float* value;
-  } faders[] = {{kPanFader, &g_app.pan[2]},
-                {kVolumeFader, &g_app.volume[2]},
-                {kSendLevel2, &g_app.sendLevels[2 * kPluginPositionCount + 1]}};
-  for (const auto& f : faders) {
-    SCOPED_TRACE(testing::Message() << "slider " << f.slider);
-    const Slider& s = g_shell.sliders[f.slider];
-    for (const auto& end : {std::make_pair(s.x - 5, 0.0f), std::make_pair(s.x + s.width + 5, 1.0f)}) {
-      SetInput(s.x + s.width / 2, s.y + 5, true);  // the press starts the drag
-      DrawInspectorPane(1);
-      SetInput(end.first, s.y + 5, true);
-      DrawInspectorPane(1);
-      EXPECT_EQ(end.second, *f.value);
+  const std::pair<SliderIndex, float*> faders[] = {{kPanFader, &g_app.pan[2]},
+                                                   {kVolumeFader, &g_app.volume[2]},
+                                                   {kSendLevel2, &g_app.sendLevels[2 * kPluginPositionCount + 1]}};
+  for (const auto& [index, value] : faders) {
+    const Slider& s = g_shell.sliders[index];
+    for (const auto& [x, end] : {std::make_pair(s.x - 5, 0.0f), std::make_pair(s.x + s.width + 5, 1.0f)}) {
+      for (const int at : {s.x + s.width / 2, x}) {  // the press starts the drag
+        SetInput(at, s.y + 5, true);
+        DrawInspectorPane(1);
+      }
+      EXPECT_EQ(end, *value) << "slider " << index;
       SetInput(0, 0, false);
       DrawInspectorPane(1);
     }
   }
 }
 
-// ---------------------------------------------------------------------------
-// Both panes on the software renderer.
+// The rightmost white pixel of a box, or -1.
+int RightmostWhite(int x0, int y0, int x1, int y1) {
+  int right = -1;
+  for (int y = y0; y < y1; ++y)
+    for (int x = x0; x < x1; ++x)
+      if (ScreenPixel(x, y) == 0xFFFFFF && x > right) right = x;
+  return right;
+}
 
-TEST_F(SidePaneTest, ThePanesInTheFourToggleCombinations) {
+// The instrument pane with the inspector of track 5 below it.
+TEST_F(SidePaneTest, TheRowsShowNamesTintAndEmptySlots) {
   g_stub.answer = TestPluginPath("tp_kezmir");
-  ClickInstrumentRow(2);
+  ClickSlot(2, 0);
   g_stub.answer = TestPluginPath("tp_effect");
-  ClickInstrumentRow(5);
+  ClickSlot(5, 0);
+  ClickSlot(5, 1);
   g_app.currentTrack = 5;
-  ClickInsertRow(5, 0);
   SetInput(0, 0, false, false);  // drawing only
-  g_app.clientRect = ShellRect{0, 0, 1299, 710};
-  const struct {
-    uint8_t instrument, inspector;
-    int inspectorTop;  // 0: no inspector
-  } combos[] = {{1, 0, 0}, {1, 1, 155}, {0, 1, 22}, {0, 0, 0}};
-  for (const auto& c : combos) {
-    SCOPED_TRACE(testing::Message() << int(c.instrument) << int(c.inspector));
-    g_app.instrumentPaneShown = c.instrument;
-    g_app.inspectorPaneShown = c.inspector;
-    Clear();
-    const int32_t fullWidth = UpdateSidePanes(g_app);
-    KeepPicture("side_panes_" + std::to_string(c.instrument) + std::to_string(c.inspector) + ".png");
-    EXPECT_EQ(c.instrument == 0 && c.inspector == 0 ? 1 : 0, fullWidth);
-    // The boxes, seen in the strip right of the rows: the instrument pane's (y 22-150), the
-    // inspector's at the top (22-239) or below (155-372).
-    EXPECT_EQ(c.instrument || c.inspectorTop == 22 ? kPaneGrey : 0u, Pixel(114, 149));
-    EXPECT_EQ(c.inspectorTop == 22 ? kPaneGrey : 0u, Pixel(114, 153));
-    EXPECT_EQ(c.inspectorTop == 155 ? kPaneGrey : 0u, Pixel(114, 300));
-    if (c.instrument) {
-      const int row2 = 22 + 16 + 14 * 2, row5 = 22 + 16 + 14 * 5, row0 = 22 + 16;
-      EXPECT_EQ(kFmTint, Pixel(27, row2 + 5));  // Kezmir
-      EXPECT_EQ(kRowGrey, Pixel(27, row5 + 5));
-      EXPECT_TRUE(BoxHolds(30, row0, 100, row0 + 11, kEmptyText)) << "no instrument";
-      EXPECT_TRUE(BoxHolds(30, row2, 100, row2 + 11, 0xFFFFFF)) << "the name";
-    }
-    if (c.inspectorTop) {
-      const int insert1 = c.inspectorTop + 66, insert2 = insert1 + 14;
-      EXPECT_EQ(kRowGrey, Pixel(27, insert1 + 5));
-      EXPECT_TRUE(BoxHolds(30, insert1, 100, insert1 + 11, 0xFFFFFF)) << "the effect's name";
-      EXPECT_TRUE(BoxHolds(30, insert2, 100, insert2 + 11, kEmptyText)) << "no effect";
-    }
-  }
+  g_app.instrumentPaneShown = g_app.inspectorPaneShown = 1;
+  UpdateSidePanes(g_app);
+  const int row0 = 22 + 16, row2 = row0 + 14 * 2, row5 = row0 + 14 * 5, insert1 = 155 + 66;
+  EXPECT_EQ(0x444448u, ScreenPixel(27, row2 + 5)) << "an FM instrument's row is tinted";
+  EXPECT_EQ(0x444444u, ScreenPixel(27, row5 + 5));
+  EXPECT_EQ(0x444444u, ScreenPixel(27, insert1 + 5));
+  for (const auto& [top, colour] : {std::make_pair(row0, 0x666666u), std::make_pair(row2, 0xFFFFFFu),
+                                    std::make_pair(insert1, 0xFFFFFFu), std::make_pair(insert1 + 14, 0x666666u)})
+    EXPECT_TRUE(BoxHolds(30, top, 100, top + 11, colour)) << "the row at " << top;
   // Names are cut at 16 characters.
-  g_app.instrumentPaneShown = 1;
   g_app.inspectorPaneShown = 0;
-  const int row2 = 22 + 16 + 14 * 2;
-  std::vector<int> ends;
-  for (int length : {15, 16, 30}) {
+  int ends[3], i = 0;
+  for (const size_t length : {15, 16, 30}) {
     g_pluginSlots[10].name = std::string(length, 'l');
     Clear();
     UpdateSidePanes(g_app);
-    ends.push_back(RightmostWhite(26, row2, 240, row2 + 11));
+    ends[i++] = RightmostWhite(26, row2, 240, row2 + 11);
   }
   EXPECT_LT(ends[0], ends[1]);
   EXPECT_EQ(ends[1], ends[2]);
