@@ -107,11 +107,12 @@ struct Staging
 // Converts Rect of face Face of the source (and alpha source) to (0, 0) of Dest.
 int ConvertFace(const D3D11TextureTransfer &T, int Face, const ImageRect &Rect, uint8_t *Dest, int DestPitch)
 {
+    // A cube map's faces lie one whole stored chain apart.
     const BASEIMAGE &src = *T.Source;
-    const uint8_t *pixels = (const uint8_t *)src.Pixels + (ptrdiff_t)Face * src.Height * src.Pitch;
+    const uint8_t *pixels = (const uint8_t *)src.Pixels + (ptrdiff_t)(Face * StoredFaceBytes(src));
     const BASEIMAGE *alpha = T.AlphaSource;
     const uint8_t *alphaPixels =
-        alpha != nullptr ? (const uint8_t *)alpha->Pixels + (ptrdiff_t)Face * alpha->Height * alpha->Pitch : nullptr;
+        alpha != nullptr ? (const uint8_t *)alpha->Pixels + (ptrdiff_t)(Face * StoredFaceBytes(*alpha)) : nullptr;
     // The transparent colour becomes alpha 0 only where the texture has alpha and no alpha image
     // gives it.
     const int colorKey = T.TransColorFlag && T.DestColorData->AlphaWidth != 0 && alpha == nullptr;
