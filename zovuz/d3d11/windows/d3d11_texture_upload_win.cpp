@@ -202,8 +202,9 @@ int UploadStoredChain(const D3D11TextureTransfer &T)
             if (!Holds(src, offset, bytes)) return -1;
             const uint8_t *level = (const uint8_t *)src.Pixels + offset;
             if (dxt) {
-                Update(T, levels * f + l, Box(0, 0, Blocks(w) * 4, Blocks(h) * 4), level,
-                       Blocks(w) * src.ColorData.BitDepth * 2);
+                // The box ends at the level's edge: a box rounded past a level under 4 pixels is
+                // refused by the device, and that level would stay empty.
+                Update(T, levels * f + l, Box(0, 0, w, h), level, Blocks(w) * src.ColorData.BitDepth * 2);
             } else {
                 BASEIMAGE view = src;
                 view.Pixels = (void *)level;
