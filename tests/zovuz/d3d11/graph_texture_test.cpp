@@ -304,11 +304,11 @@ TEST_F(GraphTexture, ReleasingGivesEveryObjectAndBlockBack)
               D3D11_GetObjectCount(D3D11_OBJECT_RENDER_TARGET_VIEW));
     // A bound view goes from the cache with it.
     ID3D11ShaderResourceView *view = D3D11GraphObject<ID3D11ShaderResourceView>(r.Image->Texture[0], D3D11_GRAPH_SRV);
-    Graphics_D3D11_DeviceState_SetPSShaderResources(3, 1, &view);
+    Graphics_D3D11_DeviceState_SetPSShaderResources(100, 1, &view);
     Graphics_D3D11_SetTexture(D3D11GraphObject<ID3D11Texture2D>(r.Image->Texture[0], D3D11_GRAPH_TEXTURE), view);
 
     EXPECT_EQ(0, Graphics_D3D11_ReleaseGraphTexture(r.Image));
-    EXPECT_EQ(nullptr, D3D11DeviceState.PSShaderResource[3]);
+    EXPECT_EQ(nullptr, D3D11DeviceState.PSShaderResource[100]);
     EXPECT_EQ(nullptr, D3D11DeviceState.TextureView);
     for (int t = 0; t < D3D11_OBJECT_TYPE_NUM; t++) EXPECT_EQ(objects[t], D3D11_GetObjectCount(t)) << t;
     EXPECT_EQ(blocks, GetAllocNum());
