@@ -186,7 +186,7 @@ int PowerOfTwoAtLeast(int Size)
 int UploadStoredChain(const D3D11TextureTransfer &T)
 {
     const BASEIMAGE &src = *T.Source;
-    const bool dxt = IsBlockFormat(src.ColorData.Format);
+    const bool dxt = IsUploadableBlock(src.ColorData.Format);
     const int levels = MipNum(*T.Image);
     const int64_t faceBytes = StoredFaceBytes(src);
     Staging staging;
