@@ -164,21 +164,39 @@ TEST_F(GraphTexture, WholeDxtFacesGoUpInOneWriteEach)
     EXPECT_TRUE(Logged(L"DXTフォーマットのテクスチャに標準形式のイメージを転送することはできません"));
 }
 
-TEST_F(GraphTexture, AChainShorterThanItsHeaderIsRefusedWithoutReadingPastIt)
+TEST_F(GraphTexture, AStoredChainGoesUpLevelByLevelUnlessTheImageIsShort)
 {
-    // 64 x 64 DXT1 claims seven levels; the file held only the first two.
-    const int held = 16 * 16 * 8 + 8 * 8 * 8;
-    Fenced pixels(held);
-    for (int mips : {7, 1}) {
-        Record r(PIXEL_FORMAT_BLOCK_FIRST + 0, {{64, 64}}, mips, false, mips == 1);
+    // 64 x 64 DXT1 with seven levels: 2048, 512, 128, 32, then one 8-byte block each.
+    const int levels[] = {2048, 512, 128, 32, 8, 8, 8};
+    const int whole = 2744;
+    const struct
+    {
+        int held, mips, cube, result, updates;
+    } cases[] = {
+        {whole, 7, 0, 0, 7},        // the chain level by level
+        {2048 + 512, 7, 0, -1, 2},  // the file held only the first two levels
+        {2048 + 512, 1, 6, -1, 1},  // whole faces: the second face is missing
+    };
+    for (const auto &c : cases) {
+        Fenced pixels(c.held);
+        Record r(PIXEL_FORMAT_BLOCK_FIRST + 0, {{64, 64}}, c.mips, false, c.cube != 0);
         Make(r);
-        BASEIMAGE image = DxtImage(COLORDATA_FORMAT_DXT1, 64, 64, pixels.Data, 7, mips == 1 ? 6 : 0);
-        image.DataSize = held;
+        BASEIMAGE image = DxtImage(COLORDATA_FORMAT_DXT1, 64, 64, pixels.Data, 7, c.cube);
+        image.DataSize = c.held;
+        FakeD3D11.Updates.clear();
         const D3D11TextureTransfer t = Transfer(r, image, {0, 0, 64, 64}, {0, 0, 64, 64});
-        EXPECT_EQ(-1, mips > 1 ? Graphics_D3D11_BltBmpOrBaseImageToGraph3_MipMapBlt(t)
-                               : Graphics_D3D11_BltBmpOrBaseImageToGraph3_NoMipMapBlt(t))
-            << mips;
-        EXPECT_TRUE(Logged(L"画像のデータがテクスチャへの転送に必要なサイズに足りません"));
+        EXPECT_EQ(c.result, c.mips > 1 ? Graphics_D3D11_BltBmpOrBaseImageToGraph3_MipMapBlt(t)
+                                       : Graphics_D3D11_BltBmpOrBaseImageToGraph3_NoMipMapBlt(t))
+            << c.held;
+        ASSERT_EQ((size_t)c.updates, FakeD3D11.Updates.size()) << c.held;
+        int offset = 0;
+        for (int l = 0; l < c.updates; offset += levels[l++]) {
+            const auto &u = FakeD3D11.Updates[l];
+            EXPECT_EQ(pixels.Data + offset, u.Data) << l;
+            EXPECT_EQ((UINT)(64 >> l), u.Right) << l;
+            EXPECT_EQ((size_t)levels[l], u.Bytes.size()) << l;
+        }
+        EXPECT_EQ(c.result < 0, Logged(L"画像のデータがテクスチャへの転送に必要なサイズに足りません")) << c.held;
     }
 }
 
@@ -286,11 +304,11 @@ TEST_F(GraphTexture, ReleasingGivesEveryObjectAndBlockBack)
               D3D11_GetObjectCount(D3D11_OBJECT_RENDER_TARGET_VIEW));
     // A bound view goes from the cache with it.
     ID3D11ShaderResourceView *view = D3D11GraphObject<ID3D11ShaderResourceView>(r.Image->Texture[0], D3D11_GRAPH_SRV);
-    Graphics_D3D11_DeviceState_SetPSShaderResources(3, 1, &view);
+    Graphics_D3D11_DeviceState_SetPSShaderResources(100, 1, &view);
     Graphics_D3D11_SetTexture(D3D11GraphObject<ID3D11Texture2D>(r.Image->Texture[0], D3D11_GRAPH_TEXTURE), view);
 
     EXPECT_EQ(0, Graphics_D3D11_ReleaseGraphTexture(r.Image));
-    EXPECT_EQ(nullptr, D3D11DeviceState.PSShaderResource[3]);
+    EXPECT_EQ(nullptr, D3D11DeviceState.PSShaderResource[100]);
     EXPECT_EQ(nullptr, D3D11DeviceState.TextureView);
     for (int t = 0; t < D3D11_OBJECT_TYPE_NUM; t++) EXPECT_EQ(objects[t], D3D11_GetObjectCount(t)) << t;
     EXPECT_EQ(blocks, GetAllocNum());

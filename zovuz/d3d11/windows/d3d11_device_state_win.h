@@ -23,7 +23,7 @@
 
 constexpr int D3D11_LIGHT_NUM = 6;
 constexpr int D3D11_CONSTANT_BUFFER_SLOTS = 14;
-constexpr int D3D11_PS_RESOURCE_SLOTS = 16;
+constexpr int D3D11_PS_RESOURCE_SLOTS = 128;  // every shader-resource slot of the pixel stage
 constexpr int D3D11_SAMPLER_NUM = 16;
 constexpr int D3D11_RENDER_TARGET_NUM = 8;
 

@@ -107,11 +107,12 @@ struct Staging
 // Converts Rect of face Face of the source (and alpha source) to (0, 0) of Dest.
 int ConvertFace(const D3D11TextureTransfer &T, int Face, const ImageRect &Rect, uint8_t *Dest, int DestPitch)
 {
+    // A cube map's faces lie one whole stored chain apart.
     const BASEIMAGE &src = *T.Source;
-    const uint8_t *pixels = (const uint8_t *)src.Pixels + (ptrdiff_t)Face * src.Height * src.Pitch;
+    const uint8_t *pixels = (const uint8_t *)src.Pixels + (ptrdiff_t)(Face * StoredFaceBytes(src));
     const BASEIMAGE *alpha = T.AlphaSource;
     const uint8_t *alphaPixels =
-        alpha != nullptr ? (const uint8_t *)alpha->Pixels + (ptrdiff_t)Face * alpha->Height * alpha->Pitch : nullptr;
+        alpha != nullptr ? (const uint8_t *)alpha->Pixels + (ptrdiff_t)(Face * StoredFaceBytes(*alpha)) : nullptr;
     // The transparent colour becomes alpha 0 only where the texture has alpha and no alpha image
     // gives it.
     const int colorKey = T.TransColorFlag && T.DestColorData->AlphaWidth != 0 && alpha == nullptr;
@@ -185,7 +186,7 @@ int PowerOfTwoAtLeast(int Size)
 int UploadStoredChain(const D3D11TextureTransfer &T)
 {
     const BASEIMAGE &src = *T.Source;
-    const bool dxt = IsBlockFormat(src.ColorData.Format);
+    const bool dxt = IsUploadableBlock(src.ColorData.Format);
     const int levels = MipNum(*T.Image);
     const int64_t faceBytes = StoredFaceBytes(src);
     Staging staging;
@@ -201,8 +202,9 @@ int UploadStoredChain(const D3D11TextureTransfer &T)
             if (!Holds(src, offset, bytes)) return -1;
             const uint8_t *level = (const uint8_t *)src.Pixels + offset;
             if (dxt) {
-                Update(T, levels * f + l, Box(0, 0, Blocks(w) * 4, Blocks(h) * 4), level,
-                       Blocks(w) * src.ColorData.BitDepth * 2);
+                // The box ends at the level's edge: a box rounded past a level under 4 pixels is
+                // refused by the device, and that level would stay empty.
+                Update(T, levels * f + l, Box(0, 0, w, h), level, Blocks(w) * src.ColorData.BitDepth * 2);
             } else {
                 BASEIMAGE view = src;
                 view.Pixels = (void *)level;

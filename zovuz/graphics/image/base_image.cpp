@@ -117,6 +117,7 @@ int CreateBaseImageView(const BASEIMAGE *Source, int X1, int Y1, int X2, int Y2,
     *View = *Source;
     View->Width = X2 - X1;
     View->Height = Y2 - Y1;
+    View->DataSize = 0;
     View->Pixels =
         (uint8_t *)Source->Pixels + (ptrdiff_t)Y1 * Source->Pitch + (ptrdiff_t)X1 * Source->ColorData.PixelBytes;
     return 0;

@@ -169,6 +169,8 @@ int DecompressDxtBaseImage(BASEIMAGE *Image, int FreeFlag)
     int64_t srcFace = DxtFaceBytes(format, Image->Width, Image->Height, levels);
     int64_t destFace = PlainChainBytes((int64_t)Image->Width * 4, Image->Width, Image->Height, 4, levels);
     if (destFace * faces > 0x7FFFFFFF) return -1;
+    // Never more than the image holds.
+    if (Image->DataSize > 0 && srcFace * faces > Image->DataSize) return -1;
     uint8_t *out = (uint8_t *)DXALLOC((size_t)(destFace * faces));
     if (out == nullptr) return -1;
 
@@ -189,5 +191,6 @@ int DecompressDxtBaseImage(BASEIMAGE *Image, int FreeFlag)
     Image->Pixels = out;
     CreateARGB8ColorData(&Image->ColorData);
     Image->Pitch = Image->Width * 4;
+    Image->DataSize = (int)(destFace * faces);
     return 0;
 }
