@@ -15,19 +15,28 @@ class ShellTest : public ::testing::Test {
   static void SetInput(int x, int y, bool leftDown, bool active = true);
 };
 
-// A test that draws the shell's panes on the library's software renderer into AppState's 960 x 540
-// draw screen and reads it back: graphics started once for the suite, the buttons laid out without
-// images, the draw screen cleared to black.
-class ShellDrawTest : public ShellTest {
+// The current draw screen's pixel without its alpha (0x00RRGGBB).
+uint32_t ScreenPixel(int x, int y);
+// Whether some pixel of a box of the current draw screen is exactly `colour`.
+bool BoxHolds(int x0, int y0, int x1, int y1, uint32_t colour);
+
+// A ShellTest drawing on the software renderer without a window, with graphics started as the
+// library's start starts them; a suite starts them at its draw screen's size.
+class SoftwareGraphicsTest : public ShellTest {
  protected:
-  static void SetUpTestSuite();
+  static void StartGraphics(int width, int height);
   static void TearDownTestSuite();
   void SetUp() override;
-  // The draw screen black again, opaque drawing.
-  static void Clear();
+  static uint32_t Pixel(int x, int y) { return ScreenPixel(x, y); }
   static bool started_;
 };
 
-// A pixel of the draw screen (0xRRGGBB), and whether some pixel of a box is exactly `colour`.
-uint32_t DrawnPixel(int x, int y);
-bool BoxHolds(int x0, int y0, int x1, int y1, uint32_t colour);
+// A test that draws the shell's panes into AppState's 960 x 540 draw screen and reads it back: the
+// buttons laid out without images, the draw screen cleared to black.
+class ShellDrawTest : public SoftwareGraphicsTest {
+ protected:
+  static void SetUpTestSuite();
+  void SetUp() override;
+  // The draw screen black again, opaque drawing.
+  static void Clear();
+};

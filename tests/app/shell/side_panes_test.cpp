@@ -94,7 +94,7 @@ class SidePaneTest : public ShellDrawTest {
 };
 int SidePaneTest::g_channel = 0;
 
-uint32_t Pixel(int x, int y) { return DrawnPixel(x, y); }
+uint32_t Pixel(int x, int y) { return ScreenPixel(x, y); }
 
 // The rightmost white pixel of a row of text, or -1.
 int RightmostWhite(int x0, int y0, int x1, int y1) {

@@ -23,8 +23,6 @@ namespace {
 
 constexpr PaneRect kArea{4, 22, 600, 500};
 
-uint32_t Pixel(int x, int y) { return DrawnPixel(x, y); }
-
 // `over` blended on black at alpha/255, each channel within one step.
 bool Blended(uint32_t pixel, uint32_t over, int alpha) {
   for (int shift = 0; shift < 24; shift += 8) {
