@@ -314,6 +314,11 @@ TEST_F(D3D9DrawState, TheResendAfterAModeChangeTakesTheFrontEndsFog)
     EXPECT_FLOAT_EQ(-0.01f, vs[10 * 4 + 1]);
     const float *ps = (const float *)ShaderConstantManager.Record[D3D9_CONSTANT_PS_FLOAT * 4].Values;
     EXPECT_FLOAT_EQ(0x33 / 255.0f, ps[8 * 4]);
+    // The full resend after a present keeps all of it and leaves nothing forced.
+    ASSERT_EQ(0, Graphics_D3D9_ReapplyDeviceState());
+    EXPECT_EQ(0, failed);
+    EXPECT_EQ(0, c.ForceFlag);
+    EXPECT_EQ(0x00336699u, c.FogColor);
     d.FogEnable = 0, d.FogMode = 0, d.FogColor = 0, d.FogStart = 0.0f, d.FogEnd = 1.0f;
 }
 
