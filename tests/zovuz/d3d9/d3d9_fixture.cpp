@@ -1,5 +1,7 @@
 #include "tests/zovuz/d3d9/d3d9_fixture.h"
 
+#include <stdlib.h>
+
 #include <algorithm>
 
 #include "zovuz/d3d9/windows/d3d9_device_state_win.h"
@@ -118,4 +120,17 @@ IDirect3DTexture9 *D3D9DrawTest::MakeTexture()
     EXPECT_EQ(D3D_OK, Direct3DDevice9_CreateTexture(1, 1, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_DEFAULT, &texture, nullptr));
     if (texture != nullptr) Textures.push_back(texture);
     return texture;
+}
+
+void ExpectPixelsClose(const std::vector<uint32_t> &Got, const std::vector<uint32_t> &Want, int Tolerance)
+{
+    ASSERT_EQ(Want.size(), Got.size());
+    int wrong = 0;
+    for (size_t i = 0; i < Got.size(); ++i)
+        for (int shift : {0, 8, 16, 24})
+            if (abs(int(Got[i] >> shift & 0xFF) - int(Want[i] >> shift & 0xFF)) > Tolerance && wrong++ < 4) {
+                ADD_FAILURE() << "pixel " << i << std::hex << ": got " << Got[i] << ", want " << Want[i];
+                break;
+            }
+    EXPECT_EQ(0, wrong);
 }

@@ -59,3 +59,6 @@ inline bool Contains(const std::wstring &Text, const std::wstring &Piece)
 {
     return Text.find(Piece) != std::wstring::npos;
 }
+
+// Every channel of every pixel within Tolerance; the first few that are not are reported.
+void ExpectPixelsClose(const std::vector<uint32_t> &Got, const std::vector<uint32_t> &Want, int Tolerance = 2);

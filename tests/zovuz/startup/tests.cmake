@@ -33,3 +33,8 @@ add_test(NAME core.d3d9_backend_without_d3d9 COMMAND core_d3d9_backend_test
   WORKING_DIRECTORY ${CMAKE_BINARY_DIR}/testrun/core.d3d9_backend_without_d3d9)
 set_tests_properties(core.d3d9_backend_without_d3d9 PROPERTIES LABELS d3d9 TIMEOUT 300 RESOURCE_LOCK main_window
   ENVIRONMENT "${tarvex_test_environment};TARVEX_D3D9_DISABLED=1;WINEDLLOVERRIDES=mscoree,mshtml=\\;d3d11,d3d9=d")
+
+# Graphs on the Direct3D 11 back end are a test of that back end; they use the graphics tests'
+# image builders.
+set_tests_properties(core.d3d11_graph_texture PROPERTIES LABELS d3d11)
+target_link_libraries(core_d3d11_graph_texture_test PRIVATE test_support_zovuz_graphics)
