@@ -43,6 +43,7 @@ set(tarvex_fuzz_area_sample_load engine)
 set(tarvex_fuzz_area_project_read shell)
 set(tarvex_fuzz_area_mdx_text shell)
 set(tarvex_fuzz_area_theora_open movie)
+set(tarvex_fuzz_area_d3d9_shader_code d3d9)
 
 file(GLOB tarvex_fuzz_targets CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/fuzz/*/*_fuzz.cpp)
 foreach(file ${tarvex_fuzz_targets})

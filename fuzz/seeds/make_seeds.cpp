@@ -422,6 +422,29 @@ void MdxTextSeeds() {
   Write("mdx_text", "notes", Bytes{0x19, 15, 0x80, 47, 0x81, 47, 0xDF, 0, 0x00, 0xFB, 16, 0xF9, 0xFA});
 }
 
+// Direct3D 9 shader code: ps_3_0 with a constant table of two constants (names, a type record, a
+// default value), and code without the table's comment.
+void ShaderCodeSeeds() {
+  const uint32_t commentWords = 26;
+  Bytes code(8 + commentWords * 4 + 4, 0);
+  auto put = [&code](size_t at, uint32_t v) {
+    for (int i = 0; i < 4; ++i) code[at + i] = static_cast<uint8_t>(v >> (8 * i));
+  };
+  put(0, 0xFFFF0300);
+  put(4, 0xFFFE | commentWords << 16);
+  memcpy(&code[8], "CTAB", 4);
+  put(24, 2);
+  for (int i = 0; i < 2; ++i) {
+    put(40 + 20 * i, 68 + 2 * i);
+    put(52 + 20 * i, 76);
+    put(56 + 20 * i, i ? 92 : 0);
+  }
+  memcpy(&code[80], "a\0bc", 5);
+  put(code.size() - 4, 0x0000FFFF);
+  Write("d3d9_shader_code", "two_constants", code);
+  Write("d3d9_shader_code", "no_comment", Bytes{0x00, 0x03, 0xFF, 0xFF, 0x51, 0, 0, 0, 0xFF, 0xFF, 0, 0});
+}
+
 }  // namespace
 
 int main(int argc, char **argv) {
@@ -441,6 +464,7 @@ int main(int argc, char **argv) {
   FontSeeds();
   ImageSeeds();
   MdxTextSeeds();
+  ShaderCodeSeeds();
   printf("make_seeds: %d seeds written\n", g_written);
   return 0;
 }

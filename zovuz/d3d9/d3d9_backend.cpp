@@ -1,5 +1,6 @@
 // The Direct3D 9 back end's table of operations for the graphics dispatch layer.
 #include "zovuz/d3d9/d3d9_internal.h"
+#include "zovuz/d3d9/d3d9_memory_cache.h"
 
 namespace {
 
@@ -18,6 +19,9 @@ const GraphicsHardwareFunctions D3D9Functions = {
     .SetDialogBoxMode = Graphics_D3D9_SetDialogBoxMode,
     .SetupSubBackBufferFullScreen = Graphics_D3D9_SetupSubBackBufferFullScreen,
     .StartFrontScreenTimer = Graphics_D3D9_StartFrontScreenTimer,
+    .ReleaseMemoryTextureCache = Graphics_D3D9_ReleaseMemoryTextureCache,
+    .ExpireMemoryTextures = Graphics_D3D9_ExpireMemoryTextures,
+    .ExpireMemorySurfaces = Graphics_D3D9_ExpireMemorySurfaces,
     .ClearDrawScreen = Graphics_D3D9_ClearDrawScreen,
     .RenderVertexBuffer = Graphics_D3D9_RenderVertexBuffer,
     .SetDrawScreen = Graphics_D3D9_SetDrawScreen,

@@ -1,6 +1,7 @@
 // The Direct3D 9 back end's life: start-up, the initialise that builds the device and what lives
 // with it, its undoing, the release of every device object, the screen-mode change that rebuilds
 // them, the lost device and the end.
+#include "zovuz/d3d9/d3d9_memory_cache.h"
 #include "zovuz/d3d9/windows/d3d9_device_state_win.h"
 #include "zovuz/d3d9/windows/d3d9_device_win.h"
 #include "zovuz/d3d9/windows/d3d9_shader_constant_win.h"
@@ -146,8 +147,9 @@ int Graphics_D3D9_ReleaseHandleObjects(void)
                                          [](IndexBufferHandleData *Buffer) { ReleaseBackendObjects(Buffer->PF); });
     ForEachHandle<ShaderHandleData>(DX_HANDLETYPE_SHADER,
                                     [](ShaderHandleData *Shader) { ReleaseBackendObjects(Shader->PF); });
-    // NOT YET BUILT (system-memory caches): the objects of their used entries released, the entries
-    // kept with their keys for the re-creation.
+    // The caches outlive the device: their entries keep their keys for the re-creation.
+    D3D9MemoryImageCache_ReleaseObjects(&D3D9MemoryTextureCache);
+    D3D9MemoryImageCache_ReleaseObjects(&D3D9MemorySurfaceCache);
     return 0;
 }
 
@@ -161,7 +163,8 @@ int Graphics_D3D9_ReleaseDeviceObjects(void)
 
 int Graphics_D3D9_RecreateDeviceObjects(void)
 {
-    // NOT YET BUILT (system-memory caches): every used entry gets a new texture or surface.
+    D3D9MemoryImageCache_RecreateObjects(&D3D9MemoryTextureCache);
+    D3D9MemoryImageCache_RecreateObjects(&D3D9MemorySurfaceCache);
     ForEachHandle<GraphHandleData>(DX_HANDLETYPE_GRAPH, [](GraphHandleData *Graph) {
         GraphImageRecord *image = Graph->Image;
         // An image record serves several graphs: its textures are made once.

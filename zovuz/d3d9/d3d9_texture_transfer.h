@@ -1,0 +1,29 @@
+// The pixel arithmetic of moving an image into a Direct3D 9 texture level: DXT levels copied
+// block row by block row into locked memory of any pitch, the edge column and row repeated beside
+// a sub-image, and where each mip level's rectangle lands.
+#pragma once
+
+#include <stddef.h>
+
+#include "zovuz/graphics/zovuz_graphics.h"
+
+// Bytes of one block row of a DXT level Width pixels wide: 8 bytes per 4 x 4 block at 4 bits per
+// pixel, 16 at 8.
+size_t D3D9DXTBlockRowBytes(int BitsPerPixel, int Width);
+// Bytes of a whole DXT level, its blocks packed: every block row of (Height + 3) / 4.
+size_t D3D9DXTLevelBytes(int BitsPerPixel, int Width, int Height);
+
+// Copies a packed DXT level into locked memory whose block rows lie DestPitch bytes apart. The
+// packed bytes read, D3D9DXTLevelBytes.
+size_t D3D9CopyDXTLevel(unsigned char *Dest, int DestPitch, const unsigned char *Source, int BitsPerPixel, int Width,
+                        int Height);
+
+// After Width x Height pixels were written at Dest: the column right of them repeats the last
+// column (AddColumn), the row below them the last row (AddRow), and the corner the pixel
+// diagonally inside. Only 2- and 4-byte pixels get a column; a row and corner take any size.
+void D3D9FillTransferEdge(unsigned char *Dest, int Pitch, int BytesPerPixel, int Width, int Height, int AddColumn,
+                          int AddRow);
+
+// Where level Level of a mip chain receives the level-0 rectangle Rect: every edge shifted
+// right by Level, a collapsed side widened to one pixel.
+ImageRect D3D9MipLevelRect(const ImageRect &Rect, int Level);
