@@ -56,6 +56,13 @@ std::string ArgumentText(T Value)
         return Describe("%u", (unsigned)Value);
 }
 
+// A box as its corners, so that a test can read which bytes or texels a copy reaches.
+std::string ArgumentText(const D3D11_BOX *Box)
+{
+    if (Box == nullptr) return "null";
+    return Describe("box=%u,%u-%u,%u", Box->left, Box->top, Box->right, Box->bottom);
+}
+
 template <typename... A>
 std::string ArgumentsText(A... Args)
 {
