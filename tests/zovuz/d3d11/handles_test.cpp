@@ -11,6 +11,7 @@
 #include "zovuz/d3d11/windows/d3d11_buffers_win.h"
 #include "zovuz/d3d11/windows/d3d11_device_state_win.h"
 #include "zovuz/d3d11/windows/d3d11_graph_piece_win.h"
+#include "zovuz/d3d11/windows/d3d11_shadow_map_win.h"
 #include "zovuz/d3d11/zovuz_d3d11.h"
 
 namespace {
@@ -251,6 +252,70 @@ TEST_F(HandleObjects, AFailedRestartReportsFailureAndRebuildsNothing)
     GraphicsAPIType = GRAPHICS_API_SOFTWARE;
     RegisterGraphicsHardwareFunctions(GRAPHICS_API_D3D11, nullptr);
     GraphicsScreenSettings.MainScreenWidth = GraphicsScreenSettings.MainScreenHeight = 0;
+}
+
+// Before a new device every handle's objects go; after it each is made again, a buffer refilled
+// from its system copy and a shadow map set up anew.
+TEST_F(HandleObjects, EveryHandleKindIsReleasedAndMadeAgain)
+{
+    RegisterGraphicsHardwareFunctions(GRAPHICS_API_D3D11, GetGraphicsD3D11Functions());
+    GraphicsAPIType = GRAPHICS_API_D3D11;
+    InitializeHandleType(DX_HANDLETYPE_VERTEX_BUFFER, sizeof(VertexBufferHandleData), 8,
+                         InitializeVertexIndexBufferHandle, nullptr, L"VertexBuffer");
+    InitializeHandleType(DX_HANDLETYPE_INDEX_BUFFER, sizeof(IndexBufferHandleData), 8,
+                         InitializeVertexIndexBufferHandle, nullptr, L"IndexBuffer");
+    InitializeHandleType(DX_HANDLETYPE_SHADOWMAP, sizeof(ShadowMapHandleData), 8, InitializeShadowMapHandle, nullptr,
+                         L"ShadowMap");
+    uint8_t vertices[4 * 12] = {1, 2, 3};
+    const int vertexHandle = AddHandle(DX_HANDLETYPE_VERTEX_BUFFER, 0, -1);
+    auto *vertex = GetTypedHandle<VertexBufferHandleData>(vertexHandle, DX_HANDLETYPE_VERTEX_BUFFER, 0);
+    *vertex = {vertex->Info, 12, 4, vertices, vertex->PF, {}};
+    uint16_t indices[6] = {0, 1, 2, 2, 1, 3};
+    const int indexHandle = AddHandle(DX_HANDLETYPE_INDEX_BUFFER, 0, -1);
+    auto *index = GetTypedHandle<IndexBufferHandleData>(indexHandle, DX_HANDLETYPE_INDEX_BUFFER, 0);
+    *index = {index->Info, 2, 6, indices, index->PF, {}};
+    const int mapHandle = AddHandle(DX_HANDLETYPE_SHADOWMAP, 0, -1);
+    auto *map = GetTypedHandle<ShadowMapHandleData>(mapHandle, DX_HANDLETYPE_SHADOWMAP, 0);
+    map->Width = map->Height = 64;
+    map->BitDepth = 16;
+    ASSERT_EQ(0, Graphics_D3D11_SetupShadowMap(map, 0));
+    const int shaderHandle = AddHandle(DX_HANDLETYPE_SHADER, 0, -1);
+    auto *shader = GetTypedHandle<ShaderHandleData>(shaderHandle, DX_HANDLETYPE_SHADER, 0);
+    const uint8_t code[8] = {'D', 'X', 'B', 'C'};
+    ASSERT_EQ(0, Graphics_D3D11_CreateShaderHandle(shader, 1, code, sizeof(code), 0, 0));
+
+    const GraphicsBackendObjectData *parts[] = {vertex->PF, index->PF, map->PF, shader->PF};
+    ASSERT_EQ(0, Graphics_D3D11_RecreateHandleBuffers());
+    for (const GraphicsBackendObjectData *part : parts)
+        EXPECT_NE(nullptr, part->Object[0]);  // vertex and index buffers are made here the first time
+    ASSERT_EQ(0, Graphics_D3D11_ReleaseHandleDeviceObjects());
+    for (const GraphicsBackendObjectData *part : parts)
+        for (void *object : part->Object) EXPECT_EQ(nullptr, object);
+    FakeD3D11.Calls.clear();
+    ASSERT_EQ(0, Graphics_D3D11_RecreateHandleBuffers());
+    for (const GraphicsBackendObjectData *part : parts) EXPECT_NE(nullptr, part->Object[0]);
+    EXPECT_EQ((std::vector<std::string>{"CreateBuffer bytes=48 bind=0x1 usage=0", "CreateBuffer bytes=12 bind=0x2 usage=0"}),
+              FakeD3D11CallsStartingWith("CreateBuffer"));
+    EXPECT_EQ((std::vector<std::string>{"UpdateSubresource obj 0 box=0,0-48,1 obj 0 0",
+                                        "UpdateSubresource obj 0 box=0,0-12,1 obj 0 0"}),
+              FakeD3D11CallsStartingWith("UpdateSubresource"));
+
+    // A buffer that cannot be made is told; the others are still made.
+    Graphics_D3D11_ReleaseHandleDeviceObjects();
+    FakeD3D11.Fail["CreateBuffer"] = E_OUTOFMEMORY;
+    ASSERT_EQ(0, Graphics_D3D11_RecreateHandleBuffers());
+    FakeD3D11.Fail.clear();
+    EXPECT_TRUE(Logged(L"頂点バッファハンドル用の頂点バッファの作成に失敗しました"));
+    EXPECT_TRUE(Logged(L"インデックスバッファハンドル用のインデックスバッファの作成に失敗しました"));
+    EXPECT_NE(nullptr, map->PF->Object[0]);
+    EXPECT_NE(nullptr, shader->PF->Object[0]);
+
+    Graphics_D3D11_ReleaseHandleDeviceObjects();
+    SubHandle(shaderHandle);
+    for (int type : {DX_HANDLETYPE_VERTEX_BUFFER, DX_HANDLETYPE_INDEX_BUFFER, DX_HANDLETYPE_SHADOWMAP})
+        TerminateHandleType(type);
+    GraphicsAPIType = GRAPHICS_API_SOFTWARE;
+    RegisterGraphicsHardwareFunctions(GRAPHICS_API_D3D11, nullptr);
 }
 
 }  // namespace
