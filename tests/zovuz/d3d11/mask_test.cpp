@@ -6,6 +6,7 @@
 
 #include "zovuz/d3d11/windows/d3d11_device_state_win.h"
 #include "zovuz/d3d11/windows/d3d11_mask_win.h"
+#include "zovuz/d3d11/windows/d3d11_swap_chain_win.h"
 #include "zovuz/d3d11/windows/d3d11_transfer_win.h"
 
 namespace {
@@ -82,6 +83,20 @@ TEST_F(Mask, ADeviceWithoutTheMaskFormatsRefusesIt)
         EXPECT_TRUE(FakeD3D11CallsStartingWith("CreateTexture2D").empty());
     }
     D3D11FormatTable = table;
+}
+
+// While a mask draw is in effect, whatever target is asked for, drawing lands in the mask screen.
+TEST_F(Mask, TheDrawScreenIsTheMaskScreenWhileTheMaskIsInEffect)
+{
+    ASSERT_EQ(0, Graphics_D3D11_Mask_CreateScreen(64, 48));
+    const D3D11SwapChainInfo &chain = D3D11Screen.SwapChain[0];
+    for (int valid : {1, 0}) {
+        GraphicsDrawSettings.MaskValidFlag = valid;
+        ASSERT_EQ(0, Graphics_D3D11_SetDrawScreen(DX_SCREEN_BACK, 0, 0, nullptr, nullptr, nullptr, nullptr));
+        EXPECT_EQ(valid ? D3D11Mask.ScreenRTV : chain.BackBufferRTV, D3D11DeviceState.RenderTargetView[0]);
+        ASSERT_EQ(0, Graphics_D3D11_Mask_SetUseScreen());
+        EXPECT_EQ(valid ? D3D11Mask.ScreenRTV : chain.BackBufferRTV, D3D11DeviceState.RenderTargetView[0]);
+    }
 }
 
 }  // namespace
