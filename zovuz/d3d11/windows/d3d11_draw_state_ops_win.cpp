@@ -54,16 +54,17 @@ bool ClearTarget(int Index, ID3D11Texture2D **Texture, ID3D11RenderTargetView **
     const D3D11ScreenData &screen = D3D11Screen;
     *Texture = nullptr;
     *View = nullptr;
-    if (target == 0 || Index > 0) return false;
-    if (target == D3D11_DRAW_TARGET_CACHED) {
-        *Texture = S.RenderTarget[Index];
-        *View = S.RenderTargetView[Index];
-    } else if (target < 0) {
+    if (target == 0 || target == -1) return false;
+    if (target < 0 && target != D3D11_DRAW_TARGET_CACHED) {
+        if (Index > 0) return false;
         const bool sub = screen.SubBackBuffer != nullptr;
         *Texture = sub ? screen.SubBackBuffer : screen.SwapChain[0].BackBuffer;
         *View = sub ? screen.SubBackBufferRTV : screen.SwapChain[0].BackBufferRTV;
+    } else {
+        // A graph or a shadow map: what the draw-target selection bound at this index.
+        *Texture = S.RenderTarget[Index];
+        *View = S.RenderTargetView[Index];
     }
-    // Graphs and shadow maps have no device views yet: they are not cleared here.
     return *View != nullptr;
 }
 
