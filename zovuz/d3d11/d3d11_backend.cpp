@@ -13,6 +13,16 @@ int SetTransformToProjection(const MATRIX *) { return Graphics_D3D11_SetTransfor
 
 int SetupSubBackBufferFullScreen(void) { return Graphics_D3D11_SetupSubBackBufferFullScreen(); }
 
+// The dispatcher names the source first and passes a rectangle; the copy takes the destination
+// first. The destination's surface and mip level are always 0 on this road.
+int BltRectGraphToGraph(GraphHandleData *SrcGraph, GraphHandleData *DestGraph, const ImageRect *SrcRect, int DestX,
+                        int DestY, int SrcSurface, int SrcMipLevel, int, int)
+{
+    if (SrcRect == nullptr) return -1;
+    return Graphics_D3D11_BltRectGraphToGraph(DestGraph, SrcGraph, SrcSurface, SrcMipLevel, SrcRect->left, SrcRect->top,
+                                              SrcRect->right, SrcRect->bottom, DestX, DestY);
+}
+
 // Filled by member name; an operation not listed stays null, and its dispatcher logs and fails.
 const GraphicsHardwareFunctions D3D11Functions = {
     .Startup = Graphics_D3D11_Startup,
@@ -26,6 +36,12 @@ const GraphicsHardwareFunctions D3D11Functions = {
     .Terminate = Graphics_D3D11_Terminate,
     .SetupSubBackBufferFullScreen = SetupSubBackBufferFullScreen,
     .StartFrontScreenTimer = Graphics_D3D11_StartFrontScreenTimer,
+    .CreateTexture = Graphics_D3D11_CreateTexture,
+    .ReleaseGraphTexture = Graphics_D3D11_ReleaseGraphTexture,
+    .CheckDXTConvert = Graphics_D3D11_CheckDXTConvert,
+    .BltBmpOrBaseImageToTexture = Graphics_D3D11_BltBmpOrBaseImageToTexture,
+    .FillGraph = Graphics_D3D11_FillGraph,
+    .BltRectGraphToGraph = BltRectGraphToGraph,
     .GetPixel = Graphics_D3D11_GetPixel,
     .LockBackBuffer = Graphics_D3D11_LockDrawTargetBuffer,
     .UnlockBackBuffer = Graphics_D3D11_UnlockBackBuffer,

@@ -230,10 +230,22 @@ int Graphics_D3D11_PresentFrame(void);
 // For the front screen, starts the timer that keeps presenting it. 0.
 int Graphics_D3D11_StartFrontScreenTimer(int DrawScreen);
 
+// ---- Graph textures (windows/d3d11_graph_texture_win.h) ----------------------------------------
+
+int Graphics_D3D11_CreateTexture(GraphImageRecord *Image, int ASyncThread);
+int Graphics_D3D11_ReleaseGraphTexture(GraphImageRecord *Image);
+int Graphics_D3D11_CheckDXTConvert(GraphImageRecord *Image, int ImageFormat, int *ConvertFlag, int AlphaFormat,
+                                   int *AlphaConvertFlag);
+int Graphics_D3D11_BltBmpOrBaseImageToTexture(const ImageRect *SrcRect, int DestX, int DestY, GraphHandleData *Graph,
+                                              const BASEIMAGE *Image, const BASEIMAGE *AlphaImage, int TransferOption1,
+                                              int TransferOption2, int WholeImageFlag, int AcceptLoadingFlag);
+int Graphics_D3D11_FillGraph(GraphHandleData *Graph, int Red, int Green, int Blue, int Alpha);
+int Graphics_D3D11_BltRectGraphToGraph(GraphHandleData *DestGraph, GraphHandleData *SrcGraph, int SrcSurface,
+                                       int SrcMipLevel, int X1, int Y1, int X2, int Y2, int DestX, int DestY);
+
 // ---- Read-back (windows/d3d11_read_back_win.h) ------------------------------------------------
 
-// The dispatch layer's lock: the back screen for the screens -2 and -4; graphs are not read back
-// yet. 0 / -1.
+// The dispatch layer's lock: the back screen for the screens -2 and -4, or a graph's piece. 0 / -1.
 int Graphics_D3D11_LockDrawTargetBuffer(const ImageRect *Rect, BASEIMAGE *Image, int TargetHandle,
                                         GraphHandleData *Graph, int Surface, int MipLevel, int ReadOnly,
                                         int TextureIndex);

@@ -12,7 +12,9 @@ int ImageDataBytes(const BASEIMAGE &Image)
     int face = GetBaseImageDataSize(&Image);
     if (face < 0 || Image.Pixels == nullptr) return face < 0 ? -1 : 0;
     int faces = Image.CubeFlag == 6 ? 6 : 1;
-    return face > INT32_MAX / faces ? -1 : face * faces;
+    if (face > INT32_MAX / faces) return -1;
+    // Never more than the image holds.
+    return Image.DataSize > 0 && Image.DataSize < face * faces ? Image.DataSize : face * faces;
 }
 
 size_t Align8(size_t Size) { return (Size + 7) & ~(size_t)7; }
@@ -23,6 +25,7 @@ size_t CopyImage(const BASEIMAGE &Image, int Bytes, uint8_t *Place, BASEIMAGE **
     BASEIMAGE *copy = (BASEIMAGE *)Place;
     *copy = Image;
     copy->Pixels = nullptr;
+    copy->DataSize = Bytes > 0 ? Bytes : 0;
     if (Bytes > 0) {
         copy->Pixels = Place + Align8(sizeof(BASEIMAGE));
         memcpy(copy->Pixels, Image.Pixels, (size_t)Bytes);

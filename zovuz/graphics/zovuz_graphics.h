@@ -63,6 +63,9 @@ struct BASEIMAGE
     void *Pixels;  // owned by the image (DxAlloc), freed by ReleaseBaseImage; null = header only
     int MipCount;  // mip levels stored one after another (0 or 1 = one level)
     int CubeFlag;  // 0 = one image, 6 = a cube map of six faces
+    // Bytes Pixels holds, every face and level: 0 = exactly what the header describes. A loader
+    // of stored chains records it, so that a transfer never reads past what a file held.
+    int DataSize;
 };
 
 // Four-float colour.

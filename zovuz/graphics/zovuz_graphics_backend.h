@@ -380,6 +380,8 @@ struct GraphImageRecord
     int TextureNum;              // hardware
     GraphTextureEntry *Texture;  // hardware: TextureNum entries after this head
     MEMIMG SoftImage;            // software: the whole image
+    int MultiSampleCount;        // draw-target graphs: samples per pixel asked for, below 2 = none
+    int MultiSampleQuality;      // ... and the quality level asked for
 };
 
 // One texture's part of a hardware graph, as the graph draws it.

@@ -49,6 +49,18 @@ struct FakeD3D11Data
     std::vector<DWORD> CallThreads;           // the thread of each recorded call
     std::vector<std::wstring> LoadedModules;  // loaded and not freed
     int LiveObjects = 0;                      // fake objects made and not released to 0 references
+
+    // Every UpdateSubresource: where it wrote and the bytes of its box, rows packed (block rows
+    // for block-compressed textures). Only the box's bytes are read from the caller's memory.
+    struct Update
+    {
+        UINT Subresource;
+        UINT Left, Top, Right, Bottom;
+        UINT RowPitch;
+        const void *Data;
+        std::vector<unsigned char> Bytes;
+    };
+    std::vector<Update> Updates;
 };
 extern FakeD3D11Data FakeD3D11;
 

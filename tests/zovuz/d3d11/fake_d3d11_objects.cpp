@@ -56,13 +56,6 @@ std::string ArgumentText(T Value)
         return Describe("%u", (unsigned)Value);
 }
 
-// A box as its corners, so that a test can read which bytes or texels a copy reaches.
-std::string ArgumentText(const D3D11_BOX *Box)
-{
-    if (Box == nullptr) return "null";
-    return Describe("box=%u,%u-%u,%u", Box->left, Box->top, Box->right, Box->bottom);
-}
-
 template <typename... A>
 std::string ArgumentsText(A... Args)
 {
@@ -545,7 +538,6 @@ FAKE_NAME(IASetInputLayout)
 FAKE_NAME(IASetPrimitiveTopology)
 FAKE_NAME(IASetVertexBuffers)
 FAKE_NAME(Unmap)
-FAKE_NAME(UpdateSubresource)
 FAKE_NAME(OMSetBlendState)
 FAKE_NAME(OMSetDepthStencilState)
 FAKE_NAME(OMSetRenderTargets)
@@ -563,6 +555,30 @@ template <const char *Name, typename... A>
 void STDMETHODCALLTYPE Recorded(Ctx *, A... Args)
 {
     Record(Name, ArgumentsText(Args...));
+}
+
+void STDMETHODCALLTYPE ContextUpdateSubresource(Ctx *, ID3D11Resource *Resource, UINT Subresource, const D3D11_BOX *Box,
+                                                const void *Data, UINT RowPitch, UINT DepthPitch)
+{
+    FakeD3D11Data::Update update = {Subresource, 0, 0, 0, 0, RowPitch, Data, {}};
+    if (Box != nullptr) {
+        update = {Subresource, Box->left, Box->top, Box->right, Box->bottom, RowPitch, Data, {}};
+        const DXGI_FORMAT format = ((FakeResource *)Resource)->TextureDesc.Format;
+        const bool block =
+            format == DXGI_FORMAT_BC1_UNORM || format == DXGI_FORMAT_BC2_UNORM || format == DXGI_FORMAT_BC3_UNORM;
+        const UINT width = Box->right - Box->left, height = Box->bottom - Box->top;
+        const UINT rowBytes =
+            block ? (width + 3) / 4 * (format == DXGI_FORMAT_BC1_UNORM ? 8 : 16) : width * BytesPerPixel(format);
+        const UINT rows = block ? (height + 3) / 4 : height;
+        for (UINT y = 0; y < rows; y++) {
+            const unsigned char *row = (const unsigned char *)Data + (size_t)y * RowPitch;
+            update.Bytes.insert(update.Bytes.end(), row, row + rowBytes);
+        }
+    }
+    Record("UpdateSubresource", Describe("sub=%u box=%u,%u,%u,%u pitch=%u", Subresource, update.Left, update.Top,
+                                         update.Right, update.Bottom, RowPitch));
+    (void)DepthPitch;
+    FakeD3D11.Updates.push_back(std::move(update));
 }
 
 void STDMETHODCALLTYPE ContextClearRenderTargetView(Ctx *, ID3D11RenderTargetView *View, const FLOAT Color[4])
@@ -613,7 +629,7 @@ const ID3D11DeviceContextVtbl &ContextTable()
             v.IASetVertexBuffers = Recorded<IASetVertexBuffersName>;
             v.Map = ContextMap;
             v.Unmap = Recorded<UnmapName>;
-            v.UpdateSubresource = Recorded<UpdateSubresourceName>;
+            v.UpdateSubresource = ContextUpdateSubresource;
             v.OMSetBlendState = Recorded<OMSetBlendStateName>;
             v.OMSetDepthStencilState = Recorded<OMSetDepthStencilStateName>;
             v.OMSetRenderTargets = Recorded<OMSetRenderTargetsName>;

@@ -54,7 +54,7 @@ protected:
     void TearDown() override
     {
         for (auto &graph : graphs_) {
-            for (D3D11GraphPieceObject texture : {D3D11_PIECE_TEXTURE, D3D11_PIECE_DEPTH})
+            for (D3D11GraphTextureObject texture : {D3D11_GRAPH_TEXTURE, D3D11_GRAPH_DEPTH_TEXTURE})
                 if (graph->Piece.Object[texture] != nullptr)
                     D3D11Texture2D_Release((ID3D11Texture2D *)graph->Piece.Object[texture]);
             if (graph->DepthViews[0] != nullptr) D3D11DepthStencilView_Release(graph->DepthViews[0]);
@@ -88,15 +88,16 @@ protected:
         desc.Format = DXGI_FORMAT_R8G8B8A8_UNORM;
         desc.SampleDesc.Count = 1;
         desc.BindFlags = D3D11_BIND_SHADER_RESOURCE | D3D11_BIND_RENDER_TARGET;
-        EXPECT_EQ(S_OK, D3D11Device_CreateTexture2D(&desc, nullptr, (ID3D11Texture2D **)&graph->Piece.Object[1]));
+        EXPECT_EQ(S_OK, D3D11Device_CreateTexture2D(&desc, nullptr, (ID3D11Texture2D **)&graph->Piece.Object[D3D11_GRAPH_TEXTURE]));
         if (OwnDepth) {
             desc.Format = DXGI_FORMAT_D16_UNORM;
             desc.BindFlags = D3D11_BIND_DEPTH_STENCIL;
             ID3D11Texture2D *depth = nullptr;
             EXPECT_EQ(S_OK, D3D11Device_CreateTexture2D(&desc, nullptr, &depth));
-            graph->Piece.Object[D3D11_PIECE_DEPTH] = depth;
+            graph->Piece.Object[D3D11_GRAPH_DEPTH_TEXTURE] = depth;
             EXPECT_EQ(S_OK, D3D11Device_CreateDepthStencilView(depth, nullptr, &graph->DepthViews[0]));
-            graph->Piece.Object[D3D11_PIECE_DSV_ARRAY] = graph->DepthViews;
+            graph->Piece.Object[D3D11_GRAPH_DSV_ARRAY] = graph->DepthViews;
+            graph->Piece.Value[D3D11_GRAPH_DSV_NUM] = 1;
         }
         graphs_.push_back(std::move(graph));
         return graphs_.back().get();
@@ -116,14 +117,15 @@ TEST_F(HandleObjects, BufferDataReachesOnlyTheHandlesUnits)
     desc.ByteWidth = 120;
     desc.BindFlags = D3D11_BIND_VERTEX_BUFFER;
     ASSERT_EQ(S_OK, D3D11Device_CreateBuffer(&desc, nullptr, (ID3D11Buffer **)&buffer.Backend.Object[0]));
-    const uint8_t data[120] = {};
+    // The fake reads a box of a buffer as texels of four bytes: the source is made large enough.
+    const uint8_t data[120 * 4] = {};
     struct Case
     {
         int Start, Num, Result;
         const char *Call;  // the upload made, or null for none
     } cases[] = {
-        {2, 3, 0, "UpdateSubresource obj 0 box=24,0-60,1 obj 0 0"},
-        {0, 10, 0, "UpdateSubresource obj 0 box=0,0-120,1 obj 0 0"},
+        {2, 3, 0, "UpdateSubresource sub=0 box=24,0,60,1 pitch=0"},
+        {0, 10, 0, "UpdateSubresource sub=0 box=0,0,120,1 pitch=0"},
         {8, 3, -1, nullptr},
         {11, 0, -1, nullptr},
         {-1, 2, -1, nullptr},
@@ -266,11 +268,11 @@ TEST_F(HandleObjects, EveryHandleKindIsReleasedAndMadeAgain)
                          InitializeVertexIndexBufferHandle, nullptr, L"IndexBuffer");
     InitializeHandleType(DX_HANDLETYPE_SHADOWMAP, sizeof(ShadowMapHandleData), 8, InitializeShadowMapHandle, nullptr,
                          L"ShadowMap");
-    uint8_t vertices[4 * 12] = {1, 2, 3};
+    uint8_t vertices[4 * 12 * 4] = {1, 2, 3};
     const int vertexHandle = AddHandle(DX_HANDLETYPE_VERTEX_BUFFER, 0, -1);
     auto *vertex = GetTypedHandle<VertexBufferHandleData>(vertexHandle, DX_HANDLETYPE_VERTEX_BUFFER, 0);
     *vertex = {vertex->Info, 12, 4, vertices, vertex->PF, {}};
-    uint16_t indices[6] = {0, 1, 2, 2, 1, 3};
+    uint16_t indices[6 * 4] = {0, 1, 2, 2, 1, 3};
     const int indexHandle = AddHandle(DX_HANDLETYPE_INDEX_BUFFER, 0, -1);
     auto *index = GetTypedHandle<IndexBufferHandleData>(indexHandle, DX_HANDLETYPE_INDEX_BUFFER, 0);
     *index = {index->Info, 2, 6, indices, index->PF, {}};
@@ -296,8 +298,8 @@ TEST_F(HandleObjects, EveryHandleKindIsReleasedAndMadeAgain)
     for (const GraphicsBackendObjectData *part : parts) EXPECT_NE(nullptr, part->Object[0]);
     EXPECT_EQ((std::vector<std::string>{"CreateBuffer bytes=48 bind=0x1 usage=0", "CreateBuffer bytes=12 bind=0x2 usage=0"}),
               FakeD3D11CallsStartingWith("CreateBuffer"));
-    EXPECT_EQ((std::vector<std::string>{"UpdateSubresource obj 0 box=0,0-48,1 obj 0 0",
-                                        "UpdateSubresource obj 0 box=0,0-12,1 obj 0 0"}),
+    EXPECT_EQ((std::vector<std::string>{"UpdateSubresource sub=0 box=0,0,48,1 pitch=0",
+                                        "UpdateSubresource sub=0 box=0,0,12,1 pitch=0"}),
               FakeD3D11CallsStartingWith("UpdateSubresource"));
 
     // A buffer that cannot be made is told; the others are still made.

@@ -6,6 +6,7 @@
 
 #include "zovuz/d3d11/windows/d3d11_buffers_win.h"
 #include "zovuz/d3d11/windows/d3d11_device_state_win.h"
+#include "zovuz/d3d11/windows/d3d11_graph_texture_win.h"
 #include "zovuz/d3d11/windows/d3d11_read_back_win.h"
 #include "zovuz/d3d11/windows/d3d11_shader_win.h"
 #include "zovuz/d3d11/windows/d3d11_shadow_map_win.h"
@@ -133,7 +134,7 @@ int Graphics_D3D11_IsDeviceValid(void) { return D3D11Device_IsValid(); }
 int Graphics_D3D11_ReleaseDevice(void)
 {
     D3D11ScreenData &screen = D3D11Screen;
-    // NOT YET BUILT (graph textures): their common transfer buffer is freed here.
+    Graphics_D3D11_Texture_ReleaseCommonBuffer();
     Graphics_D3D11_UnlockBackBuffer();
     Graphics_D3D11_Mask_ReleaseScreen();
     Graphics_D3D11_ReleaseSimpleTransferStates();

@@ -266,22 +266,19 @@ ShadowMapHandleData *TargetShadowMap(int Target)
 // A multisampled graph is resolved into its texture before anything samples it.
 void ResolveGraph(const GraphHandleData *Graph, int Face)
 {
-    GraphicsBackendObjectData *piece = D3D11FirstPiece(Graph);
-    ID3D11Texture2D *ms = D3D11PieceTexture(piece, D3D11_PIECE_MS_TEXTURE);
-    ID3D11Texture2D *texture = D3D11PieceTexture(piece, D3D11_PIECE_TEXTURE);
-    if (ms == nullptr || texture == nullptr) return;
+    const GraphTextureEntry *piece = D3D11FirstPiece(Graph);
+    if (piece == nullptr) return;
     const GraphImageRecord *image = Graph->Image;
     const int mips = image->MipLevels > 0 ? image->MipLevels : 1;
-    const UINT subresource = (UINT)(Face * mips);
-    D3D11DeviceContext_ResolveSubresource(texture, subresource, ms, subresource,
-                                          (DXGI_FORMAT)D3D11FormatTable.Format[image->PixelFormat]);
+    Graphics_D3D11_ResolveMultisampleTexture(piece, Face * mips,
+                                             (DXGI_FORMAT)D3D11FormatTable.Format[image->PixelFormat]);
 }
 
 // Render target Index bound to a graph's first piece at a face and mip level.
 void BindGraph(const GraphHandleData *Graph, int Face, int Mip, int Index)
 {
-    const GraphicsBackendObjectData *piece = D3D11FirstPiece(Graph);
-    Graphics_D3D11_DeviceState_SetRenderTarget(D3D11PieceTargetTexture(piece),
+    const GraphTextureEntry *piece = D3D11FirstPiece(Graph);
+    Graphics_D3D11_DeviceState_SetRenderTarget(piece != nullptr ? D3D11GraphTargetTexture(*piece) : nullptr,
                                                D3D11PieceTargetView(piece, Graph->Image->MipLevels, Face, Mip), Index);
 }
 
@@ -301,7 +298,7 @@ GraphHandleData *UserDepthGraph()
     const int handle = GraphicsDrawSettings.UserDepthGraph;
     if (handle == 0) return nullptr;
     GraphHandleData *graph = GetTypedHandle<GraphHandleData>(handle, DX_HANDLETYPE_GRAPH, 0);
-    if (D3D11PieceTexture(D3D11FirstPiece(graph), D3D11_PIECE_DEPTH) == nullptr) return nullptr;
+    if (D3D11PieceTexture(D3D11FirstPiece(graph), D3D11_GRAPH_DEPTH_TEXTURE) == nullptr) return nullptr;
     return graph;
 }
 
@@ -381,21 +378,21 @@ int Graphics_D3D11_SetupDepthBuffer(void)
         texture = (ID3D11Texture2D *)map->PF->Object[D3D11_SHADOWMAP_DEPTH_TEXTURE];
         view = (ID3D11DepthStencilView *)map->PF->Object[D3D11_SHADOWMAP_DSV];
     } else if (GraphHandleData *graph = TargetGraph(target); graph != nullptr) {
-        const GraphicsBackendObjectData *own = D3D11FirstPiece(graph);
+        const GraphTextureEntry *own = D3D11FirstPiece(graph);
         if (depth != nullptr && depth->Width >= graph->Width && depth->Height >= graph->Height) {
-            const GraphicsBackendObjectData *piece = D3D11FirstPiece(depth);
-            texture = D3D11PieceTexture(piece, D3D11_PIECE_DEPTH);
+            const GraphTextureEntry *piece = D3D11FirstPiece(depth);
+            texture = D3D11PieceTexture(piece, D3D11_GRAPH_DEPTH_TEXTURE);
             view = D3D11PieceDepthView(piece, mip);
-        } else if (D3D11PieceTexture(own, D3D11_PIECE_DEPTH) != nullptr) {
-            texture = D3D11PieceTexture(own, D3D11_PIECE_DEPTH);
+        } else if (D3D11PieceTexture(own, D3D11_GRAPH_DEPTH_TEXTURE) != nullptr) {
+            texture = D3D11PieceTexture(own, D3D11_GRAPH_DEPTH_TEXTURE);
             view = D3D11PieceDepthView(own, mip);
         } else if (graph->Width == b.DepthBufferWidth && graph->Height == b.DepthBufferHeight) {
             texture = b.DepthBuffer;
             view = b.DepthBufferDSV;
         }
     } else if (depth != nullptr && depth->Width == d.DrawSizeX && depth->Height == d.DrawSizeY) {
-        const GraphicsBackendObjectData *piece = D3D11FirstPiece(depth);
-        texture = D3D11PieceTexture(piece, D3D11_PIECE_DEPTH);
+        const GraphTextureEntry *piece = D3D11FirstPiece(depth);
+        texture = D3D11PieceTexture(piece, D3D11_GRAPH_DEPTH_TEXTURE);
         view = D3D11PieceDepthView(piece, 0);
     } else {
         texture = b.DepthBuffer;

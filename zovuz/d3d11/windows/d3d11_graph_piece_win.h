@@ -1,56 +1,44 @@
-// The device objects of one texture piece of a graph (GraphTextureEntry::PF), as the graph
-// texture code makes them: the draw targets, the mask and the release read them from here.
+// Reading a graph's first texture piece as a draw target: the draw-target selection, the depth
+// buffer choice and the mask take its textures and views from here (d3d11_graph_texture_win.h
+// makes them).
 #pragma once
 
-#include "zovuz/d3d11/windows/d3d11_calls.h"
-
-// The slots of a piece's GraphicsBackendObjectData.
-enum D3D11GraphPieceObject {
-    D3D11_PIECE_MS_TEXTURE = 0,  // the multisampled render target, or null
-    D3D11_PIECE_TEXTURE = 1,     // the texture that is sampled
-    D3D11_PIECE_SRV = 2,         // its shader-resource view
-    D3D11_PIECE_RTV_ARRAY = 3,   // faces x mip levels render-target views, index face x mips + mip
-    D3D11_PIECE_DEPTH = 4,       // the graph's own depth texture, or null
-    D3D11_PIECE_DSV_ARRAY = 5,   // one depth-stencil view per mip level
-};
+#include "zovuz/d3d11/windows/d3d11_graph_texture_win.h"
 
 // The first piece of a graph, or null when it has no device objects.
-inline GraphicsBackendObjectData *D3D11FirstPiece(const GraphHandleData *Graph)
+inline const GraphTextureEntry *D3D11FirstPiece(const GraphHandleData *Graph)
 {
-    if (Graph == nullptr || Graph->Image == nullptr || Graph->Image->TextureNum < 1 || Graph->Image->Texture == nullptr)
+    if (Graph == nullptr || Graph->Image == nullptr || Graph->Image->TextureNum < 1 ||
+        Graph->Image->Texture == nullptr || Graph->Image->Texture[0].PF == nullptr)
         return nullptr;
-    return Graph->Image->Texture[0].PF;
+    return &Graph->Image->Texture[0];
 }
 
-inline ID3D11Texture2D *D3D11PieceTexture(const GraphicsBackendObjectData *Piece, D3D11GraphPieceObject Which)
+inline ID3D11Texture2D *D3D11PieceTexture(const GraphTextureEntry *Piece, D3D11GraphTextureObject Which)
 {
-    return Piece != nullptr ? (ID3D11Texture2D *)Piece->Object[Which] : nullptr;
+    return Piece != nullptr ? D3D11GraphObject<ID3D11Texture2D>(*Piece, Which) : nullptr;
 }
 
-inline ID3D11ShaderResourceView *D3D11PieceView(const GraphicsBackendObjectData *Piece)
+inline ID3D11ShaderResourceView *D3D11PieceView(const GraphTextureEntry *Piece)
 {
-    return Piece != nullptr ? (ID3D11ShaderResourceView *)Piece->Object[D3D11_PIECE_SRV] : nullptr;
-}
-
-// The render target a draw uses: the multisampled texture when there is one, else the texture.
-inline ID3D11Texture2D *D3D11PieceTargetTexture(const GraphicsBackendObjectData *Piece)
-{
-    ID3D11Texture2D *ms = D3D11PieceTexture(Piece, D3D11_PIECE_MS_TEXTURE);
-    return ms != nullptr ? ms : D3D11PieceTexture(Piece, D3D11_PIECE_TEXTURE);
+    return Piece != nullptr ? D3D11GraphObject<ID3D11ShaderResourceView>(*Piece, D3D11_GRAPH_SRV) : nullptr;
 }
 
 // The render-target view of a face and mip level, or null.
-inline ID3D11RenderTargetView *D3D11PieceTargetView(const GraphicsBackendObjectData *Piece, int MipLevels, int Face,
-                                                    int Mip)
+inline ID3D11RenderTargetView *D3D11PieceTargetView(const GraphTextureEntry *Piece, int MipLevels, int Face, int Mip)
 {
-    if (Piece == nullptr || Piece->Object[D3D11_PIECE_RTV_ARRAY] == nullptr) return nullptr;
-    const int mips = MipLevels > 0 ? MipLevels : 1;
-    return ((ID3D11RenderTargetView **)Piece->Object[D3D11_PIECE_RTV_ARRAY])[Face * mips + Mip];
+    if (Piece == nullptr) return nullptr;
+    ID3D11RenderTargetView **views = D3D11GraphObject<ID3D11RenderTargetView *>(*Piece, D3D11_GRAPH_RTV_ARRAY);
+    const int mips = MipLevels > 0 ? MipLevels : 1, index = Face * mips + Mip;
+    if (views == nullptr || index < 0 || index >= Piece->PF->Value[D3D11_GRAPH_RTV_NUM]) return nullptr;
+    return views[index];
 }
 
 // The own depth-stencil view of a mip level, or null.
-inline ID3D11DepthStencilView *D3D11PieceDepthView(const GraphicsBackendObjectData *Piece, int Mip)
+inline ID3D11DepthStencilView *D3D11PieceDepthView(const GraphTextureEntry *Piece, int Mip)
 {
-    if (Piece == nullptr || Piece->Object[D3D11_PIECE_DSV_ARRAY] == nullptr) return nullptr;
-    return ((ID3D11DepthStencilView **)Piece->Object[D3D11_PIECE_DSV_ARRAY])[Mip];
+    if (Piece == nullptr) return nullptr;
+    ID3D11DepthStencilView **views = D3D11GraphObject<ID3D11DepthStencilView *>(*Piece, D3D11_GRAPH_DSV_ARRAY);
+    if (views == nullptr || Mip < 0 || Mip >= Piece->PF->Value[D3D11_GRAPH_DSV_NUM]) return nullptr;
+    return views[Mip];
 }

@@ -193,7 +193,7 @@ int Graphics_D3D11_RecreateHandleBuffers(void)
         // An image record serves several graphs: its textures are made once.
         GraphImageRecord *image = Graph->Image;
         if (image == nullptr || !image->Format.HardwareFlag || image->TextureNum <= 0) return;
-        if (image->Texture[0].PF != nullptr && image->Texture[0].PF->Object[D3D11_PIECE_TEXTURE] != nullptr) return;
+        if (image->Texture[0].PF != nullptr && image->Texture[0].PF->Object[D3D11_GRAPH_TEXTURE] != nullptr) return;
         Graphics_Hardware_CreateTexture(image, 0);
     });
     ForEachHandle<ShadowMapHandleData>(DX_HANDLETYPE_SHADOWMAP,

@@ -3,6 +3,7 @@
 
 #include <string.h>
 
+#include "zovuz/d3d11/windows/d3d11_graph_texture_win.h"
 #include "zovuz/d3d11/windows/d3d11_swap_chain_win.h"
 #include "zovuz/d3d11/windows/d3d11_vertex_batch_win.h"
 
@@ -67,6 +68,24 @@ unsigned int ReadPixel(const BASEIMAGE &Image)
     return 0xFF000000u | ((unsigned int)rgba[0] << 16) | ((unsigned int)rgba[1] << 8) | (unsigned int)rgba[2];
 }
 
+// The texture of a graph's piece that holds what was drawn (the multisampled one when there is
+// one), and Rect, given in the graph at the mip level, moved into that texture. Null for a piece
+// index outside the record or a piece without a texture.
+ID3D11Texture2D *GraphPieceRect(const GraphHandleData *Graph, int TextureIndex, int MipLevel, const RECT *Rect,
+                                RECT *PieceRect)
+{
+    const GraphImageRecord *image = Graph->Image;
+    if (image == nullptr || !image->Format.HardwareFlag || TextureIndex < 0 || TextureIndex >= image->TextureNum)
+        return nullptr;
+    const GraphTextureEntry &piece = image->Texture[TextureIndex];
+    if (piece.PF == nullptr) return nullptr;
+    if (Rect != nullptr) {
+        const int dx = (Graph->OffsetX - piece.X) >> MipLevel, dy = (Graph->OffsetY - piece.Y) >> MipLevel;
+        *PieceRect = RECT{Rect->left + dx, Rect->top + dy, Rect->right + dx, Rect->bottom + dy};
+    }
+    return D3D11GraphTargetTexture(piece);
+}
+
 }  // namespace
 
 int Graphics_D3D11_CreateReadBackTexture(ID3D11Texture2D *Texture, int ArraySlice, int MipLevel, const RECT *Rect,
@@ -121,13 +140,17 @@ int Graphics_D3D11_CreateReadBackTexture(ID3D11Texture2D *Texture, int ArraySlic
 }
 
 int Graphics_D3D11_LockBackBuffer(const RECT *Rect, BASEIMAGE *Image, GraphHandleData *Graph, int ArraySlice,
-                                  int MipLevel, int)
+                                  int MipLevel, int TextureIndex)
 {
     // A second lock without an unlock would leave the first staging texture behind.
     Graphics_D3D11_UnlockBackBuffer();
     const D3D11ScreenData &screen = D3D11Screen;
     ID3D11Texture2D *texture = screen.SubBackBuffer != nullptr ? screen.SubBackBuffer : screen.SwapChain[0].BackBuffer;
-    if (Graph != nullptr) texture = nullptr;  // graphs have no device textures yet
+    RECT pieceRect;
+    if (Graph != nullptr) {
+        texture = GraphPieceRect(Graph, TextureIndex, MipLevel, Rect, &pieceRect);
+        if (Rect != nullptr) Rect = &pieceRect;
+    }
     if (texture == nullptr ||
         Graphics_D3D11_CreateReadBackTexture(texture, ArraySlice, MipLevel, Rect, Image, &D3D11ReadBack.Texture) < 0) {
         AddLogStringWide(L"描画対象バッファのロックに失敗しました\n");

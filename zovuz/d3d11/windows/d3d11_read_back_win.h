@@ -19,6 +19,8 @@ int Graphics_D3D11_CreateReadBackTexture(ID3D11Texture2D *Texture, int ArraySlic
                                          BASEIMAGE *Image, ID3D11Texture2D **Staging);
 
 // Locks Rect of the back screen (the sub back buffer when there is one, else swap chain 0's back
-// buffer); graphs are not read back yet. A lock still held is released first. 0 / -1 (logged).
+// buffer), or of a graph's piece TextureIndex: Rect is then in the graph at the mip level, and
+// must lie in that piece. A multisampled graph reads resolved. A lock still held is released
+// first. 0 / -1 (logged).
 int Graphics_D3D11_LockBackBuffer(const RECT *Rect, BASEIMAGE *Image, GraphHandleData *Graph, int ArraySlice,
                                   int MipLevel, int TextureIndex);

@@ -266,6 +266,11 @@ int PairWithoutKey(Fmt s, Fmt d, const Rows &r, const COLORDATA &sc)
                 Each<4, 4>(r, SwapRB);
                 return 1;
             }
+            // The Direct3D 11 textures' load: an opaque image into R8G8B8A8.
+            if (s == Fmt::Xrgb && d == Fmt::Abgr) {
+                Each<4, 4>(r, [](uint32_t v) { return SwapRB(v) | 0xFF000000u; });
+                return 1;
+            }
             if (s == Fmt::Argb && d == Fmt::Xrgb) {
                 CopyRows(r, 4);
                 return 1;

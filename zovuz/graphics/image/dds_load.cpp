@@ -125,6 +125,7 @@ int LoadDdsToBaseImage(ImageStreamPair *Stream, BASEIMAGE *Image, int HeaderOnly
                 DXFREE(image.Pixels);
                 return -1;
             }
+            image.DataSize = (int)total;
         }
         *Image = image;
         return 0;
@@ -162,6 +163,7 @@ int LoadDdsToBaseImage(ImageStreamPair *Stream, BASEIMAGE *Image, int HeaderOnly
     }
     if (mips > 1) image.MipCount = kept;
     image.Pixels = out;
+    image.DataSize = (int)total;
     *Image = image;
     return 0;
 }

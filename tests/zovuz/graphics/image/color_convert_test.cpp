@@ -75,6 +75,8 @@ TEST(ConvertColorDataBlt, FastPairsAndTheirGeneralCounterparts)
         {"pal->555", PaletteWithTwo, X555, 0, {0, 1}, {0xFE08, 0x8886}, false, {}},
         {"pal->XRGB", PaletteWithTwo, Xrgb, 0, {0, 1}, {0xFFFF8040, 0xFF102030}, false, {}},
         {"ARGB->ABGR", Argb, Abgr, 0, {0x80112233, 0}, {0x80332211, 0}, false, {}},
+        {"XRGB->ABGR is opaque", Xrgb, Abgr, 0, {0x80112233, 0}, {0xFF332211, 0xFF000000}, true,
+         {0xFF332211, 0xFF000000}},
         {"ARGB->XRGB keeps the alpha byte", Argb, Xrgb, 0, {0x80112233, 0}, {0x80112233, 0},
          true, {0xFF112233, 0xFF000000}},
         {"XRGB->565", Xrgb, R565, 0, {0x00FF8040, 0x00070301}, {0xFC08, 0}, false, {}},
