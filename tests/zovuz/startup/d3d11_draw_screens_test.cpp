@@ -5,7 +5,10 @@
 
 #include "tests/support/test_files.h"
 #include "tests/support/window_capture.h"
+#include "tests/zovuz/graphics/graphics_start_fixture.h"
+#include "tools/shader_emitter/sm4_builder.h"
 #include "zovuz/core/zovuz_core.h"
+#include "zovuz/d3d11/windows/d3d11_graph_texture_win.h"
 #include "zovuz/d3d11/zovuz_d3d11.h"
 #include "zovuz/graphics/zovuz_graphics.h"
 
@@ -26,6 +29,14 @@ int Occurrences(const std::wstring &Text, const std::wstring &Piece)
     int n = 0;
     for (size_t at = Text.find(Piece); at != std::wstring::npos; at = Text.find(Piece, at + 1)) ++n;
     return n;
+}
+
+// The back end's 2-D drawing comes with a change of its own; the cases that draw wait for it.
+bool DrawsIn2D()
+{
+    const GraphicsHardwareFunctions *table = GetGraphicsHardwareFunctions(GRAPHICS_API_D3D11);
+    return table != nullptr && table->DrawFillBox != nullptr && table->DrawGraph != nullptr &&
+           table->DrawPrimitive2DToShader != nullptr;
 }
 
 const wchar_t kNoObjectLeft[] = L"Direct3D11 のオブジェクト合計数 : 0";
@@ -61,6 +72,7 @@ protected:
         SetWindowSizeExtendRate(1.0, 1.0);
         SetGraphicsResetOnScreenModeChangeFlag(1);
         LibraryEnd();
+        SetUseHardwareRenderFlag(1);
         RegisterGraphicsHardwareFunctions(GRAPHICS_API_D3D11, nullptr);
     }
 };
@@ -148,6 +160,216 @@ TEST_F(D3D11DrawScreens, AModeChangeTakesTheNewSize)
     log.Mark();
     EXPECT_EQ(0, LibraryEnd());
     EXPECT_EQ(1, Occurrences(log.Appended(), kNoObjectLeft));
+}
+
+// A Width x Height quad of one colour as a strip of VERTEX2D.
+void Quad(VERTEX2D V[4], float X1, float Y1, float X2, float Y2, uint8_t R, uint8_t G, uint8_t B)
+{
+    const float corners[4][2] = {{X1, Y1}, {X2, Y1}, {X1, Y2}, {X2, Y2}};
+    for (int i = 0; i < 4; ++i) {
+        V[i] = VERTEX2D();
+        V[i].pos.x = corners[i][0];
+        V[i].pos.y = corners[i][1];
+        V[i].rhw = 1.0f;
+        V[i].dif = COLOR_U8{B, G, R, 255};
+    }
+}
+
+// A user pixel shader made with the emitter: the vertex colour with red and blue exchanged.
+dxbc::Bytes SwapRedBlueShader()
+{
+    dxbc::ShaderBuilder ps(dxbc::Stage::Pixel);
+    ps.InputSystemValue("SV_Position", dxbc::SystemValue::Position);
+    const dxbc::Reg colour = ps.Input("COLOR", 0);
+    const dxbc::Reg target = ps.Output("SV_Target", 0);
+    ps.Mov(target, colour("zyxw"));
+    ps.Ret();
+    return ps.Finish();
+}
+
+TEST_F(D3D11DrawScreens, AUserPixelShaderDrawsAndIsMadeAgainWithTheDevice)
+{
+    if (!DrawsIn2D()) GTEST_SKIP() << "the back end draws no 2-D primitives yet";
+    const dxbc::Bytes code = SwapRedBlueShader();
+    ASSERT_FALSE(code.empty());
+    const int shader = LoadPixelShaderFromMem(code.data(), (int)code.size());
+    ASSERT_GT(shader, 0);
+    ASSERT_EQ(0, SetUsePixelShader(shader));
+    for (const char *when : {"made", "after a rebuilt device"}) {
+        SCOPED_TRACE(when);
+        ASSERT_EQ(0, SetDrawScreen(DX_SCREEN_BACK));
+        ASSERT_EQ(0, ClearDrawScreen(nullptr));
+        VERTEX2D quad[4];
+        Quad(quad, 10, 10, 50, 40, 200, 100, 50);
+        ASSERT_EQ(0, DrawPrimitive2DToShader(quad, 4, DX_PRIMTYPE_TRIANGLESTRIP, DX_NONE_GRAPH, FALSE));
+        EXPECT_EQ(0xFF3264C8u, GetPixel(20, 20));
+        EXPECT_EQ(0xFF183060u, GetPixel(60, 20));  // outside the quad
+        ASSERT_EQ(0, RestoreGraphicsDevice());
+        ASSERT_EQ(0, SetUsePixelShader(shader));
+    }
+}
+
+// The pixels of a rectangle of a draw target as 0x00RRGGBB.
+std::vector<uint32_t> ReadBack(int Target, int X, int Y, int Width, int Height)
+{
+    std::vector<uint32_t> pixels;
+    const ImageRect rect = {X, Y, X + Width, Y + Height};
+    BASEIMAGE image;
+    if (LockDrawScreenBuffer(&rect, &image, Target, 0, 0, 1, 0) < 0) return pixels;
+    for (int y = 0; y < Height; ++y)
+        for (int x = 0; x < Width; ++x) {
+            uint32_t value = 0;
+            memcpy(&value, (const uint8_t *)image.Pixels + y * image.Pitch + x * image.ColorData.PixelBytes,
+                   image.ColorData.PixelBytes);
+            int r, g, b, a;
+            GetColorDataRGBA(&image.ColorData, value, &r, &g, &b, &a);
+            pixels.push_back((uint32_t)r << 16 | (uint32_t)g << 8 | (uint32_t)b);
+        }
+    UnlockDrawScreenBuffer();
+    return pixels;
+}
+
+// Drawn into, then drawn 1:1 on the screen: the screen shows exactly what went into the graph;
+// a device rebuild keeps it; a graph that is no render target cannot be one.
+TEST_F(D3D11DrawScreens, ARenderTargetGraphIsDrawnIntoAndShownExactly)
+{
+    SetDrawValidGraphCreateFlag(1);
+    const int target = MakeGraph(64, 48, 0);
+    SetDrawValidGraphCreateFlag(0);
+    const int plain = MakeGraph(16, 16, 0);
+    ASSERT_GT(target, 0);
+    ASSERT_EQ(0, SetDrawScreen(target));
+    SetBackgroundColor(10, 20, 30);
+    ASSERT_EQ(0, ClearDrawScreen(nullptr));
+    SetBackgroundColor(200, 50, 25);
+    const ImageRect box = {8, 8, 40, 30};
+    ASSERT_EQ(0, ClearDrawScreen(&box));
+    std::vector<uint32_t> expected(64 * 48);
+    for (int y = 0; y < 48; ++y)
+        for (int x = 0; x < 64; ++x) expected[y * 64 + x] = x >= 8 && x < 40 && y >= 8 && y < 30 ? 0xC83219 : 0x0A141E;
+
+    SetBackgroundColor(24, 48, 96);
+    for (const char *when : {"drawn", "after a rebuilt device"}) {
+        SCOPED_TRACE(when);
+        EXPECT_EQ(expected, ReadBack(target, 0, 0, 64, 48));
+        ASSERT_EQ(0, SetDrawScreen(DX_SCREEN_BACK));
+        ASSERT_EQ(0, ClearDrawScreen(nullptr));
+        if (DrawsIn2D()) {
+            ASSERT_EQ(0, DrawGraph(100, 50, target, FALSE));
+            EXPECT_EQ(expected, ReadBack(DX_SCREEN_BACK, 100, 50, 64, 48));
+        }
+        ASSERT_EQ(0, RestoreGraphicsDevice());
+    }
+    EXPECT_EQ(-1, SetRenderTargetToShader(1, plain, 0, 0));
+    SetRenderTargetToShader(1, -1, 0, 0);
+    DeleteGraph(plain);
+    DeleteGraph(target);
+}
+
+// ---- The mask on the device against the software renderer's mask ---------------------------------
+
+// The mask: irregular runs of blocked pixels over the whole 320 x 240 screen.
+std::vector<uint8_t> MaskBytes()
+{
+    std::vector<uint8_t> bytes(320 * 240);
+    for (int y = 0; y < 240; ++y)
+        for (int x = 0; x < 320; ++x) bytes[y * 320 + x] = (x / 7 + y / 5) % 3 == 0 ? 1 : 0;
+    return bytes;
+}
+
+// Boxes and a graph drawn through the mask; returns the screen.
+std::vector<uint32_t> DrawThroughMask()
+{
+    std::vector<uint32_t> pattern(16 * 12);
+    for (int y = 0; y < 12; ++y)
+        for (int x = 0; x < 16; ++x) pattern[y * 16 + x] = 0xFF000000u | (uint32_t)(x * 15) << 16 | (uint32_t)(y * 20) << 8 | 0x40;
+    BASEIMAGE image = {};
+    CreateXRGB8ColorBaseImage(16, 12, &image);
+    for (int y = 0; y < 12; ++y) memcpy((uint8_t *)image.Pixels + y * image.Pitch, &pattern[y * 16], 16 * 4);
+    const int graph = CreateGraphFromBaseImage(&image, nullptr, TRUE);
+    ReleaseBaseImage(&image);
+
+    SetDrawScreen(DX_SCREEN_BACK);
+    SetBackgroundColor(24, 48, 96);
+    ClearDrawScreen(nullptr);
+    const std::vector<uint8_t> bytes = MaskBytes();
+    EXPECT_EQ(0, CreateMaskScreenWithBytes(320, 240, bytes.data(), 320));
+    EXPECT_EQ(0, SetUseMaskScreenFlag(1));
+    DrawBox(20, 20, 200, 150, GetColorValue(200, 50, 25), TRUE);
+    DrawBox(100, 120, 300, 230, GetColorValue(10, 220, 90), TRUE);
+    DrawGraph(150, 100, graph, FALSE);
+    SetUseMaskScreenFlag(0);
+    DeleteMaskScreen();
+    DeleteGraph(graph);
+    return ReadBack(DX_SCREEN_BACK, 0, 0, 320, 240);
+}
+
+TEST_F(D3D11DrawScreens, DrawingThroughTheMaskMatchesTheSoftwareRenderer)
+{
+    if (!DrawsIn2D()) GTEST_SKIP() << "the back end draws no 2-D primitives yet";
+    const std::vector<uint32_t> device = DrawThroughMask();
+    ASSERT_EQ(0, LibraryEnd());
+    SetUseHardwareRenderFlag(0);
+    ASSERT_EQ(0, LibraryInit());
+    ASSERT_EQ(GRAPHICS_API_SOFTWARE, GetGraphicsAPIType());
+    const std::vector<uint32_t> software = DrawThroughMask();
+    ASSERT_EQ(software.size(), device.size());
+    int differ = 0;
+    for (size_t i = 0; i < software.size(); ++i) differ += software[i] != device[i];
+    EXPECT_EQ(0, differ);
+    // Something was drawn, and something was kept back.
+    EXPECT_EQ(0xC83219u, software[25 * 320 + 21]);
+    EXPECT_EQ(0x183060u, software[25 * 320 + 30]);  // x 28-34 of row 25 are blocked
+}
+
+// A mask that grows while a masked draw is open keeps its bytes and the picture taken at the
+// draw's start: the old part is written back where its bytes allow, unchanged.
+TEST_F(D3D11DrawScreens, AGrowingMaskKeepsItsBytesAndPicture)
+{
+    if (!DrawsIn2D()) GTEST_SKIP() << "the back end draws no 2-D primitives yet";
+    ASSERT_EQ(0, SetDrawScreen(DX_SCREEN_BACK));
+    ASSERT_EQ(0, ClearDrawScreen(nullptr));
+    std::vector<uint8_t> bytes(100 * 80, 0);
+    for (int y = 0; y < 80; ++y)
+        for (int x = 0; x < 50; ++x) bytes[y * 100 + x] = 1;
+    ASSERT_EQ(0, CreateMaskScreenWithBytes(100, 80, bytes.data(), 100));
+    ASSERT_EQ(0, SetUseMaskScreenFlag(1));
+    MaskDrawBegin(0, 0, 100, 80);
+    ASSERT_EQ(0, CreateMaskScreen(1, 320, 240));
+    MaskDrawEnd(0, 0, 100, 80);
+    EXPECT_EQ(std::vector<uint32_t>(50 * 80, 0x183060), ReadBack(DX_SCREEN_BACK, 50, 0, 50, 80));
+
+    SetBackgroundColor(200, 50, 25);
+    DrawBox(0, 0, 320, 240, GetColorValue(200, 50, 25), TRUE);
+    SetUseMaskScreenFlag(0);
+    EXPECT_EQ(std::vector<uint32_t>(50 * 80, 0x183060), ReadBack(DX_SCREEN_BACK, 0, 0, 50, 80));  // old bytes
+    EXPECT_EQ(std::vector<uint32_t>(50 * 80, 0xC83219), ReadBack(DX_SCREEN_BACK, 50, 0, 50, 80));
+    EXPECT_EQ(std::vector<uint32_t>(320 * 10, 0xC83219), ReadBack(DX_SCREEN_BACK, 0, 230, 320, 10));  // grown
+    DeleteMaskScreen();
+}
+
+// Drawing into a multisampled graph lands in its multisampled texture; leaving it as the draw
+// screen resolves that into the texture that is sampled.
+TEST_F(D3D11DrawScreens, AMultisampledTargetIsResolvedWhenTheTargetMovesOn)
+{
+    if (!DrawsIn2D()) GTEST_SKIP() << "the back end draws no 2-D primitives yet";
+    SetDrawValidGraphCreateFlag(1);
+    const int graph = MakeGraph(32, 16, 0);
+    SetDrawValidGraphCreateFlag(0);
+    GraphImageRecord *image = GetGraphEntry(graph, 0)->Image;
+    Graphics_D3D11_ReleaseGraphTexture(image);
+    image->MultiSampleCount = 4;
+    ASSERT_EQ(0, Graphics_D3D11_CreateTexture(image, 0));
+    ASSERT_NE(nullptr, D3D11GraphObject<ID3D11Texture2D>(image->Texture[0], D3D11_GRAPH_MS_TEXTURE));
+    ASSERT_EQ(0, SetDrawScreen(graph));
+    SetBackgroundColor(255, 128, 0);
+    ASSERT_EQ(0, ClearDrawScreen(nullptr));
+    ASSERT_EQ(0, SetDrawScreen(DX_SCREEN_BACK));
+    SetBackgroundColor(24, 48, 96);
+    ASSERT_EQ(0, ClearDrawScreen(nullptr));
+    ASSERT_EQ(0, DrawGraph(10, 10, graph, FALSE));
+    EXPECT_EQ(std::vector<uint32_t>(32 * 16, 0xFF8000), ReadBack(DX_SCREEN_BACK, 10, 10, 32, 16));
+    DeleteGraph(graph);
 }
 
 }  // namespace
