@@ -1,10 +1,15 @@
-// The shell's frame cost: the program started as WinMain starts it, a dense generated MDX song
-// (eight busy FM tracks on the test instrument and a PCM track) playing on the player's real
-// 10 ms timer, and 600 frames through the shell's frame function, presentation included. Printed:
-// the median and the 99th-percentile frame as a share of a 60 Hz frame (16.7 ms; target 0.5), the
-// longest wait of a 10 ms tick for the engine lock while the frames run (target 2 ms), and the
-// longest gap between two of the player's ticks. Run without arguments, it runs itself twice: on
-// the software renderer (Direct3D 11 and 9 refused) and on the default one.
+// The shell's frame cost: the program started as WinMain starts it, with the whole window drawn
+// (both side panes shown, the 8 FM tracks' instruments and 16 inserts loaded), a dense generated
+// MDX song (eight busy FM tracks on the test instrument and a PCM track) playing on the player's
+// real 10 ms timer, and 600 frames through the shell's frame function, presentation included.
+// Printed: the median and the 99th-percentile frame as a share of a 60 Hz frame (16.7 ms; target
+// 0.5), the longest wait of a 10 ms tick for the engine lock while the frames run (target 2 ms),
+// also while instruments load from the instrument pane, and the longest gap between two of the
+// player's ticks. Then the same frames in MML mode on a ".zms" of 16 tracks x 2,000 notes (half of
+// them plain notes, some reaching far to the right, half tied into the next; the sample tracks
+// show a sample's waveform), and the piano roll alone on that song and on one of twice the notes:
+// the roll's cost should at most double (target ratio <= 2). Run without arguments, it runs itself
+// twice: on the software renderer (Direct3D 11 and 9 refused) and on the default one.
 #include "bench/bench_clock.h"
 #include <windows.h>
 
@@ -21,8 +26,11 @@
 #include "app/engine/plugin_slot.h"
 #include "app/shell/app_startup.h"
 #include "app/shell/app_state.h"
+#include "app/shell/frame_input.h"
 #include "app/shell/frame_loop.h"
 #include "app/shell/menu_commands.h"
+#include "app/shell/side_panes.h"
+#include "app/shell/track_views.h"
 #include "bench/tick_probe.h"
 #include "tests/app/engine/mdx_builder.h"
 #include "tests/app/engine/mdx_player_fixture.h"
@@ -59,12 +67,69 @@ void WriteDenseSong() {
   WriteTestFile("dense.pdx", BuildPdx({{0, std::vector<uint8_t>(2000, 0x19)}, {1, std::vector<uint8_t>(2000, 0x91)}}));
 }
 
+// 16 tracks of `notes` notes each: a repeated group of four plain notes (two of them a half and a
+// whole note long) and four tied into the next. Tracks 9-16 play the one sample of a short list.
+void WriteDenseMml(const char* name, int notes) {
+  std::string wave = "RIFF";
+  auto le = [&wave](uint32_t v, int bytes) {
+    for (int i = 0; i < bytes; ++i) wave += static_cast<char>(v >> (8 * i));
+  };
+  const int frames = 22050;
+  le(36 + 2 * frames, 4);
+  wave += "WAVEfmt ";
+  le(16, 4), le(1, 2), le(1, 2), le(44100, 4), le(88200, 4), le(2, 2), le(16, 2);
+  wave += "data";
+  le(2 * frames, 4);
+  for (int i = 0; i < frames; ++i) le(static_cast<uint16_t>((i / 40) % 2 ? -12000 : 12000), 2);
+  WriteTestFile("dense.wav", std::vector<uint8_t>(wave.begin(), wave.end()));
+  const std::string list = "Zkitlist!4 c dense.wav\r\n";
+  WriteTestFile("dense.zpdlist", std::vector<uint8_t>(list.begin(), list.end()));
+  std::string text = ".a=dense.zpdlist\r\n";
+  for (int t = 1; t <= 16; ++t) {
+    text += "(t" + std::to_string(t) + ") t120 o4 ";
+    for (int i = 0; i < notes / 8; ++i) text += "c16 e2 g16 b1 d16 & e16 & f16 & a16 & ";
+    text += "c16\r\n";
+  }
+  WriteTestFile(name, std::vector<uint8_t>(text.begin(), text.end()));
+}
+
+// The piano roll alone, drawn `count` times: milliseconds a drawing (median).
+double RollMs(int count) {
+  std::vector<double> times;
+  for (int i = 0; i < count; ++i) {
+    SetDrawScreen(g_app.drawScreen);
+    ClearDrawScreen(nullptr);
+    const double start = BenchSeconds();
+    DrawSequencerTrackView(0);
+    times.push_back((BenchSeconds() - start) * 1000.0);
+  }
+  std::sort(times.begin(), times.end());
+  return times[times.size() / 2];
+}
+
 void CopyImages() {
   CreateDirectoryA("IMG", nullptr);
   for (const char* name : {"edit_button", "onoff_button", "TRANSPORTS", "PLUSMINUS", "MUTESOLO", "TRANSPORTS_BACK"}) {
     const std::string from = BuildDir() + "/IMG/" + name + ".png", to = std::string("IMG/") + name + ".png";
     CopyFileA(from.c_str(), to.c_str(), FALSE);
   }
+}
+
+// The instrument pane's file dialog, answered with the instrument of the next load.
+std::string g_paneAnswer;
+bool AnswerPaneDialog(PluginDialogKind, char (&path)[kPathChars]) {
+  std::snprintf(path, kPathChars, "%s", g_paneAnswer.c_str());
+  return true;
+}
+
+// A click on row `row` of the instrument pane, as the pane's update sees it, and its release.
+void ClickInstrumentRow(int row) {
+  const PaneRect& p = g_app.instrumentPane;
+  g_frameInput.windowActive = 1;
+  g_app.mouse = MouseState{MOUSE_INPUT_LEFT, p.x + 60, p.y + 16 + 14 * row + 5};
+  UpdateInstrumentPane(p.x, p.y, p.width);
+  g_app.mouse = MouseState{0, 0, 0};
+  UpdateInstrumentPane(p.x, p.y, p.width);
 }
 
 double Percentile(std::vector<double> values, double share) {
@@ -76,6 +141,8 @@ int RunOnce(const char* renderer) {
   CopyImages();
   DeleteFileA("tarvex.ini");  // no project: the bench loads its own instruments
   WriteDenseSong();
+  WriteDenseMml("dense2000.zms", 2000);
+  WriteDenseMml("dense4000.zms", 4000);
   g_app.instance = GetModuleHandleA(nullptr);
   g_app.showCommand = SW_SHOWNORMAL;
   if (std::strcmp(renderer, "software") == 0) SetUseHardwareRenderFlag(0);
@@ -84,7 +151,11 @@ int RunOnce(const char* renderer) {
     return 1;
   }
   const std::string instrument = BuildDir() + "/testbin/tp_vornalt.dll";
+  const std::string effect = BuildDir() + "/testbin/tp_effect.dll";
   for (int t = 0; t < 8; ++t) LoadPlugin(t, 0, instrument.c_str());
+  for (int i = 0; i < 16; ++i) LoadPlugin(i / 4, 1 + i % 4, effect.c_str());
+  g_app.instrumentPaneShown = g_app.inspectorPaneShown = 1;
+  g_pluginDialog = AnswerPaneDialog;
   OpenSongFile("dense.mdx");
 
   // The player's ticks, seen through the clock reading each one stores.
@@ -127,6 +198,45 @@ int RunOnce(const char* renderer) {
       "shell_frame (%s): longest engine-lock wait of a 10 ms tick %.2f ms (target 2 ms); longest gap between the "
       "player's ticks %.2f ms\n",
       renderer, probe.LongestWaitMs(), longestGap / 1000.0);
+
+  // Instruments loaded from the pane while the song plays, a frame between loads.
+  probe.Start();
+  for (int i = 0; i < 8; ++i) {
+    g_paneAnswer = BuildDir() + (i % 2 ? "/testbin/tp_vornalt.dll" : "/testbin/tp_kezmir.dll");
+    ClickInstrumentRow(i);
+    RunFrame();
+  }
+  probe.Stop();
+  int loaded = 0;
+  for (int i = 0; i < 8; ++i) loaded += g_app.pluginLoaded[i * kPluginPositionCount];
+  std::printf(
+      "shell_frame (%s): longest engine-lock wait of a 10 ms tick while %d instruments load from the pane %.2f ms "
+      "(target 2 ms)\n",
+      renderer, loaded, probe.LongestWaitMs());
+
+  // MML mode: the frame with the dense song's piano roll, then the roll alone at both sizes.
+  OpenSongFile("dense2000.zms");
+  for (int i = 0; i < 30; ++i) RunFrame();
+  frames.clear();
+  for (int i = 0; i < kFrames; ++i) {
+    const double start = BenchSeconds();
+    if (RunFrame() != 0) break;
+    frames.push_back((BenchSeconds() - start) * 1000.0);
+  }
+  if (!frames.empty())
+    std::printf(
+        "shell_frame (%s): piano roll of 16 x 2,000 notes (%d events in track 1): %zu frames, median %.2f ms (%.3f "
+        "of 16.7 ms), 99th percentile %.2f ms (%.3f; target 0.5)\n",
+        renderer, g_app.eventCounts[0], frames.size(), Percentile(frames, 0.5), Percentile(frames, 0.5) / kFrameMs,
+        Percentile(frames, 0.99), Percentile(frames, 0.99) / kFrameMs);
+  const double single = RollMs(200);
+  OpenSongFile("dense4000.zms");
+  const int doubled = g_app.eventCounts[0];
+  const double twice = RollMs(200);
+  std::printf(
+      "shell_frame (%s): the roll alone %.3f ms with 2,000 notes a track, %.3f ms with 4,000 (%d events in track 1): "
+      "ratio %.2f (target <= 2)\n",
+      renderer, single, twice, doubled, twice / single);
   ShutDownApp();
   LibraryEnd();
   return 0;

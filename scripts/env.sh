@@ -62,6 +62,24 @@ tarvex_start_sound() {
   return 1
 }
 
+# Wine starts a prefix's server and its system processes (services.exe, explorer.exe and the
+# rest) from the first program that runs in it, and they inherit that program's output. CTest
+# waits until a test's output closes, so a short test that happened to start them seemed to run
+# for as long as other tests kept the prefix busy (minutes in a full run). A program of our own,
+# with its output away from every test, starts them first and keeps them until the run ends.
+tarvex_hold_wine_prefix() {
+  local fifo
+  fifo=$(mktemp -u "${TMPDIR:-/tmp}/tarvex-wine-hold.XXXXXX")
+  mkfifo "$fifo"
+  # cmd.exe waits for commands until its input closes: when this shell ends, or at the stop.
+  "$TARVEX_BUILD_DIR/wine-run" cmd.exe <"$fifo" >/dev/null 2>&1 &
+  tarvex_started_pids+=($!)
+  exec {tarvex_wine_hold_fd}>"$fifo"
+  rm -f "$fifo"
+  # Once a second program has run, the server and the system processes are up.
+  "$TARVEX_BUILD_DIR/wine-run" cmd.exe /c exit </dev/null >/dev/null 2>&1 || true
+}
+
 tarvex_stop_started() {
   # Wine's server for our prefix goes first, then what we started, by process id.
   WINEPREFIX=${WINEPREFIX:-$TARVEX_BUILD_DIR/wineprefix} wineserver -k >/dev/null 2>&1 || true
@@ -73,6 +91,10 @@ tarvex_stop_started() {
     wait "$pid" >/dev/null 2>&1 || true
   done
   tarvex_started_pids=()
+  if [ -n "${tarvex_wine_hold_fd:-}" ]; then
+    exec {tarvex_wine_hold_fd}>&-
+    unset tarvex_wine_hold_fd
+  fi
   [ -n "${XDG_RUNTIME_DIR:-}" ] && case "$XDG_RUNTIME_DIR" in *tarvex-pulse.*) rm -rf "$XDG_RUNTIME_DIR" ;; esac
   return 0
 }

@@ -2,12 +2,12 @@
 #include "app/shell/app_state.h"
 #include "app/shell/frame_input.h"
 #include "app/shell/frame_loop.h"
+#include "app/shell/side_panes.h"
 #include "app/shell/track_views.h"
 #include "app/shell/transport.h"
 #include "zovuz/core/zovuz_core.h"
 
-// The panes are laid in as they are built.
-FramePanes g_framePanes = {nullptr, nullptr, DrawPlayerTrackList, DrawSequencerTrackView};
+FramePanes g_framePanes = {DrawInstrumentPane, DrawInspectorPane, DrawPlayerTrackList, DrawSequencerTrackView};
 
 namespace {
 

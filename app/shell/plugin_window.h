@@ -14,3 +14,7 @@ bool RegisterPluginWindowClasses(HINSTANCE__* instance);
 // Opens the window of a slot at its kept place, replacing one that is open; nothing for a slot
 // without a plug-in.
 void OpenPluginWindow(int32_t channel, int32_t slot);
+
+// Closes the window of a slot, the plug-in's editor with it (an editor-close call when the slot
+// holds a plug-in), and clears the slot's editor-open and window-open flags.
+void ClosePluginWindow(int32_t channel, int32_t slot);

@@ -132,12 +132,6 @@ void ReadChannel(const Section& bus, int t, ProjectChannel& channel) {
   bus.Flag(Key("Tr%02dSolo", t), channel.solo);
 }
 
-bool IsFmInstrument(const std::string& name) {
-  for (const char* fm : kFmInstrumentNames)
-    if (name == fm) return true;
-  return false;
-}
-
 int32_t ClampToScreen(int32_t value, int32_t low, int32_t high) {
   return high > low ? std::clamp(value, low, high - 1) : value;
 }
@@ -152,7 +146,7 @@ void ReadSlot(const Section& track, const Section& bus, const Section& parameter
     if (result == ProjectHost::kLoaded) slot.loaded = 1;
     if (result == ProjectHost::kFailed) slot.loaded = 0;
     std::string name;
-    if (s == 0 && host.EffectName(n, name)) host.SetFmInstrument(t, IsFmInstrument(name));
+    if (s == 0 && host.EffectName(n, name)) host.SetFmInstrument(t, IsFmInstrumentName(name));
   }
   const ProjectArea screen = host.Screen();
   int32_t place;
@@ -182,6 +176,12 @@ void ReadSlot(const Section& track, const Section& bus, const Section& parameter
 }
 
 }  // namespace
+
+bool IsFmInstrumentName(const std::string& name) {
+  for (const char* fm : kFmInstrumentNames)
+    if (name == fm) return true;
+  return false;
+}
 
 std::string FloatText(float value) {
   char text[32];

@@ -94,6 +94,10 @@ std::string WriteSettingsText(const std::string& lastProject);
 // `error` is set when the text is no ini text.
 int ReadSettingsText(const std::string& text, std::string& lastProject, std::string& error);
 
+// Whether an instrument's effect name is one of the FM instruments whose channels take FM tones
+// as parameters ("Vornalt", "Kezmir").
+bool IsFmInstrumentName(const std::string& name);
+
 // Value texts as the files hold them.
 std::string FloatText(float value);  // 9 significant digits, no trailing zeros
 bool ParseIntText(const std::string& text, int32_t& value);

@@ -14,17 +14,33 @@ bool WriteFileBytes(const std::wstring &Path, const void *Data, size_t Size)
     return ok && written == Size;
 }
 
-std::string ReadFileBytes(const std::wstring &Path)
+namespace {
+
+std::string ReadWhole(HANDLE File)
 {
     std::string bytes;
-    HANDLE file = CreateFileW(Path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return bytes;
+    if (File == INVALID_HANDLE_VALUE) return bytes;
     char buffer[65536];
     DWORD got = 0;
-    while (ReadFile(file, buffer, sizeof(buffer), &got, nullptr) && got > 0) bytes.append(buffer, got);
-    CloseHandle(file);
+    while (ReadFile(File, buffer, sizeof(buffer), &got, nullptr) && got > 0) bytes.append(buffer, got);
+    CloseHandle(File);
     return bytes;
+}
+
+const DWORD AnyShare = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+
+}  // namespace
+
+std::string ReadFileBytes(const std::wstring &Path)
+{
+    return ReadWhole(CreateFileW(Path.c_str(), GENERIC_READ, AnyShare, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
+                                 nullptr));
+}
+
+std::string ReadFileBytes(const std::string &Path)
+{
+    return ReadWhole(CreateFileA(Path.c_str(), GENERIC_READ, AnyShare, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
+                                 nullptr));
 }
 
 bool FileExists(const std::wstring &Path)

@@ -18,8 +18,9 @@ inline bool WriteFileBytes(const std::wstring &Path, const std::vector<unsigned 
     return WriteFileBytes(Path, Data.data(), Data.size());
 }
 
-// The whole file; empty when it is missing.
+// The whole file; empty when it is missing. The narrow form takes a path in the ANSI code page.
 std::string ReadFileBytes(const std::wstring &Path);
+std::string ReadFileBytes(const std::string &Path);
 
 bool FileExists(const std::wstring &Path);
 

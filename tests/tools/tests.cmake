@@ -31,4 +31,4 @@ endforeach()
 
 # These draw in a window of their own.
 set_tests_properties(tools.shader_d3d11 tools.shader_instructions tools.standard_shaders_d3d11
-  tools.three_d_shaders_d3d11 tools.d3d9_base_shaders PROPERTIES RESOURCE_LOCK main_window)
+  tools.three_d_shaders_d3d11 PROPERTIES RESOURCE_LOCK main_window)

@@ -132,8 +132,23 @@ bool AppDriver::Start(const std::wstring& program, const std::wstring& folder,
     std::vector<wchar_t> block = EnvironmentWith(environment);
     STARTUPINFOW startup = {};
     startup.cb = sizeof startup;
-    if (!CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, CREATE_UNICODE_ENVIRONMENT, block.data(),
-                        folder.empty() ? nullptr : folder.c_str(), &startup, &process_)) {
+    HANDLE output = INVALID_HANDLE_VALUE;
+    if (!outputFile_.empty()) {
+        SECURITY_ATTRIBUTES inherited = {sizeof inherited, nullptr, TRUE};
+        output = CreateFileW(outputFile_.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherited,
+                             CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (output != INVALID_HANDLE_VALUE) {
+            startup.dwFlags = STARTF_USESTDHANDLES;
+            startup.hStdInput = nullptr;
+            startup.hStdOutput = startup.hStdError = output;
+        }
+    }
+    const BOOL started =
+        CreateProcessW(nullptr, &command[0], nullptr, nullptr, output != INVALID_HANDLE_VALUE,
+                       CREATE_UNICODE_ENVIRONMENT, block.data(), folder.empty() ? nullptr : folder.c_str(), &startup,
+                       &process_);
+    if (output != INVALID_HANDLE_VALUE) CloseHandle(output);
+    if (!started) {
         process_ = {};
         return false;
     }
@@ -266,6 +281,23 @@ void AppDriver::Wheel(int notches) const
 {
     SetForegroundWindow(main_);
     SendMouse(MOUSEEVENTF_WHEEL, static_cast<DWORD>(notches * WHEEL_DELTA));
+    Sleep(50);
+}
+
+void AppDriver::Drag(int fromX, int fromY, int toX, int toY) const
+{
+    MoveMouse(fromX, fromY);
+    SendMouse(MOUSEEVENTF_LEFTDOWN);
+    Sleep(150);
+    constexpr int kSteps = 4;
+    for (int step = 1; step <= kSteps; ++step) {
+        POINT at = {2 * (fromX + (toX - fromX) * step / kSteps), 2 * (fromY + (toY - fromY) * step / kSteps)};
+        ClientToScreen(main_, &at);
+        SetCursorPos(at.x, at.y);
+        SendMouse(MOUSEEVENTF_MOVE);
+        Sleep(100);
+    }
+    SendMouse(MOUSEEVENTF_LEFTUP);
     Sleep(50);
 }
 

@@ -27,6 +27,10 @@ public:
     bool Start(const std::wstring& program, const std::wstring& folder,
                const std::vector<std::pair<std::wstring, std::wstring>>& environment, int timeoutMs = 20000);
 
+    // The next Start sends the program's standard output and error to this file (created anew; an
+    // empty path: the output goes nowhere, as by default).
+    void SendOutputTo(const std::wstring& path) { outputFile_ = path; }
+
     HWND MainWindow() const { return main_; }
     bool Running() const;
     DWORD ProcessId() const { return process_.dwProcessId; }
@@ -67,6 +71,9 @@ public:
     void MoveMouse(int drawX, int drawY) const;
     void Click(int drawX, int drawY) const;
     void Wheel(int notches) const;
+    // The left button pressed at one point of the draw screen, moved in steps to another and let go
+    // there, each step held long enough for a frame to see it.
+    void Drag(int fromX, int fromY, int toX, int toY) const;
 
     // The whole client area; empty when it cannot be read.
     WindowCapture Capture() const;
@@ -82,6 +89,7 @@ private:
 
     PROCESS_INFORMATION process_ = {};
     HWND main_ = nullptr;
+    std::wstring outputFile_;
 };
 
 // Waits up to `timeoutMs` of the system's clock for `done`, polling every 20 ms.

@@ -68,7 +68,7 @@ void NonetexPixel(ShaderWriter &W, int Type)
     W.Mov(OC(0), R(0));
 }
 
-void BlendPixel(ShaderWriter &W, const BlendShaderSelector &S)
+void BlendPixel(ShaderWriter &W, const D3D9BlendShaderSelector &S)
 {
     Constants(W);
     const Reg Uv0 = W.Dcl(T(0)("xy"));
@@ -123,45 +123,6 @@ void MaskPixel(ShaderWriter &W, int Channel, bool Reverse)
 
 }  // namespace
 
-BlendShaderSelector SelectBlendShader(bool BlendTexture, int BlendGraphType, int StageType, bool IgnoreColour,
-                                      int AlphaVariant, bool DrawScreenAlpha)
-{
-    return {BlendTexture ? BlendGraphType + 1 : 0, StageType, IgnoreColour ? 1 : 0, AlphaVariant == 0 ? 1 : 0,
-            DrawScreenAlpha ? 1 : 0};
-}
-
-int BlendShaderIndex(const BlendShaderSelector &S)
-{
-    return (((S.Blend * D3D9_STAGE_TYPE_NUM + S.Type) * 2 + S.IgnoreColour) * 2 + S.IgnoreTextureAlpha) * 2 +
-           S.AlphaTarget;
-}
-
-std::string BlendShaderName(const BlendShaderSelector &S)
-{
-    return "ps_blend" + std::to_string(S.Blend) + "_type" + std::to_string(S.Type) + "_igcolor" +
-           std::to_string(S.IgnoreColour) + "_igtalpha" + std::to_string(S.IgnoreTextureAlpha) + "_ach" +
-           std::to_string(S.AlphaTarget) + ".pso";
-}
-
-std::string NonetexShaderName(int Type, int AlphaTarget)
-{
-    return "ps_nonetex_type" + std::to_string(Type) + "_ach" + std::to_string(AlphaTarget) + ".pso";
-}
-
-const std::vector<std::string> &MaskShaderNames()
-{
-    static const std::vector<std::string> Names = [] {
-        std::vector<std::string> List = {"ps_mask_blend.pso"};
-        for (const char *Channel : {"a", "r", "g", "b"}) {
-            const std::string Stem = std::string("ps_mask_blend_use_grhandle_ch") + Channel;
-            List.push_back(Stem + ".pso");
-            List.push_back(Stem + "_reverse.pso");
-        }
-        return List;
-    }();
-    return Names;
-}
-
 bool BuildD3D9BaseSet(std::vector<NamedProgram> &Out, std::string *Error)
 {
     Out.clear();
@@ -178,25 +139,21 @@ bool BuildD3D9BaseSet(std::vector<NamedProgram> &Out, std::string *Error)
     };
 
     if (!Make("Base2DVertexShader.vso", Stage::Vertex, Base2DVertex)) return false;
+    char Name[D3D9_BASE_SHADER_NAME_MAX];
     for (int Type = 0; Type < D3D9_STAGE_TYPE_NUM; ++Type)
-        for (int Ach = 0; Ach < 2; ++Ach)
-            if (!Make(NonetexShaderName(Type, Ach), Stage::Pixel, [&](ShaderWriter &W) { NonetexPixel(W, Type); }))
-                return false;
-    for (int Blend = 0; Blend < D3D9_BLEND_SHADER_BLEND_NUM; ++Blend)
-        for (int Type = 0; Type < D3D9_STAGE_TYPE_NUM; ++Type)
-            for (int IgColor = 0; IgColor < 2; ++IgColor)
-                for (int IgTAlpha = 0; IgTAlpha < 2; ++IgTAlpha)
-                    for (int Ach = 0; Ach < 2; ++Ach) {
-                        const BlendShaderSelector S = {Blend, Type, IgColor, IgTAlpha, Ach};
-                        if (!Make(BlendShaderName(S), Stage::Pixel, [&](ShaderWriter &W) { BlendPixel(W, S); }))
-                            return false;
-                    }
-    const std::vector<std::string> &Masks = MaskShaderNames();
-    // ps_mask_blend reads the alpha; then a, r, g, b each plain and reversed.
-    static const int Channels[] = {3, 3, 3, 0, 0, 1, 1, 2, 2};
-    for (size_t i = 0; i < Masks.size(); ++i) {
-        const bool Reverse = Masks[i].find("_reverse") != std::string::npos;
-        if (!Make(Masks[i], Stage::Pixel, [&](ShaderWriter &W) { MaskPixel(W, Channels[i], Reverse); })) return false;
+        for (int Ach = 0; Ach < 2; ++Ach) {
+            D3D9NoneTexShaderName(Type, Ach, Name);
+            if (!Make(Name, Stage::Pixel, [&](ShaderWriter &W) { NonetexPixel(W, Type); })) return false;
+        }
+    for (int Index = 0; Index < D3D9_BLEND_SHADER_NUM; ++Index) {
+        const D3D9BlendShaderSelector S = D3D9BlendShaderAt(Index);
+        D3D9BlendShaderName(S, Name);
+        if (!Make(Name, Stage::Pixel, [&](ShaderWriter &W) { BlendPixel(W, S); })) return false;
+    }
+    for (int Index = 0; Index < D3D9_MASK_SHADER_NUM; ++Index) {
+        int Channel = 0, Reverse = 0;
+        D3D9MaskShaderName(Index, Name, &Channel, &Reverse);
+        if (!Make(Name, Stage::Pixel, [&](ShaderWriter &W) { MaskPixel(W, Channel, Reverse); })) return false;
     }
     return true;
 }

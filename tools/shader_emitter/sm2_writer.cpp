@@ -2,44 +2,18 @@
 
 #include <string.h>
 
+#include "shader_lanes.h"
 #include "sm2_dump.h"
 
 namespace sm2 {
 
 namespace {
 
-uint32_t FloatBits(float Value)
-{
-    uint32_t Bits;
-    memcpy(&Bits, &Value, sizeof Bits);
-    return Bits;
-}
-
-int ComponentOf(char Ch)
-{
-    switch (Ch) {
-    case 'x': case 'r': return 0;
-    case 'y': case 'g': return 1;
-    case 'z': case 'b': return 2;
-    case 'w': case 'a': return 3;
-    default: return -1;
-    }
-}
+using shader_lanes::ComponentOf;
+using shader_lanes::FloatBits;
 
 // Write mask from text such as "xyw": 0xF for "", 0 when the text is not an ascending subset.
-uint32_t MaskOf(const std::string &Text)
-{
-    if (Text.empty()) return 0xF;
-    uint32_t Mask = 0;
-    int Last = -1;
-    for (char Ch : Text) {
-        const int C = ComponentOf(Ch);
-        if (C < 0 || C <= Last) return 0;
-        Mask |= 1u << C;
-        Last = C;
-    }
-    return Mask;
-}
+uint32_t MaskOf(const std::string &Text) { return Text.empty() ? 0xF : shader_lanes::MaskOf(Text.c_str()); }
 
 uint32_t Key(RegisterType Type, uint32_t Number)
 {
@@ -336,7 +310,8 @@ void ShaderWriter::Emit(Opcode Op, const Reg &D, uint32_t Mask, std::vector<uint
     ++Instructions;
 }
 
-void ShaderWriter::Lanewise(Opcode Op, const Reg &D, std::initializer_list<Reg> Sources)
+void ShaderWriter::Arithmetic(Opcode Op, const Reg &D, std::initializer_list<Reg> Sources, uint32_t ReadLanes,
+                              bool ScalarSources)
 {
     Begin(OpcodeName(uint32_t(Op)).c_str());
     if (!Ok()) return;
@@ -348,42 +323,8 @@ void ShaderWriter::Lanewise(Opcode Op, const Reg &D, std::initializer_list<Reg> 
     for (const Reg &S : Sources) {
         uint32_t Lanes[4];
         if (!Swizzle(S, Lanes)) return;
-        Source(Tokens, S, Lanes, Mask);
-        if (!Ok()) return;
-    }
-    Emit(Op, D, Mask, Tokens, ReadLevel);
-}
-
-void ShaderWriter::Dot(Opcode Op, uint32_t Count, const Reg &D, const Reg &A, const Reg &B)
-{
-    Begin(OpcodeName(uint32_t(Op)).c_str());
-    if (!Ok()) return;
-    std::vector<uint32_t> Tokens;
-    const uint32_t Mask = Destination(Tokens, D, Op);
-    if (!Mask) return;
-    ReadLevel = 0;
-    for (const Reg *S : {&A, &B}) {
-        uint32_t Lanes[4];
-        if (!Swizzle(*S, Lanes)) return;
-        Source(Tokens, *S, Lanes, (1u << Count) - 1);
-        if (!Ok()) return;
-    }
-    Emit(Op, D, Mask, Tokens, ReadLevel);
-}
-
-void ShaderWriter::Scalar(Opcode Op, const Reg &D, std::initializer_list<Reg> Sources)
-{
-    Begin(OpcodeName(uint32_t(Op)).c_str());
-    if (!Ok()) return;
-    std::vector<uint32_t> Tokens;
-    const uint32_t Mask = Destination(Tokens, D, Op);
-    if (!Mask) return;
-    ReadLevel = 0;
-    for (const Reg &S : Sources) {
-        uint32_t Lanes[4];
-        if (!Swizzle(S, Lanes)) return;
-        if (!Replicates(Lanes)) return Fail("a scalar source takes one component, not ." + S.Components);
-        Source(Tokens, S, Lanes, 1);
+        if (ScalarSources && !Replicates(Lanes)) return Fail("a scalar source takes one component, not ." + S.Components);
+        Source(Tokens, S, Lanes, ReadLanes ? ReadLanes : Mask);
         if (!Ok()) return;
     }
     Emit(Op, D, Mask, Tokens, ReadLevel);

@@ -124,9 +124,16 @@ private:
     bool Declaring(const char *Name);
     uint32_t Limit(RegisterType Type) const;
     bool InRange(const Reg &Register, const char *Role);
-    void Lanewise(Opcode Op, const Reg &D, std::initializer_list<Reg> Sources);
-    void Dot(Opcode Op, uint32_t Count, const Reg &D, const Reg &A, const Reg &B);
-    void Scalar(Opcode Op, const Reg &D, std::initializer_list<Reg> Sources);
+    // One arithmetic instruction: each source read through ReadLanes (0: the destination's lanes);
+    // scalar sources select one component each.
+    void Arithmetic(Opcode Op, const Reg &D, std::initializer_list<Reg> Sources, uint32_t ReadLanes,
+                    bool ScalarSources);
+    void Lanewise(Opcode Op, const Reg &D, std::initializer_list<Reg> Sources) { Arithmetic(Op, D, Sources, 0, false); }
+    void Dot(Opcode Op, uint32_t Count, const Reg &D, const Reg &A, const Reg &B)
+    {
+        Arithmetic(Op, D, {A, B}, (1u << Count) - 1, false);
+    }
+    void Scalar(Opcode Op, const Reg &D, std::initializer_list<Reg> Sources) { Arithmetic(Op, D, Sources, 1, true); }
     bool Swizzle(const Reg &S, uint32_t Lanes[4]);
     uint32_t Destination(std::vector<uint32_t> &Tokens, const Reg &D, Opcode Op);
     void Source(std::vector<uint32_t> &Tokens, const Reg &S, const uint32_t Lanes[4], uint32_t ReadLanes);

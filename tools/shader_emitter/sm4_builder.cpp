@@ -3,48 +3,23 @@
 #include <string.h>
 #include <strings.h>
 
+#include "shader_lanes.h"
 #include "sm4_dump.h"
 
 namespace dxbc {
 
 namespace {
 
-uint32_t FloatBits(float Value)
-{
-    uint32_t Bits;
-    memcpy(&Bits, &Value, sizeof Bits);
-    return Bits;
-}
-
 uint32_t CountBits(uint32_t Mask)
 {
     return __builtin_popcount(Mask & 0xf);
 }
 
-uint32_t ComponentOf(char Ch)
-{
-    switch (Ch) {
-    case 'x': case 'r': return 0;
-    case 'y': case 'g': return 1;
-    case 'z': case 'b': return 2;
-    case 'w': case 'a': return 3;
-    default: return 4;
-    }
-}
+using shader_lanes::FloatBits;
+using shader_lanes::MaskOf;
 
-// Mask from text such as "xyw"; 0 when the text is not an ascending subset of xyzw.
-uint32_t MaskOf(const char *Text)
-{
-    uint32_t Mask = 0;
-    int Last = -1;
-    for (const char *P = Text; *P; ++P) {
-        const int C = int(ComponentOf(*P));
-        if (C > 3 || C <= Last) return 0;
-        Mask |= 1u << C;
-        Last = C;
-    }
-    return Mask;
-}
+// The component a letter names; any other letter gives a number above 3.
+uint32_t ComponentOf(char Ch) { return uint32_t(shader_lanes::ComponentOf(Ch)); }
 
 // The swizzle of a source read lane by lane: four components as written; as many as the
 // destination has lanes, lined up with them (r1.zw = r0.xy is r0.xxxy, the lanes outside

@@ -226,32 +226,40 @@ void LightColours(ShaderBuilder &B, const Reg &Common, int Light, uint32_t T, co
     B.Mul(SpecularOut("xyz"), SpecularOut("xyz"), Ms("xyz"));
 }
 
-// Outputs shared by the unlit and vertex-lighting vertex shaders, in this order.
-struct LitOutputs {
+// What the unlit and vertex-lighting vertex shaders hand to their pixel shaders, in this order:
+// declared as the vertex shader's outputs or, the same way, as the pixel shader's inputs.
+struct LitLink {
     Reg Position, Colour, Specular, Uv, Fog;
     std::vector<Reg> ShadowCoords, LightDiffuse, LightSpecular;
 };
 
-LitOutputs DeclareLitOutputs(ShaderBuilder &B, int Shadow)
+enum class LinkSide { VertexOutputs, PixelInputs };
+
+LitLink DeclareLitLink(ShaderBuilder &B, LinkSide Side, int Shadow)
 {
-    LitOutputs O;
-    O.Position = B.OutputSystemValue("SV_Position", SystemValue::Position);
-    O.Colour = B.Output("COLOR", 0);
-    O.Specular = B.Output("COLOR", 1);
-    O.Uv = B.Output("TEXCOORD", 0, "xy");
-    O.Fog = B.Output("TEXCOORD", 1, "x");
+    const bool Out = Side == LinkSide::VertexOutputs;
+    auto Declare = [&](const char *Semantic, uint32_t Index, const char *Mask = "xyzw") {
+        return Out ? B.Output(Semantic, Index, Mask) : B.Input(Semantic, Index, Mask);
+    };
+    LitLink L;
+    L.Position = Out ? B.OutputSystemValue("SV_Position", SystemValue::Position)
+                     : B.InputSystemValue("SV_Position", SystemValue::Position);
+    L.Colour = Declare("COLOR", 0);
+    L.Specular = Declare("COLOR", 1);
+    L.Uv = Declare("TEXCOORD", 0, "xy");
+    L.Fog = Declare("TEXCOORD", 1, "x");
     if (Shadow) {
         uint32_t Index = 2;
-        for (int i = 0; i < D3D11_3D_SHADOW_SLOT_NUM; ++i) O.ShadowCoords.push_back(B.Output("TEXCOORD", Index++));
-        for (int i = 0; i < D3D11_3D_VERTEX_LIGHT_NUM; ++i) O.LightDiffuse.push_back(B.Output("TEXCOORD", Index++, "xyz"));
-        for (int i = 0; i < D3D11_3D_VERTEX_LIGHT_NUM; ++i) O.LightSpecular.push_back(B.Output("TEXCOORD", Index++, "xyz"));
+        for (int i = 0; i < D3D11_3D_SHADOW_SLOT_NUM; ++i) L.ShadowCoords.push_back(Declare("TEXCOORD", Index++));
+        for (int i = 0; i < D3D11_3D_VERTEX_LIGHT_NUM; ++i) L.LightDiffuse.push_back(Declare("TEXCOORD", Index++, "xyz"));
+        for (int i = 0; i < D3D11_3D_VERTEX_LIGHT_NUM; ++i) L.LightSpecular.push_back(Declare("TEXCOORD", Index++, "xyz"));
     }
-    return O;
+    return L;
 }
 
 void UnlitVertex(ShaderBuilder &B, const ThreeDVariant &Var)
 {
-    const LitOutputs O = DeclareLitOutputs(B, 0);
+    const LitLink O = DeclareLitLink(B, LinkSide::VertexOutputs, 0);
     TransformVertex(B, O.Position, false, Var.Fog);
     TextureCoordinates(B, B.Input("TEXCOORD", 0, "xy"), O.Uv);
     B.Mov(O.Colour, R(5));
@@ -262,7 +270,7 @@ void UnlitVertex(ShaderBuilder &B, const ThreeDVariant &Var)
 
 void VertexLightingVertex(ShaderBuilder &B, const ThreeDVariant &Var)
 {
-    const LitOutputs O = DeclareLitOutputs(B, Var.Shadow);
+    const LitLink O = DeclareLitLink(B, LinkSide::VertexOutputs, Var.Shadow);
     const VertexCommon V = TransformVertex(B, O.Position, true, Var.Fog);
     TextureCoordinates(B, B.Input("TEXCOORD", 0, "xy"), O.Uv);
     // r9 the eye direction; r20 the ambient sum; r21, r22 the diffuse and specular sums.
@@ -421,32 +429,9 @@ void ShadowFactors(ShaderBuilder &B, const std::vector<Reg> &Coords)
     }
 }
 
-// Inputs of the unlit and vertex-lighting pixel shaders: a leading part of LitOutputs.
-struct LitInputs {
-    Reg Colour, Specular, Uv, Fog;
-    std::vector<Reg> ShadowCoords, LightDiffuse, LightSpecular;
-};
-
-LitInputs DeclareLitInputs(ShaderBuilder &B, int Shadow)
-{
-    LitInputs I;
-    B.InputSystemValue("SV_Position", SystemValue::Position);
-    I.Colour = B.Input("COLOR", 0);
-    I.Specular = B.Input("COLOR", 1);
-    I.Uv = B.Input("TEXCOORD", 0, "xy");
-    I.Fog = B.Input("TEXCOORD", 1, "x");
-    if (Shadow) {
-        uint32_t Index = 2;
-        for (int i = 0; i < D3D11_3D_SHADOW_SLOT_NUM; ++i) I.ShadowCoords.push_back(B.Input("TEXCOORD", Index++));
-        for (int i = 0; i < D3D11_3D_VERTEX_LIGHT_NUM; ++i) I.LightDiffuse.push_back(B.Input("TEXCOORD", Index++, "xyz"));
-        for (int i = 0; i < D3D11_3D_VERTEX_LIGHT_NUM; ++i) I.LightSpecular.push_back(B.Input("TEXCOORD", Index++, "xyz"));
-    }
-    return I;
-}
-
 void UnlitOrVertexLightingPixel(ShaderBuilder &B, const ThreeDVariant &Var)
 {
-    const LitInputs I = DeclareLitInputs(B, Var.Shadow);
+    const LitLink I = DeclareLitLink(B, LinkSide::PixelInputs, Var.Shadow);
     const PixelCommon P = DeclarePixelResources(B);
     SampleImage(B, P, I.Uv);
     if (!Var.Shadow) {

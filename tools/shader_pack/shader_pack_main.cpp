@@ -76,7 +76,7 @@ int WriteD3D9(const std::string &Path)
     // The channel-mix codes and the filter shaders belong to the graph filters; until they are
     // written, the code table has empty slots (its 1024-byte size table, then no code) and the
     // filter archive no files.
-    const std::vector<Bytes> ChannelMixSlots(sm2::D3D9_CHANNEL_MIX_PACK_SLOTS);
+    const std::vector<Bytes> ChannelMixSlots(D3D9_CHANNEL_MIX_PACK_SLOTS);
     const std::vector<ArchiveWriterItem> FilterFiles;
 
     Bytes BaseImage, ChannelMix, Filter;

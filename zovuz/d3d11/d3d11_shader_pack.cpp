@@ -38,29 +38,13 @@ void ReleaseExpansions(D3D11ShaderPackData &Pack)
 
 int D3D11_ExpandShaderPackBlock(PackedTextData *Text, const wchar_t *Name, unsigned char **Memory, size_t *Size)
 {
-    *Memory = nullptr;
-    *Size = 0;
-    // The text is decoded in place by the first use in the process; the LZ block it holds is then
-    // expanded afresh for every load.
-    const int64_t packed = DecodePackedTextOnce(Text);
-    const int64_t expanded = packed < 0 ? -1 : ArchiveDecompressChecked(Text->Text, (uint64_t)packed, nullptr, 0);
-    if (expanded < 0) {
+    const int result = ExpandPackedTextBlock(Text, Memory, Size);
+    if (result == -2)
+        AddLogFormat(L"シェーダーパック %s を展開するメモリ( %d byte )の確保に失敗しました\n", Name, (int)*Size);
+    else if (result != 0)
         LogDamaged(Name);
-        return -1;
-    }
-    unsigned char *block = (unsigned char *)DXALLOC(expanded > 0 ? (size_t)expanded : 1);
-    if (block == nullptr) {
-        AddLogFormat(L"シェーダーパック %s を展開するメモリ( %d byte )の確保に失敗しました\n", Name, (int)expanded);
-        return -1;
-    }
-    if (ArchiveDecompressChecked(Text->Text, (uint64_t)packed, block, (uint64_t)expanded) != expanded) {
-        DXFREE(block);
-        LogDamaged(Name);
-        return -1;
-    }
-    *Memory = block;
-    *Size = (size_t)expanded;
-    return 0;
+    if (result != 0) *Size = 0;
+    return result == 0 ? 0 : -1;
 }
 
 int D3D11_ExpandShaderCodePack(PackedTextData *Text, const wchar_t *Name, int SlotCount, D3D11ShaderCode *Slots,

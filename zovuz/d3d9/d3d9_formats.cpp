@@ -22,6 +22,15 @@ struct FormatSlot
     bool Fatal;
 };
 
+// Integer channels of one or two components are kept in a wider colour format.
+#define D3D9_INT8_CHANNEL_LADDER \
+    {                            \
+        D3D9FMT_A8R8G8B8, 0      \
+    }
+#define D3D9_INT16_CHANNEL_LADDER               \
+    {                                           \
+        D3D9FMT_G16R16, D3D9FMT_A16B16G16R16, 0 \
+    }
 // The one-channel and two-channel float ladders serve the textures and the render targets alike.
 #define D3D9_R16F_LADDER                                                               \
     {                                                                                  \
@@ -115,34 +124,18 @@ const FormatSlot kSlots[] = {
      L"４チャンネル浮動小数点 32 ビット型カラーフォーマットは %s です",
      L"使用できる４チャンネル浮動小数点 32 ビット型カラーフォーマットがありませんでした",
      false},
-    {25,
-     D3D9_USE_TEXTURE,
-     {D3D9FMT_A8R8G8B8, 0},
-     L"１チャンネル整数 8 ビット型カラーフォーマットは %s です",
-     L"使用できる１チャンネル整数 8 ビット型カラーフォーマットがありませんでした",
-     false},
-    {26,
-     D3D9_USE_TEXTURE,
-     {D3D9FMT_G16R16, D3D9FMT_A16B16G16R16, 0},
-     L"１チャンネル整数 16 ビット型カラーフォーマットは %s です",
-     L"使用できる１チャンネル整数 16 ビット型カラーフォーマットがありませんでした",
-     false},
+    {25, D3D9_USE_TEXTURE, D3D9_INT8_CHANNEL_LADDER, L"１チャンネル整数 8 ビット型カラーフォーマットは %s です",
+     L"使用できる１チャンネル整数 8 ビット型カラーフォーマットがありませんでした", false},
+    {26, D3D9_USE_TEXTURE, D3D9_INT16_CHANNEL_LADDER, L"１チャンネル整数 16 ビット型カラーフォーマットは %s です",
+     L"使用できる１チャンネル整数 16 ビット型カラーフォーマットがありませんでした", false},
     {27, D3D9_USE_TEXTURE, D3D9_R16F_LADDER, L"１チャンネル浮動小数点 16 ビット型カラーフォーマットは %s です",
      L"使用できる１チャンネル浮動小数点 16 ビット型カラーフォーマットがありませんでした", false},
     {28, D3D9_USE_TEXTURE, D3D9_R32F_LADDER, L"１チャンネル浮動小数点 32 ビット型カラーフォーマットは %s です",
      L"使用できる１チャンネル浮動小数点 32 ビット型カラーフォーマットがありませんでした", false},
-    {29,
-     D3D9_USE_TEXTURE,
-     {D3D9FMT_A8R8G8B8, 0},
-     L"２チャンネル整数 8 ビット型カラーフォーマットは %s です",
-     L"使用できる２チャンネル整数 8 ビット型カラーフォーマットがありませんでした",
-     false},
-    {30,
-     D3D9_USE_TEXTURE,
-     {D3D9FMT_G16R16, D3D9FMT_A16B16G16R16, 0},
-     L"２チャンネル整数 16 ビット型カラーフォーマットは %s です",
-     L"使用できる２チャンネル整数 16 ビット型カラーフォーマットがありませんでした",
-     false},
+    {29, D3D9_USE_TEXTURE, D3D9_INT8_CHANNEL_LADDER, L"２チャンネル整数 8 ビット型カラーフォーマットは %s です",
+     L"使用できる２チャンネル整数 8 ビット型カラーフォーマットがありませんでした", false},
+    {30, D3D9_USE_TEXTURE, D3D9_INT16_CHANNEL_LADDER, L"２チャンネル整数 16 ビット型カラーフォーマットは %s です",
+     L"使用できる２チャンネル整数 16 ビット型カラーフォーマットがありませんでした", false},
     {31, D3D9_USE_TEXTURE, D3D9_G16R16F_LADDER, L"２チャンネル浮動小数点 16 ビット型カラーフォーマットは %s です",
      L"使用できる２チャンネル浮動小数点 16 ビット型カラーフォーマットがありませんでした", false},
     {32, D3D9_USE_TEXTURE, D3D9_G32R32F_LADDER, L"２チャンネル浮動小数点 32 ビット型カラーフォーマットは %s です",
@@ -201,12 +194,9 @@ const FormatSlot kSlots[] = {
      L"描画用２チャンネル整数 8 ビット型カラーフォーマットは %s です",
      L"使用できる描画用２チャンネル整数 8 ビット型カラーフォーマットがありませんでした",
      false},
-    {44,
-     D3D9_USE_RENDER_TARGET,
-     {D3D9FMT_G16R16, D3D9FMT_A16B16G16R16, 0},
+    {44, D3D9_USE_RENDER_TARGET, D3D9_INT16_CHANNEL_LADDER,
      L"描画用２チャンネル整数 16 ビット型カラーフォーマットは %s です",
-     L"使用できる描画用２チャンネル整数 16 ビット型カラーフォーマットがありませんでした",
-     false},
+     L"使用できる描画用２チャンネル整数 16 ビット型カラーフォーマットがありませんでした", false},
     {45, D3D9_USE_RENDER_TARGET, D3D9_G16R16F_LADDER,
      L"描画用２チャンネル浮動小数点 16 ビット型カラーフォーマットは %s です",
      L"使用できる描画用２チャンネル浮動小数点 16 ビット型カラーフォーマットがありませんでした", false},

@@ -154,3 +154,32 @@ int Graphics_D3D9_StartFrontScreenTimer(int DrawScreen);
 int Graphics_D3D9_ClearDrawScreen(const ImageRect *ClearRect);
 int Graphics_D3D9_GetShaderVersion(void);
 int Graphics_D3D9_RecreateDeviceObjects(void);
+int Graphics_D3D9_InitializeDeviceStateEntry(void);
+int Graphics_D3D9_ReapplyDeviceState(void);
+int Graphics_D3D9_RenderVertexBuffer(int ASyncThread);
+int Graphics_D3D9_UpdateDiffuseColor(void);
+
+// The draw-state operations.
+int Graphics_D3D9_SetDrawScreen(int DrawScreen, int OldSurface, int OldMipLevel, GraphHandleData *NewGraph,
+                                GraphHandleData *OldGraph, ShadowMapHandleData *NewShadowMap,
+                                ShadowMapHandleData *OldShadowMap);
+int Graphics_D3D9_SetRenderTargetToShader(int TargetIndex, int DrawScreen, int Surface, int MipLevel);
+int Graphics_D3D9_SetupDepthBuffer(void);
+int Graphics_D3D9_UpdateDrawScreenAlphaFlag(void);
+// -1 without a device or for an empty draw area, which leaves viewport and scissor as they were.
+int Graphics_D3D9_SetDrawArea(void);
+int Graphics_D3D9_SetDrawMode(int DrawMode);
+int Graphics_D3D9_SetBlendGraphParam(GraphHandleData *BlendGraph, int BlendType, const int *Param);
+int Graphics_D3D9_SetTransformToView(const MATRIX *Matrix);
+int Graphics_D3D9_SetTransformToProjection(const MATRIX *Unused);
+int Graphics_D3D9_SetTransformToWorld(const MATRIX *Matrix);
+int Graphics_D3D9_SetUseLighting(int Flag);
+int Graphics_D3D9_SetLightEnable(int Index, int Enable);
+int Graphics_D3D9_SetLightParam(int Index, const LIGHTPARAM *Param);
+int Graphics_D3D9_SetFogEnable(int Flag);
+int Graphics_D3D9_SetFogMode(int Mode);
+int Graphics_D3D9_SetFogColor(unsigned int Color);
+int Graphics_D3D9_SetFogStartEnd(float Start, float End);
+int Graphics_D3D9_SetUseShadowMap(int SlotIndex, int ShadowMapHandle);
+int Graphics_D3D9_UpdateShadowMapParams(void);
+int Graphics_D3D9_UpdateShadowMapMatrices(void);

@@ -201,6 +201,21 @@ void OpenPluginWindow(int32_t channel, int32_t slot) {
   FillProgramList(window, *s);
 }
 
+void ClosePluginWindow(int32_t channel, int32_t slot) {
+  PluginSlot* s = PluginSlotAt(channel, slot);
+  if (!s) return;
+  const int n = channel * kPluginPositionCount + slot;
+  // The window's end closes the editor and clears the flags (OnDestroy); without a window they
+  // are done here.
+  if (IsWindow(g_shell.pluginWindows[n])) {
+    DestroyWindow(g_shell.pluginWindows[n]);
+    return;
+  }
+  if (AEffect* e = s->effect) e->dispatcher(e, effEditClose, 0, 0, nullptr, 0.0f);
+  s->editorOpen = 0;
+  g_app.windowOpen[n] = 0;
+}
+
 LRESULT CALLBACK PluginWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   const int n = FindWindowSlot(window);
   if (n < 0) return DefWindowProcA(window, message, wParam, lParam);

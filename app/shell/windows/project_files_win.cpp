@@ -14,6 +14,7 @@
 #include "app/shell/plugin_window.h"
 #include "app/shell/project_files.h"
 #include "app/shell/project_format.h"
+#include "app/shell/side_panes.h"
 #include "app/shell/shell_tables.h"
 #include "zovuz/zovuz.h"
 
@@ -107,11 +108,7 @@ class ShellProjectHost : public ProjectHost {
     name = g_pluginSlots[n].name;
     return true;
   }
-  void SetFmInstrument(int channel, bool fm) override {
-    EngineLock lock = LockEngine();
-    g_songs[0].tracks[channel].fmInstrument = fm ? 1 : 0;
-    if (channel < kMdxTrackCount) g_mdx.state.fmInstrument[channel] = fm ? 1 : 0;
-  }
+  void SetFmInstrument(int channel, bool fm) override { SetFmInstrumentFlags(channel, fm); }
   int32_t ParameterCount(int n) override {
     const AEffect* effect = g_pluginSlots[n].effect;
     return effect ? effect->numParams : 0;

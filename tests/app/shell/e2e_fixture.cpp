@@ -1,6 +1,7 @@
 #include "tests/app/shell/e2e_fixture.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <fstream>
 #include <sstream>
@@ -57,6 +58,19 @@ std::vector<uint8_t> EncodeAdpcm(const std::vector<int32_t>& target) {
 
 }  // namespace
 
+namespace {
+
+// Tone 0: one operator stack that sounds.
+std::array<uint8_t, 27> RoadTone() {
+  MdxToneFields tone;
+  tone.connection = 7;
+  tone.slotMask = 15;
+  for (MdxOperatorFields& op : tone.op) op.ar = 31, op.rr = 15, op.mul = 1;
+  return PackMdxTone(tone);
+}
+
+}  // namespace
+
 std::vector<uint8_t> RoadSongMdx() {
   MdxTrack fm;
   fm.Tempo(100).Tone(0);  // 40 ms a tick
@@ -65,17 +79,45 @@ std::vector<uint8_t> RoadSongMdx() {
   fm.Note(kRoadLoopKey, 5).JumpTo(loop);
   MdxTrack pcm;
   pcm.Sample(0, 250).End();
-  MdxToneFields tone;
-  tone.connection = 7;
-  tone.slotMask = 15;
-  for (MdxOperatorFields& op : tone.op) op.ar = 31, op.rr = 15, op.mul = 1;
   MdxBuilder song;
   song.title = "ROAD SONG";
   song.bankName = "song";
   song.tracks.push_back(fm.bytes);
   for (int t = 1; t < 8; ++t) song.tracks.push_back(MdxTrack().End().bytes);
   song.tracks.push_back(pcm.bytes);
-  song.tones.push_back(PackMdxTone(tone));
+  song.tones.push_back(RoadTone());
+  return song.Build();
+}
+
+std::vector<uint8_t> TrackListSongMdx(int rounds) {
+  MdxTrack fm;
+  fm.Tempo(100).Tone(0);
+  for (int round = 0; round < rounds; ++round)
+    for (int key : kRoadOpening) fm.Note(key, 5);
+  MdxBuilder song;
+  song.title = "TRACK LIST";
+  song.tracks.push_back(fm.End().bytes);
+  for (int t = 1; t < 16; ++t) {
+    MdxTrack rest;
+    for (int i = 0; i < (t == 10 ? 4 : 1); ++i) rest.Rest(20);
+    song.tracks.push_back(rest.End().bytes);
+  }
+  song.tones.push_back(RoadTone());
+  return song.Build();
+}
+
+std::vector<uint8_t> ToneSongMdx() {
+  MdxBuilder song;
+  song.title = "TONES";
+  for (int t = 0; t < 4; ++t) {
+    MdxTrack fm;
+    if (t == 0) fm.Tempo(100);
+    fm.Tone(0);
+    const size_t loop = fm.Here();
+    fm.Note(kRoadLoopKey, 5).JumpTo(loop);
+    song.tracks.push_back(fm.bytes);
+  }
+  song.tones.push_back(RoadTone());
   return song.Build();
 }
 
@@ -149,6 +191,7 @@ void E2eRoadTest::TearDown() {
 std::wstring E2eRoadTest::Path(const std::string& name) const { return folder_ + L"\\" + Wide(name); }
 
 void E2eRoadTest::StartProgram() {
+  driver_.SendOutputTo(Path("stdout.txt"));
   ASSERT_TRUE(driver_.Start(Wide(TestBuildDir() + "/tarvex.exe"), folder_,
                             {{L"TARVEX_TP_LOG_DIR", Path("tplog")}, {L"TARVEX_LOG", L"1"}}, 20000))
       << "no window \"tarvex\" within 20 s";
@@ -177,6 +220,8 @@ void E2eRoadTest::OpenSongAndHearIt() {
   OpenSong("song.mdx");
   ASSERT_TRUE(WaitForNotes(before, true, 4, 3000)) << "the song's notes never came";
 }
+
+std::string E2eRoadTest::ProgramOutput() const { return ReadFileBytes(Path("stdout.txt")); }
 
 std::vector<std::string> E2eRoadTest::PluginLog(int instance) const {
   std::istringstream text(ReadFileBytes(Path("tplog\\tp_kezmir-" + std::to_string(instance) + ".log")));

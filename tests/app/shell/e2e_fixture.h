@@ -47,6 +47,9 @@ class E2eRoadTest : public ::testing::Test {
   // Whether the log holds a line starting with `prefix`.
   bool Logged(const std::string& prefix, int instance = 0) const;
 
+  // What the program wrote to its standard output in its latest run (complete once it has ended).
+  std::string ProgramOutput() const;
+
   // "software" or "default": the renderer this run asked Wine for.
   static std::string Renderer();
 
@@ -58,6 +61,11 @@ class E2eRoadTest : public ::testing::Test {
 // plays sample 0 of the bank, a 1 kHz tone of `seconds`, for the song's first 10 s.
 std::vector<uint8_t> RoadSongMdx();
 std::vector<uint8_t> RoadSongPdx(double seconds = 8.0);
+// The track list's song, 16 tracks and no bank: FM track 0 plays the opening `rounds` times and
+// ends; every other track rests a moment and ends, track 10 (a column of the second row) longest.
+std::vector<uint8_t> TrackListSongMdx(int rounds);
+// FM tracks 0-3 each select tone 0 and play the loop key again and again.
+std::vector<uint8_t> ToneSongMdx();
 
 // The frequency (Hz, 10 Hz steps from 100 Hz to 5 kHz) of the strongest component of 16-bit
 // samples at 44.1 kHz, the mean taken off; and their RMS level in dB of full scale.

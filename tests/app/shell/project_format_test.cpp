@@ -5,8 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
-#include <fstream>
-#include <iterator>
 #include <map>
 #include <random>
 #include <sstream>
@@ -14,14 +12,12 @@
 #include <vector>
 
 #include "app/shell/project_format.h"
+#include "tests/support/test_files.h"
 #include "tests/support/test_paths.h"
 
 namespace {
 
-std::string ReadGolden(const char* name) {
-  std::ifstream file(TestDataDir() + "/project/" + name, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
-}
+std::string ReadGolden(const char* name) { return ReadFileBytes(TestDataDir() + "/project/" + name); }
 
 // The state both golden files hold (make_golden.py).
 ProjectData GoldenData() {

@@ -6,7 +6,6 @@
 #include <algorithm>
 #include <cstring>
 #include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
@@ -19,14 +18,10 @@
 #include "app/shell/shell_tables.h"
 #include "app/shell/menu_commands.h"
 #include "tests/app/shell/program_session.h"
+#include "tests/support/test_files.h"
 #include "tests/support/engine/plugin_fixture.h"
 
 namespace {
-
-std::string Bytes(const std::string& path) {
-  std::ifstream file(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
-}
 
 void WriteText(const std::string& path, const std::string& text) { std::ofstream(path, std::ios::binary) << text; }
 
@@ -78,7 +73,7 @@ TEST_F(ProjectSessionTest, TwoPlugInsOfATrackComeBackWithEveryParameterAndTheirW
 
   ASSERT_TRUE(SaveProject("two.txt"));
   EXPECT_STREQ(".\\two.tvx", g_app.lastProjectPath);
-  const std::string text = Bytes("two.tvx");
+  const std::string text = ReadFileBytes("two.tvx");
   EXPECT_EQ(1u, Count(text, "EfNum=")) << text;
   EXPECT_EQ(1u, Count(text, "Tr03EfNum=4\r\n"));
   EXPECT_EQ(1u, Count(text, "\r\nTr03Ef00Value001=0.100000001\r\n"));
@@ -140,7 +135,7 @@ TEST_F(ProjectSessionTest, ProjectPathsTakeTheTvxExtensionWhereverTheyLie) {
 TEST_F(ProjectSessionTest, AFailedSaveKeepsTheEarlierProjectAndTheSettings) {
   ASSERT_TRUE(SaveProject("kept.tvx"));
   ASSERT_TRUE(SaveAppSettings());
-  const std::string project = Bytes("kept.tvx"), settings = Bytes("tarvex.ini");
+  const std::string project = ReadFileBytes("kept.tvx"), settings = ReadFileBytes("tarvex.ini");
 
   // A folder that does not exist.
   EXPECT_FALSE(SaveProject("no_such_folder\\new.tvx"));
@@ -160,10 +155,10 @@ TEST_F(ProjectSessionTest, AFailedSaveKeepsTheEarlierProjectAndTheSettings) {
   ASSERT_NE(INVALID_HANDLE_VALUE, held);
   EXPECT_FALSE(SaveProject("kept.tvx"));
   CloseHandle(held);
-  EXPECT_EQ(project, Bytes("kept.tvx"));
+  EXPECT_EQ(project, ReadFileBytes("kept.tvx"));
   EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA("kept.tvx.tmp"));
   ASSERT_TRUE(SaveAppSettings());
-  EXPECT_EQ(settings, Bytes("tarvex.ini"));
+  EXPECT_EQ(settings, ReadFileBytes("tarvex.ini"));
 
   // A new name through the dialog is taken, and its save is confirmed.
   DeleteFileA("fresh.tvx");
@@ -188,7 +183,7 @@ TEST_F(ProjectSessionTest, ABrokenProjectIsReportedAndChangesNothing) {
     EXPECT_FALSE(OpenProject("broken.tvx"));
     EXPECT_TRUE(answer.Seen());
     ASSERT_TRUE(SaveProjectFile("after.tvx"));
-    EXPECT_EQ(Bytes("before.tvx"), Bytes("after.tvx"));
+    EXPECT_EQ(ReadFileBytes("before.tvx"), ReadFileBytes("after.tvx"));
   }
 }
 
@@ -221,7 +216,7 @@ TEST_F(ProjectSessionTest, TheSettingsNameTheLastProjectWhichStartUpReopens) {
   ASSERT_TRUE(SaveProject("last.tvx"));
   g_app.zoom = 4;
   ShutDownApp();
-  EXPECT_EQ("[config]\r\ninipj=.\\last.tvx\r\n", Bytes("tarvex.ini"));
+  EXPECT_EQ("[config]\r\ninipj=.\\last.tvx\r\n", ReadFileBytes("tarvex.ini"));
   g_app.lastProjectPath[0] = '\0';
   ASSERT_TRUE(StartAppEngines());
   EXPECT_EQ(11, g_app.zoom);

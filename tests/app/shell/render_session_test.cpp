@@ -8,7 +8,6 @@
 #include <cstdint>
 #include <cstring>
 #include <fstream>
-#include <iterator>
 #include <string>
 #include <thread>
 #include <vector>
@@ -21,17 +20,13 @@
 #include "app/shell/menu_commands.h"
 #include "app/shell/resource_ids.h"
 #include "tests/app/shell/program_session.h"
+#include "tests/support/test_files.h"
 #include "zovuz/zovuz.h"
 
 namespace {
 
 constexpr int kDuration = 0, kName = 1, kBrowse = 2, kExport = 3;
 constexpr uint32_t kSecondBytes = 176400;
-
-std::string Bytes(const std::string& path) {
-  std::ifstream file(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
-}
 
 void Le(std::string& out, uint32_t value, int bytes) {
   for (int i = 0; i < bytes; ++i) out += static_cast<char>(value >> (8 * i));
@@ -114,7 +109,7 @@ TEST_F(RenderSessionTest, ExportWritesTheChosenLengthFromTheSongsStartAndASecond
   Export("name.mp3", "0:01");
   EXPECT_EQ(nullptr, g_app.renderDialog);
   EXPECT_STREQ("name.wav", g_app.renderFileName);
-  const std::string file = Bytes(std::string(g_app.workingDirectory) + "\\name.wav");
+  const std::string file = ReadFileBytes(std::string(g_app.workingDirectory) + "\\name.wav");
   ASSERT_EQ(kWaveHeaderBytes + kSecondBytes, file.size());
   EXPECT_EQ(WaveHeader(kSecondBytes), file.substr(0, kWaveHeaderBytes));
   const int first = FirstSoundFrame(file);
@@ -132,7 +127,7 @@ TEST_F(RenderSessionTest, ExportWritesTheChosenLengthFromTheSongsStartAndASecond
   for (SongTrack& track : g_songs[0].tracks) track.mute = 1;
   OnMenuCommand(TARVEX_CMD_RENDER);
   Export("silent", "1");
-  EXPECT_EQ(-1, FirstSoundFrame(Bytes("silent.wav")));
+  EXPECT_EQ(-1, FirstSoundFrame(ReadFileBytes("silent.wav")));
   for (int x = 0; x < kRenderColumns; ++x) ASSERT_EQ(0, g_app.renderWave[kRenderLeftMax][x]) << x;
 }
 
@@ -209,7 +204,7 @@ TEST_F(RenderSessionTest, TheProgramsEndDuringARenderWritesWhatWasCapturedAndSto
   const int32_t index = g_waveFile.captureIndex;
   Sleep(100);
   EXPECT_EQ(index, g_waveFile.captureIndex) << "the tick captures on";
-  const std::string file = Bytes("ended.wav");
+  const std::string file = ReadFileBytes("ended.wav");
   ASSERT_EQ(kWaveHeaderBytes + 5 * kSecondBytes, file.size());
   EXPECT_EQ(std::string(kSecondBytes, '\0'), file.substr(file.size() - kSecondBytes)) << "silence after the end";
 }

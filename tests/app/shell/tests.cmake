@@ -14,8 +14,8 @@ foreach(topic project_session render_session)
   tarvex_add_resources(shell_${topic}_test ${PROJECT_SOURCE_DIR}/app/shell/tarvex.rc)
   set_tests_properties(shell.${topic} PROPERTIES RESOURCE_LOCK main_window)
 endforeach()
-# The track views draw on the library's software renderer, in its main window.
-set_tests_properties(shell.track_views PROPERTIES RESOURCE_LOCK main_window)
+# The track views and the side panes draw on the library's software renderer, in its main window.
+set_tests_properties(shell.track_views shell.side_panes PROPERTIES RESOURCE_LOCK main_window)
 
 # The end-to-end road: tarvex.exe driven from another process by the application driver
 # (tools/app_driver/). Each step is a test of its own, run once on the software renderer (Direct3D
@@ -32,7 +32,11 @@ set(e2e_steps
   "keys:KeysPauseRestartAndQuit"
   "render:RenderToWav"
   "save:SaveAndReopen"
-  "bad_input:BadInputSongsAndProjects")
+  "bad_input:BadInputSongsAndProjects"
+  "track_list:TrackListScrollsSelectsMutesAndEnds"
+  "piano_roll:PianoRollPeaksRowsZoomAndWheel"
+  "instrument_pane:InstrumentPaneLoadsAnInstrumentAndSurvivesABadOne"
+  "inspector:InspectorMasterFaderSavesAndPanesToggle")
 foreach(renderer default software)
   set(environment ${tarvex_test_environment})
   set(suffix "")
@@ -60,8 +64,9 @@ foreach(renderer default software)
   endforeach()
 endforeach()
 # The program's own test name runs what no single step does: the two renderers' pictures compared.
+# It reads the pictures and the log the see steps keep: it runs after them.
 set_tests_properties(shell.e2e_road PROPERTIES RUN_SERIAL ON RESOURCE_LOCK "main_window;sound_sink"
-  ENVIRONMENT "${tarvex_test_environment};GTEST_FILTER=E2eRenderers.*")
+  ENVIRONMENT "${tarvex_test_environment};GTEST_FILTER=E2eRenderers.*" DEPENDS "shell.e2e_see;shell.e2e_see_software")
 # tarvex_driver.exe runs a script of the driver's steps by hand: here a short one (start, a look at
 # the windows, a picture, the close box, exit code 0), so the program stays in step with the library.
 set(driver_script_dir ${CMAKE_BINARY_DIR}/testrun/shell.e2e_driver_script)

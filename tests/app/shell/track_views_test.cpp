@@ -23,18 +23,6 @@ namespace {
 
 constexpr PaneRect kArea{4, 22, 600, 500};
 
-uint32_t Pixel(int x, int y) { return GetPixel(x, y) & 0xFFFFFF; }
-
-// Whether some pixel of the box is exactly `colour`.
-bool BoxHolds(int x0, int y0, int x1, int y1, uint32_t colour) {
-  for (int y = y0; y < y1; ++y) {
-    for (int x = x0; x < x1; ++x) {
-      if (Pixel(x, y) == (colour & 0xFFFFFF)) return true;
-    }
-  }
-  return false;
-}
-
 // `over` blended on black at alpha/255, each channel within one step.
 bool Blended(uint32_t pixel, uint32_t over, int alpha) {
   for (int shift = 0; shift < 24; shift += 8) {
@@ -44,34 +32,14 @@ bool Blended(uint32_t pixel, uint32_t over, int alpha) {
   return true;
 }
 
-class TrackViewTest : public ShellTest {
+class TrackViewTest : public ShellDrawTest {
  protected:
-  static void SetUpTestSuite() {
-    CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-    ChangeWindowMode(1);
-    SetUseHardwareRenderFlag(0);
-    SetWaitVSyncFlag(0);
-    SetGraphMode(960, 540, 32, 60);
-    started_ = InitializeGraphics() == 0;
-    SetDrawValidGraphCreateFlag(1);
-    if (started_) g_app.drawScreen = MakeGraph(960, 540, 0);
-    SetDrawValidGraphCreateFlag(0);
-  }
-  static void TearDownTestSuite() {
-    TerminateGraphics();
-    CoUninitialize();
-  }
   void SetUp() override {
-    ShellTest::SetUp();
-    ASSERT_TRUE(started_);
-    ASSERT_NE(-1, g_app.drawScreen);
-    const ButtonImages noImages = {};
-    LayOutInterface(g_app, noImages);
+    ShellDrawTest::SetUp();
     for (int c = 0; c < kMixerChannelCount; ++c) {
       for (ImageButton* b : {&g_shell.muteButtons[c], &g_shell.soloButtons[c]}) b->width = b->height = 8;
     }
     g_app.trackAreaFull = kArea;
-    Clear();
   }
   void TearDown() override {
     for (uint8_t*& data : g_mdx.trackData) data = nullptr;
@@ -80,15 +48,7 @@ class TrackViewTest : public ShellTest {
     FreePeakData(g_app);
     ShellTest::TearDown();
   }
-  static void Clear() {
-    SetDrawScreen(g_app.drawScreen);
-    SetDrawBlendMode(DX_BLENDMODE_NOBLEND, 0);
-    SetBackgroundColor(0, 0, 0);
-    ClearDrawScreen(nullptr);
-  }
-  static bool started_;
 };
-bool TrackViewTest::started_ = false;
 
 // ---------------------------------------------------------------------------
 // MDX mode.

@@ -164,33 +164,18 @@ TEST(TimeText, SplittingKeepsEmptyPieces) {
   }
 }
 
-// Graphics on the software renderer without a window, as the library's start starts them.
-class SliderDrawing : public ShellTest {
+class SliderDrawing : public SoftwareGraphicsTest {
  protected:
-  static void SetUpTestSuite() {
-    CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-    ChangeWindowMode(1);
-    SetUseHardwareRenderFlag(0);
-    SetWaitVSyncFlag(0);
-    SetGraphMode(160, 120, 32, 60);
-    started_ = InitializeGraphics() == 0;
-  }
-  static void TearDownTestSuite() {
-    TerminateGraphics();
-    CoUninitialize();
-  }
+  static void SetUpTestSuite() { StartGraphics(160, 120); }
   void SetUp() override {
-    ShellTest::SetUp();
-    ASSERT_TRUE(started_);
+    SoftwareGraphicsTest::SetUp();
+    if (HasFatalFailure()) return;
     SetDrawScreen(DX_SCREEN_BACK);
     SetDrawBlendMode(DX_BLENDMODE_NOBLEND, 0);
     SetBackgroundColor(0, 0, 0);
     ClearDrawScreen(nullptr);
   }
-  static uint32_t Pixel(int x, int y) { return GetPixel(x, y) & 0xFFFFFF; }
-  static bool started_;
 };
-bool SliderDrawing::started_ = false;
 
 // One channel of a 50 % blend of `over` on `under` (either rounding).
 bool HalfBlended(uint32_t pixel, uint32_t over, uint32_t under) {

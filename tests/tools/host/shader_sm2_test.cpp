@@ -1,13 +1,14 @@
 // The shader model 2/3 writer against the platform's assembler: every shader of
-// tests/data/shader/reference/sm2/ written with the writer gives the tokens D3DAssemble gave for
-// its text. Then what the writer refuses, and the dumper on damaged streams.
+// tests/data/shader/reference/sm2/ written with the writer (some of them base shaders of the
+// Direct3D 9 back end) gives the tokens D3DAssemble gave for its text. Then what the writer
+// refuses, and the dumper on damaged streams.
 #include <gtest/gtest.h>
 
 #include <stdlib.h>
 
 #include <functional>
-#include <set>
 
+#include "d3d9_base_set.h"
 #include "host_files.h"
 #include "sm2_dump.h"
 #include "sm2_writer.h"
@@ -39,23 +40,19 @@ struct ReferenceShader {
     std::function<void(ShaderWriter &)> Body;
 };
 
+// Shaders of the Direct3D 9 base archive that have a reference stream too.
+const struct {
+    const char *Name;
+    const char *FileName;
+} BaseReferences[] = {
+    {"base.vs2", "Base2DVertexShader.vso"},
+    {"nonetex_type3.ps2", "ps_nonetex_type3_ach0.pso"},
+    {"blend1_type1.ps2", "ps_blend1_type1_igcolor0_igtalpha0_ach0.pso"},
+    {"blend2_type5.ps2", "ps_blend2_type5_igcolor1_igtalpha1_ach1.pso"},
+    {"mask_chr_reverse.ps2", "ps_mask_blend_use_grhandle_chr_reverse.pso"},
+};
+
 const ReferenceShader References[] = {
-    {"base2d.vs2", Stage::Vertex, 2,
-     [](ShaderWriter &W) {
-         W.Def(C(0), 0, 1, 0, 0);
-         const Reg Position = W.Dcl(Usage::Position, 0, V(0)), Colour = W.Dcl(Usage::Color, 0, V(1)),
-                   Specular = W.Dcl(Usage::Color, 1, V(2)), Uv0 = W.Dcl(Usage::TexCoord, 0, V(3)),
-                   Uv1 = W.Dcl(Usage::TexCoord, 1, V(4));
-         W.Mov(R(0)("xyz"), Position);
-         W.Mov(R(0)("w"), C(0)("y"));
-         for (uint32_t i = 0; i < 4; ++i) W.Dp4(R(1)(Lane[i]), R(0), C(2 + i));
-         W.Rcp(R(2)("x"), Position("w"));
-         W.Mul(OPos(), R(1), R(2)("x"));
-         W.Mov(OD(0), Colour);
-         W.Mov(OD(1), Specular);
-         W.Mov(OT(0)("xy"), Uv0);
-         W.Mov(OT(1)("xy"), Uv1);
-     }},
     {"vertex_math.vs2", Stage::Vertex, 2,
      [](ShaderWriter &W) {
          W.Def(C(10), 0.5f, 2, -1, 4);
@@ -79,35 +76,6 @@ const ReferenceShader References[] = {
          W.Mov(Sat(OD(1)), R(2)("wzyx"));
          W.Mov(OT(0)("xy"), R(1)("zw"));
      }},
-    {"untextured.ps2", Stage::Pixel, 2,
-     [](ShaderWriter &W) {
-         W.Def(C(1), 4, 0, 0, 0);
-         const Reg Colour = W.Dcl(V(0));
-         W.Mul(Sat(R(0)("xyz")), Colour, C(1)("x"));
-         W.Mul(R(0)("xyz"), R(0), Colour("w"));
-         W.Mov(R(0)("w"), Colour("w"));
-         W.Mov(OC(0), R(0));
-     }},
-    {"textured.ps2", Stage::Pixel, 2,
-     [](ShaderWriter &W) {
-         const Reg Uv = W.Dcl(T(0)("xy")), Colour = W.Dcl(V(0)), Image = W.Dcl2D(0);
-         W.Texld(R(0), Uv, Image);
-         W.Mul(R(0), R(0), Colour);
-         W.Mov(OC(0), R(0));
-     }},
-    {"crossfade.ps2", Stage::Pixel, 2,
-     [](ShaderWriter &W) {
-         W.Def(C(0), 0, 0.5f, 1, 2);
-         const Reg Uv0 = W.Dcl(T(0)("xy")), Uv1 = W.Dcl(T(1)("xy")), Colour = W.Dcl(V(0));
-         const Reg Image = W.Dcl2D(0), Blend = W.Dcl2D(1);
-         W.Texld(R(0), Uv0, Image);
-         W.Texld(R(1), Uv1, Blend);
-         W.Lrp(R(2), C(5)("w"), R(1), R(0));
-         W.Mul(R(2), R(2), Colour);
-         W.Sub(R(3)("w"), C(0)("z"), R(2)("w"));
-         W.Mad(R(2)("xyz"), R(2), R(2)("w"), R(3)("w"));
-         W.Mov(OC(0), R(2));
-     }},
     {"ps_math.ps2", Stage::Pixel, 2,
      [](ShaderWriter &W) {
          W.Def(C(2), 0.25f, 3, -2, 1);
@@ -125,16 +93,6 @@ const ReferenceShader References[] = {
          W.Add(Sat(R(3)("zw")), R(1), -R(2));
          W.Mad(R(3)("xy"), R(3), C(2)("z"), R(1));
          W.Mov(OC(0), R(3));
-     }},
-    {"mask.ps2", Stage::Pixel, 2,
-     [](ShaderWriter &W) {
-         W.Def(C(0), 0, 0.5f, 1, 2);
-         const Reg Uv0 = W.Dcl(T(0)("xy")), Uv1 = W.Dcl(T(1)("xy"));
-         const Reg Screen = W.Dcl2D(0), Mask = W.Dcl2D(1);
-         W.Texld(R(0), Uv0, Screen);
-         W.Texld(R(1), Uv1, Mask);
-         W.Cmp(R(0)("w"), -R(1)("w"), C(0)("z"), C(0)("x"));
-         W.Mov(OC(0), R(0));
      }},
     {"dependent.ps2", Stage::Pixel, 2,
      [](ShaderWriter &W) {
@@ -202,57 +160,62 @@ Bytes Write(Stage Kind, uint32_t Major, const std::function<void(ShaderWriter &)
 
 TEST(Sm2Writer, WritesTheTokensOfThePlatformAssembler)
 {
+    std::vector<std::pair<std::string, Bytes>> Written;
     for (const ReferenceShader &Shader : References) {
-        SCOPED_TRACE(Shader.Name);
         std::string Error;
-        const Bytes Written = Write(Shader.Kind, Shader.Major, Shader.Body, &Error);
-        ASSERT_FALSE(Written.empty()) << Error;
-        const Bytes Reference = ReadSm2Reference(Shader.Name);
-        EXPECT_TRUE(Written == Reference) << "written:\n" << Listing(Written) << "assembled:\n" << Listing(Reference);
+        Written.emplace_back(Shader.Name, Write(Shader.Kind, Shader.Major, Shader.Body, &Error));
+        EXPECT_FALSE(Written.back().second.empty()) << Shader.Name << ": " << Error;
+    }
+    std::vector<NamedProgram> Base;
+    std::string Error;
+    ASSERT_TRUE(BuildD3D9BaseSet(Base, &Error)) << Error;
+    for (const auto &Shader : BaseReferences)
+        for (const NamedProgram &Program : Base)
+            if (Program.FileName == Shader.FileName) Written.emplace_back(Shader.Name, Program.Code);
+    ASSERT_EQ(Written.size(), std::size(References) + std::size(BaseReferences));
+    for (const auto &Shader : Written) {
+        const Bytes Reference = ReadSm2Reference(Shader.first);
+        EXPECT_TRUE(Shader.second == Reference)
+            << Shader.first << " written:\n" << Listing(Shader.second) << "assembled:\n" << Listing(Reference);
     }
 }
 
 TEST(Sm2Writer, TheReferenceSetUsesEveryInstructionTheWriterWrites)
 {
-    std::set<std::string> Seen;
-    for (const ReferenceShader &Shader : References) {
-        const std::string Text = Listing(ReadSm2Reference(Shader.Name));
-        for (size_t At = 0; At < Text.size();) {
-            const size_t End = Text.find('\n', At);
-            const std::string Line = Text.substr(At, End - At);
-            Seen.insert(Line.substr(0, Line.find_first_of(" _")));
-            At = End == std::string::npos ? Text.size() : End + 1;
-        }
-    }
+    std::string Listings;
+    for (const ReferenceShader &Shader : References) Listings += Listing(ReadSm2Reference(Shader.Name));
+    for (const auto &Shader : BaseReferences) Listings += Listing(ReadSm2Reference(Shader.Name));
     for (const char *Name : {"dcl", "def", "texld", "mov", "add", "sub", "mul", "mad", "dp3", "dp4", "lrp", "cmp",
                              "min", "max", "rcp", "rsq", "frc", "exp", "log", "pow"})
-        EXPECT_TRUE(Seen.count(Name)) << Name;
+        EXPECT_TRUE(Listings.find("\n" + std::string(Name)) != std::string::npos) << Name;
 }
 
 TEST(Sm2Writer, RefusesWhatTheModelForbids)
 {
+    using Body = std::function<void(ShaderWriter &)>;
+    const Stage Ps = Stage::Pixel, Vs = Stage::Vertex;
+    // A ps_2_0 shader that reads its texture n times, with Level dependent reads first.
+    auto Reads = [](int Count, int Levels) -> Body {
+        return [=](ShaderWriter &W) {
+            const Reg Uv = W.Dcl(T(0)("xy")), Image = W.Dcl2D(0);
+            W.Texld(R(0), Uv, Image);
+            for (int i = 1; i < Count; ++i) W.Texld(R(0), i < Levels ? R(0) : Uv, Image);
+            W.Mov(OC(0), R(0));
+        };
+    };
     const struct {
         const char *What;
         Stage Kind;
         uint32_t Major;
-        std::function<void(ShaderWriter &)> Body;
+        Body Write;
         const char *Reason;   // part of the error
     } Cases[] = {
-        {"a temp read before any write", Stage::Pixel, 2,
-         [](ShaderWriter &W) {
-             W.Mov(R(0)("xy"), C(0));
-             W.Add(R(1), R(0), C(1));
-             W.Mov(OC(0), R(1));
-         },
+        {"a temp read before any write", Ps, 2,
+         [](ShaderWriter &W) { W.Mov(R(0)("xy"), C(0)); W.Add(R(1), R(0), C(1)); W.Mov(OC(0), R(1)); },
          "r0.zw is read before any instruction wrote it"},
-        {"33 texture reads at ps_2_0", Stage::Pixel, 2,
-         [](ShaderWriter &W) {
-             const Reg Uv = W.Dcl(T(0)("xy")), Image = W.Dcl2D(0);
-             for (int i = 0; i < 33; ++i) W.Texld(R(0), Uv, Image);
-             W.Mov(OC(0), R(0));
-         },
-         "more than 32 texture reads"},
-        {"65 arithmetic slots at ps_2_0", Stage::Pixel, 2,
+        {"33 texture reads at ps_2_0", Ps, 2, Reads(33, 1), "more than 32 texture reads"},
+        {"a fifth level of dependent reads", Ps, 2, Reads(5, 5), "dependent read of level 5"},
+        {"65 arithmetic slots at ps_2_0", Ps, 2,
          [](ShaderWriter &W) {
              W.Mov(R(0), C(0));
              for (int i = 0; i < 31; ++i) W.Lrp(R(0), C(1), R(0), C(2));
@@ -260,84 +223,47 @@ TEST(Sm2Writer, RefusesWhatTheModelForbids)
              W.Mov(OC(0), R(1));
          },
          "more than 64 arithmetic instruction slots"},
-        {"a fifth level of dependent reads", Stage::Pixel, 2,
-         [](ShaderWriter &W) {
-             const Reg Uv = W.Dcl(T(0)("xy")), Image = W.Dcl2D(0);
-             W.Texld(R(0), Uv, Image);
-             for (int i = 0; i < 4; ++i) W.Texld(R(0), R(0), Image);
-             W.Mov(OC(0), R(0));
-         },
-         "dependent read of level 5"},
-        {"temp r12 at ps_2_0", Stage::Pixel, 2, [](ShaderWriter &W) { W.Mov(R(12), C(0)); }, "r12 is out of range"},
-        {"constant c32 at ps_2_0", Stage::Pixel, 2, [](ShaderWriter &W) { W.Mov(R(0), C(32)); }, "c32 is out of range"},
-        {"constant c256 in a vertex shader", Stage::Vertex, 2, [](ShaderWriter &W) { W.Def(C(256), 0, 0, 0, 0); },
-         "c256 is out of range"},
-        {"texture coordinate t8", Stage::Pixel, 2, [](ShaderWriter &W) { W.Dcl(T(8)); }, "t8 is out of range"},
-        {"sampler s16", Stage::Pixel, 2, [](ShaderWriter &W) { W.Dcl2D(16); }, "s16 is out of range"},
-        {"a colour output oC4", Stage::Pixel, 2, [](ShaderWriter &W) { W.Mov(OC(4), C(0)); }, "oC4 is out of range"},
-        {"oT8 in a vertex shader", Stage::Vertex, 2, [](ShaderWriter &W) { W.Mov(OT(8), C(0)); }, "oT8 is out of range"},
-        {"an input read outside its declared mask", Stage::Pixel, 2,
-         [](ShaderWriter &W) {
-             const Reg Uv = W.Dcl(T(0)("xy"));
-             W.Mov(R(0), Uv);
-         },
+        {"temp r12 at ps_2_0", Ps, 2, [](ShaderWriter &W) { W.Mov(R(12), C(0)); }, "r12 is out of range"},
+        {"constant c32 at ps_2_0", Ps, 2, [](ShaderWriter &W) { W.Mov(R(0), C(32)); }, "c32 is out of range"},
+        {"c256 in a vertex shader", Vs, 2, [](ShaderWriter &W) { W.Def(C(256), 0, 0, 0, 0); }, "c256 is out of range"},
+        {"texture coordinate t8", Ps, 2, [](ShaderWriter &W) { W.Dcl(T(8)); }, "t8 is out of range"},
+        {"sampler s16", Ps, 2, [](ShaderWriter &W) { W.Dcl2D(16); }, "s16 is out of range"},
+        {"a colour output oC4", Ps, 2, [](ShaderWriter &W) { W.Mov(OC(4), C(0)); }, "oC4 is out of range"},
+        {"oT8 in a vertex shader", Vs, 2, [](ShaderWriter &W) { W.Mov(OT(8), C(0)); }, "oT8 is out of range"},
+        {"an input read outside its declared mask", Ps, 2, [](ShaderWriter &W) { W.Mov(R(0), W.Dcl(T(0)("xy"))); },
          "t0.zw is outside its declared mask"},
-        {"an undeclared input", Stage::Pixel, 2, [](ShaderWriter &W) { W.Mov(R(0), V(0)); }, "v0 is read without a declaration"},
-        {"an undeclared sampler", Stage::Pixel, 2,
-         [](ShaderWriter &W) {
-             const Reg Uv = W.Dcl(T(0)("xy"));
-             W.Texld(R(0), Uv, S(1));
-         },
+        {"an undeclared input", Ps, 2, [](ShaderWriter &W) { W.Mov(R(0), V(0)); }, "v0 is read without a declaration"},
+        {"an undeclared sampler", Ps, 2, [](ShaderWriter &W) { W.Texld(R(0), W.Dcl(T(0)("xy")), S(1)); },
          "s1 is sampled without a declaration"},
-        {"a written constant", Stage::Vertex, 2, [](ShaderWriter &W) { W.Mov(C(3), C(2)); }, "c3 cannot be written"},
-        {"an arbitrary swizzle at ps_2_0", Stage::Pixel, 2,
-         [](ShaderWriter &W) { W.Mov(R(0), C(0)("yx")); }, "no arbitrary swizzle"},
-        {"a scalar source of two components", Stage::Vertex, 2,
-         [](ShaderWriter &W) { W.Rcp(R(0)("x"), C(0)("xy")); }, "one component"},
-        {"a write mask out of order", Stage::Vertex, 2, [](ShaderWriter &W) { W.Mov(R(0)("yx"), C(0)); },
-         "not an ascending subset"},
-        {"a part-written colour output at ps_2_0", Stage::Pixel, 2,
-         [](ShaderWriter &W) { W.Mov(OC(0)("xyz"), C(0)); }, "writes its outputs whole"},
-        {"a colour output written by add at ps_2_0", Stage::Pixel, 2,
-         [](ShaderWriter &W) { W.Add(OC(0), C(0), C(1)); }, "writes its outputs whole"},
-        {"texld in a vertex shader", Stage::Vertex, 2, [](ShaderWriter &W) { W.Texld(R(0), V(0), S(0)); },
-         "pixel-shader instruction"},
-        {"cmp in a vertex shader", Stage::Vertex, 2, [](ShaderWriter &W) { W.Cmp(R(0), C(0), C(1), C(2)); },
-         "pixel-shader instruction"},
-        {"texld into part of a register", Stage::Pixel, 2,
-         [](ShaderWriter &W) {
-             const Reg Uv = W.Dcl(T(0)("xy")), Image = W.Dcl2D(0);
-             W.Texld(R(0)("xy"), Uv, Image);
-         },
-         "whole temp register"},
-        {"a declaration after an instruction", Stage::Pixel, 2,
-         [](ShaderWriter &W) {
-             W.Mov(R(0), C(0));
-             W.Def(C(1), 0, 0, 0, 0);
-         },
+        {"a written constant", Vs, 2, [](ShaderWriter &W) { W.Mov(C(3), C(2)); }, "c3 cannot be written"},
+        {"an arbitrary swizzle at ps_2_0", Ps, 2, [](ShaderWriter &W) { W.Mov(R(0), C(0)("yx")); }, "no arbitrary swizzle"},
+        {"a scalar source of two components", Vs, 2, [](ShaderWriter &W) { W.Rcp(R(0)("x"), C(0)("xy")); }, "one component"},
+        {"a write mask out of order", Vs, 2, [](ShaderWriter &W) { W.Mov(R(0)("yx"), C(0)); }, "not an ascending subset"},
+        {"a part-written colour output at ps_2_0", Ps, 2, [](ShaderWriter &W) { W.Mov(OC(0)("xyz"), C(0)); },
+         "writes its outputs whole"},
+        {"a colour output written by add at ps_2_0", Ps, 2, [](ShaderWriter &W) { W.Add(OC(0), C(0), C(1)); },
+         "writes its outputs whole"},
+        {"texld in a vertex shader", Vs, 2, [](ShaderWriter &W) { W.Texld(R(0), V(0), S(0)); }, "pixel-shader instruction"},
+        {"cmp in a vertex shader", Vs, 2, [](ShaderWriter &W) { W.Cmp(R(0), C(0), C(1), C(2)); }, "pixel-shader instruction"},
+        {"texld into part of a register", Ps, 2,
+         [](ShaderWriter &W) { W.Texld(R(0)("xy"), W.Dcl(T(0)("xy")), W.Dcl2D(0)); }, "whole temp register"},
+        {"a declaration after an instruction", Ps, 2, [](ShaderWriter &W) { W.Mov(R(0), C(0)); W.Def(C(1), 0, 0, 0, 0); },
          "before the first instruction"},
-        {"a register declared twice", Stage::Vertex, 2,
-         [](ShaderWriter &W) {
-             W.Dcl(Usage::Position, 0, V(0));
-             W.Dcl(Usage::Normal, 0, V(0));
-         },
-         "declared twice"},
-        {"the absolute-value modifier at 2.0", Stage::Vertex, 2, [](ShaderWriter &W) { W.Mov(R(0), Abs(C(0))); },
-         "needs shader model 3.0"},
-        {"a pixel shader without oC0", Stage::Pixel, 2, [](ShaderWriter &W) { W.Mov(R(0), C(0)); },
-         "oC0 is not written whole"},
-        {"a vertex shader that leaves oPos", Stage::Vertex, 2, [](ShaderWriter &W) { W.Mov(OPos()("xyz"), C(0)); },
+        {"a register declared twice", Vs, 2,
+         [](ShaderWriter &W) { W.Dcl(Usage::Position, 0, V(0)); W.Dcl(Usage::Normal, 0, V(0)); }, "declared twice"},
+        {"the absolute-value modifier at 2.0", Vs, 2, [](ShaderWriter &W) { W.Mov(R(0), Abs(C(0))); }, "needs shader model 3.0"},
+        {"a pixel shader without oC0", Ps, 2, [](ShaderWriter &W) { W.Mov(R(0), C(0)); }, "oC0 is not written whole"},
+        {"a vertex shader that leaves oPos", Vs, 2, [](ShaderWriter &W) { W.Mov(OPos()("xyz"), C(0)); },
          "oPos is not written whole"},
-        {"a vs_3_0 output without a declaration", Stage::Vertex, 3, [](ShaderWriter &W) { W.Mov(O(0), C(0)); },
-         "without a declaration"},
-        {"a vs_3_0 shader without a position output", Stage::Vertex, 3,
-         [](ShaderWriter &W) { W.Mov(W.Dcl(Usage::Color, 0, O(0)), C(0)); }, "position usage"},
-        {"shader model 1.0", Stage::Pixel, 1, [](ShaderWriter &) {}, "shader model 1.0 is not written"},
+        {"a vs_3_0 output without a declaration", Vs, 3, [](ShaderWriter &W) { W.Mov(O(0), C(0)); }, "without a declaration"},
+        {"a vs_3_0 shader without a position output", Vs, 3, [](ShaderWriter &W) { W.Mov(W.Dcl(Usage::Color, 0, O(0)), C(0)); },
+         "position usage"},
+        {"shader model 1.0", Ps, 1, [](ShaderWriter &) {}, "shader model 1.0 is not written"},
     };
     for (const auto &Case : Cases) {
         SCOPED_TRACE(Case.What);
         std::string Error;
-        EXPECT_TRUE(Write(Case.Kind, Case.Major, Case.Body, &Error).empty());
+        EXPECT_TRUE(Write(Case.Kind, Case.Major, Case.Write, &Error).empty());
         EXPECT_NE(Error.find(Case.Reason), std::string::npos) << Error;
     }
 }
@@ -373,13 +299,14 @@ TEST(Sm2Writer, TakesTheModelsLimitsUpToTheLast)
 
 TEST(Sm2Dump, ListsTheAssemblerStreamsAndStopsAtDamage)
 {
-    const Bytes Reference = ReadSm2Reference("crossfade.ps2");
+    const Bytes Reference = ReadSm2Reference("blend1_type1.ps2");
     const std::string Text = Listing(Reference);
     for (const char *Line : {"ps_2_0\n", "dcl t1.xy", "dcl_2d s1", "def c0, 0, 0.5, 1, 2", "texld r1, t1, s1",
-                             "lrp r2, c5.w, r1, r0", "mad r2.xyz, r2, r2.w, r3.w", "mov oC0, r2", "// end"})
+                             "lrp r2.xyz, r0.w, r0, r1", "mov oC0, r0", "// end"})
         EXPECT_NE(Text.find(Line), std::string::npos) << Line << "\n" << Text;
     EXPECT_NE(Listing(ReadSm2Reference("shader3.ps3")).find("add r0, r0, -v1_abs"), std::string::npos);
-    EXPECT_NE(Listing(ReadSm2Reference("base2d.vs2")).find("dcl_color1 v2"), std::string::npos);
+    EXPECT_NE(Listing(ReadSm2Reference("base.vs2")).find("dcl_color1 v2"), std::string::npos);
+    EXPECT_NE(Listing(ReadSm2Reference("blend2_type5.ps2")).find("add_sat r1.w, r1.w, c5.w"), std::string::npos);
 
     const struct {
         const char *What;

@@ -18,15 +18,6 @@ TEST(ThreeDLightTables, NumberTheNonIncreasingTuples)
 {
     static D3D11LightIndexTables T;
     D3D11BuildLightIndexTables(T);
-    EXPECT_EQ(T.Light6[3][3][2][1][1][0], 56);
-    EXPECT_EQ(T.Light3[3][3][2], 18);
-    EXPECT_EQ(T.Light3b[D3D11Light3bType(3)][D3D11Light3bType(3)][D3D11Light3bType(2)], 8);
-    EXPECT_EQ(T.Light6[0][0][0][0][0][0], 0);
-    EXPECT_EQ(T.Light3[0][0][0], 0);
-    EXPECT_EQ(T.Light3b[0][0][0], 0);
-    EXPECT_EQ(T.Light6[3][3][3][3][3][3], 83);
-    EXPECT_EQ(T.Light3[3][3][3], 19);
-    EXPECT_EQ(T.Light3b[2][2][2], 9);
     // Every non-increasing tuple has its own number; every other tuple chooses nothing.
     std::set<int> Six, Three, ThreeB;
     for (int i = 0; i < 4096; ++i) {
@@ -65,9 +56,12 @@ TEST(ThreeDSlots, EachFormulaMapsItsTermsOneToOneIntoItsGroup)
         ThreeDVariant Terms;
     };
     std::vector<Made> All;
-    auto Add = [&](int Group, ThreeDVariant V) {
+    std::vector<int> Slots;
+    // The terms V of a group, at the slot of the group's index that its formula gave for them.
+    auto Add = [&](int Group, int Index, ThreeDVariant V) {
         V.Group = Group;
         All.push_back({Group, V});
+        Slots.push_back(D3D11ThreeDShaderSlot(Group, Index));
     };
     std::vector<std::vector<int>> Six(D3D11_LIGHT6_NUM), Three(D3D11_LIGHT3_NUM), ThreeB(D3D11_LIGHT3B_NUM);
     for (int i = 0; i < 4096; ++i) {
@@ -83,52 +77,34 @@ TEST(ThreeDSlots, EachFormulaMapsItsTermsOneToOneIntoItsGroup)
         for (size_t i = 0; i < Types.size(); ++i) V.Types[i] = Types[i];
         return V;
     };
-    std::vector<int> Slots;
     for (int Shadow = 0; Shadow < 2; ++Shadow)
         for (int Fog = 0; Fog < 4; ++Fog) {
             ThreeDVariant V;
             V.Fog = Fog;
             V.Shadow = Shadow;
-            Slots.push_back(D3D11ThreeDShaderSlot(D3D11_3D_GROUP_PIXEL_LIGHTING_VERTEX, D3D11PixelLightingVertexIndex(Fog, Shadow)));
-            Add(D3D11_3D_GROUP_PIXEL_LIGHTING_VERTEX, V);
-            if (Shadow == 0) {
-                Slots.push_back(D3D11ThreeDShaderSlot(D3D11_3D_GROUP_UNLIT_VERTEX, D3D11UnlitVertexIndex(Fog)));
-                V.Shadow = 0;
-                Add(D3D11_3D_GROUP_UNLIT_VERTEX, V);
-            }
-            for (int L = 0; L < D3D11_LIGHT3_NUM; ++L) {
-                Slots.push_back(D3D11ThreeDShaderSlot(D3D11_3D_GROUP_VERTEX_LIGHTING_VERTEX,
-                                                      D3D11VertexLightingVertexIndex(L, Fog, Shadow)));
-                Add(D3D11_3D_GROUP_VERTEX_LIGHTING_VERTEX, With(V, Three[size_t(L)]));
-            }
+            Add(D3D11_3D_GROUP_PIXEL_LIGHTING_VERTEX, D3D11PixelLightingVertexIndex(Fog, Shadow), V);
+            if (Shadow == 0) Add(D3D11_3D_GROUP_UNLIT_VERTEX, D3D11UnlitVertexIndex(Fog), V);
+            for (int L = 0; L < D3D11_LIGHT3_NUM; ++L)
+                Add(D3D11_3D_GROUP_VERTEX_LIGHTING_VERTEX, D3D11VertexLightingVertexIndex(L, Fog, Shadow), With(V, Three[size_t(L)]));
         }
     for (int Index = 0; Index < 2; ++Index) {
         ThreeDVariant V;
-        Slots.push_back(D3D11ThreeDShaderSlot(D3D11_3D_GROUP_SHADOW_MAP_VERTEX, Index));
-        Add(D3D11_3D_GROUP_SHADOW_MAP_VERTEX, V);
+        Add(D3D11_3D_GROUP_SHADOW_MAP_VERTEX, Index, V);
         V.AlphaTest = Index;
-        Slots.push_back(D3D11ThreeDShaderSlot(D3D11_3D_GROUP_SHADOW_MAP_PIXEL, D3D11ShadowMapPixelIndex(Index)));
-        Add(D3D11_3D_GROUP_SHADOW_MAP_PIXEL, V);
+        Add(D3D11_3D_GROUP_SHADOW_MAP_PIXEL, D3D11ShadowMapPixelIndex(Index), V);
     }
     for (int AlphaTest = 0; AlphaTest < 2; ++AlphaTest)
         for (int Blend = 0; Blend < 7; ++Blend) {
             ThreeDVariant V;
             V.AlphaTest = AlphaTest;
             V.Blend = Blend;
-            Slots.push_back(D3D11ThreeDShaderSlot(D3D11_3D_GROUP_UNLIT_PIXEL, D3D11UnlitPixelIndex(AlphaTest, Blend)));
-            Add(D3D11_3D_GROUP_UNLIT_PIXEL, V);
+            Add(D3D11_3D_GROUP_UNLIT_PIXEL, D3D11UnlitPixelIndex(AlphaTest, Blend), V);
             for (int Shadow = 0; Shadow < 2; ++Shadow) {
                 V.Shadow = Shadow;
-                for (int L = 0; L < D3D11_LIGHT6_NUM; ++L) {
-                    Slots.push_back(D3D11ThreeDShaderSlot(D3D11_3D_GROUP_PIXEL_LIGHTING_PIXEL,
-                                                          D3D11PixelLightingPixelIndex(AlphaTest, Blend, L, Shadow)));
-                    Add(D3D11_3D_GROUP_PIXEL_LIGHTING_PIXEL, With(V, Six[size_t(L)]));
-                }
-                for (int L = 0; L < D3D11_LIGHT3B_NUM; ++L) {
-                    Slots.push_back(D3D11ThreeDShaderSlot(D3D11_3D_GROUP_VERTEX_LIGHTING_PIXEL,
-                                                          D3D11VertexLightingPixelIndex(AlphaTest, Blend, L, Shadow)));
-                    Add(D3D11_3D_GROUP_VERTEX_LIGHTING_PIXEL, With(V, ThreeB[size_t(L)]));
-                }
+                for (int L = 0; L < D3D11_LIGHT6_NUM; ++L)
+                    Add(D3D11_3D_GROUP_PIXEL_LIGHTING_PIXEL, D3D11PixelLightingPixelIndex(AlphaTest, Blend, L, Shadow), With(V, Six[size_t(L)]));
+                for (int L = 0; L < D3D11_LIGHT3B_NUM; ++L)
+                    Add(D3D11_3D_GROUP_VERTEX_LIGHTING_PIXEL, D3D11VertexLightingPixelIndex(AlphaTest, Blend, L, Shadow), With(V, ThreeB[size_t(L)]));
             }
         }
 

@@ -38,20 +38,24 @@ void FakeD3D11Test::TearDown()
     RemoveFakeD3D11();
 }
 
-int FakeD3D11Test::StartDevice()
+int StartD3D11Device()
 {
     if (D3D11_LoadDLL() < 0 || DXGI_LoadDLL() < 0) return -1;
     return Graphics_D3D11_CreateDevice();
 }
 
-int FakeD3D11Test::StartDrawing()
+int StartD3D11DrawingState()
 {
-    if (StartDevice() < 0 || Graphics_D3D11_Shader_Initialize() < 0 ||
-        Graphics_D3D11_CreateShaderConstantBuffers() < 0 || Graphics_D3D11_CreateDepthBuffer() < 0 ||
-        Graphics_D3D11_CreateInputLayouts() < 0 || Graphics_D3D11_CreateStandardVertexBuffer() < 0)
+    if (Graphics_D3D11_Shader_Initialize() < 0 || Graphics_D3D11_CreateShaderConstantBuffers() < 0 ||
+        Graphics_D3D11_CreateDepthBuffer() < 0 || Graphics_D3D11_CreateInputLayouts() < 0 ||
+        Graphics_D3D11_CreateStandardVertexBuffer() < 0)
         return -1;
     return Graphics_D3D11_InitializeDeviceState();
 }
+
+int FakeD3D11Test::StartDevice() { return StartD3D11Device(); }
+
+int FakeD3D11Test::StartDrawing() { return StartD3D11Device() < 0 ? -1 : StartD3D11DrawingState(); }
 
 void FakeD3D11Test::AddPendingVertices(int Num)
 {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <gtest/gtest.h>
+#include <stdlib.h>
 
 #include <string>
 #include <vector>
@@ -29,9 +30,7 @@ protected:
     }
     // Loads both DLLs and makes the device as the back end's start does. 0 / -1.
     int StartDevice();
-    // The device, then what drawing needs on it, in the start-up's order: the standard shaders, the
-    // constant buffers, the depth buffer, the input layouts, the batch buffer and the default state.
-    // 0 / -1.
+    // The device, then what drawing needs on it (StartD3D11DrawingState). 0 / -1.
     int StartDrawing();
     // Appends Num vertices of the batch's current format (zeros), so that a flush has a draw to make.
     void AddPendingVertices(int Num = 3);
@@ -43,4 +42,49 @@ protected:
 
 private:
     LogAppendReader log_;
+};
+
+// A FakeD3D11Test whose tests begin with drawing set up on the fake and its record of calls empty.
+class FakeD3D11DrawingTest : public FakeD3D11Test
+{
+protected:
+    void SetUp() override
+    {
+        FakeD3D11Test::SetUp();
+        ASSERT_EQ(0, StartDrawing());
+        ForgetCalls();
+    }
+    static void ForgetCalls()
+    {
+        FakeD3D11.Calls.clear();
+        FakeD3D11.CallCount.clear();
+    }
+};
+
+// The start-up's steps on whatever device the call layer reaches (the fake or the platform's own).
+// Loads both DLLs and makes the device. 0 / -1.
+int StartD3D11Device();
+// On a made device, what drawing needs, in the start-up's order: the standard shaders, the
+// constant buffers, the depth buffer, the input layouts, the batch buffer and the default state.
+// 0 / -1.
+int StartD3D11DrawingState();
+
+// Tests on the platform's own Direct3D 11 (Wine's, on llvmpipe under Xvfb): the suite opens the
+// library's main window; each test is skipped in the run with d3d11.dll switched off.
+class RealD3D11Test : public testing::Test
+{
+protected:
+    static bool D3D11Disabled() { return getenv("TARVEX_D3D11_DISABLED") != nullptr; }
+    static void OpenMainWindow(const char *Title)
+    {
+        ChangeWindowMode(1);
+        SetAlwaysRunFlag(1);
+        SetMainWindowText(Title);
+        ASSERT_EQ(0, CreateMainWindow());
+    }
+    static void TearDownTestSuite() { TerminateMainWindow(); }
+    void SetUp() override
+    {
+        if (D3D11Disabled()) GTEST_SKIP() << "d3d11.dll is switched off in this run";
+    }
 };

@@ -18,16 +18,9 @@
 
 namespace {
 
-class DeviceState : public FakeD3D11Test
+class DeviceState : public FakeD3D11DrawingTest
 {
 protected:
-    void SetUp() override
-    {
-        FakeD3D11Test::SetUp();
-        ASSERT_EQ(0, StartDrawing());
-        FakeD3D11.Calls.clear();
-        FakeD3D11.CallCount.clear();
-    }
     static float Constant(D3D11StandardConstantBuffer Which, int Offset)
     {
         return *(const float *)((const char *)D3D11Buffers.Standard[Which]->SystemCopy + Offset);

@@ -6,6 +6,7 @@
 #include <functional>
 #include <thread>
 
+#include "tests/zovuz/core/handle/run_on_worker.h"
 #include "zovuz/core/handle/async_load_internal.h"
 #include "zovuz/d3d11/windows/d3d11_buffers_win.h"
 #include "zovuz/d3d11/windows/d3d11_vertex_batch_win.h"
@@ -27,28 +28,7 @@ protected:
         TerminateASyncLoad();
     }
 
-    // Runs Call on a worker while this thread serves its requests. Call's result.
-    int OnWorker(std::function<int()> Call)
-    {
-        struct Job
-        {
-            std::function<int()> *Call;
-            std::atomic<int> *Result, *Done;
-        };
-        std::atomic<int> result{0}, done{0};
-        ASyncLoadData *job = AllocASyncLoadJob(
-            [](ASyncLoadData *Data) {
-                Job j = ASyncLoadJobParams<Job>(Data);
-                *j.Result = (*j.Call)();
-                *j.Done = 1;
-            },
-            Job{&Call, &result, &done});
-        EXPECT_GE(AddASyncLoadJob(job), 0);
-        for (DWORD start = GetTickCount(); !done && GetTickCount() - start < 10000;) ProcessMainThreadRequests();
-        EXPECT_EQ(1, done.load());
-        while (GetASyncLoadNum() > 0) ProcessMainThreadRequests();
-        return result;
-    }
+    static int OnWorker(std::function<int()> Call) { return RunOnASyncWorker(std::move(Call)); }
 };
 
 struct WorkerCall

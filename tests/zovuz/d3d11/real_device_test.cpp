@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "tests/support/test_files.h"
+#include "tests/zovuz/d3d11/d3d11_fixture.h"
 #include "zovuz/d3d11/windows/d3d11_buffers_win.h"
 #include "zovuz/d3d11/windows/d3d11_calls.h"
 #include "zovuz/d3d11/windows/d3d11_device_state_win.h"
@@ -21,21 +22,10 @@
 
 namespace {
 
-class RealDevice : public testing::Test
+class RealDevice : public RealD3D11Test
 {
 protected:
-    static void SetUpTestSuite()
-    {
-        ChangeWindowMode(1);
-        SetAlwaysRunFlag(1);
-        SetMainWindowText("d3d11 device");
-        ASSERT_EQ(0, CreateMainWindow());
-    }
-    static void TearDownTestSuite() { TerminateMainWindow(); }
-    void SetUp() override
-    {
-        if (getenv("TARVEX_D3D11_DISABLED") != nullptr) GTEST_SKIP() << "d3d11.dll is switched off in this run";
-    }
+    static void SetUpTestSuite() { OpenMainWindow("d3d11 device"); }
 };
 
 bool Contains(const std::wstring &Text, const std::wstring &Piece) { return Text.find(Piece) != std::wstring::npos; }
@@ -44,10 +34,7 @@ TEST_F(RealDevice, TheDeviceAndTheMainWindowsSwapChainAreMadeAndReleased)
 {
     LogAppendReader log;
     ASSERT_EQ(0, SetGraphMode(640, 480, 32, 60));
-    ASSERT_EQ(0, D3D11_LoadDLL());
-
-    ASSERT_EQ(0, DXGI_LoadDLL());
-    ASSERT_EQ(0, Graphics_D3D11_CreateDevice());
+    ASSERT_EQ(0, StartD3D11Device());
 
     std::wstring text = log.Appended();
     EXPECT_TRUE(Contains(text, L"使用する機能レベル:D3D_FEATURE_LEVEL_11_1"));
@@ -79,9 +66,7 @@ TEST_F(RealDevice, TheDeviceAndTheMainWindowsSwapChainAreMadeAndReleased)
 TEST_F(RealDevice, TheStandardShadersAreMadeFromTheBuiltInPack)
 {
     ASSERT_EQ(0, SetGraphMode(640, 480, 32, 60));
-    ASSERT_EQ(0, D3D11_LoadDLL());
-    ASSERT_EQ(0, DXGI_LoadDLL());
-    ASSERT_EQ(0, Graphics_D3D11_CreateDevice());
+    ASSERT_EQ(0, StartD3D11Device());
     LogAppendReader log;
     ASSERT_EQ(0, Graphics_D3D11_Shader_Initialize());
     D3D11_OutputObjectCount();
@@ -96,16 +81,9 @@ TEST_F(RealDevice, TheStandardShadersAreMadeFromTheBuiltInPack)
 TEST_F(RealDevice, DrawingStateIsMadeOnTheDeviceAndReleasedWithIt)
 {
     ASSERT_EQ(0, SetGraphMode(640, 480, 32, 60));
-    ASSERT_EQ(0, D3D11_LoadDLL());
-    ASSERT_EQ(0, DXGI_LoadDLL());
-    ASSERT_EQ(0, Graphics_D3D11_CreateDevice());
+    ASSERT_EQ(0, StartD3D11Device());
     LogAppendReader log;
-    ASSERT_EQ(0, Graphics_D3D11_Shader_Initialize());
-    ASSERT_EQ(0, Graphics_D3D11_CreateShaderConstantBuffers());
-    ASSERT_EQ(0, Graphics_D3D11_CreateDepthBuffer());
-    ASSERT_EQ(0, Graphics_D3D11_CreateInputLayouts());
-    ASSERT_EQ(0, Graphics_D3D11_CreateStandardVertexBuffer());
-    ASSERT_EQ(0, Graphics_D3D11_InitializeDeviceState());
+    ASSERT_EQ(0, StartD3D11DrawingState());
     EXPECT_NE(nullptr, D3D11Batch.Write);
     const std::wstring text = log.Appended();
     for (const wchar_t *line : {L"各種シェーダー用定数バッファの作成.... 成功", L"深度バッファを作成します.... 成功",

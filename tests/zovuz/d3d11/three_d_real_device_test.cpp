@@ -1,8 +1,9 @@
 // 3-D drawing through the back end on the platform's own Direct3D 11: the draw-state setters
 // write the light, material and fog constants, the common-buffer draw chooses and binds the 3-D
-// shaders, and what it draws into a 32 x 32 target reads back as the lighting formula computed
-// here: one directional light, one point light with attenuation, linear fog at mid-range, and a
-// shadow map drawn and then sampled, which darkens exactly the occluded half.
+// shaders, and what it draws into a 32 x 32 target reads back as the fixed function's lighting
+// computed here: directional, point and spot lights alone and together, per vertex and per
+// pixel; every fog mode at its half-way depth; and a shadow map drawn and then sampled, which
+// darkens exactly the occluded half on either lighting path.
 #include <gtest/gtest.h>
 
 #include <math.h>
@@ -11,8 +12,10 @@
 #include <string.h>
 
 #include <algorithm>
+#include <functional>
 #include <vector>
 
+#include "tests/zovuz/d3d11/d3d11_fixture.h"
 #include "zovuz/d3d11/d3d11_state_tables.h"
 #include "zovuz/d3d11/windows/d3d11_3d_draw_win.h"
 #include "zovuz/d3d11/windows/d3d11_buffers_win.h"
@@ -72,38 +75,29 @@ const float MaterialAmbient = 0.5f, GlobalAmbient = 0.2f;
 const Rgb Emissive = {0.05f, 0, 0};
 const float LightAmbient = 0.1f;
 
-class ThreeDRealDevice : public testing::Test
+class ThreeDRealDevice : public RealD3D11Test
 {
 protected:
     static void SetUpTestSuite()
     {
-        if (getenv("TARVEX_D3D11_DISABLED") != nullptr) return;
-        ChangeWindowMode(1);
-        SetAlwaysRunFlag(1);
-        SetMainWindowText("d3d11 3-D drawing");
-        ASSERT_EQ(0, CreateMainWindow());
+        if (D3D11Disabled()) return;
+        OpenMainWindow("d3d11 3-D drawing");
         ASSERT_EQ(0, SetGraphMode(640, 480, 32, 60));
         ASSERT_EQ(0, InitializeHandleType(DX_HANDLETYPE_SHADOWMAP, sizeof(ShadowMapHandleData), 8,
                                           InitializeShadowMapHandle, nullptr, L"ShadowMap"));
     }
     static void TearDownTestSuite()
     {
-        if (getenv("TARVEX_D3D11_DISABLED") != nullptr) return;
+        if (D3D11Disabled()) return;
         TerminateHandleType(DX_HANDLETYPE_SHADOWMAP);
         TerminateMainWindow();
     }
     void SetUp() override
     {
-        if (getenv("TARVEX_D3D11_DISABLED") != nullptr) GTEST_SKIP() << "d3d11.dll is switched off in this run";
-        ASSERT_EQ(0, D3D11_LoadDLL());
-        ASSERT_EQ(0, DXGI_LoadDLL());
-        ASSERT_EQ(0, Graphics_D3D11_CreateDevice());
-        ASSERT_EQ(0, Graphics_D3D11_Shader_Initialize());
-        ASSERT_EQ(0, Graphics_D3D11_CreateShaderConstantBuffers());
-        ASSERT_EQ(0, Graphics_D3D11_CreateDepthBuffer());
-        ASSERT_EQ(0, Graphics_D3D11_CreateInputLayouts());
-        ASSERT_EQ(0, Graphics_D3D11_CreateStandardVertexBuffer());
-        ASSERT_EQ(0, Graphics_D3D11_InitializeDeviceState());
+        RealD3D11Test::SetUp();
+        if (IsSkipped()) return;
+        ASSERT_EQ(0, StartD3D11Device());
+        ASSERT_EQ(0, StartD3D11DrawingState());
 
         target_ = MakeTexture(DXGI_FORMAT_R8G8B8A8_UNORM, Size, D3D11_BIND_RENDER_TARGET, D3D11_USAGE_DEFAULT);
         ASSERT_EQ(S_OK, D3D11Device_CreateRenderTargetView(target_, nullptr, &targetView_));
@@ -136,7 +130,7 @@ protected:
     }
     void TearDown() override
     {
-        if (getenv("TARVEX_D3D11_DISABLED") != nullptr) return;
+        if (D3D11Disabled()) return;
         if (map_ != nullptr) Graphics_D3D11_ShadowMap_Release(map_);
         if (mapHandle_ > 0) SubHandle(mapHandle_);
         GraphicsShadowMapSettings = GraphicsShadowMapSettingsData();
@@ -208,20 +202,27 @@ protected:
     {
         return D3D11PackDiffuseColor(R, G, B, 255, GraphicsDeviceCaps.VertexColorBGRAFlag);
     }
-    static void Light(const LIGHTPARAM &Light)
+    // Lighting on with lights 0.. of List, every other light off.
+    static void Lights(const std::vector<LIGHTPARAM> &List)
     {
         Graphics_D3D11_SetUseLighting(1);
-        ASSERT_EQ(0, Graphics_D3D11_DeviceState_SetLightParam(0, &Light));
-        ASSERT_EQ(0, Graphics_D3D11_DeviceState_SetLightEnable(0, 1));
+        for (int i = 0; i < D3D11_3D_LIGHT_NUM; i++) {
+            if (i < (int)List.size()) {
+                ASSERT_EQ(0, Graphics_D3D11_DeviceState_SetLightParam(i, &List[i]));
+            }
+            ASSERT_EQ(0, Graphics_D3D11_DeviceState_SetLightEnable(i, i < (int)List.size()));
+        }
     }
-    // The largest difference of a channel from Expected(x, y) over the pixels Inside(x, y).
-    template <typename Expected, typename Inside>
-    int WorstDifference(const std::vector<uint8_t> &Pixels, Expected Want, Inside In)
+    // The largest difference of a channel from Want(x, y) over the pixels Inside(x, y) (all).
+    template <typename Expected>
+    int WorstDifference(
+        const std::vector<uint8_t> &Pixels, Expected Want,
+        std::function<bool(int, int)> Inside = [](int, int) { return true; })
     {
         int worst = 0;
         for (int y = 0; y < Size; y++)
             for (int x = 0; x < Size; x++) {
-                if (!In(x, y)) continue;
+                if (!Inside(x, y)) continue;
                 const Rgb want = Want(x + 0.5f, y + 0.5f);
                 const float channels[3] = {want.R, want.G, want.B};
                 for (int c = 0; c < 3; c++) {
@@ -239,15 +240,52 @@ protected:
     int mapHandle_ = 0;
 };
 
-// Ambient of the surface: global ambient x material ambient + emissive, plus the light's share.
-Rgb Lit(float Attenuation, float DiffuseTerm, Rgb LightDiffuse)
+// The fixed function's lighting without specular at view point (X, Y, Depth), normal (0, 0, -1):
+// global ambient x material ambient + emissive, plus each light's ambient and diffuse share, the
+// diffuse share x Shadow.
+Rgb Shade(const std::vector<LIGHTPARAM> &Lights, float X, float Y, float Shadow = 1)
 {
-    const Rgb base = {GlobalAmbient * MaterialAmbient + Emissive.R, GlobalAmbient * MaterialAmbient + Emissive.G,
-                      GlobalAmbient * MaterialAmbient + Emissive.B};
-    const float ambient = Attenuation * LightAmbient * MaterialAmbient;
-    const float d = Attenuation * DiffuseTerm;
-    return {base.R + ambient + d * Md.R * LightDiffuse.R, base.G + ambient + d * Md.G * LightDiffuse.G,
-            base.B + ambient + d * Md.B * LightDiffuse.B};
+    Rgb c = {GlobalAmbient * MaterialAmbient + Emissive.R, GlobalAmbient * MaterialAmbient + Emissive.G,
+             GlobalAmbient * MaterialAmbient + Emissive.B};
+    for (const LIGHTPARAM &l : Lights) {
+        const float dl = sqrtf(l.Direction.x * l.Direction.x + l.Direction.y * l.Direction.y +
+                               l.Direction.z * l.Direction.z);
+        float a = 1, toZ;  // the attenuation and the z of the unit vector towards the light
+        if (l.LightType == DX_LIGHTTYPE_DIRECTIONAL) {
+            toZ = -l.Direction.z / dl;
+        } else {
+            const float dx = l.Position.x - X, dy = l.Position.y - Y, dz = l.Position.z - Depth;
+            const float d = sqrtf(dx * dx + dy * dy + dz * dz);
+            toZ = dz / d;
+            a = d > l.Range ? 0 : 1 / (l.Attenuation0 + l.Attenuation1 * d + l.Attenuation2 * d * d);
+            if (l.LightType == DX_LIGHTTYPE_SPOT) {
+                const float rho = -(dx * l.Direction.x + dy * l.Direction.y + dz * l.Direction.z) / (d * dl);
+                const float inner = cosf(l.Theta / 2), outer = cosf(l.Phi / 2);
+                const float s = std::min(1.0f, std::max(0.0f, (rho - outer) / (inner - outer)));
+                a *= s > 0 ? powf(s, l.Falloff) : 0;
+            }
+        }
+        const float diffuse = a * std::max(0.0f, -toZ) * Shadow;
+        c.R += a * l.Ambient[0] * MaterialAmbient + diffuse * Md.R * l.Diffuse[0];
+        c.G += a * l.Ambient[1] * MaterialAmbient + diffuse * Md.G * l.Diffuse[1];
+        c.B += a * l.Ambient[2] * MaterialAmbient + diffuse * Md.B * l.Diffuse[2];
+    }
+    return c;
+}
+
+// Per vertex: the saturated colours of the triangle's corners (-1, -1), (70, -1), (-1, 70),
+// interpolated.
+Rgb ShadeCorners(const std::vector<LIGHTPARAM> &Lights, float X, float Y)
+{
+    const float corners[3][2] = {{-1, -1}, {70, -1}, {-1, 70}};
+    const float w1 = (X + 1) / 71, w2 = (Y + 1) / 71, weights[3] = {1 - w1 - w2, w1, w2};
+    auto sat = [](float v) { return std::min(1.0f, std::max(0.0f, v)); };
+    Rgb c = {0, 0, 0};
+    for (int i = 0; i < 3; i++) {
+        const Rgb at = Shade(Lights, corners[i][0], corners[i][1]);
+        c = {c.R + sat(at.R) * weights[i], c.G + sat(at.G) * weights[i], c.B + sat(at.B) * weights[i]};
+    }
+    return c;
 }
 
 LIGHTPARAM MakeLight(int Type, Rgb Diffuse)
@@ -265,55 +303,63 @@ LIGHTPARAM MakeLight(int Type, Rgb Diffuse)
     return l;
 }
 
-TEST_F(ThreeDRealDevice, LightsReadBackAsTheFormula)
+TEST_F(ThreeDRealDevice, LightsAndFogReadBackAsTheFormula)
 {
-    const Rgb diffuse = {1.0f, 0.5f, 0.25f};
-    const uint32_t surface = Colour(200, 150, 100);
-    for (int perPixel = 0; perPixel < 2; perPixel++) {
-        SCOPED_TRACE(perPixel ? "per pixel" : "per vertex");
-        D3D11ThreeDShaderSettings.PixelLightingFlag = perPixel;
-
-        // A directional light at 0.8 to the surface.
-        LIGHTPARAM directional = MakeLight(DX_LIGHTTYPE_DIRECTIONAL, diffuse);
-        directional.Direction = Vec(0.6f, 0, 0.8f);
-        Light(directional);
-        Draw(Depth, surface);
-        EXPECT_LE(WorstDifference(
-                      ReadBack(), [&](float, float) { return Lit(1, 0.8f, diffuse); },
-                      [](int, int) { return true; }),
-                  2);
-
-        if (!perPixel) continue;  // a point light varies within the triangle: per pixel only
-        // A point light in front of the surface, falling off with distance.
-        LIGHTPARAM point = MakeLight(DX_LIGHTTYPE_POINT, diffuse);
-        point.Position = Vec(12, 20, 2);
-        point.Attenuation0 = 0.5f;
-        point.Attenuation1 = 0.02f;
-        point.Attenuation2 = 0.004f;
-        Light(point);
-        Draw(Depth, surface);
-        auto formula = [&](float X, float Y) {
-            const float dx = 12 - X, dy = 20 - Y, dz = 2 - Depth;
-            const float d = sqrtf(dx * dx + dy * dy + dz * dz);
-            const float a = 1 / (0.5f + 0.02f * d + 0.004f * d * d);
-            return Lit(a, -dz / d, diffuse);  // N = (0, 0, -1)
+    const float Pi = 3.14159265f;
+    LIGHTPARAM directional = MakeLight(DX_LIGHTTYPE_DIRECTIONAL, {1.0f, 0.5f, 0.25f});
+    directional.Direction = Vec(0.6f, 0, 0.8f);  // at 0.8 to the surface
+    // A point light in front of the surface, falling off with distance.
+    LIGHTPARAM point = MakeLight(DX_LIGHTTYPE_POINT, {0.9f, 0.9f, 0.7f});
+    point.Position = Vec(12, 20, 2);
+    point.Attenuation0 = 0.5f;
+    point.Attenuation1 = 0.02f;
+    point.Attenuation2 = 0.004f;
+    // A spot over the middle whose cone edge crosses the target.
+    LIGHTPARAM spot = MakeLight(DX_LIGHTTYPE_SPOT, {1, 0.9f, 0.8f});
+    spot.Position = Vec(16, 16, 0);
+    spot.Direction = Vec(0, 0, 1);
+    spot.Falloff = 1.5f;
+    spot.Theta = 40 * Pi / 180;
+    spot.Phi = 100 * Pi / 180;
+    const float ln2 = logf(2.0f);
+    const struct {
+        const char *What;
+        int Lighting, PerPixel;
+        std::vector<LIGHTPARAM> Lights;
+        int FogMode;  // 0: none; at the surface's depth every fog gives half the fog colour
+        float Density;
+    } Cases[] = {
+        {"directional, per vertex", 1, 0, {directional}, 0, 0},
+        {"directional, per pixel", 1, 1, {directional}, 0, 0},
+        {"point with attenuation, per vertex", 1, 0, {point}, 0, 0},
+        {"point with attenuation, per pixel", 1, 1, {point}, 0, 0},
+        {"spot, per pixel", 1, 1, {spot}, 0, 0},
+        {"directional and point, per pixel", 1, 1, {directional, point}, 0, 0},
+        {"directional, spot and point, per vertex", 1, 0, {directional, spot, point}, 0, 0},
+        {"linear fog, unlit", 0, 0, {}, 3, 0},
+        {"exponential fog, lit per vertex", 1, 0, {}, 1, ln2 / Depth},
+        {"squared exponential fog, lit per pixel", 1, 1, {}, 2, sqrtf(ln2) / Depth},
+    };
+    const Rgb fogColour = {200 / 255.0f, 100 / 255.0f, 50 / 255.0f};
+    for (const auto &Case : Cases) {
+        SCOPED_TRACE(Case.What);
+        D3D11ThreeDShaderSettings.PixelLightingFlag = Case.PerPixel;
+        Lights(Case.Lights);
+        if (!Case.Lighting) Graphics_D3D11_SetUseLighting(0);
+        Graphics_D3D11_DeviceState_SetFogEnable(Case.FogMode != 0);
+        Graphics_D3D11_DeviceState_SetFogMode(Case.FogMode);
+        Graphics_D3D11_DeviceState_SetFogColor(0x00C86432);
+        Graphics_D3D11_DeviceState_SetFogStartEnd(Depth - 5, Depth + 5);
+        Graphics_D3D11_DeviceState_SetFogDensity(Case.Density);
+        Draw(Depth, Case.Lighting ? Colour(200, 150, 100) : Colour(0, 0, 0));
+        auto want = [&](float X, float Y) {
+            Rgb c = !Case.Lighting ? Rgb{0, 0, 0} : Case.PerPixel ? Shade(Case.Lights, X, Y) : ShadeCorners(Case.Lights, X, Y);
+            if (Case.FogMode == 0) return c;
+            auto half = [](float v, float fog) { return std::min(1.0f, std::max(0.0f, v)) / 2 + fog / 2; };
+            return Rgb{half(c.R, fogColour.R), half(c.G, fogColour.G), half(c.B, fogColour.B)};
         };
-        EXPECT_LE(WorstDifference(ReadBack(), formula, [](int, int) { return true; }), 2);
+        EXPECT_LE(WorstDifference(ReadBack(), want), 2);
     }
-}
-
-TEST_F(ThreeDRealDevice, LinearFogAtMidRangeGivesHalfTheFogColour)
-{
-    Graphics_D3D11_SetUseLighting(0);
-    Graphics_D3D11_DeviceState_SetFogEnable(1);
-    Graphics_D3D11_DeviceState_SetFogMode(3);
-    Graphics_D3D11_DeviceState_SetFogColor(0x00C86432);
-    Graphics_D3D11_DeviceState_SetFogStartEnd(Depth - 5, Depth + 5);
-    Draw(Depth, Colour(0, 0, 0));
-    EXPECT_LE(WorstDifference(
-                  ReadBack(), [](float, float) { return Rgb{100 / 255.0f, 50 / 255.0f, 25 / 255.0f}; },
-                  [](int, int) { return true; }),
-              2);
 }
 
 TEST_F(ThreeDRealDevice, AShadowMapDarkensExactlyTheOccludedHalf)
@@ -355,20 +401,20 @@ TEST_F(ThreeDRealDevice, AShadowMapDarkensExactlyTheOccludedHalf)
     ID3D11ShaderResourceView *view = (ID3D11ShaderResourceView *)object(D3D11_SHADOWMAP_SRV);
     Graphics_D3D11_DeviceState_SetPSShaderResources(D3D11_TEXTURE_SHADOW_MAP, 1, &view);
     Graphics_D3D11_DeviceState_SetSampleFilter(D3D11_FILTER_MIN_MAG_MIP_POINT, D3D11_TEXTURE_SHADOW_MAP);
-    const Rgb diffuse = {1, 1, 1};
-    LIGHTPARAM directional = MakeLight(DX_LIGHTTYPE_DIRECTIONAL, diffuse);
+    LIGHTPARAM directional = MakeLight(DX_LIGHTTYPE_DIRECTIONAL, {1, 1, 1});
     directional.Direction = Vec(0, 0, 1);
-    Light(directional);
-    Draw(Depth, Colour(200, 150, 100));
-    const std::vector<uint8_t> pixels = ReadBack();
-
-    // Interior pixels only: the edge column may go either way.
-    EXPECT_LE(WorstDifference(
-                  pixels, [&](float, float) { return Lit(1, 0, diffuse); }, [](int X, int) { return X < 15; }),
-              2);
-    EXPECT_LE(WorstDifference(
-                  pixels, [&](float, float) { return Lit(1, 1, diffuse); }, [](int X, int) { return X > 16; }),
-              2);
+    Lights({directional});
+    auto shaded = [&](float Shadow) { return [&, Shadow](float X, float Y) { return Shade({directional}, X, Y, Shadow); }; };
+    for (int perPixel = 0; perPixel < 2; perPixel++) {
+        SCOPED_TRACE(perPixel ? "per pixel" : "per vertex");
+        D3D11ThreeDShaderSettings.PixelLightingFlag = perPixel;
+        BindTarget(target_, targetView_, nullptr, nullptr);
+        Draw(Depth, Colour(200, 150, 100));
+        const std::vector<uint8_t> pixels = ReadBack();
+        // Interior pixels only: the edge column may go either way.
+        EXPECT_LE(WorstDifference(pixels, shaded(0), [](int X, int) { return X < 15; }), 2);
+        EXPECT_LE(WorstDifference(pixels, shaded(1), [](int X, int) { return X > 16; }), 2);
+    }
     ID3D11ShaderResourceView *none = nullptr;
     Graphics_D3D11_DeviceState_SetPSShaderResources(D3D11_TEXTURE_SHADOW_MAP, 1, &none);
 }

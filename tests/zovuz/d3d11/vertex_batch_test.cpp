@@ -14,17 +14,7 @@
 
 namespace {
 
-class VertexBatch : public FakeD3D11Test
-{
-protected:
-    void SetUp() override
-    {
-        FakeD3D11Test::SetUp();
-        ASSERT_EQ(0, StartDrawing());
-        FakeD3D11.Calls.clear();
-        FakeD3D11.CallCount.clear();
-    }
-};
+using VertexBatch = FakeD3D11DrawingTest;
 
 TEST_F(VertexBatch, WithTheColourOrderFlagEveryColourElementIsB8G8R8A8)
 {

@@ -1,6 +1,10 @@
 #include "tests/zovuz/d3d9/d3d9_fixture.h"
 
+#include <stdlib.h>
+
 #include <algorithm>
+
+#include "zovuz/d3d9/windows/d3d9_device_state_win.h"
 
 D3D9HookData D3D9Hooks;
 
@@ -19,7 +23,7 @@ HRESULT RecordingCreateDepthStencilSurface(UINT Width, UINT Height, D3DFORMAT Fo
     D3D9Hooks.Calls.push_back("CreateDepthStencilSurface " + std::to_string(Width) + "x" + std::to_string(Height));
     if (D3D9Hooks.FailDepthSurfaceFrom > 0 && call >= D3D9Hooks.FailDepthSurfaceFrom) return E_OUTOFMEMORY;
     return D3D9SystemCalls.Direct3DDevice9_CreateDepthStencilSurface(Width, Height, Format, MultiSample, Quality,
-                                                                      Discard, Surface, Shared);
+                                                                     Discard, Surface, Shared);
 }
 
 HRESULT LosingTestCooperativeLevel(void)
@@ -79,4 +83,54 @@ D3DSURFACE_DESC D3D9DeviceTest::Describe(IDirect3DSurface9 *Surface)
     D3DSURFACE_DESC desc = {};
     if (Surface != nullptr) Direct3DSurface9_GetDesc(Surface, &desc);
     return desc;
+}
+
+void D3D9DrawTest::SetUp()
+{
+    D3D9DeviceTest::SetUp();
+    // The front end's defaults that the draw preparation reads.
+    GraphicsDrawSettingsData &d = GraphicsDrawSettings;
+    d.DrawMode = 0;
+    d.Z2D = DrawZSettings();
+    d.AlphaTestMode = -1;
+    d.DrawBrightRed = d.DrawBrightGreen = d.DrawBrightBlue = 255;
+    d.BlendMode = 0;
+    d.BlendParam = 255;
+    ASSERT_EQ(0, Graphics_D3D9_Startup());
+    RegisterGraphicsHardwareFunctions(GRAPHICS_API_D3D9, GetGraphicsD3D9Functions());
+    GraphicsAPIType = GRAPHICS_API_D3D9;
+    ASSERT_EQ(0, Graphics_D3D9_InitializeDeviceState());
+}
+
+void D3D9DrawTest::TearDown()
+{
+    for (IDirect3DTexture9 *texture : Textures) {
+        for (int stage = 0; stage < D3D9_STAGE_NUM; ++stage) Direct3DDevice9_SetTexture(stage, nullptr);
+        Direct3D9_ReleaseObject(texture);
+    }
+    Textures.clear();
+    GraphicsAPIType = 0;
+    RegisterGraphicsHardwareFunctions(GRAPHICS_API_D3D9, nullptr);
+    D3D9DeviceTest::TearDown();
+}
+
+IDirect3DTexture9 *D3D9DrawTest::MakeTexture()
+{
+    IDirect3DTexture9 *texture = nullptr;
+    EXPECT_EQ(D3D_OK, Direct3DDevice9_CreateTexture(1, 1, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_DEFAULT, &texture, nullptr));
+    if (texture != nullptr) Textures.push_back(texture);
+    return texture;
+}
+
+void ExpectPixelsClose(const std::vector<uint32_t> &Got, const std::vector<uint32_t> &Want, int Tolerance)
+{
+    ASSERT_EQ(Want.size(), Got.size());
+    int wrong = 0;
+    for (size_t i = 0; i < Got.size(); ++i)
+        for (int shift : {0, 8, 16, 24})
+            if (abs(int(Got[i] >> shift & 0xFF) - int(Want[i] >> shift & 0xFF)) > Tolerance && wrong++ < 4) {
+                ADD_FAILURE() << "pixel " << i << std::hex << ": got " << Got[i] << ", want " << Want[i];
+                break;
+            }
+    EXPECT_EQ(0, wrong);
 }

@@ -14,11 +14,11 @@
 // What the hooks saw and what they answer; cleared by each test.
 struct D3D9HookData
 {
-    std::vector<std::string> Calls;     // one line per hooked call
-    std::vector<unsigned> Refused;      // formats CheckDeviceFormat refuses
-    int FailDepthSurfaceFrom = 0;       // CreateDepthStencilSurface fails from this call on (1 = its first)
-    int DepthSurfaces = 0;              // CreateDepthStencilSurface calls
-    int DeviceNotResetAnswers = 0;      // TestCooperativeLevel answers D3DERR_DEVICENOTRESET this often
+    std::vector<std::string> Calls;  // one line per hooked call
+    std::vector<unsigned> Refused;   // formats CheckDeviceFormat refuses
+    int FailDepthSurfaceFrom = 0;    // CreateDepthStencilSurface fails from this call on (1 = its first)
+    int DepthSurfaces = 0;           // CreateDepthStencilSurface calls
+    int DeviceNotResetAnswers = 0;   // TestCooperativeLevel answers D3DERR_DEVICENOTRESET this often
 };
 extern D3D9HookData D3D9Hooks;
 
@@ -42,5 +42,23 @@ protected:
     static D3DSURFACE_DESC Describe(IDirect3DSurface9 *Surface);
 };
 
+// The back end started, registered with the dispatch layer (so that setters flush the batch through
+// it) and its device state initialised; a 1 x 1 texture to bind where a test needs one.
+class D3D9DrawTest : public D3D9DeviceTest
+{
+protected:
+    void SetUp() override;
+    void TearDown() override;
+    // A 1 x 1 A8R8G8B8 texture, released with the test.
+    IDirect3DTexture9 *MakeTexture();
+    std::vector<IDirect3DTexture9 *> Textures;
+};
+
 // True when Text holds Piece.
-inline bool Contains(const std::wstring &Text, const std::wstring &Piece) { return Text.find(Piece) != std::wstring::npos; }
+inline bool Contains(const std::wstring &Text, const std::wstring &Piece)
+{
+    return Text.find(Piece) != std::wstring::npos;
+}
+
+// Every channel of every pixel within Tolerance; the first few that are not are reported.
+void ExpectPixelsClose(const std::vector<uint32_t> &Got, const std::vector<uint32_t> &Want, int Tolerance = 2);

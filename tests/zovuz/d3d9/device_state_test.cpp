@@ -77,7 +77,8 @@ protected:
         D3D9Calls.Direct3DDevice9_SetViewport = HookedSetViewport;
     }
     // The calls made by Step alone.
-    template <typename F> std::vector<std::string> CallsOf(F Step)
+    template <typename F>
+    std::vector<std::string> CallsOf(F Step)
     {
         D3D9Hooks.Calls.clear();
         Step();
@@ -114,13 +115,13 @@ TEST_F(D3D9DeviceState, ASetterSendsOnlyAChangeUnlessForced)
     };
     const Case cases[] = {
         {"z function", [](int v) { return Graphics_D3D9_DeviceState_SetZFunc(v); }, D3DCMP_ALWAYS},
-        {"z enable", [](int v) { return Graphics_D3D9_DeviceState_SetZEnable(v); }, 0},
+        {"z write", [](int v) { return Graphics_D3D9_DeviceState_SetZWriteEnable(v); }, 1},
         {"fill mode", [](int v) { return Graphics_D3D9_DeviceState_SetFillMode(v); }, D3DFILL_WIREFRAME},
         {"cull mode", [](int v) { return Graphics_D3D9_DeviceState_SetCullMode(v); }, 2},
         {"shade mode", [](int v) { return Graphics_D3D9_DeviceState_SetShadeMode(v, 0); }, D3DSHADE_GOURAUD},
         {"one address", [](int v) { return Graphics_D3D9_DeviceState_SetTextureAddressU(v, 3); }, D3DTADDRESS_WRAP},
-        {"one filter",
-         [](int v) { return Graphics_D3D9_DeviceState_SetSamplerFilter(2, D3DSAMP_MINFILTER, v); }, D3DTEXF_LINEAR},
+        {"one filter", [](int v) { return Graphics_D3D9_DeviceState_SetSamplerFilter(2, D3DSAMP_MINFILTER, v); },
+         D3DTEXF_LINEAR},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.Name);
@@ -138,7 +139,8 @@ TEST_F(D3D9DeviceState, StageWideSettersCompareFourStagesAtATime)
     ASSERT_EQ(0, Graphics_D3D9_InitializeDeviceState());
     // Stage 5 differs: only its block of four is sent again.
     Graphics_D3D9_DeviceState_SetTextureAddressV(D3DTADDRESS_MIRROR, 5);
-    std::vector<std::string> calls = CallsOf([] { Graphics_D3D9_DeviceState_SetTextureAddressV(D3DTADDRESS_CLAMP, -1); });
+    std::vector<std::string> calls =
+        CallsOf([] { Graphics_D3D9_DeviceState_SetTextureAddressV(D3DTADDRESS_CLAMP, -1); });
     ASSERT_EQ(4u, calls.size());
     EXPECT_EQ("SS 4 2 3", calls[0]);
     // From nearest to bilinear only magnification and minification change on each stage (the mip

@@ -7,45 +7,13 @@
 
 #include <string>
 
-#include "tests/support/test_files.h"
-#include "tests/support/test_paths.h"
-#include "tests/zovuz/sound/sound_test_support.h"
+#include "tests/zovuz/movie/sound_convert_platform.h"
 #include "zovuz/core/zovuz_core.h"
 #include "zovuz/movie/windows/dshow_base.h"
 #include "zovuz/movie/windows/mf_byte_stream.h"
 #include "zovuz/movie/windows/sound_convert_dshow.h"
-#include "zovuz/sound/sound_convert_internal.h"
 
 namespace {
-
-constexpr int kToMF = SOUND_CONV_SKIP_WAVE | SOUND_CONV_SKIP_OGG_VORBIS | SOUND_CONV_SKIP_OGG_OPUS |
-                      SOUND_CONV_SKIP_ACM_WAVE | SOUND_CONV_SKIP_ACM_MP3 | SOUND_CONV_SKIP_DSHOW_MP3;
-
-Bytes ReadPath(const std::string &Path)
-{
-    std::string bytes = ReadFileBytes(std::wstring(Path.begin(), Path.end()));
-    return Bytes(bytes.begin(), bytes.end());
-}
-Bytes Fixture(const char *Name) { return ReadPath(TestBuildDir() + "/testdata/sound_platform/" + Name); }
-
-Bytes WaveReaderPcm(const Bytes &File)
-{
-    MemConverter c(File);
-    EXPECT_EQ(0, c.Setup());
-    EXPECT_EQ(SOUND_CONV_METHOD_WAVE, c.Conv.Method);
-    return c.ReadRest(65536);
-}
-
-int ZeroCrossings(const Bytes &Pcm, int BlockAlign)
-{
-    int count = 0, previous = 0;
-    for (size_t i = 0; i + 2 <= Pcm.size(); i += BlockAlign) {
-        int s = (int16_t)(Pcm[i] | Pcm[i + 1] << 8);
-        if (i > 0 && (previous < 0) != (s < 0)) count++;
-        previous = s;
-    }
-    return count;
-}
 
 class MediaFoundation : public ::testing::Test
 {
@@ -82,14 +50,11 @@ TEST_F(MediaFoundation, WaveEqualsTheWaveReader)
 
 TEST_F(MediaFoundation, Mp3MatchesLame)
 {
-    const Bytes lamePcm = WaveReaderPcm(Fixture("tone_440_stereo.wav"));
     MemConverter c(Fixture("tone_440_stereo.mp3"));
     ASSERT_EQ(0, c.Setup(kToMF));
     EXPECT_EQ(44100u, c.Format().nSamplesPerSec);
     EXPECT_EQ(2, c.Format().nChannels);
-    const Bytes pcm = c.ReadRest(65536);
-    EXPECT_NEAR((double)lamePcm.size() / 4, (double)pcm.size() / 4, 1152);
-    EXPECT_NEAR(ZeroCrossings(lamePcm, 4), ZeroCrossings(pcm, 4), 1152 * 2 * 440 / 44100 + 2);
+    ExpectLikeLame(c.ReadRest(65536));
 }
 
 // Six 16-bit channels do not divide the 4096-byte block: every delivery is whole frames and
@@ -141,9 +106,9 @@ TEST_F(MediaFoundation, SeekStartsAtOrAfterTheTarget)
 
 TEST_F(MediaFoundation, RefusesWhatItCannotRead)
 {
-    for (const char *name : {"truncated.mp3", "garbage.mp3", "empty.mp3"}) {
+    for (const char *name : kHostileMp3) {
         SCOPED_TRACE(name);
-        MemConverter c(ReadPath(TestDataDir() + "/hostile/mp3_platform/" + name));
+        MemConverter c(HostileMp3(name));
         EXPECT_EQ(-1, c.Setup(kToMF));
     }
 }

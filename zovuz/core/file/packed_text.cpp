@@ -1,6 +1,9 @@
 // Packed text: 7-bit units carrying a byte stream (the layout is in packed_text.h).
 #include "zovuz/core/file/packed_text.h"
 
+#include "zovuz/core/file/archive.h"
+#include "zovuz/core/memory/memory.h"
+
 namespace {
 
 const int UnitBits = 7;
@@ -96,4 +99,23 @@ int64_t DecodePackedTextOnce(PackedTextData *Data)
     const int64_t size = DecodePackedTextChecked(Data->Text, Data->TextSize, Data->Text, Data->TextSize);
     if (size >= 0) Data->DecodedSize = size;
     return size;
+}
+
+int ExpandPackedTextBlock(PackedTextData *Data, unsigned char **Memory, size_t *Size)
+{
+    *Memory = nullptr;
+    *Size = 0;
+    const int64_t packed = DecodePackedTextOnce(Data);
+    const int64_t expanded = packed < 0 ? -1 : ArchiveDecompressChecked(Data->Text, (uint64_t)packed, nullptr, 0);
+    if (expanded < 0) return -1;
+    *Size = (size_t)expanded;
+    unsigned char *block = (unsigned char *)DXALLOC(expanded > 0 ? (size_t)expanded : 1);
+    if (block == nullptr) return -2;
+    if (ArchiveDecompressChecked(Data->Text, (uint64_t)packed, block, (uint64_t)expanded) != expanded) {
+        DXFREE(block);
+        *Size = 0;
+        return -1;
+    }
+    *Memory = block;
+    return 0;
 }

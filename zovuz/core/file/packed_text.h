@@ -43,3 +43,10 @@ struct PackedTextData
 // gives the decoded size, then and on every later call; -1 when the text does not decode, which
 // then stays as it was.
 int64_t DecodePackedTextOnce(PackedTextData *Data);
+
+// Expands the LZ-packed block (the archive layer's packing) that a built-in text holds, decoding
+// the text first (once, as DecodePackedTextOnce), into a new DXALLOC block: 0 with the block and
+// its size; -1 when the text does not decode or the block does not expand, -2 when the memory
+// is not there (with the size it asked for). Nothing is kept on a failure. The text is decoded once per process; the
+// block is expanded afresh by every call.
+int ExpandPackedTextBlock(PackedTextData *Data, unsigned char **Memory, size_t *Size);

@@ -20,6 +20,15 @@ T *&Object(ShadowMapHandleData *Map, D3D11ShadowMapObject Which)
     return (T *&)Map->PF->Object[Which];
 }
 
+// Releases one of the map's objects and forgets it.
+template <typename T>
+void ReleaseObject(ShadowMapHandleData *Map, D3D11ShadowMapObject Which, ULONG (*Release)(T *))
+{
+    T *&object = Object<T>(Map, Which);
+    Release(object);
+    object = nullptr;
+}
+
 // The shadow-map formats: a slot of the format table for the colour texture, and a depth index.
 struct ShadowMapFormats
 {
@@ -202,21 +211,11 @@ int Graphics_D3D11_ShadowMap_Release(ShadowMapHandleData *ShadowMap)
 {
     if (ShadowMap == nullptr || ShadowMap->PF == nullptr) return 0;
     ForgetInCache(ShadowMap);
-    ID3D11Texture2D *&color = Object<ID3D11Texture2D>(ShadowMap, D3D11_SHADOWMAP_COLOR_TEXTURE);
-    D3D11Texture2D_Release(color);
-    color = nullptr;
-    ID3D11ShaderResourceView *&srv = Object<ID3D11ShaderResourceView>(ShadowMap, D3D11_SHADOWMAP_SRV);
-    D3D11ShaderResourceView_Release(srv);
-    srv = nullptr;
-    ID3D11RenderTargetView *&rtv = Object<ID3D11RenderTargetView>(ShadowMap, D3D11_SHADOWMAP_RTV);
-    D3D11RenderTargetView_Release(rtv);
-    rtv = nullptr;
-    ID3D11Texture2D *&depth = Object<ID3D11Texture2D>(ShadowMap, D3D11_SHADOWMAP_DEPTH_TEXTURE);
-    D3D11Texture2D_Release(depth);
-    depth = nullptr;
-    ID3D11DepthStencilView *&dsv = Object<ID3D11DepthStencilView>(ShadowMap, D3D11_SHADOWMAP_DSV);
-    D3D11DepthStencilView_Release(dsv);
-    dsv = nullptr;
+    ReleaseObject(ShadowMap, D3D11_SHADOWMAP_COLOR_TEXTURE, D3D11Texture2D_Release);
+    ReleaseObject(ShadowMap, D3D11_SHADOWMAP_SRV, D3D11ShaderResourceView_Release);
+    ReleaseObject(ShadowMap, D3D11_SHADOWMAP_RTV, D3D11RenderTargetView_Release);
+    ReleaseObject(ShadowMap, D3D11_SHADOWMAP_DEPTH_TEXTURE, D3D11Texture2D_Release);
+    ReleaseObject(ShadowMap, D3D11_SHADOWMAP_DSV, D3D11DepthStencilView_Release);
     return 0;
 }
 

@@ -70,6 +70,15 @@ extern D3D9CallLayerData D3D9CallLayer;
 // Each entry: the wrapper's name, the method, the result type, the parameters, their names.
 
 // clang-format off
+// The three constant setters of one shader kind (Vertex or Pixel).
+#define ZOVUZ_D3D9_SHADER_CONSTANT_CALLS(F, Kind)                                                                      \
+    F(Direct3DDevice9_Set##Kind##ShaderConstantB, Set##Kind##ShaderConstantB, HRESULT,                                 \
+      (UINT Start, const BOOL *Data, UINT Count), (Start, Data, Count))                                                \
+    F(Direct3DDevice9_Set##Kind##ShaderConstantF, Set##Kind##ShaderConstantF, HRESULT,                                 \
+      (UINT Start, const float *Data, UINT Count), (Start, Data, Count))                                               \
+    F(Direct3DDevice9_Set##Kind##ShaderConstantI, Set##Kind##ShaderConstantI, HRESULT,                                 \
+      (UINT Start, const int *Data, UINT Count), (Start, Data, Count))
+
 // Methods of the device (global).
 #define ZOVUZ_D3D9_DEVICE_CALLS(F)                                                                                     \
     F(Direct3DDevice9_BeginScene, BeginScene, HRESULT, (void), ())                                                     \
@@ -138,12 +147,7 @@ extern D3D9CallLayerData D3D9CallLayer;
     F(Direct3DDevice9_SetLight, SetLight, HRESULT, (DWORD Index, const D3DLIGHT9 *Light), (Index, Light))              \
     F(Direct3DDevice9_SetMaterial, SetMaterial, HRESULT, (const D3DMATERIAL9 *Material), (Material))                   \
     F(Direct3DDevice9_SetPixelShader, SetPixelShader, HRESULT, (IDirect3DPixelShader9 * Shader), (Shader))             \
-    F(Direct3DDevice9_SetPixelShaderConstantB, SetPixelShaderConstantB, HRESULT,                                       \
-      (UINT Start, const BOOL *Data, UINT Count), (Start, Data, Count))                                                \
-    F(Direct3DDevice9_SetPixelShaderConstantF, SetPixelShaderConstantF, HRESULT,                                       \
-      (UINT Start, const float *Data, UINT Count), (Start, Data, Count))                                               \
-    F(Direct3DDevice9_SetPixelShaderConstantI, SetPixelShaderConstantI, HRESULT,                                       \
-      (UINT Start, const int *Data, UINT Count), (Start, Data, Count))                                                 \
+    ZOVUZ_D3D9_SHADER_CONSTANT_CALLS(F, Pixel)                                                                         \
     F(Direct3DDevice9_SetRenderState, SetRenderState, HRESULT, (D3DRENDERSTATETYPE State, DWORD Value),                \
       (State, Value))                                                                                                  \
     F(Direct3DDevice9_SetRenderTarget, SetRenderTarget, HRESULT, (DWORD Index, IDirect3DSurface9 * Surface),           \
@@ -162,12 +166,7 @@ extern D3D9CallLayerData D3D9CallLayer;
     F(Direct3DDevice9_SetVertexDeclaration, SetVertexDeclaration, HRESULT,                                             \
       (IDirect3DVertexDeclaration9 * Declaration), (Declaration))                                                      \
     F(Direct3DDevice9_SetVertexShader, SetVertexShader, HRESULT, (IDirect3DVertexShader9 * Shader), (Shader))          \
-    F(Direct3DDevice9_SetVertexShaderConstantB, SetVertexShaderConstantB, HRESULT,                                     \
-      (UINT Start, const BOOL *Data, UINT Count), (Start, Data, Count))                                                \
-    F(Direct3DDevice9_SetVertexShaderConstantF, SetVertexShaderConstantF, HRESULT,                                     \
-      (UINT Start, const float *Data, UINT Count), (Start, Data, Count))                                               \
-    F(Direct3DDevice9_SetVertexShaderConstantI, SetVertexShaderConstantI, HRESULT,                                     \
-      (UINT Start, const int *Data, UINT Count), (Start, Data, Count))                                                 \
+    ZOVUZ_D3D9_SHADER_CONSTANT_CALLS(F, Vertex)                                                                        \
     F(Direct3DDevice9_SetViewport, SetViewport, HRESULT, (const D3DVIEWPORT9 *Viewport), (Viewport))                   \
     F(Direct3DDevice9_StretchRect, StretchRect, HRESULT,                                                               \
       (IDirect3DSurface9 * Src, const RECT *SrcRect, IDirect3DSurface9 *Dest, const RECT *DestRect,                    \

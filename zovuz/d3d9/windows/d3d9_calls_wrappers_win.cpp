@@ -101,40 +101,54 @@ ZOVUZ_D3D9_ARGUMENT_CALLS(ZOVUZ_D3D9_OBJECT_WRAPPER)
 ZOVUZ_D3D9_ASYNC_CALLS(ZOVUZ_D3D9_ASYNC)
 #undef ZOVUZ_D3D9_ASYNC
 
+namespace {
+
+// A buffer creation a worker may ask for (Kind: the FVF of a vertex buffer, the format of an index
+// buffer): made on the main thread, without a shared handle. 0, or -1 without a device or when the
+// creation fails.
+template <typename Kind, typename Buffer>
+int CreateBufferASync(HRESULT (*Create)(UINT, DWORD, Kind, D3DPOOL, Buffer **, HANDLE *),
+                      ASyncLoadRequestFunction Replay, UINT Length, DWORD Usage, Kind Which, D3DPOOL Pool, Buffer **Out,
+                      int ASyncThread)
+{
+    if (ASyncThread) return RequestMainThreadReplay(Replay, Length, Usage, Which, Pool, Out);
+    if (D3D9CallLayer.Device == nullptr) return -1;
+    return FAILED(Create(Length, Usage, Which, Pool, Out, nullptr)) ? -1 : 0;
+}
+
+// The main thread's side of it.
+template <typename Kind, typename Buffer, int (*CreateASync)(UINT, DWORD, Kind, D3DPOOL, Buffer **, int)>
+int ReplayBufferCreation(ASyncLoadRequestInfo *Info)
+{
+    return ReplayMainThreadCall(
+        +[](UINT Length, DWORD Usage, Kind Which, D3DPOOL Pool, Buffer **Out) {
+            return CreateASync(Length, Usage, Which, Pool, Out, 0);
+        },
+        Info);
+}
+
+}  // namespace
+
 int Direct3DDevice9_CreateVertexBuffer_ASync(UINT Length, DWORD Usage, DWORD FVF, D3DPOOL Pool,
                                              IDirect3DVertexBuffer9 **Buffer, int ASyncThread)
 {
-    if (ASyncThread)
-        return RequestMainThreadReplay(Direct3DDevice9_CreateVertexBuffer_ASyncCallback, Length, Usage, FVF, Pool,
-                                       Buffer);
-    if (D3D9CallLayer.Device == nullptr) return -1;
-    return FAILED(Direct3DDevice9_CreateVertexBuffer(Length, Usage, FVF, Pool, Buffer, nullptr)) ? -1 : 0;
+    return CreateBufferASync(Direct3DDevice9_CreateVertexBuffer, Direct3DDevice9_CreateVertexBuffer_ASyncCallback,
+                             Length, Usage, FVF, Pool, Buffer, ASyncThread);
 }
 
 int Direct3DDevice9_CreateVertexBuffer_ASyncCallback(ASyncLoadRequestInfo *Info)
 {
-    return ReplayMainThreadCall(
-        +[](UINT Length, DWORD Usage, DWORD FVF, D3DPOOL Pool, IDirect3DVertexBuffer9 **Buffer) {
-            return Direct3DDevice9_CreateVertexBuffer_ASync(Length, Usage, FVF, Pool, Buffer, 0);
-        },
-        Info);
+    return ReplayBufferCreation<DWORD, IDirect3DVertexBuffer9, Direct3DDevice9_CreateVertexBuffer_ASync>(Info);
 }
 
 int Direct3DDevice9_CreateIndexBuffer_ASync(UINT Length, DWORD Usage, D3DFORMAT Format, D3DPOOL Pool,
                                             IDirect3DIndexBuffer9 **Buffer, int ASyncThread)
 {
-    if (ASyncThread)
-        return RequestMainThreadReplay(Direct3DDevice9_CreateIndexBuffer_ASyncCallback, Length, Usage, Format, Pool,
-                                       Buffer);
-    if (D3D9CallLayer.Device == nullptr) return -1;
-    return FAILED(Direct3DDevice9_CreateIndexBuffer(Length, Usage, Format, Pool, Buffer, nullptr)) ? -1 : 0;
+    return CreateBufferASync(Direct3DDevice9_CreateIndexBuffer, Direct3DDevice9_CreateIndexBuffer_ASyncCallback, Length,
+                             Usage, Format, Pool, Buffer, ASyncThread);
 }
 
 int Direct3DDevice9_CreateIndexBuffer_ASyncCallback(ASyncLoadRequestInfo *Info)
 {
-    return ReplayMainThreadCall(
-        +[](UINT Length, DWORD Usage, D3DFORMAT Format, D3DPOOL Pool, IDirect3DIndexBuffer9 **Buffer) {
-            return Direct3DDevice9_CreateIndexBuffer_ASync(Length, Usage, Format, Pool, Buffer, 0);
-        },
-        Info);
+    return ReplayBufferCreation<D3DFORMAT, IDirect3DIndexBuffer9, Direct3DDevice9_CreateIndexBuffer_ASync>(Info);
 }

@@ -6,6 +6,7 @@
 #include "zovuz/d3d9/d3d9_internal.h"
 #include "zovuz/d3d9/windows/d3d9_device_win.h"
 #include "zovuz/d3d9/windows/d3d9_shader_constant_win.h"
+#include "zovuz/d3d9/windows/d3d9_vertex_batch_win.h"
 #include "zovuz/graphics/zovuz_graphics.h"
 
 D3D9DeviceStateCacheData D3D9DeviceStateCache;
@@ -428,20 +429,50 @@ int Graphics_D3D9_DeviceState_SetScissorRect(const RECT *Rect)
 
 // ---- Initialisation and send-all --------------------------------------------------------------------
 
+namespace {
+
+// Step 5 of the initialisation: nothing on any stage.
+void ClearDrawStateOutputs()
+{
+    Cache.Out = D3D9DrawStateOutputData();
+    Cache.Out.AlphaFunc = D3DCMP_ALWAYS;
+    for (D3D9DrawStateStage &s : Cache.Out.Stage)
+        s = {nullptr, 0, 0, D3DTA_TEXTURE, D3DTA_DIFFUSE, D3DTOP_DISABLE, D3DTA_TEXTURE, D3DTA_DIFFUSE, D3DTOP_DISABLE};
+    Cache.Out.TextureMode = 1;
+}
+
+// The front end's address mode of a stage, 0 read as clamp.
+int FrontAddress(const int *Modes, int Stage) { return Modes[Stage] != 0 ? Modes[Stage] : D3DTADDRESS_CLAMP; }
+
+void SetBaseConstants()
+{
+    static const float vertexBase[4] = {0.0f, 1.0f, 0.0f, 0.0f}, pixelBase[4] = {0.0f, 0.5f, 1.0f, 2.0f};
+    Graphics_D3D9_ShaderConstant_Set(&ShaderConstantManager, D3D9_CONSTANT_VS_FLOAT, 0, 0, vertexBase, 1, 1);
+    Graphics_D3D9_ShaderConstant_Set(&ShaderConstantManager, D3D9_CONSTANT_PS_FLOAT, 0, 0, pixelBase, 1, 1);
+}
+
+}  // namespace
+
 int Graphics_D3D9_InitializeDeviceState(void)
 {
     if (!HasDevice()) return -1;
+    if (const GraphFilterFunctions *filters = GetGraphFilterFunctions())
+        if (filters->ResetShaderHandles != nullptr) filters->ResetShaderHandles();
     Cache = D3D9DeviceStateCacheData();
+    GraphicsDrawSettingsData &d = GraphicsDrawSettings;
+    Graphics_D3D9_InitializeVertexBatch();
 
-    // Samplers: every stage clamps; the draw mode's filters follow the draw-mode table, so that
-    // start-up and a later change of mode agree on the mip filter.
-    int drawMode = GraphicsDrawSettings.DrawMode;
+    // Samplers: addresses from the front end; the draw mode's filters follow the draw-mode table,
+    // so that start-up and a later change of mode agree on the mip filter.
+    int drawMode = d.DrawMode;
     for (int stage = 0; stage < D3D9_STAGE_NUM; ++stage) {
         D3D9SamplerStateData &s = Cache.Sampler[stage];
-        s.AddressU = s.AddressV = s.AddressW = D3DTADDRESS_CLAMP;
-        Direct3DDevice9_SetSamplerState(stage, D3DSAMP_ADDRESSU, D3DTADDRESS_CLAMP);
-        Direct3DDevice9_SetSamplerState(stage, D3DSAMP_ADDRESSV, D3DTADDRESS_CLAMP);
-        Direct3DDevice9_SetSamplerState(stage, D3DSAMP_ADDRESSW, D3DTADDRESS_CLAMP);
+        s.AddressU = (DWORD)FrontAddress(d.TexAddressModeU, stage);
+        s.AddressV = (DWORD)FrontAddress(d.TexAddressModeV, stage);
+        s.AddressW = (DWORD)FrontAddress(d.TexAddressModeW, stage);
+        Direct3DDevice9_SetSamplerState(stage, D3DSAMP_ADDRESSU, s.AddressU);
+        Direct3DDevice9_SetSamplerState(stage, D3DSAMP_ADDRESSV, s.AddressV);
+        Direct3DDevice9_SetSamplerState(stage, D3DSAMP_ADDRESSW, s.AddressW);
         if (drawMode >= 0 && drawMode <= 2) {
             Cache.ForceFlag = 1;
             SendSamplerFilters(stage, DrawModeFilters[drawMode]);
@@ -478,6 +509,8 @@ int Graphics_D3D9_InitializeDeviceState(void)
     Direct3DDevice9_SetRenderState(D3DRS_FOGEND, bits);
     Direct3DDevice9_GetMaterial(&Cache.Material);
 
+    ClearDrawStateOutputs();
+
     // Cached values.
     Cache.Lighting = 1;
     Cache.MaxAnisotropyAll = 1;
@@ -489,16 +522,29 @@ int Graphics_D3D9_InitializeDeviceState(void)
     Cache.FillMode = D3DFILL_SOLID;
     Cache.CullMode = 0;
     Cache.SpecularEnable = 1;
+    Cache.FogEnable = 0;
+    Cache.FogColor = 0;
+    Cache.FogMode = D3DFOG_NONE;
+    Cache.FogStart = 0.0f;
+    Cache.FogEnd = 1.0f;
+    Cache.LightEnableMax = -1;
+    std::memcpy(&Cache.View, &d.Matrix.ViewF, sizeof Cache.View);
     int width = GraphicsScreenSettings.MainScreenWidth, height = GraphicsScreenSettings.MainScreenHeight;
     if (width <= 0 || height <= 0) width = 640, height = 480;
     Cache.Viewport = {0, 0, (DWORD)width, (DWORD)height, 0.0f, 1.0f};
     Cache.ScissorRect = {0, 0, width, height};
     Cache.DrawMode = D3D9_DRAW_MODE_NONE;
     Cache.RenderTarget[0] = D3D9DeviceCapsInfo.BackBuffer;
+    D3D9DrawSettingData &draw = Cache.Draw;
+    draw.BorderParam = -1;
+    draw.AlphaTestFunc = -1;
+    draw.DrawStateChangedFlag = 1;
     Cache.InitializedFlag = 1;
 
     Graphics_D3D9_DeviceState_SendAll();
     Direct3DDevice9_BeginSceneIfNeeded();
+    Graphics_D3D9_PrepareDraw(0);
+    Graphics_D3D9_ResetVertexBatch();
     return 0;
 }
 
@@ -509,11 +555,16 @@ int Graphics_D3D9_DeviceState_SendAll(void)
     if (!Cache.InitializedFlag) return 0;
     Cache.ForceFlag = 1;
     Cache.ChangedFlag = 1;
+    Graphics_D3D9_DeviceState_SetFogEnable(Cache.FogEnable);
     D3DVIEWPORT9 viewport = Cache.Viewport;
     Graphics_D3D9_SetViewport(&viewport);
     RECT scissor = Cache.ScissorRect;
     Graphics_D3D9_DeviceState_SetScissorRect(&scissor);
+    Graphics_D3D9_DrawSetting_SetTexture(Cache.Draw.Texture);
+    Graphics_D3D9_DeviceState_SetBaseState();
     if (Cache.DrawMode >= 0 && Cache.DrawMode <= 2) Graphics_D3D9_DeviceState_SetDrawMode(Cache.DrawMode);
+    Graphics_D3D9_ApplyDrawState(nullptr, 0, 0, 0);
+    Graphics_D3D9_ApplyDrawState(nullptr, 0, 0, 1);
     Graphics_D3D9_DeviceState_SetZEnable(Cache.ZEnable);
     Graphics_D3D9_DeviceState_SetZWriteEnable(Cache.ZWriteEnable);
     Graphics_D3D9_DeviceState_SetZFunc(Cache.ZFunc);
@@ -521,14 +572,143 @@ int Graphics_D3D9_DeviceState_SendAll(void)
     Graphics_D3D9_DeviceState_SetFillMode(Cache.FillMode);
     Graphics_D3D9_DeviceState_SetCullMode(Cache.CullMode);
     Graphics_D3D9_DeviceState_SetShadeMode(Cache.ShadeMode, 0);
-    Direct3DDevice9_SetMaterial(&Cache.Material);
+    D3DMATERIAL9 material = Cache.Material;
+    Graphics_D3D9_DeviceState_SetMaterial(&material);
     Graphics_D3D9_DeviceState_SetSpecularEnable(Cache.SpecularEnable);
+    Graphics_D3D9_DeviceState_SetDiffuseMaterialSource(Cache.DiffuseMaterialSource);
+    Graphics_D3D9_DeviceState_SetSpecularMaterialSource(Cache.SpecularMaterialSource);
     // The device lost every shader constant with its state: send what was last sent of each type.
     for (int type = 0; type < D3D9_CONSTANT_TYPE_NUM; ++type)
         Graphics_D3D9_ShaderConstant_Upload(&ShaderConstantManager, type, 0, ShaderConstantManager.Mirror[type].Values,
                                             Graphics_D3D9_ShaderConstant_RegisterNum(type));
     Cache.ForceFlag = 0;
     return 0;
+}
+
+int Graphics_D3D9_DeviceState_SetBaseState(void)
+{
+    if (!HasDevice()) return -1;
+    FlushBeforeChange();
+    static const int texCoord[4] = {0, 1, 1, 0};
+    for (int stage = 0; stage < 4; ++stage) {
+        Direct3DDevice9_SetSamplerState(stage, D3DSAMP_ADDRESSU, Cache.Sampler[stage].AddressU);
+        Direct3DDevice9_SetSamplerState(stage, D3DSAMP_ADDRESSV, Cache.Sampler[stage].AddressV);
+        Direct3DDevice9_SetTextureStageState(stage, D3DTSS_TEXCOORDINDEX, (DWORD)texCoord[stage]);
+        Cache.Out.Stage[stage].TexCoordIndex = texCoord[stage];
+        if (D3D9DeviceCapsInfo.ResultArgumentFlag) {
+            Direct3DDevice9_SetTextureStageState(stage, D3DTSS_RESULTARG, D3DTA_CURRENT);
+            Cache.Out.Stage[stage].ResultArg = 0;
+        }
+    }
+    Direct3DDevice9_SetRenderState(D3DRS_SHADEMODE, (DWORD)Cache.ShadeMode);
+    Direct3DDevice9_SetRenderState(D3DRS_LIGHTING, (DWORD)Cache.Lighting);
+    Direct3DDevice9_SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
+    Cache.CullMode = 0;
+    Direct3DDevice9_SetRenderState(D3DRS_DITHERENABLE, FALSE);
+    SetBaseConstants();
+    if (Cache.VertexShader != nullptr && !Cache.VertexShaderLibraryFlag) {
+        Direct3DDevice9_SetVertexShader(nullptr);
+        Cache.VertexShader = nullptr;
+    }
+    if (Cache.VertexDeclaration != nullptr) {
+        Direct3DDevice9_SetVertexDeclaration(nullptr);
+        Cache.VertexDeclaration = nullptr;
+    }
+    if (Cache.PixelShader != nullptr && !Cache.PixelShaderLibraryFlag) {
+        Direct3DDevice9_SetPixelShader(nullptr);
+        Cache.PixelShader = nullptr;
+    }
+    Cache.VertexBuffer = nullptr;
+    Cache.IndexBuffer = nullptr;
+    return 0;
+}
+
+int Graphics_D3D9_DeviceState_Refresh(void)
+{
+    if (!HasDevice()) return -1;
+    const GraphicsDrawSettingsData &d = GraphicsDrawSettings;
+    Direct3DDevice9_SetRenderState(D3DRS_DITHERENABLE, FALSE);
+    Cache.ForceFlag = 1;
+    Cache.ChangedFlag = 1;
+    Cache.Draw.Texture = nullptr;
+    Graphics_D3D9_ResetVertexBatch();
+
+    D3D9DrawSettingData &draw = Cache.Draw;
+    Graphics_D3D9_DrawSetting_SetBlendMode(draw.BlendMode, draw.AlphaTestFlag, draw.AlphaChannelFlag);
+    Graphics_D3D9_DrawSetting_SetIgnoreColor(draw.IgnoreColorFlag);
+    Graphics_D3D9_DeviceState_SetCullMode(Cache.CullMode);
+    if (d.DrawMode >= 0 && d.DrawMode <= 2) Graphics_D3D9_DeviceState_SetDrawMode(d.DrawMode);
+    Graphics_D3D9_DeviceState_SetShadeMode(Cache.ShadeMode, 0);
+    Graphics_D3D9_DeviceState_SetMaxAnisotropy(d.MaxAnisotropy, -1);
+    for (int stage = 0; stage < D3D9_TEXTURE_TRANSFORM_STAGE_NUM; ++stage) {
+        Graphics_D3D9_DeviceState_SetTextureAddressUVW(FrontAddress(d.TexAddressModeU, stage),
+                                                       FrontAddress(d.TexAddressModeV, stage),
+                                                       FrontAddress(d.TexAddressModeW, stage), stage);
+        D3DMATRIX matrix = Cache.TextureTransform[stage];
+        Graphics_D3D9_DeviceState_SetTextureTransform(Cache.TextureTransformEnable[stage], &matrix, stage);
+    }
+    Graphics_D3D9_DeviceState_SetFogEnable(d.FogEnable);
+    Graphics_D3D9_DeviceState_SetFogMode(d.FogMode);
+    Graphics_D3D9_DeviceState_SetFogColor(d.FogColor);
+    Graphics_D3D9_DeviceState_SetFogStartEnd(d.FogStart, d.FogEnd);
+    Graphics_D3D9_DeviceState_SetFogDensity(Cache.FogDensity);
+    Graphics_D3D9_DeviceState_SetZEnable(d.Z2D.TestFlag ? 1 : 0);
+    Graphics_D3D9_DeviceState_SetZWriteEnable(d.Z2D.WriteFlag ? 1 : 0);
+    Graphics_D3D9_DeviceState_SetZFunc(d.Z2D.CompareFunction);
+    Graphics_D3D9_DeviceState_SetDepthBias(d.Z2D.Bias);
+    Graphics_D3D9_DeviceState_SetFillMode(d.FillMode);
+    D3DMATERIAL9 material;
+    std::memcpy(&material, &d.Material, sizeof material);
+    Graphics_D3D9_DeviceState_SetMaterial(&material);
+    D3DMATRIX matrix;
+    std::memcpy(&matrix, &d.Matrix.ViewF, sizeof matrix);
+    Graphics_D3D9_DeviceState_SetViewMatrix(&matrix);
+    std::memcpy(&matrix, &d.Matrix.WorldF, sizeof matrix);
+    Direct3DDevice9_SetTransform(D3DTS_WORLD, &matrix);
+    Graphics_Hardware_SetTransformToProjection(nullptr);
+    Graphics_D3D9_DeviceState_SetSpecularEnable(Cache.SpecularEnable);
+    Graphics_D3D9_DeviceState_SetDiffuseMaterialSource(Cache.DiffuseMaterialSource);
+    Graphics_D3D9_DeviceState_SetSpecularMaterialSource(Cache.SpecularMaterialSource);
+    Graphics_D3D9_DeviceState_SetAmbientLight(Cache.Ambient);
+    Direct3DDevice9_SetRenderState(D3DRS_LIGHTING, (DWORD)Cache.Lighting);
+    for (int i = 0; i < D3D9_LIGHT_NUM; ++i) {
+        if (Cache.Light[i].Type == 0) continue;
+        D3DLIGHT9 light = Cache.Light[i];
+        Graphics_D3D9_DeviceState_SetLight(i, &light);
+        Graphics_D3D9_DeviceState_SetLightEnable(i, Cache.LightEnable[i]);
+    }
+    const ImageRect &area = d.DrawArea;
+    if (area.right > area.left && area.bottom > area.top)
+        Graphics_D3D9_DeviceState_SetViewportRect(area.left, area.top, area.right, area.bottom);
+    RECT scissor = Cache.ScissorRect;
+    Graphics_D3D9_DeviceState_SetScissorRect(&scissor);
+    for (int stage = 0; stage < D3D9DeviceCapsInfo.TextureStageNum && stage < D3D9_STAGE_NUM; ++stage) {
+        Direct3DDevice9_SetTextureStageState(stage, D3DTSS_TEXCOORDINDEX, (DWORD)stage);
+        Cache.Out.Stage[stage].TexCoordIndex = stage;
+    }
+    Graphics_D3D9_ApplyDrawState(nullptr, 0, 0, 0);
+    Graphics_D3D9_ApplyDrawState(nullptr, 0, 0, 1);
+    Graphics_D3D9_DeviceState_SendAll();
+    Cache.ForceFlag = 0;
+    return 0;
+}
+
+int Graphics_D3D9_DeviceState_SetDrawState(const D3D9DrawStateRecord *Record, int TexturesOnly, int HandlesFlag,
+                                           int MayUseShaders)
+{
+    if (!HasDevice()) return -1;
+    Graphics_D3D9_ApplyDrawState(Record, TexturesOnly, HandlesFlag, MayUseShaders);
+    Cache.Draw.DrawStateChangedFlag = 1;
+    Cache.Draw.TextureChangedFlag = 1;
+    Cache.ChangedFlag = 1;
+    return 0;
+}
+
+int Graphics_D3D9_DeviceState_SetVertexShaderToHandle(int ShaderHandle)
+{
+    ShaderHandleData *shader = GetShaderEntry(ShaderHandle, 0);
+    if (shader == nullptr || !shader->IsVertexShader || shader->PF == nullptr) return -1;
+    return Graphics_D3D9_DeviceState_SetVertexShader((IDirect3DVertexShader9 *)shader->PF->Object[0], 0);
 }
 
 int Graphics_D3D9_InitializeDeviceStateEntry(void) { return Graphics_D3D9_InitializeDeviceState(); }

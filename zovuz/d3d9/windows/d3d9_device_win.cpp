@@ -4,6 +4,10 @@
 
 #include <string.h>
 
+#include <array>
+
+#include "zovuz/d3d9/windows/d3d9_device_state_win.h"
+
 D3D9DeviceCapsInfoData D3D9DeviceCapsInfo;
 D3D9ScreenData D3D9Screen;
 
@@ -89,7 +93,9 @@ void ReadCaps()
     d.VertexColorBGRAFlag = 1;
     d.PixelCenterNoOffsetFlag = 0;
     d.LimitsFilledFlag = 1;
-    // NOT YET BUILT (device-state cache): the material-source caches set to 255 and flagged changed.
+    // The material sources are unknown on a new device: the next setter sends them.
+    D3D9DeviceStateCache.DiffuseMaterialSource = D3D9DeviceStateCache.SpecularMaterialSource = 255;
+    D3D9DeviceStateCache.ChangedFlag = 1;
 }
 
 // Step 3, in full screen: where the adapter's monitor lies on the desktop.
@@ -242,7 +248,14 @@ int Graphics_D3D9_CreateDevice(void)
 
     // Step 3.
     DirectDraw7_MeasureVSyncPeriod();
-    // NOT YET BUILT (device-state cache): the cached shaders, declaration, FVF and buffers forgotten.
+    // A new device holds none of the cached shaders, declaration, FVF and buffers.
+    D3D9DeviceStateCacheData &cache = D3D9DeviceStateCache;
+    cache.VertexShader = nullptr;
+    cache.PixelShader = nullptr;
+    cache.VertexDeclaration = nullptr;
+    cache.FVF = 0;
+    cache.VertexBuffer = nullptr;
+    cache.IndexBuffer = nullptr;
     if (FAILED(Direct3DDevice9_GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, &info.BackBuffer))) {
         info.BackBuffer = nullptr;
         AddLogStringWide(L"バックバッファの取得に失敗しました\n");
@@ -336,17 +349,17 @@ const D3DVERTEXELEMENT9 kVertex3DShader[] = {
     D3D9_ELEMENT(52, FLOAT3, BINORMAL, 0), D3D9_ELEMENT(64, D3DCOLOR, COLOR, 0),
     D3D9_ELEMENT(68, D3DCOLOR, COLOR, 1),  D3D9_ELEMENT(72, FLOAT2, TEXCOORD, 0),
     D3D9_ELEMENT(80, FLOAT2, TEXCOORD, 1), D3DDECL_END()};
-const D3DVERTEXELEMENT9 kVertex2DEightTex[] = {D3D9_ELEMENT(0, FLOAT4, POSITION, 0),
-                                               D3D9_ELEMENT(16, D3DCOLOR, COLOR, 0),
-                                               D3D9_ELEMENT(20, FLOAT2, TEXCOORD, 0),
-                                               D3D9_ELEMENT(28, FLOAT2, TEXCOORD, 1),
-                                               D3D9_ELEMENT(36, FLOAT2, TEXCOORD, 2),
-                                               D3D9_ELEMENT(44, FLOAT2, TEXCOORD, 3),
-                                               D3D9_ELEMENT(52, FLOAT2, TEXCOORD, 4),
-                                               D3D9_ELEMENT(60, FLOAT2, TEXCOORD, 5),
-                                               D3D9_ELEMENT(68, FLOAT2, TEXCOORD, 6),
-                                               D3D9_ELEMENT(76, FLOAT2, TEXCOORD, 7),
-                                               D3DDECL_END()};
+// Position, colour, then eight coordinate sets of two floats each.
+constexpr std::array<D3DVERTEXELEMENT9, 11> EightTexCoordElements()
+{
+    std::array<D3DVERTEXELEMENT9, 11> e = {
+        {D3D9_ELEMENT(0, FLOAT4, POSITION, 0), D3D9_ELEMENT(16, D3DCOLOR, COLOR, 0)}};
+    for (int i = 0; i < 8; ++i) e[2 + i] = D3D9_ELEMENT((WORD)(20 + 8 * i), FLOAT2, TEXCOORD, (BYTE)i);
+    e[10] = D3DDECL_END();
+    return e;
+}
+constexpr std::array<D3DVERTEXELEMENT9, 11> kVertex2DEightTexElements = EightTexCoordElements();
+const D3DVERTEXELEMENT9 *const kVertex2DEightTex = kVertex2DEightTexElements.data();
 #undef D3D9_ELEMENT
 
 // By D3D9VertexTypeId, then the two user declarations.
@@ -377,9 +390,8 @@ int Graphics_D3D9_ReleaseVertexDeclarations(void)
 {
     D3D9ScreenData &s = D3D9Screen;
     if (D3D9CallLayer.Device != nullptr) {
-        // NOT YET BUILT (device-state cache): the user vertex shader and declaration taken off the
-        // device through the cache, pixel shader 0 set when one is cached.
-        Direct3DDevice9_SetVertexDeclaration(nullptr);
+        Graphics_D3D9_DeviceState_ResetVertexShader(0);
+        if (D3D9DeviceStateCache.PixelShader != nullptr) Graphics_D3D9_DeviceState_SetPixelShader(nullptr, 0);
     }
     for (IDirect3DVertexDeclaration9 *&d : s.VertexDeclaration) {
         if (d != nullptr) Direct3D9_ReleaseObject(d);

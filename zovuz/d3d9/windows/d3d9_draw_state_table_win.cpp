@@ -91,7 +91,9 @@ void BuildSingleTexture(ProgramBuilder &B, int Type, int Cm, int Am, int Av)
     else
         colorOp = D3DTOP_SELECTARG1;
     int alphaOp = Av == 0 ? D3DTOP_SELECTARG2 : Am ? D3DTOP_MODULATE : D3DTOP_SELECTARG1;
-    B.Add(0, colorOp, tex, colorArg2, alphaOp, tex, D3DTA_DIFFUSE);
+    // Only the colour is inverted: an inverted draw keeps the texture's transparency, as the base
+    // pixel shaders and the Direct3D 11 back end do.
+    B.Add(0, colorOp, tex, colorArg2, alphaOp, D3DTA_TEXTURE, D3DTA_DIFFUSE);
     if (Type == 1)
         B.Add(1, D3DTOP_BLENDCURRENTALPHA, D3DTA_CURRENT, D3DTA_TFACTOR, D3DTOP_SELECTARG1, D3DTA_CURRENT, -1);
     else if ((Type == 6 && Am) || ((Type == 4 || Type == 5) && Cm && Am))

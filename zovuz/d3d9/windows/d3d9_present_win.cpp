@@ -1,5 +1,6 @@
 // The Direct3D 9 screen: the sub back buffer, the present with its border fill, the scene
 // brackets, the clear and the front-screen timer.
+#include "zovuz/d3d9/windows/d3d9_device_state_win.h"
 #include "zovuz/d3d9/windows/d3d9_device_win.h"
 
 namespace {
@@ -85,8 +86,6 @@ int DrawSubBackBufferQuad(const RECT &Source, const ImageRect &Dest, D3DTEXTUREF
     Direct3DDevice9_SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_SELECTARG1);
     Direct3DDevice9_SetTextureStageState(0, D3DTSS_COLORARG1, D3DTA_TEXTURE);
     Direct3DDevice9_SetTextureStageState(1, D3DTSS_COLOROP, D3DTOP_DISABLE);
-    // NOT YET BUILT (device-state cache): the targets, filters, Z state and viewport kept and put
-    // back afterwards, and the quad's draw state applied through the cache.
     Direct3DDevice9_SetFVF(D3DFVF_XYZRHW | D3DFVF_DIFFUSE | D3DFVF_TEX1);
     float u0 = (float)Source.left / s.SubBackBufferWidth, u1 = (float)Source.right / s.SubBackBufferWidth;
     float v0 = (float)Source.top / s.SubBackBufferHeight, v1 = (float)Source.bottom / s.SubBackBufferHeight;
@@ -99,6 +98,14 @@ int DrawSubBackBufferQuad(const RECT &Source, const ImageRect &Dest, D3DTEXTUREF
     Direct3DDevice9_SetTexture(0, nullptr);
     Direct3DDevice9_EndSceneIfNeeded();
     Direct3DDevice9_SetRenderTarget(0, s.SubBackBufferSurface);
+    // The quad went past the state cache: the device holds what the cache is told here, and the
+    // cache is sent again.
+    D3D9DeviceStateCacheData &cache = D3D9DeviceStateCache;
+    cache.VertexShader = nullptr;
+    cache.PixelShader = nullptr;
+    for (int i = 1; i < D3D9_RENDER_TARGET_NUM; ++i) cache.RenderTarget[i] = nullptr;
+    cache.RenderTarget[0] = s.SubBackBufferSurface;
+    Graphics_D3D9_DeviceState_SendAll();
     return FAILED(result) ? -1 : 0;
 }
 
@@ -111,7 +118,7 @@ int Direct3DDevice9_BeginSceneIfNeeded(void)
     if (D3D9CallLayer.Device == nullptr || D3D9Backend.SceneOpenFlag == 1) return 0;
     Direct3DDevice9_BeginScene();
     D3D9Backend.SceneOpenFlag = 1;
-    // NOT YET BUILT (device-state cache): the prepared-draw key cleared.
+    D3D9DeviceStateCache.PreparedDrawFlags = 0;
     return 0;
 }
 
@@ -260,8 +267,9 @@ int Graphics_D3D9_SetupSubBackBuffer(void)
     }
     Direct3DDevice9_StretchRect(D3D9DeviceCapsInfo.BackBuffer, nullptr, s.SubBackBufferSurface, nullptr, D3DTEXF_NONE);
     Direct3DDevice9_ColorFill(D3D9DeviceCapsInfo.BackBuffer, nullptr, 0);
-    // NOT YET BUILT (device-state cache): bound through the cache with its force flag.
-    Direct3DDevice9_SetRenderTarget(0, s.SubBackBufferSurface);
+    D3D9DeviceStateCache.ForceFlag = 1;
+    Graphics_D3D9_DeviceState_SetRenderTarget(s.SubBackBufferSurface, 0);
+    D3D9DeviceStateCache.ForceFlag = 0;
     return 0;
 }
 

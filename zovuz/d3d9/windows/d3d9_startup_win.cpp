@@ -4,6 +4,7 @@
 #include "zovuz/d3d9/windows/d3d9_device_state_win.h"
 #include "zovuz/d3d9/windows/d3d9_device_win.h"
 #include "zovuz/d3d9/windows/d3d9_shader_constant_win.h"
+#include "zovuz/d3d9/windows/d3d9_shader_win.h"
 
 D3D9BackendData D3D9Backend = {0, {-0.5f, -0.5f}, nullptr, nullptr, nullptr, nullptr};
 
@@ -80,9 +81,7 @@ int Graphics_D3D9_Initialize(void)
     if (result != 0) return FailInitialize();
     if (Graphics_D3D9_CreateZBuffer() != 0) return FailInitialize();
 
-    // NOT YET BUILT (shader packs): the base shaders (Graphics_D3D9_Shader_Initialize). Until they
-    // exist programmable shaders stay off, and neither the declarations nor, in full screen, the
-    // sub back buffer are made here.
+    Graphics_D3D9_Shader_Initialize();
     if (GraphicsDeviceCaps.ProgrammableShaderFlag) {
         Graphics_D3D9_CreateVertexDeclarations();
         if (!GetWindowModeFlag()) Graphics_D3D9_SetupSubBackBuffer();
@@ -93,8 +92,10 @@ int Graphics_D3D9_Initialize(void)
 
 int Graphics_D3D9_Startup(void)
 {
-    if (Graphics_D3D9_Initialize() < 0) return -1;
+    // The manager is cleared before the device's start rather than after it, so that the two
+    // constants the shader start writes into set 0 are kept and sent by the apply.
     Graphics_D3D9_ShaderConstant_Initialize(&ShaderConstantManager);
+    if (Graphics_D3D9_Initialize() < 0) return -1;
     Graphics_D3D9_ShaderConstant_Apply(&ShaderConstantManager, 1);
     return 0;
 }
@@ -104,7 +105,7 @@ int Graphics_D3D9_TerminateDevice(void)
     D3D9ScreenData &s = D3D9Screen;
     D3D9DeviceStateCache = D3D9DeviceStateCacheData();
     Graphics_D3D9_ReleaseVertexDeclarations();
-    // NOT YET BUILT (shader packs): Graphics_D3D9_Shader_Terminate.
+    Graphics_D3D9_Shader_Terminate();
     if (s.DisplayModeChangedFlag) {
         ChangeDisplaySettingsA(nullptr, 0);
         s.DisplayModeChangedFlag = 0;
@@ -124,7 +125,8 @@ int Graphics_D3D9_TerminateDevice(void)
 int Graphics_D3D9_Terminate(void)
 {
     Graphics_D3D9_TerminateDevice();
-    // NOT YET BUILT (shader packs): Graphics_D3D9_ReleaseShaderPack and the back end's work buffer.
+    Graphics_D3D9_ReleaseShaderPack();
+    // NOT YET BUILT (graph drawing): the back end's work buffer.
     return 0;
 }
 
@@ -229,7 +231,7 @@ int Graphics_D3D9_ChangeScreenMode(int ChangeFlag, int Width, int Height, int Co
 
     SavedMatrices saved = {d.Matrix.View, d.Matrix.Projection, d.Matrix.Viewport};
     SetRenderTargetToShader(0, d.RenderTarget[0], d.RenderTargetSurface[0], d.RenderTargetMipLevel[0]);
-    // NOT YET BUILT (device-state cache): Graphics_D3D9_DeviceState_Refresh.
+    Graphics_D3D9_DeviceState_Refresh();
     DeleteInternalGraphs();
     RestoreGraphics();
     if (b.DeviceRestoreCallback != nullptr) b.DeviceRestoreCallback(b.DeviceRestoreCallbackData);
