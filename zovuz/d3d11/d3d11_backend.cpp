@@ -13,6 +13,21 @@ int SetTransformToProjection(const MATRIX *) { return Graphics_D3D11_SetTransfor
 
 int SetupSubBackBufferFullScreen(void) { return Graphics_D3D11_SetupSubBackBufferFullScreen(); }
 
+// The dispatcher's corners come as top-left, top-right, bottom-left, bottom-right already; its last
+// flag is not used.
+int DrawModiGraph(float X1, float Y1, float X2, float Y2, float X3, float Y3, float X4, float Y4,
+                  GraphHandleData *Graph, GraphHandleData *BlendGraph, int TransFlag, int)
+{
+    return Graphics_D3D11_DrawModiGraph(X1, Y1, X2, Y2, X3, Y3, X4, Y4, Graph, BlendGraph, TransFlag);
+}
+
+// The dispatcher's three spare words are the fog-3-D flag and the piece index.
+int DrawPrimitive2DToShader(const VERTEX2D *Vertex, int Num, int PrimitiveType, GraphHandleData *Graph, int TransFlag,
+                            int Fog3DFlag, int PieceIndex, int)
+{
+    return Graphics_D3D11_DrawPrimitive2DToShader(Vertex, Num, PrimitiveType, Graph, TransFlag, Fog3DFlag, PieceIndex);
+}
+
 // The dispatcher names the source first and passes a rectangle; the copy takes the destination
 // first. The destination's surface and mip level are always 0 on this road.
 int BltRectGraphToGraph(GraphHandleData *SrcGraph, GraphHandleData *DestGraph, const ImageRect *SrcRect, int DestX,
@@ -46,6 +61,21 @@ const GraphicsHardwareFunctions D3D11Functions = {
     .LockBackBuffer = Graphics_D3D11_LockDrawTargetBuffer,
     .UnlockBackBuffer = Graphics_D3D11_UnlockBackBuffer,
     .ClearDrawScreen = Graphics_D3D11_ClearDrawScreen,
+    .DrawCircle = Graphics_D3D11_DrawCircle,
+    .DrawCircleThickness = Graphics_D3D11_DrawCircleThickness,
+    .DrawFillBox = Graphics_D3D11_DrawFillBox,
+    .DrawLineBox = Graphics_D3D11_DrawLineBox,
+    .DrawLine = Graphics_D3D11_DrawLine,
+    // The front end's integer-position flag is the alpha-keep flag: a graph drawn at whole pixels
+    // keeps its cut-out edges tested under bilinear filtering.
+    .DrawGraph = Graphics_D3D11_DrawGraph,
+    .DrawExtendGraph = Graphics_D3D11_DrawExtendGraph,
+    .DrawModiGraph = DrawModiGraph,
+    .DrawGraphRects = Graphics_D3D11_DrawGraphRects,
+    // The five spare words are the graph-UV, fog-3-D and mirror flags, the piece index and the
+    // shadow-map flag (all 0 from the front end).
+    .DrawPrimitive2D = Graphics_D3D11_DrawPrimitive2D,
+    .DrawPrimitive2DToShader = DrawPrimitive2DToShader,
     .RenderVertexBuffer = RenderVertexBuffer,
     .SetDrawScreen = Graphics_D3D11_SetDrawScreen,
     .SetRenderTargetToShader = Graphics_D3D11_SetRenderTargetToShader,
@@ -54,6 +84,7 @@ const GraphicsHardwareFunctions D3D11Functions = {
     .SetDrawArea = Graphics_D3D11_SetDrawArea,
     .SetDrawMode = Graphics_D3D11_SetDrawMode,
     .UpdateDiffuseColor = Graphics_D3D11_UpdateDiffuseColor,
+    .SetBlendGraphParam = Graphics_D3D11_SetBlendGraphParam,
     .SetTransformToView = Graphics_D3D11_SetTransformToView,
     .SetTransformToProjection = SetTransformToProjection,
     .SetTransformToWorld = Graphics_D3D11_SetTransformToWorld,

@@ -230,6 +230,44 @@ int Graphics_D3D11_PresentFrame(void);
 // For the front screen, starts the timer that keeps presenting it. 0.
 int Graphics_D3D11_StartFrontScreenTimer(int DrawScreen);
 
+// ---- 2-D drawing (windows/d3d11_draw_win.h) -------------------------------------------------------
+
+struct DrawGraphRectsParam;
+struct VERTEX2D;
+
+int Graphics_D3D11_DrawFillBox(int X1, int Y1, int X2, int Y2, unsigned int Color);
+int Graphics_D3D11_DrawLineBox(int X1, int Y1, int X2, int Y2, unsigned int Color);
+int Graphics_D3D11_DrawLine(int X1, int Y1, int X2, int Y2, unsigned int Color);
+// AdjustX / AdjustY pull the points right of / below the centre in by a pixel. -1 also when the
+// work buffer cannot be reserved.
+int Graphics_D3D11_DrawCircle(int X, int Y, int Radius, unsigned int Color, int FillFlag, int AdjustX, int AdjustY);
+// A ring from the front end's span table. -1 for a thickness below 2 or without memory.
+int Graphics_D3D11_DrawCircleThickness(int X, int Y, int Radius, unsigned int Color, int Thickness);
+
+// AlphaKeepFlag: a cut-out edge stays tested rather than blended under bilinear filtering.
+int Graphics_D3D11_DrawGraph(int X, int Y, float XF, float YF, GraphHandleData *Graph, GraphHandleData *BlendGraph,
+                             int TransFlag, int AlphaKeepFlag);
+// -1 also for a rectangle of no width or height.
+int Graphics_D3D11_DrawExtendGraph(int X1, int Y1, int X2, int Y2, float X1F, float Y1F, float X2F, float Y2F,
+                                   GraphHandleData *Graph, GraphHandleData *BlendGraph, int TransFlag,
+                                   int AlphaKeepFlag);
+// Corners top-left, top-right, bottom-left, bottom-right.
+int Graphics_D3D11_DrawModiGraph(float X1, float Y1, float X2, float Y2, float X3, float Y3, float X4, float Y4,
+                                 GraphHandleData *Graph, GraphHandleData *BlendGraph, int TransFlag);
+// -1 also for a graph of more than one piece.
+int Graphics_D3D11_DrawGraphRects(const DrawGraphRectsParam *Param, GraphHandleData *Graph,
+                                  GraphHandleData *BlendGraph);
+// Caller vertices (VERTEX2D, colours as B, G, R, A) with a D3D11 topology 1-5; the caller's array
+// is never written. GraphUVFlag 1 gives every six vertices the piece's texture corners (mirrored
+// with MirrorFlag). With ShadowMapFlag, Graph is a shadow-map handle's record. -1 also for no
+// vertices, a topology outside 1-5 or a piece the graph does not have.
+int Graphics_D3D11_DrawPrimitive2D(const VERTEX2D *Vertex, int Num, int Topology, GraphHandleData *Graph, int TransFlag,
+                                   int GraphUVFlag, int Fog3DFlag, int MirrorFlag, int PieceIndex, int ShadowMapFlag);
+int Graphics_D3D11_DrawPrimitive2DToShader(const VERTEX2D *Vertex, int Num, int Topology, GraphHandleData *Graph,
+                                           int TransFlag, int Fog3DFlag, int PieceIndex);
+// The blend graph of the draw settings and its parameters. 0, -1 without a device.
+int Graphics_D3D11_SetBlendGraphParam(GraphHandleData *BlendGraph, int BlendType, const int *Param);
+
 // ---- Graph textures (windows/d3d11_graph_texture_win.h) ----------------------------------------
 
 int Graphics_D3D11_CreateTexture(GraphImageRecord *Image, int ASyncThread);

@@ -10,3 +10,9 @@ set_tests_properties(d3d11.real_device_without_d3d11 PROPERTIES LABELS d3d11 TIM
 set_tests_properties(d3d11.screen PROPERTIES RESOURCE_LOCK main_window)
 # The 3-D drawing on the platform's device opens the main window too.
 set_tests_properties(d3d11.three_d_real_device PROPERTIES RESOURCE_LOCK main_window)
+# Drawing on the platform's device opens the main window, and runs the graphics area's pixel cases.
+set_tests_properties(d3d11.draw_real_device PROPERTIES RESOURCE_LOCK main_window)
+target_link_libraries(d3d11_draw_real_device_test PRIVATE test_support_zovuz_graphics)
+# The cross-check starts graphics twice in the main window.
+set_tests_properties(d3d11.cross_check PROPERTIES RESOURCE_LOCK main_window)
+target_link_libraries(d3d11_cross_check_test PRIVATE test_support_zovuz_graphics)

@@ -6,6 +6,7 @@
 
 #include <stdint.h>
 
+#include <string>
 #include <vector>
 
 // The region every case is judged over.
@@ -20,6 +21,7 @@ std::vector<uint32_t> ReadCaseRegionByLock(void);
 // The colour the draw target stores for 0x00RRGGBB (5-6-5 targets keep fewer bits).
 uint32_t StoredColor(uint32_t Rgb);
 
-// Makes the graphs the cases draw (with the current back end), runs every case, deletes them.
-// Each failing case adds a test failure naming it, its first wrong pixel and the count.
-void RunPrimitiveCases(CaseReader Read);
+// Makes the graphs the cases draw (with the current back end), runs every case but those named
+// in Skipped (which must name cases of the table), deletes them. Each failing case adds a test
+// failure naming it, its first wrong pixel and the count.
+void RunPrimitiveCases(CaseReader Read, const std::vector<std::string> &Skipped = {});

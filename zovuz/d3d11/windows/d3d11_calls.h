@@ -100,6 +100,7 @@ struct D3D11CallLayerData
     IDXGIDevice1 *DXGIDevice;                // the device's DXGI side, for the frame latency
     int FeatureLevel;                        // the level the device obtained (D3D_FEATURE_LEVEL)
     int ObjectCount[D3D11_OBJECT_TYPE_NUM];  // live objects made through the wrappers, by type
+    unsigned int DrawCallCount;              // Draw and DrawIndexed calls made (wraps)
     D3D11CreationSettingsData Settings;      // what device creation reads
     const D3D11ModuleFunctions *Modules;     // the loader in use; null = the system's
 };

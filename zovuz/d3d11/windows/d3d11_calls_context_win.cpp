@@ -136,11 +136,13 @@ int D3D11DeviceContext_Unmap_ASyncCallback(ASyncLoadRequestInfo *Info) { return 
 
 void D3D11DeviceContext_Draw(UINT VertexCount, UINT StartVertexLocation)
 {
+    D3D11CallLayer.DrawCallCount++;
     if (Context() != nullptr) Context()->Draw(VertexCount, StartVertexLocation);
 }
 
 void D3D11DeviceContext_DrawIndexed(UINT IndexCount, UINT StartIndexLocation, INT BaseVertexLocation)
 {
+    D3D11CallLayer.DrawCallCount++;
     if (Context() != nullptr) Context()->DrawIndexed(IndexCount, StartIndexLocation, BaseVertexLocation);
 }
 

@@ -1,0 +1,169 @@
+// The plain geometry of the Direct3D 11 back end's 2-D primitives.
+#include "zovuz/d3d11/d3d11_draw_geometry.h"
+
+#include <math.h>
+
+uint32_t D3D11PrimitiveColor(int Red, int Green, int Blue, uint32_t Diffuse, int BGRAFlag)
+{
+    // The diffuse colour is packed in the device's order: find its red and blue first.
+    const int diffuseRed = (int)(BGRAFlag ? (Diffuse >> 16) & 0xFF : Diffuse & 0xFF);
+    const int diffuseGreen = (int)((Diffuse >> 8) & 0xFF);
+    const int diffuseBlue = (int)(BGRAFlag ? Diffuse & 0xFF : (Diffuse >> 16) & 0xFF);
+    const uint32_t red = (uint32_t)((Red & 0xFF) * diffuseRed / 255);
+    const uint32_t green = (uint32_t)((Green & 0xFF) * diffuseGreen / 255);
+    const uint32_t blue = (uint32_t)((Blue & 0xFF) * diffuseBlue / 255);
+    return (Diffuse & 0xFF000000u) | ((BGRAFlag ? red : blue) << 16) | (green << 8) | (BGRAFlag ? blue : red);
+}
+
+bool D3D11LineEnds(int X1, int Y1, int X2, int Y2, float Ends[4])
+{
+    if (X1 == X2 && Y1 == Y2) return false;
+    float x1 = (float)X1 + 0.5f, y1 = (float)Y1 + 0.5f, x2 = (float)X2 + 0.5f, y2 = (float)Y2 + 0.5f;
+    // Pulled back a little along its own axis, the end lies inside its pixel's diamond and is not
+    // lit, while the start still leaves its own.
+    if (X1 == X2) {
+        const float pull = Y1 < Y2 ? -0.1f : 0.1f;
+        y1 += pull;
+        y2 += pull;
+    } else if (Y1 == Y2) {
+        const float pull = X1 < X2 ? -0.1f : 0.1f;
+        x1 += pull;
+        x2 += pull;
+    }
+    Ends[0] = x1;
+    Ends[1] = y1;
+    Ends[2] = x2;
+    Ends[3] = y2;
+    return true;
+}
+
+void D3D11LineBoxStrips(int X1, int Y1, int X2, int Y2, float Strips[4][4])
+{
+    if (X1 > X2 || Y1 > Y2) {
+        const int x = X1, y = Y1;
+        X1 = X2;
+        Y1 = Y2;
+        X2 = x;
+        Y2 = y;
+    }
+    const float x1 = (float)X1, y1 = (float)Y1, x2 = (float)X2, y2 = (float)Y2;
+    const float strips[4][4] = {
+        {x1, y1, x2, y1 + 1.0f},                // top
+        {x2 - 1.0f, y1 + 1.0f, x2, y2},         // right
+        {x1, y1 + 1.0f, x1 + 1.0f, y2},         // left
+        {x1 + 1.0f, y2 - 1.0f, x2 - 1.0f, y2},  // bottom
+    };
+    for (int i = 0; i < 4; i++)
+        for (int j = 0; j < 4; j++) Strips[i][j] = strips[i][j];
+}
+
+namespace {
+
+// The midpoint walk after its first step: Step(a, b) for each (a, b) with a >= b >= 1, a being the
+// distance from the centre along the axis that the step does not advance.
+template <class Step>
+void MidpointWalk(int R, Step step)
+{
+    int64_t r = R;
+    int64_t d = 3 - 2 * r;
+    if (d >= 0) {
+        r -= 1;
+        d -= 4 * r;
+    }
+    d += 6;
+    int64_t a = r, b = 1;
+    while (a >= b) {
+        step((int)a, (int)b);
+        if (d >= 0) {
+            a -= 1;
+            d -= 4 * a;
+        }
+        d += 4 * b + 6;
+        b += 1;
+    }
+}
+
+}  // namespace
+
+void D3D11WalkCircleOutline(int X, int Y, int R, int AdjustX, int AdjustY, D3D11CirclePointFunc Point, void *Context)
+{
+    const int ax = AdjustX ? 1 : 0, ay = AdjustY ? 1 : 0;
+    if (ay == 0) {
+        Point(Context, X - R, Y);
+        Point(Context, X + R - ax, Y);
+    }
+    if (ax == 0) {
+        Point(Context, X, Y + R - ay);
+        Point(Context, X, Y - R);
+    }
+    MidpointWalk(R, [&](int A, int B) {
+        Point(Context, X + A - ax, Y + B - ay);
+        Point(Context, X - A, Y + B - ay);
+        Point(Context, X + A - ax, Y - B);
+        Point(Context, X - A, Y - B);
+        Point(Context, X + B - ax, Y + A - ay);
+        Point(Context, X - B, Y + A - ay);
+        Point(Context, X + B - ax, Y - A);
+        Point(Context, X - B, Y - A);
+    });
+}
+
+void D3D11WalkCircleRows(int X, int Y, int R, int AdjustX, int AdjustY, D3D11CircleRowFunc Row, void *Context)
+{
+    const int ax = AdjustX ? 1 : 0, ay = AdjustY ? 1 : 0;
+    if (ay == 0) Row(Context, Y, X - R, X + R - ax);
+    MidpointWalk(R, [&](int A, int B) {
+        Row(Context, Y + B - ay, X - A, X + A - ax);
+        Row(Context, Y - B, X - A, X + A - ax);
+        Row(Context, Y + A - ay, X - B, X + B - ax);
+        Row(Context, Y - A, X - B, X + B - ax);
+    });
+}
+
+int D3D11BuildMeshGridStrips(int Columns, int Rows, D3D11MeshStripFunc Strip, void *Context)
+{
+    // One row pair with its join must fit the list, and every vertex must have a 16-bit index.
+    if (Columns < 2 || Rows < 2 || 2 * (Columns + 1) > D3D11_MESH_INDEX_MAXNUM || Rows > 65536 / Columns) return -1;
+    uint16_t list[D3D11_MESH_INDEX_MAXNUM];
+    int num = 0;
+    for (int r = 0; r + 1 < Rows; r++) {
+        if (num + 2 * (Columns + 1) > D3D11_MESH_INDEX_MAXNUM) {
+            Strip(Context, list, num);
+            num = 0;
+        }
+        if (num > 0) {
+            // Two degenerate triangles join this pair to the last.
+            list[num] = list[num - 1];
+            list[num + 1] = (uint16_t)((r + 1) * Columns);
+            num += 2;
+        }
+        for (int c = 0; c < Columns; c++) {
+            list[num++] = (uint16_t)((r + 1) * Columns + c);
+            list[num++] = (uint16_t)(r * Columns + c);
+        }
+    }
+    if (num > 0) Strip(Context, list, num);
+    return 0;
+}
+
+bool D3D11IsParallelogram(const float Corners[4][2])
+{
+    for (int axis = 0; axis < 2; axis++) {
+        const float top = Corners[1][axis] - Corners[0][axis], bottom = Corners[3][axis] - Corners[2][axis];
+        const float left = Corners[2][axis] - Corners[0][axis], right = Corners[3][axis] - Corners[1][axis];
+        if (fabsf(top - bottom) >= 1.0f || fabsf(left - right) >= 1.0f) return false;
+    }
+    return true;
+}
+
+bool D3D11QuadUsesRisingDiagonal(const float Corners[4][2])
+{
+    // The turns of the outline 0-1-3-2 at the top-left and at the bottom-right corner. A concave
+    // quad must be cut through its reflex corner: when one of these two is it, they turn apart.
+    auto cross = [&](int a, int b, int c) {
+        return (Corners[b][0] - Corners[a][0]) * (Corners[c][1] - Corners[b][1]) -
+               (Corners[b][1] - Corners[a][1]) * (Corners[c][0] - Corners[b][0]);
+    };
+    const float atTopLeft = cross(2, 0, 1), atBottomRight = cross(1, 3, 2);
+    return (atTopLeft >= 0.0f) == (atBottomRight >= 0.0f);
+}

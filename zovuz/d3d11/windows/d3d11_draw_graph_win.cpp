@@ -1,0 +1,514 @@
+// Graphs on Direct3D 11: at a position, stretched (mirrored when the corners cross), on four free
+// corners, as rectangle lists; caller vertex arrays; mesh grids; and the blend graph of the draw
+// settings.
+#include <string.h>
+
+#include "zovuz/d3d11/d3d11_draw_geometry.h"
+#include "zovuz/d3d11/windows/d3d11_3d_draw_win.h"
+#include "zovuz/d3d11/windows/d3d11_device_state_win.h"
+#include "zovuz/d3d11/windows/d3d11_draw_win.h"
+#include "zovuz/d3d11/windows/d3d11_graph_texture_win.h"
+#include "zovuz/d3d11/windows/d3d11_shadow_map_win.h"
+#include "zovuz/d3d11/windows/d3d11_vertex_batch_win.h"
+
+namespace {
+
+D3D11DeviceStateCache &S = D3D11DeviceState;
+
+// The caller arrays' copies (colour order, texture corners) go into work buffer 2.
+constexpr int kVertexCopyWorkIndex = 2;
+
+// The front end keeps no blend-graph position: blend coordinates are placed by the graph's own
+// corners (placement mode 0 at 0, 0), and free corners are never rounded (free-corner mode 0).
+constexpr int kBlendPositionMode = 0;
+constexpr float kBlendX = 0.0f, kBlendY = 0.0f;
+constexpr int kFreeCornerMode = 0;
+
+// VERTEX2D and VERTEX_BLENDTEX_2D.
+struct TexVertex
+{
+    float x, y, z, rhw;
+    uint32_t Color;
+    float u, v;
+};
+static_assert(sizeof(TexVertex) == 28 && sizeof(TexVertex) == sizeof(VERTEX2D), "VERTEX2D is 28 bytes");
+struct BlendTexVertex
+{
+    float x, y, z, rhw;
+    uint32_t Color;
+    uint32_t Specular;  // not written
+    float u, v;         // the graph's own coordinates (texture 0)
+    float su, sv;       // the blend graph's (texture 1)
+};
+static_assert(sizeof(BlendTexVertex) == 40, "VERTEX_BLENDTEX_2D is 40 bytes");
+
+ID3D11Texture2D *PieceTexture(const GraphDrawPiece &Piece)
+{
+    return Piece.Texture != nullptr && Piece.Texture->PF != nullptr
+               ? (ID3D11Texture2D *)Piece.Texture->PF->Object[D3D11_GRAPH_TEXTURE]
+               : nullptr;
+}
+ID3D11ShaderResourceView *PieceView(const GraphDrawPiece &Piece)
+{
+    return Piece.Texture != nullptr && Piece.Texture->PF != nullptr
+               ? (ID3D11ShaderResourceView *)Piece.Texture->PF->Object[D3D11_GRAPH_SRV]
+               : nullptr;
+}
+float TexWidth(const GraphDrawPiece &Piece) { return Piece.Texture != nullptr ? (float)Piece.Texture->TexWidth : 1.0f; }
+float TexHeight(const GraphDrawPiece &Piece)
+{
+    return Piece.Texture != nullptr ? (float)Piece.Texture->TexHeight : 1.0f;
+}
+
+// A graph whose every piece has its texture on the device (a batch of textured vertices must
+// never be drawn untextured).
+bool Drawable(const GraphHandleData *Graph)
+{
+    if (Graph == nullptr || Graph->Image == nullptr || Graph->PieceNum < 1) return false;
+    for (int i = 0; i < Graph->PieceNum; i++)
+        if (PieceView(Graph->Piece[i]) == nullptr) return false;
+    return true;
+}
+
+// One corner of a quad: its place on the target, its texture coordinates, its blend coordinates.
+struct Corner
+{
+    float x, y, u, v, bu, bv;
+};
+
+// The blend graph's piece that goes with piece Index of the graph: the same index when both have
+// as many pieces, else the first.
+const GraphDrawPiece *BlendPieceOf(const GraphHandleData *Graph, const GraphHandleData *Blend, int Index)
+{
+    if (Blend == nullptr || Blend->PieceNum < 1) return nullptr;
+    const GraphDrawPiece *piece = &Blend->Piece[Blend->PieceNum == Graph->PieceNum ? Index : 0];
+    return PieceView(*piece) != nullptr ? piece : nullptr;
+}
+
+// The blend coordinates of a corner at graph-space (CX, CY), drawn with its graph-space origin at
+// (PosX, PosY).
+void PlaceBlend(Corner &C, float CX, float CY, float PosX, float PosY, const GraphDrawPiece *Blend)
+{
+    if (Blend == nullptr) return;
+    const float bx = Blend->Vertex[0].x, by = Blend->Vertex[0].y;
+    if (kBlendPositionMode == 1) {
+        C.bu = (PosX + CX - bx - kBlendX) / TexWidth(*Blend);
+        C.bv = (PosY + CY - by - kBlendY) / TexHeight(*Blend);
+    } else {
+        C.bu = (CX - bx + kBlendX) / TexWidth(*Blend);
+        C.bv = (CY - by + kBlendY) / TexHeight(*Blend);
+    }
+}
+
+// Binds a piece's texture (and its blend piece) for the next vertices. Between pieces the draw
+// state is chosen again at once; the first piece leaves that to the preparation.
+void UsePiece(const GraphDrawPiece &Piece, const GraphDrawPiece *Blend, bool Between)
+{
+    if (Blend != nullptr)
+        Graphics_D3D11_SetBlendTexture(PieceTexture(*Blend), PieceView(*Blend), Blend->Texture->TexWidth,
+                                       Blend->Texture->TexHeight);
+    Graphics_D3D11_SetTexture(PieceTexture(Piece), PieceView(Piece));
+    if (Between || S.TextureChangedFlag) Graphics_D3D11_ApplyDrawState();
+}
+
+// Writes the six vertices of a quad (triangles 0-1-2 and 3-2-1, or with the falling diagonal
+// 0-1-3 and 0-3-2) in the format the batch collects now.
+void AppendQuad(const Corner C[4], bool RisingDiagonal = true)
+{
+    static const int rising[6] = {0, 1, 2, 3, 2, 1}, falling[6] = {0, 1, 3, 0, 3, 2};
+    const int *order = RisingDiagonal ? rising : falling;
+    const float z = GraphicsDrawSettings.DrawZ;
+    const uint32_t color = D3D11Batch.DiffuseColor;
+    if (D3D11Batch.Kind == 2) {
+        BlendTexVertex v[6];
+        for (int i = 0; i < 6; i++) {
+            const Corner &c = C[order[i]];
+            v[i] = BlendTexVertex{c.x, c.y, z, 1.0f, color, 0, c.u, c.v, c.bu, c.bv};
+        }
+        Graphics_D3D11_AppendBatchVertices(v, 6, D3D11_PRIMITIVE_TOPOLOGY_TRIANGLELIST);
+    } else {
+        TexVertex v[6];
+        for (int i = 0; i < 6; i++) {
+            const Corner &c = C[order[i]];
+            v[i] = TexVertex{c.x, c.y, z, 1.0f, color, c.u, c.v};
+        }
+        Graphics_D3D11_AppendBatchVertices(v, 6, D3D11_PRIMITIVE_TOPOLOGY_TRIANGLELIST);
+    }
+}
+
+// Moves a corner into the draw area; its coordinates follow by the distance moved over the
+// texture's size in target pixels, so that the part still visible keeps its mapping.
+void ClampCorner(Corner &C, float TexPixelsX, float TexPixelsY, float BlendPixelsX, float BlendPixelsY)
+{
+    const float *area = GraphicsDrawSettings.DrawAreaF;
+    const float x = C.x < area[0] ? area[0] : C.x > area[2] ? area[2] : C.x;
+    const float y = C.y < area[1] ? area[1] : C.y > area[3] ? area[3] : C.y;
+    const float dx = x - C.x, dy = y - C.y;
+    C.u += dx / TexPixelsX;
+    C.v += dy / TexPixelsY;
+    if (BlendPixelsX != 0.0f) C.bu += dx / BlendPixelsX;
+    if (BlendPixelsY != 0.0f) C.bv += dy / BlendPixelsY;
+    C.x = x;
+    C.y = y;
+}
+
+// Graphs at a position and stretched: every piece's corners scaled by (ScaleX, ScaleY) from the
+// graph's origin at (X, Y) on the target, clipped unless Inside.
+void AppendPieces(const GraphHandleData *Graph, const GraphHandleData *Blend, float X, float Y, float ScaleX,
+                  float ScaleY, bool Inside)
+{
+    for (int i = 0; i < Graph->PieceNum; i++) {
+        const GraphDrawPiece &piece = Graph->Piece[i];
+        const GraphDrawPiece *blend = BlendPieceOf(Graph, Blend, i);
+        if (i > 0) UsePiece(piece, blend, true);
+        Corner c[4];
+        for (int k = 0; k < 4; k++) {
+            const GraphDrawPieceVertex &pv = piece.Vertex[k];
+            c[k] = Corner{X + pv.x * ScaleX, Y + pv.y * ScaleY, pv.u, pv.v, 0.0f, 0.0f};
+            PlaceBlend(c[k], pv.x, pv.y, X, Y, blend);
+            if (!Inside)
+                ClampCorner(c[k], TexWidth(piece) * ScaleX, TexHeight(piece) * ScaleY,
+                            blend != nullptr ? TexWidth(*blend) * ScaleX : 0.0f,
+                            blend != nullptr ? TexHeight(*blend) * ScaleY : 0.0f);
+        }
+        AppendQuad(c);
+    }
+}
+
+bool InsideDrawArea(int Left, int Top, int Right, int Bottom)
+{
+    const ImageRect &a = GraphicsDrawSettings.DrawArea;
+    return Left >= a.left && Top >= a.top && Right <= a.right && Bottom <= a.bottom;
+}
+
+// Binds the first piece and prepares with Flags.
+void BeginGraph(const GraphHandleData *Graph, const GraphHandleData *Blend, uint32_t Flags)
+{
+    UsePiece(Graph->Piece[0], BlendPieceOf(Graph, Blend, 0), false);
+    Graphics_D3D11_PrepareDrawIfNeeded(Flags);
+}
+
+// One piece of a texture on four corners (top-left, top-right, bottom-left, bottom-right).
+void DrawModiTexture(const float Corners[4][2], const GraphHandleData *Graph, int PieceIndex,
+                     const GraphHandleData *Blend)
+{
+    const GraphDrawPiece &piece = Graph->Piece[PieceIndex];
+    const GraphDrawPiece *blend = BlendPieceOf(Graph, Blend, PieceIndex);
+    UsePiece(piece, blend, PieceIndex > 0);
+    const float s1 = piece.Vertex[0].u, t1 = piece.Vertex[0].v, s2 = piece.Vertex[3].u, t2 = piece.Vertex[3].v;
+
+    if (!D3D11IsParallelogram(Corners)) {
+        // Cut into 7 x 7 cells, so that the texture bends with the quad; the coordinates kept a
+        // thousandth of a pixel inside the piece where it borders another.
+        float u1 = s1, u2 = s2, v1 = t1, v2 = t2;
+        const float du = piece.WidthF > 0.0f ? (s2 - s1) / piece.WidthF * 0.001f : 0.0f;
+        const float dv = piece.HeightF > 0.0f ? (t2 - t1) / piece.HeightF * 0.001f : 0.0f;
+        if (s1 >= 1e-6f) u1 += du;
+        if (s2 <= 0.99999f) u2 -= du;
+        if (t1 >= 1e-6f) v1 += dv;
+        if (t2 <= 0.99999f) v2 -= dv;
+        VERTEX2D grid[64];
+        const uint32_t color = D3D11Batch.DiffuseColor;
+        for (int row = 0; row < 8; row++)
+            for (int col = 0; col < 8; col++) {
+                const float fx = (float)col / 7.0f, fy = (float)row / 7.0f;
+                const float leftX = Corners[0][0] + (Corners[2][0] - Corners[0][0]) * fy;
+                const float leftY = Corners[0][1] + (Corners[2][1] - Corners[0][1]) * fy;
+                const float rightX = Corners[1][0] + (Corners[3][0] - Corners[1][0]) * fy;
+                const float rightY = Corners[1][1] + (Corners[3][1] - Corners[1][1]) * fy;
+                VERTEX2D &v = grid[row * 8 + col];
+                v.pos =
+                    VECTOR{leftX + (rightX - leftX) * fx, leftY + (rightY - leftY) * fx, GraphicsDrawSettings.DrawZ};
+                v.rhw = 1.0f;
+                memcpy(&v.dif, &color, sizeof(color));
+                v.u = u1 + (u2 - u1) * fx;
+                v.v = v1 + (v2 - v1) * fy;
+            }
+        Graphics_D3D11_DrawMeshGrid(grid, 8, 8);
+        return;
+    }
+
+    // A sixteenth of a texel inside on every side: the edges never sample the neighbour.
+    const float insetU = 1.0f / (16.0f * TexWidth(piece)), insetV = 1.0f / (16.0f * TexHeight(piece));
+    const float us[4] = {s1 + insetU, s2 - insetU, s1 + insetU, s2 - insetU};
+    const float vs[4] = {t1 + insetV, t1 + insetV, t2 - insetV, t2 - insetV};
+    Corner c[4];
+    for (int k = 0; k < 4; k++) {
+        c[k] = Corner{Corners[k][0], Corners[k][1], us[k], vs[k], 0.0f, 0.0f};
+        PlaceBlend(c[k], piece.Vertex[k].x, piece.Vertex[k].y, 0.0f, 0.0f, blend);
+    }
+    AppendQuad(c, D3D11QuadUsesRisingDiagonal(Corners));
+}
+
+}  // namespace
+
+// ---- Flags -------------------------------------------------------------------------------------
+
+uint32_t Graphics_D3D11_GraphDrawFlags(const GraphHandleData *Graph, int TransFlag, int AlphaKeepFlag)
+{
+    uint32_t flags = D3D11_PREPARE_TEXTURED;
+    if (TransFlag) flags |= D3D11_PREPARE_TRANS;
+    if (AlphaKeepFlag) flags |= D3D11_PREPARE_KEEP_ALPHA;
+    if (Graph == nullptr || Graph->Image == nullptr) return flags;
+    if (Graph->Image->Format.AlphaChannelFlag) flags |= D3D11_PREPARE_ALPHA_CHANNEL;
+    // The transparent colour's formats hold it as alpha 0, which the alpha test leaves out.
+    const int format = Graph->Image->PixelFormat;
+    if (format == PIXEL_FORMAT_ALPHATEST_RGB32 || format == PIXEL_FORMAT_ALPHATEST_RGB16 ||
+        format == PIXEL_FORMAT_PAL8_ALPHATEST || format == PIXEL_FORMAT_PAL4_ALPHATEST)
+        flags |= D3D11_PREPARE_ALPHA_TEST;
+    return flags;
+}
+
+// ---- Graphs ------------------------------------------------------------------------------------
+
+int Graphics_D3D11_DrawGraph(int X, int Y, float XF, float YF, GraphHandleData *Graph, GraphHandleData *BlendGraph,
+                             int TransFlag, int AlphaKeepFlag)
+{
+    if (!D3D11Device_IsValid() || !Drawable(Graph)) return -1;
+    BeginGraph(Graph, BlendGraph, Graphics_D3D11_GraphDrawFlags(Graph, TransFlag, AlphaKeepFlag) | D3D11_PREPARE_CULL);
+    const bool inside = InsideDrawArea(X, Y, X + Graph->Width, Y + Graph->Height);
+    AppendPieces(Graph, BlendGraph, XF, YF, 1.0f, 1.0f, inside);
+    return 0;
+}
+
+int Graphics_D3D11_DrawExtendGraph(int X1, int Y1, int X2, int Y2, float X1F, float Y1F, float X2F, float Y2F,
+                                   GraphHandleData *Graph, GraphHandleData *BlendGraph, int TransFlag,
+                                   int AlphaKeepFlag)
+{
+    if (!D3D11Device_IsValid() || !Drawable(Graph) || X1 == X2 || Y1 == Y2) return -1;
+    // Under bilinear filtering a cut-out edge is blended instead of tested, whatever is asked.
+    const int keep = AlphaKeepFlag && GraphicsDrawSettings.DrawMode != 1;
+    BeginGraph(Graph, BlendGraph, Graphics_D3D11_GraphDrawFlags(Graph, TransFlag, keep));
+    const float scaleX = (X2F - X1F) / Graph->WidthF, scaleY = (Y2F - Y1F) / Graph->HeightF;
+    const bool inside = InsideDrawArea(X1 < X2 ? X1 : X2, Y1 < Y2 ? Y1 : Y2, X1 < X2 ? X2 : X1, Y1 < Y2 ? Y2 : Y1);
+    AppendPieces(Graph, BlendGraph, X1F, Y1F, scaleX, scaleY, inside);
+    return 0;
+}
+
+int Graphics_D3D11_DrawModiGraph(float X1, float Y1, float X2, float Y2, float X3, float Y3, float X4, float Y4,
+                                 GraphHandleData *Graph, GraphHandleData *BlendGraph, int TransFlag)
+{
+    if (!D3D11Device_IsValid() || !Drawable(Graph)) return -1;
+    if (kFreeCornerMode > 0) {
+        auto nearest = [](float v) { return (int)(v < 0.0f ? v - 0.5f : v + 0.5f); };
+        return Graphics_D3D11_DrawModiGraphInt(nearest(X1), nearest(Y1), nearest(X2), nearest(Y2), nearest(X3),
+                                               nearest(Y3), nearest(X4), nearest(Y4), Graph, BlendGraph, TransFlag);
+    }
+    BeginGraph(Graph, BlendGraph, Graphics_D3D11_GraphDrawFlags(Graph, TransFlag, 0));
+    const float corners[4][2] = {{X1, Y1}, {X2, Y2}, {X3, Y3}, {X4, Y4}};
+    if (Graph->PieceNum == 1) {
+        DrawModiTexture(corners, Graph, 0, BlendGraph);
+        return 0;
+    }
+    // Each piece's corners placed bilinearly between the four destination corners.
+    const double w = Graph->WidthF, h = Graph->HeightF;
+    for (int i = 0; i < Graph->PieceNum; i++) {
+        const GraphDrawPiece &piece = Graph->Piece[i];
+        float pieceCorners[4][2];
+        for (int k = 0; k < 4; k++) {
+            const double u = piece.Vertex[k].x / w, v = piece.Vertex[k].y / h;
+            for (int axis = 0; axis < 2; axis++) {
+                const double top = corners[0][axis] + (corners[1][axis] - corners[0][axis]) * u;
+                const double bottom = corners[2][axis] + (corners[3][axis] - corners[2][axis]) * u;
+                pieceCorners[k][axis] = (float)(top + (bottom - top) * v);
+            }
+        }
+        DrawModiTexture(pieceCorners, Graph, i, BlendGraph);
+    }
+    return 0;
+}
+
+int Graphics_D3D11_DrawModiGraphInt(int X1, int Y1, int X2, int Y2, int X3, int Y3, int X4, int Y4,
+                                    GraphHandleData *Graph, GraphHandleData *BlendGraph, int TransFlag)
+{
+    if (!D3D11Device_IsValid() || !Drawable(Graph)) return -1;
+    if (X1 == X3 && X2 == X4 && Y1 == Y2 && Y3 == Y4)
+        return Graphics_D3D11_DrawExtendGraph(X1, Y1, X4, Y4, (float)X1, (float)Y1, (float)X4, (float)Y4, Graph,
+                                              BlendGraph, TransFlag, 1);
+    if (kFreeCornerMode <= 0)
+        return Graphics_D3D11_DrawModiGraph((float)X1, (float)Y1, (float)X2, (float)Y2, (float)X3, (float)Y3, (float)X4,
+                                            (float)Y4, Graph, BlendGraph, TransFlag);
+
+    // Each piece corner by one of two affine maps: the one anchored at the top-left corner for
+    // corners on or above the graph's rising diagonal, else the one anchored at the bottom-right.
+    BeginGraph(Graph, BlendGraph, Graphics_D3D11_GraphDrawFlags(Graph, TransFlag, 1));
+    const float w = Graph->WidthF, h = Graph->HeightF;
+    for (int i = 0; i < Graph->PieceNum; i++) {
+        const GraphDrawPiece &piece = Graph->Piece[i];
+        const GraphDrawPiece *blend = BlendPieceOf(Graph, BlendGraph, i);
+        if (i > 0) UsePiece(piece, blend, true);
+        Corner c[4];
+        for (int k = 0; k < 4; k++) {
+            const GraphDrawPieceVertex &pv = piece.Vertex[k];
+            float x, y;
+            if (piece.VertexOnDiagonal[k]) {
+                x = X1 + pv.x / w * (X2 - X1) + pv.y / h * (X3 - X1);
+                y = Y1 + pv.x / w * (Y2 - Y1) + pv.y / h * (Y3 - Y1);
+            } else {
+                x = X4 + (w - pv.x) / w * (X3 - X4) + (h - pv.y) / h * (X2 - X4);
+                y = Y4 + (w - pv.x) / w * (Y3 - Y4) + (h - pv.y) / h * (Y2 - Y4);
+            }
+            c[k] = Corner{x, y, pv.u, pv.v, 0.0f, 0.0f};
+            PlaceBlend(c[k], pv.x, pv.y, 0.0f, 0.0f, blend);
+        }
+        AppendQuad(c);
+    }
+    return 0;
+}
+
+int Graphics_D3D11_DrawGraphRects(const DrawGraphRectsParam *Param, GraphHandleData *Graph, GraphHandleData *BlendGraph)
+{
+    if (!D3D11Device_IsValid() || Param == nullptr || !Drawable(Graph)) return -1;
+    if (Graph->PieceNum != 1) return -1;
+    if (Param->RectNum < 1 || Param->Vertex == nullptr) return 0;
+    BeginGraph(Graph, BlendGraph, Graphics_D3D11_GraphDrawFlags(Graph, Param->TransFlag, 0));
+    const GraphDrawPiece *blend = BlendPieceOf(Graph, BlendGraph, 0);
+    for (int r = 0; r < Param->RectNum; r++) {
+        const DrawGraphRectsVertex *v = Param->Vertex + r * 4;
+        Corner c[4];
+        for (int k = 0; k < 4; k++) {
+            c[k] = Corner{v[k].x, v[k].y, v[k].u, v[k].v, 0.0f, 0.0f};
+            PlaceBlend(c[k], v[k].x, v[k].y, 0.0f, 0.0f, blend);
+        }
+        AppendQuad(c);
+    }
+    return 0;
+}
+
+// ---- Caller vertex arrays and grids --------------------------------------------------------------
+
+namespace {
+
+int DrawCallerVertices(const VERTEX2D *Vertex, int Num, int Topology, GraphHandleData *Graph, int TransFlag,
+                       uint32_t ModeFlags, int GraphUVFlag, int MirrorFlag, int PieceIndex, int ShadowMapFlag)
+{
+    if (!D3D11Device_IsValid() || Vertex == nullptr || Num < 1 || Num > 0x7FFFFFFF / (int)sizeof(VERTEX2D) ||
+        Topology < D3D11_PRIMITIVE_TOPOLOGY_POINTLIST || Topology > D3D11_PRIMITIVE_TOPOLOGY_TRIANGLESTRIP)
+        return -1;
+    const GraphDrawPiece *piece = nullptr;
+    if (Graph != nullptr && !ShadowMapFlag) {
+        if (PieceIndex < 0 || PieceIndex >= Graph->PieceNum) return -1;
+        piece = &Graph->Piece[PieceIndex];
+    }
+    Graphics_D3D11_RenderVertexBuffer(-1, 0);
+
+    uint32_t flags = (TransFlag ? D3D11_PREPARE_TRANS : 0) | ModeFlags;
+    bool prepare = true;
+    if (ShadowMapFlag) {
+        // The graph argument is a shadow map's record: its depth image is the texture.
+        ShadowMapHandleData *map = (ShadowMapHandleData *)(void *)Graph;
+        ID3D11ShaderResourceView *view = map != nullptr && map->PF != nullptr
+                                             ? (ID3D11ShaderResourceView *)map->PF->Object[D3D11_SHADOWMAP_SRV]
+                                             : nullptr;
+        prepare = view != nullptr;
+        if (prepare) {
+            Graphics_D3D11_SetTexture((ID3D11Texture2D *)map->PF->Object[D3D11_SHADOWMAP_COLOR_TEXTURE], view);
+            flags |= D3D11_PREPARE_TEXTURED;
+        }
+    } else if (piece != nullptr) {
+        Graphics_D3D11_SetTexture(PieceTexture(*piece), PieceView(*piece));
+        flags |= Graphics_D3D11_GraphDrawFlags(Graph, 0, 0);
+    } else {
+        Graphics_D3D11_SetTexture(nullptr, nullptr);
+    }
+    if (prepare) Graphics_D3D11_PrepareDrawIfNeeded(flags);
+
+    // The caller's array is read only: texture corners and the device's colour order go into a copy.
+    const bool corners = GraphUVFlag == 1 && piece != nullptr;
+    const bool swap = !GraphicsDeviceCaps.VertexColorBGRAFlag;
+    const VERTEX2D *draw = Vertex;
+    if (corners || swap) {
+        VERTEX2D *copy = (VERTEX2D *)ReserveWorkBuffer(kVertexCopyWorkIndex, Num * (int)sizeof(VERTEX2D));
+        if (copy == nullptr) return -1;
+        memcpy(copy, Vertex, (size_t)Num * sizeof(VERTEX2D));
+        if (corners) {
+            float s1 = piece->Vertex[0].u, s2 = piece->Vertex[3].u;
+            const float t1 = piece->Vertex[0].v, t2 = piece->Vertex[3].v;
+            if (MirrorFlag) {
+                const float s = s1;
+                s1 = s2;
+                s2 = s;
+            }
+            const float us[6] = {s1, s2, s1, s2, s1, s2}, vs[6] = {t1, t1, t2, t2, t2, t1};
+            for (int i = 0; i < Num; i++) {
+                copy[i].u = us[i % 6];
+                copy[i].v = vs[i % 6];
+            }
+        }
+        if (swap)
+            for (int i = 0; i < Num; i++) {
+                const uint8_t red = copy[i].dif.r;
+                copy[i].dif.r = copy[i].dif.b;
+                copy[i].dif.b = red;
+            }
+        draw = copy;
+    }
+    return Graphics_D3D11_CommonBuffer_Draw(D3D11_VERTEX_2D, (D3D11_PRIMITIVE_TOPOLOGY)Topology, draw, Num, 1) < 0 ? -1
+                                                                                                                   : 0;
+}
+
+}  // namespace
+
+int Graphics_D3D11_DrawPrimitive2D(const VERTEX2D *Vertex, int Num, int Topology, GraphHandleData *Graph, int TransFlag,
+                                   int GraphUVFlag, int Fog3DFlag, int MirrorFlag, int PieceIndex, int ShadowMapFlag)
+{
+    uint32_t mode = GraphUVFlag == 1 ? D3D11_PREPARE_ADDRESS : D3D11_PREPARE_ADDRESS | D3D11_PREPARE_CULL;
+    if (Fog3DFlag) mode |= D3D11_PREPARE_FOG | D3D11_PREPARE_Z3D;
+    return DrawCallerVertices(Vertex, Num, Topology, Graph, TransFlag, mode, GraphUVFlag, MirrorFlag, PieceIndex,
+                              ShadowMapFlag);
+}
+
+int Graphics_D3D11_DrawPrimitive2DToShader(const VERTEX2D *Vertex, int Num, int Topology, GraphHandleData *Graph,
+                                           int TransFlag, int Fog3DFlag, int PieceIndex)
+{
+    uint32_t mode = D3D11_PREPARE_ADDRESS | D3D11_PREPARE_CULL;
+    if (Fog3DFlag) mode |= D3D11_PREPARE_FOG | D3D11_PREPARE_Z3D;
+    return DrawCallerVertices(Vertex, Num, Topology, Graph, TransFlag, mode, 0, 0, PieceIndex, 0);
+}
+
+int Graphics_D3D11_DrawMeshGrid(const VERTEX2D *Vertex, int Columns, int Rows)
+{
+    if (!D3D11Device_IsValid() || Vertex == nullptr) return -1;
+    // The sizes are checked before the batch is drawn: a refused grid changes nothing.
+    if (D3D11BuildMeshGridStrips(
+            Columns, Rows, [](void *, const uint16_t *, int) {}, nullptr) < 0)
+        return -1;
+    Graphics_D3D11_RenderVertexBuffer(-1, 0);
+    struct Grid
+    {
+        const VERTEX2D *Vertex;
+        int Num;
+    } grid = {Vertex, Columns * Rows};
+    D3D11BuildMeshGridStrips(
+        Columns, Rows,
+        [](void *Context, const uint16_t *Indices, int Num) {
+            const Grid &g = *(const Grid *)Context;
+            Graphics_D3D11_CommonBuffer_DrawIndexed(D3D11_VERTEX_2D, D3D11_PRIMITIVE_TOPOLOGY_TRIANGLESTRIP, g.Vertex,
+                                                    g.Num, Indices, Num, DXGI_FORMAT_R16_UINT, 1);
+        },
+        &grid);
+    return 0;
+}
+
+// ---- The blend graph -----------------------------------------------------------------------------
+
+int Graphics_D3D11_SetBlendGraphParam(GraphHandleData *BlendGraph, int BlendType, const int *Param)
+{
+    if (!D3D11Device_IsValid()) return -1;
+    if (BlendGraph != nullptr && BlendGraph->PieceNum >= 1 && PieceTexture(BlendGraph->Piece[0]) != nullptr) {
+        const GraphDrawPiece &piece = BlendGraph->Piece[0];
+        Graphics_D3D11_SetBlendTexture(PieceTexture(piece), PieceView(piece), piece.Texture->TexWidth,
+                                       piece.Texture->TexHeight);
+        Graphics_D3D11_SetBlendTextureParam(BlendType, Param);
+        return 0;
+    }
+    GraphicsDrawSettings.BlendGraph = -1;
+    if (S.BlendTexture == nullptr && !S.ForceFlag) return 0;
+    if (!S.ForceFlag) Graphics_D3D11_RenderVertexBuffer(-1, 0);
+    S.BlendTexture = nullptr;
+    S.BlendTextureView = nullptr;
+    S.BlendChangedFlag = 1;
+    S.DrawStateDirtyFlag = 1;
+    S.ReChooseFlag = 1;
+    return 0;
+}
