@@ -6,7 +6,6 @@
 #include "tests/support/test_files.h"
 #include "tests/support/window_capture.h"
 #include "tests/zovuz/graphics/graphics_start_fixture.h"
-#include "tools/shader_emitter/sm4_builder.h"
 #include "zovuz/core/zovuz_core.h"
 #include "zovuz/d3d11/windows/d3d11_graph_texture_win.h"
 #include "zovuz/d3d11/zovuz_d3d11.h"
@@ -35,8 +34,7 @@ int Occurrences(const std::wstring &Text, const std::wstring &Piece)
 bool DrawsIn2D()
 {
     const GraphicsHardwareFunctions *table = GetGraphicsHardwareFunctions(GRAPHICS_API_D3D11);
-    return table != nullptr && table->DrawFillBox != nullptr && table->DrawGraph != nullptr &&
-           table->DrawPrimitive2DToShader != nullptr;
+    return table != nullptr && table->DrawFillBox != nullptr && table->DrawGraph != nullptr;
 }
 
 const wchar_t kNoObjectLeft[] = L"Direct3D11 のオブジェクト合計数 : 0";
@@ -160,53 +158,6 @@ TEST_F(D3D11DrawScreens, AModeChangeTakesTheNewSize)
     log.Mark();
     EXPECT_EQ(0, LibraryEnd());
     EXPECT_EQ(1, Occurrences(log.Appended(), kNoObjectLeft));
-}
-
-// A Width x Height quad of one colour as a strip of VERTEX2D.
-void Quad(VERTEX2D V[4], float X1, float Y1, float X2, float Y2, uint8_t R, uint8_t G, uint8_t B)
-{
-    const float corners[4][2] = {{X1, Y1}, {X2, Y1}, {X1, Y2}, {X2, Y2}};
-    for (int i = 0; i < 4; ++i) {
-        V[i] = VERTEX2D();
-        V[i].pos.x = corners[i][0];
-        V[i].pos.y = corners[i][1];
-        V[i].rhw = 1.0f;
-        V[i].dif = COLOR_U8{B, G, R, 255};
-    }
-}
-
-// A user pixel shader made with the emitter: the vertex colour with red and blue exchanged.
-dxbc::Bytes SwapRedBlueShader()
-{
-    dxbc::ShaderBuilder ps(dxbc::Stage::Pixel);
-    ps.InputSystemValue("SV_Position", dxbc::SystemValue::Position);
-    const dxbc::Reg colour = ps.Input("COLOR", 0);
-    const dxbc::Reg target = ps.Output("SV_Target", 0);
-    ps.Mov(target, colour("zyxw"));
-    ps.Ret();
-    return ps.Finish();
-}
-
-TEST_F(D3D11DrawScreens, AUserPixelShaderDrawsAndIsMadeAgainWithTheDevice)
-{
-    if (!DrawsIn2D()) GTEST_SKIP() << "the back end draws no 2-D primitives yet";
-    const dxbc::Bytes code = SwapRedBlueShader();
-    ASSERT_FALSE(code.empty());
-    const int shader = LoadPixelShaderFromMem(code.data(), (int)code.size());
-    ASSERT_GT(shader, 0);
-    ASSERT_EQ(0, SetUsePixelShader(shader));
-    for (const char *when : {"made", "after a rebuilt device"}) {
-        SCOPED_TRACE(when);
-        ASSERT_EQ(0, SetDrawScreen(DX_SCREEN_BACK));
-        ASSERT_EQ(0, ClearDrawScreen(nullptr));
-        VERTEX2D quad[4];
-        Quad(quad, 10, 10, 50, 40, 200, 100, 50);
-        ASSERT_EQ(0, DrawPrimitive2DToShader(quad, 4, DX_PRIMTYPE_TRIANGLESTRIP, DX_NONE_GRAPH, FALSE));
-        EXPECT_EQ(0xFF3264C8u, GetPixel(20, 20));
-        EXPECT_EQ(0xFF183060u, GetPixel(60, 20));  // outside the quad
-        ASSERT_EQ(0, RestoreGraphicsDevice());
-        ASSERT_EQ(0, SetUsePixelShader(shader));
-    }
 }
 
 // The pixels of a rectangle of a draw target as 0x00RRGGBB.
