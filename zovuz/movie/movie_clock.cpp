@@ -77,8 +77,11 @@ int UpdateMovieFrame(int MovieHandle, int Flag)
     MovieHandleData *movie = GetMovieHandleData(MovieHandle);
     if (movie == nullptr) return -1;
     if (!movie->Graph.UseTheora) {
+        // The platform players run their own frame clock and call the callback themselves.
         MoviePlatform_Update(movie, Flag);
-    } else if (!movie->ClockStopped) {
+        return 0;
+    }
+    if (!movie->ClockStopped) {
         TheoraDecodeInfo info;
         TheoraDecode_GetInfo(movie->TheoraHandle, &info);
         uint64_t now = (uint64_t)MovieClock_Now();

@@ -32,12 +32,36 @@ uint64_t MovieClock_ResumeTime(double FrameRate, int Frame);
 // A * B / C with a 128-bit product (C > 0); the largest value when the quotient overflows.
 uint64_t MovieClock_MulDiv(uint64_t A, uint64_t B, uint64_t C);
 
+// A frame as a luma plane and an interleaved U, V plane (UVWidth pairs per row).
+struct MovieYUVFrame
+{
+    const uint8_t *Y;
+    int YWidth, YHeight, YPitch;
+    const uint8_t *UV;
+    int UVWidth, UVHeight, UVPitch;
+};
+// One planar 4:2:0 frame (Y, then U, then V) of Length bytes into the luma plane and the
+// interleaved chroma plane (Width / 2 pairs by Height / 2 rows). The planes may be packed
+// tightly or padded as 16 x 16 block decoders pad them; a buffer too short for either layout
+// is not read. 0, or -1 when nothing was copied.
+int MovieFrame_SplitIYUV(const uint8_t *Source, size_t Length, int Width, int Height, uint8_t *Luma, int LumaPitch,
+                         uint8_t *Chroma, int ChromaPitch);
+// A 4:2:0 frame (each U, V pair shared by a 2 x 2 block) into a 32-bit XRGB image with the
+// graph layer's fixed-point YUV tables; only what fits in the image is written.
+void MovieFrame_YUV420ToXRGB(const MovieYUVFrame *Frame, BASEIMAGE *Image);
+// The planes into the one-channel luma graph and the two-channel chroma graph, each made first
+// when its handle is -1 (its deletion sets the handle back to -1). 0, or -1 when a graph cannot
+// be made.
+int MovieFrame_TransferToGraphs(const MovieYUVFrame *Frame, int *YGraph, int *UVGraph, int ASyncThread);
+
 // The platform's players (Media Foundation, then DirectShow) for files that are not Theora.
 // Open: 0 with FrameImage set up, or -1. The others: 0 / -1.
 int MoviePlatform_Open(MovieHandleData *Movie, const wchar_t *FileName, int Unused, int ASyncThread);
 int MoviePlatform_Update(MovieHandleData *Movie, int Flag);
 int MoviePlatform_Pause(MovieHandleData *Movie);
 int MoviePlatform_Play(MovieHandleData *Movie, int PlayType);
+// Moves the movie to Frame. 0, or -1 when the player cannot seek.
+int MoviePlatform_Seek(MovieHandleData *Movie, int Frame);
 int MoviePlatform_Release(MovieHandleData *Movie);
 int MoviePlatform_Initialize(void);
 int MoviePlatform_Terminate(void);

@@ -1,12 +1,11 @@
 // The Theora decoder's current frame in the forms the graph layer draws from: a 32-bit XRGB
 // image, or luma and chroma graphs that the YUV-to-RGB filter converts on the device.
+#include "zovuz/movie/movie_internal.h"
 #include "zovuz/movie/theora_decode_internal.h"
 
 #include <string.h>
 
 namespace {
-
-inline uint8_t Clamp(int Value) { return BaseImageTables.ClampBytes[Value + 512]; }
 
 inline uint8_t ClampFloat(double Value)
 {
@@ -14,23 +13,9 @@ inline uint8_t ClampFloat(double Value)
     return (uint8_t)(v < 0 ? 0 : v > 255 ? 255 : v);
 }
 
-// 4:2:0: each 2 x 2 block shares one U, V pair; the library's fixed-point tables (14 bits).
-void ConvertHalvedChroma(const TheoraFrameStockEntry &E, BASEIMAGE &Image)
+MovieYUVFrame FrameOf(const TheoraFrameStockEntry &E)
 {
-    const BaseImageTableData &t = BaseImageTables;
-    for (int y = 0; y < E.YHeight; ++y) {
-        const uint8_t *luma = E.YBuffer + (size_t)y * E.YPitch;
-        const uint8_t *chroma = E.UVBuffer + (size_t)(y >> 1) * E.UVPitch;
-        uint8_t *out = (uint8_t *)Image.Pixels + (size_t)y * Image.Pitch;
-        for (int x = 0; x < E.YWidth; ++x) {
-            int u = chroma[(x >> 1) * 2], v = chroma[(x >> 1) * 2 + 1];
-            int l = t.YuvLuma[luma[x]];
-            out[x * 4 + 0] = Clamp((l + t.YuvUToBlue[u]) >> 14);
-            out[x * 4 + 1] = Clamp((l + t.YuvUToGreen[u] + t.YuvVToGreen[v]) >> 14);
-            out[x * 4 + 2] = Clamp((l + t.YuvVToRed[v]) >> 14);
-            out[x * 4 + 3] = 255;
-        }
-    }
+    return MovieYUVFrame{E.YBuffer, E.YWidth, E.YHeight, E.YPitch, E.UVBuffer, E.UVWidth, E.UVHeight, E.UVPitch};
 }
 
 // Any other layout: chroma sample (x / 2, y / 2), in floating point.
@@ -56,49 +41,17 @@ void ConvertOtherChroma(const TheoraFrameStockEntry &E, BASEIMAGE &Image)
 void ConvertToImage(const TheoraFrameStockEntry &E, BASEIMAGE &Image)
 {
     if (Image.Pixels == nullptr || Image.Width < E.YWidth || Image.Height < E.YHeight) return;
-    if (E.YWidth == E.UVWidth * 2 && E.YHeight == E.UVHeight * 2)
-        ConvertHalvedChroma(E, Image);
-    else
+    if (E.YWidth == E.UVWidth * 2 && E.YHeight == E.UVHeight * 2) {
+        MovieYUVFrame frame = FrameOf(E);
+        MovieFrame_YUV420ToXRGB(&frame, &Image);
+    } else
         ConvertOtherChroma(E, Image);
-}
-
-// A one- or two-channel 8-bit image over a stock buffer, for the transfer into a graph.
-BASEIMAGE ChannelImage(uint8_t *Pixels, int Width, int Height, int Pitch, int Channels)
-{
-    BASEIMAGE image;
-    memset(&image, 0, sizeof(image));
-    SetColorData(&image.ColorData, 0, 0, 0, 0, 0, Channels, 8, 0);
-    image.Width = Width;
-    image.Height = Height;
-    image.Pitch = Pitch;
-    image.Pixels = Pixels;
-    return image;
-}
-
-int MakeChannelGraph(int &Graph, int Width, int Height, int Channels, int ASyncThread)
-{
-    if (Graph >= 0) return 0;
-    GraphCreateParam param;
-    InitLoadGraphParam(&param, 32, 0, 0);
-    param.ChannelNum = Channels;
-    param.ChannelBitDepth = 8;
-    Graph = MakeGraphWithCreateParam(&param, Width, Height, 0, 0, 0, 0, ASyncThread);
-    if (Graph < 0) return -1;
-    SetHandleDeleteNotify(Graph, &Graph);
-    return 0;
 }
 
 void TransferToGraphs(TheoraDecodeState *S, TheoraFrameStockEntry &E, int ASyncThread)
 {
-    if (MakeChannelGraph(S->YGraph, E.YWidth, E.YHeight, 1, ASyncThread) != 0 ||
-        MakeChannelGraph(S->UVGraph, E.UVWidth, E.UVHeight, 2, ASyncThread) != 0)
-        return;
-    BASEIMAGE luma = ChannelImage(E.YBuffer, E.YWidth, E.YHeight, E.YPitch, 1);
-    BASEIMAGE chroma = ChannelImage(E.UVBuffer, E.UVWidth, E.UVHeight, E.UVPitch, 2);
-    ImageRect lumaRect = {0, 0, E.YWidth, E.YHeight};
-    ImageRect chromaRect = {0, 0, E.UVWidth, E.UVHeight};
-    BltBaseImageToGraph(&lumaRect, 0, 0, S->YGraph, &luma, nullptr, 0, 0, 0, 0);
-    BltBaseImageToGraph(&chromaRect, 0, 0, S->UVGraph, &chroma, nullptr, 0, 0, 0, 0);
+    MovieYUVFrame frame = FrameOf(E);
+    MovieFrame_TransferToGraphs(&frame, &S->YGraph, &S->UVGraph, ASyncThread);
 }
 
 }  // namespace

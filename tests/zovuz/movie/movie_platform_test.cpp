@@ -1,153 +1,195 @@
-// Platform movies under Wine: an uncompressed AVI written by the test plays through the platform's
-// filter graph into the library's movie renderer, and files it cannot play fail cleanly.
+// Platform movies under Wine: an uncompressed AVI written by the test and the Theora test movie
+// play through Media Foundation and through a filter graph into the library's movie renderer,
+// seek, and files the platform cannot play fail cleanly, leaving the user's file and no copy.
 #include <stdio.h>
 #include <string.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
 
 #include "tests/zovuz/movie/dshow_test_filters.h"
-#include "zovuz/movie/movie_internal.h"
+#include "tests/zovuz/movie/movie_fixture.h"
+#include "tests/zovuz/movie/platform_movie_files.h"
+#include "zovuz/movie/windows/dshow_movie_render.h"
+#include "zovuz/movie/windows/movie_platform_win.h"
 
 namespace {
 
-const int W = 32, H = 24, Frames = 10;
+const int Frames = AviFrames;
 
-// The colour of frame k: red, green and blue parts that differ between any two frames.
-void FrameColour(int k, BYTE *Rgb)
-{
-    Rgb[0] = static_cast<BYTE>(20 + k * 23);   // red
-    Rgb[1] = static_cast<BYTE>(230 - k * 19);  // green
-    Rgb[2] = static_cast<BYTE>((k * 71) % 256);
-}
-
-void Put32(std::vector<BYTE> &b, uint32_t v)
-{
-    for (int i = 0; i < 4; i++) b.push_back(static_cast<BYTE>(v >> (8 * i)));
-}
-void PutTag(std::vector<BYTE> &b, const char *t) { b.insert(b.end(), t, t + 4); }
-// A chunk: tag, size, data (padded to even).
-void PutChunk(std::vector<BYTE> &b, const char *t, const std::vector<BYTE> &d)
-{
-    PutTag(b, t);
-    Put32(b, static_cast<uint32_t>(d.size()));
-    b.insert(b.end(), d.begin(), d.end());
-    if (d.size() & 1) b.push_back(0);
-}
-std::vector<BYTE> List(const char *t, const std::vector<BYTE> &d)
+std::vector<BYTE> ReadAll(const std::wstring &Path)
 {
     std::vector<BYTE> b;
-    PutTag(b, t);
-    b.insert(b.end(), d.begin(), d.end());
+    FILE *f = _wfopen(Path.c_str(), L"rb");
+    if (f == nullptr) return b;
+    int c;
+    while ((c = fgetc(f)) != EOF) b.push_back(static_cast<BYTE>(c));
+    fclose(f);
     return b;
 }
 
-// An uncompressed RGB24 AVI, 10 frames a second, one colour per frame.
-std::vector<BYTE> BuildAvi()
+std::wstring Widen(const std::string &S) { return std::wstring(S.begin(), S.end()); }
+
+// The frame whose colour the XRGB pixel shows (within Tolerance), or -1.
+int FrameOfColour(const BYTE *Px, int Tolerance)
 {
-    const uint32_t frameBytes = W * 3 * H;
-    std::vector<BYTE> avih;
-    for (uint32_t v : {100000u, frameBytes * 10, 0u, 0x10u, static_cast<uint32_t>(Frames), 0u, 1u, frameBytes,
-                       static_cast<uint32_t>(W), static_cast<uint32_t>(H), 0u, 0u, 0u, 0u})
-        Put32(avih, v);
-    std::vector<BYTE> strh;
-    PutTag(strh, "vids");
-    PutTag(strh, "DIB ");
-    for (uint32_t v : {0u, 0u, 0u, 1u, 10u, 0u, static_cast<uint32_t>(Frames), frameBytes, 0xFFFFFFFFu, 0u})
-        Put32(strh, v);
-    Put32(strh, 0);
-    Put32(strh, (H << 16) | W);
-    std::vector<BYTE> strf;
-    for (uint32_t v : {40u, static_cast<uint32_t>(W), static_cast<uint32_t>(H)}) Put32(strf, v);
-    strf.push_back(1);
-    strf.push_back(0);
-    strf.push_back(24);
-    strf.push_back(0);
-    for (uint32_t v : {0u, frameBytes, 0u, 0u, 0u, 0u}) Put32(strf, v);
-    std::vector<BYTE> strl;
-    PutChunk(strl, "strh", strh);
-    PutChunk(strl, "strf", strf);
-    std::vector<BYTE> hdrl;
-    PutChunk(hdrl, "avih", avih);
-    PutChunk(hdrl, "LIST", List("strl", strl));
-    std::vector<BYTE> movi, idx;
-    uint32_t offset = 4;
     for (int k = 0; k < Frames; k++) {
-        std::vector<BYTE> frame;
         BYTE rgb[3];
         FrameColour(k, rgb);
-        for (int i = 0; i < W * H; i++) {
-            frame.push_back(rgb[2]);  // stored blue, green, red
-            frame.push_back(rgb[1]);
-            frame.push_back(rgb[0]);
-        }
-        PutChunk(movi, "00db", frame);
-        PutTag(idx, "00db");
-        Put32(idx, 0x10);
-        Put32(idx, offset);
-        Put32(idx, frameBytes);
-        offset += 8 + frameBytes;
+        if (abs(Px[0] - rgb[2]) <= Tolerance && abs(Px[1] - rgb[1]) <= Tolerance && abs(Px[2] - rgb[0]) <= Tolerance)
+            return k;
     }
-    std::vector<BYTE> body;
-    PutTag(body, "AVI ");
-    PutChunk(body, "LIST", List("hdrl", hdrl));
-    PutChunk(body, "LIST", List("movi", movi));
-    PutChunk(body, "idx1", idx);
-    std::vector<BYTE> file;
-    PutChunk(file, "RIFF", body);
-    return file;
+    return -1;
 }
 
-std::wstring WriteFile(const wchar_t *Name, const std::vector<BYTE> &Bytes)
+// Which frame an image shows: the AVI's colours, or the grey movie's greys, converted with the
+// range expanded (the library's movie tables) or as full-range luma (the movie renderer's).
+enum class Shows { Colour, Grey, Luma };
+int FrameShown(const MovieHandleData &Movie, Shows What, int Tolerance)
 {
-    wchar_t dir[MAX_PATH];
-    GetCurrentDirectoryW(MAX_PATH, dir);
-    std::wstring path = std::wstring(dir) + L"\\" + Name;
-    FILE *f = _wfopen(path.c_str(), L"wb");
-    fwrite(Bytes.data(), 1, Bytes.size(), f);
-    fclose(f);
-    return path;
+    const BASEIMAGE &im = Movie.FrameImage;
+    if (im.Pixels == nullptr) return -1;
+    const BYTE *px = static_cast<const BYTE *>(im.Pixels) + (im.Height / 2) * im.Pitch + (im.Width / 2) * 4;
+    if (What == Shows::Grey) return FrameOfGrey(px[1]);
+    if (What == Shows::Luma) {
+        for (int f = 0; f < kMovieFrames; f++)
+            if (abs(16 + 7 * f - px[1]) <= 3) return f;
+        return -1;
+    }
+    // RGB24 frames from the graph keep the file's three bytes a pixel.
+    if (im.ColorData.BitDepth == 24) px = static_cast<const BYTE *>(im.Pixels);
+    return FrameOfColour(px, Tolerance);
 }
 
 class PlatformMovie : public ::testing::Test
 {
 protected:
-    void TearDown() override { MoviePlatform_Release(&Movie); }
+    void SetUp() override
+    {
+        InitializeBaseImageTables();
+        avi_ = WriteFile(L"colours.avi", BuildAvi());
+        gray_ = Widen(MoviePath(kGrayMovie));
+    }
+    void TearDown() override
+    {
+        MoviePlatform_Release(&Movie);
+        delete Platform;
+    }
+    // Opens through one player alone, as the platform open would.
+    int OpenWith(int (*Open)(MovieHandleData *, MoviePlatformData *, const wchar_t *, int), const std::wstring &Path)
+    {
+        Platform = new MoviePlatformData();
+        Platform->MFSoundHandle = -1;
+        if (Open(&Movie, Platform, Path.c_str(), 0) != 0) return -1;
+        Movie.Platform = Platform;
+        Platform = nullptr;
+        return 0;
+    }
+    // Plays a graph-driven movie to its end; the frames it showed, in order, repeats dropped.
+    std::vector<int> PollGraph(Shows What)
+    {
+        std::vector<int> seen;
+        EXPECT_EQ(0, MoviePlatform_Play(&Movie, DX_PLAYTYPE_BACK));
+        DWORD begun = GetTickCount();
+        Movie.PlayFlag = 1;
+        while (Movie.PlayFlag && GetTickCount() - begun < 10000) {
+            MoviePlatform_Update(&Movie, 0);
+            if (Movie.NewFrame) {
+                Movie.NewFrame = 0;
+                int k = FrameShown(Movie, What, 3);
+                if (k >= 0 && (seen.empty() || seen.back() != k)) seen.push_back(k);
+            }
+            Sleep(2);
+        }
+        return seen;
+    }
     DShowTest Com;
+    TestClock Clock;
     MovieHandleData Movie = {};
+    MoviePlatformData *Platform = nullptr;
+    std::wstring avi_, gray_;
 };
 
-TEST_F(PlatformMovie, AviPlaysEveryFrameInOrderThroughTheMovieRenderer)
+TEST_F(PlatformMovie, GraphPlaysEveryFrameInOrderThroughTheMovieRenderer)
 {
-    std::wstring path = WriteFile(L"colours.avi", BuildAvi());
-    ASSERT_EQ(0, MoviePlatform_Open(&Movie, path.c_str(), 0, 0));
-    EXPECT_EQ(W, Movie.FrameImage.Width);
-    EXPECT_EQ(H, Movie.FrameImage.Height);
-    ASSERT_EQ(0, MoviePlatform_Play(&Movie, DX_PLAYTYPE_BACK));
-    std::vector<int> seen;
-    DWORD begun = GetTickCount();
-    Movie.PlayFlag = 1;
-    while (Movie.PlayFlag && GetTickCount() - begun < 10000) {
-        MoviePlatform_Update(&Movie, 0);
-        if (Movie.NewFrame && Movie.FrameImage.Pixels != nullptr) {
-            Movie.NewFrame = 0;
-            const BYTE *px = static_cast<const BYTE *>(Movie.FrameImage.Pixels);
-            int found = -1;
-            for (int k = 0; k < Frames; k++) {
-                BYTE rgb[3];
-                FrameColour(k, rgb);
-                if (px[0] == rgb[2] && px[1] == rgb[1] && px[2] == rgb[0]) found = k;
-            }
-            if (found >= 0 && (seen.empty() || seen.back() != found)) seen.push_back(found);
-        }
-        Sleep(2);
+    struct
+    {
+        const std::wstring *Path;
+        int Pixel, Frames;
+        Shows What;
+    } const cases[] = {
+        {&avi_, MovieRenderPixel_RGB24, Frames, Shows::Colour},
+        {&gray_, MovieRenderPixel_YV12, kMovieFrames, Shows::Luma},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(testing::Message() << "pixel id " << c.Pixel);
+        ASSERT_EQ(0, OpenWith(OpenMovie_DirectShow, *c.Path));
+        EXPECT_EQ(c.Pixel, Movie.Platform->Renderer->PixelId);
+        std::vector<int> seen = PollGraph(c.What);
+        for (int k : seen) printf("%d ", k);
+        printf("<- frames seen\n");
+        ASSERT_FALSE(seen.empty()) << "no frame reached the movie";
+        for (size_t i = 1; i < seen.size(); i++) EXPECT_LT(seen[i - 1], seen[i]) << "frames out of order";
+        EXPECT_EQ(c.Frames - 1, seen.back());
+        int drawn = 0;
+        Movie.Platform->Renderer->get_FramesDrawn(&drawn);
+        EXPECT_EQ(c.Frames, drawn);
+        MoviePlatform_Release(&Movie);
     }
-    for (int k : seen) printf("%d ", k);
-    printf("<- frames seen\n");
-    ASSERT_FALSE(seen.empty()) << "no frame reached the movie";
-    for (size_t i = 1; i < seen.size(); i++) EXPECT_LT(seen[i - 1], seen[i]) << "frames out of order";
+}
+
+TEST_F(PlatformMovie, MediaFoundationShowsEachFrameOnTheLibraryClockAndSeeks)
+{
+    struct
+    {
+        const std::wstring *Path;
+        int Frames, Fps;
+        Shows What;
+        int Tolerance;
+    } const cases[] = {
+        // The colours go through 4:2:0 chroma on the way: a few steps off.
+        {&avi_, Frames, 10, Shows::Colour, 5},
+        {&gray_, kMovieFrames, kMovieFps, Shows::Grey, 3},
+    };
+    for (const auto &c : cases) {
+        ASSERT_EQ(0, MoviePlatform_Open(&Movie, c.Path->c_str(), 0, 0));
+        ASSERT_NE(nullptr, Movie.Platform->SourceReader) << "Media Foundation did not take the file";
+        Movie.ClockStopped = 1;
+        EXPECT_EQ(c.Frames, Movie.Platform->FrameTotal);
+        EXPECT_EQ(0, FrameShown(Movie, c.What, c.Tolerance)) << "the first frame is made at open";
+        Movie.PlayType = DX_PLAYTYPE_BACK;
+        Movie.PlayFlag = 1;
+        Movie.ClockStopped = 0;
+        TestClock::Set(1000000);
+        ASSERT_EQ(0, MoviePlatform_Play(&Movie, DX_PLAYTYPE_BACK));
+        for (int k = 1; k < c.Frames; k++) {
+            // Half-way into frame k.
+            TestClock::Set(1000000 + (k * 2 + 1) * 500000 / c.Fps);
+            MoviePlatform_Update(&Movie, 0);
+            EXPECT_EQ(k, FrameShown(Movie, c.What, c.Tolerance)) << "at frame " << k;
+        }
+        TestClock::Set(1000000 + (c.Frames + 1) * 1000000 / c.Fps);
+        MoviePlatform_Update(&Movie, 0);
+        EXPECT_EQ(0, Movie.PlayFlag) << "the movie ends on its last frame";
+        EXPECT_EQ(c.Frames - 1, FrameShown(Movie, c.What, c.Tolerance));
+        // Back to an earlier frame while stopped: the next update shows it.
+        ASSERT_EQ(0, MoviePlatform_Seek(&Movie, 3));
+        MoviePlatform_Update(&Movie, 0);
+        EXPECT_EQ(3, FrameShown(Movie, c.What, c.Tolerance));
+        MoviePlatform_Release(&Movie);
+    }
+}
+
+TEST_F(PlatformMovie, GraphSeekStartsAtTheFrame)
+{
+    ASSERT_EQ(0, OpenWith(OpenMovie_DirectShow, avi_));
+    ASSERT_EQ(0, MoviePlatform_Seek(&Movie, 6));
+    std::vector<int> seen = PollGraph(Shows::Colour);
+    ASSERT_FALSE(seen.empty());
+    EXPECT_EQ(6, seen.front());
     EXPECT_EQ(Frames - 1, seen.back());
 }
 
@@ -156,15 +198,33 @@ TEST_F(PlatformMovie, UnplayableFileFailsAndStaysAsItWas)
     std::vector<BYTE> junk(4096);
     for (size_t i = 0; i < junk.size(); i++) junk[i] = static_cast<BYTE>(i * 13 + 5);
     std::wstring path = WriteFile(L"junk.avi", junk);
+    std::vector<std::wstring> before = TempFiles();
     EXPECT_EQ(-1, MoviePlatform_Open(&Movie, path.c_str(), 0, 0));
     EXPECT_EQ(nullptr, Movie.Platform);
-    FILE *f = _wfopen(path.c_str(), L"rb");
-    ASSERT_NE(nullptr, f);
-    std::vector<BYTE> back(junk.size() + 1);
-    EXPECT_EQ(junk.size(), fread(back.data(), 1, back.size(), f));
-    fclose(f);
-    back.resize(junk.size());
-    EXPECT_EQ(junk, back);
+    EXPECT_EQ(junk, ReadAll(path));
+    EXPECT_EQ(before, TempFiles()) << "a temporary copy was left behind";
+}
+
+TEST_F(PlatformMovie, TemporaryCopyHoldsTheWholeFileAndGoesWithTheMovie)
+{
+    // More than two copy chunks, the last one short.
+    std::vector<BYTE> bytes(2 * MoviePlatformCopyChunk + 402848);
+    for (size_t i = 0; i < bytes.size(); i++) bytes[i] = static_cast<BYTE>((i * 7) ^ (i >> 11));
+    std::wstring path = WriteFile(L"big.bin", bytes);
+    MoviePlatformData *p = new MoviePlatformData();
+    ASSERT_EQ(0, MoviePlatform_SetPath(p, L"some/where/big.bin"));
+    EXPECT_STREQ(L"some\\where\\big.bin", p->TempFilePath);
+    ASSERT_EQ(0, MoviePlatform_CopyToTempFile(p, path.c_str()));
+    std::wstring copy = p->TempFilePath;
+    EXPECT_EQ(1, p->TempFileFlag);
+    EXPECT_EQ(bytes, ReadAll(copy));
+    // The copy's path is the one it is deleted by: another player's path never replaces it.
+    EXPECT_EQ(0, MoviePlatform_SetPath(p, path.c_str()));
+    EXPECT_EQ(copy, p->TempFilePath);
+    Movie.Platform = p;
+    MoviePlatform_Release(&Movie);
+    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(copy.c_str()));
+    EXPECT_EQ(bytes, ReadAll(path)) << "the user's file was touched";
 }
 
 }  // namespace

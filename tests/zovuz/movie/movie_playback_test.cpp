@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include "tests/support/test_files.h"
+#include "tests/zovuz/movie/platform_movie_files.h"
+#include "zovuz/movie/windows/movie_platform_win.h"
 
 namespace {
 
@@ -163,4 +165,39 @@ TEST_F(MoviePlayback, TheEndOfTheMovieSystemDeletesEveryMovie)
     EXPECT_EQ(-1, ResumeAllMovies());
     EXPECT_EQ(0, InitializeMovieSystem());
     EXPECT_EQ(-1, InitializeMovieSystem());
+}
+
+// A file that is not Theora plays through the platform (Media Foundation here) into its graph:
+// each frame's colour on the movie's clock, the last one kept at the end.
+TEST_F(MoviePlayback, APlatformMovieDrawsEachFrameIntoItsGraph)
+{
+    std::wstring wide = WriteFile(L"colours.avi", BuildAvi());
+    std::string path(wide.begin(), wide.end());
+    TestClock::Set(kStart);
+    int graph = LoadGraph(path.c_str(), 0);
+    ASSERT_GE(graph, 0);
+    MovieHandleData *movie = MovieOf(graph);
+    ASSERT_NE(nullptr, movie);
+    EXPECT_EQ(0, movie->Graph.UseTheora);
+    ASSERT_NE(nullptr, movie->Platform);
+    EXPECT_NE(nullptr, movie->Platform->SourceReader) << "not played through Media Foundation";
+    EXPECT_EQ(AviWidth, movie->Graph.Width);
+    movie->PlayFlag = 1;
+    ResumeAllMovies();
+    for (int k : {0, 1, 4, 9, 9}) {
+        int64_t at = k < 9 ? k * 100000 + 50000 : 2000000;  // the last at twice the length
+        TestClock::Set(kStart + at);
+        GetLibraryState()->Started = 1;
+        DrawGraph(0, 0, graph, 0);
+        GetLibraryState()->Started = 0;
+        unsigned colour = GetPixel(10, 10);
+        BYTE rgb[3];
+        FrameColour(k, rgb);
+        // The colours go through 4:2:0 chroma on the way: a few steps off.
+        EXPECT_NEAR(rgb[0], (colour >> 16) & 0xFF, 5) << "frame " << k;
+        EXPECT_NEAR(rgb[1], (colour >> 8) & 0xFF, 5) << "frame " << k;
+        EXPECT_NEAR(rgb[2], colour & 0xFF, 5) << "frame " << k;
+    }
+    EXPECT_EQ(0, movie->PlayFlag) << "the movie ended";
+    DeleteGraph(graph);
 }

@@ -3,7 +3,7 @@
 
 #include <new>
 
-const MFFunctionTable *GetMFFunctions(void)
+MFFunctionTable *GetMFFunctionsForTest(void)
 {
     static MFFunctionTable table;
     static int state = 0;  // 0 not tried, 1 loaded, -1 missing
@@ -13,10 +13,15 @@ const MFFunctionTable *GetMFFunctions(void)
         auto get = [](HMODULE Module, const char *Name) {
             return Module != nullptr ? reinterpret_cast<void *>(GetProcAddress(Module, Name)) : nullptr;
         };
-        void *f[] = {get(plat, "MFStartup"),          get(plat, "MFShutdown"),
-                     get(plat, "MFCreateMediaType"),  get(plat, "MFCreateWaveFormatExFromMFMediaType"),
-                     get(plat, "MFCreateAttributes"), get(plat, "MFCreateAsyncResult"),
-                     get(plat, "MFInvokeCallback"),   get(readwrite, "MFCreateSourceReaderFromByteStream")};
+        void *f[] = {get(plat, "MFStartup"),
+                     get(plat, "MFShutdown"),
+                     get(plat, "MFCreateMediaType"),
+                     get(plat, "MFCreateWaveFormatExFromMFMediaType"),
+                     get(plat, "MFCreateAttributes"),
+                     get(plat, "MFCreateAsyncResult"),
+                     get(plat, "MFInvokeCallback"),
+                     get(readwrite, "MFCreateSourceReaderFromByteStream"),
+                     get(readwrite, "MFCreateSourceReaderFromURL")};
         state = 1;
         for (void *p : f) {
             if (p == nullptr) state = -1;
@@ -26,6 +31,8 @@ const MFFunctionTable *GetMFFunctions(void)
     }
     return state == 1 ? &table : nullptr;
 }
+
+const MFFunctionTable *GetMFFunctions(void) { return GetMFFunctionsForTest(); }
 
 D_SoundConvertMFByteStream::D_SoundConvertMFByteStream(const StreamFunctionTable *Stream, void *StreamData,
                                                        LONGLONG Length)

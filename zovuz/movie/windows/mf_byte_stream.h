@@ -22,9 +22,17 @@ struct MFFunctionTable
     HRESULT(WINAPI *MFCreateAsyncResult)(IUnknown *, IMFAsyncCallback *, IUnknown *, IMFAsyncResult **);
     HRESULT(WINAPI *MFInvokeCallback)(IMFAsyncResult *);
     HRESULT(WINAPI *MFCreateSourceReaderFromByteStream)(IMFByteStream *, IMFAttributes *, IMFSourceReader **);
+    HRESULT(WINAPI *MFCreateSourceReaderFromURL)(LPCWSTR, IMFAttributes *, IMFSourceReader **);
 };
 // The table, loaded on the first call; null when any function is missing.
 const MFFunctionTable *GetMFFunctions(void);
+// The same table for a test to replace an entry in (null when it could not be loaded).
+MFFunctionTable *GetMFFunctionsForTest(void);
+
+// Media Foundation is started once per process, by the first movie or sound conversion that
+// needs it, and shut down once, after the movie system has ended and the last conversion is
+// gone (SoundConvertMF_Terminate). 0, or -1 when it cannot be started.
+int MediaFoundation_StartOnce(void);
 
 class D_SoundConvertMFByteStream : public IMFByteStream
 {

@@ -69,10 +69,7 @@ int SoundConvert_SetupMediaFoundation(const StreamFunctionTable *Stream, void *S
     int64_t size = Stream->Tell(StreamData);
     Stream->Seek(StreamData, start, FILE_SEEK_SET);
     if (size <= 0) return -1;
-    if (!g_Started) {
-        g_Started = true;
-        if (FAILED(mf->MFStartup(0x20070, MFSTARTUP_FULL))) return -1;
-    }
+    if (MediaFoundation_StartOnce() != 0) return -1;
     MFState *s = static_cast<MFState *>(DXCALLOC(sizeof(MFState)));
     if (s == nullptr) return -1;
     g_Live++;
@@ -221,6 +218,19 @@ void SoundConvert_MF_Release(void *State)
 const SoundConvertPlatformMethod SoundConvertMFMethod = {SoundConvert_SetupMediaFoundation, SoundConvert_MF_Decode,
                                                          SoundConvert_MF_Seek, SoundConvert_MF_GetDestSize,
                                                          SoundConvert_MF_Release};
+
+int MediaFoundation_StartOnce(void)
+{
+    const MFFunctionTable *mf = GetMFFunctions();
+    if (mf == nullptr) return -1;
+    if (!g_Started) {
+        if (FAILED(mf->MFStartup(0x20070, MFSTARTUP_FULL))) return -1;
+        g_Started = true;
+    }
+    // A start after the movie system ended asked for the shut-down is wanted again.
+    g_ShutdownWanted = false;
+    return 0;
+}
 
 void SoundConvertMF_Terminate(void)
 {

@@ -1,0 +1,52 @@
+// Without the platform's decoders (this test runs with GStreamer's plug-in folders pointing at an
+// empty folder, see tests.cmake), every platform open fails cleanly: -1 with its log lines, the
+// file as it was, no temporary copy, no object of the filter family and no memory left behind.
+#include <string.h>
+
+#include <algorithm>
+
+#include <gtest/gtest.h>
+
+#include "tests/support/test_files.h"
+#include "tests/zovuz/movie/dshow_test_filters.h"
+#include "tests/zovuz/movie/movie_fixture.h"
+#include "tests/zovuz/movie/platform_movie_files.h"
+
+namespace {
+
+class NoDecoders : public MovieTest
+{
+protected:
+    DShowTest Com;  // also checks that no object of the family is left
+};
+
+TEST_F(NoDecoders, EveryPlatformOpenFailsCleanly)
+{
+    std::vector<BYTE> bytes = BuildAvi();
+    std::wstring avi = WriteFile(L"colours.avi", bytes);
+    std::string grayPath = MoviePath(kGrayMovie);
+    std::wstring gray(grayPath.begin(), grayPath.end());
+    // The path as the platform was given it.
+    std::wstring grayGiven = gray;
+    std::replace(grayGiven.begin(), grayGiven.end(), L'/', L'\\');
+    std::vector<std::wstring> before = TempFiles();
+    LogAppendReader log;
+
+    // The AVI through the movie layer; the Ogg, which the layer gives to the Theora decoder,
+    // through the platform open itself.
+    EXPECT_EQ(-1, OpenMovie(nullptr, avi.c_str(), nullptr, 0, nullptr, nullptr, 0, 0));
+    MovieHandleData movie = {};
+    EXPECT_EQ(-1, MoviePlatform_Open(&movie, gray.c_str(), 0, 0));
+    EXPECT_EQ(nullptr, movie.Platform);
+
+    std::wstring text = log.Appended();
+    EXPECT_NE(std::wstring::npos, text.find(L"Movie File Open Error : " + avi)) << text;
+    EXPECT_NE(std::wstring::npos, text.find(L"Movie File Open Error : " + grayGiven)) << text;
+    EXPECT_NE(std::wstring::npos, text.find(L"ムービーファイルオープン処理時にエラーが発生しました")) << text;
+    EXPECT_EQ(before, TempFiles()) << "a temporary copy was left behind";
+    std::string back = ReadFileBytes(avi);
+    EXPECT_TRUE(back.size() == bytes.size() && memcmp(back.data(), bytes.data(), bytes.size()) == 0)
+        << "the user's file changed";
+}
+
+}  // namespace
