@@ -191,13 +191,16 @@ int Graphics_D3D11_ClearDrawScreen(const ImageRect *ClearRect);
 int Graphics_D3D11_PixelCenterTest(void);
 int Graphics_D3D11_SetFogEnable(int Flag);
 int Graphics_D3D11_SetFogMode(int Mode);
-// Binds the draw target as render target 0 with its depth buffer: the back screen (the sub back
-// buffer when there is one); graphs and shadow maps are not draw targets yet (-1). -1 without a
-// device.
+// Binds the draw target as render target 0 with its depth buffer: the mask screen while the mask
+// is in effect, else a shadow map, a render-target graph (at render target 0's face and mip) or
+// the back screen (the sub back buffer when there is one). A multisampled graph left behind is
+// resolved first. -1 without a device.
 int Graphics_D3D11_SetDrawScreen(int DrawScreen, int OldSurface, int OldMipLevel, GraphHandleData *NewGraph,
                                  GraphHandleData *OldGraph, ShadowMapHandleData *NewShadowMap,
                                  ShadowMapHandleData *OldShadowMap);
-// The depth buffer of the draw target: the screen's for a screen. 0.
+// The depth buffer of the draw target: a shadow map's own; for a graph the user's depth graph when
+// it is at least the graph's size, else the graph's own, else the screen's when the sizes match,
+// else none; for a screen the user's depth graph of exactly its size, else the screen's. 0.
 int Graphics_D3D11_SetupDepthBuffer(void);
 // Whether the draw target is a graph with an alpha channel, for the blend choice. 0.
 int Graphics_D3D11_UpdateDrawScreenAlphaFlag(void);
@@ -293,3 +296,55 @@ int Graphics_D3D11_UpdateShadowMapParams(void);
 int Graphics_D3D11_UpdateShadowMapMatrices(void);
 int Graphics_D3D11_SetUseShadowMap(int SlotIndex, int ShadowMapHandle);
 int Graphics_D3D11_ShadowMap_Release(ShadowMapHandleData *ShadowMap);
+
+// ---- Handles' device objects, release and screen-mode change (windows/d3d11_handles_win.cpp,
+// windows/d3d11_screen_mode_win.cpp) --------------------------------------------------------------
+// A buffer handle's ID3D11Buffer, a shader handle's shader and a constant-buffer handle's
+// D3D11ConstantBuffer record sit in Object[0] of the handle's back-end part. Main thread, except
+// shader creation, which a loader thread may ask for with ASyncThread (its device calls then run
+// on the main thread).
+
+// UpdateSubresource of Num units from unit Start of a vertex or index buffer handle's buffer. -1
+// for a range outside the handle's units or a handle without a buffer.
+int Graphics_D3D11_SetBufferData(VertexBufferHandleData *Buffer, int Start, const void *Source, int Num);
+int Graphics_D3D11_SetIndexBufferData(IndexBufferHandleData *Buffer, int Start, const void *Source, int Num);
+// Release the handle's object, if any, and clear it. 0.
+int Graphics_D3D11_VertexBuffer_Release(VertexBufferHandleData *Buffer);
+int Graphics_D3D11_IndexBuffer_Release(IndexBufferHandleData *Buffer);
+int Graphics_D3D11_ShaderConstantBuffer_Release(ShaderConstantBufferHandleData *Buffer);
+int Graphics_D3D11_Shader_Release(ShaderHandleData *Shader);
+// Makes the shader from Code and keeps a private copy of the code in the record (the rebuild
+// after a new device makes it again from there). FreeCodeFlag frees Code, also on failure. A
+// record still loading is refused unless ASyncThread. 0 / -1 (logged; no half-made object stays).
+int Graphics_D3D11_CreateShaderHandle(ShaderHandleData *Shader, int IsVertexShader, const void *Code, int CodeSize,
+                                      int FreeCodeFlag, int ASyncThread);
+// 200, 400 or 500 by the device's feature level, 0 without one.
+int Graphics_D3D11_GetShaderVersion(void);
+
+// After a new device: every graph's textures, shadow map, buffer (refilled from its system copy)
+// and shader made again; a failure is logged and the others still rebuilt. 0.
+int Graphics_D3D11_RecreateHandleBuffers(void);
+// Before the device goes: every handle's objects released (after its asynchronous load), and the
+// cache's bindings forgotten without touching the device. 0.
+int Graphics_D3D11_ReleaseHandleDeviceObjects(void);
+
+// The mask screen, every handle's objects, then the device. 0.
+int Graphics_D3D11_ReleaseDeviceObjects(void);
+// Releases the device, starts the back end again at the new (ChangeFlag 1) or the current mode,
+// and rebuilds the handles' objects and the draw state. 0, or -1 when the restart fails (logged;
+// nothing is rebuilt on no device).
+int Graphics_D3D11_ChangeScreenMode(int ChangeFlag, int Width, int Height, int ColorBitDepth, int RefreshRate);
+
+// ---- The mask screen on the device (windows/d3d11_mask_win.h) ------------------------------------
+// Each returns 0, or -1 (logged) when an object cannot be made.
+int Graphics_D3D11_Mask_SaveOldScreen(void);
+int Graphics_D3D11_Mask_CreateScreen(int Width, int Height);
+int Graphics_D3D11_Mask_CopyOldScreen(int OldWidth, int OldHeight);
+int Graphics_D3D11_Mask_DrawBegin(int X1, int Y1, int X2, int Y2);
+int Graphics_D3D11_Mask_DrawEnd(int X1, int Y1, int X2, int Y2);
+int Graphics_D3D11_Mask_ReleaseScreen(void);
+int Graphics_D3D11_Mask_SetUseScreen(void);
+// Render target Index bound to a render-target graph at a face and mip level, or (a handle that
+// is not a graph) unbound. -1 without programmable shaders or a device, or for a graph that is
+// not a render target.
+int Graphics_D3D11_SetRenderTargetToShader(int Index, int Target, int Face, int Mip);

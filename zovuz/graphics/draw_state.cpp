@@ -228,11 +228,13 @@ int SelectScreenAsDrawTarget(int DrawScreen)
 {
     GraphicsDrawSettingsData &d = GraphicsDrawSettings;
     int oldSurface = d.RenderTargetSurface[0], oldMip = d.RenderTargetMipLevel[0];
+    // The back end resolves a multisampled graph it leaves, so it must be told which one it was.
+    GraphHandleData *oldGraph = GetGraphEntry(d.RenderTarget[0], 0);
     int width, height;
     GetDrawScreenSize(&width, &height);
     SetDrawScreenState(DrawScreen, width, height);
     Graphics_Hardware_UpdateDrawScreenAlphaFlag();
-    Graphics_Hardware_SetDrawScreen(DrawScreen, oldSurface, oldMip, nullptr, nullptr, nullptr, nullptr);
+    Graphics_Hardware_SetDrawScreen(DrawScreen, oldSurface, oldMip, nullptr, oldGraph, nullptr, nullptr);
     ResetCameraForDrawScreen(DrawScreen);
     Graphics_Hardware_StartFrontScreenTimer(DrawScreen);
     return 0;

@@ -354,3 +354,38 @@ int Graphics_Hardware_EndShadowMapDraw(ShadowMapHandleData *ShadowMap)
 {
     return HardwareDispatch(&GraphicsHardwareFunctions::EndShadowMapDraw, L"EndShadowMapDraw", ShadowMap);
 }
+
+int Graphics_Hardware_Mask_SaveOldScreen(void)
+{
+    return HardwareDispatch(&GraphicsHardwareFunctions::Mask_SaveOldScreen, L"Mask_SaveOldScreen");
+}
+
+int Graphics_Hardware_Mask_CreateScreen(int Width, int Height)
+{
+    return HardwareDispatch(&GraphicsHardwareFunctions::Mask_CreateScreen, L"Mask_CreateScreen", Width, Height);
+}
+
+int Graphics_Hardware_Mask_CopyOldScreen(int OldWidth, int OldHeight)
+{
+    return HardwareDispatch(&GraphicsHardwareFunctions::Mask_CopyOldScreen, L"Mask_CopyOldScreen", OldWidth, OldHeight);
+}
+
+int Graphics_Hardware_Mask_DrawBegin(int X1, int Y1, int X2, int Y2)
+{
+    return HardwareDispatch(&GraphicsHardwareFunctions::Mask_DrawBegin, L"Mask_DrawBegin", X1, Y1, X2, Y2);
+}
+
+int Graphics_Hardware_Mask_DrawEnd(int X1, int Y1, int X2, int Y2)
+{
+    return HardwareDispatch(&GraphicsHardwareFunctions::Mask_DrawEnd, L"Mask_DrawEnd", X1, Y1, X2, Y2);
+}
+
+int Graphics_Hardware_Mask_ReleaseScreen(void)
+{
+    return HardwareDispatch(&GraphicsHardwareFunctions::Mask_ReleaseScreen, L"Mask_ReleaseScreen");
+}
+
+int Graphics_Hardware_Mask_SetUseScreen(void)
+{
+    return HardwareDispatch(&GraphicsHardwareFunctions::Mask_SetUseScreen, L"Mask_SetUseScreen");
+}

@@ -193,6 +193,15 @@ struct GraphicsHardwareFunctions
     int (*SetUseShadowMap)(int SlotIndex, int ShadowMapHandle);
     int (*ShadowMap_Release)(ShadowMapHandleData *ShadowMap);
     int (*EndShadowMapDraw)(ShadowMapHandleData *ShadowMap);
+
+    // The mask screen's device side (the mask module's hardware path).
+    int (*Mask_SaveOldScreen)(void);
+    int (*Mask_CreateScreen)(int Width, int Height);
+    int (*Mask_CopyOldScreen)(int OldWidth, int OldHeight);
+    int (*Mask_DrawBegin)(int X1, int Y1, int X2, int Y2);
+    int (*Mask_DrawEnd)(int X1, int Y1, int X2, int Y2);
+    int (*Mask_ReleaseScreen)(void);
+    int (*Mask_SetUseScreen)(void);
 };
 
 // The graph filters' entry points (the filter subsystem registers them). Each returns 0 or -1;
@@ -405,6 +414,25 @@ int Graphics_Hardware_UpdateShadowMapMatrices(void);
 int Graphics_Hardware_SetUseShadowMap(int SlotIndex, int ShadowMapHandle);
 int Graphics_Hardware_ShadowMap_Release(ShadowMapHandleData *ShadowMap);
 int Graphics_Hardware_EndShadowMapDraw(ShadowMapHandleData *ShadowMap);
+
+// ---- The mask screen on the device ----------------------------------------------------------
+// The mask module's hardware path (GraphicsState.HardwareInUseFlag) keeps the mask on the device:
+// an image texture with the mask bytes, a screen texture that drawing lands in while the mask is in
+// effect, and the real target remembered between the two hooks. Each returns 0 or -1.
+
+// The mask grows: the screen objects move aside for Graphics_Hardware_Mask_CopyOldScreen.
+int Graphics_Hardware_Mask_SaveOldScreen(void);
+// Makes whatever objects of a Width x Height mask are missing, the image filled from the mask bytes.
+int Graphics_Hardware_Mask_CreateScreen(int Width, int Height);
+// After growing: the old mask bytes and picture into the new objects; the old ones released.
+int Graphics_Hardware_Mask_CopyOldScreen(int OldWidth, int OldHeight);
+// While the mask is in effect: the rectangle of the real target into the mask screen (begin), and
+// back where the mask byte is 0 (end). 0 doing nothing otherwise.
+int Graphics_Hardware_Mask_DrawBegin(int X1, int Y1, int X2, int Y2);
+int Graphics_Hardware_Mask_DrawEnd(int X1, int Y1, int X2, int Y2);
+int Graphics_Hardware_Mask_ReleaseScreen(void);
+// Render target 0 becomes the mask screen while the mask is in effect, else the draw target.
+int Graphics_Hardware_Mask_SetUseScreen(void);
 
 // ---- The front-screen timer --------------------------------------------------------------
 

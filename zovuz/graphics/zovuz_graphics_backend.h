@@ -177,6 +177,7 @@ struct GraphicsDrawSettingsData
     int NoLightingFlag;          // lighting off (the inverse of SetUseLighting)
     int UseMaskScreenFlag;       // drawing may go through the mask screen
     int MaskValidFlag;           // a mask draw is in effect
+    int UserDepthGraph;          // the graph whose depth buffer drawing uses, 0 = none (nothing sets it)
     DrawMatrixData Matrix;
     DrawCameraData Camera;
     MATERIALPARAM Material;
@@ -527,6 +528,14 @@ int CalcDrawPartTransferRect(const GraphDrawPiece *Piece, int OffsetX, int Offse
 // every live graph the library made for itself deleted (RestoreGraphics makes them again). 0.
 int ReleaseMaskScreen(void);
 int ReCreateMaskScreen(void);
+// Frees the mask screen and marks it not created. 0, or -1 before the mask module starts.
+int DeleteMaskScreen(void);
+// What the Mask handle's own operations would do (nothing in this system does; tests do): makes
+// the mask screen Width x Height from Bytes (Pitch bytes a row; 0 = drawing allowed) and marks it
+// created, on the device while one is in use. 0 / -1.
+int CreateMaskScreenWithBytes(int Width, int Height, const uint8_t *Bytes, int Pitch);
+// The mask bytes for the back end's mask image: Pitch x Height, null while there are none.
+const uint8_t *GetMaskScreenBuffer(int *Width, int *Height, int *Pitch);
 int DeleteInternalGraphs(void);
 
 // Three shared work buffers that only grow: the buffer of at least Size bytes, or null for an

@@ -10,6 +10,8 @@
 #include <vector>
 
 #include "tests/zovuz/d3d11/d3d11_fixture.h"
+
+#include "zovuz/d3d11/d3d11_internal.h"
 #include "zovuz/d3d11/windows/d3d11_buffers_win.h"
 #include "zovuz/d3d11/windows/d3d11_device_state_win.h"
 #include "zovuz/d3d11/windows/d3d11_vertex_batch_win.h"
@@ -43,6 +45,8 @@ TEST_F(DeviceState, ASetterDrawsThePendingBatchOnlyForARealChange)
         {"factor colour", [&] { return Graphics_D3D11_DeviceState_SetFactorColor(factor); }},
         {"alpha-test reference", [] { return Graphics_D3D11_DeviceState_SetAlphaTestRef(99); }},
         {"blend mode", [] { return Graphics_D3D11_SetBlendModeState(2, 0, 0); }},
+        {"fog on", [] { return Graphics_D3D11_SetFogEnable(1); }},
+        {"fog mode", [] { return Graphics_D3D11_SetFogMode(3); }},
     };
     for (const auto &setter : setters) {
         SCOPED_TRACE(setter.name);

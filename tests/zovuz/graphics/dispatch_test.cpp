@@ -99,6 +99,13 @@ std::vector<NamedCall> ForwardingCalls()
         {"ShaderConstantBuffer_Release", [] { return Graphics_Hardware_ShaderConstantBuffer_Release(nullptr); }},
         {"StartFrontScreenTimer", [] { return Graphics_Hardware_StartFrontScreenTimer(-2); }},
         {"SetDialogBoxModeFlag", [] { return Graphics_Hardware_SetDialogBoxModeFlag(0); }},
+        {"Mask_SaveOldScreen", [] { return Graphics_Hardware_Mask_SaveOldScreen(); }},
+        {"Mask_CreateScreen", [] { return Graphics_Hardware_Mask_CreateScreen(3, 2); }},
+        {"Mask_CopyOldScreen", [] { return Graphics_Hardware_Mask_CopyOldScreen(3, 2); }},
+        {"Mask_DrawBegin", [] { return Graphics_Hardware_Mask_DrawBegin(0, 0, 1, 1); }},
+        {"Mask_DrawEnd", [] { return Graphics_Hardware_Mask_DrawEnd(0, 0, 1, 1); }},
+        {"Mask_ReleaseScreen", [] { return Graphics_Hardware_Mask_ReleaseScreen(); }},
+        {"Mask_SetUseScreen", [] { return Graphics_Hardware_Mask_SetUseScreen(); }},
     };
 }
 

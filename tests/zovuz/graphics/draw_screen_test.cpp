@@ -1,6 +1,7 @@
 // Graphics start-up and its failure, the draw screen's settings and lock, the screen-mode change
 // with and without the graphics reset, and the software mask screen.
 #include "tests/zovuz/graphics/graphics_start_fixture.h"
+#include "tests/zovuz/graphics/hardware_fixture.h"
 #include "zovuz/graphics/image/base_image_internal.h"
 
 #include <windows.h>
@@ -220,6 +221,84 @@ TEST_F(DrawScreen, TheMaskLetsDrawingThroughWhereItsBytesAreZero)
     EXPECT_EQ(0, GraphicsDrawSettings.MaskValidFlag);
     EXPECT_EQ(&SoftwareScreen.Screen, GetSoftwareDrawTarget());
     GraphicsDrawSettings.UseMaskScreenFlag = 1;
+}
+
+// With a device, every step of the mask reaches the back end, in the mask module's order.
+TEST_F(DrawScreen, TheMaskOnADeviceHandsEachStepToTheBackEnd)
+{
+    GraphicsHardwareFunctions table = RecordingHardwareTable();
+    RegisterGraphicsHardwareFunctions(GRAPHICS_API_D3D11, &table);
+    GraphicsAPIType = GRAPHICS_API_D3D11;
+    GraphicsState.HardwareInUseFlag = 1;
+    FakeHardware.Calls.clear();
+    const uint8_t bytes[2 * 3] = {0, 1, 0, 0, 0, 2};
+    struct Case
+    {
+        const char *Name;
+        std::function<int()> Call;
+        std::vector<std::string> Calls;
+    } cases[] = {
+        {"made from bytes", [&] { return CreateMaskScreenWithBytes(3, 2, bytes, 3); },
+         {"Mask_ReleaseScreen", "Mask_CreateScreen 3 2"}},
+        {"a smaller request keeps the size", [] { return CreateMaskScreen(1, 2, 1); }, {"Mask_CreateScreen 3 2"}},
+        {"growing saves, makes and copies", [] { return CreateMaskScreen(1, 5, 1); },
+         {"Mask_SaveOldScreen", "Mask_CreateScreen 5 2", "Mask_CopyOldScreen 3 2"}},
+        {"in effect", [] { return SetUseMaskScreenFlag(1); }, {"Mask_SetUseScreen"}},
+        {"nested hooks act once, clipped to the draw area",
+         [] {
+             MaskDrawBegin(-5, 1, 4, 300);
+             MaskDrawBegin(0, 0, 1, 1);
+             MaskDrawEnd(0, 0, 1, 1);
+             return MaskDrawEnd(-5, 1, 4, 300);
+         },
+         {"Mask_DrawBegin 0 1 4 120", "Mask_DrawEnd 0 1 4 120"}},
+        {"deleted", [] { return DeleteMaskScreen(); }, {"Mask_SetUseScreen", "Mask_ReleaseScreen"}},
+    };
+    for (const Case &c : cases) {
+        FakeHardware.Calls.clear();
+        EXPECT_EQ(0, c.Call()) << c.Name;
+        EXPECT_EQ(c.Calls, FakeHardware.Calls) << c.Name;
+        if (c.Calls.size() == 2 && c.Calls[1] == "Mask_CreateScreen 3 2") {
+            // The bytes were in place before the device's image was made from them.
+            int w = 0, h = 0, pitch = 0;
+            const uint8_t *mask = GetMaskScreenBuffer(&w, &h, &pitch);
+            ASSERT_NE(nullptr, mask);
+            EXPECT_EQ(2, mask[pitch + 2]);
+        }
+    }
+    // The old bytes stay at their place in the grown mask.
+    EXPECT_EQ(0, CreateMaskScreenWithBytes(3, 2, bytes, 3));
+    EXPECT_EQ(0, CreateMaskScreen(1, 6, 4));
+    int pitch = 0;
+    const uint8_t *mask = GetMaskScreenBuffer(nullptr, nullptr, &pitch);
+    EXPECT_EQ(1, mask[1]);
+    EXPECT_EQ(2, mask[pitch + 2]);
+    EXPECT_EQ(0, mask[pitch + 3]);
+    DeleteMaskScreen();
+    GraphicsDrawSettings.UseMaskScreenFlag = 1;
+    GraphicsState.HardwareInUseFlag = 0;
+    GraphicsAPIType = GRAPHICS_API_SOFTWARE;
+    RegisterGraphicsHardwareFunctions(GRAPHICS_API_D3D11, nullptr);
+}
+
+// Leaving a graph for a screen tells the back end which graph it leaves (a multisampled one is
+// resolved then).
+TEST_F(DrawScreen, LeavingAGraphForAScreenNamesTheGraph)
+{
+    SetDrawValidGraphCreateFlag(1);
+    int graph = MakeGraph(16, 16, 0);
+    SetDrawValidGraphCreateFlag(0);
+    ASSERT_EQ(0, SetDrawScreen(graph));
+    GraphicsHardwareFunctions table = RecordingHardwareTable();
+    RegisterGraphicsHardwareFunctions(GRAPHICS_API_D3D11, &table);
+    GraphicsAPIType = GRAPHICS_API_D3D11;
+    FakeHardware.Calls.clear();
+    ASSERT_EQ(0, SetDrawScreen(DX_SCREEN_BACK));
+    GraphicsAPIType = GRAPHICS_API_SOFTWARE;
+    RegisterGraphicsHardwareFunctions(GRAPHICS_API_D3D11, nullptr);
+    EXPECT_EQ(std::vector<std::string>{"SetDrawScreen -2 from " + std::to_string(graph)},
+              CallsStartingWith("SetDrawScreen"));
+    DeleteGraph(graph);
 }
 
 }  // namespace

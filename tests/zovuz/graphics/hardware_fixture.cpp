@@ -94,7 +94,20 @@ GraphicsHardwareFunctions RecordingHardwareTable(void)
         return 0;
     };
     t.RenderVertexBuffer = [](int a) { Record("RenderVertexBuffer %d", a); return 0; };
-    t.SetDrawScreen = [](int s, int, int, GraphHandleData *, GraphHandleData *, ShadowMapHandleData *, ShadowMapHandleData *) { Record("SetDrawScreen %d", s); return 0; };
+    t.SetDrawScreen = [](int s, int, int, GraphHandleData *, GraphHandleData *old, ShadowMapHandleData *, ShadowMapHandleData *) {
+        if (old != nullptr)
+            Record("SetDrawScreen %d from %d", s, old->Info.Handle);
+        else
+            Record("SetDrawScreen %d", s);
+        return 0;
+    };
+    t.Mask_SaveOldScreen = [] { Record("Mask_SaveOldScreen"); return 0; };
+    t.Mask_CreateScreen = [](int w, int h) { Record("Mask_CreateScreen %d %d", w, h); return 0; };
+    t.Mask_CopyOldScreen = [](int w, int h) { Record("Mask_CopyOldScreen %d %d", w, h); return 0; };
+    t.Mask_DrawBegin = [](int x1, int y1, int x2, int y2) { Record("Mask_DrawBegin %d %d %d %d", x1, y1, x2, y2); return 0; };
+    t.Mask_DrawEnd = [](int x1, int y1, int x2, int y2) { Record("Mask_DrawEnd %d %d %d %d", x1, y1, x2, y2); return 0; };
+    t.Mask_ReleaseScreen = [] { Record("Mask_ReleaseScreen"); return 0; };
+    t.Mask_SetUseScreen = [] { Record("Mask_SetUseScreen"); return 0; };
     t.UpdateDrawScreenAlphaFlag = [] { Record("UpdateDrawScreenAlphaFlag"); return 0; };
     t.SetDrawArea = [] { Record("SetDrawArea"); return 0; };
     t.SetDrawMode = [](int m) { Record("SetDrawMode %d", m); return 0; };

@@ -34,6 +34,11 @@ add_test(NAME core.d3d9_backend_without_d3d9 COMMAND core_d3d9_backend_test
 set_tests_properties(core.d3d9_backend_without_d3d9 PROPERTIES LABELS d3d9 TIMEOUT 300 RESOURCE_LOCK main_window
   ENVIRONMENT "${tarvex_test_environment};TARVEX_D3D9_DISABLED=1;WINEDLLOVERRIDES=mscoree,mshtml=\\;d3d11,d3d9=d")
 
+# The Direct3D 11 device's life (draw screens, the rebuild, the mode change) is a test of that
+# back end.
+set_tests_properties(core.d3d11_draw_screens PROPERTIES LABELS d3d11)
+# ... and draws through the mask like the graphics tests.
+target_link_libraries(core_d3d11_draw_screens_test PRIVATE test_support_zovuz_graphics)
 # Graphs on the Direct3D 11 back end are a test of that back end; they use the graphics tests'
 # image builders.
 set_tests_properties(core.d3d11_graph_texture PROPERTIES LABELS d3d11)

@@ -6,6 +6,9 @@
 #include "zovuz/d3d11/d3d11_standard_shaders.h"
 #include "zovuz/d3d11/windows/d3d11_buffers_win.h"
 #include "zovuz/d3d11/windows/d3d11_device_state_win.h"
+#include "zovuz/d3d11/windows/d3d11_graph_piece_win.h"
+#include "zovuz/d3d11/windows/d3d11_mask_win.h"
+#include "zovuz/d3d11/windows/d3d11_shadow_map_win.h"
 #include "zovuz/d3d11/windows/d3d11_swap_chain_win.h"
 #include "zovuz/d3d11/windows/d3d11_transfer_win.h"
 #include "zovuz/d3d11/windows/d3d11_vertex_batch_win.h"
@@ -51,16 +54,17 @@ bool ClearTarget(int Index, ID3D11Texture2D **Texture, ID3D11RenderTargetView **
     const D3D11ScreenData &screen = D3D11Screen;
     *Texture = nullptr;
     *View = nullptr;
-    if (target == 0 || Index > 0) return false;
-    if (target == D3D11_DRAW_TARGET_CACHED) {
-        *Texture = S.RenderTarget[Index];
-        *View = S.RenderTargetView[Index];
-    } else if (target < 0) {
+    if (target == 0 || target == -1) return false;
+    if (target < 0 && target != D3D11_DRAW_TARGET_CACHED) {
+        if (Index > 0) return false;
         const bool sub = screen.SubBackBuffer != nullptr;
         *Texture = sub ? screen.SubBackBuffer : screen.SwapChain[0].BackBuffer;
         *View = sub ? screen.SubBackBufferRTV : screen.SwapChain[0].BackBufferRTV;
+    } else {
+        // A graph or a shadow map: what the draw-target selection bound at this index.
+        *Texture = S.RenderTarget[Index];
+        *View = S.RenderTargetView[Index];
     }
-    // Graphs and shadow maps have no device views yet: they are not cleared here.
     return *View != nullptr;
 }
 
@@ -155,15 +159,16 @@ int Graphics_D3D11_PixelCenterTest(void)
 
 // ---- Operations that hand their value to the cache -------------------------------------------------
 
+// Fog on or off and its mode choose among the 3-D shaders: an unchanged value draws nothing.
 int Graphics_D3D11_SetFogEnable(int Flag)
 {
-    if (!D3D11Device_IsValid()) return 0;
+    if (!D3D11Device_IsValid() || (S.FogEnable == (Flag ? 1 : 0) && !S.ForceFlag)) return 0;
     return Graphics_D3D11_DeviceState_SetFogEnable(Flag);
 }
 
 int Graphics_D3D11_SetFogMode(int Mode)
 {
-    if (!D3D11Device_IsValid()) return 0;
+    if (!D3D11Device_IsValid() || (S.FogMode == Mode && !S.ForceFlag)) return 0;
     return Graphics_D3D11_DeviceState_SetFogMode(Mode);
 }
 
@@ -235,31 +240,165 @@ void ForgetDrawTexture()
 
 }  // namespace
 
-int Graphics_D3D11_SetDrawScreen(int, int, int, GraphHandleData *NewGraph, GraphHandleData *,
-                                 ShadowMapHandleData *NewShadowMap, ShadowMapHandleData *)
+namespace {
+
+// What each render-target index was last bound to, so that a graph it leaves is resolved.
+struct BoundTargetData
 {
-    if (!D3D11Device_IsValid()) return -1;
-    Graphics_D3D11_RenderVertexBuffer(-1, 0);
-    ForgetDrawTexture();
-    ID3D11ShaderResourceView *none[D3D11_PS_RESOURCE_SLOTS] = {};
-    Graphics_D3D11_DeviceState_SetPSShaderResources(0, D3D11_PS_RESOURCE_SLOTS, none);
-    // Graphs and shadow maps have no device targets yet.
-    if (NewGraph != nullptr || NewShadowMap != nullptr) return -1;
+    int Target;  // draw target handle or screen value, 0 = none
+    int Face;
+};
+BoundTargetData Bound[D3D11_RENDER_TARGET_NUM];
+
+// The graph that a render-target index draws into, or null for a screen or a shadow map.
+GraphHandleData *TargetGraph(int Target)
+{
+    if (IsScreen(Target)) return nullptr;
+    return GetTypedHandle<GraphHandleData>(Target, DX_HANDLETYPE_GRAPH, 0);
+}
+
+ShadowMapHandleData *TargetShadowMap(int Target)
+{
+    if (IsScreen(Target)) return nullptr;
+    return GetTypedHandle<ShadowMapHandleData>(Target, DX_HANDLETYPE_SHADOWMAP, 0);
+}
+
+// A multisampled graph is resolved into its texture before anything samples it.
+void ResolveGraph(const GraphHandleData *Graph, int Face)
+{
+    const GraphTextureEntry *piece = D3D11FirstPiece(Graph);
+    if (piece == nullptr) return;
+    const GraphImageRecord *image = Graph->Image;
+    const int mips = image->MipLevels > 0 ? image->MipLevels : 1;
+    Graphics_D3D11_ResolveMultisampleTexture(piece, Face * mips,
+                                             (DXGI_FORMAT)D3D11FormatTable.Format[image->PixelFormat]);
+}
+
+// Render target Index bound to a graph's first piece at a face and mip level.
+void BindGraph(const GraphHandleData *Graph, int Face, int Mip, int Index)
+{
+    const GraphTextureEntry *piece = D3D11FirstPiece(Graph);
+    Graphics_D3D11_DeviceState_SetRenderTarget(piece != nullptr ? D3D11GraphTargetTexture(*piece) : nullptr,
+                                               D3D11PieceTargetView(piece, Graph->Image->MipLevels, Face, Mip), Index);
+}
+
+void BindBackScreen()
+{
     const D3D11ScreenData &screen = D3D11Screen;
     if (screen.SubBackBuffer != nullptr)
         Graphics_D3D11_DeviceState_SetRenderTarget(screen.SubBackBuffer, screen.SubBackBufferRTV, 0);
     else
         Graphics_D3D11_DeviceState_SetRenderTarget(screen.SwapChain[0].BackBuffer, screen.SwapChain[0].BackBufferRTV,
                                                    0);
+}
+
+// The user's depth graph when it is live and has a depth buffer made for it.
+GraphHandleData *UserDepthGraph()
+{
+    const int handle = GraphicsDrawSettings.UserDepthGraph;
+    if (handle == 0) return nullptr;
+    GraphHandleData *graph = GetTypedHandle<GraphHandleData>(handle, DX_HANDLETYPE_GRAPH, 0);
+    if (D3D11PieceTexture(D3D11FirstPiece(graph), D3D11_GRAPH_DEPTH_TEXTURE) == nullptr) return nullptr;
+    return graph;
+}
+
+}  // namespace
+
+int Graphics_D3D11_SetDrawScreen(int DrawScreen, int OldSurface, int, GraphHandleData *NewGraph,
+                                 GraphHandleData *OldGraph, ShadowMapHandleData *NewShadowMap, ShadowMapHandleData *)
+{
+    if (!D3D11Device_IsValid()) return -1;
+    Graphics_D3D11_RenderVertexBuffer(-1, 0);
+    ForgetDrawTexture();
+    ID3D11ShaderResourceView *none[D3D11_PS_RESOURCE_SLOTS] = {};
+    Graphics_D3D11_DeviceState_SetPSShaderResources(0, D3D11_PS_RESOURCE_SLOTS, none);
+    const GraphicsDrawSettingsData &d = GraphicsDrawSettings;
+    // The graph drawn into until now is resolved at the face it was drawn at.
+    if (OldGraph != nullptr) ResolveGraph(OldGraph, OldSurface);
+    Bound[0] = {DrawScreen, d.RenderTargetSurface[0]};
+
+    // While the mask is in effect drawing lands in the mask screen, whatever the target.
+    const D3D11MaskData &mask = D3D11Mask;
+    if (d.MaskValidFlag && mask.ScreenTexture != nullptr) {
+        Graphics_D3D11_DeviceState_SetRenderTarget(mask.ScreenTexture, mask.ScreenRTV, 0);
+        Graphics_Hardware_SetupDepthBuffer();
+        return 0;
+    }
+    if (NewShadowMap != nullptr && NewShadowMap->PF != nullptr)
+        Graphics_D3D11_DeviceState_SetRenderTarget(
+            (ID3D11Texture2D *)NewShadowMap->PF->Object[D3D11_SHADOWMAP_COLOR_TEXTURE],
+            (ID3D11RenderTargetView *)NewShadowMap->PF->Object[D3D11_SHADOWMAP_RTV], 0);
+    else if (NewGraph != nullptr)
+        BindGraph(NewGraph, d.RenderTargetSurface[0], d.RenderTargetMipLevel[0], 0);
+    else
+        BindBackScreen();
     return Graphics_D3D11_SetupDepthBuffer();
+}
+
+int Graphics_D3D11_SetRenderTargetToShader(int Index, int Target, int Face, int Mip)
+{
+    if (!GraphicsDeviceCaps.ProgrammableShaderFlag || !D3D11Device_IsValid()) return -1;
+    if (Index < 0 || Index >= D3D11_RENDER_TARGET_NUM) return -1;
+    Graphics_D3D11_RenderVertexBuffer(-1, 0);
+    ForgetDrawTexture();
+    GraphicsDrawSettingsData &d = GraphicsDrawSettings;
+    // The front end has written the new target already: the one left is the back end's own note.
+    GraphHandleData *old = TargetGraph(Bound[Index].Target);
+    if (old != nullptr) ResolveGraph(old, Bound[Index].Face);
+    Bound[Index] = {Target, Face};
+
+    GraphHandleData *graph = TargetGraph(Target);
+    if (graph != nullptr && graph->Image != nullptr) {
+        if (!graph->Image->Format.DrawValidFlag) return -1;
+        BindGraph(graph, Face, Mip, Index);
+        if (Index == 0) Graphics_D3D11_SetupDepthBuffer();
+        return 0;
+    }
+    if (Index == 0 && IsScreen(Target)) {
+        BindBackScreen();
+        Graphics_D3D11_SetupDepthBuffer();
+        return 0;
+    }
+    d.RenderTarget[Index] = 0;
+    d.RenderTargetSurface[Index] = 0;
+    d.RenderTargetMipLevel[Index] = 0;
+    Graphics_D3D11_DeviceState_SetRenderTarget(nullptr, nullptr, Index);
+    return 0;
 }
 
 int Graphics_D3D11_SetupDepthBuffer(void)
 {
-    // A screen target uses the screen's depth buffer (graphs have no device targets yet).
-    if (!IsScreen(GraphicsDrawSettings.RenderTarget[0]))
-        return Graphics_D3D11_DeviceState_SetDepthStencil(nullptr, nullptr) < 0 ? -1 : 0;
-    Graphics_D3D11_DeviceState_SetDepthStencil(D3D11Buffers.DepthBuffer, D3D11Buffers.DepthBufferDSV);
+    const GraphicsDrawSettingsData &d = GraphicsDrawSettings;
+    const D3D11BufferData &b = D3D11Buffers;
+    ID3D11Texture2D *texture = nullptr;
+    ID3D11DepthStencilView *view = nullptr;
+    const int target = d.RenderTarget[0], mip = d.RenderTargetMipLevel[0];
+    GraphHandleData *depth = UserDepthGraph();
+    if (ShadowMapHandleData *map = TargetShadowMap(target); map != nullptr && map->PF != nullptr) {
+        texture = (ID3D11Texture2D *)map->PF->Object[D3D11_SHADOWMAP_DEPTH_TEXTURE];
+        view = (ID3D11DepthStencilView *)map->PF->Object[D3D11_SHADOWMAP_DSV];
+    } else if (GraphHandleData *graph = TargetGraph(target); graph != nullptr) {
+        const GraphTextureEntry *own = D3D11FirstPiece(graph);
+        if (depth != nullptr && depth->Width >= graph->Width && depth->Height >= graph->Height) {
+            const GraphTextureEntry *piece = D3D11FirstPiece(depth);
+            texture = D3D11PieceTexture(piece, D3D11_GRAPH_DEPTH_TEXTURE);
+            view = D3D11PieceDepthView(piece, mip);
+        } else if (D3D11PieceTexture(own, D3D11_GRAPH_DEPTH_TEXTURE) != nullptr) {
+            texture = D3D11PieceTexture(own, D3D11_GRAPH_DEPTH_TEXTURE);
+            view = D3D11PieceDepthView(own, mip);
+        } else if (graph->Width == b.DepthBufferWidth && graph->Height == b.DepthBufferHeight) {
+            texture = b.DepthBuffer;
+            view = b.DepthBufferDSV;
+        }
+    } else if (depth != nullptr && depth->Width == d.DrawSizeX && depth->Height == d.DrawSizeY) {
+        const GraphTextureEntry *piece = D3D11FirstPiece(depth);
+        texture = D3D11PieceTexture(piece, D3D11_GRAPH_DEPTH_TEXTURE);
+        view = D3D11PieceDepthView(piece, 0);
+    } else {
+        texture = b.DepthBuffer;
+        view = b.DepthBufferDSV;
+    }
+    Graphics_D3D11_DeviceState_SetDepthStencil(texture, view);
     return 0;
 }
 

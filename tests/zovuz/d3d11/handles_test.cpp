@@ -1,0 +1,323 @@
+// The device objects of buffer, shader and graph handles against the fake: buffer ranges, shader
+// creation and its rebuild, the depth buffer each draw target takes, and a screen-mode change whose
+// restart fails.
+#include "tests/zovuz/d3d11/d3d11_fixture.h"
+
+#include <string.h>
+
+#include <memory>
+
+#include "zovuz/d3d11/d3d11_internal.h"
+#include "zovuz/d3d11/windows/d3d11_buffers_win.h"
+#include "zovuz/d3d11/windows/d3d11_device_state_win.h"
+#include "zovuz/d3d11/windows/d3d11_graph_piece_win.h"
+#include "zovuz/d3d11/windows/d3d11_shadow_map_win.h"
+#include "zovuz/d3d11/zovuz_d3d11.h"
+
+namespace {
+
+template <typename Record>
+int PointAtBackend(HandleInfo *Info)
+{
+    Record *record = reinterpret_cast<Record *>(Info);
+    record->PF = &record->Backend;
+    return 0;
+}
+
+// A graph record whose first piece has a texture and, when asked, a depth buffer of its own.
+struct TestGraph
+{
+    int Handle = -1;
+    GraphImageRecord Image = {};
+    GraphTextureEntry Entry = {};
+    GraphicsBackendObjectData Piece = {};
+    ID3D11DepthStencilView *DepthViews[1] = {};
+};
+
+class HandleObjects : public FakeD3D11Test
+{
+protected:
+    void SetUp() override
+    {
+        FakeD3D11Test::SetUp();
+        InitializeHandleType(DX_HANDLETYPE_SHADER, sizeof(ShaderHandleData), 64, PointAtBackend<ShaderHandleData>,
+                             [](HandleInfo *Info) {
+                                 ShaderHandleData *shader = reinterpret_cast<ShaderHandleData *>(Info);
+                                 Graphics_D3D11_Shader_Release(shader);
+                                 DxFree(shader->FunctionCode);
+                                 return 0;
+                             },
+                             L"Shader");
+        InitializeHandleType(DX_HANDLETYPE_GRAPH, sizeof(GraphHandleData), 64, nullptr, nullptr, L"Graph");
+        ASSERT_EQ(0, StartDrawing());
+    }
+    void TearDown() override
+    {
+        for (auto &graph : graphs_) {
+            for (D3D11GraphTextureObject texture : {D3D11_GRAPH_TEXTURE, D3D11_GRAPH_DEPTH_TEXTURE})
+                if (graph->Piece.Object[texture] != nullptr)
+                    D3D11Texture2D_Release((ID3D11Texture2D *)graph->Piece.Object[texture]);
+            if (graph->DepthViews[0] != nullptr) D3D11DepthStencilView_Release(graph->DepthViews[0]);
+        }
+        graphs_.clear();
+        GraphicsDrawSettings.UserDepthGraph = 0;
+        GraphicsDrawSettings.RenderTarget[0] = 0;
+        TerminateHandleType(DX_HANDLETYPE_SHADER);
+        TerminateHandleType(DX_HANDLETYPE_GRAPH);
+        FakeD3D11Test::TearDown();
+    }
+
+    // A render-target graph of Width x Height; with OwnDepth its piece has a depth buffer.
+    TestGraph *MakeGraph(int Width, int Height, bool OwnDepth)
+    {
+        auto graph = std::make_unique<TestGraph>();
+        graph->Handle = AddHandle(DX_HANDLETYPE_GRAPH, 0, -1);
+        GraphHandleData *record = GetTypedHandle<GraphHandleData>(graph->Handle, DX_HANDLETYPE_GRAPH, 0);
+        record->Width = Width;
+        record->Height = Height;
+        record->Image = &graph->Image;
+        graph->Image.TextureNum = 1;
+        graph->Image.MipLevels = 1;
+        graph->Image.Format.DrawValidFlag = 1;
+        graph->Image.Texture = &graph->Entry;
+        graph->Entry.PF = &graph->Piece;
+        D3D11_TEXTURE2D_DESC desc = {};
+        desc.Width = (UINT)Width;
+        desc.Height = (UINT)Height;
+        desc.MipLevels = desc.ArraySize = 1;
+        desc.Format = DXGI_FORMAT_R8G8B8A8_UNORM;
+        desc.SampleDesc.Count = 1;
+        desc.BindFlags = D3D11_BIND_SHADER_RESOURCE | D3D11_BIND_RENDER_TARGET;
+        EXPECT_EQ(S_OK, D3D11Device_CreateTexture2D(&desc, nullptr, (ID3D11Texture2D **)&graph->Piece.Object[D3D11_GRAPH_TEXTURE]));
+        if (OwnDepth) {
+            desc.Format = DXGI_FORMAT_D16_UNORM;
+            desc.BindFlags = D3D11_BIND_DEPTH_STENCIL;
+            ID3D11Texture2D *depth = nullptr;
+            EXPECT_EQ(S_OK, D3D11Device_CreateTexture2D(&desc, nullptr, &depth));
+            graph->Piece.Object[D3D11_GRAPH_DEPTH_TEXTURE] = depth;
+            EXPECT_EQ(S_OK, D3D11Device_CreateDepthStencilView(depth, nullptr, &graph->DepthViews[0]));
+            graph->Piece.Object[D3D11_GRAPH_DSV_ARRAY] = graph->DepthViews;
+            graph->Piece.Value[D3D11_GRAPH_DSV_NUM] = 1;
+        }
+        graphs_.push_back(std::move(graph));
+        return graphs_.back().get();
+    }
+
+    std::vector<std::unique_ptr<TestGraph>> graphs_;
+};
+
+// A buffer with a 12-byte unit: a range of units reaches exactly its bytes; one beyond is refused.
+TEST_F(HandleObjects, BufferDataReachesOnlyTheHandlesUnits)
+{
+    VertexBufferHandleData buffer = {};
+    buffer.PF = &buffer.Backend;
+    buffer.UnitSize = 12;
+    buffer.Num = 10;
+    D3D11_BUFFER_DESC desc = {};
+    desc.ByteWidth = 120;
+    desc.BindFlags = D3D11_BIND_VERTEX_BUFFER;
+    ASSERT_EQ(S_OK, D3D11Device_CreateBuffer(&desc, nullptr, (ID3D11Buffer **)&buffer.Backend.Object[0]));
+    // The fake reads a box of a buffer as texels of four bytes: the source is made large enough.
+    const uint8_t data[120 * 4] = {};
+    struct Case
+    {
+        int Start, Num, Result;
+        const char *Call;  // the upload made, or null for none
+    } cases[] = {
+        {2, 3, 0, "UpdateSubresource sub=0 box=24,0,60,1 pitch=0"},
+        {0, 10, 0, "UpdateSubresource sub=0 box=0,0,120,1 pitch=0"},
+        {8, 3, -1, nullptr},
+        {11, 0, -1, nullptr},
+        {-1, 2, -1, nullptr},
+        {0, -1, -1, nullptr},
+    };
+    for (const Case &c : cases) {
+        FakeD3D11.Calls.clear();
+        EXPECT_EQ(c.Result, Graphics_D3D11_SetBufferData(&buffer, c.Start, data, c.Num)) << c.Start << "+" << c.Num;
+        std::vector<std::string> expected;
+        if (c.Call != nullptr) expected.push_back(c.Call);
+        EXPECT_EQ(expected, FakeD3D11CallsStartingWith("UpdateSubresource")) << c.Start << "+" << c.Num;
+    }
+    EXPECT_EQ(0, Graphics_D3D11_VertexBuffer_Release(&buffer));
+    EXPECT_EQ(nullptr, buffer.Backend.Object[0]);
+    EXPECT_EQ(-1, Graphics_D3D11_SetBufferData(&buffer, 0, data, 1));  // no buffer left
+}
+
+TEST_F(HandleObjects, AShaderKeepsItsCodeAndIsMadeAgainAfterANewDevice)
+{
+    const int handle = AddHandle(DX_HANDLETYPE_SHADER, 1, -1);  // still loading
+    ShaderHandleData *shader = GetTypedHandle<ShaderHandleData>(handle, DX_HANDLETYPE_SHADER, 1);
+    ASSERT_NE(nullptr, shader);
+    const uint8_t code[16] = {'D', 'X', 'B', 'C', 1, 2, 3, 4};
+    FakeD3D11.Calls.clear();
+    EXPECT_EQ(-1, Graphics_D3D11_CreateShaderHandle(shader, 0, code, sizeof(code), 0, 0));
+    EXPECT_TRUE(FakeD3D11CallsStartingWith("CreatePixelShader").empty());
+    DecASyncLoadCount(handle);
+
+    ASSERT_EQ(0, Graphics_D3D11_CreateShaderHandle(shader, 0, code, sizeof(code), 0, 0));
+    ASSERT_NE(nullptr, shader->FunctionCode);
+    EXPECT_NE((const void *)code, shader->FunctionCode);  // a private copy
+    EXPECT_EQ(0, memcmp(code, shader->FunctionCode, sizeof(code)));
+    EXPECT_NE(nullptr, shader->Backend.Object[0]);
+
+    ASSERT_EQ(0, Graphics_D3D11_ReleaseHandleDeviceObjects());
+    EXPECT_EQ(nullptr, shader->Backend.Object[0]);
+    ASSERT_EQ(0, Graphics_D3D11_RecreateHandleBuffers());
+    EXPECT_NE(nullptr, shader->Backend.Object[0]);
+
+    // A shader that cannot be made again is told and left empty.
+    Graphics_D3D11_ReleaseHandleDeviceObjects();
+    FakeD3D11.Fail["CreatePixelShader"] = E_INVALIDARG;
+    ASSERT_EQ(0, Graphics_D3D11_RecreateHandleBuffers());
+    EXPECT_EQ(nullptr, shader->Backend.Object[0]);
+    EXPECT_TRUE(Logged(L"ピクセルシェーダーハンドル用のピクセルシェーダーの作成に失敗しました"));
+    FakeD3D11.Fail.clear();
+    SubHandle(handle);
+}
+
+TEST_F(HandleObjects, TheShaderVersionFollowsTheFeatureLevel)
+{
+    const struct
+    {
+        int Level, Version;
+    } rows[] = {{0x9300, 200}, {0xA000, 400}, {0xA100, 400}, {0xB000, 500}, {0xB100, 500}};
+    for (const auto &row : rows) {
+        Restart();
+        D3D11CallLayer.Settings.MinFeatureLevel = 0x9100;
+        FakeD3D11.MaxFeatureLevel = row.Level;
+        ASSERT_EQ(0, StartDevice());
+        EXPECT_EQ(row.Version, Graphics_D3D11_GetShaderVersion()) << std::hex << row.Level;
+    }
+    Graphics_D3D11_ReleaseDevice();
+    EXPECT_EQ(0, Graphics_D3D11_GetShaderVersion());
+}
+
+// Which depth buffer a graph target takes: the user's depth graph only when it is at least as
+// large, else the graph's own, else the screen's when the sizes match, else none.
+TEST_F(HandleObjects, AGraphTargetTakesTheDepthBufferItsSizeAllows)
+{
+    const D3D11BufferData &b = D3D11Buffers;
+    const int screenWidth = b.DepthBufferWidth, screenHeight = b.DepthBufferHeight;
+    TestGraph *own = MakeGraph(64, 32, true);
+    TestGraph *plain = MakeGraph(64, 32, false);
+    TestGraph *screenSized = MakeGraph(screenWidth, screenHeight, false);
+    TestGraph *bigDepth = MakeGraph(128, 64, true);
+    TestGraph *smallDepth = MakeGraph(32, 32, true);
+    struct Case
+    {
+        const char *Name;
+        TestGraph *Target, *Depth;
+        ID3D11DepthStencilView *Expected;
+    } cases[] = {
+        {"a large depth graph is used", own, bigDepth, bigDepth->DepthViews[0]},
+        {"a smaller one is not: the own buffer", own, smallDepth, own->DepthViews[0]},
+        {"no depth graph: the own buffer", own, nullptr, own->DepthViews[0]},
+        {"the screen's when the sizes match", screenSized, smallDepth, b.DepthBufferDSV},
+        {"else none", plain, smallDepth, nullptr},
+    };
+    for (const Case &c : cases) {
+        GraphicsDrawSettings.RenderTarget[0] = c.Target->Handle;
+        GraphicsDrawSettings.UserDepthGraph = c.Depth != nullptr ? c.Depth->Handle : 0;
+        EXPECT_EQ(0, Graphics_D3D11_SetupDepthBuffer());
+        EXPECT_EQ(c.Expected, D3D11DeviceState.DepthStencilView) << c.Name;
+    }
+    // A screen takes the depth graph only at exactly its size.
+    GraphicsDrawSettings.RenderTarget[0] = DX_SCREEN_BACK;
+    GraphicsDrawSettings.DrawSizeX = 128;
+    GraphicsDrawSettings.DrawSizeY = 64;
+    GraphicsDrawSettings.UserDepthGraph = bigDepth->Handle;
+    Graphics_D3D11_SetupDepthBuffer();
+    EXPECT_EQ(bigDepth->DepthViews[0], D3D11DeviceState.DepthStencilView);
+    GraphicsDrawSettings.DrawSizeX = 129;
+    Graphics_D3D11_SetupDepthBuffer();
+    EXPECT_EQ(b.DepthBufferDSV, D3D11DeviceState.DepthStencilView);
+    Graphics_D3D11_DeviceState_SetDepthStencil(nullptr, nullptr);
+}
+
+TEST_F(HandleObjects, AFailedRestartReportsFailureAndRebuildsNothing)
+{
+    RegisterGraphicsHardwareFunctions(GRAPHICS_API_D3D11, GetGraphicsD3D11Functions());
+    GraphicsAPIType = GRAPHICS_API_D3D11;
+    const int handle = AddHandle(DX_HANDLETYPE_SHADER, 0, -1);
+    ShaderHandleData *shader = GetTypedHandle<ShaderHandleData>(handle, DX_HANDLETYPE_SHADER, 0);
+    const uint8_t code[16] = {'D', 'X', 'B', 'C'};
+    ASSERT_EQ(0, Graphics_D3D11_CreateShaderHandle(shader, 1, code, sizeof(code), 0, 0));
+    FakeD3D11.Fail["D3D11CreateDevice"] = E_FAIL;
+    FakeD3D11.Calls.clear();
+    EXPECT_EQ(-1, Graphics_D3D11_ChangeScreenMode(1, 320, 240, 32, 60));
+    EXPECT_TRUE(FakeD3D11CallsStartingWith("CreateVertexShader").empty());
+    EXPECT_EQ(nullptr, shader->Backend.Object[0]);
+    EXPECT_EQ(0, D3D11Device_IsValid());
+    EXPECT_EQ(320, GraphicsScreenSettings.MainScreenWidth);
+    FakeD3D11.Fail.clear();
+    SubHandle(handle);
+    GraphicsAPIType = GRAPHICS_API_SOFTWARE;
+    RegisterGraphicsHardwareFunctions(GRAPHICS_API_D3D11, nullptr);
+    GraphicsScreenSettings.MainScreenWidth = GraphicsScreenSettings.MainScreenHeight = 0;
+}
+
+// Before a new device every handle's objects go; after it each is made again, a buffer refilled
+// from its system copy and a shadow map set up anew.
+TEST_F(HandleObjects, EveryHandleKindIsReleasedAndMadeAgain)
+{
+    RegisterGraphicsHardwareFunctions(GRAPHICS_API_D3D11, GetGraphicsD3D11Functions());
+    GraphicsAPIType = GRAPHICS_API_D3D11;
+    InitializeHandleType(DX_HANDLETYPE_VERTEX_BUFFER, sizeof(VertexBufferHandleData), 8,
+                         InitializeVertexIndexBufferHandle, nullptr, L"VertexBuffer");
+    InitializeHandleType(DX_HANDLETYPE_INDEX_BUFFER, sizeof(IndexBufferHandleData), 8,
+                         InitializeVertexIndexBufferHandle, nullptr, L"IndexBuffer");
+    InitializeHandleType(DX_HANDLETYPE_SHADOWMAP, sizeof(ShadowMapHandleData), 8, InitializeShadowMapHandle, nullptr,
+                         L"ShadowMap");
+    uint8_t vertices[4 * 12 * 4] = {1, 2, 3};
+    const int vertexHandle = AddHandle(DX_HANDLETYPE_VERTEX_BUFFER, 0, -1);
+    auto *vertex = GetTypedHandle<VertexBufferHandleData>(vertexHandle, DX_HANDLETYPE_VERTEX_BUFFER, 0);
+    *vertex = {vertex->Info, 12, 4, vertices, vertex->PF, {}};
+    uint16_t indices[6 * 4] = {0, 1, 2, 2, 1, 3};
+    const int indexHandle = AddHandle(DX_HANDLETYPE_INDEX_BUFFER, 0, -1);
+    auto *index = GetTypedHandle<IndexBufferHandleData>(indexHandle, DX_HANDLETYPE_INDEX_BUFFER, 0);
+    *index = {index->Info, 2, 6, indices, index->PF, {}};
+    const int mapHandle = AddHandle(DX_HANDLETYPE_SHADOWMAP, 0, -1);
+    auto *map = GetTypedHandle<ShadowMapHandleData>(mapHandle, DX_HANDLETYPE_SHADOWMAP, 0);
+    map->Width = map->Height = 64;
+    map->BitDepth = 16;
+    ASSERT_EQ(0, Graphics_D3D11_SetupShadowMap(map, 0));
+    const int shaderHandle = AddHandle(DX_HANDLETYPE_SHADER, 0, -1);
+    auto *shader = GetTypedHandle<ShaderHandleData>(shaderHandle, DX_HANDLETYPE_SHADER, 0);
+    const uint8_t code[8] = {'D', 'X', 'B', 'C'};
+    ASSERT_EQ(0, Graphics_D3D11_CreateShaderHandle(shader, 1, code, sizeof(code), 0, 0));
+
+    const GraphicsBackendObjectData *parts[] = {vertex->PF, index->PF, map->PF, shader->PF};
+    ASSERT_EQ(0, Graphics_D3D11_RecreateHandleBuffers());
+    for (const GraphicsBackendObjectData *part : parts)
+        EXPECT_NE(nullptr, part->Object[0]);  // vertex and index buffers are made here the first time
+    ASSERT_EQ(0, Graphics_D3D11_ReleaseHandleDeviceObjects());
+    for (const GraphicsBackendObjectData *part : parts)
+        for (void *object : part->Object) EXPECT_EQ(nullptr, object);
+    FakeD3D11.Calls.clear();
+    ASSERT_EQ(0, Graphics_D3D11_RecreateHandleBuffers());
+    for (const GraphicsBackendObjectData *part : parts) EXPECT_NE(nullptr, part->Object[0]);
+    EXPECT_EQ((std::vector<std::string>{"CreateBuffer bytes=48 bind=0x1 usage=0", "CreateBuffer bytes=12 bind=0x2 usage=0"}),
+              FakeD3D11CallsStartingWith("CreateBuffer"));
+    EXPECT_EQ((std::vector<std::string>{"UpdateSubresource sub=0 box=0,0,48,1 pitch=0",
+                                        "UpdateSubresource sub=0 box=0,0,12,1 pitch=0"}),
+              FakeD3D11CallsStartingWith("UpdateSubresource"));
+
+    // A buffer that cannot be made is told; the others are still made.
+    Graphics_D3D11_ReleaseHandleDeviceObjects();
+    FakeD3D11.Fail["CreateBuffer"] = E_OUTOFMEMORY;
+    ASSERT_EQ(0, Graphics_D3D11_RecreateHandleBuffers());
+    FakeD3D11.Fail.clear();
+    EXPECT_TRUE(Logged(L"頂点バッファハンドル用の頂点バッファの作成に失敗しました"));
+    EXPECT_TRUE(Logged(L"インデックスバッファハンドル用のインデックスバッファの作成に失敗しました"));
+    EXPECT_NE(nullptr, map->PF->Object[0]);
+    EXPECT_NE(nullptr, shader->PF->Object[0]);
+
+    Graphics_D3D11_ReleaseHandleDeviceObjects();
+    SubHandle(shaderHandle);
+    for (int type : {DX_HANDLETYPE_VERTEX_BUFFER, DX_HANDLETYPE_INDEX_BUFFER, DX_HANDLETYPE_SHADOWMAP})
+        TerminateHandleType(type);
+    GraphicsAPIType = GRAPHICS_API_SOFTWARE;
+    RegisterGraphicsHardwareFunctions(GRAPHICS_API_D3D11, nullptr);
+}
+
+}  // namespace

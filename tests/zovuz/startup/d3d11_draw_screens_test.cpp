@@ -1,0 +1,326 @@
+// The library on Direct3D 11 under Wine, across the life of its device: the front screen shows
+// without a flip, a device rebuild keeps the draw state and every picture, a mode change takes the
+// new size, and every release leaves no object alive.
+#include "zovuz/startup/startup_internal.h"
+
+#include "tests/support/test_files.h"
+#include "tests/support/window_capture.h"
+#include "tests/zovuz/graphics/graphics_start_fixture.h"
+#include "zovuz/core/zovuz_core.h"
+#include "zovuz/d3d11/windows/d3d11_graph_texture_win.h"
+#include "zovuz/d3d11/zovuz_d3d11.h"
+#include "zovuz/graphics/zovuz_graphics.h"
+
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <stdlib.h>
+#include <string.h>
+
+#include <string>
+
+namespace {
+
+bool Disabled() { return getenv("TARVEX_D3D11_DISABLED") != nullptr; }
+
+int Occurrences(const std::wstring &Text, const std::wstring &Piece)
+{
+    int n = 0;
+    for (size_t at = Text.find(Piece); at != std::wstring::npos; at = Text.find(Piece, at + 1)) ++n;
+    return n;
+}
+
+// The back end's 2-D drawing comes with a change of its own; the cases that draw wait for it.
+bool DrawsIn2D()
+{
+    const GraphicsHardwareFunctions *table = GetGraphicsHardwareFunctions(GRAPHICS_API_D3D11);
+    return table != nullptr && table->DrawFillBox != nullptr && table->DrawGraph != nullptr;
+}
+
+const wchar_t kNoObjectLeft[] = L"Direct3D11 のオブジェクト合計数 : 0";
+
+// The front-screen timer's presents, counted on their way to the screen's refresh.
+int RefreshCount = 0;
+int (*OriginalRefresh)(void) = nullptr;
+int CountingRefresh(void)
+{
+    ++RefreshCount;
+    return OriginalRefresh != nullptr ? OriginalRefresh() : 0;
+}
+
+class D3D11DrawScreens : public testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        if (Disabled()) GTEST_SKIP() << "d3d11.dll is switched off in this run";
+        RemoveLogFile();
+        ChangeWindowMode(1);
+        SetGraphMode(320, 240, 32, 60);
+        SetAlwaysRunFlag(1);
+        SetMainWindowText("d3d11 draw screens");
+        SetBackgroundColor(24, 48, 96);
+        RegisterGraphicsHardwareFunctions(GRAPHICS_API_D3D11, GetGraphicsD3D11Functions());
+        ASSERT_EQ(0, LibraryInit());
+        ASSERT_EQ(GRAPHICS_API_D3D11, GetGraphicsAPIType());
+    }
+    void TearDown() override
+    {
+        if (Disabled()) return;
+        SetWindowSizeExtendRate(1.0, 1.0);
+        SetGraphicsResetOnScreenModeChangeFlag(1);
+        LibraryEnd();
+        SetUseHardwareRenderFlag(1);
+        RegisterGraphicsHardwareFunctions(GRAPHICS_API_D3D11, nullptr);
+    }
+};
+
+TEST_F(D3D11DrawScreens, TheFrontScreenShowsWithoutAFlip)
+{
+    OriginalRefresh = GetSubsystemHooks()->RefreshScreen;
+    GetSubsystemHooks()->RefreshScreen = CountingRefresh;
+    RefreshCount = 0;
+    ASSERT_EQ(0, SetDrawScreen(DX_SCREEN_FRONT));
+    SetBackgroundColor(200, 100, 0);
+    ASSERT_EQ(0, ClearDrawScreen(nullptr));
+    bool shown = false;
+    const DWORD start = GetTickCount();
+    while (!shown && GetTickCount() - start < 2000) {
+        ProcessMessage();
+        const WindowCapture shot = CaptureWindow(GetMainWindowHandle(), 0, 0, 320, 240);
+        shown = !shot.Empty() && shot.At(5, 5) == 0xC86400 && shot.At(319, 239) == 0xC86400;
+        Sleep(10);
+    }
+    GetSubsystemHooks()->RefreshScreen = OriginalRefresh;
+    EXPECT_TRUE(shown);
+    EXPECT_GT(RefreshCount, 0);
+    SetDrawScreen(DX_SCREEN_BACK);
+}
+
+// The device goes and comes back (as after a device loss, and after a window resize and flip):
+// the draw area, the view, projection and viewport matrices stay, the screen draws again, and
+// each release reports no object alive. Releasing twice is harmless.
+TEST_F(D3D11DrawScreens, ARebuiltDeviceKeepsTheDrawState)
+{
+    GraphicsDrawSettingsData &d = GraphicsDrawSettings;
+    ASSERT_EQ(0, SetDrawScreen(DX_SCREEN_BACK));
+    ASSERT_EQ(0, SetDrawArea(10, 20, 300, 200));
+    MATRIX_D view;
+    CreateIdentityMatrixD(&view);
+    view.m[3][0] = 3.0;
+    view.m[3][2] = 7.5;
+    ASSERT_EQ(0, SetTransformToView(&view));
+    const ImageRect area = d.DrawArea;
+    const MATRIX_D saved[3] = {d.Matrix.View, d.Matrix.Projection, d.Matrix.Viewport};
+    EXPECT_EQ(500, GetShaderVersion());
+
+    for (const char *how : {"rebuilt", "released twice, then rebuilt", "after a resize and a flip"}) {
+        SCOPED_TRACE(how);
+        LogAppendReader log;
+        if (strstr(how, "twice") != nullptr) {
+            EXPECT_EQ(0, Graphics_Hardware_ReleaseDeviceObjects());
+            EXPECT_EQ(0, Graphics_Hardware_ReleaseDeviceObjects());
+            EXPECT_EQ(0, Graphics_Hardware_IsDeviceValid());
+        }
+        if (strstr(how, "resize") != nullptr) {
+            SetWindowSizeExtendRate(1.5, 1.5);
+            for (int i = 0; i < 3; ++i) ProcessMessage();
+            ASSERT_EQ(0, ScreenFlip());
+        }
+        ASSERT_EQ(0, RestoreGraphicsDevice());
+        const std::wstring text = log.Appended();
+        EXPECT_GE(Occurrences(text, kNoObjectLeft), strstr(how, "twice") != nullptr ? 2 : 1) << text;
+        EXPECT_EQ(1, Graphics_Hardware_IsDeviceValid());
+        EXPECT_EQ(0, memcmp(&area, &d.DrawArea, sizeof(area)));
+        EXPECT_EQ(0, memcmp(saved, &d.Matrix.View, sizeof(saved[0])));
+        EXPECT_EQ(0, memcmp(saved + 1, &d.Matrix.Projection, sizeof(saved[1])));
+        EXPECT_EQ(0, memcmp(saved + 2, &d.Matrix.Viewport, sizeof(saved[2])));
+        ASSERT_EQ(0, SetDrawArea(0, 0, 320, 240));
+        ASSERT_EQ(0, ClearDrawScreen(nullptr));
+        EXPECT_EQ(0xFF183060u, GetPixel(319, 239));
+        ASSERT_EQ(0, SetDrawArea(10, 20, 300, 200));
+    }
+}
+
+TEST_F(D3D11DrawScreens, AModeChangeTakesTheNewSize)
+{
+    SetGraphicsResetOnScreenModeChangeFlag(0);
+    LogAppendReader log;
+    ASSERT_EQ(0, ChangeScreenMode(400, 300, 32, 0, 60));
+    EXPECT_EQ(1, Occurrences(log.Appended(), kNoObjectLeft));
+    int width = 0, height = 0;
+    GetDrawScreenSize(&width, &height);
+    EXPECT_EQ(400, width);
+    EXPECT_EQ(300, height);
+    ASSERT_EQ(0, SetDrawScreen(DX_SCREEN_BACK));
+    ASSERT_EQ(0, ClearDrawScreen(nullptr));
+    EXPECT_EQ(0xFF183060u, GetPixel(399, 299));
+    log.Mark();
+    EXPECT_EQ(0, LibraryEnd());
+    EXPECT_EQ(1, Occurrences(log.Appended(), kNoObjectLeft));
+}
+
+// The pixels of a rectangle of a draw target as 0x00RRGGBB.
+std::vector<uint32_t> ReadBack(int Target, int X, int Y, int Width, int Height)
+{
+    std::vector<uint32_t> pixels;
+    const ImageRect rect = {X, Y, X + Width, Y + Height};
+    BASEIMAGE image;
+    if (LockDrawScreenBuffer(&rect, &image, Target, 0, 0, 1, 0) < 0) return pixels;
+    for (int y = 0; y < Height; ++y)
+        for (int x = 0; x < Width; ++x) {
+            uint32_t value = 0;
+            memcpy(&value, (const uint8_t *)image.Pixels + y * image.Pitch + x * image.ColorData.PixelBytes,
+                   image.ColorData.PixelBytes);
+            int r, g, b, a;
+            GetColorDataRGBA(&image.ColorData, value, &r, &g, &b, &a);
+            pixels.push_back((uint32_t)r << 16 | (uint32_t)g << 8 | (uint32_t)b);
+        }
+    UnlockDrawScreenBuffer();
+    return pixels;
+}
+
+// Drawn into, then drawn 1:1 on the screen: the screen shows exactly what went into the graph;
+// a device rebuild keeps it; a graph that is no render target cannot be one.
+TEST_F(D3D11DrawScreens, ARenderTargetGraphIsDrawnIntoAndShownExactly)
+{
+    SetDrawValidGraphCreateFlag(1);
+    const int target = MakeGraph(64, 48, 0);
+    SetDrawValidGraphCreateFlag(0);
+    const int plain = MakeGraph(16, 16, 0);
+    ASSERT_GT(target, 0);
+    ASSERT_EQ(0, SetDrawScreen(target));
+    SetBackgroundColor(10, 20, 30);
+    ASSERT_EQ(0, ClearDrawScreen(nullptr));
+    SetBackgroundColor(200, 50, 25);
+    const ImageRect box = {8, 8, 40, 30};
+    ASSERT_EQ(0, ClearDrawScreen(&box));
+    std::vector<uint32_t> expected(64 * 48);
+    for (int y = 0; y < 48; ++y)
+        for (int x = 0; x < 64; ++x) expected[y * 64 + x] = x >= 8 && x < 40 && y >= 8 && y < 30 ? 0xC83219 : 0x0A141E;
+
+    SetBackgroundColor(24, 48, 96);
+    for (const char *when : {"drawn", "after a rebuilt device"}) {
+        SCOPED_TRACE(when);
+        EXPECT_EQ(expected, ReadBack(target, 0, 0, 64, 48));
+        ASSERT_EQ(0, SetDrawScreen(DX_SCREEN_BACK));
+        ASSERT_EQ(0, ClearDrawScreen(nullptr));
+        if (DrawsIn2D()) {
+            ASSERT_EQ(0, DrawGraph(100, 50, target, FALSE));
+            EXPECT_EQ(expected, ReadBack(DX_SCREEN_BACK, 100, 50, 64, 48));
+        }
+        ASSERT_EQ(0, RestoreGraphicsDevice());
+    }
+    EXPECT_EQ(-1, SetRenderTargetToShader(1, plain, 0, 0));
+    SetRenderTargetToShader(1, -1, 0, 0);
+    DeleteGraph(plain);
+    DeleteGraph(target);
+}
+
+// ---- The mask on the device against the software renderer's mask ---------------------------------
+
+// The mask: irregular runs of blocked pixels over the whole 320 x 240 screen.
+std::vector<uint8_t> MaskBytes()
+{
+    std::vector<uint8_t> bytes(320 * 240);
+    for (int y = 0; y < 240; ++y)
+        for (int x = 0; x < 320; ++x) bytes[y * 320 + x] = (x / 7 + y / 5) % 3 == 0 ? 1 : 0;
+    return bytes;
+}
+
+// Boxes and a graph drawn through the mask; returns the screen.
+std::vector<uint32_t> DrawThroughMask()
+{
+    std::vector<uint32_t> pattern(16 * 12);
+    for (int y = 0; y < 12; ++y)
+        for (int x = 0; x < 16; ++x) pattern[y * 16 + x] = 0xFF000000u | (uint32_t)(x * 15) << 16 | (uint32_t)(y * 20) << 8 | 0x40;
+    BASEIMAGE image = {};
+    CreateXRGB8ColorBaseImage(16, 12, &image);
+    for (int y = 0; y < 12; ++y) memcpy((uint8_t *)image.Pixels + y * image.Pitch, &pattern[y * 16], 16 * 4);
+    const int graph = CreateGraphFromBaseImage(&image, nullptr, TRUE);
+    ReleaseBaseImage(&image);
+
+    SetDrawScreen(DX_SCREEN_BACK);
+    SetBackgroundColor(24, 48, 96);
+    ClearDrawScreen(nullptr);
+    const std::vector<uint8_t> bytes = MaskBytes();
+    EXPECT_EQ(0, CreateMaskScreenWithBytes(320, 240, bytes.data(), 320));
+    EXPECT_EQ(0, SetUseMaskScreenFlag(1));
+    DrawBox(20, 20, 200, 150, GetColorValue(200, 50, 25), TRUE);
+    DrawBox(100, 120, 300, 230, GetColorValue(10, 220, 90), TRUE);
+    DrawGraph(150, 100, graph, FALSE);
+    SetUseMaskScreenFlag(0);
+    DeleteMaskScreen();
+    DeleteGraph(graph);
+    return ReadBack(DX_SCREEN_BACK, 0, 0, 320, 240);
+}
+
+TEST_F(D3D11DrawScreens, DrawingThroughTheMaskMatchesTheSoftwareRenderer)
+{
+    if (!DrawsIn2D()) GTEST_SKIP() << "the back end draws no 2-D primitives yet";
+    const std::vector<uint32_t> device = DrawThroughMask();
+    ASSERT_EQ(0, LibraryEnd());
+    SetUseHardwareRenderFlag(0);
+    ASSERT_EQ(0, LibraryInit());
+    ASSERT_EQ(GRAPHICS_API_SOFTWARE, GetGraphicsAPIType());
+    const std::vector<uint32_t> software = DrawThroughMask();
+    ASSERT_EQ(software.size(), device.size());
+    int differ = 0;
+    for (size_t i = 0; i < software.size(); ++i) differ += software[i] != device[i];
+    EXPECT_EQ(0, differ);
+    // Something was drawn, and something was kept back.
+    EXPECT_EQ(0xC83219u, software[25 * 320 + 21]);
+    EXPECT_EQ(0x183060u, software[25 * 320 + 30]);  // x 28-34 of row 25 are blocked
+}
+
+// A mask that grows while a masked draw is open keeps its bytes and the picture taken at the
+// draw's start: the old part is written back where its bytes allow, unchanged.
+TEST_F(D3D11DrawScreens, AGrowingMaskKeepsItsBytesAndPicture)
+{
+    if (!DrawsIn2D()) GTEST_SKIP() << "the back end draws no 2-D primitives yet";
+    ASSERT_EQ(0, SetDrawScreen(DX_SCREEN_BACK));
+    ASSERT_EQ(0, ClearDrawScreen(nullptr));
+    std::vector<uint8_t> bytes(100 * 80, 0);
+    for (int y = 0; y < 80; ++y)
+        for (int x = 0; x < 50; ++x) bytes[y * 100 + x] = 1;
+    ASSERT_EQ(0, CreateMaskScreenWithBytes(100, 80, bytes.data(), 100));
+    ASSERT_EQ(0, SetUseMaskScreenFlag(1));
+    MaskDrawBegin(0, 0, 100, 80);
+    ASSERT_EQ(0, CreateMaskScreen(1, 320, 240));
+    MaskDrawEnd(0, 0, 100, 80);
+    EXPECT_EQ(std::vector<uint32_t>(50 * 80, 0x183060), ReadBack(DX_SCREEN_BACK, 50, 0, 50, 80));
+
+    SetBackgroundColor(200, 50, 25);
+    DrawBox(0, 0, 320, 240, GetColorValue(200, 50, 25), TRUE);
+    SetUseMaskScreenFlag(0);
+    EXPECT_EQ(std::vector<uint32_t>(50 * 80, 0x183060), ReadBack(DX_SCREEN_BACK, 0, 0, 50, 80));  // old bytes
+    EXPECT_EQ(std::vector<uint32_t>(50 * 80, 0xC83219), ReadBack(DX_SCREEN_BACK, 50, 0, 50, 80));
+    EXPECT_EQ(std::vector<uint32_t>(320 * 10, 0xC83219), ReadBack(DX_SCREEN_BACK, 0, 230, 320, 10));  // grown
+    DeleteMaskScreen();
+}
+
+// Drawing into a multisampled graph lands in its multisampled texture; leaving it as the draw
+// screen resolves that into the texture that is sampled.
+TEST_F(D3D11DrawScreens, AMultisampledTargetIsResolvedWhenTheTargetMovesOn)
+{
+    if (!DrawsIn2D()) GTEST_SKIP() << "the back end draws no 2-D primitives yet";
+    SetDrawValidGraphCreateFlag(1);
+    const int graph = MakeGraph(32, 16, 0);
+    SetDrawValidGraphCreateFlag(0);
+    GraphImageRecord *image = GetGraphEntry(graph, 0)->Image;
+    Graphics_D3D11_ReleaseGraphTexture(image);
+    image->MultiSampleCount = 4;
+    ASSERT_EQ(0, Graphics_D3D11_CreateTexture(image, 0));
+    ASSERT_NE(nullptr, D3D11GraphObject<ID3D11Texture2D>(image->Texture[0], D3D11_GRAPH_MS_TEXTURE));
+    ASSERT_EQ(0, SetDrawScreen(graph));
+    SetBackgroundColor(255, 128, 0);
+    ASSERT_EQ(0, ClearDrawScreen(nullptr));
+    ASSERT_EQ(0, SetDrawScreen(DX_SCREEN_BACK));
+    SetBackgroundColor(24, 48, 96);
+    ASSERT_EQ(0, ClearDrawScreen(nullptr));
+    ASSERT_EQ(0, DrawGraph(10, 10, graph, FALSE));
+    EXPECT_EQ(std::vector<uint32_t>(32 * 16, 0xFF8000), ReadBack(DX_SCREEN_BACK, 10, 10, 32, 16));
+    DeleteGraph(graph);
+}
+
+}  // namespace
