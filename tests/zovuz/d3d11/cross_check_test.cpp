@@ -228,11 +228,11 @@ bool Passes(Rule How, const Verdict &V)
 
 void WritePng(const std::string &Name, const Picture &P)
 {
-    PngSpec spec;
-    spec.Width = kWidth;
-    spec.Height = kHeight;
-    for (uint32_t c : P) spec.Rows.insert(spec.Rows.end(), {(uint8_t)(c >> 16), (uint8_t)(c >> 8), (uint8_t)c});
-    const Bytes png = EncodePng(spec);
+    PngSpec layout;
+    layout.Width = kWidth;
+    layout.Height = kHeight;
+    for (uint32_t c : P) layout.Rows.insert(layout.Rows.end(), {(uint8_t)(c >> 16), (uint8_t)(c >> 8), (uint8_t)c});
+    const Bytes png = EncodePng(layout);
     std::string dir = TestBuildDir() + "/test-artifacts";
     CreateDirectoryA(dir.c_str(), nullptr);
     dir += "/d3d11";
