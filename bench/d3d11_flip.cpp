@@ -4,6 +4,7 @@
 // the whole client from the same texture, then Present. The software renderer's GDI flip of the
 // same screen is printed for information.
 #include "bench/bench_clock.h"
+#include "bench/bench_graphics.h"
 
 #include <stdio.h>
 
@@ -21,17 +22,7 @@ constexpr int kClientWidth = 1299, kClientHeight = 755;
 constexpr int kRounds = 100;
 
 bool Start(int Hardware) {
-  SetLogFileOutputFlag(0);
-  SetUseHardwareRenderFlag(Hardware);
-  // The library's start does not register the back end yet: the benchmark does.
-  RegisterGraphicsHardwareFunctions(GRAPHICS_API_D3D11, Hardware ? GetGraphicsD3D11Functions() : nullptr);
-  ChangeWindowMode(1);
-  SetWaitVSyncFlag(0);
-  SetAlwaysRunFlag(1);
-  SetGraphMode(kScreenWidth, kScreenHeight, 32, 60);
-  SetWindowSize(kClientWidth, kClientHeight);
-  SetMainWindowText("tarvex bench");
-  if (LibraryInit() != 0) return false;
+  if (!StartBenchGraphics(Hardware, kScreenWidth, kScreenHeight, kClientWidth, kClientHeight)) return false;
   SetBackgroundColor(24, 48, 96);
   SetDrawScreen(DX_SCREEN_BACK);
   ClearDrawScreen(nullptr);

@@ -5,6 +5,7 @@
 // blocks a frame leaves alive (0), and on Direct3D 11 the draw calls per frame beside the batch
 // rules' count for the quads (a break every 2,340 VERTEX2D vertices and at each texture switch).
 #include "bench/bench_clock.h"
+#include "bench/bench_graphics.h"
 
 #include <stdio.h>
 
@@ -63,17 +64,8 @@ struct FrameFigures
 FrameFigures Run(int Hardware)
 {
     FrameFigures f;
-    SetLogFileOutputFlag(0);
-    SetUseHardwareRenderFlag(Hardware);
-    // The library's start does not register the back end yet: the benchmark does.
-    RegisterGraphicsHardwareFunctions(GRAPHICS_API_D3D11, Hardware ? GetGraphicsD3D11Functions() : nullptr);
-    ChangeWindowMode(1);
-    SetWaitVSyncFlag(0);
-    SetAlwaysRunFlag(1);
-    SetGraphMode(kScreenWidth, kScreenHeight, 32, 60);
-    SetWindowSize(kClientWidth, kClientHeight);
-    SetMainWindowText("tarvex bench");
-    if (LibraryInit() != 0 || GetGraphicsAPIType() != (Hardware ? 2 : 0)) return f;
+    if (!StartBenchGraphics(Hardware, kScreenWidth, kScreenHeight, kClientWidth, kClientHeight) ||
+        GetGraphicsAPIType() != (Hardware ? 2 : 0)) return f;
     const int atlas = MakeAtlas();
     if (atlas >= 0) {
         SetDrawScreen(DX_SCREEN_BACK);

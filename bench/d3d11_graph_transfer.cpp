@@ -3,6 +3,7 @@
 // beside the same transfers into the software renderer's graph in the same run. The ratio is ours
 // over the software renderer's (the target is 1.5 or less: conversion dominates both).
 #include "bench/bench_clock.h"
+#include "bench/bench_graphics.h"
 
 #include <stdio.h>
 
@@ -13,18 +14,7 @@ namespace {
 constexpr int kSide = 512;
 constexpr int kRounds = 256;
 
-bool Start(int Hardware) {
-  SetLogFileOutputFlag(0);
-  SetUseHardwareRenderFlag(Hardware);
-  // The library's start does not register the back end yet: the benchmark does.
-  RegisterGraphicsHardwareFunctions(GRAPHICS_API_D3D11, Hardware ? GetGraphicsD3D11Functions() : nullptr);
-  ChangeWindowMode(1);
-  SetWaitVSyncFlag(0);
-  SetAlwaysRunFlag(1);
-  SetGraphMode(640, 480, 32, 60);
-  SetMainWindowText("tarvex bench");
-  return LibraryInit() == 0;
-}
+bool Start(int Hardware) { return StartBenchGraphics(Hardware, 640, 480); }
 
 // Milliseconds per transfer, or a negative value when a transfer fails.
 double TransferMs() {
