@@ -6,6 +6,7 @@
 #include "tests/support/test_files.h"
 #include "tests/support/window_capture.h"
 #include "tests/zovuz/graphics/graphics_start_fixture.h"
+#include "tests/zovuz/startup/d3d11_library_fixture.h"
 #include "zovuz/core/zovuz_core.h"
 #include "zovuz/d3d11/windows/d3d11_graph_texture_win.h"
 #include "zovuz/d3d11/zovuz_d3d11.h"
@@ -20,8 +21,6 @@
 #include <string>
 
 namespace {
-
-bool Disabled() { return getenv("TARVEX_D3D11_DISABLED") != nullptr; }
 
 int Occurrences(const std::wstring &Text, const std::wstring &Piece)
 {
@@ -48,30 +47,22 @@ int CountingRefresh(void)
     return OriginalRefresh != nullptr ? OriginalRefresh() : 0;
 }
 
-class D3D11DrawScreens : public testing::Test
+class D3D11DrawScreens : public D3D11LibraryTest
 {
 protected:
     void SetUp() override
     {
-        if (Disabled()) GTEST_SKIP() << "d3d11.dll is switched off in this run";
-        RemoveLogFile();
-        ChangeWindowMode(1);
-        SetGraphMode(320, 240, 32, 60);
-        SetAlwaysRunFlag(1);
-        SetMainWindowText("d3d11 draw screens");
+        if (D3D11Disabled()) GTEST_SKIP() << "d3d11.dll is switched off in this run";
         SetBackgroundColor(24, 48, 96);
-        RegisterGraphicsHardwareFunctions(GRAPHICS_API_D3D11, GetGraphicsD3D11Functions());
-        ASSERT_EQ(0, LibraryInit());
-        ASSERT_EQ(GRAPHICS_API_D3D11, GetGraphicsAPIType());
+        StartOnD3D11("d3d11 draw screens");
     }
     void TearDown() override
     {
-        if (Disabled()) return;
+        if (D3D11Disabled()) return;
         SetWindowSizeExtendRate(1.0, 1.0);
         SetGraphicsResetOnScreenModeChangeFlag(1);
-        LibraryEnd();
+        D3D11LibraryTest::TearDown();
         SetUseHardwareRenderFlag(1);
-        RegisterGraphicsHardwareFunctions(GRAPHICS_API_D3D11, nullptr);
     }
 };
 

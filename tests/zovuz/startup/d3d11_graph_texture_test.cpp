@@ -11,6 +11,7 @@
 #include "tests/support/test_files.h"
 #include "tests/zovuz/graphics/graphics_start_fixture.h"
 #include "tests/zovuz/graphics/image_fixture.h"
+#include "tests/zovuz/startup/d3d11_library_fixture.h"
 #include "zovuz/d3d11/windows/d3d11_graph_texture_win.h"
 #include "zovuz/d3d11/windows/d3d11_read_back_win.h"
 #include "zovuz/d3d11/zovuz_d3d11.h"
@@ -18,8 +19,6 @@
 #include "zovuz/startup/startup_internal.h"
 
 namespace {
-
-bool Disabled() { return getenv("TARVEX_D3D11_DISABLED") != nullptr; }
 
 // Pixels as 0xAARRGGBB, whatever the format they were read in.
 std::vector<uint32_t> Unpack(const BASEIMAGE &Image)
@@ -91,26 +90,13 @@ std::vector<uint8_t> RawLevel(ID3D11Texture2D *Texture, int RowBytes, int Rows)
 
 uint32_t Rgba(int X, int Y) { return (uint32_t)(X * 37 + Y * 11) << 24 | PatternA(X, Y); }
 
-class D3D11Graphs : public testing::Test
+class D3D11Graphs : public D3D11LibraryTest
 {
 protected:
     void SetUp() override
     {
-        if (Disabled()) GTEST_SKIP() << "d3d11.dll is switched off in this run";
-        RemoveLogFile();
-        ChangeWindowMode(1);
-        SetGraphMode(320, 240, 32, 60);
-        SetAlwaysRunFlag(1);
-        SetMainWindowText("d3d11 graphs");
-        RegisterGraphicsHardwareFunctions(GRAPHICS_API_D3D11, GetGraphicsD3D11Functions());
-        ASSERT_EQ(0, LibraryInit());
-        ASSERT_EQ(2, GetGraphicsAPIType());
-    }
-    void TearDown() override
-    {
-        if (Disabled()) return;
-        LibraryEnd();
-        RegisterGraphicsHardwareFunctions(GRAPHICS_API_D3D11, nullptr);
+        if (D3D11Disabled()) GTEST_SKIP() << "d3d11.dll is switched off in this run";
+        StartOnD3D11("d3d11 graphs");
     }
     static int MakePatternGraph(int Width, int Height)
     {
