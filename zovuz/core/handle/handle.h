@@ -217,3 +217,20 @@ inline Record *GetTypedHandle(int Handle, int HandleType, int AllowLoading)
     if (Handle < 0 || HandleTypeOf(Handle) != HandleType) return nullptr;
     return GetTypedHandle<Record>(GetHandleManage(HandleType), Handle, AllowLoading);
 }
+
+// Visits every live record of a handle type, from the lowest used slot to the highest, each once
+// its asynchronous load has ended (a record deleted while it loaded is skipped). For a device's
+// release and rebuild, which must reach every graph, buffer and shader of the program.
+template <class Record, class Visit>
+inline void ForEachHandle(int HandleType, Visit VisitRecord)
+{
+    HandleManage *m = GetHandleManage(HandleType);
+    if (m == nullptr || !m->InitializeFlag) return;
+    for (int slot = m->AreaMin; slot <= m->AreaMax; ++slot) {
+        HandleInfo *info = m->Handle[slot];
+        if (info == nullptr) continue;
+        WaitHandleASyncLoad(info->Handle);
+        info = m->Handle[slot];
+        if (info != nullptr) VisitRecord((Record *)info);
+    }
+}

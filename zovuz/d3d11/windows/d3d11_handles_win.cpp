@@ -12,22 +12,6 @@
 
 namespace {
 
-// Every live record of a handle type, from the lowest used slot to the highest, once its
-// asynchronous load has ended.
-template <typename Record, typename Visit>
-void ForEachHandle(int HandleType, Visit VisitRecord)
-{
-    HandleManage *m = GetHandleManage(HandleType);
-    if (m == nullptr || !m->InitializeFlag) return;
-    for (int slot = m->AreaMin; slot <= m->AreaMax; ++slot) {
-        HandleInfo *info = m->Handle[slot];
-        if (info == nullptr) continue;
-        WaitHandleASyncLoad(info->Handle);
-        info = m->Handle[slot];
-        if (info != nullptr) VisitRecord((Record *)info);
-    }
-}
-
 template <typename T>
 T *&ObjectOf(GraphicsBackendObjectData *Part)
 {

@@ -29,22 +29,6 @@ void ReleaseBackendObjects(GraphicsBackendObjectData *Part)
     }
 }
 
-// Every live record of a handle type, from the lowest used slot to the highest, once its
-// asynchronous load has ended.
-template <typename Record, typename Visit>
-void ForEachHandle(int HandleType, Visit VisitRecord)
-{
-    HandleManage *m = GetHandleManage(HandleType);
-    if (m == nullptr || !m->InitializeFlag) return;
-    for (int slot = m->AreaMin; slot <= m->AreaMax; ++slot) {
-        HandleInfo *info = m->Handle[slot];
-        if (info == nullptr) continue;
-        WaitHandleASyncLoad(info->Handle);
-        info = m->Handle[slot];
-        if (info != nullptr) VisitRecord((Record *)info);
-    }
-}
-
 // Initialise's failure path: everything made so far, in this order.
 int FailInitialize()
 {
