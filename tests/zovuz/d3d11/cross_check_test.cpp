@@ -64,7 +64,7 @@ SceneGraphs MakeSceneGraphs()
             pattern[y * 16 + x] = PatternPixel(x, y);
             keyed[y * 16 + x] = (x + y) % 5 == 0 ? (uint32_t)(r << 16 | g << 8 | b) : PatternPixel(x, y);
         }
-    return SceneGraphs{MakeGraphOfPixels(16, 12, pattern), MakeGraphOfPixels(16, 12, keyed)};
+    return SceneGraphs{MakeGraphOfPixels(16, 12, pattern.data()), MakeGraphOfPixels(16, 12, keyed.data())};
 }
 
 unsigned int Rgb(int R, int G, int B) { return GetColorValue(R, G, B); }

@@ -3,26 +3,6 @@
 #include "zovuz/graphics/zovuz_graphics.h"
 #include "zovuz/graphics/graph_internal.h"
 
-int MakeGraphOfPixels(int Width, int Height, const std::vector<uint32_t> &Pixels, int AlphaFlag)
-{
-    GraphCreateParam param;
-    InitGraphCreateParam(&param);
-    param.AlphaChannelFlag = AlphaFlag;
-    const int graph = MakeGraphWithCreateParam(&param, Width, Height, 0, 0, 0, 0, 0);
-    BASEIMAGE image = {};
-    if (AlphaFlag)
-        CreateARGB8ColorData(&image.ColorData);
-    else
-        CreateXRGB8ColorData(&image.ColorData);
-    image.Width = Width;
-    image.Height = Height;
-    image.Pitch = Width * 4;
-    image.Pixels = const_cast<uint32_t *>(Pixels.data());
-    if (graph < 0 || BltBmpOrBaseImageToGraph(nullptr, nullptr, nullptr, 0, &image, nullptr, 0, 0, graph) < 0)
-        return -1;
-    return graph;
-}
-
 std::vector<uint32_t> ReadDrawScreen(int X, int Y, int Width, int Height)
 {
     std::vector<uint32_t> out;

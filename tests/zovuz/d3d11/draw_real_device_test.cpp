@@ -239,8 +239,8 @@ std::vector<uint32_t> PixelsOf(uint32_t (*Pattern)(int, int))
 // The two graphs, made on the device for one test.
 struct TwoGraphs
 {
-    int a_ = MakeGraphOfPixels(16, 12, PixelsOf(TestGraphA));
-    int b_ = MakeGraphOfPixels(16, 12, PixelsOf(TestGraphB));
+    int a_ = MakeGraphOfPixels(16, 12, PixelsOf(TestGraphA).data());
+    int b_ = MakeGraphOfPixels(16, 12, PixelsOf(TestGraphB).data());
     ~TwoGraphs()
     {
         SetBlendGraphParam(-1, 0, 0);

@@ -51,6 +51,26 @@ TestImage MakeTestImage(int Width, int Height, uint32_t (*Pattern)(int X, int Y)
     return t;
 }
 
+int MakeGraphOfPixels(int Width, int Height, const uint32_t *Pixels, int AlphaFlag)
+{
+    GraphCreateParam param;
+    InitGraphCreateParam(&param);
+    param.AlphaChannelFlag = AlphaFlag;
+    int graph = MakeGraphWithCreateParam(&param, Width, Height, 0, 0, 0, 0, 0);
+    BASEIMAGE image = {};
+    if (AlphaFlag)
+        CreateARGB8ColorData(&image.ColorData);
+    else
+        CreateXRGB8ColorData(&image.ColorData);
+    image.Width = Width;
+    image.Height = Height;
+    image.Pitch = Width * 4;
+    image.Pixels = const_cast<uint32_t *>(Pixels);
+    if (graph < 0 || BltBmpOrBaseImageToGraph(nullptr, nullptr, nullptr, 0, &image, nullptr, 0, 0, graph) < 0)
+        return -1;
+    return graph;
+}
+
 std::vector<uint32_t> ReadPixels(int Target, int X, int Y, int Width, int Height)
 {
     ImageRect rect = {X, Y, X + Width, Y + Height};

@@ -4,6 +4,7 @@
 
 #include <stdlib.h>
 
+#include "tests/zovuz/graphics/graphics_start_fixture.h"
 #include "zovuz/graphics/graph_internal.h"
 
 namespace {
@@ -41,26 +42,6 @@ uint32_t TransRgb()
 }
 bool KeyedAt(int X, int Y) { return (X == 1 && Y == 0) || (X == 2 && Y == 1); }
 const uint32_t kAlphaPixels[4] = {0xFFFF0000u, 0x8000FF00u, 0x000000FFu, 0x40FFFFFFu};
-
-int MakeImageGraph(int Width, int Height, const uint32_t *Pixels, int AlphaFlag)
-{
-    GraphCreateParam param;
-    InitGraphCreateParam(&param);
-    param.AlphaChannelFlag = AlphaFlag;
-    int graph = MakeGraphWithCreateParam(&param, Width, Height, 0, 0, 0, 0, 0);
-    BASEIMAGE image = {};
-    if (AlphaFlag)
-        CreateARGB8ColorData(&image.ColorData);
-    else
-        CreateXRGB8ColorData(&image.ColorData);
-    image.Width = Width;
-    image.Height = Height;
-    image.Pitch = Width * 4;
-    image.Pixels = const_cast<uint32_t *>(Pixels);
-    if (graph < 0 || BltBmpOrBaseImageToGraph(nullptr, nullptr, nullptr, 0, &image, nullptr, 0, 0, graph) < 0)
-        return -1;
-    return graph;
-}
 
 // 0x00RRGGBB of c over d at opacity a, as the blends compute it (within one step).
 uint32_t Over(uint32_t C, uint32_t D, int A)
@@ -316,9 +297,9 @@ void RunPrimitiveCases(CaseReader Read, const std::vector<std::string> &Skipped)
             pattern[y * 4 + x] = PatternAt(x, y);
             keyed[y * 4 + x] = KeyedAt(x, y) ? TransRgb() : PatternAt(x, y);
         }
-    Graphs.Pattern = MakeImageGraph(4, 2, pattern, 0);
-    Graphs.Keyed = MakeImageGraph(4, 2, keyed, 0);
-    Graphs.Alpha = MakeImageGraph(4, 1, kAlphaPixels, 1);
+    Graphs.Pattern = MakeGraphOfPixels(4, 2, pattern, 0);
+    Graphs.Keyed = MakeGraphOfPixels(4, 2, keyed, 0);
+    Graphs.Alpha = MakeGraphOfPixels(4, 1, kAlphaPixels, 1);
     ASSERT_GE(Graphs.Pattern, 0);
     ASSERT_GE(Graphs.Keyed, 0);
     ASSERT_GE(Graphs.Alpha, 0);
