@@ -4,6 +4,7 @@
 #include <string.h>
 
 #include "zovuz/d3d11/windows/d3d11_device_state_win.h"
+#include "zovuz/d3d11/windows/d3d11_texture_desc_win.h"
 
 D3D11ConstantBufferListData D3D11ConstantBufferList;
 D3D11BufferData D3D11Buffers;
@@ -254,16 +255,9 @@ int Graphics_D3D11_CreateDepthBuffer(void)
     b.DepthBufferBitDepth = 16;
     const int samples = GraphicsDeviceMode.MultiSampleCount > 1 ? GraphicsDeviceMode.MultiSampleCount : 1;
 
-    D3D11_TEXTURE2D_DESC desc = {};
-    desc.Width = (UINT)width;
-    desc.Height = (UINT)height;
-    desc.MipLevels = 1;
-    desc.ArraySize = 1;
-    desc.Format = (DXGI_FORMAT)D3D11FormatTable.DepthTexture[0];
-    desc.SampleDesc.Count = (UINT)samples;
-    desc.SampleDesc.Quality = samples > 1 ? (UINT)GraphicsDeviceMode.MultiSampleQuality : 0;
-    desc.Usage = D3D11_USAGE_DEFAULT;
-    desc.BindFlags = D3D11_BIND_DEPTH_STENCIL;
+    D3D11_TEXTURE2D_DESC desc = D3D11PlainTextureDesc(
+        (UINT)width, (UINT)height, (DXGI_FORMAT)D3D11FormatTable.DepthTexture[0], D3D11_BIND_DEPTH_STENCIL,
+        (UINT)samples, samples > 1 ? (UINT)GraphicsDeviceMode.MultiSampleQuality : 0);
     if (D3D11Device_CreateTexture2D(&desc, nullptr, &b.DepthBuffer) != S_OK) {
         b.DepthBuffer = nullptr;
         AddLogStringWide(L"深度バッファ用 Texture2D の作成に失敗しました\n");

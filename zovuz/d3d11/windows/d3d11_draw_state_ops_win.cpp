@@ -12,6 +12,7 @@
 #include "zovuz/d3d11/windows/d3d11_swap_chain_win.h"
 #include "zovuz/d3d11/windows/d3d11_transfer_win.h"
 #include "zovuz/d3d11/windows/d3d11_vertex_batch_win.h"
+#include "zovuz/d3d11/windows/d3d11_texture_desc_win.h"
 
 namespace {
 
@@ -73,12 +74,8 @@ bool ClearTarget(int Index, ID3D11Texture2D **Texture, ID3D11RenderTargetView **
 void ClearRectangle(ID3D11Texture2D *Texture, ID3D11RenderTargetView *View, const ImageRect &Rect,
                     const uint8_t Color[4])
 {
-    D3D11_TEXTURE2D_DESC desc = {};
-    desc.Width = desc.Height = desc.MipLevels = desc.ArraySize = 1;
-    desc.Format = DXGI_FORMAT_R8G8B8A8_UNORM;
-    desc.SampleDesc.Count = 1;
-    desc.Usage = D3D11_USAGE_DEFAULT;
-    desc.BindFlags = D3D11_BIND_SHADER_RESOURCE;
+    const D3D11_TEXTURE2D_DESC desc =
+        D3D11PlainTextureDesc(1, 1, DXGI_FORMAT_R8G8B8A8_UNORM, D3D11_BIND_SHADER_RESOURCE);
     D3D11_SUBRESOURCE_DATA data = {Color, 4, 4};
     ID3D11Texture2D *pixel = nullptr;
     ID3D11ShaderResourceView *pixelView = nullptr;

@@ -10,6 +10,7 @@
 #include "zovuz/d3d11/windows/d3d11_shader_win.h"
 #include "zovuz/d3d11/windows/d3d11_swap_chain_win.h"
 #include "zovuz/d3d11/windows/d3d11_transfer_win.h"
+#include "zovuz/d3d11/windows/d3d11_texture_desc_win.h"
 
 D3D11MaskData D3D11Mask;
 
@@ -37,16 +38,7 @@ void ReleaseScreenObjects(ID3D11Texture2D *&Texture, ID3D11ShaderResourceView *&
 
 D3D11_TEXTURE2D_DESC MaskTextureDesc(int Width, int Height, int Format, UINT Bind)
 {
-    D3D11_TEXTURE2D_DESC desc = {};
-    desc.Width = (UINT)Width;
-    desc.Height = (UINT)Height;
-    desc.MipLevels = 1;
-    desc.ArraySize = 1;
-    desc.Format = (DXGI_FORMAT)Format;
-    desc.SampleDesc.Count = 1;
-    desc.Usage = D3D11_USAGE_DEFAULT;
-    desc.BindFlags = Bind;
-    return desc;
+    return D3D11PlainTextureDesc((UINT)Width, (UINT)Height, (DXGI_FORMAT)Format, Bind);
 }
 
 // The mask bytes of (0, 0) - (Width, Height) into the image texture.

@@ -8,6 +8,7 @@
 #include "zovuz/d3d11/windows/d3d11_swap_chain_win.h"
 #include "zovuz/d3d11/windows/d3d11_transfer_win.h"
 #include "zovuz/d3d11/windows/d3d11_vertex_batch_win.h"
+#include "zovuz/d3d11/windows/d3d11_texture_desc_win.h"
 
 namespace {
 
@@ -83,16 +84,9 @@ int Graphics_D3D11_SetupSubBackBuffer(void)
 
     UINT count, quality;
     SampleCount(&count, &quality);
-    D3D11_TEXTURE2D_DESC desc = {};
-    desc.Width = (UINT)width;
-    desc.Height = (UINT)height;
-    desc.MipLevels = 1;
-    desc.ArraySize = 1;
-    desc.Format = DXGI_FORMAT_R8G8B8A8_UNORM;
-    desc.SampleDesc.Count = count;
-    desc.SampleDesc.Quality = quality;
-    desc.Usage = D3D11_USAGE_DEFAULT;
-    desc.BindFlags = D3D11_BIND_SHADER_RESOURCE | D3D11_BIND_RENDER_TARGET;
+    D3D11_TEXTURE2D_DESC desc =
+        D3D11PlainTextureDesc((UINT)width, (UINT)height, DXGI_FORMAT_R8G8B8A8_UNORM,
+                              D3D11_BIND_SHADER_RESOURCE | D3D11_BIND_RENDER_TARGET, count, quality);
     if (D3D11Device_CreateTexture2D(&desc, nullptr, &s.SubBackBuffer) != S_OK) {
         s.SubBackBuffer = nullptr;
         return LogSubBackBufferFailure(

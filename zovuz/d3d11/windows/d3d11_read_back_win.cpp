@@ -6,6 +6,7 @@
 #include "zovuz/d3d11/windows/d3d11_graph_texture_win.h"
 #include "zovuz/d3d11/windows/d3d11_swap_chain_win.h"
 #include "zovuz/d3d11/windows/d3d11_vertex_batch_win.h"
+#include "zovuz/d3d11/windows/d3d11_texture_desc_win.h"
 
 D3D11ReadBackData D3D11ReadBack;
 
@@ -23,15 +24,7 @@ int Fail(const wchar_t *Line, ID3D11Texture2D *&Temporary, ID3D11Texture2D *&Sta
 
 D3D11_TEXTURE2D_DESC LevelDesc(const D3D11_TEXTURE2D_DESC &Source, int Width, int Height)
 {
-    D3D11_TEXTURE2D_DESC desc = {};
-    desc.Width = (UINT)Width;
-    desc.Height = (UINT)Height;
-    desc.MipLevels = 1;
-    desc.ArraySize = 1;
-    desc.Format = Source.Format;
-    desc.SampleDesc.Count = 1;
-    desc.Usage = D3D11_USAGE_DEFAULT;
-    return desc;
+    return D3D11PlainTextureDesc((UINT)Width, (UINT)Height, Source.Format, 0);
 }
 
 // A channel of a floating-point pixel as a byte: 0 at or below 0, 255 at or above 1.

@@ -6,6 +6,7 @@
 #include "zovuz/d3d11/d3d11_3d_shaders.h"
 #include "zovuz/d3d11/windows/d3d11_buffers_win.h"
 #include "zovuz/d3d11/windows/d3d11_device_state_win.h"
+#include "zovuz/d3d11/windows/d3d11_texture_desc_win.h"
 
 static_assert(D3D11_SHADOWMAP_OBJECT_NUM <= GRAPHICS_BACKEND_OBJECT_NUM, "a shadow map's objects fit its record");
 static_assert(DX_SHADOWMAP_SLOT_NUM == D3D11_3D_SHADOW_SLOT_NUM, "the front end's slots are the shaders'");
@@ -45,16 +46,7 @@ ShadowMapFormats FormatsOf(const ShadowMapHandleData *Map)
 
 D3D11_TEXTURE2D_DESC TextureDesc(const ShadowMapHandleData *Map, int Format, UINT Bind)
 {
-    D3D11_TEXTURE2D_DESC desc = {};
-    desc.Width = (UINT)Map->Width;
-    desc.Height = (UINT)Map->Height;
-    desc.MipLevels = 1;
-    desc.ArraySize = 1;
-    desc.Format = (DXGI_FORMAT)Format;
-    desc.SampleDesc.Count = 1;
-    desc.Usage = D3D11_USAGE_DEFAULT;
-    desc.BindFlags = Bind;
-    return desc;
+    return D3D11PlainTextureDesc((UINT)Map->Width, (UINT)Map->Height, (DXGI_FORMAT)Format, Bind);
 }
 
 int MakeDepth(ShadowMapHandleData *Map, int DepthIndex, int ASyncThread)
