@@ -424,7 +424,7 @@ HRESULT STDMETHODCALLTYPE D_CAsyncOutputPin::RequestAllocator(IMemAllocator *Pre
     return SUCCEEDED(hr) ? VFW_E_BADALIGN : hr;
 }
 
-HRESULT D_CAsyncOutputPin::SampleRange(IMediaSample *Sample, LONGLONG *Position, LONG *Length)
+HRESULT D_CAsyncOutputPin::SampleRange(IMediaSample *Sample, LONGLONG *Position, LONG *Length, BYTE **Buffer)
 {
     REFERENCE_TIME start, stop;
     HRESULT hr = Sample->GetTime(&start, &stop);
@@ -442,7 +442,7 @@ HRESULT D_CAsyncOutputPin::SampleRange(IMediaSample *Sample, LONGLONG *Position,
             Sample->SetTime(&start, &stop);
         }
     }
-    return S_OK;
+    return Sample->GetPointer(Buffer);
 }
 
 HRESULT STDMETHODCALLTYPE D_CAsyncOutputPin::Request(IMediaSample *Sample, DWORD_PTR User)
@@ -450,10 +450,8 @@ HRESULT STDMETHODCALLTYPE D_CAsyncOutputPin::Request(IMediaSample *Sample, DWORD
     if (Sample == nullptr) return E_POINTER;
     LONGLONG position;
     LONG length;
-    HRESULT hr = SampleRange(Sample, &position, &length);
-    if (FAILED(hr)) return hr;
     BYTE *buffer;
-    hr = Sample->GetPointer(&buffer);
+    HRESULT hr = SampleRange(Sample, &position, &length, &buffer);
     if (FAILED(hr)) return hr;
     return m_pIo->Request(position, length, TRUE, buffer, Sample, User);
 }
@@ -475,10 +473,8 @@ HRESULT STDMETHODCALLTYPE D_CAsyncOutputPin::SyncReadAligned(IMediaSample *Sampl
     if (Sample == nullptr) return E_POINTER;
     LONGLONG position;
     LONG length;
-    HRESULT hr = SampleRange(Sample, &position, &length);
-    if (FAILED(hr)) return hr;
     BYTE *buffer;
-    hr = Sample->GetPointer(&buffer);
+    HRESULT hr = SampleRange(Sample, &position, &length, &buffer);
     if (FAILED(hr)) return hr;
     LONG actual = 0;
     hr = m_pIo->SyncReadAligned(position, length, buffer, &actual, Sample);

@@ -163,8 +163,9 @@ public:
     HRESULT BreakConnect() override;
 
 private:
-    // Byte position and length of a sample from its times; the length cut at the stream's end.
-    HRESULT SampleRange(IMediaSample *Sample, LONGLONG *Position, LONG *Length);
+    // Byte position and length of a sample from its times (the length cut at the stream's end), and
+    // its buffer.
+    HRESULT SampleRange(IMediaSample *Sample, LONGLONG *Position, LONG *Length, BYTE **Buffer);
     HRESULT InitAllocator(IMemAllocator **Allocator);
 
     D_CAsyncReader *m_pReader;
