@@ -29,6 +29,7 @@ TEST_F(NoDecoders, EveryPlatformOpenFailsCleanly)
     // The path as the platform was given it.
     std::wstring grayGiven = gray;
     std::replace(grayGiven.begin(), grayGiven.end(), L'/', L'\\');
+    UseOwnTempFolder();
     std::vector<std::wstring> before = TempFiles();
     LogAppendReader log;
 

@@ -198,6 +198,7 @@ TEST_F(PlatformMovie, UnplayableFileFailsAndStaysAsItWas)
     std::vector<BYTE> junk(4096);
     for (size_t i = 0; i < junk.size(); i++) junk[i] = static_cast<BYTE>(i * 13 + 5);
     std::wstring path = WriteFile(L"junk.avi", junk);
+    UseOwnTempFolder();
     std::vector<std::wstring> before = TempFiles();
     EXPECT_EQ(-1, MoviePlatform_Open(&Movie, path.c_str(), 0, 0));
     EXPECT_EQ(nullptr, Movie.Platform);

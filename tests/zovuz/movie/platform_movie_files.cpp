@@ -107,6 +107,16 @@ std::wstring WriteFile(const wchar_t *Name, const std::vector<BYTE> &Bytes)
     return path;
 }
 
+void UseOwnTempFolder()
+{
+    wchar_t dir[MAX_PATH];
+    GetCurrentDirectoryW(MAX_PATH, dir);
+    const std::wstring own = std::wstring(dir) + L"\\tmp";
+    CreateDirectoryW(own.c_str(), nullptr);
+    SetEnvironmentVariableW(L"TMP", own.c_str());
+    SetEnvironmentVariableW(L"TEMP", own.c_str());
+}
+
 std::vector<std::wstring> TempFiles()
 {
     wchar_t dir[MAX_PATH];

@@ -16,5 +16,8 @@ void FrameColour(int k, BYTE *Rgb);
 std::vector<BYTE> BuildAvi();
 // Writes Bytes to Name in the current folder; its full path.
 std::wstring WriteFile(const wchar_t *Name, const std::vector<BYTE> &Bytes);
+// Points this process's temporary folder (TMP and TEMP) at "tmp" in the current folder, so that
+// no other test of the run leaves its files where TempFiles looks.
+void UseOwnTempFolder();
 // The "tmp*.tmp" files in the temporary folder, sorted.
 std::vector<std::wstring> TempFiles();
