@@ -4,7 +4,6 @@
 // once more with d3d11.dll switched off, graphics start on the next renderer.
 #include "tests/zovuz/startup/d3d11_library_fixture.h"
 
-#include "tests/support/test_files.h"
 #include "tests/support/window_capture.h"
 
 #include <windows.h>
