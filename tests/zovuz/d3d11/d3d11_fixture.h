@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
+#include <array>
 #include <string>
 #include <vector>
 
@@ -60,6 +61,14 @@ protected:
         FakeD3D11.CallCount.clear();
     }
 };
+
+// The live objects made through the wrappers, by type.
+inline std::array<int, D3D11_OBJECT_TYPE_NUM> LiveObjectCounts()
+{
+    std::array<int, D3D11_OBJECT_TYPE_NUM> counts;
+    for (int type = 0; type < D3D11_OBJECT_TYPE_NUM; ++type) counts[type] = D3D11_GetObjectCount(type);
+    return counts;
+}
 
 // The start-up's steps on whatever device the call layer reaches (the fake or the platform's own).
 // Loads both DLLs and makes the device. 0 / -1.

@@ -241,6 +241,7 @@ struct TwoGraphs
 {
     int a_ = MakeGraphOfPixels(16, 12, PixelsOf(TestGraphA).data());
     int b_ = MakeGraphOfPixels(16, 12, PixelsOf(TestGraphB).data());
+    bool Made() const { return a_ >= 0 && b_ >= 0; }
     ~TwoGraphs()
     {
         SetBlendGraphParam(-1, 0, 0);
@@ -252,8 +253,7 @@ struct TwoGraphs
 TEST_F(D3D11Drawing, AClippedGraphKeepsItsMapping)
 {
     const TwoGraphs g;
-    ASSERT_GE(g.a_, 0);
-    ASSERT_GE(g.b_, 0);
+    ASSERT_TRUE(g.Made());
     const struct
     {
         int x, y;
@@ -282,8 +282,7 @@ TEST_F(D3D11Drawing, AClippedGraphKeepsItsMapping)
 TEST_F(D3D11Drawing, BlendGraphModeZeroAtRatio128MixesHalfAndHalf)
 {
     const TwoGraphs g;
-    ASSERT_GE(g.a_, 0);
-    ASSERT_GE(g.b_, 0);
+    ASSERT_TRUE(g.Made());
     ASSERT_EQ(0, SetBlendGraphParam(g.b_, 0, 128));
     ASSERT_EQ(0, DrawGraph(4, 4, g.a_, 0));
     const std::vector<uint32_t> got = ReadDrawScreen(4, 4, 16, 12);
@@ -302,8 +301,7 @@ TEST_F(D3D11Drawing, BlendGraphModeZeroAtRatio128MixesHalfAndHalf)
 TEST_F(D3D11Drawing, AGraphTurnedThirtyDegreesSamplesLikeTheNearestTexel)
 {
     const TwoGraphs g;
-    ASSERT_GE(g.a_, 0);
-    ASSERT_GE(g.b_, 0);
+    ASSERT_TRUE(g.Made());
     // The 16 x 12 graph at four times its size, turned 30 degrees about (80, 60).
     const double turn = 30.0 * 3.14159265358979 / 180.0, c = cos(turn), s = sin(turn);
     auto place = [&](double GX, double GY, float *X, float *Y) {

@@ -72,21 +72,18 @@ BASEIMAGE DxtImage(int Format, int Width, int Height, void *Pixels, int Mips = 1
     return image;
 }
 
-class GraphTexture : public FakeD3D11Test
+class GraphTexture : public FakeD3D11DrawingTest
 {
 protected:
     void SetUp() override
     {
-        FakeD3D11Test::SetUp();
-        ASSERT_EQ(0, StartDrawing());
-        FakeD3D11.Calls.clear();
-        FakeD3D11.CallCount.clear();
+        FakeD3D11DrawingTest::SetUp();
         FakeD3D11.Updates.clear();
     }
     void TearDown() override
     {
         GraphicsDeviceMode = GraphicsDeviceModeData();
-        FakeD3D11Test::TearDown();
+        FakeD3D11DrawingTest::TearDown();
     }
     static void Make(Record &R) { ASSERT_EQ(0, Graphics_D3D11_CreateTexture(R.Image, 0)); }
     // A transfer of Src into the record's first texture.
@@ -294,8 +291,7 @@ TEST_F(GraphTexture, MultisamplingAndTheOwnDepthRule)
 
 TEST_F(GraphTexture, ReleasingGivesEveryObjectAndBlockBack)
 {
-    int objects[D3D11_OBJECT_TYPE_NUM];
-    for (int t = 0; t < D3D11_OBJECT_TYPE_NUM; t++) objects[t] = D3D11_GetObjectCount(t);
+    const auto objects = LiveObjectCounts();
     const int blocks = GetAllocNum();
     Record r(PIXEL_FORMAT_TARGET_ALPHA_RGB32, {{64, 64}, {32, 64}}, 3, true, true);
     r.Image->ZBufferFlag = 1;
@@ -310,7 +306,7 @@ TEST_F(GraphTexture, ReleasingGivesEveryObjectAndBlockBack)
     EXPECT_EQ(0, Graphics_D3D11_ReleaseGraphTexture(r.Image));
     EXPECT_EQ(nullptr, D3D11DeviceState.PSShaderResource[100]);
     EXPECT_EQ(nullptr, D3D11DeviceState.TextureView);
-    for (int t = 0; t < D3D11_OBJECT_TYPE_NUM; t++) EXPECT_EQ(objects[t], D3D11_GetObjectCount(t)) << t;
+    EXPECT_EQ(objects, LiveObjectCounts());
     EXPECT_EQ(blocks, GetAllocNum());
     EXPECT_EQ(0, Graphics_D3D11_ReleaseGraphTexture(r.Image));  // twice is harmless
 }

@@ -2,8 +2,6 @@
 // release that returns every count, and a device without the formats the mask needs.
 #include "tests/zovuz/d3d11/d3d11_fixture.h"
 
-#include <array>
-
 #include "zovuz/d3d11/windows/d3d11_device_state_win.h"
 #include "zovuz/d3d11/windows/d3d11_mask_win.h"
 #include "zovuz/d3d11/windows/d3d11_swap_chain_win.h"
@@ -11,31 +9,24 @@
 
 namespace {
 
-class Mask : public FakeD3D11Test
+class Mask : public FakeD3D11DrawingTest
 {
 protected:
     void SetUp() override
     {
-        FakeD3D11Test::SetUp();
-        ASSERT_EQ(0, StartDrawing());
+        FakeD3D11DrawingTest::SetUp();
         ASSERT_EQ(0, Graphics_D3D11_SetupSimpleTransferStates());
     }
     void TearDown() override
     {
         Graphics_D3D11_Mask_ReleaseScreen();
-        FakeD3D11Test::TearDown();
-    }
-    static std::array<int, D3D11_OBJECT_TYPE_NUM> Counts()
-    {
-        std::array<int, D3D11_OBJECT_TYPE_NUM> counts;
-        for (int type = 0; type < D3D11_OBJECT_TYPE_NUM; ++type) counts[type] = D3D11_GetObjectCount(type);
-        return counts;
+        FakeD3D11DrawingTest::TearDown();
     }
 };
 
 TEST_F(Mask, TheMaskTexturesHaveTheMasksExactSizeAndGoWithItsRelease)
 {
-    const auto before = Counts();
+    const auto before = LiveObjectCounts();
     FakeD3D11.Calls.clear();
     ASSERT_EQ(0, Graphics_D3D11_Mask_CreateScreen(300, 200));
     // The image in one 8-bit channel, the screen in the screen format.
@@ -54,12 +45,12 @@ TEST_F(Mask, TheMaskTexturesHaveTheMasksExactSizeAndGoWithItsRelease)
     EXPECT_EQ(1u, FakeD3D11CallsStartingWith("Draw 4 0").size());
     EXPECT_EQ(D3D11Mask.ScreenTexture, D3D11DeviceState.RenderTarget[0]);
     EXPECT_EQ(nullptr, D3D11Mask.OldScreenTexture);
-    auto grown = Counts();
+    auto grown = LiveObjectCounts();
     EXPECT_EQ(before[D3D11_OBJECT_TEXTURE2D] + 2, grown[D3D11_OBJECT_TEXTURE2D]);
 
     ASSERT_EQ(0, Graphics_D3D11_Mask_ReleaseScreen());
     EXPECT_EQ(nullptr, D3D11DeviceState.RenderTarget[0]);  // no stale target left in the cache
-    auto after = Counts();
+    auto after = LiveObjectCounts();
     after[D3D11_OBJECT_BUFFER] = before[D3D11_OBJECT_BUFFER];  // the copy's vertex buffer grew once and stays
     EXPECT_EQ(before, after);
     EXPECT_EQ(0, Graphics_D3D11_Mask_ReleaseScreen());  // twice is harmless

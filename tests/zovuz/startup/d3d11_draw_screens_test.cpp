@@ -29,13 +29,6 @@ int Occurrences(const std::wstring &Text, const std::wstring &Piece)
     return n;
 }
 
-// The back end's 2-D drawing comes with a change of its own; the cases that draw wait for it.
-bool DrawsIn2D()
-{
-    const GraphicsHardwareFunctions *table = GetGraphicsHardwareFunctions(GRAPHICS_API_D3D11);
-    return table != nullptr && table->DrawFillBox != nullptr && table->DrawGraph != nullptr;
-}
-
 const wchar_t kNoObjectLeft[] = L"Direct3D11 のオブジェクト合計数 : 0";
 
 // The front-screen timer's presents, counted on their way to the screen's refresh.
@@ -196,10 +189,8 @@ TEST_F(D3D11DrawScreens, ARenderTargetGraphIsDrawnIntoAndShownExactly)
         EXPECT_EQ(expected, ReadBack(target, 0, 0, 64, 48));
         ASSERT_EQ(0, SetDrawScreen(DX_SCREEN_BACK));
         ASSERT_EQ(0, ClearDrawScreen(nullptr));
-        if (DrawsIn2D()) {
-            ASSERT_EQ(0, DrawGraph(100, 50, target, FALSE));
-            EXPECT_EQ(expected, ReadBack(DX_SCREEN_BACK, 100, 50, 64, 48));
-        }
+        ASSERT_EQ(0, DrawGraph(100, 50, target, FALSE));
+        EXPECT_EQ(expected, ReadBack(DX_SCREEN_BACK, 100, 50, 64, 48));
         ASSERT_EQ(0, RestoreGraphicsDevice());
     }
     EXPECT_EQ(-1, SetRenderTargetToShader(1, plain, 0, 0));
@@ -248,7 +239,6 @@ std::vector<uint32_t> DrawThroughMask()
 
 TEST_F(D3D11DrawScreens, DrawingThroughTheMaskMatchesTheSoftwareRenderer)
 {
-    if (!DrawsIn2D()) GTEST_SKIP() << "the back end draws no 2-D primitives yet";
     const std::vector<uint32_t> device = DrawThroughMask();
     ASSERT_EQ(0, LibraryEnd());
     SetUseHardwareRenderFlag(0);
@@ -268,7 +258,6 @@ TEST_F(D3D11DrawScreens, DrawingThroughTheMaskMatchesTheSoftwareRenderer)
 // draw's start: the old part is written back where its bytes allow, unchanged.
 TEST_F(D3D11DrawScreens, AGrowingMaskKeepsItsBytesAndPicture)
 {
-    if (!DrawsIn2D()) GTEST_SKIP() << "the back end draws no 2-D primitives yet";
     ASSERT_EQ(0, SetDrawScreen(DX_SCREEN_BACK));
     ASSERT_EQ(0, ClearDrawScreen(nullptr));
     std::vector<uint8_t> bytes(100 * 80, 0);
@@ -294,7 +283,6 @@ TEST_F(D3D11DrawScreens, AGrowingMaskKeepsItsBytesAndPicture)
 // screen resolves that into the texture that is sampled.
 TEST_F(D3D11DrawScreens, AMultisampledTargetIsResolvedWhenTheTargetMovesOn)
 {
-    if (!DrawsIn2D()) GTEST_SKIP() << "the back end draws no 2-D primitives yet";
     SetDrawValidGraphCreateFlag(1);
     const int graph = MakeGraph(32, 16, 0);
     SetDrawValidGraphCreateFlag(0);

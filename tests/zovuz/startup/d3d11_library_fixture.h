@@ -6,6 +6,7 @@
 
 #include <stdlib.h>
 
+#include "tests/support/test_files.h"
 #include "zovuz/core/zovuz_core.h"
 #include "zovuz/d3d11/zovuz_d3d11.h"
 #include "zovuz/graphics/zovuz_graphics.h"

@@ -2,26 +2,17 @@
 // through the swap chain (directly, and through the sub back buffer when the window's client
 // differs from the screen), what was drawn reads back, and the end leaves no object alive. Run
 // once more with d3d11.dll switched off, graphics start on the next renderer.
-#include "zovuz/startup/startup_internal.h"
+#include "tests/zovuz/startup/d3d11_library_fixture.h"
 
-#include "tests/support/test_files.h"
 #include "tests/support/window_capture.h"
-#include "zovuz/core/zovuz_core.h"
-#include "zovuz/d3d11/zovuz_d3d11.h"
-#include "zovuz/graphics/zovuz_graphics.h"
 
-#include <gtest/gtest.h>
 #include <windows.h>
-
-#include <stdlib.h>
 
 #include <string>
 
 namespace {
 
 constexpr uint32_t kBackground = 0x183060;
-
-bool Disabled() { return getenv("TARVEX_D3D11_DISABLED") != nullptr; }
 
 bool Contains(const std::wstring &Text, const std::wstring &Piece) { return Text.find(Piece) != std::wstring::npos; }
 
@@ -65,7 +56,7 @@ protected:
 
 TEST_F(D3D11Screen, StartsOnDirect3D11AndShowsTheClearedScreen)
 {
-    if (Disabled()) GTEST_SKIP() << "d3d11.dll is switched off in this run";
+    if (D3D11Disabled()) GTEST_SKIP() << "d3d11.dll is switched off in this run";
     LogAppendReader log;
     ASSERT_EQ(0, LibraryInit());
     EXPECT_EQ(2, GetGraphicsAPIType());
@@ -103,7 +94,7 @@ TEST_F(D3D11Screen, StartsOnDirect3D11AndShowsTheClearedScreen)
 
 TEST_F(D3D11Screen, AClientUnlikeTheScreenIsShownThroughTheSubBackBuffer)
 {
-    if (Disabled()) GTEST_SKIP() << "d3d11.dll is switched off in this run";
+    if (D3D11Disabled()) GTEST_SKIP() << "d3d11.dll is switched off in this run";
     SetWindowSizeExtendRate(2.0, 2.0);
     ASSERT_EQ(0, LibraryInit());
     LogAppendReader log;
@@ -126,7 +117,7 @@ TEST_F(D3D11Screen, AClientUnlikeTheScreenIsShownThroughTheSubBackBuffer)
 
 TEST_F(D3D11Screen, WithoutDirect3D11GraphicsStartOnTheNextRenderer)
 {
-    if (!Disabled()) GTEST_SKIP() << "only with d3d11.dll switched off";
+    if (!D3D11Disabled()) GTEST_SKIP() << "only with d3d11.dll switched off";
     ASSERT_EQ(0, LibraryInit());
     EXPECT_NE(2, GetGraphicsAPIType());
     ClearAndFlip();
