@@ -105,26 +105,6 @@ class D3D9BlendPicture : public D3D9DrawTest
 {
 protected:
     static constexpr D3DCOLOR Background = 0xFF2878C8;  // 40, 120, 200
-    // The render target's pixels as 0x00RRGGBB.
-    std::vector<uint32_t> ReadTarget()
-    {
-        std::vector<uint32_t> pixels;
-        IDirect3DSurface9 *copy = nullptr;
-        if (FAILED(Direct3DDevice9_CreateOffscreenPlainSurface(640, 480, D3DFMT_X8R8G8B8, D3DPOOL_SYSTEMMEM, &copy,
-                                                               nullptr)))
-            return pixels;
-        D3DLOCKED_RECT locked = {};
-        if (SUCCEEDED(Direct3DDevice9_GetRenderTargetData(D3D9DeviceCapsInfo.BackBuffer, copy)) &&
-            SUCCEEDED(Direct3DSurface9_LockRect(copy, &locked, nullptr, D3DLOCK_READONLY))) {
-            for (int y = 0; y < 480; ++y)
-                for (int x = 0; x < 640; ++x)
-                    pixels.push_back(((const uint32_t *)((const uint8_t *)locked.pBits + y * locked.Pitch))[x] &
-                                     0xFFFFFF);
-            Direct3DSurface9_UnlockRect(copy);
-        }
-        Direct3D9_ReleaseObject(copy);
-        return pixels;
-    }
     void Clear()
     {
         Graphics_D3D9_RenderVertexBuffer(0);
@@ -146,37 +126,28 @@ protected:
         Direct3D9_ReleaseObject(source);
         return texture;
     }
-    // A quad of white textured vertices (with a blend texture's second coordinate set).
-    void TexturedQuad(float X1, float Y1, float X2, float Y2, bool BlendTexture)
+    // A two-triangle quad through the batch: untextured in Colors, or white and textured (with a
+    // blend texture's second coordinate set).
+    void Quad(float X1, float Y1, float X2, float Y2, const D3DCOLOR Colors[4], bool BlendTexture = false)
     {
-        const float xs[4] = {X1, X2, X1, X2}, ys[4] = {Y1, Y1, Y2, Y2};
-        const int order[6] = {0, 1, 2, 3, 2, 1};
         void *at = Graphics_D3D9_ReserveVertices(D3DPT_TRIANGLELIST, 6);
         ASSERT_NE(nullptr, at);
+        const float xs[4] = {X1, X2, X1, X2}, ys[4] = {Y1, Y1, Y2, Y2};
+        const int order[6] = {0, 1, 2, 3, 2, 1};
         for (int i = 0; i < 6; ++i) {
-            if (BlendTexture) {
+            const float x = xs[order[i]], y = ys[order[i]];
+            if (Colors != nullptr) {
+                D3D9VertexNoTex2D &v = ((D3D9VertexNoTex2D *)at)[i];
+                v.x = x, v.y = y, v.dif = Colors[order[i]];
+            } else if (BlendTexture) {
                 D3D9VertexBlendTex2D &v = ((D3D9VertexBlendTex2D *)at)[i];
-                v.x = xs[order[i]], v.y = ys[order[i]], v.dif = 0xFFFFFFFF;
+                v.x = x, v.y = y, v.dif = 0xFFFFFFFF;
                 v.u = v.v = v.su = v.sv = 0.5f;
             } else {
                 VERTEX2D &v = ((VERTEX2D *)at)[i];
-                v.pos.x = xs[order[i]], v.pos.y = ys[order[i]], v.dif = {255, 255, 255, 255};
+                v.pos.x = x, v.pos.y = y, v.dif = {255, 255, 255, 255};
                 v.u = v.v = 0.5f;
             }
-        }
-        Graphics_D3D9_RenderVertexBuffer(0);
-    }
-    // A two-triangle quad of untextured vertices through the batch.
-    void Quad(float X1, float Y1, float X2, float Y2, const D3DCOLOR Colors[4])
-    {
-        D3D9VertexNoTex2D *v = (D3D9VertexNoTex2D *)Graphics_D3D9_ReserveVertices(D3DPT_TRIANGLELIST, 6);
-        ASSERT_NE(nullptr, v);
-        const float xs[4] = {X1, X2, X1, X2}, ys[4] = {Y1, Y1, Y2, Y2};
-        const int order[6] = {0, 1, 2, 3, 2, 1};
-        for (int i = 0; i < 6; ++i) {
-            v[i].x = xs[order[i]];
-            v[i].y = ys[order[i]];
-            v[i].dif = Colors[order[i]];
         }
         Graphics_D3D9_RenderVertexBuffer(0);
     }
@@ -197,7 +168,7 @@ TEST_F(D3D9BlendPicture, EveryBlendModeGivesItsEquationInsideItsRectangleOnly)
         const D3DCOLOR color = D3D9DeviceStateCache.Draw.DiffuseColor;
         const D3DCOLOR colors[4] = {color, color, color, color};
         Quad(x1, y1, x2, y2, colors);
-        const std::vector<uint32_t> pixels = ReadTarget();
+        const std::vector<uint32_t> pixels = ReadTarget(D3D9DeviceCapsInfo.BackBuffer);
         ASSERT_EQ(640u * 480u, pixels.size());
 
         const int row = mode == SubtractMode && D3D9DeviceCapsInfo.SubtractiveBlendFlag ? SubtractRow : mode;
@@ -238,7 +209,7 @@ TEST_F(D3D9BlendPicture, FlatShadingTakesTheFirstVertexColour)
     Clear();
     const D3DCOLOR colors[4] = {0xFFFF0000, 0xFF00FF00, 0xFF0000FF, 0xFFFFFFFF};
     Quad(100, 100, 200, 200, colors);
-    const std::vector<uint32_t> pixels = ReadTarget();
+    const std::vector<uint32_t> pixels = ReadTarget(D3D9DeviceCapsInfo.BackBuffer);
     ASSERT_EQ(640u * 480u, pixels.size());
     EXPECT_EQ(0xFF0000u, pixels[110 * 640 + 110]) << std::hex << pixels[110 * 640 + 110];
     // The second triangle starts at the bottom-right corner.
@@ -273,8 +244,8 @@ TEST_F(D3D9BlendPicture, TexturesReachThePictureThroughTheirStagePrograms)
         Graphics_D3D9_DrawSetting_SetBlendTextureParam(c.BlendType >= 0 ? c.BlendType : 0, params);
         Graphics_D3D9_PrepareDraw(c.Flags);
         Clear();
-        TexturedQuad(100, 100, 140, 130, c.BlendType >= 0);
-        const std::vector<uint32_t> pixels = ReadTarget();
+        Quad(100, 100, 140, 130, nullptr, c.BlendType >= 0);
+        const std::vector<uint32_t> pixels = ReadTarget(D3D9DeviceCapsInfo.BackBuffer);
         ASSERT_EQ(640u * 480u, pixels.size());
         const uint32_t pixel = pixels[115 * 640 + 120];
         const uint32_t want = c.Red < 0 ? Background & 0xFFFFFF : (uint32_t)(c.Red << 16 | c.Green << 8 | c.Blue);

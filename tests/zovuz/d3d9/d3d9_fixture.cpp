@@ -122,6 +122,24 @@ IDirect3DTexture9 *D3D9DrawTest::MakeTexture()
     return texture;
 }
 
+std::vector<uint32_t> D3D9DrawTest::ReadTarget(IDirect3DSurface9 *Target, D3DFORMAT Format)
+{
+    std::vector<uint32_t> pixels;
+    IDirect3DSurface9 *copy = nullptr;
+    EXPECT_EQ(D3D_OK, Direct3DDevice9_CreateOffscreenPlainSurface(640, 480, Format, D3DPOOL_SYSTEMMEM, &copy, nullptr));
+    D3DLOCKED_RECT locked = {};
+    if (copy != nullptr && SUCCEEDED(Direct3DDevice9_GetRenderTargetData(Target, copy)) &&
+        SUCCEEDED(Direct3DSurface9_LockRect(copy, &locked, nullptr, D3DLOCK_READONLY))) {
+        const uint32_t keep = Format == D3DFMT_X8R8G8B8 ? 0xFFFFFF : 0xFFFFFFFF;
+        for (int y = 0; y < 480; ++y)
+            for (int x = 0; x < 640; ++x)
+                pixels.push_back(((const uint32_t *)((const char *)locked.pBits + y * locked.Pitch))[x] & keep);
+        Direct3DSurface9_UnlockRect(copy);
+    }
+    if (copy != nullptr) Direct3D9_ReleaseObject(copy);
+    return pixels;
+}
+
 void ExpectPixelsClose(const std::vector<uint32_t> &Got, const std::vector<uint32_t> &Want, int Tolerance)
 {
     ASSERT_EQ(Want.size(), Got.size());

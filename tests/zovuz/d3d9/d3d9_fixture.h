@@ -51,6 +51,8 @@ protected:
     void TearDown() override;
     // A 1 x 1 A8R8G8B8 texture, released with the test.
     IDirect3DTexture9 *MakeTexture();
+    // A 640 x 480 render target's pixels read back in Format (X8R8G8B8: as 0x00RRGGBB); empty on failure.
+    static std::vector<uint32_t> ReadTarget(IDirect3DSurface9 *Target, D3DFORMAT Format = D3DFMT_X8R8G8B8);
     std::vector<IDirect3DTexture9 *> Textures;
 };
 

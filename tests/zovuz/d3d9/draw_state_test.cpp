@@ -291,12 +291,11 @@ TEST_F(D3D9DrawState, AUserShaderDrawBlendsByTheFrontEndsModeAndItsConstantSets)
 
 TEST_F(D3D9DrawState, TheResendAfterAModeChangeTakesTheFrontEndsFog)
 {
-    int failed = 0;
-    static int *failures;
-    failures = &failed;
+    static int failed;
+    failed = 0;
     D3D9Calls.Direct3DDevice9_SetRenderState = [](D3DRENDERSTATETYPE State, DWORD Value) -> HRESULT {
         HRESULT hr = D3D9SystemCalls.Direct3DDevice9_SetRenderState(State, Value);
-        *failures += FAILED(hr) ? 1 : 0;
+        failed += FAILED(hr) ? 1 : 0;
         return hr;
     };
     GraphicsDrawSettingsData &d = GraphicsDrawSettings;
@@ -325,10 +324,8 @@ TEST_F(D3D9DrawState, TheResendAfterAModeChangeTakesTheFrontEndsFog)
 TEST_F(D3D9DrawState, WithShadersTheFlushChoosesTheBasePixelShaderOfItsState)
 {
     // Stand-in shader objects: the device never sees them.
-    static std::vector<std::string> *calls;
-    calls = &D3D9Hooks.Calls;
     D3D9Calls.Direct3DDevice9_SetPixelShader = [](IDirect3DPixelShader9 *Shader) -> HRESULT {
-        calls->push_back("ps " + std::to_string((uintptr_t)Shader));
+        D3D9Hooks.Calls.push_back("ps " + std::to_string((uintptr_t)Shader));
         return D3D_OK;
     };
     for (int i = 0; i < D3D9_NONETEX_SHADER_NUM; ++i)

@@ -84,7 +84,7 @@ protected:
                                  D3D9DeviceStateCache.Draw.DiffuseColor);
                     }
             Graphics_D3D9_RenderVertexBuffer(0);
-            (alpha ? out.Alpha : out.Plain) = Read(target, alpha ? D3DFMT_A8R8G8B8 : D3DFMT_X8R8G8B8);
+            (alpha ? out.Alpha : out.Plain) = ReadTarget(target, alpha ? D3DFMT_A8R8G8B8 : D3DFMT_X8R8G8B8);
         }
         Graphics_D3D9_DrawSetting_SetTexture(nullptr);
         Graphics_D3D9_DrawSetting_SetBlendTexture(nullptr, 0, 0);
@@ -129,25 +129,6 @@ private:
             if (mode == 2) memcpy(at + 20, &vertex.spc, 20);
         }
         Graphics_D3D9_RenderVertexBuffer(0);
-    }
-
-    std::vector<uint32_t> Read(IDirect3DSurface9 *Target, D3DFORMAT Format)
-    {
-        std::vector<uint32_t> pixels;
-        IDirect3DSurface9 *copy = nullptr;
-        EXPECT_EQ(D3D_OK, Direct3DDevice9_CreateOffscreenPlainSurface(SceneWidth, SceneHeight, Format, D3DPOOL_SYSTEMMEM,
-                                                                      &copy, nullptr));
-        D3DLOCKED_RECT locked = {};
-        if (copy != nullptr && SUCCEEDED(Direct3DDevice9_GetRenderTargetData(Target, copy)) &&
-            SUCCEEDED(Direct3DSurface9_LockRect(copy, &locked, nullptr, D3DLOCK_READONLY))) {
-            const uint32_t keep = Format == D3DFMT_X8R8G8B8 ? 0xFFFFFF : 0xFFFFFFFF;
-            for (int y = 0; y < SceneHeight; ++y)
-                for (int x = 0; x < SceneWidth; ++x)
-                    pixels.push_back(((const uint32_t *)((const char *)locked.pBits + y * locked.Pitch))[x] & keep);
-            Direct3DSurface9_UnlockRect(copy);
-        }
-        if (copy != nullptr) Direct3D9_ReleaseObject(copy);
-        return pixels;
     }
 };
 

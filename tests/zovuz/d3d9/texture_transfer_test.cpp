@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string.h>
+#include <tuple>
 #include <vector>
 
 #include "zovuz/d3d9/d3d9_texture_transfer.h"
@@ -74,11 +75,9 @@ TEST(D3D9TextureTransfer, EachMipLevelGetsTheRectangleHalvedAndNeverEmpty)
         {{0, 0, 3, 3}, 3, {0, 0, 1, 1}},
     };
     for (const Case &c : cases) {
-        const ImageRect r = D3D9MipLevelRect(c.Rect, c.Level);
-        EXPECT_EQ(r.left, c.Expected.left);
-        EXPECT_EQ(r.top, c.Expected.top);
-        EXPECT_EQ(r.right, c.Expected.right) << c.Level;
-        EXPECT_EQ(r.bottom, c.Expected.bottom) << c.Level;
+        const ImageRect r = D3D9MipLevelRect(c.Rect, c.Level), &e = c.Expected;
+        EXPECT_EQ(std::make_tuple(r.left, r.top, r.right, r.bottom), std::make_tuple(e.left, e.top, e.right, e.bottom))
+            << c.Level;
     }
 }
 
