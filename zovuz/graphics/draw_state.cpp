@@ -319,6 +319,20 @@ int SetBlendGraphParamBase(int BlendGraph, int BlendType, const int *Param)
 
 // ---- Queries ------------------------------------------------------------------------------
 
+MATRIX DrawProjectionThroughArea(const MATRIX &Area)
+{
+    const DrawMatrixData &m = GraphicsDrawSettings.Matrix;
+    MATRIX projection;
+    if (GraphicsDrawSettings.Transform2DCurrentFlag) {
+        MultiplyMatrix(&projection, &m.Projection2DF, &Area);
+    } else {
+        MATRIX viewport;
+        MultiplyMatrix(&viewport, &m.ProjectionF, &m.ViewportF);
+        MultiplyMatrix(&projection, &viewport, &Area);
+    }
+    return projection;
+}
+
 int SetMainScreenSize(int Width, int Height)
 {
     GraphicsScreenSettings.MainScreenWidth = Width;

@@ -506,6 +506,11 @@ struct ShadowMapHandleData
 // Both sides halved once per level (integer division), never below 1.
 void CalcMipLevelSize(int Width, int Height, int Level, int *OutWidth, int *OutHeight);
 
+// The projection a back end gives its device: the 2-D projection while 2-D drawing is current,
+// else the 3-D projection times the user viewport; then Area, which takes the front end's screen
+// pixels into the viewport of the draw area (row vectors times the matrices).
+MATRIX DrawProjectionThroughArea(const MATRIX &Area);
+
 // One texture's part of an image, for the clip of a transfer against it.
 struct GraphTransferPiece
 {

@@ -346,3 +346,32 @@ TEST_F(DrawState, AFlatWorldToScreenMatrixHasNoWorldPosition)
 }
 
 }  // namespace
+
+// The projection a back end sends, on a point: 2-D drawing takes the 2-D projection, 3-D drawing the
+// projection and then the user viewport; the draw area comes last.
+TEST_F(DrawState, DeviceProjectionThroughTheDrawArea)
+{
+    auto matrix = [](float ScaleX, float ScaleY, float MoveX, float MoveY) {
+        MATRIX m;
+        CreateIdentityMatrix(&m);
+        m.m[0][0] = ScaleX, m.m[1][1] = ScaleY, m.m[3][0] = MoveX, m.m[3][1] = MoveY;
+        return m;
+    };
+    DrawMatrixData &m = GraphicsDrawSettings.Matrix;
+    m.Projection2DF = matrix(1, 1, 1, 2);
+    m.ProjectionF = matrix(2, 3, 0, 0);
+    m.ViewportF = matrix(1, 1, 5, 7);
+    const MATRIX area = matrix(10, 20, 1, 0);
+    struct Case
+    {
+        int TwoD;
+        float X, Y;  // where (1, 1) lands
+    } cases[] = {{1, 21, 60}, {0, 71, 200}};
+    for (const Case &c : cases) {
+        GraphicsDrawSettings.Transform2DCurrentFlag = c.TwoD;
+        const MATRIX p = DrawProjectionThroughArea(area);
+        EXPECT_FLOAT_EQ(c.X, p.m[0][0] + p.m[1][0] + p.m[3][0]) << c.TwoD;
+        EXPECT_FLOAT_EQ(c.Y, p.m[0][1] + p.m[1][1] + p.m[3][1]) << c.TwoD;
+    }
+}
+

@@ -30,21 +30,10 @@ MATRIX DrawAreaMatrix(const ImageRect &Area)
     return m;
 }
 
-// The projection the device gets: the front end's projection (the 2-D one while 2-D drawing is
-// current, else the 3-D one times the user viewport) times the draw-area matrix, which takes the
-// front end's screen pixels into the viewport.
+// The projection the device gets, through the draw area.
 void SendProjection()
 {
-    const GraphicsDrawSettingsData &d = GraphicsDrawSettings;
-    const MATRIX area = DrawAreaMatrix(d.DrawArea);
-    MATRIX projection;
-    if (d.Transform2DCurrentFlag) {
-        MultiplyMatrix(&projection, &d.Matrix.Projection2DF, &area);
-    } else {
-        MATRIX viewport;
-        MultiplyMatrix(&viewport, &d.Matrix.ProjectionF, &d.Matrix.ViewportF);
-        MultiplyMatrix(&projection, &viewport, &area);
-    }
+    const MATRIX projection = DrawProjectionThroughArea(DrawAreaMatrix(GraphicsDrawSettings.DrawArea));
     Graphics_D3D11_DeviceState_SetProjectionMatrix(&projection);
 }
 

@@ -193,15 +193,7 @@ int Graphics_D3D9_SetTransformToProjection(const MATRIX *)
     const GraphicsDrawSettingsData &d = GraphicsDrawSettings;
     const ImageRect &a = d.DrawArea;
     if (a.right == a.left || a.bottom == a.top) return 0;
-    const MATRIX area = DrawAreaMatrix(a);
-    MATRIX projection;
-    if (d.Transform2DCurrentFlag) {
-        MultiplyMatrix(&projection, &d.Matrix.Projection2DF, &area);
-    } else {
-        MATRIX viewport;
-        MultiplyMatrix(&viewport, &d.Matrix.ProjectionF, &d.Matrix.ViewportF);
-        MultiplyMatrix(&projection, &viewport, &area);
-    }
+    const MATRIX projection = DrawProjectionThroughArea(DrawAreaMatrix(a));
     Graphics_D3D9_RenderVertexBuffer(0);
     SendTransform(D3DTS_PROJECTION, projection, VsProjection);
     return 0;
