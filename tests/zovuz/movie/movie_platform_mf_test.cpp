@@ -173,12 +173,8 @@ public:
         table_->MFCreateSourceReaderFromURL = FakeCreateReader;
         Asked.clear();
         Refuse.clear();
-        wchar_t dir[MAX_PATH];
-        GetCurrentDirectoryW(MAX_PATH, dir);
-        path_ = std::wstring(dir) + L"\\scripted.mp4";
-        FILE *f = _wfopen(path_.c_str(), L"wb");
-        fputs("not really a movie", f);
-        fclose(f);
+        const char text[] = "not really a movie";
+        path_ = WriteFile(L"scripted.mp4", std::vector<BYTE>(text, text + sizeof text - 1));
     }
     ~ScriptedMovie()
     {
@@ -368,10 +364,6 @@ TEST_F(ScriptedMediaFoundation, AfterAFailedCopyTheGraphPlaysTheUsersFileAndLeav
     MoviePlatform_Release(&Movie);
     EXPECT_NE(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(avi.c_str())) << "the user's file was deleted";
 }
-
-}  // namespace
-
-namespace {
 
 // Where the device runs shaders, the frame goes to the movie's luma and chroma graphs instead of
 // its RGB image: on a recording back end that reports shader level 300.

@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/support/test_files.h"
 #include "tests/zovuz/movie/dshow_test_filters.h"
 #include "tests/zovuz/movie/movie_fixture.h"
 #include "tests/zovuz/movie/platform_movie_files.h"
@@ -18,25 +19,16 @@
 
 namespace {
 
-const int Frames = AviFrames;
-
 std::vector<BYTE> ReadAll(const std::wstring &Path)
 {
-    std::vector<BYTE> b;
-    FILE *f = _wfopen(Path.c_str(), L"rb");
-    if (f == nullptr) return b;
-    int c;
-    while ((c = fgetc(f)) != EOF) b.push_back(static_cast<BYTE>(c));
-    fclose(f);
-    return b;
+    const std::string b = ReadFileBytes(Path);
+    return std::vector<BYTE>(b.begin(), b.end());
 }
-
-std::wstring Widen(const std::string &S) { return std::wstring(S.begin(), S.end()); }
 
 // The frame whose colour the XRGB pixel shows (within Tolerance), or -1.
 int FrameOfColour(const BYTE *Px, int Tolerance)
 {
-    for (int k = 0; k < Frames; k++) {
+    for (int k = 0; k < AviFrames; k++) {
         BYTE rgb[3];
         FrameColour(k, rgb);
         if (abs(Px[0] - rgb[2]) <= Tolerance && abs(Px[1] - rgb[1]) <= Tolerance && abs(Px[2] - rgb[0]) <= Tolerance)
@@ -71,7 +63,8 @@ protected:
     {
         InitializeBaseImageTables();
         avi_ = WriteFile(L"colours.avi", BuildAvi());
-        gray_ = Widen(MoviePath(kGrayMovie));
+        const std::string gray = MoviePath(kGrayMovie);
+        gray_.assign(gray.begin(), gray.end());
     }
     void TearDown() override
     {
@@ -121,7 +114,7 @@ TEST_F(PlatformMovie, GraphPlaysEveryFrameInOrderThroughTheMovieRenderer)
         int Pixel, Frames;
         Shows What;
     } const cases[] = {
-        {&avi_, MovieRenderPixel_RGB24, Frames, Shows::Colour},
+        {&avi_, MovieRenderPixel_RGB24, AviFrames, Shows::Colour},
         {&gray_, MovieRenderPixel_YV12, kMovieFrames, Shows::Luma},
     };
     for (const auto &c : cases) {
@@ -151,7 +144,7 @@ TEST_F(PlatformMovie, MediaFoundationShowsEachFrameOnTheLibraryClockAndSeeks)
         int Tolerance;
     } const cases[] = {
         // The colours go through 4:2:0 chroma on the way: a few steps off.
-        {&avi_, Frames, 10, Shows::Colour, 5},
+        {&avi_, AviFrames, 10, Shows::Colour, 5},
         {&gray_, kMovieFrames, kMovieFps, Shows::Grey, 3},
     };
     for (const auto &c : cases) {
@@ -190,7 +183,7 @@ TEST_F(PlatformMovie, GraphSeekStartsAtTheFrame)
     std::vector<int> seen = PollGraph(Shows::Colour);
     ASSERT_FALSE(seen.empty());
     EXPECT_EQ(6, seen.front());
-    EXPECT_EQ(Frames - 1, seen.back());
+    EXPECT_EQ(AviFrames - 1, seen.back());
 }
 
 TEST_F(PlatformMovie, UnplayableFileFailsAndStaysAsItWas)

@@ -194,9 +194,7 @@ TEST_F(MoviePlayback, APlatformMovieDrawsEachFrameIntoItsGraph)
         BYTE rgb[3];
         FrameColour(k, rgb);
         // The colours go through 4:2:0 chroma on the way: a few steps off.
-        EXPECT_NEAR(rgb[0], (colour >> 16) & 0xFF, 5) << "frame " << k;
-        EXPECT_NEAR(rgb[1], (colour >> 8) & 0xFF, 5) << "frame " << k;
-        EXPECT_NEAR(rgb[2], colour & 0xFF, 5) << "frame " << k;
+        for (int c = 0; c < 3; c++) EXPECT_NEAR(rgb[c], (colour >> (16 - 8 * c)) & 0xFF, 5) << "frame " << k;
     }
     EXPECT_EQ(0, movie->PlayFlag) << "the movie ended";
     DeleteGraph(graph);

@@ -2,6 +2,8 @@
 // written by the test, and files written into the test's folder.
 #include "tests/zovuz/movie/platform_movie_files.h"
 
+#include "tests/support/test_files.h"
+
 #include <stdio.h>
 
 #include <algorithm>
@@ -100,10 +102,8 @@ std::wstring WriteFile(const wchar_t *Name, const std::vector<BYTE> &Bytes)
 {
     wchar_t dir[MAX_PATH];
     GetCurrentDirectoryW(MAX_PATH, dir);
-    std::wstring path = std::wstring(dir) + L"\\" + Name;
-    FILE *f = _wfopen(path.c_str(), L"wb");
-    fwrite(Bytes.data(), 1, Bytes.size(), f);
-    fclose(f);
+    const std::wstring path = std::wstring(dir) + L"\\" + Name;
+    WriteFileBytes(path, Bytes);
     return path;
 }
 
