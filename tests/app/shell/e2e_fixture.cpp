@@ -272,3 +272,24 @@ bool E2eRoadTest::Logged(const std::string& prefix, int instance) const {
     if (line.compare(0, prefix.size(), prefix) == 0) return true;
   return false;
 }
+
+bool E2eRoadTest::WaitForInstrumentOpen() const {
+  return WaitUntil([&] { return Logged("dispatch 0 "); }, 10000);
+}
+
+bool E2eRoadTest::WaitForWindow(const wchar_t* name, int timeoutMs) {
+  return WaitUntil([&] { return driver_.FindWindowOf(name) != nullptr; }, timeoutMs);
+}
+
+bool E2eRoadTest::WaitForScreen(const std::function<bool(const WindowCapture&)>& shows, int timeoutMs,
+                                WindowCapture* last) {
+  WindowCapture shot;
+  const bool shown = WaitUntil(
+      [&] {
+        shot = driver_.Capture();
+        return !shot.Empty() && shows(shot);
+      },
+      timeoutMs);
+  if (last) *last = shot;
+  return shown;
+}

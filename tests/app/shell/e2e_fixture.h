@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -48,6 +49,13 @@ class E2eRoadTest : public ::testing::Test {
   std::vector<int> KeysOnAfter(size_t from) const;
   // Whether the log holds a line starting with `prefix`.
   bool Logged(const std::string& prefix, int instance = 0) const;
+  // Waits up to 10 s for the instrument's effOpen in the log.
+  bool WaitForInstrumentOpen() const;
+  // Waits for a window of the program named `name`.
+  bool WaitForWindow(const wchar_t* name, int timeoutMs = 5000);
+  // Waits for a capture of the client area that `shows`; the last capture taken in `*last`.
+  bool WaitForScreen(const std::function<bool(const WindowCapture&)>& shows, int timeoutMs,
+                     WindowCapture* last = nullptr);
 
   // What the program wrote to its standard output in its latest run (complete once it has ended).
   std::string ProgramOutput() const;

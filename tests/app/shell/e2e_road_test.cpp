@@ -5,8 +5,8 @@
 #include <windows.h>
 
 #include <algorithm>
-#include <cstring>
 #include <cstdio>
+#include <cstring>
 #include <random>
 
 #include "tests/app/shell/e2e_fixture.h"
@@ -68,7 +68,7 @@ TEST_F(E2eRoadTest, StartReopensTheLastProject) {
   StartProgram();
   EXPECT_TRUE(WaitUntil([&] { return Logged("dispatch 0 ") && Logged("dispatch 14 "); }, 10000))
       << "effOpen and effEditOpen were not logged";
-  EXPECT_TRUE(WaitUntil([&] { return driver_.FindWindowOf(L"vst00") != nullptr; }, 5000)) << "no window vst00";
+  EXPECT_TRUE(WaitForWindow(L"vst00")) << "no window vst00";
   ExitProgram();
 }
 
@@ -198,17 +198,13 @@ TEST_F(E2eRoadTest, RenderToWav) {
   ASSERT_TRUE(driver_.Render(Path("mix2"), L"0:02"));
   // Q = a quarter of the draw screen's visible height; the lines at Q and 3Q show at client 2Q and
   // 6Q. Right of the progress they are alone on their rows.
-  bool lines = false;
   WindowCapture shot;
-  WaitUntil(
-      [&] {
-        shot = driver_.Capture();
-        if (shot.Empty()) return false;
-        const int q = (shot.Height / 2) / 4, x = shot.Width - 6;
-        lines = shot.At(x, 2 * q) == 0x888888 && shot.At(x, 6 * q) == 0x888888 && shot.At(x, 2 * q + 8) == 0x181818;
-        return lines;
+  const bool lines = WaitForScreen(
+      [](const WindowCapture& s) {
+        const int q = (s.Height / 2) / 4, x = s.Width - 6;
+        return s.At(x, 2 * q) == 0x888888 && s.At(x, 6 * q) == 0x888888 && s.At(x, 2 * q + 8) == 0x181818;
       },
-      3000);
+      3000, &shot);
   SaveCapturePng(shot, ("render_progress_" + Renderer() + ".png").c_str());
   EXPECT_TRUE(lines) << "the progress's centre lines never showed";
 
@@ -273,7 +269,7 @@ TEST_F(E2eRoadTest, BadInputSongsAndProjects) {
   ASSERT_TRUE(WriteFileBytes(Path("locked.tvx"), locked));
 
   StartProgram();
-  ASSERT_TRUE(WaitUntil([&] { return Logged("dispatch 0 "); }, 10000));
+  ASSERT_TRUE(WaitForInstrumentOpen());
   for (const char* bad : {"truncated.mdx", "random.zms"}) {
     OpenSong(bad);
     driver_.AnswerBox(L"Failed", IDOK, 1500);  // where the program reports it
@@ -356,7 +352,7 @@ std::vector<uint32_t> MuteButton(const WindowCapture& shot, const RECT& column) 
 TEST_F(E2eRoadTest, TrackListScrollsSelectsMutesAndEnds) {
   ASSERT_TRUE(WriteFileBytes(Path("list.mdx"), TrackListSongMdx(12)));
   StartProgram();
-  ASSERT_TRUE(WaitUntil([&] { return Logged("dispatch 0 "); }, 10000));
+  ASSERT_TRUE(WaitForInstrumentOpen());
   size_t mark = Notes().size();
   OpenSong("list.mdx");
   ASSERT_TRUE(WaitForNotes(mark, true, 2, 3000)) << "the song's notes never came";
@@ -365,24 +361,15 @@ TEST_F(E2eRoadTest, TrackListScrollsSelectsMutesAndEnds) {
   ASSERT_FALSE(shot.Empty());
   const TrackArea area(shot);
   const RECT fm0 = area.Column(0), pcm10 = area.Column(10);
-  const std::vector<uint32_t> bytes = DrawBox(shot, fm0.left, fm0.top + 20, fm0.right, fm0.bottom - 10);
+  auto bytesOf = [&](const WindowCapture& s) { return DrawBox(s, fm0.left, fm0.top + 20, fm0.right, fm0.bottom - 10); };
+  const std::vector<uint32_t> bytes = bytesOf(shot);
   EXPECT_TRUE(Overlaid(shot, fm0)) << "track 0 is not current after the open";
   EXPECT_TRUE(Background(shot, pcm10));
-  EXPECT_TRUE(WaitUntil(
-      [&] {
-        const WindowCapture now = driver_.Capture();
-        return !now.Empty() && DrawBox(now, fm0.left, fm0.top + 20, fm0.right, fm0.bottom - 10) != bytes;
-      },
-      2000))
+  EXPECT_TRUE(WaitForScreen([&](const WindowCapture& s) { return bytesOf(s) != bytes; }, 2000))
       << "track 0's bytes did not scroll";
 
   driver_.Click(pcm10.left + 30, pcm10.bottom - 5);
-  EXPECT_TRUE(WaitUntil(
-      [&] {
-        shot = driver_.Capture();
-        return !shot.Empty() && Overlaid(shot, pcm10) && Background(shot, fm0);
-      },
-      2000))
+  EXPECT_TRUE(WaitForScreen([&](const WindowCapture& s) { return Overlaid(s, pcm10) && Background(s, fm0); }, 2000))
       << "the click did not make track 10 current";
   driver_.MoveMouse(0, 0);  // out of the columns
   const std::vector<uint32_t> unlit = MuteButton(driver_.Capture(), fm0);
@@ -469,44 +456,34 @@ TEST_F(E2eRoadTest, PianoRollPeaksRowsZoomAndWheel) {
   ASSERT_TRUE(WriteFileBytes(Path("kit.zpdlist"), list));
   ASSERT_TRUE(WriteFileBytes(Path("roll.zms"), std::string(".a=kit.zpdlist\r\n(t9) t120 o4 l4 c d e f g a c d\r\n")));
   StartProgram();
-  ASSERT_TRUE(WaitUntil([&] { return Logged("dispatch 0 "); }, 10000));
+  ASSERT_TRUE(WaitForInstrumentOpen());
 
   // The first frame drawn (the empty track area's background): before it the window shows nothing
   // the program presents.
-  ASSERT_TRUE(WaitUntil(
-      [&] {
-        const WindowCapture first = driver_.Capture();
-        return !first.Empty() && DrawPixel(first, 454, 50) == 0x181818;
-      },
-      5000));
+  ASSERT_TRUE(WaitForScreen([](const WindowCapture& s) { return DrawPixel(s, 454, 50) == 0x181818; }, 5000));
   ASSERT_NE(nullptr, driver_.PostMenuForDialog(114));
   ASSERT_TRUE(driver_.AnswerFileDialog(Path("roll.zms")));
   // The progress: "NOW LOADING WAV FILE AND MAKING PEAK DATA.. n / 36" in white on the black band at
   // a quarter of the height, reaching further right than the open's own "NOW LOADING..".
   WindowCapture shot;
-  const bool progress = WaitUntil(
-      [&] {
-        shot = driver_.Capture();
-        if (shot.Empty()) return false;
-        const int q = shot.Height / 4;  // the program's quarter of the client height, on the draw screen
+  const bool progress = WaitForScreen(
+      [](const WindowCapture& s) {
+        const int q = s.Height / 4;  // the program's quarter of the client height, on the draw screen
         int white = 0;
         for (int y = q + 3; y < q + 17; ++y)
-          for (int x = 160; x < 300; ++x) white += DrawPixel(shot, x, y) == 0xFFFFFF;
-        return white > 20 && DrawPixel(shot, shot.Width / 2 - 4, q - 8) == 0;
+          for (int x = 160; x < 300; ++x) white += DrawPixel(s, x, y) == 0xFFFFFF;
+        return white > 20 && DrawPixel(s, s.Width / 2 - 4, q - 8) == 0;
       },
-      10000);
+      10000, &shot);
   SaveCapturePng(shot, ("roll_progress_" + Renderer() + ".png").c_str());
   EXPECT_TRUE(progress) << "the peak tables' progress never showed";
 
   // The rows and the waveforms of row 8's notes (grey strips, played or not yet).
   const int x = 120 + 34 + 300;  // clear of the bar lines at zooms 4 and 5
-  ASSERT_TRUE(WaitUntil(
-      [&] {
-        shot = driver_.Capture();
-        return !shot.Empty() && RowsAt(shot, x, 22, 19);
-      },
-      5000))
-      << "no rows of 19 pixels from y 22";
+  auto rowsAt = [&](int top, int h) {
+    return [=](const WindowCapture& s) { return RowsAt(s, x, top, h); };
+  };
+  ASSERT_TRUE(WaitForScreen(rowsAt(22, 19), 5000, &shot)) << "no rows of 19 pixels from y 22";
   int strips = 0;
   for (int y = 22 + 8 * 19; y < 22 + 9 * 19; ++y)
     for (int px = 120 + 34; px < 120 + 34 + 200; ++px) {
@@ -519,24 +496,25 @@ TEST_F(E2eRoadTest, PianoRollPeaksRowsZoomAndWheel) {
   // Zoom 4 ticks a pixel: the first bar line (192 ticks) at 47 pixels into the roll; G makes it 5.
   const int rowTop = 22 + 19;
   EXPECT_EQ(120 + 34 + 47, FirstBarLine(shot, rowTop));
-  driver_.PressKey('G');
-  EXPECT_TRUE(WaitUntil([&] { return FirstBarLine(shot = driver_.Capture(), rowTop) == 120 + 34 + 37; }, 2000))
-      << "G: the bar line at " << FirstBarLine(shot, rowTop);
-  driver_.PressKey('H');
-  EXPECT_TRUE(WaitUntil([&] { return FirstBarLine(shot = driver_.Capture(), rowTop) == 120 + 34 + 47; }, 2000))
-      << "H: the bar line at " << FirstBarLine(shot, rowTop);
-
+  const struct {
+    char key;
+    int at;
+  } zooms[] = {{'G', 120 + 34 + 37}, {'H', 120 + 34 + 47}};
+  for (const auto& zoom : zooms) {
+    driver_.PressKey(zoom.key);
+    EXPECT_TRUE(WaitForScreen([&](const WindowCapture& s) { return FirstBarLine(s, rowTop) == zoom.at; }, 2000, &shot))
+        << zoom.key << ": the bar line at " << FirstBarLine(shot, rowTop);
+  }
   driver_.PressKey(VK_OEM_6);  // ]
-  EXPECT_TRUE(WaitUntil([&] { return RowsAt(shot = driver_.Capture(), x, 22, 20); }, 2000)) << "] did not give rows of 20";
+  EXPECT_TRUE(WaitForScreen(rowsAt(22, 20), 2000)) << "] did not give rows of 20";
   driver_.PressKey(VK_OEM_4);  // [
-  EXPECT_TRUE(WaitUntil([&] { return RowsAt(shot = driver_.Capture(), x, 22, 19); }, 2000)) << "[ did not give rows of 19";
+  EXPECT_TRUE(WaitForScreen(rowsAt(22, 19), 2000)) << "[ did not give rows of 19";
 
   driver_.MoveMouse(400, 200);
   driver_.Wheel(-1);
-  EXPECT_TRUE(WaitUntil([&] { return RowsAt(shot = driver_.Capture(), x, 12, 19); }, 2000))
-      << "one notch did not move the rows 10 pixels";
+  EXPECT_TRUE(WaitForScreen(rowsAt(12, 19), 2000)) << "one notch did not move the rows 10 pixels";
   Sleep(300);
-  EXPECT_TRUE(RowsAt(shot = driver_.Capture(), x, 12, 19)) << "the rows moved on";
+  EXPECT_TRUE(RowsAt(driver_.Capture(), x, 12, 19)) << "the rows moved on";
   ExitProgram();
 }
 
@@ -565,12 +543,12 @@ TEST_F(E2eRoadTest, InstrumentPaneLoadsAnInstrumentAndSurvivesABadOne) {
   // DLL would number its instances, and name its logs, from 0 again).
   DeleteFileW(Path("tarvex.ini").c_str());
   StartProgram();
-  ASSERT_TRUE(WaitUntil([&] { return PaneGreyAt(driver_.Capture(), 149); }, 5000)) << "no instrument pane";
+  ASSERT_TRUE(WaitForScreen([](const WindowCapture& s) { return PaneGreyAt(s, 149); }, 5000)) << "no instrument pane";
 
   driver_.Click(64, InstrumentRowY(3));
   ASSERT_TRUE(driver_.AnswerFileDialog(Path("VSTPlugins\\tp_kezmir.dll")));
-  EXPECT_TRUE(WaitUntil([&] { return Logged("dispatch 0 "); }, 10000)) << "no effOpen";
-  EXPECT_TRUE(WaitUntil([&] { return driver_.FindWindowOf(L"vst30") != nullptr; }, 5000)) << "no window vst30";
+  EXPECT_TRUE(WaitForInstrumentOpen()) << "no effOpen";
+  EXPECT_TRUE(WaitForWindow(L"vst30")) << "no window vst30";
   driver_.CaptureTo("instrument_pane_" + Renderer() + ".png");
   const size_t before = CountLogged(PluginLog(), "param ");
   OpenSong("tones.mdx");
@@ -597,21 +575,16 @@ TEST_F(E2eRoadTest, InstrumentPaneLoadsAnInstrumentAndSurvivesABadOne) {
 TEST_F(E2eRoadTest, InspectorMasterFaderSavesAndPanesToggle) {
   ASSERT_TRUE(WriteFileBytes(Path("roll.zms"), std::string("(t1) t120 o4 l4 c d e f g a b c\r\n")));
   StartProgram();
-  ASSERT_TRUE(WaitUntil([&] { return Logged("dispatch 0 "); }, 10000));
+  ASSERT_TRUE(WaitForInstrumentOpen());
   OpenSong("roll.zms");
   const int x = 120 + 34 + 300;
-  ASSERT_TRUE(WaitUntil([&] { return RowsAt(driver_.Capture(), x, 22, 19); }, 5000)) << "no roll";
+  ASSERT_TRUE(WaitForScreen([&](const WindowCapture& s) { return RowsAt(s, x, 22, 19); }, 5000)) << "no roll";
 
   // Scrolled to the bottom (-17 rows of 19), the master row (18) lies at y 19.
   driver_.MoveMouse(400, 200);
   driver_.Wheel(-30);
-  WindowCapture shot;
-  ASSERT_TRUE(WaitUntil(
-      [&] {
-        return !(shot = driver_.Capture()).Empty() && DrawPixel(shot, x, 28) != 0x181818 &&
-               DrawPixel(shot, x, 45) == 0x181818;
-      },
-      3000))
+  ASSERT_TRUE(WaitForScreen(
+      [&](const WindowCapture& s) { return DrawPixel(s, x, 28) != 0x181818 && DrawPixel(s, x, 45) == 0x181818; }, 3000))
       << "the roll did not scroll to its bottom";
   driver_.Click(400, -17 * 19 + 18 * 19 + 9);
   // The inspector below the instrument pane at (4, 155), 112 wide: the volume fader of the master
@@ -632,12 +605,10 @@ TEST_F(E2eRoadTest, InspectorMasterFaderSavesAndPanesToggle) {
   int n = 0;
   for (const auto& step : steps) {
     driver_.PostMenu(step.command);
-    EXPECT_TRUE(WaitUntil(
-        [&] {
-          return !(shot = driver_.Capture()).Empty() && PaneGreyAt(shot, 149) == step.upper &&
-                 PaneGreyAt(shot, 300) == step.lower;
-        },
-        3000))
+    WindowCapture shot;
+    EXPECT_TRUE(WaitForScreen(
+        [&](const WindowCapture& s) { return PaneGreyAt(s, 149) == step.upper && PaneGreyAt(s, 300) == step.lower; },
+        3000, &shot))
         << "after command " << step.command << " (step " << n << ")";
     SaveCapturePng(shot, ("panes_" + std::to_string(n++) + "_" + Renderer() + ".png").c_str());
   }

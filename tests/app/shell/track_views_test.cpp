@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <array>
 #include <vector>
 
 #include "app/engine/mdx_player.h"
@@ -167,6 +169,11 @@ const char kRoll[] =
     "(t1) o4 l4 c e g > c e g\r\n"
     "(t2) o4 l1 c r r r r r r r r r r r r r r r r r r r r r r r r r r r r r r r r r r r d\r\n";
 
+// AppState's four arrays of peak tables.
+std::array<int32_t**, 4> PeakTableArrays() {
+  return {g_app.peakMaxLeft, g_app.peakMinLeft, g_app.peakMaxRight, g_app.peakMinRight};
+}
+
 class PianoRollTest : public TrackViewTest {
  protected:
   void SetUp() override {
@@ -266,12 +273,8 @@ TEST_F(PianoRollTest, BankRecordsGetPeakTablesAndFreeingNullsThemAll) {
   EXPECT_EQ(-40, g_app.peakMinLeft[2][1]);
   for (int32_t j = 0; j < kSampleBankSize; ++j) song.bankSamples[j] = nullptr;
   FreePeakData(g_app);
-  for (int j = 0; j < kPeakTableCount; ++j) {
-    EXPECT_EQ(nullptr, g_app.peakMaxLeft[j]);
-    EXPECT_EQ(nullptr, g_app.peakMinLeft[j]);
-    EXPECT_EQ(nullptr, g_app.peakMaxRight[j]);
-    EXPECT_EQ(nullptr, g_app.peakMinRight[j]);
-  }
+  for (int32_t** tables : PeakTableArrays())
+    EXPECT_EQ(kPeakTableCount, std::count(tables, tables + kPeakTableCount, nullptr));
 }
 
 TEST_F(PianoRollTest, StereoSamplesDrawTwoHalfStripsAndAMissingTableTheCentreLine) {
@@ -303,10 +306,7 @@ TEST_F(PianoRollTest, StereoSamplesDrawTwoHalfStripsAndAMissingTableTheCentreLin
   }
   EXPECT_EQ(0u, Pixel(x + 5, cy));
   EXPECT_EQ(0u, Pixel(x + columns + 2, cy - 10));  // the strip ends with its columns
-  for (int32_t*& table : g_app.peakMinLeft) table = nullptr;
-  for (int32_t*& table : g_app.peakMaxLeft) table = nullptr;
-  for (int32_t*& table : g_app.peakMinRight) table = nullptr;
-  for (int32_t*& table : g_app.peakMaxRight) table = nullptr;
+  for (int32_t** tables : PeakTableArrays()) std::fill_n(tables, kPeakTableCount, nullptr);  // not ours to free
 
   // Without tables the strip is the centre line alone.
   g_app.peakChannels[0] = 1;
