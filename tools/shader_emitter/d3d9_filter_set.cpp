@@ -16,6 +16,8 @@ const char *const Lane[4] = {"x", "y", "z", "w"};
 // c30 = (1224, 2404, 466, 0) / 4096: the processor's luma weights, for the filters that compare
 //       a brightness with a threshold (the passes' rounder weights would move pixels across it).
 // c22 = (255, 1 / 255, 1 / 512, 255 / 256): truncation to the byte below, as the processor stores.
+// c21 = (128, 256, 510 / 256 x 255, 512) / 255: the processor's lightness model, whose grey is 128
+//       and whose pure colours and lightness steps count 256 to the whole.
 // c29 = (2, -1, 1 / 6, 6): doubling, minus one, sixths.
 // c28 = (0, 2 / 3, 1 / 3, 3): the hue offsets of red, green and blue, and three.
 void Numbers(ShaderWriter &W)
@@ -23,6 +25,7 @@ void Numbers(ShaderWriter &W)
     W.Def(C(31), 1.0f / 1024.0f, 0.5f, 1, 0);
     W.Def(C(30), 1224.0f / 4096.0f, 2404.0f / 4096.0f, 466.0f / 4096.0f, 0);
     W.Def(C(22), 255.0f, 1.0f / 255.0f, 1.0f / 512.0f, 255.0f / 256.0f);
+    W.Def(C(21), 128.0f / 255.0f, 256.0f / 255.0f, 510.0f / 256.0f, 512.0f / 255.0f);
     W.Def(C(29), 2, -1, 1.0f / 6.0f, 6);
     W.Def(C(28), 0, 2.0f / 3.0f, 1.0f / 3.0f, 3);
 }
@@ -99,11 +102,16 @@ void RgbToHsl(ShaderWriter &W, const Reg &Cc, const Reg &Out, const Reg &Work1, 
     // Sixths to 0-1, wrapped.
     W.Mad(Out("x"), Out("x"), C(29)("z"), C(31)("z"));
     W.Frc(Out("x"), Out("x"));
-    // Lightness (max + min) / 2; saturation delta / (max + min), or delta / (2 - max - min) above a half.
+    // Lightness (max + min) / 2, a whole byte; saturation delta / (max + min), or delta / (512 / 255
+    // - max - min) above 128.
     W.Add(Work2("x"), Work1("x"), Work1("y"));
     W.Mul(Out("z"), Work2("x"), C(31)("y"));
-    W.Sub(Work2("y"), C(29)("x"), Work2("x"));
-    W.Sub(Work2("w"), C(31)("y"), Out("z"));
+    W.Mad(Work2("y"), Out("z"), C(22)("x"), C(22)("z"));
+    W.Frc(Work2("z"), Work2("y"));
+    W.Sub(Work2("y"), Work2("y"), Work2("z"));
+    W.Mul(Out("z"), Work2("y"), C(22)("y"));
+    W.Sub(Work2("y"), C(21)("w"), Work2("x"));
+    W.Sub(Work2("w"), C(21)("x"), Out("z"));
     W.Cmp(Work2("x"), Work2("w"), Work2("x"), Work2("y"));
     W.Max(Work2("x"), Work2("x"), C(31)("x"));
     W.Rcp(Work2("x"), Work2("x"));
@@ -119,18 +127,18 @@ void HslToRgb(ShaderWriter &W, const Reg &Hsl, const Reg &Out, const Reg &Work1,
     W.Frc(Work1("xyz"), Work1);
     W.Mad(Work1("xyz"), Work1, C(29)("w"), -C(28)("w"));
     Absolute(W, Work1("xyz"), Work1);
-    W.Add(Sat(Work1("xyz")), Work1, C(29)("y"));
-    // Towards grey by the saturation: p + (0.5 - p) x (1 - s).
-    W.Sub(Work2("xyz"), C(31)("y"), Work1);
+    W.Mad(Sat(Work1("xyz")), Work1, C(21)("y"), -C(21)("y"));  // (|..| - 1) x 256 / 255
+    // Towards grey by the saturation: p + (128 / 255 - p) x (1 - s).
+    W.Sub(Work2("xyz"), C(21)("x"), Work1);
     W.Sub(Work2("w"), C(31)("z"), Hsl("y"));
     W.Mad(Work1("xyz"), Work2, Work2("w"), Work1);
-    // Lightness: 2l x c below a half, else c + (1 - c) x (2l - 1).
-    W.Add(Work2("w"), Hsl("z"), Hsl("z"));
+    // Lightness L (bytes): L c / 128 up to 128, else c + (1 - c) (L - 128) / 128.
+    W.Mul(Work2("w"), Hsl("z"), C(21)("z"));
     W.Mul(Work2("xyz"), Work1, Work2("w"));
     W.Sub(Out("xyz"), C(31)("z"), Work1);
     W.Add(Work2("w"), Work2("w"), C(29)("y"));
     W.Mad(Out("xyz"), Out, Work2("w"), Work1);
-    W.Sub(Work2("w"), C(31)("y"), Hsl("z"));
+    W.Sub(Work2("w"), C(21)("x"), Hsl("z"));
     W.Cmp(Sat(Out("xyz")), Work2("w"), Work2, Out);
 }
 
@@ -139,12 +147,12 @@ void HslToRgb(ShaderWriter &W, const Reg &Hsl, const Reg &Out, const Reg &Work1,
 // The colour filters that read one texel and write one: Body turns r0 (as stored) into r1 (as
 // stored). Pma tells whether the colour is premultiplied.
 using Body = std::function<void(ShaderWriter &W, const Inputs &In)>;
-void OneTexel(ShaderWriter &W, bool Second, const Body &Make)
+void OneTexel(ShaderWriter &W, bool Second, const Body &Make, bool Truncated = true)
 {
     const Inputs In = Declare(W, Second);
     W.Texld(R(0), In.Uv, In.Image);
     Make(W, In);
-    Truncate(W, R(1), "xyzw", R(11));
+    if (Truncated) Truncate(W, R(1), "xyzw", R(11));
     W.Mov(OC(0), R(1));
 }
 
@@ -189,6 +197,12 @@ void BrightnessScale(ShaderWriter &W, bool Pma)
         RgbToHsl(W, Colour, R(5), R(3), R(4));
         W.Sub(R(5)("z"), R(5)("z"), C(0)("x"));
         W.Mul(Sat(R(5)("z")), R(5)("z"), C(0)("y"));
+        if (!Pma) {  // the stretched lightness, a whole byte (the premultiplied form has no slots left)
+            W.Mad(R(6)("x"), R(5)("z"), C(22)("x"), C(22)("z"));
+            W.Frc(R(6)("y"), R(6)("x"));
+            W.Sub(R(6)("x"), R(6)("x"), R(6)("y"));
+            W.Mul(R(5)("z"), R(6)("x"), C(22)("y"));
+        }
         HslToRgb(W, R(5), R(1), R(3), R(4));
         W.Mov(R(1)("w"), R(0)("w"));
         if (Pma) Premultiply(W, R(1), R(0)("w"));
@@ -242,7 +256,7 @@ void Hsb(ShaderWriter &W, HsbStep Step, bool Pma)
         HslToRgb(W, R(5), R(1), R(3), R(4));
         W.Mov(R(1)("w"), R(0)("w"));
         if (Pma) Premultiply(W, R(1), R(0)("w"));
-    });
+    }, Step != HsbStep::HueLock);
 }
 
 void Invert(ShaderWriter &W, bool Pma)
