@@ -15,21 +15,10 @@
 
 namespace {
 
-class MediaFoundation : public ::testing::Test
+class MediaFoundation : public PlatformConvertTest
 {
 protected:
-    void SetUp() override
-    {
-        CoInitializeEx(nullptr, COINIT_MULTITHREADED);
-        ASSERT_EQ(0, InitializeSoundConvert());
-        SoundConvert_SetPlatformMethods(nullptr, &SoundConvertMFMethod);
-    }
-    void TearDown() override
-    {
-        SoundConvert_SetPlatformMethods(nullptr, nullptr);
-        TerminateSoundConvert();
-        CoUninitialize();
-    }
+    MediaFoundation() : PlatformConvertTest(nullptr, &SoundConvertMFMethod) {}
 };
 
 TEST_F(MediaFoundation, WaveEqualsTheWaveReader)
