@@ -18,10 +18,8 @@
 namespace {
 
 // Only the DirectShow method; every D_ object gone at the end.
-class DShowMp3 : public PlatformConvertTest, public DShowTest
+class DShowMp3 : public PlatformConvertTest<&SoundConvertDShowMp3Method, nullptr>, public DShowTest
 {
-protected:
-    DShowMp3() : PlatformConvertTest(&SoundConvertDShowMp3Method, nullptr) {}
 };
 
 TEST_F(DShowMp3, DecodesLikeLame)

@@ -15,11 +15,7 @@
 
 namespace {
 
-class MediaFoundation : public PlatformConvertTest
-{
-protected:
-    MediaFoundation() : PlatformConvertTest(nullptr, &SoundConvertMFMethod) {}
-};
+using MediaFoundation = PlatformConvertTest<nullptr, &SoundConvertMFMethod>;
 
 TEST_F(MediaFoundation, WaveEqualsTheWaveReader)
 {

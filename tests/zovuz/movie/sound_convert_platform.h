@@ -35,18 +35,15 @@ inline Bytes HostileMp3(const char *Name) { return ReadPlatformFile(TestDataDir(
 
 // Conversion started for each test with only these platform methods in their slots, COM on the
 // thread.
+template <const SoundConvertPlatformMethod *DShowMp3, const SoundConvertPlatformMethod *MediaFoundation>
 class PlatformConvertTest : public ::testing::Test
 {
 protected:
-    PlatformConvertTest(const SoundConvertPlatformMethod *DShowMp3, const SoundConvertPlatformMethod *MediaFoundation)
-        : dshowMp3_(DShowMp3), mediaFoundation_(MediaFoundation)
-    {
-    }
     void SetUp() override
     {
         CoInitializeEx(nullptr, COINIT_MULTITHREADED);
         ASSERT_EQ(0, InitializeSoundConvert());
-        SoundConvert_SetPlatformMethods(dshowMp3_, mediaFoundation_);
+        SoundConvert_SetPlatformMethods(DShowMp3, MediaFoundation);
     }
     void TearDown() override
     {
@@ -54,9 +51,6 @@ protected:
         TerminateSoundConvert();
         CoUninitialize();
     }
-
-private:
-    const SoundConvertPlatformMethod *dshowMp3_, *mediaFoundation_;
 };
 
 // The PCM of a WAVE file as the library's own WAVE reader delivers it.
