@@ -7,6 +7,7 @@
 #include "tests/support/window_capture.h"
 #include "tests/zovuz/graphics/graphics_start_fixture.h"
 #include "tests/zovuz/startup/d3d11_library_fixture.h"
+#include "tools/shader_emitter/sm4_builder.h"
 #include "zovuz/core/zovuz_core.h"
 #include "zovuz/d3d11/windows/d3d11_graph_texture_win.h"
 #include "zovuz/d3d11/zovuz_d3d11.h"
@@ -144,6 +145,80 @@ TEST_F(D3D11DrawScreens, AModeChangeTakesTheNewSize)
     EXPECT_EQ(1, Occurrences(log.Appended(), kNoObjectLeft));
 }
 
+// A quad of one colour as a strip of VERTEX2D, with texture corners 0-1.
+void Quad(VERTEX2D V[4], float X1, float Y1, float X2, float Y2, uint8_t R, uint8_t G, uint8_t B)
+{
+    const float corners[4][2] = {{X1, Y1}, {X2, Y1}, {X1, Y2}, {X2, Y2}};
+    for (int i = 0; i < 4; ++i) {
+        V[i] = VERTEX2D();
+        V[i].pos.x = corners[i][0];
+        V[i].pos.y = corners[i][1];
+        V[i].rhw = 1.0f;
+        V[i].dif = COLOR_U8{B, G, R, 255};
+        V[i].u = (float)(i & 1);
+        V[i].v = (float)(i >> 1);
+    }
+}
+
+// User pixel shaders made with the emitter: the vertex colour with red and blue exchanged, or
+// the texture of shader stage 2.
+dxbc::Bytes UserPixelShader(bool SampleStage2)
+{
+    dxbc::ShaderBuilder ps(dxbc::Stage::Pixel);
+    ps.InputSystemValue("SV_Position", dxbc::SystemValue::Position);
+    const dxbc::Reg colour = ps.Input("COLOR", 0);
+    const dxbc::Reg uv = ps.Input("TEXCOORD", 0, "xy");
+    const dxbc::Reg target = ps.Output("SV_Target", 0);
+    if (SampleStage2)
+        ps.Sample(target, uv, ps.Texture2D(2), ps.Sampler(2));
+    else
+        ps.Mov(target, colour("zyxw"));
+    ps.Ret();
+    return ps.Finish();
+}
+
+// DrawPrimitive2DToShader draws through the user's pixel shader and its shader textures, also
+// after the device was made again; the next ordinary draw has the library's shaders back.
+TEST_F(D3D11DrawScreens, AUserPixelShaderDrawsAndIsMadeAgainWithTheDevice)
+{
+    BASEIMAGE image = {};
+    ASSERT_EQ(0, CreateXRGB8ColorBaseImage(8, 8, &image));
+    FillBaseImage(&image, 10, 220, 90, 255);
+    const struct
+    {
+        bool SampleStage2;
+        uint32_t Inside;
+    } cases[] = {{false, 0xFF3264C8u}, {true, 0xFF0ADC5Au}};
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.SampleStage2 ? "stage 2 texture" : "colour swapped");
+        const dxbc::Bytes code = UserPixelShader(c.SampleStage2);
+        ASSERT_FALSE(code.empty());
+        const int shader = LoadPixelShaderFromMem(code.data(), (int)code.size());
+        ASSERT_GT(shader, 0);
+        for (const char *when : {"made", "after a rebuilt device"}) {
+            SCOPED_TRACE(when);
+            // A graph made from a base image keeps no source to come back from: one per device.
+            const int stageGraph = CreateGraphFromBaseImage(&image, nullptr, FALSE);
+            ASSERT_EQ(0, SetUseTextureToShader(2, stageGraph));
+            ASSERT_EQ(0, SetUsePixelShader(shader));
+            ASSERT_EQ(0, SetDrawScreen(DX_SCREEN_BACK));
+            ASSERT_EQ(0, ClearDrawScreen(nullptr));
+            VERTEX2D quad[4];
+            Quad(quad, 10, 10, 50, 40, 200, 100, 50);
+            ASSERT_EQ(0, DrawPrimitive2DToShader(quad, 4, DX_PRIMTYPE_TRIANGLESTRIP, DX_NONE_GRAPH, FALSE));
+            ASSERT_EQ(0, DrawBox(60, 10, 90, 40, GetColorValue(200, 100, 50), TRUE));
+            EXPECT_EQ(c.Inside, GetPixel(20, 20));
+            EXPECT_EQ(0xFFC86432u, GetPixel(70, 20));  // the library's own shader again
+            EXPECT_EQ(0xFF183060u, GetPixel(100, 20));
+            SetUseTextureToShader(2, -1);
+            DeleteGraph(stageGraph);
+            ASSERT_EQ(0, RestoreGraphicsDevice());
+        }
+        SetUsePixelShader(0);
+    }
+    ReleaseBaseImage(&image);
+}
+
 // The pixels of a rectangle of a draw target as 0x00RRGGBB.
 std::vector<uint32_t> ReadBack(int Target, int X, int Y, int Width, int Height)
 {
@@ -215,7 +290,8 @@ std::vector<uint32_t> DrawThroughMask()
 {
     std::vector<uint32_t> pattern(16 * 12);
     for (int y = 0; y < 12; ++y)
-        for (int x = 0; x < 16; ++x) pattern[y * 16 + x] = 0xFF000000u | (uint32_t)(x * 15) << 16 | (uint32_t)(y * 20) << 8 | 0x40;
+        for (int x = 0; x < 16; ++x)
+            pattern[y * 16 + x] = 0xFF000000u | (uint32_t)(x * 15) << 16 | (uint32_t)(y * 20) << 8 | 0x40;
     BASEIMAGE image = {};
     CreateXRGB8ColorBaseImage(16, 12, &image);
     for (int y = 0; y < 12; ++y) memcpy((uint8_t *)image.Pixels + y * image.Pitch, &pattern[y * 16], 16 * 4);

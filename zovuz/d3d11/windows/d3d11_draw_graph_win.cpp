@@ -379,8 +379,37 @@ int Graphics_D3D11_DrawGraphRects(const DrawGraphRectsParam *Param, GraphHandleD
 
 namespace {
 
+// The user's pixel shader and shader textures (SetUsePixelShader, SetUseTextureToShader) over
+// what the preparation chose. The textures sit on the slots of their stages; stage 0 only when
+// the draw has no graph of its own. Returns the count of slots bound, which the draw clears
+// again afterwards: a graph left bound for sampling could not become a draw target unnoticed.
+int BindUserShaders(bool DrawHasTexture)
+{
+    const DrawShaderSelection &selection = GraphicsDrawSettings.Shader;
+    const ShaderHandleData *shader =
+        selection.PixelShader > 0 ? GetTypedHandle<ShaderHandleData>(selection.PixelShader, DX_HANDLETYPE_SHADER, 0)
+                                  : nullptr;
+    if (shader != nullptr && !shader->IsVertexShader && shader->PF != nullptr && shader->PF->Object[0] != nullptr)
+        Graphics_D3D11_DeviceState_SetPixelShader((ID3D11PixelShader *)shader->PF->Object[0], 0);
+
+    int bound = 0;
+    for (int stage = DrawHasTexture ? 1 : 0; stage < DX_SHADER_TEXTURE_STAGE_NUM; stage++) {
+        const GraphHandleData *graph =
+            selection.Texture[stage] > 0
+                ? GetTypedHandle<GraphHandleData>(selection.Texture[stage], DX_HANDLETYPE_GRAPH, 0)
+                : nullptr;
+        if (graph == nullptr || graph->PieceNum < 1) continue;
+        ID3D11ShaderResourceView *view = PieceView(graph->Piece[0]);
+        if (view == nullptr) continue;
+        Graphics_D3D11_DeviceState_SetPSShaderResources(stage, 1, &view);
+        bound = stage + 1;
+    }
+    return bound;
+}
+
 int DrawCallerVertices(const VERTEX2D *Vertex, int Num, int Topology, GraphHandleData *Graph, int TransFlag,
-                       uint32_t ModeFlags, int GraphUVFlag, int MirrorFlag, int PieceIndex, int ShadowMapFlag)
+                       uint32_t ModeFlags, int GraphUVFlag, int MirrorFlag, int PieceIndex, int ShadowMapFlag,
+                       bool UserShaders = false)
 {
     if (!D3D11Device_IsValid() || Vertex == nullptr || Num < 1 || Num > 0x7FFFFFFF / (int)sizeof(VERTEX2D) ||
         Topology < D3D11_PRIMITIVE_TOPOLOGY_POINTLIST || Topology > D3D11_PRIMITIVE_TOPOLOGY_TRIANGLESTRIP)
@@ -443,8 +472,14 @@ int DrawCallerVertices(const VERTEX2D *Vertex, int Num, int Topology, GraphHandl
             }
         draw = copy;
     }
-    return Graphics_D3D11_CommonBuffer_Draw(D3D11_VERTEX_2D, (D3D11_PRIMITIVE_TOPOLOGY)Topology, draw, Num, 1) < 0 ? -1
-                                                                                                                   : 0;
+    const int userSlots = UserShaders ? BindUserShaders(piece != nullptr) : 0;
+    const int result =
+        Graphics_D3D11_CommonBuffer_Draw(D3D11_VERTEX_2D, (D3D11_PRIMITIVE_TOPOLOGY)Topology, draw, Num, 1);
+    for (int slot = piece != nullptr ? 1 : 0; slot < userSlots; slot++) {
+        ID3D11ShaderResourceView *none = nullptr;
+        Graphics_D3D11_DeviceState_SetPSShaderResources(slot, 1, &none);
+    }
+    return result < 0 ? -1 : 0;
 }
 
 }  // namespace
@@ -463,7 +498,7 @@ int Graphics_D3D11_DrawPrimitive2DToShader(const VERTEX2D *Vertex, int Num, int 
 {
     uint32_t mode = D3D11_PREPARE_ADDRESS | D3D11_PREPARE_CULL;
     if (Fog3DFlag) mode |= D3D11_PREPARE_FOG | D3D11_PREPARE_Z3D;
-    return DrawCallerVertices(Vertex, Num, Topology, Graph, TransFlag, mode, 0, 0, PieceIndex, 0);
+    return DrawCallerVertices(Vertex, Num, Topology, Graph, TransFlag, mode, 0, 0, PieceIndex, 0, true);
 }
 
 int Graphics_D3D11_DrawMeshGrid(const VERTEX2D *Vertex, int Columns, int Rows)
