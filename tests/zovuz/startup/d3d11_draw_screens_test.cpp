@@ -10,6 +10,7 @@
 #include "tools/shader_emitter/sm4_builder.h"
 #include "zovuz/core/zovuz_core.h"
 #include "zovuz/d3d11/windows/d3d11_graph_texture_win.h"
+#include "zovuz/d3d11/windows/d3d11_shadow_map_win.h"
 #include "zovuz/d3d11/zovuz_d3d11.h"
 #include "zovuz/graphics/zovuz_graphics.h"
 
@@ -83,10 +84,20 @@ TEST_F(D3D11DrawScreens, TheFrontScreenShowsWithoutAFlip)
 }
 
 // The device goes and comes back (as after a device loss, and after a window resize and flip):
-// the draw area, the view, projection and viewport matrices stay, the screen draws again, and
-// each release reports no object alive. Releasing twice is harmless.
+// the draw area, the view, projection and viewport matrices stay, the screen draws again, a
+// shadow map gets its objects again, and each release reports no object alive. Releasing twice
+// is harmless.
 TEST_F(D3D11DrawScreens, ARebuiltDeviceKeepsTheDrawState)
 {
+    const int mapHandle = AddHandle(DX_HANDLETYPE_SHADOWMAP, 0, -1);
+    ShadowMapHandleData *map = GetShadowMapEntry(mapHandle, 0);
+    ASSERT_NE(nullptr, map);
+    map->Width = map->Height = 64;
+    map->BitDepth = 16;
+    ASSERT_EQ(0, Graphics_D3D11_SetupShadowMap(map, 0));
+    const auto mapObjects = [map](bool Made) {
+        for (int i = 0; i < D3D11_SHADOWMAP_OBJECT_NUM; ++i) EXPECT_EQ(Made, map->PF->Object[i] != nullptr) << i;
+    };
     GraphicsDrawSettingsData &d = GraphicsDrawSettings;
     ASSERT_EQ(0, SetDrawScreen(DX_SCREEN_BACK));
     ASSERT_EQ(0, SetDrawArea(10, 20, 300, 200));
@@ -106,6 +117,7 @@ TEST_F(D3D11DrawScreens, ARebuiltDeviceKeepsTheDrawState)
             EXPECT_EQ(0, Graphics_Hardware_ReleaseDeviceObjects());
             EXPECT_EQ(0, Graphics_Hardware_ReleaseDeviceObjects());
             EXPECT_EQ(0, Graphics_Hardware_IsDeviceValid());
+            mapObjects(false);
         }
         if (strstr(how, "resize") != nullptr) {
             SetWindowSizeExtendRate(1.5, 1.5);
@@ -116,6 +128,7 @@ TEST_F(D3D11DrawScreens, ARebuiltDeviceKeepsTheDrawState)
         const std::wstring text = log.Appended();
         EXPECT_GE(Occurrences(text, kNoObjectLeft), strstr(how, "twice") != nullptr ? 2 : 1) << text;
         EXPECT_EQ(1, Graphics_Hardware_IsDeviceValid());
+        mapObjects(true);
         EXPECT_EQ(0, memcmp(&area, &d.DrawArea, sizeof(area)));
         EXPECT_EQ(0, memcmp(saved, &d.Matrix.View, sizeof(saved[0])));
         EXPECT_EQ(0, memcmp(saved + 1, &d.Matrix.Projection, sizeof(saved[1])));
@@ -125,6 +138,7 @@ TEST_F(D3D11DrawScreens, ARebuiltDeviceKeepsTheDrawState)
         EXPECT_EQ(0xFF183060u, GetPixel(319, 239));
         ASSERT_EQ(0, SetDrawArea(10, 20, 300, 200));
     }
+    SubHandle(mapHandle);
 }
 
 TEST_F(D3D11DrawScreens, AModeChangeTakesTheNewSize)
