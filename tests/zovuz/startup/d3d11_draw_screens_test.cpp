@@ -191,20 +191,46 @@ dxbc::Bytes UserPixelShader(bool SampleStage2)
     return ps.Finish();
 }
 
-// DrawPrimitive2DToShader draws through the user's pixel shader and its shader textures, also
-// after the device was made again; the next ordinary draw has the library's shaders back.
-TEST_F(D3D11DrawScreens, AUserPixelShaderDrawsAndIsMadeAgainWithTheDevice)
+// A user vertex shader made with the emitter: screen pixels into clip space, 100 pixels to the
+// right, on the 320 x 240 screen.
+dxbc::Bytes ShiftingVertexShader()
+{
+    dxbc::ShaderBuilder vs(dxbc::Stage::Vertex);
+    const dxbc::Reg position = vs.Input("POSITION", 0);
+    const dxbc::Reg colour = vs.Input("COLOR", 0);
+    const dxbc::Reg uv = vs.Input("TEXCOORD", 0, "xy");
+    const dxbc::Reg out = vs.OutputSystemValue("SV_Position", dxbc::SystemValue::Position);
+    const dxbc::Reg outColour = vs.Output("COLOR", 0);
+    const dxbc::Reg outUv = vs.Output("TEXCOORD", 0, "xy");
+    vs.Mad(out("x"), position("x"), dxbc::Imm(2.0f / 320), dxbc::Imm(200.0f / 320 - 1));
+    vs.Mad(out("y"), position("y"), dxbc::Imm(-2.0f / 240), dxbc::Imm(1.0f));
+    vs.Mov(out("zw"), dxbc::Imm(0, 0, 0, 1));
+    vs.Mov(outColour, colour);
+    vs.Mov(outUv, uv);
+    vs.Ret();
+    return vs.Finish();
+}
+
+// DrawPrimitive2DToShader draws through the user's shaders and shader textures, also after the
+// device was made again; the next ordinary draw has the library's shaders back.
+TEST_F(D3D11DrawScreens, UserShadersDrawAndAreMadeAgainWithTheDevice)
 {
     BASEIMAGE image = {};
     ASSERT_EQ(0, CreateXRGB8ColorBaseImage(8, 8, &image));
     FillBaseImage(&image, 10, 220, 90, 255);
+    const dxbc::Bytes vertexCode = ShiftingVertexShader();
+    const int vertexShader = CreateShaderHandle(1, vertexCode.data(), (int)vertexCode.size(), 0, 0, 0);
+    ASSERT_GT(vertexShader, 0);
     const struct
     {
-        bool SampleStage2;
+        const char *What;
+        bool SampleStage2, ShiftVertices;
         uint32_t Inside;
-    } cases[] = {{false, 0xFF3264C8u}, {true, 0xFF0ADC5Au}};
+    } cases[] = {{"colour swapped", false, false, 0xFF3264C8u},
+                 {"stage 2 texture", true, false, 0xFF0ADC5Au},
+                 {"moved by the vertex shader", false, true, 0xFF3264C8u}};
     for (const auto &c : cases) {
-        SCOPED_TRACE(c.SampleStage2 ? "stage 2 texture" : "colour swapped");
+        SCOPED_TRACE(c.What);
         const dxbc::Bytes code = UserPixelShader(c.SampleStage2);
         ASSERT_FALSE(code.empty());
         const int shader = LoadPixelShaderFromMem(code.data(), (int)code.size());
@@ -215,20 +241,24 @@ TEST_F(D3D11DrawScreens, AUserPixelShaderDrawsAndIsMadeAgainWithTheDevice)
             const int stageGraph = CreateGraphFromBaseImage(&image, nullptr, FALSE);
             ASSERT_EQ(0, SetUseTextureToShader(2, stageGraph));
             ASSERT_EQ(0, SetUsePixelShader(shader));
+            ASSERT_EQ(0, SetUseVertexShader(c.ShiftVertices ? vertexShader : 0));
             ASSERT_EQ(0, SetDrawScreen(DX_SCREEN_BACK));
             ASSERT_EQ(0, ClearDrawScreen(nullptr));
             VERTEX2D quad[4];
             Quad(quad, 10, 10, 50, 40, 200, 100, 50);
             ASSERT_EQ(0, DrawPrimitive2DToShader(quad, 4, DX_PRIMTYPE_TRIANGLESTRIP, DX_NONE_GRAPH, FALSE));
             ASSERT_EQ(0, DrawBox(60, 10, 90, 40, GetColorValue(200, 100, 50), TRUE));
-            EXPECT_EQ(c.Inside, GetPixel(20, 20));
-            EXPECT_EQ(0xFFC86432u, GetPixel(70, 20));  // the library's own shader again
-            EXPECT_EQ(0xFF183060u, GetPixel(100, 20));
+            const uint32_t background = 0xFF183060u;
+            EXPECT_EQ(c.ShiftVertices ? background : c.Inside, GetPixel(20, 20));
+            EXPECT_EQ(c.ShiftVertices ? c.Inside : background, GetPixel(120, 20));
+            EXPECT_EQ(0xFFC86432u, GetPixel(70, 20));  // the library's own shaders again
+            EXPECT_EQ(background, GetPixel(100, 20));
             SetUseTextureToShader(2, -1);
             DeleteGraph(stageGraph);
             ASSERT_EQ(0, RestoreGraphicsDevice());
         }
         SetUsePixelShader(0);
+        SetUseVertexShader(0);
     }
     ReleaseBaseImage(&image);
 }

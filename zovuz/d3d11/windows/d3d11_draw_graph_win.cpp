@@ -379,18 +379,28 @@ int Graphics_D3D11_DrawGraphRects(const DrawGraphRectsParam *Param, GraphHandleD
 
 namespace {
 
-// The user's pixel shader and shader textures (SetUsePixelShader, SetUseTextureToShader) over
-// what the preparation chose. The textures sit on the slots of their stages; stage 0 only when
-// the draw has no graph of its own. Returns the count of slots bound, which the draw clears
-// again afterwards: a graph left bound for sampling could not become a draw target unnoticed.
+// A selected user shader of the kind with its device object, or null.
+void *UserShaderObject(int Handle, int IsVertexShader)
+{
+    const ShaderHandleData *shader =
+        Handle > 0 ? GetTypedHandle<ShaderHandleData>(Handle, DX_HANDLETYPE_SHADER, 0) : nullptr;
+    if (shader == nullptr || shader->IsVertexShader != IsVertexShader || shader->PF == nullptr) return nullptr;
+    return shader->PF->Object[0];
+}
+
+// The user's shaders and shader textures (SetUseVertexShader, SetUsePixelShader,
+// SetUseTextureToShader) over what the preparation chose. A user vertex shader takes the
+// VERTEX2D input as the standard one does. The textures sit on the slots of their stages; stage 0
+// only when the draw has no graph of its own. Returns the count of slots bound, which the draw
+// clears again afterwards: a graph left bound for sampling could not become a draw target
+// unnoticed.
 int BindUserShaders(bool DrawHasTexture)
 {
     const DrawShaderSelection &selection = GraphicsDrawSettings.Shader;
-    const ShaderHandleData *shader =
-        selection.PixelShader > 0 ? GetTypedHandle<ShaderHandleData>(selection.PixelShader, DX_HANDLETYPE_SHADER, 0)
-                                  : nullptr;
-    if (shader != nullptr && !shader->IsVertexShader && shader->PF != nullptr && shader->PF->Object[0] != nullptr)
-        Graphics_D3D11_DeviceState_SetPixelShader((ID3D11PixelShader *)shader->PF->Object[0], 0);
+    if (void *pixel = UserShaderObject(selection.PixelShader, 0); pixel != nullptr)
+        Graphics_D3D11_DeviceState_SetPixelShader((ID3D11PixelShader *)pixel, 0);
+    if (void *vertex = UserShaderObject(selection.VertexShader, 1); vertex != nullptr)
+        Graphics_D3D11_DeviceState_SetVertexShader((ID3D11VertexShader *)vertex, 0);
 
     int bound = 0;
     for (int stage = DrawHasTexture ? 1 : 0; stage < DX_SHADER_TEXTURE_STAGE_NUM; stage++) {
@@ -473,8 +483,10 @@ int DrawCallerVertices(const VERTEX2D *Vertex, int Num, int Topology, GraphHandl
         draw = copy;
     }
     const int userSlots = UserShaders ? BindUserShaders(piece != nullptr) : 0;
-    const int result =
-        Graphics_D3D11_CommonBuffer_Draw(D3D11_VERTEX_2D, (D3D11_PRIMITIVE_TOPOLOGY)Topology, draw, Num, 1);
+    const bool userVertexShader =
+        UserShaders && UserShaderObject(GraphicsDrawSettings.Shader.VertexShader, 1) != nullptr;
+    const int result = Graphics_D3D11_CommonBuffer_Draw(D3D11_VERTEX_2D, (D3D11_PRIMITIVE_TOPOLOGY)Topology, draw, Num,
+                                                        userVertexShader ? 0 : 1);
     for (int slot = piece != nullptr ? 1 : 0; slot < userSlots; slot++) {
         ID3D11ShaderResourceView *none = nullptr;
         Graphics_D3D11_DeviceState_SetPSShaderResources(slot, 1, &none);
