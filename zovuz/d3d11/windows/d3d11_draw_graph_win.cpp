@@ -388,13 +388,19 @@ void *UserShaderObject(int Handle, int IsVertexShader)
     return shader->PF->Object[0];
 }
 
+// The shader-resource slots the user's textures take for one draw, and the views they held.
+struct UserTextureSlots
+{
+    int First = 0, End = 0;  // slots First .. End - 1
+    ID3D11ShaderResourceView *Kept[DX_SHADER_TEXTURE_STAGE_NUM] = {};
+};
+
 // The user's shaders and shader textures (SetUseVertexShader, SetUsePixelShader,
 // SetUseTextureToShader) over what the preparation chose. A user vertex shader takes the
 // VERTEX2D input as the standard one does. The textures sit on the slots of their stages; stage 0
-// only when the draw has no graph of its own. Returns the count of slots bound, which the draw
-// clears again afterwards: a graph left bound for sampling could not become a draw target
-// unnoticed.
-int BindUserShaders(bool DrawHasTexture)
+// only when the draw has no graph of its own. The views they replace are kept in Slots, for the
+// draw to put back: the library's own drawing finds its bindings as it left them.
+void BindUserShaders(bool DrawHasTexture, UserTextureSlots *Slots)
 {
     const DrawShaderSelection &selection = GraphicsDrawSettings.Shader;
     if (void *pixel = UserShaderObject(selection.PixelShader, 0); pixel != nullptr)
@@ -402,8 +408,9 @@ int BindUserShaders(bool DrawHasTexture)
     if (void *vertex = UserShaderObject(selection.VertexShader, 1); vertex != nullptr)
         Graphics_D3D11_DeviceState_SetVertexShader((ID3D11VertexShader *)vertex, 0);
 
-    int bound = 0;
-    for (int stage = DrawHasTexture ? 1 : 0; stage < DX_SHADER_TEXTURE_STAGE_NUM; stage++) {
+    Slots->First = Slots->End = DrawHasTexture ? 1 : 0;
+    memcpy(Slots->Kept, S.PSShaderResource, sizeof(Slots->Kept));
+    for (int stage = Slots->First; stage < DX_SHADER_TEXTURE_STAGE_NUM; stage++) {
         const GraphHandleData *graph =
             selection.Texture[stage] > 0
                 ? GetTypedHandle<GraphHandleData>(selection.Texture[stage], DX_HANDLETYPE_GRAPH, 0)
@@ -412,9 +419,8 @@ int BindUserShaders(bool DrawHasTexture)
         ID3D11ShaderResourceView *view = PieceView(graph->Piece[0]);
         if (view == nullptr) continue;
         Graphics_D3D11_DeviceState_SetPSShaderResources(stage, 1, &view);
-        bound = stage + 1;
+        Slots->End = stage + 1;
     }
-    return bound;
 }
 
 int DrawCallerVertices(const VERTEX2D *Vertex, int Num, int Topology, GraphHandleData *Graph, int TransFlag,
@@ -482,15 +488,15 @@ int DrawCallerVertices(const VERTEX2D *Vertex, int Num, int Topology, GraphHandl
             }
         draw = copy;
     }
-    const int userSlots = UserShaders ? BindUserShaders(piece != nullptr) : 0;
+    UserTextureSlots userSlots;
+    if (UserShaders) BindUserShaders(piece != nullptr, &userSlots);
     const bool userVertexShader =
         UserShaders && UserShaderObject(GraphicsDrawSettings.Shader.VertexShader, 1) != nullptr;
     const int result = Graphics_D3D11_CommonBuffer_Draw(D3D11_VERTEX_2D, (D3D11_PRIMITIVE_TOPOLOGY)Topology, draw, Num,
                                                         userVertexShader ? 0 : 1);
-    for (int slot = piece != nullptr ? 1 : 0; slot < userSlots; slot++) {
-        ID3D11ShaderResourceView *none = nullptr;
-        Graphics_D3D11_DeviceState_SetPSShaderResources(slot, 1, &none);
-    }
+    if (userSlots.End > userSlots.First)
+        Graphics_D3D11_DeviceState_SetPSShaderResources(userSlots.First, userSlots.End - userSlots.First,
+                                                        userSlots.Kept + userSlots.First);
     return result < 0 ? -1 : 0;
 }
 
