@@ -285,14 +285,9 @@ TEST_F(D3D11Drawing, AClippedGraphKeepsItsMapping)
 // colour, not the black of an unbound texture.
 TEST_F(D3D11Drawing, AnUntextured3DTriangleShowsItsVertexColour)
 {
-    MATRIX identity = {}, projection = {};  // screen pixels at view depth 10 into clip space
-    for (int i = 0; i < 4; ++i) identity.m[i][i] = 1;
-    projection.m[0][0] = 2.0f / 160;
-    projection.m[1][1] = -2.0f / 120;
-    projection.m[2][2] = 0.01f;
-    projection.m[3][0] = -1;
-    projection.m[3][1] = 1;
-    projection.m[3][3] = 1;
+    const MATRIX identity = {{{1, 0, 0, 0}, {0, 1, 0, 0}, {0, 0, 1, 0}, {0, 0, 0, 1}}};
+    // Screen pixels at view depth 10 into clip space.
+    const MATRIX projection = {{{2.0f / 160, 0, 0, 0}, {0, -2.0f / 120, 0, 0}, {0, 0, 0.01f, 0}, {-1, 1, 0, 1}}};
     Graphics_D3D11_DeviceState_SetWorldMatrix(&identity);
     Graphics_D3D11_DeviceState_SetViewMatrix(&identity);
     Graphics_D3D11_DeviceState_SetProjectionMatrix(&projection);
