@@ -1,6 +1,8 @@
 // The Direct3D 9 back end's table of operations for the graphics dispatch layer.
+#include "zovuz/d3d9/d3d9_graph_draw.h"
 #include "zovuz/d3d9/d3d9_internal.h"
 #include "zovuz/d3d9/d3d9_memory_cache.h"
+#include "zovuz/d3d9/d3d9_shapes.h"
 
 namespace {
 
@@ -23,6 +25,17 @@ const GraphicsHardwareFunctions D3D9Functions = {
     .ExpireMemoryTextures = Graphics_D3D9_ExpireMemoryTextures,
     .ExpireMemorySurfaces = Graphics_D3D9_ExpireMemorySurfaces,
     .ClearDrawScreen = Graphics_D3D9_ClearDrawScreen,
+    .DrawCircle = Graphics_D3D9_DrawCircle,
+    .DrawCircleThickness = Graphics_D3D9_DrawCircleThickness,
+    .DrawFillBox = Graphics_D3D9_DrawFillBox,
+    .DrawLineBox = Graphics_D3D9_DrawLineBox,
+    .DrawLine = Graphics_D3D9_DrawLine,
+    .DrawGraph = Graphics_D3D9_DrawGraph,
+    .DrawExtendGraph = Graphics_D3D9_DrawExtendGraph,
+    .DrawModiGraph = Graphics_D3D9_DrawModiGraph,
+    .DrawGraphRects = Graphics_D3D9_DrawGraphRects,
+    .DrawPrimitive2D = Graphics_D3D9_DrawPrimitive2D,
+    .DrawPrimitive2DToShader = Graphics_D3D9_DrawPrimitive2DToShader,
     .RenderVertexBuffer = Graphics_D3D9_RenderVertexBuffer,
     .SetDrawScreen = Graphics_D3D9_SetDrawScreen,
     .SetRenderTargetToShader = Graphics_D3D9_SetRenderTargetToShader,

@@ -13,3 +13,4 @@ set_tests_properties(d3d9.shader PROPERTIES RESOURCE_LOCK main_window)
 # The shader test builds base archives of its own.
 target_link_libraries(d3d9_shader_test PRIVATE archive_writer_lib)
 set_tests_properties(d3d9.shader_picture PROPERTIES RESOURCE_LOCK main_window)
+set_tests_properties(d3d9.shapes PROPERTIES RESOURCE_LOCK main_window)
