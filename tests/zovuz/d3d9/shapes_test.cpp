@@ -14,7 +14,7 @@
 
 namespace {
 
-using Pixels = std::set<std::pair<int, int>>;  // (x, y)
+using Pixels = std::set<std::pair<int, int>>;     // (x, y)
 using Rows = std::map<int, std::pair<int, int>>;  // row -> its first (drawn) span
 
 Pixels OutlinePoints(int X, int Y, int R, int RightMinusOne = 0, int BottomMinusOne = 0)
@@ -22,7 +22,10 @@ Pixels OutlinePoints(int X, int Y, int R, int RightMinusOne = 0, int BottomMinus
     Pixels points;
     D3D9WalkCircleOutline(
         X, Y, R, RightMinusOne, BottomMinusOne,
-        [](void *Context, int PX, int PY) { ((Pixels *)Context)->insert({PX, PY}); }, &points);
+        [](void *Context, int PX, int PY) {
+            ((Pixels *)Context)->insert({PX, PY});
+        },
+        &points);
     return points;
 }
 
@@ -103,7 +106,8 @@ TEST(D3D9ShapeGeometry, ABoxOutlineCoversItsBorderOnce)
         const int t = std::min(box[1], box[3]), b = std::max(box[1], box[3]);
         for (int y = t - 1; y <= b; ++y)
             for (int x = l - 1; x <= r; ++x) {
-                const bool border = x >= l && x < r && y >= t && y < b && (x == l || x == r - 1 || y == t || y == b - 1);
+                const bool border =
+                    x >= l && x < r && y >= t && y < b && (x == l || x == r - 1 || y == t || y == b - 1);
                 const int count = covered.count({x, y}) ? covered[{x, y}] : 0;
                 EXPECT_EQ(border ? 1 : 0, count) << "(" << x << ", " << y << ")";
             }
@@ -189,28 +193,38 @@ TEST_F(D3D9Shapes, EachShapeLightsExactlyItsPixels)
         ImageRect Area = {0, 0, 640, 480};
     };
     const Case cases[] = {
-        {"filled box", [&] { return Graphics_D3D9_DrawFillBox(10, 20, 42, 36, white); }, [] { return Rect(10, 20, 42, 36); }},
+        {"filled box", [&] { return Graphics_D3D9_DrawFillBox(10, 20, 42, 36, white); },
+         [] { return Rect(10, 20, 42, 36); }},
         {"filled box, corners reversed", [&] { return Graphics_D3D9_DrawFillBox(42, 36, 10, 20, white); },
          [] { return Rect(10, 20, 42, 36); }},
-        {"filled box clipped by the draw area", [&] { return Graphics_D3D9_DrawFillBox(10, 20, 42, 36, white); },
-         [] { return Rect(15, 25, 30, 36); }, {15, 25, 30, 300}},
+        {"filled box clipped by the draw area",
+         [&] { return Graphics_D3D9_DrawFillBox(10, 20, 42, 36, white); },
+         [] { return Rect(15, 25, 30, 36); },
+         {15, 25, 30, 300}},
         {"box outline", [&] { return Graphics_D3D9_DrawLineBox(10, 20, 42, 36, white); },
          [] {
              Pixels p = Rect(10, 20, 42, 36);
              for (const auto &inner : Rect(11, 21, 41, 35)) p.erase(inner);
              return p;
          }},
-        {"line to the right", [&] { return Graphics_D3D9_DrawLine(10, 20, 20, 20, white); }, [] { return Rect(10, 20, 20, 21); }},
-        {"line to the left", [&] { return Graphics_D3D9_DrawLine(20, 20, 10, 20, white); }, [] { return Rect(11, 20, 21, 21); }},
-        {"line down", [&] { return Graphics_D3D9_DrawLine(10, 20, 10, 30, white); }, [] { return Rect(10, 20, 11, 30); }},
-        {"line of length 1 across", [&] { return Graphics_D3D9_DrawLine(10, 20, 11, 20, white); }, [] { return Rect(10, 20, 11, 21); }},
-        {"line of length 1 down", [&] { return Graphics_D3D9_DrawLine(10, 20, 10, 21, white); }, [] { return Rect(10, 20, 11, 21); }},
+        {"line to the right", [&] { return Graphics_D3D9_DrawLine(10, 20, 20, 20, white); },
+         [] { return Rect(10, 20, 20, 21); }},
+        {"line to the left", [&] { return Graphics_D3D9_DrawLine(20, 20, 10, 20, white); },
+         [] { return Rect(11, 20, 21, 21); }},
+        {"line down", [&] { return Graphics_D3D9_DrawLine(10, 20, 10, 30, white); },
+         [] { return Rect(10, 20, 11, 30); }},
+        {"line of length 1 across", [&] { return Graphics_D3D9_DrawLine(10, 20, 11, 20, white); },
+         [] { return Rect(10, 20, 11, 21); }},
+        {"line of length 1 down", [&] { return Graphics_D3D9_DrawLine(10, 20, 10, 21, white); },
+         [] { return Rect(10, 20, 11, 21); }},
         {"line of length 0", [&] { return Graphics_D3D9_DrawLine(10, 20, 10, 20, white); }, [] { return Pixels(); }},
         {"circle outline", [&] { return Graphics_D3D9_DrawCircle(60, 50, 17, white, 0, 0, 0); },
          [] { return OutlinePoints(60, 50, 17); }},
-        {"circle outline, right and lower half pulled in", [&] { return Graphics_D3D9_DrawCircle(60, 50, 17, white, 0, 1, 1); },
+        {"circle outline, right and lower half pulled in",
+         [&] { return Graphics_D3D9_DrawCircle(60, 50, 17, white, 0, 1, 1); },
          [] { return OutlinePoints(60, 50, 17, 1, 1); }},
-        {"circle outline cut by the draw area", [&] { return Graphics_D3D9_DrawCircle(60, 50, 17, white, 0, 0, 0); },
+        {"circle outline cut by the draw area",
+         [&] { return Graphics_D3D9_DrawCircle(60, 50, 17, white, 0, 0, 0); },
          [] {
              Pixels p;
              for (const auto &pt : OutlinePoints(60, 50, 17))
@@ -222,7 +236,8 @@ TEST_F(D3D9Shapes, EachShapeLightsExactlyItsPixels)
          [] { return SpanPixels(FirstSpans(60, 50, 17)); }},
         {"filled circle of radius 0", [&] { return Graphics_D3D9_DrawCircle(60, 50, 0, white, 1, 0, 0); },
          [] { return Rect(60, 50, 61, 51); }},
-        {"filled circle cut by the draw area", [&] { return Graphics_D3D9_DrawCircle(60, 50, 17, white, 1, 0, 0); },
+        {"filled circle cut by the draw area",
+         [&] { return Graphics_D3D9_DrawCircle(60, 50, 17, white, 1, 0, 0); },
          [] {
              Pixels p;
              for (const auto &pt : SpanPixels(FirstSpans(60, 50, 17)))
