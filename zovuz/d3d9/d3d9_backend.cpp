@@ -1,6 +1,7 @@
 // The Direct3D 9 back end's table of operations for the graphics dispatch layer.
 #include "zovuz/d3d9/d3d9_graph_draw.h"
 #include "zovuz/d3d9/d3d9_internal.h"
+#include "zovuz/d3d9/d3d9_mask.h"
 #include "zovuz/d3d9/d3d9_memory_cache.h"
 #include "zovuz/d3d9/d3d9_shapes.h"
 
@@ -59,6 +60,13 @@ const GraphicsHardwareFunctions D3D9Functions = {
     .UpdateShadowMapParams = Graphics_D3D9_UpdateShadowMapParams,
     .UpdateShadowMapMatrices = Graphics_D3D9_UpdateShadowMapMatrices,
     .SetUseShadowMap = Graphics_D3D9_SetUseShadowMap,
+    .Mask_SaveOldScreen = Graphics_D3D9_Mask_SaveOldScreen,
+    .Mask_CreateScreen = Graphics_D3D9_Mask_CreateScreen,
+    .Mask_CopyOldScreen = Graphics_D3D9_Mask_CopyOldScreen,
+    .Mask_DrawBegin = Graphics_D3D9_Mask_DrawBegin,
+    .Mask_DrawEnd = Graphics_D3D9_Mask_DrawEnd,
+    .Mask_ReleaseScreen = Graphics_D3D9_Mask_ReleaseScreen,
+    .Mask_SetUseScreen = Graphics_D3D9_Mask_SetUseScreen,
 };
 
 }  // namespace
