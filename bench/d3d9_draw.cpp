@@ -2,8 +2,9 @@
 // device: 10,000 DrawGraph calls of a 32 x 32 graph, then 10,000 filled 32 x 32 DrawBox calls, on
 // a 960 x 540 screen, each frame presented. The plain loop draws the same quads with one
 // DrawPrimitiveUP of four vertices each (a 32 x 32 texture bound for the first half, none for the
-// second). The library's frames: 5 warm up, 50 are timed; the plain loop's: 1 and 3. Printed: ms per frame of each and
-// their ratio (target <= 2), and the device's draw calls a library frame makes.
+// second). The library's frames: 5 warm up, 50 are timed; the plain loop's: 1 and 3. Printed: ms
+// per frame of each and their ratio (target <= 2), and the device's draw calls a library frame
+// makes.
 #include "bench/bench_clock.h"
 
 #include <stdio.h>
