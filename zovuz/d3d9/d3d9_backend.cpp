@@ -7,6 +7,16 @@
 
 namespace {
 
+// The dispatcher names the source first and passes a rectangle; the copy takes the destination
+// first. The destination's surface and mip level are always 0 on this road.
+int BltRectGraphToGraph(GraphHandleData *SrcGraph, GraphHandleData *DestGraph, const ImageRect *SrcRect, int DestX,
+                        int DestY, int SrcSurface, int, int, int)
+{
+    if (SrcRect == nullptr) return -1;
+    return Graphics_D3D9_BltRectGraphToGraph(DestGraph, SrcGraph, SrcSurface, SrcRect->left, SrcRect->top,
+                                             SrcRect->right, SrcRect->bottom, DestX, DestY);
+}
+
 // Filled by member name; an operation not listed stays null, and its dispatcher logs and fails.
 const GraphicsHardwareFunctions D3D9Functions = {
     .Startup = Graphics_D3D9_Startup,
@@ -22,9 +32,20 @@ const GraphicsHardwareFunctions D3D9Functions = {
     .SetDialogBoxMode = Graphics_D3D9_SetDialogBoxMode,
     .SetupSubBackBufferFullScreen = Graphics_D3D9_SetupSubBackBufferFullScreen,
     .StartFrontScreenTimer = Graphics_D3D9_StartFrontScreenTimer,
+    .CreateTexture = Graphics_D3D9_CreateTexture,
+    .ReleaseGraphTexture = Graphics_D3D9_ReleaseGraphTexture,
+    .CheckDXTConvert = Graphics_D3D9_CheckDXTConvert,
+    .BltBmpOrBaseImageToTexture = Graphics_D3D9_BltBmpOrBaseImageToTexture,
+    .FillGraph = Graphics_D3D9_FillGraph,
+    .BltRectGraphToGraph = BltRectGraphToGraph,
+    .GetPixel = Graphics_D3D9_GetPixel,
+    .CheckRenderTargetGraph = Graphics_D3D9_CheckRenderTargetGraph,
+    .CopyMovieFrameToGraph = Graphics_D3D9_CopyMovieFrameToGraph,
     .ReleaseMemoryTextureCache = Graphics_D3D9_ReleaseMemoryTextureCache,
     .ExpireMemoryTextures = Graphics_D3D9_ExpireMemoryTextures,
     .ExpireMemorySurfaces = Graphics_D3D9_ExpireMemorySurfaces,
+    .LockBackBuffer = Graphics_D3D9_LockBackBuffer,
+    .UnlockBackBuffer = Graphics_D3D9_UnlockBackBuffer,
     .ClearDrawScreen = Graphics_D3D9_ClearDrawScreen,
     .DrawCircle = Graphics_D3D9_DrawCircle,
     .DrawCircleThickness = Graphics_D3D9_DrawCircleThickness,
@@ -56,6 +77,12 @@ const GraphicsHardwareFunctions D3D9Functions = {
     .SetFogMode = Graphics_D3D9_SetFogMode,
     .SetFogColor = Graphics_D3D9_SetFogColor,
     .SetFogStartEnd = Graphics_D3D9_SetFogStartEnd,
+    .SetVertexBufferData = Graphics_D3D9_SetVertexBufferData,
+    .SetIndexBufferData = Graphics_D3D9_SetIndexBufferData,
+    .VertexBuffer_Release = Graphics_D3D9_VertexBuffer_Release,
+    .IndexBuffer_Release = Graphics_D3D9_IndexBuffer_Release,
+    .CreateShaderHandle = Graphics_D3D9_CreateShaderHandle,
+    .Shader_Release = Graphics_D3D9_Shader_Release,
     .GetShaderVersion = Graphics_D3D9_GetShaderVersion,
     .UpdateShadowMapParams = Graphics_D3D9_UpdateShadowMapParams,
     .UpdateShadowMapMatrices = Graphics_D3D9_UpdateShadowMapMatrices,
@@ -67,6 +94,7 @@ const GraphicsHardwareFunctions D3D9Functions = {
     .Mask_DrawEnd = Graphics_D3D9_Mask_DrawEnd,
     .Mask_ReleaseScreen = Graphics_D3D9_Mask_ReleaseScreen,
     .Mask_SetUseScreen = Graphics_D3D9_Mask_SetUseScreen,
+    .ShadowMap_Release = Graphics_D3D9_ShadowMap_Release,
 };
 
 }  // namespace

@@ -16,3 +16,6 @@ set_tests_properties(d3d9.shader_picture PROPERTIES RESOURCE_LOCK main_window)
 set_tests_properties(d3d9.shapes PROPERTIES RESOURCE_LOCK main_window)
 set_tests_properties(d3d9.graph_draw PROPERTIES RESOURCE_LOCK main_window)
 set_tests_properties(d3d9.mask PROPERTIES RESOURCE_LOCK main_window)
+# The graph textures run graphics started on Direct3D 9 in the main window.
+set_tests_properties(d3d9.graph_texture PROPERTIES RESOURCE_LOCK main_window)
+target_link_libraries(d3d9_graph_texture_test PRIVATE test_support_zovuz_graphics)

@@ -156,7 +156,8 @@ int Graphics_D3D9_RecreateDeviceObjects(void)
         if (image->Texture[0].PF != nullptr && image->Texture[0].PF->Object[0] != nullptr) return;
         Graphics_Hardware_CreateTexture(image, 0);
     });
-    // NOT YET BUILT (shadow maps): every shadow map set up again.
+    ForEachHandle<ShadowMapHandleData>(DX_HANDLETYPE_SHADOWMAP,
+                                       [](ShadowMapHandleData *Map) { Graphics_D3D9_SetupShadowMap(Map, 0); });
     if (D3D9CallLayer.HardwareVertexProcessing || D3D9DeviceCapsInfo.VertexShader20Flag) {
         ForEachHandle<VertexBufferHandleData>(DX_HANDLETYPE_VERTEX_BUFFER, [](VertexBufferHandleData *Buffer) {
             IDirect3DVertexBuffer9 *object = nullptr;
