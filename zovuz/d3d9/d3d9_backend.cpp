@@ -87,6 +87,7 @@ const GraphicsHardwareFunctions D3D9Functions = {
     .UpdateShadowMapParams = Graphics_D3D9_UpdateShadowMapParams,
     .UpdateShadowMapMatrices = Graphics_D3D9_UpdateShadowMapMatrices,
     .SetUseShadowMap = Graphics_D3D9_SetUseShadowMap,
+    .ShadowMap_Release = Graphics_D3D9_ShadowMap_Release,
     .Mask_SaveOldScreen = Graphics_D3D9_Mask_SaveOldScreen,
     .Mask_CreateScreen = Graphics_D3D9_Mask_CreateScreen,
     .Mask_CopyOldScreen = Graphics_D3D9_Mask_CopyOldScreen,
@@ -94,7 +95,6 @@ const GraphicsHardwareFunctions D3D9Functions = {
     .Mask_DrawEnd = Graphics_D3D9_Mask_DrawEnd,
     .Mask_ReleaseScreen = Graphics_D3D9_Mask_ReleaseScreen,
     .Mask_SetUseScreen = Graphics_D3D9_Mask_SetUseScreen,
-    .ShadowMap_Release = Graphics_D3D9_ShadowMap_Release,
 };
 
 }  // namespace

@@ -1,6 +1,8 @@
 // The Direct3D 9 shapes' geometry.
 #include "zovuz/d3d9/d3d9_shapes.h"
 
+#include <utility>
+
 uint32_t D3D9ShapeColor(int Red, int Green, int Blue, uint32_t Diffuse)
 {
     const uint32_t red = (uint32_t)Red * (Diffuse >> 16 & 0xFF) / 255;
@@ -105,8 +107,13 @@ void D3D9LineBoxBands(int X1, int Y1, int X2, int Y2, int Bands[4][4])
 bool D3D9LineEnds(int X1, int Y1, int X2, int Y2, float Ends[4])
 {
     if (X1 == X2 && Y1 == Y2) return false;
+    // Wine leaves the first pixel of an axis-aligned line unlit when the line runs toward smaller
+    // coordinates: such a line is drawn the other way round over the same pixels (its start kept
+    // lit, its end left unlit).
+    if (Y1 == Y2 && X2 < X1) X1 += 1, X2 += 1, std::swap(X1, X2);
+    if (X1 == X2 && Y2 < Y1) Y1 += 1, Y2 += 1, std::swap(Y1, Y2);
     Ends[0] = (float)X1, Ends[1] = (float)Y1, Ends[2] = (float)X2, Ends[3] = (float)Y2;
-    if (X1 == X2) Ends[3] += Y2 > Y1 ? -0.1f : 0.1f;
-    if (Y1 == Y2) Ends[2] += X2 > X1 ? -0.1f : 0.1f;
+    if (X1 == X2) Ends[3] -= 0.1f;
+    if (Y1 == Y2) Ends[2] -= 0.1f;
     return true;
 }

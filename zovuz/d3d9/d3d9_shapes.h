@@ -35,8 +35,8 @@ bool D3D9ClipFillBox(int X1, int Y1, int X2, int Y2, const int Area[4], int Box[
 void D3D9LineBoxBands(int X1, int Y1, int X2, int Y2, int Bands[4][4]);
 
 // The two ends of a one-pixel line as drawn (x1, y1, x2, y2): a vertical or horizontal line has its
-// end moved a tenth toward its start, so that the end pixel stays unlit. False for equal ends
-// (nothing is drawn).
+// end moved a tenth toward its start, so that the end pixel stays unlit, and runs toward larger
+// coordinates. False for equal ends (nothing is drawn).
 bool D3D9LineEnds(int X1, int Y1, int X2, int Y2, float Ends[4]);
 
 // ---- The back end's shape operations (windows/d3d9_shapes_win.cpp) -------------------------------

@@ -1,6 +1,6 @@
 // The start values of the filled-circle spans' x offsets: a test circle is drawn at the untested
-// offsets and two pixels of its widest row's ends are read back: the one just left of it and its
-// last one. A device that lights the first or misses the second moves that end's offset, and is
+// offsets and the ends of its widest rows are read back: the pixels just left of them and their
+// last ones. A device that lights the first or misses the second moves that end's offset, and is
 // tested once more.
 #include "zovuz/d3d9/d3d9_internal.h"
 #include "zovuz/d3d9/d3d9_shapes.h"
@@ -10,16 +10,17 @@
 
 namespace {
 
-// The pixels at (5, 16) and (26, 16) of the draw target, non-zero where something was drawn: the
-// left one just outside a radius-10 circle at (16, 16), the right one its last pixel inside.
-// False when they cannot be read.
+// The test circle's rows against the spans its walk gives them: Pixels[0] is non-zero when a
+// pixel just left of a row was drawn, Pixels[1] is 0 when a row's last pixel is missing. Every
+// row, not only the widest: a device that breaks the ties of a span's ends on the pixel edges
+// unevenly (Wine's does, by position) shows it on some of them. False when they cannot be read.
 bool ReadTestPixels(uint32_t Pixels[2])
 {
     Graphics_D3D9_RenderVertexBuffer(0);
     Direct3DDevice9_EndSceneIfNeeded();
     IDirect3DSurface9 *target = D3D9DeviceStateCache.RenderTarget[0];
     D3DSURFACE_DESC desc = {};
-    if (target == nullptr || FAILED(Direct3DSurface9_GetDesc(target, &desc)) || desc.Width < 27 || desc.Height < 17)
+    if (target == nullptr || FAILED(Direct3DSurface9_GetDesc(target, &desc)) || desc.Width < 28 || desc.Height < 28)
         return false;
     IDirect3DSurface9 *copy = nullptr;
     if (FAILED(Direct3DDevice9_CreateOffscreenPlainSurface(desc.Width, desc.Height, desc.Format, D3DPOOL_SYSTEMMEM,
@@ -29,15 +30,34 @@ bool ReadTestPixels(uint32_t Pixels[2])
     D3DLOCKED_RECT locked = {};
     if (SUCCEEDED(Direct3DDevice9_GetRenderTargetData(target, copy)) &&
         SUCCEEDED(Direct3DSurface9_LockRect(copy, &locked, nullptr, D3DLOCK_READONLY))) {
-        const unsigned char *row = (const unsigned char *)locked.pBits + 16 * locked.Pitch;
-        const int bytes = desc.Format == D3DFMT_R5G6B5 || desc.Format == D3DFMT_X1R5G5B5 ? 2 : 4;
-        const unsigned mask = bytes == 2 ? 0xFFFFu : 0xFFFFFFu;
-        const int xs[2] = {5, 26};
-        for (int i = 0; i < 2; ++i) {
-            uint32_t pixel = 0;
-            for (int b = 0; b < bytes; ++b) pixel |= (uint32_t)row[xs[i] * bytes + b] << (8 * b);
-            Pixels[i] = pixel & mask;
-        }
+        struct Probe
+        {
+            const D3DLOCKED_RECT *Locked;
+            int Bytes;
+            uint32_t Mask;
+            uint32_t *Pixels;
+            bool Seen[32];
+            uint32_t At(int X, int Y) const
+            {
+                const unsigned char *at = (const unsigned char *)Locked->pBits + Y * Locked->Pitch + X * Bytes;
+                uint32_t value = 0;
+                for (int b = 0; b < Bytes; ++b) value |= (uint32_t)at[b] << (8 * b);
+                return value & Mask;
+            }
+        } probe = {&locked, desc.Format == D3DFMT_R5G6B5 || desc.Format == D3DFMT_X1R5G5B5 ? 2 : 4, 0, Pixels, {}};
+        probe.Mask = probe.Bytes == 2 ? 0xFFFFu : 0xFFFFFFu;
+        Pixels[0] = 0;
+        Pixels[1] = probe.Mask;
+        D3D9WalkCircleSpans(
+            16, 16, 10, 0, 0,
+            [](void *Context, int Row, int Left, int Right) {
+                Probe &p = *(Probe *)Context;
+                if (Row < 0 || Row >= 32 || p.Seen[Row]) return;
+                p.Seen[Row] = true;
+                p.Pixels[0] |= p.At(Left - 1, Row);
+                if (p.At(Right, Row) == 0) p.Pixels[1] = 0;
+            },
+            &probe);
         Direct3DSurface9_UnlockRect(copy);
         read = true;
     }
