@@ -158,8 +158,8 @@ Picture DrawScene()
     return out;
 }
 
-// Graphics start once on Direct3D 9 here: the graphics area's pixel cases hold, and the scene is
-// drawn; then the software renderer draws the scene too.
+// Graphics start on Direct3D 9: the graphics area's pixel cases hold, and the scene is drawn; then
+// the software renderer draws the scene too, and Direct3D 9 once more after a second start.
 TEST_F(D3D9FrontEnd, ThePixelCasesHoldAndTheSoftwareRendererDrawsTheSameScene)
 {
     ASSERT_EQ(0, StartGraphics(1, kWidth, kHeight));
@@ -178,6 +178,11 @@ TEST_F(D3D9FrontEnd, ThePixelCasesHoldAndTheSoftwareRendererDrawsTheSameScene)
     const Picture software = DrawScene();
     ASSERT_EQ((size_t)kWidth * kHeight, software.size());
     ASSERT_EQ((size_t)kWidth * kHeight, d3d9.size());
+    // Started again, Direct3D 9 draws the scene as the first time (its state starts anew, the front
+    // end's settings do not).
+    TerminateGraphics();
+    ASSERT_EQ(0, StartGraphics(1, kWidth, kHeight));
+    EXPECT_TRUE(d3d9 == DrawScene());
 
     const uint32_t background = 0x101820;
     auto at = [](const Picture &P, int X, int Y) { return P[(size_t)Y * kWidth + X]; };
