@@ -107,6 +107,7 @@ HRESULT CountedDrawPrimitiveUP(D3DPRIMITIVETYPE Type, UINT Count, const void* Da
 }  // namespace
 
 int main() {
+  setvbuf(stdout, nullptr, _IONBF, 0);
   if (!StartOnDirect3D9()) {
     printf("the library could not start on Direct3D 9\n");
     return 1;
@@ -117,7 +118,7 @@ int main() {
   if (tile < 0) printf("a graph could not be made on Direct3D 9: the boxes alone are timed\n");
   IDirect3DTexture9* texture = nullptr;
   if (tile >= 0 &&
-      FAILED(Direct3DDevice9_CreateTexture(32, 32, 1, 0, D3DFMT_X8R8G8B8, D3DPOOL_MANAGED, &texture, nullptr)))
+      FAILED(Direct3DDevice9_CreateTexture(32, 32, 1, 0, D3DFMT_X8R8G8B8, D3DPOOL_DEFAULT, &texture, nullptr)))
     texture = nullptr;
 
   for (int i = 0; i < kWarmUp; ++i) LibraryFrame(tile);
