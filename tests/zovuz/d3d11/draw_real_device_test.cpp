@@ -15,6 +15,8 @@
 #include "tests/zovuz/graphics/graphics_start_fixture.h"
 #include "tests/zovuz/graphics/primitive_cases.h"
 #include "zovuz/d3d11/d3d11_internal.h"
+#include "zovuz/d3d11/windows/d3d11_3d_draw_win.h"
+#include "zovuz/d3d11/windows/d3d11_device_state_win.h"
 #include "zovuz/d3d11/zovuz_d3d11.h"
 
 namespace {
@@ -84,9 +86,12 @@ std::vector<std::string> Differences(const std::vector<uint32_t> &Got, bool (*Wa
 
 TEST_F(D3D11Drawing, TheGraphicsAreasPixelCasesHold)
 {
-    // Three cases ask for a tie the software renderer breaks its own way: a line through pixel
-    // corners (the device's diamond rule lights the other pixel), and a stretch whose texel edges
-    // fall exactly on pixel centres (the device's float coordinates land on either side).
+    // Three cases ask for a tie the software renderer breaks its own way, where the back end's
+    // vertices are fixed (line ends +0.5, stretch corners and texture coordinates unrounded) and
+    // the device's rules decide: a line through pixel corners (the diamond rule lights the pixel
+    // below at each of the five ties), the same across 2,000,000 pixels (the device puts the
+    // whole visible part in row 10, on the tie), and a stretch whose texel edges fall exactly on
+    // pixel centres (the interpolated coordinate lands just short of the edge: the texel before).
     RunPrimitiveCases(ReadCaseRegionByLock,
                       {"a line of slope 15/40 lights the pixel nearest the ideal line (a tie towards the start)",
                        "a line from far off the target to far off it again",
@@ -277,6 +282,32 @@ TEST_F(D3D11Drawing, AClippedGraphKeepsItsMapping)
             }
         EXPECT_EQ(0, wrong);
     }
+}
+
+// An untextured, unlit 3-D triangle samples the library's white graph: it shows its vertex
+// colour, not the black of an unbound texture.
+TEST_F(D3D11Drawing, AnUntextured3DTriangleShowsItsVertexColour)
+{
+    const MATRIX identity = {{{1, 0, 0, 0}, {0, 1, 0, 0}, {0, 0, 1, 0}, {0, 0, 0, 1}}};
+    // Screen pixels at view depth 10 into clip space.
+    const MATRIX projection = {{{2.0f / 160, 0, 0, 0}, {0, -2.0f / 120, 0, 0}, {0, 0, 0.01f, 0}, {-1, 1, 0, 1}}};
+    Graphics_D3D11_DeviceState_SetWorldMatrix(&identity);
+    Graphics_D3D11_DeviceState_SetViewMatrix(&identity);
+    Graphics_D3D11_DeviceState_SetProjectionMatrix(&projection);
+    const uint32_t colour = D3D11PackDiffuseColor(200, 150, 100, 255, GraphicsDeviceCaps.VertexColorBGRAFlag);
+    struct
+    {
+        float X, Y, Z, Nx, Ny, Nz;
+        uint32_t Diffuse, Specular;
+        float U, V, U1, V1;
+    } triangle[3] = {{0, 0, 10, 0, 0, -1, colour, 0, 0, 0, 0, 0},
+                     {100, 0, 10, 0, 0, -1, colour, 0, 0, 0, 0, 0},
+                     {0, 100, 10, 0, 0, -1, colour, 0, 0, 0, 0, 0}};
+    static_assert(sizeof(triangle[0]) == 48, "VERTEX3D");
+    ASSERT_EQ(0,
+              Graphics_D3D11_CommonBuffer_Draw(D3D11_VERTEX3D, D3D11_PRIMITIVE_TOPOLOGY_TRIANGLELIST, triangle, 3, 1));
+    EXPECT_EQ(0xFFC89664u, (uint32_t)GetPixel(20, 20));
+    EXPECT_EQ(0xFF000000u, (uint32_t)GetPixel(150, 110));
 }
 
 TEST_F(D3D11Drawing, BlendGraphModeZeroAtRatio128MixesHalfAndHalf)
