@@ -1,6 +1,9 @@
 // The Direct3D 9 back end's table of operations for the graphics dispatch layer.
+#include "zovuz/d3d9/d3d9_graph_draw.h"
 #include "zovuz/d3d9/d3d9_internal.h"
+#include "zovuz/d3d9/d3d9_mask.h"
 #include "zovuz/d3d9/d3d9_memory_cache.h"
+#include "zovuz/d3d9/d3d9_shapes.h"
 
 namespace {
 
@@ -44,6 +47,17 @@ const GraphicsHardwareFunctions D3D9Functions = {
     .LockBackBuffer = Graphics_D3D9_LockBackBuffer,
     .UnlockBackBuffer = Graphics_D3D9_UnlockBackBuffer,
     .ClearDrawScreen = Graphics_D3D9_ClearDrawScreen,
+    .DrawCircle = Graphics_D3D9_DrawCircle,
+    .DrawCircleThickness = Graphics_D3D9_DrawCircleThickness,
+    .DrawFillBox = Graphics_D3D9_DrawFillBox,
+    .DrawLineBox = Graphics_D3D9_DrawLineBox,
+    .DrawLine = Graphics_D3D9_DrawLine,
+    .DrawGraph = Graphics_D3D9_DrawGraph,
+    .DrawExtendGraph = Graphics_D3D9_DrawExtendGraph,
+    .DrawModiGraph = Graphics_D3D9_DrawModiGraph,
+    .DrawGraphRects = Graphics_D3D9_DrawGraphRects,
+    .DrawPrimitive2D = Graphics_D3D9_DrawPrimitive2D,
+    .DrawPrimitive2DToShader = Graphics_D3D9_DrawPrimitive2DToShader,
     .RenderVertexBuffer = Graphics_D3D9_RenderVertexBuffer,
     .SetDrawScreen = Graphics_D3D9_SetDrawScreen,
     .SetRenderTargetToShader = Graphics_D3D9_SetRenderTargetToShader,
@@ -74,6 +88,13 @@ const GraphicsHardwareFunctions D3D9Functions = {
     .UpdateShadowMapMatrices = Graphics_D3D9_UpdateShadowMapMatrices,
     .SetUseShadowMap = Graphics_D3D9_SetUseShadowMap,
     .ShadowMap_Release = Graphics_D3D9_ShadowMap_Release,
+    .Mask_SaveOldScreen = Graphics_D3D9_Mask_SaveOldScreen,
+    .Mask_CreateScreen = Graphics_D3D9_Mask_CreateScreen,
+    .Mask_CopyOldScreen = Graphics_D3D9_Mask_CopyOldScreen,
+    .Mask_DrawBegin = Graphics_D3D9_Mask_DrawBegin,
+    .Mask_DrawEnd = Graphics_D3D9_Mask_DrawEnd,
+    .Mask_ReleaseScreen = Graphics_D3D9_Mask_ReleaseScreen,
+    .Mask_SetUseScreen = Graphics_D3D9_Mask_SetUseScreen,
 };
 
 }  // namespace

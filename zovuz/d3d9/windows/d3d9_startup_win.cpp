@@ -240,12 +240,3 @@ int Graphics_D3D9_SetDialogBoxMode(int Flag)
     Direct3DDevice9_SetDialogBoxMode(Flag ? TRUE : FALSE);
     return 0;
 }
-
-int Graphics_D3D9_PixelCenterTest(void)
-{
-    Graphics_D3D9_DeviceState_SendAll();
-    // The test shape needs the drawing operations; until they exist the offsets keep their
-    // untested values.
-    D3D9Backend.TexelOffsetX[0] = D3D9Backend.TexelOffsetX[1] = -0.5f;
-    return 0;
-}
