@@ -227,6 +227,20 @@ TEST_F(D3D9Graphs, AnImageReachesARenderTargetAndAPlainGraph)
     EXPECT_EQ(PatternA(4, 4) | 0xFF000000u, ReadPixel(target, 4, 4));
 }
 
+TEST_F(D3D9Graphs, ATransferWhoseSystemSurfaceCannotBeMadeFailsInsteadOfWaiting)
+{
+    TestImage image = MakeTestImage(8, 8, PatternA);
+    const int plain = CreateGraphFromBaseImage(&image.Image, nullptr, 1);
+    ASSERT_NE(-1, plain);
+    Graphs.push_back(plain);
+    D3D9Calls.Direct3DDevice9_CreateOffscreenPlainSurface = [](UINT, UINT, D3DFORMAT, D3DPOOL, IDirect3DSurface9 **,
+                                                               HANDLE *) -> HRESULT { return E_OUTOFMEMORY; };
+    const ImageRect part = {0, 0, 3, 5};
+    const int result = BltBaseImageToGraph(&part, 1, 1, plain, &image.Image, nullptr, 0, 0, 0, 0);
+    D3D9Calls = D3D9SystemCalls;
+    EXPECT_EQ(-1, result);
+}
+
 TEST_F(D3D9Graphs, AHalfFloatTargetReadsFullChannelsAbove1)
 {
     GraphCreateParam param;
@@ -329,13 +343,11 @@ TEST_F(D3D9Graphs, AGraphAndTheCachesOutliveTwoScreenModeChanges)
     const int index = Graphics_D3D9_AcquireMemorySurface(4, 4, D3DFMT_X8R8G8B8, 0);
     ASSERT_GE(index, 0);
     Graphics_D3D9_ReleaseMemorySurface(index, 0);
-    void *before = Graphics_D3D9_MemorySurfaceObject(index);
     for (int i = 0; i < 2; ++i) ASSERT_EQ(0, Graphics_Hardware_ChangeScreenMode(0, 160, 120, 32, 60)) << i;
     ASSERT_EQ(0, FillGraph(graph, 1, 2, 3, 255));
     EXPECT_EQ(0xFF010203u, ReadPixel(graph, 15, 0));
     EXPECT_EQ(1, D3D9MemorySurfaceCache.Entry[index].UseFlag);
     EXPECT_NE(nullptr, Graphics_D3D9_MemorySurfaceObject(index));
-    (void)before;
 }
 
 // ---- Handles -----------------------------------------------------------------------------------

@@ -81,7 +81,7 @@ int Graphics_D3D9_LockBackBuffer(const ImageRect *Rect, BASEIMAGE *Image, int, G
         }
         int index;
         while ((index = Graphics_D3D9_AcquireMemorySurface(width, height, (unsigned)desc.Format, 0)) < 0) {
-            if (ProcessMessageNoLock() != 0) {
+            if (D3D9MemorySurfaceCache.CreateFailedFlag || ProcessMessageNoLock() != 0) {
                 Direct3D9_ReleaseObject(target);
                 if (ownSource) Direct3D9_ReleaseObject(source);
                 return Fail(L"バックバッファロック用システムメモリサーフェスの作成に失敗しました\n");

@@ -155,7 +155,8 @@ int AcquireTextureWaiting(int Cube, int Width, int Height, int Mips, unsigned Fo
 {
     for (;;) {
         const int index = Graphics_D3D9_AcquireMemoryTexture(Cube, Width, Height, Mips, Format, ASyncThread);
-        if (index >= 0) return index;
+        // A texture that cannot be made is not waited for: no entry coming back would help.
+        if (index >= 0 || D3D9MemoryTextureCache.CreateFailedFlag) return index;
         if (IsMainThread() && ProcessMessageNoLock() != 0) return -1;
         Sleep(1);
     }

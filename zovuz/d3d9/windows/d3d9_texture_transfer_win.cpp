@@ -92,7 +92,8 @@ int AcquireSurfaceWaiting(int Width, int Height, unsigned Format, int ASyncThrea
 {
     for (;;) {
         const int index = Graphics_D3D9_AcquireMemorySurface(Width, Height, Format, ASyncThread);
-        if (index >= 0) return index;
+        // A surface that cannot be made is not waited for: no entry coming back would help.
+        if (index >= 0 || D3D9MemorySurfaceCache.CreateFailedFlag) return index;
         if (IsMainThread() && ProcessMessageNoLock() != 0) return -1;
         Sleep(1);
     }
