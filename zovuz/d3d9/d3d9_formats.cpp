@@ -343,29 +343,53 @@ void Graphics_D3D9_LogVertexTextureFormats(D3D9FormatQuery Query)
 
 const COLORDATA *Graphics_D3D9_GetFormatColorData(unsigned Format)
 {
-    struct PlainFormat
+    // Masked formats give a bit depth and masks; channel formats a count, bits and a float flag.
+    struct FormatColor
     {
         unsigned Format;
         int BitDepth;
         uint32_t Red, Green, Blue, Alpha;
+        int Channels, ChannelBits, Float;
     };
-    static const PlainFormat kPlain[] = {
-        {D3D9FMT_A8R8G8B8, 32, 0xFF0000, 0xFF00, 0xFF, 0xFF000000u},
-        {D3D9FMT_X8R8G8B8, 32, 0xFF0000, 0xFF00, 0xFF, 0},
-        {D3D9FMT_R5G6B5, 16, 0xF800, 0x7E0, 0x1F, 0},
-        {D3D9FMT_X1R5G5B5, 16, 0x7C00, 0x3E0, 0x1F, 0},
-        {D3D9FMT_A1R5G5B5, 16, 0x7C00, 0x3E0, 0x1F, 0x8000},
-        {D3D9FMT_A4R4G4B4, 16, 0xF00, 0xF0, 0xF, 0xF000},
+    static const FormatColor kFormats[] = {
+        {20, 24, 0xFF0000, 0xFF00, 0xFF, 0, 0, 0, 0},
+        {D3D9FMT_A8R8G8B8, 32, 0xFF0000, 0xFF00, 0xFF, 0xFF000000u, 0, 0, 0},
+        {D3D9FMT_X8R8G8B8, 32, 0xFF0000, 0xFF00, 0xFF, 0, 0, 0, 0},
+        {D3D9FMT_R5G6B5, 16, 0xF800, 0x7E0, 0x1F, 0, 0, 0, 0},
+        {D3D9FMT_X1R5G5B5, 16, 0x7C00, 0x3E0, 0x1F, 0, 0, 0, 0},
+        {D3D9FMT_A1R5G5B5, 16, 0x7C00, 0x3E0, 0x1F, 0x8000, 0, 0, 0},
+        {D3D9FMT_A4R4G4B4, 16, 0xF00, 0xF0, 0xF, 0xF000, 0, 0, 0},
+        {30, 16, 0xF00, 0xF0, 0xF, 0, 0, 0, 0},
+        {27, 8, 0xE0, 0x1C, 0x3, 0, 0, 0, 0},
+        {29, 16, 0xE0, 0x1C, 0x3, 0xFF00, 0, 0, 0},
+        {31, 32, 0x3FF, 0xFFC00, 0x3FF00000, 0xC0000000u, 0, 0, 0},
+        {32, 32, 0xFF, 0xFF00, 0xFF0000, 0xFF000000u, 0, 0, 0},
+        {33, 32, 0xFF, 0xFF00, 0xFF0000, 0, 0, 0, 0},
+        {35, 32, 0x3FF00000, 0xFFC00, 0x3FF, 0xC0000000u, 0, 0, 0},
+        {D3D9FMT_G16R16, 0, 0, 0, 0, 0, 2, 16, 0},
+        {D3D9FMT_A16B16G16R16, 0, 0, 0, 0, 0, 4, 16, 0},
+        {D3D9FMT_L8, 0, 0, 0, 0, 0, 1, 8, 0},
+        {D3D9FMT_A8L8, 0, 0, 0, 0, 0, 2, 8, 0},
+        {60, 0, 0, 0, 0, 0, 2, 8, 0},
+        {D3D9FMT_L16, 0, 0, 0, 0, 0, 1, 16, 0},
+        {D3D9FMT_R16F, 0, 0, 0, 0, 0, 1, 16, 1},
+        {D3D9FMT_G16R16F, 0, 0, 0, 0, 0, 2, 16, 1},
+        {D3D9FMT_A16B16G16R16F, 0, 0, 0, 0, 0, 4, 16, 1},
+        {D3D9FMT_R32F, 0, 0, 0, 0, 0, 1, 32, 1},
+        {D3D9FMT_G32R32F, 0, 0, 0, 0, 0, 2, 32, 1},
+        {D3D9FMT_A32B32G32R32F, 0, 0, 0, 0, 0, 4, 32, 1},
     };
-    static COLORDATA records[sizeof(kPlain) / sizeof(kPlain[0])];
+    constexpr size_t kNum = sizeof(kFormats) / sizeof(kFormats[0]);
+    static COLORDATA records[kNum];
     static bool built = false;
     if (!built) {
-        for (size_t i = 0; i < sizeof(kPlain) / sizeof(kPlain[0]); ++i)
-            SetColorData(&records[i], kPlain[i].BitDepth, kPlain[i].Red, kPlain[i].Green, kPlain[i].Blue,
-                         kPlain[i].Alpha, 0, 0, 0);
+        for (size_t i = 0; i < kNum; ++i) {
+            const FormatColor &f = kFormats[i];
+            SetColorData(&records[i], f.BitDepth, f.Red, f.Green, f.Blue, f.Alpha, f.Channels, f.ChannelBits, f.Float);
+        }
         built = true;
     }
-    for (size_t i = 0; i < sizeof(kPlain) / sizeof(kPlain[0]); ++i)
-        if (kPlain[i].Format == Format) return &records[i];
+    for (size_t i = 0; i < kNum; ++i)
+        if (kFormats[i].Format == Format) return &records[i];
     return nullptr;
 }

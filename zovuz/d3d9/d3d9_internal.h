@@ -51,8 +51,8 @@ enum D3D9Format : unsigned {
 // The D3DFORMAT name of a format the table can hold ("D3DFMT_X8R8G8B8"), or null.
 const wchar_t *D3D9FormatName(unsigned Format);
 
-// The COLORDATA of a plain 16- or 32-bit colour format, or null for any other format. The records
-// are built on the first call.
+// The COLORDATA of a colour format: masks for the packed formats, channel count, bits and float
+// flag for the channel formats; null for any other format. The records are built on the first call.
 const COLORDATA *Graphics_D3D9_GetFormatColorData(unsigned Format);
 
 // ---- The format table -------------------------------------------------------------------------
@@ -183,3 +183,44 @@ int Graphics_D3D9_SetFogStartEnd(float Start, float End);
 int Graphics_D3D9_SetUseShadowMap(int SlotIndex, int ShadowMapHandle);
 int Graphics_D3D9_UpdateShadowMapParams(void);
 int Graphics_D3D9_UpdateShadowMapMatrices(void);
+
+// ---- Graph textures, buffers, shaders and shadow maps (windows/) -----------------------------
+
+// Makes whatever is missing of every texture entry: a multisampled target's render surface and
+// depth surface, the texture, its level-0 surface; clears a render target to 0. 0 when the record
+// is not valid; -1 (logged) without a device or when a step fails, what was made kept.
+int Graphics_D3D9_CreateTexture(GraphImageRecord *Image, int ASyncThread);
+// Releases every entry's surfaces, render surface, depth surface and texture. 0.
+int Graphics_D3D9_ReleaseGraphTexture(GraphImageRecord *Image);
+
+// Sets each out flag to 1 when a DXT image must be decoded before it reaches the record's
+// textures. 0.
+int Graphics_D3D9_CheckDXTConvert(GraphImageRecord *Image, int ImageFormat, int *ConvertFlag, int AlphaImageFormat,
+                                  int *AlphaConvertFlag);
+
+int Graphics_D3D9_BltBmpOrBaseImageToTexture(const ImageRect *SrcRect, int DestX, int DestY, GraphHandleData *Graph,
+                                             const BASEIMAGE *Image, const BASEIMAGE *AlphaImage, int TransferOption1,
+                                             int TransferOption2, int WholeImageFlag, int AcceptLoadingFlag);
+
+// 0; 2 for a graph that is not a render target (nothing changed); -1 without a device.
+int Graphics_D3D9_FillGraph(GraphHandleData *Graph, int Red, int Green, int Blue, int Alpha);
+// (X1, Y1)-(X2, Y2) of the source graph (null: the screen) to (DestX, DestY) of the destination.
+int Graphics_D3D9_BltRectGraphToGraph(GraphHandleData *DestGraph, GraphHandleData *SrcGraph, int SrcSurface, int X1,
+                                      int Y1, int X2, int Y2, int DestX, int DestY);
+unsigned int Graphics_D3D9_GetPixel(int X, int Y);
+int Graphics_D3D9_LockBackBuffer(const ImageRect *Rect, BASEIMAGE *Image, int TargetHandle, GraphHandleData *Graph,
+                                 int Surface, int MipLevel, int ReadOnly, int TextureIndex);
+int Graphics_D3D9_UnlockBackBuffer(void);
+// 0 for no graph or a render target with its own depth surface, else -1.
+int Graphics_D3D9_CheckRenderTargetGraph(int GraphHandle, GraphHandleData *Graph);
+int Graphics_D3D9_CopyMovieFrameToGraph(GraphHandleData *Graph, MovieHandleData *Movie);
+
+int Graphics_D3D9_SetVertexBufferData(VertexBufferHandleData *Buffer, int Start, const void *Source, int Num);
+int Graphics_D3D9_SetIndexBufferData(IndexBufferHandleData *Buffer, int Start, const void *Source, int Num);
+int Graphics_D3D9_VertexBuffer_Release(VertexBufferHandleData *Buffer);
+int Graphics_D3D9_IndexBuffer_Release(IndexBufferHandleData *Buffer);
+int Graphics_D3D9_CreateShaderHandle(ShaderHandleData *Shader, int IsVertexShader, const void *Code, int CodeSize,
+                                     int FreeCode, int ASyncThread);
+int Graphics_D3D9_Shader_Release(ShaderHandleData *Shader);
+int Graphics_D3D9_SetupShadowMap(ShadowMapHandleData *ShadowMap, int ASyncThread);
+int Graphics_D3D9_ShadowMap_Release(ShadowMapHandleData *ShadowMap);

@@ -48,6 +48,7 @@ int Evict(D3D9MemoryImageCache *Cache)
 int D3D9MemoryImageCache_Acquire(D3D9MemoryImageCache *Cache, const D3D9MemoryImageCacheEntry &Key)
 {
     int seen = 0, busy = 0, freeSlot = -1, i = 0;
+    Cache->CreateFailedFlag = 0;
     for (; i < D3D9_MEMORY_IMAGE_CACHE_NUM && seen < Cache->UsedNum; ++i) {
         D3D9MemoryImageCacheEntry &entry = Cache->Entry[i];
         if (!entry.UseFlag) {
@@ -79,6 +80,7 @@ int D3D9MemoryImageCache_Acquire(D3D9MemoryImageCache *Cache, const D3D9MemoryIm
         D3D9MemoryImageCache_Purge(Cache, 1);
         if (Cache->Ops->Create(&entry) != 0) {
             entry = D3D9MemoryImageCacheEntry();
+            Cache->CreateFailedFlag = 1;
             return -1;
         }
     }

@@ -35,6 +35,9 @@ struct D3D9MemoryImageCache
 {
     const D3D9MemoryImageCacheOps *Ops;
     int UsedNum;  // slots with UseFlag set
+    // The last acquire answered -1 because the object could not be made, not for want of a free
+    // entry: a caller that waits for an entry to come back would wait for ever.
+    int CreateFailedFlag;
     D3D9MemoryImageCacheEntry Entry[D3D9_MEMORY_IMAGE_CACHE_NUM];
 };
 

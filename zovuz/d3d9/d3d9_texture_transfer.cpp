@@ -1,6 +1,8 @@
 // The pixel arithmetic of texture transfers.
 #include "zovuz/d3d9/d3d9_texture_transfer.h"
 
+#include "zovuz/d3d9/d3d9_internal.h"
+
 #include <string.h>
 
 size_t D3D9DXTBlockRowBytes(int BitsPerPixel, int Width) { return (size_t)BitsPerPixel * ((Width + 3) / 4) * 2; }
@@ -42,4 +44,66 @@ ImageRect D3D9MipLevelRect(const ImageRect &Rect, int Level)
     if (r.right <= r.left) r.right = r.left + 1;
     if (r.bottom <= r.top) r.bottom = r.top + 1;
     return r;
+}
+
+unsigned D3D9DXTFormatOfKind(int Kind)
+{
+    if (Kind < COLORDATA_FORMAT_DXT1 || Kind > COLORDATA_FORMAT_DXT5) return 0;
+    return D3D9_FOURCC('D', 'X', 'T', '0' + Kind);
+}
+
+int D3D9IsDXTFormat(unsigned Format)
+{
+    for (int kind = COLORDATA_FORMAT_DXT1; kind <= COLORDATA_FORMAT_DXT5; ++kind)
+        if (Format == D3D9DXTFormatOfKind(kind)) return 1;
+    return 0;
+}
+
+int D3D9DXTMustConvert(int Hardware, unsigned SlotFormat, int Kind)
+{
+    const unsigned format = D3D9DXTFormatOfKind(Kind);
+    if (format == 0) return 0;
+    return !Hardware || SlotFormat != format ? 1 : 0;
+}
+
+namespace {
+
+int ChannelByte(float Value)
+{
+    if (!(Value > 0.0f)) return 0;
+    if (Value >= 1.0f) return 255;
+    return (int)(Value * 255.0f);
+}
+
+}  // namespace
+
+unsigned D3D9PixelToARGB(const COLORDATA &ColorData, const void *Pixel)
+{
+    int rgb[3] = {0, 0, 0};
+    if (ColorData.FloatFlag && ColorData.ChannelCount > 0) {
+        float channel[3] = {1.0f, 1.0f, 1.0f};
+        for (int i = 0; i < ColorData.ChannelCount && i < 3; ++i) {
+            if (ColorData.ChannelBits == 16) {
+                uint16_t half;
+                memcpy(&half, (const unsigned char *)Pixel + i * 2, 2);
+                channel[i] = Float16ToFloat32(half);
+            } else if (ColorData.ChannelBits == 32) {
+                memcpy(&channel[i], (const unsigned char *)Pixel + i * 4, 4);
+            } else {
+                channel[i] = 0.0f;
+            }
+        }
+        for (int i = 0; i < 3; ++i) rgb[i] = ChannelByte(channel[i]);
+    } else if (ColorData.PixelBytes == 2 || ColorData.PixelBytes == 4) {
+        uint32_t value = 0;
+        if (ColorData.PixelBytes == 2) {
+            uint16_t v;
+            memcpy(&v, Pixel, 2);
+            value = v;
+        } else {
+            memcpy(&value, Pixel, 4);
+        }
+        GetColorDataRGBA(&ColorData, value, &rgb[0], &rgb[1], &rgb[2], nullptr);
+    }
+    return 0xFF000000u | (unsigned)rgb[0] << 16 | (unsigned)rgb[1] << 8 | (unsigned)rgb[2];
 }

@@ -27,3 +27,16 @@ void D3D9FillTransferEdge(unsigned char *Dest, int Pitch, int BytesPerPixel, int
 // Where level Level of a mip chain receives the level-0 rectangle Rect: every edge shifted
 // right by Level, a collapsed side widened to one pixel.
 ImageRect D3D9MipLevelRect(const ImageRect &Rect, int Level);
+
+// The D3DFORMAT of DXT kind Kind (1-5), 0 for any other kind.
+unsigned D3D9DXTFormatOfKind(int Kind);
+// 1 when a DXT-compressed format is Format.
+int D3D9IsDXTFormat(unsigned Format);
+// 1 when an image of DXT kind Kind must be decoded before it reaches a texture of SlotFormat: on
+// the device (Hardware) unless the texture is of that DXT format, else whenever it is DXT.
+int D3D9DXTMustConvert(int Hardware, unsigned SlotFormat, int Kind);
+
+// One pixel of a draw target read as 0xFF000000 | R << 16 | G << 8 | B: float channels (halves or
+// singles, a missing one 1.0) clamped to 0-255; 16- and 32-bit integer pixels split by their
+// format; any other size 0.
+unsigned D3D9PixelToARGB(const COLORDATA &ColorData, const void *Pixel);

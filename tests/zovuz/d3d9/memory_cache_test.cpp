@@ -90,6 +90,7 @@ TEST_F(D3D9MemoryCache, TheSixteenthBusyEntryOfAKeyAndAFullBusyCacheRefuse)
     for (int i = D3D9_MEMORY_IMAGE_CACHE_BUSY_MATCH_MAX; i < D3D9_MEMORY_IMAGE_CACHE_NUM; ++i)
         ASSERT_EQ(Acquire(Key(10 + i)), i);
     EXPECT_EQ(Acquire(Key(9)), -1);
+    EXPECT_EQ(Cache->CreateFailedFlag, 0) << "busy entries come back: worth waiting for";
     EXPECT_EQ(Cache->UsedNum, D3D9_MEMORY_IMAGE_CACHE_NUM);
 }
 
@@ -118,6 +119,7 @@ TEST_F(D3D9MemoryCache, AFailedCreationPurgesTheUnusedEntriesAndTriesOnce)
         GiveBack(unused);
         FailuresLeft = c.Failures;
         EXPECT_EQ(Acquire(Key(6)), c.Result) << c.Failures;
+        EXPECT_EQ(Cache->CreateFailedFlag, c.Result < 0 ? 1 : 0) << c.Failures;
         EXPECT_EQ(Cache->UsedNum, c.UsedAfter);
         EXPECT_TRUE(Cache->Entry[kept].UseFlag);
         EXPECT_FALSE(Cache->Entry[unused].UseFlag);

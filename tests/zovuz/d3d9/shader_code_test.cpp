@@ -8,33 +8,13 @@
 #include <string.h>
 #include <vector>
 
+#include "tests/zovuz/d3d9/shader_code_fixture.h"
 #include "zovuz/d3d9/d3d9_shader_code.h"
 
 namespace {
 
-void Put(std::vector<unsigned char> &Code, size_t At, unsigned Value)
-{
-    for (int i = 0; i < 4; ++i) Code[At + i] = (unsigned char)(Value >> (8 * i));
-}
-
-// ps_3_0 code with a table of two constants ("a", "bc"), their type records and a default value.
-std::vector<unsigned char> WellFormed()
-{
-    const size_t commentWords = 26;  // 104 bytes: tag, header, two descriptions, names, type, default
-    std::vector<unsigned char> code(8 + commentWords * 4 + 4, 0);
-    Put(code, 0, 0xFFFF0300);
-    Put(code, 4, 0xFFFE | (unsigned)commentWords << 16);
-    memcpy(&code[8], "CTAB", 4);
-    Put(code, 24, 2);
-    for (int i = 0; i < 2; ++i) {
-        Put(code, 40 + 20 * i, 68 + 2 * i);       // name
-        Put(code, 40 + 20 * i + 12, 76);          // type record
-        Put(code, 40 + 20 * i + 16, i ? 92 : 0);  // default value
-    }
-    memcpy(&code[12 + 68], "a\0bc", 5);
-    Put(code, code.size() - 4, 0x0000FFFF);  // the end token
-    return code;
-}
+void Put(std::vector<unsigned char> &Code, size_t At, unsigned Value) { PutShaderWord(Code, At, Value); }
+std::vector<unsigned char> WellFormed() { return WellFormedShaderCode(); }
 
 // Code copied to the end of a readable page, the next page unreadable.
 struct GuardedCopy

@@ -461,6 +461,9 @@ int Graphics_D3D9_InitializeDeviceState(void)
     Cache = D3D9DeviceStateCacheData();
     GraphicsDrawSettingsData &d = GraphicsDrawSettings;
     Graphics_D3D9_InitializeVertexBatch();
+    // The cache starts anew but the front end's draw bright and blend settings stay (after graphics
+    // are started again they are not set again): the colour drawing scales by is taken from them.
+    Graphics_D3D9_UpdateDiffuseColor();
 
     // Samplers: addresses from the front end; the draw mode's filters follow the draw-mode table,
     // so that start-up and a later change of mode agree on the mip filter.

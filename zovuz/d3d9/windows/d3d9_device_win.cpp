@@ -219,15 +219,6 @@ void RunBackBufferReadTest()
 
 }  // namespace
 
-int Graphics_D3D9_GetShaderVersion(void)
-{
-    if (D3D9CallLayer.Device == nullptr) return 0;
-    const D3D9DeviceCapsInfoData &info = D3D9DeviceCapsInfo;
-    if (info.VertexShader30Flag && info.PixelShader30Flag) return 300;
-    if (info.VertexShader20Flag && info.PixelShader20Flag) return 200;
-    return 0;
-}
-
 int Graphics_D3D9_CreateDevice(void)
 {
     D3D9DeviceCapsInfoData &info = D3D9DeviceCapsInfo;

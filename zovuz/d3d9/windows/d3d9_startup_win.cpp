@@ -150,7 +150,8 @@ int Graphics_D3D9_RecreateDeviceObjects(void)
         if (image->Texture[0].PF != nullptr && image->Texture[0].PF->Object[0] != nullptr) return;
         Graphics_Hardware_CreateTexture(image, 0);
     });
-    // NOT YET BUILT (shadow maps): every shadow map set up again.
+    ForEachHandle<ShadowMapHandleData>(DX_HANDLETYPE_SHADOWMAP,
+                                       [](ShadowMapHandleData *Map) { Graphics_D3D9_SetupShadowMap(Map, 0); });
     if (D3D9CallLayer.HardwareVertexProcessing || D3D9DeviceCapsInfo.VertexShader20Flag) {
         ForEachHandle<VertexBufferHandleData>(DX_HANDLETYPE_VERTEX_BUFFER, [](VertexBufferHandleData *Buffer) {
             IDirect3DVertexBuffer9 *object = nullptr;
@@ -237,14 +238,5 @@ int Graphics_D3D9_SetDialogBoxMode(int Flag)
     if (!Direct3DDevice9_IsValid()) return 0;
     Direct3DDevice9_EndSceneIfNeeded();
     Direct3DDevice9_SetDialogBoxMode(Flag ? TRUE : FALSE);
-    return 0;
-}
-
-int Graphics_D3D9_PixelCenterTest(void)
-{
-    Graphics_D3D9_DeviceState_SendAll();
-    // The test shape needs the drawing operations; until they exist the offsets keep their
-    // untested values.
-    D3D9Backend.TexelOffsetX[0] = D3D9Backend.TexelOffsetX[1] = -0.5f;
     return 0;
 }

@@ -1,0 +1,140 @@
+// One frame of 2-D drawing on Direct3D 9 through the library beside a plain loop on the same
+// device: 10,000 DrawGraph calls of a 32 x 32 graph, then 10,000 filled 32 x 32 DrawBox calls, on
+// a 960 x 540 screen, each frame presented. The plain loop draws the same quads with one
+// DrawPrimitiveUP of four vertices each (a 32 x 32 texture bound for the first half, none for the
+// second). The library's frames: 3 warm up, 20 are timed; the plain loop's: none and 2. Printed: ms
+// per frame of each and their ratio (target <= 2), and the device's draw calls a library frame
+// makes.
+#include "bench/bench_clock.h"
+
+#include <stdio.h>
+
+#include <vector>
+
+#include "zovuz/d3d9/windows/d3d9_calls.h"
+#include "zovuz/zovuz.h"
+
+namespace {
+
+constexpr int kScreenWidth = 960, kScreenHeight = 540;
+constexpr int kGraphs = 10000, kBoxes = 10000, kWarmUp = 3, kFrames = 20;
+// Wine spends about 2 ms on each DrawPrimitiveUP of its own: a plain frame takes about 40 s, and
+// two are timed.
+constexpr int kPlainWarmUp = 0, kPlainFrames = 2;
+
+int X(int I) { return (I * 37) % (kScreenWidth - 32); }
+int Y(int I) { return (I * 53) % (kScreenHeight - 32); }
+
+// Graphics started with only the Direct3D 9 table registered: the library starts on it.
+bool StartOnDirect3D9() {
+  SetLogFileOutputFlag(0);
+  SetUseHardwareRenderFlag(1);
+  RegisterGraphicsHardwareFunctions(GRAPHICS_API_D3D11, nullptr);
+  RegisterGraphicsHardwareFunctions(GRAPHICS_API_D3D9, GetGraphicsD3D9Functions());
+  ChangeWindowMode(1);
+  SetWaitVSyncFlag(0);
+  SetAlwaysRunFlag(1);
+  SetGraphMode(kScreenWidth, kScreenHeight, 32, 60);
+  SetMainWindowText("tarvex bench");
+  return LibraryInit() == 0 && GetGraphicsAPIType() == GRAPHICS_API_D3D9;
+}
+
+int MakeTile() {
+  std::vector<uint32_t> pixels(32 * 32);
+  for (int y = 0; y < 32; ++y)
+    for (int x = 0; x < 32; ++x) pixels[(size_t)y * 32 + x] = (uint32_t)(x * 8) << 16 | (uint32_t)(y * 8) << 8 | 0x40;
+  const int graph = MakeGraph(32, 32, 0);
+  BASEIMAGE image = {};
+  CreateXRGB8ColorData(&image.ColorData);
+  image.Width = image.Height = 32;
+  image.Pitch = 32 * 4;
+  image.Pixels = pixels.data();
+  if (graph < 0 || BltBmpOrBaseImageToGraph(nullptr, nullptr, nullptr, 0, &image, nullptr, 0, 0, graph) < 0) return -1;
+  return graph;
+}
+
+void LibraryFrame(int Tile) {
+  ClearDrawScreen(nullptr);
+  if (Tile >= 0)
+    for (int i = 0; i < kGraphs; ++i) DrawGraph(X(i), Y(i), Tile, FALSE);
+  const unsigned int color = GetColorValue(200, 120, 40);
+  for (int i = 0; i < kBoxes; ++i) DrawBox(X(i), Y(i), X(i) + 32, Y(i) + 32, color, TRUE);
+  ScreenFlip();
+}
+
+struct PlainVertex {
+  float x, y, z, rhw;
+  DWORD Color;
+  float u, v;
+};
+
+// The same quads, one DrawPrimitiveUP each, on the library's device and its bound states.
+void PlainFrame(IDirect3DTexture9* Texture) {
+  ClearDrawScreen(nullptr);
+  Direct3DDevice9_BeginSceneIfNeeded();
+  Direct3DDevice9_SetRenderState(D3DRS_ALPHABLENDENABLE, FALSE);
+  Direct3DDevice9_SetRenderState(D3DRS_ZENABLE, FALSE);
+  Direct3DDevice9_SetFVF(D3DFVF_XYZRHW | D3DFVF_DIFFUSE | D3DFVF_TEX1);
+  auto quad = [](int I, DWORD Color) {
+    const float x = (float)X(I) - 0.5f, y = (float)Y(I) - 0.5f;
+    const PlainVertex v[4] = {{x, y, 0, 1, Color, 0, 0},
+                              {x + 32, y, 0, 1, Color, 1, 0},
+                              {x, y + 32, 0, 1, Color, 0, 1},
+                              {x + 32, y + 32, 0, 1, Color, 1, 1}};
+    Direct3DDevice9_DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, v, sizeof(PlainVertex));
+  };
+  if (Texture != nullptr) {
+    Direct3DDevice9_SetTexture(0, Texture);
+    Direct3DDevice9_SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_SELECTARG1);
+    Direct3DDevice9_SetTextureStageState(0, D3DTSS_COLORARG1, D3DTA_TEXTURE);
+    for (int i = 0; i < kGraphs; ++i) quad(i, 0xFFFFFFFF);
+  }
+  Direct3DDevice9_SetTexture(0, nullptr);
+  Direct3DDevice9_SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_SELECTARG1);
+  Direct3DDevice9_SetTextureStageState(0, D3DTSS_COLORARG1, D3DTA_DIFFUSE);
+  for (int i = 0; i < kBoxes; ++i) quad(i, 0xFFC87828);
+  Direct3DDevice9_EndSceneIfNeeded();
+  ScreenFlip();
+}
+
+// The device's draw calls, counted through the call layer's table.
+unsigned int DrawCalls = 0;
+HRESULT CountedDrawPrimitiveUP(D3DPRIMITIVETYPE Type, UINT Count, const void* Data, UINT Stride) {
+  ++DrawCalls;
+  return D3D9SystemCalls.Direct3DDevice9_DrawPrimitiveUP(Type, Count, Data, Stride);
+}
+
+}  // namespace
+
+int main() {
+  setvbuf(stdout, nullptr, _IONBF, 0);
+  if (!StartOnDirect3D9()) {
+    printf("the library could not start on Direct3D 9\n");
+    return 1;
+  }
+  SetDrawScreen(DX_SCREEN_BACK);
+  SetBackgroundColor(24, 24, 24);
+  const int tile = MakeTile();
+  if (tile < 0) printf("a graph could not be made on Direct3D 9: the boxes alone are timed\n");
+  IDirect3DTexture9* texture = nullptr;
+  if (tile >= 0 &&
+      FAILED(Direct3DDevice9_CreateTexture(32, 32, 1, 0, D3DFMT_X8R8G8B8, D3DPOOL_DEFAULT, &texture, nullptr)))
+    texture = nullptr;
+
+  for (int i = 0; i < kWarmUp; ++i) LibraryFrame(tile);
+  D3D9Calls.Direct3DDevice9_DrawPrimitiveUP = CountedDrawPrimitiveUP;
+  const double library = BenchSecondsPerCall(kFrames, [&] { LibraryFrame(tile); }) * 1000.0;
+  const double drawCalls = (double)DrawCalls / kFrames;
+  D3D9Calls = D3D9SystemCalls;
+  // The plain loop last: it leaves the device's states unlike the library's cache of them.
+  for (int i = 0; i < kWarmUp; ++i) PlainFrame(texture);
+  const double plain = BenchSecondsPerCall(kFrames, [&] { PlainFrame(texture); }) * 1000.0;
+
+  PrintBenchRatio("Direct3D 9 frame through the library", library, "one DrawPrimitiveUP a quad", plain, "ms");
+  printf("target ratio <= 2\n");
+  printf("device draw calls per library frame %.1f (plain loop: %d)\n", drawCalls, (tile >= 0 ? kGraphs : 0) + kBoxes);
+  if (texture != nullptr) Direct3D9_ReleaseObject(texture);
+  if (tile >= 0) DeleteGraph(tile);
+  LibraryEnd();
+  return 0;
+}

@@ -1,0 +1,338 @@
+// Graph drawing on Direct3D 9: the shape test of free quads and the index lists of vertex grids as
+// plain numbers, and graphs drawn on the platform's own device from test-made graph records whose
+// pieces hold real textures, read back texel for texel.
+#include "tests/zovuz/d3d9/d3d9_fixture.h"
+
+#include <functional>
+#include <memory>
+#include <set>
+
+#include "zovuz/d3d9/d3d9_graph_draw.h"
+#include "zovuz/d3d9/d3d9_internal.h"
+#include "zovuz/d3d9/windows/d3d9_vertex_batch_win.h"
+
+namespace {
+
+// ---- Geometry -------------------------------------------------------------------------------------
+
+// The non-degenerate triangles of a strip, each as its sorted vertex indices.
+std::multiset<std::vector<int>> StripTriangles(const std::vector<int> &Strip)
+{
+    std::multiset<std::vector<int>> triangles;
+    for (size_t i = 2; i < Strip.size(); ++i) {
+        std::vector<int> t = {Strip[i - 2], Strip[i - 1], Strip[i]};
+        std::sort(t.begin(), t.end());
+        if (t[0] != t[1] && t[1] != t[2]) triangles.insert(t);
+    }
+    return triangles;
+}
+
+TEST(D3D9GraphGeometry, GridStripsCoverEveryCellOnceWithinTheListLimit)
+{
+    struct Case
+    {
+        int Width, Height, Lists;
+    };
+    for (const Case c : {Case{8, 8, 1}, Case{2, 2, 1}, Case{100, 20, 5}, Case{499, 3, 2}}) {
+        SCOPED_TRACE(testing::Message() << c.Width << " x " << c.Height);
+        std::vector<std::vector<int>> lists;
+        ASSERT_EQ(0, D3D9BuildGridStrips(
+                         c.Width, c.Height,
+                         [](void *Context, const uint16_t *Indices, int Num) {
+                             ((std::vector<std::vector<int>> *)Context)->emplace_back(Indices, Indices + Num);
+                         },
+                         &lists));
+        EXPECT_EQ((size_t)c.Lists, lists.size());
+        std::multiset<std::vector<int>> drawn;
+        for (const auto &list : lists) {
+            EXPECT_LE(list.size(), (size_t)D3D9_GRID_INDEX_MAXNUM);
+            for (const auto &t : StripTriangles(list)) drawn.insert(t);
+        }
+        std::multiset<std::vector<int>> cells;
+        for (int y = 0; y + 1 < c.Height; ++y)
+            for (int x = 0; x + 1 < c.Width; ++x) {
+                const int a = y * c.Width + x, b = a + 1, d = a + c.Width, e = d + 1;
+                cells.insert({a, d, e});
+                cells.insert({a, b, e});
+            }
+        EXPECT_EQ(cells, drawn);
+    }
+    EXPECT_EQ(124u, [] {
+        size_t num = 0;
+        D3D9BuildGridStrips(
+            8, 8, [](void *N, const uint16_t *, int Num) { *(size_t *)N += Num; }, &num);
+        return num;
+    }());
+    for (const auto &size : {std::pair{1, 8}, std::pair{8, 1}, std::pair{500, 2}, std::pair{300, 300}})
+        EXPECT_EQ(-1, D3D9BuildGridStrips(
+                          size.first, size.second, [](void *, const uint16_t *, int) {}, nullptr))
+            << size.first << " x " << size.second;
+}
+
+TEST(D3D9GraphGeometry, AQuadIsTwoTrianglesOnlyWhenItIsAParallelogram)
+{
+    struct Case
+    {
+        const char *Name;
+        float Corners[4][2];  // top-left, top-right, bottom-left, bottom-right
+        bool Parallelogram, Reversed;
+    };
+    const Case cases[] = {
+        {"rectangle", {{0, 0}, {32, 0}, {0, 24}, {32, 24}}, true, false},
+        {"sheared", {{10, 0}, {42, 0}, {0, 24}, {32, 24}}, true, false},
+        {"rotated", {{16, 0}, {32, 16}, {0, 16}, {16, 32}}, true, false},
+        {"within a pixel", {{0, 0}, {32, 0}, {0, 24}, {32.9f, 24.9f}}, true, false},
+        {"a pixel off", {{0, 0}, {32, 0}, {0, 24}, {33, 24}}, false, false},
+        {"trapezoid", {{8, 0}, {24, 0}, {0, 24}, {32, 24}}, false, false},
+        {"mirrored", {{32, 0}, {0, 0}, {32, 24}, {0, 24}}, true, true},
+        {"upside down", {{0, 24}, {32, 24}, {0, 0}, {32, 0}}, true, true},
+    };
+    for (const Case &c : cases) {
+        EXPECT_EQ(c.Parallelogram, D3D9IsParallelogram(c.Corners)) << c.Name;
+        EXPECT_EQ(c.Reversed, D3D9QuadReversesWinding(c.Corners)) << c.Name;
+    }
+}
+
+// ---- On the device ---------------------------------------------------------------------------------
+
+// Every texel its own colour.
+uint32_t Texel(int X, int Y)
+{
+    return (uint32_t)(X * 15 + 10) << 16 | (uint32_t)(Y * 20 + 5) << 8 | (uint32_t)(X * Y + 40);
+}
+
+// A graph record as the front end makes it, its pieces side by side, each on a real texture.
+struct FakeGraph
+{
+    GraphHandleData Graph = {};
+    GraphImageRecord Image = {};
+    std::vector<GraphTextureEntry> Textures;
+    std::vector<GraphicsBackendObjectData> Objects;
+
+    ~FakeGraph()
+    {
+        for (auto &o : Objects)
+            if (o.Object[D3D9_OBJECT_TEXTURE] != nullptr)
+                Direct3D9_ReleaseObject((IUnknown *)o.Object[D3D9_OBJECT_TEXTURE]);
+    }
+};
+
+// A Width x Height graph of Texel colours in PieceNum pieces of equal width, each on a 16 x 16 texture.
+std::unique_ptr<FakeGraph> MakeGraph(int Width, int Height, int PieceNum = 1)
+{
+    auto g = std::make_unique<FakeGraph>();
+    const int pieceWidth = Width / PieceNum, texSize = 16;
+    g->Textures.resize(PieceNum);
+    g->Objects.resize(PieceNum);
+    for (int p = 0; p < PieceNum; ++p) {
+        IDirect3DTexture9 *source = nullptr, *texture = nullptr;
+        EXPECT_EQ(D3D_OK, Direct3DDevice9_CreateTexture(texSize, texSize, 1, 0, D3DFMT_X8R8G8B8, D3DPOOL_SYSTEMMEM,
+                                                        &source, nullptr));
+        EXPECT_EQ(D3D_OK, Direct3DDevice9_CreateTexture(texSize, texSize, 1, 0, D3DFMT_X8R8G8B8, D3DPOOL_DEFAULT,
+                                                        &texture, nullptr));
+        D3DLOCKED_RECT locked = {};
+        if (source != nullptr && SUCCEEDED(Direct3DTexture9_LockRect(source, 0, &locked, nullptr, 0))) {
+            for (int y = 0; y < texSize; ++y)
+                for (int x = 0; x < texSize; ++x)
+                    ((uint32_t *)((char *)locked.pBits + y * locked.Pitch))[x] = Texel(p * pieceWidth + x, y);
+            Direct3DTexture9_UnlockRect(source, 0);
+            Direct3DDevice9_UpdateTexture(source, texture);
+        }
+        if (source != nullptr) Direct3D9_ReleaseObject(source);
+        g->Objects[p].Object[D3D9_OBJECT_TEXTURE] = texture;
+        g->Textures[p] = GraphTextureEntry{&g->Objects[p], p * pieceWidth, 0, pieceWidth, Height, texSize, texSize};
+        GraphDrawPiece &piece = g->Graph.Piece[p];
+        piece.DrawX = p * pieceWidth;
+        piece.Width = pieceWidth, piece.Height = Height;
+        piece.WidthF = (float)pieceWidth, piece.HeightF = (float)Height;
+        const float x0 = (float)(p * pieceWidth), x1 = x0 + pieceWidth, u = (float)pieceWidth / texSize,
+                    v = (float)Height / texSize;
+        piece.Vertex[0] = {x0, 0, 0, 0};
+        piece.Vertex[1] = {x1, 0, u, 0};
+        piece.Vertex[2] = {x0, (float)Height, 0, v};
+        piece.Vertex[3] = {x1, (float)Height, u, v};
+        piece.VertexOnDiagonal[0] = piece.VertexOnDiagonal[1] = piece.VertexOnDiagonal[2] = 1;
+        piece.Texture = &g->Textures[p];
+    }
+    g->Image.Width = Width, g->Image.Height = Height;
+    g->Image.TextureNum = PieceNum;
+    g->Image.Texture = g->Textures.data();
+    g->Image.PixelFormat = PIXEL_FORMAT_RGB32;
+    g->Graph.Image = &g->Image;
+    g->Graph.Width = Width, g->Graph.Height = Height;
+    g->Graph.WidthF = (float)Width, g->Graph.HeightF = (float)Height;
+    g->Graph.PieceNum = PieceNum;
+    return g;
+}
+
+constexpr uint32_t kBackground = 0x000000;
+
+class D3D9GraphDraw : public D3D9DrawTest
+{
+protected:
+    void SetUp() override
+    {
+        D3D9DrawTest::SetUp();
+        SetArea(ImageRect{0, 0, 640, 480});
+        GraphicsDrawSettings.DrawZ = 0.0f;
+        GraphicsDrawSettings.BlendGraph = -1;
+        Graphics_D3D9_UpdateDiffuseColor();
+        Clear();
+    }
+    static void SetArea(ImageRect Area)
+    {
+        GraphicsDrawSettingsData &d = GraphicsDrawSettings;
+        d.DrawArea = Area;
+        d.DrawAreaF[0] = (float)Area.left, d.DrawAreaF[1] = (float)Area.top;
+        d.DrawAreaF[2] = (float)Area.right, d.DrawAreaF[3] = (float)Area.bottom;
+    }
+    static void Clear()
+    {
+        Graphics_D3D9_RenderVertexBuffer(0);
+        Direct3DDevice9_Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000 | kBackground, 1.0f, 0);
+    }
+    static std::vector<uint32_t> Picture()
+    {
+        Graphics_D3D9_RenderVertexBuffer(0);
+        return ReadTarget(D3D9DeviceCapsInfo.BackBuffer);
+    }
+};
+
+// What a draw must give: the graph texel shown at a target pixel, or the background (-1, -1).
+using Mapping = std::function<std::pair<int, int>(int X, int Y)>;
+
+void ExpectPicture(const std::vector<uint32_t> &Got, const Mapping &Want)
+{
+    ASSERT_EQ(640u * 480u, Got.size());
+    int wrong = 0;
+    for (int y = 0; y < 120; ++y)
+        for (int x = 0; x < 160; ++x) {
+            const auto [tx, ty] = Want(x, y);
+            const uint32_t want = tx < 0 ? kBackground : Texel(tx, ty), got = Got[y * 640 + x];
+            if (got != want && wrong++ < 4)
+                ADD_FAILURE() << "(" << x << ", " << y << ") got " << std::hex << got << " want " << want;
+        }
+    EXPECT_EQ(0, wrong);
+}
+
+// The texel of a W x H graph drawn at (X, Y) scaled by (SX, SY), or none.
+Mapping Placed(int X, int Y, int W, int H, int SX = 1, int SY = 1, ImageRect Area = {0, 0, 640, 480})
+{
+    return [=](int PX, int PY) {
+        if (PX < Area.left || PX >= Area.right || PY < Area.top || PY >= Area.bottom) return std::pair{-1, -1};
+        const int gx = PX - X, gy = PY - Y;
+        if (gx < 0 || gy < 0 || gx >= W * SX || gy >= H * SY) return std::pair{-1, -1};
+        return std::pair{gx / SX, gy / SY};
+    };
+}
+
+TEST_F(D3D9GraphDraw, GraphsLandTexelForTexel)
+{
+    auto graph = MakeGraph(16, 12);
+    auto pieces = MakeGraph(16, 12, 2);
+    GraphHandleData *g = &graph->Graph;
+    struct Case
+    {
+        const char *Name;
+        std::function<int()> Draw;
+        Mapping Want;
+        ImageRect Area = {0, 0, 640, 480};
+    };
+    DrawGraphRectsVertex rects[8] = {{20, 30, 0, 0}, {36, 30, 1, 0},    {20, 42, 0, 0.75f}, {36, 42, 1, 0.75f},
+                                     {50, 30, 0, 0}, {58, 30, 0.5f, 0}, {50, 42, 0, 0.75f}, {58, 42, 0.5f, 0.75f}};
+    for (auto &r : rects) r.x -= 0.5f, r.y -= 0.5f;  // the font layer's half-pixel placement
+    const DrawGraphRectsParam rectList = {2, rects, 0, 0};
+    const Case cases[] = {
+        {"at a position", [&] { return Graphics_D3D9_DrawGraph(20, 30, 20, 30, g, nullptr, 0, 0); },
+         Placed(20, 30, 16, 12)},
+        {"in two pieces", [&] { return Graphics_D3D9_DrawGraph(20, 30, 20, 30, &pieces->Graph, nullptr, 0, 0); },
+         Placed(20, 30, 16, 12)},
+        {"cut by the draw area's left and top edges",
+         [&] { return Graphics_D3D9_DrawGraph(20, 30, 20, 30, g, nullptr, 0, 0); },
+         Placed(20, 30, 16, 12, 1, 1, {27, 33, 640, 480}),
+         {27, 33, 640, 480}},
+        {"in two pieces, cut",
+         [&] { return Graphics_D3D9_DrawGraph(20, 30, 20, 30, &pieces->Graph, nullptr, 0, 0); },
+         Placed(20, 30, 16, 12, 1, 1, {23, 0, 33, 40}),
+         {23, 0, 33, 40}},
+        {"stretched twice",
+         [&] { return Graphics_D3D9_DrawExtendGraph(20, 30, 52, 54, 20, 30, 52, 54, g, nullptr, 0, 0); },
+         Placed(20, 30, 16, 12, 2, 2)},
+        {"stretched twice, cut",
+         [&] { return Graphics_D3D9_DrawExtendGraph(20, 30, 52, 54, 20, 30, 52, 54, g, nullptr, 0, 0); },
+         Placed(20, 30, 16, 12, 2, 2, {25, 35, 45, 50}),
+         {25, 35, 45, 50}},
+        {"on its own rectangle's free corners",
+         [&] { return Graphics_D3D9_DrawModiGraph(20, 30, 36, 30, 20, 42, 36, 42, g, nullptr, 0, 0); },
+         Placed(20, 30, 16, 12)},
+        {"on integer corners of a rectangle",
+         [&] { return Graphics_D3D9_DrawModiGraphInt(20, 30, 52, 30, 20, 54, 52, 54, g, nullptr, 0, 0); },
+         Placed(20, 30, 16, 12, 2, 2)},
+        {"as a rectangle list", [&] { return Graphics_D3D9_DrawGraphRects(&rectList, g, nullptr); },
+         [](int X, int Y) {
+             if (Y >= 30 && Y < 42 && X >= 20 && X < 36) return std::pair{X - 20, Y - 30};
+             if (Y >= 30 && Y < 42 && X >= 50 && X < 58) return std::pair{X - 50, Y - 30};
+             return std::pair{-1, -1};
+         }},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.Name);
+        SetArea(c.Area);
+        Clear();
+        EXPECT_EQ(0, c.Draw());
+        SetArea(ImageRect{0, 0, 640, 480});
+        ExpectPicture(Picture(), c.Want);
+    }
+}
+
+// A bent quad is drawn as a grid: inside its corners only, with the texture's corners at its own.
+TEST_F(D3D9GraphDraw, ABentQuadBendsTheGraphInsideItsCorners)
+{
+    auto graph = MakeGraph(16, 12);
+    ASSERT_EQ(0, Graphics_D3D9_DrawModiGraph(40, 40, 100, 40, 40, 90, 120, 110, &graph->Graph, nullptr, 0, 0));
+    const std::vector<uint32_t> got = Picture();
+    ASSERT_EQ(640u * 480u, got.size());
+    EXPECT_EQ(Texel(0, 0), got[41 * 640 + 41]);
+    EXPECT_EQ(Texel(15, 11), got[108 * 640 + 117]);
+    for (int y = 0; y < 160; ++y)
+        for (int x = 0; x < 160; ++x)
+            if (x < 40 || y < 40 || x >= 120 || y >= 110) {
+                ASSERT_EQ(kBackground, got[y * 640 + x]) << x << ", " << y;
+            }
+}
+
+// The caller's vertices as given: untextured, or with the graph's corner coordinates.
+TEST_F(D3D9GraphDraw, CallerVerticesAreDrawnAsGiven)
+{
+    VERTEX2D quad[6];
+    const float xs[6] = {20, 36, 20, 36, 20, 36}, ys[6] = {30, 30, 42, 42, 42, 30};
+    for (int i = 0; i < 6; ++i) {
+        quad[i] = {};
+        quad[i].pos = VECTOR{xs[i] - 0.5f, ys[i] - 0.5f, 0};
+        quad[i].rhw = 1;
+        quad[i].dif = COLOR_U8{0x30, 0x20, 0x10, 255};
+    }
+    ASSERT_EQ(0, Graphics_D3D9_DrawPrimitive2D(quad, 6, D3DPT_TRIANGLELIST, nullptr, 0, 0, 0, 0, 0, 0));
+    const std::vector<uint32_t> got = Picture();
+    ASSERT_EQ(640u * 480u, got.size());
+    for (int y = 0; y < 60; ++y)
+        for (int x = 0; x < 60; ++x) {
+            const bool inside = x >= 20 && x < 36 && y >= 30 && y < 42;
+            ASSERT_EQ(inside ? 0x102030u : kBackground, got[y * 640 + x]) << x << ", " << y;
+        }
+}
+
+TEST_F(D3D9GraphDraw, GraphsWithoutTexturesOrAreaAreRefused)
+{
+    auto graph = MakeGraph(16, 12);
+    auto pieces = MakeGraph(16, 12, 2);
+    GraphHandleData empty = {};
+    const DrawGraphRectsParam rects = {1, nullptr, 0, 0};
+    EXPECT_EQ(-1, Graphics_D3D9_DrawGraph(0, 0, 0, 0, &empty, nullptr, 0, 0));
+    EXPECT_EQ(-1, Graphics_D3D9_DrawExtendGraph(10, 10, 10, 30, 10, 10, 10, 30, &graph->Graph, nullptr, 0, 0));
+    EXPECT_EQ(-1, Graphics_D3D9_DrawGraphRects(&rects, &pieces->Graph, nullptr));
+    EXPECT_EQ(-1, Graphics_D3D9_DrawVertexGrid(nullptr, 8, 8));
+    EXPECT_TRUE(Picture() == std::vector<uint32_t>(640 * 480, kBackground));
+}
+
+}  // namespace

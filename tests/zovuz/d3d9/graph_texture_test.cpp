@@ -1,0 +1,436 @@
+// Graph textures on the platform's own Direct3D 9 (Wine's, on llvmpipe), with graphics started on
+// the Direct3D 9 back end: transfers into textures read back texel by texel, fills, copies, reads
+// of the draw target, a movie frame, buffer and shader handles, shadow maps, and a graph that
+// outlives two screen-mode changes.
+#include <gtest/gtest.h>
+
+#include <objbase.h>
+
+#include <string.h>
+
+#include <vector>
+
+#include "tests/zovuz/d3d9/shader_code_fixture.h"
+#include "tests/zovuz/graphics/graphics_start_fixture.h"
+#include "zovuz/d3d9/d3d9_memory_cache.h"
+#include "zovuz/d3d9/d3d9_texture_transfer.h"
+#include "zovuz/d3d9/windows/d3d9_device_win.h"
+#include "zovuz/d3d9/windows/d3d9_graph_texture_win.h"
+#include "zovuz/graphics/graph_internal.h"
+
+namespace {
+
+class D3D9Graphs : public testing::Test
+{
+protected:
+    static void SetUpTestSuite()
+    {
+        CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+        ChangeWindowMode(1);
+        SetAlwaysRunFlag(1);
+        SetMainWindowText("d3d9 graphs");
+        ASSERT_EQ(0, SetGraphMode(160, 120, 32, 60));
+        ASSERT_EQ(0, CreateMainWindow());
+        RegisterGraphicsHardwareFunctions(GRAPHICS_API_D3D9, GetGraphicsD3D9Functions());
+        SetUseHardwareRenderFlag(1);
+        SetWaitVSyncFlag(0);
+        ASSERT_EQ(0, InitializeGraphics());
+        GetLibraryState()->Started = 1;
+    }
+    static void TearDownTestSuite()
+    {
+        GetLibraryState()->Started = 0;
+        TerminateGraphics();
+        RegisterGraphicsHardwareFunctions(GRAPHICS_API_D3D9, nullptr);
+        EndTestMainWindow();
+        CoUninitialize();
+    }
+    void SetUp() override
+    {
+        ASSERT_EQ(GRAPHICS_API_D3D9, GetGraphicsAPIType());
+        ASSERT_EQ(0, SetDrawScreen(DX_SCREEN_BACK));
+    }
+    void TearDown() override
+    {
+        SetDrawScreen(DX_SCREEN_BACK);
+        for (int graph : Graphs) DeleteGraph(graph);
+        Graphs.clear();
+    }
+    // A draw-target graph of the screen's format, deleted with the test.
+    int MakeTarget(int Width, int Height)
+    {
+        SetDrawValidGraphCreateFlag(1);
+        const int graph = MakeGraph(Width, Height, 0);
+        SetDrawValidGraphCreateFlag(0);
+        EXPECT_NE(-1, graph);
+        Graphs.push_back(graph);
+        return graph;
+    }
+    // Pixel (X, Y) of a graph, through it being the draw screen.
+    static unsigned ReadPixel(int Graph, int X, int Y)
+    {
+        SetDrawScreen(Graph);
+        const unsigned pixel = GetPixel(X, Y);
+        SetDrawScreen(DX_SCREEN_BACK);
+        return pixel;
+    }
+    std::vector<int> Graphs;
+};
+
+// ---- Transfers into a texture the test can lock ---------------------------------------------
+
+// A lockable texture and a transfer job into it, in A8R8G8B8 unless DXT.
+struct LockableTexture
+{
+    IDirect3DTexture9 *Texture = nullptr;
+    D3D9TextureTransferJob Job = {};
+    COLORDATA Color = {};
+    LockableTexture(int Size, int Levels, D3DFORMAT Format = D3DFMT_A8R8G8B8)
+    {
+        EXPECT_EQ(D3D_OK, Direct3DDevice9_CreateTexture(Size, Size, Levels, D3DUSAGE_DYNAMIC, Format, D3DPOOL_SYSTEMMEM,
+                                                        &Texture, nullptr));
+        CreateARGB8ColorData(&Color);
+        Job.Format = Format;
+        Job.DestColorData = &Color;
+        Job.MipLevels = Levels;
+        Job.TexWidth = Job.TexHeight = Size;
+        Job.Texture = Texture;
+    }
+    ~LockableTexture()
+    {
+        if (Texture != nullptr) Direct3D9_ReleaseObject(Texture);
+    }
+    // Level Level's bytes, row by row.
+    std::vector<uint8_t> Level(int Level, int RowBytes, int Rows)
+    {
+        std::vector<uint8_t> bytes;
+        D3DLOCKED_RECT locked = {};
+        if (FAILED(Direct3DTexture9_LockRect(Texture, Level, &locked, nullptr, D3DLOCK_READONLY))) return bytes;
+        for (int y = 0; y < Rows; ++y)
+            bytes.insert(bytes.end(), (uint8_t *)locked.pBits + y * locked.Pitch,
+                         (uint8_t *)locked.pBits + y * locked.Pitch + RowBytes);
+        Direct3DTexture9_UnlockRect(Texture, Level);
+        return bytes;
+    }
+    std::vector<uint32_t> Pixels(int Level, int Size)
+    {
+        std::vector<uint8_t> bytes = this->Level(Level, Size * 4, Size);
+        std::vector<uint32_t> pixels(bytes.size() / 4);
+        memcpy(pixels.data(), bytes.data(), bytes.size());
+        return pixels;
+    }
+};
+
+D3DFORMAT DescribeFormat(IDirect3DSurface9 *Surface)
+{
+    D3DSURFACE_DESC desc = {};
+    Direct3DSurface9_GetDesc(Surface, &desc);
+    return desc.Format;
+}
+
+uint32_t Distinct(int X, int Y) { return 0xFF000000u | (uint32_t)(X * 40 + 1) << 16 | (uint32_t)(Y * 40 + 1) << 8; }
+
+TEST_F(D3D9Graphs, ASubImageRepeatsItsEdgeColumnAndRowWithoutReadingPastIt)
+{
+    // The source is exactly 3 x 3: a read of a fourth column or row would fall outside it.
+    TestImage image = MakeTestImage(3, 3, Distinct);
+    LockableTexture t(4, 1);
+    t.Job.Source = &image.Image;
+    t.Job.SrcRect = {0, 0, 3, 3};
+    t.Job.UsedWidth = t.Job.UsedHeight = 3;
+    ASSERT_EQ(0, Graphics_D3D9_TextureTransferBaseLevel(t.Job));
+    const std::vector<uint32_t> got = t.Pixels(0, 4);
+    for (int y = 0; y < 4; ++y)
+        for (int x = 0; x < 4; ++x)
+            EXPECT_EQ(Distinct(x < 3 ? x : 2, y < 3 ? y : 2), got[y * 4 + x] | 0xFF000000u) << x << ", " << y;
+}
+
+TEST_F(D3D9Graphs, AOneLevelImageFillsTheOtherLevelsByHalving)
+{
+    // Columns alternate 0 and 200 in red: every halving averages them to 100.
+    TestImage image = MakeTestImage(8, 8, [](int X, int) -> uint32_t { return X % 2 ? 0xFFC80000u : 0xFF000000u; });
+    LockableTexture t(8, 4);
+    t.Job.Source = &image.Image;
+    t.Job.SrcRect = {0, 0, 8, 8};
+    t.Job.UsedWidth = t.Job.UsedHeight = 8;
+    ASSERT_EQ(0, Graphics_D3D9_TextureTransfer(t.Job));
+    EXPECT_EQ(0xFFC80000u, t.Pixels(0, 8)[1]);
+    for (int level = 1; level < 4; ++level) {
+        const int size = 8 >> level;
+        for (uint32_t pixel : t.Pixels(level, size)) EXPECT_EQ(0x640000u, pixel & 0xFFFFFFu) << "level " << level;
+    }
+}
+
+TEST_F(D3D9Graphs, DxtBlocksLandBlockExactAtTheLockedPitch)
+{
+    // A 5 x 5 DXT1 image is 2 x 2 blocks; its texture is 8 x 8.
+    std::vector<uint8_t> blocks(32);
+    for (size_t i = 0; i < blocks.size(); ++i) blocks[i] = (uint8_t)(i * 7 + 3);
+    BASEIMAGE image = {};
+    image.ColorData.Format = COLORDATA_FORMAT_DXT1;
+    image.ColorData.BitDepth = 4;
+    image.Width = image.Height = 5;
+    image.Pixels = blocks.data();
+    image.DataSize = (int)blocks.size();
+    for (int baseLevel = 0; baseLevel < 2; ++baseLevel) {
+        LockableTexture t(8, 1, D3DFMT_DXT1);
+        t.Job.Source = &image;
+        t.Job.SrcRect = {0, 0, 8, 8};
+        ASSERT_EQ(0, baseLevel ? Graphics_D3D9_TextureTransferBaseLevel(t.Job) : Graphics_D3D9_TextureTransfer(t.Job));
+        EXPECT_EQ(blocks, t.Level(0, 16, 2)) << (baseLevel ? "base level" : "levels");
+    }
+    // An image that holds fewer blocks than the texture needs is refused, not read past.
+    image.DataSize = 24;
+    LockableTexture t(8, 1, D3DFMT_DXT1);
+    t.Job.Source = &image;
+    t.Job.SrcRect = {0, 0, 8, 8};
+    EXPECT_EQ(-1, Graphics_D3D9_TextureTransferBaseLevel(t.Job));
+}
+
+// ---- Graph operations through the front end -----------------------------------------------------
+
+TEST_F(D3D9Graphs, FillCopyAndReadBackAreExact)
+{
+    const int source = MakeTarget(16, 16), dest = MakeTarget(16, 16);
+    ASSERT_EQ(0, FillGraph(source, 10, 20, 30, 255));
+    ASSERT_EQ(0, FillGraph(dest, 200, 100, 50, 255));
+    EXPECT_EQ(0xFF0A141Eu, ReadPixel(source, 15, 15));
+    ASSERT_EQ(0, BltRectGraphToGraph(source, 0, 0, 2, 2, 6, 6, 8, 9, dest));
+    EXPECT_EQ(0xFF0A141Eu, ReadPixel(dest, 8, 9));
+    EXPECT_EQ(0xFF0A141Eu, ReadPixel(dest, 11, 12));
+    EXPECT_EQ(0xFFC86432u, ReadPixel(dest, 12, 12));
+    EXPECT_EQ(0xFFC86432u, ReadPixel(dest, 7, 9));
+
+    // A plain graph is no render target: the fill leaves it to the front end.
+    GraphHandleData *plain = GetGraphEntry(MakeGraph(8, 8, 0), 0);
+    ASSERT_NE(nullptr, plain);
+    Graphs.push_back(plain->Info.Handle);
+    EXPECT_EQ(2, Graphics_D3D9_FillGraph(plain, 1, 2, 3, 4));
+}
+
+TEST_F(D3D9Graphs, AnImageReachesARenderTargetAndAPlainGraph)
+{
+    TestImage image = MakeTestImage(8, 8, PatternA);
+    const int target = MakeTarget(8, 8);
+    const ImageRect rect = {0, 0, 8, 8};
+    ASSERT_EQ(0, BltBaseImageToGraph(&rect, 0, 0, target, &image.Image, nullptr, 0, 0, 0, 0));
+    EXPECT_EQ(PatternA(5, 3) | 0xFF000000u, ReadPixel(target, 5, 3));
+    // A part of an image into a plain graph goes through a system-memory surface.
+    const int plain = CreateGraphFromBaseImage(&image.Image, nullptr, 1);
+    ASSERT_NE(-1, plain);
+    Graphs.push_back(plain);
+    const ImageRect part = {2, 2, 4, 4};
+    TestImage other = MakeTestImage(8, 8, PatternB);
+    ASSERT_EQ(0, BltBaseImageToGraph(&part, 2, 2, plain, &other.Image, nullptr, 0, 0, 0, 0));
+    EXPECT_EQ(0, BltRectGraphToGraph(plain, 0, 0, 0, 0, 8, 8, 0, 0, target));
+    EXPECT_EQ(PatternB(3, 3) | 0xFF000000u, ReadPixel(target, 3, 3));
+    EXPECT_EQ(PatternA(4, 4) | 0xFF000000u, ReadPixel(target, 4, 4));
+}
+
+TEST_F(D3D9Graphs, ATransferWhoseSystemSurfaceCannotBeMadeFailsInsteadOfWaiting)
+{
+    TestImage image = MakeTestImage(8, 8, PatternA);
+    const int plain = CreateGraphFromBaseImage(&image.Image, nullptr, 1);
+    ASSERT_NE(-1, plain);
+    Graphs.push_back(plain);
+    D3D9Calls.Direct3DDevice9_CreateOffscreenPlainSurface = [](UINT, UINT, D3DFORMAT, D3DPOOL, IDirect3DSurface9 **,
+                                                               HANDLE *) -> HRESULT { return E_OUTOFMEMORY; };
+    const ImageRect part = {0, 0, 3, 5};
+    const int result = BltBaseImageToGraph(&part, 1, 1, plain, &image.Image, nullptr, 0, 0, 0, 0);
+    D3D9Calls = D3D9SystemCalls;
+    EXPECT_EQ(-1, result);
+}
+
+TEST_F(D3D9Graphs, AHalfFloatTargetReadsFullChannelsAbove1)
+{
+    GraphCreateParam param;
+    InitGraphCreateParam(&param);
+    param.DrawValidFlag = 1;
+    param.DrawValidFloatTypeFlag = 1;
+    param.DrawValidChannelNum = 4;
+    param.ChannelNum = 4;
+    param.FloatTypeFlag = 1;
+    param.ChannelBitDepth = 16;
+    const int graph = MakeGraphWithCreateParam(&param, 4, 4, 0, 0, 0, 0, 0);
+    ASSERT_NE(-1, graph);
+    Graphs.push_back(graph);
+    const GraphTextureEntry &entry = GetGraphEntry(graph, 0)->Image->Texture[0];
+    IDirect3DSurface9 *level = (IDirect3DSurface9 *)entry.PF->Object[D3D9_OBJECT_LEVEL_SURFACE];
+    ASSERT_EQ(D3DFMT_A16B16G16R16F, DescribeFormat(level));
+    // Red 2.0, green 0.5, blue -1.0 into the whole target through a system-memory surface.
+    IDirect3DSurface9 *memory = nullptr;
+    ASSERT_EQ(D3D_OK, Direct3DDevice9_CreateOffscreenPlainSurface(4, 4, D3DFMT_A16B16G16R16F, D3DPOOL_SYSTEMMEM,
+                                                                  &memory, nullptr));
+    D3DLOCKED_RECT locked = {};
+    ASSERT_EQ(D3D_OK, Direct3DSurface9_LockRect(memory, &locked, nullptr, 0));
+    const uint16_t pixel[4] = {Float32ToFloat16(2.0f), Float32ToFloat16(0.5f), Float32ToFloat16(-1.0f),
+                               Float32ToFloat16(1.0f)};
+    for (int y = 0; y < 4; ++y)
+        for (int x = 0; x < 4; ++x) memcpy((uint8_t *)locked.pBits + y * locked.Pitch + x * 8, pixel, 8);
+    Direct3DSurface9_UnlockRect(memory);
+    ASSERT_EQ(D3D_OK, Direct3DDevice9_UpdateSurface(memory, nullptr, level, nullptr));
+    Direct3D9_ReleaseObject(memory);
+    EXPECT_EQ(0xFFFF7F00u, ReadPixel(graph, 1, 2));
+}
+
+TEST_F(D3D9Graphs, TheBackBufferLockReturnsWhatWasDrawn)
+{
+    SetBackgroundColor(30, 60, 90);
+    ClearDrawScreen(nullptr);
+    const ImageRect rect = {150, 110, 160, 120};
+    BASEIMAGE image;
+    ASSERT_EQ(0, LockDrawScreenBuffer(&rect, &image, -1, 0, 0, 1, 0));
+    EXPECT_EQ(10, image.Width);
+    uint32_t last;
+    memcpy(&last, (uint8_t *)image.Pixels + 9 * image.Pitch + 9 * 4, 4);
+    UnlockDrawScreenBuffer();
+    EXPECT_EQ(0x1E3C5Au, last & 0xFFFFFFu);
+    SetBackgroundColor(0, 0, 0);
+    ClearDrawScreen(nullptr);
+}
+
+// The movie whose surface the fake decoder hands out.
+IDirect3DSurface9 *MovieSurface = nullptr;
+
+TEST_F(D3D9Graphs, AMovieFrameSurfaceIsCopiedIntoTheGraph)
+{
+    ASSERT_EQ(D3D_OK, Direct3DDevice9_CreateOffscreenPlainSurface(8, 8, D3DFMT_X8R8G8B8, D3DPOOL_DEFAULT, &MovieSurface,
+                                                                  nullptr));
+    Direct3DDevice9_ColorFill(MovieSurface, nullptr, 0xFF336699);
+    const RECT corner = {4, 4, 8, 8};
+    Direct3DDevice9_ColorFill(MovieSurface, &corner, 0xFFFFFFFF);
+    MovieFunctions movies = {};
+    movies.TheoraDecode_GetSurface = [](MovieHandleData *) -> void * { return MovieSurface; };
+    const MovieFunctions *old = GetMovieFunctions();
+    RegisterMovieFunctions(&movies);
+    const int graph = MakeTarget(8, 8);
+    EXPECT_EQ(0, Graphics_D3D9_CopyMovieFrameToGraph(GetGraphEntry(graph, 0), nullptr));
+    RegisterMovieFunctions(old);
+    Direct3D9_ReleaseObject(MovieSurface);
+    EXPECT_EQ(0xFF336699u, ReadPixel(graph, 3, 3));
+    EXPECT_EQ(0xFFFFFFFFu, ReadPixel(graph, 4, 4));
+}
+
+TEST_F(D3D9Graphs, ARenderTargetCountsOnlyWithItsOwnDepthSurface)
+{
+    GraphCreateParam param;
+    InitGraphCreateParam(&param);
+    param.DrawValidFlag = 1;
+    param.DrawValidZBufferFlag = 1;
+    const int withDepth = MakeGraphWithCreateParam(&param, 8, 8, 0, 0, 0, 0, 0);
+    param.DrawValidZBufferFlag = 0;
+    const int without = MakeGraphWithCreateParam(&param, 8, 8, 0, 0, 0, 0, 0);
+    ASSERT_NE(-1, withDepth);
+    ASSERT_NE(-1, without);
+    Graphs.push_back(withDepth);
+    Graphs.push_back(without);
+    const struct
+    {
+        const char *Name;
+        GraphHandleData *Graph;
+        int Result;
+    } cases[] = {
+        {"no graph", nullptr, 0},
+        {"a target with its own depth", GetGraphEntry(withDepth, 0), 0},
+        {"a target sharing the screen's depth", GetGraphEntry(without, 0), -1},
+    };
+    for (const auto &c : cases) EXPECT_EQ(c.Result, Graphics_D3D9_CheckRenderTargetGraph(0, c.Graph)) << c.Name;
+}
+
+TEST_F(D3D9Graphs, AGraphAndTheCachesOutliveTwoScreenModeChanges)
+{
+    const int graph = MakeTarget(16, 16);
+    const int index = Graphics_D3D9_AcquireMemorySurface(4, 4, D3DFMT_X8R8G8B8, 0);
+    ASSERT_GE(index, 0);
+    Graphics_D3D9_ReleaseMemorySurface(index, 0);
+    for (int i = 0; i < 2; ++i) ASSERT_EQ(0, Graphics_Hardware_ChangeScreenMode(0, 160, 120, 32, 60)) << i;
+    ASSERT_EQ(0, FillGraph(graph, 1, 2, 3, 255));
+    EXPECT_EQ(0xFF010203u, ReadPixel(graph, 15, 0));
+    EXPECT_EQ(1, D3D9MemorySurfaceCache.Entry[index].UseFlag);
+    EXPECT_NE(nullptr, Graphics_D3D9_MemorySurfaceObject(index));
+}
+
+// ---- Handles -----------------------------------------------------------------------------------
+
+TEST_F(D3D9Graphs, ShaderHandlesKeepTheirConstantCountOnlyFromATrueTable)
+{
+    EXPECT_EQ(300, GetShaderVersion());
+    std::vector<unsigned char> code = WellFormedShaderCode();
+    const struct
+    {
+        const char *Name;
+        unsigned Count;  // the header's count
+        int Want;
+    } cases[] = {{"true", 2, 2}, {"lying", 0x40000000, 0}};
+    for (const auto &c : cases) {
+        PutShaderWord(code, 24, c.Count);
+        const int handle = LoadPixelShaderFromMem(code.data(), (int)code.size());
+        ASSERT_NE(-1, handle) << c.Name;
+        ShaderHandleData *shader = GetTypedHandle<ShaderHandleData>(handle, DX_HANDLETYPE_SHADER, 0);
+        EXPECT_EQ(c.Want, shader->PF->Value[0]) << c.Name;
+        SubHandle(handle);
+    }
+}
+
+TEST_F(D3D9Graphs, ShadowMapsAndBuffersGetAndGiveBackTheirObjects)
+{
+    ShadowMapHandleData map = {};
+    GraphicsBackendObjectData part = {};
+    map.PF = &part;
+    map.BitDepth = 16;
+    map.Width = map.Height = 64;
+    ASSERT_EQ(0, Graphics_D3D9_SetupShadowMap(&map, 0));
+    for (int slot = 0; slot < 3; ++slot) EXPECT_NE(nullptr, part.Object[slot]) << slot;
+    Graphics_D3D9_ShadowMap_Release(&map);
+    for (int slot = 0; slot < 3; ++slot) EXPECT_EQ(nullptr, part.Object[slot]) << slot;
+
+    VertexBufferHandleData buffer = {};
+    GraphicsBackendObjectData bufferPart = {};
+    buffer.PF = &bufferPart;
+    buffer.UnitSize = 4;
+    buffer.Num = 4;
+    const int data[4] = {1, 2, 3, 4};
+    EXPECT_EQ(0, Graphics_D3D9_SetVertexBufferData(&buffer, 0, data, 4)) << "no device buffer yet";
+    ASSERT_EQ(D3D_OK, Direct3DDevice9_CreateVertexBuffer(16, 0, 0, D3DPOOL_SYSTEMMEM,
+                                                         (IDirect3DVertexBuffer9 **)&bufferPart.Object[0], nullptr));
+    EXPECT_EQ(0, Graphics_D3D9_SetVertexBufferData(&buffer, 1, data, 3));
+    EXPECT_EQ(-1, Graphics_D3D9_SetVertexBufferData(&buffer, 2, data, 3)) << "past the handle's vertices";
+    int got[4] = {};
+    void *memory = nullptr;
+    ((IDirect3DVertexBuffer9 *)bufferPart.Object[0])->Lock(0, 16, &memory, D3DLOCK_READONLY);
+    memcpy(got, memory, 16);
+    ((IDirect3DVertexBuffer9 *)bufferPart.Object[0])->Unlock();
+    EXPECT_EQ(3, got[3]);
+    Graphics_D3D9_VertexBuffer_Release((VertexBufferHandleData *)&buffer);
+    EXPECT_EQ(nullptr, bufferPart.Object[0]);
+}
+
+// ---- Pure decisions --------------------------------------------------------------------------------
+
+TEST(D3D9GraphPixels, DxtImagesAreConvertedUnlessTheTextureTakesTheirBlocks)
+{
+    const struct
+    {
+        int Hardware;
+        unsigned Slot;
+        int Kind, Want;
+    } cases[] = {
+        {1, D3D9FMT_DXT1, COLORDATA_FORMAT_DXT1, 0},      {1, D3D9FMT_DXT5, COLORDATA_FORMAT_DXT3, 1},
+        {1, D3D9FMT_A8R8G8B8, COLORDATA_FORMAT_DXT1, 1},  {0, D3D9FMT_DXT1, COLORDATA_FORMAT_DXT1, 1},
+        {1, D3D9FMT_A8R8G8B8, COLORDATA_FORMAT_PLAIN, 0},
+    };
+    for (const auto &c : cases) EXPECT_EQ(c.Want, D3D9DXTMustConvert(c.Hardware, c.Slot, c.Kind)) << c.Slot << c.Kind;
+}
+
+TEST(D3D9GraphPixels, FloatChannelsClampAndMissingOnesReadFull)
+{
+    COLORDATA half = {}, single = {};
+    SetColorData(&half, 0, 0, 0, 0, 0, 1, 16, 1);
+    SetColorData(&single, 0, 0, 0, 0, 0, 2, 32, 1);
+    const uint16_t red = Float32ToFloat16(0.25f);
+    const float rg[2] = {-3.0f, 1.0f};
+    EXPECT_EQ(0xFF3FFFFFu, D3D9PixelToARGB(half, &red)) << "green and blue are missing";
+    EXPECT_EQ(0xFF00FFFFu, D3D9PixelToARGB(single, rg));
+}
+
+}  // namespace

@@ -1,0 +1,146 @@
+// The mask screen on the Direct3D 9 device, driven through the mask module as its own operations
+// drive it (the mask is made from bytes through the module's seam): drawing lands only where the
+// mask byte is 0, a growing mask keeps its bytes and picture, and a device without the formats
+// refuses it. The mask image's texel layouts are checked as plain numbers.
+#include "tests/zovuz/d3d9/d3d9_fixture.h"
+
+#include "zovuz/d3d9/d3d9_internal.h"
+#include "zovuz/d3d9/d3d9_mask.h"
+#include "zovuz/d3d9/windows/d3d9_device_state_win.h"
+#include "zovuz/graphics/graph_internal.h"
+
+namespace {
+
+TEST(D3D9MaskBytes, EachAlphaFormatTakesTheBytesInItsAlphaByte)
+{
+    struct Case
+    {
+        unsigned Format;
+        int PixelBytes, AlphaByte;  // 0: the format is not written
+    };
+    const Case cases[] = {{D3D9FMT_A8R8G8B8, 4, 3},
+                          {D3D9FMT_A1R5G5B5, 2, 1},
+                          {D3D9FMT_A4R4G4B4, 2, 1},
+                          {D3D9FMT_X8R8G8B8, 0, 0},
+                          {D3D9FMT_L8, 0, 0}};
+    const uint8_t bytes[2][3] = {{0, 1, 255}, {128, 0, 7}};
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.Format);
+        std::vector<uint8_t> texels(2 * 16, 0x5A);  // two rows of 16 bytes
+        D3D9WriteMaskAlpha(c.Format, texels.data(), 16, &bytes[0][0], 3, 3, 2);
+        std::vector<uint8_t> want(2 * 16, 0x5A);
+        for (int y = 0; c.PixelBytes > 0 && y < 2; ++y)
+            for (int x = 0; x < 3; ++x) want[y * 16 + x * c.PixelBytes + c.AlphaByte] = bytes[y][x] ? 0xFF : 0;
+        EXPECT_EQ(want, texels);
+    }
+}
+
+constexpr uint32_t kBackground = 0x000000, kWhite = 0xFFFFFF;
+
+class D3D9Mask : public D3D9DrawTest
+{
+protected:
+    void SetUp() override
+    {
+        D3D9DrawTest::SetUp();
+        GraphicsDrawSettingsData &d = GraphicsDrawSettings;
+        d.DrawArea = ImageRect{0, 0, 640, 480};
+        d.DrawAreaF[0] = d.DrawAreaF[1] = 0, d.DrawAreaF[2] = 640, d.DrawAreaF[3] = 480;
+        d.DrawSizeX = 640, d.DrawSizeY = 480;
+        d.RenderTarget[0] = DX_SCREEN_BACK;
+        GraphicsState.HardwareInUseFlag = 1;
+        Graphics_D3D9_UpdateDiffuseColor();
+        ASSERT_EQ(0, InitializeMaskSystem());
+        Graphics_D3D9_RenderVertexBuffer(0);
+        Direct3DDevice9_Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000 | kBackground, 1.0f, 0);
+    }
+    void TearDown() override
+    {
+        TerminateMaskSystem();
+        GraphicsState.HardwareInUseFlag = 0;
+        GraphicsDrawSettings.RenderTarget[0] = 0;
+        D3D9DrawTest::TearDown();
+    }
+    static std::vector<uint32_t> Picture()
+    {
+        Graphics_D3D9_RenderVertexBuffer(0);
+        return ReadTarget(D3D9DeviceCapsInfo.BackBuffer);
+    }
+};
+
+// A blocked byte: a pattern that puts blocked and open pixels on every row and column of the box.
+uint8_t Blocked(int X, int Y) { return (X / 3 + Y / 2) % 3 == 0 ? 1 : 0; }
+
+TEST_F(D3D9Mask, DrawingLandsOnlyWhereTheMaskByteIs0)
+{
+    std::vector<uint8_t> bytes(640 * 480);
+    for (int y = 0; y < 480; ++y)
+        for (int x = 0; x < 640; ++x) bytes[y * 640 + x] = Blocked(x, y);
+    ASSERT_EQ(0, CreateMaskScreenWithBytes(640, 480, bytes.data(), 640));
+    ASSERT_EQ(0, SetUseMaskScreenFlag(1));
+    ASSERT_EQ(0, DrawBox(20, 30, 90, 70, GetColorValue(255, 255, 255), TRUE));
+    ASSERT_EQ(0, SetUseMaskScreenFlag(0));
+    EXPECT_EQ(D3D9DeviceCapsInfo.BackBuffer, D3D9DeviceStateCache.RenderTarget[0]);
+    const std::vector<uint32_t> got = Picture();
+    ASSERT_EQ(640u * 480u, got.size());
+    int wrong = 0;
+    for (int y = 0; y < 100; ++y)
+        for (int x = 0; x < 120; ++x) {
+            const bool lit = x >= 20 && x < 90 && y >= 30 && y < 70 && !Blocked(x, y);
+            if (got[y * 640 + x] != (lit ? kWhite : kBackground) && wrong++ < 4)
+                ADD_FAILURE() << "(" << x << ", " << y << ") " << std::hex << got[y * 640 + x];
+        }
+    EXPECT_EQ(0, wrong);
+    EXPECT_EQ(0, DeleteMaskScreen());
+}
+
+// A mask that grows while a masked draw is open keeps its bytes and the picture taken at the
+// draw's start: the old part is written back where its bytes allow, unchanged.
+TEST_F(D3D9Mask, AGrowingMaskKeepsItsBytesAndPicture)
+{
+    std::vector<uint8_t> bytes(100 * 80, 0);
+    for (int y = 0; y < 80; ++y)
+        for (int x = 0; x < 50; ++x) bytes[y * 100 + x] = 1;
+    ASSERT_EQ(0, CreateMaskScreenWithBytes(100, 80, bytes.data(), 100));
+    ASSERT_EQ(0, SetUseMaskScreenFlag(1));
+    MaskDrawBegin(0, 0, 100, 80);
+    ASSERT_EQ(0, CreateMaskScreen(1, 320, 240));
+    MaskDrawEnd(0, 0, 100, 80);
+    ASSERT_EQ(0, DrawBox(0, 0, 320, 240, GetColorValue(255, 255, 255), TRUE));
+    ASSERT_EQ(0, SetUseMaskScreenFlag(0));
+    const std::vector<uint32_t> got = Picture();
+    ASSERT_EQ(640u * 480u, got.size());
+    int wrong = 0;
+    for (int y = 0; y < 260; ++y)
+        for (int x = 0; x < 340; ++x) {
+            const bool lit = x < 320 && y < 240 && !(x < 50 && y < 80);
+            if (got[y * 640 + x] != (lit ? kWhite : kBackground) && wrong++ < 4)
+                ADD_FAILURE() << "(" << x << ", " << y << ") " << std::hex << got[y * 640 + x];
+        }
+    EXPECT_EQ(0, wrong);
+    EXPECT_EQ(0, DeleteMaskScreen());
+}
+
+TEST_F(D3D9Mask, ADeviceWithoutTheMaskFormatsRefusesIt)
+{
+    const struct
+    {
+        std::vector<int> Slots;
+        const wchar_t *Line;
+    } rows[] = {
+        {{D3D9_FORMAT_SLOT_TARGET}, L"マスク描画用カラーバッファで使用できるテクスチャフォーマットがありませんでした"},
+        {{D3D9_FORMAT_SLOT_ALPHA_RGB32, D3D9_FORMAT_SLOT_ALPHA_RGB16},
+         L"マスク描画用アルファチャンネルバッファで使用できるテクスチャフォーマットがありませんでした"}};
+    const D3D9TextureFormatTableData table = D3D9TextureFormatTable;
+    for (const auto &row : rows) {
+        D3D9TextureFormatTable = table;
+        for (int slot : row.Slots) D3D9TextureFormatTable.Format[slot] = 0;
+        LogAppendReader log;
+        EXPECT_EQ(-1, Graphics_D3D9_Mask_CreateScreen(8, 8));
+        EXPECT_TRUE(Contains(log.Appended(), row.Line));
+    }
+    D3D9TextureFormatTable = table;
+    EXPECT_EQ(0, Graphics_D3D9_Mask_ReleaseScreen());
+}
+
+}  // namespace
