@@ -8,6 +8,7 @@
 
 #include "zovuz/core/zovuz_core.h"
 #include "zovuz/d3d11/zovuz_d3d11.h"
+#include "zovuz/d3d9/zovuz_d3d9.h"
 #include "zovuz/filter/zovuz_filter.h"
 #include "zovuz/graphics/zovuz_graphics.h"
 #include "zovuz/movie/zovuz_movie.h"
@@ -133,9 +134,7 @@ int InitializeLibrary(void)
     InitializeMovieSystem();
     RegisterMovieFunctions(GetMovieFunctionTable());
     RegisterGraphicsHardwareFunctions(GRAPHICS_API_D3D11, GetGraphicsD3D11Functions());
-    // NOT YET BUILT (Direct3D 9 drawing): RegisterGraphicsHardwareFunctions(GRAPHICS_API_D3D9,
-    //   GetGraphicsD3D9Functions()); the back end starts, clears and presents, but until it draws
-    //   the application must not start on it.
+    RegisterGraphicsHardwareFunctions(GRAPHICS_API_D3D9, GetGraphicsD3D9Functions());
     RegisterGraphFilterFunctions(GetGraphFilterFunctionTable());
     if (InitializeGraphics() < 0) return FailStartup();
 
