@@ -227,6 +227,26 @@ TEST_F(D3D9Graphs, AnImageReachesARenderTargetAndAPlainGraph)
     EXPECT_EQ(PatternA(4, 4) | 0xFF000000u, ReadPixel(target, 4, 4));
 }
 
+// Drawing into a render-target graph: a box covers exactly [x1, x2) x [y1, y2), and a graph drawn
+// at whole pixels gives its texels.
+TEST_F(D3D9Graphs, ABoxAndAGraphDrawnIntoARenderTargetReadBackExactly)
+{
+    const int target = MakeTarget(32, 32);
+    ASSERT_EQ(0, FillGraph(target, 0, 0, 0, 255));
+    const std::vector<uint32_t> texels = Expected(0, 0, 8, 8, PatternA);
+    const int graph = MakeGraphOfPixels(8, 8, texels.data());
+    ASSERT_NE(-1, graph);
+    Graphs.push_back(graph);
+    ASSERT_EQ(0, SetDrawScreen(target));
+    ASSERT_EQ(0, DrawBox(2, 3, 10, 7, GetColorValue(255, 0, 0), 1));
+    ASSERT_EQ(0, DrawGraph(16, 16, graph, 0));
+    std::vector<uint32_t> box(12 * 12, 0);
+    for (int y = 3; y < 7; ++y)
+        for (int x = 2; x < 10; ++x) box[y * 12 + x] = 0xFF0000u;
+    EXPECT_EQ(box, ColorBits(ReadPixels(target, 0, 0, 12, 12)));
+    EXPECT_EQ(texels, ColorBits(ReadPixels(target, 16, 16, 8, 8)));
+}
+
 TEST_F(D3D9Graphs, ATransferWhoseSystemSurfaceCannotBeMadeFailsInsteadOfWaiting)
 {
     TestImage image = MakeTestImage(8, 8, PatternA);
