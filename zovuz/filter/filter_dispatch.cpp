@@ -1,7 +1,7 @@
 // The filters' hardware dispatchers: one table lookup by the back end in use. Without a back end
 // (the software renderer) or without its filter passes every dispatcher answers 0 and draws
 // nothing; the pass framework's begin and pass set-up then take the software side.
-#include "zovuz/filter/graph_filter_internal.h"
+#include "zovuz/filter/filter_pass_internal.h"
 
 namespace {
 
@@ -37,10 +37,7 @@ int Graphics_Hardware_Filter_Begin(GraphFilterInfo *Info, GraphFilterParams *Par
     if (backend != nullptr && backend->Filter_Begin != nullptr) return backend->Filter_Begin(Info, Params);
     // Gauss draws its two directions as two shader passes through a work texture. The processor
     // blurs both directions in one pass; a second pass would blur the picture twice.
-    const bool gauss = !Info->IsBlend && Info->Type == DX_GRAPH_FILTER_GAUSS;
-    Info->PassCount = gauss && FilterUsesShaders() ? 2 : 1;
-    Info->UseWorkTexture = gauss ? 1 : 0;
-    if (Info->SrcX1 != Info->DestX || Info->SrcY1 != Info->DestY) Info->UseWorkTexture = 1;
+    FilterPass_BeginCommon(Info);
     return 0;
 }
 

@@ -312,12 +312,6 @@ int GraphFilterRectBlt(int SrcGraph, int DestGraph, int SrcX1, int SrcY1, int Sr
     return result;
 }
 
-int GraphFilter_ResetShaderHandles(void)
-{
-    memset(&GraphFilterState.ShaderHandles, 0xFF, sizeof(GraphFilterState.ShaderHandles));
-    return 0;
-}
-
 const GraphFilterFunctions *GetGraphFilterFunctionTable(void)
 {
     static const GraphFilterFunctions table = {

@@ -575,8 +575,9 @@ int BltBaseImageToGraph(const ImageRect *SrcRect, int DestX, int DestY, int Grap
                         const BASEIMAGE *AlphaImage, int TransferOption1, int TransferOption2, int WholeFlag,
                         int AcceptLoadingFlag);
 
-// The creation settings of a loaded image (BitDepth, alpha, word 5), and an empty graph made with
-// given settings. The handle, or -1.
+// The creation settings of a loaded image (BitDepth, alpha, word 5) or of a draw-valid graph, and
+// an empty graph made with given settings. The handle, or -1.
 void InitLoadGraphParam(GraphCreateParam *Param, int BitDepth, int AlphaFlag, int Option5);
+void InitDrawValidGraphCreateParam(GraphCreateParam *Param, int BitDepth, int AlphaFlag);
 int MakeGraphWithCreateParam(const GraphCreateParam *Param, int Width, int Height, int NotUse3DFlag, int PaletteFlag,
                              int PaletteBits, int ASyncFlag, int ASyncThread);

@@ -1,0 +1,282 @@
+// The hardware passes' framework: pass set-up with the work textures, the final copy and the
+// shaders by slot, for both Direct3D back ends.
+#include <string.h>
+#include <wchar.h>
+
+#include "zovuz/filter/filter_pass_internal.h"
+
+namespace {
+
+struct FilterPassStateData
+{
+    FilterWorkTextureCache WorkTexture[GRAPHICS_API_D3D11 + 1];  // by API type (0 unused)
+    FilterPassStateData() { memset(WorkTexture, 0xFF, sizeof(WorkTexture)); }
+};
+FilterPassStateData FilterPassState;
+
+// ---- The library's own calls at the bottom --------------------------------------------------------
+
+int DescribeTargetDefault(int APIType, int Handle, FilterPassTarget *Out)
+{
+    memset(Out, 0, sizeof(*Out));
+    FilterTarget target;
+    if (GetFilterTarget(Handle, &target) < 0) return -1;
+    Out->Width = target.Width, Out->Height = target.Height;
+    Out->TextureWidth = target.Width, Out->TextureHeight = target.Height;
+    GetGraphTextureSize(Handle, &Out->TextureWidth, &Out->TextureHeight);
+    if (target.ShadowMap != nullptr) {
+        Out->IsShadowMap = 1;
+        Out->FloatFlag = target.ShadowMap->FloatFormatFlag ? 1 : 0;
+        Out->FloatBits = Out->FloatFlag ? 16 : 0;
+        return 0;
+    }
+    const GraphHandleData *graph = target.Graph;
+    const GraphImageRecord *image = graph->Image;
+    if (image != nullptr) {
+        Out->DrawValid = image->Format.DrawValidFlag ? 1 : 0;
+        const COLORDATA *format = GetPixelFormatEntry(image->PixelFormat);
+        if (format != nullptr && format->FloatFlag) {
+            Out->FloatFlag = 1;
+            Out->FloatBits = APIType == GRAPHICS_API_D3D9 && format->ChannelBits >= 32 ? 32 : 16;
+        }
+    }
+    Out->OneTextureAtOrigin = graph->PieceNum <= 1 &&
+                              (graph->PieceNum == 0 || (graph->Piece[0].UsePosX == 0 && graph->Piece[0].UsePosY == 0));
+    return 0;
+}
+
+int MakeWorkGraphDefault(int APIType, int FloatFlag, int Bits, int Side)
+{
+    GraphCreateParam param;
+    InitDrawValidGraphCreateParam(&param, 32, 1);
+    if (FloatFlag) {
+        param.DrawValidFloatTypeFlag = 1;
+        if (APIType == GRAPHICS_API_D3D9) param.DrawValidChannelNum = 4, param.ChannelBitDepth = Bits;
+    }
+    return MakeGraphWithCreateParam(&param, Side, Side, 0, 0, 0, 0, 0);
+}
+
+int CopyPiecesDefault(int, int SrcGraph, int WorkGraph)
+{
+    // Without a back end's own piece copy, the graph layer's rectangle copy brings the whole graph.
+    int width = 0, height = 0;
+    if (GetGraphSize(SrcGraph, &width, &height) < 0) return -1;
+    return BltRectGraphToGraph(SrcGraph, 0, 0, 0, 0, width, height, 0, 0, WorkGraph);
+}
+
+int BltRectDefault(int SrcGraph, int X1, int Y1, int X2, int Y2, int DestX, int DestY, int DestGraph)
+{
+    return BltRectGraphToGraph(SrcGraph, 0, 0, X1, Y1, X2, Y2, DestX, DestY, DestGraph);
+}
+
+int CreateShaderDefault(int, const char *) { return -1; }
+
+const FilterPassDeviceCalls kDefaultCalls = {
+    .UsesShaders = FilterUsesShaders,
+    .DescribeTarget = DescribeTargetDefault,
+    .MakeWorkGraph = MakeWorkGraphDefault,
+    .WatchHandle = SetHandleDeleteNotify,
+    .DeleteHandle = SubHandle,
+    .CopyPieces = CopyPiecesDefault,
+    .BltRect = BltRectDefault,
+    .CreateShader = CreateShaderDefault,
+};
+
+// A file name of code page 32765 (bytes that are Unicode 0-255) for the log, at most 128 characters.
+void LogNameWide(const char *FileName, wchar_t (&Out)[129])
+{
+    int i = 0;
+    for (; FileName[i] != '\0' && i < 128; ++i) Out[i] = (wchar_t)(unsigned char)FileName[i];
+    Out[i] = L'\0';
+}
+
+}  // namespace
+
+FilterPassDeviceCalls FilterPassDevice = kDefaultCalls;
+
+void ResetFilterPassDeviceCalls(void) { FilterPassDevice = kDefaultCalls; }
+
+// ---- Work textures ---------------------------------------------------------------------------------
+
+FilterWorkTextureCache *FilterWorkTextures(int APIType)
+{
+    if (APIType != GRAPHICS_API_D3D9 && APIType != GRAPHICS_API_D3D11) return nullptr;
+    return &FilterPassState.WorkTexture[APIType];
+}
+
+int FilterWorkTextureSizeClass(int Width, int Height)
+{
+    const int side = Width > Height ? Width : Height;
+    int k = 0;
+    while (k < 15 && (1 << k) < side) ++k;
+    return k;
+}
+
+int FilterWorkTextureIndex(int APIType, int FloatFlag, int Bits, int SizeClass, int Slot)
+{
+    if (SizeClass < 0 || SizeClass > 15 || Slot < 0 || Slot > 1) return -1;
+    int format = 0;
+    if (APIType == GRAPHICS_API_D3D9)
+        format = FloatFlag ? 2 + (Bits == 32 ? 1 : 0) : 0;
+    else if (APIType == GRAPHICS_API_D3D11)
+        format = FloatFlag ? 1 : 0;
+    else
+        return -1;
+    return Slot + (format * 16 + SizeClass) * 2;
+}
+
+int Filter_CreateWorkTexture(int APIType, int FloatFlag, int Bits, int Width, int Height, int Slot)
+{
+    FilterWorkTextureCache *cache = FilterWorkTextures(APIType);
+    const int k = FilterWorkTextureSizeClass(Width, Height);
+    const int index = FilterWorkTextureIndex(APIType, FloatFlag, Bits, k, Slot);
+    if (cache == nullptr || index < 0) return -1;
+    int &entry = cache->Handle[index];
+    FilterPassTarget present;
+    if (entry >= 0 && FilterPassDevice.DescribeTarget(APIType, entry, &present) == 0) return entry;
+    const int side = 1 << k;
+    entry = FilterPassDevice.MakeWorkGraph(APIType, FloatFlag ? 1 : 0, Bits, side);
+    if (entry < 0) {
+        AddLogFormat(L"作業用描画可能テクスチャの作成に失敗しました Size:%dx%d", side, side);
+        return -1;
+    }
+    FilterPassDevice.WatchHandle(entry, &entry);
+    return entry;
+}
+
+// ---- Begin, pass set-up, copy ------------------------------------------------------------------------
+
+void FilterPass_BeginCommon(GraphFilterInfo *Info)
+{
+    const bool gauss = !Info->IsBlend && Info->Type == DX_GRAPH_FILTER_GAUSS;
+    Info->PassCount = gauss && FilterPassDevice.UsesShaders() ? 2 : 1;
+    Info->UseWorkTexture = gauss ? 1 : 0;
+    if (Info->SrcX1 != Info->DestX || Info->SrcY1 != Info->DestY) Info->UseWorkTexture = 1;
+}
+
+int FilterPass_Setup(int APIType, GraphFilterInfo *Info, int *SrcGraph, int *DestGraph)
+{
+    FilterPassTarget src, dest;
+    if (FilterPassDevice.DescribeTarget(APIType, *SrcGraph, &src) < 0 ||
+        FilterPassDevice.DescribeTarget(APIType, Info->DestGraph, &dest) < 0)
+        return -1;
+    if (!FilterPassDevice.UsesShaders()) {
+        *DestGraph = Info->DestGraph;
+        return 0;
+    }
+    const bool sameGraph = Info->SrcGraph == Info->DestGraph;  // the call's own source
+    bool destWork = true;
+    if (src.IsShadowMap)
+        destWork = false;
+    else if (APIType == GRAPHICS_API_D3D9)
+        destWork = !(dest.DrawValid && !(Info->UseWorkTexture == 1 && sameGraph));
+    else
+        destWork = !(!sameGraph && dest.DrawValid);
+    const bool parity = Info->UseWorkTexture == 1 && (Info->PassIndex & 1) == (Info->PassCount & 1);
+    const bool srcCopy = !src.IsShadowMap && Info->PassIndex == 0 && !src.OneTextureAtOrigin;
+
+    // A later pass reads what the pass before drew: its rectangle sits at the destination position
+    // of that pass's work texture.
+    const int w = Info->SrcX2 - Info->SrcX1, h = Info->SrcY2 - Info->SrcY1;
+    if (Info->PassIndex > 0) {
+        Info->SrcX1 = Info->DestX, Info->SrcY1 = Info->DestY;
+        Info->SrcX2 = Info->DestX + w, Info->SrcY2 = Info->DestY + h;
+    }
+
+    int copySlot = 0;
+    if (!destWork && !parity) {
+        *DestGraph = Info->DestGraph;
+    } else {
+        const int slot = destWork && !parity ? 1 : 0;
+        copySlot = 1 - slot;
+        // The work texture holds the source's texture (or the whole graph when it is copied) and
+        // the pass's rectangle at the destination position, whichever reaches further.
+        int width = srcCopy ? src.Width : src.TextureWidth, height = srcCopy ? src.Height : src.TextureHeight;
+        const int divisor = Info->DivideRatio > 1 ? Info->DivideRatio : 1;
+        if (Info->DestX + w / divisor > width) width = Info->DestX + w / divisor;
+        if (Info->DestY + h / divisor > height) height = Info->DestY + h / divisor;
+        *DestGraph = Filter_CreateWorkTexture(APIType, dest.FloatFlag, dest.FloatBits, width, height, slot);
+        if (*DestGraph < 0) return -1;
+    }
+    if (srcCopy) {
+        const int work =
+            Filter_CreateWorkTexture(APIType, src.FloatFlag, src.FloatBits, src.Width, src.Height, copySlot);
+        if (work < 0) return -1;
+        if (FilterPassDevice.CopyPieces(APIType, *SrcGraph, work) < 0) return -1;
+        *SrcGraph = work;
+    }
+    return 0;
+}
+
+int FilterPass_D3D11Begin(GraphFilterInfo *Info, GraphFilterParams *)
+{
+    FilterPass_BeginCommon(Info);
+    return 0;
+}
+
+int FilterPass_D3D11Setup(GraphFilterInfo *Info, int *SrcGraph, int *DestGraph)
+{
+    return FilterPass_Setup(GRAPHICS_API_D3D11, Info, SrcGraph, DestGraph);
+}
+
+int FilterPass_D3D11Copy(GraphFilterInfo *Info, int LastDestGraph, int KernelResult)
+{
+    return FilterPass_Copy(Info, LastDestGraph, KernelResult);
+}
+
+int FilterPass_Copy(GraphFilterInfo *Info, int LastDestGraph, int KernelResult)
+{
+    // A last pass that drew into the destination itself leaves nothing to bring back (copying the
+    // destination onto itself would only read and write the same pixels).
+    if (KernelResult < 0 || LastDestGraph < 0 || LastDestGraph == Info->DestGraph) return 0;
+    const int divisor = Info->DivideRatio > 1 ? Info->DivideRatio : 1;
+    const int w = (Info->SrcX2 - Info->SrcX1) / divisor, h = (Info->SrcY2 - Info->SrcY1) / divisor;
+    // The passes drew at the destination position of the work texture.
+    return FilterPassDevice.BltRect(LastDestGraph, Info->DestX, Info->DestY, Info->DestX + w, Info->DestY + h,
+                                    Info->DestX, Info->DestY, Info->DestGraph);
+}
+
+// ---- Shaders by slot -----------------------------------------------------------------------------------
+
+int FilterPass_NamedShaderInSlot(int APIType, int Slot, const char *FileName, const wchar_t *LogFormat)
+{
+    if (Slot < 0 || Slot >= GRAPH_FILTER_SHADER_SLOT_NUM || FileName == nullptr) return -1;
+    int &entry = GraphFilterState.ShaderHandles.Shader[Slot];
+    if (entry >= 0) return entry;
+    entry = FilterPassDevice.CreateShader(APIType, FileName);
+    if (entry < 0) {
+        entry = -1;
+        wchar_t name[129];
+        LogNameWide(FileName, name);
+        AddLogFormat(LogFormat, name);
+        return -1;
+    }
+    FilterPassDevice.WatchHandle(entry, &entry);
+    return entry;
+}
+
+int FilterPass_ShaderInSlot(int APIType, int Slot)
+{
+    return FilterPass_NamedShaderInSlot(APIType, Slot, FilterShaderFileName(APIType, Slot),
+                                        L"フィルター用シェーダーの作成に失敗しました %s");
+}
+
+// The handles are deleted, not only forgotten: a forgotten handle would stay alive for good, and
+// its delete notify would later write -1 over the slot's newer handle.
+int GraphFilter_ResetShaderHandles(void)
+{
+    GraphFilterShaderHandles &h = GraphFilterState.ShaderHandles;
+    for (int &slot : h.Shader) {
+        if (slot < 0) continue;
+        const int handle = slot;
+        FilterPassDevice.WatchHandle(handle, nullptr);
+        FilterPassDevice.DeleteHandle(handle);
+    }
+    if (h.LevelGammaGraph >= 0) {
+        const int handle = h.LevelGammaGraph;
+        FilterPassDevice.WatchHandle(handle, nullptr);
+        FilterPassDevice.DeleteHandle(handle);
+    }
+    memset(&h, 0xFF, sizeof(h));
+    return 0;
+}
