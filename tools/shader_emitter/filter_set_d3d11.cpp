@@ -219,14 +219,21 @@ void Gauss(FilterPixel &P, int Half)
         B.RoundNi(W[i], W[i]);
         B.Mul(W[i], W[i], Imm(1.0f / 65536.0f));
     }
+    // Every tap is held to the centres of the rectangle's edge texels (c12), so that a tap beyond
+    // the rectangle reads its edge, as the processor's blur does.
     const Reg Sum = P.Temp(), T = P.Temp(), Coord = P.Temp();
-    B.Sample(Sum, P.Uv[0], P.Source, P.SourceSampler);
+    const Reg Bounds = P.Cb[12];
+    B.Max(Coord("xy"), P.Uv[0], Bounds("xy"));
+    B.Min(Coord("xy"), Coord("xy"), Bounds("zw"));
+    B.Sample(Sum, Coord("xy"), P.Source, P.SourceSampler);
     B.Mul(Sum, Sum, W[0]("x"));
     for (int i = 1; i < Half; ++i) {
         const Reg Offset = P.Cb[uint32_t(4 + i / 2)](i % 2 ? "zw" : "xy");
         const Reg Weight = W[i / 4](Lane[i % 4]);
         for (int Side = 0; Side < 2; ++Side) {
             B.Add(Coord("xy"), P.Uv[0], Side ? -Offset : Offset);
+            B.Max(Coord("xy"), Coord("xy"), Bounds("xy"));
+            B.Min(Coord("xy"), Coord("xy"), Bounds("zw"));
             B.Sample(T, Coord("xy"), P.Source, P.SourceSampler);
             B.Mad(Sum, T, Weight, Sum);
         }
@@ -806,7 +813,7 @@ std::vector<Entry> FilterEntries()
     auto Suffix = [](int Pma) { return std::string(Pma ? "_PMA.pso" : ".pso"); };
     Add("Mono.pso", 2, false, Mono);
     for (int i = 0; i < 3; ++i)
-        Add(FilterD3D11FilterShaderNames[1 + i], 12, false, [i](FilterPixel &P) { Gauss(P, 4 << i); });
+        Add(FilterD3D11FilterShaderNames[1 + i], 13, false, [i](FilterPixel &P) { Gauss(P, 4 << i); });
     for (int i = 0; i < 3; ++i) {
         const int Offsets = 1 << (2 * i);  // ratio 2, 4, 8: 1, 4 and 16 samples of 2 x 2 texels
         Add(FilterD3D11FilterShaderNames[4 + i], uint32_t((Offsets + 1) / 2), false,

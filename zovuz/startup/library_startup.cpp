@@ -140,6 +140,7 @@ int InitializeLibrary(void)
     //   GetGraphicsD3D9Functions()); the back end starts, clears and presents, but until it draws
     //   the application must not start on it.
     RegisterGraphFilterFunctions(GetGraphFilterFunctionTable());
+    RegisterGraphFilterD3D11Passes();
     if (InitializeGraphics() < 0) return FailStartup();
 
     InitializeInputCharBuffer();
