@@ -11,6 +11,19 @@
 #include <emmintrin.h>
 #endif
 
+// The ASCII run reads 16 bytes at a time, which can reach past the terminator (never past the
+// page that holds it). The address sanitizer counts that as an overflow, so the fuzz build
+// takes the character-by-character path, which reads only what it converts.
+#if defined(__SSE2__) && !defined(__SANITIZE_ADDRESS__)
+#if defined(__has_feature)
+#if !__has_feature(address_sanitizer)
+#define TARVEX_VECTOR_ASCII_RUN 1
+#endif
+#else
+#define TARVEX_VECTOR_ASCII_RUN 1
+#endif
+#endif
+
 #include "zovuz/core/text/char_code_internal.h"
 
 using namespace charcode;
@@ -194,7 +207,7 @@ int ConvertUtf8ToUtf16le(const uint8_t *P, uint8_t *Out, size_t Room)
 {
     size_t Used = 0;
     while (Used + kUtf8BlockRoom <= Room) {
-#if defined(__SSE2__)
+#if defined(TARVEX_VECTOR_ASCII_RUN)
         if (P[0] - 1u < 0x7Fu && (uintptr_t(P) & 4095) <= 4096 - 16) {
             const __m128i Zero = _mm_setzero_si128();
             const __m128i Bytes = _mm_loadu_si128(reinterpret_cast<const __m128i *>(P));
