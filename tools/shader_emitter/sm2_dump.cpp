@@ -79,6 +79,7 @@ std::string OpcodeName(uint32_t Opcode)
     case Opcode::Frc: return "frc";
     case Opcode::Dcl: return "dcl";
     case Opcode::Pow: return "pow";
+    case Opcode::Texkill: return "texkill";
     case Opcode::Texld: return "texld";
     case Opcode::Def: return "def";
     case Opcode::Cmp: return "cmp";

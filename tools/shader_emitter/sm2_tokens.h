@@ -30,6 +30,7 @@ enum class Opcode : uint32_t {
     Frc = 19,
     Dcl = 31,
     Pow = 32,
+    Texkill = 65,
     Texld = 66,
     Def = 81,
     Cmp = 88,

@@ -359,6 +359,21 @@ void ShaderWriter::Texld(Reg D, Reg Coord, Reg Sampler)
     Emit(Opcode::Texld, D, 0xF, Tokens, ReadLevel + 1);
 }
 
+void ShaderWriter::Texkill(Reg Tested)
+{
+    Begin("texkill");
+    if (!Ok()) return;
+    if (Kind != Stage::Pixel) return Fail("texkill is a pixel-shader instruction");
+    if (Tested.Type != RegisterType::Temp || Tested.Saturate || MaskOf(Tested.Components) != 0xF)
+        return Fail("texkill tests a whole temp register, without a modifier");
+    if (!InRange(Tested, "texkill")) return;
+    if (TempWritten[Tested.Number] != 0xF)
+        return Fail("r" + std::to_string(Tested.Number) + " is tested before all of it was written");
+    std::vector<uint32_t> Tokens;
+    if (!Destination(Tokens, Tested, Opcode::Texkill)) return;
+    Emit(Opcode::Texkill, Tested, 0xF, Tokens, TempLevel[Tested.Number]);
+}
+
 // ------------------------------------------------------------------ declarations
 
 Reg ShaderWriter::Dcl(Reg Input)

@@ -100,6 +100,8 @@ public:
     void Pow(Reg D, Reg A, Reg B) { Scalar(Opcode::Pow, D, {A, B}); }
     // --- texture read of a two-dimensional sampler (pixel shaders)
     void Texld(Reg D, Reg Coord, Reg Sampler);
+    // --- texkill: the pixel is dropped when any of x, y, z, w of a whole temp is below 0
+    void Texkill(Reg Tested);
 
     // A comment block, written only where a caller needs one (the shaders themselves have none).
     void Comment(const std::string &Text);

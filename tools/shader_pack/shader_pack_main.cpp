@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "d3d9_base_set.h"
+#include "d3d9_filter_set.h"
 #include "file_bytes.h"
 #include "filter_set_d3d11.h"
 #include "standard_set.h"
@@ -83,11 +84,19 @@ int WriteD3D9(const std::string &Path)
         File.Data = Shader.Code;
         BaseFiles.push_back(std::move(File));
     }
-    // The channel-mix codes and the filter shaders belong to the graph filters; until they are
-    // written, the code table has empty slots (its 1024-byte size table, then no code) and the
-    // filter archive no files.
-    const std::vector<Bytes> ChannelMixSlots(D3D9_CHANNEL_MIX_PACK_SLOTS);
-    const std::vector<ArchiveWriterItem> FilterFiles;
+    // The graph filters' shaders: the ready channel mixes of the code table and the filter archive.
+    std::vector<Bytes> ChannelMixSlots;
+    if (!sm2::BuildD3D9ChannelMixSet(ChannelMixSlots, &Error)) return Fail(Error);
+    if (ChannelMixSlots.size() != D3D9_CHANNEL_MIX_PACK_SLOTS) return Fail("the channel-mix table has 512 slots");
+    std::vector<sm2::NamedProgram> Filters;
+    if (!sm2::BuildD3D9FilterSet(Filters, &Error)) return Fail(Error);
+    std::vector<ArchiveWriterItem> FilterFiles;
+    for (const sm2::NamedProgram &Shader : Filters) {
+        ArchiveWriterItem File;
+        File.Path = Shader.FileName;
+        File.Data = Shader.Code;
+        FilterFiles.push_back(std::move(File));
+    }
 
     Bytes BaseImage, ChannelMix, Filter;
     if (!BuildShaderArchive(BaseFiles, BaseImage, &Error) || !BuildCodePack(ChannelMixSlots, ChannelMix, &Error) ||

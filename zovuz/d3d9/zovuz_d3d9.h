@@ -16,3 +16,37 @@ const GraphicsHardwareFunctions *GetGraphicsD3D9Functions(void);
 
 // 1 while the Direct3D 9 device exists, else 0.
 int Direct3DDevice9_IsValid(void);
+
+// ---- The graph filters' passes (the filter layer draws them; see zovuz/filter/) -------------
+
+// One pass's draw: a four-vertex triangle strip of pre-transformed vertices (VertexFormat an FVF,
+// VertexSize bytes each) into render target 0, with PixelShader and the graphs on stages 0 and 1.
+struct D3D9FilterQuad
+{
+    int PixelShader;   // Shader handle
+    int SrcGraph;      // stage 0
+    int SecondGraph;   // stage 1, -1 = none
+    int DestGraph;     // render target 0
+    int VertexFormat;  // 0x2C4 (40-byte vertices) or 0x844 (84-byte vertices)
+    int VertexSize;
+    const void *Vertices;
+};
+// 0, or -1 without a device or for a handle that is not a graph with a texture.
+int Graphics_D3D9_Filter_DrawQuad(const D3D9FilterQuad *Quad);
+// A scene opened unless one is open; the open scene closed. 0 / -1 without a device.
+int Graphics_D3D9_Filter_BeginScene(void);
+int Graphics_D3D9_Filter_EndScene(void);
+// A draw target's multisample surface resolved into its texture (graphs here have none). 0.
+int Graphics_D3D9_Filter_ResolveDrawTarget(int GraphHandle);
+// The bound render targets and depth-stencil surface kept, targets 1 and up and the depth-stencil
+// unbound; put back, with the draw area's viewport. 0.
+int Graphics_D3D9_Filter_SaveTargets(void);
+int Graphics_D3D9_Filter_RestoreTargets(void);
+// Pixel-shader float constants of usage set 1 from register 0 with sets 0 and 1 in force; the
+// range forgotten again. 0 / -1.
+int Graphics_D3D9_Filter_SetPixelConstants(const float *Values, int Registers);
+int Graphics_D3D9_Filter_ReleasePixelConstants(int Registers);
+// The code of a filter-archive shader by file name, and of a ready channel-mix shader (0-511). 0,
+// or -1 when the packs are not loaded or hold no such code.
+int Graphics_D3D9_Filter_FindShaderCode(const char *FileName, const void **Code, int *Size);
+int Graphics_D3D9_Filter_ChannelMixCode(int Index, const void **Code, int *Size);

@@ -1,11 +1,11 @@
 // The kernels' entry points, one per filter and blend: each converts its arguments once, then
 // either hands them to its hardware dispatcher (programmable shaders in use; the pass then
-// reports success whatever the dispatcher says) or runs its processor kernel over the pass's
-// work images.
+// reports what the dispatcher says, so a shader that cannot be made fails the call) or runs its
+// processor kernel over the pass's work images.
 #include <math.h>
 #include <string.h>
 
-#include "zovuz/filter/graph_filter_internal.h"
+#include "zovuz/filter/filter_pass_internal.h"
 
 namespace {
 
@@ -61,18 +61,16 @@ void UpdateLevelGammaGraph(float Gamma)
 int GraphFilter_Mono(GraphFilterInfo *Info, float Cb, float Cr)
 {
     const float cb = MonoTint(Cb), cr = MonoTint(Cr);
-    if (FilterUsesShaders()) {
-        Graphics_Hardware_Filter_Mono(Info, cb, cr);
-        return 0;
+    if (FilterPassDevice.UsesShaders()) {
+        return Graphics_Hardware_Filter_Mono(Info, cb, cr);
     }
     return RunKernel(Info, 1, [&](const FilterPixels &s, const FilterPixels &d) { MonoKernel(s, d, cb, cr); });
 }
 
 int GraphFilter_Invert(GraphFilterInfo *Info, int Pma)
 {
-    if (FilterUsesShaders()) {
-        Graphics_Hardware_Filter_Invert(Info, Pma);
-        return 0;
+    if (FilterPassDevice.UsesShaders()) {
+        return Graphics_Hardware_Filter_Invert(Info, Pma);
     }
     const FilterTables tables = GetFilterTables();
     return RunKernel(Info, 1, [&](const FilterPixels &s, const FilterPixels &d) { InvertKernel(s, d, Pma, tables); });
@@ -80,18 +78,16 @@ int GraphFilter_Invert(GraphFilterInfo *Info, int Pma)
 
 int GraphFilter_PremultipliedAlpha(GraphFilterInfo *Info)
 {
-    if (FilterUsesShaders()) {
-        Graphics_Hardware_Filter_PremultipliedAlpha(Info);
-        return 0;
+    if (FilterPassDevice.UsesShaders()) {
+        return Graphics_Hardware_Filter_PremultipliedAlpha(Info);
     }
     return RunKernel(Info, 1, PremultiplyAlphaKernel);
 }
 
 int GraphFilter_InterpolatedAlpha(GraphFilterInfo *Info)
 {
-    if (FilterUsesShaders()) {
-        Graphics_Hardware_Filter_InterpolatedAlpha(Info);
-        return 0;
+    if (FilterPassDevice.UsesShaders()) {
+        return Graphics_Hardware_Filter_InterpolatedAlpha(Info);
     }
     return RunKernel(Info, 1, InterpolateAlphaKernel);
 }
@@ -99,13 +95,13 @@ int GraphFilter_InterpolatedAlpha(GraphFilterInfo *Info)
 // Bicubic and Lanczos3 exist only as shader passes: on the processor they draw nothing.
 int GraphFilter_Bicubic(GraphFilterInfo *Info, int Width, int Height)
 {
-    if (FilterUsesShaders()) Graphics_Hardware_Filter_Bicubic(Info, Width, Height);
+    if (FilterPassDevice.UsesShaders()) return Graphics_Hardware_Filter_Bicubic(Info, Width, Height);
     return 0;
 }
 
 int GraphFilter_Lanczos3(GraphFilterInfo *Info, int Width, int Height)
 {
-    if (FilterUsesShaders()) Graphics_Hardware_Filter_Lanczos3(Info, Width, Height);
+    if (FilterPassDevice.UsesShaders()) return Graphics_Hardware_Filter_Lanczos3(Info, Width, Height);
     return 0;
 }
 
@@ -118,9 +114,8 @@ int GraphFilter_BrightClip(GraphFilterInfo *Info, int Compare, float Value, int 
     if (FillFlag && FillColor == nullptr) return -1;
     float value = Value / 255.0f;
     value = value < 0.0f ? 0.0f : value > 1.0f ? 1.0f : value;
-    if (FilterUsesShaders()) {
-        Graphics_Hardware_Filter_BrightClip(Info, Compare, value, FillFlag, FillColor, Pma);
-        return 0;
+    if (FilterPassDevice.UsesShaders()) {
+        return Graphics_Hardware_Filter_BrightClip(Info, Compare, value, FillFlag, FillColor, Pma);
     }
     const FilterTables tables = GetFilterTables();
     BrightClipSetup setup = {Compare, BrightClipThreshold(value), FillFlag, 0};
@@ -133,9 +128,8 @@ int GraphFilter_BrightClip(GraphFilterInfo *Info, int Compare, float Value, int 
 int GraphFilter_TwoColor(GraphFilterInfo *Info, float Threshold, const float *LowColor, const float *HighColor, int Pma)
 {
     if (LowColor == nullptr || HighColor == nullptr) return -1;
-    if (FilterUsesShaders()) {
-        Graphics_Hardware_Filter_TwoColor(Info, Threshold, LowColor, HighColor, Pma);
-        return 0;
+    if (FilterPassDevice.UsesShaders()) {
+        return Graphics_Hardware_Filter_TwoColor(Info, Threshold, LowColor, HighColor, Pma);
     }
     const FilterTables tables = GetFilterTables();
     const int threshold = TwoColorThreshold(Threshold);
@@ -147,9 +141,8 @@ int GraphFilter_TwoColor(GraphFilterInfo *Info, float Threshold, const float *Lo
 
 int GraphFilter_GradientMap(GraphFilterInfo *Info, int GradientGraph, int Reverse, int Pma)
 {
-    if (FilterUsesShaders()) {
-        Graphics_Hardware_Filter_GradientMap(Info, GradientGraph, Reverse, Pma);
-        return 0;
+    if (FilterPassDevice.UsesShaders()) {
+        return Graphics_Hardware_Filter_GradientMap(Info, GradientGraph, Reverse, Pma);
     }
     const FilterTables tables = GetFilterTables();
     int width = 0, height = 0;
@@ -170,9 +163,8 @@ int GraphFilter_BrightnessScale(GraphFilterInfo *Info, int Min, int Max, int Pma
 {
     int lo, hi;
     BrightnessScaleRange(Min, Max, &lo, &hi);
-    if (FilterUsesShaders()) {
-        Graphics_Hardware_Filter_BrightnessScale(Info, lo, hi, Pma);
-        return 0;
+    if (FilterPassDevice.UsesShaders()) {
+        return Graphics_Hardware_Filter_BrightnessScale(Info, lo, hi, Pma);
     }
     const FilterTables tables = GetFilterTables();
     return RunKernel(Info, 1, [&](const FilterPixels &s, const FilterPixels &d) {
@@ -183,10 +175,10 @@ int GraphFilter_BrightnessScale(GraphFilterInfo *Info, int Min, int Max, int Pma
 int GraphFilter_Level(GraphFilterInfo *Info, float Min, float Max, float Gamma, float AfterMin, float AfterMax, int Pma)
 {
     const LevelSetup setup = LevelSetupOf(Min, Max, Gamma, AfterMin, AfterMax);
-    if (FilterUsesShaders()) {
+    if (FilterPassDevice.UsesShaders()) {
         UpdateLevelGammaGraph(setup.Gamma);
-        Graphics_Hardware_Filter_Level(Info, setup.InMin, setup.InMax, setup.Gamma, setup.OutMin, setup.OutMax, Pma);
-        return 0;
+        return Graphics_Hardware_Filter_Level(Info, setup.InMin, setup.InMax, setup.Gamma, setup.OutMin, setup.OutMax,
+                                              Pma);
     }
     GraphFilterStateData &state = GraphFilterState;
     if (fabsf(state.LevelGammaTableHeld - setup.Gamma) > 0.0001f) {
@@ -202,9 +194,8 @@ int GraphFilter_Level(GraphFilterInfo *Info, float Min, float Max, float Gamma, 
 int GraphFilter_Hsb(GraphFilterInfo *Info, int Type, float Hue, float Saturation, float Bright, int Pma)
 {
     const HsbSetup setup = HsbSetupOf(Type, Hue, Saturation, Bright);
-    if (FilterUsesShaders()) {
-        Graphics_Hardware_Filter_Hsb(Info, Type, setup.Hue6, setup.Saturation, setup.Bright, Pma);
-        return 0;
+    if (FilterPassDevice.UsesShaders()) {
+        return Graphics_Hardware_Filter_Hsb(Info, Type, setup.Hue6, setup.Saturation, setup.Bright, Pma);
     }
     const FilterTables tables = GetFilterTables();
     return RunKernel(Info, 1,
@@ -216,16 +207,16 @@ int GraphFilter_Hsb(GraphFilterInfo *Info, int Type, float Hue, float Saturation
 int GraphFilter_Gauss(GraphFilterInfo *Info, int PixelWidth, float Strength)
 {
     GraphFilterStateData &state = GraphFilterState;
-    const int width = GaussKernelWidth(PixelWidth);
+    // The shader passes have 8-, 16- and 32-pixel variants and take any other width as 8; the
+    // processor rounds a width up to the next of its kernels.
+    const bool shaders = FilterPassDevice.UsesShaders() != 0;
+    const int width = shaders ? (PixelWidth == 16 || PixelWidth == 32 ? PixelWidth : 8) : GaussKernelWidth(PixelWidth);
     if (state.GaussWidthHeld != width || fabsf(state.GaussStrengthHeld - Strength) > 0.0002f) {
         BuildGaussWeights(width, Strength, state.GaussWeights);
         state.GaussWidthHeld = width;
         state.GaussStrengthHeld = Strength;
     }
-    if (FilterUsesShaders()) {
-        Graphics_Hardware_Filter_Gauss(Info, width, Strength, state.GaussWeights);
-        return 0;
-    }
+    if (shaders) return Graphics_Hardware_Filter_Gauss(Info, PixelWidth, Strength, state.GaussWeights);
     if (GraphFilter_LockImages(Info, 1, -1, -1, nullptr) < 0) return -1;
     const FilterPixels src = FilterPixelsOf(Info->SrcImage), dest = FilterPixelsOf(Info->DestImage);
     if (Strength < 1e-7f) {
@@ -245,9 +236,8 @@ int GraphFilter_Gauss(GraphFilterInfo *Info, int PixelWidth, float Strength)
 
 int GraphFilter_DownScale(GraphFilterInfo *Info, int DivideRatio)
 {
-    if (FilterUsesShaders()) {
-        Graphics_Hardware_Filter_DownScale(Info, DivideRatio);
-        return 0;
+    if (FilterPassDevice.UsesShaders()) {
+        return Graphics_Hardware_Filter_DownScale(Info, DivideRatio);
     }
     const int width = (Info->SrcX2 - Info->SrcX1) / DivideRatio, height = (Info->SrcY2 - Info->SrcY1) / DivideRatio;
     if (width < 1 || height < 1) return 0;  // nothing to reduce: nothing read or written
@@ -264,9 +254,8 @@ int GraphFilter_DownScale(GraphFilterInfo *Info, int DivideRatio)
 
 int GraphFilter_YUVToRGB(GraphFilterInfo *Info, int ChromaGraph)
 {
-    if (FilterUsesShaders()) {
-        Graphics_Hardware_Filter_YUVToRGB(Info, ChromaGraph);
-        return 0;
+    if (FilterPassDevice.UsesShaders()) {
+        return Graphics_Hardware_Filter_YUVToRGB(Info, ChromaGraph);
     }
     GraphHandleData *source = GetFilterGraph(Info->SrcGraph);
     if (source == nullptr) return -1;
@@ -312,9 +301,8 @@ int GraphFilter_YUVToRGB(GraphFilterInfo *Info, int ChromaGraph)
 
 int GraphBlend_Basic(GraphFilterInfo *Info, int Pma)
 {
-    if (FilterUsesShaders()) {
-        Graphics_Hardware_GraphBlend_Basic(Info);
-        return 0;
+    if (FilterPassDevice.UsesShaders()) {
+        return Graphics_Hardware_GraphBlend_Basic(Info);
     }
     const FilterTables tables = GetFilterTables();
     const int type = Info->Type >= DX_GRAPH_BLEND_PMA_BASE ? Info->Type - DX_GRAPH_BLEND_PMA_BASE : Info->Type;
@@ -327,9 +315,8 @@ int GraphBlend_Basic(GraphFilterInfo *Info, int Pma)
 
 int GraphBlend_RGBAMix(GraphFilterInfo *Info, int Red, int Green, int Blue, int Alpha, int Pma)
 {
-    if (FilterUsesShaders()) {
-        Graphics_Hardware_GraphBlend_RGBAMix(Info, Red, Green, Blue, Alpha, Pma);
-        return 0;
+    if (FilterPassDevice.UsesShaders()) {
+        return Graphics_Hardware_GraphBlend_RGBAMix(Info, Red, Green, Blue, Alpha, Pma);
     }
     const int selector[4] = {Red, Green, Blue, Alpha};
     if (GraphFilter_LockImages(Info, 0, -1, -1, nullptr) < 0) return -1;

@@ -69,7 +69,28 @@ int BltRectDefault(int SrcGraph, int X1, int Y1, int X2, int Y2, int DestX, int 
     return BltRectGraphToGraph(SrcGraph, 0, 0, X1, Y1, X2, Y2, DestX, DestY, DestGraph);
 }
 
-int CreateShaderDefault(int, const char *) { return -1; }
+// A pixel shader from the registered back end's filter archive.
+int CreateShaderDefault(int APIType, const char *FileName)
+{
+    if (APIType != GRAPHICS_API_D3D9 && APIType != GRAPHICS_API_D3D11) return -1;
+    const GraphFilterBackendFunctions *backend = GraphFilterState.Backend[APIType];
+    const void *code = nullptr;
+    int size = 0;
+    if (backend == nullptr || backend->FindShaderCode == nullptr || backend->FindShaderCode(FileName, &code, &size) < 0)
+        return -1;
+    return CreateShaderHandle(0, code, size, 0, 0, 0);
+}
+
+int CreateReadyShaderDefault(int APIType, int Index)
+{
+    if (APIType != GRAPHICS_API_D3D9 && APIType != GRAPHICS_API_D3D11) return -1;
+    const GraphFilterBackendFunctions *backend = GraphFilterState.Backend[APIType];
+    const void *code = nullptr;
+    int size = 0;
+    if (backend == nullptr || backend->ChannelMixCode == nullptr || backend->ChannelMixCode(Index, &code, &size) < 0)
+        return -1;
+    return LoadPixelShaderFromMem(code, size);
+}
 
 const FilterPassDeviceCalls kDefaultCalls = {
     .UsesShaders = FilterUsesShaders,
@@ -80,6 +101,7 @@ const FilterPassDeviceCalls kDefaultCalls = {
     .CopyPieces = CopyPiecesDefault,
     .BltRect = BltRectDefault,
     .CreateShader = CreateShaderDefault,
+    .CreateReadyShader = CreateReadyShaderDefault,
 };
 
 // A file name of code page 32765 (bytes that are Unicode 0-255) for the log, at most 128 characters.
@@ -249,6 +271,21 @@ int FilterPass_NamedShaderInSlot(int APIType, int Slot, const char *FileName, co
         wchar_t name[129];
         LogNameWide(FileName, name);
         AddLogFormat(LogFormat, name);
+        return -1;
+    }
+    FilterPassDevice.WatchHandle(entry, &entry);
+    return entry;
+}
+
+int FilterPass_ReadyShaderInSlot(int APIType, int Slot, int Index)
+{
+    if (Slot < 0 || Slot >= GRAPH_FILTER_SHADER_SLOT_NUM) return -1;
+    int &entry = GraphFilterState.ShaderHandles.Shader[Slot];
+    if (entry >= 0) return entry;
+    entry = FilterPassDevice.CreateReadyShader(APIType, Index);
+    if (entry < 0) {
+        entry = -1;
+        AddLogStringWide(L"RGBAMixS フィルター用シェーダーの作成に失敗しました");
         return -1;
     }
     FilterPassDevice.WatchHandle(entry, &entry);

@@ -106,6 +106,8 @@ struct FilterPassDeviceCalls
     // A pixel shader from the back end's filter archive by file name. Handle, or -1 (also when the
     // archive is not open or has no such file).
     int (*CreateShader)(int APIType, const char *FileName);
+    // A pixel shader from the back end's ready channel-mix table (0-511). Handle or -1.
+    int (*CreateReadyShader)(int APIType, int Index);
 };
 extern FilterPassDeviceCalls FilterPassDevice;
 void ResetFilterPassDeviceCalls(void);
@@ -144,6 +146,9 @@ int FilterPass_Copy(GraphFilterInfo *Info, int LastDestGraph, int KernelResult);
 // The shader in a slot, made by file name on first use. Handle, or -1 with the failure logged
 // ("フィルター用シェーダーの作成に失敗しました %s") and the slot left at -1.
 int FilterPass_ShaderInSlot(int APIType, int Slot);
+// A ready channel-mix shader of the back end's code table (Index 0-511) in its slot; logs
+// "RGBAMixS フィルター用シェーダーの作成に失敗しました" when it cannot be made.
+int FilterPass_ReadyShaderInSlot(int APIType, int Slot, int Index);
 // The same for a shader whose name is not the slot table's (the named channel-mix shaders),
 // logging LogFormat with the name.
 int FilterPass_NamedShaderInSlot(int APIType, int Slot, const char *FileName, const wchar_t *LogFormat);

@@ -3,7 +3,7 @@
 // library's start-up registers.
 #include <string.h>
 
-#include "zovuz/filter/graph_filter_internal.h"
+#include "zovuz/filter/filter_d3d9_internal.h"
 
 namespace {
 
@@ -15,6 +15,7 @@ GraphFilterStateData InitialFilterState()
     memset(&state.ShaderHandles, 0xFF, sizeof(state.ShaderHandles));
     state.LevelGammaTableHeld = -1.0e7f;
     state.GaussStrengthHeld = -1.0e7f;
+    state.Backend[GRAPHICS_API_D3D9] = GetD3D9FilterPasses();
     return state;
 }
 
@@ -266,7 +267,7 @@ int GraphFilterBase(int IsBlend, int SrcGraph, int BlendGraph, int DestGraph, in
         // A shader pass draws into a work texture that is copied to the destination at the end:
         // the in-place DownScale clears its source rectangle now, so the reduced picture lands on
         // cleared pixels. (The processor pass clears it itself before it writes.)
-        if (downScale && SrcGraph == DestGraph && info.PassIndex == 0 && FilterUsesShaders())
+        if (downScale && SrcGraph == DestGraph && info.PassIndex == 0 && FilterPassDevice.UsesShaders())
             GraphFilter_ClearSourceRect(&info);
         current = passDest;
     }

@@ -187,6 +187,11 @@ struct GraphFilterBackendFunctions
     int (*Filter_TwoColor)(GraphFilterInfo *Info, float Threshold, const float *LowColor, const float *HighColor,
                            int Pma);
     int (*Filter_YUVToRGB)(GraphFilterInfo *Info, int ChromaGraph);
+    // The code of a shader of the back end's filter archive by file name (code page 32765), and of
+    // a ready channel-mix shader of its code table (0-511): 0, or -1 when the archive or table is
+    // not loaded or holds no such shader.
+    int (*FindShaderCode)(const char *FileName, const void **Code, int *Size);
+    int (*ChannelMixCode)(int Index, const void **Code, int *Size);
 };
 
 // Registers (or, with null, removes) the filter passes of GRAPHICS_API_D3D9 or GRAPHICS_API_D3D11.

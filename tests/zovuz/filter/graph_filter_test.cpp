@@ -235,6 +235,7 @@ TEST_F(GraphFilterFront, PassFrameworkAnswersEndTheLoop)
         {"no pass", {0, dest, 0}, 0, -1, -1},
     };
     const int apiType = GraphicsAPIType;
+    const GraphFilterBackendFunctions *registered = GraphFilterState.Backend[GRAPHICS_API_D3D9];
     GraphicsAPIType = GRAPHICS_API_D3D9;
     RegisterGraphFilterBackend(GRAPHICS_API_D3D9, &fake);
     for (const auto &row : rows) {
@@ -247,7 +248,7 @@ TEST_F(GraphFilterFront, PassFrameworkAnswersEndTheLoop)
         EXPECT_EQ(row.CopiedResult, Probe.CopiedResult);
         EXPECT_EQ(before, GraphPixels(dest));
     }
-    RegisterGraphFilterBackend(GRAPHICS_API_D3D9, nullptr);
+    RegisterGraphFilterBackend(GRAPHICS_API_D3D9, registered);
     GraphicsAPIType = apiType;
 }
 

@@ -1,7 +1,7 @@
 // The Direct3D 9 back end's packs as the builder writes them and the back end's loader reads
 // them: every base shader by name, byte for byte; the channel-mix table with its codes from byte
-// 1024, after the whole size table; an empty filter archive; a table that announces more code
-// than it holds refused, with nothing kept.
+// 1024, after the whole size table; the filter archive with every filter shader; a table that
+// announces more code than it holds refused, with nothing kept.
 #include <gtest/gtest.h>
 
 #include <string.h>
@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "d3d9_base_set.h"
+#include "d3d9_filter_set.h"
 #include "tools/shader_pack/shader_pack_build.h"
 #include "zovuz/d3d9/d3d9_shader_pack_internal.h"
 
@@ -36,7 +37,7 @@ Bytes CodeTable(const std::vector<Bytes> &Slots)
 
 }  // namespace
 
-TEST(D3D9ShaderPacks, BuiltInPacksHoldEveryBaseShaderByNameAndNoFilterYet)
+TEST(D3D9ShaderPacks, BuiltInPacksHoldEveryBaseAndFilterShader)
 {
     std::vector<sm2::NamedProgram> Set;
     std::string Error;
@@ -50,8 +51,27 @@ TEST(D3D9ShaderPacks, BuiltInPacksHoldEveryBaseShaderByNameAndNoFilterYet)
         EXPECT_EQ(memcmp(Code, Shader.Code.data(), Shader.Code.size()), 0) << Shader.FileName;
     }
     EXPECT_EQ(D3D9_FindBaseShaderCode("ps_blend4_type0_igcolor0_igtalpha0_ach0.pso"), nullptr);
-    for (const D3D9ShaderCode &Slot : D3D9ShaderPack.ChannelMix) EXPECT_EQ(Slot.Code, nullptr);
+    std::vector<Bytes> Mix;
+    ASSERT_TRUE(sm2::BuildD3D9ChannelMixSet(Mix, &Error)) << Error;
+    for (int Slot = 0; Slot < D3D9_CHANNEL_MIX_PACK_SLOTS; ++Slot) {
+        const D3D9ShaderCode &Code = D3D9ShaderPack.ChannelMix[Slot];
+        ASSERT_EQ(Code.Size, Mix[Slot].size()) << Slot;
+        EXPECT_EQ(memcmp(Code.Code, Mix[Slot].data(), Code.Size), 0) << Slot;
+    }
+    std::vector<sm2::NamedProgram> Filters;
+    ASSERT_TRUE(sm2::BuildD3D9FilterSet(Filters, &Error)) << Error;
+    EXPECT_EQ(Filters.size(), 107u);
     EXPECT_EQ(D3D9ShaderPack.FilterArchive.Magic, ARCHIVE_MAGIC);
+    const unsigned char *Image = D3D9ShaderPack.FilterImage;
+    for (const sm2::NamedProgram &Shader : Filters) {
+        uint64_t Position = 0, Size = 0;
+        ASSERT_EQ(ArchiveFindFile(&D3D9ShaderPack.FilterArchive, CHAR_CODE_UNICODE_BYTE, Shader.FileName.c_str(),
+                                  &Position, &Size),
+                  0)
+            << Shader.FileName;
+        ASSERT_EQ(Size, Shader.Code.size()) << Shader.FileName;
+        EXPECT_EQ(memcmp(Image + Position, Shader.Code.data(), Size), 0) << Shader.FileName;
+    }
     EXPECT_EQ(ArchiveFindFile(&D3D9ShaderPack.FilterArchive, CHAR_CODE_UNICODE_BYTE, "Base2DVertexShader.vso", nullptr,
                               nullptr),
               -1);

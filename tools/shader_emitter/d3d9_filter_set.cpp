@@ -1,0 +1,761 @@
+#include "d3d9_filter_set.h"
+
+#include <math.h>
+#include <stdio.h>
+
+#include <functional>
+
+namespace sm2 {
+
+namespace {
+
+const char *const Lane[4] = {"x", "y", "z", "w"};
+
+// The shaders' own numbers, defined from c24 up (the passes' constants stay below).
+// c31 = (1 / 1024, 0.5, 1, 0): the least alpha divided by, a half, one, zero.
+// c30 = (0.299, 0.587, 0.114, 0): the luma weights where a pass gives none.
+// c29 = (2, -1, 1 / 6, 6): doubling, minus one, sixths.
+// c28 = (0, 2 / 3, 1 / 3, 3): the hue offsets of red, green and blue, and three.
+void Numbers(ShaderWriter &W)
+{
+    W.Def(C(31), 1.0f / 1024.0f, 0.5f, 1, 0);
+    W.Def(C(30), 0.299f, 0.587f, 0.114f, 0);
+    W.Def(C(29), 2, -1, 1.0f / 6.0f, 6);
+    W.Def(C(28), 0, 2.0f / 3.0f, 1.0f / 3.0f, 3);
+}
+
+// A pass's usual inputs: t0 and s0, with t1 and s1 for a second texture.
+struct Inputs {
+    Reg Uv, Image, Uv2, Image2;
+};
+Inputs Declare(ShaderWriter &W, bool Second)
+{
+    Inputs In;
+    In.Uv = W.Dcl(T(0)("xy"));
+    if (Second) In.Uv2 = W.Dcl(T(1)("xy"));
+    In.Image = W.Dcl2D(0);
+    if (Second) In.Image2 = W.Dcl2D(1);
+    Numbers(W);
+    return In;
+}
+
+// To = From's colour divided by its alpha (0 where the alpha is 0), alpha kept. Uses Work.x.
+void Straight(ShaderWriter &W, const Reg &From, const Reg &To, const Reg &Work)
+{
+    W.Max(Work("x"), From("w"), C(31)("x"));
+    W.Rcp(Work("x"), Work("x"));
+    W.Mul(Sat(To("xyz")), From, Work("x"));
+    W.Mov(To("w"), From("w"));
+}
+
+// Colour times Alpha (a replicated component).
+void Premultiply(ShaderWriter &W, const Reg &Colour, const Reg &Alpha) { W.Mul(Colour("xyz"), Colour, Alpha); }
+
+// |Value| lane-wise into Into.
+void Absolute(ShaderWriter &W, const Reg &Into, const Reg &Value)
+{
+    W.Max(Into, Value, -Value);
+}
+
+// Hue (0-1), HSL saturation and lightness of straight colour C (rgb) into Out (x hue, y s, z l).
+// Uses Work1 and Work2 whole.
+void RgbToHsl(ShaderWriter &W, const Reg &Cc, const Reg &Out, const Reg &Work1, const Reg &Work2)
+{
+    // Work1: x max, y min, z delta, w 1 / delta (a grey's delta of 0 divides by the least value).
+    W.Max(Work1("x"), Cc("x"), Cc("y"));
+    W.Max(Work1("x"), Work1("x"), Cc("z"));
+    W.Min(Work1("y"), Cc("x"), Cc("y"));
+    W.Min(Work1("y"), Work1("y"), Cc("z"));
+    W.Sub(Work1("z"), Work1("x"), Work1("y"));
+    W.Max(Work1("w"), Work1("z"), C(31)("x"));
+    W.Rcp(Work1("w"), Work1("w"));
+    // The hue by where the largest channel lies, in sixths: red (g - b), green 2 + (b - r), blue
+    // 4 + (r - g), each over the delta.
+    W.Sub(Work2("x"), Cc("y"), Cc("z"));
+    W.Sub(Work2("y"), Cc("z"), Cc("x"));
+    W.Sub(Work2("z"), Cc("x"), Cc("y"));
+    W.Mul(Work2("xyz"), Work2, Work1("w"));
+    W.Add(Work2("y"), Work2("y"), C(29)("x"));
+    W.Mad(Work2("z"), C(29)("x"), C(29)("x"), Work2("z"));
+    W.Sub(Work2("w"), Cc("y"), Work1("x"));  // 0 when green is the largest
+    W.Cmp(Out("x"), Work2("w"), Work2("y"), Work2("z"));
+    W.Sub(Work2("w"), Cc("x"), Work1("x"));  // 0 when red is the largest
+    W.Cmp(Out("x"), Work2("w"), Work2("x"), Out("x"));
+    // Sixths to 0-1, wrapped.
+    W.Mad(Out("x"), Out("x"), C(29)("z"), C(31)("z"));
+    W.Frc(Out("x"), Out("x"));
+    // Lightness (max + min) / 2; saturation delta / (max + min), or delta / (2 - max - min) above a half.
+    W.Add(Work2("x"), Work1("x"), Work1("y"));
+    W.Mul(Out("z"), Work2("x"), C(31)("y"));
+    W.Sub(Work2("y"), C(29)("x"), Work2("x"));
+    W.Sub(Work2("w"), C(31)("y"), Out("z"));
+    W.Cmp(Work2("x"), Work2("w"), Work2("x"), Work2("y"));
+    W.Max(Work2("x"), Work2("x"), C(31)("x"));
+    W.Rcp(Work2("x"), Work2("x"));
+    W.Mul(Sat(Out("y")), Work1("z"), Work2("x"));
+}
+
+// Straight colour from hue, saturation and lightness (Hsl x, y, z) into Out.xyz. Uses Work1 and
+// Work2 whole.
+void HslToRgb(ShaderWriter &W, const Reg &Hsl, const Reg &Out, const Reg &Work1, const Reg &Work2)
+{
+    // The pure colour of the hue: each channel clamp(|frac(h + offset) x 6 - 3| - 1).
+    W.Add(Work1("xyz"), Hsl("x"), C(28));
+    W.Frc(Work1("xyz"), Work1);
+    W.Mad(Work1("xyz"), Work1, C(29)("w"), -C(28)("w"));
+    Absolute(W, Work1("xyz"), Work1);
+    W.Add(Sat(Work1("xyz")), Work1, C(29)("y"));
+    // Towards grey by the saturation: p + (0.5 - p) x (1 - s).
+    W.Sub(Work2("xyz"), C(31)("y"), Work1);
+    W.Sub(Work2("w"), C(31)("z"), Hsl("y"));
+    W.Mad(Work1("xyz"), Work2, Work2("w"), Work1);
+    // Lightness: 2l x c below a half, else c + (1 - c) x (2l - 1).
+    W.Add(Work2("w"), Hsl("z"), Hsl("z"));
+    W.Mul(Work2("xyz"), Work1, Work2("w"));
+    W.Sub(Out("xyz"), C(31)("z"), Work1);
+    W.Add(Work2("w"), Work2("w"), C(29)("y"));
+    W.Mad(Out("xyz"), Out, Work2("w"), Work1);
+    W.Sub(Work2("w"), C(31)("y"), Hsl("z"));
+    W.Cmp(Sat(Out("xyz")), Work2("w"), Work2, Out);
+}
+
+// ---- Filters ----------------------------------------------------------------------------------------
+
+// The colour filters that read one texel and write one: Body turns r0 (as stored) into r1 (as
+// stored). Pma tells whether the colour is premultiplied.
+using Body = std::function<void(ShaderWriter &W, const Inputs &In)>;
+void OneTexel(ShaderWriter &W, bool Second, const Body &Make)
+{
+    const Inputs In = Declare(W, Second);
+    W.Texld(R(0), In.Uv, In.Image);
+    Make(W, In);
+    W.Mov(OC(0), R(1));
+}
+
+// c0 luma weights, c1 the offsets added to red, green and blue.
+void Mono(ShaderWriter &W)
+{
+    OneTexel(W, false, [](ShaderWriter &W, const Inputs &) {
+        W.Dp3(R(1)("x"), R(0), C(0));
+        W.Add(Sat(R(1)("xyz")), R(1)("x"), C(1));
+        W.Mov(R(1)("w"), R(0)("w"));
+    });
+}
+
+// c0 clip value (0-1), c1 luma weights, c2 the fill colour. Clipped pixels take the fill, or are not
+// drawn (the destination keeps them).
+void BrightClip(ShaderWriter &W, bool Greater, bool Fill, bool Pma)
+{
+    OneTexel(W, false, [&](ShaderWriter &W, const Inputs &) {
+        const Reg Colour = Pma ? R(2) : R(0);
+        if (Pma) Straight(W, R(0), R(2), R(3));
+        W.Dp3(R(3)("x"), Colour, C(1));
+        // Kept where the compare is not met: l >= value (less), l <= value (greater).
+        if (Greater) W.Sub(R(3), C(0)("x"), R(3)("x"));
+        else W.Sub(R(3), R(3)("x"), C(0)("x"));
+        if (Fill) {
+            W.Mov(R(4), C(2));
+            if (Pma) Premultiply(W, R(4), R(4)("w"));
+            W.Cmp(R(1), R(3)("x"), R(0), R(4));
+        } else {
+            W.Texkill(R(3));
+            W.Mov(R(1), R(0));
+        }
+    });
+}
+
+// c0 = (lo / 255, 255 / (hi - lo)): the lightness range stretched to 0-1, hue and saturation kept.
+void BrightnessScale(ShaderWriter &W, bool Pma)
+{
+    OneTexel(W, false, [&](ShaderWriter &W, const Inputs &) {
+        const Reg Colour = Pma ? R(2) : R(0);
+        if (Pma) Straight(W, R(0), R(2), R(3));
+        RgbToHsl(W, Colour, R(5), R(3), R(4));
+        W.Sub(R(5)("z"), R(5)("z"), C(0)("x"));
+        W.Mul(Sat(R(5)("z")), R(5)("z"), C(0)("y"));
+        HslToRgb(W, R(5), R(1), R(3), R(4));
+        W.Mov(R(1)("w"), R(0)("w"));
+        if (Pma) Premultiply(W, R(1), R(0)("w"));
+    });
+}
+
+// c0 = (hue shift in sixths, saturation factor - 1, brightness). The first pass applies the
+// brightness and stores hue, saturation and lightness; the second shifts the hue, scales the
+// saturation and rebuilds the colour. HLOCK does both in one pass with the hue set.
+enum class HsbStep { RgbToHsb, HsbToRgb, HueLock };
+void Brighten(ShaderWriter &W, const Reg &Colour)
+{
+    // b > 0: c + (1 - c) x b; else c x (1 + b).
+    W.Sub(R(6)("xyz"), C(31)("z"), Colour);
+    W.Mad(R(6)("xyz"), R(6), C(0)("z"), Colour);
+    W.Add(R(7)("x"), C(31)("z"), C(0)("z"));
+    W.Mul(R(7)("xyz"), Colour, R(7)("x"));
+    W.Mov(R(6)("w"), C(0)("z"));
+    W.Cmp(Colour("xyz"), -R(6)("w"), R(7), R(6));
+}
+void Hsb(ShaderWriter &W, HsbStep Step, bool Pma)
+{
+    OneTexel(W, false, [&](ShaderWriter &W, const Inputs &) {
+        if (Step == HsbStep::HsbToRgb) {
+            // Hue shifted by c0.x sixths, wrapped; saturation x (1 + c0.y), at most 1.
+            W.Mad(R(5)("x"), C(0)("x"), C(29)("z"), R(0)("x"));
+            W.Add(R(5)("x"), R(5)("x"), C(31)("z"));
+            W.Frc(R(5)("x"), R(5)("x"));
+            W.Add(R(5)("y"), C(0)("y"), C(31)("z"));
+            W.Mul(Sat(R(5)("y")), R(5)("y"), R(0)("y"));
+            W.Mov(R(5)("z"), R(0)("z"));
+            HslToRgb(W, R(5), R(1), R(3), R(4));
+            W.Mov(R(1)("w"), R(0)("w"));
+            if (Pma) Premultiply(W, R(1), R(0)("w"));
+            return;
+        }
+        W.Mov(R(2), R(0));
+        if (Pma) Straight(W, R(0), R(2), R(3));
+        Brighten(W, R(2));
+        RgbToHsl(W, R(2), R(5), R(3), R(4));
+        if (Step == HsbStep::RgbToHsb) {
+            W.Mov(R(1)("xyz"), R(5));
+            W.Mov(R(1)("w"), R(0)("w"));
+            return;
+        }
+        W.Mul(R(5)("x"), C(0)("x"), C(29)("z"));
+        W.Frc(R(5)("x"), R(5)("x"));
+        W.Add(R(6)("y"), C(0)("y"), C(31)("z"));
+        W.Mul(Sat(R(5)("y")), R(5)("y"), R(6)("y"));
+        HslToRgb(W, R(5), R(1), R(3), R(4));
+        W.Mov(R(1)("w"), R(0)("w"));
+        if (Pma) Premultiply(W, R(1), R(0)("w"));
+    });
+}
+
+void Invert(ShaderWriter &W, bool Pma)
+{
+    OneTexel(W, false, [&](ShaderWriter &W, const Inputs &) {
+        // The inverse of the straight colour, premultiplied again, is alpha - c.
+        W.Sub(Sat(R(1)("xyz")), Pma ? R(0)("w") : C(31)("z"), R(0));
+        W.Mov(R(1)("w"), R(0)("w"));
+    });
+}
+
+// c0 = (m0, 1 / (m1 - m0), o0, o1); s1 the 256 x 1 gamma graph.
+void Level(ShaderWriter &W, bool Pma)
+{
+    const Inputs In = Declare(W, true);
+    W.Def(C(27), 255.0f / 256.0f, 0.5f / 256.0f, 0.5f, 0);
+    W.Texld(R(0), In.Uv, In.Image);
+    const Reg Colour = Pma ? R(2) : R(0);
+    if (Pma) Straight(W, R(0), R(2), R(3));
+    W.Sub(R(4)("xyz"), Colour, C(0)("x"));
+    W.Mul(Sat(R(4)("xyz")), R(4), C(0)("y"));
+    // Each channel through the gamma graph at the texel centre of its value.
+    W.Mad(R(4)("xyz"), R(4), C(27)("x"), C(27)("y"));
+    W.Sub(R(3)("x"), C(0)("w"), C(0)("z"));
+    for (int i = 0; i < 3; ++i) {
+        W.Mov(R(5 + i)("x"), R(4)(Lane[i]));
+        W.Mov(R(5 + i)("y"), C(27)("z"));
+        W.Texld(R(5 + i), R(5 + i), In.Image2);
+        W.Mad(R(1)(Lane[i]), R(5 + i)("x"), R(3)("x"), C(0)("z"));
+    }
+    W.Mov(R(1)("w"), R(0)("w"));
+    if (Pma) Premultiply(W, R(1), R(0)("w"));
+    W.Mov(OC(0), R(1));
+}
+
+// c0 = (luma weights, threshold / 255); c1 the low colour, c2 the high colour.
+void TwoColor(ShaderWriter &W, bool Pma)
+{
+    OneTexel(W, false, [&](ShaderWriter &W, const Inputs &) {
+        const Reg Colour = Pma ? R(2) : R(0);
+        if (Pma) Straight(W, R(0), R(2), R(3));
+        W.Dp3(R(3)("x"), Colour, C(0));
+        W.Sub(R(3)("x"), R(3)("x"), C(0)("w"));
+        W.Mov(R(4), C(1));
+        W.Mov(R(5), C(2));
+        if (Pma) {
+            Premultiply(W, R(4), R(4)("w"));
+            Premultiply(W, R(5), R(5)("w"));
+        }
+        W.Cmp(R(1), R(3)("x"), R(5), R(4));
+    });
+}
+
+// c0 luma weights; s1 the gradient graph, read along its top row.
+void GradientMap(ShaderWriter &W, bool Reverse, bool Pma)
+{
+    const Inputs In = Declare(W, true);
+    W.Texld(R(0), In.Uv, In.Image);
+    const Reg Colour = Pma ? R(2) : R(0);
+    if (Pma) Straight(W, R(0), R(2), R(3));
+    W.Dp3(R(4)("x"), Colour, C(0));
+    if (Reverse) W.Sub(R(4)("x"), C(31)("z"), R(4)("x"));
+    W.Mov(R(4)("y"), C(31)("w"));
+    W.Texld(R(1), R(4), In.Image2);
+    if (Pma) Premultiply(W, R(1), R(1)("w"));
+    W.Mov(OC(0), R(1));
+}
+
+void PremultipliedAlpha(ShaderWriter &W)
+{
+    OneTexel(W, false, [](ShaderWriter &W, const Inputs &) {
+        W.Mul(R(1)("xyz"), R(0), R(0)("w"));
+        W.Mov(R(1)("w"), R(0)("w"));
+    });
+}
+
+void InterpolatedAlpha(ShaderWriter &W)
+{
+    OneTexel(W, false, [](ShaderWriter &W, const Inputs &) { Straight(W, R(0), R(1), R(2)); });
+}
+
+// Luma (first byte: blue) and chroma U, V (bytes blue, green of the chroma graph on s1, or green
+// and red of the source itself) to RGB. c0 = (chroma scale x, y, the alpha half's u offset, the
+// chroma alpha half's u offset).
+void YuvToRgb(ShaderWriter &W, bool ChromaGraph, bool AlphaHalf)
+{
+    const Inputs In = Declare(W, ChromaGraph);
+    // c27 = (1.772, -0.344136, -0.714136, 1.402), c26 = (0.5, 0, 0, 0).
+    W.Def(C(27), 1.772f, -0.344136f, -0.714136f, 1.402f);
+    W.Texld(R(0), In.Uv, In.Image);
+    auto Convert = [&](const Reg &LumaTexel, const Reg &ChromaTexel, bool InSource, const Reg &Out) {
+        // u, v centred on 0 into r8.x, r8.y.
+        W.Sub(R(8)("x"), InSource ? ChromaTexel("y") : ChromaTexel("z"), C(31)("y"));
+        W.Sub(R(8)("y"), InSource ? ChromaTexel("x") : ChromaTexel("y"), C(31)("y"));
+        W.Mad(Sat(Out("z")), R(8)("x"), C(27)("x"), LumaTexel("z"));
+        W.Mad(R(9)("x"), R(8)("x"), C(27)("y"), LumaTexel("z"));
+        W.Mad(Sat(Out("y")), R(8)("y"), C(27)("z"), R(9)("x"));
+        W.Mad(Sat(Out("x")), R(8)("y"), C(27)("w"), LumaTexel("z"));
+    };
+    Reg Chroma = R(0);
+    if (ChromaGraph) {
+        W.Mul(R(2)("xy"), In.Uv, C(0));
+        W.Texld(R(2), R(2), In.Image2);
+        Chroma = R(2);
+    }
+    Convert(R(0), Chroma, !ChromaGraph, R(1));
+    if (AlphaHalf) {
+        // The alpha is the red of the picture converted from the right half.
+        W.Add(R(3)("xy"), In.Uv, C(0)("z"));
+        W.Mov(R(3)("y"), In.Uv("y"));
+        W.Texld(R(3), R(3), In.Image);
+        Reg RightChroma = R(3);
+        if (ChromaGraph) {
+            W.Mul(R(4)("xy"), In.Uv, C(0));
+            W.Add(R(4)("x"), R(4)("x"), C(0)("w"));
+            W.Texld(R(4), R(4), In.Image2);
+            RightChroma = R(4);
+        }
+        W.Sub(R(8)("y"), ChromaGraph ? RightChroma("y") : RightChroma("x"), C(31)("y"));
+        W.Mad(Sat(R(1)("w")), R(8)("y"), C(27)("w"), R(3)("z"));
+    } else {
+        W.Mov(R(1)("w"), C(31)("z"));
+    }
+    W.Mov(OC(0), R(1));
+}
+
+// ---- Gauss and DownScale ----------------------------------------------------------------------------
+
+// c0 texture size, c1-c4 the sixteen weights (w0 the centre, wk at distance k), c5-c20 the taps'
+// offsets. Tap 0 is the centre; tap i (i >= 1) lies between texels 2i - 1 and 2i, so linear
+// filtering reads both, and it weighs (w[2i-1] + w[2i]) on each side.
+void Gauss(ShaderWriter &W, int Width)
+{
+    const Inputs In = Declare(W, false);
+    const int taps = Width / 4;  // pairs of texels on each side
+    W.Texld(R(0), In.Uv, In.Image);
+    W.Mul(R(1), R(0), C(1)("x"));
+    auto Weight = [](int k) { return C(1 + k / 4)(Lane[k % 4]); };
+    for (int i = 1; i <= taps; ++i) {
+        const int offset = 4 + i;
+        W.Add(R(5)("xy"), In.Uv, C(offset));
+        W.Sub(R(6)("xy"), In.Uv, C(offset));
+        W.Texld(R(2), R(5), In.Image);
+        W.Texld(R(3), R(6), In.Image);
+        W.Add(R(2), R(2), R(3));
+        W.Mov(R(4)("x"), Weight(2 * i - 1));
+        if (2 * i < 16) W.Add(R(4)("x"), R(4)("x"), Weight(2 * i));
+        W.Mad(R(1), R(2), R(4)("x"), R(1));
+    }
+    W.Mov(OC(0), R(1));
+}
+
+// c0.. the sample offsets; each sample is the linear average of a 2 x 2 block.
+void DownScale(ShaderWriter &W, int Ratio)
+{
+    const Inputs In = Declare(W, false);
+    const int samples = Ratio == 2 ? 1 : Ratio == 4 ? 4 : 16;
+    W.Def(C(27), 1.0f / (float)samples, 0, 0, 0);
+    for (int i = 0; i < samples; ++i) {
+        W.Add(R(5)("xy"), In.Uv, C(i));
+        W.Texld(R(2), R(5), In.Image);
+        if (i == 0) W.Mul(R(1), R(2), C(27)("x"));
+        else W.Mad(R(1), R(2), C(27)("x"), R(1));
+    }
+    W.Mov(OC(0), R(1));
+}
+
+// ---- Bicubic and Lanczos3 ---------------------------------------------------------------------------
+
+// The four weights of taps at distances (1 + f, f, 1 - f, 2 - f) as cubic polynomials of f: the
+// coefficients of f^0 .. f^3 for the four taps.
+struct TapCubic {
+    float A[4][4];  // [power][tap]
+};
+
+TapCubic CatmullRom()
+{
+    // w0 = -0.5f^3 + f^2 - 0.5f, w1 = 1.5f^3 - 2.5f^2 + 1, w2 = -1.5f^3 + 2f^2 + 0.5f, w3 = 0.5f^3 - 0.5f^2.
+    return {{{0, 1, 0, 0}, {-0.5f, 0, 0.5f, 0}, {1, -2.5f, 2, -0.5f}, {-0.5f, 1.5f, -1.5f, 0.5f}}};
+}
+
+double Lanczos3Kernel(double X)
+{
+    const double pi = 3.14159265358979323846;
+    if (fabs(X) < 1e-9) return 1;
+    if (fabs(X) >= 3) return 0;
+    return 3 * sin(pi * X) * sin(pi * X / 3) / (pi * pi * X * X);
+}
+
+// Lanczos3 on the four central taps, each weight renormalised over them, fitted by least squares
+// as a cubic of f over 64 points (the same numbers on every build).
+TapCubic Lanczos3Fit()
+{
+    TapCubic Out;
+    const int N = 64;
+    for (int tap = 0; tap < 4; ++tap) {
+        double M[4][5] = {};
+        for (int n = 0; n < N; ++n) {
+            const double f = (n + 0.5) / N;
+            double sum = 0, w = 0;
+            for (int j = 0; j < 4; ++j) {
+                const double k = Lanczos3Kernel(f + 1 - j);
+                sum += k;
+                if (j == tap) w = k;
+            }
+            const double value = w / sum;
+            double p[4] = {1, f, f * f, f * f * f};
+            for (int r = 0; r < 4; ++r) {
+                for (int c = 0; c < 4; ++c) M[r][c] += p[r] * p[c];
+                M[r][4] += p[r] * value;
+            }
+        }
+        for (int c = 0; c < 4; ++c) {  // Gauss-Jordan on the normal equations
+            for (int r = 0; r < 4; ++r) {
+                if (r == c) continue;
+                const double q = M[r][c] / M[c][c];
+                for (int k = c; k < 5; ++k) M[r][k] -= q * M[c][k];
+            }
+        }
+        for (int power = 0; power < 4; ++power) Out.A[power][tap] = (float)(M[power][4] / M[power][power]);
+    }
+    return Out;
+}
+
+// Sixteen point-sampled taps around the sample point, columns and rows base - 1 .. base + 2.
+// Bicubic's pairs 0-3 hold the rows at column base - 1 and pairs 4-7 at the base, and c1 = (2 / tw,
+// 0) reaches the two columns right of them; Lanczos3's pairs 0-5 hold rows base - 2 .. base + 3 at
+// the base column, and c1 = (1 / tw, 0) steps across. c0 = the texture size.
+void TapFilter(ShaderWriter &W, const TapCubic &Weights, bool Bicubic)
+{
+    std::vector<Reg> Pair;
+    for (uint32_t i = 0; i < 8; ++i) Pair.push_back(W.Dcl(T(i)("xy")));
+    const Reg Image = W.Dcl2D(0);
+    Numbers(W);
+    for (int power = 0; power < 4; ++power)
+        W.Def(C(24 + power), Weights.A[power][0], Weights.A[power][1], Weights.A[power][2], Weights.A[power][3]);
+    W.Def(C(23), -1, 1, 2, 0);
+    // f for x and y: Bicubic's pair 4 and Lanczos3's pairs sit at the base column; Bicubic's pair
+    // 1 and Lanczos3's pair 2 at the base row.
+    const Reg BaseColumn = Bicubic ? Pair[4] : Pair[2];
+    const Reg BaseRow = Bicubic ? Pair[1] : Pair[2];
+    W.Mul(R(0)("x"), BaseColumn("x"), C(0)("x"));
+    W.Mul(R(0)("y"), BaseRow("y"), C(0)("y"));
+    W.Frc(R(0)("xy"), R(0));
+    // Weights of the four columns (r1) and rows (r2): ((a3 f + a2) f + a1) f + a0.
+    for (int axis = 0; axis < 2; ++axis) {
+        const Reg Wt = R(1 + axis);
+        const Reg F = R(0)(Lane[axis]);
+        W.Mad(Wt, C(27), F, C(26));
+        W.Mad(Wt, Wt, F, C(25));
+        W.Mad(Wt, Wt, F, C(24));
+    }
+    // Row j's four taps: columns base - 1 .. base + 2. r3-r6 the coordinates, r7-r10 the texels,
+    // r11 the row's sum; r0 (f no longer needed) the total.
+    for (int row = 0; row < 4; ++row) {
+        if (Bicubic) {
+            W.Mov(R(3)("xy"), Pair[row]);
+            W.Mov(R(4)("xy"), Pair[4 + row]);
+            W.Add(R(5)("xy"), Pair[row], C(1));
+            W.Add(R(6)("xy"), Pair[4 + row], C(1));
+        } else {
+            const Reg Middle = Pair[1 + row];
+            W.Sub(R(3)("xy"), Middle, C(1));
+            W.Mov(R(4)("xy"), Middle);
+            W.Add(R(5)("xy"), Middle, C(1));
+            W.Mad(R(6)("xy"), C(1), C(23)("z"), Middle);
+        }
+        for (int c = 0; c < 4; ++c) W.Texld(R(7 + c), R(3 + c), Image);
+        W.Mul(R(11), R(7), R(1)("x"));
+        for (int c = 1; c < 4; ++c) W.Mad(R(11), R(7 + c), R(1)(Lane[c]), R(11));
+        if (row == 0) W.Mul(R(0), R(11), R(2)("x"));
+        else W.Mad(R(0), R(11), R(2)(Lane[row]), R(0));
+    }
+    W.Mov(OC(0), R(0));
+}
+
+// ---- Blends -------------------------------------------------------------------------------------------
+
+// c0 the blend ratio in all four, c1 = (1, 1, 1, 1). s = source (r2, straight), b = blend (r3,
+// straight); w = blend alpha x ratio (r4.x).
+void BasicBlend(ShaderWriter &W, int Number, bool Pma)
+{
+    const Inputs In = Declare(W, true);
+    W.Def(C(27), 256.0f, 255.0f, 1.9921875f, 1.0f / 255.0f);
+    W.Texld(R(0), In.Uv, In.Image);
+    W.Texld(R(1), In.Uv2, In.Image2);
+    if (Pma) {
+        Straight(W, R(0), R(2), R(5));
+        Straight(W, R(1), R(3), R(5));
+    } else {
+        W.Mov(R(2), R(0));
+        W.Mov(R(3), R(1));
+    }
+    W.Mul(R(4)("x"), R(1)("w"), C(0)("x"));
+    const Reg S = R(2), B = R(3), F = R(5), T = R(6);
+    // The blend types 0, 2-13 in blend-number order 0-12.
+    switch (Number) {
+    case 0: W.Mov(F, B); break;
+    case 1: W.Mul(F, S, B); break;
+    case 2: W.Sub(F, S, B); W.Max(F, F, C(31)("w")); break;
+    case 3: W.Add(Sat(F), S, B); break;
+    case 4:  // 1 - (1 - s)(1 - b)
+        W.Sub(F, C(1), S);
+        W.Sub(T, C(1), B);
+        W.Mul(F, F, T);
+        W.Sub(F, C(1), F);
+        break;
+    case 5:    // Overlay: s < 0.5: 2bs, else 2((1 - s) b + s) - 1
+    case 11: {  // HardLight: the same with b deciding
+        W.Mul(T, S, B);
+        W.Add(T, T, T);
+        W.Sub(F, C(1), S);
+        W.Mad(F, F, B, S);
+        W.Mad(F, F, C(29)("x"), C(29)("y"));
+        W.Sub(R(7), (Number == 5 ? S : B), C(31)("y"));
+        W.Cmp(Sat(F), R(7), F, T);
+        break;
+    }
+    case 6:  // Dodge: s / (1 - b), 1 where b is 1
+        W.Sub(T, C(1), B);
+        W.Max(T, T, C(31)("x"));
+        for (int i = 0; i < 3; ++i) W.Rcp(T(Lane[i]), T(Lane[i]));
+        W.Mul(Sat(F), S, T);
+        break;
+    case 7:  // Burn: 1 + (s - 1) x 256 / (255 b + 1), at least 0
+        W.Mad(T, B, C(27)("y"), C(1));
+        for (int i = 0; i < 3; ++i) W.Rcp(T(Lane[i]), T(Lane[i]));
+        W.Sub(F, S, C(1));
+        W.Mul(F, F, C(27)("x"));
+        W.Mad(Sat(F), F, T, C(1));
+        break;
+    case 8: W.Min(F, S, B); break;
+    case 9: W.Max(F, S, B); break;
+    case 10: {  // SoftLight: s ^ e, e = 2(1 - b) below a half, else 0.5 / b
+        W.Sub(T, C(1), B);
+        W.Add(T, T, T);
+        W.Max(R(7), B, C(31)("x"));
+        for (int i = 0; i < 3; ++i) W.Rcp(R(7)(Lane[i]), R(7)(Lane[i]));
+        W.Mul(R(7), R(7), C(31)("y"));
+        W.Sub(R(8), B, C(31)("y"));
+        W.Cmp(T, R(8), R(7), T);
+        W.Max(R(8), S, C(31)("x"));
+        for (int i = 0; i < 3; ++i) W.Pow(F(Lane[i]), R(8)(Lane[i]), T(Lane[i]));
+        W.Mov(F("w"), C(1)("x"));
+        break;
+    }
+    case 12:  // Exclusion: s + b - 1.992 s b
+        W.Mul(T, S, B);
+        W.Add(F, S, B);
+        W.Mad(Sat(F), -T, C(27)("z"), F);
+        break;
+    default: break;
+    }
+    if (Number <= 12) {
+        // s + (f - s) w, alpha the source's.
+        W.Sub(F, F, S);
+        W.Mad(R(1)("xyz"), F, R(4)("x"), S);
+        W.Mov(R(1)("w"), R(0)("w"));
+        if (Pma) Premultiply(W, R(1), R(0)("w"));
+    } else if (Number == 13 || Number == 14) {
+        // Normal_AlphaCh: alpha = sa (1 - w) + w, colour (s sa (1 - w) + b w) / alpha; Add_AlphaCh
+        // the colour (b w + s sa) / alpha. A pixel with alpha 0 is left as it is.
+        W.Sub(T("x"), C(1)("x"), R(4)("x"));
+        W.Mul(T("y"), R(0)("w"), T("x"));
+        W.Add(R(1)("w"), T("y"), R(4)("x"));
+        W.Sub(R(7), R(1)("w"), C(31)("x"));
+        W.Texkill(R(7));
+        W.Mul(F, B, R(4)("x"));
+        W.Mad(F, S, Number == 13 ? T("y") : R(0)("w"), F);
+        W.Rcp(T("z"), R(1)("w"));
+        W.Mul(Sat(R(1)("xyz")), F, T("z"));
+        if (Pma) Premultiply(W, R(1), R(1)("w"));
+    } else {
+        // Multiple_AOnly: alpha sa + (ba sa - sa) ratio, colour the source's.
+        W.Mad(T("x"), R(1)("w"), R(0)("w"), -R(0)("w"));
+        W.Mad(R(1)("w"), T("x"), C(0)("x"), R(0)("w"));
+        W.Mov(R(1)("xyz"), S);
+        if (Pma) Premultiply(W, R(1), R(1)("w"));
+    }
+    W.Mov(OC(0), R(1));
+}
+
+// ---- Channel mix ----------------------------------------------------------------------------------------
+
+// Output red, green, blue from source channels Rgb, alpha from the blend's channel BlendAlpha.
+void NamedChannelMix(ShaderWriter &W, const int Rgb[3], int BlendAlpha)
+{
+    const Inputs In = Declare(W, true);
+    W.Texld(R(0), In.Uv, In.Image);
+    W.Texld(R(1), In.Uv2, In.Image2);
+    for (int i = 0; i < 3; ++i) W.Mov(R(2)(Lane[i]), R(0)(Lane[Rgb[i]]));
+    W.Mov(R(2)("w"), R(1)(Lane[BlendAlpha]));
+    W.Mov(OC(0), R(2));
+}
+
+// c1 = (r, g, b, a) + 0.5, each 0-7: 0-3 the source's red, green, blue, alpha, 4-7 the blend's.
+// Each output is candidate 0 plus the steps to every candidate at or below its selector.
+void BaseChannelMix(ShaderWriter &W)
+{
+    const Inputs In = Declare(W, true);
+    W.Def(C(27), 1, 2, 3, 4);
+    W.Def(C(26), 5, 6, 7, 0);
+    W.Texld(R(0), In.Uv, In.Image);
+    W.Texld(R(1), In.Uv2, In.Image2);
+    auto Candidate = [](int i) { return (i < 4 ? R(0) : R(1))(Lane[i & 3]); };
+    W.Mov(R(2), Candidate(0));
+    for (int i = 1; i < 8; ++i) {
+        W.Sub(R(3), C(1), (i < 5 ? C(27) : C(26))(Lane[(i - 1) & 3]));
+        W.Sub(R(4), Candidate(i), Candidate(i - 1));
+        W.Cmp(R(4), R(3), R(4), C(31)("w"));
+        W.Add(R(2), R(2), R(4));
+    }
+    W.Mov(OC(0), R(2));
+}
+
+void ReadyChannelMix(ShaderWriter &W, const int Selector[4])
+{
+    const Reg Uv = W.Dcl(T(0)("xy"));
+    const Reg Image = W.Dcl2D(0);
+    W.Texld(R(0), Uv, Image);
+    for (int i = 0; i < 4; ++i) W.Mov(R(1)(Lane[i]), R(0)(Lane[Selector[i]]));
+    W.Mov(OC(0), R(1));
+}
+
+// ---- The set -------------------------------------------------------------------------------------------
+
+bool Write(std::vector<NamedProgram> &Out, std::string *Error, const std::string &Name,
+           const std::function<void(ShaderWriter &)> &Make)
+{
+    ShaderWriter W(Stage::Pixel, 2);
+    Make(W);
+    Bytes Code = W.Finish();
+    if (Code.empty()) {
+        if (Error) *Error = Name + ": " + W.Error();
+        return false;
+    }
+    Out.push_back({Name, std::move(Code)});
+    return true;
+}
+
+}  // namespace
+
+bool BuildD3D9FilterSet(std::vector<NamedProgram> &Out, std::string *Error)
+{
+    Out.clear();
+    std::vector<std::pair<std::string, std::function<void(ShaderWriter &)>>> Set;
+    auto Add = [&](const std::string &Name, std::function<void(ShaderWriter &)> Make) {
+        Set.emplace_back(Name, std::move(Make));
+    };
+    auto Both = [&](const std::string &Stem, std::function<void(ShaderWriter &, bool)> Make) {
+        Add(Stem + ".pso", [Make](ShaderWriter &W) { Make(W, false); });
+        Add(Stem + "_PMA.pso", [Make](ShaderWriter &W) { Make(W, true); });
+    };
+    Add("Mono.pso", Mono);
+    for (int width : {8, 16, 32}) {
+        char name[32];
+        snprintf(name, sizeof(name), "Gauss_%02dPixel_PS.pso", width);
+        Add(name, [width](ShaderWriter &W) { Gauss(W, width); });
+    }
+    for (int ratio : {2, 4, 8})
+        Add("DownScaleX" + std::to_string(ratio) + ".pso", [ratio](ShaderWriter &W) { DownScale(W, ratio); });
+    for (bool greater : {false, true})
+        for (bool fill : {false, true})
+            Both(std::string("BrightClip") + (fill ? "Fill" : "") + (greater ? "Greater" : "Less"),
+                 [greater, fill](ShaderWriter &W, bool Pma) { BrightClip(W, greater, fill, Pma); });
+    Both("BrightnessScale", BrightnessScale);
+    Both("Hsb_RGB_TO_HSB", [](ShaderWriter &W, bool Pma) { Hsb(W, HsbStep::RgbToHsb, Pma); });
+    Both("Hsb_HSB_TO_RGB", [](ShaderWriter &W, bool Pma) { Hsb(W, HsbStep::HsbToRgb, Pma); });
+    Both("Hsb_HSB_HLOCK", [](ShaderWriter &W, bool Pma) { Hsb(W, HsbStep::HueLock, Pma); });
+    Both("Invert", Invert);
+    Both("Level", Level);
+    Both("TwoColor", TwoColor);
+    Both("GradientMap", [](ShaderWriter &W, bool Pma) { GradientMap(W, false, Pma); });
+    Both("GradientMapRev", [](ShaderWriter &W, bool Pma) { GradientMap(W, true, Pma); });
+    Add("PremultipliedAlpha.pso", PremultipliedAlpha);
+    Add("InterpolatedAlpha.pso", InterpolatedAlpha);
+    Add("Y2uv2ToRgb.pso", [](ShaderWriter &W) { YuvToRgb(W, false, false); });
+    Add("Y2uv1ToRgb.pso", [](ShaderWriter &W) { YuvToRgb(W, true, false); });
+    Add("Y2uv2ToRgb_RRA.pso", [](ShaderWriter &W) { YuvToRgb(W, false, true); });
+    Add("Y2uv1ToRgb_RRA.pso", [](ShaderWriter &W) { YuvToRgb(W, true, true); });
+    Add("Bicubic.pso", [](ShaderWriter &W) { TapFilter(W, CatmullRom(), true); });
+    Add("Lanczos3.pso", [](ShaderWriter &W) { TapFilter(W, Lanczos3Fit(), false); });
+
+    static const char *const Blend[16] = {
+        "Normal", "Multiple", "Difference", "Add", "Screen", "Overlay", "Dodge", "Burn", "Darken", "Lighten",
+        "SoftLight", "HardLight", "Exclusion", "Normal_AlphaCh", "Add_AlphaCh", "Multiple_AOnly"};
+    for (int pma = 0; pma < 2; ++pma)
+        for (int n = 0; n < 16; ++n)
+            Add(std::string("BasBF_") + Blend[n] + (pma ? "_PMA" : "") + ".pso",
+                [n, pma](ShaderWriter &W) { BasicBlend(W, n, pma != 0); });
+
+    Both("RGBAMix_Base", [](ShaderWriter &W, bool) { BaseChannelMix(W); });
+    static const char Letter[4] = {'R', 'G', 'B', 'A'};
+    for (int r = 0; r < 3; ++r)
+        for (int a = 0; a < 4; ++a)
+            for (int pma = 0; pma < 2; ++pma) {
+                const int rgb[3] = {r, r, r};
+                char name[40];
+                snprintf(name, sizeof(name), "RGBAMix_S%cS%cS%cB%c%s.pso", Letter[r], Letter[r], Letter[r], Letter[a],
+                         pma ? "_PMA" : "");
+                Add(name, [rgb, a](ShaderWriter &W) { NamedChannelMix(W, rgb, a); });
+            }
+    for (int a = 0; a < 4; ++a)
+        for (int pma = 0; pma < 2; ++pma) {
+            const int rgb[3] = {0, 1, 2};
+            char name[40];
+            snprintf(name, sizeof(name), "RGBAMix_SRSGSBB%c%s.pso", Letter[a], pma ? "_PMA" : "");
+            Add(name, [rgb, a](ShaderWriter &W) { NamedChannelMix(W, rgb, a); });
+        }
+
+    for (auto &Entry : Set)
+        if (!Write(Out, Error, Entry.first, Entry.second)) return false;
+    return true;
+}
+
+bool BuildD3D9ChannelMixSet(std::vector<Bytes> &Out, std::string *Error)
+{
+    Out.assign(512, Bytes());
+    for (int slot = 0; slot < 512; ++slot) {
+        const int index = slot >> 1;
+        const int selector[4] = {index >> 6 & 3, index >> 4 & 3, index >> 2 & 3, index & 3};
+        ShaderWriter W(Stage::Pixel, 2);
+        ReadyChannelMix(W, selector);
+        Out[slot] = W.Finish();
+        if (Out[slot].empty()) {
+            if (Error) *Error = "channel mix " + std::to_string(slot) + ": " + W.Error();
+            return false;
+        }
+    }
+    return true;
+}
+
+}  // namespace sm2

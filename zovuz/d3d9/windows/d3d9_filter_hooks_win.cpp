@@ -1,0 +1,157 @@
+// What the graph filters' passes need of the Direct3D 9 device: scenes, the targets kept around
+// the passes, the filters' constant set, the shader packs' filter codes and the draw of one pass.
+#include <string.h>
+
+#include "zovuz/d3d9/d3d9_shader_pack_internal.h"
+#include "zovuz/d3d9/windows/d3d9_device_state_win.h"
+#include "zovuz/d3d9/windows/d3d9_shader_constant_win.h"
+#include "zovuz/d3d9/windows/d3d9_vertex_batch_win.h"
+#include "zovuz/d3d9/zovuz_d3d9.h"
+
+namespace {
+
+// The targets a filter call keeps while its passes draw (main thread).
+struct FilterSavedTargetsData
+{
+    IDirect3DSurface9 *RenderTarget[D3D9_RENDER_TARGET_NUM];  // as bound, a reference each
+    IDirect3DSurface9 *DepthStencil;                          // a reference, or null
+    int Saved;                                                // SaveTargets ran and Restore has not
+};
+FilterSavedTargetsData FilterSavedTargets;
+
+// The texture of a graph's first texture entry, or null.
+IDirect3DTexture9 *GraphTexture(int GraphHandle)
+{
+    GraphHandleData *graph = GetTypedHandle<GraphHandleData>(GraphHandle, DX_HANDLETYPE_GRAPH, 0);
+    if (graph == nullptr || graph->Image == nullptr || graph->Image->TextureNum < 1) return nullptr;
+    const GraphTextureEntry &entry = graph->Image->Texture[0];
+    return entry.PF != nullptr ? (IDirect3DTexture9 *)entry.PF->Object[0] : nullptr;
+}
+
+}  // namespace
+
+int Graphics_D3D9_Filter_BeginScene(void)
+{
+    if (D3D9CallLayer.Device == nullptr) return -1;
+    return Direct3DDevice9_BeginSceneIfNeeded();
+}
+
+int Graphics_D3D9_Filter_EndScene(void)
+{
+    if (D3D9CallLayer.Device == nullptr) return -1;
+    return Direct3DDevice9_EndSceneIfNeeded();
+}
+
+int Graphics_D3D9_Filter_ResolveDrawTarget(int) { return 0; }
+
+int Graphics_D3D9_Filter_SaveTargets(void)
+{
+    FilterSavedTargetsData &s = FilterSavedTargets;
+    if (s.Saved) return 0;
+    Graphics_D3D9_RenderVertexBuffer(0);
+    D3D9DeviceStateCacheData &cache = D3D9DeviceStateCache;
+    for (int i = 0; i < D3D9_RENDER_TARGET_NUM; ++i) {
+        s.RenderTarget[i] = cache.RenderTarget[i];
+        if (s.RenderTarget[i] != nullptr) s.RenderTarget[i]->AddRef();
+        if (i > 0 && cache.RenderTarget[i] != nullptr) Graphics_D3D9_DeviceState_SetRenderTarget(nullptr, i);
+    }
+    s.DepthStencil = nullptr;
+    if (D3D9CallLayer.Device != nullptr && Direct3DDevice9_GetDepthStencilSurface(&s.DepthStencil) == D3D_OK)
+        Direct3DDevice9_SetDepthStencilSurface(nullptr);
+    s.Saved = 1;
+    return 0;
+}
+
+int Graphics_D3D9_Filter_RestoreTargets(void)
+{
+    FilterSavedTargetsData &s = FilterSavedTargets;
+    if (!s.Saved) return 0;
+    if (D3D9CallLayer.Device != nullptr && s.DepthStencil != nullptr)
+        Direct3DDevice9_SetDepthStencilSurface(s.DepthStencil);
+    if (s.DepthStencil != nullptr) s.DepthStencil->Release();
+    s.DepthStencil = nullptr;
+    for (int i = 0; i < D3D9_RENDER_TARGET_NUM; ++i) {
+        if (s.RenderTarget[i] == nullptr) continue;
+        Graphics_D3D9_DeviceState_SetRenderTarget(s.RenderTarget[i], i);
+        s.RenderTarget[i]->Release();
+        s.RenderTarget[i] = nullptr;
+    }
+    // Setting a target reset the device's viewport to the target: the draw area's goes back.
+    D3D9DeviceStateCacheData &cache = D3D9DeviceStateCache;
+    const ImageRect &area = GraphicsDrawSettings.DrawArea;
+    cache.ForceFlag = 1;
+    Graphics_D3D9_DeviceState_SetViewportRect(area.left, area.top, area.right, area.bottom);
+    cache.ForceFlag = 0;
+    s.Saved = 0;
+    return 0;
+}
+
+int Graphics_D3D9_Filter_SetPixelConstants(const float *Values, int Registers)
+{
+    ShaderConstantManagerData *m = &ShaderConstantManager;
+    if (Graphics_D3D9_ShaderConstant_Set(m, D3D9_CONSTANT_PS_FLOAT, 1, 0, Values, Registers, 1) < 0) return -1;
+    Graphics_D3D9_ShaderConstant_Apply(m, 3);
+    return 0;
+}
+
+int Graphics_D3D9_Filter_ReleasePixelConstants(int Registers)
+{
+    return Graphics_D3D9_ShaderConstant_Reset(&ShaderConstantManager, D3D9_CONSTANT_PS_FLOAT, 1, 0, Registers);
+}
+
+int Graphics_D3D9_Filter_FindShaderCode(const char *FileName, const void **Code, int *Size)
+{
+    D3D9ShaderPackData &pack = D3D9ShaderPack;
+    uint64_t position = 0, size = 0;
+    if (!pack.LoadedFlag || FileName == nullptr ||
+        ArchiveFindFile(&pack.FilterArchive, CHAR_CODE_UNICODE_BYTE, FileName, &position, &size) != 0)
+        return -1;
+    // The archive checked at open that every file lies inside the image.
+    *Code = pack.FilterImage + position;
+    *Size = (int)size;
+    return 0;
+}
+
+int Graphics_D3D9_Filter_ChannelMixCode(int Index, const void **Code, int *Size)
+{
+    D3D9ShaderPackData &pack = D3D9ShaderPack;
+    if (!pack.LoadedFlag || Index < 0 || Index >= D3D9_CHANNEL_MIX_PACK_SLOTS || pack.ChannelMix[Index].Code == nullptr)
+        return -1;
+    *Code = pack.ChannelMix[Index].Code;
+    *Size = (int)pack.ChannelMix[Index].Size;
+    return 0;
+}
+
+int Graphics_D3D9_Filter_DrawQuad(const D3D9FilterQuad *Quad)
+{
+    if (D3D9CallLayer.Device == nullptr || Quad == nullptr) return -1;
+    IDirect3DTexture9 *target = GraphTexture(Quad->DestGraph);
+    if (target == nullptr || GraphTexture(Quad->SrcGraph) == nullptr) return -1;
+    if (Quad->SecondGraph >= 0 && GraphTexture(Quad->SecondGraph) == nullptr) return -1;
+    IDirect3DSurface9 *surface = nullptr;
+    if (Direct3DTexture9_GetSurfaceLevel(target, 0, &surface) != D3D_OK || surface == nullptr) return -1;
+
+    // The pass draws through the user-shader path with its own shader and textures; the caller's
+    // selection is put back afterwards.
+    GraphicsDrawSettingsData &d = GraphicsDrawSettings;
+    const DrawShaderSelection kept = d.Shader;
+    Graphics_D3D9_RenderVertexBuffer(0);
+    d.Shader.VertexShader = 0;
+    d.Shader.PixelShader = Quad->PixelShader;
+    for (int &texture : d.Shader.Texture) texture = 0;
+    d.Shader.Texture[0] = Quad->SrcGraph;
+    if (Quad->SecondGraph >= 0) d.Shader.Texture[1] = Quad->SecondGraph;
+
+    Graphics_D3D9_DeviceState_SetRenderTarget(surface, 0);
+    surface->Release();
+    Direct3DDevice9_BeginSceneIfNeeded();
+    Graphics_D3D9_SetupShaderDrawState(0, -1, 1, 1);
+    // The base 2-D vertex shader projects into the draw area, not into the pass's target: the
+    // pre-transformed vertices are drawn without a vertex shader.
+    Graphics_D3D9_DeviceState_SetVertexShader(nullptr, 0);
+    Graphics_D3D9_DeviceState_SetFVF((DWORD)Quad->VertexFormat);
+    const HRESULT hr = Direct3DDevice9_DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, Quad->Vertices, (UINT)Quad->VertexSize);
+    d.Shader = kept;
+    GraphicsState.DrawStateChangedFlag = 1;
+    return hr == D3D_OK ? 0 : -1;
+}
