@@ -61,16 +61,40 @@ void SetConstants(const float *Values, int Count)
 
 }  // namespace
 
-// A shader of the filter archive by file name: a Shader handle, or -1 when the archive is not
-// open or has no such file.
-int Graphics_D3D11_Filter_CreateShader(const char *FileName, int VertexFlag)
+namespace {
+
+// The code of a filter archive's file: 0, or -1 when the archive is not open or has no such file.
+int FindShaderCode(const char *FileName, const void **Code, int *Size)
 {
     if (!D3D11ShaderPack.LoadedFlag || D3D11ShaderPack.FilterArchive.Magic != ARCHIVE_MAGIC) return -1;
     uint64_t position = 0, size = 0;
     if (ArchiveFindFile(&D3D11ShaderPack.FilterArchive, CHAR_CODE_UNICODE_BYTE, FileName, &position, &size) < 0)
         return -1;
-    if (position + size > D3D11ShaderPack.FilterImageSize || size > 0x7FFFFFFF) return -1;
-    return CreateShaderHandle(VertexFlag, D3D11ShaderPack.FilterImage + position, (int)size, 0, 0, 0);
+    if (position + size > D3D11ShaderPack.FilterImageSize || size == 0 || size > 0x7FFFFFFF) return -1;
+    *Code = D3D11ShaderPack.FilterImage + position;
+    *Size = (int)size;
+    return 0;
+}
+
+// The code of a ready channel-mix shader: 0, or -1 when its slot is empty.
+int ChannelMixCode(int Index, const void **Code, int *Size)
+{
+    if (!D3D11ShaderPack.LoadedFlag || Index < 0 || Index >= D3D11_CHANNEL_MIX_PACK_SLOTS) return -1;
+    const D3D11ShaderCode &code = D3D11ShaderPack.ChannelMix[Index];
+    if (code.Code == nullptr || code.Size == 0) return -1;
+    *Code = code.Code;
+    *Size = (int)code.Size;
+    return 0;
+}
+
+}  // namespace
+
+int Graphics_D3D11_Filter_CreateShader(const char *FileName, int VertexFlag)
+{
+    const void *code = nullptr;
+    int size = 0;
+    if (FindShaderCode(FileName, &code, &size) < 0) return -1;
+    return CreateShaderHandle(VertexFlag, code, size, 0, 0, 0);
 }
 
 // One pass: Shader over the pass's source rectangle into its destination at (DestX, DestY), the
@@ -265,27 +289,12 @@ int BlendRGBAMix(GraphFilterInfo *Info, int Red, int Green, int Blue, int Alpha,
 {
     FilterChannelMixChoice choice;
     ChooseFilterChannelMix(Red, Green, Blue, Alpha, Pma, &choice);
-    int shader;
-    if (choice.Ready) {
-        int &slot = GraphFilterState.ShaderHandles.Shader[choice.Slot];
-        if (slot < 0) {
-            const D3D11ShaderCode &code = D3D11ShaderPack.ChannelMix[choice.ReadyIndex];
-            slot =
-                code.Code != nullptr && code.Size > 0 ? CreateShaderHandle(0, code.Code, (int)code.Size, 0, 0, 0) : -1;
-            if (slot < 0) {
-                slot = -1;
-                AddLogStringWide(kChannelMixFailure);
-                return -1;
-            }
-            FilterPassDevice.WatchHandle(slot, &slot);
-        }
-        shader = slot;
-    } else {
-        shader = FilterPass_NamedShaderInSlot(
-            GRAPHICS_API_D3D11, choice.Slot, choice.Name,
-            choice.Slot >= FILTER_SLOT_MIX_BASE ? kChannelMixFailure : kNamedChannelMixFailure);
-        if (shader < 0) return -1;
-    }
+    const int shader = choice.Ready
+                           ? FilterPass_ReadyShaderInSlot(GRAPHICS_API_D3D11, choice.Slot, choice.ReadyIndex)
+                           : FilterPass_NamedShaderInSlot(
+                                 GRAPHICS_API_D3D11, choice.Slot, choice.Name,
+                                 choice.Slot >= FILTER_SLOT_MIX_BASE ? kChannelMixFailure : kNamedChannelMixFailure);
+    if (shader < 0) return -1;
     float c[4];
     for (int i = 0; i < 4; ++i) c[i] = (float)choice.Selector[i] + 0.5f;
     SetConstants(c, 4);
@@ -299,11 +308,6 @@ int BlendRGBAMix(GraphFilterInfo *Info, int Red, int Green, int Blue, int Alpha,
         Info->SrcGraph = Info->BlendGraph, Info->BlendGraph = t;
     }
     return result;
-}
-
-int CreateShaderCall(int APIType, const char *FileName)
-{
-    return APIType == GRAPHICS_API_D3D11 ? Graphics_D3D11_Filter_CreateShader(FileName, 0) : -1;
 }
 
 const GraphFilterBackendFunctions kD3D11Passes = {
@@ -328,13 +332,10 @@ const GraphFilterBackendFunctions kD3D11Passes = {
     .Filter_End = nullptr,
     .Filter_TwoColor = TwoColor,
     .Filter_YUVToRGB = YUVToRGB,
+    .FindShaderCode = FindShaderCode,
+    .ChannelMixCode = ChannelMixCode,
 };
 
 }  // namespace
 
-int RegisterGraphFilterD3D11Passes(void)
-{
-    // Only one back end runs at a time: the one whose passes are registered last makes the shaders.
-    FilterPassDevice.CreateShader = CreateShaderCall;
-    return RegisterGraphFilterBackend(GRAPHICS_API_D3D11, &kD3D11Passes);
-}
+int RegisterGraphFilterD3D11Passes(void) { return RegisterGraphFilterBackend(GRAPHICS_API_D3D11, &kD3D11Passes); }
