@@ -1,7 +1,10 @@
 // The Direct3D 11 filter passes on the platform's own device (Wine's, on llvmpipe): every filter
 // and blend over random 64 x 48 graphs gives the processor kernels' pixels within a channel
 // tolerance (the processor's run is the same call with the shader path switched off), Bicubic and
-// Lanczos3 agree with a float reference of their tap weights, and a missing shader fails its call.
+// Lanczos3 agree with a float reference of their tap weights, a filter draws its passes and leaves
+// the draw settings as they were, every file the passes ask for is in the archive, a missing one
+// fails its call, and a screen-mode change between filters changes neither the pixels nor the
+// number of live shaders.
 #include <gtest/gtest.h>
 
 #include <objbase.h>
@@ -14,9 +17,13 @@
 #include <vector>
 
 #include "tests/zovuz/filter/filter_fixture.h"
+#include "zovuz/d3d11/d3d11_internal.h"
+#include "zovuz/d3d11/windows/d3d11_calls.h"
 #include "zovuz/d3d11/zovuz_d3d11.h"
 #include "zovuz/filter/filter_d3d11_passes.h"
+#include "zovuz/graphics/draw_state.h"
 #include "zovuz/graphics/graph_internal.h"
+#include "zovuz/graphics/shader_light.h"
 
 namespace {
 
@@ -265,6 +272,15 @@ TEST_F(D3D11FilterPasses, TapScalersFollowTheirWeights)
 
 TEST_F(D3D11FilterPasses, ArchiveShadersAreFoundByNameAndAMissingOneFailsItsCall)
 {
+    // Every file the passes can ask for.
+    for (int slot = 0; slot < FILTER_SLOT_END; ++slot) {
+        const char *name = FilterShaderFileName(GRAPHICS_API_D3D11, slot);
+        const void *code = nullptr;
+        int size = 0;
+        if (name == nullptr) continue;
+        EXPECT_EQ(Graphics_D3D11_Filter_FindShaderCode(name, &code, &size), 0) << name;
+    }
+
     const int mono = Graphics_D3D11_Filter_CreateShader("Mono.pso", 0);
     EXPECT_GE(mono, 0);
     SubHandle(mono);
@@ -283,4 +299,49 @@ TEST_F(D3D11FilterPasses, ArchiveShadersAreFoundByNameAndAMissingOneFailsItsCall
     EXPECT_EQ(Graphics_Hardware_Filter_Invert(&info, 0), -1);
     EXPECT_EQ(GraphFilterState.ShaderHandles.Shader[slot], -1);
     FilterPassDevice.CreateShader = saved;
+}
+
+TEST_F(D3D11FilterPasses, PassesDrawOnceEachAndKeepTheDrawSettings)
+{
+    std::mt19937 rng(7);
+    const int src = Pixels(RandomPixels(rng, kW * kH), kW, kH), dest = Target(RandomPixels(rng, kW * kH), kW, kH);
+    SetDrawBlendMode(DX_BLENDMODE_ALPHA, 100);
+    SetFogEnable(1);
+    SetUseLighting(0);
+    SetUseZBuffer3D(1);
+    const GraphicsDrawSettingsData before = GraphicsDrawSettings;
+    // Hsb in one pass on this back end, from one graph straight into a draw-valid one.
+    const unsigned draws = D3D11CallLayer.DrawCallCount;
+    ASSERT_EQ(0, GraphFilterBlt(src, dest, DX_GRAPH_FILTER_HSB, 0, 30, 20, 10));
+    EXPECT_EQ(D3D11CallLayer.DrawCallCount - draws, 1u);
+    const GraphicsDrawSettingsData after = GraphicsDrawSettings;
+    EXPECT_EQ(after.BlendMode, before.BlendMode);
+    EXPECT_EQ(after.BlendParam, before.BlendParam);
+    EXPECT_EQ(after.FogEnable, before.FogEnable);
+    EXPECT_EQ(after.Z2D.TestFlag, before.Z2D.TestFlag);
+    EXPECT_EQ(after.NoLightingFlag, before.NoLightingFlag);
+    SetDrawBlendMode(DX_BLENDMODE_NOBLEND, 0);
+    SetFogEnable(0);
+    SetUseZBuffer3D(0);
+}
+
+TEST_F(D3D11FilterPasses, ScreenModeChangeKeepsPixelsAndShaderCount)
+{
+    std::mt19937 rng(11);
+    const int src = Pixels(RandomPixels(rng, kW * kH), kW, kH);
+    const std::vector<uint32_t> start = RandomPixels(rng, kW * kH);
+    auto filtered = [&] {
+        const int dest = Target(start, kW, kH);
+        EXPECT_EQ(0, GraphFilterBlt(src, dest, DX_GRAPH_FILTER_GAUSS, 8, 200));
+        EXPECT_EQ(0, GraphFilterBlt(dest, dest, DX_GRAPH_FILTER_MONO, 20, -30));
+        return ReadPixels(dest, 0, 0, kW, kH);
+    };
+    const std::vector<uint32_t> first = filtered();
+    int shadersAfterOne = -1;
+    for (int round = 0; round < 10; ++round) {
+        ASSERT_EQ(0, Graphics_D3D11_ChangeScreenMode(1, 160, 120, 32, 60));
+        EXPECT_TRUE(filtered() == first) << "round " << round;
+        if (round == 0) shadersAfterOne = GetHandleManage(DX_HANDLETYPE_SHADER)->Num;
+    }
+    EXPECT_EQ(GetHandleManage(DX_HANDLETYPE_SHADER)->Num, shadersAfterOne);
 }

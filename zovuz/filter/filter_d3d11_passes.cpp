@@ -1,45 +1,21 @@
 // The Direct3D 11 side of every filter and blend pass: the shader of the variant from the back
 // end's filter archive (or its channel-mix code table), the constants into the filters' constant
-// buffer (pixel slot 3), and one quad drawn by the texture-to-texture transfer with the filter's
-// pixel shader. The pass framework (filter_pass.cpp) has already chosen the pass's source and
-// destination.
+// buffer (pixel slot 3), and one quad drawn by the back end's texture-to-texture transfer with the
+// filter's pixel shader. The pass framework (filter_pass.cpp) has already chosen the pass's source
+// and destination.
 #include <string.h>
 
-#include "zovuz/core/file/archive.h"
-#include "zovuz/core/text/char_code.h"
-#include "zovuz/d3d11/d3d11_shader_pack_internal.h"
-#include "zovuz/d3d11/windows/d3d11_buffers_win.h"
-#include "zovuz/d3d11/windows/d3d11_graph_piece_win.h"
-#include "zovuz/d3d11/windows/d3d11_transfer_win.h"
+#include "zovuz/d3d11/zovuz_d3d11.h"
 #include "zovuz/filter/filter_d3d11_passes.h"
 #include "zovuz/filter/filter_d3d11_shaders.h"
-#include "zovuz/graphics/shader_light.h"
 
-static_assert(sizeof(FilterD3D11TapVertex) == sizeof(D3D11Transfer8InputVertex), "the transfer's vertex");
+static_assert(sizeof(FilterD3D11TapVertex) == 21 * sizeof(float), "the transfer's eight-coordinate vertex");
 
 namespace {
 
 const wchar_t kChannelMixFailure[] = L"RGBAMixS フィルター用シェーダーの作成に失敗しました";
 const wchar_t kNamedChannelMixFailure[] = L"RGBAMixS フィルター用シェーダーの作成に失敗しました %s";
 const float kLuma[4] = {0.299f, 0.587f, 0.114f, 0.0f};
-
-// The texture, view and render-target view of a graph's first texture piece.
-struct PassTexture
-{
-    GraphHandleData *Graph;
-    const GraphTextureEntry *Piece;
-    ID3D11Texture2D *Texture;
-    ID3D11ShaderResourceView *View;
-};
-
-bool TextureOf(int Handle, PassTexture *Out)
-{
-    Out->Graph = GetFilterGraph(Handle);
-    Out->Piece = D3D11FirstPiece(Out->Graph);
-    Out->Texture = D3D11PieceTexture(Out->Piece, D3D11_GRAPH_TEXTURE);
-    Out->View = D3D11PieceView(Out->Piece);
-    return Out->Texture != nullptr && Out->View != nullptr;
-}
 
 // The source's texture size, (1, 1) when it has none.
 void SourceTextureSize(const GraphFilterInfo *Info, int *Width, int *Height)
@@ -48,43 +24,11 @@ void SourceTextureSize(const GraphFilterInfo *Info, int *Width, int *Height)
     if (GetGraphTextureSize(Info->SrcGraph, Width, Height) < 0 || *Width < 1 || *Height < 1) *Width = *Height = 1;
 }
 
-// Writes Count floats from register c0 on and sends them to the device.
-void SetConstants(const float *Values, int Count)
+void SetConstants(const float *Values, int Count) { Graphics_D3D11_Filter_SetConstants(Values, Count); }
+
+void SetRect(int Out[4], int Left, int Top, int Right, int Bottom)
 {
-    D3D11ConstantBuffer *buffer = D3D11Buffers.Standard[D3D11_SCB_PIXEL_SLOT3];
-    float *floats = D3D11ConstantFloats(D3D11_SCB_PIXEL_SLOT3, 0);
-    if (buffer == nullptr || floats == nullptr) return;
-    memcpy(floats, Values, (size_t)Count * sizeof(float));
-    buffer->Dirty = 1;
-    Graphics_D3D11_ConstantBuffer_Update(buffer);
-}
-
-}  // namespace
-
-namespace {
-
-// The code of a filter archive's file: 0, or -1 when the archive is not open or has no such file.
-int FindShaderCode(const char *FileName, const void **Code, int *Size)
-{
-    if (!D3D11ShaderPack.LoadedFlag || D3D11ShaderPack.FilterArchive.Magic != ARCHIVE_MAGIC) return -1;
-    uint64_t position = 0, size = 0;
-    if (ArchiveFindFile(&D3D11ShaderPack.FilterArchive, CHAR_CODE_UNICODE_BYTE, FileName, &position, &size) < 0)
-        return -1;
-    if (position + size > D3D11ShaderPack.FilterImageSize || size == 0 || size > 0x7FFFFFFF) return -1;
-    *Code = D3D11ShaderPack.FilterImage + position;
-    *Size = (int)size;
-    return 0;
-}
-
-// The code of a ready channel-mix shader: 0, or -1 when its slot is empty.
-int ChannelMixCode(int Index, const void **Code, int *Size)
-{
-    if (!D3D11ShaderPack.LoadedFlag || Index < 0 || Index >= D3D11_CHANNEL_MIX_PACK_SLOTS) return -1;
-    const D3D11ShaderCode &code = D3D11ShaderPack.ChannelMix[Index];
-    if (code.Code == nullptr || code.Size == 0) return -1;
-    *Code = code.Code;
-    *Size = (int)code.Size;
-    return 0;
+    Out[0] = Left, Out[1] = Top, Out[2] = Right, Out[3] = Bottom;
 }
 
 }  // namespace
@@ -93,42 +37,36 @@ int Graphics_D3D11_Filter_CreateShader(const char *FileName, int VertexFlag)
 {
     const void *code = nullptr;
     int size = 0;
-    if (FindShaderCode(FileName, &code, &size) < 0) return -1;
+    if (Graphics_D3D11_Filter_FindShaderCode(FileName, &code, &size) < 0) return -1;
     return CreateShaderHandle(VertexFlag, code, size, 0, 0, 0);
 }
 
-// One pass: Shader over the pass's source rectangle into its destination at (DestX, DestY), the
-// blend graph (blend path) or Extra (else, when >= 0) as the second texture. 0 / -1.
 int Graphics_D3D11_Filter_DrawPass(int Shader, GraphFilterInfo *Info, int LinearFlag, int Divisor, int Extra,
                                    const FilterD3D11TapVertex *Vertices)
 {
-    PassTexture src, dest, second = {};
-    ShaderHandleData *shader = GetShaderEntry(Shader, 0);
-    if (!TextureOf(Info->SrcGraph, &src) || !TextureOf(Info->DestGraph, &dest) || shader == nullptr ||
-        shader->PF == nullptr || shader->PF->Object[0] == nullptr)
-        return -1;
-    ID3D11RenderTargetView *target = D3D11PieceTargetView(dest.Piece, dest.Graph->Image->MipLevels, 0, 0);
-    if (target == nullptr) return -1;
+    if (Shader < 0) return -1;
     const int w = Info->SrcX2 - Info->SrcX1, h = Info->SrcY2 - Info->SrcY1;
     const int dw = Divisor != 1 ? w / Divisor : w, dh = Divisor != 1 ? h / Divisor : h;
-    const RECT srcRect = {Info->SrcX1, Info->SrcY1, Info->SrcX2, Info->SrcY2};
-    const RECT destRect = {Info->DestX, Info->DestY, Info->DestX + dw, Info->DestY + dh};
-    const int secondHandle = Info->IsBlend ? Info->BlendGraph : Extra;
-    RECT secondRect = {0, 0, 0, 0};
-    if (secondHandle >= 0 || Info->IsBlend) {
-        if (!TextureOf(secondHandle, &second)) return -1;
-        if (Info->IsBlend && Info->BlendPosFlag)
-            secondRect = {Info->BlendX, Info->BlendY, Info->BlendX + w, Info->BlendY + h};
-        else
-            secondRect = {0, 0, second.Piece->Width, second.Piece->Height};
+    D3D11FilterQuad quad = {};
+    quad.SrcGraph = Info->SrcGraph;
+    SetRect(quad.SrcRect, Info->SrcX1, Info->SrcY1, Info->SrcX2, Info->SrcY2);
+    quad.DestGraph = Info->DestGraph;
+    SetRect(quad.DestRect, Info->DestX, Info->DestY, Info->DestX + dw, Info->DestY + dh);
+    quad.SecondGraph = Info->IsBlend ? Info->BlendGraph : Extra;
+    if (Info->IsBlend && quad.SecondGraph < 0) return -1;
+    if (quad.SecondGraph >= 0) {
+        if (Info->IsBlend && Info->BlendPosFlag) {
+            SetRect(quad.SecondRect, Info->BlendX, Info->BlendY, Info->BlendX + w, Info->BlendY + h);
+        } else {
+            int sw = 0, sh = 0;
+            if (GetGraphSize(quad.SecondGraph, &sw, &sh) < 0) return -1;
+            SetRect(quad.SecondRect, 0, 0, sw, sh);
+        }
     }
-    D3D11ConstantBuffer *constants = D3D11Buffers.Standard[D3D11_SCB_PIXEL_SLOT3];
-    if (constants != nullptr)
-        Graphics_D3D11_DeviceState_SetPSConstantBuffers(FILTER_D3D11_CONSTANT_SLOT, 1, &constants);
-    return Graphics_D3D11_StretchRect(src.Texture, src.View, &srcRect, dest.Texture, target, &destRect, LinearFlag, 0,
-                                      nullptr, (ID3D11PixelShader *)shader->PF->Object[0], second.Texture, second.View,
-                                      second.Texture != nullptr ? &secondRect : nullptr,
-                                      (const D3D11Transfer8InputVertex *)Vertices);
+    quad.LinearFlag = LinearFlag;
+    quad.PixelShader = Shader;
+    quad.Vertices8 = Vertices != nullptr ? &Vertices[0].X : nullptr;
+    return Graphics_D3D11_Filter_DrawQuad(&quad);
 }
 
 namespace {
@@ -160,19 +98,18 @@ int Gauss(GraphFilterInfo *Info, int Width, float, const float *Weights)
     if (Info->PassIndex != 0) return 0;
     // The rows below the blurred rectangle take the source's last row, so that the vertical pass
     // reads defined texels there.
-    PassTexture src, dest;
     int destWidth, destHeight;
-    if (!TextureOf(Info->SrcGraph, &src) || !TextureOf(Info->DestGraph, &dest) ||
-        GetGraphTextureSize(Info->DestGraph, &destWidth, &destHeight) < 0)
-        return 0;
+    if (GetGraphTextureSize(Info->DestGraph, &destWidth, &destHeight) < 0) return 0;
     const int w = Info->SrcX2 - Info->SrcX1, h = Info->SrcY2 - Info->SrcY1;
-    const RECT row = {Info->SrcX1, Info->SrcY2 - 1, Info->SrcX2, Info->SrcY2};
-    const RECT below = {Info->DestX, Info->DestY + h, Info->DestX + w, destHeight};
-    if (below.bottom <= below.top || below.right <= below.left) return 0;
-    ID3D11RenderTargetView *target = D3D11PieceTargetView(dest.Piece, dest.Graph->Image->MipLevels, 0, 0);
-    if (target == nullptr) return 0;
-    return Graphics_D3D11_StretchRect(src.Texture, src.View, &row, dest.Texture, target, &below, 0, 0, nullptr, nullptr,
-                                      nullptr, nullptr, nullptr, nullptr);
+    if (Info->DestY + h >= destHeight || w <= 0) return 0;
+    D3D11FilterQuad row = {};
+    row.SrcGraph = Info->SrcGraph;
+    SetRect(row.SrcRect, Info->SrcX1, Info->SrcY2 - 1, Info->SrcX2, Info->SrcY2);
+    row.DestGraph = Info->DestGraph;
+    SetRect(row.DestRect, Info->DestX, Info->DestY + h, Info->DestX + w, destHeight);
+    row.SecondGraph = -1;
+    row.PixelShader = -1;
+    return Graphics_D3D11_Filter_DrawQuad(&row);
 }
 
 int DownScale(GraphFilterInfo *Info, int Ratio)
@@ -332,8 +269,8 @@ const GraphFilterBackendFunctions kD3D11Passes = {
     .Filter_End = nullptr,
     .Filter_TwoColor = TwoColor,
     .Filter_YUVToRGB = YUVToRGB,
-    .FindShaderCode = FindShaderCode,
-    .ChannelMixCode = ChannelMixCode,
+    .FindShaderCode = Graphics_D3D11_Filter_FindShaderCode,
+    .ChannelMixCode = Graphics_D3D11_Filter_ChannelMixCode,
 };
 
 }  // namespace
