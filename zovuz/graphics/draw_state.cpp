@@ -333,6 +333,22 @@ MATRIX DrawProjectionThroughArea(const MATRIX &Area)
     return projection;
 }
 
+KeptDrawTransform KeepDrawTransform(void)
+{
+    const GraphicsDrawSettingsData &d = GraphicsDrawSettings;
+    return KeptDrawTransform{d.Matrix.View, d.Matrix.Projection, d.Matrix.Viewport, d.DrawAreaRequest};
+}
+
+void PutBackDrawTransform(const KeptDrawTransform &Kept)
+{
+    GraphicsDrawSettingsData &d = GraphicsDrawSettings;
+    SetDrawArea(Kept.DrawArea.left, Kept.DrawArea.top, Kept.DrawArea.right, Kept.DrawArea.bottom);
+    SetTransformToWorldD(&d.Matrix.World);
+    SetTransformToView(&Kept.View);
+    SetCameraProjectionMatrix(&Kept.Projection);
+    SetTransformToViewportD(&Kept.Viewport);
+}
+
 int SetMainScreenSize(int Width, int Height)
 {
     GraphicsScreenSettings.MainScreenWidth = Width;

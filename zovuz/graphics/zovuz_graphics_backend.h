@@ -511,6 +511,17 @@ void CalcMipLevelSize(int Width, int Height, int Level, int *OutWidth, int *OutH
 // pixels into the viewport of the draw area (row vectors times the matrices).
 MATRIX DrawProjectionThroughArea(const MATRIX &Area);
 
+// What a back end's mode-0 screen change keeps across the new device: the requested draw area
+// (selecting the draw target again resets it) and the view, projection and viewport matrices.
+struct KeptDrawTransform
+{
+    MATRIX_D View, Projection, Viewport;
+    ImageRect DrawArea;
+};
+KeptDrawTransform KeepDrawTransform(void);
+// Sets them again, with the current world matrix, once the device's state is rebuilt.
+void PutBackDrawTransform(const KeptDrawTransform &Kept);
+
 // One texture's part of an image, for the clip of a transfer against it.
 struct GraphTransferPiece
 {

@@ -123,10 +123,15 @@ TEST_F(D3D9Startup, RebuildsRunTheLostAndRestoreCallbacksAndMakeANewZBuffer)
     static const char *restored = "restored";
     D3D9Backend.DeviceRestoreCallbackData = &restored;
     Events.clear();
+    // A mode-0 change keeps the draw area the program asked for.
+    ASSERT_EQ(0, SetDrawArea(10, 20, 300, 200));
+    const ImageRect area = GraphicsDrawSettings.DrawArea;
     EXPECT_EQ(0, Graphics_Hardware_ChangeScreenMode(0, -1, -1, -1, -1));
     EXPECT_EQ(0, Graphics_Hardware_ChangeScreenMode(0, -1, -1, -1, -1));
     const std::vector<std::string> twice = {"lost", "Z 1024x512", "restored", "lost", "Z 1024x512", "restored"};
     EXPECT_EQ(twice, Events);
+    EXPECT_EQ(0, memcmp(&area, &GraphicsDrawSettings.DrawArea, sizeof(area)));
+    ASSERT_EQ(0, SetDrawArea(0, 0, GraphicsDrawSettings.DrawSizeX, GraphicsDrawSettings.DrawSizeY));
     ASSERT_EQ(0, ShowColor(200, 10, 20));
     EXPECT_EQ(0, WrongPixels(0xC80A14));
 

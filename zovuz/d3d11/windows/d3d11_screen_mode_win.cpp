@@ -10,13 +10,6 @@
 
 namespace {
 
-// What a mode-0 change keeps.
-struct SavedMatrices
-{
-    MATRIX_D View, Projection, Viewport;
-    ImageRect DrawArea;  // as requested: selecting the draw target again resets it
-};
-
 // A drawn-into graph has no source to be filled again from, so its pixels are read before the
 // device goes and written into its new textures afterwards. One copy per image record, taken
 // through a graph that shows the whole record.
@@ -115,7 +108,7 @@ int Graphics_D3D11_ChangeScreenMode(int ChangeFlag, int Width, int Height, int C
     Graphics_D3D11_RecreateHandleBuffers();
     ReCreateMaskScreen();
 
-    const SavedMatrices saved = {d.Matrix.View, d.Matrix.Projection, d.Matrix.Viewport, d.DrawAreaRequest};
+    const KeptDrawTransform keptTransform = KeepDrawTransform();
     SelectRenderTarget(0);
     Graphics_D3D11_RestoreDeviceState();
     DeleteInternalGraphs();
@@ -124,14 +117,7 @@ int Graphics_D3D11_ChangeScreenMode(int ChangeFlag, int Width, int Height, int C
     Graphics_D3D11_DeviceState_ResendAll();
     GraphicsState.LightsChangedFlag = 1;
     GraphicsState.LightsRefreshAllFlag = 1;
-    if (ChangeFlag == 0) {
-        const ImageRect &area = saved.DrawArea;
-        SetDrawArea(area.left, area.top, area.right, area.bottom);
-        SetTransformToWorldD(&d.Matrix.World);
-        SetTransformToView(&saved.View);
-        SetCameraProjectionMatrix(&saved.Projection);
-        SetTransformToViewportD(&saved.Viewport);
-    }
+    if (ChangeFlag == 0) PutBackDrawTransform(keptTransform);
     for (int i = 1; i < d.Shader.RenderTargetNum && i < DX_RENDERTARGET_COUNT; ++i) SelectRenderTarget(i);
     return 0;
 }

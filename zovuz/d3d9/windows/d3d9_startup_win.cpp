@@ -43,12 +43,6 @@ int FailInitialize()
     return -1;
 }
 
-// The matrices a rebuild of the device keeps.
-struct SavedMatrices
-{
-    MATRIX_D View, Projection, Viewport;
-};
-
 }  // namespace
 
 int Graphics_D3D9_IsDeviceValid(void) { return Direct3DDevice9_IsValid(); }
@@ -216,7 +210,7 @@ int Graphics_D3D9_ChangeScreenMode(int ChangeFlag, int Width, int Height, int Co
     Graphics_D3D9_RecreateDeviceObjects();
     ReCreateMaskScreen();
 
-    SavedMatrices saved = {d.Matrix.View, d.Matrix.Projection, d.Matrix.Viewport};
+    const KeptDrawTransform kept = KeepDrawTransform();
     SetRenderTargetToShader(0, d.RenderTarget[0], d.RenderTargetSurface[0], d.RenderTargetMipLevel[0]);
     Graphics_D3D9_DeviceState_Refresh();
     DeleteInternalGraphs();
@@ -224,14 +218,7 @@ int Graphics_D3D9_ChangeScreenMode(int ChangeFlag, int Width, int Height, int Co
     if (b.DeviceRestoreCallback != nullptr) b.DeviceRestoreCallback(b.DeviceRestoreCallbackData);
     Graphics_D3D9_DeviceState_SendAll();
     d.Matrix.WorldChangedFlag = d.Matrix.ViewChangedFlag = d.Matrix.ProjectionChangedFlag = 1;
-    if (ChangeFlag == 0) {
-        const ImageRect &area = d.DrawAreaRequest;
-        SetDrawArea(area.left, area.top, area.right, area.bottom);
-        SetTransformToWorldD(&d.Matrix.World);
-        SetTransformToView(&saved.View);
-        SetCameraProjectionMatrix(&saved.Projection);
-        SetTransformToViewportD(&saved.Viewport);
-    }
+    if (ChangeFlag == 0) PutBackDrawTransform(kept);
     for (int i = 1; i < d.Shader.RenderTargetNum; ++i)
         SetRenderTargetToShader(i, d.RenderTarget[i], d.RenderTargetSurface[i], d.RenderTargetMipLevel[i]);
     return 0;
