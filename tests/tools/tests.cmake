@@ -6,6 +6,8 @@ target_link_libraries(test_support_tools PUBLIC shader_emitter_cross)
 # The standard shaders are drawn as the program carries them: the back end's packs and loader.
 target_link_libraries(tools_standard_shaders_d3d11_test PRIVATE zovuz_d3d11)
 target_link_libraries(tools_three_d_shaders_d3d11_test PRIVATE zovuz_d3d11)
+# The filter shaders are drawn by the filters' own Direct3D 9 passes.
+target_link_libraries(tools_filter_shaders_d3d9_test PRIVATE zovuz_filter)
 
 # The shader emitter's host tests are native programs built by its own project
 # (tools/shader_emitter); they run here like every other test of the area.

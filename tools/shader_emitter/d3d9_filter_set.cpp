@@ -13,13 +13,16 @@ const char *const Lane[4] = {"x", "y", "z", "w"};
 
 // The shaders' own numbers, defined from c24 up (the passes' constants stay below).
 // c31 = (1 / 1024, 0.5, 1, 0): the least alpha divided by, a half, one, zero.
-// c30 = (0.299, 0.587, 0.114, 0): the luma weights where a pass gives none.
+// c30 = (1224, 2404, 466, 0) / 4096: the processor's luma weights, for the filters that compare
+//       a brightness with a threshold (the passes' rounder weights would move pixels across it).
+// c22 = (255, 1 / 255, 1 / 512, 255 / 256): truncation to the byte below, as the processor stores.
 // c29 = (2, -1, 1 / 6, 6): doubling, minus one, sixths.
 // c28 = (0, 2 / 3, 1 / 3, 3): the hue offsets of red, green and blue, and three.
 void Numbers(ShaderWriter &W)
 {
     W.Def(C(31), 1.0f / 1024.0f, 0.5f, 1, 0);
-    W.Def(C(30), 0.299f, 0.587f, 0.114f, 0);
+    W.Def(C(30), 1224.0f / 4096.0f, 2404.0f / 4096.0f, 466.0f / 4096.0f, 0);
+    W.Def(C(22), 255.0f, 1.0f / 255.0f, 1.0f / 512.0f, 255.0f / 256.0f);
     W.Def(C(29), 2, -1, 1.0f / 6.0f, 6);
     W.Def(C(28), 0, 2.0f / 3.0f, 1.0f / 3.0f, 3);
 }
@@ -39,13 +42,25 @@ Inputs Declare(ShaderWriter &W, bool Second)
     return In;
 }
 
-// To = From's colour divided by its alpha (0 where the alpha is 0), alpha kept. Uses Work.x.
-void Straight(ShaderWriter &W, const Reg &From, const Reg &To, const Reg &Work)
+// Value (the lanes of Mask) truncated to a whole byte: floor(v x 255 + 1 / 512) / 255, the byte a
+// processor kernel stores (the device would round to the nearest). Uses Work whole.
+void Truncate(ShaderWriter &W, const Reg &Value, const char *Mask, const Reg &Work)
+{
+    W.Mad(Work, Value, C(22)("x"), C(22)("z"));
+    W.Frc(Value(Mask), Work);
+    W.Sub(Work, Work, Value);
+    W.Mul(Value(Mask), Work, C(22)("y"));
+}
+
+// To = From's colour divided by its alpha (0 where the alpha is 0), truncated like the processor's
+// table, alpha kept. Uses Work whole.
+void Straight(ShaderWriter &W, const Reg &From, const Reg &To, const Reg &Work, bool Truncated = true)
 {
     W.Max(Work("x"), From("w"), C(31)("x"));
     W.Rcp(Work("x"), Work("x"));
     W.Mul(Sat(To("xyz")), From, Work("x"));
     W.Mov(To("w"), From("w"));
+    if (Truncated) Truncate(W, To, "xyz", Work);
 }
 
 // Colour times Alpha (a replicated component).
@@ -129,6 +144,7 @@ void OneTexel(ShaderWriter &W, bool Second, const Body &Make)
     const Inputs In = Declare(W, Second);
     W.Texld(R(0), In.Uv, In.Image);
     Make(W, In);
+    Truncate(W, R(1), "xyzw", R(11));
     W.Mov(OC(0), R(1));
 }
 
@@ -149,7 +165,7 @@ void BrightClip(ShaderWriter &W, bool Greater, bool Fill, bool Pma)
     OneTexel(W, false, [&](ShaderWriter &W, const Inputs &) {
         const Reg Colour = Pma ? R(2) : R(0);
         if (Pma) Straight(W, R(0), R(2), R(3));
-        W.Dp3(R(3)("x"), Colour, C(1));
+        W.Dp3(R(3)("x"), Colour, C(30));
         // Kept where the compare is not met: l >= value (less), l <= value (greater).
         if (Greater) W.Sub(R(3), C(0)("x"), R(3)("x"));
         else W.Sub(R(3), R(3)("x"), C(0)("x"));
@@ -210,7 +226,8 @@ void Hsb(ShaderWriter &W, HsbStep Step, bool Pma)
             return;
         }
         W.Mov(R(2), R(0));
-        if (Pma) Straight(W, R(0), R(2), R(3));
+        // (HSB has no slots to spare for truncating the straight colour.)
+        if (Pma) Straight(W, R(0), R(2), R(3), false);
         Brighten(W, R(2));
         RgbToHsl(W, R(2), R(5), R(3), R(4));
         if (Step == HsbStep::RgbToHsb) {
@@ -258,6 +275,7 @@ void Level(ShaderWriter &W, bool Pma)
     }
     W.Mov(R(1)("w"), R(0)("w"));
     if (Pma) Premultiply(W, R(1), R(0)("w"));
+    Truncate(W, R(1), "xyzw", R(11));
     W.Mov(OC(0), R(1));
 }
 
@@ -267,7 +285,7 @@ void TwoColor(ShaderWriter &W, bool Pma)
     OneTexel(W, false, [&](ShaderWriter &W, const Inputs &) {
         const Reg Colour = Pma ? R(2) : R(0);
         if (Pma) Straight(W, R(0), R(2), R(3));
-        W.Dp3(R(3)("x"), Colour, C(0));
+        W.Dp3(R(3)("x"), Colour, C(30));
         W.Sub(R(3)("x"), R(3)("x"), C(0)("w"));
         W.Mov(R(4), C(1));
         W.Mov(R(5), C(2));
@@ -283,11 +301,18 @@ void TwoColor(ShaderWriter &W, bool Pma)
 void GradientMap(ShaderWriter &W, bool Reverse, bool Pma)
 {
     const Inputs In = Declare(W, true);
+    W.Def(C(27), 1.0f / 256.0f, 0.5f / 256.0f, 0, 0);
     W.Texld(R(0), In.Uv, In.Image);
     const Reg Colour = Pma ? R(2) : R(0);
     if (Pma) Straight(W, R(0), R(2), R(3));
-    W.Dp3(R(4)("x"), Colour, C(0));
-    if (Reverse) W.Sub(R(4)("x"), C(31)("z"), R(4)("x"));
+    // The table's entry of the processor's brightness index floor(255 l) (reversed: 255 - it), read
+    // at u = index / 256 plus an eighth of a texel of a 64-wide table.
+    W.Dp3(R(4)("x"), Colour, C(30));
+    W.Mad(R(4)("x"), R(4)("x"), C(22)("x"), C(22)("z"));
+    W.Frc(R(4)("y"), R(4)("x"));
+    W.Sub(R(4)("x"), R(4)("x"), R(4)("y"));
+    if (Reverse) W.Sub(R(4)("x"), C(22)("x"), R(4)("x"));
+    W.Mad(R(4)("x"), R(4)("x"), C(27)("x"), C(27)("y"));
     W.Mov(R(4)("y"), C(31)("w"));
     W.Texld(R(1), R(4), In.Image2);
     if (Pma) Premultiply(W, R(1), R(1)("w"));
@@ -296,8 +321,10 @@ void GradientMap(ShaderWriter &W, bool Reverse, bool Pma)
 
 void PremultipliedAlpha(ShaderWriter &W)
 {
+    // c x a >> 8: the processor divides by 256.
     OneTexel(W, false, [](ShaderWriter &W, const Inputs &) {
         W.Mul(R(1)("xyz"), R(0), R(0)("w"));
+        W.Mul(R(1)("xyz"), R(1), C(22)("w"));
         W.Mov(R(1)("w"), R(0)("w"));
     });
 }
@@ -349,32 +376,32 @@ void YuvToRgb(ShaderWriter &W, bool ChromaGraph, bool AlphaHalf)
     } else {
         W.Mov(R(1)("w"), C(31)("z"));
     }
+    Truncate(W, R(1), "xyzw", R(11));
     W.Mov(OC(0), R(1));
 }
 
 // ---- Gauss and DownScale ----------------------------------------------------------------------------
 
-// c0 texture size, c1-c4 the sixteen weights (w0 the centre, wk at distance k), c5-c20 the taps'
-// offsets. Tap 0 is the centre; tap i (i >= 1) lies between texels 2i - 1 and 2i, so linear
-// filtering reads both, and it weighs (w[2i-1] + w[2i]) on each side.
+// c0 texture size, c1-c4 the sixteen weights, c5-c20 the taps' offsets. Tap 0 is the centre (weight
+// w0); tap k (1 .. N / 2 - 1) lies between texels 2k - 1 and 2k on each side, so linear filtering
+// reads their average, and weighs wk on each side: the processor's blur, term for term. The
+// result is truncated as the processor's is, where the slots allow (not at 32 pixels).
 void Gauss(ShaderWriter &W, int Width)
 {
     const Inputs In = Declare(W, false);
-    const int taps = Width / 4;  // pairs of texels on each side
+    const int taps = Width / 2 - 1;
     W.Texld(R(0), In.Uv, In.Image);
     W.Mul(R(1), R(0), C(1)("x"));
-    auto Weight = [](int k) { return C(1 + k / 4)(Lane[k % 4]); };
-    for (int i = 1; i <= taps; ++i) {
-        const int offset = 4 + i;
+    for (int k = 1; k <= taps; ++k) {
+        const int offset = 5 + k;  // c5 holds tap 0, the centre
         W.Add(R(5)("xy"), In.Uv, C(offset));
         W.Sub(R(6)("xy"), In.Uv, C(offset));
         W.Texld(R(2), R(5), In.Image);
         W.Texld(R(3), R(6), In.Image);
         W.Add(R(2), R(2), R(3));
-        W.Mov(R(4)("x"), Weight(2 * i - 1));
-        if (2 * i < 16) W.Add(R(4)("x"), R(4)("x"), Weight(2 * i));
-        W.Mad(R(1), R(2), R(4)("x"), R(1));
+        W.Mad(R(1), R(2), C(1 + k / 4)(Lane[k % 4]), R(1));
     }
+    if (Width < 32) Truncate(W, R(1), "xyzw", R(11));
     W.Mov(OC(0), R(1));
 }
 
@@ -390,6 +417,7 @@ void DownScale(ShaderWriter &W, int Ratio)
         if (i == 0) W.Mul(R(1), R(2), C(27)("x"));
         else W.Mad(R(1), R(2), C(27)("x"), R(1));
     }
+    Truncate(W, R(1), "xyzw", R(11));
     W.Mov(OC(0), R(1));
 }
 
@@ -567,8 +595,7 @@ void BasicBlend(ShaderWriter &W, int Number, bool Pma)
         W.Mul(R(7), R(7), C(31)("y"));
         W.Sub(R(8), B, C(31)("y"));
         W.Cmp(T, R(8), R(7), T);
-        W.Max(R(8), S, C(31)("x"));
-        for (int i = 0; i < 3; ++i) W.Pow(F(Lane[i]), R(8)(Lane[i]), T(Lane[i]));
+        for (int i = 0; i < 3; ++i) W.Pow(F(Lane[i]), S(Lane[i]), T(Lane[i]));
         W.Mov(F("w"), C(1)("x"));
         break;
     }
@@ -605,6 +632,7 @@ void BasicBlend(ShaderWriter &W, int Number, bool Pma)
         W.Mov(R(1)("xyz"), S);
         if (Pma) Premultiply(W, R(1), R(1)("w"));
     }
+    Truncate(W, R(1), "xyzw", R(11));
     W.Mov(OC(0), R(1));
 }
 

@@ -59,12 +59,12 @@ struct Constants
 // The luma weights several shaders read.
 void Luma(Constants &C, int Register, float W = 0.0f) { C.Set(Register, 0.299f, 0.587f, 0.114f, W); }
 
-// One pass: the draw mode (point sampling unless Linear), the shader in its slot, the constants,
-// the draw, the constants released. Slot < 0 means Shader is already made.
+// One pass: the draw mode (point sampling, or linear filtering as Begin set it), the shader, the
+// constants, the draw, the constants released.
 int RunPass(GraphFilterInfo *Info, int Shader, const Constants &C, bool Linear, int SecondGraph = -1, int Divisor = 1,
             const FilterTapVertex *Taps = nullptr)
 {
-    if (!Linear) SetDrawMode(0);
+    SetDrawMode(Linear ? 1 : 0);
     if (Shader < 0) return -1;
     if (C.Count > 0 && FilterD3D9Device.SetPixelConstants(&C.Value[0][0], C.Count) < 0) return -1;
     const int result = Graphics_D3D9_Filter_DrawPass(Info, Shader, SecondGraph, Divisor, Taps);
