@@ -293,12 +293,12 @@ TEST_F(D3D11FilterPasses, ArchiveShadersAreFoundByNameAndAMissingOneFailsItsCall
     GraphFilterState.ShaderHandles.Shader[slot] = -1;
     std::mt19937 rng(5);
     const int src = Pixels(RandomPixels(rng, kW * kH), kW, kH), dest = Target(RandomPixels(rng, kW * kH), kW, kH);
-    GraphFilterInfo info = {};
-    info.SrcGraph = src, info.DestGraph = dest, info.BlendGraph = -1;
-    info.SrcX2 = kW, info.SrcY2 = kH;
-    EXPECT_EQ(Graphics_Hardware_Filter_Invert(&info, 0), -1);
+    EXPECT_EQ(GraphFilterBlt(src, dest, DX_GRAPH_FILTER_INVERT), -1);
     EXPECT_EQ(GraphFilterState.ShaderHandles.Shader[slot], -1);
+    // Tried again on the next call, which finds it.
     FilterPassDevice.CreateShader = saved;
+    EXPECT_EQ(GraphFilterBlt(src, dest, DX_GRAPH_FILTER_INVERT), 0);
+    EXPECT_GE(GraphFilterState.ShaderHandles.Shader[slot], 0);
 }
 
 TEST_F(D3D11FilterPasses, PassesDrawOnceEachAndKeepTheDrawSettings)
