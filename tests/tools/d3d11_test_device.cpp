@@ -9,6 +9,30 @@
 #include "tests/support/test_files.h"
 #include "tests/support/test_paths.h"
 
+namespace {
+const DXGI_FORMAT Float4 = DXGI_FORMAT_R32G32B32A32_FLOAT, Float3 = DXGI_FORMAT_R32G32B32_FLOAT,
+                  Float2 = DXGI_FORMAT_R32G32_FLOAT, Colour = DXGI_FORMAT_R8G8B8A8_UNORM;
+#define ELEMENT(Name, Index, Format, Offset) {Name, Index, Format, 0, Offset, D3D11_INPUT_PER_VERTEX_DATA, 0}
+
+}  // namespace
+
+const std::vector<D3D11_INPUT_ELEMENT_DESC> LibraryLayouts[9] = {
+    {ELEMENT("POSITION", 0, Float4, 0), ELEMENT("COLOR", 0, Colour, 16)},
+    {ELEMENT("POSITION", 0, Float4, 0), ELEMENT("COLOR", 0, Colour, 16), ELEMENT("TEXCOORD", 0, Float2, 20)},
+    {ELEMENT("POSITION", 0, Float4, 0), ELEMENT("COLOR", 0, Colour, 16), ELEMENT("COLOR", 1, Colour, 20),
+     ELEMENT("TEXCOORD", 0, Float2, 24), ELEMENT("TEXCOORD", 1, Float2, 32)},
+    {ELEMENT("POSITION", 0, Float3, 0), ELEMENT("COLOR", 0, Colour, 12)},
+    {ELEMENT("POSITION", 0, Float3, 0), ELEMENT("COLOR", 0, Colour, 12), ELEMENT("TEXCOORD", 0, Float2, 16)},
+    {ELEMENT("POSITION", 0, Float3, 0), ELEMENT("NORMAL", 0, Float3, 12), ELEMENT("COLOR", 0, Colour, 24),
+     ELEMENT("COLOR", 1, Colour, 28), ELEMENT("TEXCOORD", 0, Float2, 32), ELEMENT("TEXCOORD", 1, Float2, 40)},
+    {ELEMENT("POSITION", 0, Float3, 0), ELEMENT("POSITION", 1, Float4, 12), ELEMENT("NORMAL", 0, Float3, 28),
+     ELEMENT("TANGENT", 0, Float3, 40), ELEMENT("BINORMAL", 0, Float3, 52), ELEMENT("COLOR", 0, Colour, 64),
+     ELEMENT("COLOR", 1, Colour, 68), ELEMENT("TEXCOORD", 0, Float2, 72), ELEMENT("TEXCOORD", 1, Float2, 80)},
+    {ELEMENT("POSITION", 0, Float2, 0), ELEMENT("TEXCOORD", 0, Float2, 8), ELEMENT("TEXCOORD", 1, Float2, 16)},
+    {ELEMENT("POSITION", 0, Float2, 0), ELEMENT("TEXCOORD", 0, Float2, 8), ELEMENT("TEXCOORD", 1, Float2, 16),
+     ELEMENT("TEXCOORD", 2, Float2, 24), ELEMENT("TEXCOORD", 3, Float2, 32), ELEMENT("TEXCOORD", 4, Float2, 40),
+     ELEMENT("TEXCOORD", 5, Float2, 48), ELEMENT("TEXCOORD", 6, Float2, 56), ELEMENT("TEXCOORD", 7, Float2, 64)},
+};
 bool D3D11TestDevice::Open()
 {
     WNDCLASSW Class = {};

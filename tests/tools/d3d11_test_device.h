@@ -67,5 +67,9 @@ struct Vertex2D {
     float U, V;
 };
 
+// The input layouts of the library's seven vertex formats (D3D11_VERTEX_NOTEX_2D onwards) and its
+// two transfer formats (two and eight coordinate pairs).
+extern const std::vector<D3D11_INPUT_ELEMENT_DESC> LibraryLayouts[9];
+
 // A shader of the representative set the build wrote (empty, with a test failure, if missing).
 std::vector<unsigned char> ReadSetShader(const char *Name);

@@ -283,13 +283,10 @@ protected:
         Com<ID3D11VertexShader> Vs;
         Com<ID3D11PixelShader> Ps;
         Com<ID3D11InputLayout> Layout;
-        const D3D11_INPUT_ELEMENT_DESC Elements[] = {
-            {"POSITION", 0, DXGI_FORMAT_R32G32_FLOAT, 0, 0, D3D11_INPUT_PER_VERTEX_DATA, 0},
-            {"TEXCOORD", 0, DXGI_FORMAT_R32G32_FLOAT, 0, 8, D3D11_INPUT_PER_VERTEX_DATA, 0},
-            {"TEXCOORD", 1, DXGI_FORMAT_R32G32_FLOAT, 0, 16, D3D11_INPUT_PER_VERTEX_DATA, 0}};
+        const std::vector<D3D11_INPUT_ELEMENT_DESC> &Elements = LibraryLayouts[7];  // the transfer vertices
         EXPECT_EQ(D3D.Device->CreateVertexShader(VertexCode.data(), VertexCode.size(), nullptr, &Vs.p), S_OK);
         EXPECT_EQ(D3D.Device->CreatePixelShader(Code.data(), Code.size(), nullptr, &Ps.p), S_OK);
-        EXPECT_EQ(D3D.Device->CreateInputLayout(Elements, 3, VertexCode.data(), VertexCode.size(), &Layout.p), S_OK);
+        EXPECT_EQ(D3D.Device->CreateInputLayout(Elements.data(), 3, VertexCode.data(), VertexCode.size(), &Layout.p), S_OK);
         if (!Vs.p || !Ps.p || !Layout.p) return false;
 
         // One triangle over the whole one-pixel target.

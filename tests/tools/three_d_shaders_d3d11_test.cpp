@@ -27,12 +27,6 @@ struct Vertex3D {
     uint32_t Diffuse, Specular;
     float U, V, U1, V1;
 };
-#define ELEMENT(Name, Index, Format, Offset) {Name, Index, Format, 0, Offset, D3D11_INPUT_PER_VERTEX_DATA, 0}
-const D3D11_INPUT_ELEMENT_DESC Layout[] = {
-    ELEMENT("POSITION", 0, DXGI_FORMAT_R32G32B32_FLOAT, 0),  ELEMENT("NORMAL", 0, DXGI_FORMAT_R32G32B32_FLOAT, 12),
-    ELEMENT("COLOR", 0, DXGI_FORMAT_R8G8B8A8_UNORM, 24),     ELEMENT("COLOR", 1, DXGI_FORMAT_R8G8B8A8_UNORM, 28),
-    ELEMENT("TEXCOORD", 0, DXGI_FORMAT_R32G32_FLOAT, 32),    ELEMENT("TEXCOORD", 1, DXGI_FORMAT_R32G32_FLOAT, 40),
-};
 
 struct Vec3 {
     float X, Y, Z;
@@ -152,7 +146,9 @@ protected:
         Com<ID3D11InputLayout> InputLayout;
         ASSERT_EQ(D3D.Device->CreateVertexShader(Slots[VertexSlot].Code, Slots[VertexSlot].Size, nullptr, &Vs.p), S_OK);
         ASSERT_EQ(D3D.Device->CreatePixelShader(Slots[PixelSlot].Code, Slots[PixelSlot].Size, nullptr, &Ps.p), S_OK);
-        ASSERT_EQ(D3D.Device->CreateInputLayout(Layout, 6, Slots[VertexSlot].Code, Slots[VertexSlot].Size, &InputLayout.p),
+        const std::vector<D3D11_INPUT_ELEMENT_DESC> &Layout = LibraryLayouts[D3D11_VERTEX3D];
+        ASSERT_EQ(D3D.Device->CreateInputLayout(Layout.data(), UINT(Layout.size()), Slots[VertexSlot].Code,
+                                                Slots[VertexSlot].Size, &InputLayout.p),
                   S_OK);
         Com<ID3D11Buffer> Buffer, Common, VertexBase, VertexOther, PixelBase, ShadowMatrix, ShadowParam;
         Buffer.p = D3D.MakeBuffer(D3D11_BIND_VERTEX_BUFFER, Vertices.data(), UINT(sizeof(Vertex3D) * Vertices.size()));

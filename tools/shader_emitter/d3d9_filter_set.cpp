@@ -16,6 +16,8 @@ const char *const Lane[4] = {"x", "y", "z", "w"};
 // c30 = (1224, 2404, 466, 0) / 4096: the processor's luma weights, for the filters that compare
 //       a brightness with a threshold (the passes' rounder weights would move pixels across it).
 // c22 = (255, 1 / 255, 1 / 512, 255 / 256): truncation to the byte below, as the processor stores.
+// c21 = (128, 256, 510 / 256 x 255, 512) / 255: the processor's lightness model, whose grey is 128
+//       and whose pure colours and lightness steps count 256 to the whole.
 // c29 = (2, -1, 1 / 6, 6): doubling, minus one, sixths.
 // c28 = (0, 2 / 3, 1 / 3, 3): the hue offsets of red, green and blue, and three.
 void Numbers(ShaderWriter &W)
@@ -23,6 +25,7 @@ void Numbers(ShaderWriter &W)
     W.Def(C(31), 1.0f / 1024.0f, 0.5f, 1, 0);
     W.Def(C(30), 1224.0f / 4096.0f, 2404.0f / 4096.0f, 466.0f / 4096.0f, 0);
     W.Def(C(22), 255.0f, 1.0f / 255.0f, 1.0f / 512.0f, 255.0f / 256.0f);
+    W.Def(C(21), 128.0f / 255.0f, 256.0f / 255.0f, 510.0f / 256.0f, 512.0f / 255.0f);
     W.Def(C(29), 2, -1, 1.0f / 6.0f, 6);
     W.Def(C(28), 0, 2.0f / 3.0f, 1.0f / 3.0f, 3);
 }
@@ -99,11 +102,16 @@ void RgbToHsl(ShaderWriter &W, const Reg &Cc, const Reg &Out, const Reg &Work1, 
     // Sixths to 0-1, wrapped.
     W.Mad(Out("x"), Out("x"), C(29)("z"), C(31)("z"));
     W.Frc(Out("x"), Out("x"));
-    // Lightness (max + min) / 2; saturation delta / (max + min), or delta / (2 - max - min) above a half.
+    // Lightness (max + min) / 2, a whole byte; saturation delta / (max + min), or delta / (512 / 255
+    // - max - min) above 128.
     W.Add(Work2("x"), Work1("x"), Work1("y"));
     W.Mul(Out("z"), Work2("x"), C(31)("y"));
-    W.Sub(Work2("y"), C(29)("x"), Work2("x"));
-    W.Sub(Work2("w"), C(31)("y"), Out("z"));
+    W.Mad(Work2("y"), Out("z"), C(22)("x"), C(22)("z"));
+    W.Frc(Work2("z"), Work2("y"));
+    W.Sub(Work2("y"), Work2("y"), Work2("z"));
+    W.Mul(Out("z"), Work2("y"), C(22)("y"));
+    W.Sub(Work2("y"), C(21)("w"), Work2("x"));
+    W.Sub(Work2("w"), C(21)("x"), Out("z"));
     W.Cmp(Work2("x"), Work2("w"), Work2("x"), Work2("y"));
     W.Max(Work2("x"), Work2("x"), C(31)("x"));
     W.Rcp(Work2("x"), Work2("x"));
@@ -119,18 +127,18 @@ void HslToRgb(ShaderWriter &W, const Reg &Hsl, const Reg &Out, const Reg &Work1,
     W.Frc(Work1("xyz"), Work1);
     W.Mad(Work1("xyz"), Work1, C(29)("w"), -C(28)("w"));
     Absolute(W, Work1("xyz"), Work1);
-    W.Add(Sat(Work1("xyz")), Work1, C(29)("y"));
-    // Towards grey by the saturation: p + (0.5 - p) x (1 - s).
-    W.Sub(Work2("xyz"), C(31)("y"), Work1);
+    W.Mad(Sat(Work1("xyz")), Work1, C(21)("y"), -C(21)("y"));  // (|..| - 1) x 256 / 255
+    // Towards grey by the saturation: p + (128 / 255 - p) x (1 - s).
+    W.Sub(Work2("xyz"), C(21)("x"), Work1);
     W.Sub(Work2("w"), C(31)("z"), Hsl("y"));
     W.Mad(Work1("xyz"), Work2, Work2("w"), Work1);
-    // Lightness: 2l x c below a half, else c + (1 - c) x (2l - 1).
-    W.Add(Work2("w"), Hsl("z"), Hsl("z"));
+    // Lightness L (bytes): L c / 128 up to 128, else c + (1 - c) (L - 128) / 128.
+    W.Mul(Work2("w"), Hsl("z"), C(21)("z"));
     W.Mul(Work2("xyz"), Work1, Work2("w"));
     W.Sub(Out("xyz"), C(31)("z"), Work1);
     W.Add(Work2("w"), Work2("w"), C(29)("y"));
     W.Mad(Out("xyz"), Out, Work2("w"), Work1);
-    W.Sub(Work2("w"), C(31)("y"), Hsl("z"));
+    W.Sub(Work2("w"), C(21)("x"), Hsl("z"));
     W.Cmp(Sat(Out("xyz")), Work2("w"), Work2, Out);
 }
 
@@ -139,12 +147,12 @@ void HslToRgb(ShaderWriter &W, const Reg &Hsl, const Reg &Out, const Reg &Work1,
 // The colour filters that read one texel and write one: Body turns r0 (as stored) into r1 (as
 // stored). Pma tells whether the colour is premultiplied.
 using Body = std::function<void(ShaderWriter &W, const Inputs &In)>;
-void OneTexel(ShaderWriter &W, bool Second, const Body &Make)
+void OneTexel(ShaderWriter &W, bool Second, const Body &Make, bool Truncated = true)
 {
     const Inputs In = Declare(W, Second);
     W.Texld(R(0), In.Uv, In.Image);
     Make(W, In);
-    Truncate(W, R(1), "xyzw", R(11));
+    if (Truncated) Truncate(W, R(1), "xyzw", R(11));
     W.Mov(OC(0), R(1));
 }
 
@@ -189,6 +197,12 @@ void BrightnessScale(ShaderWriter &W, bool Pma)
         RgbToHsl(W, Colour, R(5), R(3), R(4));
         W.Sub(R(5)("z"), R(5)("z"), C(0)("x"));
         W.Mul(Sat(R(5)("z")), R(5)("z"), C(0)("y"));
+        if (!Pma) {  // the stretched lightness, a whole byte (the premultiplied form has no slots left)
+            W.Mad(R(6)("x"), R(5)("z"), C(22)("x"), C(22)("z"));
+            W.Frc(R(6)("y"), R(6)("x"));
+            W.Sub(R(6)("x"), R(6)("x"), R(6)("y"));
+            W.Mul(R(5)("z"), R(6)("x"), C(22)("y"));
+        }
         HslToRgb(W, R(5), R(1), R(3), R(4));
         W.Mov(R(1)("w"), R(0)("w"));
         if (Pma) Premultiply(W, R(1), R(0)("w"));
@@ -242,7 +256,7 @@ void Hsb(ShaderWriter &W, HsbStep Step, bool Pma)
         HslToRgb(W, R(5), R(1), R(3), R(4));
         W.Mov(R(1)("w"), R(0)("w"));
         if (Pma) Premultiply(W, R(1), R(0)("w"));
-    });
+    }, Step != HsbStep::HueLock);
 }
 
 void Invert(ShaderWriter &W, bool Pma)
@@ -258,15 +272,21 @@ void Invert(ShaderWriter &W, bool Pma)
 void Level(ShaderWriter &W, bool Pma)
 {
     const Inputs In = Declare(W, true);
-    W.Def(C(27), 255.0f / 256.0f, 0.5f / 256.0f, 0.5f, 0);
+    W.Def(C(27), 1.0f / 256.0f, 0.5f / 256.0f, 0.5f, 256.0f);
     W.Texld(R(0), In.Uv, In.Image);
     const Reg Colour = Pma ? R(2) : R(0);
     if (Pma) Straight(W, R(0), R(2), R(3));
+    // The processor's table index floor((c - m0) / (m1 - m0) x 256), at most 255, read at its texel
+    // centre; its curve scales by the output range over 256.
     W.Sub(R(4)("xyz"), Colour, C(0)("x"));
     W.Mul(Sat(R(4)("xyz")), R(4), C(0)("y"));
-    // Each channel through the gamma graph at the texel centre of its value.
+    W.Mul(R(4)("xyz"), R(4), C(27)("w"));
+    W.Frc(R(3)("xyz"), R(4));
+    W.Sub(R(4)("xyz"), R(4), R(3));
+    W.Min(R(4)("xyz"), R(4), C(22)("x"));
     W.Mad(R(4)("xyz"), R(4), C(27)("x"), C(27)("y"));
     W.Sub(R(3)("x"), C(0)("w"), C(0)("z"));
+    W.Mul(R(3)("x"), R(3)("x"), C(22)("w"));
     for (int i = 0; i < 3; ++i) {
         W.Mov(R(5 + i)("x"), R(4)(Lane[i]));
         W.Mov(R(5 + i)("y"), C(27)("z"));
@@ -274,7 +294,10 @@ void Level(ShaderWriter &W, bool Pma)
         W.Mad(R(1)(Lane[i]), R(5 + i)("x"), R(3)("x"), C(0)("z"));
     }
     W.Mov(R(1)("w"), R(0)("w"));
-    if (Pma) Premultiply(W, R(1), R(0)("w"));
+    if (Pma) {
+        Truncate(W, R(1), "xyz", R(11));  // the curve's byte, then its premultiplication
+        Premultiply(W, R(1), R(0)("w"));
+    }
     Truncate(W, R(1), "xyzw", R(11));
     W.Mov(OC(0), R(1));
 }
@@ -301,14 +324,15 @@ void TwoColor(ShaderWriter &W, bool Pma)
 void GradientMap(ShaderWriter &W, bool Reverse, bool Pma)
 {
     const Inputs In = Declare(W, true);
-    W.Def(C(27), 1.0f / 256.0f, 0.5f / 256.0f, 0, 0);
+    W.Def(C(27), 1.0f / 256.0f, 0.5f / 256.0f, 1.0f / 8192.0f, 0);
     W.Texld(R(0), In.Uv, In.Image);
     const Reg Colour = Pma ? R(2) : R(0);
     if (Pma) Straight(W, R(0), R(2), R(3));
     // The table's entry of the processor's brightness index floor(255 l) (reversed: 255 - it), read
-    // at u = index / 256 plus an eighth of a texel of a 64-wide table.
+    // at u = index / 256 plus an eighth of a texel of a 64-wide table. (The index is a multiple of
+    // 1 / 4096 below a whole number at worst: the rounding allowance stays below that.)
     W.Dp3(R(4)("x"), Colour, C(30));
-    W.Mad(R(4)("x"), R(4)("x"), C(22)("x"), C(22)("z"));
+    W.Mad(R(4)("x"), R(4)("x"), C(22)("x"), C(27)("z"));
     W.Frc(R(4)("y"), R(4)("x"));
     W.Sub(R(4)("x"), R(4)("x"), R(4)("y"));
     if (Reverse) W.Sub(R(4)("x"), C(22)("x"), R(4)("x"));
@@ -532,12 +556,73 @@ void TapFilter(ShaderWriter &W, const TapCubic &Weights, bool Bicubic)
 
 // ---- Blends -------------------------------------------------------------------------------------------
 
+// The blend types 14 (Normal_AlphaCh) and 15 (Add_AlphaCh) in the processor's whole numbers: r2 and
+// r3 hold the straight source and blend, r0 and r1 as stored; the result goes to r1. A pixel of
+// alpha 0 is left as it is.
+void AlphaChannelBlend(ShaderWriter &W, bool Normal, bool Pma)
+{
+    auto Floor = [&](const Reg &Value, const char *Mask, const Reg &Work) {
+        W.Frc(Work(Mask), Value);
+        W.Sub(Value(Mask), Value, Work);
+    };
+    // r4 = source bytes (w: its alpha), r6 = blend bytes (w: its alpha).
+    W.Mov(R(2)("w"), R(0)("w"));
+    W.Mov(R(3)("w"), R(1)("w"));
+    W.Mad(R(4), R(2), C(27)("y"), C(31)("y"));
+    Floor(R(4), "xyzw", R(5));
+    W.Mad(R(6), R(3), C(27)("y"), C(31)("y"));
+    Floor(R(6), "xyzw", R(5));
+    // r7: x = ratio x 256 whole, y = bw = (blend alpha x it) / 256 whole, z = 256 - bw.
+    W.Mul(R(7)("x"), C(0)("x"), C(27)("x"));
+    Floor(R(7), "x", R(8));
+    W.Mul(R(7)("y"), R(6)("w"), R(7)("x"));
+    W.Mul(R(7)("y"), R(7)("y"), C(26)("x"));
+    Floor(R(7), "y", R(8));
+    W.Sub(R(7)("z"), C(27)("x"), R(7)("y"));
+    // r8.x: the alpha sum sa (256 - bw) + bw 256; Add_AlphaCh keeps it over 256, whole.
+    W.Mul(R(8)("x"), R(7)("z"), R(4)("w"));
+    W.Mad(R(8)("x"), R(7)("y"), C(27)("x"), R(8)("x"));
+    if (!Normal) {
+        W.Mul(R(8)("x"), R(8)("x"), C(26)("x"));
+        Floor(R(8), "x", R(9));
+    }
+    W.Sub(R(9), R(8)("x"), C(31)("y"));
+    W.Texkill(R(9));
+    // The colour: Normal (s sa (256 - bw) + b bw 256) / sum; Add (b bw + s sa) / alpha, at most 255.
+    if (Normal) {
+        W.Mul(R(5)("xyz"), R(4), R(4)("w"));
+        W.Mul(R(5)("xyz"), R(5), R(7)("z"));
+        W.Mul(R(9)("xyz"), R(6), R(7)("y"));
+        W.Mad(R(5)("xyz"), R(9), C(27)("x"), R(5));
+    } else {
+        W.Mul(R(5)("xyz"), R(6), R(7)("y"));
+        W.Mad(R(5)("xyz"), R(4), R(4)("w"), R(5));
+    }
+    W.Rcp(R(8)("y"), R(8)("x"));
+    W.Mad(R(5)("xyz"), R(5), R(8)("y"), C(26)("y"));
+    Floor(R(5), "xyz", R(9));
+    W.Min(R(5)("xyz"), R(5), C(27)("y"));
+    // The alpha byte: Normal's sum over 256, whole; Add's alpha as it is.
+    if (Normal) {
+        W.Mul(R(8)("x"), R(8)("x"), C(26)("x"));
+        Floor(R(8), "x", R(9));
+    }
+    if (Pma) {  // the processor's table: c x alpha / 255, whole
+        W.Mul(R(5)("xyz"), R(5), R(8)("x"));
+        W.Mad(R(5)("xyz"), R(5), C(27)("w"), C(26)("y"));
+        Floor(R(5), "xyz", R(9));
+    }
+    W.Mul(R(1)("xyz"), R(5), C(27)("w"));
+    W.Mul(R(1)("w"), R(8)("x"), C(27)("w"));
+}
+
 // c0 the blend ratio in all four, c1 = (1, 1, 1, 1). s = source (r2, straight), b = blend (r3,
 // straight); w = blend alpha x ratio (r4.x).
 void BasicBlend(ShaderWriter &W, int Number, bool Pma)
 {
     const Inputs In = Declare(W, true);
     W.Def(C(27), 256.0f, 255.0f, 1.9921875f, 1.0f / 255.0f);
+    W.Def(C(26), 1.0f / 256.0f, 1.0f / 16384.0f, 0, 0);
     W.Texld(R(0), In.Uv, In.Image);
     W.Texld(R(1), In.Uv2, In.Image2);
     if (Pma) {
@@ -613,18 +698,7 @@ void BasicBlend(ShaderWriter &W, int Number, bool Pma)
         W.Mov(R(1)("w"), R(0)("w"));
         if (Pma) Premultiply(W, R(1), R(0)("w"));
     } else if (Number == 13 || Number == 14) {
-        // Normal_AlphaCh: alpha = sa (1 - w) + w, colour (s sa (1 - w) + b w) / alpha; Add_AlphaCh
-        // the colour (b w + s sa) / alpha. A pixel with alpha 0 is left as it is.
-        W.Sub(T("x"), C(1)("x"), R(4)("x"));
-        W.Mul(T("y"), R(0)("w"), T("x"));
-        W.Add(R(1)("w"), T("y"), R(4)("x"));
-        W.Sub(R(7), R(1)("w"), C(31)("x"));
-        W.Texkill(R(7));
-        W.Mul(F, B, R(4)("x"));
-        W.Mad(F, S, Number == 13 ? T("y") : R(0)("w"), F);
-        W.Rcp(T("z"), R(1)("w"));
-        W.Mul(Sat(R(1)("xyz")), F, T("z"));
-        if (Pma) Premultiply(W, R(1), R(1)("w"));
+        AlphaChannelBlend(W, Number == 13, Pma);
     } else {
         // Multiple_AOnly: alpha sa + (ba sa - sa) ratio, colour the source's.
         W.Mad(T("x"), R(1)("w"), R(0)("w"), -R(0)("w"));

@@ -10,6 +10,7 @@
 #include <random>
 
 #include "tests/app/shell/e2e_fixture.h"
+#include "tests/app/shell/pcm_wave.h"
 #include "tests/support/test_files.h"
 #include "tests/support/test_paths.h"
 
@@ -26,24 +27,15 @@ FILETIME Written(const std::wstring& path) {
   return data.ftLastWriteTime;
 }
 
-uint32_t U32(const std::string& bytes, size_t at) {
-  uint32_t v = 0;
-  std::memcpy(&v, bytes.data() + at, 4);
-  return v;
-}
-
-uint16_t U16(const std::string& bytes, size_t at) {
-  uint16_t v = 0;
-  std::memcpy(&v, bytes.data() + at, 2);
-  return v;
-}
-
 // The left channel of a 16-bit stereo WAV body from second `from` for `seconds`.
 std::vector<int16_t> LeftChannel(const std::string& wave, double from, double seconds) {
   std::vector<int16_t> out;
   const size_t first = static_cast<size_t>(from * 44100), count = static_cast<size_t>(seconds * 44100);
-  for (size_t i = first; i < first + count && 44 + 4 * i + 2 <= wave.size(); ++i)
-    out.push_back(static_cast<int16_t>(U16(wave, 44 + 4 * i)));
+  for (size_t i = first; i < first + count && 44 + 4 * i + 2 <= wave.size(); ++i) {
+    int16_t v = 0;
+    std::memcpy(&v, wave.data() + 44 + 4 * i, 2);
+    out.push_back(v);
+  }
   return out;
 }
 
@@ -211,15 +203,7 @@ TEST_F(E2eRoadTest, RenderToWav) {
   std::string wave;
   WaitUntil([&] { return (wave = ReadFileBytes(Path("mix2.wav"))).size() == 44 + 352800; }, 10000);
   ASSERT_EQ(44u + 352800u, wave.size());
-  EXPECT_EQ("RIFF", wave.substr(0, 4));
-  EXPECT_EQ(36u + 352800u, U32(wave, 4));
-  EXPECT_EQ("WAVEfmt ", wave.substr(8, 8));
-  EXPECT_EQ(1, U16(wave, 20));  // PCM
-  EXPECT_EQ(2, U16(wave, 22));
-  EXPECT_EQ(44100u, U32(wave, 24));
-  EXPECT_EQ(16, U16(wave, 34));
-  EXPECT_EQ("data", wave.substr(36, 4));
-  EXPECT_EQ(352800u, U32(wave, 40));
+  EXPECT_EQ(WaveHeader(352800), wave.substr(0, 44));
   const std::vector<int16_t> tone = LeftChannel(wave, 1.0, 0.5);
   EXPECT_NEAR(1000.0, DominantFrequency(tone), 20.0);
   EXPECT_GT(RmsDbfs(tone), -40.0);
@@ -430,16 +414,8 @@ int FirstBarLine(const WindowCapture& shot, int rowTop) {
 
 // A 16-bit mono WAV of a square wave at +-20000, 100 frames a period.
 std::string SquareWave(int frames) {
-  std::string w = "RIFF";
-  auto le = [&w](uint32_t v, int bytes) {
-    for (int i = 0; i < bytes; ++i) w += static_cast<char>(v >> (8 * i));
-  };
-  le(36 + 2 * frames, 4);
-  w += "WAVEfmt ";
-  le(16, 4), le(1, 2), le(1, 2), le(44100, 4), le(88200, 4), le(2, 2), le(16, 2);
-  w += "data";
-  le(2 * frames, 4);
-  for (int i = 0; i < frames; ++i) le(static_cast<uint16_t>((i / 50) % 2 ? -20000 : 20000), 2);
+  std::string w = WaveHeader(2 * frames, 1);
+  for (int i = 0; i < frames; ++i) Le(w, static_cast<uint16_t>((i / 50) % 2 ? -20000 : 20000), 2);
   return w;
 }
 

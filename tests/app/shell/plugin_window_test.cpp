@@ -59,23 +59,14 @@ class PluginWindowTest : public ShellTest {
  protected:
   void SetUp() override {
     ShellTest::SetUp();
-    static const bool registered = RegisterPluginWindowClasses(GetModuleHandleA(nullptr));
-    ASSERT_TRUE(registered);
-    g_app.instance = GetModuleHandleA(nullptr);
-    // Hidden unless a test looks at them: without a window manager Wine waits 2 s for every
-    // shown window that goes away.
-    g_app.showCommand = SW_HIDE;
-    g_hostContext.sampleRate = 44100;
-    g_hostContext.blockSize = 1024;
+    ASSERT_NO_FATAL_FAILURE(StartPluginWindows());
     CreateDirectoryA(kLogDir, nullptr);
     SetEnvironmentVariableA("TARVEX_TP_LOG_DIR", kLogDir);
     SetSequencerClock(FakeClock);
     ResetSongs();
   }
   void TearDown() override {
-    for (HWND window : g_shell.pluginWindows)
-      if (window) DestroyWindow(window);
-    ResetPluginSlots();
+    EndPluginWindows();
     ResetSongs();
     SetSequencerClock(nullptr);
     ShellTest::TearDown();

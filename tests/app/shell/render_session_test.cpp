@@ -19,6 +19,7 @@
 #include "app/shell/frame_loop.h"
 #include "app/shell/menu_commands.h"
 #include "app/shell/resource_ids.h"
+#include "tests/app/shell/pcm_wave.h"
 #include "tests/app/shell/program_session.h"
 #include "tests/support/test_files.h"
 #include "zovuz/zovuz.h"
@@ -27,27 +28,6 @@ namespace {
 
 constexpr int kDuration = 0, kName = 1, kBrowse = 2, kExport = 3;
 constexpr uint32_t kSecondBytes = 176400;
-
-void Le(std::string& out, uint32_t value, int bytes) {
-  for (int i = 0; i < bytes; ++i) out += static_cast<char>(value >> (8 * i));
-}
-
-// The canonical 44-byte header of 16-bit stereo PCM at 44100 Hz over `dataBytes`.
-std::string WaveHeader(uint32_t dataBytes) {
-  std::string h = "RIFF";
-  Le(h, dataBytes + 36, 4);
-  h += "WAVEfmt ";
-  Le(h, 16, 4);
-  Le(h, 1, 2);
-  Le(h, 2, 2);
-  Le(h, 44100, 4);
-  Le(h, kSecondBytes, 4);
-  Le(h, 4, 2);
-  Le(h, 16, 2);
-  h += "data";
-  Le(h, dataBytes, 4);
-  return h;
-}
 
 // A tenth of a second at a steady level, the song's sample list naming it for three octaves' c,
 // and a song whose first sample track strikes it at once.

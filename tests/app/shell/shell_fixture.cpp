@@ -4,8 +4,10 @@
 
 #include "app/shell/app_state.h"
 #include "app/shell/frame_input.h"
+#include "app/shell/plugin_window.h"
 #include "app/shell/shell_tables.h"
 #include "zovuz/core/zovuz_core.h"
+#include "tests/support/engine/plugin_fixture.h"
 #include "zovuz/zovuz.h"
 
 namespace {
@@ -26,6 +28,21 @@ void ShellTest::TearDown() { ResetShell(); }
 void ShellTest::SetInput(int x, int y, bool leftDown, bool active) {
   StoreFrameMouse(g_app, 2 * x, 2 * y, leftDown ? MOUSE_INPUT_LEFT : 0);
   g_frameInput.windowActive = active ? 1 : 0;
+}
+
+void StartPluginWindows() {
+  static const bool registered = RegisterPluginWindowClasses(GetModuleHandleA(nullptr));
+  ASSERT_TRUE(registered);
+  g_app.instance = GetModuleHandleA(nullptr);
+  g_app.showCommand = SW_HIDE;
+  g_hostContext.sampleRate = 44100;
+  g_hostContext.blockSize = 1024;
+}
+
+void EndPluginWindows() {
+  for (HWND window : g_shell.pluginWindows)
+    if (window) DestroyWindow(window);
+  ResetPluginSlots();
 }
 
 bool SoftwareGraphicsTest::started_ = false;

@@ -15,6 +15,12 @@ class ShellTest : public ::testing::Test {
   static void SetInput(int x, int y, bool leftDown, bool active = true);
 };
 
+// The plug-in windows' classes registered and the host at 44100 Hz in blocks of 1024, the windows
+// hidden unless a test shows them (without a window manager Wine waits 2 s for every shown window
+// that goes away); EndPluginWindows destroys the slots' windows and empties the slots.
+void StartPluginWindows();
+void EndPluginWindows();
+
 // The current draw screen's pixel without its alpha (0x00RRGGBB).
 uint32_t ScreenPixel(int x, int y);
 // Whether some pixel of a box of the current draw screen is exactly `colour`.

@@ -43,20 +43,13 @@ class SidePaneTest : public ShellDrawTest {
  protected:
   void SetUp() override {
     ShellDrawTest::SetUp();
-    static const bool registered = RegisterPluginWindowClasses(GetModuleHandleA(nullptr));
-    ASSERT_TRUE(registered);
-    g_app.instance = GetModuleHandleA(nullptr);
-    g_app.showCommand = SW_HIDE;
-    g_hostContext.sampleRate = 44100;
-    g_hostContext.blockSize = 1024;
+    ASSERT_NO_FATAL_FAILURE(StartPluginWindows());
     std::snprintf(g_app.workingDirectory, sizeof g_app.workingDirectory, "C:\\work");
     g_stub = DialogStub();
     g_pluginDialog = StubDialog;
   }
   void TearDown() override {
-    for (HWND window : g_shell.pluginWindows)
-      if (window) DestroyWindow(window);
-    ResetPluginSlots();
+    EndPluginWindows();
     for (int t = 0; t < kMixerChannelCount; ++t) SetFmInstrumentFlags(t, false);
     g_pluginDialog = ShowPluginDialog;
     ShellTest::TearDown();

@@ -59,16 +59,7 @@ protected:
         ASSERT_EQ(S_OK, hr);
         ASSERT_EQ(S_OK, Graph->QueryInterface(IID_IMediaControl, reinterpret_cast<void **>(&Control)));
     }
-    long RunToEnd()
-    {
-        EXPECT_TRUE(SUCCEEDED(Control->Run()));
-        IMediaEvent *events = nullptr;
-        Graph->QueryInterface(IID_IMediaEvent, reinterpret_cast<void **>(&events));
-        long code = 0;
-        EXPECT_EQ(S_OK, events->WaitForCompletion(10000, &code));
-        events->Release();
-        return code;
-    }
+    long RunToEnd() { return Com.RunToEnd(Graph, Control); }
 
     DShowTest Com;
     IGraphBuilder *Graph = nullptr;

@@ -48,45 +48,16 @@ void ExpectPixel(const BYTE *Pixel, int Y, int U, int V, const char *Where)
 class MovieRender : public ::testing::Test
 {
 protected:
-    void TearDown() override
-    {
-        for (IMediaSample *s : Samples) s->Release();
-        if (Memory != nullptr) {
-            Allocator->Decommit();
-            D_SafeDelete(Memory);
-        }
-        D_SafeDelete(Render);
-    }
+    void TearDown() override { D_SafeDelete(Render); }
     void Connect(const D_CMediaType &Type)
     {
         ASSERT_EQ(S_OK, Render->CheckMediaType(&Type));
         ASSERT_EQ(S_OK, Render->SetMediaType(&Type));
     }
-    // A sample holding Bytes, Length of them counted as data.
-    IMediaSample *NewSample(const std::vector<BYTE> &Bytes, LONG Length = -1)
-    {
-        if (Memory == nullptr) {
-            Memory = new D_CMemAllocator(L"Frame allocator", nullptr, nullptr);
-            Allocator = Memory;
-            ALLOCATOR_PROPERTIES want = {4, 65536, 1, 0}, got;
-            EXPECT_EQ(S_OK, Allocator->SetProperties(&want, &got));
-            EXPECT_EQ(S_OK, Allocator->Commit());
-        }
-        IMediaSample *sample = nullptr;
-        EXPECT_EQ(S_OK, Allocator->GetBuffer(&sample, nullptr, nullptr, 0));
-        BYTE *data = nullptr;
-        sample->GetPointer(&data);
-        memcpy(data, Bytes.data(), Bytes.size());
-        sample->SetActualDataLength(Length < 0 ? static_cast<LONG>(Bytes.size()) : Length);
-        Samples.push_back(sample);
-        return sample;
-    }
 
     DShowTest Com;
     D_CMovieRender *Render = D_CMovieRender_CreateInstance(nullptr, nullptr);
-    D_CMemAllocator *Memory = nullptr;
-    IMemAllocator *Allocator = nullptr;
-    std::vector<IMediaSample *> Samples;
+    TestSamples Frames{4, 65536};
 };
 
 TEST_F(MovieRender, AcceptsTheEightFormatsInOrder)
@@ -153,7 +124,7 @@ TEST_F(MovieRender, RendersYV12AndYUY2IntoXRGB)
     // YV12: Y plane, then V, then U.
     std::vector<BYTE> yv12 = {16, 60, 120, 235, 30, 90, 150, 200, /* V */ 90, 200, /* U */ 240, 40};
     Connect(VideoType(FourCC("YV12"), w, h));
-    EXPECT_EQ(S_OK, Render->DoRenderSample(NewSample(yv12)));
+    EXPECT_EQ(S_OK, Render->DoRenderSample(Frames.Take(yv12)));
     ASSERT_NE(nullptr, Render->ImageBuffer);
     EXPECT_EQ(1, Render->NewFrame);
     for (int y = 0; y < h; y++)
@@ -164,7 +135,7 @@ TEST_F(MovieRender, RendersYV12AndYUY2IntoXRGB)
     std::vector<BYTE> yuy2 = {20, 200, 80, 60, 140, 30, 220, 180, 50, 128, 90, 128, 160, 100, 250, 10};
     Connect(VideoType(FourCC("YUY2"), w, h));
     EXPECT_EQ(0, Render->NewFrame);
-    EXPECT_EQ(S_OK, Render->DoRenderSample(NewSample(yuy2)));
+    EXPECT_EQ(S_OK, Render->DoRenderSample(Frames.Take(yuy2)));
     for (int y = 0; y < h; y++)
         for (int x = 0; x < w; x++) {
             const BYTE *pair = &yuy2[y * 8 + (x / 2) * 4];
@@ -178,13 +149,13 @@ TEST_F(MovieRender, RendersBottomUpRGB24RowsReversedAndRefusesShortSamples)
     std::vector<BYTE> rgb(pitch * h);
     for (size_t i = 0; i < rgb.size(); i++) rgb[i] = static_cast<BYTE>(i * 7 + 1);
     // Before a format the sample is ignored.
-    EXPECT_EQ(S_OK, Render->DoRenderSample(NewSample(rgb)));
+    EXPECT_EQ(S_OK, Render->DoRenderSample(Frames.Take(rgb)));
     EXPECT_EQ(nullptr, Render->ImageBuffer);
     EXPECT_EQ(E_POINTER, Render->DoRenderSample(nullptr));
     Connect(VideoType(MEDIASUBTYPE_RGB24, w, h));
-    EXPECT_EQ(S_OK, Render->DoRenderSample(NewSample(rgb, pitch * h - 1)));
+    EXPECT_EQ(S_OK, Render->DoRenderSample(Frames.Take(rgb, pitch * h - 1)));
     EXPECT_EQ(0, Render->NewFrame) << "a short sample was read";
-    EXPECT_EQ(S_OK, Render->DoRenderSample(NewSample(rgb)));
+    EXPECT_EQ(S_OK, Render->DoRenderSample(Frames.Take(rgb)));
     EXPECT_EQ(1, Render->NewFrame);
     for (int row = 0; row < h; row++)
         EXPECT_EQ(0, memcmp(Render->ImageBuffer + row * pitch, &rgb[(h - 1 - row) * pitch], pitch)) << row;

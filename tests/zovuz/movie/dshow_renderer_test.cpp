@@ -92,17 +92,20 @@ protected:
     // when none came.
     long RunToComplete()
     {
-        HRESULT hr = Control->Run();
-        EXPECT_TRUE(SUCCEEDED(hr)) << std::hex << hr;
-        IMediaEvent *events = nullptr;
-        Graph->QueryInterface(IID_IMediaEvent, reinterpret_cast<void **>(&events));
-        long code = 0;
-        hr = events->WaitForCompletion(5000, &code);
-        events->Release();
-        EXPECT_EQ(S_OK, hr) << std::hex << hr;
+        long code = Com.RunToEnd(Graph, Control, 5000);
         REFERENCE_TIME now = 0;
         Renderer->StreamTime(&now);
-        return hr == S_OK && code == EC_COMPLETE ? static_cast<long>(now / Ms) : -1;
+        return code == EC_COMPLETE ? static_cast<long>(now / Ms) : -1;
+    }
+    // The graph run with one sample of Length ms: when EC_COMPLETE came, as RunToComplete.
+    long CompleteAfterOneSample(int Length)
+    {
+        Source->SampleCount = 1;
+        Source->SampleTime = Length * Ms;
+        Join();
+        long took = RunToComplete();
+        printf("EC_COMPLETE after %ld ms for a last sample of %d ms\n", took, Length);
+        return took;
     }
 
     DShowTest Com;
@@ -147,23 +150,10 @@ TEST_F(DShowRenderer, SampleWithoutTimesRendersAtOnceAndReversedTimesAreDropped)
 
 TEST_F(DShowRenderer, EndOfStreamDueSoonCompletesAtOnce)
 {
-    Source->SampleCount = 1;
-    Source->SampleTime = 30 * Ms;
-    Join();
-    long took = RunToComplete();
-    printf("EC_COMPLETE after %ld ms for a last sample of 30 ms\n", took);
-    EXPECT_GE(took, 0) << "EC_COMPLETE never came";
+    EXPECT_GE(CompleteAfterOneSample(30), 0) << "EC_COMPLETE never came";
 }
 
-TEST_F(DShowRenderer, EndOfStreamWaitsForTheLastStopTime)
-{
-    Source->SampleCount = 1;
-    Source->SampleTime = 200 * Ms;
-    Join();
-    long took = RunToComplete();
-    printf("EC_COMPLETE after %ld ms for a last sample of 200 ms\n", took);
-    EXPECT_GE(took, 190);
-}
+TEST_F(DShowRenderer, EndOfStreamWaitsForTheLastStopTime) { EXPECT_GE(CompleteAfterOneSample(200), 190); }
 
 TEST_F(DShowRenderer, PausedWithoutDataIsIntermediateAndStopReleasesAWaitingSource)
 {

@@ -17,6 +17,47 @@ DShowTest::~DShowTest()
     CoUninitialize();
 }
 
+TestSamples::TestSamples(long Count, long Size)
+{
+    EXPECT_EQ(S_OK, D_CreateMemAllocator(&Allocator, &object_));
+    ALLOCATOR_PROPERTIES want = {Count, Size, 1, 0}, got;
+    EXPECT_EQ(S_OK, Allocator->SetProperties(&want, &got));
+    EXPECT_EQ(S_OK, Allocator->Commit());
+}
+
+TestSamples::~TestSamples()
+{
+    for (IMediaSample *sample : taken_) sample->Release();
+    Allocator->Decommit();
+    Allocator->Release();
+    D_SafeDelete(object_);
+}
+
+IMediaSample *TestSamples::Take(const std::vector<BYTE> &Bytes, LONG Length)
+{
+    IMediaSample *sample = nullptr;
+    EXPECT_EQ(S_OK, Allocator->GetBuffer(&sample, nullptr, nullptr, 0));
+    BYTE *data = nullptr;
+    sample->GetPointer(&data);
+    memcpy(data, Bytes.data(), Bytes.size());
+    sample->SetActualDataLength(Length < 0 ? static_cast<LONG>(Bytes.size()) : Length);
+    taken_.push_back(sample);
+    return sample;
+}
+
+long DShowTest::RunToEnd(IGraphBuilder *Graph, IMediaControl *Control, long Timeout)
+{
+    HRESULT hr = Control->Run();
+    EXPECT_TRUE(SUCCEEDED(hr)) << std::hex << hr;
+    IMediaEvent *events = nullptr;
+    Graph->QueryInterface(IID_IMediaEvent, reinterpret_cast<void **>(&events));
+    long code = 0;
+    hr = events->WaitForCompletion(Timeout, &code);
+    events->Release();
+    EXPECT_EQ(S_OK, hr) << std::hex << hr;
+    return hr == S_OK ? code : 0;
+}
+
 IGraphBuilder *DShowTest::NewGraph()
 {
     IGraphBuilder *graph = nullptr;

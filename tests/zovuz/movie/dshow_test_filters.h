@@ -18,6 +18,25 @@ public:
     ~DShowTest();
     // A new filter graph (the platform's), with its IGraphBuilder.
     IGraphBuilder *NewGraph();
+    // Runs the graph through Control and waits up to Timeout ms for its end (expected): the event
+    // code, 0 when none came.
+    static long RunToEnd(IGraphBuilder *Graph, IMediaControl *Control, long Timeout = 10000);
+};
+
+// A committed memory allocator of Count buffers of Size bytes; the samples taken from it are
+// released, and it is decommitted and deleted, with it.
+class TestSamples
+{
+public:
+    TestSamples(long Count, long Size);
+    ~TestSamples();
+    // A buffer holding Bytes, Length of them counted as data (all when -1).
+    IMediaSample *Take(const std::vector<BYTE> &Bytes = {}, LONG Length = -1);
+    IMemAllocator *Allocator = nullptr;
+
+private:
+    D_CMemAllocator *object_ = nullptr;
+    std::vector<IMediaSample *> taken_;
 };
 
 // 16-bit stereo PCM at 44100 Hz: the type the source offers.

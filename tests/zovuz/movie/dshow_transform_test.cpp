@@ -37,16 +37,7 @@ protected:
         ASSERT_EQ(S_OK, ConnectPins(Graph, Out, Renderer->Input()));
         ASSERT_EQ(S_OK, Graph->QueryInterface(IID_IMediaControl, reinterpret_cast<void **>(&Control)));
     }
-    void RunToEnd()
-    {
-        ASSERT_TRUE(SUCCEEDED(Control->Run()));
-        IMediaEvent *events = nullptr;
-        Graph->QueryInterface(IID_IMediaEvent, reinterpret_cast<void **>(&events));
-        long code = 0;
-        EXPECT_EQ(S_OK, events->WaitForCompletion(10000, &code));
-        EXPECT_EQ(EC_COMPLETE, code);
-        events->Release();
-    }
+    void RunToEnd() { EXPECT_EQ(EC_COMPLETE, Com.RunToEnd(Graph, Control)); }
     // The bytes of source sample Index as the renderer should have them.
     std::vector<BYTE> Expected(int Index)
     {
@@ -153,17 +144,9 @@ TEST_F(DShowTransform, SamplesOfOtherStreamsPassUntouched)
     Join(Xor->Filter(), Xor->Input(), Xor->Output());
     ASSERT_TRUE(SUCCEEDED(Control->Run()));
 
-    IMemAllocator *allocator = nullptr;
-    D_CMemAllocator *object = nullptr;
-    ASSERT_EQ(S_OK, D_CreateMemAllocator(&allocator, &object));
-    ALLOCATOR_PROPERTIES request = {1, 16, 1, 0}, actual;
-    ASSERT_EQ(S_OK, allocator->SetProperties(&request, &actual));
-    ASSERT_EQ(S_OK, allocator->Commit());
-    IMediaSample *sample = nullptr;
-    ASSERT_EQ(S_OK, allocator->GetBuffer(&sample, nullptr, nullptr, 0));
-    BYTE *data = nullptr;
-    sample->GetPointer(&data);
-    memcpy(data, "control message!", 16);
+    const char message[] = "control message!";
+    TestSamples samples(1, 16);
+    IMediaSample *sample = samples.Take(std::vector<BYTE>(message, message + 16));
     IMediaSample2 *sample2 = nullptr;
     ASSERT_EQ(S_OK, sample->QueryInterface(IID_IMediaSample2, reinterpret_cast<void **>(&sample2)));
     AM_SAMPLE2_PROPERTIES props;
@@ -177,10 +160,7 @@ TEST_F(DShowTransform, SamplesOfOtherStreamsPassUntouched)
     EXPECT_EQ(S_OK, input->Receive(sample));
     input->Release();
     EXPECT_EQ(0, Xor->Transforms);
-    EXPECT_EQ(std::vector<BYTE>(data, data + 16), Renderer->Received);
-    sample->Release();
-    allocator->Release();
-    D_SafeDelete(object);
+    EXPECT_EQ(std::vector<BYTE>(message, message + 16), Renderer->Received);
 }
 
 }  // namespace

@@ -56,19 +56,12 @@ class DShowVideoRenderer : public ::testing::Test
 protected:
     void SetUp() override
     {
-        ALLOCATOR_PROPERTIES want = {1, 64, 1, 0}, got;
-        ASSERT_EQ(S_OK, Allocator->SetProperties(&want, &got));
-        ASSERT_EQ(S_OK, Allocator->Commit());
-        ASSERT_EQ(S_OK, Allocator->GetBuffer(&Sample, nullptr, nullptr, 0));
         Renderer->SetSyncSource(&Clock);
     }
     void TearDown() override
     {
-        Sample->Release();
-        Allocator->Decommit();
         Renderer->SetSyncSource(nullptr);
         D_SafeDelete(Renderer);
-        D_SafeDelete(Memory);
     }
     // The decision for a sample [Start, End) at clock time Now (stream start 0), and the moved start.
     HRESULT Decide(REFERENCE_TIME Now, REFERENCE_TIME Start, REFERENCE_TIME End, REFERENCE_TIME *Moved = nullptr)
@@ -82,9 +75,8 @@ protected:
     DShowTest Com;
     FakeClock Clock;
     ProbeRenderer *Renderer = new ProbeRenderer;
-    D_CMemAllocator *Memory = new D_CMemAllocator(L"Probe allocator", nullptr, nullptr);
-    IMemAllocator *Allocator = Memory;
-    IMediaSample *Sample = nullptr;
+    TestSamples Samples{1, 64};
+    IMediaSample *Sample = Samples.Take();
 };
 
 TEST_F(DShowVideoRenderer, NotifySetsTheThrottle)

@@ -119,15 +119,8 @@ TEST(WavDest, StampsOffsetsAndWritesTheHeader)
     WavDestFixture f;
     ASSERT_EQ(S_OK, f.Dest->StartStreaming());
     EXPECT_EQ(44u, f.Dest->HeaderBytes());
-    IMemAllocator *allocator = nullptr;
-    D_CMemAllocator *object = nullptr;
-    ASSERT_EQ(S_OK, D_CreateMemAllocator(&allocator, &object));
-    ALLOCATOR_PROPERTIES props = {2, 100, 1, 0}, actual;
-    allocator->SetProperties(&props, &actual);
-    allocator->Commit();
-    IMediaSample *in = nullptr, *out = nullptr;
-    allocator->GetBuffer(&in, nullptr, nullptr, 0);
-    allocator->GetBuffer(&out, nullptr, nullptr, 0);
+    TestSamples samples(2, 100);
+    IMediaSample *in = samples.Take(), *out = samples.Take();
     for (LONG length : {100L, 60L}) {
         in->SetActualDataLength(length);
         ASSERT_EQ(S_OK, f.Dest->Transform(in, out));
@@ -138,11 +131,6 @@ TEST(WavDest, StampsOffsetsAndWritesTheHeader)
     REFERENCE_TIME start, stop;
     out->GetTime(&start, &stop);
     EXPECT_EQ(44 + 100, start);
-    in->Release();
-    out->Release();
-    allocator->Decommit();
-    allocator->Release();
-    D_SafeDelete(object);
 
     f.Sink->Pin.Offer = false;
     EXPECT_EQ(E_NOINTERFACE, f.Dest->StopStreaming());

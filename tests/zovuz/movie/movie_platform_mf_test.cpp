@@ -5,10 +5,12 @@
 #include <string.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <gtest/gtest.h>
 
+#include "tests/support/test_files.h"
 #include "tests/zovuz/graphics/hardware_fixture.h"
 #include "tests/zovuz/movie/dshow_test_filters.h"
 #include "tests/zovuz/movie/movie_fixture.h"
@@ -211,6 +213,15 @@ public:
         Movie.ClockStopped = 1;
         return 0;
     }
+    // Starts playing at clock time 1 s as the player does.
+    int Play(int Type)
+    {
+        Movie.PlayType = Type;
+        Movie.PlayFlag = 1;
+        Movie.ClockStopped = 0;
+        TestClock::Set(1000000);
+        return MoviePlatform_Play(&Movie, Type);
+    }
     // The luma the image shows, or -1 when its pixel is not a grey.
     int ShownLuma()
     {
@@ -248,31 +259,16 @@ TEST_F(ScriptedMediaFoundation, ClockPicksUpEachFrameAsTheReaderGivesIt)
     } const cases[] = {
         {"padded frames", 10, 1, true, {{Frame::Padded, 0, 0}, {Frame::Padded, 1, 0}, {Frame::Padded, 2, 0}},
          {0, 1, 2}, 1000000},
-        {"no frame rate: 60 a second",
-         0,
-         0,
-         false,
+        {"no frame rate: 60 a second", 0, 0, false,
          {{Frame::Packed, 0, 0}, {Frame::Packed, 1, 0}, {Frame::Packed, 2, 0}, {Frame::Packed, 3, 0}},
-         {0, 1, 2, 3},
-         166666},
-        {"a type change, then the frame; a short buffer keeps the frame before",
-         30000,
-         1001,
-         false,
-         {{Frame::Packed, 0, 0},
-          {Frame::None, 1, MF_SOURCE_READERF_CURRENTMEDIATYPECHANGED},
-          {Frame::Packed, 1, 0},
-          {Frame::Short, 2, 0},
-          {Frame::Packed, 3, 0}},
-         {0, 1, 1, 3},
-         333666},
-        {"the end of the stream keeps the last frame",
-         10,
-         1,
-         false,
+         {0, 1, 2, 3}, 166666},
+        {"a type change, then the frame; a short buffer keeps the frame before", 30000, 1001, false,
+         {{Frame::Packed, 0, 0}, {Frame::None, 1, MF_SOURCE_READERF_CURRENTMEDIATYPECHANGED}, {Frame::Packed, 1, 0},
+          {Frame::Short, 2, 0}, {Frame::Packed, 3, 0}},
+         {0, 1, 1, 3}, 333666},
+        {"the end of the stream keeps the last frame", 10, 1, false,
          {{Frame::Packed, 0, 0}, {Frame::Packed, 1, 0}, {Frame::None, 2, 0}, {Frame::None, 3, 0}},
-         {0, 1, 1, 1},
-         1000000},
+         {0, 1, 1, 1}, 1000000},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.Name);
@@ -285,11 +281,7 @@ TEST_F(ScriptedMediaFoundation, ClockPicksUpEachFrameAsTheReaderGivesIt)
         UINT32 stride = 0;
         EXPECT_EQ(c.Extras, SUCCEEDED(NextReader->Output->GetUINT64(MF_MT_PIXEL_ASPECT_RATIO, &aspect)));
         EXPECT_EQ(c.Extras, SUCCEEDED(NextReader->Output->GetUINT32(MF_MT_DEFAULT_STRIDE, &stride)));
-        Movie.PlayType = DX_PLAYTYPE_BACK;
-        Movie.PlayFlag = 1;
-        Movie.ClockStopped = 0;
-        TestClock::Set(1000000);
-        ASSERT_EQ(0, MoviePlatform_Play(&Movie, DX_PLAYTYPE_BACK));
+        ASSERT_EQ(0, Play(DX_PLAYTYPE_BACK));
         for (size_t k = 0; k < c.Shown.size(); k++) {
             TestClock::Set(1000000 + (int64_t)(k * 2 + 1) * c.FrameTime / 20);
             MoviePlatform_Update(&Movie, 0);
@@ -310,11 +302,7 @@ TEST_F(ScriptedMediaFoundation, SeekAndLoopGoBackToTheFrame)
     ASSERT_EQ(0, MoviePlatform_Seek(&Movie, 4));
     MoviePlatform_Update(&Movie, 0);
     EXPECT_EQ(LumaOf(4), ShownLuma()) << "a seek while stopped";
-    Movie.PlayType = DX_PLAYTYPE_LOOP;
-    Movie.PlayFlag = 1;
-    Movie.ClockStopped = 0;
-    TestClock::Set(1000000);
-    ASSERT_EQ(0, MoviePlatform_Play(&Movie, DX_PLAYTYPE_LOOP));
+    ASSERT_EQ(0, Play(DX_PLAYTYPE_LOOP));
     // Frame 4 began at 400 ms: 250 ms on is frame 6, which wraps to frame 0 of 6.
     TestClock::Set(1250000);
     MoviePlatform_Update(&Movie, 0);
@@ -331,11 +319,11 @@ TEST_F(ScriptedMediaFoundation, PathRefusedIsReadFromATemporaryCopyThatGoesWithT
     ASSERT_EQ(2u, Asked.size());
     std::wstring copy = Asked[1];
     EXPECT_EQ(copy, Movie.Platform->TempFilePath);
-    EXPECT_NE(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(copy.c_str()));
+    EXPECT_TRUE(FileExists(copy));
     EXPECT_EQ(LumaOf(0), ShownLuma());
     MoviePlatform_Release(&Movie);
-    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(copy.c_str())) << "the copy outlived the movie";
-    EXPECT_NE(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(path_.c_str())) << "the user's file was deleted";
+    EXPECT_FALSE(FileExists(copy)) << "the copy outlived the movie";
+    EXPECT_TRUE(FileExists(path_)) << "the user's file was deleted";
 
     // Refused on the copy too: the copy is deleted at once, and the flag cleared for the next player.
     Asked.clear();
@@ -344,8 +332,8 @@ TEST_F(ScriptedMediaFoundation, PathRefusedIsReadFromATemporaryCopyThatGoesWithT
     EXPECT_EQ(-1, OpenMovie_MediaFoundation(&Movie, &p, path_.c_str(), 0));
     ASSERT_EQ(2u, Asked.size());
     EXPECT_EQ(0, p.TempFileFlag);
-    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(Asked[1].c_str()));
-    EXPECT_NE(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(path_.c_str()));
+    EXPECT_FALSE(FileExists(Asked[1]));
+    EXPECT_TRUE(FileExists(path_));
 }
 
 TEST_F(ScriptedMediaFoundation, AfterAFailedCopyTheGraphPlaysTheUsersFileAndLeavesIt)
@@ -362,7 +350,14 @@ TEST_F(ScriptedMediaFoundation, AfterAFailedCopyTheGraphPlaysTheUsersFileAndLeav
     EXPECT_EQ(0, Movie.Platform->TempFileFlag);
     EXPECT_EQ(avi, Movie.Platform->TempFilePath);
     MoviePlatform_Release(&Movie);
-    EXPECT_NE(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(avi.c_str())) << "the user's file was deleted";
+    EXPECT_TRUE(FileExists(avi)) << "the user's file was deleted";
+}
+
+std::pair<int, int> GraphSize(int Graph)
+{
+    int x = 0, y = 0;
+    GetGraphSize(Graph, &x, &y);
+    return {x, y};
 }
 
 // Where the device runs shaders, the frame goes to the movie's luma and chroma graphs instead of
@@ -402,13 +397,8 @@ TEST_F(ShaderMovie, FramesGoToTheLumaAndChromaGraphs)
     EXPECT_GE(Movie.Graph.UVGraph, 0);
     EXPECT_EQ(1, Movie.Platform->YUVReady);
     EXPECT_EQ(0, Movie.Platform->RGBReady) << "no RGB image is made while the graphs are";
-    int y = 0, x = 0;
-    GetGraphSize(Movie.Graph.YGraph, &x, &y);
-    EXPECT_EQ(W, x);
-    EXPECT_EQ(H, y);
-    GetGraphSize(Movie.Graph.UVGraph, &x, &y);
-    EXPECT_EQ(W / 2, x);
-    EXPECT_EQ(H / 2, y);
+    EXPECT_EQ(std::make_pair(W, H), GraphSize(Movie.Graph.YGraph));
+    EXPECT_EQ(std::make_pair(W / 2, H / 2), GraphSize(Movie.Graph.UVGraph));
     EXPECT_EQ(2u, CallsStartingWith("BltToTexture").size());
     // The next frame goes into the same graphs.
     int luma = Movie.Graph.YGraph;
@@ -433,10 +423,7 @@ TEST_F(ShaderMovie, GraphFramesGoToTheLumaAndChromaGraphs)
     }
     ASSERT_GE(Movie.Graph.YGraph, 0);
     ASSERT_GE(Movie.Graph.UVGraph, 0);
-    int x = 0, y = 0;
-    GetGraphSize(Movie.Graph.UVGraph, &x, &y);
-    EXPECT_EQ(32, x);
-    EXPECT_EQ(24, y);
+    EXPECT_EQ(std::make_pair(32, 24), GraphSize(Movie.Graph.UVGraph));
     MoviePlatform_Release(&Movie);
 }
 

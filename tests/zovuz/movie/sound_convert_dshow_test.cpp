@@ -17,20 +17,9 @@
 
 namespace {
 
-// COM and the platform methods for each test; every D_ object gone at the end.
-class DShowMp3 : public ::testing::Test, public DShowTest
+// Only the DirectShow method; every D_ object gone at the end.
+class DShowMp3 : public PlatformConvertTest<&SoundConvertDShowMp3Method, nullptr>, public DShowTest
 {
-protected:
-    void SetUp() override
-    {
-        ASSERT_EQ(0, InitializeSoundConvert());
-        SoundConvert_SetPlatformMethods(&SoundConvertDShowMp3Method, nullptr);
-    }
-    void TearDown() override
-    {
-        SoundConvert_SetPlatformMethods(nullptr, nullptr);
-        TerminateSoundConvert();
-    }
 };
 
 TEST_F(DShowMp3, DecodesLikeLame)

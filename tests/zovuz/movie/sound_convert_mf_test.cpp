@@ -15,22 +15,7 @@
 
 namespace {
 
-class MediaFoundation : public ::testing::Test
-{
-protected:
-    void SetUp() override
-    {
-        CoInitializeEx(nullptr, COINIT_MULTITHREADED);
-        ASSERT_EQ(0, InitializeSoundConvert());
-        SoundConvert_SetPlatformMethods(nullptr, &SoundConvertMFMethod);
-    }
-    void TearDown() override
-    {
-        SoundConvert_SetPlatformMethods(nullptr, nullptr);
-        TerminateSoundConvert();
-        CoUninitialize();
-    }
-};
+using MediaFoundation = PlatformConvertTest<nullptr, &SoundConvertMFMethod>;
 
 TEST_F(MediaFoundation, WaveEqualsTheWaveReader)
 {

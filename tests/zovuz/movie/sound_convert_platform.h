@@ -3,6 +3,8 @@
 // decoded MP3 with lame's own decoding of it.
 #pragma once
 
+#include <objbase.h>
+
 #include <gtest/gtest.h>
 
 #include <string>
@@ -11,6 +13,7 @@
 #include "tests/support/test_paths.h"
 #include "tests/zovuz/sound/sound_test_support.h"
 #include "zovuz/sound/sound_convert_internal.h"
+#include "zovuz/sound/zovuz_sound.h"
 
 // Every method before the platform's is skipped; each mask then skips the other platform method.
 constexpr int kPlatformOnly = SOUND_CONV_SKIP_WAVE | SOUND_CONV_SKIP_OGG_VORBIS | SOUND_CONV_SKIP_OGG_OPUS |
@@ -29,6 +32,26 @@ inline Bytes ReadPlatformFile(const std::string &Path)
 // A file of tests/data/sound_platform/make_fixtures.sh.
 inline Bytes Fixture(const char *Name) { return ReadPlatformFile(TestBuildDir() + "/testdata/sound_platform/" + Name); }
 inline Bytes HostileMp3(const char *Name) { return ReadPlatformFile(TestDataDir() + "/hostile/mp3_platform/" + Name); }
+
+// Conversion started for each test with only these platform methods in their slots, COM on the
+// thread.
+template <const SoundConvertPlatformMethod *DShowMp3, const SoundConvertPlatformMethod *MediaFoundation>
+class PlatformConvertTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+        ASSERT_EQ(0, InitializeSoundConvert());
+        SoundConvert_SetPlatformMethods(DShowMp3, MediaFoundation);
+    }
+    void TearDown() override
+    {
+        SoundConvert_SetPlatformMethods(nullptr, nullptr);
+        TerminateSoundConvert();
+        CoUninitialize();
+    }
+};
 
 // The PCM of a WAVE file as the library's own WAVE reader delivers it.
 inline Bytes WaveReaderPcm(const Bytes &File)

@@ -283,14 +283,8 @@ TEST_F(D3D11DrawScreens, AGrowingMaskKeepsItsBytesAndPicture)
 // screen resolves that into the texture that is sampled.
 TEST_F(D3D11DrawScreens, AMultisampledTargetIsResolvedWhenTheTargetMovesOn)
 {
-    SetDrawValidGraphCreateFlag(1);
-    const int graph = MakeGraph(32, 16, 0);
-    SetDrawValidGraphCreateFlag(0);
-    GraphImageRecord *image = GetGraphEntry(graph, 0)->Image;
-    Graphics_D3D11_ReleaseGraphTexture(image);
-    image->MultiSampleCount = 4;
-    ASSERT_EQ(0, Graphics_D3D11_CreateTexture(image, 0));
-    ASSERT_NE(nullptr, D3D11GraphObject<ID3D11Texture2D>(image->Texture[0], D3D11_GRAPH_MS_TEXTURE));
+    const int graph = MakeMultisampledGraph(32, 16);
+    ASSERT_FALSE(HasFailure());
     ASSERT_EQ(0, SetDrawScreen(graph));
     SetBackgroundColor(255, 128, 0);
     ASSERT_EQ(0, ClearDrawScreen(nullptr));

@@ -247,16 +247,8 @@ TEST_F(D3D11Graphs, BlocksAndMipLevelsGoInAsTheGraphicsLayerMakesThem)
 
 TEST_F(D3D11Graphs, AMultisampledTargetReadsBackResolved)
 {
-    SetDrawValidGraphCreateFlag(1);
-    const int graph = MakeGraph(32, 16, 0);
-    SetDrawValidGraphCreateFlag(0);
-    ASSERT_GE(graph, 0);
-    GraphImageRecord *image = GetGraphEntry(graph, 0)->Image;
-    Graphics_D3D11_ReleaseGraphTexture(image);
-    image->MultiSampleCount = 4;
-    ASSERT_EQ(0, Graphics_D3D11_CreateTexture(image, 0));
-    ASSERT_NE(nullptr, D3D11GraphObject<ID3D11Texture2D>(image->Texture[0], D3D11_GRAPH_MS_TEXTURE));
-
+    const int graph = MakeMultisampledGraph(32, 16);
+    ASSERT_FALSE(HasFailure());
     ASSERT_EQ(0, FillGraph(graph, 255, 128, 0, 255));
     EXPECT_EQ(std::vector<uint32_t>(32 * 16, 0xFFFF8000u), Read(graph, {0, 0, 32, 16}));
 }
