@@ -107,6 +107,8 @@ const GraphicsHardwareFunctions D3D11Functions = {
     .UpdateShadowMapMatrices = Graphics_D3D11_UpdateShadowMapMatrices,
     .SetUseShadowMap = Graphics_D3D11_SetUseShadowMap,
     .ShadowMap_Release = Graphics_D3D11_ShadowMap_Release,
+    // Drawing into a shadow map leaves nothing to finish on this device.
+    .EndShadowMapDraw = [](ShadowMapHandleData *) { return 0; },
     .Mask_SaveOldScreen = Graphics_D3D11_Mask_SaveOldScreen,
     .Mask_CreateScreen = Graphics_D3D11_Mask_CreateScreen,
     .Mask_CopyOldScreen = Graphics_D3D11_Mask_CopyOldScreen,

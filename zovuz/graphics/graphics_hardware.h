@@ -259,6 +259,9 @@ struct MovieFunctions
                                    int ASyncThread);
     // Deletes the movie that feeds a graph (the graph's deletion calls it).
     int (*DeleteMovie)(int MovieHandle);
+    // Flags the movie's decoder surface for re-creation: a back end calls it for every movie graph
+    // when it releases its device objects. 0, -1 for a bad handle.
+    int (*RefreshMovieSurface)(int MovieHandle);
 };
 
 // Registers (or, with null, removes) the table of one back end: GRAPHICS_API_D3D11 or

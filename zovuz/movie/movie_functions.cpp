@@ -23,6 +23,7 @@ const MovieFunctions MovieFunctionTable = {
             return TheoraDecode_SetupImage(DecoderOf(Movie), ImageFlag, GraphFlag, SurfaceFlag, ASyncThread);
         },
     .DeleteMovie = SubHandle,
+    .RefreshMovieSurface = RefreshMovieSurface,
 };
 
 }  // namespace

@@ -15,6 +15,8 @@
 #include "tests/zovuz/graphics/graphics_start_fixture.h"
 #include "tests/zovuz/graphics/primitive_cases.h"
 #include "zovuz/d3d11/d3d11_internal.h"
+#include "zovuz/d3d11/windows/d3d11_3d_draw_win.h"
+#include "zovuz/d3d11/windows/d3d11_device_state_win.h"
 #include "zovuz/d3d11/zovuz_d3d11.h"
 
 namespace {
@@ -277,6 +279,32 @@ TEST_F(D3D11Drawing, AClippedGraphKeepsItsMapping)
             }
         EXPECT_EQ(0, wrong);
     }
+}
+
+// An untextured, unlit 3-D triangle samples the library's white graph: it shows its vertex
+// colour, not the black of an unbound texture.
+TEST_F(D3D11Drawing, AnUntextured3DTriangleShowsItsVertexColour)
+{
+    const MATRIX identity = {{{1, 0, 0, 0}, {0, 1, 0, 0}, {0, 0, 1, 0}, {0, 0, 0, 1}}};
+    // Screen pixels at view depth 10 into clip space.
+    const MATRIX projection = {{{2.0f / 160, 0, 0, 0}, {0, -2.0f / 120, 0, 0}, {0, 0, 0.01f, 0}, {-1, 1, 0, 1}}};
+    Graphics_D3D11_DeviceState_SetWorldMatrix(&identity);
+    Graphics_D3D11_DeviceState_SetViewMatrix(&identity);
+    Graphics_D3D11_DeviceState_SetProjectionMatrix(&projection);
+    const uint32_t colour = D3D11PackDiffuseColor(200, 150, 100, 255, GraphicsDeviceCaps.VertexColorBGRAFlag);
+    struct
+    {
+        float X, Y, Z, Nx, Ny, Nz;
+        uint32_t Diffuse, Specular;
+        float U, V, U1, V1;
+    } triangle[3] = {{0, 0, 10, 0, 0, -1, colour, 0, 0, 0, 0, 0},
+                     {100, 0, 10, 0, 0, -1, colour, 0, 0, 0, 0, 0},
+                     {0, 100, 10, 0, 0, -1, colour, 0, 0, 0, 0, 0}};
+    static_assert(sizeof(triangle[0]) == 48, "VERTEX3D");
+    ASSERT_EQ(0,
+              Graphics_D3D11_CommonBuffer_Draw(D3D11_VERTEX3D, D3D11_PRIMITIVE_TOPOLOGY_TRIANGLELIST, triangle, 3, 1));
+    EXPECT_EQ(0xFFC89664u, (uint32_t)GetPixel(20, 20));
+    EXPECT_EQ(0xFF000000u, (uint32_t)GetPixel(150, 110));
 }
 
 TEST_F(D3D11Drawing, BlendGraphModeZeroAtRatio128MixesHalfAndHalf)

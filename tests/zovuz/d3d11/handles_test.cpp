@@ -320,4 +320,30 @@ TEST_F(HandleObjects, EveryHandleKindIsReleasedAndMadeAgain)
     RegisterGraphicsHardwareFunctions(GRAPHICS_API_D3D11, nullptr);
 }
 
+// A release flags the decoder surface of every graph that shows a movie, and of no other graph.
+std::vector<int> RefreshedMovies;
+
+TEST_F(HandleObjects, AReleaseFlagsTheSurfaceOfEveryMovieGraph)
+{
+    RegisterGraphicsHardwareFunctions(GRAPHICS_API_D3D11, GetGraphicsD3D11Functions());
+    GraphicsAPIType = GRAPHICS_API_D3D11;
+    MovieFunctions movies = {};
+    movies.RefreshMovieSurface = [](int Movie) {
+        RefreshedMovies.push_back(Movie);
+        return 0;
+    };
+    RegisterMovieFunctions(&movies);
+    RefreshedMovies.clear();
+    const int movieHandles[] = {-1, 0x18010002, -1, 0x18020005};
+    for (int movie : movieHandles)
+        GetTypedHandle<GraphHandleData>(MakeGraph(16, 16, false)->Handle, DX_HANDLETYPE_GRAPH, 0)->MovieHandle = movie;
+
+    ASSERT_EQ(0, Graphics_D3D11_ReleaseHandleDeviceObjects());
+    EXPECT_EQ((std::vector<int>{0x18010002, 0x18020005}), RefreshedMovies);
+
+    RegisterMovieFunctions(nullptr);
+    GraphicsAPIType = GRAPHICS_API_SOFTWARE;
+    RegisterGraphicsHardwareFunctions(GRAPHICS_API_D3D11, nullptr);
+}
+
 }  // namespace

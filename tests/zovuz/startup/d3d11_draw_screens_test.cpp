@@ -7,8 +7,10 @@
 #include "tests/support/window_capture.h"
 #include "tests/zovuz/graphics/graphics_start_fixture.h"
 #include "tests/zovuz/startup/d3d11_library_fixture.h"
+#include "tools/shader_emitter/sm4_builder.h"
 #include "zovuz/core/zovuz_core.h"
 #include "zovuz/d3d11/windows/d3d11_graph_texture_win.h"
+#include "zovuz/d3d11/windows/d3d11_shadow_map_win.h"
 #include "zovuz/d3d11/zovuz_d3d11.h"
 #include "zovuz/graphics/zovuz_graphics.h"
 
@@ -82,10 +84,20 @@ TEST_F(D3D11DrawScreens, TheFrontScreenShowsWithoutAFlip)
 }
 
 // The device goes and comes back (as after a device loss, and after a window resize and flip):
-// the draw area, the view, projection and viewport matrices stay, the screen draws again, and
-// each release reports no object alive. Releasing twice is harmless.
+// the draw area, the view, projection and viewport matrices stay, the screen draws again, a
+// shadow map gets its objects again, and each release reports no object alive. Releasing twice
+// is harmless.
 TEST_F(D3D11DrawScreens, ARebuiltDeviceKeepsTheDrawState)
 {
+    const int mapHandle = AddHandle(DX_HANDLETYPE_SHADOWMAP, 0, -1);
+    ShadowMapHandleData *map = GetShadowMapEntry(mapHandle, 0);
+    ASSERT_NE(nullptr, map);
+    map->Width = map->Height = 64;
+    map->BitDepth = 16;
+    ASSERT_EQ(0, Graphics_D3D11_SetupShadowMap(map, 0));
+    const auto mapObjects = [map](bool Made) {
+        for (int i = 0; i < D3D11_SHADOWMAP_OBJECT_NUM; ++i) EXPECT_EQ(Made, map->PF->Object[i] != nullptr) << i;
+    };
     GraphicsDrawSettingsData &d = GraphicsDrawSettings;
     ASSERT_EQ(0, SetDrawScreen(DX_SCREEN_BACK));
     ASSERT_EQ(0, SetDrawArea(10, 20, 300, 200));
@@ -105,6 +117,7 @@ TEST_F(D3D11DrawScreens, ARebuiltDeviceKeepsTheDrawState)
             EXPECT_EQ(0, Graphics_Hardware_ReleaseDeviceObjects());
             EXPECT_EQ(0, Graphics_Hardware_ReleaseDeviceObjects());
             EXPECT_EQ(0, Graphics_Hardware_IsDeviceValid());
+            mapObjects(false);
         }
         if (strstr(how, "resize") != nullptr) {
             SetWindowSizeExtendRate(1.5, 1.5);
@@ -115,6 +128,7 @@ TEST_F(D3D11DrawScreens, ARebuiltDeviceKeepsTheDrawState)
         const std::wstring text = log.Appended();
         EXPECT_GE(Occurrences(text, kNoObjectLeft), strstr(how, "twice") != nullptr ? 2 : 1) << text;
         EXPECT_EQ(1, Graphics_Hardware_IsDeviceValid());
+        mapObjects(true);
         EXPECT_EQ(0, memcmp(&area, &d.DrawArea, sizeof(area)));
         EXPECT_EQ(0, memcmp(saved, &d.Matrix.View, sizeof(saved[0])));
         EXPECT_EQ(0, memcmp(saved + 1, &d.Matrix.Projection, sizeof(saved[1])));
@@ -124,6 +138,7 @@ TEST_F(D3D11DrawScreens, ARebuiltDeviceKeepsTheDrawState)
         EXPECT_EQ(0xFF183060u, GetPixel(319, 239));
         ASSERT_EQ(0, SetDrawArea(10, 20, 300, 200));
     }
+    SubHandle(mapHandle);
 }
 
 TEST_F(D3D11DrawScreens, AModeChangeTakesTheNewSize)
@@ -142,6 +157,110 @@ TEST_F(D3D11DrawScreens, AModeChangeTakesTheNewSize)
     log.Mark();
     EXPECT_EQ(0, LibraryEnd());
     EXPECT_EQ(1, Occurrences(log.Appended(), kNoObjectLeft));
+}
+
+// A quad of one colour as a strip of VERTEX2D, with texture corners 0-1.
+void Quad(VERTEX2D V[4], float X1, float Y1, float X2, float Y2, uint8_t R, uint8_t G, uint8_t B)
+{
+    const float corners[4][2] = {{X1, Y1}, {X2, Y1}, {X1, Y2}, {X2, Y2}};
+    for (int i = 0; i < 4; ++i) {
+        V[i] = VERTEX2D();
+        V[i].pos.x = corners[i][0];
+        V[i].pos.y = corners[i][1];
+        V[i].rhw = 1.0f;
+        V[i].dif = COLOR_U8{B, G, R, 255};
+        V[i].u = (float)(i & 1);
+        V[i].v = (float)(i >> 1);
+    }
+}
+
+// User pixel shaders made with the emitter: the vertex colour with red and blue exchanged, or
+// the texture of shader stage 2.
+dxbc::Bytes UserPixelShader(bool SampleStage2)
+{
+    dxbc::ShaderBuilder ps(dxbc::Stage::Pixel);
+    ps.InputSystemValue("SV_Position", dxbc::SystemValue::Position);
+    const dxbc::Reg colour = ps.Input("COLOR", 0);
+    const dxbc::Reg uv = ps.Input("TEXCOORD", 0, "xy");
+    const dxbc::Reg target = ps.Output("SV_Target", 0);
+    if (SampleStage2)
+        ps.Sample(target, uv, ps.Texture2D(2), ps.Sampler(2));
+    else
+        ps.Mov(target, colour("zyxw"));
+    ps.Ret();
+    return ps.Finish();
+}
+
+// A user vertex shader made with the emitter: screen pixels into clip space, 100 pixels to the
+// right, on the 320 x 240 screen.
+dxbc::Bytes ShiftingVertexShader()
+{
+    dxbc::ShaderBuilder vs(dxbc::Stage::Vertex);
+    const dxbc::Reg position = vs.Input("POSITION", 0);
+    const dxbc::Reg colour = vs.Input("COLOR", 0);
+    const dxbc::Reg uv = vs.Input("TEXCOORD", 0, "xy");
+    const dxbc::Reg out = vs.OutputSystemValue("SV_Position", dxbc::SystemValue::Position);
+    const dxbc::Reg outColour = vs.Output("COLOR", 0);
+    const dxbc::Reg outUv = vs.Output("TEXCOORD", 0, "xy");
+    vs.Mad(out("x"), position("x"), dxbc::Imm(2.0f / 320), dxbc::Imm(200.0f / 320 - 1));
+    vs.Mad(out("y"), position("y"), dxbc::Imm(-2.0f / 240), dxbc::Imm(1.0f));
+    vs.Mov(out("zw"), dxbc::Imm(0, 0, 0, 1));
+    vs.Mov(outColour, colour);
+    vs.Mov(outUv, uv);
+    vs.Ret();
+    return vs.Finish();
+}
+
+// DrawPrimitive2DToShader draws through the user's shaders and shader textures, also after the
+// device was made again; the next ordinary draw has the library's shaders back.
+TEST_F(D3D11DrawScreens, UserShadersDrawAndAreMadeAgainWithTheDevice)
+{
+    BASEIMAGE image = {};
+    ASSERT_EQ(0, CreateXRGB8ColorBaseImage(8, 8, &image));
+    FillBaseImage(&image, 10, 220, 90, 255);
+    const dxbc::Bytes vertexCode = ShiftingVertexShader();
+    const int vertexShader = CreateShaderHandle(1, vertexCode.data(), (int)vertexCode.size(), 0, 0, 0);
+    ASSERT_GT(vertexShader, 0);
+    const struct
+    {
+        const char *What;
+        bool SampleStage2, ShiftVertices;
+        uint32_t Inside;
+    } cases[] = {{"colour swapped", false, false, 0xFF3264C8u},
+                 {"stage 2 texture", true, false, 0xFF0ADC5Au},
+                 {"moved by the vertex shader", false, true, 0xFF3264C8u}};
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.What);
+        const dxbc::Bytes code = UserPixelShader(c.SampleStage2);
+        ASSERT_FALSE(code.empty());
+        const int shader = LoadPixelShaderFromMem(code.data(), (int)code.size());
+        ASSERT_GT(shader, 0);
+        for (const char *when : {"made", "after a rebuilt device"}) {
+            SCOPED_TRACE(when);
+            // A graph made from a base image keeps no source to come back from: one per device.
+            const int stageGraph = CreateGraphFromBaseImage(&image, nullptr, FALSE);
+            ASSERT_EQ(0, SetUseTextureToShader(2, stageGraph));
+            ASSERT_EQ(0, SetUsePixelShader(shader));
+            ASSERT_EQ(0, SetUseVertexShader(c.ShiftVertices ? vertexShader : 0));
+            ASSERT_EQ(0, SetDrawScreen(DX_SCREEN_BACK));
+            ASSERT_EQ(0, ClearDrawScreen(nullptr));
+            VERTEX2D quad[4];
+            Quad(quad, 10, 10, 50, 40, 200, 100, 50);
+            ASSERT_EQ(0, DrawPrimitive2DToShader(quad, 4, DX_PRIMTYPE_TRIANGLESTRIP, DX_NONE_GRAPH, FALSE));
+            ASSERT_EQ(0, DrawBox(60, 10, 90, 40, GetColorValue(200, 100, 50), TRUE));
+            const uint32_t background = 0xFF183060u;
+            EXPECT_EQ(c.ShiftVertices ? background : c.Inside, GetPixel(20, 20));
+            EXPECT_EQ(c.ShiftVertices ? c.Inside : background, GetPixel(120, 20));
+            EXPECT_EQ(0xFFC86432u, GetPixel(70, 20));  // the library's own shaders again
+            EXPECT_EQ(background, GetPixel(100, 20));
+            SetUseTextureToShader(2, -1);
+            DeleteGraph(stageGraph);
+            ASSERT_EQ(0, RestoreGraphicsDevice());
+        }
+        SetUsePixelShader(0);
+        SetUseVertexShader(0);
+    }
+    ReleaseBaseImage(&image);
 }
 
 // The pixels of a rectangle of a draw target as 0x00RRGGBB.
@@ -215,7 +334,8 @@ std::vector<uint32_t> DrawThroughMask()
 {
     std::vector<uint32_t> pattern(16 * 12);
     for (int y = 0; y < 12; ++y)
-        for (int x = 0; x < 16; ++x) pattern[y * 16 + x] = 0xFF000000u | (uint32_t)(x * 15) << 16 | (uint32_t)(y * 20) << 8 | 0x40;
+        for (int x = 0; x < 16; ++x)
+            pattern[y * 16 + x] = 0xFF000000u | (uint32_t)(x * 15) << 16 | (uint32_t)(y * 20) << 8 | 0x40;
     BASEIMAGE image = {};
     CreateXRGB8ColorBaseImage(16, 12, &image);
     for (int y = 0; y < 12; ++y) memcpy((uint8_t *)image.Pixels + y * image.Pitch, &pattern[y * 16], 16 * 4);

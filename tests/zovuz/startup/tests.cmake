@@ -37,8 +37,9 @@ set_tests_properties(core.d3d9_backend_without_d3d9 PROPERTIES LABELS d3d9 TIMEO
 # The Direct3D 11 device's life (draw screens, the rebuild, the mode change) is a test of that
 # back end.
 set_tests_properties(core.d3d11_draw_screens PROPERTIES LABELS d3d11)
-# ... and draws through the mask like the graphics tests.
-target_link_libraries(core_d3d11_draw_screens_test PRIVATE test_support_zovuz_graphics)
+# ... and draws through the mask like the graphics tests, and with user pixel shaders the emitter
+# makes.
+target_link_libraries(core_d3d11_draw_screens_test PRIVATE shader_emitter_cross test_support_zovuz_graphics)
 # Graphs on the Direct3D 11 back end are a test of that back end; they use the graphics tests'
 # image builders.
 set_tests_properties(core.d3d11_graph_texture PROPERTIES LABELS d3d11)

@@ -7,6 +7,7 @@
 #include "zovuz/d3d11/d3d11_state_tables.h"
 #include "zovuz/d3d11/windows/d3d11_buffers_win.h"
 #include "zovuz/d3d11/windows/d3d11_device_state_win.h"
+#include "zovuz/d3d11/windows/d3d11_graph_piece_win.h"
 #include "zovuz/d3d11/windows/d3d11_shader_win.h"
 #include "zovuz/d3d11/windows/d3d11_shadow_map_win.h"
 #include "zovuz/d3d11/windows/d3d11_vertex_batch_win.h"
@@ -41,11 +42,24 @@ int Fill(ID3D11Buffer *Buffer, const void *Data, int Bytes)
     return 0;
 }
 
+// The 3-D pixel shaders always sample texture 0: an untextured 3-D draw samples the library's
+// white graph, so that its colour is the lit vertex colour. Null when that graph cannot be had.
+ID3D11ShaderResourceView *WhiteGraphView(void)
+{
+    const int handle = GetWhiteTextureGraph();
+    const GraphHandleData *graph =
+        handle > 0 ? GetTypedHandle<GraphHandleData>(handle, DX_HANDLETYPE_GRAPH, 0) : nullptr;
+    return D3D11PieceView(D3D11FirstPiece(graph));
+}
+
 // The vertices into the common buffer, then everything but the draw call. 0 / -1.
 int SetupVertices(int Format, D3D11_PRIMITIVE_TOPOLOGY Topology, const void *Vertices, int Num, int SetShader)
 {
     if (!D3D11Device_IsValid() || Format < 0 || Format >= D3D11_VERTEX_FORMAT_NUM || Vertices == nullptr || Num <= 0)
         return -1;
+    // Made (on first use) before the common buffer is filled: making a graph may draw the batch.
+    ID3D11ShaderResourceView *white =
+        Format == D3D11_VERTEX3D && SetShader && S.Texture == nullptr ? WhiteGraphView() : nullptr;
     const int size = D3D11VertexFormats[Format].Size;
     if (Num > INT32_MAX / size) return -1;
     if (Graphics_D3D11_CreateCommonVertexBuffer(Num * size) < 0 ||
@@ -56,6 +70,7 @@ int SetupVertices(int Format, D3D11_PRIMITIVE_TOPOLOGY Topology, const void *Ver
     if (SetShader) {
         if (Format == D3D11_VERTEX3D) {
             if (Graphics_D3D11_Shader_Normal3DDraw_Setup() != 1) return -1;
+            if (white != nullptr) Graphics_D3D11_DeviceState_SetPSShaderResources(0, 1, &white);
         } else {
             const int slot = D3D11BaseShaderGroups[D3D11_GROUP_BASE_VERTEX].FirstSlot + Format;
             Graphics_D3D11_DeviceState_SetVertexShader(D3D11StandardShaders.Vertex[slot], 1);

@@ -379,8 +379,53 @@ int Graphics_D3D11_DrawGraphRects(const DrawGraphRectsParam *Param, GraphHandleD
 
 namespace {
 
+// A selected user shader of the kind with its device object, or null.
+void *UserShaderObject(int Handle, int IsVertexShader)
+{
+    const ShaderHandleData *shader =
+        Handle > 0 ? GetTypedHandle<ShaderHandleData>(Handle, DX_HANDLETYPE_SHADER, 0) : nullptr;
+    if (shader == nullptr || shader->IsVertexShader != IsVertexShader || shader->PF == nullptr) return nullptr;
+    return shader->PF->Object[0];
+}
+
+// The shader-resource slots the user's textures take for one draw, and the views they held.
+struct UserTextureSlots
+{
+    int First = 0, End = 0;  // slots First .. End - 1
+    ID3D11ShaderResourceView *Kept[DX_SHADER_TEXTURE_STAGE_NUM] = {};
+};
+
+// The user's shaders and shader textures (SetUseVertexShader, SetUsePixelShader,
+// SetUseTextureToShader) over what the preparation chose. A user vertex shader takes the
+// VERTEX2D input as the standard one does. The textures sit on the slots of their stages; stage 0
+// only when the draw has no graph of its own. The views they replace are kept in Slots, for the
+// draw to put back: the library's own drawing finds its bindings as it left them.
+void BindUserShaders(bool DrawHasTexture, UserTextureSlots *Slots)
+{
+    const DrawShaderSelection &selection = GraphicsDrawSettings.Shader;
+    if (void *pixel = UserShaderObject(selection.PixelShader, 0); pixel != nullptr)
+        Graphics_D3D11_DeviceState_SetPixelShader((ID3D11PixelShader *)pixel, 0);
+    if (void *vertex = UserShaderObject(selection.VertexShader, 1); vertex != nullptr)
+        Graphics_D3D11_DeviceState_SetVertexShader((ID3D11VertexShader *)vertex, 0);
+
+    Slots->First = Slots->End = DrawHasTexture ? 1 : 0;
+    memcpy(Slots->Kept, S.PSShaderResource, sizeof(Slots->Kept));
+    for (int stage = Slots->First; stage < DX_SHADER_TEXTURE_STAGE_NUM; stage++) {
+        const GraphHandleData *graph =
+            selection.Texture[stage] > 0
+                ? GetTypedHandle<GraphHandleData>(selection.Texture[stage], DX_HANDLETYPE_GRAPH, 0)
+                : nullptr;
+        if (graph == nullptr || graph->PieceNum < 1) continue;
+        ID3D11ShaderResourceView *view = PieceView(graph->Piece[0]);
+        if (view == nullptr) continue;
+        Graphics_D3D11_DeviceState_SetPSShaderResources(stage, 1, &view);
+        Slots->End = stage + 1;
+    }
+}
+
 int DrawCallerVertices(const VERTEX2D *Vertex, int Num, int Topology, GraphHandleData *Graph, int TransFlag,
-                       uint32_t ModeFlags, int GraphUVFlag, int MirrorFlag, int PieceIndex, int ShadowMapFlag)
+                       uint32_t ModeFlags, int GraphUVFlag, int MirrorFlag, int PieceIndex, int ShadowMapFlag,
+                       bool UserShaders = false)
 {
     if (!D3D11Device_IsValid() || Vertex == nullptr || Num < 1 || Num > 0x7FFFFFFF / (int)sizeof(VERTEX2D) ||
         Topology < D3D11_PRIMITIVE_TOPOLOGY_POINTLIST || Topology > D3D11_PRIMITIVE_TOPOLOGY_TRIANGLESTRIP)
@@ -443,8 +488,16 @@ int DrawCallerVertices(const VERTEX2D *Vertex, int Num, int Topology, GraphHandl
             }
         draw = copy;
     }
-    return Graphics_D3D11_CommonBuffer_Draw(D3D11_VERTEX_2D, (D3D11_PRIMITIVE_TOPOLOGY)Topology, draw, Num, 1) < 0 ? -1
-                                                                                                                   : 0;
+    UserTextureSlots userSlots;
+    if (UserShaders) BindUserShaders(piece != nullptr, &userSlots);
+    const bool userVertexShader =
+        UserShaders && UserShaderObject(GraphicsDrawSettings.Shader.VertexShader, 1) != nullptr;
+    const int result = Graphics_D3D11_CommonBuffer_Draw(D3D11_VERTEX_2D, (D3D11_PRIMITIVE_TOPOLOGY)Topology, draw, Num,
+                                                        userVertexShader ? 0 : 1);
+    if (userSlots.End > userSlots.First)
+        Graphics_D3D11_DeviceState_SetPSShaderResources(userSlots.First, userSlots.End - userSlots.First,
+                                                        userSlots.Kept + userSlots.First);
+    return result < 0 ? -1 : 0;
 }
 
 }  // namespace
@@ -463,7 +516,7 @@ int Graphics_D3D11_DrawPrimitive2DToShader(const VERTEX2D *Vertex, int Num, int 
 {
     uint32_t mode = D3D11_PREPARE_ADDRESS | D3D11_PREPARE_CULL;
     if (Fog3DFlag) mode |= D3D11_PREPARE_FOG | D3D11_PREPARE_Z3D;
-    return DrawCallerVertices(Vertex, Num, Topology, Graph, TransFlag, mode, 0, 0, PieceIndex, 0);
+    return DrawCallerVertices(Vertex, Num, Topology, Graph, TransFlag, mode, 0, 0, PieceIndex, 0, true);
 }
 
 int Graphics_D3D11_DrawMeshGrid(const VERTEX2D *Vertex, int Columns, int Rows)

@@ -208,6 +208,10 @@ int Graphics_D3D11_ReleaseHandleDeviceObjects(void)
 {
     ForEachHandle<GraphHandleData>(DX_HANDLETYPE_GRAPH, [](GraphHandleData *Graph) {
         if (Graph->Image != nullptr) Graphics_Hardware_ReleaseGraphTexture(Graph->Image);
+        // A movie's decoder keeps a surface of the device too: it is made again with the next frame.
+        const MovieFunctions *movies = GetMovieFunctions();
+        if (Graph->MovieHandle != -1 && movies != nullptr && movies->RefreshMovieSurface != nullptr)
+            movies->RefreshMovieSurface(Graph->MovieHandle);
     });
     ForEachHandle<ShadowMapHandleData>(DX_HANDLETYPE_SHADOWMAP, Graphics_D3D11_ShadowMap_Release);
     ForEachHandle<VertexBufferHandleData>(DX_HANDLETYPE_VERTEX_BUFFER, Graphics_D3D11_VertexBuffer_Release);
