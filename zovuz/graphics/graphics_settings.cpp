@@ -28,7 +28,8 @@ int SetDrawBright(int Red, int Green, int Blue)
     Green = Clamp255(Green);
     Blue = Clamp255(Blue);
     if (d.DrawBrightRed == Red && d.DrawBrightGreen == Green && d.DrawBrightBlue == Blue) return 0;
-    FlushVertexBuffer();
+    // No flush: the back ends write the draw bright into each vertex as it is batched, so the
+    // vertices already batched keep theirs (a string sets its colour as the bright twice).
     d.DrawBrightRed = (uint8_t)Red;
     d.DrawBrightGreen = (uint8_t)Green;
     d.DrawBrightBlue = (uint8_t)Blue;

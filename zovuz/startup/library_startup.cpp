@@ -132,10 +132,7 @@ int InitializeLibrary(void)
     InitializeSoftImageManage();
     InitializeMovieSystem();
     RegisterMovieFunctions(GetMovieFunctionTable());
-    // NOT YET BUILT (Direct3D 11 drawing): RegisterGraphicsHardwareFunctions(GRAPHICS_API_D3D11,
-    //   GetGraphicsD3D11Functions()); the back end starts, clears, presents and reads back, but it
-    //   makes no graphs and draws nothing else, so a program started on it would show an empty
-    //   window. Until it draws, only a program that registers it starts on it.
+    RegisterGraphicsHardwareFunctions(GRAPHICS_API_D3D11, GetGraphicsD3D11Functions());
     // NOT YET BUILT (Direct3D 9 drawing): RegisterGraphicsHardwareFunctions(GRAPHICS_API_D3D9,
     //   GetGraphicsD3D9Functions()); the back end starts, clears and presents, but until it draws
     //   the application must not start on it.

@@ -9,6 +9,8 @@
 
 #include "tests/zovuz/d3d11/d3d11_fixture.h"
 #include "zovuz/d3d11/d3d11_draw_geometry.h"
+#include "zovuz/d3d11/zovuz_d3d11.h"
+#include "zovuz/graphics/zovuz_graphics_backend.h"
 #include "zovuz/d3d11/windows/d3d11_device_state_win.h"
 #include "zovuz/d3d11/windows/d3d11_draw_win.h"
 #include "zovuz/d3d11/windows/d3d11_vertex_batch_win.h"
@@ -193,7 +195,13 @@ TEST_F(Draw2D, AFrameOfQuadsAndGlyphsDrawsAsTheBatchRulesPredict)
 {
     // The benchmark's frame on the back end: 2,000 quads of one graph, then 200 strings of ten
     // glyphs from another. A VERTEX2D batch holds 389 quads (six more vertices must stay under its
-    // 2,340), so each graph draws in six batches, the quads' last one at the texture switch.
+    // 2,340), so each graph draws in six batches, the quads' last one at the texture switch. Each
+    // string sets its colour as the draw bright and puts the bright back, through the front end:
+    // the bright goes into each vertex as it is batched, so neither change breaks the batch.
+    const int apiType = GraphicsAPIType, inUse = GraphicsState.HardwareInUseFlag;
+    RegisterGraphicsHardwareFunctions(GRAPHICS_API_D3D11, GetGraphicsD3D11Functions());
+    GraphicsAPIType = GRAPHICS_API_D3D11;
+    GraphicsState.HardwareInUseFlag = 1;
     graphs_[0].Make(1, 0);
     graphs_[1].Make(1, 1);
     std::vector<DrawGraphRectsVertex> glyphs(40);
@@ -201,9 +209,23 @@ TEST_F(Draw2D, AFrameOfQuadsAndGlyphsDrawsAsTheBatchRulesPredict)
         ASSERT_EQ(0, Graphics_D3D11_DrawGraph(i % 600, i % 400, (float)(i % 600), (float)(i % 400), &graphs_[0].Graph,
                                               nullptr, 1, 1));
     const DrawGraphRectsParam rects = {10, glyphs.data(), 0, 1};
-    for (int i = 0; i < 200; ++i) ASSERT_EQ(0, Graphics_D3D11_DrawGraphRects(&rects, &graphs_[1].Graph, nullptr));
+    uint32_t textColor = 0;
+    for (int i = 0; i < 200; ++i) {
+        SetDrawBright(220, 200, 180);
+        textColor = Graphics_D3D11_GetDiffuseColor();
+        ASSERT_EQ(0, Graphics_D3D11_DrawGraphRects(&rects, &graphs_[1].Graph, nullptr));
+        SetDrawBright(255, 255, 255);
+    }
+    ASSERT_GT(D3D11Batch.Count, 0);
+    uint32_t lastColor;
+    memcpy(&lastColor, D3D11Batch.Mapped + (D3D11Batch.Count - 1) * 28 + 16, 4);
+    EXPECT_EQ(textColor, lastColor);
+    EXPECT_NE(textColor, Graphics_D3D11_GetDiffuseColor());
     Graphics_D3D11_RenderVertexBuffer(-1, 0);
     EXPECT_EQ(12, FakeD3D11Count("Draw"));
+    GraphicsState.HardwareInUseFlag = inUse;
+    GraphicsAPIType = apiType;
+    RegisterGraphicsHardwareFunctions(GRAPHICS_API_D3D11, nullptr);
 }
 
 TEST_F(Draw2D, EachPrimitivePreparesWithItsFlagsWord)

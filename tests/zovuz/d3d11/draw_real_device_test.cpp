@@ -86,9 +86,12 @@ std::vector<std::string> Differences(const std::vector<uint32_t> &Got, bool (*Wa
 
 TEST_F(D3D11Drawing, TheGraphicsAreasPixelCasesHold)
 {
-    // Three cases ask for a tie the software renderer breaks its own way: a line through pixel
-    // corners (the device's diamond rule lights the other pixel), and a stretch whose texel edges
-    // fall exactly on pixel centres (the device's float coordinates land on either side).
+    // Three cases ask for a tie the software renderer breaks its own way, where the back end's
+    // vertices are fixed (line ends +0.5, stretch corners and texture coordinates unrounded) and
+    // the device's rules decide: a line through pixel corners (the diamond rule lights the pixel
+    // below at each of the five ties), the same across 2,000,000 pixels (the device puts the
+    // whole visible part in row 10, on the tie), and a stretch whose texel edges fall exactly on
+    // pixel centres (the interpolated coordinate lands just short of the edge: the texel before).
     RunPrimitiveCases(ReadCaseRegionByLock,
                       {"a line of slope 15/40 lights the pixel nearest the ideal line (a tie towards the start)",
                        "a line from far off the target to far off it again",

@@ -36,8 +36,8 @@ protected:
         SetAlwaysRunFlag(1);
         SetMainWindowText("d3d11 screen");
         SetBackgroundColor(24, 48, 96);
-        // The library's start does not register the back end yet: the test does.
-        RegisterGraphicsHardwareFunctions(GRAPHICS_API_D3D11, GetGraphicsD3D11Functions());
+        // Nothing registered here: the library's start registers Direct3D 11 itself.
+        RegisterGraphicsHardwareFunctions(GRAPHICS_API_D3D11, nullptr);
     }
     void TearDown() override
     {

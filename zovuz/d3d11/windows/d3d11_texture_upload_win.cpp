@@ -116,9 +116,16 @@ int ConvertFace(const D3D11TextureTransfer &T, int Face, const ImageRect &Rect, 
     // The transparent colour becomes alpha 0 only where the texture has alpha and no alpha image
     // gives it.
     const int colorKey = T.TransColorFlag && T.DestColorData->AlphaWidth != 0 && alpha == nullptr;
+    // A 16-bit image (the glyph cache among them) goes into the 8-bit channels that stand for its
+    // 16-bit texture, which samples a full channel as 1.0. The fast pairs leave the widened low
+    // bits 0 (white would draw as 248), so such an image takes the general conversion, which
+    // widens to full scale; the ordered dither selects it and changes no widened channel.
+    const bool widened = src.ColorData.BitDepth == 16 && src.ColorData.ChannelCount == 0 && !src.ColorData.FloatFlag &&
+                         T.DestColorData->BitDepth == 32;
     return ConvertColorDataBlt(Dest, DestPitch, T.DestColorData, pixels, src.Pitch, &src.ColorData, alphaPixels,
                                alpha != nullptr ? alpha->Pitch : 0, alpha != nullptr ? &alpha->ColorData : nullptr, 0,
-                               0, &Rect, 0, colorKey, T.Image->TransColor, COLOR_DITHER_NONE, 0, 0, 0, 0);
+                               0, &Rect, 0, colorKey, T.Image->TransColor,
+                               widened ? COLOR_DITHER_ORDERED : COLOR_DITHER_NONE, 0, 0, 0, 0);
 }
 
 int Update(const D3D11TextureTransfer &T, int Subresource, const D3D11_BOX &Box, const void *Data, int Pitch)
