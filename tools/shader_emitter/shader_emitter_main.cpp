@@ -2,6 +2,7 @@
 //   shader_emitter write-set <folder>       writes the representative set, one file per shader
 //   shader_emitter write-standard <folder>  writes the standard set (the base pack's shaders)
 //   shader_emitter write-3d <folder>        writes the 3-D set (the 3-D pack's shaders)
+//   shader_emitter write-filter <folder>    writes the Direct3D 11 filter archive's shaders
 //   shader_emitter dump <file>...           lists containers (chunks, signatures, program)
 //   shader_emitter dump-sm2 <file>...       lists Direct3D 9 shader programs (shader model 2/3)
 // Exit code 0 on success, 1 on a failure (reported on standard error), 2 on bad usage.
@@ -11,6 +12,7 @@
 #include <vector>
 
 #include "file_bytes.h"
+#include "filter_set_d3d11.h"
 #include "representative_set.h"
 #include "sm2_dump.h"
 #include "sm4_dump.h"
@@ -19,7 +21,7 @@
 
 namespace {
 
-enum class Which { Representative, Standard, ThreeD };
+enum class Which { Representative, Standard, ThreeD, Filter };
 
 int WriteSet(const std::string &Folder, Which Chosen)
 {
@@ -27,6 +29,7 @@ int WriteSet(const std::string &Folder, Which Chosen)
     std::string Error;
     const bool Built = Chosen == Which::Standard ? dxbc::BuildStandardSet(Set, &Error)
                        : Chosen == Which::ThreeD ? dxbc::BuildThreeDSet(Set, &Error)
+                       : Chosen == Which::Filter ? dxbc::BuildD3D11FilterSet(Set, &Error)
                                               : dxbc::BuildRepresentativeSet(Set, &Error);
     if (!Built) {
         fprintf(stderr, "shader_emitter: %s\n", Error.c_str());
@@ -68,11 +71,12 @@ int main(int argc, char **argv)
     if (Command == "write-set" && argc == 3) return WriteSet(argv[2], Which::Representative);
     if (Command == "write-standard" && argc == 3) return WriteSet(argv[2], Which::Standard);
     if (Command == "write-3d" && argc == 3) return WriteSet(argv[2], Which::ThreeD);
+    if (Command == "write-filter" && argc == 3) return WriteSet(argv[2], Which::Filter);
     if (Command == "dump" && argc >= 3) return Dump(argc - 2, argv + 2, false);
     if (Command == "dump-sm2" && argc >= 3) return Dump(argc - 2, argv + 2, true);
     fprintf(stderr,
             "usage: shader_emitter write-set <folder>\n       shader_emitter write-standard <folder>\n"
-            "       shader_emitter write-3d <folder>\n"
+            "       shader_emitter write-3d <folder>\n       shader_emitter write-filter <folder>\n"
             "       shader_emitter dump <file>...\n       shader_emitter dump-sm2 <file>...\n");
     return 2;
 }

@@ -14,6 +14,7 @@
 #include "d3d9_base_set.h"
 #include "d3d9_filter_set.h"
 #include "file_bytes.h"
+#include "filter_set_d3d11.h"
 #include "standard_set.h"
 #include "three_d_set.h"
 #include "tools/shader_pack/shader_pack_build.h"
@@ -36,23 +37,32 @@ int WriteD3D11(const std::string &Path)
     std::vector<Bytes> BaseSlots;
     for (const dxbc::NamedShader &Shader : Standard) BaseSlots.push_back(Shader.Code);
 
-    // The channel-mix shaders and the filter shaders belong to the graph filters; until they are
-    // written, the channel-mix pack has empty slots and the filter archive no files.
-    const std::vector<Bytes> ChannelMixSlots(D3D11_CHANNEL_MIX_PACK_SLOTS);
-    const std::vector<ArchiveWriterItem> FilterFiles;
+    // The graph filters' shaders: the ready channel-mix shaders by slot, the rest by file name.
+    std::vector<dxbc::NamedShader> ChannelMix, Filters;
+    if (!dxbc::BuildD3D11ChannelMixSet(ChannelMix, &Error) || !dxbc::BuildD3D11FilterSet(Filters, &Error))
+        return Fail(Error);
+    std::vector<Bytes> ChannelMixSlots;
+    for (const dxbc::NamedShader &Shader : ChannelMix) ChannelMixSlots.push_back(Shader.Code);
+    std::vector<ArchiveWriterItem> FilterFiles;
+    for (const dxbc::NamedShader &Shader : Filters) {
+        ArchiveWriterItem File;
+        File.Path = Shader.FileName;
+        File.Data = Shader.Code;
+        FilterFiles.push_back(std::move(File));
+    }
 
     std::vector<dxbc::NamedShader> ThreeD;
     if (!dxbc::BuildThreeDSet(ThreeD, &Error)) return Fail(Error);
     std::vector<Bytes> ThreeDSlots;
     for (const dxbc::NamedShader &Shader : ThreeD) ThreeDSlots.push_back(Shader.Code);
 
-    Bytes Base, ChannelMix, Filter, ThreeDPack;
-    if (!BuildCodePack(BaseSlots, Base, &Error) || !BuildCodePack(ChannelMixSlots, ChannelMix, &Error) ||
+    Bytes Base, ChannelMixPack, Filter, ThreeDPack;
+    if (!BuildCodePack(BaseSlots, Base, &Error) || !BuildCodePack(ChannelMixSlots, ChannelMixPack, &Error) ||
         !BuildShaderArchive(FilterFiles, Filter, &Error) || !BuildCodePack(ThreeDSlots, ThreeDPack, &Error))
         return Fail(Error);
     const std::string Source = WritePackSource(
         {{"D3D11ShaderPackBase", PackText(Base)},
-         {"D3D11ShaderPackChannelMix", PackText(ChannelMix)},
+         {"D3D11ShaderPackChannelMix", PackText(ChannelMixPack)},
          {"D3D11ShaderPackFilter", PackText(Filter)},
          {"D3D11ShaderPack3D", PackText(ThreeDPack)}},
         "The Direct3D 11 back end's shader packs, written by tools/shader_pack (shader_pack d3d11).\n"

@@ -16,3 +16,33 @@ const GraphicsHardwareFunctions *GetGraphicsD3D11Functions(void);
 
 // 1 while the Direct3D 11 device exists, else 0.
 int D3D11Device_IsValid(void);
+
+// ---- The graph filters' hooks (windows/d3d11_filter_hooks_win.cpp) -----------------------------
+
+// A file of the filter archive: 0 with its code (inside the archive image), or -1 when the packs
+// are not loaded or the archive has no such file.
+int Graphics_D3D11_Filter_FindShaderCode(const char *FileName, const void **Code, int *Size);
+// The code of ready channel-mix shader Index (0-511) of the channel-mix pack: 0, or -1 for an
+// empty slot.
+int Graphics_D3D11_Filter_ChannelMixCode(int Index, const void **Code, int *Size);
+// Writes Count floats into the filters' constant buffer from register c0 on and sends it to the
+// device. 0, or -1 without the buffer.
+int Graphics_D3D11_Filter_SetConstants(const float *Values, int Count);
+
+// One filter quad: a rectangle of a graph's first texture piece onto a rectangle of a draw-valid
+// graph, drawn by a filter pixel shader with the filters' constant buffer in pixel slot 3.
+struct D3D11FilterQuad
+{
+    int SrcGraph;
+    int SrcRect[4];  // left, top, right, bottom in the source's texture
+    int DestGraph;
+    int DestRect[4];
+    int SecondGraph;  // the second texture's graph, or -1
+    int SecondRect[4];
+    int LinearFlag;          // 1 linear filtering, 0 point sampling
+    int PixelShader;         // a Shader handle, or -1 for the plain copy
+    const float *Vertices8;  // null, or four vertices (top-left, top-right, bottom-left, bottom-right)
+                             // of 21 floats: x, y in destination pixels, three unused, eight (u, v)
+};
+// 0, or -1 when a graph, its texture or the shader is missing.
+int Graphics_D3D11_Filter_DrawQuad(const D3D11FilterQuad *Quad);

@@ -95,3 +95,6 @@ int GraphFilter_ResetShaderHandles(void);
 
 // The table the library's start-up registers with RegisterGraphFilterFunctions.
 const GraphFilterFunctions *GetGraphFilterFunctionTable(void);
+
+// Registers the Direct3D 11 filter passes, which run while Direct3D 11 is the graphics API. 0.
+int RegisterGraphFilterD3D11Passes(void);

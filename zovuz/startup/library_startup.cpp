@@ -136,6 +136,7 @@ int InitializeLibrary(void)
     RegisterGraphicsHardwareFunctions(GRAPHICS_API_D3D11, GetGraphicsD3D11Functions());
     RegisterGraphicsHardwareFunctions(GRAPHICS_API_D3D9, GetGraphicsD3D9Functions());
     RegisterGraphFilterFunctions(GetGraphFilterFunctionTable());
+    RegisterGraphFilterD3D11Passes();
     if (InitializeGraphics() < 0) return FailStartup();
 
     InitializeInputCharBuffer();

@@ -1,7 +1,8 @@
 // The shader-pack builder and the Direct3D 11 back end's pack loader, built natively: the
 // builder writes the same source every time (for both back ends); the packs it writes expand into the standard
-// shaders and the 3-D shaders slot by slot, which vkd3d-compiler accepts; the filter archive
-// opens and finds its files by name; damaged packs are refused without leaving anything allocated.
+// shaders, the ready channel-mix shaders and the 3-D shaders slot by slot, which vkd3d-compiler
+// accepts; the filter archive opens and finds its shaders by name; damaged packs are refused
+// without leaving anything allocated.
 #include <gtest/gtest.h>
 
 #include <stdio.h>
@@ -12,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "filter_set_d3d11.h"
 #include "host_files.h"
 #include "standard_set.h"
 #include "three_d_set.h"
@@ -118,7 +120,6 @@ TEST(ShaderPackLoader, BuiltInPacksExpandIntoTheStandardShadersAndAnArchive)
             ASSERT_EQ(Code.Size, Codes[size_t(Slot)].size()) << "slot " << Slot;
             EXPECT_EQ(memcmp(Code.Code, Codes[size_t(Slot)].data(), Code.Size), 0) << "slot " << Slot;
         }
-        for (const D3D11ShaderCode &Code : D3D11ShaderPack.ChannelMix) EXPECT_EQ(Code.Size, 0u);
         EXPECT_EQ(D3D11ShaderPack.FilterArchive.Magic, ARCHIVE_MAGIC);
         uint64_t Position = 0, Size = 0;
         EXPECT_EQ(ArchiveFindFile(&D3D11ShaderPack.FilterArchive, CHAR_CODE_UNICODE_BYTE, "none.pso", &Position, &Size), -1);
@@ -138,6 +139,39 @@ TEST(ShaderPackLoader, Vkd3dAcceptsEveryBuiltInBaseShader)
         EXPECT_EQ(V.Status, 0) << "slot " << Slot << ": " << V.Output;
     }
     Graphics_D3D11_ReleaseShaderPack();
+}
+
+// The graph filters' shaders as the program carries them: every ready channel-mix slot and every
+// filter archive file holds the emitter's shader, and vkd3d-compiler accepts each one.
+TEST(ShaderPackLoader, BuiltInFilterShadersAreTheFilterSetAndValid)
+{
+    ASSERT_TRUE(HaveVkd3d()) << "vkd3d-compiler is not installed: run scripts/bootstrap";
+    std::vector<dxbc::NamedShader> ChannelMix, Filters;
+    std::string Error;
+    ASSERT_TRUE(dxbc::BuildD3D11ChannelMixSet(ChannelMix, &Error)) << Error;
+    ASSERT_TRUE(dxbc::BuildD3D11FilterSet(Filters, &Error)) << Error;
+    ASSERT_EQ(Graphics_D3D11_LoadShaderPack(), 1);
+    std::vector<std::pair<std::string, Bytes>> Carried;
+    for (int Slot = 0; Slot < D3D11_CHANNEL_MIX_PACK_SLOTS; ++Slot) {
+        const D3D11ShaderCode &Code = D3D11ShaderPack.ChannelMix[Slot];
+        ASSERT_TRUE(Bytes(Code.Code, Code.Code + Code.Size) == ChannelMix[size_t(Slot)].Code) << "slot " << Slot;
+        Carried.push_back({ChannelMix[size_t(Slot)].FileName, ChannelMix[size_t(Slot)].Code});
+    }
+    for (const dxbc::NamedShader &Shader : Filters) {
+        uint64_t Position = 0, Size = 0;
+        ASSERT_EQ(ArchiveFindFile(&D3D11ShaderPack.FilterArchive, CHAR_CODE_UNICODE_BYTE, Shader.FileName.c_str(),
+                                  &Position, &Size),
+                  0)
+            << Shader.FileName;
+        const unsigned char *At = D3D11ShaderPack.FilterImage + Position;
+        EXPECT_TRUE(Bytes(At, At + Size) == Shader.Code) << Shader.FileName;
+        Carried.push_back({Shader.FileName, Shader.Code});
+    }
+    Graphics_D3D11_ReleaseShaderPack();
+    for (const auto &Shader : Carried) {
+        const Vkd3dVerdict V = Vkd3dValidate(Shader.second, Shader.first);
+        EXPECT_EQ(V.Status, 0) << Shader.first << ": " << V.Output;
+    }
 }
 
 TEST(ShaderPackLoader, BuiltInThreeDPackExpandsIntoTheThreeDSet)

@@ -1,0 +1,95 @@
+// What the graph filters' Direct3D 11 passes need of the back end: the filter archive's shaders,
+// the ready channel-mix shaders, the filters' constant buffer and one quad through the
+// texture-to-texture transfer with a filter pixel shader.
+#include <string.h>
+
+#include "zovuz/d3d11/d3d11_shader_pack_internal.h"
+#include "zovuz/d3d11/windows/d3d11_buffers_win.h"
+#include "zovuz/d3d11/windows/d3d11_graph_piece_win.h"
+#include "zovuz/d3d11/windows/d3d11_transfer_win.h"
+#include "zovuz/d3d11/zovuz_d3d11.h"
+
+static_assert(sizeof(D3D11Transfer8InputVertex) == 21 * sizeof(float), "the quad's vertices");
+
+namespace {
+
+constexpr int kFilterConstantSlot = 3;
+
+struct QuadTexture
+{
+    GraphHandleData *Graph;
+    const GraphTextureEntry *Piece;
+    ID3D11Texture2D *Texture;
+    ID3D11ShaderResourceView *View;
+};
+
+bool TextureOf(int Handle, QuadTexture *Out)
+{
+    Out->Graph = GetTypedHandle<GraphHandleData>(Handle, DX_HANDLETYPE_GRAPH, 0);
+    Out->Piece = Out->Graph != nullptr ? D3D11FirstPiece(Out->Graph) : nullptr;
+    Out->Texture = D3D11PieceTexture(Out->Piece, D3D11_GRAPH_TEXTURE);
+    Out->View = D3D11PieceView(Out->Piece);
+    return Out->Texture != nullptr && Out->View != nullptr;
+}
+
+RECT RectOf(const int R[4]) { return RECT{R[0], R[1], R[2], R[3]}; }
+
+}  // namespace
+
+int Graphics_D3D11_Filter_FindShaderCode(const char *FileName, const void **Code, int *Size)
+{
+    if (!D3D11ShaderPack.LoadedFlag || D3D11ShaderPack.FilterArchive.Magic != ARCHIVE_MAGIC || FileName == nullptr)
+        return -1;
+    uint64_t position = 0, size = 0;
+    if (ArchiveFindFile(&D3D11ShaderPack.FilterArchive, CHAR_CODE_UNICODE_BYTE, FileName, &position, &size) < 0)
+        return -1;
+    if (position + size > D3D11ShaderPack.FilterImageSize || size == 0 || size > 0x7FFFFFFF) return -1;
+    *Code = D3D11ShaderPack.FilterImage + position;
+    *Size = (int)size;
+    return 0;
+}
+
+int Graphics_D3D11_Filter_ChannelMixCode(int Index, const void **Code, int *Size)
+{
+    if (!D3D11ShaderPack.LoadedFlag || Index < 0 || Index >= D3D11_CHANNEL_MIX_PACK_SLOTS) return -1;
+    const D3D11ShaderCode &code = D3D11ShaderPack.ChannelMix[Index];
+    if (code.Code == nullptr || code.Size == 0) return -1;
+    *Code = code.Code;
+    *Size = (int)code.Size;
+    return 0;
+}
+
+int Graphics_D3D11_Filter_SetConstants(const float *Values, int Count)
+{
+    D3D11ConstantBuffer *buffer = D3D11Buffers.Standard[D3D11_SCB_PIXEL_SLOT3];
+    if (buffer == nullptr || Count < 0 || (size_t)Count * sizeof(float) > buffer->Size) return -1;
+    float *floats = D3D11ConstantFloats(D3D11_SCB_PIXEL_SLOT3, 0);
+    if (floats == nullptr) return -1;
+    if (Count > 0) memcpy(floats, Values, (size_t)Count * sizeof(float));
+    buffer->Dirty = 1;
+    return Graphics_D3D11_ConstantBuffer_Update(buffer);
+}
+
+int Graphics_D3D11_Filter_DrawQuad(const D3D11FilterQuad *Quad)
+{
+    QuadTexture src, dest, second = {};
+    if (Quad == nullptr || !TextureOf(Quad->SrcGraph, &src) || !TextureOf(Quad->DestGraph, &dest)) return -1;
+    if (Quad->SecondGraph >= 0 && !TextureOf(Quad->SecondGraph, &second)) return -1;
+    ID3D11PixelShader *pixelShader = nullptr;
+    if (Quad->PixelShader >= 0) {
+        ShaderHandleData *shader = GetTypedHandle<ShaderHandleData>(Quad->PixelShader, DX_HANDLETYPE_SHADER, 0);
+        if (shader == nullptr || shader->IsVertexShader || shader->PF == nullptr || shader->PF->Object[0] == nullptr)
+            return -1;
+        pixelShader = (ID3D11PixelShader *)shader->PF->Object[0];
+    }
+    ID3D11RenderTargetView *target = D3D11PieceTargetView(dest.Piece, dest.Graph->Image->MipLevels, 0, 0);
+    if (target == nullptr) return -1;
+    D3D11ConstantBuffer *constants = D3D11Buffers.Standard[D3D11_SCB_PIXEL_SLOT3];
+    if (constants != nullptr) Graphics_D3D11_DeviceState_SetPSConstantBuffers(kFilterConstantSlot, 1, &constants);
+    const RECT srcRect = RectOf(Quad->SrcRect), destRect = RectOf(Quad->DestRect),
+               secondRect = RectOf(Quad->SecondRect);
+    return Graphics_D3D11_StretchRect(src.Texture, src.View, &srcRect, dest.Texture, target, &destRect,
+                                      Quad->LinearFlag, 0, nullptr, pixelShader, second.Texture, second.View,
+                                      second.Texture != nullptr ? &secondRect : nullptr,
+                                      (const D3D11Transfer8InputVertex *)Quad->Vertices8);
+}
