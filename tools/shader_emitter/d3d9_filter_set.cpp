@@ -662,6 +662,8 @@ void BasicBlend(ShaderWriter &W, int Number, bool Pma)
         W.Max(T, T, C(31)("x"));
         for (int i = 0; i < 3; ++i) W.Rcp(T(Lane[i]), T(Lane[i]));
         W.Mul(Sat(F), S, T);
+        W.Sub(R(7), B, C(1));  // b = 1 gives 1 even where s is 0
+        W.Cmp(F, R(7), C(1), F);
         break;
     case 7:  // Burn: 1 + (s - 1) x 256 / (255 b + 1), at least 0
         W.Mad(T, B, C(27)("y"), C(1));

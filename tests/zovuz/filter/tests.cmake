@@ -4,3 +4,4 @@ foreach(target ${TARVEX_DIR_TARGETS})
 endforeach()
 # The Direct3D 11 passes draw on the platform's device in the library's main window.
 set_tests_properties(filter.d3d11_passes PROPERTIES RESOURCE_LOCK main_window)
+set_tests_properties(filter.d3d9_passes_library PROPERTIES RESOURCE_LOCK main_window)

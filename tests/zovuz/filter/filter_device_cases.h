@@ -1,0 +1,203 @@
+// Graph filters on the platform's own device against the processor kernels: a fixture that starts
+// graphics on one back end in the library's main window, and the cross-check of every filter and
+// blend over random 64 x 48 graphs (the processor's run is the same call with the shader path
+// switched off).
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <objbase.h>
+#include <stdlib.h>
+
+#include <functional>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "tests/zovuz/filter/filter_fixture.h"
+#include "zovuz/graphics/draw_state.h"
+#include "zovuz/graphics/graph_internal.h"
+
+namespace filter_device {
+
+constexpr int kW = 64, kH = 48;
+
+// A filter or blend call from Src (and Blend) into Dest.
+using Call = std::function<int(int Src, int Blend, int Dest)>;
+
+struct Case {
+    const char *Name;
+    Call Run;
+    int Tolerance;
+    int OutWidth, OutHeight;  // the part of the destination compared
+};
+
+inline int MaxChannelDifference(uint32_t A, uint32_t B)
+{
+    int worst = 0;
+    for (int shift = 0; shift < 32; shift += 8) {
+        const int d = abs((int)((A >> shift) & 0xFF) - (int)((B >> shift) & 0xFF));
+        worst = d > worst ? d : worst;
+    }
+    return worst;
+}
+
+inline std::vector<Case> FilterCases(int Gradient, int Chroma)
+{
+    auto filter = [](int Type, auto... Args) {
+        return [=](int Src, int, int Dest) { return GraphFilterBlt(Src, Dest, Type, Args...); };
+    };
+    auto blend = [](int Type, auto... Args) {
+        return [=](int Src, int Blend, int Dest) {
+            return FilterBase(1, Src, Blend, Dest, 200, Type, 0, 0, kW, kH, 0, 0, Args...);
+        };
+    };
+    std::vector<Case> cases = {
+        {"Mono", filter(DX_GRAPH_FILTER_MONO, -60, 90), 2, kW, kH},
+        {"Gauss", filter(DX_GRAPH_FILTER_GAUSS, 16, 300), 2, kW, kH},
+        {"DownScale2", filter(DX_GRAPH_FILTER_DOWN_SCALE, 2), 2, kW / 2, kH / 2},
+        {"DownScale4", filter(DX_GRAPH_FILTER_DOWN_SCALE, 4), 2, kW / 4, kH / 4},
+        {"DownScale8", filter(DX_GRAPH_FILTER_DOWN_SCALE, 8), 2, kW / 8, kH / 8},
+        {"BrightClipLess", filter(DX_GRAPH_FILTER_BRIGHT_CLIP, 2, 128, 0), 2, kW, kH},
+        {"BrightClipFillGreater", filter(DX_GRAPH_FILTER_BRIGHT_CLIP, 5, 100, 1, 0x336699, 200), 2, kW, kH},
+        {"BrightClipFillGreater_PMA", filter(DX_GRAPH_FILTER_PMA_BRIGHT_CLIP, 5, 100, 1, 0x336699, 200), 2, kW, kH},
+        {"BrightnessScale", filter(DX_GRAPH_FILTER_BRIGHT_SCALE, 40, 200), 2, kW, kH},
+        {"BrightnessScale_PMA", filter(DX_GRAPH_FILTER_PMA_BRIGHT_SCALE, 40, 200), 2, kW, kH},
+        {"HsbShift", filter(DX_GRAPH_FILTER_HSB, 0, 30, 20, -10), 2, kW, kH},
+        {"HsbLock", filter(DX_GRAPH_FILTER_HSB, 1, 200, -30, 15), 2, kW, kH},
+        {"Hsb_PMA", filter(DX_GRAPH_FILTER_PMA_HSB, 0, -45, 10, 20), 2, kW, kH},
+        {"Invert", filter(DX_GRAPH_FILTER_INVERT), 1, kW, kH},
+        {"Invert_PMA", filter(DX_GRAPH_FILTER_PMA_INVERT), 1, kW, kH},
+        {"Level", filter(DX_GRAPH_FILTER_LEVEL, 20, 230, 150, 10, 240), 2, kW, kH},
+        {"Level_PMA", filter(DX_GRAPH_FILTER_PMA_LEVEL, 20, 230, 60, 10, 240), 2, kW, kH},
+        {"TwoColor", filter(DX_GRAPH_FILTER_TWO_COLOR, 100, 0x102030, 255, 0xE0D0C0, 128), 2, kW, kH},
+        {"TwoColor_PMA", filter(DX_GRAPH_FILTER_PMA_TWO_COLOR, 100, 0x102030, 255, 0xE0D0C0, 128), 2, kW, kH},
+        {"GradientMap", filter(DX_GRAPH_FILTER_GRADIENT_MAP, Gradient, 0), 2, kW, kH},
+        {"GradientMapRev_PMA", filter(DX_GRAPH_FILTER_PMA_GRADIENT_MAP, Gradient, 1), 2, kW, kH},
+        {"PremultipliedAlpha", filter(DX_GRAPH_FILTER_PREMUL_ALPHA), 1, kW, kH},
+        {"InterpolatedAlpha", filter(DX_GRAPH_FILTER_INTERP_ALPHA), 2, kW, kH},
+        {"Y2uv1ToRgb", filter(DX_GRAPH_FILTER_Y2UV1_TO_RGB, Chroma), 2, kW, kH},
+        {"RGBAMix ready", blend(DX_GRAPH_BLEND_RGBA_SELECT_MIX, 2, 0, 1, 3), 0, kW, kH},
+        {"RGBAMix grey", blend(DX_GRAPH_BLEND_RGBA_SELECT_MIX, 2, 2, 2, 7), 0, kW, kH},
+        {"RGBAMix swapped", blend(DX_GRAPH_BLEND_RGBA_SELECT_MIX, 4, 5, 6, 3), 0, kW, kH},
+        {"RGBAMix base", blend(DX_GRAPH_BLEND_RGBA_SELECT_MIX, 1, 0, 2, 7), 0, kW, kH},
+    };
+    static const char *const kBlendNames[] = {"Normal", "", "Multiple", "Difference", "Add", "Screen", "Overlay",
+                                              "Dodge", "Burn", "Darken", "Lighten", "SoftLight", "HardLight",
+                                              "Exclusion", "Normal_AlphaCh", "Add_AlphaCh", "Multiple_AOnly"};
+    static std::vector<std::string> names;
+    names.clear();
+    for (int pma = 0; pma < 2; ++pma)
+        for (int type = 0; type <= DX_GRAPH_BLEND_MULTIPLE_A_ONLY; ++type)
+            if (type != DX_GRAPH_BLEND_RGBA_SELECT_MIX) names.push_back(std::string(kBlendNames[type]) + (pma ? "_PMA" : ""));
+    size_t n = 0;
+    for (int pma = 0; pma < 2; ++pma)
+        for (int type = 0; type <= DX_GRAPH_BLEND_MULTIPLE_A_ONLY; ++type)
+            if (type != DX_GRAPH_BLEND_RGBA_SELECT_MIX)
+                cases.push_back({names[n++].c_str(), blend(type + pma * DX_GRAPH_BLEND_PMA_BASE), 2, kW, kH});
+    return cases;
+}
+
+// Runs Run on the processor (the shader path switched off) and on the device, each into a
+// destination that starts as Start, and gives both results.
+inline void RunBoth(const Call &Run, int Src, int Blend, int Processor, int Device)
+{
+    GraphicsDeviceCaps.ProgrammableShaderFlag = 0;
+    const int processor = Run(Src, Blend, Processor);
+    GraphicsDeviceCaps.ProgrammableShaderFlag = 1;
+    EXPECT_EQ(processor, 0);
+    EXPECT_EQ(Run(Src, Blend, Device), 0);
+}
+
+class DeviceFilterPasses : public testing::Test
+{
+protected:
+    // Graphics on Api with Functions in a 160 x 120 window; RegisterPasses adds the back end's
+    // filter passes where the library's filter table does not hold them.
+    static void StartGraphics(int Api, const GraphicsHardwareFunctions *Functions, const char *Title,
+                              int (*RegisterPasses)() = nullptr)
+    {
+        CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+        ChangeWindowMode(1);
+        SetAlwaysRunFlag(1);
+        SetMainWindowText(Title);
+        ASSERT_EQ(0, SetGraphMode(160, 120, 32, 60));
+        ASSERT_EQ(0, CreateMainWindow());
+        RegisterGraphicsHardwareFunctions(Api, Functions);
+        RegisterGraphFilterFunctions(GetGraphFilterFunctionTable());
+        if (RegisterPasses != nullptr) RegisterPasses();
+        SetUseHardwareRenderFlag(1);
+        SetWaitVSyncFlag(0);
+        ASSERT_EQ(0, InitializeGraphics());
+        InitializeBaseImageTables();
+        GetLibraryState()->Started = 1;
+    }
+    static void EndGraphics(int Api)
+    {
+        GetLibraryState()->Started = 0;
+        TerminateGraphics();
+        RegisterGraphicsHardwareFunctions(Api, nullptr);
+        EndTestMainWindow();
+        CoUninitialize();
+    }
+    void TearDown() override
+    {
+        for (int graph : Made) DeleteGraph(graph);
+        Made.clear();
+    }
+    int Pixels(const std::vector<uint32_t> &P, int Width, int Height)
+    {
+        const int graph = MakeGraphOfPixels(Width, Height, P.data(), 1);
+        EXPECT_GE(graph, 0);
+        Made.push_back(graph);
+        return graph;
+    }
+    // A draw-valid graph holding Start.
+    int Target(const std::vector<uint32_t> &Start, int Width, int Height)
+    {
+        GraphCreateParam param;
+        InitDrawValidGraphCreateParam(&param, 32, 1);
+        const int graph = MakeGraphWithCreateParam(&param, Width, Height, 0, 0, 0, 0, 0);
+        EXPECT_GE(graph, 0);
+        Made.push_back(graph);
+        const int start = Pixels(Start, Width, Height);
+        EXPECT_EQ(0, BltRectGraphToGraph(start, 0, 0, 0, 0, Width, Height, 0, 0, graph));
+        return graph;
+    }
+    std::vector<int> Made;
+
+    // Every filter and blend case, each within ToleranceOf(case) per channel of the processor.
+    void CheckEveryFilterAndBlend(const std::function<int(const Case &)> &ToleranceOf)
+    {
+        std::mt19937 rng(68);
+        std::vector<uint32_t> gradient = RandomPixels(rng, 256), chroma = RandomPixels(rng, kW / 2 * kH / 2);
+        const int gradientGraph = Pixels(gradient, 256, 1), chromaGraph = Pixels(chroma, kW / 2, kH / 2);
+        for (const Case &c : FilterCases(gradientGraph, chromaGraph)) {
+            SCOPED_TRACE(c.Name);
+            std::vector<uint32_t> src = RandomPixels(rng, kW * kH), other = RandomPixels(rng, kW * kH),
+                                  start = RandomPixels(rng, kW * kH);
+            // Premultiplied pictures hold no colour above their alpha.
+            for (std::vector<uint32_t> *p : {&src, &other})
+                for (uint32_t &v : *p) {
+                    const uint32_t a = v >> 24;
+                    for (int s = 0; s < 24; s += 8)
+                        if (((v >> s) & 0xFF) > a) v = (v & ~(0xFFu << s)) | (a << s);
+                }
+            const int srcGraph = Pixels(src, kW, kH), blendGraph = Pixels(other, kW, kH);
+            const int processor = Target(start, kW, kH), device = Target(start, kW, kH);
+            RunBoth(c.Run, srcGraph, blendGraph, processor, device);
+            const std::vector<uint32_t> want = ReadPixels(processor, 0, 0, c.OutWidth, c.OutHeight),
+                                        got = ReadPixels(device, 0, 0, c.OutWidth, c.OutHeight);
+            ASSERT_EQ(want.size(), got.size());
+            int worst = 0, worstAt = 0;
+            for (size_t i = 0; i < want.size(); ++i) {
+                const int d = MaxChannelDifference(want[i], got[i]);
+                if (d > worst) worst = d, worstAt = (int)i;
+            }
+            EXPECT_LE(worst, ToleranceOf(c)) << "at (" << worstAt % c.OutWidth << ", " << worstAt / c.OutWidth << "): want "
+                                          << std::hex << want[(size_t)worstAt] << " got " << got[(size_t)worstAt];
+        }
+    }
+};
+
+}  // namespace filter_device
