@@ -2,6 +2,7 @@
 #include <stdio.h>
 #include <string.h>
 
+#include "zovuz/filter/filter_d3d11_shaders.h"
 #include "zovuz/filter/filter_pass_internal.h"
 
 namespace {
@@ -56,13 +57,9 @@ static_assert(sizeof(kFilterNames) / sizeof(kFilterNames[0]) == 41, "41 filter f
 const char *const kD3D11HsbNames[4] = {"Hsb_HSB_BASE.pso", "Hsb_HSB_BASE_PMA.pso", "Hsb_HSB_HLOCK.pso",
                                        "Hsb_HSB_HLOCK_PMA.pso"};
 
-// Blend shader numbers 0-15 (the _PMA ones 16-31 add the suffix).
-const char *const kBlendNames[16] = {
-    "BasBF_Normal",    "BasBF_Multiple",       "BasBF_Difference",  "BasBF_Add",
-    "BasBF_Screen",    "BasBF_Overlay",        "BasBF_Dodge",       "BasBF_Burn",
-    "BasBF_Darken",    "BasBF_Lighten",        "BasBF_SoftLight",   "BasBF_HardLight",
-    "BasBF_Exclusion", "BasBF_Normal_AlphaCh", "BasBF_Add_AlphaCh", "BasBF_Multiple_AOnly",
-};
+// Blend shader numbers 0-15 (the _PMA ones 16-31 add the suffix): the same files on both back ends.
+const char *const *const kBlendNames = FilterD3D11BasicBlendNames;
+static_assert(FILTER_D3D11_BASIC_BLEND_NUM == 16, "16 basic blend shaders");
 
 const char kChannelLetter[4] = {'R', 'G', 'B', 'A'};
 
