@@ -540,6 +540,41 @@ int CalcTextureTransferRect(const GraphTransferPiece *Piece, int OriginX, int Or
 int CalcDrawPartTransferRect(const GraphDrawPiece *Piece, int OffsetX, int OffsetY, int Width, int Height, int X, int Y,
                              ImageRect *SourceRect, ImageRect *DestRect, int BlockCompressed);
 
+// Calls Transfer(texture, rectangle inside it, rectangle inside the image) for every texture that
+// the Width x Height part of an image at Rect's origin reaches when it goes to (DestX, DestY):
+// each texture of Graph's record when WholeImage is 1, else each drawing piece of Graph. -1 at
+// the first failed transfer, else 0.
+template <class TransferFn>
+int ForEachTransferTexture(const GraphHandleData *Graph, const ImageRect &Rect, int Width, int Height, int DestX,
+                           int DestY, int WholeImage, int BlockCompressed, TransferFn Transfer)
+{
+    ImageRect texRect, imageRect;
+    if (WholeImage == 1) {
+        const GraphImageRecord &record = *Graph->Image;
+        for (int i = 0; i < record.TextureNum; i++) {
+            const GraphTextureEntry &entry = record.Texture[i];
+            const GraphTransferPiece p = {entry.X, entry.Y, 0, 0, entry.Width, entry.Height};
+            if (CalcTextureTransferRect(&p, Rect.left, Rect.top, Width, Height, DestX, DestY, &texRect, &imageRect,
+                                        BlockCompressed) < 0)
+                continue;
+            if (Transfer(entry, texRect, imageRect) < 0) return -1;
+        }
+        return 0;
+    }
+    for (int i = 0; i < Graph->PieceNum; i++) {
+        const GraphDrawPiece &piece = Graph->Piece[i];
+        if (CalcDrawPartTransferRect(&piece, 0, 0, Width, Height, DestX, DestY, &imageRect, &texRect, BlockCompressed) <
+            0)
+            continue;
+        imageRect.left += Rect.left;
+        imageRect.right += Rect.left;
+        imageRect.top += Rect.top;
+        imageRect.bottom += Rect.top;
+        if (Transfer(*piece.Texture, texRect, imageRect) < 0) return -1;
+    }
+    return 0;
+}
+
 // A device rebuild: the mask screen's buffers freed before it and made again after it, then
 // every live graph the library made for itself deleted (RestoreGraphics makes them again). 0.
 int ReleaseMaskScreen(void);

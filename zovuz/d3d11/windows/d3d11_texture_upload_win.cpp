@@ -413,27 +413,5 @@ int Graphics_D3D11_BltBmpOrBaseImageToTexture(const ImageRect *SrcRect, int Dest
                                   : Graphics_D3D11_BltBmpOrBaseImageToGraph3_NoMipMapBlt(t);
     };
 
-    ImageRect texRect, imageRect;
-    if (WholeImageFlag == 1) {
-        for (int i = 0; i < record.TextureNum; i++) {
-            const GraphTextureEntry &piece = record.Texture[i];
-            const GraphTransferPiece p = {piece.X, piece.Y, 0, 0, piece.Width, piece.Height};
-            if (CalcTextureTransferRect(&p, rect.left, rect.top, width, height, DestX, DestY, &texRect, &imageRect,
-                                        block) < 0)
-                continue;
-            if (transfer(piece, texRect, imageRect) < 0) return -1;
-        }
-        return 0;
-    }
-    for (int i = 0; i < Graph->PieceNum; i++) {
-        const GraphDrawPiece &piece = Graph->Piece[i];
-        if (CalcDrawPartTransferRect(&piece, 0, 0, width, height, DestX, DestY, &imageRect, &texRect, block) < 0)
-            continue;
-        imageRect.left += rect.left;
-        imageRect.right += rect.left;
-        imageRect.top += rect.top;
-        imageRect.bottom += rect.top;
-        if (transfer(*piece.Texture, texRect, imageRect) < 0) return -1;
-    }
-    return 0;
+    return ForEachTransferTexture(Graph, rect, width, height, DestX, DestY, WholeImageFlag, block, transfer);
 }
