@@ -529,7 +529,10 @@ double Lanczos3Kernel(double X)
 }
 
 // Lanczos3 on the four central taps, each weight renormalised over them, fitted by least squares
-// as a cubic of f over 64 points (the same numbers on every build).
+// as a cubic of f over 64 points (the same numbers on every build). The six by six taps do not fit
+// ps_2_0: even without the four corners they take all 32 reads, and the 26 reads not at a tap pair
+// need a coordinate each, which with one multiply-add per read and the six row weights fills the
+// 64 arithmetic slots before any weight is computed.
 TapCubic Lanczos3Fit()
 {
     TapCubic Out;
