@@ -170,8 +170,7 @@ void HslToRgb(ShaderWriter &W, const Reg &Hsl, const Reg &Out, const Reg &Work1,
 // ---- Filters ----------------------------------------------------------------------------------------
 
 // The colour filters that read one texel and write one: Body turns r0 (as stored) into r1 (as
-// stored). Pma tells whether the colour is premultiplied.
-// Define adds the shader's own numbers.
+// stored), and Define, where given, adds the shader's own numbers.
 using Body = std::function<void(ShaderWriter &W, const Inputs &In)>;
 void OneTexel(ShaderWriter &W, bool Second, const Body &Make, bool Truncated = true,
               const std::function<void(ShaderWriter &W)> &Define = nullptr)
