@@ -371,21 +371,4 @@ TEST_F(D3D11DrawScreens, AGrowingMaskKeepsItsBytesAndPicture)
     DeleteMaskScreen();
 }
 
-// Drawing into a multisampled graph lands in its multisampled texture; leaving it as the draw
-// screen resolves that into the texture that is sampled.
-TEST_F(D3D11DrawScreens, AMultisampledTargetIsResolvedWhenTheTargetMovesOn)
-{
-    const int graph = MakeMultisampledGraph(32, 16);
-    ASSERT_FALSE(HasFailure());
-    ASSERT_EQ(0, SetDrawScreen(graph));
-    SetBackgroundColor(255, 128, 0);
-    ASSERT_EQ(0, ClearDrawScreen(nullptr));
-    ASSERT_EQ(0, SetDrawScreen(DX_SCREEN_BACK));
-    SetBackgroundColor(24, 48, 96);
-    ASSERT_EQ(0, ClearDrawScreen(nullptr));
-    ASSERT_EQ(0, DrawGraph(10, 10, graph, FALSE));
-    EXPECT_EQ(std::vector<uint32_t>(32 * 16, 0xFF8000), ReadRgb(DX_SCREEN_BACK, 10, 10, 32, 16));
-    DeleteGraph(graph);
-}
-
 }  // namespace

@@ -215,12 +215,23 @@ TEST_F(D3D11Graphs, BlocksAndMipLevelsGoInAsTheGraphicsLayerMakesThem)
     EXPECT_EQ(want, ReadRect(mipped, {0, 0, 64, 64}, 0, 2));
 }
 
-TEST_F(D3D11Graphs, AMultisampledTargetReadsBackResolved)
+// A multisampled graph is drawn into its multisampled texture: the lock reads it resolved, and
+// leaving it as the draw screen resolves it into the texture that is sampled.
+TEST_F(D3D11Graphs, AMultisampledTargetIsResolvedForTheLockAndWhenTheTargetMovesOn)
 {
     const int graph = MakeMultisampledGraph(32, 16);
     ASSERT_FALSE(HasFailure());
     ASSERT_EQ(0, FillGraph(graph, 255, 128, 0, 255));
     EXPECT_EQ(std::vector<uint32_t>(32 * 16, 0xFFFF8000u), ReadRect(graph, {0, 0, 32, 16}));
+
+    ASSERT_EQ(0, SetDrawScreen(graph));
+    SetBackgroundColor(0, 128, 255);
+    ASSERT_EQ(0, ClearDrawScreen(nullptr));
+    ASSERT_EQ(0, SetDrawScreen(DX_SCREEN_BACK));
+    SetBackgroundColor(24, 48, 96);
+    ASSERT_EQ(0, ClearDrawScreen(nullptr));
+    ASSERT_EQ(0, DrawGraph(10, 10, graph, FALSE));
+    EXPECT_EQ(std::vector<uint32_t>(32 * 16, 0x0080FF), ReadRgb(DX_SCREEN_BACK, 10, 10, 32, 16));
 }
 
 }  // namespace
