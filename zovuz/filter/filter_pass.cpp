@@ -25,7 +25,9 @@ int DescribeTargetDefault(int APIType, int Handle, FilterPassTarget *Out)
     Out->TextureWidth = target.Width, Out->TextureHeight = target.Height;
     GetGraphTextureSize(Handle, &Out->TextureWidth, &Out->TextureHeight);
     if (target.ShadowMap != nullptr) {
+        // Its colour surface is a render target: passes draw into it as into a draw-valid graph.
         Out->IsShadowMap = 1;
+        Out->DrawValid = 1;
         Out->FloatFlag = target.ShadowMap->FloatFormatFlag ? 1 : 0;
         Out->FloatBits = Out->FloatFlag ? 16 : 0;
         return 0;

@@ -1,7 +1,8 @@
-// Graph filters on the platform's own device against the processor kernels: a fixture that starts
-// graphics on one back end in the library's main window, and the cross-check of every filter and
-// blend over random 64 x 48 graphs (the processor's run is the same call with the shader path
-// switched off).
+// Graph filters on the platform's own device: a fixture that starts graphics on one back end in
+// the library's main window, and the checks both back ends share: every filter and blend over
+// random 64 x 48 graphs against the processor kernels (the processor's run is the same call with
+// the shader path switched off), a shader the archive lacks, and screen-mode changes between
+// filter calls.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -14,7 +15,9 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/test_files.h"
 #include "tests/zovuz/filter/filter_fixture.h"
+#include "zovuz/filter/filter_pass_internal.h"
 #include "zovuz/graphics/draw_state.h"
 #include "zovuz/graphics/graph_internal.h"
 
@@ -197,6 +200,48 @@ protected:
             EXPECT_LE(worst, ToleranceOf(c)) << "at (" << worstAt % c.OutWidth << ", " << worstAt / c.OutWidth << "): want "
                                           << std::hex << want[(size_t)worstAt] << " got " << got[(size_t)worstAt];
         }
+    }
+
+    // A shader the archive lacks: its name is logged, its slot stays empty and the call fails;
+    // the next call makes it.
+    void CheckMissingShaderFailsItsCall()
+    {
+        const auto saved = FilterPassDevice.CreateShader;
+        FilterPassDevice.CreateShader = [](int, const char *) { return -1; };
+        const int slot = FILTER_SLOT_INVERT;
+        GraphFilterState.ShaderHandles.Shader[slot] = -1;
+        std::mt19937 rng(5);
+        const int src = Pixels(RandomPixels(rng, kW * kH), kW, kH), dest = Target(RandomPixels(rng, kW * kH), kW, kH);
+        LogAppendReader log;
+        EXPECT_EQ(GraphFilterBlt(src, dest, DX_GRAPH_FILTER_INVERT), -1);
+        EXPECT_NE(log.Appended().find(L"フィルター用シェーダーの作成に失敗しました Invert.pso"), std::wstring::npos);
+        EXPECT_EQ(GraphFilterState.ShaderHandles.Shader[slot], -1);
+        FilterPassDevice.CreateShader = saved;
+        EXPECT_EQ(GraphFilterBlt(src, dest, DX_GRAPH_FILTER_INVERT), 0);
+        EXPECT_GE(GraphFilterState.ShaderHandles.Shader[slot], 0);
+    }
+
+    // Ten changes of the screen mode through the back end's Change, each between filter calls:
+    // the pixels stay those of the first call, and the live shaders as many as after one change.
+    void CheckScreenModeChanges(int (*Change)(int ChangeFlag, int Width, int Height, int Depth, int Refresh))
+    {
+        std::mt19937 rng(11);
+        const int src = Pixels(RandomPixels(rng, kW * kH), kW, kH);
+        const std::vector<uint32_t> start = RandomPixels(rng, kW * kH);
+        auto filtered = [&] {
+            const int dest = Target(start, kW, kH);
+            EXPECT_EQ(0, GraphFilterBlt(src, dest, DX_GRAPH_FILTER_GAUSS, 8, 200));
+            EXPECT_EQ(0, GraphFilterBlt(dest, dest, DX_GRAPH_FILTER_MONO, 20, -30));
+            return ReadPixels(dest, 0, 0, kW, kH);
+        };
+        const std::vector<uint32_t> first = filtered();
+        int shadersAfterOne = -1;
+        for (int round = 0; round < 10; ++round) {
+            ASSERT_EQ(0, Change(1, 160, 120, 32, 60));
+            EXPECT_TRUE(filtered() == first) << "round " << round;
+            if (round == 0) shadersAfterOne = GetHandleManage(DX_HANDLETYPE_SHADER)->Num;
+        }
+        EXPECT_EQ(GetHandleManage(DX_HANDLETYPE_SHADER)->Num, shadersAfterOne);
     }
 };
 
