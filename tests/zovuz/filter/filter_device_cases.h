@@ -9,6 +9,7 @@
 
 #include <objbase.h>
 #include <stdlib.h>
+#include <string.h>
 
 #include <functional>
 #include <random>
@@ -222,23 +223,36 @@ protected:
     }
 
     // Ten changes of the screen mode through the back end's Change, each between filter calls:
-    // the pixels stay those of the first call, and the live shaders as many as after one change.
+    // the pixels stay those of the first calls, and the live shaders as many as after one change.
+    // The calls reach the reset's every kind of cached object: filter shaders, a ready channel mix,
+    // the Level gamma graph, work textures (Gauss, the two-pass Hsb of Direct3D 9) and a blend.
     void CheckScreenModeChanges(int (*Change)(int ChangeFlag, int Width, int Height, int Depth, int Refresh))
     {
+        static const char *const kNames[] = {"Gauss", "Mono", "Level", "HsbShift", "RGBAMix ready", "Overlay_PMA"};
         std::mt19937 rng(11);
-        const int src = Pixels(RandomPixels(rng, kW * kH), kW, kH);
+        const int src = Pixels(RandomPixels(rng, kW * kH), kW, kH), blend = Pixels(RandomPixels(rng, kW * kH), kW, kH);
+        const int gradient = Pixels(RandomPixels(rng, 256), 256, 1);
         const std::vector<uint32_t> start = RandomPixels(rng, kW * kH);
+        const std::vector<Case> cases = FilterCases(gradient, -1);
         auto filtered = [&] {
-            const int dest = Target(start, kW, kH);
-            EXPECT_EQ(0, GraphFilterBlt(src, dest, DX_GRAPH_FILTER_GAUSS, 8, 200));
-            EXPECT_EQ(0, GraphFilterBlt(dest, dest, DX_GRAPH_FILTER_MONO, 20, -30));
-            return ReadPixels(dest, 0, 0, kW, kH);
+            std::vector<std::vector<uint32_t>> each;
+            for (const char *name : kNames)
+                for (const Case &c : cases)
+                    if (strcmp(c.Name, name) == 0) {
+                        const int dest = Target(start, kW, kH);
+                        EXPECT_EQ(0, c.Run(src, blend, dest)) << name;
+                        each.push_back(ReadPixels(dest, 0, 0, kW, kH));
+                    }
+            EXPECT_EQ(each.size(), sizeof(kNames) / sizeof(kNames[0]));
+            return each;
         };
-        const std::vector<uint32_t> first = filtered();
+        const std::vector<std::vector<uint32_t>> first = filtered();
         int shadersAfterOne = -1;
         for (int round = 0; round < 10; ++round) {
             ASSERT_EQ(0, Change(1, 160, 120, 32, 60));
-            EXPECT_TRUE(filtered() == first) << "round " << round;
+            const std::vector<std::vector<uint32_t>> now = filtered();
+            for (size_t i = 0; i < now.size() && i < first.size(); ++i)
+                EXPECT_TRUE(now[i] == first[i]) << kNames[i] << ", round " << round;
             if (round == 0) shadersAfterOne = GetHandleManage(DX_HANDLETYPE_SHADER)->Num;
         }
         EXPECT_EQ(GetHandleManage(DX_HANDLETYPE_SHADER)->Num, shadersAfterOne);
