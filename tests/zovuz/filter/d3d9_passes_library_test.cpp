@@ -1,6 +1,7 @@
 // The Direct3D 9 filter passes through the library on the platform's own device (Wine's, on
 // llvmpipe): every filter and blend over random 64 x 48 graphs against the processor kernels, a
-// shader the archive lacks, and screen-mode changes between filter calls.
+// shader the archive lacks, a shadow map as destination and source, and screen-mode changes
+// between filter calls.
 #include "tests/zovuz/filter/filter_device_cases.h"
 #include "zovuz/d3d9/d3d9_internal.h"
 #include "zovuz/d3d9/zovuz_d3d9.h"
@@ -41,6 +42,11 @@ TEST_F(D3D9FilterPasses, EveryFilterAndBlendGivesTheProcessorsPixels)
 }
 
 TEST_F(D3D9FilterPasses, AMissingShaderIsLoggedAndFailsItsCall) { CheckMissingShaderFailsItsCall(); }
+
+TEST_F(D3D9FilterPasses, PassesDrawIntoAndReadFromAShadowMap)
+{
+    CheckShadowMapRoundTrip(Graphics_D3D9_SetupShadowMap, 16, 0x00);
+}
 
 TEST_F(D3D9FilterPasses, ScreenModeChangeKeepsPixelsAndShaderCount)
 {

@@ -1,8 +1,8 @@
 // Graph filters on the platform's own device: a fixture that starts graphics on one back end in
 // the library's main window, and the checks both back ends share: every filter and blend over
 // random 64 x 48 graphs against the processor kernels (the processor's run is the same call with
-// the shader path switched off), a shader the archive lacks, and screen-mode changes between
-// filter calls.
+// the shader path switched off), a shader the archive lacks, a shadow map as destination and
+// source, and screen-mode changes between filter calls.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -21,6 +21,7 @@
 #include "zovuz/filter/filter_pass_internal.h"
 #include "zovuz/graphics/draw_state.h"
 #include "zovuz/graphics/graph_internal.h"
+#include "zovuz/graphics/shader_light.h"
 
 namespace filter_device {
 
@@ -220,6 +221,35 @@ protected:
         FilterPassDevice.CreateShader = saved;
         EXPECT_EQ(GraphFilterBlt(src, dest, DX_GRAPH_FILTER_INVERT), 0);
         EXPECT_GE(GraphFilterState.ShaderHandles.Shader[slot], 0);
+    }
+
+    // A shadow map (its device objects made by the back end's Setup) as a pass's destination and
+    // as its source: Invert into it, then Invert out of it. The map keeps one channel of the
+    // graph, the one at bit KeptShift of the pixels read back; the colour channels it lacks come
+    // back as Lacking (the device reads them as 0 or 1, then they are inverted), alpha as 255.
+    void CheckShadowMapRoundTrip(int (*Setup)(ShadowMapHandleData *Map, int ASyncThread), int KeptShift,
+                                 uint8_t Lacking)
+    {
+        const int mapHandle = AddHandle(DX_HANDLETYPE_SHADOWMAP, 0, -1);
+        ShadowMapHandleData *map = GetShadowMapEntry(mapHandle, 0);
+        ASSERT_NE(nullptr, map);
+        map->Width = kW, map->Height = kH;
+        map->BitDepth = 32;
+        ASSERT_EQ(0, Setup(map, 0));
+        std::mt19937 rng(13);
+        const int src = Target(RandomPixels(rng, kW * kH), kW, kH), dest = Target(std::vector<uint32_t>(kW * kH, 0), kW, kH);
+        EXPECT_EQ(0, GraphFilterBlt(src, mapHandle, DX_GRAPH_FILTER_INVERT));
+        EXPECT_EQ(0, GraphFilterBlt(mapHandle, dest, DX_GRAPH_FILTER_INVERT));
+        const std::vector<uint32_t> want = ReadPixels(src, 0, 0, kW, kH), got = ReadPixels(dest, 0, 0, kW, kH);
+        ASSERT_EQ(got.size(), want.size());
+        const uint32_t kept = 0xFFu << KeptShift, lacking = Lacking * 0x010101u & ~kept;
+        int worst = 0;
+        for (size_t i = 0; i < got.size(); ++i) {
+            const int d = MaxChannelDifference(got[i], 0xFF000000u | lacking | (want[i] & kept));
+            worst = d > worst ? d : worst;
+        }
+        EXPECT_LE(worst, 1);
+        SubHandle(mapHandle);
     }
 
     // Ten changes of the screen mode through the back end's Change, each between filter calls:
