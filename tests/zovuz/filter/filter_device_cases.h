@@ -223,10 +223,11 @@ protected:
         EXPECT_GE(GraphFilterState.ShaderHandles.Shader[slot], 0);
     }
 
-    // A shadow map (its device objects made by the back end's Setup) as a pass's destination and
-    // as its source: Invert into it, then Invert out of it. The map keeps one channel of the
-    // graph, the one at bit KeptShift of the pixels read back; the colour channels it lacks come
-    // back as Lacking (the device reads them as 0 or 1, then they are inverted), alpha as 255.
+    // A shadow map (its device objects made by the back end's Setup) as a pass's destination, as
+    // the source and destination of a pass in place, and as its source: Invert into it, perhaps
+    // Invert it in place, then Invert out of it. The map keeps one channel of the graph, the one
+    // at bit KeptShift of the pixels read back; the colour channels it lacks come back as Lacking
+    // (the device reads them as 0 or 1, then they are inverted), alpha as 255.
     void CheckShadowMapRoundTrip(int (*Setup)(ShadowMapHandleData *Map, int ASyncThread), int KeptShift,
                                  uint8_t Lacking)
     {
@@ -237,18 +238,27 @@ protected:
         map->BitDepth = 32;
         ASSERT_EQ(0, Setup(map, 0));
         std::mt19937 rng(13);
-        const int src = Target(RandomPixels(rng, kW * kH), kW, kH), dest = Target(std::vector<uint32_t>(kW * kH, 0), kW, kH);
-        EXPECT_EQ(0, GraphFilterBlt(src, mapHandle, DX_GRAPH_FILTER_INVERT));
-        EXPECT_EQ(0, GraphFilterBlt(mapHandle, dest, DX_GRAPH_FILTER_INVERT));
-        const std::vector<uint32_t> want = ReadPixels(src, 0, 0, kW, kH), got = ReadPixels(dest, 0, 0, kW, kH);
-        ASSERT_EQ(got.size(), want.size());
+        const int src = Target(RandomPixels(rng, kW * kH), kW, kH);
+        const std::vector<uint32_t> want = ReadPixels(src, 0, 0, kW, kH);
         const uint32_t kept = 0xFFu << KeptShift, lacking = Lacking * 0x010101u & ~kept;
-        int worst = 0;
-        for (size_t i = 0; i < got.size(); ++i) {
-            const int d = MaxChannelDifference(got[i], 0xFF000000u | lacking | (want[i] & kept));
-            worst = d > worst ? d : worst;
+        for (int inPlace = 0; inPlace < 2; ++inPlace) {
+            SCOPED_TRACE(inPlace ? "inverted in place" : "straight through");
+            const int dest = Target(std::vector<uint32_t>(kW * kH, 0), kW, kH);
+            EXPECT_EQ(0, GraphFilterBlt(src, mapHandle, DX_GRAPH_FILTER_INVERT));
+            if (inPlace) {
+                EXPECT_EQ(0, GraphFilter(mapHandle, DX_GRAPH_FILTER_INVERT));
+            }
+            EXPECT_EQ(0, GraphFilterBlt(mapHandle, dest, DX_GRAPH_FILTER_INVERT));
+            const std::vector<uint32_t> got = ReadPixels(dest, 0, 0, kW, kH);
+            ASSERT_EQ(got.size(), want.size());
+            int worst = 0;
+            for (size_t i = 0; i < got.size(); ++i) {
+                const uint32_t channel = (inPlace ? ~want[i] : want[i]) & kept;
+                const int d = MaxChannelDifference(got[i], 0xFF000000u | lacking | channel);
+                worst = d > worst ? d : worst;
+            }
+            EXPECT_LE(worst, 1);
         }
-        EXPECT_LE(worst, 1);
         SubHandle(mapHandle);
     }
 
