@@ -225,8 +225,9 @@ protected:
 
     // A shadow map (its device objects made by the back end's Setup) as a pass's destination, as
     // the source and destination of a pass in place, and as its source: Invert into it, perhaps
-    // Invert it in place, then Invert out of it. The map keeps one channel of the graph, the one
-    // at bit KeptShift of the pixels read back; the colour channels it lacks come back as Lacking
+    // Invert it in place, then Invert out of it. The map keeps the graph's red, at bit KeptShift
+    // of the values ReadPixels gives (the locked texture as it lies: R in the low byte on
+    // Direct3D 11, in bits 16-23 on Direct3D 9); the colour channels it lacks come back as Lacking
     // (the device reads them as 0 or 1, then they are inverted), alpha as 255.
     void CheckShadowMapRoundTrip(int (*Setup)(ShadowMapHandleData *Map, int ASyncThread), int KeptShift,
                                  uint8_t Lacking)
