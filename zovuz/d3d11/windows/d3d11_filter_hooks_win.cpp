@@ -33,7 +33,8 @@ bool TextureOf(int Handle, QuadTexture *Out)
         Out->View = D3D11PieceView(piece);
         if (Out->Texture != nullptr && graph->Image != nullptr)
             Out->Target = D3D11PieceTargetView(piece, graph->Image->MipLevels, 0, 0);
-    } else if (const ShadowMapHandleData *map = GetTypedHandle<ShadowMapHandleData>(Handle, DX_HANDLETYPE_SHADOWMAP, 0)) {
+    } else if (const ShadowMapHandleData *map =
+                   GetTypedHandle<ShadowMapHandleData>(Handle, DX_HANDLETYPE_SHADOWMAP, 0)) {
         if (map->PF == nullptr) return false;
         Out->Texture = (ID3D11Texture2D *)map->PF->Object[D3D11_SHADOWMAP_COLOR_TEXTURE];
         Out->View = (ID3D11ShaderResourceView *)map->PF->Object[D3D11_SHADOWMAP_SRV];
