@@ -86,15 +86,18 @@ TEST_F(D3D9Mask, AGrowingMaskKeepsItsBytesAndPicture)
     std::vector<uint8_t> bytes(100 * 80, 0);
     for (int y = 0; y < 80; ++y)
         for (int x = 0; x < 50; ++x) bytes[y * 100 + x] = 1;
+    const uint32_t grey = 0x204060;  // not what a new mask screen holds
+    ClearBackBuffer(grey);
     ASSERT_EQ(0, CreateMaskScreenWithBytes(100, 80, bytes.data(), 100));
     ASSERT_EQ(0, SetUseMaskScreenFlag(1));
     MaskDrawBegin(0, 0, 100, 80);
     ASSERT_EQ(0, CreateMaskScreen(1, 320, 240));
     MaskDrawEnd(0, 0, 100, 80);
+    ExpectCorner(BackBufferPixels(), 120, 100, [&](int, int) { return grey; });
     ASSERT_EQ(0, DrawBox(0, 0, 320, 240, GetColorValue(255, 255, 255), TRUE));
     ASSERT_EQ(0, SetUseMaskScreenFlag(0));
     ExpectCorner(BackBufferPixels(), 340, 260,
-                 [](int X, int Y) { return X < 320 && Y < 240 && !(X < 50 && Y < 80) ? kWhite : 0; });
+                 [&](int X, int Y) { return X < 320 && Y < 240 && !(X < 50 && Y < 80) ? kWhite : grey; });
     EXPECT_EQ(0, DeleteMaskScreen());
 }
 
