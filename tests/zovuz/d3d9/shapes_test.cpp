@@ -252,10 +252,11 @@ TEST_F(D3D9Shapes, HalfTransparentShapesBlendEveryPixelOnce)
     GraphicsDrawSettings.BlendParam = 128;
     Graphics_D3D9_UpdateDiffuseColor();
     const unsigned color = GetColorValue(250, 200, 100);
+    // A filled circle of radius 41: its span walk meets some rows twice.
     const std::function<int()> draws[] = {
-        [&] { return Graphics_D3D9_DrawCircle(100, 100, 40, color, 1, 0, 0); },
+        [&] { return Graphics_D3D9_DrawCircle(100, 100, 41, color, 1, 0, 0); },
         [&] { return Graphics_D3D9_DrawCircle(100, 100, 40, color, 0, 0, 0); },
-        [&] { return Graphics_D3D9_DrawCircleThickness(100, 100, 40, color, 6); },
+        [&] { return Graphics_D3D9_DrawCircleThickness(100, 100, 41, color, 6); },
     };
     for (size_t i = 0; i < std::size(draws); ++i) {
         SCOPED_TRACE(i);
