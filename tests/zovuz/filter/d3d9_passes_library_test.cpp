@@ -1,6 +1,9 @@
 // The Direct3D 9 filter passes through the library on the platform's own device (Wine's, on
-// llvmpipe): every filter and blend over random 64 x 48 graphs against the processor kernels.
+// llvmpipe): every filter and blend over random 64 x 48 graphs against the processor kernels, a
+// shader the archive lacks, a shadow map as destination and source, and screen-mode changes
+// between filter calls.
 #include "tests/zovuz/filter/filter_device_cases.h"
+#include "zovuz/d3d9/d3d9_internal.h"
 #include "zovuz/d3d9/zovuz_d3d9.h"
 
 #include <string.h>
@@ -30,4 +33,16 @@ int D3D9Tolerance(const Case &c) { return strstr(c.Name, "Hsb") != nullptr ? 6 :
 TEST_F(D3D9FilterPasses, EveryFilterAndBlendGivesTheProcessorsPixels)
 {
     CheckEveryFilterAndBlend(D3D9Tolerance);
+}
+
+TEST_F(D3D9FilterPasses, AMissingShaderIsLoggedAndFailsItsCall) { CheckMissingShaderFailsItsCall(); }
+
+TEST_F(D3D9FilterPasses, PassesDrawIntoAndReadFromAShadowMap)
+{
+    CheckShadowMapRoundTrip(Graphics_D3D9_SetupShadowMap, 16, 0x00);
+}
+
+TEST_F(D3D9FilterPasses, ScreenModeChangeKeepsPixelsAndShaderCount)
+{
+    CheckScreenModeChanges(Graphics_D3D9_ChangeScreenMode);
 }

@@ -217,6 +217,7 @@ TEST_F(FilterPassFramework, PassDestinationsWorkTexturesAndCopy)
         bool InPlace, DestDrawValid;
         std::vector<int> WorkSlots;  // per pass: 0 or 1, or -1 for the destination itself
         bool Copied;
+        bool ShadowMap = false;  // the source is a shadow map
     };
     const Row rows[] = {
         {"Gauss in place, Direct3D 9", GRAPHICS_API_D3D9, 2, 1, true, true, {0, 1}, true},
@@ -226,10 +227,14 @@ TEST_F(FilterPassFramework, PassDestinationsWorkTexturesAndCopy)
         {"one pass in place, Direct3D 11", GRAPHICS_API_D3D11, 1, 0, true, true, {1}, true},
         {"one pass into a plain graph, Direct3D 9", GRAPHICS_API_D3D9, 1, 1, false, false, {1}, true},
         {"one pass into a draw target, Direct3D 9", GRAPHICS_API_D3D9, 1, 1, false, true, {-1}, false},
+        {"one pass in place on a shadow map, Direct3D 9", GRAPHICS_API_D3D9, 1, 0, true, true, {-1}, false, true},
+        {"one pass in place on a shadow map, Direct3D 11", GRAPHICS_API_D3D11, 1, 0, true, true, {1}, true, true},
     };
     for (const Row &row : rows) {
         SetUp();
-        const int src = Add(Graph(64, true));
+        FilterPassTarget source = Graph(64, true);
+        source.IsShadowMap = row.ShadowMap;
+        const int src = Add(source);
         const int dest = row.InPlace ? src : Add(Graph(64, row.DestDrawValid));
         GraphFilterInfo info = Info(1, row.PassCount, row.UseWork, 64, 48);
         const std::vector<int> dests = RunPasses(row.Api, info, src, dest);
