@@ -21,8 +21,8 @@ constexpr int kScreenWidth = 1920, kScreenHeight = 1080;
 constexpr int kClientWidth = 1299, kClientHeight = 755;
 constexpr int kRounds = 100;
 
-bool Start(int Hardware) {
-  if (!StartBenchGraphics(Hardware, kScreenWidth, kScreenHeight, kClientWidth, kClientHeight)) return false;
+bool Start(BenchRenderer Renderer) {
+  if (!StartBenchGraphics(Renderer, kScreenWidth, kScreenHeight, kClientWidth, kClientHeight)) return false;
   SetBackgroundColor(24, 48, 96);
   SetDrawScreen(DX_SCREEN_BACK);
   ClearDrawScreen(nullptr);
@@ -72,10 +72,7 @@ double PlainQuadMs() {
 }  // namespace
 
 int main() {
-  if (!Start(1) || GetGraphicsAPIType() != 2) {
-    printf("the library could not start on Direct3D 11\n");
-    return 1;
-  }
+  if (!Start(BenchRenderer::Direct3D11)) return 1;
   if (D3D11Screen.SubBackBuffer == nullptr) {
     printf("the client matches the screen: no sub back buffer to stretch\n");
     return 1;
@@ -86,10 +83,7 @@ int main() {
   PrintBenchRatio("ScreenFlip 1920x1080 -> 1299x755", flip, "one quad + Present", plain, "ms");
   LibraryEnd();
 
-  if (!Start(0)) {
-    printf("the library could not start on the software renderer\n");
-    return 1;
-  }
+  if (!Start(BenchRenderer::Software)) return 1;
   const double gdi = BenchSecondsPerCall(20, [] { ScreenFlip(); }) * 1000.0;
   printf("ScreenFlip on the software renderer (GDI, for information) %6.2f ms\n", gdi);
   LibraryEnd();

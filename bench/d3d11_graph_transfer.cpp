@@ -14,7 +14,7 @@ namespace {
 constexpr int kSide = 512;
 constexpr int kRounds = 256;
 
-bool Start(int Hardware) { return StartBenchGraphics(Hardware, 640, 480); }
+bool Start(BenchRenderer Renderer) { return StartBenchGraphics(Renderer, 640, 480); }
 
 // Milliseconds per transfer, or a negative value when a transfer fails.
 double TransferMs() {
@@ -52,17 +52,11 @@ double ConversionMs() {
 }  // namespace
 
 int main() {
-  if (!Start(1) || GetGraphicsAPIType() != 2) {
-    printf("the library could not start on Direct3D 11\n");
-    return 1;
-  }
+  if (!Start(BenchRenderer::Direct3D11)) return 1;
   const double hardware = TransferMs();
   const double conversion = ConversionMs();
   LibraryEnd();
-  if (!Start(0)) {
-    printf("the library could not start on the software renderer\n");
-    return 1;
-  }
+  if (!Start(BenchRenderer::Software)) return 1;
   const double software = TransferMs();
   LibraryEnd();
   if (hardware < 0 || software < 0) {

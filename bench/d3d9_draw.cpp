@@ -6,10 +6,9 @@
 // per frame of each and their ratio (target <= 2), and the device's draw calls a library frame
 // makes.
 #include "bench/bench_clock.h"
+#include "bench/bench_graphics.h"
 
 #include <stdio.h>
-
-#include <vector>
 
 #include "zovuz/d3d9/windows/d3d9_calls.h"
 #include "zovuz/zovuz.h"
@@ -25,32 +24,8 @@ constexpr int kPlainWarmUp = 0, kPlainFrames = 2;
 int X(int I) { return (I * 37) % (kScreenWidth - 32); }
 int Y(int I) { return (I * 53) % (kScreenHeight - 32); }
 
-// Graphics started with only the Direct3D 9 table registered: the library starts on it.
-bool StartOnDirect3D9() {
-  SetLogFileOutputFlag(0);
-  SetUseHardwareRenderFlag(1);
-  RegisterGraphicsHardwareFunctions(GRAPHICS_API_D3D11, nullptr);
-  RegisterGraphicsHardwareFunctions(GRAPHICS_API_D3D9, GetGraphicsD3D9Functions());
-  ChangeWindowMode(1);
-  SetWaitVSyncFlag(0);
-  SetAlwaysRunFlag(1);
-  SetGraphMode(kScreenWidth, kScreenHeight, 32, 60);
-  SetMainWindowText("tarvex bench");
-  return LibraryInit() == 0 && GetGraphicsAPIType() == GRAPHICS_API_D3D9;
-}
-
 int MakeTile() {
-  std::vector<uint32_t> pixels(32 * 32);
-  for (int y = 0; y < 32; ++y)
-    for (int x = 0; x < 32; ++x) pixels[(size_t)y * 32 + x] = (uint32_t)(x * 8) << 16 | (uint32_t)(y * 8) << 8 | 0x40;
-  const int graph = MakeGraph(32, 32, 0);
-  BASEIMAGE image = {};
-  CreateXRGB8ColorData(&image.ColorData);
-  image.Width = image.Height = 32;
-  image.Pitch = 32 * 4;
-  image.Pixels = pixels.data();
-  if (graph < 0 || BltBmpOrBaseImageToGraph(nullptr, nullptr, nullptr, 0, &image, nullptr, 0, 0, graph) < 0) return -1;
-  return graph;
+  return MakeBenchGraph(32, 32, [](int x, int y) { return (uint32_t)(x * 8) << 16 | (uint32_t)(y * 8) << 8 | 0x40; });
 }
 
 void LibraryFrame(int Tile) {
@@ -108,10 +83,7 @@ HRESULT CountedDrawPrimitiveUP(D3DPRIMITIVETYPE Type, UINT Count, const void* Da
 
 int main() {
   setvbuf(stdout, nullptr, _IONBF, 0);
-  if (!StartOnDirect3D9()) {
-    printf("the library could not start on Direct3D 9\n");
-    return 1;
-  }
+  if (!StartBenchGraphics(BenchRenderer::Direct3D9, kScreenWidth, kScreenHeight)) return 1;
   SetDrawScreen(DX_SCREEN_BACK);
   SetBackgroundColor(24, 24, 24);
   const int tile = MakeTile();

@@ -4,6 +4,7 @@
 // one 60 Hz frame (16.7 ms), beside a plain copy of the 1920 x 1080 screen in the same run.
 // Then the cost of a line that starts and ends far off the draw screen, beside its visible part.
 #include "bench/bench_clock.h"
+#include "bench/bench_graphics.h"
 
 #include <stdio.h>
 #include <string.h>
@@ -52,17 +53,7 @@ void DrawStrings()
 
 int main()
 {
-    SetLogFileOutputFlag(0);
-    SetUseHardwareRenderFlag(0);
-    ChangeWindowMode(1);
-    SetWaitVSyncFlag(0);
-    SetAlwaysRunFlag(1);
-    SetGraphMode(kScreenWidth, kScreenHeight, 32, 60);
-    SetMainWindowText("tarvex bench");
-    if (LibraryInit() != 0) {
-        printf("the library could not start\n");
-        return 1;
-    }
+    if (!StartBenchGraphics(BenchRenderer::Software, kScreenWidth, kScreenHeight)) return 1;
     SetDrawValidGraphCreateFlag(1);
     int drawScreen = MakeGraph(kDrawWidth, kDrawHeight, 0);
     SetDrawValidGraphCreateFlag(0);

@@ -123,19 +123,25 @@ void MaskPixel(ShaderWriter &W, int Channel, bool Reverse)
 
 }  // namespace
 
+bool AddProgram(std::vector<NamedProgram> &Out, std::string *Error, const std::string &Name, Stage Kind,
+                const std::function<void(ShaderWriter &)> &Body)
+{
+    ShaderWriter W(Kind, 2);
+    Body(W);
+    Bytes Code = W.Finish();
+    if (Code.empty()) {
+        if (Error) *Error = Name + ": " + W.Error();
+        return false;
+    }
+    Out.push_back({Name, std::move(Code)});
+    return true;
+}
+
 bool BuildD3D9BaseSet(std::vector<NamedProgram> &Out, std::string *Error)
 {
     Out.clear();
     auto Make = [&](const std::string &Name, Stage Kind, const std::function<void(ShaderWriter &)> &Body) {
-        ShaderWriter W(Kind, 2);
-        Body(W);
-        Bytes Code = W.Finish();
-        if (Code.empty()) {
-            if (Error) *Error = Name + ": " + W.Error();
-            return false;
-        }
-        Out.push_back({Name, std::move(Code)});
-        return true;
+        return AddProgram(Out, Error, Name, Kind, Body);
     };
 
     if (!Make("Base2DVertexShader.vso", Stage::Vertex, Base2DVertex)) return false;

@@ -5,6 +5,7 @@
 
 #include <stdint.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -17,6 +18,11 @@ struct NamedProgram {
     std::string FileName;
     Bytes Code;
 };
+
+// Writes one program of Kind with Body and appends it to Out as Name. False with the name and the
+// writer's fault in Error.
+bool AddProgram(std::vector<NamedProgram> &Out, std::string *Error, const std::string &Name, Stage Kind,
+                const std::function<void(ShaderWriter &)> &Body);
 
 // Builds the base archive's files: "Base2DVertexShader.vso", the untextured pixel shaders in
 // index order, the blend pixel shaders in index order, then the mask shaders. False with the

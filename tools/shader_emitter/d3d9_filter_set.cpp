@@ -825,23 +825,9 @@ void ReadyChannelMix(ShaderWriter &W, const int Selector[4])
     W.Mov(OC(0), R(1));
 }
 
-// ---- The set -------------------------------------------------------------------------------------------
-
-bool Write(std::vector<NamedProgram> &Out, std::string *Error, const std::string &Name,
-           const std::function<void(ShaderWriter &)> &Make)
-{
-    ShaderWriter W(Stage::Pixel, 2);
-    Make(W);
-    Bytes Code = W.Finish();
-    if (Code.empty()) {
-        if (Error) *Error = Name + ": " + W.Error();
-        return false;
-    }
-    Out.push_back({Name, std::move(Code)});
-    return true;
-}
-
 }  // namespace
+
+// ---- The set -------------------------------------------------------------------------------------------
 
 bool BuildD3D9FilterSet(std::vector<NamedProgram> &Out, std::string *Error)
 {
@@ -912,7 +898,7 @@ bool BuildD3D9FilterSet(std::vector<NamedProgram> &Out, std::string *Error)
         }
 
     for (auto &Entry : Set)
-        if (!Write(Out, Error, Entry.first, Entry.second)) return false;
+        if (!AddProgram(Out, Error, Entry.first, Stage::Pixel, Entry.second)) return false;
     return true;
 }
 

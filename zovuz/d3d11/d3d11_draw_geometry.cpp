@@ -120,42 +120,6 @@ void D3D11WalkCircleRows(int X, int Y, int R, int AdjustX, int AdjustY, D3D11Cir
     });
 }
 
-int D3D11BuildMeshGridStrips(int Columns, int Rows, D3D11MeshStripFunc Strip, void *Context)
-{
-    // One row pair with its join must fit the list, and every vertex must have a 16-bit index.
-    if (Columns < 2 || Rows < 2 || 2 * (Columns + 1) > D3D11_MESH_INDEX_MAXNUM || Rows > 65536 / Columns) return -1;
-    uint16_t list[D3D11_MESH_INDEX_MAXNUM];
-    int num = 0;
-    for (int r = 0; r + 1 < Rows; r++) {
-        if (num + 2 * (Columns + 1) > D3D11_MESH_INDEX_MAXNUM) {
-            Strip(Context, list, num);
-            num = 0;
-        }
-        if (num > 0) {
-            // Two degenerate triangles join this pair to the last.
-            list[num] = list[num - 1];
-            list[num + 1] = (uint16_t)((r + 1) * Columns);
-            num += 2;
-        }
-        for (int c = 0; c < Columns; c++) {
-            list[num++] = (uint16_t)((r + 1) * Columns + c);
-            list[num++] = (uint16_t)(r * Columns + c);
-        }
-    }
-    if (num > 0) Strip(Context, list, num);
-    return 0;
-}
-
-bool D3D11IsParallelogram(const float Corners[4][2])
-{
-    for (int axis = 0; axis < 2; axis++) {
-        const float top = Corners[1][axis] - Corners[0][axis], bottom = Corners[3][axis] - Corners[2][axis];
-        const float left = Corners[2][axis] - Corners[0][axis], right = Corners[3][axis] - Corners[1][axis];
-        if (fabsf(top - bottom) >= 1.0f || fabsf(left - right) >= 1.0f) return false;
-    }
-    return true;
-}
-
 bool D3D11QuadUsesRisingDiagonal(const float Corners[4][2])
 {
     // The turns of the outline 0-1-3-2 at the top-left and at the bottom-right corner. A concave

@@ -1,6 +1,6 @@
 // The geometry of the Direct3D 11 back end's 2-D primitives as plain numbers: the colour of an
-// untextured primitive, the corner offsets of lines and box outlines, the midpoint walk of circles,
-// the index strips of a mesh grid and the shape test of a free quadrilateral. The drawing files
+// untextured primitive, the corner offsets of lines and box outlines, the midpoint walk of circles
+// and the diagonal a free quadrilateral is cut along. The drawing files
 // (windows/d3d11_draw_*_win.cpp) turn them into vertices; the tests check them without a device.
 #pragma once
 
@@ -44,26 +44,12 @@ void D3D11WalkCircleOutline(int X, int Y, int R, int AdjustX, int AdjustY, D3D11
 // The rows of a filled circle by the same walk; a row may come more than once (the first one counts).
 void D3D11WalkCircleRows(int X, int Y, int R, int AdjustX, int AdjustY, D3D11CircleRowFunc Row, void *Context);
 
-// ---- Mesh grids --------------------------------------------------------------------------------
-
-// The index list of a grid draw holds at most this many 16-bit indices.
-constexpr int D3D11_MESH_INDEX_MAXNUM = 1000;
-
-// Receives one strip list of a grid draw: Num 16-bit indices.
-typedef void (*D3D11MeshStripFunc)(void *Context, const uint16_t *Indices, int Num);
-
-// The triangle strips of a grid of Columns x Rows vertices (row-major): each pair of rows one strip,
-// joined to the next by a repeated index and the next pair's first, handed over whenever the next
-// pair would overflow the list, and at the end. -1 (nothing handed over) for fewer than 2 columns
-// or rows, for a row pair that cannot fit the list (500 columns or more), or for more vertices than
-// 16-bit indices reach. 0.
-int D3D11BuildMeshGridStrips(int Columns, int Rows, D3D11MeshStripFunc Strip, void *Context);
-
 // ---- Free quadrilaterals -----------------------------------------------------------------------
 
+// (The shape test of a free quad and the strips of a mesh grid are the graphics layer's, shared
+// with Direct3D 9: GraphQuadIsParallelogram, BuildGraphGridStrips.)
+
 // Corners: top-left, top-right, bottom-left, bottom-right as (x, y) pairs.
-// True when both pairs of opposite edges differ by less than one pixel in x and in y.
-bool D3D11IsParallelogram(const float Corners[4][2]);
 // True when the quad is cut along the top-right to bottom-left diagonal (triangles 0-1-2 and
 // 3-2-1), false when along top-left to bottom-right (0-1-3 and 0-3-2): a concave quad is cut
 // through its reflex corner.

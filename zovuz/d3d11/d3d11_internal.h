@@ -270,14 +270,33 @@ int Graphics_D3D11_SetBlendGraphParam(GraphHandleData *BlendGraph, int BlendType
 
 // ---- Graph textures (windows/d3d11_graph_texture_win.h) ----------------------------------------
 
+// Makes whatever is missing of every piece: the multisampled texture, the texture, for a render
+// target its views (and its own depth buffer where the depth rule asks), the shader-resource view;
+// then clears a render target's views. 0 when the record has no device texture; -1 (logged)
+// without a device or when a step fails, what was made kept for a later call or the release.
 int Graphics_D3D11_CreateTexture(GraphImageRecord *Image, int ASyncThread);
+// Releases every piece's objects in the release order and clears them. 0.
 int Graphics_D3D11_ReleaseGraphTexture(GraphImageRecord *Image);
+// Whether a DXT image (and an alpha image, AlphaFormat >= 0) must be decoded before it goes into
+// the record's textures: each out flag (when given) 1 unless the texture's format takes the blocks
+// as they are. 0.
 int Graphics_D3D11_CheckDXTConvert(GraphImageRecord *Image, int ImageFormat, int *ConvertFlag, int AlphaFormat,
                                    int *AlphaConvertFlag);
+
+// Moves SrcRect of Image (with AlphaImage) to (DestX, DestY) of the graph, piece by piece
+// (WholeImageFlag: the record's pieces, in the whole image's coordinates; else the graph's draw
+// pieces). AcceptLoadingFlag lets a graph that is still loading through; on a loader thread every
+// device call goes to the main thread. 0 (also for an empty rectangle), -1.
 int Graphics_D3D11_BltBmpOrBaseImageToTexture(const ImageRect *SrcRect, int DestX, int DestY, GraphHandleData *Graph,
                                               const BASEIMAGE *Image, const BASEIMAGE *AlphaImage, int TransferOption1,
                                               int TransferOption2, int WholeImageFlag, int AcceptLoadingFlag);
+
+// Clears the first view of every draw piece's texture to the colour (0-255 each). 0; 2 for a graph
+// that is not a render target (nothing changed); -1 without a device.
 int Graphics_D3D11_FillGraph(GraphHandleData *Graph, int Red, int Green, int Blue, int Alpha);
+// Copies (X1, Y1)-(X2, Y2) of the source graph (null: the draw screen) to (DestX, DestY) of the
+// destination: drawn onto a render target, else read back through the lock (with the lock's
+// surface and mip level) and transferred. 0 / -1.
 int Graphics_D3D11_BltRectGraphToGraph(GraphHandleData *DestGraph, GraphHandleData *SrcGraph, int SrcSurface,
                                        int SrcMipLevel, int X1, int Y1, int X2, int Y2, int DestX, int DestY);
 

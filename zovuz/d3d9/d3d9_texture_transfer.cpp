@@ -38,14 +38,6 @@ void D3D9FillTransferEdge(unsigned char *Dest, int Pitch, int BytesPerPixel, int
     if (column) memcpy(below + Width * pixel, below - Pitch + (Width - 1) * pixel, pixel);
 }
 
-ImageRect D3D9MipLevelRect(const ImageRect &Rect, int Level)
-{
-    ImageRect r = {Rect.left >> Level, Rect.top >> Level, Rect.right >> Level, Rect.bottom >> Level};
-    if (r.right <= r.left) r.right = r.left + 1;
-    if (r.bottom <= r.top) r.bottom = r.top + 1;
-    return r;
-}
-
 unsigned D3D9DXTFormatOfKind(int Kind)
 {
     if (Kind < COLORDATA_FORMAT_DXT1 || Kind > COLORDATA_FORMAT_DXT5) return 0;

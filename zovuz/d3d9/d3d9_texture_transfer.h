@@ -1,6 +1,6 @@
 // The pixel arithmetic of moving an image into a Direct3D 9 texture level: DXT levels copied
 // block row by block row into locked memory of any pitch, the edge column and row repeated beside
-// a sub-image, and where each mip level's rectangle lands.
+// a sub-image.
 #pragma once
 
 #include <stddef.h>
@@ -23,10 +23,6 @@ size_t D3D9CopyDXTLevel(unsigned char *Dest, int DestPitch, const unsigned char 
 // diagonally inside. Only 2- and 4-byte pixels get a column; a row and corner take any size.
 void D3D9FillTransferEdge(unsigned char *Dest, int Pitch, int BytesPerPixel, int Width, int Height, int AddColumn,
                           int AddRow);
-
-// Where level Level of a mip chain receives the level-0 rectangle Rect: every edge shifted
-// right by Level, a collapsed side widened to one pixel.
-ImageRect D3D9MipLevelRect(const ImageRect &Rect, int Level);
 
 // The D3DFORMAT of DXT kind Kind (1-5), 0 for any other kind.
 unsigned D3D9DXTFormatOfKind(int Kind);

@@ -1,6 +1,10 @@
 // The geometry of graph drawing both Direct3D back ends share: a piece's corners on the target,
-// clipped to the draw area, on four free corners, and the blend graph's coordinates beside them.
+// clipped to the draw area, on four free corners, and the blend graph's coordinates beside them;
+// the shape test of a free quad, the grid a bent one is drawn as and the strips of a vertex grid.
 #include "zovuz/graphics/graph_internal.h"
+
+#include <math.h>
+#include <string.h>
 
 namespace {
 
@@ -107,4 +111,70 @@ void SetGraphCornerUV(VERTEX2D *Vertices, int Num, const GraphDrawPiece &Piece, 
         Vertices[i].u = us[i % 6];
         Vertices[i].v = vs[i % 6];
     }
+}
+
+bool GraphQuadIsParallelogram(const float C[4][2])
+{
+    for (int axis = 0; axis < 2; ++axis) {
+        const float top = C[1][axis] - C[0][axis], bottom = C[3][axis] - C[2][axis];
+        const float left = C[2][axis] - C[0][axis], right = C[3][axis] - C[1][axis];
+        if (fabsf(top - bottom) >= 1.0f || fabsf(left - right) >= 1.0f) return false;
+    }
+    return true;
+}
+
+void GraphModiGridVertices(const float C[4][2], float U1, float V1, float U2, float V2, float PieceWidth,
+                           float PieceHeight, uint32_t Color, float Z, VERTEX2D Out[64])
+{
+    // A side inside the texture borders another piece: a thousandth of a pixel in keeps its
+    // neighbour's texels out.
+    const float du = PieceWidth > 0.0f ? (U2 - U1) / PieceWidth * 0.001f : 0.0f;
+    const float dv = PieceHeight > 0.0f ? (V2 - V1) / PieceHeight * 0.001f : 0.0f;
+    float u1 = U1, u2 = U2, v1 = V1, v2 = V2;
+    if (U1 >= 1e-06f) u1 += du;
+    if (U2 <= 0.99999f) u2 -= du;
+    if (V1 >= 1e-06f) v1 += dv;
+    if (V2 <= 0.99999f) v2 -= dv;
+    const int n = GRAPH_MODI_GRID_SIZE;
+    for (int row = 0; row < n; ++row) {
+        const float fy = (float)row / (float)(n - 1);
+        const float lx = C[0][0] + (C[2][0] - C[0][0]) * fy, ly = C[0][1] + (C[2][1] - C[0][1]) * fy;
+        const float rx = C[1][0] + (C[3][0] - C[1][0]) * fy, ry = C[1][1] + (C[3][1] - C[1][1]) * fy;
+        for (int col = 0; col < n; ++col) {
+            const float fx = (float)col / (float)(n - 1);
+            VERTEX2D &v = Out[row * n + col];
+            v.pos = VECTOR{lx + (rx - lx) * fx, ly + (ry - ly) * fx, Z};
+            v.rhw = 1.0f;
+            memcpy(&v.dif, &Color, sizeof Color);
+            v.u = u1 + (u2 - u1) * fx;
+            v.v = v1 + (v2 - v1) * fy;
+        }
+    }
+}
+
+int BuildGraphGridStrips(int Width, int Height, GraphGridStripFunc Strip, void *Context)
+{
+    if (Width < 2 || Height < 2) return -1;
+    // A row must fit one list with its join, and every vertex must be reachable by a 16-bit index.
+    if (2 * Width + 2 > GRAPH_GRID_INDEX_MAXNUM || (long long)Width * Height > 65536) return -1;
+    uint16_t list[GRAPH_GRID_INDEX_MAXNUM];
+    int num = 0;
+    for (int row = 0; row + 1 < Height; ++row) {
+        const int start = row * Width;
+        if (num + 2 + 2 * Width > GRAPH_GRID_INDEX_MAXNUM) {
+            Strip(Context, list, num);
+            num = 0;
+        } else if (num > 0) {
+            // Two degenerate triangles join this row to the last.
+            list[num] = list[num - 1];
+            list[num + 1] = (uint16_t)(start + Width);
+            num += 2;
+        }
+        for (int k = 0; k < Width; ++k) {
+            list[num++] = (uint16_t)(start + k + Width);
+            list[num++] = (uint16_t)(start + k);
+        }
+    }
+    if (num > 0) Strip(Context, list, num);
+    return 0;
 }

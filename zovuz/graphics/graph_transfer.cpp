@@ -289,6 +289,25 @@ void PadMipBlock(uint8_t *Block, int Pitch, int Width, int Height, int BlockWidt
         memcpy(Block + (ptrdiff_t)y * Pitch, Block + (ptrdiff_t)(Height - 1) * Pitch, (size_t)Pitch);
 }
 
+ImageRect GraphMipLevelRect(const ImageRect &Rect, int Level)
+{
+    ImageRect r = {Rect.left >> Level, Rect.top >> Level, Rect.right >> Level, Rect.bottom >> Level};
+    if (r.right <= r.left) r.right = r.left + 1;
+    if (r.bottom <= r.top) r.bottom = r.top + 1;
+    return r;
+}
+
+int CheckGraphTransfer(const ImageRect *SrcRect, const BASEIMAGE *Image, GraphHandleData *Graph, int AcceptLoadingFlag)
+{
+    if (SrcRect == nullptr || Image == nullptr) return -1;
+    if (SrcRect->right - SrcRect->left < 1 || SrcRect->bottom - SrcRect->top < 1) return 0;
+    if (Graph == nullptr ||
+        GetTypedHandle<GraphHandleData>(Graph->Info.Handle, DX_HANDLETYPE_GRAPH, AcceptLoadingFlag) != Graph ||
+        Graph->Image == nullptr)
+        return -1;
+    return 1;
+}
+
 int ClipTransferRectToImage(const BASEIMAGE *Image, int BlockCompressed, ImageRect *Rect, int *DestX, int *DestY)
 {
     const int imageWidth = BlockCompressed ? (Image->Width + 3) & ~3 : Image->Width;

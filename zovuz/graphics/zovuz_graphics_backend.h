@@ -544,6 +544,10 @@ int CalcDrawPartTransferRect(const GraphDrawPiece *Piece, int OffsetX, int Offse
 // BlockCompressed), the destination moving with a cut left or top edge: what lies outside the
 // image is never read. 1 when something is left, else 0.
 int ClipTransferRectToImage(const BASEIMAGE *Image, int BlockCompressed, ImageRect *Rect, int *DestX, int *DestY);
+// The checks a back end's transfer of an image into a graph's textures starts with: -1 without a
+// rectangle or an image, 0 for an empty rectangle (nothing to do), -1 for a graph that is not a
+// live graph handle (one still loading passes with AcceptLoadingFlag) or has no image record, else 1.
+int CheckGraphTransfer(const ImageRect *SrcRect, const BASEIMAGE *Image, GraphHandleData *Graph, int AcceptLoadingFlag);
 
 // Calls Transfer(texture, rectangle inside it, rectangle inside the image) for every texture that
 // the Width x Height part of an image at Rect's origin reaches when it goes to (DestX, DestY):
@@ -596,6 +600,9 @@ int CalcPowerOfTwoAtLeast(int Size);
 // Fills the rest of a BlockWidth x BlockHeight block past its first Width x Height pixels with
 // their last column and row, so that halving the block for mip levels averages image pixels only.
 void PadMipBlock(uint8_t *Block, int Pitch, int Width, int Height, int BlockWidth, int BlockHeight, int PixelBytes);
+// Where level Level of a mip chain receives the level-0 rectangle Rect: every edge shifted
+// right by Level, a collapsed side widened to one pixel.
+ImageRect GraphMipLevelRect(const ImageRect &Rect, int Level);
 
 // A device rebuild: the mask screen's buffers freed before it and made again after it, then
 // every live graph the library made for itself deleted (RestoreGraphics makes them again). 0.
@@ -656,6 +663,31 @@ void GraphModiIntPieceCorner(const int X[4], const int Y[4], float Width, float 
 // top-right, bottom-left, then bottom-right, bottom-left, top-right. Mirror exchanges left and
 // right.
 void SetGraphCornerUV(VERTEX2D *Vertices, int Num, const GraphDrawPiece &Piece, int Mirror);
+
+// Corners: top-left, top-right, bottom-left, bottom-right as (x, y) pairs.
+// True when both pairs of opposite edges differ by less than one pixel in x and in y: the quad is
+// drawn as two triangles, else as a grid.
+bool GraphQuadIsParallelogram(const float Corners[4][2]);
+
+// The grid a free quad that is no parallelogram is drawn as: 8 x 8 vertices (7 x 7 cells).
+constexpr int GRAPH_MODI_GRID_SIZE = 8;
+// Fills the 64 grid vertices of a quad: positions interpolated down the left and right edges and
+// across each row; texture coordinates from (U1, V1) to (U2, V2), each side that is not at the
+// texture's border pulled in by a thousandth of a pixel (PieceWidth x PieceHeight: the piece's
+// size in pixels). Colour Color, depth Z, rhw 1.
+void GraphModiGridVertices(const float Corners[4][2], float U1, float V1, float U2, float V2, float PieceWidth,
+                           float PieceHeight, uint32_t Color, float Z, VERTEX2D Out[64]);
+
+// A grid draw's index list holds at most this many 16-bit indices.
+constexpr int GRAPH_GRID_INDEX_MAXNUM = 1000;
+// Receives one index list of a grid draw (a triangle strip of Num indices).
+typedef void (*GraphGridStripFunc)(void *Context, const uint16_t *Indices, int Num);
+// The triangle strips of a Width x Height vertex grid (row-major): for each row of cells the pairs
+// (below, above), rows joined by repeating the last index and the next row's first; a list is
+// handed over before a row would take it past the limit, and at the end. -1 (nothing handed over)
+// below 2 x 2, for a row that alone passes the limit (500 columns or more) or for more vertices
+// than 16-bit indices reach. 0.
+int BuildGraphGridStrips(int Width, int Height, GraphGridStripFunc Strip, void *Context);
 
 // ---- What the graph filters use of the front end ------------------------------------------
 // The filters (zovuz/filter) work on graphs through the front end: they read the shared pixel

@@ -1,11 +1,10 @@
-// Graph drawing on Direct3D 9: the shape test of free quads and the index lists of vertex grids as
-// plain numbers, and graphs drawn on the platform's own device from test-made graph records whose
-// pieces hold real textures, read back texel for texel.
+// Graph drawing on Direct3D 9: the shape and winding of free quads as plain numbers, and graphs
+// drawn on the platform's own device from test-made graph records whose pieces hold real textures,
+// read back texel for texel.
 #include "tests/zovuz/d3d9/d3d9_fixture.h"
 
 #include <functional>
 #include <memory>
-#include <set>
 
 #include "zovuz/d3d9/d3d9_graph_draw.h"
 #include "zovuz/d3d9/d3d9_internal.h"
@@ -14,54 +13,6 @@
 namespace {
 
 // ---- Geometry -------------------------------------------------------------------------------------
-
-// The non-degenerate triangles of a strip, each as its sorted vertex indices.
-std::multiset<std::vector<int>> StripTriangles(const std::vector<int> &Strip)
-{
-    std::multiset<std::vector<int>> triangles;
-    for (size_t i = 2; i < Strip.size(); ++i) {
-        std::vector<int> t = {Strip[i - 2], Strip[i - 1], Strip[i]};
-        std::sort(t.begin(), t.end());
-        if (t[0] != t[1] && t[1] != t[2]) triangles.insert(t);
-    }
-    return triangles;
-}
-
-TEST(D3D9GraphGeometry, GridStripsCoverEveryCellOnceWithinTheListLimit)
-{
-    struct Case
-    {
-        int Width, Height, Lists;
-    };
-    for (const Case c : {Case{8, 8, 1}, Case{2, 2, 1}, Case{100, 20, 5}, Case{499, 3, 2}}) {
-        SCOPED_TRACE(testing::Message() << c.Width << " x " << c.Height);
-        std::vector<std::vector<int>> lists;
-        ASSERT_EQ(0, D3D9BuildGridStrips(
-                         c.Width, c.Height,
-                         [](void *Context, const uint16_t *Indices, int Num) {
-                             ((std::vector<std::vector<int>> *)Context)->emplace_back(Indices, Indices + Num);
-                         },
-                         &lists));
-        EXPECT_EQ((size_t)c.Lists, lists.size());
-        std::multiset<std::vector<int>> drawn;
-        for (const auto &list : lists) {
-            EXPECT_LE(list.size(), (size_t)D3D9_GRID_INDEX_MAXNUM);
-            for (const auto &t : StripTriangles(list)) drawn.insert(t);
-        }
-        std::multiset<std::vector<int>> cells;
-        for (int y = 0; y + 1 < c.Height; ++y)
-            for (int x = 0; x + 1 < c.Width; ++x) {
-                const int a = y * c.Width + x, b = a + 1, d = a + c.Width, e = d + 1;
-                cells.insert({a, d, e});
-                cells.insert({a, b, e});
-            }
-        EXPECT_EQ(cells, drawn);
-    }
-    for (const auto &size : {std::pair{1, 8}, std::pair{8, 1}, std::pair{500, 2}, std::pair{300, 300}})
-        EXPECT_EQ(-1, D3D9BuildGridStrips(
-                          size.first, size.second, [](void *, const uint16_t *, int) {}, nullptr))
-            << size.first << " x " << size.second;
-}
 
 TEST(D3D9GraphGeometry, AQuadIsTwoTrianglesOnlyWhenItIsAParallelogram)
 {
@@ -82,7 +33,7 @@ TEST(D3D9GraphGeometry, AQuadIsTwoTrianglesOnlyWhenItIsAParallelogram)
         {"upside down", {{0, 24}, {32, 24}, {0, 0}, {32, 0}}, true, true},
     };
     for (const Case &c : cases) {
-        EXPECT_EQ(c.Parallelogram, D3D9IsParallelogram(c.Corners)) << c.Name;
+        EXPECT_EQ(c.Parallelogram, GraphQuadIsParallelogram(c.Corners)) << c.Name;
         EXPECT_EQ(c.Reversed, D3D9QuadReversesWinding(c.Corners)) << c.Name;
     }
 }

@@ -1,9 +1,8 @@
 // The pixel arithmetic of texture transfers: the repeated edge beside a sub-image, DXT levels
-// copied block row by block row at the locked pitch, and each mip level's rectangle.
+// copied block row by block row at the locked pitch.
 #include <gtest/gtest.h>
 
 #include <string.h>
-#include <tuple>
 #include <vector>
 
 #include "zovuz/d3d9/d3d9_texture_transfer.h"
@@ -58,26 +57,6 @@ TEST(D3D9TextureTransfer, DXTLevelsLandBlockRowByBlockRowAtThePitch)
                 ASSERT_EQ(locked[row * pitch + i], written ? packed[row * c.RowBytes + i] : Untouched)
                     << c.Width << "x" << c.Height << " row " << row << " byte " << i;
             }
-    }
-}
-
-TEST(D3D9TextureTransfer, EachMipLevelGetsTheRectangleHalvedAndNeverEmpty)
-{
-    struct Case
-    {
-        ImageRect Rect;
-        int Level;
-        ImageRect Expected;
-    } cases[] = {
-        {{0, 0, 8, 8}, 2, {0, 0, 2, 2}},
-        {{2, 6, 6, 7}, 1, {1, 3, 3, 4}},
-        {{5, 5, 6, 6}, 1, {2, 2, 3, 3}},
-        {{0, 0, 3, 3}, 3, {0, 0, 1, 1}},
-    };
-    for (const Case &c : cases) {
-        const ImageRect r = D3D9MipLevelRect(c.Rect, c.Level), &e = c.Expected;
-        EXPECT_EQ(std::make_tuple(r.left, r.top, r.right, r.bottom), std::make_tuple(e.left, e.top, e.right, e.bottom))
-            << c.Level;
     }
 }
 

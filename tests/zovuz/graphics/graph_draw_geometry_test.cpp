@@ -1,6 +1,12 @@
 // The geometry both Direct3D back ends draw graphs with: where a graph's pieces land on four free
-// corners, and the texture corners a caller's quad takes from a piece.
+// corners, the texture corners a caller's quad takes from a piece, the strips of a vertex grid and
+// where a mip level's rectangle lands.
 #include <gtest/gtest.h>
+
+#include <algorithm>
+#include <set>
+#include <tuple>
+#include <vector>
 
 #include "zovuz/graphics/zovuz_graphics.h"
 
@@ -22,7 +28,55 @@ GraphDrawPiece Piece(float X, float Y, float W, float H, const uint8_t OnDiagona
 // The lower-right quarter of a 32 x 24 graph: its top-left corner lies on the rising diagonal.
 const uint8_t kQuarterOnDiagonal[4] = {1, 0, 0, 0};
 
+// The non-degenerate triangles of a strip, each as its sorted vertex indices.
+std::multiset<std::vector<int>> StripTriangles(const std::vector<int> &Strip)
+{
+    std::multiset<std::vector<int>> triangles;
+    for (size_t i = 2; i < Strip.size(); ++i) {
+        std::vector<int> t = {Strip[i - 2], Strip[i - 1], Strip[i]};
+        std::sort(t.begin(), t.end());
+        if (t[0] != t[1] && t[1] != t[2]) triangles.insert(t);
+    }
+    return triangles;
+}
+
 }  // namespace
+
+TEST(GraphDrawGeometry, GridStripsCoverEveryCellOnceWithinTheListLimit)
+{
+    struct Case
+    {
+        int Width, Height, Lists;
+    };
+    for (const Case c : {Case{8, 8, 1}, Case{2, 2, 1}, Case{100, 20, 5}, Case{499, 3, 2}}) {
+        SCOPED_TRACE(testing::Message() << c.Width << " x " << c.Height);
+        std::vector<std::vector<int>> lists;
+        ASSERT_EQ(0, BuildGraphGridStrips(
+                         c.Width, c.Height,
+                         [](void *Context, const uint16_t *Indices, int Num) {
+                             ((std::vector<std::vector<int>> *)Context)->emplace_back(Indices, Indices + Num);
+                         },
+                         &lists));
+        EXPECT_EQ((size_t)c.Lists, lists.size());
+        std::multiset<std::vector<int>> drawn;
+        for (const auto &list : lists) {
+            EXPECT_LE(list.size(), (size_t)GRAPH_GRID_INDEX_MAXNUM);
+            for (const auto &t : StripTriangles(list)) drawn.insert(t);
+        }
+        std::multiset<std::vector<int>> cells;
+        for (int y = 0; y + 1 < c.Height; ++y)
+            for (int x = 0; x + 1 < c.Width; ++x) {
+                const int a = y * c.Width + x, b = a + 1, d = a + c.Width, e = d + 1;
+                cells.insert({a, d, e});
+                cells.insert({a, b, e});
+            }
+        EXPECT_EQ(cells, drawn);
+    }
+    for (const auto &size : {std::pair{1, 8}, std::pair{8, 1}, std::pair{500, 2}, std::pair{300, 300}})
+        EXPECT_EQ(-1, BuildGraphGridStrips(
+                          size.first, size.second, [](void *, const uint16_t *, int) {}, nullptr))
+            << size.first << " x " << size.second;
+}
 
 TEST(GraphDrawGeometry, PiecesFollowTheFreeCorners)
 {
@@ -81,5 +135,25 @@ TEST(GraphDrawGeometry, CallerQuadsTakeThePieceCornersMirroredOnRequest)
             EXPECT_EQ(right[i % 6] != (mirror != 0) ? 0.75f : 0.25f, v[i].u) << mirror << " " << i;
             EXPECT_EQ(bottom[i % 6] ? 0.5f : 0.125f, v[i].v) << mirror << " " << i;
         }
+    }
+}
+
+TEST(GraphTransfer, EachMipLevelGetsTheRectangleHalvedAndNeverEmpty)
+{
+    struct Case
+    {
+        ImageRect Rect;
+        int Level;
+        ImageRect Expected;
+    } cases[] = {
+        {{0, 0, 8, 8}, 2, {0, 0, 2, 2}},
+        {{2, 6, 6, 7}, 1, {1, 3, 3, 4}},
+        {{5, 5, 6, 6}, 1, {2, 2, 3, 3}},
+        {{0, 0, 3, 3}, 3, {0, 0, 1, 1}},
+    };
+    for (const Case &c : cases) {
+        const ImageRect r = GraphMipLevelRect(c.Rect, c.Level), &e = c.Expected;
+        EXPECT_EQ(std::make_tuple(r.left, r.top, r.right, r.bottom), std::make_tuple(e.left, e.top, e.right, e.bottom))
+            << c.Level;
     }
 }

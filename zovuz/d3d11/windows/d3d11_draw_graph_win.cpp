@@ -145,34 +145,12 @@ void DrawModiTexture(const float Corners[4][2], const GraphHandleData *Graph, in
     UsePiece(piece, blend, PieceIndex > 0);
     const float s1 = piece.Vertex[0].u, t1 = piece.Vertex[0].v, s2 = piece.Vertex[3].u, t2 = piece.Vertex[3].v;
 
-    if (!D3D11IsParallelogram(Corners)) {
-        // Cut into 7 x 7 cells, so that the texture bends with the quad; the coordinates kept a
-        // thousandth of a pixel inside the piece where it borders another.
-        float u1 = s1, u2 = s2, v1 = t1, v2 = t2;
-        const float du = piece.WidthF > 0.0f ? (s2 - s1) / piece.WidthF * 0.001f : 0.0f;
-        const float dv = piece.HeightF > 0.0f ? (t2 - t1) / piece.HeightF * 0.001f : 0.0f;
-        if (s1 >= 1e-6f) u1 += du;
-        if (s2 <= 0.99999f) u2 -= du;
-        if (t1 >= 1e-6f) v1 += dv;
-        if (t2 <= 0.99999f) v2 -= dv;
-        VERTEX2D grid[64];
-        const uint32_t color = D3D11Batch.DiffuseColor;
-        for (int row = 0; row < 8; row++)
-            for (int col = 0; col < 8; col++) {
-                const float fx = (float)col / 7.0f, fy = (float)row / 7.0f;
-                const float leftX = Corners[0][0] + (Corners[2][0] - Corners[0][0]) * fy;
-                const float leftY = Corners[0][1] + (Corners[2][1] - Corners[0][1]) * fy;
-                const float rightX = Corners[1][0] + (Corners[3][0] - Corners[1][0]) * fy;
-                const float rightY = Corners[1][1] + (Corners[3][1] - Corners[1][1]) * fy;
-                VERTEX2D &v = grid[row * 8 + col];
-                v.pos =
-                    VECTOR{leftX + (rightX - leftX) * fx, leftY + (rightY - leftY) * fx, GraphicsDrawSettings.DrawZ};
-                v.rhw = 1.0f;
-                memcpy(&v.dif, &color, sizeof(color));
-                v.u = u1 + (u2 - u1) * fx;
-                v.v = v1 + (v2 - v1) * fy;
-            }
-        Graphics_D3D11_DrawMeshGrid(grid, 8, 8);
+    if (!GraphQuadIsParallelogram(Corners)) {
+        // Cut into 7 x 7 cells, so that the texture bends with the quad.
+        VERTEX2D grid[GRAPH_MODI_GRID_SIZE * GRAPH_MODI_GRID_SIZE];
+        GraphModiGridVertices(Corners, s1, t1, s2, t2, piece.WidthF, piece.HeightF, D3D11Batch.DiffuseColor,
+                              GraphicsDrawSettings.DrawZ, grid);
+        Graphics_D3D11_DrawMeshGrid(grid, GRAPH_MODI_GRID_SIZE, GRAPH_MODI_GRID_SIZE);
         return;
     }
 
@@ -436,7 +414,7 @@ int Graphics_D3D11_DrawMeshGrid(const VERTEX2D *Vertex, int Columns, int Rows)
 {
     if (!D3D11Device_IsValid() || Vertex == nullptr) return -1;
     // The sizes are checked before the batch is drawn: a refused grid changes nothing.
-    if (D3D11BuildMeshGridStrips(
+    if (BuildGraphGridStrips(
             Columns, Rows, [](void *, const uint16_t *, int) {}, nullptr) < 0)
         return -1;
     Graphics_D3D11_RenderVertexBuffer(-1, 0);
@@ -445,7 +423,7 @@ int Graphics_D3D11_DrawMeshGrid(const VERTEX2D *Vertex, int Columns, int Rows)
         const VERTEX2D *Vertex;
         int Num;
     } grid = {Vertex, Columns * Rows};
-    D3D11BuildMeshGridStrips(
+    BuildGraphGridStrips(
         Columns, Rows,
         [](void *Context, const uint16_t *Indices, int Num) {
             const Grid &g = *(const Grid *)Context;

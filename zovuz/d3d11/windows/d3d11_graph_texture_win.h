@@ -7,6 +7,8 @@
 // record keeps beside them. Main thread only, apart from the creation and the transfer, which an
 // asynchronous-load worker may run with its run-on-main-thread flag (every device call then goes
 // through the call layer's _ASync forms).
+// The creation, release, DXT check, image transfer, fill and graph-to-graph copy the back end's
+// table calls are declared in d3d11_internal.h.
 #pragma once
 
 #include "zovuz/d3d11/windows/d3d11_calls.h"
@@ -39,13 +41,6 @@ inline ID3D11Texture2D *D3D11GraphTargetTexture(const GraphTextureEntry &Piece)
 
 // ---- Objects ----------------------------------------------------------------------------------
 
-// Makes whatever is missing of every piece: the multisampled texture, the texture, for a render
-// target its views (and its own depth buffer where the depth rule asks), the shader-resource view;
-// then clears a render target's views. 0 when the record has no device texture; -1 (logged)
-// without a device or when a step fails, what was made kept for a later call or the release.
-int Graphics_D3D11_CreateTexture(GraphImageRecord *Image, int ASyncThread);
-// Releases every piece's objects in the release order and clears them. 0.
-int Graphics_D3D11_ReleaseGraphTexture(GraphImageRecord *Image);
 // Unbinds View from every shader-resource slot of the cache that holds it (drawing the batch
 // first), forgets it as the draw texture, and releases it. 0.
 int Graphics_D3D11_ReleaseTextureShaderResourceView(ID3D11ShaderResourceView *View);
@@ -67,12 +62,6 @@ extern D3D11TextureCommonBufferData D3D11TextureCommonBuffer;
 int Graphics_D3D11_Texture_SetupCommonBuffer(int Size);
 // Frees it (the device's release). 0.
 int Graphics_D3D11_Texture_ReleaseCommonBuffer(void);
-
-// Whether a DXT image (and an alpha image, AlphaFormat >= 0) must be decoded before it goes into
-// the record's textures: each out flag (when given) 1 unless the texture's format takes the blocks
-// as they are. 0.
-int Graphics_D3D11_CheckDXTConvert(GraphImageRecord *Image, int ImageFormat, int *ConvertFlag, int AlphaFormat,
-                                   int *AlphaConvertFlag);
 
 // The transfer of a rectangle of an image into one texture.
 struct D3D11TextureTransfer
@@ -97,22 +86,3 @@ int Graphics_D3D11_BltBmpOrBaseImageToGraph3_NoMipMapBlt(const D3D11TextureTrans
 // Every mip level: the image's stored chain when it has enough levels and covers the texture,
 // else level 0 converted and the others halved from it. 0 / -1 (logged).
 int Graphics_D3D11_BltBmpOrBaseImageToGraph3_MipMapBlt(const D3D11TextureTransfer &Transfer);
-
-// Moves SrcRect of Image (with AlphaImage) to (DestX, DestY) of the graph, piece by piece
-// (WholeImageFlag: the record's pieces, in the whole image's coordinates; else the graph's draw
-// pieces). AcceptLoadingFlag lets a graph that is still loading through; on a loader thread every
-// device call goes to the main thread. 0 (also for an empty rectangle), -1.
-int Graphics_D3D11_BltBmpOrBaseImageToTexture(const ImageRect *SrcRect, int DestX, int DestY, GraphHandleData *Graph,
-                                              const BASEIMAGE *Image, const BASEIMAGE *AlphaImage, int TransferOption1,
-                                              int TransferOption2, int WholeImageFlag, int AcceptLoadingFlag);
-
-// ---- Graph operations ------------------------------------------------------------------------
-
-// Clears the first view of every draw piece's texture to the colour (0-255 each). 0; 2 for a graph
-// that is not a render target (nothing changed); -1 without a device.
-int Graphics_D3D11_FillGraph(GraphHandleData *Graph, int Red, int Green, int Blue, int Alpha);
-// Copies (X1, Y1)-(X2, Y2) of the source graph (null: the draw screen) to (DestX, DestY) of the
-// destination: drawn onto a render target, else read back through the lock (with the lock's
-// surface and mip level) and transferred. 0 / -1.
-int Graphics_D3D11_BltRectGraphToGraph(GraphHandleData *DestGraph, GraphHandleData *SrcGraph, int SrcSurface,
-                                       int SrcMipLevel, int X1, int Y1, int X2, int Y2, int DestX, int DestY);

@@ -291,11 +291,8 @@ int Graphics_D3D11_BltBmpOrBaseImageToGraph3_MipMapBlt(const D3D11TextureTransfe
                 w = Half(w);
                 h = Half(h);
             }
-            int left = T.DestRect.left >> l, top = T.DestRect.top >> l;
-            int right = T.DestRect.right >> l, bottom = T.DestRect.bottom >> l;
-            if (right <= left) right = left + 1;
-            if (bottom <= top) bottom = top + 1;
-            Update(T, levels * f + l, Box(left, top, right, bottom), level, pitch);
+            const ImageRect at = GraphMipLevelRect(T.DestRect, l);
+            Update(T, levels * f + l, Box(at.left, at.top, at.right, at.bottom), level, pitch);
         }
     }
     return 0;
@@ -309,15 +306,10 @@ int Graphics_D3D11_BltBmpOrBaseImageToTexture(const ImageRect *SrcRect, int Dest
     // A loader thread's device calls go to the main thread, its staging into its own memory.
     const int asyncThread = AcceptLoadingFlag && !IsMainThread() ? 1 : 0;
     Graphics_D3D11_RenderVertexBuffer(-1, asyncThread);
-    if (SrcRect == nullptr || Image == nullptr) return -1;
+    const int check = CheckGraphTransfer(SrcRect, Image, Graph, AcceptLoadingFlag);
+    if (check <= 0) return check;
     const int block = IsBlockFormat(Image->ColorData.Format) ? 1 : 0;
     ImageRect rect = *SrcRect;
-    if (rect.right - rect.left < 1 || rect.bottom - rect.top < 1) return 0;
-
-    if (Graph == nullptr ||
-        GetTypedHandle<GraphHandleData>(Graph->Info.Handle, DX_HANDLETYPE_GRAPH, AcceptLoadingFlag) != Graph ||
-        Graph->Image == nullptr)
-        return -1;
     const GraphImageRecord &record = *Graph->Image;
     const int slot = record.PixelFormat;
     const int format = slot >= 0 && slot < PIXEL_FORMAT_NUM ? D3D11FormatTable.Format[slot] : 0;

@@ -155,11 +155,11 @@ int Graphics_D3D9_DrawModiTexQuad(const float Corners[4][2], const GraphDrawPiec
     Graphics_D3D9_DrawSetting_SetTexture(PieceTexture(*Piece));
     Graphics_D3D9_ApplyDrawState(nullptr, 0, 0, 1);
     const float s1 = Piece->Vertex[0].u, t1 = Piece->Vertex[0].v, s2 = Piece->Vertex[3].u, t2 = Piece->Vertex[3].v;
-    if (!SimpleFlag && !D3D9IsParallelogram(Corners)) {
-        VERTEX2D grid[D3D9_MODI_GRID_SIZE * D3D9_MODI_GRID_SIZE];
-        D3D9ModiGridVertices(Corners, s1, t1, s2, t2, Piece->WidthF, Piece->HeightF, Cache.Draw.DiffuseColor,
-                             GraphicsDrawSettings.DrawZ, grid);
-        return Graphics_D3D9_DrawVertexGrid(grid, D3D9_MODI_GRID_SIZE, D3D9_MODI_GRID_SIZE);
+    if (!SimpleFlag && !GraphQuadIsParallelogram(Corners)) {
+        VERTEX2D grid[GRAPH_MODI_GRID_SIZE * GRAPH_MODI_GRID_SIZE];
+        GraphModiGridVertices(Corners, s1, t1, s2, t2, Piece->WidthF, Piece->HeightF, Cache.Draw.DiffuseColor,
+                              GraphicsDrawSettings.DrawZ, grid);
+        return Graphics_D3D9_DrawVertexGrid(grid, GRAPH_MODI_GRID_SIZE, GRAPH_MODI_GRID_SIZE);
     }
     // A sixteenth of a texel in on every side: the edges never sample the neighbour.
     const float insetU = 0.0625f / TexWidth(*Piece), insetV = 0.0625f / TexHeight(*Piece);
@@ -251,7 +251,7 @@ int Graphics_D3D9_DrawVertexGrid(const VERTEX2D *Vertices, int Width, int Height
 {
     if (!Direct3DDevice9_IsValid() || Vertices == nullptr) return -1;
     // Refused before anything is drawn.
-    if (D3D9BuildGridStrips(
+    if (BuildGraphGridStrips(
             Width, Height, [](void *, const uint16_t *, int) {}, nullptr) < 0)
         return -1;
     Graphics_D3D9_RenderVertexBuffer(0);
@@ -261,7 +261,7 @@ int Graphics_D3D9_DrawVertexGrid(const VERTEX2D *Vertices, int Width, int Height
         const VERTEX2D *Vertices;
         int Num;
     } grid = {Vertices, Width * Height};
-    D3D9BuildGridStrips(
+    BuildGraphGridStrips(
         Width, Height,
         [](void *Context, const uint16_t *Indices, int Num) {
             const Grid &g = *(const Grid *)Context;

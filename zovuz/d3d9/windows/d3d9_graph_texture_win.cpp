@@ -269,13 +269,9 @@ int Graphics_D3D9_BltBmpOrBaseImageToTexture(const ImageRect *SrcRect, int DestX
     if (!HasDevice()) return -1;
     const int asyncThread = AcceptLoadingFlag && !IsMainThread() ? 1 : 0;
     Graphics_D3D9_RenderVertexBuffer(asyncThread);
-    if (SrcRect == nullptr || Image == nullptr) return -1;
+    const int check = CheckGraphTransfer(SrcRect, Image, Graph, AcceptLoadingFlag);
+    if (check <= 0) return check;
     ImageRect rect = *SrcRect;
-    if (rect.right - rect.left < 1 || rect.bottom - rect.top < 1) return 0;
-    if (Graph == nullptr ||
-        GetTypedHandle<GraphHandleData>(Graph->Info.Handle, DX_HANDLETYPE_GRAPH, AcceptLoadingFlag) != Graph ||
-        Graph->Image == nullptr)
-        return -1;
     const GraphImageRecord &record = *Graph->Image;
     const unsigned format = FormatOf(record);
     const COLORDATA *colorData = Graphics_D3D9_GetFormatColorData(format);

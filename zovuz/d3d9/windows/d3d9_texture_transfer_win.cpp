@@ -259,7 +259,7 @@ int Graphics_D3D9_TextureTransfer(const Job &J)
                 w = Half(w);
                 h = Half(h);
             }
-            const ImageRect at = D3D9MipLevelRect(dest, l);
+            const ImageRect at = GraphMipLevelRect(dest, l);
             const RECT rect = {at.left, at.top, at.right, at.bottom};
             result = WriteLevel(J, f, l, rect, MipLockFailure(J), [&](uint8_t *Out, int OutPitch) {
                 // A level's rectangle may reach one pixel past the halved block: it repeats the
