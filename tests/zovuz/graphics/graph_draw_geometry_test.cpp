@@ -48,7 +48,8 @@ TEST(GraphDrawGeometry, GridStripsCoverEveryCellOnceWithinTheListLimit)
     {
         int Width, Height, Lists;
     };
-    for (const Case c : {Case{8, 8, 1}, Case{2, 2, 1}, Case{100, 20, 5}, Case{499, 3, 2}}) {
+    // 250 columns: two rows and their join take 1,002 indices, two more than a list holds.
+    for (const Case c : {Case{8, 8, 1}, Case{2, 2, 1}, Case{100, 20, 5}, Case{250, 3, 2}, Case{499, 3, 2}}) {
         SCOPED_TRACE(testing::Message() << c.Width << " x " << c.Height);
         std::vector<std::vector<int>> lists;
         ASSERT_EQ(0, BuildGraphGridStrips(
