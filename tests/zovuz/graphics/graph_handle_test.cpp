@@ -276,6 +276,39 @@ TEST_F(GraphHandles, TransfersIntoAGraphAreClippedToItsImage)
     DeleteGraph(graph);
 }
 
+// What every back end's transfer into a graph checks first: a rectangle, an image and a live graph
+// with an image record; an empty rectangle is nothing to do.
+TEST_F(GraphHandles, ATransferStartsOnlyWithARectangleAnImageAndALiveGraph)
+{
+    const int handle = PatternGraph();
+    GraphHandleData *graph = GetGraphEntry(handle, 0);
+    ASSERT_NE(nullptr, graph);
+    TestImage image = MakeTestImage(8, 8, PatternA);
+    const ImageRect some = {0, 0, 8, 8}, empty = {4, 0, 4, 8};
+    GraphHandleData copy = *graph;
+    struct Case
+    {
+        const char *Name;
+        const ImageRect *Rect;
+        const BASEIMAGE *Image;
+        GraphHandleData *Graph;
+        int Expected;
+    } cases[] = {
+        {"all there", &some, &image.Image, graph, 1},
+        {"no rectangle", nullptr, &image.Image, graph, -1},
+        {"no image", &some, nullptr, graph, -1},
+        {"empty rectangle", &empty, &image.Image, graph, 0},
+        {"no graph", &some, &image.Image, nullptr, -1},
+        {"a copy, not the live graph", &some, &image.Image, &copy, -1},
+    };
+    for (const Case &c : cases) EXPECT_EQ(c.Expected, CheckGraphTransfer(c.Rect, c.Image, c.Graph, 0)) << c.Name;
+    GraphImageRecord *const record = graph->Image;
+    graph->Image = nullptr;
+    EXPECT_EQ(-1, CheckGraphTransfer(&some, &image.Image, graph, 0)) << "no image record";
+    graph->Image = record;
+    DeleteGraph(handle);
+}
+
 TEST_F(GraphHandles, BlockCompressedImagesAreDecodedForSoftwareGraphs)
 {
     // A 30 x 30 DXT1 image of one colour (5-6-5 red in both end colours, every index 0) counts
