@@ -581,7 +581,8 @@ void Lanczos3(ShaderWriter &W)
     W.Frc(R(0)("xy"), R(0));
     W.Sub(R(0)("z"), C(9)("x"), R(0)("x"));
     W.Sub(R(0)("w"), C(9)("x"), R(0)("y"));
-    // Columns (r1, r2) and rows (r3, r4): taps 0-2 in x, y, z of the first, taps 5-3 of the second.
+    // Columns (r1, r2) and rows (r3, r4): taps 0, 1, 2 in x, y, z of the first, taps 5, 4, 3 (the
+    // same quintics at 1 - f) in x, y, z of the second.
     for (int axis = 0; axis < 2; ++axis) {
         for (int half = 0; half < 2; ++half) {
             const Reg Wt = R(1 + 2 * axis + half);
@@ -597,7 +598,9 @@ void Lanczos3(ShaderWriter &W)
         W.Mul(Forward("xyz"), Forward, R(5)("x"));
         W.Mul(Back("xyz"), Back, R(5)("x"));
     }
-    auto Weight = [](int Axis, int Tap) { return Tap < 3 ? R(1 + 2 * Axis)(Lane[Tap]) : R(2 + 2 * Axis)(Lane[5 - Tap]); };
+    auto Weight = [](int Axis, int Tap) {
+        return Tap < 3 ? R(1 + 2 * Axis)(Lane[Tap]) : R(2 + 2 * Axis)(Lane[5 - Tap]);
+    };
     // Row by row: r6 a tap's coordinates, r7 its texel, r8 the row's sum, r9 the total.
     static const char *const Step[6] = {"x", "y", "", "", "z", "w"};
     for (int row = 0; row < 6; ++row) {

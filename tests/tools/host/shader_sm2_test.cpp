@@ -264,7 +264,8 @@ TEST(Sm2Writer, RefusesWhatTheModelForbids)
         // ps_2_x (2.1): texture reads count among its 512 slots; 22 temps; no vertex model 2.1.
         {"513 slots at ps_2_x", Ps, 2, Reads(512, 1), "more than 512 instruction slots", 1},
         {"temp r22 at ps_2_x", Ps, 2, [](ShaderWriter &W) { W.Mov(R(22), C(0)); }, "r22 is out of range", 1},
-        {"an arbitrary swizzle at ps_2_x", Ps, 2, [](ShaderWriter &W) { W.Mov(R(0), C(0)("yx")); }, "no arbitrary swizzle", 1},
+        {"an arbitrary swizzle at ps_2_x", Ps, 2, [](ShaderWriter &W) { W.Mov(R(0), C(0)("yx")); },
+         "no arbitrary swizzle", 1},
         {"vertex model 2.1", Vs, 2, [](ShaderWriter &) {}, "shader model 2.1 is not written", 1},
     };
     for (const auto &Case : Cases) {
