@@ -136,6 +136,16 @@ std::vector<Tile> SceneTiles(const SceneGraphs &G)
          }},
         {"a stretch by 1.5", Rule::Stretch,
          [G](int X, int Y) { DrawExtendGraph(X + 10, Y + 10, X + 34, Y + 28, G.Pattern, 0); }},
+        {"half-transparent circle outlines", Rule::Blend,
+         [](int X, int Y) {
+             // Radii 17 and 41 reach the diagonal, where the walk's mirrored points meet, and radius
+             // 0 is its centre four times over: each pixel must still be blended once.
+             SetDrawBlendMode(DX_BLENDMODE_ALPHA, 128);
+             DrawCircle(X + 50, Y + 60, 41, Rgb(250, 200, 100), 0);
+             DrawCircle(X + 125, Y + 40, 17, Rgb(250, 200, 100), 0);
+             DrawCircle(X + 125, Y + 100, 0, Rgb(250, 200, 100), 0);
+             SetDrawBlendMode(DX_BLENDMODE_NOBLEND, 0);
+         }},
     };
 }
 
