@@ -347,9 +347,7 @@ TEST_F(FilterShadersD3D9, SinglePassFiltersAndBlendsMatchTheProcessorKernels)
                                      BrightClipKernel(s, d, setup, pma, t);
                                  }});
             }
-        // The premultiplied BrightnessScale has no shader slots left to make its lightness a whole
-        // byte before the colour is rebuilt: within 3.
-        cases.push_back({"BrightnessScale", pma != 0, pma ? 3 : 2, [pma](GraphFilterInfo *I) { return GraphFilter_BrightnessScale(I, 40, 200, pma); },
+        cases.push_back({"BrightnessScale", pma != 0, 2, [pma](GraphFilterInfo *I) { return GraphFilter_BrightnessScale(I, 40, 200, pma); },
                          [pma, t](const FilterPixels &s, const FilterPixels &, const FilterPixels &d) {
                              BrightnessScaleKernel(s, d, 40, 200, pma, t);
                          }});
@@ -453,9 +451,8 @@ TEST_F(FilterShadersD3D9, MultiPassAndSecondTextureFiltersMatchTheProcessorKerne
         ASSERT_EQ(GraphFilter_Hsb(&info, 0, hue, saturation, bright, pma), 0);
         HsbKernel(View(src, kWidth, kHeight), View(dest, kWidth, kHeight), HsbSetupOf(0, hue, saturation, bright), pma,
                   t);
-        // Hue, saturation and lightness pass between the two shaders as bytes: within 9 (the hue
-        // alone would allow 6).
-        check(pma ? "HSB type 0, PMA" : "HSB type 0", d, dest, kWidth, kHeight, 9);
+        // The hue passes between the two shaders as a byte, in steps of 6 of the processor's 1536.
+        check(pma ? "HSB type 0, PMA" : "HSB type 0", d, dest, kWidth, kHeight, 6);
     }
     for (int ratio : {2, 4, 8}) {
         const int s = graph(src, kWidth, kHeight), d = graph(dest, kWidth, kHeight);
@@ -493,18 +490,16 @@ TEST_F(FilterShadersD3D9, MultiPassAndSecondTextureFiltersMatchTheProcessorKerne
             check(reverse ? "GradientMap reversed" : "GradientMap", d2, dest, kWidth, kHeight, 2);
         }
     }
-    for (int type : {DX_GRAPH_FILTER_Y2UV1_TO_RGB}) {
-        std::vector<uint32_t> chroma;
-        const int s = graph(src, kWidth, kHeight), d = graph(dest, kWidth, kHeight),
-                  c = graph(chroma, kWidth / 2, kHeight / 2);
-        GraphFilterInfo info = Info(s, d);
-        info.Type = type;
-        ASSERT_EQ(GraphFilter_YUVToRGB(&info, c), 0);
-        YuvLayout layout = {2, 2, 0, 0, 0};
-        YuvToRgbKernel(View(src, kWidth, kHeight), View(chroma, kWidth / 2, kHeight / 2), View(dest, kWidth, kHeight),
-                       layout);
-        check("YUV 13", d, dest, kWidth, kHeight, 2);
-    }
+    std::vector<uint32_t> chroma;
+    const int s = graph(src, kWidth, kHeight), d = graph(dest, kWidth, kHeight),
+              c = graph(chroma, kWidth / 2, kHeight / 2);
+    GraphFilterInfo info = Info(s, d);
+    info.Type = DX_GRAPH_FILTER_Y2UV1_TO_RGB;
+    ASSERT_EQ(GraphFilter_YUVToRGB(&info, c), 0);
+    const YuvLayout layout = {2, 2, 0, 0, 0};
+    YuvToRgbKernel(View(src, kWidth, kHeight), View(chroma, kWidth / 2, kHeight / 2), View(dest, kWidth, kHeight),
+                   layout);
+    check("YUV 13", d, dest, kWidth, kHeight, 2);
 }
 
 // Bicubic (Catmull-Rom) and Lanczos3 (its four central taps, renormalised) enlarging by 1.5,

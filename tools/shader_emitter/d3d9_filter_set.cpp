@@ -46,12 +46,12 @@ Inputs Declare(ShaderWriter &W, bool Second)
 }
 
 // Value (the lanes of Mask) truncated to a whole byte: floor(v x 255 + 1 / 512) / 255, the byte a
-// processor kernel stores (the device would round to the nearest). Uses Work whole.
+// processor kernel stores (the device would round to the nearest). Uses the same lanes of Work.
 void Truncate(ShaderWriter &W, const Reg &Value, const char *Mask, const Reg &Work)
 {
-    W.Mad(Work, Value, C(22)("x"), C(22)("z"));
+    W.Mad(Work(Mask), Value, C(22)("x"), C(22)("z"));
     W.Frc(Value(Mask), Work);
-    W.Sub(Work, Work, Value);
+    W.Sub(Work(Mask), Work, Value);
     W.Mul(Value(Mask), Work, C(22)("y"));
 }
 
@@ -75,18 +75,42 @@ void Absolute(ShaderWriter &W, const Reg &Into, const Reg &Value)
     W.Max(Into, Value, -Value);
 }
 
+// The channels' largest and smallest value of straight colour Cc (rgb) into Spread: x max, y min,
+// z delta, w 1 / delta (a grey's delta of 0 divides by the least value).
+void SpreadOf(ShaderWriter &W, const Reg &Cc, const Reg &Spread)
+{
+    W.Max(Spread("x"), Cc("x"), Cc("y"));
+    W.Max(Spread("x"), Spread("x"), Cc("z"));
+    W.Min(Spread("y"), Cc("x"), Cc("y"));
+    W.Min(Spread("y"), Spread("y"), Cc("z"));
+    W.Sub(Spread("z"), Spread("x"), Spread("y"));
+    W.Max(Spread("w"), Spread("z"), C(31)("x"));
+    W.Rcp(Spread("w"), Spread("w"));
+}
+
+// The processor's lightness (max + min) / 2, a whole byte, into Out.z and its saturation delta /
+// (max + min), or delta / (512 / 255 - max - min) above 128, into Out.y. Uses Work whole.
+void LightnessAndSaturation(ShaderWriter &W, const Reg &Spread, const Reg &Out, const Reg &Work)
+{
+    W.Add(Work("x"), Spread("x"), Spread("y"));
+    W.Mul(Out("z"), Work("x"), C(31)("y"));
+    W.Mad(Work("y"), Out("z"), C(22)("x"), C(22)("z"));
+    W.Frc(Work("z"), Work("y"));
+    W.Sub(Work("y"), Work("y"), Work("z"));
+    W.Mul(Out("z"), Work("y"), C(22)("y"));
+    W.Sub(Work("y"), C(21)("w"), Work("x"));
+    W.Sub(Work("w"), C(21)("x"), Out("z"));
+    W.Cmp(Work("x"), Work("w"), Work("x"), Work("y"));
+    W.Max(Work("x"), Work("x"), C(31)("x"));
+    W.Rcp(Work("x"), Work("x"));
+    W.Mul(Sat(Out("y")), Spread("z"), Work("x"));
+}
+
 // Hue (0-1), HSL saturation and lightness of straight colour C (rgb) into Out (x hue, y s, z l).
 // Uses Work1 and Work2 whole.
 void RgbToHsl(ShaderWriter &W, const Reg &Cc, const Reg &Out, const Reg &Work1, const Reg &Work2)
 {
-    // Work1: x max, y min, z delta, w 1 / delta (a grey's delta of 0 divides by the least value).
-    W.Max(Work1("x"), Cc("x"), Cc("y"));
-    W.Max(Work1("x"), Work1("x"), Cc("z"));
-    W.Min(Work1("y"), Cc("x"), Cc("y"));
-    W.Min(Work1("y"), Work1("y"), Cc("z"));
-    W.Sub(Work1("z"), Work1("x"), Work1("y"));
-    W.Max(Work1("w"), Work1("z"), C(31)("x"));
-    W.Rcp(Work1("w"), Work1("w"));
+    SpreadOf(W, Cc, Work1);
     // The hue by where the largest channel lies, in sixths: red (g - b), green 2 + (b - r), blue
     // 4 + (r - g), each over the delta.
     W.Sub(Work2("x"), Cc("y"), Cc("z"));
@@ -102,54 +126,57 @@ void RgbToHsl(ShaderWriter &W, const Reg &Cc, const Reg &Out, const Reg &Work1, 
     // Sixths to 0-1, wrapped.
     W.Mad(Out("x"), Out("x"), C(29)("z"), C(31)("z"));
     W.Frc(Out("x"), Out("x"));
-    // Lightness (max + min) / 2, a whole byte; saturation delta / (max + min), or delta / (512 / 255
-    // - max - min) above 128.
-    W.Add(Work2("x"), Work1("x"), Work1("y"));
-    W.Mul(Out("z"), Work2("x"), C(31)("y"));
-    W.Mad(Work2("y"), Out("z"), C(22)("x"), C(22)("z"));
-    W.Frc(Work2("z"), Work2("y"));
-    W.Sub(Work2("y"), Work2("y"), Work2("z"));
-    W.Mul(Out("z"), Work2("y"), C(22)("y"));
-    W.Sub(Work2("y"), C(21)("w"), Work2("x"));
-    W.Sub(Work2("w"), C(21)("x"), Out("z"));
-    W.Cmp(Work2("x"), Work2("w"), Work2("x"), Work2("y"));
-    W.Max(Work2("x"), Work2("x"), C(31)("x"));
-    W.Rcp(Work2("x"), Work2("x"));
-    W.Mul(Sat(Out("y")), Work1("z"), Work2("x"));
+    LightnessAndSaturation(W, Work1, Out, Work2);
+}
+
+// The pure colour of hue Hue (0-1) into Pure.xyz: each channel clamp(|frac(h + offset) x 6 - 3| -
+// 1), in the processor's steps of 1 / 256 of the whole.
+void PureColourOfHue(ShaderWriter &W, const Reg &Hue, const Reg &Pure)
+{
+    W.Add(Pure("xyz"), Hue, C(28));
+    W.Frc(Pure("xyz"), Pure);
+    W.Mad(Pure("xyz"), Pure, C(29)("w"), -C(28)("w"));
+    Absolute(W, Pure("xyz"), Pure);
+    W.Mad(Sat(Pure("xyz")), Pure, C(21)("y"), -C(21)("y"));  // (|..| - 1) x 256 / 255
+}
+
+// Straight colour into Out.xyz from pure colour Pure (rgb, clobbered), saturation Sl.y and
+// lightness Sl.z. Uses Work whole.
+void Rebuild(ShaderWriter &W, const Reg &Pure, const Reg &Sl, const Reg &Out, const Reg &Work)
+{
+    // Towards grey by the saturation: p + (128 / 255 - p) x (1 - s).
+    W.Sub(Work("xyz"), C(21)("x"), Pure);
+    W.Sub(Work("w"), C(31)("z"), Sl("y"));
+    W.Mad(Pure("xyz"), Work, Work("w"), Pure);
+    Truncate(W, Pure, "xyz", Work);  // a whole byte, as the processor shifts it
+    // Lightness L (bytes): L c / 128 up to 128, else c + (1 - c) (L - 128) / 128.
+    W.Mul(Work("w"), Sl("z"), C(21)("z"));
+    W.Mul(Work("xyz"), Pure, Work("w"));
+    W.Sub(Out("xyz"), C(31)("z"), Pure);
+    W.Add(Work("w"), Work("w"), C(29)("y"));
+    W.Mad(Out("xyz"), Out, Work("w"), Pure);
+    W.Sub(Work("w"), C(21)("x"), Sl("z"));
+    W.Cmp(Sat(Out("xyz")), Work("w"), Work, Out);
 }
 
 // Straight colour from hue, saturation and lightness (Hsl x, y, z) into Out.xyz. Uses Work1 and
 // Work2 whole.
 void HslToRgb(ShaderWriter &W, const Reg &Hsl, const Reg &Out, const Reg &Work1, const Reg &Work2)
 {
-    // The pure colour of the hue: each channel clamp(|frac(h + offset) x 6 - 3| - 1).
-    W.Add(Work1("xyz"), Hsl("x"), C(28));
-    W.Frc(Work1("xyz"), Work1);
-    W.Mad(Work1("xyz"), Work1, C(29)("w"), -C(28)("w"));
-    Absolute(W, Work1("xyz"), Work1);
-    W.Mad(Sat(Work1("xyz")), Work1, C(21)("y"), -C(21)("y"));  // (|..| - 1) x 256 / 255
-    // Towards grey by the saturation: p + (128 / 255 - p) x (1 - s).
-    W.Sub(Work2("xyz"), C(21)("x"), Work1);
-    W.Sub(Work2("w"), C(31)("z"), Hsl("y"));
-    W.Mad(Work1("xyz"), Work2, Work2("w"), Work1);
-    // Lightness L (bytes): L c / 128 up to 128, else c + (1 - c) (L - 128) / 128.
-    W.Mul(Work2("w"), Hsl("z"), C(21)("z"));
-    W.Mul(Work2("xyz"), Work1, Work2("w"));
-    W.Sub(Out("xyz"), C(31)("z"), Work1);
-    W.Add(Work2("w"), Work2("w"), C(29)("y"));
-    W.Mad(Out("xyz"), Out, Work2("w"), Work1);
-    W.Sub(Work2("w"), C(21)("x"), Hsl("z"));
-    W.Cmp(Sat(Out("xyz")), Work2("w"), Work2, Out);
+    PureColourOfHue(W, Hsl("x"), Work1);
+    Rebuild(W, Work1, Hsl, Out, Work2);
 }
 
 // ---- Filters ----------------------------------------------------------------------------------------
 
 // The colour filters that read one texel and write one: Body turns r0 (as stored) into r1 (as
-// stored). Pma tells whether the colour is premultiplied.
+// stored), and Define, where given, adds the shader's own numbers.
 using Body = std::function<void(ShaderWriter &W, const Inputs &In)>;
-void OneTexel(ShaderWriter &W, bool Second, const Body &Make, bool Truncated = true)
+void OneTexel(ShaderWriter &W, bool Second, const Body &Make, bool Truncated = true,
+              const std::function<void(ShaderWriter &W)> &Define = nullptr)
 {
     const Inputs In = Declare(W, Second);
+    if (Define) Define(W);
     W.Texld(R(0), In.Uv, In.Image);
     Make(W, In);
     if (Truncated) Truncate(W, R(1), "xyzw", R(11));
@@ -189,21 +216,23 @@ void BrightClip(ShaderWriter &W, bool Greater, bool Fill, bool Pma)
 }
 
 // c0 = (lo / 255, 255 / (hi - lo)): the lightness range stretched to 0-1, hue and saturation kept.
+// The hue stays in the pure colour, built straight from the channels as the processor does: each
+// channel's distance above the smallest over the delta, in steps of 1 / 256.
 void BrightnessScale(ShaderWriter &W, bool Pma)
 {
     OneTexel(W, false, [&](ShaderWriter &W, const Inputs &) {
         const Reg Colour = Pma ? R(2) : R(0);
         if (Pma) Straight(W, R(0), R(2), R(3));
-        RgbToHsl(W, Colour, R(5), R(3), R(4));
+        SpreadOf(W, Colour, R(3));
+        LightnessAndSaturation(W, R(3), R(5), R(4));
+        W.Mul(R(3)("w"), R(3)("w"), C(21)("y"));
+        W.Sub(R(4)("xyz"), Colour, R(3)("y"));
+        W.Mul(Sat(R(4)("xyz")), R(4), R(3)("w"));
+        // The stretched lightness, a whole byte.
         W.Sub(R(5)("z"), R(5)("z"), C(0)("x"));
         W.Mul(Sat(R(5)("z")), R(5)("z"), C(0)("y"));
-        if (!Pma) {  // the stretched lightness, a whole byte (the premultiplied form has no slots left)
-            W.Mad(R(6)("x"), R(5)("z"), C(22)("x"), C(22)("z"));
-            W.Frc(R(6)("y"), R(6)("x"));
-            W.Sub(R(6)("x"), R(6)("x"), R(6)("y"));
-            W.Mul(R(5)("z"), R(6)("x"), C(22)("y"));
-        }
-        HslToRgb(W, R(5), R(1), R(3), R(4));
+        Truncate(W, R(5), "z", R(6));
+        Rebuild(W, R(4), R(5), R(1), R(6));
         W.Mov(R(1)("w"), R(0)("w"));
         if (Pma) Premultiply(W, R(1), R(0)("w"));
     });
@@ -223,6 +252,31 @@ void Brighten(ShaderWriter &W, const Reg &Colour)
     W.Mov(R(6)("w"), C(0)("z"));
     W.Cmp(Colour("xyz"), -R(6)("w"), R(7), R(6));
 }
+// The same in the processor's whole numbers: the brightness in whole 256ths (towards zero), each
+// channel's byte c + floor((255 - c) b) or floor(c (1 + b)). Needs c27 = (256, 1 / 256).
+void BrightenBytes(ShaderWriter &W, const Reg &Colour)
+{
+    W.Mul(R(7)("x"), C(0)("z"), C(27)("x"));
+    Absolute(W, R(7)("y"), R(7)("x"));
+    W.Frc(R(7)("z"), R(7)("y"));
+    W.Sub(R(7)("y"), R(7)("y"), R(7)("z"));
+    W.Cmp(R(7)("x"), R(7)("x"), R(7)("y"), -R(7)("y"));
+    W.Mul(R(7)("x"), R(7)("x"), C(27)("y"));
+    W.Mul(R(6)("xyz"), Colour, C(22)("x"));
+    // Brighter: c + floor((255 - c) b).
+    W.Sub(R(8)("xyz"), C(22)("x"), R(6));
+    W.Mad(R(8)("xyz"), R(8), R(7)("x"), C(22)("z"));
+    W.Frc(R(9)("xyz"), R(8));
+    W.Sub(R(8)("xyz"), R(8), R(9));
+    W.Add(R(8)("xyz"), R(8), R(6));
+    // Darker: floor(c (1 + b)).
+    W.Add(R(7)("y"), R(7)("x"), C(31)("z"));
+    W.Mad(R(9)("xyz"), R(6), R(7)("y"), C(22)("z"));
+    W.Frc(R(10)("xyz"), R(9));
+    W.Sub(R(9)("xyz"), R(9), R(10));
+    W.Cmp(R(6)("xyz"), -R(7)("x"), R(9), R(8));
+    W.Mul(Colour("xyz"), R(6), C(22)("y"));
+}
 void Hsb(ShaderWriter &W, HsbStep Step, bool Pma)
 {
     OneTexel(W, false, [&](ShaderWriter &W, const Inputs &) {
@@ -240,15 +294,21 @@ void Hsb(ShaderWriter &W, HsbStep Step, bool Pma)
             return;
         }
         W.Mov(R(2), R(0));
-        // (HSB has no slots to spare for truncating the straight colour.)
-        if (Pma) Straight(W, R(0), R(2), R(3), false);
-        Brighten(W, R(2));
-        RgbToHsl(W, R(2), R(5), R(3), R(4));
+        if (Pma) Straight(W, R(0), R(2), R(3));
         if (Step == HsbStep::RgbToHsb) {
+            BrightenBytes(W, R(2));
+            // Stored as the device rounds: the hue and saturation to the nearest byte (a truncated
+            // hue would lose up to a whole step of 6 of the processor's 1536).
+            RgbToHsl(W, R(2), R(5), R(3), R(4));
             W.Mov(R(1)("xyz"), R(5));
             W.Mov(R(1)("w"), R(0)("w"));
             return;
         }
+        // The hue is set: only the lightness and saturation are needed. (The one-pass form has no
+        // slots to spare for the processor's whole numbers.)
+        Brighten(W, R(2));
+        SpreadOf(W, R(2), R(3));
+        LightnessAndSaturation(W, R(3), R(5), R(4));
         W.Mul(R(5)("x"), C(0)("x"), C(29)("z"));
         W.Frc(R(5)("x"), R(5)("x"));
         W.Add(R(6)("y"), C(0)("y"), C(31)("z"));
@@ -256,7 +316,7 @@ void Hsb(ShaderWriter &W, HsbStep Step, bool Pma)
         HslToRgb(W, R(5), R(1), R(3), R(4));
         W.Mov(R(1)("w"), R(0)("w"));
         if (Pma) Premultiply(W, R(1), R(0)("w"));
-    }, Step != HsbStep::HueLock);
+    }, Step != HsbStep::RgbToHsb, [](ShaderWriter &W) { W.Def(C(27), 256.0f, 1.0f / 256.0f, 0, 0); });
 }
 
 void Invert(ShaderWriter &W, bool Pma)
@@ -468,7 +528,10 @@ double Lanczos3Kernel(double X)
 }
 
 // Lanczos3 on the four central taps, each weight renormalised over them, fitted by least squares
-// as a cubic of f over 64 points (the same numbers on every build).
+// as a cubic of f over 64 points (the same numbers on every build). The six by six taps do not fit
+// ps_2_0: even without the four corners they take all 32 reads, and the 26 reads not at a tap pair
+// need a coordinate each, which with one multiply-add per read and the six row weights fills the
+// 64 arithmetic slots before any weight is computed.
 TapCubic Lanczos3Fit()
 {
     TapCubic Out;
@@ -617,12 +680,12 @@ void AlphaChannelBlend(ShaderWriter &W, bool Normal, bool Pma)
 }
 
 // c0 the blend ratio in all four, c1 = (1, 1, 1, 1). s = source (r2, straight), b = blend (r3,
-// straight); w = blend alpha x ratio (r4.x).
+// straight); w the weight of the mix (r4.x).
 void BasicBlend(ShaderWriter &W, int Number, bool Pma)
 {
     const Inputs In = Declare(W, true);
     W.Def(C(27), 256.0f, 255.0f, 1.9921875f, 1.0f / 255.0f);
-    W.Def(C(26), 1.0f / 256.0f, 1.0f / 16384.0f, 0, 0);
+    W.Def(C(26), 1.0f / 256.0f, 1.0f / 16384.0f, 255.0f / 65536.0f, 0);
     W.Texld(R(0), In.Uv, In.Image);
     W.Texld(R(1), In.Uv2, In.Image2);
     if (Pma) {
@@ -632,7 +695,6 @@ void BasicBlend(ShaderWriter &W, int Number, bool Pma)
         W.Mov(R(2), R(0));
         W.Mov(R(3), R(1));
     }
-    W.Mul(R(4)("x"), R(1)("w"), C(0)("x"));
     const Reg S = R(2), B = R(3), F = R(5), T = R(6);
     // The blend types 0, 2-13 in blend-number order 0-12.
     switch (Number) {
@@ -694,11 +756,20 @@ void BasicBlend(ShaderWriter &W, int Number, bool Pma)
     default: break;
     }
     if (Number <= 12) {
-        // s + (f - s) w, alpha the source's.
+        // s + (f - s) w, alpha the source's, with the processor's weight w: the blend alpha byte
+        // times the ratio in whole 256ths, over 65536.
+        W.Mul(R(4)("x"), C(0)("x"), C(27)("x"));
+        W.Frc(R(4)("y"), R(4)("x"));
+        W.Sub(R(4)("x"), R(4)("x"), R(4)("y"));
+        W.Mul(R(4)("x"), R(4)("x"), R(1)("w"));
+        W.Mul(R(4)("x"), R(4)("x"), C(26)("z"));
         W.Sub(F, F, S);
         W.Mad(R(1)("xyz"), F, R(4)("x"), S);
         W.Mov(R(1)("w"), R(0)("w"));
-        if (Pma) Premultiply(W, R(1), R(0)("w"));
+        if (Pma) {  // the mix's whole byte, then its premultiplication
+            Truncate(W, R(1), "xyz", R(11));
+            Premultiply(W, R(1), R(0)("w"));
+        }
     } else if (Number == 13 || Number == 14) {
         AlphaChannelBlend(W, Number == 13, Pma);
     } else {

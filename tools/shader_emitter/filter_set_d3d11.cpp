@@ -89,6 +89,15 @@ struct FilterPixel {
     }
     // Bytes premultiplied by their own alpha (in place).
     void Premultiply(const Reg &P) { MulTable(P("xyz"), P("xyz"), P("w")); }
+    // The colour a filter computes on from source bytes S: straight when the source is
+    // premultiplied (Pma).
+    Reg ColorOf(const Reg &S, int Pma) { return Pma ? Straight(S) : S; }
+    // Writes straight bytes O, premultiplied first when the filter's output is (Pma).
+    void WriteColor(const Reg &O, int Pma)
+    {
+        if (Pma) Premultiply(O);
+        Write(O);
+    }
     // The processor's brightness, 1224 R + 2404 G + 466 B, into D (one component).
     void Luma(const Reg &D, const Reg &P) { B.Dp3(D, P("xyz"), Imm(1224.0f, 2404.0f, 466.0f, 0.0f)); }
     // A float colour register as the kernels pack it: trunc(c x 255), 0-255, premultiplied by its
@@ -270,7 +279,7 @@ void BrightClip(FilterPixel &P, int Greater, int Fill, int Pma)
 {
     ShaderBuilder &B = P.B;
     const Reg S = P.SourceBytes(), T = P.Temp();
-    P.Luma(T("x"), Pma ? P.Straight(S) : S);
+    P.Luma(T("x"), P.ColorOf(S, Pma));
     B.Mul(T("y"), P.Cb[0]("x"), Imm(255.0f));
     B.Mul(T("y"), T("y"), Imm(4096.0f));
     B.RoundZ(T("y"), T("y"));
@@ -291,7 +300,7 @@ void BrightnessScale(FilterPixel &P, int Pma)
 {
     ShaderBuilder &B = P.B;
     const Reg S = P.SourceBytes();
-    const Reg C = Pma ? P.Straight(S) : S;
+    const Reg C = P.ColorOf(S, Pma);
     const Reg H = P.Temp(), Sat = P.Temp(), Hue = P.Temp(), Pure = P.Temp(), L = P.Temp(), O = P.Temp();
     LightnessOf(P, C, H, Sat);
     HueOf(P, C, H, Hue);
@@ -306,15 +315,14 @@ void BrightnessScale(FilterPixel &P, int Pma)
     P.Clamp255(L("x"));
     Rebuild(P, Pure, Sat, L("x"), O);
     B.Mov(O("w"), S("w"));
-    if (Pma) P.Premultiply(O);
-    P.Write(O);
+    P.WriteColor(O, Pma);
 }
 
 void Hsb(FilterPixel &P, int Lock, int Pma)
 {
     ShaderBuilder &B = P.B;
     const Reg S = P.SourceBytes();
-    const Reg C = Pma ? P.Straight(S) : S;
+    const Reg C = P.ColorOf(S, Pma);
     const Reg K = P.Temp(), Br = P.Temp(), T = P.Temp();
     // The integer hue, saturation and brightness of c0.
     B.Max(K("z"), P.Cb[0]("z"), Imm(-1.0f));
@@ -354,27 +362,25 @@ void Hsb(FilterPixel &P, int Lock, int Pma)
     PureColorOfHue(P, Hue, Pure);
     Rebuild(P, Pure, Sat, H("w"), O);
     B.Mov(O("w"), S("w"));
-    if (Pma) P.Premultiply(O);
-    P.Write(O);
+    P.WriteColor(O, Pma);
 }
 
 void Invert(FilterPixel &P, int Pma)
 {
     ShaderBuilder &B = P.B;
     const Reg S = P.SourceBytes();
-    const Reg C = Pma ? P.Straight(S) : S;
+    const Reg C = P.ColorOf(S, Pma);
     const Reg O = P.Temp();
     B.Add(O("xyz"), -C("xyz"), Imm(255.0f));
     B.Mov(O("w"), S("w"));
-    if (Pma) P.Premultiply(O);
-    P.Write(O);
+    P.WriteColor(O, Pma);
 }
 
 void Level(FilterPixel &P, int Pma)
 {
     ShaderBuilder &B = P.B;
     const Reg S = P.SourceBytes();
-    const Reg C = Pma ? P.Straight(S) : S;
+    const Reg C = P.ColorOf(S, Pma);
     const Reg Range = P.Temp(), T = P.Temp(), Step = P.Temp(), O = P.Temp(), Coord = P.Temp(), G = P.Temp();
     const Reg Lo = P.Cb[1]("x");
     B.Add(Range("x"), P.Cb[1]("y"), -Lo);
@@ -407,15 +413,14 @@ void Level(FilterPixel &P, int Pma)
     B.Mad(O("xyz"), P.Cb[1]("z"), Imm(256.0f), O("xyz"));
     P.Shift(O("xyz"), O("xyz"), 8);
     B.Mov(O("w"), S("w"));
-    if (Pma) P.Premultiply(O);
-    P.Write(O);
+    P.WriteColor(O, Pma);
 }
 
 void TwoColor(FilterPixel &P, int Pma)
 {
     ShaderBuilder &B = P.B;
     const Reg S = P.SourceBytes(), T = P.Temp();
-    P.Luma(T("x"), Pma ? P.Straight(S) : S);
+    P.Luma(T("x"), P.ColorOf(S, Pma));
     B.Mul(T("y"), P.Cb[0]("w"), Imm(255.0f));
     B.Mul(T("y"), T("y"), Imm(4096.0f));
     B.RoundZ(T("y"), T("y"));
@@ -429,7 +434,7 @@ void GradientMap(FilterPixel &P, int Reverse, int Pma)
 {
     ShaderBuilder &B = P.B;
     const Reg S = P.SourceBytes(), T = P.Temp();
-    P.Luma(T("x"), Pma ? P.Straight(S) : S);
+    P.Luma(T("x"), P.ColorOf(S, Pma));
     P.Shift(T("x"), T("x"), 12);
     if (Reverse) B.Add(T("x"), -T("x"), Imm(255.0f));
     // Entry i is the gradient's top-row pixel (i x width) >> 8.
@@ -730,8 +735,7 @@ void BasicBlend(FilterPixel &P, int Type, int Pma)
             B.Min(O("xyz"), O("xyz"), Imm(255.0f));
             B.Mov(O("w"), A("y"));
         }
-        if (Pma) P.Premultiply(O);
-        P.Write(O);
+        P.WriteColor(O, Pma);
         return;
     }
     if (Type == 16) {
@@ -745,8 +749,7 @@ void BasicBlend(FilterPixel &P, int Type, int Pma)
         P.Shift(A("x"), A("x"), 16);
         B.Add(O("w"), A("x"), sa);
         B.Mov(O("xyz"), s("xyz"));
-        if (Pma) P.Premultiply(O);
-        P.Write(O);
+        P.WriteColor(O, Pma);
         return;
     }
     const Reg F = P.Temp();
@@ -757,8 +760,7 @@ void BasicBlend(FilterPixel &P, int Type, int Pma)
     P.Shift(O("xyz"), O("xyz"), 16);
     B.Add(O("xyz"), O("xyz"), s("xyz"));
     B.Mov(O("w"), sa);
-    if (Pma) P.Premultiply(O);
-    P.Write(O);
+    P.WriteColor(O, Pma);
 }
 
 // The channel mix whose selectors (0-3 the source's channels, 4-7 the blend's) are read from c0

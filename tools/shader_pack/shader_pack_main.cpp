@@ -28,37 +28,48 @@ int Fail(const std::string &Why)
     return 1;
 }
 
+// The codes of a set of shaders, in their order: a code pack's slots.
+template <typename Shader>
+std::vector<shader_pack::Bytes> CodeSlots(const std::vector<Shader> &Shaders)
+{
+    std::vector<shader_pack::Bytes> Slots;
+    for (const Shader &S : Shaders) Slots.push_back(S.Code);
+    return Slots;
+}
+
+// A set of shaders as the files of an archive, by their file names.
+template <typename Shader>
+std::vector<ArchiveWriterItem> ArchiveFiles(const std::vector<Shader> &Shaders)
+{
+    std::vector<ArchiveWriterItem> Files;
+    for (const Shader &S : Shaders) {
+        ArchiveWriterItem File;
+        File.Path = S.FileName;
+        File.Data = S.Code;
+        Files.push_back(std::move(File));
+    }
+    return Files;
+}
+
 int WriteD3D11(const std::string &Path)
 {
     using namespace shader_pack;
     std::vector<dxbc::NamedShader> Standard;
     std::string Error;
     if (!dxbc::BuildStandardSet(Standard, &Error)) return Fail(Error);
-    std::vector<Bytes> BaseSlots;
-    for (const dxbc::NamedShader &Shader : Standard) BaseSlots.push_back(Shader.Code);
 
     // The graph filters' shaders: the ready channel-mix shaders by slot, the rest by file name.
     std::vector<dxbc::NamedShader> ChannelMix, Filters;
     if (!dxbc::BuildD3D11ChannelMixSet(ChannelMix, &Error) || !dxbc::BuildD3D11FilterSet(Filters, &Error))
         return Fail(Error);
-    std::vector<Bytes> ChannelMixSlots;
-    for (const dxbc::NamedShader &Shader : ChannelMix) ChannelMixSlots.push_back(Shader.Code);
-    std::vector<ArchiveWriterItem> FilterFiles;
-    for (const dxbc::NamedShader &Shader : Filters) {
-        ArchiveWriterItem File;
-        File.Path = Shader.FileName;
-        File.Data = Shader.Code;
-        FilterFiles.push_back(std::move(File));
-    }
-
     std::vector<dxbc::NamedShader> ThreeD;
     if (!dxbc::BuildThreeDSet(ThreeD, &Error)) return Fail(Error);
-    std::vector<Bytes> ThreeDSlots;
-    for (const dxbc::NamedShader &Shader : ThreeD) ThreeDSlots.push_back(Shader.Code);
 
     Bytes Base, ChannelMixPack, Filter, ThreeDPack;
-    if (!BuildCodePack(BaseSlots, Base, &Error) || !BuildCodePack(ChannelMixSlots, ChannelMixPack, &Error) ||
-        !BuildShaderArchive(FilterFiles, Filter, &Error) || !BuildCodePack(ThreeDSlots, ThreeDPack, &Error))
+    if (!BuildCodePack(CodeSlots(Standard), Base, &Error) ||
+        !BuildCodePack(CodeSlots(ChannelMix), ChannelMixPack, &Error) ||
+        !BuildShaderArchive(ArchiveFiles(Filters), Filter, &Error) ||
+        !BuildCodePack(CodeSlots(ThreeD), ThreeDPack, &Error))
         return Fail(Error);
     const std::string Source = WritePackSource(
         {{"D3D11ShaderPackBase", PackText(Base)},
@@ -77,30 +88,17 @@ int WriteD3D9(const std::string &Path)
     std::vector<sm2::NamedProgram> Base;
     std::string Error;
     if (!sm2::BuildD3D9BaseSet(Base, &Error)) return Fail(Error);
-    std::vector<ArchiveWriterItem> BaseFiles;
-    for (const sm2::NamedProgram &Shader : Base) {
-        ArchiveWriterItem File;
-        File.Path = Shader.FileName;
-        File.Data = Shader.Code;
-        BaseFiles.push_back(std::move(File));
-    }
     // The graph filters' shaders: the ready channel mixes of the code table and the filter archive.
     std::vector<Bytes> ChannelMixSlots;
     if (!sm2::BuildD3D9ChannelMixSet(ChannelMixSlots, &Error)) return Fail(Error);
     if (ChannelMixSlots.size() != D3D9_CHANNEL_MIX_PACK_SLOTS) return Fail("the channel-mix table has 512 slots");
     std::vector<sm2::NamedProgram> Filters;
     if (!sm2::BuildD3D9FilterSet(Filters, &Error)) return Fail(Error);
-    std::vector<ArchiveWriterItem> FilterFiles;
-    for (const sm2::NamedProgram &Shader : Filters) {
-        ArchiveWriterItem File;
-        File.Path = Shader.FileName;
-        File.Data = Shader.Code;
-        FilterFiles.push_back(std::move(File));
-    }
 
     Bytes BaseImage, ChannelMix, Filter;
-    if (!BuildShaderArchive(BaseFiles, BaseImage, &Error) || !BuildCodePack(ChannelMixSlots, ChannelMix, &Error) ||
-        !BuildShaderArchive(FilterFiles, Filter, &Error))
+    if (!BuildShaderArchive(ArchiveFiles(Base), BaseImage, &Error) ||
+        !BuildCodePack(ChannelMixSlots, ChannelMix, &Error) ||
+        !BuildShaderArchive(ArchiveFiles(Filters), Filter, &Error))
         return Fail(Error);
     const std::string Source = WritePackSource(
         {{"D3D9ShaderPackBase", PackText(BaseImage)},

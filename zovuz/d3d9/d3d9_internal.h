@@ -105,9 +105,6 @@ void Graphics_D3D9_LogVertexTextureFormats(D3D9FormatQuery Query);
 
 // ---- Sizes and rectangles ---------------------------------------------------------------------------
 
-// The smallest power of two at or above Size (1 for a size below 2).
-int D3D9PowerOfTwoAbove(int Size);
-
 // What decides where a present lands in the window.
 struct D3D9PresentPlacement
 {

@@ -64,6 +64,10 @@ extern D3D9MemoryImageCache D3D9MemoryTextureCache, D3D9MemorySurfaceCache;
 // Async: called from an asynchronous-load worker, which hands the call to the main thread.
 int Graphics_D3D9_AcquireMemoryTexture(int Cube, int Width, int Height, int MipLevels, unsigned Format, int ASync);
 int Graphics_D3D9_AcquireMemorySurface(int Width, int Height, unsigned Format, int ASync);
+// The same, waiting while every surface of the size is in use: the message loop runs once (on the
+// main thread) and the thread sleeps 1 ms between tries. -1 when the library is ending or the
+// surface cannot be made.
+int Graphics_D3D9_AcquireMemorySurfaceWaiting(int Width, int Height, unsigned Format, int ASync);
 int Graphics_D3D9_ReleaseMemoryTexture(int Index, int ASync);
 int Graphics_D3D9_ReleaseMemorySurface(int Index, int ASync);
 int Graphics_D3D9_PurgeMemoryTextures(int OnlyUnused);

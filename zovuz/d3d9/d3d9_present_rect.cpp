@@ -1,13 +1,5 @@
-// Sizes and rectangles of the Direct3D 9 screen: powers of two for the Z buffer and the sub back
-// buffer, and where a present lands in the window.
+// Where a present of the Direct3D 9 screen lands in the window.
 #include "zovuz/d3d9/d3d9_internal.h"
-
-int D3D9PowerOfTwoAbove(int Size)
-{
-    int power = 1;
-    while (power < Size) power <<= 1;
-    return power;
-}
 
 ImageRect D3D9PresentDestRect(const D3D9PresentPlacement &Placement)
 {

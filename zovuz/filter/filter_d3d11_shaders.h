@@ -24,7 +24,9 @@
 constexpr int FILTER_D3D11_CONSTANT_SLOT = 3;
 constexpr int FILTER_D3D11_CONSTANT_REGISTERS = 13;  // the largest layout: Gauss's
 
-// The filter shaders, in the order of the shader-handle table's filter slots.
+// The filter shaders, in the order of the shader-handle table's filter slots. The file names by
+// slot for both back ends come from it (filter_shader_names.cpp): Direct3D 9 has the same files
+// but for its two-pass HSB ones.
 constexpr int FILTER_D3D11_FILTER_SHADER_NUM = 39;
 constexpr const char *FilterD3D11FilterShaderNames[FILTER_D3D11_FILTER_SHADER_NUM] = {
     "Mono.pso",

@@ -3,6 +3,7 @@
 #include <string.h>
 #include <wchar.h>
 
+#include "zovuz/d3d11/zovuz_d3d11.h"
 #include "zovuz/filter/filter_pass_internal.h"
 
 namespace {
@@ -25,7 +26,9 @@ int DescribeTargetDefault(int APIType, int Handle, FilterPassTarget *Out)
     Out->TextureWidth = target.Width, Out->TextureHeight = target.Height;
     GetGraphTextureSize(Handle, &Out->TextureWidth, &Out->TextureHeight);
     if (target.ShadowMap != nullptr) {
+        // Its colour surface is a render target: passes draw into it as into a draw-valid graph.
         Out->IsShadowMap = 1;
+        Out->DrawValid = 1;
         Out->FloatFlag = target.ShadowMap->FloatFormatFlag ? 1 : 0;
         Out->FloatBits = Out->FloatFlag ? 16 : 0;
         return 0;
@@ -66,6 +69,19 @@ int CopyPiecesDefault(int, int SrcGraph, int WorkGraph)
 
 int BltRectDefault(int SrcGraph, int X1, int Y1, int X2, int Y2, int DestX, int DestY, int DestGraph)
 {
+    // The graph layer copies between graphs only: into a shadow map Direct3D 11 draws a plain quad.
+    if (GetGraphicsAPIType() == GRAPHICS_API_D3D11 &&
+        GetTypedHandle<ShadowMapHandleData>(DestGraph, DX_HANDLETYPE_SHADOWMAP, 0) != nullptr) {
+        D3D11FilterQuad quad = {};
+        quad.SrcGraph = SrcGraph;
+        quad.SrcRect[0] = X1, quad.SrcRect[1] = Y1, quad.SrcRect[2] = X2, quad.SrcRect[3] = Y2;
+        quad.DestGraph = DestGraph;
+        quad.DestRect[0] = DestX, quad.DestRect[1] = DestY;
+        quad.DestRect[2] = DestX + X2 - X1, quad.DestRect[3] = DestY + Y2 - Y1;
+        quad.SecondGraph = -1;
+        quad.PixelShader = -1;
+        return Graphics_D3D11_Filter_DrawQuad(&quad);
+    }
     return BltRectGraphToGraph(SrcGraph, 0, 0, X1, Y1, X2, Y2, DestX, DestY, DestGraph);
 }
 
@@ -188,7 +204,9 @@ int FilterPass_Setup(int APIType, GraphFilterInfo *Info, int *SrcGraph, int *Des
     }
     const bool sameGraph = Info->SrcGraph == Info->DestGraph;  // the call's own source
     bool destWork = true;
-    if (src.IsShadowMap)
+    // Direct3D 11 cannot read a texture while it draws into it: a pass within one shadow map
+    // draws into a work texture too.
+    if (src.IsShadowMap && !(APIType == GRAPHICS_API_D3D11 && sameGraph))
         destWork = false;
     else if (APIType == GRAPHICS_API_D3D9)
         destWork = !(dest.DrawValid && !(Info->UseWorkTexture == 1 && sameGraph));

@@ -7,61 +7,26 @@
 
 namespace {
 
-// Slots 0-40, Direct3D 9 names (Direct3D 11 differs in the HSB slots only).
-const char *const kFilterNames[FILTER_SLOT_BLEND] = {
-    "Mono.pso",
-    "Gauss_08Pixel_PS.pso",
-    "Gauss_16Pixel_PS.pso",
-    "Gauss_32Pixel_PS.pso",
-    "DownScaleX2.pso",
-    "DownScaleX4.pso",
-    "DownScaleX8.pso",
-    "BrightClipLess.pso",
-    "BrightClipLess_PMA.pso",
-    "BrightClipFillLess.pso",
-    "BrightClipFillLess_PMA.pso",
-    "BrightClipGreater.pso",
-    "BrightClipGreater_PMA.pso",
-    "BrightClipFillGreater.pso",
-    "BrightClipFillGreater_PMA.pso",
-    "BrightnessScale.pso",
-    "BrightnessScale_PMA.pso",
-    "Hsb_RGB_TO_HSB.pso",
-    "Hsb_RGB_TO_HSB_PMA.pso",
-    "Hsb_HSB_TO_RGB.pso",
-    "Hsb_HSB_TO_RGB_PMA.pso",
-    "Hsb_HSB_HLOCK.pso",
-    "Hsb_HSB_HLOCK_PMA.pso",
-    "Invert.pso",
-    "Invert_PMA.pso",
-    "Level.pso",
-    "Level_PMA.pso",
-    "TwoColor.pso",
-    "TwoColor_PMA.pso",
-    "GradientMap.pso",
-    "GradientMap_PMA.pso",
-    "GradientMapRev.pso",
-    "GradientMapRev_PMA.pso",
-    "PremultipliedAlpha.pso",
-    "InterpolatedAlpha.pso",
-    "Y2uv2ToRgb.pso",
-    "Y2uv1ToRgb.pso",
-    "Y2uv2ToRgb_RRA.pso",
-    "Y2uv1ToRgb_RRA.pso",
-    "Bicubic.pso",
-    "Lanczos3.pso",
-};
-static_assert(sizeof(kFilterNames) / sizeof(kFilterNames[0]) == 41, "41 filter files");
+// Slots 0-40 hold the same files on both back ends but for the HSB slots: Direct3D 11 does HSB
+// in one pass (slot = PMA + type x 2, four files), Direct3D 9 in two (six files).
+constexpr int kHsbSlots = 6, kD3D11HsbFiles = 4;
+static_assert(FILTER_D3D11_FILTER_SHADER_NUM == FILTER_SLOT_BLEND - (kHsbSlots - kD3D11HsbFiles),
+              "the Direct3D 11 filter files are the filter slots without the two-pass HSB ones");
+const char *const kD3D9HsbNames[kHsbSlots] = {"Hsb_RGB_TO_HSB.pso", "Hsb_RGB_TO_HSB_PMA.pso",
+                                              "Hsb_HSB_TO_RGB.pso", "Hsb_HSB_TO_RGB_PMA.pso",
+                                              "Hsb_HSB_HLOCK.pso",  "Hsb_HSB_HLOCK_PMA.pso"};
 
-// Direct3D 11 does HSB in one pass: slot = PMA + type x 2.
-const char *const kD3D11HsbNames[4] = {"Hsb_HSB_BASE.pso", "Hsb_HSB_BASE_PMA.pso", "Hsb_HSB_HLOCK.pso",
-                                       "Hsb_HSB_HLOCK_PMA.pso"};
+const char *FilterSlotName(int APIType, int Slot)
+{
+    if (Slot < FILTER_SLOT_HSB) return FilterD3D11FilterShaderNames[Slot];
+    if (Slot >= FILTER_SLOT_HSB + kHsbSlots) return FilterD3D11FilterShaderNames[Slot - (kHsbSlots - kD3D11HsbFiles)];
+    if (APIType == GRAPHICS_API_D3D9) return kD3D9HsbNames[Slot - FILTER_SLOT_HSB];
+    return Slot < FILTER_SLOT_HSB + kD3D11HsbFiles ? FilterD3D11FilterShaderNames[Slot] : nullptr;
+}
 
 // Blend shader numbers 0-15 (the _PMA ones 16-31 add the suffix): the same files on both back ends.
 const char *const *const kBlendNames = FilterD3D11BasicBlendNames;
 static_assert(FILTER_D3D11_BASIC_BLEND_NUM == 16, "16 basic blend shaders");
-
-const char kChannelLetter[4] = {'R', 'G', 'B', 'A'};
 
 // Names built once per slot, for the slots whose names are made from parts.
 struct BuiltNames
@@ -102,9 +67,7 @@ const char *FilterShaderFileName(int APIType, int Slot)
 {
     if (APIType != GRAPHICS_API_D3D9 && APIType != GRAPHICS_API_D3D11) return nullptr;
     if (Slot < 0 || Slot >= FILTER_SLOT_END) return nullptr;
-    if (APIType == GRAPHICS_API_D3D11 && Slot >= FILTER_SLOT_HSB && Slot < FILTER_SLOT_HSB + 6)
-        return Slot < FILTER_SLOT_HSB + 4 ? kD3D11HsbNames[Slot - FILTER_SLOT_HSB] : nullptr;
-    if (Slot < FILTER_SLOT_BLEND) return kFilterNames[Slot];
+    if (Slot < FILTER_SLOT_BLEND) return FilterSlotName(APIType, Slot);
     if (Slot < FILTER_SLOT_MIX_READY) return Names().Blend[Slot - FILTER_SLOT_BLEND];
     if (Slot < FILTER_SLOT_MIX_GREY) return nullptr;
     if (Slot < FILTER_SLOT_MIX_RGB) return Names().Grey[Slot - FILTER_SLOT_MIX_GREY];
@@ -138,8 +101,9 @@ int FilterYuvSlot(int FilterId, int HasChromaGraph)
 
 void FilterChannelMixName(char *Out, int OutSize, int Red, int Green, int Blue, int BlendAlpha, int Pma)
 {
-    snprintf(Out, (size_t)OutSize, "RGBAMix_S%cS%cS%cB%c%s.pso", kChannelLetter[Red & 3], kChannelLetter[Green & 3],
-             kChannelLetter[Blue & 3], kChannelLetter[BlendAlpha & 3], Pma ? "_PMA" : "");
+    snprintf(Out, (size_t)OutSize, "RGBAMix_S%cS%cS%cB%c%s.pso", FilterD3D11ChannelLetters[Red & 3],
+             FilterD3D11ChannelLetters[Green & 3], FilterD3D11ChannelLetters[Blue & 3],
+             FilterD3D11ChannelLetters[BlendAlpha & 3], Pma ? "_PMA" : "");
 }
 
 void ChooseFilterChannelMix(int Red, int Green, int Blue, int Alpha, int Pma, FilterChannelMixChoice *Out)
@@ -153,7 +117,7 @@ void ChooseFilterChannelMix(int Red, int Green, int Blue, int Alpha, int Pma, Fi
         // Every channel from one graph: a ready shader of the code table.
         if (allBlend) Out->Swap = 1, r -= 4, g -= 4, b -= 4, a -= 4;
         Out->Ready = 1;
-        Out->ReadyIndex = Pma + (a + (b + (g + r * 4) * 4) * 4) * 2;
+        Out->ReadyIndex = FilterD3D11ChannelMixSlot(r, g, b, a, Pma);
         Out->Slot = FILTER_SLOT_MIX_READY + Out->ReadyIndex;
     } else if (r == g && g == b && r != 3 && r != 7) {
         // One colour channel as grey, alpha from the other graph. The grey and the colour-kept

@@ -275,8 +275,8 @@ int GraphFilterBase(int IsBlend, int SrcGraph, int BlendGraph, int DestGraph, in
     Graphics_Hardware_Filter_End();
     info.DestGraph = DestGraph;
     info.SrcGraph = SrcGraph;
-    Graphics_Hardware_Filter_Copy(&info, passDest, kernelResult);
-    return allPasses && !kernelFailed ? 0 : -1;
+    const int copied = Graphics_Hardware_Filter_Copy(&info, passDest, kernelResult);
+    return allPasses && !kernelFailed && copied >= 0 ? 0 : -1;
 }
 
 int GraphFilter(int GraphHandle, int FilterType, ...)

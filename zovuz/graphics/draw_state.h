@@ -94,6 +94,8 @@ struct PixelFormatRequest
 const COLORDATA *GetPixelFormatEntry(int Index);
 // The table index for a request.
 int SelectPixelFormatIndex(const PixelFormatRequest *Request);
+// 1 for the formats that hold the transparent colour as alpha 0, which the alpha test leaves out.
+int IsAlphaTestPixelFormat(int Index);
 // The entry for a request with these fields, 32 or 16 bits (the glyph cache's formats).
 const COLORDATA *GetPixelFormatForRequest(int AlphaFlag, int AlphaTestFlag, int Use32BitFlag, int RenderTargetFlag);
 

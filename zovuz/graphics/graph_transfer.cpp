@@ -270,3 +270,38 @@ int CopyDrawScreenToGraph(int X1, int Y1, int X2, int Y2, int GraphHandle)
     return BltRectGraphToGraph(d.RenderTarget[0], d.RenderTargetSurface[0], d.RenderTargetMipLevel[0], X1, Y1, X2, Y2,
                                0, 0, GraphHandle);
 }
+
+int CalcPowerOfTwoAtLeast(int Size)
+{
+    int power = 1;
+    while (power < Size) power <<= 1;
+    return power;
+}
+
+void PadMipBlock(uint8_t *Block, int Pitch, int Width, int Height, int BlockWidth, int BlockHeight, int PixelBytes)
+{
+    for (int y = 0; y < Height; y++) {
+        uint8_t *row = Block + (ptrdiff_t)y * Pitch;
+        for (int x = Width; x < BlockWidth; x++)
+            memcpy(row + (ptrdiff_t)x * PixelBytes, row + (ptrdiff_t)(Width - 1) * PixelBytes, PixelBytes);
+    }
+    for (int y = Height; y < BlockHeight; y++)
+        memcpy(Block + (ptrdiff_t)y * Pitch, Block + (ptrdiff_t)(Height - 1) * Pitch, (size_t)Pitch);
+}
+
+int ClipTransferRectToImage(const BASEIMAGE *Image, int BlockCompressed, ImageRect *Rect, int *DestX, int *DestY)
+{
+    const int imageWidth = BlockCompressed ? (Image->Width + 3) & ~3 : Image->Width;
+    const int imageHeight = BlockCompressed ? (Image->Height + 3) & ~3 : Image->Height;
+    if (Rect->left < 0) {
+        *DestX -= Rect->left;
+        Rect->left = 0;
+    }
+    if (Rect->top < 0) {
+        *DestY -= Rect->top;
+        Rect->top = 0;
+    }
+    if (Rect->right > imageWidth) Rect->right = imageWidth;
+    if (Rect->bottom > imageHeight) Rect->bottom = imageHeight;
+    return Rect->right - Rect->left >= 1 && Rect->bottom - Rect->top >= 1 ? 1 : 0;
+}

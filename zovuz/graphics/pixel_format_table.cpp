@@ -119,6 +119,14 @@ int SelectPixelFormatIndex(const PixelFormatRequest *Request)
     return bits16 ? PIXEL_FORMAT_TARGET_RGB16 : PIXEL_FORMAT_TARGET_RGB32;
 }
 
+int IsAlphaTestPixelFormat(int Index)
+{
+    return Index == PIXEL_FORMAT_ALPHATEST_RGB32 || Index == PIXEL_FORMAT_ALPHATEST_RGB16 ||
+                   Index == PIXEL_FORMAT_PAL8_ALPHATEST || Index == PIXEL_FORMAT_PAL4_ALPHATEST
+               ? 1
+               : 0;
+}
+
 const COLORDATA *GetPixelFormatForRequest(int AlphaFlag, int AlphaTestFlag, int Use32BitFlag, int RenderTargetFlag)
 {
     PixelFormatRequest request;

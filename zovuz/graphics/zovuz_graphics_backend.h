@@ -540,6 +540,11 @@ int CalcTextureTransferRect(const GraphTransferPiece *Piece, int OriginX, int Or
 int CalcDrawPartTransferRect(const GraphDrawPiece *Piece, int OffsetX, int OffsetY, int Width, int Height, int X, int Y,
                              ImageRect *SourceRect, ImageRect *DestRect, int BlockCompressed);
 
+// Cuts a transfer's source rectangle to the image (its sides rounded up to whole 4 x 4 blocks when
+// BlockCompressed), the destination moving with a cut left or top edge: what lies outside the
+// image is never read. 1 when something is left, else 0.
+int ClipTransferRectToImage(const BASEIMAGE *Image, int BlockCompressed, ImageRect *Rect, int *DestX, int *DestY);
+
 // Calls Transfer(texture, rectangle inside it, rectangle inside the image) for every texture that
 // the Width x Height part of an image at Rect's origin reaches when it goes to (DestX, DestY):
 // each texture of Graph's record when WholeImage is 1, else each drawing piece of Graph. -1 at
@@ -575,6 +580,23 @@ int ForEachTransferTexture(const GraphHandleData *Graph, const ImageRect &Rect, 
     return 0;
 }
 
+// How an image stores its mip chain, as the loaders lay it out: level by level, each level's sides
+// halved (never below 1); DXT levels as whole 4 x 4 blocks, plain ones at the image's pitch for
+// level 0 and packed rows below it; a cube image's six faces one whole chain apart.
+// The bytes of level Level (Width x Height) of the chain.
+int64_t GetBaseImageLevelBytes(const BASEIMAGE *Image, int Width, int Height, int Level);
+// The bytes of one face: every level the image stores.
+int64_t GetBaseImageFaceBytes(const BASEIMAGE *Image);
+// 1 when the image's pixels hold Bytes at Offset: within its DataSize, or where it gives none,
+// within its faces' chains. A file may have been cut short: every read of a chain asks first.
+int BaseImageHoldsBytes(const BASEIMAGE *Image, int64_t Offset, int64_t Bytes);
+
+// The smallest power of two at or above Size (1 for a size below 2).
+int CalcPowerOfTwoAtLeast(int Size);
+// Fills the rest of a BlockWidth x BlockHeight block past its first Width x Height pixels with
+// their last column and row, so that halving the block for mip levels averages image pixels only.
+void PadMipBlock(uint8_t *Block, int Pitch, int Width, int Height, int BlockWidth, int BlockHeight, int PixelBytes);
+
 // A device rebuild: the mask screen's buffers freed before it and made again after it, then
 // every live graph the library made for itself deleted (RestoreGraphics makes them again). 0.
 int ReleaseMaskScreen(void);
@@ -592,6 +614,48 @@ int DeleteInternalGraphs(void);
 // Three shared work buffers that only grow: the buffer of at least Size bytes, or null for an
 // index outside 0-2 or no memory (the buffer then stays as it was).
 void *ReserveWorkBuffer(int Index, int Size);
+
+// ---- The geometry of graph drawing -----------------------------------------------------------
+// What both back ends compute for a graph's pieces before they write vertices of their own form.
+
+// One corner of a textured quad: its place on the draw target, its texture coordinates and its
+// coordinates in the blend graph's texture (0 without a blend graph).
+struct GraphQuadCorner
+{
+    float x, y, u, v, bu, bv;
+};
+
+// The blend coordinates of a corner at graph-space (CX, CY), the graph drawn with its origin at
+// (PosX, PosY): the front end keeps no blend-graph position, so they follow the graph's own
+// corners. Nothing without a blend piece.
+void PlaceGraphBlendCorner(GraphQuadCorner &C, float CX, float CY, float PosX, float PosY, const GraphDrawPiece *Blend);
+
+// The four corners of Piece drawn with the graph's origin at (X, Y) and scaled by (ScaleX, ScaleY),
+// with blend coordinates from Blend (may be null). With ClipArea (left, top, right, bottom; null
+// for a graph inside the draw area) every corner is moved onto it and its coordinates follow by
+// the distance moved over the texture's size in target pixels, so that what stays visible keeps
+// its mapping.
+void GraphPieceQuadCorners(const GraphDrawPiece &Piece, const GraphDrawPiece *Blend, float X, float Y, float ScaleX,
+                           float ScaleY, const float *ClipArea, GraphQuadCorner Out[4]);
+
+// 1 when the rectangle (right and bottom exclusive) lies inside the draw area.
+int GraphRectInsideDrawArea(int Left, int Top, int Right, int Bottom);
+
+// The corners of Piece of a Width x Height graph drawn on four free corners (top-left, top-right,
+// bottom-left, bottom-right): placed bilinearly between them.
+void GraphModiPieceCorners(const float Corners[4][2], double Width, double Height, const GraphDrawPiece &Piece,
+                           float Out[4][2]);
+// The place of corner K of Piece of a Width x Height graph drawn on four integer corners (X, Y in
+// the same order), by the affine map of the triangle the corner lies in: the upper-left one
+// anchored at the top-left corner, the lower-right one at the bottom-right. Offset is added to
+// both coordinates.
+void GraphModiIntPieceCorner(const int X[4], const int Y[4], float Width, float Height, const GraphDrawPiece &Piece,
+                             int K, float Offset, float *OutX, float *OutY);
+
+// Puts a piece's corner texture coordinates into a caller's vertices, six a quad: top-left,
+// top-right, bottom-left, then bottom-right, bottom-left, top-right. Mirror exchanges left and
+// right.
+void SetGraphCornerUV(VERTEX2D *Vertices, int Num, const GraphDrawPiece &Piece, int Mirror);
 
 // ---- What the graph filters use of the front end ------------------------------------------
 // The filters (zovuz/filter) work on graphs through the front end: they read the shared pixel

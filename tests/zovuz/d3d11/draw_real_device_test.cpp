@@ -3,11 +3,11 @@
 // light, as masks written out by hand.
 #include <gtest/gtest.h>
 
-#include <objbase.h>
 #include <math.h>
 #include <stdlib.h>
 
 #include <algorithm>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -24,27 +24,16 @@ namespace {
 class D3D11Drawing : public testing::Test
 {
 protected:
+    // Graphics on Direct3D 11 in a 160 x 120 window; SetUp checks that they started there.
     static void SetUpTestSuite()
     {
-        CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-        ChangeWindowMode(1);
-        SetAlwaysRunFlag(1);
-        SetMainWindowText("d3d11 drawing");
-        ASSERT_EQ(0, SetGraphMode(160, 120, 32, 60));
-        ASSERT_EQ(0, CreateMainWindow());
-        RegisterGraphicsHardwareFunctions(GRAPHICS_API_D3D11, GetGraphicsD3D11Functions());
-        SetUseHardwareRenderFlag(1);
-        SetWaitVSyncFlag(0);
-        ASSERT_EQ(0, InitializeGraphics());
-        GetLibraryState()->Started = 1;  // DrawGraph draws only once the library runs
+        ASSERT_EQ(0, OpenDrawingWindow("d3d11 drawing", 160, 120));
+        StartDrawingGraphics(true, 160, 120);
     }
     static void TearDownTestSuite()
     {
-        GetLibraryState()->Started = 0;
         TerminateGraphics();
-        RegisterGraphicsHardwareFunctions(GRAPHICS_API_D3D11, nullptr);
-        EndTestMainWindow();
-        CoUninitialize();
+        CloseDrawingWindow();
     }
     void SetUp() override
     {
@@ -70,18 +59,22 @@ struct Mask
     }
 };
 
-// The pixels of the case region that differ from Want (lit = white, else black).
-std::vector<std::string> Differences(const std::vector<uint32_t> &Got, bool (*Want)(const void *, int, int),
-                                     const void *Context)
+// Reads the case region back and expects white exactly where Lit says, black elsewhere; returns
+// the number of white pixels.
+int ExpectLit(const std::function<bool(int X, int Y)> &Lit)
 {
+    const std::vector<uint32_t> got = ReadCaseRegionByLock();
+    EXPECT_EQ((size_t)kCaseWidth * kCaseHeight, got.size());
+    if (got.size() != (size_t)kCaseWidth * kCaseHeight) return 0;
     std::vector<std::string> wrong;
     for (int y = 0; y < kCaseHeight; ++y)
         for (int x = 0; x < kCaseWidth; ++x) {
-            const uint32_t want = Want(Context, x, y) ? 0xFFFFFFu : 0u, got = Got[(size_t)y * kCaseWidth + x];
-            if (want != got)
-                wrong.push_back("(" + std::to_string(x) + ", " + std::to_string(y) + ") " + std::to_string(got));
+            const uint32_t want = Lit(x, y) ? 0xFFFFFFu : 0u, pixel = got[(size_t)y * kCaseWidth + x];
+            if (want != pixel)
+                wrong.push_back("(" + std::to_string(x) + ", " + std::to_string(y) + ") " + std::to_string(pixel));
         }
-    return wrong;
+    EXPECT_TRUE(wrong.empty()) << wrong.size() << " pixels differ, first " << wrong[0];
+    return (int)std::count(got.begin(), got.end(), 0xFFFFFFu);
 }
 
 TEST_F(D3D11Drawing, TheGraphicsAreasPixelCasesHold)
@@ -147,11 +140,7 @@ TEST_F(D3D11Drawing, ShapesLightThePixelsTheirGeometrySays)
         SetDrawArea(0, 0, 160, 120);
         ClearDrawScreen(nullptr);
         c.draw(white);
-        const std::vector<uint32_t> got = ReadCaseRegionByLock();
-        ASSERT_EQ((size_t)kCaseWidth * kCaseHeight, got.size());
-        const std::vector<std::string> wrong = Differences(
-            got, [](const void *M, int X, int Y) { return ((const Mask *)M)->Lit(X, Y); }, &c.mask);
-        EXPECT_TRUE(wrong.empty()) << wrong.size() << " pixels differ, first " << wrong[0];
+        ExpectLit([&c](int X, int Y) { return c.mask.Lit(X, Y); });
     }
 }
 
@@ -182,22 +171,10 @@ TEST_F(D3D11Drawing, LargeDiscsFillEachRowOnceAsTheMidpointCircleFirstReachesIt)
         }
         ClearDrawScreen(nullptr);
         DrawCircle(24, 16, r, GetColorValue(255, 255, 255), 1);
-        const std::vector<uint32_t> got = ReadCaseRegionByLock();
-        ASSERT_EQ((size_t)kCaseWidth * kCaseHeight, got.size());
-        struct Disc
-        {
-            int R;
-            const std::vector<int> *Half;
-        } disc = {r, &half};
-        const std::vector<std::string> wrong = Differences(
-            got,
-            [](const void *D, int X, int Y) {
-                const Disc &c = *(const Disc *)D;
-                const int row = Y - 16 + c.R;
-                return row >= 0 && row <= 2 * c.R && abs(X - 24) <= (*c.Half)[row];
-            },
-            &disc);
-        EXPECT_TRUE(wrong.empty()) << wrong.size() << " pixels differ, first " << wrong[0];
+        ExpectLit([&](int X, int Y) {
+            const int row = Y - 16 + r;
+            return row >= 0 && row <= 2 * r && abs(X - 24) <= half[row];
+        });
     }
 }
 
@@ -211,40 +188,29 @@ TEST_F(D3D11Drawing, ARingLightsTheSpansOfTheFrontEndsTable)
         SCOPED_TRACE(ring.thickness);
         ClearDrawScreen(nullptr);
         DrawCircle(ring.x, ring.y, ring.r, GetColorValue(255, 255, 255), 1, ring.thickness);
-        const std::vector<uint32_t> got = ReadCaseRegionByLock();
-        ASSERT_EQ((size_t)kCaseWidth * kCaseHeight, got.size());
-        EXPECT_LT(40, std::count(got.begin(), got.end(), 0xFFFFFFu));
         const CircleRingSpan *rows = CalcCircleRingSpanTable(ring.x, ring.y, ring.r, ring.thickness);
         ASSERT_NE(nullptr, rows);
-        const std::vector<std::string> wrong = Differences(
-            got,
-            [](const void *Rows, int X, int Y) {
-                int spans[4];
-                const int n = GetCircleRingRowSpans(&((const CircleRingSpan *)Rows)[Y], spans);
-                for (int i = 0; i < n; ++i)
-                    if (X >= spans[i * 2] && X <= spans[i * 2 + 1]) return true;
-                return false;
-            },
-            rows);
-        EXPECT_TRUE(wrong.empty()) << wrong.size() << " pixels differ, first " << wrong[0];
+        const int lit = ExpectLit([rows](int X, int Y) {
+            int spans[4];
+            const int n = GetCircleRingRowSpans(&rows[Y], spans);
+            for (int i = 0; i < n; ++i)
+                if (X >= spans[i * 2] && X <= spans[i * 2 + 1]) return true;
+            return false;
+        });
+        EXPECT_LT(40, lit);
     }
 }
 
-// Two 16 x 12 graphs whose every pixel has its own colour.
-uint32_t TestGraphA(int X, int Y) { return (uint32_t)(X * 15 + 10) << 16 | (uint32_t)(Y * 20 + 5) << 8 | (uint32_t)(X * Y + 40); }
-uint32_t TestGraphB(int X, int Y) { return (uint32_t)(250 - X * 12) << 16 | (uint32_t)(Y * 9) << 8 | (uint32_t)(200 - X * Y); }
-std::vector<uint32_t> PixelsOf(uint32_t (*Pattern)(int, int))
+// A second 16 x 12 pattern beside PatternPixel, every pixel its own colour.
+uint32_t TestGraphB(int X, int Y)
 {
-    std::vector<uint32_t> pixels(16 * 12);
-    for (int y = 0; y < 12; ++y)
-        for (int x = 0; x < 16; ++x) pixels[y * 16 + x] = Pattern(x, y);
-    return pixels;
+    return (uint32_t)(250 - X * 12) << 16 | (uint32_t)(Y * 9) << 8 | (uint32_t)(200 - X * Y);
 }
 
 // The two graphs, made on the device for one test.
 struct TwoGraphs
 {
-    int a_ = MakeGraphOfPixels(16, 12, PixelsOf(TestGraphA).data());
+    int a_ = MakeGraphOfPixels(16, 12, PixelsOf(PatternPixel).data());
     int b_ = MakeGraphOfPixels(16, 12, PixelsOf(TestGraphB).data());
     bool Made() const { return a_ >= 0 && b_ >= 0; }
     ~TwoGraphs()
@@ -278,7 +244,7 @@ TEST_F(D3D11Drawing, AClippedGraphKeepsItsMapping)
                 const int gx = x - c.x, gy = y - c.y;
                 const bool shown = gx >= 0 && gx < 16 && gy >= 0 && gy < 12 && x >= c.area.left && x < c.area.right &&
                                    y >= c.area.top && y < c.area.bottom;
-                wrong += got[y * 48 + x] != (shown ? TestGraphA(gx, gy) : 0u);
+                wrong += got[y * 48 + x] != (shown ? PatternPixel(gx, gy) : 0u);
             }
         EXPECT_EQ(0, wrong);
     }
@@ -322,7 +288,7 @@ TEST_F(D3D11Drawing, BlendGraphModeZeroAtRatio128MixesHalfAndHalf)
     for (int y = 0; y < 12; ++y)
         for (int x = 0; x < 16; ++x)
             for (int shift = 0; shift < 24; shift += 8) {
-                const int a = (int)(TestGraphA(x, y) >> shift & 0xFF), b = (int)(TestGraphB(x, y) >> shift & 0xFF);
+                const int a = (int)(PatternPixel(x, y) >> shift & 0xFF), b = (int)(TestGraphB(x, y) >> shift & 0xFF);
                 const double want = a + (b - a) * 128.0 / 255.0;
                 wrong += fabs((int)(got[y * 16 + x] >> shift & 0xFF) - want) > 1.0;
             }
@@ -365,7 +331,7 @@ TEST_F(D3D11Drawing, AGraphTurnedThirtyDegreesSamplesLikeTheNearestTexel)
             if (!inside) continue;  // the one-pixel border may go either way
             ++interior;
             const int t = texel(px, py);
-            wrong += got[py * 160 + px] != TestGraphA(t % 16, t / 16);
+            wrong += got[py * 160 + px] != PatternPixel(t % 16, t / 16);
         }
     EXPECT_GT(interior, 2000);
     EXPECT_LE(wrong * 100, interior) << wrong << " of " << interior;

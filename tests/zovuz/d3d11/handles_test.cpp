@@ -64,7 +64,15 @@ protected:
         GraphicsDrawSettings.RenderTarget[0] = 0;
         TerminateHandleType(DX_HANDLETYPE_SHADER);
         TerminateHandleType(DX_HANDLETYPE_GRAPH);
+        GraphicsAPIType = GRAPHICS_API_SOFTWARE;
+        RegisterGraphicsHardwareFunctions(GRAPHICS_API_D3D11, nullptr);
         FakeD3D11Test::TearDown();
+    }
+    // The back end registered and in use for the library's dispatch until the test ends.
+    static void UseD3D11()
+    {
+        RegisterGraphicsHardwareFunctions(GRAPHICS_API_D3D11, GetGraphicsD3D11Functions());
+        GraphicsAPIType = GRAPHICS_API_D3D11;
     }
 
     // A render-target graph of Width x Height; with OwnDepth its piece has a depth buffer.
@@ -143,7 +151,8 @@ TEST_F(HandleObjects, BufferDataReachesOnlyTheHandlesUnits)
     EXPECT_EQ(-1, Graphics_D3D11_SetBufferData(&buffer, 0, data, 1));  // no buffer left
 }
 
-TEST_F(HandleObjects, AShaderKeepsItsCodeAndIsMadeAgainAfterANewDevice)
+// A shader is made once its load is done, from a copy of its code kept for the next device.
+TEST_F(HandleObjects, AShaderIsMadeOnceLoadedAndKeepsACopyOfItsCode)
 {
     const int handle = AddHandle(DX_HANDLETYPE_SHADER, 1, -1);  // still loading
     ShaderHandleData *shader = GetTypedHandle<ShaderHandleData>(handle, DX_HANDLETYPE_SHADER, 1);
@@ -159,19 +168,6 @@ TEST_F(HandleObjects, AShaderKeepsItsCodeAndIsMadeAgainAfterANewDevice)
     EXPECT_NE((const void *)code, shader->FunctionCode);  // a private copy
     EXPECT_EQ(0, memcmp(code, shader->FunctionCode, sizeof(code)));
     EXPECT_NE(nullptr, shader->Backend.Object[0]);
-
-    ASSERT_EQ(0, Graphics_D3D11_ReleaseHandleDeviceObjects());
-    EXPECT_EQ(nullptr, shader->Backend.Object[0]);
-    ASSERT_EQ(0, Graphics_D3D11_RecreateHandleBuffers());
-    EXPECT_NE(nullptr, shader->Backend.Object[0]);
-
-    // A shader that cannot be made again is told and left empty.
-    Graphics_D3D11_ReleaseHandleDeviceObjects();
-    FakeD3D11.Fail["CreatePixelShader"] = E_INVALIDARG;
-    ASSERT_EQ(0, Graphics_D3D11_RecreateHandleBuffers());
-    EXPECT_EQ(nullptr, shader->Backend.Object[0]);
-    EXPECT_TRUE(Logged(L"ピクセルシェーダーハンドル用のピクセルシェーダーの作成に失敗しました"));
-    FakeD3D11.Fail.clear();
     SubHandle(handle);
 }
 
@@ -206,38 +202,33 @@ TEST_F(HandleObjects, AGraphTargetTakesTheDepthBufferItsSizeAllows)
     struct Case
     {
         const char *Name;
-        TestGraph *Target, *Depth;
+        int Target;  // a graph, or the back screen of DrawWidth x 64
+        TestGraph *Depth;
         ID3D11DepthStencilView *Expected;
+        int DrawWidth;
     } cases[] = {
-        {"a large depth graph is used", own, bigDepth, bigDepth->DepthViews[0]},
-        {"a smaller one is not: the own buffer", own, smallDepth, own->DepthViews[0]},
-        {"no depth graph: the own buffer", own, nullptr, own->DepthViews[0]},
-        {"the screen's when the sizes match", screenSized, smallDepth, b.DepthBufferDSV},
-        {"else none", plain, smallDepth, nullptr},
+        {"a large depth graph is used", own->Handle, bigDepth, bigDepth->DepthViews[0]},
+        {"a smaller one is not: the own buffer", own->Handle, smallDepth, own->DepthViews[0]},
+        {"no depth graph: the own buffer", own->Handle, nullptr, own->DepthViews[0]},
+        {"the screen's when the sizes match", screenSized->Handle, smallDepth, b.DepthBufferDSV},
+        {"else none", plain->Handle, smallDepth, nullptr},
+        {"a screen takes a depth graph of exactly its size", DX_SCREEN_BACK, bigDepth, bigDepth->DepthViews[0], 128},
+        {"and its own at any other", DX_SCREEN_BACK, bigDepth, b.DepthBufferDSV, 129},
     };
+    GraphicsDrawSettings.DrawSizeY = 64;
     for (const Case &c : cases) {
-        GraphicsDrawSettings.RenderTarget[0] = c.Target->Handle;
+        GraphicsDrawSettings.RenderTarget[0] = c.Target;
+        GraphicsDrawSettings.DrawSizeX = c.DrawWidth;
         GraphicsDrawSettings.UserDepthGraph = c.Depth != nullptr ? c.Depth->Handle : 0;
         EXPECT_EQ(0, Graphics_D3D11_SetupDepthBuffer());
         EXPECT_EQ(c.Expected, D3D11DeviceState.DepthStencilView) << c.Name;
     }
-    // A screen takes the depth graph only at exactly its size.
-    GraphicsDrawSettings.RenderTarget[0] = DX_SCREEN_BACK;
-    GraphicsDrawSettings.DrawSizeX = 128;
-    GraphicsDrawSettings.DrawSizeY = 64;
-    GraphicsDrawSettings.UserDepthGraph = bigDepth->Handle;
-    Graphics_D3D11_SetupDepthBuffer();
-    EXPECT_EQ(bigDepth->DepthViews[0], D3D11DeviceState.DepthStencilView);
-    GraphicsDrawSettings.DrawSizeX = 129;
-    Graphics_D3D11_SetupDepthBuffer();
-    EXPECT_EQ(b.DepthBufferDSV, D3D11DeviceState.DepthStencilView);
     Graphics_D3D11_DeviceState_SetDepthStencil(nullptr, nullptr);
 }
 
 TEST_F(HandleObjects, AFailedRestartReportsFailureAndRebuildsNothing)
 {
-    RegisterGraphicsHardwareFunctions(GRAPHICS_API_D3D11, GetGraphicsD3D11Functions());
-    GraphicsAPIType = GRAPHICS_API_D3D11;
+    UseD3D11();
     const int handle = AddHandle(DX_HANDLETYPE_SHADER, 0, -1);
     ShaderHandleData *shader = GetTypedHandle<ShaderHandleData>(handle, DX_HANDLETYPE_SHADER, 0);
     const uint8_t code[16] = {'D', 'X', 'B', 'C'};
@@ -251,8 +242,6 @@ TEST_F(HandleObjects, AFailedRestartReportsFailureAndRebuildsNothing)
     EXPECT_EQ(320, GraphicsScreenSettings.MainScreenWidth);
     FakeD3D11.Fail.clear();
     SubHandle(handle);
-    GraphicsAPIType = GRAPHICS_API_SOFTWARE;
-    RegisterGraphicsHardwareFunctions(GRAPHICS_API_D3D11, nullptr);
     GraphicsScreenSettings.MainScreenWidth = GraphicsScreenSettings.MainScreenHeight = 0;
 }
 
@@ -260,8 +249,7 @@ TEST_F(HandleObjects, AFailedRestartReportsFailureAndRebuildsNothing)
 // from its system copy and a shadow map set up anew.
 TEST_F(HandleObjects, EveryHandleKindIsReleasedAndMadeAgain)
 {
-    RegisterGraphicsHardwareFunctions(GRAPHICS_API_D3D11, GetGraphicsD3D11Functions());
-    GraphicsAPIType = GRAPHICS_API_D3D11;
+    UseD3D11();
     InitializeHandleType(DX_HANDLETYPE_VERTEX_BUFFER, sizeof(VertexBufferHandleData), 8,
                          InitializeVertexIndexBufferHandle, nullptr, L"VertexBuffer");
     InitializeHandleType(DX_HANDLETYPE_INDEX_BUFFER, sizeof(IndexBufferHandleData), 8,
@@ -284,7 +272,7 @@ TEST_F(HandleObjects, EveryHandleKindIsReleasedAndMadeAgain)
     const int shaderHandle = AddHandle(DX_HANDLETYPE_SHADER, 0, -1);
     auto *shader = GetTypedHandle<ShaderHandleData>(shaderHandle, DX_HANDLETYPE_SHADER, 0);
     const uint8_t code[8] = {'D', 'X', 'B', 'C'};
-    ASSERT_EQ(0, Graphics_D3D11_CreateShaderHandle(shader, 1, code, sizeof(code), 0, 0));
+    ASSERT_EQ(0, Graphics_D3D11_CreateShaderHandle(shader, 0, code, sizeof(code), 0, 0));
 
     const GraphicsBackendObjectData *parts[] = {vertex->PF, index->PF, map->PF, shader->PF};
     ASSERT_EQ(0, Graphics_D3D11_RecreateHandleBuffers());
@@ -302,22 +290,35 @@ TEST_F(HandleObjects, EveryHandleKindIsReleasedAndMadeAgain)
                                         "UpdateSubresource sub=0 box=0,0,12,1 pitch=0"}),
               FakeD3D11CallsStartingWith("UpdateSubresource"));
 
-    // A buffer that cannot be made is told; the others are still made.
-    Graphics_D3D11_ReleaseHandleDeviceObjects();
-    FakeD3D11.Fail["CreateBuffer"] = E_OUTOFMEMORY;
-    ASSERT_EQ(0, Graphics_D3D11_RecreateHandleBuffers());
-    FakeD3D11.Fail.clear();
-    EXPECT_TRUE(Logged(L"頂点バッファハンドル用の頂点バッファの作成に失敗しました"));
-    EXPECT_TRUE(Logged(L"インデックスバッファハンドル用のインデックスバッファの作成に失敗しました"));
-    EXPECT_NE(nullptr, map->PF->Object[0]);
-    EXPECT_NE(nullptr, shader->PF->Object[0]);
+    // An object that cannot be made is told and left empty; the others are still made.
+    const struct
+    {
+        const char *Call;
+        std::vector<std::wstring> Lines;
+        bool Made[4];  // as parts
+    } failures[] = {
+        {"CreateBuffer",
+         {L"頂点バッファハンドル用の頂点バッファの作成に失敗しました",
+          L"インデックスバッファハンドル用のインデックスバッファの作成に失敗しました"},
+         {false, false, true, true}},
+        {"CreatePixelShader",
+         {L"ピクセルシェーダーハンドル用のピクセルシェーダーの作成に失敗しました"},
+         {true, true, true, false}},
+    };
+    for (const auto &f : failures) {
+        SCOPED_TRACE(f.Call);
+        Graphics_D3D11_ReleaseHandleDeviceObjects();
+        FakeD3D11.Fail[f.Call] = E_OUTOFMEMORY;
+        ASSERT_EQ(0, Graphics_D3D11_RecreateHandleBuffers());
+        FakeD3D11.Fail.clear();
+        for (const std::wstring &line : f.Lines) EXPECT_TRUE(Logged(line));
+        for (int i = 0; i < 4; ++i) EXPECT_EQ(f.Made[i], parts[i]->Object[0] != nullptr) << i;
+    }
 
     Graphics_D3D11_ReleaseHandleDeviceObjects();
     SubHandle(shaderHandle);
     for (int type : {DX_HANDLETYPE_VERTEX_BUFFER, DX_HANDLETYPE_INDEX_BUFFER, DX_HANDLETYPE_SHADOWMAP})
         TerminateHandleType(type);
-    GraphicsAPIType = GRAPHICS_API_SOFTWARE;
-    RegisterGraphicsHardwareFunctions(GRAPHICS_API_D3D11, nullptr);
 }
 
 // A release flags the decoder surface of every graph that shows a movie, and of no other graph.
@@ -325,8 +326,7 @@ std::vector<int> RefreshedMovies;
 
 TEST_F(HandleObjects, AReleaseFlagsTheSurfaceOfEveryMovieGraph)
 {
-    RegisterGraphicsHardwareFunctions(GRAPHICS_API_D3D11, GetGraphicsD3D11Functions());
-    GraphicsAPIType = GRAPHICS_API_D3D11;
+    UseD3D11();
     MovieFunctions movies = {};
     movies.RefreshMovieSurface = [](int Movie) {
         RefreshedMovies.push_back(Movie);
@@ -342,8 +342,6 @@ TEST_F(HandleObjects, AReleaseFlagsTheSurfaceOfEveryMovieGraph)
     EXPECT_EQ((std::vector<int>{0x18010002, 0x18020005}), RefreshedMovies);
 
     RegisterMovieFunctions(nullptr);
-    GraphicsAPIType = GRAPHICS_API_SOFTWARE;
-    RegisterGraphicsHardwareFunctions(GRAPHICS_API_D3D11, nullptr);
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "zovuz/d3d9/windows/d3d9_device_state_win.h"
+#include "zovuz/d3d9/windows/d3d9_vertex_batch_win.h"
 
 D3D9HookData D3D9Hooks;
 
@@ -138,6 +139,40 @@ std::vector<uint32_t> D3D9DrawTest::ReadTarget(IDirect3DSurface9 *Target, D3DFOR
     }
     if (copy != nullptr) Direct3D9_ReleaseObject(copy);
     return pixels;
+}
+
+void D3D9DrawTest::ClearBackBuffer(uint32_t Rgb)
+{
+    Graphics_D3D9_RenderVertexBuffer(0);
+    Direct3DDevice9_Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000 | Rgb, 1.0f, 0);
+}
+
+std::vector<uint32_t> D3D9DrawTest::BackBufferPixels()
+{
+    Graphics_D3D9_RenderVertexBuffer(0);
+    return ReadTarget(D3D9DeviceCapsInfo.BackBuffer);
+}
+
+void D3D9DrawTest::UseDrawArea(ImageRect Area)
+{
+    GraphicsDrawSettingsData &d = GraphicsDrawSettings;
+    d.DrawArea = Area;
+    d.DrawAreaF[0] = (float)Area.left, d.DrawAreaF[1] = (float)Area.top;
+    d.DrawAreaF[2] = (float)Area.right, d.DrawAreaF[3] = (float)Area.bottom;
+}
+
+void ExpectCorner(const std::vector<uint32_t> &Got, int Width, int Height,
+                  const std::function<uint32_t(int X, int Y)> &Want)
+{
+    ASSERT_EQ(640u * 480u, Got.size());
+    int wrong = 0;
+    for (int y = 0; y < Height; ++y)
+        for (int x = 0; x < Width; ++x) {
+            const uint32_t want = Want(x, y), got = Got[y * 640 + x];
+            if (want != kAnyPixel && got != want && wrong++ < 4)
+                ADD_FAILURE() << "(" << x << ", " << y << ") got " << std::hex << got << ", want " << want;
+        }
+    EXPECT_EQ(0, wrong);
 }
 
 void ExpectPixelsClose(const std::vector<uint32_t> &Got, const std::vector<uint32_t> &Want, int Tolerance)

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -53,6 +54,11 @@ protected:
     IDirect3DTexture9 *MakeTexture();
     // A 640 x 480 render target's pixels read back in Format (X8R8G8B8: as 0x00RRGGBB); empty on failure.
     static std::vector<uint32_t> ReadTarget(IDirect3DSurface9 *Target, D3DFORMAT Format = D3DFMT_X8R8G8B8);
+    // The batch drawn, then the back buffer cleared to Rgb (0x00RRGGBB) or read back.
+    static void ClearBackBuffer(uint32_t Rgb = 0);
+    static std::vector<uint32_t> BackBufferPixels();
+    // The draw area, as the front end keeps it (whole pixels and floats).
+    static void UseDrawArea(ImageRect Area);
     std::vector<IDirect3DTexture9 *> Textures;
 };
 
@@ -64,3 +70,9 @@ inline bool Contains(const std::wstring &Text, const std::wstring &Piece)
 
 // Every channel of every pixel within Tolerance; the first few that are not are reported.
 void ExpectPixelsClose(const std::vector<uint32_t> &Got, const std::vector<uint32_t> &Want, int Tolerance = 2);
+
+// Each pixel of the Width x Height top-left corner of a 640 x 480 picture is exactly Want(x, y),
+// unless that is kAnyPixel; the first few that are not are reported.
+constexpr uint32_t kAnyPixel = 0xFFFFFFFF;
+void ExpectCorner(const std::vector<uint32_t> &Got, int Width, int Height,
+                  const std::function<uint32_t(int X, int Y)> &Want);

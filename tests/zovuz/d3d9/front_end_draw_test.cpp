@@ -1,51 +1,20 @@
 // The front end's drawing on Direct3D 9 (Wine's, on llvmpipe), with graphics started on the back
 // end: the graphics area's pixel cases, and one scene drawn by Direct3D 9 and, after graphics are
 // started again, by the software renderer, compared tile by tile.
-#include <gtest/gtest.h>
-
-#include <objbase.h>
 #include <stdlib.h>
 
 #include <functional>
 #include <vector>
 
-#include "tests/zovuz/graphics/graphics_start_fixture.h"
+#include "tests/zovuz/d3d9/d3d9_graphics_fixture.h"
 #include "tests/zovuz/graphics/primitive_cases.h"
-#include "zovuz/d3d9/zovuz_d3d9.h"
-#include "zovuz/graphics/graph_internal.h"
 
 namespace {
 
-// Graphics at Width x Height in the main window, on Direct3D 9 or on the software renderer. 0 / -1.
-int StartGraphics(int Hardware, int Width, int Height)
-{
-    RegisterGraphicsHardwareFunctions(GRAPHICS_API_D3D9, Hardware ? GetGraphicsD3D9Functions() : nullptr);
-    SetUseHardwareRenderFlag(Hardware);
-    SetWaitVSyncFlag(0);
-    if (SetGraphMode(Width, Height, 32, 60) < 0 || InitializeGraphics() < 0) return -1;
-    return GetGraphicsAPIType() == (Hardware ? GRAPHICS_API_D3D9 : GRAPHICS_API_SOFTWARE) ? 0 : -1;
-}
-
-class D3D9FrontEnd : public testing::Test
+class D3D9FrontEnd : public D3D9MainWindow
 {
 protected:
-    static void SetUpTestSuite()
-    {
-        CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-        ChangeWindowMode(1);
-        SetAlwaysRunFlag(1);
-        SetMainWindowText("d3d9 front end");
-        ASSERT_EQ(0, SetGraphMode(320, 240, 32, 60));
-        ASSERT_EQ(0, CreateMainWindow());
-        GetLibraryState()->Started = 1;  // DrawGraph draws only once the library runs
-    }
-    static void TearDownTestSuite()
-    {
-        GetLibraryState()->Started = 0;
-        RegisterGraphicsHardwareFunctions(GRAPHICS_API_D3D9, nullptr);
-        EndTestMainWindow();
-        CoUninitialize();
-    }
+    static void SetUpTestSuite() { OpenMainWindow(320, 240); }
     void TearDown() override { TerminateGraphics(); }
 };
 
@@ -146,19 +115,7 @@ Picture DrawScene()
         kTiles[i].Draw(x, y, graph, keyedGraph);
     }
     SetDrawArea(0, 0, kWidth, kHeight);
-    Picture out;
-    ImageRect rect = {0, 0, kWidth, kHeight};
-    BASEIMAGE image;
-    if (LockDrawScreenBuffer(&rect, &image, -1, 0, 0, 1, 0) == 0) {
-        for (int y = 0; y < kHeight; ++y)
-            for (int x = 0; x < kWidth; ++x) {
-                const uint32_t value = ((const uint32_t *)((const uint8_t *)image.Pixels + (size_t)y * image.Pitch))[x];
-                int cr, cg, cb;
-                GetColorDataRGBA(&image.ColorData, value, &cr, &cg, &cb, nullptr);
-                out.push_back((uint32_t)cr << 16 | (uint32_t)cg << 8 | (uint32_t)cb);
-            }
-        UnlockDrawScreenBuffer();
-    }
+    const Picture out = ColorBits(ReadPixels(DX_SCREEN_BACK, 0, 0, kWidth, kHeight));
     DeleteGraph(graph);
     DeleteGraph(keyedGraph);
     return out;
@@ -168,7 +125,7 @@ Picture DrawScene()
 // the software renderer draws the scene too, and Direct3D 9 once more after a second start.
 TEST_F(D3D9FrontEnd, ThePixelCasesHoldAndTheSoftwareRendererDrawsTheSameScene)
 {
-    ASSERT_EQ(0, StartGraphics(1, kWidth, kHeight));
+    ASSERT_EQ(0, StartGraphicsOn(1, kWidth, kHeight));
     SetDrawScreen(DX_SCREEN_BACK);
     SetBackgroundColor(0, 0, 0);
     ClearDrawScreen(nullptr);
@@ -180,14 +137,14 @@ TEST_F(D3D9FrontEnd, ThePixelCasesHoldAndTheSoftwareRendererDrawsTheSameScene)
                        "a stretch by 1.5 shows the source pixel under each pixel's centre"});
     const Picture d3d9 = DrawScene();
     TerminateGraphics();
-    ASSERT_EQ(0, StartGraphics(0, kWidth, kHeight));
+    ASSERT_EQ(0, StartGraphicsOn(0, kWidth, kHeight));
     const Picture software = DrawScene();
     ASSERT_EQ((size_t)kWidth * kHeight, software.size());
     ASSERT_EQ((size_t)kWidth * kHeight, d3d9.size());
     // Started again, Direct3D 9 draws the scene as the first time (its state starts anew, the front
     // end's settings do not).
     TerminateGraphics();
-    ASSERT_EQ(0, StartGraphics(1, kWidth, kHeight));
+    ASSERT_EQ(0, StartGraphicsOn(1, kWidth, kHeight));
     EXPECT_TRUE(d3d9 == DrawScene());
 
     const uint32_t background = 0x101820;

@@ -2,48 +2,26 @@
 // the Direct3D 9 back end: transfers into textures read back texel by texel, fills, copies, reads
 // of the draw target, a movie frame, buffer and shader handles, shadow maps, and a graph that
 // outlives two screen-mode changes.
-#include <gtest/gtest.h>
-
-#include <objbase.h>
-
 #include <string.h>
 
 #include <vector>
 
+#include "tests/zovuz/d3d9/d3d9_graphics_fixture.h"
 #include "tests/zovuz/d3d9/shader_code_fixture.h"
-#include "tests/zovuz/graphics/graphics_start_fixture.h"
 #include "zovuz/d3d9/d3d9_memory_cache.h"
 #include "zovuz/d3d9/d3d9_texture_transfer.h"
 #include "zovuz/d3d9/windows/d3d9_device_win.h"
 #include "zovuz/d3d9/windows/d3d9_graph_texture_win.h"
-#include "zovuz/graphics/graph_internal.h"
 
 namespace {
 
-class D3D9Graphs : public testing::Test
+class D3D9Graphs : public D3D9MainWindow
 {
 protected:
     static void SetUpTestSuite()
     {
-        CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-        ChangeWindowMode(1);
-        SetAlwaysRunFlag(1);
-        SetMainWindowText("d3d9 graphs");
-        ASSERT_EQ(0, SetGraphMode(160, 120, 32, 60));
-        ASSERT_EQ(0, CreateMainWindow());
-        RegisterGraphicsHardwareFunctions(GRAPHICS_API_D3D9, GetGraphicsD3D9Functions());
-        SetUseHardwareRenderFlag(1);
-        SetWaitVSyncFlag(0);
-        ASSERT_EQ(0, InitializeGraphics());
-        GetLibraryState()->Started = 1;
-    }
-    static void TearDownTestSuite()
-    {
-        GetLibraryState()->Started = 0;
-        TerminateGraphics();
-        RegisterGraphicsHardwareFunctions(GRAPHICS_API_D3D9, nullptr);
-        EndTestMainWindow();
-        CoUninitialize();
+        OpenMainWindow(160, 120);
+        ASSERT_EQ(0, StartGraphicsOn(1, 160, 120));
     }
     void SetUp() override
     {
@@ -79,13 +57,14 @@ protected:
 
 // ---- Transfers into a texture the test can lock ---------------------------------------------
 
-// A lockable texture and a transfer job into it, in A8R8G8B8 unless DXT.
+// A lockable texture and a transfer job into it of Source's top-left Used x Used pixels, in
+// A8R8G8B8 unless DXT.
 struct LockableTexture
 {
     IDirect3DTexture9 *Texture = nullptr;
     D3D9TextureTransferJob Job = {};
     COLORDATA Color = {};
-    LockableTexture(int Size, int Levels, D3DFORMAT Format = D3DFMT_A8R8G8B8)
+    LockableTexture(int Size, int Levels, BASEIMAGE *Source, int Used, D3DFORMAT Format = D3DFMT_A8R8G8B8)
     {
         EXPECT_EQ(D3D_OK, Direct3DDevice9_CreateTexture(Size, Size, Levels, D3DUSAGE_DYNAMIC, Format, D3DPOOL_SYSTEMMEM,
                                                         &Texture, nullptr));
@@ -95,6 +74,9 @@ struct LockableTexture
         Job.MipLevels = Levels;
         Job.TexWidth = Job.TexHeight = Size;
         Job.Texture = Texture;
+        Job.Source = Source;
+        Job.SrcRect = {0, 0, Used, Used};
+        Job.UsedWidth = Job.UsedHeight = Used;
     }
     ~LockableTexture()
     {
@@ -134,10 +116,7 @@ TEST_F(D3D9Graphs, ASubImageRepeatsItsEdgeColumnAndRowWithoutReadingPastIt)
 {
     // The source is exactly 3 x 3: a read of a fourth column or row would fall outside it.
     TestImage image = MakeTestImage(3, 3, Distinct);
-    LockableTexture t(4, 1);
-    t.Job.Source = &image.Image;
-    t.Job.SrcRect = {0, 0, 3, 3};
-    t.Job.UsedWidth = t.Job.UsedHeight = 3;
+    LockableTexture t(4, 1, &image.Image, 3);
     ASSERT_EQ(0, Graphics_D3D9_TextureTransferBaseLevel(t.Job));
     const std::vector<uint32_t> got = t.Pixels(0, 4);
     for (int y = 0; y < 4; ++y)
@@ -149,10 +128,7 @@ TEST_F(D3D9Graphs, AOneLevelImageFillsTheOtherLevelsByHalving)
 {
     // Columns alternate 0 and 200 in red: every halving averages them to 100.
     TestImage image = MakeTestImage(8, 8, [](int X, int) -> uint32_t { return X % 2 ? 0xFFC80000u : 0xFF000000u; });
-    LockableTexture t(8, 4);
-    t.Job.Source = &image.Image;
-    t.Job.SrcRect = {0, 0, 8, 8};
-    t.Job.UsedWidth = t.Job.UsedHeight = 8;
+    LockableTexture t(8, 4, &image.Image, 8);
     ASSERT_EQ(0, Graphics_D3D9_TextureTransfer(t.Job));
     EXPECT_EQ(0xFFC80000u, t.Pixels(0, 8)[1]);
     for (int level = 1; level < 4; ++level) {
@@ -173,17 +149,13 @@ TEST_F(D3D9Graphs, DxtBlocksLandBlockExactAtTheLockedPitch)
     image.Pixels = blocks.data();
     image.DataSize = (int)blocks.size();
     for (int baseLevel = 0; baseLevel < 2; ++baseLevel) {
-        LockableTexture t(8, 1, D3DFMT_DXT1);
-        t.Job.Source = &image;
-        t.Job.SrcRect = {0, 0, 8, 8};
+        LockableTexture t(8, 1, &image, 8, D3DFMT_DXT1);
         ASSERT_EQ(0, baseLevel ? Graphics_D3D9_TextureTransferBaseLevel(t.Job) : Graphics_D3D9_TextureTransfer(t.Job));
         EXPECT_EQ(blocks, t.Level(0, 16, 2)) << (baseLevel ? "base level" : "levels");
     }
     // An image that holds fewer blocks than the texture needs is refused, not read past.
     image.DataSize = 24;
-    LockableTexture t(8, 1, D3DFMT_DXT1);
-    t.Job.Source = &image;
-    t.Job.SrcRect = {0, 0, 8, 8};
+    LockableTexture t(8, 1, &image, 8, D3DFMT_DXT1);
     EXPECT_EQ(-1, Graphics_D3D9_TextureTransferBaseLevel(t.Job));
 }
 
@@ -208,6 +180,8 @@ TEST_F(D3D9Graphs, FillCopyAndReadBackAreExact)
     EXPECT_EQ(2, Graphics_D3D9_FillGraph(plain, 1, 2, 3, 4));
 }
 
+// An image reaches a render target, and a part of one a plain graph; where the part's system-memory
+// surface cannot be made, the transfer fails instead of waiting for one.
 TEST_F(D3D9Graphs, AnImageReachesARenderTargetAndAPlainGraph)
 {
     TestImage image = MakeTestImage(8, 8, PatternA);
@@ -225,6 +199,13 @@ TEST_F(D3D9Graphs, AnImageReachesARenderTargetAndAPlainGraph)
     EXPECT_EQ(0, BltRectGraphToGraph(plain, 0, 0, 0, 0, 8, 8, 0, 0, target));
     EXPECT_EQ(PatternB(3, 3) | 0xFF000000u, ReadPixel(target, 3, 3));
     EXPECT_EQ(PatternA(4, 4) | 0xFF000000u, ReadPixel(target, 4, 4));
+
+    D3D9Calls.Direct3DDevice9_CreateOffscreenPlainSurface = [](UINT, UINT, D3DFORMAT, D3DPOOL, IDirect3DSurface9 **,
+                                                               HANDLE *) -> HRESULT { return E_OUTOFMEMORY; };
+    const ImageRect failing = {0, 0, 3, 5};
+    const int result = BltBaseImageToGraph(&failing, 1, 1, plain, &image.Image, nullptr, 0, 0, 0, 0);
+    D3D9Calls = D3D9SystemCalls;
+    EXPECT_EQ(-1, result);
 }
 
 // Drawing into a render-target graph: a box covers exactly [x1, x2) x [y1, y2), and a graph drawn
@@ -245,20 +226,6 @@ TEST_F(D3D9Graphs, ABoxAndAGraphDrawnIntoARenderTargetReadBackExactly)
         for (int x = 2; x < 10; ++x) box[y * 12 + x] = 0xFF0000u;
     EXPECT_EQ(box, ColorBits(ReadPixels(target, 0, 0, 12, 12)));
     EXPECT_EQ(texels, ColorBits(ReadPixels(target, 16, 16, 8, 8)));
-}
-
-TEST_F(D3D9Graphs, ATransferWhoseSystemSurfaceCannotBeMadeFailsInsteadOfWaiting)
-{
-    TestImage image = MakeTestImage(8, 8, PatternA);
-    const int plain = CreateGraphFromBaseImage(&image.Image, nullptr, 1);
-    ASSERT_NE(-1, plain);
-    Graphs.push_back(plain);
-    D3D9Calls.Direct3DDevice9_CreateOffscreenPlainSurface = [](UINT, UINT, D3DFORMAT, D3DPOOL, IDirect3DSurface9 **,
-                                                               HANDLE *) -> HRESULT { return E_OUTOFMEMORY; };
-    const ImageRect part = {0, 0, 3, 5};
-    const int result = BltBaseImageToGraph(&part, 1, 1, plain, &image.Image, nullptr, 0, 0, 0, 0);
-    D3D9Calls = D3D9SystemCalls;
-    EXPECT_EQ(-1, result);
 }
 
 TEST_F(D3D9Graphs, AHalfFloatTargetReadsFullChannelsAbove1)
@@ -297,14 +264,7 @@ TEST_F(D3D9Graphs, TheBackBufferLockReturnsWhatWasDrawn)
 {
     SetBackgroundColor(30, 60, 90);
     ClearDrawScreen(nullptr);
-    const ImageRect rect = {150, 110, 160, 120};
-    BASEIMAGE image;
-    ASSERT_EQ(0, LockDrawScreenBuffer(&rect, &image, -1, 0, 0, 1, 0));
-    EXPECT_EQ(10, image.Width);
-    uint32_t last;
-    memcpy(&last, (uint8_t *)image.Pixels + 9 * image.Pitch + 9 * 4, 4);
-    UnlockDrawScreenBuffer();
-    EXPECT_EQ(0x1E3C5Au, last & 0xFFFFFFu);
+    EXPECT_EQ(std::vector<uint32_t>(10 * 10, 0x1E3C5A), ColorBits(ReadPixels(DX_SCREEN_BACK, 150, 110, 10, 10)));
     SetBackgroundColor(0, 0, 0);
     ClearDrawScreen(nullptr);
 }

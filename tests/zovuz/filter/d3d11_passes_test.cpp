@@ -3,8 +3,8 @@
 // tolerance (the processor's run is the same call with the shader path switched off), Bicubic and
 // Lanczos3 agree with a float reference of their tap weights, a filter draws its passes and leaves
 // the draw settings as they were, every file the passes ask for is in the archive, a missing one
-// fails its call, and a screen-mode change between filters changes neither the pixels nor the
-// number of live shaders.
+// fails its call, a shadow map serves as destination and as source, and a screen-mode change
+// between filters changes neither the pixels nor the number of live shaders.
 #include <gtest/gtest.h>
 
 #include <objbase.h>
@@ -19,6 +19,7 @@
 #include "tests/zovuz/filter/filter_device_cases.h"
 #include "zovuz/d3d11/d3d11_internal.h"
 #include "zovuz/d3d11/windows/d3d11_calls.h"
+#include "zovuz/d3d11/windows/d3d11_shadow_map_win.h"
 #include "zovuz/d3d11/zovuz_d3d11.h"
 #include "zovuz/filter/filter_d3d11_passes.h"
 #include "zovuz/graphics/draw_state.h"
@@ -127,19 +128,7 @@ TEST_F(D3D11FilterPasses, ArchiveShadersAreFoundByNameAndAMissingOneFailsItsCall
     SubHandle(mono);
     EXPECT_EQ(Graphics_D3D11_Filter_CreateShader("Missing.pso", 0), -1);
 
-    // A shader the archive lacks: its slot stays empty, its name is logged and the pass fails.
-    const auto saved = FilterPassDevice.CreateShader;
-    FilterPassDevice.CreateShader = [](int, const char *) { return -1; };
-    const int slot = FILTER_SLOT_INVERT;
-    GraphFilterState.ShaderHandles.Shader[slot] = -1;
-    std::mt19937 rng(5);
-    const int src = Pixels(RandomPixels(rng, kW * kH), kW, kH), dest = Target(RandomPixels(rng, kW * kH), kW, kH);
-    EXPECT_EQ(GraphFilterBlt(src, dest, DX_GRAPH_FILTER_INVERT), -1);
-    EXPECT_EQ(GraphFilterState.ShaderHandles.Shader[slot], -1);
-    // Tried again on the next call, which finds it.
-    FilterPassDevice.CreateShader = saved;
-    EXPECT_EQ(GraphFilterBlt(src, dest, DX_GRAPH_FILTER_INVERT), 0);
-    EXPECT_GE(GraphFilterState.ShaderHandles.Shader[slot], 0);
+    CheckMissingShaderFailsItsCall();
 }
 
 TEST_F(D3D11FilterPasses, PassesDrawOnceEachAndKeepTheDrawSettings)
@@ -166,23 +155,12 @@ TEST_F(D3D11FilterPasses, PassesDrawOnceEachAndKeepTheDrawSettings)
     SetUseZBuffer3D(0);
 }
 
+TEST_F(D3D11FilterPasses, PassesDrawIntoAndReadFromAShadowMap)
+{
+    CheckShadowMapRoundTrip(Graphics_D3D11_SetupShadowMap, 0, 0xFF);
+}
+
 TEST_F(D3D11FilterPasses, ScreenModeChangeKeepsPixelsAndShaderCount)
 {
-    std::mt19937 rng(11);
-    const int src = Pixels(RandomPixels(rng, kW * kH), kW, kH);
-    const std::vector<uint32_t> start = RandomPixels(rng, kW * kH);
-    auto filtered = [&] {
-        const int dest = Target(start, kW, kH);
-        EXPECT_EQ(0, GraphFilterBlt(src, dest, DX_GRAPH_FILTER_GAUSS, 8, 200));
-        EXPECT_EQ(0, GraphFilterBlt(dest, dest, DX_GRAPH_FILTER_MONO, 20, -30));
-        return ReadPixels(dest, 0, 0, kW, kH);
-    };
-    const std::vector<uint32_t> first = filtered();
-    int shadersAfterOne = -1;
-    for (int round = 0; round < 10; ++round) {
-        ASSERT_EQ(0, Graphics_D3D11_ChangeScreenMode(1, 160, 120, 32, 60));
-        EXPECT_TRUE(filtered() == first) << "round " << round;
-        if (round == 0) shadersAfterOne = GetHandleManage(DX_HANDLETYPE_SHADER)->Num;
-    }
-    EXPECT_EQ(GetHandleManage(DX_HANDLETYPE_SHADER)->Num, shadersAfterOne);
+    CheckScreenModeChanges(Graphics_D3D11_ChangeScreenMode);
 }

@@ -1,22 +1,27 @@
-// Graph filters on the platform's own device against the processor kernels: a fixture that starts
-// graphics on one back end in the library's main window, and the cross-check of every filter and
-// blend over random 64 x 48 graphs (the processor's run is the same call with the shader path
-// switched off).
+// Graph filters on the platform's own device: a fixture that starts graphics on one back end in
+// the library's main window, and the checks both back ends share: every filter and blend over
+// random 64 x 48 graphs against the processor kernels (the processor's run is the same call with
+// the shader path switched off), a shader the archive lacks, a shadow map as destination and
+// source, and screen-mode changes between filter calls.
 #pragma once
 
 #include <gtest/gtest.h>
 
 #include <objbase.h>
 #include <stdlib.h>
+#include <string.h>
 
 #include <functional>
 #include <random>
 #include <string>
 #include <vector>
 
+#include "tests/support/test_files.h"
 #include "tests/zovuz/filter/filter_fixture.h"
+#include "zovuz/filter/filter_pass_internal.h"
 #include "zovuz/graphics/draw_state.h"
 #include "zovuz/graphics/graph_internal.h"
+#include "zovuz/graphics/shader_light.h"
 
 namespace filter_device {
 
@@ -197,6 +202,101 @@ protected:
             EXPECT_LE(worst, ToleranceOf(c)) << "at (" << worstAt % c.OutWidth << ", " << worstAt / c.OutWidth << "): want "
                                           << std::hex << want[(size_t)worstAt] << " got " << got[(size_t)worstAt];
         }
+    }
+
+    // A shader the archive lacks: its name is logged, its slot stays empty and the call fails;
+    // the next call makes it.
+    void CheckMissingShaderFailsItsCall()
+    {
+        const auto saved = FilterPassDevice.CreateShader;
+        FilterPassDevice.CreateShader = [](int, const char *) { return -1; };
+        const int slot = FILTER_SLOT_INVERT;
+        GraphFilterState.ShaderHandles.Shader[slot] = -1;
+        std::mt19937 rng(5);
+        const int src = Pixels(RandomPixels(rng, kW * kH), kW, kH), dest = Target(RandomPixels(rng, kW * kH), kW, kH);
+        LogAppendReader log;
+        EXPECT_EQ(GraphFilterBlt(src, dest, DX_GRAPH_FILTER_INVERT), -1);
+        EXPECT_NE(log.Appended().find(L"フィルター用シェーダーの作成に失敗しました Invert.pso"), std::wstring::npos);
+        EXPECT_EQ(GraphFilterState.ShaderHandles.Shader[slot], -1);
+        FilterPassDevice.CreateShader = saved;
+        EXPECT_EQ(GraphFilterBlt(src, dest, DX_GRAPH_FILTER_INVERT), 0);
+        EXPECT_GE(GraphFilterState.ShaderHandles.Shader[slot], 0);
+    }
+
+    // A shadow map (its device objects made by the back end's Setup) as a pass's destination, as
+    // the source and destination of a pass in place, and as its source: Invert into it, perhaps
+    // Invert it in place, then Invert out of it. The map keeps the graph's red, at bit KeptShift
+    // of the values ReadPixels gives (the locked texture as it lies: R in the low byte on
+    // Direct3D 11, in bits 16-23 on Direct3D 9); the colour channels it lacks come back as Lacking
+    // (the device reads them as 0 or 1, then they are inverted), alpha as 255.
+    void CheckShadowMapRoundTrip(int (*Setup)(ShadowMapHandleData *Map, int ASyncThread), int KeptShift,
+                                 uint8_t Lacking)
+    {
+        const int mapHandle = AddHandle(DX_HANDLETYPE_SHADOWMAP, 0, -1);
+        ShadowMapHandleData *map = GetShadowMapEntry(mapHandle, 0);
+        ASSERT_NE(nullptr, map);
+        map->Width = kW, map->Height = kH;
+        map->BitDepth = 32;
+        ASSERT_EQ(0, Setup(map, 0));
+        std::mt19937 rng(13);
+        const int src = Target(RandomPixels(rng, kW * kH), kW, kH);
+        const std::vector<uint32_t> want = ReadPixels(src, 0, 0, kW, kH);
+        const uint32_t kept = 0xFFu << KeptShift, lacking = Lacking * 0x010101u & ~kept;
+        for (int inPlace = 0; inPlace < 2; ++inPlace) {
+            SCOPED_TRACE(inPlace ? "inverted in place" : "straight through");
+            const int dest = Target(std::vector<uint32_t>(kW * kH, 0), kW, kH);
+            EXPECT_EQ(0, GraphFilterBlt(src, mapHandle, DX_GRAPH_FILTER_INVERT));
+            if (inPlace) {
+                EXPECT_EQ(0, GraphFilter(mapHandle, DX_GRAPH_FILTER_INVERT));
+            }
+            EXPECT_EQ(0, GraphFilterBlt(mapHandle, dest, DX_GRAPH_FILTER_INVERT));
+            const std::vector<uint32_t> got = ReadPixels(dest, 0, 0, kW, kH);
+            ASSERT_EQ(got.size(), want.size());
+            int worst = 0;
+            for (size_t i = 0; i < got.size(); ++i) {
+                const uint32_t channel = (inPlace ? ~want[i] : want[i]) & kept;
+                const int d = MaxChannelDifference(got[i], 0xFF000000u | lacking | channel);
+                worst = d > worst ? d : worst;
+            }
+            EXPECT_LE(worst, 1);
+        }
+        SubHandle(mapHandle);
+    }
+
+    // Ten changes of the screen mode through the back end's Change, each between filter calls:
+    // the pixels stay those of the first calls, and the live shaders as many as after one change.
+    // The calls reach the reset's every kind of cached object: filter shaders, a ready channel mix,
+    // the Level gamma graph, work textures (Gauss, the two-pass Hsb of Direct3D 9) and a blend.
+    void CheckScreenModeChanges(int (*Change)(int ChangeFlag, int Width, int Height, int Depth, int Refresh))
+    {
+        static const char *const kNames[] = {"Gauss", "Mono", "Level", "HsbShift", "RGBAMix ready", "Overlay_PMA"};
+        std::mt19937 rng(11);
+        const int src = Pixels(RandomPixels(rng, kW * kH), kW, kH), blend = Pixels(RandomPixels(rng, kW * kH), kW, kH);
+        const int gradient = Pixels(RandomPixels(rng, 256), 256, 1);
+        const std::vector<uint32_t> start = RandomPixels(rng, kW * kH);
+        const std::vector<Case> cases = FilterCases(gradient, -1);
+        auto filtered = [&] {
+            std::vector<std::vector<uint32_t>> each;
+            for (const char *name : kNames)
+                for (const Case &c : cases)
+                    if (strcmp(c.Name, name) == 0) {
+                        const int dest = Target(start, kW, kH);
+                        EXPECT_EQ(0, c.Run(src, blend, dest)) << name;
+                        each.push_back(ReadPixels(dest, 0, 0, kW, kH));
+                    }
+            EXPECT_EQ(each.size(), sizeof(kNames) / sizeof(kNames[0]));
+            return each;
+        };
+        const std::vector<std::vector<uint32_t>> first = filtered();
+        int shadersAfterOne = -1;
+        for (int round = 0; round < 10; ++round) {
+            ASSERT_EQ(0, Change(1, 160, 120, 32, 60));
+            const std::vector<std::vector<uint32_t>> now = filtered();
+            for (size_t i = 0; i < now.size() && i < first.size(); ++i)
+                EXPECT_TRUE(now[i] == first[i]) << kNames[i] << ", round " << round;
+            if (round == 0) shadersAfterOne = GetHandleManage(DX_HANDLETYPE_SHADER)->Num;
+        }
+        EXPECT_EQ(GetHandleManage(DX_HANDLETYPE_SHADER)->Num, shadersAfterOne);
     }
 };
 

@@ -117,12 +117,13 @@ protected:
         info.SrcX2 = W, info.SrcY2 = H, info.DivideRatio = 1, info.DestX = DestX, info.DestY = DestY;
         return info;
     }
+    // The work-texture slot (0 or 1) a handle fills, or -2 for none.
     int WorkSlot(int Api, int Handle)
     {
         const FilterWorkTextureCache *cache = FilterWorkTextures(Api);
         for (int i = 0; i < FILTER_WORK_TEXTURE_NUM; ++i)
             if (cache->Handle[i] == Handle) return i % 2;
-        return -1;
+        return -2;
     }
     FakeModel M;
 };
@@ -216,6 +217,7 @@ TEST_F(FilterPassFramework, PassDestinationsWorkTexturesAndCopy)
         bool InPlace, DestDrawValid;
         std::vector<int> WorkSlots;  // per pass: 0 or 1, or -1 for the destination itself
         bool Copied;
+        bool ShadowMap = false;  // the source is a shadow map
     };
     const Row rows[] = {
         {"Gauss in place, Direct3D 9", GRAPHICS_API_D3D9, 2, 1, true, true, {0, 1}, true},
@@ -225,20 +227,20 @@ TEST_F(FilterPassFramework, PassDestinationsWorkTexturesAndCopy)
         {"one pass in place, Direct3D 11", GRAPHICS_API_D3D11, 1, 0, true, true, {1}, true},
         {"one pass into a plain graph, Direct3D 9", GRAPHICS_API_D3D9, 1, 1, false, false, {1}, true},
         {"one pass into a draw target, Direct3D 9", GRAPHICS_API_D3D9, 1, 1, false, true, {-1}, false},
+        {"one pass in place on a shadow map, Direct3D 9", GRAPHICS_API_D3D9, 1, 0, true, true, {-1}, false, true},
+        {"one pass in place on a shadow map, Direct3D 11", GRAPHICS_API_D3D11, 1, 0, true, true, {1}, true, true},
     };
     for (const Row &row : rows) {
         SetUp();
-        const int src = Add(Graph(64, true));
+        FilterPassTarget source = Graph(64, true);
+        source.IsShadowMap = row.ShadowMap;
+        const int src = Add(source);
         const int dest = row.InPlace ? src : Add(Graph(64, row.DestDrawValid));
         GraphFilterInfo info = Info(1, row.PassCount, row.UseWork, 64, 48);
         const std::vector<int> dests = RunPasses(row.Api, info, src, dest);
         ASSERT_EQ(dests.size(), row.WorkSlots.size()) << row.Case;
         for (size_t i = 0; i < dests.size(); ++i)
-            EXPECT_EQ(row.WorkSlots[i] < 0 ? dest : -2, row.WorkSlots[i] < 0 ? dests[i] : -2) << row.Case << i;
-        for (size_t i = 0; i < dests.size(); ++i)
-            if (row.WorkSlots[i] >= 0) {
-                EXPECT_EQ(WorkSlot(row.Api, dests[i]), row.WorkSlots[i]) << row.Case << i;
-            }
+            EXPECT_EQ(dests[i] == dest ? -1 : WorkSlot(row.Api, dests[i]), row.WorkSlots[i]) << row.Case << i;
         const std::string copy = "copy " + std::to_string(dests.back()) + " 0,0-64,48 to " + std::to_string(dest) + " 0,0";
         EXPECT_EQ(!M.Events.empty() && M.Events.back() == copy, row.Copied) << row.Case;
     }

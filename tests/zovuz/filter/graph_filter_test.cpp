@@ -202,6 +202,7 @@ struct PassProbe
 {
     int SetupResult, PassDest, PassCount;
     int Ends, Copies, CopiedDest, CopiedResult;
+    int CopyResult;
 };
 PassProbe Probe;
 
@@ -219,7 +220,7 @@ TEST_F(GraphFilterFront, PassFrameworkAnswersEndTheLoop)
     fake.Filter_End = [] { return ++Probe.Ends, 0; };
     fake.Filter_Copy = [](GraphFilterInfo *, int Dest, int Result) {
         Probe.CopiedDest = Dest, Probe.CopiedResult = Result;
-        return ++Probe.Copies, 0;
+        return ++Probe.Copies, Probe.CopyResult;
     };
     std::mt19937 rng(11);
     const int src = RandomGraph(rng, 4, 4), dest = RandomGraph(rng, 4, 4);
@@ -233,6 +234,7 @@ TEST_F(GraphFilterFront, PassFrameworkAnswersEndTheLoop)
         {"set-up fails", {-1, dest, 1}, -1, dest, -1},
         {"pass destination is no graph", {0, 0x7FFF0000, 1}, -1, 0x7FFF0000, -1},
         {"no pass", {0, dest, 0}, 0, -1, -1},
+        {"the copy fails", {0, dest, 1, 0, 0, 0, 0, -1}, -1, dest, 0},
     };
     const int apiType = GraphicsAPIType;
     const GraphFilterBackendFunctions *registered = GraphFilterState.Backend[GRAPHICS_API_D3D9];

@@ -57,6 +57,51 @@ TEST(TexturePieces, TransferRectangleAgainstAPiece)
     EXPECT_EQ(-1, CalcTextureTransferRect(&piece, 0, 0, 256, 10, 0, 0, &tex, &img, 0));  // ends where it starts
 }
 
+// What a back end reads of an image for a transfer: the rectangle cut to the image (whole blocks of
+// a block-compressed one), the destination moving with a cut left or top edge.
+TEST(TexturePieces, TransferRectangleIsCutToTheImage)
+{
+    struct Case
+    {
+        const char *Name;
+        int BlockCompressed;
+        ImageRect Rect;
+        int Left;  // 1 when something is left
+        ImageRect Cut;
+        int DestX, DestY;  // from (100, 200)
+    } cases[] = {
+        {"inside", 0, {2, 3, 20, 10}, 1, {2, 3, 20, 10}, 100, 200},
+        {"over the left and top edges", 0, {-5, -7, 20, 10}, 1, {0, 0, 20, 10}, 105, 207},
+        {"over the right and bottom edges", 0, {10, 20, 40, 40}, 1, {10, 20, 30, 30}, 100, 200},
+        {"blocks: the last partial block is read", 1, {10, 20, 40, 40}, 1, {10, 20, 32, 32}, 100, 200},
+        {"outside", 0, {30, 0, 40, 10}, 0, {30, 0, 30, 10}, 100, 200},
+    };
+    BASEIMAGE image = {};
+    image.Width = 30;
+    image.Height = 30;
+    for (const Case &c : cases) {
+        ImageRect rect = c.Rect;
+        int x = 100, y = 200;
+        EXPECT_EQ(c.Left, ClipTransferRectToImage(&image, c.BlockCompressed, &rect, &x, &y)) << c.Name;
+        EXPECT_EQ((std::vector<int>{c.Cut.left, c.Cut.top, c.Cut.right, c.Cut.bottom, c.DestX, c.DestY}),
+                  (std::vector<int>{rect.left, rect.top, rect.right, rect.bottom, x, y}))
+            << c.Name;
+    }
+}
+
+// A level smaller than its power-of-two block: the rest of the block repeats the level's last
+// column and row, so that the halvings below average the image's own pixels.
+TEST(TexturePieces, MipBlockPaddingRepeatsTheLastColumnAndRow)
+{
+    uint8_t block[4][4];
+    for (int y = 0; y < 4; ++y)
+        for (int x = 0; x < 4; ++x) block[y][x] = y < 3 && x < 2 ? (uint8_t)(10 * y + x) : 0xEE;
+    PadMipBlock(&block[0][0], 4, 2, 3, 4, 4, 1);
+    const uint8_t want[4][4] = {{0, 1, 1, 1}, {10, 11, 11, 11}, {20, 21, 21, 21}, {20, 21, 21, 21}};
+    for (int y = 0; y < 4; ++y)
+        EXPECT_EQ(std::vector<uint8_t>(want[y], want[y] + 4), std::vector<uint8_t>(block[y], block[y] + 4)) << y;
+}
+
 class GraphHandles : public SoftwareGraphics
 {
 protected:

@@ -20,33 +20,6 @@
 
 namespace {
 
-// Pixels as 0xAARRGGBB, whatever the format they were read in.
-std::vector<uint32_t> Unpack(const BASEIMAGE &Image)
-{
-    std::vector<uint32_t> out;
-    const COLORDATA &c = Image.ColorData;
-    for (int y = 0; y < Image.Height; y++)
-        for (int x = 0; x < Image.Width; x++) {
-            uint32_t value = 0;
-            memcpy(&value, (const uint8_t *)Image.Pixels + y * Image.Pitch + x * c.PixelBytes, c.PixelBytes);
-            int r, g, b, a;
-            GetColorDataRGBA(&c, value, &r, &g, &b, &a);
-            if (c.AlphaWidth == 0) a = 255;
-            out.push_back((uint32_t)a << 24 | (uint32_t)r << 16 | (uint32_t)g << 8 | (uint32_t)b);
-        }
-    return out;
-}
-
-// A rectangle of a graph (piece Piece) through the lock, or empty when the lock refuses.
-std::vector<uint32_t> Read(int Graph, ImageRect Rect, int Piece = 0, int Mip = 0)
-{
-    BASEIMAGE image;
-    if (LockDrawScreenBuffer(&Rect, &image, Graph, 0, Mip, 1, Piece) < 0) return {};
-    std::vector<uint32_t> out = Unpack(image);
-    UnlockDrawScreenBuffer();
-    return out;
-}
-
 // Pattern's rectangle as an opaque image goes into a texture with alpha: opaque, but for the
 // transparent colour.
 std::vector<uint32_t> Want(ImageRect Rect, uint32_t (*Pattern)(int, int))
@@ -111,18 +84,15 @@ TEST_F(D3D11Graphs, APngEqualsItsPixels)
     png.Width = 100;
     png.Height = 60;
     png.ColorType = 6;
-    for (int y = 0; y < 60; y++)
-        for (int x = 0; x < 100; x++) {
-            const uint32_t v = Rgba(x, y);
-            png.Rows.insert(png.Rows.end(), {(uint8_t)(v >> 16), (uint8_t)(v >> 8), (uint8_t)v, (uint8_t)(v >> 24)});
-        }
-    ASSERT_TRUE(WriteFileBytes(L"pattern.png", EncodePng(png)));
-    const int graph = LoadGraph("pattern.png", 0);
-    ASSERT_GE(graph, 0);
     std::vector<uint32_t> want;
     for (int y = 0; y < 60; y++)
         for (int x = 0; x < 100; x++) want.push_back(Rgba(x, y));
-    EXPECT_EQ(want, Read(graph, {0, 0, 100, 60}));
+    for (uint32_t v : want)
+        png.Rows.insert(png.Rows.end(), {(uint8_t)(v >> 16), (uint8_t)(v >> 8), (uint8_t)v, (uint8_t)(v >> 24)});
+    ASSERT_TRUE(WriteFileBytes(L"pattern.png", EncodePng(png)));
+    const int graph = LoadGraph("pattern.png", 0);
+    ASSERT_GE(graph, 0);
+    EXPECT_EQ(want, ReadRect(graph, {0, 0, 100, 60}));
 
     // Loaded as a job on a loader thread, the same graph.
     SetUseASyncLoadFlag(1);
@@ -130,7 +100,7 @@ TEST_F(D3D11Graphs, APngEqualsItsPixels)
     SetUseASyncLoadFlag(0);
     ASSERT_GE(async, 0);
     WaitHandleASyncLoad(async);
-    EXPECT_EQ(want, Read(async, {0, 0, 100, 60}));
+    EXPECT_EQ(want, ReadRect(async, {0, 0, 100, 60}));
 }
 
 TEST_F(D3D11Graphs, AnImageWiderThanATextureSplitsIntoPieces)
@@ -151,7 +121,7 @@ TEST_F(D3D11Graphs, AnImageWiderThanATextureSplitsIntoPieces)
             const GraphTextureEntry &piece = record->Image->Texture[i];
             EXPECT_LE(piece.TexWidth, c.maxSize != 0 ? c.maxSize : 16384);
             const ImageRect rect = {piece.X, 0, piece.X + piece.Width, 4};
-            EXPECT_EQ(Want(rect, PatternA), Read(graph, rect, i)) << c.width << " piece " << i;
+            EXPECT_EQ(Want(rect, PatternA), ReadRect(graph, rect, i)) << c.width << " piece " << i;
         }
         DeleteGraph(graph);
     }
@@ -167,16 +137,16 @@ TEST_F(D3D11Graphs, FillsAndCopiesGiveExactPixels)
     ASSERT_GE(plain, 0);
 
     ASSERT_EQ(0, FillGraph(target, 10, 200, 30, 255));
-    EXPECT_EQ(std::vector<uint32_t>(64 * 32, 0xFF0AC81Eu), Read(target, {0, 0, 64, 32}));
-    const std::vector<uint32_t> before = Read(plain, {0, 0, 64, 32});
+    EXPECT_EQ(std::vector<uint32_t>(64 * 32, 0xFF0AC81Eu), ReadRect(target, {0, 0, 64, 32}));
+    const std::vector<uint32_t> before = ReadRect(plain, {0, 0, 64, 32});
     EXPECT_EQ(2, Graphics_D3D11_FillGraph(GetGraphEntry(plain, 0), 1, 2, 3, 4));
-    EXPECT_EQ(before, Read(plain, {0, 0, 64, 32}));
+    EXPECT_EQ(before, ReadRect(plain, {0, 0, 64, 32}));
 
     // A copy onto a render target is drawn; onto a plain graph it goes through the lock.
     const int source = MakePatternGraph(64, 32);
     for (int dest : {target, plain}) {
         ASSERT_EQ(0, BltRectGraphToGraph(source, 0, 0, 8, 4, 40, 20, 16, 10, dest)) << dest;
-        EXPECT_EQ(Want({8, 4, 40, 20}, PatternA), Read(dest, {16, 10, 48, 26})) << dest;
+        EXPECT_EQ(Want({8, 4, 40, 20}, PatternA), ReadRect(dest, {16, 10, 48, 26})) << dest;
     }
 }
 
@@ -193,7 +163,7 @@ TEST_F(D3D11Graphs, ATextureLargerThanItsImageRepeatsTheImagesEdges)
     ID3D11Texture2D *staging = nullptr;
     ASSERT_EQ(0, Graphics_D3D11_CreateReadBackTexture(D3D11GraphObject<ID3D11Texture2D>(piece, D3D11_GRAPH_TEXTURE), 0,
                                                       0, nullptr, &level, &staging));
-    const std::vector<uint32_t> texture = Unpack(level);
+    const std::vector<uint32_t> texture = UnpackPixels(level);
     D3D11DeviceContext_Unmap_ASync(staging, 0, 0);
     D3D11Texture2D_Release(staging);
     const std::vector<uint32_t> image = Want({0, 0, 100, 60}, PatternA);
@@ -241,16 +211,27 @@ TEST_F(D3D11Graphs, BlocksAndMipLevelsGoInAsTheGraphicsLayerMakesThem)
     halved.Width = halved.Height = 64;
     halved.Pitch = 1024;
     halved.Pixels = work.data();
-    const std::vector<uint32_t> want = Unpack(halved);
-    EXPECT_EQ(want, Read(mipped, {0, 0, 64, 64}, 0, 2));
+    const std::vector<uint32_t> want = UnpackPixels(halved);
+    EXPECT_EQ(want, ReadRect(mipped, {0, 0, 64, 64}, 0, 2));
 }
 
-TEST_F(D3D11Graphs, AMultisampledTargetReadsBackResolved)
+// A multisampled graph is drawn into its multisampled texture: the lock reads it resolved, and
+// leaving it as the draw screen resolves it into the texture that is sampled.
+TEST_F(D3D11Graphs, AMultisampledTargetIsResolvedForTheLockAndWhenTheTargetMovesOn)
 {
     const int graph = MakeMultisampledGraph(32, 16);
     ASSERT_FALSE(HasFailure());
     ASSERT_EQ(0, FillGraph(graph, 255, 128, 0, 255));
-    EXPECT_EQ(std::vector<uint32_t>(32 * 16, 0xFFFF8000u), Read(graph, {0, 0, 32, 16}));
+    EXPECT_EQ(std::vector<uint32_t>(32 * 16, 0xFFFF8000u), ReadRect(graph, {0, 0, 32, 16}));
+
+    ASSERT_EQ(0, SetDrawScreen(graph));
+    SetBackgroundColor(0, 128, 255);
+    ASSERT_EQ(0, ClearDrawScreen(nullptr));
+    ASSERT_EQ(0, SetDrawScreen(DX_SCREEN_BACK));
+    SetBackgroundColor(24, 48, 96);
+    ASSERT_EQ(0, ClearDrawScreen(nullptr));
+    ASSERT_EQ(0, DrawGraph(10, 10, graph, FALSE));
+    EXPECT_EQ(std::vector<uint32_t>(32 * 16, 0x0080FF), ReadRgb(DX_SCREEN_BACK, 10, 10, 32, 16));
 }
 
 }  // namespace

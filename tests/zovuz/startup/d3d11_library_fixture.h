@@ -5,6 +5,9 @@
 #include <gtest/gtest.h>
 
 #include <stdlib.h>
+#include <string.h>
+
+#include <vector>
 
 #include "tests/support/test_files.h"
 #include "zovuz/core/zovuz_core.h"
@@ -15,6 +18,42 @@
 #include "zovuz/startup/startup_internal.h"
 
 inline bool D3D11Disabled() { return getenv("TARVEX_D3D11_DISABLED") != nullptr; }
+
+// Pixels as 0xAARRGGBB, whatever the format they were read in (opaque when it has no alpha).
+inline std::vector<uint32_t> UnpackPixels(const BASEIMAGE &Image)
+{
+    std::vector<uint32_t> out;
+    const COLORDATA &c = Image.ColorData;
+    for (int y = 0; y < Image.Height; y++)
+        for (int x = 0; x < Image.Width; x++) {
+            uint32_t value = 0;
+            memcpy(&value, (const uint8_t *)Image.Pixels + y * Image.Pitch + x * c.PixelBytes, c.PixelBytes);
+            int r, g, b, a;
+            GetColorDataRGBA(&c, value, &r, &g, &b, &a);
+            if (c.AlphaWidth == 0) a = 255;
+            out.push_back((uint32_t)a << 24 | (uint32_t)r << 16 | (uint32_t)g << 8 | (uint32_t)b);
+        }
+    return out;
+}
+
+// A rectangle of a draw target or graph (piece Piece, level Mip) through the lock as 0xAARRGGBB,
+// or empty when the lock refuses.
+inline std::vector<uint32_t> ReadRect(int Target, ImageRect Rect, int Piece = 0, int Mip = 0)
+{
+    BASEIMAGE image;
+    if (LockDrawScreenBuffer(&Rect, &image, Target, 0, Mip, 1, Piece) < 0) return {};
+    std::vector<uint32_t> out = UnpackPixels(image);
+    UnlockDrawScreenBuffer();
+    return out;
+}
+
+// The colour alone (0x00RRGGBB) of a rectangle of a draw target.
+inline std::vector<uint32_t> ReadRgb(int Target, int X, int Y, int Width, int Height)
+{
+    std::vector<uint32_t> out = ReadRect(Target, {X, Y, X + Width, Y + Height});
+    for (uint32_t &pixel : out) pixel &= 0xFFFFFF;
+    return out;
+}
 
 class D3D11LibraryTest : public testing::Test
 {

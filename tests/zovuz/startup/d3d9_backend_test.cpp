@@ -6,6 +6,7 @@
 
 #include "tests/support/test_files.h"
 #include "tests/support/window_capture.h"
+#include "tests/zovuz/d3d9/d3d9_fixture.h"
 #include "zovuz/core/zovuz_core.h"
 #include "zovuz/d3d9/windows/d3d9_device_win.h"
 #include "zovuz/d3d9/zovuz_d3d9.h"
@@ -20,31 +21,9 @@
 
 namespace {
 
-// What the hooks and callbacks saw.
-std::vector<std::string> Events;
-int DepthSurfaceFailures = 0;     // CreateDepthStencilSurface fails this many more times
-int DeviceNotResetAnswers = 0;  // TestCooperativeLevel answers D3DERR_DEVICENOTRESET this many more times
-
-HRESULT HookedCreateDepthStencilSurface(UINT Width, UINT Height, D3DFORMAT Format, D3DMULTISAMPLE_TYPE MultiSample,
-                                        DWORD Quality, BOOL Discard, IDirect3DSurface9 **Surface, HANDLE *Shared)
-{
-    Events.push_back("Z " + std::to_string(Width) + "x" + std::to_string(Height));
-    if (DepthSurfaceFailures > 0) {
-        --DepthSurfaceFailures;
-        return E_OUTOFMEMORY;
-    }
-    return D3D9SystemCalls.Direct3DDevice9_CreateDepthStencilSurface(Width, Height, Format, MultiSample, Quality,
-                                                                      Discard, Surface, Shared);
-}
-
-HRESULT HookedTestCooperativeLevel(void)
-{
-    if (DeviceNotResetAnswers > 0) {
-        --DeviceNotResetAnswers;
-        return D3DERR_DEVICENOTRESET;
-    }
-    return D3D9SystemCalls.Direct3DDevice9_TestCooperativeLevel();
-}
+// What the hooks and callbacks saw; the depth surfaces of a 640 x 480 and an 800 x 600 screen.
+std::vector<std::string> &Events = D3D9Hooks.Calls;
+const std::string kDepth512 = "CreateDepthStencilSurface 1024x512", kDepth1024 = "CreateDepthStencilSurface 1024x1024";
 
 class D3D9Startup : public testing::Test
 {
@@ -60,10 +39,8 @@ protected:
         ASSERT_EQ(0, SetGraphMode(640, 480, 32, 60));
         RegisterGraphicsHardwareFunctions(GRAPHICS_API_D3D9, GetGraphicsD3D9Functions());
         D3D9Calls = D3D9SystemCalls;
-        D3D9Calls.Direct3DDevice9_CreateDepthStencilSurface = HookedCreateDepthStencilSurface;
-        D3D9Calls.Direct3DDevice9_TestCooperativeLevel = HookedTestCooperativeLevel;
-        Events.clear();
-        DepthSurfaceFailures = DeviceNotResetAnswers = 0;
+        D3D9Calls.Direct3DDevice9_CreateDepthStencilSurface = RecordingCreateDepthStencilSurface;
+        D3D9Hooks = D3D9HookData();
         allocNum_ = GetAllocNum();
         allocSize_ = GetTotalAllocSize();
     }
@@ -128,7 +105,7 @@ TEST_F(D3D9Startup, RebuildsRunTheLostAndRestoreCallbacksAndMakeANewZBuffer)
     const ImageRect area = GraphicsDrawSettings.DrawArea;
     EXPECT_EQ(0, Graphics_Hardware_ChangeScreenMode(0, -1, -1, -1, -1));
     EXPECT_EQ(0, Graphics_Hardware_ChangeScreenMode(0, -1, -1, -1, -1));
-    const std::vector<std::string> twice = {"lost", "Z 1024x512", "restored", "lost", "Z 1024x512", "restored"};
+    const std::vector<std::string> twice = {"lost", kDepth512, "restored", "lost", kDepth512, "restored"};
     EXPECT_EQ(twice, Events);
     EXPECT_EQ(0, memcmp(&area, &GraphicsDrawSettings.DrawArea, sizeof(area)));
     ASSERT_EQ(0, SetDrawArea(0, 0, GraphicsDrawSettings.DrawSizeX, GraphicsDrawSettings.DrawSizeY));
@@ -136,11 +113,13 @@ TEST_F(D3D9Startup, RebuildsRunTheLostAndRestoreCallbacksAndMakeANewZBuffer)
     EXPECT_EQ(0, WrongPixels(0xC80A14));
 
     // A lost device is found by the pump's check and rebuilt once; a healthy one is left alone.
+    D3D9Calls.Direct3DDevice9_TestCooperativeLevel = LosingTestCooperativeLevel;
     Events.clear();
-    DeviceNotResetAnswers = 1;
+    D3D9Hooks.DeviceNotResetAnswers = 1;
     EXPECT_EQ(0, Graphics_Hardware_RestoreLostDevice());
     EXPECT_EQ(0, Graphics_Hardware_RestoreLostDevice());
-    EXPECT_EQ(std::vector<std::string>({"lost", "Z 1024x512", "restored"}), Events);
+    const std::vector<std::string> once = {"TestCooperativeLevel", "lost", kDepth512, "restored", "TestCooperativeLevel"};
+    EXPECT_EQ(once, Events);
 
     // Releasing the device objects twice is harmless; the rebuild brings the device back.
     EXPECT_EQ(0, Graphics_Hardware_ReleaseDeviceObjects());
@@ -155,9 +134,10 @@ TEST_F(D3D9Startup, ARebuildThatCannotMakeItsDeviceFailsAndLeavesNothing)
     ASSERT_EQ(0, LibraryInit());
     D3D9Backend.DeviceRestoreCallback = [](void *) { Events.push_back("restored"); };
     Events.clear();
-    DepthSurfaceFailures = 1;
+    D3D9Hooks.FailDepthSurfaceFrom = D3D9Hooks.DepthSurfaces + 1;
     EXPECT_EQ(-1, Graphics_Hardware_ChangeScreenMode(0, -1, -1, -1, -1));
-    EXPECT_EQ(std::vector<std::string>({"Z 1024x512"}), Events) << "no restore after a failed rebuild";
+    EXPECT_EQ(std::vector<std::string>({kDepth512}), Events) << "no restore after a failed rebuild";
+    D3D9Hooks.FailDepthSurfaceFrom = 0;
     EXPECT_EQ(0, Direct3DDevice9_IsValid());
     EXPECT_EQ(nullptr, D3D9CallLayer.Module);
     // Drawing and presenting on the missing device fail without harm, and a later rebuild works.
@@ -174,7 +154,7 @@ TEST_F(D3D9Startup, AModeChangeStartsTheBackEndAgainAtTheNewSize)
     Events.clear();
     ASSERT_EQ(0, ChangeScreenMode(800, 600, 32, 0, 60));
     EXPECT_EQ(GRAPHICS_API_D3D9, GetGraphicsAPIType());
-    EXPECT_EQ(std::vector<std::string>({"Z 1024x1024"}), Events);
+    EXPECT_EQ(std::vector<std::string>({kDepth1024}), Events);
     D3DSURFACE_DESC desc = {};
     Direct3DSurface9_GetDesc(D3D9DeviceCapsInfo.BackBuffer, &desc);
     EXPECT_EQ(800u, desc.Width);

@@ -18,10 +18,7 @@ D3D11DeviceStateCache &S = D3D11DeviceState;
 // The caller arrays' copies (colour order, texture corners) go into work buffer 2.
 constexpr int kVertexCopyWorkIndex = 2;
 
-// The front end keeps no blend-graph position: blend coordinates are placed by the graph's own
-// corners (placement mode 0 at 0, 0), and free corners are never rounded (free-corner mode 0).
-constexpr int kBlendPositionMode = 0;
-constexpr float kBlendX = 0.0f, kBlendY = 0.0f;
+// Free corners are never rounded (free-corner mode 0).
 constexpr int kFreeCornerMode = 0;
 
 // VERTEX2D and VERTEX_BLENDTEX_2D.
@@ -70,11 +67,7 @@ bool Drawable(const GraphHandleData *Graph)
     return true;
 }
 
-// One corner of a quad: its place on the target, its texture coordinates, its blend coordinates.
-struct Corner
-{
-    float x, y, u, v, bu, bv;
-};
+using Corner = GraphQuadCorner;
 
 // The blend graph's piece that goes with piece Index of the graph: the same index when both have
 // as many pieces, else the first.
@@ -83,21 +76,6 @@ const GraphDrawPiece *BlendPieceOf(const GraphHandleData *Graph, const GraphHand
     if (Blend == nullptr || Blend->PieceNum < 1) return nullptr;
     const GraphDrawPiece *piece = &Blend->Piece[Blend->PieceNum == Graph->PieceNum ? Index : 0];
     return PieceView(*piece) != nullptr ? piece : nullptr;
-}
-
-// The blend coordinates of a corner at graph-space (CX, CY), drawn with its graph-space origin at
-// (PosX, PosY).
-void PlaceBlend(Corner &C, float CX, float CY, float PosX, float PosY, const GraphDrawPiece *Blend)
-{
-    if (Blend == nullptr) return;
-    const float bx = Blend->Vertex[0].x, by = Blend->Vertex[0].y;
-    if (kBlendPositionMode == 1) {
-        C.bu = (PosX + CX - bx - kBlendX) / TexWidth(*Blend);
-        C.bv = (PosY + CY - by - kBlendY) / TexHeight(*Blend);
-    } else {
-        C.bu = (CX - bx + kBlendX) / TexWidth(*Blend);
-        C.bv = (CY - by + kBlendY) / TexHeight(*Blend);
-    }
 }
 
 // Binds a piece's texture (and its blend piece) for the next vertices. Between pieces the draw
@@ -136,22 +114,6 @@ void AppendQuad(const Corner C[4], bool RisingDiagonal = true)
     }
 }
 
-// Moves a corner into the draw area; its coordinates follow by the distance moved over the
-// texture's size in target pixels, so that the part still visible keeps its mapping.
-void ClampCorner(Corner &C, float TexPixelsX, float TexPixelsY, float BlendPixelsX, float BlendPixelsY)
-{
-    const float *area = GraphicsDrawSettings.DrawAreaF;
-    const float x = C.x < area[0] ? area[0] : C.x > area[2] ? area[2] : C.x;
-    const float y = C.y < area[1] ? area[1] : C.y > area[3] ? area[3] : C.y;
-    const float dx = x - C.x, dy = y - C.y;
-    C.u += dx / TexPixelsX;
-    C.v += dy / TexPixelsY;
-    if (BlendPixelsX != 0.0f) C.bu += dx / BlendPixelsX;
-    if (BlendPixelsY != 0.0f) C.bv += dy / BlendPixelsY;
-    C.x = x;
-    C.y = y;
-}
-
 // Graphs at a position and stretched: every piece's corners scaled by (ScaleX, ScaleY) from the
 // graph's origin at (X, Y) on the target, clipped unless Inside.
 void AppendPieces(const GraphHandleData *Graph, const GraphHandleData *Blend, float X, float Y, float ScaleX,
@@ -162,23 +124,9 @@ void AppendPieces(const GraphHandleData *Graph, const GraphHandleData *Blend, fl
         const GraphDrawPiece *blend = BlendPieceOf(Graph, Blend, i);
         if (i > 0) UsePiece(piece, blend, true);
         Corner c[4];
-        for (int k = 0; k < 4; k++) {
-            const GraphDrawPieceVertex &pv = piece.Vertex[k];
-            c[k] = Corner{X + pv.x * ScaleX, Y + pv.y * ScaleY, pv.u, pv.v, 0.0f, 0.0f};
-            PlaceBlend(c[k], pv.x, pv.y, X, Y, blend);
-            if (!Inside)
-                ClampCorner(c[k], TexWidth(piece) * ScaleX, TexHeight(piece) * ScaleY,
-                            blend != nullptr ? TexWidth(*blend) * ScaleX : 0.0f,
-                            blend != nullptr ? TexHeight(*blend) * ScaleY : 0.0f);
-        }
+        GraphPieceQuadCorners(piece, blend, X, Y, ScaleX, ScaleY, Inside ? nullptr : GraphicsDrawSettings.DrawAreaF, c);
         AppendQuad(c);
     }
-}
-
-bool InsideDrawArea(int Left, int Top, int Right, int Bottom)
-{
-    const ImageRect &a = GraphicsDrawSettings.DrawArea;
-    return Left >= a.left && Top >= a.top && Right <= a.right && Bottom <= a.bottom;
 }
 
 // Binds the first piece and prepares with Flags.
@@ -235,7 +183,7 @@ void DrawModiTexture(const float Corners[4][2], const GraphHandleData *Graph, in
     Corner c[4];
     for (int k = 0; k < 4; k++) {
         c[k] = Corner{Corners[k][0], Corners[k][1], us[k], vs[k], 0.0f, 0.0f};
-        PlaceBlend(c[k], piece.Vertex[k].x, piece.Vertex[k].y, 0.0f, 0.0f, blend);
+        PlaceGraphBlendCorner(c[k], piece.Vertex[k].x, piece.Vertex[k].y, 0.0f, 0.0f, blend);
     }
     AppendQuad(c, D3D11QuadUsesRisingDiagonal(Corners));
 }
@@ -251,11 +199,7 @@ uint32_t Graphics_D3D11_GraphDrawFlags(const GraphHandleData *Graph, int TransFl
     if (AlphaKeepFlag) flags |= D3D11_PREPARE_KEEP_ALPHA;
     if (Graph == nullptr || Graph->Image == nullptr) return flags;
     if (Graph->Image->Format.AlphaChannelFlag) flags |= D3D11_PREPARE_ALPHA_CHANNEL;
-    // The transparent colour's formats hold it as alpha 0, which the alpha test leaves out.
-    const int format = Graph->Image->PixelFormat;
-    if (format == PIXEL_FORMAT_ALPHATEST_RGB32 || format == PIXEL_FORMAT_ALPHATEST_RGB16 ||
-        format == PIXEL_FORMAT_PAL8_ALPHATEST || format == PIXEL_FORMAT_PAL4_ALPHATEST)
-        flags |= D3D11_PREPARE_ALPHA_TEST;
+    if (IsAlphaTestPixelFormat(Graph->Image->PixelFormat)) flags |= D3D11_PREPARE_ALPHA_TEST;
     return flags;
 }
 
@@ -266,7 +210,7 @@ int Graphics_D3D11_DrawGraph(int X, int Y, float XF, float YF, GraphHandleData *
 {
     if (!D3D11Device_IsValid() || !Drawable(Graph)) return -1;
     BeginGraph(Graph, BlendGraph, Graphics_D3D11_GraphDrawFlags(Graph, TransFlag, AlphaKeepFlag) | D3D11_PREPARE_CULL);
-    const bool inside = InsideDrawArea(X, Y, X + Graph->Width, Y + Graph->Height);
+    const bool inside = GraphRectInsideDrawArea(X, Y, X + Graph->Width, Y + Graph->Height);
     AppendPieces(Graph, BlendGraph, XF, YF, 1.0f, 1.0f, inside);
     return 0;
 }
@@ -280,7 +224,8 @@ int Graphics_D3D11_DrawExtendGraph(int X1, int Y1, int X2, int Y2, float X1F, fl
     const int keep = AlphaKeepFlag && GraphicsDrawSettings.DrawMode != 1;
     BeginGraph(Graph, BlendGraph, Graphics_D3D11_GraphDrawFlags(Graph, TransFlag, keep));
     const float scaleX = (X2F - X1F) / Graph->WidthF, scaleY = (Y2F - Y1F) / Graph->HeightF;
-    const bool inside = InsideDrawArea(X1 < X2 ? X1 : X2, Y1 < Y2 ? Y1 : Y2, X1 < X2 ? X2 : X1, Y1 < Y2 ? Y2 : Y1);
+    const bool inside =
+        GraphRectInsideDrawArea(X1 < X2 ? X1 : X2, Y1 < Y2 ? Y1 : Y2, X1 < X2 ? X2 : X1, Y1 < Y2 ? Y2 : Y1);
     AppendPieces(Graph, BlendGraph, X1F, Y1F, scaleX, scaleY, inside);
     return 0;
 }
@@ -300,19 +245,9 @@ int Graphics_D3D11_DrawModiGraph(float X1, float Y1, float X2, float Y2, float X
         DrawModiTexture(corners, Graph, 0, BlendGraph);
         return 0;
     }
-    // Each piece's corners placed bilinearly between the four destination corners.
-    const double w = Graph->WidthF, h = Graph->HeightF;
     for (int i = 0; i < Graph->PieceNum; i++) {
-        const GraphDrawPiece &piece = Graph->Piece[i];
         float pieceCorners[4][2];
-        for (int k = 0; k < 4; k++) {
-            const double u = piece.Vertex[k].x / w, v = piece.Vertex[k].y / h;
-            for (int axis = 0; axis < 2; axis++) {
-                const double top = corners[0][axis] + (corners[1][axis] - corners[0][axis]) * u;
-                const double bottom = corners[2][axis] + (corners[3][axis] - corners[2][axis]) * u;
-                pieceCorners[k][axis] = (float)(top + (bottom - top) * v);
-            }
-        }
+        GraphModiPieceCorners(corners, Graph->WidthF, Graph->HeightF, Graph->Piece[i], pieceCorners);
         DrawModiTexture(pieceCorners, Graph, i, BlendGraph);
     }
     return 0;
@@ -329,10 +264,8 @@ int Graphics_D3D11_DrawModiGraphInt(int X1, int Y1, int X2, int Y2, int X3, int 
         return Graphics_D3D11_DrawModiGraph((float)X1, (float)Y1, (float)X2, (float)Y2, (float)X3, (float)Y3, (float)X4,
                                             (float)Y4, Graph, BlendGraph, TransFlag);
 
-    // Each piece corner by one of two affine maps: the one anchored at the top-left corner for
-    // corners on or above the graph's rising diagonal, else the one anchored at the bottom-right.
     BeginGraph(Graph, BlendGraph, Graphics_D3D11_GraphDrawFlags(Graph, TransFlag, 1));
-    const float w = Graph->WidthF, h = Graph->HeightF;
+    const int xs[4] = {X1, X2, X3, X4}, ys[4] = {Y1, Y2, Y3, Y4};
     for (int i = 0; i < Graph->PieceNum; i++) {
         const GraphDrawPiece &piece = Graph->Piece[i];
         const GraphDrawPiece *blend = BlendPieceOf(Graph, BlendGraph, i);
@@ -340,16 +273,9 @@ int Graphics_D3D11_DrawModiGraphInt(int X1, int Y1, int X2, int Y2, int X3, int 
         Corner c[4];
         for (int k = 0; k < 4; k++) {
             const GraphDrawPieceVertex &pv = piece.Vertex[k];
-            float x, y;
-            if (piece.VertexOnDiagonal[k]) {
-                x = X1 + pv.x / w * (X2 - X1) + pv.y / h * (X3 - X1);
-                y = Y1 + pv.x / w * (Y2 - Y1) + pv.y / h * (Y3 - Y1);
-            } else {
-                x = X4 + (w - pv.x) / w * (X3 - X4) + (h - pv.y) / h * (X2 - X4);
-                y = Y4 + (w - pv.x) / w * (Y3 - Y4) + (h - pv.y) / h * (Y2 - Y4);
-            }
-            c[k] = Corner{x, y, pv.u, pv.v, 0.0f, 0.0f};
-            PlaceBlend(c[k], pv.x, pv.y, 0.0f, 0.0f, blend);
+            c[k] = Corner{0.0f, 0.0f, pv.u, pv.v, 0.0f, 0.0f};
+            GraphModiIntPieceCorner(xs, ys, Graph->WidthF, Graph->HeightF, piece, k, 0.0f, &c[k].x, &c[k].y);
+            PlaceGraphBlendCorner(c[k], pv.x, pv.y, 0.0f, 0.0f, blend);
         }
         AppendQuad(c);
     }
@@ -368,7 +294,7 @@ int Graphics_D3D11_DrawGraphRects(const DrawGraphRectsParam *Param, GraphHandleD
         Corner c[4];
         for (int k = 0; k < 4; k++) {
             c[k] = Corner{v[k].x, v[k].y, v[k].u, v[k].v, 0.0f, 0.0f};
-            PlaceBlend(c[k], v[k].x, v[k].y, 0.0f, 0.0f, blend);
+            PlaceGraphBlendCorner(c[k], v[k].x, v[k].y, 0.0f, 0.0f, blend);
         }
         AppendQuad(c);
     }
@@ -466,20 +392,7 @@ int DrawCallerVertices(const VERTEX2D *Vertex, int Num, int Topology, GraphHandl
         VERTEX2D *copy = (VERTEX2D *)ReserveWorkBuffer(kVertexCopyWorkIndex, Num * (int)sizeof(VERTEX2D));
         if (copy == nullptr) return -1;
         memcpy(copy, Vertex, (size_t)Num * sizeof(VERTEX2D));
-        if (corners) {
-            float s1 = piece->Vertex[0].u, s2 = piece->Vertex[3].u;
-            const float t1 = piece->Vertex[0].v, t2 = piece->Vertex[3].v;
-            if (MirrorFlag) {
-                const float s = s1;
-                s1 = s2;
-                s2 = s;
-            }
-            const float us[6] = {s1, s2, s1, s2, s1, s2}, vs[6] = {t1, t1, t2, t2, t2, t1};
-            for (int i = 0; i < Num; i++) {
-                copy[i].u = us[i % 6];
-                copy[i].v = vs[i % 6];
-            }
-        }
+        if (corners) SetGraphCornerUV(copy, Num, *piece, MirrorFlag);
         if (swap)
             for (int i = 0; i < Num; i++) {
                 const uint8_t red = copy[i].dif.r;

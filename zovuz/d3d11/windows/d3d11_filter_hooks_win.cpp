@@ -1,11 +1,12 @@
 // What the graph filters' Direct3D 11 passes need of the back end: the filter archive's shaders,
 // the ready channel-mix shaders, the filters' constant buffer and one quad through the
-// texture-to-texture transfer with a filter pixel shader.
+// texture-to-texture transfer with a filter pixel shader, from and into graphs or shadow maps.
 #include <string.h>
 
 #include "zovuz/d3d11/d3d11_shader_pack_internal.h"
 #include "zovuz/d3d11/windows/d3d11_buffers_win.h"
 #include "zovuz/d3d11/windows/d3d11_graph_piece_win.h"
+#include "zovuz/d3d11/windows/d3d11_shadow_map_win.h"
 #include "zovuz/d3d11/windows/d3d11_transfer_win.h"
 #include "zovuz/d3d11/zovuz_d3d11.h"
 
@@ -17,18 +18,28 @@ constexpr int kFilterConstantSlot = 3;
 
 struct QuadTexture
 {
-    GraphHandleData *Graph;
-    const GraphTextureEntry *Piece;
     ID3D11Texture2D *Texture;
     ID3D11ShaderResourceView *View;
+    ID3D11RenderTargetView *Target;  // null when it cannot be drawn into
 };
 
+// A graph's first texture, or a shadow map's colour texture (the one its depth is drawn into).
 bool TextureOf(int Handle, QuadTexture *Out)
 {
-    Out->Graph = GetTypedHandle<GraphHandleData>(Handle, DX_HANDLETYPE_GRAPH, 0);
-    Out->Piece = Out->Graph != nullptr ? D3D11FirstPiece(Out->Graph) : nullptr;
-    Out->Texture = D3D11PieceTexture(Out->Piece, D3D11_GRAPH_TEXTURE);
-    Out->View = D3D11PieceView(Out->Piece);
+    *Out = {};
+    if (const GraphHandleData *graph = GetTypedHandle<GraphHandleData>(Handle, DX_HANDLETYPE_GRAPH, 0)) {
+        const GraphTextureEntry *piece = D3D11FirstPiece(graph);
+        Out->Texture = D3D11PieceTexture(piece, D3D11_GRAPH_TEXTURE);
+        Out->View = D3D11PieceView(piece);
+        if (Out->Texture != nullptr && graph->Image != nullptr)
+            Out->Target = D3D11PieceTargetView(piece, graph->Image->MipLevels, 0, 0);
+    } else if (const ShadowMapHandleData *map =
+                   GetTypedHandle<ShadowMapHandleData>(Handle, DX_HANDLETYPE_SHADOWMAP, 0)) {
+        if (map->PF == nullptr) return false;
+        Out->Texture = (ID3D11Texture2D *)map->PF->Object[D3D11_SHADOWMAP_COLOR_TEXTURE];
+        Out->View = (ID3D11ShaderResourceView *)map->PF->Object[D3D11_SHADOWMAP_SRV];
+        Out->Target = (ID3D11RenderTargetView *)map->PF->Object[D3D11_SHADOWMAP_RTV];
+    }
     return Out->Texture != nullptr && Out->View != nullptr;
 }
 
@@ -82,7 +93,7 @@ int Graphics_D3D11_Filter_DrawQuad(const D3D11FilterQuad *Quad)
             return -1;
         pixelShader = (ID3D11PixelShader *)shader->PF->Object[0];
     }
-    ID3D11RenderTargetView *target = D3D11PieceTargetView(dest.Piece, dest.Graph->Image->MipLevels, 0, 0);
+    ID3D11RenderTargetView *target = dest.Target;
     if (target == nullptr) return -1;
     D3D11ConstantBuffer *constants = D3D11Buffers.Standard[D3D11_SCB_PIXEL_SLOT3];
     if (constants != nullptr) Graphics_D3D11_DeviceState_SetPSConstantBuffers(kFilterConstantSlot, 1, &constants);

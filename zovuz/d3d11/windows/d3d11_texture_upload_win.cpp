@@ -32,41 +32,10 @@ bool CoversTexture(const D3D11TextureTransfer &T)
            T.DestRect.bottom == T.TexHeight;
 }
 
-// ---- What the source holds ----
-//
-// A stored chain is read by level sizes that the transfer computes. The image says how many bytes
-// it holds (a file may have been cut short), so every read is checked against that first.
-
-// The bytes of level Level of a stored chain, laid out as the loaders store it: block rows for DXT,
-// else the image's pitch for level 0 and packed rows below it.
-int64_t StoredLevelBytes(const BASEIMAGE &Image, int Width, int Height, int Level)
-{
-    const COLORDATA &c = Image.ColorData;
-    if (IsBlockFormat(c.Format)) return (int64_t)Blocks(Width) * Blocks(Height) * c.BitDepth * 2;
-    const int64_t pitch = Level == 0 ? Image.Pitch : (int64_t)Width * c.PixelBytes;
-    return pitch * Height;
-}
-
-// The bytes one face of the image stores: every level it has.
-int64_t StoredFaceBytes(const BASEIMAGE &Image)
-{
-    int64_t total = 0;
-    int w = Image.Width, h = Image.Height;
-    const int levels = Image.MipCount > 1 ? Image.MipCount : 1;
-    for (int l = 0; l < levels; l++, w = Half(w), h = Half(h)) total += StoredLevelBytes(Image, w, h, l);
-    return total;
-}
-
-int64_t HeldBytes(const BASEIMAGE &Image)
-{
-    if (Image.DataSize > 0) return Image.DataSize;
-    return StoredFaceBytes(Image) * (Image.CubeFlag == 6 ? 6 : 1);
-}
-
 // A read of Bytes at Offset of the image's pixels: refused (logged) when the image does not hold it.
 bool Holds(const BASEIMAGE &Image, int64_t Offset, int64_t Bytes)
 {
-    if (Offset >= 0 && Bytes >= 0 && Offset + Bytes <= HeldBytes(Image)) return true;
+    if (BaseImageHoldsBytes(&Image, Offset, Bytes)) return true;
     AddLogStringWide(kShortImage);
     return false;
 }
@@ -109,10 +78,10 @@ int ConvertFace(const D3D11TextureTransfer &T, int Face, const ImageRect &Rect, 
 {
     // A cube map's faces lie one whole stored chain apart.
     const BASEIMAGE &src = *T.Source;
-    const uint8_t *pixels = (const uint8_t *)src.Pixels + (ptrdiff_t)(Face * StoredFaceBytes(src));
+    const uint8_t *pixels = (const uint8_t *)src.Pixels + (ptrdiff_t)(Face * GetBaseImageFaceBytes(&src));
     const BASEIMAGE *alpha = T.AlphaSource;
     const uint8_t *alphaPixels =
-        alpha != nullptr ? (const uint8_t *)alpha->Pixels + (ptrdiff_t)(Face * StoredFaceBytes(*alpha)) : nullptr;
+        alpha != nullptr ? (const uint8_t *)alpha->Pixels + (ptrdiff_t)(Face * GetBaseImageFaceBytes(alpha)) : nullptr;
     // The transparent colour becomes alpha 0 only where the texture has alpha and no alpha image
     // gives it.
     const int colorKey = T.TransColorFlag && T.DestColorData->AlphaWidth != 0 && alpha == nullptr;
@@ -144,7 +113,7 @@ int UploadWholeBlocks(const D3D11TextureTransfer &T, int Face)
 {
     const BASEIMAGE &src = *T.Source;
     const int bits = src.ColorData.BitDepth;
-    const int64_t offset = (int64_t)Face * StoredFaceBytes(src);
+    const int64_t offset = (int64_t)Face * GetBaseImageFaceBytes(&src);
     const int64_t bytes = (int64_t)Blocks(T.TexWidth) * Blocks(T.TexHeight) * bits * 2;
     if (!Holds(src, offset, bytes)) return -1;
     Update(T, Face, Box(0, 0, T.TexWidth, T.TexHeight), (const uint8_t *)src.Pixels + offset, bits / 2 * T.TexWidth);
@@ -168,26 +137,6 @@ void CopyEdges(uint8_t *Block, int Pitch, int Width, int Height, int PixelBytes,
     }
 }
 
-// Fills the rest of a W2-wide, H2-high half past a Width x Height level with its last column and
-// row, so that the halvings average image pixels only.
-void PadHalf(uint8_t *Half, int Pitch, int Width, int Height, int W2, int H2, int PixelBytes)
-{
-    for (int y = 0; y < Height; y++) {
-        uint8_t *row = Half + (ptrdiff_t)y * Pitch;
-        for (int x = Width; x < W2; x++)
-            memcpy(row + (ptrdiff_t)x * PixelBytes, row + (ptrdiff_t)(Width - 1) * PixelBytes, PixelBytes);
-    }
-    for (int y = Height; y < H2; y++)
-        memcpy(Half + (ptrdiff_t)y * Pitch, Half + (ptrdiff_t)(Height - 1) * Pitch, (size_t)Pitch);
-}
-
-int PowerOfTwoAtLeast(int Size)
-{
-    int p = 1;
-    while (p < Size) p *= 2;
-    return p;
-}
-
 // The stored chain: every level of every face from the image, DXT blocks as they are, plain
 // pixels converted level by level. 0 / -1.
 int UploadStoredChain(const D3D11TextureTransfer &T)
@@ -195,7 +144,7 @@ int UploadStoredChain(const D3D11TextureTransfer &T)
     const BASEIMAGE &src = *T.Source;
     const bool dxt = IsUploadableBlock(src.ColorData.Format);
     const int levels = MipNum(*T.Image);
-    const int64_t faceBytes = StoredFaceBytes(src);
+    const int64_t faceBytes = GetBaseImageFaceBytes(&src);
     Staging staging;
     const int bpp = dxt ? 0 : T.DestColorData->PixelBytes;
     if (!dxt && staging.Take((int64_t)T.TexWidth * T.TexHeight * bpp, T.OwnMemoryFlag,
@@ -205,7 +154,7 @@ int UploadStoredChain(const D3D11TextureTransfer &T)
         int64_t offset = (int64_t)f * faceBytes;
         int w = T.TexWidth, h = T.TexHeight;
         for (int l = 0; l < levels; l++, w = Half(w), h = Half(h)) {
-            const int64_t bytes = StoredLevelBytes(src, w, h, l);
+            const int64_t bytes = GetBaseImageLevelBytes(&src, w, h, l);
             if (!Holds(src, offset, bytes)) return -1;
             const uint8_t *level = (const uint8_t *)src.Pixels + offset;
             if (dxt) {
@@ -321,7 +270,7 @@ int Graphics_D3D11_BltBmpOrBaseImageToGraph3_MipMapBlt(const D3D11TextureTransfe
     }
 
     const int destWidth = T.DestRect.right - T.DestRect.left, destHeight = T.DestRect.bottom - T.DestRect.top;
-    const int w2 = PowerOfTwoAtLeast(destWidth), h2 = PowerOfTwoAtLeast(destHeight);
+    const int w2 = CalcPowerOfTwoAtLeast(destWidth), h2 = CalcPowerOfTwoAtLeast(destHeight);
     const int bpp = T.DestColorData->PixelBytes;
     const int pitch = w2 * bpp;
     const int64_t half = (int64_t)pitch * h2;
@@ -336,7 +285,7 @@ int Graphics_D3D11_BltBmpOrBaseImageToGraph3_MipMapBlt(const D3D11TextureTransfe
             uint8_t *level = halves[l & 1];
             if (l == 0) {
                 if (ConvertFace(T, f, T.SrcRect, level, pitch) < 0) return -1;
-                PadHalf(level, pitch, destWidth, destHeight, w2, h2, bpp);
+                PadMipBlock(level, pitch, destWidth, destHeight, w2, h2, bpp);
             } else {
                 ShrinkImageHalf(T.DestColorData, level, pitch, halves[(l - 1) & 1], pitch, 0, 0, 0, 0, w, h);
                 w = Half(w);
@@ -375,22 +324,8 @@ int Graphics_D3D11_BltBmpOrBaseImageToTexture(const ImageRect *SrcRect, int Dest
     const COLORDATA *colorData = Graphics_D3D11_GetFormatColorData(format);
     if (colorData == nullptr && !IsUploadableBlock(Image->ColorData.Format)) return -1;
 
-    // What lies outside the image is never read: the rectangle is cut to it, the destination
-    // moving with a cut left or top edge.
-    const int imageWidth = block ? (Image->Width + 3) & ~3 : Image->Width;
-    const int imageHeight = block ? (Image->Height + 3) & ~3 : Image->Height;
-    if (rect.left < 0) {
-        DestX -= rect.left;
-        rect.left = 0;
-    }
-    if (rect.top < 0) {
-        DestY -= rect.top;
-        rect.top = 0;
-    }
-    if (rect.right > imageWidth) rect.right = imageWidth;
-    if (rect.bottom > imageHeight) rect.bottom = imageHeight;
+    if (!ClipTransferRectToImage(Image, block, &rect, &DestX, &DestY)) return 0;
     const int width = rect.right - rect.left, height = rect.bottom - rect.top;
-    if (width < 1 || height < 1) return 0;
 
     D3D11TextureTransfer t = {};
     t.Image = &record;

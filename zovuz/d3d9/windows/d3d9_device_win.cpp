@@ -282,8 +282,8 @@ int Graphics_D3D9_CreateZBuffer(void)
         width = s.UserZBufferWidth;
         height = s.UserZBufferHeight;
     } else {
-        width = D3D9PowerOfTwoAbove(GraphicsScreenSettings.MainScreenWidth);
-        height = D3D9PowerOfTwoAbove(GraphicsScreenSettings.MainScreenHeight);
+        width = CalcPowerOfTwoAtLeast(GraphicsScreenSettings.MainScreenWidth);
+        height = CalcPowerOfTwoAtLeast(GraphicsScreenSettings.MainScreenHeight);
     }
     int depth = s.UserZBufferDepthFlag ? s.UserZBufferBitDepth : 0;
     int slot = depth == 24   ? D3D9_FORMAT_SLOT_ZBUFFER24

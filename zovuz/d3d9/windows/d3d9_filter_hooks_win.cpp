@@ -19,10 +19,12 @@ struct FilterSavedTargetsData
 };
 FilterSavedTargetsData FilterSavedTargets;
 
-// The texture of a graph's first texture entry, or null.
-IDirect3DTexture9 *GraphTexture(int GraphHandle)
+// The texture of a graph's first texture entry, or a shadow map's render-target texture; or null.
+IDirect3DTexture9 *GraphTexture(int Handle)
 {
-    GraphHandleData *graph = GetTypedHandle<GraphHandleData>(GraphHandle, DX_HANDLETYPE_GRAPH, 0);
+    if (const ShadowMapHandleData *map = GetShadowMapEntry(Handle, 0))
+        return map->PF != nullptr ? (IDirect3DTexture9 *)map->PF->Object[D3D9_OBJECT_TEXTURE] : nullptr;
+    GraphHandleData *graph = GetTypedHandle<GraphHandleData>(Handle, DX_HANDLETYPE_GRAPH, 0);
     if (graph == nullptr || graph->Image == nullptr || graph->Image->TextureNum < 1) return nullptr;
     const GraphTextureEntry &entry = graph->Image->Texture[0];
     return entry.PF != nullptr ? (IDirect3DTexture9 *)entry.PF->Object[0] : nullptr;

@@ -12,10 +12,6 @@ namespace {
 
 D3D9DeviceStateCacheData &Cache = D3D9DeviceStateCache;
 
-// The front end keeps no blend-graph position: blend coordinates are placed from the graph's own
-// corners (placement mode 0, position 0, 0).
-constexpr int kBlendPlacementMode = 0;
-constexpr float kBlendX = 0.0f, kBlendY = 0.0f;
 // Direct3D 9 samples pixels at their integer coordinates: graphs placed by pixel edges move half a
 // pixel up and left.
 constexpr float kHalf = 0.5f;
@@ -45,10 +41,7 @@ unsigned GraphFlags(const GraphHandleData *Graph, int TransFlag)
 {
     unsigned flags = D3D9_PREPARE_TEXTURED | (TransFlag ? D3D9_PREPARE_TRANS : 0u);
     if (Graph->Image->Format.AlphaChannelFlag) flags |= D3D9_PREPARE_ALPHA_CHANNEL;
-    const int format = Graph->Image->PixelFormat;
-    if (format == PIXEL_FORMAT_ALPHATEST_RGB32 || format == PIXEL_FORMAT_ALPHATEST_RGB16 ||
-        format == PIXEL_FORMAT_PAL8_ALPHATEST || format == PIXEL_FORMAT_PAL4_ALPHATEST)
-        flags |= D3D9_PREPARE_ALPHA_TEST;
+    if (IsAlphaTestPixelFormat(Graph->Image->PixelFormat)) flags |= D3D9_PREPARE_ALPHA_TEST;
     return flags;
 }
 
@@ -60,25 +53,7 @@ const GraphDrawPiece *BlendPieceOf(const GraphHandleData *Graph, const GraphHand
     return PieceTexture(*piece) != nullptr ? piece : nullptr;
 }
 
-// One corner: its place on the target, its texture and its blend coordinates.
-struct Corner
-{
-    float x, y, u, v, su, sv;
-};
-
-// The blend coordinates of a corner at (CX, CY) inside the graph, drawn at (PosX, PosY).
-void PlaceBlend(Corner &C, float CX, float CY, float PosX, float PosY, const GraphDrawPiece *Blend)
-{
-    if (Blend == nullptr) return;
-    const float bx = Blend->Vertex[0].x, by = Blend->Vertex[0].y;
-    if (kBlendPlacementMode == 1) {
-        C.su = (PosX + CX - bx - kBlendX) / TexWidth(*Blend);
-        C.sv = (PosY + CY - by - kBlendY) / TexHeight(*Blend);
-    } else {
-        C.su = (CX - bx + kBlendX) / TexWidth(*Blend);
-        C.sv = (CY - by + kBlendY) / TexHeight(*Blend);
-    }
-}
+using Corner = GraphQuadCorner;
 
 // Binds a piece's texture (and blend texture); the draw state goes out at once between pieces and
 // whenever the textures changed.
@@ -114,7 +89,7 @@ void AppendQuad(const Corner C[4], bool Reverse = false)
         if (v == nullptr) return;
         for (int i = 0; i < 6; ++i) {
             const Corner &c = C[order[i]];
-            v[i] = D3D9VertexBlendTex2D{c.x, c.y, z, 1.0f, color, 0xFFFFFFFF, c.u, c.v, c.su, c.sv};
+            v[i] = D3D9VertexBlendTex2D{c.x, c.y, z, 1.0f, color, 0xFFFFFFFF, c.u, c.v, c.bu, c.bv};
         }
         return;
     }
@@ -130,23 +105,8 @@ void AppendQuad(const Corner C[4], bool Reverse = false)
     }
 }
 
-// Moves a corner onto the draw area (Area: left, top, right, bottom); its coordinates follow by the
-// distance over the texture's size in target pixels.
-void ClampCorner(Corner &C, const float Area[4], float TexPixelsX, float TexPixelsY, float BlendPixelsX,
-                 float BlendPixelsY)
-{
-    const float x = C.x < Area[0] ? Area[0] : C.x > Area[2] ? Area[2] : C.x;
-    const float y = C.y < Area[1] ? Area[1] : C.y > Area[3] ? Area[3] : C.y;
-    const float dx = x - C.x, dy = y - C.y;
-    C.u += dx / TexPixelsX;
-    C.v += dy / TexPixelsY;
-    if (BlendPixelsX != 0.0f) C.su += dx / BlendPixelsX;
-    if (BlendPixelsY != 0.0f) C.sv += dy / BlendPixelsY;
-    C.x = x;
-    C.y = y;
-}
-
-// Every piece's corners scaled by (ScaleX, ScaleY) from (X, Y), clipped unless Inside.
+// Every piece's corners scaled by (ScaleX, ScaleY) from (X, Y), clipped unless Inside to the draw
+// area moved with the graphs.
 void AppendPieces(const GraphHandleData *Graph, const GraphHandleData *Blend, float X, float Y, float ScaleX,
                   float ScaleY, bool Inside)
 {
@@ -157,41 +117,8 @@ void AppendPieces(const GraphHandleData *Graph, const GraphHandleData *Blend, fl
         const GraphDrawPiece *blend = BlendPieceOf(Graph, Blend, i);
         if (i > 0) UsePiece(piece, blend, true);
         Corner c[4];
-        for (int k = 0; k < 4; ++k) {
-            const GraphDrawPieceVertex &pv = piece.Vertex[k];
-            c[k] = Corner{X + pv.x * ScaleX, Y + pv.y * ScaleY, pv.u, pv.v, 0.0f, 0.0f};
-            PlaceBlend(c[k], pv.x, pv.y, X, Y, blend);
-            if (!Inside)
-                ClampCorner(c[k], area, TexWidth(piece) * ScaleX, TexHeight(piece) * ScaleY,
-                            blend != nullptr ? TexWidth(*blend) * ScaleX : 0.0f,
-                            blend != nullptr ? TexHeight(*blend) * ScaleY : 0.0f);
-        }
+        GraphPieceQuadCorners(piece, blend, X, Y, ScaleX, ScaleY, Inside ? nullptr : area, c);
         AppendQuad(c);
-    }
-}
-
-bool InsideDrawArea(int Left, int Top, int Right, int Bottom)
-{
-    const ImageRect &a = GraphicsDrawSettings.DrawArea;
-    return Left >= a.left && Top >= a.top && Right <= a.right && Bottom <= a.bottom;
-}
-
-int PrimitiveCount(int Type, int Num)
-{
-    switch (Type) {
-        case D3DPT_POINTLIST:
-            return Num;
-        case D3DPT_LINELIST:
-            return Num / 2;
-        case D3DPT_LINESTRIP:
-            return Num - 1;
-        case D3DPT_TRIANGLELIST:
-            return Num / 3;
-        case D3DPT_TRIANGLESTRIP:
-        case D3DPT_TRIANGLEFAN:
-            return Num - 2;
-        default:
-            return 0;
     }
 }
 
@@ -204,7 +131,7 @@ int Graphics_D3D9_DrawGraph(int X, int Y, float XF, float YF, GraphHandleData *G
 {
     if (!Drawable(Graph)) return -1;
     BeginGraph(Graph, BlendGraph, GraphFlags(Graph, TransFlag) | (PixelExact ? D3D9_PREPARE_EXACT : 0u));
-    const bool inside = InsideDrawArea(X, Y, X + Graph->Width, Y + Graph->Height);
+    const bool inside = GraphRectInsideDrawArea(X, Y, X + Graph->Width, Y + Graph->Height);
     AppendPieces(Graph, BlendGraph, XF - kHalf, YF - kHalf, 1.0f, 1.0f, inside);
     return 0;
 }
@@ -216,7 +143,8 @@ int Graphics_D3D9_DrawExtendGraph(int X1, int Y1, int X2, int Y2, float X1F, flo
     const bool exact = PixelExact && GraphicsDrawSettings.DrawMode != 1;
     BeginGraph(Graph, BlendGraph, GraphFlags(Graph, TransFlag) | (exact ? D3D9_PREPARE_EXACT : 0u));
     const float scaleX = (X2F - X1F) / Graph->WidthF, scaleY = (Y2F - Y1F) / Graph->HeightF;
-    const bool inside = InsideDrawArea(X1 < X2 ? X1 : X2, Y1 < Y2 ? Y1 : Y2, X1 < X2 ? X2 : X1, Y1 < Y2 ? Y2 : Y1);
+    const bool inside =
+        GraphRectInsideDrawArea(X1 < X2 ? X1 : X2, Y1 < Y2 ? Y1 : Y2, X1 < X2 ? X2 : X1, Y1 < Y2 ? Y2 : Y1);
     AppendPieces(Graph, BlendGraph, X1F - kHalf, Y1F - kHalf, scaleX, scaleY, inside);
     return 0;
 }
@@ -260,20 +188,10 @@ int Graphics_D3D9_DrawModiGraph(float X1, float Y1, float X2, float Y2, float X3
     const float corners[4][2] = {
         {X1 - kHalf, Y1 - kHalf}, {X2 - kHalf, Y2 - kHalf}, {X3 - kHalf, Y3 - kHalf}, {X4 - kHalf, Y4 - kHalf}};
     if (Graph->PieceNum == 1) return Graphics_D3D9_DrawModiTexQuad(corners, &Graph->Piece[0], 0);
-    // Each piece's corners placed bilinearly between the four corners.
-    const double w = Graph->WidthF, h = Graph->HeightF;
     for (int i = 0; i < Graph->PieceNum; ++i) {
-        const GraphDrawPiece &piece = Graph->Piece[i];
         float pieceCorners[4][2];
-        for (int k = 0; k < 4; ++k) {
-            const double u = piece.Vertex[k].x / w, v = piece.Vertex[k].y / h;
-            for (int axis = 0; axis < 2; ++axis) {
-                const double top = corners[0][axis] + (corners[1][axis] - corners[0][axis]) * u;
-                const double bottom = corners[2][axis] + (corners[3][axis] - corners[2][axis]) * u;
-                pieceCorners[k][axis] = (float)(top + (bottom - top) * v);
-            }
-        }
-        Graphics_D3D9_DrawModiTexQuad(pieceCorners, &piece, 0);
+        GraphModiPieceCorners(corners, Graph->WidthF, Graph->HeightF, Graph->Piece[i], pieceCorners);
+        Graphics_D3D9_DrawModiTexQuad(pieceCorners, &Graph->Piece[i], 0);
     }
     return 0;
 }
@@ -292,7 +210,7 @@ int Graphics_D3D9_DrawModiGraphInt(int X1, int Y1, int X2, int Y2, int X3, int Y
     // Each piece corner by the affine map of the triangle its corner byte names: the upper-left one
     // anchored at the top-left corner, the lower-right one at the bottom-right.
     BeginGraph(Graph, BlendGraph, GraphFlags(Graph, TransFlag) | D3D9_PREPARE_EXACT);
-    const float w = Graph->WidthF, h = Graph->HeightF;
+    const int xs[4] = {X1, X2, X3, X4}, ys[4] = {Y1, Y2, Y3, Y4};
     for (int i = 0; i < Graph->PieceNum; ++i) {
         const GraphDrawPiece &piece = Graph->Piece[i];
         const GraphDrawPiece *blend = BlendPieceOf(Graph, BlendGraph, i);
@@ -300,16 +218,9 @@ int Graphics_D3D9_DrawModiGraphInt(int X1, int Y1, int X2, int Y2, int X3, int Y
         Corner c[4];
         for (int k = 0; k < 4; ++k) {
             const GraphDrawPieceVertex &pv = piece.Vertex[k];
-            float x, y;
-            if (piece.VertexOnDiagonal[k]) {
-                x = X1 - kHalf + pv.x * (X2 - X1) / w + pv.y * (X3 - X1) / h;
-                y = Y1 - kHalf + pv.x * (Y2 - Y1) / w + pv.y * (Y3 - Y1) / h;
-            } else {
-                x = X4 - kHalf + (pv.x - w) * (X4 - X3) / w + (pv.y - h) * (X4 - X2) / h;
-                y = Y4 - kHalf + (pv.x - w) * (Y4 - Y3) / w + (pv.y - h) * (Y4 - Y2) / h;
-            }
-            c[k] = Corner{x, y, pv.u, pv.v, 0.0f, 0.0f};
-            PlaceBlend(c[k], pv.x, pv.y, 0.0f, 0.0f, blend);
+            c[k] = Corner{0.0f, 0.0f, pv.u, pv.v, 0.0f, 0.0f};
+            GraphModiIntPieceCorner(xs, ys, Graph->WidthF, Graph->HeightF, piece, k, -kHalf, &c[k].x, &c[k].y);
+            PlaceGraphBlendCorner(c[k], pv.x, pv.y, 0.0f, 0.0f, blend);
         }
         AppendQuad(c);
     }
@@ -327,7 +238,7 @@ int Graphics_D3D9_DrawGraphRects(const DrawGraphRectsParam *Param, GraphHandleDa
         Corner c[4];
         for (int k = 0; k < 4; ++k) {
             c[k] = Corner{v[k].x, v[k].y, v[k].u, v[k].v, 0.0f, 0.0f};
-            PlaceBlend(c[k], v[k].x, v[k].y, 0.0f, 0.0f, blend);
+            PlaceGraphBlendCorner(c[k], v[k].x, v[k].y, 0.0f, 0.0f, blend);
         }
         AppendQuad(c);
     }
@@ -366,7 +277,7 @@ namespace {
 int DrawCallerVertices(const VERTEX2D *Vertices, int Num, int PrimitiveType, GraphHandleData *Graph, int TransFlag,
                        unsigned Flags, int GraphUV, int Reverse, int PieceIndex, int IsShadowMap, bool KeepShaders)
 {
-    if (!Direct3DDevice9_IsValid() || Vertices == nullptr || Num < 1 || PrimitiveCount(PrimitiveType, Num) < 1 ||
+    if (!Direct3DDevice9_IsValid() || Vertices == nullptr || Num < 1 || D3D9PrimitiveCount(PrimitiveType, Num) < 1 ||
         Num > 0x7FFFFFFF / (int)sizeof(VERTEX2D))
         return -1;
     const GraphDrawPiece *piece = nullptr;
@@ -400,23 +311,13 @@ int DrawCallerVertices(const VERTEX2D *Vertices, int Num, int PrimitiveType, Gra
         VERTEX2D *copy = (VERTEX2D *)ReserveWorkBuffer(2, Num * (int)sizeof(VERTEX2D));
         if (copy == nullptr) return -1;
         memcpy(copy, Vertices, (size_t)Num * sizeof(VERTEX2D));
-        float uL = piece->Vertex[0].u, uR = piece->Vertex[3].u;
-        const float vT = piece->Vertex[0].v, vB = piece->Vertex[3].v;
-        if (Reverse) {
-            const float u = uL;
-            uL = uR;
-            uR = u;
-        }
-        const float us[6] = {uL, uR, uL, uR, uL, uR}, vs[6] = {vT, vT, vB, vB, vB, vT};
-        for (int i = 0; i < Num; ++i) {
-            copy[i].u = us[i % 6];
-            copy[i].v = vs[i % 6];
-        }
+        SetGraphCornerUV(copy, Num, *piece, Reverse);
         draw = copy;
     }
     Graphics_D3D9_SetVertexType(0);
-    return FAILED(Direct3DDevice9_DrawPrimitiveUP(
-               (D3DPRIMITIVETYPE)PrimitiveType, (UINT)PrimitiveCount(PrimitiveType, Num), draw, (UINT)sizeof(VERTEX2D)))
+    return FAILED(Direct3DDevice9_DrawPrimitiveUP((D3DPRIMITIVETYPE)PrimitiveType,
+                                                  (UINT)D3D9PrimitiveCount(PrimitiveType, Num), draw,
+                                                  (UINT)sizeof(VERTEX2D)))
                ? -1
                : 0;
 }

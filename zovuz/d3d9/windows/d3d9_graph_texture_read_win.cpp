@@ -79,14 +79,11 @@ int Graphics_D3D9_LockBackBuffer(const ImageRect *Rect, BASEIMAGE *Image, int, G
             if (ownSource) Direct3D9_ReleaseObject(source);
             return Fail(L"バックバッファロック用描画可能サーフェスの作成に失敗しました\n");
         }
-        int index;
-        while ((index = Graphics_D3D9_AcquireMemorySurface(width, height, (unsigned)desc.Format, 0)) < 0) {
-            if (D3D9MemorySurfaceCache.CreateFailedFlag || ProcessMessageNoLock() != 0) {
-                Direct3D9_ReleaseObject(target);
-                if (ownSource) Direct3D9_ReleaseObject(source);
-                return Fail(L"バックバッファロック用システムメモリサーフェスの作成に失敗しました\n");
-            }
-            Sleep(1);
+        const int index = Graphics_D3D9_AcquireMemorySurfaceWaiting(width, height, (unsigned)desc.Format, 0);
+        if (index < 0) {
+            Direct3D9_ReleaseObject(target);
+            if (ownSource) Direct3D9_ReleaseObject(source);
+            return Fail(L"バックバッファロック用システムメモリサーフェスの作成に失敗しました\n");
         }
         IDirect3DSurface9 *memory = (IDirect3DSurface9 *)Graphics_D3D9_MemorySurfaceObject(index);
         const bool copied = SUCCEEDED(Direct3DDevice9_StretchRect(source, &rect, target, nullptr, D3DTEXF_NONE)) &&

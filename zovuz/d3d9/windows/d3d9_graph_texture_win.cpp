@@ -282,22 +282,8 @@ int Graphics_D3D9_BltBmpOrBaseImageToTexture(const ImageRect *SrcRect, int DestX
     const int block = D3D9DXTFormatOfKind(Image->ColorData.Format) != 0 ? 1 : 0;
     if (format == 0 || (colorData == nullptr && !D3D9IsDXTFormat(format))) return -1;
 
-    // What lies outside the image is never read: the rectangle is cut to it, the destination
-    // moving with a cut left or top edge.
-    const int imageWidth = block ? (Image->Width + 3) & ~3 : Image->Width;
-    const int imageHeight = block ? (Image->Height + 3) & ~3 : Image->Height;
-    if (rect.left < 0) {
-        DestX -= rect.left;
-        rect.left = 0;
-    }
-    if (rect.top < 0) {
-        DestY -= rect.top;
-        rect.top = 0;
-    }
-    if (rect.right > imageWidth) rect.right = imageWidth;
-    if (rect.bottom > imageHeight) rect.bottom = imageHeight;
+    if (!ClipTransferRectToImage(Image, block, &rect, &DestX, &DestY)) return 0;
     const int width = rect.right - rect.left, height = rect.bottom - rect.top;
-    if (width < 1 || height < 1) return 0;
 
     D3D9TextureTransferJob job = {};
     job.Format = format;

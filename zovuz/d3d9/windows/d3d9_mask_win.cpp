@@ -130,8 +130,8 @@ int Graphics_D3D9_Mask_CreateScreen(int Width, int Height)
         return -1;
     }
     if (!Direct3DDevice9_IsValid()) return -1;
-    M.TexWidth = D3D9PowerOfTwoAbove(Width);
-    M.TexHeight = D3D9PowerOfTwoAbove(Height);
+    M.TexWidth = CalcPowerOfTwoAtLeast(Width);
+    M.TexHeight = CalcPowerOfTwoAtLeast(Height);
     Direct3DDevice9_EndSceneIfNeeded();
 
     if (M.ImageTexture == nullptr) {

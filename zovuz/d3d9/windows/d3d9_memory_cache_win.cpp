@@ -148,6 +148,17 @@ int Graphics_D3D9_AcquireMemorySurface(int Width, int Height, unsigned Format, i
     return D3D9MemoryImageCache_Acquire(&D3D9MemorySurfaceCache, TextureKey(0, Width, Height, 0, Format));
 }
 
+int Graphics_D3D9_AcquireMemorySurfaceWaiting(int Width, int Height, unsigned Format, int ASync)
+{
+    for (;;) {
+        const int index = Graphics_D3D9_AcquireMemorySurface(Width, Height, Format, ASync);
+        // A surface that cannot be made is not waited for: no entry coming back would help.
+        if (index >= 0 || D3D9MemorySurfaceCache.CreateFailedFlag) return index;
+        if (IsMainThread() && ProcessMessageNoLock() != 0) return -1;
+        Sleep(1);
+    }
+}
+
 int Graphics_D3D9_ReleaseMemoryTexture_ASyncCallback(ASyncLoadRequestInfo *Info)
 {
     return ReplayMainThreadCall(

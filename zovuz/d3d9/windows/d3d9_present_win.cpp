@@ -242,8 +242,8 @@ int Graphics_D3D9_SetupSubBackBuffer(void)
     int width = settings.MainScreenWidth, height = settings.MainScreenHeight;
     bool multisampled = mode.MultiSampleCount >= 2 || mode.MultiSampleQuality > 0;
     if (!multisampled) {
-        s.SubBackBufferWidth = GraphicsDeviceCaps.PowerOfTwoTextureOnly ? D3D9PowerOfTwoAbove(width) : width;
-        s.SubBackBufferHeight = GraphicsDeviceCaps.PowerOfTwoTextureOnly ? D3D9PowerOfTwoAbove(height) : height;
+        s.SubBackBufferWidth = GraphicsDeviceCaps.PowerOfTwoTextureOnly ? CalcPowerOfTwoAtLeast(width) : width;
+        s.SubBackBufferHeight = GraphicsDeviceCaps.PowerOfTwoTextureOnly ? CalcPowerOfTwoAtLeast(height) : height;
         if (FAILED(Direct3DDevice9_CreateTexture((UINT)s.SubBackBufferWidth, (UINT)s.SubBackBufferHeight, 1,
                                                  D3DUSAGE_RENDERTARGET, format, D3DPOOL_DEFAULT,
                                                  &s.SubBackBufferTexture, nullptr))) {

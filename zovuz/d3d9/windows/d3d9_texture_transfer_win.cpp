@@ -40,20 +40,10 @@ bool CoversTexture(const Job &J)
            J.SrcRect.bottom - J.SrcRect.top == J.TexHeight;
 }
 
-// Bytes one face of the source stores (all its levels), and what the whole image holds.
-int64_t FaceBytes(const BASEIMAGE &Image)
-{
-    const int size = GetBaseImageDataSize(&Image);
-    return size > 0 ? size : 0;
-}
-int64_t HeldBytes(const BASEIMAGE &Image)
-{
-    if (Image.DataSize > 0) return Image.DataSize;
-    return FaceBytes(Image) * (Image.CubeFlag == 6 ? 6 : 1);
-}
+// A read of Bytes at Offset of the image's pixels: refused (logged) when the image does not hold it.
 bool Holds(const BASEIMAGE &Image, int64_t Offset, int64_t Bytes)
 {
-    if (Offset >= 0 && Bytes >= 0 && Offset + Bytes <= HeldBytes(Image)) return true;
+    if (BaseImageHoldsBytes(&Image, Offset, Bytes)) return true;
     AddLogStringWide(kShortImage);
     return false;
 }
@@ -62,10 +52,10 @@ bool Holds(const BASEIMAGE &Image, int64_t Offset, int64_t Bytes)
 int ConvertFace(const Job &J, int Face, const ImageRect &Rect, uint8_t *Dest, int DestPitch)
 {
     const BASEIMAGE &src = *J.Source;
-    const uint8_t *pixels = (const uint8_t *)src.Pixels + (ptrdiff_t)(Face * FaceBytes(src));
+    const uint8_t *pixels = (const uint8_t *)src.Pixels + (ptrdiff_t)(Face * GetBaseImageFaceBytes(&src));
     const BASEIMAGE *alpha = J.AlphaSource;
     const uint8_t *alphaPixels =
-        alpha != nullptr ? (const uint8_t *)alpha->Pixels + (ptrdiff_t)(Face * FaceBytes(*alpha)) : nullptr;
+        alpha != nullptr ? (const uint8_t *)alpha->Pixels + (ptrdiff_t)(Face * GetBaseImageFaceBytes(alpha)) : nullptr;
     // The transparent colour becomes alpha 0 only where the texture has alpha and no alpha image
     // gives it.
     const int colorKey =
@@ -86,19 +76,6 @@ IDirect3DSurface9 *LevelSurface(const Job &J, int Face, int Level)
     return SUCCEEDED(hr) ? surface : nullptr;
 }
 
-// A cached system-memory surface of a size; while none is free the message loop runs once and the
-// thread sleeps 1 ms. -1 when the library is ending.
-int AcquireSurfaceWaiting(int Width, int Height, unsigned Format, int ASyncThread)
-{
-    for (;;) {
-        const int index = Graphics_D3D9_AcquireMemorySurface(Width, Height, Format, ASyncThread);
-        // A surface that cannot be made is not waited for: no entry coming back would help.
-        if (index >= 0 || D3D9MemorySurfaceCache.CreateFailedFlag) return index;
-        if (IsMainThread() && ProcessMessageNoLock() != 0) return -1;
-        Sleep(1);
-    }
-}
-
 // Writes Rect of one level: Fill receives the memory of Rect's first pixel and its pitch.
 template <typename FillFn>
 int WriteLevel(const Job &J, int Face, int Level, const RECT &Rect, const wchar_t *LockFailure, FillFn Fill)
@@ -106,7 +83,7 @@ int WriteLevel(const Job &J, int Face, int Level, const RECT &Rect, const wchar_
     const int width = Rect.right - Rect.left, height = Rect.bottom - Rect.top;
     D3DLOCKED_RECT locked = {};
     if (J.UseMemorySurfaceFlag) {
-        const int index = AcquireSurfaceWaiting(width, height, J.Format, J.ASyncThread);
+        const int index = Graphics_D3D9_AcquireMemorySurfaceWaiting(width, height, J.Format, J.ASyncThread);
         if (index < 0) return Fail(L"ミップマップテクスチャ用のメモリサーフェスの取得に失敗しました");
         IDirect3DSurface9 *memory = (IDirect3DSurface9 *)Graphics_D3D9_MemorySurfaceObject(index);
         int result = -1;
@@ -153,13 +130,13 @@ int CopyStoredLevels(const Job &J)
 {
     const BASEIMAGE &src = *J.Source;
     const bool dxt = DirectDxt(J);
-    const int64_t faceBytes = FaceBytes(src);
+    const int64_t faceBytes = GetBaseImageFaceBytes(&src);
     for (int f = 0; f < FaceNum(J); f++) {
         int64_t offset = (int64_t)f * faceBytes;
         int w = J.TexWidth, h = J.TexHeight;
         for (int l = 0; l < J.MipLevels; l++, w = Half(w), h = Half(h)) {
             const int pitch = l == 0 ? src.Pitch : w * src.ColorData.PixelBytes;
-            const int64_t bytes = dxt ? (int64_t)D3D9DXTLevelBytes(src.ColorData.BitDepth, w, h) : (int64_t)pitch * h;
+            const int64_t bytes = GetBaseImageLevelBytes(&src, w, h, l);
             if (!Holds(src, offset, bytes)) return -1;
             const uint8_t *level = (const uint8_t *)src.Pixels + offset;
             const RECT rect = {0, 0, w, h};
@@ -184,26 +161,6 @@ int CopyStoredLevels(const Job &J)
         }
     }
     return 0;
-}
-
-int PowerOfTwoAtLeast(int Size)
-{
-    int p = 1;
-    while (p < Size) p *= 2;
-    return p;
-}
-
-// Fills the rest of a W2 x H2 half past a Width x Height level with its last column and row, so
-// that the halvings average image pixels only.
-void PadHalf(uint8_t *Half, int Pitch, int Width, int Height, int W2, int H2, int PixelBytes)
-{
-    for (int y = 0; y < Height; y++) {
-        uint8_t *row = Half + (ptrdiff_t)y * Pitch;
-        for (int x = Width; x < W2; x++)
-            memcpy(row + (ptrdiff_t)x * PixelBytes, row + (ptrdiff_t)(Width - 1) * PixelBytes, PixelBytes);
-    }
-    for (int y = Height; y < H2; y++)
-        memcpy(Half + (ptrdiff_t)y * Pitch, Half + (ptrdiff_t)(Height - 1) * Pitch, (size_t)Pitch);
 }
 
 }  // namespace
@@ -245,7 +202,7 @@ int Graphics_D3D9_TextureTransferBaseLevel(const Job &J)
         const int result =
             WriteLevel(J, f, 0, rect, L"テクスチャのロックに失敗しました", [&](uint8_t *Dest, int Pitch) {
                 if (DirectDxt(J)) {
-                    const int64_t offset = (int64_t)f * FaceBytes(src);
+                    const int64_t offset = (int64_t)f * GetBaseImageFaceBytes(&src);
                     if (!Holds(src, offset, (int64_t)D3D9DXTLevelBytes(src.ColorData.BitDepth, width, height)))
                         return -1;
                     D3D9CopyDXTLevel(Dest, Pitch, (const uint8_t *)src.Pixels + offset, src.ColorData.BitDepth, width,
@@ -278,7 +235,7 @@ int Graphics_D3D9_TextureTransfer(const Job &J)
 
     const int width = J.SrcRect.right - J.SrcRect.left, height = J.SrcRect.bottom - J.SrcRect.top;
     if (width <= 0 || height <= 0) return 0;
-    const int w2 = PowerOfTwoAtLeast(width), h2 = PowerOfTwoAtLeast(height);
+    const int w2 = CalcPowerOfTwoAtLeast(width), h2 = CalcPowerOfTwoAtLeast(height);
     const int bpp = J.DestColorData->PixelBytes;
     const int pitch = w2 * bpp;
     const size_t half = (size_t)pitch * h2;
@@ -296,7 +253,7 @@ int Graphics_D3D9_TextureTransfer(const Job &J)
                     result = -1;
                     break;
                 }
-                PadHalf(level, pitch, width, height, w2, h2, bpp);
+                PadMipBlock(level, pitch, width, height, w2, h2, bpp);
             } else {
                 ShrinkImageHalf(J.DestColorData, level, pitch, halves[(l - 1) & 1], pitch, 0, 0, 0, 0, w, h);
                 w = Half(w);

@@ -40,7 +40,23 @@ bool HasDevice() { return D3D9CallLayer.Device != nullptr; }
 
 int CurrentBufferIndex() { return Batch.VertexKind * 3 + Cache.Out.TextureMode; }
 
-int PrimitiveCount(int Type, int Num)
+// The common shape of a draw-setting setter: nothing when the values are equal (and not forced);
+// else the batch is drawn, the values stored, and the changed flags raised.
+template <typename F>
+int ChangeSetting(bool Equal, bool DrawStateChanged, F Store)
+{
+    if (!HasDevice()) return -1;
+    if (Equal && !Cache.ForceFlag) return 0;
+    if (!Cache.ForceFlag) Graphics_D3D9_RenderVertexBuffer(0);
+    Store();
+    if (DrawStateChanged) Draw.DrawStateChangedFlag = 1;
+    Cache.ChangedFlag = 1;
+    return 0;
+}
+
+}  // namespace
+
+int D3D9PrimitiveCount(int Type, int Num)
 {
     switch (Type) {
         case D3DPT_POINTLIST:
@@ -58,22 +74,6 @@ int PrimitiveCount(int Type, int Num)
             return 0;
     }
 }
-
-// The common shape of a draw-setting setter: nothing when the values are equal (and not forced);
-// else the batch is drawn, the values stored, and the changed flags raised.
-template <typename F>
-int ChangeSetting(bool Equal, bool DrawStateChanged, F Store)
-{
-    if (!HasDevice()) return -1;
-    if (Equal && !Cache.ForceFlag) return 0;
-    if (!Cache.ForceFlag) Graphics_D3D9_RenderVertexBuffer(0);
-    Store();
-    if (DrawStateChanged) Draw.DrawStateChangedFlag = 1;
-    Cache.ChangedFlag = 1;
-    return 0;
-}
-
-}  // namespace
 
 // ---- The batch ------------------------------------------------------------------------------------
 
@@ -125,7 +125,7 @@ int Graphics_D3D9_RenderVertexBuffer(int ASyncThread)
     Batch.WritePointer = Batch.Buffer[index];
     if (num > 0 && !GetLibraryEndFlag() && Batch.Buffer[index] != nullptr) {
         Direct3DDevice9_BeginSceneIfNeeded();
-        const int count = PrimitiveCount(Batch.PrimitiveType, num);
+        const int count = D3D9PrimitiveCount(Batch.PrimitiveType, num);
         // A wipe whose border covers everything draws nothing.
         if (!Cache.Out.BorderFullFlag && count > 0) {
             const D3D9BatchBufferInfo &info = D3D9BatchBuffers[index];

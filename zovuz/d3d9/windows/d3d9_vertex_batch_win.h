@@ -37,6 +37,9 @@ extern const D3D9BatchBufferInfo D3D9BatchBuffers[D3D9_BATCH_BUFFER_NUM];
 // The FVF of each D3D9VertexTypeId.
 extern const DWORD D3D9VertexTypeFVF[D3D9_VERTEX_DECLARATION_NUM];
 
+// The primitives Num vertices of a D3DPRIMITIVETYPE make (0 for another type).
+int D3D9PrimitiveCount(int Type, int Num);
+
 // Points the batch at its buffers and presets the fields drawing functions never write (rhw 1,
 // z 0, the blend-texture vertices' specular white); the batch is left empty, 2-D, one texture.
 void Graphics_D3D9_InitializeVertexBatch(void);

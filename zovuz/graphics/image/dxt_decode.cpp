@@ -1,4 +1,5 @@
-// Block-compressed (DXT1 to DXT5) images: their stored size and their decoding to 32-bit ARGB.
+// Block-compressed (DXT1 to DXT5) images: their stored size and their decoding to 32-bit ARGB;
+// the stored size of any image's mip chain.
 //
 // Storage: per face, every mip level one after another; a level of w x h pixels holds
 // ceil(w / 4) x ceil(h / 4) blocks of 8 bytes (DXT1) or 16 (DXT2 to DXT5). The decoded image
@@ -11,6 +12,7 @@
 namespace {
 
 int BlockBytes(int Format) { return Format == 1 ? 8 : 16; }
+bool IsDxtFormat(int Format) { return Format >= COLORDATA_FORMAT_DXT1 && Format <= COLORDATA_FORMAT_DXT5; }
 
 int64_t DxtLevelBytes(int Format, int Width, int Height)
 {
@@ -147,6 +149,29 @@ int GetDxtImageDataSize(int Format, int Width, int Height, int MipCount)
     if (Width <= 0 || Height <= 0) return 0;
     int64_t total = DxtFaceBytes(Format, Width, Height, MipCount > 1 ? MipCount : 1);
     return total > 0x7FFFFFFF ? -1 : (int)total;
+}
+
+int64_t GetBaseImageLevelBytes(const BASEIMAGE *Image, int Width, int Height, int Level)
+{
+    const int format = Image->ColorData.Format;
+    if (IsDxtFormat(format)) return DxtLevelBytes(format, Width, Height);
+    return Level == 0 ? PlainChainBytes(Image->Pitch, Width, Height, Image->ColorData.PixelBytes, 1)
+                      : (int64_t)Width * Image->ColorData.PixelBytes * Height;
+}
+
+int64_t GetBaseImageFaceBytes(const BASEIMAGE *Image)
+{
+    const int levels = Image->MipCount > 1 ? Image->MipCount : 1;
+    if (IsDxtFormat(Image->ColorData.Format))
+        return DxtFaceBytes(Image->ColorData.Format, Image->Width, Image->Height, levels);
+    return PlainChainBytes(Image->Pitch, Image->Width, Image->Height, Image->ColorData.PixelBytes, levels);
+}
+
+int BaseImageHoldsBytes(const BASEIMAGE *Image, int64_t Offset, int64_t Bytes)
+{
+    const int64_t held =
+        Image->DataSize > 0 ? Image->DataSize : GetBaseImageFaceBytes(Image) * (Image->CubeFlag == 6 ? 6 : 1);
+    return Offset >= 0 && Bytes >= 0 && Offset + Bytes <= held ? 1 : 0;
 }
 
 void AlignDxtTransferRect(ImageRect *Rect)

@@ -216,3 +216,41 @@ TEST(Dxt, PixelCallsDecodeFirst)
 }
 
 }  // namespace
+
+// The chain a transfer reads level by level: the loaders' layout, whatever the image's sizes. A
+// chain down to 1 x 1 is where a quarter-per-level estimate runs past it, and a cube's later
+// faces would then be read from the wrong place.
+TEST(StoredChain, LevelsAndFacesLieWhereTheLoadersPutThem)
+{
+    struct Case
+    {
+        const char *Name;
+        int Format, W, H, Pitch, Mips, Cube, DataSize;
+        int64_t Level1, Face, HeldEnd;  // level 1's bytes, one face's, the first byte not held
+    } cases[] = {
+        {"plain to 1x1", 0, 4, 4, 16, 3, 0, 0, 2 * 2 * 4, 64 + 16 + 4, 84},
+        {"plain, padded pitch", 0, 5, 3, 24, 3, 0, 0, 2 * 1 * 4, 72 + 8 + 4, 84},
+        {"plain cube", 0, 4, 4, 16, 3, 6, 0, 16, 84, 6 * 84},
+        {"one level", 0, 4, 4, 16, 0, 0, 0, 16, 64, 64},
+        {"DXT1 to 1x1", 1, 9, 9, 0, 3, 0, 0, 8, (9 + 1 + 1) * 8, 88},
+        {"DXT5, cut short", 5, 8, 8, 0, 2, 0, 40, 16, (4 + 1) * 16, 40},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.Name);
+        BASEIMAGE img = {};
+        CreateARGB8ColorData(&img.ColorData);
+        img.ColorData.Format = (uint8_t)c.Format;
+        if (c.Format != 0) img.ColorData.BitDepth = c.Format == 1 ? 4 : 8;
+        img.Width = c.W;
+        img.Height = c.H;
+        img.Pitch = c.Pitch;
+        img.MipCount = c.Mips;
+        img.CubeFlag = c.Cube;
+        img.DataSize = c.DataSize;
+        EXPECT_EQ(c.Level1, GetBaseImageLevelBytes(&img, c.W / 2, c.H / 2, 1));
+        EXPECT_EQ(c.Face, GetBaseImageFaceBytes(&img));
+        EXPECT_EQ(1, BaseImageHoldsBytes(&img, c.HeldEnd - 4, 4));
+        EXPECT_EQ(0, BaseImageHoldsBytes(&img, c.HeldEnd - 3, 4));
+        EXPECT_EQ(0, BaseImageHoldsBytes(&img, -1, 1));
+    }
+}
