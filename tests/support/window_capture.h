@@ -14,7 +14,13 @@ struct WindowCapture
     int Width = 0, Height = 0;
     std::vector<uint32_t> Pixels;  // 0x00RRGGBB, rows top to bottom
 
-    uint32_t At(int X, int Y) const { return Pixels[(size_t)Y * Width + X]; }
+    // Outside the capture (all of an empty one): 0xFF000000, which no captured pixel is. A test
+    // that reads a window gone or smaller than it waited for fails its comparison there instead of
+    // reading past the pixels.
+    uint32_t At(int X, int Y) const
+    {
+        return X >= 0 && Y >= 0 && X < Width && Y < Height ? Pixels[(size_t)Y * Width + X] : 0xFF000000u;
+    }
     bool Empty() const { return Pixels.empty(); }
 };
 

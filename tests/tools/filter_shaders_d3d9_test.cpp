@@ -502,8 +502,8 @@ TEST_F(FilterShadersD3D9, MultiPassAndSecondTextureFiltersMatchTheProcessorKerne
     check("YUV 13", d, dest, kWidth, kHeight, 2);
 }
 
-// Bicubic (Catmull-Rom) and Lanczos3 (its four central taps, renormalised) enlarging by 1.5,
-// against the same weights in double precision on the texels the taps read.
+// Bicubic (Catmull-Rom, 4 x 4 taps) and Lanczos3 (6 x 6 taps) enlarging by 1.5, against the
+// same weights in double precision on the texels the taps read, each axis's weights normalised.
 double CatmullRom(double D)
 {
     D = fabs(D);
@@ -530,22 +530,24 @@ TEST_F(FilterShadersD3D9, ResamplingMatchesItsTapWeights)
             X = std::min(std::max(X, 0), kWidth - 1), Y = std::min(std::max(Y, 0), kHeight - 1);
             return (double)(src[(size_t)Y * kWidth + X] >> Byte * 8 & 255);
         };
+        // Taps first - reach + 1 .. first + reach around the texel below the sample point.
+        const int reach = bicubic ? 2 : 3;
         std::vector<uint32_t> reference(W * H);
         for (int y = 0; y < H; ++y)
             for (int x = 0; x < W; ++x) {
                 const double X = (x + 0.5) * kWidth / W - 0.5, Y = (y + 0.5) * kHeight / H - 0.5;
-                const int bx = (int)floor(X), by = (int)floor(Y);
-                double wx[4], wy[4], sx = 0, sy = 0;
-                for (int k = 0; k < 4; ++k) {
-                    wx[k] = bicubic ? CatmullRom(X - (bx - 1 + k)) : Lanczos3(X - (bx - 1 + k));
-                    wy[k] = bicubic ? CatmullRom(Y - (by - 1 + k)) : Lanczos3(Y - (by - 1 + k));
+                const int bx = (int)floor(X) - reach + 1, by = (int)floor(Y) - reach + 1;
+                double wx[6], wy[6], sx = 0, sy = 0;
+                for (int k = 0; k < 2 * reach; ++k) {
+                    wx[k] = bicubic ? CatmullRom(X - (bx + k)) : Lanczos3(X - (bx + k));
+                    wy[k] = bicubic ? CatmullRom(Y - (by + k)) : Lanczos3(Y - (by + k));
                     sx += wx[k], sy += wy[k];
                 }
                 uint32_t out = 0;
                 for (int byte = 0; byte < 4; ++byte) {
                     double v = 0;
-                    for (int j = 0; j < 4; ++j)
-                        for (int i = 0; i < 4; ++i) v += wx[i] / sx * wy[j] / sy * texel(bx - 1 + i, by - 1 + j, byte);
+                    for (int j = 0; j < 2 * reach; ++j)
+                        for (int i = 0; i < 2 * reach; ++i) v += wx[i] / sx * wy[j] / sy * texel(bx + i, by + j, byte);
                     out |= (uint32_t)std::min(std::max((int)floor(v + 0.5), 0), 255) << byte * 8;
                 }
                 reference[(size_t)y * W + x] = out;

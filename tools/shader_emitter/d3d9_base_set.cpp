@@ -124,9 +124,9 @@ void MaskPixel(ShaderWriter &W, int Channel, bool Reverse)
 }  // namespace
 
 bool AddProgram(std::vector<NamedProgram> &Out, std::string *Error, const std::string &Name, Stage Kind,
-                const std::function<void(ShaderWriter &)> &Body)
+                const std::function<void(ShaderWriter &)> &Body, uint32_t Minor)
 {
-    ShaderWriter W(Kind, 2);
+    ShaderWriter W(Kind, 2, Minor);
     Body(W);
     Bytes Code = W.Finish();
     if (Code.empty()) {

@@ -19,10 +19,10 @@ struct NamedProgram {
     Bytes Code;
 };
 
-// Writes one program of Kind with Body and appends it to Out as Name. False with the name and the
-// writer's fault in Error.
+// Writes one program of Kind with Body (shader model 2.Minor) and appends it to Out as Name. False
+// with the name and the writer's fault in Error.
 bool AddProgram(std::vector<NamedProgram> &Out, std::string *Error, const std::string &Name, Stage Kind,
-                const std::function<void(ShaderWriter &)> &Body);
+                const std::function<void(ShaderWriter &)> &Body, uint32_t Minor = 0);
 
 // Builds the base archive's files: "Base2DVertexShader.vso", the untextured pixel shaders in
 // index order, the blend pixel shaders in index order, then the mask shaders. False with the

@@ -527,63 +527,117 @@ double Lanczos3Kernel(double X)
     return 3 * sin(pi * X) * sin(pi * X / 3) / (pi * pi * X * X);
 }
 
-// Lanczos3 on the four central taps, each weight renormalised over them, fitted by least squares
-// as a cubic of f over 64 points (the same numbers on every build). The six by six taps do not fit
-// ps_2_0: even without the four corners they take all 32 reads, and the 26 reads not at a tap pair
-// need a coordinate each, which with one multiply-add per read and the six row weights fills the
-// 64 arithmetic slots before any weight is computed.
-TapCubic Lanczos3Fit()
+// Lanczos3's weights of taps 0-2 of six (columns base - 2 .. base) as quintics of f, the
+// coefficients of f^0 .. f^5, fitted by least squares over 64 points (the same numbers on every
+// build); tap 5 - j at f is tap j at 1 - f.
+struct TapQuintic {
+    float A[6][3];  // [power][tap]
+};
+
+TapQuintic Lanczos3Fit()
 {
-    TapCubic Out;
+    TapQuintic Out;
     const int N = 64;
-    for (int tap = 0; tap < 4; ++tap) {
-        double M[4][5] = {};
+    for (int tap = 0; tap < 3; ++tap) {
+        double M[6][7] = {};
         for (int n = 0; n < N; ++n) {
             const double f = (n + 0.5) / N;
-            double sum = 0, w = 0;
-            for (int j = 0; j < 4; ++j) {
-                const double k = Lanczos3Kernel(f + 1 - j);
-                sum += k;
-                if (j == tap) w = k;
-            }
-            const double value = w / sum;
-            double p[4] = {1, f, f * f, f * f * f};
-            for (int r = 0; r < 4; ++r) {
-                for (int c = 0; c < 4; ++c) M[r][c] += p[r] * p[c];
-                M[r][4] += p[r] * value;
+            const double value = Lanczos3Kernel(f + 2 - tap);
+            double p[6] = {1};
+            for (int r = 1; r < 6; ++r) p[r] = p[r - 1] * f;
+            for (int r = 0; r < 6; ++r) {
+                for (int c = 0; c < 6; ++c) M[r][c] += p[r] * p[c];
+                M[r][6] += p[r] * value;
             }
         }
-        for (int c = 0; c < 4; ++c) {  // Gauss-Jordan on the normal equations
-            for (int r = 0; r < 4; ++r) {
+        for (int c = 0; c < 6; ++c) {  // Gauss-Jordan on the normal equations
+            for (int r = 0; r < 6; ++r) {
                 if (r == c) continue;
                 const double q = M[r][c] / M[c][c];
-                for (int k = c; k < 5; ++k) M[r][k] -= q * M[c][k];
+                for (int k = c; k < 7; ++k) M[r][k] -= q * M[c][k];
             }
         }
-        for (int power = 0; power < 4; ++power) Out.A[power][tap] = (float)(M[power][4] / M[power][power]);
+        for (int power = 0; power < 6; ++power) Out.A[power][tap] = (float)(M[power][6] / M[power][power]);
     }
     return Out;
 }
 
-// Sixteen point-sampled taps around the sample point, columns and rows base - 1 .. base + 2.
-// Bicubic's pairs 0-3 hold the rows at column base - 1 and pairs 4-7 at the base, and c1 = (2 / tw,
-// 0) reaches the two columns right of them; Lanczos3's pairs 0-5 hold rows base - 2 .. base + 3 at
-// the base column, and c1 = (1 / tw, 0) steps across. c0 = the texture size.
-void TapFilter(ShaderWriter &W, const TapCubic &Weights, bool Bicubic)
+// Lanczos3 over six by six point-sampled taps, columns and rows base - 2 .. base + 3: pairs 0-5
+// hold the rows at the base column, c1 = (1 / tw, 0) steps across and c0 is the texture size.
+// 36 reads do not fit ps_2_0, so this is the extended model. Each axis's six weights are
+// normalised to sum to one.
+void Lanczos3(ShaderWriter &W)
+{
+    std::vector<Reg> Pair;
+    for (uint32_t i = 0; i < 6; ++i) Pair.push_back(W.Dcl(T(i)("xy")));
+    const Reg Image = W.Dcl2D(0);
+    const TapQuintic Fit = Lanczos3Fit();
+    for (int power = 0; power < 6; ++power)
+        W.Def(C(2 + power), Fit.A[power][0], Fit.A[power][1], Fit.A[power][2], 0);
+    W.Def(C(8), -2, -1, 2, 3);
+    W.Def(C(9), 1, 1, 1, 0);
+    // r0 = (fx, fy, 1 - fx, 1 - fy).
+    W.Mul(R(0)("xy"), Pair[2], C(0));
+    W.Frc(R(0)("xy"), R(0));
+    W.Sub(R(0)("z"), C(9)("x"), R(0)("x"));
+    W.Sub(R(0)("w"), C(9)("x"), R(0)("y"));
+    // Columns (r1, r2) and rows (r3, r4): taps 0, 1, 2 in x, y, z of the first, taps 5, 4, 3 (the
+    // same quintics at 1 - f) in x, y, z of the second.
+    for (int axis = 0; axis < 2; ++axis) {
+        for (int half = 0; half < 2; ++half) {
+            const Reg Wt = R(1 + 2 * axis + half);
+            const Reg F = R(0)(Lane[axis + 2 * half]);
+            W.Mad(Wt("xyz"), C(7), F, C(6));
+            for (int power = 3; power >= 0; --power) W.Mad(Wt("xyz"), Wt, F, C(2 + power));
+        }
+        const Reg Forward = R(1 + 2 * axis), Back = R(2 + 2 * axis);
+        W.Dp3(R(5)("x"), Forward, C(9));
+        W.Dp3(R(5)("y"), Back, C(9));
+        W.Add(R(5)("x"), R(5)("x"), R(5)("y"));
+        W.Rcp(R(5)("x"), R(5)("x"));
+        W.Mul(Forward("xyz"), Forward, R(5)("x"));
+        W.Mul(Back("xyz"), Back, R(5)("x"));
+    }
+    auto Weight = [](int Axis, int Tap) {
+        return Tap < 3 ? R(1 + 2 * Axis)(Lane[Tap]) : R(2 + 2 * Axis)(Lane[5 - Tap]);
+    };
+    // Row by row: r6 a tap's coordinates, r7 its texel, r8 the row's sum, r9 the total.
+    static const char *const Step[6] = {"x", "y", "", "", "z", "w"};
+    for (int row = 0; row < 6; ++row) {
+        for (int column = 0; column < 6; ++column) {
+            Reg Coord = Pair[row];
+            if (column == 3) {
+                W.Add(R(6)("xy"), Pair[row], C(1));
+                Coord = R(6);
+            } else if (column != 2) {
+                W.Mad(R(6)("xy"), C(1), C(8)(Step[column]), Pair[row]);
+                Coord = R(6);
+            }
+            W.Texld(R(7), Coord, Image);
+            if (column == 0) W.Mul(R(8), R(7), Weight(0, column));
+            else W.Mad(R(8), R(7), Weight(0, column), R(8));
+        }
+        if (row == 0) W.Mul(R(9), R(8), Weight(1, row));
+        else W.Mad(R(9), R(8), Weight(1, row), R(9));
+    }
+    W.Mov(OC(0), R(9));
+}
+
+// Bicubic: sixteen point-sampled taps around the sample point, columns and rows base - 1 ..
+// base + 2. Pairs 0-3 hold the rows at column base - 1 and pairs 4-7 at the base, and c1 = (2 / tw,
+// 0) reaches the two columns right of them. c0 = the texture size.
+void Bicubic(ShaderWriter &W)
 {
     std::vector<Reg> Pair;
     for (uint32_t i = 0; i < 8; ++i) Pair.push_back(W.Dcl(T(i)("xy")));
     const Reg Image = W.Dcl2D(0);
     Numbers(W);
+    const TapCubic Weights = CatmullRom();
     for (int power = 0; power < 4; ++power)
         W.Def(C(24 + power), Weights.A[power][0], Weights.A[power][1], Weights.A[power][2], Weights.A[power][3]);
-    W.Def(C(23), -1, 1, 2, 0);
-    // f for x and y: Bicubic's pair 4 and Lanczos3's pairs sit at the base column; Bicubic's pair
-    // 1 and Lanczos3's pair 2 at the base row.
-    const Reg BaseColumn = Bicubic ? Pair[4] : Pair[2];
-    const Reg BaseRow = Bicubic ? Pair[1] : Pair[2];
-    W.Mul(R(0)("x"), BaseColumn("x"), C(0)("x"));
-    W.Mul(R(0)("y"), BaseRow("y"), C(0)("y"));
+    // f for x and y: pair 4 sits at the base column, pair 1 at the base row.
+    W.Mul(R(0)("x"), Pair[4]("x"), C(0)("x"));
+    W.Mul(R(0)("y"), Pair[1]("y"), C(0)("y"));
     W.Frc(R(0)("xy"), R(0));
     // Weights of the four columns (r1) and rows (r2): ((a3 f + a2) f + a1) f + a0.
     for (int axis = 0; axis < 2; ++axis) {
@@ -596,18 +650,10 @@ void TapFilter(ShaderWriter &W, const TapCubic &Weights, bool Bicubic)
     // Row j's four taps: columns base - 1 .. base + 2. r3-r6 the coordinates, r7-r10 the texels,
     // r11 the row's sum; r0 (f no longer needed) the total.
     for (int row = 0; row < 4; ++row) {
-        if (Bicubic) {
-            W.Mov(R(3)("xy"), Pair[row]);
-            W.Mov(R(4)("xy"), Pair[4 + row]);
-            W.Add(R(5)("xy"), Pair[row], C(1));
-            W.Add(R(6)("xy"), Pair[4 + row], C(1));
-        } else {
-            const Reg Middle = Pair[1 + row];
-            W.Sub(R(3)("xy"), Middle, C(1));
-            W.Mov(R(4)("xy"), Middle);
-            W.Add(R(5)("xy"), Middle, C(1));
-            W.Mad(R(6)("xy"), C(1), C(23)("z"), Middle);
-        }
+        W.Mov(R(3)("xy"), Pair[row]);
+        W.Mov(R(4)("xy"), Pair[4 + row]);
+        W.Add(R(5)("xy"), Pair[row], C(1));
+        W.Add(R(6)("xy"), Pair[4 + row], C(1));
         for (int c = 0; c < 4; ++c) W.Texld(R(7 + c), R(3 + c), Image);
         W.Mul(R(11), R(7), R(1)("x"));
         for (int c = 1; c < 4; ++c) W.Mad(R(11), R(7 + c), R(1)(Lane[c]), R(11));
@@ -832,9 +878,14 @@ void ReadyChannelMix(ShaderWriter &W, const int Selector[4])
 bool BuildD3D9FilterSet(std::vector<NamedProgram> &Out, std::string *Error)
 {
     Out.clear();
-    std::vector<std::pair<std::string, std::function<void(ShaderWriter &)>>> Set;
-    auto Add = [&](const std::string &Name, std::function<void(ShaderWriter &)> Make) {
-        Set.emplace_back(Name, std::move(Make));
+    struct Entry {
+        std::string Name;
+        std::function<void(ShaderWriter &)> Make;
+        uint32_t Minor;   // 1: the extended pixel model
+    };
+    std::vector<Entry> Set;
+    auto Add = [&](const std::string &Name, std::function<void(ShaderWriter &)> Make, uint32_t Minor = 0) {
+        Set.push_back({Name, std::move(Make), Minor});
     };
     auto Both = [&](const std::string &Stem, std::function<void(ShaderWriter &, bool)> Make) {
         Add(Stem + ".pso", [Make](ShaderWriter &W) { Make(W, false); });
@@ -867,8 +918,8 @@ bool BuildD3D9FilterSet(std::vector<NamedProgram> &Out, std::string *Error)
     Add("Y2uv1ToRgb.pso", [](ShaderWriter &W) { YuvToRgb(W, true, false); });
     Add("Y2uv2ToRgb_RRA.pso", [](ShaderWriter &W) { YuvToRgb(W, false, true); });
     Add("Y2uv1ToRgb_RRA.pso", [](ShaderWriter &W) { YuvToRgb(W, true, true); });
-    Add("Bicubic.pso", [](ShaderWriter &W) { TapFilter(W, CatmullRom(), true); });
-    Add("Lanczos3.pso", [](ShaderWriter &W) { TapFilter(W, Lanczos3Fit(), false); });
+    Add("Bicubic.pso", Bicubic);
+    Add("Lanczos3.pso", Lanczos3, 1);
 
     static const char *const Blend[16] = {
         "Normal", "Multiple", "Difference", "Add", "Screen", "Overlay", "Dodge", "Burn", "Darken", "Lighten",
@@ -897,8 +948,8 @@ bool BuildD3D9FilterSet(std::vector<NamedProgram> &Out, std::string *Error)
             Add(name, [rgb, a](ShaderWriter &W) { NamedChannelMix(W, rgb, a); });
         }
 
-    for (auto &Entry : Set)
-        if (!AddProgram(Out, Error, Entry.first, Stage::Pixel, Entry.second)) return false;
+    for (const Entry &Shader : Set)
+        if (!AddProgram(Out, Error, Shader.Name, Stage::Pixel, Shader.Make, Shader.Minor)) return false;
     return true;
 }
 

@@ -84,7 +84,10 @@ Reg Abs(Reg Source)
 
 ShaderWriter::ShaderWriter(Stage Kind, uint32_t Major, uint32_t Minor) : Kind(Kind), Major(Major), Minor(Minor)
 {
-    if (!((Major == 2 || Major == 3) && Minor == 0)) {
+    // 2.1 is the extended pixel model ps_2_x, at the limits of a device that reports no texture
+    // instruction or dependent-read limit and 512 slots; it keeps the 2.0 registers otherwise.
+    const bool Extended = Kind == Stage::Pixel && Major == 2 && Minor == 1;
+    if (!((Major == 2 || Major == 3) && Minor == 0) && !Extended) {
         Fail("shader model " + std::to_string(Major) + "." + std::to_string(Minor) + " is not written");
         return;
     }
@@ -92,6 +95,8 @@ ShaderWriter::ShaderWriter(Stage Kind, uint32_t Major, uint32_t Minor) : Kind(Ki
     if (Kind == Stage::Vertex)
         Limit_ = Major == 2 ? Limits{12, 256, 16, 0, 0, 0, 1, 2, 8, 256, 0, 0}
                             : Limits{32, 256, 16, 0, 0, 0, 0, 0, 12, 512, 0, 0};
+    else if (Extended)
+        Limit_ = Limits{22, 32, 2, 8, 16, 4, 0, 0, 0, 512, 0, 0};
     else
         Limit_ = Major == 2 ? Limits{12, 32, 2, 8, 16, 4, 0, 0, 0, 64, 32, 4}
                             : Limits{32, 224, 10, 0, 16, 4, 0, 0, 0, 512, 0, 0};

@@ -1,5 +1,5 @@
-// Writes Direct3D 9 shader programs (vs_2_0, ps_2_0, vs_3_0, ps_3_0) from C++ that reads like the
-// assembly it produces:
+// Writes Direct3D 9 shader programs (vs_2_0, ps_2_0, ps_2_x as version 2.1, vs_3_0, ps_3_0) from
+// C++ that reads like the assembly it produces:
 //
 //     sm2::ShaderWriter ps(sm2::Stage::Pixel, 2);
 //     const Reg Uv = ps.Dcl(T(0)("xy"));                 // dcl t0.xy
@@ -20,7 +20,9 @@
 // samplers declared and read only within their masks, temps read only after some instruction
 // wrote the components read, constants never written, scalar instructions given one component,
 // and at ps_2_0 the replicate-only swizzles, the texture read count (32), the arithmetic slots
-// (64), the depth of dependent reads (4) and outputs written whole by mov. Finish() checks that
+// (64), the depth of dependent reads (4) and outputs written whole by mov. ps_2_x keeps the ps_2_0
+// rules but has 22 temps and 512 slots shared by texture reads and arithmetic, with no
+// separate texture or dependent-read limit. Finish() checks that
 // the outputs a stage must write are written. The first fault is kept in Error(), and Finish()
 // then returns nothing.
 #pragma once

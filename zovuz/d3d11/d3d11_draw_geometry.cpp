@@ -3,6 +3,8 @@
 
 #include <math.h>
 
+#include "zovuz/graphics/zovuz_graphics.h"
+
 uint32_t D3D11PrimitiveColor(int Red, int Green, int Blue, uint32_t Diffuse, int BGRAFlag)
 {
     // The diffuse colour is packed in the device's order: find its red and blue first.
@@ -57,62 +59,11 @@ void D3D11LineBoxStrips(int X1, int Y1, int X2, int Y2, float Strips[4][4])
         for (int j = 0; j < 4; j++) Strips[i][j] = strips[i][j];
 }
 
-namespace {
-
-// The midpoint walk after its first step: Step(a, b) for each (a, b) with a >= b >= 1, a being the
-// distance from the centre along the axis that the step does not advance.
-template <class Step>
-void MidpointWalk(int R, Step step)
-{
-    int64_t r = R;
-    int64_t d = 3 - 2 * r;
-    if (d >= 0) {
-        r -= 1;
-        d -= 4 * r;
-    }
-    d += 6;
-    int64_t a = r, b = 1;
-    while (a >= b) {
-        step((int)a, (int)b);
-        if (d >= 0) {
-            a -= 1;
-            d -= 4 * a;
-        }
-        d += 4 * b + 6;
-        b += 1;
-    }
-}
-
-}  // namespace
-
-void D3D11WalkCircleOutline(int X, int Y, int R, int AdjustX, int AdjustY, D3D11CirclePointFunc Point, void *Context)
-{
-    const int ax = AdjustX ? 1 : 0, ay = AdjustY ? 1 : 0;
-    if (ay == 0) {
-        Point(Context, X - R, Y);
-        Point(Context, X + R - ax, Y);
-    }
-    if (ax == 0) {
-        Point(Context, X, Y + R - ay);
-        Point(Context, X, Y - R);
-    }
-    MidpointWalk(R, [&](int A, int B) {
-        Point(Context, X + A - ax, Y + B - ay);
-        Point(Context, X - A, Y + B - ay);
-        Point(Context, X + A - ax, Y - B);
-        Point(Context, X - A, Y - B);
-        Point(Context, X + B - ax, Y + A - ay);
-        Point(Context, X - B, Y + A - ay);
-        Point(Context, X + B - ax, Y - A);
-        Point(Context, X - B, Y - A);
-    });
-}
-
 void D3D11WalkCircleRows(int X, int Y, int R, int AdjustX, int AdjustY, D3D11CircleRowFunc Row, void *Context)
 {
     const int ax = AdjustX ? 1 : 0, ay = AdjustY ? 1 : 0;
     if (ay == 0) Row(Context, Y, X - R, X + R - ax);
-    MidpointWalk(R, [&](int A, int B) {
+    WalkMidpointCircle(R, [&](int A, int B, bool) {
         Row(Context, Y + B - ay, X - A, X + A - ax);
         Row(Context, Y - B, X - A, X + A - ax);
         Row(Context, Y + A - ay, X - B, X + B - ax);

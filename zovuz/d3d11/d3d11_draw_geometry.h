@@ -1,5 +1,5 @@
 // The geometry of the Direct3D 11 back end's 2-D primitives as plain numbers: the colour of an
-// untextured primitive, the corner offsets of lines and box outlines, the midpoint walk of circles
+// untextured primitive, the corner offsets of lines and box outlines, the rows of filled circles
 // and the diagonal a free quadrilateral is cut along. The drawing files
 // (windows/d3d11_draw_*_win.cpp) turn them into vertices; the tests check them without a device.
 #pragma once
@@ -32,16 +32,12 @@ void D3D11LineBoxStrips(int X1, int Y1, int X2, int Y2, float Strips[4][4]);
 
 // ---- Circles -----------------------------------------------------------------------------------
 
-// Receives one point of a circle outline (before the draw-area test).
-typedef void (*D3D11CirclePointFunc)(void *Context, int X, int Y);
 // Receives one row of a filled circle: the row and the inclusive span from Left to Right.
 typedef void (*D3D11CircleRowFunc)(void *Context, int Row, int Left, int Right);
 
-// The outline of a circle of radius R around (X, Y) by the midpoint walk: the extreme points first
-// (those an adjust flag would move onto another point are left out), then eight mirrored points a
-// step. AdjustX / AdjustY (0 or 1) pull the points right of / below the centre in by one pixel.
-void D3D11WalkCircleOutline(int X, int Y, int R, int AdjustX, int AdjustY, D3D11CirclePointFunc Point, void *Context);
-// The rows of a filled circle by the same walk; a row may come more than once (the first one counts).
+// The rows of a filled circle of radius R around (X, Y) by the midpoint walk whose outline
+// WalkCircleOutline gives (zovuz_graphics.h), AdjustX / AdjustY as there; a row may come more
+// than once (the first one counts).
 void D3D11WalkCircleRows(int X, int Y, int R, int AdjustX, int AdjustY, D3D11CircleRowFunc Row, void *Context);
 
 // ---- Free quadrilaterals -----------------------------------------------------------------------

@@ -3,6 +3,8 @@
 
 #include <utility>
 
+#include "zovuz/graphics/zovuz_graphics.h"
+
 uint32_t D3D9ShapeColor(int Red, int Green, int Blue, uint32_t Diffuse)
 {
     const uint32_t red = (uint32_t)Red * (Diffuse >> 16 & 0xFF) / 255;
@@ -11,70 +13,26 @@ uint32_t D3D9ShapeColor(int Red, int Green, int Blue, uint32_t Diffuse)
     return (Diffuse & 0xFF000000u) | red << 16 | green << 8 | blue;
 }
 
-// A step i follows while j >= i (the step before ended with j >= its i + 1). The test comes before
-// the first step too: a radius of 0 would otherwise take one with j = -1 and mirror points to the
-// wrong side of the centre.
-void D3D9WalkCircleOutline(int X, int Y, int R, int RightMinusOne, int BottomMinusOne, D3D9CirclePointFunc Point,
-                           void *Context)
-{
-    const int rm = RightMinusOne, bm = BottomMinusOne;
-    int d = 3 - 2 * R, j = R;
-    if (!bm) {
-        Point(Context, X - R, Y);
-        Point(Context, X + R - rm, Y);
-    }
-    if (!rm) {
-        Point(Context, X, Y + R - bm);
-        Point(Context, X, Y - R);
-    }
-    if (d >= 0) {
-        --j;
-        d -= 4 * j;
-    }
-    d += 6;
-    for (int i = 1; j >= i; ++i) {
-        Point(Context, X - i, Y - j);
-        Point(Context, X + i - rm, Y - j);
-        Point(Context, X - i, Y + j - bm);
-        Point(Context, X + i - rm, Y + j - bm);
-        Point(Context, X - j, Y - i);
-        Point(Context, X + j - rm, Y - i);
-        Point(Context, X - j, Y + i - bm);
-        Point(Context, X + j - rm, Y + i - bm);
-        if (d >= 0) {
-            --j;
-            d -= 4 * j;
-        }
-        d += 4 * i + 6;
-    }
-}
-
 void D3D9WalkCircleSpans(int X, int Y, int R, int RightMinusOne, int BottomMinusOne, D3D9CircleSpanFunc Span,
                          void *Context)
 {
     const int rm = RightMinusOne, bm = BottomMinusOne;
     auto span = [&](int Row, int Half) { Span(Context, Row, X - Half, X + Half - rm); };
-    int d = 3 - 2 * R, j = R;
     if (!bm) span(Y, R);
-    if (d >= 0) {
+    // A radius below 2 takes no step: its top and bottom rows are single pixels.
+    if (R <= 1) {
         span(Y + R - bm, 0);
         span(Y - R, 0);
-        --j;
-        d -= 4 * j;
     }
-    d += 6;
-    for (int i = 1; j >= i; ++i) {
-        span(Y + i - bm, j);
-        span(Y - i, j);
+    WalkMidpointCircle(R, [&](int J, int I, bool Moves) {
+        span(Y + I - bm, J);
+        span(Y - I, J);
         // Rows +-j are met again at every step until j moves: only their widest span is drawn.
-        if (d >= 0) {
-            span(Y + j - bm, i);
-            span(Y - j, i);
-            --j;
-            d -= 4 * j;
+        if (Moves) {
+            span(Y + J - bm, I);
+            span(Y - J, I);
         }
-        d += 4 * i + 6;
-    }
+    });
 }
 
 bool D3D9ClipFillBox(int X1, int Y1, int X2, int Y2, const int Area[4], int Box[4])

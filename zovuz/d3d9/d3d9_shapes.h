@@ -1,5 +1,5 @@
 // The geometry of the Direct3D 9 back end's untextured shapes as plain numbers: the vertex colour,
-// the midpoint walks of circle outlines and filled circles, the clip of a filled box, the bands of
+// the midpoint walk of filled circles, the clip of a filled box, the bands of
 // a box outline and the ends of a one-pixel line. windows/d3d9_shapes_win.cpp turns them into
 // vertices; the tests check them without a device.
 #pragma once
@@ -10,18 +10,13 @@
 // packed diffuse colour / 255 (rounded down), the diffuse alpha kept; packed as A8R8G8B8.
 uint32_t D3D9ShapeColor(int Red, int Green, int Blue, uint32_t Diffuse);
 
-// Receives one point of a circle outline (before the draw-area test).
-typedef void (*D3D9CirclePointFunc)(void *Context, int X, int Y);
 // Receives one row of a filled circle: the row and its inclusive span Left to Right. A row may
 // come more than once; only its first span counts (the widest one).
 typedef void (*D3D9CircleSpanFunc)(void *Context, int Row, int Left, int Right);
 
-// The outline of a circle of radius R around (X, Y) by the midpoint walk (d = 3 - 2r): the extreme
-// points first, then eight mirrored points a step. RightMinusOne / BottomMinusOne (0 or 1) draw the
+// The spans of a filled circle of radius R around (X, Y) by the midpoint walk whose outline
+// WalkCircleOutline gives (zovuz_graphics.h). RightMinusOne / BottomMinusOne (0 or 1) draw the
 // right / lower half one pixel further in.
-void D3D9WalkCircleOutline(int X, int Y, int R, int RightMinusOne, int BottomMinusOne, D3D9CirclePointFunc Point,
-                           void *Context);
-// The spans of a filled circle by the same walk.
 void D3D9WalkCircleSpans(int X, int Y, int R, int RightMinusOne, int BottomMinusOne, D3D9CircleSpanFunc Span,
                          void *Context);
 

@@ -35,6 +35,7 @@
 #include <wchar.h>
 
 #include "zovuz/core/zovuz_core.h"
+#include "zovuz/graphics/circle_walk.h"
 #include "zovuz/graphics/draw_state.h"
 #include "zovuz/graphics/graphics_hardware.h"
 #include "zovuz/graphics/shader_light.h"

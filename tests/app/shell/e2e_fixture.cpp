@@ -9,6 +9,7 @@
 #include "app/engine/adpcm.h"
 #include "tests/app/engine/mdx_builder.h"
 #include "tests/app/engine/mdx_player_fixture.h"
+#include "tests/app/shell/program_job.h"
 #include "tests/support/test_files.h"
 #include "tests/support/test_paths.h"
 
@@ -161,6 +162,7 @@ std::string E2eRoadTest::Renderer() {
 }
 
 void E2eRoadTest::SetUp() {
+  EndTestProgramOnFault();
   wchar_t here[MAX_PATH];
   GetCurrentDirectoryW(MAX_PATH, here);
   folder_ = std::wstring(here) + L"\\road";
@@ -192,9 +194,13 @@ std::wstring E2eRoadTest::Path(const std::string& name) const { return folder_ +
 
 void E2eRoadTest::StartProgram() {
   driver_.SendOutputTo(Path("stdout.txt"));
-  ASSERT_TRUE(driver_.Start(Wide(TestBuildDir() + "/tarvex.exe"), folder_,
-                            {{L"TARVEX_TP_LOG_DIR", Path("tplog")}, {L"TARVEX_LOG", L"1"}}, 20000))
-      << "no window \"tarvex\" within 20 s";
+  const bool started = driver_.Start(Wide(TestBuildDir() + "/tarvex.exe"), folder_,
+                                     {{L"TARVEX_TP_LOG_DIR", Path("tplog")}, {L"TARVEX_LOG", L"1"}}, 20000);
+  // Also a program whose window never came: it must not outlive this test program either.
+  if (driver_.Process()) {
+    EXPECT_TRUE(TestProgramJob().Hold(driver_.Process())) << "tarvex.exe is not in the job";
+  }
+  ASSERT_TRUE(started) << "no window \"tarvex\" within 20 s";
 }
 
 void E2eRoadTest::ExitProgram() {

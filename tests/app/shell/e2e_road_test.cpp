@@ -382,9 +382,8 @@ TEST_F(E2eRoadTest, TrackListScrollsSelectsMutesAndEnds) {
   mark = Notes().size();
   driver_.PressKey(VK_RETURN);
   EXPECT_TRUE(WaitForNotes(mark, true, 4, 3000)) << "Enter did not restart the ended song";
-  const std::vector<int> keys = KeysOnAfter(mark);
-  EXPECT_TRUE(std::equal(std::begin(kRoadOpening), std::end(kRoadOpening), keys.begin()))
-      << "the restart did not begin at the top";
+  // Fewer than four notes when the wait above timed out: never read past them.
+  EXPECT_TRUE(StartsWithOpening(KeysOnAfter(mark))) << "the restart did not begin at the top";
   ExitProgram();
 }
 

@@ -147,9 +147,10 @@ const ReferenceShader References[] = {
      }},
 };
 
-Bytes Write(Stage Kind, uint32_t Major, const std::function<void(ShaderWriter &)> &Body, std::string *Error)
+Bytes Write(Stage Kind, uint32_t Major, const std::function<void(ShaderWriter &)> &Body, std::string *Error,
+            uint32_t Minor = 0)
 {
-    ShaderWriter W(Kind, Major);
+    ShaderWriter W(Kind, Major, Minor);
     Body(W);
     Bytes Code = W.Finish();
     if (Error) *Error = W.Error();
@@ -209,6 +210,7 @@ TEST(Sm2Writer, RefusesWhatTheModelForbids)
         uint32_t Major;
         Body Write;
         const char *Reason;   // part of the error
+        uint32_t Minor = 0;
     } Cases[] = {
         {"a temp read before any write", Ps, 2,
          [](ShaderWriter &W) { W.Mov(R(0)("xy"), C(0)); W.Add(R(1), R(0), C(1)); W.Mov(OC(0), R(1)); },
@@ -259,11 +261,17 @@ TEST(Sm2Writer, RefusesWhatTheModelForbids)
         {"a vs_3_0 shader without a position output", Vs, 3, [](ShaderWriter &W) { W.Mov(W.Dcl(Usage::Color, 0, O(0)), C(0)); },
          "position usage"},
         {"shader model 1.0", Ps, 1, [](ShaderWriter &) {}, "shader model 1.0 is not written"},
+        // ps_2_x (2.1): texture reads count among its 512 slots; 22 temps; no vertex model 2.1.
+        {"513 slots at ps_2_x", Ps, 2, Reads(512, 1), "more than 512 instruction slots", 1},
+        {"temp r22 at ps_2_x", Ps, 2, [](ShaderWriter &W) { W.Mov(R(22), C(0)); }, "r22 is out of range", 1},
+        {"an arbitrary swizzle at ps_2_x", Ps, 2, [](ShaderWriter &W) { W.Mov(R(0), C(0)("yx")); },
+         "no arbitrary swizzle", 1},
+        {"vertex model 2.1", Vs, 2, [](ShaderWriter &) {}, "shader model 2.1 is not written", 1},
     };
     for (const auto &Case : Cases) {
         SCOPED_TRACE(Case.What);
         std::string Error;
-        EXPECT_TRUE(Write(Case.Kind, Case.Major, Case.Write, &Error).empty());
+        EXPECT_TRUE(Write(Case.Kind, Case.Major, Case.Write, &Error, Case.Minor).empty());
         EXPECT_NE(Error.find(Case.Reason), std::string::npos) << Error;
     }
 }
@@ -286,6 +294,18 @@ TEST(Sm2Writer, TakesTheModelsLimitsUpToTheLast)
         },
         &Error);
     EXPECT_FALSE(Code.empty()) << Error;
+    // ps_2_x: 511 reads, eight levels deep, and r21 fill its 512 slots.
+    const Bytes Extended = Write(
+        Stage::Pixel, 2,
+        [](ShaderWriter &W) {
+            const Reg Uv = W.Dcl(T(0)("xy")), Image = W.Dcl2D(0);
+            W.Texld(R(21), Uv, Image);
+            for (int i = 1; i < 511; ++i) W.Texld(R(21), i < 8 ? R(21) : Uv, Image);
+            W.Mov(OC(0), R(21));
+        },
+        &Error, 1);
+    ASSERT_FALSE(Extended.empty()) << Error;
+    EXPECT_NE(Listing(Extended).find("ps_2_1\n"), std::string::npos);
     // A comment block goes right after the version token and the dumper skips it.
     ShaderWriter W(Stage::Pixel, 2);
     W.Comment("tarvex");

@@ -13,6 +13,6 @@ set_tests_properties(d3d11.three_d_real_device PROPERTIES RESOURCE_LOCK main_win
 # Drawing on the platform's device opens the main window, and runs the graphics area's pixel cases.
 set_tests_properties(d3d11.draw_real_device PROPERTIES RESOURCE_LOCK main_window)
 target_link_libraries(d3d11_draw_real_device_test PRIVATE test_support_zovuz_graphics)
-# The cross-check starts graphics twice in the main window.
+# The cross-check starts graphics three times in the main window, to draw the graphics tests' scene.
 set_tests_properties(d3d11.cross_check PROPERTIES RESOURCE_LOCK main_window)
 target_link_libraries(d3d11_cross_check_test PRIVATE test_support_zovuz_graphics)

@@ -19,6 +19,7 @@ set_tests_properties(d3d9.mask PROPERTIES RESOURCE_LOCK main_window)
 # The graph textures run graphics started on Direct3D 9 in the main window.
 set_tests_properties(d3d9.graph_texture PROPERTIES RESOURCE_LOCK main_window)
 target_link_libraries(d3d9_graph_texture_test PRIVATE test_support_zovuz_graphics)
-# The front end's drawing starts graphics on Direct3D 9 (and on the software renderer) in the main window.
+# The front end's drawing starts graphics on Direct3D 9 (and on the software renderer) in the main window,
+# and draws the graphics tests' scene.
 set_tests_properties(d3d9.front_end_draw PROPERTIES RESOURCE_LOCK main_window)
 target_link_libraries(d3d9_front_end_draw_test PRIVATE test_support_zovuz_graphics)

@@ -1,7 +1,7 @@
 // The Direct3D 9 filter passes through the library on the platform's own device (Wine's, on
-// llvmpipe): every filter and blend over random 64 x 48 graphs against the processor kernels, a
-// shader the archive lacks, a shadow map as destination and source, and screen-mode changes
-// between filter calls.
+// llvmpipe): every filter and blend over random 64 x 48 graphs against the processor kernels,
+// Bicubic and Lanczos3 against a float reference of their tap weights, a shader the archive lacks,
+// a shadow map as destination and source, and screen-mode changes between filter calls.
 #include "tests/zovuz/filter/filter_device_cases.h"
 #include "zovuz/d3d9/d3d9_internal.h"
 #include "zovuz/d3d9/zovuz_d3d9.h"
@@ -34,6 +34,8 @@ TEST_F(D3D9FilterPasses, EveryFilterAndBlendGivesTheProcessorsPixels)
 {
     CheckEveryFilterAndBlend(D3D9Tolerance);
 }
+
+TEST_F(D3D9FilterPasses, TapScalersFollowTheirWeights) { CheckTapScalers(); }
 
 TEST_F(D3D9FilterPasses, AMissingShaderIsLoggedAndFailsItsCall) { CheckMissingShaderFailsItsCall(); }
 

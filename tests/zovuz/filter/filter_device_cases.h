@@ -2,11 +2,13 @@
 // the library's main window, and the checks both back ends share: every filter and blend over
 // random 64 x 48 graphs against the processor kernels (the processor's run is the same call with
 // the shader path switched off), a shader the archive lacks, a shadow map as destination and
-// source, and screen-mode changes between filter calls.
+// source, screen-mode changes between filter calls, and Bicubic and Lanczos3 against a float
+// reference of their tap weights.
 #pragma once
 
 #include <gtest/gtest.h>
 
+#include <math.h>
 #include <objbase.h>
 #include <stdlib.h>
 #include <string.h>
@@ -45,6 +47,22 @@ inline int MaxChannelDifference(uint32_t A, uint32_t B)
         worst = d > worst ? d : worst;
     }
     return worst;
+}
+
+// Catmull-Rom and Lanczos3 weights of a tap at distance X.
+inline double CubicWeight(double X)
+{
+    X = fabs(X);
+    if (X < 1.0) return 1.5 * X * X * X - 2.5 * X * X + 1.0;
+    if (X < 2.0) return -0.5 * X * X * X + 2.5 * X * X - 4.0 * X + 2.0;
+    return 0.0;
+}
+inline double LanczosWeight(double X)
+{
+    if (fabs(X) < 1e-9) return 1.0;
+    if (fabs(X) >= 3.0) return 0.0;
+    const double p = 3.14159265358979 * X;
+    return 3.0 * sin(p) * sin(p / 3.0) / (p * p);
 }
 
 inline std::vector<Case> FilterCases(int Gradient, int Chroma)
@@ -201,6 +219,52 @@ protected:
             }
             EXPECT_LE(worst, ToleranceOf(c)) << "at (" << worstAt % c.OutWidth << ", " << worstAt / c.OutWidth << "): want "
                                           << std::hex << want[(size_t)worstAt] << " got " << got[(size_t)worstAt];
+        }
+    }
+
+    // Bicubic (4 x 4 taps) and Lanczos3 (6 x 6) enlarging 64 x 48 to 96 x 72: within 2 of the
+    // normalised weights in double precision, away from the edges.
+    void CheckTapScalers()
+    {
+        std::mt19937 rng(3);
+        // The reference reads the source as the device holds it.
+        const int srcGraph = Target(RandomPixels(rng, kW * kH), kW, kH);
+        const std::vector<uint32_t> src = ReadPixels(srcGraph, 0, 0, kW, kH);
+        ASSERT_EQ(src.size(), (size_t)kW * kH);
+        constexpr int W = 96, H = 72;
+        for (int bicubic = 0; bicubic < 2; ++bicubic) {
+            SCOPED_TRACE(bicubic ? "Bicubic" : "Lanczos3");
+            const int dest = Target(std::vector<uint32_t>(W * H, 0), W, H);
+            const int type = bicubic ? DX_GRAPH_FILTER_BICUBIC_SCALE : DX_GRAPH_FILTER_LANCZOS3_SCALE;
+            ASSERT_EQ(0, GraphFilterBlt(srcGraph, dest, type, W, H));
+            const std::vector<uint32_t> got = ReadPixels(dest, 0, 0, W, H);
+            ASSERT_EQ(got.size(), (size_t)W * H);
+            const int reach = bicubic ? 2 : 3;
+            int worst = 0;
+            // Away from the edges, where the taps stay inside the picture.
+            for (int y = 4; y < H - 4; ++y)
+                for (int x = 4; x < W - 4; ++x) {
+                    const double px = (x + 0.5) * kW / W - 0.5, py = (y + 0.5) * kH / H - 0.5;
+                    const int ix = (int)floor(px), iy = (int)floor(py);
+                    double sum[4] = {}, total = 0.0;
+                    for (int j = iy - reach + 1; j <= iy + reach; ++j)
+                        for (int i = ix - reach + 1; i <= ix + reach; ++i) {
+                            const double w = bicubic ? CubicWeight(px - i) * CubicWeight(py - j)
+                                                     : LanczosWeight(px - i) * LanczosWeight(py - j);
+                            const uint32_t p = src[(size_t)j * kW + i];
+                            for (int k = 0; k < 4; ++k) sum[k] += w * ((p >> (8 * k)) & 0xFF);
+                            total += w;
+                        }
+                    uint32_t want = 0;
+                    for (int k = 0; k < 4; ++k) {
+                        double v = sum[k] / total;
+                        v = v < 0.0 ? 0.0 : v > 255.0 ? 255.0 : v;
+                        want |= (uint32_t)lround(v) << (8 * k);
+                    }
+                    const int d = MaxChannelDifference(want, got[(size_t)y * W + x]);
+                    worst = d > worst ? d : worst;
+                }
+            EXPECT_LE(worst, 2);
         }
     }
 

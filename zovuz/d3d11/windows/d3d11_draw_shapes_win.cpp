@@ -170,7 +170,7 @@ int Graphics_D3D11_DrawCircle(int X, int Y, int Radius, unsigned int Color, int 
     if (!FillFlag) {
         // Points, each lit where it falls: a tenth into its pixel.
         if (!BeginCircle(list, Color, D3D11_PRIMITIVE_TOPOLOGY_POINTLIST)) return -1;
-        D3D11WalkCircleOutline(
+        WalkCircleOutline(
             X, Y, Radius, AdjustX, AdjustY,
             [](void *Context, int PX, int PY) {
                 CircleVertices &l = *(CircleVertices *)Context;

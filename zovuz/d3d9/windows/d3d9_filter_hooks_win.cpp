@@ -152,7 +152,18 @@ int Graphics_D3D9_Filter_DrawQuad(const D3D9FilterQuad *Quad)
     // pre-transformed vertices are drawn without a vertex shader.
     Graphics_D3D9_DeviceState_SetVertexShader(nullptr, 0);
     Graphics_D3D9_DeviceState_SetFVF((DWORD)Quad->VertexFormat);
+    // Without a vertex shader, t# is the vertex's coordinate set named by stage #'s TEXCOORDINDEX,
+    // which the base state points elsewhere for stages 2 and 3: the pass reads each set as it lies.
+    D3D9DrawStateStage *stages = D3D9DeviceStateCache.Out.Stage;
+    int kept_index[8];
+    for (int stage = 0; stage < 8; ++stage) {
+        kept_index[stage] = stages[stage].TexCoordIndex;
+        if (kept_index[stage] != stage) Direct3DDevice9_SetTextureStageState(stage, D3DTSS_TEXCOORDINDEX, stage);
+    }
     const HRESULT hr = Direct3DDevice9_DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, Quad->Vertices, (UINT)Quad->VertexSize);
+    for (int stage = 0; stage < 8; ++stage)
+        if (kept_index[stage] != stage)
+            Direct3DDevice9_SetTextureStageState(stage, D3DTSS_TEXCOORDINDEX, (DWORD)kept_index[stage]);
     d.Shader = kept;
     GraphicsState.DrawStateChangedFlag = 1;
     return hr == D3D_OK ? 0 : -1;

@@ -169,7 +169,7 @@ int Graphics_D3D9_DrawCircle(int X, int Y, int Radius, unsigned int Color, int F
     CircleVertices list;
     if (!FillFlag) {
         if (!BeginCircle(list, Color, D3DPT_POINTLIST)) return -1;
-        D3D9WalkCircleOutline(
+        WalkCircleOutline(
             X, Y, Radius, RightMinusOne, BottomMinusOne,
             [](void *Context, int PX, int PY) { ((CircleVertices *)Context)->Point(PX, PY); }, &list);
         list.Flush();
