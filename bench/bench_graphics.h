@@ -26,18 +26,14 @@ inline const char* BenchRendererName(BenchRenderer Renderer) {
   }
 }
 
-// Window mode, no v-sync, kept running while inactive; a client size of 0 keeps the screen's. Only
-// the renderer's own back end is registered, so the library starts on it or not at all. false,
-// with a line saying so, when the library did not start on it.
+// Window mode, no v-sync, kept running while inactive; a client size of 0 keeps the screen's. The
+// library starts on Direct3D 11 when it can; Direct3D 9 is reached by taking the Direct3D 11 table
+// away and changing the screen mode, as a program that switches Direct3D 11 off would. false, with a
+// line saying so, when the library did not end up on the renderer.
 inline bool StartBenchGraphics(BenchRenderer Renderer, int Width, int Height, int ClientWidth = 0,
                                int ClientHeight = 0) {
   SetLogFileOutputFlag(0);
   SetUseHardwareRenderFlag(Renderer != BenchRenderer::Software ? 1 : 0);
-  // The library's start does not register the back ends yet: the benchmark does.
-  RegisterGraphicsHardwareFunctions(GRAPHICS_API_D3D11,
-                                    Renderer == BenchRenderer::Direct3D11 ? GetGraphicsD3D11Functions() : nullptr);
-  RegisterGraphicsHardwareFunctions(GRAPHICS_API_D3D9,
-                                    Renderer == BenchRenderer::Direct3D9 ? GetGraphicsD3D9Functions() : nullptr);
   ChangeWindowMode(1);
   SetWaitVSyncFlag(0);
   SetAlwaysRunFlag(1);
@@ -47,7 +43,13 @@ inline bool StartBenchGraphics(BenchRenderer Renderer, int Width, int Height, in
   const int api = Renderer == BenchRenderer::Direct3D11  ? GRAPHICS_API_D3D11
                   : Renderer == BenchRenderer::Direct3D9 ? GRAPHICS_API_D3D9
                                                          : GRAPHICS_API_SOFTWARE;
-  if (LibraryInit() == 0 && GetGraphicsAPIType() == api) return true;
+  const bool started = LibraryInit() == 0;
+  if (started && Renderer == BenchRenderer::Direct3D9 && GetGraphicsAPIType() == GRAPHICS_API_D3D11) {
+    RegisterGraphicsHardwareFunctions(GRAPHICS_API_D3D11, nullptr);
+    ChangeScreenMode(Width, Height, 32, 1, 60);
+    if (ClientWidth > 0) SetWindowSize(ClientWidth, ClientHeight);
+  }
+  if (started && GetGraphicsAPIType() == api) return true;
   printf("the library could not start on %s\n", BenchRendererName(Renderer));
   return false;
 }
