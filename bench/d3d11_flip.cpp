@@ -8,11 +8,11 @@
 
 #include <stdio.h>
 
-#include "zovuz/d3d11/d3d11_standard_shaders.h"
-#include "zovuz/d3d11/windows/d3d11_swap_chain_win.h"
-#include "zovuz/d3d11/windows/d3d11_transfer_win.h"
-#include "zovuz/d3d11/windows/d3d11_vertex_batch_win.h"
-#include "zovuz/d3d11/windows/d3d11_shader_win.h"
+#include "zovuz/d3d11/shader/d3d11_standard_shaders.h"
+#include "zovuz/d3d11/device/windows/d3d11_swap_chain_win.h"
+#include "zovuz/d3d11/texture/windows/d3d11_transfer_win.h"
+#include "zovuz/d3d11/draw/windows/d3d11_vertex_batch_win.h"
+#include "zovuz/d3d11/shader/windows/d3d11_shader_win.h"
 #include "zovuz/zovuz.h"
 
 namespace {

@@ -9,7 +9,7 @@
 
 #include <stdio.h>
 
-#include "zovuz/d3d11/windows/d3d11_calls.h"
+#include "zovuz/d3d11/calls/windows/d3d11_calls.h"
 #include "zovuz/zovuz.h"
 
 namespace {

@@ -77,7 +77,13 @@ tarvex_room_internals(zovuz/graphics/image zovuz/graphics zovuz/graphics/softwar
 tarvex_room_internals(zovuz/graphics/software
   zovuz/graphics/draw_graph.cpp zovuz/graphics/draw_primitive.cpp zovuz/graphics/graphics_startup.cpp
   zovuz/graphics/font/string_core.cpp zovuz/graphics/font/string_draw.cpp)
-tarvex_layer(zovuz_d3d11    zovuz/d3d11    USES zovuz_graphics zovuz_core)
+tarvex_layer(zovuz_d3d11    zovuz/d3d11    USES zovuz_graphics zovuz_core
+  ROOMS calls device state texture draw shader)
+# The Direct3D 11 back end: its call layer (the only code that calls an interface method), the
+# device with its swap chains, present and screen mode, the device-state cache with its state
+# objects, buffers and draw preparation, graph textures with transfers, read-back, mask and shadow
+# maps, the drawing of graphs, shapes and 3-D through the vertex batch, and the shaders with their
+# packs. The operation table, the handles' objects and the graph filters' hooks are the front.
 tarvex_layer(zovuz_d3d9     zovuz/d3d9     USES zovuz_graphics zovuz_core)
 tarvex_layer(zovuz_filter   zovuz/filter   USES zovuz_d3d11 zovuz_d3d9 zovuz_graphics zovuz_core ROOMS kernels)
 # The filters' processor kernels: pure functions over 32-bit pixels, which the front fetches and

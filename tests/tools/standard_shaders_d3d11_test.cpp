@@ -1,7 +1,7 @@
 // The standard shaders as the program carries them (the built-in base pack, expanded by the
 // back end's loader) on the platform's Direct3D 11, drawn on a raw device: the input layouts
 // match their vertex shaders, the alpha tests keep exactly the pixels they should, the colour
-// steps of the fixed-function tables give the colours of zovuz/d3d11/d3d11_standard_shaders.h,
+// steps of the fixed-function tables give the colours of zovuz/d3d11/shader/d3d11_standard_shaders.h,
 // the 3-D base vertex shader transforms, and the mask shaders write exactly the pixels whose
 // mask byte is 0 (or, inverted, is not).
 #include <gtest/gtest.h>
@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "d3d11_test_device.h"
-#include "zovuz/d3d11/d3d11_shader_pack_internal.h"
+#include "zovuz/d3d11/shader/d3d11_shader_pack_internal.h"
 
 namespace {
 

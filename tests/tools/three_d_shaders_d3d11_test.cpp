@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "d3d11_test_device.h"
-#include "zovuz/d3d11/d3d11_shader_pack_internal.h"
+#include "zovuz/d3d11/shader/d3d11_shader_pack_internal.h"
 
 namespace {
 

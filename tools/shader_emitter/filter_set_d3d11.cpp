@@ -4,7 +4,7 @@
 
 #include "sm4_builder.h"
 #include "standard_set.h"
-#include "zovuz/d3d11/d3d11_standard_shaders.h"
+#include "zovuz/d3d11/shader/d3d11_standard_shaders.h"
 #include "zovuz/filter/filter_d3d11_shaders.h"
 
 namespace dxbc {

@@ -1,7 +1,7 @@
 #include "pixel_steps.h"
 
 #include "alpha_compare.h"
-#include "zovuz/d3d11/d3d11_standard_shaders.h"
+#include "zovuz/d3d11/shader/d3d11_standard_shaders.h"
 
 namespace dxbc {
 

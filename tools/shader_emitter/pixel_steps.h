@@ -1,5 +1,5 @@
 // The last steps of the fixed-function pixel shaders, shared by the base pack and the 3-D pack:
-// the alpha test of the shader bit s and the shader class (zovuz/d3d11/d3d11_standard_shaders.h).
+// the alpha test of the shader bit s and the shader class (zovuz/d3d11/shader/d3d11_standard_shaders.h).
 #pragma once
 
 #include "sm4_builder.h"

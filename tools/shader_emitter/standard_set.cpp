@@ -4,7 +4,7 @@
 
 #include "pixel_steps.h"
 #include "sm4_builder.h"
-#include "zovuz/d3d11/d3d11_standard_shaders.h"
+#include "zovuz/d3d11/shader/d3d11_standard_shaders.h"
 
 namespace dxbc {
 

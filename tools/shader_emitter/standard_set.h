@@ -1,6 +1,6 @@
 // The standard shaders of the Direct3D 11 back end, written with the emitter: the 258 shaders of
 // the base pack, in slot order. What they compute, and the slots, registers and constants they
-// share with the back end, are in zovuz/d3d11/d3d11_standard_shaders.h.
+// share with the back end, are in zovuz/d3d11/shader/d3d11_standard_shaders.h.
 #pragma once
 
 #include <string>

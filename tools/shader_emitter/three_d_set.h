@@ -1,6 +1,6 @@
 // The 3-D shaders of the Direct3D 11 back end, written with the emitter: the 2822 shaders of the
 // 3-D pack, in slot order. What they compute, and the slots, registers and constants they share
-// with the back end, are in zovuz/d3d11/d3d11_3d_shaders.h.
+// with the back end, are in zovuz/d3d11/shader/d3d11_3d_shaders.h.
 #pragma once
 
 #include <string>

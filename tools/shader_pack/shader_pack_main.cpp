@@ -18,7 +18,7 @@
 #include "standard_set.h"
 #include "three_d_set.h"
 #include "tools/shader_pack/shader_pack_build.h"
-#include "zovuz/d3d11/d3d11_standard_shaders.h"
+#include "zovuz/d3d11/shader/d3d11_standard_shaders.h"
 
 namespace {
 
@@ -77,7 +77,7 @@ int WriteD3D11(const std::string &Path)
          {"D3D11ShaderPackFilter", PackText(Filter)},
          {"D3D11ShaderPack3D", PackText(ThreeDPack)}},
         "The Direct3D 11 back end's shader packs, written by tools/shader_pack (shader_pack d3d11).\n"
-        "Packed text of LZ-packed data: zovuz/d3d11/d3d11_shader_pack_internal.h reads it. Do not edit.");
+        "Packed text of LZ-packed data: zovuz/d3d11/shader/d3d11_shader_pack_internal.h reads it. Do not edit.");
     if (!dxbc::WriteFileBytes(Path, dxbc::Bytes(Source.begin(), Source.end()))) return Fail("cannot write " + Path);
     return 0;
 }

@@ -1,13 +1,14 @@
 // Inside the Direct3D 11 back end: what its platform-independent parts share. Never included
 // from app/.
 //
-// The back end is built in two halves:
+// The back end is built in two halves, in this folder and in its rooms (calls/, device/, state/,
+// texture/, draw/, shader/):
 // - windows/: everything that touches Direct3D 11 or DXGI. Only the call layer
-//   (windows/d3d11_calls.h) calls an interface method; every other file of the back end calls
-//   the call layer's wrappers, so a test can put a recording stand-in for the two DLLs behind it
-//   (tests/zovuz/d3d11/fake_d3d11.h).
-// - this folder: the decisions that are plain data: the limits a feature level gives, the DXGI
-//   format chosen for each of the library's formats, their log lines, and the back end's
+//   (calls/windows/d3d11_calls.h) calls an interface method; every other file of the back end
+//   calls the call layer's wrappers, so a test can put a recording stand-in for the two DLLs
+//   behind it (tests/zovuz/d3d11/fake_d3d11.h).
+// - the other files: the decisions that are plain data: the limits a feature level gives, the
+//   DXGI format chosen for each of the library's formats, their log lines, and the back end's
 //   operation table. They take DXGI values as plain numbers (D3D11Format below).
 #pragma once
 
@@ -132,9 +133,9 @@ int Graphics_D3D11_ReleaseDevice(void);
 // The end of the back end at the library's end. 0.
 int Graphics_D3D11_Terminate(void);
 
-// The device-state cache's defaults, sent in full (windows/d3d11_device_state_win.h). 0 / -1.
+// The device-state cache's defaults, sent in full (state/windows/d3d11_device_state_win.h). 0 / -1.
 int Graphics_D3D11_InitializeDeviceState(void);
-// Draws the batched vertices (windows/d3d11_vertex_batch_win.h). 0 / -1.
+// Draws the batched vertices (draw/windows/d3d11_vertex_batch_win.h). 0 / -1.
 int Graphics_D3D11_RenderVertexBuffer(int Next3D, int ASyncThread);
 
 // ---- Where a present puts the screen ------------------------------------------------------------
@@ -230,7 +231,7 @@ int Graphics_D3D11_PresentFrame(void);
 // For the front screen, starts the timer that keeps presenting it. 0.
 int Graphics_D3D11_StartFrontScreenTimer(int DrawScreen);
 
-// ---- 2-D drawing (windows/d3d11_draw_win.h) -------------------------------------------------------
+// ---- 2-D drawing (draw/windows/d3d11_draw_win.h) --------------------------------------------------
 
 struct DrawGraphRectsParam;
 struct VERTEX2D;
@@ -268,7 +269,7 @@ int Graphics_D3D11_DrawPrimitive2DToShader(const VERTEX2D *Vertex, int Num, int 
 // The blend graph of the draw settings and its parameters. 0, -1 without a device.
 int Graphics_D3D11_SetBlendGraphParam(GraphHandleData *BlendGraph, int BlendType, const int *Param);
 
-// ---- Graph textures (windows/d3d11_graph_texture_win.h) ----------------------------------------
+// ---- Graph textures (texture/windows/d3d11_graph_texture_win.h) --------------------------------
 
 // Makes whatever is missing of every piece: the multisampled texture, the texture, for a render
 // target its views (and its own depth buffer where the depth rule asks), the shader-resource view;
@@ -300,7 +301,7 @@ int Graphics_D3D11_FillGraph(GraphHandleData *Graph, int Red, int Green, int Blu
 int Graphics_D3D11_BltRectGraphToGraph(GraphHandleData *DestGraph, GraphHandleData *SrcGraph, int SrcSurface,
                                        int SrcMipLevel, int X1, int Y1, int X2, int Y2, int DestX, int DestY);
 
-// ---- Read-back (windows/d3d11_read_back_win.h) ------------------------------------------------
+// ---- Read-back (texture/windows/d3d11_read_back_win.h) ----------------------------------------
 
 // The dispatch layer's lock: the back screen for the screens -2 and -4, or a graph's piece. 0 / -1.
 int Graphics_D3D11_LockDrawTargetBuffer(const ImageRect *Rect, BASEIMAGE *Image, int TargetHandle,
@@ -310,14 +311,14 @@ int Graphics_D3D11_LockDrawTargetBuffer(const ImageRect *Rect, BASEIMAGE *Image,
 int Graphics_D3D11_UnlockBackBuffer(void);
 // The draw target's pixel as 0xFFRRGGBB, or -1 when it cannot be read.
 unsigned int Graphics_D3D11_GetPixel(int X, int Y);
-// The shadow-map operations (windows/d3d11_shadow_map_win.h).
+// The shadow-map operations (texture/windows/d3d11_shadow_map_win.h).
 int Graphics_D3D11_UpdateShadowMapParams(void);
 int Graphics_D3D11_UpdateShadowMapMatrices(void);
 int Graphics_D3D11_SetUseShadowMap(int SlotIndex, int ShadowMapHandle);
 int Graphics_D3D11_ShadowMap_Release(ShadowMapHandleData *ShadowMap);
 
 // ---- Handles' device objects, release and screen-mode change (windows/d3d11_handles_win.cpp,
-// windows/d3d11_screen_mode_win.cpp) --------------------------------------------------------------
+// device/windows/d3d11_screen_mode_win.cpp) -------------------------------------------------------
 // A buffer handle's ID3D11Buffer, a shader handle's shader and a constant-buffer handle's
 // D3D11ConstantBuffer record sit in Object[0] of the handle's back-end part. Main thread, except
 // shader creation, which a loader thread may ask for with ASyncThread (its device calls then run
@@ -354,7 +355,7 @@ int Graphics_D3D11_ReleaseDeviceObjects(void);
 // nothing is rebuilt on no device).
 int Graphics_D3D11_ChangeScreenMode(int ChangeFlag, int Width, int Height, int ColorBitDepth, int RefreshRate);
 
-// ---- The mask screen on the device (windows/d3d11_mask_win.h) ------------------------------------
+// ---- The mask screen on the device (texture/windows/d3d11_mask_win.h) ----------------------------
 // Each returns 0, or -1 (logged) when an object cannot be made.
 int Graphics_D3D11_Mask_SaveOldScreen(void);
 int Graphics_D3D11_Mask_CreateScreen(int Width, int Height);

@@ -10,7 +10,7 @@
 
 #include "host_files.h"
 #include "three_d_set.h"
-#include "zovuz/d3d11/d3d11_3d_shaders.h"
+#include "zovuz/d3d11/shader/d3d11_3d_shaders.h"
 
 using namespace dxbc;
 

@@ -4,12 +4,12 @@
 
 #include <algorithm>
 
-#include "zovuz/d3d11/windows/d3d11_buffers_win.h"
-#include "zovuz/d3d11/windows/d3d11_device_state_win.h"
-#include "zovuz/d3d11/windows/d3d11_device_win.h"
-#include "zovuz/d3d11/windows/d3d11_shader_win.h"
-#include "zovuz/d3d11/windows/d3d11_swap_chain_win.h"
-#include "zovuz/d3d11/windows/d3d11_vertex_batch_win.h"
+#include "zovuz/d3d11/state/windows/d3d11_buffers_win.h"
+#include "zovuz/d3d11/state/windows/d3d11_device_state_win.h"
+#include "zovuz/d3d11/device/windows/d3d11_device_win.h"
+#include "zovuz/d3d11/shader/windows/d3d11_shader_win.h"
+#include "zovuz/d3d11/device/windows/d3d11_swap_chain_win.h"
+#include "zovuz/d3d11/draw/windows/d3d11_vertex_batch_win.h"
 
 void FakeD3D11Test::SetUp()
 {

@@ -11,7 +11,7 @@
 
 #include "tests/support/test_files.h"
 #include "tests/zovuz/d3d11/fake_d3d11.h"
-#include "zovuz/d3d11/windows/d3d11_calls.h"
+#include "zovuz/d3d11/calls/windows/d3d11_calls.h"
 
 // Each test starts in window mode with the fake installed and the back end's state cleared (as in
 // a fresh process); it ends with the back end released, and fails when a fake object, a counted

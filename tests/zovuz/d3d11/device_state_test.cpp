@@ -12,9 +12,9 @@
 #include "tests/zovuz/d3d11/d3d11_fixture.h"
 
 #include "zovuz/d3d11/d3d11_internal.h"
-#include "zovuz/d3d11/windows/d3d11_buffers_win.h"
-#include "zovuz/d3d11/windows/d3d11_device_state_win.h"
-#include "zovuz/d3d11/windows/d3d11_vertex_batch_win.h"
+#include "zovuz/d3d11/state/windows/d3d11_buffers_win.h"
+#include "zovuz/d3d11/state/windows/d3d11_device_state_win.h"
+#include "zovuz/d3d11/draw/windows/d3d11_vertex_batch_win.h"
 
 namespace {
 

@@ -3,8 +3,8 @@
 // lines.
 #include "tests/zovuz/d3d11/d3d11_fixture.h"
 
-#include "zovuz/d3d11/d3d11_3d_shader_choice.h"
-#include "zovuz/d3d11/windows/d3d11_device_win.h"
+#include "zovuz/d3d11/shader/d3d11_3d_shader_choice.h"
+#include "zovuz/d3d11/device/windows/d3d11_device_win.h"
 #include "zovuz/d3d11/zovuz_d3d11.h"
 
 #include <map>

@@ -8,12 +8,12 @@
 #include <vector>
 
 #include "tests/zovuz/d3d11/d3d11_fixture.h"
-#include "zovuz/d3d11/d3d11_draw_geometry.h"
+#include "zovuz/d3d11/draw/d3d11_draw_geometry.h"
 #include "zovuz/d3d11/zovuz_d3d11.h"
 #include "zovuz/graphics/zovuz_graphics_backend.h"
-#include "zovuz/d3d11/windows/d3d11_device_state_win.h"
-#include "zovuz/d3d11/windows/d3d11_draw_win.h"
-#include "zovuz/d3d11/windows/d3d11_vertex_batch_win.h"
+#include "zovuz/d3d11/state/windows/d3d11_device_state_win.h"
+#include "zovuz/d3d11/draw/windows/d3d11_draw_win.h"
+#include "zovuz/d3d11/draw/windows/d3d11_vertex_batch_win.h"
 
 namespace {
 

@@ -15,8 +15,8 @@
 #include "tests/zovuz/graphics/graphics_start_fixture.h"
 #include "tests/zovuz/graphics/primitive_cases.h"
 #include "zovuz/d3d11/d3d11_internal.h"
-#include "zovuz/d3d11/windows/d3d11_3d_draw_win.h"
-#include "zovuz/d3d11/windows/d3d11_device_state_win.h"
+#include "zovuz/d3d11/draw/windows/d3d11_3d_draw_win.h"
+#include "zovuz/d3d11/state/windows/d3d11_device_state_win.h"
 #include "zovuz/d3d11/zovuz_d3d11.h"
 
 namespace {

@@ -1,7 +1,7 @@
 // The fake's state and its installation in front of the call layer.
 #include "tests/zovuz/d3d11/fake_d3d11.h"
 
-#include "zovuz/d3d11/windows/d3d11_calls.h"
+#include "zovuz/d3d11/calls/windows/d3d11_calls.h"
 
 FakeD3D11Data FakeD3D11;
 

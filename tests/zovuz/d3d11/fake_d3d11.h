@@ -1,5 +1,5 @@
 // A recording stand-in for "d3d11.dll" and "dxgi.dll", put behind the back end's call layer
-// (windows/d3d11_calls.h) through D3D11_SetModuleFunctions.
+// (calls/windows/d3d11_calls.h) through D3D11_SetModuleFunctions.
 //
 // The call layer loads the two "DLLs" through the fake's loader, whose entry points
 // (D3D11CreateDevice, CreateDXGIFactory1, CreateDXGIFactory) make fake COM objects: the factory,

@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "tests/zovuz/d3d11/d3d11_fixture.h"
-#include "zovuz/d3d11/windows/d3d11_device_state_win.h"
-#include "zovuz/d3d11/windows/d3d11_graph_texture_win.h"
+#include "zovuz/d3d11/state/windows/d3d11_device_state_win.h"
+#include "zovuz/d3d11/texture/windows/d3d11_graph_texture_win.h"
 
 namespace {
 

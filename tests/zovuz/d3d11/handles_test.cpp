@@ -8,10 +8,10 @@
 #include <memory>
 
 #include "zovuz/d3d11/d3d11_internal.h"
-#include "zovuz/d3d11/windows/d3d11_buffers_win.h"
-#include "zovuz/d3d11/windows/d3d11_device_state_win.h"
-#include "zovuz/d3d11/windows/d3d11_graph_piece_win.h"
-#include "zovuz/d3d11/windows/d3d11_shadow_map_win.h"
+#include "zovuz/d3d11/state/windows/d3d11_buffers_win.h"
+#include "zovuz/d3d11/state/windows/d3d11_device_state_win.h"
+#include "zovuz/d3d11/texture/windows/d3d11_graph_piece_win.h"
+#include "zovuz/d3d11/texture/windows/d3d11_shadow_map_win.h"
 #include "zovuz/d3d11/zovuz_d3d11.h"
 
 namespace {

@@ -8,8 +8,8 @@
 
 #include "tests/zovuz/core/handle/run_on_worker.h"
 #include "zovuz/core/handle/async_load_internal.h"
-#include "zovuz/d3d11/windows/d3d11_buffers_win.h"
-#include "zovuz/d3d11/windows/d3d11_vertex_batch_win.h"
+#include "zovuz/d3d11/state/windows/d3d11_buffers_win.h"
+#include "zovuz/d3d11/draw/windows/d3d11_vertex_batch_win.h"
 
 namespace {
 

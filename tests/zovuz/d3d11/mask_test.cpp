@@ -2,10 +2,10 @@
 // release that returns every count, and a device without the formats the mask needs.
 #include "tests/zovuz/d3d11/d3d11_fixture.h"
 
-#include "zovuz/d3d11/windows/d3d11_device_state_win.h"
-#include "zovuz/d3d11/windows/d3d11_mask_win.h"
-#include "zovuz/d3d11/windows/d3d11_swap_chain_win.h"
-#include "zovuz/d3d11/windows/d3d11_transfer_win.h"
+#include "zovuz/d3d11/state/windows/d3d11_device_state_win.h"
+#include "zovuz/d3d11/texture/windows/d3d11_mask_win.h"
+#include "zovuz/d3d11/device/windows/d3d11_swap_chain_win.h"
+#include "zovuz/d3d11/texture/windows/d3d11_transfer_win.h"
 
 namespace {
 

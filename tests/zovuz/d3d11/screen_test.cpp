@@ -4,11 +4,11 @@
 #include "tests/zovuz/d3d11/d3d11_fixture.h"
 
 #include "zovuz/d3d11/d3d11_internal.h"
-#include "zovuz/d3d11/windows/d3d11_buffers_win.h"
-#include "zovuz/d3d11/windows/d3d11_read_back_win.h"
-#include "zovuz/d3d11/windows/d3d11_swap_chain_win.h"
-#include "zovuz/d3d11/windows/d3d11_transfer_win.h"
-#include "zovuz/d3d11/windows/d3d11_vertex_batch_win.h"
+#include "zovuz/d3d11/state/windows/d3d11_buffers_win.h"
+#include "zovuz/d3d11/texture/windows/d3d11_read_back_win.h"
+#include "zovuz/d3d11/device/windows/d3d11_swap_chain_win.h"
+#include "zovuz/d3d11/texture/windows/d3d11_transfer_win.h"
+#include "zovuz/d3d11/draw/windows/d3d11_vertex_batch_win.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "tests/zovuz/d3d11/d3d11_fixture.h"
-#include "zovuz/d3d11/windows/d3d11_shader_win.h"
+#include "zovuz/d3d11/shader/windows/d3d11_shader_win.h"
 
 namespace {
 

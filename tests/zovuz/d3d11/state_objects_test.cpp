@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "tests/zovuz/d3d11/d3d11_fixture.h"
-#include "zovuz/d3d11/windows/d3d11_device_state_win.h"
+#include "zovuz/d3d11/state/windows/d3d11_device_state_win.h"
 
 namespace {
 

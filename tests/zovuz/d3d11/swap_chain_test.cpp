@@ -3,7 +3,7 @@
 // multisampling written back into the graph mode.
 #include "tests/zovuz/d3d11/d3d11_fixture.h"
 
-#include "zovuz/d3d11/windows/d3d11_swap_chain_win.h"
+#include "zovuz/d3d11/device/windows/d3d11_swap_chain_win.h"
 
 namespace {
 

@@ -16,13 +16,13 @@
 #include <vector>
 
 #include "tests/zovuz/d3d11/d3d11_fixture.h"
-#include "zovuz/d3d11/d3d11_state_tables.h"
-#include "zovuz/d3d11/windows/d3d11_3d_draw_win.h"
-#include "zovuz/d3d11/windows/d3d11_buffers_win.h"
-#include "zovuz/d3d11/windows/d3d11_device_state_win.h"
-#include "zovuz/d3d11/windows/d3d11_shader_win.h"
-#include "zovuz/d3d11/windows/d3d11_shadow_map_win.h"
-#include "zovuz/d3d11/windows/d3d11_vertex_batch_win.h"
+#include "zovuz/d3d11/state/d3d11_state_tables.h"
+#include "zovuz/d3d11/draw/windows/d3d11_3d_draw_win.h"
+#include "zovuz/d3d11/state/windows/d3d11_buffers_win.h"
+#include "zovuz/d3d11/state/windows/d3d11_device_state_win.h"
+#include "zovuz/d3d11/shader/windows/d3d11_shader_win.h"
+#include "zovuz/d3d11/texture/windows/d3d11_shadow_map_win.h"
+#include "zovuz/d3d11/draw/windows/d3d11_vertex_batch_win.h"
 
 namespace {
 

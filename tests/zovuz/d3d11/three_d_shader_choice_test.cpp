@@ -3,7 +3,7 @@
 // than three lights or the device's flag (where its code exists), else the vertex-lighting pair.
 #include <gtest/gtest.h>
 
-#include "zovuz/d3d11/d3d11_3d_shader_choice.h"
+#include "zovuz/d3d11/shader/d3d11_3d_shader_choice.h"
 
 namespace {
 

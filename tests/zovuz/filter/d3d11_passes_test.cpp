@@ -17,8 +17,8 @@
 
 #include "tests/zovuz/filter/filter_device_cases.h"
 #include "zovuz/d3d11/d3d11_internal.h"
-#include "zovuz/d3d11/windows/d3d11_calls.h"
-#include "zovuz/d3d11/windows/d3d11_shadow_map_win.h"
+#include "zovuz/d3d11/calls/windows/d3d11_calls.h"
+#include "zovuz/d3d11/texture/windows/d3d11_shadow_map_win.h"
 #include "zovuz/d3d11/zovuz_d3d11.h"
 #include "zovuz/filter/filter_d3d11_passes.h"
 #include "zovuz/graphics/draw_state.h"

@@ -9,8 +9,8 @@
 #include "tests/zovuz/startup/d3d11_library_fixture.h"
 #include "tools/shader_emitter/sm4_builder.h"
 #include "zovuz/core/zovuz_core.h"
-#include "zovuz/d3d11/windows/d3d11_graph_texture_win.h"
-#include "zovuz/d3d11/windows/d3d11_shadow_map_win.h"
+#include "zovuz/d3d11/texture/windows/d3d11_graph_texture_win.h"
+#include "zovuz/d3d11/texture/windows/d3d11_shadow_map_win.h"
 #include "zovuz/d3d11/zovuz_d3d11.h"
 #include "zovuz/graphics/zovuz_graphics.h"
 

@@ -11,7 +11,7 @@
 
 #include "tests/support/test_files.h"
 #include "zovuz/core/zovuz_core.h"
-#include "zovuz/d3d11/windows/d3d11_graph_texture_win.h"
+#include "zovuz/d3d11/texture/windows/d3d11_graph_texture_win.h"
 #include "zovuz/d3d11/zovuz_d3d11.h"
 #include "zovuz/graphics/draw_state_internal.h"
 #include "zovuz/graphics/zovuz_graphics.h"

@@ -3,11 +3,11 @@
 // texture-to-texture transfer with a filter pixel shader, from and into graphs or shadow maps.
 #include <string.h>
 
-#include "zovuz/d3d11/d3d11_shader_pack_internal.h"
-#include "zovuz/d3d11/windows/d3d11_buffers_win.h"
-#include "zovuz/d3d11/windows/d3d11_graph_piece_win.h"
-#include "zovuz/d3d11/windows/d3d11_shadow_map_win.h"
-#include "zovuz/d3d11/windows/d3d11_transfer_win.h"
+#include "zovuz/d3d11/shader/d3d11_shader_pack_internal.h"
+#include "zovuz/d3d11/state/windows/d3d11_buffers_win.h"
+#include "zovuz/d3d11/texture/windows/d3d11_graph_piece_win.h"
+#include "zovuz/d3d11/texture/windows/d3d11_shadow_map_win.h"
+#include "zovuz/d3d11/texture/windows/d3d11_transfer_win.h"
 #include "zovuz/d3d11/zovuz_d3d11.h"
 
 static_assert(sizeof(D3D11Transfer8InputVertex) == 21 * sizeof(float), "the quad's vertices");

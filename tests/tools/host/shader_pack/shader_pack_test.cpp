@@ -18,7 +18,7 @@
 #include "standard_set.h"
 #include "three_d_set.h"
 #include "tools/shader_pack/shader_pack_build.h"
-#include "zovuz/d3d11/d3d11_shader_pack_internal.h"
+#include "zovuz/d3d11/shader/d3d11_shader_pack_internal.h"
 
 using shader_pack::Bytes;
 

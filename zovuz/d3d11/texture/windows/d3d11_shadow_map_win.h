@@ -1,0 +1,45 @@
+// Shadow maps on Direct3D 11: the device objects of a shadow-map handle, and the constants a 3-D
+// draw reads of the three shadow-map slots (the parameters in pixel slot 2, the matrices in vertex
+// slot 3; the layout is in d3d11_3d_shaders.h).
+#pragma once
+
+#include "zovuz/d3d11/calls/windows/d3d11_calls.h"
+
+// A shadow map's objects in its GraphicsBackendObjectData, in their order. The colour texture
+// holds the depth the shadow-map shaders write (z/w in its first channel); the 3-D shaders read
+// it through its shader-resource view.
+enum D3D11ShadowMapObject {
+    D3D11_SHADOWMAP_COLOR_TEXTURE = 0,
+    D3D11_SHADOWMAP_SRV,
+    D3D11_SHADOWMAP_RTV,
+    D3D11_SHADOWMAP_DEPTH_TEXTURE,
+    D3D11_SHADOWMAP_DSV,
+    D3D11_SHADOWMAP_OBJECT_NUM
+};
+
+// The shadow map in slot 0-2 when it can be drawn with: a live handle whose objects are made.
+// Else null (an empty slot, a stale handle, a map not set up).
+ShadowMapHandleData *Graphics_D3D11_ShadowMapOfSlot(int Slot);
+
+// Writes the parameters of the three slots (depth parameters and the light flags of lights 0-2)
+// into pixel slot 2's copy. Nothing without a device.
+int Graphics_D3D11_UpdateShadowMapParams(void);
+// Writes the three slots' view-projection matrices (transposed) into vertex slot 3's copy; an
+// empty slot's rows are (0, 0, 0, -1), so that every point lands behind the eye (w = -1) and is
+// not shadowed. Nothing without a device.
+int Graphics_D3D11_UpdateShadowMapMatrices(void);
+// A slot's map changed (the arguments are the front end's and not read): the blend state and the
+// state objects are sent again. 0.
+int Graphics_D3D11_SetUseShadowMap(int SlotIndex, int ShadowMapHandle);
+
+// Makes what is missing of a shadow map's objects: the depth texture and its view, then the colour
+// texture with its render-target and shader-resource views. Formats by the map's format flag and
+// bit depth: 16 bits take format slot 41 (float) or 40 (normalised) and depth index 0, else slot
+// 42 and depth index 2. With ASyncThread the creations run on the main thread. 0, or -1 (logged;
+// what was made stays for the release).
+int Graphics_D3D11_SetupShadowMap(ShadowMapHandleData *ShadowMap, int ASyncThread);
+// Releases the five objects, in their order, and clears each. 0.
+int Graphics_D3D11_ShadowMap_Release(ShadowMapHandleData *ShadowMap);
+// The objects of every shadow-map handle, for the device's release (the handles stay, and a new
+// device's set-up makes their objects again). 0.
+int Graphics_D3D11_ReleaseShadowMapObjects(void);
