@@ -10,7 +10,7 @@
 
 #include <stdio.h>
 
-#include "zovuz/d3d9/windows/d3d9_calls.h"
+#include "zovuz/d3d9/calls/windows/d3d9_calls.h"
 #include "zovuz/zovuz.h"
 
 namespace {

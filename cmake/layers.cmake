@@ -84,7 +84,12 @@ tarvex_layer(zovuz_d3d11    zovuz/d3d11    USES zovuz_graphics zovuz_core
 # objects, buffers and draw preparation, graph textures with transfers, read-back, mask and shadow
 # maps, the drawing of graphs, shapes and 3-D through the vertex batch, and the shaders with their
 # packs. The operation table, the handles' objects and the graph filters' hooks are the front.
-tarvex_layer(zovuz_d3d9     zovuz/d3d9     USES zovuz_graphics zovuz_core)
+tarvex_layer(zovuz_d3d9     zovuz/d3d9     USES zovuz_graphics zovuz_core
+  ROOMS calls device state texture draw shader)
+# The Direct3D 9 back end in the same rooms: the call layer; the device, its start-up, present
+# and screen; the device-state cache and the draw-state flush; graph textures, their transfer,
+# read-back, mask and the system-memory caches; graphs, shapes and the vertex batch; the base
+# shaders, their packs and the shader-constant manager.
 tarvex_layer(zovuz_filter   zovuz/filter   USES zovuz_d3d11 zovuz_d3d9 zovuz_graphics zovuz_core ROOMS kernels)
 # The filters' processor kernels: pure functions over 32-bit pixels, which the front fetches and
 # writes back.

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "fuzz/support/fuzz_check.h"
-#include "zovuz/d3d9/d3d9_shader_code.h"
+#include "zovuz/d3d9/shader/d3d9_shader_code.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   std::vector<unsigned char> code(data, data + size);

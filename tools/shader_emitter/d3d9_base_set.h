@@ -1,6 +1,6 @@
 // The base shaders of the Direct3D 9 back end, written with the shader model 2 writer: the files
 // of its base archive. What they compute and read, and their names, are the back end's contract
-// in zovuz/d3d9/d3d9_base_shaders.h.
+// in zovuz/d3d9/shader/d3d9_base_shaders.h.
 #pragma once
 
 #include <stdint.h>
@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "sm2_writer.h"
-#include "zovuz/d3d9/d3d9_base_shaders.h"
+#include "zovuz/d3d9/shader/d3d9_base_shaders.h"
 
 namespace sm2 {
 

@@ -1,9 +1,9 @@
 // The Direct3D 9 back end's table of operations for the graphics dispatch layer.
-#include "zovuz/d3d9/d3d9_graph_draw.h"
+#include "zovuz/d3d9/draw/d3d9_graph_draw.h"
 #include "zovuz/d3d9/d3d9_internal.h"
-#include "zovuz/d3d9/d3d9_mask.h"
-#include "zovuz/d3d9/d3d9_memory_cache.h"
-#include "zovuz/d3d9/d3d9_shapes.h"
+#include "zovuz/d3d9/texture/d3d9_mask.h"
+#include "zovuz/d3d9/texture/d3d9_memory_cache.h"
+#include "zovuz/d3d9/draw/d3d9_shapes.h"
 
 namespace {
 

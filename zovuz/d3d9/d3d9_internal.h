@@ -1,11 +1,12 @@
 // Inside the Direct3D 9 back end: what its platform-independent parts share. Never included from
 // app/.
 //
-// The back end is built in two halves:
-// - windows/: everything that touches Direct3D 9. Only the call layer (windows/d3d9_calls.h)
-//   calls an interface method; every other file calls its wrappers, which go through a table a
-//   test can hook.
-// - this folder: the decisions that are plain data: the format chosen for each kind of library
+// The back end is built in two halves, in this folder and in its rooms (calls/, device/, state/,
+// texture/, draw/, shader/):
+// - windows/: everything that touches Direct3D 9. Only the call layer
+//   (calls/windows/d3d9_calls.h) calls an interface method; every other file calls its wrappers,
+//   which go through a table a test can hook.
+// - the other files: the decisions that are plain data: the format chosen for each kind of library
 //   image and its log lines, the sizes of the Z buffer and the sub back buffer, where a present
 //   lands in the window, and the back end's operation table. They take D3DFORMAT values as plain
 //   numbers (D3D9Format below).

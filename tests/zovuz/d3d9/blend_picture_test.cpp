@@ -6,7 +6,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "zovuz/d3d9/windows/d3d9_vertex_batch_win.h"
+#include "zovuz/d3d9/draw/windows/d3d9_vertex_batch_win.h"
 
 namespace {
 

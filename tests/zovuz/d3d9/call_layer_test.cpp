@@ -8,7 +8,7 @@
 
 #include "tests/zovuz/core/handle/run_on_worker.h"
 #include "zovuz/core/handle/async_load_internal.h"
-#include "zovuz/d3d9/windows/d3d9_calls.h"
+#include "zovuz/d3d9/calls/windows/d3d9_calls.h"
 
 namespace {
 

@@ -4,8 +4,8 @@
 
 #include <algorithm>
 
-#include "zovuz/d3d9/windows/d3d9_device_state_win.h"
-#include "zovuz/d3d9/windows/d3d9_vertex_batch_win.h"
+#include "zovuz/d3d9/state/windows/d3d9_device_state_win.h"
+#include "zovuz/d3d9/draw/windows/d3d9_vertex_batch_win.h"
 
 D3D9HookData D3D9Hooks;
 

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "tests/support/test_files.h"
-#include "zovuz/d3d9/windows/d3d9_device_win.h"
+#include "zovuz/d3d9/device/windows/d3d9_device_win.h"
 
 // What the hooks saw and what they answer; cleared by each test.
 struct D3D9HookData

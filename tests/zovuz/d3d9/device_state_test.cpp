@@ -3,7 +3,7 @@
 // initialisation runs without a failing call.
 #include "tests/zovuz/d3d9/d3d9_fixture.h"
 
-#include "zovuz/d3d9/windows/d3d9_device_state_win.h"
+#include "zovuz/d3d9/state/windows/d3d9_device_state_win.h"
 
 namespace {
 

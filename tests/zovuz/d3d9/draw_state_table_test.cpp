@@ -2,7 +2,7 @@
 // the wipe's alpha factor.
 #include <gtest/gtest.h>
 
-#include "zovuz/d3d9/windows/d3d9_draw_state_table_win.h"
+#include "zovuz/d3d9/state/windows/d3d9_draw_state_table_win.h"
 
 namespace {
 

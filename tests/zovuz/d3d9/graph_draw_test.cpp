@@ -6,9 +6,9 @@
 #include <functional>
 #include <memory>
 
-#include "zovuz/d3d9/d3d9_graph_draw.h"
+#include "zovuz/d3d9/draw/d3d9_graph_draw.h"
 #include "zovuz/d3d9/d3d9_internal.h"
-#include "zovuz/d3d9/windows/d3d9_vertex_batch_win.h"
+#include "zovuz/d3d9/draw/windows/d3d9_vertex_batch_win.h"
 
 namespace {
 

@@ -8,10 +8,10 @@
 
 #include "tests/zovuz/d3d9/d3d9_graphics_fixture.h"
 #include "tests/zovuz/d3d9/shader_code_fixture.h"
-#include "zovuz/d3d9/d3d9_memory_cache.h"
-#include "zovuz/d3d9/d3d9_texture_transfer.h"
-#include "zovuz/d3d9/windows/d3d9_device_win.h"
-#include "zovuz/d3d9/windows/d3d9_graph_texture_win.h"
+#include "zovuz/d3d9/texture/d3d9_memory_cache.h"
+#include "zovuz/d3d9/texture/d3d9_texture_transfer.h"
+#include "zovuz/d3d9/device/windows/d3d9_device_win.h"
+#include "zovuz/d3d9/texture/windows/d3d9_graph_texture_win.h"
 
 namespace {
 

@@ -5,8 +5,8 @@
 #include "tests/zovuz/d3d9/d3d9_fixture.h"
 
 #include "zovuz/d3d9/d3d9_internal.h"
-#include "zovuz/d3d9/d3d9_mask.h"
-#include "zovuz/d3d9/windows/d3d9_device_state_win.h"
+#include "zovuz/d3d9/texture/d3d9_mask.h"
+#include "zovuz/d3d9/state/windows/d3d9_device_state_win.h"
 #include "zovuz/graphics/graph_internal.h"
 
 namespace {

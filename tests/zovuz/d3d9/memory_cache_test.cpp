@@ -4,7 +4,7 @@
 
 #include <memory>
 
-#include "zovuz/d3d9/d3d9_memory_cache.h"
+#include "zovuz/d3d9/texture/d3d9_memory_cache.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "tests/zovuz/d3d9/shader_code_fixture.h"
-#include "zovuz/d3d9/d3d9_shader_code.h"
+#include "zovuz/d3d9/shader/d3d9_shader_code.h"
 
 namespace {
 

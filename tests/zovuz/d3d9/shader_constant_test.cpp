@@ -6,7 +6,7 @@
 #include <cstring>
 #include <random>
 
-#include "zovuz/d3d9/windows/d3d9_shader_constant_win.h"
+#include "zovuz/d3d9/shader/windows/d3d9_shader_constant_win.h"
 
 namespace {
 

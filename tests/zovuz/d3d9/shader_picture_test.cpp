@@ -11,9 +11,9 @@
 #include <algorithm>
 #include <vector>
 
-#include "zovuz/d3d9/windows/d3d9_draw_state_table_win.h"
-#include "zovuz/d3d9/windows/d3d9_shader_win.h"
-#include "zovuz/d3d9/windows/d3d9_vertex_batch_win.h"
+#include "zovuz/d3d9/state/windows/d3d9_draw_state_table_win.h"
+#include "zovuz/d3d9/shader/windows/d3d9_shader_win.h"
+#include "zovuz/d3d9/draw/windows/d3d9_vertex_batch_win.h"
 
 namespace {
 

@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "tools/archive_writer/archive_writer.h"
-#include "zovuz/d3d9/windows/d3d9_shader_constant_win.h"
-#include "zovuz/d3d9/windows/d3d9_shader_win.h"
+#include "zovuz/d3d9/shader/windows/d3d9_shader_constant_win.h"
+#include "zovuz/d3d9/shader/windows/d3d9_shader_win.h"
 
 namespace {
 

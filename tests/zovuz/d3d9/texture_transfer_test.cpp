@@ -5,7 +5,7 @@
 #include <string.h>
 #include <vector>
 
-#include "zovuz/d3d9/d3d9_texture_transfer.h"
+#include "zovuz/d3d9/texture/d3d9_texture_transfer.h"
 
 namespace {
 

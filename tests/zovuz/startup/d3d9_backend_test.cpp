@@ -8,7 +8,7 @@
 #include "tests/support/window_capture.h"
 #include "tests/zovuz/d3d9/d3d9_fixture.h"
 #include "zovuz/core/zovuz_core.h"
-#include "zovuz/d3d9/windows/d3d9_device_win.h"
+#include "zovuz/d3d9/device/windows/d3d9_device_win.h"
 #include "zovuz/d3d9/zovuz_d3d9.h"
 #include "zovuz/graphics/zovuz_graphics.h"
 

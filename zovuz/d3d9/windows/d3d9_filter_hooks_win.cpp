@@ -2,10 +2,10 @@
 // the passes, the filters' constant set, the shader packs' filter codes and the draw of one pass.
 #include <string.h>
 
-#include "zovuz/d3d9/d3d9_shader_pack_internal.h"
-#include "zovuz/d3d9/windows/d3d9_device_state_win.h"
-#include "zovuz/d3d9/windows/d3d9_shader_constant_win.h"
-#include "zovuz/d3d9/windows/d3d9_vertex_batch_win.h"
+#include "zovuz/d3d9/shader/d3d9_shader_pack_internal.h"
+#include "zovuz/d3d9/state/windows/d3d9_device_state_win.h"
+#include "zovuz/d3d9/shader/windows/d3d9_shader_constant_win.h"
+#include "zovuz/d3d9/draw/windows/d3d9_vertex_batch_win.h"
 #include "zovuz/d3d9/zovuz_d3d9.h"
 
 namespace {

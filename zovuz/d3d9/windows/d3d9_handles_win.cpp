@@ -3,8 +3,8 @@
 // texture and depth surface.
 #include <string.h>
 
-#include "zovuz/d3d9/d3d9_shader_code.h"
-#include "zovuz/d3d9/windows/d3d9_graph_texture_win.h"
+#include "zovuz/d3d9/shader/d3d9_shader_code.h"
+#include "zovuz/d3d9/texture/windows/d3d9_graph_texture_win.h"
 
 namespace {
 

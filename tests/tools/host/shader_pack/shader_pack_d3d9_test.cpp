@@ -12,7 +12,7 @@
 #include "d3d9_base_set.h"
 #include "d3d9_filter_set.h"
 #include "tools/shader_pack/shader_pack_build.h"
-#include "zovuz/d3d9/d3d9_shader_pack_internal.h"
+#include "zovuz/d3d9/shader/d3d9_shader_pack_internal.h"
 
 using shader_pack::Bytes;
 

@@ -1,0 +1,246 @@
+// The Direct3D 9 back end's life: start-up, the initialise that builds the device and what lives
+// with it, its undoing, the release of every device object, the screen-mode change that rebuilds
+// them, the lost device and the end.
+#include "zovuz/d3d9/texture/d3d9_memory_cache.h"
+#include "zovuz/d3d9/state/windows/d3d9_device_state_win.h"
+#include "zovuz/d3d9/device/windows/d3d9_device_win.h"
+#include "zovuz/d3d9/shader/windows/d3d9_shader_constant_win.h"
+#include "zovuz/d3d9/shader/windows/d3d9_shader_win.h"
+
+D3D9BackendData D3D9Backend = {0, {-0.5f, -0.5f}, nullptr, nullptr, nullptr, nullptr};
+
+namespace {
+
+template <typename T>
+void ReleaseAndClear(T *&Object)
+{
+    if (Object != nullptr) Direct3D9_ReleaseObject(Object);
+    Object = nullptr;
+}
+
+// A back-end part of a handle record: its objects released from the last slot to the first
+// (a shadow map's depth surface, colour surface, then texture).
+void ReleaseBackendObjects(GraphicsBackendObjectData *Part)
+{
+    if (Part == nullptr) return;
+    for (int i = GRAPHICS_BACKEND_OBJECT_NUM - 1; i >= 0; --i) {
+        if (Part->Object[i] != nullptr) Direct3D9_ReleaseObject((IUnknown *)Part->Object[i]);
+        Part->Object[i] = nullptr;
+    }
+}
+
+// Initialise's failure path: everything made so far, in this order.
+int FailInitialize()
+{
+    D3D9ScreenData &s = D3D9Screen;
+    ReleaseAndClear(s.ZBuffer);
+    ReleaseAndClear(D3D9DeviceCapsInfo.BackBuffer);
+    Direct3DDevice9_ReleaseDevice();
+    D3D9Backend.SceneOpenFlag = 0;
+    Direct3D9_Release();
+    Direct3D9_FreeDLL();
+    DirectDraw7_Release();
+    return -1;
+}
+
+}  // namespace
+
+int Graphics_D3D9_IsDeviceValid(void) { return Direct3DDevice9_IsValid(); }
+
+int Graphics_D3D9_Initialize(void)
+{
+    GraphicsStateData &g = GraphicsState;
+    g.HardwareInUseFlag = 0;
+    if (Direct3D9_LoadDLL() < 0 || DirectDraw7_Create() < 0) return FailInitialize();
+    int result;
+    do {
+        if (Direct3D9_Create() != 0) return FailInitialize();
+        result = Graphics_D3D9_CreateDevice();
+    } while (result == -2);
+    if (result != 0) return FailInitialize();
+    if (Graphics_D3D9_CreateZBuffer() != 0) return FailInitialize();
+
+    Graphics_D3D9_Shader_Initialize();
+    if (GraphicsDeviceCaps.ProgrammableShaderFlag) {
+        Graphics_D3D9_CreateVertexDeclarations();
+        if (!GetWindowModeFlag()) Graphics_D3D9_SetupSubBackBuffer();
+    }
+    g.HardwareInUseFlag = 1;
+    return 0;
+}
+
+int Graphics_D3D9_Startup(void)
+{
+    // The manager is cleared before the device's start rather than after it, so that the two
+    // constants the shader start writes into set 0 are kept and sent by the apply.
+    Graphics_D3D9_ShaderConstant_Initialize(&ShaderConstantManager);
+    if (Graphics_D3D9_Initialize() < 0) return -1;
+    Graphics_D3D9_ShaderConstant_Apply(&ShaderConstantManager, 1);
+    return 0;
+}
+
+int Graphics_D3D9_TerminateDevice(void)
+{
+    D3D9ScreenData &s = D3D9Screen;
+    D3D9DeviceStateCache = D3D9DeviceStateCacheData();
+    Graphics_D3D9_ReleaseVertexDeclarations();
+    Graphics_D3D9_Shader_Terminate();
+    if (s.DisplayModeChangedFlag) {
+        ChangeDisplaySettingsA(nullptr, 0);
+        s.DisplayModeChangedFlag = 0;
+    }
+    ReleaseAndClear(s.ZBuffer);
+    ReleaseAndClear(s.SubBackBufferSurface);
+    ReleaseAndClear(s.SubBackBufferTexture);
+    ReleaseAndClear(D3D9DeviceCapsInfo.BackBuffer);
+    Direct3DDevice9_ReleaseDevice();
+    D3D9Backend.SceneOpenFlag = 0;
+    Direct3D9_Release();
+    DirectDraw7_Release();
+    Direct3D9_FreeDLL();
+    return 0;
+}
+
+int Graphics_D3D9_Terminate(void)
+{
+    Graphics_D3D9_TerminateDevice();
+    Graphics_D3D9_ReleaseShaderPack();
+    // NOT YET BUILT (graph drawing): the back end's work buffer.
+    return 0;
+}
+
+int Graphics_D3D9_ReleaseHandleObjects(void)
+{
+    ForEachHandle<GraphHandleData>(DX_HANDLETYPE_GRAPH, [](GraphHandleData *Graph) {
+        GraphImageRecord *image = Graph->Image;
+        if (image != nullptr && image->Format.HardwareFlag)
+            for (int i = 0; i < image->TextureNum; ++i) ReleaseBackendObjects(image->Texture[i].PF);
+        // NOT YET BUILT (movies): a graph that shows a movie flags the movie's surface for re-creation.
+    });
+    ForEachHandle<ShadowMapHandleData>(DX_HANDLETYPE_SHADOWMAP,
+                                       [](ShadowMapHandleData *Map) { ReleaseBackendObjects(Map->PF); });
+    ForEachHandle<VertexBufferHandleData>(DX_HANDLETYPE_VERTEX_BUFFER,
+                                          [](VertexBufferHandleData *Buffer) { ReleaseBackendObjects(Buffer->PF); });
+    ForEachHandle<IndexBufferHandleData>(DX_HANDLETYPE_INDEX_BUFFER,
+                                         [](IndexBufferHandleData *Buffer) { ReleaseBackendObjects(Buffer->PF); });
+    ForEachHandle<ShaderHandleData>(DX_HANDLETYPE_SHADER,
+                                    [](ShaderHandleData *Shader) { ReleaseBackendObjects(Shader->PF); });
+    // The caches outlive the device: their entries keep their keys for the re-creation.
+    D3D9MemoryImageCache_ReleaseObjects(&D3D9MemoryTextureCache);
+    D3D9MemoryImageCache_ReleaseObjects(&D3D9MemorySurfaceCache);
+    return 0;
+}
+
+int Graphics_D3D9_ReleaseDeviceObjects(void)
+{
+    ReleaseMaskScreen();
+    Graphics_D3D9_ReleaseHandleObjects();
+    Graphics_D3D9_TerminateDevice();
+    return 0;
+}
+
+int Graphics_D3D9_RecreateDeviceObjects(void)
+{
+    D3D9MemoryImageCache_RecreateObjects(&D3D9MemoryTextureCache);
+    D3D9MemoryImageCache_RecreateObjects(&D3D9MemorySurfaceCache);
+    ForEachHandle<GraphHandleData>(DX_HANDLETYPE_GRAPH, [](GraphHandleData *Graph) {
+        GraphImageRecord *image = Graph->Image;
+        // An image record serves several graphs: its textures are made once.
+        if (image == nullptr || !image->Format.HardwareFlag || image->TextureNum <= 0) return;
+        if (image->Texture[0].PF != nullptr && image->Texture[0].PF->Object[0] != nullptr) return;
+        Graphics_Hardware_CreateTexture(image, 0);
+    });
+    ForEachHandle<ShadowMapHandleData>(DX_HANDLETYPE_SHADOWMAP,
+                                       [](ShadowMapHandleData *Map) { Graphics_D3D9_SetupShadowMap(Map, 0); });
+    if (D3D9CallLayer.HardwareVertexProcessing || D3D9DeviceCapsInfo.VertexShader20Flag) {
+        ForEachHandle<VertexBufferHandleData>(DX_HANDLETYPE_VERTEX_BUFFER, [](VertexBufferHandleData *Buffer) {
+            IDirect3DVertexBuffer9 *object = nullptr;
+            if (FAILED(Direct3DDevice9_CreateVertexBuffer((UINT)(Buffer->Num * Buffer->UnitSize), D3DUSAGE_WRITEONLY,
+                                                          0x2D2, D3DPOOL_DEFAULT, &object, nullptr))) {
+                AddLogStringWide(L"頂点バッファの作成に失敗しました\n");
+                return;
+            }
+            Buffer->PF->Object[0] = object;
+            Graphics_Hardware_SetVertexBufferData(Buffer, 0, Buffer->Buffer, Buffer->Num);
+        });
+        ForEachHandle<IndexBufferHandleData>(DX_HANDLETYPE_INDEX_BUFFER, [](IndexBufferHandleData *Buffer) {
+            IDirect3DIndexBuffer9 *object = nullptr;
+            D3DFORMAT format = Buffer->UnitSize == 4 ? D3DFMT_INDEX32 : D3DFMT_INDEX16;
+            if (FAILED(Direct3DDevice9_CreateIndexBuffer((UINT)(Buffer->Num * Buffer->UnitSize), D3DUSAGE_WRITEONLY,
+                                                         format, D3DPOOL_DEFAULT, &object, nullptr))) {
+                AddLogStringWide(L"インデックスバッファの作成に失敗しました\n");
+                return;
+            }
+            Buffer->PF->Object[0] = object;
+            Graphics_Hardware_SetIndexBufferData(Buffer, 0, Buffer->Buffer, Buffer->Num);
+        });
+    }
+    ForEachHandle<ShaderHandleData>(DX_HANDLETYPE_SHADER, [](ShaderHandleData *Shader) {
+        const DWORD *code = (const DWORD *)Shader->FunctionCode;
+        if (code == nullptr || Shader->PF == nullptr) return;
+        if (Shader->IsVertexShader)
+            Direct3DDevice9_CreateVertexShader(code, (IDirect3DVertexShader9 **)&Shader->PF->Object[0]);
+        else
+            Direct3DDevice9_CreatePixelShader(code, (IDirect3DPixelShader9 **)&Shader->PF->Object[0]);
+    });
+    return 0;
+}
+
+int Graphics_D3D9_ChangeScreenMode(int ChangeFlag, int Width, int Height, int ColorBitDepth, int RefreshRate)
+{
+    D3D9BackendData &b = D3D9Backend;
+    GraphicsScreenSettingsData &s = GraphicsScreenSettings;
+    GraphicsDrawSettingsData &d = GraphicsDrawSettings;
+    if (b.DeviceLostCallback != nullptr) b.DeviceLostCallback(b.DeviceLostCallbackData);
+    if (!s.NotGraphicsResetFlag) Graphics_Hardware_ReleaseDeviceObjects();
+    if (ChangeFlag == 1) {
+        SetMainScreenSize(Width, Height);
+        s.MainScreenColorBitDepth = ColorBitDepth;
+        s.MainScreenRefreshRate = RefreshRate;
+        SetMemImgDefaultColorType(ColorBitDepth == 32 ? 1 : 0);
+    } else {
+        TerminateInput();
+        InitializeInput();
+    }
+    if (s.NotGraphicsResetFlag) return 0;
+
+    s.FullScreenScalingModeInEffect = s.FullScreenScalingMode;
+    // A device that cannot be made again leaves nothing to re-make objects on: the change fails
+    // here rather than report a screen that does not exist.
+    if (Graphics_D3D9_Initialize() < 0) return -1;
+    // The graph filters' cached objects go, as at a device-state initialisation: the Level gamma
+    // graph's pixels were the old device's, and its shaders are made again on their next use.
+    if (const GraphFilterFunctions *filters = GetGraphFilterFunctions())
+        if (filters->ResetShaderHandles != nullptr) filters->ResetShaderHandles();
+    Graphics_D3D9_RecreateDeviceObjects();
+    ReCreateMaskScreen();
+
+    const KeptDrawTransform kept = KeepDrawTransform();
+    SetRenderTargetToShader(0, d.RenderTarget[0], d.RenderTargetSurface[0], d.RenderTargetMipLevel[0]);
+    Graphics_D3D9_DeviceState_Refresh();
+    DeleteInternalGraphs();
+    RestoreGraphics();
+    if (b.DeviceRestoreCallback != nullptr) b.DeviceRestoreCallback(b.DeviceRestoreCallbackData);
+    Graphics_D3D9_DeviceState_SendAll();
+    d.Matrix.WorldChangedFlag = d.Matrix.ViewChangedFlag = d.Matrix.ProjectionChangedFlag = 1;
+    if (ChangeFlag == 0) PutBackDrawTransform(kept);
+    for (int i = 1; i < d.Shader.RenderTargetNum; ++i)
+        SetRenderTargetToShader(i, d.RenderTarget[i], d.RenderTargetSurface[i], d.RenderTargetMipLevel[i]);
+    return 0;
+}
+
+int Graphics_D3D9_RestoreLostDevice(void)
+{
+    if (!Direct3DDevice9_IsValid()) return 0;
+    Direct3DDevice9_EndSceneIfNeeded();
+    if (Direct3DDevice9_TestCooperativeLevel() != D3D_OK) RestoreGraphicsDevice();
+    return 0;
+}
+
+int Graphics_D3D9_SetDialogBoxMode(int Flag)
+{
+    if (!Direct3DDevice9_IsValid()) return 0;
+    Direct3DDevice9_EndSceneIfNeeded();
+    Direct3DDevice9_SetDialogBoxMode(Flag ? TRUE : FALSE);
+    return 0;
+}
