@@ -5,7 +5,7 @@
 
 #include <stdio.h>
 
-#include "zovuz/movie/windows/dshow_allocator.h"
+#include "zovuz/movie/dshow/windows/dshow_allocator.h"
 
 namespace {
 

@@ -20,7 +20,7 @@
 #include <opusfile.h>
 
 #include "zovuz/core/zovuz_core.h"
-#include "zovuz/movie/windows/sound_convert_dshow.h"
+#include "zovuz/movie/sound_convert/windows/sound_convert_dshow.h"
 #include "zovuz/sound/sound_convert_internal.h"
 #include "zovuz/sound/zovuz_sound.h"
 #include "zovuz/sound/wave_image_internal.h"

@@ -93,7 +93,12 @@ tarvex_layer(zovuz_d3d9     zovuz/d3d9     USES zovuz_graphics zovuz_core
 tarvex_layer(zovuz_filter   zovuz/filter   USES zovuz_d3d11 zovuz_d3d9 zovuz_graphics zovuz_core ROOMS kernels)
 # The filters' processor kernels: pure functions over 32-bit pixels, which the front fetches and
 # writes back.
-tarvex_layer(zovuz_movie    zovuz/movie    USES zovuz_d3d11 zovuz_d3d9 zovuz_graphics zovuz_sound zovuz_core)
+tarvex_layer(zovuz_movie    zovuz/movie    USES zovuz_d3d11 zovuz_d3d9 zovuz_graphics zovuz_sound zovuz_core
+  ROOMS dshow renderer playback sound_convert)
+# The movies: the DirectShow class tree with its stock filters (dshow/), the renderer filters
+# (renderer/), the platform's movie playback through Media Foundation and DirectShow (playback/),
+# and the sound layer's conversion through DirectShow and Media Foundation (sound_convert/). The
+# Theora decoder, the clock, the frames and the handles are the front.
 # 5. Start-up and shut-down: names every subsystem's start and end calls; nothing below calls it.
 tarvex_layer(zovuz_startup  zovuz/startup
   USES zovuz_movie zovuz_filter zovuz_d3d11 zovuz_d3d9 zovuz_graphics zovuz_sound zovuz_core)

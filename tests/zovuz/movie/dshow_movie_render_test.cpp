@@ -7,7 +7,7 @@
 #include <gtest/gtest.h>
 
 #include "tests/zovuz/movie/dshow_test_filters.h"
-#include "zovuz/movie/windows/dshow_movie_render.h"
+#include "zovuz/movie/renderer/windows/dshow_movie_render.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "tests/zovuz/movie/dshow_test_filters.h"
-#include "zovuz/movie/windows/dshow_renderer.h"
+#include "zovuz/movie/renderer/windows/dshow_renderer.h"
 
 namespace {
 

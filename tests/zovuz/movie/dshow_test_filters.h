@@ -5,10 +5,10 @@
 
 #include <vector>
 
-#include "zovuz/movie/windows/dshow_allocator.h"
-#include "zovuz/movie/windows/dshow_filter.h"
-#include "zovuz/movie/windows/dshow_position.h"
-#include "zovuz/movie/windows/dshow_transform.h"
+#include "zovuz/movie/dshow/windows/dshow_allocator.h"
+#include "zovuz/movie/dshow/windows/dshow_filter.h"
+#include "zovuz/movie/dshow/windows/dshow_position.h"
+#include "zovuz/movie/dshow/windows/dshow_transform.h"
 
 // COM on the test's thread, and a check that every object of the family was deleted.
 class DShowTest

@@ -5,7 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "tests/zovuz/movie/dshow_test_filters.h"
-#include "zovuz/movie/windows/dshow_video_renderer.h"
+#include "zovuz/movie/renderer/windows/dshow_video_renderer.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "tests/zovuz/movie/dshow_test_filters.h"
-#include "zovuz/movie/windows/dshow_wav_dest.h"
+#include "zovuz/movie/dshow/windows/dshow_wav_dest.h"
 
 namespace {
 

@@ -15,8 +15,8 @@
 #include "tests/zovuz/movie/dshow_test_filters.h"
 #include "tests/zovuz/movie/movie_fixture.h"
 #include "tests/zovuz/movie/platform_movie_files.h"
-#include "zovuz/movie/windows/mf_byte_stream.h"
-#include "zovuz/movie/windows/movie_platform_win.h"
+#include "zovuz/movie/sound_convert/windows/mf_byte_stream.h"
+#include "zovuz/movie/playback/windows/movie_platform_win.h"
 
 namespace {
 

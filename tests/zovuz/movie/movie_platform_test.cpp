@@ -14,8 +14,8 @@
 #include "tests/zovuz/movie/dshow_test_filters.h"
 #include "tests/zovuz/movie/movie_fixture.h"
 #include "tests/zovuz/movie/platform_movie_files.h"
-#include "zovuz/movie/windows/dshow_movie_render.h"
-#include "zovuz/movie/windows/movie_platform_win.h"
+#include "zovuz/movie/renderer/windows/dshow_movie_render.h"
+#include "zovuz/movie/playback/windows/movie_platform_win.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 
 #include "tests/support/test_files.h"
 #include "tests/zovuz/movie/platform_movie_files.h"
-#include "zovuz/movie/windows/movie_platform_win.h"
+#include "zovuz/movie/playback/windows/movie_platform_win.h"
 
 namespace {
 

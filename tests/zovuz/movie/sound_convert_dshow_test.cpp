@@ -11,9 +11,9 @@
 #include "tests/zovuz/movie/dshow_test_filters.h"
 #include "tests/zovuz/movie/sound_convert_platform.h"
 #include "zovuz/core/zovuz_core.h"
-#include "zovuz/movie/windows/dshow_mem_reader.h"
-#include "zovuz/movie/windows/dshow_sample_grabber.h"
-#include "zovuz/movie/windows/sound_convert_dshow.h"
+#include "zovuz/movie/dshow/windows/dshow_mem_reader.h"
+#include "zovuz/movie/dshow/windows/dshow_sample_grabber.h"
+#include "zovuz/movie/sound_convert/windows/sound_convert_dshow.h"
 
 namespace {
 

@@ -9,9 +9,9 @@
 
 #include "tests/zovuz/movie/sound_convert_platform.h"
 #include "zovuz/core/zovuz_core.h"
-#include "zovuz/movie/windows/dshow_base.h"
-#include "zovuz/movie/windows/mf_byte_stream.h"
-#include "zovuz/movie/windows/sound_convert_dshow.h"
+#include "zovuz/movie/dshow/windows/dshow_base.h"
+#include "zovuz/movie/sound_convert/windows/mf_byte_stream.h"
+#include "zovuz/movie/sound_convert/windows/sound_convert_dshow.h"
 
 namespace {
 
