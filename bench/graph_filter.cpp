@@ -20,7 +20,7 @@
 #include "zovuz/filter/kernels/filter_kernels_internal.h"
 #include "zovuz/d3d9/zovuz_d3d9.h"
 #include "zovuz/filter/graph_filter_internal.h"
-#include "zovuz/graphics/graph_internal.h"
+#include "zovuz/graphics/graph/graph_internal.h"
 #include "zovuz/graphics/zovuz_graphics.h"
 
 namespace {

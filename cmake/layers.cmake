@@ -68,10 +68,13 @@ tarvex_room_internals(zovuz/core/handle zovuz/core zovuz/core/window)
 tarvex_room_internals(zovuz/core/file zovuz/core zovuz/core/window)
 # 2-4. The subsystems built on core.
 tarvex_layer(zovuz_sound    zovuz/sound    USES zovuz_core)
-tarvex_layer(zovuz_graphics zovuz/graphics USES zovuz_core ROOMS image font software)
-# Images and their formats, the loaders and the software renderer's images: the front and the
-# software drawers work on them.
-tarvex_room_internals(zovuz/graphics/image zovuz/graphics zovuz/graphics/software)
+tarvex_layer(zovuz_graphics zovuz/graphics USES zovuz_core ROOMS image font graph software)
+# Images and their formats, the loaders and the software renderer's images: the front, the graphs
+# made from them and the software drawers work on them.
+tarvex_room_internals(zovuz/graphics/image zovuz/graphics zovuz/graphics/graph zovuz/graphics/software)
+# Graph handles: their creation, loading, pieces, transfers and restore. The front (the drawing
+# calls, the draw screen, start-up), the fonts' glyph graphs and the software drawers work on them.
+tarvex_room_internals(zovuz/graphics/graph zovuz/graphics zovuz/graphics/font zovuz/graphics/software)
 # The software renderer's drawers: only the drawing calls that hand work to them and the start-up
 # that sizes their work buffer.
 tarvex_room_internals(zovuz/graphics/software

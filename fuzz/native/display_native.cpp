@@ -1,6 +1,7 @@
-// Stands in for the window, display and bitmap parts of zovuz/core/windows/ and
-// zovuz/graphics/windows/ that graph handles reach: the native build has no window, no display
-// and no Windows bitmaps, so graphics never start and whatever needs them fails. One processor.
+// Stands in for the window, display and bitmap parts of zovuz/core/windows/,
+// zovuz/graphics/windows/ and zovuz/graphics/graph/windows/ that graph handles reach: the native
+// build has no window, no display and no Windows bitmaps, so graphics never start and whatever
+// needs them fails. One processor.
 #include "zovuz/core/system_info.h"
 #include "zovuz/core/window/window.h"
 #include "zovuz/graphics/display_internal.h"

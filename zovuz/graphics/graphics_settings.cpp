@@ -2,7 +2,7 @@
 #include <stdarg.h>
 
 #include "zovuz/graphics/image/base_image_internal.h"
-#include "zovuz/graphics/graph_internal.h"
+#include "zovuz/graphics/graph/graph_internal.h"
 
 int SetBackgroundColor(int Red, int Green, int Blue)
 {

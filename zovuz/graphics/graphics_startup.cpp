@@ -2,7 +2,7 @@
 // screens and the shared work buffers.
 #include "zovuz/graphics/image/base_image_internal.h"
 #include "zovuz/graphics/font/font_internal.h"
-#include "zovuz/graphics/graph_internal.h"
+#include "zovuz/graphics/graph/graph_internal.h"
 #include "zovuz/graphics/software/soft_draw_internal.h"
 
 namespace {

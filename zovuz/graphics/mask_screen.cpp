@@ -6,7 +6,7 @@
 // hands every step to the Graphics_Hardware_Mask_* dispatchers.
 #include <string.h>
 
-#include "zovuz/graphics/graph_internal.h"
+#include "zovuz/graphics/graph/graph_internal.h"
 
 MaskScreenData MaskScreen;
 

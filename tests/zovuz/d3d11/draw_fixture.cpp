@@ -4,7 +4,7 @@
 
 #include "tests/zovuz/graphics/graphics_start_fixture.h"
 #include "zovuz/d3d11/zovuz_d3d11.h"
-#include "zovuz/graphics/graph_internal.h"
+#include "zovuz/graphics/graph/graph_internal.h"
 #include "zovuz/graphics/zovuz_graphics.h"
 
 int OpenDrawingWindow(const char *Title, int Width, int Height)

@@ -8,7 +8,7 @@
 
 #include "tests/zovuz/graphics/graphics_start_fixture.h"
 #include "zovuz/d3d9/zovuz_d3d9.h"
-#include "zovuz/graphics/graph_internal.h"
+#include "zovuz/graphics/graph/graph_internal.h"
 
 // Graphics at Width x Height in the main window, on Direct3D 9 or on the software renderer. 0 / -1.
 inline int StartGraphicsOn(int Hardware, int Width, int Height)

@@ -7,7 +7,7 @@
 #include "zovuz/d3d9/d3d9_internal.h"
 #include "zovuz/d3d9/texture/d3d9_mask.h"
 #include "zovuz/d3d9/state/windows/d3d9_device_state_win.h"
-#include "zovuz/graphics/graph_internal.h"
+#include "zovuz/graphics/graph/graph_internal.h"
 
 namespace {
 

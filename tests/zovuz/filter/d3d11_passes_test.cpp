@@ -22,7 +22,7 @@
 #include "zovuz/d3d11/zovuz_d3d11.h"
 #include "zovuz/filter/filter_d3d11_passes.h"
 #include "zovuz/graphics/draw_state.h"
-#include "zovuz/graphics/graph_internal.h"
+#include "zovuz/graphics/graph/graph_internal.h"
 #include "zovuz/graphics/shader_light.h"
 
 using namespace filter_device;

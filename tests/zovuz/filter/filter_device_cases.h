@@ -22,7 +22,7 @@
 #include "tests/zovuz/filter/filter_fixture.h"
 #include "zovuz/filter/filter_pass_internal.h"
 #include "zovuz/graphics/draw_state.h"
-#include "zovuz/graphics/graph_internal.h"
+#include "zovuz/graphics/graph/graph_internal.h"
 #include "zovuz/graphics/shader_light.h"
 
 namespace filter_device {

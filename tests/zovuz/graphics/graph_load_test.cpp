@@ -11,7 +11,7 @@
 #include "tests/zovuz/graphics/counting_files.h"
 #include "tests/zovuz/graphics/graphics_start_fixture.h"
 #include "tests/zovuz/graphics/image_fixture.h"
-#include "zovuz/graphics/graph_load_internal.h"
+#include "zovuz/graphics/graph/graph_load_internal.h"
 
 namespace {
 

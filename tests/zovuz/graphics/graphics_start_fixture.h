@@ -8,7 +8,7 @@
 
 #include <vector>
 
-#include "zovuz/graphics/graph_internal.h"
+#include "zovuz/graphics/graph/graph_internal.h"
 
 class SoftwareGraphics : public testing::Test
 {

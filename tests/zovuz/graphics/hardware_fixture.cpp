@@ -4,7 +4,7 @@
 #include <stdio.h>
 
 #include "zovuz/graphics/display_internal.h"
-#include "zovuz/graphics/graph_internal.h"
+#include "zovuz/graphics/graph/graph_internal.h"
 
 FakeHardwareData FakeHardware;
 

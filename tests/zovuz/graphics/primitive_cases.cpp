@@ -5,7 +5,7 @@
 #include <stdlib.h>
 
 #include "tests/zovuz/graphics/graphics_start_fixture.h"
-#include "zovuz/graphics/graph_internal.h"
+#include "zovuz/graphics/graph/graph_internal.h"
 
 namespace {
 

@@ -15,7 +15,7 @@
 #include "zovuz/d3d11/texture/windows/d3d11_graph_texture_win.h"
 #include "zovuz/d3d11/texture/windows/d3d11_read_back_win.h"
 #include "zovuz/d3d11/zovuz_d3d11.h"
-#include "zovuz/graphics/graph_load_internal.h"
+#include "zovuz/graphics/graph/graph_load_internal.h"
 #include "zovuz/startup/startup_internal.h"
 
 namespace {

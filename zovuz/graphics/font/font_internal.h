@@ -10,7 +10,7 @@
 
 #include <stdint.h>
 
-#include "zovuz/graphics/graph_internal.h"
+#include "zovuz/graphics/graph/graph_internal.h"
 
 #define FONT_NAME_LENGTH 256         // units (wide) or bytes (current code) of a face name
 #define FONT_CACHE_CELL_MAXNUM 2024  // usable cache cells

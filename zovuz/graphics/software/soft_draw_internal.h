@@ -13,7 +13,7 @@
 #include <stdint.h>
 
 #include "zovuz/graphics/draw_primitive.h"
-#include "zovuz/graphics/graph_internal.h"
+#include "zovuz/graphics/graph/graph_internal.h"
 
 // ---- Primitives (each 0; nothing is drawn for an empty result) ----------------------------------
 

@@ -2,7 +2,7 @@
 // library-internal graphs, lookups, sizes and deletion.
 #include <string.h>
 
-#include "zovuz/graphics/graph_load_internal.h"
+#include "zovuz/graphics/graph/graph_load_internal.h"
 
 GraphCreateSettingsData GraphCreateSettings = {0, 1, 0, 0, 0};
 

@@ -3,7 +3,7 @@
 #include <string.h>
 
 #include "zovuz/graphics/image/base_image_internal.h"
-#include "zovuz/graphics/graph_internal.h"
+#include "zovuz/graphics/graph/graph_internal.h"
 
 namespace {
 

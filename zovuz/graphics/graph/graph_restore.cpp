@@ -2,7 +2,7 @@
 #include <string.h>
 #include <wchar.h>
 
-#include "zovuz/graphics/graph_load_internal.h"
+#include "zovuz/graphics/graph/graph_load_internal.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 // How a graph's image is cut into device textures, the drawing pieces of each graph over those
 // textures, and the clip of a transfer against one piece.
-#include "zovuz/graphics/graph_internal.h"
+#include "zovuz/graphics/graph/graph_internal.h"
 
 namespace {
 

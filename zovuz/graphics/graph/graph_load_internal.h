@@ -2,7 +2,7 @@
 // pieces, directly or as asynchronous jobs, and graphs that show a movie. Never included from app/.
 #pragma once
 
-#include "zovuz/graphics/graph_internal.h"
+#include "zovuz/graphics/graph/graph_internal.h"
 #include "zovuz/graphics/image/image_load_internal.h"
 
 // One load: where the image comes from, how its graphs are made and, for a divided load, how it is

@@ -2,7 +2,7 @@
 // the source, and refreshed from the movie after each of its frame updates.
 #include <stdint.h>
 
-#include "zovuz/graphics/graph_load_internal.h"
+#include "zovuz/graphics/graph/graph_load_internal.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 // The geometry of graph drawing both Direct3D back ends share: a piece's corners on the target,
 // clipped to the draw area, on four free corners, and the blend graph's coordinates beside them;
 // the shape test of a free quad, the grid a bent one is drawn as and the strips of a vertex grid.
-#include "zovuz/graphics/graph_internal.h"
+#include "zovuz/graphics/graph/graph_internal.h"
 
 #include <math.h>
 #include <string.h>

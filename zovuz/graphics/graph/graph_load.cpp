@@ -2,7 +2,7 @@
 // road, the image and its alpha image, and graphs made from a loaded image.
 #include <string.h>
 
-#include "zovuz/graphics/graph_load_internal.h"
+#include "zovuz/graphics/graph/graph_load_internal.h"
 
 // ---- The request --------------------------------------------------------------------------
 

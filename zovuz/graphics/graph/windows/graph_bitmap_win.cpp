@@ -1,7 +1,7 @@
 // A GDI bitmap pair or a base-image pair into an existing graph, kept for the restore.
 #include <windows.h>
 
-#include "zovuz/graphics/graph_internal.h"
+#include "zovuz/graphics/graph/graph_internal.h"
 
 namespace {
 

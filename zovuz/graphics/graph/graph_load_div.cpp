@@ -3,7 +3,7 @@
 #include <stdint.h>
 #include <string.h>
 
-#include "zovuz/graphics/graph_load_internal.h"
+#include "zovuz/graphics/graph/graph_load_internal.h"
 
 namespace {
 
