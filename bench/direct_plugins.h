@@ -4,7 +4,7 @@
 
 #include <vector>
 
-#include "app/engine/plugin_slot.h"
+#include "app/engine/plugin/plugin_slot.h"
 
 class DirectPlugins {
  public:

@@ -10,7 +10,7 @@
 #include <random>
 #include <vector>
 
-#include "app/engine/mdx_player.h"
+#include "app/engine/mdx/mdx_player.h"
 #include "bench/tick_probe.h"
 
 namespace {

@@ -10,9 +10,9 @@
 #include <cstdlib>
 #include <vector>
 
-#include "app/engine/mdx_player.h"
-#include "app/engine/sequencer.h"
-#include "app/engine/wave_file.h"
+#include "app/engine/mdx/mdx_player.h"
+#include "app/engine/sequencer/sequencer.h"
+#include "app/engine/mixer/wave_file.h"
 #include "bench/render_tick_bench.h"
 #include "tests/app/engine/mdx_builder.h"
 #include "tests/app/engine/mdx_player_fixture.h"

@@ -10,8 +10,8 @@
 
 #include <string>
 
-#include "app/engine/mml_compile.h"
-#include "app/engine/song_engine.h"
+#include "app/engine/mml/mml_compile.h"
+#include "app/engine/sequencer/song_engine.h"
 
 namespace {
 

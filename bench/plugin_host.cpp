@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "app/engine/plugin_slot.h"
+#include "app/engine/plugin/plugin_slot.h"
 #include "bench/direct_plugins.h"
 #include "bench/tick_probe.h"
 #include "tools/test_plugins/test_plugin_api.h"

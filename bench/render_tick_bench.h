@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "app/engine/plugin_slot.h"
+#include "app/engine/plugin/plugin_slot.h"
 #include "bench/direct_plugins.h"
 
 namespace render_tick_bench {

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "app/engine/sequencer.h"
+#include "app/engine/sequencer/sequencer.h"
 #include "bench/render_tick_bench.h"
 
 using namespace render_tick_bench;

@@ -22,8 +22,8 @@
 #include <thread>
 #include <vector>
 
-#include "app/engine/mdx_player.h"
-#include "app/engine/plugin_slot.h"
+#include "app/engine/mdx/mdx_player.h"
+#include "app/engine/plugin/plugin_slot.h"
 #include "app/shell/app_startup.h"
 #include "app/shell/app_state.h"
 #include "app/shell/frame_input.h"

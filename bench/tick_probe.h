@@ -8,7 +8,7 @@
 #include <functional>
 #include <thread>
 
-#include "app/engine/plugin_slot.h"
+#include "app/engine/plugin/plugin_slot.h"
 
 class TickProbe {
  public:

@@ -106,7 +106,12 @@ tarvex_layer(zovuz_movie    zovuz/movie    USES zovuz_d3d11 zovuz_d3d9 zovuz_gra
 tarvex_layer(zovuz_startup  zovuz/startup
   USES zovuz_movie zovuz_filter zovuz_d3d11 zovuz_d3d9 zovuz_graphics zovuz_sound zovuz_core)
 # 6. The application: the engine on the library, the shell on both.
-tarvex_layer(tarvex_engine  app/engine     USES zovuz_sound zovuz_core)
+tarvex_layer(tarvex_engine  app/engine     USES zovuz_sound zovuz_core
+  ROOMS mml mdx plugin sequencer mixer)
+# The engine: the MML compiler and the song's samples (mml/), the MDX player with its loaders and
+# ADPCM (mdx/), the plug-in host (plugin/), the MML sequencer (sequencer/), and the mixing stages,
+# the engines' sound players and the WAV render they share (mixer/). The locks and the MIDI input
+# are the front.
 tarvex_layer(tarvex_shell   app/shell
   USES tarvex_engine zovuz_startup zovuz_movie zovuz_filter zovuz_d3d11 zovuz_d3d9 zovuz_graphics
        zovuz_sound zovuz_core)

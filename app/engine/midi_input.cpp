@@ -1,8 +1,8 @@
 #include "app/engine/midi_input.h"
 
 #include "app/engine/engine_lock.h"
-#include "app/engine/plugin_slot.h"
-#include "app/engine/song_engine.h"
+#include "app/engine/plugin/plugin_slot.h"
+#include "app/engine/sequencer/song_engine.h"
 
 MidiInputState g_midiInput;
 

@@ -10,9 +10,9 @@
 
 #include <cstdint>
 
-#include "app/engine/mdx_song.h"
-#include "app/engine/plugin_slot.h"
-#include "app/engine/song_engine.h"
+#include "app/engine/mdx/mdx_song.h"
+#include "app/engine/plugin/plugin_slot.h"
+#include "app/engine/sequencer/song_engine.h"
 
 struct HFONT__;
 struct HBRUSH__;

@@ -1,4 +1,4 @@
-#include "app/engine/plugin_slot.h"
+#include "app/engine/plugin/plugin_slot.h"
 #include "app/shell/app_state.h"
 #include "app/shell/frame_input.h"
 #include "app/shell/frame_loop.h"

@@ -5,9 +5,9 @@
 #include <cstring>
 #include <string>
 
-#include "app/engine/mdx_player.h"
-#include "app/engine/plugin_slot.h"
-#include "app/engine/song_engine.h"
+#include "app/engine/mdx/mdx_player.h"
+#include "app/engine/plugin/plugin_slot.h"
+#include "app/engine/sequencer/song_engine.h"
 #include "app/shell/frame_input.h"
 #include "app/shell/pane_drawing.h"
 #include "app/shell/plugin_window.h"

@@ -4,9 +4,9 @@
 #include <cstring>
 #include <strings.h>
 
-#include "app/engine/mdx_player.h"
-#include "app/engine/mml_compile.h"
-#include "app/engine/sequencer.h"
+#include "app/engine/mdx/mdx_player.h"
+#include "app/engine/mml/mml_compile.h"
+#include "app/engine/sequencer/sequencer.h"
 #include "app/shell/app_state.h"
 #include "app/shell/frame_loop.h"
 #include "app/shell/project_files.h"

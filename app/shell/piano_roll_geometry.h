@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#include "app/engine/song_engine.h"
+#include "app/engine/sequencer/song_engine.h"
 
 constexpr int32_t kPeakColumnFrames = 208;  // frames at 44,100 Hz one peak column stands for
 // Bank samples are 15,600 Hz while the columns count 44,100 Hz frames.

@@ -1,7 +1,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "app/engine/wave_file.h"
+#include "app/engine/mixer/wave_file.h"
 #include "app/shell/app_state.h"
 #include "app/shell/frame_input.h"
 #include "app/shell/frame_loop.h"

@@ -5,8 +5,8 @@
 
 #include <cstdint>
 
-#include "app/engine/plugin_slot.h"
-#include "app/engine/song_engine.h"
+#include "app/engine/plugin/plugin_slot.h"
+#include "app/engine/sequencer/song_engine.h"
 #include "app/shell/frame_input.h"
 #include "app/shell/widgets.h"
 

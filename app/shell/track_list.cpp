@@ -2,7 +2,7 @@
 // position with each command written out, the meters, and the mute and solo buttons.
 #include <algorithm>
 
-#include "app/engine/mdx_player.h"
+#include "app/engine/mdx/mdx_player.h"
 #include "app/shell/app_state.h"
 #include "app/shell/frame_input.h"
 #include "app/shell/mdx_command_text.h"

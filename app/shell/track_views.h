@@ -6,7 +6,7 @@
 
 #include <cstdint>
 
-#include "app/engine/song_engine.h"
+#include "app/engine/sequencer/song_engine.h"
 
 struct AppState;
 

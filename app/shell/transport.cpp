@@ -4,9 +4,9 @@
 #include <cmath>
 #include <cstdio>
 
-#include "app/engine/channel_mixer.h"
-#include "app/engine/mdx_player.h"
-#include "app/engine/sequencer.h"
+#include "app/engine/mixer/channel_mixer.h"
+#include "app/engine/mdx/mdx_player.h"
+#include "app/engine/sequencer/sequencer.h"
 #include "app/shell/app_state.h"
 #include "app/shell/frame_input.h"
 #include "app/shell/shell_tables.h"

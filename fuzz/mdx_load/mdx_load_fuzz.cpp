@@ -9,8 +9,8 @@
 #include <stdint.h>
 #include <string.h>
 
-#include "app/engine/mdx_player.h"
-#include "app/engine/sequencer.h"
+#include "app/engine/mdx/mdx_player.h"
+#include "app/engine/sequencer/sequencer.h"
 #include "fuzz/support/fuzz_check.h"
 #include "fuzz/support/fuzz_engine.h"
 

@@ -5,8 +5,8 @@
 
 #include <string>
 
-#include "app/engine/mml_compile.h"
-#include "app/engine/song_engine.h"
+#include "app/engine/mml/mml_compile.h"
+#include "app/engine/sequencer/song_engine.h"
 #include "fuzz/support/fuzz_check.h"
 #include "fuzz/support/fuzz_engine.h"
 #include "tests/app/engine/mml_song_check.h"

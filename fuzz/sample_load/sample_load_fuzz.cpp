@@ -8,9 +8,9 @@
 
 #include <set>
 
-#include "app/engine/mdx_song.h"
-#include "app/engine/sample_load.h"
-#include "app/engine/song_engine.h"
+#include "app/engine/mdx/mdx_song.h"
+#include "app/engine/mml/sample_load.h"
+#include "app/engine/sequencer/song_engine.h"
 #include "fuzz/support/fuzz_check.h"
 
 namespace {

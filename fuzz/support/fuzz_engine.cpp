@@ -1,6 +1,6 @@
 #include "fuzz/support/fuzz_engine.h"
 
-#include "app/engine/plugin_slot.h"
+#include "app/engine/plugin/plugin_slot.h"
 
 void DeliverQueuedEvents()
 {

@@ -6,7 +6,7 @@
 
 #include <cstdint>
 
-#include "app/engine/vst_abi.h"
+#include "app/engine/plugin/vst_abi.h"
 
 const int kTpMaxInstances = 64;
 const int kTpParamCount = 100;

@@ -2,9 +2,9 @@
 
 #include <cstdio>
 
-#include "app/engine/mdx_player.h"
-#include "app/engine/sequencer.h"
-#include "app/engine/wave_file.h"
+#include "app/engine/mdx/mdx_player.h"
+#include "app/engine/sequencer/sequencer.h"
+#include "app/engine/mixer/wave_file.h"
 #include "app/shell/app_startup.h"
 #include "app/shell/app_state.h"
 #include "app/shell/menu_commands.h"

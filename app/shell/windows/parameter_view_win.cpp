@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <string>
 
-#include "app/engine/plugin_text.h"
+#include "app/engine/plugin/plugin_text.h"
 #include "app/shell/app_state.h"
 #include "app/shell/plugin_window_layout.h"
 #include "app/shell/windows/plugin_window_win.h"

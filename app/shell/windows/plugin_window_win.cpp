@@ -5,8 +5,8 @@
 #include <string>
 #include <type_traits>
 
-#include "app/engine/mdx_player.h"
-#include "app/engine/sequencer.h"
+#include "app/engine/mdx/mdx_player.h"
+#include "app/engine/sequencer/sequencer.h"
 #include "app/shell/app_state.h"
 #include "app/shell/plugin_window.h"
 #include "app/shell/plugin_window_layout.h"

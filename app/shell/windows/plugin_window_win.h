@@ -6,7 +6,7 @@
 
 #include <cstdint>
 
-#include "app/engine/plugin_slot.h"
+#include "app/engine/plugin/plugin_slot.h"
 
 LRESULT CALLBACK PluginWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 

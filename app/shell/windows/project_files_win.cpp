@@ -8,8 +8,8 @@
 #include <cstring>
 #include <string>
 
-#include "app/engine/mdx_player.h"
-#include "app/engine/song_engine.h"
+#include "app/engine/mdx/mdx_player.h"
+#include "app/engine/sequencer/song_engine.h"
 #include "app/shell/app_state.h"
 #include "app/shell/plugin_window.h"
 #include "app/shell/project_files.h"

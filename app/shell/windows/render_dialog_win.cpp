@@ -7,9 +7,9 @@
 #include <cstring>
 #include <type_traits>
 
-#include "app/engine/mdx_player.h"
-#include "app/engine/sequencer.h"
-#include "app/engine/wave_file.h"
+#include "app/engine/mdx/mdx_player.h"
+#include "app/engine/sequencer/sequencer.h"
+#include "app/engine/mixer/wave_file.h"
 #include "app/shell/app_state.h"
 #include "app/shell/frame_loop.h"
 #include "app/shell/project_files.h"

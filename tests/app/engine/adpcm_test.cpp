@@ -1,4 +1,4 @@
-#include "app/engine/adpcm.h"
+#include "app/engine/mdx/adpcm.h"
 
 #include <gtest/gtest.h>
 

@@ -5,7 +5,7 @@
 
 #include <random>
 
-#include "app/engine/volume_law.h"
+#include "app/engine/mixer/volume_law.h"
 #include "tests/app/engine/mdx_builder.h"
 #include "tests/app/engine/mdx_player_fixture.h"
 

@@ -1,4 +1,4 @@
-#include "app/engine/mdx_player.h"
+#include "app/engine/mdx/mdx_player.h"
 
 #include <gtest/gtest.h>
 
@@ -11,8 +11,8 @@
 #include <thread>
 #include <vector>
 
-#include "app/engine/adpcm.h"
-#include "app/engine/plugin_slot.h"
+#include "app/engine/mdx/adpcm.h"
+#include "app/engine/plugin/plugin_slot.h"
 #include "mdx_builder.h"
 
 namespace {

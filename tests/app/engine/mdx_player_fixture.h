@@ -10,8 +10,8 @@
 #include <utility>
 #include <vector>
 
-#include "app/engine/mdx_player.h"
-#include "app/engine/wave_file.h"
+#include "app/engine/mdx/mdx_player.h"
+#include "app/engine/mixer/wave_file.h"
 #include "tests/app/engine/sequencer_fixture.h"
 #include "tests/support/engine/plugin_fixture.h"
 

@@ -6,7 +6,7 @@
 
 #include "app/engine/engine_lock.h"
 #include "app/engine/midi_input.h"
-#include "app/engine/song_engine.h"
+#include "app/engine/sequencer/song_engine.h"
 #include "app/engine/windows/midi_input_win.h"
 #include "tests/support/engine/plugin_fixture.h"
 

@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "app/engine/mml_compile.h"
-#include "app/engine/mml_compile_internal.h"
+#include "app/engine/mml/mml_compile.h"
+#include "app/engine/mml/mml_compile_internal.h"
 #include "tests/app/engine/mml_test_support.h"
 
 namespace {

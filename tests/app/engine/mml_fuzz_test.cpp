@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "app/engine/mml_compile.h"
+#include "app/engine/mml/mml_compile.h"
 #include "tests/app/engine/mml_song_check.h"
 #include "tests/app/engine/mml_test_support.h"
 

@@ -5,7 +5,7 @@
 #include <utility>
 #include <vector>
 
-#include "app/engine/mml_compile.h"
+#include "app/engine/mml/mml_compile.h"
 #include "tests/app/engine/mml_test_support.h"
 
 namespace {

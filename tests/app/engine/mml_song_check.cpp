@@ -2,8 +2,8 @@
 
 #include <string.h>
 
-#include "app/engine/mml_compile.h"
-#include "app/engine/song_engine.h"
+#include "app/engine/mml/mml_compile.h"
+#include "app/engine/sequencer/song_engine.h"
 
 std::string MmlSongProblem() {
   const SongEngine &song = g_songs[0];

@@ -4,7 +4,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "app/engine/mml_compile.h"
+#include "app/engine/mml/mml_compile.h"
 #include "tests/support/test_paths.h"
 
 const char kMmlTestSongPath[] = "C:\\songs\\test.zms";

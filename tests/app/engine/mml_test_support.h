@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "app/engine/song_engine.h"
+#include "app/engine/sequencer/song_engine.h"
 
 // An event as the tests compare it (the dispatched flag is always 0 after a compile).
 struct MmlEv {

@@ -3,7 +3,7 @@
 
 #include <cstring>
 
-#include "app/engine/plugin_text.h"
+#include "app/engine/plugin/plugin_text.h"
 
 namespace {
 

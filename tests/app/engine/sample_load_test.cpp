@@ -1,4 +1,4 @@
-#include "app/engine/sample_load.h"
+#include "app/engine/mml/sample_load.h"
 
 #include <gtest/gtest.h>
 #include <windows.h>
@@ -8,10 +8,10 @@
 #include <string>
 #include <vector>
 
-#include "app/engine/adpcm.h"
-#include "app/engine/mdx_song.h"
-#include "app/engine/mml_compile.h"
-#include "app/engine/song_engine.h"
+#include "app/engine/mdx/adpcm.h"
+#include "app/engine/mdx/mdx_song.h"
+#include "app/engine/mml/mml_compile.h"
+#include "app/engine/sequencer/song_engine.h"
 #include "mdx_builder.h"
 #include "zovuz/core/system_info_internal.h"
 #include "zovuz/sound/zovuz_sound.h"

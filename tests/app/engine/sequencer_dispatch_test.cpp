@@ -1,4 +1,4 @@
-#include "app/engine/sequencer_dispatch.h"
+#include "app/engine/sequencer/sequencer_dispatch.h"
 
 #include <gtest/gtest.h>
 
@@ -6,7 +6,7 @@
 #include <utility>
 #include <vector>
 
-#include "app/engine/plugin_slot.h"
+#include "app/engine/plugin/plugin_slot.h"
 #include "tests/support/engine/plugin_fixture.h"
 
 namespace {

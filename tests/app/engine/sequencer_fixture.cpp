@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "app/engine/sample_load.h"
+#include "app/engine/mml/sample_load.h"
 #include "zovuz/core/system_info_internal.h"
 #include "zovuz/core/zovuz_core.h"
 #include "zovuz/sound/sound_thread_internal.h"

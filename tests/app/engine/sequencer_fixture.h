@@ -8,8 +8,8 @@
 #include <utility>
 #include <vector>
 
-#include "app/engine/sequencer.h"
-#include "app/engine/wave_file.h"
+#include "app/engine/sequencer/sequencer.h"
+#include "app/engine/mixer/wave_file.h"
 #include "tests/support/engine/plugin_fixture.h"
 
 typedef std::vector<std::vector<int>> Midi;

@@ -6,8 +6,8 @@
 #include <map>
 #include <string>
 
-#include "app/engine/mml_compile.h"
-#include "app/engine/sample_load.h"
+#include "app/engine/mml/mml_compile.h"
+#include "app/engine/mml/sample_load.h"
 #include "zovuz/core/system_info_internal.h"
 #include "zovuz/core/zovuz_core.h"
 #include "zovuz/sound/soft_sound_internal.h"

@@ -12,9 +12,9 @@
 #include <cstdlib>
 
 #include "app/engine/engine_lock.h"
-#include "app/engine/mml_compile.h"
-#include "app/engine/sequencer.h"
-#include "app/engine/wave_file.h"
+#include "app/engine/mml/mml_compile.h"
+#include "app/engine/sequencer/sequencer.h"
+#include "app/engine/mixer/wave_file.h"
 #include "tests/app/engine/mml_test_support.h"
 #include "tests/support/engine/plugin_fixture.h"
 #include "zovuz/startup/zovuz_startup.h"

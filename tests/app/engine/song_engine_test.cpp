@@ -1,11 +1,11 @@
-#include "app/engine/song_engine.h"
+#include "app/engine/sequencer/song_engine.h"
 
 #include <gtest/gtest.h>
 
 #include <vector>
 
-#include "app/engine/plugin_slot.h"
-#include "app/engine/volume_law.h"
+#include "app/engine/plugin/plugin_slot.h"
+#include "app/engine/mixer/volume_law.h"
 #include "tests/support/engine/plugin_fixture.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "app/engine/wave_file.h"
+#include "app/engine/mixer/wave_file.h"
 
 #include <gtest/gtest.h>
 

@@ -6,7 +6,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "app/engine/adpcm.h"
+#include "app/engine/mdx/adpcm.h"
 #include "tests/app/engine/mdx_builder.h"
 #include "tests/app/engine/mdx_player_fixture.h"
 #include "tests/app/shell/program_job.h"

@@ -9,9 +9,9 @@
 #include <thread>
 #include <vector>
 
-#include "app/engine/sample_load.h"
-#include "app/engine/sequencer.h"
-#include "app/engine/song_engine.h"
+#include "app/engine/mml/sample_load.h"
+#include "app/engine/sequencer/sequencer.h"
+#include "app/engine/sequencer/song_engine.h"
 #include "app/engine/windows/midi_input_win.h"
 #include "app/shell/app_state.h"
 #include "app/shell/midi_keyboard.h"

@@ -8,8 +8,8 @@
 #include <thread>
 #include <vector>
 
-#include "app/engine/mdx_player.h"
-#include "app/engine/sequencer.h"
+#include "app/engine/mdx/mdx_player.h"
+#include "app/engine/sequencer/sequencer.h"
 #include "app/shell/app_state.h"
 #include "app/shell/plugin_window.h"
 #include "app/shell/plugin_window_layout.h"

@@ -4,7 +4,7 @@
 
 #include <commdlg.h>
 
-#include "app/engine/plugin_slot.h"
+#include "app/engine/plugin/plugin_slot.h"
 #include "app/shell/app_startup.h"
 #include "app/shell/app_state.h"
 #include "app/shell/plugin_window_layout.h"

@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "app/engine/mdx_player.h"
-#include "app/engine/song_engine.h"
+#include "app/engine/mdx/mdx_player.h"
+#include "app/engine/sequencer/song_engine.h"
 #include "app/shell/app_startup.h"
 #include "app/shell/app_state.h"
 #include "app/shell/project_files.h"

@@ -12,9 +12,9 @@
 #include <thread>
 #include <vector>
 
-#include "app/engine/sequencer.h"
-#include "app/engine/song_engine.h"
-#include "app/engine/wave_file.h"
+#include "app/engine/sequencer/sequencer.h"
+#include "app/engine/sequencer/song_engine.h"
+#include "app/engine/mixer/wave_file.h"
 #include "app/shell/app_state.h"
 #include "app/shell/frame_loop.h"
 #include "app/shell/menu_commands.h"

@@ -8,7 +8,7 @@
 #include <functional>
 #include <string>
 
-#include "app/engine/mdx_player.h"
+#include "app/engine/mdx/mdx_player.h"
 #include "app/shell/app_state.h"
 #include "app/shell/frame_loop.h"
 #include "app/shell/plugin_window.h"

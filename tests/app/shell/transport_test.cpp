@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "app/engine/mdx_player.h"
-#include "app/engine/mml_compile.h"
-#include "app/engine/sequencer.h"
+#include "app/engine/mdx/mdx_player.h"
+#include "app/engine/mml/mml_compile.h"
+#include "app/engine/sequencer/sequencer.h"
 #include "app/shell/app_state.h"
 #include "app/shell/frame_input.h"
 #include "app/shell/shell_tables.h"

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "app/engine/plugin_slot.h"
+#include "app/engine/plugin/plugin_slot.h"
 #include "tools/test_plugins/test_plugin_api.h"
 
 // The test plug-in DLL `name` of this build (tools/test_plugins).
