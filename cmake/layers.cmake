@@ -114,7 +114,12 @@ tarvex_layer(tarvex_engine  app/engine     USES zovuz_sound zovuz_core
 # are the front.
 tarvex_layer(tarvex_shell   app/shell
   USES tarvex_engine zovuz_startup zovuz_movie zovuz_filter zovuz_d3d11 zovuz_d3d9 zovuz_graphics
-       zovuz_sound zovuz_core)
+       zovuz_sound zovuz_core
+  ROOMS panes tracks plugin_window project render)
+# The application: the side panes and the widgets they share (panes/), the track list and the
+# piano roll (tracks/), the plug-in slot windows (plugin_window/), projects, settings and song
+# files (project/), and the render to WAV (render/). The state, the frame loop, the menu, the
+# transport bar, the program's start and its resources are the front.
 
 # Module state (a global variable) is declared in the *_internal.h beside its code. A public
 # header (zovuz/<sub>/zovuz_<sub>.h and the headers of its layer that it includes) declares none,

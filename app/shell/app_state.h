@@ -84,8 +84,8 @@ struct AppState {
   // leaves it out or the user muted it, and song 0's tracks given those mutes.
   void SettleLoadedMutes();
 
-  // Reads the project at `path` into the program (windows/project_files_win.cpp): the view, the
-  // mixer, and the plug-ins with their parameters. A missing file changes nothing; false, with a
+  // Reads the project at `path` into the program (project/windows/project_files_win.cpp): the
+  // view, the mixer, and the plug-ins with their parameters. A missing file changes nothing; false, with a
   // line on the output and nothing changed, when the file cannot be read or is no project text.
   bool LoadProject(const char* path);
 

@@ -2,8 +2,8 @@
 #include "app/shell/app_state.h"
 #include "app/shell/frame_input.h"
 #include "app/shell/frame_loop.h"
-#include "app/shell/side_panes.h"
-#include "app/shell/track_views.h"
+#include "app/shell/panes/side_panes.h"
+#include "app/shell/tracks/track_views.h"
 #include "app/shell/transport.h"
 #include "zovuz/core/zovuz_core.h"
 

@@ -9,11 +9,11 @@
 #include "app/engine/sequencer/sequencer.h"
 #include "app/shell/app_state.h"
 #include "app/shell/frame_loop.h"
-#include "app/shell/project_files.h"
-#include "app/shell/render_dialog.h"
+#include "app/shell/project/project_files.h"
+#include "app/shell/render/render_dialog.h"
 #include "app/shell/resource_ids.h"
-#include "app/shell/song_files.h"
-#include "app/shell/track_views.h"
+#include "app/shell/project/song_files.h"
+#include "app/shell/tracks/track_views.h"
 #include "zovuz/zovuz.h"
 
 namespace {

@@ -8,7 +8,7 @@
 #include "app/engine/plugin/plugin_slot.h"
 #include "app/engine/sequencer/song_engine.h"
 #include "app/shell/frame_input.h"
-#include "app/shell/widgets.h"
+#include "app/shell/panes/widgets.h"
 
 struct AppState;
 

@@ -8,7 +8,7 @@
 
 #include <vector>
 
-#include "app/shell/mdx_command_text.h"
+#include "app/shell/tracks/mdx_command_text.h"
 #include "fuzz/support/fuzz_check.h"
 
 namespace {

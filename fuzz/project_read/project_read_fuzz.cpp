@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "app/shell/project_format.h"
+#include "app/shell/project/project_format.h"
 #include "fuzz/support/fuzz_check.h"
 
 namespace {

@@ -9,12 +9,12 @@
 #include "app/shell/app_state.h"
 #include "app/shell/menu_commands.h"
 #include "app/shell/midi_keyboard.h"
-#include "app/shell/plugin_window.h"
-#include "app/shell/project_files.h"
-#include "app/shell/render_dialog.h"
+#include "app/shell/plugin_window/plugin_window.h"
+#include "app/shell/project/project_files.h"
+#include "app/shell/render/render_dialog.h"
 #include "app/shell/resource_ids.h"
 #include "app/shell/shell_tables.h"
-#include "app/shell/track_views.h"
+#include "app/shell/tracks/track_views.h"
 #include "zovuz/zovuz.h"
 
 namespace {

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "app/shell/mdx_command_text.h"
+#include "app/shell/tracks/mdx_command_text.h"
 
 namespace {
 

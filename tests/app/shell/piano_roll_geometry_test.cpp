@@ -7,7 +7,7 @@
 #include <random>
 #include <vector>
 
-#include "app/shell/piano_roll_geometry.h"
+#include "app/shell/tracks/piano_roll_geometry.h"
 
 namespace {
 

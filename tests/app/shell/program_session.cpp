@@ -7,7 +7,7 @@
 #include "app/engine/plugin/plugin_slot.h"
 #include "app/shell/app_startup.h"
 #include "app/shell/app_state.h"
-#include "app/shell/plugin_window_layout.h"
+#include "app/shell/plugin_window/plugin_window_layout.h"
 #include "tests/support/engine/plugin_fixture.h"
 #include "tests/support/test_paths.h"
 #include "zovuz/zovuz.h"

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "app/shell/project_format.h"
+#include "app/shell/project/project_format.h"
 #include "tests/support/test_files.h"
 #include "tests/support/test_paths.h"
 

@@ -13,7 +13,7 @@
 #include "app/engine/sequencer/song_engine.h"
 #include "app/shell/app_startup.h"
 #include "app/shell/app_state.h"
-#include "app/shell/project_files.h"
+#include "app/shell/project/project_files.h"
 #include "app/shell/resource_ids.h"
 #include "app/shell/shell_tables.h"
 #include "app/shell/menu_commands.h"

@@ -4,7 +4,7 @@
 
 #include "app/shell/app_state.h"
 #include "app/shell/frame_input.h"
-#include "app/shell/plugin_window.h"
+#include "app/shell/plugin_window/plugin_window.h"
 #include "app/shell/shell_tables.h"
 #include "zovuz/core/zovuz_core.h"
 #include "tests/support/engine/plugin_fixture.h"

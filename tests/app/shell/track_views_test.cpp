@@ -15,9 +15,9 @@
 #include "app/engine/sequencer/sequencer.h"
 #include "app/shell/app_state.h"
 #include "app/shell/frame_input.h"
-#include "app/shell/piano_roll_geometry.h"
+#include "app/shell/tracks/piano_roll_geometry.h"
 #include "app/shell/shell_tables.h"
-#include "app/shell/track_views.h"
+#include "app/shell/tracks/track_views.h"
 #include "tests/app/shell/shell_fixture.h"
 #include "zovuz/zovuz.h"
 

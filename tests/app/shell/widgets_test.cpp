@@ -10,8 +10,8 @@
 #include "app/shell/app_state.h"
 #include "app/shell/frame_input.h"
 #include "app/shell/shell_tables.h"
-#include "app/shell/time_text.h"
-#include "app/shell/widgets.h"
+#include "app/shell/render/time_text.h"
+#include "app/shell/panes/widgets.h"
 #include "tests/app/shell/shell_fixture.h"
 #include "zovuz/zovuz.h"
 

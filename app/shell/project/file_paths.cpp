@@ -1,8 +1,8 @@
 #include <cstring>
 #include <string>
 
-#include "app/shell/project_files.h"
-#include "app/shell/song_files.h"
+#include "app/shell/project/project_files.h"
+#include "app/shell/project/song_files.h"
 
 bool BuildFilePath(const char* chosen, const char* extension, char* out, size_t size) {
   if (!chosen || !extension || !out || size == 0) return false;

@@ -4,7 +4,7 @@
 
 #include <commdlg.h>
 
-#include "app/shell/side_panes.h"
+#include "app/shell/panes/side_panes.h"
 #include "zovuz/zovuz.h"
 
 bool ShowPluginDialog(PluginDialogKind kind, char (&path)[kPathChars]) {

@@ -5,7 +5,7 @@
 #include "app/shell/app_state.h"
 #include "app/shell/frame_input.h"
 #include "app/shell/frame_loop.h"
-#include "app/shell/render_dialog.h"
+#include "app/shell/render/render_dialog.h"
 #include "zovuz/zovuz.h"
 
 namespace {

@@ -4,8 +4,8 @@
 
 #include <cstdint>
 
-#include "app/shell/side_panes.h"
-#include "app/shell/widgets.h"
+#include "app/shell/panes/side_panes.h"
+#include "app/shell/panes/widgets.h"
 
 constexpr uint32_t kPaneWhite = 0xFFFFFFFF;
 constexpr uint32_t kPaneGrey = 0xFF666666;  // "no instrument", "no effect"

@@ -1,4 +1,4 @@
-#include "app/shell/piano_roll_geometry.h"
+#include "app/shell/tracks/piano_roll_geometry.h"
 
 #include <algorithm>
 #include <cmath>

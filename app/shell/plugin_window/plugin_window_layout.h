@@ -1,7 +1,7 @@
 // The geometry of the plug-in slot windows, without a window: the class names and titles, the
 // row of controls under the editor, and the generic parameter view's rows, bars, click zones
-// and indicators, all in client pixels. windows/plugin_window_win.cpp and
-// windows/parameter_view_win.cpp draw and hit-test with these.
+// and indicators, all in client pixels. plugin_window/windows/plugin_window_win.cpp and
+// plugin_window/windows/parameter_view_win.cpp draw and hit-test with these.
 #pragma once
 
 #include <cstdint>

@@ -1,4 +1,4 @@
-#include "app/shell/plugin_window_layout.h"
+#include "app/shell/plugin_window/plugin_window_layout.h"
 
 #include <algorithm>
 #include <cstdio>

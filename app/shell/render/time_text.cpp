@@ -1,4 +1,4 @@
-#include "app/shell/time_text.h"
+#include "app/shell/render/time_text.h"
 
 #include <algorithm>
 #include <cctype>

@@ -5,9 +5,9 @@
 #include "app/engine/mdx/mdx_player.h"
 #include "app/shell/app_state.h"
 #include "app/shell/frame_input.h"
-#include "app/shell/mdx_command_text.h"
+#include "app/shell/tracks/mdx_command_text.h"
 #include "app/shell/shell_tables.h"
-#include "app/shell/track_views.h"
+#include "app/shell/tracks/track_views.h"
 #include "zovuz/graphics/zovuz_graphics.h"
 
 namespace {

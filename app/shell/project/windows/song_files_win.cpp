@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <string>
 
-#include "app/shell/song_files.h"
+#include "app/shell/project/song_files.h"
 #include "zovuz/zovuz.h"
 
 static_assert(sizeof(OPENFILENAMEA) == 88, "the file dialogs' structure of 88 bytes");

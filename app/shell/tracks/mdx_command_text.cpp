@@ -1,4 +1,4 @@
-#include "app/shell/mdx_command_text.h"
+#include "app/shell/tracks/mdx_command_text.h"
 
 #include <cstdio>
 

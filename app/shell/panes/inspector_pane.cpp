@@ -6,10 +6,10 @@
 #include <string>
 
 #include "app/shell/frame_input.h"
-#include "app/shell/pane_drawing.h"
+#include "app/shell/panes/pane_drawing.h"
 #include "app/shell/shell_tables.h"
-#include "app/shell/side_panes.h"
-#include "app/shell/track_views.h"
+#include "app/shell/panes/side_panes.h"
+#include "app/shell/tracks/track_views.h"
 #include "zovuz/zovuz.h"
 
 namespace {

@@ -1,6 +1,6 @@
 // The plug-in slot windows: their 95 classes, opening a slot's window, and the window procedure
 // shared by all of them.
-#include "app/shell/windows/plugin_window_win.h"
+#include "app/shell/plugin_window/windows/plugin_window_win.h"
 
 #include <string>
 #include <type_traits>
@@ -8,8 +8,8 @@
 #include "app/engine/mdx/mdx_player.h"
 #include "app/engine/sequencer/sequencer.h"
 #include "app/shell/app_state.h"
-#include "app/shell/plugin_window.h"
-#include "app/shell/plugin_window_layout.h"
+#include "app/shell/plugin_window/plugin_window.h"
+#include "app/shell/plugin_window/plugin_window_layout.h"
 #include "app/shell/shell_tables.h"
 #include "zovuz/core/zovuz_core.h"
 

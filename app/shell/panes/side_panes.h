@@ -23,7 +23,7 @@ void DrawInspectorPane(int32_t below);
 void UpdateInsertEffectSlots(int32_t x, int32_t y, int32_t width, int32_t channel);
 
 // The file dialogs of the panes: the instrument one or the insert-effect one, over the shared
-// path buffer. True when a file was chosen. Tests replace it; windows/plugin_dialog_win.cpp
+// path buffer. True when a file was chosen. Tests replace it; panes/windows/plugin_dialog_win.cpp
 // holds the real one.
 enum class PluginDialogKind { kInstrument, kEffect };
 using PluginDialog = bool (*)(PluginDialogKind kind, char (&path)[kPathChars]);

@@ -12,9 +12,9 @@
 #include "app/engine/mixer/wave_file.h"
 #include "app/shell/app_state.h"
 #include "app/shell/frame_loop.h"
-#include "app/shell/project_files.h"
-#include "app/shell/render_dialog.h"
-#include "app/shell/time_text.h"
+#include "app/shell/project/project_files.h"
+#include "app/shell/render/render_dialog.h"
+#include "app/shell/render/time_text.h"
 #include "zovuz/zovuz.h"
 
 static_assert(std::is_same<HINSTANCE, HINSTANCE__*>::value, "render_dialog.h declares the instance as HINSTANCE");

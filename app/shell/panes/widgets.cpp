@@ -1,4 +1,4 @@
-#include "app/shell/widgets.h"
+#include "app/shell/panes/widgets.h"
 
 #include <cmath>
 

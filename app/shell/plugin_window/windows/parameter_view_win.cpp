@@ -7,8 +7,8 @@
 
 #include "app/engine/plugin/plugin_text.h"
 #include "app/shell/app_state.h"
-#include "app/shell/plugin_window_layout.h"
-#include "app/shell/windows/plugin_window_win.h"
+#include "app/shell/plugin_window/plugin_window_layout.h"
+#include "app/shell/plugin_window/windows/plugin_window_win.h"
 
 namespace {
 

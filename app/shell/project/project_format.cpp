@@ -1,4 +1,4 @@
-#include "app/shell/project_format.h"
+#include "app/shell/project/project_format.h"
 
 #include <algorithm>
 #include <cerrno>

@@ -1,8 +1,8 @@
 // The ".tvx" project text and the "tarvex.ini" settings text, without files or windows: the
 // writer turns a ProjectData into the ini text byte for byte, and the reader applies a text to a
 // ProjectData and, through ProjectHost, to the plug-ins and the main window. Both are portable
-// (the fuzz build runs the reader natively); windows/project_files_win.cpp moves them between
-// AppState and the disk.
+// (the fuzz build runs the reader natively); project/windows/project_files_win.cpp moves them
+// between AppState and the disk.
 #pragma once
 
 #include <cstdint>

@@ -7,9 +7,9 @@
 #include "app/shell/app_state.h"
 #include "app/shell/frame_input.h"
 #include "app/shell/frame_loop.h"
-#include "app/shell/piano_roll_geometry.h"
+#include "app/shell/tracks/piano_roll_geometry.h"
 #include "app/shell/shell_tables.h"
-#include "app/shell/track_views.h"
+#include "app/shell/tracks/track_views.h"
 #include "zovuz/zovuz.h"
 
 int32_t g_noteEnds[kSongTrackCount][kEventsPerTrack];
