@@ -59,13 +59,13 @@ endfunction()
 
 # 1. Core services: below everything. It reaches higher subsystems at run time only through
 #    the hook table that start-up fills.
-tarvex_layer(zovuz_core     zovuz/core ROOMS text memory handle file window)
-# The window room (the main window, its message pump, keyboard, mouse, IME and joypad input)
+tarvex_layer(zovuz_core     zovuz/core ROOMS text memory handle file desktop)
+# The desktop room (the main window, its message pump, keyboard, mouse, IME and joypad input)
 # drives the others: its start-up and pump reach into their internals, as the front does.
-tarvex_room_internals(zovuz/core/text zovuz/core zovuz/core/file zovuz/core/window)
-tarvex_room_internals(zovuz/core/memory zovuz/core zovuz/core/window)
-tarvex_room_internals(zovuz/core/handle zovuz/core zovuz/core/window)
-tarvex_room_internals(zovuz/core/file zovuz/core zovuz/core/window)
+tarvex_room_internals(zovuz/core/text zovuz/core zovuz/core/file zovuz/core/desktop)
+tarvex_room_internals(zovuz/core/memory zovuz/core zovuz/core/desktop)
+tarvex_room_internals(zovuz/core/handle zovuz/core zovuz/core/desktop)
+tarvex_room_internals(zovuz/core/file zovuz/core zovuz/core/desktop)
 # 2-4. The subsystems built on core.
 tarvex_layer(zovuz_sound    zovuz/sound    USES zovuz_core)
 tarvex_layer(zovuz_graphics zovuz/graphics USES zovuz_core ROOMS image font graph software)

@@ -3,7 +3,7 @@
 // build has no window, no display and no Windows bitmaps, so graphics never start and whatever
 // needs them fails. One processor.
 #include "zovuz/core/system_info.h"
-#include "zovuz/core/window/window.h"
+#include "zovuz/core/desktop/window.h"
 #include "zovuz/graphics/display_internal.h"
 #include "zovuz/graphics/graphics_hardware.h"
 #include "zovuz/graphics/image/image_load_internal.h"

@@ -3,7 +3,7 @@
 #include "zovuz/core/clock_internal.h"
 
 #include "zovuz/core/threads.h"
-#include "zovuz/core/window/window.h"
+#include "zovuz/core/desktop/window.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 
 #include <windows.h>
 
-#include "zovuz/core/window/windows/window_state_win.h"
+#include "zovuz/core/desktop/windows/window_state_win.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 
 #include "zovuz/core/system_info_internal.h"
 #include "zovuz/core/windows/api_table.h"
-#include "zovuz/core/window/windows/window_state_win.h"
+#include "zovuz/core/desktop/windows/window_state_win.h"
 #include "zovuz/sound/midi_output_internal.h"
 #include "zovuz/sound/sound_system_internal.h"
 #include "zovuz/sound/windows/dsound_device_win.h"

@@ -6,7 +6,7 @@
 
 #include "zovuz/core/subsystem_hooks.h"
 #include "zovuz/core/system_info_internal.h"
-#include "zovuz/core/window/windows/window_state_win.h"
+#include "zovuz/core/desktop/windows/window_state_win.h"
 #include "zovuz/core/zovuz_core.h"
 #include "zovuz/sound/sound_platform_internal.h"
 #include "zovuz/sound/sound_thread_internal.h"

@@ -3,11 +3,11 @@
 #include "zovuz/startup/startup_internal.h"
 
 #include "tests/support/test_files.h"
-#include "tests/zovuz/core/window/window_test_support.h"
+#include "tests/zovuz/core/desktop/window_test_support.h"
 #include "zovuz/core/api_lock_internal.h"
 #include "zovuz/core/library_state.h"
 #include "zovuz/core/text/log_internal.h"
-#include "zovuz/core/window/windows/window_state_win.h"
+#include "zovuz/core/desktop/windows/window_state_win.h"
 #include "zovuz/core/zovuz_core.h"
 #include "zovuz/graphics/zovuz_graphics.h"
 #include "zovuz/sound/zovuz_sound.h"

@@ -4,7 +4,7 @@ set_tests_properties(${TARVEX_DIR_TESTS} PROPERTIES RESOURCE_LOCK main_window)
 
 # The application's window set-up and the child-process runner of the core's window tests.
 foreach(target ${TARVEX_DIR_TARGETS})
-  target_link_libraries(${target} PRIVATE test_support_zovuz_core_window)
+  target_link_libraries(${target} PRIVATE test_support_zovuz_core_desktop)
 endforeach()
 
 # The asynchronous graph loads use the graphics tests' image builders and counting file table.

@@ -2,7 +2,7 @@
 #include "zovuz/core/text/screen_log.h"
 
 #include "zovuz/core/subsystem_hooks.h"
-#include "zovuz/core/window/window.h"
+#include "zovuz/core/desktop/window.h"
 #include "zovuz/core/subsystem_hooks_internal.h"
 
 #include <string.h>

@@ -3,7 +3,7 @@
 #include "zovuz/core/system_info_internal.h"
 
 #include "zovuz/core/text/log.h"
-#include "zovuz/core/window/window.h"
+#include "zovuz/core/desktop/window.h"
 #include "zovuz/core/windows/api_table.h"
 
 #include <windows.h>

@@ -8,7 +8,7 @@
 #include "zovuz/core/text/char_code_internal.h"
 #include "zovuz/core/file/file_access.h"
 #include "zovuz/core/file/file_access_internal.h"
-#include "zovuz/core/window/ime_internal.h"
+#include "zovuz/core/desktop/ime_internal.h"
 #include "zovuz/core/text/log.h"
 #include "zovuz/core/text/log_internal.h"
 #include "zovuz/core/memory/memory.h"

@@ -8,7 +8,7 @@
 #include "zovuz/core/base_helpers.h"
 #include "zovuz/core/text/log.h"
 #include "zovuz/core/windows/api_table.h"
-#include "zovuz/core/window/windows/window_state_win.h"
+#include "zovuz/core/desktop/windows/window_state_win.h"
 
 #include <stdarg.h>
 

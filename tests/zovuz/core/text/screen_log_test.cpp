@@ -2,7 +2,7 @@
 // end in use; its set-up refuses until then.
 #include "zovuz/core/text/screen_log.h"
 #include "zovuz/core/subsystem_hooks.h"
-#include "zovuz/core/window/windows/window_state_win.h"
+#include "zovuz/core/desktop/windows/window_state_win.h"
 #include "zovuz/core/subsystem_hooks_internal.h"
 
 #include <gtest/gtest.h>
