@@ -11,7 +11,7 @@
 #include "tests/support/test_files.h"
 #include "tests/zovuz/graphics/graphics_start_fixture.h"
 #include "tests/zovuz/graphics/image_fixture.h"
-#include "tests/zovuz/startup/d3d11_library_fixture.h"
+#include "tests/zovuz/whole_library/d3d11_library_fixture.h"
 #include "zovuz/d3d11/texture/windows/d3d11_graph_texture_win.h"
 #include "zovuz/d3d11/texture/windows/d3d11_read_back_win.h"
 #include "zovuz/d3d11/zovuz_d3d11.h"

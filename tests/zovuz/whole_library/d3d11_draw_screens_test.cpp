@@ -6,7 +6,7 @@
 #include "tests/support/test_files.h"
 #include "tests/support/window_capture.h"
 #include "tests/zovuz/graphics/graphics_start_fixture.h"
-#include "tests/zovuz/startup/d3d11_library_fixture.h"
+#include "tests/zovuz/whole_library/d3d11_library_fixture.h"
 #include "tools/shader_emitter/sm4_builder.h"
 #include "zovuz/core/zovuz_core.h"
 #include "zovuz/d3d11/texture/windows/d3d11_graph_texture_win.h"

@@ -2,7 +2,7 @@
 // through the swap chain (directly, and through the sub back buffer when the window's client
 // differs from the screen), what was drawn reads back, and the end leaves no object alive. Run
 // once more with d3d11.dll switched off, graphics start on the next renderer.
-#include "tests/zovuz/startup/d3d11_library_fixture.h"
+#include "tests/zovuz/whole_library/d3d11_library_fixture.h"
 
 #include "tests/support/window_capture.h"
 

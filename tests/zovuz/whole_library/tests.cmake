@@ -1,5 +1,5 @@
-# The start-up tests open the library's main window (class "tarvex"), which all processes of one
-# Wine prefix share.
+# The whole-library tests open the library's main window (class "tarvex"), which all processes of
+# one Wine prefix share.
 set_tests_properties(${TARVEX_DIR_TESTS} PROPERTIES RESOURCE_LOCK main_window)
 
 # The application's window set-up and the child-process runner of the core's window tests.
