@@ -1,7 +1,8 @@
 // Base helpers: the lowest layer of the library. Floating-point wrappers, 64/128-bit integer
-// arithmetic for the clocks and sample-count conversions, byte and word memory operations, the
-// record of the character codes the library works in, and string and print operations in the
-// library's current codes.
+// arithmetic for the clocks and sample-count conversions (numbers.cpp), byte and word memory
+// operations (memory/memory_ops.cpp), the record of the character codes the library works in
+// (text/char_code_record.cpp), and string and print operations in the library's current codes
+// (text/current_code_strings.cpp).
 #pragma once
 
 #include <stdarg.h>
