@@ -246,7 +246,6 @@ TEST_F(ThreeDShaders, SampledSlotsOfEveryGroupLinkAndDraw)
         if (Group == D3D11_3D_GROUP_UNLIT_PIXEL) return D3D11ThreeDShaderSlot(D3D11_3D_GROUP_UNLIT_VERTEX, 0);
         return D3D11ThreeDShaderSlot(D3D11_3D_GROUP_SHADOW_MAP_VERTEX, 0);
     };
-    int Drawn = 0;
     for (int Group = 0; Group < D3D11_3D_SHADER_GROUP_NUM; ++Group) {
         const D3D11ThreeDShaderGroupInfo &Info = D3D11ThreeDShaderGroups[Group];
         for (int Index = 0; Index < Info.Count; ++Index) {
@@ -263,8 +262,6 @@ TEST_F(ThreeDShaders, SampledSlotsOfEveryGroupLinkAndDraw)
             else Draw(VertexFor(Group, Shadow), Slot, Cover(Depth), C);
             const uint32_t Centre = D3D.ReadBackPixels()[size_t(Size * Size / 2 + Size / 2)];
             EXPECT_EQ(Centre >> 24, 0xFFu) << "slot " << Slot << ": " << std::hex << Centre;
-            ++Drawn;
         }
     }
-    printf("%d slots drawn\n", Drawn);
 }

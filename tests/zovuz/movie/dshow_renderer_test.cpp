@@ -1,8 +1,6 @@
 // The renderer base in the platform's filter graph: the test source feeds a renderer built on
-// D_CBaseRenderer, on the graph's own reference clock. Lateness is printed; only lateness above
-// 100 ms fails, so that a loaded machine does not make the tests flaky.
-#include <stdio.h>
-
+// D_CBaseRenderer, on the graph's own reference clock. Only lateness above 100 ms fails, so that
+// a loaded machine does not make the tests flaky.
 #include <gtest/gtest.h>
 
 #include "tests/zovuz/movie/dshow_test_filters.h"
@@ -103,9 +101,7 @@ protected:
         Source->SampleCount = 1;
         Source->SampleTime = Length * Ms;
         Join();
-        long took = RunToComplete();
-        printf("EC_COMPLETE after %ld ms for a last sample of %d ms\n", took, Length);
-        return took;
+        return RunToComplete();
     }
 
     DShowTest Com;
@@ -125,8 +121,6 @@ TEST_F(DShowRenderer, RendersEverySampleInOrderNotBeforeItsTime)
     ASSERT_EQ(6u, Renderer->Log.size());
     for (size_t k = 0; k < Renderer->Log.size(); k++) {
         const Rendered &r = Renderer->Log[k];
-        printf("sample %u: start %lld ms, rendered %lld ms, late %lld ms\n", static_cast<unsigned>(k), r.Start / Ms,
-               r.At / Ms, (r.At - r.Start) / Ms);
         EXPECT_EQ(static_cast<REFERENCE_TIME>(k) * Source->SampleTime, r.Start) << "out of order";
         EXPECT_GE(r.At, r.Start - 2 * Ms) << "rendered early";
         EXPECT_LT(r.At - r.Start, 100 * Ms) << "rendered very late";

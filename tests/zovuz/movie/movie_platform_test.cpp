@@ -1,7 +1,6 @@
 // Platform movies under Wine: an uncompressed AVI written by the test and the Theora test movie
 // play through Media Foundation and through a filter graph into the library's movie renderer,
 // seek, and files the platform cannot play fail cleanly, leaving the user's file and no copy.
-#include <stdio.h>
 #include <string.h>
 
 #include <algorithm>
@@ -122,8 +121,6 @@ TEST_F(PlatformMovie, GraphPlaysEveryFrameInOrderThroughTheMovieRenderer)
         ASSERT_EQ(0, OpenWith(OpenMovie_DirectShow, *c.Path));
         EXPECT_EQ(c.Pixel, Movie.Platform->Renderer->PixelId);
         std::vector<int> seen = PollGraph(c.What);
-        for (int k : seen) printf("%d ", k);
-        printf("<- frames seen\n");
         ASSERT_FALSE(seen.empty()) << "no frame reached the movie";
         for (size_t i = 1; i < seen.size(); i++) EXPECT_LT(seen[i - 1], seen[i]) << "frames out of order";
         EXPECT_EQ(c.Frames - 1, seen.back());
