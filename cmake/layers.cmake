@@ -17,7 +17,7 @@
 # Read with include(): it defines tarvex_layer(), tarvex_room_internals() and tarvex_layer_of(),
 # and fills TARVEX_LAYERS (names, lowest first), TARVEX_LAYER_DIR_<name>, TARVEX_LAYER_USES_<name>,
 # TARVEX_LAYER_ROOMS_<name> and, for each room folder given to tarvex_room_internals(),
-# TARVEX_ROOM_INTERNALS_<room folder>.
+# TARVEX_ROOM_INTERNALS_<room folder>; and the folder-size rule, TARVEX_FOLDER_FILE_LIMIT.
 
 set(TARVEX_LAYERS "")
 macro(tarvex_layer name dir)
@@ -120,6 +120,13 @@ tarvex_layer(tarvex_shell   app/shell
 # piano roll (tracks/), the plug-in slot windows (plugin_window/), projects, settings and song
 # files (project/), and the render to WAV (render/). The state, the frame loop, the menu, the
 # transport bar, the program's start and its resources are the front.
+
+# Folders stay small enough to take in at a glance: no folder of the repository holds more than
+# this many files directly (its sub-folders count on their own); one that grows past it splits into
+# rooms of one topic each. Exempt are the fuzz targets' corpora: inputs the seed writer and the
+# campaigns add by the dozen, named by their content, which the fuzzer reads as one set.
+set(TARVEX_FOLDER_FILE_LIMIT 35)
+set(TARVEX_FOLDER_LIMIT_EXEMPT "^fuzz/[^/]+/corpus$")
 
 # Module state (a global variable) is declared in the *_internal.h beside its code. A public
 # header (zovuz/<sub>/zovuz_<sub>.h and the headers of its layer that it includes) declares none,

@@ -1,6 +1,7 @@
 # The layering test's own rules, tried on a small tree: the real layer table (cmake/layers.cmake)
-# over a few stand-in files, once clean and then with one planted file per row. Each row must
-# fail with its message, or pass. Run as
+# over a few stand-in files, once clean and then with one planted file per row (a path ending in
+# *N plants N files, each with its number for the @). Each row must fail with its message, or
+# pass. Run as
 #   cmake -DTARVEX_SOURCE_DIR=<top> -DSCRATCH=<empty folder> -P tests/tools/layering_rules_test.cmake
 if(NOT TARVEX_SOURCE_DIR OR NOT SCRATCH)
   message(FATAL_ERROR "layering_rules_test: pass -DTARVEX_SOURCE_DIR=<top> and -DSCRATCH=<folder>")
@@ -20,7 +21,9 @@ set(clean_files
   "zovuz/graphics/graphics_startup.cpp|#include \"zovuz/graphics/font/font_internal.h\""
   "zovuz/d3d11/d3d11_device.cpp|#include \"zovuz/graphics/zovuz_graphics.h\"")
 
-# One planted file per row: path|content|the message it must fail with ("" = it must pass).
+# One planted file per row: path|content|the message it must fail with ("" = it must pass). The
+# folder-size rows count the files directly in a folder (zovuz/graphics/ holds 4 clean ones and
+# its rooms 5 more): 35 pass, 36 fail, in any folder of the tree but the fuzz corpora.
 set(rows
   "zovuz/graphics/font/font_cache.cpp|#include \"zovuz/graphics/image/memimg_internal.h\"|internal to the room zovuz/graphics/image"
   "zovuz/graphics/image/bmp_load.cpp|#include \"zovuz/graphics/font/font_internal.h\"|internal to the room zovuz/graphics/font"
@@ -32,7 +35,13 @@ set(rows
   "zovuz/core/zovuz_core.h|extern int PlantedState\;|declares module state in a public header"
   "zovuz/core/zovuz_core.h|extern void (*PlantedHook)(int)\;|declares module state in a public header"
   "zovuz/core/zovuz_core.h|extern \"C\" int PlantedCall(void)\;|"
-  "zovuz/graphics/misc/loose.cpp|int Loose\;|neither windows/ nor one of its rooms")
+  "zovuz/graphics/misc/loose.cpp|int Loose\;|neither windows/ nor one of its rooms"
+  "zovuz/d3d11/draw/d3d11_draw_geometry.cpp|#include \"zovuz/d3d11/shader/d3d11_shader_pack_internal.h\"|internal to the room zovuz/d3d11/shader"
+  "zovuz/d3d11/windows/d3d11_filter_hooks_win.cpp|#include \"zovuz/d3d11/shader/d3d11_shader_pack_internal.h\"|"
+  "zovuz/graphics/draw_@.cpp*31|int Drawn\;|"
+  "zovuz/graphics/draw_@.cpp*32|int Drawn\;|zovuz/graphics/:0: holds 36 files, more than 35"
+  "tests/data/sound/tone_@.wav*36|RIFF|tests/data/sound/:0: holds 36 files, more than 35"
+  "fuzz/mml_compile/corpus/found-@*36|o4 c|")
 
 function(write_tree dir)
   file(REMOVE_RECURSE ${dir})
@@ -43,7 +52,15 @@ function(write_tree dir)
     string(SUBSTRING "${entry}" 0 ${bar} path)
     math(EXPR bar "${bar} + 1")
     string(SUBSTRING "${entry}" ${bar} -1 content)
-    file(WRITE ${dir}/${path} "${content}\n")
+    if(path MATCHES "^(.*)\\*([0-9]+)$")
+      set(pattern ${CMAKE_MATCH_1})
+      foreach(number RANGE 1 ${CMAKE_MATCH_2})
+        string(REPLACE "@" ${number} one ${pattern})
+        file(WRITE ${dir}/${one} "${content}\n")
+      endforeach()
+    else()
+      file(WRITE ${dir}/${path} "${content}\n")
+    endif()
   endforeach()
 endfunction()
 

@@ -16,7 +16,9 @@
 #   only in files inside a windows/ folder;
 # - no module global (an extern variable) in a public header, that is zovuz/zovuz.h, a layer's
 #   zovuz/<sub>/zovuz_<sub>.h and the headers of its own layer it includes, directly or not;
-#   TARVEX_PUBLIC_STATE_HEADERS (cmake/layers.cmake) are the exception.
+#   TARVEX_PUBLIC_STATE_HEADERS (cmake/layers.cmake) are the exception;
+# - no folder of the repository (build folders and .git aside) holds more than
+#   TARVEX_FOLDER_FILE_LIMIT files directly, but for the folders TARVEX_FOLDER_LIMIT_EXEMPT names.
 cmake_minimum_required(VERSION 3.24)
 if(NOT TARVEX_SOURCE_DIR)
   message(FATAL_ERROR "check_layers: pass -DTARVEX_SOURCE_DIR=<top of the sources>")
@@ -238,8 +240,39 @@ foreach(header ${public_headers})
   endforeach()
 endforeach()
 
+# Pass 5: folder sizes, over every folder of the repository: the files directly in each.
+file(GLOB top_entries RELATIVE ${TARVEX_SOURCE_DIR} LIST_DIRECTORIES true ${TARVEX_SOURCE_DIR}/*)
+set(folders "")
+foreach(entry ${top_entries})
+  if(entry MATCHES "^(\\.git|build|build-.*)$")
+    continue()
+  endif()
+  set(found ${entry})
+  if(IS_DIRECTORY ${TARVEX_SOURCE_DIR}/${entry})
+    file(GLOB_RECURSE found RELATIVE ${TARVEX_SOURCE_DIR} ${TARVEX_SOURCE_DIR}/${entry}/*)
+  endif()
+  foreach(path ${found})
+    get_filename_component(folder "${path}" DIRECTORY)
+    if(folder STREQUAL "")
+      set(folder .)
+    endif()
+    if(NOT DEFINED folder_files_${folder})
+      set(folder_files_${folder} 0)
+      list(APPEND folders ${folder})
+    endif()
+    math(EXPR folder_files_${folder} "${folder_files_${folder}} + 1")
+  endforeach()
+endforeach()
+list(SORT folders)
+foreach(folder ${folders})
+  if(folder_files_${folder} GREATER TARVEX_FOLDER_FILE_LIMIT AND NOT folder MATCHES "${TARVEX_FOLDER_LIMIT_EXEMPT}")
+    violation(${folder}/ 0 "holds ${folder_files_${folder}} files, more than ${TARVEX_FOLDER_FILE_LIMIT} (cmake/layers.cmake): split it into rooms of one topic each")
+  endif()
+endforeach()
+
 list(LENGTH files checked)
 if(violations GREATER 0)
   message(FATAL_ERROR "layering: ${violations} violation(s) in ${checked} files")
 endif()
-message("layering: ${checked} files of zovuz/ and app/ follow cmake/layers.cmake")
+list(LENGTH folders folder_count)
+message("layering: ${checked} files of zovuz/ and app/ follow cmake/layers.cmake; ${folder_count} folders hold at most ${TARVEX_FOLDER_FILE_LIMIT} files each")
