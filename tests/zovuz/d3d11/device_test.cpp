@@ -4,6 +4,7 @@
 #include "tests/zovuz/d3d11/d3d11_fixture.h"
 
 #include "zovuz/d3d11/d3d11_3d_shader_choice.h"
+#include "zovuz/d3d11/windows/d3d11_device_state_win.h"
 #include "zovuz/d3d11/windows/d3d11_device_win.h"
 #include "zovuz/d3d11/zovuz_d3d11.h"
 
@@ -33,7 +34,9 @@ TEST_F(DeviceCaps, EachFeatureLevelGivesItsLimits)
         Restart();
         D3D11CallLayer.Settings.MinFeatureLevel = 0x9100;  // every level may be granted
         FakeD3D11.MaxFeatureLevel = row.Level;
+        D3D11DeviceState.DrawStateDirtyFlag = 0;
         ASSERT_EQ(0, StartDevice());
+        EXPECT_EQ(1, D3D11DeviceState.DrawStateDirtyFlag) << "the next draw must prepare for the new device";
         const GraphicsDeviceCapsData &c = GraphicsDeviceCaps;
         EXPECT_EQ(row.Level, D3D11_GetFeatureLevel());
         EXPECT_EQ(row.MaxTexture, c.MaxTextureWidth);

@@ -26,7 +26,7 @@ protected:
 
 // Where the Direct3D 9 passes come short of the common tolerance: HSB's hue goes through an 8-bit
 // work texture, a step of 6 of the processor's 1536.
-int D3D9Tolerance(const Case &c) { return strstr(c.Name, "Hsb") != nullptr ? 6 : c.Tolerance; }
+int D3D9Tolerance(const Case &c, const Shape &) { return strstr(c.Name, "Hsb") != nullptr ? 6 : c.Tolerance; }
 
 }  // namespace
 

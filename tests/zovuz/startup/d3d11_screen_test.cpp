@@ -5,6 +5,7 @@
 #include "tests/zovuz/startup/d3d11_library_fixture.h"
 
 #include "tests/support/window_capture.h"
+#include "tests/zovuz/core/window/window_test_support.h"
 
 #include <windows.h>
 
@@ -113,6 +114,51 @@ TEST_F(D3D11Screen, AClientUnlikeTheScreenIsShownThroughTheSubBackBuffer)
     EXPECT_EQ(0, Wrong(shot, 0, 0, 480, 360, kBackground));
     EXPECT_FALSE(Contains(log.Appended(), L"失敗")) << log.Appended();
     SetWindowSizeExtendRate(1.0, 1.0);
+}
+
+// A window maximised from outside shows the scaled screen centred in its client, with bands of
+// the background on either side, and the mouse over a drawn point reads that draw-screen point.
+TEST_F(D3D11Screen, AMaximisedWindowShowsTheScreenCentredWhereTheMouseMapsBack)
+{
+    if (D3D11Disabled()) GTEST_SKIP() << "d3d11.dll is switched off in this run";
+    ASSERT_EQ(0, LibraryInit());
+    MaximiseMainWindowAsTheSystemWould(1920, 1080);
+    for (int i = 0; i < 3; ++i) ProcessMessage();
+    int offsetX = 0, offsetY = 0;
+    ASSERT_EQ(1, GetWindowDrawOffset(&offsetX, &offsetY));
+    double rate = 0.0;
+    GetWindowSizeExtendRate(&rate, nullptr);
+    int clientWidth = 0, clientHeight = 0;
+    GetWindowClientSize(&clientWidth, &clientHeight);
+    ASSERT_GT(offsetX, 100) << "a wide client leaves bands left and right";
+
+    // The screen red with a green 10 x 10 mark at (100, 60).
+    ASSERT_EQ(0, SetDrawScreen(DX_SCREEN_BACK));
+    ASSERT_EQ(0, ClearDrawScreen(nullptr));
+    DrawBox(0, 0, 320, 240, GetColorValue(255, 0, 0), TRUE);
+    DrawBox(100, 60, 110, 70, GetColorValue(0, 255, 0), TRUE);
+    ASSERT_EQ(0, ScreenFlip());
+    const WindowCapture shot = CaptureWindow(GetMainWindowHandle(), 0, 0, clientWidth, clientHeight);
+    ASSERT_FALSE(shot.Empty());
+    const int row = offsetY + (int)(30 * rate);
+    int left = 0, right = clientWidth - 1;
+    while (left < clientWidth && shot.At(left, row) != 0xFF0000u) ++left;
+    while (right >= 0 && shot.At(right, row) != 0xFF0000u) --right;
+    EXPECT_EQ(kBackground, shot.At(left - 1, row));
+    EXPECT_EQ(kBackground, shot.At(right + 1, row));
+    EXPECT_NEAR(left, clientWidth - 1 - right, 1) << "the bands either side are one width";
+    EXPECT_NEAR(offsetX, left, 1);
+
+    // The middle of the mark, drawn and read back through the mouse.
+    POINT mark = {offsetX + (int)(105.25 * rate), offsetY + (int)(65.25 * rate)};
+    EXPECT_EQ(0x00FF00u, shot.At(mark.x, mark.y));
+    ClientToScreen(GetMainWindowHandle(), &mark);
+    SetCursorPos(mark.x, mark.y);
+    int x = -1, y = -1;
+    GetMousePoint(&x, &y);
+    EXPECT_EQ(105, x);
+    EXPECT_EQ(65, y);
+    RestoreMainWindowFromMaximise();
 }
 
 TEST_F(D3D11Screen, WithoutDirect3D11GraphicsStartOnTheNextRenderer)

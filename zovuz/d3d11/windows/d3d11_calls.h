@@ -154,6 +154,9 @@ int D3D11DeviceContext_ClearRenderTargetView_ASync(ID3D11RenderTargetView *View,
                                                    int ASyncThread);
 int D3D11DeviceContext_ClearRenderTargetView_ASyncCallback(ASyncLoadRequestInfo *Info);
 void D3D11DeviceContext_CopyResource(ID3D11Resource *Dest, ID3D11Resource *Src);
+void D3D11DeviceContext_CopySubresourceRegion(ID3D11Resource *Dest, UINT DestSubresource, UINT DestX, UINT DestY,
+                                              UINT DestZ, ID3D11Resource *Src, UINT SrcSubresource,
+                                              const D3D11_BOX *SrcBox);
 void D3D11DeviceContext_CSSetShader(ID3D11ComputeShader *Shader, ID3D11ClassInstance *const *ClassInstances,
                                     UINT ClassInstanceNum);
 void D3D11DeviceContext_DSSetShader(ID3D11DomainShader *Shader, ID3D11ClassInstance *const *ClassInstances,

@@ -62,6 +62,14 @@ void D3D11DeviceContext_CopyResource(ID3D11Resource *Dest, ID3D11Resource *Src)
     if (Context() != nullptr) Context()->CopyResource(Dest, Src);
 }
 
+void D3D11DeviceContext_CopySubresourceRegion(ID3D11Resource *Dest, UINT DestSubresource, UINT DestX, UINT DestY,
+                                              UINT DestZ, ID3D11Resource *Src, UINT SrcSubresource,
+                                              const D3D11_BOX *SrcBox)
+{
+    if (Context() != nullptr)
+        Context()->CopySubresourceRegion(Dest, DestSubresource, DestX, DestY, DestZ, Src, SrcSubresource, SrcBox);
+}
+
 void D3D11DeviceContext_ResolveSubresource(ID3D11Resource *Dest, UINT DestSubresource, ID3D11Resource *Src,
                                            UINT SrcSubresource, DXGI_FORMAT Format)
 {

@@ -280,8 +280,6 @@ TEST_F(WindowActivation, RefitHoldsTheSizeWithinTheScaledSizeAndTheLimits)
     SetWindowSize(1299, 755);
 }
 
-// Wine without a window manager takes a real maximise back at once, so the window is grown
-// to the display as a maximise would, and WM_SIZE's bookkeeping is run on it.
 TEST_F(WindowActivation, MaximisedScaledDrawingMapsPositionsBack)
 {
     HWND window = GetMainWindowHandle();
@@ -295,12 +293,7 @@ TEST_F(WindowActivation, MaximisedScaledDrawingMapsPositionsBack)
     UpdateWindowMaximizeState(SIZE_MAXIMIZED);
     EXPECT_EQ(0, w.MaximizedFlag);
 
-    LONG style = GetWindowLongW(window, GWL_STYLE);
-    SetWindowLongW(window, GWL_STYLE, style | WS_MAXIMIZE);
-    w.RefitBusyFlag = 1;  // keeps the scaling refit from undoing the growth
-    MoveWindow(window, 0, 0, 1920, 1080, TRUE);
-    w.RefitBusyFlag = 0;
-    UpdateWindowMaximizeState(SIZE_MAXIMIZED);
+    MaximiseMainWindowAsTheSystemWould(1920, 1080);
     ASSERT_EQ(1, w.MaximizedFlag);
     RefitMainWindow();  // keeps the maximised rectangle
     RECT client;
@@ -320,8 +313,7 @@ TEST_F(WindowActivation, MaximisedScaledDrawingMapsPositionsBack)
     ScreenPosToDrawScreenPos(corner.x, corner.y, &x, &y);
     EXPECT_LT(x, -10);
 
-    SetWindowLongW(window, GWL_STYLE, style);
-    UpdateWindowMaximizeState(SIZE_RESTORED);
+    RestoreMainWindowFromMaximise();
     EXPECT_EQ(0, w.MaximizedFlag);
     SubsystemHooksData.GetDrawScreenSize = ApplicationDrawScreenSize;
     SetWindowSizeChangeEnableFlag(1, 0);

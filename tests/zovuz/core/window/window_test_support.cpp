@@ -79,3 +79,21 @@ unsigned long RunThisProgramAgain(const wchar_t *Filter, const wchar_t *Variable
     CloseHandle(process.hProcess);
     return exitCode;
 }
+
+void MaximiseMainWindowAsTheSystemWould(int Width, int Height)
+{
+    MainWindowData &w = MainWindowState;
+    HWND window = w.MainWindow;
+    SetWindowLongW(window, GWL_STYLE, GetWindowLongW(window, GWL_STYLE) | WS_MAXIMIZE);
+    w.RefitBusyFlag = 1;  // keeps the scaling refit from undoing the growth
+    MoveWindow(window, 0, 0, Width, Height, TRUE);
+    w.RefitBusyFlag = 0;
+    UpdateWindowMaximizeState(SIZE_MAXIMIZED);
+}
+
+void RestoreMainWindowFromMaximise(void)
+{
+    HWND window = MainWindowState.MainWindow;
+    SetWindowLongW(window, GWL_STYLE, GetWindowLongW(window, GWL_STYLE) & ~WS_MAXIMIZE);
+    UpdateWindowMaximizeState(SIZE_RESTORED);
+}

@@ -24,3 +24,9 @@ unsigned long RunThisProgramAgain(const wchar_t *Filter, const wchar_t *Variable
 // window; activation messages a test posts itself with kTestActivationLParam still reach it.
 constexpr long kTestActivationLParam = 0x7E57;
 void KeepSystemFocusChangesAway(void);
+
+// Wine without a window manager takes a real maximise back at once: the main window is grown to
+// Width x Height at the desktop's corner with the maximised style, as a maximise would, and
+// WM_SIZE's maximise bookkeeping runs on it. Restoring drops the style and the bookkeeping.
+void MaximiseMainWindowAsTheSystemWould(int Width, int Height);
+void RestoreMainWindowFromMaximise(void);
