@@ -1,13 +1,10 @@
 // The saved screen copy of an inactive full-screen window: kept from the back screen when the
 // deactivation releases the device, drawn by the window code while the window stays inactive, and
 // the pause of the presents meanwhile.
-#include "zovuz/graphics/draw_primitive.h"
-#include "zovuz/graphics/draw_screen.h"
-#include "zovuz/graphics/draw_state.h"
-#include "zovuz/graphics/graph_handle.h"
-#include "zovuz/graphics/graph_load.h"
 #include "zovuz/graphics/zovuz_graphics.h"
 #include "zovuz/graphics/zovuz_graphics_backend.h"
+
+#include "zovuz/graphics/draw_primitive.h"
 
 namespace {
 

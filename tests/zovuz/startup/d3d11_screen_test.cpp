@@ -161,6 +161,41 @@ TEST_F(D3D11Screen, AMaximisedWindowShowsTheScreenCentredWhereTheMouseMapsBack)
     RestoreMainWindowFromMaximise();
 }
 
+// A full-screen window that loses the focus keeps a copy of its screen as its device goes; back
+// in front, the copy shows what the screen held, and the back screen drawn since is put back.
+TEST_F(D3D11Screen, AFullScreenWindowKeepsACopyOfItsScreenWhenDeactivated)
+{
+    if (D3D11Disabled()) GTEST_SKIP() << "d3d11.dll is switched off in this run";
+    ChangeWindowMode(0);
+    SetGraphMode(1920, 1080, 32, 60);
+    ASSERT_EQ(0, LibraryInit());
+    ASSERT_EQ(1, IsFullScreenMode());
+    ASSERT_EQ(0, SetDrawScreen(DX_SCREEN_BACK));
+    ASSERT_EQ(0, ClearDrawScreen(nullptr));
+    DrawBox(100, 100, 110, 110, GetColorValue(0, 255, 0), TRUE);
+    ASSERT_EQ(0, ScreenFlip());
+    ASSERT_EQ(0, IsScreenCopySaved());
+
+    HWND window = GetMainWindowHandle();
+    SendMessageW(window, WM_ACTIVATE, WA_INACTIVE, 0);
+    EXPECT_EQ(0, GetWindowActiveFlag());
+    EXPECT_EQ(1, IsScreenCopySaved());
+    SendMessageW(window, WM_ACTIVATE, WA_ACTIVE, 0);
+    ASSERT_EQ(1, GetWindowActiveFlag());
+    ShowWindow(window, SW_RESTORE);
+
+    SetBackgroundColor(200, 100, 0);
+    ASSERT_EQ(0, ClearDrawScreen(nullptr));
+    ASSERT_EQ(0, DrawSavedScreenCopy());
+    const WindowCapture shot = CaptureWindow(window, 0, 0, 1920, 1080);
+    ASSERT_FALSE(shot.Empty());
+    EXPECT_EQ(kBackground, shot.At(50, 50));
+    EXPECT_EQ(0x00FF00u, shot.At(105, 105));
+    EXPECT_EQ(0xFFC86400u, GetPixel(105, 105)) << "the back screen as it was drawn since";
+    SetBackgroundColor(24, 48, 96);
+    ChangeWindowMode(1);
+}
+
 TEST_F(D3D11Screen, WithoutDirect3D11GraphicsStartOnTheNextRenderer)
 {
     if (!D3D11Disabled()) GTEST_SKIP() << "only with d3d11.dll switched off";

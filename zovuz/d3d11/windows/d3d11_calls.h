@@ -101,6 +101,8 @@ struct D3D11CallLayerData
     int FeatureLevel;                        // the level the device obtained (D3D_FEATURE_LEVEL)
     int ObjectCount[D3D11_OBJECT_TYPE_NUM];  // live objects made through the wrappers, by type
     unsigned int DrawCallCount;              // Draw and DrawIndexed calls made (wraps)
+    unsigned int MapCallCount;               // Map calls made (wraps)
+    unsigned int UpdateSubresourceCallCount; // UpdateSubresource calls made (wraps)
     D3D11CreationSettingsData Settings;      // what device creation reads
     const D3D11ModuleFunctions *Modules;     // the loader in use; null = the system's
 };

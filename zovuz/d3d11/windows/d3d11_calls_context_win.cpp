@@ -79,6 +79,7 @@ void D3D11DeviceContext_ResolveSubresource(ID3D11Resource *Dest, UINT DestSubres
 void D3D11DeviceContext_UpdateSubresource(ID3D11Resource *Resource, UINT Subresource, const D3D11_BOX *Box,
                                           const void *Data, UINT RowPitch, UINT DepthPitch)
 {
+    D3D11CallLayer.UpdateSubresourceCallCount++;
     if (Context() != nullptr) Context()->UpdateSubresource(Resource, Subresource, Box, Data, RowPitch, DepthPitch);
 }
 
@@ -103,6 +104,7 @@ int D3D11DeviceContext_UpdateSubresource_ASyncCallback(ASyncLoadRequestInfo *Inf
 HRESULT D3D11DeviceContext_Map(ID3D11Resource *Resource, UINT Subresource, D3D11_MAP MapType, UINT MapFlags,
                                D3D11_MAPPED_SUBRESOURCE *Mapped)
 {
+    D3D11CallLayer.MapCallCount++;
     if (Context() == nullptr) return E_POINTER;
     return Context()->Map(Resource, Subresource, MapType, MapFlags, Mapped);
 }

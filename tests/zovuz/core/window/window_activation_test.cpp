@@ -280,6 +280,8 @@ TEST_F(WindowActivation, RefitHoldsTheSizeWithinTheScaledSizeAndTheLimits)
     SetWindowSize(1299, 755);
 }
 
+// Wine without a window manager takes a real maximise back at once, so the window is grown
+// to the display as a maximise would, and WM_SIZE's bookkeeping is run on it.
 TEST_F(WindowActivation, MaximisedScaledDrawingMapsPositionsBack)
 {
     HWND window = GetMainWindowHandle();
@@ -293,7 +295,12 @@ TEST_F(WindowActivation, MaximisedScaledDrawingMapsPositionsBack)
     UpdateWindowMaximizeState(SIZE_MAXIMIZED);
     EXPECT_EQ(0, w.MaximizedFlag);
 
-    MaximiseMainWindowAsTheSystemWould(1920, 1080);
+    LONG style = GetWindowLongW(window, GWL_STYLE);
+    SetWindowLongW(window, GWL_STYLE, style | WS_MAXIMIZE);
+    w.RefitBusyFlag = 1;  // keeps the scaling refit from undoing the growth
+    MoveWindow(window, 0, 0, 1920, 1080, TRUE);
+    w.RefitBusyFlag = 0;
+    UpdateWindowMaximizeState(SIZE_MAXIMIZED);
     ASSERT_EQ(1, w.MaximizedFlag);
     RefitMainWindow();  // keeps the maximised rectangle
     RECT client;
@@ -313,7 +320,8 @@ TEST_F(WindowActivation, MaximisedScaledDrawingMapsPositionsBack)
     ScreenPosToDrawScreenPos(corner.x, corner.y, &x, &y);
     EXPECT_LT(x, -10);
 
-    RestoreMainWindowFromMaximise();
+    SetWindowLongW(window, GWL_STYLE, style);
+    UpdateWindowMaximizeState(SIZE_RESTORED);
     EXPECT_EQ(0, w.MaximizedFlag);
     SubsystemHooksData.GetDrawScreenSize = ApplicationDrawScreenSize;
     SetWindowSizeChangeEnableFlag(1, 0);

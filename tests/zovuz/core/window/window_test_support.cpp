@@ -84,16 +84,13 @@ void MaximiseMainWindowAsTheSystemWould(int Width, int Height)
 {
     MainWindowData &w = MainWindowState;
     HWND window = w.MainWindow;
-    SetWindowLongW(window, GWL_STYLE, GetWindowLongW(window, GWL_STYLE) | WS_MAXIMIZE);
     w.RefitBusyFlag = 1;  // keeps the scaling refit from undoing the growth
     MoveWindow(window, 0, 0, Width, Height, TRUE);
     w.RefitBusyFlag = 0;
-    UpdateWindowMaximizeState(SIZE_MAXIMIZED);
+    // What WM_SIZE's bookkeeping notes for a maximise (its own test is the core's).
+    GetWindowRect(window, &w.MaximizedWindowRect);
+    ClientRectOnScreen(window, &w.ClientRect);
+    w.MaximizedFlag = 1;
 }
 
-void RestoreMainWindowFromMaximise(void)
-{
-    HWND window = MainWindowState.MainWindow;
-    SetWindowLongW(window, GWL_STYLE, GetWindowLongW(window, GWL_STYLE) & ~WS_MAXIMIZE);
-    UpdateWindowMaximizeState(SIZE_RESTORED);
-}
+void RestoreMainWindowFromMaximise(void) { UpdateWindowMaximizeState(SIZE_RESTORED); }
