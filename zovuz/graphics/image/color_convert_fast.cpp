@@ -147,8 +147,9 @@ void Convert565ToXrgb(const Rows &r)
     const __m128i red = _mm_set1_epi32(0xF800), green = _mm_set1_epi32(0x07E0), blue = _mm_set1_epi32(0x001F);
     const __m128i zero = _mm_setzero_si128();
     auto widen = [&](__m128i c) {
-        return _mm_or_si128(_mm_or_si128(_mm_slli_epi32(_mm_and_si128(c, red), 8), _mm_slli_epi32(_mm_and_si128(c, green), 5)),
-                            _mm_slli_epi32(_mm_and_si128(c, blue), 3));
+        return _mm_or_si128(
+            _mm_or_si128(_mm_slli_epi32(_mm_and_si128(c, red), 8), _mm_slli_epi32(_mm_and_si128(c, green), 5)),
+            _mm_slli_epi32(_mm_and_si128(c, blue), 3));
     };
 #endif
     for (int y = 0; y < r.Height; ++y) {
