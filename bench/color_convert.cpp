@@ -77,7 +77,7 @@ int main()
     SetColorData(&s565, 16, 0xF800, 0x07E0, 0x001F, 0, 0, 0, 0);
     const Pair pairs[] = {
         {"PNG ARGB -> XRGB screen", argb, xrgb, 0, nullptr},
-        {"5-6-5 -> XRGB", s565, xrgb, 0, nullptr},
+        {"5-6-5 -> XRGB", s565, xrgb, 0, "<= the general path's ratio"},
         {"5-6-5 -> XRGB (general path)", s565, xrgb, COLOR_DITHER_ORDERED, "<= 10"},
     };
     printf("%d x %d pixels per call\n", kWidth, kHeight);

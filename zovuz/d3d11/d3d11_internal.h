@@ -145,13 +145,12 @@ struct D3D11PresentPlacement
 {
     int ScreenWidth, ScreenHeight;          // the library's screen (the sub back buffer)
     int BackBufferWidth, BackBufferHeight;  // the window's back buffer
-    int ClientWidth, ClientHeight;          // the window's client area
     int WindowModeFlag;                     // 0 = full screen
     int FullScreenScalingMode;              // in effect (FULLSCREEN_SCALING_*)
     ImageRect FullScreenScalingRect;        // modes 0 and 2: where the screen is shown
     int Emulation320x240Flag;               // a 320 x 240 screen shown at 640 x 480
     double ExtendRateX, ExtendRateY;        // the window's size rates
-    int MaximizedCenterFlag;                // maximised, with neither a free nor an explicit size
+    int DrawOffsetX, DrawOffsetY;           // window mode: where the scaled screen starts (centred when maximised)
 };
 
 struct D3D11PresentRects

@@ -114,11 +114,13 @@ int Gauss(GraphFilterInfo *Info, int Width, float, const float *Weights)
 
 int DownScale(GraphFilterInfo *Info, int Ratio)
 {
+    GraphFilterInfo blocks;
+    if (!FilterPass_DownScaleBlocks(Info, Ratio, &blocks)) return 0;
     int tw, th;
-    SourceTextureSize(Info, &tw, &th);
+    SourceTextureSize(&blocks, &tw, &th);
     float c[32];
     const int n = FilterD3D11DownScaleConstants(Ratio, tw, th, c);
-    return DrawWith(FilterDownScaleSlot(Ratio), Info, c, n, 1, Ratio);
+    return DrawWith(FilterDownScaleSlot(Ratio), &blocks, c, n, 1, Ratio);
 }
 
 int BrightClip(GraphFilterInfo *Info, int Compare, float Value, int FillFlag, const float *FillColor, int Pma)

@@ -132,8 +132,10 @@ int Gauss(GraphFilterInfo *Info, int Width, float, const float *Weights)
 
 int DownScale(GraphFilterInfo *Info, int Ratio)
 {
+    GraphFilterInfo blocks;
+    if (!FilterPass_DownScaleBlocks(Info, Ratio, &blocks)) return 0;
     float tw, th;
-    SourceTextureSize(Info, &tw, &th);
+    SourceTextureSize(&blocks, &tw, &th);
     Constants c;
     if (Ratio == 2) {
         c.Set(0, 0.0f, 0.0f, 0.0f, 0.0f);
@@ -144,7 +146,7 @@ int DownScale(GraphFilterInfo *Info, int Ratio)
         for (int y = 0; y < n; ++y)
             for (int x = 0; x < n; ++x) c.Set(y * n + x, o[x] / tw, o[y] / th, 0.0f, 0.0f);
     }
-    return RunPass(Info, Shader(FilterDownScaleSlot(Ratio)), c, true, -1, Ratio);
+    return RunPass(&blocks, Shader(FilterDownScaleSlot(Ratio)), c, true, -1, Ratio);
 }
 
 int BrightClip(GraphFilterInfo *Info, int Compare, float Value, int FillFlag, const float *FillColor, int Pma)

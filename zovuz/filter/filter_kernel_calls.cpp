@@ -239,14 +239,18 @@ int GraphFilter_DownScale(GraphFilterInfo *Info, int DivideRatio)
     if (FilterPassDevice.UsesShaders()) {
         return Graphics_Hardware_Filter_DownScale(Info, DivideRatio);
     }
+    const bool inPlace = Info->ClearSrcRect && Info->PassIndex == 0 && Info->SrcGraph == Info->DestGraph;
     const int width = (Info->SrcX2 - Info->SrcX1) / DivideRatio, height = (Info->SrcY2 - Info->SrcY1) / DivideRatio;
-    if (width < 1 || height < 1) return 0;  // nothing to reduce: nothing read or written
+    if (width < 1 || height < 1) {
+        // Nothing to reduce, yet an in-place call clears its rectangle as on the shader paths.
+        if (inPlace) GraphFilter_ClearSourceRect(Info);
+        return 0;
+    }
     if (GraphFilter_LockImages(Info, 1, width, height, nullptr) < 0) return -1;
     DownScaleKernel(FilterPixelsOf(Info->SrcImage), FilterPixelsOf(Info->DestImage), DivideRatio);
     // In place, the source rectangle is cleared before the reduced picture lands on it (the
     // source pixels are already in the work image).
-    if (Info->ClearSrcRect && Info->PassIndex == 0 && Info->SrcGraph == Info->DestGraph)
-        GraphFilter_ClearSourceRect(Info);
+    if (inPlace) GraphFilter_ClearSourceRect(Info);
     return GraphFilter_WriteBackImage(Info);
 }
 

@@ -271,9 +271,19 @@ int FilterPass_Copy(GraphFilterInfo *Info, int LastDestGraph, int KernelResult)
     if (KernelResult < 0 || LastDestGraph < 0 || LastDestGraph == Info->DestGraph) return 0;
     const int divisor = Info->DivideRatio > 1 ? Info->DivideRatio : 1;
     const int w = (Info->SrcX2 - Info->SrcX1) / divisor, h = (Info->SrcY2 - Info->SrcY1) / divisor;
+    if (w < 1 || h < 1) return 0;  // a DownScale smaller than one block drew nothing
     // The passes drew at the destination position of the work texture.
     return FilterPassDevice.BltRect(LastDestGraph, Info->DestX, Info->DestY, Info->DestX + w, Info->DestY + h,
                                     Info->DestX, Info->DestY, Info->DestGraph);
+}
+
+bool FilterPass_DownScaleBlocks(const GraphFilterInfo *Info, int Ratio, GraphFilterInfo *Blocks)
+{
+    *Blocks = *Info;
+    const int columns = (Info->SrcX2 - Info->SrcX1) / Ratio, rows = (Info->SrcY2 - Info->SrcY1) / Ratio;
+    Blocks->SrcX2 = Info->SrcX1 + columns * Ratio;
+    Blocks->SrcY2 = Info->SrcY1 + rows * Ratio;
+    return columns > 0 && rows > 0;
 }
 
 // ---- Shaders by slot -----------------------------------------------------------------------------------

@@ -143,6 +143,10 @@ void FilterPass_BeginCommon(GraphFilterInfo *Info);
 int FilterPass_Setup(int APIType, GraphFilterInfo *Info, int *SrcGraph, int *DestGraph);
 // The final copy from the last pass's output into the destination. 0 / -1.
 int FilterPass_Copy(GraphFilterInfo *Info, int LastDestGraph, int KernelResult);
+// DownScale's pass on either back end reduces whole Ratio x Ratio blocks only, as the processor
+// kernel does: Blocks is the pass's record with the source rectangle cut after the last whole
+// block. False when no whole block is left: the reduced picture is empty and nothing is drawn.
+bool FilterPass_DownScaleBlocks(const GraphFilterInfo *Info, int Ratio, GraphFilterInfo *Blocks);
 // The shader in a slot, made by file name on first use. Handle, or -1 with the failure logged
 // ("フィルター用シェーダーの作成に失敗しました %s") and the slot left at -1.
 int FilterPass_ShaderInSlot(int APIType, int Slot);

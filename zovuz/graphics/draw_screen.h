@@ -46,6 +46,22 @@ int RefreshScreen(void);
 // 1 while ScreenFlip runs.
 int GetScreenFlipRunningFlag(void);
 
+// ---- The saved screen copy of an inactive full-screen window --------------------------------
+// While a full-screen window is inactive its device is released; the window code shows the copy
+// of the back screen kept at the deactivation instead (core's hook table reaches these).
+
+// The full-screen deactivation's release: the back screen is kept as the saved screen copy (an
+// earlier copy goes), then every device object is released (Graphics_Hardware_ReleaseDeviceObjects,
+// whose result this is).
+int SaveScreenCopyAndReleaseDeviceObjects(void);
+// 1 while a copy is kept, else 0.
+int IsScreenCopySaved(void);
+// Draws the copy over the back screen (stretched to the draw-screen size when the sizes differ),
+// shows it (RefreshScreen) and puts the back screen back. 0, or -1 without a copy.
+int DrawSavedScreenCopy(void);
+// Frees the copy and its graph. 0.
+int ReleaseSavedScreenCopy(void);
+
 // The screen mode: before the library's start it is stored (0 / -1); after it, the mode is
 // changed and the result says what took effect: 0, -1 or -2 (see draw_screen.cpp).
 int SetGraphMode(int Width, int Height, int ColorBitDepth, int RefreshRate);

@@ -229,6 +229,10 @@ extern GraphicsLightStateData GraphicsLightState;
 
 // ---- The screen -----------------------------------------------------------------------------
 
+// A back end's present shows nothing while the main window is inactive with a saved screen copy
+// kept (draw_screen.h) that is not being drawn now: the window shows the copy instead. 1 then.
+int IsPresentPausedForScreenCopy(void);
+
 // Full-screen scaling modes.
 #define FULLSCREEN_SCALING_DESKTOP 0  // the desktop's own size; the screen stretched into it
 #define FULLSCREEN_SCALING_EXACT 1    // a display mode of the screen size, shown unscaled

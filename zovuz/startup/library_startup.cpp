@@ -1,9 +1,5 @@
 // The library's start-up and shut-down: every part of the library in one fixed order, and the
 // reverse order at the end.
-//
-// Lines marked "NOT YET BUILT" stand where a subsystem's start or end call goes once that
-// subsystem exists: whoever builds it puts the call there (and fills its entries of the hook
-// table in FillSubsystemHooks). Until then nothing runs and nothing is logged in its place.
 #include "zovuz/startup/startup_internal.h"
 
 #include "zovuz/core/zovuz_core.h"
@@ -18,8 +14,7 @@ namespace {
 
 constexpr int ErrorCode24BitColor = 0x1010001;
 
-// The entries of the core's hook table that the linked subsystems answer. Entries of subsystems
-// not built yet stay as they are (null in a program).
+// The entries of the core's hook table that the linked subsystems answer.
 void FillSubsystemHooks(void)
 {
     SubsystemHooks &h = *GetSubsystemHooks();
@@ -39,7 +34,8 @@ void FillSubsystemHooks(void)
     h.Graphics_Hardware_ExpireMemoryTextureCache = Graphics_Hardware_ExpireMemoryTextureCache;
     h.Graphics_Hardware_SetDialogBoxMode = Graphics_Hardware_SetDialogBoxMode;
     h.Graphics_Hardware_GetDialogBoxModeFlag = Graphics_Hardware_GetDialogBoxModeFlag;
-    h.Graphics_Hardware_ReleaseDeviceObjects = Graphics_Hardware_ReleaseDeviceObjects;
+    // A full-screen deactivation keeps the back screen before the device goes.
+    h.Graphics_Hardware_ReleaseDeviceObjects = SaveScreenCopyAndReleaseDeviceObjects;
     h.Graphics_Hardware_RestoreLostDevice = Graphics_Hardware_RestoreLostDevice;
     h.GetHardwareGraphicsFlag = GetHardwareGraphicsFlag;
     h.GetGraphicsAPIType = GetGraphicsAPIType;
@@ -58,8 +54,9 @@ void FillSubsystemHooks(void)
     h.IsFullScreenMode = IsFullScreenMode;
     h.PauseAllMovies = PauseAllMovies;
     h.ResumeAllMovies = ResumeAllMovies;
-    // NOT YET BUILT (graphics): IsSavedScreenCopyHeld, DrawSavedScreenCopy, ReleaseSavedScreenCopy
-    //   (they draw with graphs).
+    h.IsSavedScreenCopyHeld = IsScreenCopySaved;
+    h.DrawSavedScreenCopy = DrawSavedScreenCopy;
+    h.ReleaseSavedScreenCopy = ReleaseSavedScreenCopy;
     h.DrawStringToHandleW = DrawStringToHandleW;
     h.DeleteFontToHandle = DeleteFontToHandle;
     h.D3D11Device_IsValid = D3D11Device_IsValid;

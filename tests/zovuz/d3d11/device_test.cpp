@@ -4,6 +4,7 @@
 #include "tests/zovuz/d3d11/d3d11_fixture.h"
 
 #include "zovuz/d3d11/shader/d3d11_3d_shader_choice.h"
+#include "zovuz/d3d11/state/windows/d3d11_device_state_win.h"
 #include "zovuz/d3d11/device/windows/d3d11_device_win.h"
 #include "zovuz/d3d11/zovuz_d3d11.h"
 
@@ -24,8 +25,8 @@ struct LevelRow
 TEST_F(DeviceCaps, EachFeatureLevelGivesItsLimits)
 {
     const LevelRow rows[] = {
-        {0x9100, 2048, 1, 65535, 0, 0},      {0x9200, 2048, 1, 0xFFFFF, 0, 0},    {0x9300, 4096, 4, 0xFFFFF, 0, 0},
-        {0xA000, 8192, 8, 0x7FFFFFFF, 1, 1}, {0xA100, 8192, 8, 0x7FFFFFFF, 1, 1}, {0xB000, 16384, 8, 0x7FFFFFFF, 1, 1},
+        {0x9100, 2048, 1, 65535, 0, 0},       {0x9200, 2048, 1, 0xFFFFF, 0, 0},    {0x9300, 4096, 4, 0xFFFFF, 0, 0},
+        {0xA000, 8192, 8, 0x7FFFFFFF, 1, 1},  {0xA100, 8192, 8, 0x7FFFFFFF, 1, 1}, {0xB000, 16384, 8, 0x7FFFFFFF, 1, 1},
         {0xB100, 16384, 8, 0x7FFFFFFF, 1, 1},
     };
     for (const LevelRow &row : rows) {
@@ -33,7 +34,9 @@ TEST_F(DeviceCaps, EachFeatureLevelGivesItsLimits)
         Restart();
         D3D11CallLayer.Settings.MinFeatureLevel = 0x9100;  // every level may be granted
         FakeD3D11.MaxFeatureLevel = row.Level;
+        D3D11DeviceState.DrawStateDirtyFlag = 0;
         ASSERT_EQ(0, StartDevice());
+        EXPECT_EQ(1, D3D11DeviceState.DrawStateDirtyFlag) << "the next draw must prepare for the new device";
         const GraphicsDeviceCapsData &c = GraphicsDeviceCaps;
         EXPECT_EQ(row.Level, D3D11_GetFeatureLevel());
         EXPECT_EQ(row.MaxTexture, c.MaxTextureWidth);

@@ -77,18 +77,30 @@ int ExpectLit(const std::function<bool(int X, int Y)> &Lit)
     return (int)std::count(got.begin(), got.end(), 0xFFFFFFu);
 }
 
-TEST_F(D3D11Drawing, TheGraphicsAreasPixelCasesHold)
+// Three cases ask for a tie the software renderer breaks its own way, where the back end's
+// vertices are fixed (line ends +0.5, stretch corners and texture coordinates unrounded) and the
+// device's rules decide: a line through pixel corners (the diamond rule lights the pixel below at
+// each of the five ties), the same across 2,000,000 pixels (the device puts the whole visible part
+// in row 10, on the tie), and a stretch whose texel edges fall exactly on pixel centres (the
+// interpolated coordinate lands just short of the edge: the texel before).
+const std::vector<std::string> kDeviceTieCases = {
+    "a line of slope 15/40 lights the pixel nearest the ideal line (a tie towards the start)",
+    "a line from far off the target to far off it again",
+    "a stretch by 1.5 shows the source pixel under each pixel's centre"};
+
+TEST_F(D3D11Drawing, TheGraphicsAreasPixelCasesHold) { RunPrimitiveCases(ReadCaseRegionByLock, kDeviceTieCases); }
+
+// The same cases drawn into a 32-bit render-target graph and read back from its texture.
+TEST_F(D3D11Drawing, TheGraphicsAreasPixelCasesHoldInARenderTargetGraph)
 {
-    // Three cases ask for a tie the software renderer breaks its own way, where the back end's
-    // vertices are fixed (line ends +0.5, stretch corners and texture coordinates unrounded) and
-    // the device's rules decide: a line through pixel corners (the diamond rule lights the pixel
-    // below at each of the five ties), the same across 2,000,000 pixels (the device puts the
-    // whole visible part in row 10, on the tie), and a stretch whose texel edges fall exactly on
-    // pixel centres (the interpolated coordinate lands just short of the edge: the texel before).
-    RunPrimitiveCases(ReadCaseRegionByLock,
-                      {"a line of slope 15/40 lights the pixel nearest the ideal line (a tie towards the start)",
-                       "a line from far off the target to far off it again",
-                       "a stretch by 1.5 shows the source pixel under each pixel's centre"});
+    GraphCreateParam param;
+    InitDrawValidGraphCreateParam(&param, 32, 0);
+    const int target = MakeGraphWithCreateParam(&param, 64, 48, 0, 0, 0, 0, 0);
+    ASSERT_GE(target, 0);
+    ASSERT_EQ(0, SetDrawScreen(target));
+    RunPrimitiveCases(ReadCaseRegionByLock, kDeviceTieCases);
+    ASSERT_EQ(0, SetDrawScreen(DX_SCREEN_BACK));
+    DeleteGraph(target);
 }
 
 TEST_F(D3D11Drawing, ShapesLightThePixelsTheirGeometrySays)

@@ -105,6 +105,8 @@ ULONG ReleaseFake(FakeObject *Object)
 {
     LONG left = --Object->References;
     if (left == 0) {
+        // The end of a swap chain is recorded: it must leave full-screen state before.
+        if (strcmp(Object->Interface, "IDXGISwapChain") == 0) Record("SwapChainDestroyed");
         --FakeD3D11.LiveObjects;
         Object->Destroy(Object);
     }
@@ -527,6 +529,7 @@ typedef ID3D11DeviceContext Ctx;
 // `v.Draw = Recorded<DrawName>;`, with the method's name declared by FAKE_NAME.
 FAKE_NAME(ClearDepthStencilView)
 FAKE_NAME(CopyResource)
+FAKE_NAME(CopySubresourceRegion)
 FAKE_NAME(CSSetShader)
 FAKE_NAME(DSSetShader)
 FAKE_NAME(GSSetShader)
@@ -617,6 +620,7 @@ const ID3D11DeviceContextVtbl &ContextTable()
             v.ClearDepthStencilView = Recorded<ClearDepthStencilViewName>;
             v.ClearRenderTargetView = ContextClearRenderTargetView;
             v.CopyResource = Recorded<CopyResourceName>;
+            v.CopySubresourceRegion = Recorded<CopySubresourceRegionName>;
             v.CSSetShader = Recorded<CSSetShaderName>;
             v.DSSetShader = Recorded<DSSetShaderName>;
             v.GSSetShader = Recorded<GSSetShaderName>;

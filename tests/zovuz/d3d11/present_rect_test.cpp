@@ -18,8 +18,8 @@ D3D11PresentPlacement Window(double RateX = 1.0, double RateY = 1.0)
     D3D11PresentPlacement p = {};
     p.ScreenWidth = 640;
     p.ScreenHeight = 480;
-    p.BackBufferWidth = p.ClientWidth = 1920;
-    p.BackBufferHeight = p.ClientHeight = 1080;
+    p.BackBufferWidth = 1920;
+    p.BackBufferHeight = 1080;
     p.WindowModeFlag = 1;
     p.ExtendRateX = RateX;
     p.ExtendRateY = RateY;
@@ -54,7 +54,7 @@ TEST(PresentRects, TheScreenIsPlacedByTheScalingAndCutAtTheBackBuffer)
          {0, 0, 320, 240},
          {0, 0, 640, 480}},
         {"maximised, centred",
-         With(Window(1.5, 1.5), [](D3D11PresentPlacement &p) { p.MaximizedCenterFlag = 1; }),
+         With(Window(1.5, 1.5), [](D3D11PresentPlacement &p) { p.DrawOffsetX = 480, p.DrawOffsetY = 180; }),
          {0, 0, 640, 480},
          {480, 180, 1440, 900}},
         {"wider and taller than the back buffer",

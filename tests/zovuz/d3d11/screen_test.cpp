@@ -7,6 +7,7 @@
 #include "zovuz/d3d11/state/windows/d3d11_buffers_win.h"
 #include "zovuz/d3d11/texture/windows/d3d11_read_back_win.h"
 #include "zovuz/d3d11/device/windows/d3d11_swap_chain_win.h"
+#include "zovuz/d3d11/texture/windows/d3d11_texture_desc_win.h"
 #include "zovuz/d3d11/texture/windows/d3d11_transfer_win.h"
 #include "zovuz/d3d11/draw/windows/d3d11_vertex_batch_win.h"
 
@@ -142,6 +143,45 @@ TEST_F(Screen, LocksReadInsideTheLevelAndASecondLockReleasesTheFirst)
     }
     EXPECT_TRUE(Logged(L"描画対象バッファのロックに失敗しました"));
     EXPECT_EQ(0, Graphics_D3D11_UnlockBackBuffer());
+}
+
+// A resolve needs a multisampled source of its own size: one level or slice of a single-sampled
+// texture is copied as it is, and only a multisampled texture is resolved.
+TEST_F(Screen, AReadBackResolvesOnlyMultisampledTextures)
+{
+    struct Case
+    {
+        const char *Name;
+        UINT MipLevels, ArraySize, SampleCount;
+        int Slice, Level;
+        const char *Copy;  // the call that brings the pixels over, as recorded
+    };
+    const Case cases[] = {
+        {"one level", 1, 1, 1, 0, 0, "CopyResource obj obj"},
+        {"mip level 2 of 3", 3, 1, 1, 0, 2, "CopySubresourceRegion obj 0 0 0 0 obj 2 null"},
+        {"slice 1 of 2", 1, 2, 1, 1, 0, "CopySubresourceRegion obj 0 0 0 0 obj 1 null"},
+        {"slice 1 of 2 with 2 levels", 2, 2, 1, 1, 1, "CopySubresourceRegion obj 0 0 0 0 obj 3 null"},
+        {"multisampled", 1, 1, 4, 0, 0, "ResolveSubresource obj 0 obj 0 28"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.Name);
+        D3D11_TEXTURE2D_DESC desc = D3D11PlainTextureDesc(64, 32, DXGI_FORMAT_R8G8B8A8_UNORM, 0, c.SampleCount);
+        desc.MipLevels = c.MipLevels;
+        desc.ArraySize = c.ArraySize;
+        ID3D11Texture2D *texture = nullptr;
+        ASSERT_EQ(S_OK, D3D11Device_CreateTexture2D(&desc, nullptr, &texture));
+        FakeD3D11.Calls.clear();
+        FakeD3D11.CallCount.clear();
+        BASEIMAGE image;
+        ID3D11Texture2D *staging = nullptr;
+        ASSERT_EQ(0, Graphics_D3D11_CreateReadBackTexture(texture, c.Slice, c.Level, nullptr, &image, &staging));
+        EXPECT_EQ(64 >> c.Level, image.Width);
+        EXPECT_EQ(1u, FakeD3D11CallsStartingWith(c.Copy).size());
+        EXPECT_EQ(c.SampleCount > 1 ? 1 : 0, FakeD3D11Count("ResolveSubresource"));
+        D3D11DeviceContext_Unmap_ASync(staging, 0, 0);
+        D3D11Texture2D_Release(staging);
+        D3D11Texture2D_Release(texture);
+    }
 }
 
 }  // namespace

@@ -5,6 +5,10 @@
 
 #include "zovuz/d3d11/device/windows/d3d11_swap_chain_win.h"
 
+#include <algorithm>
+#include <string>
+#include <vector>
+
 namespace {
 
 class SwapChains : public FakeD3D11Test
@@ -32,6 +36,33 @@ TEST_F(SwapChains, DeviceCreationMakesTheMainWindowsSwapChainWithItsViews)
     EXPECT_TRUE(Logged(L"IDXGISwapChain を作成します.... 成功"));
     EXPECT_TRUE(Logged(L"IDXGIFactory->CreateSwapChain の戻り値：0x00000000"));
     EXPECT_EQ(1, D3D11_GetObjectCount(D3D11_OBJECT_TEXTURE2D));
+}
+
+// Full screen: the swap chain takes the display mode's size, is not windowed, and leaves
+// full-screen state before it goes.
+TEST_F(SwapChains, AFullScreenSwapChainLeavesFullScreenStateBeforeItsRelease)
+{
+    ChangeWindowMode(0);
+    ASSERT_EQ(0, StartDevice());
+    ChangeWindowMode(1);
+    EXPECT_EQ(1, D3D11Screen.FullScreenFlag);
+    const DISPLAYMODEDATA &mode = GraphicsScreenSettings.FullScreenMode;
+    const std::string windowed = "windowed=0 swap=0 flags=2";
+    const std::vector<std::string> made = FakeD3D11CallsStartingWith("CreateSwapChain ");
+    ASSERT_EQ(1u, made.size());
+    EXPECT_EQ(0u, made[0].find("CreateSwapChain " + std::to_string(mode.Width) + "x" + std::to_string(mode.Height)));
+    EXPECT_NE(std::string::npos, made[0].find(windowed)) << made[0];
+    EXPECT_TRUE(LoggedWithin(L"[フルスクリーンモード "));
+
+    FakeD3D11.Calls.clear();
+    Graphics_D3D11_ReleaseDevice();
+    EXPECT_EQ(0, D3D11Screen.FullScreenFlag);
+    const auto at = [](const std::string &Call) {
+        const auto &calls = FakeD3D11.Calls;
+        return std::find(calls.begin(), calls.end(), Call) - calls.begin();
+    };
+    ASSERT_LT(at("SetFullscreenState 0"), (long)FakeD3D11.Calls.size());
+    EXPECT_LT(at("SetFullscreenState 0"), at("SwapChainDestroyed"));
 }
 
 TEST_F(SwapChains, EachWindowHasOneOfTwoHundredFiftySixRecords)

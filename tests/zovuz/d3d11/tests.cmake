@@ -16,3 +16,6 @@ target_link_libraries(d3d11_draw_real_device_test PRIVATE test_support_zovuz_gra
 # The cross-check starts graphics three times in the main window, to draw the graphics tests' scene.
 set_tests_properties(d3d11.cross_check PROPERTIES RESOURCE_LOCK main_window)
 target_link_libraries(d3d11_cross_check_test PRIVATE test_support_zovuz_graphics)
+# The saved screen copy starts the graphics front end on the fake in the library's main window.
+set_tests_properties(d3d11.screen_copy PROPERTIES RESOURCE_LOCK main_window)
+target_link_libraries(d3d11_screen_copy_test PRIVATE test_support_zovuz_graphics)

@@ -48,7 +48,7 @@ protected:
 
 TEST_F(D3D11FilterPasses, EveryFilterAndBlendGivesTheProcessorsPixels)
 {
-    CheckEveryFilterAndBlend([](const Case &c) { return c.Tolerance; });
+    CheckEveryFilterAndBlend([](const Case &c, const Shape &) { return c.Tolerance; });
 }
 
 TEST_F(D3D11FilterPasses, TapScalersFollowTheirWeights) { CheckTapScalers(); }

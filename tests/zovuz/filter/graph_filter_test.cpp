@@ -147,17 +147,25 @@ TEST_F(GraphFilterFront, PixelsOutsideTheDestinationRectangleNeverChange)
     }
 }
 
-// In place, DownScale leaves the reduced picture at the rectangle's corner and clears the rest.
+// In place, DownScale leaves the reduced picture at the rectangle's corner and clears the rest; a
+// graph smaller than one block is cleared whole.
 TEST_F(GraphFilterFront, InPlaceDownScaleLandsOnTheClearedRectangle)
 {
-    std::mt19937 rng(9);
-    const std::vector<uint32_t> pixels = RandomPixels(rng, 8 * 8);
-    const int graph = Graph(pixels, 8, 8);
-    ASSERT_EQ(0, GraphFilter(graph, DX_GRAPH_FILTER_DOWN_SCALE, 2));
-    std::vector<uint32_t> expect(64, 0);
-    for (int y = 0; y < 4; ++y)
-        for (int x = 0; x < 4; ++x) expect[y * 8 + x] = BlockAverage(pixels, 8, x, y);
-    EXPECT_EQ(expect, GraphPixels(graph));
+    struct Case
+    {
+        int Width, Height, Ratio;
+    };
+    for (const Case &c : {Case{8, 8, 2}, Case{7, 5, 2}, Case{7, 5, 8}}) {
+        SCOPED_TRACE(testing::Message() << c.Width << " x " << c.Height << " by " << c.Ratio);
+        std::mt19937 rng(9);
+        const std::vector<uint32_t> pixels = RandomPixels(rng, c.Width * c.Height);
+        const int graph = Graph(pixels, c.Width, c.Height);
+        ASSERT_EQ(0, GraphFilter(graph, DX_GRAPH_FILTER_DOWN_SCALE, c.Ratio));
+        std::vector<uint32_t> expect(pixels.size(), 0);
+        for (int y = 0; y < c.Height / c.Ratio; ++y)
+            for (int x = 0; x < c.Width / c.Ratio; ++x) expect[y * c.Width + x] = BlockAverage(pixels, c.Width, x, y);
+        EXPECT_EQ(expect, GraphPixels(graph));
+    }
 }
 
 // DownScale near the destination's right edge: the rectangle is cut to what the reduced picture

@@ -1,10 +1,13 @@
 // The library on Direct3D 11 under Wine: it starts on that back end, its frames reach the window
 // through the swap chain (directly, and through the sub back buffer when the window's client
-// differs from the screen), what was drawn reads back, and the end leaves no object alive. Run
-// once more with d3d11.dll switched off, graphics start on the next renderer.
+// differs from the screen), what was drawn reads back, and the end leaves no object alive; a
+// maximised window shows the screen centred (on the software renderer too), and a full-screen
+// window keeps a copy of its screen when it is deactivated. Run once more with d3d11.dll switched
+// off, graphics start on the next renderer.
 #include "tests/zovuz/whole_library/d3d11_library_fixture.h"
 
 #include "tests/support/window_capture.h"
+#include "tests/zovuz/core/desktop/window_test_support.h"
 
 #include <windows.h>
 
@@ -113,6 +116,103 @@ TEST_F(D3D11Screen, AClientUnlikeTheScreenIsShownThroughTheSubBackBuffer)
     EXPECT_EQ(0, Wrong(shot, 0, 0, 480, 360, kBackground));
     EXPECT_FALSE(Contains(log.Appended(), L"失敗")) << log.Appended();
     SetWindowSizeExtendRate(1.0, 1.0);
+}
+
+// A window maximised from outside shows the scaled screen centred in its client, and the mouse
+// over a drawn point reads that draw-screen point; the Direct3D 11 present fills the bands either
+// side with the background.
+void CheckMaximisedScreenIsCentred(bool Direct3D11)
+{
+    ASSERT_EQ(0, LibraryInit());
+    ASSERT_EQ(Direct3D11 ? GRAPHICS_API_D3D11 : GRAPHICS_API_SOFTWARE, GetGraphicsAPIType());
+    MaximiseMainWindowAsTheSystemWould(1920, 1080);
+    for (int i = 0; i < 3; ++i) ProcessMessage();
+    int offsetX = 0, offsetY = 0;
+    ASSERT_EQ(1, GetWindowDrawOffset(&offsetX, &offsetY));
+    double rate = 0.0;
+    GetWindowSizeExtendRate(&rate, nullptr);
+    int clientWidth = 0, clientHeight = 0;
+    GetWindowClientSize(&clientWidth, &clientHeight);
+    ASSERT_GT(offsetX, 100) << "a wide client leaves bands left and right";
+
+    // The screen red with a green 10 x 10 mark at (100, 60).
+    ASSERT_EQ(0, SetDrawScreen(DX_SCREEN_BACK));
+    ASSERT_EQ(0, ClearDrawScreen(nullptr));
+    DrawBox(0, 0, 320, 240, GetColorValue(255, 0, 0), TRUE);
+    DrawBox(100, 60, 110, 70, GetColorValue(0, 255, 0), TRUE);
+    ASSERT_EQ(0, ScreenFlip());
+    const WindowCapture shot = CaptureWindow(GetMainWindowHandle(), 0, 0, clientWidth, clientHeight);
+    ASSERT_FALSE(shot.Empty());
+    const int row = offsetY + (int)(30 * rate);
+    int left = 0, right = clientWidth - 1;
+    while (left < clientWidth && shot.At(left, row) != 0xFF0000u) ++left;
+    while (right >= 0 && shot.At(right, row) != 0xFF0000u) --right;
+    if (Direct3D11) {
+        EXPECT_EQ(kBackground, shot.At(left - 1, row));
+        EXPECT_EQ(kBackground, shot.At(right + 1, row));
+    }
+    EXPECT_NEAR(left, clientWidth - 1 - right, 1) << "the bands either side are one width";
+    EXPECT_NEAR(offsetX, left, 1);
+
+    // The middle of the mark, drawn and read back through the mouse.
+    POINT mark = {offsetX + (int)(105.25 * rate), offsetY + (int)(65.25 * rate)};
+    EXPECT_EQ(0x00FF00u, shot.At(mark.x, mark.y));
+    ClientToScreen(GetMainWindowHandle(), &mark);
+    SetCursorPos(mark.x, mark.y);
+    int x = -1, y = -1;
+    GetMousePoint(&x, &y);
+    EXPECT_EQ(105, x);
+    EXPECT_EQ(65, y);
+    RestoreMainWindowFromMaximise();
+}
+
+TEST_F(D3D11Screen, AMaximisedWindowShowsTheScreenCentredWhereTheMouseMapsBack)
+{
+    if (D3D11Disabled()) GTEST_SKIP() << "d3d11.dll is switched off in this run";
+    CheckMaximisedScreenIsCentred(true);
+}
+
+TEST_F(D3D11Screen, AMaximisedWindowOnTheSoftwareRendererShowsTheScreenCentred)
+{
+    if (D3D11Disabled()) GTEST_SKIP() << "the run without d3d11.dll checks the next renderer";
+    SetUseHardwareRenderFlag(0);
+    CheckMaximisedScreenIsCentred(false);
+    SetUseHardwareRenderFlag(1);
+}
+
+// A full-screen window that loses the focus keeps a copy of its screen as its device goes; back
+// in front, the copy shows what the screen held, and the back screen drawn since is put back.
+TEST_F(D3D11Screen, AFullScreenWindowKeepsACopyOfItsScreenWhenDeactivated)
+{
+    if (D3D11Disabled()) GTEST_SKIP() << "d3d11.dll is switched off in this run";
+    ChangeWindowMode(0);
+    SetGraphMode(1920, 1080, 32, 60);
+    ASSERT_EQ(0, LibraryInit());
+    ASSERT_EQ(1, IsFullScreenMode());
+    ASSERT_EQ(0, SetDrawScreen(DX_SCREEN_BACK));
+    ASSERT_EQ(0, ClearDrawScreen(nullptr));
+    DrawBox(100, 100, 110, 110, GetColorValue(0, 255, 0), TRUE);
+    ASSERT_EQ(0, ScreenFlip());
+    ASSERT_EQ(0, IsScreenCopySaved());
+
+    HWND window = GetMainWindowHandle();
+    SendMessageW(window, WM_ACTIVATE, WA_INACTIVE, 0);
+    EXPECT_EQ(0, GetWindowActiveFlag());
+    EXPECT_EQ(1, IsScreenCopySaved());
+    SendMessageW(window, WM_ACTIVATE, WA_ACTIVE, 0);
+    ASSERT_EQ(1, GetWindowActiveFlag());
+    ShowWindow(window, SW_RESTORE);
+
+    SetBackgroundColor(200, 100, 0);
+    ASSERT_EQ(0, ClearDrawScreen(nullptr));
+    ASSERT_EQ(0, DrawSavedScreenCopy());
+    const WindowCapture shot = CaptureWindow(window, 0, 0, 1920, 1080);
+    ASSERT_FALSE(shot.Empty());
+    EXPECT_EQ(kBackground, shot.At(50, 50));
+    EXPECT_EQ(0x00FF00u, shot.At(105, 105));
+    EXPECT_EQ(0xFFC86400u, GetPixel(105, 105)) << "the back screen as it was drawn since";
+    SetBackgroundColor(24, 48, 96);
+    ChangeWindowMode(1);
 }
 
 TEST_F(D3D11Screen, WithoutDirect3D11GraphicsStartOnTheNextRenderer)

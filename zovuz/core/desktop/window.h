@@ -90,6 +90,10 @@ int GetWindowActiveFlag(void);
 int GetWindowClosePostedFlag(void);
 int GetWindowPosition(int *X, int *Y);
 int GetWindowClientSize(int *Width, int *Height);  // -1 without a window
+// Where the scaled drawing starts in the client area: a window maximised in scaling mode without a
+// set size shows it centred (half of what it leaves empty, to the nearest pixel), any other at
+// (0, 0). 1 when centred, else 0. The presents place the screen by it and the mouse maps back by it.
+int GetWindowDrawOffset(int *X, int *Y);
 int IsMenuDisplayed(void);
 // Wheel notches turned since the last clear (120 units each), truncated toward zero; with
 // ClearFlag the notches returned are taken off the count, the remainder stays.

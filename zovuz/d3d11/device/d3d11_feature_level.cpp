@@ -69,8 +69,6 @@ int Graphics_D3D11_SetupDeviceCaps(int FeatureLevel)
     caps.MaxTextureSize = caps.MaxTextureWidth < caps.MaxTextureHeight ? caps.MaxTextureWidth : caps.MaxTextureHeight;
     if (caps.RenderTargetNum > DX_RENDERTARGET_COUNT) caps.RenderTargetNum = DX_RENDERTARGET_COUNT;
     caps.LimitsFilledFlag = 1;
-    // NOT YET BUILT (device-state cache): the cache's draw-state dirty flag is set here, so the
-    // next draw prepares its state for the new limits.
     return 0;
 }
 

@@ -12,12 +12,7 @@ ImageRect DestRect(const D3D11PresentPlacement &P)
     if (P.Emulation320x240Flag) return ImageRect{0, 0, 640, 480};
     const int width = (int)(P.ScreenWidth * P.ExtendRateX);
     const int height = (int)(P.ScreenHeight * P.ExtendRateY);
-    ImageRect dest = {0, 0, width, height};
-    if (P.MaximizedCenterFlag) {
-        const int x = (P.ClientWidth - width) / 2, y = (P.ClientHeight - height) / 2;
-        dest = ImageRect{x, y, x + width, y + height};
-    }
-    return dest;
+    return ImageRect{P.DrawOffsetX, P.DrawOffsetY, P.DrawOffsetX + width, P.DrawOffsetY + height};
 }
 
 // An edge beyond the back buffer is brought onto it, and the source's edge moved back by the same

@@ -43,12 +43,13 @@ int Graphics_Hardware_PresentFrame(void)
     int screenWidth = s.MainScreenWidth != 0 ? s.MainScreenWidth : 640;
     int screenHeight = s.MainScreenHeight != 0 ? s.MainScreenHeight : 480;
     int windowMode = GetWindowModeFlag();
-    int outWidth = screenWidth, outHeight = screenHeight;
+    int outWidth = screenWidth, outHeight = screenHeight, outX = 0, outY = 0;
     if (windowMode) {
         double rateX, rateY;
         GetWindowSizeExtendRate(&rateX, &rateY);
         outWidth = (int)(screenWidth * rateX);
         outHeight = (int)(screenHeight * rateY);
+        GetWindowDrawOffset(&outX, &outY);
     }
 
     if (!CheckValidMemImg(&screen) || !CheckValidMemImg(&SoftwareScreen.AuxScreen)) return 0;
@@ -65,10 +66,10 @@ int Graphics_Hardware_PresentFrame(void)
         if (s.Emulation320x240Flag)
             StretchDIBits(dc, 0, 0, 640, 480, 0, 0, 320, 240, bits, bitmap, DIB_RGB_COLORS, SRCCOPY);
         else if (outWidth == screen.Width && outHeight == screen.Height)
-            SetDIBitsToDevice(dc, 0, 0, screen.Width, screen.Height, 0, 0, 0, screen.Height, bits, bitmap,
+            SetDIBitsToDevice(dc, outX, outY, screen.Width, screen.Height, 0, 0, 0, screen.Height, bits, bitmap,
                               DIB_RGB_COLORS);
         else
-            StretchDIBits(dc, 0, 0, outWidth, outHeight, 0, 0, screen.Width, screen.Height, bits, bitmap,
+            StretchDIBits(dc, outX, outY, outWidth, outHeight, 0, 0, screen.Width, screen.Height, bits, bitmap,
                           DIB_RGB_COLORS, SRCCOPY);
     } else {
         if (s.BorderRepaintCount > 0) {

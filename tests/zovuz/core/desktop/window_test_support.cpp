@@ -79,3 +79,18 @@ unsigned long RunThisProgramAgain(const wchar_t *Filter, const wchar_t *Variable
     CloseHandle(process.hProcess);
     return exitCode;
 }
+
+void MaximiseMainWindowAsTheSystemWould(int Width, int Height)
+{
+    MainWindowData &w = MainWindowState;
+    HWND window = w.MainWindow;
+    w.RefitBusyFlag = 1;  // keeps the scaling refit from undoing the growth
+    MoveWindow(window, 0, 0, Width, Height, TRUE);
+    w.RefitBusyFlag = 0;
+    // What WM_SIZE's bookkeeping notes for a maximise (its own test is the core's).
+    GetWindowRect(window, &w.MaximizedWindowRect);
+    ClientRectOnScreen(window, &w.ClientRect);
+    w.MaximizedFlag = 1;
+}
+
+void RestoreMainWindowFromMaximise(void) { UpdateWindowMaximizeState(SIZE_RESTORED); }

@@ -24,3 +24,10 @@ unsigned long RunThisProgramAgain(const wchar_t *Filter, const wchar_t *Variable
 // window; activation messages a test posts itself with kTestActivationLParam still reach it.
 constexpr long kTestActivationLParam = 0x7E57;
 void KeepSystemFocusChangesAway(void);
+
+// A maximise as the window code sees it: the main window grown to Width x Height at the desktop's
+// corner, with the rectangles and the flag WM_SIZE notes for a maximise. The zoomed style is not
+// set: Wine without a window manager zooms the window, but then shows nothing drawn into it.
+// Restoring runs WM_SIZE's bookkeeping for a restored window.
+void MaximiseMainWindowAsTheSystemWould(int Width, int Height);
+void RestoreMainWindowFromMaximise(void);

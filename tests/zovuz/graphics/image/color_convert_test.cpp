@@ -131,6 +131,31 @@ TEST(ConvertColorDataBlt, FastPairsAndTheirGeneralCounterparts)
     }
 }
 
+// The 5-6-5 -> XRGB pair over every 16-bit value, on rows whose widths leave every remainder of
+// the pair's eight-pixel steps: each pixel widened with its new low bits 0, nothing written past a
+// row's end.
+TEST(ConvertColorDataBlt, The565ToXrgbPairWidensEveryValueOnRowsOfAnyWidth)
+{
+    for (int width : {1, 7, 8, 9, 15, 16, 17, 259}) {
+        SCOPED_TRACE(width);
+        const int height = (65536 + width - 1) / width;
+        PixelRows rows(R565(), width, height);
+        for (int i = 0; i < width * height; ++i) rows.Set(i % width, i / width, (uint32_t)(i * 40503u) & 0xFFFF);
+        Converted out = Convert(Xrgb(), R565(), rows);
+        ASSERT_EQ(0, out.Result);
+        int wrong = 0;
+        for (int y = 0; y < height; ++y) {
+            for (int x = 0; x < width; ++x) {
+                const uint32_t v = rows.Get(x, y);
+                const uint32_t want = (v & 0xF800) << 8 | (v & 0x07E0) << 5 | (v & 0x001F) << 3;
+                wrong += out.Dest.Get(x, y) != want;
+            }
+            for (int pad = 0; pad < 4; ++pad) wrong += out.Dest.At(width, y)[pad] != 0xCC;
+        }
+        EXPECT_EQ(0, wrong);
+    }
+}
+
 TEST(ConvertColorDataBlt, GeneralPathScalesEveryChannelThatChangesWidth)
 {
     COLORDATA s = R565(), d = Xrgb();

@@ -316,6 +316,20 @@ void CheckFullScreenMenuDisplay(void)
     SetDisplayMenuFlag(w.Setup.MenuHiddenFlag ? 0 : 1);
 }
 
+int GetWindowDrawOffset(int *X, int *Y)
+{
+    const MainWindowData &w = MainWindowState;
+    *X = *Y = 0;
+    if (!w.Setup.WindowModeFlag || !w.MaximizedFlag || w.Setup.FreeSizeFlag || w.Setup.WindowSizeSetFlag) return 0;
+    int drawWidth, drawHeight;
+    GetDrawScreenSizeOrDefault(&drawWidth, &drawHeight);
+    double rateX, rateY;
+    GetWindowSizeExtendRate(&rateX, &rateY);
+    *X = static_cast<int>(nearbyint((w.ClientRect.right - w.ClientRect.left - drawWidth * rateX) / 2.0));
+    *Y = static_cast<int>(nearbyint((w.ClientRect.bottom - w.ClientRect.top - drawHeight * rateY) / 2.0));
+    return 1;
+}
+
 int ScreenPosToDrawScreenPos(int ScreenX, int ScreenY, int *DrawScreenX, int *DrawScreenY)
 {
     const MainWindowData &w = MainWindowState;
@@ -327,19 +341,12 @@ int ScreenPosToDrawScreenPos(int ScreenX, int ScreenY, int *DrawScreenX, int *Dr
         }
         return 0;
     }
-    double x = ScreenX - w.ClientRect.left;
-    double y = ScreenY - w.ClientRect.top;
+    int offsetX, offsetY;
+    GetWindowDrawOffset(&offsetX, &offsetY);
     double rateX, rateY;
     GetWindowSizeExtendRate(&rateX, &rateY);
-    if (w.MaximizedFlag && !w.Setup.FreeSizeFlag && !w.Setup.WindowSizeSetFlag) {
-        // The scaled drawing is centred in the maximised client area.
-        int drawWidth, drawHeight;
-        GetDrawScreenSizeOrDefault(&drawWidth, &drawHeight);
-        x -= nearbyint((w.ClientRect.right - w.ClientRect.left - drawWidth * rateX) / 2.0);
-        y -= nearbyint((w.ClientRect.bottom - w.ClientRect.top - drawHeight * rateY) / 2.0);
-    }
-    *DrawScreenX = static_cast<int>(nearbyint(x / rateX));
-    *DrawScreenY = static_cast<int>(nearbyint(y / rateY));
+    *DrawScreenX = static_cast<int>(nearbyint((ScreenX - w.ClientRect.left - offsetX) / rateX));
+    *DrawScreenY = static_cast<int>(nearbyint((ScreenY - w.ClientRect.top - offsetY) / rateY));
     return 0;
 }
 

@@ -89,20 +89,22 @@ struct D3D11ModuleFunctions
 // level and the settings; the pointers are the wrappers' alone.
 struct D3D11CallLayerData
 {
-    HMODULE D3D11Module;                     // "d3d11.dll", null while not loaded
-    HMODULE DXGIModule;                      // "dxgi.dll", null while not loaded
-    IDXGIFactory *Factory;                   // every DXGI call goes to it
-    IDXGIFactory1 *Factory1;                 // the same object when CreateDXGIFactory1 made it
-    IDXGIAdapter *Adapter;                   // adapter 0 of the factory, which the device runs on
-    ID3D11Device *Device;                    // the device
-    ID3D11DeviceContext *Context;            // the immediate context every context wrapper uses
-    ID3D11DeviceContext *DeferredContext;    // made only with the multi-thread setting
-    IDXGIDevice1 *DXGIDevice;                // the device's DXGI side, for the frame latency
-    int FeatureLevel;                        // the level the device obtained (D3D_FEATURE_LEVEL)
-    int ObjectCount[D3D11_OBJECT_TYPE_NUM];  // live objects made through the wrappers, by type
-    unsigned int DrawCallCount;              // Draw and DrawIndexed calls made (wraps)
-    D3D11CreationSettingsData Settings;      // what device creation reads
-    const D3D11ModuleFunctions *Modules;     // the loader in use; null = the system's
+    HMODULE D3D11Module;                      // "d3d11.dll", null while not loaded
+    HMODULE DXGIModule;                       // "dxgi.dll", null while not loaded
+    IDXGIFactory *Factory;                    // every DXGI call goes to it
+    IDXGIFactory1 *Factory1;                  // the same object when CreateDXGIFactory1 made it
+    IDXGIAdapter *Adapter;                    // adapter 0 of the factory, which the device runs on
+    ID3D11Device *Device;                     // the device
+    ID3D11DeviceContext *Context;             // the immediate context every context wrapper uses
+    ID3D11DeviceContext *DeferredContext;     // made only with the multi-thread setting
+    IDXGIDevice1 *DXGIDevice;                 // the device's DXGI side, for the frame latency
+    int FeatureLevel;                         // the level the device obtained (D3D_FEATURE_LEVEL)
+    int ObjectCount[D3D11_OBJECT_TYPE_NUM];   // live objects made through the wrappers, by type
+    unsigned int DrawCallCount;               // Draw and DrawIndexed calls made (wraps)
+    unsigned int MapCallCount;                // Map calls made (wraps)
+    unsigned int UpdateSubresourceCallCount;  // UpdateSubresource calls made (wraps)
+    D3D11CreationSettingsData Settings;       // what device creation reads
+    const D3D11ModuleFunctions *Modules;      // the loader in use; null = the system's
 };
 extern D3D11CallLayerData D3D11CallLayer;
 
@@ -154,6 +156,9 @@ int D3D11DeviceContext_ClearRenderTargetView_ASync(ID3D11RenderTargetView *View,
                                                    int ASyncThread);
 int D3D11DeviceContext_ClearRenderTargetView_ASyncCallback(ASyncLoadRequestInfo *Info);
 void D3D11DeviceContext_CopyResource(ID3D11Resource *Dest, ID3D11Resource *Src);
+void D3D11DeviceContext_CopySubresourceRegion(ID3D11Resource *Dest, UINT DestSubresource, UINT DestX, UINT DestY,
+                                              UINT DestZ, ID3D11Resource *Src, UINT SrcSubresource,
+                                              const D3D11_BOX *SrcBox);
 void D3D11DeviceContext_CSSetShader(ID3D11ComputeShader *Shader, ID3D11ClassInstance *const *ClassInstances,
                                     UINT ClassInstanceNum);
 void D3D11DeviceContext_DSSetShader(ID3D11DomainShader *Shader, ID3D11ClassInstance *const *ClassInstances,

@@ -62,6 +62,14 @@ void D3D11DeviceContext_CopyResource(ID3D11Resource *Dest, ID3D11Resource *Src)
     if (Context() != nullptr) Context()->CopyResource(Dest, Src);
 }
 
+void D3D11DeviceContext_CopySubresourceRegion(ID3D11Resource *Dest, UINT DestSubresource, UINT DestX, UINT DestY,
+                                              UINT DestZ, ID3D11Resource *Src, UINT SrcSubresource,
+                                              const D3D11_BOX *SrcBox)
+{
+    if (Context() != nullptr)
+        Context()->CopySubresourceRegion(Dest, DestSubresource, DestX, DestY, DestZ, Src, SrcSubresource, SrcBox);
+}
+
 void D3D11DeviceContext_ResolveSubresource(ID3D11Resource *Dest, UINT DestSubresource, ID3D11Resource *Src,
                                            UINT SrcSubresource, DXGI_FORMAT Format)
 {
@@ -71,6 +79,7 @@ void D3D11DeviceContext_ResolveSubresource(ID3D11Resource *Dest, UINT DestSubres
 void D3D11DeviceContext_UpdateSubresource(ID3D11Resource *Resource, UINT Subresource, const D3D11_BOX *Box,
                                           const void *Data, UINT RowPitch, UINT DepthPitch)
 {
+    D3D11CallLayer.UpdateSubresourceCallCount++;
     if (Context() != nullptr) Context()->UpdateSubresource(Resource, Subresource, Box, Data, RowPitch, DepthPitch);
 }
 
@@ -95,6 +104,7 @@ int D3D11DeviceContext_UpdateSubresource_ASyncCallback(ASyncLoadRequestInfo *Inf
 HRESULT D3D11DeviceContext_Map(ID3D11Resource *Resource, UINT Subresource, D3D11_MAP MapType, UINT MapFlags,
                                D3D11_MAPPED_SUBRESOURCE *Mapped)
 {
+    D3D11CallLayer.MapCallCount++;
     if (Context() == nullptr) return E_POINTER;
     return Context()->Map(Resource, Subresource, MapType, MapFlags, Mapped);
 }

@@ -118,6 +118,8 @@ int Graphics_D3D11_CreateDevice(void)
 
     int level = D3D11_GetFeatureLevel();
     Graphics_D3D11_SetupDeviceCaps(level);
+    // The next draw prepares its state again, for the new device and its limits.
+    D3D11DeviceState.DrawStateDirtyFlag = 1;
 
     const D3D11AdapterTableData &adapters = D3D11AdapterTable;
     AddLogFormat(L"Graphics Device:%s", adapters.AdapterNum > 0 ? adapters.Adapter[0].Desc.Description : L"");

@@ -37,31 +37,28 @@ void ClearToBackground(ID3D11RenderTargetView *View)
     D3D11DeviceContext_ClearRenderTargetView(View, color);
 }
 
-D3D11PresentPlacement Placement(const D3D11SwapChainInfo &Chain, int ClientWidth, int ClientHeight)
+D3D11PresentPlacement Placement(const D3D11SwapChainInfo &Chain)
 {
     const GraphicsScreenSettingsData &s = GraphicsScreenSettings;
     D3D11PresentPlacement p = {};
     GetDrawScreenSize(&p.ScreenWidth, &p.ScreenHeight);
     p.BackBufferWidth = (int)Chain.BackBufferDesc.Width;
     p.BackBufferHeight = (int)Chain.BackBufferDesc.Height;
-    p.ClientWidth = ClientWidth;
-    p.ClientHeight = ClientHeight;
     p.WindowModeFlag = GetWindowModeFlag();
     p.FullScreenScalingMode = s.FullScreenScalingModeInEffect;
     if (!p.WindowModeFlag && p.FullScreenScalingMode != FULLSCREEN_SCALING_EXACT) SetupFullScreenScalingRect();
     p.FullScreenScalingRect = s.FullScreenScalingRect;
     p.Emulation320x240Flag = s.Emulation320x240Flag;
     GetWindowSizeExtendRate(&p.ExtendRateX, &p.ExtendRateY);
-    // The main window has no maximise box: its drawing is never centred in a maximised client.
-    p.MaximizedCenterFlag = 0;
+    GetWindowDrawOffset(&p.DrawOffsetX, &p.DrawOffsetY);
     return p;
 }
 
 // The sub back buffer, scaled into the back buffer.
-void CopySubBackBuffer(const D3D11SwapChainInfo &Chain, int ClientWidth, int ClientHeight)
+void CopySubBackBuffer(const D3D11SwapChainInfo &Chain)
 {
     const D3D11ScreenData &screen = D3D11Screen;
-    const D3D11PresentRects rects = Graphics_D3D11_PresentRects(Placement(Chain, ClientWidth, ClientHeight));
+    const D3D11PresentRects rects = Graphics_D3D11_PresentRects(Placement(Chain));
     if ((int)Chain.BackBufferDesc.Width != screen.SubBackBufferWidth ||
         (int)Chain.BackBufferDesc.Height != screen.SubBackBufferHeight)
         ClearToBackground(Chain.BackBufferRTV);
@@ -144,6 +141,8 @@ int Graphics_D3D11_SetupSubBackBufferFullScreen(void)
 int Graphics_D3D11_PresentFrame(void)
 {
     if (!D3D11Device_IsValid()) return -1;
+    // The inactive window shows its saved screen copy until the copy itself is drawn.
+    if (IsPresentPausedForScreenCopy()) return 0;
     D3D11ScreenData &screen = D3D11Screen;
     const int index = screen.PresentSwapChain >= 0 ? screen.PresentSwapChain : 0;
     D3D11SwapChainInfo &chain = screen.SwapChain[index];
@@ -169,7 +168,7 @@ int Graphics_D3D11_PresentFrame(void)
     // the next present makes them again.
     if (chain.BackBuffer == nullptr || chain.BackBufferRTV == nullptr) return -1;
 
-    if (screen.SubBackBuffer != nullptr) CopySubBackBuffer(chain, clientWidth, clientHeight);
+    if (screen.SubBackBuffer != nullptr) CopySubBackBuffer(chain);
     Graphics_D3D11_RenderVertexBuffer(-1, 0);
 
     const bool waitVSync = !GraphicsScreenSettings.NotWaitVSyncFlag;

@@ -98,15 +98,17 @@ int Graphics_D3D11_CreateReadBackTexture(ID3D11Texture2D *Texture, int ArraySlic
         rect.top >= rect.bottom || colorData == nullptr)
         return -1;
 
+    // Only a multisampled texture is resolved (into a single-sampled one of the same size); one
+    // level of a texture with mip levels or array slices is copied into the staging texture as it is.
+    const UINT subresource = source.MipLevels * (UINT)ArraySlice + (UINT)MipLevel;
     ID3D11Texture2D *temporary = nullptr, *staging = nullptr;
-    if (source.SampleDesc.Count > 1 || source.MipLevels > 1 || source.ArraySize > 1) {
+    if (source.SampleDesc.Count > 1) {
         D3D11_TEXTURE2D_DESC desc = LevelDesc(source, width, height);
         if (D3D11Device_CreateTexture2D(&desc, nullptr, &temporary) != S_OK) {
             temporary = nullptr;
             return Fail(L"ダウンサンプリング用テクスチャの作成に失敗しました\n", temporary, staging);
         }
-        D3D11DeviceContext_ResolveSubresource(temporary, 0, Texture, source.MipLevels * ArraySlice + MipLevel,
-                                              source.Format);
+        D3D11DeviceContext_ResolveSubresource(temporary, 0, Texture, subresource, source.Format);
     }
     D3D11_TEXTURE2D_DESC desc = LevelDesc(source, width, height);
     desc.Usage = D3D11_USAGE_STAGING;
@@ -115,7 +117,12 @@ int Graphics_D3D11_CreateReadBackTexture(ID3D11Texture2D *Texture, int ArraySlic
         staging = nullptr;
         return Fail(L"描画対象バッファ読み取り用のテクスチャの作成に失敗しました\n", temporary, staging);
     }
-    D3D11DeviceContext_CopyResource(staging, temporary != nullptr ? temporary : Texture);
+    if (temporary != nullptr)
+        D3D11DeviceContext_CopyResource(staging, temporary);
+    else if (source.MipLevels > 1 || source.ArraySize > 1)
+        D3D11DeviceContext_CopySubresourceRegion(staging, 0, 0, 0, 0, Texture, subresource, nullptr);
+    else
+        D3D11DeviceContext_CopyResource(staging, Texture);
     D3D11_MAPPED_SUBRESOURCE mapped = {};
     if (D3D11DeviceContext_Map(staging, 0, D3D11_MAP_READ, 0, &mapped) != S_OK || mapped.pData == nullptr)
         return Fail(L"描画対象バッファ読み取り用のテクスチャのマッピングに失敗しました\n", temporary, staging);
