@@ -112,5 +112,12 @@ bool WaitUntil(Done done, int timeoutMs)
 //   capture <file.png>                          sleep <ms>     close
 //   windows (lists the program's windows)
 //   exit <timeout ms> <expected code>
+// A value with spaces is written in double quotes ("C:\My songs\a.mdx", NAME="a b"); `file` takes
+// the rest of its line as the path when it holds no quote. `start` starts the program itself (it
+// need not be running), and a program still running at the end of the script is ended.
 // Each step's result goes to `log`; 0 when every step did what it asked, else the failing line.
 int RunDriverScript(const std::vector<std::string>& lines, std::string& log);
+
+// The words of a script line: separated by spaces or tabs, except inside double quotes, which
+// are taken away.
+std::vector<std::string> SplitScriptWords(const std::string& line);

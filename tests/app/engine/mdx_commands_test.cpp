@@ -6,7 +6,7 @@
 #include <random>
 
 #include "app/engine/volume_law.h"
-#include "tests/app/engine/mdx_builder.h"
+#include "tools/song_writer/mdx_builder.h"
 #include "tests/app/engine/mdx_player_fixture.h"
 
 namespace {

@@ -13,7 +13,7 @@
 
 #include "app/engine/adpcm.h"
 #include "app/engine/plugin_slot.h"
-#include "mdx_builder.h"
+#include "tools/song_writer/mdx_builder.h"
 
 namespace {
 

@@ -12,7 +12,7 @@
 #include "app/engine/mdx_song.h"
 #include "app/engine/mml_compile.h"
 #include "app/engine/song_engine.h"
-#include "mdx_builder.h"
+#include "tools/song_writer/mdx_builder.h"
 #include "zovuz/core/system_info_internal.h"
 #include "zovuz/sound/zovuz_sound.h"
 
