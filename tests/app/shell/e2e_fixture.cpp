@@ -160,7 +160,8 @@ void E2eRoadTest::PrepareFolder() {
   folder_ = std::wstring(here) + L"\\road";
   RemoveTree(folder_);
   const std::wstring ready = Wide(TestBuildDir() + "/testrun/e2e_workdir");
-  ASSERT_TRUE(FileExists(ready + L"\\tarvex.ini"))
+  const DWORD readyAttributes = GetFileAttributesW(ready.c_str());
+  ASSERT_TRUE(readyAttributes != INVALID_FILE_ATTRIBUTES && (readyAttributes & FILE_ATTRIBUTE_DIRECTORY))
       << "no working folder made ready by scripts/workdir: run the CTest test shell.e2e_workdir first";
   ASSERT_TRUE(CopyTree(ready, folder_));
   CreateDirectoryW(Path("tplog").c_str(), nullptr);
