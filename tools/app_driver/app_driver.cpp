@@ -333,8 +333,7 @@ bool AppDriver::Whole(const WindowCapture& capture) const
         int inside = 0, same = 0;
         for (int y = 0; y < dialog.picture.Height; ++y)
             for (int x = 0; x < dialog.picture.Width; ++x) {
-                const uint32_t shown =
-                    capture.At(dialog.screen.left - origin.x + x, dialog.screen.top - origin.y + y);
+                const uint32_t shown = capture.At(dialog.screen.left - origin.x + x, dialog.screen.top - origin.y + y);
                 if (shown == 0xFF000000u) continue;
                 ++inside;
                 same += shown == dialog.picture.At(x, y);

@@ -5,10 +5,11 @@
 #include <string>
 #include <vector>
 
-struct SampleSpec {
-  std::string kind;      // "kick", "snare", "hat" or "tone"
-  double seconds = 0.0;  // length
-  double hertz = 0.0;    // the tone's pitch
+struct SampleSpec
+{
+    std::string kind;      // "kick", "snare", "hat" or "tone"
+    double seconds = 0.0;  // length
+    double hertz = 0.0;    // the tone's pitch
 };
 
 // Whether `kind` names a sound SynthesizeSample makes.

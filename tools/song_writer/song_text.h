@@ -29,11 +29,12 @@
 #include "tools/song_writer/mdx_builder.h"
 #include "tools/song_writer/sample_synth.h"
 
-struct SongText {
-  MdxBuilder song;  // title, bank name, tones and tracks
-  bool hasTracks = false;
-  std::map<int, SampleSpec> samples;                // by sample number
-  std::vector<std::pair<int, std::string>> waves;  // sample number, WAV file name
+struct SongText
+{
+    MdxBuilder song;  // title, bank name, tones and tracks
+    bool hasTracks = false;
+    std::map<int, SampleSpec> samples;               // by sample number
+    std::vector<std::pair<int, std::string>> waves;  // sample number, WAV file name
 };
 
 // Reads a source text into `out`; false with `error` ("line <n>: <what>") at the first fault.

@@ -641,7 +641,8 @@ std::string WaitForRender(const std::wstring& path, int seconds) {
 TEST_F(E2eFirstRun, ExamplesOpenPlayAndSound) {
   StartProgram();
   EXPECT_TRUE(WaitForScreen(ShowsTransportBar, 5000)) << "no transport bar";
-  ASSERT_TRUE(WaitUntil([&] { return Logged("dispatch 0 ", 7); }, 10000)) << "the project's eight instruments did not open";
+  ASSERT_TRUE(WaitUntil([&] { return Logged("dispatch 0 ", 7); }, 10000))
+      << "the project's eight instruments did not open";
   const struct {
     const char* song;
     double bar;  // seconds
@@ -656,7 +657,8 @@ TEST_F(E2eFirstRun, ExamplesOpenPlayAndSound) {
     const std::string wave = WaitForRender(Path(name + ".wav"), 5);
     ASSERT_FALSE(wave.empty()) << "no render";
     EXPECT_GT(RmsDbfs(LeftChannel(wave, 0.1, example.bar - 0.2)), -40.0) << "the instrument tracks are not heard";
-    EXPECT_GT(RmsDbfs(LeftChannel(wave, example.bar + 0.1, 5 - example.bar - 0.2)), -40.0) << "silent after the first bar";
+    EXPECT_GT(RmsDbfs(LeftChannel(wave, example.bar + 0.1, 5 - example.bar - 0.2)), -40.0)
+        << "silent after the first bar";
   }
   ExitProgram();
 }
@@ -700,7 +702,8 @@ TEST_F(E2eRoadTest, CaptureAfterEnlargingAndAfterADialog) {
   AdjustWindowRectEx(&outer, GetWindowLongW(main, GWL_STYLE), TRUE, GetWindowLongW(main, GWL_EXSTYLE));
   SetWindowPos(main, nullptr, 0, 0, outer.right - outer.left, outer.bottom - outer.top, SWP_NOZORDER);
   RECT client = {};
-  ASSERT_TRUE(WaitUntil([&] { return GetClientRect(main, &client) && client.right == 1892 && client.bottom == 994; }, 3000))
+  ASSERT_TRUE(
+      WaitUntil([&] { return GetClientRect(main, &client) && client.right == 1892 && client.bottom == 994; }, 3000))
       << "the client area is " << client.right << " x " << client.bottom;
   const WindowCapture big = driver_.CaptureTo("capture_enlarged_" + Renderer() + ".png");
   ASSERT_EQ(1892, big.Width);
