@@ -12,6 +12,9 @@ constexpr int kTrackLimit = 16, kToneLimit = 64, kSampleLimit = 96;
 constexpr int kLowestKey = 3, kHighestKey = 98;  // note bytes 0x80 to 0xDF
 constexpr int kLongestNote = 256, kLongestRest = 128;
 constexpr double kBankRate = 15600.0, kWaveRate = 44100.0;
+// Full scale of a sample in the bank (12-bit units) and in a WAV file: the banks' samples play at
+// their own level, beside instruments whose notes peak near a quarter of full scale.
+constexpr double kBankFullScale = 900.0, kWaveFullScale = 18000.0;
 
 struct Reader
 {
@@ -293,7 +296,8 @@ std::vector<uint8_t> BuildSampleBank(const std::map<int, SampleSpec>& samples)
     for (const auto& [number, spec] : samples) {
         const std::vector<double> values = SynthesizeSample(spec, kBankRate);
         std::vector<int32_t> target(values.size());
-        for (size_t i = 0; i < values.size(); ++i) target[i] = static_cast<int32_t>(std::lround(values[i] * 1800.0));
+        for (size_t i = 0; i < values.size(); ++i)
+            target[i] = static_cast<int32_t>(std::lround(values[i] * kBankFullScale));
         entries.push_back({number, EncodeAdpcm(target)});
     }
     return BuildPdx(entries);
@@ -315,6 +319,6 @@ std::vector<uint8_t> BuildSampleWave(const SampleSpec& sample)
     PutLe(out, 16, 2);
     for (char c : std::string("data")) out.push_back(static_cast<uint8_t>(c));
     PutLe(out, bytes, 4);
-    for (double v : values) PutLe(out, static_cast<uint16_t>(static_cast<int16_t>(std::lround(v * 26000.0))), 2);
+    for (double v : values) PutLe(out, static_cast<uint16_t>(static_cast<int16_t>(std::lround(v * kWaveFullScale))), 2);
     return out;
 }
