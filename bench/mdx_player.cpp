@@ -14,7 +14,7 @@
 #include "app/engine/sequencer/sequencer.h"
 #include "app/engine/mixer/wave_file.h"
 #include "bench/render_tick_bench.h"
-#include "tests/app/engine/mdx_builder.h"
+#include "tools/song_writer/mdx_builder.h"
 #include "tests/app/engine/mdx_player_fixture.h"
 
 using namespace render_tick_bench;

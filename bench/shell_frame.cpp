@@ -32,7 +32,7 @@
 #include "app/shell/panes/side_panes.h"
 #include "app/shell/tracks/track_views.h"
 #include "bench/tick_probe.h"
-#include "tests/app/engine/mdx_builder.h"
+#include "tools/song_writer/mdx_builder.h"
 #include "tests/app/engine/mdx_player_fixture.h"
 #include "zovuz/zovuz.h"
 

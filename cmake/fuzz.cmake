@@ -19,12 +19,19 @@ ExternalProject_Add(tarvex_fuzz_native
   USES_TERMINAL_BUILD ON)
 
 # The shader-pack builder first, on its own: the cross build's Direct3D 11 library compiles the
-# source it writes (tools/shader_pack/CMakeLists.txt) and need not wait for the fuzz targets.
+# source it writes (tools/shader_pack/CMakeLists.txt) and need not wait for the fuzz targets. It
+# runs when a file the native build may read for it has changed (the library, the tools, the fuzz
+# project's platform stand-in and CMake files: more than the builder reads, never less), so a
+# build with nothing changed (each start of scripts/run) does not run it.
+file(GLOB_RECURSE tarvex_shader_pack_inputs CONFIGURE_DEPENDS
+  ${CMAKE_SOURCE_DIR}/zovuz/*.cpp ${CMAKE_SOURCE_DIR}/zovuz/*.h ${CMAKE_SOURCE_DIR}/zovuz/*.inc
+  ${CMAKE_SOURCE_DIR}/tools/*.cpp ${CMAKE_SOURCE_DIR}/tools/*.h ${CMAKE_SOURCE_DIR}/tools/*.txt
+  ${CMAKE_SOURCE_DIR}/fuzz/native/* ${CMAKE_SOURCE_DIR}/cmake/*)
 ExternalProject_Add_Step(tarvex_fuzz_native shader_pack
   COMMAND ${CMAKE_COMMAND} --build <BINARY_DIR> --target shader_pack
   DEPENDEES configure
   DEPENDERS build
-  ALWAYS TRUE
+  DEPENDS ${tarvex_shader_pack_inputs} ${CMAKE_SOURCE_DIR}/fuzz/CMakeLists.txt
   BYPRODUCTS ${TARVEX_FUZZ_BUILD_DIR}/shader_pack/shader_pack)
 ExternalProject_Add_StepTargets(tarvex_fuzz_native shader_pack)
 

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "fuzz/support/fuzz_text.h"
-#include "tests/app/engine/mdx_builder.h"
+#include "tools/song_writer/mdx_builder.h"
 #include "tests/zovuz/graphics/font/font_data_builder.h"
 #include "tests/zovuz/graphics/image_seeds.h"
 #include "tests/zovuz/sound/wave_builder.h"

@@ -34,3 +34,8 @@ endforeach()
 # These draw in a window of their own.
 set_tests_properties(tools.shader_d3d11 tools.shader_instructions tools.standard_shaders_d3d11
   tools.three_d_shaders_d3d11 PROPERTIES RESOURCE_LOCK main_window)
+
+# The song writer's text reader and bank builder.
+target_link_libraries(tools_song_text_test PRIVATE song_writer_lib)
+# The driver script's reading of its lines.
+target_link_libraries(tools_driver_script_test PRIVATE app_driver_lib)

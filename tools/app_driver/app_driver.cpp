@@ -204,8 +204,12 @@ bool AppDriver::AnswerFileDialog(const std::wstring& path, int timeoutMs) const
     Sleep(200);  // the dialog fills its fields after it shows
     // 0x47C: the file-name field of the common file dialogs. CDM_SETCONTROLTEXT carries its text by
     // pointer, which the system does not carry into another process: the field gets WM_SETTEXT, which
-    // it does.
-    SendMessageW(GetDlgItem(dialog, 0x47C), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(path.c_str()));
+    // it does. Wine's dialog takes no "/" between folders: they become "\".
+    std::wstring name = path;
+    for (wchar_t& c : name)
+        if (c == L'/') c = L'\\';
+    SendMessageW(GetDlgItem(dialog, 0x47C), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(name.c_str()));
+    NoteClosing(dialog);
     PostMessageW(dialog, WM_COMMAND, IDOK, 0);
     return WaitUntil([&] { return !IsWindow(dialog) || !IsWindowVisible(dialog); }, timeoutMs);
 }
@@ -214,6 +218,7 @@ bool AppDriver::AnswerBox(const std::wstring& caption, int button, int timeoutMs
 {
     HWND box = WaitForDialog(caption, timeoutMs);
     if (box == nullptr) return false;
+    NoteClosing(box);
     PostMessageW(box, WM_COMMAND, static_cast<WPARAM>(button), 0);
     return WaitUntil([&] { return !IsWindow(box) || !IsWindowVisible(box); }, timeoutMs);
 }
@@ -245,6 +250,7 @@ bool AppDriver::Render(const std::wstring& path, const std::wstring& length, int
     if (dialog == nullptr) return false;
     SendMessageW(GetDlgItem(dialog, 1), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(path.c_str()));
     SendMessageW(GetDlgItem(dialog, 0), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(length.c_str()));
+    NoteClosing(dialog);  // Export closes it
     PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(3, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(dialog, 3)));
     return true;
 }
@@ -301,11 +307,59 @@ void AppDriver::Drag(int fromX, int fromY, int toX, int toY) const
     Sleep(50);
 }
 
+void AppDriver::NoteClosing(HWND dialog) const
+{
+    RECT client = {};
+    if (!GetClientRect(dialog, &client)) return;
+    ClosedDialog closed = {client, CaptureWindow(dialog, 0, 0, client.right, client.bottom)};
+    MapWindowPoints(dialog, nullptr, reinterpret_cast<POINT*>(&closed.screen), 2);
+    if (!closed.picture.Empty()) closedDialogs_.push_back(closed);
+}
+
+bool AppDriver::Whole(const WindowCapture& capture) const
+{
+    constexpr int kBlock = 64;
+    for (int top = 0; top + kBlock <= capture.Height; top += kBlock)
+        for (int left = 0; left + kBlock <= capture.Width; left += kBlock) {
+            bool black = true;
+            for (int y = top; y < top + kBlock && black; ++y)
+                for (int x = left; x < left + kBlock && black; ++x) black = capture.At(x, y) == 0;
+            if (black) return false;
+        }
+    POINT origin = {0, 0};
+    ClientToScreen(main_, &origin);
+    for (const ClosedDialog& dialog : closedDialogs_) {
+        // The dialog's pixels where it stood, counted over the part inside the client area.
+        int inside = 0, same = 0;
+        for (int y = 0; y < dialog.picture.Height; ++y)
+            for (int x = 0; x < dialog.picture.Width; ++x) {
+                const uint32_t shown = capture.At(dialog.screen.left - origin.x + x, dialog.screen.top - origin.y + y);
+                if (shown == 0xFF000000u) continue;
+                ++inside;
+                same += shown == dialog.picture.At(x, y);
+            }
+        if (inside > 0 && same * 2 > inside) return false;
+    }
+    return true;
+}
+
 WindowCapture AppDriver::Capture() const
 {
     RECT client = {};
     if (main_ == nullptr || !GetClientRect(main_, &client)) return {};
-    return CaptureWindow(main_, 0, 0, client.right, client.bottom);
+    // Returns once the user-interface thread has taken it: after a load that kept it busy.
+    DWORD_PTR answer = 0;
+    SendMessageTimeoutW(main_, WM_NULL, 0, 0, SMTO_NORMAL, 5000, &answer);
+    WindowCapture capture;
+    const bool whole = WaitUntil(
+        [&] {
+            if (!GetClientRect(main_, &client)) return true;
+            capture = CaptureWindow(main_, 0, 0, client.right, client.bottom);
+            return capture.Empty() || Whole(capture);
+        },
+        5000);
+    if (whole) closedDialogs_.clear();
+    return capture;
 }
 
 WindowCapture AppDriver::CaptureTo(const std::string& pngName) const

@@ -49,8 +49,8 @@ public:
     // ignores commands (it does while it loads a song or a project), until the dialog shows. The
     // dialog, or null after `timeoutMs`.
     HWND PostMenuForDialog(int id, int timeoutMs = 10000) const;
-    // The next file dialog gets `path` in its file-name field, then OK. False when none came or it
-    // did not close.
+    // The next file dialog gets `path` in its file-name field ("/" taken as "\"), then OK. False
+    // when none came or it did not close.
     bool AnswerFileDialog(const std::wstring& path, int timeoutMs = 10000) const;
     // The next message box captioned `caption` ("completed", "Failed", "unload") is closed with
     // `button` (IDOK, IDYES). False when none came within `timeoutMs`.
@@ -75,7 +75,11 @@ public:
     // there, each step held long enough for a frame to see it.
     void Drag(int fromX, int fromY, int toX, int toY) const;
 
-    // The whole client area; empty when it cannot be read.
+    // The whole client area as the program has drawn it; empty when it cannot be read. It waits
+    // (up to 5 s) until the program's user-interface thread takes messages again (it does not
+    // while it loads a song) and the picture is whole: no 64 x 64 block of the client area is
+    // still black, as an area the program has not drawn since the window grew or a window over
+    // it went away reads, and where a dialog the driver closed stood, the dialog no longer shows.
     WindowCapture Capture() const;
     // The same, written as PNG under the current folder (the test's run folder).
     WindowCapture CaptureTo(const std::string& pngName) const;
@@ -85,11 +89,23 @@ public:
     DWORD WaitForExit(int timeoutMs);
 
 private:
+    // A dialog the driver closed: where its client area stood on the screen and what it showed.
+    struct ClosedDialog
+    {
+        RECT screen;
+        WindowCapture picture;
+    };
+
     void Close();
+    // Notes the dialog's place and picture just before the driver closes it.
+    void NoteClosing(HWND dialog) const;
+    // Whether a capture shows the program's whole picture (see Capture).
+    bool Whole(const WindowCapture& capture) const;
 
     PROCESS_INFORMATION process_ = {};
     HWND main_ = nullptr;
     std::wstring outputFile_;
+    mutable std::vector<ClosedDialog> closedDialogs_;  // since the last whole capture
 };
 
 // Waits up to `timeoutMs` of the system's clock for `done`, polling every 20 ms.
@@ -112,5 +128,12 @@ bool WaitUntil(Done done, int timeoutMs)
 //   capture <file.png>                          sleep <ms>     close
 //   windows (lists the program's windows)
 //   exit <timeout ms> <expected code>
+// A value with spaces is written in double quotes ("C:\My songs\a.mdx", NAME="a b"); `file` takes
+// the rest of its line as the path when it holds no quote. `start` starts the program itself (it
+// need not be running), and a program still running at the end of the script is ended.
 // Each step's result goes to `log`; 0 when every step did what it asked, else the failing line.
 int RunDriverScript(const std::vector<std::string>& lines, std::string& log);
+
+// The words of a script line: separated by spaces or tabs, except inside double quotes, which
+// are taken away.
+std::vector<std::string> SplitScriptWords(const std::string& line);

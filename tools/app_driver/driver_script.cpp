@@ -1,6 +1,5 @@
 // tarvex_driver.exe's scripts: the driver's steps, one a line, for trying a road by hand.
 #include <cstdlib>
-#include <sstream>
 
 #include "tools/app_driver/app_driver.h"
 
@@ -26,55 +25,79 @@ WORD KeyOf(const std::string& name)
     return static_cast<WORD>(std::strtol(name.c_str(), nullptr, 0));
 }
 
-// One step; false when it did not do what it asked.
-bool Step(AppDriver& driver, std::istringstream& in, const std::string& verb, std::string& note)
+// One step; false when it did not do what it asked. `rest` is the line after the verb, as written.
+bool Step(AppDriver& driver, const std::vector<std::string>& words, const std::string& rest, std::string& note)
 {
-    std::string a, b;
-    if (verb == "start") {
-        in >> a >> b;
+    const std::string& verb = words[0];
+    const size_t count = words.size();
+    auto arg = [&](size_t i) { return i < count ? words[i] : std::string(); };
+    auto number = [&](size_t i) { return std::atoi(arg(i).c_str()); };
+    if (verb == "start" && count >= 3) {
         std::vector<std::pair<std::wstring, std::wstring>> environment;
-        for (std::string pair; in >> pair;) {
-            const size_t equals = pair.find('=');
+        for (size_t i = 3; i < count; ++i) {
+            const size_t equals = words[i].find('=');
             if (equals != std::string::npos)
-                environment.push_back({Wide(pair.substr(0, equals)), Wide(pair.substr(equals + 1))});
+                environment.push_back({Wide(words[i].substr(0, equals)), Wide(words[i].substr(equals + 1))});
         }
-        return driver.Start(Wide(a), b == "." ? L"" : Wide(b), environment);
+        return driver.Start(Wide(words[1]), words[2] == "." ? L"" : Wide(words[2]), environment);
     }
-    if (verb == "menu" && in >> a) return driver.PostMenu(std::atoi(a.c_str())), true;
-    if (verb == "dialog" && in >> a) return driver.PostMenuForDialog(std::atoi(a.c_str())) != nullptr;
-    if (verb == "file" && std::getline(in >> std::ws, a)) return driver.AnswerFileDialog(Wide(a));
-    if (verb == "box" && in >> a >> b) return driver.AnswerBox(Wide(a), b == "yes" ? IDYES : IDOK);
-    if (verb == "render" && in >> a >> b) return driver.Render(Wide(a), Wide(b));
-    if (verb == "key" && in >> a) {
-        int hold = 150;
-        in >> hold;
-        return driver.PressKey(KeyOf(a), hold), true;
-    }
-    if (verb == "click" && in >> a >> b) return driver.Click(std::atoi(a.c_str()), std::atoi(b.c_str())), true;
-    if (verb == "wheel" && in >> a) return driver.Wheel(std::atoi(a.c_str())), true;
-    if (verb == "capture" && in >> a) return !driver.CaptureTo(a).Empty();
-    if (verb == "sleep" && in >> a) return Sleep(static_cast<DWORD>(std::atoi(a.c_str()))), true;
+    if (verb == "menu" && count >= 2) return driver.PostMenu(number(1)), true;
+    if (verb == "dialog" && count >= 2) return driver.PostMenuForDialog(number(1)) != nullptr;
+    // The file name is the rest of the line, spaces and all, unless it is quoted.
+    if (verb == "file" && count >= 2)
+        return driver.AnswerFileDialog(Wide(rest.find('"') == std::string::npos ? rest : words[1]));
+    if (verb == "box" && count >= 3) return driver.AnswerBox(Wide(words[1]), words[2] == "yes" ? IDYES : IDOK);
+    if (verb == "render" && count >= 3) return driver.Render(Wide(words[1]), Wide(words[2]));
+    if (verb == "key" && count >= 2) return driver.PressKey(KeyOf(words[1]), count >= 3 ? number(2) : 150), true;
+    if (verb == "click" && count >= 3) return driver.Click(number(1), number(2)), true;
+    if (verb == "wheel" && count >= 2) return driver.Wheel(number(1)), true;
+    if (verb == "capture" && count >= 2) return !driver.CaptureTo(words[1]).Empty();
+    if (verb == "sleep" && count >= 2) return Sleep(static_cast<DWORD>(number(1))), true;
     if (verb == "windows") return note = "\n" + driver.DescribeWindows(), true;
     if (verb == "close") return driver.PostToMain(WM_CLOSE), true;
-    if (verb == "exit" && in >> a >> b) {
-        const DWORD code = driver.WaitForExit(std::atoi(a.c_str()));
+    if (verb == "exit" && count >= 3) {
+        const DWORD code = driver.WaitForExit(number(1));
         note = " (exit code " + std::to_string(code) + ")";
-        return code == static_cast<DWORD>(std::strtoul(b.c_str(), nullptr, 0));
+        return code == static_cast<DWORD>(std::strtoul(words[2].c_str(), nullptr, 0));
     }
-    note = " (not a step)";
+    note = " (not a step, or too few values)";
     return false;
 }
 
 }  // namespace
 
+std::vector<std::string> SplitScriptWords(const std::string& line)
+{
+    std::vector<std::string> words;
+    std::string word;
+    bool inWord = false, quoted = false;
+    for (char c : line) {
+        if (c == '"') {
+            quoted = !quoted;
+            inWord = true;
+        } else if ((c == ' ' || c == '\t') && !quoted) {
+            if (inWord) words.push_back(word);
+            word.clear();
+            inWord = false;
+        } else {
+            word += c;
+            inWord = true;
+        }
+    }
+    if (inWord) words.push_back(word);
+    return words;
+}
+
 int RunDriverScript(const std::vector<std::string>& lines, std::string& log)
 {
     AppDriver driver;
     for (size_t i = 0; i < lines.size(); ++i) {
-        std::istringstream in(lines[i]);
-        std::string verb, note;
-        if (!(in >> verb) || verb[0] == '#') continue;
-        const bool done = Step(driver, in, verb, note);
+        const std::vector<std::string> words = SplitScriptWords(lines[i]);
+        if (words.empty() || words[0][0] == '#') continue;
+        std::string rest = lines[i].substr(lines[i].find_first_not_of(" \t") + words[0].size());
+        rest.erase(0, rest.find_first_not_of(" \t"));
+        std::string note;
+        const bool done = Step(driver, words, rest, note);
         log += (done ? "ok     " : "FAILED ") + lines[i] + note + "\n";
         if (!done) return static_cast<int>(i) + 1;
     }

@@ -1,6 +1,9 @@
 // A VST 2 plug-in for the host's tests, built as several DLLs (see CMakeLists.txt):
 //   TP_INSTRUMENT        an instrument: a constant level on its outputs while a note is held;
 //                        otherwise an effect: out = in * g + c, g = parameter 0, c = parameter 1
+//   TP_TONE              with TP_INSTRUMENT: a sine for each note in place of the constant level
+//                        (test_plugin_api.h says how it sounds)
+//   TP_EDITOR_NO_SIZE    an editor that reports no size (others report kTpEditorDefaultRect)
 //   TP_NAME              the effect name it reports (may be empty)
 //   TP_ENTRY_MAIN        exports only "main"; TP_ENTRY_NONE exports no entry point
 //   TP_NO_EDITOR         no editor of its own (flag bit 0 clear) and kTpPlainParamCount parameters
@@ -12,6 +15,7 @@
 #include <windows.h>
 
 #include <chrono>
+#include <cmath>
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
@@ -28,8 +32,19 @@ const char kEffectName[] = TP_STRINGIFY(TP_NAME);
 const char kFileName[] = TP_STRINGIFY(TP_FILE);
 const char* const kProgramNames[kTpProgramCount] = {"Init", "Bright", nullptr};  // the last is refused
 
+// A sounding note of the tone variant.
+struct ToneVoice {
+  int32_t key;         // 0-127; -1: the voice is free
+  float level;         // peak level, from the velocity
+  int64_t frame;       // frames played since the note began: its phase
+  int32_t releaseLeft; // frames of the fade still to play after the note-off; -1: held
+};
+
+const int kToneVoices = 16;
+
 struct TestPluginState {
   TpInstance instances[kTpMaxInstances];  // the pool; a closed instance is reused last
+  ToneVoice voices[kTpMaxInstances][kToneVoices];  // by pool entry: the tone variant's notes
   int32_t created;                        // instances created so far
   TpConfig config;                        // shape of the next instances
   char logPaths[kTpMaxInstances][MAX_PATH];  // by pool entry; empty: no log
@@ -42,7 +57,7 @@ TpConfig DefaultConfig() {
   TpConfig c;
   c.numInputs = -1;
   c.numOutputs = -1;
-  c.hasEditorRect = 0;
+  c.hasEditorRect = -1;
   c.rect.top = c.rect.left = c.rect.bottom = c.rect.right = 0;
   c.numParams = -1;
   c.numPrograms = -1;
@@ -63,6 +78,66 @@ TpConfig DefaultConfig() {
 }
 
 int PoolIndex(const TpInstance* t) { return static_cast<int>(t - g_tp.instances); }
+
+// Whether an instance of this variant has an editor rectangle when the configuration leaves it
+// to the variant (-1), and which.
+void ApplyEditorRect(TpInstance* t, const TpConfig& config) {
+  if (config.hasEditorRect != -1) {
+    t->hasEditorRect = config.hasEditorRect;
+    t->rect = config.rect;
+    return;
+  }
+#if defined(TP_NO_EDITOR) || defined(TP_EDITOR_NO_SIZE)
+  t->hasEditorRect = 0;
+#else
+  t->hasEditorRect = 1;
+  t->rect = kTpEditorDefaultRect;
+#endif
+}
+
+#ifdef TP_TONE
+// The tone variant's notes: a note-on starts (or restarts) its key's voice from phase 0 at the
+// first frame of the next block; a note-off lets it fade.
+void StartTone(TpInstance* t, int key, int velocity) {
+  ToneVoice* voices = g_tp.voices[PoolIndex(t)];
+  ToneVoice* chosen = nullptr;
+  for (int v = 0; v < kToneVoices && !chosen; ++v)
+    if (voices[v].key == key) chosen = &voices[v];
+  for (int v = 0; v < kToneVoices && !chosen; ++v)
+    if (voices[v].key < 0) chosen = &voices[v];
+  if (!chosen) chosen = &voices[0];  // all sounding: the first gives way
+  *chosen = ToneVoice{key, kTpToneLevel * static_cast<float>(velocity) / 127.0f, 0, -1};
+}
+
+void ReleaseTone(TpInstance* t, int key) {
+  for (ToneVoice& voice : g_tp.voices[PoolIndex(t)])
+    if (voice.key == key && voice.releaseLeft < 0) voice.releaseLeft = kTpToneReleaseFrames;
+}
+
+// Adds the sounding voices into the first two outputs (both carry the same signal).
+void RenderTones(TpInstance* t, float** outputs, int outputCount, int frames) {
+  for (int c = 0; c < outputCount; ++c)
+    for (int i = 0; i < frames; ++i) outputs[c][i] = 0.0f;
+  if (outputCount < 1) return;
+  for (ToneVoice& voice : g_tp.voices[PoolIndex(t)]) {
+    if (voice.key < 0) continue;
+    const double step = 2.0 * M_PI * TpToneFrequency(voice.key) / kTpToneSampleRate;
+    for (int i = 0; i < frames; ++i) {
+      float gain = voice.level;
+      if (voice.releaseLeft >= 0) {
+        if (voice.releaseLeft == 0) {
+          voice.key = -1;
+          break;
+        }
+        gain *= static_cast<float>(voice.releaseLeft--) / kTpToneReleaseFrames;
+      }
+      const float s = gain * static_cast<float>(std::sin(step * static_cast<double>(voice.frame++)));
+      outputs[0][i] += s;
+      if (outputCount > 1) outputs[1][i] += s;
+    }
+  }
+}
+#endif
 
 // The instance's log starts anew when logging is asked for.
 void StartLog(TpInstance* t) {
@@ -148,8 +223,18 @@ void RecordMidi(TpInstance* t, const VstEvents* events) {
     unsigned status = static_cast<unsigned char>(m->midiData[0]) & 0xF0;
     unsigned key = static_cast<unsigned char>(m->midiData[1]) & 0x7F;
     unsigned velocity = static_cast<unsigned char>(m->midiData[2]);
-    if (status == 0x90 && velocity > 0) t->keyHeld[key] = 1;
-    if (status == 0x80 || (status == 0x90 && velocity == 0)) t->keyHeld[key] = 0;
+    if (status == 0x90 && velocity > 0) {
+      t->keyHeld[key] = 1;
+#ifdef TP_TONE
+      StartTone(t, static_cast<int>(key), static_cast<int>(velocity));
+#endif
+    }
+    if (status == 0x80 || (status == 0x90 && velocity == 0)) {
+      t->keyHeld[key] = 0;
+#ifdef TP_TONE
+      ReleaseTone(t, static_cast<int>(key));
+#endif
+    }
   }
   ++t->eventBatches;
 }
@@ -239,7 +324,10 @@ void VST_CALL ProcessReplacing(AEffect* e, float** inputs, float** outputs, VstI
   ++t->processCalls;
   t->lastFrames = frames;
   if (frames != 441) ++t->oddFrameCalls;
-#ifdef TP_INSTRUMENT
+#if defined(TP_INSTRUMENT) && defined(TP_TONE)
+  (void)inputs;
+  RenderTones(t, outputs, e->numOutputs, frames);
+#elif defined(TP_INSTRUMENT)
   (void)inputs;
   bool held = false;
   for (int k = 0; k < 128; ++k) held = held || t->keyHeld[k];
@@ -286,9 +374,9 @@ TpInstance* NewInstance() {
   std::memset(t, 0, sizeof *t);
   t->used = 1;
   t->serial = g_tp.created++;
-  t->hasEditorRect = g_tp.config.hasEditorRect;
-  t->rect = g_tp.config.rect;
+  ApplyEditorRect(t, g_tp.config);
   g_tp.editors[PoolIndex(t)] = nullptr;
+  for (ToneVoice& voice : g_tp.voices[PoolIndex(t)]) voice.key = -1;
   StartLog(t);
 #ifndef TP_INSTRUMENT
   t->params[0] = 1.0f;  // unity gain, no offset until a test sets them

@@ -4,6 +4,7 @@
 // the host closed the instance and released its reference.
 #pragma once
 
+#include <cmath>
 #include <cstdint>
 
 #include "app/engine/plugin/vst_abi.h"
@@ -29,10 +30,24 @@ const int kTpLongDisplayParam = 3;
 //                         ("midi <status> <data1> <data2>", hexadecimal) and setParameter
 //                         ("param <index> <value>"); the file starts anew with the instance
 //   TARVEX_TP_EDITOR_RECT "left,top,right,bottom": the editor rectangle of the editor variants
+//                         (also of the one that otherwise reports no size)
+
+// The editor rectangle the editor variants report unless configured otherwise; one variant
+// (tp_kezmir) has an editor and reports no size.
+const ERect kTpEditorDefaultRect = {0, 0, 120, 320};  // top, left, bottom, right
 
 // An instrument holding a note outputs these levels on its first two outputs.
 const float kTpDcLeft = 0.5f;
 const float kTpDcRight = 0.25f;
+
+// The tone variant (tp_tone) plays a sine for each note on its first two outputs: at the key's
+// equal-tempered pitch (key 69 is 440 Hz), of peak level kTpToneLevel x velocity / 127, from
+// phase 0 at the first frame of the block its note-on came with; a note-off fades it out
+// linearly over kTpToneReleaseFrames. It counts its phase at the host's 44,100 Hz.
+const float kTpToneLevel = 0.25f;
+const int kTpToneReleaseFrames = 882;  // 20 ms
+const double kTpToneSampleRate = 44100.0;
+inline double TpToneFrequency(int key) { return 440.0 * std::pow(2.0, (key - 69) / 12.0); }
 
 struct TpDispatchRecord {
   int32_t opcode;
@@ -64,7 +79,7 @@ struct TpHostAnswer {
 struct TpConfig {
   int32_t numInputs;
   int32_t numOutputs;
-  int32_t hasEditorRect;  // 1: effEditGetRect hands out `rect`
+  int32_t hasEditorRect;  // 1: effEditGetRect hands out `rect`; 0: no size; -1: the variant's own
   ERect rect;
   int32_t numParams;
   int32_t numPrograms;

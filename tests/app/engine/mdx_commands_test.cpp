@@ -6,7 +6,7 @@
 #include <random>
 
 #include "app/engine/mixer/volume_law.h"
-#include "tests/app/engine/mdx_builder.h"
+#include "tools/song_writer/mdx_builder.h"
 #include "tests/app/engine/mdx_player_fixture.h"
 
 namespace {
@@ -24,16 +24,39 @@ std::vector<std::pair<int, float>> ParamsSince(const TpInstance* inst, int from)
 // Commands that do nothing on a track (or nothing the test sees) take their arguments with
 // them: the note after them is the note written.
 TEST_F(MdxPlayerTest, CommandsThatDoNothingKeepTheTrackInStep) {
-  const std::vector<std::vector<int>> both = {
-      {0xE0}, {0xE3}, {0xE6}, {0xE7, 0x90, 0x90}, {0xE8}, {0xE9, 0x90}, {0xEA, 0x80}, {0xEB, 0x81},
-      {0xEB, 1, 0x90, 0x90, 0x90, 0x90}, {0xEE}, {0xEF, 0x90}, {0xF0, 0x90}, {0xFE, 0x90, 0x90}, {0xF8, 0x90},
-      {0xFA}, {0xF9}, {0xFB, 0x90}, {0xFF, 200}};
-  const std::vector<std::vector<int>> fmOnly = {
-      {0xEA, 1, 0x90, 0x90, 0x90, 0x90}, {0xEC, 0x80}, {0xEC, 2, 0x90, 0x90, 0x90, 0x90}, {0xED, 0x90},
-      {0xF2, 0x90, 0x90}, {0xF3, 0, 0}, {0xFC, 0x90}, {0xFD, 0x90}};
-  const std::vector<std::vector<int>> pcmOnly = {
-      {0xEA, 1, 0x90, 0x90, 0x90, 0x90}, {0xEC, 2, 0x90, 0x90, 0x90, 0x90}, {0xED, 0x90}, {0xF2, 0x90, 0x90},
-      {0xF3, 0x90, 0x90}, {0xFC, 0x90}, {0xFD, 0x90}};
+  const std::vector<std::vector<int>> both = {{0xE0},
+                                              {0xE3},
+                                              {0xE6},
+                                              {0xE7, 0x90, 0x90},
+                                              {0xE8},
+                                              {0xE9, 0x90},
+                                              {0xEA, 0x80},
+                                              {0xEB, 0x81},
+                                              {0xEB, 1, 0x90, 0x90, 0x90, 0x90},
+                                              {0xEE},
+                                              {0xEF, 0x90},
+                                              {0xF0, 0x90},
+                                              {0xFE, 0x90, 0x90},
+                                              {0xF8, 0x90},
+                                              {0xFA},
+                                              {0xF9},
+                                              {0xFB, 0x90},
+                                              {0xFF, 200}};
+  const std::vector<std::vector<int>> fmOnly = {{0xEA, 1, 0x90, 0x90, 0x90, 0x90},
+                                                {0xEC, 0x80},
+                                                {0xEC, 2, 0x90, 0x90, 0x90, 0x90},
+                                                {0xED, 0x90},
+                                                {0xF2, 0x90, 0x90},
+                                                {0xF3, 0, 0},
+                                                {0xFC, 0x90},
+                                                {0xFD, 0x90}};
+  const std::vector<std::vector<int>> pcmOnly = {{0xEA, 1, 0x90, 0x90, 0x90, 0x90},
+                                                 {0xEC, 2, 0x90, 0x90, 0x90, 0x90},
+                                                 {0xED, 0x90},
+                                                 {0xF2, 0x90, 0x90},
+                                                 {0xF3, 0x90, 0x90},
+                                                 {0xFC, 0x90},
+                                                 {0xFD, 0x90}};
   PutSample(3, 100000, 1);
   PutSample(4, 100000, 1);
   for (int pcm = 0; pcm < 2; ++pcm) {
@@ -66,14 +89,15 @@ TEST_F(MdxPlayerTest, VolumeCommandsSetTheInstrumentVolume) {
   const struct {
     std::vector<int> commands;
     float scale;
-    int volume;    // the track's volume afterwards
-    int slot;      // the instrument volume
+    int volume;  // the track's volume afterwards
+    int slot;    // the instrument volume
   } cases[] = {
-      {{0xFB, 15}, 1.0f, 15, 250},          {{0xFB, 0}, 1.0f, 0, 170},          {{0xFB, 15, 0xF9}, 1.0f, 15, 250},
-      {{0xFB, 0, 0xFA}, 1.0f, 0, 170},      {{0xFB, 3, 0xF9, 0xF9}, 1.0f, 5, 196},
-      {{0xFB, 0x80}, 1.0f, 127, 254},       {{0xFB, 0x80, 0xF9}, 1.0f, 127, 254},
-      {{0xFB, 0xFF}, 1.0f, 0, 0},           {{0xFB, 0xFF, 0xFA}, 1.0f, 0, 0},   {{0xFB, 0xFE, 0xF9}, 1.0f, 2, 4},
-      {{0xFB, 15}, 0.5f, 15, 125},          {{0xFB, 0x80}, 2.0f, 127, 255},
+      {{0xFB, 15}, 1.0f, 15, 250},           {{0xFB, 0}, 1.0f, 0, 170},
+      {{0xFB, 15, 0xF9}, 1.0f, 15, 250},     {{0xFB, 0, 0xFA}, 1.0f, 0, 170},
+      {{0xFB, 3, 0xF9, 0xF9}, 1.0f, 5, 196}, {{0xFB, 0x80}, 1.0f, 127, 254},
+      {{0xFB, 0x80, 0xF9}, 1.0f, 127, 254},  {{0xFB, 0xFF}, 1.0f, 0, 0},
+      {{0xFB, 0xFF, 0xFA}, 1.0f, 0, 0},      {{0xFB, 0xFE, 0xF9}, 1.0f, 2, 4},
+      {{0xFB, 15}, 0.5f, 15, 125},           {{0xFB, 0x80}, 2.0f, 127, 255},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(testing::Message() << c.commands.size() << " commands, volume " << c.volume);
@@ -119,7 +143,14 @@ TEST_F(MdxPlayerTest, PanCommandsPlaceTheInstrumentOrThePcmVoice) {
     SCOPED_TRACE(c.argument);
     LoadInstrument(0);
     PutSample(3, 100000, 1);
-    Play({MdxTrack().Tempo(200).Pan(c.argument).Note(60, 40).End(), {}, {}, {}, {}, {}, {}, {},
+    Play({MdxTrack().Tempo(200).Pan(c.argument).Note(60, 40).End(),
+          {},
+          {},
+          {},
+          {},
+          {},
+          {},
+          {},
           MdxTrack().Tempo(200).Pan(c.argument).Sample(3, 40).End()});
     Tick(CallOfTick(1));
     const std::vector<Frame> frames = Render(2);
@@ -190,8 +221,9 @@ TEST_F(MdxPlayerTest, ChipLfoAndNoiseCommandsWriteInstrumentParameters) {
     std::vector<int> command;
     std::vector<std::pair<int, float>> writes;
   } cases[] = {
-      {0, {0xEA, 2, 51, 0xC0, 0x82, 0x35}, {{4, 2 / 3.0f}, {6, 51 / 255.0f}, {7, 64 / 127.0f}, {8, -126 / 127.0f},
-                                           {9, 3 / 7.0f}, {10, 1 / 3.0f}}},
+      {0,
+       {0xEA, 2, 51, 0xC0, 0x82, 0x35},
+       {{4, 2 / 3.0f}, {6, 51 / 255.0f}, {7, 64 / 127.0f}, {8, -126 / 127.0f}, {9, 3 / 7.0f}, {10, 1 / 3.0f}}},
       {0, {0xEA, 3, 0, 0, 0, 0xF0}, {{4, 1.0f}, {6, 0.0f}, {7, -128 / 127.0f}, {8, 0.0f}, {9, -1 / 7.0f}, {10, 0.0f}}},
       {0, {0xEA, 0x81}, {}},
       {7, {0xED, 0x9F}, {{55, 1.0f}, {56, 1.0f}}},
@@ -243,8 +275,8 @@ TEST_F(MdxPlayerTest, HostileTracksStayInsideTheirDataAndTables) {
       {"loop without time", {0xFF, 200, 0xFB, 3, 0xF9, 0xF1, 0xFF, 0xFC}, false},
       {"repeat without time", {0xFF, 200, 0xF6, 255, 0, 0xF9, 0xF5, 0xFF, 0xFC, 0xF1, 0xFF, 0xF4}, false},
       {"repeats nested too deep",
-       {0xFF, 200, 0xF6, 2, 0, 0xF6, 2, 0, 0xF6, 2, 0, 0xF6, 2, 0, 0xF6, 2, 0, 0xF6, 2, 0, 0xF6, 2, 0, 0xF6, 2, 0,
-        0x83, 3},
+       {0xFF, 200, 0xF6, 2,    0, 0xF6, 2,    0, 0xF6, 2,    0, 0xF6, 2,    0,
+        0xF6, 2,   0,    0xF6, 2, 0,    0xF6, 2, 0,    0xF6, 2, 0,    0x83, 3},
        true},
       {"repeat end without start", {0xFF, 200, 0xF5, 0xFF, 0xF0, 0x83, 3, 0x83, 3}, true},
       {"escape without start", {0xFF, 200, 0xF4, 0xFF, 0xF0, 0x83, 3, 0x83, 3}, true},

@@ -13,7 +13,7 @@
 
 #include "app/engine/mdx/adpcm.h"
 #include "app/engine/plugin/plugin_slot.h"
-#include "mdx_builder.h"
+#include "tools/song_writer/mdx_builder.h"
 
 namespace {
 
@@ -57,7 +57,10 @@ std::vector<uint8_t> Noise(size_t n, uint32_t seed) {
 }
 
 TEST_F(MdxLoad, TitleStopsAtTheFirstLineEndAfterText) {
-  struct Case { std::string raw; std::string title; } cases[] = {
+  struct Case {
+    std::string raw;
+    std::string title;
+  } cases[] = {
       {"Song\r\n\x1A", "Song"},
       {"\r\rAB\r\n\x1A", "\r\rAB"},  // leading carriage returns stay
       {"AB\x1A", "AB\x1A"},          // no line end: the 0x1A stays
@@ -288,7 +291,10 @@ TEST_F(MdxLoad, BankOfSeveralSamplesIsDecodedAndStretched) {
   EXPECT_EQ(g_mdx.sampleLengths[95], 5);
   EXPECT_EQ(g_mdx.sampleLengths[1], 0);
   EXPECT_EQ(g_mdx.samples[1], nullptr);
-  struct Check { int index; const std::vector<uint8_t>* data; } checks[] = {{0, &s0}, {5, &s5}, {95, &s95}};
+  struct Check {
+    int index;
+    const std::vector<uint8_t>* data;
+  } checks[] = {{0, &s0}, {5, &s5}, {95, &s95}};
   for (const Check& c : checks) {
     std::vector<int16_t> want = ExpectedSample(*c.data);
     std::vector<int16_t> got(g_mdx.samples[c.index], g_mdx.samples[c.index] + g_mdx.sampleLengths[c.index]);
@@ -302,9 +308,9 @@ TEST_F(MdxLoad, BankOfSeveralSamplesIsDecodedAndStretched) {
 
 TEST_F(MdxLoad, BankEntriesAreBoundedByTheFile) {
   std::vector<uint8_t> pdx = BuildPdx({{0, Noise(100, 5)}, {1, Noise(100, 6)}});
-  SetPdxEntry(pdx, 1, 768 + 100, 0xFFFFFFF0u);  // runs far past the end: cut at it
-  SetPdxEntry(pdx, 2, 0xFFFFFF00u, 16);         // starts beyond the end: refused
-  SetPdxEntry(pdx, 3, 768, 0x80000000u);        // doubling overflows 32 bits
+  SetPdxEntry(pdx, 1, 768 + 100, 0xFFFFFFF0u);                // runs far past the end: cut at it
+  SetPdxEntry(pdx, 2, 0xFFFFFF00u, 16);                       // starts beyond the end: refused
+  SetPdxEntry(pdx, 3, 768, 0x80000000u);                      // doubling overflows 32 bits
   SetPdxEntry(pdx, 4, static_cast<uint32_t>(pdx.size()), 4);  // starts at the end
   MdxBuilder b;
   b.bankName = "A:\\SONGS\\bank.pdx";
@@ -323,16 +329,19 @@ TEST_F(MdxLoad, BankEntriesAreBoundedByTheFile) {
 }
 
 TEST_F(MdxLoad, BankNameGivesTheFileNamePart) {
-  struct Case { std::string name; std::string path; } cases[] = {
+  struct Case {
+    std::string name;
+    std::string path;
+  } cases[] = {
       {"bank", "bank.pdx"},
       {"A:\\MUSIC\\Drums.PDX", "Drums.pdx"},
       {"dir/sub/kit.x", "kit.pdx"},
       {"\x83\x5C\x83\x93", "\x83\x5C\x83\x93.pdx"},  // Shift JIS: 0x5C is a second byte here
       {"", "keep"},                                  // empty: no bank, path kept
       {"a\\", "keep"},
-      {std::string(32, 'n'), "keep"},                // name part too long for the splitter
-      {"n." + std::string(7, 'e'), "keep"},          // extension too long
-      {std::string(63, 'd') + "\\bank", "keep"},     // directory (with its separator) too long
+      {std::string(32, 'n'), "keep"},             // name part too long for the splitter
+      {"n." + std::string(7, 'e'), "keep"},       // extension too long
+      {std::string(63, 'd') + "\\bank", "keep"},  // directory (with its separator) too long
       {std::string(62, 'd') + "\\bank", "bank.pdx"},
   };
   std::vector<uint8_t> pdx = BuildPdx({{0, Noise(8, 7)}});
@@ -437,30 +446,36 @@ TEST_F(MdxLoad, CorruptedSongsAndBanksNeverBreakTheLoader) {
   for (int round = 0; round < 3000; ++round) {
     std::vector<uint8_t> m = mdx, p = pdx;
     switch (rng() % 8) {
-      case 0: m.resize(rng() % m.size()); break;  // truncated song
-      case 1: p.resize(rng() % p.size()); break;  // truncated bank
-      case 2:                                     // no 0x1A
-        for (auto& c : m) if (c == 0x1A) c = 'x';
+      case 0:
+        m.resize(rng() % m.size());
+        break;  // truncated song
+      case 1:
+        p.resize(rng() % p.size());
+        break;  // truncated bank
+      case 2:   // no 0x1A
+        for (auto& c : m)
+          if (c == 0x1A) c = 'x';
         break;
-      case 3:                                     // huge or wild offsets
+      case 3:  // huge or wild offsets
         for (int k = 0; k < 4; ++k) m[data + rng() % 34] = static_cast<uint8_t>(rng());
         break;
-      case 4:                                     // more than 16 tracks
+      case 4:  // more than 16 tracks
         m[data + 2] = static_cast<uint8_t>(rng());
         m[data + 3] = static_cast<uint8_t>(rng());
         break;
-      case 5:                                     // huge bank entries
+      case 5:  // huge bank entries
         for (int k = 0; k < 3; ++k) {
           SetPdxEntry(p, static_cast<int>(rng() % 96), static_cast<uint32_t>(rng() % (p.size() + 64)),
                       (rng() & 1) ? 0xFFFFFFFFu - (rng() & 0xFF) : static_cast<uint32_t>(rng() % 2000));
         }
         break;
-      case 6:                                     // random bytes anywhere
+      case 6:  // random bytes anywhere
         for (int k = 0; k < 8; ++k) m[rng() % m.size()] = static_cast<uint8_t>(rng());
         for (int k = 0; k < 8; ++k) p[rng() % p.size()] = static_cast<uint8_t>(rng());
         break;
-      default:                                    // no bank-name end
-        for (size_t i = data - 1; i < m.size(); ++i) if (m[i] == 0) m[i] = 'q';
+      default:  // no bank-name end
+        for (size_t i = data - 1; i < m.size(); ++i)
+          if (m[i] == 0) m[i] = 'q';
         break;
     }
     // Exact-size copies, so a read past the end leaves the blocks.
@@ -478,7 +493,8 @@ TEST_F(MdxLoad, CorruptedSongsAndBanksNeverBreakTheLoader) {
       ASSERT_GE(g_mdx.sampleLengths[i], 0);
       ASSERT_TRUE(g_mdx.sampleLengths[i] == 0 || g_mdx.samples[i] != nullptr);
       // A bank entry may hold at most the bytes of the file.
-      ASSERT_LE(g_mdx.sampleLengths[i], static_cast<int32_t>(AdpcmStretchedLength(static_cast<uint32_t>(2 * p.size()))));
+      ASSERT_LE(g_mdx.sampleLengths[i],
+                static_cast<int32_t>(AdpcmStretchedLength(static_cast<uint32_t>(2 * p.size()))));
     }
     ASSERT_LT(std::strlen(song.title), static_cast<size_t>(kSongTitleSize));
     ASSERT_LT(std::strlen(song.bankPath), static_cast<size_t>(kSongTitleSize));

@@ -4,35 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "tests/app/engine/mdx_builder.h"
-
-MdxTrack& MdxTrack::Raw(std::initializer_list<int> b) {
-  for (int v : b) bytes.push_back(static_cast<uint8_t>(v));
-  return *this;
-}
-
-MdxTrack& MdxTrack::Lfo(int waveform, int period, int step) {
-  return Raw({0xEC, waveform, (period >> 8) & 0xFF, period & 0xFF, (step >> 8) & 0xFF, step & 0xFF});
-}
-
-MdxTrack& MdxTrack::RepeatEnd(size_t startAt) {
-  // The end jumps to its own position + 3 + offset: the command after the start.
-  const int offset = static_cast<int>(startAt) - static_cast<int>(Here());
-  return Raw({0xF5, (offset >> 8) & 0xFF, offset & 0xFF});
-}
-
-MdxTrack& MdxTrack::EscapeTo(size_t escapeAt, size_t endAt) {
-  // The escape jumps to its own position + 2 + offset: the repeat end, which closes it.
-  const int offset = static_cast<int>(endAt) - static_cast<int>(escapeAt) - 2;
-  bytes[escapeAt + 1] = static_cast<uint8_t>((offset >> 8) & 0xFF);
-  bytes[escapeAt + 2] = static_cast<uint8_t>(offset & 0xFF);
-  return *this;
-}
-
-MdxTrack& MdxTrack::JumpTo(size_t target) {
-  const int offset = static_cast<int>(target) - static_cast<int>(Here()) - 3;
-  return Raw({0xF1, (offset >> 8) & 0xFF, offset & 0xFF});
-}
+#include "tools/song_writer/mdx_builder.h"
 
 void MdxPlayerTest::SetUp() {
   PluginSlotsTest::SetUp();

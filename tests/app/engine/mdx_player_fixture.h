@@ -12,40 +12,9 @@
 
 #include "app/engine/mdx/mdx_player.h"
 #include "app/engine/mixer/wave_file.h"
+#include "tools/song_writer/mdx_builder.h"
 #include "tests/app/engine/sequencer_fixture.h"
 #include "tests/support/engine/plugin_fixture.h"
-
-// One MDX track's command bytes, written command by command. Keys are numbered as the player
-// sends them (note byte 0x80 is key 3); lengths are in ticks (1-256).
-struct MdxTrack {
-  std::vector<uint8_t> bytes;
-
-  size_t Here() const { return bytes.size(); }
-  MdxTrack& Raw(std::initializer_list<int> b);
-  MdxTrack& Tempo(int timerB) { return Raw({0xFF, timerB}); }
-  MdxTrack& Note(int key, int ticks) { return Raw({0x80 + key - 3, ticks - 1}); }
-  MdxTrack& Sample(int number, int ticks) { return Raw({0x80 + number, ticks - 1}); }
-  MdxTrack& Rest(int ticks) { return Raw({ticks - 1}); }
-  MdxTrack& Gate(int q) { return Raw({0xF8, q}); }
-  MdxTrack& Tie() { return Raw({0xF7}); }
-  MdxTrack& Volume(int v) { return Raw({0xFB, v}); }
-  MdxTrack& Pan(int p) { return Raw({0xFC, p}); }
-  MdxTrack& Tone(int number) { return Raw({0xFD, number}); }
-  MdxTrack& Detune(int units) { return Raw({0xF3, (units >> 8) & 0xFF, units & 0xFF}); }
-  MdxTrack& Portamento(int speed) { return Raw({0xF2, (speed >> 8) & 0xFF, speed & 0xFF}); }
-  // Pitch LFO: waveform, period and step.
-  MdxTrack& Lfo(int waveform, int period, int step);
-  MdxTrack& LfoDelay(int ticks) { return Raw({0xE9, ticks}); }
-  MdxTrack& End() { return Raw({0xF1, 0x00}); }
-  // Repeat start with `count`; the matching end jumps back to the command after it.
-  MdxTrack& RepeatStart(int count) { return Raw({0xF6, count, 0}); }
-  MdxTrack& RepeatEnd(size_t startAt);
-  // Repeat escape, its jump filled in by EscapeTo once the repeat end's position is known.
-  MdxTrack& RepeatEscape() { return Raw({0xF4, 0, 0}); }
-  MdxTrack& EscapeTo(size_t escapeAt, size_t endAt);
-  // A jump to the command at `target` (F1 with an offset).
-  MdxTrack& JumpTo(size_t target);
-};
 
 // The three bytes of a MIDI message.
 typedef std::vector<int> MidiBytes;
@@ -89,7 +58,7 @@ class MdxPlayerTest : public PluginSlotsTest {
   TestPluginLibrary instruments{TestPluginPath("tp_vornalt")};
   WaveFile wave = {};
   std::vector<std::pair<const TpInstance*, int>> blockAtPlay;  // process calls before the song
-  std::vector<int16_t> left, right;  // the capture's buffers
+  std::vector<int16_t> left, right;                            // the capture's buffers
 };
 
 // The call (counted from the song's start, the first is 0) in which the clock, moved on by

@@ -12,7 +12,7 @@
 #include "app/engine/mdx/mdx_song.h"
 #include "app/engine/mml/mml_compile.h"
 #include "app/engine/sequencer/song_engine.h"
-#include "mdx_builder.h"
+#include "tools/song_writer/mdx_builder.h"
 #include "zovuz/core/system_info_internal.h"
 #include "zovuz/sound/zovuz_sound.h"
 
@@ -218,7 +218,9 @@ TEST_F(SampleLoadTest, ListEntriesTakeTheirKeysAndSoundsFromTheSongsFolder) {
   LoadListText("Zheader!!4 c bd.wav\r\n4 b+ sn.wav\r\n\r\n  4   c-\tbd.wav\r\n3 g none.wav\r\n3 A sn.wav\r\n",
                folder.c_str());
 
-  struct Entry { int key, handle, frames, channels; };
+  struct Entry {
+    int key, handle, frames, channels;
+  };
   const std::vector<Entry> expected = {
       {48, 100, 1000, 1}, {60, 101, 250, 2}, {47, 102, 1000, 1}, {43, -1, -1, 0}, {45, 103, 250, 2}};
   ASSERT_EQ(song.listCount, int(expected.size()));
@@ -281,15 +283,38 @@ TEST_F(SampleLoadTest, HostileListsAreCutWithoutACrash) {
     std::vector<int> handles;  // -1: the entry has no sound
   } cases[] = {
       {"200 entries, 99 read", many, std::vector<int>(99, 48), {}},
-      {"long note name cut to its first letters", "Z12345678" "4 d-" + std::string(40, 'x') + " a.wav 5 c a.wav",
-       {49, 60}, {100, 101}},
+      {"long note name cut to its first letters",
+       "Z12345678"
+       "4 d-" +
+           std::string(40, 'x') + " a.wav 5 c a.wav",
+       {49, 60},
+       {100, 101}},
       {"long file name: no sound, the next line still read",
-       "Z12345678" "4 c " + std::string(300, 'f') + ".wav\n4 d a.wav", {48, 50}, {-1, 100}},
-      {"words that are no number stop the list", "Z12345678" "4 c a.wav\nx c a.wav\n4 d a.wav", {48}, {100}},
-      {"letters without a key are skipped", "Z12345678" "4 h a.wav 4 e a.wav", {52}, {100}},
-      {"keys outside 16 bits are skipped", "Z12345678" "-1 c a.wav 99999999999 c a.wav 0 c- a.wav 5462 e a.wav 1 c a.wav",
-       {12}, {100}},
-      {"a file name missing at the end", "Z12345678" "4 c", {48}, {-1}},
+       "Z12345678"
+       "4 c " +
+           std::string(300, 'f') + ".wav\n4 d a.wav",
+       {48, 50},
+       {-1, 100}},
+      {"words that are no number stop the list",
+       "Z12345678"
+       "4 c a.wav\nx c a.wav\n4 d a.wav",
+       {48},
+       {100}},
+      {"letters without a key are skipped",
+       "Z12345678"
+       "4 h a.wav 4 e a.wav",
+       {52},
+       {100}},
+      {"keys outside 16 bits are skipped",
+       "Z12345678"
+       "-1 c a.wav 99999999999 c a.wav 0 c- a.wav 5462 e a.wav 1 c a.wav",
+       {12},
+       {100}},
+      {"a file name missing at the end",
+       "Z12345678"
+       "4 c",
+       {48},
+       {-1}},
       {"a header alone", "Z", {}, {}},
   };
   for (const Case& c : cases) {
@@ -335,8 +360,8 @@ TEST_F(SampleLoadTest, TheFirstByteDecidesWhichLoaderTakesTheFile) {
 TEST_F(SampleLoadTest, CompileLoadsTheFileItsSongNamesAndDropsThePreviousSamples) {
   CreateDirectoryA("song", nullptr);
   ASSERT_TRUE(WriteTestFile("song\\drums.wav", WaveBytes(1, 300)));
-  ASSERT_TRUE(WriteTestFile("song\\kit.lst", Bytes{'Z', 0, 0, 0, 0, 0, 0, 0, 0, '3', ' ', 'e', ' ', 'd', 'r', 'u',
-                                                   'm', 's', '.', 'w', 'a', 'v'}));
+  ASSERT_TRUE(WriteTestFile("song\\kit.lst", Bytes{'Z', 0,   0,   0,   0,   0,   0,   0,   0,   '3', ' ',
+                                                   'e', ' ', 'd', 'r', 'u', 'm', 's', '.', 'w', 'a', 'v'}));
   ASSERT_TRUE(WriteTestFile("song\\kit.zpd", BuildZpd({{72, Pattern(8, 1)}})));
   const std::string songPath = CurrentFolder() + "song\\a.zms";
   const std::string list = ".a=kit.lst\r\nc";

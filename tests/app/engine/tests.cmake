@@ -9,3 +9,5 @@ add_test(NAME engine.sequencer_sink_recording
   WORKING_DIRECTORY ${CMAKE_BINARY_DIR}/testrun/engine.sequencer_sink)
 set_tests_properties(engine.sequencer_sink_recording PROPERTIES LABELS engine TIMEOUT 120
   RESOURCE_LOCK "main_window;sound_sink" RUN_SERIAL ON ENVIRONMENT "${tarvex_test_environment}")
+# The songs of the tests are written with the song writer's builders (tools/song_writer/).
+target_link_libraries(test_support_app_engine PUBLIC song_writer_lib)

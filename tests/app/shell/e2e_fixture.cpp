@@ -6,8 +6,8 @@
 #include <fstream>
 #include <sstream>
 
-#include "app/engine/mdx/adpcm.h"
-#include "tests/app/engine/mdx_builder.h"
+#include "tools/song_writer/adpcm_encode.h"
+#include "tools/song_writer/mdx_builder.h"
 #include "tests/app/engine/mdx_player_fixture.h"
 #include "tests/app/shell/program_job.h"
 #include "tests/support/test_files.h"
@@ -34,32 +34,24 @@ void RemoveTree(const std::wstring& folder) {
   RemoveDirectoryW(folder.c_str());
 }
 
-// Codes of the bank's 4-bit ADPCM that follow `target` (12-bit units) as closely as the decoder
-// can: each code is the one whose decoded step lands nearest.
-std::vector<uint8_t> EncodeAdpcm(const std::vector<int32_t>& target) {
-  AdpcmDecoder table;
-  table.Init();
-  constexpr int kDelta[8] = {-1, -1, -1, -1, 2, 4, 6, 8};
-  std::vector<uint8_t> bytes((target.size() + 1) / 2, 0);
-  int32_t predictor = -2, step = 0;
-  for (size_t i = 0; i < target.size(); ++i) {
-    int best = 0;
-    int64_t bestError = INT64_MAX;
-    for (int code = 0; code < 16; ++code) {
-      const int32_t p = std::clamp(predictor + table.diffTable[step][code], -2048, 2047);
-      const int64_t error = std::llabs(static_cast<int64_t>(p) - target[i]);
-      if (error < bestError) bestError = error, best = code;
-    }
-    predictor = std::clamp(predictor + table.diffTable[step][best], -2048, 2047);
-    step = std::clamp(step + kDelta[best & 7], 0, kAdpcmStepCount - 1);
-    bytes[i / 2] |= static_cast<uint8_t>(i & 1 ? best << 4 : best);
-  }
-  return bytes;
+// Copies the files and folders of `from` into `to`, made anew.
+bool CopyTree(const std::wstring& from, const std::wstring& to) {
+  if (!CreateDirectoryW(to.c_str(), nullptr)) return false;
+  WIN32_FIND_DATAW found;
+  HANDLE search = FindFirstFileW((from + L"\\*").c_str(), &found);
+  if (search == INVALID_HANDLE_VALUE) return false;
+  bool ok = true;
+  do {
+    const std::wstring name = found.cFileName;
+    if (name == L"." || name == L"..") continue;
+    if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+      ok = CopyTree(from + L"\\" + name, to + L"\\" + name) && ok;
+    else
+      ok = CopyFileW((from + L"\\" + name).c_str(), (to + L"\\" + name).c_str(), FALSE) && ok;
+  } while (FindNextFileW(search, &found));
+  FindClose(search);
+  return ok;
 }
-
-}  // namespace
-
-namespace {
 
 // Tone 0: one operator stack that sounds.
 std::array<uint8_t, 27> RoadTone() {
@@ -161,19 +153,22 @@ std::string E2eRoadTest::Renderer() {
   return std::string(value) == "software" ? "software" : "default";
 }
 
-void E2eRoadTest::SetUp() {
+void E2eRoadTest::PrepareFolder() {
   EndTestProgramOnFault();
   wchar_t here[MAX_PATH];
   GetCurrentDirectoryW(MAX_PATH, here);
   folder_ = std::wstring(here) + L"\\road";
   RemoveTree(folder_);
-  ASSERT_TRUE(CreateDirectoryW(folder_.c_str(), nullptr));
-  CreateDirectoryW(Path("IMG").c_str(), nullptr);
+  const std::wstring ready = Wide(TestBuildDir() + "/testrun/e2e_workdir");
+  const DWORD readyAttributes = GetFileAttributesW(ready.c_str());
+  ASSERT_TRUE(readyAttributes != INVALID_FILE_ATTRIBUTES && (readyAttributes & FILE_ATTRIBUTE_DIRECTORY))
+      << "no working folder made ready by scripts/workdir: run the CTest test shell.e2e_workdir first";
+  ASSERT_TRUE(CopyTree(ready, folder_));
   CreateDirectoryW(Path("tplog").c_str(), nullptr);
-  for (const char* name : {"edit_button", "onoff_button", "TRANSPORTS", "PLUSMINUS", "MUTESOLO", "TRANSPORTS_BACK"}) {
-    const std::string file = std::string("IMG\\") + name + ".png";
-    ASSERT_TRUE(CopyFileW(Wide(TestBuildDir() + "/" + file).c_str(), Path(file).c_str(), FALSE)) << file;
-  }
+}
+
+void E2eRoadTest::SetUp() {
+  ASSERT_NO_FATAL_FAILURE(PrepareFolder());
   ASSERT_TRUE(CopyFileW(Wide(TestBinPath("tp_kezmir.dll")).c_str(), Path("tp_kezmir.dll").c_str(), FALSE));
   ASSERT_TRUE(WriteFileBytes(Path("song.mdx"), RoadSongMdx()));
   ASSERT_TRUE(WriteFileBytes(Path("song.pdx"), RoadSongPdx()));
@@ -184,6 +179,11 @@ void E2eRoadTest::SetUp() {
                                                    "[VstParameter]\r\nTr00EfNum=2\r\nTr00Ef00Value000=0.25\r\n"
                                                    "Tr00Ef00Value001=0.75\r\n")));
   ASSERT_TRUE(WriteFileBytes(Path("tarvex.ini"), std::string("[config]\r\ninipj=.\\proj.tvx\r\n")));
+}
+
+void E2eFirstRun::SetUp() {
+  instrument_ = "tp_tone";
+  ASSERT_NO_FATAL_FAILURE(PrepareFolder());
 }
 
 void E2eRoadTest::TearDown() {
@@ -236,7 +236,7 @@ void E2eRoadTest::OpenSongAndHearIt() {
 std::string E2eRoadTest::ProgramOutput() const { return ReadFileBytes(Path("stdout.txt")); }
 
 std::vector<std::string> E2eRoadTest::PluginLog(int instance) const {
-  std::istringstream text(ReadFileBytes(Path("tplog\\tp_kezmir-" + std::to_string(instance) + ".log")));
+  std::istringstream text(ReadFileBytes(Path("tplog\\" + instrument_ + "-" + std::to_string(instance) + ".log")));
   std::vector<std::string> lines;
   for (std::string line; std::getline(text, line);) lines.push_back(line);
   return lines;

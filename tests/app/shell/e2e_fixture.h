@@ -1,7 +1,8 @@
-// The end-to-end road's fixture: a working folder of its own for tarvex.exe with the song and its
-// bank (made with the MDX builder), the test instrument as a project that start-up reopens, and
-// the interface images; the program started there through the driver, with the test plug-ins'
-// logs in a folder the test reads.
+// The end-to-end road's fixture: a working folder of its own for tarvex.exe, a copy of the one
+// scripts/workdir made ready (the CTest test shell.e2e_workdir: images, the sounding test
+// instrument, the example songs), with the road's song and its bank (made with the MDX builder)
+// and the instrument tp_kezmir as a project that start-up reopens; the program started there
+// through the driver, with the test plug-ins' logs in a folder the test reads.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -27,6 +28,9 @@ class E2eRoadTest : public ::testing::Test {
   void SetUp() override;
   void TearDown() override;
 
+  // The working folder as scripts/workdir left it, with an empty folder for the plug-ins' logs.
+  void PrepareFolder();
+
   // Starts tarvex.exe in the working folder; fails the test when its window does not come within
   // 20 s.
   void StartProgram();
@@ -40,7 +44,7 @@ class E2eRoadTest : public ::testing::Test {
   void SaveProject(const std::string& name);
 
   std::wstring Path(const std::string& name) const;
-  // The instrument's log of this run (its first instance): every line.
+  // The log of `instrument_` in this run (its first instance): every line.
   std::vector<std::string> PluginLog(int instance = 0) const;
   std::vector<LoggedNote> Notes(int instance = 0) const;
   // Waits for `count` notes (on, or off) after the first `from` notes of the log.
@@ -63,8 +67,16 @@ class E2eRoadTest : public ::testing::Test {
   // "software" or "default": the renderer this run asked Wine for.
   static std::string Renderer();
 
-  std::wstring folder_;  // the working folder, a full path
+  std::wstring folder_;                   // the working folder, a full path
+  std::string instrument_ = "tp_kezmir";  // the test plug-in whose logs the notes are read from
   AppDriver driver_;
+};
+
+// A first start: the working folder only as scripts/workdir made it ready; the notes are read
+// from the sounding test instrument's logs.
+class E2eFirstRun : public E2eRoadTest {
+ protected:
+  void SetUp() override;
 };
 
 // The song's bytes: FM track 0 selects tone 0 and plays the opening and the loop; PCM track 8

@@ -1,11 +1,15 @@
 // tarvex.exe driven as a user drives it, from another process: it starts and reopens the last
 // project, opens a song through the menu and plays it, shows its transport bar, answers its keys,
-// renders to WAV, saves and reopens a project, and survives bad files. CTest runs each step as a
-// test of its own, on the software renderer and on the default one (tests.cmake).
+// renders to WAV, saves and reopens a project, and survives bad files; a first start opens and
+// plays the example songs, and the sounding test instrument's notes have their pitch and start.
+// CTest runs each step as a test of its own, on the software renderer and on the default one
+// (tests.cmake).
 #include <windows.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <random>
 
@@ -37,6 +41,36 @@ std::vector<int16_t> LeftChannel(const std::string& wave, double from, double se
     out.push_back(v);
   }
   return out;
+}
+
+// Whether a capture shows the transport bar's images: the bar's light grey left of its four tiles
+// and pictures in the tiles (without the images in the working folder the tiles stay empty).
+bool ShowsTransportBar(const WindowCapture& shot) {
+  const uint32_t lightGrey = 0xD0D0D0;
+  for (int y = 0; y < 36; ++y)
+    if (shot.At(4, y) != lightGrey) return false;
+  for (int tile = 0; tile < 4; ++tile) {
+    int other = 0;
+    for (int y = 6; y < 32; ++y)
+      for (int x = 8 + 38 * tile; x < 8 + 38 * tile + 38; ++x) other += shot.At(x, y) != lightGrey;
+    if (other <= 38 * 26 / 4) return false;
+  }
+  return true;
+}
+
+// The frequency of a steady tone in 16-bit samples at 44.1 kHz: its rising zero crossings, each
+// placed between two samples by straight-line interpolation, counted over the whole stretch.
+double ZeroCrossingFrequency(const std::vector<int16_t>& samples) {
+  double first = -1, last = -1;
+  int crossings = 0;
+  for (size_t i = 1; i < samples.size(); ++i) {
+    if (samples[i - 1] >= 0 || samples[i] < 0) continue;
+    const double at = double(i - 1) + double(-samples[i - 1]) / double(samples[i] - samples[i - 1]);
+    if (first < 0) first = at;
+    last = at;
+    ++crossings;
+  }
+  return crossings > 1 ? (crossings - 1) * 44100.0 / (last - first) : 0.0;
 }
 
 // The see step's picture of each renderer, kept in the build's test-run folder for the comparison
@@ -590,7 +624,122 @@ TEST_F(E2eRoadTest, InspectorMasterFaderSavesAndPanesToggle) {
   ExitProgram();
 }
 
-// Step 12: once the default renderer is Direct3D 11, its picture of the see step agrees with the
+// Reads a render of `seconds` once the program has written it whole; empty when it did not come
+// within 15 s.
+std::string WaitForRender(const std::wstring& path, int seconds) {
+  std::string wave;
+  const size_t size = 44 + size_t(seconds) * 176400;
+  WaitUntil([&] { return (wave = ReadFileBytes(path)).size() == size; }, 15000);
+  return wave.size() == size ? wave : std::string();
+}
+
+// Step 12: a newcomer's first start, in a folder only as scripts/workdir made it ready: the
+// transport bar shows, the settings file reopens the project that puts the sounding test
+// instrument into the instrument tracks, and the example ".mdx" (its bank beside it) and the
+// example ".zms" (its sample list beside it) open from the file dialog and play. A render of 5 s
+// of each is heard in its first bar, where the instrument tracks play alone, and after it.
+TEST_F(E2eFirstRun, ExamplesOpenPlayAndSound) {
+  StartProgram();
+  EXPECT_TRUE(WaitForScreen(ShowsTransportBar, 5000)) << "no transport bar";
+  ASSERT_TRUE(WaitUntil([&] { return Logged("dispatch 0 ", 7); }, 10000))
+      << "the project's eight instruments did not open";
+  const struct {
+    const char* song;
+    double bar;  // seconds
+  } examples[] = {{"adpcm_groove.mdx", (256 - 215) * 256e-6 * 192}, {"first_steps.zms", 4 * 60.0 / 112}};
+  for (const auto& example : examples) {
+    SCOPED_TRACE(example.song);
+    const size_t before = Notes().size();
+    OpenSong(example.song);
+    ASSERT_TRUE(WaitForNotes(before, true, 2, 5000)) << "it does not play";
+    const std::string name = std::string("first_") + std::string(example.song).substr(0, std::strlen(example.song) - 4);
+    ASSERT_TRUE(driver_.Render(Path(name), L"0:05"));
+    const std::string wave = WaitForRender(Path(name + ".wav"), 5);
+    ASSERT_FALSE(wave.empty()) << "no render";
+    EXPECT_GT(RmsDbfs(LeftChannel(wave, 0.1, example.bar - 0.2)), -40.0) << "the instrument tracks are not heard";
+    EXPECT_GT(RmsDbfs(LeftChannel(wave, example.bar + 0.1, 5 - example.bar - 0.2)), -40.0)
+        << "silent after the first bar";
+  }
+  ExitProgram();
+}
+
+// Step 13: the sounding test instrument's note in a render: the a of octave 5 (key 69) after a
+// quarter rest at tempo 120 starts at 0.5 s, less than one 10 ms tick from it, and sounds at 440 Hz
+// within 3 cents (its zero crossings over 0.3 s).
+TEST_F(E2eRoadTest, RenderedToneHasItsPitchAndStart) {
+  instrument_ = "tp_tone";
+  ASSERT_TRUE(WriteFileBytes(Path("tarvex.ini"), std::string("[config]\r\ninipj=.\\test_instruments.tvx\r\n")));
+  ASSERT_TRUE(WriteFileBytes(Path("a440.zms"), std::string("(t1) t120 o5 v15 r4 a2 r2\r\n")));
+  StartProgram();
+  ASSERT_TRUE(WaitForInstrumentOpen());
+  OpenSong("a440.zms");
+  ASSERT_TRUE(WaitForNotes(0, true, 1, 5000)) << "the note was not played";
+  ASSERT_TRUE(driver_.Render(Path("a440"), L"0:02"));
+  const std::string wave = WaitForRender(Path("a440.wav"), 2);
+  ASSERT_FALSE(wave.empty()) << "no render";
+  const std::vector<int16_t> left = LeftChannel(wave, 0.0, 2.0);
+  int peak = 0;
+  for (size_t i = 26460; i < 44100; ++i) peak = std::max(peak, std::abs(int(left[i])));  // 0.6-1.0 s
+  ASSERT_GT(peak, 1000) << "the note is not heard";
+  size_t start = 0;
+  while (start < left.size() && std::abs(int(left[start])) * 10 < peak) ++start;
+  EXPECT_LT(std::abs(start / 44100.0 - 0.5), 0.010) << "the note starts at frame " << start;
+  const double hertz = ZeroCrossingFrequency(LeftChannel(wave, 0.6, 0.3));
+  std::printf("the note starts at %.4f s and sounds at %.3f Hz\n", start / 44100.0, hertz);
+  EXPECT_NEAR(0.0, 1200.0 * std::log2(hertz / 440.0), 3.0) << hertz << " Hz";
+  ExitProgram();
+}
+
+// Step 14: the driver's pictures. Right after the window was enlarged to a client area of 1892 x
+// 994, a capture has that size and shows the transport bar and the track area's background where
+// the window grew; right after a file dialog closed (the program then loads the song), a capture
+// shows the transport bar and nothing of the dialog where it stood.
+TEST_F(E2eRoadTest, CaptureAfterEnlargingAndAfterADialog) {
+  StartProgram();
+  ASSERT_TRUE(WaitForScreen(ShowsTransportBar, 5000)) << "no transport bar";
+  HWND main = driver_.MainWindow();
+  RECT outer = {0, 0, 1892, 994};
+  AdjustWindowRectEx(&outer, GetWindowLongW(main, GWL_STYLE), TRUE, GetWindowLongW(main, GWL_EXSTYLE));
+  SetWindowPos(main, nullptr, 0, 0, outer.right - outer.left, outer.bottom - outer.top, SWP_NOZORDER);
+  RECT client = {};
+  ASSERT_TRUE(
+      WaitUntil([&] { return GetClientRect(main, &client) && client.right == 1892 && client.bottom == 994; }, 3000))
+      << "the client area is " << client.right << " x " << client.bottom;
+  const WindowCapture big = driver_.CaptureTo("capture_enlarged_" + Renderer() + ".png");
+  ASSERT_EQ(1892, big.Width);
+  ASSERT_EQ(994, big.Height);
+  EXPECT_TRUE(ShowsTransportBar(big)) << "the enlarged window's capture does not show the transport bar";
+  int grown = 0, background = 0;
+  for (int y = 760; y < 960; y += 8)
+    for (int x = 1300; x < 1850; x += 8) ++grown, background += big.At(x, y) == 0x181818;
+  EXPECT_GT(background, grown * 9 / 10) << "where the window grew: " << background << " of " << grown;
+
+  HWND dialog = driver_.PostMenuForDialog(114);
+  ASSERT_NE(nullptr, dialog);
+  Sleep(300);  // drawn
+  RECT area = {};
+  GetClientRect(dialog, &area);
+  const WindowCapture shown = CaptureWindow(dialog, 0, 0, area.right, area.bottom);
+  POINT corner = {0, 0};
+  ClientToScreen(dialog, &corner);
+  ScreenToClient(main, &corner);
+  ASSERT_TRUE(driver_.AnswerFileDialog(Path("song.mdx")));
+  const WindowCapture after = driver_.CaptureTo("capture_after_dialog_" + Renderer() + ".png");
+  EXPECT_TRUE(ShowsTransportBar(after)) << "the capture after the dialog does not show the transport bar";
+  int inside = 0, same = 0;
+  for (int y = 0; y < shown.Height; ++y)
+    for (int x = 0; x < shown.Width; ++x) {
+      const uint32_t p = after.At(corner.x + x, corner.y + y);
+      if (p == 0xFF000000u) continue;  // outside the main window
+      ++inside;
+      same += p == shown.At(x, y);
+    }
+  ASSERT_GT(inside, 1000) << "the dialog stood outside the main window";
+  EXPECT_LT(same, inside / 4) << same << " of " << inside << " pixels are still the dialog's";
+  ExitProgram();
+}
+
+// Step 15: once the default renderer is Direct3D 11, its picture of the see step agrees with the
 // software renderer's: the same size, and in the transport bar no pixel off by more than 16 in a
 // channel outside 1 % of them (filtering and rounding differ at the tiles' and glyphs' edges).
 TEST(E2eRenderers, TheTwoRenderersShowTheSameTransportBar) {

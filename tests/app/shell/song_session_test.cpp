@@ -25,7 +25,7 @@
 #include "app/shell/resource_ids.h"
 #include "app/shell/shell_tables.h"
 #include "app/shell/project/song_files.h"
-#include "tests/app/engine/mdx_builder.h"
+#include "tools/song_writer/mdx_builder.h"
 #include "tests/app/engine/mdx_player_fixture.h"
 #include "tests/app/shell/program_session.h"
 #include "tests/support/engine/plugin_fixture.h"

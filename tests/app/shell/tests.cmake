@@ -21,10 +21,15 @@ set_tests_properties(shell.track_views shell.side_panes PROPERTIES RESOURCE_LOCK
 # (tools/app_driver/). Each step is a test of its own, run once on the software renderer (Direct3D
 # 11 and 9 refused by Wine) and once on the default one, alone: the program's window and sound go
 # to the one desktop and sink. The step that hears the program records the sink around the
-# program's part (e2e_hear.sh). The program, the test instrument and the images come with the
-# build.
+# program's part (e2e_hear.sh). Each step starts from a copy of the working folder that
+# scripts/workdir makes ready (shell.e2e_workdir, once a run); the road's own instrument and songs
+# are added by its fixture.
 target_link_libraries(test_support_app_shell PUBLIC app_driver_lib test_support_app_engine)
 add_dependencies(shell_e2e_road_test tarvex tarvex_driver)
+set(e2e_workdir ${CMAKE_BINARY_DIR}/testrun/e2e_workdir)
+add_test(NAME shell.e2e_workdir COMMAND sh -c "rm -rf '${e2e_workdir}' && '${PROJECT_SOURCE_DIR}/scripts/workdir' '${e2e_workdir}'")
+set_tests_properties(shell.e2e_workdir PROPERTIES LABELS shell FIXTURES_SETUP e2e_workdir
+  ENVIRONMENT "TARVEX_BUILD_DIR=${CMAKE_BINARY_DIR}")
 set(e2e_steps
   "start:StartReopensTheLastProject"
   "hear:OpenAndHear"
@@ -36,7 +41,10 @@ set(e2e_steps
   "track_list:TrackListScrollsSelectsMutesAndEnds"
   "piano_roll:PianoRollPeaksRowsZoomAndWheel"
   "instrument_pane:InstrumentPaneLoadsAnInstrumentAndSurvivesABadOne"
-  "inspector:InspectorMasterFaderSavesAndPanesToggle")
+  "inspector:InspectorMasterFaderSavesAndPanesToggle"
+  "first_run:E2eFirstRun.ExamplesOpenPlayAndSound"
+  "tone_render:RenderedToneHasItsPitchAndStart"
+  "capture:CaptureAfterEnlargingAndAfterADialog")
 foreach(renderer default software)
   set(environment ${tarvex_test_environment})
   set(suffix "")
@@ -48,32 +56,41 @@ foreach(renderer default software)
     string(REPLACE ":" ";" parts "${step}")
     list(GET parts 0 name)
     list(GET parts 1 filter)
+    if(NOT filter MATCHES "\\.")
+      set(filter E2eRoadTest.${filter})
+    endif()
     set(test shell.e2e_${name}${suffix})
     set(workdir ${CMAKE_BINARY_DIR}/testrun/${test})
     file(MAKE_DIRECTORY ${workdir})
     if(name STREQUAL "hear")
       add_test(NAME ${test}
         COMMAND ${PROJECT_SOURCE_DIR}/tests/support/retry_recording.sh ${CMAKE_CURRENT_LIST_DIR}/e2e_hear.sh
-          ${CMAKE_BINARY_DIR}/wine-run $<TARGET_FILE:shell_e2e_road_test> --gtest_filter=E2eRoadTest.${filter}
+          ${CMAKE_BINARY_DIR}/wine-run $<TARGET_FILE:shell_e2e_road_test> --gtest_filter=${filter}
         WORKING_DIRECTORY ${workdir})
     else()
-      add_test(NAME ${test} COMMAND shell_e2e_road_test --gtest_filter=E2eRoadTest.${filter} WORKING_DIRECTORY ${workdir})
+      add_test(NAME ${test} COMMAND shell_e2e_road_test --gtest_filter=${filter} WORKING_DIRECTORY ${workdir})
     endif()
     set_tests_properties(${test} PROPERTIES LABELS shell TIMEOUT 120 RUN_SERIAL ON
-      RESOURCE_LOCK "main_window;sound_sink" ENVIRONMENT "${environment}")
+      RESOURCE_LOCK "main_window;sound_sink" ENVIRONMENT "${environment}" FIXTURES_REQUIRED e2e_workdir)
   endforeach()
 endforeach()
 # The program's own test name runs what no single step does: the two renderers' pictures compared.
 # It reads the pictures and the log the see steps keep: it runs after them.
 set_tests_properties(shell.e2e_road PROPERTIES RUN_SERIAL ON RESOURCE_LOCK "main_window;sound_sink"
   ENVIRONMENT "${tarvex_test_environment};GTEST_FILTER=E2eRenderers.*" DEPENDS "shell.e2e_see;shell.e2e_see_software")
-# tarvex_driver.exe runs a script of the driver's steps by hand: here a short one (start, a look at
-# the windows, a picture, the close box, exit code 0), so the program stays in step with the library.
+# tarvex_driver.exe runs a script of the driver's steps by hand: here a short one in a copy of the
+# ready working folder whose name has a space (start, an example opened and rendered to a path with
+# a space, a look at the windows, a picture, the close box, exit code 0), so the program stays in
+# step with the library and the script takes quoted paths.
 set(driver_script_dir ${CMAKE_BINARY_DIR}/testrun/shell.e2e_driver_script)
+set(driver_folder "${driver_script_dir}/a folder")
 file(MAKE_DIRECTORY ${driver_script_dir})
 file(WRITE ${driver_script_dir}/script.txt
-  "# started by CTest\nstart Z:${CMAKE_BINARY_DIR}/tarvex.exe Z:${driver_script_dir} TARVEX_LOG=1\n"
-  "sleep 1000\nwindows\ncapture driver_script.png\nclose\nexit 10000 0\n")
-add_test(NAME shell.e2e_driver_script COMMAND tarvex_driver script.txt WORKING_DIRECTORY ${driver_script_dir})
+  "# started by CTest\nstart \"Z:${CMAKE_BINARY_DIR}/tarvex.exe\" \"Z:${driver_folder}\" TARVEX_LOG=1\n"
+  "dialog 114\nfile Z:${driver_folder}/first_steps.zms\nrender \"Z:${driver_folder}/a render\" 0:01\n"
+  "sleep 4000\nwindows\ncapture driver_script.png\nclose\nexit 10000 0\n")
+add_test(NAME shell.e2e_driver_script
+  COMMAND sh -c "rm -rf '${driver_folder}' && cp -r '${e2e_workdir}' '${driver_folder}' && '${CMAKE_BINARY_DIR}/wine-run' '$<TARGET_FILE:tarvex_driver>' script.txt && test -s '${driver_folder}/a render.wav'"
+  WORKING_DIRECTORY ${driver_script_dir})
 set_tests_properties(shell.e2e_driver_script PROPERTIES LABELS shell TIMEOUT 60 RUN_SERIAL ON
-  RESOURCE_LOCK "main_window;sound_sink" ENVIRONMENT "${tarvex_test_environment}")
+  RESOURCE_LOCK "main_window;sound_sink" ENVIRONMENT "${tarvex_test_environment}" FIXTURES_REQUIRED e2e_workdir)
