@@ -1,4 +1,4 @@
-// The encoder that matches the engine's 4-bit ADPCM decoder (app/engine/adpcm.h): songs' sample
+// The encoder that matches the engine's 4-bit ADPCM decoder (app/engine/mdx/adpcm.h): songs' sample
 // banks made here decode to what was asked for, as closely as the format allows.
 #pragma once
 
