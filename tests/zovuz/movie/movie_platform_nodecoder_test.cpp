@@ -1,6 +1,7 @@
 // Without the platform's decoders (this test runs with GStreamer's plug-in folders pointing at an
-// empty folder, see tests.cmake), every platform open fails cleanly: -1 with its log lines, the
-// file as it was, no temporary copy, no object of the filter family and no memory left behind.
+// empty folder, see tests.cmake), every platform open and both platform sound conversions fail
+// cleanly: -1 with their log lines, the file as it was, no temporary copy, no object of the
+// filter family and no memory left behind.
 #include <algorithm>
 
 #include <gtest/gtest.h>
@@ -9,6 +10,7 @@
 #include "tests/zovuz/movie/dshow_test_filters.h"
 #include "tests/zovuz/movie/movie_fixture.h"
 #include "tests/zovuz/movie/platform_movie_files.h"
+#include "tests/zovuz/movie/sound_convert_platform.h"
 
 namespace {
 
@@ -44,6 +46,31 @@ TEST_F(NoDecoders, EveryPlatformOpenFailsCleanly)
     EXPECT_NE(std::wstring::npos, text.find(L"ムービーファイルオープン処理時にエラーが発生しました")) << text;
     EXPECT_EQ(before, TempFiles()) << "a temporary copy was left behind";
     EXPECT_EQ(std::string(bytes.begin(), bytes.end()), ReadFileBytes(avi)) << "the user's file changed";
+}
+
+// MP3 through the graph (method 4) and Media Foundation (method 5), each alone, refuse the file;
+// the graph says at which step. The next MP3 still converts, through ACM.
+TEST_F(NoDecoders, PlatformSoundConversionsFailAndTheNextFileConverts)
+{
+    ASSERT_EQ(0, InitializeSoundConvert());
+    const Bytes mp3 = Fixture("tone_440_stereo.mp3");
+    LogAppendReader log;
+    for (int mask : {kToDShow, kToMF}) {
+        SCOPED_TRACE(mask);
+        MemConverter c(mp3);
+        EXPECT_EQ(-1, c.Setup(mask));
+        EXPECT_EQ(0, D_CBaseObject::ObjectCount());
+    }
+    std::wstring text = log.Appended();
+    EXPECT_NE(std::wstring::npos, text.find(L"グラフの構築に失敗しました")) << text;
+
+    {
+        MemConverter next(ReadSoundFixture("mp3_cbr_44100_stereo.mp3"));
+        EXPECT_EQ(0, next.Setup());
+        EXPECT_EQ(SOUND_CONV_METHOD_ACM, next.Conv.Method);
+        EXPECT_FALSE(next.ReadRest(65536).empty());
+    }
+    TerminateSoundConvert();
 }
 
 }  // namespace

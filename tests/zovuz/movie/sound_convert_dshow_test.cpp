@@ -59,8 +59,30 @@ TEST_F(DShowMp3, SeekDeliversTheImageFromThere)
     EXPECT_TRUE(mp3.ReadRest().empty());
 }
 
-// What the platform cannot decode is refused with nothing held; so is a decode the program's end
-// interrupts.
+// A stream that claims Size bytes and holds none.
+struct ClaimedSizeStream
+{
+    int64_t Size, Position = 0;
+    int Reads = 0;
+    static StreamFunctionTable Table()
+    {
+        StreamFunctionTable t = {};
+        t.Tell = [](void *S) { return static_cast<ClaimedSizeStream *>(S)->Position; };
+        t.Seek = [](void *S, int64_t Point, int Type) {
+            ClaimedSizeStream *s = static_cast<ClaimedSizeStream *>(S);
+            s->Position = Type == FILE_SEEK_END ? s->Size + Point : Point;
+            return 0;
+        };
+        t.Read = [](void *, size_t, size_t, void *S) {
+            static_cast<ClaimedSizeStream *>(S)->Reads++;
+            return size_t(0);
+        };
+        return t;
+    }
+};
+
+// What the platform cannot decode is refused with nothing held; so is a file whose PCM image
+// would not fit 32 bits (before a byte of it is read), and a decode the program's end interrupts.
 TEST_F(DShowMp3, FailuresHoldNothing)
 {
     for (const char *name : kHostileMp3) {
@@ -70,6 +92,16 @@ TEST_F(DShowMp3, FailuresHoldNothing)
         EXPECT_EQ(0, D_CBaseObject::ObjectCount());
     }
     RemoveLogFile();
+    {
+        ClaimedSizeStream huge = {0xFFFFFFFFLL / 10 + 1};
+        const StreamFunctionTable table = ClaimedSizeStream::Table();
+        void *state = nullptr;
+        unsigned char format[18];
+        unsigned int block = 0;
+        EXPECT_EQ(-1, SoundConvertDShowMp3Method.Setup(&table, &huge, &state, format, &block));
+        EXPECT_EQ(0, huge.Reads);
+        EXPECT_NE(std::wstring::npos, ReadLogText().find(L"PCMデータを格納するメモリ領域の確保に失敗しました"));
+    }
     GetLibraryState()->Quit = 1;
     {
         MemConverter c(Fixture("tone_440_stereo.mp3"));

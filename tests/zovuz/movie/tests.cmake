@@ -21,7 +21,7 @@ endforeach()
 set_tests_properties(movie.movie_playback movie.theora_decode movie.theora_hostile movie.movie_platform_nodecoder
   PROPERTIES RESOURCE_LOCK sound_sink)
 # Without GStreamer's plug-ins Wine's Media Foundation and DirectShow decode nothing: this test
-# sees every platform open fail. A registry file of its own leaves the other tests' registry alone.
+# sees every platform open and both platform sound conversions fail. A registry file of its own leaves the other tests' registry alone.
 set(no_gstreamer_dir ${CMAKE_BINARY_DIR}/testrun/movie.movie_platform_nodecoder/no_gstreamer)
 file(MAKE_DIRECTORY ${no_gstreamer_dir})
 set_property(TEST movie.movie_platform_nodecoder APPEND PROPERTY ENVIRONMENT

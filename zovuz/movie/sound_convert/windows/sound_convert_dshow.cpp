@@ -123,8 +123,10 @@ int SoundConvert_DecodeMP3ToPCM(const StreamFunctionTable *Stream, void *StreamD
     Stream->Seek(StreamData, 0, FILE_SEEK_END);
     int64_t size = Stream->Tell(StreamData);
     Stream->Seek(StreamData, 0, FILE_SEEK_SET);
-    // Ten times the file size must fit the PCM image's 32-bit capacity.
-    if (size <= 0 || size > 0xFFFFFFFFLL / 10) return -1;
+    if (size <= 0) return -1;
+    // The PCM image starts at ten times the file size, which must fit its 32-bit capacity: a file
+    // too large for that is refused before it is read.
+    if (size > 0xFFFFFFFFLL / 10) return Fail(L"PCMデータを格納するメモリ領域の確保に失敗しました");
     g.File = static_cast<unsigned char *>(DXALLOC((size_t)size));
     if (g.File == nullptr) return -1;
     if (Stream->Read(g.File, 1, (size_t)size, StreamData) != (size_t)size) return -1;
