@@ -1,4 +1,4 @@
-// Platform movies under Wine: an uncompressed AVI written by the test and the Theora test movie
+// Platform movies under Wine: uncompressed AVIs written by the test and the Theora test movie
 // play through Media Foundation and through a filter graph into the library's movie renderer,
 // seek, and files the platform cannot play fail cleanly, leaving the user's file and no copy.
 #include <string.h>
@@ -62,6 +62,7 @@ protected:
     {
         InitializeBaseImageTables();
         avi_ = WriteFile(L"colours.avi", BuildAvi());
+        avi32_ = WriteFile(L"colours32.avi", BuildAvi(32));
         const std::string gray = MoviePath(kGrayMovie);
         gray_.assign(gray.begin(), gray.end());
     }
@@ -102,9 +103,11 @@ protected:
     TestClock Clock;
     MovieHandleData Movie = {};
     MoviePlatformData *Platform = nullptr;
-    std::wstring avi_, gray_;
+    std::wstring avi_, avi32_, gray_;
 };
 
+// A 32-bit frame is ARGB, its alpha the file's, only when the movie was opened with the alpha
+// setting; XRGB otherwise.
 TEST_F(PlatformMovie, GraphPlaysEveryFrameInOrderThroughTheMovieRenderer)
 {
     struct
@@ -112,18 +115,27 @@ TEST_F(PlatformMovie, GraphPlaysEveryFrameInOrderThroughTheMovieRenderer)
         const std::wstring *Path;
         int Pixel, Frames;
         Shows What;
+        int AlphaSetting;
     } const cases[] = {
-        {&avi_, MovieRenderPixel_RGB24, AviFrames, Shows::Colour},
-        {&gray_, MovieRenderPixel_YV12, kMovieFrames, Shows::Luma},
+        {&avi_, MovieRenderPixel_RGB24, AviFrames, Shows::Colour, 0},
+        {&avi32_, MovieRenderPixel_RGB32, AviFrames, Shows::Colour, 1},
+        {&avi32_, MovieRenderPixel_RGB32, AviFrames, Shows::Colour, 0},
+        {&gray_, MovieRenderPixel_YV12, kMovieFrames, Shows::Luma, 1},
     };
     for (const auto &c : cases) {
-        SCOPED_TRACE(testing::Message() << "pixel id " << c.Pixel);
+        SCOPED_TRACE(testing::Message() << "pixel id " << c.Pixel << ", alpha setting " << c.AlphaSetting);
+        Movie.OpenParam.AlphaFlag = c.AlphaSetting;
         ASSERT_EQ(0, OpenWith(OpenMovie_DirectShow, *c.Path));
         EXPECT_EQ(c.Pixel, Movie.Platform->Renderer->PixelId);
         std::vector<int> seen = PollGraph(c.What);
         ASSERT_FALSE(seen.empty()) << "no frame reached the movie";
         for (size_t i = 1; i < seen.size(); i++) EXPECT_LT(seen[i - 1], seen[i]) << "frames out of order";
         EXPECT_EQ(c.Frames - 1, seen.back());
+        const bool argb = c.Pixel == MovieRenderPixel_RGB32 && c.AlphaSetting;
+        EXPECT_EQ(argb ? 0xFF000000u : 0u, Movie.FrameImage.ColorData.AlphaMask);
+        if (argb) {
+            EXPECT_EQ(FrameAlpha(c.Frames - 1), static_cast<const BYTE *>(Movie.FrameImage.Pixels)[3]);
+        }
         int drawn = 0;
         Movie.Platform->Renderer->get_FramesDrawn(&drawn);
         EXPECT_EQ(c.Frames, drawn);

@@ -1,4 +1,4 @@
-// The files the platform movie tests play: an uncompressed RGB24 AVI with one colour per frame,
+// The files the platform movie tests play: an uncompressed AVI with one colour per frame,
 // written by the test, and files written into the test's folder.
 #include "tests/zovuz/movie/platform_movie_files.h"
 
@@ -42,10 +42,9 @@ void FrameColour(int k, BYTE *Rgb)
     Rgb[2] = static_cast<BYTE>((k * 71) % 256);
 }
 
-// An uncompressed RGB24 AVI, 10 frames a second, one colour per frame.
-std::vector<BYTE> BuildAvi()
+std::vector<BYTE> BuildAvi(int BitCount)
 {
-    const uint32_t frameBytes = W * 3 * H;
+    const uint32_t pixelBytes = BitCount / 8, frameBytes = W * pixelBytes * H;
     std::vector<BYTE> avih;
     for (uint32_t v : {100000u, frameBytes * 10, 0u, 0x10u, static_cast<uint32_t>(Frames), 0u, 1u, frameBytes,
                        static_cast<uint32_t>(W), static_cast<uint32_t>(H), 0u, 0u, 0u, 0u})
@@ -61,7 +60,7 @@ std::vector<BYTE> BuildAvi()
     for (uint32_t v : {40u, static_cast<uint32_t>(W), static_cast<uint32_t>(H)}) Put32(strf, v);
     strf.push_back(1);
     strf.push_back(0);
-    strf.push_back(24);
+    strf.push_back(static_cast<BYTE>(BitCount));
     strf.push_back(0);
     for (uint32_t v : {0u, frameBytes, 0u, 0u, 0u, 0u}) Put32(strf, v);
     std::vector<BYTE> strl;
@@ -80,6 +79,7 @@ std::vector<BYTE> BuildAvi()
             frame.push_back(rgb[2]);  // stored blue, green, red
             frame.push_back(rgb[1]);
             frame.push_back(rgb[0]);
+            if (pixelBytes == 4) frame.push_back(FrameAlpha(k));
         }
         PutChunk(movi, "00db", frame);
         PutTag(idx, "00db");

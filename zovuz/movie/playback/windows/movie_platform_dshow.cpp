@@ -29,8 +29,11 @@ void TakeFrame(MovieHandleData *Movie, D_CMovieRender *r)
     Movie->FrameImage.Pitch = r->Pitch;
     Movie->FrameImage.Pixels = r->ImageBuffer;
     Movie->FrameImageBorrowed = 1;
+    // A 32-bit frame keeps its fourth byte as alpha only when the movie was opened for it.
     if (r->PixelId == MovieRenderPixel_RGB24)
         CreateFullColorData(&Movie->FrameImage.ColorData);
+    else if (r->PixelId == MovieRenderPixel_RGB32 && Movie->OpenParam.AlphaFlag)
+        CreateARGB8ColorData(&Movie->FrameImage.ColorData);
     else
         CreateXRGB8ColorData(&Movie->FrameImage.ColorData);
     Movie->Graph.FrameImage = &Movie->FrameImage;
