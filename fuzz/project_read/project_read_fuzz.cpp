@@ -1,6 +1,8 @@
 // The project and settings readers over any text. Whatever the bytes, reading ends; a text that
 // does not parse changes nothing; every value read stays in its range; and no parameter index at
-// or past a plug-in's count, nor any slot without a plug-in, reaches the host.
+// or past a plug-in's count, nor any slot without a plug-in, reaches the host. The seeds hold a
+// few keys of each kind (every key is optional): a whole project's 600 lines, parsed for every
+// input, would only slow the campaign.
 #include <stdint.h>
 
 #include <string>
@@ -63,18 +65,33 @@ class FuzzHost : public ProjectHost {
   }
 };
 
+// Whether every field is still as ProjectData{} left it.
+bool Untouched(const ProjectData& project) {
+  const ProjectView& v = project.view;
+  const int32_t view[] = {v.windowX,   v.windowY,    v.clientWidth, v.clientHeight, v.zoom,
+                          v.rowHeight, v.columnStep, v.peakScale,   v.soloCount,    v.currentTrack};
+  for (int32_t value : view)
+    if (value != 0) return false;
+  for (const ProjectChannel& c : project.channels)
+    if (c.pan != 0.0f || c.volume != 0.0f || c.mute || c.userMute || c.solo) return false;
+  for (const ProjectSlot& s : project.slots)
+    if (s.loaded || !s.path.empty() || s.left || s.top || s.sendSwitch || s.sendLevel != 0.0f || s.power || s.program ||
+        s.windowOpen || !s.parameters.empty())
+      return false;
+  return true;
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string text(reinterpret_cast<const char*>(data), size);
   static ProjectData project;
   project = ProjectData{};
-  const std::string before = WriteProjectText(project);
   FuzzHost host;
   std::string error;
   if (!ReadProjectText(text, project, host, error)) {
     FUZZ_CHECK(host.calls == 0, "%d host calls for a text that does not parse", host.calls);
-    FUZZ_CHECK(WriteProjectText(project) == before, "a text that does not parse changed the project");
+    FUZZ_CHECK(Untouched(project), "a text that does not parse changed the project");
   }
   const ProjectView& v = project.view;
   FUZZ_CHECK(v.currentTrack >= 0 && v.currentTrack < kProjectChannels, "current track %d", v.currentTrack);

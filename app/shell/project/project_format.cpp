@@ -2,11 +2,11 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <sstream>
 
+#include <boost/optional.hpp>
 #include <boost/property_tree/ini_parser.hpp>
 #include <boost/property_tree/ptree.hpp>
 
@@ -203,11 +203,11 @@ bool ParseIntText(const std::string& text, int32_t& value) {
 }
 
 bool ParseFloatText(const std::string& text, float& value) {
-  if (text.empty() || std::isspace(static_cast<unsigned char>(text[0]))) return false;
-  char* end = nullptr;
-  const float parsed = std::strtof(text.c_str(), &end);
-  if (end != text.c_str() + text.size() || std::isnan(parsed)) return false;
-  value = parsed;
+  // The tree's own optional read: a decimal number in the stream's grammar and nothing after
+  // it. Infinities, NaN, hexadecimal numbers and values beyond the float range do not read.
+  const boost::optional<float> parsed = ptree(text).get_value_optional<float>();
+  if (!parsed) return false;
+  value = *parsed;
   return true;
 }
 

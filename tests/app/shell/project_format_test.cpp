@@ -192,6 +192,40 @@ TEST(ProjectFormat, ReadsEachKeyOnlyWhenItParsesAndHoldsItInRange) {
   }
 }
 
+// A number the property tree's optional read refuses is a missing key: the field keeps its
+// value and no parameter reaches the plug-in.
+TEST(ProjectFormat, NumbersTheTreeDoesNotReadCountAsMissing) {
+  constexpr double kMissing = -1;
+  const struct {
+    const char* text;
+    double read;
+  } floats[] = {{"inf", kMissing},    {"-inf", kMissing},   {"infinity", kMissing}, {"nan", kMissing},
+                {"0x1p-1", kMissing}, {"1e39", kMissing},   {"-1e39", kMissing},    {"1,5", kMissing},
+                {"0.5f", kMissing},   {"0.25 x", kMissing}, {".25", 0.25},          {"+0.25", 0.25},
+                {"2.5e-1", 0.25}};
+  for (const auto& c : floats) {
+    ProjectData data = GoldenData();
+    RecordingHost host;
+    host.library["p.dll"] = {"P", 1, 0};
+    const std::string text = std::string("[Track]\r\nTr01Sl00VST=p.dll\r\n[Bus]\r\nTr01Pan=") + c.text +
+                             "\r\n[VstParameter]\r\nTr01Ef00Value000=" + c.text + "\r\n";
+    ASSERT_TRUE(Read(text, data, host)) << c.text;
+    if (c.read == kMissing) {
+      EXPECT_FLOAT_EQ(0.5f, data.channels[1].pan) << c.text;
+      EXPECT_TRUE(host.values[5].empty()) << c.text;
+    } else {
+      EXPECT_FLOAT_EQ(c.read, data.channels[1].pan) << c.text;
+      EXPECT_FLOAT_EQ(c.read, host.values[5][0]) << c.text;
+    }
+  }
+  for (const char* integer : {"2147483648", "-2147483649", "99999999999999999999", "0x2", "2e0", "2.0"}) {
+    ProjectData data = GoldenData();
+    RecordingHost host;
+    ASSERT_TRUE(Read(std::string("[General]\r\nCurrentTrack=") + integer + "\r\n", data, host));
+    EXPECT_EQ(3, data.view.currentTrack) << integer;
+  }
+}
+
 TEST(ProjectFormat, PlugInsParametersAndTheWindowFollowWhatTheFileHolds) {
   ProjectData data = GoldenData();
   RecordingHost host;
