@@ -200,7 +200,8 @@ void Title(MmlCompileState& st) {
   MmlReader& rd = st.reader;
   int c;
   while ((c = MmlGetChar(&rd)) != 't') {
-    if (c == kMmlEnd || c == '\r') return;  // no "t" on the line: no title
+    // No "t" on the line: no title. Lines may end with LF alone (a file saved elsewhere).
+    if (c == kMmlEnd || c == '\r' || c == '\n') return;
   }
   ReadRestOfLine(rd, st.song->title, kSongTitleSize);
 }

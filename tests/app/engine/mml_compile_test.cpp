@@ -501,6 +501,10 @@ TEST(MmlDirectives, TitleFromTheFirstT) {
   CompileMmlText(".cabc\r\nt c");  // a CR before any "t" cancels
   EXPECT_STREQ(Song().title, "");
   EXPECT_EQ(MmlTrackEventsOfType(0, {kEvTempo}).size(), 1u);
+  CompileMmlText(".cabc\n; with LF line ends\nc");  // so does an LF
+  EXPECT_STREQ(Song().title, "");
+  CompileMmlText(".ct LF ends\nc");
+  EXPECT_STREQ(Song().title, " LF ends");
 }
 
 TEST(MmlDirectives, LongTitleIsCutAndItsRestIsNotMusic) {
