@@ -33,6 +33,9 @@ int LogFileRequested() {
 }  // namespace
 
 int InitLibraryAndScreen() {
+  // First: the library makes its log file at the first line it writes, and the set-up calls
+  // below write lines.
+  SetLogFileOutputFlag(LogFileRequested());
   SetWindowSizeChangeEnableFlag(1, 0);
   SetGraphicsResetOnScreenModeChangeFlag(0);
   SetWindowMaxSize(1920, 1080);
@@ -50,7 +53,6 @@ int InitLibraryAndScreen() {
   SetMenuAutoDisplayFlag(1);
   SetWindowMenuFromResource(TARVEX_MENU_ID, OnMenuCommand);
   SetDoubleStartValidFlag(0);
-  SetLogFileOutputFlag(LogFileRequested());
   if (LibraryInit() == -1) return -1;
   SetDrawValidGraphCreateFlag(1);
   g_app.drawScreen = MakeGraph(kDrawScreenWidth, kDrawScreenHeight, 0);

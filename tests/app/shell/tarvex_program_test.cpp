@@ -47,12 +47,13 @@ protected:
         CloseHandle(process_.hProcess);
     }
 
-    // Starts the program in `Folder` (null: the test's own) and waits for its main window.
-    HWND Start(const wchar_t *Folder = nullptr)
+    // Starts the program in `Folder` (null: the test's own), with its log unless `Log` is false,
+    // and waits for its main window.
+    HWND Start(const wchar_t *Folder = nullptr, bool Log = true)
     {
         std::string program = TestBuildDir() + "/tarvex.exe";
         std::wstring command = L"\"" + std::wstring(program.begin(), program.end()) + L"\"";
-        SetEnvironmentVariableW(L"TARVEX_LOG", L"1");
+        if (Log) SetEnvironmentVariableW(L"TARVEX_LOG", L"1");
         STARTUPINFOW startup = {};
         startup.cb = sizeof(startup);
         BOOL started =
@@ -172,22 +173,30 @@ void PressEscapeUntilGone(HWND Window)
 }
 
 // Exit from the menu and the Escape key each end the program with exit code 0 (the close box: see
-// the first test).
+// the first test). A run that does not ask for the log leaves no log file.
 TEST_F(TarvexProgram, EndsWithExitCodeZeroOnExitAndEscape)
 {
+    wchar_t here[MAX_PATH];
+    GetCurrentDirectoryW(MAX_PATH, here);
+    const std::wstring quiet = std::wstring(here) + L"\\quiet";
+    CreateDirectoryW(quiet.c_str(), nullptr);
+    DeleteFileW((quiet + L"\\Log.txt").c_str());
     const std::vector<std::pair<const char *, std::function<void(HWND)>>> ways = {
         {"Exit", [](HWND w) { PostMessageW(w, WM_COMMAND, 105, 0); }},
         {"Escape", [](HWND w) { PressEscapeUntilGone(w); }},
     };
     for (const auto &[name, leave] : ways) {
         SCOPED_TRACE(name);
-        HWND window = Start();
+        const bool unlogged = std::string(name) == "Exit";
+        HWND window = unlogged ? Start(quiet.c_str(), false) : Start();
         ASSERT_NE(nullptr, window);
         leave(window);
         EXPECT_EQ(0u, WaitForExit());
         TearDown();
         process_ = {};
     }
+    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW((quiet + L"\\Log.txt").c_str()))
+        << "a log file, though none was asked for";
 }
 
 // A working folder of 120 characters: a ".zms" text chosen in the menu's file dialog there is
