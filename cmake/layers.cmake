@@ -14,10 +14,15 @@
 # target includes only that header, never the subsystem's other headers. A new subsystem adds
 # its line here (after everything it uses) and its public header to zovuz/zovuz.h.
 #
-# Read with include(): it defines tarvex_layer(), tarvex_room_internals() and tarvex_layer_of(),
+# A room can stand below the rest of its layer (tarvex_base_room()): its files include, of their own
+# layer, only the room's own headers, so the rest of the layer builds on it and never the reverse.
+#
+# Read with include(): it defines tarvex_layer(), tarvex_room_internals(), tarvex_base_room() and
+# tarvex_layer_of(),
 # and fills TARVEX_LAYERS (names, lowest first), TARVEX_LAYER_DIR_<name>, TARVEX_LAYER_USES_<name>,
 # TARVEX_LAYER_ROOMS_<name> and, for each room folder given to tarvex_room_internals(),
-# TARVEX_ROOM_INTERNALS_<room folder>; and the folder-size rule, TARVEX_FOLDER_FILE_LIMIT.
+# TARVEX_ROOM_INTERNALS_<room folder>, TARVEX_BASE_ROOM_<room folder>; and the folder-size rule,
+# TARVEX_FOLDER_FILE_LIMIT.
 
 set(TARVEX_LAYERS "")
 macro(tarvex_layer name dir)
@@ -39,6 +44,11 @@ endmacro()
 macro(tarvex_room_internals room)
   set(TARVEX_ROOM_INTERNALS_${room} ${ARGN})
   set(TARVEX_ROOM_INTERNALS_SET_${room} TRUE)
+endmacro()
+
+# tarvex_base_room(room): the room folder stands below the rest of its layer.
+macro(tarvex_base_room room)
+  set(TARVEX_BASE_ROOM_${room} TRUE)
 endmacro()
 
 # tarvex_layer_of(path out): the layer that owns a path relative to the top of the sources (the
@@ -70,8 +80,10 @@ tarvex_room_internals(zovuz/core/file zovuz/core zovuz/core/desktop)
 tarvex_layer(zovuz_sound    zovuz/sound    USES zovuz_core)
 tarvex_layer(zovuz_graphics zovuz/graphics USES zovuz_core ROOMS image font graph software)
 # Images and their formats, the loaders and the software renderer's images: the front, the graphs
-# made from them and the software drawers work on them.
+# made from them and the software drawers work on them. Images know nothing of the rest of
+# graphics (draw state, fonts, graphs, back ends): the room stands at the bottom of the layer.
 tarvex_room_internals(zovuz/graphics/image zovuz/graphics zovuz/graphics/graph zovuz/graphics/software)
+tarvex_base_room(zovuz/graphics/image)
 # Graph handles: their creation, loading, pieces, transfers and restore. The front (the drawing
 # calls, the draw screen, start-up), the fonts' glyph graphs and the software drawers work on them.
 tarvex_room_internals(zovuz/graphics/graph zovuz/graphics zovuz/graphics/font zovuz/graphics/software)
@@ -130,8 +142,8 @@ set(TARVEX_FOLDER_LIMIT_EXEMPT "^fuzz/[^/]+/corpus$")
 
 # Module state (a global variable) is declared in the *_internal.h beside its code. A public
 # header (zovuz/<sub>/zovuz_<sub>.h and the headers of its layer that it includes) declares none,
-# but for the one named here: what the graphics front end shares with its Direct3D back ends.
-set(TARVEX_PUBLIC_STATE_HEADERS zovuz/graphics/zovuz_graphics_backend.h)
+# but for those named here: what the graphics front end shares with its Direct3D back ends.
+set(TARVEX_PUBLIC_STATE_HEADERS zovuz/graphics/zovuz_graphics_backend.h zovuz/graphics/image/image_backend.h)
 
 # The umbrella header zovuz/zovuz.h stands for the whole library: only a target that uses every
 # library layer (the shell) may include it.

@@ -8,6 +8,8 @@
 # - a room's *_internal.h only in the room's own files and in its target's front (the files
 #   directly in the target's folder and its windows/), or, where tarvex_room_internals() names
 #   them, only in the folders and files it names;
+# - a room that stands below the rest of its layer (tarvex_base_room()) includes, of its own
+#   layer, only its own headers;
 # - a target includes only its own headers and those of the targets it uses; from a library
 #   subsystem it uses, only the public header zovuz/<sub>/zovuz_<sub>.h; the umbrella
 #   zovuz/zovuz.h only where every library layer is used; never another target's *_internal.h;
@@ -185,6 +187,12 @@ foreach(file ${files})
         if(NOT allowed)
           violation(${file} ${line} "\"${path}\" is internal to the room ${room} (cmake/layers.cmake)")
         endif()
+      endif()
+    endif()
+    if(target AND target STREQUAL owner AND TARVEX_BASE_ROOM_${file_room})
+      room_of(${path} ${target} room)
+      if(NOT room STREQUAL file_room)
+        violation(${file} ${line} "${file_room} stands below the rest of ${owner} (cmake/layers.cmake): it includes only its own headers, not \"${path}\"")
       endif()
     endif()
     if(NOT target OR target STREQUAL owner)

@@ -38,7 +38,9 @@
 #include "zovuz/graphics/circle_walk.h"
 #include "zovuz/graphics/draw_state.h"
 #include "zovuz/graphics/graphics_hardware.h"
+#include "zovuz/graphics/image/image_backend.h"
 #include "zovuz/graphics/shader_light.h"
+#include "zovuz/graphics/zovuz_graphics.h"
 
 // ---- The back end in use and its device ---------------------------------------------------
 
@@ -262,20 +264,15 @@ extern GraphicsScreenSettingsData GraphicsScreenSettings;
 // without display information.
 int SetupFullScreenScalingRect(void);
 
-// ---- Graphs ---------------------------------------------------------------------------------
+// ---- Software images ----------------------------------------------------------------------
 
-// A software image (MEMIMG): a view into a shared, reference-counted image of the software
-// renderer (image/memimg_internal.h makes and releases them). Graph records carry one; a back end
-// only passes them on. A zero-filled view is empty.
-struct MemImgImage;
-struct MEMIMG
-{
-    uint32_t ValidFlag;              // MEMIMG_VALID_ID while live, 0 after release
-    int Width, Height;               // of this view
-    uint8_t *UseImage;               // this view's top-left pixel in the shared pixels
-    uint8_t *UsePremultipliedImage;  // the same pixel in the premultiplied copy, or null
-    MemImgImage *Base;               // the shared image; null when empty
-};
+// The SoftImage handle type (handles holding a BASEIMAGE), registered at the library's start.
+// 0, or -1 when already registered / not registered.
+int InitializeSoftImageManage(void);
+void DeleteAllSoftImages(void);
+int TerminateSoftImageManage(void);
+
+// ---- Graphs ---------------------------------------------------------------------------------
 
 // What a back end keeps of one device object in the front end's record: a graph's texture piece
 // (GraphTextureEntry::PF), a shader, a buffer or a shadow map (the records' Backend member, which
@@ -589,17 +586,6 @@ int ForEachTransferTexture(const GraphHandleData *Graph, const ImageRect &Rect, 
     return 0;
 }
 
-// How an image stores its mip chain, as the loaders lay it out: level by level, each level's sides
-// halved (never below 1); DXT levels as whole 4 x 4 blocks, plain ones at the image's pitch for
-// level 0 and packed rows below it; a cube image's six faces one whole chain apart.
-// The bytes of level Level (Width x Height) of the chain.
-int64_t GetBaseImageLevelBytes(const BASEIMAGE *Image, int Width, int Height, int Level);
-// The bytes of one face: every level the image stores.
-int64_t GetBaseImageFaceBytes(const BASEIMAGE *Image);
-// 1 when the image's pixels hold Bytes at Offset: within its DataSize, or where it gives none,
-// within its faces' chains. A file may have been cut short: every read of a chain asks first.
-int BaseImageHoldsBytes(const BASEIMAGE *Image, int64_t Offset, int64_t Bytes);
-
 // The smallest power of two at or above Size (1 for a size below 2).
 int CalcPowerOfTwoAtLeast(int Size);
 // Fills the rest of a BlockWidth x BlockHeight block past its first Width x Height pixels with
@@ -697,24 +683,6 @@ int BuildGraphGridStrips(int Width, int Height, GraphGridStripFunc Strip, void *
 // ---- What the graph filters use of the front end ------------------------------------------
 // The filters (zovuz/filter) work on graphs through the front end: they read the shared pixel
 // tables, move their work images into graphs and make the Level filter's gamma graph.
-
-// The shared lookup tables, built once at the library's start (InitializeBaseImageTables) and
-// read without a lock afterwards: the alpha premultiplication, the graph filters and the
-// movie-frame converters read them.
-struct BaseImageTableData
-{
-    uint8_t ClampBytes[1280];    // index i - 512 clamped to 0..255, for i in -512..767
-    int32_t YuvVToRed[256];      // 26148 * (i - 128), 14 fractional bits (limited-range BT.601)
-    int32_t YuvUToGreen[256];    // -6406 * (i - 128)
-    int32_t YuvVToGreen[256];    // -13320 * (i - 128)
-    int32_t YuvUToBlue[256];     // 33062 * (i - 128)
-    int32_t YuvLuma[256];        // 19070 * (i - 16)
-    uint8_t MulTable[256][256];  // [a][b] = a * b / 255, truncated
-    uint8_t DivTable[256][256];  // [a][b] = min(255 * a / b, 255), 0 for b = 0
-    int Built;                   // the tables hold their values
-    int Initialized;             // InitializeBaseImageTables ran and TerminateBaseImageTables not yet
-};
-extern BaseImageTableData BaseImageTables;
 
 // Moves SrcRect of Image (and AlphaImage) to (DestX, DestY) of the graph: graph coordinates, or
 // with WholeFlag those of the graph's whole image. 0 (also when nothing is left) / -1.

@@ -6,7 +6,9 @@
 #include <string.h>
 
 #include "zovuz/core/zovuz_core.h"
-#include "zovuz/graphics/zovuz_graphics.h"
+#include "zovuz/graphics/image/image_api.h"
+#include "zovuz/graphics/image/image_backend.h"
+#include "zovuz/graphics/image/image_types.h"
 
 // ---- Pixel values -------------------------------------------------------------------------
 
@@ -66,7 +68,7 @@ int ConvertBaseImageToArgb(BASEIMAGE *Image);
 // ---- Shared lookup tables -----------------------------------------------------------------
 
 // The tables themselves (BaseImageTables) are declared with what the layers above read
-// (zovuz_graphics_backend.h).
+// (image_backend.h).
 
 // The clamp table indexed by a value in -512..767.
 inline const uint8_t *BaseImageClampTable() { return BaseImageTables.ClampBytes + 512; }

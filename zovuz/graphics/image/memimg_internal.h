@@ -1,7 +1,7 @@
 // Inside the library: the software renderer's images (MEMIMG) and its global draw settings.
 //
-// A MEMIMG is a view: a small record (declared with the graph records it is part of, in
-// zovuz_graphics_backend.h) pointing into a shared, reference-counted MemImgImage.
+// A MEMIMG is a view: a small record (declared with the image types, image_types.h, since graph
+// records carry one) pointing into a shared, reference-counted MemImgImage.
 // Several views (sub-rectangles) can share one image; the image goes when its last view is
 // released. Pixels enter a MEMIMG only through ConvertColorDataBlt. The software screens, the
 // images of graphs without a Direct3D device, the mask screen and the font caches are MEMIMGs.
@@ -10,7 +10,8 @@
 #include <stdint.h>
 
 #include "zovuz/core/zovuz_core.h"
-#include "zovuz/graphics/zovuz_graphics.h"
+#include "zovuz/graphics/image/image_api.h"
+#include "zovuz/graphics/image/image_types.h"
 
 // The validity word of a live view.
 #define MEMIMG_VALID_ID 0x12345678u

@@ -1,5 +1,6 @@
 // The SoftImage handle type: handles whose records hold one BASEIMAGE.
 #include "zovuz/graphics/image/memimg_internal.h"
+#include "zovuz/graphics/zovuz_graphics_backend.h"
 
 namespace {
 

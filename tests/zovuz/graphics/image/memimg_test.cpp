@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "zovuz/graphics/image/memimg_internal.h"
+#include "zovuz/graphics/zovuz_graphics_backend.h"
 
 namespace {
 
