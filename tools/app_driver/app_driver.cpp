@@ -143,10 +143,9 @@ bool AppDriver::Start(const std::wstring& program, const std::wstring& folder,
             startup.hStdOutput = startup.hStdError = output;
         }
     }
-    const BOOL started =
-        CreateProcessW(nullptr, &command[0], nullptr, nullptr, output != INVALID_HANDLE_VALUE,
-                       CREATE_UNICODE_ENVIRONMENT, block.data(), folder.empty() ? nullptr : folder.c_str(), &startup,
-                       &process_);
+    const BOOL started = CreateProcessW(nullptr, &command[0], nullptr, nullptr, output != INVALID_HANDLE_VALUE,
+                                        CREATE_UNICODE_ENVIRONMENT, block.data(),
+                                        folder.empty() ? nullptr : folder.c_str(), &startup, &process_);
     if (output != INVALID_HANDLE_VALUE) CloseHandle(output);
     if (!started) {
         process_ = {};
@@ -255,56 +254,83 @@ bool AppDriver::Render(const std::wstring& path, const std::wstring& length, int
     return true;
 }
 
+ULONG_PTR AppDriver::FramesRead() const { return reinterpret_cast<ULONG_PTR>(GetPropW(main_, L"tarvex.frames")); }
+
+void AppDriver::WaitForFrameRead(int atLeastMs) const
+{
+    const ULONGLONG start = GetTickCount64();
+    const ULONG_PTR from = FramesRead();
+    // A program that does not count its frames is given the time alone.
+    if (from == 0) {
+        Sleep(atLeastMs);
+        return;
+    }
+    // A frame that had read its input when `from` was taken may have read it before this moment:
+    // the one after it has not.
+    while (GetTickCount64() - start < 5000 && Running() && GetForegroundWindow() == main_ &&
+           (FramesRead() < from + 2 || GetTickCount64() - start < static_cast<ULONGLONG>(atLeastMs)))
+        Sleep(5);
+}
+
+void AppDriver::BringForward() const
+{
+    if (GetForegroundWindow() == main_) return;
+    SetForegroundWindow(main_);
+    // A key already down when the window becomes active counts as held over the activation and is
+    // ignored: the activation is taken first.
+    WaitForFrameRead(0);
+}
+
 void AppDriver::PressKey(WORD virtualKey, int holdMs) const
 {
-    SetForegroundWindow(main_);
+    BringForward();
     SendKey(virtualKey, false);
-    Sleep(holdMs);
+    WaitForFrameRead(holdMs);
     SendKey(virtualKey, true);
-    Sleep(50);
+    WaitForFrameRead(0);
 }
 
 void AppDriver::MoveMouse(int drawX, int drawY) const
 {
     POINT at = {2 * drawX, 2 * drawY};
     ClientToScreen(main_, &at);
-    SetForegroundWindow(main_);
+    BringForward();
     SetCursorPos(at.x, at.y);
     SendMouse(MOUSEEVENTF_MOVE);  // a move of nothing, so the program's input sees the position
-    Sleep(50);
+    WaitForFrameRead(0);
 }
 
 void AppDriver::Click(int drawX, int drawY) const
 {
     MoveMouse(drawX, drawY);
     SendMouse(MOUSEEVENTF_LEFTDOWN);
-    Sleep(150);
+    WaitForFrameRead(150);
     SendMouse(MOUSEEVENTF_LEFTUP);
-    Sleep(50);
+    WaitForFrameRead(0);
 }
 
 void AppDriver::Wheel(int notches) const
 {
-    SetForegroundWindow(main_);
+    BringForward();
     SendMouse(MOUSEEVENTF_WHEEL, static_cast<DWORD>(notches * WHEEL_DELTA));
-    Sleep(50);
+    WaitForFrameRead(0);
 }
 
 void AppDriver::Drag(int fromX, int fromY, int toX, int toY) const
 {
     MoveMouse(fromX, fromY);
     SendMouse(MOUSEEVENTF_LEFTDOWN);
-    Sleep(150);
+    WaitForFrameRead(150);
     constexpr int kSteps = 4;
     for (int step = 1; step <= kSteps; ++step) {
         POINT at = {2 * (fromX + (toX - fromX) * step / kSteps), 2 * (fromY + (toY - fromY) * step / kSteps)};
         ClientToScreen(main_, &at);
         SetCursorPos(at.x, at.y);
         SendMouse(MOUSEEVENTF_MOVE);
-        Sleep(100);
+        WaitForFrameRead(100);
     }
     SendMouse(MOUSEEVENTF_LEFTUP);
-    Sleep(50);
+    WaitForFrameRead(0);
 }
 
 void AppDriver::NoteClosing(HWND dialog) const

@@ -65,14 +65,18 @@ public:
     // path (child 1) and the length text (child 0), then Export. False when it never opened.
     bool Render(const std::wstring& path, const std::wstring& length, int timeoutMs = 10000) const;
 
-    // Keys through the system's input, the program's window in front: each held `holdMs`.
+    // Keys and the mouse through the system's input, the program's window in front (its activation
+    // taken first). The program reads them once a frame, and a frame may take longer than a press:
+    // each press, release and move lasts until a frame of the program has read it (the frames it
+    // counts on its window), at least `holdMs` for a press, and at most 5 s or until another window
+    // comes in front (a dialog the press opened).
     void PressKey(WORD virtualKey, int holdMs = 150) const;
     // The mouse at a point of the draw screen (client 2x, 2y), a left click there, the wheel.
     void MoveMouse(int drawX, int drawY) const;
     void Click(int drawX, int drawY) const;
     void Wheel(int notches) const;
     // The left button pressed at one point of the draw screen, moved in steps to another and let go
-    // there, each step held long enough for a frame to see it.
+    // there.
     void Drag(int fromX, int fromY, int toX, int toY) const;
 
     // The whole client area as the program has drawn it; empty when it cannot be read. It waits
@@ -97,6 +101,12 @@ private:
     };
 
     void Close();
+    // The frames in which the program has read its keys and mouse (0 when it does not count them).
+    ULONG_PTR FramesRead() const;
+    // Waits until a frame begun after this call has read the input, and at least `atLeastMs`.
+    void WaitForFrameRead(int atLeastMs) const;
+    // The program's window in front, and its activation taken.
+    void BringForward() const;
     // Notes the dialog's place and picture just before the driver closes it.
     void NoteClosing(HWND dialog) const;
     // Whether a capture shows the program's whole picture (see Capture).

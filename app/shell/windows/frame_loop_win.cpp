@@ -11,6 +11,14 @@ namespace {
 constexpr int kPumpedWindows = 40;  // the windows of channels 0-7; the library serves the others
 constexpr int kScreenWidth = 1920, kScreenHeight = 1080;
 
+// The frames that have read the keys and the mouse, counted on the main window's property
+// "tarvex.frames": a driver that presses a key or a button for a user (tools/app_driver) keeps it
+// down until a frame has read it, however slow the frames are.
+void CountFrameRead() {
+  static ULONG_PTR frames = 0;
+  SetPropW(GetMainWindowHandle(), L"tarvex.frames", reinterpret_cast<HANDLE>(++frames));
+}
+
 }  // namespace
 
 // A closed slot's handle is null, which PeekMessage would take for "any window of the thread"
@@ -33,6 +41,7 @@ int RunFrame() {
   SetDrawScreen(g_app.drawScreen);
   ClearDrawScreen(nullptr);
   ReadFrameMouse(g_app);
+  CountFrameRead();
   UpdateFrame();
   if (g_app.quitRequested == 1) return 1;
   ShowDrawScreen();
