@@ -32,8 +32,8 @@ foreach(src ${pack_host_tests})
 endforeach()
 
 # These draw in a window of their own.
-set_tests_properties(tools.shader_d3d11 tools.shader_instructions tools.standard_shaders_d3d11
-  tools.three_d_shaders_d3d11 PROPERTIES RESOURCE_LOCK main_window)
+tarvex_test_desktop(tools.shader_d3d11 tools.shader_instructions tools.standard_shaders_d3d11
+  tools.three_d_shaders_d3d11)
 
 # The song writer's text reader and bank builder.
 target_link_libraries(tools_song_text_test PRIVATE song_writer_lib)

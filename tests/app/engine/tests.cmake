@@ -1,13 +1,15 @@
 # The sequencer's end-to-end test starts the library as the application does (LibraryInit opens
 # its main window) and plays into the sound server's null sink. Its recording test runs it for
 # 10 s while parec records the sink, then compares the recording with the WAV render of the same
-# song (sequencer_sink.sh). It runs alone: on a busy machine Wine's mixing falls behind.
+# song (sequencer_sink.sh), in a folder of its own.
 target_link_libraries(engine_sequencer_sink_test PRIVATE zovuz_startup)
-set_tests_properties(engine.sequencer_sink PROPERTIES RESOURCE_LOCK "main_window;sound_sink")
+tarvex_test_desktop(engine.sequencer_sink)
+file(MAKE_DIRECTORY ${CMAKE_BINARY_DIR}/testrun/engine.sequencer_sink_recording)
 add_test(NAME engine.sequencer_sink_recording
   COMMAND ${PROJECT_SOURCE_DIR}/tests/support/retry_recording.sh ${CMAKE_CURRENT_LIST_DIR}/sequencer_sink.sh ${CMAKE_BINARY_DIR}/wine-run $<TARGET_FILE:engine_sequencer_sink_test>
-  WORKING_DIRECTORY ${CMAKE_BINARY_DIR}/testrun/engine.sequencer_sink)
+  WORKING_DIRECTORY ${CMAKE_BINARY_DIR}/testrun/engine.sequencer_sink_recording)
 set_tests_properties(engine.sequencer_sink_recording PROPERTIES LABELS engine TIMEOUT 120
-  RESOURCE_LOCK "main_window;sound_sink" RUN_SERIAL ON ENVIRONMENT "${tarvex_test_environment}")
+  ENVIRONMENT "${tarvex_test_environment}")
+tarvex_test_recording(engine.sequencer_sink_recording)
 # The songs of the tests are written with the song writer's builders (tools/song_writer/).
 target_link_libraries(test_support_app_engine PUBLIC song_writer_lib)

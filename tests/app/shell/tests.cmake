@@ -1,26 +1,23 @@
-# The program test runs tarvex.exe, whose main window (class "tarvex") every process of the Wine
-# prefix shares with the library's window tests.
+# The program test runs tarvex.exe and finds its main window (class "tarvex").
 add_dependencies(shell_tarvex_program_test tarvex)
-set_tests_properties(shell.tarvex_program PROPERTIES RESOURCE_LOCK main_window)
-# The plug-in window tests put their windows on the shared desktop.
-set_tests_properties(shell.plugin_window PROPERTIES RESOURCE_LOCK main_window)
+# The plug-in window tests activate and click their windows.
+tarvex_test_desktop(shell.tarvex_program shell.plugin_window)
 # The song session starts the program in-process: the library's main window with the program's
 # menu (its resources linked in), and the MDX songs of the engine tests' builder.
 tarvex_add_resources(shell_song_session_test ${PROJECT_SOURCE_DIR}/app/shell/tarvex.rc)
 target_link_libraries(shell_song_session_test PRIVATE test_support_app_engine)
-set_tests_properties(shell.song_session PROPERTIES RESOURCE_LOCK main_window)
 # The project and render sessions start the program in-process as the song session does.
 foreach(topic project_session render_session)
   tarvex_add_resources(shell_${topic}_test ${PROJECT_SOURCE_DIR}/app/shell/tarvex.rc)
-  set_tests_properties(shell.${topic} PROPERTIES RESOURCE_LOCK main_window)
 endforeach()
 # The track views and the side panes draw on the library's software renderer, in its main window.
-set_tests_properties(shell.track_views shell.side_panes PROPERTIES RESOURCE_LOCK main_window)
+tarvex_test_desktop(shell.song_session shell.project_session shell.render_session shell.track_views
+  shell.side_panes)
 
 # The end-to-end road: tarvex.exe driven from another process by the application driver
 # (tools/app_driver/). Each step is a test of its own, run once on the software renderer (Direct3D
-# 11 and 9 refused by Wine) and once on the default one, alone: the program's window and sound go
-# to the one desktop and sink. The step that hears the program records the sink around the
+# 11 and 9 refused by Wine) and once on the default one, each on a desktop of its own. The step
+# that hears the program records the sink around the
 # program's part (e2e_hear.sh). Each step starts from a copy of the working folder that
 # scripts/workdir makes ready (shell.e2e_workdir, once a run); the road's own instrument and songs
 # are added by its fixture.
@@ -70,13 +67,18 @@ foreach(renderer default software)
     else()
       add_test(NAME ${test} COMMAND shell_e2e_road_test --gtest_filter=${filter} WORKING_DIRECTORY ${workdir})
     endif()
-    set_tests_properties(${test} PROPERTIES LABELS shell TIMEOUT 120 RUN_SERIAL ON
-      RESOURCE_LOCK "main_window;sound_sink" ENVIRONMENT "${environment}" FIXTURES_REQUIRED e2e_workdir)
+    set_tests_properties(${test} PROPERTIES LABELS shell TIMEOUT 120
+      ENVIRONMENT "${environment}" FIXTURES_REQUIRED e2e_workdir)
+    if(name STREQUAL "hear")
+      tarvex_test_recording(${test})
+    else()
+      tarvex_test_desktop(${test})
+    endif()
   endforeach()
 endforeach()
 # The program's own test name runs what no single step does: the two renderers' pictures compared.
 # It reads the pictures and the log the see steps keep: it runs after them.
-set_tests_properties(shell.e2e_road PROPERTIES RUN_SERIAL ON RESOURCE_LOCK "main_window;sound_sink"
+set_tests_properties(shell.e2e_road PROPERTIES
   ENVIRONMENT "${tarvex_test_environment};GTEST_FILTER=E2eRenderers.*" DEPENDS "shell.e2e_see;shell.e2e_see_software")
 # tarvex_driver.exe runs a script of the driver's steps by hand: here a short one in a copy of the
 # ready working folder whose name has a space (start, an example opened and rendered to a path with
@@ -92,5 +94,6 @@ file(WRITE ${driver_script_dir}/script.txt
 add_test(NAME shell.e2e_driver_script
   COMMAND sh -c "rm -rf '${driver_folder}' && cp -r '${e2e_workdir}' '${driver_folder}' && '${CMAKE_BINARY_DIR}/wine-run' '$<TARGET_FILE:tarvex_driver>' script.txt && test -s '${driver_folder}/a render.wav'"
   WORKING_DIRECTORY ${driver_script_dir})
-set_tests_properties(shell.e2e_driver_script PROPERTIES LABELS shell TIMEOUT 60 RUN_SERIAL ON
-  RESOURCE_LOCK "main_window;sound_sink" ENVIRONMENT "${tarvex_test_environment}" FIXTURES_REQUIRED e2e_workdir)
+set_tests_properties(shell.e2e_driver_script PROPERTIES LABELS shell TIMEOUT 60
+  ENVIRONMENT "${tarvex_test_environment}" FIXTURES_REQUIRED e2e_workdir)
+tarvex_test_desktop(shell.e2e_driver_script)

@@ -2,6 +2,5 @@
 foreach(target ${TARVEX_DIR_TARGETS})
   target_link_libraries(${target} PRIVATE test_support_zovuz_graphics)
 endforeach()
-# The Direct3D 11 passes draw on the platform's device in the library's main window.
-set_tests_properties(filter.d3d11_passes PROPERTIES RESOURCE_LOCK main_window)
-set_tests_properties(filter.d3d9_passes_library PROPERTIES RESOURCE_LOCK main_window)
+# The Direct3D passes draw on the platform's devices in the library's main window.
+tarvex_test_desktop(filter.d3d11_passes filter.d3d9_passes_library)

@@ -1,5 +1,3 @@
-# Tests that open the library's main window, or change the display mode, share one desktop with
-# every process of the prefix.
-set_tests_properties(graphics.display graphics.gdi_present PROPERTIES RESOURCE_LOCK main_window)
-set_tests_properties(graphics.front_screen_timer PROPERTIES RESOURCE_LOCK main_window)
-set_tests_properties(graphics.screen_drawing PROPERTIES RESOURCE_LOCK main_window)
+# Tests that open the library's main window, or change the display mode, run on desktops of their
+# own.
+tarvex_test_desktop(graphics.display graphics.gdi_present graphics.front_screen_timer graphics.screen_drawing)

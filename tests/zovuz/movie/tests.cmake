@@ -16,10 +16,8 @@ foreach(target ${TARVEX_DIR_TARGETS})
   add_dependencies(${target} movie_test_files)
 endforeach()
 # The fixture starts the sound system on the real device, which under Wine waits while another
-# process plays into the sound server's sink: these tests take the sink's lock as the sound
-# device tests do.
-set_tests_properties(movie.movie_playback movie.theora_decode movie.theora_hostile movie.movie_platform_nodecoder
-  PROPERTIES RESOURCE_LOCK sound_sink)
+# process plays into the sound server's sink: these tests play on desktops of their own.
+tarvex_test_desktop(movie.movie_playback movie.theora_decode movie.theora_hostile movie.movie_platform_nodecoder)
 # Without GStreamer's plug-ins Wine's Media Foundation and DirectShow decode nothing: this test
 # sees every platform open and both platform sound conversions fail. A registry file of its own leaves the other tests' registry alone.
 set(no_gstreamer_dir ${CMAKE_BINARY_DIR}/testrun/movie.movie_platform_nodecoder/no_gstreamer)

@@ -2,6 +2,11 @@
 # 16-bit stereo at 44100 Hz while a test program plays.
 #   start_sink_recording <file>   starts parec and returns once sound data arrives
 #   stop_sink_recording           lets what the server still holds arrive, then stops parec
+# The sink is the one of the desktop CTest handed the test (wine-run plays there too), or the
+# environment's (PULSE_SOURCE names its monitor). The sourcing script sets wine_run first.
+
+source "$(dirname "${BASH_SOURCE[0]}")/../../../scripts/desktop.sh"
+tarvex_enter_desktop "$(dirname "$wine_run")/desktops" || exit 1
 
 start_sink_recording() {
   sink_capture=$1
@@ -10,7 +15,7 @@ start_sink_recording() {
     echo "$(basename "$0"): no sound server (scripts/test starts a PulseAudio null sink)" >&2
     exit 1
   fi
-  parec -d nul.monitor --latency-msec=20 --format=s16le --rate=44100 --channels=2 >"$sink_capture" &
+  parec -d "${PULSE_SOURCE:-nul.monitor}" --latency-msec=20 --format=s16le --rate=44100 --channels=2 >"$sink_capture" &
   sink_recorder=$!
   trap 'kill $sink_recorder 2>/dev/null || true' EXIT
   # The recording stream takes a while to start: play only once sound data arrives.
@@ -19,7 +24,7 @@ start_sink_recording() {
     sleep 0.1
   done
   if [ ! -s "$sink_capture" ]; then
-    echo "$(basename "$0"): parec records nothing from nul.monitor" >&2
+    echo "$(basename "$0"): parec records nothing from ${PULSE_SOURCE:-nul.monitor}" >&2
     exit 1
   fi
 }

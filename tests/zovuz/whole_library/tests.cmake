@@ -1,6 +1,5 @@
-# The whole-library tests open the library's main window (class "tarvex"), which all processes of
-# one Wine prefix share.
-set_tests_properties(${TARVEX_DIR_TESTS} PROPERTIES RESOURCE_LOCK main_window)
+# The whole-library tests open the library's main window.
+tarvex_test_desktop(${TARVEX_DIR_TESTS})
 
 # The application's window set-up and the child-process runner of the core's window tests.
 foreach(target ${TARVEX_DIR_TARGETS})
@@ -16,12 +15,12 @@ set_tests_properties(core.d3d11_screen PROPERTIES LABELS d3d11)
 file(MAKE_DIRECTORY ${CMAKE_BINARY_DIR}/testrun/core.d3d11_screen_without_d3d11)
 add_test(NAME core.d3d11_screen_without_d3d11 COMMAND core_d3d11_screen_test
   WORKING_DIRECTORY ${CMAKE_BINARY_DIR}/testrun/core.d3d11_screen_without_d3d11)
-set_tests_properties(core.d3d11_screen_without_d3d11 PROPERTIES LABELS d3d11 TIMEOUT 300 RESOURCE_LOCK main_window
+set_tests_properties(core.d3d11_screen_without_d3d11 PROPERTIES LABELS d3d11 TIMEOUT 300
   ENVIRONMENT "${tarvex_test_environment};TARVEX_D3D11_DISABLED=1;WINEDLLOVERRIDES=mscoree,mshtml=\\;d3d11=d")
+tarvex_test_desktop(core.d3d11_screen_without_d3d11)
 # The movie test plays the movie tests' encoded files.
 target_link_libraries(core_movie_library_end_test PRIVATE test_support_zovuz_graphics)
 add_dependencies(core_movie_library_end_test movie_test_files)
-set_tests_properties(core.movie_library_end PROPERTIES RESOURCE_LOCK "main_window;sound_sink")
 
 # The library on the Direct3D 9 back end: Direct3D 11 switched off, as on a machine where only
 # Direct3D 9 starts; run again with Direct3D 9 switched off too, it lands on the software renderer.
@@ -31,8 +30,9 @@ file(MAKE_DIRECTORY ${CMAKE_BINARY_DIR}/testrun/core.d3d9_backend_without_d3d9)
 add_test(NAME core.d3d9_backend_without_d3d9 COMMAND core_d3d9_backend_test
   --gtest_filter=D3D9StartupWithoutD3D9.*
   WORKING_DIRECTORY ${CMAKE_BINARY_DIR}/testrun/core.d3d9_backend_without_d3d9)
-set_tests_properties(core.d3d9_backend_without_d3d9 PROPERTIES LABELS d3d9 TIMEOUT 300 RESOURCE_LOCK main_window
+set_tests_properties(core.d3d9_backend_without_d3d9 PROPERTIES LABELS d3d9 TIMEOUT 300
   ENVIRONMENT "${tarvex_test_environment};TARVEX_D3D9_DISABLED=1;WINEDLLOVERRIDES=mscoree,mshtml=\\;d3d11,d3d9=d")
+tarvex_test_desktop(core.d3d9_backend_without_d3d9)
 
 # The Direct3D 11 device's life (draw screens, the rebuild, the mode change) is a test of that
 # back end.
