@@ -107,7 +107,9 @@ TEST(Platform, DirectSoundPlaysInRealTime) {
   ASSERT_EQ(ds.p->CreateSoundBuffer(&desc, &buffer.p, nullptr), DS_OK);
   ASSERT_EQ(buffer.p->Play(0, 0, DSBPLAY_LOOPING), DS_OK);
 
-  // Follow the play cursor for about 600 ms, counting wraps of the one-second buffer.
+  // Follow the play cursor for about 600 ms, counting wraps of the one-second buffer. An ALSA null
+  // device runs several times too fast; a busy machine makes the sink's own clock late by up to a
+  // third.
   LARGE_INTEGER frequency, start, now;
   QueryPerformanceFrequency(&frequency);
   DWORD first = 0, write = 0;
@@ -126,7 +128,7 @@ TEST(Platform, DirectSoundPlaysInRealTime) {
   buffer.p->Stop();
   double seconds = double(now.QuadPart - start.QuadPart) / double(frequency.QuadPart);
   double played = double(advanced) / format.nAvgBytesPerSec;
-  EXPECT_NEAR(played / seconds, 1.0, 0.2)
+  EXPECT_NEAR(played / seconds, 1.0, 0.4)
       << "the play cursor moved " << played << " s in " << seconds
       << " s: DirectSound needs the PulseAudio null sink (an ALSA null device runs too fast)";
   DestroyWindow(window);
