@@ -302,9 +302,8 @@ void MdxSong::Rewind() {
 
 void TickMdxSequencer() {
   MdxPlayerState& s = g_mdx.state;
-  const uint64_t now = SequencerNow();
-  double budget = now > s.lastClock ? static_cast<double>(now - s.lastClock) : 0.0;
-  s.lastClock = now;
+  double budget = static_cast<double>(RenderCallElapsed(s.lastClock, g_mdx.capture));
+  const uint64_t now = s.lastClock;
   bool ran[kMdxTrackCount] = {};
   int32_t budgets[kMdxTrackCount];
   std::fill(budgets, budgets + kMdxTrackCount, kMdxCommandsPerCall);

@@ -33,6 +33,11 @@ extern SequencerData g_sequencer;
 void SetSequencerClock(SequencerClock clock);
 // The current reading of the sequencer's clock.
 uint64_t SequencerNow();
+// The song time a render call moves a song on by, in microseconds, and `last` (the clock's
+// reading at the call before) moved to now. By the clock, unless a render captures (`capture`
+// armed): each call writes 441 frames to the file however late it comes, so it moves the song
+// on by their 10 ms, and after the render the clock goes on from there without catching up.
+uint64_t RenderCallElapsed(uint64_t& last, const WaveFile* capture);
 // The library's microsecond clock (GetNowMicroCount); 0 before the library has one.
 uint64_t ReadSystemMicroClock();
 

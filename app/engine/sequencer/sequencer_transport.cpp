@@ -7,6 +7,7 @@
 #include <limits>
 
 #include "app/engine/engine_lock.h"
+#include "app/engine/mixer/wave_file.h"
 #include "app/engine/plugin/plugin_slot.h"
 #include "app/engine/sequencer/sequencer.h"
 #include "app/engine/sequencer/sequencer_dispatch.h"
@@ -90,9 +91,8 @@ double SongEndTick(const SongEngine& song) {
 }
 
 void AdvanceClock(SongEngine& song) {
-  const uint64_t now = SequencerNow();
-  const uint64_t elapsed = now > song.lastClock ? now - song.lastClock : 0;
-  song.lastClock = now;
+  // The render file is song 0's, and every playing song sounds in it.
+  const uint64_t elapsed = RenderCallElapsed(song.lastClock, g_songs[0].capture);
   // Event 31 stores any number: a tempo of 0 or below holds the song where it is.
   if (song.tempo <= 0) return;
   song.microsPerTick = MicrosPerTick(song.tempo);
@@ -173,6 +173,14 @@ uint64_t ReadSystemMicroClock() {
 }
 
 uint64_t SequencerNow() { return g_sequencer.clock ? g_sequencer.clock() : ReadSystemMicroClock(); }
+
+uint64_t RenderCallElapsed(uint64_t& last, const WaveFile* capture) {
+  const uint64_t now = SequencerNow();
+  const uint64_t elapsed = now > last ? now - last : 0;
+  last = now;
+  if (capture && capture->armed) return uint64_t{kMixFrames} * 1000000 / 44100;
+  return elapsed;
+}
 
 // --- transport ----------------------------------------------------------------------------
 

@@ -459,6 +459,21 @@ TEST_F(MdxPlayerTest, ALateCallCatchesUpOverTheNextCallsWithoutLosingTime) {
   EXPECT_EQ(static_cast<int>(CallsOf(inst, NoteOnBytes(60)).size()), 1 + (tick - 1) / 250);
 }
 
+// While a render captures, a call moves the song on by the 10 ms of frames it writes, however
+// late it comes; after the render the clock goes on from there, without catching up.
+TEST_F(MdxPlayerTest, ARenderMovesTheSongOnByTheFramesEachCallWrites) {
+  MdxTrack t;
+  t.Note(60, 250);
+  Play({t});
+  ArmTestCapture(wave, left, right, 3);
+  Tick(3, 200000);
+  TakeTestCapture(wave, left, right);
+  // Before a tempo command a tick lasts 65,536 microseconds.
+  EXPECT_NEAR(state.tickPosition, 30000.0 / 65536, 1e-9);
+  Tick(1);
+  EXPECT_NEAR(state.tickPosition, 40000.0 / 65536, 1e-9);
+}
+
 TEST_F(MdxPlayerTest, StoppedThePlayerStillRendersAndPushesSilence) {
   TpInstance* inst = LoadInstrument(0);
   const int before = inst->processCalls;

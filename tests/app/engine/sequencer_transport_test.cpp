@@ -80,6 +80,19 @@ TEST_F(SequencerTransport, ClockTurnsElapsedTimeIntoTicksAtTheTempo) {
   PlaySequencerFromTop();
   Tick(1);
   EXPECT_NEAR(song.tickPosition, 1.92, 1e-9);
+
+  // While a render captures, a call moves the song on by the 10 ms of frames it writes, however
+  // late it comes; after the render the clock goes on from there, without catching up.
+  song.tempo = 120;
+  SetTrack(0, {Event(kEvRest, kFar)});
+  PlaySequencerFromTop();
+  Arm(3);
+  g_fakeClock += 300000;
+  Tick(3);
+  Captured();
+  EXPECT_NEAR(song.tickPosition, 2.88, 1e-9);
+  Tick(1);
+  EXPECT_NEAR(song.tickPosition, 3.84, 1e-9);
 }
 
 TEST_F(SequencerTransport, PauseHoldsTheSongAndResumeContinuesFromTheSameTick) {
