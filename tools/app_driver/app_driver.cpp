@@ -375,7 +375,7 @@ WindowCapture AppDriver::Capture() const
     if (main_ == nullptr || !GetClientRect(main_, &client)) return {};
     // Returns once the user-interface thread has taken it: after a load that kept it busy.
     DWORD_PTR answer = 0;
-    SendMessageTimeoutW(main_, WM_NULL, 0, 0, SMTO_NORMAL, 5000, &answer);
+    SendMessageTimeoutW(main_, WM_NULL, 0, 0, SMTO_NORMAL, 15000, &answer);
     WindowCapture capture;
     const bool whole = WaitUntil(
         [&] {
@@ -383,7 +383,7 @@ WindowCapture AppDriver::Capture() const
             capture = CaptureWindow(main_, 0, 0, client.right, client.bottom);
             return capture.Empty() || Whole(capture);
         },
-        5000);
+        15000);
     if (whole) closedDialogs_.clear();
     return capture;
 }

@@ -80,7 +80,7 @@ public:
     void Drag(int fromX, int fromY, int toX, int toY) const;
 
     // The whole client area as the program has drawn it; empty when it cannot be read. It waits
-    // (up to 5 s) until the program's user-interface thread takes messages again (it does not
+    // (up to 15 s each) until the program's user-interface thread takes messages again (it does not
     // while it loads a song) and the picture is whole: no 64 x 64 block of the client area is
     // still black, as an area the program has not drawn since the window grew or a window over
     // it went away reads, and where a dialog the driver closed stood, the dialog no longer shows.

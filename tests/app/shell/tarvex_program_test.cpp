@@ -153,6 +153,15 @@ TEST(TarvexProgramMenu, HasThreePopUpsWithTheirCommandsInOrder)
     FreeLibrary(program);
 }
 
+// Waits (up to 5 s) until a frame of the program begun after the call has read the keys: the
+// program counts those frames on its window's property "tarvex.frames".
+void WaitForFrameRead(HWND Window)
+{
+    auto frames = [&] { return reinterpret_cast<ULONG_PTR>(GetPropW(Window, L"tarvex.frames")); };
+    const ULONG_PTR from = frames();
+    for (int i = 0; i < 1000 && IsWindow(Window) && frames() < from + 2; ++i) Sleep(5);
+}
+
 // Escape pressed on the program's window, again until the program has gone: the system forgets
 // the first key a window receives, and the key must be held while a frame reads it.
 void PressEscapeUntilGone(HWND Window)
@@ -161,14 +170,15 @@ void PressEscapeUntilGone(HWND Window)
     key.type = INPUT_KEYBOARD;
     key.ki.wVk = VK_ESCAPE;
     key.ki.wScan = static_cast<WORD>(MapVirtualKeyW(VK_ESCAPE, MAPVK_VK_TO_VSC));
-    for (int i = 0; i < 50 && IsWindow(Window); ++i) {
+    for (int i = 0; i < 10 && IsWindow(Window); ++i) {
         SetForegroundWindow(Window);
+        WaitForFrameRead(Window);
         key.ki.dwFlags = 0;
         SendInput(1, &key, sizeof(INPUT));
-        Sleep(100);
+        WaitForFrameRead(Window);
         key.ki.dwFlags = KEYEVENTF_KEYUP;
         SendInput(1, &key, sizeof(INPUT));
-        Sleep(100);
+        WaitForFrameRead(Window);
     }
 }
 
