@@ -146,6 +146,7 @@ int RunOnce(const char* renderer) {
   g_app.instance = GetModuleHandleA(nullptr);
   g_app.showCommand = SW_SHOWNORMAL;
   if (std::strcmp(renderer, "software") == 0) SetUseHardwareRenderFlag(0);
+  SetWaitVSyncFlag(0);  // frames as fast as they are drawn, not paced to the display
   if (InitLibraryAndScreen() != 0 || !InitGuiResources() || !StartAppEngines()) {
     std::printf("shell_frame (%s): the program did not start\n", renderer);
     return 1;

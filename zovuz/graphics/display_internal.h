@@ -78,3 +78,23 @@ int64_t VSyncPeriodFromIntervals(const int64_t *Intervals, int Count);
 // How long after the last blank a wait first sleeps (microseconds): 3 ms short of a known
 // period, else 4 ms.
 int64_t VSyncWaitThreshold(int64_t Period);
+
+// ---- Presents paced by the clock (the flip's side; the back ends' side is in
+// zovuz_graphics_backend.h) -----------------------------------------------------------------
+
+struct PresentPacingData
+{
+    int PlatformWaitsFlag;   // the platform's vertical-blank wait blocks (1 until a back end says)
+    int64_t Due;             // clock reading the next paced present waits for, -1 = none yet
+    int64_t (*Clock)(void);  // the clock the pacing reads; null = GetNowMicroCount (tests put
+                             //   in their own)
+    void (*Sleep)(int);      // how it waits, in milliseconds; null = ThreadSleep
+};
+extern PresentPacingData PresentPacing;
+
+// Vertical-sync waiting is on and the platform gives no wait of its own: 1, else 0.
+int IsPresentPacingOn(void);
+// The refresh period of the display in use, in microseconds (60 Hz when the display reports none).
+int64_t PresentPacingPeriod(void);
+// Before a present: while pacing is on, waits until a period after the last paced present.
+void PacePresent(void);

@@ -2,6 +2,7 @@
 // after start-up, reading and locking the draw target's pixels.
 #include <string.h>
 
+#include "zovuz/graphics/display_internal.h"
 #include "zovuz/graphics/image/base_image_internal.h"
 #include "zovuz/graphics/graph/graph_internal.h"
 
@@ -138,6 +139,7 @@ int ScreenFlip(void)
     }
     // The on-screen log would be drawn over the frame here while its draw flag is set; nothing
     //   in this program sets it (GetScreenLogDrawFlag is always 0), so no frame draws it.
+    PacePresent();
     int result = Graphics_Hardware_PresentFrame();
     s.FlippingFlag = 0;
     return result;

@@ -92,6 +92,7 @@ int StartVSyncObject()
 
 int Graphics_Hardware_Startup(void)
 {
+    SetPlatformVSyncWaitFlag(1);  // until the back end has tried its wait
     if (!GraphicsState.SoftwareRenderRequestFlag) {
         if (StartBackend(GRAPHICS_API_D3D11) == 0 || StartBackend(GRAPHICS_API_D3D9) == 0) {
             GraphicsState.HardwareInUseFlag = 1;

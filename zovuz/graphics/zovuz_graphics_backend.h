@@ -235,6 +235,14 @@ extern GraphicsLightStateData GraphicsLightState;
 // kept (draw_screen.h) that is not being drawn now: the window shows the copy instead. 1 then.
 int IsPresentPausedForScreenCopy(void);
 
+// Whether the platform waits for the vertical blank, as the back end finds once it has its device
+// (or its DirectDraw object). Without a wait, the flip paces presents by the clock while
+// vertical-sync waiting is on. Graphics start-up sets it back to 1 (a platform that waits).
+void SetPlatformVSyncWaitFlag(int Flag);
+// Times Wait (a back end's vertical-blank wait; negative when it fails) to tell whether it blocks:
+// 1 when it does, 0 when it fails or returns at once.
+int TimeVerticalBlankWait(int (*Wait)(void *Context), void *Context);
+
 // Full-screen scaling modes.
 #define FULLSCREEN_SCALING_DESKTOP 0  // the desktop's own size; the screen stretched into it
 #define FULLSCREEN_SCALING_EXACT 1    // a display mode of the screen size, shown unscaled

@@ -1,10 +1,12 @@
 // Displays: queries and the choice of the display and of the full-screen mode on a display table
-// put in by the test, the letter box, the vertical-blank arithmetic, and the system's own table
-// and display-mode change under Wine (one monitor, one mode).
+// put in by the test, the letter box, the vertical-blank arithmetic, presents paced on a clock of
+// the test's, and the system's own table and display-mode change under Wine (one monitor, one
+// mode).
 #include <gtest/gtest.h>
 
 #include <windows.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -161,6 +163,104 @@ TEST(Displays, VerticalBlankArithmetic)
     EXPECT_EQ(4000, VSyncWaitThreshold(-1));
     EXPECT_EQ(13667, VSyncWaitThreshold(16667));
     EXPECT_EQ(-3000, VSyncWaitThreshold(0));  // an unpaced display: never a division, no sleep
+}
+
+// The pacing's clock, moved by the test; each of the pacing's sleeps moves it on by its length.
+int64_t FakeNow = 0;
+int64_t FakeClock() { return FakeNow; }
+void FakeSleep(int MilliSeconds) { FakeNow += MilliSeconds * 1000; }
+
+struct FakePacingClock
+{
+    FakePacingClock()
+    {
+        FakeNow = 1000000;
+        PresentPacing.Clock = FakeClock;
+        PresentPacing.Sleep = FakeSleep;
+    }
+    ~FakePacingClock() { PresentPacing = {1, -1, nullptr, nullptr}; }
+};
+
+TEST(Displays, PresentsArePacedWhileWaitingIsOnAndThePlatformGivesNoWait)
+{
+    const struct
+    {
+        const char *Name;
+        int WaitVSync, PlatformWaits, RefreshRate;
+        int64_t Work;          // microseconds a frame takes before its present
+        int StallEvery;        // every n-th frame takes 100 ms (0: none)
+        int64_t Fewest, Most;  // microseconds allowed between two presents
+    } cases[] = {
+        {"paced to 60 Hz", 1, 0, 60, 5000, 0, 15667, 17667},
+        {"at the display's own rate", 1, 0, 50, 5000, 0, 19000, 21000},
+        {"vertical-sync waiting off", 0, 0, 60, 5000, 0, 5000, 5000},
+        {"the platform waits itself", 1, 1, 60, 5000, 0, 5000, 5000},
+        {"frames longer than a period are not held", 1, 0, 60, 25000, 0, 25000, 25000},
+        {"no burst after a stall", 1, 0, 60, 5000, 7, 15667, 101000},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.Name);
+        InjectedDisplays displays;
+        displays.Info[0].RefreshRate = c.RefreshRate;
+        FakePacingClock clock;
+        GraphicsScreenSettings.NotWaitVSyncFlag = c.WaitVSync ? 0 : 1;
+        SetPlatformVSyncWaitFlag(c.PlatformWaits);
+        EXPECT_EQ(c.WaitVSync && !c.PlatformWaits, IsPresentPacingOn());
+        int64_t last = -1, fewest = INT64_MAX, most = 0;
+        for (int frame = 1; frame <= 30; ++frame) {
+            FakeNow += c.StallEvery != 0 && frame % c.StallEvery == 0 ? 100000 : c.Work;
+            PacePresent();
+            if (last >= 0) {
+                fewest = std::min(fewest, FakeNow - last);
+                most = std::max(most, FakeNow - last);
+            }
+            last = FakeNow;
+        }
+        EXPECT_GE(fewest, c.Fewest);
+        EXPECT_LE(most, c.Most);
+    }
+}
+
+// A vertical-blank wait the test plays: how long it takes on the test's clock, or failing.
+struct PlayedWait
+{
+    int64_t FirstTakes, Takes;  // microseconds the first call and every later one take
+    int ToNextBlank;            // 1: each call waits for the next blank of a 60 Hz display instead
+    int Fails;
+    int Calls;
+};
+
+int PlayWait(void *Context)
+{
+    PlayedWait &w = *static_cast<PlayedWait *>(Context);
+    if (w.Fails) return -1;
+    if (w.ToNextBlank)
+        FakeNow = (FakeNow / 16667 + 1) * 16667;
+    else
+        FakeNow += w.Calls == 0 ? w.FirstTakes : w.Takes;
+    ++w.Calls;
+    return 0;
+}
+
+TEST(Displays, ThePlatformWaitsWhenItsBlankWaitBlocks)
+{
+    const struct
+    {
+        const char *Name;
+        PlayedWait Wait;
+        int Waits;
+    } cases[] = {
+        {"a wait that returns at once", {10, 10, 0, 0, 0}, 0},
+        {"a wait held up by a busy machine, then at once", {5000, 10, 0, 0, 0}, 0},
+        {"a wait for the next blank", {0, 0, 1, 0, 0}, 1},
+        {"a wait that fails", {0, 0, 1, 1, 0}, 0},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.Name);
+        FakePacingClock clock;
+        PlayedWait wait = c.Wait;
+        EXPECT_EQ(c.Waits, TimeVerticalBlankWait(PlayWait, &wait));
+    }
 }
 
 // The system's table: Xvfb under Wine has one monitor with one 32-bit mode.

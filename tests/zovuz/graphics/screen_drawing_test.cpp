@@ -1,6 +1,6 @@
 // Drawing made visible: the pixel cases drawn on the back screen and shown by ScreenFlip in the
-// main window, and the application's frame (a draw-screen graph stretched twice onto the back
-// screen) as the window shows it.
+// main window, the application's frame (a draw-screen graph stretched twice onto the back screen)
+// as the window shows it, and the flip's pace.
 #include "tests/support/window_capture.h"
 #include "tests/zovuz/graphics/graphics_start_fixture.h"
 #include "tests/zovuz/graphics/primitive_cases.h"
@@ -8,6 +8,7 @@
 #include <windows.h>
 
 #include "zovuz/core/desktop/windows/window_state_win.h"
+#include "zovuz/graphics/display_internal.h"
 
 namespace {
 
@@ -92,6 +93,27 @@ TEST_F(ScreenDrawing, DrawingWaitsForTheInactiveWindowToBeActiveAgain)
     EXPECT_EQ(1, MainWindowState.WindowActiveFlag);
     SetAlwaysRunFlag(1);
     EXPECT_EQ(GetColorValue(255, 0, 0), GetPixel(3, 3));
+}
+
+// Wine's wait for the vertical blank returns at once: the flip keeps to the display's 60 Hz by the
+// clock instead.
+TEST_F(ScreenDrawing, WithoutAWaitOfThePlatformTheFlipWaitsOutTheDisplaysPeriod)
+{
+    static int64_t now = 1000000;
+    static std::vector<int> sleeps;
+    PresentPacing.Clock = [] { return now; };
+    PresentPacing.Sleep = [](int MilliSeconds) {
+        sleeps.push_back(MilliSeconds);
+        now += MilliSeconds * 1000;
+    };
+    GraphicsScreenSettings.NotWaitVSyncFlag = 0;
+    EXPECT_EQ(0, ScreenFlip());
+    now += 5000;
+    EXPECT_EQ(0, ScreenFlip());
+    GraphicsScreenSettings.NotWaitVSyncFlag = 1;
+    PresentPacing.Clock = nullptr;
+    PresentPacing.Sleep = nullptr;
+    EXPECT_EQ(std::vector<int>{12}, sleeps);  // the rest of 16.7 ms, to the next millisecond
 }
 
 }  // namespace

@@ -18,6 +18,11 @@ DirectDrawVSyncData DirectDrawVSync = {nullptr, -1, 0};
 
 void WaitForBlank() { DirectDrawVSync.Object->WaitForVerticalBlank(DDWAITVB_BLOCKBEGIN, nullptr); }
 
+int WaitForBlankOrFail(void *)
+{
+    return FAILED(DirectDrawVSync.Object->WaitForVerticalBlank(DDWAITVB_BLOCKBEGIN, nullptr)) ? -1 : 0;
+}
+
 }  // namespace
 
 int DirectDraw7_Create(void)
@@ -58,6 +63,7 @@ int DirectDraw7_MeasureVSyncPeriod(void)
     DirectDrawVSyncData &v = DirectDrawVSync;
     v.Period = -1;
     if (v.Object == nullptr) return 0;
+    SetPlatformVSyncWaitFlag(TimeVerticalBlankWait(WaitForBlankOrFail, nullptr));
     const int maxWaits = 60;
     int64_t intervals[maxWaits];
     int count = 0;

@@ -18,6 +18,11 @@ D3D11AdapterTableData D3D11AdapterTable;
 
 namespace {
 
+int WaitForOutputBlank(void *Output)
+{
+    return FAILED(DXGIOutput_WaitForVBlank(static_cast<IDXGIOutput *>(Output))) ? -1 : 0;
+}
+
 // ---- Adapters -----------------------------------------------------------------------------------
 
 void ReadOutputs(IDXGIAdapter *Adapter, D3D11AdapterInfo *Info)
@@ -113,6 +118,9 @@ int Graphics_D3D11_CreateDevice(void)
     screen.PresentSwapChain = Graphics_D3D11_CreateSwapChain(GetMainWindowHandle(), 1);
     if (screen.PresentSwapChain < 0) return -1;
     screen.SubBackBuffer = nullptr;
+    // Whether the platform holds presents to the vertical blank (the flip paces them if not).
+    SetPlatformVSyncWaitFlag(
+        TimeVerticalBlankWait(WaitForOutputBlank, screen.SwapChain[screen.PresentSwapChain].Output));
 
     if (!GetWindowModeFlag()) RecordFullScreenDisplay();
 
