@@ -309,6 +309,21 @@ void AppDriver::Click(int drawX, int drawY) const
     WaitForFrameRead(0);
 }
 
+void AppDriver::ClickInWindow(HWND window, int clientX, int clientY) const
+{
+    POINT at = {clientX, clientY};
+    ClientToScreen(window, &at);
+    SetForegroundWindow(window);
+    SetCursorPos(at.x, at.y);
+    SendMouse(MOUSEEVENTF_MOVE);
+    // The program takes its windows' messages between frames: each step is held longer than one.
+    Sleep(100);
+    SendMouse(MOUSEEVENTF_LEFTDOWN);
+    Sleep(150);
+    SendMouse(MOUSEEVENTF_LEFTUP);
+    Sleep(100);
+}
+
 void AppDriver::Wheel(int notches) const
 {
     BringForward();

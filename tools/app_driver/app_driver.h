@@ -75,6 +75,10 @@ public:
     void MoveMouse(int drawX, int drawY) const;
     void Click(int drawX, int drawY) const;
     void Wheel(int notches) const;
+    // A left click through the system's input at a point of the client area of another window of
+    // the program (a plug-in window's button), that window brought to the front first. The click
+    // goes to whatever stands at that point of the screen.
+    void ClickInWindow(HWND window, int clientX, int clientY) const;
     // The left button pressed at one point of the draw screen, moved in steps to another and let go
     // there.
     void Drag(int fromX, int fromY, int toX, int toY) const;

@@ -24,6 +24,9 @@ const int kPluginSlotCount = kPluginChannelCount * kPluginPositionCount;
 const int kPluginBlockFrames = 441;    // frames per processReplacing call (10 ms)
 const int kPluginBufferFrames = 1024;  // buffer length, and the block size plug-ins are told
 const float kPluginSampleRate = 44100.0f;
+// The narrowest client a slot window gets: the row of controls below the editor (power to the
+// "+" program button, 8-262) with the margin it has on its left.
+const int32_t kPluginWindowMinClientWidth = 270;
 
 // Limits beyond which a plug-in's self-description is not believed: such an instance is
 // refused at load rather than trusted with allocations or loops of that size.
@@ -111,6 +114,10 @@ struct PluginSlot {
   // keeps nothing: the render drops what was queued for it at each tick, and a plug-in put in
   // place starts with an empty queue, never with a backlog meant for no one.
   void DropPendingEvents();
+  // Sizes the slot's window to the editor's rectangle (or to the generic parameter view) and
+  // keeps it usable: its client at least kPluginWindowMinClientWidth wide, its height cut to the
+  // work area of its screen, and the whole window moved onto that work area. `editorRect` keeps
+  // the outer rectangle as fitted; its bottom places the window's row of controls.
   void FitEditorWindow(HWND window);
   void DeliverEvents();
   float** Process();

@@ -663,27 +663,48 @@ TEST_F(PluginHost, ReplacingWhileAnotherThreadRendersDoesNotCrash) {
 
 namespace {
 
-HWND MakeEditorWindow() {
+HWND MakeEditorWindow(int x, int y) {
   WNDCLASSA wc = {};
   wc.lpfnWndProc = DefWindowProcA;
   wc.hInstance = GetModuleHandleA(nullptr);
   wc.lpszClassName = "tarvex_plugin_fit_test";
   RegisterClassA(&wc);  // may already exist from an earlier case
-  return CreateWindowExA(0, "tarvex_plugin_fit_test", "fit", WS_OVERLAPPEDWINDOW, 40, 30, 100, 100, nullptr,
-                         nullptr, wc.hInstance, nullptr);
+  return CreateWindowExA(0, "tarvex_plugin_fit_test", "fit", WS_OVERLAPPEDWINDOW, x, y, 100, 100, nullptr, nullptr,
+                         wc.hInstance, nullptr);
 }
 
-TEST_F(PluginHost, EditorWindowFitsTheEditorRectOrTheGenericView) {
+RECT WorkArea() {
+  MONITORINFO info = {};
+  info.cbSize = sizeof info;
+  GetMonitorInfoA(MonitorFromPoint(POINT{0, 0}, MONITOR_DEFAULTTOPRIMARY), &info);
+  return info.rcWork;
+}
+
+// The client the window gets (the editor's, or the parameter view's), never narrower than the
+// control row and never taller than the work area allows; the whole window on the work area,
+// where it was when it already lay there.
+TEST_F(PluginHost, EditorWindowFitsTheEditorOrTheGenericViewAndTheScreen) {
+  const RECT work = WorkArea();
+  RECT frame = {0, 0, 0, 0};
+  AdjustWindowRectEx(&frame, WS_OVERLAPPEDWINDOW, FALSE, 0);
+  const LONG tallest = work.bottom - work.top - (frame.bottom - frame.top);  // the capped client
   struct Case {
     const char* what;
     int hasRect;
     ERect rect;
-    RECT client;  // what the window's client area must become
+    int params;   // for the generic view
+    POINT place;  // where the window was made
+    SIZE client;  // what its client area must become
   };
   const Case cases[] = {
-      {"editor rectangle plus 24 below", 1, {0, 0, 200, 300}, {0, 0, 300, 224}},
-      {"offset editor rectangle", 1, {10, 20, 110, 220}, {20, 10, 220, 134}},
-      {"no rectangle: generic view of 4 parameters", 0, {0, 0, 0, 0}, {0, 0, 238, 30 * 4 + 54}},
+      {"editor rectangle plus 24 below", 1, {0, 0, 200, 300}, 4, {40, 30}, {300, 224}},
+      {"offset editor rectangle", 1, {10, 20, 110, 320}, 4, {40, 30}, {300, 124}},
+      {"narrow editor: the control row's width", 1, {0, 0, 50, 100}, 4, {40, 30}, {270, 74}},
+      {"generic view of 4 parameters, widened to the row", 0, {}, 4, {40, 30}, {270, 30 * 4 + 54}},
+      {"generic view taller than the screen", 0, {}, 100, {40, 30}, {270, tallest}},
+      {"editor taller than the screen", 1, {0, 0, 3000, 400}, 4, {40, 30}, {400, tallest}},
+      {"placed far right and below", 0, {}, 4, {100000, 100000}, {270, 174}},
+      {"placed far left and above", 0, {}, 4, {-100000, -100000}, {270, 174}},
   };
   TestPluginLibrary lib(TestPluginPath("tp_vornalt"));
   for (const Case& c : cases) {
@@ -692,27 +713,32 @@ TEST_F(PluginHost, EditorWindowFitsTheEditorRectOrTheGenericView) {
     lib.Configure(&config);
     ASSERT_EQ(0, LoadPlugin(0, 0, TestPluginPath("tp_vornalt").c_str()));
     PluginSlot& slot = SlotOf(0, 0);
-    if (!c.hasRect) slot.effect->numParams = 4;  // a window the screen can hold
-    HWND window = MakeEditorWindow();
+    slot.effect->numParams = c.params;
+    HWND window = MakeEditorWindow(c.place.x, c.place.y);
     ASSERT_NE(nullptr, window);
     slot.FitEditorWindow(window);
 
-    RECT expected = c.client;
-    AdjustWindowRectEx(&expected, WS_OVERLAPPEDWINDOW, FALSE, 0);
-    EXPECT_EQ(expected.left, slot.editorRect.left);
-    EXPECT_EQ(expected.top, slot.editorRect.top);
-    EXPECT_EQ(expected.right, slot.editorRect.right);
-    EXPECT_EQ(expected.bottom, slot.editorRect.bottom);
-    RECT outer;
-    GetWindowRect(window, &outer);
-    EXPECT_EQ(40, outer.left);  // not moved
-    EXPECT_EQ(30, outer.top);
-    EXPECT_EQ(expected.right - expected.left, outer.right - outer.left);
-    EXPECT_EQ(expected.bottom - expected.top, outer.bottom - outer.top);
     RECT client;
     GetClientRect(window, &client);
-    EXPECT_EQ(c.client.right - c.client.left, client.right);
-    EXPECT_EQ(c.client.bottom - c.client.top, client.bottom);
+    EXPECT_EQ(c.client.cx, client.right);
+    EXPECT_EQ(c.client.cy, client.bottom);
+    // The kept rectangle is the outer one, framed around the client as the window is.
+    EXPECT_EQ(frame.left + (c.hasRect ? c.rect.left : 0), slot.editorRect.left);
+    EXPECT_EQ(frame.top + (c.hasRect ? c.rect.top : 0), slot.editorRect.top);
+    EXPECT_EQ(slot.editorRect.left + c.client.cx + frame.right - frame.left, slot.editorRect.right);
+    EXPECT_EQ(slot.editorRect.top + c.client.cy + frame.bottom - frame.top, slot.editorRect.bottom);
+    RECT outer;
+    GetWindowRect(window, &outer);
+    EXPECT_EQ(slot.editorRect.right - slot.editorRect.left, outer.right - outer.left);
+    EXPECT_EQ(slot.editorRect.bottom - slot.editorRect.top, outer.bottom - outer.top);
+    if (c.place.x == 40) {
+      // On the screen already: not moved, unless the window is as tall as the work area.
+      EXPECT_EQ(40, outer.left);
+      EXPECT_EQ(c.client.cy == tallest ? work.top : 30, outer.top);
+    }
+    EXPECT_TRUE(outer.left >= work.left && outer.top >= work.top && outer.right <= work.right &&
+                outer.bottom <= work.bottom)
+        << outer.left << "," << outer.top << "-" << outer.right << "," << outer.bottom;
     DestroyWindow(window);
     slot.effect->numParams = kTpParamCount;
   }

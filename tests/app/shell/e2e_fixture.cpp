@@ -172,10 +172,11 @@ void E2eRoadTest::SetUp() {
   ASSERT_TRUE(CopyFileW(Wide(TestBinPath("tp_kezmir.dll")).c_str(), Path("tp_kezmir.dll").c_str(), FALSE));
   ASSERT_TRUE(WriteFileBytes(Path("song.mdx"), RoadSongMdx()));
   ASSERT_TRUE(WriteFileBytes(Path("song.pdx"), RoadSongPdx()));
-  // The instrument in track 0, slot 0, its window open at (1450, 840), clear of the main window, two parameters set.
+  // The instrument in track 0, slot 0, two parameters set, its window open (as tall as the screen's
+  // work area: its editor reports no size) at the screen's right edge, clear of the main window.
   ASSERT_TRUE(
-      WriteFileBytes(Path("proj.tvx"), std::string("[Track]\r\nTr00Sl00VST=.\\tp_kezmir.dll\r\nTr00Sl00PosX=1450\r\n"
-                                                   "Tr00Sl00PosY=840\r\n[Bus]\r\nTr00Ef00EditButton=true\r\n"
+      WriteFileBytes(Path("proj.tvx"), std::string("[Track]\r\nTr00Sl00VST=.\\tp_kezmir.dll\r\nTr00Sl00PosX=1650\r\n"
+                                                   "Tr00Sl00PosY=0\r\n[Bus]\r\nTr00Ef00EditButton=true\r\n"
                                                    "[VstParameter]\r\nTr00EfNum=2\r\nTr00Ef00Value000=0.25\r\n"
                                                    "Tr00Ef00Value001=0.75\r\n")));
   ASSERT_TRUE(WriteFileBytes(Path("tarvex.ini"), std::string("[config]\r\ninipj=.\\proj.tvx\r\n")));

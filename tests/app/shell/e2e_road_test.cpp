@@ -251,7 +251,7 @@ TEST_F(E2eRoadTest, SaveAndReopen) {
   StartProgram();
   HWND window = nullptr;
   ASSERT_TRUE(WaitUntil([&] { return (window = driver_.FindWindowOf(L"vst00")) != nullptr; }, 10000));
-  SetWindowPos(window, nullptr, 1420, 810, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+  SetWindowPos(window, nullptr, 1630, 0, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
   Sleep(300);
   SaveProject("proj2");
   ExitProgram();
@@ -265,7 +265,7 @@ TEST_F(E2eRoadTest, SaveAndReopen) {
   EXPECT_TRUE(WaitUntil(
       [&] {
         window = driver_.FindWindowOf(L"vst00");
-        return window && GetWindowRect(window, &placed) && placed.left == 1420 && placed.top == 810;
+        return window && GetWindowRect(window, &placed) && placed.left == 1630 && placed.top == 0;
       },
       10000))
       << "vst00 at " << placed.left << "," << placed.top;

@@ -104,7 +104,7 @@ TEST_F(PluginWindowTest, AWindowWithoutEditorHasTheViewsSizeItsTitleTheControlRo
   HWND window = g_shell.pluginWindows[n];
   RECT client;
   GetClientRect(window, &client);
-  EXPECT_EQ(238, client.right);
+  EXPECT_EQ(270, client.right);  // the view's 238 widened to the control row's
   EXPECT_EQ(174, client.bottom);
   EXPECT_TRUE(IsWindowVisible(window));
   EXPECT_EQ("3 - Plain2", Text(window));
