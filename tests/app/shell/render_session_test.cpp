@@ -51,8 +51,15 @@ class RenderSessionTest : public ProgramSessionTest {
  protected:
   void SetUp() override {
     ProgramSessionTest::SetUp();
-    for (const char* made : {"name.wav", "silent.wav", "never.wav", "nosong.wav", "huge.wav", "ended.wav"})
+    for (const char* made : {"name.wav", "silent.wav", "never.wav", "nosong.wav", "huge.wav", "ended.wav", "held.wav"})
       DeleteFileA(made);
+    WIN32_FIND_DATAA probe;  // a check's file left by a run that broke off
+    HANDLE found = FindFirstFileA("tvx*.tmp", &probe);
+    if (found != INVALID_HANDLE_VALUE) {
+      do DeleteFileA(probe.cFileName);
+      while (FindNextFileA(found, &probe));
+      FindClose(found);
+    }
     WriteSong();
     OpenSongFile("render.zms");
     ASSERT_EQ(1, g_songs[0].loaded);
@@ -97,6 +104,8 @@ TEST_F(RenderSessionTest, ExportWritesTheChosenLengthFromTheSongsStartAndASecond
   EXPECT_LT(first, 441);
   EXPECT_EQ(0, g_waveFile.armed);
   EXPECT_EQ(1, g_songs[0].paused);
+  WIN32_FIND_DATAA probe;
+  EXPECT_EQ(INVALID_HANDLE_VALUE, FindFirstFileA("tvx*.tmp", &probe)) << "the check's file was left behind";
   // The last picture shows the render complete.
   EXPECT_EQ(std::min(g_app.renderHalfWidth, kRenderColumns - 1), g_app.renderLastColumn);
   int peaks = 0;
@@ -134,13 +143,21 @@ TEST_F(RenderSessionTest, ARenderThatCannotRunSaysFailedArmsNothingAndTheProgram
   g_songs[0].loaded = 1;
   EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA("nosong.wav"));
 
-  // A file that cannot be written, once the song has been captured.
-  OnMenuCommand(TARVEX_CMD_RENDER);
-  {
+  // Targets that cannot be written are refused before anything plays (the progress never
+  // starts): a folder that does not exist, a file another program holds (left as it was).
+  std::ofstream("held.wav", std::ios::binary) << "kept";
+  HANDLE held = CreateFileA("held.wav", GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  ASSERT_NE(INVALID_HANDLE_VALUE, held);
+  for (const char* target : {"no_such_folder\\unwritten", "held"}) {
+    OnMenuCommand(TARVEX_CMD_RENDER);
+    g_app.renderLastColumn = -5;
     FailureBoxAnswerer answer;
-    Export("no_such_folder\\unwritten", "1");
-    EXPECT_TRUE(answer.Seen());
+    Export(target, "1");
+    EXPECT_TRUE(answer.Seen()) << target;
+    EXPECT_EQ(-5, g_app.renderLastColumn) << target << ": the render ran";
   }
+  CloseHandle(held);
+  EXPECT_EQ("kept", ReadFileBytes("held.wav"));
 
   // 99:59 needs 1.06 GB of buffers; the address space is taken before, so they cannot come.
   OnMenuCommand(TARVEX_CMD_RENDER);

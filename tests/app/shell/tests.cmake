@@ -98,8 +98,9 @@ set_tests_properties(shell.e2e_driver_script PROPERTIES LABELS shell TIMEOUT 60
   ENVIRONMENT "${tarvex_test_environment}" FIXTURES_REQUIRED e2e_workdir)
 tarvex_test_desktop(shell.e2e_driver_script)
 # End-to-end programs of their own, on the fixture of the road: plug-in windows that reopen from a
-# project. What they check does not depend on the renderer: the software renderer only.
-foreach(topic e2e_plugin_windows)
+# project, and renders that cannot keep their audio. What they check does not depend on the
+# renderer: the software renderer only.
+foreach(topic e2e_plugin_windows e2e_render_failures)
   add_dependencies(shell_${topic}_test tarvex tarvex_driver)
   set_tests_properties(shell.${topic} PROPERTIES TIMEOUT 120
     ENVIRONMENT "${tarvex_test_environment};TARVEX_RENDERER=software" FIXTURES_REQUIRED e2e_workdir)

@@ -5,6 +5,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <string>
 #include <type_traits>
 
 #include "app/engine/mdx/mdx_player.h"
@@ -112,6 +113,67 @@ void ShowWriting() {
   ShowDrawScreen();
 }
 
+// The system's text for an error code, without its line end.
+std::string SystemMessage(DWORD code) {
+  char text[256] = {};
+  FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, 0, text, sizeof text,
+                 nullptr);
+  std::string message = text;
+  while (!message.empty() && (message.back() == '\n' || message.back() == '\r' || message.back() == ' '))
+    message.pop_back();
+  char number[32];
+  std::snprintf(number, sizeof number, "error %lu", static_cast<unsigned long>(code));
+  return message.empty() ? number : message + " (" + number + ")";
+}
+
+// Whether the render's file can be written, asked before anything plays: the song would
+// otherwise play through the whole length only to be lost. A file is made and deleted again in
+// the target's folder (an existing target is not touched), and an existing target must open for
+// writing (not read-only, not held by another program). The reason when not.
+bool RenderTargetWritable(const char* path, std::string& reason) {
+  char full[MAX_PATH];
+  char* name = nullptr;
+  const DWORD length = GetFullPathNameA(path, sizeof full, full, &name);
+  if (length == 0 || length >= sizeof full) {
+    reason = length == 0 ? SystemMessage(GetLastError()) : "the path is too long";
+    return false;
+  }
+  if (!name) {
+    reason = "the path names a folder";
+    return false;
+  }
+  const std::string folder(full, name);
+  char probe[MAX_PATH];
+  if (!GetTempFileNameA(folder.c_str(), "tvx", 0, probe)) {
+    reason = SystemMessage(GetLastError());
+    return false;
+  }
+  DeleteFileA(probe);
+  HANDLE target = CreateFileA(full, GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (target != INVALID_HANDLE_VALUE) {
+    CloseHandle(target);
+  } else if (GetLastError() != ERROR_FILE_NOT_FOUND) {
+    reason = SystemMessage(GetLastError());
+    return false;
+  }
+  return true;
+}
+
+// A render the program's end cut short keeps what was captured, then silence: said on the
+// output and in the log, with the time it reached.
+void ReportCutShort(const char* path, int32_t frames, int32_t seconds) {
+  const int32_t hundredths = static_cast<int32_t>(static_cast<int64_t>(frames) * 100 / g_waveFile.sampleRate);
+  char text[400];
+  std::snprintf(text, sizeof text,
+                "tarvex: the render to \"%s\" was cut short at %d:%02d.%02d of %d:%02d by the program's end; the "
+                "rest of the file is silence\n",
+                path, static_cast<int>(hundredths / 6000), static_cast<int>(hundredths / 100 % 60),
+                static_cast<int>(hundredths % 100), static_cast<int>(seconds / 60), static_cast<int>(seconds % 60));
+  std::fputs(text, stdout);
+  std::fflush(stdout);
+  AddLogString(text);
+}
+
 void PlayFromTheTop() {
   if (g_app.mode == kModeSequencer) {
     RewindSequencer();
@@ -130,6 +192,13 @@ void Render(int32_t seconds) {
   ReadClientRect(g_app);
   g_app.renderHalfWidth = g_app.clientRect.right / 2;
   g_app.renderHalfHeight = g_app.clientRect.bottom / 2;
+  std::string reason;
+  if (!RenderTargetWritable(g_app.renderFileName, reason)) {
+    std::printf("tarvex: the render cannot write \"%s\": %s\n", g_app.renderFileName, reason.c_str());
+    std::fflush(stdout);
+    ShowFailedBox();
+    return;
+  }
   if ((g_app.mode == kModeSequencer && g_songs[0].loaded == 0) ||
       !g_waveFile.AllocBuffers(static_cast<uint32_t>(seconds))) {
     ShowFailedBox();
@@ -144,11 +213,19 @@ void Render(int32_t seconds) {
     g_waveFile.armed = 1;
   }
   RunRenderProgressLoop();
-  // Off before the pause and the write: the tick would go on filling the buffers being written.
-  g_waveFile.armed = 0;
+  int32_t cutAt = -1;  // frames captured when the program's end stopped the render
+  {
+    // Off before the pause and the write: the tick would go on filling the buffers being written.
+    // Read and disarmed in one step, so that a tick completing the capture meanwhile counts as
+    // complete.
+    EngineLock lock = LockEngine();
+    if (g_waveFile.armed) cutAt = g_waveFile.captureIndex;
+    g_waveFile.armed = 0;
+  }
   PauseSong();
   ShowWriting();
   if (!g_waveFile.Write(g_app.renderFileName)) ShowFailedBox();
+  if (cutAt >= 0) ReportCutShort(g_app.renderFileName, cutAt, seconds);
   g_app.renderRunning = 0;
 }
 
