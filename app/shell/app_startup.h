@@ -18,5 +18,5 @@ bool InitGuiResources();
 bool StartAppEngines();
 
 // Everything after the frame loop up to the library's end: MIDI input closed, both engines ended,
-// every plug-in window closed (the editors with them) and all 95 slots unloaded.
+// every plug-in editor closed (the slot windows end with the process) and all 95 slots unloaded.
 void ShutDownApp();

@@ -18,3 +18,8 @@ void OpenPluginWindow(int32_t channel, int32_t slot);
 // Closes the window of a slot, the plug-in's editor with it (an editor-close call when the slot
 // holds a plug-in), and clears the slot's editor-open and window-open flags.
 void ClosePluginWindow(int32_t channel, int32_t slot);
+
+// At the program's end, before the plug-ins are unloaded: the editor of every open slot window is
+// closed and the window emptied of its controls and of what the editor left in it; the windows
+// themselves are let go and end with the process.
+void ClosePluginEditorsAtExit();

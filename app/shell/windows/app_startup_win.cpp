@@ -103,11 +103,8 @@ void ShutDownApp() {
   FreePeakData(g_app);
   TermMdxPlayer();
   TermSequencerAudio();
-  // The plug-ins go while the library still runs, their editors closed first: a plug-in window's
-  // end closes its editor.
-  for (HWND& window : g_shell.pluginWindows) {
-    if (window) DestroyWindow(window);
-  }
+  // The plug-ins go while the library still runs, their editors closed first.
+  ClosePluginEditorsAtExit();
   for (int32_t channel = 0; channel < kPluginChannelCount; ++channel) {
     for (int32_t slot = 0; slot < kPluginPositionCount; ++slot) UnloadPlugin(channel, slot);
   }

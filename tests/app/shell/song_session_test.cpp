@@ -242,10 +242,16 @@ TEST_F(SongSessionTest, TheInterfaceImagesLoadAndTheirPressedTilesDifferFromTheN
 TEST_F(SongSessionTest, TheEndClosesEveryEditorAndUnloadsEveryPluginWhileTheLibraryRuns) {
   ASSERT_EQ(0, LoadPlugin(9, 4, TestPluginPath("tp_vornalt").c_str()));
   OpenPluginWindow(0, 0);
-  ASSERT_NE(nullptr, g_shell.pluginWindows[0]);
+  HWND window = g_shell.pluginWindows[0];
+  ASSERT_NE(nullptr, window);
   ShutDownApp();
   ended = true;
   EXPECT_EQ(nullptr, g_shell.pluginWindows[0]);
+  // The window itself is left to the process's end (taken off the screen one by one, the windows
+  // held the end for seconds), emptied of the editor's window and its controls before the unload.
+  EXPECT_TRUE(IsWindow(window));
+  EXPECT_EQ(nullptr, GetWindow(window, GW_CHILD));
+  DestroyWindow(window);
   EXPECT_EQ(nullptr, SlotOf(0, 0).effect);
   EXPECT_EQ(nullptr, SlotOf(9, 4).effect);
   const std::vector<int32_t> opcodes = DispatchOpcodes(instrument);

@@ -216,6 +216,25 @@ void ClosePluginWindow(int32_t channel, int32_t slot) {
   g_app.windowOpen[n] = 0;
 }
 
+void ClosePluginEditorsAtExit() {
+  // A slot window is not destroyed here: taking a captioned window off the screen waits for the
+  // window manager's answer, up to 2 s a window where none answers (Wine without one), and the
+  // main window stayed frozen on the screen meanwhile. The process's end takes them all at once.
+  for (int n = 0; n < kPluginSlotCount; ++n) {
+    HWND window = g_shell.pluginWindows[n];
+    if (!IsWindow(window)) continue;
+    PluginSlot& slot = g_pluginSlots[n];
+    if (AEffect* e = slot.effect) e->dispatcher(e, effEditClose, 0, 0, nullptr, 0.0f);
+    slot.editorOpen = 0;
+    // Child windows go at once. An editor's window left behind would run code of a library
+    // about to be unloaded.
+    while (HWND child = GetWindow(window, GW_CHILD)) {
+      if (!DestroyWindow(child)) break;  // one of another thread
+    }
+    g_shell.pluginWindows[n] = nullptr;  // its last messages reach no slot
+  }
+}
+
 LRESULT CALLBACK PluginWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   const int n = FindWindowSlot(window);
   if (n < 0) return DefWindowProcA(window, message, wParam, lParam);
