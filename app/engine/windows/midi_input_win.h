@@ -6,6 +6,23 @@
 
 #include <cstdint>
 
+// The WinMM calls the device goes through, in one table: a test replaces them to see the order
+// of the calls with a device and without one.
+struct MidiInCalls {
+  UINT(WINAPI* GetNumDevs)();
+  MMRESULT(WINAPI* GetDevCaps)(UINT_PTR device, LPMIDIINCAPSA caps, UINT bytes);
+  MMRESULT(WINAPI* Open)(LPHMIDIIN handle, UINT device, DWORD_PTR callback, DWORD_PTR instance, DWORD flags);
+  MMRESULT(WINAPI* PrepareHeader)(HMIDIIN handle, LPMIDIHDR header, UINT bytes);
+  MMRESULT(WINAPI* AddBuffer)(HMIDIIN handle, LPMIDIHDR header, UINT bytes);
+  MMRESULT(WINAPI* Start)(HMIDIIN handle);
+  MMRESULT(WINAPI* Stop)(HMIDIIN handle);
+  MMRESULT(WINAPI* Reset)(HMIDIIN handle);
+  MMRESULT(WINAPI* UnprepareHeader)(HMIDIIN handle, LPMIDIHDR header, UINT bytes);
+  MMRESULT(WINAPI* Close)(HMIDIIN handle);
+};
+// Replaces the system's calls; null puts them back. Only while the device is closed.
+void SetMidiInCalls(const MidiInCalls* calls);
+
 // Opens device 0 with MidiInCallback into `*handle` and gives it a zero-filled header with a
 // 1024-byte buffer in `*header`. A device the handle already holds is stopped, reset, closed
 // and its header freed first. 1 when the device is open; 0 when it could not be opened, with

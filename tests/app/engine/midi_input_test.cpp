@@ -1,8 +1,12 @@
-// MIDI input: the device's failure path (this machine has no MIDI input device), and the
-// callback's notes on the current track, called as WinMM would call it.
+// MIDI input: the device's open and close through a recording layer over WinMM, with a device
+// and without one (this machine has none), and the callback's notes on the current track,
+// called as WinMM would call it.
 #include <gtest/gtest.h>
 
+#include <string>
 #include <thread>
+#include <utility>
+#include <vector>
 
 #include "app/engine/engine_lock.h"
 #include "app/engine/midi_input.h"
@@ -31,16 +35,84 @@ class MidiInputTest : public PluginSlotsTest {
   static void Receive(uint32_t message, UINT type = MIM_DATA) { MidiInCallback(nullptr, type, 0, message, 0); }
 };
 
-TEST_F(MidiInputTest, WithoutADeviceOpeningFailsAndAllocatesNothing) {
+// WinMM as the device code sees it: the calls in order, each marked when it was given another
+// handle or header than the device's, or a header size that is not the header's.
+UINT g_devices;  // device 0 opens when there is one
+std::vector<std::string> g_calls;
+LPMIDIHDR g_header;  // the header the device was first given
+const HMIDIIN kDevice = reinterpret_cast<HMIDIIN>(0x4d49);
+
+MMRESULT Record(const char* call, HMIDIIN handle, LPMIDIHDR header = nullptr, UINT bytes = sizeof(MIDIHDR)) {
+  if (header && !g_header) g_header = header;
+  const bool asked = handle == kDevice && (!header || (header == g_header && bytes == sizeof(MIDIHDR)));
+  g_calls.push_back(std::string(call) + (asked ? "" : " (another handle or header)"));
+  return MMSYSERR_NOERROR;
+}
+UINT WINAPI RecordDevices() { return g_devices; }
+MMRESULT WINAPI RecordCaps(UINT_PTR, LPMIDIINCAPSA, UINT) { return Record("caps", kDevice); }
+MMRESULT WINAPI RecordOpen(LPHMIDIIN handle, UINT device, DWORD_PTR callback, DWORD_PTR, DWORD flags) {
+  const bool asked =
+      device == 0 && callback == reinterpret_cast<DWORD_PTR>(MidiInCallback) && flags == CALLBACK_FUNCTION;
+  g_calls.push_back(asked ? "open" : "open (not device 0 with the callback)");
+  if (g_devices == 0) return MMSYSERR_BADDEVICEID;
+  *handle = kDevice;
+  return MMSYSERR_NOERROR;
+}
+MMRESULT WINAPI RecordPrepare(HMIDIIN h, LPMIDIHDR header, UINT bytes) { return Record("prepare", h, header, bytes); }
+MMRESULT WINAPI RecordAddBuffer(HMIDIIN h, LPMIDIHDR header, UINT bytes) {
+  return Record(header->dwBufferLength == 1024 ? "add buffer" : "add buffer (not 1024 bytes)", h, header, bytes);
+}
+MMRESULT WINAPI RecordStart(HMIDIIN h) { return Record("start", h); }
+MMRESULT WINAPI RecordStop(HMIDIIN h) { return Record("stop", h); }
+MMRESULT WINAPI RecordReset(HMIDIIN h) { return Record("reset", h); }
+MMRESULT WINAPI RecordUnprepare(HMIDIIN h, LPMIDIHDR header, UINT bytes) {
+  return Record("unprepare", h, header, bytes);
+}
+MMRESULT WINAPI RecordClose(HMIDIIN h) { return Record("close", h); }
+
+const MidiInCalls kRecordingCalls = {
+    .GetNumDevs = RecordDevices,
+    .GetDevCaps = RecordCaps,
+    .Open = RecordOpen,
+    .PrepareHeader = RecordPrepare,
+    .AddBuffer = RecordAddBuffer,
+    .Start = RecordStart,
+    .Stop = RecordStop,
+    .Reset = RecordReset,
+    .UnprepareHeader = RecordUnprepare,
+    .Close = RecordClose,
+};
+
+// With a device: prepared, queued and started; at the end stopped, reset, unprepared and closed,
+// once. Without one: nothing past the open, nothing allocated, nothing to close.
+TEST(MidiDevice, OpensAndClosesInOrderWithADeviceAndCallsNothingMoreWithout) {
+  using Calls = std::vector<std::string>;
+  const struct {
+    UINT devices;
+    bool opens;
+    Calls open, close;
+  } cases[] = {
+      {2, true, {"caps", "caps", "open", "prepare", "add buffer", "start"}, {"stop", "reset", "unprepare", "close"}},
+      {0, false, {"open"}, {}},
+  };
+  SetMidiInCalls(&kRecordingCalls);
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.devices << " devices");
+    g_devices = c.devices;
+    g_header = nullptr;
+    EXPECT_EQ(c.opens, OpenMidiInput());
+    EXPECT_EQ(c.opens, MidiInputIsOpen());
+    EXPECT_EQ(c.open, std::exchange(g_calls, {}));
+    CloseMidiInput();
+    CloseMidiInput();
+    EXPECT_FALSE(MidiInputIsOpen());
+    EXPECT_EQ(c.close, std::exchange(g_calls, {}));
+  }
   HMIDIIN handle = nullptr;
   MIDIHDR* header = nullptr;
-  EXPECT_EQ(OpenMidiInHandle(&handle, &header), 0u);
-  EXPECT_EQ(handle, nullptr);
-  EXPECT_EQ(header, nullptr);
-  EXPECT_FALSE(OpenMidiInput());
-  EXPECT_FALSE(MidiInputIsOpen());
-  CloseMidiInput();
-  EXPECT_FALSE(MidiInputIsOpen());
+  EXPECT_EQ(0u, OpenMidiInHandle(&handle, &header));
+  EXPECT_TRUE(handle == nullptr && header == nullptr);
+  SetMidiInCalls(nullptr);
 }
 
 TEST_F(MidiInputTest, KeysOnAnInstrumentTrackQueueNotesOnItsInstrument) {
