@@ -7,6 +7,27 @@ FrameInput g_frameInput;
 
 int ReadFrameKeys() { return GetAllKeyState(g_frameInput.keys); }
 
+void NoteWindowReturn(bool keysDown) {
+  if (keysDown) g_frameInput.returnedWithKeysDown = 1;
+}
+
+void HoldKeysOfTheReturn() {
+  FrameInput& in = g_frameInput;
+  // The first frame after the return holds what is down then: the keys of the return, read in
+  // the library's numbering.
+  if (in.returnedWithKeysDown) {
+    for (int k = 0; k < kKeyCount; ++k) in.held[k] = in.keys[k] != 0 ? 1 : 0;
+    in.returnedWithKeysDown = 0;
+  }
+  for (int k = 0; k < kKeyCount; ++k) {
+    if (!in.held[k]) continue;
+    if (in.keys[k] == 0)
+      in.held[k] = 0;
+    else
+      in.keys[k] = 0;
+  }
+}
+
 void ReadFrameMouse(AppState& app) {
   int x = 0, y = 0;
   GetMousePoint(&x, &y);

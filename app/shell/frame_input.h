@@ -26,8 +26,10 @@ enum KeyCode : int {
 };
 
 struct FrameInput {
-  uint8_t windowActive;  // GetWindowActiveFlag when the mouse was read
-  char keys[kKeyCount];  // 1 while the key is down
+  uint8_t windowActive;          // GetWindowActiveFlag when the mouse was read
+  char keys[kKeyCount];          // 1 while the key is down
+  uint8_t returnedWithKeysDown;  // the window came back to the user with a key down
+  uint8_t held[kKeyCount];       // down when the window came back, not released since
 };
 
 extern FrameInput g_frameInput;
@@ -35,6 +37,15 @@ extern FrameInput g_frameInput;
 // The key table of this frame. 0, or the library's non-zero result when the table could not be
 // read (the frame loop then ends).
 int ReadFrameKeys();
+
+// The window came back to the user: a menu, a move or size loop or a dialog ended, or another
+// window gave the activation back. `keysDown`: some key was down at that moment, such as the
+// Escape that closed a menu, or the Enter that closed a dialog.
+void NoteWindowReturn(bool keysDown);
+
+// Keys that were down when the window came back read as up in this frame's table until each is
+// released: the key belonged to the menu or the dialog, not to the program. After ReadFrameKeys.
+void HoldKeysOfTheReturn();
 
 // The mouse of this frame into app.mouse (see StoreFrameMouse), and the window's active flag.
 void ReadFrameMouse(AppState& app);

@@ -19,6 +19,31 @@ void CountFrameRead() {
   SetPropW(GetMainWindowHandle(), L"tarvex.frames", reinterpret_cast<HANDLE>(++frames));
 }
 
+// Whether a key of the keyboard (not a mouse button) is down in the thread's key state: the
+// state of the key messages the thread has taken, so a key pressed after the return, whose
+// message has not been taken yet, is not counted.
+bool KeyboardKeyDown() {
+  BYTE state[256];
+  if (!GetKeyboardState(state)) return false;
+  for (int vk = VK_BACK; vk < 256; ++vk) {  // below it: the mouse buttons
+    if (state[vk] & 0x80) return true;
+  }
+  return false;
+}
+
+// Sees the main window come back to the user: the end of a menu or of a move or size loop, and
+// the activation given back (a dialog closed, another program left). A key still down then was
+// pressed for what ended, and the frame holds it (HoldKeysOfTheReturn).
+LRESULT CALLBACK WatchWindowReturns(int code, WPARAM wParam, LPARAM lParam) {
+  if (code == HC_ACTION) {
+    const CWPSTRUCT& sent = *reinterpret_cast<const CWPSTRUCT*>(lParam);
+    const bool returned = sent.message == WM_EXITMENULOOP || sent.message == WM_EXITSIZEMOVE ||
+                          (sent.message == WM_ACTIVATE && LOWORD(sent.wParam) != WA_INACTIVE);
+    if (returned && sent.hwnd == GetMainWindowHandle()) NoteWindowReturn(KeyboardKeyDown());
+  }
+  return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
 }  // namespace
 
 // A closed slot's handle is null, which PeekMessage would take for "any window of the thread"
@@ -36,7 +61,12 @@ void PumpPluginWindows() {
 }
 
 int RunFrame() {
-  if (ReadFrameKeys() != 0 || g_frameInput.keys[kKeyEscape] != 0) return 1;
+  // The messages the main window is sent on this thread, watched from the first frame on.
+  static const HHOOK watch = SetWindowsHookExW(WH_CALLWNDPROC, WatchWindowReturns, nullptr, GetCurrentThreadId());
+  (void)watch;
+  if (ReadFrameKeys() != 0) return 1;
+  HoldKeysOfTheReturn();
+  if (g_frameInput.keys[kKeyEscape] != 0) return 1;
   PumpPluginWindows();
   SetDrawScreen(g_app.drawScreen);
   ClearDrawScreen(nullptr);

@@ -31,6 +31,15 @@ FILETIME Written(const std::wstring& path) {
   return data.ftLastWriteTime;
 }
 
+// Dates the file long ago: the program's end writes the settings file anew, which then shows.
+FILETIME DateLongAgo(const std::wstring& path) {
+  HANDLE file = CreateFileW(path.c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  const FILETIME old = {0x10000000, 0x01B00000};
+  SetFileTime(file, nullptr, nullptr, &old);
+  CloseHandle(file);
+  return old;
+}
+
 // The left channel of a 16-bit stereo WAV body from second `from` for `seconds`.
 std::vector<int16_t> LeftChannel(const std::string& wave, double from, double seconds) {
   std::vector<int16_t> out;
@@ -197,10 +206,7 @@ TEST_F(E2eRoadTest, KeysPauseRestartAndQuit) {
       << "Space did not play the opening again";
 
   // The settings file dated long ago: Escape's end writes it anew.
-  HANDLE ini = CreateFileW(Path("tarvex.ini").c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-  FILETIME old = {0x10000000, 0x01B00000};
-  SetFileTime(ini, nullptr, nullptr, &old);
-  CloseHandle(ini);
+  const FILETIME old = DateLongAgo(Path("tarvex.ini"));
   // A press that falls between two frames' readings of the keys is not seen: pressed until the
   // program ends, within 5 s of the first press.
   const ULONGLONG escape = GetTickCount64();
@@ -737,6 +743,39 @@ TEST_F(E2eRoadTest, CaptureAfterEnlargingAndAfterADialog) {
   ASSERT_GT(inside, 1000) << "the dialog stood outside the main window";
   EXPECT_LT(same, inside / 4) << same << " of " << inside << " pixels are still the dialog's";
   ExitProgram();
+}
+
+// Whether the program's user-interface thread is in a menu.
+bool InMenu(const AppDriver& driver) {
+  GUITHREADINFO info = {};
+  info.cbSize = sizeof info;
+  const DWORD thread = GetWindowThreadProcessId(driver.MainWindow(), nullptr);
+  return GetGUIThreadInfo(thread, &info) && (info.flags & GUI_INMENUMODE) != 0;
+}
+
+// Escape closes the menu opened on the menu bar and the program runs on; Escape on the window
+// then ends it.
+TEST_F(E2eRoadTest, EscapeClosesTheMenuAndOnTheWindowEndsTheProgram) {
+  StartProgram();
+  ASSERT_TRUE(WaitForScreen(ShowsTransportBar, 20000)) << "the frames never started";
+  const FILETIME old = DateLongAgo(Path("tarvex.ini"));
+  driver_.Click(10, -5);  // "ファイル(&F)", on the menu bar above the client area
+  ASSERT_TRUE(WaitUntil([&] { return InMenu(driver_) && driver_.FindWindowOf(L"#32768"); }, 5000))
+      << "the menu did not open";
+  // The first Escape closes the pop-up, the next leaves the menu bar.
+  for (int i = 0; i < 4 && InMenu(driver_); ++i) {
+    driver_.PressKey(VK_ESCAPE);
+    Sleep(300);
+  }
+  EXPECT_FALSE(InMenu(driver_));
+  Sleep(1000);
+  // The program's end writes the settings file first, and takes seconds after that.
+  const FILETIME written = Written(Path("tarvex.ini"));
+  ASSERT_TRUE(driver_.Running() && CompareFileTime(&written, &old) == 0)
+      << "the Escape that closed the menu ended the program";
+  const ULONGLONG escape = GetTickCount64();
+  while (driver_.Running() && GetTickCount64() - escape < 5000) driver_.PressKey(VK_ESCAPE);
+  EXPECT_EQ(0u, driver_.WaitForExit(0)) << "Escape on the window did not end the program within 5 s";
 }
 
 // Step 15: once the default renderer is Direct3D 11, its picture of the see step agrees with the

@@ -1,12 +1,14 @@
 // The frame's own steps without the library: wheel scrolling of the track view, the side panes and
 // track areas of the four pane layouts with the mode's track view, the plug-in editors' idle on a
-// fake clock, and which plug-in windows' messages the frame takes.
+// fake clock, which plug-in windows' messages the frame takes, and the keys it holds when the
+// window comes back from a menu or a dialog.
 #include <windows.h>
 
 #include <string>
 #include <vector>
 
 #include "app/shell/app_state.h"
+#include "app/shell/frame_input.h"
 #include "app/shell/frame_loop.h"
 #include "app/shell/shell_tables.h"
 #include "tests/app/shell/shell_fixture.h"
@@ -39,6 +41,44 @@ TEST_F(ShellTest, TheWheelPushesTheTrackViewWhichSlowsDownAndStopsAtItsBounds) {
       positions.push_back(g_app.scrollPosition);
     }
     EXPECT_EQ(c.positions, positions);
+  }
+}
+
+TEST_F(ShellTest, KeysDownWhenTheWindowComesBackCountOnlyOnceReleased) {
+  constexpr int kStayed = 0, kBack = 1, kBackWithKeys = 2;  // what the window did before the frame
+  struct Frame {
+    int returned;
+    std::vector<int> down, seen;
+  };
+  const struct {
+    const char* name;
+    std::vector<Frame> frames;
+  } cases[] = {
+      {"the Escape that closed a menu does not quit; pressed again it does",
+       {{kBackWithKeys, {kKeyEscape}, {}},
+        {kStayed, {kKeyEscape}, {}},
+        {kStayed, {}, {}},
+        {kStayed, {kKeyEscape}, {kKeyEscape}}}},
+      {"a key pressed beside a held one counts",
+       {{kBackWithKeys, {kKeyPadEnter}, {}}, {kStayed, {kKeyPadEnter, kKeySpace}, {kKeySpace}}}},
+      {"a return with no key down holds none pressed before the next frame", {{kBack, {kKeySpace}, {kKeySpace}}}},
+      {"a key released and pressed between two returns is held again",
+       {{kBackWithKeys, {kKeyG}, {}}, {kStayed, {}, {}}, {kBackWithKeys, {kKeyG}, {}}, {kStayed, {kKeyG}, {}}}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    g_frameInput = FrameInput{1, {}};
+    for (const Frame& frame : c.frames) {
+      if (frame.returned != kStayed) NoteWindowReturn(frame.returned == kBackWithKeys);
+      for (int k : frame.down) g_frameInput.keys[k] = 1;
+      HoldKeysOfTheReturn();
+      std::vector<int> seen;
+      for (int k = 0; k < kKeyCount; ++k) {
+        if (g_frameInput.keys[k]) seen.push_back(k);
+      }
+      EXPECT_EQ(frame.seen, seen);
+      for (char& key : g_frameInput.keys) key = 0;
+    }
   }
 }
 

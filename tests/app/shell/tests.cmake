@@ -42,14 +42,19 @@ set(e2e_steps
   "first_run:E2eFirstRun.ExamplesOpenPlayAndSound"
   "tone_render:RenderedToneHasItsPitchAndStart"
   "capture:CaptureAfterEnlargingAndAfterADialog")
+# Steps whose checks the renderer does not change run on the software renderer only.
+set(e2e_software_steps
+  "menu_escape:EscapeClosesTheMenuAndOnTheWindowEndsTheProgram")
 foreach(renderer default software)
   set(environment ${tarvex_test_environment})
   set(suffix "")
+  set(steps ${e2e_steps})
   if(renderer STREQUAL "software")
     list(APPEND environment "TARVEX_RENDERER=software")
     set(suffix "_software")
+    list(APPEND steps ${e2e_software_steps})
   endif()
-  foreach(step ${e2e_steps})
+  foreach(step ${steps})
     string(REPLACE ":" ";" parts "${step}")
     list(GET parts 0 name)
     list(GET parts 1 filter)
