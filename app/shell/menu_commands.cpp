@@ -12,6 +12,7 @@
 #include "app/shell/project/project_files.h"
 #include "app/shell/render/render_dialog.h"
 #include "app/shell/resource_ids.h"
+#include "app/shell/transport.h"
 #include "app/shell/project/song_files.h"
 #include "app/shell/tracks/track_views.h"
 #include "zovuz/zovuz.h"
@@ -96,7 +97,7 @@ void OpenMdxSong() {
     ReportUnreadableSong(g_app.songPath);
     return;
   }
-  g_app.song.Play();
+  PlayMdxSongFromTop();
   StartMdxTimer();
   SongOpened(kModeMdxPlayer);
 }
@@ -128,7 +129,7 @@ void ReloadSong() {
       ReportUnreadableSong(g_app.songPath);
       return;
     }
-    g_app.song.Play();
+    PlayMdxSongFromTop();
   } else if (g_app.mode == kModeSequencer) {
     StopAllSongEngines();
     CompileMml(g_app.songPath);
@@ -173,7 +174,7 @@ int OnMenuCommand(unsigned short id) {
       }
       break;
     case TARVEX_CMD_PLAY:
-      if (mdx) g_app.song.Play();
+      if (mdx) PlayMdxSongFromTop();
       if (mml) g_songs[0].paused == 1 ? ResumeSequencer() : PlaySequencerFromTop();
       break;
     case TARVEX_CMD_PAUSE:

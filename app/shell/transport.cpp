@@ -4,12 +4,14 @@
 #include <cmath>
 #include <cstdio>
 
+#include "app/engine/engine_lock.h"
 #include "app/engine/mixer/channel_mixer.h"
 #include "app/engine/mdx/mdx_player.h"
 #include "app/engine/sequencer/sequencer.h"
 #include "app/shell/app_state.h"
 #include "app/shell/frame_input.h"
 #include "app/shell/shell_tables.h"
+#include "app/shell/tracks/track_views.h"
 #include "zovuz/graphics/zovuz_graphics.h"
 
 namespace {
@@ -147,6 +149,18 @@ ElapsedTime ElapsedSince(uint64_t now, uint64_t clockBase) {
 
 int32_t LevelPercent(float level) { return TruncToInt32(std::floor((level - kLowestLevel) * 200.0f)); }
 
+void PlayMdxSongFromTop() {
+  EngineLock lock = LockEngine();
+  g_app.song.Play();
+  for (int32_t t = 0; t < kMdxTrackCount; ++t) CopyMixerToPlayer(t);
+}
+
+void RewindMdxSong() {
+  EngineLock lock = LockEngine();
+  g_app.song.Rewind();
+  for (int32_t t = 0; t < kMdxTrackCount; ++t) CopyMixerToPlayer(t);
+}
+
 void UpdatePlayerTransport(int32_t halfWidth, int32_t halfHeight) {
   MdxPlayerState& player = g_mdx.state;
   MdxSong& song = g_app.song;
@@ -154,10 +168,10 @@ void UpdatePlayerTransport(int32_t halfWidth, int32_t halfHeight) {
   const ElapsedTime elapsed = ElapsedSince(now, song.startTime);
   const PositionText position = FormatSongPosition(player.tickPosition);
 
-  if (Clicked(kTransportButton)) song.Rewind();
+  if (Clicked(kTransportButton)) RewindMdxSong();
   if (Clicked(kTransportButton + 1)) {
     if (player.playing == 0) {
-      song.Rewind();
+      RewindMdxSong();
     } else if (player.playing == 1) {
       song.Pause();
     }
@@ -235,13 +249,13 @@ void HandlePlayerKeys() {
         song.Pause();
         break;
       case 2:  // the song has ended
-        song.Play();
+        PlayMdxSongFromTop();
         break;
       default:
         break;
     }
   }
-  if (IsKeyPushed(kKeySpace)) song.Play();
+  if (IsKeyPushed(kKeySpace)) PlayMdxSongFromTop();
   // Keys 1-8 switch the FM tracks' mutes as their mute buttons do, so that the track list, which
   // hands the mixer's mutes to the player every frame, keeps them.
   for (int32_t track = 0; track < kMdxFmTrackCount; ++track) {

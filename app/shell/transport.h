@@ -37,6 +37,12 @@ void UpdateSequencerTransport(int32_t halfWidth, int32_t halfHeight);
 void DrawTransportBar(int32_t halfWidth, int32_t halfHeight, const char* title, const char* position, int32_t minutes,
                       int32_t seconds, int32_t milliseconds, int32_t tempo, float level);
 
+// The MDX song from the top, playing, or stopped there. The player's reset clears its mutes,
+// sends, pans and volumes: the mixer's are handed to it again in the same step, before a tick can
+// play a track the user muted.
+void PlayMdxSongFromTop();
+void RewindMdxSong();
+
 // The keyboard shortcuts of the MDX player and of the MML sequencer.
 void HandlePlayerKeys();
 void HandleSequencerKeys();

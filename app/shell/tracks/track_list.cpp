@@ -67,18 +67,6 @@ void MuteSoloButtons(int32_t c, int32_t x, int32_t y, int32_t gap) {
   DrawGraph(solo.x, solo.y, solo.held == 1 || g_app.solo[c] == 1 ? solo.pressedImage : solo.normalImage, 1);
 }
 
-void CopyMixerToPlayer(int32_t t) {
-  MdxPlayerState& s = g_mdx.state;
-  s.mute[t] = g_app.mute[t];
-  for (int send = 0; send < 2; ++send) {
-    const int slot = t * kPluginPositionCount + send;
-    s.sendOn[t][send] = g_app.sendSwitches[slot];
-    s.sendLevel[t][send] = g_app.sendLevels[slot];
-  }
-  s.channelPan[t] = g_app.pan[t];
-  s.channelVolume[t] = g_app.volume[t];
-}
-
 void EndSongWhenAllTracksEnded() {
   MdxPlayerState& s = g_mdx.state;
   bool anyEnabled = false;
@@ -90,6 +78,19 @@ void EndSongWhenAllTracksEnded() {
 }
 
 }  // namespace
+
+void CopyMixerToPlayer(int32_t t) {
+  if (t < 0 || t >= kMdxTrackCount) return;
+  MdxPlayerState& s = g_mdx.state;
+  s.mute[t] = g_app.mute[t];
+  for (int send = 0; send < 2; ++send) {
+    const int slot = t * kPluginPositionCount + send;
+    s.sendOn[t][send] = g_app.sendSwitches[slot];
+    s.sendLevel[t][send] = g_app.sendLevels[slot];
+  }
+  s.channelPan[t] = g_app.pan[t];
+  s.channelVolume[t] = g_app.volume[t];
+}
 
 void DrawTrackLevelMeter(int32_t left, int32_t top, int32_t right, int32_t c) {
   if (c < 0 || c >= kMixerChannelCount) return;

@@ -29,6 +29,9 @@ void DrawPlayerTrackList(int32_t fullWidth);
 void DrawPlayerTrackBytes(int32_t x, int32_t y, int32_t track, int32_t rowsAbove, int32_t height);
 // The two meters of channel c under a column's header.
 void DrawTrackLevelMeter(int32_t left, int32_t top, int32_t right, int32_t channel);
+// The mixer's mute, sends, pan and volume of MDX track t handed to the player: each frame the
+// list is drawn, and after every restart of the song.
+void CopyMixerToPlayer(int32_t track);
 
 // ---------------------------------------------------------------------------
 // MML mode (piano_roll.cpp).

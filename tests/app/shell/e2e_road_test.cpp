@@ -15,6 +15,7 @@
 
 #include "tests/app/shell/e2e_fixture.h"
 #include "tests/app/shell/pcm_wave.h"
+#include "tools/song_writer/mdx_builder.h"
 #include "tests/support/test_files.h"
 #include "tests/support/test_paths.h"
 
@@ -637,6 +638,62 @@ std::string WaitForRender(const std::wstring& path, int seconds) {
   const size_t size = 44 + size_t(seconds) * 176400;
   WaitUntil([&] { return (wave = ReadFileBytes(path)).size() == size; }, 15000);
   return wave.size() == size ? wave : std::string();
+}
+
+// The level (dB of full scale) of one frequency in 16-bit samples at 44.1 kHz: its amplitude in
+// each 50 ms, averaged (each note starts at its own phase, so one transform over many notes would
+// sum them at random).
+double ToneDbfs(const std::vector<int16_t>& samples, double hertz) {
+  constexpr size_t kWindow = 2205;
+  double sum = 0;
+  size_t windows = 0;
+  for (size_t from = 0; from + kWindow <= samples.size(); from += kWindow, ++windows) {
+    double re = 0, im = 0;
+    for (size_t i = 0; i < kWindow; ++i) {
+      const double phase = 2.0 * M_PI * hertz * double(i) / 44100.0;
+      re += samples[from + i] * std::cos(phase);
+      im -= samples[from + i] * std::sin(phase);
+    }
+    sum += 2.0 * std::hypot(re, im) / kWindow;
+  }
+  return 20.0 * std::log10(sum / std::max<size_t>(windows, 1) / 32768.0 + 1e-9);
+}
+
+// An ".mdx" render keeps the user's mutes: with FM track 1 muted (key 1) its instrument gets no
+// note-on while the song renders from the top, and its a (440 Hz) is gone from the file while the
+// other track's A (220 Hz) stays.
+TEST_F(E2eRoadTest, AnMdxRenderKeepsTheUsersMutes) {
+  instrument_ = "tp_tone";
+  ASSERT_TRUE(WriteFileBytes(Path("tarvex.ini"), std::string("[config]\r\ninipj=.\\test_instruments.tvx\r\n")));
+  MdxBuilder song;
+  for (int key : {69, 57}) {
+    MdxTrack fm;
+    if (key == 69) fm.Tempo(100);
+    fm.Volume(15);
+    const size_t loop = fm.Here();
+    fm.Note(key, 5).JumpTo(loop);
+    song.tracks.push_back(fm.bytes);
+  }
+  ASSERT_TRUE(WriteFileBytes(Path("duet.mdx"), song.Build()));
+  StartProgram();
+  ASSERT_TRUE(WaitForInstrumentOpen());
+  OpenSong("duet.mdx");
+  ASSERT_TRUE(WaitForNotes(0, true, 2, 5000)) << "the song does not play";
+  ASSERT_TRUE(driver_.Render(Path("open"), L"0:02"));
+  const std::string open = WaitForRender(Path("open.wav"), 2);
+  driver_.PressKey('1');
+  Sleep(500);
+  const size_t muted = Notes().size();
+  ASSERT_TRUE(driver_.Render(Path("muted"), L"0:02"));
+  const std::string wave = WaitForRender(Path("muted.wav"), 2);
+  ASSERT_FALSE(open.empty() || wave.empty()) << "no render";
+  EXPECT_TRUE(KeysOnAfter(muted).empty()) << "the muted track's instrument got notes during the render";
+  const std::vector<int16_t> heard = LeftChannel(open, 0.2, 1.6), kept = LeftChannel(wave, 0.2, 1.6);
+  std::printf("440 Hz: %.1f -> %.1f dB, 220 Hz: %.1f -> %.1f dB\n", ToneDbfs(heard, 440), ToneDbfs(kept, 440),
+              ToneDbfs(heard, 220), ToneDbfs(kept, 220));
+  EXPECT_LT(ToneDbfs(kept, 440), ToneDbfs(heard, 440) - 20) << "the muted track is heard in the render";
+  EXPECT_GT(ToneDbfs(kept, 220), ToneDbfs(heard, 220) - 3) << "the other track is not";
+  ExitProgram();
 }
 
 // Step 12: a newcomer's first start, in a folder only as scripts/workdir made it ready: the

@@ -44,7 +44,8 @@ set(e2e_steps
   "capture:CaptureAfterEnlargingAndAfterADialog")
 # Steps whose checks the renderer does not change run on the software renderer only.
 set(e2e_software_steps
-  "menu_escape:EscapeClosesTheMenuAndOnTheWindowEndsTheProgram")
+  "menu_escape:EscapeClosesTheMenuAndOnTheWindowEndsTheProgram"
+  "muted_render:AnMdxRenderKeepsTheUsersMutes")
 foreach(renderer default software)
   set(environment ${tarvex_test_environment})
   set(suffix "")

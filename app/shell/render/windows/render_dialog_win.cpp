@@ -16,6 +16,7 @@
 #include "app/shell/project/project_files.h"
 #include "app/shell/render/render_dialog.h"
 #include "app/shell/render/time_text.h"
+#include "app/shell/transport.h"
 #include "zovuz/zovuz.h"
 
 static_assert(std::is_same<HINSTANCE, HINSTANCE__*>::value, "render_dialog.h declares the instance as HINSTANCE");
@@ -179,7 +180,7 @@ void PlayFromTheTop() {
     RewindSequencer();
     PlaySequencerFromTop();
   } else if (g_app.mode == kModeMdxPlayer) {
-    g_app.song.Play();
+    PlayMdxSongFromTop();
   }
 }
 
