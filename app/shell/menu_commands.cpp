@@ -23,17 +23,64 @@ constexpr uint32_t kWhite = 0xFFFFFFFF, kBlack = 0;
 constexpr int kBoxWidth = 1920;  // as wide as the screen the draw screen is shown on
 constexpr int kLoadingPauseMs = 4;
 
+// Kinds of command: of each, the last one chosen during a load is the one the user meant.
+enum CommandKind { kExitKind, kTransportKind, kInstrumentPaneKind, kInspectorPaneKind, kFileKind, kKindCount };
+
 struct MenuCommandState {
-  uint8_t busy;  // a song is being chosen or loaded: commands are ignored
+  uint8_t busy;                     // a song or project is being chosen or loaded
+  unsigned short held[kKindCount];  // chosen meanwhile, the last of each kind (0: none)
 };
 
 MenuCommandState g_menu = {};
 
-// Holds the busy flag for one command.
+int KindOf(unsigned short id) {
+  switch (id) {
+    case TARVEX_CMD_EXIT:
+      return kExitKind;
+    case TARVEX_CMD_STOP:
+    case TARVEX_CMD_PLAY:
+    case TARVEX_CMD_PAUSE:
+      return kTransportKind;
+    case TARVEX_CMD_INSTRUMENT_PANE:
+      return kInstrumentPaneKind;
+    case TARVEX_CMD_INSPECTOR_PANE:
+      return kInspectorPaneKind;
+    case TARVEX_CMD_RELOAD:
+    case TARVEX_CMD_OPEN_SONG:
+    case TARVEX_CMD_SAVE_PROJECT:
+    case TARVEX_CMD_OPEN_PROJECT:
+    case TARVEX_CMD_RENDER:
+      return kFileKind;
+    default:
+      return -1;
+  }
+}
+
+void RunCommand(unsigned short id);
+
+// Runs what was chosen during the load, now that it has ended: Exit alone when it was chosen,
+// else the transport, the panes and the file command, in that order.
+void RunHeldCommands() {
+  unsigned short held[kKindCount];
+  std::memcpy(held, g_menu.held, sizeof held);
+  std::memset(g_menu.held, 0, sizeof g_menu.held);
+  if (held[kExitKind]) {
+    RunCommand(held[kExitKind]);
+    return;
+  }
+  for (unsigned short id : held) {
+    if (id) RunCommand(id);
+  }
+}
+
+// Holds the busy flag for one command; at its end the commands held meanwhile run.
 class BusyScope {
  public:
   BusyScope() { g_menu.busy = 1; }
-  ~BusyScope() { g_menu.busy = 0; }
+  ~BusyScope() {
+    g_menu.busy = 0;
+    RunHeldCommands();
+  }
   BusyScope(const BusyScope&) = delete;
   BusyScope& operator=(const BusyScope&) = delete;
 };
@@ -161,7 +208,20 @@ void OpenSongFile(const char* path) {
 }
 
 int OnMenuCommand(unsigned short id) {
-  if (g_menu.busy) return 0;
+  // Not run inside the load, which processes the window's messages: a second load would replace
+  // the tables the first one is filling. Run when it ends.
+  if (g_menu.busy) {
+    const int kind = KindOf(id);
+    if (kind >= 0) g_menu.held[kind] = id;
+    return 0;
+  }
+  RunCommand(id);
+  return 0;
+}
+
+namespace {
+
+void RunCommand(unsigned short id) {
   const bool mml = g_app.mode == kModeSequencer, mdx = g_app.mode == kModeMdxPlayer;
   switch (id) {
     case TARVEX_CMD_EXIT:
@@ -212,5 +272,6 @@ int OnMenuCommand(unsigned short id) {
     default:
       break;
   }
-  return 0;
 }
+
+}  // namespace

@@ -4,8 +4,10 @@
 #pragma once
 
 // The menu callback: one command id (resource_ids.h); ids without a command do nothing. While a
-// song is being chosen or loaded every command is ignored: loading processes the window's
-// messages, and a second load would replace the tables the first one is filling. Always 0.
+// song or a project is being chosen or loaded no command runs: loading processes the window's
+// messages, and a second load would replace the tables the first one is filling. The last
+// command of each kind chosen meanwhile (transport, each pane switch, the file commands) runs
+// when the load ends; Exit, when chosen, runs alone. Always 0.
 int OnMenuCommand(unsigned short id);
 
 // Opens the song at `path` as the menu's open command does after its file dialog: a ".zms" text is

@@ -185,15 +185,8 @@ HWND AppDriver::WaitForDialog(const std::wstring& caption, int timeoutMs) const
 
 HWND AppDriver::PostMenuForDialog(int id, int timeoutMs) const
 {
-    HWND dialog = nullptr;
-    WaitUntil(
-        [&] {
-            PostMenu(id);
-            dialog = WaitForDialog(L"", 500);
-            return dialog != nullptr || !Running();
-        },
-        timeoutMs);
-    return dialog;
+    PostMenu(id);
+    return WaitForDialog(L"", timeoutMs);
 }
 
 bool AppDriver::AnswerFileDialog(const std::wstring& path, int timeoutMs) const
@@ -236,16 +229,10 @@ std::string AppDriver::DescribeWindows() const
 
 bool AppDriver::Render(const std::wstring& path, const std::wstring& length, int timeoutMs) const
 {
-    HWND dialog = nullptr;
-    // Commands are not taken while a song loads: 117 again until the window shows.
-    WaitUntil(
-        [&] {
-            if ((dialog = FindWindowOf(L"rendering")) != nullptr) return true;
-            PostMenu(117);
-            Sleep(200);
-            return (dialog = FindWindowOf(L"rendering")) != nullptr;
-        },
-        timeoutMs);
+    HWND dialog = FindWindowOf(L"rendering");
+    // A command chosen while a song loads runs when the load has ended.
+    if (dialog == nullptr) PostMenu(117);
+    WaitUntil([&] { return (dialog = FindWindowOf(L"rendering")) != nullptr || !Running(); }, timeoutMs);
     if (dialog == nullptr) return false;
     SendMessageW(GetDlgItem(dialog, 1), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(path.c_str()));
     SendMessageW(GetDlgItem(dialog, 0), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(length.c_str()));

@@ -45,9 +45,9 @@ public:
     // when `caption` is empty. Titles of the common file dialogs are the system's own (Japanese under
     // ja_JP), so file dialogs are found as "any". Null after `timeoutMs`.
     HWND WaitForDialog(const std::wstring& caption, int timeoutMs) const;
-    // Posts a menu command that opens a file dialog, again every half second while the program
-    // ignores commands (it does while it loads a song or a project), until the dialog shows. The
-    // dialog, or null after `timeoutMs`.
+    // Posts a menu command that opens a file dialog (one chosen while the program loads a song or a
+    // project runs when the load has ended) and waits for the dialog. The dialog, or null after
+    // `timeoutMs`.
     HWND PostMenuForDialog(int id, int timeoutMs = 10000) const;
     // The next file dialog gets `path` in its file-name field ("/" taken as "\"), then OK. False
     // when none came or it did not close.
@@ -61,8 +61,8 @@ public:
     // The program's top-level windows, one a line: handle, thread, class, title, visible.
     std::string DescribeWindows() const;
 
-    // The render window (class "rendering"), opened with menu 117 until it shows, is given the WAV
-    // path (child 1) and the length text (child 0), then Export. False when it never opened.
+    // The render window (class "rendering"), opened with menu 117, is given the WAV path (child 1)
+    // and the length text (child 0), then Export. False when it never opened.
     bool Render(const std::wstring& path, const std::wstring& length, int timeoutMs = 10000) const;
 
     // Keys and the mouse through the system's input, the program's window in front (its activation

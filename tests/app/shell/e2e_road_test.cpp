@@ -835,6 +835,20 @@ TEST_F(E2eRoadTest, EscapeClosesTheMenuAndOnTheWindowEndsTheProgram) {
   EXPECT_EQ(0u, driver_.WaitForExit(0)) << "Escape on the window did not end the program within 5 s";
 }
 
+// Exit chosen while a ".zms" song is being opened (here while its file dialog is up) is not lost:
+// the program ends once the song is in.
+TEST_F(E2eRoadTest, ExitChosenWhileASongOpensEndsTheProgram) {
+  std::string text = "(t1) t120 o4 l8";
+  for (int i = 0; i < 2000; ++i) text += " c d e f g a b";
+  ASSERT_TRUE(WriteFileBytes(Path("long.zms"), text + "\r\n"));
+  StartProgram();
+  ASSERT_TRUE(WaitForScreen(ShowsTransportBar, 20000)) << "the frames never started";
+  ASSERT_NE(nullptr, driver_.PostMenuForDialog(114));
+  driver_.PostMenu(105);
+  ASSERT_TRUE(driver_.AnswerFileDialog(Path("long.zms")));
+  EXPECT_EQ(0u, driver_.WaitForExit(15000)) << "Exit chosen during the load was lost";
+}
+
 // Step 15: once the default renderer is Direct3D 11, its picture of the see step agrees with the
 // software renderer's: the same size, and in the transport bar no pixel off by more than 16 in a
 // channel outside 1 % of them (filtering and rounding differ at the tiles' and glyphs' edges).

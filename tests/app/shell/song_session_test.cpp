@@ -132,18 +132,35 @@ TEST_F(SongSessionTest, AZmsSongPausesWithNoteOffsPlaysOnAndReloadsFromTheTop) {
   EXPECT_EQ(1, g_songs[0].playing);
 }
 
-// A missing file is reported in a box, commands that arrive while it is open are ignored, and the
-// song plays on; a file of another kind silences both engines and changes nothing else.
-TEST_F(SongSessionTest, AMissingFileIsReportedAndAnotherKindOfFileSilencesBothEngines) {
+// A missing file is reported in a box and the song plays on; of the commands chosen while the box
+// is open, the last of each kind runs once the open has ended, and Exit alone when it was chosen.
+// A file of another kind silences both engines and changes nothing else.
+TEST_F(SongSessionTest, AMissingFileIsReportedCommandsChosenMeanwhileRunAfterAndAnotherKindSilences) {
   WriteMml("session.zms");
   WriteTestFile("session.txt", {'c', 'd', 'e'});
   ASSERT_TRUE(OpenAndHearIt("session.zms"));
-  FailureBoxAnswerer answer({TARVEX_CMD_INSPECTOR_PANE});
-  OpenSongFile("missing.mdx");
-  EXPECT_TRUE(answer.Seen());
-  EXPECT_EQ(1, g_app.inspectorPaneShown) << "a command during the load was taken";
+  ASSERT_TRUE(WaitFor([] { return g_songs[0].tickPosition > 100; }, 3000));
+  {
+    FailureBoxAnswerer answer({TARVEX_CMD_INSPECTOR_PANE, TARVEX_CMD_PAUSE, TARVEX_CMD_INSPECTOR_PANE, TARVEX_CMD_PLAY});
+    OpenSongFile("missing.mdx");
+    EXPECT_TRUE(answer.Seen());
+  }
+  EXPECT_EQ(0, g_app.inspectorPaneShown) << "the pane switch, chosen twice, ran once after the load";
+  // Play alone, on a song not paused, plays it from the top.
   EXPECT_EQ(1, g_songs[0].playing);
+  EXPECT_EQ(0, g_songs[0].paused);
+  EXPECT_LT(g_songs[0].tickPosition, 50) << "not Play alone";
   EXPECT_STREQ(" Session", g_songs[0].title);
+  {
+    FailureBoxAnswerer answer({TARVEX_CMD_PAUSE, TARVEX_CMD_EXIT, TARVEX_CMD_INSTRUMENT_PANE});
+    OpenSongFile("missing.mdx");
+    EXPECT_TRUE(answer.Seen());
+  }
+  EXPECT_EQ(1, g_app.quitRequested);
+  EXPECT_EQ(1, g_app.instrumentPaneShown) << "a command ran beside Exit";
+  EXPECT_EQ(0, g_songs[0].paused) << "a command ran beside Exit";
+  g_app.quitRequested = 0;
+  g_app.inspectorPaneShown = 1;
 
   OpenSongFile("session.txt");
   EXPECT_EQ(0, g_songs[0].playing);

@@ -295,15 +295,9 @@ TEST_F(TarvexProgram, SavesAProjectTheNextStartReopensAndRendersTheSongToAWavFil
 
     answerFileDialog(114, folder + L"\\s.zms");
     Sleep(500);
-    // Commands are ignored while the song loads: 117 is chosen again until its dialog shows.
-    HWND render = nullptr;
-    for (int i = 0; i < 100 && !render; ++i) {
-        PostMessageW(window, WM_COMMAND, 117, 0);
-        Sleep(100);
-        WindowSearch search = {process_.dwProcessId, L"rendering", L"書き出し", nullptr};
-        EnumWindows(FindProcessWindow, reinterpret_cast<LPARAM>(&search));
-        render = search.Found;
-    }
+    // Chosen while the song loads, the command runs when the load has ended.
+    PostMessageW(window, WM_COMMAND, 117, 0);
+    HWND render = WaitForWindow(L"rendering", L"書き出し");
     ASSERT_NE(nullptr, render);
     SendMessageW(GetDlgItem(render, 1), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"out"));
     SendMessageW(GetDlgItem(render, 0), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"0:01"));

@@ -45,6 +45,7 @@ set(e2e_steps
 # Steps whose checks the renderer does not change run on the software renderer only.
 set(e2e_software_steps
   "menu_escape:EscapeClosesTheMenuAndOnTheWindowEndsTheProgram"
+  "load_commands:ExitChosenWhileASongOpensEndsTheProgram"
   "muted_render:AnMdxRenderKeepsTheUsersMutes")
 foreach(renderer default software)
   set(environment ${tarvex_test_environment})
