@@ -6,6 +6,7 @@
 
 #include <vector>
 
+#include "zovuz/graphics/zovuz_graphics_backend.h"
 #include "zovuz/zovuz.h"
 
 // The renderer a benchmark runs on.

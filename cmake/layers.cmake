@@ -14,15 +14,21 @@
 # target includes only that header, never the subsystem's other headers. A new subsystem adds
 # its line here (after everything it uses) and its public header to zovuz/zovuz.h.
 #
+# A layer can offer the layers that extend it a second header beside its public one, its back-end
+# header (tarvex_backend_header()): what they work with of its inside (records, module state, a
+# dispatch table). Only the layers it names include it; no public header reaches it, so that
+# zovuz/zovuz.h (what the application includes) holds none of it; and it is the one header outside
+# an *_internal.h that may declare module state.
+#
 # A room can stand below the rest of its layer (tarvex_base_room()): its files include, of their own
 # layer, only the room's own headers, so the rest of the layer builds on it and never the reverse.
 #
-# Read with include(): it defines tarvex_layer(), tarvex_room_internals(), tarvex_base_room() and
-# tarvex_layer_of(),
+# Read with include(): it defines tarvex_layer(), tarvex_room_internals(), tarvex_base_room(),
+# tarvex_backend_header() and tarvex_layer_of(),
 # and fills TARVEX_LAYERS (names, lowest first), TARVEX_LAYER_DIR_<name>, TARVEX_LAYER_USES_<name>,
 # TARVEX_LAYER_ROOMS_<name> and, for each room folder given to tarvex_room_internals(),
-# TARVEX_ROOM_INTERNALS_<room folder>, TARVEX_BASE_ROOM_<room folder>; and the folder-size rule,
-# TARVEX_FOLDER_FILE_LIMIT.
+# TARVEX_ROOM_INTERNALS_<room folder>, TARVEX_BASE_ROOM_<room folder>, TARVEX_BACKEND_HEADERS with
+# TARVEX_BACKEND_USERS_<header>; and the folder-size rule, TARVEX_FOLDER_FILE_LIMIT.
 
 set(TARVEX_LAYERS "")
 macro(tarvex_layer name dir)
@@ -49,6 +55,15 @@ endmacro()
 # tarvex_base_room(room): the room folder stands below the rest of its layer.
 macro(tarvex_base_room room)
   set(TARVEX_BASE_ROOM_${room} TRUE)
+endmacro()
+
+# tarvex_backend_header(header USERS layers...): the back-end header of the layer that owns it and
+# the layers that may include it.
+set(TARVEX_BACKEND_HEADERS "")
+macro(tarvex_backend_header header)
+  cmake_parse_arguments(_backend "" "" "USERS" ${ARGN})
+  list(APPEND TARVEX_BACKEND_HEADERS ${header})
+  set(TARVEX_BACKEND_USERS_${header} ${_backend_USERS})
 endmacro()
 
 # tarvex_layer_of(path out): the layer that owns a path relative to the top of the sources (the
@@ -117,6 +132,10 @@ tarvex_layer(zovuz_movie    zovuz/movie    USES zovuz_d3d11 zovuz_d3d9 zovuz_gra
 # 5. Start-up and shut-down: names every subsystem's start and end calls; nothing below calls it.
 tarvex_layer(zovuz_startup  zovuz/startup
   USES zovuz_movie zovuz_filter zovuz_d3d11 zovuz_d3d9 zovuz_graphics zovuz_sound zovuz_core)
+# What the graphics front end hands to the layers that extend it: the Direct3D back ends, the
+# filters and the movies work on its records and state, and start-up starts and ends it.
+tarvex_backend_header(zovuz/graphics/zovuz_graphics_backend.h
+  USERS zovuz_d3d11 zovuz_d3d9 zovuz_filter zovuz_movie zovuz_startup)
 # 6. The application: the engine on the library, the shell on both.
 tarvex_layer(tarvex_engine  app/engine     USES zovuz_sound zovuz_core
   ROOMS mml mdx plugin sequencer mixer)
@@ -140,10 +159,9 @@ tarvex_layer(tarvex_shell   app/shell
 set(TARVEX_FOLDER_FILE_LIMIT 35)
 set(TARVEX_FOLDER_LIMIT_EXEMPT "^fuzz/[^/]+/corpus$")
 
-# Module state (a global variable) is declared in the *_internal.h beside its code. A public
-# header (zovuz/<sub>/zovuz_<sub>.h and the headers of its layer that it includes) declares none,
-# but for those named here: what the graphics front end shares with its Direct3D back ends.
-set(TARVEX_PUBLIC_STATE_HEADERS zovuz/graphics/zovuz_graphics_backend.h zovuz/graphics/image/image_backend.h)
+# Module state (a global variable) is declared in the *_internal.h beside its code, or in a back-end
+# header and the headers of its layer it includes. A public header (zovuz/<sub>/zovuz_<sub>.h and
+# the headers of its layer that it includes) declares none.
 
 # The umbrella header zovuz/zovuz.h stands for the whole library: only a target that uses every
 # library layer (the shell) may include it.

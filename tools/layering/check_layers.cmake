@@ -13,12 +13,14 @@
 # - a target includes only its own headers and those of the targets it uses; from a library
 #   subsystem it uses, only the public header zovuz/<sub>/zovuz_<sub>.h; the umbrella
 #   zovuz/zovuz.h only where every library layer is used; never another target's *_internal.h;
+#   a back-end header (tarvex_backend_header()) only in the layers it names;
+# - no public header (zovuz/zovuz.h, a layer's zovuz/<sub>/zovuz_<sub>.h and every project header
+#   they include, directly or not) includes a back-end header;
 # - <windows.h>, COM and other Windows headers, Boost's thread and Windows headers, the headers
 #   of windows/ folders, and any header that includes one of them (followed through the tree)
 #   only in files inside a windows/ folder;
 # - no module global (an extern variable) in a public header, that is zovuz/zovuz.h, a layer's
 #   zovuz/<sub>/zovuz_<sub>.h and the headers of its own layer it includes, directly or not;
-#   TARVEX_PUBLIC_STATE_HEADERS (cmake/layers.cmake) are the exception;
 # - no folder of the repository (build folders and .git aside) holds more than
 #   TARVEX_FOLDER_FILE_LIMIT files directly, but for the folders TARVEX_FOLDER_LIMIT_EXEMPT names.
 cmake_minimum_required(VERSION 3.24)
@@ -202,13 +204,45 @@ foreach(file ${files})
       violation(${file} ${line} "${owner} includes \"${path}\" of ${target}, which it does not use (cmake/layers.cmake)")
     elseif(path MATCHES "_internal\\.h$")
       violation(${file} ${line} "\"${path}\" is internal to ${target}")
+    elseif(path IN_LIST TARVEX_BACKEND_HEADERS)
+      if(NOT owner IN_LIST TARVEX_BACKEND_USERS_${path})
+        string(REPLACE ";" ", " users "${TARVEX_BACKEND_USERS_${path}}")
+        violation(${file} ${line} "\"${path}\" is the back-end header of ${target}: only ${users} include it (cmake/layers.cmake)")
+      endif()
     elseif(target MATCHES "^zovuz_" AND NOT path STREQUAL "${TARVEX_LAYER_DIR_${target}}/${target}.h")
       violation(${file} ${line} "\"${path}\" is not the public header of ${target} (${TARVEX_LAYER_DIR_${target}}/${target}.h)")
     endif()
   endforeach()
 endforeach()
 
-# Pass 4: module state in the public headers.
+# Pass 4: what the public headers reach: every project header they include, directly or not, and
+# in none of them a back-end header.
+set(reached "")
+set(queue ${TARVEX_UMBRELLA_HEADER})
+foreach(layer ${TARVEX_LAYERS})
+  if(layer MATCHES "^zovuz_")
+    list(APPEND queue ${TARVEX_LAYER_DIR_${layer}}/${layer}.h)
+  endif()
+endforeach()
+while(queue)
+  list(POP_FRONT queue header)
+  if(header IN_LIST reached OR NOT header IN_LIST files)
+    continue()
+  endif()
+  list(APPEND reached ${header})
+  foreach(entry IN LISTS includes_${header})
+    string(REPLACE "|" ";" parts "${entry}")
+    list(GET parts 0 line)
+    list(GET parts 2 path)
+    if(path IN_LIST TARVEX_BACKEND_HEADERS)
+      violation(${header} ${line} "is reached from the public headers and includes the back-end header \"${path}\": only the layers that extend it include that, in their own files")
+    elseif(path MATCHES "^(zovuz|app)/")
+      list(APPEND queue ${path})
+    endif()
+  endforeach()
+endwhile()
+
+# Pass 5: module state in the public headers.
 set(public_headers "")
 set(queue ${TARVEX_UMBRELLA_HEADER})
 foreach(layer ${TARVEX_LAYERS})
@@ -233,9 +267,6 @@ while(queue)
   endforeach()
 endwhile()
 foreach(header ${public_headers})
-  if(header IN_LIST TARVEX_PUBLIC_STATE_HEADERS)
-    continue()
-  endif()
   file(STRINGS ${TARVEX_SOURCE_DIR}/${header} lines)
   set(number 0)
   foreach(line IN LISTS lines)
@@ -248,7 +279,7 @@ foreach(header ${public_headers})
   endforeach()
 endforeach()
 
-# Pass 5: folder sizes, over every folder of the repository: the files directly in each.
+# Pass 6: folder sizes, over every folder of the repository: the files directly in each.
 file(GLOB top_entries RELATIVE ${TARVEX_SOURCE_DIR} LIST_DIRECTORIES true ${TARVEX_SOURCE_DIR}/*)
 set(folders "")
 foreach(entry ${top_entries})

@@ -13,7 +13,7 @@
 #pragma once
 
 #include "zovuz/core/zovuz_core.h"
-#include "zovuz/graphics/zovuz_graphics.h"
+#include "zovuz/graphics/zovuz_graphics_backend.h"
 
 // ---- DXGI values the back end names ----------------------------------------------------------
 

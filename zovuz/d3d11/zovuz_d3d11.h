@@ -1,14 +1,12 @@
 // ZoVuz Direct3D 11: the public API of the library's Direct3D 11 back end.
 //
 // The back end draws for the graphics front end: it fills one GraphicsHardwareFunctions table and
-// works on the records the front end hands it (zovuz_graphics_backend.h, through
-// zovuz_graphics.h). The calls that other layers (the filters, the movies, start-up) make of it
-// are declared here; its device, tables and state stay in the *_internal.h and windows/ headers
-// beside its code.
+// works on the records the front end hands it (zovuz_graphics_backend.h, which the back end's own
+// files include; this header names them only). The calls that other layers (the filters, the movies, start-up) make of
+// it are declared here; its device, tables and state stay in the *_internal.h and windows/ headers beside its code.
 #pragma once
 
-#include "zovuz/core/zovuz_core.h"
-#include "zovuz/graphics/zovuz_graphics.h"
+struct GraphicsHardwareFunctions;
 
 // The back end's operations, for RegisterGraphicsHardwareFunctions(GRAPHICS_API_D3D11, ...). The
 // table lives as long as the program.

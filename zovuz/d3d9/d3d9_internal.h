@@ -14,7 +14,7 @@
 
 #include "zovuz/core/zovuz_core.h"
 #include "zovuz/d3d9/zovuz_d3d9.h"
-#include "zovuz/graphics/zovuz_graphics.h"
+#include "zovuz/graphics/zovuz_graphics_backend.h"
 
 // ---- D3DFORMAT values the back end names ----------------------------------------------------
 

@@ -2,13 +2,12 @@
 //
 // The back end draws for the graphics front end when Direct3D 11 cannot start: it fills one
 // GraphicsHardwareFunctions table and works on the records the front end hands it
-// (zovuz_graphics_backend.h, through zovuz_graphics.h). The calls that other layers (the filters,
-// the movies, start-up) make of it are declared here; its device, tables and state stay in the
-// *_internal.h and windows/ headers beside its code.
+// (zovuz_graphics_backend.h, which the back end's own files include; this header names them only).
+// The calls that other layers (the filters, the movies, start-up) make of it are declared here;
+// its device, tables and state stay in the *_internal.h and windows/ headers beside its code.
 #pragma once
 
-#include "zovuz/core/zovuz_core.h"
-#include "zovuz/graphics/zovuz_graphics.h"
+struct GraphicsHardwareFunctions;
 
 // The back end's operations, for RegisterGraphicsHardwareFunctions(GRAPHICS_API_D3D9, ...). The
 // table lives as long as the program.

@@ -6,6 +6,7 @@
 
 #include <stdint.h>
 
+#include "zovuz/d3d9/zovuz_d3d9.h"
 #include "zovuz/filter/filter_pass_internal.h"
 
 // The pre-transformed vertex of a pass: position, rhw, two colours the shaders do not read, and two

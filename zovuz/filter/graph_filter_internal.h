@@ -14,6 +14,7 @@
 
 #include "zovuz/filter/kernels/filter_kernels_internal.h"
 #include "zovuz/filter/zovuz_filter.h"
+#include "zovuz/graphics/zovuz_graphics_backend.h"
 
 // ---- The records of one call -------------------------------------------------------------------
 

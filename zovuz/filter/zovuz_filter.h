@@ -14,10 +14,7 @@
 
 #include <stdarg.h>
 
-#include "zovuz/core/zovuz_core.h"
-#include "zovuz/d3d11/zovuz_d3d11.h"
-#include "zovuz/d3d9/zovuz_d3d9.h"
-#include "zovuz/graphics/zovuz_graphics.h"
+struct GraphFilterFunctions;
 
 // Filter ids and the int arguments that follow the id, in order. A colour is a library colour
 // value (GetColor) with an alpha 0-255 after it. Ids 18-24 are 3, 4, 5, 6, 7, 8, 9 on graphs

@@ -7,7 +7,7 @@
 
 #include "zovuz/core/zovuz_core.h"
 #include "zovuz/graphics/image/memimg_internal.h"
-#include "zovuz/graphics/zovuz_graphics.h"
+#include "zovuz/graphics/zovuz_graphics_backend.h"
 
 // ---- The display table --------------------------------------------------------------------
 

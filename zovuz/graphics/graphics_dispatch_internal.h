@@ -3,7 +3,7 @@
 #pragma once
 
 #include "zovuz/core/zovuz_core.h"
-#include "zovuz/graphics/zovuz_graphics.h"
+#include "zovuz/graphics/zovuz_graphics_backend.h"
 
 // The dispatch layer's own state.
 struct GraphicsDispatchData

@@ -1,5 +1,5 @@
-// ZoVuz graphics: the hardware dispatch layer, part of the public graphics API
-// (zovuz_graphics.h includes it).
+// ZoVuz graphics: the hardware dispatch layer, part of what the layers extending graphics take
+// (zovuz_graphics_backend.h includes it).
 //
 // The graphics front end never talks to a graphics interface itself. Every operation that needs a
 // device goes through one Graphics_Hardware_* call, which forwards its arguments unchanged to
@@ -36,23 +36,11 @@ struct ShaderConstantBufferHandleData;
 struct VertexBufferHandleData;
 struct IndexBufferHandleData;
 struct ShadowMapHandleData;
+struct VERTEX2D;
+struct MovieOpenParam;
+struct MovieGraphFields;
 
 // ---- Shared device-side records -----------------------------------------------------------
-
-// A colour of four bytes in memory order blue, green, red, alpha (0xAARRGGBB as a value).
-struct COLOR_U8
-{
-    uint8_t b, g, r, a;
-};
-
-// A 2D vertex as the back ends draw it: 28 bytes.
-struct VERTEX2D
-{
-    VECTOR pos;    // screen position; z is the draw depth
-    float rhw;     // 1.0
-    COLOR_U8 dif;  // vertex colour
-    float u, v;    // texture coordinates
-};
 
 // Light types of LIGHTPARAM.
 #define DX_LIGHTTYPE_POINT 1
@@ -217,29 +205,8 @@ struct GraphFilterFunctions
     int (*ResetShaderHandles)(void);
 };
 
-// The movie subsystem's calls that graphs make (the movie subsystem registers them).
-
-// The three words a movie is opened with, filled by InitMovieOpenParam (all 0 in this system).
-struct MovieOpenParam
-{
-    int Word0;
-    int AlphaFlag;      // a 32-bit frame keeps its alpha
-    int DecoderOption;  // handed to the Theora decoder
-};
-
-// The fields of a movie's record that its graph reads and writes; the movie subsystem keeps them
-// in the record and hands them out through GetMovieGraphFields.
-struct MovieGraphFields
-{
-    int Width, Height;            // the frame's size
-    int AlphaLayoutFlag;          // the frame holds the image in its left half and the alpha in its right
-    int FrameType;                // 2: the frame image is laid out unlike the screen's pixels
-    int UseTheora;                // the library's Theora decoder plays the movie
-    int FrameUpdated;             // set by the graph's refresh once a frame went into the graph
-    int YGraph, UVGraph;          // the movie's own luma and chroma graphs, -1 = none
-    const BASEIMAGE *FrameImage;  // the current frame, or null
-};
-
+// The movie subsystem's calls that graphs make (the movie subsystem registers them). The records
+// they take (MovieOpenParam, MovieGraphFields) are in the public API.
 struct MovieFunctions
 {
     MovieHandleData *(*GetMovieHandleData)(int MovieHandle);

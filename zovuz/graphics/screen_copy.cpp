@@ -2,9 +2,8 @@
 // deactivation releases the device, drawn by the window code while the window stays inactive, and
 // the pause of the presents meanwhile.
 #include "zovuz/graphics/zovuz_graphics.h"
+#include "zovuz/graphics/draw_state_internal.h"
 #include "zovuz/graphics/zovuz_graphics_backend.h"
-
-#include "zovuz/graphics/draw_primitive.h"
 
 namespace {
 

@@ -1,9 +1,10 @@
-// ZoVuz graphics: what the graphics front end hands to its Direct3D back ends; part of the
-// public graphics API (zovuz_graphics.h includes it: include that header, never this one).
+// ZoVuz graphics: what the graphics front end hands to the layers that extend it: the Direct3D
+// back ends (zovuz/d3d11, zovuz/d3d9), the graph filters (zovuz/filter), the movies (zovuz/movie)
+// and the library's start-up (zovuz/startup). Those layers include it in their own files; the
+// application never does (the layering test holds both), and no public header includes it.
 //
-// The back ends (zovuz/d3d11, zovuz/d3d9) and the layers above them (zovuz/filter, zovuz/movie)
-// sit above the graphics layer and include only its public header. Everything of the front end
-// they read or write is declared here or in the headers this one includes:
+// It includes the public API (zovuz_graphics.h). Everything else of the front end those layers
+// read or write is declared here or in the headers this one includes:
 // - the back end in use, GraphicsAPIType, and the device capabilities, GraphicsDeviceCaps,
 //   which the back end's start-up fills, with what it negotiated for the screen
 //   (GraphicsDeviceMode);
@@ -17,7 +18,9 @@
 //   each entry the back end's own objects (GraphicsBackendObjectData);
 // - the Shader, ShaderConstantBuffer, VertexBuffer, IndexBuffer and ShadowMap handle records,
 //   each with its back-end part;
-// - the front end's helpers a back end calls: mip sizes, transfer rectangles, work buffers;
+// - the front end's helpers a back end calls: mip sizes, transfer rectangles, work buffers, the
+//   pixel-format table, the light table and the ring spans;
+// - the calls the library's start-up and end make, and those the core's hook table reaches;
 // - what the graph filters use besides: the shared pixel tables (BaseImageTables), the transfer
 //   of an image into a graph and the creation of an empty graph with given settings.
 //
@@ -27,8 +30,8 @@
 //
 // The state below is process-wide and unlocked: the front end and the back end in use read and
 // write it under the library's API lock, on the thread that draws. It is the only module state
-// a public header of the library may declare (the layering test holds every other to that);
-// state that no other layer reads stays in the *_internal.h beside its code.
+// declared outside a layer's *_internal.h (the layering test holds every other to that); state
+// that no other layer reads stays in the *_internal.h beside its code.
 #pragma once
 
 #include <stdint.h>
@@ -36,11 +39,109 @@
 
 #include "zovuz/core/zovuz_core.h"
 #include "zovuz/graphics/circle_walk.h"
-#include "zovuz/graphics/draw_state.h"
 #include "zovuz/graphics/graphics_hardware.h"
 #include "zovuz/graphics/image/image_backend.h"
-#include "zovuz/graphics/shader_light.h"
 #include "zovuz/graphics/zovuz_graphics.h"
+
+// ---- Start-up, end and the device ---------------------------------------------------------------
+
+// Registers the graphics handle types, starts the back end (software rendering when no Direct3D
+// back end starts), makes the software screens and resets the draw state. 0, or -1 with graphics
+// ended again.
+int InitializeGraphics(void);
+// Deletes every graph, shader, buffer and light, ends the back end. 0.
+int TerminateGraphics(void);
+
+// Changes the screen size, depth or refresh rate (-1 keeps a value); Force redoes an unchanged
+// mode. Without the graphics reset (SetGraphicsResetOnScreenModeChangeFlag(0)) the mode changes
+// under the running graphics; else graphics end and start again, falling back to the old mode,
+// then 640 x 480 x 16, then 640 x 480 x 32. 0, or -1 when every attempt failed.
+int ChangeScreenMode(int Width, int Height, int ColorBitDepth, int Force, int RefreshRate);
+
+// Rebuilds the device after a loss at the current mode.
+int RestoreGraphicsDevice(void);
+// After a device reset: the graphs filled again (the restore callback) with loading made direct.
+int RestoreGraphics(void);
+// The function that fills the graphs again after a device loss; null means RestoreAllGraphs. 0.
+int SetRestoreGraphCallback(int (*Callback)(void));
+
+// The window's repaint: shows the screen again. 0 / -1.
+int RefreshScreen(void);
+// 1 while ScreenFlip runs.
+int GetScreenFlipRunningFlag(void);
+
+// ---- The saved screen copy of an inactive full-screen window --------------------------------
+// While a full-screen window is inactive its device is released; the window code shows the copy
+// of the back screen kept at the deactivation instead (core's hook table reaches these).
+
+// The full-screen deactivation's release: the back screen is kept as the saved screen copy (an
+// earlier copy goes), then every device object is released (Graphics_Hardware_ReleaseDeviceObjects,
+// whose result this is).
+int SaveScreenCopyAndReleaseDeviceObjects(void);
+// 1 while a copy is kept, else 0.
+int IsScreenCopySaved(void);
+// Draws the copy over the back screen (stretched to the draw-screen size when the sizes differ),
+// shows it (RefreshScreen) and puts the back screen back. 0, or -1 without a copy.
+int DrawSavedScreenCopy(void);
+// Frees the copy and its graph. 0.
+int ReleaseSavedScreenCopy(void);
+
+// Stores the main screen size (0 = 640 x 480, also for the matrix makers' default aspect). 0.
+int SetMainScreenSize(int Width, int Height);
+// The restore callback is set (SetRestoreGraphCallback).
+int IsRestoreGraphCallbackSet(void);
+
+// The display table's record of a display (display_internal.h).
+struct DisplayRecordInfo;
+// The record of the display in use (display 0 until one is chosen). 0 / -1.
+int GetUseDisplayRecord(DisplayRecordInfo *Record);
+
+// Chooses the full-screen display mode for the current screen size and gives its size. 0 / -1.
+int SelectFullScreenDisplayModeSize(int *Width, int *Height);
+
+// ---- The vertical blank -------------------------------------------------------------------
+
+// The DirectDraw object through which presents wait for the vertical blank: made at the start
+// of the software renderer (and by the Direct3D 9 back end), released at its end. 0 / -1.
+int DirectDraw7_Create(void);
+int DirectDraw7_Release(void);
+// The IDirectDraw7 object, or null.
+void *DirectDraw7_GetObject(void);
+// Measures the period of the vertical blank (at most 60 waits). 0.
+int DirectDraw7_MeasureVSyncPeriod(void);
+// Waits for the next vertical blank, sleeping until shortly before it. 0.
+int DirectDraw7_WaitVSync(void);
+
+// ---- Calls that other subsystems know by other names or shapes ------------------------------
+//
+// Each call has one name and one shape here, those of the graphics layer's own description:
+// - ShrinkImageHalf: format, destination, destination pitch, source, source pitch, destination x,
+//   y, source x, y, width, height (the Direct3D back ends pass the source before the destination
+//   in their own description; they call this order);
+// - SplitColor: bytes 2, 1, 0 of the value while a Direct3D back end is in use, the screen
+//   format's masks (scaled to 0-255) on the software renderer;
+// - SetColorData: nine arguments, without the extra 0 before the channel count;
+// - the device capabilities: one record, GraphicsDeviceCaps (graphics_hardware.h);
+// - the front-screen timer's procedure: FrontScreenTimerProc (graphics_hardware.h), shared by the
+//   software renderer and both back ends.
+
+struct HBITMAP__;
+
+// Transfers a colour image and an optional alpha image into an existing graph at (X, Y): with
+// BmpFlag the two GDI bitmaps (described by BmpColorData), else the two BASEIMAGEs. The source
+// is kept for the restore after a device loss. 0, the transfer's failure code, or -1 before
+// graphics start. (The Direct3D back ends call this "CreateGraphFromBitmap".)
+int BltBmpOrBaseImageToGraph(const COLORDATA *BmpColorData, HBITMAP__ *RgbBmp, HBITMAP__ *AlphaBmp, int BmpFlag,
+                             const BASEIMAGE *RgbImage, const BASEIMAGE *AlphaImage, int X, int Y, int GraphHandle);
+
+// Locks Rect of a draw target for reading and describes its pixels as Image (the pixel pointer at
+// the rectangle's first pixel): TargetHandle -1 = the current draw screen, else a graph (or a
+// screen value); Surface and MipLevel choose the surface; TextureIndex the drawing piece of a
+// graph held in several textures. 0, or -1 when the rectangle is not inside the target or the
+// lock fails. UnlockDrawScreenBuffer ends the lock.
+int LockDrawScreenBuffer(const ImageRect *Rect, BASEIMAGE *Image, int TargetHandle, int Surface, int MipLevel,
+                         int ReadOnly, int TextureIndex);
+int UnlockDrawScreenBuffer(void);
 
 // ---- The back end in use and its device ---------------------------------------------------
 
@@ -85,6 +186,10 @@ struct GraphicsDeviceModeData
 extern GraphicsDeviceModeData GraphicsDeviceMode;
 
 // ---- The draw settings ----------------------------------------------------------------------
+
+#define DX_RENDERTARGET_COUNT 8  // render-target slots of the draw state
+#define DX_SHADER_TEXTURE_STAGE_NUM 16
+#define DX_SHADOWMAP_SLOT_NUM 3
 
 // One set of depth settings.
 struct DrawZSettings
@@ -226,13 +331,116 @@ struct GraphicsStateData
 };
 extern GraphicsStateData GraphicsState;
 
-// The lights in the order of their device indices (the table is described in shader_light.h).
+// ---- Lights -------------------------------------------------------------------------------------
+
+#define DX_LIGHT_TABLE_NUM 4096  // slots of the light table
+#define DX_LIGHT_ACTIVE_MAX 256  // lights listed in the active-light table
+#define DX_HANDLETYPE_LIGHT 11
+
+// One light (136 bytes).
+struct LightHandleData
+{
+    int ID;  // check number, 0-1022
+    int Handle;
+    LIGHTPARAM Param;
+    int DeviceLightIndex;  // -1 = none
+    int EnableFlag;
+    int ChangeFlag;  // re-send at the next refresh
+    int ShadowMapSlotFlag[DX_SHADOWMAP_SLOT_NUM];
+};
+
+// The record, or null.
+LightHandleData *GetLightData(int LightHandle);
+// Gives every enabled light a device index (directional, then spot, then point lights) and
+// re-sends the lights that changed. 0.
+int RefreshLightState(void);
+
+// The lights in the order of their device indices (the first DX_LIGHT_ACTIVE_MAX of them).
+struct GraphicsLightStateData
+{
+    LightHandleData *Data[DX_LIGHT_TABLE_NUM];     // by slot
+    int Num;                                       // lights in the table
+    int Area;                                      // one past the highest used slot
+    int NextID;                                    // check number of the next light
+    LightHandleData *Active[DX_LIGHT_ACTIVE_MAX];  // enabled lights by device index
+    int ActiveNum;                                 // entries in Active
+    int DeviceLightNum;                            // device indices given at the last refresh
+};
 extern GraphicsLightStateData GraphicsLightState;
+
+// ---- The pixel-format table ------------------------------------------------------------------
+
+// Indexes of the table. Each names the format a graph or screen is made in.
+enum PixelFormatIndex {
+    PIXEL_FORMAT_PAL4 = 0,  // 0-5: palette formats, left empty
+    PIXEL_FORMAT_PAL8 = 1,
+    PIXEL_FORMAT_PAL4_ALPHA = 2,
+    PIXEL_FORMAT_PAL8_ALPHA = 3,
+    PIXEL_FORMAT_PAL4_ALPHATEST = 4,
+    PIXEL_FORMAT_PAL8_ALPHATEST = 5,
+    PIXEL_FORMAT_RGB16 = 6,             // R5G6B5
+    PIXEL_FORMAT_RGB32 = 7,             // X8R8G8B8
+    PIXEL_FORMAT_ALPHA_RGB16 = 8,       // A4R4G4B4
+    PIXEL_FORMAT_ALPHA_RGB32 = 9,       // A8R8G8B8
+    PIXEL_FORMAT_ALPHATEST_RGB16 = 10,  // A1R5G5B5
+    PIXEL_FORMAT_ALPHATEST_RGB32 = 11,  // A8R8G8B8
+    PIXEL_FORMAT_BLOCK_FIRST = 12,      // 12-20: format ids 1-9 (1-5 DXT1-DXT5)
+    PIXEL_FORMAT_NONE = 21,             // all zero
+    PIXEL_FORMAT_ABGR_I16 = 22,         // 4 channels of 16 bits
+    PIXEL_FORMAT_ABGR_F16 = 23,
+    PIXEL_FORMAT_ABGR_F32 = 24,
+    PIXEL_FORMAT_ONE_I8 = 25,  // 1 channel
+    PIXEL_FORMAT_ONE_I16 = 26,
+    PIXEL_FORMAT_ONE_F16 = 27,
+    PIXEL_FORMAT_ONE_F32 = 28,
+    PIXEL_FORMAT_TWO_I8 = 29,  // 2 channels
+    PIXEL_FORMAT_TWO_I16 = 30,
+    PIXEL_FORMAT_TWO_F16 = 31,
+    PIXEL_FORMAT_TWO_F32 = 32,
+    PIXEL_FORMAT_TARGET_RGB16 = 33,  // 33-46: render targets
+    PIXEL_FORMAT_TARGET_RGB32 = 34,
+    PIXEL_FORMAT_TARGET_ALPHA_RGB32 = 35,
+    PIXEL_FORMAT_TARGET_ABGR_I16 = 36,
+    PIXEL_FORMAT_TARGET_ABGR_F16 = 37,
+    PIXEL_FORMAT_TARGET_ABGR_F32 = 38,
+    PIXEL_FORMAT_TARGET_ONE_I8 = 39,
+    PIXEL_FORMAT_TARGET_ONE_I16 = 40,
+    PIXEL_FORMAT_TARGET_ONE_F16 = 41,
+    PIXEL_FORMAT_TARGET_ONE_F32 = 42,
+    PIXEL_FORMAT_TARGET_TWO_I8 = 43,
+    PIXEL_FORMAT_TARGET_TWO_I16 = 44,
+    PIXEL_FORMAT_TARGET_TWO_F16 = 45,
+    PIXEL_FORMAT_TARGET_TWO_F32 = 46,
+    PIXEL_FORMAT_NUM = 47
+};
+
+// What a graph or screen asks of its format.
+struct PixelFormatRequest
+{
+    int AlphaChannelFlag;  // an alpha channel
+    int AlphaTestFlag;     // a transparent colour (alpha test) only
+    int RenderTargetFlag;  // drawn into
+    int FormatId;          // 0, or 1-9 for a block format (1-5 DXT1-DXT5)
+    int FloatFlag;         // floating-point channels
+    int ColorBitDepth;     // bits per pixel (4, 8, 16, 32, ...)
+    int ChannelCount;      // 0, 1 or 2 (0 = the packed colour formats)
+    int ChannelBitDepth;   // bits per channel, 0 = not given
+};
+
+// The COLORDATA of a table index, null for PIXEL_FORMAT_NUM and above (or below 0). The table is
+// built on first use and never freed.
+const COLORDATA *GetPixelFormatEntry(int Index);
+// The table index for a request.
+int SelectPixelFormatIndex(const PixelFormatRequest *Request);
+// 1 for the formats that hold the transparent colour as alpha 0, which the alpha test leaves out.
+int IsAlphaTestPixelFormat(int Index);
+// The entry for a request with these fields, 32 or 16 bits (the glyph cache's formats).
+const COLORDATA *GetPixelFormatForRequest(int AlphaFlag, int AlphaTestFlag, int Use32BitFlag, int RenderTargetFlag);
 
 // ---- The screen -----------------------------------------------------------------------------
 
 // A back end's present shows nothing while the main window is inactive with a saved screen copy
-// kept (draw_screen.h) that is not being drawn now: the window shows the copy instead. 1 then.
+// kept (above) that is not being drawn now: the window shows the copy instead. 1 then.
 int IsPresentPausedForScreenCopy(void);
 
 // Whether the platform waits for the vertical blank, as the back end finds once it has its device
@@ -509,9 +717,11 @@ struct ShadowMapHandleData
     GraphicsBackendObjectData Backend;
 };
 
+// The records, or null (a handle still loading only with AllowLoading).
+ShaderHandleData *GetShaderEntry(int ShaderHandle, int AllowLoading);
+ShadowMapHandleData *GetShadowMapEntry(int ShadowMapHandle, int AllowLoading);
+
 // ---- Front-end helpers the back ends call ----------------------------------------------------
-// (ConvertColorDataBlt, ShrinkImageHalf, CalcCircleRingSpanTable and LockDrawScreenBuffer are
-// public calls of the graphics layer and stay with them.)
 
 // Both sides halved once per level (integer division), never below 1.
 void CalcMipLevelSize(int Width, int Height, int Level, int *OutWidth, int *OutHeight);
@@ -620,6 +830,27 @@ int DeleteInternalGraphs(void);
 // Three shared work buffers that only grow: the buffer of at least Size bytes, or null for an
 // index outside 0-2 or no memory (the buffer then stays as it was).
 void *ReserveWorkBuffer(int Index, int Size);
+
+// ---- The ring span table (the software ring; the back ends draw rings from it too) --------------
+
+// One row: the outer circle's left and right x, the inner circle's, and which of them were met.
+struct CircleRingSpan
+{
+    int16_t OuterLeft, OuterRight, InnerLeft, InnerRight;
+    uint16_t Flags;  // CIRCLE_SPAN_*
+};
+#define CIRCLE_SPAN_OUTER_LEFT 1
+#define CIRCLE_SPAN_OUTER_RIGHT 2
+#define CIRCLE_SPAN_INNER_LEFT 4
+#define CIRCLE_SPAN_INNER_RIGHT 8
+
+// The rows 0 up to the draw area's bottom of a ring of radius Radius and width Thickness around
+// (X, Y): outer radius r + t/2, inner r - t/2 (+1 for an even t). Only the draw area's rows are
+// written, x values are kept to the draw area widened by one pixel. The table lives until the
+// next call; null when it cannot grow.
+const CircleRingSpan *CalcCircleRingSpanTable(int X, int Y, int Radius, int Thickness);
+// A row's spans as inclusive (left, right) pairs: 0, 1 or 2 of them.
+int GetCircleRingRowSpans(const CircleRingSpan *Row, int Spans[4]);
 
 // ---- The geometry of graph drawing -----------------------------------------------------------
 // What both back ends compute for a graph's pieces before they write vertices of their own form.

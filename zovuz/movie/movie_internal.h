@@ -4,6 +4,7 @@
 
 #include <stdint.h>
 
+#include "zovuz/graphics/zovuz_graphics_backend.h"
 #include "zovuz/movie/zovuz_movie.h"
 
 struct MovieSystemData

@@ -17,7 +17,7 @@
 #include <theora/theora.h>
 
 #include "zovuz/core/zovuz_core.h"
-#include "zovuz/graphics/zovuz_graphics.h"
+#include "zovuz/graphics/zovuz_graphics_backend.h"
 
 // Decode-thread states.
 #define THEORA_THREAD_IDLE 0

@@ -16,11 +16,11 @@
 #include <stdint.h>
 
 #include "zovuz/core/zovuz_core.h"
-#include "zovuz/d3d11/zovuz_d3d11.h"
-#include "zovuz/d3d9/zovuz_d3d9.h"
 #include "zovuz/graphics/zovuz_graphics.h"
 #include "zovuz/sound/zovuz_sound.h"
 
+struct MovieFunctions;
+struct MovieHandleData;
 struct TheoraDecodeState;
 
 typedef void (*MovieFrameUpdateCallback)(MovieHandleData *Movie, void *Data);

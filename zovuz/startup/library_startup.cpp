@@ -6,7 +6,7 @@
 #include "zovuz/d3d11/zovuz_d3d11.h"
 #include "zovuz/d3d9/zovuz_d3d9.h"
 #include "zovuz/filter/zovuz_filter.h"
-#include "zovuz/graphics/zovuz_graphics.h"
+#include "zovuz/graphics/zovuz_graphics_backend.h"
 #include "zovuz/movie/zovuz_movie.h"
 #include "zovuz/sound/zovuz_sound.h"
 

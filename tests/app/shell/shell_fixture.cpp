@@ -8,6 +8,7 @@
 #include "app/shell/shell_tables.h"
 #include "zovuz/core/zovuz_core.h"
 #include "tests/support/engine/plugin_fixture.h"
+#include "zovuz/graphics/zovuz_graphics_backend.h"
 #include "zovuz/zovuz.h"
 
 namespace {

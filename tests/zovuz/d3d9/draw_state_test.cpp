@@ -8,6 +8,7 @@
 #include "zovuz/d3d9/shader/windows/d3d9_base_shaders_win.h"
 #include "zovuz/d3d9/shader/windows/d3d9_shader_constant_win.h"
 #include "zovuz/d3d9/draw/windows/d3d9_vertex_batch_win.h"
+#include "zovuz/graphics/draw_state_internal.h"
 
 namespace {
 

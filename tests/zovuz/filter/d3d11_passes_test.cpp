@@ -21,9 +21,7 @@
 #include "zovuz/d3d11/texture/windows/d3d11_shadow_map_win.h"
 #include "zovuz/d3d11/zovuz_d3d11.h"
 #include "zovuz/filter/filter_d3d11_passes.h"
-#include "zovuz/graphics/draw_state.h"
 #include "zovuz/graphics/graph/graph_internal.h"
-#include "zovuz/graphics/shader_light.h"
 
 using namespace filter_device;
 

@@ -8,7 +8,7 @@
 #include <tuple>
 #include <vector>
 
-#include "zovuz/graphics/zovuz_graphics.h"
+#include "zovuz/graphics/zovuz_graphics_backend.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 
 #include <math.h>
 
-#include "zovuz/graphics/zovuz_graphics.h"
+#include "zovuz/graphics/zovuz_graphics_backend.h"
 
 uint32_t D3D11PrimitiveColor(int Red, int Green, int Blue, uint32_t Diffuse, int BGRAFlag)
 {

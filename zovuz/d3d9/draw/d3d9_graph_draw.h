@@ -6,7 +6,7 @@
 
 #include <stdint.h>
 
-#include "zovuz/graphics/zovuz_graphics.h"
+#include "zovuz/graphics/zovuz_graphics_backend.h"
 
 // Corners: top-left, top-right, bottom-left, bottom-right as (x, y) pairs.
 // True when both triangles (top-left, top-right, bottom-left) and (bottom-right, bottom-left,

@@ -5,7 +5,7 @@
 
 #include <stddef.h>
 
-#include "zovuz/graphics/zovuz_graphics.h"
+#include "zovuz/graphics/zovuz_graphics_backend.h"
 
 // Bytes of one block row of a DXT level Width pixels wide: 8 bytes per 4 x 4 block at 4 bits per
 // pixel, 16 at 8.

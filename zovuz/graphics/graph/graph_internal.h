@@ -94,6 +94,10 @@ void ReleaseGraphSourceKeep(GraphHandleData *Graph);
 int CreateTemporaryScreenMemImg(void);
 void TerminateTemporaryScreenMemImg(void);
 
+// Fills every graph that kept its source again from it (files loaded once for all their graphs);
+// the restore callback while no other is set.
+int RestoreAllGraphs(void);
+
 // Frees the three shared work buffers (ReserveWorkBuffer, zovuz_graphics_backend.h).
 void ReleaseWorkBuffers(void);
 

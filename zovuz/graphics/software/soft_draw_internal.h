@@ -12,7 +12,6 @@
 
 #include <stdint.h>
 
-#include "zovuz/graphics/draw_primitive.h"
 #include "zovuz/graphics/graph/graph_internal.h"
 
 // ---- Primitives (each 0; nothing is drawn for an empty result) ----------------------------------

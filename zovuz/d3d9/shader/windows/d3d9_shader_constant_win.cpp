@@ -3,7 +3,7 @@
 
 #include <cstring>
 
-#include "zovuz/graphics/zovuz_graphics.h"
+#include "zovuz/graphics/zovuz_graphics_backend.h"
 
 ShaderConstantManagerData ShaderConstantManager;
 

@@ -7,7 +7,7 @@
 #include "zovuz/d3d9/device/windows/d3d9_device_win.h"
 #include "zovuz/d3d9/shader/windows/d3d9_shader_constant_win.h"
 #include "zovuz/d3d9/draw/windows/d3d9_vertex_batch_win.h"
-#include "zovuz/graphics/zovuz_graphics.h"
+#include "zovuz/graphics/zovuz_graphics_backend.h"
 
 D3D9DeviceStateCacheData D3D9DeviceStateCache;
 

@@ -9,7 +9,7 @@
 #pragma once
 
 #include "zovuz/d3d9/calls/windows/d3d9_calls.h"
-#include "zovuz/graphics/zovuz_graphics.h"
+#include "zovuz/graphics/zovuz_graphics_backend.h"
 
 #define D3D9_STAGE_NUM 16
 #define D3D9_TEXTURE_TRANSFORM_STAGE_NUM 8

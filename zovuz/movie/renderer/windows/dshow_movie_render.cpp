@@ -6,7 +6,7 @@
 #include <new>
 
 #include "zovuz/core/zovuz_core.h"
-#include "zovuz/graphics/zovuz_graphics.h"
+#include "zovuz/graphics/zovuz_graphics_backend.h"
 
 namespace {
 

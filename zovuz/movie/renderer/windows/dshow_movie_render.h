@@ -4,7 +4,7 @@
 // Y plane with an interleaved U/V plane. NewFrame tells the movie layer that something was written.
 #pragma once
 
-#include "zovuz/graphics/zovuz_graphics.h"
+#include "zovuz/graphics/zovuz_graphics_backend.h"
 #include "zovuz/movie/renderer/windows/dshow_video_renderer.h"
 
 // The accepted subtypes, by the id the movie layer reads.
