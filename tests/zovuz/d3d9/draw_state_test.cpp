@@ -373,20 +373,31 @@ TEST_F(D3D9DrawState, WithShadersTheFlushChoosesTheBasePixelShaderOfItsState)
 TEST_F(D3D9DrawState, TheDepthBufferFollowsTheDrawTarget)
 {
     ASSERT_EQ(0, InitializeHandleType(DX_HANDLETYPE_GRAPH, sizeof(GraphHandleData), 8, nullptr, nullptr, L"Graph"));
-    const int handle = AddHandle(DX_HANDLETYPE_GRAPH, 0, -1);
-    GraphHandleData *graph = GetTypedHandle<GraphHandleData>(handle, DX_HANDLETYPE_GRAPH, 0);
-    ASSERT_NE(nullptr, graph);
-    GraphicsBackendObjectData objects = {};
-    GraphTextureEntry entry = {};
-    entry.PF = &objects;
-    GraphImageRecord image = {};
-    image.Format.HardwareFlag = 1;
-    image.TextureNum = 1;
-    image.Texture = &entry;
-    graph->Image = &image;
-    IDirect3DSurface9 *own = nullptr;
-    ASSERT_EQ(D3D_OK, Direct3DDevice9_CreateDepthStencilSurface(64, 64, D3DFMT_D16, D3DMULTISAMPLE_NONE, 0, FALSE, &own,
-                                                                nullptr));
+    // The draw target, and the user's depth graph: each a graph whose one texture entry holds the
+    // back end's objects.
+    struct FakeGraph
+    {
+        int Handle;
+        GraphHandleData *Graph;
+        GraphicsBackendObjectData Objects = {};
+        GraphTextureEntry Entry = {};
+        GraphImageRecord Image = {};
+    } target, user;
+    for (FakeGraph *g : {&target, &user}) {
+        g->Handle = AddHandle(DX_HANDLETYPE_GRAPH, 0, -1);
+        g->Graph = GetTypedHandle<GraphHandleData>(g->Handle, DX_HANDLETYPE_GRAPH, 0);
+        ASSERT_NE(nullptr, g->Graph);
+        g->Entry.PF = &g->Objects;
+        g->Image.Format.HardwareFlag = 1;
+        g->Image.TextureNum = 1;
+        g->Image.Texture = &g->Entry;
+        g->Graph->Image = &g->Image;
+    }
+    IDirect3DSurface9 *own = nullptr, *users = nullptr;
+    for (IDirect3DSurface9 **surface : {&own, &users})
+        ASSERT_EQ(D3D_OK, Direct3DDevice9_CreateDepthStencilSurface(64, 64, D3DFMT_D16, D3DMULTISAMPLE_NONE, 0, FALSE,
+                                                                    surface, nullptr));
+    user.Objects.Object[D3D9_OBJECT_DEPTH_SURFACE] = users;
     auto depth = [] {
         IDirect3DSurface9 *surface = nullptr;
         Direct3DDevice9_GetDepthStencilSurface(&surface);
@@ -396,31 +407,50 @@ TEST_F(D3D9DrawState, TheDepthBufferFollowsTheDrawTarget)
     struct Case
     {
         const char *Name;
-        int Width, Height;
-        IDirect3DSurface9 *Own, *Expected;
+        bool Screen;                // the back buffer is the target, else the graph
+        int Width, Height;          // the target graph's size
+        IDirect3DSurface9 *Own;     // its own depth surface
+        int UserWidth, UserHeight;  // the user's depth graph's size, 0 = none set
+        int Mask;                   // mask drawing on
+        IDirect3DSurface9 *Expected;
     };
+    IDirect3DSurface9 *zBuffer = D3D9Screen.ZBuffer;
     const Case cases[] = {
-        {"a graph within the screen's Z buffer", 100, 100, nullptr, D3D9Screen.ZBuffer},
-        {"a graph wider than it", 2048, 16, nullptr, nullptr},
-        {"a graph with its own", 2048, 16, own, own},
+        {"a graph within the screen's Z buffer", false, 100, 100, nullptr, 0, 0, 0, zBuffer},
+        {"a graph wider than it", false, 2048, 16, nullptr, 0, 0, 0, nullptr},
+        {"a graph with its own", false, 2048, 16, own, 0, 0, 0, own},
+        {"the user's, as large as the graph", false, 100, 100, own, 100, 100, 0, users},
+        {"the user's, narrower than the graph", false, 100, 100, own, 99, 200, 0, own},
+        {"the user's, lower than the graph", false, 100, 100, nullptr, 200, 99, 0, zBuffer},
+        {"the user's under the mask", false, 100, 100, own, 100, 100, 1, zBuffer},
+        {"the screen and the user's as large", true, 0, 0, nullptr, 640, 480, 0, users},
+        {"the screen and the user's smaller", true, 0, 0, nullptr, 640, 479, 0, zBuffer},
+        {"the screen under the mask", true, 0, 0, nullptr, 640, 480, 1, zBuffer},
     };
     GraphicsDrawSettingsData &d = GraphicsDrawSettings;
+    d.DrawSizeX = 640, d.DrawSizeY = 480;
     for (const Case &c : cases) {
         SCOPED_TRACE(c.Name);
-        graph->Width = c.Width, graph->Height = c.Height;
-        objects.Object[D3D9_OBJECT_DEPTH_SURFACE] = c.Own;
-        d.RenderTarget[0] = handle;
+        target.Graph->Width = c.Width, target.Graph->Height = c.Height;
+        target.Objects.Object[D3D9_OBJECT_DEPTH_SURFACE] = c.Own;
+        user.Graph->Width = c.UserWidth, user.Graph->Height = c.UserHeight;
+        d.UserDepthGraph = c.UserWidth > 0 ? user.Handle : 0;
+        d.MaskValidFlag = c.Mask;
+        d.RenderTarget[0] = c.Screen ? DX_SCREEN_BACK : target.Handle;
         ASSERT_EQ(0, Graphics_D3D9_SetupDepthBuffer());
         EXPECT_EQ(c.Expected, depth());
     }
+    d.UserDepthGraph = 0;
+    d.MaskValidFlag = 0;
     // Back to the screen: its surface and its Z buffer.
     d.RenderTarget[0] = DX_SCREEN_BACK;
     ASSERT_EQ(0, Graphics_D3D9_SetDrawScreen(DX_SCREEN_BACK, 0, 0, nullptr, nullptr, nullptr, nullptr));
     EXPECT_EQ(D3D9DeviceCapsInfo.BackBuffer, D3D9DeviceStateCache.RenderTarget[0]);
-    EXPECT_EQ(D3D9Screen.ZBuffer, depth());
-    graph->Image = nullptr;
+    EXPECT_EQ(zBuffer, depth());
+    target.Graph->Image = user.Graph->Image = nullptr;
     TerminateHandleType(DX_HANDLETYPE_GRAPH);
     Direct3D9_ReleaseObject(own);
+    Direct3D9_ReleaseObject(users);
 }
 
 }  // namespace

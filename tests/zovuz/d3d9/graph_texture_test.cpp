@@ -1,7 +1,7 @@
 // Graph textures on the platform's own Direct3D 9 (Wine's, on llvmpipe), with graphics started on
 // the Direct3D 9 back end: transfers into textures read back texel by texel, fills, copies, reads
-// of the draw target, a movie frame, buffer and shader handles, shadow maps, and a graph that
-// outlives two screen-mode changes.
+// of the draw target, clears, a movie frame, buffer and shader handles, shadow maps, and a graph
+// that outlives two screen-mode changes.
 #include <string.h>
 
 #include <vector>
@@ -267,6 +267,69 @@ TEST_F(D3D9Graphs, TheBackBufferLockReturnsWhatWasDrawn)
     EXPECT_EQ(std::vector<uint32_t>(10 * 10, 0x1E3C5A), ColorBits(ReadPixels(DX_SCREEN_BACK, 150, 110, 10, 10)));
     SetBackgroundColor(0, 0, 0);
     ClearDrawScreen(nullptr);
+}
+
+// A clear covers what it is asked on any target: a graph wider than the screen's Z buffer (which
+// draws without one), and a rectangle past the draw area, whose viewport is in force again after.
+TEST_F(D3D9Graphs, AClearCoversWhatItIsAskedAndPutsTheDrawAreaBack)
+{
+    // Without a Z buffer of its own, wider than the 160 x 120 screen's (256 x 128).
+    GraphCreateParam param;
+    InitGraphCreateParam(&param);
+    param.DrawValidFlag = 1;
+    param.DrawValidZBufferFlag = 0;
+    const int wide = MakeGraphWithCreateParam(&param, 300, 40, 0, 0, 0, 0, 0);
+    ASSERT_NE(-1, wide);
+    Graphs.push_back(wide);
+    const ImageRect past = {0, 0, 100, 80};
+    const struct
+    {
+        const char *Name;
+        int Target, Width, Height;
+        ImageRect Area;
+        const ImageRect *Clear;  // null: all of it
+    } cases[] = {
+        {"a graph wider than the Z buffer", wide, 300, 40, {0, 0, 300, 40}, nullptr},
+        {"past the draw area of the screen", DX_SCREEN_BACK, 160, 120, {10, 10, 40, 30}, &past},
+        {"past the draw area of the wide graph", wide, 300, 40, {250, 5, 280, 20}, &past},
+    };
+    // Windows refuses a clear that names the Z buffer while none is bound; Wine clears the target.
+    D3D9Calls.Direct3DDevice9_Clear = [](DWORD Count, const D3DRECT *Rects, DWORD Flags, D3DCOLOR Color, float Z,
+                                         DWORD Stencil) -> HRESULT {
+        IDirect3DSurface9 *depth = nullptr;
+        if (SUCCEEDED(Direct3DDevice9_GetDepthStencilSurface(&depth)) && depth != nullptr)
+            Direct3D9_ReleaseObject(depth);
+        else if (Flags & D3DCLEAR_ZBUFFER)
+            return D3DERR_INVALIDCALL;
+        return D3D9SystemCalls.Direct3DDevice9_Clear(Count, Rects, Flags, Color, Z, Stencil);
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.Name);
+        ASSERT_EQ(0, SetDrawScreen(c.Target));
+        SetBackgroundColor(0, 0, 0);
+        ASSERT_EQ(0, ClearDrawScreen(nullptr));
+        ASSERT_EQ(0, SetDrawArea(c.Area.left, c.Area.top, c.Area.right, c.Area.bottom));
+        SetBackgroundColor(30, 60, 90);
+        ASSERT_EQ(0, ClearDrawScreen(c.Clear));
+        D3DVIEWPORT9 viewport = {};
+        D3D9CallLayer.Device->GetViewport(&viewport);
+        EXPECT_EQ(c.Area.left, (int)viewport.X);
+        EXPECT_EQ(c.Area.top, (int)viewport.Y);
+        EXPECT_EQ(c.Area.right - c.Area.left, (int)viewport.Width);
+        EXPECT_EQ(c.Area.bottom - c.Area.top, (int)viewport.Height);
+        const ImageRect cleared = c.Clear != nullptr ? *c.Clear : ImageRect{0, 0, c.Width, c.Height};
+        const std::vector<uint32_t> got = ColorBits(ReadPixels(c.Target, 0, 0, c.Width, c.Height));
+        ASSERT_EQ((size_t)(c.Width * c.Height), got.size());
+        int wrong = 0;
+        for (int y = 0; y < c.Height; ++y)
+            for (int x = 0; x < c.Width; ++x) {
+                const bool in = x >= cleared.left && x < cleared.right && y >= cleared.top && y < cleared.bottom;
+                wrong += got[(size_t)y * c.Width + x] != (in ? 0x1E3C5Au : 0u);
+            }
+        EXPECT_EQ(0, wrong);
+    }
+    D3D9Calls = D3D9SystemCalls;
+    SetBackgroundColor(0, 0, 0);
 }
 
 // The movie whose surface the fake decoder hands out.

@@ -1,7 +1,8 @@
 // The mask screen on the Direct3D 9 device, driven through the mask module as its own operations
 // drive it (the mask is made from bytes through the module's seam): drawing lands only where the
-// mask byte is 0, a growing mask keeps its bytes and picture, and a device without the formats
-// refuses it. The mask image's texel layouts are checked as plain numbers.
+// mask byte is 0, a growing mask keeps its bytes and picture, a clear and a new draw screen keep
+// drawing behind the mask, and a device without the formats refuses it. The mask image's texel
+// layouts are checked as plain numbers.
 #include "tests/zovuz/d3d9/d3d9_fixture.h"
 
 #include "zovuz/d3d9/d3d9_internal.h"
@@ -98,6 +99,38 @@ TEST_F(D3D9Mask, AGrowingMaskKeepsItsBytesAndPicture)
     ASSERT_EQ(0, SetUseMaskScreenFlag(0));
     ExpectCorner(BackBufferPixels(), 340, 260,
                  [&](int X, int Y) { return X < 320 && Y < 240 && !(X < 50 && Y < 80) ? kWhite : grey; });
+    EXPECT_EQ(0, DeleteMaskScreen());
+}
+
+// While a mask is in effect, a clear goes to the draw target itself, whole, and drawing goes on
+// through the mask after it; the draw target set again stays behind the mask.
+TEST_F(D3D9Mask, AClearAndANewDrawScreenKeepDrawingThroughTheMask)
+{
+    std::vector<uint8_t> bytes(640 * 480);
+    for (int y = 0; y < 480; ++y)
+        for (int x = 0; x < 640; ++x) bytes[y * 640 + x] = Blocked(x, y);
+    ASSERT_EQ(0, CreateMaskScreenWithBytes(640, 480, bytes.data(), 640));
+    ASSERT_EQ(0, SetUseMaskScreenFlag(1));
+    D3D9Calls.Direct3DDevice9_SetRenderTarget = [](DWORD Index, IDirect3DSurface9 *Surface) {
+        D3D9Hooks.Calls.push_back(Surface == D3D9DeviceCapsInfo.BackBuffer ? "target back buffer" : "target other");
+        return D3D9SystemCalls.Direct3DDevice9_SetRenderTarget(Index, Surface);
+    };
+    D3D9Calls.Direct3DDevice9_Clear = [](DWORD Count, const D3DRECT *Rects, DWORD Flags, D3DCOLOR Color, float Z,
+                                         DWORD Stencil) {
+        D3D9Hooks.Calls.push_back("clear " + std::to_string(Flags));
+        return D3D9SystemCalls.Direct3DDevice9_Clear(Count, Rects, Flags, Color, Z, Stencil);
+    };
+    GraphicsState.BackgroundRed = 0x20, GraphicsState.BackgroundGreen = 0x40, GraphicsState.BackgroundBlue = 0x60;
+    ASSERT_EQ(0, Graphics_D3D9_ClearDrawScreen(nullptr));
+    const std::vector<std::string> clear = {"target back buffer", "clear 1", "clear 2", "target other"};
+    EXPECT_EQ(clear, D3D9Hooks.Calls);
+    D3D9Calls = D3D9SystemCalls;
+    ASSERT_EQ(0, Graphics_D3D9_SetDrawScreen(DX_SCREEN_BACK, 0, 0, nullptr, nullptr, nullptr, nullptr));
+    ASSERT_EQ(0, DrawBox(20, 30, 90, 70, GetColorValue(255, 255, 255), TRUE));
+    ASSERT_EQ(0, SetUseMaskScreenFlag(0));
+    ExpectCorner(BackBufferPixels(), 120, 100, [](int X, int Y) {
+        return X >= 20 && X < 90 && Y >= 30 && Y < 70 && !Blocked(X, Y) ? kWhite : 0x204060;
+    });
     EXPECT_EQ(0, DeleteMaskScreen());
 }
 

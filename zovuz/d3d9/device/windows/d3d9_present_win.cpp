@@ -2,6 +2,7 @@
 // brackets, the clear and the front-screen timer.
 #include "zovuz/d3d9/state/windows/d3d9_device_state_win.h"
 #include "zovuz/d3d9/device/windows/d3d9_device_win.h"
+#include "zovuz/d3d9/texture/windows/d3d9_mask_win.h"
 
 namespace {
 
@@ -292,12 +293,34 @@ int Graphics_D3D9_PresentFrame(void)
 
 int Graphics_D3D9_ClearDrawScreen(const ImageRect *ClearRect)
 {
-    if (!Direct3DDevice9_IsValid()) return -1;
+    if (!Direct3DDevice9_IsValid()) return 0;
+    IDirect3DSurface9 *target = Graphics_D3D9_DrawTargetSurface();
     Graphics_Hardware_RenderVertexBuffer(0);
+    Direct3DDevice9_EndSceneIfNeeded();
+    // While a mask is in effect drawing lands in the mask screen; the clear is the target's own.
+    IDirect3DSurface9 *mask = Graphics_D3D9_Mask_ScreenSurfaceInUse();
+    if (mask != nullptr) Graphics_D3D9_DeviceState_SetRenderTarget(target, 0);
+    // The clear covers what it is asked, whatever the draw area: the viewport takes the whole target.
+    D3DSURFACE_DESC desc = {};
+    Direct3DSurface9_GetDesc(target, &desc);
+    Graphics_D3D9_DeviceState_SetViewportRect(0, 0, (int)desc.Width, (int)desc.Height);
+
     D3DRECT rect = {};
     if (ClearRect != nullptr) rect = D3DRECT{ClearRect->left, ClearRect->top, ClearRect->right, ClearRect->bottom};
-    DWORD flags = D3DCLEAR_TARGET | (D3D9Screen.ZBuffer != nullptr ? D3DCLEAR_ZBUFFER : 0);
-    HRESULT result = Direct3DDevice9_Clear(ClearRect != nullptr ? 1 : 0, ClearRect != nullptr ? &rect : nullptr, flags,
-                                           BackgroundColor(), 1.0f, 0);
-    return FAILED(result) ? -1 : 0;
+    const DWORD count = ClearRect != nullptr ? 1 : 0;
+    const D3DRECT *rects = ClearRect != nullptr ? &rect : nullptr;
+    Direct3DDevice9_Clear(count, rects, D3DCLEAR_TARGET, BackgroundColor(), 1.0f, 0);
+    // The Z buffer apart: a target drawn without one (a graph larger than the screen's) refuses a
+    // clear that names it, and would keep its picture too.
+    IDirect3DSurface9 *depth = nullptr;
+    if (SUCCEEDED(Direct3DDevice9_GetDepthStencilSurface(&depth)) && depth != nullptr) {
+        Direct3DDevice9_Clear(count, rects, D3DCLEAR_ZBUFFER, 0, 1.0f, 0);
+        Direct3D9_ReleaseObject(depth);
+    }
+
+    if (mask != nullptr) Graphics_D3D9_DeviceState_SetRenderTarget(mask, 0);
+    const ImageRect &area = GraphicsDrawSettings.DrawArea;
+    if (area.right > area.left && area.bottom > area.top)
+        Graphics_D3D9_DeviceState_SetViewportRect(area.left, area.top, area.right, area.bottom);
+    return 0;
 }

@@ -7,6 +7,7 @@
 #include "zovuz/d3d9/device/windows/d3d9_device_win.h"
 #include "zovuz/d3d9/shader/windows/d3d9_shader_constant_win.h"
 #include "zovuz/d3d9/draw/windows/d3d9_vertex_batch_win.h"
+#include "zovuz/d3d9/texture/windows/d3d9_mask_win.h"
 
 namespace {
 
@@ -104,6 +105,20 @@ int BindGraphTarget(const GraphHandleData *Graph, int Face, int Index)
     // The texture keeps its surface alive while it is bound.
     Direct3D9_ReleaseObject(level);
     return result;
+}
+
+IDirect3DSurface9 *DepthSurface(const GraphicsBackendObjectData *Objects)
+{
+    return Objects != nullptr ? (IDirect3DSurface9 *)Objects->Object[D3D9_OBJECT_DEPTH_SURFACE] : nullptr;
+}
+
+// The user's depth graph when it is live and has a depth surface of its own.
+GraphHandleData *UserDepthGraph()
+{
+    const int handle = GraphicsDrawSettings.UserDepthGraph;
+    if (handle == 0) return nullptr;
+    GraphHandleData *graph = GetTypedHandle<GraphHandleData>(handle, DX_HANDLETYPE_GRAPH, 0);
+    return DepthSurface(GraphObjects(graph)) != nullptr ? graph : nullptr;
 }
 
 // The steps every change of target starts with.
@@ -230,19 +245,24 @@ int Graphics_D3D9_SetupDepthBuffer(void)
     IDirect3DSurface9 *depth = D3D9Screen.ZBuffer;
     const int target = d.RenderTarget[0];
     ShadowMapHandleData *map = GraphicsShadowMapSettings.DrawFlag ? GetShadowMapEntry(target, 0) : nullptr;
+    GraphHandleData *user = UserDepthGraph();
     if (map != nullptr && map->PF != nullptr) {
-        depth = (IDirect3DSurface9 *)map->PF->Object[D3D9_OBJECT_DEPTH_SURFACE];
+        depth = DepthSurface(map->PF);
     } else if (!d.MaskValidFlag && !IsScreen(target)) {
         GraphHandleData *graph = GetTypedHandle<GraphHandleData>(target, DX_HANDLETYPE_GRAPH, 0);
         GraphicsBackendObjectData *objects = GraphObjects(graph);
-        if (objects != nullptr && objects->Object[D3D9_OBJECT_DEPTH_SURFACE] != nullptr) {
-            depth = (IDirect3DSurface9 *)objects->Object[D3D9_OBJECT_DEPTH_SURFACE];
+        if (graph != nullptr && user != nullptr && user->Width >= graph->Width && user->Height >= graph->Height) {
+            depth = DepthSurface(GraphObjects(user));
+        } else if (objects != nullptr && DepthSurface(objects) != nullptr) {
+            depth = DepthSurface(objects);
         } else if (graph != nullptr && depth != nullptr) {
             // A graph larger than the screen's Z buffer draws without one.
             D3DSURFACE_DESC desc = {};
             Direct3DSurface9_GetDesc(depth, &desc);
             if ((UINT)graph->Width > desc.Width || (UINT)graph->Height > desc.Height) depth = nullptr;
         }
+    } else if (!d.MaskValidFlag && user != nullptr && user->Width >= d.DrawSizeX && user->Height >= d.DrawSizeY) {
+        depth = DepthSurface(GraphObjects(user));
     }
     Graphics_D3D9_RenderVertexBuffer(0);
     Direct3DDevice9_SetDepthStencilSurface(depth);

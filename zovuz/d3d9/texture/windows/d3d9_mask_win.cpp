@@ -7,6 +7,7 @@
 #include "zovuz/d3d9/d3d9_internal.h"
 #include "zovuz/d3d9/texture/d3d9_mask.h"
 #include "zovuz/d3d9/device/windows/d3d9_device_win.h"
+#include "zovuz/d3d9/texture/windows/d3d9_mask_win.h"
 #include "zovuz/d3d9/draw/windows/d3d9_vertex_batch_win.h"
 
 namespace {
@@ -106,6 +107,13 @@ void WriteMaskBytes(int Width, int Height, const ImageRect *ClipTo)
 }
 
 }  // namespace
+
+IDirect3DSurface9 *Graphics_D3D9_DrawTargetSurface(void) { return DrawTargetSurface(); }
+
+IDirect3DSurface9 *Graphics_D3D9_Mask_ScreenSurfaceInUse(void)
+{
+    return GraphicsDrawSettings.MaskValidFlag ? M.ScreenSurface : nullptr;
+}
 
 int Graphics_D3D9_Mask_SaveOldScreen(void)
 {
