@@ -1,8 +1,9 @@
 // The back end on the platform's own Direct3D 9: the device made (9Ex first, then without Ex when
 // the Ex device fails), its formats chosen and logged, the Z buffer sized, a device that lacks
-// formats, the undo of a failed start, and the sub back buffer presented into the window.
+// formats, the undo of a failed start, the present's rectangles in a window and in full screen, and
+// the sub back buffer presented into the window.
 #include "tests/zovuz/d3d9/d3d9_fixture.h"
-
+#include "zovuz/core/desktop/windows/window_state_win.h"
 
 namespace {
 
@@ -166,6 +167,25 @@ TEST_F(D3D9Device, TheTwelveVertexDeclarationsAreMadeAndReleased)
     Graphics_D3D9_ReleaseVertexDeclarations();
     for (IDirect3DVertexDeclaration9 *d : D3D9Screen.VertexDeclaration) EXPECT_EQ(nullptr, d);
     EXPECT_EQ(nullptr, D3D9Screen.UserVertexDeclaration[1]);
+}
+
+// A window's present names where the frame lands; a full-screen swap chain takes no rectangles.
+TEST_F(D3D9Device, AFullScreenPresentPassesNoRectangles)
+{
+    ASSERT_EQ(0, Graphics_D3D9_Initialize());
+    D3D9Calls.Direct3DSwapChain9_Present = [](IDirect3DSwapChain9 *, const RECT *Source, const RECT *Dest, HWND,
+                                              const RGNDATA *, DWORD) -> HRESULT {
+        D3D9Hooks.Calls.push_back(std::string(Source != nullptr ? "source" : "none") + " " +
+                                  (Dest != nullptr ? "dest" : "none"));
+        return D3D_OK;
+    };
+    int &windowMode = MainWindowState.Setup.WindowModeFlag;
+    for (int mode : {1, 0}) {
+        windowMode = mode;
+        EXPECT_EQ(0, Direct3DDevice9_Present()) << mode;
+    }
+    windowMode = 1;
+    EXPECT_EQ((std::vector<std::string>{"source dest", "none none"}), D3D9Hooks.Calls);
 }
 
 TEST_F(D3D9Device, ASubBackBufferInAWindowIsPresentedWhole)

@@ -219,8 +219,9 @@ int Direct3DDevice9_Present(void)
                 ValidateRect(window, nullptr);
             }
             if (window != nullptr && IsZoomed(window)) FillBorders(window, dest);
-        } else if (FAILED(Direct3DSwapChain9_Present(swapChain, &source, &dest, window, nullptr, 0))) {
-            return -1;
+        } else {
+            // A full-screen swap chain discards: it shows its whole back buffer and takes no rectangles.
+            if (FAILED(Direct3DSwapChain9_Present(swapChain, nullptr, nullptr, window, nullptr, 0))) return -1;
         }
     }
     if (GetAlwaysRunFlag() && !settings.NotWaitVSyncFlag && GetNowMicroCount() - start < 500) DirectDraw7_WaitVSync();
