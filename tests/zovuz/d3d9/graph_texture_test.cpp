@@ -380,13 +380,29 @@ TEST_F(D3D9Graphs, ARenderTargetCountsOnlyWithItsOwnDepthSurface)
     for (const auto &c : cases) EXPECT_EQ(c.Result, Graphics_D3D9_CheckRenderTargetGraph(0, c.Graph)) << c.Name;
 }
 
+// The movies whose surfaces were flagged for re-creation.
+std::vector<int> RefreshedMovies;
+
+// Each change also flags the decoder surface of a graph that shows a movie, and of no other.
 TEST_F(D3D9Graphs, AGraphAndTheCachesOutliveTwoScreenModeChanges)
 {
-    const int graph = MakeTarget(16, 16);
+    const int graph = MakeTarget(16, 16), movieGraph = MakeTarget(8, 8);
     const int index = Graphics_D3D9_AcquireMemorySurface(4, 4, D3DFMT_X8R8G8B8, 0);
     ASSERT_GE(index, 0);
     Graphics_D3D9_ReleaseMemorySurface(index, 0);
+    MovieFunctions movies = {};
+    movies.RefreshMovieSurface = [](int Movie) {
+        RefreshedMovies.push_back(Movie);
+        return 0;
+    };
+    const MovieFunctions *old = GetMovieFunctions();
+    RegisterMovieFunctions(&movies);
+    RefreshedMovies.clear();
+    GetGraphEntry(movieGraph, 0)->MovieHandle = 0x18010002;
     for (int i = 0; i < 2; ++i) ASSERT_EQ(0, Graphics_Hardware_ChangeScreenMode(0, 160, 120, 32, 60)) << i;
+    GetGraphEntry(movieGraph, 0)->MovieHandle = -1;
+    RegisterMovieFunctions(old);
+    EXPECT_EQ((std::vector<int>{0x18010002, 0x18010002}), RefreshedMovies);
     ASSERT_EQ(0, FillGraph(graph, 1, 2, 3, 255));
     EXPECT_EQ(0xFF010203u, ReadPixel(graph, 15, 0));
     EXPECT_EQ(1, D3D9MemorySurfaceCache.Entry[index].UseFlag);

@@ -1,7 +1,7 @@
 // The library on the Direct3D 9 back end, as it starts where Direct3D 11 cannot: the first frame
 // in the window, rebuilds of the device with the lost and restore callbacks around them, a lost
-// device found by the pump, a rebuild that cannot make its device, and a clean end. Run again
-// with d3d9.dll switched off, the same start lands on the software renderer.
+// device found by the pump, a rebuild that cannot make its device, a clean end and a second start
+// after it. Run again with d3d9.dll switched off, the same start lands on the software renderer.
 #include "zovuz/startup/startup_internal.h"
 
 #include "tests/support/test_files.h"
@@ -88,6 +88,25 @@ TEST_F(D3D9Startup, TheFirstFrameIsShownThroughDirect3D9)
     EXPECT_NE(std::wstring::npos, log.find(L"32bit カラーフォーマットは D3DFMT_X8R8G8B8 です"));
     EXPECT_EQ(GRAPHICS_API_D3D9, GetGraphicsAPIType());
     EXPECT_EQ(1, GetHardwareGraphicsFlag());
+    ASSERT_EQ(0, ShowColor(30, 60, 90));
+    EXPECT_EQ(0, WrongPixels(0x1E3C5A));
+}
+
+// An end gives back everything the start took, the work buffers the back end's shapes borrow too
+// (the end's memory dump counts what is left), and the library starts again on the same back end.
+TEST_F(D3D9Startup, ASecondStartAfterAnEndShowsItsFrame)
+{
+    ASSERT_EQ(0, LibraryInit());
+    ASSERT_EQ(0, DrawCircle(100, 100, 50, GetColorValue(255, 255, 255), TRUE));
+    ASSERT_EQ(0, ShowColor(200, 100, 50));
+    ASSERT_EQ(0, LibraryEnd());
+    const std::wstring log = ReadLogText();
+    const size_t left = log.rfind(L"Alloc num:");
+    ASSERT_NE(std::wstring::npos, left);
+    EXPECT_EQ(L"Alloc num:0", log.substr(left, 11));
+    EXPECT_EQ(0, Direct3DDevice9_IsValid());
+    ASSERT_EQ(0, LibraryInit());
+    EXPECT_EQ(GRAPHICS_API_D3D9, GetGraphicsAPIType());
     ASSERT_EQ(0, ShowColor(30, 60, 90));
     EXPECT_EQ(0, WrongPixels(0x1E3C5A));
 }

@@ -105,7 +105,6 @@ int Graphics_D3D9_Terminate(void)
 {
     Graphics_D3D9_TerminateDevice();
     Graphics_D3D9_ReleaseShaderPack();
-    // NOT YET BUILT (graph drawing): the back end's work buffer.
     return 0;
 }
 
@@ -115,7 +114,10 @@ int Graphics_D3D9_ReleaseHandleObjects(void)
         GraphImageRecord *image = Graph->Image;
         if (image != nullptr && image->Format.HardwareFlag)
             for (int i = 0; i < image->TextureNum; ++i) ReleaseBackendObjects(image->Texture[i].PF);
-        // NOT YET BUILT (movies): a graph that shows a movie flags the movie's surface for re-creation.
+        // A movie's decoder keeps a surface of the device too: it is made again with the next frame.
+        const MovieFunctions *movies = GetMovieFunctions();
+        if (Graph->MovieHandle != -1 && movies != nullptr && movies->RefreshMovieSurface != nullptr)
+            movies->RefreshMovieSurface(Graph->MovieHandle);
     });
     ForEachHandle<ShadowMapHandleData>(DX_HANDLETYPE_SHADOWMAP,
                                        [](ShadowMapHandleData *Map) { ReleaseBackendObjects(Map->PF); });
