@@ -1,7 +1,7 @@
 // Graph textures on the platform's own Direct3D 9 (Wine's, on llvmpipe), with graphics started on
 // the Direct3D 9 back end: transfers into textures read back texel by texel, fills, copies, reads
-// of the draw target, clears, a movie frame, buffer and shader handles, shadow maps, and a graph
-// that outlives two screen-mode changes.
+// of the draw target, clears, the white graph of an untextured draw, a movie frame, buffer and
+// shader handles, shadow maps, and a graph that outlives two screen-mode changes.
 #include <string.h>
 
 #include <vector>
@@ -12,6 +12,8 @@
 #include "zovuz/d3d9/texture/d3d9_texture_transfer.h"
 #include "zovuz/d3d9/device/windows/d3d9_device_win.h"
 #include "zovuz/d3d9/texture/windows/d3d9_graph_texture_win.h"
+#include "zovuz/d3d9/draw/windows/d3d9_vertex_batch_win.h"
+#include "zovuz/d3d9/state/windows/d3d9_device_state_win.h"
 
 namespace {
 
@@ -330,6 +332,36 @@ TEST_F(D3D9Graphs, AClearCoversWhatItIsAskedAndPutsTheDrawAreaBack)
     }
     D3D9Calls = D3D9SystemCalls;
     SetBackgroundColor(0, 0, 0);
+}
+
+// Without shaders an untextured draw of the x4 stage types (blend rows 12 and 21) reads the
+// library's white graph on stage 0 as its second colour argument.
+TEST_F(D3D9Graphs, UntexturedX4DrawsReadTheWhiteGraph)
+{
+    IDirect3DDevice9 *device = D3D9CallLayer.Device;
+    for (int row : {12, 21}) {
+        SCOPED_TRACE(row);
+        Graphics_D3D9_DrawSetting_SetTexture(nullptr);
+        Graphics_D3D9_DrawSetting_SetBlendMode(row, 0, 0);
+        ASSERT_EQ(0, Graphics_D3D9_ApplyDrawState(nullptr, 0, 0, 0));
+        const GraphHandleData *white = GetGraphEntry(GetWhiteTextureGraph(), 0);
+        ASSERT_NE(nullptr, white);
+        IDirect3DBaseTexture9 *bound = nullptr;
+        ASSERT_EQ(D3D_OK, device->GetTexture(0, &bound));
+        EXPECT_EQ(white->Piece[0].Texture->PF->Object[D3D9_OBJECT_TEXTURE], (void *)bound);
+        if (bound != nullptr) bound->Release();
+        DWORD op = 0, arg1 = 0, arg2 = 0;
+        device->GetTextureStageState(0, D3DTSS_COLOROP, &op);
+        device->GetTextureStageState(0, D3DTSS_COLORARG1, &arg1);
+        device->GetTextureStageState(0, D3DTSS_COLORARG2, &arg2);
+        EXPECT_EQ((DWORD)D3DTOP_MODULATE4X, op);
+        EXPECT_EQ((DWORD)D3DTA_DIFFUSE, arg1);
+        EXPECT_EQ((DWORD)D3DTA_TEXTURE, arg2);
+        // Back to a plain untextured draw, which binds nothing.
+        Graphics_D3D9_DrawSetting_SetBlendMode(0, 0, 0);
+        ASSERT_EQ(0, Graphics_D3D9_ApplyDrawState(nullptr, 0, 0, 0));
+    }
+    GraphicsState.DrawStateChangedFlag = 1;
 }
 
 // The movie whose surface the fake decoder hands out.

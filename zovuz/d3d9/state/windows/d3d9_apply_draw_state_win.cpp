@@ -230,8 +230,15 @@ int BlendRow(int TextureMode)
     return mode;
 }
 
-// Step 6: no main texture.
-void NoTexture(Wanted &W, int Row, int StageType, bool Shaders)
+// The texture of the library's white graph (made on first use), or null when it cannot be had.
+IDirect3DBaseTexture9 *WhiteGraphTexture()
+{
+    const int handle = GetWhiteTextureGraph();
+    return handle != -1 ? HandleTexture(handle) : nullptr;
+}
+
+// Step 6: no main texture. White is the white graph's texture for the x4 stage types.
+void NoTexture(Wanted &W, int Row, int StageType, bool Shaders, IDirect3DBaseTexture9 *White)
 {
     CachedAlphaTestOff(W);
     if (Shaders) {
@@ -257,8 +264,8 @@ void NoTexture(Wanted &W, int Row, int StageType, bool Shaders)
                 break;
             case 3:
             case 6:
-                // The texture factor is white here: it stands in for the library's white graph.
-                op = D3DTOP_MODULATE4X, arg1 = diffuse, arg2 = D3DTA_TFACTOR;
+                // The factor is white too: it stands in when the white graph cannot be made.
+                op = D3DTOP_MODULATE4X, arg1 = diffuse, arg2 = White != nullptr ? D3DTA_TEXTURE : D3DTA_TFACTOR;
                 break;
             case 4:
                 op = D3DTOP_MODULATE, arg1 = diffuse, arg2 = DiffuseAlpha;
@@ -270,6 +277,7 @@ void NoTexture(Wanted &W, int Row, int StageType, bool Shaders)
                 break;
         }
         s[0] = Stage(op, arg1, arg2, D3DTOP_SELECTARG2, current, diffuse);
+        if (StageType == 3 || StageType == 6) s[0].Texture = White;
         if (StageType == 6) {
             s[1] = Stage(D3DTOP_MODULATE, current, DiffuseAlpha, D3DTOP_SELECTARG1, current, diffuse);
             num = 2;
@@ -473,8 +481,15 @@ int Graphics_D3D9_ApplyDrawState(const D3D9DrawStateRecord *Record, int Textures
     const int alphaVariant = Draw.AlphaChannelFlag                                       ? 1
                              : Draw.AlphaTestFlag || (Cache.ZEnable && textureMode != 2) ? 2
                                                                                          : 0;
+    // The x4 stage types read the white graph; making it may draw the batch and close the scene,
+    // so it is had before anything is chosen, and the scene opened after.
+    IDirect3DBaseTexture9 *white = nullptr;
+    if (textureMode == 0 && !shaders && rowIndex != 3 && (row.StageType == 3 || row.StageType == 6)) {
+        white = WhiteGraphTexture();
+        Direct3DDevice9_BeginSceneIfNeeded();
+    }
     if (textureMode == 0)
-        NoTexture(w, rowIndex, row.StageType, shaders);
+        NoTexture(w, rowIndex, row.StageType, shaders, white);
     else if (textureMode == 1)
         OneTexture(w, row, row.StageType, alphaVariant, shaders);
     else
