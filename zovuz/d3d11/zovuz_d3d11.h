@@ -42,5 +42,10 @@ struct D3D11FilterQuad
     const float *Vertices8;  // null, or four vertices (top-left, top-right, bottom-left, bottom-right)
                              // of 21 floats: x, y in destination pixels, three unused, eight (u, v)
 };
-// 0, or -1 when a graph, its texture or the shader is missing.
+// A multisampled destination is drawn into its multisampled texture, then resolved into the
+// texture that is sampled. 0, or -1 when a graph, its texture or the shader is missing.
 int Graphics_D3D11_Filter_DrawQuad(const D3D11FilterQuad *Quad);
+// A graph drawn into made ready to be sampled: the batch drawn, and a multisampled graph resolved
+// into its texture (at the draw target's face when the graph is the draw target). 0; -1 without a
+// device or for a handle that is not a graph.
+int Graphics_D3D11_Filter_ResolveDrawTarget(int GraphHandle);

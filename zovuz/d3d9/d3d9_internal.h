@@ -163,6 +163,9 @@ int Graphics_D3D9_SetDrawScreen(int DrawScreen, int OldSurface, int OldMipLevel,
                                 ShadowMapHandleData *OldShadowMap);
 int Graphics_D3D9_SetRenderTargetToShader(int TargetIndex, int DrawScreen, int Surface, int MipLevel);
 int Graphics_D3D9_SetupDepthBuffer(void);
+// A graph drawn through its own render surface (multisampled) copied into its texture's level 0 of
+// Face, where sampling reads it. 0 also for a graph without one; -1 when the copy fails.
+int Graphics_D3D9_ResolveRenderTarget(const GraphHandleData *Graph, int Face);
 int Graphics_D3D9_UpdateDrawScreenAlphaFlag(void);
 // -1 without a device or for an empty draw area, which leaves viewport and scissor as they were.
 int Graphics_D3D9_SetDrawArea(void);

@@ -30,12 +30,16 @@ struct D3D9FilterQuad
     int VertexSize;
     const void *Vertices;
 };
-// 0, or -1 without a device or for a handle that is not a graph with a texture.
+// A multisampled destination is drawn through its render surface, then resolved into its
+// texture. 0, or -1 without a device or for a handle that is not a graph with a texture.
 int Graphics_D3D9_Filter_DrawQuad(const D3D9FilterQuad *Quad);
 // A scene opened unless one is open; the open scene closed. 0 / -1 without a device.
 int Graphics_D3D9_Filter_BeginScene(void);
 int Graphics_D3D9_Filter_EndScene(void);
-// A draw target's multisample surface resolved into its texture (graphs here have none). 0.
+// A graph drawn into made ready to be sampled: the batch drawn, the scene closed, and a
+// multisampled graph's render surface resolved into its texture (at the draw target's face when
+// the graph is the draw target). 0; -1 without a device, for a handle that is not a graph, or when
+// the copy fails.
 int Graphics_D3D9_Filter_ResolveDrawTarget(int GraphHandle);
 // The bound render targets and depth-stencil surface kept, targets 1 and up and the depth-stencil
 // unbound; put back, with the draw area's viewport. 0.

@@ -38,8 +38,6 @@ struct FilterD3D9DeviceCalls
     // Opens a scene unless one is open; closes the open one. 0 / -1.
     int (*BeginScene)(void);
     int (*EndScene)(void);
-    // Resolves a draw target's multisample surface into its texture. 0 / -1.
-    int (*ResolveDrawTarget)(int GraphHandle);
     // Keeps the bound render targets and the depth-stencil surface and unbinds what a pass must not
     // draw into; puts them back (and the draw area's viewport). 0.
     int (*SaveTargets)(void);

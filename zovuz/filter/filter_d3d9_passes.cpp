@@ -30,7 +30,6 @@ int DrawRowsDefault(const VERTEX2D *Vertex, int Num, int GraphHandle)
 const FilterD3D9DeviceCalls kDefaultD3D9Calls = {
     .BeginScene = Graphics_D3D9_Filter_BeginScene,
     .EndScene = Graphics_D3D9_Filter_EndScene,
-    .ResolveDrawTarget = Graphics_D3D9_Filter_ResolveDrawTarget,
     .SaveTargets = Graphics_D3D9_Filter_SaveTargets,
     .RestoreTargets = Graphics_D3D9_Filter_RestoreTargets,
     .SetPixelConstants = Graphics_D3D9_Filter_SetPixelConstants,
@@ -406,13 +405,6 @@ int Graphics_D3D9_Filter_Begin(GraphFilterInfo *Info, GraphFilterParams *Params)
         if (Info->Type == DX_GRAPH_FILTER_HSB || Info->Type == DX_GRAPH_FILTER_PMA_HSB) {
             if (Params->HsbType == 1) Info->PassCount = 1;
         }
-        const bool gradient =
-            Info->Type == DX_GRAPH_FILTER_GRADIENT_MAP || Info->Type == DX_GRAPH_FILTER_PMA_GRADIENT_MAP;
-        if (gradient && Info->TargetGraphData != nullptr &&
-            Params->GradientGraph == GraphicsDrawSettings.RenderTarget[0]) {
-            FilterD3D9Device.EndScene();
-            FilterD3D9Device.ResolveDrawTarget(Params->GradientGraph);
-        }
         // HSB's two passes (to hue, saturation and lightness and back) hold for its premultiplied
         // form too: a single pass would leave the picture in hue, saturation and lightness.
         const int plain = Info->Type;
@@ -423,7 +415,10 @@ int Graphics_D3D9_Filter_Begin(GraphFilterInfo *Info, GraphFilterParams *Params)
     }
     // Every pass of Direct3D 9 may go through a work texture.
     Info->UseWorkTexture = 1;
-    if (!FilterPassDevice.UsesShaders()) Info->PassCount = 1;
+    if (!FilterPassDevice.UsesShaders())
+        Info->PassCount = 1;
+    else
+        FilterPass_ResolveDrawTargetRead(kD3D9, Info, Params);
     FilterD3D9Device.BeginScene();
     SaveDrawState();
     return 0;

@@ -4,6 +4,7 @@
 #include <wchar.h>
 
 #include "zovuz/d3d11/zovuz_d3d11.h"
+#include "zovuz/d3d9/zovuz_d3d9.h"
 #include "zovuz/filter/filter_pass_internal.h"
 
 namespace {
@@ -108,6 +109,13 @@ int CreateReadyShaderDefault(int APIType, int Index)
     return LoadPixelShaderFromMem(code, size);
 }
 
+int ResolveDrawTargetDefault(int APIType, int Handle)
+{
+    if (APIType == GRAPHICS_API_D3D9) return Graphics_D3D9_Filter_ResolveDrawTarget(Handle);
+    if (APIType == GRAPHICS_API_D3D11) return Graphics_D3D11_Filter_ResolveDrawTarget(Handle);
+    return -1;
+}
+
 const FilterPassDeviceCalls kDefaultCalls = {
     .UsesShaders = FilterUsesShaders,
     .DescribeTarget = DescribeTargetDefault,
@@ -118,6 +126,7 @@ const FilterPassDeviceCalls kDefaultCalls = {
     .BltRect = BltRectDefault,
     .CreateShader = CreateShaderDefault,
     .CreateReadyShader = CreateReadyShaderDefault,
+    .ResolveDrawTarget = ResolveDrawTargetDefault,
 };
 
 // A file name of code page 32765 (bytes that are Unicode 0-255) for the log, at most 128 characters.
@@ -192,6 +201,27 @@ void FilterPass_BeginCommon(GraphFilterInfo *Info)
     if (Info->SrcX1 != Info->DestX || Info->SrcY1 != Info->DestY) Info->UseWorkTexture = 1;
 }
 
+void FilterPass_ResolveDrawTargetRead(int APIType, const GraphFilterInfo *Info, const GraphFilterParams *Params)
+{
+    const int target = GraphicsDrawSettings.RenderTarget[0];
+    const GraphHandleData *graph = GetTypedHandle<GraphHandleData>(target, DX_HANDLETYPE_GRAPH, 0);
+    if (graph == nullptr || graph->Image == nullptr) return;
+    // A graph reads the target when it shares its pixels (a derived graph shares its image).
+    auto reads = [&](const GraphHandleData *Read) { return Read != nullptr && Read->Image == graph->Image; };
+    auto readsHandle = [&](int Handle) {
+        return reads(GetTypedHandle<GraphHandleData>(Handle, DX_HANDLETYPE_GRAPH, 0));
+    };
+    bool read = reads(Info->SrcGraphData) || reads(Info->BlendGraphData);
+    if (!Info->IsBlend && Params != nullptr) {
+        const int type = Info->Type;
+        if (type == DX_GRAPH_FILTER_GRADIENT_MAP || type == DX_GRAPH_FILTER_PMA_GRADIENT_MAP)
+            read = read || readsHandle(Params->GradientGraph);
+        if (type == DX_GRAPH_FILTER_Y2UV1_TO_RGB || type == DX_GRAPH_FILTER_Y2UV1_TO_RGB_RRA)
+            read = read || readsHandle(Params->YUVChromaGraph);
+    }
+    if (read) FilterPassDevice.ResolveDrawTarget(APIType, target);
+}
+
 int FilterPass_Setup(int APIType, GraphFilterInfo *Info, int *SrcGraph, int *DestGraph)
 {
     FilterPassTarget src, dest;
@@ -248,9 +278,10 @@ int FilterPass_Setup(int APIType, GraphFilterInfo *Info, int *SrcGraph, int *Des
     return 0;
 }
 
-int FilterPass_D3D11Begin(GraphFilterInfo *Info, GraphFilterParams *)
+int FilterPass_D3D11Begin(GraphFilterInfo *Info, GraphFilterParams *Params)
 {
     FilterPass_BeginCommon(Info);
+    if (FilterPassDevice.UsesShaders()) FilterPass_ResolveDrawTargetRead(GRAPHICS_API_D3D11, Info, Params);
     return 0;
 }
 

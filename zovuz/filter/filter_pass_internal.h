@@ -108,6 +108,9 @@ struct FilterPassDeviceCalls
     int (*CreateShader)(int APIType, const char *FileName);
     // A pixel shader from the back end's ready channel-mix table (0-511). Handle or -1.
     int (*CreateReadyShader)(int APIType, int Index);
+    // What was drawn into the draw target (a graph) made visible to sampling: the batch drawn and a
+    // multisampled target resolved into its texture. 0 / -1.
+    int (*ResolveDrawTarget)(int APIType, int Handle);
 };
 extern FilterPassDeviceCalls FilterPassDevice;
 void ResetFilterPassDeviceCalls(void);
@@ -139,6 +142,10 @@ int FilterPass_D3D11Copy(GraphFilterInfo *Info, int LastDestGraph, int KernelRes
 // Begin on Direct3D 11 and on the software side: two passes and a work texture for Gauss (with
 // shaders), else one; the work texture also whenever the source and destination positions differ.
 void FilterPass_BeginCommon(GraphFilterInfo *Info);
+// The draw target resolved when the call reads it (as its source, blend graph, gradient graph or
+// chroma graph): a pass samples textures, and drawing into a multisampled target reaches its
+// texture only when it is resolved.
+void FilterPass_ResolveDrawTargetRead(int APIType, const GraphFilterInfo *Info, const GraphFilterParams *Params);
 // One pass's source and destination (Direct3D 9 or Direct3D 11 rule). 0 / -1.
 int FilterPass_Setup(int APIType, GraphFilterInfo *Info, int *SrcGraph, int *DestGraph);
 // The final copy from the last pass's output into the destination. 0 / -1.

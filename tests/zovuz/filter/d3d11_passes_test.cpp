@@ -3,8 +3,8 @@
 // tolerance (the processor's run is the same call with the shader path switched off), Bicubic and
 // Lanczos3 agree with a float reference of their tap weights, a filter draws its passes and leaves
 // the draw settings as they were, every file the passes ask for is in the archive, a missing one
-// fails its call, a shadow map serves as destination and as source, and a screen-mode change
-// between filters changes neither the pixels nor the number of live shaders.
+// fails its call, a shadow map and a multisampled graph serve as destination and as source, and a
+// screen-mode change between filters changes neither the pixels nor the number of live shaders.
 #include <gtest/gtest.h>
 
 #include <objbase.h>
@@ -18,6 +18,7 @@
 #include "tests/zovuz/filter/filter_device_cases.h"
 #include "zovuz/d3d11/d3d11_internal.h"
 #include "zovuz/d3d11/calls/windows/d3d11_calls.h"
+#include "zovuz/d3d11/texture/windows/d3d11_graph_texture_win.h"
 #include "zovuz/d3d11/texture/windows/d3d11_shadow_map_win.h"
 #include "zovuz/d3d11/zovuz_d3d11.h"
 #include "zovuz/filter/filter_d3d11_passes.h"
@@ -97,6 +98,11 @@ TEST_F(D3D11FilterPasses, PassesDrawOnceEachAndKeepTheDrawSettings)
 TEST_F(D3D11FilterPasses, PassesDrawIntoAndReadFromAShadowMap)
 {
     CheckShadowMapRoundTrip(Graphics_D3D11_SetupShadowMap, 0, 0xFF);
+}
+
+TEST_F(D3D11FilterPasses, MultisampledGraphsAreReadAndWrittenThroughTheirSampledTexture)
+{
+    CheckMultisampledGraphs(D3D11_GRAPH_MS_TEXTURE);
 }
 
 TEST_F(D3D11FilterPasses, ScreenModeChangeKeepsPixelsAndShaderCount)

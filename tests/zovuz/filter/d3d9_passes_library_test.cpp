@@ -1,9 +1,11 @@
 // The Direct3D 9 filter passes through the library on the platform's own device (Wine's, on
 // llvmpipe): every filter and blend over random 64 x 48 graphs against the processor kernels,
 // Bicubic and Lanczos3 against a float reference of their tap weights, a shader the archive lacks,
-// a shadow map as destination and source, and screen-mode changes between filter calls.
+// a shadow map as destination and source, multisampled graphs as source and destination, and
+// screen-mode changes between filter calls.
 #include "tests/zovuz/filter/filter_device_cases.h"
 #include "zovuz/d3d9/d3d9_internal.h"
+#include "zovuz/d3d9/state/windows/d3d9_device_state_win.h"
 #include "zovuz/d3d9/zovuz_d3d9.h"
 
 #include <string.h>
@@ -49,6 +51,11 @@ TEST_F(D3D9FilterPasses, AMissingShaderIsLoggedAndFailsItsCall) { CheckMissingSh
 TEST_F(D3D9FilterPasses, PassesDrawIntoAndReadFromAShadowMap)
 {
     CheckShadowMapRoundTrip(Graphics_D3D9_SetupShadowMap, 16, 0x00);
+}
+
+TEST_F(D3D9FilterPasses, MultisampledGraphsAreReadAndWrittenThroughTheirRenderSurface)
+{
+    CheckMultisampledGraphs(D3D9_OBJECT_RENDER_SURFACE);
 }
 
 TEST_F(D3D9FilterPasses, ScreenModeChangeKeepsPixelsAndShaderCount)

@@ -1,9 +1,9 @@
 // Graph filters on the platform's own device: a fixture that starts graphics on one back end in
 // the library's main window, and the checks both back ends share: every filter and blend over
 // random 64 x 48 graphs against the processor kernels (the processor's run is the same call with
-// the shader path switched off), a shader the archive lacks, a shadow map as destination and
-// source, screen-mode changes between filter calls, and Bicubic and Lanczos3 against a float
-// reference of their tap weights.
+// the shader path switched off), a shader the archive lacks, a shadow map and a multisampled graph
+// as destination and source, screen-mode changes between filter calls, and Bicubic and Lanczos3
+// against a float reference of their tap weights.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -289,6 +289,70 @@ protected:
                     << "at (" << worstAt % dw << ", " << worstAt / dw << "): want " << std::hex << want[(size_t)worstAt]
                     << " got " << got[(size_t)worstAt];
             }
+        }
+    }
+
+    // A multisampled graph (its objects made again with four samples; PF->Object[SampledSlot] the
+    // back end's multisampled one) serves a filter as the draw target it reads, as a destination,
+    // and as both in place (as the draw target or after it): what was drawn reaches the filter, and
+    // what the filter wrote is read and drawn from it. Invert on opaque pixels: their colour bits
+    // flipped.
+    void CheckMultisampledGraphs(int SampledSlot)
+    {
+        std::mt19937 rng(21);
+        std::vector<uint32_t> picture = RandomPixels(rng, kW * kH);
+        for (uint32_t &p : picture) p |= 0xFF000000u;
+        const int source = Target(picture, kW, kH);
+        // As the device reads it back (the channel order is the back end's).
+        std::vector<uint32_t> inverted = ReadPixels(source, 0, 0, kW, kH);
+        ASSERT_EQ(inverted.size(), (size_t)kW * kH);
+        for (uint32_t &p : inverted) p ^= 0x00FFFFFFu;
+        auto multisampled = [&] {
+            const int graph = Target(std::vector<uint32_t>(kW * kH, 0xFF000000u), kW, kH);
+            GraphImageRecord *image = GetGraphEntry(graph, 0)->Image;
+            Graphics_Hardware_ReleaseGraphTexture(image);
+            image->MultiSampleCount = 4;
+            EXPECT_EQ(0, Graphics_Hardware_CreateTexture(image, 0));
+            EXPECT_NE(nullptr, image->Texture[0].PF->Object[SampledSlot]) << "no multisampled object";
+            return graph;
+        };
+        // Drawn into Graph, the draw target stays Graph.
+        auto drawInto = [&](int Graph) {
+            EXPECT_EQ(0, SetDrawScreen(Graph));
+            EXPECT_EQ(0, DrawGraph(0, 0, source, FALSE));
+        };
+        // Graph as reads and draws see it: its pixels, and a copy drawn of it.
+        auto expectHolds = [&](int Graph, const std::vector<uint32_t> &Want) {
+            EXPECT_EQ(0, SetDrawScreen(DX_SCREEN_BACK));
+            EXPECT_TRUE(ReadPixels(Graph, 0, 0, kW, kH) == Want) << "read";
+            const int copy = Target(std::vector<uint32_t>(kW * kH, 0), kW, kH);
+            EXPECT_EQ(0, SetDrawScreen(copy));
+            EXPECT_EQ(0, DrawGraph(0, 0, Graph, FALSE));
+            EXPECT_EQ(0, SetDrawScreen(DX_SCREEN_BACK));
+            EXPECT_TRUE(ReadPixels(copy, 0, 0, kW, kH) == Want) << "drawn";
+        };
+        {
+            SCOPED_TRACE("the draw target as the source");
+            const int target = multisampled(), dest = Target(std::vector<uint32_t>(kW * kH, 0), kW, kH);
+            drawInto(target);
+            ASSERT_EQ(0, GraphFilterBlt(target, dest, DX_GRAPH_FILTER_INVERT));
+            expectHolds(dest, inverted);
+        }
+        {
+            SCOPED_TRACE("the destination");
+            const int dest = multisampled();
+            ASSERT_EQ(0, GraphFilterBlt(source, dest, DX_GRAPH_FILTER_INVERT));
+            expectHolds(dest, inverted);
+        }
+        for (int stillTarget = 0; stillTarget < 2; ++stillTarget) {
+            SCOPED_TRACE(stillTarget ? "in place, as the draw target" : "in place, drawn into before");
+            const int target = multisampled();
+            drawInto(target);
+            if (!stillTarget) {
+                EXPECT_EQ(0, SetDrawScreen(DX_SCREEN_BACK));
+            }
+            ASSERT_EQ(0, GraphFilter(target, DX_GRAPH_FILTER_INVERT));
+            expectHolds(target, inverted);
         }
     }
 

@@ -45,6 +45,17 @@ bool TextureOf(int Handle, QuadTexture *Out)
 
 RECT RectOf(const int R[4]) { return RECT{R[0], R[1], R[2], R[3]}; }
 
+// A multisampled graph's face resolved into the texture that is sampled (nothing for another).
+void Resolve(const GraphHandleData *Graph, int Face)
+{
+    const GraphTextureEntry *piece = D3D11FirstPiece(Graph);
+    if (piece == nullptr || D3D11PieceTexture(piece, D3D11_GRAPH_MS_TEXTURE) == nullptr) return;
+    const GraphImageRecord *image = Graph->Image;
+    const int mips = image->MipLevels > 0 ? image->MipLevels : 1;
+    Graphics_D3D11_ResolveMultisampleTexture(piece, Face * mips,
+                                             (DXGI_FORMAT)D3D11FormatTable.Format[image->PixelFormat]);
+}
+
 }  // namespace
 
 int Graphics_D3D11_Filter_FindShaderCode(const char *FileName, const void **Code, int *Size)
@@ -99,8 +110,23 @@ int Graphics_D3D11_Filter_DrawQuad(const D3D11FilterQuad *Quad)
     if (constants != nullptr) Graphics_D3D11_DeviceState_SetPSConstantBuffers(kFilterConstantSlot, 1, &constants);
     const RECT srcRect = RectOf(Quad->SrcRect), destRect = RectOf(Quad->DestRect),
                secondRect = RectOf(Quad->SecondRect);
-    return Graphics_D3D11_StretchRect(src.Texture, src.View, &srcRect, dest.Texture, target, &destRect,
-                                      Quad->LinearFlag, 0, nullptr, pixelShader, second.Texture, second.View,
-                                      second.Texture != nullptr ? &secondRect : nullptr,
-                                      (const D3D11Transfer8InputVertex *)Quad->Vertices8);
+    const int result = Graphics_D3D11_StretchRect(src.Texture, src.View, &srcRect, dest.Texture, target, &destRect,
+                                                  Quad->LinearFlag, 0, nullptr, pixelShader, second.Texture,
+                                                  second.View, second.Texture != nullptr ? &secondRect : nullptr,
+                                                  (const D3D11Transfer8InputVertex *)Quad->Vertices8);
+    // A multisampled destination's view draws into its multisampled texture: the next pass and a
+    // draw of the graph sample the other one.
+    if (result == 0) Resolve(GetTypedHandle<GraphHandleData>(Quad->DestGraph, DX_HANDLETYPE_GRAPH, 0), 0);
+    return result;
+}
+
+int Graphics_D3D11_Filter_ResolveDrawTarget(int GraphHandle)
+{
+    if (!D3D11Device_IsValid()) return -1;
+    const GraphHandleData *graph = GetTypedHandle<GraphHandleData>(GraphHandle, DX_HANDLETYPE_GRAPH, 0);
+    if (graph == nullptr) return -1;
+    Graphics_D3D11_RenderVertexBuffer(-1, 0);
+    const GraphicsDrawSettingsData &d = GraphicsDrawSettings;
+    Resolve(graph, GraphHandle == d.RenderTarget[0] ? d.RenderTargetSurface[0] : 0);
+    return 0;
 }

@@ -19,6 +19,15 @@ struct FilterSavedTargetsData
 };
 FilterSavedTargetsData FilterSavedTargets;
 
+// The render surface of a multisampled graph, which it is drawn through; else null.
+IDirect3DSurface9 *RenderSurface(int Handle)
+{
+    const GraphHandleData *graph = GetTypedHandle<GraphHandleData>(Handle, DX_HANDLETYPE_GRAPH, 0);
+    if (graph == nullptr || graph->Image == nullptr || graph->Image->TextureNum < 1) return nullptr;
+    const GraphTextureEntry &entry = graph->Image->Texture[0];
+    return entry.PF != nullptr ? (IDirect3DSurface9 *)entry.PF->Object[D3D9_OBJECT_RENDER_SURFACE] : nullptr;
+}
+
 // The texture of a graph's first texture entry, or a shadow map's render-target texture; or null.
 IDirect3DTexture9 *GraphTexture(int Handle)
 {
@@ -44,7 +53,16 @@ int Graphics_D3D9_Filter_EndScene(void)
     return Direct3DDevice9_EndSceneIfNeeded();
 }
 
-int Graphics_D3D9_Filter_ResolveDrawTarget(int) { return 0; }
+int Graphics_D3D9_Filter_ResolveDrawTarget(int GraphHandle)
+{
+    if (D3D9CallLayer.Device == nullptr) return -1;
+    const GraphHandleData *graph = GetTypedHandle<GraphHandleData>(GraphHandle, DX_HANDLETYPE_GRAPH, 0);
+    if (graph == nullptr) return -1;
+    Graphics_D3D9_RenderVertexBuffer(0);
+    Direct3DDevice9_EndSceneIfNeeded();
+    const GraphicsDrawSettingsData &d = GraphicsDrawSettings;
+    return Graphics_D3D9_ResolveRenderTarget(graph, GraphHandle == d.RenderTarget[0] ? d.RenderTargetSurface[0] : 0);
+}
 
 int Graphics_D3D9_Filter_SaveTargets(void)
 {
@@ -130,8 +148,10 @@ int Graphics_D3D9_Filter_DrawQuad(const D3D9FilterQuad *Quad)
     IDirect3DTexture9 *target = GraphTexture(Quad->DestGraph);
     if (target == nullptr || GraphTexture(Quad->SrcGraph) == nullptr) return -1;
     if (Quad->SecondGraph >= 0 && GraphTexture(Quad->SecondGraph) == nullptr) return -1;
-    IDirect3DSurface9 *surface = nullptr;
-    if (Direct3DTexture9_GetSurfaceLevel(target, 0, &surface) != D3D_OK || surface == nullptr) return -1;
+    // A multisampled destination is drawn through its render surface, as all drawing into it is.
+    IDirect3DSurface9 *render = RenderSurface(Quad->DestGraph), *surface = render;
+    if (surface == nullptr && (Direct3DTexture9_GetSurfaceLevel(target, 0, &surface) != D3D_OK || surface == nullptr))
+        return -1;
 
     // The pass draws through the user-shader path with its own shader and textures; the caller's
     // selection is put back afterwards.
@@ -145,7 +165,7 @@ int Graphics_D3D9_Filter_DrawQuad(const D3D9FilterQuad *Quad)
     if (Quad->SecondGraph >= 0) d.Shader.Texture[1] = Quad->SecondGraph;
 
     Graphics_D3D9_DeviceState_SetRenderTarget(surface, 0);
-    surface->Release();
+    if (render == nullptr) surface->Release();
     Direct3DDevice9_BeginSceneIfNeeded();
     Graphics_D3D9_SetupShaderDrawState(0, -1, 1, 1);
     // The base 2-D vertex shader projects into the draw area, not into the pass's target: the
@@ -166,5 +186,12 @@ int Graphics_D3D9_Filter_DrawQuad(const D3D9FilterQuad *Quad)
             Direct3DDevice9_SetTextureStageState(stage, D3DTSS_TEXCOORDINDEX, (DWORD)kept_index[stage]);
     d.Shader = kept;
     GraphicsState.DrawStateChangedFlag = 1;
+    // ... and resolved into its texture, which the next pass or a draw of the graph samples.
+    if (render != nullptr) {
+        Direct3DDevice9_EndSceneIfNeeded();
+        if (Graphics_D3D9_ResolveRenderTarget(GetTypedHandle<GraphHandleData>(Quad->DestGraph, DX_HANDLETYPE_GRAPH, 0),
+                                              0) < 0)
+            return -1;
+    }
     return hr == D3D_OK ? 0 : -1;
 }

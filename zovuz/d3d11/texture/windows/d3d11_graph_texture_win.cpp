@@ -369,8 +369,14 @@ int Graphics_D3D11_BltRectGraphToGraph(GraphHandleData *DestGraph, GraphHandleDa
         if (srcTexture == nullptr || srcView == nullptr || views == nullptr || views[0] == nullptr) return -1;
         const RECT srcRect = {X1, Y1, X2, Y2};
         const RECT destRect = {DestX, DestY, DestX + X2 - X1, DestY + Y2 - Y1};
-        return Graphics_D3D11_StretchRect(srcTexture, srcView, &srcRect, D3D11GraphTargetTexture(dest), views[0],
-                                          &destRect, 0, 0, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr);
+        const int result =
+            Graphics_D3D11_StretchRect(srcTexture, srcView, &srcRect, D3D11GraphTargetTexture(dest), views[0],
+                                       &destRect, 0, 0, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr);
+        // The copy went into a multisampled graph's multisampled texture: what is sampled is the other.
+        if (result == 0)
+            Graphics_D3D11_ResolveMultisampleTexture(
+                &dest, 0, (DXGI_FORMAT)D3D11FormatTable.Format[DestGraph->Image->PixelFormat]);
+        return result;
     }
     BASEIMAGE image;
     const ImageRect rect = {X1, Y1, X2, Y2};

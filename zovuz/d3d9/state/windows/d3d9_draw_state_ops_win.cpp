@@ -79,18 +79,6 @@ IDirect3DSurface9 *LevelZeroSurface(const GraphHandleData *Graph, int Face)
     return surface;
 }
 
-// A graph drawn through its own render surface (multisampled) is copied into its texture.
-void ResolveGraph(const GraphHandleData *Graph, int Face)
-{
-    GraphicsBackendObjectData *objects = GraphObjects(Graph);
-    if (objects == nullptr || objects->Object[D3D9_OBJECT_RENDER_SURFACE] == nullptr) return;
-    IDirect3DSurface9 *level = LevelZeroSurface(Graph, Face);
-    if (level == nullptr) return;
-    Direct3DDevice9_StretchRect((IDirect3DSurface9 *)objects->Object[D3D9_OBJECT_RENDER_SURFACE], nullptr, level,
-                                nullptr, D3DTEXF_NONE);
-    Direct3D9_ReleaseObject(level);
-}
-
 // Binds a graph's render surface, or level 0 of its texture, as render target Index. 0 / -1.
 int BindGraphTarget(const GraphHandleData *Graph, int Face, int Index)
 {
@@ -134,6 +122,18 @@ int ShaderTargetGraph[D3D9_RENDER_TARGET_NUM];
 int ShaderTargetFace[D3D9_RENDER_TARGET_NUM];
 
 }  // namespace
+
+int Graphics_D3D9_ResolveRenderTarget(const GraphHandleData *Graph, int Face)
+{
+    GraphicsBackendObjectData *objects = GraphObjects(Graph);
+    if (objects == nullptr || objects->Object[D3D9_OBJECT_RENDER_SURFACE] == nullptr) return 0;
+    IDirect3DSurface9 *level = LevelZeroSurface(Graph, Face);
+    if (level == nullptr) return -1;
+    const HRESULT hr = Direct3DDevice9_StretchRect((IDirect3DSurface9 *)objects->Object[D3D9_OBJECT_RENDER_SURFACE],
+                                                   nullptr, level, nullptr, D3DTEXF_NONE);
+    Direct3D9_ReleaseObject(level);
+    return SUCCEEDED(hr) ? 0 : -1;
+}
 
 // ---- Forwarders --------------------------------------------------------------------------------------
 
@@ -274,10 +274,13 @@ int Graphics_D3D9_SetDrawScreen(int, int OldSurface, int, GraphHandleData *NewGr
 {
     if (!HasDevice()) return -1;
     LeaveTarget();
-    if (OldGraph != nullptr) ResolveGraph(OldGraph, OldSurface);
+    if (OldGraph != nullptr) Graphics_D3D9_ResolveRenderTarget(OldGraph, OldSurface);
     int result;
-    if (NewShadowMap != nullptr && NewShadowMap->PF != nullptr &&
-        NewShadowMap->PF->Object[D3D9_OBJECT_RENDER_SURFACE] != nullptr) {
+    // While a mask is in effect drawing lands in the mask screen, whatever the target.
+    if (IDirect3DSurface9 *mask = Graphics_D3D9_Mask_ScreenSurfaceInUse()) {
+        result = Graphics_D3D9_DeviceState_SetRenderTarget(mask, 0);
+    } else if (NewShadowMap != nullptr && NewShadowMap->PF != nullptr &&
+               NewShadowMap->PF->Object[D3D9_OBJECT_RENDER_SURFACE] != nullptr) {
         result = Graphics_D3D9_DeviceState_SetRenderTarget(
             (IDirect3DSurface9 *)NewShadowMap->PF->Object[D3D9_OBJECT_RENDER_SURFACE], 0);
     } else if (NewGraph == nullptr) {
@@ -300,7 +303,7 @@ int Graphics_D3D9_SetRenderTargetToShader(int TargetIndex, int DrawScreen, int S
     if (graph != nullptr && (graph->Image == nullptr || !graph->Image->Format.DrawValidFlag)) return -1;
     LeaveTarget();
     GraphHandleData *previous = GetTypedHandle<GraphHandleData>(ShaderTargetGraph[TargetIndex], DX_HANDLETYPE_GRAPH, 0);
-    if (previous != nullptr) ResolveGraph(previous, ShaderTargetFace[TargetIndex]);
+    if (previous != nullptr) Graphics_D3D9_ResolveRenderTarget(previous, ShaderTargetFace[TargetIndex]);
     if (graph != nullptr && BindGraphTarget(graph, Surface, TargetIndex) == 0) {
         ShaderTargetGraph[TargetIndex] = DrawScreen;
         ShaderTargetFace[TargetIndex] = Surface;

@@ -421,6 +421,11 @@ int Graphics_D3D9_BltRectGraphToGraph(GraphHandleData *DestGraph, GraphHandleDat
         const RECT from = {X1 + sx, Y1 + sy, X2 + sx, Y2 + sy};
         const RECT to = {dx, dy, dx + X2 - X1, dy + Y2 - Y1};
         result = SUCCEEDED(Direct3DDevice9_StretchRect(source, &from, dest, &to, D3DTEXF_NONE)) ? 0 : -1;
+        // A multisampled graph is drawn and read through its render surface, and resolved from it
+        // into its texture: the copy goes there too, or the next resolve would undo it.
+        IDirect3DSurface9 *render = Slot<IDirect3DSurface9>(*piece.Texture, D3D9_OBJECT_RENDER_SURFACE);
+        if (result == 0 && render != nullptr && render != source)
+            result = SUCCEEDED(Direct3DDevice9_StretchRect(source, &from, render, &to, D3DTEXF_NONE)) ? 0 : -1;
     }
     if (ownSource && source != nullptr) Direct3D9_ReleaseObject(source);
     return result;
