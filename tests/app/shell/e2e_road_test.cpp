@@ -810,20 +810,48 @@ bool InMenu(const AppDriver& driver) {
   return GetGUIThreadInfo(thread, &info) && (info.flags & GUI_INMENUMODE) != 0;
 }
 
+// Input for the program's menu: a click at a point of the screen, a key. No frame runs while the
+// menu is open, so the driver's wait for a frame to read the input would only stall.
+void SendInMenu(INPUT down, INPUT up) {
+  SendInput(1, &down, sizeof down);
+  Sleep(150);
+  SendInput(1, &up, sizeof up);
+  Sleep(300);
+}
+
+void ClickInMenu(POINT screen) {
+  SetCursorPos(screen.x, screen.y);
+  INPUT down = {};
+  down.type = INPUT_MOUSE;
+  down.mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
+  INPUT up = down;
+  up.mi.dwFlags = MOUSEEVENTF_LEFTUP;
+  SendInMenu(down, up);
+}
+
+void PressInMenu(WORD virtualKey) {
+  INPUT down = {};
+  down.type = INPUT_KEYBOARD;
+  down.ki.wVk = virtualKey;
+  down.ki.wScan = static_cast<WORD>(MapVirtualKeyW(virtualKey, MAPVK_VK_TO_VSC));
+  INPUT up = down;
+  up.ki.dwFlags = KEYEVENTF_KEYUP;
+  SendInMenu(down, up);
+}
+
 // Escape closes the menu opened on the menu bar and the program runs on; Escape on the window
 // then ends it.
 TEST_F(E2eRoadTest, EscapeClosesTheMenuAndOnTheWindowEndsTheProgram) {
   StartProgram();
   ASSERT_TRUE(WaitForScreen(ShowsTransportBar, 20000)) << "the frames never started";
   const FILETIME old = DateLongAgo(Path("tarvex.ini"));
-  driver_.Click(10, -5);  // "ファイル(&F)", on the menu bar above the client area
+  POINT file = {20, -10};  // "ファイル(&F)", on the menu bar above the client area
+  ClientToScreen(driver_.MainWindow(), &file);
+  ClickInMenu(file);
   ASSERT_TRUE(WaitUntil([&] { return InMenu(driver_) && driver_.FindWindowOf(L"#32768"); }, 5000))
       << "the menu did not open";
   // The first Escape closes the pop-up, the next leaves the menu bar.
-  for (int i = 0; i < 4 && InMenu(driver_); ++i) {
-    driver_.PressKey(VK_ESCAPE);
-    Sleep(300);
-  }
+  for (int i = 0; i < 4 && InMenu(driver_); ++i) PressInMenu(VK_ESCAPE);
   EXPECT_FALSE(InMenu(driver_));
   Sleep(1000);
   // The program's end writes the settings file first, and takes seconds after that.
