@@ -7,6 +7,8 @@
 // its device, tables and state stay in the *_internal.h and windows/ headers beside its code.
 #pragma once
 
+#include <stdint.h>
+
 struct GraphicsHardwareFunctions;
 
 // The back end's operations, for RegisterGraphicsHardwareFunctions(GRAPHICS_API_D3D9, ...). The
@@ -53,3 +55,17 @@ int Graphics_D3D9_Filter_ReleasePixelConstants(int Registers);
 // or -1 when the packs are not loaded or hold no such code.
 int Graphics_D3D9_Filter_FindShaderCode(const char *FileName, const void **Code, int *Size);
 int Graphics_D3D9_Filter_ChannelMixCode(int Index, const void **Code, int *Size);
+
+// ---- The movies' YUV surfaces (the Theora decoder fills them; see zovuz/movie/) ---------------
+
+// A plain surface of Width x Height (both even: the layouts pair pixels and rows) in the first of
+// the layouts YV12, YUY2 and UYVY that the device converts to its screen format; that layout's
+// FOURCC in *FourCC. Null without a device, for an odd size, or when none can be made (logged).
+void *Graphics_D3D9_CreateYUVSurface(int Width, int Height, uint32_t *FourCC, int ASyncThread);
+// The whole surface locked for writing: its first byte and, in *Pitch, its row pitch; null when
+// it will not lock (logged).
+void *Graphics_D3D9_LockYUVSurface(void *Surface, int *Pitch, int ASyncThread);
+// 0 / -1.
+int Graphics_D3D9_UnlockYUVSurface(void *Surface, int ASyncThread);
+// Releases it; null does nothing. 0.
+int Graphics_D3D9_ReleaseYUVSurface(void *Surface, int ASyncThread);

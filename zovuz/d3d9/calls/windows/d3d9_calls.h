@@ -193,6 +193,9 @@ extern D3D9CallLayerData D3D9CallLayer;
       (UINT Adapter, D3DDEVTYPE Type, D3DFORMAT AdapterFormat, DWORD Usage, D3DRESOURCETYPE ResourceType,              \
        D3DFORMAT Format),                                                                                              \
       (Adapter, Type, AdapterFormat, Usage, ResourceType, Format))                                                     \
+    F(Direct3D9_CheckDeviceFormatConversion, CheckDeviceFormatConversion, HRESULT,                                     \
+      (UINT Adapter, D3DDEVTYPE Type, D3DFORMAT SourceFormat, D3DFORMAT TargetFormat),                                 \
+      (Adapter, Type, SourceFormat, TargetFormat))                                                                     \
     F(Direct3D9_CheckDepthStencilMatch, CheckDepthStencilMatch, HRESULT,                                               \
       (UINT Adapter, D3DDEVTYPE Type, D3DFORMAT AdapterFormat, D3DFORMAT TargetFormat, D3DFORMAT DepthFormat),         \
       (Adapter, Type, AdapterFormat, TargetFormat, DepthFormat))                                                       \

@@ -440,6 +440,64 @@ int Graphics_D3D9_CheckRenderTargetGraph(int, GraphHandleData *Graph)
     return Slot<IDirect3DSurface9>(image->Texture[0], D3D9_OBJECT_DEPTH_SURFACE) != nullptr ? 0 : -1;
 }
 
+namespace {
+
+// A StretchRect cannot write a texture that is no render target: the frame is converted into a
+// render target of the screen's format, read back into system memory and transferred into the
+// graph as an image. The whole surface is converted: the YUV layouts pair their pixels, and a
+// rectangle of odd size (a picture of odd size) is not converted as it is.
+int CopyMovieFrameThroughMemory(GraphHandleData *Graph, IDirect3DSurface9 *Frame, const RECT &Rect)
+{
+    const D3DFORMAT format = D3D9DeviceCapsInfo.BackBufferFormat;
+    const COLORDATA *colorData = Graphics_D3D9_GetFormatColorData((unsigned)format);
+    D3DSURFACE_DESC desc = {};
+    HRESULT hr = Direct3DSurface9_GetDesc(Frame, &desc);
+    const int width = Rect.right, height = Rect.bottom;
+    if (colorData == nullptr || FAILED(hr) || width < 1 || height < 1 || (UINT)width > desc.Width ||
+        (UINT)height > desc.Height)
+        return -1;
+    IDirect3DSurface9 *target = nullptr;
+    hr = Direct3DDevice9_CreateRenderTarget(desc.Width, desc.Height, format, D3DMULTISAMPLE_NONE, 0, FALSE, &target,
+                                            nullptr);
+    if (FAILED(hr)) return LogPlatformFailure(L"IDirect3DDevice9::CreateRenderTarget", (unsigned long)hr);
+    const int index = Graphics_D3D9_AcquireMemorySurfaceWaiting((int)desc.Width, (int)desc.Height, (unsigned)format, 0);
+    if (index < 0) {
+        Direct3D9_ReleaseObject(target);
+        return -1;
+    }
+    IDirect3DSurface9 *memory = (IDirect3DSurface9 *)Graphics_D3D9_MemorySurfaceObject(index);
+    D3DLOCKED_RECT locked = {};
+    const wchar_t *failed = nullptr;
+    if (FAILED(hr = Direct3DDevice9_StretchRect(Frame, nullptr, target, nullptr, D3DTEXF_NONE)))
+        failed = L"IDirect3DDevice9::StretchRect";
+    else if (FAILED(hr = Direct3DDevice9_GetRenderTargetData(target, memory)))
+        failed = L"IDirect3DDevice9::GetRenderTargetData";
+    else if (FAILED(hr = Direct3DSurface9_LockRect(memory, &locked, nullptr, D3DLOCK_READONLY)))
+        failed = L"IDirect3DSurface9::LockRect";
+    Direct3D9_ReleaseObject(target);
+    int result = -1;
+    if (failed == nullptr) {
+        BASEIMAGE image = {};
+        image.ColorData = *colorData;
+        image.Width = width;
+        image.Height = height;
+        image.Pitch = (int)locked.Pitch;
+        image.Pixels = locked.pBits;
+        const ImageRect whole = {0, 0, width, height};
+        result = BltBaseImageToGraph(&whole, 0, 0, Graph->Info.Handle, &image, nullptr,
+                                     Graph->Image->Format.TextureOption, 0, 0, 0) < 0
+                     ? -1
+                     : 0;
+        Direct3DSurface9_UnlockRect(memory);
+    } else {
+        LogPlatformFailure(failed, (unsigned long)hr);
+    }
+    Graphics_D3D9_ReleaseMemorySurface(index, 0);
+    return result;
+}
+
+}  // namespace
+
 int Graphics_D3D9_CopyMovieFrameToGraph(GraphHandleData *Graph, MovieHandleData *Movie)
 {
     if (!HasDevice()) return -1;
@@ -448,9 +506,10 @@ int Graphics_D3D9_CopyMovieFrameToGraph(GraphHandleData *Graph, MovieHandleData 
         return -1;
     IDirect3DSurface9 *frame = (IDirect3DSurface9 *)movies->TheoraDecode_GetSurface(Movie);
     if (frame == nullptr || Graph->Image->TextureNum < 1) return -1;
+    const RECT rect = {0, 0, Graph->Image->Width, Graph->Image->Height};
+    if (!Graph->Image->Format.DrawValidFlag) return CopyMovieFrameThroughMemory(Graph, frame, rect);
     IDirect3DSurface9 *level = Graphics_D3D9_GetGraphSurface(Graph->Image->Texture[0], 0, 0, 0);
     if (level == nullptr) return 0;
-    const RECT rect = {0, 0, Graph->Image->Width, Graph->Image->Height};
     Direct3DDevice9_StretchRect(frame, &rect, level, &rect, D3DTEXF_NONE);
     Direct3D9_ReleaseObject(level);
     return 0;
