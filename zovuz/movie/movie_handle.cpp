@@ -96,6 +96,7 @@ int InitializeMovieSystem(void)
                              TerminateMovieHandle, L"Movie") != 0)
         return -1;
     MoviePlatform_Initialize();
+    TheoraDecode_SetupPlatformSurface();
     SoundConvert_RegisterPlatformMethods();
     MovieSystem.Initialized = 1;
     return 0;

@@ -193,6 +193,7 @@ TheoraDecodeState *TheoraDecode_Open(const StreamFunctionTable *Ops, void *Strea
     S->StockCount = StockCount;
     S->StreamOps = *Ops;
     S->Stream = Stream;
+    TheoraDecode_Platform_Init(S);
     ogg_sync_init(&S->Sync);
     S->SyncMade = 1;
     theora_info_init(&S->Info);

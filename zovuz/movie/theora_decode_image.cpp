@@ -1,5 +1,6 @@
 // The Theora decoder's current frame in the forms the graph layer draws from: a 32-bit XRGB
-// image, or luma and chroma graphs that the YUV-to-RGB filter converts on the device.
+// image, luma and chroma graphs that the YUV-to-RGB filter converts on the device, or the
+// device's YUV surface (theora_decode_surface.cpp).
 #include "zovuz/movie/movie_internal.h"
 #include "zovuz/movie/theora_decode_internal.h"
 
@@ -94,8 +95,7 @@ int TheoraDecode_SetupImage(TheoraDecodeState *S, int ImageFlag, int GraphFlag, 
     CRITICALSECTION_UNLOCK(&S->Lock);
     TheoraFrameStockEntry &e = S->Stock[entry];
 
-    // NOT YET BUILT (Direct3D 9 surface fill): the surface comes from the Direct3D 9 back end,
-    // which does not exist yet, so SurfaceExists stays 0 and no surface is filled.
+    if (SurfaceFlag && !S->SurfaceReady && S->SurfaceExists) TheoraDecode_Platform_UpdateSurface(S, &e, ASyncThread);
     if (GraphFlag && !S->NoYUVGraphs && !S->YUVGraphsReady && Graphics_Hardware_GetShaderVersion() >= 200) {
         TransferToGraphs(S, e, ASyncThread);
         S->YUVGraphsReady = 1;
@@ -116,24 +116,3 @@ const BASEIMAGE *TheoraDecode_GetYUVImage(TheoraDecodeState *S)
 
 int TheoraDecode_GetYGraphHandle(TheoraDecodeState *S) { return S != nullptr ? S->YGraph : -1; }
 int TheoraDecode_GetUVGraphHandle(TheoraDecodeState *S) { return S != nullptr ? S->UVGraph : -1; }
-void *TheoraDecode_GetSurface(TheoraDecodeState *S) { return S != nullptr ? S->Surface : nullptr; }
-
-int TheoraDecode_RefreshSurface(TheoraDecodeState *S)
-{
-    if (S == nullptr) return -1;
-    S->SurfaceLost = 1;
-    return 0;
-}
-
-int TheoraDecode_SurfaceTerminate(TheoraDecodeState *S, int)
-{
-    if (S == nullptr) return -1;
-    // NOT YET BUILT (Direct3D 9 surface): releasing the surface goes to the Direct3D 9 back end
-    // (on the main thread for a load job). Without that back end there is none to release.
-    S->SurfaceLost = 0;
-    S->Surface = nullptr;
-    S->SurfaceFourCC = 0;
-    S->SurfaceReady = 0;
-    S->SurfaceExists = 0;
-    return 0;
-}

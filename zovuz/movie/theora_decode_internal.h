@@ -113,13 +113,14 @@ struct TheoraDecodeState
     int OptionWord;   // the open's option word, kept
     int NoYUVGraphs;  // 1: the luma and chroma graphs are never made
 
-    // The Direct3D 9 YUV surface. Its back end is not built, so no surface ever exists and
-    // these stay 0.
-    void *Surface;
-    uint32_t SurfaceFourCC;
-    int SurfaceWidth, SurfaceHeight;
-    int SurfaceExists;
-    int SurfaceLost;
+    // The Direct3D 9 YUV surface the current frame is copied into (theora_decode_surface.cpp).
+    // Made on first use; the caller's thread alone touches these.
+    void *Surface;                    // the device's surface, or null
+    uint32_t SurfaceFourCC;           // its layout: "YV12", "YUY2" or "UYVY"
+    int SurfaceWidth, SurfaceHeight;  // its size: the picture's, rounded up to a multiple of 4 and 2
+    int SurfaceExists;                // Surface holds a surface
+    int SurfaceLost;                  // the device's objects went: the surface is to be made again
+    int SurfaceRefused;               // the device made none: not asked again until its objects are made anew
 };
 
 // What TheoraDecode_GetInfo reports.
@@ -150,8 +151,54 @@ const BASEIMAGE *TheoraDecode_GetYUVImage(TheoraDecodeState *State);
 int TheoraDecode_GetYGraphHandle(TheoraDecodeState *State);
 int TheoraDecode_GetUVGraphHandle(TheoraDecodeState *State);
 void *TheoraDecode_GetSurface(TheoraDecodeState *State);
+// Flags the surface for re-creation, as the device's objects go: the surface, which lives in the
+// device, is released at once. 0 / -1.
 int TheoraDecode_RefreshSurface(TheoraDecodeState *State);
+// Releases the surface and clears its layout and ready flags; from an asynchronous-load worker the
+// release runs on the main thread (TheoraDecode_SurfaceTerminateCallback). 0 / -1.
 int TheoraDecode_SurfaceTerminate(TheoraDecodeState *State, int ASyncThread);
+int TheoraDecode_SurfaceTerminateCallback(ASyncLoadRequestInfo *Info);
+
+// ---- The surface's platform (theora_decode_surface.cpp) --------------------------------------
+
+#define THEORA_FOURCC(a, b, c, d) ((uint32_t)(a) | (uint32_t)(b) << 8 | (uint32_t)(c) << 16 | (uint32_t)(d) << 24)
+
+// The device's calls for the surface; the Direct3D 9 back end's on Windows.
+struct TheoraSurfaceDevice
+{
+    // A surface of Width x Height (both even) in a YUV layout the device converts, that layout's
+    // FOURCC in *FourCC; null when none can be made.
+    void *(*Create)(int Width, int Height, uint32_t *FourCC, int ASyncThread);
+    // The whole surface locked for writing: its first byte and row pitch, or null.
+    void *(*Lock)(void *Surface, int *Pitch, int ASyncThread);
+    int (*Unlock)(void *Surface, int ASyncThread);
+    int (*Release)(void *Surface, int ASyncThread);
+};
+
+struct TheoraSurfaceSystemData
+{
+    const TheoraSurfaceDevice *Device;  // null: no surface is ever made
+};
+extern TheoraSurfaceSystemData TheoraSurfaceSystem;
+
+// Hands the Direct3D 9 back end's calls to the decoders (windows/; the movie system's start).
+void TheoraDecode_SetupPlatformSurface(void);
+
+// The platform's part, chosen by the graphics back end in use: Direct3D 9 has a surface, the
+// others none.
+void TheoraDecode_Platform_Init(TheoraDecodeState *State);
+// The surface, made first when there is none (and the stream is 4:2:0); null when there is none.
+void *TheoraDecode_Platform_GetSurface(TheoraDecodeState *State, int ASyncThread);
+void TheoraDecode_Platform_SurfaceTerminate(TheoraDecodeState *State, int ASyncThread);
+// Copies the stock entry of the current frame into the surface. 0.
+int TheoraDecode_Platform_UpdateSurface(TheoraDecodeState *State, const TheoraFrameStockEntry *Entry, int ASyncThread);
+
+// One frame into a locked surface of the layout FourCC, Width x Height at Pitch, cut to the
+// surface: YV12 takes the luma rows, then the V and then the U samples at half the pitch; YUY2
+// and UYVY take two pixels in four bytes (Y0 U Y1 V and U Y0 V Y1), both rows of a pair with the
+// same chroma, and only from a 4:2:0 frame (Chroma420). 1 when something was copied, else 0.
+int TheoraDecode_CopyToSurface(const TheoraFrameStockEntry *Entry, int Chroma420, uint32_t FourCC, uint8_t *Pixels,
+                               int Pitch, int Width, int Height);
 
 // Inside the decoder (theora_decode.cpp, theora_decode_thread.cpp, theora_decode_image.cpp).
 

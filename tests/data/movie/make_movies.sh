@@ -8,6 +8,7 @@
 #   pattern_64x48.ogv      40 frames of moving ramps, a keyframe every 8 frames and inter
 #                          frames between them
 #   pattern_60x44.ogv      8 frames of the ramps in a 60 x 44 picture
+#   pattern_61x45.ogv      8 frames of the ramps in a picture of odd size
 # A ramp frame n has luma 16 + (x + 2y + 5n) % 220, U 64 + (x + y + 3n) % 128 and
 # V 64 + (x + 2y + n) % 128 at chroma sample (x, y).
 # With "bench" as a second argument it writes pattern_640x480.ogv instead: 120 frames at 30 fps of
@@ -41,13 +42,14 @@ import sys
 w, h, fps, frames, path = int(sys.argv[1]), int(sys.argv[2]), int(sys.argv[3]), int(sys.argv[4]), sys.argv[5]
 ramp = bytes(16 + i % 220 for i in range(4096))
 chroma = bytes(64 + i % 128 for i in range(4096))
+cw, ch = (w + 1) // 2, (h + 1) // 2
 with open(path, "wb") as f:
     f.write(b"YUV4MPEG2 W%d H%d F%d:1 Ip A1:1 C420jpeg\n" % (w, h, fps))
     for n in range(frames):
         f.write(b"FRAME\n")
         f.write(b"".join(ramp[2 * y + 5 * n:2 * y + 5 * n + w] for y in range(h)))
-        f.write(b"".join(chroma[y + 3 * n:y + 3 * n + w // 2] for y in range(h // 2)))
-        f.write(b"".join(chroma[2 * y + n:2 * y + n + w // 2] for y in range(h // 2)))
+        f.write(b"".join(chroma[y + 3 * n:y + 3 * n + cw] for y in range(ch)))
+        f.write(b"".join(chroma[2 * y + n:2 * y + n + cw] for y in range(ch)))
 PY
 }
 
@@ -71,5 +73,7 @@ pattern_y4m 64 48 15 40 "$work/pattern.y4m"
 encode "$work/pattern.y4m" "$out/pattern_64x48.ogv" -k 8
 pattern_y4m 60 44 15 8 "$work/pattern_small.y4m"
 encode "$work/pattern_small.y4m" "$out/pattern_60x44.ogv"
+pattern_y4m 61 45 15 8 "$work/pattern_odd.y4m"
+encode "$work/pattern_odd.y4m" "$out/pattern_61x45.ogv"
 encode "$work/60x44.y4m" "$out/gray_60x44.ogv"
 encode "$work/64x48.y4m" "$out/gray_64x48_vorbis.ogv" "$work/tone.wav"

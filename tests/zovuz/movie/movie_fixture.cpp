@@ -11,6 +11,7 @@ const char *const kGraySmallMovie = "gray_60x44.ogv";
 const char *const kGrayVorbisMovie = "gray_64x48_vorbis.ogv";
 const char *const kPatternMovie = "pattern_64x48.ogv";
 const char *const kSmallPatternMovie = "pattern_60x44.ogv";
+const char *const kOddPatternMovie = "pattern_61x45.ogv";
 
 std::string MoviePath(const char *Name) { return TestBuildDir() + "/testdata/movie/" + Name; }
 

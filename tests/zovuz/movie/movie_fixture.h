@@ -21,6 +21,7 @@ extern const char *const kGraySmallMovie;   // a 60 x 44 picture
 extern const char *const kGrayVorbisMovie;  // 64 x 48 with a 2 s Vorbis track
 extern const char *const kPatternMovie;       // 40 frames of moving ramps, keyframes every 8 frames
 extern const char *const kSmallPatternMovie;  // 8 frames of the ramps in a 60 x 44 picture
+extern const char *const kOddPatternMovie;    // the same in a 61 x 45 picture
 
 std::string MoviePath(const char *Name);
 Bytes ReadMovie(const char *Name);

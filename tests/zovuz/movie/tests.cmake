@@ -2,7 +2,7 @@
 # from theora_encoder_example, the sound track from sox) into <build>/testdata/movie.
 set(movie_data_dir ${CMAKE_BINARY_DIR}/testdata/movie)
 set(movie_files ${movie_data_dir}/gray_64x48.ogv ${movie_data_dir}/gray_60x44.ogv ${movie_data_dir}/gray_64x48_vorbis.ogv
-  ${movie_data_dir}/pattern_64x48.ogv ${movie_data_dir}/pattern_60x44.ogv)
+  ${movie_data_dir}/pattern_64x48.ogv ${movie_data_dir}/pattern_60x44.ogv ${movie_data_dir}/pattern_61x45.ogv)
 add_custom_command(OUTPUT ${movie_files}
   COMMAND ${PROJECT_SOURCE_DIR}/tests/data/movie/make_movies.sh ${movie_data_dir}
   DEPENDS ${PROJECT_SOURCE_DIR}/tests/data/movie/make_movies.sh
