@@ -18,63 +18,74 @@
 
 namespace {
 
-struct FinishData {
-  HANDLE MainThread;  // ends first
-  int Result;         // the process's exit code
+struct FinishData
+{
+    HANDLE MainThread;  // ends first
+    int Result;         // the process's exit code
 };
 
 // Threads of this process other than the caller.
-int OtherThreadCount() {
-  HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
-  if (snapshot == INVALID_HANDLE_VALUE) return 0;
-  int count = 0;
-  THREADENTRY32 entry;
-  entry.dwSize = sizeof(entry);
-  for (BOOL more = Thread32First(snapshot, &entry); more; more = Thread32Next(snapshot, &entry))
-    if (entry.th32OwnerProcessID == GetCurrentProcessId() && entry.th32ThreadID != GetCurrentThreadId()) ++count;
-  CloseHandle(snapshot);
-  return count;
+int OtherThreadCount()
+{
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+    if (snapshot == INVALID_HANDLE_VALUE)
+        return 0;
+    int count = 0;
+    THREADENTRY32 entry;
+    entry.dwSize = sizeof(entry);
+    for (BOOL more = Thread32First(snapshot, &entry); more; more = Thread32Next(snapshot, &entry))
+        if (entry.th32OwnerProcessID == GetCurrentProcessId() && entry.th32ThreadID != GetCurrentThreadId())
+            ++count;
+    CloseHandle(snapshot);
+    return count;
 }
 
 // Wine's server kills a process whose Unix side is slow to exit after its last thread ended (on
 // a busy machine, the graphics libraries' tear-down): the runner (wine-run) then reads the result
 // from the file it named.
-void RecordResult(int Result) {
-  char path[MAX_PATH];
-  DWORD length = GetEnvironmentVariableA("TARVEX_EXIT_CODE_FILE", path, sizeof(path));
-  if (length == 0 || length >= sizeof(path)) return;
-  // The runner names a Unix path; Wine reaches it through the Z: drive.
-  char windowsPath[MAX_PATH + 2] = "Z:";
-  strcat(windowsPath, path);
-  FILE* file = fopen(windowsPath, "w");
-  if (file == nullptr) return;
-  fprintf(file, "%d\n", Result);
-  fclose(file);
+void RecordResult(int Result)
+{
+    char path[MAX_PATH];
+    DWORD length = GetEnvironmentVariableA("TARVEX_EXIT_CODE_FILE", path, sizeof(path));
+    if (length == 0 || length >= sizeof(path))
+        return;
+    // The runner names a Unix path; Wine reaches it through the Z: drive.
+    char windowsPath[MAX_PATH + 2] = "Z:";
+    strcat(windowsPath, path);
+    FILE *file = fopen(windowsPath, "w");
+    if (file == nullptr)
+        return;
+    fprintf(file, "%d\n", Result);
+    fclose(file);
 }
 
-DWORD WINAPI FinishProcess(void* Parameter) {
-  const FinishData* finish = static_cast<const FinishData*>(Parameter);
-  WaitForSingleObject(finish->MainThread, INFINITE);
-  // A thread a test left running does not hold the result back for long.
-  DWORD start = GetTickCount();
-  while (OtherThreadCount() > 0 && GetTickCount() - start < 2000) Sleep(1);
-  RecordResult(finish->Result);
-  exit(finish->Result);
+DWORD WINAPI FinishProcess(void *Parameter)
+{
+    const FinishData *finish = static_cast<const FinishData *>(Parameter);
+    WaitForSingleObject(finish->MainThread, INFINITE);
+    // A thread a test left running does not hold the result back for long.
+    DWORD start = GetTickCount();
+    while (OtherThreadCount() > 0 && GetTickCount() - start < 2000)
+        Sleep(1);
+    RecordResult(finish->Result);
+    exit(finish->Result);
 }
 
 }  // namespace
 
-int main(int argc, char** argv) {
-  testing::InitGoogleTest(&argc, argv);
-  static FinishData finish;
-  finish.Result = RUN_ALL_TESTS();
-  fflush(stdout);
-  fflush(stderr);
-  if (!DuplicateHandle(GetCurrentProcess(), GetCurrentThread(), GetCurrentProcess(), &finish.MainThread, SYNCHRONIZE,
-                       FALSE, 0))
-    return finish.Result;
-  HANDLE finisher = CreateThread(nullptr, 0, FinishProcess, &finish, 0, nullptr);
-  if (finisher == nullptr) return finish.Result;
-  CloseHandle(finisher);
-  ExitThread((DWORD)finish.Result);
+int main(int argc, char **argv)
+{
+    testing::InitGoogleTest(&argc, argv);
+    static FinishData finish;
+    finish.Result = RUN_ALL_TESTS();
+    fflush(stdout);
+    fflush(stderr);
+    if (!DuplicateHandle(GetCurrentProcess(), GetCurrentThread(), GetCurrentProcess(), &finish.MainThread,
+                         SYNCHRONIZE, FALSE, 0))
+        return finish.Result;
+    HANDLE finisher = CreateThread(nullptr, 0, FinishProcess, &finish, 0, nullptr);
+    if (finisher == nullptr)
+        return finish.Result;
+    CloseHandle(finisher);
+    ExitThread((DWORD)finish.Result);
 }
