@@ -150,7 +150,8 @@ double RmsDbfs(const std::vector<int16_t>& samples) {
 std::string E2eRoadTest::Renderer() {
   char value[256] = {};
   GetEnvironmentVariableA("TARVEX_RENDERER", value, sizeof value);
-  return std::string(value) == "software" ? "software" : "default";
+  const std::string renderer = value;
+  return renderer == "software" || renderer == "d3d9" ? renderer : "default";
 }
 
 void E2eRoadTest::PrepareFolder() {

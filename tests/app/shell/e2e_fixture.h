@@ -64,7 +64,7 @@ class E2eRoadTest : public ::testing::Test {
   // What the program wrote to its standard output in its latest run (complete once it has ended).
   std::string ProgramOutput() const;
 
-  // "software" or "default": the renderer this run asked Wine for.
+  // "software", "d3d9" or "default": the renderer this run asked Wine for.
   static std::string Renderer();
 
   std::wstring folder_;                   // the working folder, a full path

@@ -16,9 +16,9 @@ tarvex_test_desktop(shell.song_session shell.project_session shell.render_sessio
 
 # The end-to-end road: tarvex.exe driven from another process by the application driver
 # (tools/app_driver/). Each step is a test of its own, run once on the software renderer (Direct3D
-# 11 and 9 refused by Wine) and once on the default one, each on a desktop of its own. The step
-# that hears the program records the sink around the
-# program's part (e2e_hear.sh). Each step starts from a copy of the working folder that
+# 11 and 9 refused by Wine) and once on the default one, each on a desktop of its own; the see step
+# runs on Direct3D 9 too (Direct3D 11 refused). The step that hears the program records the sink
+# around the program's part (e2e_hear.sh). Each step starts from a copy of the working folder that
 # scripts/workdir makes ready (shell.e2e_workdir, once a run); the road's own instrument and songs
 # are added by its fixture.
 target_link_libraries(test_support_app_shell PUBLIC app_driver_lib test_support_app_engine)
@@ -47,7 +47,7 @@ set(e2e_software_steps
   "menu_escape:EscapeClosesTheMenuAndOnTheWindowEndsTheProgram"
   "load_commands:ExitChosenWhileASongOpensEndsTheProgram"
   "muted_render:AnMdxRenderKeepsTheUsersMutes")
-foreach(renderer default software)
+foreach(renderer default software d3d9)
   set(environment ${tarvex_test_environment})
   set(suffix "")
   set(steps ${e2e_steps})
@@ -55,6 +55,10 @@ foreach(renderer default software)
     list(APPEND environment "TARVEX_RENDERER=software")
     set(suffix "_software")
     list(APPEND steps ${e2e_software_steps})
+  elseif(renderer STREQUAL "d3d9")
+    list(APPEND environment "TARVEX_RENDERER=d3d9")
+    set(suffix "_d3d9")
+    set(steps "see:SeeTheTransportBar")
   endif()
   foreach(step ${steps})
     string(REPLACE ":" ";" parts "${step}")
@@ -83,10 +87,11 @@ foreach(renderer default software)
     endif()
   endforeach()
 endforeach()
-# The program's own test name runs what no single step does: the two renderers' pictures compared.
+# The program's own test name runs what no single step does: the renderers' pictures compared.
 # It reads the pictures and the log the see steps keep: it runs after them.
 set_tests_properties(shell.e2e_road PROPERTIES
-  ENVIRONMENT "${tarvex_test_environment};GTEST_FILTER=E2eRenderers.*" DEPENDS "shell.e2e_see;shell.e2e_see_software")
+  ENVIRONMENT "${tarvex_test_environment};GTEST_FILTER=E2eRenderers.*"
+  DEPENDS "shell.e2e_see;shell.e2e_see_software;shell.e2e_see_d3d9")
 # tarvex_driver.exe runs a script of the driver's steps by hand: here a short one in a copy of the
 # ready working folder whose name has a space (start, an example opened and rendered to a path with
 # a space, a look at the windows, a picture, the close box, exit code 0), so the program stays in
