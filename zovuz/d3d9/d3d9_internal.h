@@ -110,15 +110,16 @@ void Graphics_D3D9_LogVertexTextureFormats(D3D9FormatQuery Query);
 struct D3D9PresentPlacement
 {
     int WindowMode;                 // 0 full screen
-    int Maximized;                  // the window is maximised
+    int Centred;                    // the window shows the screen centred (maximised, as core says)
     int DrawWidth, DrawHeight;      // the draw screen
     double ScaleX, ScaleY;          // the window's size-extend rates
     int ClientWidth, ClientHeight;  // the window's client area
+    int OffsetX, OffsetY;           // where the centred screen starts in it (core's draw offset)
 };
 
 // The destination rectangle of a present. Full screen: the draw screen. A window: the draw screen
-// scaled; maximised, that size centred in the client area, with each edge that falls within 2
-// pixels of the client's edge moved onto it.
+// scaled; centred, that size at the offset, with each edge that falls within 2 pixels of the
+// client's edge moved onto it.
 ImageRect D3D9PresentDestRect(const D3D9PresentPlacement &Placement);
 
 // ---- The back end's operations -----------------------------------------------------------------

@@ -3,7 +3,7 @@
 // differs from the screen), what was drawn reads back, and the end leaves no object alive; a
 // maximised window shows the screen centred (on the software renderer too), and a full-screen
 // window keeps a copy of its screen when it is deactivated. Run once more with d3d11.dll switched
-// off, graphics start on the next renderer.
+// off, graphics start on the next renderer, Direct3D 9, which shows a maximised window so too.
 #include "tests/zovuz/whole_library/d3d11_library_fixture.h"
 
 #include "tests/support/window_capture.h"
@@ -121,10 +121,10 @@ TEST_F(D3D11Screen, AClientUnlikeTheScreenIsShownThroughTheSubBackBuffer)
 // A window maximised from outside shows the scaled screen centred in its client, and the mouse
 // over a drawn point reads that draw-screen point; the Direct3D 11 present fills the bands either
 // side with the background.
-void CheckMaximisedScreenIsCentred(bool Direct3D11)
+void CheckMaximisedScreenIsCentred(int Api)
 {
     ASSERT_EQ(0, LibraryInit());
-    ASSERT_EQ(Direct3D11 ? GRAPHICS_API_D3D11 : GRAPHICS_API_SOFTWARE, GetGraphicsAPIType());
+    ASSERT_EQ(Api, GetGraphicsAPIType());
     MaximiseMainWindowAsTheSystemWould(1920, 1080);
     for (int i = 0; i < 3; ++i) ProcessMessage();
     int offsetX = 0, offsetY = 0;
@@ -147,7 +147,7 @@ void CheckMaximisedScreenIsCentred(bool Direct3D11)
     int left = 0, right = clientWidth - 1;
     while (left < clientWidth && shot.At(left, row) != 0xFF0000u) ++left;
     while (right >= 0 && shot.At(right, row) != 0xFF0000u) --right;
-    if (Direct3D11) {
+    if (Api == GRAPHICS_API_D3D11) {
         EXPECT_EQ(kBackground, shot.At(left - 1, row));
         EXPECT_EQ(kBackground, shot.At(right + 1, row));
     }
@@ -169,14 +169,20 @@ void CheckMaximisedScreenIsCentred(bool Direct3D11)
 TEST_F(D3D11Screen, AMaximisedWindowShowsTheScreenCentredWhereTheMouseMapsBack)
 {
     if (D3D11Disabled()) GTEST_SKIP() << "d3d11.dll is switched off in this run";
-    CheckMaximisedScreenIsCentred(true);
+    CheckMaximisedScreenIsCentred(GRAPHICS_API_D3D11);
+}
+
+TEST_F(D3D11Screen, AMaximisedWindowOnDirect3D9ShowsTheScreenCentredWhereTheMouseMapsBack)
+{
+    if (!D3D11Disabled()) GTEST_SKIP() << "only with d3d11.dll switched off, where graphics start on Direct3D 9";
+    CheckMaximisedScreenIsCentred(GRAPHICS_API_D3D9);
 }
 
 TEST_F(D3D11Screen, AMaximisedWindowOnTheSoftwareRendererShowsTheScreenCentred)
 {
     if (D3D11Disabled()) GTEST_SKIP() << "the run without d3d11.dll checks the next renderer";
     SetUseHardwareRenderFlag(0);
-    CheckMaximisedScreenIsCentred(false);
+    CheckMaximisedScreenIsCentred(GRAPHICS_API_SOFTWARE);
     SetUseHardwareRenderFlag(1);
 }
 

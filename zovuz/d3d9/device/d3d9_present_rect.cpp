@@ -7,13 +7,13 @@ ImageRect D3D9PresentDestRect(const D3D9PresentPlacement &Placement)
     if (!p.WindowMode) return ImageRect{0, 0, p.DrawWidth, p.DrawHeight};
     int width = (int)(p.DrawWidth * p.ScaleX);
     int height = (int)(p.DrawHeight * p.ScaleY);
-    if (!p.Maximized) return ImageRect{0, 0, width, height};
+    if (!p.Centred) return ImageRect{0, 0, width, height};
 
-    // Centred in the maximised window; an edge within 2 pixels of the client's edge goes onto it,
-    // so that no band of one or two pixels is left to fill.
+    // Centred in the maximised window where the mouse maps back from; an edge within 2 pixels of
+    // the client's edge goes onto it, so that no band of one or two pixels is left to fill.
     ImageRect rect;
-    rect.left = (p.ClientWidth - width) / 2;
-    rect.top = (p.ClientHeight - height) / 2;
+    rect.left = p.OffsetX;
+    rect.top = p.OffsetY;
     rect.right = rect.left + width;
     rect.bottom = rect.top + height;
     auto within2 = [](int Edge, int Target) { return Edge - Target <= 2 && Target - Edge <= 2; };

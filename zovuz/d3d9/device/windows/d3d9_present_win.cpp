@@ -14,18 +14,20 @@ D3DCOLOR BackgroundColor()
 
 RECT ToRect(const ImageRect &R) { return RECT{R.left, R.top, R.right, R.bottom}; }
 
-// Where the frame lands in the main window.
-RECT PresentDestRect(HWND Window)
+// Where the frame lands in the main window. Centred reports whether the window shows it centred.
+RECT PresentDestRect(HWND Window, bool *Centred)
 {
     D3D9PresentPlacement p = {};
     p.WindowMode = GetWindowModeFlag();
     GetDrawScreenSize(&p.DrawWidth, &p.DrawHeight);
     GetWindowSizeExtendRate(&p.ScaleX, &p.ScaleY);
-    p.Maximized = Window != nullptr && IsZoomed(Window);
+    // Core decides from its maximised, free-size and set-size flags, as for the mouse.
+    p.Centred = GetWindowDrawOffset(&p.OffsetX, &p.OffsetY);
     RECT client = {};
     if (Window != nullptr) GetClientRect(Window, &client);
     p.ClientWidth = client.right;
     p.ClientHeight = client.bottom;
+    *Centred = p.WindowMode && p.Centred;
     return ToRect(D3D9PresentDestRect(p));
 }
 
@@ -36,8 +38,8 @@ bool SubBackBufferSource(RECT *Source)
     return Source->right > 0 && Source->bottom > 0;
 }
 
-// Window mode, maximised: the bands around the frame, painted on three presents after each change
-// of the client area.
+// Window mode, centred: the bands around the frame, painted on three presents after each change of
+// the client area.
 void FillBorders(HWND Window, const RECT &Dest)
 {
     D3D9ScreenData &s = D3D9Screen;
@@ -174,7 +176,8 @@ int Direct3DDevice9_Present(void)
     const int windowMode = GetWindowModeFlag();
     HWND window = (HWND)GetDisplayWindowHandle();
     RECT source = {0, 0, settings.MainScreenWidth, settings.MainScreenHeight};
-    RECT dest = PresentDestRect(window);
+    bool centred = false;
+    RECT dest = PresentDestRect(window, &centred);
 
     Graphics_Hardware_RenderVertexBuffer(0);
     Direct3DDevice9_EndSceneIfNeeded();
@@ -218,7 +221,7 @@ int Direct3DDevice9_Present(void)
                 PeekMessageW(&message, window, WM_PAINT, WM_PAINT, PM_NOREMOVE);
                 ValidateRect(window, nullptr);
             }
-            if (window != nullptr && IsZoomed(window)) FillBorders(window, dest);
+            if (window != nullptr && centred) FillBorders(window, dest);
         } else {
             // A full-screen swap chain discards: it shows its whole back buffer and takes no rectangles.
             if (FAILED(Direct3DSwapChain9_Present(swapChain, nullptr, nullptr, window, nullptr, 0))) return -1;
