@@ -4,7 +4,19 @@
 
 LibraryStateData LibraryState;
 
-LibraryStateData *GetLibraryState(void) { return &LibraryState; }
+int IsLibraryStarted(void) { return LibraryState.Started != 0 ? 1 : 0; }
+int IsLibraryStarting(void) { return LibraryState.Starting != 0 ? 1 : 0; }
+int IsLibraryEnding(void) { return LibraryState.Ending != 0 ? 1 : 0; }
+
+void SetLibraryStarted(int Flag) { LibraryState.Started = Flag; }
+void SetLibraryStarting(int Flag) { LibraryState.Starting = Flag; }
+void SetLibraryEnding(int Flag) { LibraryState.Ending = Flag; }
+
+void ClearLibraryQuitFlags(void)
+{
+    LibraryState.Quit = 0;
+    LibraryState.LibraryEnd = 0;
+}
 
 void SetLibraryQuitFlags(void)
 {

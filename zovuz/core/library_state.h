@@ -6,23 +6,20 @@
 // on the main thread, and read without locking from other threads.
 #pragma once
 
-#include <stdint.h>
+// The other layers read the start-up flags through these (the core reads and writes the flags
+// themselves, library_state_internal.h): 1 once the library has passed its last start-up step
+// that can fail, 1 while its start-up runs, 1 from the start of its shut-down (or after the
+// window's WM_CLOSE) until a window is made again; else 0.
+int IsLibraryStarted(void);
+int IsLibraryStarting(void);
+int IsLibraryEnding(void);
 
-struct LibraryStateData
-{
-    int Started;                   // the library has passed its last start-up step that can fail
-    int Starting;                  // 1 while the library start-up runs
-    int Ending;                    // 1 from the start of shut-down, 4 after WM_CLOSE; 0 once a window is made
-    int Quit;                      // WM_QUIT taken, window destroyed or window start-up failed
-    int LibraryEnd;                // set with Quit; read by GetLibraryEndFlag
-    int PerformanceCounterFlag;    // 1 when the microsecond clock reads the performance counter
-    int64_t PerformanceFrequency;  // performance-counter counts per second
-    int UseASyncLoadFlag;          // loading calls pass it on as their asynchronous argument; 0 by default
-};
-
-// The flags, for start-up (which sets them) and for the other layers that read them. The core
-// itself reads and writes them through library_state_internal.h.
-LibraryStateData *GetLibraryState(void);
+// What the library's start-up and shut-down set: the three flags above, and at a new start the
+// quit flags cleared (the quit flag and the library end flag).
+void SetLibraryStarted(int Flag);
+void SetLibraryStarting(int Flag);
+void SetLibraryEnding(int Flag);
+void ClearLibraryQuitFlags(void);
 
 // Sets the quit flag and the library end flag together, as every path that ends the program does.
 void SetLibraryQuitFlags(void);

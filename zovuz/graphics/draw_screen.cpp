@@ -131,7 +131,7 @@ int ScreenFlip(void)
 {
     DrawScreenStateData &s = DrawScreenState;
     if (s.FlippingFlag) return 0;  // called again from inside a flip (the on-screen log's drawing)
-    if (!GetLibraryState()->Started || GetLibraryEndFlag()) return -1;
+    if (!IsLibraryStarted() || GetLibraryEndFlag()) return -1;
     s.FlippingFlag = 1;
     if (GraphicsDrawSettings.MaskValidFlag) {
         const ImageRect &area = GraphicsDrawSettings.DrawArea;

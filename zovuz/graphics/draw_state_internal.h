@@ -14,7 +14,7 @@
 #define DEFAULT_CAMERA_TAN_HALF_FOV 0.57735026
 
 // The library has started (or is starting): set-up calls that only count before it stop.
-inline int GraphicsLibraryInitialized() { return GetLibraryState()->Started || GetLibraryState()->Starting; }
+inline int GraphicsLibraryInitialized() { return IsLibraryStarted() || IsLibraryStarting(); }
 
 // A colour channel or blend parameter held to 0..255.
 inline int Clamp255(int Value) { return Value < 0 ? 0 : Value > 255 ? 255 : Value; }

@@ -136,7 +136,7 @@ int ChangeScreenModeByReset(const ScreenMode &Mode, const ScreenMode &Old, const
     int result = InitializeGraphics();
     ScreenMode tried = Mode;
     if (result < 0 && Mode.Width == 320 && Mode.Height == 240) {
-        if (!GetLibraryState()->Started) {
+        if (!IsLibraryStarted()) {
             GraphicsScreenSettings.Emulation320x240Flag = 1;
             SetGraphMode(320, 240, Mode.Depth, Mode.Refresh);
         }
@@ -305,7 +305,7 @@ int ChangeScreenMode(int Width, int Height, int ColorBitDepth, int Force, int Re
     LogIndentUp();
     DefaultFontStateSave font;
     SaveDefaultFontState(&font);
-    if (!GetLibraryState()->Started && !GetLibraryState()->Starting) {
+    if (!IsLibraryStarted() && !IsLibraryStarting()) {
         LogIndentDown();
         return EndModeChange(0);
     }

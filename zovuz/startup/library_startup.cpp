@@ -89,7 +89,7 @@ int FailStartup(void)
     TerminateLibrary();
     LogIndentDown();
     AddLogFormat(L"RUrazadの初期化処理失敗");
-    GetLibraryState()->Starting = 0;
+    SetLibraryStarting(0);
     return -1;
 }
 
@@ -97,14 +97,13 @@ int FailStartup(void)
 
 int InitializeLibrary(void)
 {
-    if (GetLibraryState()->Started) return 0;
+    if (IsLibraryStarted()) return 0;
     FillSubsystemHooks();
 
     AddLogFormat(L"RUrazadの初期化処理開始");
     LogIndentUp();
-    GetLibraryState()->Starting = 1;
-    GetLibraryState()->Quit = 0;
-    GetLibraryState()->LibraryEnd = 0;
+    SetLibraryStarting(1);
+    ClearLibraryQuitFlags();
 
     InitializeCoreServices();
 
@@ -137,7 +136,7 @@ int InitializeLibrary(void)
     if (InitializeGraphics() < 0) return FailStartup();
 
     InitializeInputCharBuffer();
-    GetLibraryState()->Started = 1;
+    SetLibraryStarted(1);
     if (!GetWindowModeFlag()) ForceForegroundWindow(GetMainWindowHandle(), 1);
     InitializeScreenLog();
     SetDrawScreen(DX_SCREEN_BACK);
@@ -151,8 +150,8 @@ int InitializeLibrary(void)
 
 int TerminateLibrary(void)
 {
-    if (!GetLibraryState()->Started) return 0;
-    GetLibraryState()->Ending = 1;
+    if (!IsLibraryStarted()) return 0;
+    SetLibraryEnding(1);
 
     DeleteAllSoftImages();
     TerminateScreenLog();
@@ -168,7 +167,7 @@ int TerminateLibrary(void)
 
     TerminateMainWindow();
     TerminateCom();
-    GetLibraryState()->Started = 0;
+    SetLibraryStarted(0);
     ReleaseMainWindowClass();
     TerminateCoreServices();
 
@@ -178,7 +177,7 @@ int TerminateLibrary(void)
 
 int LibraryInit(void)
 {
-    if (GetLibraryState()->Started) return 0;
+    if (IsLibraryStarted()) return 0;
     EnterDxFunctionLock();
     int result = InitializeLibrary();
     LeaveDxFunctionLock();
@@ -187,7 +186,7 @@ int LibraryInit(void)
 
 int LibraryEnd(void)
 {
-    if (!GetLibraryState()->Started) return 0;
+    if (!IsLibraryStarted()) return 0;
     EnterDxFunctionLock();
     int result = TerminateLibrary();
     LeaveDxFunctionLock();

@@ -13,10 +13,9 @@ int OpenDrawingWindow(const char *Title, int Width, int Height)
     ChangeWindowMode(1);
     SetAlwaysRunFlag(1);
     SetMainWindowText(Title);
-    GetLibraryState()->Quit = 0;
-    GetLibraryState()->LibraryEnd = 0;
+    ClearLibraryQuitFlags();
     if (SetGraphMode(Width, Height, 32, 60) < 0 || CreateMainWindow() < 0) return -1;
-    GetLibraryState()->Started = 1;
+    SetLibraryStarted(1);
     return 0;
 }
 
@@ -32,7 +31,7 @@ int StartDrawingGraphics(bool Hardware, int Width, int Height)
 void CloseDrawingWindow()
 {
     RegisterGraphicsHardwareFunctions(GRAPHICS_API_D3D11, nullptr);
-    GetLibraryState()->Started = 0;
+    SetLibraryStarted(0);
     EndTestMainWindow();
     CoUninitialize();
 }

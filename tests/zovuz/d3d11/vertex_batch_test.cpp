@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "zovuz/core/library_state_internal.h"
 #include "tests/zovuz/d3d11/d3d11_fixture.h"
 #include "zovuz/d3d11/state/windows/d3d11_device_state_win.h"
 #include "zovuz/d3d11/shader/windows/d3d11_shader_win.h"
@@ -57,9 +58,9 @@ TEST_F(VertexBatch, AFlushDrawsEmptiesAndMapsAgain)
         SCOPED_TRACE(c.name);
         FakeD3D11.CallCount.clear();
         if (c.vertices > 0) AddPendingVertices(c.vertices);
-        GetLibraryState()->LibraryEnd = c.libraryEnd;
+        LibraryState.LibraryEnd = c.libraryEnd;
         EXPECT_EQ(0, Graphics_D3D11_RenderVertexBuffer(c.next3D, 0));
-        GetLibraryState()->LibraryEnd = 0;
+        LibraryState.LibraryEnd = 0;
         EXPECT_EQ(c.draws, FakeD3D11Count("Draw"));
         EXPECT_EQ(c.draws, FakeD3D11Count("Unmap"));
         EXPECT_EQ(c.draws, FakeD3D11Count("Map"));  // mapped again only after an unmap

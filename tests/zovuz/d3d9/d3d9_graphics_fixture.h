@@ -33,11 +33,11 @@ protected:
         SetMainWindowText("d3d9 graphics");
         ASSERT_EQ(0, SetGraphMode(Width, Height, 32, 60));
         ASSERT_EQ(0, CreateMainWindow());
-        GetLibraryState()->Started = 1;
+        SetLibraryStarted(1);
     }
     static void TearDownTestSuite()
     {
-        GetLibraryState()->Started = 0;
+        SetLibraryStarted(0);
         TerminateGraphics();
         RegisterGraphicsHardwareFunctions(GRAPHICS_API_D3D9, nullptr);
         EndTestMainWindow();

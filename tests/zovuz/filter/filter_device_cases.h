@@ -215,11 +215,11 @@ protected:
         SetWaitVSyncFlag(0);
         ASSERT_EQ(0, InitializeGraphics());
         InitializeBaseImageTables();
-        GetLibraryState()->Started = 1;
+        SetLibraryStarted(1);
     }
     static void EndGraphics(int Api)
     {
-        GetLibraryState()->Started = 0;
+        SetLibraryStarted(0);
         TerminateGraphics();
         RegisterGraphicsHardwareFunctions(Api, nullptr);
         EndTestMainWindow();

@@ -19,11 +19,11 @@ protected:
     void SetUp() override
     {
         SoftwareGraphics::SetUp();
-        GetLibraryState()->Started = 1;  // DrawGraph draws only once the library runs
+        SetLibraryStarted(1);  // DrawGraph draws only once the library runs
     }
     void TearDown() override
     {
-        GetLibraryState()->Started = 0;
+        SetLibraryStarted(0);
         GraphCreateSettings.ColorBitDepth = 0;
         SetDrawValidGraphCreateFlag(0);
     }
@@ -102,9 +102,9 @@ TEST_F(Drawing, CallsRefuseBadGraphsAndSizesBeforeDrawing)
         {"a blend graph narrower than the graph", [&] { return withBlendGraph(narrow); }, -1},
         {"DrawGraph before the library's start",
          [&] {
-             GetLibraryState()->Started = 0;
+             SetLibraryStarted(0);
              int result = DrawGraph(0, 0, graph, 0);
-             GetLibraryState()->Started = 1;
+             SetLibraryStarted(1);
              return result;
          },
          -1},

@@ -45,11 +45,11 @@ class DrawScreen : public SoftwareGraphics
 protected:
     void TearDown() override
     {
-        GetLibraryState()->Started = 0;
+        SetLibraryStarted(0);
         SetGraphicsResetOnScreenModeChangeFlag(1);
     }
     // Mode changes act only once the library runs.
-    void StartLibrary() { GetLibraryState()->Started = 1; }
+    void StartLibrary() { SetLibraryStarted(1); }
     int ScreenWidthNow() { return GraphicsScreenSettings.MainScreenWidth; }
 };
 

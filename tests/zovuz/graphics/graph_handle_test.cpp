@@ -3,6 +3,7 @@
 #include "tests/zovuz/graphics/graphics_start_fixture.h"
 #include "tests/zovuz/graphics/hardware_fixture.h"
 #include "tests/zovuz/graphics/image_fixture.h"
+#include "zovuz/core/library_state_internal.h"
 
 #include <windows.h>
 
@@ -503,16 +504,16 @@ TEST_F(HardwareGraphs, GraphsAreTiledIntoTexturesAndDrawnInPieces)
 
 TEST_F(HardwareGraphs, LeavingTheFrontScreenShowsItOnceTheLibraryRuns)
 {
-    GetLibraryState()->Started = 1;
+    SetLibraryStarted(1);
     ASSERT_EQ(DX_SCREEN_FRONT, GetDrawScreenHandle());
     ASSERT_EQ(0, SetDrawScreen(DX_SCREEN_BACK));
     ASSERT_EQ(0, SetDrawScreen(DX_SCREEN_BACK));
     EXPECT_EQ(1u, CallsStartingWith("PresentFrame").size());
-    GetLibraryState()->LibraryEnd = 1;
+    LibraryState.LibraryEnd = 1;
     EXPECT_EQ(-1, ScreenFlip());
     EXPECT_EQ(1u, CallsStartingWith("PresentFrame").size());
-    GetLibraryState()->LibraryEnd = 0;
-    GetLibraryState()->Started = 0;
+    LibraryState.LibraryEnd = 0;
+    SetLibraryStarted(0);
 }
 
 }  // namespace

@@ -27,13 +27,13 @@ protected:
         SetMainWindowText("screen drawing");
         ASSERT_EQ(0, CreateMainWindow());
         ASSERT_EQ(0, StartSoftwareGraphics(kWidth, kHeight, 32));
-        GetLibraryState()->Started = 1;  // ScreenFlip presents only once the library runs
+        SetLibraryStarted(1);  // ScreenFlip presents only once the library runs
         for (int i = 0; i < 5; ++i)
             ProcessMessage();
     }
     static void TearDownTestSuite()
     {
-        GetLibraryState()->Started = 0;
+        SetLibraryStarted(0);
         TerminateGraphics();
         EndTestMainWindow();
         CoUninitialize();

@@ -60,9 +60,9 @@ void MovieTest::SetUpTestSuite()
     // The first draw of a graph takes the renderer's lasting buffers: before any baseline.
     TestImage image = MakeTestImage(8, 8, PatternA);
     int graph = CreateGraphFromBaseImage(&image.Image, nullptr, 0);
-    GetLibraryState()->Started = 1;
+    SetLibraryStarted(1);
     DrawGraph(0, 0, graph, 0);
-    GetLibraryState()->Started = 0;
+    SetLibraryStarted(0);
     DeleteGraph(graph);
 }
 

@@ -34,9 +34,9 @@ protected:
     int GreyAt(int Graph, int64_t At)
     {
         TestClock::Set(kStart + At);
-        GetLibraryState()->Started = 1;  // DrawGraph draws only once the library runs
+        SetLibraryStarted(1);  // DrawGraph draws only once the library runs
         DrawGraph(0, 0, Graph, 0);
-        GetLibraryState()->Started = 0;
+        SetLibraryStarted(0);
         return GreyOf(GetPixel(10, 10));
     }
     static MovieHandleData *MovieOf(int Graph) { return GetMovieHandleData(GetGraphEntry(Graph, 0)->MovieHandle); }
@@ -187,9 +187,9 @@ TEST_F(MoviePlayback, APlatformMovieDrawsEachFrameIntoItsGraph)
     for (int k : {0, 1, 4, 9, 9}) {
         int64_t at = k < 9 ? k * 100000 + 50000 : 2000000;  // the last at twice the length
         TestClock::Set(kStart + at);
-        GetLibraryState()->Started = 1;
+        SetLibraryStarted(1);
         DrawGraph(0, 0, graph, 0);
-        GetLibraryState()->Started = 0;
+        SetLibraryStarted(0);
         unsigned colour = GetPixel(10, 10);
         BYTE rgb[3];
         FrameColour(k, rgb);

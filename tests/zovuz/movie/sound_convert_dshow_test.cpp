@@ -8,6 +8,7 @@
 
 #include <string>
 
+#include "zovuz/core/library_state_internal.h"
 #include "tests/zovuz/movie/dshow_test_filters.h"
 #include "tests/zovuz/movie/sound_convert_platform.h"
 #include "zovuz/core/zovuz_core.h"
@@ -102,13 +103,12 @@ TEST_F(DShowMp3, FailuresHoldNothing)
         EXPECT_EQ(0, huge.Reads);
         EXPECT_NE(std::wstring::npos, ReadLogText().find(L"PCMデータを格納するメモリ領域の確保に失敗しました"));
     }
-    GetLibraryState()->Quit = 1;
+    LibraryState.Quit = 1;
     {
         MemConverter c(Fixture("tone_440_stereo.mp3"));
         EXPECT_EQ(-1, c.Setup(kToDShow));
     }
-    GetLibraryState()->Quit = 0;
-    GetLibraryState()->LibraryEnd = 0;
+    ClearLibraryQuitFlags();
     EXPECT_NE(std::wstring::npos, ReadLogText().find(L"MP3変換の途中でソフトが終了しました"));
     EXPECT_EQ(0, D_CBaseObject::ObjectCount());
 }

@@ -124,7 +124,7 @@ protected:
         SoundService = SoundServiceFunctions();
         SetProcessorCountOverride(0);
         SetSoundThreadCreateFailForTest(0);
-        GetLibraryState()->Ending = 0;
+        SetLibraryEnding(0);
         EndMainWindow();
     }
 };

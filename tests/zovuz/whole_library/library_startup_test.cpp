@@ -73,8 +73,8 @@ TEST_F(LibraryStartup, StartsAndEndsInTheirOrderAgainAndAgain)
         HWND window = GetMainWindowHandle();
         ASSERT_NE(nullptr, window);
         EXPECT_TRUE(IsWindowVisible(window));
-        EXPECT_EQ(1, GetLibraryState()->Started);
-        EXPECT_EQ(0, GetLibraryState()->Starting);
+        EXPECT_EQ(1, IsLibraryStarted());
+        EXPECT_EQ(0, IsLibraryStarting());
         EXPECT_NE(nullptr, GetSubsystemHooks()->TerminateLibrary);
         EXPECT_EQ(GetSubsystemHooks()->ProcessSoftSoundPlayers, &ProcessSoftSoundPlayers);
         EXPECT_EQ(GetSubsystemHooks()->SoundThreadExists, &SoundThreadExists);
@@ -93,7 +93,7 @@ TEST_F(LibraryStartup, StartsAndEndsInTheirOrderAgainAndAgain)
         EXPECT_EQ(window, GetMainWindowHandle());
 
         EXPECT_EQ(0, LibraryEnd());
-        EXPECT_EQ(0, GetLibraryState()->Started);
+        EXPECT_EQ(0, IsLibraryStarted());
         EXPECT_FALSE(IsWindow(window));
         EXPECT_EQ(nullptr, FindWindowW(L"tarvex", nullptr));
         EXPECT_EQ(nullptr, GetSubsystemHooks()->TerminateLibrary);
@@ -147,7 +147,7 @@ TEST_F(LibraryStartup, A24BitDesktopIsRefusedInWindowModeOnly)
             continue;
         }
         EXPECT_EQ(0x1010001, GetLastErrorInfo(nullptr, 0));
-        EXPECT_EQ(0, GetLibraryState()->Started);
+        EXPECT_EQ(0, IsLibraryStarted());
         EXPECT_EQ(nullptr, FindWindowW(L"tarvex", nullptr));
         std::vector<size_t> steps = Positions(log, {L"RUrazadは２４ビットカラーモードに対応していません", L"RUrazadの初期化処理失敗"});
         EXPECT_NE(std::wstring::npos, steps.back());
@@ -162,7 +162,7 @@ TEST(LibraryStartupChild, SecondInstanceIsRefused)
     ApplyApplicationWindowSettings();
     int result = LibraryInit();
     int error = GetLastErrorInfo(nullptr, 0);
-    _exit(result == -1 && error == 0x1010002 && GetLibraryState()->Started == 0 ? kChildExitRefused : 1);
+    _exit(result == -1 && error == 0x1010002 && IsLibraryStarted() == 0 ? kChildExitRefused : 1);
 }
 
 TEST_F(LibraryStartup, SecondInstanceIsRefused)

@@ -132,7 +132,7 @@ int DrawStringToHandleW(int X, int Y, const wchar_t *String, unsigned int Color,
 {
     GraphicsDrawSettingsData &d = GraphicsDrawSettings;
     if (String == nullptr || String[0] == 0 || d.DrawAreaEmptyFlag) return 0;
-    if (!GetLibraryState()->Ending) WaitWhileWindowInactive();
+    if (!IsLibraryEnding()) WaitWhileWindowInactive();
     FontHandleData *font = GetFontHandleData(FontHandle);
     if (font == nullptr) {
         AddLogStringWide(L"フォントハンドル値が異常です\n");

@@ -56,9 +56,9 @@ TEST(FontSettings, DefaultSettingsOutliveTheStartAndMakeTheDefaultFontAgain)
     }
 
     // A graphics restart for a new screen mode keeps the default font's settings.
-    GetLibraryState()->Started = 1;
+    SetLibraryStarted(1);
     ASSERT_EQ(0, ChangeScreenMode(256, 192, 32, 0, 60));
-    GetLibraryState()->Started = 0;
+    SetLibraryStarted(0);
     EXPECT_EQ(10, GetFontSizeToHandle(DX_DEFAULT_FONT_HANDLE));
     EXPECT_EQ(2, GetFontSpaceToHandle(DX_DEFAULT_FONT_HANDLE));
     TerminateGraphics();

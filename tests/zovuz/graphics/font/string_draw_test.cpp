@@ -320,7 +320,7 @@ TEST_F(StringDrawing, BadFontsAndEmptyStringsDrawNothing)
 TEST_F(TextureFonts, GlyphsAreDrawnFromTheCacheGraphInTheTextColour)
 {
     Start(640, 480);
-    GetLibraryState()->Started = 1;  // DrawGraph draws only once the library runs
+    SetLibraryStarted(1);  // DrawGraph draws only once the library runs
     FontHandleData *font = DefaultFont();
     ASSERT_NE(nullptr, font);
     ASSERT_EQ(1, font->TextureCacheFlag);
@@ -370,7 +370,7 @@ TEST_F(TextureFonts, GlyphsAreDrawnFromTheCacheGraphInTheTextColour)
     EXPECT_EQ(std::vector<std::string>(2, want), boxes);
     EXPECT_EQ(1u, CallsStartingWith("DrawGraph").size());
     font->Metrics.SizeAdjust = adjust;
-    GetLibraryState()->Started = 0;
+    SetLibraryStarted(0);
 }
 
 // Turned text on a texture cache: the glyph's box (its cell with a one-pixel border) is turned
@@ -379,7 +379,7 @@ TEST_F(TextureFonts, GlyphsAreDrawnFromTheCacheGraphInTheTextColour)
 TEST_F(TextureFonts, TurnedGlyphsKeepTheCornersOfTheirBox)
 {
     Start(640, 480);
-    GetLibraryState()->Started = 1;
+    SetLibraryStarted(1);
     FontHandleData *font = DefaultFont();
     ASSERT_NE(nullptr, font);
     // A glyph away from the cache's first row and column, whose bordered cell lies inside it.
@@ -429,7 +429,7 @@ TEST_F(TextureFonts, TurnedGlyphsKeepTheCornersOfTheirBox)
             EXPECT_NEAR(c.Corners[i], value, 1e-3) << c.Name << ", corner value " << i << " of " << calls[0];
         }
     }
-    GetLibraryState()->Started = 0;
+    SetLibraryStarted(0);
 }
 
 }  // namespace
