@@ -102,11 +102,10 @@ tarvex_base_room(zovuz/graphics/image)
 # Graph handles: their creation, loading, pieces, transfers and restore. The front (the drawing
 # calls, the draw screen, start-up), the fonts' glyph graphs and the software drawers work on them.
 tarvex_room_internals(zovuz/graphics/graph zovuz/graphics zovuz/graphics/font zovuz/graphics/software)
-# The software renderer's drawers: only the drawing calls that hand work to them and the start-up
-# that sizes their work buffer.
+# The software renderer's drawers: only the drawing calls that hand work to them (graphs,
+# primitives, strings), after the steps every drawing call goes through (draw_steps_internal.h).
 tarvex_room_internals(zovuz/graphics/software
-  zovuz/graphics/draw_graph.cpp zovuz/graphics/draw_primitive.cpp zovuz/graphics/graphics_startup.cpp
-  zovuz/graphics/font/string_core.cpp zovuz/graphics/font/string_draw.cpp)
+  zovuz/graphics/draw_graph.cpp zovuz/graphics/draw_primitive.cpp zovuz/graphics/font/string_draw.cpp)
 tarvex_layer(zovuz_d3d11    zovuz/d3d11    USES zovuz_graphics zovuz_core
   ROOMS calls device state texture draw shader)
 # The Direct3D 11 back end: its call layer (the only code that calls an interface method), the

@@ -1,5 +1,6 @@
 // The drawing front end's graph calls: a graph at a position, stretched, mirrored, cut out or on
 // four free corners, and the batched rectangles of the string drawing.
+#include "zovuz/graphics/draw_steps_internal.h"
 #include "zovuz/graphics/software/soft_draw_internal.h"
 
 namespace {
@@ -160,34 +161,6 @@ int DrawRectGraph(int X, int Y, int SrcX, int SrcY, int Width, int Height, int G
                           : DrawGraph(X - SrcX, Y - SrcY, GraphHandle, TransFlag);
     RestoreDrawArea(&saved);
     return result;
-}
-
-int NarrowDrawArea(ImageRect Area, DrawAreaSave *Save)
-{
-    GraphicsDrawSettingsData &d = GraphicsDrawSettings;
-    Save->Area = d.DrawArea;
-    for (int i = 0; i < 4; ++i) Save->AreaF[i] = d.DrawAreaF[i];
-    ClipRect(&Area, &Save->Area);
-    if (Area.left >= Area.right || Area.top >= Area.bottom) return 0;
-    d.DrawArea = Area;
-    d.DrawAreaF[0] = (float)Area.left;
-    d.DrawAreaF[1] = (float)Area.top;
-    d.DrawAreaF[2] = (float)Area.right;
-    d.DrawAreaF[3] = (float)Area.bottom;
-    if (!GraphicsState.HardwareInUseFlag) SetMemImgDrawArea(&Area);
-    return 1;
-}
-
-void RestoreDrawArea(const DrawAreaSave *Save)
-{
-    GraphicsDrawSettingsData &d = GraphicsDrawSettings;
-    if (d.MaskValidFlag) {
-        SetDrawArea(Save->Area.left, Save->Area.top, Save->Area.right, Save->Area.bottom);
-        return;
-    }
-    d.DrawArea = Save->Area;
-    for (int i = 0; i < 4; ++i) d.DrawAreaF[i] = Save->AreaF[i];
-    if (!GraphicsState.HardwareInUseFlag) SetMemImgDrawArea(&Save->Area);
 }
 
 int DrawRectGraphF(float X, float Y, int SrcX, int SrcY, int Width, int Height, int GraphHandle, int TransFlag,

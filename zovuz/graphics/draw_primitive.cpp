@@ -1,54 +1,12 @@
 // The drawing front end's primitives: clearing the draw target, boxes, lines, circles and user
-// vertex lists, with the steps every drawing call shares (the draw area, the inactive wait, the
-// 2D projection, the mask screen and the subtractive-blend emulation).
+// vertex lists.
 #include <limits.h>
 #include <math.h>
 
+#include "zovuz/graphics/draw_steps_internal.h"
 #include "zovuz/graphics/software/soft_draw_internal.h"
 
 namespace {
-
-const uint8_t kWhite = 255;
-
-bool DrawBrightIsWhite(const GraphicsDrawSettingsData &d)
-{
-    return d.DrawBrightRed == kWhite && d.DrawBrightGreen == kWhite && d.DrawBrightBlue == kWhite;
-}
-
-// Puts the draw bright to (Red, Green, Blue) and tells the device.
-void PushDrawBright(uint8_t Red, uint8_t Green, uint8_t Blue)
-{
-    GraphicsDrawSettingsData &d = GraphicsDrawSettings;
-    d.DrawBrightRed = Red;
-    d.DrawBrightGreen = Green;
-    d.DrawBrightBlue = Blue;
-    Graphics_Hardware_UpdateDiffuseColor();
-}
-
-// A device without subtractive blending draws a white box in mode 3 as the inversion of what is
-// under it: inverting, adding (mode 5) and inverting again subtracts.
-void InvertRect(const ImageRect &Rect)
-{
-    GraphicsDrawSettingsData &d = GraphicsDrawSettings;
-    uint8_t red = d.DrawBrightRed, green = d.DrawBrightGreen, blue = d.DrawBrightBlue;
-    bool tinted = !DrawBrightIsWhite(d);
-    if (tinted) PushDrawBright(kWhite, kWhite, kWhite);
-    SetDrawBlendModeState(3, 255);
-    Graphics_Hardware_DrawFillBox(Rect.left, Rect.top, Rect.right, Rect.bottom, 0xFFFFFFFFu);
-    if (tinted) PushDrawBright(red, green, blue);
-}
-
-// Each corner kept inside the draw area.
-ImageRect ClampIntoDrawArea(ImageRect Rect)
-{
-    const ImageRect &area = GraphicsDrawSettings.DrawArea;
-    auto clamp = [](int32_t v, int32_t lo, int32_t hi) { return v < lo ? lo : v > hi ? hi : v; };
-    Rect.left = clamp(Rect.left, area.left, area.right);
-    Rect.right = clamp(Rect.right, area.left, area.right);
-    Rect.top = clamp(Rect.top, area.top, area.bottom);
-    Rect.bottom = clamp(Rect.bottom, area.top, area.bottom);
-    return Rect;
-}
 
 // The bounds of a line of thickness T.
 ImageRect LineBounds(int X1, int Y1, int X2, int Y2, int T)
@@ -84,57 +42,6 @@ GraphHandleData *VertexListGraph(int GraphHandle, bool *Bad)
 }
 
 }  // namespace
-
-// ---- The shared steps ----------------------------------------------------------------------------
-
-int DrawAreaVisible(void)
-{
-    if (GraphicsDrawSettings.DrawAreaEmptyFlag) return 0;
-    WaitWhileWindowInactive();
-    return 1;
-}
-
-void MakeTransform2DCurrent(void)
-{
-    GraphicsDrawSettingsData &d = GraphicsDrawSettings;
-    if (!GraphicsState.HardwareInUseFlag || d.Transform2DCurrentFlag) return;
-    Graphics_Hardware_RenderVertexBuffer(0);
-    d.Transform2DCurrentFlag = 1;
-    Graphics_Hardware_SetTransformToProjection(&d.Matrix.Projection2DF);
-}
-
-void AdvanceGraphMovie(GraphHandleData *Graph)
-{
-    const MovieFunctions *movie = GetMovieFunctions();
-    if (Graph->MovieHandle != -1 && movie != nullptr && movie->UpdateMovieFrame != nullptr)
-        movie->UpdateMovieFrame(Graph->MovieHandle, 0);
-}
-
-DrawHookState BeginDrawHooks(ImageRect Bounds, int DeviceDraws)
-{
-    GraphicsDrawSettingsData &d = GraphicsDrawSettings;
-    DrawHookState s = {};
-    s.Emulate = DeviceDraws && d.BlendMode == 3 && !GraphicsDeviceCaps.SubtractiveBlendFlag;
-    s.Mask = d.MaskValidFlag;
-    if (!s.Emulate && !s.Mask) return s;
-    s.Rect = ClampIntoDrawArea(Bounds);
-    s.BlendParam = d.BlendParam;
-    if (s.Mask) MaskDrawBegin(s.Rect.left, s.Rect.top, s.Rect.right, s.Rect.bottom);
-    if (s.Emulate) {
-        InvertRect(s.Rect);
-        SetDrawBlendModeState(5, s.BlendParam);
-    }
-    return s;
-}
-
-void EndDrawHooks(const DrawHookState *State)
-{
-    if (State->Emulate) {
-        InvertRect(State->Rect);
-        SetDrawBlendModeState(3, State->BlendParam);
-    }
-    if (State->Mask) MaskDrawEnd(State->Rect.left, State->Rect.top, State->Rect.right, State->Rect.bottom);
-}
 
 // ---- Clearing ------------------------------------------------------------------------------------
 

@@ -1,19 +1,11 @@
-// Graphics start-up and end, the screen-mode change, the rebuild after a device loss, the software
-// screens and the shared work buffers.
+// Graphics start-up and end, the screen-mode change, the rebuild after a device loss and the
+// software screens.
 #include "zovuz/graphics/image/base_image_internal.h"
 #include "zovuz/graphics/font/font_internal.h"
 #include "zovuz/graphics/graph/graph_internal.h"
-#include "zovuz/graphics/software/soft_draw_internal.h"
+#include "zovuz/graphics/draw_steps_internal.h"
 
 namespace {
-
-// The three shared work buffers.
-struct GraphicsWorkBufferData
-{
-    void *Buffer[3];
-    int Size[3];
-};
-GraphicsWorkBufferData GraphicsWorkBuffer;
 
 // The handle types of graphics, in the order they are registered.
 struct GraphicsHandleType
@@ -205,23 +197,6 @@ void TerminateTemporaryScreenMemImg(void)
     SoftwareScreenData &s = SoftwareScreen;
     MEMIMG *screens[] = {&s.Screen, &s.AuxScreen, &s.WorkScreen, &s.AlphaScreen};
     for (MEMIMG *screen : screens) TerminateMemImg(screen);
-}
-
-void *ReserveWorkBuffer(int Index, int Size)
-{
-    GraphicsWorkBufferData &w = GraphicsWorkBuffer;
-    if (Index < 0 || Index > 2) return nullptr;
-    return GrowDrawWorkBuffer(&w.Buffer[Index], &w.Size[Index], Size);
-}
-
-void ReleaseWorkBuffers(void)
-{
-    GraphicsWorkBufferData &w = GraphicsWorkBuffer;
-    for (int i = 0; i < 3; ++i) {
-        DXFREE(w.Buffer[i]);
-        w.Buffer[i] = nullptr;
-        w.Size[i] = 0;
-    }
 }
 
 // ---- Start and end ------------------------------------------------------------------------------

@@ -7,7 +7,7 @@
 #include <initializer_list>
 
 #include "zovuz/core/zovuz_core.h"
-#include "zovuz/graphics/software/soft_draw_internal.h"
+#include "zovuz/graphics/draw_steps_internal.h"
 #include "zovuz/graphics/font/string_internal.h"
 
 StringDrawData StringDraw;

@@ -5,6 +5,7 @@
 
 #include "zovuz/core/zovuz_core.h"
 #include "zovuz/graphics/display_internal.h"
+#include "zovuz/graphics/draw_steps_internal.h"
 #include "zovuz/graphics/software/soft_draw_internal.h"
 #include "zovuz/graphics/zovuz_graphics.h"
 #include "zovuz/graphics/font/string_internal.h"

@@ -98,9 +98,6 @@ void TerminateTemporaryScreenMemImg(void);
 // the restore callback while no other is set.
 int RestoreAllGraphs(void);
 
-// Frees the three shared work buffers (ReserveWorkBuffer, zovuz_graphics_backend.h).
-void ReleaseWorkBuffers(void);
-
 // ---- The draw screen -------------------------------------------------------------------------
 
 // The draw screen's own state beside the draw settings.

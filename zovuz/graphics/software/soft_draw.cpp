@@ -3,34 +3,11 @@
 #include <math.h>
 #include <stdlib.h>
 
+#include "zovuz/graphics/draw_steps_internal.h"
 #include "zovuz/graphics/software/soft_draw_internal.h"
 #include "zovuz/graphics/software/soft_pixel_internal.h"
 
 using namespace softpixel;
-
-DrawWorkBufferData DrawWorkBuffer;
-
-void *GrowDrawWorkBuffer(void **Buffer, int *BufferSize, int Size)
-{
-    if (Size < 0) return nullptr;
-    if (*Buffer != nullptr && Size <= *BufferSize) return *Buffer;
-    void *grown = DXREALLOC(*Buffer, Size > 0 ? (size_t)Size : 1);
-    if (grown == nullptr) return nullptr;
-    *Buffer = grown;
-    *BufferSize = Size;
-    return grown;
-}
-
-void ReleaseDrawWorkBuffers(void)
-{
-    DrawWorkBufferData &w = DrawWorkBuffer;
-    void **buffers[] = {&w.SpanTable, &w.SourceMap, &w.VertexCopy};
-    for (void **buffer : buffers) {
-        DXFREE(*buffer);
-        *buffer = nullptr;
-    }
-    w.SpanTableSize = w.SourceMapSize = w.VertexCopySize = 0;
-}
 
 namespace {
 

@@ -3,6 +3,7 @@
 // and the blend opacity.
 #include <type_traits>
 
+#include "zovuz/graphics/draw_steps_internal.h"
 #include "zovuz/graphics/software/soft_draw_internal.h"
 #include "zovuz/graphics/software/soft_pixel_internal.h"
 

@@ -1,5 +1,6 @@
-// Inside the graphics layer: the software renderer's drawers, and the drawing front end's shared
-// steps. Never included from app/.
+// Inside the graphics layer: the software renderer's drawers. The steps every drawing call goes
+// through before it reaches them are the front end's (draw_steps_internal.h). Never included from
+// app/.
 //
 // The drawers write one MEMIMG (the software draw target) with the software renderer's own
 // settings (MemImgManage): the draw area clips, the blend mode and parameter give the opacity
@@ -47,66 +48,3 @@ SoftImageSource GraphImageSource(const MEMIMG *Image, int TransFlag);
 // where X1 > X2 or Y1 > Y2), one source pixel per pixel centre; 0, or -1 when the work buffer
 // cannot grow. Nothing for a zero width or height.
 int SoftDrawImage(MEMIMG *Dest, int X1, int Y1, int X2, int Y2, const SoftImageSource *Source);
-
-// ---- Work buffers ------------------------------------------------------------------------------
-
-// The drawing calls' buffers that only grow (freed at graphics' end).
-struct DrawWorkBufferData
-{
-    void *SpanTable;    // the ring span table
-    int SpanTableSize;  // bytes
-    void *SourceMap;    // a stretched image's source column per target column
-    int SourceMapSize;
-    void *VertexCopy;  // user vertices with the draw bright and blend applied
-    int VertexCopySize;
-};
-extern DrawWorkBufferData DrawWorkBuffer;
-// The buffer *Buffer of at least Size bytes (grown as needed), or null (the old one then stays).
-void *GrowDrawWorkBuffer(void **Buffer, int *BufferSize, int Size);
-void ReleaseDrawWorkBuffers(void);
-
-// ---- The drawing front end's steps ---------------------------------------------------------------
-
-// The draw area narrowed for one draw and put back after it (the software renderer's too).
-struct DrawAreaSave
-{
-    ImageRect Area;
-    float AreaF[4];
-};
-// Narrows the draw area to Area within the current one: 1, or 0 (nothing changed) when that
-// leaves no pixel.
-int NarrowDrawArea(ImageRect Area, DrawAreaSave *Save);
-// Puts the saved area back: through SetDrawArea while the mask is in effect, else as it was.
-void RestoreDrawArea(const DrawAreaSave *Save);
-
-// The draw-area and inactive-window steps of every drawing call: 0 when the draw area is empty
-// (the call draws nothing and returns 0), else 1 after waiting for an active window.
-int DrawAreaVisible(void);
-// With a device, makes the 2D projection current (the batch drawn first).
-void MakeTransform2DCurrent(void);
-// A graph that shows a movie first advances the movie's frame.
-void AdvanceGraphMovie(GraphHandleData *Graph);
-
-// What BeginDrawHooks started: the subtractive-blend emulation (a device without subtractive
-// blending drawing in blend mode 3) and the mask screen, over a rectangle.
-struct DrawHookState
-{
-    int Emulate;     // the emulation's white boxes bracket the draw
-    int Mask;        // the mask screen brackets the draw
-    ImageRect Rect;  // the primitive's bounds clamped into the draw area
-    int BlendParam;  // the caller's blend parameter
-};
-// Bounds: the primitive's bounding rectangle; DeviceDraws: a device draws this primitive.
-DrawHookState BeginDrawHooks(ImageRect Bounds, int DeviceDraws);
-void EndDrawHooks(const DrawHookState *State);
-
-// Runs Draw (the primitive through the dispatch layer or a software drawer) inside the hooks that
-// are in effect; Draw's result.
-template <class DrawFunction>
-inline int DrawThroughHooks(ImageRect Bounds, int DeviceDraws, DrawFunction Draw)
-{
-    DrawHookState state = BeginDrawHooks(Bounds, DeviceDraws);
-    int result = Draw();
-    EndDrawHooks(&state);
-    return result;
-}
