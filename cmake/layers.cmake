@@ -100,8 +100,9 @@ tarvex_layer(zovuz_graphics zovuz/graphics USES zovuz_core ROOMS image font grap
 tarvex_room_internals(zovuz/graphics/image zovuz/graphics zovuz/graphics/graph zovuz/graphics/software)
 tarvex_base_room(zovuz/graphics/image)
 # Graph handles: their creation, loading, pieces, transfers and restore. The front (the drawing
-# calls, the draw screen, start-up), the fonts' glyph graphs and the software drawers work on them.
-tarvex_room_internals(zovuz/graphics/graph zovuz/graphics zovuz/graphics/font zovuz/graphics/software)
+# calls, the draw screen, start-up) and the fonts' glyph graphs work on them; the software drawers
+# see only the images the drawing calls hand them.
+tarvex_room_internals(zovuz/graphics/graph zovuz/graphics zovuz/graphics/font)
 # The software renderer's drawers: only the drawing calls that hand work to them (graphs,
 # primitives, strings), after the steps every drawing call goes through (draw_steps_internal.h).
 tarvex_room_internals(zovuz/graphics/software

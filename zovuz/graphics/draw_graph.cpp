@@ -1,6 +1,8 @@
 // The drawing front end's graph calls: a graph at a position, stretched, mirrored, cut out or on
 // four free corners, and the batched rectangles of the string drawing.
+#include "zovuz/graphics/draw_state_internal.h"
 #include "zovuz/graphics/draw_steps_internal.h"
+#include "zovuz/graphics/graph/graph_internal.h"
 #include "zovuz/graphics/software/soft_draw_internal.h"
 
 namespace {

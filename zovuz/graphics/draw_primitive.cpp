@@ -3,7 +3,9 @@
 #include <limits.h>
 #include <math.h>
 
+#include "zovuz/graphics/draw_state_internal.h"
 #include "zovuz/graphics/draw_steps_internal.h"
+#include "zovuz/graphics/graph/graph_internal.h"
 #include "zovuz/graphics/software/soft_draw_internal.h"
 
 namespace {

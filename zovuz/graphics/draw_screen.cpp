@@ -3,7 +3,6 @@
 #include <string.h>
 
 #include "zovuz/graphics/display_internal.h"
-#include "zovuz/graphics/image/base_image_internal.h"
 #include "zovuz/graphics/graph/graph_internal.h"
 
 DrawScreenStateData DrawScreenState = {0, 0, -1};

@@ -4,6 +4,7 @@
 
 #include "zovuz/graphics/image/base_image_internal.h"
 #include "zovuz/graphics/draw_state_internal.h"
+#include "zovuz/graphics/image/memimg_internal.h"
 
 GraphicsDrawSettingsData GraphicsDrawSettings;
 GraphicsShadowMapSettingsData GraphicsShadowMapSettings;

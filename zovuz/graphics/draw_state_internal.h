@@ -3,9 +3,6 @@
 #pragma once
 
 #include "zovuz/core/zovuz_core.h"
-#include "zovuz/graphics/display_internal.h"
-#include "zovuz/graphics/graphics_dispatch_internal.h"
-#include "zovuz/graphics/image/memimg_internal.h"
 #include "zovuz/graphics/zovuz_graphics_backend.h"
 
 // The camera's field of view after a reset and for a new draw target (pi / 3 as a float).

@@ -1,6 +1,7 @@
 // Graphics start-up and end, the screen-mode change, the rebuild after a device loss and the
 // software screens.
 #include "zovuz/graphics/image/base_image_internal.h"
+#include "zovuz/graphics/display_internal.h"
 #include "zovuz/graphics/font/font_internal.h"
 #include "zovuz/graphics/graph/graph_internal.h"
 #include "zovuz/graphics/draw_steps_internal.h"

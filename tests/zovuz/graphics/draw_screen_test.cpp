@@ -2,6 +2,7 @@
 // with and without the graphics reset, and the software mask screen.
 #include "tests/zovuz/graphics/graphics_start_fixture.h"
 #include "tests/zovuz/graphics/hardware_fixture.h"
+#include "zovuz/graphics/display_internal.h"
 #include "zovuz/graphics/image/base_image_internal.h"
 
 #include <windows.h>

@@ -7,6 +7,7 @@
 #include <stdint.h>
 
 #include "zovuz/graphics/draw_state_internal.h"
+#include "zovuz/graphics/image/memimg_internal.h"
 
 // ---- Creation settings ------------------------------------------------------------------------
 

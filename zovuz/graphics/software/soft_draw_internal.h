@@ -13,7 +13,7 @@
 
 #include <stdint.h>
 
-#include "zovuz/graphics/graph/graph_internal.h"
+#include "zovuz/graphics/image/memimg_internal.h"
 
 // ---- Primitives (each 0; nothing is drawn for an empty result) ----------------------------------
 
