@@ -41,15 +41,14 @@ protected:
     void SetUp() override
     {
         FakeD3D11Test::SetUp();
-        InitializeHandleType(
-            DX_HANDLETYPE_SHADER, sizeof(ShaderHandleData), 64, PointAtBackend<ShaderHandleData>,
-            [](HandleInfo *Info) {
-                ShaderHandleData *shader = reinterpret_cast<ShaderHandleData *>(Info);
-                Graphics_D3D11_Shader_Release(shader);
-                DxFree(shader->FunctionCode);
-                return 0;
-            },
-            L"Shader");
+        InitializeHandleType(DX_HANDLETYPE_SHADER, sizeof(ShaderHandleData), 64, PointAtBackend<ShaderHandleData>,
+                             [](HandleInfo *Info) {
+                                 ShaderHandleData *shader = reinterpret_cast<ShaderHandleData *>(Info);
+                                 Graphics_D3D11_Shader_Release(shader);
+                                 DxFree(shader->FunctionCode);
+                                 return 0;
+                             },
+                             L"Shader");
         InitializeHandleType(DX_HANDLETYPE_GRAPH, sizeof(GraphHandleData), 64, nullptr, nullptr, L"Graph");
         ASSERT_EQ(0, StartDrawing());
     }
@@ -98,8 +97,7 @@ protected:
         desc.Format = DXGI_FORMAT_R8G8B8A8_UNORM;
         desc.SampleDesc.Count = 1;
         desc.BindFlags = D3D11_BIND_SHADER_RESOURCE | D3D11_BIND_RENDER_TARGET;
-        EXPECT_EQ(S_OK, D3D11Device_CreateTexture2D(&desc, nullptr,
-                                                    (ID3D11Texture2D **)&graph->Piece.Object[D3D11_GRAPH_TEXTURE]));
+        EXPECT_EQ(S_OK, D3D11Device_CreateTexture2D(&desc, nullptr, (ID3D11Texture2D **)&graph->Piece.Object[D3D11_GRAPH_TEXTURE]));
         if (OwnDepth) {
             desc.Format = DXGI_FORMAT_D16_UNORM;
             desc.BindFlags = D3D11_BIND_DEPTH_STENCIL;
@@ -287,9 +285,8 @@ TEST_F(HandleObjects, EveryHandleKindIsReleasedAndMadeAgain)
     FakeD3D11.Calls.clear();
     ASSERT_EQ(0, Graphics_D3D11_RecreateHandleBuffers());
     for (const GraphicsBackendObjectData *part : parts) EXPECT_NE(nullptr, part->Object[0]);
-    EXPECT_EQ(
-        (std::vector<std::string>{"CreateBuffer bytes=48 bind=0x1 usage=0", "CreateBuffer bytes=12 bind=0x2 usage=0"}),
-        FakeD3D11CallsStartingWith("CreateBuffer"));
+    EXPECT_EQ((std::vector<std::string>{"CreateBuffer bytes=48 bind=0x1 usage=0", "CreateBuffer bytes=12 bind=0x2 usage=0"}),
+              FakeD3D11CallsStartingWith("CreateBuffer"));
     EXPECT_EQ((std::vector<std::string>{"UpdateSubresource sub=0 box=0,0,48,1 pitch=0",
                                         "UpdateSubresource sub=0 box=0,0,12,1 pitch=0"}),
               FakeD3D11CallsStartingWith("UpdateSubresource"));

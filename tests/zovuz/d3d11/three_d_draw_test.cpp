@@ -98,55 +98,24 @@ protected:
 TEST_F(ThreeDDraw, AVertex3DDrawBindsThePairOfItsDrawState)
 {
     const int Directional = DX_LIGHTTYPE_DIRECTIONAL, Point = DX_LIGHTTYPE_POINT;
-    const struct
-    {
+    const struct {
         const char *What;
         std::vector<int> Lights;
         int PixelFlag, ShadowMapDraw, ShadowSlot;
         int VertexGroup, PixelGroup;
         int ShadowIndex;  // the pixel shader's shadow term, -1 = not checked
     } Cases[] = {
-        {"2 lights, no per-pixel flag",
-         {Directional, Directional},
-         0,
-         0,
-         0,
-         D3D11_3D_GROUP_VERTEX_LIGHTING_VERTEX,
-         D3D11_3D_GROUP_VERTEX_LIGHTING_PIXEL,
-         0},
-        {"2 lights with the device's flag",
-         {Directional, Point},
-         1,
-         0,
-         0,
-         D3D11_3D_GROUP_PIXEL_LIGHTING_VERTEX,
-         D3D11_3D_GROUP_PIXEL_LIGHTING_PIXEL,
-         -1},
-        {"4 lights",
-         {Directional, Directional, Point, Point},
-         0,
-         0,
-         0,
-         D3D11_3D_GROUP_PIXEL_LIGHTING_VERTEX,
-         D3D11_3D_GROUP_PIXEL_LIGHTING_PIXEL,
-         -1},
-        {"drawing into a shadow map",
-         {Directional},
-         1,
-         1,
-         0,
-         D3D11_3D_GROUP_SHADOW_MAP_VERTEX,
-         D3D11_3D_GROUP_SHADOW_MAP_PIXEL,
-         -1},
+        {"2 lights, no per-pixel flag", {Directional, Directional}, 0, 0, 0, D3D11_3D_GROUP_VERTEX_LIGHTING_VERTEX,
+         D3D11_3D_GROUP_VERTEX_LIGHTING_PIXEL, 0},
+        {"2 lights with the device's flag", {Directional, Point}, 1, 0, 0, D3D11_3D_GROUP_PIXEL_LIGHTING_VERTEX,
+         D3D11_3D_GROUP_PIXEL_LIGHTING_PIXEL, -1},
+        {"4 lights", {Directional, Directional, Point, Point}, 0, 0, 0, D3D11_3D_GROUP_PIXEL_LIGHTING_VERTEX,
+         D3D11_3D_GROUP_PIXEL_LIGHTING_PIXEL, -1},
+        {"drawing into a shadow map", {Directional}, 1, 1, 0, D3D11_3D_GROUP_SHADOW_MAP_VERTEX,
+         D3D11_3D_GROUP_SHADOW_MAP_PIXEL, -1},
         {"lighting off", {}, 0, 0, 0, D3D11_3D_GROUP_UNLIT_VERTEX, D3D11_3D_GROUP_UNLIT_PIXEL, -1},
-        {"a shadow map in slot 1",
-         {Directional},
-         0,
-         0,
-         1,
-         D3D11_3D_GROUP_VERTEX_LIGHTING_VERTEX,
-         D3D11_3D_GROUP_VERTEX_LIGHTING_PIXEL,
-         1},
+        {"a shadow map in slot 1", {Directional}, 0, 0, 1, D3D11_3D_GROUP_VERTEX_LIGHTING_VERTEX,
+         D3D11_3D_GROUP_VERTEX_LIGHTING_PIXEL, 1},
     };
     for (const auto &Case : Cases) {
         SCOPED_TRACE(Case.What);
@@ -163,8 +132,8 @@ TEST_F(ThreeDDraw, AVertex3DDrawBindsThePairOfItsDrawState)
         const int vertexShaders = D3D11_GetObjectCount(D3D11_OBJECT_VERTEX_SHADER);
         const int pixelShaders = D3D11_GetObjectCount(D3D11_OBJECT_PIXEL_SHADER);
 
-        ASSERT_EQ(
-            0, Graphics_D3D11_CommonBuffer_Draw(D3D11_VERTEX3D, D3D11_PRIMITIVE_TOPOLOGY_TRIANGLELIST, Triangle, 3, 1));
+        ASSERT_EQ(0, Graphics_D3D11_CommonBuffer_Draw(D3D11_VERTEX3D, D3D11_PRIMITIVE_TOPOLOGY_TRIANGLELIST, Triangle,
+                                                      3, 1));
         EXPECT_EQ(Case.VertexGroup, BoundGroup(true));
         EXPECT_EQ(Case.PixelGroup, BoundGroup(false));
         EXPECT_EQ(D3D11InputLayouts.Layout[D3D11_VERTEX3D], D3D11DeviceState.InputLayout);
@@ -180,8 +149,8 @@ TEST_F(ThreeDDraw, AVertex3DDrawBindsThePairOfItsDrawState)
         EXPECT_EQ(vertexShaders + 1, D3D11_GetObjectCount(D3D11_OBJECT_VERTEX_SHADER));
         EXPECT_EQ(pixelShaders + 1, D3D11_GetObjectCount(D3D11_OBJECT_PIXEL_SHADER));
         const int binds = FakeD3D11Count("VSSetShader") + FakeD3D11Count("PSSetShader");
-        ASSERT_EQ(
-            0, Graphics_D3D11_CommonBuffer_Draw(D3D11_VERTEX3D, D3D11_PRIMITIVE_TOPOLOGY_TRIANGLELIST, Triangle, 3, 1));
+        ASSERT_EQ(0, Graphics_D3D11_CommonBuffer_Draw(D3D11_VERTEX3D, D3D11_PRIMITIVE_TOPOLOGY_TRIANGLELIST, Triangle,
+                                                      3, 1));
         EXPECT_EQ(binds, FakeD3D11Count("VSSetShader") + FakeD3D11Count("PSSetShader"));
         EXPECT_EQ(pixelShaders + 1, D3D11_GetObjectCount(D3D11_OBJECT_PIXEL_SHADER));
     }
@@ -195,8 +164,8 @@ TEST_F(ThreeDDraw, A2DDrawAfterA3DDrawTakesItsOwnShadersBack)
     // Twice, so that the second 3-D draw changes nothing of the draw state but its shaders.
     for (int i = 0; i < 2; i++) {
         Graphics_D3D11_PrepareDraw(D3D11_PREPARE_UNTEXTURED | D3D11_PREPARE_LIGHTING);
-        ASSERT_EQ(
-            0, Graphics_D3D11_CommonBuffer_Draw(D3D11_VERTEX3D, D3D11_PRIMITIVE_TOPOLOGY_TRIANGLELIST, Triangle, 3, 1));
+        ASSERT_EQ(0, Graphics_D3D11_CommonBuffer_Draw(D3D11_VERTEX3D, D3D11_PRIMITIVE_TOPOLOGY_TRIANGLELIST, Triangle,
+                                                      3, 1));
     }
     ASSERT_NE(-1, BoundGroup(false));
     // The 2-D primitive prepares again, as the dirty flag asks, and its batch draws with the
@@ -217,8 +186,7 @@ TEST_F(ThreeDDraw, A2DDrawAfterA3DDrawTakesItsOwnShadersBack)
 
 TEST_F(ThreeDDraw, ADrawWhoseShaderOrBufferCannotBeMadeIsRefused)
 {
-    const struct
-    {
+    const struct {
         const char *Method;
         std::wstring Line;  // empty: not checked
     } Cases[] = {
@@ -248,8 +216,8 @@ TEST_F(ThreeDDraw, ADrawWhoseShaderOrBufferCannotBeMadeIsRefused)
     const PackedTextData builtIn = D3D11ShaderPack3D;
     unsigned char damaged[] = {0x7F, 0x7F, 0x7F, 0x7F, 0x0F, 1, 2, 3};  // announces far more than it holds
     D3D11ShaderPack3D = {damaged, sizeof damaged, -1};
-    EXPECT_EQ(-1,
-              Graphics_D3D11_CommonBuffer_Draw(D3D11_VERTEX3D, D3D11_PRIMITIVE_TOPOLOGY_TRIANGLELIST, Triangle, 3, 1));
+    EXPECT_EQ(-1, Graphics_D3D11_CommonBuffer_Draw(D3D11_VERTEX3D, D3D11_PRIMITIVE_TOPOLOGY_TRIANGLELIST, Triangle,
+                                                   3, 1));
     D3D11ShaderPack3D = builtIn;
     EXPECT_TRUE(Logged(L"シェーダーパック 3D のデータが壊れているため展開できません"));
     EXPECT_EQ(0, D3D11ShaderPack.ThreeDLoadedFlag);
@@ -284,8 +252,8 @@ TEST_F(ThreeDDraw, The3DPackStaysPackedUntilTheFirst3DDraw)
     EXPECT_EQ(size, GetTotalAllocSize());
     EXPECT_EQ(nullptr, D3D11ShaderPack.ThreeDMemory);
     Lights({DX_LIGHTTYPE_DIRECTIONAL});
-    ASSERT_EQ(0,
-              Graphics_D3D11_CommonBuffer_Draw(D3D11_VERTEX3D, D3D11_PRIMITIVE_TOPOLOGY_TRIANGLELIST, Triangle, 3, 1));
+    ASSERT_EQ(0, Graphics_D3D11_CommonBuffer_Draw(D3D11_VERTEX3D, D3D11_PRIMITIVE_TOPOLOGY_TRIANGLELIST, Triangle, 3,
+                                                  1));
     EXPECT_NE(nullptr, D3D11ShaderPack.ThreeDMemory);
     EXPECT_GT(GetTotalAllocSize(), size);
     // The end frees it.
@@ -308,8 +276,7 @@ TEST_F(ThreeDDraw, ThreadsAskingAtOnceExpandThePackOnce)
 
 TEST_F(ThreeDDraw, ShadowMapsGetTheirObjectsByFormat)
 {
-    const struct
-    {
+    const struct {
         int FloatFlag, BitDepth;
         int ColorSlot, DepthIndex;
     } Cases[] = {{1, 16, 41, 0}, {0, 16, 40, 0}, {1, 32, 42, 2}, {0, 24, 42, 2}};
@@ -365,8 +332,7 @@ TEST_F(ThreeDDraw, ShadowConstantsDescribeFullAndEmptySlots)
     Graphics_D3D11_UpdateShadowMapParams();
     Graphics_D3D11_UpdateShadowMapMatrices();
 
-    const struct
-    {
+    const struct {
         int Slot;
         float Params[5];
     } Params[] = {{0, {1, 0, 1, 1, 1}}, {1, {0.002f, 0.0007f, 1, 0, 1}}, {2, {1, 0, 1, 1, 1}}};

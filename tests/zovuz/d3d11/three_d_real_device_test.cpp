@@ -30,8 +30,7 @@ namespace {
 const int Size = 32;
 const float Depth = 10.0f;  // the view-space depth of the drawn surface
 
-struct Vertex3D
-{
+struct Vertex3D {
     float X, Y, Z, Nx, Ny, Nz;
     uint32_t Diffuse, Specular;
     float U, V, U1, V1;
@@ -47,8 +46,7 @@ VECTOR Vec(float X, float Y, float Z)
     return v;
 }
 
-struct Rgb
-{
+struct Rgb {
     float R, G, B;
 };
 
@@ -197,8 +195,7 @@ protected:
         std::vector<uint8_t> pixels(Size * Size * 4);
         EXPECT_EQ(S_OK, D3D11DeviceContext_Map(readBack_, 0, D3D11_MAP_READ, 0, &mapped));
         if (mapped.pData == nullptr) return pixels;
-        for (int y = 0; y < Size; y++)
-            memcpy(&pixels[y * Size * 4], (uint8_t *)mapped.pData + y * mapped.RowPitch, Size * 4);
+        for (int y = 0; y < Size; y++) memcpy(&pixels[y * Size * 4], (uint8_t *)mapped.pData + y * mapped.RowPitch, Size * 4);
         D3D11DeviceContext_Unmap_ASync(readBack_, 0, 0);
         return pixels;
     }
@@ -252,8 +249,8 @@ Rgb Shade(const std::vector<LIGHTPARAM> &Lights, float X, float Y, float Shadow 
     Rgb c = {GlobalAmbient * MaterialAmbient + Emissive.R, GlobalAmbient * MaterialAmbient + Emissive.G,
              GlobalAmbient * MaterialAmbient + Emissive.B};
     for (const LIGHTPARAM &l : Lights) {
-        const float dl =
-            sqrtf(l.Direction.x * l.Direction.x + l.Direction.y * l.Direction.y + l.Direction.z * l.Direction.z);
+        const float dl = sqrtf(l.Direction.x * l.Direction.x + l.Direction.y * l.Direction.y +
+                               l.Direction.z * l.Direction.z);
         float a = 1, toZ;  // the attenuation and the z of the unit vector towards the light
         if (l.LightType == DX_LIGHTTYPE_DIRECTIONAL) {
             toZ = -l.Direction.z / dl;
@@ -326,8 +323,7 @@ TEST_F(ThreeDRealDevice, LightsAndFogReadBackAsTheFormula)
     spot.Theta = 40 * Pi / 180;
     spot.Phi = 100 * Pi / 180;
     const float ln2 = logf(2.0f);
-    const struct
-    {
+    const struct {
         const char *What;
         int Lighting, PerPixel;
         std::vector<LIGHTPARAM> Lights;
@@ -358,9 +354,7 @@ TEST_F(ThreeDRealDevice, LightsAndFogReadBackAsTheFormula)
         Graphics_D3D11_DeviceState_SetFogDensity(Case.Density);
         Draw(Depth, Case.Lighting ? Colour(200, 150, 100) : Colour(0, 0, 0));
         auto want = [&](float X, float Y) {
-            Rgb c = !Case.Lighting  ? Rgb{0, 0, 0}
-                    : Case.PerPixel ? Shade(Case.Lights, X, Y)
-                                    : ShadeCorners(Case.Lights, X, Y);
+            Rgb c = !Case.Lighting ? Rgb{0, 0, 0} : Case.PerPixel ? Shade(Case.Lights, X, Y) : ShadeCorners(Case.Lights, X, Y);
             if (Case.FogMode == 0) return c;
             auto half = [](float v, float fog) { return std::min(1.0f, std::max(0.0f, v)) / 2 + fog / 2; };
             return Rgb{half(c.R, fogColour.R), half(c.G, fogColour.G), half(c.B, fogColour.B)};
@@ -411,9 +405,7 @@ TEST_F(ThreeDRealDevice, AShadowMapDarkensExactlyTheOccludedHalf)
     LIGHTPARAM directional = MakeLight(DX_LIGHTTYPE_DIRECTIONAL, {1, 1, 1});
     directional.Direction = Vec(0, 0, 1);
     Lights({directional});
-    auto shaded = [&](float Shadow) {
-        return [&, Shadow](float X, float Y) { return Shade({directional}, X, Y, Shadow); };
-    };
+    auto shaded = [&](float Shadow) { return [&, Shadow](float X, float Y) { return Shade({directional}, X, Y, Shadow); }; };
     for (int perPixel = 0; perPixel < 2; perPixel++) {
         SCOPED_TRACE(perPixel ? "per pixel" : "per vertex");
         D3D11ThreeDShaderSettings.PixelLightingFlag = perPixel;

@@ -31,8 +31,7 @@ constexpr int kW = 64, kH = 48;
 
 // Where a case reads and writes: the source graph's size, the rectangle filtered, the destination
 // graph's size and the position the result goes to, and whether the graphs hold alpha.
-struct Shape
-{
+struct Shape {
     const char *Name;
     int SrcWidth, SrcHeight;
     int X1, Y1, X2, Y2;
@@ -58,8 +57,7 @@ inline const std::vector<Shape> &Shapes()
 // A filter or blend call from Src (and Blend) into Dest over a shape.
 using Call = std::function<int(int Src, int Blend, int Dest, const Shape &S)>;
 
-struct Case
-{
+struct Case {
     const char *Name;
     Call Run;
     int Tolerance;
@@ -165,16 +163,14 @@ inline std::vector<Case> FilterCases(int Gradient, int Chroma)
         {"RGBAMix swapped", blend(DX_GRAPH_BLEND_RGBA_SELECT_MIX, 4, 5, 6, 3), 0},
         {"RGBAMix base", blend(DX_GRAPH_BLEND_RGBA_SELECT_MIX, 1, 0, 2, 7), 0},
     };
-    static const char *const kBlendNames[] = {
-        "Normal",    "",          "Multiple",       "Difference",  "Add",           "Screen",
-        "Overlay",   "Dodge",     "Burn",           "Darken",      "Lighten",       "SoftLight",
-        "HardLight", "Exclusion", "Normal_AlphaCh", "Add_AlphaCh", "Multiple_AOnly"};
+    static const char *const kBlendNames[] = {"Normal", "", "Multiple", "Difference", "Add", "Screen", "Overlay",
+                                              "Dodge", "Burn", "Darken", "Lighten", "SoftLight", "HardLight",
+                                              "Exclusion", "Normal_AlphaCh", "Add_AlphaCh", "Multiple_AOnly"};
     static std::vector<std::string> names;
     names.clear();
     for (int pma = 0; pma < 2; ++pma)
         for (int type = 0; type <= DX_GRAPH_BLEND_MULTIPLE_A_ONLY; ++type)
-            if (type != DX_GRAPH_BLEND_RGBA_SELECT_MIX)
-                names.push_back(std::string(kBlendNames[type]) + (pma ? "_PMA" : ""));
+            if (type != DX_GRAPH_BLEND_RGBA_SELECT_MIX) names.push_back(std::string(kBlendNames[type]) + (pma ? "_PMA" : ""));
     size_t n = 0;
     for (int pma = 0; pma < 2; ++pma)
         for (int type = 0; type <= DX_GRAPH_BLEND_MULTIPLE_A_ONLY; ++type)
@@ -274,20 +270,18 @@ protected:
                     }
                 const int srcGraph = Pixels(src, sw, sh, shape.AlphaFlag);
                 const int blendGraph = Pixels(other, sw, sh, shape.AlphaFlag);
-                const int processor = Target(start, dw, dh, shape.AlphaFlag),
-                          device = Target(start, dw, dh, shape.AlphaFlag);
+                const int processor = Target(start, dw, dh, shape.AlphaFlag), device = Target(start, dw, dh, shape.AlphaFlag);
                 RunBoth(c.Run, shape, srcGraph, blendGraph, processor, device);
-                const std::vector<uint32_t> want = ReadPixels(processor, 0, 0, dw, dh),
-                                            got = ReadPixels(device, 0, 0, dw, dh);
+                const std::vector<uint32_t> want = ReadPixels(processor, 0, 0, dw, dh), got = ReadPixels(device, 0, 0, dw, dh);
                 ASSERT_EQ(want.size(), got.size());
                 int worst = 0, worstAt = 0;
                 for (size_t i = 0; i < want.size(); ++i) {
                     const int d = MaxChannelDifference(want[i], got[i]);
                     if (d > worst) worst = d, worstAt = (int)i;
                 }
-                EXPECT_LE(worst, std::max(ToleranceOf(c, shape), AllowedDifference(c, shape)))
-                    << "at (" << worstAt % dw << ", " << worstAt / dw << "): want " << std::hex << want[(size_t)worstAt]
-                    << " got " << got[(size_t)worstAt];
+                EXPECT_LE(worst, std::max(ToleranceOf(c, shape), AllowedDifference(c, shape))) << "at (" << worstAt % dw << ", " << worstAt / dw << "): want "
+                                                        << std::hex << want[(size_t)worstAt] << " got "
+                                                        << got[(size_t)worstAt];
             }
         }
     }

@@ -12,12 +12,12 @@
 // What the recording back end was asked, and what it answers.
 struct FakeHardwareData
 {
-    std::vector<std::string> Calls;  // one line per operation: its name and its arguments
-    int StartupResult = 0;           // Startup's answer
-    int CreateShaderResult = 0;      // CreateShaderHandle's answer
-    int FillGraphResult = 2;         // FillGraph's answer (2: not a render target)
-    int DeviceValid = 1;             // IsDeviceValid's answer
-    int CreateTextureResult = 0;     // CreateTexture's answer
+    std::vector<std::string> Calls;   // one line per operation: its name and its arguments
+    int StartupResult = 0;            // Startup's answer
+    int CreateShaderResult = 0;       // CreateShaderHandle's answer
+    int FillGraphResult = 2;          // FillGraph's answer (2: not a render target)
+    int DeviceValid = 1;              // IsDeviceValid's answer
+    int CreateTextureResult = 0;      // CreateTexture's answer
 };
 extern FakeHardwareData FakeHardware;
 

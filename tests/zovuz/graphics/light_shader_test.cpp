@@ -79,7 +79,8 @@ TEST_F(Lights, AFullTableFillsItsGapsThenRefuses)
     for (int i = 0; i < DX_LIGHT_TABLE_NUM - 1; ++i) {
         int handle = AllocLightHandle();
         ASSERT_GE(handle, 0) << i;
-        if (i == 5) fifth = handle;
+        if (i == 5)
+            fifth = handle;
     }
     DeleteLightHandle(fifth);
     EXPECT_EQ(DX_LIGHT_TABLE_NUM - 1, SlotOf(AllocLightHandle()));  // the last slot before the gap
@@ -104,11 +105,11 @@ TEST_F(Lights, RefreshNumbersDirectionalThenSpotThenPoint)
     EXPECT_EQ(2, GetLightData(spot)->DeviceLightIndex);
     EXPECT_EQ(3, GetLightData(point)->DeviceLightIndex);
     EXPECT_EQ(-1, GetLightData(off)->DeviceLightIndex);
-    EXPECT_EQ(
-        (std::vector<std::string>{"SetUseLighting 1", "SetLightParam 0 3", "SetLightEnable 0 1", "SetLightParam 1 3",
-                                  "SetLightEnable 1 1", "SetLightParam 2 2", "SetLightEnable 2 1", "SetLightParam 3 1",
-                                  "SetLightEnable 3 1", "UpdateShadowMapParams"}),
-        FakeHardware.Calls);
+    EXPECT_EQ((std::vector<std::string>{"SetUseLighting 1", "SetLightParam 0 3", "SetLightEnable 0 1",
+                                        "SetLightParam 1 3", "SetLightEnable 1 1", "SetLightParam 2 2",
+                                        "SetLightEnable 2 1", "SetLightParam 3 1", "SetLightEnable 3 1",
+                                        "UpdateShadowMapParams"}),
+              FakeHardware.Calls);
     EXPECT_EQ(4, GraphicsLightState.ActiveNum);
     EXPECT_EQ(GetLightData(spot), GraphicsLightState.Active[2]);
 
@@ -128,16 +129,17 @@ TEST_F(Lights, RefreshNumbersDirectionalThenSpotThenPoint)
     DeleteLightHandle(dir1);
     FakeHardware.Calls.clear();
     RefreshLightState();
-    EXPECT_EQ(
-        (std::vector<std::string>{"SetLightParam 0 3", "SetLightEnable 0 1", "SetLightParam 1 2", "SetLightEnable 1 1",
-                                  "SetLightParam 2 1", "SetLightEnable 2 1", "SetLightEnable 3 0"}),
-        CallsStartingWith("SetLight"));
+    EXPECT_EQ((std::vector<std::string>{"SetLightParam 0 3", "SetLightEnable 0 1", "SetLightParam 1 2",
+                                        "SetLightEnable 1 1", "SetLightParam 2 1", "SetLightEnable 2 1",
+                                        "SetLightEnable 3 0"}),
+              CallsStartingWith("SetLight"));
 }
 
 TEST_F(Lights, OnlyTheFirst256AreListedButAllAreNumbered)
 {
     int last = -1;
-    for (int i = 0; i < 300; ++i) last = Light(DX_LIGHTTYPE_DIRECTIONAL);
+    for (int i = 0; i < 300; ++i)
+        last = Light(DX_LIGHTTYPE_DIRECTIONAL);
     RefreshLightState();
     EXPECT_EQ(DX_LIGHT_ACTIVE_MAX, GraphicsLightState.ActiveNum);
     EXPECT_EQ(299, GetLightData(last)->DeviceLightIndex);
@@ -258,8 +260,8 @@ TEST_F(Shaders, TextureStagesTakeLiveGraphs)
     {
         int Stage, Handle, Result, Stored;
     } cases[] = {
-        {3, graph, 0, graph}, {3, -1, 0, 0},      {15, graph, 0, graph},       {16, graph, -1, 0},
-        {-1, graph, -1, 0},   {4, shader, -1, 0}, {4, graph + 0x10000, -1, 0}, {5, -2, -1, 0},
+        {3, graph, 0, graph},  {3, -1, 0, 0},       {15, graph, 0, graph}, {16, graph, -1, 0},
+        {-1, graph, -1, 0},    {4, shader, -1, 0},  {4, graph + 0x10000, -1, 0}, {5, -2, -1, 0},
     };
     for (const Case &c : cases) {
         EXPECT_EQ(c.Result, SetUseTextureToShader(c.Stage, c.Handle)) << c.Stage << " " << c.Handle;

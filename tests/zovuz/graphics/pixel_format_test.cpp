@@ -52,7 +52,8 @@ TEST(PixelFormat, EachRequestChoosesItsEntry)
         {"render target of two 16-bit channels", {0, 0, 1, 0, 0, 32, 2, 16}, 44},
         {"render target of two half floats", {0, 0, 1, 0, 1, 32, 2, 16}, 45},
     };
-    for (const Case &c : cases) EXPECT_EQ(c.Index, SelectPixelFormatIndex(&c.Request)) << c.Name;
+    for (const Case &c : cases)
+        EXPECT_EQ(c.Index, SelectPixelFormatIndex(&c.Request)) << c.Name;
 }
 
 TEST(PixelFormat, TableEntries)
@@ -94,8 +95,9 @@ TEST(PixelFormat, TableEntries)
     {
         int Index, Count, Bits, Float;
     } channels[] = {
-        {22, 4, 16, 0}, {23, 4, 16, 1}, {24, 4, 32, 1}, {25, 1, 8, 0},  {28, 1, 32, 1}, {29, 2, 8, 0},  {32, 2, 32, 1},
-        {36, 4, 16, 0}, {38, 4, 32, 1}, {39, 1, 8, 0},  {42, 1, 32, 1}, {43, 2, 8, 0},  {45, 2, 16, 1}, {46, 2, 32, 1},
+        {22, 4, 16, 0}, {23, 4, 16, 1}, {24, 4, 32, 1}, {25, 1, 8, 0},  {28, 1, 32, 1}, {29, 2, 8, 0},
+        {32, 2, 32, 1}, {36, 4, 16, 0}, {38, 4, 32, 1}, {39, 1, 8, 0},  {42, 1, 32, 1}, {43, 2, 8, 0},
+        {45, 2, 16, 1}, {46, 2, 32, 1},
     };
     for (const Channels &c : channels) {
         const COLORDATA *e = GetPixelFormatEntry(c.Index);

@@ -184,22 +184,18 @@ Verdict Judge(Rule How, int Index, const ScenePicture &A, const ScenePicture &B,
             bool bad = false;
             ++v.Of;
             switch (How) {
-                case Rule::Exact:
-                case Rule::Stretch:
-                    bad = a != b;
-                    break;
-                case Rule::Blend:
-                    bad = ChannelDistance(a, b) > 1;
-                    break;
-                case Rule::Near:
-                    bad = (a != kBackground && !nearIn(B, x, y, a)) || (b != kBackground && !nearIn(A, x, y, b));
-                    break;
-                case Rule::Text:
-                    // Over the ink of either picture; the glyph cache's full channels must still draw
-                    // at full scale, within the back end's step.
-                    v.Of += (a != kBackground || b != kBackground) - 1;
-                    bad = (a == kBackground) != (b == kBackground) || ChannelDistance(a, b) > Tolerance.TextChannelStep;
-                    break;
+            case Rule::Exact:
+            case Rule::Stretch: bad = a != b; break;
+            case Rule::Blend: bad = ChannelDistance(a, b) > 1; break;
+            case Rule::Near:
+                bad = (a != kBackground && !nearIn(B, x, y, a)) || (b != kBackground && !nearIn(A, x, y, b));
+                break;
+            case Rule::Text:
+                // Over the ink of either picture; the glyph cache's full channels must still draw
+                // at full scale, within the back end's step.
+                v.Of += (a != kBackground || b != kBackground) - 1;
+                bad = (a == kBackground) != (b == kBackground) || ChannelDistance(a, b) > Tolerance.TextChannelStep;
+                break;
             }
             if (bad && v.Wrong++ == 0) v.FirstX = x, v.FirstY = y;
         }
@@ -209,12 +205,9 @@ Verdict Judge(Rule How, int Index, const ScenePicture &A, const ScenePicture &B,
 bool Passes(Rule How, const Verdict &V)
 {
     switch (How) {
-        case Rule::Text:
-            return V.Of > 0 && V.Wrong * 100 <= V.Of;
-        case Rule::Stretch:
-            return V.Wrong * 200 <= V.Of;
-        default:
-            return V.Wrong == 0;
+    case Rule::Text: return V.Of > 0 && V.Wrong * 100 <= V.Of;
+    case Rule::Stretch: return V.Wrong * 200 <= V.Of;
+    default: return V.Wrong == 0;
     }
 }
 
@@ -254,8 +247,8 @@ ScenePicture DrawScene(SceneReader Read)
     return out;
 }
 
-void CompareScenes(const ScenePicture &Software, const ScenePicture &Device, const char *Folder, const char *DeviceName,
-                   const SceneTolerance &Tolerance)
+void CompareScenes(const ScenePicture &Software, const ScenePicture &Device, const char *Folder,
+                   const char *DeviceName, const SceneTolerance &Tolerance)
 {
     ASSERT_EQ((size_t)kSceneWidth * kSceneHeight, Software.size());
     ASSERT_EQ((size_t)kSceneWidth * kSceneHeight, Device.size());

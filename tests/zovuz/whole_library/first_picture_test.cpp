@@ -25,15 +25,13 @@ std::vector<std::wstring> LoadedDirect3DModules()
     MODULEENTRY32W entry = {};
     entry.dwSize = sizeof(entry);
     for (BOOL more = Module32FirstW(snapshot, &entry); more; more = Module32NextW(snapshot, &entry))
-        if (_wcsnicmp(entry.szModule, L"d3d", 3) == 0) found.push_back(entry.szModule);
+        if (_wcsnicmp(entry.szModule, L"d3d", 3) == 0)
+            found.push_back(entry.szModule);
     CloseHandle(snapshot);
     return found;
 }
 
-uint32_t Pattern(int X, int Y)
-{
-    return (uint32_t)(X * 5 & 0xFF) << 16 | (uint32_t)(Y * 9 & 0xFF) << 8 | ((X + Y) & 0xFF);
-}
+uint32_t Pattern(int X, int Y) { return (uint32_t)(X * 5 & 0xFF) << 16 | (uint32_t)(Y * 9 & 0xFF) << 8 | ((X + Y) & 0xFF); }
 
 TEST(FirstPicture, TheWindowShowsThePatternOverTheBackground)
 {
@@ -49,7 +47,8 @@ TEST(FirstPicture, TheWindowShowsThePatternOverTheBackground)
     EXPECT_EQ(-1, SetUseHardwareRenderFlag(1));  // too late once the library runs
     EXPECT_EQ(DX_SCREEN_FRONT, GetDrawScreenHandle());
     ASSERT_EQ(0, SetDrawScreen(DX_SCREEN_BACK));
-    for (int i = 0; i < 5; ++i) ProcessMessage();
+    for (int i = 0; i < 5; ++i)
+        ProcessMessage();
 
     // The pattern fills (40, 30)-(240, 180); the rest keeps the background of the screen.
     const int left = 40, top = 30, width = 200, height = 150;
@@ -57,7 +56,8 @@ TEST(FirstPicture, TheWindowShowsThePatternOverTheBackground)
     BASEIMAGE image;
     ASSERT_EQ(0, LockDrawScreenBuffer(&rect, &image, -1, 0, 0, 0, 0));
     for (int y = 0; y < height; ++y)
-        for (int x = 0; x < width; ++x) ((uint32_t *)((uint8_t *)image.Pixels + y * image.Pitch))[x] = Pattern(x, y);
+        for (int x = 0; x < width; ++x)
+            ((uint32_t *)((uint8_t *)image.Pixels + y * image.Pitch))[x] = Pattern(x, y);
     ASSERT_EQ(0, UnlockDrawScreenBuffer());
     ASSERT_EQ(0, ScreenFlip());
 
