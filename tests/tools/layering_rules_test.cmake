@@ -34,7 +34,7 @@ set(rows
   "zovuz/graphics/font/string_core.cpp|#include \"zovuz/graphics/software/soft_draw_internal.h\"|internal to the room zovuz/graphics/software"
   "zovuz/graphics/software/soft_image.cpp|#include \"zovuz/graphics/image/memimg_internal.h\"|"
   "zovuz/graphics/image/png_load.cpp|#include \"zovuz/graphics/graph/graph_internal.h\"|internal to the room zovuz/graphics/graph"
-  "zovuz/graphics/image/png_load.cpp|#include \"zovuz/graphics/font/font.h\"|zovuz/graphics/image stands below the rest of zovuz_graphics"
+  "zovuz/graphics/image/png_load.cpp|#include \"zovuz/graphics/zovuz_graphics_backend.h\"|zovuz/graphics/image stands below the rest of zovuz_graphics"
   "zovuz/graphics/image/windows/png_win.cpp|#include \"zovuz/graphics/image/memimg_internal.h\"|"
   "zovuz/d3d11/d3d11_graph.cpp|#include \"zovuz/graphics/graph/graph_internal.h\"|is internal to zovuz_graphics"
   "zovuz/d3d11/d3d11_texture.cpp|#include \"zovuz/graphics/zovuz_graphics_backend.h\"|"
