@@ -6,6 +6,7 @@
 #include <string.h>
 
 #include "zovuz/graphics/image/memimg_internal.h"
+#include "zovuz/graphics/zovuz_graphics.h"
 
 namespace softpixel {
 
