@@ -79,8 +79,18 @@ tarvex_source_env() { # <desktop env file>
   set +a
 }
 
+# A test prefix made afresh from the template: no state of an earlier run carries over. Its windows
+# are unmanaged: Wine waits 2 s for a window manager at the end of every managed window, and the
+# test displays run none.
+tarvex_make_test_prefix() { # <prefix>
+  WINEPREFIX=$1 wineserver -k >/dev/null 2>&1 || true
+  rm -rf "$1"
+  tarvex_make_prefix "$TARVEX_BUILD_DIR" "$1" || return 1
+  printf '\n[Software\\\\Wine\\\\X11 Driver] %s\n"Managed"="N"\n' "$(date +%s)" >>"$1/user.reg"
+}
+
 # Starts `count` desktops (0 to count-1) in <build>/desktops/<id>/, each described by its env
-# file, with a fresh copy of the template prefix, its Wine server and system processes held for
+# file, with a test prefix of its own, its Wine server and system processes held for
 # the run (tarvex_hold_wine_prefix), and writes CTest's resource spec file listing them
 # (<build>/desktops/resources.json). Needs env.sh's starters; tarvex_stop_started stops them.
 tarvex_start_desktops() { # <count>
@@ -89,10 +99,7 @@ tarvex_start_desktops() { # <count>
   rm -f "$dir"/*/env
   for ((id = 0; id < count; id++)); do
     prefix=$dir/$id/wineprefix
-    # A prefix left by an earlier run starts again from the template: no state carries over.
-    WINEPREFIX=$prefix wineserver -k >/dev/null 2>&1 || true
-    rm -rf "$prefix"
-    tarvex_make_prefix "$TARVEX_BUILD_DIR" "$prefix" || return 1
+    tarvex_make_test_prefix "$prefix" || return 1
     tarvex_start_xvfb display || return 1
     tarvex_start_pulse runtime "tarvex_desktop_$id" || return 1
     printf '%s=%q\n' DISPLAY "$display" XDG_RUNTIME_DIR "$runtime" PULSE_RUNTIME_PATH "$runtime/pulse" \
