@@ -56,7 +56,13 @@ int MakeGraphOfPixels(int Width, int Height, const uint32_t *Pixels, int AlphaFl
     GraphCreateParam param;
     InitGraphCreateParam(&param);
     param.AlphaChannelFlag = AlphaFlag;
-    int graph = MakeGraphWithCreateParam(&param, Width, Height, 0, 0, 0, 0, 0);
+    const int graph = MakeGraphWithCreateParam(&param, Width, Height, 0, 0, 0, 0, 0);
+    if (graph < 0 || FillGraphOfPixels(graph, Width, Height, Pixels, AlphaFlag) < 0) return -1;
+    return graph;
+}
+
+int FillGraphOfPixels(int Graph, int Width, int Height, const uint32_t *Pixels, int AlphaFlag)
+{
     BASEIMAGE image = {};
     if (AlphaFlag)
         CreateARGB8ColorData(&image.ColorData);
@@ -66,9 +72,7 @@ int MakeGraphOfPixels(int Width, int Height, const uint32_t *Pixels, int AlphaFl
     image.Height = Height;
     image.Pitch = Width * 4;
     image.Pixels = const_cast<uint32_t *>(Pixels);
-    if (graph < 0 || BltBmpOrBaseImageToGraph(nullptr, nullptr, nullptr, 0, &image, nullptr, 0, 0, graph) < 0)
-        return -1;
-    return graph;
+    return BltBmpOrBaseImageToGraph(nullptr, nullptr, nullptr, 0, &image, nullptr, 0, 0, Graph) < 0 ? -1 : 0;
 }
 
 std::vector<uint32_t> ReadPixels(int Target, int X, int Y, int Width, int Height)

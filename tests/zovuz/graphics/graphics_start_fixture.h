@@ -39,6 +39,8 @@ uint32_t PatternB(int X, int Y);
 // A Width x Height graph of 0x00RRGGBB pixels (or 0xAARRGGBB with AlphaFlag), made on the renderer
 // in use; -1 when it cannot be made or filled.
 int MakeGraphOfPixels(int Width, int Height, const uint32_t *Pixels, int AlphaFlag = 0);
+// The same pixels written into a graph of that size that exists. 0 / -1.
+int FillGraphOfPixels(int Graph, int Width, int Height, const uint32_t *Pixels, int AlphaFlag = 0);
 
 // The raw pixel values of a rectangle of a draw target (a graph, -2 or -4) through the lock, or
 // empty when the lock refuses.
