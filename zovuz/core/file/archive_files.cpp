@@ -324,9 +324,19 @@ int StartArchiveFind(const wchar_t *FilePath, ArchiveFind *Find)
 }
 
 const FileAccessFunctionTable ArchiveTable = {
-    ArchiveFileOpen,      ArchiveFileClose,     ArchiveFileTell,      ArchiveFileSeek,   ArchiveFileRead,
-    ArchiveFileEof,       ArchiveFileIdleCheck, ArchiveFileChangeDir, ArchiveFileGetDir, ArchiveFileGetDirSized,
-    ArchiveFileFindFirst, ArchiveFileFindNext,  ArchiveFileFindClose,
+    .Open = ArchiveFileOpen,
+    .Close = ArchiveFileClose,
+    .Tell = ArchiveFileTell,
+    .Seek = ArchiveFileSeek,
+    .Read = ArchiveFileRead,
+    .Eof = ArchiveFileEof,
+    .IdleCheck = ArchiveFileIdleCheck,
+    .ChDir = ArchiveFileChangeDir,
+    .GetDir = ArchiveFileGetDir,
+    .GetDirS = ArchiveFileGetDirSized,
+    .FindFirst = ArchiveFileFindFirst,
+    .FindNext = ArchiveFileFindNext,
+    .FindClose = ArchiveFileFindClose,
 };
 
 }  // namespace

@@ -25,11 +25,24 @@ struct FileAccessState
 FileAccessState State = {
     // Until SetStreamFunctionTable runs, file access reads through the default set: archives
     // along the path first, then loose files.
-    {ArchiveFileOpen, ArchiveFileClose, ArchiveFileTell, ArchiveFileSeek, ArchiveFileRead, ArchiveFileEof,
-     ArchiveFileIdleCheck, ArchiveFileChangeDir, ArchiveFileGetDir, ArchiveFileGetDirSized, ArchiveFileFindFirst,
-     ArchiveFileFindNext, ArchiveFileFindClose},
-    {},
-    0,
+    .Active =
+        {
+            .Open = ArchiveFileOpen,
+            .Close = ArchiveFileClose,
+            .Tell = ArchiveFileTell,
+            .Seek = ArchiveFileSeek,
+            .Read = ArchiveFileRead,
+            .Eof = ArchiveFileEof,
+            .IdleCheck = ArchiveFileIdleCheck,
+            .ChDir = ArchiveFileChangeDir,
+            .GetDir = ArchiveFileGetDir,
+            .GetDirS = ArchiveFileGetDirSized,
+            .FindFirst = ArchiveFileFindFirst,
+            .FindNext = ArchiveFileFindNext,
+            .FindClose = ArchiveFileFindClose,
+        },
+    .Caller = {},
+    .Initialized = 0,
 };
 
 // ---- adaptors around a program's table (paths in the current multibyte code) -----------------
@@ -169,19 +182,19 @@ int SetStreamFunctionTable(const FileAccessFunctionTableA *CallerTable)
     }
     State.Caller = *CallerTable;
     FileAccessFunctionTable adaptors = {
-        AdaptOpen,
-        CallerTable->Close,
-        CallerTable->Tell,
-        CallerTable->Seek,
-        CallerTable->Read,
-        CallerTable->Eof,
-        CallerTable->IdleCheck,
-        AdaptChDir,
-        AdaptGetDir,
-        AdaptGetDirSized,
-        AdaptFindFirst,
-        AdaptFindNext,
-        CallerTable->FindClose,
+        .Open = AdaptOpen,
+        .Close = CallerTable->Close,
+        .Tell = CallerTable->Tell,
+        .Seek = CallerTable->Seek,
+        .Read = CallerTable->Read,
+        .Eof = CallerTable->Eof,
+        .IdleCheck = CallerTable->IdleCheck,
+        .ChDir = AdaptChDir,
+        .GetDir = AdaptGetDir,
+        .GetDirS = AdaptGetDirSized,
+        .FindFirst = AdaptFindFirst,
+        .FindNext = AdaptFindNext,
+        .FindClose = CallerTable->FindClose,
     };
     State.Active = adaptors;
     return 0;

@@ -23,11 +23,21 @@ int FileStreamClose(void *s) { return FileAccessClose(IdOf(s)); }
 int MemStreamIdleCheck(void *) { return 0; }
 
 const StreamFunctionTable FileStreamTable = {
-    FileStreamTell, FileStreamSeek, FileStreamRead, FileStreamEof, FileStreamIdle, FileStreamClose,
+    .Tell = FileStreamTell,
+    .Seek = FileStreamSeek,
+    .Read = FileStreamRead,
+    .Eof = FileStreamEof,
+    .IdleCheck = FileStreamIdle,
+    .Close = FileStreamClose,
 };
 
 const StreamFunctionTable MemoryStreamTable = {
-    MemStreamTell, MemStreamSeek, MemStreamRead, MemStreamEof, MemStreamIdleCheck, MemStreamClose,
+    .Tell = MemStreamTell,
+    .Seek = MemStreamSeek,
+    .Read = MemStreamRead,
+    .Eof = MemStreamEof,
+    .IdleCheck = MemStreamIdleCheck,
+    .Close = MemStreamClose,
 };
 
 }  // namespace

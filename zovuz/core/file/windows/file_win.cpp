@@ -58,9 +58,19 @@ void ToFindRecord(const WIN32_FIND_DATAW &Data, FileFindRecord *Out)
 }
 
 const FileAccessFunctionTable LooseFileTable = {
-    OpenFileStream,      CloseFileStream,     TellFileStream,      SeekFileStream,   ReadFileStream,
-    EofFileStream,       IdleCheckFileStream, ChangeDirFileStream, GetDirFileStream, GetDirSizedFileStream,
-    FindFirstFileStream, FindNextFileStream,  FindCloseFileStream,
+    .Open = OpenFileStream,
+    .Close = CloseFileStream,
+    .Tell = TellFileStream,
+    .Seek = SeekFileStream,
+    .Read = ReadFileStream,
+    .Eof = EofFileStream,
+    .IdleCheck = IdleCheckFileStream,
+    .ChDir = ChangeDirFileStream,
+    .GetDir = GetDirFileStream,
+    .GetDirS = GetDirSizedFileStream,
+    .FindFirst = FindFirstFileStream,
+    .FindNext = FindNextFileStream,
+    .FindClose = FindCloseFileStream,
 };
 
 }  // namespace
