@@ -73,8 +73,7 @@ int MemStreamSeek(void *StreamData, int64_t SeekPoint, int SeekType)
             position = (int64_t)stream->DataSize + SeekPoint;
             break;
         default:
-            position = 0;
-            break;
+            return -1;  // an unknown origin moves nothing, as with file and archive streams
     }
     if (position < 0) position = 0;
     if (position > (int64_t)stream->DataSize) position = stream->DataSize;

@@ -39,8 +39,8 @@ const StreamFunctionTable *GetMemStreamFunctionTable(void);
 MemStream *CreateMemStream(const void *DataBuffer, uint32_t DataSize);
 
 int64_t MemStreamTell(void *StreamData);
-// Origin 0 begin, 1 current, 2 end; another origin goes to 0. Clamped to 0..size; clears the
-// end flag. 0.
+// Origin 0 begin, 1 current, 2 end, clamped to 0..size; clears the end flag. 0, or -1 for any
+// other origin, which leaves the position and the end flag as they were.
 int MemStreamSeek(void *StreamData, int64_t SeekPoint, int SeekType);
 // Whole blocks when they remain; when less than one block is left the rest is copied and
 // counts as one block; at the end the end flag is set and 0 returned.

@@ -1,8 +1,16 @@
-// Memory streams: the read, seek and end-flag rules the loaders depend on.
+// Streams: the read, seek and end-flag rules the loaders depend on, of memory streams and of
+// every kind of stream where they share them.
 #include <gtest/gtest.h>
 
 #include <string.h>
+#include <windows.h>
 
+#include <vector>
+
+#include "tests/support/test_files.h"
+#include "tools/archive_writer/archive_writer.h"
+#include "zovuz/core/file/archive_internal.h"
+#include "zovuz/core/file/file_access.h"
 #include "zovuz/core/file/stream.h"
 
 namespace {
@@ -37,24 +45,54 @@ TEST_F(MemStreamFixture, ReadsWholeBlocksThenTheTailAsOneBlockThenSetsTheEndFlag
     EXPECT_NE(Table->Eof(Stream), 0);
 }
 
-TEST_F(MemStreamFixture, SeekClampsToTheBlockAndClearsTheEndFlag)
+// The same ten bytes read as a memory stream, as a loose file and from inside an archive: every
+// kind of stream seeks by the same rules.
+struct StreamKind {
+    const char *Name;
+    const StreamFunctionTable *Table;
+    void *Stream;
+};
+
+TEST(StreamSeek, EveryKindClampsToItsDataAndRefusesAnUnknownOrigin)
 {
-    struct Case { int64_t from; int64_t offset; int origin; int64_t expected; };
+    ASSERT_EQ(InitializeArchiveSystem(), 0);
+    CreateDirectoryW(L"archived", nullptr);
+    ArchiveWriterItem item;
+    item.Path = "ten.bin";
+    item.Data.assign(Ten, Ten + sizeof(Ten));
+    std::vector<unsigned char> archive;
+    ASSERT_EQ(BuildArchive({item}, ArchiveWriterOptions(), archive, nullptr), 0);
+    ASSERT_TRUE(WriteFileBytes(L"archived.dxa", archive));
+    ASSERT_TRUE(WriteFileBytes(L"loose.bin", Ten, sizeof(Ten)));
+    const StreamFunctionTable *files = GetFileStreamFunctionTable();
+    const StreamKind kinds[] = {
+        {"memory", GetMemStreamFunctionTable(), CreateMemStream(Ten, sizeof(Ten))},
+        {"loose file", files, (void *)FileAccessOpen(L"loose.bin", 0, 0, 0)},
+        {"archived file", files, (void *)FileAccessOpen(L"archived\\ten.bin", 0, 0, 0)},
+    };
+
+    struct Case { int64_t from; int64_t offset; int origin; int result; int64_t expected; };
     const Case cases[] = {
-        {0, -5, FILE_SEEK_SET, 0},   {0, 100, FILE_SEEK_END, 10}, {0, -3, FILE_SEEK_END, 7},
-        {4, 3, FILE_SEEK_CUR, 7},    {4, -9, FILE_SEEK_CUR, 0},   {4, 11, FILE_SEEK_SET, 10},
-        {6, 2, 7, 0},  // an unknown origin goes to the start
+        {0, -5, FILE_SEEK_SET, 0, 0},   {0, 100, FILE_SEEK_END, 0, 10}, {0, -3, FILE_SEEK_END, 0, 7},
+        {4, 3, FILE_SEEK_CUR, 0, 7},    {4, -9, FILE_SEEK_CUR, 0, 0},   {4, 11, FILE_SEEK_SET, 0, 10},
+        {6, 2, 3, -1, 6},  {6, 0, -1, -1, 6},  // unknown origins move nothing
     };
     unsigned char buffer[16];
-    for (const Case &c : cases) {
-        Table->Seek(Stream, 10, FILE_SEEK_SET);
-        Table->Read(buffer, 1, 1, Stream);
-        ASSERT_NE(Table->Eof(Stream), 0);
-        Table->Seek(Stream, c.from, FILE_SEEK_SET);
-        EXPECT_EQ(Table->Seek(Stream, c.offset, c.origin), 0);
-        EXPECT_EQ(Table->Tell(Stream), c.expected) << c.from << " " << c.offset << " " << c.origin;
-        EXPECT_EQ(Table->Eof(Stream), 0);
+    for (const StreamKind &kind : kinds) {
+        SCOPED_TRACE(kind.Name);
+        ASSERT_NE(kind.Stream, nullptr);
+        for (const Case &c : cases) {
+            kind.Table->Seek(kind.Stream, 10, FILE_SEEK_SET);
+            kind.Table->Read(buffer, 1, 1, kind.Stream);
+            ASSERT_NE(kind.Table->Eof(kind.Stream), 0);
+            kind.Table->Seek(kind.Stream, c.from, FILE_SEEK_SET);
+            EXPECT_EQ(kind.Table->Seek(kind.Stream, c.offset, c.origin), c.result) << c.origin;
+            EXPECT_EQ(kind.Table->Tell(kind.Stream), c.expected) << c.from << " " << c.offset << " " << c.origin;
+            EXPECT_EQ(kind.Table->Eof(kind.Stream), 0);
+        }
+        EXPECT_EQ(kind.Table->Close(kind.Stream), 0);
     }
+    TerminateArchiveSystem();
 }
 
 TEST_F(MemStreamFixture, DegenerateReadsCopyNothing)
