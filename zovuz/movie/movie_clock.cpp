@@ -1,5 +1,6 @@
 // The playback clock: elapsed microseconds become play time, play time becomes the frame to
 // show, and the Theora decoder is moved forward to it before each draw.
+#include "zovuz/core/zovuz_core.h"
 #include "zovuz/movie/movie_internal.h"
 #include "zovuz/movie/theora_decode_internal.h"
 
@@ -15,22 +16,11 @@ constexpr uint64_t FixedMicroseconds = 65536ull * 1000000ull;
 uint64_t MovieClock_MulDiv(uint64_t A, uint64_t B, uint64_t C)
 {
     if (C == 0) return UINT64_MAX;
-    uint64_t aLo = (uint32_t)A, aHi = A >> 32, bLo = (uint32_t)B, bHi = B >> 32;
-    uint64_t ll = aLo * bLo, lh = aLo * bHi, hl = aHi * bLo, hh = aHi * bHi;
-    uint64_t mid = (ll >> 32) + (uint32_t)lh + (uint32_t)hl;
-    uint64_t lo = (mid << 32) | (uint32_t)ll;
-    uint64_t hi = hh + (lh >> 32) + (hl >> 32) + (mid >> 32);
-    if (hi >= C) return UINT64_MAX;
-    uint64_t remainder = hi, quotient = 0;
-    for (int bit = 63; bit >= 0; --bit) {
-        bool carry = (remainder >> 63) != 0;
-        remainder = (remainder << 1) | ((lo >> bit) & 1);
-        quotient <<= 1;
-        if (carry || remainder >= C) {
-            remainder -= C;
-            quotient |= 1;
-        }
-    }
+    UInt128 product;
+    UInt64MulTo128(&A, &B, &product);
+    if (product.High >= C) return UINT64_MAX;  // the quotient needs more than 64 bits
+    uint64_t quotient;
+    UInt128DivBy64(&product, C, &quotient);
     return quotient;
 }
 

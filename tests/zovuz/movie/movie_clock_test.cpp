@@ -21,6 +21,7 @@ TEST(MovieClock, ArithmeticFollowsTheFixedPointRules)
         {"an hour at 60 fps", MovieClock_FrameAt(3600000000ull, 60.0), 216000},
         {"a product beyond 64 bits", MovieClock_MulDiv(UINT64_MAX / 2, 4, 8), UINT64_MAX / 4},
         {"a quotient beyond 64 bits saturates", MovieClock_MulDiv(UINT64_MAX, 4, 2), UINT64_MAX},
+        {"a quotient of exactly 2^64 saturates", MovieClock_MulDiv(1ull << 63, 4, 2), UINT64_MAX},
         {"N = 100 looping: frame 250 shows 50", (uint64_t)MovieClock_ShownFrame(250, 100, 1), 50},
         {"N = 100 not looping: frame 250 shows 99", (uint64_t)MovieClock_ShownFrame(250, 100, 0), 99},
         {"inside the movie", (uint64_t)MovieClock_ShownFrame(42, 100, 0), 42},
