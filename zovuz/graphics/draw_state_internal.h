@@ -44,24 +44,14 @@ inline void FinishHandleLoadJob(int Handle, int Result)
     if (Result < 0) SubHandle(Handle);
 }
 
-// Builds a job run by Process and queues it as above. Write(Block, &Addr) adds the job's
-// parameters (a null Block only measures them) and returns -1 to give up. 0 / -1.
-template <class WriteParams>
-int QueuePackedLoadJob(int HandleType, const int *Handles, int HandleNum, ASyncLoadFunction Process, WriteParams Write)
+// Queues Process as a job for one handle with its parameters in one record (AllocASyncLoadJob),
+// as above. 0 / -1.
+template <class Params>
+int QueueHandleJob(int HandleType, int Handle, ASyncLoadFunction Process, const Params &Parameters)
 {
-    int size = 0;
-    if (Write(nullptr, &size) < 0) return -1;
-    ASyncLoadData *job = AllocASyncLoadData(size);
+    ASyncLoadData *job = AllocASyncLoadJob(Process, Parameters);
     if (job == nullptr) return -1;
-    int addr = 0;
-    Write(job->Data, &addr);
-    job->ProcessFunction = Process;
-    return QueueHandleLoadJob(HandleType, Handles, HandleNum, job);
-}
-template <class WriteParams>
-int QueuePackedLoadJob(int HandleType, int Handle, ASyncLoadFunction Process, WriteParams Write)
-{
-    return QueuePackedLoadJob(HandleType, &Handle, 1, Process, Write);
+    return QueueHandleLoadJob(HandleType, &Handle, 1, job);
 }
 
 // A graph's record, or null for a handle that is not a live graph; a graph still loading only

@@ -31,28 +31,29 @@ void ReleaseBuffer(HandleInfo *Info, int (*Release)(Record *))
     buffer->Buffer = nullptr;
 }
 
-// Shader creation's arguments, packed into the load job: the code is the handle's own copy.
+// Shader creation's arguments in the load job: the code is the handle's own copy.
+struct CreateShaderParams
+{
+    int Handle;
+    int Option;  // passed to the back end
+};
+
 void CreateShaderJob(ASyncLoadData *Data)
 {
-    int addr = 0;
-    int handle = GetASyncLoadParamInt(Data->Data, &addr);
-    int option = GetASyncLoadParamInt(Data->Data, &addr);
-    ShaderHandleData *shader = GetShaderEntry(handle, 1);
+    const CreateShaderParams p = ASyncLoadJobParams<CreateShaderParams>(Data);
+    ShaderHandleData *shader = GetShaderEntry(p.Handle, 1);
     int result = -1;
     if (shader != nullptr)
         result = Graphics_Hardware_CreateShaderHandle(shader, shader->IsVertexShader, shader->FunctionCode,
-                                                      shader->FunctionCodeSize, option, 1);
-    FinishHandleLoadJob(handle, result);
+                                                      shader->FunctionCodeSize, p.Option, 1);
+    FinishHandleLoadJob(p.Handle, result);
 }
 
 // Queues the back-end creation.
 int QueueCreateShaderJob(int Handle, int Option)
 {
-    return QueuePackedLoadJob(DX_HANDLETYPE_SHADER, Handle, CreateShaderJob, [&](void *Block, int *Addr) {
-        AddASyncLoadParamInt(Block, Addr, Handle);
-        AddASyncLoadParamInt(Block, Addr, Option);
-        return 0;
-    });
+    return QueueHandleJob(DX_HANDLETYPE_SHADER, Handle, CreateShaderJob,
+                          CreateShaderParams{.Handle = Handle, .Option = Option});
 }
 
 }  // namespace

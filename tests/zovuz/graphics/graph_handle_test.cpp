@@ -3,6 +3,7 @@
 #include "tests/zovuz/graphics/graphics_start_fixture.h"
 #include "tests/zovuz/graphics/hardware_fixture.h"
 #include "tests/zovuz/graphics/image_fixture.h"
+#include "zovuz/core/handle/async_load_internal.h"
 #include "zovuz/core/library_state_internal.h"
 
 #include <windows.h>
@@ -500,6 +501,37 @@ TEST_F(HardwareGraphs, GraphsAreTiledIntoTexturesAndDrawnInPieces)
     int alpha = MakeGraphWithCreateParam(&param, 8, 8, 0, 0, 0, 0, 0);
     EXPECT_EQ(PIXEL_FORMAT_ALPHA_RGB32, GetGraphEntry(alpha, 0)->Image->PixelFormat);
     DeleteGraph(alpha);
+}
+
+// Asynchronous creations hand their loader every argument: the graph made there is the one a
+// direct call makes, and the shader's option reaches the back end, which is told it runs on a loader.
+TEST_F(HardwareGraphs, AsynchronousCreationsHandTheLoaderEveryArgument)
+{
+    ASSERT_EQ(0, InitializeASyncLoad(GetCurrentThreadId()));
+    ASSERT_EQ(0, StartASyncLoadThreads(2));
+    GraphCreateParam param;
+    InitGraphCreateParam(&param);
+    param.AlphaChannelFlag = 1;
+    int graphs[2];
+    for (int async : {0, 1})
+        graphs[async] = MakeGraphWithCreateParam(&param, 300, 20, 0, 1, 4, async, 0);
+    GraphicsDeviceCaps.ProgrammableShaderFlag = 1;
+    const uint8_t code[4] = {1, 2, 3, 4};
+    const int shader = CreateShaderHandle(1, code, 4, 7, 1, 0);
+    for (int handle : {graphs[1], shader})
+        EXPECT_EQ(0, WaitHandleASyncLoad(handle));
+
+    const GraphHandleData *direct = GetGraphEntry(graphs[0], 0), *queued = GetGraphEntry(graphs[1], 0);
+    ASSERT_NE(nullptr, direct);
+    ASSERT_NE(nullptr, queued);
+    EXPECT_EQ((std::vector<int>{300, 20}), (std::vector<int>{queued->Width, queued->Height}));
+    EXPECT_EQ(0, memcmp(&direct->Image->Format, &queued->Image->Format, sizeof(GraphFormatRequest)));
+    EXPECT_EQ((std::vector<std::string>{"CreateTexture 512x32", "CreateTexture 512x32"}),
+              CallsStartingWith("CreateTexture"));
+    EXPECT_EQ(std::vector<std::string>{"CreateShaderHandle 1 4 7 1"}, CallsStartingWith("CreateShaderHandle"));
+    EXPECT_NE(nullptr, GetShaderEntry(shader, 0));
+    StopASyncLoadThreads();
+    TerminateASyncLoad();
 }
 
 TEST_F(HardwareGraphs, LeavingTheFrontScreenShowsItOnceTheLibraryRuns)

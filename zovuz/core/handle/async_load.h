@@ -8,6 +8,7 @@
 // other way about.
 #pragma once
 
+#include <stddef.h>
 #include <stdint.h>
 #include <string.h>
 
@@ -36,6 +37,7 @@ struct ASyncLoadData
     ASyncLoadFunction ProcessFunction;  // the job
     unsigned char Data[4];              // the packed parameters (as many bytes as asked for)
 };
+static_assert(offsetof(ASyncLoadData, Data) % 8 == 0, "a job's tail is 8-byte aligned in its record");
 
 // A main-thread request, owned by the asking worker (usually on its stack). Embed it at the
 // start of a larger record to carry more than Data holds.
@@ -67,11 +69,20 @@ void *GetASyncLoadParamData(void *Block, int *Addr);
 // A job whose parameters are one record, one struct per kind of job: the job record with a copy
 // of Parameters, to be run by Process, or null (logged). Process reads its copy back with
 // ASyncLoadJobParams<Params>. Pointers in the record must stay valid until the job has run.
+// TailBytes more bytes follow the record, 8-byte aligned, for what the record cannot
+// hold at a fixed size (a name, a list of handles): the caller fills them through
+// ASyncLoadJobTail<Params> before queueing, and Process finds them there.
 template <class Params>
-ASyncLoadData *AllocASyncLoadJob(ASyncLoadFunction Process, const Params &Parameters)
+constexpr size_t ASyncLoadJobTailOffset()
+{
+    return (sizeof(Params) + 7) & ~(size_t)7;
+}
+template <class Params>
+ASyncLoadData *AllocASyncLoadJob(ASyncLoadFunction Process, const Params &Parameters, size_t TailBytes = 0)
 {
     static_assert(std::is_trivially_copyable<Params>::value, "a job's parameters are copied as bytes");
-    ASyncLoadData *job = AllocASyncLoadData((int)sizeof(Params));
+    if (TailBytes > (size_t)0x7FFFFFFF - ASyncLoadJobTailOffset<Params>()) return nullptr;
+    ASyncLoadData *job = AllocASyncLoadData((int)(ASyncLoadJobTailOffset<Params>() + TailBytes));
     if (job == nullptr) return nullptr;
     job->ProcessFunction = Process;
     memcpy(job->Data, &Parameters, sizeof(Params));
@@ -83,6 +94,11 @@ Params ASyncLoadJobParams(const ASyncLoadData *Job)
     Params parameters;
     memcpy(&parameters, Job->Data, sizeof(Params));
     return parameters;
+}
+template <class Params>
+unsigned char *ASyncLoadJobTail(ASyncLoadData *Job)
+{
+    return Job->Data + ASyncLoadJobTailOffset<Params>();
 }
 
 // Queues a job and wakes a worker: the job's queue slot (0 or more), or -1 (logged) when the

@@ -39,30 +39,28 @@ int RefuseFontData(FontHandleData *Font)
     return -1;
 }
 
+// The arguments of an asynchronous load of font data (the caller keeps the image until it ends).
+struct LoadFontDataParams
+{
+    FontCreateOptions Options;
+    int Handle;
+    const void *Image;
+    int Size;
+    int EdgeSize;
+};
+
 void LoadFontDataASyncJob(ASyncLoadData *Data)
 {
-    int addr = 0;
-    FontCreateOptions options;
-    memcpy(&options, GetASyncLoadParamData(Data->Data, &addr), sizeof(options));
-    int handle = GetASyncLoadParamInt(Data->Data, &addr);
-    const void *image;
-    memcpy(&image, GetASyncLoadParamData(Data->Data, &addr), sizeof(image));
-    int size = GetASyncLoadParamInt(Data->Data, &addr);
-    int edge = GetASyncLoadParamInt(Data->Data, &addr);
-    int result = SetupFontHandleFromData(&options, handle, image, size, edge, 1);
-    FinishHandleLoadJob(handle, result);
+    const LoadFontDataParams p = ASyncLoadJobParams<LoadFontDataParams>(Data);
+    int result = SetupFontHandleFromData(&p.Options, p.Handle, p.Image, p.Size, p.EdgeSize, 1);
+    FinishHandleLoadJob(p.Handle, result);
 }
 
 int QueueLoadFontDataJob(const FontCreateOptions &Options, int Handle, const void *Image, int Size, int EdgeSize)
 {
-    return QueuePackedLoadJob(DX_HANDLETYPE_FONT, Handle, LoadFontDataASyncJob, [&](void *Block, int *Addr) {
-        AddASyncLoadParamData(Block, Addr, &Options, sizeof(Options));
-        AddASyncLoadParamInt(Block, Addr, Handle);
-        AddASyncLoadParamData(Block, Addr, &Image, sizeof(Image));
-        AddASyncLoadParamInt(Block, Addr, Size);
-        AddASyncLoadParamInt(Block, Addr, EdgeSize);
-        return 0;
-    });
+    return QueueHandleJob(
+        DX_HANDLETYPE_FONT, Handle, LoadFontDataASyncJob,
+        LoadFontDataParams{.Options = Options, .Handle = Handle, .Image = Image, .Size = Size, .EdgeSize = EdgeSize});
 }
 
 // Packs Data as literals (the escape byte doubled), the way the library's LZ expander reads them.

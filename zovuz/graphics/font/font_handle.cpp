@@ -58,34 +58,39 @@ int RegisterDefaultFont(int Handle)
     return Handle;
 }
 
+// The arguments of an asynchronous font creation; the face name cut as the font keeps it.
+struct SetupFontParams
+{
+    FontCreateOptions Options;
+    int Handle;
+    wchar_t FaceName[FONT_NAME_LENGTH];
+    int Size, Thickness;
+    int Type, CharSet;
+    int EdgeSize, Italic;
+};
+
 void SetupFontHandleASyncJob(ASyncLoadData *Data)
 {
-    int addr = 0;
-    FontCreateOptions options;
-    memcpy(&options, GetASyncLoadParamData(Data->Data, &addr), sizeof(options));
-    int handle = GetASyncLoadParamInt(Data->Data, &addr);
-    const wchar_t *name = GetASyncLoadParamString(Data->Data, &addr);
-    int size = GetASyncLoadParamInt(Data->Data, &addr);
-    int thickness = GetASyncLoadParamInt(Data->Data, &addr);
-    int type = GetASyncLoadParamInt(Data->Data, &addr);
-    int charSet = GetASyncLoadParamInt(Data->Data, &addr);
-    int edge = GetASyncLoadParamInt(Data->Data, &addr);
-    int italic = GetASyncLoadParamInt(Data->Data, &addr);
-    int result = SetupFontHandle(&options, handle, name, size, thickness, type, charSet, edge, italic, 1);
-    FinishHandleLoadJob(handle, result);
+    const SetupFontParams p = ASyncLoadJobParams<SetupFontParams>(Data);
+    int result = SetupFontHandle(&p.Options, p.Handle, p.FaceName, p.Size, p.Thickness, p.Type, p.CharSet, p.EdgeSize,
+                                 p.Italic, 1);
+    FinishHandleLoadJob(p.Handle, result);
 }
 
 int QueueSetupFontHandleJob(const FontCreateOptions &Options, int Handle, const wchar_t *Name, int Size, int Thickness,
                             int Type, int CharSet, int EdgeSize, int Italic)
 {
-    const int values[] = {Size, Thickness, Type, CharSet, EdgeSize, Italic};
-    return QueuePackedLoadJob(DX_HANDLETYPE_FONT, Handle, SetupFontHandleASyncJob, [&](void *Block, int *Addr) {
-        AddASyncLoadParamData(Block, Addr, &Options, sizeof(Options));
-        AddASyncLoadParamInt(Block, Addr, Handle);
-        if (AddASyncLoadParamString(Block, Addr, Name) < 0) return -1;
-        for (int v : values) AddASyncLoadParamInt(Block, Addr, v);
-        return 0;
-    });
+    SetupFontParams p = {.Options = Options,
+                         .Handle = Handle,
+                         .FaceName = {},
+                         .Size = Size,
+                         .Thickness = Thickness,
+                         .Type = Type,
+                         .CharSet = CharSet,
+                         .EdgeSize = EdgeSize,
+                         .Italic = Italic};
+    CopyFaceName(p.FaceName, Name);
+    return QueueHandleJob(DX_HANDLETYPE_FONT, Handle, SetupFontHandleASyncJob, p);
 }
 
 // The default font was made for these settings and can stay.

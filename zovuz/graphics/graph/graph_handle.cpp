@@ -130,32 +130,35 @@ GraphImageRecord *CreateSoftwareImage(const GraphFormatRequest &Request, int Wid
     return image;
 }
 
-// The arguments of an asynchronous MakeGraph, packed in this order.
+// The arguments of an asynchronous MakeGraph.
+struct MakeGraphParams
+{
+    GraphCreateParam Param;
+    int Handle;
+    int Width, Height;
+    int NotUse3DFlag;
+    int PaletteFlag, PaletteBits;
+};
+
 void MakeGraphJob(ASyncLoadData *Data)
 {
-    int addr = 0;
-    GraphCreateParam param;
-    memcpy(&param, GetASyncLoadParamData(Data->Data, &addr), sizeof(param));
-    int handle = GetASyncLoadParamInt(Data->Data, &addr);
-    int width = GetASyncLoadParamInt(Data->Data, &addr);
-    int height = GetASyncLoadParamInt(Data->Data, &addr);
-    int notUse3D = GetASyncLoadParamInt(Data->Data, &addr);
-    int paletteFlag = GetASyncLoadParamInt(Data->Data, &addr);
-    int paletteBits = GetASyncLoadParamInt(Data->Data, &addr);
-    int alpha = GetASyncLoadParamInt(Data->Data, &addr);
-    int result = SetupGraphImage(&param, handle, width, height, !notUse3D, alpha, paletteFlag, paletteBits, 0, -1, 1);
-    FinishHandleLoadJob(handle, result);
+    const MakeGraphParams p = ASyncLoadJobParams<MakeGraphParams>(Data);
+    int result = SetupGraphImage(&p.Param, p.Handle, p.Width, p.Height, !p.NotUse3DFlag, p.Param.AlphaChannelFlag,
+                                 p.PaletteFlag, p.PaletteBits, 0, -1, 1);
+    FinishHandleLoadJob(p.Handle, result);
 }
 
 int QueueMakeGraphJob(const GraphCreateParam *Param, int Handle, int Width, int Height, int NotUse3DFlag,
                       int PaletteFlag, int PaletteBits)
 {
-    const int values[] = {Handle, Width, Height, NotUse3DFlag, PaletteFlag, PaletteBits, Param->AlphaChannelFlag};
-    return QueuePackedLoadJob(DX_HANDLETYPE_GRAPH, Handle, MakeGraphJob, [&](void *Block, int *Addr) {
-        AddASyncLoadParamData(Block, Addr, Param, sizeof(*Param));
-        for (int v : values) AddASyncLoadParamInt(Block, Addr, v);
-        return 0;
-    });
+    const MakeGraphParams p = {.Param = *Param,
+                               .Handle = Handle,
+                               .Width = Width,
+                               .Height = Height,
+                               .NotUse3DFlag = NotUse3DFlag,
+                               .PaletteFlag = PaletteFlag,
+                               .PaletteBits = PaletteBits};
+    return QueueHandleJob(DX_HANDLETYPE_GRAPH, Handle, MakeGraphJob, p);
 }
 
 }  // namespace

@@ -1,6 +1,9 @@
 // Graphs of image files and memory images: the load request, the direct and the asynchronous
 // road, the image and its alpha image, and graphs made from a loaded image.
+#include <limits.h>
+#include <stdint.h>
 #include <string.h>
+#include <wchar.h>
 
 #include "zovuz/graphics/graph/graph_load_internal.h"
 
@@ -41,24 +44,42 @@ void UseFullGraphFilePath(GraphLoadRequest *Request, wchar_t *Buffer, size_t Buf
 
 // ---- Asynchronous jobs --------------------------------------------------------------------
 
+namespace {
+
+// A graph load's job: the request, then in the job's tail its handles and the file name with its
+// terminator, which the request points at again when the job runs.
+struct GraphLoadParams
+{
+    GraphLoadRequest Request;
+    int HandleNum;
+    int HasFileName;  // 0 for a memory image
+};
+
+}  // namespace
+
 int QueueGraphLoadJob(const GraphLoadRequest *Request, ASyncLoadFunction Body, const int *Handles, int HandleNum)
 {
-    // The request, its file name and the handles, in this order.
-    return QueuePackedLoadJob(DX_HANDLETYPE_GRAPH, Handles, HandleNum, Body, [&](void *Block, int *Addr) {
-        if (AddASyncLoadParamData(Block, Addr, Request, sizeof(*Request)) < 0 ||
-            AddASyncLoadParamString(Block, Addr, Request->FileName) < 0 ||
-            AddASyncLoadParamData(Block, Addr, Handles, HandleNum * (int)sizeof(int)) < 0)
-            return -1;
-        return 0;
-    });
+    const uint64_t handleBytes = (uint64_t)HandleNum * sizeof(int);
+    const uint64_t nameBytes =
+        Request->FileName != nullptr ? ((uint64_t)wcslen(Request->FileName) + 1) * sizeof(wchar_t) : 0;
+    if (HandleNum < 1 || handleBytes + nameBytes > INT_MAX) return -1;
+    const GraphLoadParams params = {
+        .Request = *Request, .HandleNum = HandleNum, .HasFileName = Request->FileName != nullptr};
+    ASyncLoadData *job = AllocASyncLoadJob(Body, params, (size_t)(handleBytes + nameBytes));
+    if (job == nullptr) return -1;
+    unsigned char *tail = ASyncLoadJobTail<GraphLoadParams>(job);
+    memcpy(tail, Handles, (size_t)handleBytes);
+    if (nameBytes > 0) memcpy(tail + handleBytes, Request->FileName, (size_t)nameBytes);
+    return QueueHandleLoadJob(DX_HANDLETYPE_GRAPH, Handles, HandleNum, job);
 }
 
 const int *UnpackGraphLoadJob(ASyncLoadData *Data, GraphLoadRequest *Request)
 {
-    int addr = 0;
-    memcpy(Request, GetASyncLoadParamData(Data->Data, &addr), sizeof(*Request));
-    Request->FileName = GetASyncLoadParamString(Data->Data, &addr);
-    return (const int *)GetASyncLoadParamData(Data->Data, &addr);
+    const GraphLoadParams params = ASyncLoadJobParams<GraphLoadParams>(Data);
+    const unsigned char *tail = ASyncLoadJobTail<GraphLoadParams>(Data);
+    *Request = params.Request;
+    Request->FileName = params.HasFileName ? (const wchar_t *)(tail + params.HandleNum * sizeof(int)) : nullptr;
+    return (const int *)tail;
 }
 
 namespace {

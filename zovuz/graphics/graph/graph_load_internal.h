@@ -71,8 +71,8 @@ int KeepGraphLoadSource(const GraphLoadRequest *Request, int GraphHandle);
 // depends on the current folder (left as it is when it cannot be made).
 void UseFullGraphFilePath(GraphLoadRequest *Request, wchar_t *Buffer, size_t BufferBytes);
 
-// Queues Body with the request, its file name and the handles packed, and counts the job on every
-// handle. 0 / -1 (nothing queued).
+// Queues Body with copies of the request, its file name and the handles in the job, and counts the
+// job on every handle. 0 / -1 (nothing queued).
 int QueueGraphLoadJob(const GraphLoadRequest *Request, ASyncLoadFunction Body, const int *Handles, int HandleNum);
 // In the job: the request (its file name pointing into the job) and the handles it was queued with.
 const int *UnpackGraphLoadJob(ASyncLoadData *Data, GraphLoadRequest *Request);

@@ -339,7 +339,7 @@ TEST_F(Fonts, AsynchronousSetUpsRunOnTheLoadersAndDeleteTheHandleOnFailure)
     ASSERT_EQ(0, StartASyncLoadThreads(2));
     const std::vector<uint8_t> image = ManyCharsFont('a', 2).Build();
     const int handles[] = {
-        CreateFontHandleBase(nullptr, L"IPAGothic", 12, 6, 0, DX_CHARSET_DEFAULT, 0, 0, -1, 1),
+        CreateFontHandleBase(nullptr, L"IPAGothic", 12, 6, DX_FONTTYPE_ANTIALIASING_EDGE, DX_CHARSET_UTF8, 2, 1, -1, 1),
         LoadFontDataFromMemBase(nullptr, image.data(), (int)image.size(), 0, -1, 1),
         LoadFontDataFromMemBase(nullptr, "FNTX", 4, 0, -1, 1),
     };
@@ -352,7 +352,17 @@ TEST_F(Fonts, AsynchronousSetUpsRunOnTheLoadersAndDeleteTheHandleOnFailure)
     EXPECT_EQ((std::vector<int>{1, 1, 0}), (std::vector<int>{CheckFontHandleValid(handles[0]),
                                                             CheckFontHandleValid(handles[1]),
                                                             CheckFontHandleValid(handles[2])}));
-    EXPECT_EQ(12, GetFontSizeToHandle(handles[0]));
+    // The loader made the font a direct creation makes.
+    auto state = [](int Handle) {
+        wchar_t name[256] = {};
+        std::vector<int> values(6, -1);
+        GetFontStateToHandle(name, &values[0], &values[1], Handle, &values[2], &values[3], &values[4], &values[5]);
+        return std::make_pair(std::wstring(name), values);
+    };
+    const int direct =
+        CreateFontHandleBase(nullptr, L"IPAGothic", 12, 6, DX_FONTTYPE_ANTIALIASING_EDGE, DX_CHARSET_UTF8, 2, 1, -1, 0);
+    EXPECT_EQ(state(direct), state(handles[0]));
+    EXPECT_EQ(12, state(handles[0]).second[0]);
     EXPECT_NE(nullptr, CellOf(GetFontHandleData(handles[1]), 'b'));
     TerminateASyncLoad();
 }
