@@ -44,8 +44,8 @@ target_link_libraries(core_d3d11_draw_screens_test PRIVATE shader_emitter_cross 
 # image builders.
 set_tests_properties(core.d3d11_graph_texture PROPERTIES LABELS d3d11)
 target_link_libraries(core_d3d11_graph_texture_test PRIVATE test_support_zovuz_graphics)
-# ... with the Direct3D 9 tests' recording hooks.
-target_link_libraries(core_d3d9_backend_test PRIVATE test_support_zovuz_d3d9)
+# ... with the Direct3D 9 tests' recording hooks, and the graphics tests' image builders.
+target_link_libraries(core_d3d9_backend_test PRIVATE test_support_zovuz_d3d9 test_support_zovuz_graphics)
 
 # Theora movies on Direct3D 9 through the device's YUV surface (Direct3D 11 switched off), played
 # from the movie tests' encoded files.

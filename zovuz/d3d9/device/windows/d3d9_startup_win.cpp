@@ -210,10 +210,11 @@ int Graphics_D3D9_ChangeScreenMode(int ChangeFlag, int Width, int Height, int Co
     // A device that cannot be made again leaves nothing to re-make objects on: the change fails
     // here rather than report a screen that does not exist.
     if (Graphics_D3D9_Initialize() < 0) return -1;
-    // The graph filters' cached objects go, as at a device-state initialisation: the Level gamma
-    // graph's pixels were the old device's, and its shaders are made again on their next use.
-    if (const GraphFilterFunctions *filters = GetGraphFilterFunctions())
-        if (filters->ResetShaderHandles != nullptr) filters->ResetShaderHandles();
+    // The new device starts from the library's defaults, as at start-up: the cache went with the
+    // old device (batch buffers and all), and without them nothing batched would reach the new
+    // one. This also drops the graph filters' cached objects, whose Level gamma graph held the
+    // old device's pixels.
+    Graphics_D3D9_InitializeDeviceState();
     Graphics_D3D9_RecreateDeviceObjects();
     ReCreateMaskScreen();
 
