@@ -168,14 +168,6 @@ int RunPassKernel(GraphFilterInfo *Info, const GraphFilterParams &p)
     }
 }
 
-// The current draw target's record when it has draw-target options (never in this system).
-GraphHandleData *DrawTargetWithOptions()
-{
-    const int target = GraphicsDrawSettings.RenderTarget[0];
-    if (!GetGraphDrawTargetOptionFlag(target)) return nullptr;
-    return GetTypedHandle<GraphHandleData>(target, DX_HANDLETYPE_GRAPH, 1);
-}
-
 }  // namespace
 
 GraphFilterStateData GraphFilterState = InitialFilterState();
@@ -187,7 +179,6 @@ int GraphFilterBase(int IsBlend, int SrcGraph, int BlendGraph, int DestGraph, in
     // Handles, rectangle and type.
     FilterTarget source, dest;
     if (GetFilterTarget(SrcGraph, &source) < 0 || GetFilterTarget(DestGraph, &dest) < 0) return -1;
-    GraphHandleData *target = DrawTargetWithOptions();
     if (SrcX2 <= SrcX1 || SrcY2 <= SrcY1) return -1;
     GraphHandleData *blend = nullptr;
     if (IsBlend) {
@@ -239,7 +230,6 @@ int GraphFilterBase(int IsBlend, int SrcGraph, int BlendGraph, int DestGraph, in
     info.SrcGraphData = source.Graph;
     info.DestGraphData = dest.Graph;
     info.BlendGraphData = blend;
-    info.TargetGraphData = target;
     GraphFilterParams params;
     memset(&params, 0, sizeof(params));
     int read = 0;

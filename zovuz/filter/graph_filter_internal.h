@@ -67,7 +67,6 @@ struct GraphFilterInfo
     GraphHandleData *SrcGraphData;              // null for a shadow map
     GraphHandleData *DestGraphData;             // null for a shadow map
     GraphHandleData *BlendGraphData;            // null on the filter path
-    GraphHandleData *TargetGraphData;           // the draw target when it has draw-target options, else null
 };
 
 struct GraphFilterBackendFunctions;
