@@ -50,5 +50,5 @@ target_link_libraries(core_d3d9_backend_test PRIVATE test_support_zovuz_d3d9 tes
 # Theora movies on Direct3D 9 through the device's YUV surface (Direct3D 11 switched off), played
 # from the movie tests' encoded files.
 add_dependencies(core_theora_surface_d3d9_test movie_test_files)
-set_tests_properties(core.theora_surface_d3d9 PROPERTIES LABELS movie RESOURCE_LOCK "main_window;sound_sink"
+set_tests_properties(core.theora_surface_d3d9 PROPERTIES LABELS movie
   ENVIRONMENT "${tarvex_test_environment};WINEDLLOVERRIDES=mscoree,mshtml=\\;d3d11=d")
