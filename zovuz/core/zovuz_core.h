@@ -8,6 +8,7 @@
 #include "zovuz/core/memory/memory.h"
 #include "zovuz/core/text/char_code.h"
 #include "zovuz/core/base_helpers.h"
+#include "zovuz/core/com_ref.h"
 #include "zovuz/core/cpu_features.h"
 #include "zovuz/core/text/format_print.h"
 #include "zovuz/core/system_info.h"

@@ -29,28 +29,20 @@ IDirectMusicLoader8 *Loader() { return static_cast<IDirectMusicLoader8 *>(MidiOu
 
 IDirectMusicSegment8 *SegmentOf(MusicHandleData *Music) { return static_cast<IDirectMusicSegment8 *>(Music->Segment); }
 
-template <typename Interface>
-void ReleaseAndClear(Interface *&Object)
-{
-    if (Object != nullptr) Object->Release();
-    Object = nullptr;
-}
-
 // The DirectMusic ports, for the log. -1 when the DirectMusic object cannot be had.
 int LogPorts(void)
 {
-    IDirectMusic *music = nullptr;
-    HRESULT hr = CreateComInstance(&CLSID_DirectMusic, nullptr, CLSCTX_INPROC_SERVER, &IID_IDirectMusic,
-                                   reinterpret_cast<void **>(&music));
-    if (FAILED(hr) || music == nullptr) {
+    ComRef<IDirectMusic> music;
+    HRESULT hr =
+        CreateComInstance(&CLSID_DirectMusic, nullptr, CLSCTX_INPROC_SERVER, &IID_IDirectMusic, music.PutVoid());
+    if (FAILED(hr) || !music) {
         AddLogStringWide(L"DirectMusic オブジェクトの取得に失敗しました\n");
         return LogPlatformFailure(L"CoCreateInstance(DirectMusic)", hr);
     }
-    IDirectMusic8 *music8 = nullptr;
-    hr = music->QueryInterface(IID_IDirectMusic8, reinterpret_cast<void **>(&music8));
-    if (FAILED(hr) || music8 == nullptr) {
+    ComRef<IDirectMusic8> music8;
+    hr = music->QueryInterface(IID_IDirectMusic8, music8.PutVoid());
+    if (FAILED(hr) || !music8) {
         AddLogStringWide(L"DirectMusic8 オブジェクトの取得に失敗しました\n");
-        music->Release();
         return LogPlatformFailure(L"IDirectMusic::QueryInterface(IDirectMusic8)", hr);
     }
     static_assert(sizeof(DMUS_PORTCAPS) == 308, "the 308-byte port description");
@@ -68,8 +60,6 @@ int LogPorts(void)
         AddLogFormat(L"%s  Device%d:%s ", caps.dwClass == DMUS_PC_OUTPUTCLASS ? L"Output port" : L"Input port",
                      int(index), description);
     }
-    music8->Release();
-    music->Release();
     return 0;
 }
 

@@ -7,6 +7,7 @@
 #include "zovuz/core/memory/memory.h"
 #include "zovuz/core/system_info.h"
 #include "zovuz/core/windows/api_table.h"
+#include "zovuz/core/com_ref.h"
 
 #include <new>
 
@@ -16,15 +17,6 @@ const IID IID_D_ITfCandidateListUIElement = {
     0xea1ea138, 0x19df, 0x11d7, {0xa6, 0xd2, 0x00, 0x06, 0x5b, 0x84, 0x43, 0x5c}};
 
 namespace {
-
-template <class T>
-void ReleaseAndClear(T *&Object)
-{
-    if (Object != NULL) {
-        Object->Release();
-        Object = NULL;
-    }
-}
 
 // The element behind an id of the thread manager's UI element manager, or null.
 ITfUIElement *FindUIElement(DWORD Id)

@@ -5,16 +5,11 @@
 #include "zovuz/core/text/log.h"
 #include "zovuz/core/desktop/window.h"
 #include "zovuz/core/windows/api_table.h"
+#include "zovuz/core/com_ref.h"
 
 #include <string.h>
 
 namespace {
-
-void ReleaseDevice(IDirectInputDevice8W *&Device)
-{
-    if (Device != NULL) Device->Release();
-    Device = NULL;
-}
 
 // The DirectInput 8 object, created through the Windows API table and initialised for this
 // program. Null (logged) on failure, with the call that failed and its code in *Failed and
@@ -75,7 +70,7 @@ void StartMouseDevice(IDirectInput8W *Object)
     const wchar_t *failed = NULL;
     HRESULT hr = CreateInputDevice(Object, GUID_SysMouse, GetMouseDataFormat(), &mouse, &failed);
     if (failed != NULL) {
-        ReleaseDevice(mouse);
+        ReleaseAndClear(mouse);
         AddLogStringWide(L"マウスデバイスの取得に失敗しました\n");
         LogPlatformFailure(failed, hr);
         return;
@@ -91,7 +86,7 @@ void StartKeyboardDevice(IDirectInput8W *Object)
     IDirectInputDevice8W *keyboard = NULL;
     const wchar_t *failed = NULL;
     HRESULT failure = CreateInputDevice(Object, GUID_SysKeyboard, GetKeyboardDataFormat(), &keyboard, &failed);
-    if (failed != NULL) ReleaseDevice(keyboard);
+    if (failed != NULL) ReleaseAndClear(keyboard);
     if (keyboard != NULL) {
         DIPROPDWORD buffer = {};
         buffer.diph.dwSize = sizeof(buffer);
@@ -105,11 +100,11 @@ void StartKeyboardDevice(IDirectInput8W *Object)
 
         HANDLE event = StartDeviceEvent(keyboard, L"キーボードイベントのセットアップが失敗しました\n");
         if (event == NULL) {
-            ReleaseDevice(keyboard);
+            ReleaseAndClear(keyboard);
         } else if (FAILED(failure = keyboard->Acquire()) && FAILED(failure = keyboard->Acquire())) {
             failed = L"IDirectInputDevice8::Acquire";
             keyboard->SetEventNotification(NULL);
-            ReleaseDevice(keyboard);
+            ReleaseAndClear(keyboard);
             CloseHandle(event);
         } else {
             s.KeyboardDevice = keyboard;
@@ -198,7 +193,7 @@ int TerminateDirectInput(void)
     if (s.KeyboardDevice != NULL) {
         s.KeyboardDevice->SetEventNotification(NULL);
         s.KeyboardDevice->Unacquire();
-        ReleaseDevice(s.KeyboardDevice);
+        ReleaseAndClear(s.KeyboardDevice);
     }
     if (s.KeyboardEvent != NULL) {
         CloseHandle(s.KeyboardEvent);
@@ -206,7 +201,7 @@ int TerminateDirectInput(void)
     }
     if (s.MouseDevice != NULL) {
         s.MouseDevice->Unacquire();
-        ReleaseDevice(s.MouseDevice);
+        ReleaseAndClear(s.MouseDevice);
     }
     s.DirectInput->Release();
     s.DirectInput = NULL;

@@ -1,6 +1,7 @@
 // The call layer's module and device functions: the two DLLs, the factory, the device with its
 // contexts, the end of them all, the multisample negotiation and the live-object dump.
 #include "zovuz/d3d11/calls/windows/d3d11_calls.h"
+#include "zovuz/core/zovuz_core.h"
 
 D3D11CallLayerData D3D11CallLayer;
 
@@ -46,14 +47,6 @@ int StepFailed()
 {
     AddLogStringWide(L"失敗\n");
     return -1;
-}
-
-template <typename T>
-void ReleaseAndClear(T *&Object)
-{
-    if (Object == nullptr) return;
-    Object->Release();
-    Object = nullptr;
 }
 
 void EndContext(ID3D11DeviceContext *&Context)

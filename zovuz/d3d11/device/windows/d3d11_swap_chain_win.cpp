@@ -3,6 +3,7 @@
 #include "zovuz/d3d11/device/windows/d3d11_swap_chain_win.h"
 
 #include "zovuz/d3d11/state/windows/d3d11_device_state_win.h"
+#include "zovuz/core/zovuz_core.h"
 
 D3D11ScreenData D3D11Screen;
 
@@ -96,12 +97,9 @@ int ReleaseRecordObjects(int Index)
 void ReleaseTextureWithViews(ID3D11Texture2D *&Texture, ID3D11ShaderResourceView *&ShaderResourceView,
                              ID3D11RenderTargetView *&RenderTargetView)
 {
-    D3D11ShaderResourceView_Release(ShaderResourceView);
-    ShaderResourceView = nullptr;
-    D3D11RenderTargetView_Release(RenderTargetView);
-    RenderTargetView = nullptr;
-    D3D11Texture2D_Release(Texture);
-    Texture = nullptr;
+    ReleaseAndClear(ShaderResourceView, D3D11ShaderResourceView_Release);
+    ReleaseAndClear(RenderTargetView, D3D11RenderTargetView_Release);
+    ReleaseAndClear(Texture, D3D11Texture2D_Release);
 }
 
 int Graphics_D3D11_CreateSwapChain(HWND Window, int ScreenSizeFlag)

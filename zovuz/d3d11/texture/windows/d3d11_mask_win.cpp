@@ -11,6 +11,7 @@
 #include "zovuz/d3d11/device/windows/d3d11_swap_chain_win.h"
 #include "zovuz/d3d11/texture/windows/d3d11_transfer_win.h"
 #include "zovuz/d3d11/texture/windows/d3d11_texture_desc_win.h"
+#include "zovuz/core/zovuz_core.h"
 
 D3D11MaskData D3D11Mask;
 
@@ -18,22 +19,15 @@ namespace {
 
 D3D11MaskData &M = D3D11Mask;
 
-template <typename T>
-void Release(T *&Object, ULONG (*ReleaseFunction)(T *))
-{
-    if (Object != nullptr) ReleaseFunction(Object);
-    Object = nullptr;
-}
-
 void ReleaseScreenObjects(ID3D11Texture2D *&Texture, ID3D11ShaderResourceView *&View, ID3D11RenderTargetView *&Target)
 {
     // A target the cache still binds goes off the device first.
     for (int i = 0; i < D3D11_RENDER_TARGET_NUM; ++i)
         if (Texture != nullptr && D3D11DeviceState.RenderTarget[i] == Texture)
             Graphics_D3D11_DeviceState_SetRenderTarget(nullptr, nullptr, i);
-    Release(Target, D3D11RenderTargetView_Release);
-    Release(View, D3D11ShaderResourceView_Release);
-    Release(Texture, D3D11Texture2D_Release);
+    ReleaseAndClear(Target, D3D11RenderTargetView_Release);
+    ReleaseAndClear(View, D3D11ShaderResourceView_Release);
+    ReleaseAndClear(Texture, D3D11Texture2D_Release);
 }
 
 D3D11_TEXTURE2D_DESC MaskTextureDesc(int Width, int Height, int Format, UINT Bind)
@@ -126,8 +120,8 @@ int Graphics_D3D11_Mask_SaveOldScreen(void)
     M.ScreenTexture = nullptr;
     M.ScreenSRV = nullptr;
     M.ScreenRTV = nullptr;
-    Release(M.ImageSRV, D3D11ShaderResourceView_Release);
-    Release(M.ImageTexture, D3D11Texture2D_Release);
+    ReleaseAndClear(M.ImageSRV, D3D11ShaderResourceView_Release);
+    ReleaseAndClear(M.ImageTexture, D3D11Texture2D_Release);
     return 0;
 }
 
@@ -210,8 +204,8 @@ int Graphics_D3D11_Mask_ReleaseScreen(void)
 {
     ReleaseScreenObjects(M.ScreenTexture, M.ScreenSRV, M.ScreenRTV);
     ReleaseScreenObjects(M.OldScreenTexture, M.OldScreenSRV, M.OldScreenRTV);
-    Release(M.ImageSRV, D3D11ShaderResourceView_Release);
-    Release(M.ImageTexture, D3D11Texture2D_Release);
+    ReleaseAndClear(M.ImageSRV, D3D11ShaderResourceView_Release);
+    ReleaseAndClear(M.ImageTexture, D3D11Texture2D_Release);
     M.TargetTexture = nullptr;
     M.TargetSRV = nullptr;
     M.TargetRTV = nullptr;

@@ -6,17 +6,11 @@
 #include "zovuz/d3d9/device/windows/d3d9_device_win.h"
 #include "zovuz/d3d9/shader/windows/d3d9_shader_constant_win.h"
 #include "zovuz/d3d9/shader/windows/d3d9_shader_win.h"
+#include "zovuz/core/zovuz_core.h"
 
 D3D9BackendData D3D9Backend = {0, {-0.5f, -0.5f}, nullptr, nullptr, nullptr, nullptr};
 
 namespace {
-
-template <typename T>
-void ReleaseAndClear(T *&Object)
-{
-    if (Object != nullptr) Direct3D9_ReleaseObject(Object);
-    Object = nullptr;
-}
 
 // A back-end part of a handle record: its objects released from the last slot to the first
 // (a shadow map's depth surface, colour surface, then texture).
@@ -33,8 +27,8 @@ void ReleaseBackendObjects(GraphicsBackendObjectData *Part)
 int FailInitialize()
 {
     D3D9ScreenData &s = D3D9Screen;
-    ReleaseAndClear(s.ZBuffer);
-    ReleaseAndClear(D3D9DeviceCapsInfo.BackBuffer);
+    ReleaseAndClear(s.ZBuffer, Direct3D9_ReleaseObject);
+    ReleaseAndClear(D3D9DeviceCapsInfo.BackBuffer, Direct3D9_ReleaseObject);
     Direct3DDevice9_ReleaseDevice();
     D3D9Backend.SceneOpenFlag = 0;
     Direct3D9_Release();
@@ -89,10 +83,10 @@ int Graphics_D3D9_TerminateDevice(void)
         ChangeDisplaySettingsA(nullptr, 0);
         s.DisplayModeChangedFlag = 0;
     }
-    ReleaseAndClear(s.ZBuffer);
-    ReleaseAndClear(s.SubBackBufferSurface);
-    ReleaseAndClear(s.SubBackBufferTexture);
-    ReleaseAndClear(D3D9DeviceCapsInfo.BackBuffer);
+    ReleaseAndClear(s.ZBuffer, Direct3D9_ReleaseObject);
+    ReleaseAndClear(s.SubBackBufferSurface, Direct3D9_ReleaseObject);
+    ReleaseAndClear(s.SubBackBufferTexture, Direct3D9_ReleaseObject);
+    ReleaseAndClear(D3D9DeviceCapsInfo.BackBuffer, Direct3D9_ReleaseObject);
     Direct3DDevice9_ReleaseDevice();
     D3D9Backend.SceneOpenFlag = 0;
     Direct3D9_Release();

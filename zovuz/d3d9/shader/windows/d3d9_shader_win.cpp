@@ -3,15 +3,9 @@
 
 #include "zovuz/d3d9/device/windows/d3d9_device_win.h"
 #include "zovuz/d3d9/shader/windows/d3d9_shader_constant_win.h"
+#include "zovuz/core/zovuz_core.h"
 
 namespace {
-
-template <typename T>
-void ReleaseAndClear(T *&Object)
-{
-    if (Object != nullptr) Direct3D9_ReleaseObject(Object);
-    Object = nullptr;
-}
 
 // How one file of the base archive turned out.
 enum class Created { Made, NotFound, Failed };
@@ -106,10 +100,10 @@ int Graphics_D3D9_Shader_Initialize(void)
 int Graphics_D3D9_Shader_Terminate(void)
 {
     D3D9BaseShaderData &s = D3D9BaseShaders;
-    ReleaseAndClear(s.Vertex2D);
-    for (IDirect3DPixelShader9 *&shader : s.NoneTex) ReleaseAndClear(shader);
-    for (IDirect3DPixelShader9 *&shader : s.Blend) ReleaseAndClear(shader);
-    for (IDirect3DPixelShader9 *&shader : s.Mask) ReleaseAndClear(shader);
-    for (IUnknown *&object : s.Further) ReleaseAndClear(object);
+    ReleaseAndClear(s.Vertex2D, Direct3D9_ReleaseObject);
+    for (IDirect3DPixelShader9 *&shader : s.NoneTex) ReleaseAndClear(shader, Direct3D9_ReleaseObject);
+    for (IDirect3DPixelShader9 *&shader : s.Blend) ReleaseAndClear(shader, Direct3D9_ReleaseObject);
+    for (IDirect3DPixelShader9 *&shader : s.Mask) ReleaseAndClear(shader, Direct3D9_ReleaseObject);
+    for (IUnknown *&object : s.Further) ReleaseAndClear(object, Direct3D9_ReleaseObject);
     return 0;
 }

@@ -61,13 +61,6 @@ struct GraphParts
     }
 };
 
-template <class T>
-void ReleaseAndClear(T *&Object)
-{
-    if (Object != nullptr) Object->Release();
-    Object = nullptr;
-}
-
 int Fail(const wchar_t *Message)
 {
     AddLogStringWide(Message);
@@ -85,32 +78,21 @@ void FreeState(DShowMp3State *State)
 // input pin and no output pin is disconnected and its upstream pin connected to the null one.
 HRESULT ReplaceRenderer(IGraphBuilder *Graph, IBaseFilter *NullRenderer)
 {
-    IEnumFilters *filters = nullptr;
-    HRESULT hr = Graph->EnumFilters(&filters);
+    ComRef<IEnumFilters> filters;
+    HRESULT hr = Graph->EnumFilters(filters.Put());
     if (FAILED(hr)) return hr;
-    IBaseFilter *filter = nullptr;
-    hr = E_FAIL;
-    while (filters->Next(1, &filter, nullptr) == S_OK) {
-        IPin *input = GetFilterPinByDirection(filter, 0);
-        IPin *output = GetFilterPinByDirection(filter, 1);
-        IPin *upstream = nullptr;
-        bool renderer =
-            filter != NullRenderer && input != nullptr && output == nullptr && SUCCEEDED(input->ConnectedTo(&upstream));
-        if (renderer) {
-            Graph->Disconnect(upstream);
-            Graph->Disconnect(input);
-            IPin *nullInput = GetFilterPinByDirection(NullRenderer, 0);
-            hr = nullInput != nullptr ? Graph->Connect(upstream, nullInput) : E_FAIL;
-            if (nullInput != nullptr) nullInput->Release();
-        }
-        if (upstream != nullptr) upstream->Release();
-        if (input != nullptr) input->Release();
-        if (output != nullptr) output->Release();
-        filter->Release();
-        if (renderer) break;
+    ComRef<IBaseFilter> filter;
+    while (filters->Next(1, filter.Put(), nullptr) == S_OK) {
+        ComRef<IPin> input(GetFilterPinByDirection(filter.Get(), 0));
+        ComRef<IPin> output(GetFilterPinByDirection(filter.Get(), 1));
+        ComRef<IPin> upstream;
+        if (filter.Get() == NullRenderer || !input || output || FAILED(input->ConnectedTo(upstream.Put()))) continue;
+        Graph->Disconnect(upstream.Get());
+        Graph->Disconnect(input.Get());
+        ComRef<IPin> nullInput(GetFilterPinByDirection(NullRenderer, 0));
+        return nullInput ? Graph->Connect(upstream.Get(), nullInput.Get()) : E_FAIL;
     }
-    filters->Release();
-    return hr;
+    return E_FAIL;
 }
 
 int SoundConvert_DecodeMP3ToPCM(const StreamFunctionTable *Stream, void *StreamData, void **StateOut, void *FormatOut,
@@ -304,18 +286,14 @@ HRESULT MP3SampleGrabberCallback(IMediaSample *Sample, REFERENCE_TIME *, REFEREN
 
 IPin *GetFilterPinByDirection(IBaseFilter *Filter, int Direction)
 {
-    IEnumPins *pins = nullptr;
-    if (FAILED(Filter->EnumPins(&pins))) return nullptr;
-    IPin *pin = nullptr, *found = nullptr;
-    while (found == nullptr && pins->Next(1, &pin, nullptr) == S_OK) {
+    ComRef<IEnumPins> pins;
+    if (FAILED(Filter->EnumPins(pins.Put()))) return nullptr;
+    ComRef<IPin> pin;
+    while (pins->Next(1, pin.Put(), nullptr) == S_OK) {
         PIN_DIRECTION direction;
-        if (SUCCEEDED(pin->QueryDirection(&direction)) && (int)direction == Direction)
-            found = pin;
-        else
-            pin->Release();
+        if (SUCCEEDED(pin->QueryDirection(&direction)) && (int)direction == Direction) return pin.Detach();
     }
-    pins->Release();
-    return found;
+    return nullptr;
 }
 
 void SoundConvert_RegisterPlatformMethods(void)
