@@ -14,10 +14,11 @@ TEST_F(D3D9Device, StartsOnTheExDeviceAndLogsWhatItChose)
     LogAppendReader log;
     ASSERT_EQ(0, Graphics_D3D9_Initialize());
     const std::wstring text = log.Appended();
-    for (const wchar_t *line : {L"IDirect3D9Ex オブジェクトを取得します.... 成功", L"IDirect3DDevice9Ex オブジェクトを取得します.... ",
-                                L"画面のフォーマットは D3DFMT_X8R8G8B8 です", L"16bit カラーフォーマットは D3DFMT_R5G6B5 です",
-                                L"24bit Zバッファフォーマットは D3DFMT_D24X8 です", L"ＤＸＴ１テクスチャフォーマットはD3DFMT_DXT1 です",
-                                L"最大テクスチャサイズ　幅:", L"Ｚバッファを作成します.... 成功"})
+    for (const wchar_t *line :
+         {L"IDirect3D9Ex オブジェクトを取得します.... 成功", L"IDirect3DDevice9Ex オブジェクトを取得します.... ",
+          L"画面のフォーマットは D3DFMT_X8R8G8B8 です", L"16bit カラーフォーマットは D3DFMT_R5G6B5 です",
+          L"24bit Zバッファフォーマットは D3DFMT_D24X8 です", L"ＤＸＴ１テクスチャフォーマットはD3DFMT_DXT1 です",
+          L"最大テクスチャサイズ　幅:", L"Ｚバッファを作成します.... 成功"})
         EXPECT_TRUE(Contains(text, line)) << "missing: " << testing::PrintToString(std::wstring(line));
     EXPECT_EQ(1, Direct3D9Ex_IsValid());
     EXPECT_EQ(1, GraphicsState.HardwareInUseFlag);
@@ -34,8 +35,8 @@ TEST_F(D3D9Device, StartsOnTheExDeviceAndLogsWhatItChose)
     EXPECT_EQ(0, Graphics_D3D9_Terminate());  // twice is harmless
 }
 
-HRESULT FailingCreateDeviceEx(IDirect3D9Ex *, UINT, D3DDEVTYPE, HWND, DWORD, D3DPRESENT_PARAMETERS *, D3DDISPLAYMODEEX *,
-                              IDirect3DDevice9Ex **)
+HRESULT FailingCreateDeviceEx(IDirect3D9Ex *, UINT, D3DDEVTYPE, HWND, DWORD, D3DPRESENT_PARAMETERS *,
+                              D3DDISPLAYMODEEX *, IDirect3DDevice9Ex **)
 {
     D3D9Hooks.Calls.push_back("CreateDeviceEx");
     return D3DERR_NOTAVAILABLE;
@@ -50,6 +51,7 @@ TEST_F(D3D9Device, AFailedExDeviceIsMadeAgainWithoutEx)
     // Both vertex processings were tried on the Ex object, then a fresh plain object made the device.
     EXPECT_EQ(2u, D3D9Hooks.Calls.size());
     EXPECT_TRUE(Contains(text, L"Direct3DDevice9Ex の作成に失敗しました"));
+    EXPECT_TRUE(Contains(text, L"IDirect3D9Ex::CreateDeviceEx failed: 0x8876086A"));  // the refusal's code
     EXPECT_TRUE(Contains(text, L"IDirect3D9 オブジェクトを取得します.... 成功"));
     EXPECT_TRUE(Contains(text, L"IDirect3DDevice9 オブジェクトを取得します.... "));
     EXPECT_EQ(0, Direct3D9Ex_IsValid());
@@ -76,11 +78,23 @@ struct RefusalCase
 TEST_F(D3D9Device, ADeviceWithoutAFormatTakesItsFallBackOrFails)
 {
     const RefusalCase cases[] = {
-        {"no 16-bit colour", {D3D9FMT_R5G6B5, D3D9FMT_X1R5G5B5}, -1, 0, 0,
+        {"no 16-bit colour",
+         {D3D9FMT_R5G6B5, D3D9FMT_X1R5G5B5},
+         -1,
+         0,
+         0,
          L"使用できる 16bit カラーフォーマットが見つかりませんでした"},
-        {"no DXT3", {D3D9FMT_DXT3}, 0, D3D9_FORMAT_SLOT_DXT1 + 2, D3D9FMT_A8R8G8B8,
+        {"no DXT3",
+         {D3D9FMT_DXT3},
+         0,
+         D3D9_FORMAT_SLOT_DXT1 + 2,
+         D3D9FMT_A8R8G8B8,
          L"ＤＸＴ３テクスチャフォーマットは使えません"},
-        {"no 24-bit Z", {D3D9FMT_D24X8, D3D9FMT_D32}, 0, D3D9_FORMAT_SLOT_ZBUFFER24, D3D9FMT_D16,
+        {"no 24-bit Z",
+         {D3D9FMT_D24X8, D3D9FMT_D32},
+         0,
+         D3D9_FORMAT_SLOT_ZBUFFER24,
+         D3D9FMT_D16,
          L"24bit Zバッファフォーマットは D3DFMT_D16 です"},
     };
     D3D9Calls.Direct3D9_CheckDeviceFormat = RefusingCheckDeviceFormat;
@@ -143,7 +157,9 @@ TEST_F(D3D9Device, AFailedZBufferUndoesTheStart)
     D3D9Hooks.FailDepthSurfaceFrom = 1;
     LogAppendReader log;
     EXPECT_EQ(-1, Graphics_D3D9_Startup());
-    EXPECT_TRUE(Contains(log.Appended(), L"Ｚバッファの作成に失敗しました"));
+    const std::wstring text = log.Appended();
+    EXPECT_TRUE(Contains(text, L"Ｚバッファの作成に失敗しました"));
+    EXPECT_TRUE(Contains(text, L"IDirect3DDevice9::CreateDepthStencilSurface failed: 0x8007000E"));
     EXPECT_EQ(nullptr, D3D9Screen.ZBuffer);
 }
 
@@ -161,7 +177,7 @@ TEST_F(D3D9Device, TheTwelveVertexDeclarationsAreMadeAndReleased)
         UINT count = MAXD3DDECLLENGTH + 1;
         ASSERT_EQ(D3D_OK, D3D9Screen.VertexDeclaration[i]->GetDeclaration(elements, &count));
         const D3DVERTEXELEMENT9 &last = elements[count - 2];  // before D3DDECL_END
-        const UINT lastSize[] = {4, 8, 12, 16, 4};           // FLOAT1-4, D3DCOLOR
+        const UINT lastSize[] = {4, 8, 12, 16, 4};            // FLOAT1-4, D3DCOLOR
         EXPECT_EQ(sizes[i], last.Offset + lastSize[last.Type]) << "declaration " << i;
     }
     Graphics_D3D9_ReleaseVertexDeclarations();

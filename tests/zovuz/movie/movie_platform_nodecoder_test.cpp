@@ -44,6 +44,8 @@ TEST_F(NoDecoders, EveryPlatformOpenFailsCleanly)
     EXPECT_NE(std::wstring::npos, text.find(L"Movie File Open Error : " + avi)) << text;
     EXPECT_NE(std::wstring::npos, text.find(L"Movie File Open Error : " + grayGiven)) << text;
     EXPECT_NE(std::wstring::npos, text.find(L"ムービーファイルオープン処理時にエラーが発生しました")) << text;
+    // Beside the messages, the call the graph gave up on and its code.
+    EXPECT_NE(std::wstring::npos, text.find(L"IGraphBuilder::RenderFile failed: 0x")) << text;
     EXPECT_EQ(before, TempFiles()) << "a temporary copy was left behind";
     EXPECT_EQ(std::string(bytes.begin(), bytes.end()), ReadFileBytes(avi)) << "the user's file changed";
 }
@@ -63,6 +65,7 @@ TEST_F(NoDecoders, PlatformSoundConversionsFailAndTheNextFileConverts)
     }
     std::wstring text = log.Appended();
     EXPECT_NE(std::wstring::npos, text.find(L"グラフの構築に失敗しました")) << text;
+    EXPECT_NE(std::wstring::npos, text.find(L"IGraphBuilder::Render failed: 0x")) << text;
 
     {
         MemConverter next(ReadSoundFixture("mp3_cbr_44100_stereo.mp3"));

@@ -139,7 +139,8 @@ TEST_F(D3D9Startup, RebuildsRunTheLostAndRestoreCallbacksAndMakeANewZBuffer)
     D3D9Hooks.DeviceNotResetAnswers = 1;
     EXPECT_EQ(0, Graphics_Hardware_RestoreLostDevice());
     EXPECT_EQ(0, Graphics_Hardware_RestoreLostDevice());
-    const std::vector<std::string> once = {"TestCooperativeLevel", "lost", kDepth512, "restored", "TestCooperativeLevel"};
+    const std::vector<std::string> once = {"TestCooperativeLevel", "lost", kDepth512, "restored",
+                                           "TestCooperativeLevel"};
     EXPECT_EQ(once, Events);
 
     // Releasing the device objects twice is harmless; the rebuild brings the device back.
@@ -262,7 +263,11 @@ protected:
 TEST_F(D3D9StartupWithoutD3D9, TheSameStartLandsOnTheSoftwareRenderer)
 {
     ASSERT_EQ(0, LibraryInit());
-    EXPECT_NE(std::wstring::npos, ReadLogText().find(L"d3d9.dll の読み込みに失敗しました"));
+    const std::wstring log = ReadLogText();
+    EXPECT_NE(std::wstring::npos, log.find(L"d3d9.dll の読み込みに失敗しました"));
+    // Beside it, the call that failed and the loader's code (not 0: the load did fail).
+    EXPECT_NE(std::wstring::npos, log.find(L"LoadLibraryW(d3d9.dll) failed: 0x"));
+    EXPECT_EQ(std::wstring::npos, log.find(L"LoadLibraryW(d3d9.dll) failed: 0x00000000"));
     EXPECT_EQ(GRAPHICS_API_SOFTWARE, GetGraphicsAPIType());
     ASSERT_EQ(0, ShowColor(30, 60, 90));
     EXPECT_EQ(0, WrongPixels(0x1E3C5A));

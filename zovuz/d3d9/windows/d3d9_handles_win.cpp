@@ -24,6 +24,13 @@ int Fail(const wchar_t *Line)
     return -1;
 }
 
+// A creation given up because the device refused it: the line, then the call and its answer.
+int Fail(const wchar_t *Line, const wchar_t *Call, HRESULT Result)
+{
+    AddLogStringWide(Line);
+    return LogPlatformFailure(Call, (unsigned long)Result);
+}
+
 void ReleaseSlot(GraphicsBackendObjectData *Part, int Slot)
 {
     if (Part == nullptr || Part->Object[Slot] == nullptr) return;
@@ -97,10 +104,13 @@ int Graphics_D3D9_CreateShaderHandle(ShaderHandleData *Shader, int IsVertexShade
     HandleInfo *info = HandleCheck(Shader->Info.Handle);
     if (info != &Shader->Info || (info->ASyncLoadCount != 0 && !ASyncThread)) return fail();
 
-    if (FAILED(CreateShaderObject(IsVertexShader, Code, &object, ASyncThread)) || object == nullptr) {
+    const HRESULT hr = CreateShaderObject(IsVertexShader, Code, &object, ASyncThread);
+    if (FAILED(hr) || object == nullptr) {
         object = nullptr;
-        AddLogStringWide(IsVertexShader ? L"頂点シェーダーの作成に失敗しました\n"
-                                        : L"ピクセルシェーダーの作成に失敗しました\n");
+        if (IsVertexShader)
+            Fail(L"頂点シェーダーの作成に失敗しました\n", L"IDirect3DDevice9::CreateVertexShader", hr);
+        else
+            Fail(L"ピクセルシェーダーの作成に失敗しました\n", L"IDirect3DDevice9::CreatePixelShader", hr);
         return fail();
     }
     void *copy = DXALLOC((size_t)CodeSize);
@@ -156,24 +166,27 @@ int Graphics_D3D9_SetupShadowMap(ShadowMapHandleData *ShadowMap, int ASyncThread
     if (format == 0 || depthFormat == 0)
         return Fail(L"シャドウマップデータ用のフォーマットで作成できるテクスチャフォーマットがありませんでした\n");
     const UINT width = (UINT)ShadowMap->Width, height = (UINT)ShadowMap->Height;
+    HRESULT hr = S_OK;
     if (part.Object[D3D9_SHADOW_MAP_DEPTH] == nullptr &&
-        FAILED(Direct3DDevice9_CreateDepthStencilSurface_ASync(
-            width, height, depthFormat, D3DMULTISAMPLE_NONE, 0, FALSE,
-            (IDirect3DSurface9 **)&part.Object[D3D9_SHADOW_MAP_DEPTH], nullptr, ASyncThread))) {
+        FAILED(hr = Direct3DDevice9_CreateDepthStencilSurface_ASync(
+                   width, height, depthFormat, D3DMULTISAMPLE_NONE, 0, FALSE,
+                   (IDirect3DSurface9 **)&part.Object[D3D9_SHADOW_MAP_DEPTH], nullptr, ASyncThread))) {
         part.Object[D3D9_SHADOW_MAP_DEPTH] = nullptr;
-        return Fail(L"シャドウマップ用深度サーフェスの作成に失敗しました\n");
+        return Fail(L"シャドウマップ用深度サーフェスの作成に失敗しました\n",
+                    L"IDirect3DDevice9::CreateDepthStencilSurface", hr);
     }
     if (part.Object[D3D9_SHADOW_MAP_TEXTURE] != nullptr) return 0;
     IDirect3DTexture9 *texture = nullptr;
-    if (FAILED(Direct3DDevice9_CreateTexture_ASync(width, height, 1, D3DUSAGE_RENDERTARGET, format, D3DPOOL_DEFAULT,
-                                                   &texture, nullptr, ASyncThread)) ||
-        texture == nullptr)
-        return Fail(L"シャドウマップ用テクスチャの作成に失敗しました\n");
+    hr = Direct3DDevice9_CreateTexture_ASync(width, height, 1, D3DUSAGE_RENDERTARGET, format, D3DPOOL_DEFAULT, &texture,
+                                             nullptr, ASyncThread);
+    if (FAILED(hr) || texture == nullptr)
+        return Fail(L"シャドウマップ用テクスチャの作成に失敗しました\n", L"IDirect3DDevice9::CreateTexture", hr);
     part.Object[D3D9_SHADOW_MAP_TEXTURE] = texture;
-    if (FAILED(Direct3DTexture9_GetSurfaceLevel_ASync(
-            texture, 0, (IDirect3DSurface9 **)&part.Object[D3D9_SHADOW_MAP_SURFACE], ASyncThread))) {
+    if (FAILED(hr = Direct3DTexture9_GetSurfaceLevel_ASync(
+                   texture, 0, (IDirect3DSurface9 **)&part.Object[D3D9_SHADOW_MAP_SURFACE], ASyncThread))) {
         part.Object[D3D9_SHADOW_MAP_SURFACE] = nullptr;
-        return Fail(L"シャドウマップ用テクスチャのサーフェスアドレスの取得に失敗しました\n");
+        return Fail(L"シャドウマップ用テクスチャのサーフェスアドレスの取得に失敗しました\n",
+                    L"IDirect3DTexture9::GetSurfaceLevel", hr);
     }
     return 0;
 }

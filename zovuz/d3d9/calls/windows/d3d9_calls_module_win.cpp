@@ -151,16 +151,16 @@ DWORD BehaviourFlags(int Hardware)
 
 // The two attempts of a device creation: with the vertex processing read from the caps (unless
 // software was asked for), then with software vertex processing. The attempt that succeeded (1
-// or 2), or 0.
+// or 2), or 0 with the last attempt's answer in *Failure.
 template <typename Create>
-int TryBothVertexProcessings(Create CreateWith)
+int TryBothVertexProcessings(Create CreateWith, HRESULT *Failure)
 {
     D3D9CallLayerData &c = D3D9CallLayer;
     if (c.Settings.SoftwareVertexProcessingFlag != 1 &&
-        SUCCEEDED(CreateWith(BehaviourFlags(c.HardwareVertexProcessing))))
+        SUCCEEDED(*Failure = CreateWith(BehaviourFlags(c.HardwareVertexProcessing))))
         return 1;
     c.HardwareVertexProcessing = 0;
-    if (SUCCEEDED(CreateWith(BehaviourFlags(0)))) return 2;
+    if (SUCCEEDED(*Failure = CreateWith(BehaviourFlags(0)))) return 2;
     return 0;
 }
 
@@ -200,8 +200,9 @@ int Direct3D9_LoadDLL(void)
     if (c.Module != nullptr) return 0;
     c.Module = LoadLibraryW(L"d3d9.dll");
     if (c.Module == nullptr) {
+        const DWORD error = GetLastError();
         AddLogStringWide(L"d3d9.dll の読み込みに失敗しました\n");
-        return -1;
+        return LogPlatformFailure(L"LoadLibraryW(d3d9.dll)", error);
     }
     return 0;
 }
@@ -235,13 +236,16 @@ int Direct3D9_Create(void)
         AddLogStringWide(L"IDirect3D9 オブジェクトを取得します.... ");
         auto create = (Direct3DCreate9Function)(void *)GetProcAddress(c.Module, "Direct3DCreate9");
         if (create == nullptr) {
+            const DWORD error = GetLastError();
             AddLogStringWide(L"Direct3DCreate9 APIのアドレス取得に失敗しました\n");
-            return -1;
+            return LogPlatformFailure(L"GetProcAddress(Direct3DCreate9)", error);
         }
         c.Direct3D = create(SdkVersion);
         if (c.Direct3D == nullptr) {
+            // Direct3DCreate9 answers no code of its own: the thread's last error stands in.
+            const DWORD error = GetLastError();
             AddLogStringWide(L"IDirect3D9 オブジェクトの取得に失敗しました\n");
-            return -1;
+            return LogPlatformFailure(L"Direct3DCreate9", error);
         }
     }
     return LogSucceeded();
@@ -288,17 +292,21 @@ int Direct3D9_CreateDevice(void)
     HWND focus = (HWND)GetMainWindowHandle();
     UINT adapter = AdapterInUse();
     int attempt;
+    HRESULT failure = S_OK;
     if (c.Direct3DEx != nullptr) {
         AddLogStringWide(L"IDirect3DDevice9Ex オブジェクトを取得します.... ");
         IDirect3DDevice9Ex *device = nullptr;
-        attempt = TryBothVertexProcessings([&](DWORD Flags) {
-            D3DPRESENT_PARAMETERS p = parameters;
-            return Direct3D9Ex_CreateDeviceEx(c.Direct3DEx, adapter, D3DDEVTYPE_HAL, focus, Flags, &p,
-                                              windowMode ? nullptr : &mode, &device);
-        });
+        attempt = TryBothVertexProcessings(
+            [&](DWORD Flags) {
+                D3DPRESENT_PARAMETERS p = parameters;
+                return Direct3D9Ex_CreateDeviceEx(c.Direct3DEx, adapter, D3DDEVTYPE_HAL, focus, Flags, &p,
+                                                  windowMode ? nullptr : &mode, &device);
+            },
+            &failure);
         if (attempt == 0 || device == nullptr) {
             c.NoExFlag = 1;
             AddLogStringWide(L"Direct3DDevice9Ex の作成に失敗しました\n");
+            LogPlatformFailure(L"IDirect3D9Ex::CreateDeviceEx", (unsigned long)failure);
             return -2;
         }
         c.DeviceEx = device;
@@ -306,13 +314,15 @@ int Direct3D9_CreateDevice(void)
     } else {
         AddLogStringWide(L"IDirect3DDevice9 オブジェクトを取得します.... ");
         IDirect3DDevice9 *device = nullptr;
-        attempt = TryBothVertexProcessings([&](DWORD Flags) {
-            D3DPRESENT_PARAMETERS p = parameters;
-            return Direct3D9_CreateDeviceObject(adapter, D3DDEVTYPE_HAL, focus, Flags, &p, &device);
-        });
+        attempt = TryBothVertexProcessings(
+            [&](DWORD Flags) {
+                D3DPRESENT_PARAMETERS p = parameters;
+                return Direct3D9_CreateDeviceObject(adapter, D3DDEVTYPE_HAL, focus, Flags, &p, &device);
+            },
+            &failure);
         if (attempt == 0 || device == nullptr) {
             AddLogStringWide(L"Direct3DDevice9 の作成に失敗しました\n");
-            return -1;
+            return LogPlatformFailure(L"IDirect3D9::CreateDevice", (unsigned long)failure);
         }
         c.Device = device;
     }

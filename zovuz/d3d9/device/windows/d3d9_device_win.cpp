@@ -247,10 +247,10 @@ int Graphics_D3D9_CreateDevice(void)
     cache.FVF = 0;
     cache.VertexBuffer = nullptr;
     cache.IndexBuffer = nullptr;
-    if (FAILED(Direct3DDevice9_GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, &info.BackBuffer))) {
+    if (HRESULT hr = Direct3DDevice9_GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, &info.BackBuffer); FAILED(hr)) {
         info.BackBuffer = nullptr;
         AddLogStringWide(L"バックバッファの取得に失敗しました\n");
-        return -1;
+        return LogPlatformFailure(L"IDirect3DDevice9::GetBackBuffer", (unsigned long)hr);
     }
     D3DSURFACE_DESC desc = {};
     Direct3DSurface9_GetDesc(info.BackBuffer, &desc);
@@ -293,13 +293,13 @@ int Graphics_D3D9_CreateZBuffer(void)
     const GraphicsDeviceModeData &mode = GraphicsDeviceMode;
     D3DMULTISAMPLE_TYPE type =
         mode.MultiSampleCount >= 2 ? (D3DMULTISAMPLE_TYPE)mode.MultiSampleCount : D3DMULTISAMPLE_NONE;
-    if (FAILED(Direct3DDevice9_CreateDepthStencilSurface((UINT)width, (UINT)height,
-                                                         (D3DFORMAT)D3D9TextureFormatTable.Format[slot], type,
-                                                         (DWORD)mode.MultiSampleQuality, TRUE, &s.ZBuffer, nullptr)) ||
-        s.ZBuffer == nullptr) {
+    const HRESULT hr = Direct3DDevice9_CreateDepthStencilSurface(
+        (UINT)width, (UINT)height, (D3DFORMAT)D3D9TextureFormatTable.Format[slot], type, (DWORD)mode.MultiSampleQuality,
+        TRUE, &s.ZBuffer, nullptr);
+    if (FAILED(hr) || s.ZBuffer == nullptr) {
         s.ZBuffer = nullptr;
         LogLine(L"Ｚバッファの作成に失敗しました");
-        return -1;
+        return LogPlatformFailure(L"IDirect3DDevice9::CreateDepthStencilSurface", (unsigned long)hr);
     }
     Direct3DDevice9_SetDepthStencilSurface(s.ZBuffer);
     Direct3DDevice9_Clear(0, nullptr, D3DCLEAR_ZBUFFER, 0, 1.0f, 0);
@@ -364,16 +364,17 @@ const D3DVERTEXELEMENT9 *const kUserDeclarations[2] = {kVertex3D, kVertex3DShade
 int Graphics_D3D9_CreateVertexDeclarations(void)
 {
     D3D9ScreenData &s = D3D9Screen;
+    auto create = [](const D3DVERTEXELEMENT9 *Elements, IDirect3DVertexDeclaration9 *&Declaration) {
+        const HRESULT hr = Direct3DDevice9_CreateVertexDeclaration(Elements, &Declaration);
+        if (SUCCEEDED(hr)) return 0;
+        Declaration = nullptr;
+        AddLogStringWide(L"頂点データ宣言の作成に失敗しました\n");
+        return LogPlatformFailure(L"IDirect3DDevice9::CreateVertexDeclaration", (unsigned long)hr);
+    };
     for (int i = 0; i < D3D9_VERTEX_DECLARATION_NUM; ++i)
-        if (FAILED(Direct3DDevice9_CreateVertexDeclaration(kDeclarations[i], &s.VertexDeclaration[i]))) {
-            s.VertexDeclaration[i] = nullptr;
-            return AddLogStringWide(L"頂点データ宣言の作成に失敗しました\n");
-        }
+        if (create(kDeclarations[i], s.VertexDeclaration[i]) < 0) return -1;
     for (int i = 0; i < 2; ++i)
-        if (FAILED(Direct3DDevice9_CreateVertexDeclaration(kUserDeclarations[i], &s.UserVertexDeclaration[i]))) {
-            s.UserVertexDeclaration[i] = nullptr;
-            return AddLogStringWide(L"頂点データ宣言の作成に失敗しました\n");
-        }
+        if (create(kUserDeclarations[i], s.UserVertexDeclaration[i]) < 0) return -1;
     return 0;
 }
 

@@ -255,19 +255,23 @@ int Graphics_D3D9_SetupSubBackBuffer(void)
             s.SubBackBufferTexture = nullptr;
             AddLogFormat(L"サブバックバッファ用テクスチャの作成に失敗しました  Format:%d  SizeX:%d  SizeY:%d ",
                          (int)format, s.SubBackBufferWidth, s.SubBackBufferHeight);
-        } else if (FAILED(Direct3DTexture9_GetSurfaceLevel(s.SubBackBufferTexture, 0, &s.SubBackBufferSurface))) {
+        } else if (HRESULT hr = Direct3DTexture9_GetSurfaceLevel(s.SubBackBufferTexture, 0, &s.SubBackBufferSurface);
+                   FAILED(hr)) {
             s.SubBackBufferSurface = nullptr;
-            return AddLogStringWide(L"サブバックバッファ用テクスチャのサーフェスアドレスの取得に失敗しました\n");
+            AddLogStringWide(L"サブバックバッファ用テクスチャのサーフェスアドレスの取得に失敗しました\n");
+            return LogPlatformFailure(L"IDirect3DTexture9::GetSurfaceLevel", (unsigned long)hr);
         }
     }
     if (s.SubBackBufferSurface == nullptr) {
         D3DMULTISAMPLE_TYPE type =
             mode.MultiSampleCount >= 2 ? (D3DMULTISAMPLE_TYPE)mode.MultiSampleCount : D3DMULTISAMPLE_NONE;
-        if (FAILED(Direct3DDevice9_CreateRenderTarget((UINT)width, (UINT)height, format, type,
-                                                      (DWORD)mode.MultiSampleQuality, FALSE, &s.SubBackBufferSurface,
-                                                      nullptr))) {
+        const HRESULT hr =
+            Direct3DDevice9_CreateRenderTarget((UINT)width, (UINT)height, format, type, (DWORD)mode.MultiSampleQuality,
+                                               FALSE, &s.SubBackBufferSurface, nullptr);
+        if (FAILED(hr)) {
             s.SubBackBufferSurface = nullptr;
-            return AddLogStringWide(L"サブバックバッファの作成に失敗しました\n");
+            AddLogStringWide(L"サブバックバッファの作成に失敗しました\n");
+            return LogPlatformFailure(L"IDirect3DDevice9::CreateRenderTarget", (unsigned long)hr);
         }
     }
     Direct3DDevice9_StretchRect(D3D9DeviceCapsInfo.BackBuffer, nullptr, s.SubBackBufferSurface, nullptr, D3DTEXF_NONE);

@@ -151,9 +151,11 @@ int Graphics_D3D9_RecreateDeviceObjects(void)
     if (D3D9CallLayer.HardwareVertexProcessing || D3D9DeviceCapsInfo.VertexShader20Flag) {
         ForEachHandle<VertexBufferHandleData>(DX_HANDLETYPE_VERTEX_BUFFER, [](VertexBufferHandleData *Buffer) {
             IDirect3DVertexBuffer9 *object = nullptr;
-            if (FAILED(Direct3DDevice9_CreateVertexBuffer((UINT)(Buffer->Num * Buffer->UnitSize), D3DUSAGE_WRITEONLY,
-                                                          0x2D2, D3DPOOL_DEFAULT, &object, nullptr))) {
+            const HRESULT hr = Direct3DDevice9_CreateVertexBuffer(
+                (UINT)(Buffer->Num * Buffer->UnitSize), D3DUSAGE_WRITEONLY, 0x2D2, D3DPOOL_DEFAULT, &object, nullptr);
+            if (FAILED(hr)) {
                 AddLogStringWide(L"頂点バッファの作成に失敗しました\n");
+                LogPlatformFailure(L"IDirect3DDevice9::CreateVertexBuffer", (unsigned long)hr);
                 return;
             }
             Buffer->PF->Object[0] = object;
@@ -162,9 +164,11 @@ int Graphics_D3D9_RecreateDeviceObjects(void)
         ForEachHandle<IndexBufferHandleData>(DX_HANDLETYPE_INDEX_BUFFER, [](IndexBufferHandleData *Buffer) {
             IDirect3DIndexBuffer9 *object = nullptr;
             D3DFORMAT format = Buffer->UnitSize == 4 ? D3DFMT_INDEX32 : D3DFMT_INDEX16;
-            if (FAILED(Direct3DDevice9_CreateIndexBuffer((UINT)(Buffer->Num * Buffer->UnitSize), D3DUSAGE_WRITEONLY,
-                                                         format, D3DPOOL_DEFAULT, &object, nullptr))) {
+            const HRESULT hr = Direct3DDevice9_CreateIndexBuffer(
+                (UINT)(Buffer->Num * Buffer->UnitSize), D3DUSAGE_WRITEONLY, format, D3DPOOL_DEFAULT, &object, nullptr);
+            if (FAILED(hr)) {
                 AddLogStringWide(L"インデックスバッファの作成に失敗しました\n");
+                LogPlatformFailure(L"IDirect3DDevice9::CreateIndexBuffer", (unsigned long)hr);
                 return;
             }
             Buffer->PF->Object[0] = object;

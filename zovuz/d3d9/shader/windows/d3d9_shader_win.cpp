@@ -10,11 +10,17 @@ namespace {
 // How one file of the base archive turned out.
 enum class Created { Made, NotFound, Failed };
 
+// The answer of the last creation that failed.
+HRESULT LastFailure = S_OK;
+
 Created CreatePixel(const char *Name, IDirect3DPixelShader9 **Shader)
 {
     const void *code = D3D9_FindBaseShaderCode(Name);
     if (code == nullptr) return Created::NotFound;
-    return SUCCEEDED(Direct3DDevice9_CreatePixelShader((const DWORD *)code, Shader)) ? Created::Made : Created::Failed;
+    const HRESULT hr = Direct3DDevice9_CreatePixelShader((const DWORD *)code, Shader);
+    if (SUCCEEDED(hr)) return Created::Made;
+    LastFailure = hr;
+    return Created::Failed;
 }
 
 // The base vertex shader and the untextured and blend pixel shaders: a file the archive lacks
@@ -23,9 +29,13 @@ bool CreateBaseShaders()
 {
     D3D9BaseShaderData &s = D3D9BaseShaders;
     const void *vertex = D3D9_FindBaseShaderCode("Base2DVertexShader.vso");
-    if (vertex != nullptr && FAILED(Direct3DDevice9_CreateVertexShader((const DWORD *)vertex, &s.Vertex2D))) {
-        AddLogStringWide(L"２Ｄ描画用基本頂点シェーダーオブジェクトの作成に失敗しました\n");
-        return false;
+    if (vertex != nullptr) {
+        const HRESULT hr = Direct3DDevice9_CreateVertexShader((const DWORD *)vertex, &s.Vertex2D);
+        if (FAILED(hr)) {
+            AddLogStringWide(L"２Ｄ描画用基本頂点シェーダーオブジェクトの作成に失敗しました\n");
+            LogPlatformFailure(L"IDirect3DDevice9::CreateVertexShader", (unsigned long)hr);
+            return false;
+        }
     }
     char name[D3D9_BASE_SHADER_NAME_MAX];
     bool made = true;
@@ -37,7 +47,10 @@ bool CreateBaseShaders()
         D3D9BlendShaderName(D3D9BlendShaderAt(i), name);
         made = CreatePixel(name, &s.Blend[i]) != Created::Failed;
     }
-    if (!made) AddLogStringWide(L"基本シェーダーオブジェクトの作成に失敗しました\n");
+    if (!made) {
+        AddLogStringWide(L"基本シェーダーオブジェクトの作成に失敗しました\n");
+        LogPlatformFailure(L"IDirect3DDevice9::CreatePixelShader", (unsigned long)LastFailure);
+    }
     return made;
 }
 
@@ -47,13 +60,16 @@ bool CreateMaskShaders()
 {
     D3D9BaseShaderData &s = D3D9BaseShaders;
     char name[D3D9_BASE_SHADER_NAME_MAX];
-    bool made = true;
-    for (int i = 0; i < D3D9_MASK_SHADER_NUM && made; i++) {
+    Created created = Created::Made;
+    for (int i = 0; i < D3D9_MASK_SHADER_NUM && created == Created::Made; i++) {
         int channel = 0, reverse = 0;
         D3D9MaskShaderName(i, name, &channel, &reverse);
-        made = CreatePixel(name, &s.Mask[i]) == Created::Made;
+        created = CreatePixel(name, &s.Mask[i]);
     }
+    const bool made = created == Created::Made;
     if (!made) AddLogStringWide(L"マスク処理用シェーダーオブジェクトの作成に失敗しました\n");
+    if (created == Created::Failed)
+        LogPlatformFailure(L"IDirect3DDevice9::CreatePixelShader", (unsigned long)LastFailure);
     return made;
 }
 

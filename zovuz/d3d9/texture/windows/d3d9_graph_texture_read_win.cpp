@@ -74,10 +74,12 @@ int Graphics_D3D9_LockBackBuffer(const ImageRect *Rect, BASEIMAGE *Image, int, G
         lock = D3D9BackBufferLockData{source, -1, ownSource};
     } else {
         IDirect3DSurface9 *target = nullptr;
-        if (FAILED(Direct3DDevice9_CreateRenderTarget((UINT)width, (UINT)height, desc.Format, D3DMULTISAMPLE_NONE, 0,
-                                                      FALSE, &target, nullptr))) {
+        if (HRESULT hr = Direct3DDevice9_CreateRenderTarget((UINT)width, (UINT)height, desc.Format, D3DMULTISAMPLE_NONE,
+                                                            0, FALSE, &target, nullptr);
+            FAILED(hr)) {
             if (ownSource) Direct3D9_ReleaseObject(source);
-            return Fail(L"バックバッファロック用描画可能サーフェスの作成に失敗しました\n");
+            Fail(L"バックバッファロック用描画可能サーフェスの作成に失敗しました\n");
+            return LogPlatformFailure(L"IDirect3DDevice9::CreateRenderTarget", (unsigned long)hr);
         }
         const int index = Graphics_D3D9_AcquireMemorySurfaceWaiting(width, height, (unsigned)desc.Format, 0);
         if (index < 0) {

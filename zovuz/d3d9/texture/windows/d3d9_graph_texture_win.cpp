@@ -15,6 +15,13 @@ int Fail(const wchar_t *Line)
     return -1;
 }
 
+// A creation or load given up because the device refused it: the line, then the call and its answer.
+int Fail(const wchar_t *Line, const wchar_t *Call, HRESULT Result)
+{
+    AddLogStringWide(Line);
+    return LogPlatformFailure(Call, (unsigned long)Result);
+}
+
 template <typename T>
 T *&Slot(const GraphTextureEntry &Entry, int Which)
 {
@@ -53,12 +60,13 @@ struct TextureSettings
 int CreateRenderObjects(const GraphTextureEntry &Entry, const GraphImageRecord &Image, const TextureSettings &T)
 {
     IDirect3DSurface9 *&render = Slot<IDirect3DSurface9>(Entry, D3D9_OBJECT_RENDER_SURFACE);
+    HRESULT hr = S_OK;
     if (T.MultiSample != D3DMULTISAMPLE_NONE && render == nullptr &&
-        FAILED(Direct3DDevice9_CreateRenderTarget_ASync((UINT)Entry.TexWidth, (UINT)Entry.TexHeight, T.Format,
-                                                        T.MultiSample, T.Quality, FALSE, &render, nullptr,
-                                                        T.ASyncThread))) {
+        FAILED(hr = Direct3DDevice9_CreateRenderTarget_ASync((UINT)Entry.TexWidth, (UINT)Entry.TexHeight, T.Format,
+                                                             T.MultiSample, T.Quality, FALSE, &render, nullptr,
+                                                             T.ASyncThread))) {
         render = nullptr;
-        return Fail(L"書き込み専用サーフェスの作成に失敗しました\n");
+        return Fail(L"書き込み専用サーフェスの作成に失敗しました\n", L"IDirect3DDevice9::CreateRenderTarget", hr);
     }
     // A target whose sampling differs from the screen's cannot share the screen's depth buffer.
     const bool multi = T.MultiSample != D3DMULTISAMPLE_NONE;
@@ -72,11 +80,12 @@ int CreateRenderObjects(const GraphTextureEntry &Entry, const GraphImageRecord &
     int index = Image.ZBufferBitDepthIndex;
     if (index < 0 || index > 2) index = 0;
     const D3DFORMAT format = (D3DFORMAT)D3D9TextureFormatTable.Format[D3D9_FORMAT_SLOT_ZBUFFER16 + index];
-    if (FAILED(Direct3DDevice9_CreateDepthStencilSurface_ASync((UINT)Entry.TexWidth, (UINT)Entry.TexHeight, format,
-                                                               T.MultiSample, T.Quality, TRUE, &depth, nullptr,
-                                                               T.ASyncThread))) {
+    if (FAILED(hr = Direct3DDevice9_CreateDepthStencilSurface_ASync((UINT)Entry.TexWidth, (UINT)Entry.TexHeight, format,
+                                                                    T.MultiSample, T.Quality, TRUE, &depth, nullptr,
+                                                                    T.ASyncThread))) {
         depth = nullptr;
-        return Fail(L"書き込み専用マルチサンプル深度サーフェスの作成に失敗しました\n");
+        return Fail(L"書き込み専用マルチサンプル深度サーフェスの作成に失敗しました\n",
+                    L"IDirect3DDevice9::CreateDepthStencilSurface", hr);
     }
     return 0;
 }
@@ -99,8 +108,10 @@ int CreateEntry(const GraphTextureEntry &Entry, const GraphImageRecord &Image, c
                                                      T.ASyncThread);
         if (FAILED(hr) || texture == nullptr) {
             texture = nullptr;
-            return Fail(T.Cube ? L"キューブマップテクスチャの作成に失敗しました\n"
-                               : L"テクスチャの作成に失敗しました\n");
+            if (T.Cube)
+                return Fail(L"キューブマップテクスチャの作成に失敗しました\n", L"IDirect3DDevice9::CreateCubeTexture",
+                            hr);
+            return Fail(L"テクスチャの作成に失敗しました\n", L"IDirect3DDevice9::CreateTexture", hr);
         }
     }
     IDirect3DSurface9 *&level = Slot<IDirect3DSurface9>(Entry, D3D9_OBJECT_LEVEL_SURFACE);
@@ -174,18 +185,24 @@ struct SystemImage
     }
 };
 
-int MakeSystemImage(SystemImage &Out, const D3D9TextureTransferJob &J, int Face)
+// -1 with the call that failed and its answer in *Call and *Result.
+int MakeSystemImage(SystemImage &Out, const D3D9TextureTransferJob &J, int Face, const wchar_t **Call, HRESULT *Result)
 {
     const int width = J.SrcRect.right - J.SrcRect.left, height = J.SrcRect.bottom - J.SrcRect.top;
     Out.ASyncThread = J.ASyncThread;
-    if (FAILED(Direct3DDevice9_CreateOffscreenPlainSurface_ASync(
-            (UINT)width, (UINT)height, (D3DFORMAT)J.Format, D3DPOOL_SYSTEMMEM, &Out.Surface, nullptr, J.ASyncThread))) {
+    if (FAILED(*Result = Direct3DDevice9_CreateOffscreenPlainSurface_ASync((UINT)width, (UINT)height,
+                                                                           (D3DFORMAT)J.Format, D3DPOOL_SYSTEMMEM,
+                                                                           &Out.Surface, nullptr, J.ASyncThread))) {
         Out.Surface = nullptr;
+        *Call = L"IDirect3DDevice9::CreateOffscreenPlainSurface";
         return -1;
     }
     D3DLOCKED_RECT locked = {};
-    if (FAILED(Direct3DSurface9_LockRect_ASync(Out.Surface, &locked, nullptr, D3DLOCK_DISCARD, J.ASyncThread)))
+    if (FAILED(*Result =
+                   Direct3DSurface9_LockRect_ASync(Out.Surface, &locked, nullptr, D3DLOCK_DISCARD, J.ASyncThread))) {
+        *Call = L"IDirect3DSurface9::LockRect";
         return -1;
+    }
     const BASEIMAGE &src = *J.Source;
     const int faceBytes = GetBaseImageDataSize(&src);
     const uint8_t *pixels = (const uint8_t *)src.Pixels + (ptrdiff_t)Face * (faceBytes > 0 ? faceBytes : 0);
@@ -298,9 +315,14 @@ int Graphics_D3D9_BltBmpOrBaseImageToTexture(const ImageRect *SrcRect, int DestX
     if (target) {
         if (colorData == nullptr) return -1;
         job.SrcRect = rect;
-        for (int f = 0; f < FaceNum(record); ++f)
-            if (MakeSystemImage(faces[f], job, f) < 0)
-                return Fail(L"画像転送用のシステムメモリテクスチャの作成に失敗しました\n");
+        for (int f = 0; f < FaceNum(record); ++f) {
+            const wchar_t *call = nullptr;
+            HRESULT hr = S_OK;
+            if (MakeSystemImage(faces[f], job, f, &call, &hr) < 0) {
+                const wchar_t *line = L"画像転送用のシステムメモリテクスチャの作成に失敗しました\n";
+                return call != nullptr ? Fail(line, call, hr) : Fail(line);
+            }
+        }
     }
 
     auto transfer = [&](const GraphTextureEntry &Entry, const ImageRect &TexRect, const ImageRect &Source) -> int {
@@ -321,6 +343,9 @@ int Graphics_D3D9_BltBmpOrBaseImageToTexture(const ImageRect *SrcRect, int DestX
                     Direct3DDevice9_StretchRect(level, &to, render, &to, D3DTEXF_NONE);
                 }
                 if (level != nullptr) Direct3D9_ReleaseObject_ASync(level, asyncThread);
+                if (FAILED(hr) && level != nullptr)
+                    return Fail(L"描画可能テクスチャへの画像の転送に失敗しました\n", L"IDirect3DDevice9::UpdateSurface",
+                                hr);
                 if (FAILED(hr)) return Fail(L"描画可能テクスチャへの画像の転送に失敗しました\n");
             }
             return 0;

@@ -143,12 +143,13 @@ int Graphics_D3D9_Mask_CreateScreen(int Width, int Height)
     Direct3DDevice9_EndSceneIfNeeded();
 
     if (M.ImageTexture == nullptr) {
-        if (FAILED(Direct3DDevice9_CreateTexture((UINT)M.TexWidth, (UINT)M.TexHeight, 1, D3DUSAGE_DYNAMIC,
-                                                 (D3DFORMAT)AlphaFormat(), D3DPOOL_DEFAULT, &M.ImageTexture,
-                                                 nullptr))) {
+        if (HRESULT hr =
+                Direct3DDevice9_CreateTexture((UINT)M.TexWidth, (UINT)M.TexHeight, 1, D3DUSAGE_DYNAMIC,
+                                              (D3DFORMAT)AlphaFormat(), D3DPOOL_DEFAULT, &M.ImageTexture, nullptr);
+            FAILED(hr)) {
             M.ImageTexture = nullptr;
             AddLogStringWide(L"マスク用イメージテクスチャの作成に失敗しました\n");
-            return -1;
+            return LogPlatformFailure(L"IDirect3DDevice9::CreateTexture", (unsigned long)hr);
         }
         int pixelBytes = 0, alphaByte = 0;
         if (!D3D9MaskAlphaLayout(AlphaFormat(), &pixelBytes, &alphaByte)) pixelBytes = 4;
@@ -161,12 +162,14 @@ int Graphics_D3D9_Mask_CreateScreen(int Width, int Height)
         // The bytes the mask holds now: a mask made from bytes is in effect at once.
         WriteMaskBytes(Width, Height, nullptr);
     }
+    HRESULT hr = S_OK;
     if (M.ScreenTexture == nullptr &&
-        FAILED(Direct3DDevice9_CreateTexture((UINT)M.TexWidth, (UINT)M.TexHeight, 1, D3DUSAGE_RENDERTARGET,
-                                             (D3DFORMAT)ScreenFormat(), D3DPOOL_DEFAULT, &M.ScreenTexture, nullptr))) {
+        FAILED(hr = Direct3DDevice9_CreateTexture((UINT)M.TexWidth, (UINT)M.TexHeight, 1, D3DUSAGE_RENDERTARGET,
+                                                  (D3DFORMAT)ScreenFormat(), D3DPOOL_DEFAULT, &M.ScreenTexture,
+                                                  nullptr))) {
         M.ScreenTexture = nullptr;
         AddLogStringWide(L"マスク用スクリーンテクスチャの作成に失敗しました\n");
-        return -1;
+        return LogPlatformFailure(L"IDirect3DDevice9::CreateTexture", (unsigned long)hr);
     }
     if (M.ScreenSurface == nullptr && FAILED(Direct3DTexture9_GetSurfaceLevel(M.ScreenTexture, 0, &M.ScreenSurface)))
         M.ScreenSurface = nullptr;

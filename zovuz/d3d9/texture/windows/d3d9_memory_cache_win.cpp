@@ -76,11 +76,13 @@ int Graphics_D3D9_CreateMemoryTexture(D3D9MemoryImageCacheEntry *Entry)
     if (SUCCEEDED(hr)) return 0;
     Entry->Object = nullptr;
     const int size = GetTotalAllocSize();
-    if (Entry->CubeMapFlag)
-        return AddLogFormat(
+    if (Entry->CubeMapFlag) {
+        AddLogFormat(
             L"メモリキューブマップテクスチャの作成に失敗しました  エラーコード:0x%08x SizeX:%d SizeY:%d "
             L"Format:%d 総メモリ確保数:%d 総確保メモリサイズ:%dByte(%dKByte)",
             (unsigned)hr, Entry->Width, Entry->Height, (int)Entry->Format, GetAllocNum(), size, size / 1024);
+        return LogPlatformFailure(L"IDirect3DDevice9::CreateCubeTexture", (unsigned long)hr);
+    }
     const wchar_t *line =
         L"メモリテクスチャの作成に失敗しました  エラーコード:0x%08x SizeX:%d SizeY:%d Format:%d "
         L"総メモリ確保数:%d 総確保メモリサイズ:%dByte(%dKByte)";
@@ -90,7 +92,7 @@ int Graphics_D3D9_CreateMemoryTexture(D3D9MemoryImageCacheEntry *Entry)
                      size / 1024);
         LogTextureCacheContents();
     }
-    return -1;
+    return LogPlatformFailure(L"IDirect3DDevice9::CreateTexture", (unsigned long)hr);
 }
 
 int Graphics_D3D9_CreateMemorySurface(D3D9MemoryImageCacheEntry *Entry)
@@ -113,7 +115,7 @@ int Graphics_D3D9_CreateMemorySurface(D3D9MemoryImageCacheEntry *Entry)
             (unsigned)hr, Entry->Width, Entry->Height, (int)Entry->Format, GetAllocNum(), size, size / 1024);
         LogSurfaceCacheContents();
     }
-    return -1;
+    return LogPlatformFailure(L"IDirect3DDevice9::CreateOffscreenPlainSurface", (unsigned long)hr);
 }
 
 int Graphics_D3D9_AcquireMemoryTexture_ASyncCallback(ASyncLoadRequestInfo *Info)

@@ -87,8 +87,11 @@ int WriteLevel(const Job &J, int Face, int Level, const RECT &Rect, const wchar_
         if (index < 0) return Fail(L"ミップマップテクスチャ用のメモリサーフェスの取得に失敗しました");
         IDirect3DSurface9 *memory = (IDirect3DSurface9 *)Graphics_D3D9_MemorySurfaceObject(index);
         int result = -1;
-        if (FAILED(Direct3DSurface9_LockRect_ASync(memory, &locked, nullptr, D3DLOCK_DISCARD, J.ASyncThread))) {
+        if (HRESULT hr = Direct3DSurface9_LockRect_ASync(memory, &locked, nullptr, D3DLOCK_DISCARD, J.ASyncThread);
+            FAILED(hr)) {
             AddLogStringWide(LockFailure);
+            AddLogStringWide(L"\n");
+            LogPlatformFailure(L"IDirect3DSurface9::LockRect", (unsigned long)hr);
         } else {
             result = Fill((uint8_t *)locked.pBits, (int)locked.Pitch);
             Direct3DSurface9_UnlockRect_ASync(memory, J.ASyncThread);
@@ -108,7 +111,12 @@ int WriteLevel(const Job &J, int Face, int Level, const RECT &Rect, const wchar_
                                                            (UINT)Level, &locked, &Rect, 0, J.ASyncThread)
                      : Direct3DTexture9_LockRect_ASync((IDirect3DTexture9 *)J.Texture, (UINT)Level, &locked, &Rect, 0,
                                                        J.ASyncThread);
-    if (FAILED(hr)) return Fail(LockFailure);
+    if (FAILED(hr)) {
+        Fail(LockFailure);
+        AddLogStringWide(L"\n");
+        return LogPlatformFailure(J.CubeMapFlag ? L"IDirect3DCubeTexture9::LockRect" : L"IDirect3DTexture9::LockRect",
+                                  (unsigned long)hr);
+    }
     const int result = Fill((uint8_t *)locked.pBits, (int)locked.Pitch);
     if (J.CubeMapFlag)
         Direct3DCubeTexture9_UnlockRect_ASync((IDirect3DCubeTexture9 *)J.Texture, (D3DCUBEMAP_FACES)Face, (UINT)Level,

@@ -15,6 +15,13 @@ int Fail(MoviePlatformData *P, const wchar_t *Message)
     return -1;
 }
 
+// An open given up because a platform call failed: the message, the call and its code.
+int Fail(MoviePlatformData *P, const wchar_t *Message, const wchar_t *Call, HRESULT Result)
+{
+    Fail(P, Message);
+    return LogPlatformFailure(Call, (unsigned long)Result);
+}
+
 int FailOpen(MoviePlatformData *P)
 {
     AddLogStringWide(L"Movie File Open Error : ");
@@ -59,30 +66,36 @@ void TerminateMovie_DirectShow(MoviePlatformData *P)
 
 int OpenMovie_DirectShow(MovieHandleData *Movie, MoviePlatformData *P, const wchar_t *FileName, int)
 {
-    if (FAILED(CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER | CLSCTX_INPROC_HANDLER,
-                                IID_IGraphBuilder, reinterpret_cast<void **>(&P->GraphBuilder)))) {
+    HRESULT hr = CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER | CLSCTX_INPROC_HANDLER,
+                                  IID_IGraphBuilder, reinterpret_cast<void **>(&P->GraphBuilder));
+    if (FAILED(hr)) {
         P->GraphBuilder = nullptr;
-        return Fail(P, L"CoCreateInstance Error : CLSID_FilterGraph\n");
+        return Fail(P, L"CoCreateInstance Error : CLSID_FilterGraph\n", L"CoCreateInstance(FilterGraph)", hr);
     }
-    HRESULT hr = S_OK;
     P->Renderer = D_CMovieRender_CreateInstance(nullptr, &hr);
-    if (P->Renderer == nullptr || FAILED(P->GraphBuilder->AddFilter(P->Renderer->Filter(), L"MovieRenderer")))
-        return Fail(P, L"Could not add renderer filter to graph!\n");
-    if (FAILED(P->GraphBuilder->QueryInterface(IID_IBasicAudio, reinterpret_cast<void **>(&P->BasicAudio)))) {
+    if (P->Renderer == nullptr) return Fail(P, L"Could not add renderer filter to graph!\n");
+    if (FAILED(hr = P->GraphBuilder->AddFilter(P->Renderer->Filter(), L"MovieRenderer")))
+        return Fail(P, L"Could not add renderer filter to graph!\n", L"IGraphBuilder::AddFilter", hr);
+    if (FAILED(hr = P->GraphBuilder->QueryInterface(IID_IBasicAudio, reinterpret_cast<void **>(&P->BasicAudio)))) {
         P->BasicAudio = nullptr;
-        return Fail(P, L"QueryInterface Error : IID_IBasicAudio\n");
+        return Fail(P, L"QueryInterface Error : IID_IBasicAudio\n", L"IGraphBuilder::QueryInterface(IBasicAudio)", hr);
     }
-    if (FAILED(P->GraphBuilder->QueryInterface(IID_IMediaControl, reinterpret_cast<void **>(&P->MediaControl)))) {
+    if (FAILED(hr = P->GraphBuilder->QueryInterface(IID_IMediaControl, reinterpret_cast<void **>(&P->MediaControl)))) {
         P->MediaControl = nullptr;
-        return Fail(P, L"QueryInterface Error : IID_IMediaControl\n");
+        return Fail(P, L"QueryInterface Error : IID_IMediaControl\n", L"IGraphBuilder::QueryInterface(IMediaControl)",
+                    hr);
     }
-    if (FAILED(P->GraphBuilder->QueryInterface(IID_IMediaSeeking, reinterpret_cast<void **>(&P->MediaSeeking)))) {
+    if (FAILED(hr = P->GraphBuilder->QueryInterface(IID_IMediaSeeking, reinterpret_cast<void **>(&P->MediaSeeking)))) {
         P->MediaSeeking = nullptr;
-        return Fail(P, L"QueryInterface Error : IID_IMediaSeeking\n");
+        return Fail(P, L"QueryInterface Error : IID_IMediaSeeking\n", L"IGraphBuilder::QueryInterface(IMediaSeeking)",
+                    hr);
     }
     if (MoviePlatform_SetPath(P, FileName) != 0) return FailOpen(P);
-    if (FAILED(P->GraphBuilder->RenderFile(P->TempFilePath, nullptr))) {
-        if (P->TempFileFlag) return FailOpen(P);
+    if (FAILED(hr = P->GraphBuilder->RenderFile(P->TempFilePath, nullptr))) {
+        if (P->TempFileFlag) {
+            FailOpen(P);
+            return LogPlatformFailure(L"IGraphBuilder::RenderFile", (unsigned long)hr);
+        }
         AddLogStringWide(L"Movie File Open Error : ");
         AddLogStringWide(P->TempFilePath);
         AddLogStringWide(L"\n");
@@ -90,10 +103,10 @@ int OpenMovie_DirectShow(MovieHandleData *Movie, MoviePlatformData *P, const wch
             TerminateMovie_DirectShow(P);
             return -1;
         }
-        if (FAILED(P->GraphBuilder->RenderFile(P->TempFilePath, nullptr))) {
+        if (FAILED(hr = P->GraphBuilder->RenderFile(P->TempFilePath, nullptr))) {
             FailOpen(P);
             MoviePlatform_DeleteTempFile(P);
-            return -1;
+            return LogPlatformFailure(L"IGraphBuilder::RenderFile", (unsigned long)hr);
         }
     }
     // The renderer must be in the graph's video path, else nothing would ever reach the movie.

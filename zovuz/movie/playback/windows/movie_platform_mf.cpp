@@ -39,6 +39,13 @@ int Fail(MoviePlatformData *P)
     return -1;
 }
 
+// An open given up because a Media Foundation call failed: the call and its code are logged.
+int Fail(MoviePlatformData *P, const wchar_t *Call, HRESULT Result)
+{
+    Fail(P);
+    return LogPlatformFailure(Call, (unsigned long)Result);
+}
+
 bool GraphsInUse() { return Graphics_Hardware_GetShaderVersion() >= 200; }
 
 // Frame * Unit / the frame rate: the time at which Frame begins, in 1 / Unit seconds.
@@ -164,22 +171,25 @@ HRESULT SetPair(IMFMediaType *Type, REFGUID Key, UINT32 High, UINT32 Low)
 // offer none with attributes their own types lack.
 int SetOutputType(MoviePlatformData *P, const MFFunctionTable *MF, bool HasRate, bool HasAspect)
 {
-    if (FAILED(MF->MFCreateMediaType(&P->OutputType))) {
+    HRESULT hr = MF->MFCreateMediaType(&P->OutputType);
+    if (FAILED(hr)) {
         P->OutputType = nullptr;
-        return -1;
+        return LogPlatformFailure(L"MFCreateMediaType", (unsigned long)hr);
     }
     IMFMediaType *t = P->OutputType;
     UINT32 stride = 0;
     bool hasStride = SUCCEEDED(P->NativeType->GetUINT32(MF_MT_DEFAULT_STRIDE, &stride));
-    if (FAILED(t->SetGUID(MF_MT_MAJOR_TYPE, MFMediaType_Video)) ||
-        FAILED(t->SetGUID(MF_MT_SUBTYPE, MFVideoFormat_IYUV)) ||
-        (hasStride && FAILED(t->SetUINT32(MF_MT_DEFAULT_STRIDE, (UINT32)P->VideoWidth))) ||
-        (HasRate && FAILED(SetPair(t, MF_MT_FRAME_RATE, P->RateNumerator, P->RateDenominator))) ||
-        FAILED(SetPair(t, MF_MT_FRAME_SIZE, (UINT32)P->VideoWidth, (UINT32)P->VideoHeight)) ||
-        FAILED(t->SetUINT32(MF_MT_ALL_SAMPLES_INDEPENDENT, 1)) ||
-        (HasAspect && FAILED(SetPair(t, MF_MT_PIXEL_ASPECT_RATIO, P->AspectNumerator, P->AspectDenominator))))
-        return -1;
-    return SUCCEEDED(P->SourceReader->SetCurrentMediaType(kVideoStream, nullptr, t)) ? 0 : -1;
+    if (FAILED(hr = t->SetGUID(MF_MT_MAJOR_TYPE, MFMediaType_Video)) ||
+        FAILED(hr = t->SetGUID(MF_MT_SUBTYPE, MFVideoFormat_IYUV)) ||
+        (hasStride && FAILED(hr = t->SetUINT32(MF_MT_DEFAULT_STRIDE, (UINT32)P->VideoWidth))) ||
+        (HasRate && FAILED(hr = SetPair(t, MF_MT_FRAME_RATE, P->RateNumerator, P->RateDenominator))) ||
+        FAILED(hr = SetPair(t, MF_MT_FRAME_SIZE, (UINT32)P->VideoWidth, (UINT32)P->VideoHeight)) ||
+        FAILED(hr = t->SetUINT32(MF_MT_ALL_SAMPLES_INDEPENDENT, 1)) ||
+        (HasAspect && FAILED(hr = SetPair(t, MF_MT_PIXEL_ASPECT_RATIO, P->AspectNumerator, P->AspectDenominator))))
+        return LogPlatformFailure(L"IMFMediaType::SetItem", (unsigned long)hr);
+    if (FAILED(hr = P->SourceReader->SetCurrentMediaType(kVideoStream, nullptr, t)))
+        return LogPlatformFailure(L"IMFSourceReader::SetCurrentMediaType", (unsigned long)hr);
+    return 0;
 }
 
 int AllocateBuffers(MovieHandleData *Movie, MoviePlatformData *P)
@@ -239,12 +249,12 @@ int OpenMovie_MediaFoundation(MovieHandleData *Movie, MoviePlatformData *P, cons
     }
     if (FAILED(hr) || P->SourceReader == nullptr) {
         P->SourceReader = nullptr;
-        return Fail(P);
+        return Fail(P, L"MFCreateSourceReaderFromURL", hr);
     }
 
-    if (FAILED(P->SourceReader->GetCurrentMediaType(kVideoStream, &P->NativeType))) {
+    if (FAILED(hr = P->SourceReader->GetCurrentMediaType(kVideoStream, &P->NativeType))) {
         P->NativeType = nullptr;
-        return Fail(P);
+        return Fail(P, L"IMFSourceReader::GetCurrentMediaType", hr);
     }
     UINT32 width = 0, height = 0;
     if (!GetPair(P->NativeType, MF_MT_FRAME_SIZE, &width, &height) || width == 0 || height == 0 ||
@@ -264,9 +274,9 @@ int OpenMovie_MediaFoundation(MovieHandleData *Movie, MoviePlatformData *P, cons
 
     PROPVARIANT duration;
     PropVariantInit(&duration);
-    if (FAILED(
-            P->SourceReader->GetPresentationAttribute((DWORD)MF_SOURCE_READER_MEDIASOURCE, MF_PD_DURATION, &duration)))
-        return Fail(P);
+    if (FAILED(hr = P->SourceReader->GetPresentationAttribute((DWORD)MF_SOURCE_READER_MEDIASOURCE, MF_PD_DURATION,
+                                                              &duration)))
+        return Fail(P, L"IMFSourceReader::GetPresentationAttribute", hr);
     P->Duration = (LONGLONG)duration.uhVal.QuadPart;
     PropVariantClear(&duration);
     if (P->Duration < 0) P->Duration = 0;

@@ -8,8 +8,14 @@ MFFunctionTable *GetMFFunctionsForTest(void)
     static MFFunctionTable table;
     static int state = 0;  // 0 not tried, 1 loaded, -1 missing
     if (state == 0) {
-        HMODULE plat = LoadLibraryW(L"Mfplat.dll");
-        HMODULE readwrite = LoadLibraryW(L"Mfreadwrite.dll");
+        // Once, for the process: a system without Media Foundation says so in the log once.
+        auto load = [](const wchar_t *FileName, const wchar_t *Call) {
+            HMODULE module = LoadLibraryW(FileName);
+            if (module == nullptr) LogPlatformFailure(Call, GetLastError());
+            return module;
+        };
+        HMODULE plat = load(L"Mfplat.dll", L"LoadLibraryW(Mfplat.dll)");
+        HMODULE readwrite = load(L"Mfreadwrite.dll", L"LoadLibraryW(Mfreadwrite.dll)");
         auto get = [](HMODULE Module, const char *Name) {
             return Module != nullptr ? reinterpret_cast<void *>(GetProcAddress(Module, Name)) : nullptr;
         };
@@ -237,12 +243,16 @@ HRESULT D_SoundConvertMFByteStream::StartWorker()
 {
     if (m_hThread != nullptr) return S_OK;
     m_hReadEvent = CreateEventW(nullptr, FALSE, FALSE, nullptr);
-    if (m_hReadEvent == nullptr) return E_FAIL;
+    if (m_hReadEvent == nullptr) {
+        LogPlatformFailure(L"CreateEventW", GetLastError());
+        return E_FAIL;
+    }
     m_bEndRequest = false;
     m_bWorkerEnded = false;
     DWORD id;
     m_hThread = CreateThread(nullptr, 0, SoundConvertMFReadWorker, this, 0, &id);
     if (m_hThread == nullptr) {
+        LogPlatformFailure(L"CreateThread", GetLastError());
         CloseHandle(m_hReadEvent);
         m_hReadEvent = nullptr;
         return E_FAIL;

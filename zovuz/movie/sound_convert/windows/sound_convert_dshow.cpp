@@ -67,6 +67,14 @@ int Fail(const wchar_t *Message)
     return -1;
 }
 
+// A conversion given up because a platform call failed: the message, then the call and its code.
+int Fail(const wchar_t *Message, const wchar_t *Call, HRESULT Result)
+{
+    AddLogStringWide(Message);
+    AddLogStringWide(L"\n");
+    return LogPlatformFailure(Call, (unsigned long)Result);
+}
+
 void FreeState(DShowMp3State *State)
 {
     if (State == nullptr) return;
@@ -124,12 +132,12 @@ int SoundConvert_DecodeMP3ToPCM(const StreamFunctionTable *Stream, void *StreamD
     g.ReaderFilter = g.Reader->BaseFilterInterface();
     g.ReaderFilter->AddRef();
 
-    if (FAILED(CreateComInstance(&CLSID_NullRenderer, nullptr, CLSCTX_INPROC_SERVER, &IID_IBaseFilter,
-                                 reinterpret_cast<void **>(&g.NullRenderer))))
-        return Fail(L"MP3変換用 NullRender の作成に失敗しました");
-    if (FAILED(CreateComInstance(&CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER | CLSCTX_INPROC_HANDLER,
-                                 &IID_IGraphBuilder, reinterpret_cast<void **>(&g.Graph))))
-        return Fail(L"MP3変換用 IGraphBuilder の作成に失敗しました");
+    if (FAILED(hr = CreateComInstance(&CLSID_NullRenderer, nullptr, CLSCTX_INPROC_SERVER, &IID_IBaseFilter,
+                                      reinterpret_cast<void **>(&g.NullRenderer))))
+        return Fail(L"MP3変換用 NullRender の作成に失敗しました", L"CoCreateInstance(NullRenderer)", hr);
+    if (FAILED(hr = CreateComInstance(&CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER | CLSCTX_INPROC_HANDLER,
+                                      &IID_IGraphBuilder, reinterpret_cast<void **>(&g.Graph))))
+        return Fail(L"MP3変換用 IGraphBuilder の作成に失敗しました", L"CoCreateInstance(FilterGraph)", hr);
 
     g.Grabber = D_CSampleGrabber_CreateInstance(nullptr, &hr);
     if (g.Grabber == nullptr || FAILED(hr)) return Fail(L"MP3変換用 D_CSampleGrabber の作成に失敗しました");
@@ -141,15 +149,16 @@ int SoundConvert_DecodeMP3ToPCM(const StreamFunctionTable *Stream, void *StreamD
     if (g.GrabberSample->SetAcceptedMediaType(&accept) != S_OK)
         return Fail(L"サンプルグラバフィルタのメディアタイプの設定に失敗しました");
 
-    if (FAILED(g.Graph->AddFilter(g.Grabber->BaseFilterInterface(), L"SampleGrabber")))
-        return Fail(L"サンプルグラバフィルタのグラフへの追加に失敗しました");
-    if (FAILED(g.Graph->AddFilter(g.ReaderFilter, L"MemFile")))
-        return Fail(L"メモリファイルフィルタのグラフへの追加に失敗しました");
-    if (FAILED(g.Graph->Render(g.Reader->OutputPin()->PinInterface()))) return Fail(L"グラフの構築に失敗しました");
-    if (FAILED(g.Graph->AddFilter(g.NullRenderer, L"File Renderer")))
-        return Fail(L"ヌルレンダラーフィルタのグラフへの追加に失敗しました");
-    if (FAILED(ReplaceRenderer(g.Graph, g.NullRenderer)))
-        return Fail(L"既存レンダラーをNullレンダラーと交換する処理が失敗しました");
+    if (FAILED(hr = g.Graph->AddFilter(g.Grabber->BaseFilterInterface(), L"SampleGrabber")))
+        return Fail(L"サンプルグラバフィルタのグラフへの追加に失敗しました", L"IGraphBuilder::AddFilter", hr);
+    if (FAILED(hr = g.Graph->AddFilter(g.ReaderFilter, L"MemFile")))
+        return Fail(L"メモリファイルフィルタのグラフへの追加に失敗しました", L"IGraphBuilder::AddFilter", hr);
+    if (FAILED(hr = g.Graph->Render(g.Reader->OutputPin()->PinInterface())))
+        return Fail(L"グラフの構築に失敗しました", L"IGraphBuilder::Render", hr);
+    if (FAILED(hr = g.Graph->AddFilter(g.NullRenderer, L"File Renderer")))
+        return Fail(L"ヌルレンダラーフィルタのグラフへの追加に失敗しました", L"IGraphBuilder::AddFilter", hr);
+    if (FAILED(hr = ReplaceRenderer(g.Graph, g.NullRenderer)))
+        return Fail(L"既存レンダラーをNullレンダラーと交換する処理が失敗しました", L"IGraphBuilder::Connect", hr);
 
     D_CMediaType connected;
     if (g.GrabberSample->GetConnectedMediaType(&connected) != S_OK)
@@ -187,15 +196,23 @@ int SoundConvert_DecodeMP3ToPCM(const StreamFunctionTable *Stream, void *StreamD
     }
 
     const wchar_t *failure = nullptr;
-    if (FAILED(g.Graph->QueryInterface(IID_IMediaFilter, reinterpret_cast<void **>(&g.MediaFilter))))
-        failure = L"IMediaFilter の取得に失敗しました";
-    else if (g.MediaFilter->SetSyncSource(nullptr),
-             FAILED(g.Graph->QueryInterface(IID_IMediaControl, reinterpret_cast<void **>(&g.Control))))
-        failure = L"IMediaControl の取得に失敗しました";
-    else if (FAILED(g.Graph->QueryInterface(IID_IMediaEvent, reinterpret_cast<void **>(&g.Event))))
-        failure = L"IMediaEvent の取得に失敗しました";
-    else if (FAILED(g.Control->Run()))
-        failure = L"MP3変換の途中でエラーが発生しました";
+    const wchar_t *failedCall = nullptr;  // the platform call behind the failure, when one is
+    auto failed = [&](HRESULT Result, const wchar_t *Message, const wchar_t *Call) {
+        if (SUCCEEDED(Result)) return false;
+        hr = Result;
+        failure = Message;
+        failedCall = Call;
+        return true;
+    };
+    if (!failed(g.Graph->QueryInterface(IID_IMediaFilter, reinterpret_cast<void **>(&g.MediaFilter)),
+                L"IMediaFilter の取得に失敗しました", L"IGraphBuilder::QueryInterface(IMediaFilter)")) {
+        g.MediaFilter->SetSyncSource(nullptr);
+        if (!failed(g.Graph->QueryInterface(IID_IMediaControl, reinterpret_cast<void **>(&g.Control)),
+                    L"IMediaControl の取得に失敗しました", L"IGraphBuilder::QueryInterface(IMediaControl)") &&
+            !failed(g.Graph->QueryInterface(IID_IMediaEvent, reinterpret_cast<void **>(&g.Event)),
+                    L"IMediaEvent の取得に失敗しました", L"IGraphBuilder::QueryInterface(IMediaEvent)"))
+            failed(g.Control->Run(), L"MP3変換の途中でエラーが発生しました", L"IMediaControl::Run");
+    }
     while (failure == nullptr) {
         if (ProcessMessageNoLock() != 0) {
             failure = L"MP3変換の途中でソフトが終了しました";
@@ -217,7 +234,7 @@ int SoundConvert_DecodeMP3ToPCM(const StreamFunctionTable *Stream, void *StreamD
     g.GrabberSample->SetCallback(nullptr, nullptr);
     if (failure != nullptr) {
         FreeState(state);
-        return Fail(failure);
+        return failedCall != nullptr ? Fail(failure, failedCall, hr) : Fail(failure);
     }
     memcpy(FormatOut, &out, 18);
     *BlockSize = out.nAvgBytesPerSec;

@@ -79,20 +79,32 @@ int SoundConvert_SetupMediaFoundation(const StreamFunctionTable *Stream, void *S
         ShutdownWhenIdle();
         return -1;
     };
+    // A step whose Media Foundation call failed: the call and its code are logged.
+    auto refused = [](const wchar_t *Call, HRESULT Result) {
+        if (SUCCEEDED(Result)) return false;
+        LogPlatformFailure(Call, (unsigned long)Result);
+        return true;
+    };
     s->ByteStream = D_SoundConvertMFByteStream_CreateInstance(Stream, StreamData, size);
     if (s->ByteStream == nullptr) return fail();
     SoundConvertMF_StartWorkerThread(s->ByteStream);
-    if (FAILED(mf->MFCreateSourceReaderFromByteStream(s->ByteStream, nullptr, &s->Reader))) return fail();
-    if (FAILED(mf->MFCreateMediaType(&s->RequestType)) ||
-        FAILED(s->RequestType->SetGUID(MF_MT_MAJOR_TYPE, MFMediaType_Audio)) ||
-        FAILED(s->RequestType->SetGUID(MF_MT_SUBTYPE, MFAudioFormat_PCM)) ||
-        FAILED(s->Reader->SetCurrentMediaType(kAudioStream, nullptr, s->RequestType)) ||
-        FAILED(s->Reader->GetCurrentMediaType(kAudioStream, &s->CurrentType)) ||
-        FAILED(s->Reader->SetStreamSelection(kAudioStream, TRUE)))
+    if (refused(L"MFCreateSourceReaderFromByteStream",
+                mf->MFCreateSourceReaderFromByteStream(s->ByteStream, nullptr, &s->Reader)))
+        return fail();
+    if (refused(L"MFCreateMediaType", mf->MFCreateMediaType(&s->RequestType)) ||
+        refused(L"IMFMediaType::SetGUID", s->RequestType->SetGUID(MF_MT_MAJOR_TYPE, MFMediaType_Audio)) ||
+        refused(L"IMFMediaType::SetGUID", s->RequestType->SetGUID(MF_MT_SUBTYPE, MFAudioFormat_PCM)) ||
+        refused(L"IMFSourceReader::SetCurrentMediaType",
+                s->Reader->SetCurrentMediaType(kAudioStream, nullptr, s->RequestType)) ||
+        refused(L"IMFSourceReader::GetCurrentMediaType",
+                s->Reader->GetCurrentMediaType(kAudioStream, &s->CurrentType)) ||
+        refused(L"IMFSourceReader::SetStreamSelection", s->Reader->SetStreamSelection(kAudioStream, TRUE)))
         return fail();
     WAVEFORMATEX *wave = nullptr;
     UINT32 waveSize = 0;
-    if (FAILED(mf->MFCreateWaveFormatExFromMFMediaType(s->CurrentType, &wave, &waveSize, 0)) || wave == nullptr)
+    if (refused(L"MFCreateWaveFormatExFromMFMediaType",
+                mf->MFCreateWaveFormatExFromMFMediaType(s->CurrentType, &wave, &waveSize, 0)) ||
+        wave == nullptr)
         return fail();
     WORD channels = wave->nChannels, bits = wave->wBitsPerSample;
     DWORD rate = wave->nSamplesPerSec;
@@ -100,7 +112,8 @@ int SoundConvert_SetupMediaFoundation(const StreamFunctionTable *Stream, void *S
     if (channels == 0 || bits == 0 || bits % 8 != 0 || rate == 0) return fail();
     PROPVARIANT duration;
     PropVariantInit(&duration);
-    if (FAILED(s->Reader->GetPresentationAttribute((DWORD)MF_SOURCE_READER_MEDIASOURCE, MF_PD_DURATION, &duration)))
+    if (refused(L"IMFSourceReader::GetPresentationAttribute",
+                s->Reader->GetPresentationAttribute((DWORD)MF_SOURCE_READER_MEDIASOURCE, MF_PD_DURATION, &duration)))
         return fail();
     s->Duration = (LONGLONG)duration.uhVal.QuadPart;
     PropVariantClear(&duration);
@@ -224,7 +237,8 @@ int MediaFoundation_StartOnce(void)
     const MFFunctionTable *mf = GetMFFunctions();
     if (mf == nullptr) return -1;
     if (!g_Started) {
-        if (FAILED(mf->MFStartup(0x20070, MFSTARTUP_FULL))) return -1;
+        if (HRESULT hr = mf->MFStartup(0x20070, MFSTARTUP_FULL); FAILED(hr))
+            return LogPlatformFailure(L"MFStartup", (unsigned long)hr);
         g_Started = true;
     }
     // A start after the movie system ended asked for the shut-down is wanted again.
