@@ -231,7 +231,11 @@ IDirect3DSurface9 *Graphics_D3D9_GetGraphSurface(const GraphTextureEntry &Entry,
         CubeMapFlag ? Direct3DCubeTexture9_GetCubeMapSurface_ASync((IDirect3DCubeTexture9 *)texture,
                                                                    (D3DCUBEMAP_FACES)Face, 0, &surface, ASyncThread)
                     : Direct3DTexture9_GetSurfaceLevel_ASync((IDirect3DTexture9 *)texture, 0, &surface, ASyncThread);
-    return SUCCEEDED(hr) ? surface : nullptr;
+    if (SUCCEEDED(hr)) return surface;
+    LogPlatformFailure(
+        CubeMapFlag ? L"IDirect3DCubeTexture9::GetCubeMapSurface" : L"IDirect3DTexture9::GetSurfaceLevel",
+        (unsigned long)hr);
+    return nullptr;
 }
 
 int Graphics_D3D9_CreateTexture(GraphImageRecord *Image, int ASyncThread)
@@ -368,8 +372,10 @@ int Graphics_D3D9_BltBmpOrBaseImageToTexture(const ImageRect *SrcRect, int DestX
             job.UseMemorySurfaceFlag = 0;
             int result =
                 job.MipLevels > 1 ? Graphics_D3D9_TextureTransfer(job) : Graphics_D3D9_TextureTransferBaseLevel(job);
-            if (result == 0 && FAILED(Direct3DDevice9_UpdateTexture_ASync(job.Texture, texture, asyncThread)))
-                result = -1;
+            if (result == 0) {
+                const HRESULT hr = Direct3DDevice9_UpdateTexture_ASync(job.Texture, texture, asyncThread);
+                if (FAILED(hr)) result = LogPlatformFailure(L"IDirect3DDevice9::UpdateTexture", (unsigned long)hr);
+            }
             Graphics_D3D9_ReleaseMemoryTexture(index, asyncThread);
             return result;
         }

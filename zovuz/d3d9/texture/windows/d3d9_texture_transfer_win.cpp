@@ -73,7 +73,11 @@ IDirect3DSurface9 *LevelSurface(const Job &J, int Face, int Level)
                                                                               &surface, J.ASyncThread)
                                : Direct3DTexture9_GetSurfaceLevel_ASync((IDirect3DTexture9 *)J.Texture, (UINT)Level,
                                                                         &surface, J.ASyncThread);
-    return SUCCEEDED(hr) ? surface : nullptr;
+    if (SUCCEEDED(hr)) return surface;
+    LogPlatformFailure(
+        J.CubeMapFlag ? L"IDirect3DCubeTexture9::GetCubeMapSurface" : L"IDirect3DTexture9::GetSurfaceLevel",
+        (unsigned long)hr);
+    return nullptr;
 }
 
 // Writes Rect of one level: Fill receives the memory of Rect's first pixel and its pitch.
@@ -98,9 +102,11 @@ int WriteLevel(const Job &J, int Face, int Level, const RECT &Rect, const wchar_
             IDirect3DSurface9 *level = LevelSurface(J, Face, Level);
             const RECT source = {0, 0, width, height};
             const POINT at = {Rect.left, Rect.top};
-            if (result == 0 && (level == nullptr || FAILED(Direct3DDevice9_UpdateSurface_ASync(memory, &source, level,
-                                                                                               &at, J.ASyncThread))))
-                result = -1;
+            if (result == 0 && level == nullptr) result = -1;
+            if (result == 0) {
+                const HRESULT hr = Direct3DDevice9_UpdateSurface_ASync(memory, &source, level, &at, J.ASyncThread);
+                if (FAILED(hr)) result = LogPlatformFailure(L"IDirect3DDevice9::UpdateSurface", (unsigned long)hr);
+            }
             if (level != nullptr) Direct3D9_ReleaseObject_ASync(level, J.ASyncThread);
         }
         Graphics_D3D9_ReleaseMemorySurface(index, J.ASyncThread);
