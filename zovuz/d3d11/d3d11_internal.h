@@ -319,7 +319,8 @@ int Graphics_D3D11_ShadowMap_Release(ShadowMapHandleData *ShadowMap);
 // ---- Handles' device objects, release and screen-mode change (windows/d3d11_handles_win.cpp,
 // device/windows/d3d11_screen_mode_win.cpp) -------------------------------------------------------
 // A buffer handle's ID3D11Buffer, a shader handle's shader and a constant-buffer handle's
-// D3D11ConstantBuffer record sit in Object[0] of the handle's back-end part. Main thread, except
+// D3D11ConstantBuffer record sit in the handle's back-end part, as the records of
+// windows/d3d11_handle_objects_win.h. Main thread, except
 // shader creation, which a loader thread may ask for with ASyncThread (its device calls then run
 // on the main thread).
 

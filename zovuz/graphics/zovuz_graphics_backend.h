@@ -37,6 +37,8 @@
 #include <stdint.h>
 #include <wchar.h>
 
+#include <type_traits>
+
 #include "zovuz/core/zovuz_core.h"
 #include "zovuz/graphics/circle_walk.h"
 #include "zovuz/graphics/graphics_hardware.h"
@@ -505,6 +507,17 @@ struct GraphicsBackendObjectData
 };
 static_assert(sizeof(GraphicsBackendObjectData) == GRAPHICS_BACKEND_OBJECT_NUM * sizeof(void *) + 2 * sizeof(int),
               "six object pointers and two counts, nothing else");
+
+// The back end's Record in Part (null for a null Part). A record is a plain struct of pointers and
+// counts whose all-zero bytes mean "no objects", so the zeroed part is already an empty record.
+template <typename Record>
+Record *GraphicsBackendRecord(GraphicsBackendObjectData *Part)
+{
+    static_assert(sizeof(Record) <= sizeof(GraphicsBackendObjectData), "the record fits the shared storage");
+    static_assert(alignof(Record) <= alignof(GraphicsBackendObjectData), "the storage is aligned for the record");
+    static_assert(std::is_trivial<Record>::value, "zeroed bytes are an empty record, nothing to construct");
+    return Part != nullptr ? reinterpret_cast<Record *>(Part) : nullptr;
+}
 
 // The creation settings of one graph, filled from the current settings by InitGraphCreateParam.
 // Each field is one of the 27 words in their order; the words the system never changes stay 0.

@@ -14,6 +14,7 @@
 #include "zovuz/d3d11/state/windows/d3d11_device_state_win.h"
 #include "zovuz/d3d11/draw/windows/d3d11_draw_win.h"
 #include "zovuz/d3d11/draw/windows/d3d11_vertex_batch_win.h"
+#include "zovuz/d3d11/texture/windows/d3d11_graph_texture_win.h"
 
 namespace {
 
@@ -46,9 +47,9 @@ struct FakeGraph
             ID3D11ShaderResourceView *view = nullptr;
             ASSERT_EQ(S_OK, D3D11Device_CreateTexture2D(&desc, nullptr, &texture));
             ASSERT_EQ(S_OK, D3D11Device_CreateShaderResourceView(texture, nullptr, &view));
-            Objects[i].Object[1] = texture;
-            Objects[i].Object[2] = view;
             Textures[i] = GraphTextureEntry{&Objects[i], 32 * i, 0, 32, 16, 64, 16};
+            D3D11GraphObjects(Textures[i])->Texture = texture;
+            D3D11GraphObjects(Textures[i])->View = view;
             GraphDrawPiece &p = Graph.Piece[i];
             p.Texture = &Textures[i];
             const float x0 = 32.0f * i, x1 = x0 + 32.0f;
@@ -63,8 +64,9 @@ struct FakeGraph
     void Release()
     {
         for (GraphicsBackendObjectData &o : Objects) {
-            if (o.Object[2] != nullptr) D3D11ShaderResourceView_Release((ID3D11ShaderResourceView *)o.Object[2]);
-            if (o.Object[1] != nullptr) D3D11Texture2D_Release((ID3D11Texture2D *)o.Object[1]);
+            D3D11GraphTextureObjects &objects = *GraphicsBackendRecord<D3D11GraphTextureObjects>(&o);
+            if (objects.View != nullptr) D3D11ShaderResourceView_Release(objects.View);
+            if (objects.Texture != nullptr) D3D11Texture2D_Release(objects.Texture);
             o = GraphicsBackendObjectData();
         }
     }

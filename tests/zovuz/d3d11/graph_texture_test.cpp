@@ -94,7 +94,7 @@ protected:
         t.Image = R.Image;
         t.SrcRect = Rect;
         t.DestRect = Dest;
-        t.Texture = D3D11GraphObject<ID3D11Texture2D>(piece, D3D11_GRAPH_TEXTURE);
+        t.Texture = D3D11GraphObjects(piece)->Texture;
         t.TexWidth = piece.TexWidth;
         t.TexHeight = piece.TexHeight;
         t.UsedWidth = piece.Width;
@@ -279,7 +279,7 @@ TEST_F(GraphTexture, MultisamplingAndTheOwnDepthRule)
         Make(r);
         const GraphTextureEntry &piece = r.Image->Texture[0];
         EXPECT_EQ(c.samples > 1 ? 2 : 1, FakeD3D11Count("CreateTexture2D") - c.depthViews) << c.screen << c.asked;
-        EXPECT_EQ(c.samples > 1, D3D11GraphObject<ID3D11Texture2D>(piece, D3D11_GRAPH_MS_TEXTURE) != nullptr);
+        EXPECT_EQ(c.samples > 1, D3D11GraphObjects(piece)->MultisampleTexture != nullptr);
         EXPECT_EQ(c.depthViews, FakeD3D11Count("CreateDepthStencilView")) << c.screen << "/" << c.asked;
         EXPECT_EQ(c.cube ? 6 : 1, FakeD3D11Count("CreateRenderTargetView"));
         EXPECT_EQ(c.cube ? 6 : 1, FakeD3D11Count("ClearRenderTargetView"));
@@ -299,9 +299,9 @@ TEST_F(GraphTexture, ReleasingGivesEveryObjectAndBlockBack)
     EXPECT_EQ(objects[D3D11_OBJECT_RENDER_TARGET_VIEW] + 2 * 6 * 3,
               D3D11_GetObjectCount(D3D11_OBJECT_RENDER_TARGET_VIEW));
     // A bound view goes from the cache with it.
-    ID3D11ShaderResourceView *view = D3D11GraphObject<ID3D11ShaderResourceView>(r.Image->Texture[0], D3D11_GRAPH_SRV);
+    ID3D11ShaderResourceView *view = D3D11GraphObjects(r.Image->Texture[0])->View;
     Graphics_D3D11_DeviceState_SetPSShaderResources(100, 1, &view);
-    Graphics_D3D11_SetTexture(D3D11GraphObject<ID3D11Texture2D>(r.Image->Texture[0], D3D11_GRAPH_TEXTURE), view);
+    Graphics_D3D11_SetTexture(D3D11GraphObjects(r.Image->Texture[0])->Texture, view);
 
     EXPECT_EQ(0, Graphics_D3D11_ReleaseGraphTexture(r.Image));
     EXPECT_EQ(nullptr, D3D11DeviceState.PSShaderResource[100]);

@@ -12,6 +12,7 @@
 #include "zovuz/d3d11/state/windows/d3d11_device_state_win.h"
 #include "zovuz/d3d11/texture/windows/d3d11_graph_piece_win.h"
 #include "zovuz/d3d11/texture/windows/d3d11_shadow_map_win.h"
+#include "zovuz/d3d11/windows/d3d11_handle_objects_win.h"
 #include "zovuz/d3d11/zovuz_d3d11.h"
 #include "zovuz/graphics/draw_state_internal.h"
 
@@ -55,9 +56,9 @@ protected:
     void TearDown() override
     {
         for (auto &graph : graphs_) {
-            for (D3D11GraphTextureObject texture : {D3D11_GRAPH_TEXTURE, D3D11_GRAPH_DEPTH_TEXTURE})
-                if (graph->Piece.Object[texture] != nullptr)
-                    D3D11Texture2D_Release((ID3D11Texture2D *)graph->Piece.Object[texture]);
+            D3D11GraphTextureObjects &objects = *D3D11GraphObjects(graph->Entry);
+            for (ID3D11Texture2D *texture : {objects.Texture, objects.DepthTexture})
+                if (texture != nullptr) D3D11Texture2D_Release(texture);
             if (graph->DepthViews[0] != nullptr) D3D11DepthStencilView_Release(graph->DepthViews[0]);
         }
         graphs_.clear();
@@ -97,16 +98,17 @@ protected:
         desc.Format = DXGI_FORMAT_R8G8B8A8_UNORM;
         desc.SampleDesc.Count = 1;
         desc.BindFlags = D3D11_BIND_SHADER_RESOURCE | D3D11_BIND_RENDER_TARGET;
-        EXPECT_EQ(S_OK, D3D11Device_CreateTexture2D(&desc, nullptr, (ID3D11Texture2D **)&graph->Piece.Object[D3D11_GRAPH_TEXTURE]));
+        D3D11GraphTextureObjects &objects = *D3D11GraphObjects(graph->Entry);
+        EXPECT_EQ(S_OK, D3D11Device_CreateTexture2D(&desc, nullptr, &objects.Texture));
         if (OwnDepth) {
             desc.Format = DXGI_FORMAT_D16_UNORM;
             desc.BindFlags = D3D11_BIND_DEPTH_STENCIL;
             ID3D11Texture2D *depth = nullptr;
             EXPECT_EQ(S_OK, D3D11Device_CreateTexture2D(&desc, nullptr, &depth));
-            graph->Piece.Object[D3D11_GRAPH_DEPTH_TEXTURE] = depth;
+            objects.DepthTexture = depth;
             EXPECT_EQ(S_OK, D3D11Device_CreateDepthStencilView(depth, nullptr, &graph->DepthViews[0]));
-            graph->Piece.Object[D3D11_GRAPH_DSV_ARRAY] = graph->DepthViews;
-            graph->Piece.Value[D3D11_GRAPH_DSV_NUM] = 1;
+            objects.DepthViews = graph->DepthViews;
+            objects.DepthViewNum = 1;
         }
         graphs_.push_back(std::move(graph));
         return graphs_.back().get();
@@ -125,7 +127,7 @@ TEST_F(HandleObjects, BufferDataReachesOnlyTheHandlesUnits)
     D3D11_BUFFER_DESC desc = {};
     desc.ByteWidth = 120;
     desc.BindFlags = D3D11_BIND_VERTEX_BUFFER;
-    ASSERT_EQ(S_OK, D3D11Device_CreateBuffer(&desc, nullptr, (ID3D11Buffer **)&buffer.Backend.Object[0]));
+    ASSERT_EQ(S_OK, D3D11Device_CreateBuffer(&desc, nullptr, &D3D11BufferObjectsOf(&buffer)->Buffer));
     // The fake reads a box of a buffer as texels of four bytes: the source is made large enough.
     const uint8_t data[120 * 4] = {};
     struct Case
@@ -148,7 +150,7 @@ TEST_F(HandleObjects, BufferDataReachesOnlyTheHandlesUnits)
         EXPECT_EQ(expected, FakeD3D11CallsStartingWith("UpdateSubresource")) << c.Start << "+" << c.Num;
     }
     EXPECT_EQ(0, Graphics_D3D11_VertexBuffer_Release(&buffer));
-    EXPECT_EQ(nullptr, buffer.Backend.Object[0]);
+    EXPECT_EQ(nullptr, D3D11BufferObjectsOf(&buffer)->Buffer);
     EXPECT_EQ(-1, Graphics_D3D11_SetBufferData(&buffer, 0, data, 1));  // no buffer left
 }
 
@@ -168,7 +170,7 @@ TEST_F(HandleObjects, AShaderIsMadeOnceLoadedAndKeepsACopyOfItsCode)
     ASSERT_NE(nullptr, shader->FunctionCode);
     EXPECT_NE((const void *)code, shader->FunctionCode);  // a private copy
     EXPECT_EQ(0, memcmp(code, shader->FunctionCode, sizeof(code)));
-    EXPECT_NE(nullptr, shader->Backend.Object[0]);
+    EXPECT_NE(nullptr, D3D11ShaderObjectsOf(shader)->Pixel);
     SubHandle(handle);
 }
 
@@ -238,7 +240,7 @@ TEST_F(HandleObjects, AFailedRestartReportsFailureAndRebuildsNothing)
     FakeD3D11.Calls.clear();
     EXPECT_EQ(-1, Graphics_D3D11_ChangeScreenMode(1, 320, 240, 32, 60));
     EXPECT_TRUE(FakeD3D11CallsStartingWith("CreateVertexShader").empty());
-    EXPECT_EQ(nullptr, shader->Backend.Object[0]);
+    EXPECT_EQ(nullptr, D3D11ShaderObjectsOf(shader)->Vertex);
     EXPECT_EQ(0, D3D11Device_IsValid());
     EXPECT_EQ(320, GraphicsScreenSettings.MainScreenWidth);
     FakeD3D11.Fail.clear();
@@ -275,16 +277,23 @@ TEST_F(HandleObjects, EveryHandleKindIsReleasedAndMadeAgain)
     const uint8_t code[8] = {'D', 'X', 'B', 'C'};
     ASSERT_EQ(0, Graphics_D3D11_CreateShaderHandle(shader, 0, code, sizeof(code), 0, 0));
 
-    const GraphicsBackendObjectData *parts[] = {vertex->PF, index->PF, map->PF, shader->PF};
+    // Whether each handle has its object: the two buffers, the map's colour texture, the shader.
+    const auto made = [&] {
+        return std::vector<bool>{D3D11BufferObjectsOf(vertex)->Buffer != nullptr,
+                                 D3D11BufferObjectsOf(index)->Buffer != nullptr,
+                                 D3D11ShadowMapObjectsOf(map)->ColorTexture != nullptr,
+                                 D3D11ShaderObjectsOf(shader)->Pixel != nullptr};
+    };
+    const std::vector<bool> all(4, true);
     ASSERT_EQ(0, Graphics_D3D11_RecreateHandleBuffers());
-    for (const GraphicsBackendObjectData *part : parts)
-        EXPECT_NE(nullptr, part->Object[0]);  // vertex and index buffers are made here the first time
+    EXPECT_EQ(all, made());  // vertex and index buffers are made here the first time
     ASSERT_EQ(0, Graphics_D3D11_ReleaseHandleDeviceObjects());
-    for (const GraphicsBackendObjectData *part : parts)
-        for (void *object : part->Object) EXPECT_EQ(nullptr, object);
+    const GraphicsBackendObjectData empty = {};  // every record of a part is empty when all its bytes are 0
+    for (const GraphicsBackendObjectData *part : {vertex->PF, index->PF, map->PF, shader->PF})
+        EXPECT_EQ(0, memcmp(part, &empty, sizeof(empty)));
     FakeD3D11.Calls.clear();
     ASSERT_EQ(0, Graphics_D3D11_RecreateHandleBuffers());
-    for (const GraphicsBackendObjectData *part : parts) EXPECT_NE(nullptr, part->Object[0]);
+    EXPECT_EQ(all, made());
     EXPECT_EQ((std::vector<std::string>{"CreateBuffer bytes=48 bind=0x1 usage=0", "CreateBuffer bytes=12 bind=0x2 usage=0"}),
               FakeD3D11CallsStartingWith("CreateBuffer"));
     EXPECT_EQ((std::vector<std::string>{"UpdateSubresource sub=0 box=0,0,48,1 pitch=0",
@@ -296,7 +305,7 @@ TEST_F(HandleObjects, EveryHandleKindIsReleasedAndMadeAgain)
     {
         const char *Call;
         std::vector<std::wstring> Lines;
-        bool Made[4];  // as parts
+        std::vector<bool> Made;  // as made()
     } failures[] = {
         {"CreateBuffer",
          {L"頂点バッファハンドル用の頂点バッファの作成に失敗しました",
@@ -313,7 +322,7 @@ TEST_F(HandleObjects, EveryHandleKindIsReleasedAndMadeAgain)
         ASSERT_EQ(0, Graphics_D3D11_RecreateHandleBuffers());
         FakeD3D11.Fail.clear();
         for (const std::wstring &line : f.Lines) EXPECT_TRUE(Logged(line));
-        for (int i = 0; i < 4; ++i) EXPECT_EQ(f.Made[i], parts[i]->Object[0] != nullptr) << i;
+        EXPECT_EQ(f.Made, made());
     }
 
     Graphics_D3D11_ReleaseHandleDeviceObjects();

@@ -274,6 +274,14 @@ TEST_F(ThreeDDraw, ThreadsAskingAtOnceExpandThePackOnce)
     EXPECT_NE(0u, D3D11ShaderPack.ThreeD[D3D11_3D_PACK_SLOTS - 1].Size);
 }
 
+// How many of a shadow map's five objects exist.
+int MadeObjects(const ShadowMapHandleData *Map)
+{
+    const D3D11ShadowMapObjects &o = *D3D11ShadowMapObjectsOf(Map);
+    return (o.ColorTexture != nullptr) + (o.View != nullptr) + (o.Target != nullptr) + (o.DepthTexture != nullptr) +
+           (o.DepthView != nullptr);
+}
+
 TEST_F(ThreeDDraw, ShadowMapsGetTheirObjectsByFormat)
 {
     const struct {
@@ -294,13 +302,13 @@ TEST_F(ThreeDDraw, ShadowMapsGetTheirObjectsByFormat)
         EXPECT_EQ(std::vector<std::string>{"CreateDepthStencilView fmt=" +
                                            std::to_string(D3D11FormatTable.DepthView[Case.DepthIndex])},
                   FakeD3D11CallsStartingWith("CreateDepthStencilView"));
-        for (int i = 0; i < D3D11_SHADOWMAP_OBJECT_NUM; i++) EXPECT_NE(nullptr, map->PF->Object[i]) << i;
+        EXPECT_EQ(5, MadeObjects(map));
 
         const size_t calls = FakeD3D11.Calls.size();
         ASSERT_EQ(0, Graphics_D3D11_SetupShadowMap(map, 0));  // a second set-up makes nothing
         EXPECT_EQ(calls, FakeD3D11.Calls.size());
         Graphics_D3D11_ShadowMap_Release(map);
-        for (int i = 0; i < D3D11_SHADOWMAP_OBJECT_NUM; i++) EXPECT_EQ(nullptr, map->PF->Object[i]) << i;
+        EXPECT_EQ(0, MadeObjects(map));
     }
 
     // The device's release takes the objects of every map that still has them.
@@ -310,7 +318,7 @@ TEST_F(ThreeDDraw, ShadowMapsGetTheirObjectsByFormat)
     EXPECT_EQ(-1, Graphics_D3D11_SetupShadowMap(NewMap(1, 32), 0));
     EXPECT_TRUE(Logged(L"シャドウマップデータ用のフォーマットで作成できるテクスチャフォーマットがありませんでした"));
     Graphics_D3D11_ReleaseDevice();
-    for (int i = 0; i < D3D11_SHADOWMAP_OBJECT_NUM; i++) EXPECT_EQ(nullptr, kept->PF->Object[i]) << i;
+    EXPECT_EQ(0, MadeObjects(kept));
     EXPECT_EQ(0, D3D11_GetObjectCount(D3D11_OBJECT_TEXTURE2D));
 }
 

@@ -371,17 +371,13 @@ TEST_F(ThreeDRealDevice, AShadowMapDarkensExactlyTheOccludedHalf)
     map_->Width = map_->Height = Size;
     map_->ViewProjectionMatrix = Projection();  // the light looks from the eye
     ASSERT_EQ(0, Graphics_D3D11_SetupShadowMap(map_, 0));
-    auto object = [&](D3D11ShadowMapObject Which) { return map_->PF->Object[Which]; };
+    const D3D11ShadowMapObjects &objects = *D3D11ShadowMapObjectsOf(map_);
 
     // The occluder into the shadow map: the left half, nearer than the surface.
-    BindTarget((ID3D11Texture2D *)object(D3D11_SHADOWMAP_COLOR_TEXTURE),
-               (ID3D11RenderTargetView *)object(D3D11_SHADOWMAP_RTV),
-               (ID3D11Texture2D *)object(D3D11_SHADOWMAP_DEPTH_TEXTURE),
-               (ID3D11DepthStencilView *)object(D3D11_SHADOWMAP_DSV));
+    BindTarget(objects.ColorTexture, objects.Target, objects.DepthTexture, objects.DepthView);
     const float farthest[4] = {1, 1, 1, 1};
-    D3D11DeviceContext_ClearRenderTargetView((ID3D11RenderTargetView *)object(D3D11_SHADOWMAP_RTV), farthest);
-    D3D11DeviceContext_ClearDepthStencilView((ID3D11DepthStencilView *)object(D3D11_SHADOWMAP_DSV), D3D11_CLEAR_DEPTH,
-                                             1, 0);
+    D3D11DeviceContext_ClearRenderTargetView(objects.Target, farthest);
+    D3D11DeviceContext_ClearDepthStencilView(objects.DepthView, D3D11_CLEAR_DEPTH, 1, 0);
     Graphics_D3D11_DeviceState_SetDepthEnable(1);
     Graphics_D3D11_DeviceState_SetDepthWriteEnable(1);
     GraphicsShadowMapSettings.DrawFlag = 1;
@@ -399,7 +395,7 @@ TEST_F(ThreeDRealDevice, AShadowMapDarkensExactlyTheOccludedHalf)
     GraphicsLightState.ActiveNum = 1;
     Graphics_D3D11_UpdateShadowMapParams();
     Graphics_D3D11_UpdateShadowMapMatrices();
-    ID3D11ShaderResourceView *view = (ID3D11ShaderResourceView *)object(D3D11_SHADOWMAP_SRV);
+    ID3D11ShaderResourceView *view = objects.View;
     Graphics_D3D11_DeviceState_SetPSShaderResources(D3D11_TEXTURE_SHADOW_MAP, 1, &view);
     Graphics_D3D11_DeviceState_SetSampleFilter(D3D11_FILTER_MIN_MAG_MIP_POINT, D3D11_TEXTURE_SHADOW_MAP);
     LIGHTPARAM directional = MakeLight(DX_LIGHTTYPE_DIRECTIONAL, {1, 1, 1});

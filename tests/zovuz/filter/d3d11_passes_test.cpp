@@ -102,7 +102,8 @@ TEST_F(D3D11FilterPasses, PassesDrawIntoAndReadFromAShadowMap)
 
 TEST_F(D3D11FilterPasses, MultisampledGraphsAreReadAndWrittenThroughTheirSampledTexture)
 {
-    CheckMultisampledGraphs(D3D11_GRAPH_MS_TEXTURE);
+    CheckMultisampledGraphs(
+        [](const GraphTextureEntry &Entry) { return D3D11GraphObjects(Entry)->MultisampleTexture != nullptr; });
 }
 
 TEST_F(D3D11FilterPasses, ScreenModeChangeKeepsPixelsAndShaderCount)

@@ -55,7 +55,8 @@ TEST_F(D3D9FilterPasses, PassesDrawIntoAndReadFromAShadowMap)
 
 TEST_F(D3D9FilterPasses, MultisampledGraphsAreReadAndWrittenThroughTheirRenderSurface)
 {
-    CheckMultisampledGraphs(D3D9_OBJECT_RENDER_SURFACE);
+    CheckMultisampledGraphs(
+        [](const GraphTextureEntry &Entry) { return Entry.PF->Object[D3D9_OBJECT_RENDER_SURFACE] != nullptr; });
 }
 
 TEST_F(D3D9FilterPasses, ScreenModeChangeKeepsPixelsAndShaderCount)

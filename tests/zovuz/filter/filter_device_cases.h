@@ -293,12 +293,12 @@ protected:
         }
     }
 
-    // A multisampled graph (its objects made again with four samples; PF->Object[SampledSlot] the
-    // back end's multisampled one) serves a filter as the draw target it reads, as a destination,
+    // A multisampled graph (its objects made again with four samples; Multisampled tells that the
+    // back end made its multisampled object) serves a filter as the draw target it reads, as a destination,
     // and as both in place (as the draw target or after it): what was drawn reaches the filter, and
     // what the filter wrote is read and drawn from it. Invert on opaque pixels: their colour bits
     // flipped.
-    void CheckMultisampledGraphs(int SampledSlot)
+    void CheckMultisampledGraphs(bool (*Multisampled)(const GraphTextureEntry &Entry))
     {
         std::mt19937 rng(21);
         std::vector<uint32_t> picture = RandomPixels(rng, kW * kH);
@@ -314,7 +314,7 @@ protected:
             Graphics_Hardware_ReleaseGraphTexture(image);
             image->MultiSampleCount = 4;
             EXPECT_EQ(0, Graphics_Hardware_CreateTexture(image, 0));
-            EXPECT_NE(nullptr, image->Texture[0].PF->Object[SampledSlot]) << "no multisampled object";
+            EXPECT_TRUE(Multisampled(image->Texture[0])) << "no multisampled object";
             return graph;
         };
         // Drawn into Graph, the draw target stays Graph.

@@ -96,7 +96,10 @@ TEST_F(D3D11DrawScreens, ARebuiltDeviceKeepsTheDrawState)
     map->BitDepth = 16;
     ASSERT_EQ(0, Graphics_D3D11_SetupShadowMap(map, 0));
     const auto mapObjects = [map](bool Made) {
-        for (int i = 0; i < D3D11_SHADOWMAP_OBJECT_NUM; ++i) EXPECT_EQ(Made, map->PF->Object[i] != nullptr) << i;
+        const D3D11ShadowMapObjects &o = *D3D11ShadowMapObjectsOf(map);
+        for (const void *object : {(const void *)o.ColorTexture, (const void *)o.View, (const void *)o.Target,
+                                   (const void *)o.DepthTexture, (const void *)o.DepthView})
+            EXPECT_EQ(Made, object != nullptr);
     };
     GraphicsDrawSettingsData &d = GraphicsDrawSettings;
     ASSERT_EQ(0, SetDrawScreen(DX_SCREEN_BACK));

@@ -161,7 +161,7 @@ TEST_F(D3D11Graphs, ATextureLargerThanItsImageRepeatsTheImagesEdges)
     ASSERT_EQ(64, piece.TexHeight);
     BASEIMAGE level;
     ID3D11Texture2D *staging = nullptr;
-    ASSERT_EQ(0, Graphics_D3D11_CreateReadBackTexture(D3D11GraphObject<ID3D11Texture2D>(piece, D3D11_GRAPH_TEXTURE), 0,
+    ASSERT_EQ(0, Graphics_D3D11_CreateReadBackTexture(D3D11GraphObjects(piece)->Texture, 0,
                                                       0, nullptr, &level, &staging));
     const std::vector<uint32_t> texture = UnpackPixels(level);
     D3D11DeviceContext_Unmap_ASync(staging, 0, 0);
@@ -188,7 +188,7 @@ TEST_F(D3D11Graphs, BlocksAndMipLevelsGoInAsTheGraphicsLayerMakesThem)
     ASSERT_GE(graph, 0);
     const GraphImageRecord *record = GetGraphEntry(graph, 0)->Image;
     ASSERT_EQ(D3D11FMT_BC1_UNORM, D3D11FormatTable.Format[record->PixelFormat]);
-    EXPECT_EQ(blocks, RawLevel(D3D11GraphObject<ID3D11Texture2D>(record->Texture[0], D3D11_GRAPH_TEXTURE), 64 * 8, 64));
+    EXPECT_EQ(blocks, RawLevel(D3D11GraphObjects(record->Texture[0])->Texture, 64 * 8, 64));
 
     // Generated levels: level 2 of 256 x 256 is level 0 halved twice.
     GraphCreateParam param;

@@ -82,7 +82,7 @@ protected:
         Graphics_D3D11_ReleaseGraphTexture(image);
         image->MultiSampleCount = 4;
         EXPECT_EQ(0, Graphics_D3D11_CreateTexture(image, 0));
-        EXPECT_NE(nullptr, D3D11GraphObject<ID3D11Texture2D>(image->Texture[0], D3D11_GRAPH_MS_TEXTURE));
+        EXPECT_NE(nullptr, D3D11GraphObjects(image->Texture[0])->MultisampleTexture);
         return graph;
     }
     void TearDown() override

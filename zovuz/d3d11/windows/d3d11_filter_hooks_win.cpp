@@ -8,6 +8,7 @@
 #include "zovuz/d3d11/texture/windows/d3d11_graph_piece_win.h"
 #include "zovuz/d3d11/texture/windows/d3d11_shadow_map_win.h"
 #include "zovuz/d3d11/texture/windows/d3d11_transfer_win.h"
+#include "zovuz/d3d11/windows/d3d11_handle_objects_win.h"
 #include "zovuz/d3d11/zovuz_d3d11.h"
 
 static_assert(sizeof(D3D11Transfer8InputVertex) == 21 * sizeof(float), "the quad's vertices");
@@ -29,16 +30,17 @@ bool TextureOf(int Handle, QuadTexture *Out)
     *Out = {};
     if (const GraphHandleData *graph = GetTypedHandle<GraphHandleData>(Handle, DX_HANDLETYPE_GRAPH, 0)) {
         const GraphTextureEntry *piece = D3D11FirstPiece(graph);
-        Out->Texture = D3D11PieceTexture(piece, D3D11_GRAPH_TEXTURE);
+        Out->Texture = D3D11PieceTexture(piece);
         Out->View = D3D11PieceView(piece);
         if (Out->Texture != nullptr && graph->Image != nullptr)
             Out->Target = D3D11PieceTargetView(piece, graph->Image->MipLevels, 0, 0);
     } else if (const ShadowMapHandleData *map =
                    GetTypedHandle<ShadowMapHandleData>(Handle, DX_HANDLETYPE_SHADOWMAP, 0)) {
-        if (map->PF == nullptr) return false;
-        Out->Texture = (ID3D11Texture2D *)map->PF->Object[D3D11_SHADOWMAP_COLOR_TEXTURE];
-        Out->View = (ID3D11ShaderResourceView *)map->PF->Object[D3D11_SHADOWMAP_SRV];
-        Out->Target = (ID3D11RenderTargetView *)map->PF->Object[D3D11_SHADOWMAP_RTV];
+        const D3D11ShadowMapObjects *objects = D3D11ShadowMapObjectsOf(map);
+        if (objects == nullptr) return false;
+        Out->Texture = objects->ColorTexture;
+        Out->View = objects->View;
+        Out->Target = objects->Target;
     }
     return Out->Texture != nullptr && Out->View != nullptr;
 }
@@ -49,7 +51,7 @@ RECT RectOf(const int R[4]) { return RECT{R[0], R[1], R[2], R[3]}; }
 void Resolve(const GraphHandleData *Graph, int Face)
 {
     const GraphTextureEntry *piece = D3D11FirstPiece(Graph);
-    if (piece == nullptr || D3D11PieceTexture(piece, D3D11_GRAPH_MS_TEXTURE) == nullptr) return;
+    if (piece == nullptr || D3D11GraphObjects(*piece)->MultisampleTexture == nullptr) return;
     const GraphImageRecord *image = Graph->Image;
     const int mips = image->MipLevels > 0 ? image->MipLevels : 1;
     Graphics_D3D11_ResolveMultisampleTexture(piece, Face * mips,
@@ -100,9 +102,9 @@ int Graphics_D3D11_Filter_DrawQuad(const D3D11FilterQuad *Quad)
     ID3D11PixelShader *pixelShader = nullptr;
     if (Quad->PixelShader >= 0) {
         ShaderHandleData *shader = GetTypedHandle<ShaderHandleData>(Quad->PixelShader, DX_HANDLETYPE_SHADER, 0);
-        if (shader == nullptr || shader->IsVertexShader || shader->PF == nullptr || shader->PF->Object[0] == nullptr)
-            return -1;
-        pixelShader = (ID3D11PixelShader *)shader->PF->Object[0];
+        const D3D11ShaderObjects *objects = shader != nullptr ? D3D11ShaderObjectsOf(shader) : nullptr;
+        if (objects == nullptr || shader->IsVertexShader || objects->Pixel == nullptr) return -1;
+        pixelShader = objects->Pixel;
     }
     ID3D11RenderTargetView *target = dest.Target;
     if (target == nullptr) return -1;

@@ -9,21 +9,16 @@
 #include "zovuz/d3d11/state/windows/d3d11_device_state_win.h"
 #include "zovuz/d3d11/texture/windows/d3d11_graph_piece_win.h"
 #include "zovuz/d3d11/texture/windows/d3d11_shadow_map_win.h"
+#include "zovuz/d3d11/windows/d3d11_handle_objects_win.h"
 
 namespace {
-
-template <typename T>
-T *&ObjectOf(GraphicsBackendObjectData *Part)
-{
-    return (T *&)Part->Object[0];
-}
 
 // The byte range of Num units from unit Start, refused outside the handle's units.
 template <typename Record>
 int SetData(Record *Buffer, int Start, const void *Source, int Num)
 {
     if (Buffer == nullptr || Buffer->PF == nullptr || Source == nullptr) return -1;
-    ID3D11Buffer *buffer = ObjectOf<ID3D11Buffer>(Buffer->PF);
+    ID3D11Buffer *buffer = D3D11BufferObjectsOf(Buffer)->Buffer;
     if (buffer == nullptr || Start < 0 || Num < 0 || Start > Buffer->Num || Num > Buffer->Num - Start) return -1;
     if (Num == 0) return 0;
     const D3D11_BOX box = {(UINT)(Buffer->UnitSize * Start), 0, 0, (UINT)(Buffer->UnitSize * (Start + Num)), 1, 1};
@@ -35,9 +30,7 @@ template <typename Record>
 int ReleaseBuffer(Record *Buffer)
 {
     if (Buffer == nullptr || Buffer->PF == nullptr) return 0;
-    ID3D11Buffer *&buffer = ObjectOf<ID3D11Buffer>(Buffer->PF);
-    if (buffer != nullptr) D3D11Buffer_Release(buffer);
-    buffer = nullptr;
+    ReleaseAndClear(D3D11BufferObjectsOf(Buffer)->Buffer, D3D11Buffer_Release);
     return 0;
 }
 
@@ -45,7 +38,8 @@ int ReleaseBuffer(Record *Buffer)
 template <typename Record>
 void RecreateBuffer(Record *Buffer, UINT Bind, int (*Refill)(int, const void *, int, int), const wchar_t *Failure)
 {
-    if (Buffer->PF == nullptr || ObjectOf<ID3D11Buffer>(Buffer->PF) != nullptr) return;
+    D3D11BufferObjects *objects = D3D11BufferObjectsOf(Buffer);
+    if (objects == nullptr || objects->Buffer != nullptr) return;
     D3D11_BUFFER_DESC desc = {};
     desc.ByteWidth = (UINT)(Buffer->Num * Buffer->UnitSize);
     desc.Usage = D3D11_USAGE_DEFAULT;
@@ -55,28 +49,31 @@ void RecreateBuffer(Record *Buffer, UINT Bind, int (*Refill)(int, const void *, 
         AddLogStringWide(Failure);
         return;
     }
-    ObjectOf<ID3D11Buffer>(Buffer->PF) = buffer;
+    objects->Buffer = buffer;
     if (Buffer->Buffer != nullptr) Refill(0, Buffer->Buffer, Buffer->Num, Buffer->Info.Handle);
 }
 
-// Makes a shader object of either kind from code. S_OK or the failure.
-HRESULT CreateShaderObject(int IsVertexShader, const void *Code, int CodeSize, void **Object, int ASyncThread)
+// Makes a shader object of either kind from code into its member of Objects. S_OK (the member
+// set) or the failure (the member null).
+HRESULT CreateShaderObject(int IsVertexShader, const void *Code, int CodeSize, D3D11ShaderObjects *Objects,
+                           int ASyncThread)
 {
-    if (IsVertexShader)
-        return D3D11Device_CreateVertexShader_ASync(Code, (SIZE_T)CodeSize, nullptr, (ID3D11VertexShader **)Object,
-                                                    ASyncThread);
-    return D3D11Device_CreatePixelShader_ASync(Code, (SIZE_T)CodeSize, nullptr, (ID3D11PixelShader **)Object,
-                                               ASyncThread);
+    HRESULT hr;
+    if (IsVertexShader) {
+        hr = D3D11Device_CreateVertexShader_ASync(Code, (SIZE_T)CodeSize, nullptr, &Objects->Vertex, ASyncThread);
+        if (hr != S_OK || Objects->Vertex == nullptr) Objects->Vertex = nullptr;
+    } else {
+        hr = D3D11Device_CreatePixelShader_ASync(Code, (SIZE_T)CodeSize, nullptr, &Objects->Pixel, ASyncThread);
+        if (hr != S_OK || Objects->Pixel == nullptr) Objects->Pixel = nullptr;
+    }
+    return hr;
 }
 
-void ReleaseShaderObject(ShaderHandleData *Shader)
+void ReleaseShaderObjects(D3D11ShaderObjects *Objects)
 {
-    if (Shader->PF == nullptr || Shader->PF->Object[0] == nullptr) return;
-    if (Shader->IsVertexShader)
-        D3D11VertexShader_Release((ID3D11VertexShader *)Shader->PF->Object[0]);
-    else
-        D3D11PixelShader_Release((ID3D11PixelShader *)Shader->PF->Object[0]);
-    Shader->PF->Object[0] = nullptr;
+    if (Objects == nullptr) return;
+    ReleaseAndClear(Objects->Vertex, D3D11VertexShader_Release);
+    ReleaseAndClear(Objects->Pixel, D3D11PixelShader_Release);
 }
 
 }  // namespace
@@ -98,15 +95,13 @@ int Graphics_D3D11_IndexBuffer_Release(IndexBufferHandleData *Buffer) { return R
 int Graphics_D3D11_ShaderConstantBuffer_Release(ShaderConstantBufferHandleData *Buffer)
 {
     if (Buffer == nullptr || Buffer->PF == nullptr) return 0;
-    D3D11ConstantBuffer *&record = ObjectOf<D3D11ConstantBuffer>(Buffer->PF);
-    if (record != nullptr) Graphics_D3D11_DeleteConstantBuffer(record);
-    record = nullptr;
+    ReleaseAndClear(D3D11ConstantBufferObjectsOf(Buffer)->Record, Graphics_D3D11_DeleteConstantBuffer);
     return 0;
 }
 
 int Graphics_D3D11_Shader_Release(ShaderHandleData *Shader)
 {
-    if (Shader != nullptr) ReleaseShaderObject(Shader);
+    if (Shader != nullptr) ReleaseShaderObjects(D3D11ShaderObjectsOf(Shader));
     return 0;
 }
 
@@ -122,8 +117,9 @@ int Graphics_D3D11_CreateShaderHandle(ShaderHandleData *Shader, int IsVertexShad
     HandleInfo *info = HandleCheck(Shader->Info.Handle);
     if (info != &Shader->Info || (info->ASyncLoadCount != 0 && !ASyncThread)) return fail();
 
-    void *object = nullptr;
-    if (CreateShaderObject(IsVertexShader, Code, CodeSize, &object, ASyncThread) != S_OK || object == nullptr) {
+    D3D11ShaderObjects made = {};
+    if (CreateShaderObject(IsVertexShader, Code, CodeSize, &made, ASyncThread) != S_OK ||
+        (made.Vertex == nullptr && made.Pixel == nullptr)) {
         AddLogStringWide(IsVertexShader ? L"頂点シェーダーの作成に失敗しました\n"
                                         : L"ピクセルシェーダーの作成に失敗しました\n");
         return fail();
@@ -131,22 +127,20 @@ int Graphics_D3D11_CreateShaderHandle(ShaderHandleData *Shader, int IsVertexShad
     void *copy = DXCALLOC((size_t)CodeSize);
     if (copy == nullptr) {
         AddLogStringWide(L"メモリの確保に失敗しました");
-        if (IsVertexShader)
-            D3D11VertexShader_Release((ID3D11VertexShader *)object);
-        else
-            D3D11PixelShader_Release((ID3D11PixelShader *)object);
+        ReleaseShaderObjects(&made);
         return fail();
     }
     memcpy(copy, Code, (size_t)CodeSize);
 
     // The record owns its code: a copy it held before (the front end's) goes, the caller's only
     // when asked.
-    ReleaseShaderObject(Shader);
+    D3D11ShaderObjects &objects = *D3D11ShaderObjectsOf(Shader);
+    ReleaseShaderObjects(&objects);
     void *old = Shader->FunctionCode;
     Shader->FunctionCode = copy;
     Shader->FunctionCodeSize = CodeSize;
     Shader->IsVertexShader = IsVertexShader ? 1 : 0;
-    Shader->PF->Object[0] = object;
+    objects = made;
     if (old != nullptr) DxFree(old);
     if (FreeCodeFlag && Code != old) DxFree(const_cast<void *>(Code));
     return 0;
@@ -177,7 +171,7 @@ int Graphics_D3D11_RecreateHandleBuffers(void)
         // An image record serves several graphs: its textures are made once.
         GraphImageRecord *image = Graph->Image;
         if (image == nullptr || !image->Format.HardwareFlag || image->TextureNum <= 0) return;
-        if (image->Texture[0].PF != nullptr && image->Texture[0].PF->Object[D3D11_GRAPH_TEXTURE] != nullptr) return;
+        if (image->Texture[0].PF != nullptr && D3D11GraphObjects(image->Texture[0])->Texture != nullptr) return;
         Graphics_Hardware_CreateTexture(image, 0);
     });
     ForEachHandle<ShadowMapHandleData>(DX_HANDLETYPE_SHADOWMAP,
@@ -191,11 +185,13 @@ int Graphics_D3D11_RecreateHandleBuffers(void)
                        L"インデックスバッファハンドル用のインデックスバッファの作成に失敗しました\n");
     });
     ForEachHandle<ShaderHandleData>(DX_HANDLETYPE_SHADER, [](ShaderHandleData *Shader) {
-        if (Shader->PF == nullptr || Shader->PF->Object[0] != nullptr || Shader->FunctionCode == nullptr) return;
+        D3D11ShaderObjects *objects = D3D11ShaderObjectsOf(Shader);
+        if (objects == nullptr || objects->Vertex != nullptr || objects->Pixel != nullptr ||
+            Shader->FunctionCode == nullptr)
+            return;
         // A shader that cannot be made again is told, as a buffer is; the others are still made.
-        if (CreateShaderObject(Shader->IsVertexShader, Shader->FunctionCode, Shader->FunctionCodeSize,
-                               &Shader->PF->Object[0], 0) != S_OK) {
-            Shader->PF->Object[0] = nullptr;
+        if (CreateShaderObject(Shader->IsVertexShader, Shader->FunctionCode, Shader->FunctionCodeSize, objects, 0) !=
+            S_OK) {
             AddLogStringWide(Shader->IsVertexShader
                                  ? L"頂点シェーダーハンドル用の頂点シェーダーの作成に失敗しました\n"
                                  : L"ピクセルシェーダーハンドル用のピクセルシェーダーの作成に失敗しました\n");

@@ -10,6 +10,7 @@
 #include "zovuz/d3d11/texture/windows/d3d11_graph_texture_win.h"
 #include "zovuz/d3d11/texture/windows/d3d11_shadow_map_win.h"
 #include "zovuz/d3d11/draw/windows/d3d11_vertex_batch_win.h"
+#include "zovuz/d3d11/windows/d3d11_handle_objects_win.h"
 
 namespace {
 
@@ -41,15 +42,13 @@ static_assert(sizeof(BlendTexVertex) == 40, "VERTEX_BLENDTEX_2D is 40 bytes");
 
 ID3D11Texture2D *PieceTexture(const GraphDrawPiece &Piece)
 {
-    return Piece.Texture != nullptr && Piece.Texture->PF != nullptr
-               ? (ID3D11Texture2D *)Piece.Texture->PF->Object[D3D11_GRAPH_TEXTURE]
-               : nullptr;
+    const D3D11GraphTextureObjects *objects = Piece.Texture != nullptr ? D3D11GraphObjects(*Piece.Texture) : nullptr;
+    return objects != nullptr ? objects->Texture : nullptr;
 }
 ID3D11ShaderResourceView *PieceView(const GraphDrawPiece &Piece)
 {
-    return Piece.Texture != nullptr && Piece.Texture->PF != nullptr
-               ? (ID3D11ShaderResourceView *)Piece.Texture->PF->Object[D3D11_GRAPH_SRV]
-               : nullptr;
+    const D3D11GraphTextureObjects *objects = Piece.Texture != nullptr ? D3D11GraphObjects(*Piece.Texture) : nullptr;
+    return objects != nullptr ? objects->View : nullptr;
 }
 float TexWidth(const GraphDrawPiece &Piece) { return Piece.Texture != nullptr ? (float)Piece.Texture->TexWidth : 1.0f; }
 float TexHeight(const GraphDrawPiece &Piece)
@@ -283,13 +282,23 @@ int Graphics_D3D11_DrawGraphRects(const DrawGraphRectsParam *Param, GraphHandleD
 
 namespace {
 
-// A selected user shader of the kind with its device object, or null.
-void *UserShaderObject(int Handle, int IsVertexShader)
+// The device objects of a selected user shader of the kind, or null.
+const D3D11ShaderObjects *UserShaderObjects(int Handle, int IsVertexShader)
 {
     const ShaderHandleData *shader =
         Handle > 0 ? GetTypedHandle<ShaderHandleData>(Handle, DX_HANDLETYPE_SHADER, 0) : nullptr;
-    if (shader == nullptr || shader->IsVertexShader != IsVertexShader || shader->PF == nullptr) return nullptr;
-    return shader->PF->Object[0];
+    if (shader == nullptr || shader->IsVertexShader != IsVertexShader) return nullptr;
+    return D3D11ShaderObjectsOf(shader);
+}
+ID3D11PixelShader *UserPixelShader(int Handle)
+{
+    const D3D11ShaderObjects *objects = UserShaderObjects(Handle, 0);
+    return objects != nullptr ? objects->Pixel : nullptr;
+}
+ID3D11VertexShader *UserVertexShader(int Handle)
+{
+    const D3D11ShaderObjects *objects = UserShaderObjects(Handle, 1);
+    return objects != nullptr ? objects->Vertex : nullptr;
 }
 
 // The shader-resource slots the user's textures take for one draw, and the views they held.
@@ -307,10 +316,10 @@ struct UserTextureSlots
 void BindUserShaders(bool DrawHasTexture, UserTextureSlots *Slots)
 {
     const DrawShaderSelection &selection = GraphicsDrawSettings.Shader;
-    if (void *pixel = UserShaderObject(selection.PixelShader, 0); pixel != nullptr)
-        Graphics_D3D11_DeviceState_SetPixelShader((ID3D11PixelShader *)pixel, 0);
-    if (void *vertex = UserShaderObject(selection.VertexShader, 1); vertex != nullptr)
-        Graphics_D3D11_DeviceState_SetVertexShader((ID3D11VertexShader *)vertex, 0);
+    if (ID3D11PixelShader *pixel = UserPixelShader(selection.PixelShader))
+        Graphics_D3D11_DeviceState_SetPixelShader(pixel, 0);
+    if (ID3D11VertexShader *vertex = UserVertexShader(selection.VertexShader))
+        Graphics_D3D11_DeviceState_SetVertexShader(vertex, 0);
 
     Slots->First = Slots->End = DrawHasTexture ? 1 : 0;
     memcpy(Slots->Kept, S.PSShaderResource, sizeof(Slots->Kept));
@@ -346,12 +355,10 @@ int DrawCallerVertices(const VERTEX2D *Vertex, int Num, int Topology, GraphHandl
     if (ShadowMapFlag) {
         // The graph argument is a shadow map's record: its depth image is the texture.
         ShadowMapHandleData *map = (ShadowMapHandleData *)(void *)Graph;
-        ID3D11ShaderResourceView *view = map != nullptr && map->PF != nullptr
-                                             ? (ID3D11ShaderResourceView *)map->PF->Object[D3D11_SHADOWMAP_SRV]
-                                             : nullptr;
-        prepare = view != nullptr;
+        const D3D11ShadowMapObjects *objects = D3D11ShadowMapObjectsOf(map);
+        prepare = objects != nullptr && objects->View != nullptr;
         if (prepare) {
-            Graphics_D3D11_SetTexture((ID3D11Texture2D *)map->PF->Object[D3D11_SHADOWMAP_COLOR_TEXTURE], view);
+            Graphics_D3D11_SetTexture(objects->ColorTexture, objects->View);
             flags |= D3D11_PREPARE_TEXTURED;
         }
     } else if (piece != nullptr) {
@@ -381,8 +388,7 @@ int DrawCallerVertices(const VERTEX2D *Vertex, int Num, int Topology, GraphHandl
     }
     UserTextureSlots userSlots;
     if (UserShaders) BindUserShaders(piece != nullptr, &userSlots);
-    const bool userVertexShader =
-        UserShaders && UserShaderObject(GraphicsDrawSettings.Shader.VertexShader, 1) != nullptr;
+    const bool userVertexShader = UserShaders && UserVertexShader(GraphicsDrawSettings.Shader.VertexShader) != nullptr;
     const int result = Graphics_D3D11_CommonBuffer_Draw(D3D11_VERTEX_2D, (D3D11_PRIMITIVE_TOPOLOGY)Topology, draw, Num,
                                                         userVertexShader ? 0 : 1);
     if (userSlots.End > userSlots.First)

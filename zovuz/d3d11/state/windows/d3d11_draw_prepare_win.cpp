@@ -5,15 +5,12 @@
 #include "zovuz/d3d11/state/windows/d3d11_buffers_win.h"
 #include "zovuz/d3d11/state/windows/d3d11_device_state_win.h"
 #include "zovuz/d3d11/shader/windows/d3d11_shader_win.h"
+#include "zovuz/d3d11/texture/windows/d3d11_shadow_map_win.h"
 #include "zovuz/d3d11/draw/windows/d3d11_vertex_batch_win.h"
 
 namespace {
 
 D3D11DeviceStateCache &S = D3D11DeviceState;
-
-// A shadow map's objects (GraphicsBackendObjectData): colour texture, its shader-resource view,
-// render-target view, depth texture, depth-stencil view. The colour texture holds the depth.
-constexpr int D3D11_SHADOWMAP_OBJECT_VIEW = 1;
 
 constexpr int CompareGreater = D3D11_COMPARISON_GREATER;             // 5: the pixel shaders' plain test
 constexpr int CompareGreaterEqual = D3D11_COMPARISON_GREATER_EQUAL;  // 7
@@ -289,10 +286,9 @@ int Graphics_D3D11_ApplyDrawState(void)
     ID3D11ShaderResourceView *views[8 + DX_SHADOWMAP_SLOT_NUM] = {c.Views[0], c.Views[1]};
     int viewNum = c.ViewNum;
     for (int i = 0; i < DX_SHADOWMAP_SLOT_NUM; i++) {
-        const int handle = GraphicsShadowMapSettings.Slot[i];
-        const ShadowMapHandleData *map = handle != 0 ? GetShadowMapEntry(handle, 0) : nullptr;
-        if (map == nullptr || map->PF == nullptr || map->PF->Object[D3D11_SHADOWMAP_OBJECT_VIEW] == nullptr) continue;
-        views[8 + i] = (ID3D11ShaderResourceView *)map->PF->Object[D3D11_SHADOWMAP_OBJECT_VIEW];
+        const ShadowMapHandleData *map = Graphics_D3D11_ShadowMapOfSlot(i);
+        if (map == nullptr) continue;
+        views[8 + i] = D3D11ShadowMapObjectsOf(map)->View;
         Graphics_D3D11_DeviceState_SetTextureAddress(D3D11_TEXTURE_ADDRESS_CLAMP, 8 + i);
         Graphics_D3D11_DeviceState_SetSampleFilter(D3D11_FILTER_MIN_MAG_MIP_LINEAR, 8 + i);
         viewNum = 9 + i;

@@ -284,7 +284,7 @@ GraphHandleData *UserDepthGraph()
     const int handle = GraphicsDrawSettings.UserDepthGraph;
     if (handle == 0) return nullptr;
     GraphHandleData *graph = GetTypedHandle<GraphHandleData>(handle, DX_HANDLETYPE_GRAPH, 0);
-    if (D3D11PieceTexture(D3D11FirstPiece(graph), D3D11_GRAPH_DEPTH_TEXTURE) == nullptr) return nullptr;
+    if (D3D11PieceDepthTexture(D3D11FirstPiece(graph)) == nullptr) return nullptr;
     return graph;
 }
 
@@ -310,10 +310,8 @@ int Graphics_D3D11_SetDrawScreen(int DrawScreen, int OldSurface, int, GraphHandl
         Graphics_Hardware_SetupDepthBuffer();
         return 0;
     }
-    if (NewShadowMap != nullptr && NewShadowMap->PF != nullptr)
-        Graphics_D3D11_DeviceState_SetRenderTarget(
-            (ID3D11Texture2D *)NewShadowMap->PF->Object[D3D11_SHADOWMAP_COLOR_TEXTURE],
-            (ID3D11RenderTargetView *)NewShadowMap->PF->Object[D3D11_SHADOWMAP_RTV], 0);
+    if (const D3D11ShadowMapObjects *map = D3D11ShadowMapObjectsOf(NewShadowMap))
+        Graphics_D3D11_DeviceState_SetRenderTarget(map->ColorTexture, map->Target, 0);
     else if (NewGraph != nullptr)
         BindGraph(NewGraph, d.RenderTargetSurface[0], d.RenderTargetMipLevel[0], 0);
     else
@@ -360,17 +358,17 @@ int Graphics_D3D11_SetupDepthBuffer(void)
     ID3D11DepthStencilView *view = nullptr;
     const int target = d.RenderTarget[0], mip = d.RenderTargetMipLevel[0];
     GraphHandleData *depth = UserDepthGraph();
-    if (ShadowMapHandleData *map = TargetShadowMap(target); map != nullptr && map->PF != nullptr) {
-        texture = (ID3D11Texture2D *)map->PF->Object[D3D11_SHADOWMAP_DEPTH_TEXTURE];
-        view = (ID3D11DepthStencilView *)map->PF->Object[D3D11_SHADOWMAP_DSV];
+    if (const D3D11ShadowMapObjects *objects = D3D11ShadowMapObjectsOf(TargetShadowMap(target))) {
+        texture = objects->DepthTexture;
+        view = objects->DepthView;
     } else if (GraphHandleData *graph = TargetGraph(target); graph != nullptr) {
         const GraphTextureEntry *own = D3D11FirstPiece(graph);
         if (depth != nullptr && depth->Width >= graph->Width && depth->Height >= graph->Height) {
             const GraphTextureEntry *piece = D3D11FirstPiece(depth);
-            texture = D3D11PieceTexture(piece, D3D11_GRAPH_DEPTH_TEXTURE);
+            texture = D3D11PieceDepthTexture(piece);
             view = D3D11PieceDepthView(piece, mip);
-        } else if (D3D11PieceTexture(own, D3D11_GRAPH_DEPTH_TEXTURE) != nullptr) {
-            texture = D3D11PieceTexture(own, D3D11_GRAPH_DEPTH_TEXTURE);
+        } else if (D3D11PieceDepthTexture(own) != nullptr) {
+            texture = D3D11PieceDepthTexture(own);
             view = D3D11PieceDepthView(own, mip);
         } else if (graph->Width == b.DepthBufferWidth && graph->Height == b.DepthBufferHeight) {
             texture = b.DepthBuffer;
@@ -378,7 +376,7 @@ int Graphics_D3D11_SetupDepthBuffer(void)
         }
     } else if (depth != nullptr && depth->Width == d.DrawSizeX && depth->Height == d.DrawSizeY) {
         const GraphTextureEntry *piece = D3D11FirstPiece(depth);
-        texture = D3D11PieceTexture(piece, D3D11_GRAPH_DEPTH_TEXTURE);
+        texture = D3D11PieceDepthTexture(piece);
         view = D3D11PieceDepthView(piece, 0);
     } else {
         texture = b.DepthBuffer;

@@ -14,31 +14,36 @@ inline const GraphTextureEntry *D3D11FirstPiece(const GraphHandleData *Graph)
     return &Graph->Image->Texture[0];
 }
 
-inline ID3D11Texture2D *D3D11PieceTexture(const GraphTextureEntry *Piece, D3D11GraphTextureObject Which)
+inline ID3D11Texture2D *D3D11PieceTexture(const GraphTextureEntry *Piece)
 {
-    return Piece != nullptr ? D3D11GraphObject<ID3D11Texture2D>(*Piece, Which) : nullptr;
+    return Piece != nullptr ? D3D11GraphObjects(*Piece)->Texture : nullptr;
+}
+
+inline ID3D11Texture2D *D3D11PieceDepthTexture(const GraphTextureEntry *Piece)
+{
+    return Piece != nullptr ? D3D11GraphObjects(*Piece)->DepthTexture : nullptr;
 }
 
 inline ID3D11ShaderResourceView *D3D11PieceView(const GraphTextureEntry *Piece)
 {
-    return Piece != nullptr ? D3D11GraphObject<ID3D11ShaderResourceView>(*Piece, D3D11_GRAPH_SRV) : nullptr;
+    return Piece != nullptr ? D3D11GraphObjects(*Piece)->View : nullptr;
 }
 
 // The render-target view of a face and mip level, or null.
 inline ID3D11RenderTargetView *D3D11PieceTargetView(const GraphTextureEntry *Piece, int MipLevels, int Face, int Mip)
 {
     if (Piece == nullptr) return nullptr;
-    ID3D11RenderTargetView **views = D3D11GraphObject<ID3D11RenderTargetView *>(*Piece, D3D11_GRAPH_RTV_ARRAY);
+    const D3D11GraphTextureObjects &objects = *D3D11GraphObjects(*Piece);
     const int mips = MipLevels > 0 ? MipLevels : 1, index = Face * mips + Mip;
-    if (views == nullptr || index < 0 || index >= Piece->PF->Value[D3D11_GRAPH_RTV_NUM]) return nullptr;
-    return views[index];
+    if (objects.TargetViews == nullptr || index < 0 || index >= objects.TargetViewNum) return nullptr;
+    return objects.TargetViews[index];
 }
 
 // The own depth-stencil view of a mip level, or null.
 inline ID3D11DepthStencilView *D3D11PieceDepthView(const GraphTextureEntry *Piece, int Mip)
 {
     if (Piece == nullptr) return nullptr;
-    ID3D11DepthStencilView **views = D3D11GraphObject<ID3D11DepthStencilView *>(*Piece, D3D11_GRAPH_DSV_ARRAY);
-    if (views == nullptr || Mip < 0 || Mip >= Piece->PF->Value[D3D11_GRAPH_DSV_NUM]) return nullptr;
-    return views[Mip];
+    const D3D11GraphTextureObjects &objects = *D3D11GraphObjects(*Piece);
+    if (objects.DepthViews == nullptr || Mip < 0 || Mip >= objects.DepthViewNum) return nullptr;
+    return objects.DepthViews[Mip];
 }

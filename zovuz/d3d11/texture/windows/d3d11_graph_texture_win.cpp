@@ -57,7 +57,8 @@ D3D11_TEXTURE2D_DESC TextureDesc(const GraphTextureEntry &Piece, const TextureSe
 
 int CreateTextures(const GraphTextureEntry &Piece, const TextureSettings &T)
 {
-    ID3D11Texture2D *&ms = D3D11GraphObject<ID3D11Texture2D>(Piece, D3D11_GRAPH_MS_TEXTURE);
+    D3D11GraphTextureObjects &objects = *D3D11GraphObjects(Piece);
+    ID3D11Texture2D *&ms = objects.MultisampleTexture;
     if (ms == nullptr && T.Samples >= 2) {
         const D3D11_TEXTURE2D_DESC desc = TextureDesc(Piece, T, T.Samples, T.Quality);
         if (D3D11Device_CreateTexture2D_ASync(&desc, nullptr, &ms, T.ASyncThread) != S_OK) {
@@ -65,7 +66,7 @@ int CreateTextures(const GraphTextureEntry &Piece, const TextureSettings &T)
             return Fail(L"マルチサンプルテクスチャの作成に失敗しました\n");
         }
     }
-    ID3D11Texture2D *&texture = D3D11GraphObject<ID3D11Texture2D>(Piece, D3D11_GRAPH_TEXTURE);
+    ID3D11Texture2D *&texture = objects.Texture;
     if (texture == nullptr) {
         const D3D11_TEXTURE2D_DESC desc = TextureDesc(Piece, T, 1, 0);
         if (D3D11Device_CreateTexture2D_ASync(&desc, nullptr, &texture, T.ASyncThread) != S_OK) {
@@ -78,13 +79,14 @@ int CreateTextures(const GraphTextureEntry &Piece, const TextureSettings &T)
 
 int CreateRenderTargetViews(GraphTextureEntry &Piece, const TextureSettings &T)
 {
-    ID3D11RenderTargetView **&views = D3D11GraphObject<ID3D11RenderTargetView *>(Piece, D3D11_GRAPH_RTV_ARRAY);
+    D3D11GraphTextureObjects &objects = *D3D11GraphObjects(Piece);
+    ID3D11RenderTargetView **&views = objects.TargetViews;
     const int num = T.Faces * T.Mips;
     if (views == nullptr) {
         views = (ID3D11RenderTargetView **)DXCALLOC(sizeof(ID3D11RenderTargetView *) * num);
         if (views == nullptr)
             return Fail(L"テクスチャ用レンダーターゲットビューのアドレスを保存するためのメモリの確保に失敗しました\n");
-        Piece.PF->Value[D3D11_GRAPH_RTV_NUM] = num;
+        objects.TargetViewNum = num;
     }
     ID3D11Texture2D *target = D3D11GraphTargetTexture(Piece);
     for (int face = 0; face < T.Faces; face++)
@@ -117,9 +119,10 @@ int CreateRenderTargetViews(GraphTextureEntry &Piece, const TextureSettings &T)
 
 void ReleaseDepth(const GraphTextureEntry &Piece)
 {
-    ID3D11DepthStencilView **&views = D3D11GraphObject<ID3D11DepthStencilView *>(Piece, D3D11_GRAPH_DSV_ARRAY);
+    D3D11GraphTextureObjects &objects = *D3D11GraphObjects(Piece);
+    ID3D11DepthStencilView **&views = objects.DepthViews;
     if (views != nullptr) {
-        for (int i = 0; i < Piece.PF->Value[D3D11_GRAPH_DSV_NUM]; i++) {
+        for (int i = 0; i < objects.DepthViewNum; i++) {
             if (views[i] != nullptr && S.DepthStencilView == views[i])
                 Graphics_D3D11_DeviceState_SetDepthStencil(nullptr, nullptr);
             D3D11DepthStencilView_Release(views[i]);
@@ -127,10 +130,8 @@ void ReleaseDepth(const GraphTextureEntry &Piece)
         DXFREE(views);
         views = nullptr;
     }
-    Piece.PF->Value[D3D11_GRAPH_DSV_NUM] = 0;
-    ID3D11Texture2D *&texture = D3D11GraphObject<ID3D11Texture2D>(Piece, D3D11_GRAPH_DEPTH_TEXTURE);
-    D3D11Texture2D_Release(texture);
-    texture = nullptr;
+    objects.DepthViewNum = 0;
+    ReleaseAndClear(objects.DepthTexture, D3D11Texture2D_Release);
 }
 
 // A render target sharing the screen's depth buffer must match its sample count; with its own
@@ -156,16 +157,17 @@ int CreateOwnDepth(GraphTextureEntry &Piece, const GraphImageRecord &Image, cons
     desc.SampleDesc.Quality = T.Quality;
     desc.Usage = D3D11_USAGE_DEFAULT;
     desc.BindFlags = D3D11_BIND_DEPTH_STENCIL;
-    ID3D11Texture2D *&texture = D3D11GraphObject<ID3D11Texture2D>(Piece, D3D11_GRAPH_DEPTH_TEXTURE);
+    D3D11GraphTextureObjects &objects = *D3D11GraphObjects(Piece);
+    ID3D11Texture2D *&texture = objects.DepthTexture;
     if (D3D11Device_CreateTexture2D_ASync(&desc, nullptr, &texture, T.ASyncThread) != S_OK) {
         texture = nullptr;
         return Fail(L"書き込み専用マルチサンプル深度テクスチャの作成に失敗しました\n");
     }
-    ID3D11DepthStencilView **&views = D3D11GraphObject<ID3D11DepthStencilView *>(Piece, D3D11_GRAPH_DSV_ARRAY);
+    ID3D11DepthStencilView **&views = objects.DepthViews;
     views = (ID3D11DepthStencilView **)DXCALLOC(sizeof(ID3D11DepthStencilView *) * T.Mips);
     if (views == nullptr)
         return Fail(L"深度バッファ用深度ステンシルビューのアドレスを保存するためのメモリの確保に失敗しました\n");
-    Piece.PF->Value[D3D11_GRAPH_DSV_NUM] = T.Mips;
+    objects.DepthViewNum = T.Mips;
     for (int mip = 0; mip < T.Mips; mip++) {
         D3D11_DEPTH_STENCIL_VIEW_DESC view = {};
         view.Format = (DXGI_FORMAT)D3D11FormatTable.DepthView[depth];
@@ -185,7 +187,8 @@ int CreateOwnDepth(GraphTextureEntry &Piece, const GraphImageRecord &Image, cons
 
 int CreateShaderResourceView(const GraphTextureEntry &Piece, const TextureSettings &T)
 {
-    ID3D11ShaderResourceView *&view = D3D11GraphObject<ID3D11ShaderResourceView>(Piece, D3D11_GRAPH_SRV);
+    D3D11GraphTextureObjects &objects = *D3D11GraphObjects(Piece);
+    ID3D11ShaderResourceView *&view = objects.View;
     if (view != nullptr) return 0;
     D3D11_SHADER_RESOURCE_VIEW_DESC desc = {};
     desc.Format = T.Format;
@@ -198,8 +201,7 @@ int CreateShaderResourceView(const GraphTextureEntry &Piece, const TextureSettin
         desc.Texture2D.MostDetailedMip = 0;
         desc.Texture2D.MipLevels = (UINT)T.Mips;
     }
-    ID3D11Texture2D *texture = D3D11GraphObject<ID3D11Texture2D>(Piece, D3D11_GRAPH_TEXTURE);
-    if (D3D11Device_CreateShaderResourceView_ASync(texture, &desc, &view, T.ASyncThread) != S_OK) {
+    if (D3D11Device_CreateShaderResourceView_ASync(objects.Texture, &desc, &view, T.ASyncThread) != S_OK) {
         view = nullptr;
         AddLogFormat(L"テクスチャ用シェーダーリソースビューの作成に失敗しました  Format:%d  SizeX:%d  SizeY:%d \n",
                      (int)T.Format, Piece.TexWidth, Piece.TexHeight);
@@ -211,13 +213,14 @@ int CreateShaderResourceView(const GraphTextureEntry &Piece, const TextureSettin
 void ClearTargets(const GraphTextureEntry &Piece, int ASyncThread)
 {
     const FLOAT zero[4] = {0.0f, 0.0f, 0.0f, 0.0f};
-    ID3D11RenderTargetView **views = D3D11GraphObject<ID3D11RenderTargetView *>(Piece, D3D11_GRAPH_RTV_ARRAY);
-    for (int i = 0; views != nullptr && i < Piece.PF->Value[D3D11_GRAPH_RTV_NUM]; i++)
-        if (views[i] != nullptr) D3D11DeviceContext_ClearRenderTargetView_ASync(views[i], zero, ASyncThread);
-    ID3D11DepthStencilView **depth = D3D11GraphObject<ID3D11DepthStencilView *>(Piece, D3D11_GRAPH_DSV_ARRAY);
-    for (int i = 0; depth != nullptr && i < Piece.PF->Value[D3D11_GRAPH_DSV_NUM]; i++)
-        if (depth[i] != nullptr)
-            D3D11DeviceContext_ClearDepthStencilView_ASync(depth[i], D3D11_CLEAR_DEPTH, 1.0f, 0, ASyncThread);
+    const D3D11GraphTextureObjects &objects = *D3D11GraphObjects(Piece);
+    for (int i = 0; objects.TargetViews != nullptr && i < objects.TargetViewNum; i++)
+        if (objects.TargetViews[i] != nullptr)
+            D3D11DeviceContext_ClearRenderTargetView_ASync(objects.TargetViews[i], zero, ASyncThread);
+    for (int i = 0; objects.DepthViews != nullptr && i < objects.DepthViewNum; i++)
+        if (objects.DepthViews[i] != nullptr)
+            D3D11DeviceContext_ClearDepthStencilView_ASync(objects.DepthViews[i], D3D11_CLEAR_DEPTH, 1.0f, 0,
+                                                           ASyncThread);
 }
 
 int CreatePiece(GraphTextureEntry &Piece, const GraphImageRecord &Image, const TextureSettings &T)
@@ -276,24 +279,20 @@ int Graphics_D3D11_ReleaseGraphTexture(GraphImageRecord *Image)
     for (int i = 0; i < Image->TextureNum; i++) {
         const GraphTextureEntry &piece = Image->Texture[i];
         if (piece.PF == nullptr) continue;
-        ID3D11RenderTargetView **&views = D3D11GraphObject<ID3D11RenderTargetView *>(piece, D3D11_GRAPH_RTV_ARRAY);
+        D3D11GraphTextureObjects &objects = *D3D11GraphObjects(piece);
+        ID3D11RenderTargetView **&views = objects.TargetViews;
         if (views != nullptr) {
-            for (int v = 0; v < piece.PF->Value[D3D11_GRAPH_RTV_NUM]; v++) {
+            for (int v = 0; v < objects.TargetViewNum; v++) {
                 ForgetRenderTargetView(views[v]);
                 D3D11RenderTargetView_Release(views[v]);
             }
             DXFREE(views);
             views = nullptr;
         }
-        piece.PF->Value[D3D11_GRAPH_RTV_NUM] = 0;
-        ID3D11ShaderResourceView *&srv = D3D11GraphObject<ID3D11ShaderResourceView>(piece, D3D11_GRAPH_SRV);
-        if (srv != nullptr) Graphics_D3D11_ReleaseTextureShaderResourceView(srv);
-        srv = nullptr;
-        for (D3D11GraphTextureObject which : {D3D11_GRAPH_MS_TEXTURE, D3D11_GRAPH_TEXTURE}) {
-            ID3D11Texture2D *&texture = D3D11GraphObject<ID3D11Texture2D>(piece, which);
-            D3D11Texture2D_Release(texture);
-            texture = nullptr;
-        }
+        objects.TargetViewNum = 0;
+        ReleaseAndClear(objects.View, Graphics_D3D11_ReleaseTextureShaderResourceView);
+        ReleaseAndClear(objects.MultisampleTexture, D3D11Texture2D_Release);
+        ReleaseAndClear(objects.Texture, D3D11Texture2D_Release);
         ReleaseDepth(piece);
     }
     return 0;
@@ -321,8 +320,8 @@ int Graphics_D3D11_ReleaseTextureShaderResourceView(ID3D11ShaderResourceView *Vi
 
 int Graphics_D3D11_ResolveMultisampleTexture(const GraphTextureEntry *Piece, int Subresource, DXGI_FORMAT Format)
 {
-    ID3D11Texture2D *ms = D3D11GraphObject<ID3D11Texture2D>(*Piece, D3D11_GRAPH_MS_TEXTURE);
-    ID3D11Texture2D *texture = D3D11GraphObject<ID3D11Texture2D>(*Piece, D3D11_GRAPH_TEXTURE);
+    const D3D11GraphTextureObjects &objects = *D3D11GraphObjects(*Piece);
+    ID3D11Texture2D *ms = objects.MultisampleTexture, *texture = objects.Texture;
     if (ms == nullptr || texture == nullptr) return 0;
     D3D11DeviceContext_ResolveSubresource(texture, (UINT)Subresource, ms, (UINT)Subresource, Format);
     return 0;
@@ -338,7 +337,7 @@ int Graphics_D3D11_FillGraph(GraphHandleData *Graph, int Red, int Green, int Blu
     const FLOAT color[4] = {Red / 255.0f, Green / 255.0f, Blue / 255.0f, Alpha / 255.0f};
     for (int i = 0; i < Graph->PieceNum; i++) {
         const GraphTextureEntry *piece = Graph->Piece[i].Texture;
-        ID3D11RenderTargetView **views = D3D11GraphObject<ID3D11RenderTargetView *>(*piece, D3D11_GRAPH_RTV_ARRAY);
+        ID3D11RenderTargetView **views = D3D11GraphObjects(*piece)->TargetViews;
         if (views != nullptr && views[0] != nullptr) D3D11DeviceContext_ClearRenderTargetView(views[0], color);
     }
     return 0;
@@ -355,8 +354,9 @@ int Graphics_D3D11_BltRectGraphToGraph(GraphHandleData *DestGraph, GraphHandleDa
         if (SrcGraph != nullptr) {
             if (SrcGraph->Image == nullptr || SrcGraph->PieceNum < 1) return -1;
             const GraphTextureEntry &piece = *SrcGraph->Piece[0].Texture;
-            srcTexture = D3D11GraphObject<ID3D11Texture2D>(piece, D3D11_GRAPH_TEXTURE);
-            srcView = D3D11GraphObject<ID3D11ShaderResourceView>(piece, D3D11_GRAPH_SRV);
+            const D3D11GraphTextureObjects &objects = *D3D11GraphObjects(piece);
+            srcTexture = objects.Texture;
+            srcView = objects.View;
         } else {
             const D3D11ScreenData &screen = D3D11Screen;
             const bool sub = screen.SubBackBuffer != nullptr;
@@ -365,7 +365,7 @@ int Graphics_D3D11_BltRectGraphToGraph(GraphHandleData *DestGraph, GraphHandleDa
         }
         if (DestGraph->PieceNum < 1) return -1;
         const GraphTextureEntry &dest = *DestGraph->Piece[0].Texture;
-        ID3D11RenderTargetView **views = D3D11GraphObject<ID3D11RenderTargetView *>(dest, D3D11_GRAPH_RTV_ARRAY);
+        ID3D11RenderTargetView **views = D3D11GraphObjects(dest)->TargetViews;
         if (srcTexture == nullptr || srcView == nullptr || views == nullptr || views[0] == nullptr) return -1;
         const RECT srcRect = {X1, Y1, X2, Y2};
         const RECT destRect = {DestX, DestY, DestX + X2 - X1, DestY + Y2 - Y1};

@@ -2,9 +2,9 @@
 // record, the transfer of images into them, fills, copies between graphs and the multisample
 // resolve.
 //
-// A piece's objects live in its GraphicsBackendObjectData (GraphTextureEntry::PF), in the order of
-// D3D11GraphTextureObject; the two view arrays are tracked allocations whose entry counts the
-// record keeps beside them. Main thread only, apart from the creation and the transfer, which an
+// A piece's objects live in its back-end part (GraphTextureEntry::PF) as a D3D11GraphTextureObjects
+// record; the two view arrays are tracked allocations whose entry counts the record keeps beside
+// them. Main thread only, apart from the creation and the transfer, which an
 // asynchronous-load worker may run with its run-on-main-thread flag (every device call then goes
 // through the call layer's _ASync forms).
 // The creation, release, DXT check, image transfer, fill and graph-to-graph copy the back end's
@@ -12,31 +12,34 @@
 #pragma once
 
 #include "zovuz/d3d11/calls/windows/d3d11_calls.h"
+#include "zovuz/graphics/zovuz_graphics_backend.h"
 
-enum D3D11GraphTextureObject {
-    D3D11_GRAPH_MS_TEXTURE = 0,  // the multisampled render target, when multisampling is on
-    D3D11_GRAPH_TEXTURE,         // the texture that is sampled
-    D3D11_GRAPH_SRV,             // its shader-resource view
-    D3D11_GRAPH_RTV_ARRAY,       // render-target views, faces x mip levels, index face * levels + mip
-    D3D11_GRAPH_DEPTH_TEXTURE,   // an own depth buffer
-    D3D11_GRAPH_DSV_ARRAY,       // its depth-stencil views, one per mip level
-};
-// The entry counts of the two arrays in GraphicsBackendObjectData::Value.
-#define D3D11_GRAPH_RTV_NUM 0
-#define D3D11_GRAPH_DSV_NUM 1
-
-// One object of a piece, as a reference to its slot.
-template <typename T>
-T *&D3D11GraphObject(const GraphTextureEntry &Piece, D3D11GraphTextureObject Which)
+struct D3D11GraphTextureObjects
 {
-    return (T *&)Piece.PF->Object[Which];
+    ID3D11Texture2D *MultisampleTexture;   // the multisampled render target, when multisampling is on
+    ID3D11Texture2D *Texture;              // the texture that is sampled
+    ID3D11ShaderResourceView *View;        // its shader-resource view
+    ID3D11RenderTargetView **TargetViews;  // faces x mip levels, index face * levels + mip
+    ID3D11Texture2D *DepthTexture;         // an own depth buffer
+    ID3D11DepthStencilView **DepthViews;   // its depth-stencil views, one per mip level
+    int TargetViewNum;                     // entries of TargetViews
+    int DepthViewNum;                      // entries of DepthViews
+};
+static_assert(sizeof(D3D11GraphTextureObjects) <= sizeof(GraphicsBackendObjectData) &&
+                  alignof(D3D11GraphTextureObjects) <= alignof(GraphicsBackendObjectData),
+              "a piece's objects fit its back-end part");
+
+// A piece's objects (null when it has no back-end part).
+inline D3D11GraphTextureObjects *D3D11GraphObjects(const GraphTextureEntry &Piece)
+{
+    return GraphicsBackendRecord<D3D11GraphTextureObjects>(Piece.PF);
 }
 
 // The texture a piece is drawn into: the multisampled one when it exists.
 inline ID3D11Texture2D *D3D11GraphTargetTexture(const GraphTextureEntry &Piece)
 {
-    ID3D11Texture2D *ms = D3D11GraphObject<ID3D11Texture2D>(Piece, D3D11_GRAPH_MS_TEXTURE);
-    return ms != nullptr ? ms : D3D11GraphObject<ID3D11Texture2D>(Piece, D3D11_GRAPH_TEXTURE);
+    const D3D11GraphTextureObjects &objects = *D3D11GraphObjects(Piece);
+    return objects.MultisampleTexture != nullptr ? objects.MultisampleTexture : objects.Texture;
 }
 
 // ---- Objects ----------------------------------------------------------------------------------

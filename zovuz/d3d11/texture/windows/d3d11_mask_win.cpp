@@ -93,7 +93,7 @@ void RealTarget(ID3D11Texture2D **Texture, ID3D11ShaderResourceView **View, ID3D
     const GraphicsDrawSettingsData &d = GraphicsDrawSettings;
     GraphHandleData *graph = GetTypedHandle<GraphHandleData>(d.RenderTarget[0], DX_HANDLETYPE_GRAPH, 0);
     if (const GraphTextureEntry *piece = D3D11FirstPiece(graph); piece != nullptr) {
-        *Texture = D3D11PieceTexture(piece, D3D11_GRAPH_TEXTURE);
+        *Texture = D3D11PieceTexture(piece);
         *View = D3D11PieceView(piece);
         *Target = D3D11PieceTargetView(piece, graph->Image->MipLevels, d.RenderTargetSurface[0], 0);
         return;

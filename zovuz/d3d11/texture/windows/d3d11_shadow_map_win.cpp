@@ -8,27 +8,11 @@
 #include "zovuz/d3d11/state/windows/d3d11_device_state_win.h"
 #include "zovuz/d3d11/texture/windows/d3d11_texture_desc_win.h"
 
-static_assert(D3D11_SHADOWMAP_OBJECT_NUM <= GRAPHICS_BACKEND_OBJECT_NUM, "a shadow map's objects fit its record");
 static_assert(DX_SHADOWMAP_SLOT_NUM == D3D11_3D_SHADOW_SLOT_NUM, "the front end's slots are the shaders'");
 
 namespace {
 
 D3D11DeviceStateCache &S = D3D11DeviceState;
-
-template <typename T>
-T *&Object(ShadowMapHandleData *Map, D3D11ShadowMapObject Which)
-{
-    return (T *&)Map->PF->Object[Which];
-}
-
-// Releases one of the map's objects and forgets it.
-template <typename T>
-void ReleaseObject(ShadowMapHandleData *Map, D3D11ShadowMapObject Which, ULONG (*Release)(T *))
-{
-    T *&object = Object<T>(Map, Which);
-    Release(object);
-    object = nullptr;
-}
 
 // The shadow-map formats: a slot of the format table for the colour texture, and a depth index.
 struct ShadowMapFormats
@@ -51,7 +35,8 @@ D3D11_TEXTURE2D_DESC TextureDesc(const ShadowMapHandleData *Map, int Format, UIN
 
 int MakeDepth(ShadowMapHandleData *Map, int DepthIndex, int ASyncThread)
 {
-    ID3D11Texture2D *&texture = Object<ID3D11Texture2D>(Map, D3D11_SHADOWMAP_DEPTH_TEXTURE);
+    D3D11ShadowMapObjects &objects = *D3D11ShadowMapObjectsOf(Map);
+    ID3D11Texture2D *&texture = objects.DepthTexture;
     const D3D11_TEXTURE2D_DESC desc =
         TextureDesc(Map, D3D11FormatTable.DepthTexture[DepthIndex], D3D11_BIND_DEPTH_STENCIL);
     if (D3D11Device_CreateTexture2D_ASync(&desc, nullptr, &texture, ASyncThread) != S_OK) {
@@ -63,7 +48,7 @@ int MakeDepth(ShadowMapHandleData *Map, int DepthIndex, int ASyncThread)
     view.Format = (DXGI_FORMAT)D3D11FormatTable.DepthView[DepthIndex];
     view.ViewDimension = D3D11_DSV_DIMENSION_TEXTURE2D;
     view.Texture2D.MipSlice = 0;
-    ID3D11DepthStencilView *&dsv = Object<ID3D11DepthStencilView>(Map, D3D11_SHADOWMAP_DSV);
+    ID3D11DepthStencilView *&dsv = objects.DepthView;
     if (D3D11Device_CreateDepthStencilView_ASync(texture, &view, &dsv, ASyncThread) != S_OK) {
         dsv = nullptr;
         AddLogStringWide(L"シャドウマップ用深度ステンシルビューの作成に失敗しました\n");
@@ -74,7 +59,8 @@ int MakeDepth(ShadowMapHandleData *Map, int DepthIndex, int ASyncThread)
 
 int MakeColor(ShadowMapHandleData *Map, int Format, int ASyncThread)
 {
-    ID3D11Texture2D *&texture = Object<ID3D11Texture2D>(Map, D3D11_SHADOWMAP_COLOR_TEXTURE);
+    D3D11ShadowMapObjects &objects = *D3D11ShadowMapObjectsOf(Map);
+    ID3D11Texture2D *&texture = objects.ColorTexture;
     const D3D11_TEXTURE2D_DESC desc = TextureDesc(Map, Format, D3D11_BIND_SHADER_RESOURCE | D3D11_BIND_RENDER_TARGET);
     if (D3D11Device_CreateTexture2D_ASync(&desc, nullptr, &texture, ASyncThread) != S_OK) {
         texture = nullptr;
@@ -84,7 +70,7 @@ int MakeColor(ShadowMapHandleData *Map, int Format, int ASyncThread)
     D3D11_RENDER_TARGET_VIEW_DESC target = {};
     target.Format = (DXGI_FORMAT)Format;
     target.ViewDimension = D3D11_RTV_DIMENSION_TEXTURE2D;
-    ID3D11RenderTargetView *&rtv = Object<ID3D11RenderTargetView>(Map, D3D11_SHADOWMAP_RTV);
+    ID3D11RenderTargetView *&rtv = objects.Target;
     if (D3D11Device_CreateRenderTargetView_ASync(texture, &target, &rtv, ASyncThread) != S_OK) {
         rtv = nullptr;
         AddLogFormat(L"シャドウマップ用レンダーターゲットビューの作成に失敗しました  Format:%d  SizeX:%d  SizeY:%d \n",
@@ -96,7 +82,7 @@ int MakeColor(ShadowMapHandleData *Map, int Format, int ASyncThread)
     resource.ViewDimension = D3D11_SRV_DIMENSION_TEXTURE2D;
     resource.Texture2D.MostDetailedMip = 0;
     resource.Texture2D.MipLevels = 1;
-    ID3D11ShaderResourceView *&srv = Object<ID3D11ShaderResourceView>(Map, D3D11_SHADOWMAP_SRV);
+    ID3D11ShaderResourceView *&srv = objects.View;
     if (D3D11Device_CreateShaderResourceView_ASync(texture, &resource, &srv, ASyncThread) != S_OK) {
         srv = nullptr;
         AddLogFormat(L"シャドウマップ用シェーダーリソースビューの作成に失敗しました  Format:%d  SizeX:%d  SizeY:%d \n",
@@ -110,16 +96,17 @@ int MakeColor(ShadowMapHandleData *Map, int Format, int ASyncThread)
 // as bound already.
 void ForgetInCache(ShadowMapHandleData *Map)
 {
-    ID3D11ShaderResourceView *srv = Object<ID3D11ShaderResourceView>(Map, D3D11_SHADOWMAP_SRV);
+    const D3D11ShadowMapObjects &objects = *D3D11ShadowMapObjectsOf(Map);
+    ID3D11ShaderResourceView *srv = objects.View;
     for (int slot = 0; srv != nullptr && slot < D3D11_PS_RESOURCE_SLOTS; slot++)
         if (S.PSShaderResource[slot] == srv) {
             ID3D11ShaderResourceView *none = nullptr;
             Graphics_D3D11_DeviceState_SetPSShaderResources(slot, 1, &none);
         }
-    ID3D11RenderTargetView *rtv = Object<ID3D11RenderTargetView>(Map, D3D11_SHADOWMAP_RTV);
+    ID3D11RenderTargetView *rtv = objects.Target;
     for (int index = 0; rtv != nullptr && index < D3D11_RENDER_TARGET_NUM; index++)
         if (S.RenderTargetView[index] == rtv) Graphics_D3D11_DeviceState_SetRenderTarget(nullptr, nullptr, index);
-    ID3D11DepthStencilView *dsv = Object<ID3D11DepthStencilView>(Map, D3D11_SHADOWMAP_DSV);
+    ID3D11DepthStencilView *dsv = objects.DepthView;
     if (dsv != nullptr && S.DepthStencilView == dsv) Graphics_D3D11_DeviceState_SetDepthStencil(nullptr, nullptr);
 }
 
@@ -130,7 +117,7 @@ ShadowMapHandleData *Graphics_D3D11_ShadowMapOfSlot(int Slot)
     if (Slot < 0 || Slot >= DX_SHADOWMAP_SLOT_NUM) return nullptr;
     const int handle = GraphicsShadowMapSettings.Slot[Slot];
     ShadowMapHandleData *map = handle != 0 ? GetShadowMapEntry(handle, 0) : nullptr;
-    if (map == nullptr || map->PF == nullptr || map->PF->Object[D3D11_SHADOWMAP_SRV] == nullptr) return nullptr;
+    if (map == nullptr || map->PF == nullptr || D3D11ShadowMapObjectsOf(map)->View == nullptr) return nullptr;
     return map;
 }
 
@@ -192,10 +179,9 @@ int Graphics_D3D11_SetupShadowMap(ShadowMapHandleData *ShadowMap, int ASyncThrea
         AddLogStringWide(L"シャドウマップデータ用のフォーマットで作成できるテクスチャフォーマットがありませんでした\n");
         return -1;
     }
-    if (ShadowMap->PF->Object[D3D11_SHADOWMAP_DEPTH_TEXTURE] == nullptr &&
-        MakeDepth(ShadowMap, formats.DepthIndex, ASyncThread) < 0)
-        return -1;
-    if (ShadowMap->PF->Object[D3D11_SHADOWMAP_COLOR_TEXTURE] != nullptr) return 0;
+    const D3D11ShadowMapObjects &objects = *D3D11ShadowMapObjectsOf(ShadowMap);
+    if (objects.DepthTexture == nullptr && MakeDepth(ShadowMap, formats.DepthIndex, ASyncThread) < 0) return -1;
+    if (objects.ColorTexture != nullptr) return 0;
     return MakeColor(ShadowMap, color, ASyncThread);
 }
 
@@ -203,11 +189,12 @@ int Graphics_D3D11_ShadowMap_Release(ShadowMapHandleData *ShadowMap)
 {
     if (ShadowMap == nullptr || ShadowMap->PF == nullptr) return 0;
     ForgetInCache(ShadowMap);
-    ReleaseObject(ShadowMap, D3D11_SHADOWMAP_COLOR_TEXTURE, D3D11Texture2D_Release);
-    ReleaseObject(ShadowMap, D3D11_SHADOWMAP_SRV, D3D11ShaderResourceView_Release);
-    ReleaseObject(ShadowMap, D3D11_SHADOWMAP_RTV, D3D11RenderTargetView_Release);
-    ReleaseObject(ShadowMap, D3D11_SHADOWMAP_DEPTH_TEXTURE, D3D11Texture2D_Release);
-    ReleaseObject(ShadowMap, D3D11_SHADOWMAP_DSV, D3D11DepthStencilView_Release);
+    D3D11ShadowMapObjects &objects = *D3D11ShadowMapObjectsOf(ShadowMap);
+    ReleaseAndClear(objects.ColorTexture, D3D11Texture2D_Release);
+    ReleaseAndClear(objects.View, D3D11ShaderResourceView_Release);
+    ReleaseAndClear(objects.Target, D3D11RenderTargetView_Release);
+    ReleaseAndClear(objects.DepthTexture, D3D11Texture2D_Release);
+    ReleaseAndClear(objects.DepthView, D3D11DepthStencilView_Release);
     return 0;
 }
 

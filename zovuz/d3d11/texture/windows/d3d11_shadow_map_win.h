@@ -4,18 +4,28 @@
 #pragma once
 
 #include "zovuz/d3d11/calls/windows/d3d11_calls.h"
+#include "zovuz/graphics/zovuz_graphics_backend.h"
 
-// A shadow map's objects in its GraphicsBackendObjectData, in their order. The colour texture
-// holds the depth the shadow-map shaders write (z/w in its first channel); the 3-D shaders read
-// it through its shader-resource view.
-enum D3D11ShadowMapObject {
-    D3D11_SHADOWMAP_COLOR_TEXTURE = 0,
-    D3D11_SHADOWMAP_SRV,
-    D3D11_SHADOWMAP_RTV,
-    D3D11_SHADOWMAP_DEPTH_TEXTURE,
-    D3D11_SHADOWMAP_DSV,
-    D3D11_SHADOWMAP_OBJECT_NUM
+// A shadow map's objects, in its back-end part. The colour texture holds the depth the shadow-map
+// shaders write (z/w in its first channel); the 3-D shaders read it through its shader-resource
+// view.
+struct D3D11ShadowMapObjects
+{
+    ID3D11Texture2D *ColorTexture;
+    ID3D11ShaderResourceView *View;
+    ID3D11RenderTargetView *Target;
+    ID3D11Texture2D *DepthTexture;
+    ID3D11DepthStencilView *DepthView;
 };
+static_assert(sizeof(D3D11ShadowMapObjects) <= sizeof(GraphicsBackendObjectData) &&
+                  alignof(D3D11ShadowMapObjects) <= alignof(GraphicsBackendObjectData),
+              "a shadow map's objects fit its back-end part");
+
+// A map's objects (null for no map, or one without a back-end part).
+inline D3D11ShadowMapObjects *D3D11ShadowMapObjectsOf(const ShadowMapHandleData *Map)
+{
+    return Map != nullptr ? GraphicsBackendRecord<D3D11ShadowMapObjects>(Map->PF) : nullptr;
+}
 
 // The shadow map in slot 0-2 when it can be drawn with: a live handle whose objects are made.
 // Else null (an empty slot, a stale handle, a map not set up).

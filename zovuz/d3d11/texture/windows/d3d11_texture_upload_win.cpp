@@ -328,7 +328,7 @@ int Graphics_D3D11_BltBmpOrBaseImageToTexture(const ImageRect *SrcRect, int Dest
     t.TransColorFlag = TransferOption2;
     t.OwnMemoryFlag = asyncThread;
     auto transfer = [&](const GraphTextureEntry &Piece, const ImageRect &TexRect, const ImageRect &ImageRectIn) {
-        t.Texture = D3D11GraphObject<ID3D11Texture2D>(Piece, D3D11_GRAPH_TEXTURE);
+        t.Texture = D3D11GraphObjects(Piece)->Texture;
         if (t.Texture == nullptr) return -1;
         t.SrcRect = ImageRectIn;
         t.DestRect = TexRect;
