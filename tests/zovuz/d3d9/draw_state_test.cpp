@@ -121,7 +121,7 @@ TEST_F(D3D9DrawState, ValidShadowMapsTakeStagesEightToTen)
                                       InitializeShadowMapHandle, nullptr, L"ShadowMap"));
     for (int slot = 0; slot < DX_SHADOWMAP_SLOT_NUM; ++slot) {
         GraphicsShadowMapSettings.Slot[slot] = AddHandle(DX_HANDLETYPE_SHADOWMAP, 0, -1);
-        GetShadowMapEntry(GraphicsShadowMapSettings.Slot[slot], 0)->PF->Object[D3D9_OBJECT_TEXTURE] = MakeTexture();
+        D3D9TextureObjectsOf(GetShadowMapEntry(GraphicsShadowMapSettings.Slot[slot], 0)->PF)->Texture = MakeTexture();
     }
     D3D9DeviceStateCache.Draw.DrawStateChangedFlag = 1;
     const D3D9DrawStateOutputData &out = Apply();
@@ -131,7 +131,7 @@ TEST_F(D3D9DrawState, ValidShadowMapsTakeStagesEightToTen)
     EXPECT_EQ((DWORD)D3DTADDRESS_CLAMP, D3D9DeviceStateCache.Sampler[8].AddressU);
 
     // With a map in each slot its matrix goes to the shader; without, rows of (0, 0, 0, -1).
-    GetShadowMapEntry(GraphicsShadowMapSettings.Slot[0], 0)->PF->Object[D3D9_OBJECT_TEXTURE] = nullptr;
+    D3D9TextureObjectsOf(GetShadowMapEntry(GraphicsShadowMapSettings.Slot[0], 0)->PF)->Texture = nullptr;
     SubHandle(GraphicsShadowMapSettings.Slot[0]);
     ASSERT_EQ(0, Graphics_D3D9_UpdateShadowMapMatrices());
     const float *store = (const float *)ShaderConstantManager.Record[D3D9_CONSTANT_VS_FLOAT * 4].Values;
@@ -397,7 +397,7 @@ TEST_F(D3D9DrawState, TheDepthBufferFollowsTheDrawTarget)
     for (IDirect3DSurface9 **surface : {&own, &users})
         ASSERT_EQ(D3D_OK, Direct3DDevice9_CreateDepthStencilSurface(64, 64, D3DFMT_D16, D3DMULTISAMPLE_NONE, 0, FALSE,
                                                                     surface, nullptr));
-    user.Objects.Object[D3D9_OBJECT_DEPTH_SURFACE] = users;
+    D3D9TextureObjectsOf(&user.Objects)->DepthSurface = users;
     auto depth = [] {
         IDirect3DSurface9 *surface = nullptr;
         Direct3DDevice9_GetDepthStencilSurface(&surface);
@@ -432,7 +432,7 @@ TEST_F(D3D9DrawState, TheDepthBufferFollowsTheDrawTarget)
     for (const Case &c : cases) {
         SCOPED_TRACE(c.Name);
         target.Graph->Width = c.Width, target.Graph->Height = c.Height;
-        target.Objects.Object[D3D9_OBJECT_DEPTH_SURFACE] = c.Own;
+        D3D9TextureObjectsOf(&target.Objects)->DepthSurface = c.Own;
         user.Graph->Width = c.UserWidth, user.Graph->Height = c.UserHeight;
         d.UserDepthGraph = c.UserWidth > 0 ? user.Handle : 0;
         d.MaskValidFlag = c.Mask;

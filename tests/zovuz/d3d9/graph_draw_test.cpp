@@ -57,8 +57,7 @@ struct FakeGraph
     ~FakeGraph()
     {
         for (auto &o : Objects)
-            if (o.Object[D3D9_OBJECT_TEXTURE] != nullptr)
-                Direct3D9_ReleaseObject((IUnknown *)o.Object[D3D9_OBJECT_TEXTURE]);
+            if (IDirect3DBaseTexture9 *texture = D3D9TextureObjectsOf(&o)->Texture) Direct3D9_ReleaseObject(texture);
     }
 };
 
@@ -84,7 +83,7 @@ std::unique_ptr<FakeGraph> MakeGraph(int Width, int Height, int PieceNum = 1)
             Direct3DDevice9_UpdateTexture(source, texture);
         }
         if (source != nullptr) Direct3D9_ReleaseObject(source);
-        g->Objects[p].Object[D3D9_OBJECT_TEXTURE] = texture;
+        D3D9TextureObjectsOf(&g->Objects[p])->Texture = texture;
         g->Textures[p] = GraphTextureEntry{&g->Objects[p], p * pieceWidth, 0, pieceWidth, Height, texSize, texSize};
         GraphDrawPiece &piece = g->Graph.Piece[p];
         piece.DrawX = p * pieceWidth;

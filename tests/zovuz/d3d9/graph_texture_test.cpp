@@ -14,6 +14,7 @@
 #include "zovuz/d3d9/texture/windows/d3d9_graph_texture_win.h"
 #include "zovuz/d3d9/draw/windows/d3d9_vertex_batch_win.h"
 #include "zovuz/d3d9/state/windows/d3d9_device_state_win.h"
+#include "zovuz/d3d9/windows/d3d9_handle_objects_win.h"
 
 namespace {
 
@@ -244,7 +245,7 @@ TEST_F(D3D9Graphs, AHalfFloatTargetReadsFullChannelsAbove1)
     ASSERT_NE(-1, graph);
     Graphs.push_back(graph);
     const GraphTextureEntry &entry = GetGraphEntry(graph, 0)->Image->Texture[0];
-    IDirect3DSurface9 *level = (IDirect3DSurface9 *)entry.PF->Object[D3D9_OBJECT_LEVEL_SURFACE];
+    IDirect3DSurface9 *level = D3D9TextureObjectsOf(entry.PF)->LevelSurface;
     ASSERT_EQ(D3DFMT_A16B16G16R16F, DescribeFormat(level));
     // Red 2.0, green 0.5, blue -1.0 into the whole target through a system-memory surface.
     IDirect3DSurface9 *memory = nullptr;
@@ -348,7 +349,7 @@ TEST_F(D3D9Graphs, UntexturedX4DrawsReadTheWhiteGraph)
         ASSERT_NE(nullptr, white);
         IDirect3DBaseTexture9 *bound = nullptr;
         ASSERT_EQ(D3D_OK, device->GetTexture(0, &bound));
-        EXPECT_EQ(white->Piece[0].Texture->PF->Object[D3D9_OBJECT_TEXTURE], (void *)bound);
+        EXPECT_EQ(D3D9TextureObjectsOf(white->Piece[0].Texture->PF)->Texture, bound);
         if (bound != nullptr) bound->Release();
         DWORD op = 0, arg1 = 0, arg2 = 0;
         device->GetTextureStageState(0, D3DTSS_COLOROP, &op);
@@ -458,7 +459,7 @@ TEST_F(D3D9Graphs, ShaderHandlesKeepTheirConstantCountOnlyFromATrueTable)
         const int handle = LoadPixelShaderFromMem(code.data(), (int)code.size());
         ASSERT_NE(-1, handle) << c.Name;
         ShaderHandleData *shader = GetTypedHandle<ShaderHandleData>(handle, DX_HANDLETYPE_SHADER, 0);
-        EXPECT_EQ(c.Want, shader->PF->Value[0]) << c.Name;
+        EXPECT_EQ(c.Want, D3D9ShaderObjectsOf(shader)->ConstantNum) << c.Name;
         SubHandle(handle);
     }
 }
@@ -471,9 +472,14 @@ TEST_F(D3D9Graphs, ShadowMapsAndBuffersGetAndGiveBackTheirObjects)
     map.BitDepth = 16;
     map.Width = map.Height = 64;
     ASSERT_EQ(0, Graphics_D3D9_SetupShadowMap(&map, 0));
-    for (int slot = 0; slot < 3; ++slot) EXPECT_NE(nullptr, part.Object[slot]) << slot;
+    const D3D9TextureObjects &objects = *D3D9TextureObjectsOf(&part);
+    const auto made = [&] {
+        return std::vector<bool>{objects.Texture != nullptr, objects.RenderSurface != nullptr,
+                                 objects.DepthSurface != nullptr};
+    };
+    EXPECT_EQ(std::vector<bool>(3, true), made());
     Graphics_D3D9_ShadowMap_Release(&map);
-    for (int slot = 0; slot < 3; ++slot) EXPECT_EQ(nullptr, part.Object[slot]) << slot;
+    EXPECT_EQ(std::vector<bool>(3, false), made());
 
     VertexBufferHandleData buffer = {};
     GraphicsBackendObjectData bufferPart = {};
@@ -482,18 +488,18 @@ TEST_F(D3D9Graphs, ShadowMapsAndBuffersGetAndGiveBackTheirObjects)
     buffer.Num = 4;
     const int data[4] = {1, 2, 3, 4};
     EXPECT_EQ(0, Graphics_D3D9_SetVertexBufferData(&buffer, 0, data, 4)) << "no device buffer yet";
-    ASSERT_EQ(D3D_OK, Direct3DDevice9_CreateVertexBuffer(16, 0, 0, D3DPOOL_SYSTEMMEM,
-                                                         (IDirect3DVertexBuffer9 **)&bufferPart.Object[0], nullptr));
+    IDirect3DVertexBuffer9 *&device = D3D9VertexBufferObjectsOf(&buffer)->Buffer;
+    ASSERT_EQ(D3D_OK, Direct3DDevice9_CreateVertexBuffer(16, 0, 0, D3DPOOL_SYSTEMMEM, &device, nullptr));
     EXPECT_EQ(0, Graphics_D3D9_SetVertexBufferData(&buffer, 1, data, 3));
     EXPECT_EQ(-1, Graphics_D3D9_SetVertexBufferData(&buffer, 2, data, 3)) << "past the handle's vertices";
     int got[4] = {};
     void *memory = nullptr;
-    ((IDirect3DVertexBuffer9 *)bufferPart.Object[0])->Lock(0, 16, &memory, D3DLOCK_READONLY);
+    device->Lock(0, 16, &memory, D3DLOCK_READONLY);
     memcpy(got, memory, 16);
-    ((IDirect3DVertexBuffer9 *)bufferPart.Object[0])->Unlock();
+    device->Unlock();
     EXPECT_EQ(3, got[3]);
     Graphics_D3D9_VertexBuffer_Release((VertexBufferHandleData *)&buffer);
-    EXPECT_EQ(nullptr, bufferPart.Object[0]);
+    EXPECT_EQ(nullptr, device);
 }
 
 // ---- Pure decisions --------------------------------------------------------------------------------

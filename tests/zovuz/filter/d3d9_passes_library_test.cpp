@@ -56,7 +56,7 @@ TEST_F(D3D9FilterPasses, PassesDrawIntoAndReadFromAShadowMap)
 TEST_F(D3D9FilterPasses, MultisampledGraphsAreReadAndWrittenThroughTheirRenderSurface)
 {
     CheckMultisampledGraphs(
-        [](const GraphTextureEntry &Entry) { return Entry.PF->Object[D3D9_OBJECT_RENDER_SURFACE] != nullptr; });
+        [](const GraphTextureEntry &Entry) { return D3D9TextureObjectsOf(Entry.PF)->RenderSurface != nullptr; });
 }
 
 TEST_F(D3D9FilterPasses, ScreenModeChangeKeepsPixelsAndShaderCount)

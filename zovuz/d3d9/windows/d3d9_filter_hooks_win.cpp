@@ -24,19 +24,23 @@ IDirect3DSurface9 *RenderSurface(int Handle)
 {
     const GraphHandleData *graph = GetTypedHandle<GraphHandleData>(Handle, DX_HANDLETYPE_GRAPH, 0);
     if (graph == nullptr || graph->Image == nullptr || graph->Image->TextureNum < 1) return nullptr;
-    const GraphTextureEntry &entry = graph->Image->Texture[0];
-    return entry.PF != nullptr ? (IDirect3DSurface9 *)entry.PF->Object[D3D9_OBJECT_RENDER_SURFACE] : nullptr;
+    const D3D9TextureObjects *objects = D3D9TextureObjectsOf(graph->Image->Texture[0].PF);
+    return objects != nullptr ? objects->RenderSurface : nullptr;
 }
 
 // The texture of a graph's first texture entry, or a shadow map's render-target texture; or null.
+// The filters take plain graphs only.
 IDirect3DTexture9 *GraphTexture(int Handle)
 {
-    if (const ShadowMapHandleData *map = GetShadowMapEntry(Handle, 0))
-        return map->PF != nullptr ? (IDirect3DTexture9 *)map->PF->Object[D3D9_OBJECT_TEXTURE] : nullptr;
-    GraphHandleData *graph = GetTypedHandle<GraphHandleData>(Handle, DX_HANDLETYPE_GRAPH, 0);
-    if (graph == nullptr || graph->Image == nullptr || graph->Image->TextureNum < 1) return nullptr;
-    const GraphTextureEntry &entry = graph->Image->Texture[0];
-    return entry.PF != nullptr ? (IDirect3DTexture9 *)entry.PF->Object[0] : nullptr;
+    const D3D9TextureObjects *objects = nullptr;
+    if (const ShadowMapHandleData *map = GetShadowMapEntry(Handle, 0)) {
+        objects = D3D9TextureObjectsOf(map->PF);
+    } else {
+        GraphHandleData *graph = GetTypedHandle<GraphHandleData>(Handle, DX_HANDLETYPE_GRAPH, 0);
+        if (graph == nullptr || graph->Image == nullptr || graph->Image->TextureNum < 1) return nullptr;
+        objects = D3D9TextureObjectsOf(graph->Image->Texture[0].PF);
+    }
+    return objects != nullptr ? static_cast<IDirect3DTexture9 *>(objects->Texture) : nullptr;
 }
 
 }  // namespace

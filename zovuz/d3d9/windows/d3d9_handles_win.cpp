@@ -5,18 +5,9 @@
 
 #include "zovuz/d3d9/shader/d3d9_shader_code.h"
 #include "zovuz/d3d9/texture/windows/d3d9_graph_texture_win.h"
+#include "zovuz/d3d9/windows/d3d9_handle_objects_win.h"
 
 namespace {
-
-// Where a shader handle keeps its constant table (GraphicsBackendObjectData::Value): the count,
-// and the byte offset of the first description inside the handle's copy of the code.
-#define D3D9_SHADER_CONSTANT_NUM 0
-#define D3D9_SHADER_CONSTANT_OFFSET 1
-
-// A shadow map's objects: the render-target texture, its level 0, its depth surface.
-#define D3D9_SHADOW_MAP_TEXTURE D3D9_OBJECT_TEXTURE
-#define D3D9_SHADOW_MAP_SURFACE D3D9_OBJECT_RENDER_SURFACE
-#define D3D9_SHADOW_MAP_DEPTH D3D9_OBJECT_DEPTH_SURFACE
 
 int Fail(const wchar_t *Line)
 {
@@ -31,71 +22,80 @@ int Fail(const wchar_t *Line, const wchar_t *Call, HRESULT Result)
     return LogPlatformFailure(Call, (unsigned long)Result);
 }
 
-void ReleaseSlot(GraphicsBackendObjectData *Part, int Slot)
-{
-    if (Part == nullptr || Part->Object[Slot] == nullptr) return;
-    Direct3D9_ReleaseObject((IUnknown *)Part->Object[Slot]);
-    Part->Object[Slot] = nullptr;
-}
-
-// Copies Num units from unit Start of the handle into its device buffer. Lock is the buffer's own.
+// Copies Num units from unit Start of the handle into its device buffer (Device, null for none).
+// Lock is the buffer's own.
 template <typename Record, typename Buffer>
-int SetData(Record *Handle, int Start, const void *Source, int Num, const wchar_t *LockFailure)
+int SetData(Record *Handle, Buffer *Device, int Start, const void *Source, int Num, const wchar_t *LockFailure)
 {
-    if (Handle == nullptr || Handle->PF == nullptr) return -1;
-    Buffer *buffer = (Buffer *)Handle->PF->Object[0];
-    if (buffer == nullptr) return 0;
+    if (Device == nullptr) return 0;
     // A range outside the handle's units would write past the device buffer.
     if (Source == nullptr || Start < 0 || Num < 0 || Start > Handle->Num || Num > Handle->Num - Start) return -1;
     if (Num == 0) return 0;
     const UINT offset = (UINT)(Start * Handle->UnitSize), size = (UINT)(Num * Handle->UnitSize);
     void *memory = nullptr;
-    if (FAILED(buffer->Lock(offset, size, &memory, 0)) || memory == nullptr) return Fail(LockFailure);
+    if (FAILED(Device->Lock(offset, size, &memory, 0)) || memory == nullptr) return Fail(LockFailure);
     memcpy(memory, Source, size);
-    buffer->Unlock();
+    Device->Unlock();
     return 0;
 }
 
-HRESULT CreateShaderObject(int IsVertexShader, const void *Code, void **Object, int ASyncThread)
+// Makes a shader of either kind into its member of Objects (null there on failure).
+HRESULT CreateShaderObject(int IsVertexShader, const void *Code, D3D9ShaderObjects *Objects, int ASyncThread)
 {
-    if (IsVertexShader)
-        return Direct3DDevice9_CreateVertexShader_ASync((const DWORD *)Code, (IDirect3DVertexShader9 **)Object,
-                                                        ASyncThread);
-    return Direct3DDevice9_CreatePixelShader_ASync((const DWORD *)Code, (IDirect3DPixelShader9 **)Object, ASyncThread);
+    HRESULT hr;
+    if (IsVertexShader) {
+        hr = Direct3DDevice9_CreateVertexShader_ASync((const DWORD *)Code, &Objects->Vertex, ASyncThread);
+        if (FAILED(hr)) Objects->Vertex = nullptr;
+    } else {
+        hr = Direct3DDevice9_CreatePixelShader_ASync((const DWORD *)Code, &Objects->Pixel, ASyncThread);
+        if (FAILED(hr)) Objects->Pixel = nullptr;
+    }
+    return hr;
+}
+
+void ReleaseShaderObjects(D3D9ShaderObjects *Objects)
+{
+    if (Objects == nullptr) return;
+    ReleaseAndClear(Objects->Vertex, Direct3D9_ReleaseObject);
+    ReleaseAndClear(Objects->Pixel, Direct3D9_ReleaseObject);
 }
 
 }  // namespace
 
 int Graphics_D3D9_SetVertexBufferData(VertexBufferHandleData *Buffer, int Start, const void *Source, int Num)
 {
-    return SetData<VertexBufferHandleData, IDirect3DVertexBuffer9>(Buffer, Start, Source, Num,
-                                                                   L"頂点バッファのロックに失敗しました\n");
+    if (Buffer == nullptr || Buffer->PF == nullptr) return -1;
+    return SetData(Buffer, D3D9VertexBufferObjectsOf(Buffer)->Buffer, Start, Source, Num,
+                   L"頂点バッファのロックに失敗しました\n");
 }
 
 int Graphics_D3D9_SetIndexBufferData(IndexBufferHandleData *Buffer, int Start, const void *Source, int Num)
 {
-    return SetData<IndexBufferHandleData, IDirect3DIndexBuffer9>(Buffer, Start, Source, Num,
-                                                                 L"インデックスバッファのロックに失敗しました\n");
+    if (Buffer == nullptr || Buffer->PF == nullptr) return -1;
+    return SetData(Buffer, D3D9IndexBufferObjectsOf(Buffer)->Buffer, Start, Source, Num,
+                   L"インデックスバッファのロックに失敗しました\n");
 }
 
 int Graphics_D3D9_VertexBuffer_Release(VertexBufferHandleData *Buffer)
 {
-    if (Buffer != nullptr) ReleaseSlot(Buffer->PF, 0);
+    if (Buffer != nullptr && Buffer->PF != nullptr)
+        ReleaseAndClear(D3D9VertexBufferObjectsOf(Buffer)->Buffer, Direct3D9_ReleaseObject);
     return 0;
 }
 
 int Graphics_D3D9_IndexBuffer_Release(IndexBufferHandleData *Buffer)
 {
-    if (Buffer != nullptr) ReleaseSlot(Buffer->PF, 0);
+    if (Buffer != nullptr && Buffer->PF != nullptr)
+        ReleaseAndClear(D3D9IndexBufferObjectsOf(Buffer)->Buffer, Direct3D9_ReleaseObject);
     return 0;
 }
 
 int Graphics_D3D9_CreateShaderHandle(ShaderHandleData *Shader, int IsVertexShader, const void *Code, int CodeSize,
                                      int FreeCode, int ASyncThread)
 {
-    void *object = nullptr;
+    D3D9ShaderObjects made = {};
     auto fail = [&] {
-        if (object != nullptr) Direct3D9_ReleaseObject((IUnknown *)object);
+        ReleaseShaderObjects(&made);
         if (FreeCode && Code != nullptr && (Shader == nullptr || Code != Shader->FunctionCode))
             DxFree(const_cast<void *>(Code));
         return -1;
@@ -104,9 +104,9 @@ int Graphics_D3D9_CreateShaderHandle(ShaderHandleData *Shader, int IsVertexShade
     HandleInfo *info = HandleCheck(Shader->Info.Handle);
     if (info != &Shader->Info || (info->ASyncLoadCount != 0 && !ASyncThread)) return fail();
 
-    const HRESULT hr = CreateShaderObject(IsVertexShader, Code, &object, ASyncThread);
-    if (FAILED(hr) || object == nullptr) {
-        object = nullptr;
+    const HRESULT hr = CreateShaderObject(IsVertexShader, Code, &made, ASyncThread);
+    if (FAILED(hr) || (made.Vertex == nullptr && made.Pixel == nullptr)) {
+        made = {};
         if (IsVertexShader)
             Fail(L"頂点シェーダーの作成に失敗しました\n", L"IDirect3DDevice9::CreateVertexShader", hr);
         else
@@ -128,10 +128,9 @@ int Graphics_D3D9_CreateShaderHandle(ShaderHandleData *Shader, int IsVertexShade
     Shader->FunctionCode = copy;
     Shader->FunctionCodeSize = CodeSize;
     Shader->IsVertexShader = IsVertexShader ? 1 : 0;
-    Shader->PF->Object[0] = object;
-    Shader->PF->Value[D3D9_SHADER_CONSTANT_NUM] = table.ConstantNum;
-    Shader->PF->Value[D3D9_SHADER_CONSTANT_OFFSET] =
-        table.ConstantInfo != nullptr ? (int)(table.ConstantInfo - (const unsigned char *)copy) : 0;
+    made.ConstantNum = table.ConstantNum;
+    made.ConstantOffset = table.ConstantInfo != nullptr ? (int)(table.ConstantInfo - (const unsigned char *)copy) : 0;
+    *D3D9ShaderObjectsOf(Shader) = made;
     if (old != nullptr) DxFree(old);
     if (FreeCode && Code != old) DxFree(const_cast<void *>(Code));
     return 0;
@@ -139,7 +138,7 @@ int Graphics_D3D9_CreateShaderHandle(ShaderHandleData *Shader, int IsVertexShade
 
 int Graphics_D3D9_Shader_Release(ShaderHandleData *Shader)
 {
-    if (Shader != nullptr) ReleaseSlot(Shader->PF, 0);
+    if (Shader != nullptr) ReleaseShaderObjects(D3D9ShaderObjectsOf(Shader));
     return 0;
 }
 
@@ -157,7 +156,7 @@ int Graphics_D3D9_GetShaderVersion(void)
 int Graphics_D3D9_SetupShadowMap(ShadowMapHandleData *ShadowMap, int ASyncThread)
 {
     if (ShadowMap == nullptr || ShadowMap->PF == nullptr) return -1;
-    GraphicsBackendObjectData &part = *ShadowMap->PF;
+    D3D9TextureObjects &objects = *D3D9TextureObjectsOf(ShadowMap->PF);
     const bool deep = ShadowMap->BitDepth == 32;
     const int slot = deep ? 42 : ShadowMap->FloatFormatFlag ? 41 : 40;
     const int depthSlot = deep ? D3D9_FORMAT_SLOT_ZBUFFER32 : D3D9_FORMAT_SLOT_ZBUFFER16;
@@ -167,24 +166,22 @@ int Graphics_D3D9_SetupShadowMap(ShadowMapHandleData *ShadowMap, int ASyncThread
         return Fail(L"シャドウマップデータ用のフォーマットで作成できるテクスチャフォーマットがありませんでした\n");
     const UINT width = (UINT)ShadowMap->Width, height = (UINT)ShadowMap->Height;
     HRESULT hr = S_OK;
-    if (part.Object[D3D9_SHADOW_MAP_DEPTH] == nullptr &&
-        FAILED(hr = Direct3DDevice9_CreateDepthStencilSurface_ASync(
-                   width, height, depthFormat, D3DMULTISAMPLE_NONE, 0, FALSE,
-                   (IDirect3DSurface9 **)&part.Object[D3D9_SHADOW_MAP_DEPTH], nullptr, ASyncThread))) {
-        part.Object[D3D9_SHADOW_MAP_DEPTH] = nullptr;
+    if (objects.DepthSurface == nullptr && FAILED(hr = Direct3DDevice9_CreateDepthStencilSurface_ASync(
+                                                      width, height, depthFormat, D3DMULTISAMPLE_NONE, 0, FALSE,
+                                                      &objects.DepthSurface, nullptr, ASyncThread))) {
+        objects.DepthSurface = nullptr;
         return Fail(L"シャドウマップ用深度サーフェスの作成に失敗しました\n",
                     L"IDirect3DDevice9::CreateDepthStencilSurface", hr);
     }
-    if (part.Object[D3D9_SHADOW_MAP_TEXTURE] != nullptr) return 0;
+    if (objects.Texture != nullptr) return 0;
     IDirect3DTexture9 *texture = nullptr;
     hr = Direct3DDevice9_CreateTexture_ASync(width, height, 1, D3DUSAGE_RENDERTARGET, format, D3DPOOL_DEFAULT, &texture,
                                              nullptr, ASyncThread);
     if (FAILED(hr) || texture == nullptr)
         return Fail(L"シャドウマップ用テクスチャの作成に失敗しました\n", L"IDirect3DDevice9::CreateTexture", hr);
-    part.Object[D3D9_SHADOW_MAP_TEXTURE] = texture;
-    if (FAILED(hr = Direct3DTexture9_GetSurfaceLevel_ASync(
-                   texture, 0, (IDirect3DSurface9 **)&part.Object[D3D9_SHADOW_MAP_SURFACE], ASyncThread))) {
-        part.Object[D3D9_SHADOW_MAP_SURFACE] = nullptr;
+    objects.Texture = texture;
+    if (FAILED(hr = Direct3DTexture9_GetSurfaceLevel_ASync(texture, 0, &objects.RenderSurface, ASyncThread))) {
+        objects.RenderSurface = nullptr;
         return Fail(L"シャドウマップ用テクスチャのサーフェスアドレスの取得に失敗しました\n",
                     L"IDirect3DTexture9::GetSurfaceLevel", hr);
     }
@@ -193,9 +190,10 @@ int Graphics_D3D9_SetupShadowMap(ShadowMapHandleData *ShadowMap, int ASyncThread
 
 int Graphics_D3D9_ShadowMap_Release(ShadowMapHandleData *ShadowMap)
 {
-    if (ShadowMap == nullptr) return 0;
-    ReleaseSlot(ShadowMap->PF, D3D9_SHADOW_MAP_DEPTH);
-    ReleaseSlot(ShadowMap->PF, D3D9_SHADOW_MAP_SURFACE);
-    ReleaseSlot(ShadowMap->PF, D3D9_SHADOW_MAP_TEXTURE);
+    if (ShadowMap == nullptr || ShadowMap->PF == nullptr) return 0;
+    D3D9TextureObjects &objects = *D3D9TextureObjectsOf(ShadowMap->PF);
+    ReleaseAndClear(objects.DepthSurface, Direct3D9_ReleaseObject);
+    ReleaseAndClear(objects.RenderSurface, Direct3D9_ReleaseObject);
+    ReleaseAndClear(objects.Texture, Direct3D9_ReleaseObject);
     return 0;
 }

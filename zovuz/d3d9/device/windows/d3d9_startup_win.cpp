@@ -6,21 +6,22 @@
 #include "zovuz/d3d9/device/windows/d3d9_device_win.h"
 #include "zovuz/d3d9/shader/windows/d3d9_shader_constant_win.h"
 #include "zovuz/d3d9/shader/windows/d3d9_shader_win.h"
+#include "zovuz/d3d9/windows/d3d9_handle_objects_win.h"
 #include "zovuz/core/zovuz_core.h"
 
 D3D9BackendData D3D9Backend = {0, {-0.5f, -0.5f}, nullptr, nullptr, nullptr, nullptr};
 
 namespace {
 
-// A back-end part of a handle record: its objects released from the last slot to the first
-// (a shadow map's depth surface, colour surface, then texture).
-void ReleaseBackendObjects(GraphicsBackendObjectData *Part)
+// A graph texture entry's objects released, the texture last.
+void ReleaseTextureObjects(GraphicsBackendObjectData *Part)
 {
-    if (Part == nullptr) return;
-    for (int i = GRAPHICS_BACKEND_OBJECT_NUM - 1; i >= 0; --i) {
-        if (Part->Object[i] != nullptr) Direct3D9_ReleaseObject((IUnknown *)Part->Object[i]);
-        Part->Object[i] = nullptr;
-    }
+    D3D9TextureObjects *objects = D3D9TextureObjectsOf(Part);
+    if (objects == nullptr) return;
+    ReleaseAndClear(objects->LevelSurface, Direct3D9_ReleaseObject);
+    ReleaseAndClear(objects->DepthSurface, Direct3D9_ReleaseObject);
+    ReleaseAndClear(objects->RenderSurface, Direct3D9_ReleaseObject);
+    ReleaseAndClear(objects->Texture, Direct3D9_ReleaseObject);
 }
 
 // Initialise's failure path: everything made so far, in this order.
@@ -107,20 +108,16 @@ int Graphics_D3D9_ReleaseHandleObjects(void)
     ForEachHandle<GraphHandleData>(DX_HANDLETYPE_GRAPH, [](GraphHandleData *Graph) {
         GraphImageRecord *image = Graph->Image;
         if (image != nullptr && image->Format.HardwareFlag)
-            for (int i = 0; i < image->TextureNum; ++i) ReleaseBackendObjects(image->Texture[i].PF);
+            for (int i = 0; i < image->TextureNum; ++i) ReleaseTextureObjects(image->Texture[i].PF);
         // A movie's decoder keeps a surface of the device too: it is made again with the next frame.
         const MovieFunctions *movies = GetMovieFunctions();
         if (Graph->MovieHandle != -1 && movies != nullptr && movies->RefreshMovieSurface != nullptr)
             movies->RefreshMovieSurface(Graph->MovieHandle);
     });
-    ForEachHandle<ShadowMapHandleData>(DX_HANDLETYPE_SHADOWMAP,
-                                       [](ShadowMapHandleData *Map) { ReleaseBackendObjects(Map->PF); });
-    ForEachHandle<VertexBufferHandleData>(DX_HANDLETYPE_VERTEX_BUFFER,
-                                          [](VertexBufferHandleData *Buffer) { ReleaseBackendObjects(Buffer->PF); });
-    ForEachHandle<IndexBufferHandleData>(DX_HANDLETYPE_INDEX_BUFFER,
-                                         [](IndexBufferHandleData *Buffer) { ReleaseBackendObjects(Buffer->PF); });
-    ForEachHandle<ShaderHandleData>(DX_HANDLETYPE_SHADER,
-                                    [](ShaderHandleData *Shader) { ReleaseBackendObjects(Shader->PF); });
+    ForEachHandle<ShadowMapHandleData>(DX_HANDLETYPE_SHADOWMAP, Graphics_D3D9_ShadowMap_Release);
+    ForEachHandle<VertexBufferHandleData>(DX_HANDLETYPE_VERTEX_BUFFER, Graphics_D3D9_VertexBuffer_Release);
+    ForEachHandle<IndexBufferHandleData>(DX_HANDLETYPE_INDEX_BUFFER, Graphics_D3D9_IndexBuffer_Release);
+    ForEachHandle<ShaderHandleData>(DX_HANDLETYPE_SHADER, Graphics_D3D9_Shader_Release);
     // The caches outlive the device: their entries keep their keys for the re-creation.
     D3D9MemoryImageCache_ReleaseObjects(&D3D9MemoryTextureCache);
     D3D9MemoryImageCache_ReleaseObjects(&D3D9MemorySurfaceCache);
@@ -143,7 +140,7 @@ int Graphics_D3D9_RecreateDeviceObjects(void)
         GraphImageRecord *image = Graph->Image;
         // An image record serves several graphs: its textures are made once.
         if (image == nullptr || !image->Format.HardwareFlag || image->TextureNum <= 0) return;
-        if (image->Texture[0].PF != nullptr && image->Texture[0].PF->Object[0] != nullptr) return;
+        if (image->Texture[0].PF != nullptr && D3D9TextureObjectsOf(image->Texture[0].PF)->Texture != nullptr) return;
         Graphics_Hardware_CreateTexture(image, 0);
     });
     ForEachHandle<ShadowMapHandleData>(DX_HANDLETYPE_SHADOWMAP,
@@ -158,7 +155,7 @@ int Graphics_D3D9_RecreateDeviceObjects(void)
                 LogPlatformFailure(L"IDirect3DDevice9::CreateVertexBuffer", (unsigned long)hr);
                 return;
             }
-            Buffer->PF->Object[0] = object;
+            D3D9VertexBufferObjectsOf(Buffer)->Buffer = object;
             Graphics_Hardware_SetVertexBufferData(Buffer, 0, Buffer->Buffer, Buffer->Num);
         });
         ForEachHandle<IndexBufferHandleData>(DX_HANDLETYPE_INDEX_BUFFER, [](IndexBufferHandleData *Buffer) {
@@ -171,17 +168,18 @@ int Graphics_D3D9_RecreateDeviceObjects(void)
                 LogPlatformFailure(L"IDirect3DDevice9::CreateIndexBuffer", (unsigned long)hr);
                 return;
             }
-            Buffer->PF->Object[0] = object;
+            D3D9IndexBufferObjectsOf(Buffer)->Buffer = object;
             Graphics_Hardware_SetIndexBufferData(Buffer, 0, Buffer->Buffer, Buffer->Num);
         });
     }
     ForEachHandle<ShaderHandleData>(DX_HANDLETYPE_SHADER, [](ShaderHandleData *Shader) {
         const DWORD *code = (const DWORD *)Shader->FunctionCode;
         if (code == nullptr || Shader->PF == nullptr) return;
+        D3D9ShaderObjects &objects = *D3D9ShaderObjectsOf(Shader);
         if (Shader->IsVertexShader)
-            Direct3DDevice9_CreateVertexShader(code, (IDirect3DVertexShader9 **)&Shader->PF->Object[0]);
+            Direct3DDevice9_CreateVertexShader(code, &objects.Vertex);
         else
-            Direct3DDevice9_CreatePixelShader(code, (IDirect3DPixelShader9 **)&Shader->PF->Object[0]);
+            Direct3DDevice9_CreatePixelShader(code, &objects.Pixel);
     });
     return 0;
 }

@@ -18,9 +18,8 @@ constexpr float kHalf = 0.5f;
 
 IDirect3DBaseTexture9 *PieceTexture(const GraphDrawPiece &Piece)
 {
-    return Piece.Texture != nullptr && Piece.Texture->PF != nullptr
-               ? (IDirect3DBaseTexture9 *)Piece.Texture->PF->Object[D3D9_OBJECT_TEXTURE]
-               : nullptr;
+    const D3D9TextureObjects *objects = Piece.Texture != nullptr ? D3D9TextureObjectsOf(Piece.Texture->PF) : nullptr;
+    return objects != nullptr ? objects->Texture : nullptr;
 }
 float TexWidth(const GraphDrawPiece &Piece) { return Piece.Texture != nullptr ? (float)Piece.Texture->TexWidth : 1.0f; }
 float TexHeight(const GraphDrawPiece &Piece)
@@ -284,7 +283,7 @@ int DrawCallerVertices(const VERTEX2D *Vertices, int Num, int PrimitiveType, Gra
     IDirect3DBaseTexture9 *texture = nullptr;
     if (Graph != nullptr && IsShadowMap) {
         const ShadowMapHandleData *map = (const ShadowMapHandleData *)(const void *)Graph;
-        if (map->PF != nullptr) texture = (IDirect3DBaseTexture9 *)map->PF->Object[D3D9_OBJECT_TEXTURE];
+        if (const D3D9TextureObjects *objects = D3D9TextureObjectsOf(map->PF)) texture = objects->Texture;
     } else if (Graph != nullptr) {
         if (Graph->Image == nullptr || PieceIndex < 0 || PieceIndex >= Graph->PieceNum) return -1;
         piece = &Graph->Piece[PieceIndex];

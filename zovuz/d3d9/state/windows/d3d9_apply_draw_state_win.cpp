@@ -71,9 +71,10 @@ void FactorConstant(Wanted &W)
     W.Constant[3] = ((f >> 24) & 0xFF) / 255.0f;
 }
 
-IDirect3DBaseTexture9 *ObjectTexture(const GraphicsBackendObjectData *PF)
+IDirect3DBaseTexture9 *ObjectTexture(GraphicsBackendObjectData *PF)
 {
-    return PF != nullptr ? (IDirect3DBaseTexture9 *)PF->Object[D3D9_OBJECT_TEXTURE] : nullptr;
+    const D3D9TextureObjects *objects = D3D9TextureObjectsOf(PF);
+    return objects != nullptr ? objects->Texture : nullptr;
 }
 
 // A graph or shadow-map handle's texture, or null for an invalid handle.

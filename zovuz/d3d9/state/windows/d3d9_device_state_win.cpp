@@ -7,6 +7,7 @@
 #include "zovuz/d3d9/device/windows/d3d9_device_win.h"
 #include "zovuz/d3d9/shader/windows/d3d9_shader_constant_win.h"
 #include "zovuz/d3d9/draw/windows/d3d9_vertex_batch_win.h"
+#include "zovuz/d3d9/windows/d3d9_handle_objects_win.h"
 #include "zovuz/graphics/zovuz_graphics_backend.h"
 
 D3D9DeviceStateCacheData D3D9DeviceStateCache;
@@ -711,7 +712,7 @@ int Graphics_D3D9_DeviceState_SetVertexShaderToHandle(int ShaderHandle)
 {
     ShaderHandleData *shader = GetShaderEntry(ShaderHandle, 0);
     if (shader == nullptr || !shader->IsVertexShader || shader->PF == nullptr) return -1;
-    return Graphics_D3D9_DeviceState_SetVertexShader((IDirect3DVertexShader9 *)shader->PF->Object[0], 0);
+    return Graphics_D3D9_DeviceState_SetVertexShader(D3D9ShaderObjectsOf(shader)->Vertex, 0);
 }
 
 int Graphics_D3D9_InitializeDeviceStateEntry(void) { return Graphics_D3D9_InitializeDeviceState(); }

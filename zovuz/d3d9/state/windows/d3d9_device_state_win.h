@@ -16,11 +16,23 @@
 #define D3D9_RENDER_TARGET_NUM 8
 #define D3D9_LIGHT_NUM 256
 
-// A graph texture's and a shadow map's back-end objects (GraphicsBackendObjectData): the texture,
-// then its render surface and its depth surface.
-#define D3D9_OBJECT_TEXTURE 0
-#define D3D9_OBJECT_RENDER_SURFACE 1
-#define D3D9_OBJECT_DEPTH_SURFACE 2
+// A graph texture entry's or a shadow map's objects, in its back-end part.
+struct D3D9TextureObjects
+{
+    IDirect3DBaseTexture9 *Texture;    // a cube texture for a cube-map graph, else a plain one
+    IDirect3DSurface9 *RenderSurface;  // a multisampled target's own surface; a shadow map's level 0
+    IDirect3DSurface9 *DepthSurface;   // an own depth surface
+    IDirect3DSurface9 *LevelSurface;   // a graph's level 0 (face 0 of a cube map), kept while it lives
+};
+static_assert(sizeof(D3D9TextureObjects) <= sizeof(GraphicsBackendObjectData) &&
+                  alignof(D3D9TextureObjects) <= alignof(GraphicsBackendObjectData),
+              "a texture's objects fit its back-end part");
+
+// The objects in a graph texture entry's or a shadow map's part (null for none).
+inline D3D9TextureObjects *D3D9TextureObjectsOf(GraphicsBackendObjectData *Part)
+{
+    return GraphicsBackendRecord<D3D9TextureObjects>(Part);
+}
 
 // Draw modes: nearest, bilinear, anisotropic, and none chosen (set filter by filter).
 #define D3D9_DRAW_MODE_NONE 3

@@ -6,6 +6,7 @@
 #include "zovuz/d3d9/state/windows/d3d9_draw_state_table_win.h"
 #include "zovuz/d3d9/shader/windows/d3d9_shader_constant_win.h"
 #include "zovuz/d3d9/draw/windows/d3d9_vertex_batch_win.h"
+#include "zovuz/d3d9/windows/d3d9_handle_objects_win.h"
 
 namespace {
 
@@ -217,8 +218,9 @@ int Graphics_D3D9_SetupShaderDrawState(unsigned Flags, int VertexKind, int TwoD,
         if (d.Shader.VertexShader > 0) Graphics_D3D9_DeviceState_SetVertexShaderToHandle(d.Shader.VertexShader);
     }
     if (ShaderHandleData *shader = GetShaderEntry(d.Shader.PixelShader, 0)) {
-        if (!shader->IsVertexShader && shader->PF != nullptr && shader->PF->Object[0] != nullptr)
-            Graphics_D3D9_DeviceState_SetPixelShader((IDirect3DPixelShader9 *)shader->PF->Object[0], 0);
+        const D3D9ShaderObjects *objects = D3D9ShaderObjectsOf(shader);
+        if (!shader->IsVertexShader && objects != nullptr && objects->Pixel != nullptr)
+            Graphics_D3D9_DeviceState_SetPixelShader(objects->Pixel, 0);
     }
     return 0;
 }

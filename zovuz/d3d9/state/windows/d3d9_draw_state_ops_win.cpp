@@ -54,26 +54,26 @@ bool IsScreen(int Target)
     return Target == DX_SCREEN_BACK || Target == DX_SCREEN_FRONT || Target == -3 || Target == -16;
 }
 
-GraphicsBackendObjectData *GraphObjects(const GraphHandleData *Graph)
+D3D9TextureObjects *GraphObjects(const GraphHandleData *Graph)
 {
     if (Graph == nullptr || Graph->Image == nullptr || !Graph->Image->Format.HardwareFlag ||
         Graph->Image->TextureNum <= 0)
         return nullptr;
-    return Graph->Image->Texture[0].PF;
+    return D3D9TextureObjectsOf(Graph->Image->Texture[0].PF);
 }
 
 // Level 0 of a graph's texture (of Face for a cube), with a reference the caller releases.
 IDirect3DSurface9 *LevelZeroSurface(const GraphHandleData *Graph, int Face)
 {
-    GraphicsBackendObjectData *objects = GraphObjects(Graph);
-    if (objects == nullptr || objects->Object[D3D9_OBJECT_TEXTURE] == nullptr) return nullptr;
+    const D3D9TextureObjects *objects = GraphObjects(Graph);
+    if (objects == nullptr || objects->Texture == nullptr) return nullptr;
     IDirect3DSurface9 *surface = nullptr;
     if (Graph->Image->Format.CubeMapFlag) {
-        if (FAILED(Direct3DCubeTexture9_GetCubeMapSurface((IDirect3DCubeTexture9 *)objects->Object[D3D9_OBJECT_TEXTURE],
+        if (FAILED(Direct3DCubeTexture9_GetCubeMapSurface(static_cast<IDirect3DCubeTexture9 *>(objects->Texture),
                                                           (D3DCUBEMAP_FACES)Face, 0, &surface)))
             return nullptr;
-    } else if (FAILED(Direct3DTexture9_GetSurfaceLevel((IDirect3DTexture9 *)objects->Object[D3D9_OBJECT_TEXTURE], 0,
-                                                       &surface))) {
+    } else if (FAILED(
+                   Direct3DTexture9_GetSurfaceLevel(static_cast<IDirect3DTexture9 *>(objects->Texture), 0, &surface))) {
         return nullptr;
     }
     return surface;
@@ -82,11 +82,10 @@ IDirect3DSurface9 *LevelZeroSurface(const GraphHandleData *Graph, int Face)
 // Binds a graph's render surface, or level 0 of its texture, as render target Index. 0 / -1.
 int BindGraphTarget(const GraphHandleData *Graph, int Face, int Index)
 {
-    GraphicsBackendObjectData *objects = GraphObjects(Graph);
+    const D3D9TextureObjects *objects = GraphObjects(Graph);
     if (objects == nullptr) return -1;
-    if (objects->Object[D3D9_OBJECT_RENDER_SURFACE] != nullptr)
-        return Graphics_D3D9_DeviceState_SetRenderTarget(
-            (IDirect3DSurface9 *)objects->Object[D3D9_OBJECT_RENDER_SURFACE], Index);
+    if (objects->RenderSurface != nullptr)
+        return Graphics_D3D9_DeviceState_SetRenderTarget(objects->RenderSurface, Index);
     IDirect3DSurface9 *level = LevelZeroSurface(Graph, Face);
     if (level == nullptr) return -1;
     const int result = Graphics_D3D9_DeviceState_SetRenderTarget(level, Index);
@@ -95,9 +94,9 @@ int BindGraphTarget(const GraphHandleData *Graph, int Face, int Index)
     return result;
 }
 
-IDirect3DSurface9 *DepthSurface(const GraphicsBackendObjectData *Objects)
+IDirect3DSurface9 *DepthSurface(const D3D9TextureObjects *Objects)
 {
-    return Objects != nullptr ? (IDirect3DSurface9 *)Objects->Object[D3D9_OBJECT_DEPTH_SURFACE] : nullptr;
+    return Objects != nullptr ? Objects->DepthSurface : nullptr;
 }
 
 // The user's depth graph when it is live and has a depth surface of its own.
@@ -125,12 +124,11 @@ int ShaderTargetFace[D3D9_RENDER_TARGET_NUM];
 
 int Graphics_D3D9_ResolveRenderTarget(const GraphHandleData *Graph, int Face)
 {
-    GraphicsBackendObjectData *objects = GraphObjects(Graph);
-    if (objects == nullptr || objects->Object[D3D9_OBJECT_RENDER_SURFACE] == nullptr) return 0;
+    const D3D9TextureObjects *objects = GraphObjects(Graph);
+    if (objects == nullptr || objects->RenderSurface == nullptr) return 0;
     IDirect3DSurface9 *level = LevelZeroSurface(Graph, Face);
     if (level == nullptr) return -1;
-    const HRESULT hr = Direct3DDevice9_StretchRect((IDirect3DSurface9 *)objects->Object[D3D9_OBJECT_RENDER_SURFACE],
-                                                   nullptr, level, nullptr, D3DTEXF_NONE);
+    const HRESULT hr = Direct3DDevice9_StretchRect(objects->RenderSurface, nullptr, level, nullptr, D3DTEXF_NONE);
     Direct3D9_ReleaseObject(level);
     return SUCCEEDED(hr) ? 0 : -1;
 }
@@ -247,13 +245,13 @@ int Graphics_D3D9_SetupDepthBuffer(void)
     ShadowMapHandleData *map = GraphicsShadowMapSettings.DrawFlag ? GetShadowMapEntry(target, 0) : nullptr;
     GraphHandleData *user = UserDepthGraph();
     if (map != nullptr && map->PF != nullptr) {
-        depth = DepthSurface(map->PF);
+        depth = DepthSurface(D3D9TextureObjectsOf(map->PF));
     } else if (!d.MaskValidFlag && !IsScreen(target)) {
         GraphHandleData *graph = GetTypedHandle<GraphHandleData>(target, DX_HANDLETYPE_GRAPH, 0);
-        GraphicsBackendObjectData *objects = GraphObjects(graph);
+        const D3D9TextureObjects *objects = GraphObjects(graph);
         if (graph != nullptr && user != nullptr && user->Width >= graph->Width && user->Height >= graph->Height) {
             depth = DepthSurface(GraphObjects(user));
-        } else if (objects != nullptr && DepthSurface(objects) != nullptr) {
+        } else if (DepthSurface(objects) != nullptr) {
             depth = DepthSurface(objects);
         } else if (graph != nullptr && depth != nullptr) {
             // A graph larger than the screen's Z buffer draws without one.
@@ -277,12 +275,11 @@ int Graphics_D3D9_SetDrawScreen(int, int OldSurface, int, GraphHandleData *NewGr
     if (OldGraph != nullptr) Graphics_D3D9_ResolveRenderTarget(OldGraph, OldSurface);
     int result;
     // While a mask is in effect drawing lands in the mask screen, whatever the target.
+    const D3D9TextureObjects *map = NewShadowMap != nullptr ? D3D9TextureObjectsOf(NewShadowMap->PF) : nullptr;
     if (IDirect3DSurface9 *mask = Graphics_D3D9_Mask_ScreenSurfaceInUse()) {
         result = Graphics_D3D9_DeviceState_SetRenderTarget(mask, 0);
-    } else if (NewShadowMap != nullptr && NewShadowMap->PF != nullptr &&
-               NewShadowMap->PF->Object[D3D9_OBJECT_RENDER_SURFACE] != nullptr) {
-        result = Graphics_D3D9_DeviceState_SetRenderTarget(
-            (IDirect3DSurface9 *)NewShadowMap->PF->Object[D3D9_OBJECT_RENDER_SURFACE], 0);
+    } else if (map != nullptr && map->RenderSurface != nullptr) {
+        result = Graphics_D3D9_DeviceState_SetRenderTarget(map->RenderSurface, 0);
     } else if (NewGraph == nullptr) {
         IDirect3DSurface9 *screen = D3D9Screen.SubBackBufferSurface != nullptr ? D3D9Screen.SubBackBufferSurface
                                                                                : D3D9DeviceCapsInfo.BackBuffer;
@@ -322,11 +319,10 @@ int Graphics_D3D9_SetRenderTargetToShader(int TargetIndex, int DrawScreen, int S
 int Graphics_D3D9_SetBlendGraphParam(GraphHandleData *BlendGraph, int BlendType, const int *Param)
 {
     if (!HasDevice()) return -1;
-    GraphicsBackendObjectData *objects = GraphObjects(BlendGraph);
-    if (objects != nullptr && objects->Object[D3D9_OBJECT_TEXTURE] != nullptr) {
+    const D3D9TextureObjects *objects = GraphObjects(BlendGraph);
+    if (objects != nullptr && objects->Texture != nullptr) {
         const GraphTextureEntry &texture = BlendGraph->Image->Texture[0];
-        Graphics_D3D9_DrawSetting_SetBlendTexture((IDirect3DBaseTexture9 *)objects->Object[D3D9_OBJECT_TEXTURE],
-                                                  texture.TexWidth, texture.TexHeight);
+        Graphics_D3D9_DrawSetting_SetBlendTexture(objects->Texture, texture.TexWidth, texture.TexHeight);
         return Graphics_D3D9_DrawSetting_SetBlendTextureParam(BlendType, Param);
     }
     GraphicsDrawSettings.BlendGraph = -1;

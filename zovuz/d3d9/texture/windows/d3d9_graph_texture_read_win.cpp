@@ -46,7 +46,7 @@ int Graphics_D3D9_LockBackBuffer(const ImageRect *Rect, BASEIMAGE *Image, int, G
         if (entry.PF == nullptr) return -1;
         const int dx = Graph->OffsetX - entry.X, dy = Graph->OffsetY - entry.Y;
         rect = RECT{rect.left + dx, rect.top + dy, rect.right + dx, rect.bottom + dy};
-        source = (IDirect3DSurface9 *)entry.PF->Object[D3D9_OBJECT_RENDER_SURFACE];
+        source = D3D9TextureObjectsOf(entry.PF)->RenderSurface;
         if (source == nullptr) {
             source = Graphics_D3D9_GetGraphSurface(entry, image->Format.CubeMapFlag, Surface, 0);
             ownSource = true;

@@ -22,18 +22,7 @@ int Fail(const wchar_t *Line, const wchar_t *Call, HRESULT Result)
     return LogPlatformFailure(Call, (unsigned long)Result);
 }
 
-template <typename T>
-T *&Slot(const GraphTextureEntry &Entry, int Which)
-{
-    return (T *&)Entry.PF->Object[Which];
-}
-
-void ReleaseSlot(const GraphTextureEntry &Entry, int Which, int ASyncThread = 0)
-{
-    IUnknown *&object = Slot<IUnknown>(Entry, Which);
-    if (object != nullptr) Direct3D9_ReleaseObject_ASync(object, ASyncThread);
-    object = nullptr;
-}
+D3D9TextureObjects &ObjectsOf(const GraphTextureEntry &Entry) { return *D3D9TextureObjectsOf(Entry.PF); }
 
 int FaceNum(const GraphImageRecord &Image) { return Image.Format.CubeMapFlag ? 6 : 1; }
 int MipNum(const GraphImageRecord &Image) { return Image.MipLevels > 1 ? Image.MipLevels : 1; }
@@ -59,7 +48,8 @@ struct TextureSettings
 
 int CreateRenderObjects(const GraphTextureEntry &Entry, const GraphImageRecord &Image, const TextureSettings &T)
 {
-    IDirect3DSurface9 *&render = Slot<IDirect3DSurface9>(Entry, D3D9_OBJECT_RENDER_SURFACE);
+    D3D9TextureObjects &objects = ObjectsOf(Entry);
+    IDirect3DSurface9 *&render = objects.RenderSurface;
     HRESULT hr = S_OK;
     if (T.MultiSample != D3DMULTISAMPLE_NONE && render == nullptr &&
         FAILED(hr = Direct3DDevice9_CreateRenderTarget_ASync((UINT)Entry.TexWidth, (UINT)Entry.TexHeight, T.Format,
@@ -71,9 +61,10 @@ int CreateRenderObjects(const GraphTextureEntry &Entry, const GraphImageRecord &
     // A target whose sampling differs from the screen's cannot share the screen's depth buffer.
     const bool multi = T.MultiSample != D3DMULTISAMPLE_NONE;
     const bool own = (multi && !ScreenMultisampled()) || (ScreenMultisampled() && !multi) || Image.ZBufferFlag;
-    IDirect3DSurface9 *&depth = Slot<IDirect3DSurface9>(Entry, D3D9_OBJECT_DEPTH_SURFACE);
+    IDirect3DSurface9 *&depth = objects.DepthSurface;
     if (!own) {
-        ReleaseSlot(Entry, D3D9_OBJECT_DEPTH_SURFACE, T.ASyncThread);
+        if (depth != nullptr) Direct3D9_ReleaseObject_ASync(depth, T.ASyncThread);
+        depth = nullptr;
         return 0;
     }
     if (depth != nullptr) return 0;
@@ -94,18 +85,22 @@ int CreateEntry(const GraphTextureEntry &Entry, const GraphImageRecord &Image, c
 {
     if (Entry.PF == nullptr) return -1;
     if (T.RenderTarget && !T.Cube && CreateRenderObjects(Entry, Image, T) < 0) return -1;
-    IDirect3DBaseTexture9 *&texture = Slot<IDirect3DBaseTexture9>(Entry, D3D9_OBJECT_TEXTURE);
+    D3D9TextureObjects &objects = ObjectsOf(Entry);
+    IDirect3DBaseTexture9 *&texture = objects.Texture;
     const DWORD usage = T.RenderTarget ? D3DUSAGE_RENDERTARGET : 0;
     if (texture == nullptr) {
         HRESULT hr;
-        if (T.Cube)
+        if (T.Cube) {
+            IDirect3DCubeTexture9 *cube = nullptr;
             hr = Direct3DDevice9_CreateCubeTexture_ASync((UINT)Entry.TexWidth, (UINT)T.Mips, usage, T.Format,
-                                                         D3DPOOL_DEFAULT, (IDirect3DCubeTexture9 **)&texture, nullptr,
-                                                         T.ASyncThread);
-        else
+                                                         D3DPOOL_DEFAULT, &cube, nullptr, T.ASyncThread);
+            texture = cube;
+        } else {
+            IDirect3DTexture9 *plain = nullptr;
             hr = Direct3DDevice9_CreateTexture_ASync((UINT)Entry.TexWidth, (UINT)Entry.TexHeight, (UINT)T.Mips, usage,
-                                                     T.Format, D3DPOOL_DEFAULT, (IDirect3DTexture9 **)&texture, nullptr,
-                                                     T.ASyncThread);
+                                                     T.Format, D3DPOOL_DEFAULT, &plain, nullptr, T.ASyncThread);
+            texture = plain;
+        }
         if (FAILED(hr) || texture == nullptr) {
             texture = nullptr;
             if (T.Cube)
@@ -114,7 +109,7 @@ int CreateEntry(const GraphTextureEntry &Entry, const GraphImageRecord &Image, c
             return Fail(L"テクスチャの作成に失敗しました\n", L"IDirect3DDevice9::CreateTexture", hr);
         }
     }
-    IDirect3DSurface9 *&level = Slot<IDirect3DSurface9>(Entry, D3D9_OBJECT_LEVEL_SURFACE);
+    IDirect3DSurface9 *&level = objects.LevelSurface;
     if (level == nullptr) {
         level = Graphics_D3D9_GetGraphSurface(Entry, T.Cube, 0, T.ASyncThread);
         if (level == nullptr)
@@ -129,8 +124,8 @@ int CreateEntry(const GraphTextureEntry &Entry, const GraphImageRecord &Image, c
             Direct3DDevice9_ColorFill_ASync(surface, nullptr, 0, T.ASyncThread);
             Direct3D9_ReleaseObject_ASync(surface, T.ASyncThread);
         }
-        IDirect3DSurface9 *render = Slot<IDirect3DSurface9>(Entry, D3D9_OBJECT_RENDER_SURFACE);
-        if (render != nullptr) Direct3DDevice9_ColorFill_ASync(render, nullptr, 0, T.ASyncThread);
+        if (objects.RenderSurface != nullptr)
+            Direct3DDevice9_ColorFill_ASync(objects.RenderSurface, nullptr, 0, T.ASyncThread);
     }
     return 0;
 }
@@ -224,13 +219,14 @@ IDirect3DSurface9 *Graphics_D3D9_GetGraphSurface(const GraphTextureEntry &Entry,
                                                  int ASyncThread)
 {
     if (Entry.PF == nullptr) return nullptr;
-    IDirect3DBaseTexture9 *texture = Slot<IDirect3DBaseTexture9>(Entry, D3D9_OBJECT_TEXTURE);
+    IDirect3DBaseTexture9 *texture = ObjectsOf(Entry).Texture;
     if (texture == nullptr) return nullptr;
     IDirect3DSurface9 *surface = nullptr;
     const HRESULT hr =
-        CubeMapFlag ? Direct3DCubeTexture9_GetCubeMapSurface_ASync((IDirect3DCubeTexture9 *)texture,
+        CubeMapFlag ? Direct3DCubeTexture9_GetCubeMapSurface_ASync(static_cast<IDirect3DCubeTexture9 *>(texture),
                                                                    (D3DCUBEMAP_FACES)Face, 0, &surface, ASyncThread)
-                    : Direct3DTexture9_GetSurfaceLevel_ASync((IDirect3DTexture9 *)texture, 0, &surface, ASyncThread);
+                    : Direct3DTexture9_GetSurfaceLevel_ASync(static_cast<IDirect3DTexture9 *>(texture), 0, &surface,
+                                                             ASyncThread);
     if (SUCCEEDED(hr)) return surface;
     LogPlatformFailure(
         CubeMapFlag ? L"IDirect3DCubeTexture9::GetCubeMapSurface" : L"IDirect3DTexture9::GetSurfaceLevel",
@@ -272,13 +268,15 @@ int Graphics_D3D9_ReleaseGraphTexture(GraphImageRecord *Image)
     for (int i = 0; i < Image->TextureNum; i++) {
         const GraphTextureEntry &entry = Image->Texture[i];
         if (entry.PF == nullptr) continue;
-        for (int which :
-             {D3D9_OBJECT_LEVEL_SURFACE, D3D9_OBJECT_RENDER_SURFACE, D3D9_OBJECT_DEPTH_SURFACE, D3D9_OBJECT_TEXTURE}) {
-            IUnknown *object = Slot<IUnknown>(entry, which);
-            if (object == nullptr) continue;
-            ForgetObject(object);
-            ReleaseSlot(entry, which);
-        }
+        D3D9TextureObjects &objects = ObjectsOf(entry);
+        const auto forgetAndRelease = [](IUnknown *Object) {
+            ForgetObject(Object);
+            Direct3D9_ReleaseObject(Object);
+        };
+        ReleaseAndClear(objects.LevelSurface, forgetAndRelease);
+        ReleaseAndClear(objects.RenderSurface, forgetAndRelease);
+        ReleaseAndClear(objects.DepthSurface, forgetAndRelease);
+        ReleaseAndClear(objects.Texture, forgetAndRelease);
     }
     return 0;
 }
@@ -330,7 +328,8 @@ int Graphics_D3D9_BltBmpOrBaseImageToTexture(const ImageRect *SrcRect, int DestX
     }
 
     auto transfer = [&](const GraphTextureEntry &Entry, const ImageRect &TexRect, const ImageRect &Source) -> int {
-        IDirect3DBaseTexture9 *texture = Slot<IDirect3DBaseTexture9>(Entry, D3D9_OBJECT_TEXTURE);
+        const D3D9TextureObjects &objects = ObjectsOf(Entry);
+        IDirect3DBaseTexture9 *texture = objects.Texture;
         if (texture == nullptr) return -1;
         if (target) {
             for (int f = 0; f < FaceNum(record); ++f) {
@@ -341,7 +340,7 @@ int Graphics_D3D9_BltBmpOrBaseImageToTexture(const ImageRect *SrcRect, int DestX
                 const HRESULT hr = level == nullptr ? E_FAIL
                                                     : Direct3DDevice9_UpdateSurface_ASync(faces[f].Surface, &from,
                                                                                           level, &at, asyncThread);
-                IDirect3DSurface9 *render = Slot<IDirect3DSurface9>(Entry, D3D9_OBJECT_RENDER_SURFACE);
+                IDirect3DSurface9 *render = objects.RenderSurface;
                 if (SUCCEEDED(hr) && f == 0 && render != nullptr && !asyncThread) {
                     const RECT to = {TexRect.left, TexRect.top, TexRect.right, TexRect.bottom};
                     Direct3DDevice9_StretchRect(level, &to, render, &to, D3DTEXF_NONE);
@@ -401,10 +400,9 @@ int Graphics_D3D9_FillGraph(GraphHandleData *Graph, int Red, int Green, int Blue
         const RECT rect = {piece.UsePosX, piece.UsePosY, piece.UsePosX + piece.Width, piece.UsePosY + piece.Height};
         // A multisampled graph is drawn through its render surface, which its texture is later
         // resolved from: both get the colour.
-        for (int which : {D3D9_OBJECT_LEVEL_SURFACE, D3D9_OBJECT_RENDER_SURFACE}) {
-            IDirect3DSurface9 *surface = Slot<IDirect3DSurface9>(*piece.Texture, which);
+        const D3D9TextureObjects &objects = ObjectsOf(*piece.Texture);
+        for (IDirect3DSurface9 *surface : {objects.LevelSurface, objects.RenderSurface})
             if (surface != nullptr) Direct3DDevice9_ColorFill(surface, &rect, color);
-        }
     }
     return 0;
 }
@@ -433,7 +431,7 @@ int Graphics_D3D9_BltRectGraphToGraph(GraphHandleData *DestGraph, GraphHandleDat
         const GraphDrawPiece &piece = SrcGraph->Piece[0];
         sx = piece.UsePosX - piece.DrawX;
         sy = piece.UsePosY - piece.DrawY;
-        source = Slot<IDirect3DSurface9>(*piece.Texture, D3D9_OBJECT_RENDER_SURFACE);
+        source = ObjectsOf(*piece.Texture).RenderSurface;
         if (source == nullptr) {
             source = Graphics_D3D9_GetGraphSurface(*piece.Texture, SrcGraph->Image->Format.CubeMapFlag, SrcSurface, 0);
             ownSource = true;
@@ -443,8 +441,7 @@ int Graphics_D3D9_BltRectGraphToGraph(GraphHandleData *DestGraph, GraphHandleDat
                                                             : D3D9DeviceCapsInfo.BackBuffer;
     }
     if (DestGraph->PieceNum < 1 || DestGraph->Piece[0].Texture == nullptr) source = nullptr;
-    IDirect3DSurface9 *dest =
-        source != nullptr ? Slot<IDirect3DSurface9>(*DestGraph->Piece[0].Texture, D3D9_OBJECT_LEVEL_SURFACE) : nullptr;
+    IDirect3DSurface9 *dest = source != nullptr ? ObjectsOf(*DestGraph->Piece[0].Texture).LevelSurface : nullptr;
     int result = -1;
     if (source != nullptr && dest != nullptr) {
         const GraphDrawPiece &piece = DestGraph->Piece[0];
@@ -454,7 +451,7 @@ int Graphics_D3D9_BltRectGraphToGraph(GraphHandleData *DestGraph, GraphHandleDat
         result = SUCCEEDED(Direct3DDevice9_StretchRect(source, &from, dest, &to, D3DTEXF_NONE)) ? 0 : -1;
         // A multisampled graph is drawn and read through its render surface, and resolved from it
         // into its texture: the copy goes there too, or the next resolve would undo it.
-        IDirect3DSurface9 *render = Slot<IDirect3DSurface9>(*piece.Texture, D3D9_OBJECT_RENDER_SURFACE);
+        IDirect3DSurface9 *render = ObjectsOf(*piece.Texture).RenderSurface;
         if (result == 0 && render != nullptr && render != source)
             result = SUCCEEDED(Direct3DDevice9_StretchRect(source, &from, render, &to, D3DTEXF_NONE)) ? 0 : -1;
     }
@@ -468,7 +465,7 @@ int Graphics_D3D9_CheckRenderTargetGraph(int, GraphHandleData *Graph)
     const GraphImageRecord *image = Graph->Image;
     if (image == nullptr || !image->Format.DrawValidFlag || image->TextureNum < 1 || image->Texture[0].PF == nullptr)
         return -1;
-    return Slot<IDirect3DSurface9>(image->Texture[0], D3D9_OBJECT_DEPTH_SURFACE) != nullptr ? 0 : -1;
+    return ObjectsOf(image->Texture[0]).DepthSurface != nullptr ? 0 : -1;
 }
 
 namespace {

@@ -2,15 +2,14 @@
 // the transfer of images into them, fills, copies between graphs, the read-back of draw targets
 // and the copy of a movie frame.
 //
-// A texture entry's objects live in its GraphicsBackendObjectData (GraphTextureEntry::PF): the
-// texture, the render surface of a multisampled target, the own depth surface, and level 0 of the
-// texture (face 0 of a cube map). The other faces of a cube are fetched when needed.
+// A texture entry's objects live in its back-end part (GraphTextureEntry::PF) as a
+// D3D9TextureObjects record: the texture, the render surface of a multisampled target, the own
+// depth surface, and level 0 of the texture (face 0 of a cube map). The other faces of a cube are
+// fetched when needed.
 #pragma once
 
 #include "zovuz/d3d9/calls/windows/d3d9_calls.h"
 #include "zovuz/d3d9/state/windows/d3d9_device_state_win.h"
-
-#define D3D9_OBJECT_LEVEL_SURFACE 3
 
 // ---- Surfaces ----------------------------------------------------------------------------------
 

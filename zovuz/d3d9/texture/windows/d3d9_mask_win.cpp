@@ -53,22 +53,21 @@ IDirect3DSurface9 *DrawTargetSurface()
     const int target = d.RenderTarget[0];
     if (GraphicsShadowMapSettings.DrawFlag) {
         ShadowMapHandleData *map = GetShadowMapEntry(target, 0);
-        if (map != nullptr && map->PF != nullptr && map->PF->Object[D3D9_OBJECT_RENDER_SURFACE] != nullptr)
-            return (IDirect3DSurface9 *)map->PF->Object[D3D9_OBJECT_RENDER_SURFACE];
+        const D3D9TextureObjects *objects = map != nullptr ? D3D9TextureObjectsOf(map->PF) : nullptr;
+        if (objects != nullptr && objects->RenderSurface != nullptr) return objects->RenderSurface;
     }
     GraphHandleData *graph = GetTypedHandle<GraphHandleData>(target, DX_HANDLETYPE_GRAPH, 0);
     if (graph == nullptr || graph->Image == nullptr || graph->Image->TextureNum < 1) return ScreenSurfaceOfDevice();
-    GraphicsBackendObjectData *objects = graph->Image->Texture[0].PF;
+    const D3D9TextureObjects *objects = D3D9TextureObjectsOf(graph->Image->Texture[0].PF);
     if (objects == nullptr) return ScreenSurfaceOfDevice();
-    if (objects->Object[D3D9_OBJECT_RENDER_SURFACE] != nullptr)
-        return (IDirect3DSurface9 *)objects->Object[D3D9_OBJECT_RENDER_SURFACE];
+    if (objects->RenderSurface != nullptr) return objects->RenderSurface;
     IDirect3DSurface9 *surface = nullptr;
-    void *texture = objects->Object[D3D9_OBJECT_TEXTURE];
+    IDirect3DBaseTexture9 *texture = objects->Texture;
     if (texture == nullptr) return ScreenSurfaceOfDevice();
     HRESULT hr = graph->Image->Format.CubeMapFlag
-                     ? Direct3DCubeTexture9_GetCubeMapSurface((IDirect3DCubeTexture9 *)texture,
+                     ? Direct3DCubeTexture9_GetCubeMapSurface(static_cast<IDirect3DCubeTexture9 *>(texture),
                                                               (D3DCUBEMAP_FACES)d.RenderTargetSurface[0], 0, &surface)
-                     : Direct3DTexture9_GetSurfaceLevel((IDirect3DTexture9 *)texture, 0, &surface);
+                     : Direct3DTexture9_GetSurfaceLevel(static_cast<IDirect3DTexture9 *>(texture), 0, &surface);
     if (FAILED(hr) || surface == nullptr) return ScreenSurfaceOfDevice();
     // The texture keeps its surface alive.
     Direct3D9_ReleaseObject(surface);
