@@ -495,18 +495,18 @@ int TerminateSoftImageManage(void);
 // What a back end keeps of one device object in the front end's record: a graph's texture piece
 // (GraphTextureEntry::PF), a shader, a buffer or a shadow map (the records' Backend member, which
 // their PF points at). The front end allocates it zeroed, never reads it and never frees what it
-// points at: the back end's create calls fill it and its release calls empty it. Six object
-// pointers hold the most any back end keeps for one object: a Direct3D 11 draw-target graph's
-// texture, its shader-resource and render-target views, its depth buffer and depth-stencil view,
-// and its multisample texture.
-#define GRAPHICS_BACKEND_OBJECT_NUM 6
+// points at: the back end's create calls fill it and its release calls empty it.
+//
+// To the front end it is raw bytes; each back end keeps a typed record of its own there (its
+// objects and the counts it needs with them) and reaches it only through GraphicsBackendRecord.
+// The room is that of six object pointers and two counts, the most any back end keeps for one
+// object: a Direct3D 11 draw-target graph's texture, its shader-resource view, its render-target
+// and depth-stencil view arrays with their counts, its depth buffer and its multisample texture.
+#define GRAPHICS_BACKEND_OBJECT_BYTES (6 * sizeof(void *) + 2 * sizeof(int))
 struct GraphicsBackendObjectData
 {
-    void *Object[GRAPHICS_BACKEND_OBJECT_NUM];  // the back end's device objects, null = none
-    int Value[2];                               // counts the back end keeps with them
+    alignas(void *) unsigned char Bytes[GRAPHICS_BACKEND_OBJECT_BYTES];  // a back end's record; all zero = empty
 };
-static_assert(sizeof(GraphicsBackendObjectData) == GRAPHICS_BACKEND_OBJECT_NUM * sizeof(void *) + 2 * sizeof(int),
-              "six object pointers and two counts, nothing else");
 
 // The back end's Record in Part (null for a null Part). A record is a plain struct of pointers and
 // counts whose all-zero bytes mean "no objects", so the zeroed part is already an empty record.
@@ -516,7 +516,7 @@ Record *GraphicsBackendRecord(GraphicsBackendObjectData *Part)
     static_assert(sizeof(Record) <= sizeof(GraphicsBackendObjectData), "the record fits the shared storage");
     static_assert(alignof(Record) <= alignof(GraphicsBackendObjectData), "the storage is aligned for the record");
     static_assert(std::is_trivial<Record>::value, "zeroed bytes are an empty record, nothing to construct");
-    return Part != nullptr ? reinterpret_cast<Record *>(Part) : nullptr;
+    return Part != nullptr ? reinterpret_cast<Record *>(Part->Bytes) : nullptr;
 }
 
 // The creation settings of one graph, filled from the current settings by InitGraphCreateParam.
