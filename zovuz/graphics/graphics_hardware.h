@@ -79,118 +79,176 @@ struct MATERIALPARAM
 #define GRAPHICS_API_D3D9 1      // the Direct3D 9 (or 9Ex) back end
 #define GRAPHICS_API_D3D11 2     // the Direct3D 11 back end
 
-// ---- The back-end tables -----------------------------------------------------------------
+// ---- The back-end operations --------------------------------------------------------------
 
-// One back end's implementation of every hardware operation, in the order of the dispatchers
-// below. An entry a back end does not provide stays null; its dispatcher then logs and fails.
-// Entries marked "Direct3D 9 only" / "Direct3D 11 only" are never called with the other back end
-// in use (the dispatcher answers for it).
+// Every operation a back end provides, in the order of its table, one entry each:
+//     KIND(result, name, (parameters), (arguments))
+// FORWARD: Graphics_Hardware_<name> only forwards: it calls the entry of the back end in use with
+//     the same arguments and returns its result (0 on the software renderer, -1 logged for an
+//     entry the back end lacks). Its declaration below and its definition come from this list.
+// FORWARD_D3D9: the same for an operation only Direct3D 9 has; with another back end in use it
+//     does nothing and returns 0.
+// OWN: the dispatcher does more than forward, so it is written by hand (declared after the
+//     generated declarations); only the table entry comes from this list.
+// A new operation is one line here, then its function in each back end's table.
+#define GRAPHICS_HARDWARE_OPERATIONS(FORWARD, FORWARD_D3D9, OWN)                                                      \
+    /* ---- Device life */                                                                                            \
+    OWN(int, Startup, (void), ())                                                                                     \
+    /* run once at the end of graphics start; -1 when the back end fails */                                           \
+    FORWARD(int, PixelCenterTest, (void), ())                                                                         \
+    FORWARD(int, InitializeDeviceState, (void), ())                                                                   \
+    FORWARD(int, ReapplyDeviceState, (void), ())                                                                      \
+    OWN(int, IsDeviceValid, (void), ())                                                                               \
+    /* releases the mask screens, every device object and the device (deactivation, mode change) */                   \
+    FORWARD(int, ReleaseDeviceObjects, (void), ())                                                                    \
+    OWN(int, ChangeScreenMode, (int ChangeFlag, int Width, int Height, int ColorBitDepth, int RefreshRate),           \
+        (ChangeFlag, Width, Height, ColorBitDepth, RefreshRate))                                                      \
+    OWN(int, PresentFrame, (void), ())                                                                                \
+    OWN(int, Terminate, (void), ())                                                                                   \
+    /* rebuilds a lost device */                                                                                      \
+    FORWARD_D3D9(int, RestoreLostDevice, (void), ())                                                                  \
+    OWN(int, SetDialogBoxMode, (int Flag), (Flag))                                                                    \
+    OWN(int, SetupSubBackBufferFullScreen, (void), ())                                                                \
+    OWN(int, StartFrontScreenTimer, (int DrawScreen), (DrawScreen))                                                   \
+    /* ---- Images and textures */                                                                                    \
+    FORWARD(int, CreateTexture, (GraphImageRecord * Image, int ASyncThread), (Image, ASyncThread))                    \
+    FORWARD(int, ReleaseGraphTexture, (GraphImageRecord * Image), (Image))                                            \
+    /* sets each out flag to 1 when that DXT image must be converted before transfer */                               \
+    FORWARD(                                                                                                          \
+        int, CheckDXTConvert,                                                                                         \
+        (GraphImageRecord * Image, int ImageFormat, int *ConvertFlag, int AlphaImageFormat, int *AlphaConvertFlag),   \
+        (Image, ImageFormat, ConvertFlag, AlphaImageFormat, AlphaConvertFlag))                                        \
+    FORWARD(int, BltBmpOrBaseImageToTexture,                                                                          \
+            (const ImageRect *SrcRect, int DestX, int DestY, GraphHandleData *Graph, const BASEIMAGE *Image,          \
+             const BASEIMAGE *AlphaImage, int TransferOption1, int TransferOption2, int WholeImageFlag,               \
+             int AcceptLoadingFlag),                                                                                  \
+            (SrcRect, DestX, DestY, Graph, Image, AlphaImage, TransferOption1, TransferOption2, WholeImageFlag,       \
+             AcceptLoadingFlag))                                                                                      \
+    /* 0 done, 2 when the graph is not a render target (the caller fills an image instead), -1 */                     \
+    FORWARD(int, FillGraph, (GraphHandleData * Graph, int Red, int Green, int Blue, int Alpha),                       \
+            (Graph, Red, Green, Blue, Alpha))                                                                         \
+    FORWARD(int, BltRectGraphToGraph,                                                                                 \
+            (GraphHandleData * SrcGraph, GraphHandleData * DestGraph, const ImageRect *SrcRect, int DestX, int DestY, \
+             int SrcSurface, int SrcMipLevel, int DestSurface, int DestMipLevel),                                     \
+            (SrcGraph, DestGraph, SrcRect, DestX, DestY, SrcSurface, SrcMipLevel, DestSurface, DestMipLevel))         \
+    FORWARD(unsigned int, GetPixel, (int X, int Y), (X, Y))                                                           \
+    /* -1 when the graph cannot be a render target */                                                                 \
+    FORWARD_D3D9(int, CheckRenderTargetGraph, (int GraphHandle, GraphHandleData *Graph), (GraphHandle, Graph))        \
+    FORWARD_D3D9(int, CopyMovieFrameToGraph, (GraphHandleData * Graph, MovieHandleData * Movie), (Graph, Movie))      \
+    FORWARD_D3D9(int, ReleaseMemoryTextureCache, (void), ())                                                          \
+    OWN(int, ExpireMemoryTextures, (void), ())                                                                        \
+    OWN(int, ExpireMemorySurfaces, (void), ())                                                                        \
+    FORWARD(int, LockBackBuffer,                                                                                      \
+            (const ImageRect *Rect, BASEIMAGE *Image, int TargetHandle, GraphHandleData *Graph, int Surface,          \
+             int MipLevel, int ReadOnly, int TextureIndex),                                                           \
+            (Rect, Image, TargetHandle, Graph, Surface, MipLevel, ReadOnly, TextureIndex))                            \
+    FORWARD(int, UnlockBackBuffer, (void), ())                                                                        \
+    /* ---- Drawing */                                                                                                \
+    FORWARD(int, ClearDrawScreen, (const ImageRect *ClearRect), (ClearRect))                                          \
+    FORWARD(int, DrawCircle, (int X, int Y, int Radius, unsigned int Color, int FillFlag, int Unused1, int Unused2),  \
+            (X, Y, Radius, Color, FillFlag, Unused1, Unused2))                                                        \
+    FORWARD(int, DrawCircleThickness, (int X, int Y, int Radius, unsigned int Color, int Thickness),                  \
+            (X, Y, Radius, Color, Thickness))                                                                         \
+    FORWARD(int, DrawFillBox, (int X1, int Y1, int X2, int Y2, unsigned int Color), (X1, Y1, X2, Y2, Color))          \
+    FORWARD(int, DrawLineBox, (int X1, int Y1, int X2, int Y2, unsigned int Color), (X1, Y1, X2, Y2, Color))          \
+    FORWARD(int, DrawLine, (int X1, int Y1, int X2, int Y2, unsigned int Color), (X1, Y1, X2, Y2, Color))             \
+    FORWARD(int, DrawGraph,                                                                                           \
+            (int X, int Y, float XF, float YF, GraphHandleData *Graph, GraphHandleData *BlendGraph, int TransFlag,    \
+             int IntFlag),                                                                                            \
+            (X, Y, XF, YF, Graph, BlendGraph, TransFlag, IntFlag))                                                    \
+    FORWARD(int, DrawExtendGraph,                                                                                     \
+            (int X1, int Y1, int X2, int Y2, float X1F, float Y1F, float X2F, float Y2F, GraphHandleData *Graph,      \
+             GraphHandleData *BlendGraph, int TransFlag, int IntFlag),                                                \
+            (X1, Y1, X2, Y2, X1F, Y1F, X2F, Y2F, Graph, BlendGraph, TransFlag, IntFlag))                              \
+    /* the corners arrive in the order 1, 2, 4, 3 of DrawModiGraph */                                                 \
+    FORWARD(int, DrawModiGraph,                                                                                       \
+            (float X1, float Y1, float X2, float Y2, float X4, float Y4, float X3, float Y3, GraphHandleData *Graph,  \
+             GraphHandleData *BlendGraph, int TransFlag, int SimpleFlag),                                             \
+            (X1, Y1, X2, Y2, X4, Y4, X3, Y3, Graph, BlendGraph, TransFlag, SimpleFlag))                               \
+    FORWARD(int, DrawGraphRects,                                                                                      \
+            (const DrawGraphRectsParam *Param, GraphHandleData *Graph, GraphHandleData *BlendGraph),                  \
+            (Param, Graph, BlendGraph))                                                                               \
+    FORWARD(int, DrawPrimitive2D,                                                                                     \
+            (const VERTEX2D *Vertex, int Num, int PrimitiveType, GraphHandleData *Graph, int TransFlag, int Unused1,  \
+             int Unused2, int Unused3, int Unused4, int Unused5),                                                     \
+            (Vertex, Num, PrimitiveType, Graph, TransFlag, Unused1, Unused2, Unused3, Unused4, Unused5))              \
+    FORWARD(int, DrawPrimitive2DToShader,                                                                             \
+            (const VERTEX2D *Vertex, int Num, int PrimitiveType, GraphHandleData *Graph, int TransFlag, int Unused1,  \
+             int Unused2, int Unused3),                                                                               \
+            (Vertex, Num, PrimitiveType, Graph, TransFlag, Unused1, Unused2, Unused3))                                \
+    /* draws the batch; called with 0 before every state change the batched vertices must not get */                  \
+    FORWARD(int, RenderVertexBuffer, (int ASyncThread), (ASyncThread))                                                \
+    /* ---- Draw state: each pushes one part of GraphicsDrawSettings to the device */                                 \
+    FORWARD(int, SetDrawScreen,                                                                                       \
+            (int DrawScreen, int OldSurface, int OldMipLevel, GraphHandleData *NewGraph, GraphHandleData *OldGraph,   \
+             ShadowMapHandleData *NewShadowMap, ShadowMapHandleData *OldShadowMap),                                   \
+            (DrawScreen, OldSurface, OldMipLevel, NewGraph, OldGraph, NewShadowMap, OldShadowMap))                    \
+    FORWARD(int, SetRenderTargetToShader, (int TargetIndex, int DrawScreen, int Surface, int MipLevel),               \
+            (TargetIndex, DrawScreen, Surface, MipLevel))                                                             \
+    FORWARD(int, SetupDepthBuffer, (void), ())                                                                        \
+    FORWARD(int, UpdateDrawScreenAlphaFlag, (void), ())                                                               \
+    FORWARD(int, SetDrawArea, (void), ())                                                                             \
+    FORWARD(int, SetDrawMode, (int DrawMode), (DrawMode))                                                             \
+    FORWARD(int, UpdateDiffuseColor, (void), ())                                                                      \
+    FORWARD(int, SetBlendGraphParam, (GraphHandleData * BlendGraph, int BlendType, const int *Param),                 \
+            (BlendGraph, BlendType, Param))                                                                           \
+    FORWARD(int, SetTransformToView, (const MATRIX *Matrix), (Matrix))                                                \
+    /* sends the 2D projection while 2D drawing is current, else the projection, each times the viewport matrix; the  \
+     * argument is not used */                                                                                        \
+    FORWARD(int, SetTransformToProjection, (const MATRIX *Matrix), (Matrix))                                          \
+    FORWARD(int, SetTransformToWorld, (const MATRIX *Matrix), (Matrix))                                               \
+    FORWARD(int, SetUseLighting, (int Flag), (Flag))                                                                  \
+    FORWARD(int, SetLightEnable, (int DeviceLightIndex, int Flag), (DeviceLightIndex, Flag))                          \
+    FORWARD(int, SetLightParam, (int DeviceLightIndex, const LIGHTPARAM *Param), (DeviceLightIndex, Param))           \
+    FORWARD(int, SetFogEnable, (int Flag), (Flag))                                                                    \
+    /* 0 none, 1 exponential, 2 exponential squared, 3 linear */                                                      \
+    FORWARD(int, SetFogMode, (int Mode), (Mode))                                                                      \
+    FORWARD(int, SetFogColor, (unsigned int Color), (Color))                                                          \
+    FORWARD(int, SetFogStartEnd, (float Start, float End), (Start, End))                                              \
+    /* ---- Buffers, shaders and shadow maps */                                                                       \
+    FORWARD(int, SetVertexBufferData, (VertexBufferHandleData * Buffer, int Start, const void *Source, int Num),      \
+            (Buffer, Start, Source, Num))                                                                             \
+    FORWARD(int, SetIndexBufferData, (IndexBufferHandleData * Buffer, int Start, const void *Source, int Num),        \
+            (Buffer, Start, Source, Num))                                                                             \
+    FORWARD(int, VertexBuffer_Release, (VertexBufferHandleData * Buffer), (Buffer))                                   \
+    FORWARD(int, IndexBuffer_Release, (IndexBufferHandleData * Buffer), (Buffer))                                     \
+    OWN(int, ShaderConstantBuffer_Release, (ShaderConstantBufferHandleData * Buffer), (Buffer))                       \
+    FORWARD(                                                                                                          \
+        int, CreateShaderHandle,                                                                                      \
+        (ShaderHandleData * Shader, int IsVertexShader, const void *Code, int CodeSize, int Option, int ASyncThread), \
+        (Shader, IsVertexShader, Code, CodeSize, Option, ASyncThread))                                                \
+    FORWARD(int, Shader_Release, (ShaderHandleData * Shader), (Shader))                                               \
+    /* 0, 200, 300, 400 or 500 */                                                                                     \
+    FORWARD(int, GetShaderVersion, (void), ())                                                                        \
+    FORWARD(int, UpdateShadowMapParams, (void), ())                                                                   \
+    FORWARD(int, UpdateShadowMapMatrices, (void), ())                                                                 \
+    FORWARD(int, SetUseShadowMap, (int SlotIndex, int ShadowMapHandle), (SlotIndex, ShadowMapHandle))                 \
+    FORWARD(int, ShadowMap_Release, (ShadowMapHandleData * ShadowMap), (ShadowMap))                                   \
+    FORWARD(int, EndShadowMapDraw, (ShadowMapHandleData * ShadowMap), (ShadowMap))                                    \
+    /* ---- The mask screen on the device (see the dispatchers) */                                                    \
+    /* the mask grows: the screen objects move aside for Mask_CopyOldScreen */                                        \
+    FORWARD(int, Mask_SaveOldScreen, (void), ())                                                                      \
+    /* makes whatever objects of a Width x Height mask are missing, the image filled from the mask bytes */           \
+    FORWARD(int, Mask_CreateScreen, (int Width, int Height), (Width, Height))                                         \
+    /* after growing: the old mask bytes and picture into the new objects; the old ones released */                   \
+    FORWARD(int, Mask_CopyOldScreen, (int OldWidth, int OldHeight), (OldWidth, OldHeight))                            \
+    /* while the mask is in effect: the rectangle of the real target into the mask screen (begin), and back where the \
+     * mask byte is 0 (end); 0 doing nothing otherwise */                                                             \
+    FORWARD(int, Mask_DrawBegin, (int X1, int Y1, int X2, int Y2), (X1, Y1, X2, Y2))                                  \
+    FORWARD(int, Mask_DrawEnd, (int X1, int Y1, int X2, int Y2), (X1, Y1, X2, Y2))                                    \
+    FORWARD(int, Mask_ReleaseScreen, (void), ())                                                                      \
+    /* render target 0 becomes the mask screen while the mask is in effect, else the draw target */                   \
+    FORWARD(int, Mask_SetUseScreen, (void), ())
+
+// One back end's implementation of every hardware operation. An entry a back end does not provide
+// stays null; its dispatcher then logs and fails.
+#define GRAPHICS_HARDWARE_TABLE_ENTRY(Result, Name, Params, Args) Result(*Name) Params;
 struct GraphicsHardwareFunctions
 {
-    // Device life.
-    int (*Startup)(void);
-    int (*PixelCenterTest)(void);
-    int (*InitializeDeviceState)(void);
-    int (*ReapplyDeviceState)(void);
-    int (*IsDeviceValid)(void);
-    int (*ReleaseDeviceObjects)(void);
-    int (*ChangeScreenMode)(int ChangeFlag, int Width, int Height, int ColorBitDepth, int RefreshRate);
-    int (*PresentFrame)(void);
-    int (*Terminate)(void);
-    int (*RestoreLostDevice)(void);     // Direct3D 9 only
-    int (*SetDialogBoxMode)(int Flag);  // Direct3D 9 only
-    int (*SetupSubBackBufferFullScreen)(void);
-    int (*StartFrontScreenTimer)(int DrawScreen);
-
-    // Images and textures.
-    int (*CreateTexture)(GraphImageRecord *Image, int ASyncThread);
-    int (*ReleaseGraphTexture)(GraphImageRecord *Image);
-    int (*CheckDXTConvert)(GraphImageRecord *Image, int ImageFormat, int *ConvertFlag, int AlphaImageFormat,
-                           int *AlphaConvertFlag);
-    int (*BltBmpOrBaseImageToTexture)(const ImageRect *SrcRect, int DestX, int DestY, GraphHandleData *Graph,
-                                      const BASEIMAGE *Image, const BASEIMAGE *AlphaImage, int TransferOption1,
-                                      int TransferOption2, int WholeImageFlag, int AcceptLoadingFlag);
-    int (*FillGraph)(GraphHandleData *Graph, int Red, int Green, int Blue, int Alpha);
-    int (*BltRectGraphToGraph)(GraphHandleData *SrcGraph, GraphHandleData *DestGraph, const ImageRect *SrcRect,
-                               int DestX, int DestY, int SrcSurface, int SrcMipLevel, int DestSurface,
-                               int DestMipLevel);
-    unsigned int (*GetPixel)(int X, int Y);
-    int (*CheckRenderTargetGraph)(int GraphHandle, GraphHandleData *Graph);        // Direct3D 9 only
-    int (*CopyMovieFrameToGraph)(GraphHandleData *Graph, MovieHandleData *Movie);  // Direct3D 9 only
-    int (*ReleaseMemoryTextureCache)(void);                                        // Direct3D 9 only
-    int (*ExpireMemoryTextures)(void);                                             // Direct3D 9 only
-    int (*ExpireMemorySurfaces)(void);                                             // Direct3D 9 only
-    int (*LockBackBuffer)(const ImageRect *Rect, BASEIMAGE *Image, int TargetHandle, GraphHandleData *Graph,
-                          int Surface, int MipLevel, int ReadOnly, int TextureIndex);
-    int (*UnlockBackBuffer)(void);
-
-    // Drawing.
-    int (*ClearDrawScreen)(const ImageRect *ClearRect);
-    int (*DrawCircle)(int X, int Y, int Radius, unsigned int Color, int FillFlag, int Unused1, int Unused2);
-    int (*DrawCircleThickness)(int X, int Y, int Radius, unsigned int Color, int Thickness);
-    int (*DrawFillBox)(int X1, int Y1, int X2, int Y2, unsigned int Color);
-    int (*DrawLineBox)(int X1, int Y1, int X2, int Y2, unsigned int Color);
-    int (*DrawLine)(int X1, int Y1, int X2, int Y2, unsigned int Color);
-    int (*DrawGraph)(int X, int Y, float XF, float YF, GraphHandleData *Graph, GraphHandleData *BlendGraph,
-                     int TransFlag, int IntFlag);
-    int (*DrawExtendGraph)(int X1, int Y1, int X2, int Y2, float X1F, float Y1F, float X2F, float Y2F,
-                           GraphHandleData *Graph, GraphHandleData *BlendGraph, int TransFlag, int IntFlag);
-    int (*DrawModiGraph)(float X1, float Y1, float X2, float Y2, float X4, float Y4, float X3, float Y3,
-                         GraphHandleData *Graph, GraphHandleData *BlendGraph, int TransFlag, int SimpleFlag);
-    int (*DrawGraphRects)(const DrawGraphRectsParam *Param, GraphHandleData *Graph, GraphHandleData *BlendGraph);
-    int (*DrawPrimitive2D)(const VERTEX2D *Vertex, int Num, int PrimitiveType, GraphHandleData *Graph, int TransFlag,
-                           int Unused1, int Unused2, int Unused3, int Unused4, int Unused5);
-    int (*DrawPrimitive2DToShader)(const VERTEX2D *Vertex, int Num, int PrimitiveType, GraphHandleData *Graph,
-                                   int TransFlag, int Unused1, int Unused2, int Unused3);
-    int (*RenderVertexBuffer)(int ASyncThread);
-
-    // Draw state.
-    int (*SetDrawScreen)(int DrawScreen, int OldSurface, int OldMipLevel, GraphHandleData *NewGraph,
-                         GraphHandleData *OldGraph, ShadowMapHandleData *NewShadowMap,
-                         ShadowMapHandleData *OldShadowMap);
-    int (*SetRenderTargetToShader)(int TargetIndex, int DrawScreen, int Surface, int MipLevel);
-    int (*SetupDepthBuffer)(void);
-    int (*UpdateDrawScreenAlphaFlag)(void);
-    int (*SetDrawArea)(void);
-    int (*SetDrawMode)(int DrawMode);
-    int (*UpdateDiffuseColor)(void);
-    int (*SetBlendGraphParam)(GraphHandleData *BlendGraph, int BlendType, const int *Param);
-    int (*SetTransformToView)(const MATRIX *Matrix);
-    int (*SetTransformToProjection)(const MATRIX *Matrix);
-    int (*SetTransformToWorld)(const MATRIX *Matrix);
-    int (*SetUseLighting)(int Flag);
-    int (*SetLightEnable)(int DeviceLightIndex, int Flag);
-    int (*SetLightParam)(int DeviceLightIndex, const LIGHTPARAM *Param);
-    int (*SetFogEnable)(int Flag);
-    int (*SetFogMode)(int Mode);
-    int (*SetFogColor)(unsigned int Color);
-    int (*SetFogStartEnd)(float Start, float End);
-
-    // Buffers, shaders and shadow maps.
-    int (*SetVertexBufferData)(VertexBufferHandleData *Buffer, int Start, const void *Source, int Num);
-    int (*SetIndexBufferData)(IndexBufferHandleData *Buffer, int Start, const void *Source, int Num);
-    int (*VertexBuffer_Release)(VertexBufferHandleData *Buffer);
-    int (*IndexBuffer_Release)(IndexBufferHandleData *Buffer);
-    int (*ShaderConstantBuffer_Release)(ShaderConstantBufferHandleData *Buffer);  // Direct3D 11 only
-    int (*CreateShaderHandle)(ShaderHandleData *Shader, int IsVertexShader, const void *Code, int CodeSize, int Option,
-                              int ASyncThread);
-    int (*Shader_Release)(ShaderHandleData *Shader);
-    int (*GetShaderVersion)(void);
-    int (*UpdateShadowMapParams)(void);
-    int (*UpdateShadowMapMatrices)(void);
-    int (*SetUseShadowMap)(int SlotIndex, int ShadowMapHandle);
-    int (*ShadowMap_Release)(ShadowMapHandleData *ShadowMap);
-    int (*EndShadowMapDraw)(ShadowMapHandleData *ShadowMap);
-
-    // The mask screen's device side (the mask module's hardware path).
-    int (*Mask_SaveOldScreen)(void);
-    int (*Mask_CreateScreen)(int Width, int Height);
-    int (*Mask_CopyOldScreen)(int OldWidth, int OldHeight);
-    int (*Mask_DrawBegin)(int X1, int Y1, int X2, int Y2);
-    int (*Mask_DrawEnd)(int X1, int Y1, int X2, int Y2);
-    int (*Mask_ReleaseScreen)(void);
-    int (*Mask_SetUseScreen)(void);
+    GRAPHICS_HARDWARE_OPERATIONS(GRAPHICS_HARDWARE_TABLE_ENTRY, GRAPHICS_HARDWARE_TABLE_ENTRY,
+                                 GRAPHICS_HARDWARE_TABLE_ENTRY)
 };
+#undef GRAPHICS_HARDWARE_TABLE_ENTRY
 
 // The graph filters' entry points (the filter subsystem registers them). Each returns 0 or -1;
 // the variable arguments are the filter's own parameters.
@@ -249,21 +307,23 @@ int GetGraphicsAPIType(void);
 // 1 while a Direct3D back end drives the screen.
 int GetHardwareGraphicsFlag(void);
 
-// ---- Device life -------------------------------------------------------------------------
+// ---- The dispatchers ----------------------------------------------------------------------
+
+// The forwarding dispatchers of the list.
+#define GRAPHICS_HARDWARE_DECLARE(Result, Name, Params, Args) Result Graphics_Hardware_##Name Params;
+#define GRAPHICS_HARDWARE_HAND_WRITTEN(Result, Name, Params, Args)
+GRAPHICS_HARDWARE_OPERATIONS(GRAPHICS_HARDWARE_DECLARE, GRAPHICS_HARDWARE_DECLARE, GRAPHICS_HARDWARE_HAND_WRITTEN)
+#undef GRAPHICS_HARDWARE_DECLARE
+#undef GRAPHICS_HARDWARE_HAND_WRITTEN
+
+// The dispatchers written by hand.
 
 // Chooses and starts the back end: Direct3D 11, then Direct3D 9, unless software rendering was
 // requested; else the software renderer (its vertical-blank object, and in full screen the
 // display-mode change). 0, or -1 only when even the software renderer cannot start.
 int Graphics_Hardware_Startup(void);
-// Run once at the end of graphics start; -1 when the back end fails.
-int Graphics_Hardware_PixelCenterTest(void);
-int Graphics_Hardware_InitializeDeviceState(void);
-int Graphics_Hardware_ReapplyDeviceState(void);
-// Non-zero while the back end's device object exists.
+// Non-zero while the back end's device object exists (0 for a back end that cannot say).
 int Graphics_Hardware_IsDeviceValid(void);
-// Releases the mask screens, every device object and the device (full-screen deactivation,
-// before a screen-mode change).
-int Graphics_Hardware_ReleaseDeviceObjects(void);
 // Rebuilds the device at a new (ChangeFlag 1) or the current mode, after the asynchronous-load
 // queue has emptied. 0 / -1.
 int Graphics_Hardware_ChangeScreenMode(int ChangeFlag, int Width, int Height, int ColorBitDepth, int RefreshRate);
@@ -275,8 +335,6 @@ int Graphics_Hardware_PresentFrameOnDevice(void);
 // Ends the back end (or the software renderer's vertical-blank object) and frees the display
 // table; the Direct3D 11 back end's result, else 0.
 int Graphics_Hardware_Terminate(void);
-// Direct3D 9 only: rebuilds a lost device.
-int Graphics_Hardware_RestoreLostDevice(void);
 // Switches the Direct3D 9 device's dialog-box mode at once (the full-screen menu).
 int Graphics_Hardware_SetDialogBoxMode(int Flag);
 // Stores the dialog-box-mode setting and applies it to a Direct3D 9 device. 0.
@@ -286,123 +344,16 @@ int Graphics_Hardware_SetupSubBackBufferFullScreen(int Unused);
 // For the front screen (-4) on the software renderer, starts the window timer that presents it
 // (FrontScreenTimerProc); with a device, the back end's own start.
 int Graphics_Hardware_StartFrontScreenTimer(int DrawScreen);
-
-// ---- Images and textures -----------------------------------------------------------------
-
-int Graphics_Hardware_CreateTexture(GraphImageRecord *Image, int ASyncThread);
-int Graphics_Hardware_ReleaseGraphTexture(GraphImageRecord *Image);
-// Sets each out flag to 1 when that DXT image must be converted before transfer.
-int Graphics_Hardware_CheckDXTConvert(GraphImageRecord *Image, int ImageFormat, int *ConvertFlag, int AlphaImageFormat,
-                                      int *AlphaConvertFlag);
-int Graphics_Hardware_BltBmpOrBaseImageToTexture(const ImageRect *SrcRect, int DestX, int DestY, GraphHandleData *Graph,
-                                                 const BASEIMAGE *Image, const BASEIMAGE *AlphaImage,
-                                                 int TransferOption1, int TransferOption2, int WholeImageFlag,
-                                                 int AcceptLoadingFlag);
-// 0 done, 2 when the graph is not a render target (the caller fills an image instead), -1.
-int Graphics_Hardware_FillGraph(GraphHandleData *Graph, int Red, int Green, int Blue, int Alpha);
-int Graphics_Hardware_BltRectGraphToGraph(GraphHandleData *SrcGraph, GraphHandleData *DestGraph,
-                                          const ImageRect *SrcRect, int DestX, int DestY, int SrcSurface,
-                                          int SrcMipLevel, int DestSurface, int DestMipLevel);
-unsigned int Graphics_Hardware_GetPixel(int X, int Y);
-// Direct3D 9 only: -1 when the graph cannot be a render target (0 with Direct3D 11).
-int Graphics_Hardware_CheckRenderTargetGraph(int GraphHandle, GraphHandleData *Graph);
-int Graphics_Hardware_CopyMovieFrameToGraph(GraphHandleData *Graph, MovieHandleData *Movie);
-int Graphics_Hardware_ReleaseMemoryTextureCache(void);
 // Direct3D 9 only: releases cached system-memory textures, then surfaces, unused for 2000 ms
 // (every pass of the message pump).
 int Graphics_Hardware_ExpireMemoryTextureCache(void);
-int Graphics_Hardware_LockBackBuffer(const ImageRect *Rect, BASEIMAGE *Image, int TargetHandle, GraphHandleData *Graph,
-                                     int Surface, int MipLevel, int ReadOnly, int TextureIndex);
-int Graphics_Hardware_UnlockBackBuffer(void);
-
-// ---- Drawing -----------------------------------------------------------------------------
-
-int Graphics_Hardware_ClearDrawScreen(const ImageRect *ClearRect);
-int Graphics_Hardware_DrawCircle(int X, int Y, int Radius, unsigned int Color, int FillFlag, int Unused1, int Unused2);
-int Graphics_Hardware_DrawCircleThickness(int X, int Y, int Radius, unsigned int Color, int Thickness);
-int Graphics_Hardware_DrawFillBox(int X1, int Y1, int X2, int Y2, unsigned int Color);
-int Graphics_Hardware_DrawLineBox(int X1, int Y1, int X2, int Y2, unsigned int Color);
-int Graphics_Hardware_DrawLine(int X1, int Y1, int X2, int Y2, unsigned int Color);
-int Graphics_Hardware_DrawGraph(int X, int Y, float XF, float YF, GraphHandleData *Graph, GraphHandleData *BlendGraph,
-                                int TransFlag, int IntFlag);
-int Graphics_Hardware_DrawExtendGraph(int X1, int Y1, int X2, int Y2, float X1F, float Y1F, float X2F, float Y2F,
-                                      GraphHandleData *Graph, GraphHandleData *BlendGraph, int TransFlag, int IntFlag);
-// The corners arrive in the order 1, 2, 4, 3 of DrawModiGraph.
-int Graphics_Hardware_DrawModiGraph(float X1, float Y1, float X2, float Y2, float X4, float Y4, float X3, float Y3,
-                                    GraphHandleData *Graph, GraphHandleData *BlendGraph, int TransFlag, int SimpleFlag);
-int Graphics_Hardware_DrawGraphRects(const DrawGraphRectsParam *Param, GraphHandleData *Graph,
-                                     GraphHandleData *BlendGraph);
-int Graphics_Hardware_DrawPrimitive2D(const VERTEX2D *Vertex, int Num, int PrimitiveType, GraphHandleData *Graph,
-                                      int TransFlag, int Unused1, int Unused2, int Unused3, int Unused4, int Unused5);
-int Graphics_Hardware_DrawPrimitive2DToShader(const VERTEX2D *Vertex, int Num, int PrimitiveType,
-                                              GraphHandleData *Graph, int TransFlag, int Unused1, int Unused2,
-                                              int Unused3);
-// Draws the batched vertices; callers pass 0 before every state change that must not reach
-// vertices already batched.
-int Graphics_Hardware_RenderVertexBuffer(int ASyncThread);
-
-// ---- Draw state (each pushes one part of GraphicsDrawSettings to the device) -------------
-
-int Graphics_Hardware_SetDrawScreen(int DrawScreen, int OldSurface, int OldMipLevel, GraphHandleData *NewGraph,
-                                    GraphHandleData *OldGraph, ShadowMapHandleData *NewShadowMap,
-                                    ShadowMapHandleData *OldShadowMap);
-int Graphics_Hardware_SetRenderTargetToShader(int TargetIndex, int DrawScreen, int Surface, int MipLevel);
-int Graphics_Hardware_SetupDepthBuffer(void);
-int Graphics_Hardware_UpdateDrawScreenAlphaFlag(void);
-int Graphics_Hardware_SetDrawArea(void);
-int Graphics_Hardware_SetDrawMode(int DrawMode);
-int Graphics_Hardware_UpdateDiffuseColor(void);
-int Graphics_Hardware_SetBlendGraphParam(GraphHandleData *BlendGraph, int BlendType, const int *Param);
-int Graphics_Hardware_SetTransformToView(const MATRIX *Matrix);
-// Sends the 2D projection while 2D drawing is current, else the projection, each times the
-// viewport matrix; the argument is not used.
-int Graphics_Hardware_SetTransformToProjection(const MATRIX *Matrix);
-int Graphics_Hardware_SetTransformToWorld(const MATRIX *Matrix);
-int Graphics_Hardware_SetUseLighting(int Flag);
-int Graphics_Hardware_SetLightEnable(int DeviceLightIndex, int Flag);
-int Graphics_Hardware_SetLightParam(int DeviceLightIndex, const LIGHTPARAM *Param);
-int Graphics_Hardware_SetFogEnable(int Flag);
-int Graphics_Hardware_SetFogMode(int Mode);  // 0 none, 1 exponential, 2 exponential squared, 3 linear
-int Graphics_Hardware_SetFogColor(unsigned int Color);
-int Graphics_Hardware_SetFogStartEnd(float Start, float End);
-
-// ---- Buffers, shaders and shadow maps ----------------------------------------------------
-
-int Graphics_Hardware_SetVertexBufferData(VertexBufferHandleData *Buffer, int Start, const void *Source, int Num);
-int Graphics_Hardware_SetIndexBufferData(IndexBufferHandleData *Buffer, int Start, const void *Source, int Num);
-int Graphics_Hardware_VertexBuffer_Release(VertexBufferHandleData *Buffer);
-int Graphics_Hardware_IndexBuffer_Release(IndexBufferHandleData *Buffer);
 // Direct3D 11 only; under Direct3D 9 it does nothing and returns -1.
 int Graphics_Hardware_ShaderConstantBuffer_Release(ShaderConstantBufferHandleData *Buffer);
-int Graphics_Hardware_CreateShaderHandle(ShaderHandleData *Shader, int IsVertexShader, const void *Code, int CodeSize,
-                                         int Option, int ASyncThread);
-int Graphics_Hardware_Shader_Release(ShaderHandleData *Shader);
-// 0, 200, 300, 400 or 500 (0 on the software renderer).
-int Graphics_Hardware_GetShaderVersion(void);
-int Graphics_Hardware_UpdateShadowMapParams(void);
-int Graphics_Hardware_UpdateShadowMapMatrices(void);
-int Graphics_Hardware_SetUseShadowMap(int SlotIndex, int ShadowMapHandle);
-int Graphics_Hardware_ShadowMap_Release(ShadowMapHandleData *ShadowMap);
-int Graphics_Hardware_EndShadowMapDraw(ShadowMapHandleData *ShadowMap);
 
-// ---- The mask screen on the device ----------------------------------------------------------
 // The mask module's hardware path (GraphicsState.HardwareInUseFlag) keeps the mask on the device:
 // an image texture with the mask bytes, a screen texture that drawing lands in while the mask is in
-// effect, and the real target remembered between the two hooks. Each returns 0 or -1.
-
-// The mask grows: the screen objects move aside for Graphics_Hardware_Mask_CopyOldScreen.
-int Graphics_Hardware_Mask_SaveOldScreen(void);
-// Makes whatever objects of a Width x Height mask are missing, the image filled from the mask bytes.
-int Graphics_Hardware_Mask_CreateScreen(int Width, int Height);
-// After growing: the old mask bytes and picture into the new objects; the old ones released.
-int Graphics_Hardware_Mask_CopyOldScreen(int OldWidth, int OldHeight);
-// While the mask is in effect: the rectangle of the real target into the mask screen (begin), and
-// back where the mask byte is 0 (end). 0 doing nothing otherwise.
-int Graphics_Hardware_Mask_DrawBegin(int X1, int Y1, int X2, int Y2);
-int Graphics_Hardware_Mask_DrawEnd(int X1, int Y1, int X2, int Y2);
-int Graphics_Hardware_Mask_ReleaseScreen(void);
-// Render target 0 becomes the mask screen while the mask is in effect, else the draw target.
-int Graphics_Hardware_Mask_SetUseScreen(void);
+// effect, and the real target remembered between the two hooks (the Mask_* operations; each
+// returns 0 or -1).
 
 // ---- The front-screen timer --------------------------------------------------------------
 

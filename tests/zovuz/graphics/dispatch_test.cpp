@@ -1,9 +1,14 @@
 // The hardware dispatch layer: the software answers, the choice of the back end at graphics
-// start, forwarding to the back end in use, the operations only one back end has, missing
-// operations, the dialog-box mode and the software renderer's screen-mode change.
+// start, forwarding to the back end in use (every forwarder of the list of operations), the
+// operations only one back end has, missing operations, the dialog-box mode and the software
+// renderer's screen-mode change.
 #include <windows.h>
 
+#include <string.h>
+
 #include <functional>
+#include <type_traits>
+#include <utility>
 
 #include "tests/zovuz/graphics/hardware_fixture.h"
 #include "zovuz/graphics/image/base_image_internal.h"
@@ -18,95 +23,70 @@ struct NamedCall
     std::function<long long()> Call;
 };
 
-// Every dispatcher that only forwards, with harmless arguments.
-std::vector<NamedCall> ForwardingCalls()
+// The dispatchers written by hand, with harmless arguments.
+std::vector<NamedCall> HandWrittenCalls()
 {
-    ImageRect r = {0, 0, 1, 1};
-    static BASEIMAGE image;
-    static VERTEX2D vertex[3];
-    static MATRIX m;
-    static LIGHTPARAM light;
-    static int flag, params[2];
     return {
-        {"PixelCenterTest", [] { return Graphics_Hardware_PixelCenterTest(); }},
-        {"InitializeDeviceState", [] { return Graphics_Hardware_InitializeDeviceState(); }},
-        {"ReapplyDeviceState", [] { return Graphics_Hardware_ReapplyDeviceState(); }},
         {"IsDeviceValid", [] { return Graphics_Hardware_IsDeviceValid(); }},
-        {"ReleaseDeviceObjects", [] { return Graphics_Hardware_ReleaseDeviceObjects(); }},
         {"PresentFrameOnDevice", [] { return Graphics_Hardware_PresentFrameOnDevice(); }},
-        {"RestoreLostDevice", [] { return Graphics_Hardware_RestoreLostDevice(); }},
         {"SetupSubBackBufferFullScreen", [] { return Graphics_Hardware_SetupSubBackBufferFullScreen(1); }},
-        {"CreateTexture", [] { return Graphics_Hardware_CreateTexture(nullptr, 0); }},
-        {"ReleaseGraphTexture", [] { return Graphics_Hardware_ReleaseGraphTexture(nullptr); }},
-        {"CheckDXTConvert", [] { return Graphics_Hardware_CheckDXTConvert(nullptr, 1, &flag, -1, &flag); }},
-        {"BltBmpOrBaseImageToTexture",
-         [r] { return Graphics_Hardware_BltBmpOrBaseImageToTexture(&r, 0, 0, nullptr, &image, nullptr, 0, 0, 0, 0); }},
-        {"FillGraph", [] { return Graphics_Hardware_FillGraph(nullptr, 1, 2, 3, 4); }},
-        {"BltRectGraphToGraph", [r] { return Graphics_Hardware_BltRectGraphToGraph(nullptr, nullptr, &r, 0, 0, 0, 0, 0, 0); }},
-        {"GetPixel", [] { return Graphics_Hardware_GetPixel(1, 2); }},
-        {"CheckRenderTargetGraph", [] { return Graphics_Hardware_CheckRenderTargetGraph(1, nullptr); }},
-        {"CopyMovieFrameToGraph", [] { return Graphics_Hardware_CopyMovieFrameToGraph(nullptr, nullptr); }},
-        {"ReleaseMemoryTextureCache", [] { return Graphics_Hardware_ReleaseMemoryTextureCache(); }},
-        {"LockBackBuffer", [r] { return Graphics_Hardware_LockBackBuffer(&r, &image, -1, nullptr, 0, 0, 1, 0); }},
-        {"UnlockBackBuffer", [] { return Graphics_Hardware_UnlockBackBuffer(); }},
-        {"ClearDrawScreen", [] { return Graphics_Hardware_ClearDrawScreen(nullptr); }},
-        {"DrawCircle", [] { return Graphics_Hardware_DrawCircle(1, 2, 3, 4, 1, 0, 0); }},
-        {"DrawCircleThickness", [] { return Graphics_Hardware_DrawCircleThickness(1, 2, 3, 4, 5); }},
-        {"DrawFillBox", [] { return Graphics_Hardware_DrawFillBox(1, 2, 3, 4, 5); }},
-        {"DrawLineBox", [] { return Graphics_Hardware_DrawLineBox(1, 2, 3, 4, 5); }},
-        {"DrawLine", [] { return Graphics_Hardware_DrawLine(1, 2, 3, 4, 5); }},
-        {"DrawGraph", [] { return Graphics_Hardware_DrawGraph(1, 2, 1, 2, nullptr, nullptr, 1, 1); }},
-        {"DrawExtendGraph", [] { return Graphics_Hardware_DrawExtendGraph(0, 0, 1, 1, 0, 0, 1, 1, nullptr, nullptr, 1, 1); }},
-        {"DrawModiGraph", [] { return Graphics_Hardware_DrawModiGraph(0, 0, 1, 0, 1, 1, 0, 1, nullptr, nullptr, 1, 0); }},
-        {"DrawGraphRects", [] { return Graphics_Hardware_DrawGraphRects(nullptr, nullptr, nullptr); }},
-        {"DrawPrimitive2D", [] { return Graphics_Hardware_DrawPrimitive2D(vertex, 3, 5, nullptr, 1, 0, 0, 0, 0, 0); }},
-        {"DrawPrimitive2DToShader",
-         [] { return Graphics_Hardware_DrawPrimitive2DToShader(vertex, 3, 5, nullptr, 1, 0, 0, 0); }},
-        {"RenderVertexBuffer", [] { return Graphics_Hardware_RenderVertexBuffer(0); }},
-        {"SetDrawScreen", [] { return Graphics_Hardware_SetDrawScreen(-2, 0, 0, nullptr, nullptr, nullptr, nullptr); }},
-        {"SetRenderTargetToShader", [] { return Graphics_Hardware_SetRenderTargetToShader(1, -1, 0, 0); }},
-        {"SetupDepthBuffer", [] { return Graphics_Hardware_SetupDepthBuffer(); }},
-        {"UpdateDrawScreenAlphaFlag", [] { return Graphics_Hardware_UpdateDrawScreenAlphaFlag(); }},
-        {"SetDrawArea", [] { return Graphics_Hardware_SetDrawArea(); }},
-        {"SetDrawMode", [] { return Graphics_Hardware_SetDrawMode(1); }},
-        {"UpdateDiffuseColor", [] { return Graphics_Hardware_UpdateDiffuseColor(); }},
-        {"SetBlendGraphParam", [] { return Graphics_Hardware_SetBlendGraphParam(nullptr, 0, params); }},
-        {"SetTransformToView", [] { return Graphics_Hardware_SetTransformToView(&m); }},
-        {"SetTransformToProjection", [] { return Graphics_Hardware_SetTransformToProjection(&m); }},
-        {"SetTransformToWorld", [] { return Graphics_Hardware_SetTransformToWorld(&m); }},
-        {"SetUseLighting", [] { return Graphics_Hardware_SetUseLighting(1); }},
-        {"SetLightEnable", [] { return Graphics_Hardware_SetLightEnable(0, 1); }},
-        {"SetLightParam", [] { return Graphics_Hardware_SetLightParam(0, &light); }},
-        {"SetFogEnable", [] { return Graphics_Hardware_SetFogEnable(1); }},
-        {"SetFogMode", [] { return Graphics_Hardware_SetFogMode(3); }},
-        {"SetFogColor", [] { return Graphics_Hardware_SetFogColor(0xFFFFFF); }},
-        {"SetFogStartEnd", [] { return Graphics_Hardware_SetFogStartEnd(0.0f, 1.0f); }},
-        {"SetVertexBufferData", [] { return Graphics_Hardware_SetVertexBufferData(nullptr, 0, nullptr, 0); }},
-        {"SetIndexBufferData", [] { return Graphics_Hardware_SetIndexBufferData(nullptr, 0, nullptr, 0); }},
-        {"VertexBuffer_Release", [] { return Graphics_Hardware_VertexBuffer_Release(nullptr); }},
-        {"IndexBuffer_Release", [] { return Graphics_Hardware_IndexBuffer_Release(nullptr); }},
-        {"CreateShaderHandle", [] { return Graphics_Hardware_CreateShaderHandle(nullptr, 0, nullptr, 0, 0, 0); }},
-        {"Shader_Release", [] { return Graphics_Hardware_Shader_Release(nullptr); }},
-        {"GetShaderVersion", [] { return Graphics_Hardware_GetShaderVersion(); }},
-        {"UpdateShadowMapParams", [] { return Graphics_Hardware_UpdateShadowMapParams(); }},
-        {"UpdateShadowMapMatrices", [] { return Graphics_Hardware_UpdateShadowMapMatrices(); }},
-        {"SetUseShadowMap", [] { return Graphics_Hardware_SetUseShadowMap(0, -1); }},
-        {"ShadowMap_Release", [] { return Graphics_Hardware_ShadowMap_Release(nullptr); }},
-        {"EndShadowMapDraw", [] { return Graphics_Hardware_EndShadowMapDraw(nullptr); }},
-        // The ones with more to them than forwarding, in their software form.
-        {"ChangeScreenMode (device part)", [] { return 0; }},
         {"ExpireMemoryTextureCache", [] { return Graphics_Hardware_ExpireMemoryTextureCache(); }},
         {"ShaderConstantBuffer_Release", [] { return Graphics_Hardware_ShaderConstantBuffer_Release(nullptr); }},
         {"StartFrontScreenTimer", [] { return Graphics_Hardware_StartFrontScreenTimer(-2); }},
         {"SetDialogBoxModeFlag", [] { return Graphics_Hardware_SetDialogBoxModeFlag(0); }},
-        {"Mask_SaveOldScreen", [] { return Graphics_Hardware_Mask_SaveOldScreen(); }},
-        {"Mask_CreateScreen", [] { return Graphics_Hardware_Mask_CreateScreen(3, 2); }},
-        {"Mask_CopyOldScreen", [] { return Graphics_Hardware_Mask_CopyOldScreen(3, 2); }},
-        {"Mask_DrawBegin", [] { return Graphics_Hardware_Mask_DrawBegin(0, 0, 1, 1); }},
-        {"Mask_DrawEnd", [] { return Graphics_Hardware_Mask_DrawEnd(0, 0, 1, 1); }},
-        {"Mask_ReleaseScreen", [] { return Graphics_Hardware_Mask_ReleaseScreen(); }},
-        {"Mask_SetUseScreen", [] { return Graphics_Hardware_Mask_SetUseScreen(); }},
     };
+}
+
+// ---- Calls of the listed forwarders ----------------------------------------------------------
+
+#define HAND_WRITTEN(Result, Name, Params, Args)
+
+// A different value for each argument position, so that a swapped pair shows. The pointers are
+// never followed: no back end, or only a receiving entry, is in use.
+template <typename T>
+T Distinct(size_t Index)
+{
+    if constexpr (std::is_pointer<T>::value)
+        return reinterpret_cast<T>(uintptr_t(0x10000 + 0x100 * Index));
+    else
+        return T(101 + Index);
+}
+
+template <typename T>
+uint64_t Bits(T Value)
+{
+    uint64_t bits = 0;
+    memcpy(&bits, &Value, sizeof(Value));
+    return bits;
+}
+
+template <typename R, typename... P, size_t... I>
+R CallWithDistinctArguments(R (*Forwarder)(P...), std::index_sequence<I...>)
+{
+    return Forwarder(Distinct<P>(I)...);
+}
+template <typename R, typename... P>
+R CallWithDistinctArguments(R (*Forwarder)(P...))
+{
+    return CallWithDistinctArguments(Forwarder, std::index_sequence_for<P...>{});
+}
+template <typename R, typename... P, size_t... I>
+std::vector<uint64_t> DistinctBits(R (*)(P...), std::index_sequence<I...>)
+{
+    return {Bits(Distinct<P>(I))...};
+}
+
+// The receiving entry: whether it was called, what it got, and its answer.
+bool Reached;
+std::vector<uint64_t> Received;
+constexpr int Answer = 0x5EED;
+
+template <typename R, typename... P>
+R Receive(P... Args)
+{
+    Reached = true;
+    Received = {Bits(Args)...};
+    return R(Answer);
 }
 
 class Dispatch : public GraphicsStateTest
@@ -125,6 +105,30 @@ protected:
         Graphics_Hardware_Terminate();
         GraphicsStateTest::TearDown();
     }
+
+    // Calls Forwarder with distinct arguments with each back end in use and only Entry set (to a
+    // receiving function). A back end the operation is for gets exactly those arguments and its
+    // answer comes back; the other (for a Direct3D 9 operation) is not asked and 0 comes back.
+    template <typename R, typename... P>
+    void CheckForwarder(R (*GraphicsHardwareFunctions::*Entry)(P...), R (*Forwarder)(P...), const char *Name,
+                        bool D3D9Only)
+    {
+        SCOPED_TRACE(Name);
+        Table = {};
+        Table.*Entry = Receive<R, P...>;
+        const std::vector<uint64_t> sent = DistinctBits(Forwarder, std::index_sequence_for<P...>{});
+        for (int type : {GRAPHICS_API_D3D11, GRAPHICS_API_D3D9}) {
+            UseFakeBackend(type);
+            Reached = false;
+            Received.clear();
+            const bool asked = type == GRAPHICS_API_D3D9 || !D3D9Only;
+            EXPECT_EQ(asked ? R(Answer) : R(0), CallWithDistinctArguments(Forwarder)) << type;
+            EXPECT_EQ(asked, Reached) << type;
+            if (asked) {
+                EXPECT_EQ(sent, Received) << type;
+            }
+        }
+    }
 };
 
 TEST_F(Dispatch, WithoutABackEndEveryOperationAnswersZeroAndReachesNoTable)
@@ -132,9 +136,24 @@ TEST_F(Dispatch, WithoutABackEndEveryOperationAnswersZeroAndReachesNoTable)
     // Tables registered but not in use: the type alone decides.
     RegisterGraphicsHardwareFunctions(GRAPHICS_API_D3D11, &Table);
     RegisterGraphicsHardwareFunctions(GRAPHICS_API_D3D9, &Table);
-    for (const NamedCall &c : ForwardingCalls())
+#define ANSWERS_ZERO(Result, Name, Params, Args) \
+    EXPECT_EQ(static_cast<Result>(0), CallWithDistinctArguments(Graphics_Hardware_##Name)) << #Name;
+    GRAPHICS_HARDWARE_OPERATIONS(ANSWERS_ZERO, ANSWERS_ZERO, HAND_WRITTEN)
+#undef ANSWERS_ZERO
+    for (const NamedCall &c : HandWrittenCalls())
         EXPECT_EQ(0, c.Call()) << c.Name;
     EXPECT_TRUE(FakeHardware.Calls.empty());
+}
+
+TEST_F(Dispatch, EveryListedForwarderReachesItsOwnEntryWithItsArgumentsInOrder)
+{
+#define CHECK_FORWARD(Result, Name, Params, Args) \
+    CheckForwarder(&GraphicsHardwareFunctions::Name, Graphics_Hardware_##Name, #Name, false);
+#define CHECK_FORWARD_D3D9(Result, Name, Params, Args) \
+    CheckForwarder(&GraphicsHardwareFunctions::Name, Graphics_Hardware_##Name, #Name, true);
+    GRAPHICS_HARDWARE_OPERATIONS(CHECK_FORWARD, CHECK_FORWARD_D3D9, HAND_WRITTEN)
+#undef CHECK_FORWARD
+#undef CHECK_FORWARD_D3D9
 }
 
 TEST_F(Dispatch, StartTriesDirect3D11ThenDirect3D9ThenSoftware)
