@@ -442,6 +442,33 @@ TEST_F(D3D9Graphs, AGraphAndTheCachesOutliveTwoScreenModeChanges)
     EXPECT_NE(nullptr, Graphics_D3D9_MemorySurfaceObject(index));
 }
 
+// A multisampled target with its own depth keeps all four objects of its record; letting go of the
+// device's objects empties the record whole, and the objects come back.
+TEST_F(D3D9Graphs, ReleasingTheDeviceObjectsEmptiesAGraphsRecordWhole)
+{
+    GraphCreateParam param;
+    InitGraphCreateParam(&param);
+    param.DrawValidFlag = 1;
+    param.DrawValidZBufferFlag = 1;
+    const int graph = MakeGraphWithCreateParam(&param, 8, 8, 0, 0, 0, 0, 0);
+    ASSERT_NE(-1, graph);
+    Graphs.push_back(graph);
+    GraphImageRecord *image = GetGraphEntry(graph, 0)->Image;
+    ASSERT_EQ(0, Graphics_D3D9_ReleaseHandleObjects());
+    image->MultiSampleCount = 4;
+    ASSERT_EQ(0, Graphics_D3D9_RecreateDeviceObjects());
+    const D3D9TextureObjects &objects = *D3D9TextureObjectsOf(image->Texture[0].PF);
+    EXPECT_EQ(std::vector<bool>(4, true),
+              (std::vector<bool>{objects.Texture != nullptr, objects.LevelSurface != nullptr,
+                                 objects.RenderSurface != nullptr, objects.DepthSurface != nullptr}));
+    ASSERT_EQ(0, Graphics_D3D9_ReleaseHandleObjects());
+    const GraphicsBackendObjectData empty = {};
+    EXPECT_EQ(0, memcmp(image->Texture[0].PF, &empty, sizeof(empty)));
+    image->MultiSampleCount = 0;
+    ASSERT_EQ(0, Graphics_D3D9_RecreateDeviceObjects());
+    EXPECT_NE(nullptr, objects.Texture);
+}
+
 // ---- Handles -----------------------------------------------------------------------------------
 
 TEST_F(D3D9Graphs, ShaderHandlesKeepTheirConstantCountOnlyFromATrueTable)
