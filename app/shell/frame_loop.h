@@ -19,9 +19,14 @@ extern FramePanes g_framePanes;
 
 // One frame after the first ProcessMessage: keys (Escape ends the program), the plug-in windows of
 // channels 0-7, the cleared draw screen, the mouse, UpdateFrame, and unless Exit was chosen the
-// draw screen shown stretched to 1920 x 1080 and the window's messages. 0 to go on, non-zero when
-// the program is to end.
+// draw screen shown stretched to 1920 x 1080 and the window's messages (nothing drawn or shown
+// while the window is minimised). 0 to go on, non-zero when the program is to end.
 int RunFrame();
+
+// The frame's update and picture: the draw screen cleared, the mouse, UpdateFrame and, unless Exit
+// was chosen, the draw screen shown. Minimised, the same update with nothing drawn and nothing
+// shown, the flip keeping the frames' pace. Non-zero when the program is to end.
+int UpdateAndShowFrame(bool minimised);
 
 // The frame's update: the client rectangle, the plug-in editors' idle, the side panes, the track
 // area, and the transport, track view and keys of the current mode.

@@ -68,14 +68,29 @@ int RunFrame() {
   HoldKeysOfTheReturn();
   if (g_frameInput.keys[kKeyEscape] != 0) return 1;
   PumpPluginWindows();
+  if (UpdateAndShowFrame(IsIconic(GetMainWindowHandle()) != 0) != 0) return 1;
+  return ProcessMessage() == 0 ? 0 : 1;
+}
+
+int UpdateAndShowFrame(bool minimised) {
   SetDrawScreen(g_app.drawScreen);
-  ClearDrawScreen(nullptr);
+  // A minimised window shows nothing: the panes' drawing calls all fall outside an empty area.
+  if (minimised)
+    SetDrawArea(0, 0, 0, 0);
+  else
+    ClearDrawScreen(nullptr);
   ReadFrameMouse(g_app);
   CountFrameRead();
   UpdateFrame();
   if (g_app.quitRequested == 1) return 1;
-  ShowDrawScreen();
-  return ProcessMessage() == 0 ? 0 : 1;
+  if (!minimised) {
+    ShowDrawScreen();
+    return 0;
+  }
+  // The flip presents nothing to a minimised window, but keeps the frames to the display's pace.
+  SetDrawScreen(DX_SCREEN_BACK);
+  ScreenFlip();
+  return 0;
 }
 
 void ShowDrawScreen() {

@@ -1,5 +1,5 @@
-// The frame's own steps without the library: wheel scrolling of the track view, the side panes and
-// track areas of the four pane layouts with the mode's track view, the plug-in editors' idle on a
+// The frame's own steps: wheel scrolling of the track view, the side panes and track areas of the
+// four pane layouts with the mode's track view, a minimised frame, the plug-in editors' idle on a
 // fake clock, which plug-in windows' messages the frame takes, and the keys it holds when the
 // window comes back from a menu or a dialog.
 #include <windows.h>
@@ -13,6 +13,7 @@
 #include "app/shell/shell_tables.h"
 #include "tests/app/shell/shell_fixture.h"
 #include "tests/support/engine/plugin_fixture.h"
+#include "zovuz/zovuz.h"
 
 namespace {
 
@@ -118,6 +119,39 @@ TEST_F(ShellTest, EachPaneLayoutDrawsItsSidePanesAndTheModesTrackViewInItsArea) 
   EXPECT_EQ((std::vector<int32_t>{120, -40, 541, 347}), edges(g_app.trackArea));
   EXPECT_EQ((std::vector<int32_t>{4, -40, 641, 347}), edges(g_app.trackAreaFull));
   g_framePanes = {};
+}
+
+// The samples of a draw target that still hold `colour`, and the samples looked at.
+std::pair<int, int> Untouched(int target, uint32_t colour) {
+  SetDrawScreen(target);
+  int untouched = 0, looked = 0;
+  for (int y = 0; y < 540; y += 6)
+    for (int x = 0; x < 960; x += 6, ++looked) untouched += (GetPixel(x, y) & 0xFFFFFF) == colour;
+  return {untouched, looked};
+}
+
+// A frame shown and a frame minimised, from a draw screen and a back screen of a colour each: both
+// move the track view's scroll on (the frame's update runs), only the shown one draws.
+TEST_F(ShellDrawTest, AMinimisedFrameUpdatesWithoutDrawing) {
+  g_app.mode = kModeSequencer;  // no song: the side panes and the transport bar draw
+  const std::pair<int, uint32_t> screens[] = {{g_app.drawScreen, 0x010203}, {DX_SCREEN_BACK, 0x040506}};
+  for (bool minimised : {false, true}) {
+    SCOPED_TRACE(minimised ? "minimised" : "shown");
+    for (const auto& [target, colour] : screens) {
+      SetDrawScreen(target);
+      SetBackgroundColor(colour >> 16, (colour >> 8) & 0xFF, colour & 0xFF);
+      ClearDrawScreen(nullptr);
+    }
+    SetBackgroundColor(0, 0, 0);
+    g_app.scrollPosition = -100;
+    g_app.scrollVelocity = 6;
+    ASSERT_EQ(0, UpdateAndShowFrame(minimised));
+    EXPECT_EQ(5, g_app.scrollVelocity);  // it slows down by one a frame
+    for (const auto& [target, colour] : screens) {
+      const auto [untouched, looked] = Untouched(target, colour);
+      EXPECT_EQ(minimised ? looked : 0, untouched) << "target " << target;
+    }
+  }
 }
 
 class EditorIdleTest : public PluginSlotsTest {

@@ -59,6 +59,7 @@ int Graphics_Hardware_PresentFrame(void)
     const BITMAPINFO *bitmap = (const BITMAPINFO *)&info;
     const void *bits = screen.UseImage;
     HWND window = (HWND)GetDisplayWindowHandle();
+    if (window != nullptr && IsIconic(window)) return 0;  // a minimised window shows nothing
     HDC dc = window != nullptr ? GetDC(window) : nullptr;
     if (dc == nullptr) return 0;
 
