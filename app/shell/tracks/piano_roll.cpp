@@ -16,6 +16,12 @@ int32_t g_noteEnds[kSongTrackCount][kEventsPerTrack];
 
 namespace {
 
+RollIndex g_rollIndex[kSongTrackCount];
+
+}  // namespace
+
+namespace {
+
 constexpr uint32_t kWhite = 0xFFFFFFFF, kBlack = 0, kHeaderColour = 0xFF333333, kMeterBackground = 0x222222;
 constexpr uint32_t kStripColour = 0xFF888888, kUnplayedStripColour = 0xFF444444;
 constexpr int32_t kHeaderWidth = 34, kMeterWidth = 30;
@@ -130,23 +136,33 @@ void DrawClippedLine(const Row& row, int32_t x0, int32_t y0, int32_t x1, int32_t
   if (ClipLineToSpan(x0, y0, x1, y1, row.left, row.right)) DrawLine(x0, y0, x1, y1, colour, 1);
 }
 
-void DrawRowEvents(const Row& row, int32_t width) {
+// The widest a sample's waveform reaches right of its note, in pixels.
+int32_t WidestWaveform() {
+  int32_t columns = 0;
+  for (int32_t j = 0; j < kPeakTableCount; ++j) columns = std::max(columns, g_app.peakColumns[j]);
+  return columns / std::max(g_app.columnStep, 1);
+}
+
+void DrawRowEvents(const Row& row, int32_t width, int32_t waveform) {
   const SongEngine& song = g_songs[0];
   const SongTrack& track = song.tracks[row.r];
   const SongEvent* events = song.events[row.r];
   const int32_t count = std::clamp(g_app.eventCounts[row.r], 0, kEventsPerTrack);
   const int32_t* ends = g_noteEnds[row.r];
-  const int32_t lastIndex = count < kEventsPerTrack ? count : count - 1;
   const int32_t centre = row.top - 2 + row.height - row.height / 2;
-  for (int32_t i = 0; i < count; ++i) {
+  // The ticks whose pixels lie in the area, a pixel wider on each side, and to the left by as far
+  // as a waveform reaches from its note.
+  const int64_t firstPixel = row.pageStart - kHeaderWidth - waveform - 1;
+  const int64_t lastPixel = row.pageStart - kHeaderWidth + width + 1;
+  const RollIndex& index = g_rollIndex[row.r];
+  const RollSpan span = FindRollSpan(index, firstPixel * row.zoom, (lastPixel + 1) * row.zoom - 1);
+  for (int32_t k = span.begin; k < span.end; ++k) {
+    const int32_t i = index.items[k];
     const SongEvent& e = events[i];
-    if (e.type != kEvPortamentoStart && e.type != kEvNoteOn) continue;
     const uint32_t colour = e.dispatched && track.mute == 0 ? row.colour : kUnplayedNoteColour;
-    const int32_t j = std::clamp(ends[i], i, lastIndex);
-    const SongEvent& end = events[j];
+    const SongEvent& end = events[RollItemEnd(ends, i, count)];
     if (e.type == kEvPortamentoStart) {
       DrawClippedLine(row, row.X(e), row.Y(e.value), row.X(end), row.Y(end.value), colour);
-      i = std::max(i, j);  // the glide's end is drawn with it
       continue;
     }
     if (e.articulate == 1) DrawPcmNoteWaveform(row.r, i, row.X(e), centre, colour, row.left, width, row.height);
@@ -238,6 +254,7 @@ void BuildPeakData() {
     app.highestNote[r] = notes.highest;
     app.lowestNote[r] = notes.lowest;
     FindNoteEnds(song.events[r], notes.count, g_noteEnds[r]);
+    BuildRollIndex(song.events[r], notes.count, g_noteEnds[r], g_rollIndex[r]);
   }
   const int32_t q = (app.clientRect.bottom - app.clientRect.top) / 4;
   if (song.sampleMode == 0)
@@ -298,6 +315,7 @@ void DrawSequencerTrackView(int32_t fullWidth) {
   const PaneRect area = fullWidth == 1 ? g_app.trackAreaFull : g_app.trackArea;
   const int32_t zoom = std::max(g_app.zoom, 1), height = std::max(g_app.rowHeight, 1);
   const int32_t end = area.x + area.width, page = area.width - kHeaderWidth;
+  const int32_t waveform = WidestWaveform();
   Row rows[kMixerChannelCount];
   for (int32_t r = 0; r < kMixerChannelCount; ++r) {
     Row& row = rows[r];
@@ -326,7 +344,7 @@ void DrawSequencerTrackView(int32_t fullWidth) {
     if (noted && g_app.eventCounts[r] > 0) {
       const int32_t px = area.x + kHeaderWidth + p - row.pageStart;
       DrawLine(px, row.top, px, row.bottom + 1, row.colour, 1);
-      DrawRowEvents(row, area.width);
+      DrawRowEvents(row, area.width, row.r >= kInstrumentTrackCount ? waveform : 0);
     }
   }
   for (const Row& row : rows) {

@@ -131,6 +131,41 @@ void FindNoteEnds(const SongEvent* events, int32_t count, int32_t* ends) {
   }
 }
 
+int32_t RollItemEnd(const int32_t* ends, int32_t i, int32_t count) {
+  const int32_t lastIndex = count < kEventsPerTrack ? count : count - 1;
+  return std::clamp(ends[i], i, lastIndex);
+}
+
+void BuildRollIndex(const SongEvent* events, int32_t count, const int32_t* ends, RollIndex& index) {
+  index.items.clear();
+  index.reachedBy.clear();
+  uint32_t reached = 0;
+  for (int32_t i = 0; i < count; ++i) {
+    const uint32_t type = events[i].type;
+    if (type != kEvPortamentoStart && type != kEvNoteOn) continue;
+    const int32_t end = RollItemEnd(ends, i, count);
+    index.items.push_back(i);
+    reached = std::max({reached, events[i].tick, events[end].tick});
+    index.reachedBy.push_back(reached);
+    if (type == kEvPortamentoStart) i = std::max(i, end);
+  }
+  index.startFrom.assign(index.items.size(), 0);
+  uint32_t start = std::numeric_limits<uint32_t>::max();
+  for (size_t k = index.items.size(); k-- > 0;) {
+    start = std::min(start, events[index.items[k]].tick);
+    index.startFrom[k] = start;
+  }
+}
+
+RollSpan FindRollSpan(const RollIndex& index, int64_t first, int64_t last) {
+  const auto reached = std::lower_bound(index.reachedBy.begin(), index.reachedBy.end(), first,
+                                        [](uint32_t tick, int64_t bound) { return tick < bound; });
+  const int32_t begin = static_cast<int32_t>(reached - index.reachedBy.begin());
+  const auto after = std::upper_bound(index.startFrom.begin() + begin, index.startFrom.end(), last,
+                                      [](int64_t bound, uint32_t tick) { return bound < tick; });
+  return RollSpan{begin, static_cast<int32_t>(after - index.startFrom.begin())};
+}
+
 double NoteScale(int32_t highest, int32_t lowest) {
   const int64_t range = static_cast<int64_t>(highest) - lowest + 1;
   return range >= kLeastRange ? 1.0 / static_cast<double>(range) : 1.0 / kLeastRange;

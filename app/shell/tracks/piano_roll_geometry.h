@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "app/engine/sequencer/song_engine.h"
 
@@ -59,6 +60,26 @@ TrackNotes SummariseTrack(const SongEvent* events);
 // end event (or the last event when the track has none) when there is no such event. Other events
 // get their own index. Linear in the count.
 void FindNoteEnds(const SongEvent* events, int32_t count, int32_t* ends);
+
+// The notes and glides of a track in the order the roll's walk over its events draws them (a
+// glide's line runs to its end event and passes over the events between), found once per compile
+// with two running bounds, so that a view finds the ones it may show by binary search: the latest
+// tick reached by any item up to each one, and the earliest tick at which any item from each one
+// on starts.
+struct RollIndex {
+  std::vector<int32_t> items;       // the event index of each note or glide start
+  std::vector<uint32_t> reachedBy;  // max over items 0..k of their start and end ticks
+  std::vector<uint32_t> startFrom;  // min over items k.. of their start ticks
+};
+void BuildRollIndex(const SongEvent* events, int32_t count, const int32_t* ends, RollIndex& index);
+// The event that ends the line of the note or glide at event `i` of a track of `count` events.
+int32_t RollItemEnd(const int32_t* ends, int32_t i, int32_t count);
+// The items [begin, end) that may show in the ticks first ... last; the others start after last,
+// or they and every item before them end before first.
+struct RollSpan {
+  int32_t begin, end;
+};
+RollSpan FindRollSpan(const RollIndex& index, int64_t first, int64_t last);
 
 // The notes' vertical scale: one row's height over the track's range, at least 12 values.
 double NoteScale(int32_t highest, int32_t lowest);

@@ -1,8 +1,9 @@
 // The piano roll's arithmetic: peak columns of list and bank samples, the strips' lookups, the
-// note ends found once per compile (against a forward search from every note), the note range and
-// the page of the view.
+// note ends found once per compile (against a forward search from every note), the notes a view
+// finds by search (against the walk over every event), the note range and the page of the view.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 #include <random>
 #include <vector>
@@ -139,6 +140,68 @@ TEST(NoteEnds, FoundOnceTheyMatchAForwardSearchFromEveryNote) {
     FindNoteEnds(events.data(), count, ends.data());
     for (int32_t i = 0; i < count; ++i) ASSERT_EQ(SearchedEnd(events, i, count), ends[i]) << round << " @" << i;
   }
+}
+
+// A track of `count` random notes, glides and other events whose ticks mostly rise (a tenth of them
+// step back, as a repeat written with its own ticks would), and its note ends.
+struct RandomTrack {
+  std::vector<SongEvent> events = std::vector<SongEvent>(kEventsPerTrack, SongEvent{kEvEnd, 0, 0, 0, 0});
+  std::vector<int32_t> ends = std::vector<int32_t>(kEventsPerTrack, 0);
+  int32_t count;
+  RandomTrack(std::mt19937& random, int32_t count) : count(count) {
+    const uint32_t types[] = {kEvNoteOn, kEvNoteOff, kEvPortamentoStart, kEvPortamentoEnd, kEvRest, kEvVolume};
+    uint32_t tick = 0;
+    for (int32_t i = 0; i < count; ++i) {
+      tick = random() % 10 == 0 ? tick - std::min<uint32_t>(tick, random() % 200) : tick + random() % 48;
+      events[i] = SongEvent{types[random() % 6], tick, 0, static_cast<int32_t>(40 + random() % 6),
+                            static_cast<uint8_t>(random() % 2)};
+    }
+    FindNoteEnds(events.data(), count, ends.data());
+  }
+};
+
+TEST(RollIndex, AViewFindsTheNotesTheWalkOverEveryEventWouldShow) {
+  std::mt19937 random(85);
+  for (int round = 0; round < 300; ++round) {
+    RandomTrack t(random, round == 0 ? kEventsPerTrack : static_cast<int32_t>(random() % 400));
+    RollIndex index;
+    BuildRollIndex(t.events.data(), t.count, t.ends.data(), index);
+    // The walk the roll made over every event of the track, keeping what a view shows: notes and
+    // glides that start by its last tick and reach its first.
+    const int64_t first = random() % 6000, last = first + random() % 3000;
+    std::vector<int32_t> walked, found;
+    for (int32_t i = 0; i < t.count; ++i) {
+      const SongEvent& e = t.events[i];
+      if (e.type != kEvPortamentoStart && e.type != kEvNoteOn) continue;
+      const int32_t j = RollItemEnd(t.ends.data(), i, t.count);
+      if (e.tick <= last && std::max(e.tick, t.events[j].tick) >= first) walked.push_back(i);
+      if (e.type == kEvPortamentoStart) i = std::max(i, j);
+    }
+    const RollSpan span = FindRollSpan(index, first, last);
+    ASSERT_LE(span.begin, span.end);
+    for (int32_t k = span.begin; k < span.end; ++k) {
+      const int32_t i = index.items[k];
+      const int32_t j = RollItemEnd(t.ends.data(), i, t.count);
+      if (t.events[i].tick <= last && std::max(t.events[i].tick, t.events[j].tick) >= first) found.push_back(i);
+    }
+    ASSERT_EQ(walked, found) << "round " << round << ", ticks " << first << " to " << last;
+  }
+}
+
+TEST(RollIndex, AViewOfALongRisingTrackLooksAtItsOwnNotesOnly) {
+  std::vector<SongEvent> events(kEventsPerTrack, SongEvent{kEvEnd, 0, 0, 0, 0});
+  for (int32_t i = 0; i + 1 < kEventsPerTrack; i += 2) {
+    events[i] = SongEvent{kEvNoteOn, static_cast<uint32_t>(i * 24), 0, 60, 1};
+    events[i + 1] = SongEvent{kEvNoteOff, static_cast<uint32_t>(i * 24 + 12), 0, 60, 1};
+  }
+  std::vector<int32_t> ends(kEventsPerTrack);
+  FindNoteEnds(events.data(), kEventsPerTrack, ends.data());
+  RollIndex index;
+  BuildRollIndex(events.data(), kEventsPerTrack, ends.data(), index);
+  // Notes every 48 ticks: a view of 4,800 ticks shows about a hundred of the 5,000.
+  const RollSpan span = FindRollSpan(index, 120000, 124800);
+  EXPECT_LE(span.end - span.begin, 102);
+  EXPECT_GE(span.end - span.begin, 100);
 }
 
 TEST(NoteEnds, RangeScaleAndPage) {
