@@ -1,6 +1,8 @@
 // The software renderer's image drawer: a MEMIMG (a graph's image, a temporary screen) drawn at a
 // position or stretched, with nearest sampling, its colour key or alpha channel, the draw bright
 // and the blend opacity.
+#include <string.h>
+
 #include <type_traits>
 
 #include "zovuz/graphics/draw_steps_internal.h"
@@ -41,24 +43,42 @@ int SourceIndex(int D, int A1, int A2, int N)
     return index < 0 ? 0 : index >= N ? N - 1 : (int)index;
 }
 
+// Pixels copied as they are (the same format, nothing see-through, no tint, opaque): a row
+// stretched from the same source row as the one above it is that row again.
+template <int Bytes>
+void CopyImageRows(const ImageDraw &W)
+{
+    const size_t rowBytes = (size_t)W.Count * Bytes;
+    const uint8_t *lastSource = nullptr;
+    const uint8_t *lastDest = nullptr;
+    for (int y = W.Top; y < W.Bottom; ++y) {
+        const uint8_t *source = W.Source + (size_t)SourceIndex(y, W.Y1, W.Y2, W.SourceHeight) * W.SourcePitch;
+        uint8_t *dest = W.Dest + (size_t)y * W.DestPitch + (size_t)W.Left * Bytes;
+        if (source == lastSource && W.Dest != W.Source) {
+            memcpy(dest, lastDest, rowBytes);
+        } else if (W.IdentityColumns) {
+            memcpy(dest, source + W.ColumnOffset[0], rowBytes);
+        } else {
+            for (int i = 0; i < W.Count; ++i) memcpy(dest + (size_t)i * Bytes, source + W.ColumnOffset[i], Bytes);
+        }
+        lastSource = source;
+        lastDest = dest;
+    }
+}
+
 template <class S, class D>
 void DrawImageRows(const ImageDraw &W)
 {
     const MemImgManageData &m = MemImgManage;
-    const bool plainCopy = std::is_same<S, D>::value && !S::HasAlpha && !W.KeyFlag && W.White && W.Opacity == 255;
+    if (std::is_same<S, D>::value && !S::HasAlpha && !W.KeyFlag && W.White && W.Opacity == 255) {
+        CopyImageRows<D::Bytes>(W);
+        return;
+    }
     for (int y = W.Top; y < W.Bottom; ++y) {
         const uint8_t *source = W.Source + (size_t)SourceIndex(y, W.Y1, W.Y2, W.SourceHeight) * W.SourcePitch;
         uint8_t *dest = W.Dest + (size_t)y * W.DestPitch + (size_t)W.Left * D::Bytes;
-        if (plainCopy && W.IdentityColumns) {
-            memcpy(dest, source + W.ColumnOffset[0], (size_t)W.Count * D::Bytes);
-            continue;
-        }
         for (int i = 0; i < W.Count; ++i, dest += D::Bytes) {
             uint32_t raw = S::Raw(source + W.ColumnOffset[i]);
-            if (plainCopy) {
-                D::Store(dest, raw);
-                continue;
-            }
             if (W.KeyFlag && S::KeyBits(raw) == W.Key) continue;
             Rgba c = S::Split(raw, W.Palette);
             int a = W.AlphaFlag ? c.A : 255;
