@@ -22,6 +22,7 @@ bool In(int X, int Y, int Left, int Top, int Right, int Bottom)
 struct CaseGraphs
 {
     int Pattern;    // 4 x 2, every pixel its own colour
+    int Target;     // the same pixels in a graph made to be drawn on, as the screen's format
     int Keyed;      // 4 x 2, the transparent colour at (1, 0) and (2, 1)
     int Alpha;      // 4 x 1 with alpha 255, 128, 0, 64
 };
@@ -165,6 +166,18 @@ const Case kCases[] = {
      true},
     {"a 4 x 2 graph stretched to 8 x 4 shows 2 x 2 blocks", [] { DrawExtendGraph(4, 4, 12, 8, Graphs.Pattern, 0); },
      [](int x, int y) { return In(x, y, 4, 4, 12, 8) ? PatternAt((x - 4) / 2, (y - 4) / 2) : 0; }},
+    {"a graph of the screen's format stretched twice, clipped at an odd column on either side",
+     [] {
+         SetDrawArea(5, 0, 11, 32);
+         DrawExtendGraph(4, 4, 12, 8, Graphs.Target, 0);
+         SetDrawArea(0, 0, 21, 32);
+         DrawExtendGraph(14, 4, 22, 8, Graphs.Target, 0);
+     },
+     [](int x, int y) {
+         return In(x, y, 5, 4, 11, 8) ? PatternAt((x - 4) / 2, (y - 4) / 2)
+                : In(x, y, 14, 4, 21, 8) ? PatternAt((x - 14) / 2, (y - 4) / 2)
+                                         : 0;
+     }},
     {"a stretch with x1 > x2 is mirrored", [] { DrawExtendGraph(12, 4, 4, 8, Graphs.Pattern, 0); },
      [](int x, int y) { return In(x, y, 4, 4, 12, 8) ? PatternAt(3 - (x - 4) / 2, (y - 4) / 2) : 0; }},
     {"a stretch by 1.5 shows the source pixel under each pixel's centre",
@@ -303,6 +316,15 @@ void RunPrimitiveCases(CaseReader Read, const std::vector<std::string> &Skipped)
     ASSERT_GE(Graphs.Pattern, 0);
     ASSERT_GE(Graphs.Keyed, 0);
     ASSERT_GE(Graphs.Alpha, 0);
+    const int caller = GetDrawScreenHandle();
+    SetDrawValidGraphCreateFlag(1);
+    Graphs.Target = MakeGraph(4, 2, 0);
+    SetDrawValidGraphCreateFlag(0);
+    ASSERT_GE(Graphs.Target, 0);
+    SetDrawScreen(Graphs.Target);
+    SetDrawBlendMode(DX_BLENDMODE_NOBLEND, 0);
+    DrawGraph(0, 0, Graphs.Pattern, 0);
+    SetDrawScreen(caller);
 
     LockedFormat = nullptr;
     for (const Case &c : kCases) {
@@ -336,4 +358,5 @@ void RunPrimitiveCases(CaseReader Read, const std::vector<std::string> &Skipped)
     DeleteGraph(Graphs.Pattern);
     DeleteGraph(Graphs.Keyed);
     DeleteGraph(Graphs.Alpha);
+    DeleteGraph(Graphs.Target);
 }

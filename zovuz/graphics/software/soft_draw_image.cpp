@@ -33,6 +33,7 @@ struct ImageDraw
     int BrightR, BrightG, BrightB;
     int Opacity;          // 1-255
     int IdentityColumns;  // column i reads source column i (no stretch, no mirror)
+    int DoubledColumns;   // columns 2k and 2k + 1 read the same source column, the next pair the next
 };
 
 // The source row or column of target pixel D for an edge at A1 and the other at A2 over N pixels:
@@ -58,6 +59,12 @@ void CopyImageRows(const ImageDraw &W)
             memcpy(dest, lastDest, rowBytes);
         } else if (W.IdentityColumns) {
             memcpy(dest, source + W.ColumnOffset[0], rowBytes);
+        } else if (W.DoubledColumns) {
+            const uint8_t *from = source + W.ColumnOffset[0];
+            for (int i = 0; i < W.Count; i += 2, from += Bytes) {
+                memcpy(dest + (size_t)i * Bytes, from, Bytes);
+                memcpy(dest + (size_t)(i + 1) * Bytes, from, Bytes);
+            }
         } else {
             for (int i = 0; i < W.Count; ++i) memcpy(dest + (size_t)i * Bytes, source + W.ColumnOffset[i], Bytes);
         }
@@ -160,6 +167,9 @@ int SoftDrawImage(MEMIMG *Dest, int X1, int Y1, int X2, int Y2, const SoftImageS
     int bytes = SourceBytes(sourceFamily);
     for (int i = 0; i < w.Count; ++i) columns[i] = SourceIndex(rect.left + i, X1, X2, image->Width) * bytes;
     w.IdentityColumns = X2 - X1 == image->Width;
+    // Twice the width: target column d reads source column d / 2 (the pixel centre's rule), so a
+    // pair that starts on an even column reads one source column.
+    w.DoubledColumns = X2 - X1 == 2 * image->Width && (rect.left - X1) % 2 == 0 && w.Count % 2 == 0;
     w.ColumnOffset = columns;
     w.Dest = Dest->UseImage;
     w.DestPitch = Dest->Base->Pitch;
