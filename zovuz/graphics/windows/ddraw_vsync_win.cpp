@@ -44,8 +44,12 @@ int DirectDraw7_Create(void)
         return -1;
     }
     AddLogStringWide(L"初期化に成功しました");
-    object->SetCooperativeLevel((HWND)GetMainWindowHandle(), DDSCL_NORMAL);
     DirectDrawVSync.Object = object;
+    SetPlatformVSyncWaitFlag(TimeVerticalBlankWait(WaitForBlankOrFail, nullptr));
+    // Tied to the window, the object makes Wine send the window's whole picture over the display
+    // connection at every present instead of through shared memory. An object whose wait returns
+    // at once serves nothing, so it is left untied.
+    if (PresentPacing.PlatformWaitsFlag) object->SetCooperativeLevel((HWND)GetMainWindowHandle(), DDSCL_NORMAL);
     return 0;
 }
 
@@ -63,7 +67,6 @@ int DirectDraw7_MeasureVSyncPeriod(void)
     DirectDrawVSyncData &v = DirectDrawVSync;
     v.Period = -1;
     if (v.Object == nullptr) return 0;
-    SetPlatformVSyncWaitFlag(TimeVerticalBlankWait(WaitForBlankOrFail, nullptr));
     const int maxWaits = 60;
     int64_t intervals[maxWaits];
     int count = 0;
