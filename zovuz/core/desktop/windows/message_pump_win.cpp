@@ -56,11 +56,12 @@ void FinishPendingRepaint(void)
 }
 
 // Takes the next message of the thread or the main window. Returns false when none is there.
+// The thread's messages (window -1) and those of its main window are among what a look with no
+// window sees: when that look finds none, neither of them holds one, and they are not asked
+// again (each look is a round trip to Wine's server, three a frame for nothing).
 bool TakeMessage(MSG *Message)
 {
-    if (PeekMessageW(Message, NULL, 0, 0, PM_NOREMOVE)) return PeekMessageW(Message, NULL, 0, 0, PM_REMOVE) != FALSE;
-    if (PeekMessageW(Message, reinterpret_cast<HWND>(-1), 0, 0, PM_REMOVE)) return true;
-    return PeekMessageW(Message, MainWindowState.MainWindow, 0, 0, PM_REMOVE) != FALSE;
+    return PeekMessageW(Message, NULL, 0, 0, PM_NOREMOVE) && PeekMessageW(Message, NULL, 0, 0, PM_REMOVE);
 }
 
 // Empties the queue. Returns false when the quit flag ends the loop: whatever arrived after the
