@@ -113,8 +113,19 @@ void FillRun(const Canvas &C, uint8_t *P, int Count)
 {
     if (C.Paint.A == 255) {
         for (int i = 0; i < Count; ++i, P += F::Bytes) F::Store(P, C.Packed);
-    } else {
-        for (int i = 0; i < Count; ++i, P += F::Bytes) BlendOver<F>(P, C.Paint, C.Paint.A);
+        return;
+    }
+    // A run mostly crosses pixels of one value (a background): the blend of a value is worked out
+    // once and stored again while the value repeats.
+    uint32_t under = F::Raw(P), blended = under;
+    BlendOver<F>((uint8_t *)&blended, C.Paint, C.Paint.A);
+    for (int i = 0; i < Count; ++i, P += F::Bytes) {
+        uint32_t raw = F::Raw(P);
+        if (raw != under) {
+            under = blended = raw;
+            BlendOver<F>((uint8_t *)&blended, C.Paint, C.Paint.A);
+        }
+        F::Store(P, blended);
     }
 }
 
