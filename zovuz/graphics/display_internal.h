@@ -86,6 +86,9 @@ struct PresentPacingData
 {
     int PlatformWaitsFlag;   // the platform's vertical-blank wait blocks (1 until a back end says)
     int64_t Due;             // clock reading the next paced present waits for, -1 = none yet
+    int64_t DeviceLastEnd;   // when the last present to a queuing device returned, -1 = none
+    int64_t DeviceFrame;     // the device's frame time as last measured, 0 = it keeps up
+    int DeviceSleeps;        // presents in a row that slept for the device
     int64_t (*Clock)(void);  // the clock the pacing reads; null = GetNowMicroCount (tests put
                              //   in their own)
     void (*Sleep)(int);      // how it waits, in milliseconds; null = ThreadSleep

@@ -452,6 +452,11 @@ void SetPlatformVSyncWaitFlag(int Flag);
 // Times Wait (a back end's vertical-blank wait; negative when it fails) to tell whether it blocks:
 // 1 when it does, 0 when it fails or returns at once.
 int TimeVerticalBlankWait(int (*Wait)(void *Context), void *Context);
+// Runs Present (the platform's present of a device that lets a present wait until the device has
+// drawn the frame before it; Wine's Direct3D 11 spins a core meanwhile) and returns its result.
+// While presents are paced and the device, as last measured, takes clearly longer than the
+// display's period for a frame, it first sleeps through most of that time.
+int PresentToQueuingDevice(int (*Present)(void *Context), void *Context);
 
 // Full-screen scaling modes.
 #define FULLSCREEN_SCALING_DESKTOP 0  // the desktop's own size; the screen stretched into it

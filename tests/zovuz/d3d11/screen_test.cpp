@@ -1,6 +1,6 @@
 // The screen of the back end against the fake, with the library's real main window: the
-// transfer's state restore, the present (a failed resize, the quad and the batch it draws), and
-// the read-back's locks.
+// transfer's state restore, the present (a failed resize, the quad and the batch it draws, its
+// pacing), and the read-back's locks.
 #include "tests/zovuz/d3d11/d3d11_fixture.h"
 
 #include "zovuz/d3d11/d3d11_internal.h"
@@ -10,6 +10,7 @@
 #include "zovuz/d3d11/texture/windows/d3d11_texture_desc_win.h"
 #include "zovuz/d3d11/texture/windows/d3d11_transfer_win.h"
 #include "zovuz/d3d11/draw/windows/d3d11_vertex_batch_win.h"
+#include "zovuz/graphics/display_internal.h"
 
 namespace {
 
@@ -118,11 +119,15 @@ TEST_F(Screen, APresentDrawsOneQuadAndThePendingBatch)
     AddPendingVertices(6);
     FakeD3D11.Calls.clear();
     FakeD3D11.CallCount.clear();
+    SetPlatformVSyncWaitFlag(0);
     ASSERT_EQ(0, Graphics_D3D11_PresentFrame());
     EXPECT_EQ(2, FakeD3D11Count("Draw"));
     EXPECT_EQ(1u, FakeD3D11CallsStartingWith("Draw 6 0").size());
     EXPECT_EQ(1u, FakeD3D11CallsStartingWith("Draw 4 0").size());
     EXPECT_EQ(1, FakeD3D11Count("Present"));
+    // The present went through the pacing of a device that makes presents wait for it.
+    EXPECT_GE(PresentPacing.DeviceLastEnd, 0);
+    SetPlatformVSyncWaitFlag(1);
 }
 
 TEST_F(Screen, LocksReadInsideTheLevelAndASecondLockReleasesTheFirst)

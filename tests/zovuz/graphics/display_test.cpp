@@ -19,17 +19,17 @@ namespace {
 struct InjectedDisplays
 {
     std::vector<DISPLAYMODEDATA> Modes0 = {
-        {640, 480, 32, 60},    {1280, 960, 32, 60},  {800, 600, 16, 60}, {1600, 1200, 16, 75},
-        {1920, 1080, 32, 60},  {2560, 1920, 32, 60}, {1280, 960, 16, 75}, {400, 320, 16, 60},
+        {640, 480, 32, 60},   {1280, 960, 32, 60},  {800, 600, 16, 60},  {1600, 1200, 16, 75},
+        {1920, 1080, 32, 60}, {2560, 1920, 32, 60}, {1280, 960, 16, 75}, {400, 320, 16, 60},
     };
     std::vector<DISPLAYMODEDATA> Modes1 = {{1024, 768, 32, 60}};
     GraphicsDisplayInfo Info[2] = {};
 
     explicit InjectedDisplays(std::vector<DISPLAYMODEDATA> Modes = {})
     {
-        if (!Modes.empty())
-            Modes0 = Modes;
-        Info[0] = {{0, 0, 1920, 1080}, 1920, 1080, 1920, 1080, 32, 60, L"\\\\.\\DISPLAY1", (int)Modes0.size(), Modes0.data()};
+        if (!Modes.empty()) Modes0 = Modes;
+        Info[0] = {{0, 0, 1920, 1080}, 1920,         1080, 1920, 1080, 32, 60, L"\\\\.\\DISPLAY1",
+                   (int)Modes0.size(), Modes0.data()};
         Info[1] = {{1920, 0, 2944, 768}, 1024, 768, 1024, 768, 32, 60, L"\\\\.\\DISPLAY2", 1, Modes1.data()};
         SetDisplayInfoForTest(Info, 2);
         GraphicsScreenSettings = {};
@@ -117,15 +117,19 @@ TEST(Displays, FullScreenModeChoice)
         SetScreen(c.Width, c.Height, c.Depth, c.Refresh, c.Scaling);
         ASSERT_EQ(0, SelectFullScreenDisplayMode()) << c.Name;
         const DISPLAYMODEDATA &m = GraphicsScreenSettings.FullScreenMode;
-        EXPECT_TRUE(SameMode(c.Want, m)) << c.Name << ": " << m.Width << "x" << m.Height << "x"
-                                         << m.ColorBitDepth << " " << m.RefreshRate;
+        EXPECT_TRUE(SameMode(c.Want, m)) << c.Name << ": " << m.Width << "x" << m.Height << "x" << m.ColorBitDepth
+                                         << " " << m.RefreshRate;
         EXPECT_EQ(c.InEffect, GraphicsScreenSettings.FullScreenScalingModeInEffect) << c.Name;
     }
 }
 
 TEST(Displays, LetterBoxKeepsTheScreensAspect)
 {
-    struct Case { int W, H, DisplayW, DisplayH; ImageRect Want; } cases[] = {
+    struct Case
+    {
+        int W, H, DisplayW, DisplayH;
+        ImageRect Want;
+    } cases[] = {
         {640, 480, 1920, 1080, {240, 0, 1680, 1080}},
         {1920, 1080, 1920, 1080, {0, 0, 1920, 1080}},
         {960, 540, 1280, 1024, {0, 152, 1280, 872}},
@@ -150,8 +154,7 @@ TEST(Displays, VerticalBlankArithmetic)
 {
     std::vector<int64_t> steady(12, 16667), jumpy;
     steady[0] = 900;  // the first interval is compared with nothing and starts over
-    for (int i = 0; i < 60; ++i)
-        jumpy.push_back(i % 2 ? 16000 : 17000);
+    for (int i = 0; i < 60; ++i) jumpy.push_back(i % 2 ? 16000 : 17000);
     std::vector<int64_t> settling = {30000, 16600, 16700, 16650, 5000,  16600, 16700, 16650, 16680,
                                      16620, 16700, 16690, 16600, 16640, 16660, 16650, 99999};
     std::vector<int64_t> fast(10, 500);
@@ -165,20 +168,27 @@ TEST(Displays, VerticalBlankArithmetic)
     EXPECT_EQ(-3000, VSyncWaitThreshold(0));  // an unpaced display: never a division, no sleep
 }
 
-// The pacing's clock, moved by the test; each of the pacing's sleeps moves it on by its length.
-int64_t FakeNow = 0;
+// The pacing's clock, moved by the test; each of the pacing's sleeps moves it on by its length
+// and by FakeSleepLate more.
+int64_t FakeNow = 0, FakeSleepLate = 0;
 int64_t FakeClock() { return FakeNow; }
-void FakeSleep(int MilliSeconds) { FakeNow += MilliSeconds * 1000; }
+void FakeSleep(int MilliSeconds) { FakeNow += MilliSeconds * 1000 + FakeSleepLate; }
 
 struct FakePacingClock
 {
     FakePacingClock()
     {
         FakeNow = 1000000;
+        FakeSleepLate = 0;
         PresentPacing.Clock = FakeClock;
         PresentPacing.Sleep = FakeSleep;
     }
-    ~FakePacingClock() { PresentPacing = {1, -1, nullptr, nullptr}; }
+    ~FakePacingClock()
+    {
+        PresentPacing.Clock = nullptr;
+        PresentPacing.Sleep = nullptr;
+        SetPlatformVSyncWaitFlag(1);
+    }
 };
 
 TEST(Displays, PresentsArePacedWhileWaitingIsOnAndThePlatformGivesNoWait)
@@ -218,6 +228,76 @@ TEST(Displays, PresentsArePacedWhileWaitingIsOnAndThePlatformGivesNoWait)
         }
         EXPECT_GE(fewest, c.Fewest);
         EXPECT_LE(most, c.Most);
+    }
+}
+
+// A device that takes `Takes` microseconds for a frame from each present, and lets the next present
+// wait until it has drawn it (the clock moving on meanwhile); the present itself takes `Costs`.
+struct QueuingDevice
+{
+    int64_t Takes, Costs;
+    int64_t ReadyAt, Waited;
+};
+
+int PresentToDevice(void *Context)
+{
+    QueuingDevice &d = *static_cast<QueuingDevice *>(Context);
+    if (FakeNow < d.ReadyAt) {
+        d.Waited += d.ReadyAt - FakeNow;
+        FakeNow = d.ReadyAt;
+    }
+    d.ReadyAt = FakeNow + d.Takes;
+    FakeNow += d.Costs;
+    return 0;
+}
+
+TEST(Displays, APacedPresentToABusyDeviceSleepsMostOfItsWait)
+{
+    // Frames of 3 ms of work; from frame 5 on the device may take another time, and one frame may
+    // take 150 ms of the program's own work. The figures are those of frames 21-30.
+    const struct
+    {
+        const char *Name;
+        int WaitVSync;
+        int64_t DeviceTakes, PresentCosts, SleepLate;
+        int64_t DeviceTakesFrom5;  // 0: the same
+        int LongWorkAt;            // 0: none
+        int64_t MostWaited;        // microseconds the presents may wait in the device
+        int64_t MostFrame;         // and the longest time between two of them
+    } cases[] = {
+        {"a device three times slower than the display", 1, 50000, 0, 0, 0, 0, 10 * 47000 / 4, 51000},
+        {"vertical-sync waiting off: the presents wait in it", 0, 50000, 0, 0, 0, 0, 10 * 47000, 50000},
+        {"a device that keeps up", 1, 5000, 0, 0, 0, 0, 0, 17667},
+        {"late sleeps and a slow present do not lengthen the frames", 1, 50000, 3000, 5000, 0, 0, 10 * 47000 / 4,
+         (50000 + 3000) * 9 / 8},
+        {"a slow present to a device that keeps up is not taken for a wait", 1, 16000, 3000, 2000, 0, 0, 0, 17667},
+        {"a long frame of the program's own is not taken for the device's", 1, 20000, 3000, 2000, 0, 18, 10 * 20000,
+         (20000 + 3000) * 9 / 8},
+        {"a device that gets faster is followed", 1, 50000, 3000, 0, 25000, 0, 10 * 25000, (25000 + 3000) * 9 / 8},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.Name);
+        InjectedDisplays displays;
+        FakePacingClock clock;
+        FakeSleepLate = c.SleepLate;
+        GraphicsScreenSettings.NotWaitVSyncFlag = c.WaitVSync ? 0 : 1;
+        SetPlatformVSyncWaitFlag(0);
+        QueuingDevice device = {c.DeviceTakes, c.PresentCosts, 0, 0};
+        int64_t last = 0, most = 0;
+        for (int frame = 1; frame <= 30; ++frame) {
+            if (frame == 5 && c.DeviceTakesFrom5 != 0) device.Takes = c.DeviceTakesFrom5;
+            if (frame == 21) device.Waited = 0;
+            FakeNow += frame == c.LongWorkAt ? 150000 : 3000;  // the frame's drawing
+            PacePresent();
+            PresentToQueuingDevice(PresentToDevice, &device);
+            if (frame > 21) most = std::max(most, FakeNow - last);
+            last = FakeNow;
+        }
+        if (c.WaitVSync)
+            EXPECT_LE(device.Waited, c.MostWaited);
+        else
+            EXPECT_EQ(c.MostWaited, device.Waited);
+        EXPECT_LE(most, c.MostFrame);
     }
 }
 
@@ -295,8 +375,8 @@ TEST_F(SystemDisplays, TableIsBuiltFromTheEnumeration)
     bool current = false;
     for (int i = 0; i < d.ModeNum; ++i) {
         EXPECT_GE(d.ModeData[i].ColorBitDepth, 16);
-        current |= d.ModeData[i].Width == d.Width && d.ModeData[i].Height == d.Height &&
-                   d.ModeData[i].ColorBitDepth == 32;
+        current |=
+            d.ModeData[i].Width == d.Width && d.ModeData[i].Height == d.Height && d.ModeData[i].ColorBitDepth == 32;
     }
     EXPECT_TRUE(current);
     std::wstring text = log.Appended();

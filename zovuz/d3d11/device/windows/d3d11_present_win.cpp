@@ -12,6 +12,13 @@
 
 namespace {
 
+// The swap chain's present, with an interval of one while vertical-sync waiting is on.
+int PresentSwapChain(void *SwapChain)
+{
+    const UINT interval = GraphicsScreenSettings.NotWaitVSyncFlag ? 0 : 1;
+    return DXGISwapChain_Present(static_cast<IDXGISwapChain *>(SwapChain), interval, 0) < 0 ? -1 : 0;
+}
+
 int LogSubBackBufferFailure(const wchar_t *Line, int Width, int Height)
 {
     AddLogFormat(Line, (int)DXGI_FORMAT_R8G8B8A8_UNORM, Width, Height);
@@ -171,10 +178,9 @@ int Graphics_D3D11_PresentFrame(void)
     if (screen.SubBackBuffer != nullptr) CopySubBackBuffer(chain);
     Graphics_D3D11_RenderVertexBuffer(-1, 0);
 
-    const bool waitVSync = !GraphicsScreenSettings.NotWaitVSyncFlag;
     if (minimized) {
-        if (waitVSync && chain.Output != nullptr) DXGIOutput_WaitForVBlank(chain.Output);
-    } else if (DXGISwapChain_Present(chain.SwapChain, waitVSync ? 1 : 0, 0) < 0) {
+        if (!GraphicsScreenSettings.NotWaitVSyncFlag && chain.Output != nullptr) DXGIOutput_WaitForVBlank(chain.Output);
+    } else if (PresentToQueuingDevice(PresentSwapChain, chain.SwapChain) < 0) {
         return -1;
     }
     Graphics_Hardware_ReapplyDeviceState();
