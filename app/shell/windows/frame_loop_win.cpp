@@ -88,7 +88,6 @@ int UpdateAndShowFrame(bool minimised) {
     return 0;
   }
   // The flip presents nothing to a minimised window, but keeps the frames to the display's pace.
-  SetDrawScreen(DX_SCREEN_BACK);
   ScreenFlip();
   return 0;
 }

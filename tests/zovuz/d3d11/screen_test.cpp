@@ -130,6 +130,23 @@ TEST_F(Screen, APresentDrawsOneQuadAndThePendingBatch)
     SetPlatformVSyncWaitFlag(1);
 }
 
+TEST_F(Screen, AMinimisedWindowGivesTheDeviceNoWork)
+{
+    HWND window = (HWND)GetMainWindowHandle();
+    SetWindowSizeExtendRate(1.5, 1.5);  // the screen is drawn through the sub back buffer
+    ASSERT_EQ(0, Graphics_D3D11_PresentFrame());
+    ShowWindow(window, SW_MINIMIZE);
+    FakeD3D11.Calls.clear();
+    FakeD3D11.CallCount.clear();
+    ASSERT_EQ(0, Graphics_D3D11_PresentFrame());
+    std::string calls;
+    for (const std::string &call : FakeD3D11.Calls) calls += call + "; ";
+    EXPECT_EQ("WaitForVBlank; ", calls);  // in place of the present, nothing else
+    ShowWindow(window, SW_RESTORE);
+    ASSERT_EQ(0, Graphics_D3D11_PresentFrame());
+    EXPECT_EQ(1, FakeD3D11Count("Present"));
+}
+
 TEST_F(Screen, LocksReadInsideTheLevelAndASecondLockReleasesTheFirst)
 {
     BASEIMAGE image;

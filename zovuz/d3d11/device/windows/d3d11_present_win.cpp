@@ -175,14 +175,15 @@ int Graphics_D3D11_PresentFrame(void)
     // the next present makes them again.
     if (chain.BackBuffer == nullptr || chain.BackBufferRTV == nullptr) return -1;
 
-    if (screen.SubBackBuffer != nullptr) CopySubBackBuffer(chain);
-    Graphics_D3D11_RenderVertexBuffer(-1, 0);
-
+    // A minimised window shows nothing, and the device is given no work for it: Wine's device
+    // thread spins for as long as work keeps coming.
     if (minimized) {
         if (!GraphicsScreenSettings.NotWaitVSyncFlag && chain.Output != nullptr) DXGIOutput_WaitForVBlank(chain.Output);
-    } else if (PresentToQueuingDevice(PresentSwapChain, chain.SwapChain) < 0) {
-        return -1;
+        return 0;
     }
+    if (screen.SubBackBuffer != nullptr) CopySubBackBuffer(chain);
+    Graphics_D3D11_RenderVertexBuffer(-1, 0);
+    if (PresentToQueuingDevice(PresentSwapChain, chain.SwapChain) < 0) return -1;
     Graphics_Hardware_ReapplyDeviceState();
     return 0;
 }
