@@ -3,7 +3,7 @@
 # the clipboard and recorded sound of one desktop never meet another's (all processes of one
 # prefix share one window station, whatever display they name).
 #
-# scripts/test starts one desktop per CTest job and lists them in a resource spec file (one
+# scripts/test starts one desktop per CTest job and lists them in a resource file (one
 # "desktop" resource per slot); a test that asks for a desktop (RESOURCE_GROUPS desktop:1, see
 # tests/CMakeLists.txt) is handed a free one in CTEST_RESOURCE_GROUP_*, and wine-run and the
 # recording scripts enter it with tarvex_enter_desktop.
@@ -91,7 +91,7 @@ tarvex_make_test_prefix() { # <prefix>
 
 # Starts `count` desktops (0 to count-1) in <build>/desktops/<id>/, each described by its env
 # file, with a test prefix of its own, its Wine server and system processes held for
-# the run (tarvex_hold_wine_prefix), and writes CTest's resource spec file listing them
+# the run (tarvex_hold_wine_prefix), and writes CTest's resource file listing them
 # (<build>/desktops/resources.json). Needs env.sh's starters; tarvex_stop_started stops them.
 tarvex_start_desktops() { # <count>
   local count=$1 dir=$TARVEX_BUILD_DIR/desktops id display runtime prefix list="" pids=()

@@ -112,9 +112,9 @@ TEST(SongText, AFaultNamesItsLine) {
 // The bank's ADPCM, decoded as the player decodes it, is the sample asked for: a 1 kHz tone
 // crosses zero rising 1000 times a second, at a steady level.
 TEST(SongText, ABankSampleDecodesToItsTone) {
-  SampleSpec spec;
-  spec.kind = "tone", spec.seconds = 0.5, spec.hertz = 1000.0;
-  const std::vector<uint8_t> bank = BuildSampleBank({{3, spec}});
+  SampleRecipe recipe;
+  recipe.kind = "tone", recipe.seconds = 0.5, recipe.hertz = 1000.0;
+  const std::vector<uint8_t> bank = BuildSampleBank({{3, recipe}});
   ASSERT_GE(bank.size(), 768u);
   const uint32_t offset = bank[24] << 24 | bank[25] << 16 | bank[26] << 8 | bank[27];
   const uint32_t length = bank[28] << 24 | bank[29] << 16 | bank[30] << 8 | bank[31];

@@ -34,32 +34,32 @@ bool KnownSampleKind(const std::string& kind)
     return kind == "kick" || kind == "snare" || kind == "hat" || kind == "tone";
 }
 
-std::vector<double> SynthesizeSample(const SampleSpec& spec, double rate)
+std::vector<double> SynthesizeSample(const SampleRecipe& recipe, double rate)
 {
-    const size_t count = spec.seconds > 0 ? static_cast<size_t>(spec.seconds * rate) : 0;
+    const size_t count = recipe.seconds > 0 ? static_cast<size_t>(recipe.seconds * rate) : 0;
     std::vector<double> out(count, 0.0);
     Noise noise;
     double phase = 0.0, previous = 0.0;
     for (size_t i = 0; i < count; ++i) {
         const double t = static_cast<double>(i) / rate;
         double v = 0.0;
-        if (spec.kind == "kick") {
+        if (recipe.kind == "kick") {
             // A falling pitch under a fast decay.
             phase += 2.0 * M_PI * (50.0 + 110.0 * std::exp(-t / 0.035)) / rate;
             v = std::sin(phase) * std::exp(-t / 0.12);
-        } else if (spec.kind == "snare") {
+        } else if (recipe.kind == "snare") {
             phase += 2.0 * M_PI * 185.0 / rate;
             v = 0.55 * noise.Next() * std::exp(-t / 0.055) + 0.45 * std::sin(phase) * std::exp(-t / 0.07);
-        } else if (spec.kind == "hat") {
+        } else if (recipe.kind == "hat") {
             // The difference of white noise: its high end.
             const double n = noise.Next();
             v = 0.6 * (n - previous) * std::exp(-t / 0.018);
             previous = n;
-        } else if (spec.kind == "tone") {
-            phase += 2.0 * M_PI * spec.hertz / rate;
+        } else if (recipe.kind == "tone") {
+            phase += 2.0 * M_PI * recipe.hertz / rate;
             v = 0.8 * std::sin(phase);
         }
-        out[i] = std::max(-1.0, std::min(1.0, v * Edges(t, spec.seconds)));
+        out[i] = std::max(-1.0, std::min(1.0, v * Edges(t, recipe.seconds)));
     }
     return out;
 }

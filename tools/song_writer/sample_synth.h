@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-struct SampleSpec
+struct SampleRecipe
 {
     std::string kind;      // "kick", "snare", "hat" or "tone"
     double seconds = 0.0;  // length
@@ -16,4 +16,4 @@ struct SampleSpec
 bool KnownSampleKind(const std::string& kind);
 
 // The sample at `rate` frames a second, values from -1 to 1.
-std::vector<double> SynthesizeSample(const SampleSpec& spec, double rate);
+std::vector<double> SynthesizeSample(const SampleRecipe& recipe, double rate);

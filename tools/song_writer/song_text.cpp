@@ -205,15 +205,15 @@ struct Reader
                 return Fail("sample takes a number, a kind, seconds and maybe hertz");
             if (!Ranged(args[0], 0, kSampleLimit - 1, n, "the sample number")) return false;
             if (!KnownSampleKind(args[1])) return Fail("\"" + args[1] + "\" is not kick, snare, hat or tone");
-            SampleSpec spec;
-            spec.kind = args[1];
-            spec.seconds = std::atof(args[2].c_str());
-            spec.hertz = args.size() == 4 ? std::atof(args[3].c_str()) : 0.0;
-            if (!(spec.seconds > 0.0 && spec.seconds <= 10.0))
+            SampleRecipe recipe;
+            recipe.kind = args[1];
+            recipe.seconds = std::atof(args[2].c_str());
+            recipe.hertz = args.size() == 4 ? std::atof(args[3].c_str()) : 0.0;
+            if (!(recipe.seconds > 0.0 && recipe.seconds <= 10.0))
                 return Fail("a sample lasts more than 0 and at most 10 s");
-            if (spec.kind == "tone" && !(spec.hertz >= 20.0 && spec.hertz <= 7000.0))
+            if (recipe.kind == "tone" && !(recipe.hertz >= 20.0 && recipe.hertz <= 7000.0))
                 return Fail("a tone's pitch lies from 20 to 7000 Hz");
-            out.samples[static_cast<int>(n)] = spec;
+            out.samples[static_cast<int>(n)] = recipe;
             return true;
         }
         if (keyword == "wav") {
@@ -290,11 +290,11 @@ bool ReadSongText(const std::string& text, SongText& out, std::string& error)
     return true;
 }
 
-std::vector<uint8_t> BuildSampleBank(const std::map<int, SampleSpec>& samples)
+std::vector<uint8_t> BuildSampleBank(const std::map<int, SampleRecipe>& samples)
 {
     std::vector<std::pair<int, std::vector<uint8_t>>> entries;
-    for (const auto& [number, spec] : samples) {
-        const std::vector<double> values = SynthesizeSample(spec, kBankRate);
+    for (const auto& [number, recipe] : samples) {
+        const std::vector<double> values = SynthesizeSample(recipe, kBankRate);
         std::vector<int32_t> target(values.size());
         for (size_t i = 0; i < values.size(); ++i)
             target[i] = static_cast<int32_t>(std::lround(values[i] * kBankFullScale));
@@ -303,7 +303,7 @@ std::vector<uint8_t> BuildSampleBank(const std::map<int, SampleSpec>& samples)
     return BuildPdx(entries);
 }
 
-std::vector<uint8_t> BuildSampleWave(const SampleSpec& sample)
+std::vector<uint8_t> BuildSampleWave(const SampleRecipe& sample)
 {
     const std::vector<double> values = SynthesizeSample(sample, kWaveRate);
     const uint32_t bytes = static_cast<uint32_t>(2 * values.size());

@@ -33,7 +33,7 @@ struct SongText
 {
     MdxBuilder song;  // title, bank name, tones and tracks
     bool hasTracks = false;
-    std::map<int, SampleSpec> samples;               // by sample number
+    std::map<int, SampleRecipe> samples;             // by sample number
     std::vector<std::pair<int, std::string>> waves;  // sample number, WAV file name
 };
 
@@ -41,6 +41,6 @@ struct SongText
 bool ReadSongText(const std::string& text, SongText& out, std::string& error);
 
 // The ".pdx" bank of the samples (ADPCM at 15,600 Hz).
-std::vector<uint8_t> BuildSampleBank(const std::map<int, SampleSpec>& samples);
+std::vector<uint8_t> BuildSampleBank(const std::map<int, SampleRecipe>& samples);
 // A sample as a WAV file: 44,100 Hz, 16-bit mono.
-std::vector<uint8_t> BuildSampleWave(const SampleSpec& sample);
+std::vector<uint8_t> BuildSampleWave(const SampleRecipe& sample);
