@@ -122,7 +122,7 @@ TEST_F(DirectSoundBufferTest, OneSecondBufferIsLockedAcrossItsWrapFilledAndPlaye
     EXPECT_EQ(0, SoundBuffer_GetStatus(&buffer_));
     ASSERT_EQ(0, SoundBuffer_Play(&buffer_, 1));
     EXPECT_EQ(1, SoundBuffer_GetStatus(&buffer_));
-    EXPECT_NEAR(1.0, PlayedPerElapsed(buffer_, 0.5), 0.25) << "the play cursor runs at the sound's own speed";
+    EXPECT_NEAR(1.0, PlayedPerElapsed(buffer_, 0.5), RealTimeTolerance) << "the play cursor runs at the sound's own speed";
     EXPECT_EQ(0, SoundBuffer_Stop(&buffer_, 0));
     EXPECT_EQ(0, SoundBuffer_GetStatus(&buffer_));
     EXPECT_EQ(0, SoundBuffer_SetCurrentPosition(&buffer_, 4000));
@@ -210,7 +210,7 @@ TEST_F(DirectSoundBufferTest, PlaysAOneKilohertzTone)
     WriteSine(p1, s1, 0, 1000.0, 0.5);
     ASSERT_EQ(0, SoundBuffer_Unlock(&buffer_, p1, s1, p2, s2));
     ASSERT_EQ(0, SoundBuffer_Play(&buffer_, 1));
-    EXPECT_NEAR(1.0, PlayedPerElapsed(buffer_, 1.5), 0.25);
+    EXPECT_NEAR(1.0, PlayedPerElapsed(buffer_, 1.5), RealTimeTolerance);
     EXPECT_EQ(1, SoundBuffer_GetStatus(&buffer_));
     SoundBuffer_Stop(&buffer_, 0);
 }

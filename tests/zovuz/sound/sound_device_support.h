@@ -87,6 +87,9 @@ bool WaitUntilHandleIsGone(int Handle);
 // Seconds of sound the play cursor of a looping buffer covers while about Seconds pass, divided
 // by the time that passed.
 double PlayedPerElapsed(SOUNDBUFFER &Buffer, double Seconds);
+// How far PlayedPerElapsed may be from 1: a busy machine makes the sound server's clock late by
+// up to a third over half a second; a cursor that stands still or runs twice as fast stays out.
+constexpr double RealTimeTolerance = 0.4;
 // Writes a sine of Hertz at Amplitude (of full scale) into both channels of a 16-bit stereo
 // region whose first frame is FirstFrame of the sound.
 void WriteSine(void *Data, uint32_t Bytes, uint32_t FirstFrame, double Hertz, double Amplitude);

@@ -153,7 +153,7 @@ TEST_F(XAudio2BufferTest, OneSecondBufferIsCutFromItsWaveBlockAndPlayedInRealTim
     EXPECT_EQ(0, SoundBuffer_GetStatus(&buffer_));
     ASSERT_EQ(0, SoundBuffer_Play(&buffer_, 1));
     EXPECT_EQ(1, SoundBuffer_GetStatus(&buffer_));
-    EXPECT_NEAR(1.0, PlayedPerElapsed(buffer_, 0.5), 0.25) << "the own play position follows the voice";
+    EXPECT_NEAR(1.0, PlayedPerElapsed(buffer_, 0.5), RealTimeTolerance) << "the own play position follows the voice";
     EXPECT_EQ(0, SoundBuffer_Stop(&buffer_, 0));
     EXPECT_EQ(0, SoundBuffer_GetStatus(&buffer_));
     EXPECT_EQ(0, SoundBuffer_SetCurrentPosition(&buffer_, 4000));
