@@ -215,15 +215,19 @@ foreach(file ${files})
   endforeach()
 endforeach()
 
+# The public headers: the umbrella header and each library layer's own; passes 4 and 5 walk
+# what they include.
+set(public_roots ${TARVEX_UMBRELLA_HEADER})
+foreach(layer ${TARVEX_LAYERS})
+  if(layer MATCHES "^zovuz_")
+    list(APPEND public_roots ${TARVEX_LAYER_DIR_${layer}}/${layer}.h)
+  endif()
+endforeach()
+
 # Pass 4: what the public headers reach: every project header they include, directly or not, and
 # in none of them a back-end header.
 set(reached "")
-set(queue ${TARVEX_UMBRELLA_HEADER})
-foreach(layer ${TARVEX_LAYERS})
-  if(layer MATCHES "^zovuz_")
-    list(APPEND queue ${TARVEX_LAYER_DIR_${layer}}/${layer}.h)
-  endif()
-endforeach()
+set(queue ${public_roots})
 while(queue)
   list(POP_FRONT queue header)
   if(header IN_LIST reached OR NOT header IN_LIST files)
@@ -244,12 +248,7 @@ endwhile()
 
 # Pass 5: module state in the public headers.
 set(public_headers "")
-set(queue ${TARVEX_UMBRELLA_HEADER})
-foreach(layer ${TARVEX_LAYERS})
-  if(layer MATCHES "^zovuz_")
-    list(APPEND queue ${TARVEX_LAYER_DIR_${layer}}/${layer}.h)
-  endif()
-endforeach()
+set(queue ${public_roots})
 while(queue)
   list(POP_FRONT queue header)
   if(header IN_LIST public_headers OR NOT header IN_LIST files)
