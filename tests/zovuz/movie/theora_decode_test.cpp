@@ -308,8 +308,8 @@ const TheoraSurfaceDevice kRecordingDevice = {.Create = RecordingDevice::Create,
 // One step of a decoder's life with its surface, and the device calls it makes.
 struct SurfaceStep
 {
-    enum { Get, GetNone, Update, Next, Refresh, FailLocks, RefuseCreate, Not420 } Do;
-    int Arg;
+    enum { Get, Update, Next, Refresh, FailLocks, RefuseCreate, Not420 } Do;
+    int Arg;  // Get, Update: whether the decoder has a surface, a filled one
     Calls Want;
 };
 
@@ -344,10 +344,7 @@ protected:
         Device.Seen.clear();
         switch (Step.Do) {
             case SurfaceStep::Get:
-                EXPECT_NE(nullptr, TheoraDecode_GetSurface(s));
-                break;
-            case SurfaceStep::GetNone:
-                EXPECT_EQ(nullptr, TheoraDecode_GetSurface(s));
+                EXPECT_EQ(Step.Arg != 0, TheoraDecode_GetSurface(s) != nullptr);
                 break;
             case SurfaceStep::Update:
                 TheoraDecode_SetupImage(s, 0, 0, 1, 0);
@@ -382,41 +379,28 @@ protected:
     std::unique_ptr<MemoryDecoder> decoder_;
 };
 
-// Asked for by the graph layer, the surface is made once, in the picture's size; each new frame
-// is locked, copied and unlocked once; the device's objects going release it, and the next request
-// makes it again. A surface that will not lock is made again, three locks in all before the frame
-// is given up; a device that makes none is not asked again until its objects are made anew; a
-// stream that is not 4:2:0 gets none.
+// Asked for by the graph layer, the surface is made once, in the picture's size (rounded up to the
+// layouts' pairs); each new frame is locked, copied and unlocked once.
 TEST_F(TheoraSurface, MadeOnUseFilledPerFrameMadeAgainWhenLost)
 {
     const Calls lockOnce = {"Lock", "Unlock"}, none, create = {"Create 64x46"}, release = {"Release"};
+    using S = SurfaceStep;
     const SurfaceStep steps[] = {
-        {SurfaceStep::Get, 0, create},
-        {SurfaceStep::Get, 0, none},
-        {SurfaceStep::Update, 1, lockOnce},
-        {SurfaceStep::Update, 1, none},
-        {SurfaceStep::Next, 3, none},
-        {SurfaceStep::Update, 1, lockOnce},
-        {SurfaceStep::Refresh, 0, release},
-        {SurfaceStep::Update, 0, none},
-        {SurfaceStep::Get, 0, create},
-        {SurfaceStep::Update, 1, lockOnce},
-        {SurfaceStep::Next, 1, none},
-        {SurfaceStep::FailLocks, 1, none},
-        {SurfaceStep::Update, 1, {"Lock", "Release", "Create 64x46", "Lock", "Unlock"}},
-        {SurfaceStep::Next, 1, none},
-        {SurfaceStep::FailLocks, 3, none},
-        {SurfaceStep::Update, 0, {"Lock", "Release", "Create 64x46", "Lock", "Release", "Create 64x46", "Lock"}},
-        {SurfaceStep::Refresh, 0, release},
-        {SurfaceStep::RefuseCreate, 1, none},
-        {SurfaceStep::GetNone, 0, create},
-        {SurfaceStep::GetNone, 0, none},
-        {SurfaceStep::RefuseCreate, 0, none},
-        {SurfaceStep::Refresh, 0, none},
-        {SurfaceStep::Not420, 1, none},
-        {SurfaceStep::GetNone, 0, none},
-        {SurfaceStep::Not420, 0, none},
-        {SurfaceStep::Get, 0, create},
+        // Made on the first request only; each frame filled once.
+        {S::Get, 1, create}, {S::Get, 1, none}, {S::Update, 1, lockOnce}, {S::Update, 1, none},
+        {S::Next, 3, none}, {S::Update, 1, lockOnce},
+        // Lost with the device's objects: nothing to fill until the next request.
+        {S::Refresh, 0, release}, {S::Update, 0, none}, {S::Get, 1, create}, {S::Update, 1, lockOnce},
+        // A lock that fails once is made good by a new surface; three failures give the frame up.
+        {S::Next, 1, none}, {S::FailLocks, 1, none},
+        {S::Update, 1, {"Lock", "Release", "Create 64x46", "Lock", "Unlock"}},
+        {S::Next, 1, none}, {S::FailLocks, 3, none},
+        {S::Update, 0, {"Lock", "Release", "Create 64x46", "Lock", "Release", "Create 64x46", "Lock"}},
+        // A device that makes none is asked again only once its objects are made anew.
+        {S::Refresh, 0, release}, {S::RefuseCreate, 1, none}, {S::Get, 0, create}, {S::Get, 0, none},
+        {S::RefuseCreate, 0, none}, {S::Refresh, 0, none},
+        // A stream that is not 4:2:0 gets none.
+        {S::Not420, 1, none}, {S::Get, 0, none}, {S::Not420, 0, none}, {S::Get, 1, create},
     };
     for (uint32_t layout : {kYUY2, kYV12, kUYVY}) {
         TheoraDecode_RefreshSurface(decoder_->State);
