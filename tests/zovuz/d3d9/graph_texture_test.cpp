@@ -47,6 +47,18 @@ protected:
         Graphs.push_back(graph);
         return graph;
     }
+    // The same through a create parameter, with a Z buffer of its own or drawing without one.
+    int MakeTarget(int Width, int Height, int OwnZBuffer)
+    {
+        GraphCreateParam param;
+        InitGraphCreateParam(&param);
+        param.DrawValidFlag = 1;
+        param.DrawValidZBufferFlag = OwnZBuffer;
+        const int graph = MakeGraphWithCreateParam(&param, Width, Height, 0, 0, 0, 0, 0);
+        EXPECT_NE(-1, graph);
+        Graphs.push_back(graph);
+        return graph;
+    }
     // Pixel (X, Y) of a graph, through it being the draw screen.
     static unsigned ReadPixel(int Graph, int X, int Y)
     {
@@ -277,13 +289,7 @@ TEST_F(D3D9Graphs, TheBackBufferLockReturnsWhatWasDrawn)
 TEST_F(D3D9Graphs, AClearCoversWhatItIsAskedAndPutsTheDrawAreaBack)
 {
     // Without a Z buffer of its own, wider than the 160 x 120 screen's (256 x 128).
-    GraphCreateParam param;
-    InitGraphCreateParam(&param);
-    param.DrawValidFlag = 1;
-    param.DrawValidZBufferFlag = 0;
-    const int wide = MakeGraphWithCreateParam(&param, 300, 40, 0, 0, 0, 0, 0);
-    ASSERT_NE(-1, wide);
-    Graphs.push_back(wide);
+    const int wide = MakeTarget(300, 40, 0);
     const ImageRect past = {0, 0, 100, 80};
     const struct
     {
@@ -314,12 +320,10 @@ TEST_F(D3D9Graphs, AClearCoversWhatItIsAskedAndPutsTheDrawAreaBack)
         ASSERT_EQ(0, SetDrawArea(c.Area.left, c.Area.top, c.Area.right, c.Area.bottom));
         SetBackgroundColor(30, 60, 90);
         ASSERT_EQ(0, ClearDrawScreen(c.Clear));
-        D3DVIEWPORT9 viewport = {};
-        D3D9CallLayer.Device->GetViewport(&viewport);
-        EXPECT_EQ(c.Area.left, (int)viewport.X);
-        EXPECT_EQ(c.Area.top, (int)viewport.Y);
-        EXPECT_EQ(c.Area.right - c.Area.left, (int)viewport.Width);
-        EXPECT_EQ(c.Area.bottom - c.Area.top, (int)viewport.Height);
+        D3DVIEWPORT9 v = {};
+        D3D9CallLayer.Device->GetViewport(&v);
+        EXPECT_EQ((std::vector<int>{c.Area.left, c.Area.top, c.Area.right, c.Area.bottom}),
+                  (std::vector<int>{(int)v.X, (int)v.Y, (int)(v.X + v.Width), (int)(v.Y + v.Height)}));
         const ImageRect cleared = c.Clear != nullptr ? *c.Clear : ImageRect{0, 0, c.Width, c.Height};
         const std::vector<uint32_t> got = ColorBits(ReadPixels(c.Target, 0, 0, c.Width, c.Height));
         ASSERT_EQ((size_t)(c.Width * c.Height), got.size());
@@ -351,13 +355,11 @@ TEST_F(D3D9Graphs, UntexturedX4DrawsReadTheWhiteGraph)
         ASSERT_EQ(D3D_OK, device->GetTexture(0, &bound));
         EXPECT_EQ(D3D9TextureObjectsOf(white->Piece[0].Texture->PF)->Texture, bound);
         if (bound != nullptr) bound->Release();
-        DWORD op = 0, arg1 = 0, arg2 = 0;
-        device->GetTextureStageState(0, D3DTSS_COLOROP, &op);
-        device->GetTextureStageState(0, D3DTSS_COLORARG1, &arg1);
-        device->GetTextureStageState(0, D3DTSS_COLORARG2, &arg2);
-        EXPECT_EQ((DWORD)D3DTOP_MODULATE4X, op);
-        EXPECT_EQ((DWORD)D3DTA_DIFFUSE, arg1);
-        EXPECT_EQ((DWORD)D3DTA_TEXTURE, arg2);
+        const D3DTEXTURESTAGESTATETYPE states[] = {D3DTSS_COLOROP, D3DTSS_COLORARG1, D3DTSS_COLORARG2};
+        DWORD color[3] = {};
+        for (int i = 0; i < 3; ++i) device->GetTextureStageState(0, states[i], &color[i]);
+        EXPECT_EQ((std::vector<DWORD>{D3DTOP_MODULATE4X, D3DTA_DIFFUSE, D3DTA_TEXTURE}),
+                  std::vector<DWORD>(color, color + 3));
         // Back to a plain untextured draw, which binds nothing.
         Graphics_D3D9_DrawSetting_SetBlendMode(0, 0, 0);
         ASSERT_EQ(0, Graphics_D3D9_ApplyDrawState(nullptr, 0, 0, 0));
@@ -389,17 +391,7 @@ TEST_F(D3D9Graphs, AMovieFrameSurfaceIsCopiedIntoTheGraph)
 
 TEST_F(D3D9Graphs, ARenderTargetCountsOnlyWithItsOwnDepthSurface)
 {
-    GraphCreateParam param;
-    InitGraphCreateParam(&param);
-    param.DrawValidFlag = 1;
-    param.DrawValidZBufferFlag = 1;
-    const int withDepth = MakeGraphWithCreateParam(&param, 8, 8, 0, 0, 0, 0, 0);
-    param.DrawValidZBufferFlag = 0;
-    const int without = MakeGraphWithCreateParam(&param, 8, 8, 0, 0, 0, 0, 0);
-    ASSERT_NE(-1, withDepth);
-    ASSERT_NE(-1, without);
-    Graphs.push_back(withDepth);
-    Graphs.push_back(without);
+    const int withDepth = MakeTarget(8, 8, 1), without = MakeTarget(8, 8, 0);
     const struct
     {
         const char *Name;
@@ -446,14 +438,7 @@ TEST_F(D3D9Graphs, AGraphAndTheCachesOutliveTwoScreenModeChanges)
 // device's objects empties the record whole, and the objects come back.
 TEST_F(D3D9Graphs, ReleasingTheDeviceObjectsEmptiesAGraphsRecordWhole)
 {
-    GraphCreateParam param;
-    InitGraphCreateParam(&param);
-    param.DrawValidFlag = 1;
-    param.DrawValidZBufferFlag = 1;
-    const int graph = MakeGraphWithCreateParam(&param, 8, 8, 0, 0, 0, 0, 0);
-    ASSERT_NE(-1, graph);
-    Graphs.push_back(graph);
-    GraphImageRecord *image = GetGraphEntry(graph, 0)->Image;
+    GraphImageRecord *image = GetGraphEntry(MakeTarget(8, 8, 1), 0)->Image;
     ASSERT_EQ(0, Graphics_D3D9_ReleaseHandleObjects());
     image->MultiSampleCount = 4;
     ASSERT_EQ(0, Graphics_D3D9_RecreateDeviceObjects());
