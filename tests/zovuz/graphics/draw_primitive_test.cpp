@@ -6,6 +6,8 @@
 #include "tests/zovuz/graphics/primitive_cases.h"
 #include "zovuz/graphics/software/soft_draw_internal.h"
 
+#include <string.h>
+
 #include <functional>
 #include <random>
 #include <set>
@@ -298,6 +300,72 @@ TEST_F(Drawing, TheStringTransferKeysAGivenValue)
     std::set<std::pair<int, int>> lit = LitPixels();
     EXPECT_EQ((std::set<std::pair<int, int>>{{12, 10}, {13, 10}, {12, 11}, {13, 11}}), lit);
     TerminateMemImg(&temp);
+}
+
+// Plain fills and copies write rows in 16-byte blocks and rows stretched from one source row in
+// one pass: every width and offset around a block lands on its own pixels and no others, on 16-bit
+// and 32-bit images.
+TEST_F(Drawing, BlockWrittenFillsAndCopiesKeepToTheirPixels)
+{
+    constexpr int kWide = 48, kHigh = 6, kBackground = 0x5A5A5A5A;
+    for (int type : {MEMIMG_COLORTYPE_565, MEMIMG_COLORTYPE_XRGB8}) {
+        SCOPED_TRACE(type == MEMIMG_COLORTYPE_565 ? "16-bit" : "32-bit");
+        const uint32_t mask = type == MEMIMG_COLORTYPE_565 ? 0xFFFF : 0xFFFFFFFF;
+        MEMIMG dest = {}, source = {};
+        ASSERT_EQ(0, InitializeMemImg(&dest, kWide, kHigh, type));
+        ASSERT_EQ(0, InitializeMemImg(&source, 24, 3, type));
+        auto at = [&](int X, int Y) {
+            uint32_t v = 0;
+            memcpy(&v, dest.UseImage + (size_t)Y * dest.Base->Pitch + (size_t)X * dest.Base->ColorData->PixelBytes,
+                   dest.Base->ColorData->PixelBytes);
+            return v & mask;
+        };
+        auto sourceValue = [&](int X, int Y) {
+            return (0xFF000000u | (uint32_t)(X * 0x010305 + Y * 0x700000 + 1)) & mask;
+        };
+        for (int y = 0; y < 3; ++y)
+            for (int x = 0; x < 24; ++x) {
+                ImageRect pixel = {x, y, x + 1, y + 1};
+                FillMemImg(&source, &pixel, sourceValue(x, y));
+            }
+        // Each run checked whole: expect(x, y) is the pixel's value, or -1 for the background.
+        auto check = [&](const char *What, int Left, int Width, const std::function<int64_t(int, int)> &Expect) {
+            int wrong = 0;
+            for (int y = 0; y < kHigh; ++y)
+                for (int x = 0; x < kWide; ++x) {
+                    int64_t want = Expect(x, y);
+                    wrong += at(x, y) != (want < 0 ? kBackground & mask : (uint32_t)want);
+                }
+            EXPECT_EQ(0, wrong) << What << " at " << Left << ", " << Width << " wide";
+        };
+        for (int left = 0; left < 4; ++left)
+            for (int width = 1; width <= 40; ++width) {
+                FillMemImg(&dest, nullptr, kBackground);
+                ImageRect run = {left, 2, left + width, 3};
+                FillMemImg(&dest, &run, 0x12345678 & mask);
+                check("a fill", left, width, [&](int x, int y) -> int64_t {
+                    return y == 2 && x >= left && x < left + width ? (int64_t)(0x12345678 & mask) : -1;
+                });
+            }
+        for (int left = 0; left < 2; ++left)
+            for (int width = 1; width <= 23; ++width) {
+                MEMIMG view = {};
+                CreateMemImgView(&view, &source, 0, 0, width, 3);
+                SoftImageSource plain = {&view, 0, 0, 0};
+                for (int factor : {1, 2}) {
+                    FillMemImg(&dest, nullptr, kBackground);
+                    EXPECT_EQ(0, SoftDrawImage(&dest, left, 0, left + factor * width, kHigh, &plain));
+                    check(factor == 1 ? "a copy of rows twice as high" : "a copy twice as wide and high", left, width,
+                          [&](int x, int y) -> int64_t {
+                              return x >= left && x < left + factor * width ? (int64_t)sourceValue((x - left) / factor, y / 2)
+                                                                            : -1;
+                          });
+                }
+                TerminateMemImg(&view);
+            }
+        TerminateMemImg(&source);
+        TerminateMemImg(&dest);
+    }
 }
 
 // ---- What reaches a Direct3D back end ----------------------------------------------------------------

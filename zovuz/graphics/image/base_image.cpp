@@ -2,6 +2,10 @@
 // mirroring, premultiplication and release.
 #include <string.h>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "zovuz/core/zovuz_core.h"
 #include "zovuz/graphics/image/base_image_internal.h"
 
@@ -73,11 +77,25 @@ void FillPixelRows(uint8_t *First, int Pitch, int Rows, int Pixels, int Bytes, u
             for (int x = 0; x < Pixels; ++x, p += 3) WritePixelValue(p, 3, Value);
             continue;
         }
-        int bytes = Pixels * Bytes;
-        int words = bytes / 4;
-        for (int i = 0; i < words; ++i, p += 4) memcpy(p, &word, 4);
-        for (int i = words * 4; i < bytes; i += Bytes, p += Bytes) WritePixelValue(p, Bytes, word);
+        FillPatternBytes(p, (size_t)Pixels * Bytes, word);
     }
+}
+
+void FillPatternBytes(uint8_t *P, size_t Count, uint32_t Word)
+{
+    size_t i = 0;
+#if defined(__SSE2__)
+    const __m128i block = _mm_set1_epi32((int)Word);
+    for (; i + 64 <= Count; i += 64) {
+        _mm_storeu_si128((__m128i *)(P + i), block);
+        _mm_storeu_si128((__m128i *)(P + i + 16), block);
+        _mm_storeu_si128((__m128i *)(P + i + 32), block);
+        _mm_storeu_si128((__m128i *)(P + i + 48), block);
+    }
+    for (; i + 16 <= Count; i += 16) _mm_storeu_si128((__m128i *)(P + i), block);
+#endif
+    for (; i + 4 <= Count; i += 4) memcpy(P + i, &Word, 4);
+    for (int shift = 0; i < Count; ++i, shift += 8) P[i] = (uint8_t)(Word >> shift);
 }
 
 int CreateARGB8ColorBaseImage(int Width, int Height, BASEIMAGE *Image)

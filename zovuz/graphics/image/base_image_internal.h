@@ -62,6 +62,10 @@ inline uint32_t WidthMax(int Width) { return Width >= 32 ? 0xFFFFFFFFu : ((1u <<
 // Fills Rows rows of Pixels pixels of 1 to 4 bytes with Value, whole 32-bit words at a time.
 void FillPixelRows(uint8_t *First, int Pitch, int Rows, int Pixels, int Bytes, uint32_t Value);
 
+// Writes Count bytes from P with the bytes of Word repeated, Word's low byte first: a run of
+// pixels of 1, 2 or 4 bytes whose value fills the word. 16 bytes a store where it can.
+void FillPatternBytes(uint8_t *P, size_t Count, uint32_t Word);
+
 // Replaces a plain image's pixels by a 32-bit ARGB copy of them. 0 / -1 (the image unchanged).
 int ConvertBaseImageToArgb(BASEIMAGE *Image);
 

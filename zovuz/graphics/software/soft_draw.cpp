@@ -4,6 +4,7 @@
 #include <stdlib.h>
 
 #include "zovuz/graphics/draw_steps_internal.h"
+#include "zovuz/graphics/image/base_image_internal.h"
 #include "zovuz/graphics/software/soft_draw_internal.h"
 #include "zovuz/graphics/software/soft_pixel_internal.h"
 
@@ -112,7 +113,7 @@ template <class F>
 void FillRun(const Canvas &C, uint8_t *P, int Count)
 {
     if (C.Paint.A == 255) {
-        for (int i = 0; i < Count; ++i, P += F::Bytes) F::Store(P, C.Packed);
+        FillPatternBytes(P, (size_t)Count * F::Bytes, F::Bytes == 2 ? C.Packed * 0x00010001u : C.Packed);
         return;
     }
     // A run mostly crosses pixels of one value (a background): the blend of a value is worked out

@@ -3,6 +3,10 @@
 // and the blend opacity.
 #include <string.h>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include <type_traits>
 
 #include "zovuz/graphics/draw_steps_internal.h"
@@ -44,32 +48,59 @@ int SourceIndex(int D, int A1, int A2, int N)
     return index < 0 ? 0 : index >= N ? N - 1 : (int)index;
 }
 
-// Pixels copied as they are (the same format, nothing see-through, no tint, opaque): a row
-// stretched from the same source row as the one above it is that row again.
+// Source pixels 0 .. Pairs - 1 each written twice, side by side, on Rows rows from Dest on; with
+// Blocks, 16 source bytes are read ahead of the pixels written (so not onto the source's own row).
+template <int Bytes>
+void WriteDoubledRows(uint8_t *Dest, int Pitch, int Rows, const uint8_t *Source, int Pairs, bool Blocks)
+{
+    int i = 0;
+#if defined(__SSE2__)
+    // Each pixel next to itself in two 16-byte stores a row.
+    constexpr int kPixels = 16 / Bytes;
+    for (; Blocks && i + kPixels <= Pairs; i += kPixels) {
+        const __m128i s = _mm_loadu_si128((const __m128i *)(Source + (size_t)i * Bytes));
+        const __m128i lo = Bytes == 4 ? _mm_unpacklo_epi32(s, s) : _mm_unpacklo_epi16(s, s);
+        const __m128i hi = Bytes == 4 ? _mm_unpackhi_epi32(s, s) : _mm_unpackhi_epi16(s, s);
+        uint8_t *d = Dest + (size_t)i * 2 * Bytes;
+        for (int r = 0; r < Rows; ++r, d += Pitch) {
+            _mm_storeu_si128((__m128i *)d, lo);
+            _mm_storeu_si128((__m128i *)(d + 16), hi);
+        }
+    }
+#endif
+    for (; i < Pairs; ++i) {
+        uint8_t *d = Dest + (size_t)i * 2 * Bytes;
+        for (int r = 0; r < Rows; ++r, d += Pitch) {
+            memcpy(d, Source + (size_t)i * Bytes, Bytes);
+            memcpy(d + Bytes, Source + (size_t)i * Bytes, Bytes);
+        }
+    }
+}
+
+// Pixels copied as they are (the same format, nothing see-through, no tint, opaque). The rows
+// stretched from one source row are written together from it (not when an image is drawn onto
+// itself, where a written row may be a source row still to be read).
 template <int Bytes>
 void CopyImageRows(const ImageDraw &W)
 {
     const size_t rowBytes = (size_t)W.Count * Bytes;
-    const uint8_t *lastSource = nullptr;
-    const uint8_t *lastDest = nullptr;
-    for (int y = W.Top; y < W.Bottom; ++y) {
-        const uint8_t *source = W.Source + (size_t)SourceIndex(y, W.Y1, W.Y2, W.SourceHeight) * W.SourcePitch;
+    const bool ontoItself = W.Dest == W.Source;
+    for (int y = W.Top; y < W.Bottom;) {
+        const int sourceRow = SourceIndex(y, W.Y1, W.Y2, W.SourceHeight);
+        int rows = 1;
+        if (!ontoItself)
+            while (y + rows < W.Bottom && SourceIndex(y + rows, W.Y1, W.Y2, W.SourceHeight) == sourceRow) ++rows;
+        const uint8_t *source = W.Source + (size_t)sourceRow * W.SourcePitch;
         uint8_t *dest = W.Dest + (size_t)y * W.DestPitch + (size_t)W.Left * Bytes;
-        if (source == lastSource && W.Dest != W.Source) {
-            memcpy(dest, lastDest, rowBytes);
-        } else if (W.IdentityColumns) {
-            memcpy(dest, source + W.ColumnOffset[0], rowBytes);
+        if (W.IdentityColumns) {
+            for (int r = 0; r < rows; ++r) memcpy(dest + (size_t)r * W.DestPitch, source + W.ColumnOffset[0], rowBytes);
         } else if (W.DoubledColumns) {
-            const uint8_t *from = source + W.ColumnOffset[0];
-            for (int i = 0; i < W.Count; i += 2, from += Bytes) {
-                memcpy(dest + (size_t)i * Bytes, from, Bytes);
-                memcpy(dest + (size_t)(i + 1) * Bytes, from, Bytes);
-            }
+            WriteDoubledRows<Bytes>(dest, W.DestPitch, rows, source + W.ColumnOffset[0], W.Count / 2, !ontoItself);
         } else {
             for (int i = 0; i < W.Count; ++i) memcpy(dest + (size_t)i * Bytes, source + W.ColumnOffset[i], Bytes);
+            for (int r = 1; r < rows; ++r) memcpy(dest + (size_t)r * W.DestPitch, dest, rowBytes);
         }
-        lastSource = source;
-        lastDest = dest;
+        y += rows;
     }
 }
 
