@@ -5,9 +5,14 @@
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
+#include <fcntl.h>
+#include <spawn.h>
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <filesystem>
+#include <map>
+#include <thread>
 
 #include "file_bytes.h"
 
@@ -63,6 +68,8 @@ size_t ProgramAt(const dxbc::Bytes &Container)
     return 0;
 }
 
+extern char **environ;
+
 namespace {
 struct Scratch {
     std::string Path;
@@ -85,17 +92,50 @@ std::string ScratchFolder()
 
 Vkd3dVerdict Vkd3dValidate(const dxbc::Bytes &Container, const std::string &Name)
 {
-    Vkd3dVerdict Result;
+    return Vkd3dValidateAll({{Name, Container}})[0];
+}
+
+// The compiler is started without a shell, a few at a time: each run costs far more in starting
+// the process than in reading the container, and a set holds thousands of containers.
+std::vector<Vkd3dVerdict> Vkd3dValidateAll(const std::vector<std::pair<std::string, dxbc::Bytes>> &Containers)
+{
+    std::vector<Vkd3dVerdict> Result(Containers.size());
     const std::string Folder = ScratchFolder();
-    const std::string Input = Folder + "/" + Name, Output = Folder + "/" + Name + ".spv";
-    WriteBytes(Input, Container);
-    const std::string Command = "vkd3d-compiler -x dxbc-tpf -b spirv-binary -o '" + Output + "' '" + Input + "' 2>&1";
-    FILE *Pipe = popen(Command.c_str(), "r");
-    if (!Pipe) return Result;
-    char Line[512];
-    while (fgets(Line, sizeof Line, Pipe)) Result.Output += Line;
-    const int Status = pclose(Pipe);
-    Result.Status = WIFEXITED(Status) ? WEXITSTATUS(Status) : -1;
+    const unsigned Most = std::min(8u, std::max(2u, std::thread::hardware_concurrency()));
+    std::map<pid_t, size_t> Running;
+    // Each run's input and what it printed, by its place in the list (names may repeat).
+    auto Input = [&](size_t i) { return Folder + "/" + std::to_string(i) + "_" + Containers[i].first; };
+    auto Reap = [&] {
+        int Status = 0;
+        const pid_t Pid = wait(&Status);
+        const auto Found = Running.find(Pid);
+        if (Found == Running.end()) return;
+        const size_t i = Found->second;
+        Running.erase(Found);
+        Result[i].Status = WIFEXITED(Status) ? WEXITSTATUS(Status) : -1;
+        const dxbc::Bytes Printed = ReadBytes(Input(i) + ".txt");
+        Result[i].Output.assign(Printed.begin(), Printed.end());
+        std::filesystem::remove(Input(i));
+        std::filesystem::remove(Input(i) + ".txt");
+    };
+    for (size_t i = 0; i < Containers.size(); ++i) {
+        while (Running.size() >= Most) Reap();
+        const std::string Path = Input(i), Printed = Path + ".txt";
+        WriteBytes(Path, Containers[i].second);
+        posix_spawn_file_actions_t Actions;
+        posix_spawn_file_actions_init(&Actions);
+        posix_spawn_file_actions_addopen(&Actions, 1, Printed.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        posix_spawn_file_actions_adddup2(&Actions, 1, 2);
+        const char *Argv[] = {"vkd3d-compiler", "-x", "dxbc-tpf", "-b", "spirv-binary", "-o", "/dev/null", "--",
+                              Path.c_str(), nullptr};
+        pid_t Pid = 0;
+        if (posix_spawnp(&Pid, Argv[0], &Actions, nullptr, const_cast<char *const *>(Argv), environ) == 0)
+            Running[Pid] = i;
+        else
+            Result[i].Output = "vkd3d-compiler could not be started";
+        posix_spawn_file_actions_destroy(&Actions);
+    }
+    while (!Running.empty()) Reap();
     return Result;
 }
 

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "dxbc_container.h"
@@ -33,4 +34,6 @@ struct Vkd3dVerdict {
     std::string Output;
 };
 Vkd3dVerdict Vkd3dValidate(const dxbc::Bytes &Container, const std::string &Name);
+// The verdicts on many (name, container) pairs, in their order, from several runs at a time.
+std::vector<Vkd3dVerdict> Vkd3dValidateAll(const std::vector<std::pair<std::string, dxbc::Bytes>> &Containers);
 bool HaveVkd3d();

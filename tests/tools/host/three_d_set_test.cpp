@@ -142,11 +142,14 @@ TEST(ThreeDSet, Vkd3dAcceptsEveryContainer)
     printf("the 3-D set (%zu shaders) built in %.2f s\n", Set.size(), Seconds);
     ASSERT_EQ(Set.size(), size_t(D3D11_3D_PACK_SLOTS));
     std::set<std::string> Names;
-    int Refused = 0;
+    std::vector<std::pair<std::string, Bytes>> Containers;
     for (const NamedShader &Shader : Set) {
         EXPECT_TRUE(Names.insert(Shader.FileName).second) << Shader.FileName << " twice";
-        const Vkd3dVerdict V = Vkd3dValidate(Shader.Code, Shader.FileName);
-        if (V.Status != 0 && ++Refused <= 10) ADD_FAILURE() << Shader.FileName << ": " << V.Output;
+        Containers.push_back({Shader.FileName, Shader.Code});
     }
+    const std::vector<Vkd3dVerdict> Verdicts = Vkd3dValidateAll(Containers);
+    int Refused = 0;
+    for (size_t i = 0; i < Verdicts.size(); ++i)
+        if (Verdicts[i].Status != 0 && ++Refused <= 10) ADD_FAILURE() << Containers[i].first << ": " << Verdicts[i].Output;
     EXPECT_EQ(Refused, 0);
 }
