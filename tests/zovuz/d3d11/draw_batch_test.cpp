@@ -189,7 +189,7 @@ TEST_F(Draw2D, BoxesShareOneBatchUntilItsCapacity)
     graphs_[0].Make(1, 0);
     ASSERT_EQ(0, Graphics_D3D11_DrawGraph(0, 0, 0, 0, &graphs_[0].Graph, nullptr, 0, 1));
     ASSERT_EQ(0, Graphics_D3D11_DrawGraph(40, 0, 40, 0, &graphs_[0].Graph, nullptr, 0, 1));
-    EXPECT_EQ(std::vector<std::string>({"Draw 3270 0", "Draw 6 0", "Draw 2 0"}), FakeD3D11CallsStartingWith("Draw "));
+    EXPECT_EQ(std::vector<std::string>({"Draw 3270 0", "Draw 6 0", "Draw 2 6"}), FakeD3D11CallsStartingWith("Draw "));
     EXPECT_EQ(12, D3D11Batch.Count);
 }
 

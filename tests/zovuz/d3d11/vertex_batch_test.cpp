@@ -117,11 +117,18 @@ TEST_F(VertexBatch, AppendsBreakTheBatchOnTopologyAndCapacity)
         ASSERT_EQ(0, Graphics_D3D11_AppendBatchVertices(vertices.data(), 6, D3D11_PRIMITIVE_TOPOLOGY_TRIANGLELIST));
     EXPECT_EQ(0, FakeD3D11Count("Draw"));
     EXPECT_EQ(2334, D3D11Batch.Count);
+    FakeD3D11.Calls.clear();
     ASSERT_EQ(0, Graphics_D3D11_AppendBatchVertices(vertices.data(), 6, D3D11_PRIMITIVE_TOPOLOGY_TRIANGLELIST));
     EXPECT_EQ(std::vector<std::string>({"Draw 2334 0"}), FakeD3D11CallsStartingWith("Draw"));
+    // A batch that filled the buffer is followed by a discard; the next batch follows the drawn one
+    // in the same buffer, mapped without overwriting it.
     ASSERT_EQ(0, Graphics_D3D11_AppendBatchVertices(vertices.data(), 2, D3D11_PRIMITIVE_TOPOLOGY_LINELIST));
     EXPECT_EQ(std::vector<std::string>({"Draw 2334 0", "Draw 6 0"}), FakeD3D11CallsStartingWith("Draw"));
+    EXPECT_EQ(std::vector<std::string>({"Map obj 0 5 0", "Map obj 0 4 0", "Map obj 0 5 0"}),
+              FakeD3D11CallsStartingWith("Map"));
     EXPECT_EQ(2, D3D11Batch.Count);
+    Graphics_D3D11_RenderVertexBuffer(-1, 0);
+    EXPECT_EQ("Draw 2 6", FakeD3D11CallsStartingWith("Draw").back());
 }
 
 }  // namespace

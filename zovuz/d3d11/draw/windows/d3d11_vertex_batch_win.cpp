@@ -37,17 +37,44 @@ HRESULT CreateLayout(const D3D11VertexElement *Elements, int BaseSlot, ID3D11Inp
 
 int VertexSize(int Format) { return D3D11VertexFormats[Format].Size; }
 
-// Maps the buffer for writing when it is not mapped. A failed map leaves both pointers null, so
-// appends write nothing until a later flush maps it.
+// Maps the buffer for writing when it is not mapped: after the batches drawn so far without
+// touching them, or discarded and from its head when they fill it. A failed map leaves both
+// pointers null, so appends write nothing until a later flush maps it.
 void MapBatch()
 {
     D3D11BatchBuffer &b = D3D11Batch;
     if (b.Buffer != nullptr && b.Mapped == nullptr) {
+        const bool full = b.Used >= D3D11_BATCH_BUFFER_SIZE;
         D3D11_MAPPED_SUBRESOURCE mapped = {};
-        if (D3D11DeviceContext_Map(b.Buffer, 0, D3D11_MAP_WRITE_DISCARD, 0, &mapped) == S_OK)
-            b.Mapped = (uint8_t *)mapped.pData;
+        if (D3D11DeviceContext_Map(b.Buffer, 0, full ? D3D11_MAP_WRITE_DISCARD : D3D11_MAP_WRITE_NO_OVERWRITE, 0,
+                                   &mapped) == S_OK) {
+            if (full) b.Used = 0;
+            b.Mapped = (uint8_t *)mapped.pData + b.Used;
+        }
     }
     b.Write = b.Mapped;
+}
+
+// Starts a batch of Num vertices of Size bytes: at the first multiple of Size after the batches
+// drawn (the draw counts in vertices from the buffer's head), or at the head of the discarded
+// buffer when it would not fit or the last batch filled the buffer. -1 when the buffer cannot be
+// mapped.
+int StartBatch(int Num, int Size, bool Discard)
+{
+    D3D11BatchBuffer &b = D3D11Batch;
+    if (b.Mapped == nullptr) return -1;
+    const int start = (b.Used + Size - 1) / Size * Size;
+    if (Discard || start + Num * Size > D3D11_BATCH_BUFFER_SIZE) {
+        D3D11DeviceContext_Unmap_ASync(b.Buffer, 0, 0);
+        b.Mapped = b.Write = nullptr;
+        b.Used = D3D11_BATCH_BUFFER_SIZE;
+        MapBatch();
+        return b.Write != nullptr ? 0 : -1;
+    }
+    b.Mapped += start - b.Used;
+    b.Used = start;
+    b.Write = b.Mapped;
+    return 0;
 }
 
 }  // namespace
@@ -110,6 +137,7 @@ int Graphics_D3D11_CreateStandardVertexBuffer(void)
         AddLogStringWide(L"失敗\n");
         return -1;
     }
+    D3D11Batch.Used = D3D11_BATCH_BUFFER_SIZE;  // the first map discards
     AddLogStringWide(L"成功\n");
     return 0;
 }
@@ -125,6 +153,7 @@ int Graphics_D3D11_ReleaseStandardVertexBuffer(void)
     b.Buffer = nullptr;
     b.Mapped = nullptr;
     b.Write = nullptr;
+    b.Used = 0;
     b.Count = 0;
     return 0;
 }
@@ -156,7 +185,8 @@ int Graphics_D3D11_RenderVertexBuffer(int Next3D, int ASyncThread)
         if (s.VertexBuffer != b.Buffer || s.VertexStride != (UINT)VertexSize(format))
             Graphics_D3D11_DeviceState_SetVertexBuffer(b.Buffer, (UINT)VertexSize(format));
         Graphics_D3D11_ApplyStateObjects();
-        D3D11DeviceContext_Draw((UINT)b.Count, 0);
+        D3D11DeviceContext_Draw((UINT)b.Count, (UINT)(b.Used / VertexSize(format)));
+        b.Used += b.Count * VertexSize(format);
     }
     if (Next3D >= 0) b.Flag3D = Next3D;
     b.Count = 0;
@@ -179,7 +209,9 @@ int Graphics_D3D11_AppendBatchVertices(const void *Vertices, int Num, int Topolo
     }
     const int size = VertexSize(D3D11BatchVertexFormat[b.Kind]);
     if (Num * size > D3D11_BATCH_BUFFER_SIZE) return -1;
-    if (b.Count + Num >= D3D11_BATCH_BUFFER_SIZE / size) Graphics_D3D11_RenderVertexBuffer(0, 0);
+    const bool full = b.Count > 0 && b.Count + Num >= (D3D11_BATCH_BUFFER_SIZE - b.Used) / size;
+    if (full) Graphics_D3D11_RenderVertexBuffer(0, 0);
+    if (b.Count == 0 && StartBatch(Num, size, full) < 0) return -1;
     if (b.Write == nullptr) return -1;
     memcpy(b.Write, Vertices, (size_t)(Num * size));
     b.Write += Num * size;

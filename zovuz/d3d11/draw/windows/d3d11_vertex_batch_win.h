@@ -1,7 +1,9 @@
 // The Direct3D 11 back end's input layouts and its vertex batch: the layout objects made from the
 // vertex-format table (d3d11_vertex_formats.h) against the base vertex shaders, and the 64 KiB
 // dynamic vertex buffer the 2-D primitives write their vertices into. The buffer stays mapped
-// between draws: a flush unmaps it, draws what was written and maps it again at once.
+// between draws: a flush unmaps it, draws what was written and maps it again at once. Batches
+// follow one another through the buffer, each mapped without overwriting what the device may
+// still read; only a batch that no longer fits discards the buffer and starts again at its head.
 #pragma once
 
 #include <stdint.h>
@@ -19,8 +21,9 @@ constexpr int D3D11_INPUT_LAYOUT_NUM = D3D11_VERTEX_FORMAT_NUM + 2;
 struct D3D11BatchBuffer
 {
     ID3D11Buffer *Buffer;   // 65536 bytes, dynamic, CPU-writable
-    uint8_t *Mapped;        // null while not mapped (or when the map failed)
+    uint8_t *Mapped;        // the pending batch's first vertex; null while not mapped (or when the map failed)
     uint8_t *Write;         // where the next vertex goes; null while not mapped
+    int Used;               // bytes before the pending batch, drawn since the last discard
     int Count;              // vertices written
     int Kind;               // 0 untextured, 1 textured, 2 blend-textured
     int Flag3D;             // 0 for 2-D drawing
