@@ -1,7 +1,7 @@
 // The back end's buffers against the recording fake: the common buffers grow with room to spare
-// and never shrink, constant-buffer records refuse sizes the device cannot take, a deleted record
-// leaves no binding behind in the cache, and the standard set and the depth buffer are made with
-// their log lines.
+// and never shrink, constant-buffer records refuse sizes the device cannot take and send their
+// copy only when it changed, a deleted record leaves no binding behind in the cache, and the
+// standard set and the depth buffer are made with their log lines.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -91,6 +91,38 @@ TEST_F(Buffers, ADeletedBufferLeavesNoBindingInTheCache)
     Graphics_D3D11_DeleteConstantBuffer(b);
     EXPECT_EQ(0, D3D11ConstantBufferList.Num);
     EXPECT_EQ(nullptr, D3D11ConstantBufferList.First);
+}
+
+TEST_F(Buffers, AnUpdateSendsTheCopyOnlyWhenItDiffersFromWhatWasSent)
+{
+    D3D11ConstantBuffer *buffer = Graphics_D3D11_CreateConstantBuffer(32, 0);
+    ASSERT_NE(nullptr, buffer);
+    float *copy = (float *)buffer->SystemCopy;
+    const struct
+    {
+        const char *name;
+        int index;  // the float written, -1 none
+        float value;
+        int forget;  // the device's contents taken as unknown, as a resend does
+        int sends;
+    } steps[] = {
+        {"the first update sends even zeros", 0, 0.0f, 0, 1},
+        {"the same value again sends nothing", 0, 0.0f, 0, 0},
+        {"a new value is sent", 7, 2.5f, 0, 1},
+        {"written back to what was sent: nothing", 7, 2.5f, 0, 0},
+        {"unknown contents are sent again", -1, 0.0f, 1, 1},
+    };
+    for (const auto &s : steps) {
+        SCOPED_TRACE(s.name);
+        FakeD3D11.CallCount.clear();
+        if (s.index >= 0) copy[s.index] = s.value;
+        buffer->Dirty = 1;
+        if (s.forget) buffer->SentFlag = 0;
+        ASSERT_EQ(0, Graphics_D3D11_ConstantBuffer_Update(buffer));
+        EXPECT_EQ(s.sends, FakeD3D11Count("UpdateSubresource"));
+        EXPECT_EQ(0u, buffer->Dirty);
+    }
+    Graphics_D3D11_DeleteConstantBuffer(buffer);
 }
 
 TEST_F(Buffers, TheStandardSetAndTheDepthBufferAreMadeWithTheirLines)

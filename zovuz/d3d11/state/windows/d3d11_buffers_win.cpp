@@ -138,12 +138,12 @@ D3D11ConstantBuffer *Graphics_D3D11_CreateConstantBuffer(int Size, int ASyncThre
         return nullptr;
     }
     D3D11ConstantBuffer *record =
-        (D3D11ConstantBuffer *)DxAlloc(sizeof(D3D11ConstantBuffer) + (size_t)Size, __FILE__, __LINE__);
+        (D3D11ConstantBuffer *)DxAlloc(sizeof(D3D11ConstantBuffer) + 2 * (size_t)Size, __FILE__, __LINE__);
     if (record == nullptr) {
         AddLogStringWide(L"定数バッファ情報を格納するメモリ領域の確保に失敗しました\n");
         return nullptr;
     }
-    memset(record, 0, sizeof(D3D11ConstantBuffer) + (size_t)Size);
+    memset(record, 0, sizeof(D3D11ConstantBuffer) + 2 * (size_t)Size);
     D3D11_BUFFER_DESC desc = {};
     desc.ByteWidth = (UINT)Size;
     desc.Usage = D3D11_USAGE_DEFAULT;
@@ -189,8 +189,12 @@ int Graphics_D3D11_DeleteConstantBuffer(D3D11ConstantBuffer *Buffer)
 int Graphics_D3D11_ConstantBuffer_Update(D3D11ConstantBuffer *Buffer)
 {
     if (Buffer == nullptr || !Buffer->Dirty) return 0;
-    D3D11DeviceContext_UpdateSubresource(Buffer->Buffer, 0, nullptr, Buffer->SystemCopy, 0, 0);
     Buffer->Dirty = 0;
+    uint8_t *sent = (uint8_t *)Buffer->SystemCopy + Buffer->Size;
+    if (Buffer->SentFlag && memcmp(Buffer->SystemCopy, sent, Buffer->Size) == 0) return 0;
+    D3D11DeviceContext_UpdateSubresource(Buffer->Buffer, 0, nullptr, Buffer->SystemCopy, 0, 0);
+    memcpy(sent, Buffer->SystemCopy, Buffer->Size);
+    Buffer->SentFlag = 1;
     return 0;
 }
 

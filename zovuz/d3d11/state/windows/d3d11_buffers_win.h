@@ -9,14 +9,16 @@
 
 // ---- Constant buffers ------------------------------------------------------------------------
 
-// One allocation: this record, then the system copy of Size bytes. Writers change the copy and
-// set Dirty; the copy goes to the device before the next draw.
+// One allocation: this record, the system copy of Size bytes, then the bytes last sent to the
+// device. Writers change the copy and set Dirty; before the next draw the copy goes to the device
+// if it differs from what was sent (writers mostly write the values the buffer holds already).
 struct D3D11ConstantBuffer
 {
     uint32_t Size;              // bytes, a multiple of 16
     ID3D11Buffer *Buffer;       // DEFAULT usage, constant-buffer bind
     void *SystemCopy;           // the bytes right after this record
-    uint32_t Dirty;             // 1 = the copy differs from the device buffer
+    uint32_t Dirty;             // 1 = the copy may differ from the device buffer
+    uint32_t SentFlag;          // 1 = the bytes after the copy are what the device buffer holds
     D3D11ConstantBuffer *Next;  // the list of live records
     D3D11ConstantBuffer *Prev;
 };
@@ -82,7 +84,8 @@ D3D11ConstantBuffer *Graphics_D3D11_CreateConstantBuffer(int Size, int ASyncThre
 // Forgets the record wherever the device-state cache binds it, then frees it. A null record is
 // nothing. 0.
 int Graphics_D3D11_DeleteConstantBuffer(D3D11ConstantBuffer *Buffer);
-// Uploads the copy when it is dirty. 0.
+// Uploads the copy when it is dirty and differs from the bytes last sent (always the first time).
+// 0.
 int Graphics_D3D11_ConstantBuffer_Update(D3D11ConstantBuffer *Buffer);
 // Binds the records' buffers to pixel slots Start... through the device-state cache. 0, or -1 when
 // Start + Num > 14.

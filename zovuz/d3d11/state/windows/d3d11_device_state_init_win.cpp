@@ -204,6 +204,7 @@ int Graphics_D3D11_DeviceState_ResendAll(void)
     for (int i = 0; i < D3D11_SCB_NUM; i++)
         if (standard[i] != nullptr) {
             standard[i]->Dirty = 1;
+            standard[i]->SentFlag = 0;
             Graphics_D3D11_ConstantBuffer_Update(standard[i]);
         }
     auto buffer = [&](int Which) { return standard[Which] != nullptr ? standard[Which]->Buffer : nullptr; };
