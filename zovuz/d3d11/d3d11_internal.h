@@ -157,6 +157,7 @@ struct D3D11PresentRects
 {
     ImageRect Source;  // in the sub back buffer
     ImageRect Dest;    // in the back buffer
+    int CoversFlag;    // Dest is the whole back buffer: nothing of it shows through
 };
 
 // The two rectangles of a present: the screen placed by the full-screen scaling mode or the

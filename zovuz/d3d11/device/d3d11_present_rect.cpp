@@ -35,5 +35,7 @@ D3D11PresentRects Graphics_D3D11_PresentRects(const D3D11PresentPlacement &Place
     r.Dest = DestRect(p);
     ClipEdge(r.Source.right, r.Dest.right, p.BackBufferWidth);
     ClipEdge(r.Source.bottom, r.Dest.bottom, p.BackBufferHeight);
+    r.CoversFlag =
+        r.Dest.left <= 0 && r.Dest.top <= 0 && r.Dest.right >= p.BackBufferWidth && r.Dest.bottom >= p.BackBufferHeight;
     return r;
 }

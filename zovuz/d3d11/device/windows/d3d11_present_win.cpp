@@ -66,9 +66,8 @@ void CopySubBackBuffer(const D3D11SwapChainInfo &Chain)
 {
     const D3D11ScreenData &screen = D3D11Screen;
     const D3D11PresentRects rects = Graphics_D3D11_PresentRects(Placement(Chain));
-    if ((int)Chain.BackBufferDesc.Width != screen.SubBackBufferWidth ||
-        (int)Chain.BackBufferDesc.Height != screen.SubBackBufferHeight)
-        ClearToBackground(Chain.BackBufferRTV);
+    // The copy is opaque: the background shows only where it leaves some of the back buffer.
+    if (!rects.CoversFlag) ClearToBackground(Chain.BackBufferRTV);
     const RECT source = {rects.Source.left, rects.Source.top, rects.Source.right, rects.Source.bottom};
     const RECT dest = {rects.Dest.left, rects.Dest.top, rects.Dest.right, rects.Dest.bottom};
     Graphics_D3D11_StretchRect(screen.SubBackBuffer, screen.SubBackBufferSRV, &source, Chain.BackBuffer,
