@@ -164,6 +164,13 @@ const Case kCases[] = {
          return In(x, y, 3, 5, 7, 7) ? Over(PatternAt(x - 3, y - 5), kWhite, 128) : In(x, y, 0, 0, 10, 10) ? kWhite : 0;
      },
      true},
+    {"a graph drawn at full alpha covers what is under it",
+     [] {
+         DrawBox(0, 0, 10, 10, Color(kWhite), 1);
+         SetDrawBlendMode(DX_BLENDMODE_ALPHA, 256);
+         DrawExtendGraph(3, 5, 7, 7, Graphs.Pattern, 0);
+     },
+     [](int x, int y) { return In(x, y, 3, 5, 7, 7) ? PatternAt(x - 3, y - 5) : In(x, y, 0, 0, 10, 10) ? kWhite : 0; }},
     {"a 4 x 2 graph stretched to 8 x 4 shows 2 x 2 blocks", [] { DrawExtendGraph(4, 4, 12, 8, Graphs.Pattern, 0); },
      [](int x, int y) { return In(x, y, 4, 4, 12, 8) ? PatternAt((x - 4) / 2, (y - 4) / 2) : 0; }},
     {"a graph of the screen's format stretched twice, clipped at an odd column on either side",

@@ -37,6 +37,25 @@ HRESULT CreateLayout(const D3D11VertexElement *Elements, int BaseSlot, ID3D11Inp
 
 int VertexSize(int Format) { return D3D11VertexFormats[Format].Size; }
 
+constexpr int AlphaBlendPreset = 1;  // source alpha over the target
+constexpr int PlainCopyPreset = 0;
+
+// Whether the pending 2-D image draw is an alpha blend that comes out as a plain copy: the shader
+// takes the image's alpha as 1 and every vertex has full alpha, so each pixel's alpha is exactly
+// 1 and the blend would read the pixel under it only to weigh it by 0.
+bool BlendIsPlainCopy(const D3D11BatchBuffer &B, int Format)
+{
+    const D3D11DeviceStateCache &s = D3D11DeviceState;
+    if (B.Kind != 1 || B.Flag3D || s.BlendPreset != AlphaBlendPreset || !s.OpaqueTexelFlag ||
+        !s.PixelShaderStandardFlag)
+        return false;
+    const int size = VertexSize(Format);
+    const uint8_t *alpha = B.Mapped + D3D11VertexFormats[Format].Element[1].Offset + 3;  // COLOR's fourth byte
+    for (int i = 0; i < B.Count; i++, alpha += size)
+        if (*alpha != 0xFF) return false;
+    return true;
+}
+
 // Maps the buffer for writing when it is not mapped: after the batches drawn so far without
 // touching them, or discarded and from its head when they fill it. A failed map leaves both
 // pointers null, so appends write nothing until a later flush maps it.
@@ -171,6 +190,11 @@ int Graphics_D3D11_RenderVertexBuffer(int Next3D, int ASyncThread)
     D3D11DeviceStateCache &s = D3D11DeviceState;
     if (b.Count > 0 && !GetLibraryEndFlag() && !b.SkipFlag) {
         const int format = D3D11BatchVertexFormat[(b.Flag3D ? 3 : 0) + b.Kind];
+        const bool plainCopy = b.Mapped != nullptr && BlendIsPlainCopy(b, format);
+        if (plainCopy) {
+            s.BlendPreset = PlainCopyPreset;
+            s.BlendChangedFlag = 1;
+        }
         if (b.Mapped != nullptr) {
             D3D11DeviceContext_Unmap_ASync(b.Buffer, 0, 0);
             b.Mapped = nullptr;
@@ -187,6 +211,10 @@ int Graphics_D3D11_RenderVertexBuffer(int Next3D, int ASyncThread)
         Graphics_D3D11_ApplyStateObjects();
         D3D11DeviceContext_Draw((UINT)b.Count, (UINT)(b.Used / VertexSize(format)));
         b.Used += b.Count * VertexSize(format);
+        if (plainCopy) {
+            s.BlendPreset = AlphaBlendPreset;
+            s.BlendChangedFlag = 1;
+        }
     }
     if (Next3D >= 0) b.Flag3D = Next3D;
     b.Count = 0;

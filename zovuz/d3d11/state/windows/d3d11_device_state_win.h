@@ -124,6 +124,7 @@ struct D3D11DeviceStateCache
     int TextureChangedFlag;
     int AlphaTestOn;  // results of the last choice
     int AlphaTestShaderBit;
+    int OpaqueTexelFlag;   // the chosen shader takes the image's alpha as 1 (the opaque bit)
     int AlphaTestRef;      // 0-255 as last written, -1 = the test is off
     int AlphaTestFunc;     // as last written
     float FactorColor[4];  // as last written

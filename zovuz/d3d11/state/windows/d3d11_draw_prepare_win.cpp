@@ -280,6 +280,7 @@ int Graphics_D3D11_ApplyDrawState(void)
     batch.SkipFlag = c.Skip;
     S.AlphaTestOn = c.AlphaTest;
     S.AlphaTestShaderBit = c.S;
+    S.OpaqueTexelFlag = c.Kind == 1 && opaque;
     if (batch.Mapped == nullptr) Graphics_D3D11_RenderVertexBuffer(-1, 0);
 
     // Shadow maps: each slot in use lends its depth image to resource and sampler 8 + slot.
