@@ -218,6 +218,10 @@ protected:
         SetLibraryStarted(0);
         TerminateGraphics();
         RegisterGraphicsHardwareFunctions(Api, nullptr);
+        // The window goes before the library's end serves its queue. Wine's device work left
+        // window updates and display events for it, several per filter call; served, they took
+        // longer than the calls themselves, and a destroyed window's are dropped.
+        DestroyWindow((HWND)GetMainWindowHandle());
         EndTestMainWindow();
         CoUninitialize();
     }
