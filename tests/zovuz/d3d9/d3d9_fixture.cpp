@@ -52,6 +52,10 @@ void D3D9DeviceTest::SetUpTestSuite()
 
 void D3D9DeviceTest::TearDownTestSuite()
 {
+    // The window goes before the library's end serves its queue: Wine's device work left window
+    // updates and display events for it, several per device call, and serving them took seconds;
+    // a destroyed window's are dropped.
+    DestroyWindow(GetMainWindowHandle());
     TerminateMainWindow();
     CoUninitialize();
 }

@@ -40,6 +40,10 @@ protected:
         SetLibraryStarted(0);
         TerminateGraphics();
         RegisterGraphicsHardwareFunctions(GRAPHICS_API_D3D9, nullptr);
+        // The window goes before the library's end serves its queue: Wine's device work left
+        // window updates and display events for it, several per device call, and serving them
+        // took seconds; a destroyed window's are dropped.
+        DestroyWindow((HWND)GetMainWindowHandle());
         EndTestMainWindow();
         CoUninitialize();
     }
