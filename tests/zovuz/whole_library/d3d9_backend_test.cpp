@@ -82,23 +82,20 @@ private:
     int allocNum_ = 0, allocSize_ = 0;
 };
 
-TEST_F(D3D9Startup, TheFirstFrameIsShownThroughDirect3D9)
+// The first frame is shown through Direct3D 9. An end gives back everything the start took, the
+// work buffers the back end's shapes borrow too (the end's memory dump counts what is left), and
+// the library starts again on the same back end. (One case: each start and end of the library
+// takes seconds here.)
+TEST_F(D3D9Startup, TheFirstFrameAndASecondStartAfterAnEndAreShownThroughDirect3D9)
 {
     ASSERT_EQ(0, LibraryInit());
-    const std::wstring log = ReadLogText();
-    EXPECT_NE(std::wstring::npos, log.find(L"IDirect3DDevice9Ex オブジェクトを取得します.... "));
-    EXPECT_NE(std::wstring::npos, log.find(L"32bit カラーフォーマットは D3DFMT_X8R8G8B8 です"));
+    const std::wstring started = ReadLogText();
+    EXPECT_NE(std::wstring::npos, started.find(L"IDirect3DDevice9Ex オブジェクトを取得します.... "));
+    EXPECT_NE(std::wstring::npos, started.find(L"32bit カラーフォーマットは D3DFMT_X8R8G8B8 です"));
     EXPECT_EQ(GRAPHICS_API_D3D9, GetGraphicsAPIType());
     EXPECT_EQ(1, GetHardwareGraphicsFlag());
-    ASSERT_EQ(0, ShowColor(30, 60, 90));
-    EXPECT_EQ(0, WrongPixels(0x1E3C5A));
-}
-
-// An end gives back everything the start took, the work buffers the back end's shapes borrow too
-// (the end's memory dump counts what is left), and the library starts again on the same back end.
-TEST_F(D3D9Startup, ASecondStartAfterAnEndShowsItsFrame)
-{
-    ASSERT_EQ(0, LibraryInit());
+    ASSERT_EQ(0, ShowColor(200, 100, 50));
+    EXPECT_EQ(0, WrongPixels(0xC86432));
     ASSERT_EQ(0, DrawCircle(100, 100, 50, GetColorValue(255, 255, 255), TRUE));
     ASSERT_EQ(0, ShowColor(200, 100, 50));
     ASSERT_EQ(0, LibraryEnd());
