@@ -103,22 +103,25 @@ void PlayFedByTheTimer(Producer &producer, Playing playing)
     EXPECT_EQ(0, DeleteSoftSoundPlayer(producer.Player));
 }
 
+// The recording scripts read this line: frames missing from the recording that the queue did
+// not drop were lost on the way. Called with the player lock held.
+void TellDroppedFrames(const Producer &producer)
+{
+    printf("soft sound player: %d frames dropped from the queue\n",
+           reinterpret_cast<SoftSoundHandleData *>(HandleCheck(producer.Player))->Player.DroppedFrames);
+    fflush(stdout);
+}
+
 TEST(SoftSoundPlayerDevice, TimerFedPlayerKeepsPaceWithTheDevice)
 {
     Producer producer;
     int queuedAtEnd = 0;
-    int dropped = 0;
     PlayFedByTheTimer(producer, [&] {
         Sleep(DWORD(TestPlaySeconds() * 1000.0));
         CRITICALSECTION_GUARD(guard, SoftSoundPlayerLock());
-        const auto &player = reinterpret_cast<SoftSoundHandleData *>(HandleCheck(producer.Player))->Player;
-        queuedAtEnd = player.QueuedFrames;
-        dropped = player.DroppedFrames;
+        queuedAtEnd = reinterpret_cast<SoftSoundHandleData *>(HandleCheck(producer.Player))->Player.QueuedFrames;
+        TellDroppedFrames(producer);
     });
-    // softsound_recording.sh reads this: frames missing from the recording that the queue did
-    // not drop were lost on the way.
-    printf("soft sound player: %d frames dropped from the queue\n", dropped);
-    fflush(stdout);
 
     // The refills kept the queue moving: it never grew by half of what the timer pushed (a
     // machine under load plays somewhat slower than real time).
@@ -138,13 +141,15 @@ TEST(SoftSoundPlayerDevice, ALateRefillLeavesAGapAndRepeatsNothing)
         GTEST_SKIP() << "run by late_refill_recording.sh";
     Producer producer;
     producer.Counter = true;
-    PlayFedByTheTimer(producer, [] {
+    PlayFedByTheTimer(producer, [&] {
         for (int held : {100, 300}) {
             Sleep(1500);
             CRITICALSECTION_GUARD(guard, SoftSoundPlayerLock());
             Sleep(DWORD(held));
         }
         Sleep(1500);
+        CRITICALSECTION_GUARD(guard, SoftSoundPlayerLock());
+        TellDroppedFrames(producer);
     });
 }
 
