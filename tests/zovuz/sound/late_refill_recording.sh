@@ -21,11 +21,7 @@ source "$(dirname "$0")/sink_recording.sh"
 start_sink_recording "$capture"
 TARVEX_LATE_REFILL=1 "$wine_run" "$program" --gtest_filter=SoftSoundPlayerDevice.ALateRefill* | tee program.out
 stop_sink_recording
-dropped=$(sed -n 's/^soft sound player: \([0-9]*\) frames dropped from the queue.*/\1/p' program.out)
-if [ -z "$dropped" ]; then
-  echo "late_refill_recording: the program did not say how many frames its queue dropped" >&2
-  exit 1
-fi
+dropped=$(queue_dropped_frames program.out)
 
 od -An -v -t d2 -w4 "$capture" | awk -v queueDropped="$dropped" '
   function abs(v) { return v < 0 ? -v : v }

@@ -35,3 +35,15 @@ stop_sink_recording() {
   wait "$sink_recorder" 2>/dev/null || true
   trap - EXIT
 }
+
+# The frames the SoftSound player's queue dropped, as soft_sound_device_test.cpp prints them in
+# its output (the file given); the test fails when the line is missing.
+queue_dropped_frames() {
+  local dropped
+  dropped=$(sed -n 's/^soft sound player: \([0-9]*\) frames dropped from the queue.*/\1/p' "$1")
+  if [ -z "$dropped" ]; then
+    echo "$(basename "$0"): the program did not say how many frames its queue dropped" >&2
+    exit 1
+  fi
+  echo "$dropped"
+}

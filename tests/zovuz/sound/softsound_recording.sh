@@ -26,11 +26,7 @@ source "$(dirname "$0")/sink_recording.sh"
 start_sink_recording "$capture"
 TARVEX_TONE_SECONDS=13 "$wine_run" "$program" --gtest_filter=SoftSoundPlayerDevice.* | tee program.out
 stop_sink_recording
-dropped=$(sed -n 's/^soft sound player: \([0-9]*\) frames dropped from the queue.*/\1/p' program.out)
-if [ -z "$dropped" ]; then
-  echo "softsound_recording: the program did not say how many frames its queue dropped" >&2
-  exit 1
-fi
+dropped=$(queue_dropped_frames program.out)
 
 # From the first sample of the tone on, skip 2 s and judge the next 10 s. Samples are read as
 # 16-bit integers.
