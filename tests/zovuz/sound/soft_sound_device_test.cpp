@@ -28,7 +28,6 @@ namespace {
 
 constexpr int FramesPerTick = 441;
 constexpr int RampPeriod = 4093;
-constexpr int RampStep = 16;
 constexpr int QueuedBeforeStart = 6615;
 
 struct Producer {
@@ -46,8 +45,8 @@ void Push(Producer &p, int Frames)
 {
     for (int i = 0; i < Frames; i++, p.Frame++)
     {
-        int left = int(lround(0.5 * 32767.0 * sin(2.0 * M_PI * 1000.0 * double(p.Frame) / 44100.0)));
-        int right = p.Counter ? int(p.Frame % 65536) - 32768 : int(p.Frame % RampPeriod) * RampStep - 32768;
+        int left = NumberedSignalSample(p.Frame, 0, RampPeriod, 1000);
+        int right = p.Counter ? int(p.Frame % 65536) - 32768 : NumberedSignalSample(p.Frame, 1, RampPeriod, 1000);
         if (AddOneDataSoftSoundPlayer(p.Player, left, right) < 0)
             p.Refused++;
     }

@@ -296,3 +296,10 @@ bool AllZero(const void *Data, uint32_t Bytes)
             return false;
     return true;
 }
+
+int NumberedSignalSample(int64_t Frame, int Channel, int RampPeriod, int ToneHz)
+{
+    if (Channel == 0)
+        return int(lround(0.5 * 32767.0 * sin(2.0 * M_PI * double(ToneHz) * double(Frame) / 44100.0)));
+    return int(Frame % RampPeriod) * 16 - 32768;
+}

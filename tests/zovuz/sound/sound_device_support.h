@@ -94,3 +94,7 @@ constexpr double RealTimeTolerance = 0.4;
 // region whose first frame is FirstFrame of the sound.
 void WriteSine(void *Data, uint32_t Bytes, uint32_t FirstFrame, double Hertz, double Amplitude);
 bool AllZero(const void *Data, uint32_t Bytes);
+// A sample of the numbered signal the recording tests play (recording_judge.py reads it back):
+// the left channel (0) a tone of ToneHz at half scale, the right one a ramp that climbs 16 a
+// frame and falls back every RampPeriod frames, both functions of the frame's number.
+int NumberedSignalSample(int64_t Frame, int Channel, int RampPeriod, int ToneHz);

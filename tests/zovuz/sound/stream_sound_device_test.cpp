@@ -1,8 +1,9 @@
 // Sound handles on the real device, stream sounds refilled by the sound thread: a looped stream
 // still plays after twice its length, one that does not loop stops by itself back at position
-// 0, a fourth source is refused, and a memory sound ends by itself (play type 0 waits for it). A ramp with a loop point plays for TARVEX_TONE_SECONDS (1 s) while
-// stream_recording.sh records the sink and checks that nothing is lost or repeated where the
-// sound jumps back.
+// 0, a fourth source is refused, and a memory sound ends by itself (play type 0 waits for it).
+// A numbered signal with a loop point plays for TARVEX_TONE_SECONDS (1 s) while
+// stream_recording.sh records the sink and checks that no frame is lost or repeated, above all
+// where the sound jumps back.
 #include "sound_device_support.h"
 #include "sound_test_support.h"
 
@@ -13,10 +14,11 @@
 
 namespace {
 
-// The recorded ramp: each channel climbs 8 a frame and falls back every 4410 frames, the right
-// one half a period later. A loop from 1 s to 2 s spans ten periods, so the jump is seamless.
-constexpr int RampPeriod = 4410;
-constexpr int LoopStart = 44100, LoopEnd = 88200;
+// The recorded signal: a 1001 Hz tone and a ramp of 3675 frames, which together number the
+// frames modulo 44100. The loop from 0.5 s to 1.5 s spans that once, so the jump continues the
+// signal; a jump back to the start instead (a whole period off) shows as frames missing.
+constexpr int RampPeriod = 3675, ToneHz = 1001;
+constexpr int LoopStart = 22050, LoopEnd = 66150;
 
 int StreamFromImage(const Bytes &Image, int LoopStartSample = 0, int LoopEndSample = 0)
 {
@@ -95,17 +97,17 @@ TEST(StreamSoundDevice, ALoopPointPlaysOnWithoutAGap)
 {
     SoundSystemSession session(true);
     ASSERT_EQ(0, session.StartResult);
-    Bytes ramp = PcmWaveImage(2, 16, 44100, LoopEnd + 22050, [](int Frame, int Channel) {
-        return (Frame + Channel * RampPeriod / 2) % RampPeriod * 8 - 32768;
+    Bytes signal = PcmWaveImage(2, 16, 44100, LoopEnd + 22050, [](int Frame, int Channel) {
+        return NumberedSignalSample(Frame, Channel, RampPeriod, ToneHz);
     });
-    int handle = StreamFromImage(ramp, LoopStart, LoopEnd);
+    int handle = StreamFromImage(signal, LoopStart, LoopEnd);
     ASSERT_GE(handle, 0);
     ASSERT_EQ(0, PlaySoundHandle(handle, DX_PLAYTYPE_BACK, 1));
     Sleep(DWORD(TestPlaySeconds() * 1000.0));
     EXPECT_EQ(1, CheckSoundPlaying(handle));
     int position = GetSoundCurrentPosition(handle) / 4;
     EXPECT_LT(position, LoopEnd);
-    if (TestPlaySeconds() > 2.2) {
+    if (TestPlaySeconds() > double(LoopEnd) / 44100.0 + 0.2) {
         EXPECT_GE(position, LoopStart);
     }
     EXPECT_EQ(0, StopSoundHandle(handle));
