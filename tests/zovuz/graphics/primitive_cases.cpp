@@ -99,6 +99,17 @@ const Case kCases[] = {
     {"a line of slope 15/40 lights the pixel nearest the ideal line (a tie towards the start)",
      [] { DrawLine(2, 3, 42, 18, Color(kRed)); },
      [](int x, int y) { return x >= 2 && x < 42 && y == 3 + (15 * (x - 2) + 19) / 40 ? kRed : 0; }},
+    {"a half-transparent steep line blends each of its steps once over what is there",
+     [] {
+         DrawBox(0, 0, 16, 16, Color(kWhite), 1);
+         SetDrawBlendMode(DX_BLENDMODE_ALPHA, 128);
+         DrawLine(0, 0, 8, 16, Color(kRed));
+     },
+     [](int x, int y) {
+         bool white = In(x, y, 0, 0, 16, 16);
+         return y < 16 && x == y / 2 ? Over(kRed, white ? kWhite : 0, 128) : white ? kWhite : 0;
+     },
+     true},
     {"a line from far off the target to far off it again",
      [] { DrawLine(-1000000, 10, 1000000, 11, Color(kRed)); },
      [](int x, int y) { return (x == 0 && y == 10) || (x >= 1 && y == 11) ? kRed : 0; }},

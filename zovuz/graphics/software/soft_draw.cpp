@@ -32,18 +32,17 @@ int64_t MinorStepsAfter(const LineWalk &W, int64_t I)
     return (int64_t)((owed - (uint64_t)W.Err0 + (uint64_t)W.Long - 1) / (uint64_t)W.Long);
 }
 
-// The first step (0 .. Long) whose minor-axis steps reach K.
+// The first step (0 .. Long) whose minor-axis steps reach K; Long when none before it does. The
+// steps after I are the least whole number above (I * Short - Err0) / Long, so they reach K >= 1
+// once I * Short exceeds (K - 1) * Long + Err0: one division instead of a search. K and Long are
+// below 2^32, the product below 2^64.
 int64_t FirstStepReaching(const LineWalk &W, int64_t K)
 {
-    int64_t lo = 0, hi = W.Long;
-    while (lo < hi) {
-        int64_t mid = lo + (hi - lo) / 2;
-        if (MinorStepsAfter(W, mid) >= K)
-            hi = mid;
-        else
-            lo = mid + 1;
-    }
-    return lo;
+    if (K <= 0) return 0;
+    if (W.Short == 0) return W.Long;
+    const uint64_t bound = (uint64_t)(K - 1) * (uint64_t)W.Long + (uint64_t)W.Err0;
+    const uint64_t step = bound / (uint64_t)W.Short + 1;
+    return step < (uint64_t)W.Long ? (int64_t)step : W.Long;
 }
 
 // Steps I with Lo <= Origin + Step * I < Hi, as a half-open range of I.
@@ -151,6 +150,35 @@ void Span(const Canvas &C, int Y, int X0, int X1)
         default:
             FillRun<FArgb>(C, row + X0 * 4, X1 - X0);
             break;
+    }
+}
+
+// Steps First .. End - 1 of a line's walk, from the state the whole walk would have at First,
+// one pixel each (the same pixel a one-pixel run there writes).
+template <class F>
+void WalkLine(const Canvas &C, const LineWalk &W, bool XMajor, int64_t First, int64_t End)
+{
+    const int64_t taken = MinorStepsAfter(W, First);
+    int64_t err =
+        (int64_t)((uint64_t)W.Err0 + (uint64_t)taken * (uint64_t)W.Long - (uint64_t)First * (uint64_t)W.Short);
+    int64_t a = W.Major0 + W.MajorStep * First, b = W.Minor0 + W.MinorStep * taken;
+    const ImageRect &clip = C.Clip;
+    const bool opaque = C.Paint.A == 255;
+    for (int64_t i = First; i < End; ++i) {
+        const int64_t x = XMajor ? a : b, y = XMajor ? b : a;
+        if (x >= clip.left && x < clip.right && y >= clip.top && y < clip.bottom) {
+            uint8_t *p = C.Pixels + (size_t)y * C.Pitch + (size_t)x * F::Bytes;
+            if (opaque)
+                F::Store(p, C.Packed);
+            else
+                BlendOver<F>(p, C.Paint, C.Paint.A);
+        }
+        a += W.MajorStep;
+        err -= W.Short;
+        if (err < 0) {
+            b += W.MinorStep;
+            err += W.Long;
+        }
     }
 }
 
@@ -340,22 +368,19 @@ int SoftDrawLine(MEMIMG *Dest, int X1, int Y1, int X2, int Y2, unsigned int Colo
     if (leave < end) end = leave;
     if (first >= end) return 0;
 
-    // The walk from its first visible step, in the state the whole walk would have there.
-    int64_t taken = MinorStepsAfter(w, first);
-    int64_t err =
-        (int64_t)((uint64_t)w.Err0 + (uint64_t)taken * (uint64_t)w.Long - (uint64_t)first * (uint64_t)w.Short);
-    int64_t a = w.Major0 + w.MajorStep * first, b = w.Minor0 + w.MinorStep * taken;
-    for (int64_t i = first; i < end; ++i) {
-        if (xMajor)
-            Span(c, (int)b, (int)a, (int)a + 1);
-        else
-            Span(c, (int)a, (int)b, (int)b + 1);
-        a += w.MajorStep;
-        err -= w.Short;
-        if (err < 0) {
-            b += w.MinorStep;
-            err += w.Long;
-        }
+    switch (c.Fam) {
+        case FAMILY_565:
+            WalkLine<F565>(c, w, xMajor, first, end);
+            break;
+        case FAMILY_565A:
+            WalkLine<F565A>(c, w, xMajor, first, end);
+            break;
+        case FAMILY_XRGB:
+            WalkLine<FXrgb>(c, w, xMajor, first, end);
+            break;
+        default:
+            WalkLine<FArgb>(c, w, xMajor, first, end);
+            break;
     }
     return 0;
 }
