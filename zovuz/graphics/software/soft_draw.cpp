@@ -3,6 +3,10 @@
 #include <math.h>
 #include <stdlib.h>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "zovuz/graphics/draw_steps_internal.h"
 #include "zovuz/graphics/image/base_image_internal.h"
 #include "zovuz/graphics/software/soft_draw_internal.h"
@@ -35,11 +39,12 @@ int64_t MinorStepsAfter(const LineWalk &W, int64_t I)
 // The first step (0 .. Long) whose minor-axis steps reach K; Long when none before it does. The
 // steps after I are the least whole number above (I * Short - Err0) / Long, so they reach K >= 1
 // once I * Short exceeds (K - 1) * Long + Err0: one division instead of a search. K and Long are
-// below 2^32, the product below 2^64.
+// below 2^32, the product below 2^64. The steps before Long never pass Short, so a K beyond it
+// (the draw area's edge past the line's end) needs no division.
 int64_t FirstStepReaching(const LineWalk &W, int64_t K)
 {
     if (K <= 0) return 0;
-    if (W.Short == 0) return W.Long;
+    if (K > W.Short) return W.Long;
     const uint64_t bound = (uint64_t)(K - 1) * (uint64_t)W.Long + (uint64_t)W.Err0;
     const uint64_t step = bound / (uint64_t)W.Short + 1;
     return step < (uint64_t)W.Long ? (int64_t)step : W.Long;
@@ -120,6 +125,18 @@ void FillRun(const Canvas &C, uint8_t *P, int Count)
     uint32_t under = F::Raw(P), blended = under;
     BlendOver<F>((uint8_t *)&blended, C.Paint, C.Paint.A);
     for (int i = 0; i < Count; ++i, P += F::Bytes) {
+#if defined(__SSE2__)
+        // Four 32-bit pixels of the repeated value at once.
+        if (F::Bytes == 4) {
+            const __m128i same = _mm_set1_epi32((int)under), to = _mm_set1_epi32((int)blended);
+            for (; i + 4 <= Count; i += 4, P += 16) {
+                const __m128i four = _mm_loadu_si128((const __m128i *)P);
+                if (_mm_movemask_epi8(_mm_cmpeq_epi32(four, same)) != 0xFFFF) break;
+                _mm_storeu_si128((__m128i *)P, to);
+            }
+            if (i == Count) break;
+        }
+#endif
         uint32_t raw = F::Raw(P);
         if (raw != under) {
             under = blended = raw;
