@@ -5,6 +5,7 @@
 #include <cstring>
 #include <memory>
 #include <new>
+#include <string>
 
 #include "app/engine/mdx/mdx_player.h"
 #include "app/engine/plugin/plugin_slot.h"
@@ -304,13 +305,19 @@ bool MdxSong::Load(const char* path) {
   size_t got = std::fread(image, 1, want, file);
   std::fclose(file);
 
-  LoadImage(*this, image, got, size, [](const char* bankPath, int16_t** samples, int32_t* lengths) {
-    // The bank is looked up in the current directory by its file name.
-    FILE* probe = std::fopen(bankPath, "r");
+  // The bank is looked up by its file name beside the song first, then in the current directory.
+  // The current directory alone is not enough: the file dialog leaves it in the folder it was
+  // browsing, which need not be the chosen song's (a full path typed, or the folder remembered
+  // from an earlier run), and the song would then play without its samples.
+  const std::string songFolder(path, SplitCp932Path(path).NameStart);
+  LoadImage(*this, image, got, size, [&songFolder](const char* bankPath, int16_t** samples, int32_t* lengths) {
+    std::string found = songFolder + bankPath;
+    FILE* probe = std::fopen(found.c_str(), "r");
+    if (!probe && !songFolder.empty()) probe = std::fopen((found = bankPath).c_str(), "r");
     if (!probe) return false;
     std::fclose(probe);
     PdxFile bank;
-    if (bank.ReadHeader(bankPath) != 0) return false;
+    if (bank.ReadHeader(found.c_str()) != 0) return false;
     DecodePdxBank(bank, samples, lengths);
     return true;
   });

@@ -32,11 +32,11 @@ struct MdxSong {
   int32_t shownCommandBytes = 0;               // the track list's command printer: bytes of the last command
   int32_t shownVolumeMode = 0;                 // ... the volume mode
   int32_t shownVolume = 0;                     // ... and the volume
-  char bankPath[kSongTitleSize] = {};          // "<name>.pdx", looked up in the current directory
+  char bankPath[kSongTitleSize] = {};          // "<name>.pdx", beside the song or in the current directory
 
-  // Loads the ".mdx" file at `path` and the ".pdx" bank it names. A broken
-  // file loads as far as it is sound. False only when the file cannot be
-  // opened, in which case nothing is changed.
+  // Loads the ".mdx" file at `path` and the ".pdx" bank it names, found in the song's folder or,
+  // failing that, in the current directory. A broken file loads as far as it is sound. False
+  // only when the file cannot be opened, in which case nothing is changed.
   bool Load(const char* path);
   // The same from memory: `pdx` stands for the bank file when the song names
   // one (null: no bank file found).

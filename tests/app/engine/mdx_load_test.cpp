@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <direct.h>
+
 #include <cstdio>
 #include <cstring>
 #include <atomic>
@@ -382,6 +384,38 @@ TEST_F(MdxLoad, LoadsSongAndBankFromFiles) {
   ASSERT_TRUE(song.Load("file_song.mdx"));
   EXPECT_STREQ(song.bankPath, "missing.pdx");
   EXPECT_GT(g_mdx.sampleLengths[7], 0);
+}
+
+// The bank a song names is the one beside the song, whatever the current directory holds (a song
+// opened by its full path from another folder keeps its own samples); only without one there the
+// current directory's serves. The bank beside the song has its sample at entry 3, the current
+// directory's at entry 4.
+TEST_F(MdxLoad, BankBesideTheSongComesBeforeTheCurrentDirectory) {
+  _mkdir("song_folder");
+  MdxBuilder b;
+  b.bankName = "placed";
+  b.tracks = {Bytes({0x80, 0x30, 0xF1, 0x00})};
+  ASSERT_TRUE(WriteTestFile("song_folder\\placed.mdx", b.Build()));
+  const std::vector<uint8_t> beside = BuildPdx({{3, Noise(40, 31)}}), current = BuildPdx({{4, Noise(40, 32)}});
+  const struct {
+    bool besideSong, inCurrent;
+    int entry;  // the entry loaded; -1: none
+  } cases[] = {{true, false, 3}, {true, true, 3}, {false, true, 4}, {false, false, -1}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::Message() << "beside " << c.besideSong << ", current " << c.inCurrent);
+    std::remove("song_folder\\placed.pdx");
+    std::remove("placed.pdx");
+    ASSERT_TRUE(!c.besideSong || WriteTestFile("song_folder\\placed.pdx", beside));
+    ASSERT_TRUE(!c.inCurrent || WriteTestFile("placed.pdx", current));
+    FreeMdxBuffers();
+    ASSERT_TRUE(song.Load("song_folder\\placed.mdx"));
+    EXPECT_EQ(g_mdx.sampleLengths[3] > 0, c.entry == 3);
+    EXPECT_EQ(g_mdx.sampleLengths[4] > 0, c.entry == 4);
+  }
+  std::remove("song_folder\\placed.pdx");
+  std::remove("song_folder\\placed.mdx");
+  std::remove("placed.pdx");
+  _rmdir("song_folder");
 }
 
 // A reload while the player's timer runs: the tick holds the engine lock, and

@@ -229,9 +229,9 @@ void E2eRoadTest::SaveProject(const std::string& name) {
   ASSERT_TRUE(driver_.AnswerBox(L"completed", IDOK)) << "the save of " << name << " did not finish";
 }
 
-void E2eRoadTest::OpenSongAndHearIt() {
+void E2eRoadTest::OpenSongAndHearIt(const std::string& name) {
   const size_t before = Notes().size();
-  OpenSong("song.mdx");
+  OpenSong(name);
   ASSERT_TRUE(WaitForNotes(before, true, 4, 3000)) << "the song's notes never came";
 }
 

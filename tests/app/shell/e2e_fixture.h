@@ -38,8 +38,8 @@ class E2eRoadTest : public ::testing::Test {
   void ExitProgram();
   // Menu 114 answered with `name` of the working folder.
   void OpenSong(const std::string& name);
-  // Opens the song and waits for its opening notes.
-  void OpenSongAndHearIt();
+  // Opens the song `name` of the working folder and waits for its opening notes.
+  void OpenSongAndHearIt(const std::string& name = "song.mdx");
   // Menu 115 answered with `name` of the working folder, and the box saying it completed.
   void SaveProject(const std::string& name);
 

@@ -226,10 +226,15 @@ TEST_F(E2eRoadTest, KeysPauseRestartAndQuit) {
 }
 
 // Step 5: menu 117 renders 2 s of the song to a full path given without extension: the progress
-// shows the two centre lines, and the WAV file holds the 1 kHz tone.
+// shows the two centre lines, and the WAV file holds the 1 kHz tone of the song's bank. The song
+// and its bank are in a folder of their own, none in the working folder: the bank is found beside
+// the song, whichever folder the file dialog left current.
 TEST_F(E2eRoadTest, RenderToWav) {
+  ASSERT_TRUE(CreateDirectoryW(Path("songs").c_str(), nullptr));
+  for (const char* name : {"song.mdx", "song.pdx"})
+    ASSERT_TRUE(MoveFileW(Path(name).c_str(), Path(std::string("songs\\") + name).c_str())) << name;
   StartProgram();
-  OpenSongAndHearIt();
+  OpenSongAndHearIt("songs\\song.mdx");
   ASSERT_TRUE(driver_.Render(Path("mix2"), L"0:02"));
   // Q = a quarter of the draw screen's visible height; the lines at Q and 3Q show at client 2Q and
   // 6Q. Right of the progress they are alone on their rows.
@@ -498,9 +503,7 @@ TEST_F(E2eRoadTest, PianoRollPeaksRowsZoomAndWheel) {
 
   // The rows and the waveforms of row 8's notes (grey strips, played or not yet).
   const int x = 120 + 34 + 300;  // clear of the bar lines at zooms 4 and 5
-  auto rowsAt = [&](int top, int h) {
-    return [=](const WindowCapture& s) { return RowsAt(s, x, top, h); };
-  };
+  auto rowsAt = [&](int top, int h) { return [=](const WindowCapture& s) { return RowsAt(s, x, top, h); }; };
   ASSERT_TRUE(WaitForScreen(rowsAt(22, 19), 5000, &shot)) << "no rows of 19 pixels from y 22";
   int strips = 0;
   for (int y = 22 + 8 * 19; y < 22 + 9 * 19; ++y)
