@@ -15,10 +15,12 @@
 namespace {
 
 // The recorded signal: a 1001 Hz tone and a ramp of 3675 frames, which together number the
-// frames modulo 44100. The loop from 0.5 s to 1.5 s spans that once, so the jump continues the
-// signal; a jump back to the start instead (a whole period off) shows as frames missing.
+// frames modulo 44100. The loop of 1 s from about 0.5 s spans that once, so the jump continues
+// the signal; a jump back to the start instead shows as frames missing. Its points lie halfway
+// between two of the 220.5-frame steps in which Wine's mixer takes the stream from its start,
+// where the sound server's own silences begin.
 constexpr int RampPeriod = 3675, ToneHz = 1001;
-constexpr int LoopStart = 22050, LoopEnd = 66150;
+constexpr int LoopStart = 22160, LoopEnd = 66260;
 
 int StreamFromImage(const Bytes &Image, int LoopStartSample = 0, int LoopEndSample = 0)
 {

@@ -17,8 +17,12 @@ of the signal's frames are missing across it:
   --may-lose (what the producer's own queue reports it dropped, and an allowance);
 - anything else fails at once: frames played again or going back, or other sound between.
 With --loop START END the signal is a stream that plays to END and then loops from START
-(START and END a whole period of the signal apart, so the jump continues the signal): a break
-within 2 ms of a loop jump fails, whatever its class.
+(START and END a whole period of the signal apart, so the jump continues the signal): a
+silence that begins within 1 ms of a loop jump fails, and so do frames missing or played again
+without a silence across a jump or within 1 ms of it. The server's silences begin where
+Wine's mixer starts a step (every 220.5 frames of the stream from its start); the stream's
+loop points lie halfway between two steps, so that such a silence is not taken for one at the
+jump. Frames the server drops after its silence may run across a jump: those are its own.
 
 Only breaks after the first --skip seconds of sound are judged, for --judge seconds.
 Exit status 0 when the recording passes; the reasons on stderr otherwise.
@@ -36,7 +40,7 @@ AMPLITUDE = 0.5 * 32767.0
 SERVER_PERIOD = 441
 MOST_SILENCES = 200
 LONGEST_SILENCE = RATE // 10
-NEAR_JUMP = 88
+NEAR_JUMP = 44
 FIT_FRAMES = RATE // 10
 
 
@@ -99,13 +103,14 @@ class Judge:
             self.fault("tone broken", first + int(np.argmax(off)))
         return not off.any()
 
-    def at_loop_jump(self, last_played, next_played):
+    def at_loop_jump(self, low, high):
+        """Whether a loop jump lies within NEAR_JUMP of the played frames low to high."""
         start, end = self.args.loop
         length = end - start
-        # The played frames' count at each jump: END, END + length, ...
-        low = last_played + 1 - NEAR_JUMP
+        # The jumps come after END, END + length, ... played frames.
+        low -= NEAR_JUMP
         first_jump = end if low <= end else end + -(-(low - end) // length) * length
-        return first_jump <= next_played + NEAR_JUMP
+        return first_jump <= high + NEAR_JUMP
 
     def run(self, frames):
         args = self.args
@@ -163,8 +168,9 @@ class Judge:
 
     def judge_break(self, frames, last, first, missing, last_played, played):
         gap = first - last - 1
-        self.breaks.append((last + 1, gap, missing))
-        if self.args.loop and self.at_loop_jump(last_played, played):
+        self.breaks.append((last + 1, gap, missing, last_played + 1))
+        start = last_played + 1
+        if self.args.loop and self.at_loop_jump(start, start if gap > 0 else max(start, played)):
             self.fault("a break at the loop jump (%d frames silent, %d missing)" % (gap, missing), last + 1)
         if missing < 0:
             self.fault("%d frames played again" % -missing, first)
@@ -178,8 +184,8 @@ class Judge:
 
     def verdict(self):
         args = self.args
-        for position, gap, missing in self.breaks[:20]:
-            print("  break at %.3f s: %d frames silent, %d frames missing" % (position / RATE, gap, missing))
+        for position, gap, missing, frame in self.breaks[:30]:
+            print("  break at %.3f s (frame %d): %d frames silent, %d frames missing" % (position / RATE, frame, gap, missing))
         print(
             "%s: judged %g s: %d silences (%d frames, the longest %d), %d stretches missing (%d frames; "
             "%d may be lost), %d faults%s"

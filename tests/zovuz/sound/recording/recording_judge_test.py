@@ -17,7 +17,7 @@ import recording_judge  # noqa: E402
 
 RATE = 44100
 SOFT = dict(ramp_period=4093, tone_hz=1000, skip=2.0, judge=10.0, loop=None)
-STREAM = dict(ramp_period=3675, tone_hz=1001, skip=0.1, judge=4.5, loop=(22050, 66150))
+STREAM = dict(ramp_period=3675, tone_hz=1001, skip=0.1, judge=4.5, loop=(22160, 66260))
 LOOP_START, LOOP_END = STREAM["loop"]
 
 
@@ -144,7 +144,10 @@ class Classes(unittest.TestCase):
             ("clean", stream(lambda n: n), STREAM, 0, True),
             ("30 ms of exact silence between jumps", stream(lambda n: insert(n, jump2 + RATE // 3, quiet(30))), STREAM, 0, True),
             ("30 ms of exact silence at a jump", stream(lambda n: insert(n, jump2, quiet(30))), STREAM, 0, False),
-            ("exact silence just after a jump", stream(lambda n: insert(n, jump2 + 60, quiet(5))), STREAM, 0, False),
+            ("exact silence just after a jump", stream(lambda n: insert(n, jump2 + 30, quiet(5))), STREAM, 0, False),
+            ("exact silence 2 ms before a jump", stream(lambda n: insert(n, jump2 - 88, quiet(5))), STREAM, 0, True),
+            ("a silence before a jump and frames dropped across it",
+             stream(lambda n: insert(cut(n, jump2 - 110, 300), jump2 - 110, quiet(5))), STREAM, 0, True),
             ("10 frames missing at a jump", stream(lambda n: cut(n, jump2, 10)), STREAM, 128, False),
             ("10 frames missing between jumps", stream(lambda n: cut(n, jump2 + RATE // 3, 10)), STREAM, 128, True),
             ("10 frames played again at a jump", stream(lambda n: repeated(n, jump2, 10)), STREAM, 128, False),
