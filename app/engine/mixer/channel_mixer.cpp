@@ -20,6 +20,16 @@ void AddSend(const float* track, float level, float* bus) {
 
 namespace {
 
+// A strip that hears silence with its meters down adds nothing and keeps its meters at 0, at any
+// finite gain: most channels of an idle or sparse song.
+bool SilentAndSettled(const float* buffer, float gainLeft, float gainRight, float peakLeft, float peakRight) {
+  if (peakLeft != 0.0f || peakRight != 0.0f || !std::isfinite(gainLeft) || !std::isfinite(gainRight)) return false;
+  for (int i = 0; i < kMixSamples; ++i) {
+    if (buffer[i] != 0.0f) return false;
+  }
+  return true;
+}
+
 void Meter(float out, float& peak) {
   peak -= kPeakFallPerFrame;
   if (peak < 0.0f) peak = 0.0f;
@@ -34,6 +44,7 @@ void RunChannelStrip(int32_t channel, float* buffer, float volume, float pan, fl
   ProcessInsertChain(channel, buffer);
   const float left = PanGainLeft(pan);
   const float right = PanGainRight(pan);
+  if (SilentAndSettled(buffer, volume * left, volume * right, peakLeft, peakRight)) return;
   for (int i = 0; i < kMixSamples; i += 2) {
     const float l = buffer[i] * volume * left;
     const float r = buffer[i + 1] * volume * right;

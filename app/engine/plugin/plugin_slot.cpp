@@ -151,10 +151,12 @@ void PluginSlot::DeliverEvents() {
   if (e && e->dispatcher) e->dispatcher(e, effProcessEvents, 0, 0, eventBlock, 0.0f);
 }
 
+bool PluginSlot::PassesThrough() const { return !effect || !host || bypass || !effect->processReplacing; }
+
 float** PluginSlot::Process() {
   EngineLock lock = LockEngine();
   AEffect* e = effect;
-  if (e && host && !bypass && e->processReplacing) {
+  if (!PassesThrough()) {
     e->processReplacing(e, inputPointers.data(), outputPointers.data(), kPluginBlockFrames);
     // A plug-in with fewer than two outputs leaves the rest silent, not stale.
     for (int32_t c = std::max(outputCount, 0); c < 2; ++c)
@@ -164,9 +166,13 @@ float** PluginSlot::Process() {
     std::copy(inputBuffers[0].begin(), inputBuffers[0].end(), outputBuffers[0].begin());
     std::copy(inputBuffers[1].begin(), inputBuffers[1].end(), outputBuffers[1].begin());
   }
+  EndBlock();
+  return outputPointers.data();
+}
+
+void PluginSlot::EndBlock() {
   deliveredEvents.clear();  // keeps its storage for the next block
   eventBlock = nullptr;
-  return outputPointers.data();
 }
 
 void PluginSlot::Open(float sampleRate) {
@@ -284,6 +290,15 @@ void ProcessInsertChain(int32_t track, float* buffer) {
   PluginSlot* first = PluginSlotAt(track, 1);
   if (!first || !buffer) return;
   EngineLock lock = LockEngine();
+  // A chain with nothing in it that changes the sound leaves the buffer as it is (most channels
+  // have no inserts at all): only the blocks' events are done with, as Process does.
+  bool passes = true;
+  for (int position = 1; passes && position < kPluginPositionCount; ++position)
+    passes = PluginSlotAt(track, position)->PassesThrough();
+  if (passes) {
+    for (int position = 1; position < kPluginPositionCount; ++position) PluginSlotAt(track, position)->EndBlock();
+    return;
+  }
   for (int i = 0; i < kPluginBlockFrames; ++i) {
     first->inputBuffers[0][i] = buffer[2 * i];
     first->inputBuffers[1][i] = buffer[2 * i + 1];

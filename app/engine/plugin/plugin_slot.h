@@ -120,7 +120,12 @@ struct PluginSlot {
   // the outer rectangle as fitted; its bottom places the window's row of controls.
   void FitEditorWindow(HWND window);
   void DeliverEvents();
+  // Whether Process hands its input on unchanged: an empty or bypassed slot, or a plug-in
+  // without processReplacing. Read under the engine lock.
+  bool PassesThrough() const;
   float** Process();
+  // The end of a block: the events delivered for it are done with.
+  void EndBlock();
   // Starts the instance waiting in `opening` (its start-up runs without the engine lock), then
   // puts it and its buffers in place under the lock: from then on the render runs it.
   void Open(float sampleRate);
