@@ -55,6 +55,7 @@ struct SoftwareScreenData
     MEMIMG AuxScreen;    // auxiliary screen
     MEMIMG WorkScreen;   // third image
     MEMIMG AlphaScreen;  // fourth image, with alpha
+    uint32_t Changes;    // counts whatever may have written Screen: drawing on it, a lock, a new screen
 };
 extern SoftwareScreenData SoftwareScreen;
 

@@ -1,5 +1,13 @@
 // The drawing front end's graph calls: a graph at a position, stretched, mirrored, cut out or on
 // four free corners, and the batched rectangles of the string drawing.
+#include <limits.h>
+#include <string.h>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+#include "zovuz/graphics/display_internal.h"
 #include "zovuz/graphics/draw_state_internal.h"
 #include "zovuz/graphics/draw_steps_internal.h"
 #include "zovuz/graphics/graph/graph_internal.h"
@@ -49,11 +57,97 @@ ImageRect CornerBounds(const float Xs[4], const float Ys[4])
 
 int OnDevice(const GraphHandleData *Graph) { return Graph->Image->Format.HardwareFlag ? 1 : 0; }
 
+// The last graph copied onto the software screen pixel for pixel. A frame that shows what the one
+// before showed (a window at rest: its draw screen stretched over the whole back screen sixty
+// times a second) would copy the same pixels to the same place again; while nothing else has
+// been drawn on the screen since, the copy is skipped, and the screen keeps what it holds.
+struct ScreenCopyData
+{
+    int HeldFlag;            // a copy is remembered
+    const MEMIMG *Source;    // the graph's image
+    const uint8_t *Pixels;   // its first pixel then
+    int Width, Height;       // its size then
+    int Pitch;               // its row pitch then
+    int X1, Y1, X2, Y2;      // where it went
+    ImageRect DrawArea;      // the clip it went through
+    uint32_t ScreenChanges;  // the screen's change count just after it
+};
+
+ScreenCopyData ScreenCopy = {};
+
+size_t ImageRowBytes(const MEMIMG *Image) { return (size_t)Image->Width * GetMemImgPixelBytes(Image->Base); }
+
+// Whether Bytes bytes at A and B are the same (the platform's memcmp goes byte by byte).
+bool SameBytes(const uint8_t *A, const uint8_t *B, size_t Bytes)
+{
+    size_t i = 0;
+#if defined(__SSE2__)
+    for (; i + 64 <= Bytes; i += 64) {
+        __m128i same =
+            _mm_cmpeq_epi8(_mm_loadu_si128((const __m128i *)(A + i)), _mm_loadu_si128((const __m128i *)(B + i)));
+        for (size_t k = 16; k < 64; k += 16)
+            same = _mm_and_si128(same, _mm_cmpeq_epi8(_mm_loadu_si128((const __m128i *)(A + i + k)),
+                                                      _mm_loadu_si128((const __m128i *)(B + i + k))));
+        if (_mm_movemask_epi8(same) != 0xFFFF) return false;
+    }
+#endif
+    return memcmp(A + i, B + i, Bytes - i) == 0;
+}
+
+bool SameArea(const ImageRect &A, const ImageRect &B)
+{
+    return A.left == B.left && A.top == B.top && A.right == B.right && A.bottom == B.bottom;
+}
+
+// Whether drawing Source from (X1, Y1) to (X2, Y2) now would repeat the remembered copy.
+bool RepeatsScreenCopy(const SoftImageSource &Source, int X1, int Y1, int X2, int Y2)
+{
+    const ScreenCopyData &c = ScreenCopy;
+    const MEMIMG *image = Source.Image;
+    if (!c.HeldFlag || c.ScreenChanges != SoftwareScreen.Changes || !SoftwareDrawTargetIsScreen()) return false;
+    if (image != c.Source || !CheckValidMemImg(image) || image->UseImage != c.Pixels || image->Width != c.Width ||
+        image->Height != c.Height || image->Base->Pitch != c.Pitch)
+        return false;
+    if (X1 != c.X1 || Y1 != c.Y1 || X2 != c.X2 || Y2 != c.Y2 || !SameArea(MemImgManage.DrawArea, c.DrawArea))
+        return false;
+    if (!SoftDrawImageCopies(&SoftwareScreen.Screen, &Source)) return false;
+    const size_t row = ImageRowBytes(image);
+    const uint8_t *rows = (const uint8_t *)DrawWorkBuffer.ScreenCopyRows;
+    if (rows == nullptr || (size_t)DrawWorkBuffer.ScreenCopyRowsSize < row * image->Height) return false;
+    for (int y = 0; y < image->Height; ++y) {
+        if (!SameBytes(rows + row * y, image->UseImage + (size_t)c.Pitch * y, row)) return false;
+    }
+    return true;
+}
+
+// Remembers a draw onto Target that has just been made, when it was a copy onto the screen.
+void RememberScreenCopy(const MEMIMG *Target, const SoftImageSource &Source, int X1, int Y1, int X2, int Y2)
+{
+    if (Target != &SoftwareScreen.Screen) return;  // the screen's change count stands for the rest
+    ScreenCopyData &c = ScreenCopy;
+    c.HeldFlag = 0;
+    const MEMIMG *image = Source.Image;
+    if (!SoftDrawImageCopies(Target, &Source)) return;
+    const size_t row = ImageRowBytes(image), bytes = row * image->Height;
+    if (bytes > INT_MAX) return;
+    DrawWorkBufferData &w = DrawWorkBuffer;
+    uint8_t *rows = (uint8_t *)GrowDrawWorkBuffer(&w.ScreenCopyRows, &w.ScreenCopyRowsSize, (int)bytes);
+    if (rows == nullptr) return;
+    for (int y = 0; y < image->Height; ++y)
+        memcpy(rows + row * y, image->UseImage + (size_t)image->Base->Pitch * y, row);
+    c = {1,  image, image->UseImage,       image->Width,          image->Height, image->Base->Pitch, X1, Y1,
+         X2, Y2,    MemImgManage.DrawArea, SoftwareScreen.Changes};
+}
+
 // The software path of the graph calls: the graph's image from (X1, Y1) to (X2, Y2).
 int SoftDrawGraphImage(GraphHandleData *Graph, int X1, int Y1, int X2, int Y2, int TransFlag)
 {
     SoftImageSource source = GraphImageSource(&Graph->SoftImage, TransFlag);
-    return SoftDrawImage(GetSoftwareDrawTarget(), X1, Y1, X2, Y2, &source);
+    if (RepeatsScreenCopy(source, X1, Y1, X2, Y2)) return 0;
+    MEMIMG *target = GetSoftwareDrawTarget();
+    int result = SoftDrawImage(target, X1, Y1, X2, Y2, &source);
+    if (result == 0) RememberScreenCopy(target, source, X1, Y1, X2, Y2);
+    return result;
 }
 
 int DrawGraphCore(int X, int Y, float XF, float YF, int GraphHandle, int TransFlag, int IntFlag)

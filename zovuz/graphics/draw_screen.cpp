@@ -44,11 +44,30 @@ int IsScreenValue(int DrawScreen)
     return DrawScreen == DX_SCREEN_BACK || DrawScreen == DX_SCREEN_FRONT || DrawScreen == -3 || DrawScreen == -16;
 }
 
-MEMIMG *GetSoftwareDrawTargetImage(void)
+namespace {
+
+MEMIMG *TargetGraphOrScreen(void)
 {
     GraphHandleData *graph = GetGraphEntry(GraphicsDrawSettings.RenderTarget[0], 0);
     if (graph != nullptr && graph->Image != nullptr && !graph->Image->Format.HardwareFlag) return &graph->SoftImage;
     return &SoftwareScreen.Screen;
+}
+
+}  // namespace
+
+MEMIMG *GetSoftwareDrawTargetImage(void)
+{
+    MEMIMG *image = TargetGraphOrScreen();
+    // Whoever asks for the screen may write it: a copy that repeats the one before it is skipped
+    // only while this count stays as the copy left it.
+    if (image == &SoftwareScreen.Screen) ++SoftwareScreen.Changes;
+    return image;
+}
+
+int SoftwareDrawTargetIsScreen(void)
+{
+    if (GraphicsDrawSettings.MaskValidFlag && CheckValidMemImg(&MaskScreen.WorkImage)) return 0;
+    return TargetGraphOrScreen() == &SoftwareScreen.Screen ? 1 : 0;
 }
 
 MEMIMG *GetSoftwareDrawTarget(void)
@@ -262,6 +281,7 @@ int LockDrawScreenBuffer(const ImageRect *Rect, BASEIMAGE *Image, int TargetHand
     } else {
         const MEMIMG *target = graph != nullptr ? &graph->SoftImage : &SoftwareScreen.Screen;
         if (!CheckValidMemImg(target)) return -1;
+        if (target == &SoftwareScreen.Screen) ++SoftwareScreen.Changes;
         const MemImgImage *base = target->Base;
         *Image = BASEIMAGE();
         Image->ColorData = *base->ColorData;

@@ -75,6 +75,8 @@ struct DrawWorkBufferData
     int SourceMapSize;
     void *VertexCopy;  // user vertices with the draw bright and blend applied
     int VertexCopySize;
+    void *ScreenCopyRows;  // the rows of the graph last copied onto the screen, as they were then
+    int ScreenCopyRowsSize;
 };
 extern DrawWorkBufferData DrawWorkBuffer;
 // The buffer *Buffer of at least Size bytes (grown as needed), or null (the old one then stays).

@@ -169,6 +169,7 @@ int ChangeScreenModeByReset(const ScreenMode &Mode, const ScreenMode &Old, const
 int CreateTemporaryScreenMemImg(void)
 {
     SoftwareScreenData &s = SoftwareScreen;
+    ++s.Changes;
     int width, height;
     GetDrawScreenSize(&width, &height);
     int type = GetScreenColorBitDepth() == 16 ? MEMIMG_COLORTYPE_565 : MEMIMG_COLORTYPE_XRGB8;

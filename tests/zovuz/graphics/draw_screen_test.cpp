@@ -179,6 +179,82 @@ TEST_F(DrawScreen, AModeChangeWithResetStartsGraphicsAgainOrFallsBack)
     ASSERT_EQ(0, ChangeScreenMode(kScreenWidth, kScreenHeight, 32, 0, 60));
 }
 
+// The application's frame stretches one draw-screen graph over the whole back screen at every
+// frame, mostly with the same pixels: the stretch must still show whatever changed in between,
+// on the screen, in the graph or in the settings it is drawn with.
+TEST_F(DrawScreen, AStretchDrawnAgainShowsWhateverChangedSinceTheOneBefore)
+{
+    constexpr int kWidth = kScreenWidth / 2, kHeight = kScreenHeight / 2;
+    SetDrawValidGraphCreateFlag(1);
+    const TestImage pattern = MakeTestImage(kWidth, kHeight, PatternA);
+    const int source = MakeGraphOfPixels(kWidth, kHeight, pattern.Pixels.data());
+    const int other = MakeGraphOfPixels(kWidth, kHeight, MakeTestImage(kWidth, kHeight, PatternB).Pixels.data());
+    const int reference = MakeGraph(kScreenWidth, kScreenHeight, 0);
+    SetDrawValidGraphCreateFlag(0);
+    ASSERT_GE(source, 0);
+    ASSERT_GE(other, 0);
+    ASSERT_GE(reference, 0);
+    const unsigned int red = GetColorValue(255, 0, 0);
+    auto stretch = [&] { ASSERT_EQ(0, DrawExtendGraph(0, 0, kScreenWidth, kScreenHeight, source, 0)); };
+    // The screen's pixels as they are (a lock would count as a change of its own).
+    auto screen = [] {
+        const MEMIMG &s = SoftwareScreen.Screen;
+        std::vector<uint32_t> pixels;
+        for (int y = 0; y < s.Height; ++y) {
+            const uint32_t *row = (const uint32_t *)(s.UseImage + (size_t)y * s.Base->Pitch);
+            pixels.insert(pixels.end(), row, row + s.Width);
+        }
+        return ColorBits(pixels);
+    };
+    // What the stretch draws with the settings in effect, drawn where nothing was drawn before.
+    auto expected = [&] {
+        SetDrawScreen(reference);
+        DrawExtendGraph(0, 0, kScreenWidth, kScreenHeight, source, 0);
+        SetDrawScreen(DX_SCREEN_BACK);
+        return ColorBits(ReadPixels(reference, 0, 0, kScreenWidth, kScreenHeight));
+    };
+    struct Case
+    {
+        const char *Name;
+        std::function<void()> First;    // before the first stretch
+        std::function<void()> Between;  // between the two
+    } cases[] = {
+        {"nothing", [] {}, [] {}},
+        {"a box on the screen", [] {}, [&] { DrawBox(10, 10, 50, 40, red, 1); }},
+        {"a clear of the screen", [] {}, [] { ClearDrawScreen(nullptr); }},
+        {"a write through a lock of the screen", [] {},
+         [] {
+             const ImageRect rect = {30, 20, 31, 21};
+             BASEIMAGE image;
+             ASSERT_EQ(0, LockDrawScreenBuffer(&rect, &image, -1, 0, 0, 0, 0));
+             *(uint32_t *)image.Pixels = 0x00ABCDEF;
+             UnlockDrawScreenBuffer();
+         }},
+        {"another graph stretched on the screen", [] {},
+         [&] { DrawExtendGraph(0, 0, kScreenWidth, kScreenHeight, other, 0); }},
+        {"a pixel of the graph", [] {},
+         [&] {
+             SetDrawScreen(source);
+             DrawBox(kWidth - 1, kHeight - 1, kWidth, kHeight, red, 1);
+             SetDrawScreen(DX_SCREEN_BACK);
+         }},
+        {"the first stretch clipped", [] { SetDrawArea(0, 0, kScreenWidth, kScreenHeight / 2); },
+         [] { SetDrawArea(0, 0, kScreenWidth, kScreenHeight); }},
+        {"a tint", [] {}, [] { SetDrawBright(128, 255, 64); }},
+    };
+    for (const Case &c : cases) {
+        ClearDrawScreen(nullptr);
+        c.First();
+        stretch();
+        c.Between();
+        stretch();
+        EXPECT_EQ(expected(), screen()) << c.Name;
+        SetDrawBright(255, 255, 255);
+        FillGraphOfPixels(source, kWidth, kHeight, pattern.Pixels.data());
+    }
+    for (int graph : {source, other, reference}) DeleteGraph(graph);
+}
+
 TEST_F(DrawScreen, TheMaskLetsDrawingThroughWhereItsBytesAreZero)
 {
     MaskScreenData &m = MaskScreen;

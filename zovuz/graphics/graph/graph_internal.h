@@ -113,8 +113,12 @@ extern DrawScreenStateData DrawScreenState;
 // What software drawing writes into: the mask's work image while the mask is in effect, else the
 // draw-target graph's image, else the screen.
 MEMIMG *GetSoftwareDrawTarget(void);
-// The draw target's own image: the draw-target graph's, else the screen.
+// The draw target's own image: the draw-target graph's, else the screen. Each time it is the
+// screen, the screen's change count goes up (SoftwareScreenData).
 MEMIMG *GetSoftwareDrawTargetImage(void);
+// 1 when software drawing would write the screen itself (no draw-target graph, no mask); the
+// change count stays as it is.
+int SoftwareDrawTargetIsScreen(void);
 // 1 for the screen values that stand for a handle: -2, -3, -4 and -16.
 int IsScreenValue(int DrawScreen);
 

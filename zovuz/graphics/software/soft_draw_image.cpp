@@ -171,6 +171,15 @@ SoftImageSource GraphImageSource(const MEMIMG *Image, int TransFlag)
     return s;
 }
 
+int SoftDrawImageCopies(const MEMIMG *Dest, const SoftImageSource *Source)
+{
+    const MEMIMG *image = Source->Image;
+    if (!CheckValidMemImg(Dest) || !CheckValidMemImg(image) || image->UseImage == Dest->UseImage) return 0;
+    Family family = FamilyOf(Dest->Base);
+    if (FamilyOf(image->Base) != family || (family != FAMILY_565 && family != FAMILY_XRGB)) return 0;
+    return !Source->KeyFlag && (MemImgManage.DrawBright & 0xFFFFFF) == 0xFFFFFF && BlendOpacity() == 255 ? 1 : 0;
+}
+
 int SoftDrawImage(MEMIMG *Dest, int X1, int Y1, int X2, int Y2, const SoftImageSource *Source)
 {
     const MEMIMG *image = Source->Image;
