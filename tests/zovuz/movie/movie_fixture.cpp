@@ -2,6 +2,7 @@
 
 #include <fstream>
 #include <iterator>
+#include <utility>
 
 #include "tests/support/test_paths.h"
 #include "tests/zovuz/sound/sound_device_support.h"
@@ -88,7 +89,7 @@ void MovieTest::TearDown()
     EXPECT_EQ(allocBaseline_, GetAllocNum()) << "the movies left memory behind";
 }
 
-MemoryDecoder::MemoryDecoder(const Bytes &Image, int StockCount)
+MemoryDecoder::MemoryDecoder(Bytes File, int StockCount) : Image(std::move(File))
 {
     Stream = CreateMemStream(Image.data(), (uint32_t)Image.size());
     State = TheoraDecode_Open(GetMemStreamFunctionTable(), Stream, StockCount, 0, 0, 0);

@@ -55,11 +55,13 @@ protected:
     int allocBaseline_ = 0;
 };
 
-// A decoder over a memory image, kept with its stream.
+// A decoder over a copy of a memory image, kept with its stream: the decode thread reads the
+// stream for as long as the decoder lives, long after a caller's image may be gone.
 struct MemoryDecoder
 {
-    explicit MemoryDecoder(const Bytes &Image, int StockCount = THEORA_DEFAULT_STOCK_COUNT);
+    explicit MemoryDecoder(Bytes File, int StockCount = THEORA_DEFAULT_STOCK_COUNT);
     ~MemoryDecoder();
+    const Bytes Image;
     MemStream *Stream = nullptr;
     TheoraDecodeState *State = nullptr;
 };
