@@ -1,5 +1,6 @@
 #include "tools/app_driver/app_driver.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cwchar>
 #include <map>
@@ -339,9 +340,27 @@ void AppDriver::NoteClosing(HWND dialog) const
 {
     RECT client = {};
     if (!GetClientRect(dialog, &client)) return;
-    ClosedDialog closed = {client, CaptureWindow(dialog, 0, 0, client.right, client.bottom)};
+    // A dialog found as soon as it shows may not have drawn itself yet: its place then reads one
+    // colour (the screen's black, its face before its text), or what stood beneath it, the
+    // program's own picture, which would count as the dialog still showing in every capture to
+    // come. It is drawn now, and its picture taken once it shows more than one colour and holds
+    // still; a dialog that does not within 2 s is not looked for afterwards.
+    RedrawWindow(dialog, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
+    ClosedDialog closed = {client, {}};
+    WindowCapture before;
+    const bool drawn = WaitUntil(
+        [&] {
+            closed.picture = CaptureWindow(dialog, 0, 0, client.right, client.bottom);
+            const std::vector<uint32_t>& pixels = closed.picture.Pixels;
+            const bool held = !closed.picture.Empty() && pixels == before.Pixels &&
+                              std::any_of(pixels.begin(), pixels.end(), [&](uint32_t p) { return p != pixels[0]; });
+            before = closed.picture;
+            return held;
+        },
+        2000);
+    if (!drawn) return;
     MapWindowPoints(dialog, nullptr, reinterpret_cast<POINT*>(&closed.screen), 2);
-    if (!closed.picture.Empty()) closedDialogs_.push_back(closed);
+    closedDialogs_.push_back(closed);
 }
 
 bool AppDriver::Whole(const WindowCapture& capture) const
