@@ -99,8 +99,13 @@ bool SameArea(const ImageRect &A, const ImageRect &B)
     return A.left == B.left && A.top == B.top && A.right == B.right && A.bottom == B.bottom;
 }
 
-// Whether drawing Source from (X1, Y1) to (X2, Y2) now would repeat the remembered copy.
-bool RepeatsScreenCopy(const SoftImageSource &Source, int X1, int Y1, int X2, int Y2)
+// The pixels of Image's row Y.
+const uint8_t *ImageRow(const MEMIMG *Image, int Y) { return Image->UseImage + (size_t)Image->Base->Pitch * Y; }
+
+// When drawing Source from (X1, Y1) to (X2, Y2) now would repeat the remembered copy but for some
+// of its rows: the first and last source rows that differ from the copy's (none, First > Last: the
+// draw repeats it whole). False when the draw is no repeat at all.
+bool ChangedRowsSinceScreenCopy(const SoftImageSource &Source, int X1, int Y1, int X2, int Y2, int *First, int *Last)
 {
     const ScreenCopyData &c = ScreenCopy;
     const MEMIMG *image = Source.Image;
@@ -114,10 +119,20 @@ bool RepeatsScreenCopy(const SoftImageSource &Source, int X1, int Y1, int X2, in
     const size_t row = ImageRowBytes(image);
     const uint8_t *rows = (const uint8_t *)DrawWorkBuffer.ScreenCopyRows;
     if (rows == nullptr || (size_t)DrawWorkBuffer.ScreenCopyRowsSize < row * image->Height) return false;
-    for (int y = 0; y < image->Height; ++y) {
-        if (!SameBytes(rows + row * y, image->UseImage + (size_t)c.Pitch * y, row)) return false;
-    }
+    int first = 0, last = image->Height - 1;
+    while (first <= last && SameBytes(rows + row * first, ImageRow(image, first), row)) ++first;
+    while (last > first && SameBytes(rows + row * last, ImageRow(image, last), row)) --last;
+    *First = first;
+    *Last = last;
     return true;
+}
+
+// Keeps source rows First to Last of Image as the copy's.
+void KeepScreenCopyRows(const MEMIMG *Image, int First, int Last)
+{
+    const size_t row = ImageRowBytes(Image);
+    uint8_t *rows = (uint8_t *)DrawWorkBuffer.ScreenCopyRows;
+    for (int y = First; y <= Last; ++y) memcpy(rows + row * y, ImageRow(Image, y), row);
 }
 
 // Remembers a draw onto Target that has just been made, when it was a copy onto the screen.
@@ -128,22 +143,64 @@ void RememberScreenCopy(const MEMIMG *Target, const SoftImageSource &Source, int
     c.HeldFlag = 0;
     const MEMIMG *image = Source.Image;
     if (!SoftDrawImageCopies(Target, &Source)) return;
-    const size_t row = ImageRowBytes(image), bytes = row * image->Height;
-    if (bytes > INT_MAX) return;
+    const size_t bytes = ImageRowBytes(image) * image->Height;
     DrawWorkBufferData &w = DrawWorkBuffer;
-    uint8_t *rows = (uint8_t *)GrowDrawWorkBuffer(&w.ScreenCopyRows, &w.ScreenCopyRowsSize, (int)bytes);
-    if (rows == nullptr) return;
-    for (int y = 0; y < image->Height; ++y)
-        memcpy(rows + row * y, image->UseImage + (size_t)image->Base->Pitch * y, row);
-    c = {1,  image, image->UseImage,       image->Width,          image->Height, image->Base->Pitch, X1, Y1,
-         X2, Y2,    MemImgManage.DrawArea, SoftwareScreen.Changes};
+    if (bytes > INT_MAX || GrowDrawWorkBuffer(&w.ScreenCopyRows, &w.ScreenCopyRowsSize, (int)bytes) == nullptr) return;
+    KeepScreenCopyRows(image, 0, image->Height - 1);
+    c.Source = image;
+    c.Pixels = image->UseImage;
+    c.Width = image->Width;
+    c.Height = image->Height;
+    c.Pitch = image->Base->Pitch;
+    c.X1 = X1, c.Y1 = Y1, c.X2 = X2, c.Y2 = Y2;
+    c.DrawArea = MemImgManage.DrawArea;
+    c.ScreenChanges = SoftwareScreen.Changes;
+    c.HeldFlag = 1;
+}
+
+// Draws again only the screen rows that show source rows First to Last of the remembered copy:
+// the rest of the screen already shows what the draw would put there.
+int RedrawScreenCopyRows(const SoftImageSource &Source, int X1, int Y1, int X2, int Y2, int First, int Last)
+{
+    MEMIMG *target = GetSoftwareDrawTarget();
+    MemImgManageData &m = MemImgManage;
+    const ImageRect area = m.DrawArea;
+    ImageRect band = {area.left, 0, area.right, 0};
+    const int top = Y1 < Y2 ? Y1 : Y2, bottom = Y1 < Y2 ? Y2 : Y1;
+    const int from = top > area.top ? top : area.top, to = bottom < area.bottom ? bottom : area.bottom;
+    bool inside = false;
+    for (int y = from; y < to; ++y) {
+        const int row = SoftImageSourceRow(y, Y1, Y2, Source.Image->Height);
+        if (row < First || row > Last) {
+            if (inside) break;
+            continue;
+        }
+        if (!inside) band.top = y;
+        band.bottom = y + 1;
+        inside = true;
+    }
+    int result = 0;
+    if (inside) {
+        m.DrawArea = band;
+        result = SoftDrawImage(target, X1, Y1, X2, Y2, &Source);
+        m.DrawArea = area;
+    }
+    if (result == 0) {
+        KeepScreenCopyRows(Source.Image, First, Last);
+        ScreenCopy.ScreenChanges = SoftwareScreen.Changes;
+    } else {
+        ScreenCopy.HeldFlag = 0;
+    }
+    return result;
 }
 
 // The software path of the graph calls: the graph's image from (X1, Y1) to (X2, Y2).
 int SoftDrawGraphImage(GraphHandleData *Graph, int X1, int Y1, int X2, int Y2, int TransFlag)
 {
     SoftImageSource source = GraphImageSource(&Graph->SoftImage, TransFlag);
-    if (RepeatsScreenCopy(source, X1, Y1, X2, Y2)) return 0;
+    int first, last;
+    if (ChangedRowsSinceScreenCopy(source, X1, Y1, X2, Y2, &first, &last))
+        return first > last ? 0 : RedrawScreenCopyRows(source, X1, Y1, X2, Y2, first, last);
     MEMIMG *target = GetSoftwareDrawTarget();
     int result = SoftDrawImage(target, X1, Y1, X2, Y2, &source);
     if (result == 0) RememberScreenCopy(target, source, X1, Y1, X2, Y2);

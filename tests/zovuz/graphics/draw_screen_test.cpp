@@ -195,7 +195,12 @@ TEST_F(DrawScreen, AStretchDrawnAgainShowsWhateverChangedSinceTheOneBefore)
     ASSERT_GE(other, 0);
     ASSERT_GE(reference, 0);
     const unsigned int red = GetColorValue(255, 0, 0);
-    auto stretch = [&] { ASSERT_EQ(0, DrawExtendGraph(0, 0, kScreenWidth, kScreenHeight, source, 0)); };
+    // Upside down, the graph's last row is drawn at the top.
+    bool mirrored = false;
+    auto stretch = [&] {
+        ASSERT_EQ(0, DrawExtendGraph(0, mirrored ? kScreenHeight : 0, kScreenWidth, mirrored ? 0 : kScreenHeight,
+                                     source, 0));
+    };
     // The screen's pixels as they are (a lock would count as a change of its own).
     auto screen = [] {
         const MEMIMG &s = SoftwareScreen.Screen;
@@ -209,44 +214,62 @@ TEST_F(DrawScreen, AStretchDrawnAgainShowsWhateverChangedSinceTheOneBefore)
     // What the stretch draws with the settings in effect, drawn where nothing was drawn before.
     auto expected = [&] {
         SetDrawScreen(reference);
-        DrawExtendGraph(0, 0, kScreenWidth, kScreenHeight, source, 0);
+        stretch();
         SetDrawScreen(DX_SCREEN_BACK);
         return ColorBits(ReadPixels(reference, 0, 0, kScreenWidth, kScreenHeight));
+    };
+    // Two rows of the graph far apart: the rows between them stay as they were.
+    auto changeRows = [&] {
+        SetDrawScreen(source);
+        DrawBox(0, 2, kWidth, 3, red, 1);
+        DrawBox(5, kHeight - 10, 9, kHeight - 9, red, 1);
+        SetDrawScreen(DX_SCREEN_BACK);
     };
     struct Case
     {
         const char *Name;
+        bool Mirrored;
         std::function<void()> First;    // before the first stretch
         std::function<void()> Between;  // between the two
+        std::function<void()> Then;     // before a third
     } cases[] = {
-        {"nothing", [] {}, [] {}},
-        {"a box on the screen", [] {}, [&] { DrawBox(10, 10, 50, 40, red, 1); }},
-        {"a clear of the screen", [] {}, [] { ClearDrawScreen(nullptr); }},
-        {"a write through a lock of the screen", [] {},
+        {"nothing", false, [] {}, [] {}, [] {}},
+        {"a box on the screen", false, [] {}, [&] { DrawBox(10, 10, 50, 40, red, 1); }, [] {}},
+        {"a clear of the screen", false, [] {}, [] { ClearDrawScreen(nullptr); }, [] {}},
+        {"a write through a lock of the screen", false, [] {},
          [] {
              const ImageRect rect = {30, 20, 31, 21};
              BASEIMAGE image;
              ASSERT_EQ(0, LockDrawScreenBuffer(&rect, &image, -1, 0, 0, 0, 0));
              *(uint32_t *)image.Pixels = 0x00ABCDEF;
              UnlockDrawScreenBuffer();
-         }},
-        {"another graph stretched on the screen", [] {},
-         [&] { DrawExtendGraph(0, 0, kScreenWidth, kScreenHeight, other, 0); }},
-        {"a pixel of the graph", [] {},
+         },
+         [] {}},
+        {"another graph stretched on the screen", false, [] {},
+         [&] { DrawExtendGraph(0, 0, kScreenWidth, kScreenHeight, other, 0); }, [] {}},
+        {"a pixel of the graph", false, [] {},
          [&] {
              SetDrawScreen(source);
              DrawBox(kWidth - 1, kHeight - 1, kWidth, kHeight, red, 1);
              SetDrawScreen(DX_SCREEN_BACK);
-         }},
-        {"the first stretch clipped", [] { SetDrawArea(0, 0, kScreenWidth, kScreenHeight / 2); },
-         [] { SetDrawArea(0, 0, kScreenWidth, kScreenHeight); }},
-        {"a tint", [] {}, [] { SetDrawBright(128, 255, 64); }},
+         },
+         [] {}},
+        {"the first stretch clipped", false, [] { SetDrawArea(0, 0, kScreenWidth, kScreenHeight / 2); },
+         [] { SetDrawArea(0, 0, kScreenWidth, kScreenHeight); }, [] {}},
+        {"a tint", false, [] {}, [] { SetDrawBright(128, 255, 64); }, [] {}},
+        {"rows far apart in the graph", false, [] {}, [&] { changeRows(); }, [] {}},
+        {"rows far apart in the graph, drawn upside down", true, [] {}, [&] { changeRows(); }, [] {}},
+        {"rows of the graph changed and back again", false, [] {}, [&] { changeRows(); },
+         [&] { FillGraphOfPixels(source, kWidth, kHeight, pattern.Pixels.data()); }},
     };
     for (const Case &c : cases) {
         ClearDrawScreen(nullptr);
+        mirrored = c.Mirrored;
         c.First();
         stretch();
         c.Between();
+        stretch();
+        c.Then();
         stretch();
         EXPECT_EQ(expected(), screen()) << c.Name;
         SetDrawBright(255, 255, 255);

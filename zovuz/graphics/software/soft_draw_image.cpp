@@ -171,6 +171,8 @@ SoftImageSource GraphImageSource(const MEMIMG *Image, int TransFlag)
     return s;
 }
 
+int SoftImageSourceRow(int Y, int Y1, int Y2, int Height) { return SourceIndex(Y, Y1, Y2, Height); }
+
 int SoftDrawImageCopies(const MEMIMG *Dest, const SoftImageSource *Source)
 {
     const MEMIMG *image = Source->Image;

@@ -48,6 +48,9 @@ SoftImageSource GraphImageSource(const MEMIMG *Image, int TransFlag);
 // where X1 > X2 or Y1 > Y2), one source pixel per pixel centre; 0, or -1 when the work buffer
 // cannot grow. Nothing for a zero width or height.
 int SoftDrawImage(MEMIMG *Dest, int X1, int Y1, int X2, int Y2, const SoftImageSource *Source);
+// The source row SoftDrawImage reads for target row Y of an image of Height rows whose top edge
+// is on Y1 and bottom edge on Y2.
+int SoftImageSourceRow(int Y, int Y1, int Y2, int Height);
 // 1 when SoftDrawImage would put the source's pixels onto Dest as they are, with the settings in
 // effect (the same pixel format, nothing see-through, no tint, opaque, not onto itself): what
 // it draws then does not depend on what Dest held.
