@@ -96,8 +96,6 @@ struct PresentPacingData
 };
 extern PresentPacingData PresentPacing;
 
-// Vertical-sync waiting is on and the platform gives no wait of its own: 1, else 0.
-int IsPresentPacingOn(void);
 // The refresh period of the display in use, in microseconds (60 Hz when the display reports none).
 int64_t PresentPacingPeriod(void);
 // Before a present: while pacing is on, waits until a period after the last paced present.

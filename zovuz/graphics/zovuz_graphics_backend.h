@@ -452,6 +452,8 @@ void SetPlatformVSyncWaitFlag(int Flag);
 // Times Wait (a back end's vertical-blank wait; negative when it fails) to tell whether it blocks:
 // 1 when it does, 0 when it fails or returns at once.
 int TimeVerticalBlankWait(int (*Wait)(void *Context), void *Context);
+// Vertical-sync waiting is on and the platform gives no wait of its own: 1, else 0.
+int IsPresentPacingOn(void);
 // Runs Present (the platform's present of a device that lets a present wait until the device has
 // drawn the frame before it; Wine's Direct3D 11 spins a core meanwhile) and returns its result.
 // While presents are paced and the device, as last measured, takes clearly longer than the

@@ -41,6 +41,7 @@ struct FakeD3D11Data
     int AdapterNum = 1;                    // adapters the factory enumerates
     int OutputNum = 1;                     // outputs of each adapter
     RECT OutputRect = {0, 0, 1920, 1080};  // each output's desktop rectangle
+    int QueryBusyPolls = 0;                // GetData answers S_FALSE this often after each End
 
     // ---- What the fake saw ----
     std::vector<std::string> Calls;           // one line per call, in order

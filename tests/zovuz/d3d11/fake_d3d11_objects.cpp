@@ -446,6 +446,7 @@ FAKE_NAME(CreateBlendState)
 FAKE_NAME(CreateDepthStencilState)
 FAKE_NAME(CreateRasterizerState)
 FAKE_NAME(CreateSamplerState)
+FAKE_NAME(CreateQuery)
 FAKE_NAME(ID3D11InputLayout)
 FAKE_NAME(ID3D11VertexShader)
 FAKE_NAME(ID3D11PixelShader)
@@ -453,6 +454,7 @@ FAKE_NAME(ID3D11BlendState)
 FAKE_NAME(ID3D11DepthStencilState)
 FAKE_NAME(ID3D11RasterizerState)
 FAKE_NAME(ID3D11SamplerState)
+FAKE_NAME(ID3D11Query)
 
 template <const char *Method, const char *Interface, typename... A>
 HRESULT STDMETHODCALLTYPE CreatedChild(ID3D11Device *, A... Args)
@@ -513,6 +515,7 @@ const ID3D11DeviceVtbl &DeviceTable()
         v.CreateDepthStencilState = CreatedChild<CreateDepthStencilStateName, ID3D11DepthStencilStateName>;
         v.CreateRasterizerState = CreatedChild<CreateRasterizerStateName, ID3D11RasterizerStateName>;
         v.CreateSamplerState = CreatedChild<CreateSamplerStateName, ID3D11SamplerStateName>;
+        v.CreateQuery = CreatedChild<CreateQueryName, ID3D11QueryName>;
         v.CreateDeferredContext = DeviceCreateDeferredContext;
         v.CheckFormatSupport = DeviceCheckFormatSupport;
         v.CheckMultisampleQualityLevels = DeviceCheckMultisampleQualityLevels;
@@ -603,6 +606,26 @@ HRESULT STDMETHODCALLTYPE ContextMap(Ctx *, ID3D11Resource *Resource, UINT Subre
     return S_OK;
 }
 
+// An event query: busy for FakeD3D11.QueryBusyPolls GetData calls after each End, then done.
+int QueryPollsLeft = 0;
+
+void STDMETHODCALLTYPE ContextEnd(Ctx *, ID3D11Asynchronous *Async)
+{
+    Record("End", ArgumentsText(Async));
+    QueryPollsLeft = FakeD3D11.QueryBusyPolls;
+}
+
+HRESULT STDMETHODCALLTYPE ContextGetData(Ctx *, ID3D11Asynchronous *, void *Data, UINT Size, UINT Flags)
+{
+    Record("GetData", Describe("flags=%u", Flags));
+    if (QueryPollsLeft > 0) {
+        QueryPollsLeft--;
+        return S_FALSE;
+    }
+    if (Data != nullptr && Size == sizeof(BOOL)) *(BOOL *)Data = TRUE;
+    return S_OK;
+}
+
 void STDMETHODCALLTYPE ContextClearState(Ctx *Self)
 {
     Record("ClearState", ((FakeContext *)Self)->Deferred ? "deferred" : "immediate");
@@ -647,6 +670,8 @@ const ID3D11DeviceContextVtbl &ContextTable()
             v.RSSetViewports = Recorded<RSSetViewportsName>;
             v.ResolveSubresource = Recorded<ResolveSubresourceName>;
             v.ClearState = ContextClearState;
+            v.End = ContextEnd;
+            v.GetData = ContextGetData;
             v.Flush = ContextFlush;
         });
     return t;

@@ -130,6 +130,55 @@ TEST_F(Screen, APresentDrawsOneQuadAndThePendingBatch)
     SetPlatformVSyncWaitFlag(1);
 }
 
+// While presents are paced, the present first waits asleep until the device has drawn what it
+// was given (an event query ended after the last draw), so that the platform's present has no
+// frame left to wait for.
+TEST_F(Screen, APacedPresentWaitsForTheDeviceAsleepFirst)
+{
+    struct Case
+    {
+        const char *Name;
+        int NotWaitVSync, BusyPolls;
+        bool QueryFails;
+        std::vector<std::string> Calls;  // from the first End, or from Present when none
+    };
+    const std::vector<Case> cases = {
+        {"busy device", 0, 2, false, {"End", "GetData flags=0", "GetData flags=1", "GetData flags=1", "Present"}},
+        {"idle device", 0, 0, false, {"End", "GetData flags=0", "Present"}},
+        {"unpaced", 1, 2, false, {"Present"}},
+        {"no queries", 0, 0, true, {"Present"}},
+    };
+    SetPlatformVSyncWaitFlag(0);
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.Name);
+        GraphicsScreenSettings.NotWaitVSyncFlag = c.NotWaitVSync;
+        FakeD3D11.QueryBusyPolls = c.BusyPolls;
+        if (c.QueryFails) FakeD3D11.Fail["CreateQuery"] = E_FAIL;
+        for (int present = 0; present < 2; ++present) {
+            FakeD3D11.Calls.clear();
+            ASSERT_EQ(0, Graphics_D3D11_PresentFrame());
+            std::vector<std::string> calls;
+            bool seen = false;
+            for (const std::string &call : FakeD3D11.Calls) {
+                const std::string name = call.substr(0, call.find(' '));
+                seen = seen || name == c.Calls.front().substr(0, c.Calls.front().find(' '));
+                if (!seen || (name != "End" && name != "GetData" && name != "Present")) continue;
+                calls.push_back(name == "GetData" ? call : name);
+            }
+            EXPECT_EQ(c.Calls, calls) << "present " << present;
+        }
+        // One query serves every present; a device without queries is asked once.
+        EXPECT_EQ(c.NotWaitVSync ? 0 : 1, FakeD3D11Count("CreateQuery"));
+        FakeD3D11.Fail.clear();
+        Graphics_D3D11_ReleaseDevice();
+        FakeD3D11.CallCount.clear();
+        ASSERT_EQ(0, Graphics_D3D11_Initialize());
+        ASSERT_EQ(0, Graphics_D3D11_InitializeDeviceState());
+    }
+    GraphicsScreenSettings.NotWaitVSyncFlag = 0;
+    SetPlatformVSyncWaitFlag(1);
+}
+
 TEST_F(Screen, AMinimisedWindowGivesTheDeviceNoWork)
 {
     HWND window = (HWND)GetMainWindowHandle();

@@ -169,6 +169,9 @@ void D3D11DeviceContext_HSSetShader(ID3D11HullShader *Shader, ID3D11ClassInstanc
                                     UINT ClassInstanceNum);
 void D3D11DeviceContext_Draw(UINT VertexCount, UINT StartVertexLocation);
 void D3D11DeviceContext_DrawIndexed(UINT IndexCount, UINT StartIndexLocation, INT BaseVertexLocation);
+void D3D11DeviceContext_End(ID3D11Asynchronous *Async);
+// Without a device: E_POINTER.
+HRESULT D3D11DeviceContext_GetData(ID3D11Asynchronous *Async, void *Data, UINT DataSize, UINT GetDataFlags);
 void D3D11DeviceContext_IASetIndexBuffer(ID3D11Buffer *Buffer, DXGI_FORMAT Format, UINT Offset);
 void D3D11DeviceContext_IASetInputLayout(ID3D11InputLayout *InputLayout);
 void D3D11DeviceContext_IASetPrimitiveTopology(D3D11_PRIMITIVE_TOPOLOGY Topology);
@@ -250,6 +253,8 @@ HRESULT D3D11Device_CreateBlendState(const D3D11_BLEND_DESC *Desc, ID3D11BlendSt
 HRESULT D3D11Device_CreateDepthStencilState(const D3D11_DEPTH_STENCIL_DESC *Desc, ID3D11DepthStencilState **State);
 HRESULT D3D11Device_CreateRasterizerState(const D3D11_RASTERIZER_DESC *Desc, ID3D11RasterizerState **State);
 HRESULT D3D11Device_CreateSamplerState(const D3D11_SAMPLER_DESC *Desc, ID3D11SamplerState **State);
+// Uncounted: release it with Direct3D_ReleaseObject.
+HRESULT D3D11Device_CreateQuery(const D3D11_QUERY_DESC *Desc, ID3D11Query **Query);
 HRESULT D3D11Device_CheckFormatSupport(DXGI_FORMAT Format, UINT *Support);
 
 // The sample count and quality the device gives Format and the D16 depth buffer that goes with it.
@@ -312,5 +317,6 @@ int D3D11Texture2D_Release_ASyncCallback(ASyncLoadRequestInfo *Info);
 ULONG D3D11VertexShader_Release(ID3D11VertexShader *Object);
 int D3D11VertexShader_Release_ASync(ID3D11VertexShader *Object, int ASyncThread);
 int D3D11VertexShader_Release_ASyncCallback(ASyncLoadRequestInfo *Info);
-// IUnknown::Release with no count: swap chains, outputs, adapters. A null object is nothing.
+// IUnknown::Release with no count: swap chains, outputs, adapters, queries. A null object is
+// nothing.
 ULONG Direct3D_ReleaseObject(IUnknown *Object);

@@ -156,6 +156,17 @@ void D3D11DeviceContext_DrawIndexed(UINT IndexCount, UINT StartIndexLocation, IN
     if (Context() != nullptr) Context()->DrawIndexed(IndexCount, StartIndexLocation, BaseVertexLocation);
 }
 
+void D3D11DeviceContext_End(ID3D11Asynchronous *Async)
+{
+    if (Context() != nullptr) Context()->End(Async);
+}
+
+HRESULT D3D11DeviceContext_GetData(ID3D11Asynchronous *Async, void *Data, UINT DataSize, UINT GetDataFlags)
+{
+    if (Context() == nullptr) return E_POINTER;
+    return Context()->GetData(Async, Data, DataSize, GetDataFlags);
+}
+
 // ---- Input assembler ----------------------------------------------------------------------------
 
 void D3D11DeviceContext_IASetIndexBuffer(ID3D11Buffer *Buffer, DXGI_FORMAT Format, UINT Offset)

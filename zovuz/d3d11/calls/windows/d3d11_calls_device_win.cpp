@@ -198,6 +198,12 @@ HRESULT D3D11Device_CreateSamplerState(const D3D11_SAMPLER_DESC *Desc, ID3D11Sam
     return Counted(Device()->CreateSamplerState(Desc, State), State, D3D11_OBJECT_SAMPLER_STATE);
 }
 
+HRESULT D3D11Device_CreateQuery(const D3D11_QUERY_DESC *Desc, ID3D11Query **Query)
+{
+    if (Device() == nullptr) return E_POINTER;
+    return Device()->CreateQuery(Desc, Query);
+}
+
 HRESULT D3D11Device_CheckFormatSupport(DXGI_FORMAT Format, UINT *Support)
 {
     if (Device() == nullptr) return E_POINTER;

@@ -169,6 +169,9 @@ int Graphics_D3D11_ReleaseDevice(void)
 
     Graphics_D3D11_ReleaseDepthBuffer();
     ReleaseTextureWithViews(screen.SubBackBuffer, screen.SubBackBufferSRV, screen.SubBackBufferRTV);
+    Direct3D_ReleaseObject(screen.DrawnQuery);
+    screen.DrawnQuery = nullptr;
+    screen.DrawnQueryFailedFlag = 0;
 
     for (int i = 0; i < D3D11_SWAP_CHAIN_MAXNUM; ++i) Graphics_D3D11_ReleaseSwapChain(nullptr, i);
 

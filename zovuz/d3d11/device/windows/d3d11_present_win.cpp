@@ -19,6 +19,37 @@ int PresentSwapChain(void *SwapChain)
     return DXGISwapChain_Present(static_cast<IDXGISwapChain *>(SwapChain), interval, 0) < 0 ? -1 : 0;
 }
 
+// Longest a paced present waits, asleep, for the device; after it the present waits as the
+// platform does.
+constexpr int LongestDrawnWaitMs = 250;
+
+// Waits, asleep, until the device has drawn everything it was given. Under Wine, with a frame
+// latency of one, the present itself waits for the device by spinning a core for as long as the
+// device is behind: on a software rasteriser that is most of a frame. Waiting here first leaves
+// the present only its own work. Only while presents are paced: a platform that waits for the
+// vertical blank blocks in its own present.
+void WaitUntilDrawn(D3D11ScreenData &Screen)
+{
+    if (Screen.DrawnQuery == nullptr) {
+        if (Screen.DrawnQueryFailedFlag) return;
+        const D3D11_QUERY_DESC desc = {D3D11_QUERY_EVENT, 0};
+        if (D3D11Device_CreateQuery(&desc, &Screen.DrawnQuery) != S_OK || Screen.DrawnQuery == nullptr) {
+            Screen.DrawnQuery = nullptr;
+            Screen.DrawnQueryFailedFlag = 1;
+            return;
+        }
+    }
+    D3D11DeviceContext_End(Screen.DrawnQuery);
+    // The first asks the device to start on what it holds; the others only look.
+    UINT flags = 0;
+    for (int slept = 0; slept < LongestDrawnWaitMs; ++slept) {
+        BOOL done = FALSE;
+        if (D3D11DeviceContext_GetData(Screen.DrawnQuery, &done, sizeof done, flags) != S_FALSE) return;
+        flags = D3D11_ASYNC_GETDATA_DONOTFLUSH;
+        Sleep(1);
+    }
+}
+
 int LogSubBackBufferFailure(const wchar_t *Line, int Width, int Height)
 {
     AddLogFormat(Line, (int)DXGI_FORMAT_R8G8B8A8_UNORM, Width, Height);
@@ -182,6 +213,7 @@ int Graphics_D3D11_PresentFrame(void)
     }
     if (screen.SubBackBuffer != nullptr) CopySubBackBuffer(chain);
     Graphics_D3D11_RenderVertexBuffer(-1, 0);
+    if (IsPresentPacingOn()) WaitUntilDrawn(screen);
     if (PresentToQueuingDevice(PresentSwapChain, chain.SwapChain) < 0) return -1;
     Graphics_Hardware_ReapplyDeviceState();
     return 0;

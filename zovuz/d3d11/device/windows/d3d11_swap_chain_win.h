@@ -32,6 +32,10 @@ struct D3D11ScreenData
     ID3D11RenderTargetView *SubBackBufferRTV;
     ID3D11ShaderResourceView *SubBackBufferSRV;
     int SubBackBufferWidth, SubBackBufferHeight;  // the screen size when it was made
+    // The event a paced present waits for, asleep, before it presents (made at the first such
+    // present); the failed flag keeps a device without queries from being asked again.
+    ID3D11Query *DrawnQuery;
+    int DrawnQueryFailedFlag;
 };
 extern D3D11ScreenData D3D11Screen;
 
