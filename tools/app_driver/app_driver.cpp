@@ -363,7 +363,7 @@ void AppDriver::NoteClosing(HWND dialog) const
     closedDialogs_.push_back(closed);
 }
 
-bool AppDriver::Whole(const WindowCapture& capture) const
+bool AppDriver::Whole(const WindowCapture& capture, std::string* missing) const
 {
     constexpr int kBlock = 64;
     for (int top = 0; top + kBlock <= capture.Height; top += kBlock)
@@ -371,7 +371,11 @@ bool AppDriver::Whole(const WindowCapture& capture) const
             bool black = true;
             for (int y = top; y < top + kBlock && black; ++y)
                 for (int x = left; x < left + kBlock && black; ++x) black = capture.At(x, y) == 0;
-            if (black) return false;
+            if (black) {
+                if (missing)
+                    *missing = "the block at " + std::to_string(left) + "," + std::to_string(top) + " is black";
+                return false;
+            }
         }
     POINT origin = {0, 0};
     ClientToScreen(main_, &origin);
@@ -387,7 +391,13 @@ bool AppDriver::Whole(const WindowCapture& capture) const
             }
         // A quarter: a dialog's light pixels are rare in the program's dark picture, and a remnant
         // that has changed a little since its picture was taken (a field, the focus) still counts.
-        if (inside > 0 && same * 4 > inside) return false;
+        if (inside > 0 && same * 4 > inside) {
+            if (missing)
+                *missing = "a closed dialog still shows at " + std::to_string(dialog.screen.left - origin.x) + "," +
+                           std::to_string(dialog.screen.top - origin.y) + " (" + std::to_string(same) + " of " +
+                           std::to_string(inside) + " pixels)";
+            return false;
+        }
     }
     return true;
 }
@@ -407,7 +417,14 @@ WindowCapture AppDriver::Capture() const
             return capture.Empty() || Whole(capture);
         },
         15000);
-    if (whole) closedDialogs_.clear();
+    if (whole) {
+        closedDialogs_.clear();
+    } else {
+        // Said in the test's output, where a step that took 15 s longer than it should is read.
+        std::string missing;
+        if (!capture.Empty() && !Whole(capture, &missing))
+            std::fprintf(stderr, "app_driver: the capture is not whole after 15 s: %s\n", missing.c_str());
+    }
     return capture;
 }
 

@@ -113,8 +113,9 @@ private:
     void BringForward() const;
     // Notes the dialog's place and picture just before the driver closes it.
     void NoteClosing(HWND dialog) const;
-    // Whether a capture shows the program's whole picture (see Capture).
-    bool Whole(const WindowCapture& capture) const;
+    // Whether a capture shows the program's whole picture (see Capture); when not, what is
+    // missing in `*missing`.
+    bool Whole(const WindowCapture& capture, std::string* missing = nullptr) const;
 
     PROCESS_INFORMATION process_ = {};
     HWND main_ = nullptr;
