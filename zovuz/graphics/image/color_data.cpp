@@ -25,6 +25,7 @@ void MaskPlace(uint32_t Mask, uint8_t *Loc, uint8_t *Width)
 uint32_t ScaleTo255(uint32_t Value, int Width)
 {
     if (Width == 0) return 0;
+    if (Width == 8) return Value;  // x 255 / 255, without the 64-bit division every draw call's colour took
     return (uint32_t)((uint64_t)Value * 255u / WidthMax(Width));
 }
 

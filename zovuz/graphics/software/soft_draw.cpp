@@ -117,6 +117,11 @@ template <class F>
 void FillRun(const Canvas &C, uint8_t *P, int Count)
 {
     if (C.Paint.A == 255) {
+        // The short runs of lines (a step or two of a joining line) are stored pixel by pixel.
+        if (Count <= 4) {
+            for (int i = 0; i < Count; ++i, P += F::Bytes) F::Store(P, C.Packed);
+            return;
+        }
         FillPatternBytes(P, (size_t)Count * F::Bytes, F::Bytes == 2 ? C.Packed * 0x00010001u : C.Packed);
         return;
     }
