@@ -101,8 +101,9 @@ void WriteDenseMml(const char* name, int notes) {
   WriteTestFile(name, std::vector<uint8_t>(text.begin(), text.end()));
 }
 
-// The piano roll alone, drawn `count` times: the drawing thread's processor milliseconds a drawing
-// (median).
+// The piano roll alone, drawn `count` times: the drawing thread's processor milliseconds of the
+// cheapest drawing, the one a busy machine disturbed least (its median moves by half from one run
+// to the next).
 double RollMs(int count) {
   std::vector<double> times;
   for (int i = 0; i < count; ++i) {
@@ -112,8 +113,7 @@ double RollMs(int count) {
     DrawSequencerTrackView(0);
     times.push_back((ThreadSeconds() - start) * 1000.0);
   }
-  std::sort(times.begin(), times.end());
-  return times[times.size() / 2];
+  return *std::min_element(times.begin(), times.end());
 }
 
 void CopyImages() {
@@ -298,9 +298,8 @@ int RunOnce(const char* renderer) {
   const int doubled = g_app.eventCounts[0];
   const double twice = RollMs(100);
   std::printf(
-      "shell_frame (%s): the roll alone (processor time) %.3f ms with 2,000 notes a track, %.3f ms with 4,000 (%d "
-      "events in track 1): "
-      "ratio %.2f (target <= 2)\n",
+      "shell_frame (%s): the roll alone (processor time, least of 100) %.3f ms with 2,000 notes a track, %.3f ms "
+      "with 4,000 (%d events in track 1): ratio %.2f (target <= 2)\n",
       renderer, single, twice, doubled, twice / single);
   ShutDownApp();
   LibraryEnd();
