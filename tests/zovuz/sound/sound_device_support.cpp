@@ -260,6 +260,22 @@ double PlayedPerElapsed(SOUNDBUFFER &Buffer, double Seconds)
     QueryPerformanceFrequency(&frequency);
     uint32_t previous = 0;
     SoundBuffer_GetCurrentPosition(&Buffer, &previous, nullptr);
+    // The rate is measured from the cursor's first step: the stream's start-up in the sound
+    // server (a few hundred milliseconds on a busy machine) is not its speed. A cursor that
+    // never moves gives 0.
+    for (int waited = 0;; waited += 2)
+    {
+        uint32_t play = 0;
+        SoundBuffer_GetCurrentPosition(&Buffer, &play, nullptr);
+        if (play != previous)
+        {
+            previous = play;
+            break;
+        }
+        if (waited >= 2000)
+            return 0.0;
+        Sleep(2);
+    }
     QueryPerformanceCounter(&start);
     uint64_t advanced = 0;
     uint32_t bytes = Buffer.SampleNum * Buffer.Format.nBlockAlign;

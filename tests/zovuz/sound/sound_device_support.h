@@ -84,8 +84,8 @@ double TestPlaySeconds();
 // deleted by its job. True when it is gone.
 bool WaitUntilHandleIsGone(int Handle);
 
-// Seconds of sound the play cursor of a looping buffer covers while about Seconds pass, divided
-// by the time that passed.
+// Seconds of sound the play cursor of a looping buffer covers while about Seconds pass from its
+// first step, divided by the time that passed (0 when it does not move within 2 s).
 double PlayedPerElapsed(SOUNDBUFFER &Buffer, double Seconds);
 // How far PlayedPerElapsed may be from 1: a busy machine makes the sound server's clock late by
 // up to a third over half a second; a cursor that stands still or runs twice as fast stays out.
