@@ -34,6 +34,10 @@ struct Vkd3dVerdict {
     std::string Output;
 };
 Vkd3dVerdict Vkd3dValidate(const dxbc::Bytes &Container, const std::string &Name);
-// The verdicts on many (name, container) pairs, in their order, from several runs at a time.
+// The verdicts on many (name, container) pairs, in their order: from the program's library in
+// this process where it can be loaded, else (and from the second) from runs of the program,
+// several at a time.
 std::vector<Vkd3dVerdict> Vkd3dValidateAll(const std::vector<std::pair<std::string, dxbc::Bytes>> &Containers);
+std::vector<Vkd3dVerdict> Vkd3dProgramValidateAll(const std::vector<std::pair<std::string, dxbc::Bytes>> &Containers);
 bool HaveVkd3d();
+bool HaveVkd3dLibrary();

@@ -40,18 +40,24 @@ TEST(Vkd3dValidation, AcceptsEveryShaderOfTheSet)
     }
 }
 
-TEST(Vkd3dValidation, RefusesDamagedChecksumsAndLengths)
+struct Damaged {
+    const char *What;
+    Bytes Data;
+    const char *Says;   // part of the message, or null
+};
+
+// The set's textured alpha-test shader with its checksum or lengths damaged.
+std::vector<Damaged> DamagedContainers(const std::vector<NamedShader> &Set)
 {
-    ASSERT_TRUE(HaveVkd3d()) << "vkd3d-compiler is not installed: run scripts/bootstrap";
-    std::vector<NamedShader> Set;
-    ASSERT_TRUE(BuildRepresentativeSet(Set, nullptr));
     const Bytes *Textured = nullptr;
     for (const NamedShader &Shader : Set)
         if (Shader.FileName == "textured_alphatest.pso") Textured = &Shader.Code;
-    ASSERT_NE(Textured, nullptr);
+    EXPECT_NE(Textured, nullptr);
+    if (!Textured) return {};
     const Bytes &Good = *Textured;
     const size_t Program = ProgramAt(Good), Sample = InstructionAt(Good, 69), Ret = InstructionAt(Good, 62);
-    ASSERT_TRUE(Program && Sample && Ret);
+    EXPECT_TRUE(Program && Sample && Ret);
+    if (!(Program && Sample && Ret)) return {};
 
     auto Length = [&](size_t At, int Delta) {
         const uint32_t Token = ReadU32(&Good[At]);
@@ -63,11 +69,7 @@ TEST(Vkd3dValidation, RefusesDamagedChecksumsAndLengths)
     // itself; and the same changes without resealing, which the checksum alone must catch.
     // (vkd3d 1.2 does not compare the header's total size or a too short program length
     // with the data once the checksum fits; the emitter's own reader and dumper do.)
-    const struct {
-        const char *What;
-        Bytes Data;
-        const char *Says;   // part of the message, or null
-    } Cases[] = {
+    return {
         {"checksum word changed", Put(Good, 8, ReadU32(&Good[8]) + 1), "checksum"},
         {"a program byte changed", Flipped, "checksum"},
         {"total size changed, not resealed", Put(Good, 24, uint32_t(Good.size() + 4)), "checksum"},
@@ -79,11 +81,55 @@ TEST(Vkd3dValidation, RefusesDamagedChecksumsAndLengths)
         {"ret length 2", Resealed(Length(Ret, 1)), nullptr},
         {"ret length 0", Resealed(Length(Ret, -1)), nullptr},
     };
-    for (const auto &Case : Cases) {
+}
+
+// Messages with what leads each line up to its first colon (the file name) left out.
+std::string WithoutSourceNames(const std::string &Messages)
+{
+    std::string Left;
+    for (size_t At = 0; At < Messages.size();) {
+        size_t End = Messages.find('\n', At);
+        End = End == std::string::npos ? Messages.size() : End + 1;
+        size_t From = Messages.find(':', At);
+        if (From >= End) From = At;
+        Left += Messages.substr(From, End - From);
+        At = End;
+    }
+    return Left;
+}
+
+TEST(Vkd3dValidation, RefusesDamagedChecksumsAndLengths)
+{
+    ASSERT_TRUE(HaveVkd3d()) << "vkd3d-compiler is not installed: run scripts/bootstrap";
+    std::vector<NamedShader> Set;
+    ASSERT_TRUE(BuildRepresentativeSet(Set, nullptr));
+    for (const Damaged &Case : DamagedContainers(Set)) {
         const Vkd3dVerdict V = Vkd3dValidate(Case.Data, "damaged.dxbc");
         EXPECT_NE(V.Status, 0) << Case.What;
         if (Case.Says) {
             EXPECT_NE(V.Output.find(Case.Says), std::string::npos) << Case.What << ": " << V.Output;
         }
+    }
+}
+
+// The sets are read by the program's library in this process: it says what the program says, on
+// good containers and damaged ones.
+TEST(Vkd3dValidation, TheLibraryGivesTheProgramsVerdicts)
+{
+    ASSERT_TRUE(HaveVkd3dLibrary()) << "libvkd3d-shader.so.1 cannot be loaded";
+    std::vector<NamedShader> Set;
+    ASSERT_TRUE(BuildRepresentativeSet(Set, nullptr));
+    std::vector<std::pair<std::string, Bytes>> Containers;
+    for (const NamedShader &Shader : Set) Containers.push_back({Shader.FileName, Shader.Code});
+    for (Damaged &Case : DamagedContainers(Set)) Containers.push_back({Case.What, std::move(Case.Data)});
+    const std::vector<Vkd3dVerdict> Library = Vkd3dValidateAll(Containers);
+    const std::vector<Vkd3dVerdict> Program = Vkd3dProgramValidateAll(Containers);
+    for (size_t i = 0; i < Containers.size(); ++i) {
+        EXPECT_EQ(Library[i].Status, Program[i].Status) << Containers[i].first << ": " << Program[i].Output;
+        // The program prints the library's messages, each led by the file it was given, then a
+        // line of its own.
+        const std::string Said = WithoutSourceNames(Library[i].Output);
+        EXPECT_EQ(WithoutSourceNames(Program[i].Output).compare(0, Said.size(), Said), 0)
+            << Containers[i].first << ": " << Library[i].Output << " / " << Program[i].Output;
     }
 }
