@@ -26,6 +26,27 @@ double BenchSecondsPerCall(int Rounds, Work work)
     return (BenchSeconds() - start) / Rounds;
 }
 
+// Calls of Work, at most Rounds of them, until Seconds have passed (at least one call): a slow side
+// is then timed rather than counted, so that a slower platform cannot lengthen the run.
+struct BenchCalls {
+    double SecondsPerCall;
+    int Calls;
+};
+
+template <typename Work>
+BenchCalls BenchTimedCalls(int Rounds, double Seconds, Work work)
+{
+    const double start = BenchSeconds();
+    double passed = 0;
+    int calls = 0;
+    while (calls < Rounds && (calls == 0 || passed < Seconds)) {
+        work();
+        ++calls;
+        passed = BenchSeconds() - start;
+    }
+    return {passed / calls, calls};
+}
+
 // One line: our figure beside the reference figure of the same run, and their ratio.
 inline void PrintBenchRatio(const char *Name, double Ours, const char *ReferenceName, double Reference, const char *Unit)
 {
