@@ -1,8 +1,8 @@
 // A frame like the application's on Direct3D 11 beside the software renderer in the same run: a
 // 960 x 540 screen cleared, 2,000 textured 32 x 32 quads cut from one atlas graph, 200
 // DrawFormatString calls, then shown stretched in a 1920 x 1080 client and flipped. 10 frames warm
-// up, 100 are timed. Printed: ms per frame on each, their ratio (target <= 1.5), the tracked
-// blocks a frame leaves alive (0), and on Direct3D 11 the draw calls per frame beside the batch
+// up, then up to 100 are timed, for at most 3 s of each kind. Printed: ms per frame on each, their ratio (target
+// <= 1.5), the tracked blocks a frame leaves alive (0), and on Direct3D 11 the draw calls per frame beside the batch
 // rules' count for the quads (a break every 2,340 VERTEX2D vertices and at each texture switch).
 //
 // Where the Direct3D 11 frame's time goes: the same frame split into a draw-only frame (the clear,
@@ -30,6 +30,7 @@ namespace {
 constexpr int kScreenWidth = 960, kScreenHeight = 540;
 constexpr int kClientWidth = 1920, kClientHeight = 1080;
 constexpr int kQuads = 2000, kStrings = 200, kWarmUp = 10, kFrames = 100;
+constexpr double kMeasureSeconds = 3.0;
 
 // A 256 x 256 atlas of 8 x 8 cells of 32 x 32, each cell its own colour ramp.
 int MakeAtlas() {
@@ -176,25 +177,27 @@ struct FrameCost {
 };
 
 template <class Frame>
-FrameCost Measure(Frame Run, int Frames = kFrames) {
+FrameCost Measure(Frame Run, int Frames = kFrames, double Seconds = kMeasureSeconds) {
   const D3D11CallLayerData& c = D3D11CallLayer;
   const unsigned draws = c.DrawCallCount, maps = c.MapCallCount, updates = c.UpdateSubresourceCallCount;
   FrameCost f;
-  f.Ms = BenchSecondsPerCall(Frames, Run) * 1000.0;
-  f.Draws = (double)(c.DrawCallCount - draws) / Frames;
-  f.Maps = (double)(c.MapCallCount - maps) / Frames;
-  f.Updates = (double)(c.UpdateSubresourceCallCount - updates) / Frames;
+  const BenchCalls frames = BenchTimedCalls(Frames, Seconds, Run);
+  f.Ms = frames.SecondsPerCall * 1000.0;
+  f.Draws = (double)(c.DrawCallCount - draws) / frames.Calls;
+  f.Maps = (double)(c.MapCallCount - maps) / frames.Calls;
+  f.Updates = (double)(c.UpdateSubresourceCallCount - updates) / frames.Calls;
   return f;
 }
 
-// Ours and the reference in turn, five trials of a fifth of the frames each, the best of each
-// kept, so that a busy machine slows both alike. The library's state goes back before each trial
+// Ours and the reference in turn, five trials of a fifth of the frames (and time) each, the best
+// of each kept, so that a busy machine slows both alike. The library's state goes back before each trial
 // of ours (the reference draws with whatever is bound).
 template <class Ours, class Reference>
 void MeasureInTurn(Ours RunOurs, Reference RunReference, FrameCost* OursCost, FrameCost* ReferenceCost) {
   for (int trial = 0; trial < 5; ++trial) {
     Graphics_Hardware_ReapplyDeviceState();
-    const FrameCost ours = Measure(RunOurs, kFrames / 5), reference = Measure(RunReference, kFrames / 5);
+    const FrameCost ours = Measure(RunOurs, kFrames / 5, kMeasureSeconds / 5),
+                    reference = Measure(RunReference, kFrames / 5, kMeasureSeconds / 5);
     if (trial == 0 || ours.Ms < OursCost->Ms) *OursCost = ours;
     if (trial == 0 || reference.Ms < ReferenceCost->Ms) *ReferenceCost = reference;
   }
