@@ -45,8 +45,10 @@ namespace {
 
 // Frames of each kind: enough on the software renderer for a 99th percentile of the program, not
 // of one spike of the machine; the default renderer draws on the processor too here (llvmpipe),
-// at many times the cost.
+// at many times the cost. A run of frames also ends after its seconds: a slower machine then draws
+// fewer frames rather than taking longer.
 constexpr int kSoftwareFrames = 1000, kDefaultFrames = 200;
+constexpr double kSoftwareSeconds = 5.0, kDefaultSeconds = 7.0;
 constexpr double kFrameMs = 1000.0 / 60.0;
 
 std::string BuildDir() {
@@ -173,10 +175,11 @@ struct FrameRun {
   FrameTimes frames, bare;
 };
 
-// `count` frames of the shell, each followed by a bare frame.
-FrameRun RunFrames(int count) {
+// `count` frames of the shell, each followed by a bare frame, or fewer once `seconds` have passed.
+FrameRun RunFrames(int count, double seconds) {
   FrameRun run;
-  for (int i = 0; i < count; ++i) {
+  const double start = BenchSeconds();
+  for (int i = 0; i < count && BenchSeconds() - start < seconds; ++i) {
     if (!run.frames.Add(RunFrame) || !run.bare.Add(BareFrame)) break;
   }
   return run;
@@ -253,8 +256,10 @@ int RunOnce(const char* renderer) {
   for (int i = 0; i < 10; ++i) RunFrame();  // warm-up: the glyph caches fill
   longestGap = 0;
   probe.Start();
-  const int count = std::strcmp(renderer, "software") == 0 ? kSoftwareFrames : kDefaultFrames;
-  FrameRun run = RunFrames(count);
+  const bool software = std::strcmp(renderer, "software") == 0;
+  const int count = software ? kSoftwareFrames : kDefaultFrames;
+  const double seconds = software ? kSoftwareSeconds : kDefaultSeconds;
+  FrameRun run = RunFrames(count, seconds);
   probe.Stop();
   stop = true;
   watcher.join();
@@ -287,7 +292,7 @@ int RunOnce(const char* renderer) {
   // MML mode: the frame with the dense song's piano roll, then the roll alone at both sizes.
   OpenSongFile("dense2000.zms");
   for (int i = 0; i < 10; ++i) RunFrame();
-  run = RunFrames(count);
+  run = RunFrames(count, seconds);
   if (!run.frames.wall.empty() && !run.bare.wall.empty()) {
     std::printf("shell_frame (%s): piano roll of 16 x 2,000 notes (%d events in track 1): %zu frames\n", renderer,
                 g_app.eventCounts[0], run.frames.wall.size());
