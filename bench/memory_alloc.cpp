@@ -84,9 +84,9 @@ double Measure(const std::vector<size_t> &sizes, int steps, int threads)
 int main()
 {
     const SizeClass classes[] = {
-        {"small 16-1024 B", 16, 1024, 1000000},
-        {"small 1-65536 B", 1, 65536, 300000},
-        {"large 65537-262144 B", 65537, 262144, 100000},
+        {"small 16-1024 B", 16, 1024, 500000},
+        {"small 1-65536 B", 1, 65536, 150000},
+        {"large 65537-262144 B", 65537, 262144, 50000},
     };
     printf("allocate+free pairs per second (ring of %d live blocks per thread, best of %d rounds)\n", kRing, kRounds);
     printf("%-22s %8s %16s %16s %8s\n", "sizes", "threads", "DxAlloc/DxFree", "malloc/free", "ratio");
