@@ -8,7 +8,6 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
-#include <functional>
 #include <string>
 #include <vector>
 
@@ -182,36 +181,10 @@ void PressEscapeUntilGone(HWND Window)
     }
 }
 
-// Exit from the menu and the Escape key each end the program with exit code 0 (the close box: see
-// the first test). A run that does not ask for the log leaves no log file.
-TEST_F(TarvexProgram, EndsWithExitCodeZeroOnExitAndEscape)
-{
-    wchar_t here[MAX_PATH];
-    GetCurrentDirectoryW(MAX_PATH, here);
-    const std::wstring quiet = std::wstring(here) + L"\\quiet";
-    CreateDirectoryW(quiet.c_str(), nullptr);
-    DeleteFileW((quiet + L"\\Log.txt").c_str());
-    const std::vector<std::pair<const char *, std::function<void(HWND)>>> ways = {
-        {"Exit", [](HWND w) { PostMessageW(w, WM_COMMAND, 105, 0); }},
-        {"Escape", [](HWND w) { PressEscapeUntilGone(w); }},
-    };
-    for (const auto &[name, leave] : ways) {
-        SCOPED_TRACE(name);
-        const bool unlogged = std::string(name) == "Exit";
-        HWND window = unlogged ? Start(quiet.c_str(), false) : Start();
-        ASSERT_NE(nullptr, window);
-        leave(window);
-        EXPECT_EQ(0u, WaitForExit());
-        TearDown();
-        process_ = {};
-    }
-    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW((quiet + L"\\Log.txt").c_str()))
-        << "a log file, though none was asked for";
-}
-
 // A working folder of 120 characters: a ".zms" text chosen in the menu's file dialog there is
-// compiled and played, and its title shows in the transport bar.
-TEST_F(TarvexProgram, OpensAndPlaysASongChosenInAWorkingFolderOf120Characters)
+// compiled and played, and its title shows in the transport bar. The Escape key ends the program
+// with exit code 0 (the close box: see the first test; Exit from the menu: the last).
+TEST_F(TarvexProgram, OpensAndPlaysASongChosenInAWorkingFolderOf120CharactersAndEndsOnEscape)
 {
     wchar_t here[MAX_PATH];
     GetCurrentDirectoryW(MAX_PATH, here);
@@ -241,20 +214,22 @@ TEST_F(TarvexProgram, OpensAndPlaysASongChosenInAWorkingFolderOf120Characters)
     }
     SaveCapturePng(after, "long_folder_title.png");
     EXPECT_NE(before.Pixels, after.Pixels) << "the song's title never showed";
-    PostMessageW(window, WM_CLOSE, 0, 0);
+    PressEscapeUntilGone(window);
     EXPECT_EQ(0u, WaitForExit());
 }
 
-// In a folder of its own: a project saved through the menu is named in "tarvex.ini" at the end and
-// reopened at the next start (the window position it holds), and the render dialog writes one
-// second of the song opened through the menu.
+// In a folder of its own: a project saved through the menu is named in "tarvex.ini" at the end
+// (Exit from the menu, exit code 0) and reopened at the next start (the window position it
+// holds), and the render dialog writes one second of the song opened through the menu. The first
+// run does not ask for the log and leaves no log file.
 TEST_F(TarvexProgram, SavesAProjectTheNextStartReopensAndRendersTheSongToAWavFile)
 {
     wchar_t here[MAX_PATH];
     GetCurrentDirectoryW(MAX_PATH, here);
     const std::wstring folder = std::wstring(here) + L"\\session";
     CreateDirectoryW(folder.c_str(), nullptr);
-    for (const wchar_t *name : {L"\\tarvex.ini", L"\\placed.tvx", L"\\out.wav"}) DeleteFileW((folder + name).c_str());
+    for (const wchar_t *name : {L"\\tarvex.ini", L"\\placed.tvx", L"\\out.wav", L"\\Log.txt"})
+        DeleteFileW((folder + name).c_str());
     ASSERT_TRUE(WriteFileBytes(folder + L"\\s.zms", std::string("(t1) t120 o4 l4 c d e f g a b\r\n")));
 
     auto answerFileDialog = [&](WPARAM command, const std::wstring &name) {
@@ -265,7 +240,7 @@ TEST_F(TarvexProgram, SavesAProjectTheNextStartReopensAndRendersTheSongToAWavFil
         PostMessageW(dialog, WM_COMMAND, IDOK, 0);
     };
 
-    HWND window = Start(folder.c_str());
+    HWND window = Start(folder.c_str(), false);
     ASSERT_NE(nullptr, window);
     answerFileDialog(115, folder + L"\\placed.txt");
     HWND saved = WaitForWindow(L"#32770", L"completed");
@@ -279,6 +254,8 @@ TEST_F(TarvexProgram, SavesAProjectTheNextStartReopensAndRendersTheSongToAWavFil
     PostMessageW(window, WM_COMMAND, 105, 0);
     EXPECT_EQ(0u, WaitForExit());
     EXPECT_EQ("[config]\r\ninipj=.\\placed.tvx\r\n", ReadFileBytes(folder + L"\\tarvex.ini"));
+    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW((folder + L"\\Log.txt").c_str()))
+        << "a log file, though none was asked for";
     TearDown();
     process_ = {};
 
