@@ -3,6 +3,8 @@
 //                        otherwise an effect: out = in * g + c, g = parameter 0, c = parameter 1
 //   TP_TONE              with TP_INSTRUMENT: a sine for each note in place of the constant level
 //                        (test_plugin_api.h says how it sounds)
+//   TP_NUMBERED          with TP_INSTRUMENT: a signal that numbers its frames in place of the
+//                        constant level (test_plugin_api.h says how it sounds)
 //   TP_EDITOR_NO_SIZE    an editor that reports no size (others report kTpEditorDefaultRect)
 //   TP_NAME              the effect name it reports (may be empty)
 //   TP_ENTRY_MAIN        exports only "main"; TP_ENTRY_NONE exports no entry point
@@ -49,6 +51,7 @@ struct TestPluginState {
   TpConfig config;                        // shape of the next instances
   char logPaths[kTpMaxInstances][MAX_PATH];  // by pool entry; empty: no log
   HWND editors[kTpMaxInstances];             // by pool entry: the open editor's window
+  int64_t renderedFrames[kTpMaxInstances];   // by pool entry: the numbered variant's frames so far
 };
 
 TestPluginState g_tp;
@@ -135,6 +138,22 @@ void RenderTones(TpInstance* t, float** outputs, int outputCount, int frames) {
       outputs[0][i] += s;
       if (outputCount > 1) outputs[1][i] += s;
     }
+  }
+}
+#endif
+
+#ifdef TP_NUMBERED
+// Frame n of the instance, counted over every block since its first, whether a note is held
+// or not: a tone whose phase and a ramp whose level tell n.
+void RenderNumbered(TpInstance* t, float** outputs, int outputCount, int frames) {
+  bool held = false;
+  for (int k = 0; k < 128; ++k) held = held || t->keyHeld[k];
+  int64_t& n = g_tp.renderedFrames[PoolIndex(t)];
+  const double step = 2.0 * M_PI * kTpNumberedToneHz / kTpToneSampleRate;
+  for (int i = 0; i < frames; ++i, ++n) {
+    const float tone = static_cast<float>(0.5 * std::sin(step * static_cast<double>(n % 44100)));
+    const float ramp = static_cast<float>((-32768 + 16 * (n % kTpNumberedRampPeriod)) / 32767.0);
+    for (int c = 0; c < outputCount; ++c) outputs[c][i] = !held ? 0.0f : c == 0 ? tone : c == 1 ? ramp : 0.0f;
   }
 }
 #endif
@@ -327,6 +346,9 @@ void VST_CALL ProcessReplacing(AEffect* e, float** inputs, float** outputs, VstI
 #if defined(TP_INSTRUMENT) && defined(TP_TONE)
   (void)inputs;
   RenderTones(t, outputs, e->numOutputs, frames);
+#elif defined(TP_INSTRUMENT) && defined(TP_NUMBERED)
+  (void)inputs;
+  RenderNumbered(t, outputs, e->numOutputs, frames);
 #elif defined(TP_INSTRUMENT)
   (void)inputs;
   bool held = false;
@@ -376,6 +398,7 @@ TpInstance* NewInstance() {
   t->serial = g_tp.created++;
   ApplyEditorRect(t, g_tp.config);
   g_tp.editors[PoolIndex(t)] = nullptr;
+  g_tp.renderedFrames[PoolIndex(t)] = 0;
   for (ToneVoice& voice : g_tp.voices[PoolIndex(t)]) voice.key = -1;
   StartLog(t);
 #ifndef TP_INSTRUMENT

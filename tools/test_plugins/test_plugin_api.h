@@ -49,6 +49,14 @@ const int kTpToneReleaseFrames = 882;  // 20 ms
 const double kTpToneSampleRate = 44100.0;
 inline double TpToneFrequency(int key) { return 440.0 * std::pow(2.0, (key - 69) / 12.0); }
 
+// The numbered variant (tp_numbered) numbers the frames it renders, counting every frame of
+// every block from its first: while a note is held, frame n is sin(2 pi n x
+// kTpNumberedToneHz / 44100) / 2 on its first output and the ramp (-32768 + 16 x (n mod
+// kTpNumberedRampPeriod)) / 32767 on its second, so that a recording tells which of its frames
+// each recorded frame is; silence while no note is held. Velocity does not change it.
+const int kTpNumberedToneHz = 1000;
+const int kTpNumberedRampPeriod = 4093;
+
 struct TpDispatchRecord {
   int32_t opcode;
   int32_t index;
