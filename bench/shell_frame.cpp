@@ -48,7 +48,7 @@ namespace {
 // at many times the cost. A run of frames also ends after its seconds: a slower machine then draws
 // fewer frames rather than taking longer.
 constexpr int kSoftwareFrames = 1000, kDefaultFrames = 200;
-constexpr double kSoftwareSeconds = 5.0, kDefaultSeconds = 7.0;
+constexpr double kSoftwareSeconds = 4.0, kDefaultSeconds = 6.0;
 constexpr double kFrameMs = 1000.0 / 60.0;
 
 std::string BuildDir() {
