@@ -108,7 +108,9 @@ std::string Mutate(std::mt19937 &rng, const std::vector<std::string> &seeds) {
 TEST(MmlFuzz, MutatedFixturesCompileToPlayableSongs) {
   std::vector<std::string> seeds = Seeds();
   std::mt19937 rng(20261207);
-  for (int i = 0; i < 20000; ++i) {
+  // Each case picks its seed and its one to eight edits at random: 10000 cases give every seed
+  // and every kind of edit well over a thousand times.
+  for (int i = 0; i < 10000; ++i) {
     std::string text = Mutate(rng, seeds);
     CompileMmlText(text);
     ASSERT_TRUE(SongIsPlayable()) << "case " << i << ": " << Hex(text);
@@ -117,7 +119,7 @@ TEST(MmlFuzz, MutatedFixturesCompileToPlayableSongs) {
 
 TEST(MmlFuzz, RandomTextCompilesToPlayableSongs) {
   std::mt19937 rng(7);
-  for (int i = 0; i < 10000; ++i) {
+  for (int i = 0; i < 5000; ++i) {
     std::string text;
     size_t length = rng() % 400;
     bool tokens = (i & 1) != 0;
