@@ -63,14 +63,22 @@ std::vector<uint8_t> RawLevel(ID3D11Texture2D *Texture, int RowBytes, int Rows)
 
 uint32_t Rgba(int X, int Y) { return (uint32_t)(X * 37 + Y * 11) << 24 | PatternA(X, Y); }
 
+// The library is started once for all of these tests; each begins drawing on the back screen.
 class D3D11Graphs : public D3D11LibraryTest
 {
 protected:
+    static void SetUpTestSuite()
+    {
+        if (!D3D11Disabled()) StartOnD3D11("d3d11 graphs");
+    }
+    static void TearDownTestSuite() { EndLibrary(); }
     void SetUp() override
     {
         if (D3D11Disabled()) GTEST_SKIP() << "d3d11.dll is switched off in this run";
-        StartOnD3D11("d3d11 graphs");
+        ASSERT_EQ(1, IsLibraryStarted());
+        ASSERT_EQ(0, SetDrawScreen(DX_SCREEN_BACK));
     }
+    void TearDown() override {}
     static int MakePatternGraph(int Width, int Height)
     {
         TestImage image = MakeTestImage(Width, Height, PatternA);

@@ -85,10 +85,11 @@ protected:
         EXPECT_NE(nullptr, D3D11GraphObjects(image->Texture[0])->MultisampleTexture);
         return graph;
     }
-    void TearDown() override
+    static void EndLibrary()
     {
         if (D3D11Disabled()) return;
         LibraryEnd();
         RegisterGraphicsHardwareFunctions(GRAPHICS_API_D3D11, nullptr);
     }
+    void TearDown() override { EndLibrary(); }
 };
