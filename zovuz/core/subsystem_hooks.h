@@ -49,6 +49,9 @@ struct SubsystemHooks
     // Presents the back screen into the window again (paint and the pump's pending repaint),
     // with the back screen as draw target and no vertical-sync wait for the duration.
     int (*RefreshScreen)(void);
+    // The window lost what it showed, or shows it elsewhere or at another size (painted, sized,
+    // moved, the display's mode changed): the next flip presents even an unchanged screen.
+    int (*MarkScreenShownAgain)(void);
     // Draw-screen size. Fallback: 640 x 480.
     int (*GetDrawScreenSize)(int *Width, int *Height);
     // Requested screen colour depth. Fallback: no display-depth check on WM_DISPLAYCHANGE.

@@ -48,6 +48,7 @@ const GraphicsHardwareFunctions D3D11Functions = {
     .ReleaseDeviceObjects = Graphics_D3D11_ReleaseDeviceObjects,
     .ChangeScreenMode = Graphics_D3D11_ChangeScreenMode,
     .PresentFrame = Graphics_D3D11_PresentFrame,
+    .GetScreenWriteCount = Graphics_D3D11_GetScreenWriteCount,
     .Terminate = Graphics_D3D11_Terminate,
     .SetupSubBackBufferFullScreen = SetupSubBackBufferFullScreen,
     .StartFrontScreenTimer = Graphics_D3D11_StartFrontScreenTimer,

@@ -228,6 +228,9 @@ int Graphics_D3D11_SetupSubBackBufferFullScreen(void);
 // the window's scaling, draws the batch and presents. 0, or -1 without a device, when the back
 // buffer has no views (a failed resize; the next present tries again) or when Present fails.
 int Graphics_D3D11_PresentFrame(void);
+// The writes to the screens the window is shown from so far (the call layer's count; a new or
+// resized back buffer counts too). 0.
+int Graphics_D3D11_GetScreenWriteCount(uint32_t *Count);
 // For the front screen, starts the timer that keeps presenting it. 0.
 int Graphics_D3D11_StartFrontScreenTimer(int DrawScreen);
 

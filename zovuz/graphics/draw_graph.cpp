@@ -194,6 +194,114 @@ int RedrawScreenCopyRows(const SoftImageSource &Source, int X1, int Y1, int X2, 
     return result;
 }
 
+// The last draw-valid graph the device copied onto the back screen. The device's idle frame
+// (its draw screen stretched over the whole back screen sixty times a second) would draw the
+// same again; while nothing else was written on the back screen since, the draw settings are
+// the same and the graph reads back the same pixels, the copy is skipped. The graph's pixels are
+// kept in DrawWorkBuffer.DeviceCopyPixels.
+struct DeviceScreenCopyData
+{
+    int HeldFlag;                       // a copy is remembered
+    int PixelsHeldFlag;                 // the kept pixels are the graph's as last read
+    int GraphHandle;                    // the graph
+    float X1, Y1, X2, Y2;               // where it went
+    int TransFlag, IntFlag;             // how
+    GraphicsDrawSettingsData Settings;  // the draw settings it went with
+    uint32_t ScreenWrites;              // the back screen's write count just after it
+    int Width, Height;                  // the size its pixels were kept at
+};
+
+DeviceScreenCopyData DeviceScreenCopy = {};
+
+// Whether a device draw of Graph could be a repeat worth checking: a single-texture draw-valid
+// graph drawn onto the back screen, without a blend graph, while no lock is held.
+bool DeviceCopyCandidate(const GraphHandleData *Graph)
+{
+    const GraphicsDrawSettingsData &d = GraphicsDrawSettings;
+    return Graph->Image->Format.DrawValidFlag && Graph->Image->TextureNum == 1 && d.RenderTarget[0] == DX_SCREEN_BACK &&
+           d.BlendGraph <= 0 && !DrawScreenState.LockedFlag;
+}
+
+// Reads Graph's pixels back and compares them with the kept ones, keeping what it read: 1 the
+// same, 0 different (or nothing kept before), -1 when they cannot be read (nothing is kept then).
+int ReadBackAndCompare(int GraphHandle, const GraphHandleData *Graph)
+{
+    DeviceScreenCopyData &c = DeviceScreenCopy;
+    const bool held = c.PixelsHeldFlag && c.Width == Graph->Width && c.Height == Graph->Height;
+    c.PixelsHeldFlag = 0;
+    const ImageRect whole = {0, 0, Graph->Width, Graph->Height};
+    BASEIMAGE image;
+    if (LockDrawScreenBuffer(&whole, &image, GraphHandle, 0, 0, 1, 0) < 0) return -1;
+    const size_t row = (size_t)image.Width * image.ColorData.PixelBytes, bytes = row * image.Height;
+    DrawWorkBufferData &w = DrawWorkBuffer;
+    if (row == 0 || bytes > INT_MAX ||
+        GrowDrawWorkBuffer(&w.DeviceCopyPixels, &w.DeviceCopyPixelsSize, (int)bytes) == nullptr) {
+        UnlockDrawScreenBuffer();
+        return -1;
+    }
+    uint8_t *kept = (uint8_t *)w.DeviceCopyPixels;
+    bool same = held;
+    for (int y = 0; y < image.Height; ++y) {
+        const uint8_t *pixels = (const uint8_t *)image.Pixels + (size_t)image.Pitch * y;
+        if (same && SameBytes(kept + row * y, pixels, row)) continue;
+        same = false;
+        memcpy(kept + row * y, pixels, row);
+    }
+    UnlockDrawScreenBuffer();
+    c.Width = Graph->Width;
+    c.Height = Graph->Height;
+    c.PixelsHeldFlag = 1;
+    return same ? 1 : 0;
+}
+
+// Whether the device draw of Graph from (X1, Y1) to (X2, Y2) would repeat the remembered copy
+// onto a back screen that still shows it. The graph is read back only when all else agrees;
+// *Read tells that it was (its kept pixels are then the current ones).
+bool RepeatsDeviceScreenCopy(int GraphHandle, const GraphHandleData *Graph, float X1, float Y1, float X2, float Y2,
+                             int TransFlag, int IntFlag, bool *Read)
+{
+    const DeviceScreenCopyData &c = DeviceScreenCopy;
+    *Read = false;
+    uint32_t writes;
+    if (!c.HeldFlag || GetScreenWriteCount(&writes) < 0 || writes != c.ScreenWrites || GraphHandle != c.GraphHandle ||
+        X1 != c.X1 || Y1 != c.Y1 || X2 != c.X2 || Y2 != c.Y2 || TransFlag != c.TransFlag || IntFlag != c.IntFlag ||
+        memcmp(&GraphicsDrawSettings, &c.Settings, sizeof c.Settings) != 0)
+        return false;
+    const int same = ReadBackAndCompare(GraphHandle, Graph);
+    *Read = same >= 0;
+    return same == 1;
+}
+
+// Remembers a device copy of Graph onto the back screen that has just been made: where, how,
+// the back screen's write count after it and the graph's pixels (read back unless just read).
+void RememberDeviceScreenCopy(int GraphHandle, const GraphHandleData *Graph, float X1, float Y1, float X2, float Y2,
+                              int TransFlag, int IntFlag, bool PixelsRead)
+{
+    DeviceScreenCopyData &c = DeviceScreenCopy;
+    c.HeldFlag = 0;
+    if (!PixelsRead && ReadBackAndCompare(GraphHandle, Graph) < 0) return;
+    if (GetScreenWriteCount(&c.ScreenWrites) < 0) return;
+    c.GraphHandle = GraphHandle;
+    c.X1 = X1, c.Y1 = Y1, c.X2 = X2, c.Y2 = Y2, c.TransFlag = TransFlag, c.IntFlag = IntFlag;
+    memcpy(&c.Settings, &GraphicsDrawSettings, sizeof c.Settings);
+    c.HeldFlag = 1;
+}
+
+// The device path of a graph call that copies a whole graph: Draw makes the draw, unless it
+// would repeat the last copy onto the back screen. Draws onto anything else leave the copy
+// remembered: whatever they change on the back screen, its write count tells.
+template <class Draw>
+int DeviceDrawGraphImage(int GraphHandle, const GraphHandleData *Graph, float X1, float Y1, float X2, float Y2,
+                         int TransFlag, int IntFlag, Draw draw)
+{
+    if (!DeviceCopyCandidate(Graph)) return draw();
+    bool read = false;
+    if (RepeatsDeviceScreenCopy(GraphHandle, Graph, X1, Y1, X2, Y2, TransFlag, IntFlag, &read)) return 0;
+    const int result = draw();
+    if (result == 0) RememberDeviceScreenCopy(GraphHandle, Graph, X1, Y1, X2, Y2, TransFlag, IntFlag, read);
+    return result;
+}
+
 // The software path of the graph calls: the graph's image from (X1, Y1) to (X2, Y2).
 int SoftDrawGraphImage(GraphHandleData *Graph, int X1, int Y1, int X2, int Y2, int TransFlag)
 {
@@ -216,8 +324,10 @@ int DrawGraphCore(int X, int Y, float XF, float YF, int GraphHandle, int TransFl
     int device = OnDevice(graph);
     ImageRect bounds = {X, Y, X + graph->Width, Y + graph->Height};
     return DrawThroughHooks(bounds, device, [&] {
-        return device ? Graphics_Hardware_DrawGraph(X, Y, XF, YF, graph, blend, TransFlag, IntFlag)
-                      : SoftDrawGraphImage(graph, X, Y, X + graph->Width, Y + graph->Height, TransFlag);
+        if (!device) return SoftDrawGraphImage(graph, X, Y, X + graph->Width, Y + graph->Height, TransFlag);
+        return DeviceDrawGraphImage(
+            GraphHandle, graph, XF, YF, XF + graph->Width, YF + graph->Height, TransFlag, IntFlag,
+            [&] { return Graphics_Hardware_DrawGraph(X, Y, XF, YF, graph, blend, TransFlag, IntFlag); });
     });
 }
 
@@ -232,9 +342,11 @@ int DrawExtendGraphCore(int X1, int Y1, int X2, int Y2, float X1F, float Y1F, fl
     int device = OnDevice(graph);
     ImageRect bounds = {X1 < X2 ? X1 : X2, Y1 < Y2 ? Y1 : Y2, X1 < X2 ? X2 : X1, Y1 < Y2 ? Y2 : Y1};
     return DrawThroughHooks(bounds, device, [&] {
-        return device ? Graphics_Hardware_DrawExtendGraph(X1, Y1, X2, Y2, X1F, Y1F, X2F, Y2F, graph, blend, TransFlag,
-                                                          IntFlag)
-                      : SoftDrawGraphImage(graph, X1, Y1, X2, Y2, TransFlag);
+        if (!device) return SoftDrawGraphImage(graph, X1, Y1, X2, Y2, TransFlag);
+        return DeviceDrawGraphImage(GraphHandle, graph, X1F, Y1F, X2F, Y2F, TransFlag, IntFlag, [&] {
+            return Graphics_Hardware_DrawExtendGraph(X1, Y1, X2, Y2, X1F, Y1F, X2F, Y2F, graph, blend, TransFlag,
+                                                     IntFlag);
+        });
     });
 }
 

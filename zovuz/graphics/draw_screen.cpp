@@ -3,6 +3,7 @@
 #include <string.h>
 
 #include "zovuz/graphics/display_internal.h"
+#include "zovuz/graphics/draw_state_internal.h"
 #include "zovuz/graphics/graph/graph_internal.h"
 
 DrawScreenStateData DrawScreenState = {0, 0, -1};
@@ -36,6 +37,10 @@ int TargetSize(int Target, int MipLevel, GraphHandleData **Graph, int *Width, in
     CalcMipLevelSize((*Graph)->Width, (*Graph)->Height, MipLevel, Width, Height);
     return 0;
 }
+
+// Whether the window goes on showing a present without being presented to again: a window-mode
+// present. Full screen, the display's own mode and border repaints are always presented.
+bool ScreenKeepsWhatWasShown() { return GetWindowModeFlag() && GraphicsScreenSettings.BorderRepaintCount <= 0; }
 
 }  // namespace
 
@@ -158,15 +163,43 @@ int ScreenFlip(void)
     // The on-screen log would be drawn over the frame here while its draw flag is set; nothing
     //   in this program sets it (GetScreenLogDrawFlag is always 0), so no frame draws it.
     PacePresent();
+    // A frame that drew nothing new on the screen, in a window that still shows the last present,
+    // is already on view: presenting it again would cost the present and change nothing.
+    uint32_t before = 0;
+    const int counted = GetScreenWriteCount(&before) == 0;
+    if (counted && s.ShownFlag && before == s.WritesShown && ScreenKeepsWhatWasShown()) {
+        s.FlippingFlag = 0;
+        return 0;
+    }
     int result = Graphics_Hardware_PresentFrame();
+    uint32_t after = 0;
+    s.ShownFlag = counted && result == 0 && GetScreenWriteCount(&after) == 0;
+    s.WritesShown = after;
     s.FlippingFlag = 0;
     return result;
+}
+
+int MarkScreenShownAgain(void)
+{
+    DrawScreenState.ShownFlag = 0;
+    return 0;
+}
+
+int GetScreenWriteCount(uint32_t *Count)
+{
+    if (!GraphicsState.HardwareInUseFlag) {
+        *Count = SoftwareScreen.Changes;
+        return 0;
+    }
+    FlushVertexBuffer();
+    return Graphics_Hardware_GetScreenWriteCount(Count);
 }
 
 int ScreenFlipWrap(void) { return ScreenFlip(); }
 
 int RefreshScreen(void)
 {
+    MarkScreenShownAgain();
     if (GraphicsState.HardwareInUseFlag) Graphics_Hardware_SetupSubBackBufferFullScreen(0);
     return ScreenFlip();
 }

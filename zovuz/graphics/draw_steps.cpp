@@ -151,12 +151,12 @@ void *GrowDrawWorkBuffer(void **Buffer, int *BufferSize, int Size)
 void ReleaseDrawWorkBuffers(void)
 {
     DrawWorkBufferData &w = DrawWorkBuffer;
-    void **buffers[] = {&w.SpanTable, &w.SourceMap, &w.VertexCopy, &w.ScreenCopyRows};
+    void **buffers[] = {&w.SpanTable, &w.SourceMap, &w.VertexCopy, &w.ScreenCopyRows, &w.DeviceCopyPixels};
     for (void **buffer : buffers) {
         DXFREE(*buffer);
         *buffer = nullptr;
     }
-    w.SpanTableSize = w.SourceMapSize = w.VertexCopySize = w.ScreenCopyRowsSize = 0;
+    w.SpanTableSize = w.SourceMapSize = w.VertexCopySize = w.ScreenCopyRowsSize = w.DeviceCopyPixelsSize = 0;
 }
 
 void *ReserveWorkBuffer(int Index, int Size)

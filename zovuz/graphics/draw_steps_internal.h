@@ -77,6 +77,8 @@ struct DrawWorkBufferData
     int VertexCopySize;
     void *ScreenCopyRows;  // the rows of the graph last copied onto the screen, as they were then
     int ScreenCopyRowsSize;
+    void *DeviceCopyPixels;  // the pixels of the graph the device last copied onto the back screen
+    int DeviceCopyPixelsSize;
 };
 extern DrawWorkBufferData DrawWorkBuffer;
 // The buffer *Buffer of at least Size bytes (grown as needed), or null (the old one then stays).

@@ -29,6 +29,14 @@ int Graphics_Hardware_SetupSubBackBufferFullScreen(int)
     return HardwareDispatch(&GraphicsHardwareFunctions::SetupSubBackBufferFullScreen, L"SetupSubBackBufferFullScreen");
 }
 
+int Graphics_Hardware_GetScreenWriteCount(uint32_t *Count)
+{
+    // Not a failure for a back end without the count: its presents are never skipped.
+    const GraphicsHardwareFunctions *table = CurrentHardwareFunctions();
+    if (table == nullptr || table->GetScreenWriteCount == nullptr) return -1;
+    return table->GetScreenWriteCount(Count);
+}
+
 int Graphics_Hardware_PresentFrameOnDevice(void)
 {
     return HardwareDispatch(&GraphicsHardwareFunctions::PresentFrame, L"PresentFrame");

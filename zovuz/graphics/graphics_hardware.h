@@ -104,6 +104,8 @@ struct MATERIALPARAM
     OWN(int, ChangeScreenMode, (int ChangeFlag, int Width, int Height, int ColorBitDepth, int RefreshRate),           \
         (ChangeFlag, Width, Height, ColorBitDepth, RefreshRate))                                                      \
     OWN(int, PresentFrame, (void), ())                                                                                \
+    /* writes to the screens the window is shown from so far, counted by the back end; -1 when it cannot tell */      \
+    OWN(int, GetScreenWriteCount, (uint32_t * Count), (Count))                                                        \
     OWN(int, Terminate, (void), ())                                                                                   \
     /* rebuilds a lost device */                                                                                      \
     FORWARD_D3D9(int, RestoreLostDevice, (void), ())                                                                  \
@@ -329,6 +331,10 @@ int Graphics_Hardware_IsDeviceValid(void);
 int Graphics_Hardware_ChangeScreenMode(int ChangeFlag, int Width, int Height, int ColorBitDepth, int RefreshRate);
 // Shows the finished frame: the back end's present, or the software screen through GDI.
 int Graphics_Hardware_PresentFrame(void);
+// The back end's count of writes to the screens the window is shown from (the draws, clears and
+// copies onto them, their making and resizing): 0 with *Count, or -1 when the back end keeps
+// none (or on the software renderer, whose screen keeps its own count).
+int Graphics_Hardware_GetScreenWriteCount(uint32_t *Count);
 // The back end's present alone (0 on the software renderer); Graphics_Hardware_PresentFrame
 // calls it while a device is in use.
 int Graphics_Hardware_PresentFrameOnDevice(void);

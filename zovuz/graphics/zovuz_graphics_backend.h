@@ -69,6 +69,13 @@ int SetRestoreGraphCallback(int (*Callback)(void));
 
 // The window's repaint: shows the screen again. 0 / -1.
 int RefreshScreen(void);
+// The window lost its picture or shows it anew (painted, sized, moved, another display mode):
+// the next ScreenFlip presents even a screen that nothing was drawn on since the last one. 0.
+int MarkScreenShownAgain(void);
+// The writes to the screen so far: the software screen's change count, or the back end's count
+// (Graphics_Hardware_GetScreenWriteCount), after the pending draws are sent. 0, or -1 when the
+// back end cannot tell.
+int GetScreenWriteCount(uint32_t *Count);
 // 1 while ScreenFlip runs.
 int GetScreenFlipRunningFlag(void);
 

@@ -43,6 +43,7 @@ void FillSubsystemHooks(void)
     h.GetDrawScreenHandle = GetDrawScreenHandle;
     h.GetBackgroundColor = GetBackgroundColor;
     h.RefreshScreen = RefreshScreen;
+    h.MarkScreenShownAgain = MarkScreenShownAgain;
     h.ChangeScreenMode = ChangeScreenMode;
     h.GetScreenFlipRunningFlag = GetScreenFlipRunningFlag;
     h.GetUseMaskScreenFlag = GetUseMaskScreenFlag;

@@ -30,10 +30,18 @@ protected:
     }
 };
 
+// A frame with something drawn on the back screen (a frame that shows nothing new is not
+// presented at all).
+int DrawThenFlip()
+{
+    ClearDrawScreen(nullptr);
+    return ScreenFlip();
+}
+
 int ReleaseThenFlip()
 {
     ReleaseSavedScreenCopy();
-    return ScreenFlip();
+    return DrawThenFlip();
 }
 
 TEST_F(ScreenCopy, APresentWaitsWhileTheInactiveWindowShowsItsCopy)
@@ -54,9 +62,9 @@ TEST_F(ScreenCopy, APresentWaitsWhileTheInactiveWindowShowsItsCopy)
         int Presents;
     };
     const Step steps[] = {
-        {"inactive with a copy", 0, ScreenFlip, 0},
+        {"inactive with a copy", 0, DrawThenFlip, 0},
         {"the copy drawn", 0, DrawSavedScreenCopy, 1},
-        {"active with a copy", 1, ScreenFlip, 1},
+        {"active with a copy", 1, DrawThenFlip, 1},
         {"inactive without a copy", 0, ReleaseThenFlip, 1},
     };
     for (const Step &s : steps) {

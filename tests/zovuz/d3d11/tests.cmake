@@ -16,3 +16,6 @@ target_link_libraries(d3d11_cross_check_test PRIVATE test_support_zovuz_graphics
 # The saved screen copy starts the graphics front end on the fake in the library's main window.
 tarvex_test_desktop(d3d11.screen_copy)
 target_link_libraries(d3d11_screen_copy_test PRIVATE test_support_zovuz_graphics)
+# A frame that shows nothing new, on both renderers in the library's main window.
+tarvex_test_desktop(d3d11.unchanged_frame)
+target_link_libraries(d3d11_unchanged_frame_test PRIVATE test_support_zovuz_graphics)

@@ -107,6 +107,10 @@ struct DrawScreenStateData
     int FlippingFlag;  // ScreenFlip runs
     int LockedFlag;    // LockDrawScreenBuffer holds a lock
     int WhiteGraph;    // the library's white graph, -1 until made
+    // The last present, while the window still shows it, and the screen's write count just after
+    // it. A flip that finds the count where the present left it has nothing new to show.
+    int ShownFlag;
+    uint32_t WritesShown;
 };
 extern DrawScreenStateData DrawScreenState;
 

@@ -177,6 +177,7 @@ void OnMove(HWND Window, LPARAM LParam)
 
 void OnPaint(HWND Window)
 {
+    CallSubsystemHook(SubsystemHooksData.MarkScreenShownAgain);
     PAINTSTRUCT paint;
     HDC dc = BeginPaint(Window, &paint);
     if (dc == NULL) return;
@@ -203,10 +204,12 @@ LRESULT CALLBACK MainWindowProc(HWND Window, UINT Message, WPARAM WParam, LPARAM
             break;
 
         case WM_MOVE:
+            CallSubsystemHook(SubsystemHooksData.MarkScreenShownAgain);
             OnMove(Window, LParam);
             break;
 
         case WM_SIZE:
+            CallSubsystemHook(SubsystemHooksData.MarkScreenShownAgain);
             GetWindowRect(Window, &w.WindowRect);
             w.MinimizedFlag = WParam == SIZE_MINIMIZED ? 1 : 0;
             UpdateWindowMaximizeState(WParam);
@@ -237,6 +240,7 @@ LRESULT CALLBACK MainWindowProc(HWND Window, UINT Message, WPARAM WParam, LPARAM
             break;
 
         case WM_DISPLAYCHANGE:
+            CallSubsystemHook(SubsystemHooksData.MarkScreenShownAgain);
             OnDisplayChange(WParam);
             break;
 

@@ -103,10 +103,22 @@ struct D3D11CallLayerData
     unsigned int DrawCallCount;               // Draw and DrawIndexed calls made (wraps)
     unsigned int MapCallCount;                // Map calls made (wraps)
     unsigned int UpdateSubresourceCallCount;  // UpdateSubresource calls made (wraps)
+    unsigned int PresentCallCount;            // swap chain presents made (wraps)
     D3D11CreationSettingsData Settings;       // what device creation reads
     const D3D11ModuleFunctions *Modules;      // the loader in use; null = the system's
+    // The render targets bound last (OMSetRenderTargets), and the calls that may have written one
+    // of the screens the window is shown from: a draw while one is bound, a clear of one, a copy,
+    // resolve or update into one (wraps). The device layer tells which are screens.
+    ID3D11RenderTargetView *BoundTargets[8];
+    UINT BoundTargetNum;
+    uint32_t ScreenWriteCount;
 };
 extern D3D11CallLayerData D3D11CallLayer;
+
+// Whether a view or a resource is one of the screens the window is shown from (the device
+// layer's swap chains and sub back buffer).
+int Graphics_D3D11_IsScreenView(ID3D11RenderTargetView *View);
+int Graphics_D3D11_IsScreenResource(ID3D11Resource *Resource);
 
 // Puts a loader in front of the two DLLs (null restores the system's) and returns the one it
 // replaces. Only while neither DLL is loaded.

@@ -6,6 +6,27 @@ namespace {
 
 ID3D11DeviceContext *Context() { return D3D11CallLayer.Context; }
 
+void CountIfScreenView(ID3D11RenderTargetView *View)
+{
+    if (View != nullptr && Graphics_D3D11_IsScreenView(View)) D3D11CallLayer.ScreenWriteCount++;
+}
+
+void CountIfScreenResource(ID3D11Resource *Resource)
+{
+    if (Resource != nullptr && Graphics_D3D11_IsScreenResource(Resource)) D3D11CallLayer.ScreenWriteCount++;
+}
+
+void CountDrawOnScreen()
+{
+    const D3D11CallLayerData &c = D3D11CallLayer;
+    for (UINT i = 0; i < c.BoundTargetNum; ++i) {
+        if (c.BoundTargets[i] != nullptr && Graphics_D3D11_IsScreenView(c.BoundTargets[i])) {
+            D3D11CallLayer.ScreenWriteCount++;
+            return;
+        }
+    }
+}
+
 }  // namespace
 
 // ---- Clears -----------------------------------------------------------------------------------
@@ -33,6 +54,7 @@ int D3D11DeviceContext_ClearDepthStencilView_ASyncCallback(ASyncLoadRequestInfo 
 
 void D3D11DeviceContext_ClearRenderTargetView(ID3D11RenderTargetView *View, const FLOAT ColorRGBA[4])
 {
+    CountIfScreenView(View);
     if (Context() != nullptr) Context()->ClearRenderTargetView(View, ColorRGBA);
 }
 
@@ -59,6 +81,7 @@ int D3D11DeviceContext_ClearRenderTargetView_ASyncCallback(ASyncLoadRequestInfo 
 
 void D3D11DeviceContext_CopyResource(ID3D11Resource *Dest, ID3D11Resource *Src)
 {
+    CountIfScreenResource(Dest);
     if (Context() != nullptr) Context()->CopyResource(Dest, Src);
 }
 
@@ -66,6 +89,7 @@ void D3D11DeviceContext_CopySubresourceRegion(ID3D11Resource *Dest, UINT DestSub
                                               UINT DestZ, ID3D11Resource *Src, UINT SrcSubresource,
                                               const D3D11_BOX *SrcBox)
 {
+    CountIfScreenResource(Dest);
     if (Context() != nullptr)
         Context()->CopySubresourceRegion(Dest, DestSubresource, DestX, DestY, DestZ, Src, SrcSubresource, SrcBox);
 }
@@ -73,6 +97,7 @@ void D3D11DeviceContext_CopySubresourceRegion(ID3D11Resource *Dest, UINT DestSub
 void D3D11DeviceContext_ResolveSubresource(ID3D11Resource *Dest, UINT DestSubresource, ID3D11Resource *Src,
                                            UINT SrcSubresource, DXGI_FORMAT Format)
 {
+    CountIfScreenResource(Dest);
     if (Context() != nullptr) Context()->ResolveSubresource(Dest, DestSubresource, Src, SrcSubresource, Format);
 }
 
@@ -80,6 +105,7 @@ void D3D11DeviceContext_UpdateSubresource(ID3D11Resource *Resource, UINT Subreso
                                           const void *Data, UINT RowPitch, UINT DepthPitch)
 {
     D3D11CallLayer.UpdateSubresourceCallCount++;
+    CountIfScreenResource(Resource);
     if (Context() != nullptr) Context()->UpdateSubresource(Resource, Subresource, Box, Data, RowPitch, DepthPitch);
 }
 
@@ -147,12 +173,14 @@ int D3D11DeviceContext_Unmap_ASyncCallback(ASyncLoadRequestInfo *Info) { return 
 void D3D11DeviceContext_Draw(UINT VertexCount, UINT StartVertexLocation)
 {
     D3D11CallLayer.DrawCallCount++;
+    CountDrawOnScreen();
     if (Context() != nullptr) Context()->Draw(VertexCount, StartVertexLocation);
 }
 
 void D3D11DeviceContext_DrawIndexed(UINT IndexCount, UINT StartIndexLocation, INT BaseVertexLocation)
 {
     D3D11CallLayer.DrawCallCount++;
+    CountDrawOnScreen();
     if (Context() != nullptr) Context()->DrawIndexed(IndexCount, StartIndexLocation, BaseVertexLocation);
 }
 
@@ -205,6 +233,9 @@ void D3D11DeviceContext_OMSetDepthStencilState(ID3D11DepthStencilState *State, U
 void D3D11DeviceContext_OMSetRenderTargets(UINT ViewNum, ID3D11RenderTargetView *const *Views,
                                            ID3D11DepthStencilView *DepthStencilView)
 {
+    D3D11CallLayerData &c = D3D11CallLayer;
+    c.BoundTargetNum = Views != nullptr && ViewNum <= 8 ? ViewNum : 0;
+    for (UINT i = 0; i < c.BoundTargetNum; ++i) c.BoundTargets[i] = Views[i];
     if (Context() != nullptr) Context()->OMSetRenderTargets(ViewNum, Views, DepthStencilView);
 }
 

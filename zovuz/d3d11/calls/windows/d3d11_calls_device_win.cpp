@@ -249,6 +249,7 @@ HRESULT DXGISwapChain_GetDesc(IDXGISwapChain *SwapChain, DXGI_SWAP_CHAIN_DESC *D
 
 HRESULT DXGISwapChain_Present(IDXGISwapChain *SwapChain, UINT SyncInterval, UINT Flags)
 {
+    D3D11CallLayer.PresentCallCount++;
     return SwapChain->Present(SyncInterval, Flags);
 }
 

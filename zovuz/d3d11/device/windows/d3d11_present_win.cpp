@@ -12,42 +12,14 @@
 
 namespace {
 
+// Longest a wait for the device lasts asleep; after it the caller waits as the platform does.
+constexpr int LongestDrawnWaitMs = 250;
+
 // The swap chain's present, with an interval of one while vertical-sync waiting is on.
 int PresentSwapChain(void *SwapChain)
 {
     const UINT interval = GraphicsScreenSettings.NotWaitVSyncFlag ? 0 : 1;
     return DXGISwapChain_Present(static_cast<IDXGISwapChain *>(SwapChain), interval, 0) < 0 ? -1 : 0;
-}
-
-// Longest a paced present waits, asleep, for the device; after it the present waits as the
-// platform does.
-constexpr int LongestDrawnWaitMs = 250;
-
-// Waits, asleep, until the device has drawn everything it was given. Under Wine, with a frame
-// latency of one, the present itself waits for the device by spinning a core for as long as the
-// device is behind: on a software rasteriser that is most of a frame. Waiting here first leaves
-// the present only its own work. Only while presents are paced: a platform that waits for the
-// vertical blank blocks in its own present.
-void WaitUntilDrawn(D3D11ScreenData &Screen)
-{
-    if (Screen.DrawnQuery == nullptr) {
-        if (Screen.DrawnQueryFailedFlag) return;
-        const D3D11_QUERY_DESC desc = {D3D11_QUERY_EVENT, 0};
-        if (D3D11Device_CreateQuery(&desc, &Screen.DrawnQuery) != S_OK || Screen.DrawnQuery == nullptr) {
-            Screen.DrawnQuery = nullptr;
-            Screen.DrawnQueryFailedFlag = 1;
-            return;
-        }
-    }
-    D3D11DeviceContext_End(Screen.DrawnQuery);
-    // The first asks the device to start on what it holds; the others only look.
-    UINT flags = 0;
-    for (int slept = 0; slept < LongestDrawnWaitMs; ++slept) {
-        BOOL done = FALSE;
-        if (D3D11DeviceContext_GetData(Screen.DrawnQuery, &done, sizeof done, flags) != S_FALSE) return;
-        flags = D3D11_ASYNC_GETDATA_DONOTFLUSH;
-        Sleep(1);
-    }
 }
 
 int LogSubBackBufferFailure(const wchar_t *Line, int Width, int Height)
@@ -107,6 +79,29 @@ void CopySubBackBuffer(const D3D11SwapChainInfo &Chain)
 
 }  // namespace
 
+void Graphics_D3D11_WaitUntilDrawn(void)
+{
+    D3D11ScreenData &Screen = D3D11Screen;
+    if (Screen.DrawnQuery == nullptr) {
+        if (Screen.DrawnQueryFailedFlag) return;
+        const D3D11_QUERY_DESC desc = {D3D11_QUERY_EVENT, 0};
+        if (D3D11Device_CreateQuery(&desc, &Screen.DrawnQuery) != S_OK || Screen.DrawnQuery == nullptr) {
+            Screen.DrawnQuery = nullptr;
+            Screen.DrawnQueryFailedFlag = 1;
+            return;
+        }
+    }
+    D3D11DeviceContext_End(Screen.DrawnQuery);
+    // The first asks the device to start on what it holds; the others only look.
+    UINT flags = 0;
+    for (int slept = 0; slept < LongestDrawnWaitMs; ++slept) {
+        BOOL done = FALSE;
+        if (D3D11DeviceContext_GetData(Screen.DrawnQuery, &done, sizeof done, flags) != S_FALSE) return;
+        flags = D3D11_ASYNC_GETDATA_DONOTFLUSH;
+        Sleep(1);
+    }
+}
+
 int Graphics_D3D11_SetupSubBackBuffer(void)
 {
     D3D11ScreenData &s = D3D11Screen;
@@ -149,6 +144,7 @@ int Graphics_D3D11_SetupSubBackBuffer(void)
     }
     s.SubBackBufferWidth = width;
     s.SubBackBufferHeight = height;
+    D3D11CallLayer.ScreenWriteCount++;
 
     // What was drawn so far moves into it, and the back buffer starts black.
     D3D11SwapChainInfo &chain = s.SwapChain[0];
@@ -166,6 +162,12 @@ int Graphics_D3D11_SetupSubBackBuffer(void)
     cache.ForceFlag = 1;
     Graphics_D3D11_DeviceState_SetRenderTarget(s.SubBackBuffer, s.SubBackBufferRTV, 0);
     cache.ForceFlag = force;
+    return 0;
+}
+
+int Graphics_D3D11_GetScreenWriteCount(uint32_t *Count)
+{
+    *Count = D3D11CallLayer.ScreenWriteCount;
     return 0;
 }
 
@@ -211,10 +213,16 @@ int Graphics_D3D11_PresentFrame(void)
         if (!GraphicsScreenSettings.NotWaitVSyncFlag && chain.Output != nullptr) DXGIOutput_WaitForVBlank(chain.Output);
         return 0;
     }
+    Graphics_D3D11_RenderVertexBuffer(-1, 0);
+    const uint32_t writes = D3D11CallLayer.ScreenWriteCount;
     if (screen.SubBackBuffer != nullptr) CopySubBackBuffer(chain);
     Graphics_D3D11_RenderVertexBuffer(-1, 0);
-    if (IsPresentPacingOn()) WaitUntilDrawn(screen);
-    if (PresentToQueuingDevice(PresentSwapChain, chain.SwapChain) < 0) return -1;
+    if (IsPresentPacingOn()) Graphics_D3D11_WaitUntilDrawn();
+    const int presented = PresentToQueuingDevice(PresentSwapChain, chain.SwapChain);
+    // The window's back buffer is the present's own: with a sub back buffer the library's screen
+    // stays as it was drawn; without one, what the back buffer held is gone with the present.
+    D3D11CallLayer.ScreenWriteCount = screen.SubBackBuffer != nullptr ? writes : writes + 1;
+    if (presented < 0) return -1;
     Graphics_Hardware_ReapplyDeviceState();
     return 0;
 }

@@ -150,11 +150,37 @@ int Graphics_D3D11_CreateSwapChain(HWND Window, int ScreenSizeFlag)
     return index;
 }
 
+int Graphics_D3D11_IsScreenView(ID3D11RenderTargetView *View)
+{
+    const D3D11ScreenData &s = D3D11Screen;
+    if (View == s.SubBackBufferRTV) return 1;
+    for (int i = 0, seen = 0; i < D3D11_SWAP_CHAIN_MAXNUM && seen < s.SwapChainNum; ++i) {
+        if (!s.SwapChain[i].UsedFlag) continue;
+        if (View == s.SwapChain[i].BackBufferRTV) return 1;
+        ++seen;
+    }
+    return 0;
+}
+
+int Graphics_D3D11_IsScreenResource(ID3D11Resource *Resource)
+{
+    const D3D11ScreenData &s = D3D11Screen;
+    if (Resource == static_cast<ID3D11Resource *>(s.SubBackBuffer)) return 1;
+    for (int i = 0, seen = 0; i < D3D11_SWAP_CHAIN_MAXNUM && seen < s.SwapChainNum; ++i) {
+        if (!s.SwapChain[i].UsedFlag) continue;
+        if (Resource == static_cast<ID3D11Resource *>(s.SwapChain[i].BackBuffer)) return 1;
+        ++seen;
+    }
+    return 0;
+}
+
 int Graphics_D3D11_SetupBackBufferViews(int Index)
 {
     if (!ValidIndex(Index)) return -1;
     D3D11SwapChainInfo &r = D3D11Screen.SwapChain[Index];
     if (r.SwapChain == nullptr) return -1;
+    // A new back buffer holds nothing that was shown.
+    D3D11CallLayer.ScreenWriteCount++;
 
     if (DXGISwapChain_GetBuffer(r.SwapChain, 0, __uuidof(ID3D11Texture2D), (void **)&r.BackBuffer) != S_OK ||
         r.BackBuffer == nullptr) {

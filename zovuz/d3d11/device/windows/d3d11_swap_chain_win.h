@@ -63,3 +63,9 @@ int Graphics_D3D11_ResizeBackBuffer(int Index, int Width, int Height);
 // Releases one record: Window's when Window is set, else record Index. 0, or -1 when there is no
 // such record.
 int Graphics_D3D11_ReleaseSwapChain(HWND Window, int Index);
+
+// Waits, asleep, until the device has drawn everything it was given. Under Wine the calls that
+// wait for the device (a present with a frame latency of one, a map for reading) spin a core for
+// as long as the device is behind: on a software rasteriser that is most of a frame. Waiting
+// here first leaves them only their own work. The event query is made at the first wait.
+void Graphics_D3D11_WaitUntilDrawn(void);

@@ -123,6 +123,7 @@ int Graphics_D3D11_CreateReadBackTexture(ID3D11Texture2D *Texture, int ArraySlic
         D3D11DeviceContext_CopySubresourceRegion(staging, 0, 0, 0, 0, Texture, subresource, nullptr);
     else
         D3D11DeviceContext_CopyResource(staging, Texture);
+    Graphics_D3D11_WaitUntilDrawn();
     D3D11_MAPPED_SUBRESOURCE mapped = {};
     if (D3D11DeviceContext_Map(staging, 0, D3D11_MAP_READ, 0, &mapped) != S_OK || mapped.pData == nullptr)
         return Fail(L"描画対象バッファ読み取り用のテクスチャのマッピングに失敗しました\n", temporary, staging);
