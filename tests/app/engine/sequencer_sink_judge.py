@@ -11,8 +11,8 @@ instruments' frames are rests, and the break is judged by what is left of it bes
 silence beyond the rest is the server's, the sounding frames missing across it are lost).
 Then the notes, from the render's first sound to 0.1 s before its end (what the recording
 reaches of that): each note of the render that begins there is in the recording, and no sound
-is recorded where the render rests. With every frame numbered, each note's length and its time from the note
-before differ from the render's only by the silences and losses judged above.
+is recorded where the render rests. With every frame numbered, each note's length and its time
+from the note before differ from the render's only by the silences and losses judged above.
 Exit status 0 when the recording passes; the reasons on stderr otherwise.
 """
 
