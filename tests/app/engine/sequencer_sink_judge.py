@@ -10,9 +10,10 @@ or other sound. Here a break may also span the song's own rests: the render tell
 instruments' frames are rests, and the break is judged by what is left of it beside them (the
 silence beyond the rest is the server's, the sounding frames missing across it are lost).
 Then the notes, from the render's first sound to 0.1 s before its end (what the recording
-reaches of that): each note of the render that begins there is in the recording, and no sound
-is recorded where the render rests. With every frame numbered, each note's length and its time
-from the note before differ from the render's only by the silences and losses judged above.
+reaches of that): each note of the render that begins there is in the recording (or was lost
+with the frames around it, as those are judged), and no sound is recorded where the render
+rests. With every frame numbered, each note's length and its time from the note before differ
+from the render's only by the silences and losses judged above.
 Exit status 0 when the recording passes; the reasons on stderr otherwise.
 """
 
@@ -51,6 +52,7 @@ class SongJudge(rj.Judge):
             first, last = sound_runs[0]
             self.origin = (self.identify(render[first : last + 1, 0], ramp_index[first]) - first) % self.period
         self.recorded = []  # (first, last) recorded positions and render index of each stretch
+        self.dropped = []  # (first, last) render indices of the breaks that lost frames
         self.render_length = len(render)
 
     def index(self, number):
@@ -67,6 +69,13 @@ class SongJudge(rj.Judge):
         return follows
 
     def judge_break(self, frames, last, first, missing, last_played, played):
+        lost = self.lost
+        self.judge_song_break(frames, last, first, missing, last_played, played)
+        if self.lost > lost:
+            start = self.index(last_played + 1)
+            self.dropped.append((start, start + missing - 1))
+
+    def judge_song_break(self, frames, last, first, missing, last_played, played):
         rest = self.rests(self.index(last_played + 1), missing) if missing > 0 else 0
         if rest == 0:
             return super().judge_break(frames, last, first, missing, last_played, played)
@@ -118,10 +127,13 @@ class SongJudge(rj.Judge):
                     differences.append((heard[k][1] - heard[k][0]) - (e - s))
                 if k > 0 and heard[k - 1] is not None:
                     differences.append((heard[k][0] - heard[k - 1][0]) - (s - judged[k - 1][0]))
-        missing = [k for k, h in enumerate(heard) if h is None]
-        print("%s: %d notes in the render, %d judged, %d heard; lengths and times from the note before at most "
-              "%d frames shorter, %d longer" % (self.args.name, len(self.notes), len(judged), len(judged) - len(missing),
-                                                max([0] + [-d for d in differences]), max([0] + differences)))
+        # A note lost with the frames around it counts as they do; one that silence took is missing.
+        unheard = [k for k, h in enumerate(heard) if h is None]
+        missing = [k for k in unheard if not any(a <= judged[k][0] and judged[k][1] <= b for a, b in self.dropped)]
+        print("%s: %d notes in the render, %d judged, %d heard, %d lost with frames; lengths and times from the note "
+              "before at most %d frames shorter, %d longer"
+              % (self.args.name, len(self.notes), len(judged), len(judged) - len(unheard), len(unheard) - len(missing),
+                 max([0] + [-d for d in differences]), max([0] + differences)))
         reasons = []
         if missing:
             reasons.append("notes missing from the recording (at %s of the render)" % ", ".join(

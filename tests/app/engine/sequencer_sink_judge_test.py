@@ -65,6 +65,7 @@ class SequencerSinkJudgeTest(unittest.TestCase):
             ("3000 frames cut in a note", recording((40000, 3000, silence(0))), 128, False),
             ("a 10 ms block played again", recording((40000, 0, SONG[39559:40000])), 128, False),
             ("5000 frames of silence between notes", recording((62000, 0, silence(5000))), 128, False),
+            ("the queue dropped a whole note", recording((62000, 8000, silence(0))), 8128, True),
             ("a short note silent", recording((64000, 4001, silence(4001))), 128, False),
             ("a note held 10 ms past its end", recording((60001, 441, numbered(60001, 441))), 128, False),
             ("other sound in a rest", recording((62000, 10, np.full((10, 2), 3, dtype=np.int64))), 128, False),
