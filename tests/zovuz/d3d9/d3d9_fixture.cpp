@@ -71,7 +71,9 @@ void D3D9DeviceTest::SetUp()
     GraphicsScreenSettings.MainScreenColorBitDepth = 32;
 }
 
-void D3D9DeviceTest::TearDown()
+void D3D9DeviceTest::TearDown() { EndBackEnd(); }
+
+void D3D9DeviceTest::EndBackEnd()
 {
     Graphics_D3D9_Terminate();
     D3D9Calls = D3D9SystemCalls;
@@ -90,9 +92,22 @@ D3DSURFACE_DESC D3D9DeviceTest::Describe(IDirect3DSurface9 *Surface)
     return desc;
 }
 
+void D3D9DrawTest::TearDownTestSuite()
+{
+    EndBackEnd();
+    D3D9DeviceTest::TearDownTestSuite();
+}
+
 void D3D9DrawTest::SetUp()
 {
-    D3D9DeviceTest::SetUp();
+    // A device left by the test before is kept; a start runs with the settings a fresh one has.
+    const bool started = Direct3DDevice9_IsValid() != 0;
+    if (started) {
+        D3D9Calls = D3D9SystemCalls;
+        D3D9Hooks = D3D9HookData();
+    } else {
+        D3D9DeviceTest::SetUp();
+    }
     // The front end's defaults that the draw preparation reads.
     GraphicsDrawSettingsData &d = GraphicsDrawSettings;
     d.DrawMode = 0;
@@ -101,7 +116,9 @@ void D3D9DrawTest::SetUp()
     d.DrawBrightRed = d.DrawBrightGreen = d.DrawBrightBlue = 255;
     d.BlendMode = 0;
     d.BlendParam = 255;
-    ASSERT_EQ(0, Graphics_D3D9_Startup());
+    if (!started) {
+        ASSERT_EQ(0, Graphics_D3D9_Startup());
+    }
     RegisterGraphicsHardwareFunctions(GRAPHICS_API_D3D9, GetGraphicsD3D9Functions());
     GraphicsAPIType = GRAPHICS_API_D3D9;
     ASSERT_EQ(0, Graphics_D3D9_InitializeDeviceState());
@@ -116,7 +133,8 @@ void D3D9DrawTest::TearDown()
     Textures.clear();
     GraphicsAPIType = 0;
     RegisterGraphicsHardwareFunctions(GRAPHICS_API_D3D9, nullptr);
-    D3D9DeviceTest::TearDown();
+    D3D9Calls = D3D9SystemCalls;
+    if (DeviceChanged || HasFailure() || !Direct3DDevice9_IsValid()) EndBackEnd();
 }
 
 IDirect3DTexture9 *D3D9DrawTest::MakeTexture()

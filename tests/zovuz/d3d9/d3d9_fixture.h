@@ -39,17 +39,25 @@ protected:
     static void TearDownTestSuite();
     void SetUp() override;
     void TearDown() override;
+    // The back end ended and checked to have left nothing.
+    static void EndBackEnd();
     // The size and format of a surface.
     static D3DSURFACE_DESC Describe(IDirect3DSurface9 *Surface);
 };
 
 // The back end started, registered with the dispatch layer (so that setters flush the batch through
-// it) and its device state initialised; a 1 x 1 texture to bind where a test needs one.
+// it) and its device state initialised; a 1 x 1 texture to bind where a test needs one. The device
+// serves the suite's tests one after the other, each starting from a freshly initialised device
+// state with the system's calls in the table; a test that failed, ended the back end or set
+// DeviceChanged ends it, and the next starts it anew. The suite's end leaves nothing of it.
 class D3D9DrawTest : public D3D9DeviceTest
 {
 protected:
+    static void TearDownTestSuite();
     void SetUp() override;
     void TearDown() override;
+    // Set by a test that started the back end again with settings of its own.
+    bool DeviceChanged = false;
     // A 1 x 1 A8R8G8B8 texture, released with the test.
     IDirect3DTexture9 *MakeTexture();
     // A 640 x 480 render target's pixels read back in Format (X8R8G8B8: as 0x00RRGGBB); empty on failure.

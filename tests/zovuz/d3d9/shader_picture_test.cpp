@@ -31,6 +31,7 @@ protected:
     // The back end again, with the user's forbid setting or not.
     void Restart(bool Forbid)
     {
+        DeviceChanged = true;
         Graphics_D3D9_Terminate();
         D3D9CallLayer.Settings.SoftwareVertexProcessingFlag = Forbid ? 1 : 0;
         ASSERT_EQ(0, Graphics_D3D9_Startup());
