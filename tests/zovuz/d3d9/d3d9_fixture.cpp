@@ -92,7 +92,13 @@ D3DSURFACE_DESC D3D9DeviceTest::Describe(IDirect3DSurface9 *Surface)
     return desc;
 }
 
-void D3D9DrawTest::TearDownTestSuite()
+void D3D9DeviceTest::KeepDeviceUnless(bool Changed)
+{
+    D3D9Calls = D3D9SystemCalls;
+    if (Changed || HasFailure() || !Direct3DDevice9_IsValid()) EndBackEnd();
+}
+
+void D3D9DeviceTest::EndSharedDeviceSuite()
 {
     EndBackEnd();
     D3D9DeviceTest::TearDownTestSuite();
@@ -133,8 +139,7 @@ void D3D9DrawTest::TearDown()
     Textures.clear();
     GraphicsAPIType = 0;
     RegisterGraphicsHardwareFunctions(GRAPHICS_API_D3D9, nullptr);
-    D3D9Calls = D3D9SystemCalls;
-    if (DeviceChanged || HasFailure() || !Direct3DDevice9_IsValid()) EndBackEnd();
+    KeepDeviceUnless(DeviceChanged);
 }
 
 IDirect3DTexture9 *D3D9DrawTest::MakeTexture()

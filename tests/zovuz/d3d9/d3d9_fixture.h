@@ -41,6 +41,11 @@ protected:
     void TearDown() override;
     // The back end ended and checked to have left nothing.
     static void EndBackEnd();
+    // For suites whose tests share one device: the system's calls back in the table, and the back
+    // end ended after a test that failed, ended it or changed it (the next test starts it anew);
+    // the suite's end ends it and the window.
+    void KeepDeviceUnless(bool Changed);
+    static void EndSharedDeviceSuite();
     // The size and format of a surface.
     static D3DSURFACE_DESC Describe(IDirect3DSurface9 *Surface);
 };
@@ -53,7 +58,7 @@ protected:
 class D3D9DrawTest : public D3D9DeviceTest
 {
 protected:
-    static void TearDownTestSuite();
+    static void TearDownTestSuite() { EndSharedDeviceSuite(); }
     void SetUp() override;
     void TearDown() override;
     // Set by a test that started the back end again with settings of its own.

@@ -56,18 +56,24 @@ HRESULT HookedSetViewport(const D3DVIEWPORT9 *Viewport)
     return hr;
 }
 
-// Hooks the state calls once the device and its default state are up.
+// Hooks the state calls once the device and its default state are up; the suite's tests share the
+// device.
 class D3D9DeviceState : public D3D9DeviceTest
 {
 protected:
+    static void TearDownTestSuite() { EndSharedDeviceSuite(); }
     void SetUp() override
     {
-        D3D9DeviceTest::SetUp();
+        const bool started = Direct3DDevice9_IsValid() != 0;
+        if (!started) D3D9DeviceTest::SetUp();
         FailedCalls = 0;
         RefuseViewport = false;
         Hook();
-        ASSERT_EQ(0, Graphics_D3D9_Initialize());
+        if (!started) {
+            ASSERT_EQ(0, Graphics_D3D9_Initialize());
+        }
     }
+    void TearDown() override { KeepDeviceUnless(false); }
     void Hook()
     {
         D3D9Calls.Direct3DDevice9_SetRenderState = HookedSetRenderState;

@@ -166,9 +166,22 @@ TEST_F(D3D9Device, AFailedZBufferUndoesTheStart)
     EXPECT_EQ(nullptr, D3D9Screen.ZBuffer);
 }
 
-TEST_F(D3D9Device, TheTwelveVertexDeclarationsAreMadeAndReleased)
+// The tests below look at a started device; they share one.
+class D3D9StartedDevice : public D3D9DeviceTest
 {
-    ASSERT_EQ(0, Graphics_D3D9_Initialize());
+protected:
+    static void TearDownTestSuite() { EndSharedDeviceSuite(); }
+    void SetUp() override
+    {
+        if (Direct3DDevice9_IsValid()) return;
+        D3D9DeviceTest::SetUp();
+        ASSERT_EQ(0, Graphics_D3D9_Initialize());
+    }
+    void TearDown() override { KeepDeviceUnless(false); }
+};
+
+TEST_F(D3D9StartedDevice, TheTwelveVertexDeclarationsAreMadeAndReleased)
+{
     ASSERT_EQ(0, Graphics_D3D9_CreateVertexDeclarations());
     for (IDirect3DVertexDeclaration9 *d : D3D9Screen.VertexDeclaration) EXPECT_NE(nullptr, d);
     EXPECT_NE(nullptr, D3D9Screen.UserVertexDeclaration[0]);
@@ -189,9 +202,8 @@ TEST_F(D3D9Device, TheTwelveVertexDeclarationsAreMadeAndReleased)
 }
 
 // A window's present names where the frame lands; a full-screen swap chain takes no rectangles.
-TEST_F(D3D9Device, AFullScreenPresentPassesNoRectangles)
+TEST_F(D3D9StartedDevice, AFullScreenPresentPassesNoRectangles)
 {
-    ASSERT_EQ(0, Graphics_D3D9_Initialize());
     D3D9Calls.Direct3DSwapChain9_Present = [](IDirect3DSwapChain9 *, const RECT *Source, const RECT *Dest, HWND,
                                               const RGNDATA *, DWORD) -> HRESULT {
         D3D9Hooks.Calls.push_back(std::string(Source != nullptr ? "source" : "none") + " " +
@@ -207,9 +219,8 @@ TEST_F(D3D9Device, AFullScreenPresentPassesNoRectangles)
     EXPECT_EQ((std::vector<std::string>{"source dest", "none none"}), D3D9Hooks.Calls);
 }
 
-TEST_F(D3D9Device, ASubBackBufferInAWindowIsPresentedWhole)
+TEST_F(D3D9StartedDevice, ASubBackBufferInAWindowIsPresentedWhole)
 {
-    ASSERT_EQ(0, Graphics_D3D9_Initialize());
     ASSERT_EQ(0, Graphics_D3D9_SetupSubBackBufferFullScreen());
     EXPECT_EQ(nullptr, D3D9Screen.SubBackBufferSurface) << "only full screen makes one by itself";
     ASSERT_EQ(0, Graphics_D3D9_SetupSubBackBuffer());

@@ -52,23 +52,29 @@ struct Reference
     }
 };
 
+// The suite's tests share the device.
 class D3D9ShaderConstants : public D3D9DeviceTest
 {
 protected:
+    static void TearDownTestSuite() { EndSharedDeviceSuite(); }
     void SetUp() override
     {
-        D3D9DeviceTest::SetUp();
+        const bool started = Direct3DDevice9_IsValid() != 0;
+        if (!started) D3D9DeviceTest::SetUp();
         D3D9Calls.Direct3DDevice9_SetVertexShaderConstantF = VsF;
         D3D9Calls.Direct3DDevice9_SetVertexShaderConstantI = VsI;
         D3D9Calls.Direct3DDevice9_SetVertexShaderConstantB = VsB;
         D3D9Calls.Direct3DDevice9_SetPixelShaderConstantF = PsF;
         D3D9Calls.Direct3DDevice9_SetPixelShaderConstantI = PsI;
         D3D9Calls.Direct3DDevice9_SetPixelShaderConstantB = PsB;
-        ASSERT_EQ(0, Graphics_D3D9_Initialize());
+        if (!started) {
+            ASSERT_EQ(0, Graphics_D3D9_Initialize());
+        }
         GraphicsDeviceCaps.ProgrammableShaderFlag = 1;
         std::memset(&Device, 0, sizeof Device);
         Graphics_D3D9_ShaderConstant_Initialize(&M);
     }
+    void TearDown() override { KeepDeviceUnless(false); }
     ShaderConstantManagerData &M = ShaderConstantManager;
 
     // Registers filled with a value that names them and a seed.
