@@ -193,6 +193,10 @@ protected:
     void TearDown() override
     {
         D3D9DeviceTest::TearDown();
+        ExpectShadersGone();
+    }
+    static void ExpectShadersGone()
+    {
         EXPECT_EQ(0, CountBaseShaders()) << "base shaders outlived the device";
         EXPECT_EQ(0, D3D9ShaderPack.LoadedFlag) << "the packs outlived the back end";
     }
@@ -288,15 +292,29 @@ TEST_F(D3D9Shaders, ABaseArchiveThatFailsLeavesFixedFunction)
     }
 }
 
-// The back end started with its shaders.
+// The back end started with its shaders, shared by the suite's tests; what the end must release
+// is checked when it ends.
 class D3D9ShaderDrawing : public D3D9Shaders
 {
 protected:
+    static void TearDownTestSuite()
+    {
+        EndBackEnd();
+        ExpectShadersGone();
+        D3D9DeviceTest::TearDownTestSuite();
+    }
     void SetUp() override
     {
-        D3D9Shaders::SetUp();
-        ASSERT_EQ(0, Graphics_D3D9_Startup());
+        if (!Direct3DDevice9_IsValid()) {
+            D3D9Shaders::SetUp();
+            ASSERT_EQ(0, Graphics_D3D9_Startup());
+        }
         ASSERT_EQ(1, GraphicsDeviceCaps.ProgrammableShaderFlag);
+    }
+    void TearDown() override
+    {
+        KeepDeviceUnless(false);
+        if (!Direct3DDevice9_IsValid()) ExpectShadersGone();
     }
 };
 
