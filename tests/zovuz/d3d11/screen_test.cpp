@@ -196,7 +196,7 @@ TEST_F(Screen, AMinimisedWindowGivesTheDeviceNoWork)
     EXPECT_EQ(1, FakeD3D11Count("Present"));
 }
 
-TEST_F(Screen, LocksReadInsideTheLevelAndASecondLockReleasesTheFirst)
+TEST_F(Screen, LocksReadInsideTheLevelAndKeepOneStagingTexture)
 {
     BASEIMAGE image;
     const RECT inside = {10, 20, 30, 40};
@@ -213,6 +213,11 @@ TEST_F(Screen, LocksReadInsideTheLevelAndASecondLockReleasesTheFirst)
         EXPECT_EQ(nullptr, D3D11ReadBack.Texture);
     }
     EXPECT_TRUE(Logged(L"描画対象バッファのロックに失敗しました"));
+    // A read-back of the last one's size and format takes its staging texture again.
+    FakeD3D11.CallCount.clear();
+    ASSERT_EQ(0, Graphics_D3D11_LockBackBuffer(nullptr, &image, nullptr, 0, 0, 0));
+    EXPECT_EQ(0, FakeD3D11Count("CreateTexture2D"));
+    EXPECT_EQ(textures, D3D11_GetObjectCount(D3D11_OBJECT_TEXTURE2D));
     EXPECT_EQ(0, Graphics_D3D11_UnlockBackBuffer());
 }
 

@@ -145,7 +145,7 @@ int Graphics_D3D11_ReleaseDevice(void)
 {
     D3D11ScreenData &screen = D3D11Screen;
     Graphics_D3D11_Texture_ReleaseCommonBuffer();
-    Graphics_D3D11_UnlockBackBuffer();
+    Graphics_D3D11_ReleaseReadBack();
     Graphics_D3D11_Mask_ReleaseScreen();
     Graphics_D3D11_ReleaseSimpleTransferStates();
     Graphics_D3D11_ReleaseSamplerStates();

@@ -79,6 +79,20 @@ ID3D11Texture2D *GraphPieceRect(const GraphHandleData *Graph, int TextureIndex, 
     return D3D11GraphTargetTexture(piece);
 }
 
+// The kept staging texture when it is made as Desc asks, else null (a kept one of another
+// kind is released).
+ID3D11Texture2D *TakeSpare(const D3D11_TEXTURE2D_DESC &Desc)
+{
+    ID3D11Texture2D *spare = D3D11ReadBack.Spare;
+    D3D11ReadBack.Spare = nullptr;
+    if (spare == nullptr) return nullptr;
+    D3D11_TEXTURE2D_DESC kept = {};
+    D3D11Texture2D_GetDesc(spare, &kept);
+    if (kept.Width == Desc.Width && kept.Height == Desc.Height && kept.Format == Desc.Format) return spare;
+    D3D11Texture2D_Release(spare);
+    return nullptr;
+}
+
 }  // namespace
 
 int Graphics_D3D11_CreateReadBackTexture(ID3D11Texture2D *Texture, int ArraySlice, int MipLevel, const RECT *Rect,
@@ -113,7 +127,8 @@ int Graphics_D3D11_CreateReadBackTexture(ID3D11Texture2D *Texture, int ArraySlic
     D3D11_TEXTURE2D_DESC desc = LevelDesc(source, width, height);
     desc.Usage = D3D11_USAGE_STAGING;
     desc.CPUAccessFlags = D3D11_CPU_ACCESS_READ;
-    if (D3D11Device_CreateTexture2D(&desc, nullptr, &staging) != S_OK) {
+    staging = TakeSpare(desc);
+    if (staging == nullptr && D3D11Device_CreateTexture2D(&desc, nullptr, &staging) != S_OK) {
         staging = nullptr;
         return Fail(L"描画対象バッファ読み取り用のテクスチャの作成に失敗しました\n", temporary, staging);
     }
@@ -175,9 +190,18 @@ int Graphics_D3D11_UnlockBackBuffer(void)
     D3D11ReadBackData &r = D3D11ReadBack;
     if (r.Texture != nullptr) {
         D3D11DeviceContext_Unmap_ASync(r.Texture, 0, 0);
-        D3D11Texture2D_Release(r.Texture);
+        D3D11Texture2D_Release(r.Spare);
+        r.Spare = r.Texture;
     }
     r.Texture = nullptr;
+    return 0;
+}
+
+int Graphics_D3D11_ReleaseReadBack(void)
+{
+    Graphics_D3D11_UnlockBackBuffer();
+    D3D11Texture2D_Release(D3D11ReadBack.Spare);
+    D3D11ReadBack.Spare = nullptr;
     return 0;
 }
 

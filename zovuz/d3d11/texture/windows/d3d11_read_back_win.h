@@ -5,10 +5,13 @@
 
 #include "zovuz/d3d11/calls/windows/d3d11_calls.h"
 
-// The staging texture of the current lock, null while nothing is locked.
+// The staging texture of the current lock, null while nothing is locked, and the one of the last
+// lock, kept for the next read-back of the same size and format (a frame that reads the same
+// graph back each time makes no texture for it).
 struct D3D11ReadBackData
 {
     ID3D11Texture2D *Texture;
+    ID3D11Texture2D *Spare;
 };
 extern D3D11ReadBackData D3D11ReadBack;
 
@@ -24,3 +27,6 @@ int Graphics_D3D11_CreateReadBackTexture(ID3D11Texture2D *Texture, int ArraySlic
 // first. 0 / -1 (logged).
 int Graphics_D3D11_LockBackBuffer(const RECT *Rect, BASEIMAGE *Image, GraphHandleData *Graph, int ArraySlice,
                                   int MipLevel, int TextureIndex);
+
+// Ends a lock still held and releases the kept staging texture (the device's release). 0.
+int Graphics_D3D11_ReleaseReadBack(void);
