@@ -100,3 +100,8 @@ extern PresentPacingData PresentPacing;
 int64_t PresentPacingPeriod(void);
 // Before a present: while pacing is on, waits until a period after the last paced present.
 void PacePresent(void);
+// The same for a flip that presents nothing: paced whenever vertical-sync waiting is on, also
+// where the platform's present would have waited for the blank.
+void PaceUnpresentedFrame(void);
+// Waits until a period after the last paced frame while On; else forgets the rhythm.
+void PaceFrame(bool On);

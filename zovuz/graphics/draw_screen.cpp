@@ -162,15 +162,16 @@ int ScreenFlip(void)
     }
     // The on-screen log would be drawn over the frame here while its draw flag is set; nothing
     //   in this program sets it (GetScreenLogDrawFlag is always 0), so no frame draws it.
-    PacePresent();
     // A frame that drew nothing new on the screen, in a window that still shows the last present,
     // is already on view: presenting it again would cost the present and change nothing.
     uint32_t before = 0;
     const int counted = GetScreenWriteCount(&before) == 0;
     if (counted && s.ShownFlag && before == s.WritesShown && ScreenKeepsWhatWasShown()) {
+        PaceUnpresentedFrame();
         s.FlippingFlag = 0;
         return 0;
     }
+    PacePresent();
     int result = Graphics_Hardware_PresentFrame();
     uint32_t after = 0;
     s.ShownFlag = counted && result == 0 && GetScreenWriteCount(&after) == 0;

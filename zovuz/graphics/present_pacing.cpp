@@ -71,11 +71,17 @@ int64_t PresentPacingPeriod(void)
     return 1000000 / rate;
 }
 
-void PacePresent(void)
+void PacePresent(void) { PaceFrame(IsPresentPacingOn()); }
+
+// A flip that presents nothing has no vertical-blank wait of the platform's to keep its pace:
+// it is paced by the clock whenever vertical-sync waiting is on.
+void PaceUnpresentedFrame(void) { PaceFrame(!GraphicsScreenSettings.NotWaitVSyncFlag); }
+
+void PaceFrame(bool On)
 {
     PresentPacingData &p = PresentPacing;
     int64_t now = PacingNow();
-    if (!IsPresentPacingOn() || now < 0) {
+    if (!On || now < 0) {
         p.Due = -1;
         return;
     }

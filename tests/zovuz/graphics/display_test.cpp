@@ -221,12 +221,17 @@ TEST(Displays, PresentsArePacedToTheDisplayAndToABusyDevice)
         int64_t DeviceTakes = 0, DeviceTakesFrom5 = 0, PresentCosts = 0;  // 0: no device; the same
         int64_t Fewest = 0, Most = 0;  // microseconds allowed between two presents
         int64_t MostWaited = 0;        // and in the device, the ten presents together
+        bool Unpresented = false;      // the frames show nothing new and present nothing
     };
     const Case cases[] = {
         {.Name = "paced to 60 Hz", .Fewest = 15667, .Most = 17667},
         {.Name = "at the display's own rate", .RefreshRate = 50, .Fewest = 19000, .Most = 21000},
         {.Name = "vertical-sync waiting off", .WaitVSync = 0, .Fewest = 3000, .Most = 3000},
         {.Name = "the platform waits itself", .PlatformWaits = 1, .Fewest = 3000, .Most = 3000},
+        {.Name = "nothing presented where the platform waits", .PlatformWaits = 1, .Fewest = 15667, .Most = 17667,
+         .Unpresented = true},
+        {.Name = "nothing presented, vertical-sync waiting off", .WaitVSync = 0, .Fewest = 3000, .Most = 3000,
+         .Unpresented = true},
         {.Name = "frames longer than a period are not held", .Work = 25000, .Fewest = 25000, .Most = 25000},
         {.Name = "no burst after a stall", .LongAt = 25, .Fewest = 15667, .Most = 151000},
         {.Name = "a device three times slower than the display", .DeviceTakes = 50000, .Most = 51000,
@@ -257,7 +262,10 @@ TEST(Displays, PresentsArePacedToTheDisplayAndToABusyDevice)
             if (frame == 5 && c.DeviceTakesFrom5 != 0) device.Takes = c.DeviceTakesFrom5;
             if (frame == 21) device.Waited = 0;
             FakeNow += frame == c.LongAt ? 150000 : c.Work;
-            PacePresent();
+            if (c.Unpresented)
+                PaceUnpresentedFrame();
+            else
+                PacePresent();
             if (c.DeviceTakes != 0) PresentToQueuingDevice(QueuingDevice::Present, &device);
             if (frame > 21) {
                 fewest = std::min(fewest, FakeNow - last);
