@@ -124,3 +124,7 @@ foreach(topic e2e_plugin_windows e2e_render_failures)
     ENVIRONMENT "${tarvex_test_environment};TARVEX_RENDERER=software" FIXTURES_REQUIRED e2e_workdir)
   tarvex_test_desktop(shell.${topic})
 endforeach()
+# Behind the precompiled header, GCC 12 takes a wide string built from a literal in this test for an
+# out-of-bounds copy (-Warray-bounds, inside the C library's wmemcpy); parsed in the test's own
+# order, it does not.
+set_source_files_properties(${CMAKE_CURRENT_LIST_DIR}/e2e_plugin_windows_test.cpp PROPERTIES SKIP_PRECOMPILE_HEADERS ON)
