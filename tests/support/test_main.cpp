@@ -41,8 +41,9 @@ int OtherThreadCount()
 }
 
 // Wine's server kills a process whose Unix side is slow to exit after its last thread ended (on
-// a busy machine, the graphics libraries' tear-down): the runner (wine-run) then reads the result
-// from the file it named.
+// a busy machine, the graphics libraries' tear-down), and under load a process has been seen to
+// hang in its end after its tests had passed: the runner (wine-run) then reads the result from the
+// file it named, so it is written as soon as the tests have run.
 void RecordResult(int Result)
 {
     char path[MAX_PATH];
@@ -67,7 +68,6 @@ DWORD WINAPI FinishProcess(void *Parameter)
     DWORD start = GetTickCount();
     while (OtherThreadCount() > 0 && GetTickCount() - start < 2000)
         Sleep(1);
-    RecordResult(finish->Result);
     exit(finish->Result);
 }
 
@@ -80,6 +80,7 @@ int main(int argc, char **argv)
     finish.Result = RUN_ALL_TESTS();
     fflush(stdout);
     fflush(stderr);
+    RecordResult(finish.Result);
     if (!DuplicateHandle(GetCurrentProcess(), GetCurrentThread(), GetCurrentProcess(), &finish.MainThread,
                          SYNCHRONIZE, FALSE, 0))
         return finish.Result;
