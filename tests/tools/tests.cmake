@@ -39,3 +39,7 @@ tarvex_test_desktop(tools.shader_d3d11 tools.shader_instructions tools.standard_
 target_link_libraries(tools_song_text_test PRIVATE song_writer_lib)
 # The driver script's reading of its lines.
 target_link_libraries(tools_driver_script_test PRIVATE app_driver_lib)
+
+# The test runner's wrapper around wine, with a stand-in for wine.
+add_test(NAME tools.wine_run COMMAND bash ${CMAKE_CURRENT_LIST_DIR}/wine_run_test.sh ${CMAKE_BINARY_DIR}/wine-run)
+set_tests_properties(tools.wine_run PROPERTIES LABELS tools TIMEOUT 120)
