@@ -107,15 +107,23 @@ TEST(Platform, DirectSoundPlaysInRealTime) {
   ASSERT_EQ(ds.p->CreateSoundBuffer(&desc, &buffer.p, nullptr), DS_OK);
   ASSERT_EQ(buffer.p->Play(0, 0, DSBPLAY_LOOPING), DS_OK);
 
-  // Follow the play cursor for about 600 ms, counting wraps of the one-second buffer. An ALSA null
-  // device runs several times too fast; a busy machine makes the sink's own clock late by up to a
-  // third.
+  // Follow the play cursor for about 600 ms from its first step, counting wraps of the one-second
+  // buffer: the stream's start in the sound server is not the device's speed (under load it took
+  // a third of the time measured). An ALSA null device runs several times too fast; a busy machine
+  // makes the sink's own clock late by up to a third.
   LARGE_INTEGER frequency, start, now;
   QueryPerformanceFrequency(&frequency);
   DWORD first = 0, write = 0;
   buffer.p->GetCurrentPosition(&first, &write);
   QueryPerformanceCounter(&start);
   DWORD previous = first;
+  do {
+    Sleep(1);
+    buffer.p->GetCurrentPosition(&previous, &write);
+    QueryPerformanceCounter(&now);
+  } while (previous == first && now.QuadPart - start.QuadPart < frequency.QuadPart * 2);
+  ASSERT_NE(previous, first) << "the play cursor did not move in 2 s";
+  start = now;
   unsigned long long advanced = 0;
   do {
     Sleep(20);
