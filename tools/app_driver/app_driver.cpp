@@ -408,7 +408,7 @@ WindowCapture AppDriver::Capture() const
     if (main_ == nullptr || !GetClientRect(main_, &client)) return {};
     // Returns once the user-interface thread has taken it: after a load that kept it busy.
     DWORD_PTR answer = 0;
-    SendMessageTimeoutW(main_, WM_NULL, 0, 0, SMTO_NORMAL, 15000, &answer);
+    SendMessageTimeoutW(main_, WM_NULL, 0, 0, SMTO_NORMAL, kDriverWaitMs, &answer);
     WindowCapture capture;
     const bool whole = WaitUntil(
         [&] {
@@ -416,14 +416,15 @@ WindowCapture AppDriver::Capture() const
             capture = CaptureWindow(main_, 0, 0, client.right, client.bottom);
             return capture.Empty() || Whole(capture);
         },
-        15000);
+        kDriverWaitMs);
     if (whole) {
         closedDialogs_.clear();
     } else {
-        // Said in the test's output, where a step that took 15 s longer than it should is read.
+        // Said in the test's output, where a step that took that much longer than it should is read.
         std::string missing;
         if (!capture.Empty() && !Whole(capture, &missing))
-            std::fprintf(stderr, "app_driver: the capture is not whole after 15 s: %s\n", missing.c_str());
+            std::fprintf(stderr, "app_driver: the capture is not whole after %d s: %s\n", kDriverWaitMs / 1000,
+                         missing.c_str());
     }
     return capture;
 }

@@ -12,6 +12,11 @@
 
 #include "tests/support/window_capture.h"
 
+// How long the driver waits by default for the program to do what it was asked: its window, a
+// dialog or a box, a whole picture. Sized for a machine that runs twice as many programs as it has
+// cores, where the program gets half a core; a wait ends as soon as what it waits for has come.
+constexpr int kDriverWaitMs = 30000;
+
 class AppDriver
 {
 public:
@@ -25,7 +30,7 @@ public:
     // process's environment, and waits up to `timeoutMs` for its visible window "tarvex". False when
     // it did not start or no window came.
     bool Start(const std::wstring& program, const std::wstring& folder,
-               const std::vector<std::pair<std::wstring, std::wstring>>& environment, int timeoutMs = 20000);
+               const std::vector<std::pair<std::wstring, std::wstring>>& environment, int timeoutMs = kDriverWaitMs);
 
     // The next Start sends the program's standard output and error to this file (created anew; an
     // empty path: the output goes nowhere, as by default).
@@ -48,13 +53,13 @@ public:
     // Posts a menu command that opens a file dialog (one chosen while the program loads a song or a
     // project runs when the load has ended) and waits for the dialog. The dialog, or null after
     // `timeoutMs`.
-    HWND PostMenuForDialog(int id, int timeoutMs = 10000) const;
+    HWND PostMenuForDialog(int id, int timeoutMs = kDriverWaitMs) const;
     // The next file dialog gets `path` in its file-name field ("/" taken as "\"), then OK. False
     // when none came or it did not close.
-    bool AnswerFileDialog(const std::wstring& path, int timeoutMs = 10000) const;
+    bool AnswerFileDialog(const std::wstring& path, int timeoutMs = kDriverWaitMs) const;
     // The next message box captioned `caption` ("completed", "Failed", "unload") is closed with
     // `button` (IDOK, IDYES). False when none came within `timeoutMs`.
-    bool AnswerBox(const std::wstring& caption, int button, int timeoutMs = 10000) const;
+    bool AnswerBox(const std::wstring& caption, int button, int timeoutMs = kDriverWaitMs) const;
     // A visible top-level window of the program by class (and title, when not empty).
     HWND FindWindowOf(const std::wstring& className, const std::wstring& title = L"") const;
 
@@ -63,7 +68,7 @@ public:
 
     // The render window (class "rendering"), opened with menu 117, is given the WAV path (child 1)
     // and the length text (child 0), then Export. False when it never opened.
-    bool Render(const std::wstring& path, const std::wstring& length, int timeoutMs = 10000) const;
+    bool Render(const std::wstring& path, const std::wstring& length, int timeoutMs = kDriverWaitMs) const;
 
     // Keys and the mouse through the system's input, the program's window in front (its activation
     // taken first). The program reads them once a frame, and a frame may take longer than a press:
@@ -84,7 +89,7 @@ public:
     void Drag(int fromX, int fromY, int toX, int toY) const;
 
     // The whole client area as the program has drawn it; empty when it cannot be read. It waits
-    // (up to 15 s each) until the program's user-interface thread takes messages again (it does not
+    // (up to kDriverWaitMs each) until the program's user-interface thread takes messages again (it does not
     // while it loads a song) and the picture is whole: no 64 x 64 block of the client area is
     // still black, as an area the program has not drawn since the window grew or a window over
     // it went away reads, and where a dialog the driver closed stood, the dialog no longer shows.

@@ -197,12 +197,12 @@ std::wstring E2eRoadTest::Path(const std::string& name) const { return folder_ +
 void E2eRoadTest::StartProgram() {
   driver_.SendOutputTo(Path("stdout.txt"));
   const bool started = driver_.Start(Wide(TestBuildDir() + "/tarvex.exe"), folder_,
-                                     {{L"TARVEX_TP_LOG_DIR", Path("tplog")}, {L"TARVEX_LOG", L"1"}}, 20000);
+                                     {{L"TARVEX_TP_LOG_DIR", Path("tplog")}, {L"TARVEX_LOG", L"1"}});
   // Also a program whose window never came: it must not outlive this test program either.
   if (driver_.Process()) {
     EXPECT_TRUE(TestProgramJob().Hold(driver_.Process())) << "tarvex.exe is not in the job";
   }
-  ASSERT_TRUE(started) << "no window \"tarvex\" within 20 s";
+  ASSERT_TRUE(started) << "no window \"tarvex\" within " << kDriverWaitMs / 1000 << " s";
 }
 
 void E2eRoadTest::ExitProgram() {
@@ -215,7 +215,7 @@ void E2eRoadTest::ExitProgram() {
       5000);
   const std::string windows = driver_.DescribeWindows();
   // The end after a project was opened can take more than 5 s (plug-ins and sound closed).
-  EXPECT_EQ(0u, driver_.WaitForExit(10000)) << "the program's windows:\n" << windows;
+  EXPECT_EQ(0u, driver_.WaitForExit(kDriverWaitMs)) << "the program's windows:\n" << windows;
 }
 
 void E2eRoadTest::OpenSong(const std::string& name) {
@@ -231,8 +231,8 @@ void E2eRoadTest::SaveProject(const std::string& name) {
 
 void E2eRoadTest::OpenSongAndHearIt(const std::string& name) {
   const size_t before = Notes().size();
-  OpenSong(name);
-  ASSERT_TRUE(WaitForNotes(before, true, 4, 3000)) << "the song's notes never came";
+  ASSERT_NO_FATAL_FAILURE(OpenSong(name));
+  ASSERT_TRUE(WaitForNotes(before, true, 4)) << "the song's notes never came";
 }
 
 std::string E2eRoadTest::ProgramOutput() const { return ReadFileBytes(Path("stdout.txt")); }
@@ -282,7 +282,7 @@ bool E2eRoadTest::Logged(const std::string& prefix, int instance) const {
 }
 
 bool E2eRoadTest::WaitForInstrumentOpen() const {
-  return WaitUntil([&] { return Logged("dispatch 0 "); }, 10000);
+  return WaitUntil([&] { return Logged("dispatch 0 "); }, kDriverWaitMs);
 }
 
 bool E2eRoadTest::WaitForWindow(const wchar_t* name, int timeoutMs) {

@@ -60,7 +60,7 @@ class E2ePluginWindows : public E2eRoadTest {
     POINT centre = {(button.left + button.right) / 2, (button.top + button.bottom) / 2};
     ScreenToClient(window, &centre);
     for (int click = 0; click < 3; ++click) driver_.ClickInWindow(window, centre.x, centre.y);
-    EXPECT_TRUE(WaitUntil([&] { return ProgramChanges(plugin).size() >= 3; }, 5000))
+    EXPECT_TRUE(WaitUntil([&] { return ProgramChanges(plugin).size() >= 3; }, kPlayWaitMs))
         << plugin << ": the clicks on \"+\" at " << centre.x << "," << centre.y << " did not reach it";
     EXPECT_EQ((std::vector<int>{1, 2, 0}), ProgramChanges(plugin)) << plugin;
   }
@@ -71,8 +71,8 @@ class E2ePluginWindows : public E2eRoadTest {
 // window without an editor is as wide as its control row, and its "+" works too.
 TEST_F(E2ePluginWindows, WindowsFromAProjectShowWholeAndTheirPlusButtonsTakeClicks) {
   StartProgram();
-  ASSERT_TRUE(WaitForWindow(L"vst00", 10000)) << driver_.DescribeWindows();
-  ASSERT_TRUE(WaitForWindow(L"vst10", 10000)) << driver_.DescribeWindows();
+  ASSERT_TRUE(WaitForWindow(L"vst00")) << driver_.DescribeWindows();
+  ASSERT_TRUE(WaitForWindow(L"vst10")) << driver_.DescribeWindows();
   const RECT work = WorkArea();
 
   HWND instrument = driver_.FindWindowOf(L"vst00");

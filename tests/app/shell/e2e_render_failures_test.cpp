@@ -40,11 +40,11 @@ using E2eRenderFailures = E2eRoadTest;
 TEST_F(E2eRenderFailures, AnUnwritableTargetFailsAtExportAndPlaysNothing) {
   StartProgram();
   OpenSongAndHearIt();
-  ASSERT_TRUE(WaitForNotes(Notes().size(), true, 2, 3000)) << "the song's loop never came";
+  ASSERT_TRUE(WaitForNotes(Notes().size(), true, 2)) << "the song's loop never came";
   const size_t before = Notes().size();
   ASSERT_TRUE(driver_.Render(Path("no such folder\\lost"), L"0:30"));
   // Rendering the 30 s would take 30 s before the box came.
-  EXPECT_TRUE(driver_.AnswerBox(L"Failed", IDOK, 10000)) << "no \"Failed\" box at Export";
+  EXPECT_TRUE(driver_.AnswerBox(L"Failed", IDOK)) << "no \"Failed\" box at Export";
   for (int key : KeysOnAfter(before)) EXPECT_EQ(kRoadLoopKey, key) << "the song was played from its top";
   EXPECT_FALSE(FileExists(Path("no such folder\\lost.wav")));
   ExitProgram();
@@ -66,7 +66,7 @@ TEST_F(E2eRenderFailures, ARenderCutShortByTheWindowsCloseSaysWhereAndKeepsSilen
         const std::vector<int> keys = KeysOnAfter(before);
         return keys.end() - std::find(keys.begin(), keys.end(), kRoadOpening[0]) >= 8;
       },
-      10000))
+      kDriverWaitMs))
       << "the render did not play";
   driver_.PostToMain(WM_CLOSE);
   EXPECT_EQ(0u, driver_.WaitForExit(20000));

@@ -86,6 +86,9 @@ foreach(renderer default software d3d9)
     endif()
     set_tests_properties(${test} PROPERTIES LABELS shell TIMEOUT 120
       ENVIRONMENT "${environment}" FIXTURES_REQUIRED e2e_workdir)
+    if(name STREQUAL "see")
+      set_tests_properties(${test} PROPERTIES FIXTURES_SETUP e2e_see_pictures)
+    endif()
     if(name STREQUAL "hear")
       tarvex_test_recording(${test})
     else()
@@ -94,10 +97,10 @@ foreach(renderer default software d3d9)
   endforeach()
 endforeach()
 # The program's own test name runs what no single step does: the renderers' pictures compared.
-# It reads the pictures and the log the see steps keep: it runs after them.
+# It reads the pictures and the log the see steps keep: it runs after them, and not at all when
+# one of them failed (CTest then names the failed step).
 set_tests_properties(shell.e2e_road PROPERTIES
-  ENVIRONMENT "${tarvex_test_environment};GTEST_FILTER=E2eRenderers.*"
-  DEPENDS "shell.e2e_see;shell.e2e_see_software;shell.e2e_see_d3d9")
+  ENVIRONMENT "${tarvex_test_environment};GTEST_FILTER=E2eRenderers.*" FIXTURES_REQUIRED e2e_see_pictures)
 # tarvex_driver.exe runs a script of the driver's steps by hand: here a short one in a copy of the
 # ready working folder whose name has a space (start, an example opened and rendered to a path with
 # a space, a look at the windows, a picture, the close box, exit code 0), so the program stays in

