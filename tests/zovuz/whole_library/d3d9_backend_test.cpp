@@ -27,6 +27,24 @@ namespace {
 std::vector<std::string> &Events = D3D9Hooks.Calls;
 const std::string kDepth512 = "CreateDepthStencilSurface 1024x512", kDepth1024 = "CreateDepthStencilSurface 1024x1024";
 
+// The pixels of the window that are not exactly the colour (0x00RRGGBB) over the screen.
+int WrongPixels(uint32_t Color)
+{
+    for (int i = 0; i < 3; ++i) ProcessMessage();
+    const WindowCapture shot = CaptureWindow(GetMainWindowHandle(), 0, 0, 640, 480);
+    if (shot.Empty()) return -1;
+    int wrong = 0;
+    for (uint32_t pixel : shot.Pixels) wrong += pixel != Color;
+    return wrong;
+}
+// Clears the screen to the colour and shows it.
+int ShowColor(int Red, int Green, int Blue)
+{
+    SetBackgroundColor(Red, Green, Blue);
+    if (ClearDrawScreen(nullptr) < 0) return -1;
+    return ScreenFlip();
+}
+
 class D3D9Startup : public testing::Test
 {
 protected:
@@ -60,26 +78,56 @@ protected:
     }
     virtual bool SoftwareRun() const { return false; }
 
-    // The window shows exactly the colour (0x00RRGGBB) over the screen.
-    static int WrongPixels(uint32_t Color)
+private:
+    int allocNum_ = 0, allocSize_ = 0;
+};
+
+// The library started once for the suite's cases: each start and end takes seconds here. Each case
+// begins with the system's calls in the table and no callbacks; the suite's end checks that the
+// library's end gives back everything the start and the cases' rebuilds took.
+class D3D9StartedLibrary : public testing::Test
+{
+protected:
+    static void SetUpTestSuite()
     {
-        for (int i = 0; i < 3; ++i) ProcessMessage();
-        const WindowCapture shot = CaptureWindow(GetMainWindowHandle(), 0, 0, 640, 480);
-        if (shot.Empty()) return -1;
-        int wrong = 0;
-        for (uint32_t pixel : shot.Pixels) wrong += pixel != Color;
-        return wrong;
+        if (getenv("TARVEX_D3D9_DISABLED") != nullptr) return;
+        RemoveLogFile();
+        ChangeWindowMode(1);
+        SetAlwaysRunFlag(1);
+        SetMainWindowText("d3d9 start");
+        ASSERT_EQ(0, SetGraphMode(640, 480, 32, 60));
+        RegisterGraphicsHardwareFunctions(GRAPHICS_API_D3D9, GetGraphicsD3D9Functions());
+        allocNum_ = GetAllocNum();
+        allocSize_ = GetTotalAllocSize();
+        started_ = LibraryInit() == 0;
     }
-    // Clears the screen to the colour and shows it.
-    static int ShowColor(int Red, int Green, int Blue)
+    static void TearDownTestSuite()
     {
-        SetBackgroundColor(Red, Green, Blue);
-        if (ClearDrawScreen(nullptr) < 0) return -1;
-        return ScreenFlip();
+        if (!started_) return;
+        EXPECT_EQ(0, LibraryEnd());
+        EXPECT_EQ(allocNum_, GetAllocNum());
+        EXPECT_EQ(allocSize_, GetTotalAllocSize());
+        EXPECT_EQ(0, Direct3DDevice9_IsValid());
+        RegisterGraphicsHardwareFunctions(GRAPHICS_API_D3D9, nullptr);
+        started_ = false;
+    }
+    void SetUp() override
+    {
+        if (getenv("TARVEX_D3D9_DISABLED") != nullptr) GTEST_SKIP() << "not in this run (d3d9.dll switched off)";
+        ASSERT_TRUE(started_) << "the library did not start";
+        D3D9Calls = D3D9SystemCalls;
+        D3D9Calls.Direct3DDevice9_CreateDepthStencilSurface = RecordingCreateDepthStencilSurface;
+        D3D9Hooks = D3D9HookData();
+    }
+    void TearDown() override
+    {
+        D3D9Backend.DeviceLostCallback = D3D9Backend.DeviceRestoreCallback = nullptr;
+        D3D9Calls = D3D9SystemCalls;
     }
 
 private:
-    int allocNum_ = 0, allocSize_ = 0;
+    static inline int allocNum_ = 0, allocSize_ = 0;
+    static inline bool started_ = false;
 };
 
 // The first frame is shown through Direct3D 9. An end gives back everything the start took, the
@@ -110,9 +158,8 @@ TEST_F(D3D9Startup, TheFirstFrameAndASecondStartAfterAnEndAreShownThroughDirect3
     EXPECT_EQ(0, WrongPixels(0x1E3C5A));
 }
 
-TEST_F(D3D9Startup, RebuildsRunTheLostAndRestoreCallbacksAndMakeANewZBuffer)
+TEST_F(D3D9StartedLibrary, RebuildsRunTheLostAndRestoreCallbacksAndMakeANewZBuffer)
 {
-    ASSERT_EQ(0, LibraryInit());
     D3D9Backend.DeviceLostCallback = [](void *) { Events.push_back("lost"); };
     D3D9Backend.DeviceRestoreCallback = [](void *Data) { Events.push_back(*(const char **)Data); };
     static const char *restored = "restored";
@@ -148,9 +195,8 @@ TEST_F(D3D9Startup, RebuildsRunTheLostAndRestoreCallbacksAndMakeANewZBuffer)
     EXPECT_EQ(1, Direct3DDevice9_IsValid());
 }
 
-TEST_F(D3D9Startup, ARebuildThatCannotMakeItsDeviceFailsAndLeavesNothing)
+TEST_F(D3D9StartedLibrary, ARebuildThatCannotMakeItsDeviceFailsAndLeavesNothing)
 {
-    ASSERT_EQ(0, LibraryInit());
     D3D9Backend.DeviceRestoreCallback = [](void *) { Events.push_back("restored"); };
     Events.clear();
     D3D9Hooks.FailDepthSurfaceFrom = D3D9Hooks.DepthSurfaces + 1;
@@ -167,25 +213,11 @@ TEST_F(D3D9Startup, ARebuildThatCannotMakeItsDeviceFailsAndLeavesNothing)
     EXPECT_EQ(0, WrongPixels(0x056405));
 }
 
-TEST_F(D3D9Startup, AModeChangeStartsTheBackEndAgainAtTheNewSize)
-{
-    ASSERT_EQ(0, LibraryInit());
-    Events.clear();
-    ASSERT_EQ(0, ChangeScreenMode(800, 600, 32, 0, 60));
-    EXPECT_EQ(GRAPHICS_API_D3D9, GetGraphicsAPIType());
-    EXPECT_EQ(std::vector<std::string>({kDepth1024}), Events);
-    D3DSURFACE_DESC desc = {};
-    Direct3DSurface9_GetDesc(D3D9DeviceCapsInfo.BackBuffer, &desc);
-    EXPECT_EQ(800u, desc.Width);
-    EXPECT_EQ(600u, desc.Height);
-}
-
 // A box and a graph drawn and shown, then the device goes and comes back by each road the
 // library takes: the same drawing shows the same picture. A clear alone does not tell, as it
 // bypasses the draw state the rebuild must put back.
-TEST_F(D3D9Startup, ABoxAndAGraphDrawAsBeforeAfterEachRebuild)
+TEST_F(D3D9StartedLibrary, ABoxAndAGraphDrawAsBeforeAfterEachRebuild)
 {
-    ASSERT_EQ(0, LibraryInit());
     // A 16 x 16 graph of four coloured quarters, loaded from a file image in memory so that the
     // rebuild fills it again: a stale or missing texture shows.
     std::vector<std::vector<uint32_t>> rows(16);
@@ -249,6 +281,19 @@ TEST_F(D3D9Startup, ABoxAndAGraphDrawAsBeforeAfterEachRebuild)
         EXPECT_EQ(0, differ) << "box " << std::hex << after.At(80, 70) << ", graph " << after.At(303, 203) << " "
                              << after.At(312, 212);
     }
+}
+
+// Last: the screen stays at the new size.
+TEST_F(D3D9StartedLibrary, AModeChangeStartsTheBackEndAgainAtTheNewSize)
+{
+    Events.clear();
+    ASSERT_EQ(0, ChangeScreenMode(800, 600, 32, 0, 60));
+    EXPECT_EQ(GRAPHICS_API_D3D9, GetGraphicsAPIType());
+    EXPECT_EQ(std::vector<std::string>({kDepth1024}), Events);
+    D3DSURFACE_DESC desc = {};
+    Direct3DSurface9_GetDesc(D3D9DeviceCapsInfo.BackBuffer, &desc);
+    EXPECT_EQ(800u, desc.Width);
+    EXPECT_EQ(600u, desc.Height);
 }
 
 class D3D9StartupWithoutD3D9 : public D3D9Startup
