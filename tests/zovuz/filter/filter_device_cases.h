@@ -31,7 +31,8 @@ constexpr int kW = 64, kH = 48;
 
 // Where a case reads and writes: the source graph's size, the rectangle filtered, the destination
 // graph's size and the position the result goes to, and whether the graphs hold alpha.
-struct Shape {
+struct Shape
+{
     const char *Name;
     int SrcWidth, SrcHeight;
     int X1, Y1, X2, Y2;
@@ -57,7 +58,8 @@ inline const std::vector<Shape> &Shapes()
 // A filter or blend call from Src (and Blend) into Dest over a shape.
 using Call = std::function<int(int Src, int Blend, int Dest, const Shape &S)>;
 
-struct Case {
+struct Case
+{
     const char *Name;
     Call Run;
     int Tolerance;
@@ -164,31 +166,22 @@ inline std::vector<Case> FilterCases(int Gradient, int Chroma)
         {"RGBAMix swapped", blend(DX_GRAPH_BLEND_RGBA_SELECT_MIX, 4, 5, 6, 3), 0, true},
         {"RGBAMix base", blend(DX_GRAPH_BLEND_RGBA_SELECT_MIX, 1, 0, 2, 7), 0, true},
     };
-    static const char *const kBlendNames[] = {"Normal", "", "Multiple", "Difference", "Add", "Screen", "Overlay",
-                                              "Dodge", "Burn", "Darken", "Lighten", "SoftLight", "HardLight",
-                                              "Exclusion", "Normal_AlphaCh", "Add_AlphaCh", "Multiple_AOnly"};
+    static const char *const kBlendNames[] = {
+        "Normal",    "",          "Multiple",       "Difference",  "Add",           "Screen",
+        "Overlay",   "Dodge",     "Burn",           "Darken",      "Lighten",       "SoftLight",
+        "HardLight", "Exclusion", "Normal_AlphaCh", "Add_AlphaCh", "Multiple_AOnly"};
     static std::vector<std::string> names;
-    names.clear();
-    for (int pma = 0; pma < 2; ++pma)
-        for (int type = 0; type <= DX_GRAPH_BLEND_MULTIPLE_A_ONLY; ++type)
-            if (type != DX_GRAPH_BLEND_RGBA_SELECT_MIX) names.push_back(std::string(kBlendNames[type]) + (pma ? "_PMA" : ""));
+    if (names.empty())
+        for (int pma = 0; pma < 2; ++pma)
+            for (int type = 0; type <= DX_GRAPH_BLEND_MULTIPLE_A_ONLY; ++type)
+                if (type != DX_GRAPH_BLEND_RGBA_SELECT_MIX)
+                    names.push_back(std::string(kBlendNames[type]) + (pma ? "_PMA" : ""));
     size_t n = 0;
     for (int pma = 0; pma < 2; ++pma)
         for (int type = 0; type <= DX_GRAPH_BLEND_MULTIPLE_A_ONLY; ++type)
             if (type != DX_GRAPH_BLEND_RGBA_SELECT_MIX)
                 cases.push_back({names[n++].c_str(), blend(type + pma * DX_GRAPH_BLEND_PMA_BASE), 2, true});
     return cases;
-}
-
-// Runs Run on the processor (the shader path switched off) and on the device, each into a
-// destination that starts as Start, and gives both results.
-inline void RunBoth(const Call &Run, const Shape &S, int Src, int Blend, int Processor, int Device)
-{
-    GraphicsDeviceCaps.ProgrammableShaderFlag = 0;
-    const int processor = Run(Src, Blend, Processor, S);
-    GraphicsDeviceCaps.ProgrammableShaderFlag = 1;
-    EXPECT_EQ(processor, 0);
-    EXPECT_EQ(Run(Src, Blend, Device, S), 0);
 }
 
 class DeviceFilterPasses : public testing::Test
@@ -252,22 +245,57 @@ protected:
     }
     std::vector<int> Made;
 
+    // F's graphs made, filled, filtered and read by the processor in memory, with the device kept.
+    template <typename T, typename Fn>
+    static T InMemory(const Fn &F)
+    {
+        const int saved = GraphicsState.HardwareInUseFlag;
+        GraphicsState.HardwareInUseFlag = 0;
+        T result = F();
+        GraphicsState.HardwareInUseFlag = saved;
+        return result;
+    }
+
     // Every filter and blend case on every shape, each within ToleranceOf(case, shape) per channel
     // of the processor over the whole destination (what lies outside the result must stay too).
-    // The graphs of a shape are made once and filled anew for each case.
-    void CheckEveryFilterAndBlend(const std::function<int(const Case &, const Shape &)> &ToleranceOf)
+    // The graphs of a shape are made once and filled anew for each case. With ProcessorInMemory
+    // the processor runs on graphs in memory (the library's software images) instead of through
+    // a device transfer for every read and write; the first filter and the first blend of each
+    // shape run on the device's graphs too, which must give the same pixels. Graphs without alpha
+    // keep the device's own alpha, which memory graphs do not hold: that shape's processor runs on
+    // the device's graphs.
+    void CheckEveryFilterAndBlend(const std::function<int(const Case &, const Shape &)> &ToleranceOf,
+                                  bool ProcessorInMemory = false)
     {
         std::mt19937 rng(68);
-        const int gradientGraph = Pixels(RandomPixels(rng, 256), 256, 1);
+        const std::vector<uint32_t> gradient = RandomPixels(rng, 256);
+        const int gradientGraph = Pixels(gradient, 256, 1);
+        const int memoryGradient = ProcessorInMemory ? InMemory<int>([&] { return Pixels(gradient, 256, 1); }) : -1;
         for (const Shape &shape : Shapes()) {
             SCOPED_TRACE(shape.Name);
             const int sw = shape.SrcWidth, sh = shape.SrcHeight, dw = shape.DestWidth, dh = shape.DestHeight;
-            const int chromaGraph = Pixels(RandomPixels(rng, sw / 2 * (sh / 2)), sw / 2, sh / 2);
+            const bool inMemory = ProcessorInMemory && shape.AlphaFlag;
+            const std::vector<uint32_t> chroma = RandomPixels(rng, sw / 2 * (sh / 2));
             const std::vector<uint32_t> none(std::max(sw * sh, dw * dh), 0);
-            const int srcGraph = Pixels(none, sw, sh, shape.AlphaFlag), blendGraph = Pixels(none, sw, sh, shape.AlphaFlag);
-            const int startGraph = Pixels(none, dw, dh, shape.AlphaFlag);
-            const int processor = Target(none, dw, dh, shape.AlphaFlag), device = Target(none, dw, dh, shape.AlphaFlag);
-            for (const Case &c : FilterCases(gradientGraph, chromaGraph)) {
+            // The source, blend and start graphs and the target of one side.
+            struct Side
+            {
+                int Src, Blend, Start, Target;
+                std::vector<Case> Cases;
+            };
+            auto makeSide = [&](int Gradient) {
+                const int chromaGraph = Pixels(chroma, sw / 2, sh / 2);
+                return Side{Pixels(none, sw, sh, shape.AlphaFlag), Pixels(none, sw, sh, shape.AlphaFlag),
+                            Pixels(none, dw, dh, shape.AlphaFlag), Target(none, dw, dh, shape.AlphaFlag),
+                            FilterCases(Gradient, chromaGraph)};
+            };
+            const Side device = makeSide(gradientGraph);
+            const int processorTarget = Target(none, dw, dh, shape.AlphaFlag);
+            const Side processorOnDevice = {device.Src, device.Blend, device.Start, processorTarget, device.Cases};
+            const Side memory = inMemory ? InMemory<Side>([&] { return makeSide(memoryGradient); }) : processorOnDevice;
+            bool firstFilter = true, firstBlend = true;
+            for (size_t i = 0; i < device.Cases.size(); ++i) {
+                const Case &c = device.Cases[i];
                 SCOPED_TRACE(c.Name);
                 std::vector<uint32_t> src = RandomPixels(rng, sw * sh), start = RandomPixels(rng, dw * dh);
                 std::vector<uint32_t> other = RandomPixels(rng, sw * sh);
@@ -278,25 +306,44 @@ protected:
                         for (int s = 0; s < 24; s += 8)
                             if (((v >> s) & 0xFF) > a) v = (v & ~(0xFFu << s)) | (a << s);
                     }
-                ASSERT_EQ(0, FillGraphOfPixels(srcGraph, sw, sh, src.data(), shape.AlphaFlag));
-                // Only a blend reads the blend graph; a filter's case leaves it as it was.
-                if (c.Blends) {
-                    ASSERT_EQ(0, FillGraphOfPixels(blendGraph, sw, sh, other.data(), shape.AlphaFlag));
+                // Fills the side's graphs (only a blend reads the blend graph; a filter's case leaves
+                // it as it was), runs the case from the start picture with or without the shaders,
+                // and reads the target.
+                auto run = [&](const Side &S, int Shaders, bool Fill) {
+                    auto fill = [&](int Graph, int W, int H, const std::vector<uint32_t> &P) {
+                        EXPECT_EQ(0, FillGraphOfPixels(Graph, W, H, P.data(), shape.AlphaFlag));
+                    };
+                    if (Fill) {
+                        fill(S.Src, sw, sh, src);
+                        if (c.Blends) fill(S.Blend, sw, sh, other);
+                        fill(S.Start, dw, dh, start);
+                    }
+                    EXPECT_EQ(0, BltRectGraphToGraph(S.Start, 0, 0, 0, 0, dw, dh, 0, 0, S.Target));
+                    GraphicsDeviceCaps.ProgrammableShaderFlag = Shaders;
+                    EXPECT_EQ(0, S.Cases[i].Run(S.Src, S.Blend, S.Target, shape));
+                    GraphicsDeviceCaps.ProgrammableShaderFlag = 1;
+                    return ReadPixels(S.Target, 0, 0, dw, dh);
+                };
+                const std::vector<uint32_t> got = run(device, 1, true);
+                std::vector<uint32_t> want;
+                if (inMemory) {
+                    want = InMemory<std::vector<uint32_t>>([&] { return run(memory, 0, true); });
+                    if (c.Blends ? firstBlend : firstFilter) {
+                        (c.Blends ? firstBlend : firstFilter) = false;
+                        EXPECT_TRUE(run(processorOnDevice, 0, false) == want) << "the processor on the device's graphs";
+                    }
+                } else {
+                    want = run(processorOnDevice, 0, false);
                 }
-                ASSERT_EQ(0, FillGraphOfPixels(startGraph, dw, dh, start.data(), shape.AlphaFlag));
-                for (int target : {processor, device})
-                    ASSERT_EQ(0, BltRectGraphToGraph(startGraph, 0, 0, 0, 0, dw, dh, 0, 0, target));
-                RunBoth(c.Run, shape, srcGraph, blendGraph, processor, device);
-                const std::vector<uint32_t> want = ReadPixels(processor, 0, 0, dw, dh), got = ReadPixels(device, 0, 0, dw, dh);
                 ASSERT_EQ(want.size(), got.size());
                 int worst = 0, worstAt = 0;
-                for (size_t i = 0; i < want.size(); ++i) {
-                    const int d = MaxChannelDifference(want[i], got[i]);
-                    if (d > worst) worst = d, worstAt = (int)i;
+                for (size_t p = 0; p < want.size(); ++p) {
+                    const int d = MaxChannelDifference(want[p], got[p]);
+                    if (d > worst) worst = d, worstAt = (int)p;
                 }
-                EXPECT_LE(worst, std::max(ToleranceOf(c, shape), AllowedDifference(c, shape))) << "at (" << worstAt % dw << ", " << worstAt / dw << "): want "
-                                                        << std::hex << want[(size_t)worstAt] << " got "
-                                                        << got[(size_t)worstAt];
+                EXPECT_LE(worst, std::max(ToleranceOf(c, shape), AllowedDifference(c, shape)))
+                    << "at (" << worstAt % dw << ", " << worstAt / dw << "): want " << std::hex << want[(size_t)worstAt]
+                    << " got " << got[(size_t)worstAt];
             }
         }
     }
