@@ -136,7 +136,9 @@ private:
             float U, V;
         };
         const float l = -0.5f, r = Side - 0.5f, w = RightRhw;
-        const Vertex quad[4] = {{l, l, 0, 1, Diffuse, 0, 0}, {r, l, 0, w, Diffuse, 1, 0}, {l, r, 0, 1, Diffuse, 0, 1},
+        const Vertex quad[4] = {{l, l, 0, 1, Diffuse, 0, 0},
+                                {r, l, 0, w, Diffuse, 1, 0},
+                                {l, r, 0, 1, Diffuse, 0, 1},
                                 {r, r, 0, w, Diffuse, 1, 1}};
         Device->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, quad, sizeof(Vertex));
         Device->EndScene();
@@ -146,7 +148,8 @@ private:
         D3DLOCKED_RECT locked;
         EXPECT_EQ(D3D_OK, Device->GetRenderTargetData(TargetSurface, ReadSurface));
         if (ReadSurface->LockRect(&locked, nullptr, D3DLOCK_READONLY) != D3D_OK) return pixels;
-        for (int y = 0; y < Side; ++y) memcpy(&pixels[size_t(y * Side)], (char *)locked.pBits + y * locked.Pitch, Side * 4);
+        for (int y = 0; y < Side; ++y)
+            memcpy(&pixels[size_t(y * Side)], (char *)locked.pBits + y * locked.Pitch, Side * 4);
         ReadSurface->UnlockRect();
         return pixels;
     }
@@ -201,23 +204,6 @@ protected:
         EXPECT_EQ(0, D3D9ShaderPack.LoadedFlag) << "the packs outlived the back end";
     }
 };
-
-TEST_F(D3D9Shaders, EveryBaseShaderIsMadeAndAnnounced)
-{
-    ASSERT_EQ(0, Graphics_D3D9_Startup());
-    EXPECT_EQ(D3D9_BASE_SHADER_NUM, CountBaseShaders());
-    // The two constants of the start reach the device once the manager applies set 0.
-    const float vertex[4] = {0, 1, 0, 0}, pixel[4] = {0, 0.5f, 1, 2};
-    EXPECT_EQ(0, memcmp(vertex, ShaderConstantManager.Mirror[D3D9_CONSTANT_VS_FLOAT].Values, sizeof vertex));
-    EXPECT_EQ(0, memcmp(pixel, ShaderConstantManager.Mirror[D3D9_CONSTANT_PS_FLOAT].Values, sizeof pixel));
-
-    // They go with the device and come back with the next one, from the packs kept meanwhile.
-    Graphics_D3D9_ReleaseDeviceObjects();
-    EXPECT_EQ(0, CountBaseShaders());
-    EXPECT_EQ(1, D3D9ShaderPack.LoadedFlag);
-    ASSERT_EQ(0, Graphics_D3D9_Initialize());
-    EXPECT_EQ(D3D9_BASE_SHADER_NUM, CountBaseShaders());
-}
 
 // The shader versions the device reports to the back end's set-up.
 DWORD ReportedVertexShader, ReportedPixelShader;
@@ -317,6 +303,23 @@ protected:
         if (!Direct3DDevice9_IsValid()) ExpectShadersGone();
     }
 };
+
+// First: the suite's start is the one checked.
+TEST_F(D3D9ShaderDrawing, EveryBaseShaderIsMadeAndAnnounced)
+{
+    EXPECT_EQ(D3D9_BASE_SHADER_NUM, CountBaseShaders());
+    // The two constants of the start reach the device once the manager applies set 0.
+    const float vertex[4] = {0, 1, 0, 0}, pixel[4] = {0, 0.5f, 1, 2};
+    EXPECT_EQ(0, memcmp(vertex, ShaderConstantManager.Mirror[D3D9_CONSTANT_VS_FLOAT].Values, sizeof vertex));
+    EXPECT_EQ(0, memcmp(pixel, ShaderConstantManager.Mirror[D3D9_CONSTANT_PS_FLOAT].Values, sizeof pixel));
+
+    // They go with the device and come back with the next one, from the packs kept meanwhile.
+    Graphics_D3D9_ReleaseDeviceObjects();
+    EXPECT_EQ(0, CountBaseShaders());
+    EXPECT_EQ(1, D3D9ShaderPack.LoadedFlag);
+    ASSERT_EQ(0, Graphics_D3D9_Initialize());
+    EXPECT_EQ(D3D9_BASE_SHADER_NUM, CountBaseShaders());
+}
 
 TEST(D3D9BaseShaderChoice, SelectorsOfADrawState)
 {
