@@ -105,6 +105,12 @@ protected:
     {
         if (!started_) return;
         EXPECT_EQ(0, LibraryEnd());
+        // The end's memory dump counts nothing left, and the library's own count is back.
+        const std::wstring log = ReadLogText();
+        const size_t left = log.rfind(L"Alloc num:");
+        const std::wstring count =
+            left == std::wstring::npos ? L"" : log.substr(left, log.find_first_not_of(L"0123456789", left + 10) - left);
+        EXPECT_EQ(L"Alloc num:0", count);
         EXPECT_EQ(allocNum_, GetAllocNum());
         EXPECT_EQ(allocSize_, GetTotalAllocSize());
         EXPECT_EQ(0, Direct3DDevice9_IsValid());
