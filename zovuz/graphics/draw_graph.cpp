@@ -104,7 +104,10 @@ const uint8_t *ImageRow(const MEMIMG *Image, int Y) { return Image->UseImage + (
 
 // When drawing Source from (X1, Y1) to (X2, Y2) now would repeat the remembered copy but for some
 // of its rows: the first and last source rows that differ from the copy's (none, First > Last: the
-// draw repeats it whole). False when the draw is no repeat at all.
+// draw repeats it whole). False when the draw is no repeat at all. Only the part of the source the
+// draw area lets through is compared (a window smaller than the screen shows a corner of a graph
+// stretched over all of it): the rest is not drawn, and the copy's rows matter only under the same
+// draw area.
 bool ChangedRowsSinceScreenCopy(const SoftImageSource &Source, int X1, int Y1, int X2, int Y2, int *First, int *Last)
 {
     const ScreenCopyData &c = ScreenCopy;
@@ -119,9 +122,17 @@ bool ChangedRowsSinceScreenCopy(const SoftImageSource &Source, int X1, int Y1, i
     const size_t row = ImageRowBytes(image);
     const uint8_t *rows = (const uint8_t *)DrawWorkBuffer.ScreenCopyRows;
     if (rows == nullptr || (size_t)DrawWorkBuffer.ScreenCopyRowsSize < row * image->Height) return false;
-    int first = 0, last = image->Height - 1;
-    while (first <= last && SameBytes(rows + row * first, ImageRow(image, first), row)) ++first;
-    while (last > first && SameBytes(rows + row * last, ImageRow(image, last), row)) --last;
+    ImageRect part;
+    if (!SoftImageSourcePart(&SoftwareScreen.Screen, image, X1, Y1, X2, Y2, &part)) {
+        *First = 1, *Last = 0;  // nothing of it shows
+        return true;
+    }
+    const size_t pixel = (size_t)GetMemImgPixelBytes(image->Base), from = pixel * part.left;
+    const size_t bytes = pixel * (part.right - part.left);
+    auto same = [&](int y) { return SameBytes(rows + row * y + from, ImageRow(image, y) + from, bytes); };
+    int first = part.top, last = part.bottom - 1;
+    while (first <= last && same(first)) ++first;
+    while (last > first && same(last)) --last;
     *First = first;
     *Last = last;
     return true;

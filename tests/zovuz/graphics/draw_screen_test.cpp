@@ -82,7 +82,8 @@ TEST_F(DrawScreen, SettingsAreCheckedAndClampedAsTheyAreStored)
         {"a display past the only one", [] { return SetUseDisplayIndex(1); }, -1,
          [] { return GraphicsScreenSettings.DisplayChosenFlag == 0; }},
         {"blend graph type 3", [] { return SetBlendGraphParam(-1, 3); }, -1, [] { return true; }},
-        {"transparent colour", [] { return SetTransColor(0x12, 0x345, 0x56); }, 0, [] {
+        {"transparent colour", [] { return SetTransColor(0x12, 0x345, 0x56); }, 0,
+         [] {
              int r, g, b;
              return GetTransColor(&r, &g, &b) == 0 && r == 0x12 && g == 0x45 && b == 0x56;
          }},
@@ -106,15 +107,14 @@ TEST_F(DrawScreen, ALockDescribesTheTargetsPixelsInsideIt)
         ImageRect Rect;
         int Result;
     } cases[] = {
-        {"inside", {3, 4, 10, 6}, 0},   {"whole", {0, 0, kScreenWidth, kScreenHeight}, 0},
+        {"inside", {3, 4, 10, 6}, 0},    {"whole", {0, 0, kScreenWidth, kScreenHeight}, 0},
         {"negative", {-1, 0, 4, 4}, -1}, {"past the right", {0, 0, kScreenWidth + 1, 4}, -1},
         {"empty", {4, 4, 4, 8}, -1},
     };
     for (const Case &c : cases) {
         BASEIMAGE image;
         ASSERT_EQ(c.Result, LockDrawScreenBuffer(&c.Rect, &image, -1, 0, 0, 0, 0)) << c.Name;
-        if (c.Result < 0)
-            continue;
+        if (c.Result < 0) continue;
         EXPECT_EQ(c.Rect.right - c.Rect.left, image.Width) << c.Name;
         // The first pixel of the description is the rectangle's: what is written there is read back.
         *(uint32_t *)image.Pixels = 0x00ABCDEF;
@@ -198,25 +198,29 @@ TEST_F(DrawScreen, AStretchDrawnAgainShowsWhateverChangedSinceTheOneBefore)
     // Upside down, the graph's last row is drawn at the top.
     bool mirrored = false;
     auto stretch = [&] {
-        ASSERT_EQ(0, DrawExtendGraph(0, mirrored ? kScreenHeight : 0, kScreenWidth, mirrored ? 0 : kScreenHeight,
-                                     source, 0));
+        ASSERT_EQ(
+            0, DrawExtendGraph(0, mirrored ? kScreenHeight : 0, kScreenWidth, mirrored ? 0 : kScreenHeight, source, 0));
     };
+    // The draw area the case keeps for all its stretches, and where they are compared.
+    const ImageRect whole = {0, 0, kScreenWidth, kScreenHeight};
+    ImageRect clip = whole;
     // The screen's pixels as they are (a lock would count as a change of its own).
-    auto screen = [] {
+    auto screen = [&] {
         const MEMIMG &s = SoftwareScreen.Screen;
         std::vector<uint32_t> pixels;
-        for (int y = 0; y < s.Height; ++y) {
+        for (int y = clip.top; y < clip.bottom; ++y) {
             const uint32_t *row = (const uint32_t *)(s.UseImage + (size_t)y * s.Base->Pitch);
-            pixels.insert(pixels.end(), row, row + s.Width);
+            pixels.insert(pixels.end(), row + clip.left, row + clip.right);
         }
         return ColorBits(pixels);
     };
     // What the stretch draws with the settings in effect, drawn where nothing was drawn before.
     auto expected = [&] {
         SetDrawScreen(reference);
+        SetDrawArea(clip.left, clip.top, clip.right, clip.bottom);
         stretch();
         SetDrawScreen(DX_SCREEN_BACK);
-        return ColorBits(ReadPixels(reference, 0, 0, kScreenWidth, kScreenHeight));
+        return ColorBits(ReadPixels(reference, clip.left, clip.top, clip.right - clip.left, clip.bottom - clip.top));
     };
     // Two rows of the graph far apart: the rows between them stay as they were.
     auto changeRows = [&] {
@@ -225,18 +229,30 @@ TEST_F(DrawScreen, AStretchDrawnAgainShowsWhateverChangedSinceTheOneBefore)
         DrawBox(5, kHeight - 10, 9, kHeight - 9, red, 1);
         SetDrawScreen(DX_SCREEN_BACK);
     };
+    // A pixel of the graph that a clipped stretch shows at the clip's right and bottom edges (the
+    // stretch doubles it: source column 20 is target columns 40 and 41, the first of them the last
+    // of the clip).
+    const ImageRect corner = {0, 0, 41, 31};
+    auto changeCornerPixel = [&] {
+        SetDrawScreen(source);
+        const int row = mirrored ? kHeight - 16 : 15;
+        DrawBox(20, row, 21, row + 1, red, 1);
+        SetDrawScreen(DX_SCREEN_BACK);
+        SetDrawArea(clip.left, clip.top, clip.right, clip.bottom);
+    };
     struct Case
     {
         const char *Name;
         bool Mirrored;
+        ImageRect Clip;
         std::function<void()> First;    // before the first stretch
         std::function<void()> Between;  // between the two
         std::function<void()> Then;     // before a third
     } cases[] = {
-        {"nothing", false, [] {}, [] {}, [] {}},
-        {"a box on the screen", false, [] {}, [&] { DrawBox(10, 10, 50, 40, red, 1); }, [] {}},
-        {"a clear of the screen", false, [] {}, [] { ClearDrawScreen(nullptr); }, [] {}},
-        {"a write through a lock of the screen", false, [] {},
+        {"nothing", false, whole, [] {}, [] {}, [] {}},
+        {"a box on the screen", false, whole, [] {}, [&] { DrawBox(10, 10, 50, 40, red, 1); }, [] {}},
+        {"a clear of the screen", false, whole, [] {}, [] { ClearDrawScreen(nullptr); }, [] {}},
+        {"a write through a lock of the screen", false, whole, [] {},
          [] {
              const ImageRect rect = {30, 20, 31, 21};
              BASEIMAGE image;
@@ -245,26 +261,33 @@ TEST_F(DrawScreen, AStretchDrawnAgainShowsWhateverChangedSinceTheOneBefore)
              UnlockDrawScreenBuffer();
          },
          [] {}},
-        {"another graph stretched on the screen", false, [] {},
+        {"another graph stretched on the screen", false, whole, [] {},
          [&] { DrawExtendGraph(0, 0, kScreenWidth, kScreenHeight, other, 0); }, [] {}},
-        {"a pixel of the graph", false, [] {},
+        {"a pixel of the graph", false, whole, [] {},
          [&] {
              SetDrawScreen(source);
              DrawBox(kWidth - 1, kHeight - 1, kWidth, kHeight, red, 1);
              SetDrawScreen(DX_SCREEN_BACK);
          },
          [] {}},
-        {"the first stretch clipped", false, [] { SetDrawArea(0, 0, kScreenWidth, kScreenHeight / 2); },
+        {"the first stretch clipped", false, whole, [] { SetDrawArea(0, 0, kScreenWidth, kScreenHeight / 2); },
          [] { SetDrawArea(0, 0, kScreenWidth, kScreenHeight); }, [] {}},
-        {"a tint", false, [] {}, [] { SetDrawBright(128, 255, 64); }, [] {}},
-        {"rows far apart in the graph", false, [] {}, [&] { changeRows(); }, [] {}},
-        {"rows far apart in the graph, drawn upside down", true, [] {}, [&] { changeRows(); }, [] {}},
-        {"rows of the graph changed and back again", false, [] {}, [&] { changeRows(); },
+        {"a tint", false, whole, [] {}, [] { SetDrawBright(128, 255, 64); }, [] {}},
+        {"rows far apart in the graph", false, whole, [] {}, [&] { changeRows(); }, [] {}},
+        {"rows far apart in the graph, drawn upside down", true, whole, [] {}, [&] { changeRows(); }, [] {}},
+        {"rows of the graph changed and back again", false, whole, [] {}, [&] { changeRows(); },
          [&] { FillGraphOfPixels(source, kWidth, kHeight, pattern.Pixels.data()); }},
+        {"a clipped stretch, the graph changed where the clip ends", false, corner, [] {}, [&] { changeCornerPixel(); },
+         [] {}},
+        {"a clipped stretch upside down, the graph changed where the clip ends", true, corner, [] {},
+         [&] { changeCornerPixel(); }, [] {}},
     };
     for (const Case &c : cases) {
+        SetDrawArea(0, 0, kScreenWidth, kScreenHeight);
         ClearDrawScreen(nullptr);
         mirrored = c.Mirrored;
+        clip = c.Clip;
+        SetDrawArea(clip.left, clip.top, clip.right, clip.bottom);
         c.First();
         stretch();
         c.Between();
@@ -275,6 +298,7 @@ TEST_F(DrawScreen, AStretchDrawnAgainShowsWhateverChangedSinceTheOneBefore)
         SetDrawBright(255, 255, 255);
         FillGraphOfPixels(source, kWidth, kHeight, pattern.Pixels.data());
     }
+    SetDrawArea(0, 0, kScreenWidth, kScreenHeight);
     for (int graph : {source, other, reference}) DeleteGraph(graph);
 }
 
@@ -302,8 +326,7 @@ TEST_F(DrawScreen, TheMaskLetsDrawingThroughWhereItsBytesAreZero)
     ImageRect rect = {0, 0, 4, 4};
     ASSERT_EQ(0, LockDrawScreenBuffer(&rect, &screen, -1, 0, 0, 0, 0));
     for (int y = 0; y < 4; ++y)
-        for (int x = 0; x < 4; ++x)
-            *(uint32_t *)((uint8_t *)screen.Pixels + y * screen.Pitch + x * 4) = PatternA(x, y);
+        for (int x = 0; x < 4; ++x) *(uint32_t *)((uint8_t *)screen.Pixels + y * screen.Pitch + x * 4) = PatternA(x, y);
     UnlockDrawScreenBuffer();
     // Drawing starts from the present picture; only the outermost pair acts.
     auto work = [&](int X, int Y) { return (uint32_t *)(m.WorkImage.UseImage + Y * m.WorkImage.Base->Pitch + X * 4); };
@@ -338,10 +361,12 @@ TEST_F(DrawScreen, TheMaskOnADeviceHandsEachStepToTheBackEnd)
         std::function<int()> Call;
         std::vector<std::string> Calls;
     } cases[] = {
-        {"made from bytes", [&] { return CreateMaskScreenWithBytes(3, 2, bytes, 3); },
+        {"made from bytes",
+         [&] { return CreateMaskScreenWithBytes(3, 2, bytes, 3); },
          {"Mask_ReleaseScreen", "Mask_CreateScreen 3 2"}},
         {"a smaller request keeps the size", [] { return CreateMaskScreen(1, 2, 1); }, {"Mask_CreateScreen 3 2"}},
-        {"growing saves, makes and copies", [] { return CreateMaskScreen(1, 5, 1); },
+        {"growing saves, makes and copies",
+         [] { return CreateMaskScreen(1, 5, 1); },
          {"Mask_SaveOldScreen", "Mask_CreateScreen 5 2", "Mask_CopyOldScreen 3 2"}},
         {"in effect", [] { return SetUseMaskScreenFlag(1); }, {"Mask_SetUseScreen"}},
         {"nested hooks act once, clipped to the draw area",

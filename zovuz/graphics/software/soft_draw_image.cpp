@@ -173,6 +173,24 @@ SoftImageSource GraphImageSource(const MEMIMG *Image, int TransFlag)
 
 int SoftImageSourceRow(int Y, int Y1, int Y2, int Height) { return SourceIndex(Y, Y1, Y2, Height); }
 
+bool SoftImageSourcePart(const MEMIMG *Dest, const MEMIMG *Image, int X1, int Y1, int X2, int Y2, ImageRect *Part)
+{
+    if (X1 == X2 || Y1 == Y2 || !CheckValidMemImg(Dest) || !CheckValidMemImg(Image)) return false;
+    // The target rectangle SoftDrawImage draws: the draw's, inside the draw area and the target.
+    ImageRect rect = {X1 < X2 ? X1 : X2, Y1 < Y2 ? Y1 : Y2, X1 < X2 ? X2 : X1, Y1 < Y2 ? Y2 : Y1};
+    ImageRect clip = MemImgManage.DrawArea;
+    ImageRect whole = {0, 0, Dest->Width, Dest->Height};
+    ClipRect(&clip, &whole);
+    ClipRect(&rect, &clip);
+    if (rect.left >= rect.right || rect.top >= rect.bottom) return false;
+    // The source index only grows (or only shrinks, mirrored) along the target: its two ends bound it.
+    const int c1 = SourceIndex(rect.left, X1, X2, Image->Width), c2 = SourceIndex(rect.right - 1, X1, X2, Image->Width);
+    const int r1 = SourceIndex(rect.top, Y1, Y2, Image->Height),
+              r2 = SourceIndex(rect.bottom - 1, Y1, Y2, Image->Height);
+    *Part = ImageRect{c1 < c2 ? c1 : c2, r1 < r2 ? r1 : r2, (c1 < c2 ? c2 : c1) + 1, (r1 < r2 ? r2 : r1) + 1};
+    return true;
+}
+
 int SoftDrawImageCopies(const MEMIMG *Dest, const SoftImageSource *Source)
 {
     const MEMIMG *image = Source->Image;

@@ -51,6 +51,9 @@ int SoftDrawImage(MEMIMG *Dest, int X1, int Y1, int X2, int Y2, const SoftImageS
 // The source row SoftDrawImage reads for target row Y of an image of Height rows whose top edge
 // is on Y1 and bottom edge on Y2.
 int SoftImageSourceRow(int Y, int Y1, int Y2, int Height);
+// The part of Image (source columns and rows, right and bottom excluded) that SoftDrawImage reads
+// drawing it from (X1, Y1) to (X2, Y2) onto Dest through the draw area; false when it reads none.
+bool SoftImageSourcePart(const MEMIMG *Dest, const MEMIMG *Image, int X1, int Y1, int X2, int Y2, ImageRect *Part);
 // 1 when SoftDrawImage would put the source's pixels onto Dest as they are, with the settings in
 // effect (the same pixel format, nothing see-through, no tint, opaque, not onto itself): what
 // it draws then does not depend on what Dest held.
