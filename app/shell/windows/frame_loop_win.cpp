@@ -1,5 +1,7 @@
 #include <windows.h>
 
+#include <algorithm>
+
 #include "app/shell/app_state.h"
 #include "app/shell/frame_input.h"
 #include "app/shell/frame_loop.h"
@@ -44,6 +46,15 @@ LRESULT CALLBACK WatchWindowReturns(int code, WPARAM wParam, LPARAM lParam) {
   return CallNextHookEx(nullptr, code, wParam, lParam);
 }
 
+// The part of the back screen the window shows: the top-left corner of its client's size (the whole
+// screen while no client size is known).
+ImageRect ShownScreenPart() {
+  ReadClientRect(g_app);
+  const ShellRect& client = g_app.clientRect;
+  if (client.right <= 0 || client.bottom <= 0) return ImageRect{0, 0, kScreenWidth, kScreenHeight};
+  return ImageRect{0, 0, std::min(client.right, kScreenWidth), std::min(client.bottom, kScreenHeight)};
+}
+
 }  // namespace
 
 // A closed slot's handle is null, which PeekMessage would take for "any window of the thread"
@@ -75,10 +86,15 @@ int RunFrame() {
 int UpdateAndShowFrame(bool minimised) {
   SetDrawScreen(g_app.drawScreen);
   // A minimised window shows nothing: the panes' drawing calls all fall outside an empty area.
-  if (minimised)
+  // Shown, only what the window shows is cleared (the draw screen is shown at twice its size, from
+  // the top-left corner): the rest of it is never seen.
+  if (minimised) {
     SetDrawArea(0, 0, 0, 0);
-  else
-    ClearDrawScreen(nullptr);
+  } else {
+    const ImageRect screen = ShownScreenPart();
+    const ImageRect shown = {0, 0, (screen.right + 1) / 2, (screen.bottom + 1) / 2};
+    ClearDrawScreen(&shown);
+  }
   ReadFrameMouse(g_app);
   CountFrameRead();
   UpdateFrame();
@@ -94,6 +110,10 @@ int UpdateAndShowFrame(bool minimised) {
 
 void ShowDrawScreen() {
   SetDrawScreen(DX_SCREEN_BACK);
+  // The stretch is drawn where the window shows it only (an unchanged frame is then compared there
+  // only, too).
+  const ImageRect shown = ShownScreenPart();
+  SetDrawArea(shown.left, shown.top, shown.right, shown.bottom);
   DrawExtendGraph(0, 0, kScreenWidth, kScreenHeight, g_app.drawScreen, 0);
   ScreenFlip();
 }

@@ -121,35 +121,58 @@ TEST_F(ShellTest, EachPaneLayoutDrawsItsSidePanesAndTheModesTrackViewInItsArea) 
   g_framePanes = {};
 }
 
-// The samples of a draw target that still hold `colour`, and the samples looked at.
-std::pair<int, int> Untouched(int target, uint32_t colour) {
+// The samples of a draw target inside and outside the part a window of `client` shows (at `scale`
+// pixels of the target a pixel of the window) that still hold `colour`, and the samples looked at.
+struct Samples {
+  int untouchedInside, inside, untouchedOutside;
+};
+
+Samples Untouched(int target, uint32_t colour, const ShellRect& client, int scale) {
   SetDrawScreen(target);
-  int untouched = 0, looked = 0;
-  for (int y = 0; y < 540; y += 6)
-    for (int x = 0; x < 960; x += 6, ++looked) untouched += (GetPixel(x, y) & 0xFFFFFF) == colour;
-  return {untouched, looked};
+  Samples s = {};
+  for (int y = 0; y < 540; y += 6) {
+    for (int x = 0; x < 960; x += 6) {
+      const bool untouched = (GetPixel(x, y) & 0xFFFFFF) == colour;
+      if (x * scale < client.right && y * scale < client.bottom) {
+        ++s.inside;
+        s.untouchedInside += untouched;
+      } else {
+        s.untouchedOutside += untouched ? 0 : 1;  // counted when touched
+      }
+    }
+  }
+  return s;
 }
 
 // A frame shown and a frame minimised, from a draw screen and a back screen of a colour each: both
-// move the track view's scroll on (the frame's update runs), only the shown one draws.
-TEST_F(ShellDrawTest, AMinimisedFrameUpdatesWithoutDrawing) {
-  g_app.mode = kModeSequencer;  // no song: the side panes and the transport bar draw
-  const std::pair<int, uint32_t> screens[] = {{g_app.drawScreen, 0x010203}, {DX_SCREEN_BACK, 0x040506}};
+// move the track view's scroll on (the frame's update runs), only the shown one draws, and only
+// where the window shows (a window smaller than the screen).
+TEST_F(ShellDrawTest, AMinimisedFrameUpdatesWithoutDrawingAndAShownOneDrawsWhatTheWindowShows) {
+  g_app.mode = kModeSequencer;                // no song: the side panes and the transport bar draw
+  const ShellRect client = {0, 0, 601, 300};  // no window here: the frame keeps this one
+  struct Screen {
+    int target;
+    uint32_t colour;
+    int scale;  // back-screen pixels a draw-screen pixel takes
+  };
+  const Screen screens[] = {{g_app.drawScreen, 0x010203, 2}, {DX_SCREEN_BACK, 0x040506, 1}};
   for (bool minimised : {false, true}) {
     SCOPED_TRACE(minimised ? "minimised" : "shown");
-    for (const auto& [target, colour] : screens) {
-      SetDrawScreen(target);
-      SetBackgroundColor(colour >> 16, (colour >> 8) & 0xFF, colour & 0xFF);
+    for (const Screen& screen : screens) {
+      SetDrawScreen(screen.target);
+      SetBackgroundColor(screen.colour >> 16, (screen.colour >> 8) & 0xFF, screen.colour & 0xFF);
       ClearDrawScreen(nullptr);
     }
     SetBackgroundColor(0, 0, 0);
+    g_app.clientRect = client;
     g_app.scrollPosition = -100;
     g_app.scrollVelocity = 6;
     ASSERT_EQ(0, UpdateAndShowFrame(minimised));
     EXPECT_EQ(5, g_app.scrollVelocity);  // it slows down by one a frame
-    for (const auto& [target, colour] : screens) {
-      const auto [untouched, looked] = Untouched(target, colour);
-      EXPECT_EQ(minimised ? looked : 0, untouched) << "target " << target;
+    for (const Screen& screen : screens) {
+      const Samples s = Untouched(screen.target, screen.colour, client, screen.scale);
+      EXPECT_EQ(minimised ? s.inside : 0, s.untouchedInside) << "target " << screen.target;
+      EXPECT_EQ(0, s.untouchedOutside) << "target " << screen.target;
     }
   }
 }
@@ -171,9 +194,8 @@ TEST_F(EditorIdleTest, OpenEditorsIdleOnlyWhenMoreThan100msHavePassed) {
   const TpInstance* closed = TestPluginLibrary::Of(SlotOf(5, 2).effect);
   // Clock readings and the idle calls the open editor has received after each.
   const std::vector<std::pair<int64_t, int>> steps = {
-      {50000, 0},  {100000, 0},  {100001, 1}, {150000, 1}, {200001, 1},
-      {200002, 2}, {90000, 2},  // backwards: waits
-      {-1, 2},                  // no clock
+      {50000, 0},  {100000, 0}, {100001, 1}, {150000, 1}, {200001, 1}, {200002, 2}, {90000, 2},  // backwards: waits
+      {-1, 2},                                                                                   // no clock
       {300003, 3},
   };
   for (const auto& [now, idles] : steps) {
