@@ -9,15 +9,21 @@
 // Targets: idle on the software renderer at most 0.15 of a core; idle on Direct3D 11 at most 1.3
 // times its bare loop. Each also prints the frames it showed a second
 // (counted on its window) and the processor time of a frame, which holds on a busy machine where
-// a renderer that draws on the processor falls short of the display's rate.
+// a renderer that draws on the processor falls short of the display's rate, and the idle share of
+// each busy thread (the main thread; Wine's own threads by their names, the program's others by
+// their place in the order the threads started).
 #include "bench/bench_clock.h"
 #include <windows.h>
 #include <d3d11.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <map>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "app/shell/resource_ids.h"
 #include "tools/app_driver/app_driver.h"
@@ -83,9 +89,8 @@ int FindProcess(const std::string& command) {
   return found;
 }
 
-// User and system time of a Linux process (all its threads), in seconds; -1 when it is gone.
-double ProcessSeconds(int pid) {
-  const std::string stat = ReadWhole("Z:\\proc\\" + std::to_string(pid) + "\\stat");
+// User and system time in a Linux process's or thread's stat line, in seconds; -1 without one.
+double StatSeconds(const std::string& stat) {
   const size_t name = stat.rfind(')');  // the name may hold spaces
   if (name == std::string::npos) return -1;
   // Fields after the name: state is the 3rd of the line, utime and stime the 14th and 15th.
@@ -94,6 +99,58 @@ double ProcessSeconds(int pid) {
   char* end = nullptr;
   const double user = std::strtod(p, &end), system = std::strtod(end, nullptr);
   return (user + system) / kLinuxTicksPerSecond;
+}
+
+// User and system time of a Linux process (all its threads), in seconds; -1 when it is gone.
+double ProcessSeconds(int pid) { return StatSeconds(ReadWhole("Z:\\proc\\" + std::to_string(pid) + "\\stat")); }
+
+// The processor seconds of each thread of a Linux process by thread id (the order they started
+// in), with the thread's Linux name: Wine's own threads have theirs; the program's all carry the
+// program's.
+struct ThreadTime {
+  std::string name;
+  double seconds;
+};
+
+std::map<int, ThreadTime> ThreadSeconds(int pid) {
+  std::map<int, ThreadTime> threads;
+  const std::string tasks = "Z:\\proc\\" + std::to_string(pid) + "\\task\\";
+  WIN32_FIND_DATAA entry;
+  HANDLE find = FindFirstFileA((tasks + "*").c_str(), &entry);
+  if (find == INVALID_HANDLE_VALUE) return threads;
+  do {
+    const int tid = std::atoi(entry.cFileName);
+    if (tid <= 0) continue;
+    const double seconds = StatSeconds(ReadWhole(tasks + entry.cFileName + "\\stat"));
+    std::string name = ReadWhole(tasks + entry.cFileName + "\\comm");
+    while (!name.empty() && (name.back() == '\n' || name.back() == ' ')) name.pop_back();
+    if (seconds >= 0) threads[tid] = {name, seconds};
+  } while (FindNextFileA(find, &entry));
+  FindClose(find);
+  return threads;
+}
+
+// The threads that took at least 0.002 of a core between two readings, the busiest first: the
+// main thread by that name, the others by name and place in the start order.
+std::string BusyThreads(int pid, const std::map<int, ThreadTime>& before, const std::map<int, ThreadTime>& after,
+                        double wall) {
+  std::vector<std::pair<double, std::string>> busy;
+  int order = 0;
+  for (const auto& [tid, time] : after) {
+    ++order;
+    const auto earlier = before.find(tid);
+    const double share = (time.seconds - (earlier != before.end() ? earlier->second.seconds : 0)) / wall;
+    if (share < 0.002) continue;
+    busy.emplace_back(share, tid == pid ? std::string("main") : time.name + " #" + std::to_string(order));
+  }
+  std::sort(busy.rbegin(), busy.rend());
+  std::string text;
+  char share[16];
+  for (const auto& [value, name] : busy) {
+    std::snprintf(share, sizeof share, " %.3f", value);
+    text += (text.empty() ? "" : ", ") + name + share;
+  }
+  return text;
 }
 
 // The process's processor seconds per wall second over the next `ms`; -1 when it cannot be read.
@@ -310,7 +367,10 @@ int MeasureRenderer(const char* renderer, const char* title) {
   GetClientRect(driver.MainWindow(), &client);
   const int pid = FindProcess(program);
   Sleep(kSettleMs);
+  const std::map<int, ThreadTime> threadsBefore = ThreadSeconds(pid);
+  const double idleStart = BenchSeconds();
   const Use idleUse = MeasureUse(pid, driver.MainWindow(), kIdleMs);
+  const std::string idleThreads = BusyThreads(pid, threadsBefore, ThreadSeconds(pid), BenchSeconds() - idleStart);
   const double idle = idleUse.share;
 
   ShowWindow(driver.MainWindow(), SW_MINIMIZE);
@@ -339,6 +399,7 @@ int MeasureRenderer(const char* renderer, const char* title) {
   // its share then tells little: the processor time of a frame does.
   std::printf("program_run (%s): idle %.1f frames a second, %.2f ms of processor a frame; bare loop %.1f, %.2f ms\n",
               title, idleUse.fps, idleUse.MilliSecondsPerFrame(), bareUse.fps, bareUse.MilliSecondsPerFrame());
+  std::printf("program_run (%s): idle by thread (cores): %s\n", title, idleThreads.c_str());
   if (std::strcmp(renderer, "software") != 0) {
     std::printf("program_run (%s): idle / bare loop %.2f (target <= 1.3)\n", title, idle / bare);
     PrintBenchRatio("idle a frame (Direct3D 11)", idleUse.MilliSecondsPerFrame(), "bare loop a frame",
