@@ -116,44 +116,6 @@ TEST_F(D3D9Device, ADeviceWithoutAFormatTakesItsFallBackOrFails)
     }
 }
 
-struct ZBufferCase
-{
-    const char *Name;
-    int ScreenWidth, ScreenHeight;
-    int UserWidth, UserHeight;  // 0 = none
-    int UserDepth;              // 0 = none
-    UINT Width, Height;
-    D3DFORMAT Format;
-};
-
-TEST_F(D3D9Device, TheZBufferCoversTheScreenInPowersOfTwo)
-{
-    const ZBufferCase cases[] = {
-        {"640 x 480", 640, 480, 0, 0, 0, 1024, 512, D3DFMT_D16},
-        {"1920 x 1080", 1920, 1080, 0, 0, 0, 2048, 2048, D3DFMT_D16},
-        {"the user's size", 640, 480, 300, 200, 0, 300, 200, D3DFMT_D16},
-        {"the user's 24 bits", 640, 480, 0, 0, 24, 1024, 512, D3DFMT_D24X8},
-    };
-    // The start makes the first; the others are made again on its device, by the call the start
-    // makes its Z buffer with (a device per size took seconds each and sized nothing else).
-    bool started = false;
-    for (const ZBufferCase &c : cases) {
-        SCOPED_TRACE(c.Name);
-        SetMainScreenSize(c.ScreenWidth, c.ScreenHeight);
-        D3D9Screen.UserZBufferSizeFlag = c.UserWidth > 0;
-        D3D9Screen.UserZBufferWidth = c.UserWidth;
-        D3D9Screen.UserZBufferHeight = c.UserHeight;
-        D3D9Screen.UserZBufferDepthFlag = c.UserDepth > 0;
-        D3D9Screen.UserZBufferBitDepth = c.UserDepth;
-        ASSERT_EQ(0, started ? Graphics_D3D9_CreateZBuffer() : Graphics_D3D9_Initialize());
-        started = true;
-        const D3DSURFACE_DESC desc = Describe(D3D9Screen.ZBuffer);
-        EXPECT_EQ(c.Width, desc.Width);
-        EXPECT_EQ(c.Height, desc.Height);
-        EXPECT_EQ(c.Format, desc.Format);
-    }
-}
-
 TEST_F(D3D9Device, AFailedZBufferUndoesTheStart)
 {
     D3D9Calls.Direct3DDevice9_CreateDepthStencilSurface = RecordingCreateDepthStencilSurface;
@@ -179,6 +141,47 @@ protected:
     }
     void TearDown() override { KeepDeviceUnless(false); }
 };
+
+struct ZBufferCase
+{
+    const char *Name;
+    int ScreenWidth, ScreenHeight;
+    int UserWidth, UserHeight;  // 0 = none
+    int UserDepth;              // 0 = none
+    UINT Width, Height;
+    D3DFORMAT Format;
+};
+
+// First: the suite's start makes the first Z buffer.
+TEST_F(D3D9StartedDevice, TheZBufferCoversTheScreenInPowersOfTwo)
+{
+    const ZBufferCase cases[] = {
+        {"640 x 480", 640, 480, 0, 0, 0, 1024, 512, D3DFMT_D16},
+        {"1920 x 1080", 1920, 1080, 0, 0, 0, 2048, 2048, D3DFMT_D16},
+        {"the user's size", 640, 480, 300, 200, 0, 300, 200, D3DFMT_D16},
+        {"the user's 24 bits", 640, 480, 0, 0, 24, 1024, 512, D3DFMT_D24X8},
+    };
+    // The start made the first; the others are made again on its device, by the call the start
+    // makes its Z buffer with (a device per size took seconds each and sized nothing else).
+    bool first = true;
+    for (const ZBufferCase &c : cases) {
+        SCOPED_TRACE(c.Name);
+        SetMainScreenSize(c.ScreenWidth, c.ScreenHeight);
+        D3D9Screen.UserZBufferSizeFlag = c.UserWidth > 0;
+        D3D9Screen.UserZBufferWidth = c.UserWidth;
+        D3D9Screen.UserZBufferHeight = c.UserHeight;
+        D3D9Screen.UserZBufferDepthFlag = c.UserDepth > 0;
+        D3D9Screen.UserZBufferBitDepth = c.UserDepth;
+        if (!first) {
+            ASSERT_EQ(0, Graphics_D3D9_CreateZBuffer());
+        }
+        first = false;
+        const D3DSURFACE_DESC desc = Describe(D3D9Screen.ZBuffer);
+        EXPECT_EQ(c.Width, desc.Width);
+        EXPECT_EQ(c.Height, desc.Height);
+        EXPECT_EQ(c.Format, desc.Format);
+    }
+}
 
 TEST_F(D3D9StartedDevice, TheTwelveVertexDeclarationsAreMadeAndReleased)
 {
