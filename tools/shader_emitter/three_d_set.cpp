@@ -1,6 +1,9 @@
 #include "three_d_set.h"
 
+#include <algorithm>
+#include <atomic>
 #include <functional>
+#include <thread>
 
 #include "pixel_steps.h"
 #include "sm4_builder.h"
@@ -638,13 +641,29 @@ bool BuildThreeDShader(int Slot, NamedShader &Out, std::string *Error) { return 
 
 bool BuildThreeDSet(std::vector<NamedShader> &Out, std::string *Error)
 {
-    Out.clear();
-    Out.reserve(size_t(D3D11_3D_PACK_SLOTS));
+    // The slots are independent of each other: they are built on several threads, each into
+    // its own place, so the set is the same whatever order they finish in. The first slot that
+    // fails (by number) is the one reported.
+    Out.assign(size_t(D3D11_3D_PACK_SLOTS), NamedShader());
     std::vector<Signatures> Made(static_cast<size_t>(D3D11_3D_PACK_SLOTS));
-    for (int Slot = 0; Slot < D3D11_3D_PACK_SLOTS; ++Slot) {
-        NamedShader Shader;
-        if (!BuildSlot(Slot, Shader, &Made[size_t(Slot)], Error)) return false;
-        Out.push_back(std::move(Shader));
+    std::vector<std::string> Errors(static_cast<size_t>(D3D11_3D_PACK_SLOTS));
+    std::vector<char> Built(static_cast<size_t>(D3D11_3D_PACK_SLOTS), 0);
+    std::atomic<int> Next{0};
+    auto Work = [&] {
+        for (int Slot; (Slot = Next++) < D3D11_3D_PACK_SLOTS;) {
+            const size_t At = size_t(Slot);
+            Built[At] = BuildSlot(Slot, Out[At], &Made[At], &Errors[At]);
+        }
+    };
+    std::vector<std::thread> Threads(std::min(8u, std::max(1u, std::thread::hardware_concurrency())) - 1);
+    for (std::thread &Thread : Threads) Thread = std::thread(Work);
+    Work();
+    for (std::thread &Thread : Threads) Thread.join();
+    for (size_t At = 0; At < Built.size(); ++At) {
+        if (Built[At]) continue;
+        if (Error) *Error = Errors[At];
+        Out.clear();
+        return false;
     }
 
     // Every pixel shader after each vertex shader it is drawn with: the same lighting path and
