@@ -244,18 +244,24 @@ TEST_F(D3D11DrawScreens, UserShadersDrawAndAreMadeAgainWithTheDevice)
     } cases[] = {{"colour swapped", false, false, 0xFF3264C8u},
                  {"stage 2 texture", true, false, 0xFF0ADC5Au},
                  {"moved by the vertex shader", false, true, 0xFF3264C8u}};
-    for (const auto &c : cases) {
-        SCOPED_TRACE(c.What);
-        const dxbc::Bytes code = UserPixelShader(c.SampleStage2);
+    // Every shader is drawn with the device it was made with, then all of them again after one
+    // rebuild of the device, which makes each of them again.
+    int shaders[3];
+    for (size_t i = 0; i < 3; ++i) {
+        const dxbc::Bytes code = UserPixelShader(cases[i].SampleStage2);
         ASSERT_FALSE(code.empty());
-        const int shader = LoadPixelShaderFromMem(code.data(), (int)code.size());
-        ASSERT_GT(shader, 0);
-        for (const char *when : {"made", "after a rebuilt device"}) {
-            SCOPED_TRACE(when);
+        shaders[i] = LoadPixelShaderFromMem(code.data(), (int)code.size());
+        ASSERT_GT(shaders[i], 0) << cases[i].What;
+    }
+    for (const char *when : {"made", "after a rebuilt device"}) {
+        SCOPED_TRACE(when);
+        for (size_t i = 0; i < 3; ++i) {
+            const auto &c = cases[i];
+            SCOPED_TRACE(c.What);
             // A graph made from a base image keeps no source to come back from: one per device.
             const int stageGraph = CreateGraphFromBaseImage(&image, nullptr, FALSE);
             ASSERT_EQ(0, SetUseTextureToShader(2, stageGraph));
-            ASSERT_EQ(0, SetUsePixelShader(shader));
+            ASSERT_EQ(0, SetUsePixelShader(shaders[i]));
             ASSERT_EQ(0, SetUseVertexShader(c.ShiftVertices ? vertexShader : 0));
             ASSERT_EQ(0, SetDrawScreen(DX_SCREEN_BACK));
             ASSERT_EQ(0, ClearDrawScreen(nullptr));
@@ -270,11 +276,14 @@ TEST_F(D3D11DrawScreens, UserShadersDrawAndAreMadeAgainWithTheDevice)
             EXPECT_EQ(background, GetPixel(100, 20));
             SetUseTextureToShader(2, -1);
             DeleteGraph(stageGraph);
+        }
+        // The last case's shaders stay in use through the rebuild.
+        if (strcmp(when, "made") == 0) {
             ASSERT_EQ(0, RestoreGraphicsDevice());
         }
-        SetUsePixelShader(0);
-        SetUseVertexShader(0);
     }
+    SetUsePixelShader(0);
+    SetUseVertexShader(0);
     ReleaseBaseImage(&image);
 }
 
@@ -345,23 +354,6 @@ std::vector<uint32_t> DrawThroughMask()
     return ReadRgb(DX_SCREEN_BACK, 0, 0, 320, 240);
 }
 
-TEST_F(D3D11DrawScreens, DrawingThroughTheMaskMatchesTheSoftwareRenderer)
-{
-    const std::vector<uint32_t> device = DrawThroughMask();
-    ASSERT_EQ(0, LibraryEnd());
-    SetUseHardwareRenderFlag(0);
-    ASSERT_EQ(0, LibraryInit());
-    ASSERT_EQ(GRAPHICS_API_SOFTWARE, GetGraphicsAPIType());
-    const std::vector<uint32_t> software = DrawThroughMask();
-    ASSERT_EQ(software.size(), device.size());
-    int differ = 0;
-    for (size_t i = 0; i < software.size(); ++i) differ += software[i] != device[i];
-    EXPECT_EQ(0, differ);
-    // Something was drawn, and something was kept back.
-    EXPECT_EQ(0xC83219u, software[25 * 320 + 21]);
-    EXPECT_EQ(0x183060u, software[25 * 320 + 30]);  // x 28-34 of row 25 are blocked
-}
-
 // A mask that grows while a masked draw is open keeps its bytes and the picture taken at the
 // draw's start: the old part is written back where its bytes allow, unchanged.
 TEST_F(D3D11DrawScreens, AGrowingMaskKeepsItsBytesAndPicture)
@@ -385,6 +377,24 @@ TEST_F(D3D11DrawScreens, AGrowingMaskKeepsItsBytesAndPicture)
     EXPECT_EQ(std::vector<uint32_t>(50 * 80, 0xC83219), ReadRgb(DX_SCREEN_BACK, 50, 0, 50, 80));
     EXPECT_EQ(std::vector<uint32_t>(320 * 10, 0xC83219), ReadRgb(DX_SCREEN_BACK, 0, 230, 320, 10));  // grown
     DeleteMaskScreen();
+}
+
+// Last of the cases: it ends the library on Direct3D 11 and starts it on the software renderer.
+TEST_F(D3D11DrawScreens, DrawingThroughTheMaskMatchesTheSoftwareRenderer)
+{
+    const std::vector<uint32_t> device = DrawThroughMask();
+    ASSERT_EQ(0, LibraryEnd());
+    SetUseHardwareRenderFlag(0);
+    ASSERT_EQ(0, LibraryInit());
+    ASSERT_EQ(GRAPHICS_API_SOFTWARE, GetGraphicsAPIType());
+    const std::vector<uint32_t> software = DrawThroughMask();
+    ASSERT_EQ(software.size(), device.size());
+    int differ = 0;
+    for (size_t i = 0; i < software.size(); ++i) differ += software[i] != device[i];
+    EXPECT_EQ(0, differ);
+    // Something was drawn, and something was kept back.
+    EXPECT_EQ(0xC83219u, software[25 * 320 + 21]);
+    EXPECT_EQ(0x183060u, software[25 * 320 + 30]);  // x 28-34 of row 25 are blocked
 }
 
 }  // namespace
