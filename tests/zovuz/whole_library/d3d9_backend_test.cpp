@@ -52,6 +52,17 @@ int ShowColor(int Red, int Green, int Blue)
     return ScreenFlip();
 }
 
+// The settings every start here is made with: a 640 x 480 window on the Direct3D 9 back end.
+void SetUpWindowedD3D9Start()
+{
+    RemoveLogFile();
+    ChangeWindowMode(1);
+    SetAlwaysRunFlag(1);
+    SetMainWindowText("d3d9 start");
+    ASSERT_EQ(0, SetGraphMode(640, 480, 32, 60));
+    RegisterGraphicsHardwareFunctions(GRAPHICS_API_D3D9, GetGraphicsD3D9Functions());
+}
+
 class D3D9Startup : public testing::Test
 {
 protected:
@@ -59,12 +70,7 @@ protected:
     {
         if ((getenv("TARVEX_D3D9_DISABLED") != nullptr) != SoftwareRun())
             GTEST_SKIP() << "not in this run (d3d9.dll switched off or not)";
-        RemoveLogFile();
-        ChangeWindowMode(1);
-        SetAlwaysRunFlag(1);
-        SetMainWindowText("d3d9 start");
-        ASSERT_EQ(0, SetGraphMode(640, 480, 32, 60));
-        RegisterGraphicsHardwareFunctions(GRAPHICS_API_D3D9, GetGraphicsD3D9Functions());
+        ASSERT_NO_FATAL_FAILURE(SetUpWindowedD3D9Start());
         D3D9Calls = D3D9SystemCalls;
         D3D9Calls.Direct3DDevice9_CreateDepthStencilSurface = RecordingCreateDepthStencilSurface;
         D3D9Hooks = D3D9HookData();
@@ -98,12 +104,7 @@ protected:
     static void SetUpTestSuite()
     {
         if (getenv("TARVEX_D3D9_DISABLED") != nullptr) return;
-        RemoveLogFile();
-        ChangeWindowMode(1);
-        SetAlwaysRunFlag(1);
-        SetMainWindowText("d3d9 start");
-        ASSERT_EQ(0, SetGraphMode(640, 480, 32, 60));
-        RegisterGraphicsHardwareFunctions(GRAPHICS_API_D3D9, GetGraphicsD3D9Functions());
+        ASSERT_NO_FATAL_FAILURE(SetUpWindowedD3D9Start());
         allocNum_ = GetAllocNum();
         allocSize_ = GetTotalAllocSize();
         started_ = LibraryInit() == 0;
