@@ -155,6 +155,19 @@ void DrawImageRowsTo(Family Dest, const ImageDraw &W)
 
 int SourceBytes(Family Source) { return Source == FAMILY_565 ? 2 : Source >= FAMILY_PAL565 ? 1 : 4; }
 
+// The target rectangle a draw from (X1, Y1) to (X2, Y2) covers, inside the draw area and the
+// target; false when none of it is left.
+bool DrawnTargetRect(const MEMIMG *Dest, int X1, int Y1, int X2, int Y2, ImageRect *Rect)
+{
+    ImageRect rect = {X1 < X2 ? X1 : X2, Y1 < Y2 ? Y1 : Y2, X1 < X2 ? X2 : X1, Y1 < Y2 ? Y2 : Y1};
+    ImageRect clip = MemImgManage.DrawArea;
+    ImageRect whole = {0, 0, Dest->Width, Dest->Height};
+    ClipRect(&clip, &whole);
+    ClipRect(&rect, &clip);
+    *Rect = rect;
+    return rect.left < rect.right && rect.top < rect.bottom;
+}
+
 }  // namespace
 
 SoftImageSource GraphImageSource(const MEMIMG *Image, int TransFlag)
@@ -176,13 +189,8 @@ int SoftImageSourceRow(int Y, int Y1, int Y2, int Height) { return SourceIndex(Y
 bool SoftImageSourcePart(const MEMIMG *Dest, const MEMIMG *Image, int X1, int Y1, int X2, int Y2, ImageRect *Part)
 {
     if (X1 == X2 || Y1 == Y2 || !CheckValidMemImg(Dest) || !CheckValidMemImg(Image)) return false;
-    // The target rectangle SoftDrawImage draws: the draw's, inside the draw area and the target.
-    ImageRect rect = {X1 < X2 ? X1 : X2, Y1 < Y2 ? Y1 : Y2, X1 < X2 ? X2 : X1, Y1 < Y2 ? Y2 : Y1};
-    ImageRect clip = MemImgManage.DrawArea;
-    ImageRect whole = {0, 0, Dest->Width, Dest->Height};
-    ClipRect(&clip, &whole);
-    ClipRect(&rect, &clip);
-    if (rect.left >= rect.right || rect.top >= rect.bottom) return false;
+    ImageRect rect;
+    if (!DrawnTargetRect(Dest, X1, Y1, X2, Y2, &rect)) return false;
     // The source index only grows (or only shrinks, mirrored) along the target: its two ends bound it.
     const int c1 = SourceIndex(rect.left, X1, X2, Image->Width), c2 = SourceIndex(rect.right - 1, X1, X2, Image->Width);
     const int r1 = SourceIndex(rect.top, Y1, Y2, Image->Height),
@@ -212,12 +220,8 @@ int SoftDrawImage(MEMIMG *Dest, int X1, int Y1, int X2, int Y2, const SoftImageS
     int opacity = BlendOpacity();
     if (opacity == 0) return 0;
 
-    ImageRect rect = {X1 < X2 ? X1 : X2, Y1 < Y2 ? Y1 : Y2, X1 < X2 ? X2 : X1, Y1 < Y2 ? Y2 : Y1};
-    ImageRect clip = m.DrawArea;
-    ImageRect whole = {0, 0, Dest->Width, Dest->Height};
-    ClipRect(&clip, &whole);
-    ClipRect(&rect, &clip);
-    if (rect.left >= rect.right || rect.top >= rect.bottom) return 0;
+    ImageRect rect;
+    if (!DrawnTargetRect(Dest, X1, Y1, X2, Y2, &rect)) return 0;
 
     ImageDraw w;
     w.Count = rect.right - rect.left;
