@@ -13,9 +13,8 @@ struct DirectDrawVSyncData
     IDirectDraw7 *Object;  // null when not made
     int64_t Period;        // measured vertical-blank period in microseconds, -1 = unknown
     int64_t LastWait;      // clock at the end of the last wait
-    int BlankWaitsFlag;    // 1 when the object's wait waits for a blank, 0 when it returns at once
 };
-DirectDrawVSyncData DirectDrawVSync = {nullptr, -1, 0, 0};
+DirectDrawVSyncData DirectDrawVSync = {nullptr, -1, 0};
 
 void WaitForBlank() { DirectDrawVSync.Object->WaitForVerticalBlank(DDWAITVB_BLOCKBEGIN, nullptr); }
 
@@ -46,8 +45,7 @@ int DirectDraw7_Create(void)
     }
     AddLogStringWide(L"初期化に成功しました");
     DirectDrawVSync.Object = object;
-    DirectDrawVSync.BlankWaitsFlag = TimeVerticalBlankWait(WaitForBlankOrFail, nullptr);
-    SetPlatformVSyncWaitFlag(DirectDrawVSync.BlankWaitsFlag);
+    SetPlatformVSyncWaitFlag(TimeVerticalBlankWait(WaitForBlankOrFail, nullptr));
     // Tied to the window, the object makes Wine send the window's whole picture over the display
     // connection at every software present instead of through shared memory. For the software
     // renderer an object whose wait returns at once serves nothing, so it is left untied; Direct3D 9
@@ -70,9 +68,10 @@ int DirectDraw7_MeasureVSyncPeriod(void)
 {
     DirectDrawVSyncData &v = DirectDrawVSync;
     v.Period = -1;
-    // A wait that returns at once has no blank to time: the intervals would be the sleeps
-    // between the waits, which never settle (sixty of them, a third of a second at each start).
-    if (v.Object == nullptr || !v.BlankWaitsFlag) return 0;
+    // A wait that returns at once (the pacing's flag, set from this object's wait when it was made)
+    // has no blank to time: the intervals would be the sleeps between the waits, which never
+    // settle (sixty of them, a third of a second at each start).
+    if (v.Object == nullptr || !PresentPacing.PlatformWaitsFlag) return 0;
     const int maxWaits = 60;
     int64_t intervals[maxWaits];
     int count = 0;
