@@ -260,7 +260,9 @@ TEST(ArchiveRecord, ThreadsMeetingTheEndOfAWholeFileLoadShareItSafely)
 {
     // Several threads read one archive while its whole-file load finishes: one of them closes
     // the load stream, and the others must never touch that stream afterwards. The member is
-    // stored as it is: the threads meet at the load's end, not in expanding it.
+    // stored as it is: the threads meet at the load's end, not in expanding it. Six readers in
+    // twelve rounds meet there often enough: with the lock around the stream's end taken out,
+    // every run crashed or hung.
     ArchiveWriterItem big;
     big.Path = "big.bin";
     big.Data = Compressible(1 << 20, 11);
@@ -268,11 +270,11 @@ TEST(ArchiveRecord, ThreadsMeetingTheEndOfAWholeFileLoadShareItSafely)
     stored.Pack = false;
     WriteBytes(L"whole.dxa", Build({big}, stored));
     const int allocsBefore = GetAllocNum();
-    for (int round = 0; round < 40; round++) {
+    for (int round = 0; round < 12; round++) {
         DxArchiveRecord record;
         ASSERT_EQ(OpenArchiveFileToMemory(&record, L"whole.dxa", nullptr, 1), 0);
         std::vector<std::thread> readers;
-        std::vector<int> good(12, 0);
+        std::vector<int> good(6, 0);
         for (size_t t = 0; t < good.size(); t++)
             readers.emplace_back([&, t] {
                 Bytes got;
