@@ -228,23 +228,19 @@ TEST_F(D3D9StartedLibrary, EachRebuildRunsTheCallbacksAndDrawsAsBefore)
         int (*Rebuild)(void);
         std::vector<std::string> Events;  // the callbacks and hooks in order; not checked when empty
     } roads[] = {
-        // Twice: the second change finds the callbacks and the draw area as the first left them.
-        {"a mode-0 change, twice",
+        // A mode-0 change, then the device objects released twice (harmless) and a rebuild in
+        // place: the second rebuild finds the callbacks and the draw area as the first left them,
+        // and brings back the device the releases took.
+        {"a mode-0 change, then released twice and rebuilt",
          [] {
              const int first = Graphics_Hardware_ChangeScreenMode(0, -1, -1, -1, -1);
-             return first != 0 ? first : Graphics_Hardware_ChangeScreenMode(0, -1, -1, -1, -1);
-         },
-         {"lost", kDepth512, "restored", "lost", kDepth512, "restored"}},
-        {"rebuilt in place", [] { return RestoreGraphicsDevice(); }, {}},
-        // Releasing the device objects twice is harmless; the rebuild brings the device back.
-        {"released twice, then rebuilt",
-         [] {
+             if (first != 0) return first;
              Graphics_Hardware_ReleaseDeviceObjects();
              Graphics_Hardware_ReleaseDeviceObjects();
              if (Direct3DDevice9_IsValid()) return -1;
              return RestoreGraphicsDevice();
          },
-         {}},
+         {"lost", kDepth512, "restored", "lost", kDepth512, "restored"}},
         // A lost device is found by the pump's check and rebuilt once; a healthy one is left alone.
         {"lost, found by the pump",
          [] {
