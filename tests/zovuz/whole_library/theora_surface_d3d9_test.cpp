@@ -8,6 +8,8 @@
 #include <stdlib.h>
 
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "tests/support/test_files.h"
 #include "tests/support/test_paths.h"
@@ -90,6 +92,8 @@ TEST_F(TheoraSurfaceD3D9, EachLayoutCarriesTheFrameAlsoOnANewDevice)
     RemoveLogFile();
     ASSERT_EQ(0, LibraryInit());
     int offered = 0;
+    // A graph of each layout kept for the device's rebuild.
+    std::vector<std::pair<D3DFORMAT, int>> kept;
     for (D3DFORMAT layout : {(D3DFORMAT)MAKEFOURCC('Y', 'V', '1', '2'), (D3DFORMAT)MAKEFOURCC('Y', 'U', 'Y', '2'),
                              (D3DFORMAT)MAKEFOURCC('U', 'Y', 'V', 'Y')}) {
         SCOPED_TRACE(std::string((const char *)&layout, 4));
@@ -104,11 +108,15 @@ TEST_F(TheoraSurfaceD3D9, EachLayoutCarriesTheFrameAlsoOnANewDevice)
             EXPECT_EQ((uint32_t)layout, DecoderOf(graph)->SurfaceFourCC);
             EXPECT_EQ(0, DeleteGraph(graph));
         }
-        // The device rebuilt under a graph: the surface goes with the device's objects and the
-        // next frame makes it again.
-        const int graph = LoadMovie("pattern_61x45.ogv");
-        EXPECT_LE(ShowFrame(graph, 1), kTolerance);
-        ASSERT_EQ(0, RestoreGraphicsDevice());
+        kept.emplace_back(layout, LoadMovie("pattern_61x45.ogv"));
+        EXPECT_LE(ShowFrame(kept.back().second, 1), kTolerance);
+    }
+    // The device rebuilt under the graphs: each surface goes with the device's objects and the
+    // next frame makes it again, in its layout.
+    ASSERT_EQ(0, RestoreGraphicsDevice());
+    for (const auto &[layout, graph] : kept) {
+        SCOPED_TRACE(std::string((const char *)&layout, 4));
+        g_Layout = layout;
         EXPECT_EQ(0, DecoderOf(graph)->SurfaceExists);
         EXPECT_LE(ShowFrame(graph, 6), kTolerance);
         EXPECT_EQ((uint32_t)layout, DecoderOf(graph)->SurfaceFourCC);
