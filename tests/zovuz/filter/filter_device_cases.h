@@ -259,11 +259,11 @@ protected:
     // Every filter and blend case on every shape, each within ToleranceOf(case, shape) per channel
     // of the processor over the whole destination (what lies outside the result must stay too).
     // The graphs of a shape are made once with its pictures; each case copies the start picture
-    // into its target. With ProcessorInMemory the processor runs on graphs in memory (the
-    // library's software images) instead of through a device transfer for every read and write;
-    // the first filter and the first blend of each shape run on the device's graphs too, which
-    // must give the same pixels. Graphs without alpha keep the device's own alpha, which memory
-    // graphs do not hold: that shape's processor runs on the device's graphs.
+    // into its target, and the device's results of a shape are read together. With ProcessorInMemory the processor runs
+    // on graphs in memory (the library's software images) instead of through a device transfer for every read and
+    // write; the first filter and the first blend of each shape run on the device's graphs too, which must give the
+    // same pixels. Graphs without alpha keep the device's own alpha, which memory graphs do not hold: that shape's
+    // processor runs on the device's graphs.
     void CheckEveryFilterAndBlend(const std::function<int(const Case &, const Shape &)> &ToleranceOf,
                                   bool ProcessorInMemory = false)
     {
@@ -304,29 +304,53 @@ protected:
             const int processorTarget = Target(std::vector<uint32_t>(dw * dh, 0), dw, dh, shape.AlphaFlag);
             const Side processorOnDevice = {device.Src, device.Blend, device.Start, processorTarget, device.Cases};
             const Side memory = inMemory ? InMemory<Side>([&] { return makeSide(memoryGradient); }) : processorOnDevice;
+            const size_t n = device.Cases.size(), size = (size_t)dw * dh;
+            // Runs case I from the start picture with or without the shaders.
+            auto run = [&](const Side &S, size_t I, int Shaders) {
+                EXPECT_EQ(0, BltRectGraphToGraph(S.Start, 0, 0, 0, 0, dw, dh, 0, 0, S.Target));
+                GraphicsDeviceCaps.ProgrammableShaderFlag = Shaders;
+                EXPECT_EQ(0, S.Cases[I].Run(S.Src, S.Blend, S.Target, shape)) << S.Cases[I].Name;
+                GraphicsDeviceCaps.ProgrammableShaderFlag = 1;
+            };
+            // Every case on a side of the device, each result copied into its own rows of one graph
+            // that is read once: a read waits for the device, and one per case took most of the
+            // sweep's time.
+            auto runAll = [&](const Side &S, int Shaders) {
+                const int rows = Target(std::vector<uint32_t>(size * n, 0), dw, dh * (int)n, shape.AlphaFlag);
+                for (size_t i = 0; i < n; ++i) {
+                    run(S, i, Shaders);
+                    EXPECT_EQ(0, BltRectGraphToGraph(S.Target, 0, 0, 0, 0, dw, dh, 0, dh * (int)i, rows));
+                }
+                std::vector<uint32_t> all = ReadPixels(rows, 0, 0, dw, dh * (int)n);
+                EXPECT_EQ(size * n, all.size());
+                all.resize(size * n);
+                return all;
+            };
+            auto caseOf = [&](const std::vector<uint32_t> &All, size_t I) {
+                return std::vector<uint32_t>(All.begin() + I * size, All.begin() + (I + 1) * size);
+            };
+            const std::vector<uint32_t> gotAll = runAll(device, 1);
+            const std::vector<uint32_t> processorAll =
+                inMemory ? std::vector<uint32_t>() : runAll(processorOnDevice, 0);
             bool firstFilter = true, firstBlend = true;
-            for (size_t i = 0; i < device.Cases.size(); ++i) {
+            for (size_t i = 0; i < n; ++i) {
                 const Case &c = device.Cases[i];
                 SCOPED_TRACE(c.Name);
-                // Runs the case from the start picture with or without the shaders, and reads the
-                // target.
-                auto run = [&](const Side &S, int Shaders) {
-                    EXPECT_EQ(0, BltRectGraphToGraph(S.Start, 0, 0, 0, 0, dw, dh, 0, 0, S.Target));
-                    GraphicsDeviceCaps.ProgrammableShaderFlag = Shaders;
-                    EXPECT_EQ(0, S.Cases[i].Run(S.Src, S.Blend, S.Target, shape));
-                    GraphicsDeviceCaps.ProgrammableShaderFlag = 1;
-                    return ReadPixels(S.Target, 0, 0, dw, dh);
-                };
-                const std::vector<uint32_t> got = run(device, 1);
+                const std::vector<uint32_t> got = caseOf(gotAll, i);
                 std::vector<uint32_t> want;
                 if (inMemory) {
-                    want = InMemory<std::vector<uint32_t>>([&] { return run(memory, 0); });
+                    want = InMemory<std::vector<uint32_t>>([&] {
+                        run(memory, i, 0);
+                        return ReadPixels(memory.Target, 0, 0, dw, dh);
+                    });
                     if (c.Blends ? firstBlend : firstFilter) {
                         (c.Blends ? firstBlend : firstFilter) = false;
-                        EXPECT_TRUE(run(processorOnDevice, 0) == want) << "the processor on the device's graphs";
+                        run(processorOnDevice, i, 0);
+                        EXPECT_TRUE(ReadPixels(processorTarget, 0, 0, dw, dh) == want)
+                            << "the processor on the device's graphs";
                     }
                 } else {
-                    want = run(processorOnDevice, 0);
+                    want = caseOf(processorAll, i);
                 }
                 ASSERT_EQ(want.size(), got.size());
                 int worst = 0, worstAt = 0;
