@@ -26,6 +26,7 @@
 #include <vector>
 
 #include "app/shell/resource_ids.h"
+#include "tests/support/program_frames.h"
 #include "tools/app_driver/app_driver.h"
 
 namespace {
@@ -161,12 +162,8 @@ double CoreShare(int pid, int ms) {
   return cpu < 0 || after < 0 ? -1 : (after - cpu) / (BenchSeconds() - wall);
 }
 
-// Frames shown so far, counted on the window's property (the program counts its own there too).
-constexpr const wchar_t* kFramesProperty = L"tarvex.frames";
-
-double Frames(HWND window) {
-  return static_cast<double>(reinterpret_cast<ULONG_PTR>(GetPropW(window, kFramesProperty)));
-}
+// Frames shown so far, as the program gives them when asked (the bare loop answers the same way).
+double Frames(HWND window) { return static_cast<double>(ReadProgramFrames(window)); }
 
 // What a process uses over the next `ms`: processor share (or -1 when it cannot be read) and the
 // frames its window showed per second.
@@ -183,7 +180,11 @@ Use MeasureUse(int pid, HWND window, int ms) {
 
 // ---- The bare loops (run as a child of this program) ------------------------------------------
 
+ULONG_PTR bareFrames = 0;
+
 LRESULT CALLBACK BareWindowProc(HWND window, UINT message, WPARAM w, LPARAM l) {
+  static const UINT framesAsked = RegisterWindowMessageW(L"tarvex.frames");
+  if (message == framesAsked) SetPropW(window, L"tarvex.frames", reinterpret_cast<HANDLE>(bareFrames));
   return DefWindowProcW(window, message, w, l);
 }
 
@@ -209,12 +210,12 @@ void RunAt60Hz(double seconds, Present present) {
   const double start = BenchSeconds();
   double due = start;
   HWND window = FindWindowW(L"tarvex bare loop", nullptr);
-  for (ULONG_PTR frames = 1; BenchSeconds() - start < seconds; ++frames) {
+  for (bareFrames = 0; BenchSeconds() - start < seconds;) {
     MSG message;
     while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&message);
     if (!IsWindow(window)) break;
     present();
-    SetPropW(window, kFramesProperty, reinterpret_cast<HANDLE>(frames));
+    ++bareFrames;
     due += kFramePeriod;
     const double rest = due - BenchSeconds();
     if (rest > 0)

@@ -5,6 +5,8 @@
 #include <cwchar>
 #include <map>
 
+#include "tests/support/program_frames.h"
+
 namespace {
 
 struct Search
@@ -242,7 +244,7 @@ bool AppDriver::Render(const std::wstring& path, const std::wstring& length, int
     return true;
 }
 
-ULONG_PTR AppDriver::FramesRead() const { return reinterpret_cast<ULONG_PTR>(GetPropW(main_, L"tarvex.frames")); }
+ULONG_PTR AppDriver::FramesRead() const { return ReadProgramFrames(main_); }
 
 void AppDriver::WaitForFrameRead(int atLeastMs) const
 {

@@ -13,13 +13,14 @@ namespace {
 constexpr int kPumpedWindows = 40;  // the windows of channels 0-7; the library serves the others
 constexpr int kScreenWidth = 1920, kScreenHeight = 1080;
 
-// The frames that have read the keys and the mouse, counted on the main window's property
-// "tarvex.frames": a driver that presses a key or a button for a user (tools/app_driver) keeps it
-// down until a frame has read it, however slow the frames are.
-void CountFrameRead() {
-  static ULONG_PTR frames = 0;
-  SetPropW(GetMainWindowHandle(), L"tarvex.frames", reinterpret_cast<HANDLE>(++frames));
-}
+// The frames that have read the keys and the mouse. A driver that presses a key or a button for a
+// user (tools/app_driver) keeps it down until a frame has read it, however slow the frames are: it
+// sends the main window the registered message "tarvex.frames", and when the send returns the
+// count is on the window's property of that name. (Set on the property every frame, the count
+// cost a round trip to Wine's server a frame.)
+ULONG_PTR framesRead = 0;
+
+void CountFrameRead() { ++framesRead; }
 
 // Whether a key of the keyboard (not a mouse button) is down in the thread's key state: the
 // state of the key messages the thread has taken, so a key pressed after the return, whose
@@ -35,13 +36,17 @@ bool KeyboardKeyDown() {
 
 // Sees the main window come back to the user: the end of a menu or of a move or size loop, and
 // the activation given back (a dialog closed, another program left). A key still down then was
-// pressed for what ended, and the frame holds it (HoldKeysOfTheReturn).
+// pressed for what ended, and the frame holds it (HoldKeysOfTheReturn). Also answers a driver's
+// question for the frames read.
 LRESULT CALLBACK WatchWindowReturns(int code, WPARAM wParam, LPARAM lParam) {
   if (code == HC_ACTION) {
     const CWPSTRUCT& sent = *reinterpret_cast<const CWPSTRUCT*>(lParam);
     const bool returned = sent.message == WM_EXITMENULOOP || sent.message == WM_EXITSIZEMOVE ||
                           (sent.message == WM_ACTIVATE && LOWORD(sent.wParam) != WA_INACTIVE);
     if (returned && sent.hwnd == GetMainWindowHandle()) NoteWindowReturn(KeyboardKeyDown());
+    static const UINT framesAsked = RegisterWindowMessageW(L"tarvex.frames");
+    if (sent.message == framesAsked && sent.hwnd == GetMainWindowHandle())
+      SetPropW(sent.hwnd, L"tarvex.frames", reinterpret_cast<HANDLE>(framesRead));
   }
   return CallNextHookEx(nullptr, code, wParam, lParam);
 }

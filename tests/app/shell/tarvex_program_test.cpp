@@ -1,6 +1,7 @@
 // tarvex.exe as a user starts it: the library starts with the application's set-up calls, the
 // window shows its menu, every way out ends the program with exit code 0, and a song opened
 // through the menu's file dialog plays from a working folder with a long name.
+#include "tests/support/program_frames.h"
 #include "tests/support/test_files.h"
 #include "tests/support/test_paths.h"
 #include "tests/support/window_capture.h"
@@ -152,13 +153,17 @@ TEST(TarvexProgramMenu, HasThreePopUpsWithTheirCommandsInOrder)
     FreeLibrary(program);
 }
 
-// Waits (up to 5 s) until a frame of the program begun after the call has read the keys: the
-// program counts those frames on its window's property "tarvex.frames".
-void WaitForFrameRead(HWND Window)
+// Waits (up to 5 s) until a frame of the program begun after the call has read the keys, as the
+// program counts them when asked. False when none did.
+bool WaitForFrameRead(HWND Window)
 {
-    auto frames = [&] { return reinterpret_cast<ULONG_PTR>(GetPropW(Window, L"tarvex.frames")); };
-    const ULONG_PTR from = frames();
-    for (int i = 0; i < 1000 && IsWindow(Window) && frames() < from + 2; ++i) Sleep(5);
+    const ULONGLONG start = GetTickCount64();
+    const unsigned long from = ReadProgramFrames(Window);
+    while (GetTickCount64() - start < 5000 && IsWindow(Window)) {
+        if (ReadProgramFrames(Window) >= from + 2) return true;
+        Sleep(5);
+    }
+    return false;
 }
 
 // Escape pressed on the program's window, again until the program has gone: the system forgets
@@ -199,6 +204,8 @@ TEST_F(TarvexProgram, OpensAndPlaysASongChosenInAWorkingFolderOf120CharactersAnd
     // The title's place in the bar (draw-screen pixels doubled on the window).
     auto titleArea = [&] { return CaptureWindow(window, 2 * 274, 2 * 3, 160, 24); };
     Sleep(500);
+    // The frames read are given each time they are asked for, and go on.
+    EXPECT_TRUE(WaitForFrameRead(window)) << "the program's count of frames read did not go on";
     const WindowCapture before = titleArea();
 
     PostMessageW(window, WM_COMMAND, 114, 0);
