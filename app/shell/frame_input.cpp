@@ -29,9 +29,12 @@ void HoldKeysOfTheReturn() {
 }
 
 void ReadFrameMouse(AppState& app) {
+  // The buttons before the position: the position's look-up takes long enough to let the key
+  // table's millisecond pass, and the buttons would read the table again.
+  const int32_t buttons = GetMouseButtons();
   int x = 0, y = 0;
   GetMousePoint(&x, &y);
-  StoreFrameMouse(app, x, y, GetMouseButtons());
+  StoreFrameMouse(app, x, y, buttons);
   g_frameInput.windowActive = GetWindowActiveFlag() != 0 ? 1 : 0;
 }
 

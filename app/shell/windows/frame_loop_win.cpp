@@ -90,6 +90,10 @@ int RunFrame() {
 
 int UpdateAndShowFrame(bool minimised) {
   SetDrawScreen(g_app.drawScreen);
+  // The mouse is read before the clear, close after the keys: the buttons then come from the key
+  // table the keys were read from, within the same millisecond as a rule, without a second look at
+  // the message queue and the key state.
+  ReadFrameMouse(g_app);
   // A minimised window shows nothing: the panes' drawing calls all fall outside an empty area.
   // Shown, only what the window shows is cleared (the draw screen is shown at twice its size, from
   // the top-left corner): the rest of it is never seen.
@@ -100,7 +104,6 @@ int UpdateAndShowFrame(bool minimised) {
     const ImageRect shown = {0, 0, (screen.right + 1) / 2, (screen.bottom + 1) / 2};
     ClearDrawScreen(&shown);
   }
-  ReadFrameMouse(g_app);
   CountFrameRead();
   UpdateFrame();
   if (g_app.quitRequested == 1) return 1;
