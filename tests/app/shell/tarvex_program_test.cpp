@@ -26,15 +26,18 @@ BOOL CALLBACK FindProcessWindow(HWND Window, LPARAM Param)
     WindowSearch *search = reinterpret_cast<WindowSearch *>(Param);
     DWORD process = 0;
     GetWindowThreadProcessId(Window, &process);
+    if (process != search->ProcessId) return TRUE;
     wchar_t className[32] = {}, title[64] = {};
     GetClassNameW(Window, className, 32);
     GetWindowTextW(Window, title, 64);
-    if (process != search->ProcessId || std::wstring(className) != search->ClassName) return TRUE;
+    if (std::wstring(className) != search->ClassName) return TRUE;
     if (search->Title != nullptr && std::wstring(title) != search->Title) return TRUE;
     if (!IsWindowVisible(Window)) return TRUE;
     search->Found = Window;
     return FALSE;
 }
+
+bool WaitForFrameRead(HWND Window);
 
 // tarvex.exe of this build, started in a working folder and ended by each test.
 class TarvexProgram : public ::testing::Test {
@@ -66,11 +69,11 @@ protected:
     // A visible window of the program, waiting up to a minute; null when it never came.
     HWND WaitForWindow(const wchar_t *ClassName, const wchar_t *Title)
     {
-        for (int i = 0; i < 600; ++i) {
+        for (int i = 0; i < 3000; ++i) {
             WindowSearch search = {process_.dwProcessId, ClassName, Title, nullptr};
             EnumWindows(FindProcessWindow, reinterpret_cast<LPARAM>(&search));
             if (search.Found != nullptr) return search.Found;
-            if (WaitForSingleObject(process_.hProcess, 100) == WAIT_OBJECT_0) return nullptr;
+            if (WaitForSingleObject(process_.hProcess, 20) == WAIT_OBJECT_0) return nullptr;
         }
         return nullptr;
     }
@@ -100,9 +103,9 @@ TEST_F(TarvexProgram, StartsShowsItsWindowAndEndsCleanlyWhenClosed)
     EXPECT_GE(client.right, 640);  // the minimum size the program sets
     EXPECT_GE(client.bottom, 600);
     EXPECT_NE(nullptr, GetMenu(window));
-    // A few repaints on the way.
+    // A repaint and a few frames on the way.
     InvalidateRect(window, nullptr, FALSE);
-    Sleep(500);
+    WaitForFrameRead(window);
     PostMessageW(window, WM_CLOSE, 0, 0);
     EXPECT_EQ(0u, WaitForExit());
 
@@ -203,7 +206,6 @@ TEST_F(TarvexProgram, OpensAndPlaysASongChosenInAWorkingFolderOf120CharactersAnd
     ASSERT_NE(nullptr, window);
     // The title's place in the bar (draw-screen pixels doubled on the window).
     auto titleArea = [&] { return CaptureWindow(window, 2 * 274, 2 * 3, 160, 24); };
-    Sleep(500);
     // The frames read are given each time they are asked for, and go on.
     EXPECT_TRUE(WaitForFrameRead(window)) << "the program's count of frames read did not go on";
     const WindowCapture before = titleArea();
@@ -270,8 +272,8 @@ TEST_F(TarvexProgram, SavesAProjectTheNextStartReopensAndRendersTheSongToAWavFil
     ASSERT_NE(nullptr, window);
     // The project is read after the window shows: the window moves to the place it holds.
     RECT outer = {};
-    for (int i = 0; i < 100 && !(outer.left == 33 && outer.top == 44); ++i) {
-        Sleep(100);
+    for (int i = 0; i < 500 && !(outer.left == 33 && outer.top == 44); ++i) {
+        Sleep(20);
         GetWindowRect(window, &outer);
     }
     EXPECT_EQ(33, outer.left);
@@ -287,8 +289,8 @@ TEST_F(TarvexProgram, SavesAProjectTheNextStartReopensAndRendersTheSongToAWavFil
     SendMessageW(GetDlgItem(render, 0), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"0:01"));
     PostMessageW(render, WM_COMMAND, MAKEWPARAM(3, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(render, 3)));
     std::string wave;
-    for (int i = 0; i < 200 && wave.size() != 44 + 176400; ++i) {
-        Sleep(100);
+    for (int i = 0; i < 1000 && wave.size() != 44 + 176400; ++i) {
+        Sleep(20);
         wave = ReadFileBytes(folder + L"\\out.wav");
     }
     EXPECT_EQ(44u + 176400u, wave.size());
