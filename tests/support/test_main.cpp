@@ -24,7 +24,32 @@ struct FinishData
     int Result;         // the process's exit code
 };
 
-// Threads of this process other than the caller.
+// Whether a thread runs code of the program itself (GoogleTest's watchers, threads a test or the
+// library started), judged by where it started; a thread whose start cannot be told counts too.
+// Threads the system's libraries start (XInput's, DirectInput's, Wine's Direct3D and sound
+// drivers') stay for the life of the process: waiting for them only held every program that had
+// loaded one of those libraries for the whole wait.
+bool RunsProgramCode(DWORD ThreadId)
+{
+    using QueryThread = LONG(WINAPI *)(HANDLE, int, void *, ULONG, ULONG *);
+    static const QueryThread query =
+        reinterpret_cast<QueryThread>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtQueryInformationThread"));
+    const int kStartAddress = 9;  // ThreadQuerySetWin32StartAddress
+    HANDLE thread = OpenThread(THREAD_QUERY_INFORMATION, FALSE, ThreadId);
+    if (thread == nullptr)
+        return true;
+    void *start = nullptr;
+    const bool known = query != nullptr && query(thread, kStartAddress, &start, sizeof(start), nullptr) == 0;
+    CloseHandle(thread);
+    HMODULE module = nullptr;
+    if (!known || !GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS |
+                                          GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                                      static_cast<const wchar_t *>(start), &module))
+        return true;
+    return module == GetModuleHandleW(nullptr);
+}
+
+// Threads of this process other than the caller that run the program's own code.
 int OtherThreadCount()
 {
     HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
@@ -34,7 +59,8 @@ int OtherThreadCount()
     THREADENTRY32 entry;
     entry.dwSize = sizeof(entry);
     for (BOOL more = Thread32First(snapshot, &entry); more; more = Thread32Next(snapshot, &entry))
-        if (entry.th32OwnerProcessID == GetCurrentProcessId() && entry.th32ThreadID != GetCurrentThreadId())
+        if (entry.th32OwnerProcessID == GetCurrentProcessId() && entry.th32ThreadID != GetCurrentThreadId() &&
+            RunsProgramCode(entry.th32ThreadID))
             ++count;
     CloseHandle(snapshot);
     return count;
