@@ -100,6 +100,9 @@ public:
     // The program's exit code once it has ended; after `timeoutMs` the driver ends its own child
     // (by handle) and answers 0xDEAD.
     DWORD WaitForExit(int timeoutMs);
+    // The frames in which the program has read its keys and mouse (0 when it does not count them;
+    // the frames run once the program's start is done).
+    ULONG_PTR FramesRead() const;
 
 private:
     // A dialog the driver closed: where its client area stood on the screen and what it showed.
@@ -110,8 +113,6 @@ private:
     };
 
     void Close();
-    // The frames in which the program has read its keys and mouse (0 when it does not count them).
-    ULONG_PTR FramesRead() const;
     // Waits until a frame begun after this call has read the input, and at least `atLeastMs`.
     void WaitForFrameRead(int atLeastMs) const;
     // The program's window in front, and its activation taken.

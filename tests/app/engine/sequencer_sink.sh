@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Records the sound server's null sink while the sequencer plays a song for 10 s through its
+# Records the sound server's null sink while the sequencer plays a song for 6 s through its
 # SoftSound player and the real 10 ms timer (sequencer_sink_test.cpp), with a WAV render of the
-# same 10 s armed, then compares the recording with the render (sequencer_sink_judge.py).
+# same 6 s armed, then compares the recording with the render (sequencer_sink_judge.py). The
+# song's first 6 s hold notes of every length from a sixteenth to a half and rests between them.
 #
 # The song's two tracks take turns, and their instruments number every frame they make (a tone
 # and a ramp while a note is held), so the recording tells which frame of the render each of its
@@ -18,7 +19,7 @@ render=$PWD/sink_render.wav
 source "$(dirname "$0")/../../zovuz/sound/sink_recording.sh"
 rm -f "$render"
 start_sink_recording "$capture"
-TARVEX_SINK_SECONDS=10 "$wine_run" "$program" | tee program.out
+TARVEX_SINK_SECONDS=6 "$wine_run" "$program" | tee program.out
 stop_sink_recording
 if [ ! -s "$render" ]; then
   echo "sequencer_sink: the program wrote no render" >&2

@@ -1,6 +1,6 @@
 # The sequencer's end-to-end test starts the library as the application does (LibraryInit opens
 # its main window) and plays into the sound server's null sink. Its recording test runs it for
-# 10 s while parec records the sink, then compares the recording with the WAV render of the same
+# 6 s while parec records the sink, then compares the recording with the WAV render of the same
 # song frame by frame (sequencer_sink.sh, sequencer_sink_judge.py), in a folder of its own.
 target_link_libraries(engine_sequencer_sink_test PRIVATE zovuz_startup)
 tarvex_test_desktop(engine.sequencer_sink)

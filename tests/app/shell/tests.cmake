@@ -111,7 +111,7 @@ file(MAKE_DIRECTORY ${driver_script_dir})
 file(WRITE ${driver_script_dir}/script.txt
   "# started by CTest\nstart \"Z:${CMAKE_BINARY_DIR}/tarvex.exe\" \"Z:${driver_folder}\" TARVEX_LOG=1\n"
   "dialog 114\nfile Z:${driver_folder}/first_steps.zms\nrender \"Z:${driver_folder}/a render\" 0:01\n"
-  "sleep 4000\nwindows\ncapture driver_script.png\nclose\nexit 10000 0\n")
+  "sleep 2000\nwindows\ncapture driver_script.png\nclose\nexit 10000 0\n")
 add_test(NAME shell.e2e_driver_script
   COMMAND sh -c "rm -rf '${driver_folder}' && cp -r '${e2e_workdir}' '${driver_folder}' && '${CMAKE_BINARY_DIR}/wine-run' '$<TARGET_FILE:tarvex_driver>' script.txt && test -s '${driver_folder}/a render.wav'"
   WORKING_DIRECTORY ${driver_script_dir})

@@ -36,8 +36,8 @@ od -An -v -t d2 -w4 "$capture" | awk -v queueDropped="$dropped" '
     lastGap = gap
     if (gap > 0) {
       gaps++
-      # The holds are 1.5 s apart: a gap in the first 2.3 s follows the first one.
-      limit = n - gap < 2.3 * 44100 ? 120 : 320
+      # The holds are 1.1 s apart: a gap in the first 1.6 s follows the first one.
+      limit = n - gap < 1.6 * 44100 ? 120 : 320
       printf "gap of %.1f ms at %s\n", gap / 44.1, at(n - gap)
       if (gap > limit * 44.1) { printf "  longer than %d ms\n", limit; bad++ }
       gap = 0
@@ -54,7 +54,7 @@ od -An -v -t d2 -w4 "$capture" | awk -v queueDropped="$dropped" '
   }
   END {
     printf "followed %d frames: %d gaps, %d frames lost (the queue dropped %d; %d more lost with the server silences), %d played again\n", n, gaps, lost, queueDropped, serverLost, repeated
-    if (n < 4 * 44100) { print "late_refill_recording: the recording is shorter than 4 s of sound" > "/dev/stderr"; exit 1 }
+    if (n < 2.8 * 44100) { print "late_refill_recording: the recording is shorter than 2.8 s of sound" > "/dev/stderr"; exit 1 }
     if (lost > queueDropped + 128) bad++
     if (bad > 0) { print "late_refill_recording: a gap too long, or sound lost or played again" > "/dev/stderr"; exit 1 }
   }'

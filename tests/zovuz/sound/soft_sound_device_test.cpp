@@ -130,8 +130,8 @@ TEST(SoftSoundPlayerDevice, TimerFedPlayerKeepsPaceWithTheDevice)
     EXPECT_LT(queuedAtEnd - QueuedBeforeStart, ticked / 2);
 }
 
-// The refill held back (with the producer) by the player lock for 100 ms at 1.5 s and for
-// 300 ms at 3 s, as a pass that runs long would hold it. late_refill_recording.sh records it and
+// The refill held back (with the producer) by the player lock for 100 ms at 1 s and for
+// 300 ms at 2.1 s, as a pass that runs long would hold it. late_refill_recording.sh records it and
 // finds a gap no longer than the hold for each, and no frame lost or repeated. Only that script runs it
 // (TARVEX_LATE_REFILL set): alone it shows nothing.
 TEST(SoftSoundPlayerDevice, ALateRefillLeavesAGapAndRepeatsNothing)
@@ -142,11 +142,11 @@ TEST(SoftSoundPlayerDevice, ALateRefillLeavesAGapAndRepeatsNothing)
     producer.Counter = true;
     PlayFedByTheTimer(producer, [&] {
         for (int held : {100, 300}) {
-            Sleep(1500);
+            Sleep(1000);
             CRITICALSECTION_GUARD(guard, SoftSoundPlayerLock());
             Sleep(DWORD(held));
         }
-        Sleep(1500);
+        Sleep(1000);
         CRITICALSECTION_GUARD(guard, SoftSoundPlayerLock());
         TellDroppedFrames(producer);
     });

@@ -22,14 +22,14 @@ add_test(NAME sound.recording_judge COMMAND /usr/bin/python3 ${CMAKE_CURRENT_LIS
 set_tests_properties(sound.recording_judge PROPERTIES LABELS sound TIMEOUT 300)
 # The device test's tone case.
 tarvex_sound_recording(tone_recording tone_recording.sh sound_dsound_device_test)
-# A SoftSound player fed by a 10 ms timer for 13 s; the recording is checked frame by frame for
+# A SoftSound player fed by a 10 ms timer for 8 s; the recording is checked frame by frame for
 # lost, repeated or silent stretches (recording_judge.py).
 tarvex_sound_recording(softsound_recording softsound_recording.sh sound_soft_sound_device_test)
 # The same player with its refill held back 100 ms and then 300 ms by its lock: the recording
 # shows a short gap for each and no frame lost or repeated.
 tarvex_sound_recording(late_refill_recording late_refill_recording.sh sound_soft_sound_device_test)
-# A stream sound with a loop point plays for 5 s; the recording is checked frame by frame across
-# four loop jumps (recording_judge.py).
+# A stream sound with a loop point plays for 4 s; the recording is checked frame by frame across
+# three loop jumps (recording_judge.py).
 tarvex_sound_recording(stream_recording stream_recording.sh sound_stream_sound_device_test)
 # The SoftSound recording with the device on XAudio2: the player's buffer is a source voice fed
 # from its wave block.
