@@ -18,18 +18,10 @@ start_sink_recording() {
   parec -d "${PULSE_SOURCE:-nul.monitor}" --latency-msec=20 --format=s16le --rate=44100 --channels=2 >"$sink_capture" &
   sink_recorder=$!
   trap 'kill $sink_recorder 2>/dev/null || true' EXIT
-  # Play only once sound data arrives. The idle null sink fills its monitor in blocks of 2 s, so
-  # the first data may take that long: once the recording stream is attached, the sink is
-  # suspended and resumed, which starts its blocks anew at the stream's latency.
-  for _ in $(seq 1 250); do
-    pactl list source-outputs 2>/dev/null | grep -q "application.process.id = \"$sink_recorder\"" && break
-    sleep 0.02
-  done
-  pactl suspend-sink "${PULSE_SINK:-nul}" 1 >/dev/null 2>&1 || true
-  pactl suspend-sink "${PULSE_SINK:-nul}" 0 >/dev/null 2>&1 || true
-  for _ in $(seq 1 500); do
+  # The recording stream takes a while to start: play only once sound data arrives.
+  for _ in $(seq 1 100); do
     [ -s "$sink_capture" ] && break
-    sleep 0.02
+    sleep 0.1
   done
   if [ ! -s "$sink_capture" ]; then
     echo "$(basename "$0"): parec records nothing from ${PULSE_SOURCE:-nul.monitor}" >&2
@@ -38,7 +30,7 @@ start_sink_recording() {
 }
 
 stop_sink_recording() {
-  sleep 0.2
+  sleep 0.5
   kill "$sink_recorder"
   wait "$sink_recorder" 2>/dev/null || true
   trap - EXIT
