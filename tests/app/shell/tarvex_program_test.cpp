@@ -156,13 +156,14 @@ TEST(TarvexProgramMenu, HasThreePopUpsWithTheirCommandsInOrder)
     FreeLibrary(program);
 }
 
-// Waits (up to 5 s) until a frame of the program begun after the call has read the keys, as the
-// program counts them when asked. False when none did.
+// Waits (up to 30 s: the first frame of a start on a cold, busy machine comes late) until a frame
+// of the program begun after the call has read the keys, as the program counts them when asked.
+// False when none did.
 bool WaitForFrameRead(HWND Window)
 {
     const ULONGLONG start = GetTickCount64();
     const unsigned long from = ReadProgramFrames(Window);
-    while (GetTickCount64() - start < 5000 && IsWindow(Window)) {
+    while (GetTickCount64() - start < 30000 && IsWindow(Window)) {
         if (ReadProgramFrames(Window) >= from + 2) return true;
         Sleep(5);
     }
