@@ -7,6 +7,7 @@ namespace {
 // The program answers between its frames; a renderer that draws a frame a second under Wine (its
 // Direct3D 9) answers within about one.
 constexpr UINT kAnswerWaitMs = 2000;
+constexpr ULONGLONG kFramesWaitMs = 30000;
 
 }  // namespace
 
@@ -16,4 +17,17 @@ unsigned long ReadProgramFrames(HWND MainWindow)
     DWORD_PTR ignored = 0;
     SendMessageTimeoutW(MainWindow, asked, 0, 0, SMTO_ABORTIFHUNG, kAnswerWaitMs, &ignored);
     return static_cast<unsigned long>(reinterpret_cast<ULONG_PTR>(GetPropW(MainWindow, L"tarvex.frames")));
+}
+
+bool WaitForProgramFrames(HWND MainWindow, unsigned long atLeastMs, const std::function<bool()>& stillWorthIt)
+{
+    const ULONGLONG start = GetTickCount64();
+    const unsigned long from = ReadProgramFrames(MainWindow);
+    bool read = false;
+    while (GetTickCount64() - start < kFramesWaitMs && stillWorthIt()) {
+        read = read || ReadProgramFrames(MainWindow) >= from + 2;
+        if (read && GetTickCount64() - start >= atLeastMs) return true;
+        Sleep(5);
+    }
+    return read;
 }

@@ -248,18 +248,12 @@ ULONG_PTR AppDriver::FramesRead() const { return ReadProgramFrames(main_); }
 
 void AppDriver::WaitForFrameRead(int atLeastMs) const
 {
-    const ULONGLONG start = GetTickCount64();
-    const ULONG_PTR from = FramesRead();
     // A program that does not count its frames is given the time alone.
-    if (from == 0) {
+    if (FramesRead() == 0) {
         Sleep(atLeastMs);
         return;
     }
-    // A frame that had read its input when `from` was taken may have read it before this moment:
-    // the one after it has not.
-    while (GetTickCount64() - start < 5000 && Running() && GetForegroundWindow() == main_ &&
-           (FramesRead() < from + 2 || GetTickCount64() - start < static_cast<ULONGLONG>(atLeastMs)))
-        Sleep(5);
+    WaitForProgramFrames(main_, atLeastMs, [this] { return Running() && GetForegroundWindow() == main_; });
 }
 
 void AppDriver::BringForward() const

@@ -156,18 +156,11 @@ TEST(TarvexProgramMenu, HasThreePopUpsWithTheirCommandsInOrder)
     FreeLibrary(program);
 }
 
-// Waits (up to 30 s: the first frame of a start on a cold, busy machine comes late) until a frame
-// of the program begun after the call has read the keys, as the program counts them when asked.
-// False when none did.
+// Waits until two frames of the program begun after the call have read the keys, as the program
+// counts them when asked. False when none did.
 bool WaitForFrameRead(HWND Window)
 {
-    const ULONGLONG start = GetTickCount64();
-    const unsigned long from = ReadProgramFrames(Window);
-    while (GetTickCount64() - start < 30000 && IsWindow(Window)) {
-        if (ReadProgramFrames(Window) >= from + 2) return true;
-        Sleep(5);
-    }
-    return false;
+    return WaitForProgramFrames(Window, 0, [Window] { return IsWindow(Window) != FALSE; });
 }
 
 // Escape pressed on the program's window, again until the program has gone: the system forgets
