@@ -24,7 +24,7 @@
 namespace {
 
 constexpr int kRing = 256;
-constexpr int kRounds = 5;
+constexpr int kRounds = 3;
 
 struct SizeClass {
     const char *Name;
