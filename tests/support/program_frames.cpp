@@ -19,10 +19,10 @@ unsigned long ReadProgramFrames(HWND MainWindow)
     return static_cast<unsigned long>(reinterpret_cast<ULONG_PTR>(GetPropW(MainWindow, L"tarvex.frames")));
 }
 
-bool WaitForProgramFrames(HWND MainWindow, unsigned long atLeastMs, const std::function<bool()>& stillWorthIt)
+bool WaitForProgramFrames(HWND MainWindow, unsigned long from, unsigned long atLeastMs,
+                          const std::function<bool()>& stillWorthIt)
 {
     const ULONGLONG start = GetTickCount64();
-    const unsigned long from = ReadProgramFrames(MainWindow);
     bool read = false;
     while (GetTickCount64() - start < kFramesWaitMs && stillWorthIt()) {
         read = read || ReadProgramFrames(MainWindow) >= from + 2;

@@ -11,8 +11,10 @@ struct HWND__;
 // the program counts none; a program busy for longer leaves the count it gave last.
 unsigned long ReadProgramFrames(HWND__* MainWindow);
 
-// Waits until two frames counted after the call have read the program's input (the frame counted
-// when the call began may have read it before), and at least `atLeastMs` have passed, for as long
-// as `stillWorthIt` holds. Up to 30 s: the first frames of a start on a cold, busy machine come
-// late, and a key let go before any frame has read it is lost. False when the frames did not come.
-bool WaitForProgramFrames(HWND__* MainWindow, unsigned long atLeastMs, const std::function<bool()>& stillWorthIt);
+// Waits until the count has gone two past `from`, a count the caller has just read (the frame it
+// counted may have read the input before the caller gave it: the next one has not), and at least
+// `atLeastMs` have passed, for as long as `stillWorthIt` holds. Up to 30 s: the first frames of a
+// start on a cold, busy machine come late, and a key let go before any frame has read it is lost.
+// False when the frames did not come.
+bool WaitForProgramFrames(HWND__* MainWindow, unsigned long from, unsigned long atLeastMs,
+                          const std::function<bool()>& stillWorthIt);

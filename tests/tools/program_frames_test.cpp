@@ -71,8 +71,8 @@ TEST(ProgramFrames, WaitsForTwoFramesTheAskedTimeAndAStalledProgram)
         g_program.count = c.count;
         g_program.answers.clear();
         g_program.start = GetTickCount64();
-        const bool read = WaitForProgramFrames(
-            window, c.atLeastMs, [&] { return GetTickCount64() - g_program.start < c.worthItMs; });
+        const bool read = WaitForProgramFrames(window, ReadProgramFrames(window), c.atLeastMs,
+                                               [&] { return GetTickCount64() - g_program.start < c.worthItMs; });
         const ULONGLONG took = GetTickCount64() - g_program.start;
         EXPECT_EQ(c.expected, read);
         EXPECT_GE(took, c.minMs);

@@ -249,11 +249,12 @@ ULONG_PTR AppDriver::FramesRead() const { return ReadProgramFrames(main_); }
 void AppDriver::WaitForFrameRead(int atLeastMs) const
 {
     // A program that does not count its frames is given the time alone.
-    if (FramesRead() == 0) {
+    const ULONG_PTR from = FramesRead();
+    if (from == 0) {
         Sleep(atLeastMs);
         return;
     }
-    WaitForProgramFrames(main_, atLeastMs, [this] { return Running() && GetForegroundWindow() == main_; });
+    WaitForProgramFrames(main_, from, atLeastMs, [this] { return Running() && GetForegroundWindow() == main_; });
 }
 
 void AppDriver::BringForward() const

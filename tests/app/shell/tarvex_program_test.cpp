@@ -160,7 +160,7 @@ TEST(TarvexProgramMenu, HasThreePopUpsWithTheirCommandsInOrder)
 // counts them when asked. False when none did.
 bool WaitForFrameRead(HWND Window)
 {
-    return WaitForProgramFrames(Window, 0, [Window] { return IsWindow(Window) != FALSE; });
+    return WaitForProgramFrames(Window, ReadProgramFrames(Window), 0, [Window] { return IsWindow(Window) != FALSE; });
 }
 
 // Escape pressed on the program's window, again until the program has gone: the system forgets
