@@ -177,6 +177,16 @@ void ReadSlot(const Section& track, const Section& bus, const Section& parameter
 
 }  // namespace
 
+void KeepOnArea(const ProjectArea& area, int32_t width, int32_t height, int32_t& x, int32_t& y) {
+  // In 64 bits: a saved corner may lie anywhere in 32.
+  const auto keep = [](int32_t at, int32_t size, int32_t low, int32_t high) {
+    if (int64_t{size} >= int64_t{high} - low) return low;
+    return static_cast<int32_t>(std::clamp<int64_t>(at, low, int64_t{high} - size));
+  };
+  x = keep(x, width, area.left, area.right);
+  y = keep(y, height, area.top, area.bottom);
+}
+
 bool IsFmInstrumentName(const std::string& name) {
   for (const char* fm : kFmInstrumentNames)
     if (name == fm) return true;

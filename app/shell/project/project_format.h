@@ -58,6 +58,11 @@ struct ProjectArea {
   int32_t left, top, right, bottom;  // right and bottom exclusive
 };
 
+// Moves the top-left corner (x, y) of a window of `width` x `height` so that the window stands
+// wholly on `area`, no further than needed; along a side it is larger than the area, the corner
+// goes to the area's edge.
+void KeepOnArea(const ProjectArea& area, int32_t width, int32_t height, int32_t& x, int32_t& y);
+
 // What reading a project does outside the data: the main window, the plug-ins of the slots.
 // Slot n is channel n / 5, position n % 5.
 class ProjectHost {

@@ -110,13 +110,35 @@ void KeepScreenshot(const WindowCapture& shot, const std::string& renderer) {
   WriteFileBytes(KeptScreenshotPath(renderer), bytes);
 }
 
+// Whether the whole window stands on the work area of its monitor.
+bool OnWorkArea(HWND window, RECT& placed) {
+  MONITORINFO monitor = {};
+  monitor.cbSize = sizeof monitor;
+  const RECT& work = monitor.rcWork;
+  return GetWindowRect(window, &placed) &&
+         GetMonitorInfoW(MonitorFromWindow(window, MONITOR_DEFAULTTONEAREST), &monitor) && placed.left >= work.left &&
+         placed.top >= work.top && placed.right <= work.right && placed.bottom <= work.bottom;
+}
+
 // Step 1: the window within 20 s; the project named in tarvex.ini is reopened, its instrument
-// opened with its editor in the slot's window "vst00".
+// opened with its editor in the slot's window "vst00". The project was saved with the main
+// window, larger, on a second monitor that is gone, and another one far to the top left: each
+// opens it on the screen.
 TEST_F(E2eRoadTest, StartReopensTheLastProject) {
+  const std::string project = ReadFileBytes(Path("proj.tvx"));
+  ASSERT_TRUE(WriteFileBytes(
+      Path("proj.tvx"), "[General]\r\nWinPosX=2500\r\nWinPosY=100\r\nWinSizeW=1600\r\nWinSizeH=900\r\n" + project));
+  ASSERT_TRUE(WriteFileBytes(Path("far.tvx"), std::string("[General]\r\nWinPosX=-99999999\r\nWinPosY=-99999999\r\n")));
   StartProgram();
   EXPECT_TRUE(WaitUntil([&] { return Logged("dispatch 0 ") && Logged("dispatch 14 "); }, kDriverWaitMs))
       << "effOpen and effEditOpen were not logged";
   EXPECT_TRUE(WaitForWindow(L"vst00")) << "no window vst00";
+  RECT placed = {};
+  EXPECT_TRUE(OnWorkArea(driver_.MainWindow(), placed)) << "reopened at " << placed.left << "," << placed.top;
+  ASSERT_NE(nullptr, driver_.PostMenuForDialog(116));
+  ASSERT_TRUE(driver_.AnswerFileDialog(Path("far.tvx")));
+  EXPECT_TRUE(WaitUntil([&] { return OnWorkArea(driver_.MainWindow(), placed) && placed.left < 100; }, kPlayWaitMs))
+      << "opened at " << placed.left << "," << placed.top;
   ExitProgram();
 }
 

@@ -255,6 +255,32 @@ TEST(ProjectFormat, PlugInsParametersAndTheWindowFollowWhatTheFileHolds) {
   EXPECT_EQ(0, data.slots[11].loaded);
 }
 
+// A main window of 1315 x 815 (the default client area and its frame) saved anywhere comes back
+// whole on a work area, or with its top-left corner on one it does not fit.
+TEST(ProjectFormat, AWindowSavedAnywhereIsKeptOnTheWorkArea) {
+  const ProjectArea screen = {0, 0, 1920, 1040}, second = {1920, -200, 3840, 880};
+  const struct {
+    const char* name;
+    ProjectArea area;
+    int32_t width, height, x, y, keptX, keptY;
+  } cases[] = {
+      {"on the screen: where it was", screen, 1315, 815, 10, 20, 10, 20},
+      {"on a monitor that is gone", screen, 1315, 815, 2500, 100, 605, 100},
+      {"far to the left and above", screen, 1315, 815, -99999999, -99999999, 0, 0},
+      {"at the end of the numbers", screen, 1315, 815, INT32_MAX, INT32_MAX, 605, 225},
+      {"half off the bottom", screen, 1315, 815, 100, 900, 100, 225},
+      {"taller than the area", screen, 1315, 1200, 300, 50, 300, 0},
+      {"wider than the area", screen, 2000, 815, 300, 50, 0, 50},
+      {"on a second monitor", second, 1315, 815, 1800, -300, 1920, -200},
+  };
+  for (const auto& c : cases) {
+    int32_t x = c.x, y = c.y;
+    KeepOnArea(c.area, c.width, c.height, x, y);
+    EXPECT_EQ(c.keptX, x) << c.name;
+    EXPECT_EQ(c.keptY, y) << c.name;
+  }
+}
+
 TEST(ProjectFormat, AMalformedTextChangesNothing) {
   const std::string cases[] = {
       std::string("\x89PNG\r\n\x1a\n\0\0\0\rIHDR\xff\xfe", 18),

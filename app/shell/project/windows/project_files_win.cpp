@@ -4,6 +4,8 @@
 #include <commdlg.h>
 #include <shlwapi.h>
 
+#include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -87,10 +89,40 @@ bool FileReadable(const std::string& path) {
   return true;
 }
 
+// Moves (x, y), the top-left corner for the main window at its present size, onto the work area
+// of the monitor nearest to the window placed there: a project saved on a monitor that is gone,
+// or edited by hand, opens the window where it can be seen. False when the window or its monitor
+// cannot be read.
+bool KeepMainWindowOnScreen(int32_t& x, int32_t& y) {
+  RECT window;
+  if (!GetWindowRect(GetMainWindowHandle(), &window)) return false;
+  const int32_t width = window.right - window.left, height = window.bottom - window.top;
+  const auto end = [](int32_t at, int32_t size) {
+    return static_cast<LONG>(std::min<int64_t>(int64_t{at} + size, INT32_MAX));
+  };
+  const RECT placed = {x, y, end(x, width), end(y, height)};
+  MONITORINFO monitor = {};
+  monitor.cbSize = sizeof monitor;
+  if (!GetMonitorInfoA(MonitorFromRect(&placed, MONITOR_DEFAULTTONEAREST), &monitor)) return false;
+  const RECT& work = monitor.rcWork;
+  KeepOnArea(ProjectArea{work.left, work.top, work.right, work.bottom}, width, height, x, y);
+  return true;
+}
+
 class ShellProjectHost : public ProjectHost {
  public:
-  void MoveWindow(int32_t x, int32_t y) override { SetWindowPosition(x, y); }
-  void ResizeWindow(int32_t width, int32_t height) override { SetWindowSize(width, height); }
+  void MoveWindow(int32_t x, int32_t y) override {
+    KeepMainWindowOnScreen(x, y);
+    SetWindowPosition(x, y);
+  }
+  // The size grows the window from its top-left corner: it may then leave the screen too.
+  void ResizeWindow(int32_t width, int32_t height) override {
+    SetWindowSize(width, height);
+    int32_t x = 0, y = 0;
+    GetWindowPosition(&x, &y);
+    const int32_t shownX = x, shownY = y;
+    if (KeepMainWindowOnScreen(x, y) && (x != shownX || y != shownY)) SetWindowPosition(x, y);
+  }
   ProjectArea Screen() override {
     const int32_t left = GetSystemMetrics(SM_XVIRTUALSCREEN), top = GetSystemMetrics(SM_YVIRTUALSCREEN);
     return ProjectArea{left, top, left + GetSystemMetrics(SM_CXVIRTUALSCREEN),
