@@ -3,6 +3,7 @@
 
 #include <commdlg.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -128,36 +129,29 @@ std::string SystemMessage(DWORD code) {
 }
 
 // Whether the render's file can be written, asked before anything plays: the song would
-// otherwise play through the whole length only to be lost. A file is made and deleted again in
-// the target's folder (an existing target is not touched), and an existing target must open for
-// writing (not read-only, not held by another program). The reason when not.
+// otherwise play through the whole length only to be lost. The path is opened as the writer will
+// open it (for writing, shared as the C run-time's fopen shares it), and nothing is changed: an
+// existing file is opened for update, an absent one is made and goes again when closed. (A file
+// made in the same folder under another name told nothing: the system's temporary-name call
+// reports a name even where it could not make the file, as under /sys.) The reason when not.
 bool RenderTargetWritable(const char* path, std::string& reason) {
-  char full[MAX_PATH];
-  char* name = nullptr;
-  const DWORD length = GetFullPathNameA(path, sizeof full, full, &name);
-  if (length == 0 || length >= sizeof full) {
-    reason = length == 0 ? SystemMessage(GetLastError()) : "the path is too long";
-    return false;
+  constexpr DWORD kShared = FILE_SHARE_READ | FILE_SHARE_WRITE;
+  HANDLE file = CreateFileA(path, GENERIC_WRITE, kShared, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE && GetLastError() == ERROR_FILE_NOT_FOUND) {
+    file = CreateFileA(path, GENERIC_WRITE | DELETE, kShared, nullptr, CREATE_NEW,
+                       FILE_ATTRIBUTE_NORMAL | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
   }
-  if (!name) {
-    reason = "the path names a folder";
-    return false;
-  }
-  const std::string folder(full, name);
-  char probe[MAX_PATH];
-  if (!GetTempFileNameA(folder.c_str(), "tvx", 0, probe)) {
+  if (file == INVALID_HANDLE_VALUE) {
     reason = SystemMessage(GetLastError());
     return false;
   }
-  DeleteFileA(probe);
-  HANDLE target = CreateFileA(full, GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (target != INVALID_HANDLE_VALUE) {
-    CloseHandle(target);
-  } else if (GetLastError() != ERROR_FILE_NOT_FOUND) {
-    reason = SystemMessage(GetLastError());
-    return false;
-  }
+  CloseHandle(file);
   return true;
+}
+
+void ReportUnwritable(const char* path, const std::string& reason) {
+  std::printf("tarvex: the render cannot write \"%s\": %s\n", path, reason.c_str());
+  std::fflush(stdout);
 }
 
 // A render the program's end cut short keeps what was captured, then silence: said on the
@@ -195,8 +189,7 @@ void Render(int32_t seconds) {
   g_app.renderHalfHeight = g_app.clientRect.bottom / 2;
   std::string reason;
   if (!RenderTargetWritable(g_app.renderFileName, reason)) {
-    std::printf("tarvex: the render cannot write \"%s\": %s\n", g_app.renderFileName, reason.c_str());
-    std::fflush(stdout);
+    ReportUnwritable(g_app.renderFileName, reason);
     ShowFailedBox();
     return;
   }
@@ -225,7 +218,14 @@ void Render(int32_t seconds) {
   }
   PauseSong();
   ShowWriting();
-  if (!g_waveFile.Write(g_app.renderFileName)) ShowFailedBox();
+  SetLastError(0);
+  errno = 0;
+  if (!g_waveFile.Write(g_app.renderFileName)) {
+    // Taken from the platform's call that failed, or from the C run-time's.
+    const DWORD code = GetLastError();
+    ReportUnwritable(g_app.renderFileName, code != 0 ? SystemMessage(code) : std::strerror(errno));
+    ShowFailedBox();
+  }
   if (cutAt >= 0) ReportCutShort(g_app.renderFileName, cutAt, seconds);
   g_app.renderRunning = 0;
 }
