@@ -885,25 +885,36 @@ void PressInMenu(WORD virtualKey) {
   SendInMenu(down, up);
 }
 
-// Escape closes the menu opened on the menu bar and the program runs on; Escape on the window
-// then ends it.
+// Escape closes the menu, opened by a click on File or by F10, and the program runs on, with an
+// ".mdx" and with a ".zms" song playing; Escape on the window then ends it.
 TEST_F(E2eRoadTest, EscapeClosesTheMenuAndOnTheWindowEndsTheProgram) {
   StartProgram();
   ASSERT_TRUE(WaitForScreen(ShowsTransportBar, kDriverWaitMs)) << "the frames never started";
   const FILETIME old = DateLongAgo(Path("tarvex.ini"));
-  POINT file = {20, -10};  // "ファイル(&F)", on the menu bar above the client area
-  ClientToScreen(driver_.MainWindow(), &file);
-  ClickInMenu(file);
-  ASSERT_TRUE(WaitUntil([&] { return InMenu(driver_) && driver_.FindWindowOf(L"#32768"); }, kPlayWaitMs))
-      << "the menu did not open";
-  // The first Escape closes the pop-up, the next leaves the menu bar.
-  for (int i = 0; i < 4 && InMenu(driver_); ++i) PressInMenu(VK_ESCAPE);
-  EXPECT_FALSE(InMenu(driver_));
-  Sleep(1000);
-  // The program's end writes the settings file first, and takes seconds after that.
-  const FILETIME written = Written(Path("tarvex.ini"));
-  ASSERT_TRUE(driver_.Running() && CompareFileTime(&written, &old) == 0)
-      << "the Escape that closed the menu ended the program";
+  for (const char* song : {"adpcm_groove.mdx", "first_steps.zms"}) {
+    ASSERT_NO_FATAL_FAILURE(OpenSongAndHearIt(song));
+    for (const bool click : {true, false}) {
+      SCOPED_TRACE(std::string(song) + (click ? ", File clicked" : ", F10"));
+      if (click) {
+        POINT file = {20, -10};  // "ファイル(&F)", on the menu bar above the client area
+        ClientToScreen(driver_.MainWindow(), &file);
+        ClickInMenu(file);
+      } else {
+        PressInMenu(VK_F10);
+      }
+      ASSERT_TRUE(
+          WaitUntil([&] { return InMenu(driver_) && (!click || driver_.FindWindowOf(L"#32768")); }, kPlayWaitMs))
+          << "the menu did not open";
+      // After a click the first Escape closes the pop-up, the next leaves the menu bar.
+      for (int i = 0; i < 4 && InMenu(driver_); ++i) PressInMenu(VK_ESCAPE);
+      EXPECT_FALSE(InMenu(driver_));
+      Sleep(1000);
+      // The program's end writes the settings file first, and takes seconds after that.
+      const FILETIME written = Written(Path("tarvex.ini"));
+      ASSERT_TRUE(driver_.Running() && CompareFileTime(&written, &old) == 0)
+          << "the Escape that closed the menu ended the program";
+    }
+  }
   PressEscapeUntilTheEnd(driver_, Path("tarvex.ini"), old);
   EXPECT_EQ(0u, driver_.WaitForExit(kDriverWaitMs)) << "Escape on the window did not end the program";
 }

@@ -42,11 +42,11 @@ set(e2e_steps
   "inspector:InspectorMasterFaderSavesAndPanesToggle"
   "first_run:E2eFirstRun.ExamplesOpenPlayAndSound"
   "tone_render:RenderedToneHasItsPitchAndStart"
-  "capture:CaptureAfterEnlargingAndAfterADialog")
+  "capture:CaptureAfterEnlargingAndAfterADialog"
+  "menu_escape:EscapeClosesTheMenuAndOnTheWindowEndsTheProgram")
 set(e2e_steps_on_both_renderers see track_list piano_roll inspector capture)
 # Steps whose checks the renderer does not change run on the software renderer only.
 set(e2e_software_steps
-  "menu_escape:EscapeClosesTheMenuAndOnTheWindowEndsTheProgram"
   "load_commands:ExitChosenWhileASongOpensEndsTheProgram"
   "muted_render:AnMdxRenderKeepsTheUsersMutes")
 foreach(renderer default software d3d9)
