@@ -114,6 +114,12 @@ void ShowNowLoading() {
   ProcessMessage();
 }
 
+// Each step of an opening goes to the library's log (when it is on) with the microsecond clock,
+// so that the wait from the file dialog to the first sound can be taken apart.
+void LogOpenStep(const char* step) {
+  AddLogFormatShiftJis("open: %s at %lld us", step, static_cast<long long>(GetNowMicroCount()));
+}
+
 // The song is in place and playing in `mode`: the keyboard plays track 0.
 void SongOpened(AppMode mode) {
   g_app.songLoaded = 1;
@@ -124,13 +130,17 @@ void SongOpened(AppMode mode) {
 void OpenMmlSong() {
   StopMdxTimer();
   ShowNowLoading();
+  LogOpenStep("loading shown");
   CompileMml(g_app.songPath);
+  LogOpenStep("compiled");
   // A text that vanished since it was chosen compiles to an empty song, which is reported; the
   // sequencer then runs on it as the engine in use.
   if (!g_songs[0].loaded) ReportUnreadableSong(g_app.songPath);
   BuildPeakData();
+  LogOpenStep("peak data built");
   PlaySequencerFromTop();
   StartSequencerTimer();
+  LogOpenStep("playing");
   SongOpened(kModeSequencer);
 }
 
@@ -144,12 +154,15 @@ void OpenMdxSong() {
     ReportUnreadableSong(g_app.songPath);
     return;
   }
+  LogOpenStep("loaded");
   PlayMdxSongFromTop();
   StartMdxTimer();
+  LogOpenStep("playing");
   SongOpened(kModeMdxPlayer);
 }
 
 void OpenChosenSong() {
+  LogOpenStep("chosen");
   const SongKind kind = SongKindOf(g_app.songPath);
   if (kind != SongKind::kOther && !SongFileReadable(g_app.songPath)) {
     ReportUnreadableSong(g_app.songPath);
@@ -158,6 +171,7 @@ void OpenChosenSong() {
   FreePeakData(g_app);
   StopAllSongEngines();
   g_app.song.Pause();
+  LogOpenStep("engines stopped");
   if (kind == SongKind::kMml) OpenMmlSong();
   if (kind == SongKind::kMdx) OpenMdxSong();
 }

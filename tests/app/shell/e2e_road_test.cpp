@@ -95,6 +95,23 @@ double ZeroCrossingFrequency(const std::vector<int16_t>& samples) {
   return crossings > 1 ? (crossings - 1) * 44100.0 / (last - first) : 0.0;
 }
 
+// A library log (UTF-16 after its signature) as ASCII, other characters as spaces.
+std::string LogAscii(const std::string& log) {
+  std::string ascii;
+  for (size_t i = 2; i + 1 < log.size(); i += 2) ascii += log[i + 1] == 0 ? log[i] : ' ';
+  return ascii;
+}
+
+// The steps of the program's openings logged from byte `from` of its log on, one "<step>, " each.
+std::string OpenStepsLogged(const std::wstring& log, size_t from) {
+  const std::string text = LogAscii(ReadFileBytes(log));
+  std::string steps;
+  for (size_t at = text.find("open: ", from >= 2 ? (from - 2) / 2 : 0); at != std::string::npos;
+       at = text.find("open: ", at + 1))
+    steps += text.substr(at + 6, text.find(" at ", at) - at - 6) + ", ";
+  return steps;
+}
+
 // The see step's picture of each renderer, kept in the build's test-run folder for the comparison
 // of the two renderers: width, height, then the pixels.
 std::wstring KeptScreenshotPath(const std::string& renderer) {
@@ -752,13 +769,19 @@ TEST_F(E2eFirstRun, ExamplesOpenPlayAndSound) {
       << "the project's eight instruments did not open";
   const struct {
     const char* song;
-    double bar;  // seconds
-  } examples[] = {{"adpcm_groove.mdx", (256 - 215) * 256e-6 * 192}, {"first_steps.zms", 4 * 60.0 / 112}};
+    double bar;         // seconds
+    const char* steps;  // of the opening, in the program's log
+  } examples[] = {{"adpcm_groove.mdx", (256 - 215) * 256e-6 * 192, "chosen, engines stopped, loaded, playing, "},
+                  {"first_steps.zms", 4 * 60.0 / 112,
+                   "chosen, engines stopped, loading shown, compiled, peak data built, playing, "}};
   for (const auto& example : examples) {
     SCOPED_TRACE(example.song);
-    const size_t before = Notes().size();
+    const size_t before = Notes().size(), logged = ReadFileBytes(Path("Log.txt")).size();
     OpenSong(example.song);
     ASSERT_TRUE(WaitForNotes(before, true, 2)) << "it does not play";
+    // Each step once, in its order: bench_song_open times the opening by them.
+    WaitUntil([&] { return OpenStepsLogged(Path("Log.txt"), logged) == example.steps; }, kDriverWaitMs);
+    EXPECT_EQ(example.steps, OpenStepsLogged(Path("Log.txt"), logged));
     const std::string name = std::string("first_") + std::string(example.song).substr(0, std::strlen(example.song) - 4);
     ASSERT_TRUE(driver_.Render(Path(name), L"0:03"));
     const std::string wave = WaitForRender(Path(name + ".wav"), 3);
@@ -955,9 +978,7 @@ TEST(E2eRenderers, EveryRendererShowsTheSameTransportBar) {
     const std::string other = ReadFileBytes(KeptScreenshotPath(r.Renderer));
     // The run's library log (UTF-16) says which back end it started.
     const std::string logPath = TestBuildDir() + "/testrun/" + r.Test + "/road/Log.txt";
-    const std::string log = ReadFileBytes(std::wstring(logPath.begin(), logPath.end()));
-    std::string ascii;
-    for (size_t i = 2; i + 1 < log.size(); i += 2) ascii += log[i + 1] == 0 ? log[i] : ' ';
+    const std::string ascii = LogAscii(ReadFileBytes(std::wstring(logPath.begin(), logPath.end())));
     if (other.size() < 8 || ascii.find(r.Logged) == std::string::npos) continue;
     ++compared;
     EXPECT_EQ(software.substr(0, 8), other.substr(0, 8)) << "the client areas differ in size";
