@@ -48,8 +48,8 @@ int DirectDraw7_Create(void)
     SetPlatformVSyncWaitFlag(TimeVerticalBlankWait(WaitForBlankOrFail, nullptr));
     // Tied to the window, the object makes Wine send the window's whole picture over the display
     // connection at every software present instead of through shared memory, and makes every
-    // Direct3D 9 frame several times slower (the window's drawing buffers are made again at each
-    // present). An object whose wait returns at once serves nothing, so it is left untied.
+    // Direct3D 9 frame several times slower (Wine makes the window's drawing buffers again many
+    // times a frame). An object whose wait returns at once serves nothing, so it is left untied.
     if (PresentPacing.PlatformWaitsFlag) object->SetCooperativeLevel((HWND)GetMainWindowHandle(), DDSCL_NORMAL);
     return 0;
 }
