@@ -7,7 +7,9 @@
 //
 // Where the Direct3D 11 frame's time goes: the same frame split into a draw-only frame (the clear,
 // the quads and the strings, the batch drawn, no flip) and a present-only frame (a flip of an
-// unchanged screen), each with its Draw, Map and UpdateSubresource calls per frame. Our share of
+// unchanged screen marked as not yet shown, so that it presents), each with its Draw, Map,
+// UpdateSubresource and Present calls per frame; the present-only frame beside a bare loop of the
+// platform's Present alone on the library's swap chain, in turn with it. Our share of
 // the draw-only frame is its time against a bare platform loop on the same device in the same run
 // that makes the same clear, Map, Draw and texture-switch calls with the same vertices (recorded
 // from one draw-only frame of the library), and nothing else; the two are timed in turn, each
@@ -173,19 +175,21 @@ struct DeviceWait {
 // Time and the device calls per frame of one kind of frame.
 struct FrameCost {
   double Ms = -1.0;
-  double Draws = 0.0, Maps = 0.0, Updates = 0.0;
+  double Draws = 0.0, Maps = 0.0, Updates = 0.0, Presents = 0.0;
 };
 
 template <class Frame>
 FrameCost Measure(Frame Run, int Frames = kFrames, double Seconds = kMeasureSeconds) {
   const D3D11CallLayerData& c = D3D11CallLayer;
-  const unsigned draws = c.DrawCallCount, maps = c.MapCallCount, updates = c.UpdateSubresourceCallCount;
+  const unsigned draws = c.DrawCallCount, maps = c.MapCallCount, updates = c.UpdateSubresourceCallCount,
+                 presents = c.PresentCallCount;
   FrameCost f;
   const BenchCalls frames = BenchTimedCalls(Frames, Seconds, Run);
   f.Ms = frames.SecondsPerCall * 1000.0;
   f.Draws = (double)(c.DrawCallCount - draws) / frames.Calls;
   f.Maps = (double)(c.MapCallCount - maps) / frames.Calls;
   f.Updates = (double)(c.UpdateSubresourceCallCount - updates) / frames.Calls;
+  f.Presents = (double)(c.PresentCallCount - presents) / frames.Calls;
   return f;
 }
 
@@ -204,7 +208,7 @@ void MeasureInTurn(Ours RunOurs, Reference RunReference, FrameCost* OursCost, Fr
 }
 
 struct FrameFigures {
-  FrameCost Whole, DrawOnly, PresentOnly, Bare;
+  FrameCost Whole, DrawOnly, PresentOnly, Bare, BarePresent;
   int BlocksLeft = 0;
 };
 
@@ -236,7 +240,16 @@ FrameFigures Run(BenchRenderer Renderer) {
           &f.DrawOnly, &f.Bare);
       Graphics_Hardware_ReapplyDeviceState();
       DrawFrame(atlas);
-      f.PresentOnly = Measure([] { ScreenFlip(); });
+      // A flip of a screen already shown presents nothing: each is marked as not yet shown.
+      const D3D11ScreenData& screen = D3D11Screen;
+      IDXGISwapChain* chain = screen.SwapChain[screen.PresentSwapChain].SwapChain;
+      const UINT interval = GraphicsScreenSettings.NotWaitVSyncFlag ? 0 : 1;
+      MeasureInTurn(
+          [] {
+            MarkScreenShownAgain();
+            ScreenFlip();
+          },
+          [&] { DXGISwapChain_Present(chain, interval, 0); }, &f.PresentOnly, &f.BarePresent);
     }
     DeleteGraph(atlas);
   }
@@ -245,8 +258,8 @@ FrameFigures Run(BenchRenderer Renderer) {
 }
 
 void PrintCost(const char* Name, const FrameCost& F) {
-  printf("%-34s %7.2f ms  Draw %6.1f  Map %6.1f  UpdateSubresource %6.1f per frame\n", Name, F.Ms, F.Draws, F.Maps,
-         F.Updates);
+  printf("%-34s %7.2f ms  Draw %6.1f  Map %6.1f  UpdateSubresource %6.1f  Present %4.1f per frame\n", Name, F.Ms,
+         F.Draws, F.Maps, F.Updates, F.Presents);
 }
 
 }  // namespace
@@ -271,7 +284,9 @@ int main() {
   PrintCost("  draw-only frame", d3d11.DrawOnly);
   PrintCost("  present-only frame", d3d11.PresentOnly);
   PrintCost("  bare loop, same Map and Draw calls", d3d11.Bare);
+  PrintCost("  bare loop, platform Present", d3d11.BarePresent);
   PrintBenchRatio("draw-only frame", d3d11.DrawOnly.Ms, "bare platform loop", d3d11.Bare.Ms, "ms");
   printf("target ratio <= 1.2 (our share of the draw-only frame)\n");
+  PrintBenchRatio("present-only frame", d3d11.PresentOnly.Ms, "bare platform Present", d3d11.BarePresent.Ms, "ms");
   return 0;
 }

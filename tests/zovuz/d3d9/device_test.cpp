@@ -215,6 +215,40 @@ TEST_F(D3D9StartedDevice, AFullScreenPresentPassesNoRectangles)
     EXPECT_EQ((std::vector<std::string>{"source dest", "none none"}), D3D9Hooks.Calls);
 }
 
+// A window's present clears a paint request it raised itself (Wine raises one at each present while
+// a DirectDraw object is tied to the window, and the paint handler would present again, and so on)
+// and leaves one the window had before: that paint shows the frame again where the present did not
+// show yet, a new window's first.
+TEST_F(D3D9StartedDevice, APresentClearsOnlyThePaintItRaised)
+{
+    struct PaintCase
+    {
+        const char *Name;
+        bool Before, Raised, Left;
+    };
+    const PaintCase cases[] = {
+        {"raised by the present", false, true, false},
+        {"asked for before", true, false, true},
+        {"asked for before and raised", true, true, true},
+    };
+    static bool raise;
+    D3D9Calls.Direct3DSwapChain9_Present = [](IDirect3DSwapChain9 *, const RECT *, const RECT *, HWND Window,
+                                              const RGNDATA *, DWORD) -> HRESULT {
+        if (raise) InvalidateRect(Window, nullptr, FALSE);
+        return D3D_OK;
+    };
+    HWND window = (HWND)GetDisplayWindowHandle();
+    for (const PaintCase &c : cases) {
+        SCOPED_TRACE(c.Name);
+        ValidateRect(window, nullptr);
+        if (c.Before) InvalidateRect(window, nullptr, FALSE);
+        raise = c.Raised;
+        EXPECT_EQ(0, Direct3DDevice9_Present());
+        EXPECT_EQ(c.Left, GetUpdateRect(window, nullptr, FALSE) != 0);
+    }
+    ValidateRect(window, nullptr);
+}
+
 TEST_F(D3D9StartedDevice, ASubBackBufferInAWindowIsPresentedWhole)
 {
     ASSERT_EQ(0, Graphics_D3D9_SetupSubBackBufferFullScreen());

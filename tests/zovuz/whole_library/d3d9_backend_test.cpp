@@ -27,15 +27,19 @@ namespace {
 std::vector<std::string> &Events = D3D9Hooks.Calls;
 const std::string kDepth512 = "CreateDepthStencilSurface 1024x512", kDepth1024 = "CreateDepthStencilSurface 1024x1024";
 
-// The pixels of the window that are not exactly the colour (0x00RRGGBB) over the screen.
+// The pixels of the window that are not exactly the colour (0x00RRGGBB) over the screen. Under
+// Wine a window just made shows its first present only once its first paint has come (the paint
+// presents again): its messages are taken until the colour shows, for at most 2 s.
 int WrongPixels(uint32_t Color)
 {
-    for (int i = 0; i < 3; ++i) ProcessMessage();
-    const WindowCapture shot = CaptureWindow(GetMainWindowHandle(), 0, 0, 640, 480);
-    if (shot.Empty()) return -1;
-    int wrong = 0;
-    for (uint32_t pixel : shot.Pixels) wrong += pixel != Color;
-    return wrong;
+    for (const ULONGLONG start = GetTickCount64();; Sleep(10)) {
+        ProcessMessage();
+        const WindowCapture shot = CaptureWindow(GetMainWindowHandle(), 0, 0, 640, 480);
+        if (shot.Empty()) return -1;
+        int wrong = 0;
+        for (uint32_t pixel : shot.Pixels) wrong += pixel != Color;
+        if (wrong == 0 || GetTickCount64() - start > 2000) return wrong;
+    }
 }
 // The count of the last memory dump in the log ("Alloc num:N"), empty without one.
 std::wstring LastAllocCount()

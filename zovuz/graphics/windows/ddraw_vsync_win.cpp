@@ -47,11 +47,10 @@ int DirectDraw7_Create(void)
     DirectDrawVSync.Object = object;
     SetPlatformVSyncWaitFlag(TimeVerticalBlankWait(WaitForBlankOrFail, nullptr));
     // Tied to the window, the object makes Wine send the window's whole picture over the display
-    // connection at every software present instead of through shared memory. For the software
-    // renderer an object whose wait returns at once serves nothing, so it is left untied; Direct3D 9
-    // keeps it tied (Wine's Direct3D 9 devices made after the first showed nothing without).
-    if (PresentPacing.PlatformWaitsFlag || GraphicsAPIType != GRAPHICS_API_SOFTWARE)
-        object->SetCooperativeLevel((HWND)GetMainWindowHandle(), DDSCL_NORMAL);
+    // connection at every software present instead of through shared memory, and makes every
+    // Direct3D 9 frame several times slower (Wine makes the window's drawing buffers again many
+    // times a frame). An object whose wait returns at once serves nothing, so it is left untied.
+    if (PresentPacing.PlatformWaitsFlag) object->SetCooperativeLevel((HWND)GetMainWindowHandle(), DDSCL_NORMAL);
     return 0;
 }
 

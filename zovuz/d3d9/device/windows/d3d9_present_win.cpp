@@ -38,6 +38,15 @@ bool SubBackBufferSource(RECT *Source)
     return Source->right > 0 && Source->bottom > 0;
 }
 
+// Whether the window has a part waiting to be painted; looking at the queue first lets a request
+// the display has made arrive.
+bool PaintRequested(HWND Window)
+{
+    MSG message;
+    PeekMessageW(&message, Window, WM_PAINT, WM_PAINT, PM_NOREMOVE);
+    return GetUpdateRect(Window, nullptr, FALSE) != 0;
+}
+
 // Window mode, centred: the bands around the frame, painted on three presents after each change of
 // the client area.
 void FillBorders(HWND Window, const RECT &Dest)
@@ -212,15 +221,14 @@ int Direct3DDevice9_Present(void)
     int64_t start = GetNowMicroCount();
     if (window == nullptr || !IsIconic(window)) {
         if (windowMode) {
+            const bool paintPending = window != nullptr && PaintRequested(window);
             if (FAILED(Direct3DSwapChain9_Present(swapChain, &source, &dest, window, nullptr, 0))) return -1;
-            // The window shows the whole frame now. Wine marks the whole window for painting once
-            // it sees the present, and the paint handler presents again: the mark is taken in
-            // (looking at the queue lets it arrive) and cleared here, or the two would never end.
-            if (window != nullptr) {
-                MSG message;
-                PeekMessageW(&message, window, WM_PAINT, WM_PAINT, PM_NOREMOVE);
-                ValidateRect(window, nullptr);
-            }
+            // The window shows the whole frame now. With a DirectDraw object tied to the window,
+            // Wine marks the whole window for painting at each present, and the paint handler
+            // presents again: that mark is cleared here, or the two would never end. A paint asked
+            // for before the present is left: the window may not show this present yet (the first
+            // after its start), and the paint shows it again.
+            if (!paintPending && window != nullptr && PaintRequested(window)) ValidateRect(window, nullptr);
             if (window != nullptr && centred) FillBorders(window, dest);
         } else {
             // A full-screen swap chain discards: it shows its whole back buffer and takes no rectangles.
