@@ -49,10 +49,7 @@ WAVEFORMATEX PcmFormat(int Channels, int Bits, DWORD Rate)
 
 const wchar_t *OkOrNo(DWORD Flags, DWORD Flag) { return (Flags & Flag) != 0 ? L"OK" : L"NO"; }
 
-void ReleaseDevice()
-{
-    ReleaseAndClear(DirectSoundDevice.DirectSound);
-}
+void ReleaseDevice() { ReleaseAndClear(DirectSoundDevice.DirectSound); }
 
 // Primary format: PCM at the device's best of stereo / 16 bits, at most 44100 Hz.
 void SetPrimaryFormat()
