@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The test runner's wrapper (the build's wine-run) with a stand-in for wine: what the program
-# says and the status it ends with come through; a process it leaves behind holding its output,
-# or a program that hangs after writing its result, does not hold the run.
+# says and the status it ends with come through; a process it leaves behind holding its output
+# does not hold the run; a program that hangs after writing its result fails, named, while one
+# that Wine's server kills after writing it ends with that result.
 # Usage: wine_run_test.sh <build's wine-run>
 set -u
 wine_run=$1
@@ -18,6 +19,7 @@ printf '%s\r\n' "${2:-0}" >"$TARVEX_EXIT_CODE_FILE"
 case $1 in
   daemon) (sleep 60 &) ;;
   hang) sleep 60 ;;
+  serverkill) kill -KILL $$ ;;
   crash) exit 70 ;;
 esac
 exit "${2:-0}"
@@ -48,6 +50,7 @@ check() {
 check plain 0 0 5 ""
 check plain 3 3 5 ""
 check daemon 0 0 10 "still held its output after it ended"
-check hang 4 4 20 "wrote its result but had not ended"
+check hang 0 137 20 "hang wrote its result (0) but had not ended"
+check serverkill 5 5 5 "serverkill was killed by Wine's server after it had ended with 5"
 check crash 0 70 5 "ended with status 70; the result it wrote: 0"
 [ "$failures" = 0 ]

@@ -2,6 +2,7 @@
 #include "zovuz/core/clock.h"
 #include "zovuz/core/clock_internal.h"
 
+#include "zovuz/core/base_helpers.h"
 #include "zovuz/core/threads.h"
 #include "zovuz/core/desktop/window.h"
 
@@ -20,25 +21,11 @@ int64_t MicroCountFromCounter(uint64_t Count, uint64_t Frequency)
     if (remainder <= UINT64_MAX / MicroPerSecond)
         return static_cast<int64_t>(quotient * MicroPerSecond + remainder * MicroPerSecond / Frequency);
 
-    // A frequency above 18 THz: long division of the 128-bit product r x 10^6.
-    uint64_t low = 0, high = 0;
-    for (int bit = 63; bit >= 0; --bit) {
-        if ((MicroPerSecond >> bit) & 1) {
-            uint64_t addLow = remainder << bit;
-            uint64_t addHigh = bit == 0 ? 0 : remainder >> (64 - bit);
-            low += addLow;
-            high += addHigh + (low < addLow ? 1 : 0);
-        }
-    }
-    uint64_t fraction = 0, rest = 0;
-    for (int bit = 127; bit >= 0; --bit) {
-        uint64_t top = rest >> 63;
-        rest = (rest << 1) | ((bit >= 64 ? high >> (bit - 64) : low >> bit) & 1);
-        if (top || rest >= Frequency) {
-            rest -= Frequency;
-            if (bit < 64) fraction |= uint64_t(1) << bit;
-        }
-    }
+    // A frequency above 18 THz: r x 10^6 needs 128 bits; r < Frequency keeps its quotient below 10^6.
+    UInt128 product;
+    UInt64MulTo128(&remainder, &MicroPerSecond, &product);
+    uint64_t fraction;
+    UInt128DivBy64(&product, Frequency, &fraction);
     return static_cast<int64_t>(quotient * MicroPerSecond + fraction);
 }
 

@@ -51,7 +51,7 @@ TEST_F(NoDecoders, EveryPlatformOpenFailsCleanly)
 }
 
 // MP3 through the graph (method 4) and Media Foundation (method 5), each alone, refuse the file;
-// the graph says at which step. The next MP3 still converts, through ACM.
+// each says at which step. The next MP3 still converts, through ACM.
 TEST_F(NoDecoders, PlatformSoundConversionsFailAndTheNextFileConverts)
 {
     ASSERT_EQ(0, InitializeSoundConvert());
@@ -66,6 +66,7 @@ TEST_F(NoDecoders, PlatformSoundConversionsFailAndTheNextFileConverts)
     std::wstring text = log.Appended();
     EXPECT_NE(std::wstring::npos, text.find(L"グラフの構築に失敗しました")) << text;
     EXPECT_NE(std::wstring::npos, text.find(L"IGraphBuilder::Render failed: 0x")) << text;
+    EXPECT_NE(std::wstring::npos, text.find(L"MFCreateSourceReaderFromByteStream failed: 0x")) << text;
 
     {
         MemConverter next(ReadSoundFixture("mp3_cbr_44100_stereo.mp3"));

@@ -92,13 +92,11 @@ int Graphics_D3D9_Filter_RestoreTargets(void)
     if (!s.Saved) return 0;
     if (D3D9CallLayer.Device != nullptr && s.DepthStencil != nullptr)
         Direct3DDevice9_SetDepthStencilSurface(s.DepthStencil);
-    if (s.DepthStencil != nullptr) s.DepthStencil->Release();
-    s.DepthStencil = nullptr;
+    ReleaseAndClear(s.DepthStencil);
     for (int i = 0; i < D3D9_RENDER_TARGET_NUM; ++i) {
         if (s.RenderTarget[i] == nullptr) continue;
         Graphics_D3D9_DeviceState_SetRenderTarget(s.RenderTarget[i], i);
-        s.RenderTarget[i]->Release();
-        s.RenderTarget[i] = nullptr;
+        ReleaseAndClear(s.RenderTarget[i]);
     }
     // Setting a target reset the device's viewport to the target: the draw area's goes back.
     D3D9DeviceStateCacheData &cache = D3D9DeviceStateCache;

@@ -56,8 +56,7 @@ int DirectDraw7_Create(void)
 
 int DirectDraw7_Release(void)
 {
-    if (DirectDrawVSync.Object != nullptr) DirectDrawVSync.Object->Release();
-    DirectDrawVSync.Object = nullptr;
+    ReleaseAndClear(DirectDrawVSync.Object);
     return 0;
 }
 

@@ -49,11 +49,7 @@ WAVEFORMATEX PcmFormat(int Channels, int Bits, DWORD Rate)
 
 const wchar_t *OkOrNo(DWORD Flags, DWORD Flag) { return (Flags & Flag) != 0 ? L"OK" : L"NO"; }
 
-void ReleaseDevice()
-{
-    if (DirectSoundDevice.DirectSound != nullptr) DirectSoundDevice.DirectSound->Release();
-    DirectSoundDevice.DirectSound = nullptr;
-}
+void ReleaseDevice() { ReleaseAndClear(DirectSoundDevice.DirectSound); }
 
 // Primary format: PCM at the device's best of stereo / 16 bits, at most 44100 Hz.
 void SetPrimaryFormat()
@@ -163,8 +159,7 @@ int DSoundInitialize(SOUNDBUFFER *Buffer, uint32_t Bytes, const SoundWaveFormat 
     desc.lpwfxFormat = &format;
     IDirectSoundBuffer *buffer = nullptr;
     if (FAILED(DirectSoundDevice.DirectSound->CreateSoundBuffer(&desc, &buffer, nullptr)) || buffer == nullptr) {
-        if (buffer != nullptr) buffer->Release();
-        buffer = nullptr;
+        ReleaseAndClear(buffer);
         desc.dwFlags = FallbackBufferFlags;
         if (HRESULT hr = DirectSoundDevice.DirectSound->CreateSoundBuffer(&desc, &buffer, nullptr);
             FAILED(hr) || buffer == nullptr) {
@@ -366,13 +361,11 @@ void DirectSound_End(void)
     if (SoundPlatform_GetBufferFunctions() == &DirectSoundBufferFunctions) SoundPlatform_SetBufferFunctions(nullptr);
     if (DirectSoundDevice.PrimaryBuffer != nullptr) {
         DirectSoundDevice.PrimaryBuffer->Stop();
-        DirectSoundDevice.PrimaryBuffer->Release();
-        DirectSoundDevice.PrimaryBuffer = nullptr;
+        ReleaseAndClear(DirectSoundDevice.PrimaryBuffer);
     }
     if (DirectSoundDevice.SilentBuffer != nullptr) {
         DirectSoundDevice.SilentBuffer->Stop();
-        DirectSoundDevice.SilentBuffer->Release();
-        DirectSoundDevice.SilentBuffer = nullptr;
+        ReleaseAndClear(DirectSoundDevice.SilentBuffer);
     }
     ReleaseDevice();
     AddLogStringWide(L"DirectSound の終了処理は正常に終了しました\n");

@@ -201,10 +201,8 @@ void ReleaseEngine()
     x.MasteringVoice7 = nullptr;
     if (x.MasteringVoice8 != nullptr) x.MasteringVoice8->DestroyVoice();
     x.MasteringVoice8 = nullptr;
-    if (x.XAudio2_7 != nullptr) x.XAudio2_7->Release();
-    x.XAudio2_7 = nullptr;
-    if (x.XAudio2_8 != nullptr) x.XAudio2_8->Release();
-    x.XAudio2_8 = nullptr;
+    ReleaseAndClear(x.XAudio2_7);
+    ReleaseAndClear(x.XAudio2_8);
     if (x.XAudio2_8DLL != nullptr) FreeLibrary(x.XAudio2_8DLL);
     if (x.X3DAudio1_7DLL != nullptr) FreeLibrary(x.X3DAudio1_7DLL);
     x.XAudio2_8DLL = nullptr;

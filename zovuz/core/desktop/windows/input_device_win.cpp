@@ -203,8 +203,7 @@ int TerminateDirectInput(void)
         s.MouseDevice->Unacquire();
         ReleaseAndClear(s.MouseDevice);
     }
-    s.DirectInput->Release();
-    s.DirectInput = NULL;
+    ReleaseAndClear(s.DirectInput);
     FreeXInput();
     return 0;
 }

@@ -4,6 +4,7 @@
 #include "zovuz/core/desktop/windows/input_state_win.h"
 
 #include "zovuz/core/clock.h"
+#include "zovuz/core/com_ref.h"
 #include "zovuz/core/text/log.h"
 #include "zovuz/core/desktop/window.h"
 #include "zovuz/core/windows/api_table.h"
@@ -122,8 +123,7 @@ void ReleaseEffect(IDirectInputEffect *&Effect)
     if (Effect == NULL) return;
     Effect->Stop();
     Effect->Unload();
-    Effect->Release();
-    Effect = NULL;
+    ReleaseAndClear(Effect);
 }
 
 // Gives back what was made for a controller: a released one, or one that was not added.

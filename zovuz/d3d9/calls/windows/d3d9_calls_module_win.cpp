@@ -264,13 +264,9 @@ int Direct3D9_Release(void)
 int Direct3DDevice9_ReleaseDevice(void)
 {
     D3D9CallLayerData &c = D3D9CallLayer;
-    if (c.SwapChain != nullptr) Direct3D9_ReleaseObject(c.SwapChain);
-    c.SwapChain = nullptr;
-    if (c.Device != nullptr) {
-        AddLogStringWide(L"Direct3DDevice9 の解放 2\n");
-        Direct3D9_ReleaseObject(c.Device);
-    }
-    c.Device = nullptr;
+    ReleaseAndClear(c.SwapChain, Direct3D9_ReleaseObject);
+    if (c.Device != nullptr) AddLogStringWide(L"Direct3DDevice9 の解放 2\n");
+    ReleaseAndClear(c.Device, Direct3D9_ReleaseObject);
     c.DeviceEx = nullptr;
     return 0;
 }

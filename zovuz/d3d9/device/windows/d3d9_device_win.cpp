@@ -225,8 +225,7 @@ int Graphics_D3D9_CreateDevice(void)
     if (D3D9CallLayer.Direct3D == nullptr) return -1;
 
     // Step 1: no device is left; multisampling needs shader level 2.0 (unknown at the first start).
-    if (info.BackBuffer != nullptr) Direct3D9_ReleaseObject(info.BackBuffer);
-    info.BackBuffer = nullptr;
+    ReleaseAndClear(info.BackBuffer, Direct3D9_ReleaseObject);
     Direct3DDevice9_ReleaseDevice();
     D3D9Backend.SceneOpenFlag = 0;
     if (Graphics_D3D9_GetShaderVersion() < 200) {
@@ -274,8 +273,7 @@ int Graphics_D3D9_CreateDevice(void)
 int Graphics_D3D9_CreateZBuffer(void)
 {
     D3D9ScreenData &s = D3D9Screen;
-    if (s.ZBuffer != nullptr) Direct3D9_ReleaseObject(s.ZBuffer);
-    s.ZBuffer = nullptr;
+    ReleaseAndClear(s.ZBuffer, Direct3D9_ReleaseObject);
     AddLogStringWide(L"Ｚバッファを作成します.... ");
     int width, height;
     if (s.UserZBufferSizeFlag) {
@@ -385,13 +383,7 @@ int Graphics_D3D9_ReleaseVertexDeclarations(void)
         Graphics_D3D9_DeviceState_ResetVertexShader(0);
         if (D3D9DeviceStateCache.PixelShader != nullptr) Graphics_D3D9_DeviceState_SetPixelShader(nullptr, 0);
     }
-    for (IDirect3DVertexDeclaration9 *&d : s.VertexDeclaration) {
-        if (d != nullptr) Direct3D9_ReleaseObject(d);
-        d = nullptr;
-    }
-    for (IDirect3DVertexDeclaration9 *&d : s.UserVertexDeclaration) {
-        if (d != nullptr) Direct3D9_ReleaseObject(d);
-        d = nullptr;
-    }
+    for (IDirect3DVertexDeclaration9 *&d : s.VertexDeclaration) ReleaseAndClear(d, Direct3D9_ReleaseObject);
+    for (IDirect3DVertexDeclaration9 *&d : s.UserVertexDeclaration) ReleaseAndClear(d, Direct3D9_ReleaseObject);
     return 0;
 }

@@ -26,13 +26,6 @@ D3D9MaskData M;
 
 constexpr int kBlendTex2DVertexType = 3;  // VERTEX_BLENDTEX_2D, 40 bytes
 
-template <typename T>
-void Release(T *&Object)
-{
-    if (Object != nullptr) Direct3D9_ReleaseObject(Object);
-    Object = nullptr;
-}
-
 unsigned ScreenFormat() { return D3D9TextureFormatTable.Format[D3D9_FORMAT_SLOT_TARGET]; }
 unsigned AlphaFormat()
 {
@@ -180,7 +173,7 @@ int Graphics_D3D9_Mask_CopyOldScreen(int OldWidth, int OldHeight)
     Graphics_D3D9_RenderVertexBuffer(0);
     Direct3DDevice9_EndSceneIfNeeded();
     WriteMaskBytes(OldWidth, OldHeight, &GraphicsDrawSettings.DrawArea);
-    Release(M.OldImageTexture);
+    ReleaseAndClear(M.OldImageTexture, Direct3D9_ReleaseObject);
     if (M.OldScreenSurface != nullptr && M.ScreenSurface != nullptr) {
         const RECT rect = {0, 0, OldWidth, OldHeight};
         Direct3DDevice9_StretchRect(M.OldScreenSurface, &rect, M.ScreenSurface, &rect, D3DTEXF_NONE);
@@ -189,8 +182,8 @@ int Graphics_D3D9_Mask_CopyOldScreen(int OldWidth, int OldHeight)
                 Graphics_D3D9_DeviceState_SetRenderTarget(M.ScreenSurface, i);
     }
     if (M.TargetSurface == M.OldScreenSurface) M.TargetSurface = nullptr;
-    Release(M.OldScreenSurface);
-    Release(M.OldScreenTexture);
+    ReleaseAndClear(M.OldScreenSurface, Direct3D9_ReleaseObject);
+    ReleaseAndClear(M.OldScreenTexture, Direct3D9_ReleaseObject);
     return 0;
 }
 
@@ -287,12 +280,12 @@ int Graphics_D3D9_Mask_ReleaseScreen(void)
                 D3D9DeviceStateCache.RenderTarget[i] = nullptr;
             }
         }
-    Release(M.ImageTexture);
-    Release(M.ScreenSurface);
-    Release(M.ScreenTexture);
-    Release(M.OldImageTexture);
-    Release(M.OldScreenSurface);
-    Release(M.OldScreenTexture);
+    ReleaseAndClear(M.ImageTexture, Direct3D9_ReleaseObject);
+    ReleaseAndClear(M.ScreenSurface, Direct3D9_ReleaseObject);
+    ReleaseAndClear(M.ScreenTexture, Direct3D9_ReleaseObject);
+    ReleaseAndClear(M.OldImageTexture, Direct3D9_ReleaseObject);
+    ReleaseAndClear(M.OldScreenSurface, Direct3D9_ReleaseObject);
+    ReleaseAndClear(M.OldScreenTexture, Direct3D9_ReleaseObject);
     M.TargetSurface = nullptr;
     return 0;
 }

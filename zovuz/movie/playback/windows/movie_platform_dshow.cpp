@@ -50,17 +50,11 @@ void TakeFrame(MovieHandleData *Movie, D_CMovieRender *r)
 
 void TerminateMovie_DirectShow(MoviePlatformData *P)
 {
-    if (P->BasicAudio != nullptr) P->BasicAudio->Release();
-    if (P->MediaSeeking != nullptr) P->MediaSeeking->Release();
-    if (P->MediaControl != nullptr) {
-        P->MediaControl->Stop();
-        P->MediaControl->Release();
-    }
-    if (P->GraphBuilder != nullptr) P->GraphBuilder->Release();
-    P->BasicAudio = nullptr;
-    P->MediaSeeking = nullptr;
-    P->MediaControl = nullptr;
-    P->GraphBuilder = nullptr;
+    ReleaseAndClear(P->BasicAudio);
+    ReleaseAndClear(P->MediaSeeking);
+    if (P->MediaControl != nullptr) P->MediaControl->Stop();
+    ReleaseAndClear(P->MediaControl);
+    ReleaseAndClear(P->GraphBuilder);
     D_SafeDelete(P->Renderer);
 }
 

@@ -19,12 +19,9 @@ constexpr UINT32 kDefaultRate = 60;
 
 void ReleaseObjects(MoviePlatformData *P)
 {
-    if (P->SourceReader != nullptr) P->SourceReader->Release();
-    if (P->NativeType != nullptr) P->NativeType->Release();
-    if (P->OutputType != nullptr) P->OutputType->Release();
-    P->SourceReader = nullptr;
-    P->NativeType = nullptr;
-    P->OutputType = nullptr;
+    ReleaseAndClear(P->SourceReader);
+    ReleaseAndClear(P->NativeType);
+    ReleaseAndClear(P->OutputType);
     DXFREE(P->RGBBuffer);
     DXFREE(P->YBuffer);
     DXFREE(P->UVBuffer);

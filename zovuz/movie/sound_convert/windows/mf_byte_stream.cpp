@@ -177,8 +177,7 @@ HRESULT STDMETHODCALLTYPE D_SoundConvertMFByteStream::EndRead(IMFAsyncResult *Re
     Locked lock(&m_Lock);
     if (!m_bReadPending || Result != m_pAsyncResult) return E_FAIL;
     if (Read != nullptr) *Read = m_BytesRead;
-    m_pAsyncResult->Release();
-    m_pAsyncResult = nullptr;
+    ReleaseAndClear(m_pAsyncResult);
     m_bReadPending = false;
     return S_OK;
 }
