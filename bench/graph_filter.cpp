@@ -7,8 +7,9 @@
 // The ratio is the kernel's time over the plain loop's; the Gauss target is 1.0 or less.
 // Then Gauss N = 16 through each graphics back end that starts here (Direct3D 11, Direct3D 9), a
 // 1920 x 1080 graph into a draw-valid graph of its size, and the draw-valid graph filtered in
-// place (its last pass goes through a work texture and is copied back), against the processor
-// kernel's time of the same run (informational: llvmpipe draws on the processor too).
+// place (its last pass goes through a work texture and is copied back): the first against the
+// processor kernel's time of the same run (informational: llvmpipe draws on the processor too),
+// the second against the first. Each is the fastest of ten calls.
 #include "bench/bench_clock.h"
 #include "bench/bench_graphics.h"
 
@@ -164,22 +165,23 @@ void DeviceGauss(int Api, const Picture& Src, double* Blt, double* InPlace) {
     const int dest = MakeGraphWithCreateParam(&param, kWidth, kHeight, 0, 0, 0, 0, 0);
     int failed = src < 0 || dest < 0;
     auto gauss = [&](bool InPlaceFlag) {
-      return [&, InPlaceFlag] {
-        failed |= (InPlaceFlag ? GraphFilter(dest, DX_GRAPH_FILTER_GAUSS, 16, 100)
-                               : GraphFilterBlt(src, dest, DX_GRAPH_FILTER_GAUSS, 16, 100)) < 0;
-        SetDrawScreen(dest);
-        GetPixel(kWidth / 2, kHeight / 2);
-        SetDrawScreen(DX_SCREEN_BACK);
-      };
+      failed |= (InPlaceFlag ? GraphFilter(dest, DX_GRAPH_FILTER_GAUSS, 16, 100)
+                             : GraphFilterBlt(src, dest, DX_GRAPH_FILTER_GAUSS, 16, 100)) < 0;
+      SetDrawScreen(dest);
+      GetPixel(kWidth / 2, kHeight / 2);
+      SetDrawScreen(DX_SCREEN_BACK);
     };
-    if (!failed) {
-      const double s = Seconds(gauss(false));
-      if (!failed) *Blt = s;
-    }
-    if (!failed) {
-      const double s = Seconds(gauss(true));
-      if (!failed) *InPlace = s;
-    }
+    // The two kinds of call take turns and each keeps its fastest: on a shared machine the other
+    // programs' load only ever adds time.
+    gauss(false), gauss(true);  // warm up
+    double best[2] = {1e9, 1e9};
+    for (int round = 0; round < 10 && !failed; ++round)
+      for (int inPlace = 0; inPlace < 2; ++inPlace) {
+        const double start = BenchSeconds();
+        gauss(inPlace != 0);
+        best[inPlace] = std::min(best[inPlace], BenchSeconds() - start);
+      }
+    if (!failed) *Blt = best[0], *InPlace = best[1];
   }
   LibraryEnd();
 }
@@ -228,7 +230,7 @@ int main() {
     if (inPlace < 0.0)
       printf("%-36s not available here\n", b.InPlaceName);
     else
-      Report(b.InPlaceName, inPlace, "processor kernel", gaussKernel);
+      Report(b.InPlaceName, inPlace, "into a draw target", blt);
   }
   return 0;
 }
