@@ -154,6 +154,9 @@ int FilterPass_Copy(GraphFilterInfo *Info, int LastDestGraph, int KernelResult);
 // kernel does: Blocks is the pass's record with the source rectangle cut after the last whole
 // block. False when no whole block is left: the reduced picture is empty and nothing is drawn.
 bool FilterPass_DownScaleBlocks(const GraphFilterInfo *Info, int Ratio, GraphFilterInfo *Blocks);
+// The channel mix's swap of the source and the blend graph, with their rectangles: the blend
+// graph's rectangle becomes the pass rectangle and the other way round. A second swap undoes it.
+void FilterPass_SwapBlend(GraphFilterInfo *Info);
 // The shader in a slot, made by file name on first use. Handle, or -1 with the failure logged
 // ("フィルター用シェーダーの作成に失敗しました %s") and the slot left at -1.
 int FilterPass_ShaderInSlot(int APIType, int Slot);
