@@ -2,6 +2,7 @@
 // with its work textures and the final copy, shaders by slot and their reset.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <map>
 #include <set>
 #include <string>
@@ -243,6 +244,9 @@ TEST_F(FilterPassFramework, PassDestinationsWorkTexturesAndCopy)
             EXPECT_EQ(dests[i] == dest ? -1 : WorkSlot(row.Api, dests[i]), row.WorkSlots[i]) << row.Case << i;
         const std::string copy = "copy " + std::to_string(dests.back()) + " 0,0-64,48 to " + std::to_string(dest) + " 0,0";
         EXPECT_EQ(!M.Events.empty() && M.Events.back() == copy, row.Copied) << row.Case;
+        // The work texture copied back holds the destination's pixels before the last pass draws.
+        const std::string start = "copy " + std::to_string(dest) + " 0,0-64,48 to " + std::to_string(dests.back()) + " 0,0";
+        EXPECT_EQ(std::count(M.Events.begin(), M.Events.end(), start), row.Copied ? 1 : 0) << row.Case;
     }
 }
 
