@@ -271,10 +271,11 @@ int FilterPass_Setup(int APIType, GraphFilterInfo *Info, int *SrcGraph, int *Des
         if (Info->DestY + outHeight > height) height = Info->DestY + outHeight;
         *DestGraph = Filter_CreateWorkTexture(APIType, dest.FloatFlag, dest.FloatBits, width, height, slot);
         if (*DestGraph < 0) return -1;
-        // The last pass's work texture is copied back over the output rectangle: it starts from
-        // the destination's present pixels there, so that a pixel the shader does not write keeps
-        // the destination's, as on the processor, and no earlier call's texel comes through.
-        if (Info->PassIndex == Info->PassCount - 1 && outWidth > 0 && outHeight > 0 &&
+        // The last pass's work texture is copied back over the output rectangle: where its shader
+        // may leave a pixel unwritten, it starts from the destination's present pixels there, so
+        // that the pixel keeps the destination's, as on the processor, and no earlier call's texel
+        // comes through.
+        if (Info->PassIndex == Info->PassCount - 1 && FilterPassMayDiscard(Info) && outWidth > 0 && outHeight > 0 &&
             FilterPassDevice.BltRect(Info->DestGraph, Info->DestX, Info->DestY, Info->DestX + outWidth,
                                      Info->DestY + outHeight, Info->DestX, Info->DestY, *DestGraph) < 0)
             return -1;
@@ -287,6 +288,15 @@ int FilterPass_Setup(int APIType, GraphFilterInfo *Info, int *SrcGraph, int *Des
         *SrcGraph = work;
     }
     return 0;
+}
+
+bool FilterPassMayDiscard(const GraphFilterInfo *Info)
+{
+    if (Info->IsBlend) {
+        const int type = Info->Type >= DX_GRAPH_BLEND_PMA_BASE ? Info->Type - DX_GRAPH_BLEND_PMA_BASE : Info->Type;
+        return type == DX_GRAPH_BLEND_NORMAL_ALPHACH || type == DX_GRAPH_BLEND_ADD_ALPHACH;
+    }
+    return Info->Type == DX_GRAPH_FILTER_BRIGHT_CLIP || Info->Type == DX_GRAPH_FILTER_PMA_BRIGHT_CLIP;
 }
 
 int FilterPass_D3D11Begin(GraphFilterInfo *Info, GraphFilterParams *Params)
