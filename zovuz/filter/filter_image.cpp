@@ -86,8 +86,8 @@ int GraphFilter_GetGraphImage(int GraphHandle, BASEIMAGE *Out, const ImageRect *
     const ImageRect inside = {rect.left > 0 ? rect.left : 0, rect.top > 0 ? rect.top : 0,
                               rect.right < graph->Width ? rect.right : graph->Width,
                               rect.bottom < graph->Height ? rect.bottom : graph->Height};
-    const bool beyond =
-        inside.left != rect.left || inside.top != rect.top || inside.right != rect.right || inside.bottom != rect.bottom;
+    const bool beyond = inside.left != rect.left || inside.top != rect.top || inside.right != rect.right ||
+                        inside.bottom != rect.bottom;
     if (beyond) FillBaseImage(Out, 0, 0, 0, 0);
     if (!graph->Image->Format.HardwareFlag) {
         if (inside.right <= inside.left || inside.bottom <= inside.top ||

@@ -30,6 +30,12 @@ int PlainFilter(int Id)
     return FilterPma(Id) ? kPlain[Id - DX_GRAPH_FILTER_PMA_BRIGHT_CLIP] : Id;
 }
 
+// Bicubic and Lanczos3: the filters that draw their rectangle scaled to a size of their own.
+bool Scales(int IsBlend, int Type)
+{
+    return !IsBlend && (Type == DX_GRAPH_FILTER_BICUBIC_SCALE || Type == DX_GRAPH_FILTER_LANCZOS3_SCALE);
+}
+
 // DownScale's ratio: 2, 4 or 8.
 int ReduceDivideRatio(int Ratio) { return Ratio <= 2 ? 2 : Ratio <= 4 ? 4 : 8; }
 
@@ -128,9 +134,9 @@ int ReadFilterArguments(int Id, va_list *Args, const FilterTarget &Source, Graph
 // pixels whose centres it covers. False when nothing is left.
 struct ScaledSpan
 {
-    int Src1, Src2;     // the source span cut to the graph
-    int Out1, Out2;     // the destination pixels drawn
-    float At1, At2;     // the source coordinates at Out1 and Out2
+    int Src1, Src2;  // the source span cut to the graph
+    int Out1, Out2;  // the destination pixels drawn
+    float At1, At2;  // the source coordinates at Out1 and Out2
 };
 bool ClipScaledSpan(int S1, int S2, int D, int Size, int SourceSize, int DestSize, ScaledSpan *Out)
 {
@@ -200,10 +206,7 @@ int RunPassKernel(GraphFilterInfo *Info, const GraphFilterParams &p)
 
 GraphFilterStateData GraphFilterState = InitialFilterState();
 
-int FilterScales(const GraphFilterInfo *Info)
-{
-    return !Info->IsBlend && (Info->Type == DX_GRAPH_FILTER_BICUBIC_SCALE || Info->Type == DX_GRAPH_FILTER_LANCZOS3_SCALE);
-}
+int FilterScales(const GraphFilterInfo *Info) { return Scales(Info->IsBlend, Info->Type); }
 
 void FilterOutputSize(const GraphFilterInfo *Info, int *Width, int *Height)
 {
@@ -241,8 +244,7 @@ int GraphFilterBase(int IsBlend, int SrcGraph, int BlendGraph, int DestGraph, in
     // Bicubic and Lanczos3 draw the rectangle scaled to the size asked: clipping crops that
     // picture instead of moving or shrinking the source rectangle, so the steps below find
     // nothing more to clip.
-    const bool scales =
-        !IsBlend && (Type == DX_GRAPH_FILTER_BICUBIC_SCALE || Type == DX_GRAPH_FILTER_LANCZOS3_SCALE);
+    const bool scales = Scales(IsBlend, Type);
     ScaledSpan across = {}, down = {};
     if (scales) {
         va_list size;

@@ -37,10 +37,10 @@ int D3D9Tolerance(const Case &c, const Shape &s)
     return c.Tolerance;
 }
 
-// ALLOWANCE, another part of the same change (Direct3D 9's un-premultiply of alpha 0): until it
-// lands, a source pixel of alpha 0 that keeps a colour comes out of Direct3D 9's premultiplied
-// passes as if its colour were 255 (the processor's division table gives 0). Only those pixels of
-// the cases that un-premultiply their source.
+// ALLOWANCE, to go when Direct3D 9's un-premultiply of alpha 0 is mended beside this change: a
+// source pixel of alpha 0 that keeps a colour comes out of Direct3D 9's premultiplied passes as if
+// its colour were 255 (the processor's division table gives 0). Only those pixels of the cases
+// that un-premultiply their source.
 int D3D9UnpremultipliedAlphaZero(const Case &c, const PixelAt &p)
 {
     static const char *const kUnpremultiplying[] = {"BrightClipFillGreater_PMA", "TwoColor_PMA", "GradientMapRev_PMA",

@@ -87,21 +87,19 @@ inline const char *IntoName(Into I)
     return I == Into::DrawTarget ? "into a draw target" : I == Into::PlainGraph ? "into a plain graph" : "in place";
 }
 
-// A pixel of a case's result: where it lies in the destination, and the pictures it came from
-// (the source's and the blend graph's, Width x Height of the shape's source).
+// A pixel of a case's result: where it lies in the destination, and the source picture
+// (SrcWidth x SrcHeight of the shape) it came from.
 struct PixelAt
 {
     const Shape &S;
-    Into Where;
     int X, Y;
-    const std::vector<uint32_t> &Src, &Blend;
-    // The source pixel (the blend pixel with Blend) the filter read for it, 0 beyond the picture:
-    // the shape's rectangle drawn 1:1 at its destination position.
-    uint32_t Read(bool FromBlend = false) const
+    const std::vector<uint32_t> &Src;
+    // The source pixel a 1:1 filter read for it, 0 beyond the picture.
+    uint32_t Read() const
     {
         const int x = X - S.DestX + S.X1, y = Y - S.DestY + S.Y1;
         if (x < 0 || y < 0 || x >= S.SrcWidth || y >= S.SrcHeight) return 0;
-        return (FromBlend ? Blend : Src)[(size_t)y * S.SrcWidth + x];
+        return Src[(size_t)y * S.SrcWidth + x];
     }
 };
 // The difference a known fault still allows at a pixel, 0 for none.
@@ -198,8 +196,8 @@ inline std::vector<Case> FilterCases(int Gradient, int Chroma)
         // pixels there), and the position flag off, which reads it at the rectangle.
         {"Normal, blend at (+5, +3)", blendAt(DX_GRAPH_BLEND_NORMAL, 1, 5, 3), 2, true},
         {"Normal_AlphaCh, flag 0", blendAt(DX_GRAPH_BLEND_NORMAL_ALPHACH, 0, 17, -9), 2, true},
-        {"Add_AlphaCh_PMA, blend at (+9, -5)",
-         blendAt(DX_GRAPH_BLEND_PMA_BASE + DX_GRAPH_BLEND_ADD_ALPHACH, 1, 9, -5), 2, true},
+        {"Add_AlphaCh_PMA, blend at (+9, -5)", blendAt(DX_GRAPH_BLEND_PMA_BASE + DX_GRAPH_BLEND_ADD_ALPHACH, 1, 9, -5),
+         2, true},
         {"RGBAMix swapped, blend at (-4, +2)", blendAt(DX_GRAPH_BLEND_RGBA_SELECT_MIX, 1, -4, 2, 4, 5, 6, 3), 0, true},
     };
     static const char *const kBlendNames[] = {
@@ -319,7 +317,8 @@ protected:
             const std::vector<uint32_t> chroma = RandomPixels(rng, sw / 2 * (sh / 2));
             // The shape's pictures: no case writes its source or blend graph, and each starts its
             // target from the start graph.
-            std::vector<uint32_t> src = RandomPixels(rng, sw * sh), start = RandomPixels(rng, shape.DestWidth * shape.DestHeight);
+            std::vector<uint32_t> src = RandomPixels(rng, sw * sh),
+                                  start = RandomPixels(rng, shape.DestWidth * shape.DestHeight);
             std::vector<uint32_t> other = RandomPixels(rng, sw * sh);
             // Premultiplied pictures hold no colour above their alpha.
             for (std::vector<uint32_t> *p : {&src, &other})
@@ -418,13 +417,12 @@ protected:
                     for (size_t p = 0; p < want.size(); ++p) {
                         int d = MaxChannelDifference(want[p], got[p]);
                         if (d > tolerance && Allowed != nullptr &&
-                            d <= Allowed(c, PixelAt{shape, into, (int)p % dw, (int)p / dw, src, other}))
+                            d <= Allowed(c, PixelAt{shape, (int)p % dw, (int)p / dw, src}))
                             d = 0;
                         if (d > worst) worst = d, worstAt = (int)p;
                     }
                     EXPECT_LE(worst, tolerance) << "at (" << worstAt % dw << ", " << worstAt / dw << "): want "
-                                                << std::hex << want[(size_t)worstAt] << " got "
-                                                << got[(size_t)worstAt];
+                                                << std::hex << want[(size_t)worstAt] << " got " << got[(size_t)worstAt];
                 }
             }
         }

@@ -487,9 +487,8 @@ int BlendAtPosition(int Src, int Blend, int Dest, int X1, int Y1, int X2, int Y2
 {
     va_list args;
     va_start(args, Flag);
-    const int result =
-        GraphFilterBase(1, Src, Blend, Dest, 255, DX_GRAPH_BLEND_RGBA_SELECT_MIX, X1, Y1, X2, Y2, BlendX, BlendY, Flag,
-                        0, 0, args);
+    const int result = GraphFilterBase(1, Src, Blend, Dest, 255, DX_GRAPH_BLEND_RGBA_SELECT_MIX, X1, Y1, X2, Y2, BlendX,
+                                       BlendY, Flag, 0, 0, args);
     va_end(args);
     return result;
 }
@@ -510,8 +509,8 @@ TEST_F(FilterKernels, BlendGraphIsReadWhereItsPositionSays)
     for (const auto &row : rows) {
         SCOPED_TRACE(row.Name);
         const int s = Graph(src, 4, 4), b = Graph(other, 4, 4), d = Graph(std::vector<uint32_t>(16, 0), 4, 4);
-        ASSERT_EQ(0, BlendAtPosition(s, b, d, row.X1, row.Y1, row.X2, row.Y2, row.BlendX, row.BlendY, row.Flag, 4, 5,
-                                     6, 7));
+        ASSERT_EQ(
+            0, BlendAtPosition(s, b, d, row.X1, row.Y1, row.X2, row.Y2, row.BlendX, row.BlendY, row.Flag, 4, 5, 6, 7));
         std::vector<uint32_t> expect(16, 0);
         for (int y = row.Y1; y < row.Y2; ++y)
             for (int x = row.X1; x < row.X2; ++x) {
