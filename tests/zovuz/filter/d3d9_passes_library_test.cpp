@@ -41,14 +41,11 @@ int D3D9Tolerance(const Case &c, const Shape &s)
 // source pixel of alpha 0 that keeps a colour comes out of Direct3D 9's premultiplied passes as if
 // its colour were 255 (the processor's division table gives 0). Only those pixels of the cases
 // that un-premultiply their source.
-int D3D9UnpremultipliedAlphaZero(const Case &c, const PixelAt &p)
+int D3D9UnpremultipliedAlphaZero(const Case &c, uint32_t Source)
 {
-    static const char *const kUnpremultiplying[] = {"BrightClipFillGreater_PMA", "TwoColor_PMA", "GradientMapRev_PMA",
-                                                    "InterpolatedAlpha"};
-    const uint32_t source = p.Read();
-    if (source >> 24 != 0 || (source & 0xFFFFFFu) == 0) return 0;
-    for (const char *name : kUnpremultiplying)
-        if (strcmp(c.Name, name) == 0) return 255;
+    const bool transparentColour = Source >> 24 == 0 && (Source & 0xFFFFFFu) != 0;
+    for (const char *name : {"BrightClipFillGreater_PMA", "TwoColor_PMA", "GradientMapRev_PMA", "InterpolatedAlpha"})
+        if (transparentColour && strcmp(c.Name, name) == 0) return 255;
     return 0;
 }
 
@@ -78,5 +75,6 @@ TEST_F(D3D9FilterPasses, ScreenModeChangeKeepsPixelsAndShaderCount)
 // every case after it ran several times slower.
 TEST_F(D3D9FilterPasses, EveryFilterAndBlendGivesTheProcessorsPixels)
 {
-    CheckEveryFilterAndBlend(D3D9Tolerance, true, D3D9UnpremultipliedAlphaZero);
+    for (const Into into : {Into::DrawTarget, Into::PlainGraph, Into::InPlace})
+        CheckEveryFilterAndBlend(D3D9Tolerance, true, into, D3D9UnpremultipliedAlphaZero);
 }

@@ -481,13 +481,13 @@ TEST_F(FilterKernels, KnownPixels)
 }
 
 // A blend reads its graph at (BlendX, BlendY) with the position flag on, at the rectangle's own
-// coordinates with it off; where the blend graph does not reach, the output is the source's pixel.
-// The channel mix (4, 5, 6, 7) copies the blend pixel it read.
-int BlendAtPosition(int Src, int Blend, int Dest, int X1, int Y1, int X2, int Y2, int BlendX, int BlendY, int Flag, ...)
+// coordinates with it off; beyond the blend graph the output is the source's pixel. The channel
+// mix (4, 5, 6, 7) copies the blend pixel it read.
+int BlendAtPosition(int Src, int Blend, int Dest, int BlendX, int BlendY, int Flag, ...)
 {
     va_list args;
     va_start(args, Flag);
-    const int result = GraphFilterBase(1, Src, Blend, Dest, 255, DX_GRAPH_BLEND_RGBA_SELECT_MIX, X1, Y1, X2, Y2, BlendX,
+    const int result = GraphFilterBase(1, Src, Blend, Dest, 255, DX_GRAPH_BLEND_RGBA_SELECT_MIX, 1, 1, 3, 3, BlendX,
                                        BlendY, Flag, 0, 0, args);
     va_end(args);
     return result;
@@ -497,29 +497,17 @@ TEST_F(FilterKernels, BlendGraphIsReadWhereItsPositionSays)
 {
     std::mt19937 rng(31);
     const std::vector<uint32_t> src = RandomPixels(rng, 16), other = RandomPixels(rng, 16);
-    const struct
-    {
-        const char *Name;
-        int X1, Y1, X2, Y2, BlendX, BlendY, Flag;
-    } rows[] = {
-        {"flag 1 at (1, 2)", 0, 0, 3, 2, 1, 2, 1},
-        {"flag 0 reads at the rectangle", 1, 1, 3, 3, 3, 0, 0},
-        {"flag 1 partly beyond the blend graph", 0, 0, 4, 2, 2, -1, 1},
-    };
-    for (const auto &row : rows) {
-        SCOPED_TRACE(row.Name);
+    for (const int flag : {0, 1}) {
+        // The rectangle (1, 1)-(3, 3); the position (2, -1) reaches above the blend graph.
         const int s = Graph(src, 4, 4), b = Graph(other, 4, 4), d = Graph(std::vector<uint32_t>(16, 0), 4, 4);
-        ASSERT_EQ(
-            0, BlendAtPosition(s, b, d, row.X1, row.Y1, row.X2, row.Y2, row.BlendX, row.BlendY, row.Flag, 4, 5, 6, 7));
+        ASSERT_EQ(0, BlendAtPosition(s, b, d, 2, -1, flag, 4, 5, 6, 7));
         std::vector<uint32_t> expect(16, 0);
-        for (int y = row.Y1; y < row.Y2; ++y)
-            for (int x = row.X1; x < row.X2; ++x) {
-                const int bx = (row.Flag ? row.BlendX : row.X1) + x - row.X1;
-                const int by = (row.Flag ? row.BlendY : row.Y1) + y - row.Y1;
-                const bool covered = bx >= 0 && by >= 0 && bx < 4 && by < 4;
-                expect[(y - row.Y1) * 4 + x - row.X1] = covered ? other[by * 4 + bx] : src[y * 4 + x];
+        for (int y = 0; y < 2; ++y)
+            for (int x = 0; x < 2; ++x) {
+                const int bx = (flag ? 2 : 1) + x, by = (flag ? -1 : 1) + y;
+                expect[y * 4 + x] = by >= 0 ? other[by * 4 + bx] : src[(1 + y) * 4 + 1 + x];
             }
-        EXPECT_EQ(expect, GraphPixels(d));
+        EXPECT_EQ(expect, GraphPixels(d)) << "flag " << flag;
     }
 }
 
