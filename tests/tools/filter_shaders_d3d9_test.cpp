@@ -525,6 +525,9 @@ TEST_F(FilterShadersD3D9, ResamplingMatchesItsTapWeights)
         std::vector<uint32_t> src = Random(rng, kWidth * kHeight, false), dest(W * H);
         const int s = Layer->MakeGraph(kWidth, kHeight, src), d = Layer->MakeGraph(W, H, dest);
         GraphFilterInfo info = Info(s, d);
+        // The scaled picture as the front end clips it: the whole source onto W x H at (0, 0).
+        info.OutputWidth = W, info.OutputHeight = H;
+        info.ScaleSrc[2] = (float)kWidth, info.ScaleSrc[3] = (float)kHeight;
         ASSERT_EQ(bicubic ? GraphFilter_Bicubic(&info, W, H) : GraphFilter_Lanczos3(&info, W, H), 0);
         auto texel = [&](int X, int Y, int Byte) {
             X = std::min(std::max(X, 0), kWidth - 1), Y = std::min(std::max(Y, 0), kHeight - 1);

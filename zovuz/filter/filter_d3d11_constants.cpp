@@ -39,8 +39,8 @@ int FilterD3D11DownScaleConstants(int Ratio, int TextureWidth, int TextureHeight
     return n;
 }
 
-void FilterD3D11TapQuad(int Bicubic, int X1, int Y1, int X2, int Y2, int TextureWidth, int TextureHeight, int DestX,
-                        int DestY, int Width, int Height, FilterD3D11TapVertex Out[4])
+void FilterD3D11TapQuad(int Bicubic, const int Dest[4], const float Src[4], int TextureWidth, int TextureHeight,
+                        FilterD3D11TapVertex Out[4])
 {
     const float tw = (float)TextureWidth, th = (float)TextureHeight;
     // Bicubic: pairs 0-3 column -1.5 texels, rows -1.5, -0.5, 0.5, 1.5; pairs 4-7 column -0.5.
@@ -50,14 +50,14 @@ void FilterD3D11TapQuad(int Bicubic, int X1, int Y1, int X2, int Y2, int Texture
     for (int i = 0; i < 4; ++i) {
         const int right = i & 1, bottom = i >> 1;
         FilterD3D11TapVertex &v = Out[i];
-        v.X = (float)(DestX + right * Width);
-        v.Y = (float)(DestY + bottom * Height);
+        v.X = (float)Dest[right ? 2 : 0];
+        v.Y = (float)Dest[bottom ? 3 : 1];
         v.Unused[0] = Bicubic ? 0.2f : 0.0f;
         v.Unused[1] = 1.0f;
         v.Unused[2] = 0.0f;
         // The corner's coordinate is the source rectangle's, not the whole texture's: a graph
         // smaller than its texture would otherwise be stretched together with the unused texels.
-        const float u = (float)(right ? X2 : X1) / tw, w = (float)(bottom ? Y2 : Y1) / th;
+        const float u = Src[right ? 2 : 0] / tw, w = Src[bottom ? 3 : 1] / th;
         for (int k = 0; k < 8; ++k) {
             const float du = Bicubic ? (k < 4 ? -1.5f : -0.5f) : -0.5f;
             const float dv = Bicubic ? kBicubicRows[k & 3] : kLanczosRows[k];

@@ -22,8 +22,8 @@ struct FilterD3D11TapVertex
     float UV[8][2];
 };
 
-// The tap quad of Bicubic (else Lanczos3) drawing the source rectangle (X1, Y1)-(X2, Y2) of a
-// TextureWidth x TextureHeight texture onto (DestX, DestY)-(DestX + Width, DestY + Height):
-// corners top-left, top-right, bottom-left, bottom-right.
-void FilterD3D11TapQuad(int Bicubic, int X1, int Y1, int X2, int Y2, int TextureWidth, int TextureHeight, int DestX,
-                        int DestY, int Width, int Height, FilterD3D11TapVertex Out[4]);
+// The tap quad of Bicubic (else Lanczos3) over the destination rectangle Dest (left, top, right,
+// bottom), whose edges read the source at Src (left, top, right, bottom, in texels of a
+// TextureWidth x TextureHeight texture): corners top-left, top-right, bottom-left, bottom-right.
+void FilterD3D11TapQuad(int Bicubic, const int Dest[4], const float Src[4], int TextureWidth, int TextureHeight,
+                        FilterD3D11TapVertex Out[4]);

@@ -55,8 +55,10 @@ int Graphics_D3D11_Filter_DrawPass(int Shader, GraphFilterInfo *Info, int Linear
     quad.SecondGraph = Info->IsBlend ? Info->BlendGraph : Extra;
     if (Info->IsBlend && quad.SecondGraph < 0) return -1;
     if (quad.SecondGraph >= 0) {
-        if (Info->IsBlend && Info->BlendPosFlag) {
-            SetRect(quad.SecondRect, Info->BlendX, Info->BlendY, Info->BlendX + w, Info->BlendY + h);
+        if (Info->IsBlend) {
+            int bx, by;
+            FilterBlendOrigin(Info, &bx, &by);
+            SetRect(quad.SecondRect, bx, by, bx + w, by + h);
         } else {
             int sw = 0, sh = 0;
             if (GetGraphSize(quad.SecondGraph, &sw, &sh) < 0) return -1;
@@ -201,20 +203,21 @@ int YUVToRGB(GraphFilterInfo *Info, int ChromaGraph)
     return DrawWith(FilterYuvSlot(Info->Type, ChromaGraph >= 0), Info, c, count, 0, 1, ChromaGraph);
 }
 
-int TapFilter(GraphFilterInfo *Info, int Bicubic, int Width, int Height)
+int TapFilter(GraphFilterInfo *Info, int Bicubic)
 {
     int tw, th;
     SourceTextureSize(Info, &tw, &th);
     const float c[4] = {(float)tw, (float)th, (Bicubic ? 2.0f : 1.0f) / (float)tw, 0.0f};
+    // The scaled picture's part inside the destination (the front end clipped it), and no more.
+    const int dest[4] = {Info->DestX, Info->DestY, Info->DestX + Info->OutputWidth, Info->DestY + Info->OutputHeight};
     FilterD3D11TapVertex quad[4];
-    FilterD3D11TapQuad(Bicubic, Info->SrcX1, Info->SrcY1, Info->SrcX2, Info->SrcY2, tw, th, Info->DestX, Info->DestY,
-                       Width, Height, quad);
+    FilterD3D11TapQuad(Bicubic, dest, Info->ScaleSrc, tw, th, quad);
     return DrawWith(Bicubic ? FILTER_SLOT_BICUBIC : FILTER_SLOT_LANCZOS3, Info, c, 4, 0, 1, -1, quad);
 }
 
-int Bicubic(GraphFilterInfo *Info, int Width, int Height) { return TapFilter(Info, 1, Width, Height); }
+int Bicubic(GraphFilterInfo *Info, int, int) { return TapFilter(Info, 1); }
 
-int Lanczos3(GraphFilterInfo *Info, int Width, int Height) { return TapFilter(Info, 0, Width, Height); }
+int Lanczos3(GraphFilterInfo *Info, int, int) { return TapFilter(Info, 0); }
 
 int BlendBasic(GraphFilterInfo *Info)
 {
@@ -237,15 +240,9 @@ int BlendRGBAMix(GraphFilterInfo *Info, int Red, int Green, int Blue, int Alpha,
     float c[4];
     for (int i = 0; i < 4; ++i) c[i] = (float)choice.Selector[i] + 0.5f;
     SetConstants(c, 4);
-    if (choice.Swap) {
-        const int t = Info->SrcGraph;
-        Info->SrcGraph = Info->BlendGraph, Info->BlendGraph = t;
-    }
+    if (choice.Swap) FilterPass_SwapBlend(Info);
     const int result = Graphics_D3D11_Filter_DrawPass(shader, Info, 0, 1, -1, nullptr);
-    if (choice.Swap) {
-        const int t = Info->SrcGraph;
-        Info->SrcGraph = Info->BlendGraph, Info->BlendGraph = t;
-    }
+    if (choice.Swap) FilterPass_SwapBlend(Info);
     return result;
 }
 

@@ -233,10 +233,11 @@ int YUVToRGB(GraphFilterInfo *Info, int ChromaGraph)
     return RunPass(Info, Shader(FilterYuvSlot(Info->Type, ChromaGraph >= 0)), c, false, ChromaGraph);
 }
 
-// The tap quad over (0, 0)-(Width, Height) of the destination. Each corner reads the source
-// rectangle's corner (the whole texture would take in the padding of a graph smaller than its
-// texture), and its eight pairs lie at fixed texel offsets from it.
-int Resample(GraphFilterInfo *Info, int Width, int Height, bool Bicubic)
+// The tap quad over the scaled picture's part inside the destination (the front end clipped it).
+// Each corner reads the source coordinate at that edge (over the source rectangle: the whole
+// texture would take in the padding of a graph smaller than its texture), and its eight pairs lie
+// at fixed texel offsets from it.
+int Resample(GraphFilterInfo *Info, bool Bicubic)
 {
     float tw, th;
     SourceTextureSize(Info, &tw, &th);
@@ -247,12 +248,11 @@ int Resample(GraphFilterInfo *Info, int Width, int Height, bool Bicubic)
     memset(v, 0, sizeof(v));
     for (int i = 0; i < 4; ++i) {
         const bool right = i & 1, bottom = i & 2;
-        v[i].x = (right ? (float)Width : 0.0f) - 0.5f;
-        v[i].y = (bottom ? (float)Height : 0.0f) - 0.5f;
+        v[i].x = (float)(Info->DestX + (right ? Info->OutputWidth : 0)) - 0.5f;
+        v[i].y = (float)(Info->DestY + (bottom ? Info->OutputHeight : 0)) - 0.5f;
         v[i].rhw = 1.0f;
         v[i].Diffuse = 0xFFFFFFFFu;
-        const float u0 = (float)(right ? Info->SrcX2 : Info->SrcX1) / tw;
-        const float v0 = (float)(bottom ? Info->SrcY2 : Info->SrcY1) / th;
+        const float u0 = Info->ScaleSrc[right ? 2 : 0] / tw, v0 = Info->ScaleSrc[bottom ? 3 : 1] / th;
         for (int k = 0; k < 8; ++k) {
             float du, dv;
             if (Bicubic) {
@@ -269,8 +269,8 @@ int Resample(GraphFilterInfo *Info, int Width, int Height, bool Bicubic)
     return RunPass(Info, Shader(Bicubic ? FILTER_SLOT_BICUBIC : FILTER_SLOT_LANCZOS3), c, false, -1, 1, v);
 }
 
-int Bicubic(GraphFilterInfo *Info, int Width, int Height) { return Resample(Info, Width, Height, true); }
-int Lanczos3(GraphFilterInfo *Info, int Width, int Height) { return Resample(Info, Width, Height, false); }
+int Bicubic(GraphFilterInfo *Info, int, int) { return Resample(Info, true); }
+int Lanczos3(GraphFilterInfo *Info, int, int) { return Resample(Info, false); }
 
 int BlendBasic(GraphFilterInfo *Info)
 {
@@ -296,19 +296,13 @@ int BlendRGBAMix(GraphFilterInfo *Info, int Red, int Green, int Blue, int Alpha,
         shader = FilterPass_NamedShaderInSlot(kD3D9, choice.Slot, choice.Name,
                                               L"RGBAMixS フィルター用シェーダーの作成に失敗しました %s");
     if (shader < 0) return -1;
-    if (choice.Swap) {
-        const int graph = Info->SrcGraph;
-        Info->SrcGraph = Info->BlendGraph, Info->BlendGraph = graph;
-    }
+    if (choice.Swap) FilterPass_SwapBlend(Info);
     Constants c;
     c.All(0, Info->BlendRatio);
     c.Set(1, (float)choice.Selector[0] + 0.5f, (float)choice.Selector[1] + 0.5f, (float)choice.Selector[2] + 0.5f,
           (float)choice.Selector[3] + 0.5f);
     const int result = RunPass(Info, shader, c, false);
-    if (choice.Swap) {
-        const int graph = Info->SrcGraph;
-        Info->SrcGraph = Info->BlendGraph, Info->BlendGraph = graph;
-    }
+    if (choice.Swap) FilterPass_SwapBlend(Info);
     return result;
 }
 
@@ -471,12 +465,10 @@ int Graphics_D3D9_Filter_DrawPass(GraphFilterInfo *Info, int PixelShader, int Se
         draw.SecondGraph = Info->BlendGraph;
         const float tw = (float)(blend.TextureWidth > 0 ? blend.TextureWidth : 1);
         const float th = (float)(blend.TextureHeight > 0 ? blend.TextureHeight : 1);
-        if (Info->BlendPosFlag) {
-            bu1 = (float)Info->BlendX / tw, bv1 = (float)Info->BlendY / th;
-            bu2 = (float)(Info->BlendX + w) / tw, bv2 = (float)(Info->BlendY + h) / th;
-        } else {
-            bu2 = (float)blend.Width / tw, bv2 = (float)blend.Height / th;
-        }
+        int bx, by;
+        FilterBlendOrigin(Info, &bx, &by);
+        bu1 = (float)bx / tw, bv1 = (float)by / th;
+        bu2 = (float)(bx + w) / tw, bv2 = (float)(by + h) / th;
     }
     FilterPassVertex v[4];
     for (int i = 0; i < 4; ++i) {

@@ -81,8 +81,18 @@ int GraphFilter_GetGraphImage(int GraphHandle, BASEIMAGE *Out, const ImageRect *
         ReleaseBaseImage(Out);
         return -1;
     }
+    // Pixels of the rectangle beyond the graph (a blend graph read away from the source
+    // rectangle) are transparent black.
+    const ImageRect inside = {rect.left > 0 ? rect.left : 0, rect.top > 0 ? rect.top : 0,
+                              rect.right < graph->Width ? rect.right : graph->Width,
+                              rect.bottom < graph->Height ? rect.bottom : graph->Height};
+    const bool beyond = inside.left != rect.left || inside.top != rect.top || inside.right != rect.right ||
+                        inside.bottom != rect.bottom;
+    if (beyond) FillBaseImage(Out, 0, 0, 0, 0);
     if (!graph->Image->Format.HardwareFlag) {
-        if (CopyLocked(GraphHandle, rect, 0, Out, 0, 0) == 0) return 0;
+        if (inside.right <= inside.left || inside.bottom <= inside.top ||
+            CopyLocked(GraphHandle, inside, 0, Out, inside.left - rect.left, inside.top - rect.top) == 0)
+            return 0;
         ReleaseBaseImage(Out);
         return -1;
     }
@@ -115,7 +125,12 @@ int GraphFilter_LockImages(GraphFilterInfo *Info, int NewDestFlag, int Width, in
 
     bool ok = GetFilterGraph(Info->DestGraph) != nullptr &&
               GraphFilter_GetGraphImage(Info->SrcGraph, &Info->SrcImage, &rect) == 0;
-    if (ok && Info->IsBlend) ok = GraphFilter_GetGraphImage(Info->BlendGraph, &Info->BlendImage, &rect) == 0;
+    if (ok && Info->IsBlend) {
+        int bx, by;
+        FilterBlendOrigin(Info, &bx, &by);
+        const ImageRect blend = {bx, by, bx + rect.right - rect.left, by + rect.bottom - rect.top};
+        ok = GraphFilter_GetGraphImage(Info->BlendGraph, &Info->BlendImage, &blend) == 0;
+    }
     if (ok && NewDestFlag) {
         ok = CreateARGB8ColorBaseImage(Info->ImageWidth, Info->ImageHeight, &Info->DestImage) == 0;
     } else if (ok) {

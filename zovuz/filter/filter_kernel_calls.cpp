@@ -303,10 +303,83 @@ int GraphFilter_YUVToRGB(GraphFilterInfo *Info, int ChromaGraph)
 // Both start from the destination's present pixels: a pixel or byte a blend has nothing to write
 // for keeps what the destination holds.
 
+namespace {
+
+// A blend reads its graph over a rectangle of the source rectangle's size (FilterBlendOrigin),
+// which may reach beyond the blend graph: the blend is drawn on the part the blend graph covers,
+// and the rest of the output rectangle takes the source's pixels. Columns Left-Right and rows
+// Top-Bottom from the pass rectangle's corner; an empty part when it covers none.
+struct BlendCover
+{
+    int Left, Top, Right, Bottom;
+    int Width, Height;  // the pass rectangle's
+    bool Whole() const { return Left == 0 && Top == 0 && Right == Width && Bottom == Height; }
+    bool Empty() const { return Right == Left || Bottom == Top; }
+};
+BlendCover BlendCoverOf(const GraphFilterInfo *Info)
+{
+    BlendCover c;
+    c.Width = Info->SrcX2 - Info->SrcX1, c.Height = Info->SrcY2 - Info->SrcY1;
+    int bx, by, bw, bh;
+    FilterBlendOrigin(Info, &bx, &by);
+    // A blend graph without a size is the blend's own to refuse.
+    if (GetGraphSize(Info->BlendGraph, &bw, &bh) < 0) bx = by = 0, bw = c.Width, bh = c.Height;
+    c.Left = bx < 0 ? -bx : 0, c.Top = by < 0 ? -by : 0;
+    c.Right = bw - bx < c.Width ? bw - bx : c.Width, c.Bottom = bh - by < c.Height ? bh - by : c.Height;
+    if (c.Right < c.Left) c.Right = c.Left;
+    if (c.Bottom < c.Top) c.Bottom = c.Top;
+    return c;
+}
+
+// The shader path: the source's pixels copied around the covered part, and Part the pass record
+// of the covered part, its blend rectangle at (BlendX, BlendY). 1 when there is a part to blend,
+// 0 when there is none, -1 when the source's pixels could not be copied.
+int CutBlendToItsGraph(const GraphFilterInfo *Info, GraphFilterInfo *Part)
+{
+    *Part = *Info;
+    const BlendCover c = BlendCoverOf(Info);
+    if (c.Whole()) return 1;
+    // The bands around the covered part: above, below, then left and right of it.
+    const int bands[4][4] = {{0, 0, c.Width, c.Top},
+                             {0, c.Bottom, c.Width, c.Height},
+                             {0, c.Top, c.Left, c.Bottom},
+                             {c.Right, c.Top, c.Width, c.Bottom}};
+    for (const int *b : bands)
+        if (b[2] > b[0] && b[3] > b[1] &&
+            FilterPassDevice.BltRect(Info->SrcGraph, Info->SrcX1 + b[0], Info->SrcY1 + b[1], Info->SrcX1 + b[2],
+                                     Info->SrcY1 + b[3], Info->DestX + b[0], Info->DestY + b[1], Info->DestGraph) < 0)
+            return -1;
+    if (c.Empty()) return 0;
+    int bx, by;
+    FilterBlendOrigin(Info, &bx, &by);
+    Part->SrcX1 = Info->SrcX1 + c.Left, Part->SrcY1 = Info->SrcY1 + c.Top;
+    Part->SrcX2 = Info->SrcX1 + c.Right, Part->SrcY2 = Info->SrcY1 + c.Bottom;
+    Part->DestX = Info->DestX + c.Left, Part->DestY = Info->DestY + c.Top;
+    Part->BlendX = bx + c.Left, Part->BlendY = by + c.Top, Part->BlendPosFlag = 1;
+    return 1;
+}
+
+// The processor path, after the blend over the whole rectangle: the pixels the blend graph does
+// not cover take the source's pixels. (The work images are read before anything is written, so a
+// blend in place reads the source as it was.)
+void KeepSourceBeyondBlend(const GraphFilterInfo *Info)
+{
+    const BlendCover c = BlendCoverOf(Info);
+    if (c.Whole()) return;
+    const FilterPixels s = FilterPixelsOf(Info->SrcImage), d = FilterPixelsOf(Info->DestImage);
+    for (int y = 0; y < d.Height; ++y)
+        for (int x = 0; x < d.Width; ++x)
+            if (x < c.Left || x >= c.Right || y < c.Top || y >= c.Bottom) memcpy(d.Row(y) + x * 4, s.Row(y) + x * 4, 4);
+}
+
+}  // namespace
+
 int GraphBlend_Basic(GraphFilterInfo *Info, int Pma)
 {
     if (FilterPassDevice.UsesShaders()) {
-        return Graphics_Hardware_GraphBlend_Basic(Info);
+        GraphFilterInfo part;
+        const int cut = CutBlendToItsGraph(Info, &part);
+        return cut <= 0 ? cut : Graphics_Hardware_GraphBlend_Basic(&part);
     }
     const FilterTables tables = GetFilterTables();
     const int type = Info->Type >= DX_GRAPH_BLEND_PMA_BASE ? Info->Type - DX_GRAPH_BLEND_PMA_BASE : Info->Type;
@@ -314,17 +387,21 @@ int GraphBlend_Basic(GraphFilterInfo *Info, int Pma)
     if (GraphFilter_LockImages(Info, 0, -1, -1, nullptr) < 0) return -1;
     BlendBasicKernel(FilterPixelsOf(Info->SrcImage), FilterPixelsOf(Info->BlendImage), FilterPixelsOf(Info->DestImage),
                      type, ratio256, Pma, tables);
+    KeepSourceBeyondBlend(Info);
     return GraphFilter_WriteBackImage(Info);
 }
 
 int GraphBlend_RGBAMix(GraphFilterInfo *Info, int Red, int Green, int Blue, int Alpha, int Pma)
 {
     if (FilterPassDevice.UsesShaders()) {
-        return Graphics_Hardware_GraphBlend_RGBAMix(Info, Red, Green, Blue, Alpha, Pma);
+        GraphFilterInfo part;
+        const int cut = CutBlendToItsGraph(Info, &part);
+        return cut <= 0 ? cut : Graphics_Hardware_GraphBlend_RGBAMix(&part, Red, Green, Blue, Alpha, Pma);
     }
     const int selector[4] = {Red, Green, Blue, Alpha};
     if (GraphFilter_LockImages(Info, 0, -1, -1, nullptr) < 0) return -1;
     BlendRgbaMixKernel(FilterPixelsOf(Info->SrcImage), FilterPixelsOf(Info->BlendImage),
                        FilterPixelsOf(Info->DestImage), selector);
+    KeepSourceBeyondBlend(Info);
     return GraphFilter_WriteBackImage(Info);
 }

@@ -70,9 +70,12 @@ int CopyPiecesDefault(int, int SrcGraph, int WorkGraph)
 
 int BltRectDefault(int SrcGraph, int X1, int Y1, int X2, int Y2, int DestX, int DestY, int DestGraph)
 {
-    // The graph layer copies between graphs only: into a shadow map Direct3D 11 draws a plain quad.
-    if (GetGraphicsAPIType() == GRAPHICS_API_D3D11 &&
-        GetTypedHandle<ShadowMapHandleData>(DestGraph, DX_HANDLETYPE_SHADOWMAP, 0) != nullptr) {
+    // The graph layer copies between graphs only: into or out of a shadow map Direct3D 11 draws a
+    // plain quad.
+    auto shadowMap = [](int Handle) {
+        return GetTypedHandle<ShadowMapHandleData>(Handle, DX_HANDLETYPE_SHADOWMAP, 0) != nullptr;
+    };
+    if (GetGraphicsAPIType() == GRAPHICS_API_D3D11 && (shadowMap(DestGraph) || shadowMap(SrcGraph))) {
         D3D11FilterQuad quad = {};
         quad.SrcGraph = SrcGraph;
         quad.SrcRect[0] = X1, quad.SrcRect[1] = Y1, quad.SrcRect[2] = X2, quad.SrcRect[3] = Y2;
@@ -262,11 +265,20 @@ int FilterPass_Setup(int APIType, GraphFilterInfo *Info, int *SrcGraph, int *Des
         // The work texture holds the source's texture (or the whole graph when it is copied) and
         // the pass's rectangle at the destination position, whichever reaches further.
         int width = srcCopy ? src.Width : src.TextureWidth, height = srcCopy ? src.Height : src.TextureHeight;
-        const int divisor = Info->DivideRatio > 1 ? Info->DivideRatio : 1;
-        if (Info->DestX + w / divisor > width) width = Info->DestX + w / divisor;
-        if (Info->DestY + h / divisor > height) height = Info->DestY + h / divisor;
+        int outWidth, outHeight;
+        FilterOutputSize(Info, &outWidth, &outHeight);
+        if (Info->DestX + outWidth > width) width = Info->DestX + outWidth;
+        if (Info->DestY + outHeight > height) height = Info->DestY + outHeight;
         *DestGraph = Filter_CreateWorkTexture(APIType, dest.FloatFlag, dest.FloatBits, width, height, slot);
         if (*DestGraph < 0) return -1;
+        // The last pass's work texture is copied back over the output rectangle: where its shader
+        // may leave a pixel unwritten, it starts from the destination's present pixels there, so
+        // that the pixel keeps the destination's, as on the processor, and no earlier call's texel
+        // comes through.
+        if (Info->PassIndex == Info->PassCount - 1 && FilterPassMayDiscard(Info) && outWidth > 0 && outHeight > 0 &&
+            FilterPassDevice.BltRect(Info->DestGraph, Info->DestX, Info->DestY, Info->DestX + outWidth,
+                                     Info->DestY + outHeight, Info->DestX, Info->DestY, *DestGraph) < 0)
+            return -1;
     }
     if (srcCopy) {
         const int work =
@@ -276,6 +288,15 @@ int FilterPass_Setup(int APIType, GraphFilterInfo *Info, int *SrcGraph, int *Des
         *SrcGraph = work;
     }
     return 0;
+}
+
+bool FilterPassMayDiscard(const GraphFilterInfo *Info)
+{
+    if (Info->IsBlend) {
+        const int type = Info->Type >= DX_GRAPH_BLEND_PMA_BASE ? Info->Type - DX_GRAPH_BLEND_PMA_BASE : Info->Type;
+        return type == DX_GRAPH_BLEND_NORMAL_ALPHACH || type == DX_GRAPH_BLEND_ADD_ALPHACH;
+    }
+    return Info->Type == DX_GRAPH_FILTER_BRIGHT_CLIP || Info->Type == DX_GRAPH_FILTER_PMA_BRIGHT_CLIP;
 }
 
 int FilterPass_D3D11Begin(GraphFilterInfo *Info, GraphFilterParams *Params)
@@ -300,8 +321,8 @@ int FilterPass_Copy(GraphFilterInfo *Info, int LastDestGraph, int KernelResult)
     // A last pass that drew into the destination itself leaves nothing to bring back (copying the
     // destination onto itself would only read and write the same pixels).
     if (KernelResult < 0 || LastDestGraph < 0 || LastDestGraph == Info->DestGraph) return 0;
-    const int divisor = Info->DivideRatio > 1 ? Info->DivideRatio : 1;
-    const int w = (Info->SrcX2 - Info->SrcX1) / divisor, h = (Info->SrcY2 - Info->SrcY1) / divisor;
+    int w, h;
+    FilterOutputSize(Info, &w, &h);
     if (w < 1 || h < 1) return 0;  // a DownScale smaller than one block drew nothing
     // The passes drew at the destination position of the work texture.
     return FilterPassDevice.BltRect(LastDestGraph, Info->DestX, Info->DestY, Info->DestX + w, Info->DestY + h,
@@ -315,6 +336,16 @@ bool FilterPass_DownScaleBlocks(const GraphFilterInfo *Info, int Ratio, GraphFil
     Blocks->SrcX2 = Info->SrcX1 + columns * Ratio;
     Blocks->SrcY2 = Info->SrcY1 + rows * Ratio;
     return columns > 0 && rows > 0;
+}
+
+void FilterPass_SwapBlend(GraphFilterInfo *Info)
+{
+    int bx, by;
+    FilterBlendOrigin(Info, &bx, &by);
+    const int w = Info->SrcX2 - Info->SrcX1, h = Info->SrcY2 - Info->SrcY1, graph = Info->SrcGraph;
+    Info->SrcGraph = Info->BlendGraph, Info->BlendGraph = graph;
+    Info->BlendX = Info->SrcX1, Info->BlendY = Info->SrcY1, Info->BlendPosFlag = 1;
+    Info->SrcX1 = bx, Info->SrcY1 = by, Info->SrcX2 = bx + w, Info->SrcY2 = by + h;
 }
 
 // ---- Shaders by slot -----------------------------------------------------------------------------------

@@ -146,6 +146,11 @@ void FilterPass_BeginCommon(GraphFilterInfo *Info);
 // chroma graph): a pass samples textures, and drawing into a multisampled target reaches its
 // texture only when it is resolved.
 void FilterPass_ResolveDrawTargetRead(int APIType, const GraphFilterInfo *Info, const GraphFilterParams *Params);
+// True for the passes whose shaders may leave a pixel of their rectangle unwritten (they discard
+// it, tools/shader_emitter): BrightClip, which keeps the destination's pixel where it clips
+// without a fill, and the blends with an alpha channel (14, 15 and their premultiplied forms),
+// which keep it where neither image has alpha. Every other pass writes its whole rectangle.
+bool FilterPassMayDiscard(const GraphFilterInfo *Info);
 // One pass's source and destination (Direct3D 9 or Direct3D 11 rule). 0 / -1.
 int FilterPass_Setup(int APIType, GraphFilterInfo *Info, int *SrcGraph, int *DestGraph);
 // The final copy from the last pass's output into the destination. 0 / -1.
@@ -154,6 +159,9 @@ int FilterPass_Copy(GraphFilterInfo *Info, int LastDestGraph, int KernelResult);
 // kernel does: Blocks is the pass's record with the source rectangle cut after the last whole
 // block. False when no whole block is left: the reduced picture is empty and nothing is drawn.
 bool FilterPass_DownScaleBlocks(const GraphFilterInfo *Info, int Ratio, GraphFilterInfo *Blocks);
+// The channel mix's swap of the source and the blend graph, with their rectangles: the blend
+// graph's rectangle becomes the pass rectangle and the other way round. A second swap undoes it.
+void FilterPass_SwapBlend(GraphFilterInfo *Info);
 // The shader in a slot, made by file name on first use. Handle, or -1 with the failure logged
 // ("フィルター用シェーダーの作成に失敗しました %s") and the slot left at -1.
 int FilterPass_ShaderInSlot(int APIType, int Slot);

@@ -1,6 +1,7 @@
 // The graph filters' front end: the three public entry points, the core that checks the handles,
 // clips the rectangle, reads the filter's own arguments and runs the passes, and the table the
 // library's start-up registers.
+#include <math.h>
 #include <string.h>
 
 #include "zovuz/filter/filter_d3d9_internal.h"
@@ -27,6 +28,12 @@ int PlainFilter(int Id)
                                  DX_GRAPH_FILTER_INVERT,      DX_GRAPH_FILTER_LEVEL,        DX_GRAPH_FILTER_TWO_COLOR,
                                  DX_GRAPH_FILTER_GRADIENT_MAP};
     return FilterPma(Id) ? kPlain[Id - DX_GRAPH_FILTER_PMA_BRIGHT_CLIP] : Id;
+}
+
+// Bicubic and Lanczos3: the filters that draw their rectangle scaled to a size of their own.
+bool Scales(int IsBlend, int Type)
+{
+    return !IsBlend && (Type == DX_GRAPH_FILTER_BICUBIC_SCALE || Type == DX_GRAPH_FILTER_LANCZOS3_SCALE);
 }
 
 // DownScale's ratio: 2, 4 or 8.
@@ -121,6 +128,33 @@ int ReadFilterArguments(int Id, va_list *Args, const FilterTarget &Source, Graph
     return 0;
 }
 
+// One direction of a scaled picture: the caller's source span S1-S2 drawn onto D-(D + Size) of
+// the destination. The source span is cut to the graph (the picture's part that would read it
+// goes too, so the rest keeps its scale and place), then the picture to the destination: the
+// pixels whose centres it covers. False when nothing is left.
+struct ScaledSpan
+{
+    int Src1, Src2;  // the source span cut to the graph
+    int Out1, Out2;  // the destination pixels drawn
+    float At1, At2;  // the source coordinates at Out1 and Out2
+};
+bool ClipScaledSpan(int S1, int S2, int D, int Size, int SourceSize, int DestSize, ScaledSpan *Out)
+{
+    if (Size < 1) return false;
+    const double scale = (double)Size / (double)(S2 - S1);
+    const int c1 = S1 > 0 ? S1 : 0, c2 = S2 < SourceSize ? S2 : SourceSize;
+    if (c2 <= c1) return false;
+    const double q1 = ceil((double)D + (double)(c1 - S1) * scale - 0.5);
+    const double q2 = ceil((double)D + (double)(c2 - S1) * scale - 0.5);
+    const double o1 = q1 > 0.0 ? q1 : 0.0, o2 = q2 < (double)DestSize ? q2 : (double)DestSize;
+    if (o2 <= o1) return false;
+    Out->Src1 = c1, Out->Src2 = c2;
+    Out->Out1 = (int)o1, Out->Out2 = (int)o2;
+    Out->At1 = (float)((double)S1 + (o1 - (double)D) / scale);
+    Out->At2 = (float)((double)S1 + (o2 - (double)D) / scale);
+    return true;
+}
+
 // One pass of the filter or blend: its kernel with the arguments of the parameter block.
 int RunPassKernel(GraphFilterInfo *Info, const GraphFilterParams &p)
 {
@@ -172,6 +206,24 @@ int RunPassKernel(GraphFilterInfo *Info, const GraphFilterParams &p)
 
 GraphFilterStateData GraphFilterState = InitialFilterState();
 
+int FilterScales(const GraphFilterInfo *Info) { return Scales(Info->IsBlend, Info->Type); }
+
+void FilterOutputSize(const GraphFilterInfo *Info, int *Width, int *Height)
+{
+    if (FilterScales(Info)) {
+        *Width = Info->OutputWidth, *Height = Info->OutputHeight;
+        return;
+    }
+    const int divisor = Info->DivideRatio > 1 ? Info->DivideRatio : 1;
+    *Width = (Info->SrcX2 - Info->SrcX1) / divisor, *Height = (Info->SrcY2 - Info->SrcY1) / divisor;
+}
+
+void FilterBlendOrigin(const GraphFilterInfo *Info, int *X, int *Y)
+{
+    *X = Info->BlendPosFlag ? Info->BlendX : Info->SrcX1;
+    *Y = Info->BlendPosFlag ? Info->BlendY : Info->SrcY1;
+}
+
 int GraphFilterBase(int IsBlend, int SrcGraph, int BlendGraph, int DestGraph, int BlendRatio, int Type, int SrcX1,
                     int SrcY1, int SrcX2, int SrcY2, int BlendX, int BlendY, int BlendPosFlag, int DestX, int DestY,
                     va_list Args)
@@ -188,6 +240,23 @@ int GraphFilterBase(int IsBlend, int SrcGraph, int BlendGraph, int DestGraph, in
         return -1;
     }
     const int ratio = BlendRatio < 0 ? 0 : BlendRatio > 255 ? 255 : BlendRatio;
+
+    // Bicubic and Lanczos3 draw the rectangle scaled to the size asked: clipping crops that
+    // picture instead of moving or shrinking the source rectangle, so the steps below find
+    // nothing more to clip.
+    const bool scales = Scales(IsBlend, Type);
+    ScaledSpan across = {}, down = {};
+    if (scales) {
+        va_list size;
+        va_copy(size, Args);
+        const int scaleWidth = NextInt(&size), scaleHeight = NextInt(&size);
+        va_end(size);
+        if (!ClipScaledSpan(SrcX1, SrcX2, DestX, scaleWidth, source.Width, dest.Width, &across) ||
+            !ClipScaledSpan(SrcY1, SrcY2, DestY, scaleHeight, source.Height, dest.Height, &down))
+            return 0;
+        SrcX1 = across.Src1, SrcX2 = across.Src2, DestX = across.Out1;
+        SrcY1 = down.Src1, SrcY2 = down.Src2, DestY = down.Out1;
+    }
 
     // Clipping: the blend position moves with the rectangle's origin.
     if (SrcX1 < 0) BlendX -= SrcX1, DestX -= SrcX1, SrcX1 = 0;
@@ -207,8 +276,9 @@ int GraphFilterBase(int IsBlend, int SrcGraph, int BlendGraph, int DestGraph, in
     const bool downScale = !IsBlend && Type == DX_GRAPH_FILTER_DOWN_SCALE;
     const int divideRatio = downScale ? ReduceDivideRatio(NextInt(&args)) : 1;
     // DownScale writes a picture smaller by the ratio: what must fit is that one.
-    if (width / divideRatio + DestX > dest.Width) width = (dest.Width - DestX) * divideRatio, SrcX2 = SrcX1 + width;
-    if (height / divideRatio + DestY > dest.Height)
+    if (!scales && width / divideRatio + DestX > dest.Width)
+        width = (dest.Width - DestX) * divideRatio, SrcX2 = SrcX1 + width;
+    if (!scales && height / divideRatio + DestY > dest.Height)
         height = (dest.Height - DestY) * divideRatio, SrcY2 = SrcY1 + height;
     if (width < 1 || height < 1) {
         va_end(args);
@@ -230,6 +300,11 @@ int GraphFilterBase(int IsBlend, int SrcGraph, int BlendGraph, int DestGraph, in
     info.SrcGraphData = source.Graph;
     info.DestGraphData = dest.Graph;
     info.BlendGraphData = blend;
+    if (scales) {
+        info.OutputWidth = across.Out2 - across.Out1, info.OutputHeight = down.Out2 - down.Out1;
+        info.ScaleSrc[0] = across.At1, info.ScaleSrc[1] = down.At1;
+        info.ScaleSrc[2] = across.At2, info.ScaleSrc[3] = down.At2;
+    }
     GraphFilterParams params;
     memset(&params, 0, sizeof(params));
     int read = 0;

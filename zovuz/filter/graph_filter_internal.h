@@ -67,7 +67,21 @@ struct GraphFilterInfo
     GraphHandleData *SrcGraphData;              // null for a shadow map
     GraphHandleData *DestGraphData;             // null for a shadow map
     GraphHandleData *BlendGraphData;            // null on the filter path
+    // Bicubic and Lanczos3 scale the source rectangle onto OutputWidth x OutputHeight at
+    // (DestX, DestY), the part of the scaled picture inside the destination; ScaleSrc holds the
+    // source coordinates (texels: left, top, right, bottom) at that rectangle's edges.
+    int OutputWidth, OutputHeight;
+    float ScaleSrc[4];
 };
+
+// 1 for Bicubic and Lanczos3, whose output rectangle is not the source rectangle's size.
+int FilterScales(const GraphFilterInfo *Info);
+// The size of the rectangle a call writes at (DestX, DestY): the source rectangle's, divided by
+// DownScale's ratio, or the scalers' output rectangle.
+void FilterOutputSize(const GraphFilterInfo *Info, int *Width, int *Height);
+// Where the blend graph is read: at (BlendX, BlendY) with BlendPosFlag 1, else at the source
+// rectangle's own coordinates; the rectangle has the source rectangle's size on both paths.
+void FilterBlendOrigin(const GraphFilterInfo *Info, int *X, int *Y);
 
 struct GraphFilterBackendFunctions;
 

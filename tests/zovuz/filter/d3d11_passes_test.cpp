@@ -47,7 +47,8 @@ protected:
 
 TEST_F(D3D11FilterPasses, EveryFilterAndBlendGivesTheProcessorsPixels)
 {
-    CheckEveryFilterAndBlend([](const Case &c, const Shape &) { return c.Tolerance; });
+    for (const Into into : {Into::DrawTarget, Into::PlainGraph, Into::InPlace})
+        CheckEveryFilterAndBlend([](const Case &c, const Shape &) { return c.Tolerance; }, false, into);
 }
 
 TEST_F(D3D11FilterPasses, TapScalersFollowTheirWeights) { CheckTapScalers(); }

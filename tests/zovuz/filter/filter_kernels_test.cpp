@@ -4,12 +4,14 @@
 #include <gtest/gtest.h>
 
 #include <math.h>
+#include <stdarg.h>
 
 #include <algorithm>
 #include <functional>
 #include <random>
 
 #include "tests/zovuz/filter/filter_fixture.h"
+#include "zovuz/filter/zovuz_filter.h"
 
 namespace {
 
@@ -475,6 +477,37 @@ TEST_F(FilterKernels, KnownPixels)
         ASSERT_EQ(0, FilterBase(k.IsBlend, graph, blend, graph, ratio, k.Type, 0, 0, 1, 1, 0, 0, a[0], a[1], a[2], a[3],
                                 a[4]));
         EXPECT_EQ(k.Out, GraphPixels(graph)[0]) << std::hex << GraphPixels(graph)[0];
+    }
+}
+
+// A blend reads its graph at (BlendX, BlendY) with the position flag on, at the rectangle's own
+// coordinates with it off; beyond the blend graph the output is the source's pixel. The channel
+// mix (4, 5, 6, 7) copies the blend pixel it read.
+int BlendAtPosition(int Src, int Blend, int Dest, int BlendX, int BlendY, int Flag, ...)
+{
+    va_list args;
+    va_start(args, Flag);
+    const int result = GraphFilterBase(1, Src, Blend, Dest, 255, DX_GRAPH_BLEND_RGBA_SELECT_MIX, 1, 1, 3, 3, BlendX,
+                                       BlendY, Flag, 0, 0, args);
+    va_end(args);
+    return result;
+}
+
+TEST_F(FilterKernels, BlendGraphIsReadWhereItsPositionSays)
+{
+    std::mt19937 rng(31);
+    const std::vector<uint32_t> src = RandomPixels(rng, 16), other = RandomPixels(rng, 16);
+    for (const int flag : {0, 1}) {
+        // The rectangle (1, 1)-(3, 3); the position (2, -1) reaches above the blend graph.
+        const int s = Graph(src, 4, 4), b = Graph(other, 4, 4), d = Graph(std::vector<uint32_t>(16, 0), 4, 4);
+        ASSERT_EQ(0, BlendAtPosition(s, b, d, 2, -1, flag, 4, 5, 6, 7));
+        std::vector<uint32_t> expect(16, 0);
+        for (int y = 0; y < 2; ++y)
+            for (int x = 0; x < 2; ++x) {
+                const int bx = (flag ? 2 : 1) + x, by = (flag ? -1 : 1) + y;
+                expect[y * 4 + x] = by >= 0 ? other[by * 4 + bx] : src[(1 + y) * 4 + 1 + x];
+            }
+        EXPECT_EQ(expect, GraphPixels(d)) << "flag " << flag;
     }
 }
 
