@@ -842,13 +842,14 @@ void NamedChannelMix(ShaderWriter &W, const int Rgb[3], int BlendAlpha)
     W.Mov(OC(0), R(2));
 }
 
-// c1 = (r, g, b, a) + 0.5, each 0-7: 0-3 the source's red, green, blue, alpha, 4-7 the blend's.
-// Each output is candidate 0 plus the steps to every candidate at or below its selector.
+// c1 = (r, g, b, a) + 0.5: 0-3 the source's red, green, blue, alpha, 4-7 the blend's, any other
+// selector 0. Each output is candidate 0 plus the steps to every candidate at or below its
+// selector, then 0 where the selector lies below 0 or at 8 or above.
 void BaseChannelMix(ShaderWriter &W)
 {
     const Inputs In = Declare(W, true);
     W.Def(C(27), 1, 2, 3, 4);
-    W.Def(C(26), 5, 6, 7, 0);
+    W.Def(C(26), 5, 6, 7, 8);
     W.Texld(R(0), In.Uv, In.Image);
     W.Texld(R(1), In.Uv2, In.Image2);
     auto Candidate = [](int i) { return (i < 4 ? R(0) : R(1))(Lane[i & 3]); };
@@ -859,6 +860,9 @@ void BaseChannelMix(ShaderWriter &W)
         W.Cmp(R(4), R(3), R(4), C(31)("w"));
         W.Add(R(2), R(2), R(4));
     }
+    W.Cmp(R(2), C(1), R(2), C(31)("w"));
+    W.Sub(R(3), C(1), C(26)("w"));
+    W.Cmp(R(2), R(3), C(31)("w"), R(2));
     W.Mov(OC(0), R(2));
 }
 

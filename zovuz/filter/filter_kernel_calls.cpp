@@ -300,8 +300,8 @@ int GraphFilter_YUVToRGB(GraphFilterInfo *Info, int ChromaGraph)
 }
 
 // ---- Blends --------------------------------------------------------------------------------------------------
-// Both start from the destination's present pixels: a pixel or byte a blend has nothing to write
-// for keeps what the destination holds.
+// Both start from the destination's present pixels: a pixel the basic blend has nothing to write
+// for keeps what the destination holds. (The channel mix writes every byte.)
 
 int GraphBlend_Basic(GraphFilterInfo *Info, int Pma)
 {

@@ -165,6 +165,9 @@ inline std::vector<Case> FilterCases(int Gradient, int Chroma)
         {"RGBAMix grey", blend(DX_GRAPH_BLEND_RGBA_SELECT_MIX, 2, 2, 2, 7), 0, true},
         {"RGBAMix swapped", blend(DX_GRAPH_BLEND_RGBA_SELECT_MIX, 4, 5, 6, 3), 0, true},
         {"RGBAMix base", blend(DX_GRAPH_BLEND_RGBA_SELECT_MIX, 1, 0, 2, 7), 0, true},
+        {"RGBAMix negative", blend(DX_GRAPH_BLEND_RGBA_SELECT_MIX, 0, -1, 0, 0), 0, true},
+        {"RGBAMix 8 or more", blend(DX_GRAPH_BLEND_PMA_BASE + DX_GRAPH_BLEND_RGBA_SELECT_MIX, 8, 8, 8, 8), 0, true},
+        {"RGBAMix mixed", blend(DX_GRAPH_BLEND_RGBA_SELECT_MIX, 4, 4, 4, 9), 0, true},
     };
     static const char *const kBlendNames[] = {
         "Normal",    "",          "Multiple",       "Difference",  "Add",           "Screen",

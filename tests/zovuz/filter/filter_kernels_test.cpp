@@ -299,14 +299,12 @@ uint32_t Blend(int Type, int Ratio, Px sp, Px bp, uint32_t d)
     return Premultiplied(out[0], out[1], out[2], sa, pma);
 }
 
-uint32_t RgbaMix(const Args &a, Px s, Px b, uint32_t d)
+uint32_t RgbaMix(const Args &a, Px s, Px b, uint32_t)
 {
     const int channel[8] = {s.r, s.g, s.b, s.a, b.r, b.g, b.b, b.a};
-    Px o = Split(d);
-    int *out[4] = {&o.r, &o.g, &o.b, &o.a};
-    for (int i = 0; i < 4; ++i)
-        if (a[i] >= 0 && a[i] < 8) *out[i] = channel[a[i]];
-    return Join(o.b, o.g, o.r, o.a);
+    int out[4];
+    for (int i = 0; i < 4; ++i) out[i] = a[i] >= 0 && a[i] < 8 ? channel[a[i]] : 0;
+    return Join(out[2], out[1], out[0], out[3]);
 }
 
 // ---- The cases ----

@@ -169,6 +169,6 @@ void YuvToRgbKernel(const FilterPixels &Luma, const FilterPixels &Chroma, const 
 void BlendBasicKernel(const FilterPixels &Src, const FilterPixels &Blend, const FilterPixels &Dest, int Type,
                       int Ratio256, int Pma, const FilterTables &Tables);
 // Each output byte (red, green, blue, alpha) takes the byte its selector names: 0-3 the source's
-// red, green, blue, alpha, 4-7 the blend's. Any other selector leaves that byte as Dest holds it.
+// red, green, blue, alpha, 4-7 the blend's. Any other selector gives 0, as the shaders write it.
 void BlendRgbaMixKernel(const FilterPixels &Src, const FilterPixels &Blend, const FilterPixels &Dest,
                         const int Selector[4]);
