@@ -199,7 +199,8 @@ FilterPixels View(std::vector<uint32_t> &Pixels, int Width, int Height)
     return {(uint8_t *)Pixels.data(), Width * 4, Width, Height};
 }
 
-// Random pixels; with Pma the colour is premultiplied by the alpha.
+// Random pixels; with Pma the colour is premultiplied by the alpha. Every thirteenth has alpha 0
+// with a colour (a premultiplied picture holds none there), which the division table takes to 0.
 std::vector<uint32_t> Random(std::mt19937 &Rng, int Count, bool Pma)
 {
     std::vector<uint32_t> out(Count);
@@ -212,6 +213,7 @@ std::vector<uint32_t> Random(std::mt19937 &Rng, int Count, bool Pma)
             p = q;
         }
     }
+    for (int i = 0; i < Count; i += 13) out[i] = (uint32_t)Rng() & 0x00FFFFFFu;
     return out;
 }
 
@@ -259,12 +261,12 @@ protected:
         };
         FilterD3D9Device.DrawQuad = [](const FilterD3D9Draw *D) { return Layer->Draw(D); };
         FilterD3D9Device.DrawRows = [](const VERTEX2D *V, int, int Graph) {
-            // The rows from y0 down repeat the row the vertices' v names, across x0..x1.
+            // The rows y0..y1 repeat the row the vertices' v names, across x0..x1.
             TestGraph &g = Layer->Graphs[Graph];
             std::vector<uint32_t> pixels = Layer->Read(Graph);
             const int x0 = (int)(V[0].pos.x + 0.5f), x1 = (int)(V[3].pos.x + 0.5f), y0 = (int)(V[0].pos.y + 0.5f);
-            const int row = (int)(V[0].v * g.TextureHeight);
-            for (int y = y0; y < g.TextureHeight; ++y)
+            const int y1 = (int)(V[3].pos.y + 0.5f), row = (int)(V[0].v * g.TextureHeight);
+            for (int y = y0; y < y1; ++y)
                 for (int x = x0; x < x1; ++x) pixels[(size_t)y * g.TextureWidth + x] = pixels[(size_t)row * g.TextureWidth + x];
             Layer->Write(Graph, pixels, g.TextureWidth, g.TextureHeight);
             return 0;
@@ -336,27 +338,41 @@ TEST_F(FilterShadersD3D9, SinglePassFiltersAndBlendsMatchTheProcessorKernels)
     for (int pma = 0; pma < 2; ++pma) {
         cases.push_back({"Invert", pma != 0, 1, [pma](GraphFilterInfo *I) { return GraphFilter_Invert(I, pma); },
                          [pma, t](const FilterPixels &s, const FilterPixels &, const FilterPixels &d) { InvertKernel(s, d, pma, t); }});
+        // The fill's alpha of 300 and the low colour's of -20 (a caller's bytes past 0-255) are
+        // clamped before the colour is premultiplied.
+        static const float kFill[4] = {1.0f, 0.5f, 0.25f, 0.75f}, kFillPast[4] = {0.5f, 0.25f, 0.125f, 300.0f / 255};
         for (int compare : {FILTER_COMPARE_LESS, FILTER_COMPARE_GREATER})
-            for (int fill = 0; fill < 2; ++fill) {
-                static const float kFill[4] = {1.0f, 0.5f, 0.25f, 0.75f};
-                cases.push_back({"BrightClip " + std::to_string(compare) + (fill ? " fill" : ""), pma != 0, 2,
-                                 [=](GraphFilterInfo *I) { return GraphFilter_BrightClip(I, compare, 100.0f, fill, kFill, pma); },
+            for (int fill = 0; fill < 3; ++fill) {
+                const float *color = fill == 2 ? kFillPast : kFill;
+                cases.push_back({"BrightClip " + std::to_string(compare) + (fill == 2 ? " fill alpha 300" : fill ? " fill" : ""),
+                                 pma != 0, 2,
+                                 [=](GraphFilterInfo *I) { return GraphFilter_BrightClip(I, compare, 100.0f, fill != 0, color, pma); },
                                  [=](const FilterPixels &s, const FilterPixels &, const FilterPixels &d) {
-                                     BrightClipSetup setup = {compare, BrightClipThreshold(100.0f / 255.0f), fill,
-                                                              PackFilterColor(kFill, pma, t)};
+                                     BrightClipSetup setup = {compare, BrightClipThreshold(100.0f / 255.0f), fill != 0,
+                                                              PackFilterColor(color, pma, t)};
                                      BrightClipKernel(s, d, setup, pma, t);
                                  }});
             }
-        cases.push_back({"BrightnessScale", pma != 0, 2, [pma](GraphFilterInfo *I) { return GraphFilter_BrightnessScale(I, 40, 200, pma); },
-                         [pma, t](const FilterPixels &s, const FilterPixels &, const FilterPixels &d) {
-                             BrightnessScaleKernel(s, d, 40, 200, pma, t);
-                         }});
+        // The shader takes every whole step of the processor's lightness model: the same bytes.
+        // Ranges whose scale is no whole number (the last one backwards).
+        for (const auto &range : {std::make_pair(40, 200), std::make_pair(1, 232), std::make_pair(237, 84)})
+            cases.push_back({"BrightnessScale " + std::to_string(range.first) + "-" + std::to_string(range.second),
+                             pma != 0, 0,
+                             [=](GraphFilterInfo *I) { return GraphFilter_BrightnessScale(I, range.first, range.second, pma); },
+                             [=](const FilterPixels &s, const FilterPixels &, const FilterPixels &d) {
+                                 BrightnessScaleKernel(s, d, range.first, range.second, pma, t);
+                             }});
         static const float kLow[4] = {0.1f, 0.2f, 0.3f, 0.4f}, kHigh[4] = {0.9f, 0.8f, 0.7f, 1.0f};
-        cases.push_back({"TwoColor", pma != 0, 2, [pma](GraphFilterInfo *I) { return GraphFilter_TwoColor(I, 120.0f, kLow, kHigh, pma); },
-                         [pma, t](const FilterPixels &s, const FilterPixels &, const FilterPixels &d) {
-                             TwoColorKernel(s, d, TwoColorThreshold(120.0f), PackFilterColor(kLow, pma, t),
-                                            PackFilterColor(kHigh, pma, t), pma, t);
-                         }});
+        static const float kLowPast[4] = {0.1f, 0.2f, 0.3f, -20.0f / 255}, kHighPast[4] = {0.9f, 0.8f, 0.7f, 300.0f / 255};
+        for (int past = 0; past < 2; ++past) {
+            const float *low = past ? kLowPast : kLow, *high = past ? kHighPast : kHigh;
+            cases.push_back({past ? "TwoColor, alphas -20 and 300" : "TwoColor", pma != 0, 2,
+                             [=](GraphFilterInfo *I) { return GraphFilter_TwoColor(I, 120.0f, low, high, pma); },
+                             [=](const FilterPixels &s, const FilterPixels &, const FilterPixels &d) {
+                                 TwoColorKernel(s, d, TwoColorThreshold(120.0f), PackFilterColor(low, pma, t),
+                                                PackFilterColor(high, pma, t), pma, t);
+                             }});
+        }
         cases.push_back({"HSB type 1", pma != 0, 6,
                          [pma](GraphFilterInfo *I) { return GraphFilter_Hsb(I, 1, 200.0f, 30.0f * 100 / 255, 10.0f * 100 / 255, pma); },
                          [pma, t](const FilterPixels &s, const FilterPixels &, const FilterPixels &d) {
@@ -477,18 +493,22 @@ TEST_F(FilterShadersD3D9, MultiPassAndSecondTextureFiltersMatchTheProcessorKerne
                   0);
         LevelKernel(View(src, kWidth, kHeight), View(dest, kWidth, kHeight), setup, table, pma, t);
         check(pma ? "Level, PMA" : "Level", d, dest, kWidth, kHeight, 2);
-        for (int reverse = 0; reverse < 2; ++reverse) {
-            std::vector<uint32_t> gradient;
-            const int g = graph(gradient, 64, 1, pma);
-            const int s2 = graph(src, kWidth, kHeight, pma), d2 = graph(dest, kWidth, kHeight);
-            GraphFilterInfo gi = Info(s2, d2);
-            ASSERT_EQ(GraphFilter_GradientMap(&gi, g, reverse, pma), 0);
-            uint32_t entries[256];
-            std::vector<uint32_t> straight = gradient;
-            BuildGradientTable(View(straight, 64, 1), reverse, pma, t, entries);
-            GradientMapKernel(View(src, kWidth, kHeight), View(dest, kWidth, kHeight), entries, pma, t);
-            check(reverse ? "GradientMap reversed" : "GradientMap", d2, dest, kWidth, kHeight, 2);
-        }
+        // Gradients that fill their texture, one that does not (100 in 128) and one of two columns
+        // per entry.
+        for (int width : {64, 100, 512})
+            for (int reverse = 0; reverse < 2; ++reverse) {
+                std::vector<uint32_t> gradient;
+                const int g = graph(gradient, width, 1, pma);
+                const int s2 = graph(src, kWidth, kHeight, pma), d2 = graph(dest, kWidth, kHeight);
+                GraphFilterInfo gi = Info(s2, d2);
+                ASSERT_EQ(GraphFilter_GradientMap(&gi, g, reverse, pma), 0);
+                uint32_t entries[256];
+                std::vector<uint32_t> straight = gradient;
+                BuildGradientTable(View(straight, width, 1), reverse, pma, t, entries);
+                GradientMapKernel(View(src, kWidth, kHeight), View(dest, kWidth, kHeight), entries, pma, t);
+                check(((reverse ? "GradientMap reversed, " : "GradientMap, ") + std::to_string(width)).c_str(), d2, dest,
+                      kWidth, kHeight, 2);
+            }
     }
     std::vector<uint32_t> chroma;
     const int s = graph(src, kWidth, kHeight), d = graph(dest, kWidth, kHeight),
