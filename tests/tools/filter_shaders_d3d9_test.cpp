@@ -338,8 +338,8 @@ TEST_F(FilterShadersD3D9, SinglePassFiltersAndBlendsMatchTheProcessorKernels)
     for (int pma = 0; pma < 2; ++pma) {
         cases.push_back({"Invert", pma != 0, 1, [pma](GraphFilterInfo *I) { return GraphFilter_Invert(I, pma); },
                          [pma, t](const FilterPixels &s, const FilterPixels &, const FilterPixels &d) { InvertKernel(s, d, pma, t); }});
-        // The fill's alpha of 300 and the low colour's of -20 (a caller's bytes past 0-255) are
-        // clamped before the colour is premultiplied.
+        // A colour's alpha past 255 (the fill's 300, the two colours' 300 and 1000) is clamped
+        // before the colour is premultiplied.
         static const float kFill[4] = {1.0f, 0.5f, 0.25f, 0.75f}, kFillPast[4] = {0.5f, 0.25f, 0.125f, 300.0f / 255};
         for (int compare : {FILTER_COMPARE_LESS, FILTER_COMPARE_GREATER})
             for (int fill = 0; fill < 3; ++fill) {
@@ -363,10 +363,10 @@ TEST_F(FilterShadersD3D9, SinglePassFiltersAndBlendsMatchTheProcessorKernels)
                                  BrightnessScaleKernel(s, d, range.first, range.second, pma, t);
                              }});
         static const float kLow[4] = {0.1f, 0.2f, 0.3f, 0.4f}, kHigh[4] = {0.9f, 0.8f, 0.7f, 1.0f};
-        static const float kLowPast[4] = {0.1f, 0.2f, 0.3f, -20.0f / 255}, kHighPast[4] = {0.9f, 0.8f, 0.7f, 300.0f / 255};
+        static const float kLowPast[4] = {0.1f, 0.2f, 0.3f, 300.0f / 255}, kHighPast[4] = {0.9f, 0.8f, 0.7f, 1000.0f / 255};
         for (int past = 0; past < 2; ++past) {
             const float *low = past ? kLowPast : kLow, *high = past ? kHighPast : kHigh;
-            cases.push_back({past ? "TwoColor, alphas -20 and 300" : "TwoColor", pma != 0, 2,
+            cases.push_back({past ? "TwoColor, alphas 300 and 1000" : "TwoColor", pma != 0, 2,
                              [=](GraphFilterInfo *I) { return GraphFilter_TwoColor(I, 120.0f, low, high, pma); },
                              [=](const FilterPixels &s, const FilterPixels &, const FilterPixels &d) {
                                  TwoColorKernel(s, d, TwoColorThreshold(120.0f), PackFilterColor(low, pma, t),
