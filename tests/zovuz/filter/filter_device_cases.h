@@ -65,7 +65,8 @@ struct Case
     int Tolerance;
     bool Blends = false;  // reads the blend graph
     Call Processor;       // the processor's call where it differs: the oracle of a shader-only kernel
-    std::function<int(const Shape &S)> Result;  // what both calls return on a shape; 0 when not set
+    // What both calls return on a shape into a destination of that size; 0 when not set.
+    std::function<int(const Shape &S, int DestWidth, int DestHeight)> Result;
     // YUV: the chroma graph's divisor of the source's size (1 or 2) and whether the alpha lies in
     // the source's right half; 0 for every other filter.
     int YuvDivisor = 0;
@@ -95,12 +96,12 @@ inline int BlendAtRectangle(int Src, int Blend, int Dest, int Type, const Shape 
 // - with the alpha in the right half, the processor reads the source (and chroma) width / 2
 //   columns further right, the pass half the width: on an odd width the alpha's sample lies on a
 //   texel edge.
-inline uint32_t AllowedBytes(const Case &C, const Shape &S, int X, int Y)
+inline uint32_t AllowedBytes(const Case &C, const Shape &S, int DestWidth, int DestHeight, int X, int Y)
 {
     if (C.YuvDivisor == 0) return 0;
     const int x1 = C.YuvAlphaHalf ? 0 : S.X1, y1 = C.YuvAlphaHalf ? 0 : S.Y1;
-    const int w = std::min(std::min(C.YuvAlphaHalf ? S.SrcWidth / 2 : S.X2, S.SrcWidth) - x1, S.DestWidth - S.DestX);
-    const int h = std::min(std::min(C.YuvAlphaHalf ? S.SrcHeight : S.Y2, S.SrcHeight) - y1, S.DestHeight - S.DestY);
+    const int w = std::min(std::min(C.YuvAlphaHalf ? S.SrcWidth / 2 : S.X2, S.SrcWidth) - x1, DestWidth - S.DestX);
+    const int h = std::min(std::min(C.YuvAlphaHalf ? S.SrcHeight : S.Y2, S.SrcHeight) - y1, DestHeight - S.DestY);
     const int gx = x1 + X - S.DestX, gy = y1 + Y - S.DestY;  // the source pixel
     if (gx < x1 || gy < y1 || gx >= x1 + w || gy >= y1 + h) return 0;
     const int cw = S.SrcWidth / C.YuvDivisor, ch = S.SrcHeight / C.YuvDivisor;
@@ -207,11 +208,11 @@ inline std::vector<Case> FilterCases(int Gradient, int Chroma, int NarrowGradien
             return GraphFilterRectBlt(Src, Dest, 0, 0, S.SrcWidth / 2, S.SrcHeight, S.DestX, S.DestY, Type, Args...);
         };
     };
-    auto leftHalfFits = [](const Shape &S) {
-        return S.DestX + S.SrcWidth / 2 <= S.DestWidth && S.DestY + S.SrcHeight <= S.DestHeight ? 0 : -1;
+    auto leftHalfFits = [](const Shape &S, int DestWidth, int DestHeight) {
+        return S.DestX + S.SrcWidth / 2 <= DestWidth && S.DestY + S.SrcHeight <= DestHeight ? 0 : -1;
     };
     auto yuv = [&](const char *Name, Call Run, Call Processor, int Divisor, bool AlphaHalf,
-                   std::function<int(const Shape &)> Result) {
+                   std::function<int(const Shape &, int, int)> Result) {
         Case c{Name, Run, 2};
         c.Processor = Processor, c.Result = Result, c.YuvDivisor = Divisor, c.YuvAlphaHalf = AlphaHalf;
         cases.push_back(c);
@@ -223,7 +224,7 @@ inline std::vector<Case> FilterCases(int Gradient, int Chroma, int NarrowGradien
             return GraphFilterRectBlt(Src, Dest, 0, 0, S.SrcWidth, S.SrcHeight, S.DestX, S.DestY,
                                       DX_GRAPH_FILTER_Y2UV1_TO_RGB_RRA, Chroma);
         },
-        nullptr, 2, true, [](const Shape &) { return -1; });
+        nullptr, 2, true, [](const Shape &, int, int) { return -1; });
     yuv("Y2uv2ToRgb", filter(DX_GRAPH_FILTER_YUV_TO_RGB), filter(DX_GRAPH_FILTER_Y2UV1_TO_RGB, SourceChroma), 1, false,
         nullptr);
     yuv("Y2uv2ToRgb_RRA", leftHalf(DX_GRAPH_FILTER_YUV_TO_RGB_RRA),
@@ -381,7 +382,7 @@ protected:
                 EXPECT_EQ(0, BltRectGraphToGraph(S.Start, 0, 0, 0, 0, dw, dh, 0, 0, S.Target));
                 GraphicsDeviceCaps.ProgrammableShaderFlag = Shaders;
                 const Call &call = !Shaders && c.Processor ? c.Processor : c.Run;
-                EXPECT_EQ(c.Result ? c.Result(shape) : 0, call(S.Src, S.Blend, S.Target, shape)) << c.Name;
+                EXPECT_EQ(c.Result ? c.Result(shape, dw, dh) : 0, call(S.Src, S.Blend, S.Target, shape)) << c.Name;
                 GraphicsDeviceCaps.ProgrammableShaderFlag = 1;
             };
             // Every case on a side of the device, each result copied into its own rows of one graph
@@ -427,7 +428,7 @@ protected:
                 ASSERT_EQ(want.size(), got.size());
                 int worst = 0, worstAt = 0;
                 for (size_t p = 0; p < want.size(); ++p) {
-                    const uint32_t open = AllowedBytes(c, shape, (int)p % dw, (int)p / dw);
+                    const uint32_t open = AllowedBytes(c, shape, dw, dh, (int)p % dw, (int)p / dw);
                     const int d = MaxChannelDifference(want[p] & ~open, got[p] & ~open);
                     if (d > worst) worst = d, worstAt = (int)p;
                 }
