@@ -338,23 +338,20 @@ TEST_F(FilterShadersD3D9, SinglePassFiltersAndBlendsMatchTheProcessorKernels)
     for (int pma = 0; pma < 2; ++pma) {
         cases.push_back({"Invert", pma != 0, 1, [pma](GraphFilterInfo *I) { return GraphFilter_Invert(I, pma); },
                          [pma, t](const FilterPixels &s, const FilterPixels &, const FilterPixels &d) { InvertKernel(s, d, pma, t); }});
-        // A colour's alpha past 255 (the fill's 300, the two colours' 300 and 1000) is clamped
-        // before the colour is premultiplied.
-        static const float kFill[4] = {1.0f, 0.5f, 0.25f, 0.75f}, kFillPast[4] = {0.5f, 0.25f, 0.125f, 300.0f / 255};
         for (int compare : {FILTER_COMPARE_LESS, FILTER_COMPARE_GREATER})
-            for (int fill = 0; fill < 3; ++fill) {
-                const float *color = fill == 2 ? kFillPast : kFill;
-                cases.push_back({"BrightClip " + std::to_string(compare) + (fill == 2 ? " fill alpha 300" : fill ? " fill" : ""),
-                                 pma != 0, 2,
-                                 [=](GraphFilterInfo *I) { return GraphFilter_BrightClip(I, compare, 100.0f, fill != 0, color, pma); },
+            for (int fill = 0; fill < 2; ++fill) {
+                // An alpha past 255 (a caller's 300) is clamped before the colour is premultiplied.
+                static const float kFill[4] = {1.0f, 0.5f, 0.25f, 300.0f / 255};
+                cases.push_back({"BrightClip " + std::to_string(compare) + (fill ? " fill" : ""), pma != 0, 2,
+                                 [=](GraphFilterInfo *I) { return GraphFilter_BrightClip(I, compare, 100.0f, fill, kFill, pma); },
                                  [=](const FilterPixels &s, const FilterPixels &, const FilterPixels &d) {
-                                     BrightClipSetup setup = {compare, BrightClipThreshold(100.0f / 255.0f), fill != 0,
-                                                              PackFilterColor(color, pma, t)};
+                                     BrightClipSetup setup = {compare, BrightClipThreshold(100.0f / 255.0f), fill,
+                                                              PackFilterColor(kFill, pma, t)};
                                      BrightClipKernel(s, d, setup, pma, t);
                                  }});
             }
-        // The shader takes every whole step of the processor's lightness model: the same bytes.
-        // Ranges whose scale is no whole number (the last one backwards).
+        // The processor's lightness model step for step, on ranges whose scale is no whole number
+        // too (the last one backwards): the same bytes.
         for (const auto &range : {std::make_pair(40, 200), std::make_pair(1, 232), std::make_pair(237, 84)})
             cases.push_back({"BrightnessScale " + std::to_string(range.first) + "-" + std::to_string(range.second),
                              pma != 0, 0,
@@ -362,17 +359,13 @@ TEST_F(FilterShadersD3D9, SinglePassFiltersAndBlendsMatchTheProcessorKernels)
                              [=](const FilterPixels &s, const FilterPixels &, const FilterPixels &d) {
                                  BrightnessScaleKernel(s, d, range.first, range.second, pma, t);
                              }});
-        static const float kLow[4] = {0.1f, 0.2f, 0.3f, 0.4f}, kHigh[4] = {0.9f, 0.8f, 0.7f, 1.0f};
-        static const float kLowPast[4] = {0.1f, 0.2f, 0.3f, 300.0f / 255}, kHighPast[4] = {0.9f, 0.8f, 0.7f, 1000.0f / 255};
-        for (int past = 0; past < 2; ++past) {
-            const float *low = past ? kLowPast : kLow, *high = past ? kHighPast : kHigh;
-            cases.push_back({past ? "TwoColor, alphas 300 and 1000" : "TwoColor", pma != 0, 2,
-                             [=](GraphFilterInfo *I) { return GraphFilter_TwoColor(I, 120.0f, low, high, pma); },
-                             [=](const FilterPixels &s, const FilterPixels &, const FilterPixels &d) {
-                                 TwoColorKernel(s, d, TwoColorThreshold(120.0f), PackFilterColor(low, pma, t),
-                                                PackFilterColor(high, pma, t), pma, t);
-                             }});
-        }
+        // Alphas past 255 (300 and 1000), clamped before the colours are premultiplied.
+        static const float kLow[4] = {0.1f, 0.2f, 0.3f, 300.0f / 255}, kHigh[4] = {0.9f, 0.8f, 0.7f, 1000.0f / 255};
+        cases.push_back({"TwoColor", pma != 0, 2, [pma](GraphFilterInfo *I) { return GraphFilter_TwoColor(I, 120.0f, kLow, kHigh, pma); },
+                         [pma, t](const FilterPixels &s, const FilterPixels &, const FilterPixels &d) {
+                             TwoColorKernel(s, d, TwoColorThreshold(120.0f), PackFilterColor(kLow, pma, t),
+                                            PackFilterColor(kHigh, pma, t), pma, t);
+                         }});
         cases.push_back({"HSB type 1", pma != 0, 6,
                          [pma](GraphFilterInfo *I) { return GraphFilter_Hsb(I, 1, 200.0f, 30.0f * 100 / 255, 10.0f * 100 / 255, pma); },
                          [pma, t](const FilterPixels &s, const FilterPixels &, const FilterPixels &d) {
@@ -493,22 +486,20 @@ TEST_F(FilterShadersD3D9, MultiPassAndSecondTextureFiltersMatchTheProcessorKerne
                   0);
         LevelKernel(View(src, kWidth, kHeight), View(dest, kWidth, kHeight), setup, table, pma, t);
         check(pma ? "Level, PMA" : "Level", d, dest, kWidth, kHeight, 2);
-        // Gradients that fill their texture, one that does not (100 in 128) and one of two columns
-        // per entry.
-        for (int width : {64, 100, 512})
-            for (int reverse = 0; reverse < 2; ++reverse) {
-                std::vector<uint32_t> gradient;
-                const int g = graph(gradient, width, 1, pma);
-                const int s2 = graph(src, kWidth, kHeight, pma), d2 = graph(dest, kWidth, kHeight);
-                GraphFilterInfo gi = Info(s2, d2);
-                ASSERT_EQ(GraphFilter_GradientMap(&gi, g, reverse, pma), 0);
-                uint32_t entries[256];
-                std::vector<uint32_t> straight = gradient;
-                BuildGradientTable(View(straight, width, 1), reverse, pma, t, entries);
-                GradientMapKernel(View(src, kWidth, kHeight), View(dest, kWidth, kHeight), entries, pma, t);
-                check(((reverse ? "GradientMap reversed, " : "GradientMap, ") + std::to_string(width)).c_str(), d2, dest,
-                      kWidth, kHeight, 2);
-            }
+        for (int reverse = 0; reverse < 2; ++reverse) {
+            // A gradient that does not fill its texture (100 in 128), one of two columns per entry.
+            const int width = reverse ? 512 : 100;
+            std::vector<uint32_t> gradient;
+            const int g = graph(gradient, width, 1, pma);
+            const int s2 = graph(src, kWidth, kHeight, pma), d2 = graph(dest, kWidth, kHeight);
+            GraphFilterInfo gi = Info(s2, d2);
+            ASSERT_EQ(GraphFilter_GradientMap(&gi, g, reverse, pma), 0);
+            uint32_t entries[256];
+            std::vector<uint32_t> straight = gradient;
+            BuildGradientTable(View(straight, width, 1), reverse, pma, t, entries);
+            GradientMapKernel(View(src, kWidth, kHeight), View(dest, kWidth, kHeight), entries, pma, t);
+            check(reverse ? "GradientMap reversed" : "GradientMap", d2, dest, kWidth, kHeight, 2);
+        }
     }
     std::vector<uint32_t> chroma;
     const int s = graph(src, kWidth, kHeight), d = graph(dest, kWidth, kHeight),

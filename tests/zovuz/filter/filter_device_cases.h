@@ -86,16 +86,12 @@ inline int BlendAtRectangle(int Src, int Blend, int Dest, int Type, const Shape 
     return result;
 }
 
-// The bytes of destination pixel (X, Y) that the device may give otherwise than the processor,
-// and why; none elsewhere. Only YUV has such pixels:
-// - the processor converts whole chroma blocks of the graph and leaves the pixels after the last
-//   block that ends inside the rectangle as the destination holds them, which the Part leaves open;
-// - the processor takes the chroma pixel (X / block, Y / block), the pass the texel its
-//   coordinate scales to, X x chroma width / source width: on sizes that are no whole multiples of
-//   the block the two mappings part, and a sample can fall exactly on a texel edge;
-// - with the alpha in the right half, the processor reads the source (and chroma) width / 2
-//   columns further right, the pass half the width: on an odd width the alpha's sample lies on a
-//   texel edge.
+// The bytes of destination pixel (X, Y) the device may give otherwise than the processor; only
+// YUV has such pixels: those after the last whole chroma block, which the processor leaves as the
+// destination holds them (the Part leaves them open); those whose chroma pixel X / block differs
+// from the texel the pass scales X to (X x chroma width / source width, on sizes no whole multiple
+// of the block) or whose sample falls on a texel edge; and the alpha of ids 14 and 15 on an odd
+// width, which the pass samples on a texel edge half the width to the right.
 inline uint32_t AllowedBytes(const Case &C, const Shape &S, int DestWidth, int DestHeight, int X, int Y)
 {
     if (C.YuvDivisor == 0) return 0;
@@ -145,9 +141,8 @@ inline double LanczosWeight(double X)
     return 3.0 * sin(p) * sin(p / 3.0) / (p * p);
 }
 
-// The graphs the cases read besides the source and blend graphs: a 256-wide gradient, one of a
-// width that is no power of two, the chroma graph of half the source's size, and the source's own
-// chroma (U the source's green, V its red) at the source's size.
+// Besides the source and blend graphs: a 256-wide gradient and a narrower one, the chroma graph at
+// half the source's size and the source's own chroma (U its green, V its red) at its size.
 inline std::vector<Case> FilterCases(int Gradient, int Chroma, int NarrowGradient = -1, int SourceChroma = -1)
 {
     auto filter = [](int Type, auto... Args) {
@@ -334,9 +329,8 @@ protected:
         const std::vector<uint32_t> gradient = RandomPixels(rng, 256);
         const int gradientGraph = Pixels(gradient, 256, 1);
         const int memoryGradient = ProcessorInMemory ? InMemory<int>([&] { return Pixels(gradient, 256, 1); }) : -1;
-        const std::vector<uint32_t> narrow = RandomPixels(rng, 100);
-        const int narrowGraph = Pixels(narrow, 100, 1);
-        const int memoryNarrow = ProcessorInMemory ? InMemory<int>([&] { return Pixels(narrow, 100, 1); }) : -1;
+        const int narrowGraph = Pixels(gradient, 100, 1);  // a width that is no power of two
+        const int memoryNarrow = ProcessorInMemory ? InMemory<int>([&] { return Pixels(gradient, 100, 1); }) : -1;
         for (const Shape &shape : Shapes()) {
             SCOPED_TRACE(shape.Name);
             const int sw = shape.SrcWidth, sh = shape.SrcHeight, dw = shape.DestWidth, dh = shape.DestHeight;
