@@ -1,6 +1,6 @@
 // Read throughput of files inside an unpacked and a packed archive, beside the same files
 // loose, all through the default file-access set in the same run.
-#include "bench/bench_clock.h"
+#include "bench/support/bench_clock.h"
 #include <windows.h>
 
 #include <stdio.h>

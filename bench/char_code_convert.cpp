@@ -1,7 +1,7 @@
 // Conversion speed of the library's converter for its two most frequent inputs, Shift-JIS and
 // UTF-8 to UTF-16, beside the platform's MultiByteToWideChar on the same text in the same run.
 // The ratio is the platform's time over the library's: 1.0 or more means the library keeps up.
-#include "bench/bench_clock.h"
+#include "bench/support/bench_clock.h"
 #include <windows.h>
 
 #include <stdio.h>

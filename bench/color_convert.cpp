@@ -1,7 +1,7 @@
 // ConvertColorDataBlt throughput for the pairs the application moves most: PNG images (32-bit
 // ARGB) into the 32-bit XRGB screen, and 5-6-5 images into XRGB. Beside each, a plain memcpy of
 // the same source bytes in the same run; the ratio is the converter's time over memcpy's.
-#include "bench/bench_clock.h"
+#include "bench/support/bench_clock.h"
 #include <windows.h>
 
 #include <stdio.h>

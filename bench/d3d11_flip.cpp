@@ -3,8 +3,8 @@
 // back), beside the platform's own path on the same device in the same run: one textured quad over
 // the whole client from the same texture, then Present. The software renderer's GDI flip of the
 // same screen is printed for information.
-#include "bench/bench_clock.h"
-#include "bench/bench_graphics.h"
+#include "bench/support/bench_clock.h"
+#include "bench/support/bench_graphics.h"
 
 #include <stdio.h>
 

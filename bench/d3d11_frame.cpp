@@ -14,8 +14,8 @@
 // that makes the same clear, Map, Draw and texture-switch calls with the same vertices (recorded
 // from one draw-only frame of the library), and nothing else; the two are timed in turn, each
 // frame until the device has drawn it.
-#include "bench/bench_clock.h"
-#include "bench/bench_graphics.h"
+#include "bench/support/bench_clock.h"
+#include "bench/support/bench_graphics.h"
 
 #include <stdio.h>
 #include <string.h>

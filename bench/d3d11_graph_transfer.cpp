@@ -2,8 +2,8 @@
 // XRGB image into a 512 x 512 graph (conversion into the texture's format and UpdateSubresource),
 // beside the same transfers into the software renderer's graph in the same run. The ratio is ours
 // over the software renderer's (the target is 1.5 or less: conversion dominates both).
-#include "bench/bench_clock.h"
-#include "bench/bench_graphics.h"
+#include "bench/support/bench_clock.h"
+#include "bench/support/bench_graphics.h"
 
 #include <stdio.h>
 

@@ -5,8 +5,8 @@
 // second). The library's frames: 2 warm up, then up to 10 are timed, for at most a few seconds.
 // Printed: ms per frame of each and their ratio (target <= 2), and the device's draw calls a
 // library frame makes.
-#include "bench/bench_clock.h"
-#include "bench/bench_graphics.h"
+#include "bench/support/bench_clock.h"
+#include "bench/support/bench_graphics.h"
 
 #include <stdio.h>
 

@@ -9,7 +9,7 @@
 //   frame made, recorded with their data, made again straight to the device with nothing of the
 //   library or the program between. Its frame time over the program's is the share of the frame
 //   that is Wine's.
-#include "bench/bench_clock.h"
+#include "bench/support/bench_clock.h"
 #include <windows.h>
 
 #include <algorithm>

@@ -3,8 +3,8 @@
 // strings, then the draw screen stretched to the 1920 x 1080 back screen. Printed as a share of
 // one 60 Hz frame (16.7 ms), beside a plain copy of the 1920 x 1080 screen in the same run.
 // Then the cost of a line that starts and ends far off the draw screen, beside its visible part.
-#include "bench/bench_clock.h"
-#include "bench/bench_graphics.h"
+#include "bench/support/bench_clock.h"
+#include "bench/support/bench_graphics.h"
 
 #include <stdio.h>
 #include <string.h>

@@ -3,7 +3,7 @@
 // of several rounds, the two allocators taking turns, since the machine is shared. A round ends
 // after its cycles or its time, whichever comes first: the platform's allocator under Wine takes
 // tens to hundreds of microseconds a cycle, and its rounds are then timed, not counted.
-#include "bench/bench_clock.h"
+#include "bench/support/bench_clock.h"
 
 #include <stdio.h>
 

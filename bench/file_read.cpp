@@ -1,6 +1,6 @@
 // Sequential read throughput of a 64 MB file through the file-access table (direct, with the
 // access thread's read-ahead cache, asynchronous), beside plain ReadFile in the same run.
-#include "bench/bench_clock.h"
+#include "bench/support/bench_clock.h"
 #include <windows.h>
 
 #include <stdio.h>

@@ -10,8 +10,8 @@
 // place (its last pass goes through a work texture and is copied back): the first against the
 // processor kernel's time of the same run (informational: llvmpipe draws on the processor too),
 // the second against the first. Each is the fastest of ten calls.
-#include "bench/bench_clock.h"
-#include "bench/bench_graphics.h"
+#include "bench/support/bench_clock.h"
+#include "bench/support/bench_graphics.h"
 
 #include <math.h>
 #include <stdint.h>

@@ -2,7 +2,7 @@
 // loaders (the whole loader table, as LoadGraph does), beside libpng and libjpeg called
 // directly on the same files in the same run. The ratio is the direct call's time over ours
 // (1.0 = as fast; the target is 0.95 or more). The files are made by the tests' encoders.
-#include "bench/bench_clock.h"
+#include "bench/support/bench_clock.h"
 
 #include <setjmp.h>
 #include <stdio.h>

@@ -1,8 +1,8 @@
 // GetAllKeyState called 1,000 times within one millisecond tick (the first call refreshes the
 // table, the others read it) beside one GetKeyboardState, in the same run; and one refreshing
 // GetAllKeyState (a new tick each call: pump pass, GetKeyboardState, 109 copies) beside it.
-#include "bench/bench_clock.h"
-#include "bench/bench_window.h"
+#include "bench/support/bench_clock.h"
+#include "bench/support/bench_window.h"
 #include <windows.h>
 
 #include <stdio.h>

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "app/engine/mdx/mdx_player.h"
-#include "bench/tick_probe.h"
+#include "bench/support/tick_probe.h"
 
 namespace {
 

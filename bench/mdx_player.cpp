@@ -13,7 +13,7 @@
 #include "app/engine/mdx/mdx_player.h"
 #include "app/engine/sequencer/sequencer.h"
 #include "app/engine/mixer/wave_file.h"
-#include "bench/render_tick_bench.h"
+#include "bench/support/render_tick_bench.h"
 #include "tools/song_writer/mdx_builder.h"
 #include "tests/app/engine/mdx_player_fixture.h"
 

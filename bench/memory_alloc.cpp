@@ -7,7 +7,7 @@
 //
 // The machine is shared with other work, so each figure is the best of several rounds, the two
 // allocators taking turns, and the ratio compares figures of the same run.
-#include "bench/bench_clock.h"
+#include "bench/support/bench_clock.h"
 #include <windows.h>
 
 #include <stdio.h>

@@ -1,7 +1,7 @@
 // One ProcessMessage pass with an empty queue beside a bare PeekMessageW, and an uncontended
 // DxFunctionLock enter/leave pair beside a bare critical section, in the same run.
-#include "bench/bench_clock.h"
-#include "bench/bench_window.h"
+#include "bench/support/bench_clock.h"
+#include "bench/support/bench_window.h"
 #include <windows.h>
 
 #include <stdio.h>

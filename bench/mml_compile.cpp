@@ -1,7 +1,7 @@
 // Compile time of a 200 KB ".zms" song with 16 busy tracks, from its file and from memory,
 // beside one pass of the C run-time over the same text (strtol on every number, isalpha on
 // every other byte) as the reference.
-#include "bench/bench_clock.h"
+#include "bench/support/bench_clock.h"
 #include <windows.h>
 
 #include <ctype.h>

@@ -3,7 +3,7 @@
 // and through a plain libtheora loop (packets in, each frame out and converted by a plain
 // per-pixel YUV-to-RGB) in the same run. The ratio is the library's time over the plain loop's.
 // The movie is written at build time by tests/data/movie/make_movies.sh (bench mode).
-#include "bench/bench_clock.h"
+#include "bench/support/bench_clock.h"
 
 #include <stdio.h>
 #include <stdlib.h>

@@ -7,7 +7,7 @@
 // Then the longest wait of a 10 ms render tick for the engine lock while plug-ins with a
 // slow start-up and shut-down are loaded and replaced beside it. Reference: the time one
 // such replacement takes, which a tick would wait if the load held the lock.
-#include "bench/bench_clock.h"
+#include "bench/support/bench_clock.h"
 #include <windows.h>
 
 #include <cstdio>
@@ -16,8 +16,8 @@
 #include <vector>
 
 #include "app/engine/plugin/plugin_slot.h"
-#include "bench/direct_plugins.h"
-#include "bench/tick_probe.h"
+#include "bench/support/direct_plugins.h"
+#include "bench/support/tick_probe.h"
 #include "tools/test_plugins/test_plugin_api.h"
 
 namespace {

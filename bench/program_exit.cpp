@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "app/shell/resource_ids.h"
-#include "bench/bench_clock.h"
+#include "bench/support/bench_clock.h"
 #include "tests/support/test_paths.h"
 #include "tools/app_driver/app_driver.h"
 

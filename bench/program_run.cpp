@@ -12,7 +12,7 @@
 // a renderer that draws on the processor falls short of the display's rate, and the idle share of
 // each busy thread (the main thread; Wine's own threads by their names, the program's others by
 // their place in the order the threads started).
-#include "bench/bench_clock.h"
+#include "bench/support/bench_clock.h"
 #include <windows.h>
 #include <d3d11.h>
 

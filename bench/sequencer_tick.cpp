@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "app/engine/sequencer/sequencer.h"
-#include "bench/render_tick_bench.h"
+#include "bench/support/render_tick_bench.h"
 
 using namespace render_tick_bench;
 

@@ -14,7 +14,7 @@
 // a busy machine does not lengthen by taking the processor away. Beside the frames, in turn with
 // them, runs the reference: a bare frame that clears and shows the draw screen with nothing drawn,
 // measured the same way; its percentiles show what the machine adds to the same work.
-#include "bench/bench_clock.h"
+#include "bench/support/bench_clock.h"
 #include <windows.h>
 
 #include <algorithm>
@@ -35,8 +35,8 @@
 #include "app/shell/menu_commands.h"
 #include "app/shell/panes/side_panes.h"
 #include "app/shell/tracks/track_views.h"
-#include "bench/thread_clock.h"
-#include "bench/tick_probe.h"
+#include "bench/support/thread_clock.h"
+#include "bench/support/tick_probe.h"
 #include "tools/song_writer/mdx_builder.h"
 #include "tests/app/engine/mdx_player_fixture.h"
 #include "zovuz/zovuz.h"

@@ -4,7 +4,7 @@
 // - one refill that moves a tick's 441 queued frames into the device buffer, beside the device
 //   calls it is made of (the play cursor, a lock of the region, the copy, the unlock) made
 //   directly on a buffer of the same size; and a refill that finds nothing due.
-#include "bench/bench_clock.h"
+#include "bench/support/bench_clock.h"
 
 #include <stdio.h>
 #include <string.h>

@@ -5,7 +5,7 @@
 // same run: a plain copy of the same bytes for WAVE, the decoder library or ACM called
 // directly for the others; the ratio shows the converter's own cost. Last, 30 s of MP3 (made at
 // build time) through ACM, a DirectShow graph and Media Foundation, each against ACM.
-#include "bench/bench_clock.h"
+#include "bench/support/bench_clock.h"
 
 #include <math.h>
 #include <stdio.h>

@@ -199,7 +199,8 @@ FilterPixels View(std::vector<uint32_t> &Pixels, int Width, int Height)
     return {(uint8_t *)Pixels.data(), Width * 4, Width, Height};
 }
 
-// Random pixels; with Pma the colour is premultiplied by the alpha.
+// Random pixels; with Pma the colour is premultiplied by the alpha. Every thirteenth has alpha 0
+// with a colour (a premultiplied picture holds none there), which the division table takes to 0.
 std::vector<uint32_t> Random(std::mt19937 &Rng, int Count, bool Pma)
 {
     std::vector<uint32_t> out(Count);
@@ -212,6 +213,7 @@ std::vector<uint32_t> Random(std::mt19937 &Rng, int Count, bool Pma)
             p = q;
         }
     }
+    for (int i = 0; i < Count; i += 13) out[i] = (uint32_t)Rng() & 0x00FFFFFFu;
     return out;
 }
 
@@ -259,12 +261,12 @@ protected:
         };
         FilterD3D9Device.DrawQuad = [](const FilterD3D9Draw *D) { return Layer->Draw(D); };
         FilterD3D9Device.DrawRows = [](const VERTEX2D *V, int, int Graph) {
-            // The rows from y0 down repeat the row the vertices' v names, across x0..x1.
+            // The rows y0..y1 repeat the row the vertices' v names, across x0..x1.
             TestGraph &g = Layer->Graphs[Graph];
             std::vector<uint32_t> pixels = Layer->Read(Graph);
             const int x0 = (int)(V[0].pos.x + 0.5f), x1 = (int)(V[3].pos.x + 0.5f), y0 = (int)(V[0].pos.y + 0.5f);
-            const int row = (int)(V[0].v * g.TextureHeight);
-            for (int y = y0; y < g.TextureHeight; ++y)
+            const int y1 = (int)(V[3].pos.y + 0.5f), row = (int)(V[0].v * g.TextureHeight);
+            for (int y = y0; y < y1; ++y)
                 for (int x = x0; x < x1; ++x) pixels[(size_t)y * g.TextureWidth + x] = pixels[(size_t)row * g.TextureWidth + x];
             Layer->Write(Graph, pixels, g.TextureWidth, g.TextureHeight);
             return 0;
@@ -338,7 +340,8 @@ TEST_F(FilterShadersD3D9, SinglePassFiltersAndBlendsMatchTheProcessorKernels)
                          [pma, t](const FilterPixels &s, const FilterPixels &, const FilterPixels &d) { InvertKernel(s, d, pma, t); }});
         for (int compare : {FILTER_COMPARE_LESS, FILTER_COMPARE_GREATER})
             for (int fill = 0; fill < 2; ++fill) {
-                static const float kFill[4] = {1.0f, 0.5f, 0.25f, 0.75f};
+                // An alpha past 255 (a caller's 300) is clamped before the colour is premultiplied.
+                static const float kFill[4] = {1.0f, 0.5f, 0.25f, 300.0f / 255};
                 cases.push_back({"BrightClip " + std::to_string(compare) + (fill ? " fill" : ""), pma != 0, 2,
                                  [=](GraphFilterInfo *I) { return GraphFilter_BrightClip(I, compare, 100.0f, fill, kFill, pma); },
                                  [=](const FilterPixels &s, const FilterPixels &, const FilterPixels &d) {
@@ -347,11 +350,17 @@ TEST_F(FilterShadersD3D9, SinglePassFiltersAndBlendsMatchTheProcessorKernels)
                                      BrightClipKernel(s, d, setup, pma, t);
                                  }});
             }
-        cases.push_back({"BrightnessScale", pma != 0, 2, [pma](GraphFilterInfo *I) { return GraphFilter_BrightnessScale(I, 40, 200, pma); },
-                         [pma, t](const FilterPixels &s, const FilterPixels &, const FilterPixels &d) {
-                             BrightnessScaleKernel(s, d, 40, 200, pma, t);
-                         }});
-        static const float kLow[4] = {0.1f, 0.2f, 0.3f, 0.4f}, kHigh[4] = {0.9f, 0.8f, 0.7f, 1.0f};
+        // The processor's lightness model step for step, on ranges whose scale is no whole number
+        // too (the last one backwards): the same bytes.
+        for (const auto &range : {std::make_pair(40, 200), std::make_pair(1, 232), std::make_pair(237, 84)})
+            cases.push_back({"BrightnessScale " + std::to_string(range.first) + "-" + std::to_string(range.second),
+                             pma != 0, 0,
+                             [=](GraphFilterInfo *I) { return GraphFilter_BrightnessScale(I, range.first, range.second, pma); },
+                             [=](const FilterPixels &s, const FilterPixels &, const FilterPixels &d) {
+                                 BrightnessScaleKernel(s, d, range.first, range.second, pma, t);
+                             }});
+        // Alphas past 255 (300 and 1000), clamped before the colours are premultiplied.
+        static const float kLow[4] = {0.1f, 0.2f, 0.3f, 300.0f / 255}, kHigh[4] = {0.9f, 0.8f, 0.7f, 1000.0f / 255};
         cases.push_back({"TwoColor", pma != 0, 2, [pma](GraphFilterInfo *I) { return GraphFilter_TwoColor(I, 120.0f, kLow, kHigh, pma); },
                          [pma, t](const FilterPixels &s, const FilterPixels &, const FilterPixels &d) {
                              TwoColorKernel(s, d, TwoColorThreshold(120.0f), PackFilterColor(kLow, pma, t),
@@ -478,14 +487,16 @@ TEST_F(FilterShadersD3D9, MultiPassAndSecondTextureFiltersMatchTheProcessorKerne
         LevelKernel(View(src, kWidth, kHeight), View(dest, kWidth, kHeight), setup, table, pma, t);
         check(pma ? "Level, PMA" : "Level", d, dest, kWidth, kHeight, 2);
         for (int reverse = 0; reverse < 2; ++reverse) {
+            // A gradient that does not fill its texture (100 in 128), one of two columns per entry.
+            const int width = reverse ? 512 : 100;
             std::vector<uint32_t> gradient;
-            const int g = graph(gradient, 64, 1, pma);
+            const int g = graph(gradient, width, 1, pma);
             const int s2 = graph(src, kWidth, kHeight, pma), d2 = graph(dest, kWidth, kHeight);
             GraphFilterInfo gi = Info(s2, d2);
             ASSERT_EQ(GraphFilter_GradientMap(&gi, g, reverse, pma), 0);
             uint32_t entries[256];
             std::vector<uint32_t> straight = gradient;
-            BuildGradientTable(View(straight, 64, 1), reverse, pma, t, entries);
+            BuildGradientTable(View(straight, width, 1), reverse, pma, t, entries);
             GradientMapKernel(View(src, kWidth, kHeight), View(dest, kWidth, kHeight), entries, pma, t);
             check(reverse ? "GradientMap reversed" : "GradientMap", d2, dest, kWidth, kHeight, 2);
         }

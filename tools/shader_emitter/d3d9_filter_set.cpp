@@ -12,7 +12,7 @@ namespace {
 const char *const Lane[4] = {"x", "y", "z", "w"};
 
 // The shaders' own numbers, defined from c24 up (the passes' constants stay below).
-// c31 = (1 / 1024, 0.5, 1, 0): the least alpha divided by, a half, one, zero.
+// c31 = (1 / 1024, 0.5, 1, 0): the least divisor, a half, one, zero.
 // c30 = (1224, 2404, 466, 0) / 4096: the processor's luma weights, for the filters that compare
 //       a brightness with a threshold (the passes' rounder weights would move pixels across it).
 // c22 = (255, 1 / 255, 1 / 512, 255 / 256): truncation to the byte below, as the processor stores.
@@ -55,12 +55,12 @@ void Truncate(ShaderWriter &W, const Reg &Value, const char *Mask, const Reg &Wo
     W.Mul(Value(Mask), Work, C(22)("y"));
 }
 
-// To = From's colour divided by its alpha (0 where the alpha is 0), truncated like the processor's
-// table, alpha kept. Uses Work whole.
+// To = From's colour divided by its alpha (0 where the alpha is 0, as the processor's division
+// table gives it), truncated like the processor's table, alpha kept. Uses Work whole.
 void Straight(ShaderWriter &W, const Reg &From, const Reg &To, const Reg &Work, bool Truncated = true)
 {
-    W.Max(Work("x"), From("w"), C(31)("x"));
-    W.Rcp(Work("x"), Work("x"));
+    W.Rcp(Work("x"), From("w"));
+    W.Cmp(Work("x"), -From("w"), C(31)("w"), Work("x"));
     W.Mul(Sat(To("xyz")), From, Work("x"));
     W.Mov(To("w"), From("w"));
     if (Truncated) Truncate(W, To, "xyz", Work);
@@ -89,8 +89,10 @@ void SpreadOf(ShaderWriter &W, const Reg &Cc, const Reg &Spread)
 }
 
 // The processor's lightness (max + min) / 2, a whole byte, into Out.z and its saturation delta /
-// (max + min), or delta / (512 / 255 - max - min) above 128, into Out.y. Uses Work whole.
-void LightnessAndSaturation(ShaderWriter &W, const Reg &Spread, const Reg &Out, const Reg &Work)
+// (max + min), or delta / (512 / 255 - max - min) above 128, into Out.y; with WholeSteps the
+// saturation in the processor's whole 256ths (needs c27.x = 256). Uses Work whole.
+void LightnessAndSaturation(ShaderWriter &W, const Reg &Spread, const Reg &Out, const Reg &Work,
+                            bool WholeSteps = false)
 {
     W.Add(Work("x"), Spread("x"), Spread("y"));
     W.Mul(Out("z"), Work("x"), C(31)("y"));
@@ -103,7 +105,16 @@ void LightnessAndSaturation(ShaderWriter &W, const Reg &Spread, const Reg &Out, 
     W.Cmp(Work("x"), Work("w"), Work("x"), Work("y"));
     W.Max(Work("x"), Work("x"), C(31)("x"));
     W.Rcp(Work("x"), Work("x"));
-    W.Mul(Sat(Out("y")), Spread("z"), Work("x"));
+    if (!WholeSteps) {
+        W.Mul(Sat(Out("y")), Spread("z"), Work("x"));
+        return;
+    }
+    // floor(delta x 256 / q) / 256; a quotient that fell just short of a whole number is lifted.
+    W.Mul(Work("x"), Spread("z"), Work("x"));
+    W.Mad(Work("x"), Work("x"), C(27)("x"), C(31)("x"));
+    W.Frc(Work("y"), Work("x"));
+    W.Sub(Work("x"), Work("x"), Work("y"));
+    W.Mul(Sat(Out("y")), Work("x"), C(27)("y"));
 }
 
 // Hue (0-1), HSL saturation and lightness of straight colour C (rgb) into Out (x hue, y s, z l).
@@ -205,7 +216,8 @@ void BrightClip(ShaderWriter &W, bool Greater, bool Fill, bool Pma)
         if (Greater) W.Sub(R(3), C(0)("x"), R(3)("x"));
         else W.Sub(R(3), R(3)("x"), C(0)("x"));
         if (Fill) {
-            W.Mov(R(4), C(2));
+            // The colour's bytes clamped before the premultiplication, as the processor packs it.
+            W.Mov(Sat(R(4)), C(2));
             if (Pma) Premultiply(W, R(4), R(4)("w"));
             W.Cmp(R(1), R(3)("x"), R(0), R(4));
         } else {
@@ -215,7 +227,8 @@ void BrightClip(ShaderWriter &W, bool Greater, bool Fill, bool Pma)
     });
 }
 
-// c0 = (lo / 255, 255 / (hi - lo)): the lightness range stretched to 0-1, hue and saturation kept.
+// c0 = (lo / 255, 255 / (hi - lo), trunc(255 x 4096 / (hi - lo)) / 4096): the lightness range
+// stretched to 0-1, hue and saturation kept.
 // The hue stays in the pure colour, built straight from the channels as the processor does: each
 // channel's distance above the smallest over the delta, in steps of 1 / 256.
 void BrightnessScale(ShaderWriter &W, bool Pma)
@@ -224,18 +237,33 @@ void BrightnessScale(ShaderWriter &W, bool Pma)
         const Reg Colour = Pma ? R(2) : R(0);
         if (Pma) Straight(W, R(0), R(2), R(3));
         SpreadOf(W, Colour, R(3));
-        LightnessAndSaturation(W, R(3), R(5), R(4));
-        W.Mul(R(3)("w"), R(3)("w"), C(21)("y"));
-        W.Sub(R(4)("xyz"), Colour, R(3)("y"));
-        W.Mul(Sat(R(4)("xyz")), R(4), R(3)("w"));
-        // The stretched lightness, a whole byte.
+        LightnessAndSaturation(W, R(3), R(5), R(4), true);
+        // Each channel's pure colour in the processor's whole steps: 256 less its distance below
+        // the largest, floor((max - c) x 256 / delta), at most 255. (A distance is a whole number
+        // or at least 1 / 255 below the next: 1 / 1024 lifts a product that fell just short.)
+        W.Mul(R(3)("w"), R(3)("w"), C(27)("x"));
+        W.Sub(R(4)("xyz"), R(3)("x"), Colour);
+        W.Mad(R(4)("xyz"), R(4), R(3)("w"), C(31)("x"));
+        W.Frc(R(6)("xyz"), R(4));
+        W.Sub(R(4)("xyz"), R(4), R(6));
+        W.Mad(Sat(R(4)("xyz")), R(4), -C(22)("y"), C(21)("y"));
+        // The stretched lightness as the processor takes it: the whole L - lo times c0.z (its
+        // whole scale over 4096), floored and clamped to a byte.
         W.Sub(R(5)("z"), R(5)("z"), C(0)("x"));
-        W.Mul(Sat(R(5)("z")), R(5)("z"), C(0)("y"));
-        Truncate(W, R(5), "z", R(6));
+        W.Mad(R(5)("z"), R(5)("z"), C(22)("x"), C(31)("y"));
+        W.Frc(R(6)("z"), R(5)("z"));
+        W.Sub(R(5)("z"), R(5)("z"), R(6)("z"));
+        W.Mul(R(5)("z"), R(5)("z"), C(0)("z"));
+        W.Frc(R(6)("z"), R(5)("z"));
+        W.Sub(R(5)("z"), R(5)("z"), R(6)("z"));
+        W.Mul(Sat(R(5)("z")), R(5)("z"), C(22)("y"));
         Rebuild(W, R(4), R(5), R(1), R(6));
         W.Mov(R(1)("w"), R(0)("w"));
-        if (Pma) Premultiply(W, R(1), R(0)("w"));
-    });
+        if (Pma) {  // the rebuilt byte, then its premultiplication
+            Truncate(W, R(1), "xyz", R(11));
+            Premultiply(W, R(1), R(0)("w"));
+        }
+    }, true, [](ShaderWriter &W) { W.Def(C(27), 256.0f, 1.0f / 256.0f, 0, 0); });
 }
 
 // c0 = (hue shift in sixths, saturation factor - 1, brightness). The first pass applies the
@@ -370,8 +398,9 @@ void TwoColor(ShaderWriter &W, bool Pma)
         if (Pma) Straight(W, R(0), R(2), R(3));
         W.Dp3(R(3)("x"), Colour, C(30));
         W.Sub(R(3)("x"), R(3)("x"), C(0)("w"));
-        W.Mov(R(4), C(1));
-        W.Mov(R(5), C(2));
+        // The colours' bytes clamped before the premultiplication, as the processor packs them.
+        W.Mov(Sat(R(4)), C(1));
+        W.Mov(Sat(R(5)), C(2));
         if (Pma) {
             Premultiply(W, R(4), R(4)("w"));
             Premultiply(W, R(5), R(5)("w"));
@@ -380,7 +409,8 @@ void TwoColor(ShaderWriter &W, bool Pma)
     });
 }
 
-// c0 luma weights; s1 the gradient graph, read along its top row.
+// c0 luma weights, c1 = (the gradient's width, 1 / its texture width, 0.5 / its texture height);
+// s1 the gradient graph, read along its top row.
 void GradientMap(ShaderWriter &W, bool Reverse, bool Pma)
 {
     const Inputs In = Declare(W, true);
@@ -388,16 +418,22 @@ void GradientMap(ShaderWriter &W, bool Reverse, bool Pma)
     W.Texld(R(0), In.Uv, In.Image);
     const Reg Colour = Pma ? R(2) : R(0);
     if (Pma) Straight(W, R(0), R(2), R(3));
-    // The table's entry of the processor's brightness index floor(255 l) (reversed: 255 - it), read
-    // at u = index / 256 plus an eighth of a texel of a 64-wide table. (The index is a multiple of
-    // 1 / 4096 below a whole number at worst: the rounding allowance stays below that.)
+    // The processor's brightness index floor(255 l) (reversed: 255 - it). (The index is a multiple
+    // of 1 / 4096 below a whole number at worst: the rounding allowance stays below that.)
     W.Dp3(R(4)("x"), Colour, C(30));
     W.Mad(R(4)("x"), R(4)("x"), C(22)("x"), C(27)("z"));
     W.Frc(R(4)("y"), R(4)("x"));
     W.Sub(R(4)("x"), R(4)("x"), R(4)("y"));
     if (Reverse) W.Sub(R(4)("x"), C(22)("x"), R(4)("x"));
-    W.Mad(R(4)("x"), R(4)("x"), C(27)("x"), C(27)("y"));
-    W.Mov(R(4)("y"), C(31)("w"));
+    // Entry i is the gradient's column (i x width) >> 8 (exact: whole numbers times a power of
+    // two), read at its texel centre.
+    W.Mul(R(4)("x"), R(4)("x"), C(1)("x"));
+    W.Mul(R(4)("x"), R(4)("x"), C(27)("x"));
+    W.Frc(R(4)("y"), R(4)("x"));
+    W.Sub(R(4)("x"), R(4)("x"), R(4)("y"));
+    W.Add(R(4)("x"), R(4)("x"), C(31)("y"));
+    W.Mul(R(4)("x"), R(4)("x"), C(1)("y"));
+    W.Mov(R(4)("y"), C(1)("z"));
     W.Texld(R(1), R(4), In.Image2);
     if (Pma) Premultiply(W, R(1), R(1)("w"));
     W.Mov(OC(0), R(1));
@@ -466,10 +502,12 @@ void YuvToRgb(ShaderWriter &W, bool ChromaGraph, bool AlphaHalf)
 
 // ---- Gauss and DownScale ----------------------------------------------------------------------------
 
-// c0 texture size, c1-c4 the sixteen weights, c5-c20 the taps' offsets. Tap 0 is the centre (weight
-// w0); tap k (1 .. N / 2 - 1) lies between texels 2k - 1 and 2k on each side, so linear filtering
-// reads their average, and weighs wk on each side: the processor's blur, term for term. The
-// result is truncated as the processor's is, where the slots allow (not at 32 pixels).
+// c0 = (texture size, u of the rectangle's first and last column centres), c1-c4 the sixteen
+// weights, c5-c20 the taps' offsets. Tap 0 is the centre (weight w0); tap k (1 .. N / 2 - 1) lies
+// between texels 2k - 1 and 2k on each side, so linear filtering reads their average, and weighs
+// wk on each side: the processor's blur, term for term. A tap past the rectangle's first or last
+// column reads that column, as the processor repeats its edge pixel (rows past it are filled by
+// the pass). The result is truncated as the processor's is.
 void Gauss(ShaderWriter &W, int Width)
 {
     const Inputs In = Declare(W, false);
@@ -479,13 +517,15 @@ void Gauss(ShaderWriter &W, int Width)
     for (int k = 1; k <= taps; ++k) {
         const int offset = 5 + k;  // c5 holds tap 0, the centre
         W.Add(R(5)("xy"), In.Uv, C(offset));
+        W.Min(R(5)("x"), R(5)("x"), C(0)("w"));
         W.Sub(R(6)("xy"), In.Uv, C(offset));
+        W.Max(R(6)("x"), R(6)("x"), C(0)("z"));
         W.Texld(R(2), R(5), In.Image);
         W.Texld(R(3), R(6), In.Image);
         W.Add(R(2), R(2), R(3));
         W.Mad(R(1), R(2), C(1 + k / 4)(Lane[k % 4]), R(1));
     }
-    if (Width < 32) Truncate(W, R(1), "xyzw", R(11));
+    Truncate(W, R(1), "xyzw", R(11));
     W.Mov(OC(0), R(1));
 }
 
@@ -842,13 +882,14 @@ void NamedChannelMix(ShaderWriter &W, const int Rgb[3], int BlendAlpha)
     W.Mov(OC(0), R(2));
 }
 
-// c1 = (r, g, b, a) + 0.5, each 0-7: 0-3 the source's red, green, blue, alpha, 4-7 the blend's.
-// Each output is candidate 0 plus the steps to every candidate at or below its selector.
+// c1 = (r, g, b, a) + 0.5: 0-3 the source's red, green, blue, alpha, 4-7 the blend's, any other
+// selector 0. Each output is candidate 0 plus the steps to every candidate at or below its
+// selector, then 0 where the selector lies below 0 or at 8 or above.
 void BaseChannelMix(ShaderWriter &W)
 {
     const Inputs In = Declare(W, true);
     W.Def(C(27), 1, 2, 3, 4);
-    W.Def(C(26), 5, 6, 7, 0);
+    W.Def(C(26), 5, 6, 7, 8);
     W.Texld(R(0), In.Uv, In.Image);
     W.Texld(R(1), In.Uv2, In.Image2);
     auto Candidate = [](int i) { return (i < 4 ? R(0) : R(1))(Lane[i & 3]); };
@@ -859,6 +900,9 @@ void BaseChannelMix(ShaderWriter &W)
         W.Cmp(R(4), R(3), R(4), C(31)("w"));
         W.Add(R(2), R(2), R(4));
     }
+    W.Cmp(R(2), C(1), R(2), C(31)("w"));
+    W.Sub(R(3), C(1), C(26)("w"));
+    W.Cmp(R(2), R(3), C(31)("w"), R(2));
     W.Mov(OC(0), R(2));
 }
 
@@ -895,7 +939,8 @@ bool BuildD3D9FilterSet(std::vector<NamedProgram> &Out, std::string *Error)
     for (int width : {8, 16, 32}) {
         char name[32];
         snprintf(name, sizeof(name), "Gauss_%02dPixel_PS.pso", width);
-        Add(name, [width](ShaderWriter &W) { Gauss(W, width); });
+        // The 32-pixel blur's taps need the extended model's slots.
+        Add(name, [width](ShaderWriter &W) { Gauss(W, width); }, width == 32 ? 1 : 0);
     }
     for (int ratio : {2, 4, 8})
         Add("DownScaleX" + std::to_string(ratio) + ".pso", [ratio](ShaderWriter &W) { DownScale(W, ratio); });
@@ -903,7 +948,9 @@ bool BuildD3D9FilterSet(std::vector<NamedProgram> &Out, std::string *Error)
         for (bool fill : {false, true})
             Both(std::string("BrightClip") + (fill ? "Fill" : "") + (greater ? "Greater" : "Less"),
                  [greater, fill](ShaderWriter &W, bool Pma) { BrightClip(W, greater, fill, Pma); });
-    Both("BrightnessScale", BrightnessScale);
+    // BrightnessScale's whole steps of the processor's lightness model need the extended model's slots.
+    Add("BrightnessScale.pso", [](ShaderWriter &W) { BrightnessScale(W, false); }, 1);
+    Add("BrightnessScale_PMA.pso", [](ShaderWriter &W) { BrightnessScale(W, true); }, 1);
     Both("Hsb_RGB_TO_HSB", [](ShaderWriter &W, bool Pma) { Hsb(W, HsbStep::RgbToHsb, Pma); });
     Both("Hsb_HSB_TO_RGB", [](ShaderWriter &W, bool Pma) { Hsb(W, HsbStep::HsbToRgb, Pma); });
     Both("Hsb_HSB_HLOCK", [](ShaderWriter &W, bool Pma) { Hsb(W, HsbStep::HueLock, Pma); });

@@ -764,7 +764,7 @@ void BasicBlend(FilterPixel &P, int Type, int Pma)
 }
 
 // The channel mix whose selectors (0-3 the source's channels, 4-7 the blend's) are read from c0
-// as selector + 0.5.
+// as selector + 0.5; a selector outside 0-7 matches no channel and gives 0.
 void ChannelMixBase(FilterPixel &P)
 {
     ShaderBuilder &B = P.B;

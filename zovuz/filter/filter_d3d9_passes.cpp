@@ -98,7 +98,8 @@ int Gauss(GraphFilterInfo *Info, int Width, float, const float *Weights)
     float tw, th;
     SourceTextureSize(Info, &tw, &th);
     Constants c;
-    c.Set(0, tw, th, 0.0f, 0.0f);
+    // The first and last column centres of the rectangle, where the taps stop as the processor's do.
+    c.Set(0, tw, th, ((float)Info->SrcX1 + 0.5f) / tw, ((float)Info->SrcX2 - 0.5f) / tw);
     for (int i = 0; i < 16; ++i) c.Value[1 + i / 4][i % 4] = Weights[i];
     const bool vertical = Info->PassIndex == 1;
     for (int i = 0; i < 16; ++i) {
@@ -108,25 +109,30 @@ int Gauss(GraphFilterInfo *Info, int Width, float, const float *Weights)
     const int result = RunPass(Info, Shader(FilterGaussSlot(Width)), c, true);
     if (result < 0 || Info->PassIndex != 0) return result;
 
-    // The rows below the rectangle repeat its last row, so that the vertical pass reads defined
-    // texels. (The row's texel centre: at its top edge linear filtering would mix in the row above.)
+    // The rows below the rectangle repeat its last row and those above it its first, so that the
+    // vertical pass reads defined texels on both sides. (The row's texel centre: at its edge
+    // linear filtering would mix in the row beside it.)
     FilterPassTarget dest;
     if (FilterPassDevice.DescribeTarget(kD3D9, Info->DestGraph, &dest) < 0) return -1;
     const int w = Info->SrcX2 - Info->SrcX1, h = Info->SrcY2 - Info->SrcY1;
     const float dw = (float)dest.TextureWidth, dh = (float)dest.TextureHeight;
-    if (Info->DestY + h >= dest.TextureHeight) return 0;
-    VERTEX2D v[4];
-    memset(v, 0, sizeof(v));
-    for (int i = 0; i < 4; ++i) {
-        const bool right = i & 1, bottom = i & 2;
-        v[i].pos.x = (float)(Info->DestX + (right ? w : 0)) - 0.5f;
-        v[i].pos.y = (bottom ? dh : (float)(Info->DestY + h)) - 0.5f;
-        v[i].rhw = 1.0f;
-        v[i].dif.r = v[i].dif.g = v[i].dif.b = v[i].dif.a = 255;
-        v[i].u = (float)(Info->DestX + (right ? w : 0)) / dw;
-        v[i].v = ((float)(Info->DestY + h) - 0.5f) / dh;
-    }
-    return FilterD3D9Device.DrawRows(v, 4, Info->DestGraph);
+    auto repeatRow = [&](int Row, int Top, int Bottom) {
+        if (Top >= Bottom) return 0;
+        VERTEX2D v[4];
+        memset(v, 0, sizeof(v));
+        for (int i = 0; i < 4; ++i) {
+            const bool right = i & 1, bottom = i & 2;
+            v[i].pos.x = (float)(Info->DestX + (right ? w : 0)) - 0.5f;
+            v[i].pos.y = (float)(bottom ? Bottom : Top) - 0.5f;
+            v[i].rhw = 1.0f;
+            v[i].dif.r = v[i].dif.g = v[i].dif.b = v[i].dif.a = 255;
+            v[i].u = (float)(Info->DestX + (right ? w : 0)) / dw;
+            v[i].v = ((float)Row + 0.5f) / dh;
+        }
+        return FilterD3D9Device.DrawRows(v, 4, Info->DestGraph);
+    };
+    if (repeatRow(Info->DestY + h - 1, Info->DestY + h, dest.TextureHeight) < 0) return -1;
+    return repeatRow(Info->DestY, 0, Info->DestY);
 }
 
 int DownScale(GraphFilterInfo *Info, int Ratio)
@@ -159,8 +165,10 @@ int BrightClip(GraphFilterInfo *Info, int Compare, float Value, int FillFlag, co
 
 int BrightnessScale(GraphFilterInfo *Info, int Min, int Max, int Pma)
 {
+    // c0.z: the processor's whole scale, over 4096 (exact in a float).
+    const int range = Max - Min != 0 ? Max - Min : 1;
     Constants c;
-    c.Set(0, (float)Min / 255.0f, 255.0f / (float)(Max - Min != 0 ? Max - Min : 1), 0.0f, 0.0f);
+    c.Set(0, (float)Min / 255.0f, 255.0f / (float)range, (float)(255 * 4096 / range) / 4096.0f, 0.0f);
     return RunPass(Info, Shader(FILTER_SLOT_BRIGHT_SCALE + (Pma ? 1 : 0)), c, false);
 }
 
@@ -199,8 +207,13 @@ int TwoColor(GraphFilterInfo *Info, float Threshold, const float *Low, const flo
 
 int GradientMap(GraphFilterInfo *Info, int GradientGraph, int Reverse, int Pma)
 {
+    // The table's columns are the gradient's own, which need not fill its texture.
+    FilterPassTarget gradient;
+    if (FilterPassDevice.DescribeTarget(kD3D9, GradientGraph, &gradient) < 0) return -1;
     Constants c;
     Luma(c, 0);
+    c.Set(1, (float)gradient.Width, 1.0f / (float)(gradient.TextureWidth > 0 ? gradient.TextureWidth : 1),
+          0.5f / (float)(gradient.TextureHeight > 0 ? gradient.TextureHeight : 1), 0.0f);
     return RunPass(Info, Shader(FilterGradientMapSlot(Reverse, Pma)), c, false, GradientGraph);
 }
 

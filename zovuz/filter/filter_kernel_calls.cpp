@@ -258,20 +258,29 @@ int GraphFilter_DownScale(GraphFilterInfo *Info, int DivideRatio)
 
 int GraphFilter_YUVToRGB(GraphFilterInfo *Info, int ChromaGraph)
 {
+    const bool alphaHalf =
+        Info->Type == DX_GRAPH_FILTER_YUV_TO_RGB_RRA || Info->Type == DX_GRAPH_FILTER_Y2UV1_TO_RGB_RRA;
+    // The alpha lies in the right half: the rectangle must be the left half on every path. (The
+    // caller's source, not a pass's copy of it, gives the size.)
+    if (alphaHalf) {
+        FilterTarget caller = FilterTarget();
+        if (Info->SrcGraphData != nullptr)
+            caller.Width = Info->SrcGraphData->Width, caller.Height = Info->SrcGraphData->Height;
+        else if (GetFilterTarget(Info->SrcGraph, &caller) < 0)
+            return -1;
+        if (Info->SrcX1 != 0 || Info->SrcY1 != 0 || Info->SrcX2 != caller.Width / 2 || Info->SrcY2 != caller.Height)
+            return -1;
+    }
     if (FilterPassDevice.UsesShaders()) {
         return Graphics_Hardware_Filter_YUVToRGB(Info, ChromaGraph);
     }
     GraphHandleData *source = GetFilterGraph(Info->SrcGraph);
     if (source == nullptr) return -1;
     const int sourceWidth = source->Width, sourceHeight = source->Height;
-    const bool alphaHalf =
-        Info->Type == DX_GRAPH_FILTER_YUV_TO_RGB_RRA || Info->Type == DX_GRAPH_FILTER_Y2UV1_TO_RGB_RRA;
     // The destination starts from its present pixels: columns and rows past the last whole
     // chroma block are not converted and keep them.
     int locked;
     if (alphaHalf) {
-        if (Info->SrcX1 != 0 || Info->SrcY1 != 0 || Info->SrcX2 != sourceWidth / 2 || Info->SrcY2 != sourceHeight)
-            return -1;
         const ImageRect whole = {0, 0, sourceWidth, sourceHeight};
         locked = GraphFilter_LockImages(Info, 0, sourceWidth / 2, sourceHeight, &whole);
     } else {
@@ -289,6 +298,7 @@ int GraphFilter_YUVToRGB(GraphFilterInfo *Info, int ChromaGraph)
     layout.AlphaFlag = alphaHalf ? 1 : 0;
     layout.LumaAlphaOffset = sourceWidth / 2;
     layout.ChromaAlphaOffset = chroma.Width / 2;
+    layout.OriginX = Info->SrcX1, layout.OriginY = Info->SrcY1;
     if (layout.BlockX == 0 || layout.BlockY == 0) {
         ReleaseBaseImage(&chroma);
         ReleaseWorkImages(Info);
@@ -300,8 +310,8 @@ int GraphFilter_YUVToRGB(GraphFilterInfo *Info, int ChromaGraph)
 }
 
 // ---- Blends --------------------------------------------------------------------------------------------------
-// Both start from the destination's present pixels: a pixel or byte a blend has nothing to write
-// for keeps what the destination holds.
+// Both start from the destination's present pixels: a pixel the basic blend has nothing to write
+// for keeps what the destination holds. (The channel mix writes every byte.)
 
 namespace {
 

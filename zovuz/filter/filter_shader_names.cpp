@@ -111,9 +111,15 @@ void ChooseFilterChannelMix(int Red, int Green, int Blue, int Alpha, int Pma, Fi
     memset(Out, 0, sizeof(*Out));
     Pma = Pma ? 1 : 0;
     int r = Red, g = Green, b = Blue, a = Alpha;
+    // The ready and named shaders know the selectors 0-7 only; the Base shader reads any selector
+    // and writes 0 for one outside them, as the processor does.
+    const bool inRange = (unsigned)r < 8 && (unsigned)g < 8 && (unsigned)b < 8 && (unsigned)a < 8;
     const bool allSource = r < 4 && g < 4 && b < 4 && a < 4;
     const bool allBlend = r >= 4 && g >= 4 && b >= 4 && a >= 4;
-    if (allSource || allBlend) {
+    if (!inRange) {
+        Out->Slot = FILTER_SLOT_MIX_BASE + Pma;
+        snprintf(Out->Name, sizeof(Out->Name), "%s", Pma ? "RGBAMix_Base_PMA.pso" : "RGBAMix_Base.pso");
+    } else if (allSource || allBlend) {
         // Every channel from one graph: a ready shader of the code table.
         if (allBlend) Out->Swap = 1, r -= 4, g -= 4, b -= 4, a -= 4;
         Out->Ready = 1;

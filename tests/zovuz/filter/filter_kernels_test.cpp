@@ -301,14 +301,12 @@ uint32_t Blend(int Type, int Ratio, Px sp, Px bp, uint32_t d)
     return Premultiplied(out[0], out[1], out[2], sa, pma);
 }
 
-uint32_t RgbaMix(const Args &a, Px s, Px b, uint32_t d)
+uint32_t RgbaMix(const Args &a, Px s, Px b, uint32_t)
 {
     const int channel[8] = {s.r, s.g, s.b, s.a, b.r, b.g, b.b, b.a};
-    Px o = Split(d);
-    int *out[4] = {&o.r, &o.g, &o.b, &o.a};
-    for (int i = 0; i < 4; ++i)
-        if (a[i] >= 0 && a[i] < 8) *out[i] = channel[a[i]];
-    return Join(o.b, o.g, o.r, o.a);
+    int out[4];
+    for (int i = 0; i < 4; ++i) out[i] = a[i] >= 0 && a[i] < 8 ? channel[a[i]] : 0;
+    return Join(out[2], out[1], out[0], out[3]);
 }
 
 // ---- The cases ----
@@ -511,36 +509,41 @@ TEST_F(FilterKernels, BlendGraphIsReadWhereItsPositionSays)
     }
 }
 
-// Filters 13 and 15: all nine chroma layouts of a 37 x 23 picture; columns and rows past the last
-// whole chroma block keep the destination's pixels.
+// Filters 13 and 15: all nine chroma layouts of a 37 x 23 picture; the chroma pixel of graph
+// pixel (X, Y) is (X / block width, Y / block height), and columns and rows past the last chroma
+// block that ends inside the rectangle keep the destination's pixels.
 TEST_F(FilterKernels, YuvToRgbOfEveryChromaLayout)
 {
     auto channel = [](int sum) { return Clamp255(sum >> 15); };
-    // Filter 13 on the whole picture and on a narrower rectangle; filter 15 on the left half.
+    // Filter 13 on the whole picture, on a narrower rectangle and on one from (3, 5), which starts
+    // inside a block; filter 15 on the left half.
     const struct
     {
-        int Alpha, RectW;
-    } shapes[] = {{0, kW}, {0, kW - 2}, {1, kW}};
+        int Alpha, X, Y, RectW, RectH;
+    } shapes[] = {{0, 0, 0, kW, kH}, {0, 0, 0, kW - 2, kH}, {0, 3, 5, 26, 15}, {1, 0, 0, kW, kH}};
     for (const auto &shape : shapes)
         for (int bx : {1, 2, 4})
             for (int by : {1, 2, 4}) {
-                const int alpha = shape.Alpha, rw = shape.RectW;
-                SCOPED_TRACE(testing::Message()
-                             << "block " << bx << "x" << by << " width " << rw << (alpha ? ", alpha half" : ""));
+                const int alpha = shape.Alpha, rw = shape.RectW, rh = shape.RectH, x0 = shape.X, y0 = shape.Y;
+                SCOPED_TRACE(testing::Message() << "block " << bx << "x" << by << " from (" << x0 << ", " << y0
+                                                << ") width " << rw << (alpha ? ", alpha half" : ""));
                 std::mt19937 rng(bx * 10 + by + alpha * 100);
                 const int lw = kW * (alpha + 1), cw = lw / bx, ch = kH / by;
                 std::vector<uint32_t> luma = RandomPixels(rng, lw * kH), chroma = RandomPixels(rng, cw * ch),
                                       dest = RandomPixels(rng, kW * kH);
                 int y = Graph(luma, lw, kH), uv = Graph(chroma, cw, ch), out = Graph(dest, kW, kH);
-                ASSERT_EQ(0, GraphFilterRectBlt(y, out, 0, 0, rw, kH, 0, 0, alpha ? 15 : 13, uv));
+                ASSERT_EQ(0, GraphFilterRectBlt(y, out, x0, y0, x0 + rw, y0 + rh, 0, 0, alpha ? 15 : 13, uv));
                 std::vector<uint32_t> expect = dest;
-                for (int py = 0; py < kH / by * by; ++py)
-                    for (int px = 0; px < rw / bx * bx; ++px) {
-                        int l = luma[py * lw + px] & 255, c = py / by * cw + px / bx;
+                const int lastX = std::min((x0 + rw) / bx, cw - (alpha ? cw / 2 : 0)) * bx;
+                const int lastY = std::min((y0 + rh) / by, ch) * by;
+                for (int gy = y0; gy < lastY; ++gy)
+                    for (int gx = x0; gx < lastX; ++gx) {
+                        const int px = gx - x0, py = gy - y0;
+                        int l = luma[gy * lw + gx] & 255, c = gy / by * cw + gx / bx;
                         int u = (chroma[c] & 255) - 128, v = (chroma[c] >> 8 & 255) - 128;
                         int a = 255;
                         if (alpha)
-                            a = channel((luma[py * lw + px + kW] & 255) * 32768 +
+                            a = channel((luma[gy * lw + gx + kW] & 255) * 32768 +
                                         ((int)(chroma[c + cw / 2] >> 8 & 255) - 128) * 45940);
                         expect[py * kW + px] =
                             Join(channel(l * 32768 + u * 58064), channel(l * 32768 - u * 11272 - v * 23396),

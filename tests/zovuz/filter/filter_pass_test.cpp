@@ -165,6 +165,9 @@ TEST(FilterShaderNames, VariantsAndChannelMixChoices)
         {2, 2, 2, 7, 0, 0, "RGBAMix_SBSBSBBA.pso"}, {4, 5, 6, 3, 1, 0, "RGBAMix_SRSGSBBA.pso"},
         {0, 1, 2, 3, 0, 1, ""},                     {1, 0, 2, 7, 0, 0, "RGBAMix_Base.pso"},
         {5, 5, 5, 0, 1, 0, "RGBAMix_SGSGSGBR.pso"}, {7, 6, 5, 4, 1, 1, ""},
+        // A selector outside 0-7 anywhere: only the Base shader reads it as it is.
+        {0, -1, 0, 0, 0, 0, "RGBAMix_Base.pso"},    {8, 8, 8, 8, 0, 0, "RGBAMix_Base.pso"},
+        {4, 4, 4, 9, 0, 0, "RGBAMix_Base.pso"},
     };
     for (const Mix &m : mixes) {
         FilterChannelMixChoice c;

@@ -108,8 +108,7 @@ void BlendRgbaMixKernel(const FilterPixels &Src, const FilterPixels &Blend, cons
         for (int x = 0; x < Dest.Width; ++x, sp += 4, bp += 4, d += 4) {
             for (int out = 0; out < 4; ++out) {
                 const int sel = Selector[out];
-                if (sel < 0 || sel > 7) continue;
-                d[kByteOf[out]] = (sel < 4 ? sp : bp)[kByteOf[sel & 3]];
+                d[kByteOf[out]] = sel < 0 || sel > 7 ? 0 : (sel < 4 ? sp : bp)[kByteOf[sel & 3]];
             }
         }
     }

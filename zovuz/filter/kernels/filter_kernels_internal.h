@@ -147,15 +147,18 @@ void DownScaleKernel(const FilterPixels &Src, const FilterPixels &Dest, int Rati
 // ---- YUV to RGB ---------------------------------------------------------------------------------
 
 // Luma in the first byte of each Luma pixel, U and V in the first two of each Chroma pixel; each
-// chroma pixel serves a BlockX x BlockY block (1, 2 or 4 each) of Dest. Only whole blocks are
-// converted; the rest of Dest keeps what it holds. With AlphaFlag the alpha is the red value of
-// the luma pixel LumaAlphaOffset columns right with the V of the chroma pixel ChromaAlphaOffset
-// columns right; else 255.
+// chroma pixel serves a BlockX x BlockY block (1, 2 or 4 each) of the graph. Luma and Dest start
+// at (OriginX, OriginY) of the graph, Chroma at (0, 0): pixel (X, Y) of the graph takes chroma
+// pixel (X / BlockX, Y / BlockY). Pixels past the last block that ends inside Dest are not
+// converted and keep what Dest holds. With AlphaFlag the alpha is the red value of the luma pixel
+// LumaAlphaOffset columns right with the V of the chroma pixel ChromaAlphaOffset columns right;
+// else 255.
 struct YuvLayout
 {
     int BlockX, BlockY;
     int AlphaFlag;
     int LumaAlphaOffset, ChromaAlphaOffset;
+    int OriginX, OriginY;  // the rectangle's corner in the graph
 };
 // The block of one side from the chroma's and the source's size: 1, 2 or 4, or 0 for none.
 int YuvChromaBlock(int ChromaSize, int SourceSize);
@@ -169,6 +172,6 @@ void YuvToRgbKernel(const FilterPixels &Luma, const FilterPixels &Chroma, const 
 void BlendBasicKernel(const FilterPixels &Src, const FilterPixels &Blend, const FilterPixels &Dest, int Type,
                       int Ratio256, int Pma, const FilterTables &Tables);
 // Each output byte (red, green, blue, alpha) takes the byte its selector names: 0-3 the source's
-// red, green, blue, alpha, 4-7 the blend's. Any other selector leaves that byte as Dest holds it.
+// red, green, blue, alpha, 4-7 the blend's. Any other selector gives 0, as the shaders write it.
 void BlendRgbaMixKernel(const FilterPixels &Src, const FilterPixels &Blend, const FilterPixels &Dest,
                         const int Selector[4]);

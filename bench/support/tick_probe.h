@@ -2,7 +2,7 @@
 // measures how long each tick waits for the engine lock before it runs its work.
 #pragma once
 
-#include "bench/bench_clock.h"
+#include "bench/support/bench_clock.h"
 
 #include <atomic>
 #include <functional>

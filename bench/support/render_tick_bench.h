@@ -3,7 +3,7 @@
 // time of one call, the reference of the same plug-ins called directly, and the figures.
 #pragma once
 
-#include "bench/bench_clock.h"
+#include "bench/support/bench_clock.h"
 #include <windows.h>
 
 #include <cstdio>
@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "app/engine/plugin/plugin_slot.h"
-#include "bench/direct_plugins.h"
+#include "bench/support/direct_plugins.h"
 
 namespace render_tick_bench {
 
