@@ -35,6 +35,7 @@ tarvex_apt_index_failed() { # address
 # A copy of the machine's apt sources without the failed indexes, into folder/sources.list and
 # folder/parts: a failed binary-<arch> index takes that architecture from its archive and suite, a
 # failed source index its deb-src entry, any other failure (the release file) the whole suite.
+# (A failed translation is left to the update, which then fetches none.)
 tarvex_apt_sources_without_failed() { # folder
   local dir=$1 list parts f p rest
   eval "$(apt-config shell list Dir::Etc::SourceList/f parts Dir::Etc::SourceParts/d)"
@@ -44,7 +45,7 @@ tarvex_apt_sources_without_failed() { # folder
   for p in "${tarvex_apt_failed[@]}"; do
     rest=${p#*/dists/}; rest=${rest%/}
     local what=all
-    case "$rest" in */*/binary-*) what=arch:${rest##*/binary-} ;; */*/source) what=source ;; esac
+    case "$rest" in */*/binary-*) what=arch:${rest##*/binary-} ;; */*/source) what=source ;; */*/i18n) continue ;; esac
     drop+="${p%%/dists/*} ${rest%%/*} $what"$'\n'
   done
   for f in "$list" "$parts"*.list "$parts"*.sources; do
@@ -147,8 +148,11 @@ tarvex_apt_update() { # [apt options...]
   local tmp
   tmp=$(mktemp -d "${TMPDIR:-/tmp}/tarvex-apt.XXXXXX")
   tarvex_apt_sources_without_failed "$tmp"
+  local languages=()
+  case "${tarvex_apt_failed[*]}" in */i18n/*) languages=(-o Acquire::Languages=none) ;; esac
   status=0
-  out=$($SUDO apt-get update -q "$@" -o "Dir::Etc::SourceList=$tmp/sources.list" -o "Dir::Etc::SourceParts=$tmp/parts" 2>&1 >/dev/null) || status=$?
+  out=$($SUDO apt-get update -q "$@" "${languages[@]}" -o "Dir::Etc::SourceList=$tmp/sources.list" \
+    -o "Dir::Etc::SourceParts=$tmp/parts" 2>&1 >/dev/null) || status=$?
   rm -rf "$tmp"
   if [ $status != 0 ] || grep -q '^[EW]: ' <<<"$out"; then echo "$out" >&2; fi
 }
