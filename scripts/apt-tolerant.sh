@@ -12,9 +12,8 @@
 # (headers only: nothing pins them).
 
 # Each index the last update could not bring, as ".../dists/<suite>/<component>/<folder>/" (a
-# release file as ".../dists/<suite>/"); exported, so that build-deps, which the bootstrap starts,
-# knows what the bootstrap's update missed.
-read -ra tarvex_apt_failed <<<"${TARVEX_APT_FAILED:-}"
+# release file as ".../dists/<suite>/").
+tarvex_apt_failed=()
 
 # "bookworm-security main binary-i386" for the index at ".../dists/bookworm-security/main/binary-i386/".
 tarvex_apt_index_name() { # address
@@ -137,7 +136,6 @@ tarvex_apt_update() { # [apt options...]
     prefix=${url%%/dists/*}/dists/$(IFS=/; echo "${parts[*]:0:n}")/
     tarvex_apt_index_failed "$prefix" || tarvex_apt_failed+=("$prefix")
   done < <(sed -nE 's/^[EW]: Failed to fetch ([^ ]+).*/\1/p' <<<"$out")
-  export TARVEX_APT_FAILED="${tarvex_apt_failed[*]}"
   if [ ${#tarvex_apt_failed[@]} = 0 ]; then
     [ -z "$out" ] || echo "$out" >&2
     return $status
