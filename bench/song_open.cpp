@@ -417,7 +417,10 @@ bool Open(AppDriver& driver, Recorder& recorder, InstrumentWatch& instruments, c
     return false;
   }
   HWND dialog = driver.PostMenuForDialog(TARVEX_CMD_OPEN_SONG);
-  if (!dialog) return false;
+  if (!dialog) {
+    std::printf("no file dialog came for the opening\n");
+    return false;
+  }
   Sleep(300);  // the dialog fills its fields after it shows
   SendMessageW(GetDlgItem(dialog, kFileNameField), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(song.c_str()));
   ok = BenchSeconds();
@@ -460,7 +463,10 @@ bool RunRound(const Program& program, const std::wstring& folder, Recorder& reco
     return false;
   }
   // Past its start: the project's instruments loaded, frames running.
-  if (!WaitUntil([&] { return driver.FramesRead() > 10; }, kDriverWaitMs)) return false;
+  if (!WaitUntil([&] { return driver.FramesRead() > 10; }, kDriverWaitMs)) {
+    std::printf("tarvex.exe started but its frames did not run\n");
+    return false;
+  }
   Sleep(500);
   Opening zms, mdx;
   double zmsOk = 0, mdxOk = 0;
@@ -537,7 +543,10 @@ int main(int argc, char** argv) {
   wchar_t here[MAX_PATH];
   GetCurrentDirectoryW(MAX_PATH, here);
   const std::wstring folder = std::wstring(here) + L"\\open_run";
-  if (!PrepareFolder(folder)) return 1;
+  if (!PrepareFolder(folder)) {
+    std::printf("the run folder could not be made ready\n");
+    return 1;
+  }
   InstrumentWatch instruments(folder + L"\\tplog");
 
   // Unmanaged first: its rounds give the program's own time; one managed round shows the wait.
@@ -547,7 +556,10 @@ int main(int argc, char** argv) {
   const double start = BenchSeconds();
   for (int p = 0; p < 2; ++p) {
     const Program& program = programs[p];
-    if (!Copy(TestBuildDir() + "/tarvex.exe", folder + L"\\" + program.name) || !SetManaged(program)) return 1;
+    if (!Copy(TestBuildDir() + "/tarvex.exe", folder + L"\\" + program.name) || !SetManaged(program)) {
+      std::printf("tarvex.exe could not be copied or its windows set %s\n", program.title);
+      return 1;
+    }
     bool ran = true;
     for (int round = 0; ran && round < program.rounds && (round == 0 || BenchSeconds() - start < kRoundsSeconds);
          ++round)
