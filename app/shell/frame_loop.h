@@ -17,6 +17,14 @@ struct FramePanes {
 
 extern FramePanes g_framePanes;
 
+// Watches, on the calling user-interface thread, for the main window coming back to the user (the
+// end of a menu, of a move or size loop, the activation given back; see HoldKeysOfTheReturn) and
+// answers a driver's question for the frames read. Started before the program takes its first
+// message: the start-up's own message pumps already run menus, dialogs and commands, and the
+// Escape that closed a menu there is held by the first frame as by any other. Once; later calls
+// do nothing.
+void StartWindowReturnWatch();
+
 // One frame after the first ProcessMessage: keys (Escape ends the program), the plug-in windows of
 // channels 0-7, the cleared draw screen, the mouse, UpdateFrame, and unless Exit was chosen the
 // draw screen shown stretched to 1920 x 1080 and the window's messages (nothing drawn or shown

@@ -76,10 +76,13 @@ void PumpPluginWindows() {
   }
 }
 
-int RunFrame() {
-  // The messages the main window is sent on this thread, watched from the first frame on.
+void StartWindowReturnWatch() {
   static const HHOOK watch = SetWindowsHookExW(WH_CALLWNDPROC, WatchWindowReturns, nullptr, GetCurrentThreadId());
   (void)watch;
+}
+
+int RunFrame() {
+  StartWindowReturnWatch();  // already started by the program's entry; here for callers without it
   if (ReadFrameKeys() != 0) return 1;
   HoldKeysOfTheReturn();
   if (g_frameInput.keys[kKeyEscape] != 0) return 1;

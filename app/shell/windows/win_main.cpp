@@ -9,6 +9,7 @@
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
   g_app.instance = instance;
   g_app.showCommand = showCommand;
+  StartWindowReturnWatch();
   if (InitLibraryAndScreen() != 0) return 0;
   if (!InitGuiResources() || !StartAppEngines()) {
     LibraryEnd();
