@@ -167,7 +167,8 @@ TEST(FilterShaderNames, VariantsAndChannelMixChoices)
         {5, 5, 5, 0, 1, 0, "RGBAMix_SGSGSGBR.pso"}, {7, 6, 5, 4, 1, 1, ""},
         // A selector outside 0-7 anywhere: only the Base shader reads it as it is.
         {0, -1, 0, 0, 0, 0, "RGBAMix_Base.pso"},    {8, 8, 8, 8, 0, 0, "RGBAMix_Base.pso"},
-        {4, 4, 4, 9, 0, 0, "RGBAMix_Base.pso"},
+        {4, 4, 4, 9, 0, 0, "RGBAMix_Base.pso"},    {-1, 1, 2, 3, 0, 0, "RGBAMix_Base.pso"},
+        {0, 1, -1, 3, 0, 0, "RGBAMix_Base.pso"},   {1, 2, 3, -1, 0, 0, "RGBAMix_Base.pso"},
     };
     for (const Mix &m : mixes) {
         FilterChannelMixChoice c;
