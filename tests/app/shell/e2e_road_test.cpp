@@ -911,8 +911,7 @@ void PressInMenu(WORD virtualKey) {
 // Escape closes the menu, opened by a click on File or by F10, and the program runs on, with an
 // ".mdx" and with a ".zms" song playing; Escape on the window then ends it. First as a user does
 // it at once after the start: the song chosen and the menu opened before the program's first
-// frame (its start-up takes the window's messages until then), the Escape that leaves the menu
-// held until frames have read it.
+// frame (its start-up takes the window's messages until then).
 TEST_F(E2eRoadTest, EscapeClosesTheMenuAndOnTheWindowEndsTheProgram) {
   const FILETIME old = DateLongAgo(Path("tarvex.ini"));
   const auto clickFile = [&] {
@@ -940,8 +939,8 @@ TEST_F(E2eRoadTest, EscapeClosesTheMenuAndOnTheWindowEndsTheProgram) {
   ASSERT_TRUE(WaitUntil(popupShown, 5000) ||
               WaitUntil([&] { return popupShown() || (clickFile(), WaitUntil(popupShown, 1000)); }, kPlayWaitMs))
       << "the menu did not open";
-  PressInMenu(VK_ESCAPE);
-  driver_.PressKey(VK_ESCAPE);
+  // The first Escape closes the pop-up (or, at times, the whole menu), the next leaves the menu bar.
+  for (int i = 0; i < 4 && InMenu(driver_); ++i) PressInMenu(VK_ESCAPE);
   Sleep(1000);
   ASSERT_TRUE(stillRunning()) << "the Escape that closed the menu during the start-up ended the program";
   ASSERT_TRUE(WaitForScreen(ShowsTransportBar, kDriverWaitMs)) << "the frames never started";
