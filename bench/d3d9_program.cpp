@@ -10,6 +10,7 @@
 //   library or the program between. Its frame time over the program's is the share of the frame
 //   that is Wine's.
 #include "bench/support/bench_clock.h"
+#include "bench/support/bench_programs.h"
 #include <windows.h>
 
 #include <algorithm>
@@ -46,11 +47,7 @@ std::string BuildDir() {
   return build ? build : ".";
 }
 
-double Median(std::vector<double> values) {
-  if (values.empty()) return 0;
-  std::sort(values.begin(), values.end());
-  return values[values.size() / 2];
-}
+double Median(const std::vector<double>& values) { return BenchMedian(values, 0); }
 
 // ---- The calls a frame makes, by kind -----------------------------------------------------------
 
@@ -498,17 +495,7 @@ int main(int argc, char** argv) {
     return 1;
   RegSetValueExA(key, "d3d11", 0, REG_SZ, (const BYTE*)"", 1);
   RegCloseKey(key);
-  std::string command = std::string("\"") + self + "\" program";
-  STARTUPINFOA startup = {};
-  startup.cb = sizeof startup;
-  PROCESS_INFORMATION process = {};
-  DWORD code = 1;
-  if (CreateProcessA(nullptr, &command[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &process)) {
-    if (WaitForSingleObject(process.hProcess, 180000) != WAIT_OBJECT_0) TerminateProcess(process.hProcess, 1);
-    GetExitCodeProcess(process.hProcess, &code);
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
-  }
+  const DWORD code = RunToItsEnd(ThisProgramWith(L"program"), 180000, 1, true);
   RegDeleteKeyA(HKEY_CURRENT_USER, overrides.c_str());
   RegDeleteKeyA(HKEY_CURRENT_USER, settings.c_str());
   return (int)code;

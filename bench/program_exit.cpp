@@ -15,6 +15,7 @@
 
 #include "app/shell/resource_ids.h"
 #include "bench/support/bench_clock.h"
+#include "bench/support/bench_programs.h"
 #include "tests/support/test_paths.h"
 #include "tools/app_driver/app_driver.h"
 
@@ -23,8 +24,6 @@ namespace {
 constexpr int kRounds = 3;
 constexpr double kRoundsSeconds = 25.0;  // no round starts after this
 constexpr int kBareWidth = 1299, kBareHeight = 755;
-
-std::wstring Wide(const std::string& text) { return std::wstring(text.begin(), text.end()); }
 
 // --- the bare program: one window "tarvex" that ends on the Exit command -------------------------
 
@@ -55,36 +54,12 @@ int RunBareProgram() {
 
 // --- the working folder ----------------------------------------------------------------------------
 
-bool Copy(const std::string& from, const std::wstring& to) {
-  if (CopyFileW(Wide(from).c_str(), to.c_str(), FALSE)) return true;
-  std::printf("cannot copy %s\n", from.c_str());
-  return false;
-}
-
-bool WriteText(const std::wstring& path, const std::string& text) {
-  HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return false;
-  DWORD written = 0;
-  const bool ok =
-      WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr) && written == text.size();
-  CloseHandle(file);
-  return ok;
-}
-
 // The interface images, the test instrument, a song and its samples from the build folder; a
 // project with the instrument in tracks 0-7 and the windows of tracks 0 and 1 open, reopened at
 // start.
 bool PrepareFolder(const std::wstring& folder) {
-  const std::string build = TestBuildDir();
-  CreateDirectoryW(folder.c_str(), nullptr);
-  CreateDirectoryW((folder + L"\\IMG").c_str(), nullptr);
-  CreateDirectoryW((folder + L"\\VSTPlugins").c_str(), nullptr);
-  for (const char* image : {"MUTESOLO.png", "PLUSMINUS.png", "TRANSPORTS.png", "TRANSPORTS_BACK.png", "edit_button.png",
-                            "onoff_button.png"})
-    if (!Copy(build + "/IMG/" + image, folder + L"\\IMG\\" + Wide(image))) return false;
-  for (const char* example : {"first_steps.zms", "drums.zpdlist", "kick.wav", "snare.wav", "hat.wav"})
-    if (!Copy(build + "/examples/" + example, folder + L"\\" + Wide(example))) return false;
-  if (!Copy(build + "/testbin/tp_tone.dll", folder + L"\\VSTPlugins\\tp_tone.dll")) return false;
+  if (!PrepareProgramFolder(folder, {"first_steps.zms", "drums.zpdlist", "kick.wav", "snare.wav", "hat.wav"}))
+    return false;
   std::string track = "[Track]\r\n", bus = "[Bus]\r\n";
   for (int t = 0; t < 8; ++t) {
     char line[160];
@@ -95,8 +70,8 @@ bool PrepareFolder(const std::wstring& folder) {
     std::snprintf(line, sizeof line, "Tr%02dEf00EditButton=%s\r\n", t, t < 2 ? "true" : "false");
     bus += line;
   }
-  return WriteText(folder + L"\\exit.tvx", track + bus) &&
-         WriteText(folder + L"\\tarvex.ini", "[config]\r\ninipj=.\\exit.tvx\r\n");
+  return WriteTextFile(folder + L"\\exit.tvx", track + bus) &&
+         WriteTextFile(folder + L"\\tarvex.ini", "[config]\r\ninipj=.\\exit.tvx\r\n");
 }
 
 // --- one run ---------------------------------------------------------------------------------------
@@ -145,7 +120,7 @@ bool StartTarvex(AppDriver& driver, const std::wstring& folder) {
   DeleteFileW((logs + L"\\tp_tone-0.log").c_str());
   CreateDirectoryW(logs.c_str(), nullptr);
   driver.SendOutputTo(folder + L"\\output.txt");  // the program's own lines, for a look afterwards
-  if (!driver.Start(Wide(TestBuildDir() + "/tarvex.exe"), folder, {{L"TARVEX_TP_LOG_DIR", logs}}, 30000)) return false;
+  if (!driver.Start(BenchWide(TestBuildDir() + "/tarvex.exe"), folder, {{L"TARVEX_TP_LOG_DIR", logs}}, 30000)) return false;
   // The project's two windows, then the song's notes: the program is past its loads and takes
   // commands.
   if (!WaitUntil([&] { return driver.FindWindowOf(L"vst00") && driver.FindWindowOf(L"vst10"); }, 20000)) return false;
@@ -163,10 +138,7 @@ bool StartBare(AppDriver& driver) {
   return driver.Start(self, L"", {{L"TARVEX_BENCH_BARE", L"1"}}, 20000);
 }
 
-double Median(std::vector<double> values) {
-  std::sort(values.begin(), values.end());
-  return values.empty() ? -1 : values[values.size() / 2];
-}
+double Median(const std::vector<double>& values) { return BenchMedian(values, -1); }
 
 }  // namespace
 

@@ -35,6 +35,7 @@
 #include "app/shell/menu_commands.h"
 #include "app/shell/panes/side_panes.h"
 #include "app/shell/tracks/track_views.h"
+#include "bench/support/bench_programs.h"
 #include "bench/support/thread_clock.h"
 #include "bench/support/tick_probe.h"
 #include "tools/song_writer/mdx_builder.h"
@@ -312,20 +313,8 @@ int RunOnce(const char* renderer) {
 }
 
 // Runs this program again for one renderer and waits for it.
-int RunChild(const char* renderer) {
-  char self[MAX_PATH];
-  GetModuleFileNameA(nullptr, self, MAX_PATH);
-  std::string command = std::string("\"") + self + "\" " + renderer;
-  STARTUPINFOA startup = {};
-  startup.cb = sizeof startup;
-  PROCESS_INFORMATION process = {};
-  if (!CreateProcessA(nullptr, &command[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &process)) return 1;
-  if (WaitForSingleObject(process.hProcess, 300000) != WAIT_OBJECT_0) TerminateProcess(process.hProcess, 1);
-  DWORD code = 1;
-  GetExitCodeProcess(process.hProcess, &code);
-  CloseHandle(process.hThread);
-  CloseHandle(process.hProcess);
-  return static_cast<int>(code);
+int RunChild(const wchar_t* renderer) {
+  return static_cast<int>(RunToItsEnd(ThisProgramWith(renderer), 300000, 1, true));
 }
 
 }  // namespace
@@ -333,5 +322,5 @@ int RunChild(const char* renderer) {
 int main(int argc, char** argv) {
   if (argc == 2) return RunOnce(argv[1]);
   // One program at a time owns the main window.
-  return RunChild("software") | RunChild("default");
+  return RunChild(L"software") | RunChild(L"default");
 }

@@ -32,6 +32,7 @@
 
 #include "app/shell/resource_ids.h"
 #include "bench/support/bench_clock.h"
+#include "bench/support/bench_programs.h"
 #include "tests/support/test_paths.h"
 #include "tools/app_driver/app_driver.h"
 
@@ -48,13 +49,7 @@ constexpr double kSoundWaitSeconds = 15.0;
 constexpr int kInstruments = 8;        // the project's test instruments, logs tp_tone-0 to -7
 constexpr int kFileNameField = 0x47C;  // of the common file dialogs
 
-std::wstring Wide(const std::string& text) { return std::wstring(text.begin(), text.end()); }
-
-double Median(std::vector<double> values) {
-  if (values.empty()) return -1;
-  std::sort(values.begin(), values.end());
-  return values[values.size() / 2];
-}
+double Median(const std::vector<double>& values) { return BenchMedian(values, -1); }
 
 // ---- what is heard: the recording ---------------------------------------------------------------
 
@@ -321,35 +316,14 @@ double BareDialogReturn(const std::wstring& song) {
 
 // ---- the program --------------------------------------------------------------------------------
 
-bool Copy(const std::string& from, const std::wstring& to) {
-  if (CopyFileW(Wide(from).c_str(), to.c_str(), FALSE)) return true;
-  std::printf("cannot copy %s\n", from.c_str());
-  return false;
-}
-
 // What scripts/workdir puts into a working folder: the interface images, the test instrument,
 // the example songs and the project that loads the instrument into tracks 0-7, reopened at start.
 bool PrepareFolder(const std::wstring& folder) {
-  const std::string build = TestBuildDir();
-  CreateDirectoryW(folder.c_str(), nullptr);
-  CreateDirectoryW((folder + L"\\IMG").c_str(), nullptr);
-  CreateDirectoryW((folder + L"\\VSTPlugins").c_str(), nullptr);
+  if (!PrepareProgramFolder(folder, {"first_steps.zms", "drums.zpdlist", "kick.wav", "snare.wav", "hat.wav",
+                                     "adpcm_groove.mdx", "adpcm_groove.pdx", "test_instruments.tvx"}))
+    return false;
   CreateDirectoryW((folder + L"\\tplog").c_str(), nullptr);
-  for (const char* image : {"MUTESOLO.png", "PLUSMINUS.png", "TRANSPORTS.png", "TRANSPORTS_BACK.png", "edit_button.png",
-                            "onoff_button.png"})
-    if (!Copy(build + "/IMG/" + image, folder + L"\\IMG\\" + Wide(image))) return false;
-  for (const char* example : {"first_steps.zms", "drums.zpdlist", "kick.wav", "snare.wav", "hat.wav",
-                              "adpcm_groove.mdx", "adpcm_groove.pdx", "test_instruments.tvx"})
-    if (!Copy(build + "/examples/" + example, folder + L"\\" + Wide(example))) return false;
-  if (!Copy(build + "/testbin/tp_tone.dll", folder + L"\\VSTPlugins\\tp_tone.dll")) return false;
-  HANDLE file = CreateFileW((folder + L"\\tarvex.ini").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                            FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return false;
-  const char ini[] = "[config]\r\ninipj=.\\test_instruments.tvx\r\n";
-  DWORD written = 0;
-  WriteFile(file, ini, sizeof ini - 1, &written, nullptr);
-  CloseHandle(file);
-  return written == sizeof ini - 1;
+  return WriteTextFile(folder + L"\\tarvex.ini", "[config]\r\ninipj=.\\test_instruments.tvx\r\n");
 }
 
 // A program under a name of its own, with Wine's X11 setting "Managed" for that name.
@@ -513,17 +487,7 @@ double ManagedBareDialogReturn(const std::wstring& folder) {
   GetModuleFileNameW(nullptr, self, MAX_PATH);
   const std::wstring copy = folder + L"\\" + bare.name;
   if (!CopyFileW(self, copy.c_str(), FALSE) || !SetManaged(bare)) return -1;
-  std::wstring command = L"\"" + copy + L"\" dialog \"" + folder + L"\\first_steps.zms\"";
-  STARTUPINFOW startup = {};
-  startup.cb = sizeof startup;
-  PROCESS_INFORMATION process = {};
-  DWORD code = 0;
-  if (CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process)) {
-    if (WaitForSingleObject(process.hProcess, 30000) != WAIT_OBJECT_0) TerminateProcess(process.hProcess, 0);
-    GetExitCodeProcess(process.hProcess, &code);
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
-  }
+  const DWORD code = RunToItsEnd(L"\"" + copy + L"\" dialog \"" + folder + L"\\first_steps.zms\"", 30000, 0, false);
   ForgetManaged(bare);
   return code > 0 ? code / 1e6 : -1;  // microseconds
 }
@@ -532,7 +496,7 @@ double ManagedBareDialogReturn(const std::wstring& folder) {
 
 int main(int argc, char** argv) {
   if (argc == 3 && std::strcmp(argv[1], "dialog") == 0) {
-    const double seconds = BareDialogReturn(Wide(argv[2]));
+    const double seconds = BareDialogReturn(BenchWide(argv[2]));
     return seconds > 0 ? static_cast<int>(seconds * 1e6) : 0;
   }
   Recorder recorder;
@@ -556,7 +520,7 @@ int main(int argc, char** argv) {
   const double start = BenchSeconds();
   for (int p = 0; p < 2; ++p) {
     const Program& program = programs[p];
-    if (!Copy(TestBuildDir() + "/tarvex.exe", folder + L"\\" + program.name) || !SetManaged(program)) {
+    if (!CopyBuildFile(TestBuildDir() + "/tarvex.exe", folder + L"\\" + program.name) || !SetManaged(program)) {
       std::printf("tarvex.exe could not be copied or its windows set %s\n", program.title);
       return 1;
     }
