@@ -451,6 +451,29 @@ int Graphics_D3D9_Filter_RestoreDrawState(void)
 
 int Graphics_D3D9_Filter_End(void) { return Graphics_D3D9_Filter_RestoreDrawState(); }
 
+int Graphics_D3D9_Filter_CopyRect(int SrcGraph, int X1, int Y1, int X2, int Y2, int DestX, int DestY, int DestGraph)
+{
+    // The ready channel mix that takes each channel from its own is a plain copy of the source.
+    FilterChannelMixChoice copy;
+    ChooseFilterChannelMix(0, 1, 2, 3, 0, &copy);
+    const int shader = FilterPass_ReadyShaderInSlot(kD3D9, copy.Slot, copy.ReadyIndex);
+    if (shader < 0) return -1;
+    GraphFilterInfo info;
+    memset(&info, 0, sizeof(info));
+    info.SrcGraph = SrcGraph, info.BlendGraph = -1, info.DestGraph = DestGraph;
+    info.SrcX1 = X1, info.SrcY1 = Y1, info.SrcX2 = X2, info.SrcY2 = Y2;
+    info.DestX = DestX, info.DestY = DestY;
+    // The final copy comes after End: the passes' draw state is set again around the quad.
+    const bool outsidePasses = !SavedDrawState.Saved;
+    if (outsidePasses) {
+        FilterD3D9Device.BeginScene();
+        SaveDrawState();
+    }
+    const int result = RunPass(&info, shader, Constants(), false);
+    if (outsidePasses) Graphics_D3D9_Filter_RestoreDrawState();
+    return result;
+}
+
 int Graphics_D3D9_Filter_DrawPass(GraphFilterInfo *Info, int PixelShader, int SecondGraph, int Divisor,
                                   const FilterTapVertex *Taps)
 {

@@ -315,39 +315,14 @@ int GraphFilter_YUVToRGB(GraphFilterInfo *Info, int ChromaGraph)
 
 namespace {
 
-// A blend reads its graph over a rectangle of the source rectangle's size (FilterBlendOrigin),
-// which may reach beyond the blend graph: the blend is drawn on the part the blend graph covers,
-// and the rest of the output rectangle takes the source's pixels. Columns Left-Right and rows
-// Top-Bottom from the pass rectangle's corner; an empty part when it covers none.
-struct BlendCover
+// The shader path: the source's pixels copied around the covered part, and Covered the pass
+// record of that part, its blend rectangle at (BlendX, BlendY). 1 when there is a part to blend,
+// 0 when there is none, -1 when the source's pixels could not be copied. (A cut blend's pass draws
+// into a work texture, FilterPass_Setup: the copies never write what the pass still reads.)
+int CutBlendToItsGraph(const GraphFilterInfo *Info, GraphFilterInfo *Covered)
 {
-    int Left, Top, Right, Bottom;
-    int Width, Height;  // the pass rectangle's
-    bool Whole() const { return Left == 0 && Top == 0 && Right == Width && Bottom == Height; }
-    bool Empty() const { return Right == Left || Bottom == Top; }
-};
-BlendCover BlendCoverOf(const GraphFilterInfo *Info)
-{
-    BlendCover c;
-    c.Width = Info->SrcX2 - Info->SrcX1, c.Height = Info->SrcY2 - Info->SrcY1;
-    int bx, by, bw, bh;
-    FilterBlendOrigin(Info, &bx, &by);
-    // A blend graph without a size is the blend's own to refuse.
-    if (GetGraphSize(Info->BlendGraph, &bw, &bh) < 0) bx = by = 0, bw = c.Width, bh = c.Height;
-    c.Left = bx < 0 ? -bx : 0, c.Top = by < 0 ? -by : 0;
-    c.Right = bw - bx < c.Width ? bw - bx : c.Width, c.Bottom = bh - by < c.Height ? bh - by : c.Height;
-    if (c.Right < c.Left) c.Right = c.Left;
-    if (c.Bottom < c.Top) c.Bottom = c.Top;
-    return c;
-}
-
-// The shader path: the source's pixels copied around the covered part, and Part the pass record
-// of the covered part, its blend rectangle at (BlendX, BlendY). 1 when there is a part to blend,
-// 0 when there is none, -1 when the source's pixels could not be copied.
-int CutBlendToItsGraph(const GraphFilterInfo *Info, GraphFilterInfo *Part)
-{
-    *Part = *Info;
-    const BlendCover c = BlendCoverOf(Info);
+    *Covered = *Info;
+    const FilterBlendCover c = FilterBlendCoverOf(Info);
     if (c.Whole()) return 1;
     // The bands around the covered part: above, below, then left and right of it.
     const int bands[4][4] = {{0, 0, c.Width, c.Top},
@@ -362,10 +337,10 @@ int CutBlendToItsGraph(const GraphFilterInfo *Info, GraphFilterInfo *Part)
     if (c.Empty()) return 0;
     int bx, by;
     FilterBlendOrigin(Info, &bx, &by);
-    Part->SrcX1 = Info->SrcX1 + c.Left, Part->SrcY1 = Info->SrcY1 + c.Top;
-    Part->SrcX2 = Info->SrcX1 + c.Right, Part->SrcY2 = Info->SrcY1 + c.Bottom;
-    Part->DestX = Info->DestX + c.Left, Part->DestY = Info->DestY + c.Top;
-    Part->BlendX = bx + c.Left, Part->BlendY = by + c.Top, Part->BlendPosFlag = 1;
+    Covered->SrcX1 = Info->SrcX1 + c.Left, Covered->SrcY1 = Info->SrcY1 + c.Top;
+    Covered->SrcX2 = Info->SrcX1 + c.Right, Covered->SrcY2 = Info->SrcY1 + c.Bottom;
+    Covered->DestX = Info->DestX + c.Left, Covered->DestY = Info->DestY + c.Top;
+    Covered->BlendX = bx + c.Left, Covered->BlendY = by + c.Top, Covered->BlendPosFlag = 1;
     return 1;
 }
 
@@ -374,7 +349,7 @@ int CutBlendToItsGraph(const GraphFilterInfo *Info, GraphFilterInfo *Part)
 // blend in place reads the source as it was.)
 void KeepSourceBeyondBlend(const GraphFilterInfo *Info)
 {
-    const BlendCover c = BlendCoverOf(Info);
+    const FilterBlendCover c = FilterBlendCoverOf(Info);
     if (c.Whole()) return;
     const FilterPixels s = FilterPixelsOf(Info->SrcImage), d = FilterPixelsOf(Info->DestImage);
     for (int y = 0; y < d.Height; ++y)
@@ -387,9 +362,9 @@ void KeepSourceBeyondBlend(const GraphFilterInfo *Info)
 int GraphBlend_Basic(GraphFilterInfo *Info, int Pma)
 {
     if (FilterPassDevice.UsesShaders()) {
-        GraphFilterInfo part;
-        const int cut = CutBlendToItsGraph(Info, &part);
-        return cut <= 0 ? cut : Graphics_Hardware_GraphBlend_Basic(&part);
+        GraphFilterInfo covered;
+        const int cut = CutBlendToItsGraph(Info, &covered);
+        return cut <= 0 ? cut : Graphics_Hardware_GraphBlend_Basic(&covered);
     }
     const FilterTables tables = GetFilterTables();
     const int type = Info->Type >= DX_GRAPH_BLEND_PMA_BASE ? Info->Type - DX_GRAPH_BLEND_PMA_BASE : Info->Type;
@@ -404,9 +379,9 @@ int GraphBlend_Basic(GraphFilterInfo *Info, int Pma)
 int GraphBlend_RGBAMix(GraphFilterInfo *Info, int Red, int Green, int Blue, int Alpha, int Pma)
 {
     if (FilterPassDevice.UsesShaders()) {
-        GraphFilterInfo part;
-        const int cut = CutBlendToItsGraph(Info, &part);
-        return cut <= 0 ? cut : Graphics_Hardware_GraphBlend_RGBAMix(&part, Red, Green, Blue, Alpha, Pma);
+        GraphFilterInfo covered;
+        const int cut = CutBlendToItsGraph(Info, &covered);
+        return cut <= 0 ? cut : Graphics_Hardware_GraphBlend_RGBAMix(&covered, Red, Green, Blue, Alpha, Pma);
     }
     const int selector[4] = {Red, Green, Blue, Alpha};
     if (GraphFilter_LockImages(Info, 0, -1, -1, nullptr) < 0) return -1;

@@ -5,6 +5,7 @@
 
 #include "zovuz/d3d11/zovuz_d3d11.h"
 #include "zovuz/d3d9/zovuz_d3d9.h"
+#include "zovuz/filter/filter_d3d9_internal.h"
 #include "zovuz/filter/filter_pass_internal.h"
 
 namespace {
@@ -70,12 +71,15 @@ int CopyPiecesDefault(int, int SrcGraph, int WorkGraph)
 
 int BltRectDefault(int SrcGraph, int X1, int Y1, int X2, int Y2, int DestX, int DestY, int DestGraph)
 {
-    // The graph layer copies between graphs only: into or out of a shadow map Direct3D 11 draws a
-    // plain quad.
+    // The graph layer copies between graphs only (it takes a source that is no graph for the
+    // screen): into or out of a shadow map each back end draws a plain quad.
     auto shadowMap = [](int Handle) {
         return GetTypedHandle<ShadowMapHandleData>(Handle, DX_HANDLETYPE_SHADOWMAP, 0) != nullptr;
     };
-    if (GetGraphicsAPIType() == GRAPHICS_API_D3D11 && (shadowMap(DestGraph) || shadowMap(SrcGraph))) {
+    const bool quad = shadowMap(DestGraph) || shadowMap(SrcGraph);
+    if (quad && GetGraphicsAPIType() == GRAPHICS_API_D3D9)
+        return Graphics_D3D9_Filter_CopyRect(SrcGraph, X1, Y1, X2, Y2, DestX, DestY, DestGraph);
+    if (quad && GetGraphicsAPIType() == GRAPHICS_API_D3D11) {
         D3D11FilterQuad quad = {};
         quad.SrcGraph = SrcGraph;
         quad.SrcRect[0] = X1, quad.SrcRect[1] = Y1, quad.SrcRect[2] = X2, quad.SrcRect[3] = Y2;
@@ -245,6 +249,10 @@ int FilterPass_Setup(int APIType, GraphFilterInfo *Info, int *SrcGraph, int *Des
         destWork = !(dest.DrawValid && !(Info->UseWorkTexture == 1 && sameGraph));
     else
         destWork = !(!sameGraph && dest.DrawValid);
+    // A blend cut to its graph copies the source's pixels around the part it draws: both go into
+    // a work texture, so that every pixel the call reads is read before the final copy, its one
+    // write to the destination, and a failing pass leaves the destination as it was.
+    if (Info->IsBlend && !FilterBlendCoverOf(Info).Whole()) destWork = true;
     const bool parity = Info->UseWorkTexture == 1 && (Info->PassIndex & 1) == (Info->PassCount & 1);
     const bool srcCopy = !src.IsShadowMap && Info->PassIndex == 0 && !src.OneTextureAtOrigin;
 

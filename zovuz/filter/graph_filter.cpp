@@ -224,6 +224,23 @@ void FilterBlendOrigin(const GraphFilterInfo *Info, int *X, int *Y)
     *Y = Info->BlendPosFlag ? Info->BlendY : Info->SrcY1;
 }
 
+FilterBlendCover FilterBlendCoverOf(const GraphFilterInfo *Info)
+{
+    FilterBlendCover c;
+    c.Width = Info->SrcX2 - Info->SrcX1, c.Height = Info->SrcY2 - Info->SrcY1;
+    c.Left = c.Top = 0, c.Right = c.Width, c.Bottom = c.Height;
+    const GraphHandleData *blend = Info->BlendGraphData;
+    if (blend == nullptr) return c;
+    int bx, by;
+    FilterBlendOrigin(Info, &bx, &by);
+    // Each edge within the rectangle: a blend graph wholly beside it leaves an empty part, and the
+    // source's pixels never reach past the rectangle.
+    auto within = [](int V, int Low, int High) { return V < Low ? Low : V > High ? High : V; };
+    c.Left = within(-bx, 0, c.Width), c.Top = within(-by, 0, c.Height);
+    c.Right = within(blend->Width - bx, c.Left, c.Width), c.Bottom = within(blend->Height - by, c.Top, c.Height);
+    return c;
+}
+
 int GraphFilterBase(int IsBlend, int SrcGraph, int BlendGraph, int DestGraph, int BlendRatio, int Type, int SrcX1,
                     int SrcY1, int SrcX2, int SrcY2, int BlendX, int BlendY, int BlendPosFlag, int DestX, int DestY,
                     va_list Args)
@@ -314,6 +331,10 @@ int GraphFilterBase(int IsBlend, int SrcGraph, int BlendGraph, int DestGraph, in
         for (int &selector : params.RGBAMixSelector) selector = NextInt(&args);
     va_end(args);
     if (read < 0) return -1;
+    // A blend in place whose graph covers none of the rectangle gives the source's pixels where
+    // they already are: nothing changes.
+    if (IsBlend && SrcGraph == DestGraph && SrcX1 == DestX && SrcY1 == DestY && FilterBlendCoverOf(&info).Empty())
+        return 0;
 
     // The passes: each reads the previous pass's output.
     Graphics_Hardware_Filter_Begin(&info, &params);

@@ -82,6 +82,18 @@ void FilterOutputSize(const GraphFilterInfo *Info, int *Width, int *Height);
 // Where the blend graph is read: at (BlendX, BlendY) with BlendPosFlag 1, else at the source
 // rectangle's own coordinates; the rectangle has the source rectangle's size on both paths.
 void FilterBlendOrigin(const GraphFilterInfo *Info, int *X, int *Y);
+// The part of the rectangle the blend graph covers, read at FilterBlendOrigin: the blend is drawn
+// there, and the rest of the rectangle takes the source's pixels. Columns Left-Right and rows
+// Top-Bottom from the rectangle's corner, inside the rectangle; an empty part when it covers none.
+// A call without a blend graph record counts as covered whole (the blend's own to refuse).
+struct FilterBlendCover
+{
+    int Left, Top, Right, Bottom;
+    int Width, Height;  // the rectangle's
+    bool Whole() const { return Left == 0 && Top == 0 && Right == Width && Bottom == Height; }
+    bool Empty() const { return Right == Left || Bottom == Top; }
+};
+FilterBlendCover FilterBlendCoverOf(const GraphFilterInfo *Info);
 
 struct GraphFilterBackendFunctions;
 

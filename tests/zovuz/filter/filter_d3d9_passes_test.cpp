@@ -234,4 +234,15 @@ TEST_F(D3D9FilterPasses, AMissingShaderFailsTheCallAndIsTriedAgain)
     EXPECT_EQ(Shaders(), std::vector<std::string>{"Invert.pso"});
 }
 
+// A blend in place whose graph covers none of its rectangle leaves the source's pixels where they
+// are: the call touches neither the device nor the draw state.
+TEST_F(D3D9FilterPasses, BlendInPlaceBeyondItsGraphDoesNothing)
+{
+    std::mt19937 rng(4);
+    const int graph = RandomGraph(rng, 64, 48), blend = RandomGraph(rng, 16, 12);
+    EXPECT_EQ(FilterBase(1, graph, blend, graph, 255, DX_GRAPH_BLEND_OVERLAY, 40, 30, 64, 48, 40, 30), 0);
+    EXPECT_EQ(R.Saves, 0);
+    EXPECT_TRUE(R.Draws.empty());
+}
+
 }  // namespace

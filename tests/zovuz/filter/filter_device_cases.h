@@ -41,14 +41,16 @@ struct Shape
 };
 
 // The whole-block picture every case runs on first, then rectangles that are not whole blocks of
-// DownScale's ratios (and do not start at the origin), a result clipped by its destination, and
-// graphs without alpha, whose write-back drops the alpha channel.
+// DownScale's ratios (and do not start at the origin), a small rectangle in graphs with room
+// around it (a write beyond the rectangle shows), a result clipped by its destination, and graphs
+// without alpha, whose write-back drops the alpha channel.
 inline const std::vector<Shape> &Shapes()
 {
     static const std::vector<Shape> shapes = {
         {"whole 64 x 48", kW, kH, 0, 0, kW, kH, kW, kH, 0, 0, 1},
         {"7 x 5", 7, 5, 0, 0, 7, 5, 7, 5, 0, 0, 1},
         {"13 x 11 at (3, 2) to (5, 1)", 20, 16, 3, 2, 16, 13, 20, 16, 5, 1, 1},
+        {"9 x 7 at (2, 3) to (8, 6) in 24 x 20", 24, 20, 2, 3, 11, 10, 24, 20, 8, 6, 1},
         {"clipped by a 24 x 20 destination at (6, 4)", kW, kH, 0, 0, kW, kH, 24, 20, 6, 4, 1},
         {"without alpha", kW, kH, 0, 0, kW, kH, kW, kH, 0, 0, 0},
     };
@@ -97,7 +99,7 @@ inline const char *IntoName(Into I)
 
 // The bytes of destination pixel (X, Y) the device may give otherwise than the processor; only
 // YUV has such pixels: those after the last whole chroma block, which the processor leaves as the
-// destination holds them (the Part leaves them open); those whose chroma pixel X / block differs
+// destination holds them (what they hold is left open); those whose chroma pixel X / block differs
 // from the texel the pass scales X to (X x chroma width / source width, on sizes no whole multiple
 // of the block) or whose sample falls on a texel edge; and the alpha of ids 14 and 15 on an odd
 // width, which the pass samples on a texel edge half the width to the right.
@@ -170,6 +172,28 @@ inline std::vector<Case> FilterCases(int Gradient, int Chroma, int NarrowGradien
         };
     };
     auto blend = [=](int Type, auto... Args) { return blendAt(Type, 1, 0, 0, Args...); };
+    // The blend graph (BW x BH) placed by the rectangle's size (W x H): wholly beside the rectangle,
+    // which then takes the source's pixels, or over one of its corners.
+    enum class Placed { LeftOfIt, AboveIt, RightOfIt, BelowIt, TopLeft, BottomRight };
+    auto blendPlaced = [](int Type, Placed Where, auto... Args) {
+        return [=](int Src, int Blend, int Dest, const Shape &S) {
+            int bw = 0, bh = 0;
+            GetGraphSize(Blend, &bw, &bh);
+            const int w = S.X2 - S.X1, h = S.Y2 - S.Y1;
+            const int x = Where == Placed::LeftOfIt      ? -(w + 3)
+                          : Where == Placed::RightOfIt   ? bw + 3
+                          : Where == Placed::TopLeft     ? -3
+                          : Where == Placed::BottomRight ? bw - 4
+                                                         : S.X1;
+            const int y = Where == Placed::AboveIt       ? -(h + 3)
+                          : Where == Placed::BelowIt     ? bh + 3
+                          : Where == Placed::TopLeft     ? -2
+                          : Where == Placed::BottomRight ? bh - 2
+                                                         : S.Y1;
+            return BlendAt(Src, Blend, Dest, Type, S, x - S.X1, y - S.Y1, 1, Args...);
+        };
+    };
+    const int pmaNormalAlpha = DX_GRAPH_BLEND_PMA_BASE + DX_GRAPH_BLEND_NORMAL_ALPHACH;
     std::vector<Case> cases = {
         {"Mono", filter(DX_GRAPH_FILTER_MONO, -60, 90), 2},
         {"Gauss", filter(DX_GRAPH_FILTER_GAUSS, 16, 300), 2},
@@ -207,6 +231,14 @@ inline std::vector<Case> FilterCases(int Gradient, int Chroma, int NarrowGradien
         {"Add_AlphaCh_PMA, blend at (+9, -5)", blendAt(DX_GRAPH_BLEND_PMA_BASE + DX_GRAPH_BLEND_ADD_ALPHACH, 1, 9, -5),
          2, true},
         {"RGBAMix swapped, blend at (-4, +2)", blendAt(DX_GRAPH_BLEND_RGBA_SELECT_MIX, 1, -4, 2, 4, 5, 6, 3), 0, true},
+        {"Normal, blend left of it", blendPlaced(DX_GRAPH_BLEND_NORMAL, Placed::LeftOfIt), 2, true},
+        {"RGBAMix swapped, blend above it",
+         blendPlaced(DX_GRAPH_BLEND_RGBA_SELECT_MIX, Placed::AboveIt, 4, 5, 6, 3), 0, true},
+        {"Normal_AlphaCh, blend right of it", blendPlaced(DX_GRAPH_BLEND_NORMAL_ALPHACH, Placed::RightOfIt), 2, true},
+        {"Normal_AlphaCh_PMA, blend below it", blendPlaced(pmaNormalAlpha, Placed::BelowIt), 2, true},
+        {"Normal_AlphaCh_PMA, blend over the top left", blendPlaced(pmaNormalAlpha, Placed::TopLeft), 2, true},
+        {"RGBAMix ready, blend over the bottom right",
+         blendPlaced(DX_GRAPH_BLEND_RGBA_SELECT_MIX, Placed::BottomRight, 2, 0, 1, 3), 0, true},
         {"RGBAMix negative", blend(DX_GRAPH_BLEND_RGBA_SELECT_MIX, 0, -1, 0, 0), 0, true},
         {"RGBAMix 8 or more", blend(DX_GRAPH_BLEND_PMA_BASE + DX_GRAPH_BLEND_RGBA_SELECT_MIX, 8, 8, 8, 8), 0, true},
         {"RGBAMix mixed", blend(DX_GRAPH_BLEND_RGBA_SELECT_MIX, 4, 4, 4, 9), 0, true},
@@ -623,6 +655,20 @@ protected:
         EXPECT_EQ(GraphFilterBlt(src, dest, DX_GRAPH_FILTER_INVERT), -1);
         EXPECT_NE(log.Appended().find(L"フィルター用シェーダーの作成に失敗しました Invert.pso"), std::wstring::npos);
         EXPECT_EQ(GraphFilterState.ShaderHandles.Shader[slot], -1);
+        // A blend cut to its graph fails as a whole: its destination keeps every pixel, into a
+        // draw target and in place with the destination moved.
+        const int blendSlot = FILTER_SLOT_BLEND + FilterBlendShaderNumber(DX_GRAPH_BLEND_NORMAL);
+        GraphFilterState.ShaderHandles.Shader[blendSlot] = -1;
+        const int blend = Pixels(RandomPixels(rng, 16 * 12), 16, 12);
+        const Shape cut = {"blend graph over the top left", kW, kH, 4, 4, 40, 30, kW, kH, 9, 7, 1};
+        for (int inPlace = 0; inPlace < 2; ++inPlace) {
+            SCOPED_TRACE(inPlace ? "cut blend in place" : "cut blend into a draw target");
+            const int target = Target(RandomPixels(rng, kW * kH), kW, kH);
+            const std::vector<uint32_t> before = ReadPixels(target, 0, 0, kW, kH);
+            EXPECT_EQ(-1, BlendAt(inPlace ? target : src, blend, target, DX_GRAPH_BLEND_NORMAL, cut, -9, -7, 1));
+            EXPECT_TRUE(ReadPixels(target, 0, 0, kW, kH) == before);
+        }
+        EXPECT_EQ(GraphFilterState.ShaderHandles.Shader[blendSlot], -1);
         FilterPassDevice.CreateShader = saved;
         EXPECT_EQ(GraphFilterBlt(src, dest, DX_GRAPH_FILTER_INVERT), 0);
         EXPECT_GE(GraphFilterState.ShaderHandles.Shader[slot], 0);
@@ -634,6 +680,9 @@ protected:
     // of the values ReadPixels gives (the locked texture as it lies: R in the low byte on
     // Direct3D 11, in bits 16-23 on Direct3D 9); the colour channels it lacks come back as Lacking
     // (the device reads them as 0 or 1, then they are inverted), alpha as 255.
+    // Then blends out of the map and into it whose graph covers only the rectangle's top left:
+    // the source's pixels around it are copied out of and into the map, as a blend graph that
+    // covers all gives them.
     void CheckShadowMapRoundTrip(int (*Setup)(ShadowMapHandleData *Map, int ASyncThread), int KeptShift,
                                  uint8_t Lacking)
     {
@@ -663,6 +712,34 @@ protected:
                 const int d = MaxChannelDifference(got[i], 0xFF000000u | lacking | channel);
                 worst = d > worst ? d : worst;
             }
+            EXPECT_LE(worst, 1);
+        }
+        // A transparent blend graph leaves the Normal blend its source's pixels: cut (16 x 12 at
+        // (-5, -3) of the rectangle (8, 6)-(40, 30), drawn at (12, 10)) or covering all.
+        const int small = Pixels(std::vector<uint32_t>(16 * 12, 0), 16, 12);
+        const int large = Pixels(std::vector<uint32_t>(kW * kH, 0), kW, kH);
+        const Shape rect = {"a rectangle moved", kW, kH, 8, 6, 40, 30, kW, kH, 12, 10, 1};
+        const Shape all = {"the whole map", kW, kH, 0, 0, kW, kH, kW, kH, 0, 0, 1};
+        const std::vector<uint32_t> start = RandomPixels(rng, kW * kH);
+        auto blended = [&](bool IntoMap, bool Cut) {
+            const int dest = Target(start, kW, kH);
+            const int graph = IntoMap ? mapHandle : dest, blend = Cut ? small : large;
+            if (IntoMap) {
+                EXPECT_EQ(0, BlendAt(dest, large, mapHandle, DX_GRAPH_BLEND_NORMAL, all, 0, 0, 0));
+            }
+            EXPECT_EQ(0, BlendAt(IntoMap ? src : mapHandle, blend, graph, DX_GRAPH_BLEND_NORMAL, rect, Cut ? -13 : 0,
+                                 Cut ? -9 : 0, Cut ? 1 : 0));
+            if (IntoMap) {
+                EXPECT_EQ(0, BlendAt(mapHandle, large, dest, DX_GRAPH_BLEND_NORMAL, all, 0, 0, 0));
+            }
+            return ReadPixels(dest, 0, 0, kW, kH);
+        };
+        for (const bool intoMap : {false, true}) {
+            SCOPED_TRACE(intoMap ? "a blend into the map" : "a blend out of the map");
+            const std::vector<uint32_t> want = blended(intoMap, false), got = blended(intoMap, true);
+            ASSERT_EQ(got.size(), want.size());
+            int worst = 0;
+            for (size_t i = 0; i < got.size(); ++i) worst = std::max(worst, MaxChannelDifference(got[i], want[i]));
             EXPECT_LE(worst, 1);
         }
         SubHandle(mapHandle);

@@ -223,6 +223,7 @@ TEST_F(FilterPassFramework, PassDestinationsWorkTexturesAndCopy)
         std::vector<int> WorkSlots;  // per pass: 0 or 1, or -1 for the destination itself
         bool Copied;
         bool ShadowMap = false;  // the source is a shadow map
+        bool CutBlend = false;   // a blend whose graph covers the rectangle's right part only
     };
     const Row rows[] = {
         {"Gauss in place, Direct3D 9", GRAPHICS_API_D3D9, 2, 1, true, true, {0, 1}, true},
@@ -234,7 +235,13 @@ TEST_F(FilterPassFramework, PassDestinationsWorkTexturesAndCopy)
         {"one pass into a draw target, Direct3D 9", GRAPHICS_API_D3D9, 1, 1, false, true, {-1}, false},
         {"one pass in place on a shadow map, Direct3D 9", GRAPHICS_API_D3D9, 1, 0, true, true, {-1}, false, true},
         {"one pass in place on a shadow map, Direct3D 11", GRAPHICS_API_D3D11, 1, 0, true, true, {1}, true, true},
+        // The source's pixels around the blend graph and the blend go into a work texture first.
+        {"cut blend into a draw target, Direct3D 11", GRAPHICS_API_D3D11, 1, 0, false, true, {1}, true, false, true},
+        {"cut blend into a draw target, Direct3D 9", GRAPHICS_API_D3D9, 1, 1, false, true, {1}, true, false, true},
+        {"cut blend out of a shadow map, Direct3D 9", GRAPHICS_API_D3D9, 1, 1, false, true, {1}, true, true, true},
     };
+    GraphHandleData blendGraph = {};
+    blendGraph.Width = blendGraph.Height = 64;
     for (const Row &row : rows) {
         SetUp();
         FilterPassTarget source = Graph(64, true);
@@ -242,8 +249,12 @@ TEST_F(FilterPassFramework, PassDestinationsWorkTexturesAndCopy)
         const int src = Add(source);
         const int dest = row.InPlace ? src : Add(Graph(64, row.DestDrawValid));
         // Gauss's two passes; one pass of BrightClip, whose shader leaves the pixels it clips unwritten.
-        const bool clip = row.PassCount == 1;
+        const bool clip = row.PassCount == 1 && !row.CutBlend;
         GraphFilterInfo info = Info(clip ? DX_GRAPH_FILTER_BRIGHT_CLIP : 1, row.PassCount, row.UseWork, 64, 48);
+        if (row.CutBlend) {
+            info.IsBlend = 1, info.Type = DX_GRAPH_BLEND_NORMAL, info.BlendGraphData = &blendGraph;
+            info.BlendPosFlag = 1, info.BlendX = -10;
+        }
         const std::vector<int> dests = RunPasses(row.Api, info, src, dest);
         ASSERT_EQ(dests.size(), row.WorkSlots.size()) << row.Case;
         for (size_t i = 0; i < dests.size(); ++i)
