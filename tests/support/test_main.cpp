@@ -16,6 +16,8 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/support/test_result_file.h"
+
 namespace {
 
 struct FinishData
@@ -66,20 +68,33 @@ int OtherThreadCount()
     return count;
 }
 
+// The result file the runner named, as a Windows path; empty when it named none.
+char ResultFile[MAX_PATH + 2];
+
+// Takes the runner's result file out of the environment, so that the programs a test starts (this
+// program again, among others) never inherit it: a child that returned normally would write its
+// result in the parent's file, which the runner takes for the parent's end.
+void KeepResultFile()
+{
+    char path[MAX_PATH];
+    DWORD length = GetEnvironmentVariableA("TARVEX_EXIT_CODE_FILE", path, sizeof(path));
+    SetEnvironmentVariableA("TARVEX_EXIT_CODE_FILE", nullptr);
+    if (length == 0 || length >= sizeof(path))
+        return;
+    // The runner names a Unix path; Wine reaches it through the Z: drive.
+    strcpy(ResultFile, "Z:");
+    strcat(ResultFile, path);
+}
+
 // Wine's server kills a process whose Unix side is slow to exit after its last thread ended (on
 // a busy machine, the graphics libraries' tear-down), and under load a process has been seen to
 // hang in its end after its tests had passed: the runner (wine-run) then reads the result from the
 // file it named, so it is written as soon as the tests have run.
 void RecordResult(int Result)
 {
-    char path[MAX_PATH];
-    DWORD length = GetEnvironmentVariableA("TARVEX_EXIT_CODE_FILE", path, sizeof(path));
-    if (length == 0 || length >= sizeof(path))
+    if (ResultFile[0] == 0)
         return;
-    // The runner names a Unix path; Wine reaches it through the Z: drive.
-    char windowsPath[MAX_PATH + 2] = "Z:";
-    strcat(windowsPath, path);
-    FILE *file = fopen(windowsPath, "w");
+    FILE *file = fopen(ResultFile, "w");
     if (file == nullptr)
         return;
     fprintf(file, "%d\n", Result);
@@ -99,8 +114,11 @@ DWORD WINAPI FinishProcess(void *Parameter)
 
 }  // namespace
 
+std::string TestResultFile() { return ResultFile; }
+
 int main(int argc, char **argv)
 {
+    KeepResultFile();
     testing::InitGoogleTest(&argc, argv);
     static FinishData finish;
     finish.Result = RUN_ALL_TESTS();

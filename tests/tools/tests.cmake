@@ -49,3 +49,7 @@ target_link_libraries(tools_driver_script_test PRIVATE app_driver_lib)
 # The test runner's wrapper around wine, with a stand-in for wine.
 add_test(NAME tools.wine_run COMMAND bash ${CMAKE_CURRENT_LIST_DIR}/wine_run_test.sh ${CMAKE_BINARY_DIR}/wine-run)
 set_tests_properties(tools.wine_run PROPERTIES LABELS tools TIMEOUT 120)
+
+# scripts/run's choice of the prefix whose window management it sets, with stand-ins.
+add_test(NAME tools.run_script COMMAND bash ${CMAKE_CURRENT_LIST_DIR}/run_script_test.sh ${CMAKE_SOURCE_DIR})
+set_tests_properties(tools.run_script PROPERTIES LABELS tools TIMEOUT 60)

@@ -35,22 +35,27 @@ long LastSoundFrame(const std::string& wave) {
 
 using E2eRenderFailures = E2eRoadTest;
 
-// Targets in a folder that does not exist, and in one that refuses new files (Linux's /sys):
-// "Failed" at once, the reason on the output, the song not started again from its top, no file.
+// Targets in a folder that does not exist, in one that refuses new files (Linux's /sys), and an
+// existing hidden file, which the writer may not replace on Windows: "Failed" at once, the reason
+// on the output, the song not started again from its top, no file made or changed.
 // A target another program holds by the time the render is written: "Failed" after the render,
 // with the writer's reason.
 TEST_F(E2eRenderFailures, AnUnwritableTargetFailsAtExportAndAWriteThatFailsSaysWhy) {
   StartProgram();
   OpenSongAndHearIt();
-  for (const std::wstring& target : {Path("no such folder\\lost"), std::wstring(L"Z:\\sys\\lost")}) {
+  ASSERT_TRUE(WriteFileBytes(Path("hidden.wav"), "kept"));
+  ASSERT_TRUE(SetFileAttributesW(Path("hidden.wav").c_str(), FILE_ATTRIBUTE_HIDDEN));
+  for (const std::wstring& target : {Path("no such folder\\lost"), std::wstring(L"Z:\\sys\\lost"), Path("hidden")}) {
     ASSERT_TRUE(WaitForNotes(Notes().size(), true, 2)) << "the song's loop never came";
     const size_t before = Notes().size();
     ASSERT_TRUE(driver_.Render(target, L"0:30"));
     // Rendering the 30 s would take 30 s before the box came.
     EXPECT_TRUE(driver_.AnswerBox(L"Failed", IDOK)) << "no \"Failed\" box at Export";
     for (int key : KeysOnAfter(before)) EXPECT_EQ(kRoadLoopKey, key) << "the song was played from its top";
-    EXPECT_FALSE(FileExists(target + L".wav"));
   }
+  EXPECT_FALSE(FileExists(Path("no such folder\\lost.wav")));
+  EXPECT_FALSE(FileExists(L"Z:\\sys\\lost.wav"));
+  EXPECT_TRUE(ReadFileBytes(Path("hidden.wav")) == "kept") << "the hidden file was changed";
   const size_t before = Notes().size();
   ASSERT_TRUE(driver_.Render(Path("held"), L"0:05"));
   // Once the song plays from its top, Export's check is behind.
@@ -68,7 +73,8 @@ TEST_F(E2eRenderFailures, AnUnwritableTargetFailsAtExportAndAWriteThatFailsSaysW
   const std::string output = ProgramOutput();
   size_t said = 0;
   for (size_t at = 0; (at = output.find("tarvex: the render cannot write \"", at)) != std::string::npos; ++at) ++said;
-  EXPECT_EQ(3u, said) << output;
+  EXPECT_EQ(4u, said) << output;
+  EXPECT_NE(std::string::npos, output.find("hidden.wav\": the file is hidden, and the system does not let")) << output;
 }
 
 // The main window closed about 1.5 s into a 10 s render: the file keeps the whole length, sound up

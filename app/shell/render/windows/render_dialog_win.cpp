@@ -135,6 +135,15 @@ std::string SystemMessage(DWORD code) {
 // made in the same folder under another name told nothing: the system's temporary-name call
 // reports a name even where it could not make the file, as under /sys.) The reason when not.
 bool RenderTargetWritable(const char* path, std::string& reason) {
+  // The writer makes the file anew with plain attributes, which the system refuses over an
+  // existing hidden or system file; an open for update is granted on such a file all the same.
+  const DWORD attributes = GetFileAttributesA(path);
+  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0 &&
+      (attributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM)) != 0) {
+    reason = (attributes & FILE_ATTRIBUTE_HIDDEN) != 0 ? "the file is hidden" : "the file is a system file";
+    reason += ", and the system does not let a new file replace it";
+    return false;
+  }
   constexpr DWORD kShared = FILE_SHARE_READ | FILE_SHARE_WRITE;
   HANDLE file = CreateFileA(path, GENERIC_WRITE, kShared, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE && GetLastError() == ERROR_FILE_NOT_FOUND) {

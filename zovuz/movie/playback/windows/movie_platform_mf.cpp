@@ -62,8 +62,7 @@ int ReadUpToCurrentFrame(MoviePlatformData *P, IMFSample **Sample)
 {
     *Sample = nullptr;
     while (P->ReadFrame < P->MFCurrentFrame) {
-        if (*Sample != nullptr) (*Sample)->Release();
-        *Sample = nullptr;
+        ReleaseAndClear(*Sample);
         DWORD flags = 0;
         LONGLONG time = 0;
         HRESULT hr;
@@ -71,14 +70,12 @@ int ReadUpToCurrentFrame(MoviePlatformData *P, IMFSample **Sample)
         // is given up on rather than read for ever.
         int tries = 0;
         do {
-            if (*Sample != nullptr) (*Sample)->Release();
-            *Sample = nullptr;
+            ReleaseAndClear(*Sample);
             hr = P->SourceReader->ReadSample(kVideoStream, 0, nullptr, &flags, &time, Sample);
         } while (SUCCEEDED(hr) && (flags & MF_SOURCE_READERF_CURRENTMEDIATYPECHANGED) != 0 && ++tries < 16);
         if (FAILED(hr) || (flags & (MF_SOURCE_READERF_ENDOFSTREAM | MF_SOURCE_READERF_CURRENTMEDIATYPECHANGED)) != 0 ||
             *Sample == nullptr) {
-            if (*Sample != nullptr) (*Sample)->Release();
-            *Sample = nullptr;
+            ReleaseAndClear(*Sample);
             break;
         }
         P->ReadTime = time;
