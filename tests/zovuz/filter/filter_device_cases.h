@@ -94,6 +94,44 @@ inline const char *IntoName(Into I)
     return I == Into::DrawTarget ? "into a draw target" : I == Into::PlainGraph ? "into a plain graph" : "in place";
 }
 
+// How a graph the device reads is made: whole (one texture at its origin), in pieces (several
+// textures), or as the part at (5, 3) of a larger graph (one texture, read at an offset).
+enum class GraphForm { Whole, InPieces, PartAt53 };
+// Which graphs of a sweep are made otherwise than whole: the source, or the graphs a case reads
+// beside it (the blend, gradient and chroma graphs). The processor's graphs in memory stay whole.
+struct Layout
+{
+    GraphForm Source = GraphForm::Whole, Reads = GraphForm::Whole;
+};
+inline std::string LayoutName(const Layout &L)
+{
+    auto made = [](GraphForm F) {
+        return F == GraphForm::InPieces ? "in pieces" : "a part at (5, 3) of a larger graph";
+    };
+    if (L.Source != GraphForm::Whole) return std::string("the source ") + made(L.Source);
+    if (L.Reads != GraphForm::Whole) return std::string("the blend, gradient and chroma graphs ") + made(L.Reads);
+    return "whole graphs";
+}
+// The layouts besides whole graphs, and the shapes they run on: the whole picture (in twelve
+// pieces) and a rectangle away from both origins (over two pieces).
+inline const std::vector<Layout> &PieceLayouts()
+{
+    static const std::vector<Layout> layouts = {{GraphForm::InPieces, GraphForm::Whole},
+                                                {GraphForm::PartAt53, GraphForm::Whole},
+                                                {GraphForm::Whole, GraphForm::InPieces},
+                                                {GraphForm::Whole, GraphForm::PartAt53}};
+    return layouts;
+}
+inline bool RunsOtherLayouts(const Shape &S)
+{
+    return strcmp(S.Name, "whole 64 x 48") == 0 || strcmp(S.Name, "13 x 11 at (3, 2) to (5, 1)") == 0;
+}
+// The cases that read a graph beside the source: the blends, the gradient maps and the YUV calls
+// with a chroma graph.
+inline bool ReadsAnotherGraph(const Case &C)
+{
+    return C.Blends || C.YuvDivisor == 2 || strncmp(C.Name, "GradientMap", 11) == 0;
+}
 
 // The bytes of destination pixel (X, Y) the device may give otherwise than the processor; only
 // YUV has such pixels: those after the last whole chroma block, which the processor leaves as the
@@ -319,6 +357,32 @@ protected:
         return graph;
     }
     std::vector<int> Made;
+    // A graph holding P made as Form says. In pieces it is made while the device takes textures of
+    // 16 at most (the filters' own work textures stay whole); a part lies at (5, 3) of a graph whose
+    // other pixels differ.
+    int FormedGraph(GraphForm Form, const std::vector<uint32_t> &P, int Width, int Height, int AlphaFlag = 1)
+    {
+        if (Form == GraphForm::InPieces) {
+            const int saved = GraphicsDeviceCaps.MaxTextureSize;
+            GraphicsDeviceCaps.MaxTextureSize = 16;
+            const int graph = Pixels(P, Width, Height, AlphaFlag);
+            GraphicsDeviceCaps.MaxTextureSize = saved;
+            if (Width > 16 || Height > 16) {
+                EXPECT_GE(GetGraphEntry(graph, 0)->Image->TextureNum, 2);
+            }
+            return graph;
+        }
+        if (Form == GraphForm::Whole) return Pixels(P, Width, Height, AlphaFlag);
+        const int pw = Width + 9, ph = Height + 7;
+        std::mt19937 rng((unsigned)(Width * 131 + Height));
+        std::vector<uint32_t> parent = RandomPixels(rng, pw * ph);
+        for (int y = 0; y < Height; ++y)
+            for (int x = 0; x < Width; ++x) parent[(size_t)(y + 3) * pw + x + 5] = P[(size_t)y * Width + x];
+        const int part = DeriveGraph(5, 3, Width, Height, Pixels(parent, pw, ph, AlphaFlag));
+        EXPECT_GE(part, 0);
+        Made.push_back(part);
+        return part;
+    }
 
     // F's graphs made, filled, filtered and read by the processor in memory, with the device kept.
     template <typename T, typename Fn>
@@ -342,20 +406,28 @@ protected:
     // write; the first filter and the first blend of each shape run on the device's graphs too, which must give the
     // same pixels. Graphs without alpha keep the device's own alpha, which memory graphs do not hold: that shape's
     // processor runs on the device's graphs.
+    // With a Layout other than whole graphs the device reads a source, or blend, gradient and chroma
+    // graphs, in pieces or as a part of a larger graph, on the shapes RunsOtherLayouts picks; with
+    // the read graphs so made only the cases that read one run.
     void CheckEveryFilterAndBlend(const std::function<int(const Case &, const Shape &)> &ToleranceOf,
-                                  bool ProcessorInMemory = false, Into Where = Into::DrawTarget)
+                                  bool ProcessorInMemory = false, Into Where = Into::DrawTarget, Layout Form = Layout())
     {
         std::mt19937 rng(69);
         const std::vector<uint32_t> gradient = RandomPixels(rng, 256);
-        const int gradientGraph = Pixels(gradient, 256, 1);
+        const int gradientGraph = FormedGraph(Form.Reads, gradient, 256, 1);
         const int memoryGradient = ProcessorInMemory ? InMemory<int>([&] { return Pixels(gradient, 256, 1); }) : -1;
         SCOPED_TRACE(IntoName(Where));
-        const int narrowGraph = Pixels(gradient, 100, 1);  // a width that is no power of two
+        SCOPED_TRACE(LayoutName(Form));
+        const bool whole = Form.Source == GraphForm::Whole && Form.Reads == GraphForm::Whole;
+        // A width that is no power of two.
+        const int narrowGraph =
+            FormedGraph(Form.Reads, std::vector<uint32_t>(gradient.begin(), gradient.begin() + 100), 100, 1);
         const int memoryNarrow = ProcessorInMemory ? InMemory<int>([&] { return Pixels(gradient, 100, 1); }) : -1;
         for (const Shape &shape : Shapes()) {
             // A graph without alpha drops it alike on every road, and its processor runs through
             // the device: one road is enough.
             if (Where != Into::DrawTarget && !shape.AlphaFlag) continue;
+            if (!whole && !RunsOtherLayouts(shape)) continue;
             SCOPED_TRACE(shape.Name);
             const bool inPlace = Where == Into::InPlace;
             const int sw = shape.SrcWidth, sh = shape.SrcHeight;
@@ -395,18 +467,26 @@ protected:
                 int Src, Blend, Start, Target;
                 std::vector<Case> Cases;
             };
-            auto makeSide = [&](int Gradient, int Narrow) {
-                const int chromaGraph = Pixels(chroma, sw / 2, sh / 2), ownChromaGraph = Pixels(ownChroma, sw, sh);
-                return Side{Pixels(src, sw, sh, shape.AlphaFlag), Pixels(other, sw, sh, shape.AlphaFlag),
+            auto makeSide = [&](int Gradient, int Narrow, Layout L) {
+                const int chromaGraph = FormedGraph(L.Reads, chroma, sw / 2, sh / 2),
+                          ownChromaGraph = Pixels(ownChroma, sw, sh);
+                return Side{FormedGraph(L.Source, src, sw, sh, shape.AlphaFlag),
+                            FormedGraph(L.Reads, other, sw, sh, shape.AlphaFlag),
                             Pixels(start, dw, dh, shape.AlphaFlag), target(),
                             FilterCases(Gradient, chromaGraph, Narrow, ownChromaGraph)};
             };
-            const Side device = makeSide(gradientGraph, narrowGraph);
+            const Side device = makeSide(gradientGraph, narrowGraph, Form);
             const int processorTarget = target();
             const Side processorOnDevice = {device.Src, device.Blend, device.Start, processorTarget, device.Cases};
-            const Side memory =
-                inMemory ? InMemory<Side>([&] { return makeSide(memoryGradient, memoryNarrow); }) : processorOnDevice;
-            const size_t n = device.Cases.size(), size = (size_t)dw * dh;
+            const Side memory = inMemory
+                                    ? InMemory<Side>([&] { return makeSide(memoryGradient, memoryNarrow, Layout()); })
+                                    : processorOnDevice;
+            const size_t size = (size_t)dw * dh;
+            // The cases of this layout.
+            std::vector<size_t> picked;
+            for (size_t i = 0; i < device.Cases.size(); ++i)
+                if (Form.Reads == GraphForm::Whole || ReadsAnotherGraph(device.Cases[i])) picked.push_back(i);
+            const size_t n = picked.size();
             // Runs case I from the start picture with or without the shaders (the processor's own
             // call where the case has one).
             auto run = [&](const Side &S, size_t I, int Shaders) {
@@ -424,7 +504,7 @@ protected:
             auto runAll = [&](const Side &S, int Shaders) {
                 const int rows = Target(std::vector<uint32_t>(size * n, 0), dw, dh * (int)n, shape.AlphaFlag);
                 for (size_t i = 0; i < n; ++i) {
-                    run(S, i, Shaders);
+                    run(S, picked[i], Shaders);
                     EXPECT_EQ(0, BltRectGraphToGraph(S.Target, 0, 0, 0, 0, dw, dh, 0, dh * (int)i, rows));
                 }
                 std::vector<uint32_t> all = ReadPixels(rows, 0, 0, dw, dh * (int)n);
@@ -440,18 +520,18 @@ protected:
                 inMemory ? std::vector<uint32_t>() : runAll(processorOnDevice, 0);
             bool firstFilter = true, firstBlend = true;
             for (size_t i = 0; i < n; ++i) {
-                const Case &c = device.Cases[i];
+                const Case &c = device.Cases[picked[i]];
                 SCOPED_TRACE(c.Name);
                 const std::vector<uint32_t> got = caseOf(gotAll, i);
                 std::vector<uint32_t> want;
                 if (inMemory) {
                     want = InMemory<std::vector<uint32_t>>([&] {
-                        run(memory, i, 0);
+                        run(memory, picked[i], 0);
                         return ReadPixels(memory.Target, 0, 0, dw, dh);
                     });
                     if (c.Blends ? firstBlend : firstFilter) {
                         (c.Blends ? firstBlend : firstFilter) = false;
-                        run(processorOnDevice, i, 0);
+                        run(processorOnDevice, picked[i], 0);
                         EXPECT_TRUE(ReadPixels(processorTarget, 0, 0, dw, dh) == want)
                             << "the processor on the device's graphs";
                     }
@@ -470,6 +550,106 @@ protected:
                     << " got " << got[(size_t)worstAt];
             }
         }
+    }
+
+    // Every pixel of a graph as the processor path fetches it (ARGB, piece by piece).
+    static std::vector<uint32_t> FetchedPixels(int Graph)
+    {
+        BASEIMAGE image;
+        if (GraphFilter_GetGraphImage(Graph, &image, nullptr) < 0) return {};
+        std::vector<uint32_t> pixels;
+        for (int y = 0; y < image.Height; ++y) {
+            const uint32_t *row = (const uint32_t *)((const uint8_t *)image.Pixels + (size_t)y * image.Pitch);
+            pixels.insert(pixels.end(), row, row + image.Width);
+        }
+        ReleaseBaseImage(&image);
+        return pixels;
+    }
+
+    // A destination in pieces, or the part at (5, 3) of a larger graph, as a draw target or a plain
+    // graph, written into or filtered in place: each call leaves the pixels that it leaves in a
+    // whole destination, and the larger graph keeps its pixels outside the part. The calls: Invert,
+    // BrightClip (whose pass starts from the destination's pixels), Gauss (two passes, the second
+    // of Direct3D 9 into a draw target itself) and a blend, over a rectangle across the pieces.
+    void CheckDestinationsInPiecesAndParts()
+    {
+        std::mt19937 rng(17);
+        const std::vector<uint32_t> picture = RandomPixels(rng, kW * kH), start = RandomPixels(rng, kW * kH);
+        const int src = Pixels(picture, kW, kH), blend = Pixels(RandomPixels(rng, kW * kH), kW, kH);
+        // (4, 2)-(60, 44) of the source to (3, 1).
+        auto rect = [](int IsBlend, int Blend, int Type, auto... Args) {
+            return [=](int Src, int Dest) {
+                return FilterBase(IsBlend, Src, Blend, Dest, 200, Type, 4, 2, 60, 44, 3, 1, Args...);
+            };
+        };
+        const struct
+        {
+            const char *Name;
+            std::function<int(int Src, int Dest)> Run;
+        } calls[] = {
+            {"Invert", rect(0, -1, DX_GRAPH_FILTER_INVERT)},
+            {"BrightClipLess", rect(0, -1, DX_GRAPH_FILTER_BRIGHT_CLIP, 2, 128, 0)},
+            {"Gauss", rect(0, -1, DX_GRAPH_FILTER_GAUSS, 16, 300)},
+            {"Overlay", rect(1, blend, DX_GRAPH_BLEND_OVERLAY)},
+        };
+        // A graph holding P: a draw target or not, whole, in pieces or a part (Larger: the graph it is a part of).
+        auto made = [&](GraphForm Form, bool DrawTarget, const std::vector<uint32_t> &P, int *Larger) {
+            GraphCreateParam param;
+            if (DrawTarget)
+                InitDrawValidGraphCreateParam(&param, 32, 1);
+            else
+                InitGraphCreateParam(&param), param.AlphaChannelFlag = 1;
+            if (Form == GraphForm::InPieces) param.MaxTextureSize = 16;
+            const int pw = Form == GraphForm::PartAt53 ? kW + 9 : kW, ph = Form == GraphForm::PartAt53 ? kH + 7 : kH;
+            std::vector<uint32_t> pixels = Form == GraphForm::PartAt53 ? RandomPixels(rng, pw * ph) : P;
+            if (Form == GraphForm::PartAt53)
+                for (int y = 0; y < kH; ++y)
+                    for (int x = 0; x < kW; ++x) pixels[(size_t)(y + 3) * pw + x + 5] = P[(size_t)y * kW + x];
+            const int graph = MakeGraphWithCreateParam(&param, pw, ph, 0, 0, 0, 0, 0);
+            EXPECT_GE(graph, 0);
+            Made.push_back(graph);
+            EXPECT_EQ(0, FillGraphOfPixels(graph, pw, ph, pixels.data(), 1));
+            if (Form == GraphForm::InPieces) {
+                EXPECT_GE(GetGraphEntry(graph, 0)->Image->TextureNum, 2);
+            }
+            *Larger = graph;
+            if (Form != GraphForm::PartAt53) return graph;
+            const int part = DeriveGraph(5, 3, kW, kH, graph);
+            EXPECT_GE(part, 0);
+            Made.push_back(part);
+            return part;
+        };
+        for (const GraphForm form : {GraphForm::InPieces, GraphForm::PartAt53})
+            for (int road = 0; road < 3; ++road) {
+                const bool inPlace = road == 2, drawTarget = road != 1;
+                SCOPED_TRACE(std::string(form == GraphForm::InPieces ? "in pieces, " : "a part at (5, 3), ") +
+                             IntoName(inPlace      ? Into::InPlace
+                                      : drawTarget ? Into::DrawTarget
+                                                   : Into::PlainGraph));
+                const std::vector<uint32_t> &first = inPlace ? picture : start;
+                for (const auto &call : calls) {
+                    SCOPED_TRACE(call.Name);
+                    int larger = -1, wholeGraph = -1;
+                    const int whole = made(GraphForm::Whole, drawTarget, first, &wholeGraph);
+                    const int dest = made(form, drawTarget, first, &larger);
+                    const std::vector<uint32_t> before = FetchedPixels(larger);
+                    ASSERT_EQ(0, call.Run(inPlace ? whole : src, whole));
+                    ASSERT_EQ(0, call.Run(inPlace ? dest : src, dest));
+                    const std::vector<uint32_t> want = FetchedPixels(whole), got = FetchedPixels(larger);
+                    ASSERT_EQ(got.size(), before.size());
+                    ASSERT_EQ(want.size(), (size_t)kW * kH);
+                    const int pw = form == GraphForm::PartAt53 ? kW + 9 : kW;
+                    const int ox = form == GraphForm::PartAt53 ? 5 : 0, oy = form == GraphForm::PartAt53 ? 3 : 0;
+                    int wrong = 0, firstWrong = -1;
+                    for (size_t i = 0; i < got.size(); ++i) {
+                        const int x = (int)i % pw - ox, y = (int)i / pw - oy;
+                        const bool inside = x >= 0 && y >= 0 && x < kW && y < kH;
+                        if (got[i] != (inside ? want[(size_t)y * kW + x] : before[i]) && wrong++ == 0)
+                            firstWrong = (int)i;
+                    }
+                    EXPECT_EQ(wrong, 0) << "first at (" << firstWrong % pw - ox << ", " << firstWrong / pw - oy << ")";
+                }
+            }
     }
 
     // A multisampled graph (its objects made again with four samples; Multisampled tells that the
