@@ -229,10 +229,13 @@ int InterpolatedAlpha(GraphFilterInfo *Info)
 
 int YUVToRGB(GraphFilterInfo *Info, int ChromaGraph)
 {
+    // The call's source size over the pass source's texture (a copy of the source lies in a
+    // larger work texture).
     FilterPassTarget source;
     if (FilterPassDevice.DescribeTarget(kD3D9, Info->SrcGraph, &source) < 0) return -1;
-    const float a = (float)source.Width / (float)source.TextureWidth,
-                b = (float)source.Height / (float)source.TextureHeight;
+    int sw, sh;
+    FilterSourceSize(Info, &sw, &sh);
+    const float a = (float)sw / (float)source.TextureWidth, b = (float)sh / (float)source.TextureHeight;
     const bool rra = Info->Type == DX_GRAPH_FILTER_YUV_TO_RGB_RRA || Info->Type == DX_GRAPH_FILTER_Y2UV1_TO_RGB_RRA;
     Constants c;
     if (ChromaGraph >= 0) {
@@ -321,6 +324,8 @@ int BlendRGBAMix(GraphFilterInfo *Info, int Red, int Green, int Blue, int Alpha,
 
 // ---- Set-up and copy ----------------------------------------------------------------------------------
 
+void SaveDrawState();
+
 int SetupPass(GraphFilterInfo *Info, int *SrcGraph, int *DestGraph)
 {
     return FilterPass_Setup(kD3D9, Info, SrcGraph, DestGraph);
@@ -329,7 +334,18 @@ int SetupPass(GraphFilterInfo *Info, int *SrcGraph, int *DestGraph)
 int Copy(GraphFilterInfo *Info, int LastDestGraph, int KernelResult)
 {
     if (!FilterPassDevice.UsesShaders()) return 0;
-    return FilterPass_Copy(Info, LastDestGraph, KernelResult);
+    // Into a graph in pieces or a part of a larger graph the copy draws a quad per piece: under the
+    // passes' draw state again, with the caller's targets kept around it.
+    FilterPassTarget dest;
+    const bool byPieces = FilterPassDevice.DescribeTarget(kD3D9, Info->DestGraph, &dest) == 0 && dest.DrawValid &&
+                          !dest.OneTextureAtOrigin;
+    if (byPieces) {
+        FilterD3D9Device.BeginScene();
+        SaveDrawState();
+    }
+    const int result = FilterPass_Copy(Info, LastDestGraph, KernelResult);
+    if (byPieces) Graphics_D3D9_Filter_RestoreDrawState();
+    return result;
 }
 
 int FindShaderCode(const char *FileName, const void **Code, int *Size)
