@@ -620,6 +620,10 @@ protected:
         // The calls run with the caller's blend mode set, which a copy must not blend by, and leave
         // the screen the draw target.
         ASSERT_EQ(0, SetDrawScreen(DX_SCREEN_BACK));
+        struct NoBlendAfter
+        {
+            ~NoBlendAfter() { SetDrawBlendMode(DX_BLENDMODE_NOBLEND, 0); }
+        } noBlendAfter;  // also when a check ends the test early
         SetDrawBlendMode(DX_BLENDMODE_ALPHA, 128);
         for (const GraphForm form : {GraphForm::InPieces, GraphForm::PartAt53})
             for (int road = 0; road < 3; ++road) {
