@@ -354,31 +354,37 @@ protected:
         return graph;
     }
     std::vector<int> Made;
-    // A graph holding P made as Form says. In pieces it is made while the device takes textures of
-    // 16 at most (the filters' own work textures stay whole); a part lies at (5, 3) of a graph whose
-    // other pixels differ.
-    int FormedGraph(GraphForm Form, const std::vector<uint32_t> &P, int Width, int Height, int AlphaFlag = 1)
+    // A graph holding P made as Form says, a draw target or not: in pieces of 16 at most (the
+    // filters' own work textures stay whole), or the part at (5, 3) of a graph whose other pixels
+    // differ; Larger receives that graph (the graph itself when it is no part).
+    int FormedGraph(GraphForm Form, const std::vector<uint32_t> &P, int Width, int Height, int AlphaFlag = 1,
+                    bool DrawTarget = false, int *Larger = nullptr)
     {
-        if (Form == GraphForm::InPieces) {
-            const int saved = GraphicsDeviceCaps.MaxTextureSize;
-            GraphicsDeviceCaps.MaxTextureSize = 16;
-            const int graph = Pixels(P, Width, Height, AlphaFlag);
-            GraphicsDeviceCaps.MaxTextureSize = saved;
-            if (Width > 16 || Height > 16) {
-                EXPECT_GE(GetGraphEntry(graph, 0)->Image->TextureNum, 2);
-            }
-            return graph;
-        }
-        if (Form == GraphForm::Whole) return Pixels(P, Width, Height, AlphaFlag);
-        const int pw = Width + 9, ph = Height + 7;
+        GraphCreateParam param;
+        if (DrawTarget)
+            InitDrawValidGraphCreateParam(&param, 32, AlphaFlag);
+        else
+            InitGraphCreateParam(&param), param.AlphaChannelFlag = AlphaFlag;
+        if (Form == GraphForm::InPieces) param.MaxTextureSize = 16;
+        const bool part = Form == GraphForm::PartAt53;
+        const int lw = part ? Width + 9 : Width, lh = part ? Height + 7 : Height;
         std::mt19937 rng((unsigned)(Width * 131 + Height));
-        std::vector<uint32_t> parent = RandomPixels(rng, pw * ph);
-        for (int y = 0; y < Height; ++y)
-            for (int x = 0; x < Width; ++x) parent[(size_t)(y + 3) * pw + x + 5] = P[(size_t)y * Width + x];
-        const int part = DeriveGraph(5, 3, Width, Height, Pixels(parent, pw, ph, AlphaFlag));
-        EXPECT_GE(part, 0);
-        Made.push_back(part);
-        return part;
+        std::vector<uint32_t> pixels = part ? RandomPixels(rng, lw * lh) : P;
+        for (int y = 0; part && y < Height; ++y)
+            for (int x = 0; x < Width; ++x) pixels[(size_t)(y + 3) * lw + x + 5] = P[(size_t)y * Width + x];
+        const int graph = MakeGraphWithCreateParam(&param, lw, lh, 0, 0, 0, 0, 0);
+        EXPECT_GE(graph, 0);
+        Made.push_back(graph);
+        EXPECT_EQ(0, FillGraphOfPixels(graph, lw, lh, pixels.data(), AlphaFlag));
+        if (Form == GraphForm::InPieces && (Width > 16 || Height > 16)) {
+            EXPECT_GE(GetGraphEntry(graph, 0)->Image->TextureNum, 2);
+        }
+        if (Larger != nullptr) *Larger = graph;
+        if (!part) return graph;
+        const int derived = DeriveGraph(5, 3, Width, Height, graph);
+        EXPECT_GE(derived, 0);
+        Made.push_back(derived);
+        return derived;
     }
 
     // F's graphs made, filled, filtered and read by the processor in memory, with the device kept.
@@ -590,33 +596,6 @@ protected:
             {"Gauss", rect(0, -1, DX_GRAPH_FILTER_GAUSS, 16, 300)},
             {"Overlay", rect(1, blend, DX_GRAPH_BLEND_OVERLAY)},
         };
-        // A graph holding P: a draw target or not, whole, in pieces or a part (Larger: the graph it is a part of).
-        auto made = [&](GraphForm Form, bool DrawTarget, const std::vector<uint32_t> &P, int *Larger) {
-            GraphCreateParam param;
-            if (DrawTarget)
-                InitDrawValidGraphCreateParam(&param, 32, 1);
-            else
-                InitGraphCreateParam(&param), param.AlphaChannelFlag = 1;
-            if (Form == GraphForm::InPieces) param.MaxTextureSize = 16;
-            const int pw = Form == GraphForm::PartAt53 ? kW + 9 : kW, ph = Form == GraphForm::PartAt53 ? kH + 7 : kH;
-            std::vector<uint32_t> pixels = Form == GraphForm::PartAt53 ? RandomPixels(rng, pw * ph) : P;
-            if (Form == GraphForm::PartAt53)
-                for (int y = 0; y < kH; ++y)
-                    for (int x = 0; x < kW; ++x) pixels[(size_t)(y + 3) * pw + x + 5] = P[(size_t)y * kW + x];
-            const int graph = MakeGraphWithCreateParam(&param, pw, ph, 0, 0, 0, 0, 0);
-            EXPECT_GE(graph, 0);
-            Made.push_back(graph);
-            EXPECT_EQ(0, FillGraphOfPixels(graph, pw, ph, pixels.data(), 1));
-            if (Form == GraphForm::InPieces) {
-                EXPECT_GE(GetGraphEntry(graph, 0)->Image->TextureNum, 2);
-            }
-            *Larger = graph;
-            if (Form != GraphForm::PartAt53) return graph;
-            const int part = DeriveGraph(5, 3, kW, kH, graph);
-            EXPECT_GE(part, 0);
-            Made.push_back(part);
-            return part;
-        };
         // The calls run with the caller's blend mode set, which a copy must not blend by, and leave
         // the screen the draw target.
         ASSERT_EQ(0, SetDrawScreen(DX_SCREEN_BACK));
@@ -625,35 +604,37 @@ protected:
             ~NoBlendAfter() { SetDrawBlendMode(DX_BLENDMODE_NOBLEND, 0); }
         } noBlendAfter;  // also when a check ends the test early
         SetDrawBlendMode(DX_BLENDMODE_ALPHA, 128);
+        // Larger (LW wide) holds Want (W wide) at (X, Y) and Before elsewhere.
+        auto expectHolds = [](int Larger, int LW, int X, int Y, int W, const std::vector<uint32_t> &Want,
+                              const std::vector<uint32_t> &Before) {
+            const std::vector<uint32_t> got = FetchedPixels(Larger);
+            ASSERT_EQ(got.size(), Before.size());
+            int wrong = 0, first = -1;
+            for (size_t i = 0; i < got.size(); ++i) {
+                const int x = (int)i % LW - X, y = (int)i / LW - Y;
+                const bool inside = x >= 0 && y >= 0 && x < W && (size_t)(y * W + x) < Want.size();
+                if (got[i] != (inside ? Want[(size_t)(y * W + x)] : Before[i]) && wrong++ == 0) first = (int)i;
+            }
+            EXPECT_EQ(wrong, 0) << "first at (" << first % LW - X << ", " << first / LW - Y << ")";
+        };
         for (const GraphForm form : {GraphForm::InPieces, GraphForm::PartAt53})
             for (int road = 0; road < 3; ++road) {
-                const bool inPlace = road == 2, drawTarget = road != 1;
-                SCOPED_TRACE(std::string(form == GraphForm::InPieces ? "in pieces, " : "a part at (5, 3), ") +
+                const bool inPlace = road == 2, drawTarget = road != 1, part = form == GraphForm::PartAt53;
+                SCOPED_TRACE(std::string(part ? "a part at (5, 3), " : "in pieces, ") +
                              IntoName(inPlace      ? Into::InPlace
                                       : drawTarget ? Into::DrawTarget
                                                    : Into::PlainGraph));
                 const std::vector<uint32_t> &first = inPlace ? picture : start;
                 for (const auto &call : calls) {
                     SCOPED_TRACE(call.Name);
-                    int larger = -1, wholeGraph = -1;
-                    const int whole = made(GraphForm::Whole, drawTarget, first, &wholeGraph);
-                    const int dest = made(form, drawTarget, first, &larger);
+                    int larger = -1;
+                    const int whole = FormedGraph(GraphForm::Whole, first, kW, kH, 1, drawTarget);
+                    const int dest = FormedGraph(form, first, kW, kH, 1, drawTarget, &larger);
                     const std::vector<uint32_t> before = FetchedPixels(larger);
                     ASSERT_EQ(0, call.Run(inPlace ? whole : src, whole));
                     ASSERT_EQ(0, call.Run(inPlace ? dest : src, dest));
-                    const std::vector<uint32_t> want = FetchedPixels(whole), got = FetchedPixels(larger);
-                    ASSERT_EQ(got.size(), before.size());
-                    ASSERT_EQ(want.size(), (size_t)kW * kH);
-                    const int pw = form == GraphForm::PartAt53 ? kW + 9 : kW;
-                    const int ox = form == GraphForm::PartAt53 ? 5 : 0, oy = form == GraphForm::PartAt53 ? 3 : 0;
-                    int wrong = 0, firstWrong = -1;
-                    for (size_t i = 0; i < got.size(); ++i) {
-                        const int x = (int)i % pw - ox, y = (int)i / pw - oy;
-                        const bool inside = x >= 0 && y >= 0 && x < kW && y < kH;
-                        if (got[i] != (inside ? want[(size_t)y * kW + x] : before[i]) && wrong++ == 0)
-                            firstWrong = (int)i;
-                    }
-                    EXPECT_EQ(wrong, 0) << "first at (" << firstWrong % pw - ox << ", " << firstWrong / pw - oy << ")";
+                    expectHolds(larger, part ? kW + 9 : kW, part ? 5 : 0, part ? 3 : 0, kW, FetchedPixels(whole),
+                                before);
                 }
             }
         SetDrawBlendMode(DX_BLENDMODE_NOBLEND, 0);
@@ -666,31 +647,21 @@ protected:
         // A part that is one whole texture of a larger draw target in pieces, though not its first:
         // Invert from a graph straight into it, then in place (read and drawn where it lies).
         SCOPED_TRACE("the part at (16, 16) of a draw target in pieces of 16");
-        const std::vector<uint32_t> small = RandomPixels(rng, 16 * 16);
         GraphCreateParam param;
         InitDrawValidGraphCreateParam(&param, 32, 1);
         param.MaxTextureSize = 16;
         const int larger = MakeGraphWithCreateParam(&param, 48, 32, 0, 0, 0, 0, 0);
         Made.push_back(larger);
-        const std::vector<uint32_t> around = RandomPixels(rng, 48 * 32);
-        ASSERT_EQ(0, FillGraphOfPixels(larger, 48, 32, around.data(), 1));
+        ASSERT_EQ(0, FillGraphOfPixels(larger, 48, 32, RandomPixels(rng, 48 * 32).data(), 1));
         const int part = DeriveGraph(16, 16, 16, 16, larger), whole = Target(std::vector<uint32_t>(16 * 16, 0), 16, 16);
         Made.push_back(part);
-        const int smallGraph = Pixels(small, 16, 16);
+        const int small = Pixels(RandomPixels(rng, 16 * 16), 16, 16);
         const std::vector<uint32_t> before = FetchedPixels(larger);
-        for (int inPlace = 0; inPlace < 2; ++inPlace) {
-            ASSERT_EQ(0, inPlace ? GraphFilter(whole, DX_GRAPH_FILTER_INVERT)
-                                 : GraphFilterBlt(smallGraph, whole, DX_GRAPH_FILTER_INVERT));
-            ASSERT_EQ(0, inPlace ? GraphFilter(part, DX_GRAPH_FILTER_INVERT)
-                                 : GraphFilterBlt(smallGraph, part, DX_GRAPH_FILTER_INVERT));
+        for (const int dest : {whole, part}) {
+            ASSERT_EQ(0, GraphFilterBlt(small, dest, DX_GRAPH_FILTER_INVERT));
+            ASSERT_EQ(0, GraphFilter(dest, DX_GRAPH_FILTER_INVERT));
         }
-        const std::vector<uint32_t> want = FetchedPixels(whole), got = FetchedPixels(larger);
-        ASSERT_EQ(got.size(), before.size());
-        for (size_t i = 0; i < got.size(); ++i) {
-            const int x = (int)i % 48 - 16, y = (int)i / 48 - 16;
-            const bool inside = x >= 0 && y >= 0 && x < 16 && y < 16;
-            ASSERT_EQ(got[i], inside ? want[(size_t)y * 16 + x] : before[i]) << "at (" << x << ", " << y << ")";
-        }
+        expectHolds(larger, 48, 16, 16, 16, FetchedPixels(whole), before);
     }
 
     // A multisampled graph (its objects made again with four samples; Multisampled tells that the
