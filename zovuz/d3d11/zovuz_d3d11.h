@@ -27,8 +27,9 @@ int Graphics_D3D11_Filter_ChannelMixCode(int Index, const void **Code, int *Size
 // device. 0, or -1 without the buffer.
 int Graphics_D3D11_Filter_SetConstants(const float *Values, int Count);
 
-// One filter quad: a rectangle of a graph's first texture piece onto a rectangle of a draw-valid
-// graph, drawn by a filter pixel shader with the filters' constant buffer in pixel slot 3.
+// One filter quad: a rectangle of a graph's first drawing piece's texture onto a rectangle of a
+// draw-valid graph's, drawn by a filter pixel shader with the filters' constant buffer in pixel
+// slot 3.
 struct D3D11FilterQuad
 {
     int SrcGraph;
@@ -45,6 +46,12 @@ struct D3D11FilterQuad
 // A multisampled destination is drawn into its multisampled texture, then resolved into the
 // texture that is sampled. 0, or -1 when a graph, its texture or the shader is missing.
 int Graphics_D3D11_Filter_DrawQuad(const D3D11FilterQuad *Quad);
+// Copies the rectangle (left, top, right, bottom) of a graph or shadow map to (DestX, DestY) of a
+// draw-valid graph or a shadow map, each texture of the source into each texture of the
+// destination that it meets, so that graphs in pieces and parts of larger graphs take their pixels
+// where they lie. 0, or -1 when a handle or a texture is missing or the destination cannot be
+// drawn into.
+int Graphics_D3D11_Filter_CopyRect(int SrcGraph, const int SrcRect[4], int DestGraph, int DestX, int DestY);
 // A graph drawn into made ready to be sampled: the batch drawn, and a multisampled graph resolved
 // into its texture (at the draw target's face when the graph is the draw target). 0; -1 without a
 // device or for a handle that is not a graph.

@@ -35,6 +35,13 @@ struct D3D9FilterQuad
 // A multisampled destination is drawn through its render surface, then resolved into its
 // texture. 0, or -1 without a device or for a handle that is not a graph with a texture.
 int Graphics_D3D9_Filter_DrawQuad(const D3D9FilterQuad *Quad);
+// Copies the rectangle (left, top, right, bottom) of a graph to (DestX, DestY) of a draw-valid
+// graph, a quad for each texture of the source over each texture of the destination that it
+// meets, so that graphs in pieces and parts of larger graphs take their pixels where they lie. It
+// draws with the draw state in force (the filters' passes set one that copies colour and alpha)
+// and leaves render target 0 on the destination. 0, or -1 without a device, for a handle that is
+// not a graph with textures or a destination that cannot be drawn into.
+int Graphics_D3D9_Filter_CopyRect(int SrcGraph, const int SrcRect[4], int DestGraph, int DestX, int DestY);
 // A scene opened unless one is open; the open scene closed. 0 / -1 without a device.
 int Graphics_D3D9_Filter_BeginScene(void);
 int Graphics_D3D9_Filter_EndScene(void);

@@ -186,8 +186,10 @@ int InterpolatedAlpha(GraphFilterInfo *Info) { return DrawWith(FILTER_SLOT_INTER
 
 int YUVToRGB(GraphFilterInfo *Info, int ChromaGraph)
 {
+    // The call's source size over the pass source's texture (a copy of the source lies in a
+    // larger work texture).
     int sw, sh, tw, th;
-    if (GetGraphSize(Info->SrcGraph, &sw, &sh) < 0) return -1;
+    FilterSourceSize(Info, &sw, &sh);
     SourceTextureSize(Info, &tw, &th);
     const float a = (float)sw / (float)tw, b = (float)sh / (float)th;
     float c[4] = {0.0f, 0.0f, a * 0.5f, 0.0f};

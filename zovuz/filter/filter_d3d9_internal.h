@@ -62,7 +62,8 @@ int Graphics_D3D9_Filter_End(void);
 int Graphics_D3D9_Filter_RestoreDrawState(void);
 // Copies (X1, Y1)-(X2, Y2) of one graph or shadow map to (DestX, DestY) of another by a quad: the
 // graph layer's copy takes graphs only. Inside a filter call or after its end. 0 / -1.
-int Graphics_D3D9_Filter_CopyRect(int SrcGraph, int X1, int Y1, int X2, int Y2, int DestX, int DestY, int DestGraph);
+int Graphics_D3D9_Filter_CopyShadowMapRect(int SrcGraph, int X1, int Y1, int X2, int Y2, int DestX, int DestY,
+                                           int DestGraph);
 // One pass from Info's source rectangle to its destination position, the rectangle's size divided
 // by Divisor; Taps (four FilterTapVertex) replace the pass's own vertices. 0 / -1.
 int Graphics_D3D9_Filter_DrawPass(GraphFilterInfo *Info, int PixelShader, int SecondGraph, int Divisor,

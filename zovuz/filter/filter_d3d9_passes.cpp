@@ -229,10 +229,13 @@ int InterpolatedAlpha(GraphFilterInfo *Info)
 
 int YUVToRGB(GraphFilterInfo *Info, int ChromaGraph)
 {
+    // The call's source size over the pass source's texture (a copy of the source lies in a
+    // larger work texture).
     FilterPassTarget source;
     if (FilterPassDevice.DescribeTarget(kD3D9, Info->SrcGraph, &source) < 0) return -1;
-    const float a = (float)source.Width / (float)source.TextureWidth,
-                b = (float)source.Height / (float)source.TextureHeight;
+    int sw, sh;
+    FilterSourceSize(Info, &sw, &sh);
+    const float a = (float)sw / (float)source.TextureWidth, b = (float)sh / (float)source.TextureHeight;
     const bool rra = Info->Type == DX_GRAPH_FILTER_YUV_TO_RGB_RRA || Info->Type == DX_GRAPH_FILTER_Y2UV1_TO_RGB_RRA;
     Constants c;
     if (ChromaGraph >= 0) {
@@ -321,6 +324,23 @@ int BlendRGBAMix(GraphFilterInfo *Info, int Red, int Green, int Blue, int Alpha,
 
 // ---- Set-up and copy ----------------------------------------------------------------------------------
 
+void SaveDrawState();
+
+// Draw under the passes' draw state, which writes pixels as they are: a copy drawn by quads after
+// End (the final copy) sets it again around itself and puts the caller's back.
+template <typename Draw>
+int UnderPassDrawState(const Draw &D)
+{
+    const bool outsidePasses = !SavedDrawState.Saved;
+    if (outsidePasses) {
+        FilterD3D9Device.BeginScene();
+        SaveDrawState();
+    }
+    const int result = D();
+    if (outsidePasses) Graphics_D3D9_Filter_RestoreDrawState();
+    return result;
+}
+
 int SetupPass(GraphFilterInfo *Info, int *SrcGraph, int *DestGraph)
 {
     return FilterPass_Setup(kD3D9, Info, SrcGraph, DestGraph);
@@ -329,7 +349,12 @@ int SetupPass(GraphFilterInfo *Info, int *SrcGraph, int *DestGraph)
 int Copy(GraphFilterInfo *Info, int LastDestGraph, int KernelResult)
 {
     if (!FilterPassDevice.UsesShaders()) return 0;
-    return FilterPass_Copy(Info, LastDestGraph, KernelResult);
+    // Into a graph in pieces or a part of a larger graph the copy draws a quad per piece.
+    FilterPassTarget dest;
+    const bool byPieces = FilterPassDevice.DescribeTarget(kD3D9, Info->DestGraph, &dest) == 0 && dest.DrawValid &&
+                          !dest.OneTextureAtOrigin;
+    auto copy = [&] { return FilterPass_Copy(Info, LastDestGraph, KernelResult); };
+    return byPieces ? UnderPassDrawState(copy) : copy();
 }
 
 int FindShaderCode(const char *FileName, const void **Code, int *Size)
@@ -451,7 +476,8 @@ int Graphics_D3D9_Filter_RestoreDrawState(void)
 
 int Graphics_D3D9_Filter_End(void) { return Graphics_D3D9_Filter_RestoreDrawState(); }
 
-int Graphics_D3D9_Filter_CopyRect(int SrcGraph, int X1, int Y1, int X2, int Y2, int DestX, int DestY, int DestGraph)
+int Graphics_D3D9_Filter_CopyShadowMapRect(int SrcGraph, int X1, int Y1, int X2, int Y2, int DestX, int DestY,
+                                           int DestGraph)
 {
     // The ready channel mix that takes each channel from its own is a plain copy of the source.
     FilterChannelMixChoice copy;
@@ -463,15 +489,7 @@ int Graphics_D3D9_Filter_CopyRect(int SrcGraph, int X1, int Y1, int X2, int Y2, 
     info.SrcGraph = SrcGraph, info.BlendGraph = -1, info.DestGraph = DestGraph;
     info.SrcX1 = X1, info.SrcY1 = Y1, info.SrcX2 = X2, info.SrcY2 = Y2;
     info.DestX = DestX, info.DestY = DestY;
-    // The final copy comes after End: the passes' draw state is set again around the quad.
-    const bool outsidePasses = !SavedDrawState.Saved;
-    if (outsidePasses) {
-        FilterD3D9Device.BeginScene();
-        SaveDrawState();
-    }
-    const int result = RunPass(&info, shader, Constants(), false);
-    if (outsidePasses) Graphics_D3D9_Filter_RestoreDrawState();
-    return result;
+    return UnderPassDrawState([&] { return RunPass(&info, shader, Constants(), false); });
 }
 
 int Graphics_D3D9_Filter_DrawPass(GraphFilterInfo *Info, int PixelShader, int SecondGraph, int Divisor,

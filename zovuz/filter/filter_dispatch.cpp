@@ -1,6 +1,8 @@
 // The filters' hardware dispatchers: one table lookup by the back end in use. Without a back end
 // (the software renderer) or without its filter passes every dispatcher answers 0 and draws
-// nothing; the pass framework's begin and pass set-up then take the software side.
+// nothing; the pass framework's begin and pass set-up then take the software side. The graphs a
+// pass samples beside its source (blend, gradient, chroma) reach the back end as one texture at
+// their origin.
 #include "zovuz/filter/filter_pass_internal.h"
 
 namespace {
@@ -18,6 +20,41 @@ int Dispatch(Entry GraphFilterBackendFunctions::*Member, Args... Arguments)
     const GraphFilterBackendFunctions *backend = BackendInUse();
     if (backend == nullptr || backend->*Member == nullptr) return 0;
     return (backend->*Member)(Arguments...);
+}
+
+// A graph a pass samples beside its source, as the back end's shaders read it (one texture at its
+// origin) for the time of one pass: a graph in pieces or a part of a larger graph is copied first.
+struct SampledGraph
+{
+    int Handle;     // what the pass samples
+    int Copy = -1;  // the copy made for it, deleted after the pass
+    bool Failed = false;
+    explicit SampledGraph(int Graph) : Handle(Graph)
+    {
+        if (BackendInUse() == nullptr || Graph < 0) return;
+        Handle = FilterPass_SampledGraph(GraphicsAPIType, Graph);
+        Failed = Handle < 0;
+        if (Handle >= 0 && Handle != Graph) Copy = Handle;
+    }
+    ~SampledGraph()
+    {
+        if (Copy >= 0) FilterPassDevice.DeleteHandle(Copy);
+    }
+    SampledGraph(const SampledGraph &) = delete;
+    SampledGraph &operator=(const SampledGraph &) = delete;
+};
+
+// A blend pass with its blend graph sampled as above.
+template <typename Entry, typename... Args>
+int DispatchBlend(Entry GraphFilterBackendFunctions::*Member, GraphFilterInfo *Info, Args... Arguments)
+{
+    SampledGraph blend(Info->BlendGraph);
+    if (blend.Failed) return -1;
+    const int kept = Info->BlendGraph;
+    Info->BlendGraph = blend.Handle;
+    const int result = Dispatch(Member, Info, Arguments...);
+    Info->BlendGraph = kept;
+    return result;
 }
 
 }  // namespace
@@ -61,12 +98,12 @@ int Graphics_Hardware_Filter_Copy(GraphFilterInfo *Info, int LastDestGraph, int 
 
 int Graphics_Hardware_GraphBlend_Basic(GraphFilterInfo *Info)
 {
-    return Dispatch(&GraphFilterBackendFunctions::GraphBlend_Basic, Info);
+    return DispatchBlend(&GraphFilterBackendFunctions::GraphBlend_Basic, Info);
 }
 
 int Graphics_Hardware_GraphBlend_RGBAMix(GraphFilterInfo *Info, int Red, int Green, int Blue, int Alpha, int Pma)
 {
-    return Dispatch(&GraphFilterBackendFunctions::GraphBlend_RGBAMix, Info, Red, Green, Blue, Alpha, Pma);
+    return DispatchBlend(&GraphFilterBackendFunctions::GraphBlend_RGBAMix, Info, Red, Green, Blue, Alpha, Pma);
 }
 
 int Graphics_Hardware_Filter_Bicubic(GraphFilterInfo *Info, int Width, int Height)
@@ -97,7 +134,9 @@ int Graphics_Hardware_Filter_Gauss(GraphFilterInfo *Info, int Width, float Stren
 
 int Graphics_Hardware_Filter_GradientMap(GraphFilterInfo *Info, int GradientGraph, int Reverse, int Pma)
 {
-    return Dispatch(&GraphFilterBackendFunctions::Filter_GradientMap, Info, GradientGraph, Reverse, Pma);
+    const SampledGraph gradient(GradientGraph);
+    if (gradient.Failed) return -1;
+    return Dispatch(&GraphFilterBackendFunctions::Filter_GradientMap, Info, gradient.Handle, Reverse, Pma);
 }
 
 int Graphics_Hardware_Filter_Hsb(GraphFilterInfo *Info, int Type, float Hue6, float Saturation, float Bright, int Pma)
@@ -144,5 +183,7 @@ int Graphics_Hardware_Filter_TwoColor(GraphFilterInfo *Info, float Threshold, co
 
 int Graphics_Hardware_Filter_YUVToRGB(GraphFilterInfo *Info, int ChromaGraph)
 {
-    return Dispatch(&GraphFilterBackendFunctions::Filter_YUVToRGB, Info, ChromaGraph);
+    const SampledGraph chroma(ChromaGraph);
+    if (chroma.Failed) return -1;
+    return Dispatch(&GraphFilterBackendFunctions::Filter_YUVToRGB, Info, chroma.Handle);
 }

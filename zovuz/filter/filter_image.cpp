@@ -24,11 +24,12 @@ int TransferToGraph(BASEIMAGE *Image, int Width, int Height, int X, int Y, int G
     return BltBaseImageToGraph(&rect, X, Y, GraphHandle, Image, nullptr, option1, option2, 0, 0);
 }
 
-// Copies the locked Rect of one surface of a graph into Out at (X, Y). 0 / -1.
-int CopyLocked(int GraphHandle, const ImageRect &Rect, int PieceIndex, BASEIMAGE *Out, int X, int Y)
+// Copies Rect of a graph (in the graph's coordinates) from its texture TextureIndex of the image
+// record into Out at (X, Y). 0 / -1.
+int CopyLocked(int GraphHandle, const ImageRect &Rect, int TextureIndex, BASEIMAGE *Out, int X, int Y)
 {
     BASEIMAGE locked;
-    if (LockDrawScreenBuffer(&Rect, &locked, GraphHandle, 0, 0, 1, PieceIndex) < 0) return -1;
+    if (LockDrawScreenBuffer(&Rect, &locked, GraphHandle, 0, 0, 1, TextureIndex) < 0) return -1;
     BltBaseImage(0, 0, Rect.right - Rect.left, Rect.bottom - Rect.top, X, Y, &locked, Out);
     UnlockDrawScreenBuffer();
     return 0;
@@ -96,7 +97,9 @@ int GraphFilter_GetGraphImage(int GraphHandle, BASEIMAGE *Out, const ImageRect *
         ReleaseBaseImage(Out);
         return -1;
     }
-    // A hardware graph: each texture piece that overlaps the rectangle, through its own lock.
+    // A hardware graph: each texture piece that overlaps the rectangle, through its own lock. The
+    // lock takes the graph's coordinates and the texture's index in the image record, and finds
+    // the texture's own coordinates itself (a derived graph's piece lies at an offset in it).
     for (int i = 0; i < graph->PieceNum; ++i) {
         const GraphDrawPiece &piece = graph->Piece[i];
         ImageRect part = {piece.DrawX, piece.DrawY, piece.DrawX + piece.Width, piece.DrawY + piece.Height};
@@ -105,9 +108,8 @@ int GraphFilter_GetGraphImage(int GraphHandle, BASEIMAGE *Out, const ImageRect *
         if (part.right > rect.right) part.right = rect.right;
         if (part.bottom > rect.bottom) part.bottom = rect.bottom;
         if (part.left >= part.right || part.top >= part.bottom) continue;
-        const int dx = piece.UsePosX - piece.DrawX, dy = piece.UsePosY - piece.DrawY;
-        const ImageRect texture = {part.left + dx, part.top + dy, part.right + dx, part.bottom + dy};
-        if (CopyLocked(GraphHandle, texture, i, Out, part.left - rect.left, part.top - rect.top) < 0) {
+        const int texture = (int)(piece.Texture - graph->Image->Texture);
+        if (CopyLocked(GraphHandle, part, texture, Out, part.left - rect.left, part.top - rect.top) < 0) {
             ReleaseBaseImage(Out);
             return -1;
         }

@@ -31,6 +31,7 @@ int DescribeTargetDefault(int APIType, int Handle, FilterPassTarget *Out)
         // Its colour surface is a render target: passes draw into it as into a draw-valid graph.
         Out->IsShadowMap = 1;
         Out->DrawValid = 1;
+        Out->OneTextureAtOrigin = 1;
         Out->FloatFlag = target.ShadowMap->FloatFormatFlag ? 1 : 0;
         Out->FloatBits = Out->FloatFlag ? 16 : 0;
         return 0;
@@ -50,7 +51,7 @@ int DescribeTargetDefault(int APIType, int Handle, FilterPassTarget *Out)
     return 0;
 }
 
-int MakeWorkGraphDefault(int APIType, int FloatFlag, int Bits, int Side)
+int MakeWorkGraphDefault(int APIType, int FloatFlag, int Bits, int Width, int Height)
 {
     GraphCreateParam param;
     InitDrawValidGraphCreateParam(&param, 32, 1);
@@ -58,15 +59,24 @@ int MakeWorkGraphDefault(int APIType, int FloatFlag, int Bits, int Side)
         param.DrawValidFloatTypeFlag = 1;
         if (APIType == GRAPHICS_API_D3D9) param.DrawValidChannelNum = 4, param.ChannelBitDepth = Bits;
     }
-    return MakeGraphWithCreateParam(&param, Side, Side, 0, 0, 0, 0, 0);
+    return MakeGraphWithCreateParam(&param, Width, Height, 0, 0, 0, 0, 0);
 }
 
-int CopyPiecesDefault(int, int SrcGraph, int WorkGraph)
+// The back end's copy of a rectangle between graphs, each texture piece where it lies. The graph
+// layer's rectangle copy takes the first piece only, and Direct3D 11's reads it without its offset.
+int CopyRectByPieces(int APIType, int SrcGraph, int X1, int Y1, int X2, int Y2, int DestX, int DestY, int DestGraph)
 {
-    // Without a back end's own piece copy, the graph layer's rectangle copy brings the whole graph.
+    const int rect[4] = {X1, Y1, X2, Y2};
+    if (APIType == GRAPHICS_API_D3D9) return Graphics_D3D9_Filter_CopyRect(SrcGraph, rect, DestGraph, DestX, DestY);
+    if (APIType == GRAPHICS_API_D3D11) return Graphics_D3D11_Filter_CopyRect(SrcGraph, rect, DestGraph, DestX, DestY);
+    return -1;
+}
+
+int CopyPiecesDefault(int APIType, int SrcGraph, int WorkGraph)
+{
     int width = 0, height = 0;
     if (GetGraphSize(SrcGraph, &width, &height) < 0) return -1;
-    return BltRectGraphToGraph(SrcGraph, 0, 0, 0, 0, width, height, 0, 0, WorkGraph);
+    return CopyRectByPieces(APIType, SrcGraph, 0, 0, width, height, 0, 0, WorkGraph);
 }
 
 int BltRectDefault(int SrcGraph, int X1, int Y1, int X2, int Y2, int DestX, int DestY, int DestGraph)
@@ -76,10 +86,11 @@ int BltRectDefault(int SrcGraph, int X1, int Y1, int X2, int Y2, int DestX, int 
     auto shadowMap = [](int Handle) {
         return GetTypedHandle<ShadowMapHandleData>(Handle, DX_HANDLETYPE_SHADOWMAP, 0) != nullptr;
     };
+    const int api = GetGraphicsAPIType();
     const bool quad = shadowMap(DestGraph) || shadowMap(SrcGraph);
-    if (quad && GetGraphicsAPIType() == GRAPHICS_API_D3D9)
-        return Graphics_D3D9_Filter_CopyRect(SrcGraph, X1, Y1, X2, Y2, DestX, DestY, DestGraph);
-    if (quad && GetGraphicsAPIType() == GRAPHICS_API_D3D11) {
+    if (quad && api == GRAPHICS_API_D3D9)
+        return Graphics_D3D9_Filter_CopyShadowMapRect(SrcGraph, X1, Y1, X2, Y2, DestX, DestY, DestGraph);
+    if (quad && api == GRAPHICS_API_D3D11) {
         D3D11FilterQuad quad = {};
         quad.SrcGraph = SrcGraph;
         quad.SrcRect[0] = X1, quad.SrcRect[1] = Y1, quad.SrcRect[2] = X2, quad.SrcRect[3] = Y2;
@@ -90,6 +101,13 @@ int BltRectDefault(int SrcGraph, int X1, int Y1, int X2, int Y2, int DestX, int 
         quad.PixelShader = -1;
         return Graphics_D3D11_Filter_DrawQuad(&quad);
     }
+    // Into a draw-valid graph, one in pieces or a part of a larger graph on either side is copied
+    // piece by piece. (Into a plain graph the copy goes through the image transfer, which places
+    // every piece itself; its source is then one of the work textures.)
+    FilterPassTarget src, dest;
+    if (DescribeTargetDefault(api, SrcGraph, &src) == 0 && DescribeTargetDefault(api, DestGraph, &dest) == 0 &&
+        dest.DrawValid && (!src.OneTextureAtOrigin || !dest.OneTextureAtOrigin))
+        return CopyRectByPieces(api, SrcGraph, X1, Y1, X2, Y2, DestX, DestY, DestGraph);
     return BltRectGraphToGraph(SrcGraph, 0, 0, X1, Y1, X2, Y2, DestX, DestY, DestGraph);
 }
 
@@ -189,7 +207,7 @@ int Filter_CreateWorkTexture(int APIType, int FloatFlag, int Bits, int Width, in
     FilterPassTarget present;
     if (entry >= 0 && FilterPassDevice.DescribeTarget(APIType, entry, &present) == 0) return entry;
     const int side = 1 << k;
-    entry = FilterPassDevice.MakeWorkGraph(APIType, FloatFlag ? 1 : 0, Bits, side);
+    entry = FilterPassDevice.MakeWorkGraph(APIType, FloatFlag ? 1 : 0, Bits, side, side);
     if (entry < 0) {
         AddLogFormat(L"作業用描画可能テクスチャの作成に失敗しました Size:%dx%d", side, side);
         return -1;
@@ -253,6 +271,10 @@ int FilterPass_Setup(int APIType, GraphFilterInfo *Info, int *SrcGraph, int *Des
     // a work texture, so that every pixel the call reads is read before the final copy, its one
     // write to the destination, and a failing pass leaves the destination as it was.
     if (Info->IsBlend && !FilterBlendCoverOf(Info).Whole()) destWork = true;
+    // A pass draws into its destination's first texture at the destination position: a graph in
+    // pieces or a part of a larger graph takes the pass's result through a work texture, which the
+    // final copy brings into each of its pieces where they lie.
+    if (!dest.OneTextureAtOrigin) destWork = true;
     const bool parity = Info->UseWorkTexture == 1 && (Info->PassIndex & 1) == (Info->PassCount & 1);
     const bool srcCopy = !src.IsShadowMap && Info->PassIndex == 0 && !src.OneTextureAtOrigin;
 
@@ -296,6 +318,35 @@ int FilterPass_Setup(int APIType, GraphFilterInfo *Info, int *SrcGraph, int *Des
         *SrcGraph = work;
     }
     return 0;
+}
+
+int FilterPass_SampledGraph(int APIType, int Graph)
+{
+    FilterPassTarget target;
+    if (FilterPassDevice.DescribeTarget(APIType, Graph, &target) < 0 || target.OneTextureAtOrigin) return Graph;
+    const int copy =
+        FilterPassDevice.MakeWorkGraph(APIType, target.FloatFlag, target.FloatBits, target.Width, target.Height);
+    if (copy < 0) {
+        AddLogFormat(L"作業用描画可能テクスチャの作成に失敗しました Size:%dx%d", target.Width, target.Height);
+        return -1;
+    }
+    if (FilterPassDevice.CopyPieces(APIType, Graph, copy) < 0) {
+        FilterPassDevice.DeleteHandle(copy);
+        return -1;
+    }
+    return copy;
+}
+
+void FilterSourceSize(const GraphFilterInfo *Info, int *Width, int *Height)
+{
+    if (Info->SrcGraphData != nullptr) {
+        *Width = Info->SrcGraphData->Width, *Height = Info->SrcGraphData->Height;
+        return;
+    }
+    // A shadow map, which is never copied.
+    FilterTarget target;
+    GetFilterTarget(Info->SrcGraph, &target);
+    *Width = target.Width, *Height = target.Height;
 }
 
 bool FilterPassMayDiscard(const GraphFilterInfo *Info)

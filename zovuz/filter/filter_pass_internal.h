@@ -93,15 +93,17 @@ struct FilterPassDeviceCalls
     int (*UsesShaders)(void);
     // 0 with Out filled, or -1 when the handle is neither a graph nor a shadow map.
     int (*DescribeTarget)(int APIType, int Handle, FilterPassTarget *Out);
-    // A Side x Side draw-valid graph of 32-bit colour with alpha (or of float channels). Handle or -1.
-    int (*MakeWorkGraph)(int APIType, int FloatFlag, int Bits, int Side);
+    // A Width x Height draw-valid graph of 32-bit colour with alpha (or of float channels). Handle
+    // or -1.
+    int (*MakeWorkGraph)(int APIType, int FloatFlag, int Bits, int Width, int Height);
     // Registers Slot as the handle's delete notify (null clears it).
     int (*WatchHandle)(int Handle, int *Slot);
     // Deletes a handle. 0 / -1.
     int (*DeleteHandle)(int Handle);
     // Copies every texture piece of SrcGraph into WorkGraph at the piece's position. 0 / -1.
     int (*CopyPieces)(int APIType, int SrcGraph, int WorkGraph);
-    // BltRectGraphToGraph of (X1, Y1)-(X2, Y2) to (DestX, DestY). 0 / -1.
+    // BltRectGraphToGraph of (X1, Y1)-(X2, Y2) to (DestX, DestY); piece by piece into a draw-valid
+    // graph when a graph on either side is not one texture at its origin. 0 / -1.
     int (*BltRect)(int SrcGraph, int X1, int Y1, int X2, int Y2, int DestX, int DestY, int DestGraph);
     // A pixel shader from the back end's filter archive by file name. Handle, or -1 (also when the
     // archive is not open or has no such file).
@@ -153,6 +155,13 @@ void FilterPass_ResolveDrawTargetRead(int APIType, const GraphFilterInfo *Info, 
 bool FilterPassMayDiscard(const GraphFilterInfo *Info);
 // One pass's source and destination (Direct3D 9 or Direct3D 11 rule). 0 / -1.
 int FilterPass_Setup(int APIType, GraphFilterInfo *Info, int *SrcGraph, int *DestGraph);
+// A graph a pass samples beside its source (the blend, gradient or chroma graph) as the shaders
+// read it, one texture at its origin: the graph itself when it is one (or not a graph), else a new
+// draw-valid graph of its size holding its pixels, which the caller deletes (DeleteHandle). -1
+// when the copy cannot be made.
+int FilterPass_SampledGraph(int APIType, int Graph);
+// The size of the call's source graph (a pass may read it from a copy in a larger work texture).
+void FilterSourceSize(const GraphFilterInfo *Info, int *Width, int *Height);
 // The final copy from the last pass's output into the destination. 0 / -1.
 int FilterPass_Copy(GraphFilterInfo *Info, int LastDestGraph, int KernelResult);
 // DownScale's pass on either back end reduces whole Ratio x Ratio blocks only, as the processor

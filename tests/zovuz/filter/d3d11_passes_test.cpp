@@ -1,10 +1,12 @@
 // The Direct3D 11 filter passes on the platform's own device (Wine's, on llvmpipe): every filter
 // and blend over random 64 x 48 graphs gives the processor kernels' pixels within a channel
-// tolerance (the processor's run is the same call with the shader path switched off), Bicubic and
-// Lanczos3 agree with a float reference of their tap weights, a filter draws its passes and leaves
-// the draw settings as they were, every file the passes ask for is in the archive, a missing one
-// fails its call, a shadow map and a multisampled graph serve as destination and as source, and a
-// screen-mode change between filters changes neither the pixels nor the number of live shaders.
+// tolerance (the processor's run is the same call with the shader path switched off), also with
+// the source, blend, gradient and chroma graphs in pieces or parts of larger graphs, a destination
+// so made takes what a whole one takes, Bicubic and Lanczos3 agree with a float reference of their
+// tap weights, a filter draws its passes and leaves the draw settings as they were, every file the
+// passes ask for is in the archive, a missing one fails its call, a shadow map and a multisampled
+// graph serve as destination and as source, and a screen-mode change between filters changes
+// neither the pixels nor the number of live shaders.
 #include <gtest/gtest.h>
 
 #include <objbase.h>
@@ -50,6 +52,16 @@ TEST_F(D3D11FilterPasses, EveryFilterAndBlendGivesTheProcessorsPixels)
     for (const Into into : {Into::DrawTarget, Into::PlainGraph, Into::InPlace})
         CheckEveryFilterAndBlend([](const Case &c, const Shape &) { return c.Tolerance; }, false, into);
 }
+
+// The source, then the blend, gradient and chroma graphs, in pieces and as a part of a larger graph.
+TEST_F(D3D11FilterPasses, GraphsInPiecesAndPartsGiveTheProcessorsPixels)
+{
+    for (const Layout &layout : PieceLayouts())
+        CheckEveryFilterAndBlend([](const Case &c, const Shape &) { return c.Tolerance; }, false, Into::DrawTarget,
+                                 layout);
+}
+
+TEST_F(D3D11FilterPasses, DestinationsInPiecesAndPartsTakeTheWholeResult) { CheckDestinationsInPiecesAndParts(); }
 
 TEST_F(D3D11FilterPasses, TapScalersFollowTheirWeights) { CheckTapScalers(); }
 

@@ -1,6 +1,7 @@
 // The Direct3D 9 filter passes through the library on the platform's own device (Wine's, on
 // llvmpipe): every filter and blend over random 64 x 48 graphs against the processor kernels,
-// Bicubic and Lanczos3 against a float reference of their tap weights, a shader the archive lacks,
+// Bicubic and Lanczos3 against a float reference of their tap weights, sources, blend, gradient,
+// chroma and destination graphs in pieces and as parts of larger graphs, a shader the archive lacks,
 // a shadow map as destination and source, multisampled graphs as source and destination, and
 // screen-mode changes between filter calls.
 #include "tests/zovuz/filter/filter_device_cases.h"
@@ -38,6 +39,8 @@ int D3D9Tolerance(const Case &c, const Shape &)
 
 TEST_F(D3D9FilterPasses, TapScalersFollowTheirWeights) { CheckTapScalers(); }
 
+TEST_F(D3D9FilterPasses, DestinationsInPiecesAndPartsTakeTheWholeResult) { CheckDestinationsInPiecesAndParts(); }
+
 TEST_F(D3D9FilterPasses, AMissingShaderIsLoggedAndFailsItsCall) { CheckMissingShaderFailsItsCall(); }
 
 TEST_F(D3D9FilterPasses, PassesDrawIntoAndReadFromAShadowMap)
@@ -62,4 +65,10 @@ TEST_F(D3D9FilterPasses, EveryFilterAndBlendGivesTheProcessorsPixels)
 {
     for (const Into into : {Into::DrawTarget, Into::PlainGraph, Into::InPlace})
         CheckEveryFilterAndBlend(D3D9Tolerance, true, into);
+}
+
+// The source, then the blend, gradient and chroma graphs, in pieces and as a part of a larger graph.
+TEST_F(D3D9FilterPasses, GraphsInPiecesAndPartsGiveTheProcessorsPixels)
+{
+    for (const Layout &layout : PieceLayouts()) CheckEveryFilterAndBlend(D3D9Tolerance, true, Into::DrawTarget, layout);
 }

@@ -96,6 +96,41 @@ inline const char *IntoName(Into I)
     return I == Into::DrawTarget ? "into a draw target" : I == Into::PlainGraph ? "into a plain graph" : "in place";
 }
 
+// How a graph the device reads is made: whole (one texture at its origin), in pieces (several
+// textures), or as the part at (5, 3) of a larger graph (one texture, read at an offset).
+enum class GraphForm { Whole, InPieces, PartAt53 };
+// Which graphs of a sweep are made otherwise than whole: the source, or the graphs a case reads
+// beside it (the blend, gradient and chroma graphs). The processor's graphs in memory stay whole.
+struct Layout
+{
+    GraphForm Source = GraphForm::Whole, Reads = GraphForm::Whole;
+};
+inline std::string LayoutName(const Layout &L)
+{
+    auto made = [](GraphForm F) {
+        return F == GraphForm::InPieces ? "in pieces" : "a part at (5, 3) of a larger graph";
+    };
+    if (L.Source != GraphForm::Whole) return std::string("the source ") + made(L.Source);
+    if (L.Reads != GraphForm::Whole) return std::string("the blend, gradient and chroma graphs ") + made(L.Reads);
+    return "whole graphs";
+}
+// The layouts besides whole graphs, and the shape they run on: the whole picture, in twelve
+// pieces or at an offset, reaches every case's rectangle, blend position and destination edge.
+inline const std::vector<Layout> &PieceLayouts()
+{
+    static const std::vector<Layout> layouts = {{GraphForm::InPieces, GraphForm::Whole},
+                                                {GraphForm::PartAt53, GraphForm::Whole},
+                                                {GraphForm::Whole, GraphForm::InPieces},
+                                                {GraphForm::Whole, GraphForm::PartAt53}};
+    return layouts;
+}
+inline bool RunsOtherLayouts(const Shape &S) { return strcmp(S.Name, "whole 64 x 48") == 0; }
+// The cases that read a graph beside the source: the blends, the gradient maps and the YUV calls
+// with a chroma graph.
+inline bool ReadsAnotherGraph(const Case &C)
+{
+    return C.Blends || C.YuvDivisor == 2 || strncmp(C.Name, "GradientMap", 11) == 0;
+}
 
 // The bytes of destination pixel (X, Y) the device may give otherwise than the processor; only
 // YUV has such pixels: those after the last whole chroma block, which the processor leaves as the
@@ -351,6 +386,38 @@ protected:
         return graph;
     }
     std::vector<int> Made;
+    // A graph holding P made as Form says, a draw target or not: in pieces of 16 at most (the
+    // filters' own work textures stay whole), or the part at (5, 3) of a graph whose other pixels
+    // differ; Larger receives that graph (the graph itself when it is no part).
+    int FormedGraph(GraphForm Form, const std::vector<uint32_t> &P, int Width, int Height, int AlphaFlag = 1,
+                    bool DrawTarget = false, int *Larger = nullptr)
+    {
+        GraphCreateParam param;
+        if (DrawTarget)
+            InitDrawValidGraphCreateParam(&param, 32, AlphaFlag);
+        else
+            InitGraphCreateParam(&param), param.AlphaChannelFlag = AlphaFlag;
+        if (Form == GraphForm::InPieces) param.MaxTextureSize = 16;
+        const bool part = Form == GraphForm::PartAt53;
+        const int lw = part ? Width + 9 : Width, lh = part ? Height + 7 : Height;
+        std::mt19937 rng((unsigned)(Width * 131 + Height));
+        std::vector<uint32_t> pixels = part ? RandomPixels(rng, lw * lh) : P;
+        for (int y = 0; part && y < Height; ++y)
+            for (int x = 0; x < Width; ++x) pixels[(size_t)(y + 3) * lw + x + 5] = P[(size_t)y * Width + x];
+        const int graph = MakeGraphWithCreateParam(&param, lw, lh, 0, 0, 0, 0, 0);
+        EXPECT_GE(graph, 0);
+        Made.push_back(graph);
+        EXPECT_EQ(0, FillGraphOfPixels(graph, lw, lh, pixels.data(), AlphaFlag));
+        if (Form == GraphForm::InPieces && (Width > 16 || Height > 16)) {
+            EXPECT_GE(GetGraphEntry(graph, 0)->Image->TextureNum, 2);
+        }
+        if (Larger != nullptr) *Larger = graph;
+        if (!part) return graph;
+        const int derived = DeriveGraph(5, 3, Width, Height, graph);
+        EXPECT_GE(derived, 0);
+        Made.push_back(derived);
+        return derived;
+    }
 
     // F's graphs made, filled, filtered and read by the processor in memory, with the device kept.
     template <typename T, typename Fn>
@@ -374,20 +441,28 @@ protected:
     // write; the first filter and the first blend of each shape run on the device's graphs too, which must give the
     // same pixels. Graphs without alpha keep the device's own alpha, which memory graphs do not hold: that shape's
     // processor runs on the device's graphs.
+    // With a Layout other than whole graphs the device reads a source, or blend, gradient and chroma
+    // graphs, in pieces or as a part of a larger graph, on the shapes RunsOtherLayouts picks; with
+    // the read graphs so made only the cases that read one run.
     void CheckEveryFilterAndBlend(const std::function<int(const Case &, const Shape &)> &ToleranceOf,
-                                  bool ProcessorInMemory = false, Into Where = Into::DrawTarget)
+                                  bool ProcessorInMemory = false, Into Where = Into::DrawTarget, Layout Form = Layout())
     {
         std::mt19937 rng(69);
         const std::vector<uint32_t> gradient = RandomPixels(rng, 256);
-        const int gradientGraph = Pixels(gradient, 256, 1);
+        const int gradientGraph = FormedGraph(Form.Reads, gradient, 256, 1);
         const int memoryGradient = ProcessorInMemory ? InMemory<int>([&] { return Pixels(gradient, 256, 1); }) : -1;
         SCOPED_TRACE(IntoName(Where));
-        const int narrowGraph = Pixels(gradient, 100, 1);  // a width that is no power of two
+        SCOPED_TRACE(LayoutName(Form));
+        const bool whole = Form.Source == GraphForm::Whole && Form.Reads == GraphForm::Whole;
+        // A width that is no power of two.
+        const int narrowGraph =
+            FormedGraph(Form.Reads, std::vector<uint32_t>(gradient.begin(), gradient.begin() + 100), 100, 1);
         const int memoryNarrow = ProcessorInMemory ? InMemory<int>([&] { return Pixels(gradient, 100, 1); }) : -1;
         for (const Shape &shape : Shapes()) {
             // A graph without alpha drops it alike on every road, and its processor runs through
             // the device: one road is enough.
             if (Where != Into::DrawTarget && !shape.AlphaFlag) continue;
+            if (!whole && !RunsOtherLayouts(shape)) continue;
             SCOPED_TRACE(shape.Name);
             const bool inPlace = Where == Into::InPlace;
             const int sw = shape.SrcWidth, sh = shape.SrcHeight;
@@ -427,18 +502,26 @@ protected:
                 int Src, Blend, Start, Target;
                 std::vector<Case> Cases;
             };
-            auto makeSide = [&](int Gradient, int Narrow) {
-                const int chromaGraph = Pixels(chroma, sw / 2, sh / 2), ownChromaGraph = Pixels(ownChroma, sw, sh);
-                return Side{Pixels(src, sw, sh, shape.AlphaFlag), Pixels(other, sw, sh, shape.AlphaFlag),
+            auto makeSide = [&](int Gradient, int Narrow, Layout L) {
+                const int chromaGraph = FormedGraph(L.Reads, chroma, sw / 2, sh / 2),
+                          ownChromaGraph = Pixels(ownChroma, sw, sh);
+                return Side{FormedGraph(L.Source, src, sw, sh, shape.AlphaFlag),
+                            FormedGraph(L.Reads, other, sw, sh, shape.AlphaFlag),
                             Pixels(start, dw, dh, shape.AlphaFlag), target(),
                             FilterCases(Gradient, chromaGraph, Narrow, ownChromaGraph)};
             };
-            const Side device = makeSide(gradientGraph, narrowGraph);
+            const Side device = makeSide(gradientGraph, narrowGraph, Form);
             const int processorTarget = target();
             const Side processorOnDevice = {device.Src, device.Blend, device.Start, processorTarget, device.Cases};
-            const Side memory =
-                inMemory ? InMemory<Side>([&] { return makeSide(memoryGradient, memoryNarrow); }) : processorOnDevice;
-            const size_t n = device.Cases.size(), size = (size_t)dw * dh;
+            const Side memory = inMemory
+                                    ? InMemory<Side>([&] { return makeSide(memoryGradient, memoryNarrow, Layout()); })
+                                    : processorOnDevice;
+            const size_t size = (size_t)dw * dh;
+            // The cases of this layout.
+            std::vector<size_t> picked;
+            for (size_t i = 0; i < device.Cases.size(); ++i)
+                if (Form.Reads == GraphForm::Whole || ReadsAnotherGraph(device.Cases[i])) picked.push_back(i);
+            const size_t n = picked.size();
             // Runs case I from the start picture with or without the shaders (the processor's own
             // call where the case has one).
             auto run = [&](const Side &S, size_t I, int Shaders) {
@@ -456,7 +539,7 @@ protected:
             auto runAll = [&](const Side &S, int Shaders) {
                 const int rows = Target(std::vector<uint32_t>(size * n, 0), dw, dh * (int)n, shape.AlphaFlag);
                 for (size_t i = 0; i < n; ++i) {
-                    run(S, i, Shaders);
+                    run(S, picked[i], Shaders);
                     EXPECT_EQ(0, BltRectGraphToGraph(S.Target, 0, 0, 0, 0, dw, dh, 0, dh * (int)i, rows));
                 }
                 std::vector<uint32_t> all = ReadPixels(rows, 0, 0, dw, dh * (int)n);
@@ -472,18 +555,18 @@ protected:
                 inMemory ? std::vector<uint32_t>() : runAll(processorOnDevice, 0);
             bool firstFilter = true, firstBlend = true;
             for (size_t i = 0; i < n; ++i) {
-                const Case &c = device.Cases[i];
+                const Case &c = device.Cases[picked[i]];
                 SCOPED_TRACE(c.Name);
                 const std::vector<uint32_t> got = caseOf(gotAll, i);
                 std::vector<uint32_t> want;
                 if (inMemory) {
                     want = InMemory<std::vector<uint32_t>>([&] {
-                        run(memory, i, 0);
+                        run(memory, picked[i], 0);
                         return ReadPixels(memory.Target, 0, 0, dw, dh);
                     });
                     if (c.Blends ? firstBlend : firstFilter) {
                         (c.Blends ? firstBlend : firstFilter) = false;
-                        run(processorOnDevice, i, 0);
+                        run(processorOnDevice, picked[i], 0);
                         EXPECT_TRUE(ReadPixels(processorTarget, 0, 0, dw, dh) == want)
                             << "the processor on the device's graphs";
                     }
@@ -502,6 +585,115 @@ protected:
                     << " got " << got[(size_t)worstAt];
             }
         }
+    }
+
+    // Every pixel of a graph as the processor path fetches it (ARGB, piece by piece).
+    static std::vector<uint32_t> FetchedPixels(int Graph)
+    {
+        BASEIMAGE image;
+        if (GraphFilter_GetGraphImage(Graph, &image, nullptr) < 0) return {};
+        std::vector<uint32_t> pixels;
+        for (int y = 0; y < image.Height; ++y) {
+            const uint32_t *row = (const uint32_t *)((const uint8_t *)image.Pixels + (size_t)y * image.Pitch);
+            pixels.insert(pixels.end(), row, row + image.Width);
+        }
+        ReleaseBaseImage(&image);
+        return pixels;
+    }
+
+    // A destination in pieces, or the part at (5, 3) of a larger graph, as a draw target or a plain
+    // graph, written into or filtered in place: each call leaves the pixels that it leaves in a
+    // whole destination, and the larger graph keeps its pixels outside the part, whatever blend
+    // mode the caller has set; the screen stays the draw target. The calls: Invert, BrightClip
+    // (whose pass starts from the destination's pixels), Gauss (two passes, the second of
+    // Direct3D 9 into a draw target itself) and a blend, over a rectangle across the pieces.
+    void CheckDestinationsInPiecesAndParts()
+    {
+        std::mt19937 rng(17);
+        const std::vector<uint32_t> picture = RandomPixels(rng, kW * kH), start = RandomPixels(rng, kW * kH);
+        const int src = Pixels(picture, kW, kH), blend = Pixels(RandomPixels(rng, kW * kH), kW, kH);
+        // (4, 2)-(60, 44) of the source to (3, 1).
+        auto rect = [](int IsBlend, int Blend, int Type, auto... Args) {
+            return [=](int Src, int Dest) {
+                return FilterBase(IsBlend, Src, Blend, Dest, 200, Type, 4, 2, 60, 44, 3, 1, Args...);
+            };
+        };
+        const struct
+        {
+            const char *Name;
+            std::function<int(int Src, int Dest)> Run;
+        } calls[] = {
+            {"Invert", rect(0, -1, DX_GRAPH_FILTER_INVERT)},
+            {"BrightClipLess", rect(0, -1, DX_GRAPH_FILTER_BRIGHT_CLIP, 2, 128, 0)},
+            {"Gauss", rect(0, -1, DX_GRAPH_FILTER_GAUSS, 16, 300)},
+            {"Overlay", rect(1, blend, DX_GRAPH_BLEND_OVERLAY)},
+        };
+        // The calls run with the caller's blend mode set, which a copy must not blend by, and leave
+        // the screen the draw target.
+        ASSERT_EQ(0, SetDrawScreen(DX_SCREEN_BACK));
+        struct NoBlendAfter
+        {
+            ~NoBlendAfter() { SetDrawBlendMode(DX_BLENDMODE_NOBLEND, 0); }
+        } noBlendAfter;  // also when a check ends the test early
+        SetDrawBlendMode(DX_BLENDMODE_ALPHA, 128);
+        // Larger (LW wide) holds Want (W wide) at (X, Y) and Before elsewhere.
+        auto expectHolds = [](int Larger, int LW, int X, int Y, int W, const std::vector<uint32_t> &Want,
+                              const std::vector<uint32_t> &Before) {
+            const std::vector<uint32_t> got = FetchedPixels(Larger);
+            ASSERT_EQ(got.size(), Before.size());
+            int wrong = 0, first = -1;
+            for (size_t i = 0; i < got.size(); ++i) {
+                const int x = (int)i % LW - X, y = (int)i / LW - Y;
+                const bool inside = x >= 0 && y >= 0 && x < W && (size_t)(y * W + x) < Want.size();
+                if (got[i] != (inside ? Want[(size_t)(y * W + x)] : Before[i]) && wrong++ == 0) first = (int)i;
+            }
+            EXPECT_EQ(wrong, 0) << "first at (" << first % LW - X << ", " << first / LW - Y << ")";
+        };
+        for (const GraphForm form : {GraphForm::InPieces, GraphForm::PartAt53})
+            for (int road = 0; road < 3; ++road) {
+                const bool inPlace = road == 2, drawTarget = road != 1, part = form == GraphForm::PartAt53;
+                SCOPED_TRACE(std::string(part ? "a part at (5, 3), " : "in pieces, ") +
+                             IntoName(inPlace      ? Into::InPlace
+                                      : drawTarget ? Into::DrawTarget
+                                                   : Into::PlainGraph));
+                const std::vector<uint32_t> &first = inPlace ? picture : start;
+                for (const auto &call : calls) {
+                    SCOPED_TRACE(call.Name);
+                    int larger = -1;
+                    const int whole = FormedGraph(GraphForm::Whole, first, kW, kH, 1, drawTarget);
+                    const int dest = FormedGraph(form, first, kW, kH, 1, drawTarget, &larger);
+                    const std::vector<uint32_t> before = FetchedPixels(larger);
+                    ASSERT_EQ(0, call.Run(inPlace ? whole : src, whole));
+                    ASSERT_EQ(0, call.Run(inPlace ? dest : src, dest));
+                    expectHolds(larger, part ? kW + 9 : kW, part ? 5 : 0, part ? 3 : 0, kW, FetchedPixels(whole),
+                                before);
+                }
+            }
+        SetDrawBlendMode(DX_BLENDMODE_NOBLEND, 0);
+        for (const uint32_t color : {0x000000u, 0xFFFFFFu}) {
+            EXPECT_EQ(0, DrawBox(0, 0, 4, 4, color, TRUE));
+            const std::vector<uint32_t> screen = ReadPixels(DX_SCREEN_BACK, 1, 1, 1, 1);
+            ASSERT_EQ(screen.size(), 1u);
+            EXPECT_EQ(screen[0] & 0xFFFFFFu, color) << "drawn on the screen after the calls";
+        }
+        // A part that is one whole texture of a larger draw target in pieces, though not its first:
+        // Invert from a graph straight into it, then in place (read and drawn where it lies).
+        SCOPED_TRACE("the part at (16, 16) of a draw target in pieces of 16");
+        GraphCreateParam param;
+        InitDrawValidGraphCreateParam(&param, 32, 1);
+        param.MaxTextureSize = 16;
+        const int larger = MakeGraphWithCreateParam(&param, 48, 32, 0, 0, 0, 0, 0);
+        Made.push_back(larger);
+        ASSERT_EQ(0, FillGraphOfPixels(larger, 48, 32, RandomPixels(rng, 48 * 32).data(), 1));
+        const int part = DeriveGraph(16, 16, 16, 16, larger), whole = Target(std::vector<uint32_t>(16 * 16, 0), 16, 16);
+        Made.push_back(part);
+        const int small = Pixels(RandomPixels(rng, 16 * 16), 16, 16);
+        const std::vector<uint32_t> before = FetchedPixels(larger);
+        for (const int dest : {whole, part}) {
+            ASSERT_EQ(0, GraphFilterBlt(small, dest, DX_GRAPH_FILTER_INVERT));
+            ASSERT_EQ(0, GraphFilter(dest, DX_GRAPH_FILTER_INVERT));
+        }
+        expectHolds(larger, 48, 16, 16, 16, FetchedPixels(whole), before);
     }
 
     // A multisampled graph (its objects made again with four samples; Multisampled tells that the

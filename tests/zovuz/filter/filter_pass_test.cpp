@@ -47,11 +47,12 @@ protected:
             *Out = it->second;
             return 0;
         };
-        FilterPassDevice.MakeWorkGraph = [](int, int, int, int Side) {
+        FilterPassDevice.MakeWorkGraph = [](int, int, int, int Width, int Height) {
             const int h = Model->Next++;
-            Model->Target[h] = Graph(Side, true);
+            Model->Target[h] = Graph(Width, true);
+            Model->Target[h].Height = Model->Target[h].TextureHeight = Height;
             Model->Live.insert(h);
-            Model->Events.push_back("make " + std::to_string(Side));
+            Model->Events.push_back("make " + std::to_string(Width) + "x" + std::to_string(Height));
             return h;
         };
         FilterPassDevice.WatchHandle = [](int Handle, int *Slot) {
@@ -224,6 +225,7 @@ TEST_F(FilterPassFramework, PassDestinationsWorkTexturesAndCopy)
         bool Copied;
         bool ShadowMap = false;  // the source is a shadow map
         bool CutBlend = false;   // a blend whose graph covers the rectangle's right part only
+        bool DestWhole = true;   // the destination is one texture at its origin
     };
     const Row rows[] = {
         {"Gauss in place, Direct3D 9", GRAPHICS_API_D3D9, 2, 1, true, true, {0, 1}, true},
@@ -239,6 +241,11 @@ TEST_F(FilterPassFramework, PassDestinationsWorkTexturesAndCopy)
         {"cut blend into a draw target, Direct3D 11", GRAPHICS_API_D3D11, 1, 0, false, true, {1}, true, false, true},
         {"cut blend into a draw target, Direct3D 9", GRAPHICS_API_D3D9, 1, 1, false, true, {1}, true, false, true},
         {"cut blend out of a shadow map, Direct3D 9", GRAPHICS_API_D3D9, 1, 1, false, true, {1}, true, true, true},
+        // A destination in pieces or at an offset is drawn through a work texture and copied back.
+        {"one pass into a draw target in pieces, Direct3D 11", GRAPHICS_API_D3D11, 1, 0, false, true, {1}, true, false,
+         false, false},
+        {"Gauss into a draw target in pieces, Direct3D 9", GRAPHICS_API_D3D9, 2, 1, false, true, {0, 1}, true, false,
+         false, false},
     };
     GraphHandleData blendGraph = {};
     blendGraph.Width = blendGraph.Height = 64;
@@ -247,7 +254,7 @@ TEST_F(FilterPassFramework, PassDestinationsWorkTexturesAndCopy)
         FilterPassTarget source = Graph(64, true);
         source.IsShadowMap = row.ShadowMap;
         const int src = Add(source);
-        const int dest = row.InPlace ? src : Add(Graph(64, row.DestDrawValid));
+        const int dest = row.InPlace ? src : Add(Graph(64, row.DestDrawValid, row.DestWhole));
         // Gauss's two passes; one pass of BrightClip, whose shader leaves the pixels it clips unwritten.
         const bool clip = row.PassCount == 1 && !row.CutBlend;
         GraphFilterInfo info = Info(clip ? DX_GRAPH_FILTER_BRIGHT_CLIP : 1, row.PassCount, row.UseWork, 64, 48);
@@ -288,7 +295,7 @@ TEST_F(FilterPassFramework, WorkTexturesBySizeClass)
               Filter_CreateWorkTexture(GRAPHICS_API_D3D9, 1, 16, 300, 200, 0));
     FilterPassDevice.DeleteHandle(a);
     EXPECT_NE(Filter_CreateWorkTexture(GRAPHICS_API_D3D9, 0, 8, 300, 200, 0), a);
-    FilterPassDevice.MakeWorkGraph = [](int, int, int, int) { return -1; };
+    FilterPassDevice.MakeWorkGraph = [](int, int, int, int, int) { return -1; };
     EXPECT_EQ(Filter_CreateWorkTexture(GRAPHICS_API_D3D11, 0, 8, 300, 200, 0), -1);
 }
 
@@ -335,6 +342,29 @@ TEST_F(FilterPassFramework, SourceCopyAndRefusals)
     ASSERT_EQ(FilterPass_Setup(GRAPHICS_API_D3D9, &info, &current, &passDest), 0);
     EXPECT_EQ(current, src);
     EXPECT_EQ(passDest, dest);
+}
+
+// The graphs a pass samples beside its source reach the shaders as one texture at their origin:
+// a graph in pieces or a part is copied into a new graph of its own size, which the caller deletes.
+TEST_F(FilterPassFramework, SampledGraphsAreCopiedUnlessWhole)
+{
+    const int whole = Add(Graph(100, false)), pieces = Add(Graph(100, false, false));
+    M.Target[pieces].Height = 7;
+    EXPECT_EQ(FilterPass_SampledGraph(GRAPHICS_API_D3D11, whole), whole);
+    EXPECT_EQ(FilterPass_SampledGraph(GRAPHICS_API_D3D11, 99999), 99999) << "the pass refuses a bad handle itself";
+    EXPECT_TRUE(M.Events.empty());
+
+    const int copy = FilterPass_SampledGraph(GRAPHICS_API_D3D9, pieces);
+    ASSERT_GE(copy, 0);
+    EXPECT_NE(copy, pieces);
+    EXPECT_EQ(M.Events, (std::vector<std::string>{"make 100x7",
+                                                  "pieces " + std::to_string(pieces) + "->" + std::to_string(copy)}));
+
+    // A copy that fails leaves no graph behind.
+    const size_t live = M.Live.size();
+    FilterPassDevice.CopyPieces = [](int, int, int) { return -1; };
+    EXPECT_EQ(FilterPass_SampledGraph(GRAPHICS_API_D3D9, pieces), -1);
+    EXPECT_EQ(M.Live.size(), live);
 }
 
 TEST_F(FilterPassFramework, ShadersBySlotAndReset)

@@ -1,10 +1,14 @@
 // What the graph filters' passes need of the Direct3D 9 device: scenes, the targets kept around
-// the passes, the filters' constant set, the shader packs' filter codes and the draw of one pass.
+// the passes, the filters' constant set, the shader packs' filter codes, the draw of one pass and
+// the copy of a rectangle between graphs piece by piece.
 #include <string.h>
+
+#include <algorithm>
 
 #include "zovuz/d3d9/shader/d3d9_shader_pack_internal.h"
 #include "zovuz/d3d9/state/windows/d3d9_device_state_win.h"
 #include "zovuz/d3d9/shader/windows/d3d9_shader_constant_win.h"
+#include "zovuz/d3d9/draw/d3d9_graph_draw.h"
 #include "zovuz/d3d9/draw/windows/d3d9_vertex_batch_win.h"
 #include "zovuz/d3d9/zovuz_d3d9.h"
 
@@ -19,28 +23,49 @@ struct FilterSavedTargetsData
 };
 FilterSavedTargetsData FilterSavedTargets;
 
+// The graph's drawing piece Index with its texture's objects, or null.
+const GraphDrawPiece *PieceOf(const GraphHandleData *Graph, int Index, const D3D9TextureObjects **Objects)
+{
+    if (Graph == nullptr || Graph->Image == nullptr || Index < 0 || Index >= Graph->PieceNum) return nullptr;
+    const GraphDrawPiece &piece = Graph->Piece[Index];
+    *Objects = piece.Texture != nullptr ? D3D9TextureObjectsOf(piece.Texture->PF) : nullptr;
+    return *Objects != nullptr ? &piece : nullptr;
+}
+
+// The objects of a graph's first drawing piece (the passes take graphs that are one texture at
+// their origin), or of a shadow map; or null.
+const D3D9TextureObjects *ObjectsOf(int Handle)
+{
+    if (const ShadowMapHandleData *map = GetShadowMapEntry(Handle, 0)) return D3D9TextureObjectsOf(map->PF);
+    const D3D9TextureObjects *objects = nullptr;
+    PieceOf(GetTypedHandle<GraphHandleData>(Handle, DX_HANDLETYPE_GRAPH, 0), 0, &objects);
+    return objects;
+}
+
 // The render surface of a multisampled graph, which it is drawn through; else null.
 IDirect3DSurface9 *RenderSurface(int Handle)
 {
-    const GraphHandleData *graph = GetTypedHandle<GraphHandleData>(Handle, DX_HANDLETYPE_GRAPH, 0);
-    if (graph == nullptr || graph->Image == nullptr || graph->Image->TextureNum < 1) return nullptr;
-    const D3D9TextureObjects *objects = D3D9TextureObjectsOf(graph->Image->Texture[0].PF);
+    if (GetTypedHandle<GraphHandleData>(Handle, DX_HANDLETYPE_GRAPH, 0) == nullptr) return nullptr;
+    const D3D9TextureObjects *objects = ObjectsOf(Handle);
     return objects != nullptr ? objects->RenderSurface : nullptr;
 }
 
-// The texture of a graph's first texture entry, or a shadow map's render-target texture; or null.
-// The filters take plain graphs only.
+// The texture of a graph's first drawing piece, or a shadow map's render-target texture; or null.
 IDirect3DTexture9 *GraphTexture(int Handle)
 {
-    const D3D9TextureObjects *objects = nullptr;
-    if (const ShadowMapHandleData *map = GetShadowMapEntry(Handle, 0)) {
-        objects = D3D9TextureObjectsOf(map->PF);
-    } else {
-        GraphHandleData *graph = GetTypedHandle<GraphHandleData>(Handle, DX_HANDLETYPE_GRAPH, 0);
-        if (graph == nullptr || graph->Image == nullptr || graph->Image->TextureNum < 1) return nullptr;
-        objects = D3D9TextureObjectsOf(graph->Image->Texture[0].PF);
-    }
+    const D3D9TextureObjects *objects = ObjectsOf(Handle);
     return objects != nullptr ? static_cast<IDirect3DTexture9 *>(objects->Texture) : nullptr;
+}
+
+// Where Graph's drawing piece lies: (DrawX, DrawY, Width, Height) of the graph at (UseX, UseY) of
+// its texture.
+struct PiecePlace
+{
+    int DrawX, DrawY, UseX, UseY, Width, Height;
+};
+PiecePlace PlaceOf(const GraphDrawPiece &Piece)
+{
+    return {Piece.DrawX, Piece.DrawY, Piece.UsePosX, Piece.UsePosY, Piece.Width, Piece.Height};
 }
 
 }  // namespace
@@ -141,6 +166,64 @@ int Graphics_D3D9_Filter_ChannelMixCode(int Index, const void **Code, int *Size)
         return -1;
     *Code = pack.ChannelMix[Index].Code;
     *Size = (int)pack.ChannelMix[Index].Size;
+    return 0;
+}
+
+int Graphics_D3D9_Filter_CopyRect(int SrcGraph, const int SrcRect[4], int DestGraph, int DestX, int DestY)
+{
+    GraphHandleData *src = GetTypedHandle<GraphHandleData>(SrcGraph, DX_HANDLETYPE_GRAPH, 0);
+    const GraphHandleData *dest = GetTypedHandle<GraphHandleData>(DestGraph, DX_HANDLETYPE_GRAPH, 0);
+    if (D3D9CallLayer.Device == nullptr || SrcRect == nullptr || src == nullptr || dest == nullptr ||
+        dest->Image == nullptr || !dest->Image->Format.DrawValidFlag)
+        return -1;
+    Graphics_D3D9_RenderVertexBuffer(0);
+    // From the source's coordinates to the destination's.
+    const int dx = DestX - SrcRect[0], dy = DestY - SrcRect[1];
+    for (int d = 0; d < dest->PieceNum; ++d) {
+        const D3D9TextureObjects *target = nullptr;
+        const GraphDrawPiece *destPiece = PieceOf(dest, d, &target);
+        if (destPiece == nullptr) return -1;
+        // A multisampled graph is drawn through its render surface, then resolved into its texture.
+        IDirect3DSurface9 *surface = target->RenderSurface != nullptr ? target->RenderSurface : target->LevelSurface;
+        if (surface == nullptr) return -1;
+        const PiecePlace to = PlaceOf(*destPiece);
+        bool bound = false;
+        for (int s = 0; s < src->PieceNum; ++s) {
+            const D3D9TextureObjects *objects = nullptr;
+            const GraphDrawPiece *srcPiece = PieceOf(src, s, &objects);
+            if (srcPiece == nullptr) return -1;
+            const PiecePlace from = PlaceOf(*srcPiece);
+            // The part of the rectangle that both pieces hold, in the destination's coordinates.
+            const int left = std::max({SrcRect[0] + dx, from.DrawX + dx, to.DrawX});
+            const int top = std::max({SrcRect[1] + dy, from.DrawY + dy, to.DrawY});
+            const int right = std::min({SrcRect[2] + dx, from.DrawX + from.Width + dx, to.DrawX + to.Width});
+            const int bottom = std::min({SrcRect[3] + dy, from.DrawY + from.Height + dy, to.DrawY + to.Height});
+            if (left >= right || top >= bottom) continue;
+            if (!bound) Graphics_D3D9_DeviceState_SetRenderTarget(surface, 0), bound = true;
+            // A quad over the part in the destination's texture, reading it from the source's at
+            // the texel centres; the filters' draw state copies colour and alpha as they are.
+            const float tw = (float)srcPiece->Texture->TexWidth, th = (float)srcPiece->Texture->TexHeight;
+            const int sx = from.UseX - from.DrawX - dx, sy = from.UseY - from.DrawY - dy;
+            const int tx = to.UseX - to.DrawX, ty = to.UseY - to.DrawY;
+            VERTEX2D v[4];
+            memset(v, 0, sizeof(v));
+            for (int i = 0; i < 4; ++i) {
+                const int x = i & 1 ? right : left, y = i & 2 ? bottom : top;
+                v[i].pos.x = (float)(x + tx) - 0.5f, v[i].pos.y = (float)(y + ty) - 0.5f;
+                v[i].rhw = 1.0f;
+                v[i].dif.r = v[i].dif.g = v[i].dif.b = v[i].dif.a = 255;
+                v[i].u = (float)(x + sx) / tw, v[i].v = (float)(y + sy) / th;
+            }
+            if (Graphics_D3D9_DrawPrimitive2D(v, 4, D3DPT_TRIANGLESTRIP, src, 1, 0, 0, 0, s, 0) < 0) return -1;
+        }
+        if (bound && target->RenderSurface != nullptr && target->LevelSurface != nullptr) {
+            Direct3DDevice9_EndSceneIfNeeded();
+            if (FAILED(Direct3DDevice9_StretchRect(target->RenderSurface, nullptr, target->LevelSurface, nullptr,
+                                                   D3DTEXF_NONE)))
+                return -1;
+        }
+    }
+    GraphicsState.DrawStateChangedFlag = 1;
     return 0;
 }
 
