@@ -111,8 +111,11 @@ int DrawSubBackBufferQuad(const RECT &Source, const ImageRect &Dest, D3DTEXTUREF
     Direct3DDevice9_EndSceneIfNeeded();
     Direct3DDevice9_SetRenderTarget(0, s.SubBackBufferSurface);
     // The quad went past the state cache: the device holds what the cache is told here, and the
-    // cache is sent again.
+    // cache is sent again. The send-all gives stage 0 its filters only for a chosen draw mode, and
+    // setters send only what differs from the cache: the filters the cache holds go back at once.
     D3D9DeviceStateCacheData &cache = D3D9DeviceStateCache;
+    Direct3DDevice9_SetSamplerState(0, D3DSAMP_MAGFILTER, cache.Sampler[0].MagFilter);
+    Direct3DDevice9_SetSamplerState(0, D3DSAMP_MINFILTER, cache.Sampler[0].MinFilter);
     cache.VertexShader = nullptr;
     cache.PixelShader = nullptr;
     for (int i = 1; i < D3D9_RENDER_TARGET_NUM; ++i) cache.RenderTarget[i] = nullptr;
