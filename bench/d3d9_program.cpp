@@ -8,9 +8,16 @@
 // - beside the program's frames, in turn with them, a bare loop: the Direct3D 9 calls one program
 //   frame made, recorded with their data, made again straight to the device with nothing of the
 //   library or the program between. Its frame time over the program's is the share of the frame
-//   that is Wine's.
+//   that is Wine's;
+// - idle, the song paused and nothing new on the screen: the frames a second, the calls a frame by
+//   kind and those of them that set a state to the value the device held already, and the cores
+//   and processor time a frame of the whole process (Wine's and the renderer's threads with the
+//   program's), beside a bare loop at the same pace that makes only the calls one idle frame needs
+//   (its recorded calls without those that set what the device held). Target: the program within
+//   1.3 times the bare loop's cores.
 #include "bench/support/bench_clock.h"
 #include "bench/support/bench_programs.h"
+#include "bench/support/thread_clock.h"
 #include <windows.h>
 
 #include <algorithm>
@@ -20,8 +27,10 @@
 #include <cstring>
 #include <functional>
 #include <map>
+#include <set>
 #include <string>
 #include <thread>
+#include <type_traits>
 #include <utility>
 #include <vector>
 
@@ -32,6 +41,7 @@
 #include "app/shell/menu_commands.h"
 #include "app/shell/shell_tables.h"
 #include "zovuz/d3d9/calls/windows/d3d9_calls.h"
+#include "zovuz/graphics/display_internal.h"
 #include "zovuz/zovuz.h"
 
 namespace {
@@ -39,7 +49,8 @@ namespace {
 // Each part ends after its seconds (and a least count of frames or pairs): a platform that draws a
 // frame a second then draws fewer rather than taking longer.
 constexpr double kFramesSeconds = 5.0, kPairsSeconds = 6.0, kClicksSeconds = 20.0;
-constexpr int kMinFrames = 3, kClicks = 6;
+constexpr double kIdleSettleSeconds = 2.0, kIdleCountSeconds = 2.0, kIdleBlockSeconds = 2.0;
+constexpr int kMinFrames = 3, kClicks = 6, kIdleRounds = 3;
 constexpr DWORD kClickHoldMs = 100, kClickWaitMs = 2000;
 
 std::string BuildDir() {
@@ -49,9 +60,128 @@ std::string BuildDir() {
 
 double Median(const std::vector<double>& values) { return BenchMedian(values, 0); }
 
+const D3D9CallTable& Sys() { return D3D9SystemCalls; }
+
+// ---- What the device holds ------------------------------------------------------------------------
+// The values the calls so far left on the device, as far as they are known (nothing is known of a
+// state until a call sets it). A call that sets a state to what the device holds already is one
+// the frame did not need.
+
+enum HeldKind {
+  kRenderState,
+  kSamplerState,
+  kStageState,
+  kTexture,
+  kFVF,
+  kDeclaration,
+  kVertexShader,
+  kPixelShader,
+  kDepthStencil,
+  kViewport,
+  kScissor,
+  kTransform,
+  kVertexShaderConstantF,
+  kVertexShaderConstantI,
+  kVertexShaderConstantB,
+  kPixelShaderConstantF,
+  kPixelShaderConstantI,
+  kPixelShaderConstantB,
+};
+
+std::map<std::pair<int, uint64_t>, std::string> g_held;  // (kind, which) -> the value's bytes
+
+// Whether the device holds Size bytes at Value for (Kind, Which); it holds them from now on.
+bool Holds(int Kind, uint64_t Which, const void* Value, size_t Size) {
+  const std::string bytes(static_cast<const char*>(Value), Size);
+  const auto [place, added] = g_held.try_emplace({Kind, Which}, bytes);
+  if (added) return false;
+  if (place->second == bytes) return true;
+  place->second = bytes;
+  return false;
+}
+template <class T>
+bool Holds(int Kind, uint64_t Which, const T& Value) {
+  return Holds(Kind, Which, &Value, sizeof Value);
+}
+uint64_t Pair(DWORD First, DWORD Second) { return (uint64_t)First << 32 | Second; }
+
+// Constants are held register by register: a call is held when each of its registers is.
+bool HoldsRegisters(int Kind, UINT Start, const void* Data, UINT Count, size_t RegisterBytes) {
+  if (Data == nullptr) return false;
+  bool all = true;
+  for (UINT i = 0; i < Count; ++i)
+    all = Holds(Kind, Start + i, static_cast<const char*>(Data) + i * RegisterBytes, RegisterBytes) && all;
+  return all;
+}
+
+// One judge per state call, named after the wrapper. An FVF and a declaration replace each other;
+// a render target resets the viewport and the scissor rectangle.
+bool Held_Direct3DDevice9_SetRenderState(D3DRENDERSTATETYPE S, DWORD V) { return Holds(kRenderState, S, V); }
+bool Held_Direct3DDevice9_SetSamplerState(DWORD St, D3DSAMPLERSTATETYPE T, DWORD V) {
+  return Holds(kSamplerState, Pair(St, T), V);
+}
+bool Held_Direct3DDevice9_SetTextureStageState(DWORD St, D3DTEXTURESTAGESTATETYPE T, DWORD V) {
+  return Holds(kStageState, Pair(St, T), V);
+}
+bool Held_Direct3DDevice9_SetTexture(DWORD St, IDirect3DBaseTexture9* T) { return Holds(kTexture, St, T); }
+bool Held_Direct3DDevice9_SetFVF(DWORD F) {
+  g_held.erase({kDeclaration, 0});
+  return Holds(kFVF, 0, F);
+}
+bool Held_Direct3DDevice9_SetVertexDeclaration(IDirect3DVertexDeclaration9* D) {
+  g_held.erase({kFVF, 0});
+  return Holds(kDeclaration, 0, D);
+}
+bool Held_Direct3DDevice9_SetVertexShader(IDirect3DVertexShader9* S) { return Holds(kVertexShader, 0, S); }
+bool Held_Direct3DDevice9_SetPixelShader(IDirect3DPixelShader9* S) { return Holds(kPixelShader, 0, S); }
+bool Held_Direct3DDevice9_SetDepthStencilSurface(IDirect3DSurface9* S) { return Holds(kDepthStencil, 0, S); }
+bool Held_Direct3DDevice9_SetRenderTarget(DWORD, IDirect3DSurface9*) {
+  g_held.erase({kViewport, 0});
+  g_held.erase({kScissor, 0});
+  return false;
+}
+bool Held_Direct3DDevice9_SetViewport(const D3DVIEWPORT9* V) { return V != nullptr && Holds(kViewport, 0, *V); }
+bool Held_Direct3DDevice9_SetScissorRect(const RECT* R) { return R != nullptr && Holds(kScissor, 0, *R); }
+bool Held_Direct3DDevice9_SetTransform(D3DTRANSFORMSTATETYPE S, const D3DMATRIX* M) {
+  return M != nullptr && Holds(kTransform, S, *M);
+}
+#define HELD_CONSTANTS(Kind, Type, Register)                                              \
+  bool Held_Direct3DDevice9_Set##Kind(UINT Start, const Type* Data, UINT Count) {         \
+    return HoldsRegisters(k##Kind, Start, Data, Count, sizeof(Type) * Register);          \
+  }
+HELD_CONSTANTS(VertexShaderConstantF, float, 4)
+HELD_CONSTANTS(VertexShaderConstantI, int, 4)
+HELD_CONSTANTS(VertexShaderConstantB, BOOL, 1)
+HELD_CONSTANTS(PixelShaderConstantF, float, 4)
+HELD_CONSTANTS(PixelShaderConstantI, int, 4)
+HELD_CONSTANTS(PixelShaderConstantB, BOOL, 1)
+
+// The state calls judged above, each with its parameters and their names.
+#define HELD_CALLS(F)                                                                                       \
+  F(Direct3DDevice9_SetRenderState, (D3DRENDERSTATETYPE S, DWORD V), (S, V))                                \
+  F(Direct3DDevice9_SetSamplerState, (DWORD St, D3DSAMPLERSTATETYPE T, DWORD V), (St, T, V))                \
+  F(Direct3DDevice9_SetTextureStageState, (DWORD St, D3DTEXTURESTAGESTATETYPE T, DWORD V), (St, T, V))      \
+  F(Direct3DDevice9_SetTexture, (DWORD St, IDirect3DBaseTexture9 * T), (St, T))                             \
+  F(Direct3DDevice9_SetFVF, (DWORD F), (F))                                                                 \
+  F(Direct3DDevice9_SetVertexDeclaration, (IDirect3DVertexDeclaration9 * D), (D))                           \
+  F(Direct3DDevice9_SetVertexShader, (IDirect3DVertexShader9 * S), (S))                                     \
+  F(Direct3DDevice9_SetPixelShader, (IDirect3DPixelShader9 * S), (S))                                       \
+  F(Direct3DDevice9_SetDepthStencilSurface, (IDirect3DSurface9 * S), (S))                                   \
+  F(Direct3DDevice9_SetRenderTarget, (DWORD I, IDirect3DSurface9 * S), (I, S))                              \
+  F(Direct3DDevice9_SetViewport, (const D3DVIEWPORT9* V), (V))                                              \
+  F(Direct3DDevice9_SetScissorRect, (const RECT* R), (R))                                                   \
+  F(Direct3DDevice9_SetTransform, (D3DTRANSFORMSTATETYPE S, const D3DMATRIX* M), (S, M))                    \
+  F(Direct3DDevice9_SetVertexShaderConstantF, (UINT Start, const float* Data, UINT Count), (Start, Data, Count)) \
+  F(Direct3DDevice9_SetVertexShaderConstantI, (UINT Start, const int* Data, UINT Count), (Start, Data, Count))   \
+  F(Direct3DDevice9_SetVertexShaderConstantB, (UINT Start, const BOOL* Data, UINT Count), (Start, Data, Count))  \
+  F(Direct3DDevice9_SetPixelShaderConstantF, (UINT Start, const float* Data, UINT Count), (Start, Data, Count))  \
+  F(Direct3DDevice9_SetPixelShaderConstantI, (UINT Start, const int* Data, UINT Count), (Start, Data, Count))    \
+  F(Direct3DDevice9_SetPixelShaderConstantB, (UINT Start, const BOOL* Data, UINT Count), (Start, Data, Count))
+
 // ---- The calls a frame makes, by kind -----------------------------------------------------------
 
 std::map<std::string, long> g_calls;
+std::map<std::string, long> g_heldCalls;  // of them, those that set what the device held
 
 #define COUNTING(Name, Method, Result, Params, Args) \
   Result Counting_##Name Params {                    \
@@ -67,21 +197,64 @@ std::map<std::string, long> g_calls;
 ZOVUZ_D3D9_DEVICE_CALLS(COUNTING)
 ZOVUZ_D3D9_OBJECT9_CALLS(COUNTING)
 ZOVUZ_D3D9_ARGUMENT_CALLS(COUNTING_OBJECT)
+#define COUNTING_HELD(Name, Params, Args)   \
+  HRESULT CountingHeld_##Name Params {      \
+    ++g_calls[#Name];                       \
+    if (Held_##Name Args) ++g_heldCalls[#Name]; \
+    return Sys().Name Args;                 \
+  }
+HELD_CALLS(COUNTING_HELD)
 
 #define INSTALL_COUNTING(Name, ...) D3D9Calls.Name = Counting_##Name;
-// clang-format off
+#define INSTALL_COUNTING_HELD(Name, ...) D3D9Calls.Name = CountingHeld_##Name;
+// Counts from now on; what the device holds is learnt anew.
 void CountCalls() {
+  // clang-format off
   ZOVUZ_D3D9_DEVICE_CALLS(INSTALL_COUNTING)
   ZOVUZ_D3D9_OBJECT9_CALLS(INSTALL_COUNTING)
   ZOVUZ_D3D9_ARGUMENT_CALLS(INSTALL_COUNTING)
-}  // clang-format on
+  HELD_CALLS(INSTALL_COUNTING_HELD)
+  // clang-format on
+  g_calls.clear();
+  g_heldCalls.clear();
+  g_held.clear();
+}
+
+// The calls counted over Frames frames, by kind, then those that set what the device held.
+void PrintCalls(const char* Label, int Frames) {
+  const auto print = [Frames](const std::map<std::string, long>& counts, long* total) {
+    std::vector<std::pair<long, std::string>> kinds;
+    *total = 0;
+    for (const auto& [name, count] : counts) kinds.emplace_back(count, name), *total += count;
+    std::sort(kinds.rbegin(), kinds.rend());
+    std::string text;
+    char figure[32];
+    for (const auto& [count, name] : kinds)
+      if (count >= Frames) {
+        const size_t method = name.find('_');  // the call's name without its interface
+        std::snprintf(figure, sizeof figure, " %.1f;", (double)count / Frames);
+        text += " " + name.substr(method == std::string::npos ? 0 : method + 1) + figure;
+      }
+    return text;
+  };
+  long total = 0, held = 0;
+  const std::string calls = print(g_calls, &total), heldCalls = print(g_heldCalls, &held);
+  std::printf("d3d9_program: %s %.1f Direct3D 9 calls a frame:%s\n", Label, (double)total / Frames, calls.c_str());
+  std::printf("d3d9_program: %s %.1f of them a frame set what the device held:%s\n", Label, (double)held / Frames,
+              heldCalls.c_str());
+}
 
 // ---- One frame's calls, kept to be made again ---------------------------------------------------
 // Objects the frame makes (the read-back's render target) are made again by the bare frame: the
 // calls after it that name the frame's object take the bare frame's instead. The rest (the draw
 // screen, the back buffer, shaders) are the device's own and stay.
 
-std::vector<std::function<void()>> g_steps;
+// A recorded call, and whether it set what the device held (the calls a frame needs leave it out).
+struct Step {
+  bool held;
+  std::function<void()> make;
+};
+std::vector<Step> g_steps;
 std::map<void*, void*> g_madeAgain;  // the recorded frame's object -> the bare frame's
 int g_unkept = 0;                    // calls of the frame that the bare frame cannot make
 
@@ -93,6 +266,26 @@ T* Same(T* Object) {
 template <class T>
 void MadeAgain(T* Recorded, T* Made) {
   if (Recorded != nullptr && Made != Recorded) g_madeAgain[Recorded] = Made;
+}
+
+// Every object a kept call names is held by a reference of the bare frame's own until the frame is
+// dropped: the library may release one in the meantime (a system-memory surface of its cache that
+// expired) and make another in its place.
+std::set<IUnknown*> g_pinned;
+template <class T>
+void PinOne(const T&) {}
+template <class T>
+void PinOne(T* Object) {
+  if constexpr (std::is_base_of_v<IUnknown, T>)
+    if (Object != nullptr && g_pinned.insert(Object).second) Object->AddRef();
+}
+template <class... A>
+void Pin(const A&... Args) {
+  (PinOne(Args), ...);
+}
+void UnpinAll() {
+  for (IUnknown* object : g_pinned) object->Release();
+  g_pinned.clear();
 }
 
 // A copy of Count items at Data (none when null), and the pointer to pass for it.
@@ -121,27 +314,35 @@ UINT VerticesOf(D3DPRIMITIVETYPE Type, UINT Count) {
   }
 }
 
-const D3D9CallTable& Sys() { return D3D9SystemCalls; }
+// A call that is no state: always needed.
+void Keep(std::function<void()> Make) { g_steps.push_back({false, std::move(Make)}); }
 
-// Calls of plain values (objects of the device pass through Same).
-#define KEEP_VALUES(Name, Params, Args, Values)    \
-  HRESULT Keeping_##Name Params {                  \
-    g_steps.push_back([=] { Sys().Name Values; }); \
-    return Sys().Name Args;                        \
+// Calls of plain values (objects of the device pass through Same); a state call is judged.
+#define KEEP_VALUES(Name, Params, Args, Values) \
+  HRESULT Keeping_##Name Params {               \
+    Pin Args;                                   \
+    Keep([=] { Sys().Name Values; });           \
+    return Sys().Name Args;                     \
+  }
+#define KEEP_STATE(Name, Params, Args, Values)                        \
+  HRESULT Keeping_##Name Params {                                     \
+    Pin Args;                                                         \
+    g_steps.push_back({Held_##Name Args, [=] { Sys().Name Values; }}); \
+    return Sys().Name Args;                                           \
   }
 KEEP_VALUES(Direct3DDevice9_BeginScene, (void), (), ())
 KEEP_VALUES(Direct3DDevice9_EndScene, (void), (), ())
-KEEP_VALUES(Direct3DDevice9_SetRenderState, (D3DRENDERSTATETYPE S, DWORD V), (S, V), (S, V))
-KEEP_VALUES(Direct3DDevice9_SetSamplerState, (DWORD St, D3DSAMPLERSTATETYPE T, DWORD V), (St, T, V), (St, T, V))
-KEEP_VALUES(Direct3DDevice9_SetTextureStageState, (DWORD St, D3DTEXTURESTAGESTATETYPE T, DWORD V), (St, T, V),
-            (St, T, V))
-KEEP_VALUES(Direct3DDevice9_SetFVF, (DWORD F), (F), (F))
-KEEP_VALUES(Direct3DDevice9_SetTexture, (DWORD St, IDirect3DBaseTexture9* T), (St, T), (St, Same(T)))
-KEEP_VALUES(Direct3DDevice9_SetRenderTarget, (DWORD I, IDirect3DSurface9* S), (I, S), (I, Same(S)))
-KEEP_VALUES(Direct3DDevice9_SetDepthStencilSurface, (IDirect3DSurface9 * S), (S), (Same(S)))
-KEEP_VALUES(Direct3DDevice9_SetPixelShader, (IDirect3DPixelShader9 * S), (S), (S))
-KEEP_VALUES(Direct3DDevice9_SetVertexShader, (IDirect3DVertexShader9 * S), (S), (S))
-KEEP_VALUES(Direct3DDevice9_SetVertexDeclaration, (IDirect3DVertexDeclaration9 * D), (D), (D))
+KEEP_STATE(Direct3DDevice9_SetRenderState, (D3DRENDERSTATETYPE S, DWORD V), (S, V), (S, V))
+KEEP_STATE(Direct3DDevice9_SetSamplerState, (DWORD St, D3DSAMPLERSTATETYPE T, DWORD V), (St, T, V), (St, T, V))
+KEEP_STATE(Direct3DDevice9_SetTextureStageState, (DWORD St, D3DTEXTURESTAGESTATETYPE T, DWORD V), (St, T, V),
+           (St, T, V))
+KEEP_STATE(Direct3DDevice9_SetFVF, (DWORD F), (F), (F))
+KEEP_STATE(Direct3DDevice9_SetTexture, (DWORD St, IDirect3DBaseTexture9* T), (St, T), (St, Same(T)))
+KEEP_STATE(Direct3DDevice9_SetRenderTarget, (DWORD I, IDirect3DSurface9* S), (I, S), (I, Same(S)))
+KEEP_STATE(Direct3DDevice9_SetDepthStencilSurface, (IDirect3DSurface9 * S), (S), (Same(S)))
+KEEP_STATE(Direct3DDevice9_SetPixelShader, (IDirect3DPixelShader9 * S), (S), (S))
+KEEP_STATE(Direct3DDevice9_SetVertexShader, (IDirect3DVertexShader9 * S), (S), (S))
+KEEP_STATE(Direct3DDevice9_SetVertexDeclaration, (IDirect3DVertexDeclaration9 * D), (D), (D))
 KEEP_VALUES(Direct3DDevice9_GetRenderTargetData, (IDirect3DSurface9 * T, IDirect3DSurface9* D), (T, D),
             (Same(T), Same(D)))
 KEEP_VALUES(Direct3DSurface9_UnlockRect, (IDirect3DSurface9 * S), (S), (Same(S)))
@@ -149,29 +350,30 @@ KEEP_VALUES(Direct3DSurface9_UnlockRect, (IDirect3DSurface9 * S), (S), (Same(S))
 HRESULT Keeping_Direct3DDevice9_Clear(DWORD Count, const D3DRECT* Rects, DWORD Flags, D3DCOLOR Color, float Z,
                                       DWORD Stencil) {
   const Kept<D3DRECT> rects(Rects, Count);
-  g_steps.push_back([=] { Sys().Direct3DDevice9_Clear(Count, rects.get(), Flags, Color, Z, Stencil); });
+  Keep([=] { Sys().Direct3DDevice9_Clear(Count, rects.get(), Flags, Color, Z, Stencil); });
   return Sys().Direct3DDevice9_Clear(Count, Rects, Flags, Color, Z, Stencil);
 }
 HRESULT Keeping_Direct3DDevice9_SetViewport(const D3DVIEWPORT9* Viewport) {
   const D3DVIEWPORT9 v = *Viewport;
-  g_steps.push_back([=] { Sys().Direct3DDevice9_SetViewport(&v); });
+  g_steps.push_back({Held_Direct3DDevice9_SetViewport(Viewport), [=] { Sys().Direct3DDevice9_SetViewport(&v); }});
   return Sys().Direct3DDevice9_SetViewport(Viewport);
 }
 HRESULT Keeping_Direct3DDevice9_SetScissorRect(const RECT* Rect) {
   const RECT r = *Rect;
-  g_steps.push_back([=] { Sys().Direct3DDevice9_SetScissorRect(&r); });
+  g_steps.push_back({Held_Direct3DDevice9_SetScissorRect(Rect), [=] { Sys().Direct3DDevice9_SetScissorRect(&r); }});
   return Sys().Direct3DDevice9_SetScissorRect(Rect);
 }
 HRESULT Keeping_Direct3DDevice9_SetTransform(D3DTRANSFORMSTATETYPE State, const D3DMATRIX* Matrix) {
   const D3DMATRIX m = *Matrix;
-  g_steps.push_back([=] { Sys().Direct3DDevice9_SetTransform(State, &m); });
+  g_steps.push_back(
+      {Held_Direct3DDevice9_SetTransform(State, Matrix), [=] { Sys().Direct3DDevice9_SetTransform(State, &m); }});
   return Sys().Direct3DDevice9_SetTransform(State, Matrix);
 }
-#define KEEP_CONSTANTS(Name, Type, PerRegister)                       \
-  HRESULT Keeping_##Name(UINT Start, const Type* Data, UINT Count) {  \
-    const Kept<Type> data(Data, Count* PerRegister);                  \
-    g_steps.push_back([=] { Sys().Name(Start, data.get(), Count); }); \
-    return Sys().Name(Start, Data, Count);                            \
+#define KEEP_CONSTANTS(Name, Type, PerRegister)                                                    \
+  HRESULT Keeping_##Name(UINT Start, const Type* Data, UINT Count) {                               \
+    const Kept<Type> data(Data, Count* PerRegister);                                               \
+    g_steps.push_back({Held_##Name(Start, Data, Count), [=] { Sys().Name(Start, data.get(), Count); }}); \
+    return Sys().Name(Start, Data, Count);                                                         \
   }
 KEEP_CONSTANTS(Direct3DDevice9_SetVertexShaderConstantF, float, 4)
 KEEP_CONSTANTS(Direct3DDevice9_SetPixelShaderConstantF, float, 4)
@@ -181,20 +383,21 @@ KEEP_CONSTANTS(Direct3DDevice9_SetVertexShaderConstantB, BOOL, 1)
 KEEP_CONSTANTS(Direct3DDevice9_SetPixelShaderConstantB, BOOL, 1)
 HRESULT Keeping_Direct3DDevice9_DrawPrimitiveUP(D3DPRIMITIVETYPE Type, UINT Count, const void* Data, UINT Stride) {
   const Kept<uint8_t> data(static_cast<const uint8_t*>(Data), (size_t)VerticesOf(Type, Count) * Stride);
-  g_steps.push_back([=] { Sys().Direct3DDevice9_DrawPrimitiveUP(Type, Count, data.get(), Stride); });
+  Keep([=] { Sys().Direct3DDevice9_DrawPrimitiveUP(Type, Count, data.get(), Stride); });
   return Sys().Direct3DDevice9_DrawPrimitiveUP(Type, Count, Data, Stride);
 }
 HRESULT Keeping_Direct3DDevice9_StretchRect(IDirect3DSurface9* Src, const RECT* SrcRect, IDirect3DSurface9* Dest,
                                             const RECT* DestRect, D3DTEXTUREFILTERTYPE Filter) {
+  Pin(Src, Dest);
   const Kept<RECT> from(SrcRect, 1), to(DestRect, 1);
-  g_steps.push_back([=] { Sys().Direct3DDevice9_StretchRect(Same(Src), from.get(), Same(Dest), to.get(), Filter); });
+  Keep([=] { Sys().Direct3DDevice9_StretchRect(Same(Src), from.get(), Same(Dest), to.get(), Filter); });
   return Sys().Direct3DDevice9_StretchRect(Src, SrcRect, Dest, DestRect, Filter);
 }
 HRESULT Keeping_Direct3DDevice9_CreateRenderTarget(UINT W, UINT H, D3DFORMAT F, D3DMULTISAMPLE_TYPE M, DWORD Q,
                                                    BOOL Lockable, IDirect3DSurface9** Surface, HANDLE* Shared) {
   const HRESULT result = Sys().Direct3DDevice9_CreateRenderTarget(W, H, F, M, Q, Lockable, Surface, Shared);
   IDirect3DSurface9* recorded = SUCCEEDED(result) ? *Surface : nullptr;
-  g_steps.push_back([=] {
+  Keep([=] {
     IDirect3DSurface9* made = nullptr;
     Sys().Direct3DDevice9_CreateRenderTarget(W, H, F, M, Q, Lockable, &made, nullptr);
     MadeAgain(recorded, made);
@@ -205,7 +408,7 @@ HRESULT Keeping_Direct3DDevice9_CreateOffscreenPlainSurface(UINT W, UINT H, D3DF
                                                             IDirect3DSurface9** Surface, HANDLE* Shared) {
   const HRESULT result = Sys().Direct3DDevice9_CreateOffscreenPlainSurface(W, H, F, Pool, Surface, Shared);
   IDirect3DSurface9* recorded = SUCCEEDED(result) ? *Surface : nullptr;
-  g_steps.push_back([=] {
+  Keep([=] {
     IDirect3DSurface9* made = nullptr;
     Sys().Direct3DDevice9_CreateOffscreenPlainSurface(W, H, F, Pool, &made, nullptr);
     MadeAgain(recorded, made);
@@ -213,9 +416,10 @@ HRESULT Keeping_Direct3DDevice9_CreateOffscreenPlainSurface(UINT W, UINT H, D3DF
   return result;
 }
 HRESULT Keeping_Direct3DTexture9_GetSurfaceLevel(IDirect3DTexture9* Texture, UINT Level, IDirect3DSurface9** Surface) {
+  Pin(Texture);
   const HRESULT result = Sys().Direct3DTexture9_GetSurfaceLevel(Texture, Level, Surface);
   IDirect3DSurface9* recorded = SUCCEEDED(result) ? *Surface : nullptr;
-  g_steps.push_back([=] {
+  Keep([=] {
     IDirect3DSurface9* got = nullptr;
     Sys().Direct3DTexture9_GetSurfaceLevel(Same(Texture), Level, &got);
     MadeAgain(recorded, got);
@@ -225,7 +429,7 @@ HRESULT Keeping_Direct3DTexture9_GetSurfaceLevel(IDirect3DTexture9* Texture, UIN
 HRESULT Keeping_Direct3DDevice9_GetDepthStencilSurface(IDirect3DSurface9** Surface) {
   const HRESULT result = Sys().Direct3DDevice9_GetDepthStencilSurface(Surface);
   IDirect3DSurface9* recorded = SUCCEEDED(result) ? *Surface : nullptr;
-  g_steps.push_back([=] {
+  Keep([=] {
     IDirect3DSurface9* got = nullptr;
     Sys().Direct3DDevice9_GetDepthStencilSurface(&got);
     MadeAgain(recorded, got);
@@ -233,7 +437,8 @@ HRESULT Keeping_Direct3DDevice9_GetDepthStencilSurface(IDirect3DSurface9** Surfa
   return result;
 }
 HRESULT Keeping_Direct3DSurface9_GetDesc(IDirect3DSurface9* Surface, D3DSURFACE_DESC* Desc) {
-  g_steps.push_back([=] {
+  Pin(Surface);
+  Keep([=] {
     D3DSURFACE_DESC desc;
     Sys().Direct3DSurface9_GetDesc(Same(Surface), &desc);
   });
@@ -241,15 +446,17 @@ HRESULT Keeping_Direct3DSurface9_GetDesc(IDirect3DSurface9* Surface, D3DSURFACE_
 }
 HRESULT Keeping_Direct3DSurface9_LockRect(IDirect3DSurface9* Surface, D3DLOCKED_RECT* Locked, const RECT* Rect,
                                           DWORD Flags) {
+  Pin(Surface);
   const Kept<RECT> rect(Rect, 1);
-  g_steps.push_back([=] {
+  Keep([=] {
     D3DLOCKED_RECT locked;
     Sys().Direct3DSurface9_LockRect(Same(Surface), &locked, rect.get(), Flags);
   });
   return Sys().Direct3DSurface9_LockRect(Surface, Locked, Rect, Flags);
 }
 ULONG Keeping_Direct3D9_ReleaseObject(IUnknown* Object) {
-  g_steps.push_back([=] {
+  Pin(Object);
+  Keep([=] {
     Sys().Direct3D9_ReleaseObject(Same(Object));
     g_madeAgain.erase(Object);
   });
@@ -258,7 +465,7 @@ ULONG Keeping_Direct3D9_ReleaseObject(IUnknown* Object) {
 HRESULT Keeping_Direct3DSwapChain9_Present(IDirect3DSwapChain9* Chain, const RECT* SrcRect, const RECT* DestRect,
                                            HWND Window, const RGNDATA* Dirty, DWORD Flags) {
   const Kept<RECT> from(SrcRect, 1), to(DestRect, 1);
-  g_steps.push_back([=] { Sys().Direct3DSwapChain9_Present(Chain, from.get(), to.get(), Window, nullptr, Flags); });
+  Keep([=] { Sys().Direct3DSwapChain9_Present(Chain, from.get(), to.get(), Window, nullptr, Flags); });
   return Sys().Direct3DSwapChain9_Present(Chain, SrcRect, DestRect, Window, Dirty, Flags);
 }
 
@@ -321,11 +528,35 @@ void KeepCalls() {
   KEEP(Direct3DSwapChain9_Present);
 }
 
-// The kept frame made again. It ends in the state the program's frame ended in, so the library's
-// cache of the device's state still holds for the next program frame.
-void BareFrame() {
-  for (const auto& step : g_steps) step();
+// The kept frame made again: every call, or only the calls it needs. It ends in the state the
+// program's frame ended in, so the library's cache of the device's state still holds for the next
+// program frame.
+void BareFrame(bool NeededOnly) {
+  for (const Step& step : g_steps)
+    if (!NeededOnly || !step.held) step.make();
   g_madeAgain.clear();
+}
+
+size_t NeededSteps() {
+  return (size_t)std::count_if(g_steps.begin(), g_steps.end(), [](const Step& step) { return !step.held; });
+}
+
+// ---- Processor use ------------------------------------------------------------------------------
+
+// What the whole process used over a run of frames: cores (processor seconds a wall second),
+// processor milliseconds a frame, frames a second.
+struct Use {
+  double cores, msPerFrame, fps;
+};
+
+// Frames of Frame (false: stop) for Seconds.
+template <class Frame>
+Use MeasureUse(double Seconds, Frame frame) {
+  const double cpu = ProcessSeconds(), wall = BenchSeconds();
+  int frames = 0;
+  while (BenchSeconds() - wall < Seconds && frame()) ++frames;
+  const double used = ProcessSeconds() - cpu, passed = BenchSeconds() - wall;
+  return {used / passed, frames > 0 ? used * 1000.0 / frames : 0.0, frames / passed};
 }
 
 // ---- The clicks on ▶‖ ---------------------------------------------------------------------------
@@ -382,6 +613,55 @@ ClickResult ClickPlayPause() {
   return result;
 }
 
+// ---- Idle ---------------------------------------------------------------------------------------
+
+// The song paused and the meters fallen: nothing new on the screen. The program's frames beside a
+// bare loop of the calls one of them needs, paced as the program's flip paces its frames, in turn
+// for kIdleRounds rounds.
+int MeasureIdle() {
+  if (g_mdx.state.playing == 1) g_app.song.Pause();
+  for (const double start = BenchSeconds(); BenchSeconds() - start < kIdleSettleSeconds;)
+    if (RunFrame() != 0) return 1;
+
+  CountCalls();
+  if (RunFrame() != 0) return 1;  // what the device holds is learnt
+  g_calls.clear();
+  g_heldCalls.clear();
+  int frames = 0;
+  for (const double start = BenchSeconds(); frames < kMinFrames || BenchSeconds() - start < kIdleCountSeconds;
+       ++frames)
+    if (RunFrame() != 0) return 1;
+  PrintCalls("idle:", frames);
+  UnpinAll();
+  g_steps.clear();
+  g_unkept = 0;
+  KeepCalls();
+  RunFrame();
+  D3D9Calls = D3D9SystemCalls;
+
+  std::vector<double> programCores, programMs, programFps, bareCores, bareMs, bareFps;
+  for (int round = 0; round < kIdleRounds; ++round) {
+    const Use program = MeasureUse(kIdleBlockSeconds, [] { return RunFrame() == 0; });
+    const Use bare = MeasureUse(kIdleBlockSeconds, [] {
+      BareFrame(true);
+      PaceFrame(true);
+      return true;
+    });
+    programCores.push_back(program.cores), programMs.push_back(program.msPerFrame), programFps.push_back(program.fps);
+    bareCores.push_back(bare.cores), bareMs.push_back(bare.msPerFrame), bareFps.push_back(bare.fps);
+  }
+  std::printf(
+      "d3d9_program: idle, the bare loop makes the %zu calls one program frame needs of its %zu (left out: %d)\n",
+      NeededSteps(), g_steps.size(), g_unkept);
+  PrintBenchRatio("idle on Direct3D 9", Median(programCores), "bare loop of the calls", Median(bareCores), "cores");
+  PrintBenchRatio("idle processor a frame", Median(programMs), "bare loop a frame", Median(bareMs), "ms");
+  std::printf(
+      "d3d9_program: idle %.1f frames a second, bare loop %.1f (medians of %d rounds of %.0f s each); idle / bare "
+      "loop %.2f (target <= 1.3)\n",
+      Median(programFps), Median(bareFps), kIdleRounds, kIdleBlockSeconds, Median(programCores) / Median(bareCores));
+  return 0;
+}
+
 // ---- The program --------------------------------------------------------------------------------
 
 // The folder of a first run: the interface images, the test instrument, the example song and the
@@ -435,17 +715,7 @@ int RunProgram() {
   D3D9Calls = D3D9SystemCalls;
   std::printf("d3d9_program: %d frames in %.1f s while the song plays: %.1f frames a second (%s vertex processing)\n",
               frames, seconds, frames / seconds, D3D9CallLayer.HardwareVertexProcessing ? "mixed" : "software");
-  long total = 0;
-  std::vector<std::pair<long, std::string>> kinds;
-  for (const auto& [name, count] : g_calls) kinds.emplace_back(count, name), total += count;
-  std::sort(kinds.rbegin(), kinds.rend());
-  std::printf("d3d9_program: %.1f Direct3D 9 calls a frame:", (double)total / frames);
-  for (const auto& [count, name] : kinds)
-    if (count >= frames) {
-      const size_t method = name.find('_');  // the call's name without its interface
-      std::printf(" %s %.1f;", name.c_str() + (method == std::string::npos ? 0 : method + 1), (double)count / frames);
-    }
-  std::printf("\n");
+  PrintCalls("playing:", frames);
 
   // One frame recorded, then program frames and bare frames in turn.
   KeepCalls();
@@ -458,7 +728,7 @@ int RunProgram() {
     if (RunFrame() != 0) break;
     program.push_back((BenchSeconds() - t) * 1000.0);
     t = BenchSeconds();
-    BareFrame();
+    BareFrame(false);
     bare.push_back((BenchSeconds() - t) * 1000.0);
   }
   PrintBenchRatio("program frame on Direct3D 9", Median(program), "its calls alone (bare)", Median(bare), "ms");
@@ -472,9 +742,11 @@ int RunProgram() {
       "d3d9_program: a click on the play/pause button (held %lu ms) acted after %.0f ms (median of %zu); %d of %zu "
       "clicks were not seen\n",
       kClickHoldMs, Median(clicks.actMs), clicks.actMs.size(), clicks.missed, clicks.actMs.size() + clicks.missed);
+  const int idle = MeasureIdle();
+  UnpinAll();
   ShutDownApp();
   LibraryEnd();
-  return 0;
+  return idle;
 }
 
 }  // namespace

@@ -27,6 +27,7 @@ const GraphicsHardwareFunctions D3D9Functions = {
     .ReleaseDeviceObjects = Graphics_D3D9_ReleaseDeviceObjects,
     .ChangeScreenMode = Graphics_D3D9_ChangeScreenMode,
     .PresentFrame = Graphics_D3D9_PresentFrame,
+    .GetScreenWriteCount = Graphics_D3D9_GetScreenWriteCount,
     .Terminate = Graphics_D3D9_Terminate,
     .RestoreLostDevice = Graphics_D3D9_RestoreLostDevice,
     .SetDialogBoxMode = Graphics_D3D9_SetDialogBoxMode,

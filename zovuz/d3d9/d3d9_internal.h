@@ -147,6 +147,9 @@ int Graphics_D3D9_RestoreLostDevice(void);
 int Graphics_D3D9_SetDialogBoxMode(int Flag);
 int Graphics_D3D9_PixelCenterTest(void);
 int Graphics_D3D9_PresentFrame(void);
+// The writes to the screens the window is shown from so far (the call layer's count, moved on by a
+// present that left the screen not shown). 0.
+int Graphics_D3D9_GetScreenWriteCount(uint32_t *Count);
 int Graphics_D3D9_SetupSubBackBuffer(void);
 int Graphics_D3D9_SetupSubBackBufferFullScreen(void);
 int Graphics_D3D9_StartFrontScreenTimer(int DrawScreen);

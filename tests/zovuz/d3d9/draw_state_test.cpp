@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 #include "zovuz/d3d9/shader/windows/d3d9_base_shaders_win.h"
 #include "zovuz/d3d9/shader/windows/d3d9_shader_constant_win.h"
@@ -16,6 +17,61 @@ HRESULT RecordingDrawPrimitiveUP(D3DPRIMITIVETYPE Type, UINT Count, const void *
 {
     D3D9Hooks.Calls.push_back("draw " + std::to_string(Type) + " " + std::to_string(Count));
     return D3D9SystemCalls.Direct3DDevice9_DrawPrimitiveUP(Type, Count, Data, Stride);
+}
+
+HRESULT CountingSetSamplerState(DWORD Sampler, D3DSAMPLERSTATETYPE Type, DWORD Value)
+{
+    D3D9Hooks.Calls.push_back("sampler state");
+    return D3D9SystemCalls.Direct3DDevice9_SetSamplerState(Sampler, Type, Value);
+}
+
+// The device holds what the cache says it holds: every stage's sampler states, the render states
+// the draw state sets, and the operations of the stages in use. A setter that skips a value the
+// cache holds but the device does not would draw a wrong picture.
+void ExpectTheDeviceHoldsTheCache(const char *After)
+{
+    SCOPED_TRACE(After);
+    IDirect3DDevice9 *device = D3D9CallLayer.Device;
+    const D3D9DeviceStateCacheData &c = D3D9DeviceStateCache;
+    for (DWORD stage = 0; stage < D3D9_STAGE_NUM; ++stage) {
+        const D3D9SamplerStateData &s = c.Sampler[stage];
+        const std::pair<D3DSAMPLERSTATETYPE, DWORD> samplers[] = {
+            {D3DSAMP_MAGFILTER, s.MagFilter}, {D3DSAMP_MINFILTER, s.MinFilter},
+            {D3DSAMP_MIPFILTER, s.MipFilter}, {D3DSAMP_MAXANISOTROPY, (DWORD)s.MaxAnisotropy},
+            {D3DSAMP_ADDRESSU, s.AddressU},   {D3DSAMP_ADDRESSV, s.AddressV},
+            {D3DSAMP_ADDRESSW, s.AddressW}};
+        for (const auto &[type, value] : samplers) {
+            DWORD held = 0;
+            device->GetSamplerState(stage, type, &held);
+            EXPECT_EQ(value, held) << "stage " << stage << ", sampler state " << type;
+        }
+    }
+    const D3D9DrawStateOutputData &o = c.Out;
+    const std::pair<D3DRENDERSTATETYPE, int> renders[] = {{D3DRS_ALPHATESTENABLE, o.AlphaTestEnable},
+                                                          {D3DRS_ALPHAREF, o.AlphaRef},
+                                                          {D3DRS_ALPHAFUNC, o.AlphaFunc},
+                                                          {D3DRS_ALPHABLENDENABLE, o.AlphaBlendEnable},
+                                                          {D3DRS_SRCBLEND, o.SrcBlend},
+                                                          {D3DRS_DESTBLEND, o.DestBlend},
+                                                          {D3DRS_ZFUNC, c.ZFunc},
+                                                          {D3DRS_FILLMODE, c.FillMode},
+                                                          {D3DRS_SHADEMODE, c.ShadeMode}};
+    for (const auto &[type, value] : renders) {
+        if (value < 0 || ((type == D3DRS_SRCBLEND || type == D3DRS_DESTBLEND) && value == 0)) continue;  // none sent
+        DWORD held = 0;
+        device->GetRenderState(type, &held);
+        EXPECT_EQ((DWORD)value, held) << "render state " << type;
+    }
+    for (int stage = 0; stage < o.StageNum && stage < D3D9DeviceCapsInfo.TextureStageNum; ++stage) {
+        const std::pair<D3DTEXTURESTAGESTATETYPE, short> ops[] = {{D3DTSS_COLOROP, o.Stage[stage].ColorOp},
+                                                                  {D3DTSS_ALPHAOP, o.Stage[stage].AlphaOp}};
+        for (const auto &[type, value] : ops) {
+            if (value == -1) continue;  // left as the device holds it
+            DWORD held = 0;
+            device->GetTextureStageState(stage, type, &held);
+            EXPECT_EQ((DWORD)value, held) << "stage " << stage << ", stage state " << type;
+        }
+    }
 }
 
 class D3D9DrawState : public D3D9DrawTest
@@ -151,6 +207,62 @@ TEST_F(D3D9DrawState, ValidShadowMapsTakeStagesEightToTen)
     for (int i = 0; i < 10; ++i) EXPECT_EQ(expected[i], params[i]) << i;
     for (int slot = 0; slot < DX_SHADOWMAP_SLOT_NUM; ++slot) GraphicsShadowMapSettings.Slot[slot] = 0;
     TerminateHandleType(DX_HANDLETYPE_SHADOWMAP);
+}
+
+// Draws that change the number of stages in use send no sampler state while the draw mode stays
+// (the cache holds the filters of every stage); the device holds what the cache says along a road
+// of filter, mode and stage changes, the present's own quad and a resend of everything.
+TEST_F(D3D9DrawState, TheDeviceHoldsTheCachedSamplersWhateverTheStagesInUse)
+{
+    IDirect3DTexture9 *main = MakeTexture(), *blend = MakeTexture();
+    ASSERT_EQ(0, Graphics_D3D9_DeviceState_SetDrawMode(1));
+    D3D9Calls.Direct3DDevice9_SetSamplerState = CountingSetSamplerState;
+    const int fade[2] = {128, 0};
+    Graphics_D3D9_DrawSetting_SetBlendTextureParam(0, fade);
+    struct Draw
+    {
+        const char *Name;
+        IDirect3DTexture9 *Blend;
+        int VertexColor;
+    };
+    const Draw draws[] = {{"one texture", nullptr, 0},
+                          {"a cross-fade", blend, 0},
+                          {"one texture again", nullptr, 0},
+                          {"a cross-fade by the vertex colour", blend, 1}};
+    Graphics_D3D9_DrawSetting_SetTexture(main);
+    int stageNum = -1;
+    for (const Draw &d : draws) {
+        SCOPED_TRACE(d.Name);
+        Graphics_D3D9_DrawSetting_SetBlendTexture(d.Blend, 1, 1);
+        Graphics_D3D9_DrawSetting_SetUseVertexColor(d.VertexColor);
+        D3D9Hooks.Calls.clear();
+        EXPECT_NE(stageNum, Apply().StageNum);
+        EXPECT_TRUE(D3D9Hooks.Calls.empty()) << D3D9Hooks.Calls.size() << " sampler states";
+        stageNum = D3D9DeviceStateCache.Out.StageNum;
+    }
+    ExpectTheDeviceHoldsTheCache("draws of two, three and four stages");
+
+    // One filter chosen alone leaves the draw mode; the mode chosen again puts that stage back.
+    Graphics_D3D9_DeviceState_SetSamplerFilter(0, D3DSAMP_MAGFILTER, D3DTEXF_POINT);
+    Graphics_D3D9_DrawSetting_SetTexture(nullptr);
+    Apply();
+    ExpectTheDeviceHoldsTheCache("a filter of its own on stage 0");
+    Graphics_D3D9_DeviceState_SetDrawMode(1);
+    ExpectTheDeviceHoldsTheCache("the draw mode again");
+
+    // The present's quad of the sub back buffer samples stage 0 with filters of its own.
+    const DWORD own = GraphicsScreenSettings.FullScreenScalingModeInEffect == FULLSCREEN_SCALING_EXACT ? D3DTEXF_LINEAR
+                                                                                                       : D3DTEXF_POINT;
+    Graphics_D3D9_DeviceState_SetSamplerFilter(0, D3DSAMP_MAGFILTER, own);
+    Graphics_D3D9_DeviceState_SetSamplerFilter(0, D3DSAMP_MINFILTER, own);
+    DeviceChanged = true;  // the sub back buffer stays with the device
+    ASSERT_EQ(0, Graphics_D3D9_SetupSubBackBuffer());
+    ASSERT_NE(nullptr, D3D9Screen.SubBackBufferTexture);
+    const RECT screen = {0, 0, 640, 480};
+    EXPECT_EQ(0, Direct3DDevice9_TransferSubBackBuffer(&screen));
+    ExpectTheDeviceHoldsTheCache("the sub back buffer's quad");
+    EXPECT_EQ(0, Graphics_D3D9_DeviceState_SendAll());
+    ExpectTheDeviceHoldsTheCache("everything sent again");
 }
 
 TEST_F(D3D9DrawState, TheBatchDrawsOnlyWhenItMustChange)

@@ -13,3 +13,6 @@ target_link_libraries(d3d9_shader_test PRIVATE archive_writer_lib)
 # on Direct3D 9 and on the software renderer, drawing the graphics tests' scene.
 target_link_libraries(d3d9_graph_texture_test PRIVATE test_support_zovuz_graphics)
 target_link_libraries(d3d9_front_end_draw_test PRIVATE test_support_zovuz_graphics)
+# A frame that shows nothing new, in the library's main window.
+tarvex_test_desktop(d3d9.unchanged_frame)
+target_link_libraries(d3d9_unchanged_frame_test PRIVATE test_support_zovuz_graphics)

@@ -63,8 +63,19 @@ struct D3D9CallLayerData
     int HardwareVertexProcessing;       // the device was made with mixed vertex processing
     DWORD VertexShaderVersion;          // from the adapter's caps before creation
     D3D9CreationSettingsData Settings;  // what device creation reads
+    D3DSWAPEFFECT SwapEffect;           // the device's, as it was made
+    // The render targets bound last (SetRenderTarget; the device layer names a new device's own back
+    // buffer as target 0), and the calls that may have written one of the screens the window is
+    // shown from: a draw while one is bound, a clear of one, a copy, fill or lock into one (wraps).
+    // The device layer tells which are screens.
+    IDirect3DSurface9 *BoundTargets[8];
+    uint32_t ScreenWriteCount;
 };
 extern D3D9CallLayerData D3D9CallLayer;
+
+// Whether a surface is one of the screens the window is shown from (the device's back buffer and
+// the sub back buffer).
+int Graphics_D3D9_IsScreenSurface(IDirect3DSurface9 *Surface);
 
 // ---- The wrapper lists --------------------------------------------------------------------------
 // Each entry: the wrapper's name, the method, the result type, the parameters, their names.

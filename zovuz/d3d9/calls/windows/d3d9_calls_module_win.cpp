@@ -268,6 +268,7 @@ int Direct3DDevice9_ReleaseDevice(void)
     if (c.Device != nullptr) AddLogStringWide(L"Direct3DDevice9 の解放 2\n");
     ReleaseAndClear(c.Device, Direct3D9_ReleaseObject);
     c.DeviceEx = nullptr;
+    for (IDirect3DSurface9 *&target : c.BoundTargets) target = nullptr;
     return 0;
 }
 
@@ -322,6 +323,7 @@ int Direct3D9_CreateDevice(void)
         }
         c.Device = device;
     }
+    c.SwapEffect = parameters.SwapEffect;
     AddLogStringWide(attempt == 1 ? L"ハードウエア頂点演算を使用します\n" : L"ソフトウエア頂点演算を使用します\n");
     if (c.DeviceEx != nullptr) Direct3DDevice9Ex_SetMaximumFrameLatency(c.DeviceEx, 1);
 

@@ -66,6 +66,93 @@ struct WithObject
     }
 };
 
+// ---- Writes to the screens ------------------------------------------------------------------------
+// Each wrapper tells its entry's arguments to ScreenWrite<entry>::Note before the call; only the
+// calls that can change a screen's pixels count.
+
+void CountScreenWrite(IDirect3DSurface9 *Surface)
+{
+    if (Surface != nullptr && Graphics_D3D9_IsScreenSurface(Surface)) ++D3D9CallLayer.ScreenWriteCount;
+}
+
+void CountWriteToBoundTargets()
+{
+    for (IDirect3DSurface9 *target : D3D9CallLayer.BoundTargets) {
+        if (target != nullptr && Graphics_D3D9_IsScreenSurface(target)) {
+            ++D3D9CallLayer.ScreenWriteCount;
+            return;
+        }
+    }
+}
+
+template <auto Entry>
+struct ScreenWrite
+{
+    template <typename... A>
+    static void Note(const A &...)
+    {
+    }
+};
+template <>
+struct ScreenWrite<&D3D9CallTable::Direct3DDevice9_SetRenderTarget>
+{
+    static void Note(DWORD Index, IDirect3DSurface9 *Surface)
+    {
+        if (Index < 8) D3D9CallLayer.BoundTargets[Index] = Surface;
+    }
+};
+template <>
+struct ScreenWrite<&D3D9CallTable::Direct3DDevice9_Clear>
+{
+    static void Note(DWORD, const D3DRECT *, DWORD Flags, D3DCOLOR, float, DWORD)
+    {
+        if (Flags & D3DCLEAR_TARGET) CountWriteToBoundTargets();
+    }
+};
+template <>
+struct ScreenWrite<&D3D9CallTable::Direct3DDevice9_DrawPrimitiveUP>
+{
+    template <typename... A>
+    static void Note(const A &...)
+    {
+        CountWriteToBoundTargets();
+    }
+};
+template <>
+struct ScreenWrite<&D3D9CallTable::Direct3DDevice9_DrawIndexedPrimitiveUP>
+    : ScreenWrite<&D3D9CallTable::Direct3DDevice9_DrawPrimitiveUP>
+{
+};
+template <>
+struct ScreenWrite<&D3D9CallTable::Direct3DDevice9_ColorFill>
+{
+    static void Note(IDirect3DSurface9 *Surface, const RECT *, D3DCOLOR) { CountScreenWrite(Surface); }
+};
+template <>
+struct ScreenWrite<&D3D9CallTable::Direct3DDevice9_StretchRect>
+{
+    static void Note(IDirect3DSurface9 *, const RECT *, IDirect3DSurface9 *Dest, const RECT *, D3DTEXTUREFILTERTYPE)
+    {
+        CountScreenWrite(Dest);
+    }
+};
+template <>
+struct ScreenWrite<&D3D9CallTable::Direct3DDevice9_UpdateSurface>
+{
+    static void Note(IDirect3DSurface9 *, const RECT *, IDirect3DSurface9 *Dest, const POINT *)
+    {
+        CountScreenWrite(Dest);
+    }
+};
+template <>
+struct ScreenWrite<&D3D9CallTable::Direct3DSurface9_LockRect>
+{
+    static void Note(IDirect3DSurface9 *Surface, D3DLOCKED_RECT *, const RECT *, DWORD Flags)
+    {
+        if (!(Flags & D3DLOCK_READONLY)) CountScreenWrite(Surface);
+    }
+};
+
 }  // namespace
 
 #define ZOVUZ_D3D9_SYSTEM_ENTRY(Name, Method, Result, Params, Args) .Name = System_##Name,
@@ -80,9 +167,17 @@ D3D9CallTable D3D9Calls = D3D9SystemCalls;
 // ---- The wrappers -----------------------------------------------------------------------------------
 
 #define ZOVUZ_D3D9_WRAPPER(Name, Method, Result, Params, Args) \
-    Result Name Params { return D3D9Calls.Name Args; }
-#define ZOVUZ_D3D9_OBJECT_WRAPPER(Name, Type, Method, Result, Params, Args) \
-    Result Name Params { return WithObject<decltype(D3D9Calls.Name), Type>{D3D9Calls.Name, Object} Args; }
+    Result Name Params                                         \
+    {                                                          \
+        ScreenWrite<&D3D9CallTable::Name>::Note Args;          \
+        return D3D9Calls.Name Args;                            \
+    }
+#define ZOVUZ_D3D9_OBJECT_WRAPPER(Name, Type, Method, Result, Params, Args)                          \
+    Result Name Params                                                                               \
+    {                                                                                                \
+        [&](const auto &...Rest) { ScreenWrite<&D3D9CallTable::Name>::Note(Object, Rest...); } Args; \
+        return WithObject<decltype(D3D9Calls.Name), Type>{D3D9Calls.Name, Object} Args;              \
+    }
 ZOVUZ_D3D9_DEVICE_CALLS(ZOVUZ_D3D9_WRAPPER)
 ZOVUZ_D3D9_OBJECT9_CALLS(ZOVUZ_D3D9_WRAPPER)
 ZOVUZ_D3D9_ARGUMENT_CALLS(ZOVUZ_D3D9_OBJECT_WRAPPER)

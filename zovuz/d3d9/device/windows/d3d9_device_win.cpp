@@ -251,6 +251,9 @@ int Graphics_D3D9_CreateDevice(void)
         AddLogStringWide(L"バックバッファの取得に失敗しました\n");
         return LogPlatformFailure(L"IDirect3DDevice9::GetBackBuffer", (unsigned long)hr);
     }
+    // A new device draws into its own back buffer, which holds nothing that was shown.
+    D3D9CallLayer.BoundTargets[0] = info.BackBuffer;
+    ++D3D9CallLayer.ScreenWriteCount;
     D3DSURFACE_DESC desc = {};
     Direct3DSurface9_GetDesc(info.BackBuffer, &desc);
     info.BackBufferFormat = desc.Format;

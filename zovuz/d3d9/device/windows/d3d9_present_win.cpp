@@ -111,8 +111,11 @@ int DrawSubBackBufferQuad(const RECT &Source, const ImageRect &Dest, D3DTEXTUREF
     Direct3DDevice9_EndSceneIfNeeded();
     Direct3DDevice9_SetRenderTarget(0, s.SubBackBufferSurface);
     // The quad went past the state cache: the device holds what the cache is told here, and the
-    // cache is sent again.
+    // cache is sent again. The send-all gives stage 0 its filters only for a chosen draw mode, and
+    // setters send only what differs from the cache: the filters the cache holds go back at once.
     D3D9DeviceStateCacheData &cache = D3D9DeviceStateCache;
+    Direct3DDevice9_SetSamplerState(0, D3DSAMP_MAGFILTER, cache.Sampler[0].MagFilter);
+    Direct3DDevice9_SetSamplerState(0, D3DSAMP_MINFILTER, cache.Sampler[0].MinFilter);
     cache.VertexShader = nullptr;
     cache.PixelShader = nullptr;
     for (int i = 1; i < D3D9_RENDER_TARGET_NUM; ++i) cache.RenderTarget[i] = nullptr;
@@ -121,7 +124,27 @@ int DrawSubBackBufferQuad(const RECT &Source, const ImageRect &Dest, D3DTEXTUREF
     return FAILED(result) ? -1 : 0;
 }
 
+// A flip that finds the screen's write count where the last present left it presents nothing, and a
+// copy onto the screen that repeats the last one is skipped. A present after which the window does
+// not show the screen as drawn (none made, a back buffer handed back empty, borders still to be
+// painted) moves the count on, so that the next frame draws and presents again.
+void LeaveScreenNotShown() { ++D3D9CallLayer.ScreenWriteCount; }
+
 }  // namespace
+
+int Graphics_D3D9_IsScreenSurface(IDirect3DSurface9 *Surface)
+{
+    return Surface != nullptr &&
+                   (Surface == D3D9DeviceCapsInfo.BackBuffer || Surface == D3D9Screen.SubBackBufferSurface)
+               ? 1
+               : 0;
+}
+
+int Graphics_D3D9_GetScreenWriteCount(uint32_t *Count)
+{
+    *Count = D3D9CallLayer.ScreenWriteCount;
+    return 0;
+}
 
 // ---- Scene brackets and the front-screen timer ------------------------------------------------------
 
@@ -190,6 +213,9 @@ int Direct3DDevice9_Present(void)
 
     Graphics_Hardware_RenderVertexBuffer(0);
     Direct3DDevice9_EndSceneIfNeeded();
+    // The copy of the sub back buffer writes the window's back buffer, which is the present's own:
+    // the library's screen stays as it was drawn (its write count too).
+    const uint32_t writes = D3D9CallLayer.ScreenWriteCount;
     if (windowMode && settings.Emulation320x240Flag) {
         source = RECT{0, 0, 320, 240};
         dest = RECT{0, 0, 640, 480};
@@ -216,10 +242,13 @@ int Direct3DDevice9_Present(void)
         }
     }
 
+    D3D9CallLayer.ScreenWriteCount = writes;
     IDirect3DSwapChain9 *swapChain = D3D9CallLayer.SwapChain;
     if (swapChain == nullptr) return 0;
     int64_t start = GetNowMicroCount();
-    if (window == nullptr || !IsIconic(window)) {
+    if (window != nullptr && IsIconic(window)) {
+        LeaveScreenNotShown();
+    } else {
         if (windowMode) {
             const bool paintPending = window != nullptr && PaintRequested(window);
             if (FAILED(Direct3DSwapChain9_Present(swapChain, &source, &dest, window, nullptr, 0))) return -1;
@@ -234,6 +263,12 @@ int Direct3DDevice9_Present(void)
             // A full-screen swap chain discards: it shows its whole back buffer and takes no rectangles.
             if (FAILED(Direct3DSwapChain9_Present(swapChain, nullptr, nullptr, window, nullptr, 0))) return -1;
         }
+        // Without a sub back buffer the library's screen is the back buffer, which a swap chain that
+        // discards hands back holding nothing; and borders still to be painted want presents of
+        // their own.
+        if ((s.SubBackBufferSurface == nullptr && D3D9CallLayer.SwapEffect != D3DSWAPEFFECT_COPY) ||
+            s.BorderPresentCount > 0)
+            LeaveScreenNotShown();
     }
     if (GetAlwaysRunFlag() && !settings.NotWaitVSyncFlag && GetNowMicroCount() - start < 500) DirectDraw7_WaitVSync();
     return 0;
@@ -300,7 +335,10 @@ int Graphics_D3D9_SetupSubBackBufferFullScreen(void)
 int Graphics_D3D9_PresentFrame(void)
 {
     HWND mainWindow = (HWND)GetMainWindowHandle();
-    if (!GetWindowActiveFlag() && mainWindow != nullptr && !GetAlwaysRunFlag()) return 0;
+    if (!GetWindowActiveFlag() && mainWindow != nullptr && !GetAlwaysRunFlag()) {
+        LeaveScreenNotShown();
+        return 0;
+    }
     // Full screen draws into the sub back buffer unless the display mode is the screen's own.
     if (!GetWindowModeFlag() && GraphicsScreenSettings.FullScreenScalingModeInEffect != FULLSCREEN_SCALING_EXACT)
         Graphics_D3D9_SetupSubBackBuffer();

@@ -391,15 +391,15 @@ void BlendTexture(Wanted &W, const D3D9BlendStateRow &Row, int StageType, int Al
     }
 }
 
-// Step 10: a new stage count sends the samplers of the draw mode to every stage again.
+// Step 10: a new stage count gives every stage the samplers of the draw mode, where the cache does
+// not hold them already. Not by force: the cache holds what the device holds, and a forced send
+// here sent the filters of all sixteen stages again at each change of the stage count, dozens of
+// times a frame.
 void ResendSamplers()
 {
-    const int force = Cache.ForceFlag;
-    Cache.ForceFlag = 1;
     if (Cache.DrawMode >= 0 && Cache.DrawMode < D3D9_DRAW_MODE_NONE)
         Graphics_D3D9_DeviceState_SetDrawMode(Cache.DrawMode);
     if (Cache.MaxAnisotropyAll >= 1) Graphics_D3D9_DeviceState_SetMaxAnisotropy(Cache.MaxAnisotropyAll, -1);
-    Cache.ForceFlag = force;
 }
 
 // Each valid shadow map's texture on stage 8, 9 or 10, clamped and filtered linearly. Whether any
