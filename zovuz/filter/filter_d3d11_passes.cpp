@@ -189,7 +189,7 @@ int YUVToRGB(GraphFilterInfo *Info, int ChromaGraph)
     // The call's source size over the pass source's texture (a copy of the source lies in a
     // larger work texture).
     int sw, sh, tw, th;
-    FilterSourceSize(Info, &sw, &sh);
+    FilterSourceSize(GRAPHICS_API_D3D11, Info, &sw, &sh);
     SourceTextureSize(Info, &tw, &th);
     const float a = (float)sw / (float)tw, b = (float)sh / (float)th;
     float c[4] = {0.0f, 0.0f, a * 0.5f, 0.0f};

@@ -234,7 +234,7 @@ int YUVToRGB(GraphFilterInfo *Info, int ChromaGraph)
     FilterPassTarget source;
     if (FilterPassDevice.DescribeTarget(kD3D9, Info->SrcGraph, &source) < 0) return -1;
     int sw, sh;
-    FilterSourceSize(Info, &sw, &sh);
+    FilterSourceSize(kD3D9, Info, &sw, &sh);
     const float a = (float)sw / (float)source.TextureWidth, b = (float)sh / (float)source.TextureHeight;
     const bool rra = Info->Type == DX_GRAPH_FILTER_YUV_TO_RGB_RRA || Info->Type == DX_GRAPH_FILTER_Y2UV1_TO_RGB_RRA;
     Constants c;

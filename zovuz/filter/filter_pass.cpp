@@ -337,16 +337,16 @@ int FilterPass_SampledGraph(int APIType, int Graph)
     return copy;
 }
 
-void FilterSourceSize(const GraphFilterInfo *Info, int *Width, int *Height)
+void FilterSourceSize(int APIType, const GraphFilterInfo *Info, int *Width, int *Height)
 {
     if (Info->SrcGraphData != nullptr) {
         *Width = Info->SrcGraphData->Width, *Height = Info->SrcGraphData->Height;
         return;
     }
-    // A shadow map, which is never copied.
-    FilterTarget target;
-    GetFilterTarget(Info->SrcGraph, &target);
-    *Width = target.Width, *Height = target.Height;
+    // A shadow map, which is never copied: the pass reads it itself.
+    FilterPassTarget source;
+    if (FilterPassDevice.DescribeTarget(APIType, Info->SrcGraph, &source) < 0) source.Width = source.Height = 0;
+    *Width = source.Width, *Height = source.Height;
 }
 
 bool FilterPassMayDiscard(const GraphFilterInfo *Info)

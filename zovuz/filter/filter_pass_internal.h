@@ -161,7 +161,7 @@ int FilterPass_Setup(int APIType, GraphFilterInfo *Info, int *SrcGraph, int *Des
 // when the copy cannot be made.
 int FilterPass_SampledGraph(int APIType, int Graph);
 // The size of the call's source graph (a pass may read it from a copy in a larger work texture).
-void FilterSourceSize(const GraphFilterInfo *Info, int *Width, int *Height);
+void FilterSourceSize(int APIType, const GraphFilterInfo *Info, int *Width, int *Height);
 // The final copy from the last pass's output into the destination. 0 / -1.
 int FilterPass_Copy(GraphFilterInfo *Info, int LastDestGraph, int KernelResult);
 // DownScale's pass on either back end reduces whole Ratio x Ratio blocks only, as the processor
