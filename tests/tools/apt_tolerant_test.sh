@@ -45,13 +45,7 @@ Types: deb
 URIs: http://mirror.example/debian
 Suites: bookworm bookworm-updates
 Components: main contrib
-Architectures: amd64 i386
 Targets-Remove: CNF
-
-Types: deb-src
-URIs: http://mirror.example/debian
-Suites: bookworm
-Components: main
 EOF
 
 cat >"$work/bin/apt-config" <<'EOF'
@@ -143,83 +137,50 @@ covers $d/bookworm/main/Contents-amd64 $d/bookworm/main/Contents-i386 no
 # <row> <urls apt failed to fetch...>; on standard input the files expected, each after a line
 # "== <file>"; a file not given must come out as it went in.
 rewrite() {
-  local row=$1 f out expected
+  local row=$1 f expected
   shift
   mapfile -t tarvex_apt_failed < <(printf 'E: Failed to fetch %s  Hash Sum mismatch\n' "$@" | tarvex_apt_fetch_failures)
   rm -rf "$work/out" "$work/expected"
-  mkdir -p "$work/expected"
+  mkdir -p "$work/expected/sources.list.d"
   awk -v dir="$work/expected" '/^== / { file = dir "/" $2; printf "" > file; next } { print > file }'
   tarvex_apt_sources_without_failed "$work/out"
-  for f in sources.list security.sources mirror.sources; do
-    out=$work/out/parts/$f expected=$work/expected/$f
-    [ "$f" != sources.list ] || out=$work/out/sources.list
-    [ -f "$expected" ] || expected=$ETC/sources.list.d/$f
-    [ "$f" != sources.list ] || [ -f "$work/expected/$f" ] || expected=$ETC/sources.list
-    cmp -s "$expected" "$out" || fail "$row: $f$(echo; diff "$expected" "$out")"
+  ln -s parts "$work/out/sources.list.d"
+  for f in sources.list sources.list.d/security.sources sources.list.d/mirror.sources; do
+    expected=$work/expected/$f
+    [ -f "$expected" ] || expected=$ETC/$f
+    cmp -s "$expected" "$work/out/$f" || fail "$row: $f$(echo; diff "$expected" "$work/out/$f")"
   done
 }
 m=http://mirror.example/debian/dists
 s=http://security.example/debian-security/dists
 
-rewrite "an i386 index takes i386 from its suite and component only" \
-  $m/bookworm/main/binary-i386/by-hash/SHA256/0123 <<'EOF'
-== mirror.sources
+rewrite "i386 and translations leave their suite and component only, beside the entry's own" \
+  $m/bookworm/main/binary-i386/by-hash/SHA256/0123 $m/bookworm/main/i18n/Translation-en.bz2 <<'EOF'
+== sources.list.d/mirror.sources
 Types: deb
 URIs: http://mirror.example/debian
 Suites: bookworm
 Components: main
+Targets-Remove: CNF Translations
 Architectures: amd64
-Targets-Remove: CNF
 
 Types: deb
 URIs: http://mirror.example/debian
 Suites: bookworm
 Components: contrib
-Architectures: amd64 i386
 Targets-Remove: CNF
 
 Types: deb
 URIs: http://mirror.example/debian
 Suites: bookworm-updates
 Components: main contrib
-Architectures: amd64 i386
 Targets-Remove: CNF
-
-Types: deb-src
-URIs: http://mirror.example/debian
-Suites: bookworm
-Components: main
 EOF
 
-rewrite "a source index takes the deb-src type; the key block stays whole" \
-  $s/bookworm-security/main/source/Sources.xz <<'EOF'
-== security.sources
+rewrite "a source index takes deb-src, Contents by hash its target; the key block stays whole" \
+  $s/bookworm-security/main/source/Sources.xz $s/bookworm-security/main/by-hash/SHA256/4567 <<'EOF'
+== sources.list.d/security.sources
 Types: deb
-URIs: http://security.example/debian-security
-Suites: bookworm-security
-Components: main
-Signed-By:
- -----BEGIN PGP PUBLIC KEY BLOCK-----
- .
- mDMEZ0xhbXBsZUtleUZvclRoZVRlc3RzT25seUFuZE5vdEFSZWFsS2V5AAAAAAAA
- =AbCd
- -----END PGP PUBLIC KEY BLOCK-----
-EOF
-
-rewrite "a DEP-11 index leaves out that target of its component only" \
-  $d/bookworm/main/dep11/Components-amd64.yml.gz <<'EOF'
-== sources.list
-# The archive and its updates
-deb [target-=DEP-11] http://deb.example/debian bookworm main
-deb http://deb.example/debian bookworm contrib
-deb [arch=amd64,i386 signed-by=/usr/share/keyrings/example.gpg] http://deb.example/debian bookworm-updates main # pinned
-deb-src http://deb.example/debian bookworm main
-EOF
-
-rewrite "a Contents index fetched by its hash leaves out the component's Contents" \
-  $s/bookworm-security/main/by-hash/SHA256/4567 <<'EOF'
-== security.sources
-Types: deb deb-src
 URIs: http://security.example/debian-security
 Suites: bookworm-security
 Components: main
@@ -232,8 +193,17 @@ Signed-By:
 Targets-Remove: Contents-deb
 EOF
 
-rewrite "a command-not-found index, beside an entry's own options" \
-  $d/bookworm-updates/main/cnf/Commands-amd64.xz <<'EOF'
+rewrite "one-line entries: DEP-11 beside i386; no architecture left, no entry" \
+  $d/bookworm/main/binary-i386/Packages.xz $d/bookworm/main/dep11/Components-amd64.yml.gz \
+  $d/bookworm-updates/main/binary-i386/Packages.xz $d/bookworm-updates/main/binary-amd64/Packages.xz <<'EOF'
+== sources.list
+# The archive and its updates
+deb [arch=amd64 target-=DEP-11] http://deb.example/debian bookworm main
+deb http://deb.example/debian bookworm contrib
+deb-src http://deb.example/debian bookworm main
+EOF
+
+rewrite "command-not-found joins an entry's own options" $d/bookworm-updates/main/cnf/Commands-amd64.xz <<'EOF'
 == sources.list
 # The archive and its updates
 deb http://deb.example/debian bookworm main contrib
@@ -241,73 +211,8 @@ deb [arch=amd64,i386 signed-by=/usr/share/keyrings/example.gpg target-=CNF] http
 deb-src http://deb.example/debian bookworm main
 EOF
 
-rewrite "a translation joins the targets an entry leaves out itself" \
-  $m/bookworm-updates/contrib/i18n/Translation-en.bz2 <<'EOF'
-== mirror.sources
-Types: deb
-URIs: http://mirror.example/debian
-Suites: bookworm
-Components: main contrib
-Architectures: amd64 i386
-Targets-Remove: CNF
-
-Types: deb
-URIs: http://mirror.example/debian
-Suites: bookworm-updates
-Components: main
-Architectures: amd64 i386
-Targets-Remove: CNF
-
-Types: deb
-URIs: http://mirror.example/debian
-Suites: bookworm-updates
-Components: contrib
-Architectures: amd64 i386
-Targets-Remove: CNF Translations
-
-Types: deb-src
-URIs: http://mirror.example/debian
-Suites: bookworm
-Components: main
-EOF
-
 # Its suite keeps the lists it had.
 rewrite "a release file leaves every entry as it was" $s/bookworm-security/InRelease </dev/null
-
-rewrite "several at once; an entry left with no architecture goes" \
-  $d/bookworm-updates/main/binary-i386/Packages.xz $d/bookworm-updates/main/binary-amd64/Packages.xz \
-  $m/bookworm/main/binary-i386/Packages.xz $m/bookworm/main/dep11/by-hash/SHA256/89ab <<'EOF'
-== sources.list
-# The archive and its updates
-deb http://deb.example/debian bookworm main contrib
-deb-src http://deb.example/debian bookworm main
-== mirror.sources
-Types: deb
-URIs: http://mirror.example/debian
-Suites: bookworm
-Components: main
-Architectures: amd64
-Targets-Remove: CNF DEP-11
-
-Types: deb
-URIs: http://mirror.example/debian
-Suites: bookworm
-Components: contrib
-Architectures: amd64 i386
-Targets-Remove: CNF
-
-Types: deb
-URIs: http://mirror.example/debian
-Suites: bookworm-updates
-Components: main contrib
-Architectures: amd64 i386
-Targets-Remove: CNF
-
-Types: deb-src
-URIs: http://mirror.example/debian
-Suites: bookworm
-Components: main
-EOF
 
 # ---------------------------------------------------------------- what the update returns
 i386_out_of_sync="E: Failed to fetch $m/bookworm/main/binary-i386/by-hash/SHA256/0123  File has unexpected size (1000 != 1200). Mirror sync in progress? [IP: 192.0.2.1 80]
