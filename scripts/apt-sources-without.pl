@@ -33,17 +33,17 @@ sub key {
 # targets it leaves out (those it left out itself, and those that failed).
 sub keep {
   my ($uris, $suite, $component, $types, $archs, $removed) = @_;
-  my ($t, $a, %r) = ($types, $archs, map { $_ => 1 } @$removed);
+  my ($t, $kept_archs, %r) = ($types, $archs, map { $_ => 1 } @$removed);
   for my $uri (@$uris) {
     my $what = $drop{ key($uri, $suite, $component) } or next;
     $t = [ grep { !($_ eq "deb-src" && $what->{source}) } @$t ];
     # Architectures and the other kinds of index are those of the binary indexes.
     next unless grep { $_ eq "deb" } @$t;
-    $a = [ grep { !$what->{"arch:$_"} } @$a ];
-    $t = [ grep { $_ ne "deb" } @$t ] unless @$a;    # no architecture left: no binary indexes
+    $kept_archs = [ grep { !$what->{"arch:$_"} } @$kept_archs ];
+    $t = [ grep { $_ ne "deb" } @$t ] unless @$kept_archs;    # no architecture left: no binary indexes
     $r{$_} = 1 for map { /^target:(.+)/ ? $1 : () } keys %$what;
   }
-  return ($t, $a, [ sort keys %r ]);
+  return ($t, $kept_archs, [ sort keys %r ]);
 }
 
 sub keep_key { return join "|", map { "@$_" } @_ }
@@ -67,11 +67,11 @@ sub groups {
   my (@keys, %by_key);
   for my $s (@$suites) {
     for my $c (@$components) {
-      my ($t, $a, $r) = keep($uris, $s, $c, $types, $archs, $removed);
+      my ($t, $kept_archs, $r) = keep($uris, $s, $c, $types, $archs, $removed);
       next unless @$t;
-      my $key = keep_key($t, $a, $r);
+      my $key = keep_key($t, $kept_archs, $r);
       push @keys, $key unless $by_key{$key};
-      $by_key{$key} //= { keep => [ $t, $a, $r ], suites => [], components => {} };
+      $by_key{$key} //= { keep => [ $t, $kept_archs, $r ], suites => [], components => {} };
       my $g = $by_key{$key};
       push @{ $g->{suites} }, $s unless $g->{components}{$s};
       push @{ $g->{components}{$s} }, $c;
@@ -127,11 +127,11 @@ sub deb822 {
       next;
     }
     for my $g (groups(@entry)) {
-      my ($t, $a, $r, @entries) = @$g;
+      my ($t, $kept_archs, $r, @entries) = @$g;
       for my $e (@entries) {
         my %f = (%value, types => "@$t", suites => "@{ $e->[0] }");
         $f{components} = "@{ $e->[1] }" if defined $value{components};
-        $f{architectures} = "@$a" if $own_archs || "@$a" ne "@default_archs";
+        $f{architectures} = "@$kept_archs" if $own_archs || "@$kept_archs" ne "@default_archs";
         $f{"targets-remove"} = "@$r" if @$r;
         my @fields = @order;
         push @fields, grep { defined $f{$_} && !defined $value{$_} } "architectures", "targets-remove";
@@ -168,9 +168,9 @@ sub one_line {
       next;
     }
     for my $g (groups(@entry)) {
-      my ($t, $a, $r, $e) = @$g;
+      my ($t, $kept_archs, $r, $e) = @$g;
       my %g = %o;
-      $g{arch} = join ",", @$a if defined $o{arch} || "@$a" ne "@default_archs";
+      $g{arch} = join ",", @$kept_archs if defined $o{arch} || "@$kept_archs" ne "@default_archs";
       $g{"target-"} = join ",", @$r if @$r;
       my $options = join " ", map { "$_=$g{$_}" } @order, grep { defined $g{$_} && !exists $o{$_} } "arch", "target-";
       print join(" ", $type, ($options ? "[$options]" : ()), $uri, $suite, grep { $_ ne "" } @{ $e->[1] }), "\n";
