@@ -3,17 +3,48 @@
 # Source it after defining `say` and SUDO; it defines functions only.
 #
 # Where the update succeeds these do what `apt-get update` and `apt-get install` do. When indexes
-# still fail after a few tries, the update names them and goes on with those that came. When the
-# install cannot be resolved then (the i386 half of a multi-arch package must have the version of
-# its amd64 half, and the newer amd64 versions come from the archive whose i386 index is missing),
-# it is made again with each i386 package it can reach taken from the failed archive's pool at the
-# version that archive's amd64 index has, as its i386 index would have listed it. Nothing
-# installed moves to an older version, except linux-libc-dev when its i386 half is not in the pool
-# (headers only: nothing pins them).
+# still fail after a few tries, the update names them and goes on with those that came (a suite
+# whose release file failed keeps the lists it had). When the install cannot be resolved then (the
+# i386 half of a multi-arch package must have the version of its amd64 half, and the newer amd64
+# versions come from the archive whose i386 index is missing), it is made again with each i386
+# package it can reach taken from the failed archive's pool at the version that archive's amd64
+# index has, as its i386 index would have listed it (no signed index vouches for those: the
+# install's note says so). Nothing installed moves to an older version, except linux-libc-dev when
+# its i386 half is not in the pool (headers only: nothing pins them).
 
-# Each index the last update could not bring, as ".../dists/<suite>/<component>/<folder>/" (a
-# release file as ".../dists/<suite>/").
+# Where this file is: the rewriting of the sources lives beside it.
+tarvex_apt_here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+
+# Each index the last update could not bring, by its address (tarvex_apt_fold_address). The
+# bootstrap hands its list on to build-deps in TARVEX_APT_FAILED, one a line.
 tarvex_apt_failed=()
+[ -z "${TARVEX_APT_FAILED:-}" ] || mapfile -t tarvex_apt_failed <<<"$TARVEX_APT_FAILED"
+
+# The address of the index a file that apt fetched belongs to (nothing for a file outside a dists/
+# folder):
+#   ".../dists/<suite>/Release" for the release file (InRelease, Release, Release.gpg);
+#   ".../dists/<suite>/<component>/<folder>/" for a file in an index's own folder (binary-i386,
+#     source, i18n, dep11, cnf; "by-hash/" for the component's own files fetched by their hash);
+#   ".../dists/<suite>/<component>/<name>" for a file directly in its component or suite
+#     (Contents-amd64), without its compression.
+tarvex_apt_fold_address() { # url
+  local url=$1 rest parts ext
+  case "$url" in */dists/*) ;; *) return 0 ;; esac
+  rest=${url#*/dists/}
+  rest=${rest%%.diff/*} # a patch (".../Packages.diff/Index") belongs to the index it patches
+  case "${rest##*/}" in
+    InRelease | Release | Release.gpg)
+      echo "${url%%/dists/*}/dists/${rest%/*}/Release"
+      return ;;
+  esac
+  IFS=/ read -ra parts <<<"$rest"
+  if [ ${#parts[@]} -gt 3 ]; then
+    echo "${url%%/dists/*}/dists/$(IFS=/; echo "${parts[*]:0:3}")/"
+  else
+    for ext in xz gz bz2 lzma lz4 zst; do rest=${rest%.$ext}; done
+    echo "${url%%/dists/*}/dists/$rest"
+  fi
+}
 
 # "bookworm-security main binary-i386" for the index at ".../dists/bookworm-security/main/binary-i386/".
 tarvex_apt_index_name() { # address
@@ -22,102 +53,100 @@ tarvex_apt_index_name() { # address
   echo "${rest//\// }"
 }
 
-# Whether an index address (".../Packages", ".../Sources") is one the update could not bring.
-tarvex_apt_index_failed() { # address
+# The failed address that covers an index apt fetches (by its address, ".../binary-i386/Packages"):
+# the index's own, its folder's, the by-hash folder beside it, or its suite's release file.
+tarvex_apt_failure_of() { # address
   local p
   for p in "${tarvex_apt_failed[@]}"; do
-    case "$1" in "$p"*) return 0 ;; esac
+    case "$p" in
+      */Release) case "$1" in "${p%Release}"*) echo "$p"; return 0 ;; esac ;;
+      */by-hash/) if [ "${1%/*}/" = "${p%by-hash/}" ]; then echo "$p"; return 0; fi ;;
+      */) case "$1" in "$p"*) echo "$p"; return 0 ;; esac ;;
+      *) if [ "$1" = "$p" ]; then echo "$p"; return 0; fi ;;
+    esac
   done
   return 1
 }
 
+# Whether an index apt fetches (".../Packages", ".../Sources") is one the update could not bring.
+tarvex_apt_index_failed() { # address
+  tarvex_apt_failure_of "$1" >/dev/null
+}
+
+# The addresses of the indexes apt's messages (on standard input) say it failed to fetch, once each.
+tarvex_apt_fetch_failures() {
+  local url address seen=" "
+  sed -nE 's/^[EW]: Failed to fetch ([^ ]+).*/\1/p' | while read -r url; do
+    address=$(tarvex_apt_fold_address "$url")
+    case "$seen" in *" $address "*) continue ;; esac
+    [ -z "$address" ] || echo "$address"
+    seen+="$address "
+  done
+}
+
+# apt's messages (on standard input) without those about the indexes named in tarvex_apt_failed
+# (each with the lines that continue it) and without the summary that some indexes failed.
+tarvex_apt_other_messages() {
+  local line skip=0 address p
+  while IFS= read -r line; do
+    if [[ $line =~ ^[A-Z]:\  ]]; then
+      skip=0
+      if [[ $line =~ ^[EW]:\ Failed\ to\ fetch\ ([^ ]+) ]]; then
+        address=$(tarvex_apt_fold_address "${BASH_REMATCH[1]}")
+        for p in "${tarvex_apt_failed[@]}"; do [ "$p" != "$address" ] || skip=1; done
+      elif [[ $line =~ ^[EW]:\ Some\ index\ files\ failed\ to\ download ]]; then
+        skip=1
+      fi
+    fi
+    [ $skip = 1 ] || echo "$line"
+  done
+}
+
+# What the update that goes on leaves out, one "<uri> <suite> <component> <what>" line each, as
+# scripts/apt-sources-without.pl takes them: for a failed binary-<arch> index its architecture, for
+# a failed source index the deb-src type, for a failed index of another kind (translations, DEP-11,
+# Contents, command-not-found) that target. A suite whose release file failed leaves out nothing:
+# it fails again, and apt keeps the lists it had, as it does when a plain update fails.
+tarvex_apt_drops() {
+  local repo suite component of by arch uri failure
+  apt-get indextargets --no-release-info \
+    --format '$(REPO_URI)|$(RELEASE)|$(COMPONENT)|$(TARGET_OF)|$(CREATED_BY)|$(ARCHITECTURE)|$(URI)' |
+    while IFS='|' read -r repo suite component of by arch uri; do
+      failure=$(tarvex_apt_failure_of "$uri") || continue
+      case "$failure" in */Release) continue ;; esac
+      if [ "$of" = deb-src ]; then
+        echo "$repo $suite $component source"
+      elif [ "$by" = Packages ]; then
+        echo "$repo $suite $component arch:$arch"
+      else
+        echo "$repo $suite $component target:$by"
+      fi
+    done | sort -u
+}
+
 # A copy of the machine's apt sources without the failed indexes, into folder/sources.list and
-# folder/parts: a failed binary-<arch> index takes that architecture from its archive and suite, a
-# failed source index its deb-src entry, any other failure (the release file) the whole suite.
-# (A failed translation is left to the update, which then fetches none.)
+# folder/parts (scripts/apt-sources-without.pl).
 tarvex_apt_sources_without_failed() { # folder
-  local dir=$1 list parts f p rest
+  local dir=$1 list parts f out drop archs
   eval "$(apt-config shell list Dir::Etc::SourceList/f parts Dir::Etc::SourceParts/d)"
   mkdir -p "$dir/parts"
   : >"$dir/sources.list"
-  local drop="" # "uri suite what" lines, what = arch:<arch> | source | all
-  for p in "${tarvex_apt_failed[@]}"; do
-    rest=${p#*/dists/}; rest=${rest%/}
-    local what=all
-    case "$rest" in */*/binary-*) what=arch:${rest##*/binary-} ;; */*/source) what=source ;; */*/i18n) continue ;; esac
-    drop+="${p%%/dists/*} ${rest%%/*} $what"$'\n'
-  done
+  drop=$(tarvex_apt_drops)
+  archs="$(dpkg --print-architecture; dpkg --print-foreign-architectures)"
   for f in "$list" "$parts"*.list "$parts"*.sources; do
     [ -f "$f" ] || continue
-    local out="$dir/parts/$(basename "$f")"
+    out="$dir/parts/$(basename "$f")"
     [ "$f" = "$list" ] && out="$dir/sources.list"
-    DROP=$drop ARCHS="$(dpkg --print-architecture; dpkg --print-foreign-architectures)" perl -e '
-      my (%what, @archs);
-      for (split /\n/, $ENV{DROP}) { my ($u, $s, $w) = split; $u =~ s{/+$}{}; $what{"$u $s"}{$w} = 1 }
-      @archs = split /\s+/, $ENV{ARCHS};
-      # What stays of an entry of archive $u and suite $s: its types and architectures.
-      sub keep {
-        my ($u, $s, $types, $archs) = @_;
-        my $w = $what{($u =~ s{/+$}{}r) . " $s"} or return ($types, $archs);
-        return ([], $archs) if $w->{all};
-        my @t = grep { !($_ eq "deb-src" && $w->{source}) } @$types;
-        my @a = grep { !$w->{"arch:$_"} } @$archs;
-        @t = grep { $_ ne "deb" } @t unless @a;
-        return (\@t, \@a);
-      }
-      local $/;
-      my $text = <STDIN>;
-      if ($ARGV[0] =~ /\.sources$/) {
-        for my $stanza (split /\n\s*\n/, $text) {
-          my (@order, %f, %name);
-          for (split /\n/, $stanza) {
-            next if /^#/;
-            if (/^\s/ && @order) { $f{$order[-1]} .= " $_"; next }
-            my ($k, $v) = /^([^:\s]+):\s*(.*)$/ or next;
-            push @order, lc $k; $f{lc $k} = $v; $name{lc $k} = $k;
-          }
-          push @order, "architectures" unless exists $f{architectures};
-          $name{architectures} //= "Architectures";
-          next unless @order;
-          my @types = split " ", $f{types} // "";
-          my @as = $f{architectures} ? split(" ", $f{architectures}) : @archs;
-          my %groups; # the suites that keep the same, by what they keep
-          for my $s (split " ", $f{suites} // "") {
-            my ($t, $a) = (\@types, \@as);
-            for my $u (split " ", $f{uris} // "") { ($t, $a) = keep($u, $s, $t, $a) }
-            next unless @$t;
-            my $key = "@$t|@$a";
-            push @{$groups{$key}}, $s;
-          }
-          for my $key (sort keys %groups) {
-            my ($t, $a) = split /\|/, $key;
-            my %g = (%f, types => $t, suites => "@{$groups{$key}}");
-            $g{architectures} = $a if $f{architectures} || $a ne "@archs";
-            print map({ "$name{$_}: $g{$_}\n" } grep { defined $g{$_} } @order), "\n";
-          }
-        }
-      } else {
-        for (split /\n/, $text) {
-          my ($type, $opts, $rest) = /^\s*(deb|deb-src)\s+(?:\[([^\]]*)\]\s*)?(.*)$/ or do { print "$_\n"; next };
-          my ($u, $s) = split " ", $rest;
-          my %o = map { split /=/, $_, 2 } split " ", $opts // "";
-          my @as = $o{arch} ? split(/,/, $o{arch}) : @archs;
-          my ($t, $a) = keep($u, $s, [$type], \@as);
-          next unless @$t;
-          $o{arch} = join(",", @$a) if $o{arch} || "@$a" ne "@archs";
-          my $o = join " ", map { "$_=$o{$_}" } sort keys %o;
-          print "$type ", ($o ? "[$o] " : ""), "$rest\n";
-        }
-      }' "$f" <"$f" >"$out"
+    DROP=$drop ARCHS=$archs perl "$tarvex_apt_here/apt-sources-without.pl" "$f" <"$f" >"$out"
   done
 }
 
 # `apt-get update`, tried up to three times (TARVEX_APT_TRIES). Indexes that still fail are named in
 # one line and kept in tarvex_apt_failed, and the update is made once more from the sources without
 # them, so that the others of their archives are whole (apt keeps none of an archive's new indexes
-# when one of them fails). Fails only when apt failed for another reason.
+# when one of them fails). Fails when apt failed for another reason, in either update.
 tarvex_apt_update() { # [apt options...]
-  local try tries=${TARVEX_APT_TRIES:-3} out status url prefix
+  local try tries=${TARVEX_APT_TRIES:-3} out status
   tarvex_apt_failed=()
   for ((try = 1; ; try++)); do
     status=0
@@ -126,16 +155,7 @@ tarvex_apt_update() { # [apt options...]
     [ "$try" -lt "$tries" ] || break
     sleep $((try * 5))
   done
-  local parts n
-  while read -r url; do
-    case "$url" in */dists/*/*) ;; *) continue ;; esac
-    # ".../dists/<suite>/<component>/<folder>/<file>": the folder of the file, at most three deep
-    IFS=/ read -ra parts <<<"${url#*/dists/}"
-    n=$((${#parts[@]} - 1))
-    [ $n -le 3 ] || n=3
-    prefix=${url%%/dists/*}/dists/$(IFS=/; echo "${parts[*]:0:n}")/
-    tarvex_apt_index_failed "$prefix" || tarvex_apt_failed+=("$prefix")
-  done < <(sed -nE 's/^[EW]: Failed to fetch ([^ ]+).*/\1/p' <<<"$out")
+  mapfile -t tarvex_apt_failed < <(tarvex_apt_fetch_failures <<<"$out")
   if [ ${#tarvex_apt_failed[@]} = 0 ]; then
     [ -z "$out" ] || echo "$out" >&2
     return $status
@@ -146,13 +166,18 @@ tarvex_apt_update() { # [apt options...]
   local tmp
   tmp=$(mktemp -d "${TMPDIR:-/tmp}/tarvex-apt.XXXXXX")
   tarvex_apt_sources_without_failed "$tmp"
-  local languages=()
-  case "${tarvex_apt_failed[*]}" in */i18n/*) languages=(-o Acquire::Languages=none) ;; esac
   status=0
-  out=$($SUDO apt-get update -q "$@" "${languages[@]}" -o "Dir::Etc::SourceList=$tmp/sources.list" \
+  out=$($SUDO apt-get update -q "$@" -o "Dir::Etc::SourceList=$tmp/sources.list" \
     -o "Dir::Etc::SourceParts=$tmp/parts" 2>&1 >/dev/null) || status=$?
   rm -rf "$tmp"
-  if [ $status != 0 ] || grep -q '^[EW]: ' <<<"$out"; then echo "$out" >&2; fi
+  local said
+  said=$(tarvex_apt_other_messages <<<"$out")
+  [ -z "$said" ] || echo "$said" >&2
+  # Failed only by the indexes named (a release file that failed again): that is the going on.
+  if [ $status != 0 ] && { grep -q '^E: ' <<<"$said" || ! grep -q '^E: ' <<<"$out"; }; then
+    return $status
+  fi
+  return 0
 }
 
 # `apt-get install` of the packages named; when it cannot be resolved after a partial update, the
@@ -227,6 +252,7 @@ tarvex_apt_install() { # packages...
   done <<<"$versions"
 
   # The fetched packages become a flat local archive, so apt takes each only if the install needs it.
+  # The pool folder is _apt's now: its index is written as the one who gave it.
   if [ ${#fetched[@]} -gt 0 ]; then
     for deb in "$tmp"/pool/*.deb; do
       dpkg-deb -f "$deb"
@@ -234,7 +260,7 @@ tarvex_apt_install() { # packages...
       echo "Size: $(stat -c %s "$deb")"
       echo "SHA256: $(sha256sum "$deb" | cut -d' ' -f1)"
       echo
-    done >"$tmp/pool/Packages"
+    done | $SUDO tee "$tmp/pool/Packages" >/dev/null
     echo "deb [trusted=yes] file:$tmp/pool ./" >"$tmp/parts/tarvex-pool.list"
     $SUDO apt-get update -qq -o "Dir::State::Lists=$tmp/lists" -o "Dir::Etc::SourceList=$tmp/parts/tarvex-pool.list" \
       -o "Dir::Etc::SourceParts=$tmp/empty" -o APT::Get::List-Cleanup=0 >/dev/null
@@ -252,7 +278,7 @@ tarvex_apt_install() { # packages...
   for f in "${fetched[@]}"; do
     [ "$(dpkg-query -W -f='${Version}' "${f% *}" 2>/dev/null)" != "${f#* }" ] || took+=", $f"
   done
-  [ -z "$took" ] || msg+=", taking from the pool the i386 halves at the version of their amd64 halves: ${took#, }"
+  [ -z "$took" ] || msg+=", taking from the pool, without a signed index, the i386 halves at the version of their amd64 halves: ${took#, }"
   for f in "${notes[@]}"; do msg+="; $f"; done
   say "$msg"
 }
