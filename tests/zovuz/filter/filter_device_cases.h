@@ -906,6 +906,25 @@ protected:
             }
             EXPECT_LE(worst, 1);
         }
+        {
+            // The graph layer's own filter call: the map blurred in place (Gauss at 8 pixels), as a
+            // graph holding the same picture is blurred.
+            SCOPED_TRACE("blurred in place");
+            auto blurred = [&](int Graph) {
+                const int dest = Target(std::vector<uint32_t>(kW * kH, 0), kW, kH);
+                EXPECT_EQ(0, GraphFilterBlt(src, Graph, DX_GRAPH_FILTER_INVERT));
+                EXPECT_EQ(0, GraphFilter(Graph, DX_GRAPH_FILTER_GAUSS, 8, 200));
+                EXPECT_EQ(0, GraphFilterBlt(Graph, dest, DX_GRAPH_FILTER_INVERT));
+                return ReadPixels(dest, 0, 0, kW, kH);
+            };
+            const std::vector<uint32_t> got = blurred(mapHandle),
+                                        want = blurred(Target(std::vector<uint32_t>(kW * kH, 0), kW, kH));
+            ASSERT_EQ(got.size(), want.size());
+            int worst = 0;
+            for (size_t i = 0; i < got.size(); ++i)
+                worst = std::max(worst, MaxChannelDifference(got[i] & kept, want[i] & kept));
+            EXPECT_LE(worst, 2);
+        }
         // A transparent blend graph leaves the Normal blend its source's pixels: cut (16 x 12 at
         // (-5, -3) of the rectangle (8, 6)-(40, 30), drawn at (12, 10)) or covering all.
         const int small = Pixels(std::vector<uint32_t>(16 * 12, 0), 16, 12);
